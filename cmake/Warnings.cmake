@@ -1,0 +1,18 @@
+# Project-wide compile options: warnings for everything we compile, and the
+# sanitizers for the test build.
+add_compile_options(-Wall -Wextra)
+if(DRV_WERROR)
+  add_compile_options(-Werror)
+endif()
+if(DRV_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined -O1)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# drv_add_library(name SOURCES...) - one static library per subsystem, with the
+# project root as its include root ("foundation/rw/cstring.h").
+function(drv_add_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()

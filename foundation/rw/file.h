@@ -1,0 +1,132 @@
+// RWFile: a binary file over the runtime's buffered files. Items are read and
+// written with fixed widths in little-endian order (char 1, short 2, int and
+// long 4, float 4, double 8); nothing else is converted. No operation raises
+// a library error: each answers success, and failures show in Eof/Error.
+// One RWFile must not be used from two threads at once.
+//
+// Readers of stored data that find it corrupt call MarkError(), so that
+// Error() tells every later reader to stop (the runtime has no portable way
+// to set its own error flag).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+class RWFile {
+ public:
+  // Opens `name` with `mode`; without a mode, opens an existing file with
+  // "rb+", else creates it with "wb+". Mode() keeps the last mode tried.
+  explicit RWFile(const char* name, const char* mode = nullptr);
+  ~RWFile();
+  RWFile(const RWFile&) = delete;
+  RWFile& operator=(const RWFile&) = delete;
+
+  // True when the file opened and is usable.
+  bool IsValid() const { return file_ != nullptr; }
+  const char* Mode() const { return mode_; }
+  const char* Name() const { return name_.c_str(); }
+
+  bool Exists() const;
+  static bool Exists(const char* name);
+  static bool Exists(const char* name, int access_mode);
+
+  // Single items: true when exactly one item was transferred.
+  bool ReadChar(char& v) { return ReadItems(&v, 1); }
+  bool ReadShort(std::int16_t& v) { return ReadItems(&v, 1); }
+  bool ReadInt(std::int32_t& v) { return ReadItems(&v, 1); }
+  bool ReadLong(std::int32_t& v) { return ReadItems(&v, 1); }
+  bool ReadUChar(std::uint8_t& v) { return ReadItems(&v, 1); }
+  bool ReadUShort(std::uint16_t& v) { return ReadItems(&v, 1); }
+  bool ReadUInt(std::uint32_t& v) { return ReadItems(&v, 1); }
+  bool ReadULong(std::uint32_t& v) { return ReadItems(&v, 1); }
+  bool ReadFloat(float& v) { return ReadItems(&v, 1); }
+  bool ReadDouble(double& v) { return ReadItems(&v, 1); }
+
+  bool WriteChar(char v) { return WriteItems(&v, 1); }
+  bool WriteShort(std::int16_t v) { return WriteItems(&v, 1); }
+  bool WriteInt(std::int32_t v) { return WriteItems(&v, 1); }
+  bool WriteLong(std::int32_t v) { return WriteItems(&v, 1); }
+  bool WriteUChar(std::uint8_t v) { return WriteItems(&v, 1); }
+  bool WriteUShort(std::uint16_t v) { return WriteItems(&v, 1); }
+  bool WriteUInt(std::uint32_t v) { return WriteItems(&v, 1); }
+  bool WriteULong(std::uint32_t v) { return WriteItems(&v, 1); }
+  bool WriteFloat(float v) { return WriteItems(&v, 1); }
+  bool WriteDouble(double v) { return WriteItems(&v, 1); }
+
+  // Arrays: true when all `n` items were transferred.
+  bool ReadChar(char* p, std::size_t n) { return ReadItems(p, n); }
+  bool ReadShort(std::int16_t* p, std::size_t n) { return ReadItems(p, n); }
+  bool ReadInt(std::int32_t* p, std::size_t n) { return ReadItems(p, n); }
+  bool ReadLong(std::int32_t* p, std::size_t n) { return ReadItems(p, n); }
+  bool ReadUChar(std::uint8_t* p, std::size_t n) { return ReadItems(p, n); }
+  bool ReadUShort(std::uint16_t* p, std::size_t n) { return ReadItems(p, n); }
+  bool ReadUInt(std::uint32_t* p, std::size_t n) { return ReadItems(p, n); }
+  bool ReadULong(std::uint32_t* p, std::size_t n) { return ReadItems(p, n); }
+  bool ReadFloat(float* p, std::size_t n) { return ReadItems(p, n); }
+  bool ReadDouble(double* p, std::size_t n) { return ReadItems(p, n); }
+  bool ReadWChar(char16_t* p, std::size_t n) { return ReadItems(p, n); }  // 2-byte units
+
+  bool WriteChar(const char* p, std::size_t n) { return WriteItems(p, n); }
+  bool WriteShort(const std::int16_t* p, std::size_t n) { return WriteItems(p, n); }
+  bool WriteInt(const std::int32_t* p, std::size_t n) { return WriteItems(p, n); }
+  bool WriteLong(const std::int32_t* p, std::size_t n) { return WriteItems(p, n); }
+  bool WriteUChar(const std::uint8_t* p, std::size_t n) { return WriteItems(p, n); }
+  bool WriteUShort(const std::uint16_t* p, std::size_t n) { return WriteItems(p, n); }
+  bool WriteUInt(const std::uint32_t* p, std::size_t n) { return WriteItems(p, n); }
+  bool WriteULong(const std::uint32_t* p, std::size_t n) { return WriteItems(p, n); }
+  bool WriteFloat(const float* p, std::size_t n) { return WriteItems(p, n); }
+  bool WriteDouble(const double* p, std::size_t n) { return WriteItems(p, n); }
+  bool WriteWChar(const char16_t* p, std::size_t n) { return WriteItems(p, n); }
+
+  // Reads bytes up to and including a NUL, or to the end of the file, and
+  // stores at most `size` - 1 of them, NUL-terminated. Bytes that do not fit
+  // are consumed and dropped. True when the whole string fitted.
+  // REQUIRES: size >= 1.
+  bool ReadString(char* buffer, std::size_t size);
+  // Writes the text and its terminator.
+  bool WriteString(const char* text);
+
+  // Reads one item into a new allocation; null when the read fails.
+  template <class T>
+  std::unique_ptr<T> ReadNewItem() {
+    static_assert(std::is_arithmetic_v<T>);
+    auto item = std::make_unique<T>();
+    return ReadItems(item.get(), 1) ? std::move(item) : nullptr;
+  }
+
+  std::int64_t CurrentOffset();
+  bool SeekTo(std::int64_t offset);
+  bool SeekToEnd();
+  bool Flush();
+
+  // Bytes between the current offset and the end of the file (0 when it
+  // cannot be told). Readers use it to bound lengths read from the file.
+  std::uint64_t BytesRemaining();
+
+  bool Eof() const;
+  // The runtime's error flag, or a mark left by MarkError; true when closed.
+  bool Error() const;
+  void ClearError();
+  void MarkError() { marked_error_ = true; }
+
+  bool IsEmpty() const;
+  // Closes, deletes and re-creates the file empty with "wb+".
+  bool Erase();
+
+ private:
+  bool Open(const char* mode);
+
+  template <class T>
+  bool ReadItems(T* p, std::size_t n);
+  template <class T>
+  bool WriteItems(const T* p, std::size_t n);
+
+  char mode_[9] = {};  // the last mode tried, at most 8 characters
+  std::string name_;
+  std::FILE* file_ = nullptr;
+  bool marked_error_ = false;
+};

@@ -1,0 +1,92 @@
+#include "tests/support/test_support.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace testing_support {
+namespace {
+
+std::vector<std::string>& Captured() {
+  static std::vector<std::string> texts;
+  return texts;
+}
+
+void RecordError(const RWError& error) { Captured().push_back(error.Why()); }
+
+}  // namespace
+
+TempPath::TempPath(const std::string& stem) {
+  static std::atomic<int> counter{0};
+  path_ = (std::filesystem::temp_directory_path() /
+           (stem + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)))
+              .string();
+  std::remove(path_.c_str());
+}
+
+TempPath::~TempPath() { std::remove(path_.c_str()); }
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (!out.empty()) out += ' ';
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+std::string Unhex(const std::string& hex) {
+  std::string out;
+  int nibbles = 0, value = 0;
+  for (char c : hex) {
+    int v;
+    if (c >= '0' && c <= '9') {
+      v = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      v = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+      v = c - 'A' + 10;
+    } else {
+      continue;
+    }
+    value = value * 16 + v;
+    if (++nibbles == 2) {
+      out += static_cast<char>(value);
+      nibbles = value = 0;
+    }
+  }
+  return out;
+}
+
+ErrorCapture::ErrorCapture() : previous_(SetErrorHandler(&RecordError)) { Captured().clear(); }
+
+ErrorCapture::~ErrorCapture() {
+  SetErrorHandler(previous_);
+  Captured().clear();
+}
+
+const std::vector<std::string>& ErrorCapture::Texts() const { return Captured(); }
+
+std::string ErrorCapture::Last() const { return Captured().empty() ? "" : Captured().back(); }
+
+void ErrorCapture::Clear() { Captured().clear(); }
+
+}  // namespace testing_support

@@ -1,0 +1,54 @@
+// Helpers shared by the tests: temporary files that clean up after
+// themselves, and a scoped error handler that records raised errors.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "foundation/rw/error.h"
+
+namespace testing_support {
+
+// A unique path in the temporary directory, removed when the object goes.
+class TempPath {
+ public:
+  explicit TempPath(const std::string& stem = "drv");
+  ~TempPath();
+  TempPath(const TempPath&) = delete;
+  TempPath& operator=(const TempPath&) = delete;
+
+  const char* c_str() const { return path_.c_str(); }
+  const std::string& str() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The whole content of a file, and a file made from bytes.
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+
+// Bytes as spaced upper-case hex ("05 00 68"), and back.
+std::string Hex(const std::string& bytes);
+std::string Unhex(const std::string& hex);
+
+// Installs a handler that records every raised error's text and returns;
+// the previous handler comes back at scope end. Not for concurrent use.
+class ErrorCapture {
+ public:
+  ErrorCapture();
+  ~ErrorCapture();
+  ErrorCapture(const ErrorCapture&) = delete;
+  ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+  const std::vector<std::string>& Texts() const;
+  std::size_t Count() const { return Texts().size(); }
+  // The last text, or "" when nothing was raised.
+  std::string Last() const;
+  void Clear();
+
+ private:
+  RWErrorHandler previous_;
+};
+
+}  // namespace testing_support
