@@ -1,1 +1,63 @@
-int main() { return 0; }
+// A tour of the library: strings, narrow and wide, saved to a binary file,
+// read back, and shown next to the file's bytes.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "foundation/rw/file.h"
+#include "foundation/rw/wstring.h"
+
+namespace {
+
+void PrintHex(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    std::printf("%02X%c", static_cast<unsigned char>(bytes[i]), (i % 16 == 15) ? '\n' : ' ');
+  }
+  std::printf("\n");
+}
+
+}  // namespace
+
+int main() {
+  const std::string path = (std::filesystem::temp_directory_path() / "driverui-demo.bin").string();
+  std::remove(path.c_str());
+
+  RWCString name("GAttributeComposite");
+  RWCString greeting = RWCString("hello") + ", " + "world";
+  RWWString printer = RWWString::FromMultiByte("Drucker \xC3\xA9tage 2");  // UTF-8 in, UTF-16 out
+
+  {
+    RWFile file(path.c_str());
+    name.SaveToFile(file);
+    greeting.SaveToFile(file);
+    printer.SaveToFile(file);
+  }
+
+  RWCString name_back, greeting_back;
+  RWWString printer_back;
+  {
+    RWFile file(path.c_str(), "rb");
+    name_back.RestoreFromFile(file);
+    greeting_back.RestoreFromFile(file);
+    printer_back.RestoreFromFile(file);
+  }
+
+  std::cout << "narrow: " << name_back << " (hash 0x" << std::hex << name_back.Hash() << std::dec
+            << ")\n";
+  std::cout << "narrow: " << greeting_back << " (capacity " << greeting_back.Capacity() << ")\n";
+  std::cout << "wide:   " << printer_back.ToMultiByte() << " (" << printer_back.Length()
+            << " units)\n";
+  std::cout << "round trip "
+            << ((name == name_back && greeting == greeting_back && printer == printer_back)
+                    ? "exact"
+                    : "DIFFERS")
+            << "\n\nfile bytes:\n";
+  PrintHex(path);
+  std::remove(path.c_str());
+  return 0;
+}

@@ -3,7 +3,9 @@
 namespace platform {
 namespace {
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char c) {
+  return (c & 0xC0) == 0x80;
+}
 
 // Decodes one well-formed UTF-8 sequence; returns its length or -1.
 int DecodeUtf8(const unsigned char* s, std::size_t avail, std::uint32_t& cp) {
@@ -47,12 +49,10 @@ struct CaseRange {
 };
 
 constexpr CaseRange kOffsetRanges[] = {
-    {0x0041, 0x005A, 0x20},  // Basic Latin
-    {0x00C0, 0x00D6, 0x20},  // Latin-1
-    {0x00D8, 0x00DE, 0x20},
-    {0x0391, 0x03A1, 0x20},  // Greek (0x03A2 is unassigned)
-    {0x03A3, 0x03AB, 0x20},
-    {0x0410, 0x042F, 0x20},  // Cyrillic
+    {0x0041, 0x005A, 0x20},                          // Basic Latin
+    {0x00C0, 0x00D6, 0x20},                          // Latin-1
+    {0x00D8, 0x00DE, 0x20}, {0x0391, 0x03A1, 0x20},  // Greek (0x03A2 is unassigned)
+    {0x03A3, 0x03AB, 0x20}, {0x0410, 0x042F, 0x20},  // Cyrillic
     {0x0400, 0x040F, 0x50},
 };
 

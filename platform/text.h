@@ -28,10 +28,18 @@ bool MultiByteToWide(const char* s, std::size_t len, std::u16string& out);
 bool WideToMultiByte(const char16_t* s, std::size_t len, std::string& out);
 
 // "C" locale classes and case maps of 8-bit characters (ASCII only).
-inline char AsciiToLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c; }
-inline char AsciiToUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - ('a' - 'A')) : c; }
-inline bool AsciiIsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline bool AsciiIsPrint(char c) { return c >= 0x20 && c < 0x7F; }
+inline char AsciiToLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
+inline char AsciiToUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? char(c - ('a' - 'A')) : c;
+}
+inline bool AsciiIsSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+inline bool AsciiIsPrint(char c) {
+  return c >= 0x20 && c < 0x7F;
+}
 
 // Case maps and the space class of wide characters.
 char16_t WideToLower(char16_t c);

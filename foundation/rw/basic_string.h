@@ -58,14 +58,14 @@ class RWBasicString {
   using Narrow = RWBasicString<char>;
 
   // Construction. Every constructor makes an unshared body unless it shares.
-  RWBasicString();                             // shares the empty body
-  RWBasicString(const CharT* s);               // NOLINT: exact capacity
-  RWBasicString(const CharT* s, RWSize n);     // exact capacity; embedded NULs kept
-  explicit RWBasicString(CharT c);             // capacity 15
-  RWBasicString(CharT c, RWSize n);            // n copies, exact capacity
-  explicit RWBasicString(RWReserve reserve);   // capacity n, length 0
-  RWBasicString(const Range& range);           // NOLINT: rounded capacity
-  RWBasicString(const RWBasicString& other);   // shares
+  RWBasicString();                            // shares the empty body
+  RWBasicString(const CharT* s);              // NOLINT: exact capacity
+  RWBasicString(const CharT* s, RWSize n);    // exact capacity; embedded NULs kept
+  explicit RWBasicString(CharT c);            // capacity 15
+  RWBasicString(CharT c, RWSize n);           // n copies, exact capacity
+  explicit RWBasicString(RWReserve reserve);  // capacity n, length 0
+  RWBasicString(const Range& range);          // NOLINT: rounded capacity
+  RWBasicString(const RWBasicString& other);  // shares
   RWBasicString(RWBasicString&& other) noexcept;
   ~RWBasicString();
 
@@ -144,12 +144,9 @@ class RWBasicString {
   RWSize Last(CharT c) const;
   RWSize FirstOf(const CharT* set) const;
   // The same searches stopping at the first NUL (8-bit strings only).
-  RWSize FirstUntilNul(char c) const
-    requires(!kWide);
-  RWSize LastUntilNul(char c) const
-    requires(!kWide);
-  RWSize FirstOfUntilNul(const char* set) const
-    requires(!kWide);
+  RWSize FirstUntilNul(char c) const requires(!kWide);
+  RWSize LastUntilNul(char c) const requires(!kWide);
+  RWSize FirstOfUntilNul(const char* set) const requires(!kWide);
 
   // The string without leading and/or trailing runs of c; (RW_NPOS, 0) when
   // nothing is left. The const form answers a copy.
@@ -162,8 +159,7 @@ class RWBasicString {
   RWBasicString CollateKey() const;
   // Characters of the 8-bit text in the code page, up to a NUL; RW_NPOS
   // at an invalid sequence.
-  RWSize MultiByteLength() const
-    requires(!kWide);
+  RWSize MultiByteLength() const requires(!kWide);
 
   // Sub-strings. A range that does not fit raises [SUBSTRING]; a start of
   // RW_NPOS gives an empty range. The const form answers a copy.
@@ -174,21 +170,15 @@ class RWBasicString {
 
   // Conversions between the two classes (wide strings only).
   // From code-page text up to its first NUL; unconvertible text gives "".
-  static RWBasicString FromMultiByte(const char* s)
-    requires kWide;
-  static RWBasicString FromMultiByte(const char* s, RWSize n)
-    requires kWide;
-  static RWBasicString FromMultiByte(const Narrow& s)
-    requires kWide;
+  static RWBasicString FromMultiByte(const char* s) requires kWide;
+  static RWBasicString FromMultiByte(const char* s, RWSize n) requires kWide;
+  static RWBasicString FromMultiByte(const Narrow& s) requires kWide;
   // Each byte widened.
-  static RWBasicString FromAscii(const Narrow& s)
-    requires kWide;
+  static RWBasicString FromAscii(const Narrow& s) requires kWide;
   // To code-page text, up to the first NUL; unconvertible text gives "".
-  Narrow ToMultiByte() const
-    requires kWide;
+  Narrow ToMultiByte() const requires kWide;
   // Each unit's low byte.
-  Narrow ToAscii() const
-    requires kWide;
+  Narrow ToAscii() const requires kWide;
 
   // Stored form on a binary file: 32-bit count, then the characters (2-byte
   // units for wide strings). A restore that cannot read the count, or whose
@@ -208,26 +198,20 @@ class RWBasicString {
   // Searching by regular expression (8-bit strings only; defined with the
   // expressions). Index answers the position of the first match at or after
   // `start`, or RW_NPOS, and its length through `match_length` when given.
-  RWSize Index(const RWRegularExpression& re, RWSize start = 0) const
-    requires(!kWide);
+  RWSize Index(const RWRegularExpression& re, RWSize start = 0) const requires(!kWide);
   RWSize Index(const RWRegularExpression& re, RWSize* match_length, RWSize start) const
-    requires(!kWide);
+      requires(!kWide);
   // The range of the first match at or after `start`, or (RW_NPOS, 0).
-  Range operator()(const RWRegularExpression& re, RWSize start = 0)
-    requires(!kWide);
+  Range operator()(const RWRegularExpression& re, RWSize start = 0) requires(!kWide);
 
   // Readers and writers of wide strings on byte streams (2 bytes per unit,
   // low byte first). Each clears the string first.
-  std::istream& ReadToDelim(std::istream& is, CharT delim = CharT('\n'), bool skip_white = false)
-    requires kWide;
-  std::istream& ReadLine(std::istream& is, bool skip_white = false)
-    requires kWide;
-  std::istream& ReadString(std::istream& is)
-    requires kWide;
-  std::istream& ReadFile(std::istream& is)
-    requires kWide;
-  std::istream& ReadToken(std::istream& is)
-    requires kWide;
+  std::istream& ReadToDelim(std::istream& is, CharT delim = CharT('\n'),
+                            bool skip_white = false) requires kWide;
+  std::istream& ReadLine(std::istream& is, bool skip_white = false) requires kWide;
+  std::istream& ReadString(std::istream& is) requires kWide;
+  std::istream& ReadFile(std::istream& is) requires kWide;
+  std::istream& ReadToken(std::istream& is) requires kWide;
 
   // Tuning statics: each setter stores the new value and answers the old.
   static RWSize InitialCapacity() { return initial_capacity_.load(std::memory_order_relaxed); }

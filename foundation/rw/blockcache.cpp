@@ -6,7 +6,7 @@
 namespace RWSmallBlockCache {
 namespace {
 
-constexpr std::size_t kClasses = 5;       // 2, 4, 6, 8, 10 bytes
+constexpr std::size_t kClasses = 5;  // 2, 4, 6, 8, 10 bytes
 constexpr std::size_t kBlocksPerClass = 5;
 
 struct Cache {
@@ -26,7 +26,9 @@ std::size_t ClassOf(std::size_t n) {
   return (n + 1) / 2 - 1;
 }
 
-std::size_t Rounded(std::size_t n) { return n == 0 ? 2 : (n + 1) & ~std::size_t{1}; }
+std::size_t Rounded(std::size_t n) {
+  return n == 0 ? 2 : (n + 1) & ~std::size_t{1};
+}
 
 }  // namespace
 
@@ -58,7 +60,8 @@ void Clear() {
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> lock(cache.mutex);
   for (std::size_t c = 0; c < kClasses; ++c) {
-    while (cache.counts[c] > 0) ::operator delete(cache.blocks[c][--cache.counts[c]]);
+    while (cache.counts[c] > 0)
+      ::operator delete(cache.blocks[c][--cache.counts[c]]);
   }
 }
 
@@ -66,7 +69,8 @@ std::size_t CachedCount() {
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> lock(cache.mutex);
   std::size_t total = 0;
-  for (std::size_t c = 0; c < kClasses; ++c) total += cache.counts[c];
+  for (std::size_t c = 0; c < kClasses; ++c)
+    total += cache.counts[c];
   return total;
 }
 

@@ -51,42 +51,108 @@ constexpr RWCatalogueEntry kCoreEntries[] = {
 }  // namespace
 
 namespace rwtools {
-const RWCatalogueEntry* AllocOut() { return &kToolsEntries[0x00]; }
-const RWCatalogueEntry* BadRe() { return &kToolsEntries[0x01]; }
-const RWCatalogueEntry* CrAbs() { return &kToolsEntries[0x02]; }
-const RWCatalogueEntry* FList() { return &kToolsEntries[0x03]; }
-const RWCatalogueEntry* Id() { return &kToolsEntries[0x04]; }
-const RWCatalogueEntry* Index() { return &kToolsEntries[0x05]; }
-const RWCatalogueEntry* Lock() { return &kToolsEntries[0x06]; }
-const RWCatalogueEntry* LongIndex() { return &kToolsEntries[0x07]; }
-const RWCatalogueEntry* Magic() { return &kToolsEntries[0x08]; }
-const RWCatalogueEntry* NeVecL() { return &kToolsEntries[0x09]; }
-const RWCatalogueEntry* NoCreate() { return &kToolsEntries[0x0A]; }
-const RWCatalogueEntry* NotAllow() { return &kToolsEntries[0x0B]; }
-const RWCatalogueEntry* ReadErr() { return &kToolsEntries[0x0C]; }
-const RWCatalogueEntry* Ref() { return &kToolsEntries[0x0D]; }
-const RWCatalogueEntry* SeekErr() { return &kToolsEntries[0x0E]; }
-const RWCatalogueEntry* Stream() { return &kToolsEntries[0x0F]; }
-const RWCatalogueEntry* SubString() { return &kToolsEntries[0x10]; }
-const RWCatalogueEntry* Unlock() { return &kToolsEntries[0x11]; }
-const RWCatalogueEntry* WriteErr() { return &kToolsEntries[0x12]; }
-const RWCatalogueEntry* IndexErr() { return &kToolsEntries[0x13]; }
-const RWCatalogueEntry* NposIndex() { return &kToolsEntries[0x14]; }
-const RWCatalogueEntry* NoPersist() { return &kToolsEntries[0x15]; }
+const RWCatalogueEntry* AllocOut() {
+  return &kToolsEntries[0x00];
+}
+const RWCatalogueEntry* BadRe() {
+  return &kToolsEntries[0x01];
+}
+const RWCatalogueEntry* CrAbs() {
+  return &kToolsEntries[0x02];
+}
+const RWCatalogueEntry* FList() {
+  return &kToolsEntries[0x03];
+}
+const RWCatalogueEntry* Id() {
+  return &kToolsEntries[0x04];
+}
+const RWCatalogueEntry* Index() {
+  return &kToolsEntries[0x05];
+}
+const RWCatalogueEntry* Lock() {
+  return &kToolsEntries[0x06];
+}
+const RWCatalogueEntry* LongIndex() {
+  return &kToolsEntries[0x07];
+}
+const RWCatalogueEntry* Magic() {
+  return &kToolsEntries[0x08];
+}
+const RWCatalogueEntry* NeVecL() {
+  return &kToolsEntries[0x09];
+}
+const RWCatalogueEntry* NoCreate() {
+  return &kToolsEntries[0x0A];
+}
+const RWCatalogueEntry* NotAllow() {
+  return &kToolsEntries[0x0B];
+}
+const RWCatalogueEntry* ReadErr() {
+  return &kToolsEntries[0x0C];
+}
+const RWCatalogueEntry* Ref() {
+  return &kToolsEntries[0x0D];
+}
+const RWCatalogueEntry* SeekErr() {
+  return &kToolsEntries[0x0E];
+}
+const RWCatalogueEntry* Stream() {
+  return &kToolsEntries[0x0F];
+}
+const RWCatalogueEntry* SubString() {
+  return &kToolsEntries[0x10];
+}
+const RWCatalogueEntry* Unlock() {
+  return &kToolsEntries[0x11];
+}
+const RWCatalogueEntry* WriteErr() {
+  return &kToolsEntries[0x12];
+}
+const RWCatalogueEntry* IndexErr() {
+  return &kToolsEntries[0x13];
+}
+const RWCatalogueEntry* NposIndex() {
+  return &kToolsEntries[0x14];
+}
+const RWCatalogueEntry* NoPersist() {
+  return &kToolsEntries[0x15];
+}
 }  // namespace rwtools
 
 namespace rwcore {
-const RWCatalogueEntry* Eof() { return &kCoreEntries[0x0]; }
-const RWCatalogueEntry* Generic() { return &kCoreEntries[0x1]; }
-const RWCatalogueEntry* InvAddr() { return &kCoreEntries[0x2]; }
-const RWCatalogueEntry* Lock() { return &kCoreEntries[0x3]; }
-const RWCatalogueEntry* NoInit() { return &kCoreEntries[0x4]; }
-const RWCatalogueEntry* NoMem() { return &kCoreEntries[0x5]; }
-const RWCatalogueEntry* OpErr() { return &kCoreEntries[0x6]; }
-const RWCatalogueEntry* OutAlloc() { return &kCoreEntries[0x7]; }
-const RWCatalogueEntry* Overflow() { return &kCoreEntries[0x8]; }
-const RWCatalogueEntry* Stream() { return &kCoreEntries[0x9]; }
-const RWCatalogueEntry* SynStream() { return &kCoreEntries[0xA]; }
+const RWCatalogueEntry* Eof() {
+  return &kCoreEntries[0x0];
+}
+const RWCatalogueEntry* Generic() {
+  return &kCoreEntries[0x1];
+}
+const RWCatalogueEntry* InvAddr() {
+  return &kCoreEntries[0x2];
+}
+const RWCatalogueEntry* Lock() {
+  return &kCoreEntries[0x3];
+}
+const RWCatalogueEntry* NoInit() {
+  return &kCoreEntries[0x4];
+}
+const RWCatalogueEntry* NoMem() {
+  return &kCoreEntries[0x5];
+}
+const RWCatalogueEntry* OpErr() {
+  return &kCoreEntries[0x6];
+}
+const RWCatalogueEntry* OutAlloc() {
+  return &kCoreEntries[0x7];
+}
+const RWCatalogueEntry* Overflow() {
+  return &kCoreEntries[0x8];
+}
+const RWCatalogueEntry* Stream() {
+  return &kCoreEntries[0x9];
+}
+const RWCatalogueEntry* SynStream() {
+  return &kCoreEntries[0xA];
+}
 }  // namespace rwcore
 
 RWMessageText::RWMessageText(const RWCatalogueEntry* entry, ...) {

@@ -44,17 +44,17 @@ const RWCatalogueEntry* NoPersist();  // 0x2015 "%s"
 
 // Catalogue "rwcore7.0", ids 0x1000 to 0x100A.
 namespace rwcore {
-const RWCatalogueEntry* Eof();         // 0x1000
-const RWCatalogueEntry* Generic();     // 0x1001 "%d; %s"
-const RWCatalogueEntry* InvAddr();     // 0x1002 "%lx"
-const RWCatalogueEntry* Lock();        // 0x1003
-const RWCatalogueEntry* NoInit();      // 0x1004
-const RWCatalogueEntry* NoMem();       // 0x1005
-const RWCatalogueEntry* OpErr();       // 0x1006 "%s"
-const RWCatalogueEntry* OutAlloc();    // 0x1007
-const RWCatalogueEntry* Overflow();    // 0x1008 "%.*s ... %u"
-const RWCatalogueEntry* Stream();      // 0x1009
-const RWCatalogueEntry* SynStream();   // 0x100A "%s ... %s"
+const RWCatalogueEntry* Eof();        // 0x1000
+const RWCatalogueEntry* Generic();    // 0x1001 "%d; %s"
+const RWCatalogueEntry* InvAddr();    // 0x1002 "%lx"
+const RWCatalogueEntry* Lock();       // 0x1003
+const RWCatalogueEntry* NoInit();     // 0x1004
+const RWCatalogueEntry* NoMem();      // 0x1005
+const RWCatalogueEntry* OpErr();      // 0x1006 "%s"
+const RWCatalogueEntry* OutAlloc();   // 0x1007
+const RWCatalogueEntry* Overflow();   // 0x1008 "%.*s ... %u"
+const RWCatalogueEntry* Stream();     // 0x1009
+const RWCatalogueEntry* SynStream();  // 0x100A "%s ... %s"
 }  // namespace rwcore
 
 // A message formatted from a catalogue entry. Formatting goes through a

@@ -18,7 +18,9 @@ const char* CopyText(const char* text) {
   return copy;
 }
 
-void Dispatch(const RWError& error) { g_handler.load(std::memory_order_acquire)(error); }
+void Dispatch(const RWError& error) {
+  g_handler.load(std::memory_order_acquire)(error);
+}
 
 }  // namespace
 
@@ -49,13 +51,27 @@ void DefaultErrorHandler(const RWError& error) {
   std::exit(1);
 }
 
-void RaiseError(const RWError& error) { Dispatch(error); }
-void RaiseOutOfMemoryError(const RWOutOfMemoryError& error) { Dispatch(error); }
-void RaiseEnvironmentError(const RWEnvironmentError& error) { Dispatch(error); }
-void RaiseFileIoError(const RWFileIoError& error) { Dispatch(error); }
-void RaiseStreamStateError(const RWStreamStateError& error) { Dispatch(error); }
-void RaiseLogicError(const RWLogicError& error) { Dispatch(error); }
-void RaiseIndexError(const RWIndexError& error) { Dispatch(error); }
+void RaiseError(const RWError& error) {
+  Dispatch(error);
+}
+void RaiseOutOfMemoryError(const RWOutOfMemoryError& error) {
+  Dispatch(error);
+}
+void RaiseEnvironmentError(const RWEnvironmentError& error) {
+  Dispatch(error);
+}
+void RaiseFileIoError(const RWFileIoError& error) {
+  Dispatch(error);
+}
+void RaiseStreamStateError(const RWStreamStateError& error) {
+  Dispatch(error);
+}
+void RaiseLogicError(const RWLogicError& error) {
+  Dispatch(error);
+}
+void RaiseIndexError(const RWIndexError& error) {
+  Dispatch(error);
+}
 
 bool RWCheckIndex(std::uint32_t index, std::uint32_t count) {
   if (index < count) return true;

@@ -24,15 +24,18 @@ RWSize RWGrowCapacity(RWSize count, RWSize element_size) {
 }
 
 void RWByteAnd(std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) a[i] &= b[i];
+  for (std::size_t i = 0; i < n; ++i)
+    a[i] &= b[i];
 }
 
 void RWByteOr(std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) a[i] |= b[i];
+  for (std::size_t i = 0; i < n; ++i)
+    a[i] |= b[i];
 }
 
 void RWByteXor(std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) a[i] ^= b[i];
+  for (std::size_t i = 0; i < n; ++i)
+    a[i] ^= b[i];
 }
 
 namespace {
@@ -52,7 +55,9 @@ RWSize FirstBit(const std::uint8_t* bits, RWSize nbits, std::uint8_t flip) {
 
 }  // namespace
 
-RWSize RWFirstSetBit(const std::uint8_t* bits, RWSize nbits) { return FirstBit(bits, nbits, 0); }
+RWSize RWFirstSetBit(const std::uint8_t* bits, RWSize nbits) {
+  return FirstBit(bits, nbits, 0);
+}
 
 RWSize RWFirstClearBit(const std::uint8_t* bits, RWSize nbits) {
   return FirstBit(bits, nbits, 0xFF);
@@ -81,6 +86,7 @@ bool RWBinarySearch(const void* key, const void* base, std::size_t count, std::s
 
 void RWBuildLowerMaskTable(std::uint8_t table[4][4]) {
   for (int r = 0; r < 4; ++r) {
-    for (int c = 0; c < 4; ++c) table[r][c] = c < r ? 0xFF : 0;
+    for (int c = 0; c < 4; ++c)
+      table[r][c] = c < r ? 0xFF : 0;
   }
 }

@@ -16,7 +16,9 @@ std::vector<std::string>& Captured() {
   return texts;
 }
 
-void RecordError(const RWError& error) { Captured().push_back(error.Why()); }
+void RecordError(const RWError& error) {
+  Captured().push_back(error.Why());
+}
 
 }  // namespace
 
@@ -28,7 +30,9 @@ TempPath::TempPath(const std::string& stem) {
   std::remove(path_.c_str());
 }
 
-TempPath::~TempPath() { std::remove(path_.c_str()); }
+TempPath::~TempPath() {
+  std::remove(path_.c_str());
+}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -76,17 +80,25 @@ std::string Unhex(const std::string& hex) {
   return out;
 }
 
-ErrorCapture::ErrorCapture() : previous_(SetErrorHandler(&RecordError)) { Captured().clear(); }
+ErrorCapture::ErrorCapture() : previous_(SetErrorHandler(&RecordError)) {
+  Captured().clear();
+}
 
 ErrorCapture::~ErrorCapture() {
   SetErrorHandler(previous_);
   Captured().clear();
 }
 
-const std::vector<std::string>& ErrorCapture::Texts() const { return Captured(); }
+const std::vector<std::string>& ErrorCapture::Texts() const {
+  return Captured();
+}
 
-std::string ErrorCapture::Last() const { return Captured().empty() ? "" : Captured().back(); }
+std::string ErrorCapture::Last() const {
+  return Captured().empty() ? "" : Captured().back();
+}
 
-void ErrorCapture::Clear() { Captured().clear(); }
+void ErrorCapture::Clear() {
+  Captured().clear();
+}
 
 }  // namespace testing_support
