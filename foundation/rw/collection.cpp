@@ -1,0 +1,106 @@
+#include "foundation/rw/collection.h"
+
+#include "foundation/rw/file.h"
+#include "foundation/rw/hashtable.h"
+#include "foundation/rw/rwstore.h"
+
+RWClassID RWCollectionBase::ClassId() const {
+  return kRWCollectionBaseId;
+}
+
+RWSize RWCollectionBase::StoredSize() const {
+  RWSize size = 4;
+  ForEach([](RWCollectable* member,
+             void* datum) { *static_cast<RWSize*>(datum) += member->GraphStoreSize(); },
+          &size);
+  return size;
+}
+
+void RWCollectionBase::SaveToFile(RWFile& file) const {
+  file.WriteUInt(Count());
+  ForEach(
+      [](RWCollectable* member, void* datum) {
+        auto& f = *static_cast<RWFile*>(datum);
+        if (!f.Error()) member->SaveGraphToFile(f);
+      },
+      &file);
+}
+
+void RWCollectionBase::RestoreFromFile(RWFile& file) {
+  Clear();
+  std::uint32_t count;
+  if (!file.ReadUInt(count)) return;
+  // The count comes from the file: the loop ends with the data, and a
+  // failed read never inserts anything.
+  for (std::uint32_t i = 0; i < count && !file.Error() && !file.Eof(); ++i) {
+    RWCollectable* member = nullptr;
+    ReadCollectablePointerFromFile(file, member);
+    if (member) Insert(member);
+  }
+}
+
+void RWCollectionBase::ClearAndDelete() {
+  // An object held several times is deleted once.
+  RWIdentitySet distinct(Count() / 4);
+  ForEach(
+      [](RWCollectable* member, void* set) { static_cast<RWIdentitySet*>(set)->Insert(member); },
+      &distinct);
+  distinct.ForEach([](RWCollectable* member, void*) { delete member; }, nullptr);
+  distinct.Clear();
+  Clear();
+}
+
+bool RWCollectionBase::Contains(const RWCollectable* object) const {
+  return Find(object) != nullptr;
+}
+
+bool RWCollectionBase::RemoveAndDelete(const RWCollectable* object) {
+  RWCollectable* removed = Remove(object);
+  delete removed;
+  return removed != nullptr;
+}
+
+void RWCollectionBase::InsertAll(const RWCollectionBase& other) {
+  other.InsertInto(*this);
+}
+
+void RWCollectionBase::RemoveAll(const RWCollectionBase& other) {
+  other.ForEach([](RWCollectable* member,
+                   void* self) { static_cast<RWCollectionBase*>(self)->Remove(member); },
+                this);
+}
+
+void RWCollectionBase::InsertInto(RWCollectionBase& target) const {
+  ForEach([](RWCollectable* member, void* t) { static_cast<RWCollectionBase*>(t)->Insert(member); },
+          &target);
+}
+
+void RWCollectionBase::InsertCopiesInto(RWCollectionBase& target) const {
+  ForEach(
+      [](RWCollectable* member, void* t) {
+        if (RWCollectable* copy = member->CreateCopy())
+          static_cast<RWCollectionBase*>(t)->Insert(copy);
+      },
+      &target);
+}
+
+RWCollectionBase* RWCollectionBase::Select(RWTestCollectable test, const void* datum) const {
+  RWCollectable* made = CreateDefault();
+  auto* result = dynamic_cast<RWCollectionBase*>(made);
+  if (!result) {
+    delete made;
+    return nullptr;
+  }
+  struct Selection {
+    RWTestCollectable test;
+    const void* datum;
+    RWCollectionBase* result;
+  } selection{test, datum, result};
+  ForEach(
+      [](RWCollectable* member, void* s) {
+        auto* sel = static_cast<Selection*>(s);
+        if (sel->test(member, sel->datum)) sel->result->Insert(member);
+      },
+      &selection);
+  return result;
+}

@@ -1,0 +1,100 @@
+// RWCollectionBase and RWSequenceBase: the protocol every collection of
+// collectables shares (membership, insertion, removal, iteration by
+// callback) and the stored form they all have: the member count (u32), then
+// each member as an object reference.
+//
+// A collection holds pointers and never copies its members; it owns them
+// only in ClearAndDelete and RemoveAndDelete. Equality of members is the
+// stored member's IsEqual. Not synchronised.
+#pragma once
+
+#include "foundation/rw/collect.h"
+
+// Callbacks: apply to each member, and a membership test for Select.
+using RWApplyCollectable = void (*)(RWCollectable* member, void* datum);
+using RWTestCollectable = bool (*)(const RWCollectable* member, const void* datum);
+
+inline constexpr RWClassID kRWCollectionBaseId = 0x801D;  // the abstract classes
+
+class RWCollectionBase : public RWCollectable {
+ public:
+  RWClassID ClassId() const override;
+  // 4 + every member's GraphStoreSize.
+  RWSize StoredSize() const override;
+  // Clear, then read the count and that many object references, inserting
+  // each through Insert; stops at the first failed read.
+  void RestoreFromStream(RWVirtualInputStream& stream) override;
+  void RestoreFromFile(RWFile& file) override;
+  // The count, then each member in the collection's own order.
+  void SaveToStream(RWVirtualOutputStream& stream) const override;
+  void SaveToFile(RWFile& file) const override;
+
+  virtual void ForEach(RWApplyCollectable apply, void* datum) const = 0;
+  // Forgets every member (deletes none).
+  virtual void Clear() = 0;
+  // Deletes every distinct member once, then clears.
+  virtual void ClearAndDelete();
+  virtual bool Contains(const RWCollectable* object) const;
+  virtual RWSize Count() const = 0;
+  virtual RWCollectable* Find(const RWCollectable* object) const = 0;
+  virtual RWCollectable* Insert(RWCollectable* member) = 0;
+  virtual bool IsEmpty() const = 0;
+  virtual RWSize CountOccurrences(const RWCollectable* object) const = 0;
+  // Removes a member equal to `object` and answers the stored member.
+  virtual RWCollectable* Remove(const RWCollectable* object) = 0;
+  // Removes as Remove does and deletes what was removed; true when
+  // something was.
+  virtual bool RemoveAndDelete(const RWCollectable* object);
+
+  // Inserts every member of `other` into this collection.
+  void InsertAll(const RWCollectionBase& other);
+  // Removes from this collection every member of `other`.
+  void RemoveAll(const RWCollectionBase& other);
+  // Inserts every member of this collection into `target`.
+  void InsertInto(RWCollectionBase& target) const;
+  // Inserts a CreateCopy of every member into `target` (which owns them).
+  void InsertCopiesInto(RWCollectionBase& target) const;
+  // A new collection of this class with the members that pass `test`; the
+  // caller owns the collection, not its members.
+  RWCollectionBase* Select(RWTestCollectable test, const void* datum) const;
+
+ protected:
+  RWCollectionBase() = default;
+  RWCollectionBase(const RWCollectionBase&) = default;
+  RWCollectionBase& operator=(const RWCollectionBase&) = default;
+};
+
+// An ordered, indexed collection. Positions are 0-based; an index at or
+// beyond the count raises the library's index error.
+class RWSequenceBase : public RWCollectionBase {
+ public:
+  virtual RWCollectable* Append(RWCollectable* member) = 0;
+  virtual RWCollectable* At(RWSize index) const = 0;
+  // The stored pointer itself, for replacing a member in place.
+  virtual RWCollectable*& AtSlot(RWSize index) = 0;
+  virtual RWCollectable* First() const = 0;
+  // The index of the first member equal to `object`, or RW_NPOS.
+  virtual RWSize IndexOf(const RWCollectable* object) const = 0;
+  virtual RWCollectable* InsertAt(RWSize index, RWCollectable* member) = 0;
+  virtual RWCollectable* Last() const = 0;
+  virtual RWCollectable* Prepend(RWCollectable* member) = 0;
+  virtual RWCollectable* InsertAfter(RWSize index, RWCollectable* member) = 0;
+
+ protected:
+  RWSequenceBase() = default;
+  RWSequenceBase(const RWSequenceBase&) = default;
+  RWSequenceBase& operator=(const RWSequenceBase&) = default;
+};
+
+// The iterator protocol shared by the list and hash-table iterators.
+class RWIterator {
+ public:
+  virtual ~RWIterator() = default;
+  // Advances to the next member equal to `object`; null at the end.
+  virtual RWCollectable* FindNext(const RWCollectable* object) = 0;
+  // The member under the cursor; null before the first Next and at the end.
+  virtual RWCollectable* Key() const = 0;
+  // Advances one member and answers it; null at the end.
+  virtual RWCollectable* Next() = 0;
+  virtual void Reset() = 0;
+};

@@ -1,0 +1,70 @@
+// RWFactory: the process-wide registry that maps a 16-bit class id and a
+// class-name string to a creator function, so that stored graphs can be
+// turned back into objects.
+//
+// Registration keeps two entries per class, one by id and one by name; the
+// first registration of an id wins the id and the first registration of a
+// name wins the name, each on its own. The factory exists from the first
+// registration to the removal that empties it (which also empties the
+// small-block cache).
+//
+// Thread-safety: every function here may be called from any thread.
+// Registration, lookup and creation are serialised by the factory lock;
+// creators run outside it.
+#pragma once
+
+#include "foundation/rw/hashtable.h"
+
+// Makes a new object of a class with its default constructor; null when
+// allocation fails.
+using RWUserCreator = RWCollectable* (*)();
+
+class RWFactory : public RWSet {
+ public:
+  RWFactory();
+  // Removes and deletes every entry.
+  ~RWFactory() override;
+
+  void Add(RWUserCreator creator, RWClassID id, const RWStringID& name);
+  // Registers with "NoID" as the name.
+  void Add(RWUserCreator creator, RWClassID id);
+  void RemoveId(RWClassID id);
+  void RemoveStringId(const RWStringID& name);
+  RWUserCreator LookupCreatorById(RWClassID id) const;
+  RWUserCreator LookupCreatorByStringId(const RWStringID& name) const;
+  // A new object from the registered creator, or null.
+  RWCollectable* Create(RWClassID id) const;
+  RWCollectable* Create(const RWStringID& name) const;
+  // The registered name of an id, or "NoID".
+  RWStringID StringIdOf(RWClassID id) const;
+  // The registered id of a name, or 0x8000.
+  RWClassID IdOf(const RWStringID& name) const;
+};
+
+// The whole program registers and creates through these.
+void AddClassToFactory(RWUserCreator creator, RWClassID id, const RWStringID& name);
+// Registers with "No_RWStringID" as the name.
+void AddClassToFactory(RWUserCreator creator, RWClassID id);
+RWCollectable* CreateByClassId(RWClassID id);
+RWCollectable* CreateByStringId(const RWStringID& name);
+void RemoveClassIdFromFactory(RWClassID id);
+void RemoveStringIdFromFactory(const RWStringID& name);
+RWStringID ClassIdToStringId(RWClassID id);
+RWClassID StringIdToClassId(const RWStringID& name);
+
+// User class ids run from 0x9000 to 0xF000 inclusive; objects of such
+// classes are stored with their names.
+RWClassID NewUserClassId();
+bool IsUserClassId(RWClassID id);
+
+// The singleton, created on first use; null when allocation fails.
+RWFactory* GetFactory();
+void DestroyFactory();
+// Whether a factory exists now (for tests).
+bool FactoryExists();
+
+// Calls `visit` for every registered id and every registered name, under
+// the factory lock (for tests and diagnostics).
+void ForEachFactoryEntry(void (*visit)(RWClassID id, const RWStringID& name, bool by_id,
+                                       void* datum),
+                         void* datum);

@@ -1,0 +1,37 @@
+// Explicit class registration. Every source file that defines persistable
+// classes lists them once, in order, as RWClassRegistration records; each
+// subsystem registers its files' lists at load in building order and
+// removes them in reverse at unload. (Static initialisers are not used: in
+// static libraries the linker drops unreferenced objects, and their order
+// across files is unspecified.)
+#pragma once
+
+#include <new>
+#include <span>
+
+#include "foundation/rw/factory.h"
+
+struct RWClassRegistration {
+  RWUserCreator creator;
+  RWClassID id;
+  const char* name;  // the class-name string
+};
+
+// The creator of a default-constructible class.
+template <class T>
+RWCollectable* RWCreate() {
+  return new (std::nothrow) T;
+}
+
+// Registers each class in order with AddClassToFactory.
+void RWRegisterClasses(std::span<const RWClassRegistration> classes);
+// Removes them in reverse order: the id, then the name.
+void RWUnregisterClasses(std::span<const RWClassRegistration> classes);
+
+// The foundation library's own persistable classes, in registration order.
+std::span<const RWClassRegistration> FoundationClasses();
+
+// Loads and unloads the foundation library: registers its classes and sets
+// up the nil object. Nested calls are counted; the last unload undoes.
+void FoundationLoad();
+void FoundationUnload();

@@ -1,0 +1,172 @@
+#include "foundation/rw/rwstore.h"
+
+#include "foundation/rw/error.h"
+#include "foundation/rw/factory.h"
+#include "foundation/rw/file.h"
+#include "foundation/rw/storetable.h"
+
+namespace {
+
+// The key of the tables that GraphStoreSize fills: sizing never shares a
+// table with a real save.
+const char kSizingKey = 0;
+
+void RaiseBadReference() {
+  RaiseLogicError(RWLogicError(RWMessageText(rwtools::Ref())));
+}
+
+void RaiseNoCreate(RWClassID id) {
+  RaiseLogicError(RWLogicError(RWMessageText(rwtools::NoCreate(), id, id)));
+}
+
+// The class token of a new object: its id, or for user classes the name
+// (new in this save) or the name's number.
+struct ClassToken {
+  std::uint16_t tag;     // the class id, kRWNewStringId or kRWKnownStringId
+  RWStringID name;       // for kRWNewStringId
+  std::uint32_t number;  // for kRWKnownStringId
+};
+
+ClassToken MakeClassToken(RWStoreTable& table, RWClassID id) {
+  if (!IsUserClassId(id)) return {id, RWStringID(), 0};
+  RWStringID name = ClassIdToStringId(id);
+  std::uint32_t number;
+  if (table.AddString(name, number)) return {kRWNewStringId, name, number};
+  return {kRWKnownStringId, RWStringID(), number};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Sizes
+
+RWSize RWCollectable::GraphStoreSize() const {
+  RWSaveTableGuard guard(&kSizingKey);
+  RWSize size = guard.CreatedByMe() ? 4 : 0;
+  std::uint32_t number;
+  if (!guard.Table().AddObject(this, number)) return size + 6;
+  ClassToken token = MakeClassToken(guard.Table(), ClassId());
+  if (token.tag == kRWNewStringId) {
+    size += 4 + token.name.Length();
+  } else if (token.tag == kRWKnownStringId) {
+    size += 4;
+  }
+  return size + 2 + StoredSize();
+}
+
+RWSize GraphStoreSizeOf(const RWCollectable* object) {
+  return (object ? object : RWNilCollectable())->GraphStoreSize();
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+void RWCollectable::SaveGraphToFile(RWFile& file) const {
+  RWSaveTableGuard guard(&file);
+  if (guard.CreatedByMe()) file.WriteULong(kRWFileMagic);
+  std::uint32_t number;
+  if (!guard.Table().AddObject(this, number)) {
+    file.WriteUShort(kRWFileBackReference);
+    file.WriteULong(number);
+    return;
+  }
+  ClassToken token = MakeClassToken(guard.Table(), ClassId());
+  file.WriteUShort(token.tag);
+  if (token.tag == kRWNewStringId) {
+    token.name.SaveToFile(file);
+  } else if (token.tag == kRWKnownStringId) {
+    file.WriteULong(token.number);
+  }
+  SaveToFile(file);
+}
+
+void WriteCollectablePointerToFile(RWFile& file, const RWCollectable* object) {
+  (object ? object : RWNilCollectable())->SaveGraphToFile(file);
+}
+
+namespace {
+
+bool FileOk(RWFile& file) {
+  return !file.Eof() && !file.Error();
+}
+
+// Reads one token from a file. Answers false when nothing usable was read
+// (the file's error is then marked unless it simply ended); `result` is the
+// object, null for the nil object.
+bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result) {
+  RWReadTableGuard guard(&file);
+  RWReadTable& table = guard.Table();
+  if (guard.CreatedByMe()) {
+    std::uint32_t magic;
+    if (!file.ReadULong(magic)) return false;
+    if (magic != kRWFileMagic) {
+      RaiseEnvironmentError(RWEnvironmentError(RWMessageText(
+          rwtools::Magic(), static_cast<long>(magic), static_cast<long>(kRWFileMagic))));
+      file.MarkError();
+      return false;
+    }
+  }
+  if (!table.Enter()) {
+    file.MarkError();
+    return false;
+  }
+  struct Leave {
+    RWReadTable& t;
+    ~Leave() { t.Leave(); }
+  } leave{table};
+
+  std::uint16_t tag;
+  if (!file.ReadUShort(tag) || !FileOk(file)) return false;
+  if (tag == kRWFileBackReference) {
+    std::uint32_t number;
+    if (!file.ReadULong(number) || !FileOk(file)) return false;
+    RWCollectable* object;
+    if (!table.ObjectAt(number, object) || (existing && object != existing)) {
+      RaiseBadReference();
+      file.MarkError();
+      return false;
+    }
+    result = object == RWNilCollectable() ? nullptr : object;
+    return true;
+  }
+
+  RWClassID id = tag;
+  RWStringID name("NoID");
+  if (tag == kRWNewStringId) {
+    if (!name.RestoreFromFile(file) || !FileOk(file)) return false;
+  } else if (tag == kRWKnownStringId) {
+    std::uint32_t number;
+    if (!file.ReadULong(number) || !FileOk(file)) return false;
+    if (!table.ClassIdAt(number, id)) {
+      RaiseBadReference();
+      file.MarkError();
+      return false;
+    }
+  }
+  RWCollectable* object = existing;
+  if (!object) object = tag == kRWNewStringId ? CreateByStringId(name) : CreateByClassId(id);
+  if (!object) {
+    RaiseNoCreate(id);
+    file.MarkError();
+    return false;
+  }
+  table.AddObject(object);
+  if (tag == kRWNewStringId) table.AddClassId(object->ClassId());
+  object->RestoreFromFile(file);
+  // A created object always goes to the caller, even when its data was bad,
+  // so that whoever holds the partial graph can free it.
+  result = object;
+  return true;
+}
+
+}  // namespace
+
+void ReadCollectablePointerFromFile(RWFile& file, RWCollectable*& object) {
+  RWCollectable* result;
+  if (ReadFileToken(file, nullptr, result)) object = result;
+}
+
+RWCollectable* RestoreCollectableFromFile(RWFile& file, RWCollectable* existing) {
+  RWCollectable* result = nullptr;
+  return ReadFileToken(file, existing, result) ? result : nullptr;
+}

@@ -1,0 +1,69 @@
+// Object-graph persistence: saving an object writes a token naming its class
+// (or referring back to an object already written in the same save), then
+// the object's own data, which may save further objects. Restoring reads the
+// token, creates the object through the factory or finds the earlier one,
+// and lets it restore its data, so shared and cyclic references come back
+// with the same sharing.
+//
+// Tokens on a virtual stream (items through the stream's typed operations):
+//   back reference      '@' (char), number (i32)
+//   new object          ':' (char), class id (u16), '{', data, '}'
+//   user class, new id  ':' , 0x888F (u16), the class-name string, '{', data, '}'
+//   user class, old id  ':' , 0x888E (u16), number (i32), '{', data, '}'
+// Tokens on an RWFile (little-endian, no braces):
+//   outermost save      0x8888 (u32), once, before the first token
+//   back reference      0xFFFF (u16), number (u32)
+//   new object          class id (u16), data
+//   user class, new id  0x888F (u16), the class-name string (u32 count, bytes), data
+//   user class, old id  0x888E (u16), number (u32), data
+// Objects and class-name strings share one numbering per outermost save; the
+// nil object (a null pointer) is number 0, the first real object 1.
+//
+// Tables: each outermost save or restore on a given stream or file owns its
+// table; nested calls on the same stream or file (an object saving what it
+// points to) share it. Tables are per thread, so threads are independent;
+// one stream or file must not be used by two threads at once.
+//
+// Bad data (bad magic, unknown class ids, bad back references, truncation)
+// raises the library error that names it and sets the stream's fail state or
+// the file's error; the reader answers null or the partial object. Every
+// object a restore creates is handed to its caller, so a partial graph can
+// be freed by whoever holds it.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/rw/collect.h"
+
+class RWFile;
+class RWVirtualInputStream;
+class RWVirtualOutputStream;
+
+// Stored token values.
+inline constexpr std::uint32_t kRWFileMagic = 0x8888;
+inline constexpr std::uint16_t kRWFileBackReference = 0xFFFF;
+inline constexpr std::uint16_t kRWNewStringId = 0x888F;
+inline constexpr std::uint16_t kRWKnownStringId = 0x888E;
+inline constexpr char kRWStreamBackReference = '@';
+inline constexpr char kRWStreamNewObject = ':';
+inline constexpr char kRWStreamOpenData = '{';
+inline constexpr char kRWStreamCloseData = '}';
+
+// Writers; a null pointer is written as the nil object.
+void WriteCollectablePointerToStream(RWVirtualOutputStream& stream, const RWCollectable* object);
+void WriteCollectablePointerToFile(RWFile& file, const RWCollectable* object);
+
+// GraphStoreSize of a pointer that may be null (the nil object's size then).
+RWSize GraphStoreSizeOf(const RWCollectable* object);
+
+// Readers: one token into `object` (null for the nil object). On failure
+// the pointer keeps its value (null for a pointer that was null).
+void ReadCollectablePointerFromStream(RWVirtualInputStream& stream, RWCollectable*& object);
+void ReadCollectablePointerFromFile(RWFile& file, RWCollectable*& object);
+
+// Restores one token into an existing object (no creation): a new-object
+// token fills `existing`, a back reference must name it. With a null
+// `existing` this reads like the pointer readers. Answers the object, or
+// null for the nil object and on failure.
+RWCollectable* RestoreCollectableFromStream(RWVirtualInputStream& stream, RWCollectable* existing);
+RWCollectable* RestoreCollectableFromFile(RWFile& file, RWCollectable* existing);

@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "foundation/rw/association.h"
+#include "foundation/rw/hashtable.h"
+#include "foundation/rw/slistcollectables.h"
+#include "tests/support/test_collectable.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+std::vector<int> Values(const RWCollectionBase& c) {
+  std::vector<int> out;
+  c.ForEach(
+      [](RWCollectable* m, void* d) {
+        static_cast<std::vector<int>*>(d)->push_back(static_cast<TestItem*>(m)->Value());
+      },
+      &out);
+  return out;
+}
+
+TEST(ListAndStack, DifferWhereAStackMust) {
+  TestItem a(1), b(2), c(3), a2(1);
+  RWSlistCollectables list;
+  RWSlistCollectablesStack stack;
+  for (TestItem* item : {&a, &b, &c}) {
+    list.Insert(item);
+    stack.Insert(item);
+  }
+  EXPECT_EQ(Values(list), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(Values(stack), (std::vector<int>{3, 2, 1}));  // Insert pushes
+
+  // Remove answers the stored member, which may be another object.
+  EXPECT_EQ(list.Remove(&a2), &a);
+  // A stack pops whatever the argument.
+  EXPECT_EQ(stack.Remove(&a2), &c);
+  EXPECT_EQ(stack.Append(&c), nullptr);  // refused
+  EXPECT_EQ(stack.Count(), 2u);
+  EXPECT_FALSE(stack.RemoveAndDelete(&b));
+  EXPECT_EQ(stack.Count(), 2u);
+  EXPECT_EQ(stack.Top(), &b);
+  EXPECT_EQ(stack.Pop(), &b);
+  EXPECT_EQ(stack.Pop(), &a);
+  EXPECT_EQ(stack.Pop(), nullptr);
+
+  RWSlistCollectables same_list;
+  RWSlistCollectablesStack same_stack;
+  same_list.Append(&b);
+  same_stack.Push(&b);
+  RWSlistCollectables list_b;
+  list_b.Append(&b);
+  EXPECT_FALSE(same_list.IsEqual(&same_stack));  // class ids differ
+  EXPECT_TRUE(same_list.IsEqual(&list_b));
+}
+
+TEST(List, IndexedOperations) {
+  TestItem a(1), b(2), c(3), absent(9);
+  RWSlistCollectables list;
+  list.Append(&a);
+  list.InsertAt(1, &c);  // at the count: appends
+  list.InsertAfter(0, &b);
+  EXPECT_EQ(Values(list), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(list.IndexOf(&absent), 0xFFFFFFFFu);
+  EXPECT_EQ(list.IndexOf(&c), 2u);
+  EXPECT_EQ(list.At(1), &b);
+  list.AtSlot(1) = &absent;
+  EXPECT_EQ(list.At(1), &absent);
+  EXPECT_EQ(list.First(), &a);
+  EXPECT_EQ(list.Last(), &c);
+  EXPECT_EQ(list.CountOccurrences(&a), 1u);
+
+  testing_support::ErrorCapture capture;
+  EXPECT_EQ(list.InsertAt(4, &a), nullptr);
+  EXPECT_EQ(capture.Last(),
+            "[INDEXERR] Illegal Index (4) for collection or string with 3 elements");
+  EXPECT_EQ(list.InsertAfter(3, &a), nullptr);
+  EXPECT_EQ(list.At(3), nullptr);
+  EXPECT_EQ(list.AtSlot(RW_NPOS), nullptr);
+  EXPECT_EQ(capture.Last(), "[NPOSINDEX] The value RW_NPOS cannot be used as an index.");
+  EXPECT_EQ(list.Count(), 3u);
+}
+
+TEST(List, CopiesShareMembersNotLinks) {
+  TestItem a(1), b(2);
+  RWSlistCollectables list;
+  list.Append(&a);
+  list.Append(&b);
+  RWSlistCollectables copy(list);
+  copy.Remove(&a);
+  EXPECT_EQ(list.Count(), 2u);
+  EXPECT_EQ(copy.First(), &b);
+  std::unique_ptr<RWCollectable> made(list.CreateCopy());
+  EXPECT_TRUE(made->IsEqual(&list));
+  copy = list;
+  EXPECT_EQ(Values(copy), (std::vector<int>{1, 2}));
+}
+
+TEST(Collections, ClearAndDeleteDeletesASharedObjectOnce) {
+  int before = TestItem::Live();
+  auto* item = new TestItem(5);
+  auto* other = new TestItem(6);
+  RWSlistCollectables list;
+  list.Append(item);
+  list.Append(other);
+  list.Append(item);
+  list.Append(item);
+  list.ClearAndDelete();
+  EXPECT_TRUE(list.IsEmpty());
+  EXPECT_EQ(TestItem::Live(), before);
+
+  RWHashTable table;
+  auto* shared = new TestItem(7);
+  table.Insert(shared);
+  table.Insert(shared);
+  table.ClearAndDelete();
+  EXPECT_EQ(TestItem::Live(), before);
+
+  RWSet set;
+  set.Insert(new TestItem(1));
+  set.Insert(new TestItem(2));
+  set.ClearAndDelete();
+  EXPECT_EQ(TestItem::Live(), before);
+}
+
+TEST(Collections, RemoveAndDeleteDeletesWhatWasRemoved) {
+  TestItem probe(1);
+  int before = TestItem::Live();
+  RWSlistCollectables list;
+  list.Append(new TestItem(1));
+  EXPECT_TRUE(list.RemoveAndDelete(&probe));
+  EXPECT_FALSE(list.RemoveAndDelete(&probe));
+  EXPECT_EQ(TestItem::Live(), before);
+}
+
+TEST(Collections, SelectAndBulkOperations) {
+  TestItem a(1), b(2), c(3);
+  RWSlistCollectables list;
+  list.Append(&a);
+  list.Append(&b);
+  list.Append(&c);
+  std::unique_ptr<RWCollectionBase> odd(
+      list.Select([](const RWCollectable* m,
+                     const void*) { return static_cast<const TestItem*>(m)->Value() % 2 == 1; },
+                  nullptr));
+  EXPECT_EQ(odd->ClassId(), kRWSlistCollectablesId);
+  EXPECT_EQ(Values(*odd), (std::vector<int>{1, 3}));
+  RWSet set;
+  set.InsertAll(list);
+  EXPECT_EQ(set.Count(), 3u);
+  set.RemoveAll(*odd);
+  EXPECT_EQ(Values(set), (std::vector<int>{2}));
+
+  int before = TestItem::Live();
+  RWSlistCollectables copies;
+  list.InsertCopiesInto(copies);
+  EXPECT_EQ(TestItem::Live(), before + 3);
+  EXPECT_NE(copies.First(), &a);
+  copies.ClearAndDelete();
+}
+
+TEST(HashTable, BagAndSetInsertion) {
+  TestItem a(1), a2(1), b(2);
+  RWHashTable table;
+  table.Insert(&a);
+  table.Insert(&a);
+  EXPECT_EQ(table.Count(), 2u);
+  EXPECT_EQ(table.CountOccurrences(&a2), 2u);
+
+  RWSet set;
+  EXPECT_EQ(set.Insert(&a), &a);
+  EXPECT_EQ(set.Insert(&a2), &a);  // the member already there
+  EXPECT_EQ(set.Count(), 1u);
+  EXPECT_EQ(set.CountOccurrences(&a), 1u);
+
+  RWIdentitySet ids;
+  EXPECT_EQ(ids.Insert(&a), &a);
+  EXPECT_EQ(ids.Insert(&a2), &a2);  // equal but distinct: accepted
+  EXPECT_EQ(ids.Insert(&a), &a);    // the same object: not again
+  EXPECT_EQ(ids.Count(), 2u);
+  EXPECT_EQ(ids.Find(&a2), &a2);
+  EXPECT_EQ(ids.Remove(&a2), &a2);
+  EXPECT_EQ(ids.Find(&a2), nullptr);
+
+  EXPECT_EQ(set.Remove(&b), nullptr);  // absent: count stays
+  EXPECT_EQ(set.Count(), 1u);
+  EXPECT_EQ(table.Remove(&a2), &a);
+  EXPECT_EQ(table.Count(), 1u);
+
+  RWSet same;
+  same.Insert(&a);
+  RWHashTable as_table;
+  as_table.Insert(&a);
+  EXPECT_TRUE(set.IsEqual(&same));
+  EXPECT_FALSE(as_table.IsEqual(&set));  // class ids differ
+}
+
+TEST(HashTable, BucketCountsAndResize) {
+  EXPECT_EQ(RWHashTable(0).Buckets(), 2u);
+  EXPECT_EQ(RWHashTable().Buckets(), 64u);
+  std::vector<TestItem> items;
+  items.reserve(13);
+  for (int i = 0; i < 13; ++i)
+    items.emplace_back(i);
+  for (auto [members, buckets] : {std::pair{11u, 16u}, {12u, 18u}, {13u, 19u}}) {
+    RWHashTable table(3);
+    for (unsigned i = 0; i < members; ++i)
+      table.Insert(&items[i]);
+    table.Resize(0);
+    EXPECT_EQ(table.Buckets(), buckets) << members;
+    EXPECT_EQ(table.Count(), members);
+    for (unsigned i = 0; i < members; ++i)
+      EXPECT_EQ(table.Find(&items[i]), &items[i]);
+  }
+  // Insertion never grows the table.
+  RWSet set(2);
+  for (auto& item : items)
+    set.Insert(&item);
+  EXPECT_EQ(set.Buckets(), 2u);
+  // A set re-buckets through its own Insert.
+  TestItem dup(3);
+  RWHashTable bag(4);
+  bag.Insert(&items[3]);
+  bag.Insert(&dup);
+  EXPECT_EQ(bag.Count(), 2u);
+  bag.Resize(7);
+  EXPECT_EQ(bag.Count(), 2u);
+}
+
+TEST(HashTable, CopyAndIteration) {
+  std::vector<TestItem> items;
+  for (int i = 0; i < 10; ++i)
+    items.emplace_back(i);
+  RWHashTable table(4);
+  for (auto& item : items)
+    table.Insert(&item);
+  RWHashTable copy(table);
+  EXPECT_EQ(copy.Buckets(), 4u);
+  EXPECT_TRUE(copy.IsEqual(&table));
+  // Buckets in index order, each first to last: 0 4 8 1 5 9 2 6 3 7.
+  EXPECT_EQ(Values(copy), (std::vector<int>{0, 4, 8, 1, 5, 9, 2, 6, 3, 7}));
+
+  RWHashTableIterator it(copy);
+  EXPECT_EQ(it.Key(), nullptr);
+  std::vector<int> walked;
+  while (RWCollectable* m = it.Next())
+    walked.push_back(static_cast<TestItem*>(m)->Value());
+  EXPECT_EQ(walked, Values(copy));
+  EXPECT_EQ(it.Next(), nullptr);
+  it.Reset();
+  TestItem five(5);
+  EXPECT_EQ(it.FindNext(&five), &items[5]);
+  EXPECT_EQ(it.Key(), &items[5]);
+  RWHashTableIterator saved(it);  // a copy starts at the same position
+  EXPECT_EQ(saved.Next(), &items[9]);
+  EXPECT_EQ(it.Key(), &items[5]);
+  EXPECT_EQ(it.RemoveCurrent(), &items[5]);
+  EXPECT_EQ(copy.Count(), 9u);
+  it.Reset();
+  TestItem two(2);
+  EXPECT_EQ(it.RemoveNext(&two), &items[2]);
+  EXPECT_EQ(copy.Count(), 8u);
+  EXPECT_EQ(table.Count(), 10u);
+}
+
+TEST(Set, EqualityAndSubsets) {
+  TestItem a(1), b(2), c(3), a2(1);
+  RWSet ab, ab2, abc;
+  ab.Insert(&a);
+  ab.Insert(&b);
+  ab2.Insert(&a2);
+  ab2.Insert(&b);
+  abc.Insert(&a);
+  abc.Insert(&b);
+  abc.Insert(&c);
+  EXPECT_TRUE(ab == ab2);
+  EXPECT_FALSE(ab == abc);
+  EXPECT_TRUE(ab.IsSubsetOf(abc));
+  EXPECT_TRUE(ab.IsProperSubsetOf(abc));
+  EXPECT_TRUE(ab.IsSubsetOf(ab2));
+  EXPECT_FALSE(ab.IsProperSubsetOf(ab2));
+  EXPECT_FALSE(abc.IsSubsetOf(ab));
+
+  RWSet result;
+  abc.IntersectInto(ab2, result);
+  EXPECT_EQ(result.Count(), 2u);
+  EXPECT_EQ(result.Find(&a), &a2);  // walked the smaller set
+
+  RWSet in_place(abc);
+  in_place.Intersect(ab);
+  EXPECT_EQ(Values(in_place), (std::vector<int>{1, 2}));
+  in_place.Intersect(RWSet());
+  EXPECT_TRUE(in_place.IsEmpty());
+
+  // Bags: equal counts but different multiplicities are unequal.
+  RWHashTable aab, abb;
+  aab.Insert(&a);
+  aab.Insert(&a);
+  aab.Insert(&b);
+  abb.Insert(&a);
+  abb.Insert(&b);
+  abb.Insert(&b);
+  EXPECT_FALSE(aab.IsEqual(&abb));
+}
+
+TEST(Association, BehavesAsItsKey) {
+  TestItem key(4), key2(4), value(40), other(5);
+  RWCollectableAssociation assoc(&key, &value);
+  EXPECT_TRUE(assoc.IsEqual(&key2));
+  EXPECT_EQ(assoc.Hash(), key.Hash());
+  EXPECT_EQ(assoc.CompareTo(&other), -1);
+  EXPECT_EQ(assoc.SetValue(&other), &value);
+  EXPECT_EQ(assoc.Value(), &other);
+
+  // A set of associations is searched with the bare key.
+  RWSet dict;
+  dict.Insert(&assoc);
+  EXPECT_EQ(dict.Find(&key2), &assoc);
+
+  RWCollectableIDAssociation by_id(&key, &value), by_id2(&key, nullptr), by_other(&key2, nullptr);
+  EXPECT_TRUE(by_id.IsEqual(&by_id2));
+  EXPECT_FALSE(by_id.IsEqual(&by_other));
+  EXPECT_TRUE(by_id.IsEqual(&key));
+  EXPECT_FALSE(by_id.IsEqual(&key2));
+  EXPECT_EQ(by_id.Hash(), RWAddressHash(&key));
+  EXPECT_EQ(by_id.CompareTo(&key), 0);
+
+  RWCollectableAssociation empty;  // null key and value: no crash
+  EXPECT_EQ(empty.Hash(), 0u);
+  EXPECT_FALSE(empty.IsEqual(&key));
+}
+
+TEST(Collectable, BaseBehaviour) {
+  RWCollectable a, b;
+  EXPECT_EQ(a.CompareTo(&a), 0);
+  EXPECT_EQ(a.CompareTo(&b), &a > &b ? 1 : -1);
+  EXPECT_EQ(a.Hash(), RWAddressHash(&a));
+  EXPECT_TRUE(a.IsEqual(&a));
+  EXPECT_FALSE(a.IsEqual(&b));
+  EXPECT_EQ(a.ClassId(), 0x8007);
+  EXPECT_EQ(a.StoredSize(), 0u);
+  std::unique_ptr<RWCollectable> made(a.CreateDefault());
+  EXPECT_EQ(made->ClassId(), 0x8007);
+}
+
+}  // namespace
