@@ -30,26 +30,16 @@ bool RWFile::Open(const char* mode) {
   return file_ != nullptr;
 }
 
-bool RWFile::Exists() const { return Exists(name_.c_str()); }
+bool RWFile::Exists() const {
+  return Exists(name_.c_str());
+}
 
-bool RWFile::Exists(const char* name) { return Exists(name, F_OK); }
+bool RWFile::Exists(const char* name) {
+  return Exists(name, F_OK);
+}
 
 bool RWFile::Exists(const char* name, int access_mode) {
   return name && ::access(name, access_mode) >= 0;
-}
-
-template <class T>
-bool RWFile::ReadItems(T* p, std::size_t n) {
-  if (!file_) return false;
-  if (n == 0) return true;
-  return std::fread(p, sizeof(T), n, file_) == n;
-}
-
-template <class T>
-bool RWFile::WriteItems(const T* p, std::size_t n) {
-  if (!file_) return false;
-  if (n == 0) return true;
-  return std::fwrite(p, sizeof(T), n, file_) == n;
 }
 
 bool RWFile::ReadString(char* buffer, std::size_t size) {
@@ -58,6 +48,7 @@ bool RWFile::ReadString(char* buffer, std::size_t size) {
   if (!file_) return false;
   std::size_t stored = 0;
   bool fitted = true;
+  Turn(Direction::kRead);
   for (int c; (c = std::fgetc(file_)) != EOF && c != '\0';) {
     if (stored + 1 < size) {
       buffer[stored++] = static_cast<char>(c);
@@ -73,29 +64,43 @@ bool RWFile::WriteString(const char* text) {
   return WriteItems(text, std::strlen(text) + 1);
 }
 
-std::int64_t RWFile::CurrentOffset() { return file_ ? ::ftello(file_) : -1; }
+std::int64_t RWFile::CurrentOffset() {
+  return file_ ? ::ftello(file_) : -1;
+}
 
 bool RWFile::SeekTo(std::int64_t offset) {
+  last_ = Direction::kNone;
   return file_ && offset >= 0 && ::fseeko(file_, offset, SEEK_SET) == 0;
 }
 
-bool RWFile::SeekToEnd() { return file_ && ::fseeko(file_, 0, SEEK_END) == 0; }
+bool RWFile::SeekToEnd() {
+  last_ = Direction::kNone;
+  return file_ && ::fseeko(file_, 0, SEEK_END) == 0;
+}
 
-bool RWFile::Flush() { return file_ && std::fflush(file_) == 0; }
+bool RWFile::Flush() {
+  last_ = Direction::kNone;
+  return file_ && std::fflush(file_) == 0;
+}
 
 std::uint64_t RWFile::BytesRemaining() {
   if (!file_) return 0;
   // Buffered writes are not yet in the size that fstat sees.
   std::fflush(file_);
+  last_ = Direction::kNone;
   struct stat st;
   std::int64_t at = ::ftello(file_);
   if (at < 0 || ::fstat(::fileno(file_), &st) != 0 || st.st_size < at) return 0;
   return static_cast<std::uint64_t>(st.st_size - at);
 }
 
-bool RWFile::Eof() const { return file_ && std::feof(file_); }
+bool RWFile::Eof() const {
+  return file_ && std::feof(file_);
+}
 
-bool RWFile::Error() const { return !file_ || marked_error_ || std::ferror(file_); }
+bool RWFile::Error() const {
+  return !file_ || marked_error_ || std::ferror(file_);
+}
 
 void RWFile::ClearError() {
   marked_error_ = false;
@@ -117,5 +122,6 @@ bool RWFile::Erase() {
   }
   if (std::remove(name_.c_str()) != 0) return false;
   marked_error_ = false;
+  last_ = Direction::kNone;
   return Open("wb+");
 }

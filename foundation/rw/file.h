@@ -125,8 +125,32 @@ class RWFile {
   template <class T>
   bool WriteItems(const T* p, std::size_t n);
 
+  // The runtime needs a seek between a write and a read on one file.
+  enum class Direction { kNone, kRead, kWrite };
+  void Turn(Direction to) {
+    if (last_ != to && last_ != Direction::kNone) ::fseeko(file_, 0, SEEK_CUR);
+    last_ = to;
+  }
+
   char mode_[9] = {};  // the last mode tried, at most 8 characters
   std::string name_;
   std::FILE* file_ = nullptr;
   bool marked_error_ = false;
+  Direction last_ = Direction::kNone;
 };
+
+template <class T>
+inline bool RWFile::ReadItems(T* p, std::size_t n) {
+  if (!file_) return false;
+  if (n == 0) return true;
+  Turn(Direction::kRead);
+  return std::fread(p, sizeof(T), n, file_) == n;
+}
+
+template <class T>
+inline bool RWFile::WriteItems(const T* p, std::size_t n) {
+  if (!file_) return false;
+  if (n == 0) return true;
+  Turn(Direction::kWrite);
+  return std::fwrite(p, sizeof(T), n, file_) == n;
+}
