@@ -53,9 +53,11 @@ unsigned char ReadChar(const char* p, std::size_t n, std::size_t& i) {
     case 't':
       return 9;
     case 'x': {
-      int value = 0, digits = 0;
-      while (digits < 2 && i < n && HexDigit(p[i]) >= 0)
-        value = value * 16 + HexDigit(p[i++]), ++digits;
+      int value = 0;
+      int digits = 0;
+      for (; digits < 2 && i < n && HexDigit(p[i]) >= 0; ++digits) {
+        value = value * 16 + HexDigit(p[i++]);
+      }
       return static_cast<unsigned char>(digits ? value : e);
     }
     case '^': {
@@ -71,8 +73,9 @@ unsigned char ReadChar(const char* p, std::size_t n, std::size_t& i) {
   }
   if (IsOctal(e)) {
     int value = e - '0';
-    for (int digits = 1; digits < 3 && i < n && IsOctal(p[i]); ++digits)
+    for (int digits = 1; digits < 3 && i < n && IsOctal(p[i]); ++digits) {
       value = value * 8 + (p[i++] - '0');
+    }
     return static_cast<unsigned char>(value);
   }
   return static_cast<unsigned char>(e);

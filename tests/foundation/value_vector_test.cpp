@@ -118,20 +118,4 @@ TEST(ValueVectorTest, IndexErrors) {
   EXPECT_EQ(v.Data()[1], 0);
 }
 
-// The operations are virtual: a derived vector may replace them.
-TEST(ValueVectorTest, OperationsAreVirtual) {
-  struct Counting : RWShortVector {
-    int appends = 0;
-    void Append(const std::uint16_t& value) override {
-      ++appends;
-      RWShortVector::Append(value);
-    }
-  };
-  Counting c;
-  RWShortVector& base = c;
-  base.Append(3);
-  EXPECT_EQ(c.appends, 1);
-  EXPECT_EQ(base.IndexOf(3), 0);
-}
-
 }  // namespace
