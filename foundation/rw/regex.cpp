@@ -1,0 +1,379 @@
+#include "foundation/rw/regex.h"
+
+#include <cstring>
+#include <new>
+
+#include "foundation/rw/error.h"
+
+namespace {
+
+using Code = std::uint16_t;
+using RE = RWRegularExpression;
+
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+constexpr int kClassCodes = 1 + RE::kClassSetCodes;
+
+bool IsRepeat(Code c) {
+  return c == RE::kZeroOrMore || c == RE::kOneOrMore || c == RE::kZeroOrOne;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool IsOctal(char c) {
+  return c >= '0' && c <= '7';
+}
+
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+// Reads one character at p[i], decoding a backslash escape; moves i past it.
+unsigned char ReadChar(const char* p, std::size_t n, std::size_t& i) {
+  char c = p[i++];
+  if (c != '\\' || i == n) return static_cast<unsigned char>(c);  // a final "\" is itself
+  char e = p[i++];
+  switch (Lower(e)) {
+    case 'b':
+      return 8;
+    case 'e':
+      return 27;
+    case 'f':
+      return 12;
+    case 'n':
+      return 10;
+    case 'r':
+      return 13;
+    case 's':
+      return 32;
+    case 't':
+      return 9;
+    case 'x': {
+      int value = 0;
+      int digits = 0;
+      for (; digits < 2 && i < n && HexDigit(p[i]) >= 0; ++digits) {
+        value = value * 16 + HexDigit(p[i++]);
+      }
+      return static_cast<unsigned char>(digits ? value : e);
+    }
+    case '^': {
+      char l = i < n ? p[i] : 0;
+      bool letter = (l >= 'a' && l <= 'z') || (l >= 'A' && l <= 'Z');
+      if (!letter) return '^';
+      ++i;
+      // Either case names the same control code.
+      return static_cast<unsigned char>((l & ~0x20) - 64);
+    }
+    default:
+      break;
+  }
+  if (IsOctal(e)) {
+    int value = e - '0';
+    for (int digits = 1; digits < 3 && i < n && IsOctal(p[i]); ++digits) {
+      value = value * 8 + (p[i++] - '0');
+    }
+    return static_cast<unsigned char>(value);
+  }
+  return static_cast<unsigned char>(e);
+}
+
+void SetBit(Code* set, unsigned c) {
+  set[c / 16] |= static_cast<Code>(1u << (c % 16));
+}
+
+// Parses the class at p[i] == '[' into `set`; moves i past its "]".
+// Answers false for a class with no members or without its "]".
+bool ReadClass(const char* p, std::size_t n, std::size_t& i, Code* set) {
+  std::memset(set, 0, RE::kClassSetCodes * sizeof(Code));
+  ++i;
+  bool negate = i < n && p[i] == '^';
+  if (negate) ++i;
+  int members = 0;
+  for (;;) {
+    if (i >= n) return false;
+    if (p[i] == ']') {
+      ++i;
+      break;
+    }
+    unsigned a = ReadChar(p, n, i);
+    unsigned b = a;
+    if (i + 1 < n && p[i] == '-' && p[i + 1] != ']') {
+      ++i;
+      b = ReadChar(p, n, i);
+    }
+    if (b < a) std::swap(a, b);
+    for (unsigned c = a; c <= b; ++c)
+      SetBit(set, c);
+    ++members;
+  }
+  if (members == 0) return false;
+  if (negate) {
+    for (int k = 0; k < RE::kClassSetCodes; ++k)
+      set[k] = static_cast<Code>(~set[k]);
+  }
+  return true;
+}
+
+// Compiles p[0, n) into prog (kProgramSize codes). Answers the status.
+int CompilePattern(const char* p, std::size_t n, Code* prog) {
+  if (n == 0 || p[0] == '*' || p[0] == '+' || p[0] == '?') return RE::kSyntaxError;
+  std::size_t pc = 0;
+  std::size_t last = kNone;     // where the last element (with its repeat) starts
+  std::size_t pending = kNone;  // a repeat emitted ahead of the element that follows
+  std::size_t class_text = 0, class_text_length = 0;  // pattern text of the last class
+  std::size_t i = 0;
+  while (i < n) {
+    if (RE::kProgramSize - pc <= 1) return RE::kTooLong;
+    std::size_t start = pc;
+    char c = p[i];
+    if (c == '$' && i + 1 == n) {
+      prog[pc++] = RE::kEndOfText;
+      ++i;
+    } else if (c == '^' && pc == 0) {
+      prog[pc++] = RE::kStartOfText;
+      ++i;
+    } else if (c == '.') {
+      prog[pc++] = RE::kAnyChar;
+      ++i;
+    } else if (c == '[') {
+      if (RE::kProgramSize - pc < kClassCodes + 1) return RE::kTooLong;
+      std::size_t text = i;
+      prog[pc] = RE::kClass;
+      if (!ReadClass(p, n, i, prog + pc + 1)) return RE::kSyntaxError;
+      pc += kClassCodes;
+      class_text = text;
+      class_text_length = i - text;
+    } else if (c == '*' || c == '+' || c == '?') {
+      Code prev = prog[last];
+      if (prev == RE::kEndOfText || prev == RE::kStartOfText || IsRepeat(prev)) return RE::kTooLong;
+      Code op = c == '*' ? RE::kZeroOrMore : c == '+' ? RE::kOneOrMore : RE::kZeroOrOne;
+      ++i;
+      // "x*x" and "x?x": the repeat goes on the second copy, so that "?",
+      // which never gives back, still lets the copy after it match.
+      bool same = false;
+      if (c != '+' && i < n) {
+        if (prev == RE::kClass) {
+          same = n - i >= class_text_length &&
+                 std::memcmp(p + i, p + class_text, class_text_length) == 0;
+        } else if (prev < 256 && p[i] != '.' && p[i] != '[' && p[i] != '*' && p[i] != '+' &&
+                   p[i] != '?' && !(p[i] == '$' && i + 1 == n)) {
+          std::size_t j = i;
+          same = ReadChar(p, n, j) == prev;
+        }
+      }
+      if (same) {
+        pending = pc;
+        prog[pc++] = op;
+      } else {
+        std::memmove(prog + last + 1, prog + last, (pc - last) * sizeof(Code));
+        prog[last] = op;
+        ++pc;
+      }
+      continue;
+    } else {
+      prog[pc++] = ReadChar(p, n, i);
+    }
+    last = pending != kNone ? pending : start;
+    pending = kNone;
+  }
+  prog[pc] = RE::kEnd;
+  return RE::kOk;
+}
+
+// Whether the one-character element at prog[pc] matches text[pos].
+bool MatchOne(const Code* prog, std::size_t pc, const unsigned char* text, RWSize length,
+              RWSize pos) {
+  if (pos >= length) return false;
+  unsigned c = text[pos];
+  Code code = prog[pc];
+  if (code < 256) return c == code;
+  if (code == RE::kAnyChar) return c != '\n';
+  if (code == RE::kClass) return (prog[pc + 1 + c / 16] >> (c % 16)) & 1u;
+  return false;
+}
+
+std::size_t ElementCodes(Code code) {
+  return code == RE::kClass ? kClassCodes : 1;
+}
+
+// Whether the program from prog[pc] matches at text[pos]; the match's end
+// goes to `end`.
+bool MatchHere(const Code* prog, std::size_t pc, const unsigned char* text, RWSize length,
+               RWSize pos, RWSize& end) {
+  for (;;) {
+    Code code = prog[pc];
+    switch (code) {
+      case RE::kEnd:
+        end = pos;
+        return true;
+      case RE::kEndOfText:
+        if (pos != length) return false;
+        ++pc;
+        break;
+      case RE::kStartOfText:
+        if (pos != 0) return false;
+        ++pc;
+        break;
+      case RE::kZeroOrOne:
+        ++pc;
+        if (MatchOne(prog, pc, text, length, pos)) ++pos;
+        pc += ElementCodes(prog[pc]);
+        break;
+      case RE::kZeroOrMore:
+      case RE::kOneOrMore: {
+        std::size_t element = pc + 1;
+        if (code == RE::kOneOrMore) {
+          if (!MatchOne(prog, element, text, length, pos)) return false;
+          ++pos;
+        }
+        // Giving back stops at the repeat's first optional character: "+"
+        // keeps the one it needs.
+        RWSize floor = pos;
+        while (MatchOne(prog, element, text, length, pos))
+          ++pos;
+        std::size_t rest = element + ElementCodes(prog[element]);
+        if (prog[rest] == RE::kEnd) {
+          end = pos;
+          return true;
+        }
+        for (;;) {
+          if (MatchHere(prog, rest, text, length, pos, end)) return true;
+          if (pos == floor) return false;
+          --pos;
+        }
+      }
+      default:
+        if (!MatchOne(prog, pc, text, length, pos)) return false;
+        ++pos;
+        pc += ElementCodes(code);
+        break;
+    }
+  }
+}
+
+void RaiseBadRe() {
+  RaiseLogicError(RWLogicError(RWMessageText(rwtools::BadRe())));
+}
+
+}  // namespace
+
+RWRegularExpression::RWRegularExpression(const char* pattern) {
+  Compile(pattern);
+}
+
+RWRegularExpression::RWRegularExpression(const RWCString& pattern) {
+  Compile(pattern.Data());
+}
+
+RWRegularExpression::RWRegularExpression(const RWRegularExpression& other)
+    : program_(new (std::nothrow) Code[kProgramSize]),
+      status_(other.status_),
+      usable_(other.usable_) {
+  if (!program_) {
+    status_ = kNoMemory;
+    usable_ = false;
+  } else if (other.program_) {
+    std::memcpy(program_.get(), other.program_.get(), kProgramSize * sizeof(Code));
+  } else {
+    program_[0] = kEnd;
+  }
+}
+
+RWRegularExpression& RWRegularExpression::operator=(const RWRegularExpression& other) {
+  if (this == &other) return *this;
+  if (!program_) program_.reset(new (std::nothrow) Code[kProgramSize]);
+  status_ = other.status_;
+  usable_ = other.usable_;
+  if (!program_) {
+    status_ = kNoMemory;
+    usable_ = false;
+  } else if (other.program_) {
+    std::memcpy(program_.get(), other.program_.get(), kProgramSize * sizeof(Code));
+  }
+  return *this;
+}
+
+RWRegularExpression& RWRegularExpression::operator=(const char* pattern) {
+  Compile(pattern);
+  return *this;
+}
+
+RWRegularExpression& RWRegularExpression::operator=(const RWCString& pattern) {
+  Compile(pattern.Data());
+  return *this;
+}
+
+RWRegularExpression::~RWRegularExpression() = default;
+
+void RWRegularExpression::Compile(const char* pattern) {
+  if (!program_) program_.reset(new (std::nothrow) Code[kProgramSize]);
+  if (!program_) {
+    status_ = kNoMemory;
+    usable_ = false;
+    return;
+  }
+  // An unusable program still ends within its room.
+  std::memset(program_.get(), 0, kProgramSize * sizeof(Code));
+  program_[0] = kEnd;
+  status_ =
+      CompilePattern(pattern ? pattern : "", pattern ? std::strlen(pattern) : 0, program_.get());
+  usable_ = status_ == kOk;
+}
+
+int RWRegularExpression::Status() {
+  int status = status_;
+  status_ = kOk;
+  return status;
+}
+
+RWSize RWRegularExpression::Index(const RWCString& s, RWSize* match_length, RWSize start) const {
+  if (match_length) *match_length = 0;
+  if (!usable_) {
+    RaiseBadRe();
+    return RW_NPOS;
+  }
+  RWSize length = s.Length();
+  if (start > length) return RW_NPOS;
+  const Code* prog = program_.get();
+  auto text = reinterpret_cast<const unsigned char*>(s.Data());
+  RWSize last = prog[0] == kStartOfText ? start : length;
+  for (RWSize pos = start;; ++pos) {
+    RWSize end;
+    if (MatchHere(prog, 0, text, length, pos, end)) {
+      if (match_length) *match_length = end - pos;
+      return pos;
+    }
+    if (pos == last) return RW_NPOS;
+  }
+}
+
+// The 8-bit string's searches by expression.
+
+template <class CharT>
+RWSize RWBasicString<CharT>::Index(const RWRegularExpression& re, RWSize start) const
+    requires(!kWide) {
+  return re.Index(*this, nullptr, start);
+}
+
+template <class CharT>
+RWSize RWBasicString<CharT>::Index(const RWRegularExpression& re, RWSize* match_length,
+                                   RWSize start) const requires(!kWide) {
+  return re.Index(*this, match_length, start);
+}
+
+template <class CharT>
+typename RWBasicString<CharT>::Range RWBasicString<CharT>::operator()(
+    const RWRegularExpression& re, RWSize start) requires(!kWide) {
+  RWSize length = 0;
+  RWSize at = re.Index(*this, &length, start);
+  return at == RW_NPOS ? Range(*this, RW_NPOS, 0) : Range(*this, at, length);
+}
+
+template RWSize RWBasicString<char>::Index(const RWRegularExpression&, RWSize) const;
+template RWSize RWBasicString<char>::Index(const RWRegularExpression&, RWSize*, RWSize) const;
+template RWBasicString<char>::Range RWBasicString<char>::operator()(const RWRegularExpression&,
+                                                                    RWSize);
