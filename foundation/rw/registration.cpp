@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "foundation/rw/association.h"
+#include "foundation/rw/btree.h"
 #include "foundation/rw/hashtable.h"
 #include "foundation/rw/slistcollectables.h"
 
@@ -23,6 +24,8 @@ namespace {
 
 // In the order the library is built.
 constexpr RWClassRegistration kFoundationClasses[] = {
+    {&RWCreate<RWBTree>, kRWBTreeId, "RWBTree"},
+    {&RWCreate<RWBTreeDictionary>, kRWBTreeDictionaryId, "RWBTreeDictionary"},
     {&RWCreate<RWCollectable>, kRWCollectableId, "RWCollectable"},
     {&RWCreate<RWSlistCollectables>, kRWSlistCollectablesId, "RWSlistCollectables"},
     {&RWCreate<RWSlistCollectablesStack>, kRWSlistCollectablesStackId, "RWSlistCollectablesStack"},
