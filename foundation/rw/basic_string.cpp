@@ -61,14 +61,19 @@ template <class CharT>
 RWSize NulLength(const CharT* s) {
   RWSize n = 0;
   if (s) {
-    while (s[n] != 0) ++n;
+    while (s[n] != 0)
+      ++n;
   }
   return n;
 }
 
-int Sign(int v) { return (v > 0) - (v < 0); }
+int Sign(int v) {
+  return (v > 0) - (v < 0);
+}
 
-std::uint32_t Rotl5(std::uint32_t h) { return (h << 5) | (h >> 27); }
+std::uint32_t Rotl5(std::uint32_t h) {
+  return (h << 5) | (h >> 27);
+}
 
 // True when p points into [begin, end); pointers of unrelated objects are
 // compared through their addresses.
@@ -94,8 +99,8 @@ CharT& Scratch() {
 }
 
 void RaiseSubString(RWSize start, RWSize extent, RWSize length) {
-  RaiseIndexError(RWIndexError(RWMessageText(rwtools::SubString(), static_cast<int>(start),
-                                             extent, length)));
+  RaiseIndexError(
+      RWIndexError(RWMessageText(rwtools::SubString(), static_cast<int>(start), extent, length)));
 }
 
 // Whether (start, extent) fits a string of `length`; raises [SUBSTRING] if
@@ -149,6 +154,9 @@ bool RWBasicString<CharT>::IsShared() const {
 
 template <class CharT>
 void RWBasicString<CharT>::SetLength(RWSize n) {
+  // The empty body is shared by every thread and already reads as length 0:
+  // it is never written.
+  if (data_ == EmptyData<CharT>()) return;
   GetBody()->length = n;
   data_[n] = 0;
 }
@@ -202,8 +210,12 @@ RWBasicString<CharT>::RWBasicString(RWReserve reserve) : data_(NewBody(reserve.c
 
 template <class CharT>
 RWBasicString<CharT>::RWBasicString(const Range& range) {
-  RWSize n = range.Start() == RW_NPOS ? 0 : range.Length();
-  data_ = n ? NewBody(RoundCapacity(n), n) : NewBody(0, 0);
+  if (range.Start() == RW_NPOS) {
+    data_ = NewBody(0, 0);
+    return;
+  }
+  RWSize n = range.Length();
+  data_ = NewBody(RoundCapacity(n), n);
   if (n) std::memcpy(data_, range.Data(), n * sizeof(CharT));
 }
 
@@ -308,6 +320,7 @@ RWBasicString<CharT>& RWBasicString<CharT>::operator+=(const CharT* s) {
 template <class CharT>
 RWBasicString<CharT>& RWBasicString<CharT>::Append(CharT c, RWSize n) {
   RWSize length = Length();
+  if (n == 0) return *this;
   if (!FitsLength(std::uint64_t{length} + n)) return *this;
   RWSize new_length = length + n;
   if (IsShared() || Capacity() < new_length) {
@@ -324,6 +337,7 @@ RWBasicString<CharT>& RWBasicString<CharT>::Append(CharT c, RWSize n) {
 template <class CharT>
 RWBasicString<CharT>& RWBasicString<CharT>::Prepend(CharT c, RWSize n) {
   RWSize length = Length();
+  if (n == 0) return *this;
   if (!FitsLength(std::uint64_t{length} + n)) return *this;
   RWSize new_length = length + n;
   if (IsShared() || Capacity() < new_length) {
@@ -461,7 +475,8 @@ RWSize RWBasicString<CharT>::Find(const CharT* pattern, RWSize pattern_length, R
   for (RWSize i = start; i <= last; ++i) {
     if (lower(data_[i]) != first) continue;
     RWSize k = 1;
-    while (k < pattern_length && lower(data_[i + k]) == lower(pattern[k])) ++k;
+    while (k < pattern_length && lower(data_[i + k]) == lower(pattern[k]))
+      ++k;
     if (k == pattern_length) return i;
   }
   return RW_NPOS;
@@ -493,25 +508,19 @@ RWSize RWBasicString<CharT>::FirstOf(const CharT* set) const {
 }
 
 template <class CharT>
-RWSize RWBasicString<CharT>::FirstUntilNul(char c) const
-  requires(!kWide)
-{
+RWSize RWBasicString<CharT>::FirstUntilNul(char c) const requires(!kWide) {
   const char* p = std::strchr(data_, c);
   return p ? static_cast<RWSize>(p - data_) : RW_NPOS;
 }
 
 template <class CharT>
-RWSize RWBasicString<CharT>::LastUntilNul(char c) const
-  requires(!kWide)
-{
+RWSize RWBasicString<CharT>::LastUntilNul(char c) const requires(!kWide) {
   const char* p = std::strrchr(data_, c);
   return p ? static_cast<RWSize>(p - data_) : RW_NPOS;
 }
 
 template <class CharT>
-RWSize RWBasicString<CharT>::FirstOfUntilNul(const char* set) const
-  requires(!kWide)
-{
+RWSize RWBasicString<CharT>::FirstOfUntilNul(const char* set) const requires(!kWide) {
   const char* p = std::strpbrk(data_, set);
   return p ? static_cast<RWSize>(p - data_) : RW_NPOS;
 }
@@ -523,10 +532,12 @@ template <class CharT>
 std::pair<RWSize, RWSize> StripBounds(const CharT* data, RWSize length, RWStrip which, CharT c) {
   RWSize begin = 0, end = length;
   if (static_cast<unsigned>(which) & 1u) {
-    while (begin < end && data[begin] == c) ++begin;
+    while (begin < end && data[begin] == c)
+      ++begin;
   }
   if (static_cast<unsigned>(which) & 2u) {
-    while (end > begin && data[end - 1] == c) --end;
+    while (end > begin && data[end - 1] == c)
+      --end;
   }
   if (begin == end) return {RW_NPOS, 0};
   return {begin, end - begin};
@@ -559,7 +570,8 @@ std::uint32_t RWBasicString<CharT>::Hash(RWCase mode) const {
   }
   if constexpr (kWide) {
     RWSize i = 0;
-    for (; i + 1 < length; i += 2) h = Rotl5(h) ^ (p[i] | (std::uint32_t{p[i + 1]} << 16));
+    for (; i + 1 < length; i += 2)
+      h = Rotl5(h) ^ (p[i] | (std::uint32_t{p[i + 1]} << 16));
     if (i < length) h = Rotl5(h) ^ p[i];
   } else {
     auto bytes = reinterpret_cast<const unsigned char*>(p);
@@ -610,9 +622,7 @@ RWBasicString<CharT> RWBasicString<CharT>::CollateKey() const {
 }
 
 template <class CharT>
-RWSize RWBasicString<CharT>::MultiByteLength() const
-  requires(!kWide)
-{
+RWSize RWBasicString<CharT>::MultiByteLength() const requires(!kWide) {
   RWSize count = 0;
   RWSize length = Length();
   for (RWSize i = 0; i < length; ++count) {
@@ -628,8 +638,7 @@ RWSize RWBasicString<CharT>::MultiByteLength() const
 // Sub-strings
 
 template <class CharT>
-typename RWBasicString<CharT>::Range RWBasicString<CharT>::operator()(RWSize start,
-                                                                     RWSize extent) {
+typename RWBasicString<CharT>::Range RWBasicString<CharT>::operator()(RWSize start, RWSize extent) {
   if (!CheckSubString(start, extent, Length())) return Range(*this, RW_NPOS, 0);
   return Range(*this, start, start == RW_NPOS ? 0 : extent);
 }
@@ -642,7 +651,7 @@ RWBasicString<CharT> RWBasicString<CharT>::operator()(RWSize start, RWSize exten
 
 template <class CharT>
 typename RWBasicString<CharT>::Range RWBasicString<CharT>::SubString(const RWBasicString& pattern,
-                                                                    RWSize start, RWCase mode) {
+                                                                     RWSize start, RWCase mode) {
   RWSize at = Find(pattern, start, mode);
   return at == RW_NPOS ? Range(*this, RW_NPOS, 0) : Range(*this, at, pattern.Length());
 }
@@ -651,16 +660,12 @@ typename RWBasicString<CharT>::Range RWBasicString<CharT>::SubString(const RWBas
 // Conversions
 
 template <class CharT>
-RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const char* s)
-  requires kWide
-{
+RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const char* s) requires kWide {
   return FromMultiByte(s, NulLength(s));
 }
 
 template <class CharT>
-RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const char* s, RWSize n)
-  requires kWide
-{
+RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const char* s, RWSize n) requires kWide {
   // Like the runtime's conversion, the text ends at its first NUL.
   n = static_cast<RWSize>(std::find(s, s + n, '\0') - s);
   std::u16string wide;
@@ -669,16 +674,12 @@ RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const char* s, RWSize n
 }
 
 template <class CharT>
-RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const Narrow& s)
-  requires kWide
-{
+RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const Narrow& s) requires kWide {
   return FromMultiByte(s.Data(), s.Length());
 }
 
 template <class CharT>
-RWBasicString<CharT> RWBasicString<CharT>::FromAscii(const Narrow& s)
-  requires kWide
-{
+RWBasicString<CharT> RWBasicString<CharT>::FromAscii(const Narrow& s) requires kWide {
   RWBasicString wide(Adopt{}, NewBody(s.Length(), s.Length()));
   for (RWSize i = 0; i < s.Length(); ++i) {
     wide.data_[i] = static_cast<unsigned char>(s.Data()[i]);
@@ -687,9 +688,7 @@ RWBasicString<CharT> RWBasicString<CharT>::FromAscii(const Narrow& s)
 }
 
 template <class CharT>
-typename RWBasicString<CharT>::Narrow RWBasicString<CharT>::ToMultiByte() const
-  requires kWide
-{
+typename RWBasicString<CharT>::Narrow RWBasicString<CharT>::ToMultiByte() const requires kWide {
   RWSize n = static_cast<RWSize>(std::find(data_, data_ + Length(), u'\0') - data_);
   std::string bytes;
   if (!platform::WideToMultiByte(data_, n, bytes)) return Narrow();
@@ -697,11 +696,10 @@ typename RWBasicString<CharT>::Narrow RWBasicString<CharT>::ToMultiByte() const
 }
 
 template <class CharT>
-typename RWBasicString<CharT>::Narrow RWBasicString<CharT>::ToAscii() const
-  requires kWide
-{
+typename RWBasicString<CharT>::Narrow RWBasicString<CharT>::ToAscii() const requires kWide {
   std::string bytes(Length(), '\0');
-  for (RWSize i = 0; i < Length(); ++i) bytes[i] = static_cast<char>(data_[i] & 0xFF);
+  for (RWSize i = 0; i < Length(); ++i)
+    bytes[i] = static_cast<char>(data_[i] & 0xFF);
   return Narrow(bytes.data(), Length());
 }
 
@@ -743,17 +741,24 @@ bool RWBasicString<CharT>::RestoreFromFile(RWFile& file) {
 
 namespace {
 
-// Reads one 2-byte unit, low byte first; false (with eof set) when fewer come.
+// Reads one 2-byte unit, low byte first; false (with eof set) when fewer
+// come. A unit cut in half is truncated input: the stream fails as well.
 bool GetUnit(std::istream& is, char16_t& unit) {
   std::streambuf* buf = is.rdbuf();
   int lo = buf ? buf->sbumpc() : EOF;
   int hi = lo == EOF ? EOF : buf->sbumpc();
   if (hi == EOF) {
-    is.setstate(std::ios::eofbit);
+    is.setstate(lo == EOF ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
     return false;
   }
   unit = static_cast<char16_t>((lo & 0xFF) | ((hi & 0xFF) << 8));
   return true;
+}
+
+// A reader that met the end before taking a single unit read nothing: like
+// std::getline it fails, so that read loops end.
+void FailIfNothingRead(std::istream& is, bool read_any) {
+  if (!read_any) is.setstate(std::ios::failbit);
 }
 
 // Puts the last unit back, where the stream buffer allows.
@@ -789,67 +794,70 @@ void RWBasicString<CharT>::ShrinkToFit() {
 }
 
 template <class CharT>
-std::istream& RWBasicString<CharT>::ReadToDelim(std::istream& is, CharT delim, bool skip_white)
-  requires kWide
-{
+std::istream& RWBasicString<CharT>::ReadToDelim(std::istream& is, CharT delim,
+                                                bool skip_white) requires kWide {
   ClearForReading(0);
   char16_t unit;
   bool have = GetUnit(is, unit);
+  bool read_any = have;
   if (skip_white) {
-    while (have && platform::WideIsSpace(unit)) have = GetUnit(is, unit);
+    while (have && platform::WideIsSpace(unit))
+      have = GetUnit(is, unit);
   }
-  for (; have && unit != delim; have = GetUnit(is, unit)) AppendGrowing(unit);
+  for (; have && unit != delim; have = GetUnit(is, unit))
+    AppendGrowing(unit);
   ShrinkToFit();
+  FailIfNothingRead(is, read_any);
   return is;
 }
 
 template <class CharT>
-std::istream& RWBasicString<CharT>::ReadLine(std::istream& is, bool skip_white)
-  requires kWide
-{
+std::istream& RWBasicString<CharT>::ReadLine(std::istream& is, bool skip_white) requires kWide {
   return ReadToDelim(is, u'\n', skip_white);
 }
 
 template <class CharT>
-std::istream& RWBasicString<CharT>::ReadString(std::istream& is)
-  requires kWide
-{
+std::istream& RWBasicString<CharT>::ReadString(std::istream& is) requires kWide {
   return ReadToDelim(is, u'\0', false);
 }
 
 template <class CharT>
-std::istream& RWBasicString<CharT>::ReadFile(std::istream& is)
-  requires kWide
-{
+std::istream& RWBasicString<CharT>::ReadFile(std::istream& is) requires kWide {
   ClearForReading(0);
   char16_t unit;
-  while (GetUnit(is, unit)) AppendGrowing(unit);
+  while (GetUnit(is, unit))
+    AppendGrowing(unit);
   ShrinkToFit();
   return is;
 }
 
 template <class CharT>
-std::istream& RWBasicString<CharT>::ReadToken(std::istream& is)
-  requires kWide
-{
+std::istream& RWBasicString<CharT>::ReadToken(std::istream& is) requires kWide {
   ClearForReading(0);
   std::streamsize width = is.width();
   is.width(0);
   char16_t unit;
   bool have = GetUnit(is, unit);
-  while (have && platform::WideIsSpace(unit)) have = GetUnit(is, unit);
+  bool read_any = have;
+  while (have && platform::WideIsSpace(unit))
+    have = GetUnit(is, unit);
   for (; have; have = GetUnit(is, unit)) {
     if (platform::WideIsSpace(unit)) {
       UngetUnit(is);
       break;
     }
-    // A token grows by the resize increment.
-    if (Length() == Capacity()) Capacity(Capacity() + std::max<RWSize>(ResizeIncrement(), 1));
-    Unshare();
-    data_[Length()] = unit;
-    SetLength(Length() + 1);
-    if (width > 0 && static_cast<std::streamsize>(Length()) >= width) break;
+    // A token grows by the resize increment, and never past 32 bits.
+    RWSize length = Length();
+    if (length == Capacity()) {
+      std::uint64_t grown = std::uint64_t{length} + std::max<RWSize>(ResizeIncrement(), 1);
+      if (!FitsLength(grown)) break;
+      Capacity(static_cast<RWSize>(grown));
+    }
+    data_[length] = unit;
+    SetLength(length + 1);
+    if (width > 0 && static_cast<std::streamsize>(length + 1) >= width) break;
   }
+  FailIfNothingRead(is, read_any);
   return is;
 }
 
@@ -863,11 +871,14 @@ std::ostream& operator<<(std::ostream& os, const RWBasicString<char16_t>& s) {
   char16_t fill = static_cast<unsigned char>(os.fill());
   os.width(0);
   if (!left) {
-    for (std::streamsize i = 0; i < pad; ++i) put(fill);
+    for (std::streamsize i = 0; i < pad; ++i)
+      put(fill);
   }
-  for (RWSize i = 0; i < s.Length(); ++i) put(s.Data()[i]);
+  for (RWSize i = 0; i < s.Length(); ++i)
+    put(s.Data()[i]);
   if (left) {
-    for (std::streamsize i = 0; i < pad; ++i) put(fill);
+    for (std::streamsize i = 0; i < pad; ++i)
+      put(fill);
   }
   return os;
 }
@@ -1005,13 +1016,13 @@ template class RWBasicString<char16_t>;
 template class RWBasicStringRange<char>;
 template class RWBasicStringRange<char16_t>;
 
-#define RW_STRING_FREE_FUNCTIONS(CharT)                                                          \
-  template bool operator==(const RWBasicString<CharT>&, const RWBasicString<CharT>&);           \
-  template RWBasicString<CharT> operator+(const RWBasicString<CharT>&,                         \
-                                          const RWBasicString<CharT>&);                        \
-  template RWBasicString<CharT> operator+(const RWBasicString<CharT>&, const CharT*);          \
-  template RWBasicString<CharT> operator+(const CharT*, const RWBasicString<CharT>&);          \
-  template RWBasicString<CharT> ToLower(const RWBasicString<CharT>&);                          \
+#define RW_STRING_FREE_FUNCTIONS(CharT)                                               \
+  template bool operator==(const RWBasicString<CharT>&, const RWBasicString<CharT>&); \
+  template RWBasicString<CharT> operator+(const RWBasicString<CharT>&,                \
+                                          const RWBasicString<CharT>&);               \
+  template RWBasicString<CharT> operator+(const RWBasicString<CharT>&, const CharT*); \
+  template RWBasicString<CharT> operator+(const CharT*, const RWBasicString<CharT>&); \
+  template RWBasicString<CharT> ToLower(const RWBasicString<CharT>&);                 \
   template RWBasicString<CharT> ToUpper(const RWBasicString<CharT>&);
 
 RW_STRING_FREE_FUNCTIONS(char)

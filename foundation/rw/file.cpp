@@ -30,9 +30,13 @@ bool RWFile::Open(const char* mode) {
   return file_ != nullptr;
 }
 
-bool RWFile::Exists() const { return Exists(name_.c_str()); }
+bool RWFile::Exists() const {
+  return Exists(name_.c_str());
+}
 
-bool RWFile::Exists(const char* name) { return Exists(name, F_OK); }
+bool RWFile::Exists(const char* name) {
+  return Exists(name, F_OK);
+}
 
 bool RWFile::Exists(const char* name, int access_mode) {
   return name && ::access(name, access_mode) >= 0;
@@ -73,15 +77,21 @@ bool RWFile::WriteString(const char* text) {
   return WriteItems(text, std::strlen(text) + 1);
 }
 
-std::int64_t RWFile::CurrentOffset() { return file_ ? ::ftello(file_) : -1; }
+std::int64_t RWFile::CurrentOffset() {
+  return file_ ? ::ftello(file_) : -1;
+}
 
 bool RWFile::SeekTo(std::int64_t offset) {
   return file_ && offset >= 0 && ::fseeko(file_, offset, SEEK_SET) == 0;
 }
 
-bool RWFile::SeekToEnd() { return file_ && ::fseeko(file_, 0, SEEK_END) == 0; }
+bool RWFile::SeekToEnd() {
+  return file_ && ::fseeko(file_, 0, SEEK_END) == 0;
+}
 
-bool RWFile::Flush() { return file_ && std::fflush(file_) == 0; }
+bool RWFile::Flush() {
+  return file_ && std::fflush(file_) == 0;
+}
 
 std::uint64_t RWFile::BytesRemaining() {
   if (!file_) return 0;
@@ -93,9 +103,13 @@ std::uint64_t RWFile::BytesRemaining() {
   return static_cast<std::uint64_t>(st.st_size - at);
 }
 
-bool RWFile::Eof() const { return file_ && std::feof(file_); }
+bool RWFile::Eof() const {
+  return file_ && std::feof(file_);
+}
 
-bool RWFile::Error() const { return !file_ || marked_error_ || std::ferror(file_); }
+bool RWFile::Error() const {
+  return !file_ || marked_error_ || std::ferror(file_);
+}
 
 void RWFile::ClearError() {
   marked_error_ = false;
@@ -119,3 +133,18 @@ bool RWFile::Erase() {
   marked_error_ = false;
   return Open("wb+");
 }
+
+// The item types of the public readers and writers; the templates live here.
+#define RW_FILE_ITEM_TYPE(T)                           \
+  template bool RWFile::ReadItems<T>(T*, std::size_t); \
+  template bool RWFile::WriteItems<T>(const T*, std::size_t);
+RW_FILE_ITEM_TYPE(char)
+RW_FILE_ITEM_TYPE(std::int16_t)
+RW_FILE_ITEM_TYPE(std::int32_t)
+RW_FILE_ITEM_TYPE(std::uint8_t)
+RW_FILE_ITEM_TYPE(std::uint16_t)
+RW_FILE_ITEM_TYPE(std::uint32_t)
+RW_FILE_ITEM_TYPE(float)
+RW_FILE_ITEM_TYPE(double)
+RW_FILE_ITEM_TYPE(char16_t)
+#undef RW_FILE_ITEM_TYPE
