@@ -30,13 +30,9 @@ bool RWFile::Open(const char* mode) {
   return file_ != nullptr;
 }
 
-bool RWFile::Exists() const {
-  return Exists(name_.c_str());
-}
+bool RWFile::Exists() const { return Exists(name_.c_str()); }
 
-bool RWFile::Exists(const char* name) {
-  return Exists(name, F_OK);
-}
+bool RWFile::Exists(const char* name) { return Exists(name, F_OK); }
 
 bool RWFile::Exists(const char* name, int access_mode) {
   return name && ::access(name, access_mode) >= 0;
@@ -77,21 +73,15 @@ bool RWFile::WriteString(const char* text) {
   return WriteItems(text, std::strlen(text) + 1);
 }
 
-std::int64_t RWFile::CurrentOffset() {
-  return file_ ? ::ftello(file_) : -1;
-}
+std::int64_t RWFile::CurrentOffset() { return file_ ? ::ftello(file_) : -1; }
 
 bool RWFile::SeekTo(std::int64_t offset) {
   return file_ && offset >= 0 && ::fseeko(file_, offset, SEEK_SET) == 0;
 }
 
-bool RWFile::SeekToEnd() {
-  return file_ && ::fseeko(file_, 0, SEEK_END) == 0;
-}
+bool RWFile::SeekToEnd() { return file_ && ::fseeko(file_, 0, SEEK_END) == 0; }
 
-bool RWFile::Flush() {
-  return file_ && std::fflush(file_) == 0;
-}
+bool RWFile::Flush() { return file_ && std::fflush(file_) == 0; }
 
 std::uint64_t RWFile::BytesRemaining() {
   if (!file_) return 0;
@@ -103,13 +93,9 @@ std::uint64_t RWFile::BytesRemaining() {
   return static_cast<std::uint64_t>(st.st_size - at);
 }
 
-bool RWFile::Eof() const {
-  return file_ && std::feof(file_);
-}
+bool RWFile::Eof() const { return file_ && std::feof(file_); }
 
-bool RWFile::Error() const {
-  return !file_ || marked_error_ || std::ferror(file_);
-}
+bool RWFile::Error() const { return !file_ || marked_error_ || std::ferror(file_); }
 
 void RWFile::ClearError() {
   marked_error_ = false;
@@ -135,8 +121,8 @@ bool RWFile::Erase() {
 }
 
 // The item types of the public readers and writers; the templates live here.
-#define RW_FILE_ITEM_TYPE(T)                           \
-  template bool RWFile::ReadItems<T>(T*, std::size_t); \
+#define RW_FILE_ITEM_TYPE(T)                               \
+  template bool RWFile::ReadItems<T>(T*, std::size_t);     \
   template bool RWFile::WriteItems<T>(const T*, std::size_t);
 RW_FILE_ITEM_TYPE(char)
 RW_FILE_ITEM_TYPE(std::int16_t)
