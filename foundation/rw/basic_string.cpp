@@ -761,10 +761,12 @@ void FailIfNothingRead(std::istream& is, bool read_any) {
   if (!read_any) is.setstate(std::ios::failbit);
 }
 
-// Puts the last unit back, where the stream buffer allows.
+// Puts the last unit back, where the stream buffer allows. A buffer that
+// takes back only one of its two bytes gets it again, so that later reads
+// stay on unit boundaries.
 void UngetUnit(std::istream& is) {
   std::streambuf* buf = is.rdbuf();
-  if (buf->sungetc() != EOF) buf->sungetc();
+  if (buf->sungetc() != EOF && buf->sungetc() == EOF) buf->sbumpc();
 }
 
 }  // namespace
