@@ -461,11 +461,13 @@ RWSize RWBasicString<CharT>::Find(const CharT* pattern, RWSize pattern_length, R
   if (pattern_length == 0) return start;
   const RWSize last = length - pattern_length;
   if (mode == RWCase::exact) {
+    // Candidates are found with the runtime's character scan (memchr).
+    using Chars = std::char_traits<CharT>;
     const CharT first = pattern[0];
-    for (RWSize i = start; i <= last; ++i) {
-      if (data_[i] == first &&
-          std::memcmp(data_ + i + 1, pattern + 1, (pattern_length - 1) * sizeof(CharT)) == 0) {
-        return i;
+    const CharT* end = data_ + last + 1;
+    for (const CharT* p = data_ + start; (p = Chars::find(p, end - p, first)) != nullptr; ++p) {
+      if (std::memcmp(p + 1, pattern + 1, (pattern_length - 1) * sizeof(CharT)) == 0) {
+        return static_cast<RWSize>(p - data_);
       }
     }
     return RW_NPOS;
