@@ -154,6 +154,9 @@ bool RWBasicString<CharT>::IsShared() const {
 
 template <class CharT>
 void RWBasicString<CharT>::SetLength(RWSize n) {
+  // The empty body is shared by every thread and already reads as length 0:
+  // it is never written.
+  if (data_ == EmptyData<CharT>()) return;
   GetBody()->length = n;
   data_[n] = 0;
 }
@@ -207,8 +210,12 @@ RWBasicString<CharT>::RWBasicString(RWReserve reserve) : data_(NewBody(reserve.c
 
 template <class CharT>
 RWBasicString<CharT>::RWBasicString(const Range& range) {
-  RWSize n = range.Start() == RW_NPOS ? 0 : range.Length();
-  data_ = n ? NewBody(RoundCapacity(n), n) : NewBody(0, 0);
+  if (range.Start() == RW_NPOS) {
+    data_ = NewBody(0, 0);
+    return;
+  }
+  RWSize n = range.Length();
+  data_ = NewBody(RoundCapacity(n), n);
   if (n) std::memcpy(data_, range.Data(), n * sizeof(CharT));
 }
 
@@ -313,6 +320,7 @@ RWBasicString<CharT>& RWBasicString<CharT>::operator+=(const CharT* s) {
 template <class CharT>
 RWBasicString<CharT>& RWBasicString<CharT>::Append(CharT c, RWSize n) {
   RWSize length = Length();
+  if (n == 0) return *this;
   if (!FitsLength(std::uint64_t{length} + n)) return *this;
   RWSize new_length = length + n;
   if (IsShared() || Capacity() < new_length) {
@@ -329,6 +337,7 @@ RWBasicString<CharT>& RWBasicString<CharT>::Append(CharT c, RWSize n) {
 template <class CharT>
 RWBasicString<CharT>& RWBasicString<CharT>::Prepend(CharT c, RWSize n) {
   RWSize length = Length();
+  if (n == 0) return *this;
   if (!FitsLength(std::uint64_t{length} + n)) return *this;
   RWSize new_length = length + n;
   if (IsShared() || Capacity() < new_length) {
@@ -452,11 +461,13 @@ RWSize RWBasicString<CharT>::Find(const CharT* pattern, RWSize pattern_length, R
   if (pattern_length == 0) return start;
   const RWSize last = length - pattern_length;
   if (mode == RWCase::exact) {
+    // Candidates are found with the runtime's character scan (memchr).
+    using Chars = std::char_traits<CharT>;
     const CharT first = pattern[0];
-    for (RWSize i = start; i <= last; ++i) {
-      if (data_[i] == first &&
-          std::memcmp(data_ + i + 1, pattern + 1, (pattern_length - 1) * sizeof(CharT)) == 0) {
-        return i;
+    const CharT* end = data_ + last + 1;
+    for (const CharT* p = data_ + start; (p = Chars::find(p, end - p, first)) != nullptr; ++p) {
+      if (std::memcmp(p + 1, pattern + 1, (pattern_length - 1) * sizeof(CharT)) == 0) {
+        return static_cast<RWSize>(p - data_);
       }
     }
     return RW_NPOS;
@@ -732,23 +743,32 @@ bool RWBasicString<CharT>::RestoreFromFile(RWFile& file) {
 
 namespace {
 
-// Reads one 2-byte unit, low byte first; false (with eof set) when fewer come.
+// Reads one 2-byte unit, low byte first; false (with eof set) when fewer
+// come. A unit cut in half is truncated input: the stream fails as well.
 bool GetUnit(std::istream& is, char16_t& unit) {
   std::streambuf* buf = is.rdbuf();
   int lo = buf ? buf->sbumpc() : EOF;
   int hi = lo == EOF ? EOF : buf->sbumpc();
   if (hi == EOF) {
-    is.setstate(std::ios::eofbit);
+    is.setstate(lo == EOF ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
     return false;
   }
   unit = static_cast<char16_t>((lo & 0xFF) | ((hi & 0xFF) << 8));
   return true;
 }
 
-// Puts the last unit back, where the stream buffer allows.
+// A reader that met the end before taking a single unit read nothing: like
+// std::getline it fails, so that read loops end.
+void FailIfNothingRead(std::istream& is, bool read_any) {
+  if (!read_any) is.setstate(std::ios::failbit);
+}
+
+// Puts the last unit back, where the stream buffer allows. A buffer that
+// takes back only one of its two bytes gets it again, so that later reads
+// stay on unit boundaries.
 void UngetUnit(std::istream& is) {
   std::streambuf* buf = is.rdbuf();
-  if (buf->sungetc() != EOF) buf->sungetc();
+  if (buf->sungetc() != EOF && buf->sungetc() == EOF) buf->sbumpc();
 }
 
 }  // namespace
@@ -783,6 +803,7 @@ std::istream& RWBasicString<CharT>::ReadToDelim(std::istream& is, CharT delim,
   ClearForReading(0);
   char16_t unit;
   bool have = GetUnit(is, unit);
+  bool read_any = have;
   if (skip_white) {
     while (have && platform::WideIsSpace(unit))
       have = GetUnit(is, unit);
@@ -790,6 +811,7 @@ std::istream& RWBasicString<CharT>::ReadToDelim(std::istream& is, CharT delim,
   for (; have && unit != delim; have = GetUnit(is, unit))
     AppendGrowing(unit);
   ShrinkToFit();
+  FailIfNothingRead(is, read_any);
   return is;
 }
 
@@ -820,6 +842,7 @@ std::istream& RWBasicString<CharT>::ReadToken(std::istream& is) requires kWide {
   is.width(0);
   char16_t unit;
   bool have = GetUnit(is, unit);
+  bool read_any = have;
   while (have && platform::WideIsSpace(unit))
     have = GetUnit(is, unit);
   for (; have; have = GetUnit(is, unit)) {
@@ -827,13 +850,18 @@ std::istream& RWBasicString<CharT>::ReadToken(std::istream& is) requires kWide {
       UngetUnit(is);
       break;
     }
-    // A token grows by the resize increment.
-    if (Length() == Capacity()) Capacity(Capacity() + std::max<RWSize>(ResizeIncrement(), 1));
-    Unshare();
-    data_[Length()] = unit;
-    SetLength(Length() + 1);
-    if (width > 0 && static_cast<std::streamsize>(Length()) >= width) break;
+    // A token grows by the resize increment, and never past 32 bits.
+    RWSize length = Length();
+    if (length == Capacity()) {
+      std::uint64_t grown = std::uint64_t{length} + std::max<RWSize>(ResizeIncrement(), 1);
+      if (!FitsLength(grown)) break;
+      Capacity(static_cast<RWSize>(grown));
+    }
+    data_[length] = unit;
+    SetLength(length + 1);
+    if (width > 0 && static_cast<std::streamsize>(length + 1) >= width) break;
   }
+  FailIfNothingRead(is, read_any);
   return is;
 }
 

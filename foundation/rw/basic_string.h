@@ -205,7 +205,9 @@ class RWBasicString {
   Range operator()(const RWRegularExpression& re, RWSize start = 0) requires(!kWide);
 
   // Readers and writers of wide strings on byte streams (2 bytes per unit,
-  // low byte first). Each clears the string first.
+  // low byte first). Each clears the string first. Running out of input sets
+  // eof; a unit cut in half, or a delimiter or token reader that meets the
+  // end before taking a single unit, also sets fail.
   std::istream& ReadToDelim(std::istream& is, CharT delim = CharT('\n'),
                             bool skip_white = false) requires kWide;
   std::istream& ReadLine(std::istream& is, bool skip_white = false) requires kWide;
