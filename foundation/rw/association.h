@@ -17,8 +17,14 @@ class RWCollectableAssociation : public RWCollectable {
  public:
   RWCollectableAssociation() = default;
   RWCollectableAssociation(RWCollectable* key, RWCollectable* value) : key_(key), value_(value) {}
-  RWCollectableAssociation(const RWCollectableAssociation&) = default;
-  RWCollectableAssociation& operator=(const RWCollectableAssociation&) = default;
+  // A copy has the same key and value, and no owner.
+  RWCollectableAssociation(const RWCollectableAssociation& other)
+      : RWCollectable(other), key_(other.key_), value_(other.value_) {}
+  RWCollectableAssociation& operator=(const RWCollectableAssociation& other) {
+    key_ = other.key_;
+    value_ = other.value_;
+    return *this;
+  }
 
   RWCollectable* CreateDefault() const override;
   RWCollectable* CreateCopy() const override;
@@ -42,8 +48,14 @@ class RWCollectableAssociation : public RWCollectable {
   RWCollectable* SetValue(RWCollectable* value);
 
  protected:
+  friend class RWBTreeDictionary;
+
   RWCollectable* key_ = nullptr;
   RWCollectable* value_ = nullptr;
+  // The dictionary that owns this association, if any: one association is
+  // never owned (and deleted) by two dictionaries, whatever a stored graph
+  // says.
+  const void* owner_ = nullptr;
 };
 
 class RWCollectableIDAssociation : public RWCollectableAssociation {

@@ -8,7 +8,9 @@
 // ---------------------------------------------------------------------------
 // RWBTree
 
-RWBTree::RWBTree(const RWBTree& other) : RWCollectionBase(other) { InsertAll(other); }
+RWBTree::RWBTree(const RWBTree& other) : RWCollectionBase(other) {
+  InsertAll(other);
+}
 
 RWBTree& RWBTree::operator=(const RWBTree& other) {
   if (this != &other) {
@@ -18,13 +20,21 @@ RWBTree& RWBTree::operator=(const RWBTree& other) {
   return *this;
 }
 
-RWBTree::~RWBTree() { FreeNodes(root_); }
+RWBTree::~RWBTree() {
+  FreeNodes(root_);
+}
 
-RWCollectable* RWBTree::CreateDefault() const { return new (std::nothrow) RWBTree; }
+RWCollectable* RWBTree::CreateDefault() const {
+  return new (std::nothrow) RWBTree;
+}
 
-RWCollectable* RWBTree::CreateCopy() const { return new (std::nothrow) RWBTree(*this); }
+RWCollectable* RWBTree::CreateCopy() const {
+  return new (std::nothrow) RWBTree(*this);
+}
 
-RWClassID RWBTree::ClassId() const { return kRWBTreeId; }
+RWClassID RWBTree::ClassId() const {
+  return kRWBTreeId;
+}
 
 bool RWBTree::IsEqual(const RWCollectable* other) const {
   if (!other || other->ClassId() != kRWBTreeId) return false;
@@ -52,11 +62,14 @@ void RWBTree::Walk(const Node* node, RWApplyCollectable apply, void* datum) {
   Walk(node->children[node->count], apply, datum);
 }
 
-void RWBTree::ForEach(RWApplyCollectable apply, void* datum) const { Walk(root_, apply, datum); }
+void RWBTree::ForEach(RWApplyCollectable apply, void* datum) const {
+  Walk(root_, apply, datum);
+}
 
 void RWBTree::FreeNodes(Node* node) {
   if (!node) return;
-  for (RWSize i = 0; i <= node->count; ++i) FreeNodes(node->children[i]);
+  for (RWSize i = 0; i <= node->count; ++i)
+    FreeNodes(node->children[i]);
   delete node;
 }
 
@@ -175,8 +188,7 @@ void MergeChildren(Node* parent, RWSize i) {
   Node* right = parent->children[i + 1];
   left->items[left->count] = parent->items[i];
   std::copy(right->items, right->items + right->count, left->items + left->count + 1);
-  std::copy(right->children, right->children + right->count + 1,
-            left->children + left->count + 1);
+  std::copy(right->children, right->children + right->count + 1, left->children + left->count + 1);
   left->count += 1 + right->count;
   delete right;
   std::copy(parent->items + i + 1, parent->items + parent->count, parent->items + i);
@@ -194,8 +206,7 @@ void RWBTree::RepairChild(Node* parent, RWSize at) {
   if (at == parent->count) {
     // The last child borrows through the separator from its left sibling.
     Node* left = parent->children[at - 1];
-    std::copy_backward(child->items, child->items + child->count,
-                       child->items + child->count + 1);
+    std::copy_backward(child->items, child->items + child->count, child->items + child->count + 1);
     std::copy_backward(child->children, child->children + child->count + 1,
                        child->children + child->count + 2);
     child->items[0] = parent->items[at - 1];
@@ -240,7 +251,8 @@ RWCollectable* RWBTree::RemoveFrom(Node* node, const RWCollectable* object) {
     // Swap with the predecessor, the last item of the rightmost leaf under
     // the child, and remove it from there.
     Node* leaf = node->children[at];
-    while (!leaf->IsLeaf()) leaf = leaf->children[leaf->count];
+    while (!leaf->IsLeaf())
+      leaf = leaf->children[leaf->count];
     std::swap(node->items[at], leaf->items[leaf->count - 1]);
   }
   RWCollectable* removed = RemoveFrom(node->children[at], object);
@@ -263,7 +275,8 @@ RWCollectable* RWBTree::Remove(const RWCollectable* object) {
 
 RWSize RWBTree::Height() const {
   RWSize height = 0;
-  for (const Node* node = root_; node; node = node->children[0]) ++height;
+  for (const Node* node = root_; node; node = node->children[0])
+    ++height;
   return height;
 }
 
@@ -292,9 +305,9 @@ bool CheckNode(const Node* node, bool is_root, RWSize depth, RWSize& leaf_depth,
   }
   for (RWSize i = 0; i <= node->count; ++i) {
     const Node* child = node->children[i];
-    if (!child || !CheckNode(child, false, depth + 1, leaf_depth, count,
-                             i == 0 ? low : node->items[i - 1],
-                             i == node->count ? high : node->items[i])) {
+    if (!child ||
+        !CheckNode(child, false, depth + 1, leaf_depth, count, i == 0 ? low : node->items[i - 1],
+                   i == node->count ? high : node->items[i])) {
       return false;
     }
   }
@@ -328,7 +341,9 @@ void RWBTreeDictionary::CopyAssociations(const RWBTreeDictionary& other) {
   other.InsertCopiesInto(*this);
 }
 
-RWBTreeDictionary::~RWBTreeDictionary() { DeleteAssociations(); }
+RWBTreeDictionary::~RWBTreeDictionary() {
+  DeleteAssociations();
+}
 
 RWCollectable* RWBTreeDictionary::CreateDefault() const {
   return new (std::nothrow) RWBTreeDictionary;
@@ -338,7 +353,9 @@ RWCollectable* RWBTreeDictionary::CreateCopy() const {
   return new (std::nothrow) RWBTreeDictionary(*this);
 }
 
-RWClassID RWBTreeDictionary::ClassId() const { return kRWBTreeDictionaryId; }
+RWClassID RWBTreeDictionary::ClassId() const {
+  return kRWBTreeDictionaryId;
+}
 
 bool RWBTreeDictionary::IsEqual(const RWCollectable* other) const {
   if (!other || other->ClassId() != kRWBTreeDictionaryId) return false;
@@ -397,6 +414,14 @@ RWCollectable* RWBTreeDictionary::Find(const RWCollectable* key) const {
   return a ? a->Key() : nullptr;
 }
 
+RWCollectable* RWBTreeDictionary::Insert(RWCollectable* item) {
+  auto* a = dynamic_cast<RWCollectableAssociation*>(item);
+  if (!a || !a->Key() || (a->owner_ && a->owner_ != this)) return nullptr;
+  RWCollectable* stored = RWBTree::Insert(a);
+  if (stored == a) a->owner_ = this;
+  return stored;
+}
+
 RWCollectable* RWBTreeDictionary::Remove(const RWCollectable* key) {
   auto* a = static_cast<RWCollectableAssociation*>(RWBTree::Remove(key));
   if (!a) return nullptr;
@@ -417,8 +442,9 @@ bool RWBTreeDictionary::RemoveAndDelete(const RWCollectable* key) {
 }
 
 RWCollectable* RWBTreeDictionary::InsertKeyAndValue(RWCollectable* key, RWCollectable* value) {
+  if (!key) return nullptr;
   auto* a = new RWCollectableAssociation(key, value);
-  if (RWBTree::Insert(a) != a) {
+  if (Insert(a) != a) {
     delete a;
     return nullptr;
   }
@@ -482,8 +508,7 @@ RWBTreeDictionary* RWBTreeDictionary::SelectKeys(RWTestKey test, const void* dat
   return result;
 }
 
-RWBTreeDictionary* RWBTreeDictionary::SelectPairs(RWTestKeyAndValue test,
-                                                  const void* datum) const {
+RWBTreeDictionary* RWBTreeDictionary::SelectPairs(RWTestKeyAndValue test, const void* datum) const {
   auto* result = new RWBTreeDictionary;
   struct Pass {
     RWTestKeyAndValue test;

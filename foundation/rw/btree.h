@@ -106,6 +106,10 @@ class RWBTreeDictionary : public RWBTree {
   void ClearAndDelete() override;
   // The stored key equal to `key`, or null.
   RWCollectable* Find(const RWCollectable* key) const override;
+  // Takes an association (and owns it from then on); answers it, or the
+  // stored association with an equal key. Anything else, an association
+  // without a key and one that another dictionary owns are refused: null.
+  RWCollectable* Insert(RWCollectable* item) override;
   // Removes the pair and deletes its association; answers the stored key.
   RWCollectable* Remove(const RWCollectable* key) override;
   // Removes the pair and deletes its key, its value (once when they are the

@@ -15,19 +15,23 @@ namespace {
 
 std::vector<int> Values(const RWCollectionBase& c) {
   std::vector<int> out;
-  c.ForEach([](RWCollectable* m, void* d) {
-    static_cast<std::vector<int>*>(d)->push_back(static_cast<TestItem*>(m)->Value());
-  }, &out);
+  c.ForEach(
+      [](RWCollectable* m, void* d) {
+        static_cast<std::vector<int>*>(d)->push_back(static_cast<TestItem*>(m)->Value());
+      },
+      &out);
   return out;
 }
 
 TEST(BTree, TheHundredAndFirstAscendingInsertSplitsFiftyOneFifty) {
   std::vector<TestItem> items;
   items.reserve(101);
-  for (int i = 0; i < 101; ++i) items.emplace_back(i);
+  for (int i = 0; i < 101; ++i)
+    items.emplace_back(i);
   RWBTree tree;
   EXPECT_EQ(tree.Height(), 0u);
-  for (int i = 0; i < 100; ++i) tree.Insert(&items[i]);
+  for (int i = 0; i < 100; ++i)
+    tree.Insert(&items[i]);
   EXPECT_EQ(tree.Height(), 1u);  // one full node
   tree.Insert(&items[100]);
   EXPECT_EQ(tree.Height(), 2u);
@@ -35,7 +39,8 @@ TEST(BTree, TheHundredAndFirstAscendingInsertSplitsFiftyOneFifty) {
   EXPECT_TRUE(tree.CheckInvariants());
   // The root holds the middle item alone: removing it borrows or merges.
   std::vector<int> expected(101);
-  for (int i = 0; i < 101; ++i) expected[i] = i;
+  for (int i = 0; i < 101; ++i)
+    expected[i] = i;
   EXPECT_EQ(Values(tree), expected);
   // Removing one item leaves 100 items that fit one node again.
   EXPECT_EQ(tree.Remove(&items[0]), &items[0]);
@@ -61,7 +66,8 @@ TEST(BTree, EqualItemIsNotInsertedTwice) {
 TEST(BTree, RandomInsertsAndRemovesKeepTheInvariants) {
   std::mt19937 rng(20261207);
   std::vector<std::unique_ptr<TestItem>> pool;
-  for (int i = 0; i < 3000; ++i) pool.push_back(std::make_unique<TestItem>(i));
+  for (int i = 0; i < 3000; ++i)
+    pool.push_back(std::make_unique<TestItem>(i));
   std::map<int, TestItem*> model;
   RWBTree tree;
   for (int step = 0; step < 10000; ++step) {
@@ -84,7 +90,8 @@ TEST(BTree, RandomInsertsAndRemovesKeepTheInvariants) {
   ASSERT_TRUE(tree.CheckInvariants());
   EXPECT_EQ(tree.Count(), model.size());
   std::vector<int> keys;
-  for (auto& [k, v] : model) keys.push_back(k);
+  for (auto& [k, v] : model)
+    keys.push_back(k);
   EXPECT_EQ(Values(tree), keys);
   EXPECT_GE(tree.Height(), 2u);
 
@@ -101,9 +108,11 @@ TEST(BTree, RandomInsertsAndRemovesKeepTheInvariants) {
 
 TEST(BTree, CopyEqualityAndClear) {
   std::vector<TestItem> items;
-  for (int i = 0; i < 300; ++i) items.emplace_back(i * 7 % 300);
+  for (int i = 0; i < 300; ++i)
+    items.emplace_back(i * 7 % 300);
   RWBTree tree;
-  for (auto& item : items) tree.Insert(&item);
+  for (auto& item : items)
+    tree.Insert(&item);
   RWBTree copy(tree);
   EXPECT_TRUE(copy.IsEqual(&tree));
   EXPECT_TRUE(copy.CheckInvariants());
@@ -133,22 +142,24 @@ TEST(BTreeDictionary, MapOperations) {
   EXPECT_EQ(value, &v3);
 
   std::vector<std::pair<int, int>> pairs;
-  dict.ApplyToKeyAndValue([](RWCollectable* k, RWCollectable* v, void* d) {
-    static_cast<std::vector<std::pair<int, int>>*>(d)->emplace_back(
-        static_cast<TestItem*>(k)->Value(), static_cast<TestItem*>(v)->Value());
-  }, &pairs);
+  dict.ApplyToKeyAndValue(
+      [](RWCollectable* k, RWCollectable* v, void* d) {
+        static_cast<std::vector<std::pair<int, int>>*>(d)->emplace_back(
+            static_cast<TestItem*>(k)->Value(), static_cast<TestItem*>(v)->Value());
+      },
+      &pairs);
   EXPECT_EQ(pairs, (std::vector<std::pair<int, int>>{{1, 10}, {2, 30}}));
 
-  std::unique_ptr<RWBTreeDictionary> odd(dict.SelectKeys(
-      [](const RWCollectable* k, const void*) { return static_cast<const TestItem*>(k)->Value() % 2 == 1; },
-      nullptr));
+  std::unique_ptr<RWBTreeDictionary> odd(
+      dict.SelectKeys([](const RWCollectable* k,
+                         const void*) { return static_cast<const TestItem*>(k)->Value() % 2 == 1; },
+                      nullptr));
   EXPECT_EQ(odd->Count(), 1u);
   EXPECT_EQ(odd->FindValue(&k1), &v1);
-  std::unique_ptr<RWBTreeDictionary> big(dict.SelectPairs(
-      [](const RWCollectable*, const RWCollectable* v, const void*) {
-        return static_cast<const TestItem*>(v)->Value() > 20;
-      },
-      nullptr));
+  std::unique_ptr<RWBTreeDictionary> big(
+      dict.SelectPairs([](const RWCollectable*, const RWCollectable* v,
+                          const void*) { return static_cast<const TestItem*>(v)->Value() > 20; },
+                       nullptr));
   EXPECT_EQ(big->Count(), 1u);
 
   RWBTreeDictionary copy(dict);

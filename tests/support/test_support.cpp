@@ -2,6 +2,11 @@
 
 #include <unistd.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#define DRV_HAVE_LSAN 1
+#endif
+
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -100,5 +105,17 @@ std::string ErrorCapture::Last() const {
 void ErrorCapture::Clear() {
   Captured().clear();
 }
+
+#ifdef DRV_HAVE_LSAN
+LeakCheckDisabler::LeakCheckDisabler() {
+  __lsan_disable();
+}
+LeakCheckDisabler::~LeakCheckDisabler() {
+  __lsan_enable();
+}
+#else
+LeakCheckDisabler::LeakCheckDisabler() = default;
+LeakCheckDisabler::~LeakCheckDisabler() = default;
+#endif
 
 }  // namespace testing_support

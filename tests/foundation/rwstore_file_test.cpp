@@ -1,0 +1,312 @@
+// Object graphs on binary files: golden bytes, sharing, user class names,
+// nested outermost saves, and bad or damaged files.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+#include "foundation/rw/association.h"
+#include "foundation/rw/btree.h"
+#include "foundation/rw/factory.h"
+#include "foundation/rw/file.h"
+#include "foundation/rw/hashtable.h"
+#include "foundation/rw/rwstore.h"
+#include "foundation/rw/slistcollectables.h"
+#include "tests/support/graph.h"
+#include "tests/support/test_collectable.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using testing_support::DeleteGraph;
+using testing_support::ErrorCapture;
+using testing_support::Hex;
+using testing_support::RestoreFromFileBytes;
+using testing_support::SaveToFileBytes;
+using testing_support::TempPath;
+using testing_support::Unhex;
+
+TEST(GraphOnFile, NullPointerIsTheNilObject) {
+  std::string bytes = SaveToFileBytes(nullptr);
+  EXPECT_EQ(Hex(bytes), "88 88 00 00 FF FF 00 00 00 00");
+  EXPECT_EQ(GraphStoreSizeOf(nullptr), 10u);
+  bool ok = false;
+  EXPECT_EQ(RestoreFromFileBytes(bytes, &ok), nullptr);
+  EXPECT_TRUE(ok);
+}
+
+TEST(GraphOnFile, SharedMemberIsStoredOnce) {
+  RWCollectable shared;
+  RWSlistCollectables list;
+  list.Append(&shared);
+  list.Append(&shared);
+  std::string bytes = SaveToFileBytes(&list);
+  // magic | list 0x8033, count 2 | new RWCollectable | back reference to 2
+  EXPECT_EQ(Hex(bytes), "88 88 00 00 33 80 02 00 00 00 07 80 FF FF 02 00 00 00");
+  EXPECT_EQ(list.GraphStoreSize(), bytes.size());
+
+  RWCollectable* restored = RestoreFromFileBytes(bytes);
+  auto* back = dynamic_cast<RWSlistCollectables*>(restored);
+  ASSERT_NE(back, nullptr);
+  ASSERT_EQ(back->Count(), 2u);
+  EXPECT_EQ(back->At(0), back->At(1));
+  EXPECT_NE(back->At(0), &shared);
+  DeleteGraph(restored);
+}
+
+TEST(GraphOnFile, CycleComesBack) {
+  RWSlistCollectables list;
+  list.Append(&list);
+  std::string bytes = SaveToFileBytes(&list);
+  EXPECT_EQ(Hex(bytes), "88 88 00 00 33 80 01 00 00 00 FF FF 01 00 00 00");
+  auto* back = dynamic_cast<RWSlistCollectables*>(RestoreFromFileBytes(bytes));
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->First(), back);
+  DeleteGraph(back);
+}
+
+TEST(GraphOnFile, AssociationAndDictionary) {
+  RWCollectable key;
+  RWCollectableAssociation assoc(&key, nullptr);  // a null value is the nil object
+  std::string bytes = SaveToFileBytes(&assoc);
+  EXPECT_EQ(Hex(bytes), "88 88 00 00 08 80 07 80 FF FF 00 00 00 00");
+  EXPECT_EQ(assoc.GraphStoreSize(), bytes.size());
+  auto* back = dynamic_cast<RWCollectableAssociation*>(RestoreFromFileBytes(bytes));
+  ASSERT_NE(back, nullptr);
+  EXPECT_NE(back->Key(), nullptr);
+  EXPECT_EQ(back->Value(), nullptr);
+  DeleteGraph(back);
+
+  RWCollectableAssociation no_key;  // both null: no crash, two nil references
+  EXPECT_EQ(Hex(SaveToFileBytes(&no_key)), "88 88 00 00 08 80 FF FF 00 00 00 00 FF FF 00 00 00 00");
+
+  RWCollectable value;
+  RWBTreeDictionary dict;
+  dict.InsertKeyAndValue(&key, &value);
+  bytes = SaveToFileBytes(&dict);
+  EXPECT_EQ(Hex(bytes), "88 88 00 00 04 80 01 00 00 00 08 80 07 80 07 80");
+  EXPECT_EQ(dict.GraphStoreSize(), bytes.size());
+  auto* dict_back = dynamic_cast<RWBTreeDictionary*>(RestoreFromFileBytes(bytes));
+  ASSERT_NE(dict_back, nullptr);
+  EXPECT_EQ(dict_back->Count(), 1u);
+  DeleteGraph(dict_back);
+}
+
+TEST(GraphOnFile, SameObjectTwiceInOneSaveButFullInTwoSaves) {
+  RWCollectable object;
+  TempPath path;
+  {
+    RWFile file(path.c_str(), "wb");
+    RWSlistCollectables outer;  // one outermost save holding two references
+    outer.Append(&object);
+    outer.Append(&object);
+    outer.SaveGraphToFile(file);
+    // A second outermost save on the same file starts a new table.
+    object.SaveGraphToFile(file);
+  }
+  EXPECT_EQ(Hex(testing_support::ReadAll(path.str())),
+            "88 88 00 00 33 80 02 00 00 00 07 80 FF FF 02 00 00 00 "
+            "88 88 00 00 07 80");
+}
+
+TEST(GraphOnFile, FirstObjectIsNumberOne) {
+  RWSlistCollectables list;
+  list.Append(&list);
+  list.Append(&list);
+  EXPECT_EQ(Hex(SaveToFileBytes(&list)),
+            "88 88 00 00 33 80 02 00 00 00 FF FF 01 00 00 00 FF FF 01 00 00 00");
+}
+
+// A user class: stored with its name instead of its id.
+class UserThing : public RWCollectable {
+ public:
+  static constexpr RWClassID kId = 0x9123;
+  RWClassID ClassId() const override { return kId; }
+};
+
+TEST(GraphOnFile, UserClassesAreStoredByName) {
+  AddClassToFactory([]() -> RWCollectable* { return new UserThing; }, UserThing::kId, "UserThing");
+  UserThing a, b;
+  RWSlistCollectables list;
+  list.Append(&a);
+  list.Append(&b);
+  std::string bytes = SaveToFileBytes(&list);
+  // a is number 2 and its new name 3; b (4) refers to the name by number.
+  EXPECT_EQ(Hex(bytes),
+            "88 88 00 00 33 80 02 00 00 00 "
+            "8F 88 09 00 00 00 55 73 65 72 54 68 69 6E 67 "
+            "8E 88 03 00 00 00");
+  EXPECT_EQ(list.GraphStoreSize(), bytes.size());
+  auto* back = dynamic_cast<RWSlistCollectables*>(RestoreFromFileBytes(bytes));
+  ASSERT_NE(back, nullptr);
+  ASSERT_EQ(back->Count(), 2u);
+  EXPECT_NE(dynamic_cast<UserThing*>(back->At(0)), nullptr);
+  EXPECT_NE(dynamic_cast<UserThing*>(back->At(1)), nullptr);
+  DeleteGraph(back);
+
+  // A name reference that names an object entry is refused.
+  ErrorCapture capture;
+  bool ok = true;
+  RWCollectable* bad = RestoreFromFileBytes(
+      Unhex("88 88 00 00 33 80 02 00 00 00 8F 88 09 00 00 00 55 73 65 72 54 68 69 6E 67 "
+            "8E 88 02 00 00 00"),
+      &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(capture.Last(), "[REF] Bad persistence reference");
+  DeleteGraph(bad);
+  RemoveClassIdFromFactory(UserThing::kId);
+  RemoveStringIdFromFactory("UserThing");
+}
+
+// Saves and restores another graph on a file of its own while it is being
+// saved or restored itself.
+class Nester : public RWCollectable {
+ public:
+  static constexpr RWClassID kId = 0x0FA1;
+  static inline std::string side_path;
+  RWClassID ClassId() const override { return kId; }
+  void SaveToFile(RWFile& file) const override {
+    RWFile side(side_path.c_str(), "wb");
+    RWSlistCollectables inner;
+    inner.Append(RWNilCollectable());
+    inner.SaveGraphToFile(side);
+    file.WriteUInt(7);
+  }
+  void RestoreFromFile(RWFile& file) override {
+    RWFile side(side_path.c_str(), "rb");
+    RWCollectable* inner = nullptr;
+    ReadCollectablePointerFromFile(side, inner);
+    inner_ok = inner && !side.Error();
+    DeleteGraph(inner);
+    std::uint32_t seven = 0;
+    file.ReadUInt(seven);
+    inner_ok = inner_ok && seven == 7;
+  }
+  bool inner_ok = false;
+};
+
+TEST(GraphOnFile, UnrelatedNestedOperationsHaveTheirOwnTables) {
+  TempPath side;
+  Nester::side_path = side.str();
+  AddClassToFactory([]() -> RWCollectable* { return new Nester; }, Nester::kId, "Nester");
+  Nester nester;
+  RWSlistCollectables outer;
+  outer.Append(&nester);
+  outer.Append(&nester);
+  std::string bytes = SaveToFileBytes(&outer);
+  EXPECT_EQ(Hex(bytes), "88 88 00 00 33 80 02 00 00 00 A1 0F 07 00 00 00 FF FF 02 00 00 00");
+  // The side file is a whole graph of its own, magic included.
+  EXPECT_EQ(Hex(testing_support::ReadAll(side.str())),
+            "88 88 00 00 33 80 01 00 00 00 FF FF 00 00 00 00");
+  auto* back = dynamic_cast<RWSlistCollectables*>(RestoreFromFileBytes(bytes));
+  ASSERT_NE(back, nullptr);
+  ASSERT_EQ(back->Count(), 2u);
+  EXPECT_TRUE(static_cast<Nester*>(back->At(0))->inner_ok);
+  EXPECT_EQ(back->At(0), back->At(1));
+  DeleteGraph(back);
+  RemoveClassIdFromFactory(Nester::kId);
+  RemoveStringIdFromFactory("Nester");
+}
+
+TEST(GraphOnFile, BadInputIsReportedAndNeverTrusted) {
+  ErrorCapture capture;
+  bool ok = true;
+  EXPECT_EQ(RestoreFromFileBytes(Unhex("89 88 00 00 07 80"), &ok), nullptr);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(capture.Last(), "[MAGIC] Bad magic number: 34953 (should be 34952)");
+
+  EXPECT_EQ(RestoreFromFileBytes(Unhex("88 88 00 00 34 12"), &ok), nullptr);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(capture.Last(),
+            "[NOCREATE] RWFactory: no create function for class with ID 4660 (0x1234)");
+
+  for (const char* ref : {"01 00 00 00", "FF FF FF FF", "00 00 00 80"}) {
+    capture.Clear();
+    EXPECT_EQ(RestoreFromFileBytes(Unhex(std::string("88 88 00 00 FF FF ") + ref), &ok), nullptr);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(capture.Last(), "[REF] Bad persistence reference") << ref;
+  }
+
+  // An empty file: nothing read, nothing raised.
+  capture.Clear();
+  EXPECT_EQ(RestoreFromFileBytes(""), nullptr);
+  EXPECT_EQ(capture.Count(), 0u);
+
+  // A count far beyond the data: the restore stops with the data.
+  auto* list = dynamic_cast<RWSlistCollectables*>(
+      RestoreFromFileBytes(Unhex("88 88 00 00 33 80 FF FF FF FF 07 80")));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->Count(), 1u);
+  DeleteGraph(list);
+}
+
+TEST(GraphOnFile, RestoreIntoAnExistingObject) {
+  TempPath path;
+  TestItemRegistration registration;
+  TestItem original(42);
+  {
+    RWFile file(path.c_str(), "wb");
+    original.SaveGraphToFile(file);
+  }
+  TestItem target;
+  RWFile file(path.c_str(), "rb");
+  EXPECT_EQ(RestoreCollectableFromFile(file, &target), &target);
+  EXPECT_EQ(target.Value(), 42);
+}
+
+// A graph with every library collection, for the damage tests.
+std::string DamageSample() {
+  static TestItem items[6] = {TestItem(1), TestItem(2), TestItem(3),
+                              TestItem(4), TestItem(5), TestItem(6)};
+  RWSlistCollectables list;
+  RWSet set;
+  RWBTree tree;
+  RWBTreeDictionary dict;
+  RWSlistCollectablesStack stack;
+  list.Append(&set);
+  list.Append(&tree);
+  list.Append(&dict);
+  list.Append(&stack);
+  list.Append(&items[0]);
+  set.Insert(&items[1]);
+  set.Insert(&items[0]);
+  tree.Insert(&items[2]);
+  tree.Insert(&items[3]);
+  dict.InsertKeyAndValue(&items[4], &items[5]);
+  stack.Push(&items[1]);
+  return SaveToFileBytes(&list);
+}
+
+TEST(GraphOnFile, TruncationAtEveryByteEndsCleanly) {
+  TestItemRegistration registration;
+  ErrorCapture capture;
+  std::string whole = DamageSample();
+  RWCollectable* full = RestoreFromFileBytes(whole);
+  ASSERT_NE(full, nullptr);
+  DeleteGraph(full);
+  int live = TestItem::Live();
+  for (std::size_t n = 0; n < whole.size(); ++n) {
+    bool ok = true;
+    testing_support::LeakCheckDisabler refused_members_are_not_freed;
+    RWCollectable* partial = RestoreFromFileBytes(whole.substr(0, n), &ok);
+    DeleteGraph(partial);
+    EXPECT_EQ(TestItem::Live(), live) << n;
+  }
+}
+
+TEST(GraphOnFile, RandomByteFlipsNeverCrash) {
+  TestItemRegistration registration;
+  ErrorCapture capture;
+  std::string whole = DamageSample();
+  std::mt19937 rng(1207);
+  for (int round = 0; round < 400; ++round) {
+    std::string damaged = whole;
+    int flips = 1 + static_cast<int>(rng() % 3);
+    for (int i = 0; i < flips; ++i)
+      damaged[rng() % damaged.size()] ^= static_cast<char>(1 + rng() % 255);
+    testing_support::LeakCheckDisabler refused_members_are_not_freed;
+    DeleteGraph(RestoreFromFileBytes(damaged));
+  }
+}
+
+}  // namespace

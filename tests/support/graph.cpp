@@ -1,0 +1,75 @@
+#include "tests/support/graph.h"
+
+#include "foundation/rw/association.h"
+#include "foundation/rw/btree.h"
+#include "foundation/rw/file.h"
+#include "foundation/rw/hashtable.h"
+#include "foundation/rw/rwstore.h"
+#include "tests/support/test_support.h"
+
+namespace testing_support {
+
+std::string SaveToFileBytes(const RWCollectable* object) {
+  TempPath path("graph");
+  {
+    RWFile file(path.c_str(), "wb");
+    WriteCollectablePointerToFile(file, object);
+  }
+  return ReadAll(path.str());
+}
+
+RWCollectable* RestoreFromFileBytes(const std::string& bytes, bool* ok) {
+  TempPath path("graph");
+  WriteAll(path.str(), bytes);
+  RWFile file(path.c_str(), "rb");
+  RWCollectable* object = nullptr;
+  ReadCollectablePointerFromFile(file, object);
+  if (ok) *ok = !file.Error();
+  return object;
+}
+
+namespace {
+
+void Gather(RWCollectable* object, RWIdentitySet& seen) {
+  if (!object || seen.Contains(object)) return;
+  seen.Insert(object);
+  if (auto* association = dynamic_cast<RWCollectableAssociation*>(object)) {
+    Gather(association->Key(), seen);
+    Gather(association->Value(), seen);
+  } else if (auto* dictionary = dynamic_cast<RWBTreeDictionary*>(object)) {
+    dictionary->ApplyToKeyAndValue(
+        [](RWCollectable* k, RWCollectable* v, void* s) {
+          Gather(k, *static_cast<RWIdentitySet*>(s));
+          Gather(v, *static_cast<RWIdentitySet*>(s));
+        },
+        &seen);
+  } else if (auto* collection = dynamic_cast<RWCollectionBase*>(object)) {
+    collection->ForEach(
+        [](RWCollectable* m, void* s) { Gather(m, *static_cast<RWIdentitySet*>(s)); }, &seen);
+  }
+}
+
+}  // namespace
+
+void DeleteGraph(RWCollectable* root) {
+  RWIdentitySet seen;
+  Gather(root, seen);
+  // Dictionaries delete their own associations; collection destructors
+  // never touch their members, so the order of deletion does not matter.
+  RWIdentitySet owned;
+  seen.ForEach(
+      [](RWCollectable* m, void* o) {
+        if (auto* dictionary = dynamic_cast<RWBTreeDictionary*>(m)) {
+          dictionary->ForEach(
+              [](RWCollectable* a, void* s) { static_cast<RWIdentitySet*>(s)->Insert(a); }, o);
+        }
+      },
+      &owned);
+  seen.ForEach(
+      [](RWCollectable* m, void* o) {
+        if (!static_cast<RWIdentitySet*>(o)->Contains(m)) delete m;
+      },
+      &owned);
+}
+
+}  // namespace testing_support

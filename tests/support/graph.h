@@ -1,0 +1,23 @@
+// Helpers for object-graph tests: saving to and restoring from a temporary
+// RWFile, and freeing a restored graph of library collections.
+#pragma once
+
+#include <string>
+
+#include "foundation/rw/collect.h"
+
+namespace testing_support {
+
+// The bytes SaveGraphToFile writes for `object` (through
+// WriteCollectablePointerToFile, so null is allowed).
+std::string SaveToFileBytes(const RWCollectable* object);
+
+// Restores one pointer from a file holding `bytes`. `ok` tells whether the
+// file was left without error.
+RWCollectable* RestoreFromFileBytes(const std::string& bytes, bool* ok = nullptr);
+
+// Deletes an object and everything reachable from it through library
+// collections and associations, each object once.
+void DeleteGraph(RWCollectable* root);
+
+}  // namespace testing_support
