@@ -59,7 +59,12 @@ template <class CharT>
 void RWBasicString<CharT>::RestoreFromStream(RWVirtualInputStream& stream) {
   std::uint32_t length = 0;
   stream.GetUInt(length);
-  if (!stream.Good()) return;
+  if (!stream.Good()) {
+    // A length read at the very end of the input leaves only end of input
+    // set; without its characters the restore has still failed.
+    stream.SetState(stream.State() | RWStreamState::kFail);
+    return;
+  }
 
   // Characters are gathered aside, so that a failing stream leaves the
   // string as it was, and never more is allocated than has arrived.
