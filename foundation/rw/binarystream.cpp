@@ -103,6 +103,12 @@ void RWBinaryOutputStream::WriteBytes(const void* p, std::size_t n) {
 template <class T>
 void RWBinaryOutputStream::PutValues(const T* p, RWSize n) {
   constexpr std::size_t kSize = sizeof(T);
+  if (n == 1) {
+    unsigned char bytes[kSize];
+    StoreBytes(BitsOf(*p), kSize, byte_order_, bytes);
+    WriteBytes(bytes, kSize);
+    return;
+  }
   unsigned char bytes[kChunkBytes];
   while (n > 0) {
     std::size_t k = std::min<std::size_t>(n, kChunkBytes / kSize);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 RWVirtualOutputStream& RWVirtualOutputStream::PutCString(const char* s) {
+  if (!s) return PutString("", 0);
   return PutString(s, static_cast<RWSize>(std::strlen(s)));
 }
 

@@ -59,8 +59,8 @@ class RWVirtualOutputStream : public RWStreamState {
   virtual RWVirtualOutputStream& PutUChar(std::uint8_t c) = 0;
   // 10: one character in character form (the graph tokens use it).
   virtual RWVirtualOutputStream& PutChar(char c) = 0;
-  // 11: PutString with the text's length.
-  // REQUIRES: s is NUL-terminated.
+  // 11: PutString with the text's length; null writes an empty string.
+  // REQUIRES: s is NUL-terminated or null.
   virtual RWVirtualOutputStream& PutCString(const char* s);
   // 12: asks the runtime stream to synchronise; bad when it cannot.
   virtual RWVirtualOutputStream& Flush() = 0;
