@@ -44,6 +44,17 @@ void RWCollectableAssociation::RestoreFromFile(RWFile& file) {
   ReadCollectablePointerFromFile(file, value_);
 }
 
+void RWCollectableAssociation::SaveToStream(RWVirtualOutputStream& stream) const {
+  WriteCollectablePointerToStream(stream, key_);
+  WriteCollectablePointerToStream(stream, value_);
+}
+
+void RWCollectableAssociation::RestoreFromStream(RWVirtualInputStream& stream) {
+  key_ = value_ = nullptr;
+  ReadCollectablePointerFromStream(stream, key_);
+  ReadCollectablePointerFromStream(stream, value_);
+}
+
 RWCollectable* RWCollectableAssociation::SetValue(RWCollectable* value) {
   RWCollectable* old = value_;
   value_ = value;

@@ -3,6 +3,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/hashtable.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/vstream.h"
 
 RWClassID RWCollectionBase::ClassId() const {
   return kRWCollectionBaseId;
@@ -24,6 +25,28 @@ void RWCollectionBase::SaveToFile(RWFile& file) const {
         if (!f.Error()) member->SaveGraphToFile(f);
       },
       &file);
+}
+
+void RWCollectionBase::SaveToStream(RWVirtualOutputStream& stream) const {
+  stream.PutUInt(Count());
+  if (!stream.Good()) return;
+  ForEach(
+      [](RWCollectable* member, void* datum) {
+        auto& s = *static_cast<RWVirtualOutputStream*>(datum);
+        if (s.Good()) member->SaveGraphToStream(s);
+      },
+      &stream);
+}
+
+void RWCollectionBase::RestoreFromStream(RWVirtualInputStream& stream) {
+  Clear();
+  std::uint32_t count = 0;
+  stream.GetUInt(count);
+  for (std::uint32_t i = 0; i < count && stream.Good(); ++i) {
+    RWCollectable* member = nullptr;
+    ReadCollectablePointerFromStream(stream, member);
+    if (member) Insert(member);
+  }
 }
 
 void RWCollectionBase::RestoreFromFile(RWFile& file) {

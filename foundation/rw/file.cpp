@@ -125,23 +125,3 @@ bool RWFile::Erase() {
   last_ = Direction::kNone;
   return Open("wb+");
 }
-
-// The item readers and writers of the header are inline callers of these.
-template bool RWFile::ReadItems(char*, std::size_t);
-template bool RWFile::ReadItems(char16_t*, std::size_t);
-template bool RWFile::ReadItems(std::int16_t*, std::size_t);
-template bool RWFile::ReadItems(std::int32_t*, std::size_t);
-template bool RWFile::ReadItems(std::uint8_t*, std::size_t);
-template bool RWFile::ReadItems(std::uint16_t*, std::size_t);
-template bool RWFile::ReadItems(std::uint32_t*, std::size_t);
-template bool RWFile::ReadItems(float*, std::size_t);
-template bool RWFile::ReadItems(double*, std::size_t);
-template bool RWFile::WriteItems(const char*, std::size_t);
-template bool RWFile::WriteItems(const char16_t*, std::size_t);
-template bool RWFile::WriteItems(const std::int16_t*, std::size_t);
-template bool RWFile::WriteItems(const std::int32_t*, std::size_t);
-template bool RWFile::WriteItems(const std::uint8_t*, std::size_t);
-template bool RWFile::WriteItems(const std::uint16_t*, std::size_t);
-template bool RWFile::WriteItems(const std::uint32_t*, std::size_t);
-template bool RWFile::WriteItems(const float*, std::size_t);
-template bool RWFile::WriteItems(const double*, std::size_t);

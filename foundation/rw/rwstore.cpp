@@ -4,6 +4,7 @@
 #include "foundation/rw/factory.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/storetable.h"
+#include "foundation/rw/vstream.h"
 
 namespace {
 
@@ -169,4 +170,135 @@ void ReadCollectablePointerFromFile(RWFile& file, RWCollectable*& object) {
 RWCollectable* RestoreCollectableFromFile(RWFile& file, RWCollectable* existing) {
   RWCollectable* result = nullptr;
   return ReadFileToken(file, existing, result) ? result : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Virtual streams
+
+void RWCollectable::SaveGraphToStream(RWVirtualOutputStream& stream) const {
+  RWSaveTableGuard guard(&stream);
+  std::uint32_t number;
+  if (!guard.Table().AddObject(this, number)) {
+    stream.PutChar(kRWStreamBackReference);
+    stream.PutInt(static_cast<std::int32_t>(number));
+    return;
+  }
+  ClassToken token = MakeClassToken(guard.Table(), ClassId());
+  stream.PutChar(kRWStreamNewObject);
+  stream.PutUShort(token.tag);
+  if (token.tag == kRWNewStringId) {
+    token.name.SaveToStream(stream);
+  } else if (token.tag == kRWKnownStringId) {
+    stream.PutInt(static_cast<std::int32_t>(token.number));
+  }
+  stream.PutChar(kRWStreamOpenData);
+  SaveToStream(stream);
+  stream.PutChar(kRWStreamCloseData);
+}
+
+void WriteCollectablePointerToStream(RWVirtualOutputStream& stream, const RWCollectable* object) {
+  (object ? object : RWNilCollectable())->SaveGraphToStream(stream);
+}
+
+namespace {
+
+void SetFail(RWVirtualInputStream& stream) {
+  stream.SetState(stream.State() | RWStreamState::kFail);
+}
+
+// Reads one token from a stream; the counterpart of ReadFileToken.
+bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing,
+                     RWCollectable*& result) {
+  if (!stream.Good()) return false;
+  RWReadTableGuard guard(&stream);
+  RWReadTable& table = guard.Table();
+  if (!table.Enter()) {
+    SetFail(stream);
+    return false;
+  }
+  struct Leave {
+    RWReadTable& t;
+    ~Leave() { t.Leave(); }
+  } leave{table};
+
+  char token = 0;
+  stream.GetChar(token);
+  if (stream.Eof()) return false;  // the data simply ended
+  if (!stream.Good()) {
+    SetFail(stream);
+    return false;
+  }
+  if (token == kRWStreamBackReference) {
+    std::int32_t number = -1;
+    stream.GetInt(number);
+    if (!stream.Good()) {
+      SetFail(stream);
+      return false;
+    }
+    RWCollectable* object;
+    if (!table.ObjectAt(number, object) || (existing && object != existing)) {
+      RaiseBadReference();
+      SetFail(stream);
+      return false;
+    }
+    result = object == RWNilCollectable() ? nullptr : object;
+    return true;
+  }
+  if (token != kRWStreamNewObject) {
+    SetFail(stream);
+    return false;
+  }
+
+  std::uint16_t tag = 0;
+  stream.GetUShort(tag);
+  if (!stream.Good()) {
+    SetFail(stream);
+    return false;
+  }
+  RWClassID id = tag;
+  RWStringID name("NoID");
+  if (tag == kRWNewStringId) {
+    name.RestoreFromStream(stream);
+  } else if (tag == kRWKnownStringId) {
+    std::int32_t number = -1;
+    stream.GetInt(number);
+    if (stream.Good() && !table.ClassIdAt(number, id)) {
+      RaiseBadReference();
+      SetFail(stream);
+      return false;
+    }
+  }
+  char open = 0;
+  if (stream.Good()) stream.GetChar(open);
+  if (!stream.Good() || open != kRWStreamOpenData) {
+    SetFail(stream);
+    return false;
+  }
+  RWCollectable* object = existing;
+  if (!object) object = tag == kRWNewStringId ? CreateByStringId(name) : CreateByClassId(id);
+  if (!object) {
+    RaiseNoCreate(id);
+    SetFail(stream);
+    return false;
+  }
+  table.AddObject(object);
+  if (tag == kRWNewStringId) table.AddClassId(object->ClassId());
+  object->RestoreFromStream(stream);
+  char close = 0;
+  stream.GetChar(close);  // the closing brace; its value is not tested
+  // A created object always goes to the caller (see ReadFileToken).
+  result = object;
+  return true;
+}
+
+}  // namespace
+
+void ReadCollectablePointerFromStream(RWVirtualInputStream& stream, RWCollectable*& object) {
+  RWCollectable* result;
+  if (ReadStreamToken(stream, nullptr, result)) object = result;
+}
+
+RWCollectable* RestoreCollectableFromStream(RWVirtualInputStream& stream, RWCollectable* existing) {
+  RWCollectable* result = nullptr;
+  return ReadStreamToken(stream, existing, result) ? result : nullptr;
 }

@@ -5,6 +5,7 @@
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/vstream.h"
 
 // ---------------------------------------------------------------------------
 // RWSlistCollectables
@@ -259,6 +260,16 @@ void RWSlistCollectablesStack::RestoreFromFile(RWFile& file) {
   for (std::uint32_t i = 0; i < count && !file.Error() && !file.Eof(); ++i) {
     RWCollectable* member = nullptr;
     ReadCollectablePointerFromFile(file, member);
+    if (member) RWSlistCollectables::Append(member);
+  }
+}
+
+void RWSlistCollectablesStack::RestoreFromStream(RWVirtualInputStream& stream) {
+  std::uint32_t count = 0;
+  stream.GetUInt(count);
+  for (std::uint32_t i = 0; i < count && stream.Good(); ++i) {
+    RWCollectable* member = nullptr;
+    ReadCollectablePointerFromStream(stream, member);
     if (member) RWSlistCollectables::Append(member);
   }
 }

@@ -1,9 +1,15 @@
 #include "tests/support/graph.h"
 
+#include <memory>
+#include <sstream>
+
 #include "foundation/rw/association.h"
+#include "foundation/rw/binarystream.h"
 #include "foundation/rw/btree.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/hashtable.h"
+#include "foundation/rw/headeredbinarystream.h"
+#include "foundation/rw/portablestream.h"
 #include "foundation/rw/rwstore.h"
 #include "tests/support/test_support.h"
 
@@ -25,6 +31,57 @@ RWCollectable* RestoreFromFileBytes(const std::string& bytes, bool* ok) {
   RWCollectable* object = nullptr;
   ReadCollectablePointerFromFile(file, object);
   if (ok) *ok = !file.Error();
+  return object;
+}
+
+const char* EncodingName(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::kPortable:
+      return "portable";
+    case Encoding::kBinary:
+      return "binary";
+    case Encoding::kHeadered:
+      return "headered";
+  }
+  return "?";
+}
+
+std::string SaveToStreamBytes(const RWCollectable* object, Encoding encoding) {
+  std::ostringstream out;
+  std::unique_ptr<RWVirtualOutputStream> stream;
+  switch (encoding) {
+    case Encoding::kPortable:
+      stream = std::make_unique<RWPortableOutputStream>(out);
+      break;
+    case Encoding::kBinary:
+      stream = std::make_unique<RWBinaryOutputStream>(out);
+      break;
+    case Encoding::kHeadered:
+      stream = std::make_unique<RWHeaderedBinaryOutputStream>(out);
+      break;
+  }
+  WriteCollectablePointerToStream(*stream, object);
+  stream->Flush();
+  return out.str();
+}
+
+RWCollectable* RestoreFromStreamBytes(const std::string& bytes, Encoding encoding, bool* ok) {
+  std::istringstream in(bytes);
+  std::unique_ptr<RWVirtualInputStream> stream;
+  switch (encoding) {
+    case Encoding::kPortable:
+      stream = std::make_unique<RWPortableInputStream>(in);
+      break;
+    case Encoding::kBinary:
+      stream = std::make_unique<RWBinaryInputStream>(in);
+      break;
+    case Encoding::kHeadered:
+      stream = std::make_unique<RWHeaderedBinaryInputStream>(in);
+      break;
+  }
+  RWCollectable* object = nullptr;
+  ReadCollectablePointerFromStream(*stream, object);
+  if (ok) *ok = !stream->Fail();
   return object;
 }
 

@@ -16,6 +16,20 @@ std::string SaveToFileBytes(const RWCollectable* object);
 // file was left without error.
 RWCollectable* RestoreFromFileBytes(const std::string& bytes, bool* ok = nullptr);
 
+// The three encodings of the virtual streams.
+enum class Encoding { kPortable, kBinary, kHeadered };
+const char* EncodingName(Encoding encoding);
+inline constexpr Encoding kAllEncodings[] = {Encoding::kPortable, Encoding::kBinary,
+                                             Encoding::kHeadered};
+
+// The bytes WriteCollectablePointerToStream writes in an encoding.
+std::string SaveToStreamBytes(const RWCollectable* object, Encoding encoding);
+
+// Restores one pointer from `bytes`; `ok` tells whether the stream is left
+// without the fail state.
+RWCollectable* RestoreFromStreamBytes(const std::string& bytes, Encoding encoding,
+                                      bool* ok = nullptr);
+
 // Deletes an object and everything reachable from it through library
 // collections and associations, each object once.
 void DeleteGraph(RWCollectable* root);

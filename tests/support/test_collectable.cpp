@@ -2,6 +2,7 @@
 
 #include "foundation/rw/factory.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/vstream.h"
 
 int TestItem::CompareTo(const RWCollectable* other) const {
   auto* item = dynamic_cast<const TestItem*>(other);
@@ -29,4 +30,12 @@ TestItemRegistration::TestItemRegistration() {
 TestItemRegistration::~TestItemRegistration() {
   RemoveClassIdFromFactory(TestItem::kId);
   RemoveStringIdFromFactory("TestItem");
+}
+
+void TestItem::RestoreFromStream(RWVirtualInputStream& stream) {
+  stream.GetInt(value_);
+}
+
+void TestItem::SaveToStream(RWVirtualOutputStream& stream) const {
+  stream.PutInt(value_);
 }

@@ -1,3 +1,0 @@
-#include "tests/support/test_collectable.h"
-void TestItem::RestoreFromStream(RWVirtualInputStream&) {}
-void TestItem::SaveToStream(RWVirtualOutputStream&) const {}
