@@ -10,6 +10,16 @@ if(DRV_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzzing build (clang only): every library carries the fuzzer's coverage
+# instrumentation, with AddressSanitizer and UndefinedBehaviorSanitizer.
+if(DRV_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "DRV_FUZZ needs clang")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 # drv_add_library(name SOURCES...) - one static library per subsystem, with the
 # project root as its include root ("foundation/rw/cstring.h").
 function(drv_add_library name)

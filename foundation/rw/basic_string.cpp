@@ -509,20 +509,20 @@ RWSize RWBasicString<CharT>::FirstOf(const CharT* set) const {
   return RW_NPOS;
 }
 
-template <class CharT>
-RWSize RWBasicString<CharT>::FirstUntilNul(char c) const requires(!kWide) {
+template <>
+RWSize RWBasicString<char>::FirstUntilNul(char c) const {
   const char* p = std::strchr(data_, c);
   return p ? static_cast<RWSize>(p - data_) : RW_NPOS;
 }
 
-template <class CharT>
-RWSize RWBasicString<CharT>::LastUntilNul(char c) const requires(!kWide) {
+template <>
+RWSize RWBasicString<char>::LastUntilNul(char c) const {
   const char* p = std::strrchr(data_, c);
   return p ? static_cast<RWSize>(p - data_) : RW_NPOS;
 }
 
-template <class CharT>
-RWSize RWBasicString<CharT>::FirstOfUntilNul(const char* set) const requires(!kWide) {
+template <>
+RWSize RWBasicString<char>::FirstOfUntilNul(const char* set) const {
   const char* p = std::strpbrk(data_, set);
   return p ? static_cast<RWSize>(p - data_) : RW_NPOS;
 }
@@ -623,8 +623,8 @@ RWBasicString<CharT> RWBasicString<CharT>::CollateKey() const {
   return key;
 }
 
-template <class CharT>
-RWSize RWBasicString<CharT>::MultiByteLength() const requires(!kWide) {
+template <>
+RWSize RWBasicString<char>::MultiByteLength() const {
   RWSize count = 0;
   RWSize length = Length();
   for (RWSize i = 0; i < length; ++count) {
@@ -661,13 +661,13 @@ typename RWBasicString<CharT>::Range RWBasicString<CharT>::SubString(const RWBas
 // ---------------------------------------------------------------------------
 // Conversions
 
-template <class CharT>
-RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const char* s) requires kWide {
+template <>
+RWBasicString<char16_t> RWBasicString<char16_t>::FromMultiByte(const char* s) {
   return FromMultiByte(s, NulLength(s));
 }
 
-template <class CharT>
-RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const char* s, RWSize n) requires kWide {
+template <>
+RWBasicString<char16_t> RWBasicString<char16_t>::FromMultiByte(const char* s, RWSize n) {
   // Like the runtime's conversion, the text ends at its first NUL.
   n = static_cast<RWSize>(std::find(s, s + n, '\0') - s);
   std::u16string wide;
@@ -675,13 +675,13 @@ RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const char* s, RWSize n
   return RWBasicString(wide.data(), static_cast<RWSize>(wide.size()));
 }
 
-template <class CharT>
-RWBasicString<CharT> RWBasicString<CharT>::FromMultiByte(const Narrow& s) requires kWide {
+template <>
+RWBasicString<char16_t> RWBasicString<char16_t>::FromMultiByte(const Narrow& s) {
   return FromMultiByte(s.Data(), s.Length());
 }
 
-template <class CharT>
-RWBasicString<CharT> RWBasicString<CharT>::FromAscii(const Narrow& s) requires kWide {
+template <>
+RWBasicString<char16_t> RWBasicString<char16_t>::FromAscii(const Narrow& s) {
   RWBasicString wide(Adopt{}, NewBody(s.Length(), s.Length()));
   for (RWSize i = 0; i < s.Length(); ++i) {
     wide.data_[i] = static_cast<unsigned char>(s.Data()[i]);
@@ -689,16 +689,16 @@ RWBasicString<CharT> RWBasicString<CharT>::FromAscii(const Narrow& s) requires k
   return wide;
 }
 
-template <class CharT>
-typename RWBasicString<CharT>::Narrow RWBasicString<CharT>::ToMultiByte() const requires kWide {
+template <>
+RWBasicString<char> RWBasicString<char16_t>::ToMultiByte() const {
   RWSize n = static_cast<RWSize>(std::find(data_, data_ + Length(), u'\0') - data_);
   std::string bytes;
   if (!platform::WideToMultiByte(data_, n, bytes)) return Narrow();
   return Narrow(bytes.data(), static_cast<RWSize>(bytes.size()));
 }
 
-template <class CharT>
-typename RWBasicString<CharT>::Narrow RWBasicString<CharT>::ToAscii() const requires kWide {
+template <>
+RWBasicString<char> RWBasicString<char16_t>::ToAscii() const {
   std::string bytes(Length(), '\0');
   for (RWSize i = 0; i < Length(); ++i)
     bytes[i] = static_cast<char>(data_[i] & 0xFF);
@@ -797,9 +797,9 @@ void RWBasicString<CharT>::ShrinkToFit() {
   }
 }
 
-template <class CharT>
-std::istream& RWBasicString<CharT>::ReadToDelim(std::istream& is, CharT delim,
-                                                bool skip_white) requires kWide {
+template <>
+std::istream& RWBasicString<char16_t>::ReadToDelim(std::istream& is, char16_t delim,
+                                                   bool skip_white) {
   ClearForReading(0);
   char16_t unit;
   bool have = GetUnit(is, unit);
@@ -815,18 +815,18 @@ std::istream& RWBasicString<CharT>::ReadToDelim(std::istream& is, CharT delim,
   return is;
 }
 
-template <class CharT>
-std::istream& RWBasicString<CharT>::ReadLine(std::istream& is, bool skip_white) requires kWide {
+template <>
+std::istream& RWBasicString<char16_t>::ReadLine(std::istream& is, bool skip_white) {
   return ReadToDelim(is, u'\n', skip_white);
 }
 
-template <class CharT>
-std::istream& RWBasicString<CharT>::ReadString(std::istream& is) requires kWide {
+template <>
+std::istream& RWBasicString<char16_t>::ReadString(std::istream& is) {
   return ReadToDelim(is, u'\0', false);
 }
 
-template <class CharT>
-std::istream& RWBasicString<CharT>::ReadFile(std::istream& is) requires kWide {
+template <>
+std::istream& RWBasicString<char16_t>::ReadFile(std::istream& is) {
   ClearForReading(0);
   char16_t unit;
   while (GetUnit(is, unit))
@@ -835,8 +835,8 @@ std::istream& RWBasicString<CharT>::ReadFile(std::istream& is) requires kWide {
   return is;
 }
 
-template <class CharT>
-std::istream& RWBasicString<CharT>::ReadToken(std::istream& is) requires kWide {
+template <>
+std::istream& RWBasicString<char16_t>::ReadToken(std::istream& is) {
   ClearForReading(0);
   std::streamsize width = is.width();
   is.width(0);

@@ -144,9 +144,9 @@ class RWBasicString {
   RWSize Last(CharT c) const;
   RWSize FirstOf(const CharT* set) const;
   // The same searches stopping at the first NUL (8-bit strings only).
-  RWSize FirstUntilNul(char c) const requires(!kWide);
-  RWSize LastUntilNul(char c) const requires(!kWide);
-  RWSize FirstOfUntilNul(const char* set) const requires(!kWide);
+  RWSize FirstUntilNul(char c) const;
+  RWSize LastUntilNul(char c) const;
+  RWSize FirstOfUntilNul(const char* set) const;
 
   // The string without leading and/or trailing runs of c; (RW_NPOS, 0) when
   // nothing is left. The const form answers a copy.
@@ -159,7 +159,7 @@ class RWBasicString {
   RWBasicString CollateKey() const;
   // Characters of the 8-bit text in the code page, up to a NUL; RW_NPOS
   // at an invalid sequence.
-  RWSize MultiByteLength() const requires(!kWide);
+  RWSize MultiByteLength() const;
 
   // Sub-strings. A range that does not fit raises [SUBSTRING]; a start of
   // RW_NPOS gives an empty range. The const form answers a copy.
@@ -170,15 +170,15 @@ class RWBasicString {
 
   // Conversions between the two classes (wide strings only).
   // From code-page text up to its first NUL; unconvertible text gives "".
-  static RWBasicString FromMultiByte(const char* s) requires kWide;
-  static RWBasicString FromMultiByte(const char* s, RWSize n) requires kWide;
-  static RWBasicString FromMultiByte(const Narrow& s) requires kWide;
+  static RWBasicString FromMultiByte(const char* s);
+  static RWBasicString FromMultiByte(const char* s, RWSize n);
+  static RWBasicString FromMultiByte(const Narrow& s);
   // Each byte widened.
-  static RWBasicString FromAscii(const Narrow& s) requires kWide;
+  static RWBasicString FromAscii(const Narrow& s);
   // To code-page text, up to the first NUL; unconvertible text gives "".
-  Narrow ToMultiByte() const requires kWide;
+  Narrow ToMultiByte() const;
   // Each unit's low byte.
-  Narrow ToAscii() const requires kWide;
+  Narrow ToAscii() const;
 
   // Stored form on a binary file: 32-bit count, then the characters (2-byte
   // units for wide strings). A restore that cannot read the count, or whose
@@ -198,22 +198,20 @@ class RWBasicString {
   // Searching by regular expression (8-bit strings only; defined with the
   // expressions). Index answers the position of the first match at or after
   // `start`, or RW_NPOS, and its length through `match_length` when given.
-  RWSize Index(const RWRegularExpression& re, RWSize start = 0) const requires(!kWide);
-  RWSize Index(const RWRegularExpression& re, RWSize* match_length, RWSize start) const
-      requires(!kWide);
+  RWSize Index(const RWRegularExpression& re, RWSize start = 0) const;
+  RWSize Index(const RWRegularExpression& re, RWSize* match_length, RWSize start) const;
   // The range of the first match at or after `start`, or (RW_NPOS, 0).
-  Range operator()(const RWRegularExpression& re, RWSize start = 0) requires(!kWide);
+  Range operator()(const RWRegularExpression& re, RWSize start = 0);
 
   // Readers and writers of wide strings on byte streams (2 bytes per unit,
   // low byte first). Each clears the string first. Running out of input sets
   // eof; a unit cut in half, or a delimiter or token reader that meets the
   // end before taking a single unit, also sets fail.
-  std::istream& ReadToDelim(std::istream& is, CharT delim = CharT('\n'),
-                            bool skip_white = false) requires kWide;
-  std::istream& ReadLine(std::istream& is, bool skip_white = false) requires kWide;
-  std::istream& ReadString(std::istream& is) requires kWide;
-  std::istream& ReadFile(std::istream& is) requires kWide;
-  std::istream& ReadToken(std::istream& is) requires kWide;
+  std::istream& ReadToDelim(std::istream& is, CharT delim = CharT('\n'), bool skip_white = false);
+  std::istream& ReadLine(std::istream& is, bool skip_white = false);
+  std::istream& ReadString(std::istream& is);
+  std::istream& ReadFile(std::istream& is);
+  std::istream& ReadToken(std::istream& is);
 
   // Tuning statics: each setter stores the new value and answers the old.
   static RWSize InitialCapacity() { return initial_capacity_.load(std::memory_order_relaxed); }
@@ -324,6 +322,87 @@ RWBasicString<CharT> ToUpper(const RWBasicString<CharT>& s);
 // byte first, padded with the stream's fill character to its width.
 std::ostream& operator<<(std::ostream& os, const RWBasicString<char>& s);
 std::ostream& operator<<(std::ostream& os, const RWBasicString<char16_t>& s);
+
+// Members of one class only: defined for that class, deleted for the other.
+template <>
+RWSize RWBasicString<char>::FirstUntilNul(char c) const;
+template <>
+RWSize RWBasicString<char>::LastUntilNul(char c) const;
+template <>
+RWSize RWBasicString<char>::FirstOfUntilNul(const char* set) const;
+template <>
+RWSize RWBasicString<char>::MultiByteLength() const;
+template <>
+RWSize RWBasicString<char>::Index(const RWRegularExpression& re, RWSize start) const;
+template <>
+RWSize RWBasicString<char>::Index(const RWRegularExpression& re, RWSize* match_length,
+                                  RWSize start) const;
+template <>
+RWBasicString<char>::Range RWBasicString<char>::operator()(const RWRegularExpression& re,
+                                                           RWSize start);
+template <>
+RWBasicString<char16_t> RWBasicString<char16_t>::FromMultiByte(const char* s);
+template <>
+RWBasicString<char16_t> RWBasicString<char16_t>::FromMultiByte(const char* s, RWSize n);
+template <>
+RWBasicString<char16_t> RWBasicString<char16_t>::FromMultiByte(const Narrow& s);
+template <>
+RWBasicString<char16_t> RWBasicString<char16_t>::FromAscii(const Narrow& s);
+template <>
+RWBasicString<char> RWBasicString<char16_t>::ToMultiByte() const;
+template <>
+RWBasicString<char> RWBasicString<char16_t>::ToAscii() const;
+template <>
+std::istream& RWBasicString<char16_t>::ReadToDelim(std::istream& is, char16_t delim,
+                                                   bool skip_white);
+template <>
+std::istream& RWBasicString<char16_t>::ReadLine(std::istream& is, bool skip_white);
+template <>
+std::istream& RWBasicString<char16_t>::ReadString(std::istream& is);
+template <>
+std::istream& RWBasicString<char16_t>::ReadFile(std::istream& is);
+template <>
+std::istream& RWBasicString<char16_t>::ReadToken(std::istream& is);
+
+template <>
+RWSize RWBasicString<char16_t>::FirstUntilNul(char c) const = delete;
+template <>
+RWSize RWBasicString<char16_t>::LastUntilNul(char c) const = delete;
+template <>
+RWSize RWBasicString<char16_t>::FirstOfUntilNul(const char* set) const = delete;
+template <>
+RWSize RWBasicString<char16_t>::MultiByteLength() const = delete;
+template <>
+RWSize RWBasicString<char16_t>::Index(const RWRegularExpression& re, RWSize start) const = delete;
+template <>
+RWSize RWBasicString<char16_t>::Index(const RWRegularExpression& re, RWSize* match_length,
+                                      RWSize start) const = delete;
+template <>
+RWBasicString<char16_t>::Range RWBasicString<char16_t>::operator()(const RWRegularExpression& re,
+                                                                   RWSize start) = delete;
+template <>
+RWBasicString<char> RWBasicString<char>::FromMultiByte(const char* s) = delete;
+template <>
+RWBasicString<char> RWBasicString<char>::FromMultiByte(const char* s, RWSize n) = delete;
+template <>
+RWBasicString<char> RWBasicString<char>::FromMultiByte(const Narrow& s) = delete;
+template <>
+RWBasicString<char> RWBasicString<char>::FromAscii(const Narrow& s) = delete;
+template <>
+RWBasicString<char> RWBasicString<char>::ToMultiByte() const = delete;
+template <>
+RWBasicString<char> RWBasicString<char>::ToAscii() const = delete;
+template <>
+std::istream& RWBasicString<char>::ReadToDelim(std::istream& is, char delim,
+                                               bool skip_white) = delete;
+template <>
+std::istream& RWBasicString<char>::ReadLine(std::istream& is, bool skip_white) = delete;
+template <>
+std::istream& RWBasicString<char>::ReadString(std::istream& is) = delete;
+template <>
+std::istream& RWBasicString<char>::ReadFile(std::istream& is) = delete;
+template <>
+std::istream& RWBasicString<char>::ReadToken(std::istream& is) = delete;
 
 extern template class RWBasicString<char>;
 extern template class RWBasicString<char16_t>;

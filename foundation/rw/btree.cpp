@@ -40,6 +40,8 @@ bool RWBTree::IsEqual(const RWCollectable* other) const {
   if (!other || other->ClassId() != kRWBTreeId) return false;
   auto* tree = dynamic_cast<const RWBTree*>(other);
   if (!tree || tree->Count() != Count()) return false;
+  RWComparisonGuard guard(this, tree);
+  if (guard.Reentered()) return true;
   struct Check {
     const RWBTree* other;
     bool equal;
@@ -361,6 +363,8 @@ bool RWBTreeDictionary::IsEqual(const RWCollectable* other) const {
   if (!other || other->ClassId() != kRWBTreeDictionaryId) return false;
   auto* dict = dynamic_cast<const RWBTreeDictionary*>(other);
   if (!dict || dict->Count() != Count()) return false;
+  RWComparisonGuard guard(this, dict);
+  if (guard.Reentered()) return true;
   struct Check {
     const RWBTreeDictionary* other;
     bool equal;

@@ -1,9 +1,32 @@
 #include "foundation/rw/collection.h"
 
+#include <vector>
+
 #include "foundation/rw/file.h"
 #include "foundation/rw/hashtable.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
+
+namespace {
+
+struct Comparing {
+  const void* a;
+  const void* b;
+};
+thread_local std::vector<Comparing> t_comparing;
+
+}  // namespace
+
+RWComparisonGuard::RWComparisonGuard(const void* a, const void* b) : reentered_(false) {
+  for (const Comparing& c : t_comparing) {
+    if (c.a == a && c.b == b) reentered_ = true;
+  }
+  if (!reentered_) t_comparing.push_back({a, b});
+}
+
+RWComparisonGuard::~RWComparisonGuard() {
+  if (!reentered_) t_comparing.pop_back();
+}
 
 RWClassID RWCollectionBase::ClassId() const {
   return kRWCollectionBaseId;

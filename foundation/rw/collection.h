@@ -86,6 +86,24 @@ class RWSequenceBase : public RWCollectionBase {
   RWSequenceBase& operator=(const RWSequenceBase&) = default;
 };
 
+// Guards the member-wise comparison of two collections against cycles (a
+// collection that holds itself, directly or not): while a pair is being
+// compared on this thread, comparing it again answers equal, so the walk
+// ends instead of recursing forever.
+class RWComparisonGuard {
+ public:
+  RWComparisonGuard(const void* a, const void* b);
+  ~RWComparisonGuard();
+  RWComparisonGuard(const RWComparisonGuard&) = delete;
+  RWComparisonGuard& operator=(const RWComparisonGuard&) = delete;
+
+  // True when the pair was already being compared further up.
+  bool Reentered() const { return reentered_; }
+
+ private:
+  bool reentered_;
+};
+
 // The iterator protocol shared by the list and hash-table iterators.
 class RWIterator {
  public:

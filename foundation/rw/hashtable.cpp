@@ -105,6 +105,8 @@ void RWHashTable::Resize(RWSize buckets) {
 
 bool RWHashTable::SetEquals(const RWHashTable& other) const {
   if (entries_ != other.entries_) return false;
+  RWComparisonGuard guard(this, &other);
+  if (guard.Reentered()) return true;
   RWSet distinct(entries_ / 2);
   InsertInto(distinct);
   struct Check {

@@ -353,27 +353,21 @@ RWSize RWRegularExpression::Index(const RWCString& s, RWSize* match_length, RWSi
 
 // The 8-bit string's searches by expression.
 
-template <class CharT>
-RWSize RWBasicString<CharT>::Index(const RWRegularExpression& re, RWSize start) const
-    requires(!kWide) {
+template <>
+RWSize RWBasicString<char>::Index(const RWRegularExpression& re, RWSize start) const {
   return re.Index(*this, nullptr, start);
 }
 
-template <class CharT>
-RWSize RWBasicString<CharT>::Index(const RWRegularExpression& re, RWSize* match_length,
-                                   RWSize start) const requires(!kWide) {
+template <>
+RWSize RWBasicString<char>::Index(const RWRegularExpression& re, RWSize* match_length,
+                                  RWSize start) const {
   return re.Index(*this, match_length, start);
 }
 
-template <class CharT>
-typename RWBasicString<CharT>::Range RWBasicString<CharT>::operator()(
-    const RWRegularExpression& re, RWSize start) requires(!kWide) {
+template <>
+RWBasicString<char>::Range RWBasicString<char>::operator()(const RWRegularExpression& re,
+                                                           RWSize start) {
   RWSize length = 0;
   RWSize at = re.Index(*this, &length, start);
   return at == RW_NPOS ? Range(*this, RW_NPOS, 0) : Range(*this, at, length);
 }
-
-template RWSize RWBasicString<char>::Index(const RWRegularExpression&, RWSize) const;
-template RWSize RWBasicString<char>::Index(const RWRegularExpression&, RWSize*, RWSize) const;
-template RWBasicString<char>::Range RWBasicString<char>::operator()(const RWRegularExpression&,
-                                                                    RWSize);

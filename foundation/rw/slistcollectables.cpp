@@ -49,6 +49,8 @@ RWClassID RWSlistCollectables::ClassId() const {
 }
 
 bool RWSlistCollectables::MembersEqual(const RWSlistCollectables& other) const {
+  RWComparisonGuard guard(this, &other);
+  if (guard.Reentered()) return true;
   const RWSlink* a = list_.First() ? list_.First() : list_.Tail();
   const RWSlink* b = other.list_.First() ? other.list_.First() : other.list_.Tail();
   for (;; a = a->next, b = b->next) {

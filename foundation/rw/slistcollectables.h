@@ -103,8 +103,7 @@ class RWSlistCollectablesStack : public RWSlistCollectables {
 // Walks an RWSlistCollectables, starting before the first member.
 class RWSlistCollectablesIterator : public RWIterator {
  public:
-  explicit RWSlistCollectablesIterator(RWSlistCollectables& list)
-      : list_(&list), cursor_(list.list_) {}
+  explicit RWSlistCollectablesIterator(RWSlistCollectables& list) : cursor_(list.list_) {}
 
   RWCollectable* FindNext(const RWCollectable* object) override;
   RWCollectable* Key() const override;
@@ -126,6 +125,5 @@ class RWSlistCollectablesIterator : public RWIterator {
   template <class Match>
   RWCollectable* RemoveNextMatching(Match match);
 
-  RWSlistCollectables* list_;
   RWSinglyLinkedListIterator cursor_;
 };

@@ -6,7 +6,7 @@
 namespace {
 
 // Deeper nesting than any real graph of the system; corrupt data stops here.
-constexpr int kMaxReadDepth = 4096;
+constexpr int kMaxReadDepth = 1024;
 
 // The open tables of this thread, innermost last.
 template <class Table>

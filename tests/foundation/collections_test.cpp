@@ -344,3 +344,20 @@ TEST(Collectable, BaseBehaviour) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Collections, CyclicCollectionsCompareWithoutEndlessRecursion) {
+  RWSlistCollectables a, b;
+  a.Append(&a);
+  b.Append(&b);
+  EXPECT_TRUE(a.IsEqual(&b));
+  RWHashTable t1;
+  t1.Insert(&t1);
+  EXPECT_TRUE(t1.IsEqual(&t1));
+  TestItem x(1);
+  a.Append(&x);
+  EXPECT_FALSE(a.IsEqual(&b));
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+// Fuzz target of the object-graph readers. The first byte picks the form
+// (RWFile, binary, portable text or headered stream); the rest is the data.
+// Whatever the input, the reader must end without a crash or a hang, and
+// the partial graph it answers must be freeable.
+//
+// Built as a libFuzzer program when the compiler is clang (run it with
+// -detect_leaks=0: members that a collection refuses on damaged input are
+// not freed by the library), and compiled into the corpus replay test.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "foundation/rw/error.h"
+#include "foundation/rw/registration.h"
+#include "tests/support/graph.h"
+#include "tests/support/test_collectable.h"
+
+namespace {
+
+void IgnoreError(const RWError&) {}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  FoundationLoad();
+  static TestItemRegistration test_items;
+  SetErrorHandler(&IgnoreError);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  RWCollectable* result = nullptr;
+  switch (data[0] % 4) {
+    case 0:
+      result = testing_support::RestoreFromFileBytes(bytes);
+      break;
+    case 1:
+      result = testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kBinary);
+      break;
+    case 2:
+      result = testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kPortable);
+      break;
+    default:
+      result = testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kHeadered);
+      break;
+  }
+  testing_support::DeleteGraph(result);
+  return 0;
+}
