@@ -4,6 +4,33 @@
 
 #include "foundation/rw/rwstore.h"
 
+namespace {
+
+// An association passes compare, hash and equality on to its key, which may
+// itself be an association. A chain that leads back to itself (possible in
+// a damaged graph) would never end; past this depth the association answers
+// by identity instead.
+constexpr int kMaxKeyChain = 64;
+thread_local int t_key_chain = 0;
+
+class KeyChain {
+ public:
+  KeyChain() : ok_(t_key_chain < kMaxKeyChain) {
+    if (ok_) ++t_key_chain;
+  }
+  ~KeyChain() {
+    if (ok_) --t_key_chain;
+  }
+  KeyChain(const KeyChain&) = delete;
+  KeyChain& operator=(const KeyChain&) = delete;
+  bool Ok() const { return ok_; }
+
+ private:
+  bool ok_;
+};
+
+}  // namespace
+
 RWCollectable* RWCollectableAssociation::CreateDefault() const {
   return new (std::nothrow) RWCollectableAssociation;
 }
@@ -21,15 +48,20 @@ RWSize RWCollectableAssociation::StoredSize() const {
 }
 
 int RWCollectableAssociation::CompareTo(const RWCollectable* other) const {
-  if (!key_ || !other) return RWCollectable::CompareTo(other);
+  KeyChain chain;
+  if (!key_ || !other || !chain.Ok()) return RWCollectable::CompareTo(other);
   return -other->CompareTo(key_);
 }
 
 std::uint32_t RWCollectableAssociation::Hash() const {
+  KeyChain chain;
+  if (!chain.Ok()) return RWCollectable::Hash();
   return key_ ? key_->Hash() : 0;
 }
 
 bool RWCollectableAssociation::IsEqual(const RWCollectable* other) const {
+  KeyChain chain;
+  if (!chain.Ok()) return other == this;
   return key_ && other && other->IsEqual(key_);
 }
 
