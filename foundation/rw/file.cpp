@@ -52,6 +52,27 @@ bool RWFile::WriteItems(const T* p, std::size_t n) {
   return std::fwrite(p, sizeof(T), n, file_) == n;
 }
 
+// The item readers and writers of the header are inline: every item type
+// they name is made here once.
+template bool RWFile::ReadItems(char*, std::size_t);
+template bool RWFile::ReadItems(std::int16_t*, std::size_t);
+template bool RWFile::ReadItems(std::int32_t*, std::size_t);
+template bool RWFile::ReadItems(std::uint8_t*, std::size_t);
+template bool RWFile::ReadItems(std::uint16_t*, std::size_t);
+template bool RWFile::ReadItems(std::uint32_t*, std::size_t);
+template bool RWFile::ReadItems(float*, std::size_t);
+template bool RWFile::ReadItems(double*, std::size_t);
+template bool RWFile::ReadItems(char16_t*, std::size_t);
+template bool RWFile::WriteItems(const char*, std::size_t);
+template bool RWFile::WriteItems(const std::int16_t*, std::size_t);
+template bool RWFile::WriteItems(const std::int32_t*, std::size_t);
+template bool RWFile::WriteItems(const std::uint8_t*, std::size_t);
+template bool RWFile::WriteItems(const std::uint16_t*, std::size_t);
+template bool RWFile::WriteItems(const std::uint32_t*, std::size_t);
+template bool RWFile::WriteItems(const float*, std::size_t);
+template bool RWFile::WriteItems(const double*, std::size_t);
+template bool RWFile::WriteItems(const char16_t*, std::size_t);
+
 bool RWFile::ReadString(char* buffer, std::size_t size) {
   if (size == 0) return false;
   buffer[0] = '\0';

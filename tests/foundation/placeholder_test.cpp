@@ -1,2 +1,4 @@
 #include <gtest/gtest.h>
-TEST(Placeholder, Builds) { SUCCEED(); }
+TEST(Placeholder, Builds) {
+  SUCCEED();
+}
