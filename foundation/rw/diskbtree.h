@@ -36,8 +36,8 @@
 // [WRITEERR] (codes 1, 2, 3); a node that cannot be read raises [READERR],
 // one that cannot be written [WRITEERR]. Values read from the file are
 // checked before use: a header or node whose counts, sizes or offsets cannot
-// be right, or a tree deeper than kMaxDepth or with more nodes than the file
-// can hold, raises [READERR]. The file is then marked in error and every
+// be right, or a tree deeper than kMaxDepth or with a node reached twice
+// (a loop), raises [READERR]. The file is then marked in error and every
 // later operation fails.
 #pragma once
 
