@@ -1,4 +1,2 @@
 #include <gtest/gtest.h>
-TEST(Placeholder, Builds) {
-  SUCCEED();
-}
+TEST(Placeholder, Builds) { SUCCEED(); }
