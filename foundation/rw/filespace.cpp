@@ -1,0 +1,458 @@
+#include "foundation/rw/filespace.h"
+
+#include <algorithm>
+
+#include "foundation/rw/catalogue.h"
+#include "foundation/rw/error.h"
+
+namespace {
+
+// A remainder smaller than this stays with the block it was cut from.
+constexpr std::uint32_t kMinRemainder = 8;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// RWFreeExtentList
+
+RWFreeExtentList::RWFreeExtentList(RWFileSpaceManager* manager, std::uint32_t extents,
+                                   std::uint16_t marker)
+    : manager_(manager), extents_(extents), marker_(marker) {
+  ClearImage();
+}
+
+RWFreeExtentList10::RWFreeExtentList10(RWFileSpaceManager* manager)
+    : RWFreeExtentList(manager, RWFileSpaceManager::kExtents10, RWFileSpaceManager::kMarker10) {}
+
+RWFreeExtentList32::RWFreeExtentList32(RWFileSpaceManager* manager)
+    : RWFreeExtentList(manager, RWFileSpaceManager::kExtents32, RWFileSpaceManager::kMarker32) {}
+
+std::uint32_t RWFreeExtentList::Word(std::uint32_t at) const {
+  return RWGetWord(&image_[at]);
+}
+
+void RWFreeExtentList::SetWord(std::uint32_t at, std::uint32_t v) {
+  RWPutWord(&image_[at], v);
+}
+
+void RWFreeExtentList::SetExtent(std::uint32_t i, std::uint32_t offset, std::uint32_t length) {
+  SetWord(4 + 4 * i, offset);
+  SetWord(4 + 4 * extents_ + 4 * i, length);
+}
+
+void RWFreeExtentList::RemoveExtent(std::uint32_t i) {
+  std::uint32_t count = Count();
+  for (std::uint32_t j = i; j + 1 < count; ++j)
+    SetExtent(j, ExtentOffset(j + 1), ExtentLength(j + 1));
+  SetExtent(count - 1, 0, 0);
+  SetCount(count - 1);
+}
+
+void RWFreeExtentList::InsertExtent(std::uint32_t i, std::uint32_t offset, std::uint32_t length) {
+  std::uint32_t count = Count();
+  for (std::uint32_t j = count; j > i; --j)
+    SetExtent(j, ExtentOffset(j - 1), ExtentLength(j - 1));
+  SetExtent(i, offset, length);
+  SetCount(count + 1);
+}
+
+void RWFreeExtentList::ClearImage() {
+  image_.fill(0);
+  image_[0] = static_cast<std::uint8_t>(marker_);
+  image_[1] = static_cast<std::uint8_t>(marker_ >> 8);
+}
+
+bool RWFreeExtentList::WriteNewHead() {
+  ClearImage();
+  SetNext(RWFileSpaceManager::kHeadBlockOffset);
+  loaded_ = RWFileSpaceManager::kHeadBlockOffset;
+  return WriteBlock();
+}
+
+bool RWFreeExtentList::LoadHead() {
+  return LoadBlock(RWFileSpaceManager::kHeadBlockOffset);
+}
+
+bool RWFreeExtentList::Corrupt(std::uint32_t limit, std::uint32_t found) {
+  manager_->MarkError();
+  RaiseEnvironmentError(RWEnvironmentError(
+      RWMessageText(rwtools::FList(), static_cast<long>(limit), static_cast<long>(found))));
+  return false;
+}
+
+bool RWFreeExtentList::LoadBlock(std::uint32_t offset) {
+  std::array<std::uint8_t, kMaxBlockSize> read{};
+  if (!manager_->ReadBytesAt(offset, read.data(), BlockSize())) return false;
+  std::uint16_t marker = static_cast<std::uint16_t>(read[0] | read[1] << 8);
+  if (marker != marker_) {
+    manager_->MarkError();
+    RaiseEnvironmentError(RWEnvironmentError(
+        RWMessageText(rwtools::Magic(), static_cast<long>(marker), static_cast<long>(marker_))));
+    return false;
+  }
+  std::array<std::uint8_t, kMaxBlockSize> previous = image_;
+  image_ = read;
+  if (!ImageIsSound()) {
+    image_ = previous;
+    return false;
+  }
+  loaded_ = offset;
+  return true;
+}
+
+bool RWFreeExtentList::ImageIsSound() {
+  std::uint32_t count = Count();
+  if (count > extents_) return Corrupt(extents_, count);
+  const std::uint64_t first = RWFileSpaceManager::kHeadBlockOffset + BlockSize();
+  const std::uint64_t end = manager_->EndOfSpace();
+  // Extents lie in the space past the head block, in ascending order, apart.
+  std::uint64_t previous_end = first;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint64_t offset = ExtentOffset(i);
+    std::uint64_t length = ExtentLength(i);
+    if (offset % 4 != 0 || length % 4 != 0 || length == 0 || offset < previous_end ||
+        offset + length > end) {
+      return Corrupt(static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(offset));
+    }
+    previous_end = offset + length;
+  }
+  std::uint64_t next = Next();
+  if (next != RWFileSpaceManager::kHeadBlockOffset &&
+      (next % 4 != 0 || next < first || next + BlockSize() > end)) {
+    return Corrupt(static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(next));
+  }
+  return true;
+}
+
+bool RWFreeExtentList::WriteBlock() {
+  return manager_->WriteBytesAt(loaded_, image_.data(), BlockSize());
+}
+
+std::uint32_t RWFreeExtentList::MaxRingBlocks() const {
+  std::uint32_t first = RWFileSpaceManager::kHeadBlockOffset + BlockSize();
+  std::uint32_t end = manager_->EndOfSpace();
+  return (end > first ? (end - first) / BlockSize() : 0) + 1;
+}
+
+std::uint32_t RWFreeExtentList::Allocate(std::uint32_t size) {
+  if (manager_->Error()) return kNoOffset;
+  std::uint64_t wanted = (std::uint64_t{size} + 7) & ~std::uint64_t{3};
+  if (wanted > 0xFFFFFFFCu) return kNoOffset;
+  std::uint32_t need = static_cast<std::uint32_t>(wanted);
+
+  // First fit, from the loaded block once round the ring.
+  const std::uint32_t search_start = loaded_;
+  const std::uint32_t max_blocks = MaxRingBlocks();
+  std::uint32_t found = kNoOffset;
+  for (std::uint32_t walked = 0; found == kNoOffset;) {
+    for (std::uint32_t i = 0, count = Count(); i < count; ++i) {
+      if (ExtentLength(i) >= need) {
+        found = i;
+        break;
+      }
+    }
+    if (found != kNoOffset) break;
+    std::uint32_t next = Next();
+    if (next == search_start) break;
+    if (++walked >= max_blocks) {
+      Corrupt(max_blocks, walked + 1);
+      return kNoOffset;
+    }
+    if (!LoadBlock(next)) return kNoOffset;
+  }
+
+  std::uint32_t block;
+  if (found != kNoOffset) {
+    block = ExtentOffset(found);
+    std::uint32_t length = ExtentLength(found);
+    if (length - need >= kMinRemainder) {
+      SetExtent(found, block + need, length - need);
+    } else {
+      need = length;
+      RemoveExtent(found);
+    }
+    if (Count() > 0 || (loaded_ == RWFileSpaceManager::kHeadBlockOffset &&
+                        Next() == RWFileSpaceManager::kHeadBlockOffset)) {
+      if (!WriteBlock()) return kNoOffset;
+    } else {
+      Unlink();
+      if (manager_->Error()) return kNoOffset;
+    }
+  } else {
+    block = manager_->AllocateAtEnd(need);
+    if (block == kNoOffset) return kNoOffset;
+  }
+  if (!manager_->WriteWordAt(block, need)) return kNoOffset;
+  return block + RWFileSpaceManager::kLengthWordSize;
+}
+
+void RWFreeExtentList::Deallocate(std::uint32_t offset) {
+  if (manager_->Error()) return;
+  const std::uint64_t first = RWFileSpaceManager::kHeadBlockOffset + BlockSize();
+  const std::uint64_t end = manager_->EndOfSpace();
+  if (offset % 4 != 0 || offset < first + RWFileSpaceManager::kLengthWordSize || offset > end) {
+    manager_->RaiseCorrupt(offset);
+    return;
+  }
+  std::uint32_t block = offset - RWFileSpaceManager::kLengthWordSize;
+  std::uint32_t length;
+  if (!manager_->ReadWordAt(block, length)) return;
+  if (length < RWFileSpaceManager::kLengthWordSize || length % 4 != 0 ||
+      block + std::uint64_t{length} > end) {
+    manager_->RaiseCorrupt(block);
+    return;
+  }
+  ReleaseExtent(block, length);
+}
+
+int RWFreeExtentList::PutInLoadedBlock(std::uint32_t offset, std::uint32_t length) {
+  const std::uint32_t count = Count();
+  const std::uint32_t end = offset + length;
+  // Released bytes that are already free mean a block given back twice or a
+  // bad length word: listing them again would hand the bytes out twice.
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t o = ExtentOffset(i);
+    if (offset < o + ExtentLength(i) && o < end) {
+      manager_->RaiseCorrupt(offset);
+      return -1;
+    }
+  }
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t o = ExtentOffset(i);
+    std::uint32_t l = ExtentLength(i);
+    if (o + l == offset) {
+      l += length;
+      if (i + 1 < count && o + l == ExtentOffset(i + 1)) {
+        l += ExtentLength(i + 1);
+        RemoveExtent(i + 1);
+      }
+      SetExtent(i, o, l);
+      return 1;
+    }
+  }
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (ExtentOffset(i) == end) {
+      SetExtent(i, offset, ExtentLength(i) + length);
+      return 1;
+    }
+  }
+  if (count < extents_) {
+    std::uint32_t at = 0;
+    while (at < count && ExtentOffset(at) < offset)
+      ++at;
+    InsertExtent(at, offset, length);
+    return 1;
+  }
+  return 0;
+}
+
+void RWFreeExtentList::ReleaseExtent(std::uint32_t offset, std::uint32_t length) {
+  if (manager_->ReleaseAtEnd(offset, length)) return;
+  if (manager_->Error()) return;
+  const std::uint32_t search_start = loaded_;
+  const std::uint32_t max_blocks = MaxRingBlocks();
+  for (std::uint32_t walked = 0;;) {
+    int put = PutInLoadedBlock(offset, length);
+    if (put < 0) return;
+    if (put > 0) {
+      WriteBlock();
+      return;
+    }
+    std::uint32_t next = Next();
+    if (next == search_start) break;
+    if (++walked >= max_blocks) {
+      Corrupt(max_blocks, walked + 1);
+      return;
+    }
+    if (!LoadBlock(next)) return;
+  }
+
+  // Every block is full: a new one, from the list itself, placed over its
+  // own length word so that it takes exactly one block size.
+  std::uint32_t at = Allocate(BlockSize() - RWFileSpaceManager::kLengthWordSize);
+  if (at == kNoOffset) return;
+  std::uint32_t block = at - RWFileSpaceManager::kLengthWordSize;
+  std::uint32_t after = Next();
+  SetNext(block);
+  if (!WriteBlock()) return;
+  ClearImage();
+  SetCount(1);
+  SetExtent(0, offset, length);
+  SetNext(after);
+  loaded_ = block;
+  WriteBlock();
+}
+
+void RWFreeExtentList::Unlink() {
+  const std::uint32_t head = RWFileSpaceManager::kHeadBlockOffset;
+  if (loaded_ != head) {
+    const std::uint32_t empty = loaded_;
+    const std::uint32_t after = Next();
+    const std::uint32_t max_blocks = MaxRingBlocks();
+    if (!LoadBlock(head)) return;
+    for (std::uint32_t walked = 0; Next() != empty;) {
+      if (Next() == head || ++walked >= max_blocks) {
+        Corrupt(max_blocks, walked + 1);
+        return;
+      }
+      if (!LoadBlock(Next())) return;
+    }
+    SetNext(after);
+    if (!WriteBlock()) return;
+    ReleaseExtent(empty, BlockSize());
+  } else {
+    // The head never moves: its successor's contents take its place.
+    const std::uint32_t successor = Next();
+    if (!LoadBlock(successor)) return;
+    if (Next() == successor) {
+      Corrupt(head, successor);
+      return;
+    }
+    loaded_ = head;
+    if (!WriteBlock()) return;
+    ReleaseExtent(successor, BlockSize());
+  }
+}
+
+// ---------------------------------------------------------------------------
+// RWFileSpaceManager
+
+RWFileSpaceManager::RWFileSpaceManager(const char* name, const char* mode) : RWFile(name, mode) {
+  if (!IsValid() || !Exists()) return;
+  if (!IsEmpty()) {
+    ReadHeader();
+    return;
+  }
+  auto list = std::make_unique<RWFreeExtentList32>(this);
+  start_ = kNoOffset;
+  end_ = kHeadBlockOffset + kListBlockSize32;
+  std::uint8_t header[12];
+  RWPutWord(header + kStartWordOffset, start_);
+  RWPutWord(header + kEndWordOffset, end_);
+  RWPutWord(header + kBlockSizeWordOffset, kListBlockSize32);
+  if (!WriteBytesAt(0, header, sizeof header) || !list->WriteNewHead()) return;
+  free_list_ = std::move(list);
+}
+
+RWFileSpaceManager::~RWFileSpaceManager() {
+  free_list_.reset();
+}
+
+bool RWFileSpaceManager::ReadHeader() {
+  std::uint8_t header[12];
+  if (!ReadBytesAt(0, header, sizeof header)) return false;
+  std::uint32_t start = RWGetWord(header + kStartWordOffset);
+  std::uint32_t end = RWGetWord(header + kEndWordOffset);
+  std::uint32_t block_size = RWGetWord(header + kBlockSizeWordOffset);
+  std::unique_ptr<RWFreeExtentList> list;
+  if (block_size == kListBlockSize32) {
+    list = std::make_unique<RWFreeExtentList32>(this);
+  } else if (block_size == kListBlockSize10) {
+    list = std::make_unique<RWFreeExtentList10>(this);
+  } else {
+    MarkError();
+    RaiseEnvironmentError(RWEnvironmentError(RWMessageText(
+        rwtools::FList(), static_cast<long>(kListBlockSize32), static_cast<long>(block_size))));
+    return false;
+  }
+  std::uint32_t first = kHeadBlockOffset + block_size;
+  if (end < first || end % 4 != 0 || end == kNoOffset) {
+    RaiseCorrupt(kEndWordOffset);
+    return false;
+  }
+  if (start != kNoOffset && (start % 4 != 0 || start < first + kLengthWordSize || start > end)) {
+    RaiseCorrupt(kStartWordOffset);
+    return false;
+  }
+  start_ = start;
+  end_ = end;
+  if (!list->LoadHead()) return false;
+  free_list_ = std::move(list);
+  return true;
+}
+
+std::uint32_t RWFileSpaceManager::FirstBlockOffset() const {
+  return kHeadBlockOffset + (free_list_ ? free_list_->BlockSize() : kListBlockSize32);
+}
+
+std::uint32_t RWFileSpaceManager::Allocate(std::uint32_t size) {
+  if (!IsUsable()) return kNoOffset;
+  std::uint32_t offset = free_list_->Allocate(size);
+  if (start_ == kNoOffset && offset != kNoOffset) {
+    start_ = offset;
+    if (!WriteWordAt(kStartWordOffset, start_)) return kNoOffset;
+  }
+  return offset;
+}
+
+void RWFileSpaceManager::Deallocate(std::uint32_t offset) {
+  if (offset == kNoOffset || offset == start_ || !IsUsable()) return;
+  free_list_->Deallocate(offset);
+}
+
+std::uint32_t RWFileSpaceManager::AllocateAtEnd(std::uint32_t length) {
+  if (Error()) return kNoOffset;
+  std::uint64_t end = std::uint64_t{end_} + length;
+  if (end > 0xFFFFFFFCu) return kNoOffset;
+  std::uint32_t old_end = end_;
+  end_ = static_cast<std::uint32_t>(end);
+  if (!WriteWordAt(kEndWordOffset, end_)) {
+    end_ = old_end;
+    return kNoOffset;
+  }
+  return old_end;
+}
+
+bool RWFileSpaceManager::ReleaseAtEnd(std::uint32_t offset, std::uint32_t length) {
+  // Compared unsigned: a space past 2 GiB must not look as if it ended early.
+  if (std::uint64_t{offset} + length < end_) return false;
+  end_ = offset;
+  WriteWordAt(kEndWordOffset, end_);
+  return true;
+}
+
+void RWFileSpaceManager::RaiseIo(std::uint32_t code, std::uint32_t offset) {
+  MarkError();
+  const RWCatalogueEntry* entry = code == kSeekCode   ? rwtools::SeekErr()
+                                  : code == kReadCode ? rwtools::ReadErr()
+                                                      : rwtools::WriteErr();
+  RaiseFileIoError(RWFileIoError(RWMessageText(entry), offset, code));
+}
+
+bool RWFileSpaceManager::ReadBytesAt(std::uint32_t offset, std::uint8_t* p, std::uint32_t n) {
+  if (!SeekTo(offset)) {
+    RaiseIo(kSeekCode, offset);
+    return false;
+  }
+  if (!ReadUChar(p, n)) {
+    RaiseIo(kReadCode, offset);
+    return false;
+  }
+  return true;
+}
+
+bool RWFileSpaceManager::WriteBytesAt(std::uint32_t offset, const std::uint8_t* p,
+                                      std::uint32_t n) {
+  if (!SeekTo(offset)) {
+    RaiseIo(kSeekCode, offset);
+    return false;
+  }
+  if (!WriteUChar(p, n)) {
+    RaiseIo(kWriteCode, offset);
+    return false;
+  }
+  return true;
+}
+
+bool RWFileSpaceManager::ReadWordAt(std::uint32_t offset, std::uint32_t& v) {
+  std::uint8_t bytes[4];
+  if (!ReadBytesAt(offset, bytes, 4)) return false;
+  v = RWGetWord(bytes);
+  return true;
+}
+
+bool RWFileSpaceManager::WriteWordAt(std::uint32_t offset, std::uint32_t v) {
+  std::uint8_t bytes[4];
+  RWPutWord(bytes, v);
+  return WriteBytesAt(offset, bytes, 4);
+}
