@@ -36,6 +36,60 @@ ClassToken MakeClassToken(RWStoreTable& table, RWClassID id) {
   return {kRWKnownStringId, RWStringID(), number};
 }
 
+// The steps both token readers share. Each answers false after raising
+// the error that names the fault; the caller then marks its stream or file.
+
+// A back reference: an object entry of the table, the given object when
+// one is being restored into, the nil object as null.
+bool ResolveBackReference(const RWReadTable& table, std::int64_t number,
+                          const RWCollectable* existing, RWCollectable*& result) {
+  RWCollectable* object;
+  if (!table.ObjectAt(number, object) || (existing && object != existing)) {
+    RaiseBadReference();
+    return false;
+  }
+  result = object == RWNilCollectable() ? nullptr : object;
+  return true;
+}
+
+// A class-name reference: a class-name entry of the table.
+bool ResolveKnownName(const RWReadTable& table, std::int64_t number, RWClassID& id) {
+  if (table.ClassIdAt(number, id)) return true;
+  RaiseBadReference();
+  return false;
+}
+
+// The object of a new-object token: the given one, or a new one made by
+// the factory, entered into the table (with its class id after a new name).
+RWCollectable* AdoptNewObject(RWReadTable& table, std::uint16_t tag, RWClassID id,
+                              const RWStringID& name, RWCollectable* existing) {
+  RWCollectable* object = existing;
+  if (!object) object = tag == kRWNewStringId ? CreateByStringId(name) : CreateByClassId(id);
+  if (!object) {
+    RaiseNoCreate(id);
+    return nullptr;
+  }
+  table.AddObject(object);
+  if (tag == kRWNewStringId) table.AddClassId(object->ClassId());
+  return object;
+}
+
+// Bounds the nesting of restores for one scope.
+class Nesting {
+ public:
+  explicit Nesting(RWReadTable& table) : table_(table), entered_(table.Enter()) {}
+  ~Nesting() {
+    if (entered_) table_.Leave();
+  }
+  Nesting(const Nesting&) = delete;
+  Nesting& operator=(const Nesting&) = delete;
+  bool Entered() const { return entered_; }
+
+ private:
+  RWReadTable& table_;
+  bool entered_;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -107,28 +161,20 @@ bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result
       return false;
     }
   }
-  if (!table.Enter()) {
+  Nesting nesting(table);
+  if (!nesting.Entered()) {
     file.MarkError();
     return false;
   }
-  struct Leave {
-    RWReadTable& t;
-    ~Leave() { t.Leave(); }
-  } leave{table};
 
   std::uint16_t tag;
   if (!file.ReadUShort(tag) || !FileOk(file)) return false;
   if (tag == kRWFileBackReference) {
     std::uint32_t number;
     if (!file.ReadULong(number) || !FileOk(file)) return false;
-    RWCollectable* object;
-    if (!table.ObjectAt(number, object) || (existing && object != existing)) {
-      RaiseBadReference();
-      file.MarkError();
-      return false;
-    }
-    result = object == RWNilCollectable() ? nullptr : object;
-    return true;
+    if (ResolveBackReference(table, number, existing, result)) return true;
+    file.MarkError();
+    return false;
   }
 
   RWClassID id = tag;
@@ -138,21 +184,16 @@ bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result
   } else if (tag == kRWKnownStringId) {
     std::uint32_t number;
     if (!file.ReadULong(number) || !FileOk(file)) return false;
-    if (!table.ClassIdAt(number, id)) {
-      RaiseBadReference();
+    if (!ResolveKnownName(table, number, id)) {
       file.MarkError();
       return false;
     }
   }
-  RWCollectable* object = existing;
-  if (!object) object = tag == kRWNewStringId ? CreateByStringId(name) : CreateByClassId(id);
+  RWCollectable* object = AdoptNewObject(table, tag, id, name, existing);
   if (!object) {
-    RaiseNoCreate(id);
     file.MarkError();
     return false;
   }
-  table.AddObject(object);
-  if (tag == kRWNewStringId) table.AddClassId(object->ClassId());
   object->RestoreFromFile(file);
   // A created object always goes to the caller, even when its data was bad,
   // so that whoever holds the partial graph can free it.
@@ -212,14 +253,11 @@ bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing,
   if (!stream.Good()) return false;
   RWReadTableGuard guard(&stream);
   RWReadTable& table = guard.Table();
-  if (!table.Enter()) {
+  Nesting nesting(table);
+  if (!nesting.Entered()) {
     SetFail(stream);
     return false;
   }
-  struct Leave {
-    RWReadTable& t;
-    ~Leave() { t.Leave(); }
-  } leave{table};
 
   char token = 0;
   stream.GetChar(token);
@@ -231,18 +269,9 @@ bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing,
   if (token == kRWStreamBackReference) {
     std::int32_t number = -1;
     stream.GetInt(number);
-    if (!stream.Good()) {
-      SetFail(stream);
-      return false;
-    }
-    RWCollectable* object;
-    if (!table.ObjectAt(number, object) || (existing && object != existing)) {
-      RaiseBadReference();
-      SetFail(stream);
-      return false;
-    }
-    result = object == RWNilCollectable() ? nullptr : object;
-    return true;
+    if (stream.Good() && ResolveBackReference(table, number, existing, result)) return true;
+    SetFail(stream);
+    return false;
   }
   if (token != kRWStreamNewObject) {
     SetFail(stream);
@@ -251,19 +280,14 @@ bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing,
 
   std::uint16_t tag = 0;
   stream.GetUShort(tag);
-  if (!stream.Good()) {
-    SetFail(stream);
-    return false;
-  }
   RWClassID id = tag;
   RWStringID name("NoID");
-  if (tag == kRWNewStringId) {
+  if (stream.Good() && tag == kRWNewStringId) {
     name.RestoreFromStream(stream);
-  } else if (tag == kRWKnownStringId) {
+  } else if (stream.Good() && tag == kRWKnownStringId) {
     std::int32_t number = -1;
     stream.GetInt(number);
-    if (stream.Good() && !table.ClassIdAt(number, id)) {
-      RaiseBadReference();
+    if (stream.Good() && !ResolveKnownName(table, number, id)) {
       SetFail(stream);
       return false;
     }
@@ -274,15 +298,11 @@ bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing,
     SetFail(stream);
     return false;
   }
-  RWCollectable* object = existing;
-  if (!object) object = tag == kRWNewStringId ? CreateByStringId(name) : CreateByClassId(id);
+  RWCollectable* object = AdoptNewObject(table, tag, id, name, existing);
   if (!object) {
-    RaiseNoCreate(id);
     SetFail(stream);
     return false;
   }
-  table.AddObject(object);
-  if (tag == kRWNewStringId) table.AddClassId(object->ClassId());
   object->RestoreFromStream(stream);
   char close = 0;
   stream.GetChar(close);  // the closing brace; its value is not tested

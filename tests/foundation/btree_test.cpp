@@ -13,16 +13,6 @@
 
 namespace {
 
-std::vector<int> Values(const RWCollectionBase& c) {
-  std::vector<int> out;
-  c.ForEach(
-      [](RWCollectable* m, void* d) {
-        static_cast<std::vector<int>*>(d)->push_back(static_cast<TestItem*>(m)->Value());
-      },
-      &out);
-  return out;
-}
-
 TEST(BTree, TheHundredAndFirstAscendingInsertSplitsFiftyOneFifty) {
   std::vector<TestItem> items;
   items.reserve(101);
@@ -41,7 +31,7 @@ TEST(BTree, TheHundredAndFirstAscendingInsertSplitsFiftyOneFifty) {
   std::vector<int> expected(101);
   for (int i = 0; i < 101; ++i)
     expected[i] = i;
-  EXPECT_EQ(Values(tree), expected);
+  EXPECT_EQ(ItemValues(tree), expected);
   // Removing one item leaves 100 items that fit one node again.
   EXPECT_EQ(tree.Remove(&items[0]), &items[0]);
   EXPECT_TRUE(tree.CheckInvariants());
@@ -92,7 +82,7 @@ TEST(BTree, RandomInsertsAndRemovesKeepTheInvariants) {
   std::vector<int> keys;
   for (auto& [k, v] : model)
     keys.push_back(k);
-  EXPECT_EQ(Values(tree), keys);
+  EXPECT_EQ(ItemValues(tree), keys);
   EXPECT_GE(tree.Height(), 2u);
 
   // Removing every item in a random order empties the tree completely.

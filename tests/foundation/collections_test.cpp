@@ -10,16 +10,6 @@
 
 namespace {
 
-std::vector<int> Values(const RWCollectionBase& c) {
-  std::vector<int> out;
-  c.ForEach(
-      [](RWCollectable* m, void* d) {
-        static_cast<std::vector<int>*>(d)->push_back(static_cast<TestItem*>(m)->Value());
-      },
-      &out);
-  return out;
-}
-
 TEST(ListAndStack, DifferWhereAStackMust) {
   TestItem a(1), b(2), c(3), a2(1);
   RWSlistCollectables list;
@@ -28,8 +18,8 @@ TEST(ListAndStack, DifferWhereAStackMust) {
     list.Insert(item);
     stack.Insert(item);
   }
-  EXPECT_EQ(Values(list), (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(Values(stack), (std::vector<int>{3, 2, 1}));  // Insert pushes
+  EXPECT_EQ(ItemValues(list), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(ItemValues(stack), (std::vector<int>{3, 2, 1}));  // Insert pushes
 
   // Remove answers the stored member, which may be another object.
   EXPECT_EQ(list.Remove(&a2), &a);
@@ -60,7 +50,7 @@ TEST(List, IndexedOperations) {
   list.Append(&a);
   list.InsertAt(1, &c);  // at the count: appends
   list.InsertAfter(0, &b);
-  EXPECT_EQ(Values(list), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(ItemValues(list), (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(list.IndexOf(&absent), 0xFFFFFFFFu);
   EXPECT_EQ(list.IndexOf(&c), 2u);
   EXPECT_EQ(list.At(1), &b);
@@ -93,7 +83,7 @@ TEST(List, CopiesShareMembersNotLinks) {
   std::unique_ptr<RWCollectable> made(list.CreateCopy());
   EXPECT_TRUE(made->IsEqual(&list));
   copy = list;
-  EXPECT_EQ(Values(copy), (std::vector<int>{1, 2}));
+  EXPECT_EQ(ItemValues(copy), (std::vector<int>{1, 2}));
 }
 
 TEST(Collections, ClearAndDeleteDeletesASharedObjectOnce) {
@@ -144,12 +134,12 @@ TEST(Collections, SelectAndBulkOperations) {
                      const void*) { return static_cast<const TestItem*>(m)->Value() % 2 == 1; },
                   nullptr));
   EXPECT_EQ(odd->ClassId(), kRWSlistCollectablesId);
-  EXPECT_EQ(Values(*odd), (std::vector<int>{1, 3}));
+  EXPECT_EQ(ItemValues(*odd), (std::vector<int>{1, 3}));
   RWSet set;
   set.InsertAll(list);
   EXPECT_EQ(set.Count(), 3u);
   set.RemoveAll(*odd);
-  EXPECT_EQ(Values(set), (std::vector<int>{2}));
+  EXPECT_EQ(ItemValues(set), (std::vector<int>{2}));
 
   int before = TestItem::Live();
   RWSlistCollectables copies;
@@ -238,14 +228,14 @@ TEST(HashTable, CopyAndIteration) {
   EXPECT_EQ(copy.Buckets(), 4u);
   EXPECT_TRUE(copy.IsEqual(&table));
   // Buckets in index order, each first to last: 0 4 8 1 5 9 2 6 3 7.
-  EXPECT_EQ(Values(copy), (std::vector<int>{0, 4, 8, 1, 5, 9, 2, 6, 3, 7}));
+  EXPECT_EQ(ItemValues(copy), (std::vector<int>{0, 4, 8, 1, 5, 9, 2, 6, 3, 7}));
 
   RWHashTableIterator it(copy);
   EXPECT_EQ(it.Key(), nullptr);
   std::vector<int> walked;
   while (RWCollectable* m = it.Next())
     walked.push_back(static_cast<TestItem*>(m)->Value());
-  EXPECT_EQ(walked, Values(copy));
+  EXPECT_EQ(walked, ItemValues(copy));
   EXPECT_EQ(it.Next(), nullptr);
   it.Reset();
   TestItem five(5);
@@ -288,7 +278,7 @@ TEST(Set, EqualityAndSubsets) {
 
   RWSet in_place(abc);
   in_place.Intersect(ab);
-  EXPECT_EQ(Values(in_place), (std::vector<int>{1, 2}));
+  EXPECT_EQ(ItemValues(in_place), (std::vector<int>{1, 2}));
   in_place.Intersect(RWSet());
   EXPECT_TRUE(in_place.IsEmpty());
 

@@ -1,5 +1,6 @@
 #include "tests/support/test_collectable.h"
 
+#include "foundation/rw/collection.h"
 #include "foundation/rw/factory.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
@@ -38,4 +39,14 @@ void TestItem::RestoreFromStream(RWVirtualInputStream& stream) {
 
 void TestItem::SaveToStream(RWVirtualOutputStream& stream) const {
   stream.PutInt(value_);
+}
+
+std::vector<int> ItemValues(const RWCollectionBase& collection) {
+  std::vector<int> out;
+  collection.ForEach(
+      [](RWCollectable* m, void* d) {
+        static_cast<std::vector<int>*>(d)->push_back(static_cast<TestItem*>(m)->Value());
+      },
+      &out);
+  return out;
 }

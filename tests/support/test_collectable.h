@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "foundation/rw/collect.h"
+
+class RWCollectionBase;
 
 class TestItem : public RWCollectable {
  public:
@@ -41,3 +44,6 @@ class TestItemRegistration {
   TestItemRegistration();
   ~TestItemRegistration();
 };
+
+// The values of a collection of TestItems, in the collection's own order.
+std::vector<int> ItemValues(const RWCollectionBase& collection);
