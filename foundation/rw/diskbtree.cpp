@@ -333,43 +333,38 @@ std::uint32_t RWDiskBTree::AllocateNode() {
 // ---------------------------------------------------------------------------
 // Look-up
 
-bool RWDiskBTree::Find(const char* key, RWCString& found_key, std::uint32_t& value) {
-  value = kNoOffset;
-  if (!Ready()) return false;
+bool RWDiskBTree::Locate(const char* key, std::uint32_t& offset, std::uint8_t*& node,
+                         std::uint32_t& position) {
   NormalizeKey(key);
-  std::uint32_t offset = header_[kRootWord];
+  offset = header_[kRootWord];
   for (std::uint32_t depth = 0; offset != kNoOffset; ++depth) {
     if (depth >= kMaxDepth) return Corrupt(offset);
-    std::uint8_t* node = Level(depth);
+    node = Level(depth);
     if (!ReadNode(offset, node)) return false;
-    std::uint32_t p = Position(node, key_.data());
-    if (p < NodeCount(node) && SameKey(key_.data(), Key(node, p))) {
-      value = Value(node, p);
-      found_key = KeyString(Key(node, p));
-      return true;
-    }
-    offset = Child(node, p);
+    position = Position(node, key_.data());
+    if (position < NodeCount(node) && SameKey(key_.data(), Key(node, position))) return true;
+    offset = Child(node, position);
   }
   return false;
 }
 
+bool RWDiskBTree::Find(const char* key, RWCString& found_key, std::uint32_t& value) {
+  value = kNoOffset;
+  std::uint32_t offset, p;
+  std::uint8_t* node;
+  if (!Ready() || !Locate(key, offset, node, p)) return false;
+  value = Value(node, p);
+  found_key = KeyString(Key(node, p));
+  return true;
+}
+
 bool RWDiskBTree::ReplaceValue(const char* key, std::uint32_t new_value, std::uint32_t& old_value) {
-  if (!Ready()) return false;
-  NormalizeKey(key);
-  std::uint32_t offset = header_[kRootWord];
-  for (std::uint32_t depth = 0; offset != kNoOffset; ++depth) {
-    if (depth >= kMaxDepth) return Corrupt(offset);
-    std::uint8_t* node = Level(depth);
-    if (!ReadNode(offset, node)) return false;
-    std::uint32_t p = Position(node, key_.data());
-    if (p < NodeCount(node) && SameKey(key_.data(), Key(node, p))) {
-      old_value = Value(node, p);
-      SetValue(node, p, new_value);
-      return WriteNode(offset, node);
-    }
-    offset = Child(node, p);
-  }
-  return false;
+  std::uint32_t offset, p;
+  std::uint8_t* node;
+  if (!Ready() || !Locate(key, offset, node, p)) return false;
+  old_value = Value(node, p);
+  SetValue(node, p, new_value);
+  return WriteNode(offset, node);
 }
 
 // ---------------------------------------------------------------------------

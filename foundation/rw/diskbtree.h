@@ -161,6 +161,9 @@ class RWDiskBTree {
   bool WriteNode(std::uint32_t offset, std::uint8_t* node);
   std::uint32_t AllocateNode();
   bool Corrupt(std::uint32_t offset);
+  // Walks from the root to `key`: true when found, with the node that holds
+  // it (at `offset`, read into its level's buffer) and its position there.
+  bool Locate(const char* key, std::uint32_t& offset, std::uint8_t*& node, std::uint32_t& position);
   bool ReadHeader();
   bool WriteHeader();
   void SetUpHeader(std::uint32_t version, std::uint32_t key_length, std::uint32_t order,

@@ -7,12 +7,12 @@
 #include <memory>
 #include <random>
 
-#include "tests/foundation/filespace_inspect.h"
+#include "tests/foundation/filespace_layout.h"
 #include "tests/support/test_support.h"
 
-using filespace_inspect::Inspect;
-using filespace_inspect::Word;
-using filespace_inspect::Words;
+using filespace_layout::Inspect;
+using filespace_layout::Word;
+using filespace_layout::Words;
 using testing_support::ErrorCapture;
 using testing_support::Hex;
 using testing_support::ReadAll;

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace filespace_inspect {
+namespace filespace_layout {
 
 inline std::uint32_t Word(const std::string& bytes, std::size_t at) {
   if (at + 4 > bytes.size()) return 0xDEADBEEF;
@@ -65,4 +65,4 @@ inline Space Inspect(const std::string& bytes) {
   return s;
 }
 
-}  // namespace filespace_inspect
+}  // namespace filespace_layout
