@@ -5,9 +5,15 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 #include <string>
 
+#include "foundation/rw/btree.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/portablestream.h"
+#include "foundation/rw/registration.h"
+#include "foundation/rw/rwstore.h"
+#include "foundation/rw/slistcollectables.h"
 #include "foundation/rw/wstring.h"
 
 namespace {
@@ -59,5 +65,39 @@ int main() {
             << "\n\nfile bytes:\n";
   PrintHex(path);
   std::remove(path.c_str());
+
+  // An object graph: a list that holds one object twice and a dictionary,
+  // saved in the portable text encoding and read back with its sharing.
+  FoundationLoad();
+  RWCollectable shared, key;
+  RWBTreeDictionary dictionary;
+  dictionary.InsertKeyAndValue(&key, &shared);
+  RWSlistCollectables list;
+  list.Append(&shared);
+  list.Append(&dictionary);
+  list.Append(&shared);
+  std::ostringstream text;
+  {
+    RWPortableOutputStream stream(text);
+    list.SaveGraphToStream(stream);
+  }
+  std::cout << "\ngraph in portable text:\n" << text.str() << "\n";
+  std::istringstream in(text.str());
+  RWPortableInputStream stream(in);
+  RWCollectable* restored = nullptr;
+  ReadCollectablePointerFromStream(stream, restored);
+  auto* back = dynamic_cast<RWSlistCollectables*>(restored);
+  std::cout << "restored " << (back ? back->Count() : 0) << " members; first and last "
+            << (back && back->At(0) == back->At(2) ? "are one object" : "DIFFER") << "\n";
+  if (back) {
+    auto* dict = dynamic_cast<RWBTreeDictionary*>(back->At(1));
+    delete back->At(0);
+    if (dict) {
+      dict->ApplyToKeyAndValue([](RWCollectable* k, RWCollectable*, void*) { delete k; }, nullptr);
+      delete dict;
+    }
+    delete back;
+  }
+  FoundationUnload();
   return 0;
 }
