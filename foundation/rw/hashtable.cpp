@@ -140,11 +140,6 @@ RWClassID RWSet::ClassId() const {
   return kRWSetId;
 }
 
-void RWSet::ClearAndDelete() {
-  ForEach([](RWCollectable* m, void*) { delete m; }, nullptr);
-  Clear();
-}
-
 RWCollectable* RWSet::Insert(RWCollectable* member) {
   std::uint32_t hash = member->Hash();
   if (RWSlistCollectables* bucket = BucketFor(hash)) {

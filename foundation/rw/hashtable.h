@@ -79,8 +79,6 @@ class RWSet : public RWHashTable {
   RWCollectable* CreateDefault() const override;
   RWCollectable* CreateCopy() const override;
   RWClassID ClassId() const override;
-  // Deletes every member (once: members are distinct), then clears.
-  void ClearAndDelete() override;
   // Answers the member already equal to `member`, inserting nothing; else
   // inserts and answers `member`.
   RWCollectable* Insert(RWCollectable* member) override;

@@ -370,3 +370,19 @@ TEST(Association, KeyChainThatLoopsEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Set, ClearAndDeleteDeletesAnObjectHeldTwiceOnce) {
+  // An association without a key is not equal even to itself, so a set can
+  // hold it twice (a damaged graph can make one); it is deleted once.
+  auto* odd = new RWCollectableAssociation;
+  RWSet set;
+  set.Insert(odd);
+  set.Insert(odd);
+  EXPECT_EQ(set.Count(), 2u);
+  set.ClearAndDelete();
+  EXPECT_TRUE(set.IsEmpty());
+}
+
+}  // namespace
