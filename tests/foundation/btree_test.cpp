@@ -26,6 +26,8 @@ TEST(BTree, TheHundredAndFirstAscendingInsertSplitsFiftyOneFifty) {
   tree.Insert(&items[100]);
   EXPECT_EQ(tree.Height(), 2u);
   EXPECT_EQ(tree.Count(), 101u);
+  // Height 2 with every non-root node at least half full leaves one shape
+  // for 101 items: a root holding the middle item over 50 + 50.
   EXPECT_TRUE(tree.CheckInvariants());
   // The root holds the middle item alone: removing it borrows or merges.
   std::vector<int> expected(101);
