@@ -23,6 +23,20 @@ namespace {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
+// After a first 40-byte block, 70 more; then every other one of the first
+// 66 is given back: 33 separate free extents, more than one list block can
+// hold. Answers the 70 blocks; `end` gets the end of space before the frees.
+std::vector<std::uint32_t> FragmentIntoTwoListBlocks(RWFileSpaceManager& m, std::uint32_t& end) {
+  m.Allocate(40);
+  std::vector<std::uint32_t> blocks;
+  for (int i = 0; i < 70; ++i)
+    blocks.push_back(m.Allocate(40));
+  end = m.EndOfSpace();
+  for (int i = 0; i < 66; i += 2)
+    m.Deallocate(blocks[i]);
+  return blocks;
+}
+
 std::string Bytes(RWFileSpaceManager& m) {
   m.Flush();
   return ReadAll(m.Name());
@@ -189,13 +203,8 @@ TEST(FileSpaceManager, TenExtentFormIsReadAndKept) {
 TEST(FileSpaceManager, FullListGrowsIntoANewBlockAndUnlinksItWhenEmpty) {
   TempPath path;
   RWFileSpaceManager m(path.c_str());
-  m.Allocate(40);
-  std::vector<std::uint32_t> blocks;
-  for (int i = 0; i < 70; ++i)
-    blocks.push_back(m.Allocate(40));
-  const std::uint32_t end = m.EndOfSpace();
-  for (int i = 0; i < 66; i += 2)
-    m.Deallocate(blocks[i]);  // 33 separate extents
+  std::uint32_t end;
+  std::vector<std::uint32_t> blocks = FragmentIntoTwoListBlocks(m, end);
   auto space = Inspect(Bytes(m));
   ASSERT_EQ(space.blocks.size(), 2u);
   EXPECT_EQ(space.blocks[1], end);  // no extent fits 268 bytes: taken at the end
@@ -216,12 +225,8 @@ TEST(FileSpaceManager, FullListGrowsIntoANewBlockAndUnlinksItWhenEmpty) {
 TEST(FileSpaceManager, EmptyHeadTakesItsSuccessorsPlace) {
   TempPath path;
   RWFileSpaceManager m(path.c_str());
-  m.Allocate(40);
-  std::vector<std::uint32_t> blocks;
-  for (int i = 0; i < 70; ++i)
-    blocks.push_back(m.Allocate(40));
-  for (int i = 0; i < 66; i += 2)
-    m.Deallocate(blocks[i]);
+  std::uint32_t end;
+  std::vector<std::uint32_t> blocks = FragmentIntoTwoListBlocks(m, end);
   const std::uint32_t second = Inspect(Bytes(m)).blocks[1];
   // Nothing fits 100 bytes: the search goes round to the head and stays there.
   std::uint32_t tail = m.Allocate(100);
@@ -400,12 +405,8 @@ TEST(FileSpaceManager, RingThatNeverClosesIsBounded) {
   TempPath path;
   {
     RWFileSpaceManager m(path.c_str());
-    m.Allocate(40);
-    std::vector<std::uint32_t> blocks;
-    for (int i = 0; i < 70; ++i)
-      blocks.push_back(m.Allocate(40));
-    for (int i = 0; i < 66; i += 2)
-      m.Deallocate(blocks[i]);
+    std::uint32_t end;
+    FragmentIntoTwoListBlocks(m, end);
   }
   // The second block points to itself: the ring never comes back to the head.
   std::string bytes = ReadAll(path.str());
