@@ -155,7 +155,7 @@ const RWCatalogueEntry* SynStream() {
 }
 }  // namespace rwcore
 
-RWMessageText::RWMessageText(const RWCatalogueEntry* entry, ...) {
+RWMessageText::RWMessageText(const RWCatalogueEntry* entry, ...) : entry_(entry) {
   char buffer[kBufferSize];
   va_list args;
   va_start(args, entry);

@@ -67,7 +67,9 @@ class RWMessageText {
   explicit RWMessageText(const RWCatalogueEntry* entry, ...);
 
   const char* Text() const { return text_.c_str(); }
+  const RWCatalogueEntry* Entry() const { return entry_; }
 
  private:
+  const RWCatalogueEntry* entry_;
   std::string text_;
 };

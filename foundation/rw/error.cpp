@@ -18,20 +18,74 @@ const char* CopyText(const char* text) {
   return copy;
 }
 
+thread_local RWErrorScope* t_innermost_scope = nullptr;
+
+}  // namespace
+
+void RecordInScope(RWErrorScope* scope, const RWError& error) {
+  scope->Record(error.Why(), error.Entry(), 1);
+}
+
+namespace {
+
 void Dispatch(const RWError& error) {
+  if (RWErrorScope* scope = t_innermost_scope) {
+    RecordInScope(scope, error);
+    return;
+  }
   g_handler.load(std::memory_order_acquire)(error);
 }
 
 }  // namespace
 
+RWErrorScope::RWErrorScope() : outer_(t_innermost_scope) {
+  t_innermost_scope = this;
+}
+
+RWErrorScope::~RWErrorScope() {
+  t_innermost_scope = outer_;
+  if (outer_ && count_ != 0) outer_->Record(text_.c_str(), entry_, count_);
+}
+
+void RWErrorScope::Clear() {
+  count_ = 0;
+  entry_ = nullptr;
+  text_.clear();
+}
+
+bool RWErrorScope::Active() {
+  return t_innermost_scope != nullptr;
+}
+
+// Keeps the first error only; the count says how many followed.
+void RWErrorScope::Record(const char* text, const RWCatalogueEntry* entry, std::uint32_t count) {
+  if (count_ == 0) {
+    entry_ = entry;
+    // An out-of-memory error must not allocate: its text is static, so keep
+    // nothing but the entry and let Text() fall back to the format.
+    if (entry == rwcore::NoMem()) {
+      text_.clear();
+    } else {
+      text_ = text;
+    }
+  }
+  count_ = count_ + count < count_ ? 0xFFFFFFFFu : count_ + count;
+}
+
 RWError::RWError(const char* text) : text_(CopyText(text)), owns_(true) {}
 
-RWError::RWError(const RWMessageText& text) : text_(CopyText(text.Text())), owns_(true) {}
+RWError::RWError(const RWMessageText& text)
+    : text_(CopyText(text.Text())), owns_(true), entry_(text.Entry()) {}
 
 RWError::RWError(const char* text, bool owns) : text_(owns ? CopyText(text) : text), owns_(owns) {}
 
+RWError::RWError(const char* text, bool owns, const RWCatalogueEntry* entry)
+    : text_(owns ? CopyText(text) : text), owns_(owns), entry_(entry) {}
+
 RWError::RWError(const RWError& other)
-    : text_(other.owns_ ? CopyText(other.text_) : other.text_), owns_(other.owns_) {}
+    : text_(other.owns_ ? CopyText(other.text_) : other.text_),
+      owns_(other.owns_),
+      entry_(other.entry_) {}
 
 RWError::~RWError() {
   if (owns_) delete[] text_;
@@ -39,7 +93,7 @@ RWError::~RWError() {
 
 // The text is the catalogue's own format: no allocation while memory is short.
 RWOutOfMemoryError::RWOutOfMemoryError(std::uint32_t requested)
-    : RWError(rwcore::NoMem()->format, false), requested_(requested) {}
+    : RWError(rwcore::NoMem()->format, false, rwcore::NoMem()), requested_(requested) {}
 
 RWErrorHandler SetErrorHandler(RWErrorHandler handler) {
   return g_handler.exchange(handler, std::memory_order_acq_rel);

@@ -1,15 +1,42 @@
-// The collection library's errors and its one process-wide error handler.
+// The collection library's errors, its one process-wide error handler, and
+// the per-thread error scope that readers of outside data open.
 //
 // Misuse and bad outside data are reported by building an error object and
-// passing it to the installed handler. The default handler shows the text in
-// a "Fatal Error" box (standard error here) and ends the process with status
-// 1; a handler installed with SetErrorHandler may return, and the raising
-// operation then goes on as its own documentation says. The library throws
-// no exceptions of its own. The handler may be swapped from any thread.
+// raising it. Outside an error scope, the error goes to the installed
+// handler. The default handler shows the text in a "Fatal Error" box
+// (standard error here) and ends the process with status 1; a handler
+// installed with SetErrorHandler may return, and the raising operation then
+// goes on as its own documentation says. The library throws no exceptions
+// of its own. The handler may be swapped from any thread.
+//
+// Inside an RWErrorScope, an error never reaches the handler: the scope
+// records it and the raising operation goes on exactly as if a handler had
+// returned (it fails, sets its stream's fail state or its file's error, and
+// leaves its target as documented). This is how bad stored data is kept from
+// ending the process:
+//
+//   - Every reader of outside data opens a scope for the duration of its
+//     read: graph restores, string restores, stream headers, the file-space
+//     manager, the disk B-tree, and later the settings-record codec, the
+//     record store, device modes and font files. Such readers report failure
+//     to their caller through their own state (stream fail bit, file error,
+//     store error state, a false or null result).
+//   - A caller that wants the reason opens its own scope around the call and
+//     reads Text() or Entry() afterwards. Scopes nest: the innermost open
+//     scope of the thread records, and when it closes, its first error
+//     passes to the enclosing scope unless that one already holds one.
+//   - Misuse by the caller (an index error outside any reader) is raised
+//     outside every scope and still reaches the handler.
+//
+// A scope costs one thread-local pointer swap to open and close; nothing is
+// done per operation while no error is raised. Scopes belong to the thread
+// that opened them and must be closed in reverse order of opening (they are
+// meant to live on the stack).
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "foundation/rw/catalogue.h"
 
@@ -23,10 +50,16 @@ class RWError {
   virtual ~RWError();
 
   const char* Why() const { return text_ ? text_ : ""; }
+  // The catalogue entry the text was formatted from; null for free texts.
+  const RWCatalogueEntry* Entry() const { return entry_; }
+
+ protected:
+  RWError(const char* text, bool owns, const RWCatalogueEntry* entry);
 
  private:
   const char* text_;
   bool owns_;
+  const RWCatalogueEntry* entry_ = nullptr;
 };
 
 class RWOutOfMemoryError : public RWError {
@@ -81,6 +114,39 @@ class RWIndexError : public RWLogicError {
 };
 
 using RWErrorHandler = void (*)(const RWError&);
+
+// Records the errors raised on this thread while it is the innermost open
+// scope; see the file comment. Not copyable; lives on the stack.
+class RWErrorScope {
+ public:
+  RWErrorScope();
+  ~RWErrorScope();
+  RWErrorScope(const RWErrorScope&) = delete;
+  RWErrorScope& operator=(const RWErrorScope&) = delete;
+
+  // True when at least one error was raised (or passed up) into this scope.
+  bool Failed() const { return count_ != 0; }
+  // How many errors were raised into this scope.
+  std::uint32_t Count() const { return count_; }
+  // The first error's text, "" when none.
+  const char* Text() const { return text_.empty() && entry_ ? entry_->format : text_.c_str(); }
+  // The first error's catalogue entry, null when none or a free text.
+  const RWCatalogueEntry* Entry() const { return entry_; }
+  // Forgets what was recorded.
+  void Clear();
+
+  // True when the calling thread has an open scope.
+  static bool Active();
+
+ private:
+  friend void RecordInScope(RWErrorScope* scope, const RWError& error);
+  void Record(const char* text, const RWCatalogueEntry* entry, std::uint32_t count);
+
+  RWErrorScope* outer_;
+  std::uint32_t count_ = 0;
+  const RWCatalogueEntry* entry_ = nullptr;
+  std::string text_;
+};
 
 // Installs `handler` and returns the previous one.
 RWErrorHandler SetErrorHandler(RWErrorHandler handler);

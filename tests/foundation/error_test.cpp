@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "platform/message_box.h"
 #include "tests/support/test_support.h"
@@ -127,6 +128,71 @@ TEST(Errors, DefaultHandlerUsesTheMessageBox) {
       },
       testing::ExitedWithCode(1), "style=2010 caption=Fatal Error");
   platform::SetMessageBoxSink(old);
+}
+
+}  // namespace
+
+namespace {
+
+// Scopes: the default handler stays installed throughout, so a recorded
+// error that leaked to the handler would end the test program.
+TEST(ErrorScope, RecordsTheFirstErrorAndKeepsItFromTheHandler) {
+  ASSERT_FALSE(RWErrorScope::Active());
+  RWErrorScope scope;
+  EXPECT_TRUE(RWErrorScope::Active());
+  EXPECT_FALSE(scope.Failed());
+  EXPECT_STREQ(scope.Text(), "");
+  EXPECT_FALSE(RWCheckIndex(5, 3));
+  RaiseStreamStateError(RWStreamStateError(RWMessageText(rwtools::Stream()), nullptr));
+  EXPECT_TRUE(scope.Failed());
+  EXPECT_EQ(scope.Count(), 2u);
+  EXPECT_EQ(scope.Entry(), rwtools::IndexErr());
+  EXPECT_STREQ(scope.Text(),
+               "[INDEXERR] Illegal Index (5) for collection or string with 3 elements");
+  scope.Clear();
+  EXPECT_FALSE(scope.Failed());
+  RaiseOutOfMemoryError(RWOutOfMemoryError(8));
+  EXPECT_EQ(scope.Entry(), rwcore::NoMem());
+  EXPECT_STREQ(scope.Text(), "[NOMEM] No memory");
+  RaiseError(RWError("free text"));
+  EXPECT_EQ(scope.Entry(), rwcore::NoMem());
+}
+
+TEST(ErrorScope, NestedScopesPassTheirFirstErrorOutward) {
+  RWErrorScope outer;
+  {
+    RWErrorScope inner;
+    RaiseLogicError(RWLogicError(RWMessageText(rwtools::Ref())));
+    EXPECT_TRUE(inner.Failed());
+    EXPECT_FALSE(outer.Failed());
+  }
+  EXPECT_EQ(outer.Entry(), rwtools::Ref());
+  {
+    RWErrorScope inner;
+    RaiseLogicError(RWLogicError(RWMessageText(rwtools::BadRe())));
+  }
+  // The outer scope keeps its own first error and counts the later one.
+  EXPECT_EQ(outer.Entry(), rwtools::Ref());
+  EXPECT_EQ(outer.Count(), 2u);
+  { RWErrorScope clean; }
+  EXPECT_EQ(outer.Count(), 2u);
+}
+
+TEST(ErrorScope, BelongsToItsThread) {
+  RWErrorScope scope;
+  bool active_elsewhere = true;
+  std::thread([&] { active_elsewhere = RWErrorScope::Active(); }).join();
+  EXPECT_FALSE(active_elsewhere);
+}
+
+TEST(ErrorScopeDeathTest, ErrorsAfterTheScopeClosesReachTheDefaultHandler) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        { RWErrorScope scope; }
+        RWCheckIndex(7, 1);
+      },
+      testing::ExitedWithCode(1), "Fatal Error\n\\[INDEXERR\\]");
 }
 
 }  // namespace
