@@ -1,13 +1,15 @@
-// The main of every test program: loads the library (class registration)
-// around the tests, as the library's load and unload would.
+// The main of every test program: loads the library subsystem under test
+// (class registration) around the tests, as the library's load and unload
+// would. DRV_TEST_LOAD_HEADER names the header of DRV_TEST_LOAD and
+// DRV_TEST_UNLOAD; each test folder picks its subsystem's pair.
 #include <gtest/gtest.h>
 
-#include "foundation/rw/registration.h"
+#include DRV_TEST_LOAD_HEADER
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  FoundationLoad();
+  DRV_TEST_LOAD();
   int result = RUN_ALL_TESTS();
-  FoundationUnload();
+  DRV_TEST_UNLOAD();
   return result;
 }

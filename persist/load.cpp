@@ -1,0 +1,36 @@
+#include "persist/load.h"
+
+#include <mutex>
+
+namespace {
+
+// Each source file's registration list, in the subsystem's building order.
+std::span<const RWClassRegistration> (*const kPersistLists[])() = {
+    nullptr,  // placeholder until the first persistable class lands
+};
+
+std::mutex g_load_mutex;
+int g_loads = 0;
+
+}  // namespace
+
+void PersistLoad() {
+  FoundationLoad();
+  std::lock_guard<std::mutex> lock(g_load_mutex);
+  if (g_loads++ > 0) return;
+  for (auto list : kPersistLists) {
+    if (list) RWRegisterClasses(list());
+  }
+}
+
+void PersistUnload() {
+  {
+    std::lock_guard<std::mutex> lock(g_load_mutex);
+    if (g_loads > 0 && --g_loads == 0) {
+      for (auto it = std::rbegin(kPersistLists); it != std::rend(kPersistLists); ++it) {
+        if (*it) RWUnregisterClasses((*it)());
+      }
+    }
+  }
+  FoundationUnload();
+}
