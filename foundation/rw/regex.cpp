@@ -259,16 +259,20 @@ class Search {
   std::uint64_t* failed_ = nullptr;  // one row of positions per repeat, or null
   std::uint64_t* heap_ = nullptr;    // owned when the rows do not fit inline
   std::size_t row_words_ = 0;
-  std::uint8_t row_[RE::kProgramSize] = {};  // row of the repeat at each code
+  std::uint8_t row_[RE::kProgramSize];  // row of the repeat at a code; set with the table
   std::uint64_t inline_[kInlineWords];
 };
 
 bool Search::Allocate() {
-  // One row per repeat that has something after it; a repeat at the end
+  // One row per "*" or "+" with something after it; a repeat at the end
   // ends the search and is never remembered.
   std::size_t rows = 0;
   for (std::size_t pc = 0; prog_[pc] != RE::kEnd; pc += ElementCodes(prog_[pc])) {
-    if (IsRepeat(prog_[pc])) row_[pc] = static_cast<std::uint8_t>(rows++);
+    Code code = prog_[pc];
+    if ((code == RE::kZeroOrMore || code == RE::kOneOrMore) &&
+        prog_[pc + 1 + ElementCodes(prog_[pc + 1])] != RE::kEnd) {
+      row_[pc] = static_cast<std::uint8_t>(rows++);
+    }
   }
   std::size_t positions = std::size_t{length_} - start_ + 1;
   row_words_ = (positions + 63) / 64;
@@ -448,6 +452,7 @@ int RWRegularExpression::Status() {
 
 RWSize RWRegularExpression::Index(const RWCString& s, RWSize* match_length, RWSize start) const {
   if (match_length) *match_length = 0;
+  t_last_steps = 0;
   if (!usable_) {
     RaiseBadRe();
     return RW_NPOS;

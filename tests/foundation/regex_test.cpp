@@ -331,8 +331,9 @@ TEST(RegexTest, AgreesWithStdRegexOnRandomPatterns) {
 // Patterns on which plain backtracking takes exponential time: repeats
 // after repeats that can share the same characters, on texts where the end
 // of the pattern fails (or only succeeds at the very end). ".*" 18 times and
-// "b" on 28 "a"s is the 37-character pattern that once ran for minutes; the
-// others are 200 characters long, beyond any backtracking.
+// "b", 37 characters, on 28 "a"s would keep it busy for days; the other
+// texts are longer still, the last ones long enough for the table of
+// failures to leave the stack.
 TEST(RegexTest, CatastrophicPatternsTakeBoundedSteps) {
   auto times = [](const std::string& s, int n) {
     std::string out;
@@ -349,7 +350,7 @@ TEST(RegexTest, CatastrophicPatternsTakeBoundedSteps) {
       {times(".*", 18) + "b", std::string(28, 'a'), kNone},
       {times(".*", 30) + "b", a200, kNone},
       {times(".*", 30) + "b", a200 + "b", {0, 201}},
-      {times(".*", 30) + "b", "b" + a200, {0, 1}},
+      {times(".*", 30) + "b", std::string("b") + a200, {0, 1}},
       {times("a*[a]*", 12) + "b", a200, kNone},
       {times("a+.+", 15) + "b", a200, kNone},
       {times(".*a", 20) + "b", a200, kNone},
@@ -357,8 +358,10 @@ TEST(RegexTest, CatastrophicPatternsTakeBoundedSteps) {
       {times("[^b]+[^c]*", 7) + "b", a200, kNone},
       // "." stops at the newline: only the empty match at the very end.
       {times(".*", 30) + "$", a200 + "\n", {201, 0}},
-      {"^" + times("a?b?", 10) + times(".*", 30) + "b", a200, kNone},
+      {std::string("^") + times("a?b?", 10) + times(".*", 30) + "b", a200, kNone},
       {times("[ab]*[a-b]*", 7) + "c", times("ab", 100), kNone},
+      {times(".*", 3) + "c", std::string(100000, 'a'), kNone},
+      {times(".*", 3) + "c", std::string(100000, 'a') + "c", {0, 100001}},
   };
   for (const Case& c : cases) {
     RE re(c.pattern.c_str());
