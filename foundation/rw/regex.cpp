@@ -460,10 +460,16 @@ RWSize RWRegularExpression::Index(const RWCString& s, RWSize* match_length, RWSi
   RWSize length = s.Length();
   if (start > length) return RW_NPOS;
   const Code* prog = program_.get();
-  Search search(prog, reinterpret_cast<const unsigned char*>(s.Data()), length, start);
+  auto text = reinterpret_cast<const unsigned char*>(s.Data());
+  Search search(prog, text, length, start);
   RWSize last = prog[0] == kStartOfText ? start : length;
   RWSize found = RW_NPOS;
   for (RWSize pos = start;; ++pos) {
+    // A match can only start where a leading character stands.
+    if (prog[0] < 256 && pos < length && text[pos] != prog[0]) {
+      auto next = static_cast<const unsigned char*>(std::memchr(text + pos, prog[0], length - pos));
+      pos = next ? static_cast<RWSize>(next - text) : length;
+    }
     RWSize end;
     if (search.Match(0, pos, end)) {
       if (match_length) *match_length = end - pos;
