@@ -87,7 +87,7 @@ class RWFile {
   // are consumed and dropped. True when the whole string fitted.
   // REQUIRES: size >= 1.
   bool ReadString(char* buffer, std::size_t size);
-  // Writes the text and its terminator.
+  // Writes the text and its terminator (null: the terminator alone).
   bool WriteString(const char* text);
 
   // Reads one item into a new allocation; null when the read fails.
