@@ -120,7 +120,8 @@ class RWSlistCollectablesIterator : public RWIterator {
   RWCollectable* Next() override;
   void Reset() override { cursor_.Reset(); }
 
-  // Moves n members on and answers the member there (null at the end).
+  // Moves n members on and answers the member there (null at the end, and
+  // before the first: Advance(0) there answers no member).
   RWCollectable* Advance(RWSize n);
   // Advances to the next member that is `object` itself.
   RWCollectable* FindNextReference(const RWCollectable* object);

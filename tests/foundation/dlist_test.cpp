@@ -88,38 +88,17 @@ TEST(DoubleLinkList, RemovingNullOrASentinelChangesNothing) {
 }
 
 TEST(DoubleLinkList, LinksThatAreNotLinkedOrLinkedAlreadyAreRefused) {
-  struct Case {
-    const char* name;
-    void (*edit)(RWDoubleLinkList& list, Node& member, Node& stranger);
-  } cases[] = {
-      {"Remove of a link never linked",
-       [](RWDoubleLinkList& list, Node&, Node& stranger) {
-         EXPECT_EQ(list.Remove(&stranger), nullptr);
-       }},
-      {"Remove of a link removed before",
-       [](RWDoubleLinkList& list, Node&, Node& stranger) {
-         list.InsertAfter(list.Head(), &stranger);
-         EXPECT_EQ(list.Remove(&stranger), &stranger);
-         EXPECT_EQ(list.Remove(&stranger), nullptr);
-       }},
-      {"InsertAfter of a member again",
-       [](RWDoubleLinkList& list, Node& member, Node&) { list.InsertAfter(list.Last(), &member); }},
-      {"InsertAfter a position that is not linked",
-       [](RWDoubleLinkList& list, Node& member, Node& stranger) {
-         Node other(7);
-         list.Remove(&member);
-         list.InsertAfter(&other, &stranger);
-         list.InsertAfter(list.Head(), &member);
-       }},
-  };
-  for (const Case& c : cases) {
-    Node a(1), b(2), stranger(9);
-    RWDoubleLinkList list(&a);
-    list.InsertAfter(&a, &b);
-    c.edit(list, a, stranger);
-    EXPECT_EQ(Values(list), (std::vector<int>{1, 2})) << c.name;
-    EXPECT_EQ(stranger.Next(), nullptr) << c.name;
-  }
+  Node a(1), b(2), stranger(9), other(7);
+  RWDoubleLinkList list(&a);
+  list.InsertAfter(&a, &b);
+  EXPECT_EQ(list.Remove(&stranger), nullptr);  // never linked
+  list.InsertAfter(list.Head(), &stranger);
+  EXPECT_EQ(list.Remove(&stranger), &stranger);
+  EXPECT_EQ(list.Remove(&stranger), nullptr);  // removed before
+  list.InsertAfter(list.Last(), &a);           // a member again
+  list.InsertAfter(&other, &stranger);         // after a position not linked
+  EXPECT_EQ(Values(list), (std::vector<int>{1, 2}));
+  EXPECT_EQ(stranger.Next(), nullptr);
 }
 
 TEST(DoubleLinkListIterator, AdvanceAndRetreatStopAtTheSentinels) {

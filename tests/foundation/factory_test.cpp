@@ -34,14 +34,10 @@ RWCollectable* MakeSecond() {
 const std::map<RWClassID, const char*> kLibraryClasses = {
     {0x8003, "RWBTree"},
     {0x8004, "RWBTreeDictionary"},
-    {0x8007, "RWCollectable"},
-    {0x8008, "RWCollectableAssociation"},
-    {0x8025, "RWIdentitySet"},
-    {0x802B, "RWSet"},
-    {0x8033, "RWSlistCollectables"},
-    {0x8036, "RWSlistCollectablesStack"},
-    {0x805E, "RWHashTable"},
-    {0x805F, "RWCollectableIDAssociation"},
+    {0x8007, "RWCollectable"},       {0x8008, "RWCollectableAssociation"},
+    {0x8025, "RWIdentitySet"},       {0x802B, "RWSet"},
+    {0x8033, "RWSlistCollectables"}, {0x8036, "RWSlistCollectablesStack"},
+    {0x805E, "RWHashTable"},         {0x805F, "RWCollectableIDAssociation"},
 };
 
 TEST(Factory, LibraryClassesAreRegisteredByIdAndByName) {
