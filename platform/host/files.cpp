@@ -171,8 +171,8 @@ std::optional<std::string> ToHostPath(std::string_view path) {
   return ToHostPath(std::u16string_view(wide));
 }
 
-HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD, const void*, DWORD disposition,
-                   DWORD, HANDLE) {
+HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD, const void*, DWORD disposition, DWORD,
+                   HANDLE) {
   int flags;
   if (path == nullptr || !OpenFlags(access, disposition, flags)) {
     return Fail(kErrorInvalidParameter, kInvalidHandleValue);
@@ -220,9 +220,11 @@ BOOL DeleteFileW(const char16_t* path) {
 bool MapPathPrefix(std::u16string_view windows_prefix, std::string_view host_directory) {
   std::optional<WindowsPath> prefix = Resolve(windows_prefix);
   if (!prefix || prefix->root.empty() || host_directory.empty()) return false;
-  for (auto& name : prefix->names) name = Fold(name);
+  for (auto& name : prefix->names)
+    name = Fold(name);
   std::string directory(host_directory);
-  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  while (directory.size() > 1 && directory.back() == '/')
+    directory.pop_back();
   Lock lock(Mutex());
   for (Mapping& mapping : State().mappings) {
     if (mapping.prefix.root == prefix->root && mapping.prefix.names == prefix->names) {
@@ -242,7 +244,8 @@ std::size_t OpenFileCount() {
 namespace host_internal {
 
 void ResetFilesLocked() {
-  for (const auto& entry : State().files) ::close(entry.second);
+  for (const auto& entry : State().files)
+    ::close(entry.second);
   State() = FileState{};
 }
 

@@ -45,7 +45,8 @@ std::uintptr_t NewHandleId() {
 
 std::u16string Fold(std::u16string_view name) {
   std::u16string folded(name);
-  for (char16_t& c : folded) c = WideToUpper(c);
+  for (char16_t& c : folded)
+    c = WideToUpper(c);
   return folded;
 }
 

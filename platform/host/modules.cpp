@@ -136,8 +136,8 @@ void* OwnSymbol(void* dl, const char* name) {
   if (symbol == nullptr) return nullptr;
   Dl_info info{};
   link_map* map = nullptr;
-  if (::dladdr(symbol, &info) == 0 || ::dlinfo(dl, RTLD_DI_LINKMAP, &map) != 0 ||
-      map == nullptr || info.dli_fname == nullptr || map->l_name == nullptr ||
+  if (::dladdr(symbol, &info) == 0 || ::dlinfo(dl, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
+      info.dli_fname == nullptr || map->l_name == nullptr ||
       std::strcmp(info.dli_fname, map->l_name) != 0) {
     return nullptr;
   }
@@ -165,7 +165,8 @@ std::unique_ptr<Source> NewEntry(std::u16string_view name) {
 
 // Empties `state` but for our own module, loaded once by the host.
 void StartFresh(ModuleState& state) {
-  for (auto& source : state.sources) Unload(state, *source);
+  for (auto& source : state.sources)
+    Unload(state, *source);
   state.sources.clear();
   state.failing.clear();
   state.log.clear();
@@ -296,8 +297,10 @@ bool AddModule(const ModuleSpec& spec) {
   for (const auto& existing : State().sources) {
     if (!existing->shared_object && existing->folded == source->folded) return false;
   }
-  for (const auto& [name, function] : spec.exports) source->exports[name] = function;
-  for (const auto& [id, text] : spec.strings) source->strings[id] = text;
+  for (const auto& [name, function] : spec.exports)
+    source->exports[name] = function;
+  for (const auto& [id, text] : spec.strings)
+    source->strings[id] = text;
   State().sources.push_back(std::move(source));
   return true;
 }

@@ -192,8 +192,8 @@ LONG RegOpenKeyW(HKEY key, const char16_t* sub_key, HKEY* result) {
   return OpenAt(key, sub_key, kKeyAllAccess, false, result, nullptr);
 }
 
-LONG RegCreateKeyExW(HKEY key, const char16_t* sub_key, DWORD, const char16_t*, DWORD,
-                     DWORD access, const void*, HKEY* result, DWORD* disposition) {
+LONG RegCreateKeyExW(HKEY key, const char16_t* sub_key, DWORD, const char16_t*, DWORD, DWORD access,
+                     const void*, HKEY* result, DWORD* disposition) {
   return OpenAt(key, sub_key, access, true, result, disposition);
 }
 
@@ -202,7 +202,7 @@ LONG RegCloseKey(HKEY key) {
   if (RootHive(key, hive)) return kErrorSuccess;
   Lock lock(Mutex());
   return State().open.erase(host_internal::IdFromHandle(key)) != 0 ? kErrorSuccess
-                                                                    : kErrorInvalidHandle;
+                                                                   : kErrorInvalidHandle;
 }
 
 LONG RegQueryValueExW(HKEY key, const char16_t* name, DWORD*, DWORD* type, BYTE* data,
@@ -262,7 +262,8 @@ std::vector<std::u16string> RegistryValueNames(HKEY root, std::u16string_view pa
   if (!RootHive(root, hive)) return names;
   Lock lock(Mutex());
   if (Key* key = WalkPath(hive, path, false)) {
-    for (const auto& entry : key->values) names.push_back(entry.second.name);
+    for (const auto& entry : key->values)
+      names.push_back(entry.second.name);
   }
   return names;
 }

@@ -17,7 +17,8 @@
 namespace platform {
 
 // Where the spooler keeps its printers, in the machine's registry.
-inline constexpr char16_t kPrintersKeyPath[] = u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
+inline constexpr char16_t kPrintersKeyPath[] =
+    u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
 inline constexpr char16_t kPrinterDataKeyName[] = u"PrinterDriverData";
 
 // Access rights of a printer handle.
@@ -58,8 +59,7 @@ bool AddPrinter(std::u16string_view name);
 std::u16string PrinterDataKeyPath(std::u16string_view printer);
 
 // Every write of that printer-data value fails with `error`; 0 clears.
-void SetPrinterDataWriteFailure(std::u16string_view printer, std::u16string_view name,
-                                DWORD error);
+void SetPrinterDataWriteFailure(std::u16string_view printer, std::u16string_view name, DWORD error);
 
 struct SpoolerCounters {
   std::uint32_t opens = 0;   // successful OpenPrinterW calls

@@ -24,8 +24,9 @@ using HINSTANCE = HMODULE;
 using HKEY = OpaqueKey*;
 using HANDLE = void*;  // printers and files
 
-// An export as GetProcAddress answers it; callers cast it to the real type.
-using FARPROC = std::intptr_t (*)();
+// An export as GetProcAddress answers it; callers cast it to its real type
+// (this type converts to any function type without a warning).
+using FARPROC = void (*)();
 
 // Result and last-error codes.
 inline constexpr DWORD kErrorSuccess = 0;
