@@ -173,7 +173,8 @@ GCountedPtrVector::GCountedPtrVector(RWSize capacity) {
 
 GCountedPtrVector::GCountedPtrVector(const GCountedPtrVector& other) {
   if (!Reallocate(other.count_)) return;
-  for (RWSize i = 0; i < other.count_; ++i) entries_[i].Reset(other.entries_[i].Get());
+  for (RWSize i = 0; i < other.count_; ++i)
+    entries_[i].Reset(other.entries_[i].Get());
   count_ = other.count_;
 }
 
@@ -191,7 +192,8 @@ bool GCountedPtrVector::Reallocate(RWSize capacity) {
     }
   }
   RWSize kept = std::min(count_, capacity);
-  for (RWSize i = 0; i < kept; ++i) fresh[i] = std::move(entries_[i]);
+  for (RWSize i = 0; i < kept; ++i)
+    fresh[i] = std::move(entries_[i]);
   delete[] std::exchange(entries_, fresh);  // lets go of what did not fit
   capacity_ = capacity;
   count_ = kept;
@@ -216,7 +218,8 @@ void GCountedPtrVector::Append(const GCountedPtr& entry) {
 
 RWSize GCountedPtrVector::Occurrences(const GCountedPtr& entry) const {
   RWSize n = 0;
-  for (RWSize i = 0; i < count_; ++i) n += entries_[i].Get() == entry.Get();
+  for (RWSize i = 0; i < count_; ++i)
+    n += entries_[i].Get() == entry.Get();
   return n;
 }
 
@@ -260,7 +263,8 @@ const GCountedPtr& GCountedPtrVector::At(RWSize index) const {
 GCountedPtr GCountedPtrVector::RemoveAt(RWSize index) {
   if (!RWCheckIndex(index, count_)) return GCountedPtr();
   GCountedPtr removed = std::move(entries_[index]);
-  for (RWSize i = index; i + 1 < count_; ++i) entries_[i] = std::move(entries_[i + 1]);
+  for (RWSize i = index; i + 1 < count_; ++i)
+    entries_[i] = std::move(entries_[i + 1]);
   --count_;
   return removed;
 }
@@ -269,7 +273,8 @@ void GCountedPtrVector::InsertAt(RWSize index, MPersistentObject* target) {
   if (index != 0 && !RWCheckIndex(index - 1, count_)) return;
   GCountedPtr held(target);
   if (count_ == capacity_ && !Reallocate(count_ + kGrowth)) return;
-  for (RWSize i = count_; i > index; --i) entries_[i] = std::move(entries_[i - 1]);
+  for (RWSize i = count_; i > index; --i)
+    entries_[i] = std::move(entries_[i - 1]);
   entries_[index] = std::move(held);
   ++count_;
 }
@@ -282,7 +287,8 @@ void GCountedPtrVector::Clear() {
   // Children let go one by one may be destroyed; the count drops first so
   // that the vector never shows an emptied entry as in use.
   RWSize n = std::exchange(count_, 0);
-  for (RWSize i = 0; i < n; ++i) entries_[i].Reset();
+  for (RWSize i = 0; i < n; ++i)
+    entries_[i].Reset();
 }
 
 void GCountedPtrVector::Swap(GCountedPtrVector& other) noexcept {

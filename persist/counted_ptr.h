@@ -194,8 +194,8 @@ class GChildIterator : public MChildIterator {
  private:
   bool OnChild() const { return index_ >= 0 && static_cast<RWSize>(index_) < children_.Count(); }
 
-  MPersistentObject* owner_;      // not owned
-  GCountedPtrVector& children_;   // the owner's
+  MPersistentObject* owner_;     // not owned
+  GCountedPtrVector& children_;  // the owner's
   std::int32_t index_ = -1;
 };
 

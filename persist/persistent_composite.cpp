@@ -63,7 +63,8 @@ RWClassID MPersistentComposite::ClassId() const {
 
 RWSize MPersistentComposite::StoredSize() const {
   RWSize size = MPersistentObject::StoredSize() + 8;
-  for (RWSize i = 0; i < children_.Count(); ++i) size += GraphStoreSizeOf(children_.At(i).Get());
+  for (RWSize i = 0; i < children_.Count(); ++i)
+    size += GraphStoreSizeOf(children_.At(i).Get());
   return size;
 }
 
@@ -72,7 +73,8 @@ void MPersistentComposite::SaveItems(Out& out) const {
   SaveBase<MPersistentObject>(*this, out);
   PutItem(out, kPersistentCompositeVersion);
   PutItem(out, std::uint32_t{children_.Count()});
-  for (RWSize i = 0; i < children_.Count(); ++i) PutReference(out, children_.At(i).Get());
+  for (RWSize i = 0; i < children_.Count(); ++i)
+    PutReference(out, children_.At(i).Get());
 }
 
 // Reads the count and the children; false when the data is bad.
@@ -87,7 +89,7 @@ bool MPersistentComposite::RestoreChildren(In& in) {
     auto* child = dynamic_cast<MPersistentObject*>(read);
     // Refused children are not freed: the graph may share them.
     if (read && !child) return false;
-    if (!MayHoldRestoredChild(this, child)) return false;
+    if (!MayHoldRestoredChild(child)) return false;
     // A partial child is still kept, so that it is freed with this one.
     if (read || read_on) children_.Append(GCountedPtr(child, g_file_lock));
     if (!read_on) return true;
@@ -102,7 +104,7 @@ void MPersistentComposite::RestoreItems(In& in) {
   std::uint32_t version = 0;
   if (!scope.Ok() || !GetItem(in, version) || version != kPersistentCompositeVersion) return;
   RemoveAll();
-  MRestoreInProgress in_progress(this);
+  MRestoreInProgress in_progress(*this);
   if (!RestoreChildren(in)) scope.Fail();
 }
 
@@ -229,8 +231,7 @@ bool MPersistentComposite::ReplaceObject(const MPersistentObject* match,
 bool MPersistentComposite::ReplaceKindOf(const RWClassID& id, MPersistentObject* object) {
   return ReplaceFirst(
       [&id](MPersistentObject* child) { return child->IsKindOf(id); },
-      [&id, object](MPersistentObject* child) { return child->ReplaceKindOf(id, object); },
-      object);
+      [&id, object](MPersistentObject* child) { return child->ReplaceKindOf(id, object); }, object);
 }
 
 void MPersistentComposite::RemoveAll() {
@@ -345,7 +346,8 @@ MChildIterator* MPersistentComposite::NewChildIterator() {
 }
 
 void MPersistentComposite::ForEachChild(ChildFunction function, void* data) {
-  for (RWSize i = 0; i < children_.Count(); ++i) function(children_.At(i), data);
+  for (RWSize i = 0; i < children_.Count(); ++i)
+    function(children_.At(i), data);
 }
 
 MPersistentObject* MPersistentComposite::FindFirstChild(ChildPredicate predicate, void* data) {

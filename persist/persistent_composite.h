@@ -26,8 +26,8 @@
 // children. Otherwise it lets go of every child, sets the capacity to
 // kClearedCapacity and reads the children one by one (no limit), stopping
 // at the first failed read; a count larger than the rest of a file can
-// hold, a reference to something that is not a model object, and a child
-// that would contain this composite (a cycle) fail the restore.
+// hold, a reference to something that is not a model object, and a back
+// reference to a composite still being restored (a cycle) fail the restore.
 //
 // Capacities: kInitialCapacity after the default and key constructors,
 // kClearedCapacity after RemoveAll and a restore, the source's count after

@@ -1,11 +1,8 @@
 #include "persist/persistent_object.h"
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <new>
-#include <unordered_set>
-#include <vector>
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
@@ -292,44 +289,17 @@ void MPersistentObject::ClearSerialNumbers() {
 // ---------------------------------------------------------------------------
 // Reading references
 
-bool PersistentReaches(MPersistentObject* from, const MPersistentObject* target) {
-  if (!from || !target) return false;
-  std::unordered_set<const MPersistentObject*> seen{from};
-  std::vector<MPersistentObject*> pending{from};
-  while (!pending.empty()) {
-    MPersistentObject* object = pending.back();
-    pending.pop_back();
-    if (object == target) return true;
-    if (!object->AsComposite()) continue;
-    std::unique_ptr<MChildIterator> children(object->NewChildIterator());
-    while (children && children->Next()) {
-      MPersistentObject* child = children->Current();
-      if (child && seen.insert(child).second) pending.push_back(child);
-    }
-  }
-  return false;
-}
-
-namespace {
-
-thread_local std::vector<const MPersistentObject*> t_in_progress;
-
-}  // namespace
-
-MRestoreInProgress::MRestoreInProgress(const MPersistentObject* object) {
-  t_in_progress.push_back(object);
+MRestoreInProgress::MRestoreInProgress(MPersistentObject& object)
+    : object_(object), was_(object.restoring_) {
+  object.restoring_ = true;
 }
 
 MRestoreInProgress::~MRestoreInProgress() {
-  t_in_progress.pop_back();
+  object_.restoring_ = was_;
 }
 
-bool MRestoreInProgress::Contains(const MPersistentObject* object) {
-  return std::find(t_in_progress.begin(), t_in_progress.end(), object) != t_in_progress.end();
-}
-
-bool MayHoldRestoredChild(MPersistentObject* holder, MPersistentObject* child) {
-  return !child || (!MRestoreInProgress::Contains(child) && !PersistentReaches(child, holder));
+bool MayHoldRestoredChild(const MPersistentObject* child) {
+  return !child || !child->restoring_;
 }
 
 namespace persist_detail {

@@ -169,6 +169,8 @@ class MPersistentObject : public RWCollectable {
 
  private:
   friend class GCountedPtr;
+  friend class MRestoreInProgress;
+  friend bool MayHoldRestoredChild(const MPersistentObject* child);
 
   template <class Out>
   void SaveItems(Out& out) const;
@@ -180,6 +182,7 @@ class MPersistentObject : public RWCollectable {
   std::atomic<std::uint32_t> reference_count_{0xFFFFFFFFu};  // holders - 1
   std::uint32_t key_ = 0;
   std::uint32_t serial_number_;
+  bool restoring_ = false;  // inside its own restore (MRestoreInProgress)
 };
 
 // Reads one object reference of class T (T derived from MPersistentObject)
@@ -190,27 +193,27 @@ void ReadModelPointer(RWVirtualInputStream& stream, T*& object);
 template <class T>
 void ReadModelPointer(RWFile& file, T*& object);
 
-// True when `target` is `from` or lies below it, through NewChildIterator
-// of every composite on the way (each object visited once).
-bool PersistentReaches(MPersistentObject* from, const MPersistentObject* target);
-
-// Marks an object as being restored on this thread while the guard lives.
-// A restore that holds what it reads opens one around its reads.
+// Marks an object as being restored while the guard lives. A restore that
+// holds the objects it reads (a composite's children) opens one around its
+// reads, and refuses to hold an object that is still being restored: only
+// a back reference to an enclosing object can name one, and holding it
+// would make a cycle, which no saved tree has and no holder could free.
+// Every object's restore runs once, right after the reader made it and
+// before anything can hold it, so refusing these refuses every cycle.
 class MRestoreInProgress {
  public:
-  explicit MRestoreInProgress(const MPersistentObject* object);
+  explicit MRestoreInProgress(MPersistentObject& object);
   ~MRestoreInProgress();
   MRestoreInProgress(const MRestoreInProgress&) = delete;
   MRestoreInProgress& operator=(const MRestoreInProgress&) = delete;
 
-  static bool Contains(const MPersistentObject* object);
+ private:
+  MPersistentObject& object_;
+  bool was_;
 };
 
-// Whether a restore of `holder` may hold `child`, which it has just read:
-// not when the child is still being restored itself (a back reference to
-// an enclosing object) or already contains the holder. Either would make a
-// cycle, which no saved tree has and which no holder could ever free.
-bool MayHoldRestoredChild(MPersistentObject* holder, MPersistentObject* child);
+// Whether a restore may hold `child`, which it has just read (null: yes).
+bool MayHoldRestoredChild(const MPersistentObject* child);
 
 // ---------------------------------------------------------------------------
 
