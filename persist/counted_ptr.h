@@ -137,6 +137,9 @@ class GCountedPtrVector {
   // The entry at `index`. REQUIRES: index < Count() (else the index error
   // is raised, and an empty entry answered if the handler returns).
   const GCountedPtr& At(RWSize index) const;
+  // The entry at `index`, unchecked, for walks bounded by Count().
+  // REQUIRES: index < Count().
+  const GCountedPtr& operator[](RWSize index) const { return entries_[index]; }
   // Takes the entry at `index` out, closing the gap, and answers it (its
   // hold goes with it). REQUIRES: index < Count(), as for At.
   GCountedPtr RemoveAt(RWSize index);

@@ -64,7 +64,7 @@ RWClassID MPersistentComposite::ClassId() const {
 RWSize MPersistentComposite::StoredSize() const {
   RWSize size = MPersistentObject::StoredSize() + 8;
   for (RWSize i = 0; i < children_.Count(); ++i)
-    size += GraphStoreSizeOf(children_.At(i).Get());
+    size += GraphStoreSizeOf(children_[i].Get());
   return size;
 }
 
@@ -74,7 +74,7 @@ void MPersistentComposite::SaveItems(Out& out) const {
   PutItem(out, kPersistentCompositeVersion);
   PutItem(out, std::uint32_t{children_.Count()});
   for (RWSize i = 0; i < children_.Count(); ++i)
-    PutReference(out, children_.At(i).Get());
+    PutReference(out, children_[i].Get());
 }
 
 // Reads the count and the children; false when the data is bad.
@@ -139,8 +139,8 @@ bool MPersistentComposite::IsEqualContent(const MPersistentObject* other) const 
     return false;
   }
   for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* mine = children_.At(i).Get();
-    MPersistentObject* theirs = composite->children_.At(i).Get();
+    MPersistentObject* mine = children_[i].Get();
+    MPersistentObject* theirs = composite->children_[i].Get();
     if (mine != theirs && (!mine || !theirs || mine->IsDifferent(theirs))) return false;
   }
   return true;
@@ -165,7 +165,7 @@ void MPersistentComposite::InsertFirst(MPersistentObject* object) {
 template <class Match, class Recurse>
 MPersistentObject* MPersistentComposite::RemoveFirst(Match match, Recurse recurse) {
   for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* child = children_.At(i).Get();
+    MPersistentObject* child = children_[i].Get();
     if (!child) continue;
     if (match(child)) return children_.RemoveAt(i).Detach(g_file_lock);
     if (MPersistentObject* found = recurse(child)) return found;
@@ -193,7 +193,7 @@ template <class Match, class Recurse>
 bool MPersistentComposite::ReplaceFirst(Match match, Recurse recurse, MPersistentObject* object) {
   if (!object) return false;
   for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* child = children_.At(i).Get();
+    MPersistentObject* child = children_[i].Get();
     if (!child) continue;
     if (match(child)) {
       MPersistentObject* copy = object->DeepCopy();
@@ -245,7 +245,7 @@ void MPersistentComposite::RemoveAll() {
 template <class Match, class Recurse>
 MPersistentObject* MPersistentComposite::FindFirst(Match match, Recurse recurse) {
   for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* child = children_.At(i).Get();
+    MPersistentObject* child = children_[i].Get();
     if (!child) continue;
     if (match(child)) return child;
     if (MPersistentObject* found = recurse(child)) return found;
@@ -276,7 +276,7 @@ MPersistentObject* MPersistentComposite::FindKindOf(const RWClassID& id) {
 MPersistentObject* MPersistentComposite::CollectByClassId(const RWClassID& id,
                                                           MPersistentObject* into) {
   for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (MPersistentObject* child = children_.At(i).Get()) child->CollectByClassId(id, into);
+    if (MPersistentObject* child = children_[i].Get()) child->CollectByClassId(id, into);
   }
   return into;
 }
@@ -284,7 +284,7 @@ MPersistentObject* MPersistentComposite::CollectByClassId(const RWClassID& id,
 MPersistentObject* MPersistentComposite::CollectByKey(const std::uint32_t& key,
                                                       MPersistentObject* into) {
   for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (MPersistentObject* child = children_.At(i).Get()) child->CollectByKey(key, into);
+    if (MPersistentObject* child = children_[i].Get()) child->CollectByKey(key, into);
   }
   return into;
 }
@@ -292,7 +292,7 @@ MPersistentObject* MPersistentComposite::CollectByKey(const std::uint32_t& key,
 MPersistentObject* MPersistentComposite::CollectKindOf(const RWClassID& id,
                                                        MPersistentObject* into) {
   for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (MPersistentObject* child = children_.At(i).Get()) child->CollectKindOf(id, into);
+    if (MPersistentObject* child = children_[i].Get()) child->CollectKindOf(id, into);
   }
   return into;
 }
@@ -336,7 +336,7 @@ std::uint32_t MPersistentComposite::EntryCount() const {
 std::uint32_t MPersistentComposite::NodeCount() const {
   std::uint32_t n = 1;
   for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (const MPersistentObject* child = children_.At(i).Get()) n += child->NodeCount();
+    if (const MPersistentObject* child = children_[i].Get()) n += child->NodeCount();
   }
   return n;
 }
@@ -347,12 +347,12 @@ MChildIterator* MPersistentComposite::NewChildIterator() {
 
 void MPersistentComposite::ForEachChild(ChildFunction function, void* data) {
   for (RWSize i = 0; i < children_.Count(); ++i)
-    function(children_.At(i), data);
+    function(children_[i], data);
 }
 
 MPersistentObject* MPersistentComposite::FindFirstChild(ChildPredicate predicate, void* data) {
   for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (predicate(children_.At(i), data)) return children_.At(i).Get();
+    if (predicate(children_[i], data)) return children_[i].Get();
   }
   return nullptr;
 }
