@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
+#include <thread>
+#include <vector>
 
 #include "persist/persistable_integer.h"
 #include "persist/persistent_composite.h"
@@ -22,6 +25,26 @@ TEST(SerialNumbers, FirstIsOneAndTheWrapSkipsZero) {
   EXPECT_EQ(last.SerialNumber(), 0xFFFFFFFFu);
   EXPECT_EQ(wrapped.SerialNumber(), 1u);
   EXPECT_EQ(MPersistentObject::SerialCounter(), 2u);
+}
+
+TEST(SerialNumbers, ThreadsNeverShareOne) {
+  constexpr int kThreads = 8;
+  constexpr int kEach = 20000;
+  std::vector<std::vector<std::uint32_t>> taken(kThreads);
+  std::vector<std::thread> threads;
+  for (auto& mine : taken) {
+    threads.emplace_back([&mine] {
+      for (int i = 0; i < kEach; ++i)
+        mine.push_back(ProbeLeaf().SerialNumber());
+    });
+  }
+  for (std::thread& t : threads)
+    t.join();
+  std::set<std::uint32_t> all;
+  for (const auto& mine : taken)
+    all.insert(mine.begin(), mine.end());
+  EXPECT_EQ(all.size(), std::size_t{kThreads} * kEach);
+  EXPECT_EQ(all.count(0), 0u);
 }
 
 TEST(SerialNumbers, CopiesKeepThemDeepCopiesOfCompositesTakeNewOnes) {
