@@ -6,6 +6,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
+#include "persist/child_walks.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -76,10 +77,7 @@ void GAttributeComposite::Refuse(MPersistentObject* object) {
 // Stored form
 
 RWSize GAttributeComposite::StoredSize() const {
-  RWSize size = GAttribute::StoredSize() + 8;
-  for (RWSize i = 0; i < children_.Count(); ++i)
-    size += GraphStoreSizeOf(children_[i].Get());
-  return size;
+  return GAttribute::StoredSize() + 8 + child_walks::ReferencesSize(children_);
 }
 
 template <class Out>
@@ -156,16 +154,8 @@ bool GAttributeComposite::IsKindOf(const RWClassID& id) const {
 bool GAttributeComposite::IsEqualContent(const MPersistentObject* other) const {
   if (other == this) return true;
   auto* composite = dynamic_cast<const GAttributeComposite*>(other);
-  if (!composite || ClassId() != other->ClassId() || Key() != other->Key() ||
-      children_.Count() != composite->children_.Count()) {
-    return false;
-  }
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* mine = children_[i].Get();
-    MPersistentObject* theirs = composite->children_[i].Get();
-    if (mine != theirs && (!mine || !theirs || mine->IsDifferent(theirs))) return false;
-  }
-  return true;
+  return composite && ClassId() == other->ClassId() && Key() == other->Key() &&
+         child_walks::SameChildren(children_, composite->children_);
 }
 
 bool GAttributeComposite::HoldsDescendant(const MPersistentObject* object) const {
@@ -189,75 +179,36 @@ void GAttributeComposite::AddChild(MPersistentObject* object) {
   }
 }
 
-template <class Match, class Recurse>
-MPersistentObject* GAttributeComposite::RemoveFirst(Match match, Recurse recurse) {
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* child = children_[i].Get();
-    if (!child) continue;
-    if (match(child)) return children_.RemoveAt(i).Detach(g_file_lock);
-    if (MPersistentObject* found = recurse(child)) return found;
-  }
-  return nullptr;
-}
-
 MPersistentObject* GAttributeComposite::RemoveChild(const MPersistentObject* object) {
-  if (!object) return nullptr;
-  return RemoveFirst([object](MPersistentObject* child) { return child == object; },
-                     [object](MPersistentObject* child) { return child->RemoveChild(object); });
+  return child_walks::RemoveChild(children_, object, g_file_lock);
 }
 
 MPersistentObject* GAttributeComposite::RemoveByKey(const std::uint32_t& key) {
-  return RemoveFirst([&key](MPersistentObject* child) { return child->Key() == key; },
-                     [&key](MPersistentObject* child) { return child->RemoveByKey(key); });
+  return child_walks::RemoveByKey(children_, key, g_file_lock);
 }
 
 MPersistentObject* GAttributeComposite::RemoveByClassId(const RWClassID& id) {
-  return RemoveFirst([&id](MPersistentObject* child) { return child->ClassId() == id; },
-                     [&id](MPersistentObject* child) { return child->RemoveByClassId(id); });
-}
-
-template <class Match, class Recurse>
-bool GAttributeComposite::ReplaceFirst(Match match, Recurse recurse, MPersistentObject* object) {
-  if (!IsAttribute(object)) return false;
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* child = children_[i].Get();
-    if (!child) continue;
-    if (match(child)) {
-      MPersistentObject* copy = object->DeepCopy();
-      if (!copy) return false;
-      children_.ResetAt(i, copy);
-      return true;
-    }
-    if (recurse(child)) return true;
-  }
-  return false;
+  return child_walks::RemoveByClassId(children_, id, g_file_lock);
 }
 
 bool GAttributeComposite::ReplaceByKey(const std::uint32_t& key, MPersistentObject* object) {
-  return ReplaceFirst(
-      [&key](MPersistentObject* child) { return child->Key() == key; },
-      [&key, object](MPersistentObject* child) { return child->ReplaceByKey(key, object); },
-      object);
+  if (!IsAttribute(object)) return false;
+  return child_walks::ReplaceByKey(children_, key, object);
 }
 
 bool GAttributeComposite::ReplaceByClassId(const RWClassID& id, MPersistentObject* object) {
-  return ReplaceFirst(
-      [&id](MPersistentObject* child) { return child->ClassId() == id; },
-      [&id, object](MPersistentObject* child) { return child->ReplaceByClassId(id, object); },
-      object);
+  if (!IsAttribute(object)) return false;
+  return child_walks::ReplaceByClassId(children_, id, object);
 }
 
 bool GAttributeComposite::ReplaceObject(const MPersistentObject* match, MPersistentObject* object) {
-  return ReplaceFirst(
-      [match](MPersistentObject* child) { return child == match; },
-      [match, object](MPersistentObject* child) { return child->ReplaceObject(match, object); },
-      object);
+  if (!IsAttribute(object)) return false;
+  return child_walks::ReplaceObject(children_, match, object);
 }
 
 bool GAttributeComposite::ReplaceKindOf(const RWClassID& id, MPersistentObject* object) {
-  return ReplaceFirst(
-      [&id](MPersistentObject* child) { return child->IsKindOf(id); },
-      [&id, object](MPersistentObject* child) { return child->ReplaceKindOf(id, object); }, object);
+  if (!IsAttribute(object)) return false;
+  return child_walks::ReplaceKindOf(children_, id, object);
 }
 
 void GAttributeComposite::RemoveAll() {
@@ -268,58 +219,37 @@ void GAttributeComposite::RemoveAll() {
 // ---------------------------------------------------------------------------
 // Finding, collecting, selecting
 
-template <class Match, class Recurse>
-MPersistentObject* GAttributeComposite::FindFirst(Match match, Recurse recurse) {
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* child = children_[i].Get();
-    if (!child) continue;
-    if (match(child)) return child;
-    if (MPersistentObject* found = recurse(child)) return found;
-  }
-  return nullptr;
-}
-
 MPersistentObject* GAttributeComposite::FindByKey(const std::uint32_t& key) {
-  return FindFirst([&key](MPersistentObject* child) { return child->Key() == key; },
-                   [&key](MPersistentObject* child) { return child->FindByKey(key); });
+  return child_walks::FindByKey(children_, key);
 }
 
 MPersistentObject* GAttributeComposite::FindByClassId(const RWClassID& id) {
-  return FindFirst([&id](MPersistentObject* child) { return child->ClassId() == id; },
-                   [&id](MPersistentObject* child) { return child->FindByClassId(id); });
+  return child_walks::FindByClassId(children_, id);
 }
 
 MPersistentObject* GAttributeComposite::FindEqual(const MPersistentObject* object) {
-  return FindFirst([object](MPersistentObject* child) { return child == object; },
-                   [object](MPersistentObject* child) { return child->FindEqual(object); });
+  return child_walks::FindEqual(children_, object, false);
 }
 
 MPersistentObject* GAttributeComposite::FindKindOf(const RWClassID& id) {
-  return FindFirst([&id](MPersistentObject* child) { return child->IsKindOf(id); },
-                   [&id](MPersistentObject* child) { return child->FindKindOf(id); });
+  return child_walks::FindKindOf(children_, id);
 }
 
 MPersistentObject* GAttributeComposite::CollectByClassId(const RWClassID& id,
                                                          MPersistentObject* into) {
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (MPersistentObject* child = children_[i].Get()) child->CollectByClassId(id, into);
-  }
+  child_walks::CollectByClassId(children_, id, into);
   return into;
 }
 
 MPersistentObject* GAttributeComposite::CollectByKey(const std::uint32_t& key,
                                                      MPersistentObject* into) {
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (MPersistentObject* child = children_[i].Get()) child->CollectByKey(key, into);
-  }
+  child_walks::CollectByKey(children_, key, into);
   return into;
 }
 
 MPersistentObject* GAttributeComposite::CollectKindOf(const RWClassID& id,
                                                       MPersistentObject* into) {
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (MPersistentObject* child = children_[i].Get()) child->CollectKindOf(id, into);
-  }
+  child_walks::CollectKindOf(children_, id, into);
   return into;
 }
 
@@ -360,11 +290,7 @@ std::uint32_t GAttributeComposite::EntryCount() const {
 }
 
 std::uint32_t GAttributeComposite::NodeCount() const {
-  std::uint32_t n = 1;
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (const MPersistentObject* child = children_[i].Get()) n += child->NodeCount();
-  }
-  return n;
+  return child_walks::NodeCount(children_);
 }
 
 MChildIterator* GAttributeComposite::NewChildIterator() {

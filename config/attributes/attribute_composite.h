@@ -176,12 +176,6 @@ class GAttributeComposite : public GAttribute {
   template <class In>
   bool RestoreChildren(In& in);
 
-  template <class Match, class Recurse>
-  MPersistentObject* RemoveFirst(Match match, Recurse recurse);
-  template <class Match, class Recurse>
-  bool ReplaceFirst(Match match, Recurse recurse, MPersistentObject* object);
-  template <class Match, class Recurse>
-  MPersistentObject* FindFirst(Match match, Recurse recurse);
   template <class Collect>
   MPersistentObject* Select(Collect collect);
   void SetStates(std::int32_t state);

@@ -13,14 +13,6 @@
 
 namespace {
 
-std::vector<std::uint32_t> Keys(MPersistentObject& composite) {
-  std::vector<std::uint32_t> keys;
-  std::unique_ptr<MChildIterator> walk(composite.NewChildIterator());
-  while (walk->Next())
-    keys.push_back(walk->Current()->Key());
-  return keys;
-}
-
 RWSize Capacity(const GAttributeComposite& c) {
   return c.Children().Capacity();
 }
@@ -71,7 +63,7 @@ TEST(AttributeComposite, AddedObjectsAreHeldOrRefused) {
   EXPECT_EQ(ProbeLeaf::destroyed, 2);
   EXPECT_EQ(walk->Current(), value);
   walk->ReplaceCurrent(new GValueAttribute(5, 5));
-  EXPECT_EQ(Keys(c), std::vector<std::uint32_t>{5});
+  EXPECT_EQ(ChildKeys(c), std::vector<std::uint32_t>{5});
 }
 
 // root(1): value 5, composite 7 { value 9, composite 8 { value 9 } },
@@ -126,7 +118,7 @@ TEST(AttributeComposite, SelectionsGatherSharedLeavesIntoANewComposite) {
   std::unique_ptr<MPersistentObject> nines(t.root.SelectByKey(nine));
   ASSERT_NE(nines, nullptr);
   EXPECT_EQ(nines->ClassId(), kGAttributeCompositeId);
-  EXPECT_EQ(Keys(*nines), (std::vector<std::uint32_t>{9, 9, 9, 9}));
+  EXPECT_EQ(ChildKeys(*nines), (std::vector<std::uint32_t>{9, 9, 9, 9}));
   EXPECT_EQ(t.deep_nine->ReferenceCount(), 1);    // shared, not copied
   EXPECT_EQ(t.root.SelectByKey(seven), nullptr);  // a composite is searched, never collected
   EXPECT_EQ(t.root.SelectKindOf(kGAttributeCompositeId), nullptr);
@@ -134,7 +126,7 @@ TEST(AttributeComposite, SelectionsGatherSharedLeavesIntoANewComposite) {
   EXPECT_EQ(values->EntryCount(), 4u);
   GAttributeComposite into;
   EXPECT_EQ(t.seven->CollectKindOf(kGAttributeId, &into), &into);
-  EXPECT_EQ(Keys(into), (std::vector<std::uint32_t>{9, 9}));
+  EXPECT_EQ(ChildKeys(into), (std::vector<std::uint32_t>{9, 9}));
 }
 
 TEST(AttributeComposite, RemovalAnswersTheChildOrACopy) {
@@ -147,7 +139,7 @@ TEST(AttributeComposite, RemovalAnswersTheChildOrACopy) {
   EXPECT_TRUE(removed->IsEqualContent(t.inner_nine));
   EXPECT_EQ(removed->ReferenceCount(), -1);
   EXPECT_EQ(t.inner_nine->ReferenceCount(), 0);
-  EXPECT_EQ(Keys(*t.seven), std::vector<std::uint32_t>{8});
+  EXPECT_EQ(ChildKeys(*t.seven), std::vector<std::uint32_t>{8});
   delete removed;
 
   MPersistentObject* alone = t.root.RemoveByKey(nine);  // now the deep one, held only here
@@ -160,7 +152,7 @@ TEST(AttributeComposite, RemovalAnswersTheChildOrACopy) {
   delete t.range;
   EXPECT_EQ(t.root.RemoveByKey(eight), nullptr);
   EXPECT_EQ(t.root.RemoveChild(nullptr), nullptr);
-  EXPECT_EQ(Keys(t.root), (std::vector<std::uint32_t>{5, 7, 9}));
+  EXPECT_EQ(ChildKeys(t.root), (std::vector<std::uint32_t>{5, 7, 9}));
 }
 
 TEST(AttributeComposite, ReplacementsPutADeepCopyInPlace) {
@@ -182,7 +174,7 @@ TEST(AttributeComposite, ReplacementsPutADeepCopyInPlace) {
   EXPECT_EQ(t.eight->Children().At(0)->Key(), 77u);
   EXPECT_TRUE(t.root.ReplaceByClassId(kGRangeAttributeId, &value));
   EXPECT_TRUE(t.root.ReplaceKindOf(kGAttributeCompositeId, &value));  // composite 7 itself
-  EXPECT_EQ(Keys(t.root), (std::vector<std::uint32_t>{5, 77, 9, 77}));
+  EXPECT_EQ(ChildKeys(t.root), (std::vector<std::uint32_t>{5, 77, 9, 77}));
   EXPECT_FALSE(t.root.ReplaceByKey(std::uint32_t{1234}, &value));
 }
 
@@ -193,12 +185,12 @@ TEST(AttributeComposite, AssignMergesChildrenOrAddsACopy) {
   same.AddChild(new GValueAttribute(2, 2));
   same.AddChild(new GValueAttribute(3, 3));
   target.Assign(same);
-  EXPECT_EQ(Keys(target), (std::vector<std::uint32_t>{1, 2, 3}));
+  EXPECT_EQ(ChildKeys(target), (std::vector<std::uint32_t>{1, 2, 3}));
   EXPECT_NE(target.Children().At(1).Get(), same.Children().At(0).Get());  // copies
   GAttributeComposite other_key(5);
   target.Assign(other_key);
   target.Assign(GValueAttribute(6, 6));
-  EXPECT_EQ(Keys(target), (std::vector<std::uint32_t>{1, 2, 3, 5, 6}));
+  EXPECT_EQ(ChildKeys(target), (std::vector<std::uint32_t>{1, 2, 3, 5, 6}));
   target.Assign(target);  // its own children, once
   EXPECT_EQ(target.EntryCount(), 10u);
 }
