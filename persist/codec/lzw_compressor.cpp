@@ -123,7 +123,7 @@ int GLZWCompressor::Expand(std::istream& input, std::ostream& output) {
     ResetCounters();
     if (!bits.ReadCode(code, width_)) return 0;
     if (code == kEndCode) return 1;
-    if (code > 0xFF) return 0;
+    if (code >= kEndCode) return 0;  // a run starts with a literal
     buffer[kSlots - 1] = static_cast<std::uint8_t>(code);
     if (!write(kSlots - 1)) return 0;
     std::uint32_t previous = code;
