@@ -87,7 +87,10 @@ void RWBasicString<CharT>::RestoreFromStream(RWVirtualInputStream& stream) {
   }
   if (!ok) return;
 
-  ClearForReading(length);
+  if (!ClearForReading(length)) {
+    stream.SetState(stream.State() | RWStreamState::kFail);
+    return;
+  }
   if (length > 0) {
     std::memcpy(data_, text.data(), length * sizeof(CharT));
     SetLength(length);
