@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <new>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "driver/services/os_factory.h"
 #include "foundation/rw/binarystream.h"
@@ -12,17 +15,23 @@
 #include "foundation/rw/headeredbinarystream.h"
 #include "foundation/rw/memorystream.h"
 #include "foundation/rw/portablestream.h"
-#include "persist/string_conversion.h"
+#include "platform/host/files.h"
 
 namespace {
 
 // Permissions of a file that an output stream creates.
 constexpr mode_t kNewFileMode = 0644;
 
-RWCString NarrowPath(const RWWString& path) {
-  RWCString narrow;
-  WideToNarrow(path, narrow);
-  return narrow;
+// The host file of a path, which may be a Windows path from stored data;
+// empty when it has none (the stream then fails to open).
+std::string HostPath(const RWWString& path) {
+  std::optional<std::string> host =
+      platform::ToHostPath(std::u16string_view(path.Data(), path.Length()));
+  return host ? *host : std::string();
+}
+
+const char* OrNull(const std::string& path) {
+  return path.empty() ? nullptr : path.c_str();
 }
 
 // The position a seek or tell answered, or -1 (and the fail state) when it
@@ -48,7 +57,7 @@ GPersistentInputStream::GPersistentInputStream(const void* block, std::size_t si
 }
 
 GPersistentInputStream::GPersistentInputStream(const RWWString& path, std::int32_t encoding)
-    : runtime_(new (std::nothrow) RWFileInputStream(NarrowPath(path).Data())) {
+    : runtime_(new (std::nothrow) RWFileInputStream(OrNull(HostPath(path)))) {
   MakeEncoding(encoding);
 }
 
@@ -95,12 +104,14 @@ GPersistentOutputStream::GPersistentOutputStream(void* block, std::size_t capaci
 }
 
 GPersistentOutputStream::GPersistentOutputStream(const RWWString& path, std::int32_t encoding) {
-  RWCString narrow = NarrowPath(path);
+  std::string host = HostPath(path);
   // The runtime's file stream cannot choose the permissions of a file it
   // creates; create it here first (opening it again truncates it anyway).
-  int fd = ::open(narrow.Data(), O_WRONLY | O_CREAT | O_CLOEXEC, kNewFileMode);
-  if (fd >= 0) ::close(fd);
-  runtime_.reset(new (std::nothrow) RWFileOutputStream(narrow.Data()));
+  if (!host.empty()) {
+    int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, kNewFileMode);
+    if (fd >= 0) ::close(fd);
+  }
+  runtime_.reset(new (std::nothrow) RWFileOutputStream(OrNull(host)));
   MakeEncoding(encoding);
 }
 

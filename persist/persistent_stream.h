@@ -70,7 +70,9 @@ class GPersistentInputStream : public GPersistenceInputStream {
   // Reads the first `size` bytes of `block`.
   // REQUIRES: `block` holds `size` bytes and outlives the stream.
   GPersistentInputStream(const void* block, std::size_t size, std::int32_t encoding);
-  // Reads the file `path` (converted to code-page text).
+  // Reads the file `path`: a host path, or a Windows path served by the
+  // platform's path mapping (platform/host/files.h); a path without a host
+  // file leaves the stream failing.
   GPersistentInputStream(const RWWString& path, std::int32_t encoding);
   ~GPersistentInputStream() override;
 
@@ -91,8 +93,8 @@ class GPersistentOutputStream : public GPersistenceOutputStream {
   // fit stores what fits and puts the stream in the fail state.
   // REQUIRES: `block` outlives the stream.
   GPersistentOutputStream(void* block, std::size_t capacity, std::int32_t encoding);
-  // Creates or truncates the file `path` (converted to code-page text); a
-  // new file gets the permissions 0644 (less the process's umask).
+  // Creates or truncates the file `path` (mapped as for input); a new file
+  // gets the permissions 0644 (less the process's umask).
   GPersistentOutputStream(const RWWString& path, std::int32_t encoding);
   ~GPersistentOutputStream() override;
 

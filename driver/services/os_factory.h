@@ -9,7 +9,7 @@
 // the singleton; the driver library derives the concrete services from it
 // (GNTOSFactory, then the class the library instantiates) and installs one
 // instance at library attach. Types of the layers above (persistence streams,
-// driver data, the printer-data store adapter) are only declared here.
+// driver data, the printer-data store) are only declared here.
 //
 // The virtual operations come in the services' slot order. Where the driver
 // names an operation differently from the models that call it, the models'
@@ -28,7 +28,7 @@
 class GDriverData;
 class GPersistentInputStream;
 class GPersistentOutputStream;
-class GPrinterDataStoreAdapter;
+class GPrinterDataStore;
 class RWCollectable;
 
 // A moment as the services report it: eight 16-bit fields in this order.
@@ -126,9 +126,10 @@ class GOSFactory {
                                    const RWWString& fallback) = 0;
   virtual int UserKeyExists(const RWWString& key) = 0;
 
-  // A new printer-data store bound to `printer` (the configuration model's
-  // adapter), or null when memory is exhausted; the caller deletes it.
-  virtual GPrinterDataStoreAdapter* CreatePrinterDataStore(GDriverData* printer) = 0;
+  // A new printer-data store bound to `printer` (output/core/
+  // printer_data_store.h; the configuration model's adapter implements it),
+  // or null when memory is exhausted; the caller deletes it.
+  virtual GPrinterDataStore* CreatePrinterDataStore(GDriverData* printer) = 0;
 
   // --- The same services under the names the models call them by.
 

@@ -2,7 +2,7 @@
 // RWFile, and freeing a restored graph of library collections.
 #pragma once
 
-#include <iosfwd>
+#include <istream>
 #include <memory>
 #include <string>
 
@@ -24,6 +24,9 @@ enum class Encoding { kPortable, kBinary, kHeadered };
 const char* EncodingName(Encoding encoding);
 inline constexpr Encoding kAllEncodings[] = {Encoding::kPortable, Encoding::kBinary,
                                              Encoding::kHeadered};
+
+// A virtual input stream of an encoding over `in`, which must outlive it.
+std::unique_ptr<RWVirtualInputStream> MakeInputStream(std::istream& in, Encoding encoding);
 
 // The bytes WriteCollectablePointerToStream writes in an encoding.
 std::string SaveToStreamBytes(const RWCollectable* object, Encoding encoding);

@@ -54,7 +54,7 @@ class TestOSFactory : public GNTOSFactory {
   RWWString ReadUserString(const RWWString& key, const RWWString& name,
                            const RWWString& fallback) override;
   int UserKeyExists(const RWWString& key) override;
-  GPrinterDataStoreAdapter* CreatePrinterDataStore(GDriverData*) override { return nullptr; }
+  GPrinterDataStore* CreatePrinterDataStore(GDriverData*) override { return nullptr; }
 
   // The models' names of the services, hidden by the overrides above.
   using GOSFactory::GetPrinterDataString;
