@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "persist/string_conversion.h"
+#include "platform/host/files.h"
+#include "tests/support/host_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -128,6 +131,31 @@ TEST(PersistentStream, FilesRoundTripUnderCodePageNames) {
     EXPECT_EQ(value, 600);
     std::remove(path.c_str());
   }
+}
+
+class PersistentFileStream : public testing_support::HostFixture {};
+
+TEST_F(PersistentFileStream, WindowsPathsReachTheirMappedHostFiles) {
+  testing_support::TempPath dir("drv-mapped");
+  ASSERT_TRUE(std::filesystem::create_directory(dir.str()));
+  ASSERT_TRUE(platform::MapPathPrefix(u"C:\\Drv", dir.str()));
+  {
+    GPersistentOutputStream out(RWWString(u"C:\\DRV\\data.bin"), 1);
+    out.VirtualStream()->PutUShort(0x0201);
+    ASSERT_TRUE(out.VirtualStream()->Good());
+  }
+  EXPECT_EQ(Hex(testing_support::ReadAll(dir.str() + "/data.bin")), "01 02");
+  GPersistentInputStream in(RWWString(u"c:\\drv\\data.bin"), 1);
+  std::uint16_t value = 0;
+  in.VirtualStream()->GetUShort(value);
+  EXPECT_EQ(value, 0x0201);
+
+  // A path with no host file: both directions fail quietly.
+  GPersistentOutputStream unmapped(RWWString(u"D:\\other.bin"), 2);
+  EXPECT_TRUE(unmapped.VirtualStream()->Fail());
+  GPersistentInputStream missing(RWWString(u"D:\\other.bin"), 1);
+  EXPECT_TRUE(missing.VirtualStream()->Fail());
+  std::filesystem::remove_all(dir.str());
 }
 
 TEST(StringConversion, NarrowAndWide) {
