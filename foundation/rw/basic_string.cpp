@@ -9,6 +9,7 @@
 
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/readscope.h"
 #include "foundation/rw/refcount.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/wstring.h"
@@ -720,6 +721,7 @@ bool RWBasicString<CharT>::SaveToFile(RWFile& file) const {
 
 template <class CharT>
 bool RWBasicString<CharT>::RestoreFromFile(RWFile& file) {
+  RWReadScope scope(file);
   std::uint32_t count;
   if (!file.ReadULong(count)) return false;
   // The count comes from the file: never trust it beyond what the file holds.
@@ -728,6 +730,11 @@ bool RWBasicString<CharT>::RestoreFromFile(RWFile& file) {
     return false;
   }
   ClearForReading(count);
+  // A body that could not be had is no place to read into.
+  if (scope.Failed() || Capacity() < count) {
+    file.MarkError();
+    return false;
+  }
   bool ok;
   if constexpr (kWide) {
     ok = file.ReadWChar(data_, count);
@@ -800,6 +807,7 @@ void RWBasicString<CharT>::ShrinkToFit() {
 template <>
 std::istream& RWBasicString<char16_t>::ReadToDelim(std::istream& is, char16_t delim,
                                                    bool skip_white) {
+  RWReadScope scope(is);
   ClearForReading(0);
   char16_t unit;
   bool have = GetUnit(is, unit);
@@ -827,6 +835,7 @@ std::istream& RWBasicString<char16_t>::ReadString(std::istream& is) {
 
 template <>
 std::istream& RWBasicString<char16_t>::ReadFile(std::istream& is) {
+  RWReadScope scope(is);
   ClearForReading(0);
   char16_t unit;
   while (GetUnit(is, unit))
@@ -837,6 +846,7 @@ std::istream& RWBasicString<char16_t>::ReadFile(std::istream& is) {
 
 template <>
 std::istream& RWBasicString<char16_t>::ReadToken(std::istream& is) {
+  RWReadScope scope(is);
   ClearForReading(0);
   std::streamsize width = is.width();
   is.width(0);

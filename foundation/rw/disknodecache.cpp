@@ -7,9 +7,6 @@ RWDiskNodeCache::RWDiskNodeCache(RWFile* file, std::uint32_t node_size, std::uin
     : file_(file), node_size_(node_size) {
   // A cache of no slots would have nothing to evict into.
   capacity_ = std::clamp<std::uint32_t>(capacity, 1, 0xFFFFFFFFu / node_size);
-  offsets_.assign(capacity_, kNoOffset);
-  ages_.assign(capacity_, 0);
-  images_.assign(std::size_t{capacity_} * node_size_, 0);
 }
 
 RWDiskNodeCache::~RWDiskNodeCache() {
@@ -30,7 +27,14 @@ std::uint32_t RWDiskNodeCache::LookUp(std::uint32_t offset) {
 }
 
 std::uint32_t RWDiskNodeCache::TakeSlot() {
-  if (in_use_ < capacity_) return in_use_++;
+  if (in_use_ < capacity_) {
+    // Slots are made as they are first needed: a generous capacity costs
+    // nothing until the tree is that large.
+    offsets_.push_back(kNoOffset);
+    ages_.push_back(0);
+    images_.resize(images_.size() + node_size_);
+    return in_use_++;
+  }
   if (!file_->Flush()) return kNoOffset;
   std::uint32_t oldest = 0;
   for (std::uint32_t i = 1; i < in_use_; ++i) {

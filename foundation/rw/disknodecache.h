@@ -14,7 +14,7 @@ class RWDiskNodeCache {
   static constexpr std::uint32_t kNoOffset = 0xFFFFFFFFu;
 
   // A cache of `capacity` nodes of `node_size` bytes (at most 0xFFFFFFFF /
-  // node_size nodes, at least one).
+  // node_size nodes, at least one). Slot storage grows as slots are used.
   // REQUIRES: node_size > 0.
   RWDiskNodeCache(RWFile* file, std::uint32_t node_size, std::uint32_t capacity);
   // Flushes the file.
@@ -50,5 +50,5 @@ class RWDiskNodeCache {
   std::uint32_t node_size_;
   std::vector<std::uint32_t> offsets_;  // file offset per slot
   std::vector<std::uint32_t> ages_;     // look-ups since the slot was last used
-  std::vector<std::uint8_t> images_;    // capacity_ node images
+  std::vector<std::uint8_t> images_;    // in_use_ node images
 };

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "foundation/rw/basic_string.h"
+#include "foundation/rw/readscope.h"
 #include "foundation/rw/vstream.h"
 
 namespace {
@@ -57,6 +58,7 @@ void RWBasicString<CharT>::SaveToStream(RWVirtualOutputStream& stream) const {
 
 template <class CharT>
 void RWBasicString<CharT>::RestoreFromStream(RWVirtualInputStream& stream) {
+  RWReadScope scope(stream);
   std::uint32_t length = 0;
   stream.GetUInt(length);
   if (!stream.Good()) {
@@ -88,6 +90,11 @@ void RWBasicString<CharT>::RestoreFromStream(RWVirtualInputStream& stream) {
   if (!ok) return;
 
   ClearForReading(length);
+  // A body that could not be had is no place to copy into.
+  if (scope.Failed() || Capacity() < length) {
+    stream.SetState(stream.State() | RWStreamState::kFail);
+    return;
+  }
   if (length > 0) {
     std::memcpy(data_, text.data(), length * sizeof(CharT));
     SetLength(length);

@@ -30,7 +30,7 @@ RWCollectable* RestoreFromFileBytes(const std::string& bytes, bool* ok) {
   RWFile file(path.c_str(), "rb");
   RWCollectable* object = nullptr;
   ReadCollectablePointerFromFile(file, object);
-  if (ok) *ok = !file.Error();
+  if (ok) *ok = !file.Error() && !file.Eof();
   return object;
 }
 

@@ -13,7 +13,7 @@ namespace testing_support {
 std::string SaveToFileBytes(const RWCollectable* object);
 
 // Restores one pointer from a file holding `bytes`. `ok` tells whether the
-// file was left without error.
+// file was left without error and without a short read.
 RWCollectable* RestoreFromFileBytes(const std::string& bytes, bool* ok = nullptr);
 
 // The three encodings of the virtual streams.
