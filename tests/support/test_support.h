@@ -65,8 +65,8 @@ class LeakCheckDisabler {
   LeakCheckDisabler& operator=(const LeakCheckDisabler&) = delete;
 };
 
-// Runs a fuzz target's entry point on every file of a corpus folder, with
-// leak reports off (see LeakCheckDisabler); answers how many files ran.
+// Runs a fuzz target's entry point on every file of a corpus folder;
+// answers how many files ran.
 int ReplayCorpus(const char* folder, int (*one_input)(const std::uint8_t*, std::size_t));
 
 }  // namespace testing_support
