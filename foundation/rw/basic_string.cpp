@@ -58,6 +58,13 @@ CharT* EmptyData() {
   return g_empty<CharT>.body.Data();
 }
 
+// A null text pointer is taken as the empty text everywhere.
+template <class CharT>
+const CharT* OrEmpty(const CharT* s) {
+  static constexpr CharT kEmpty[1] = {};
+  return s ? s : kEmpty;
+}
+
 template <class CharT>
 RWSize NulLength(const CharT* s) {
   RWSize n = 0;
@@ -129,14 +136,37 @@ RWSize RWBasicString<CharT>::RoundCapacity(RWSize n) {
 
 template <class CharT>
 CharT* RWBasicString<CharT>::NewBody(RWSize capacity, RWSize length) {
-  if (capacity == 0 && length == 0) {
-    AddReference(g_empty<CharT>.body.refs, StringLock<CharT>());
-    return EmptyData<CharT>();
+  if (capacity == 0 && length == 0) return EmptyBody();
+  std::uint64_t units =
+      std::uint64_t{capacity} + 1 + (sizeof(Body) + sizeof(CharT) - 1) / sizeof(CharT);
+  if (!RWAllocationFits(units, sizeof(CharT))) return nullptr;
+  void* block =
+      ::operator new(sizeof(Body) + (std::size_t{capacity} + 1) * sizeof(CharT), std::nothrow);
+  if (!block) {
+    RWRaiseNoMemory(units * sizeof(CharT));
+    return nullptr;
   }
-  void* block = ::operator new(sizeof(Body) + (std::size_t{capacity} + 1) * sizeof(CharT));
   Body* body = new (block) Body{{0}, capacity, length};
   body->Data()[length] = 0;
   return body->Data();
+}
+
+template <class CharT>
+CharT* RWBasicString<CharT>::EmptyBody() {
+  AddReference(g_empty<CharT>.body.refs, StringLock<CharT>());
+  return EmptyData<CharT>();
+}
+
+template <class CharT>
+CharT* RWBasicString<CharT>::NewBodyOrEmpty(RWSize capacity, RWSize length) {
+  CharT* data = NewBody(capacity, length);
+  return data ? data : EmptyBody();
+}
+
+template <class CharT>
+void RWBasicString<CharT>::Adopt(CharT* fresh) {
+  Release(data_);
+  data_ = fresh;
 }
 
 template <class CharT>
@@ -163,61 +193,68 @@ void RWBasicString<CharT>::SetLength(RWSize n) {
 }
 
 template <class CharT>
-void RWBasicString<CharT>::Unshare() {
-  if (!IsShared()) return;
-  RWSize n = Length();
-  CharT* copy = NewBody(n, n);
-  std::memcpy(copy, data_, n * sizeof(CharT));
-  Release(data_);
-  data_ = copy;
+bool RWBasicString<CharT>::Unshare() {
+  return !IsShared() || Reallocate(Length());
 }
 
 template <class CharT>
-void RWBasicString<CharT>::ClearForReading(RWSize capacity) {
+bool RWBasicString<CharT>::Reallocate(RWSize capacity) {
+  RWSize length = std::min(Length(), capacity);
+  CharT* fresh = NewBody(capacity, length);
+  if (!fresh) return false;
+  std::memcpy(fresh, data_, length * sizeof(CharT));
+  Adopt(fresh);
+  return true;
+}
+
+template <class CharT>
+bool RWBasicString<CharT>::ClearForReading(RWSize capacity) {
   if (!IsShared() && Capacity() >= capacity) {
     SetLength(0);
-    return;
+    return true;
   }
-  Release(data_);
-  data_ = NewBody(capacity, 0);
+  CharT* fresh = NewBody(capacity, 0);
+  if (!fresh) return false;
+  Adopt(fresh);
+  return true;
 }
 
 // ---------------------------------------------------------------------------
 // Construction and assignment
 
+// A constructor that cannot get its body makes the empty string.
+
 template <class CharT>
-RWBasicString<CharT>::RWBasicString() : data_(NewBody(0, 0)) {}
+RWBasicString<CharT>::RWBasicString() : data_(EmptyBody()) {}
 
 template <class CharT>
 RWBasicString<CharT>::RWBasicString(const CharT* s) : RWBasicString(s, NulLength(s)) {}
 
 template <class CharT>
-RWBasicString<CharT>::RWBasicString(const CharT* s, RWSize n) : data_(NewBody(n, n)) {
-  if (n) std::memcpy(data_, s, n * sizeof(CharT));
+RWBasicString<CharT>::RWBasicString(const CharT* s, RWSize n)
+    : data_(NewBodyOrEmpty(s ? n : 0, s ? n : 0)) {
+  if (Length()) std::memcpy(data_, s, Length() * sizeof(CharT));
 }
 
 template <class CharT>
-RWBasicString<CharT>::RWBasicString(CharT c) : data_(NewBody(InitialCapacity(), 1)) {
-  data_[0] = c;
+RWBasicString<CharT>::RWBasicString(CharT c) : data_(NewBodyOrEmpty(InitialCapacity(), 1)) {
+  if (Length()) data_[0] = c;
 }
 
 template <class CharT>
-RWBasicString<CharT>::RWBasicString(CharT c, RWSize n) : data_(NewBody(n, n)) {
-  std::fill_n(data_, n, c);
+RWBasicString<CharT>::RWBasicString(CharT c, RWSize n) : data_(NewBodyOrEmpty(n, n)) {
+  std::fill_n(data_, Length(), c);
 }
 
 template <class CharT>
-RWBasicString<CharT>::RWBasicString(RWReserve reserve) : data_(NewBody(reserve.capacity, 0)) {}
+RWBasicString<CharT>::RWBasicString(RWReserve reserve)
+    : data_(NewBodyOrEmpty(reserve.capacity, 0)) {}
 
 template <class CharT>
 RWBasicString<CharT>::RWBasicString(const Range& range) {
-  if (range.Start() == RW_NPOS) {
-    data_ = NewBody(0, 0);
-    return;
-  }
-  RWSize n = range.Length();
-  data_ = NewBody(RoundCapacity(n), n);
-  if (n) std::memcpy(data_, range.Data(), n * sizeof(CharT));
+  RWSize n = range.Start() == RW_NPOS ? 0 : range.Length();
+  data_ = range.Start() == RW_NPOS ? EmptyBody() : NewBodyOrEmpty(RoundCapacity(n), n);
+  if (Length()) std::memcpy(data_, range.Data(), Length() * sizeof(CharT));
 }
 
 template <class CharT>
@@ -227,7 +264,7 @@ RWBasicString<CharT>::RWBasicString(const RWBasicString& other) : data_(other.da
 
 template <class CharT>
 RWBasicString<CharT>::RWBasicString(RWBasicString&& other) noexcept : data_(other.data_) {
-  other.data_ = NewBody(0, 0);
+  other.data_ = EmptyBody();
 }
 
 template <class CharT>
@@ -242,7 +279,9 @@ RWBasicString<CharT> RWBasicString<CharT>::Concat(const CharT* a, RWSize alen, c
   if (!b) blen = 0;
   if (!FitsLength(std::uint64_t{alen} + blen)) return RWBasicString();
   RWSize n = alen + blen;
-  RWBasicString result(Adopt{}, NewBody(RoundCapacity(n), n));
+  CharT* data = NewBody(RoundCapacity(n), n);
+  if (!data) return RWBasicString();
+  RWBasicString result(AdoptTag{}, data);
   if (alen) std::memcpy(result.data_, a, alen * sizeof(CharT));
   if (blen) std::memcpy(result.data_ + alen, b, blen * sizeof(CharT));
   return result;
@@ -269,8 +308,7 @@ RWBasicString<CharT>& RWBasicString<CharT>::operator=(const CharT* s) {
   RWSize n = NulLength(s);
   if (n != 0) return Replace(0, Length(), s, n);
   if (IsShared()) {
-    Release(data_);
-    data_ = NewBody(0, 0);
+    Adopt(EmptyBody());
   } else {
     SetLength(0);
   }
@@ -305,11 +343,11 @@ RWBasicString<CharT>& RWBasicString<CharT>::Replace(RWSize pos, RWSize cut, cons
   }
 
   CharT* fresh = NewBody(RoundCapacity(new_length), new_length);
+  if (!fresh) return *this;
   std::memcpy(fresh, data_, pos * sizeof(CharT));
   if (put) std::memcpy(fresh + pos, cs, put * sizeof(CharT));
   std::memcpy(fresh + pos + put, data_ + pos + cut, tail * sizeof(CharT));
-  Release(data_);
-  data_ = fresh;
+  Adopt(fresh);
   return *this;
 }
 
@@ -324,12 +362,7 @@ RWBasicString<CharT>& RWBasicString<CharT>::Append(CharT c, RWSize n) {
   if (n == 0) return *this;
   if (!FitsLength(std::uint64_t{length} + n)) return *this;
   RWSize new_length = length + n;
-  if (IsShared() || Capacity() < new_length) {
-    CharT* fresh = NewBody(new_length, new_length);
-    std::memcpy(fresh, data_, length * sizeof(CharT));
-    Release(data_);
-    data_ = fresh;
-  }
+  if ((IsShared() || Capacity() < new_length) && !Reallocate(new_length)) return *this;
   std::fill_n(data_ + length, n, c);
   SetLength(new_length);
   return *this;
@@ -343,9 +376,9 @@ RWBasicString<CharT>& RWBasicString<CharT>::Prepend(CharT c, RWSize n) {
   RWSize new_length = length + n;
   if (IsShared() || Capacity() < new_length) {
     CharT* fresh = NewBody(RoundCapacity(new_length), new_length);
+    if (!fresh) return *this;
     std::memcpy(fresh + n, data_, length * sizeof(CharT));
-    Release(data_);
-    data_ = fresh;
+    Adopt(fresh);
   } else {
     std::memmove(data_ + n, data_, length * sizeof(CharT));
   }
@@ -366,32 +399,25 @@ void RWBasicString<CharT>::Resize(RWSize n) {
 
 template <class CharT>
 RWSize RWBasicString<CharT>::Capacity(RWSize n) {
-  RWSize length = Length();
-  if (n > length && n != Capacity()) {
-    CharT* fresh = NewBody(n, length);
-    std::memcpy(fresh, data_, length * sizeof(CharT));
-    Release(data_);
-    data_ = fresh;
-  }
+  if (n > Length() && n != Capacity()) Reallocate(n);
   return Capacity();
 }
 
 template <class CharT>
 void RWBasicString<CharT>::ToLower() {
-  Unshare();
+  if (!Unshare()) return;
   std::transform(data_, data_ + Length(), data_, Traits<CharT>::ToLower);
 }
 
 template <class CharT>
 void RWBasicString<CharT>::ToUpper() {
-  Unshare();
+  if (!Unshare()) return;
   std::transform(data_, data_ + Length(), data_, Traits<CharT>::ToUpper);
 }
 
 template <class CharT>
 CharT& RWBasicString<CharT>::CharAt(RWSize i) {
-  if (!RWCheckIndex(i, Length())) return Scratch<CharT>();
-  Unshare();
+  if (!RWCheckIndex(i, Length()) || !Unshare()) return Scratch<CharT>();
   return data_[i];
 }
 
@@ -424,6 +450,7 @@ int RWBasicString<CharT>::Compare(const RWBasicString& other, RWCase mode) const
 
 template <class CharT>
 int RWBasicString<CharT>::CompareChars(const CharT* s, RWCase mode) const {
+  s = OrEmpty(s);
   RWSize length = Length();
   RWSize i = 0;
   for (; i < length && s[i] != 0; ++i) {
@@ -441,6 +468,7 @@ int RWBasicString<CharT>::CompareChars(const CharT* s, RWCase mode) const {
 
 template <class CharT>
 bool RWBasicString<CharT>::EqualsChars(const CharT* s) const {
+  s = OrEmpty(s);
   RWSize length = Length();
   for (RWSize i = 0; i < length; ++i) {
     if (s[i] == 0 || s[i] != data_[i]) return false;
@@ -458,6 +486,7 @@ template <class CharT>
 RWSize RWBasicString<CharT>::Find(const CharT* pattern, RWSize pattern_length, RWSize start,
                                   RWCase mode) const {
   RWSize length = Length();
+  if (!pattern) pattern_length = 0;
   if (std::uint64_t{start} + pattern_length > length) return RW_NPOS;
   if (pattern_length == 0) return start;
   const RWSize last = length - pattern_length;
@@ -524,7 +553,7 @@ RWSize RWBasicString<char>::LastUntilNul(char c) const {
 
 template <>
 RWSize RWBasicString<char>::FirstOfUntilNul(const char* set) const {
-  const char* p = std::strpbrk(data_, set);
+  const char* p = std::strpbrk(data_, OrEmpty(set));
   return p ? static_cast<RWSize>(p - data_) : RW_NPOS;
 }
 
@@ -620,7 +649,7 @@ RWBasicString<CharT> RWBasicString<CharT>::CollateKey() const {
   // the key keeps the terminator the transform writes.
   RWSize n = NulLength(data_);
   RWBasicString key(CharT(0), n + 1);
-  std::memcpy(key.data_, data_, n * sizeof(CharT));
+  if (key.Length() == n + 1) std::memcpy(key.data_, data_, n * sizeof(CharT));
   return key;
 }
 
@@ -670,6 +699,7 @@ RWBasicString<char16_t> RWBasicString<char16_t>::FromMultiByte(const char* s) {
 template <>
 RWBasicString<char16_t> RWBasicString<char16_t>::FromMultiByte(const char* s, RWSize n) {
   // Like the runtime's conversion, the text ends at its first NUL.
+  if (!s) return RWBasicString();
   n = static_cast<RWSize>(std::find(s, s + n, '\0') - s);
   std::u16string wide;
   if (!platform::MultiByteToWide(s, n, wide)) return RWBasicString();
@@ -683,8 +713,8 @@ RWBasicString<char16_t> RWBasicString<char16_t>::FromMultiByte(const Narrow& s) 
 
 template <>
 RWBasicString<char16_t> RWBasicString<char16_t>::FromAscii(const Narrow& s) {
-  RWBasicString wide(Adopt{}, NewBody(s.Length(), s.Length()));
-  for (RWSize i = 0; i < s.Length(); ++i) {
+  RWBasicString wide(AdoptTag{}, NewBodyOrEmpty(s.Length(), s.Length()));
+  for (RWSize i = 0; i < wide.Length(); ++i) {
     wide.data_[i] = static_cast<unsigned char>(s.Data()[i]);
   }
   return wide;
@@ -729,12 +759,7 @@ bool RWBasicString<CharT>::RestoreFromFile(RWFile& file) {
     file.MarkError();
     return false;
   }
-  ClearForReading(count);
-  // A body that could not be had is no place to read into.
-  if (scope.Failed() || Capacity() < count) {
-    file.MarkError();
-    return false;
-  }
+  if (!ClearForReading(count)) return false;
   bool ok;
   if constexpr (kWide) {
     ok = file.ReadWChar(data_, count);
@@ -785,9 +810,8 @@ void RWBasicString<CharT>::AppendGrowing(CharT c) {
   RWSize length = Length();
   if (length == Capacity() || IsShared()) {
     RWSize grown = RWGrowCapacity(Capacity(), sizeof(CharT));
-    if (grown <= length) return;  // cannot grow: [OVFLOW] was raised
-    Capacity(grown);
-    Unshare();
+    if (grown <= length) return;                         // cannot grow: [OVFLOW] was raised
+    if (Capacity(grown) != grown || !Unshare()) return;  // [NOMEM] was raised
   }
   data_[length] = c;
   SetLength(length + 1);
@@ -797,10 +821,7 @@ template <class CharT>
 void RWBasicString<CharT>::ShrinkToFit() {
   RWSize length = Length();
   if (Capacity() - length > MaxWaste()) {
-    CharT* fresh = NewBody(length, length);
-    std::memcpy(fresh, data_, length * sizeof(CharT));
-    Release(data_);
-    data_ = fresh;
+    Reallocate(length);  // a string that cannot shrink keeps its room
   }
 }
 
@@ -864,8 +885,7 @@ std::istream& RWBasicString<char16_t>::ReadToken(std::istream& is) {
     RWSize length = Length();
     if (length == Capacity()) {
       std::uint64_t grown = std::uint64_t{length} + std::max<RWSize>(ResizeIncrement(), 1);
-      if (!FitsLength(grown)) break;
-      Capacity(static_cast<RWSize>(grown));
+      if (!FitsLength(grown) || Capacity(static_cast<RWSize>(grown)) != grown) break;
     }
     data_[length] = unit;
     SetLength(length + 1);
@@ -954,6 +974,7 @@ RWBasicStringRange<CharT>& RWBasicStringRange<CharT>::operator=(const CharT* s) 
 
 template <class CharT>
 bool RWBasicStringRange<CharT>::operator==(const CharT* s) const {
+  s = OrEmpty(s);
   const CharT* d = Data();
   RWSize n = start_ == RW_NPOS ? 0 : extent_;
   for (RWSize i = 0; i < n; ++i) {
@@ -1046,6 +1067,8 @@ RW_STRING_FREE_FUNCTIONS(char16_t)
 // NUL-terminated wide texts
 
 int RWWideCompareIgnoreCase(const char16_t* a, const char16_t* b, RWSize n) {
+  a = OrEmpty(a);
+  b = OrEmpty(b);
   for (RWSize i = 0; i < n && a[i] != 0 && b[i] != 0; ++i) {
     char16_t ua = platform::WideToUpper(a[i]);
     char16_t ub = platform::WideToUpper(b[i]);

@@ -13,6 +13,10 @@
 // growth rounds to 15, 31, 47 ... (the tuning statics), while constructors,
 // Unshare, Capacity(n) and Append(c, n) make exact-size bodies.
 //
+// A null text pointer given to any operation is taken as the empty text. An
+// operation that cannot get memory raises [NOMEM] and leaves the string as
+// it was (a constructor makes the empty string).
+//
 // Threads: a string object belongs to one thread at a time, but copies of one
 // body may live on any threads; only the atomic counts are shared. The tuning
 // statics are process-wide.
@@ -229,18 +233,29 @@ class RWBasicString {
   friend class RWBasicStringRange<CharT>;
 
   // Adopts characters of a body made by NewBody.
-  struct Adopt {};
-  RWBasicString(Adopt, CharT* data) : data_(data) {}
+  struct AdoptTag {};
+  RWBasicString(AdoptTag, CharT* data) : data_(data) {}
 
   Body* GetBody() const { return reinterpret_cast<Body*>(data_) - 1; }
   bool IsShared() const;
   // A new body; capacity 0 with length 0 shares the empty body instead.
+  // Null after [NOMEM].
   static CharT* NewBody(RWSize capacity, RWSize length);
+  // The same, with the empty body in place of a body that cannot be had.
+  static CharT* NewBodyOrEmpty(RWSize capacity, RWSize length);
+  // A new reference to the shared empty body.
+  static CharT* EmptyBody();
   static void Release(CharT* data);
+  // Releases the current body and takes `fresh`.
+  void Adopt(CharT* fresh);
   void SetLength(RWSize n);
-  void Unshare();
+  // Each answers false after [NOMEM], leaving the string as it was.
+  bool Unshare();
+  // Moves the characters (at most `capacity`) to a body of exactly that
+  // capacity.
+  bool Reallocate(RWSize capacity);
   // Empty and unshared with room for `capacity` characters.
-  void ClearForReading(RWSize capacity);
+  bool ClearForReading(RWSize capacity);
   void AppendGrowing(CharT c);
   void ShrinkToFit();
 

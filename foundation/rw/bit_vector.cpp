@@ -7,29 +7,25 @@
 #include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
 
-namespace {
-
-std::unique_ptr<std::uint8_t[]> NewBytes(RWSize n) {
-  return n ? std::unique_ptr<std::uint8_t[]>(new std::uint8_t[n]()) : nullptr;
+RWBitVector::RWBitVector(RWSize bits) : bytes_(RWNewArray<std::uint8_t>(ByteCount(bits))) {
+  bits_ = bytes_ ? bits : 0;
 }
-
-}  // namespace
-
-RWBitVector::RWBitVector(RWSize bits) : bytes_(NewBytes(ByteCount(bits))), bits_(bits) {}
 
 RWBitVector::RWBitVector(RWSize bits, bool value) : RWBitVector(bits) {
   SetAll(value);
 }
 
 RWBitVector::RWBitVector(const std::uint8_t* bytes, RWSize bits) : RWBitVector(bits) {
-  if (bits) std::memcpy(bytes_.get(), bytes, ByteCount());
+  if (bits_) std::memcpy(bytes_.get(), bytes, ByteCount());
 }
 
 RWBitVector::RWBitVector(const RWBitVector& other) : RWBitVector(other.Data(), other.bits_) {}
 
 RWBitVector& RWBitVector::operator=(const RWBitVector& other) {
   if (this == &other) return *this;
-  bytes_ = NewBytes(other.ByteCount());
+  auto bytes = RWNewArray<std::uint8_t>(other.ByteCount());
+  if (other.bits_ && !bytes) return *this;
+  bytes_ = std::move(bytes);
   bits_ = other.bits_;
   if (bits_) std::memcpy(bytes_.get(), other.Data(), ByteCount());
   return *this;
@@ -78,10 +74,14 @@ RWSize RWBitVector::CountSetBits() const {
 void RWBitVector::Resize(RWSize bits) {
   RWSize old_bytes = ByteCount();
   RWSize new_bytes = ByteCount(bits);
+  std::unique_ptr<std::uint8_t[]> bytes;
+  if (new_bytes != old_bytes) {
+    bytes = RWNewArray<std::uint8_t>(new_bytes);
+    if (new_bytes && !bytes) return;
+  }
   // Spare bits of the old last byte become real bits: they start clear.
   if (bits > bits_ && PartialMask()) bytes_[old_bytes - 1] &= PartialMask();
   if (new_bytes != old_bytes) {
-    auto bytes = NewBytes(new_bytes);
     if (new_bytes && old_bytes)
       std::memcpy(bytes.get(), bytes_.get(), std::min(old_bytes, new_bytes));
     bytes_ = std::move(bytes);
@@ -115,7 +115,7 @@ RWBitVector& RWBitVector::operator^=(const RWBitVector& other) {
 
 RWBitVector RWBitVector::operator~() const {
   RWBitVector result(*this);
-  for (RWSize k = 0; k < ByteCount(); ++k)
+  for (RWSize k = 0; k < result.ByteCount(); ++k)
     result.bytes_[k] = static_cast<std::uint8_t>(~bytes_[k]);
   return result;
 }

@@ -1,8 +1,10 @@
 // RWBitVector: a packed array of bits with set operations (the capability
 // sets of the model are built on it). Bit i is bit (i mod 8) of byte i / 8.
 // The spare bits of the last byte may hold anything; nothing that compares,
-// hashes or counts looks at them. The vector owns its bytes. A vector
-// belongs to one thread at a time.
+// hashes or counts looks at them. The vector owns its bytes. Bytes that
+// cannot be had raise [NOMEM]: a constructor then makes an empty vector, an
+// assignment or resize leaves the vector as it was. A vector belongs to one
+// thread at a time.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <new>
 
+#include "foundation/rw/support.h"
+
 namespace RWSmallBlockCache {
 namespace {
 
@@ -39,7 +41,10 @@ void* Get(std::size_t n) {
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (cache.counts[cls] > 0) return cache.blocks[cls][--cache.counts[cls]];
   }
-  return ::operator new(Rounded(n));
+  if (!RWAllocationFits(Rounded(n), 1)) return nullptr;
+  void* block = ::operator new(Rounded(n), std::nothrow);
+  if (!block) RWRaiseNoMemory(Rounded(n));
+  return block;
 }
 
 void Put(void* block, std::size_t n) {

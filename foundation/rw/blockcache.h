@@ -8,7 +8,7 @@
 namespace RWSmallBlockCache {
 
 // A block of at least `n` bytes (n rounded up to even); from the cache when
-// one of that size class is there.
+// one of that size class is there. Null after [NOMEM].
 void* Get(std::size_t n);
 // Gives back a block of `n` bytes got with Get(n).
 void Put(void* block, std::size_t n);

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "foundation/rw/hashtable.h"
+#include "foundation/rw/support.h"
 
 // ---------------------------------------------------------------------------
 // RWBTree
@@ -96,6 +97,7 @@ RWSize RWBTree::Position(const Node* node, const RWCollectable* object) {
 }
 
 RWCollectable* RWBTree::Find(const RWCollectable* object) const {
+  if (!object) return nullptr;  // no item is null
   for (const Node* node = root_; node;) {
     RWSize at = Position(node, object);
     if (at < node->count && node->items[at]->CompareTo(object) == 0) return node->items[at];
@@ -117,7 +119,8 @@ void RWBTree::PlaceInNode(Node* node, RWSize at, RWCollectable* item, Node* righ
   ++node->count;
 }
 
-RWBTree::Split RWBTree::SplitNode(Node* node, RWSize at, RWCollectable* item, Node* right) {
+RWBTree::Split RWBTree::SplitNode(Node* node, RWSize at, RWCollectable* item, Node* right,
+                                  Node* sibling) {
   // The full node with the new item in its place holds 101 items: the
   // middle one goes up, the 50 after it move to a new right node.
   RWCollectable* items[kMaxItems + 1];
@@ -129,7 +132,6 @@ RWBTree::Split RWBTree::SplitNode(Node* node, RWSize at, RWCollectable* item, No
   children[at + 1] = right;
   std::copy(node->children + at + 1, node->children + kMaxItems + 1, children + at + 2);
 
-  Node* sibling = new Node;
   std::fill(std::begin(node->items), std::end(node->items), nullptr);
   std::fill(std::begin(node->children), std::end(node->children), nullptr);
   std::copy(items, items + kOrder, node->items);
@@ -141,36 +143,55 @@ RWBTree::Split RWBTree::SplitNode(Node* node, RWSize at, RWCollectable* item, No
   return {items[kOrder], sibling};
 }
 
-RWCollectable* RWBTree::InsertInto(Node* node, RWCollectable* item, Split& up) {
-  up = {};
-  RWSize at = Position(node, item);
-  if (at < node->count && node->items[at]->CompareTo(item) == 0) return node->items[at];
-  Split below{item, nullptr};
-  if (!node->IsLeaf()) {
-    if (RWCollectable* present = InsertInto(node->children[at], item, below)) return present;
-    if (!below.item) return nullptr;
-    at = Position(node, below.item);
-  }
-  if (node->count < kMaxItems) {
-    PlaceInNode(node, at, below.item, below.right);
-  } else {
-    up = SplitNode(node, at, below.item, below.right);
-  }
-  return nullptr;
-}
-
 RWCollectable* RWBTree::Insert(RWCollectable* item) {
-  if (!root_) {
-    root_ = new Node;
-    root_->items[0] = item;
-    root_->count = 1;
-    ++entries_;
-    return item;
+  if (!item) return nullptr;
+  // The path from the root to the leaf where the item belongs, with the
+  // position taken in each node; an equal item on the way ends the insert.
+  struct Step {
+    Node* node;
+    RWSize at;
+  } path[kMaxHeight];
+  RWSize depth = 0;
+  for (Node* node = root_; node; node = node->children[path[depth - 1].at]) {
+    RWSize at = Position(node, item);
+    if (at < node->count && node->items[at]->CompareTo(item) == 0) return node->items[at];
+    if (depth == kMaxHeight) return nullptr;  // cannot happen: see kMaxHeight
+    path[depth++] = {node, at};
   }
-  Split up;
-  if (RWCollectable* present = InsertInto(root_, item, up)) return present;
+
+  // Every node the insertion makes is had before anything changes, so that
+  // a failed allocation leaves the tree as it was: one per full node from
+  // the leaf up, and a new root when the splits reach the root (or there is
+  // no root yet).
+  RWSize splits = 0;
+  while (splits < depth && path[depth - 1 - splits].node->count == kMaxItems)
+    ++splits;
+  Node* fresh[kMaxHeight + 1];
+  RWSize needed = splits + (splits == depth ? 1 : 0);
+  for (RWSize i = 0; i < needed; ++i) {
+    fresh[i] = RWNew<Node>();
+    if (!fresh[i]) {
+      while (i > 0)
+        delete fresh[--i];
+      return nullptr;
+    }
+  }
+
+  // From the leaf up: a node with room takes the item; a full node splits
+  // and hands its middle item up. An item handed up from child `at` belongs
+  // at position `at` of its parent.
+  Split up{item, nullptr};
+  for (RWSize level = depth; level-- > 0 && up.item;) {
+    Node* node = path[level].node;
+    if (node->count < kMaxItems) {
+      PlaceInNode(node, path[level].at, up.item, up.right);
+      up = {};
+    } else {
+      up = SplitNode(node, path[level].at, up.item, up.right, fresh[--needed]);
+    }
+  }
   if (up.item) {
-    Node* root = new Node;
+    Node* root = fresh[--needed];
     root->items[0] = up.item;
     root->children[0] = root_;
     root->children[1] = up.right;
@@ -263,7 +284,7 @@ RWCollectable* RWBTree::RemoveFrom(Node* node, const RWCollectable* object) {
 }
 
 RWCollectable* RWBTree::Remove(const RWCollectable* object) {
-  if (!root_) return nullptr;
+  if (!root_ || !object) return nullptr;
   RWCollectable* removed = RemoveFrom(root_, object);
   if (!removed) return nullptr;
   --entries_;
@@ -421,6 +442,10 @@ RWCollectable* RWBTreeDictionary::Find(const RWCollectable* key) const {
 RWCollectable* RWBTreeDictionary::Insert(RWCollectable* item) {
   auto* a = dynamic_cast<RWCollectableAssociation*>(item);
   if (!a || !a->Key() || (a->owner_ && a->owner_ != this)) return nullptr;
+  // An association this dictionary holds already is the stored one, whatever
+  // its CompareTo says (an identity association never equals itself):
+  // taking it twice would delete it twice.
+  if (a->owner_ == this) return a;
   RWCollectable* stored = RWBTree::Insert(a);
   if (stored == a) a->owner_ = this;
   return stored;
@@ -447,7 +472,8 @@ bool RWBTreeDictionary::RemoveAndDelete(const RWCollectable* key) {
 
 RWCollectable* RWBTreeDictionary::InsertKeyAndValue(RWCollectable* key, RWCollectable* value) {
   if (!key) return nullptr;
-  auto* a = new RWCollectableAssociation(key, value);
+  auto* a = RWNew<RWCollectableAssociation>(key, value);
+  if (!a) return nullptr;
   if (Insert(a) != a) {
     delete a;
     return nullptr;
@@ -497,7 +523,8 @@ void RWBTreeDictionary::ApplyToKeyAndValue(RWApplyKeyAndValue apply, void* datum
 }
 
 RWBTreeDictionary* RWBTreeDictionary::SelectKeys(RWTestKey test, const void* datum) const {
-  auto* result = new RWBTreeDictionary;
+  auto* result = RWNew<RWBTreeDictionary>();
+  if (!result) return nullptr;
   struct Pass {
     RWTestKey test;
     const void* datum;
@@ -513,7 +540,8 @@ RWBTreeDictionary* RWBTreeDictionary::SelectKeys(RWTestKey test, const void* dat
 }
 
 RWBTreeDictionary* RWBTreeDictionary::SelectPairs(RWTestKeyAndValue test, const void* datum) const {
-  auto* result = new RWBTreeDictionary;
+  auto* result = RWNew<RWBTreeDictionary>();
+  if (!result) return nullptr;
   struct Pass {
     RWTestKeyAndValue test;
     const void* datum;

@@ -6,7 +6,10 @@
 // Ownership: a tree owns its nodes only. A dictionary also owns its
 // associations (deleted when cleared, destroyed or removed), but not the
 // keys and values, except in ClearAndDelete and RemoveAndDelete.
-// Not synchronised.
+//
+// A null item is refused (Insert answers null) and a lookup of null finds
+// nothing. A node that cannot be allocated raises [NOMEM]; the insertion
+// then answers null and leaves the tree as it was. Not synchronised.
 #pragma once
 
 #include "foundation/rw/association.h"
@@ -19,6 +22,9 @@ class RWBTree : public RWCollectionBase {
  public:
   static constexpr RWSize kOrder = 50;             // the least fill of a non-root node
   static constexpr RWSize kMaxItems = 2 * kOrder;  // 100
+  // More levels than 2^32 items can fill: every node below the root holds
+  // at least kOrder items.
+  static constexpr RWSize kMaxHeight = 16;
 
   RWBTree() = default;
   // Every member of the source inserted in order.
@@ -66,11 +72,10 @@ class RWBTree : public RWCollectionBase {
   };
 
   static RWSize Position(const Node* node, const RWCollectable* object);
-  // Inserts below `node`; answers the stored item that compares equal (and
-  // inserts nothing), else null, with any item handed up in `up`.
-  RWCollectable* InsertInto(Node* node, RWCollectable* item, Split& up);
   static void PlaceInNode(Node* node, RWSize at, RWCollectable* item, Node* right);
-  static Split SplitNode(Node* node, RWSize at, RWCollectable* item, Node* right);
+  // Splits a full node around the item placed at `at`; the upper half goes
+  // to `sibling`, a new empty node.
+  static Split SplitNode(Node* node, RWSize at, RWCollectable* item, Node* right, Node* sibling);
   RWCollectable* RemoveFrom(Node* node, const RWCollectable* object);
   static void RepairChild(Node* parent, RWSize at);
   static void FreeNodes(Node* node);
@@ -107,8 +112,10 @@ class RWBTreeDictionary : public RWBTree {
   // The stored key equal to `key`, or null.
   RWCollectable* Find(const RWCollectable* key) const override;
   // Takes an association (and owns it from then on); answers it, or the
-  // stored association with an equal key. Anything else, an association
-  // without a key and one that another dictionary owns are refused: null.
+  // stored association with an equal key. An association this dictionary
+  // holds already is answered and not taken again. Anything else, an
+  // association without a key and one that another dictionary owns are
+  // refused: null.
   RWCollectable* Insert(RWCollectable* item) override;
   // Removes the pair and deletes its association; answers the stored key.
   RWCollectable* Remove(const RWCollectable* key) override;
@@ -126,7 +133,7 @@ class RWBTreeDictionary : public RWBTree {
   // Every pair in key order.
   void ApplyToKeyAndValue(RWApplyKeyAndValue apply, void* datum) const;
   // New dictionaries (the caller owns them) sharing the keys and values of
-  // the pairs that pass.
+  // the pairs that pass; null after [NOMEM].
   RWBTreeDictionary* SelectKeys(RWTestKey test, const void* datum) const;
   RWBTreeDictionary* SelectPairs(RWTestKeyAndValue test, const void* datum) const;
 

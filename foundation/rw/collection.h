@@ -8,7 +8,10 @@
 // stored member's IsEqual. Not synchronised.
 #pragma once
 
+#include <concepts>
+
 #include "foundation/rw/collect.h"
+#include "foundation/rw/rwstore.h"
 
 // Callbacks: apply to each member, and a membership test for Select.
 using RWApplyCollectable = void (*)(RWCollectable* member, void* datum);
@@ -85,6 +88,22 @@ class RWSequenceBase : public RWCollectionBase {
   RWSequenceBase(const RWSequenceBase&) = default;
   RWSequenceBase& operator=(const RWSequenceBase&) = default;
 };
+
+// The extraction operators of every collection class: one object reference
+// read into a pointer of that class, null first; a stored object of another
+// class is refused (see ReadTypedPointerFromStream). Each answers its
+// stream or file, whose state tells whether the read failed.
+template <std::derived_from<RWCollectionBase> T>
+RWVirtualInputStream& operator>>(RWVirtualInputStream& stream, T*& collection) {
+  ReadTypedPointerFromStream(stream, collection);
+  return stream;
+}
+
+template <std::derived_from<RWCollectionBase> T>
+RWFile& operator>>(RWFile& file, T*& collection) {
+  ReadTypedPointerFromFile(file, collection);
+  return file;
+}
 
 // Guards the member-wise comparison of two collections against cycles (a
 // collection that holds itself, directly or not): while a pair is being

@@ -3,10 +3,31 @@
 #include <algorithm>
 #include <cstring>
 
+#include "foundation/rw/support.h"
+
 RWDiskNodeCache::RWDiskNodeCache(RWFile* file, std::uint32_t node_size, std::uint32_t capacity)
     : file_(file), node_size_(node_size) {
-  // A cache of no slots would have nothing to evict into.
-  capacity_ = std::clamp<std::uint32_t>(capacity, 1, 0xFFFFFFFFu / node_size);
+  // A cache of no slots would have nothing to evict into. One whose images
+  // cannot be had ([NOMEM] is raised) makes do with one slot, or, failing
+  // that too, with none: every read and write then fails.
+  capacity = std::max<std::uint32_t>(capacity, 1);
+  if (!RWAllocationFits(capacity, node_size) || !Allocate(capacity)) Allocate(1);
+}
+
+bool RWDiskNodeCache::Allocate(std::uint32_t capacity) {
+  offsets_ = RWNewArray<std::uint32_t>(capacity);
+  ages_ = RWNewArray<std::uint32_t>(capacity);
+  images_ = RWNewArray<std::uint8_t>(std::uint64_t{capacity} * node_size_);
+  if (!offsets_ || !ages_ || !images_) {
+    offsets_.reset();
+    ages_.reset();
+    images_.reset();
+    capacity_ = 0;
+    return false;
+  }
+  std::fill_n(offsets_.get(), capacity, kNoOffset);
+  capacity_ = capacity;
+  return true;
 }
 
 RWDiskNodeCache::~RWDiskNodeCache() {
@@ -27,14 +48,8 @@ std::uint32_t RWDiskNodeCache::LookUp(std::uint32_t offset) {
 }
 
 std::uint32_t RWDiskNodeCache::TakeSlot() {
-  if (in_use_ < capacity_) {
-    // Slots are made as they are first needed: a generous capacity costs
-    // nothing until the tree is that large.
-    offsets_.push_back(kNoOffset);
-    ages_.push_back(0);
-    images_.resize(images_.size() + node_size_);
-    return in_use_++;
-  }
+  if (capacity_ == 0) return kNoOffset;
+  if (in_use_ < capacity_) return in_use_++;
   if (!file_->Flush()) return kNoOffset;
   std::uint32_t oldest = 0;
   for (std::uint32_t i = 1; i < in_use_; ++i) {

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "foundation/rw/file.h"
 
@@ -13,8 +13,9 @@ class RWDiskNodeCache {
  public:
   static constexpr std::uint32_t kNoOffset = 0xFFFFFFFFu;
 
-  // A cache of `capacity` nodes of `node_size` bytes (at most 0xFFFFFFFF /
-  // node_size nodes, at least one). Slot storage grows as slots are used.
+  // A cache of `capacity` nodes of `node_size` bytes (at least one). A cache
+  // whose images would pass the library's largest block, or cannot be had,
+  // raises [NOMEM] and keeps one node (none when even that fails).
   // REQUIRES: node_size > 0.
   RWDiskNodeCache(RWFile* file, std::uint32_t node_size, std::uint32_t capacity);
   // Flushes the file.
@@ -40,15 +41,15 @@ class RWDiskNodeCache {
   // kNoOffset when the flush fails.
   std::uint32_t TakeSlot();
   void Forget(std::uint32_t slot);
-  std::uint8_t* Image(std::uint32_t slot) {
-    return images_.data() + std::size_t{slot} * node_size_;
-  }
+  // Gives the cache `capacity` empty slots; false (and none) after [NOMEM].
+  bool Allocate(std::uint32_t capacity);
+  std::uint8_t* Image(std::uint32_t slot) { return images_.get() + std::size_t{slot} * node_size_; }
 
   RWFile* file_;  // not owned
-  std::uint32_t capacity_;
+  std::uint32_t capacity_ = 0;
   std::uint32_t in_use_ = 0;
   std::uint32_t node_size_;
-  std::vector<std::uint32_t> offsets_;  // file offset per slot
-  std::vector<std::uint32_t> ages_;     // look-ups since the slot was last used
-  std::vector<std::uint8_t> images_;    // in_use_ node images
+  std::unique_ptr<std::uint32_t[]> offsets_;  // file offset per slot
+  std::unique_ptr<std::uint32_t[]> ages_;     // look-ups since the slot was last used
+  std::unique_ptr<std::uint8_t[]> images_;    // capacity_ node images
 };

@@ -20,9 +20,12 @@ void RWDoubleLinkList::Init() {
 }
 
 void RWDoubleLinkList::InsertAfter(RWDoubleLink* position, RWDoubleLink* link) {
-  if (!link) return;
+  // A linked link would be chained twice, and a position that is not linked
+  // has no neighbours to link between.
+  if (!link || link->IsLinked() || link == &head_ || link == &tail_) return;
   // Nothing may follow the tail sentinel: after it means at the end.
   if (!position || position == &tail_) position = tail_.prev_;
+  if (!position->IsLinked()) return;
   link->prev_ = position;
   link->next_ = position->next_;
   position->next_->prev_ = link;
@@ -31,7 +34,8 @@ void RWDoubleLinkList::InsertAfter(RWDoubleLink* position, RWDoubleLink* link) {
 }
 
 RWDoubleLink* RWDoubleLinkList::Remove(RWDoubleLink* link) {
-  if (!link || link == &head_ || link == &tail_ || count_ == 0) return nullptr;
+  // A link that is not linked has no neighbours to join.
+  if (!link || link == &head_ || link == &tail_ || count_ == 0 || !link->IsLinked()) return nullptr;
   link->prev_->next_ = link->next_;
   link->next_->prev_ = link->prev_;
   link->next_ = link->prev_ = nullptr;

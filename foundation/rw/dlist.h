@@ -25,6 +25,9 @@ class RWDoubleLink {
 
   RWDoubleLink* Next() const { return next_; }
   RWDoubleLink* Prev() const { return prev_; }
+  // Whether the link is in a list (a link out of every list has neither
+  // neighbour; sentinels always have both).
+  bool IsLinked() const { return next_ != nullptr && prev_ != nullptr; }
 
  private:
   friend class RWDoubleLinkList;
@@ -53,14 +56,15 @@ class RWDoubleLinkList {
   RWDoubleLink* Last() const { return tail_.prev_; }
 
   // Links `link` after `position` (a member or the head sentinel); after
-  // the tail sentinel means at the end.
-  // REQUIRES: link is in no list; position is the head sentinel, the tail
-  // sentinel or a member of this list.
+  // the tail sentinel means at the end. A link that is linked already, and
+  // a position that is not linked, are refused: nothing changes.
+  // REQUIRES: position is the head sentinel, the tail sentinel or a member
+  // of this list.
   void InsertAfter(RWDoubleLink* position, RWDoubleLink* link);
 
-  // Unlinks a member and answers it; null (or a sentinel) changes nothing
-  // and answers null.
-  // REQUIRES: link is null, a sentinel or a member of this list.
+  // Unlinks a member and answers it; null, a sentinel or a link that is not
+  // linked changes nothing and answers null.
+  // REQUIRES: a linked link is a member of this list.
   RWDoubleLink* Remove(RWDoubleLink* link);
 
   // The member at a 0-based index; an index >= Count() raises the index

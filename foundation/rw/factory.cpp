@@ -218,7 +218,14 @@ RWClassID StringIdToClassId(const RWStringID& name) {
 }
 
 RWClassID NewUserClassId() {
-  return static_cast<RWClassID>(kRWFirstUserClassId + g_user_ids.fetch_add(1));
+  // The counter stops at the end of the range, so that it never wraps into
+  // the system's ids however often it is asked.
+  constexpr std::uint32_t kUserIds = kRWLastUserClassId - kRWFirstUserClassId + 1;
+  std::uint32_t n = g_user_ids.load(std::memory_order_relaxed);
+  do {
+    if (n >= kUserIds) return kRWNoClassId;
+  } while (!g_user_ids.compare_exchange_weak(n, n + 1, std::memory_order_relaxed));
+  return static_cast<RWClassID>(kRWFirstUserClassId + n);
 }
 
 bool IsUserClassId(RWClassID id) {

@@ -53,7 +53,9 @@ RWStringID ClassIdToStringId(RWClassID id);
 RWClassID StringIdToClassId(const RWStringID& name);
 
 // User class ids run from 0x9000 to 0xF000 inclusive; objects of such
-// classes are stored with their names.
+// classes are stored with their names. NewUserClassId hands them out in
+// order, each once per process; once all 0x6001 are handed out it answers
+// kRWNoClassId (0x8000, which is no user id) and hands out nothing more.
 RWClassID NewUserClassId();
 bool IsUserClassId(RWClassID id);
 

@@ -61,6 +61,7 @@ bool RWFile::ReadString(char* buffer, std::size_t size) {
 }
 
 bool RWFile::WriteString(const char* text) {
+  if (!text) text = "";  // null is the empty text: its terminator alone
   return WriteItems(text, std::strlen(text) + 1);
 }
 

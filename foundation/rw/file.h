@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 #include <type_traits>
 
@@ -87,15 +88,16 @@ class RWFile {
   // are consumed and dropped. True when the whole string fitted.
   // REQUIRES: size >= 1.
   bool ReadString(char* buffer, std::size_t size);
-  // Writes the text and its terminator.
+  // Writes the text and its terminator (null: the terminator alone).
   bool WriteString(const char* text);
 
-  // Reads one item into a new allocation; null when the read fails.
+  // Reads one item into a new allocation; null when the read fails or no
+  // memory is left for the item.
   template <class T>
   std::unique_ptr<T> ReadNewItem() {
     static_assert(std::is_arithmetic_v<T>);
-    auto item = std::make_unique<T>();
-    return ReadItems(item.get(), 1) ? std::move(item) : nullptr;
+    std::unique_ptr<T> item(new (std::nothrow) T());
+    return item && ReadItems(item.get(), 1) ? std::move(item) : nullptr;
   }
 
   std::int64_t CurrentOffset();

@@ -2,31 +2,56 @@
 
 #include <new>
 
+#include "foundation/rw/support.h"
+
 // ---------------------------------------------------------------------------
 // RWHashTable
 
-RWHashTable::RWHashTable(RWSize buckets) : buckets_(buckets == 0 ? 2 : buckets) {}
+namespace {
 
-RWHashTable::RWHashTable(const RWHashTable& other)
-    : RWCollectionBase(other), buckets_(other.buckets_.size()) {
-  CopyBuckets(other);
+// The bucket count a table falls back on when the one asked for cannot be
+// had, and the count that 0 stands for.
+constexpr RWSize kRWMinimumBuckets = 2;
+
+}  // namespace
+
+RWHashTable::RWHashTable(RWSize buckets) {
+  SetBuckets(buckets == 0 ? kRWMinimumBuckets : buckets);
+}
+
+RWHashTable::RWHashTable(const RWHashTable& other) : RWCollectionBase(other) {
+  // A copy that cannot have its buckets is an empty table.
+  if (SetBuckets(other.bucket_count_)) CopyBuckets(other);
 }
 
 RWHashTable& RWHashTable::operator=(const RWHashTable& other) {
   if (this != &other) {
+    auto buckets = RWNewArray<Bucket>(other.bucket_count_);
+    if (other.bucket_count_ && !buckets) return *this;  // as it was
     Clear();
-    buckets_.clear();
-    buckets_.resize(other.buckets_.size());
+    buckets_ = std::move(buckets);
+    bucket_count_ = other.bucket_count_;
     CopyBuckets(other);
   }
   return *this;
 }
 
+bool RWHashTable::SetBuckets(RWSize count) {
+  buckets_ = RWNewArray<Bucket>(count);
+  bucket_count_ = buckets_ ? count : 0;
+  if (buckets_) return true;
+  buckets_ = RWNewArray<Bucket>(kRWMinimumBuckets);
+  bucket_count_ = buckets_ ? kRWMinimumBuckets : 0;
+  return false;
+}
+
 void RWHashTable::CopyBuckets(const RWHashTable& other) {
-  for (std::size_t i = 0; i < other.buckets_.size(); ++i) {
-    if (other.buckets_[i]) buckets_[i] = std::make_unique<RWSlistCollectables>(*other.buckets_[i]);
+  entries_ = 0;
+  for (RWSize i = 0; i < other.bucket_count_ && i < bucket_count_; ++i) {
+    if (!other.buckets_[i]) continue;
+    buckets_[i].reset(RWNew<RWSlistCollectables>(*other.buckets_[i]));
+    if (buckets_[i]) entries_ += buckets_[i]->Count();
   }
-  entries_ = other.entries_;
 }
 
 RWHashTable::~RWHashTable() = default;
@@ -50,40 +75,44 @@ bool RWHashTable::IsEqual(const RWCollectable* other) const {
 }
 
 void RWHashTable::ForEach(RWApplyCollectable apply, void* datum) const {
-  for (const Bucket& bucket : buckets_) {
-    if (bucket) bucket->ForEach(apply, datum);
+  for (RWSize i = 0; i < bucket_count_; ++i) {
+    if (buckets_[i]) buckets_[i]->ForEach(apply, datum);
   }
 }
 
 void RWHashTable::Clear() {
-  for (Bucket& bucket : buckets_)
-    bucket.reset();
+  for (RWSize i = 0; i < bucket_count_; ++i)
+    buckets_[i].reset();
   entries_ = 0;
 }
 
 RWCollectable* RWHashTable::Find(const RWCollectable* object) const {
-  RWSlistCollectables* bucket = BucketFor(object->Hash());
+  RWSlistCollectables* bucket = object ? BucketFor(object->Hash()) : nullptr;
   return bucket ? bucket->Find(object) : nullptr;
 }
 
 RWCollectable* RWHashTable::AddToBucket(std::uint32_t hash, RWCollectable* member) {
-  Bucket& bucket = buckets_[hash % buckets_.size()];
-  if (!bucket) bucket = std::make_unique<RWSlistCollectables>();
+  if (!member) return nullptr;
+  // A table left without buckets by an earlier [NOMEM] tries again.
+  if (bucket_count_ == 0 && !SetBuckets(kRWMinimumBuckets)) return nullptr;
+  Bucket& bucket = buckets_[hash % bucket_count_];
+  if (!bucket) bucket.reset(RWNew<RWSlistCollectables>());
+  if (!bucket || !bucket->Append(member)) return nullptr;
   ++entries_;
-  return bucket->Append(member);
+  return member;
 }
 
 RWCollectable* RWHashTable::Insert(RWCollectable* member) {
-  return AddToBucket(member->Hash(), member);
+  return member ? AddToBucket(member->Hash(), member) : nullptr;
 }
 
 RWSize RWHashTable::CountOccurrences(const RWCollectable* object) const {
-  RWSlistCollectables* bucket = BucketFor(object->Hash());
+  RWSlistCollectables* bucket = object ? BucketFor(object->Hash()) : nullptr;
   return bucket ? bucket->CountOccurrences(object) : 0;
 }
 
 RWCollectable* RWHashTable::Remove(const RWCollectable* object) {
-  RWSlistCollectables* bucket = BucketFor(object->Hash());
+  RWSlistCollectables* bucket = object ? BucketFor(object->Hash()) : nullptr;
   RWCollectable* removed = bucket ? bucket->Remove(object) : nullptr;
   if (removed) --entries_;
   return removed;
@@ -91,15 +120,17 @@ RWCollectable* RWHashTable::Remove(const RWCollectable* object) {
 
 void RWHashTable::Resize(RWSize buckets) {
   if (buckets == 0) buckets = entries_ >= 12 ? entries_ * 3 / 2 : 16;
-  std::vector<Bucket> old(buckets);
-  old.swap(buckets_);
+  auto fresh = RWNewArray<Bucket>(buckets);
+  if (!fresh) return;  // [NOMEM]: the table stays as it was
+  std::unique_ptr<Bucket[]> old = std::exchange(buckets_, std::move(fresh));
+  RWSize old_count = std::exchange(bucket_count_, buckets);
   entries_ = 0;
-  for (Bucket& bucket : old) {
-    if (!bucket) continue;
+  for (RWSize i = 0; i < old_count; ++i) {
+    if (!old[i]) continue;
     // Through this table's own Insert, so a set keeps its rule.
-    bucket->ForEach(
+    old[i]->ForEach(
         [](RWCollectable* m, void* self) { static_cast<RWHashTable*>(self)->Insert(m); }, this);
-    bucket.reset();
+    old[i].reset();
   }
 }
 
@@ -141,6 +172,7 @@ RWClassID RWSet::ClassId() const {
 }
 
 RWCollectable* RWSet::Insert(RWCollectable* member) {
+  if (!member) return nullptr;
   std::uint32_t hash = member->Hash();
   if (RWSlistCollectables* bucket = BucketFor(hash)) {
     if (RWCollectable* present = bucket->Find(member)) return present;
@@ -212,11 +244,12 @@ RWClassID RWIdentitySet::ClassId() const {
 }
 
 RWCollectable* RWIdentitySet::Find(const RWCollectable* object) const {
-  RWSlistCollectables* bucket = BucketFor(RWAddressHash(object));
+  RWSlistCollectables* bucket = object ? BucketFor(RWAddressHash(object)) : nullptr;
   return bucket ? bucket->FindReference(object) : nullptr;
 }
 
 RWCollectable* RWIdentitySet::Insert(RWCollectable* member) {
+  if (!member) return nullptr;
   std::uint32_t hash = RWAddressHash(member);
   if (RWSlistCollectables* bucket = BucketFor(hash)) {
     if (RWCollectable* present = bucket->FindReference(member)) return present;
@@ -229,7 +262,7 @@ RWSize RWIdentitySet::CountOccurrences(const RWCollectable* object) const {
 }
 
 RWCollectable* RWIdentitySet::Remove(const RWCollectable* object) {
-  RWSlistCollectables* bucket = BucketFor(RWAddressHash(object));
+  RWSlistCollectables* bucket = object ? BucketFor(RWAddressHash(object)) : nullptr;
   RWCollectable* removed = bucket ? bucket->RemoveReference(object) : nullptr;
   if (removed) --entries_;
   return removed;
@@ -240,7 +273,7 @@ RWCollectable* RWIdentitySet::Remove(const RWCollectable* object) {
 
 RWHashTableIterator::RWHashTableIterator(const RWHashTableIterator& other)
     : table_(other.table_), bucket_(other.bucket_) {
-  if (other.cursor_) cursor_ = std::make_unique<RWSlistCollectablesIterator>(*other.cursor_);
+  if (other.cursor_) cursor_.reset(RWNew<RWSlistCollectablesIterator>(*other.cursor_));
 }
 
 RWHashTableIterator& RWHashTableIterator::operator=(const RWHashTableIterator& other) {
@@ -248,7 +281,7 @@ RWHashTableIterator& RWHashTableIterator::operator=(const RWHashTableIterator& o
     table_ = other.table_;
     bucket_ = other.bucket_;
     cursor_.reset();
-    if (other.cursor_) cursor_ = std::make_unique<RWSlistCollectablesIterator>(*other.cursor_);
+    if (other.cursor_) cursor_.reset(RWNew<RWSlistCollectablesIterator>(*other.cursor_));
   }
   return *this;
 }
@@ -271,8 +304,9 @@ RWCollectable* RWHashTableIterator::Next() {
   for (RWSize b = bucket_ == RW_NPOS ? 0 : bucket_ + 1; b < count; ++b) {
     RWSlistCollectables* bucket = table_->buckets_[b].get();
     if (!bucket || bucket->IsEmpty()) continue;
+    cursor_.reset(RWNew<RWSlistCollectablesIterator>(*bucket));
+    if (!cursor_) break;  // [NOMEM]: the walk ends here
     bucket_ = b;
-    cursor_ = std::make_unique<RWSlistCollectablesIterator>(*bucket);
     return cursor_->Next();
   }
   bucket_ = count;

@@ -7,10 +7,15 @@
 // modulo the bucket count (the identity set hashes the address itself).
 // Nothing resizes by itself: only Resize changes the bucket count. The
 // tables own their bucket lists, never their members. Not synchronised.
+//
+// A null member is refused (Insert answers null), and a lookup of null finds
+// nothing. Memory that cannot be had raises [NOMEM]: an insertion then
+// answers null, Resize and assignment leave the table as it was, and a
+// constructor whose bucket count cannot be had makes an empty table of 2
+// buckets.
 #pragma once
 
 #include <memory>
-#include <vector>
 
 #include "foundation/rw/collection.h"
 #include "foundation/rw/slistcollectables.h"
@@ -52,7 +57,7 @@ class RWHashTable : public RWCollectionBase {
   // when there are 12 or more, else 16.
   virtual void Resize(RWSize buckets);
 
-  RWSize Buckets() const { return static_cast<RWSize>(buckets_.size()); }
+  RWSize Buckets() const { return bucket_count_; }
 
   // Equal counts, and no distinct member occurs more often here than there.
   bool SetEquals(const RWHashTable& other) const;
@@ -62,13 +67,19 @@ class RWHashTable : public RWCollectionBase {
   using Bucket = std::unique_ptr<RWSlistCollectables>;
 
   RWSlistCollectables* BucketFor(std::uint32_t hash) const {
-    return buckets_[hash % buckets_.size()].get();
+    return bucket_count_ ? buckets_[hash % bucket_count_].get() : nullptr;
   }
-  // Appends to the bucket of `hash`, making the bucket when needed.
+  // Appends to the bucket of `hash`, making the bucket when needed; answers
+  // the member, or null when it was refused.
   RWCollectable* AddToBucket(std::uint32_t hash, RWCollectable* member);
+  // `count` empty buckets; after [NOMEM], 2 (or, failing those too, none)
+  // and false.
+  bool SetBuckets(RWSize count);
+  // Copies the source's buckets into this table's, which are as many.
   void CopyBuckets(const RWHashTable& other);
 
-  std::vector<Bucket> buckets_;
+  std::unique_ptr<Bucket[]> buckets_;  // bucket_count_ buckets
+  RWSize bucket_count_ = 0;
   RWSize entries_ = 0;
 };
 

@@ -3,30 +3,26 @@
 #include <algorithm>
 
 #include "foundation/rw/error.h"
+#include "foundation/rw/support.h"
 
-namespace {
-
-std::unique_ptr<void* []> NewEntries(RWSize n) {
-  return n ? std::unique_ptr<void*[]>(new void*[n]()) : nullptr;
-}
-
-}  // namespace
-
-RWPointerVector::RWPointerVector(RWSize count, Entry fill)
-    : count_(count), entries_(NewEntries(count)) {
+RWPointerVector::RWPointerVector(RWSize count, Entry fill) : entries_(RWNewArray<Entry>(count)) {
+  count_ = entries_ ? count : 0;
   Fill(fill);
 }
 
 RWPointerVector::RWPointerVector(const RWPointerVector& other)
-    : count_(other.count_), entries_(NewEntries(other.count_)) {
+    : entries_(RWNewArray<Entry>(other.count_)) {
+  count_ = entries_ ? other.count_ : 0;
   std::copy_n(other.entries_.get(), count_, entries_.get());
 }
 
 RWPointerVector& RWPointerVector::operator=(const RWPointerVector& other) {
   if (this == &other) return *this;
-  entries_ = NewEntries(other.count_);
+  auto entries = RWNewArray<Entry>(other.count_);
+  if (other.count_ && !entries) return *this;
+  std::copy_n(other.entries_.get(), other.count_, entries.get());
+  entries_ = std::move(entries);
   count_ = other.count_;
-  std::copy_n(other.entries_.get(), count_, entries_.get());
   return *this;
 }
 
@@ -38,7 +34,8 @@ void RWPointerVector::Fill(Entry value) {
 
 void RWPointerVector::Resize(RWSize n) {
   if (n == count_) return;
-  auto entries = NewEntries(n);
+  auto entries = RWNewArray<Entry>(n);
+  if (n && !entries) return;
   std::copy_n(entries_.get(), std::min(count_, n), entries.get());
   entries_ = std::move(entries);
   count_ = n;
@@ -46,9 +43,8 @@ void RWPointerVector::Resize(RWSize n) {
 
 RWSize RWPointerVector::Reshape(RWSize n) {
   RWSize old = count_;
+  // The new array is value-initialised: the added entries are already null.
   Resize(n);
-  for (RWSize i = old; i < n; ++i)
-    entries_[i] = nullptr;
   return old;
 }
 

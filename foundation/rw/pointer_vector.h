@@ -1,7 +1,9 @@
 // RWPointerVector: a counted array of pointer-sized entries (pointers, or
 // 32-bit values carried in them) that model classes use as growable arrays.
 // The vector owns its array, not what the entries point to. Indexed access
-// is checked. A vector belongs to one thread at a time.
+// is checked. An array that cannot be had raises [NOMEM]: a constructor
+// then makes an empty vector, an assignment or resize leaves the vector as
+// it was. A vector belongs to one thread at a time.
 #pragma once
 
 #include <memory>
@@ -26,7 +28,7 @@ class RWPointerVector {
   void Fill(Entry value);
 
   // Changes the count, keeping the first min(old, n) entries. The new
-  // entries are null.
+  // entries are null. After [NOMEM] nothing changes.
   void Resize(RWSize n);
   // Resize, with the new entries null; answers the old count.
   RWSize Reshape(RWSize n);

@@ -325,3 +325,43 @@ RWCollectable* RestoreCollectableFromStream(RWVirtualInputStream& stream, RWColl
   RWCollectable* result = nullptr;
   return ReadStreamToken(stream, existing, result) ? result : nullptr;
 }
+
+// ---------------------------------------------------------------------------
+// Typed readers
+
+namespace {
+
+// What a typed read hands out: the object when it is accepted; otherwise
+// nothing, and the object is freed when the read made it alone.
+RWCollectable* Accepted(RWCollectable* read, RWAcceptCollectable accepts, bool outermost,
+                        bool& refused) {
+  refused = read && !accepts(read);
+  if (!refused) return read;
+  if (outermost) delete read;
+  return nullptr;
+}
+
+}  // namespace
+
+RWCollectable* ReadCheckedPointerFromStream(RWVirtualInputStream& stream,
+                                            RWAcceptCollectable accepts) {
+  RWErrorScope scope;
+  bool outermost = !RWReadTableGuard::IsOpen(&stream);
+  RWCollectable* read = nullptr;
+  ReadCollectablePointerFromStream(stream, read);
+  bool refused;
+  RWCollectable* result = Accepted(read, accepts, outermost, refused);
+  if (refused) SetFail(stream);
+  return result;
+}
+
+RWCollectable* ReadCheckedPointerFromFile(RWFile& file, RWAcceptCollectable accepts) {
+  RWErrorScope scope;
+  bool outermost = !RWReadTableGuard::IsOpen(&file);
+  RWCollectable* read = nullptr;
+  ReadCollectablePointerFromFile(file, read);
+  bool refused;
+  RWCollectable* result = Accepted(read, accepts, outermost, refused);
+  if (refused) file.MarkError();
+  return result;
+}

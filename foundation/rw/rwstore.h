@@ -70,3 +70,30 @@ void ReadCollectablePointerFromFile(RWFile& file, RWCollectable*& object);
 // null for the nil object and on failure.
 RWCollectable* RestoreCollectableFromStream(RWVirtualInputStream& stream, RWCollectable* existing);
 RWCollectable* RestoreCollectableFromFile(RWFile& file, RWCollectable* existing);
+
+// Typed readers, beneath the extraction operators (collection.h): one
+// object reference, answered only when `accepts` takes the object read
+// (null for the nil object and on failure). They run in an error scope of
+// their own. An object of another class is never handed out: the stream's
+// fail state (the file's error) is set, and the object is deleted when
+// this read was the outermost one on its stream or file (nothing else can
+// hold it), else left to the larger restore whose graph holds it.
+using RWAcceptCollectable = bool (*)(const RWCollectable* object);
+RWCollectable* ReadCheckedPointerFromStream(RWVirtualInputStream& stream,
+                                            RWAcceptCollectable accepts);
+RWCollectable* ReadCheckedPointerFromFile(RWFile& file, RWAcceptCollectable accepts);
+
+// `object` is null first, then receives the object read when it is a T.
+template <class T>
+void ReadTypedPointerFromStream(RWVirtualInputStream& stream, T*& object) {
+  object = nullptr;
+  object = dynamic_cast<T*>(ReadCheckedPointerFromStream(
+      stream, [](const RWCollectable* c) { return dynamic_cast<const T*>(c) != nullptr; }));
+}
+
+template <class T>
+void ReadTypedPointerFromFile(RWFile& file, T*& object) {
+  object = nullptr;
+  object = dynamic_cast<T*>(ReadCheckedPointerFromFile(
+      file, [](const RWCollectable* c) { return dynamic_cast<const T*>(c) != nullptr; }));
+}

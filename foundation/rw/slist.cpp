@@ -85,7 +85,12 @@ RWSlink* RWSinglyLinkedListIterator::Advance(RWSize n) {
 
 RWSlink* RWSinglyLinkedListIterator::ToFirst() {
   current_ = list_->Head()->next;
-  return Current();
+  return current_;
+}
+
+void RWSinglyLinkedListIterator::InsertAfterPoint(RWSlink* link) {
+  // Nothing may follow the tail sentinel: past the end means at the end.
+  list_->InsertAfter(list_->IsTail(current_) ? list_->LastOrHead() : current_, link);
 }
 
 RWSlink* RWSinglyLinkedListIterator::ToLast() {

@@ -27,6 +27,8 @@ class RWSinglyLinkedList {
   RWSlink* First() const { return count_ ? head_.next : nullptr; }
   RWSlink* Last() const { return count_ ? last_ : nullptr; }
   RWSlink* Head() { return &head_; }
+  // The last link, or the head when empty: where an append links.
+  RWSlink* LastOrHead() { return last_; }
   const RWSlink* Tail() const { return &tail_; }
   bool IsTail(const RWSlink* link) const { return link == &tail_; }
 
@@ -65,7 +67,10 @@ class RWSinglyLinkedList {
 };
 
 // A cursor on a list: at the head before the first step, at the tail after
-// the last. It edits the list at the cursor.
+// the last. It edits the list at the cursor. Advance and ToFirst answer the
+// link under the cursor, which may be one of the list's pseudo-links (the
+// head before the first step, the tail of an empty list after ToFirst): a
+// caller tells them with Head() and IsTail() before using a link as its own.
 class RWSinglyLinkedListIterator {
  public:
   explicit RWSinglyLinkedListIterator(RWSinglyLinkedList& list)
@@ -77,15 +82,18 @@ class RWSinglyLinkedListIterator {
     Reset();
   }
   // Moves n links on (staying at the tail) and answers the link there, null
-  // at the tail.
+  // at the tail (Advance(0) at the head answers the head).
   RWSlink* Advance(RWSize n = 1);
   RWSlink* Current() const { return IsEdge() ? nullptr : current_; }
   bool AtFirst() const { return !IsEdge() && current_ == list_->First(); }
   bool AtLast() const { return !IsEdge() && current_ == list_->Last(); }
+  // The cursor onto the first link, answered; the tail when empty.
   RWSlink* ToFirst();
+  // The cursor onto the last link (the tail when empty); answers the link,
+  // null when empty.
   RWSlink* ToLast();
-  // Inserts after the cursor.
-  void InsertAfterPoint(RWSlink* link) { list_->InsertAfter(current_, link); }
+  // Inserts after the cursor; with the cursor at the tail, at the end.
+  void InsertAfterPoint(RWSlink* link);
   // Removes the link under the cursor, which moves back to its predecessor;
   // null at the head or the tail.
   RWSlink* RemoveCurrent();

@@ -6,6 +6,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/readscope.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 
 // ---------------------------------------------------------------------------
@@ -28,9 +29,22 @@ RWSlistCollectables& RWSlistCollectables::operator=(const RWSlistCollectables& o
 }
 
 void RWSlistCollectables::CopyFrom(const RWSlistCollectables& other) {
+  // The list's own append, never a derived class's: a stack refuses Append,
+  // and its copy must still hold the same members in the same order.
   other.ForEach(
-      [](RWCollectable* m, void* self) { static_cast<RWSlistCollectables*>(self)->Append(m); },
+      [](RWCollectable* m, void* self) { static_cast<RWSlistCollectables*>(self)->AddLink(m); },
       this);
+}
+
+RWSlistCollectables::Link* RWSlistCollectables::NewLink(RWCollectable* member) {
+  return member ? RWNew<Link>(member) : nullptr;
+}
+
+RWCollectable* RWSlistCollectables::AddLink(RWCollectable* member) {
+  Link* link = NewLink(member);
+  if (!link) return nullptr;
+  list_.Append(link);
+  return member;
 }
 
 RWSlistCollectables::~RWSlistCollectables() {
@@ -98,6 +112,7 @@ void VisitMembers(List& list, Visit visit) {
 }  // namespace
 
 RWCollectable* RWSlistCollectables::Find(const RWCollectable* object) const {
+  if (!object) return nullptr;  // no member is null
   for (const RWSlink* p = list_.First(); p && !list_.IsTail(p); p = p->next) {
     RWCollectable* m = static_cast<const Link*>(p)->member;
     if (m->IsEqual(object)) return m;
@@ -107,6 +122,7 @@ RWCollectable* RWSlistCollectables::Find(const RWCollectable* object) const {
 
 RWSize RWSlistCollectables::CountOccurrences(const RWCollectable* object) const {
   RWSize n = 0;
+  if (!object) return 0;
   for (const RWSlink* p = list_.First(); p && !list_.IsTail(p); p = p->next) {
     if (static_cast<const Link*>(p)->member->IsEqual(object)) ++n;
   }
@@ -127,12 +143,12 @@ RWCollectable* RWSlistCollectables::RemoveFirst(Match match) {
 }
 
 RWCollectable* RWSlistCollectables::Remove(const RWCollectable* object) {
+  if (!object) return nullptr;
   return RemoveFirst([object](RWCollectable* m) { return m->IsEqual(object); });
 }
 
 RWCollectable* RWSlistCollectables::Append(RWCollectable* member) {
-  list_.Append(new Link(member));
-  return member;
+  return AddLink(member);
 }
 
 RWCollectable* RWSlistCollectables::At(RWSize index) const {
@@ -162,6 +178,7 @@ RWCollectable* RWSlistCollectables::Last() const {
 }
 
 RWSize RWSlistCollectables::IndexOf(const RWCollectable* object) const {
+  if (!object) return RW_NPOS;
   RWSize i = 0;
   for (const RWSlink* p = list_.First(); p && !list_.IsTail(p); p = p->next, ++i) {
     if (static_cast<const Link*>(p)->member->IsEqual(object)) return i;
@@ -174,19 +191,25 @@ RWCollectable* RWSlistCollectables::InsertAt(RWSize index, RWCollectable* member
     RWCheckIndex(index, Count());
     return nullptr;
   }
-  list_.InsertAt(index, new Link(member));
+  Link* link = NewLink(member);
+  if (!link) return nullptr;
+  list_.InsertAt(index, link);
   return member;
 }
 
 RWCollectable* RWSlistCollectables::Prepend(RWCollectable* member) {
-  list_.Prepend(new Link(member));
+  Link* link = NewLink(member);
+  if (!link) return nullptr;
+  list_.Prepend(link);
   return member;
 }
 
 RWCollectable* RWSlistCollectables::InsertAfter(RWSize index, RWCollectable* member) {
   RWSlink* previous = list_.At(index);
   if (!previous) return nullptr;
-  list_.InsertAfter(previous, new Link(member));
+  Link* link = NewLink(member);
+  if (!link) return nullptr;
+  list_.InsertAfter(previous, link);
   return member;
 }
 
@@ -264,7 +287,7 @@ void RWSlistCollectablesStack::RestoreFromFile(RWFile& file) {
   for (std::uint32_t i = 0; i < count && !file.Error() && !file.Eof(); ++i) {
     RWCollectable* member = nullptr;
     ReadCollectablePointerFromFile(file, member);
-    if (member) RWSlistCollectables::Append(member);
+    AddLink(member);
   }
 }
 
@@ -275,7 +298,7 @@ void RWSlistCollectablesStack::RestoreFromStream(RWVirtualInputStream& stream) {
   for (std::uint32_t i = 0; i < count && stream.Good(); ++i) {
     RWCollectable* member = nullptr;
     ReadCollectablePointerFromStream(stream, member);
-    if (member) RWSlistCollectables::Append(member);
+    AddLink(member);
   }
 }
 
@@ -292,8 +315,10 @@ RWCollectable* RWSlistCollectablesIterator::Next() {
 }
 
 RWCollectable* RWSlistCollectablesIterator::Advance(RWSize n) {
-  RWSlink* link = cursor_.Advance(n);
-  return link ? static_cast<RWSlistCollectables::Link*>(link)->member : nullptr;
+  // The core answers the head pseudo-link for Advance(0) before the first
+  // step; that is no member.
+  cursor_.Advance(n);
+  return Key();
 }
 
 RWCollectable* RWSlistCollectablesIterator::FindNext(const RWCollectable* object) {

@@ -3,6 +3,10 @@
 // member). The lists own their links, never their members; a copy holds the
 // same members in the same order. Not synchronised.
 //
+// A null member is refused: every insertion answers null for it and
+// inserts nothing, and a lookup of null finds nothing. So is a member whose
+// link cannot be allocated ([NOMEM] is raised).
+//
 // The stack differs from the list where a stack must: Insert pushes, Remove
 // pops whatever the argument, Append is refused and RemoveAndDelete does
 // nothing; a restored stack keeps its top.
@@ -39,6 +43,7 @@ class RWSlistCollectables : public RWSequenceBase {
 
   RWCollectable* Append(RWCollectable* member) override;
   RWCollectable* At(RWSize index) const override;
+  // REQUIRES: what is stored through the slot is not null.
   RWCollectable*& AtSlot(RWSize index) override;
   RWCollectable* First() const override;
   RWSize IndexOf(const RWCollectable* object) const override;
@@ -64,6 +69,11 @@ class RWSlistCollectables : public RWSequenceBase {
   };
 
   static Link* AsLink(RWSlink* link) { return static_cast<Link*>(link); }
+  // A link for a member; null for a null member and after [NOMEM].
+  static Link* NewLink(RWCollectable* member);
+  // Appends through the list itself, whatever a derived class does with
+  // Append; answers the member, or null when it was refused.
+  RWCollectable* AddLink(RWCollectable* member);
   // Removes the first link whose member passes `match`; answers its member.
   template <class Match>
   RWCollectable* RemoveFirst(Match match);
@@ -110,7 +120,8 @@ class RWSlistCollectablesIterator : public RWIterator {
   RWCollectable* Next() override;
   void Reset() override { cursor_.Reset(); }
 
-  // Moves n members on and answers the member there (null at the end).
+  // Moves n members on and answers the member there (null at the end, and
+  // before the first: Advance(0) there answers no member).
   RWCollectable* Advance(RWSize n);
   // Advances to the next member that is `object` itself.
   RWCollectable* FindNextReference(const RWCollectable* object);

@@ -105,3 +105,7 @@ RWReadTableGuard::RWReadTableGuard(const void* key)
 RWReadTableGuard::~RWReadTableGuard() {
   if (created_) t_read_tables.Drop(key_);
 }
+
+bool RWReadTableGuard::IsOpen(const void* key) {
+  return t_read_tables.Find(key) != nullptr;
+}

@@ -97,6 +97,9 @@ class RWReadTableGuard {
   bool CreatedByMe() const { return created_; }
   RWReadTable& Table() { return *table_; }
 
+  // Whether the current thread has a restore open on `key`.
+  static bool IsOpen(const void* key);
+
  private:
   const void* key_;
   RWReadTable* table_;

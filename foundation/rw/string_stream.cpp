@@ -89,9 +89,7 @@ void RWBasicString<CharT>::RestoreFromStream(RWVirtualInputStream& stream) {
   }
   if (!ok) return;
 
-  ClearForReading(length);
-  // A body that could not be had is no place to copy into.
-  if (scope.Failed() || Capacity() < length) {
+  if (!ClearForReading(length)) {
     stream.SetState(stream.State() | RWStreamState::kFail);
     return;
   }

@@ -6,6 +6,18 @@ namespace {
 constexpr char kOverflowText[] = "Buffer may not resize larger than";
 }
 
+void RWRaiseNoMemory(std::uint64_t bytes) {
+  RaiseOutOfMemoryError(
+      RWOutOfMemoryError(bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(bytes)));
+}
+
+bool RWAllocationFits(std::uint64_t count, std::size_t size) {
+  if (size == 0 || count <= kRWMaxAllocation / size) return true;
+  // The product may not fit 64 bits either: report the most that can be told.
+  RWRaiseNoMemory(count > 0xFFFFFFFFu / size ? 0xFFFFFFFFu : count * size);
+  return false;
+}
+
 void RWRaiseOverflow() {
   RaiseIndexError(RWIndexError(RWMessageText(rwcore::Overflow(), int(sizeof kOverflowText - 1),
                                              kOverflowText, 4294967295u)));

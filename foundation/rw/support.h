@@ -1,15 +1,52 @@
-// Small shared routines of the collection library: the growth rule of
-// growable buffers, byte-array logic, bit-array scans, a generic binary
-// search and a few constants. All are pure functions, safe from any thread.
+// Small shared routines of the collection library: checked allocation, the
+// growth rule of growable buffers, byte-array logic, bit-array scans, a
+// generic binary search and a few constants. All are safe from any thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 
 #include "foundation/rw/defs.h"
 
 // The library's version number.
 inline constexpr std::uint32_t kRWLibraryVersion = 0x0700;
+
+// Memory. The library never lets std::bad_alloc out: it allocates without
+// throwing, and a request it cannot meet raises [NOMEM]
+// (RWOutOfMemoryError with the bytes asked, clamped to 32 bits) and fails
+// the operation that asked, which leaves its object valid and, where it
+// existed before, as it was. No single block above kRWMaxAllocation bytes
+// is asked for at all: every size the library allocates from is a 32-bit
+// count given by a caller or read from stored data, and a count that large
+// is a mistake or damage, not a need.
+inline constexpr std::uint64_t kRWMaxAllocation = 0x7FFFFFFF;
+
+// Raises [NOMEM] for a request of `bytes`.
+void RWRaiseNoMemory(std::uint64_t bytes);
+
+// Whether `count` items of `size` bytes stay within kRWMaxAllocation;
+// raises [NOMEM] when they do not.
+bool RWAllocationFits(std::uint64_t count, std::size_t size);
+
+// `count` value-initialised items; null for 0, and null after [NOMEM].
+template <class T>
+std::unique_ptr<T[]> RWNewArray(std::uint64_t count) {
+  if (count == 0 || !RWAllocationFits(count, sizeof(T))) return nullptr;
+  T* items = new (std::nothrow) T[count]();
+  if (!items) RWRaiseNoMemory(count * sizeof(T));
+  return std::unique_ptr<T[]>(items);
+}
+
+// One new object, or null after [NOMEM].
+template <class T, class... Args>
+T* RWNew(Args&&... args) {
+  T* object = new (std::nothrow) T(std::forward<Args>(args)...);
+  if (!object) RWRaiseNoMemory(sizeof(T));
+  return object;
+}
 
 // New capacity of a full growable buffer of `count` elements of
 // `element_size` bytes: 16 below 16, else twice, else as much as 32 bits

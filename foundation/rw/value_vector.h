@@ -2,8 +2,10 @@
 // (16-bit trays, 32-bit symbol-set codes, text lines, rectangles). It owns
 // its array and copies the values in. A new vector has room for 64 values
 // unless told otherwise, and a full one grows by 64 at a time; slots freed
-// by removal are reset to T{}. Element access is checked. A vector belongs
-// to one thread at a time.
+// by removal are reset to T{}. Element access is checked. An array that
+// cannot be had raises [NOMEM]: a constructor then makes a vector of no
+// room, an assignment or an append that must grow leaves the vector as it
+// was. A vector belongs to one thread at a time.
 //
 // REQUIRES of T: default-constructible, copy-assignable, equality-comparable.
 #pragma once
@@ -22,14 +24,17 @@ class RWValueVector {
   static constexpr RWSize kGrowth = 64;  // also the default initial capacity
 
   explicit RWValueVector(RWSize capacity = kGrowth)
-      : capacity_(capacity), values_(NewArray(capacity)), count_(0) {}
+      : values_(RWNewArray<T>(capacity)), capacity_(values_ ? capacity : 0), count_(0) {}
   RWValueVector(const RWValueVector& other)
-      : capacity_(other.capacity_), values_(NewArray(other.capacity_)), count_(other.count_) {
+      : values_(RWNewArray<T>(other.capacity_)),
+        capacity_(values_ ? other.capacity_ : 0),
+        count_(values_ ? other.count_ : 0) {
     std::copy_n(other.values_.get(), count_, values_.get());
   }
   RWValueVector& operator=(const RWValueVector& other) {
     if (this == &other) return *this;
-    auto values = NewArray(other.capacity_);
+    auto values = RWNewArray<T>(other.capacity_);
+    if (other.capacity_ && !values) return *this;
     std::copy_n(other.values_.get(), other.count_, values.get());
     values_ = std::move(values);
     capacity_ = other.capacity_;
@@ -53,7 +58,8 @@ class RWValueVector {
         RWRaiseOverflow();
         return;
       }
-      auto values = NewArray(capacity_ + kGrowth);
+      auto values = RWNewArray<T>(capacity_ + kGrowth);
+      if (!values) return;
       std::copy_n(values_.get(), count_, values.get());
       values_ = std::move(values);
       capacity_ += kGrowth;
@@ -110,17 +116,14 @@ class RWValueVector {
   }
 
  private:
-  static std::unique_ptr<T[]> NewArray(RWSize n) {
-    return n ? std::unique_ptr<T[]>(new T[n]()) : nullptr;
-  }
   static T& Scratch() {
     static thread_local T scratch;
     scratch = T{};
     return scratch;
   }
 
-  RWSize capacity_;
   std::unique_ptr<T[]> values_;  // capacity_ values
+  RWSize capacity_;
   RWSize count_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "foundation/rw/support.h"
+
 RWVirtualOutputStream& RWVirtualOutputStream::PutCString(const char* s) {
   if (!s) return PutString("", 0);
   return PutString(s, static_cast<RWSize>(std::strlen(s)));
@@ -28,7 +30,8 @@ class BufferSink : public RWStringSink {
 
 template <class T, class Get>
 std::unique_ptr<T> Extract(RWVirtualInputStream& stream, Get get) {
-  auto item = std::make_unique<T>();
+  std::unique_ptr<T> item(RWNew<T>());
+  if (!item) return nullptr;  // [NOMEM]
   (stream.*get)(*item);
   if (stream.Fail()) return nullptr;
   return item;

@@ -150,8 +150,8 @@ class RWVirtualInputStream : public RWStreamState {
 };
 
 // Typed extraction: one value of a basic type read into a new item of its
-// size, or null when the read fails. Characters are read in character form
-// (GetChar, GetUChar), numbers with their own operation.
+// size, or null when the read fails (or after [NOMEM]). Characters are read
+// in character form (GetChar, GetUChar), numbers with their own operation.
 std::unique_ptr<char> RWExtractChar(RWVirtualInputStream& stream);
 std::unique_ptr<std::uint8_t> RWExtractUChar(RWVirtualInputStream& stream);
 std::unique_ptr<std::int16_t> RWExtractShort(RWVirtualInputStream& stream);

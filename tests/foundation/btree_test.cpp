@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "foundation/rw/hashtable.h"
+#include "tests/support/graph.h"
 #include "tests/support/test_collectable.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -186,6 +188,67 @@ TEST(BTreeDictionary, OwnershipOfKeysAndValues) {
     EXPECT_TRUE(dict.IsEmpty());
   }
   EXPECT_EQ(TestItem::Live(), before);
+}
+
+TEST(BTreeDictionary, NeverTakesAnAssociationItHoldsAlready) {
+  // An identity association compares its key's address with the other
+  // object's, so it never compares equal to itself.
+  RWCollectable key;
+  auto* a = new RWCollectableIDAssociation(&key, nullptr);
+  RWBTreeDictionary dict;
+  EXPECT_EQ(dict.Insert(a), a);
+  EXPECT_EQ(dict.Insert(a), a);  // answered as the stored one, not taken again
+  EXPECT_EQ(dict.Count(), 1u);
+
+  // The same in stored data: a dictionary of count 2 whose second member is
+  // a back reference to its first, an identity association (key: a plain
+  // collectable, value: the nil object). Objects are numbered dictionary 1,
+  // association 2, key 3.
+  using testing_support::Encoding;
+  using testing_support::Unhex;
+  const std::string binary =  // the tokens of the stream form, bytes little-endian
+      Unhex(
+          "3A 04 80 7B"     /* ':' 0x8004 '{' */
+          " 02 00 00 00"    /* count */
+          " 3A 5F 80 7B"    /* ':' 0x805F '{' */
+          " 3A 07 80 7B 7D" /* ':' 0x8007 '{' '}' */
+          " 40 00 00 00 00" /* '@' 0 */
+          " 7D"             /* '}' */
+          " 40 02 00 00 00" /* '@' 2 */
+          " 7D");
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool on_file;
+    Encoding encoding;
+  } cases[] = {
+      // 26 bytes: magic 0x8888, then the tokens of the file form.
+      {"file",
+       Unhex("88 88 00 00" /* magic */ " 04 80" /* 0x8004 */ " 02 00 00 00" /* count */
+             " 5F 80" /* 0x805F */ " 07 80"                                 /* 0x8007, no data */
+             " FF FF 00 00 00 00" /* back reference 0 */ " FF FF 02 00 00 00"),
+       true, Encoding::kBinary},
+      {"binary", binary, false, Encoding::kBinary},
+      // The header: 'e' 's' 1, little-endian, sizes 2 4 4 2 4.
+      {"headered", Unhex("65 73 01 00 02 04 04 02 04") + binary, false, Encoding::kHeadered},
+      // Numbers end with a line feed; '{' and '}' are escaped as \[ and \].
+      {"portable", ":32772\n\\[2\n:32863\n\\[:32775\n\\[\\]@0\n\\]@2\n\\]", false,
+       Encoding::kPortable},
+  };
+  ASSERT_EQ(cases[0].bytes.size(), 26u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    bool ok = false;
+    RWCollectable* restored =
+        c.on_file ? testing_support::RestoreFromFileBytes(c.bytes, &ok)
+                  : testing_support::RestoreFromStreamBytes(c.bytes, c.encoding, &ok);
+    EXPECT_TRUE(ok);
+    auto* restored_dict = dynamic_cast<RWBTreeDictionary*>(restored);
+    ASSERT_NE(restored_dict, nullptr);
+    EXPECT_EQ(restored_dict->Count(), 1u);
+    // Deleting the dictionary deletes its association once (ASan watches).
+    testing_support::DeleteGraph(restored);
+  }
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "foundation/rw/association.h"
+#include "foundation/rw/btree.h"
 #include "foundation/rw/hashtable.h"
 #include "foundation/rw/slistcollectables.h"
+#include "tests/support/graph.h"
 #include "tests/support/test_collectable.h"
 #include "tests/support/test_support.h"
 
@@ -383,6 +385,85 @@ TEST(Set, ClearAndDeleteDeletesAnObjectHeldTwiceOnce) {
   EXPECT_EQ(set.Count(), 2u);
   set.ClearAndDelete();
   EXPECT_TRUE(set.IsEmpty());
+}
+
+TEST(ListAndStack, AStackAssignedHoldsTheSameMembersInOrder) {
+  TestItem a(1), b(2), c(3);
+  RWSlistCollectablesStack stack, assigned;
+  for (TestItem* item : {&a, &b, &c})
+    stack.Push(item);
+  assigned.Push(&a);
+  assigned = stack;  // through no Append, which a stack refuses
+  EXPECT_EQ(ItemValues(assigned), (std::vector<int>{3, 2, 1}));
+  EXPECT_EQ(ItemValues(RWSlistCollectablesStack(stack)), (std::vector<int>{3, 2, 1}));
+  EXPECT_TRUE(assigned.IsEqual(&stack));
+}
+
+template <class T>
+RWCollectionBase* Holding(TestItem* member) {
+  auto* collection = new T;
+  collection->Insert(member);
+  return collection;
+}
+
+RWCollectionBase* DictionaryHolding(TestItem* key) {
+  auto* dictionary = new RWBTreeDictionary;
+  dictionary->InsertKeyAndValue(key, nullptr);
+  return dictionary;
+}
+
+RWSlistCollectables& AsList(RWCollectionBase& collection) {
+  return static_cast<RWSlistCollectables&>(collection);
+}
+
+RWCollectable* InsertNull(RWCollectionBase& collection) {
+  return collection.Insert(nullptr);
+}
+
+TEST(Collections, NullMembersAreRefusedEverywhere) {
+  TestItemRegistration registration;
+  TestItem held(5);
+  struct Case {
+    const char* name;
+    RWCollectionBase* (*make)(TestItem* held);
+    RWCollectable* (*insert_null)(RWCollectionBase& collection);
+  };
+  const Case cases[] = {
+      {"list Insert", &Holding<RWSlistCollectables>, &InsertNull},
+      {"list Append", &Holding<RWSlistCollectables>,
+       [](RWCollectionBase& c) { return AsList(c).Append(nullptr); }},
+      {"list Prepend", &Holding<RWSlistCollectables>,
+       [](RWCollectionBase& c) { return AsList(c).Prepend(nullptr); }},
+      {"list InsertAt", &Holding<RWSlistCollectables>,
+       [](RWCollectionBase& c) { return AsList(c).InsertAt(1, nullptr); }},
+      {"list InsertAfter", &Holding<RWSlistCollectables>,
+       [](RWCollectionBase& c) { return AsList(c).InsertAfter(0, nullptr); }},
+      {"stack Insert (push)", &Holding<RWSlistCollectablesStack>, &InsertNull},
+      {"hash table", &Holding<RWHashTable>, &InsertNull},
+      {"set", &Holding<RWSet>, &InsertNull},
+      {"identity set", &Holding<RWIdentitySet>, &InsertNull},
+      {"B-tree", &Holding<RWBTree>, &InsertNull},
+      {"dictionary InsertKeyAndValue", &DictionaryHolding,
+       [](RWCollectionBase& c) {
+         return static_cast<RWBTreeDictionary&>(c).InsertKeyAndValue(nullptr, nullptr);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<RWCollectionBase> collection(c.make(&held));
+    EXPECT_EQ(c.insert_null(*collection), nullptr);
+    EXPECT_EQ(collection->Count(), 1u);
+    // Lookups of null find nothing, and every later call still works.
+    EXPECT_FALSE(collection->Contains(nullptr));
+    EXPECT_EQ(collection->CountOccurrences(nullptr), 0u);
+    EXPECT_TRUE(collection->Contains(&held));
+    // What is saved is what comes back.
+    std::string bytes = testing_support::SaveToFileBytes(collection.get());
+    RWCollectable* restored = testing_support::RestoreFromFileBytes(bytes);
+    ASSERT_NE(restored, nullptr);
+    EXPECT_EQ(static_cast<RWCollectionBase*>(restored)->Count(), 1u);
+    testing_support::DeleteGraph(restored);
+  }
 }
 
 }  // namespace

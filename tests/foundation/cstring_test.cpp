@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/rw/file.h"
+#include "foundation/rw/wstring.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -450,6 +451,46 @@ TEST(CStringFile, TruncatedAndCorruptCounts) {
       EXPECT_EQ(Str(s), "keep");
     }
   }
+}
+
+TEST(NullTexts, AreTakenAsTheEmptyText) {
+  const char* const kNull = nullptr;
+  const char16_t* const kWideNull = nullptr;
+  RWCString abc("abc"), empty;
+  RWWString wide_abc(u"abc");
+  TempPath path("nulltext");
+  auto write_string = [&]() -> std::int64_t {
+    {
+      RWFile file(path.c_str(), "wb");
+      file.WriteString(kNull);
+    }
+    return static_cast<std::int64_t>(ReadAll(path.str()).size());
+  };
+  struct Case {
+    const char* name;
+    std::int64_t answer;
+    std::int64_t expected;
+  } cases[] = {
+      {"abc == null", abc == kNull, false},
+      {"\"\" == null", empty == kNull, true},
+      {"wide abc == null", wide_abc == kWideNull, false},
+      {"CompareChars(null)", abc.CompareChars(kNull), 1},
+      {"CompareChars(null) ignoring case", abc.CompareChars(kNull, RWCase::ignore), 1},
+      {"\"\".CompareChars(null)", empty.CompareChars(kNull), 0},
+      {"FirstOfUntilNul(null)", abc.FirstOfUntilNul(kNull), RW_NPOS},
+      {"range (1, 2) == null", abc(1, 2) == kNull, false},
+      {"range (1, 0) == null", abc(1, 0) == kNull, true},
+      {"no-match range == null", abc.SubString("zz") == kNull, true},
+      {"string of (null, 5)", RWCString(kNull, 5).Length(), 0},
+      {"Find(null, 3) from 1", abc.Find(kNull, 3, 1, RWCase::exact), 1},
+      {"wide from multibyte (null, 4)", RWWString::FromMultiByte(kNull, 4).Length(), 0},
+      {"wide compare ignoring case", RWWideCompareIgnoreCase(kWideNull, u"a"), 0},
+      {"RWFile::WriteString(null) bytes", write_string(), 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.answer, c.expected) << c.name;
+  }
+  EXPECT_EQ(ReadAll(path.str()), std::string(1, '\0'));
 }
 
 TEST(CStringStatics, SettersAnswerTheOldValue) {

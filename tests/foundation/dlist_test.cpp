@@ -87,6 +87,20 @@ TEST(DoubleLinkList, RemovingNullOrASentinelChangesNothing) {
   EXPECT_EQ(Values(list), (std::vector<int>{1}));
 }
 
+TEST(DoubleLinkList, LinksThatAreNotLinkedOrLinkedAlreadyAreRefused) {
+  Node a(1), b(2), stranger(9), other(7);
+  RWDoubleLinkList list(&a);
+  list.InsertAfter(&a, &b);
+  EXPECT_EQ(list.Remove(&stranger), nullptr);  // never linked
+  list.InsertAfter(list.Head(), &stranger);
+  EXPECT_EQ(list.Remove(&stranger), &stranger);
+  EXPECT_EQ(list.Remove(&stranger), nullptr);  // removed before
+  list.InsertAfter(list.Last(), &a);           // a member again
+  list.InsertAfter(&other, &stranger);         // after a position not linked
+  EXPECT_EQ(Values(list), (std::vector<int>{1, 2}));
+  EXPECT_EQ(stranger.Next(), nullptr);
+}
+
 TEST(DoubleLinkListIterator, AdvanceAndRetreatStopAtTheSentinels) {
   Node a(1), b(2), c(3);
   RWDoubleLinkList list;

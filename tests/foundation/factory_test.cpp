@@ -140,6 +140,19 @@ TEST(Factory, UserClassIds) {
   RWClassID b = NewUserClassId();
   EXPECT_GE(a, 0x9000);
   EXPECT_EQ(b, a + 1);
+  // The counter stops at the end of the range instead of running into the
+  // system's ids (0xF001 on, and 0 to 0x8FFF after a wrap).
+  RWClassID last = b;
+  for (int i = 0; i < 0x10000; ++i) {
+    RWClassID id = NewUserClassId();
+    if (id == kRWNoClassId) break;
+    ASSERT_EQ(id, last + 1);
+    last = id;
+  }
+  EXPECT_EQ(last, kRWLastUserClassId);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(NewUserClassId(), kRWNoClassId);
+  EXPECT_FALSE(IsUserClassId(kRWNoClassId));
 }
 
 TEST(Factory, RegistersLooksUpAndCreatesFromEightThreads) {

@@ -69,20 +69,21 @@ std::string SaveToStreamBytes(const RWCollectable* object, Encoding encoding) {
   return out.str();
 }
 
-RWCollectable* RestoreFromStreamBytes(const std::string& bytes, Encoding encoding, bool* ok) {
-  std::istringstream in(bytes);
-  std::unique_ptr<RWVirtualInputStream> stream;
+std::unique_ptr<RWVirtualInputStream> MakeInputStream(std::istream& in, Encoding encoding) {
   switch (encoding) {
     case Encoding::kPortable:
-      stream = std::make_unique<RWPortableInputStream>(in);
-      break;
+      return std::make_unique<RWPortableInputStream>(in);
     case Encoding::kBinary:
-      stream = std::make_unique<RWBinaryInputStream>(in);
-      break;
+      return std::make_unique<RWBinaryInputStream>(in);
     case Encoding::kHeadered:
-      stream = std::make_unique<RWHeaderedBinaryInputStream>(in);
-      break;
+      return std::make_unique<RWHeaderedBinaryInputStream>(in);
   }
+  return nullptr;
+}
+
+RWCollectable* RestoreFromStreamBytes(const std::string& bytes, Encoding encoding, bool* ok) {
+  std::istringstream in(bytes);
+  std::unique_ptr<RWVirtualInputStream> stream = MakeInputStream(in, encoding);
   RWCollectable* object = nullptr;
   ReadCollectablePointerFromStream(*stream, object);
   if (ok) *ok = !stream->Fail();

@@ -2,9 +2,12 @@
 // RWFile, and freeing a restored graph of library collections.
 #pragma once
 
+#include <istream>
+#include <memory>
 #include <string>
 
 #include "foundation/rw/collect.h"
+#include "foundation/rw/vstream.h"
 
 namespace testing_support {
 
@@ -22,8 +25,14 @@ const char* EncodingName(Encoding encoding);
 inline constexpr Encoding kAllEncodings[] = {Encoding::kPortable, Encoding::kBinary,
                                              Encoding::kHeadered};
 
+// A virtual input stream of an encoding over `in`, which must outlive it.
+std::unique_ptr<RWVirtualInputStream> MakeInputStream(std::istream& in, Encoding encoding);
+
 // The bytes WriteCollectablePointerToStream writes in an encoding.
 std::string SaveToStreamBytes(const RWCollectable* object, Encoding encoding);
+
+// An input stream of an encoding over `in` (which must outlive it).
+std::unique_ptr<RWVirtualInputStream> MakeInputStream(std::istream& in, Encoding encoding);
 
 // Restores one pointer from `bytes`; `ok` tells whether the stream is left
 // without the fail state.

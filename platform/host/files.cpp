@@ -1,0 +1,253 @@
+#include "platform/host/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <vector>
+
+#include "platform/host/host_state.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+using host_internal::Fail;
+using host_internal::Fold;
+using host_internal::Lock;
+using host_internal::Mutex;
+
+// A path that is not a host path, resolved: its root ("C:" upper-cased,
+// "\\" for a share, "\" for the current drive's root, empty when relative)
+// and its names, without empty, "." and ".." names.
+struct WindowsPath {
+  std::u16string root;
+  std::vector<std::u16string> names;
+};
+
+struct Mapping {
+  WindowsPath prefix;  // names folded
+  std::string host_directory;
+};
+
+struct FileState {
+  std::vector<Mapping> mappings;
+  std::map<std::uintptr_t, int> files;  // handle id -> descriptor
+};
+
+FileState& State() {
+  static FileState state;
+  return state;
+}
+
+bool IsAsciiLetter(char16_t c) {
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+std::optional<WindowsPath> Resolve(std::u16string_view text) {
+  std::u16string path(text);
+  std::replace(path.begin(), path.end(), u'/', u'\\');
+  if (path.empty() || path.find(u'\0') != path.npos) return std::nullopt;
+  WindowsPath out;
+  std::size_t start = 0;
+  if (path.size() >= 2 && path[1] == u':' && IsAsciiLetter(path[0])) {
+    if (path.size() > 2 && path[2] != u'\\') return std::nullopt;  // drive-relative
+    out.root = {WideToUpper(path[0]), u':'};
+    start = 2;
+  } else if (path.starts_with(u"\\\\")) {
+    out.root = u"\\\\";
+    start = 2;
+  } else if (path[0] == u'\\') {
+    out.root = u"\\";
+    start = 1;
+  }
+  while (start <= path.size()) {
+    std::size_t cut = std::min(path.find(u'\\', start), path.size());
+    std::u16string name = path.substr(start, cut - start);
+    start = cut + 1;
+    if (name.empty() || name == u".") continue;
+    if (name == u"..") {
+      if (out.names.empty()) return std::nullopt;  // above the root or the start
+      out.names.pop_back();
+      continue;
+    }
+    if (name.find(u':') != name.npos) return std::nullopt;
+    out.names.push_back(std::move(name));
+  }
+  return out;
+}
+
+// The mapping whose prefix holds `path` with the most names, or null.
+const Mapping* Longest(const WindowsPath& path) {
+  const Mapping* best = nullptr;
+  for (const Mapping& mapping : State().mappings) {
+    const auto& prefix = mapping.prefix.names;
+    if (mapping.prefix.root != path.root || prefix.size() > path.names.size()) continue;
+    if (best != nullptr && best->prefix.names.size() >= prefix.size()) continue;
+    bool under = true;
+    for (std::size_t i = 0; under && i < prefix.size(); ++i) {
+      under = Fold(path.names[i]) == prefix[i];
+    }
+    if (under) best = &mapping;
+  }
+  return best;
+}
+
+// `base` followed by the names from `first` on, joined with "/".
+std::optional<std::string> Join(std::string base, const std::vector<std::u16string>& names,
+                                std::size_t first) {
+  for (std::size_t i = first; i < names.size(); ++i) {
+    std::string name;
+    if (!WideToMultiByte(names[i].data(), names[i].size(), name)) return std::nullopt;
+    if (!base.empty() && base.back() != '/') base += '/';
+    base += name;
+  }
+  return base.empty() ? std::string(".") : base;
+}
+
+DWORD ErrorOfErrno(int error) {
+  switch (error) {
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOTDIR:
+      return kErrorPathNotFound;
+    case EEXIST:
+      return kErrorFileExists;
+    default:
+      return kErrorAccessDenied;
+  }
+}
+
+// open(2) flags of a disposition; false for an unknown one.
+bool OpenFlags(DWORD access, DWORD disposition, int& flags) {
+  bool write = (access & kGenericWrite) != 0;
+  flags = write ? ((access & kGenericRead) != 0 ? O_RDWR : O_WRONLY) : O_RDONLY;
+  switch (disposition) {
+    case kCreateNew:
+      flags |= O_CREAT | O_EXCL;
+      return true;
+    case kCreateAlways:
+      // Truncating needs a writable descriptor even when no access was asked.
+      if (!write) flags = O_WRONLY;
+      flags |= O_CREAT | O_TRUNC;
+      return true;
+    case kOpenExisting:
+      return true;
+    case kOpenAlways:
+      flags |= O_CREAT;
+      return true;
+    case kTruncateExisting:
+      flags |= O_TRUNC;
+      return write;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> ToHostPath(std::u16string_view path) {
+  if (!path.empty() && path[0] == u'/') {
+    std::string host;
+    if (!WideToMultiByte(path.data(), path.size(), host)) return std::nullopt;
+    return host;
+  }
+  std::optional<WindowsPath> resolved = Resolve(path);
+  if (!resolved) return std::nullopt;
+  if (resolved->root.empty()) return Join({}, resolved->names, 0);
+  Lock lock(Mutex());
+  const Mapping* mapping = Longest(*resolved);
+  if (mapping == nullptr) return std::nullopt;
+  return Join(mapping->host_directory, resolved->names, mapping->prefix.names.size());
+}
+
+std::optional<std::string> ToHostPath(std::string_view path) {
+  if (!path.empty() && path[0] == '/') return std::string(path);
+  std::u16string wide;
+  if (!MultiByteToWide(path.data(), path.size(), wide)) return std::nullopt;
+  return ToHostPath(std::u16string_view(wide));
+}
+
+HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD, const void*, DWORD disposition, DWORD,
+                   HANDLE) {
+  int flags;
+  if (path == nullptr || !OpenFlags(access, disposition, flags)) {
+    return Fail(kErrorInvalidParameter, kInvalidHandleValue);
+  }
+  std::optional<std::string> host = ToHostPath(std::u16string_view(path));
+  if (!host) return Fail(kErrorPathNotFound, kInvalidHandleValue);
+  DWORD success = kErrorSuccess;
+  int fd = -1;
+  if (disposition == kCreateAlways || disposition == kOpenAlways) {
+    // Tells an existing file apart, as the caller may ask.
+    fd = ::open(host->c_str(), flags | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) success = kErrorAlreadyExists;
+  }
+  if (fd < 0) fd = ::open(host->c_str(), flags | O_CLOEXEC, 0666);
+  if (fd < 0) return Fail(ErrorOfErrno(errno), kInvalidHandleValue);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return Fail(kErrorAccessDenied, kInvalidHandleValue);
+  }
+  Lock lock(Mutex());
+  std::uintptr_t id = host_internal::NewHandleId();
+  State().files.emplace(id, fd);
+  SetLastError(success);
+  return host_internal::HandleFromId<HANDLE>(id);
+}
+
+BOOL CloseHandle(HANDLE handle) {
+  Lock lock(Mutex());
+  auto it = State().files.find(host_internal::IdFromHandle(handle));
+  if (it == State().files.end()) return Fail<BOOL>(kErrorInvalidHandle, 0);
+  ::close(it->second);
+  State().files.erase(it);
+  return 1;
+}
+
+BOOL DeleteFileW(const char16_t* path) {
+  if (path == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  std::optional<std::string> host = ToHostPath(std::u16string_view(path));
+  if (!host) return Fail<BOOL>(kErrorPathNotFound, 0);
+  if (::unlink(host->c_str()) != 0) return Fail<BOOL>(ErrorOfErrno(errno), 0);
+  return 1;
+}
+
+bool MapPathPrefix(std::u16string_view windows_prefix, std::string_view host_directory) {
+  std::optional<WindowsPath> prefix = Resolve(windows_prefix);
+  if (!prefix || prefix->root.empty() || host_directory.empty()) return false;
+  for (auto& name : prefix->names)
+    name = Fold(name);
+  std::string directory(host_directory);
+  while (directory.size() > 1 && directory.back() == '/')
+    directory.pop_back();
+  Lock lock(Mutex());
+  for (Mapping& mapping : State().mappings) {
+    if (mapping.prefix.root == prefix->root && mapping.prefix.names == prefix->names) {
+      mapping.host_directory = std::move(directory);
+      return true;
+    }
+  }
+  State().mappings.push_back(Mapping{std::move(*prefix), std::move(directory)});
+  return true;
+}
+
+std::size_t OpenFileCount() {
+  Lock lock(Mutex());
+  return State().files.size();
+}
+
+namespace host_internal {
+
+void ResetFilesLocked() {
+  for (const auto& entry : State().files)
+    ::close(entry.second);
+  State() = FileState{};
+}
+
+}  // namespace host_internal
+}  // namespace platform

@@ -1,0 +1,70 @@
+// The file boundary. Windows paths (from stored data, and the driver
+// directory the system builds paths from) reach host files only through
+// ToHostPath, which maps them under host directories that tests or the
+// program declared; CreateFileW and DeleteFileW use it, and every other
+// opener of a file translates first. Any thread; one lock for everything.
+//
+// ToHostPath passes a host path (one that starts with "/") unchanged. In any
+// other path it reads "\" and "/" alike, drops empty and "." names and
+// resolves ".." lexically; then:
+//  - a Windows path ("C:\...", "\\server\share\...", "\...") is served by
+//    the longest mapped prefix it lies under (names compare
+//    case-insensitively), its remaining names joined with "/" below that
+//    prefix's host directory; an unmapped path, a drive-relative one ("C:x")
+//    or one whose ".." climbs above its root has no host path;
+//  - a relative path has its names joined with "/", and none when ".."
+//    climbs above its start.
+// A name holding ":" (a drive in the middle, a stream) has no host path.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/host/types.h"
+
+namespace platform {
+
+// The host path of `path` (UTF-16, or 8-bit in the code page), in UTF-8.
+std::optional<std::string> ToHostPath(std::u16string_view path);
+std::optional<std::string> ToHostPath(std::string_view path);
+
+// Access, dispositions and attributes of CreateFileW.
+inline constexpr DWORD kGenericRead = 0x80000000;
+inline constexpr DWORD kGenericWrite = 0x40000000;
+inline constexpr DWORD kCreateNew = 1;
+inline constexpr DWORD kCreateAlways = 2;
+inline constexpr DWORD kOpenExisting = 3;
+inline constexpr DWORD kOpenAlways = 4;
+inline constexpr DWORD kTruncateExisting = 5;
+inline constexpr DWORD kFileAttributeNormal = 0x80;
+inline const HANDLE kInvalidHandleValue = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
+
+// Opens or creates the host file of `path` as `disposition` says; sharing,
+// security, flags and the template are accepted and ignored. Answers a
+// handle, or kInvalidHandleValue with the last error: kErrorPathNotFound
+// when the path has no host path, kErrorFileNotFound, kErrorFileExists,
+// kErrorAccessDenied (also for a directory). Creating over an existing file
+// (kCreateAlways, kOpenAlways) succeeds with the last error
+// kErrorAlreadyExists.
+HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD share, const void* security,
+                   DWORD disposition, DWORD flags, HANDLE template_file);
+// Closes a handle of CreateFileW.
+BOOL CloseHandle(HANDLE handle);
+// Deletes the host file of `path` (errors as CreateFileW).
+BOOL DeleteFileW(const char16_t* path);
+
+// ---- Test controls ----
+
+// Serves the Windows paths under `windows_prefix` (a drive, a UNC share or a
+// directory below either, e.g. "C:\Drv") from `host_directory`. Remapping a
+// prefix replaces its directory. Fails for a prefix that is not rooted or
+// does not resolve, or an empty directory.
+bool MapPathPrefix(std::u16string_view windows_prefix, std::string_view host_directory);
+
+// Files opened by CreateFileW and not yet closed.
+std::size_t OpenFileCount();
+
+}  // namespace platform

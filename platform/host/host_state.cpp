@@ -1,0 +1,54 @@
+#include "platform/host/host_state.h"
+
+#include <atomic>
+
+#include "platform/host/reset.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+thread_local DWORD last_error = kErrorSuccess;
+
+}  // namespace
+
+DWORD GetLastError() {
+  return last_error;
+}
+
+void SetLastError(DWORD error) {
+  last_error = error;
+}
+
+void ResetHostServices() {
+  host_internal::Lock lock(host_internal::Mutex());
+  host_internal::ResetModulesLocked();
+  host_internal::ResetProcessesLocked();
+  host_internal::ResetSpoolerLocked();
+  host_internal::ResetRegistryLocked();
+  host_internal::ResetFilesLocked();
+  host_internal::ResetClockLocked();
+}
+
+namespace host_internal {
+
+std::recursive_mutex& Mutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
+std::uintptr_t NewHandleId() {
+  // Starts clear of small numbers and of the predefined registry roots.
+  static std::atomic<std::uintptr_t> next{0x10000};
+  return next.fetch_add(4, std::memory_order_relaxed);
+}
+
+std::u16string Fold(std::u16string_view name) {
+  std::u16string folded(name);
+  for (char16_t& c : folded)
+    c = WideToUpper(c);
+  return folded;
+}
+
+}  // namespace host_internal
+}  // namespace platform

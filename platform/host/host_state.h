@@ -1,0 +1,50 @@
+// Shared by the host-service stand-ins only, not by their callers: the one
+// lock that guards every stand-in's state, handle ids, name folding and the
+// per-service reset hooks that ResetHostServices calls under the lock.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "platform/host/types.h"
+
+namespace platform::host_internal {
+
+// Re-enterable: a shared object's initialisers may call back into the
+// stand-ins while LoadLibraryW holds the lock.
+std::recursive_mutex& Mutex();
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+// A fresh handle id: non-zero, a multiple of 4, never issued twice.
+std::uintptr_t NewHandleId();
+
+template <typename Handle>
+Handle HandleFromId(std::uintptr_t id) {
+  return reinterpret_cast<Handle>(id);
+}
+template <typename Handle>
+std::uintptr_t IdFromHandle(Handle handle) {
+  return reinterpret_cast<std::uintptr_t>(handle);
+}
+
+// Case-insensitive names compare by this form (upper case by the wide table).
+std::u16string Fold(std::u16string_view name);
+
+// Sets the last error and answers `result`, for one-line failure returns.
+template <typename T>
+T Fail(DWORD error, T result) {
+  SetLastError(error);
+  return result;
+}
+
+// Each service's reset, called with the lock held.
+void ResetModulesLocked();
+void ResetProcessesLocked();
+void ResetRegistryLocked();
+void ResetSpoolerLocked();
+void ResetFilesLocked();
+void ResetClockLocked();
+
+}  // namespace platform::host_internal

@@ -1,0 +1,43 @@
+#include "platform/host/process.h"
+
+#include "platform/host/host_state.h"
+
+namespace platform {
+namespace {
+
+struct ProcessState {
+  UINT result = kDefaultWinExecResult;
+  std::vector<WinExecCall> log;
+};
+
+ProcessState& State() {
+  static ProcessState state;
+  return state;
+}
+
+}  // namespace
+
+UINT WinExec(const char* command_line, UINT show) {
+  host_internal::Lock lock(host_internal::Mutex());
+  State().log.push_back(WinExecCall{command_line != nullptr ? command_line : "", show});
+  return State().result;
+}
+
+void SetWinExecResult(UINT result) {
+  host_internal::Lock lock(host_internal::Mutex());
+  State().result = result;
+}
+
+std::vector<WinExecCall> WinExecLog() {
+  host_internal::Lock lock(host_internal::Mutex());
+  return State().log;
+}
+
+namespace host_internal {
+
+void ResetProcessesLocked() {
+  State() = ProcessState{};
+}
+
+}  // namespace host_internal
+}  // namespace platform

@@ -1,0 +1,317 @@
+#include "platform/host/registry.h"
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <tuple>
+
+#include "platform/host/host_state.h"
+#include "platform/host/registry_store.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+using host_internal::Fold;
+using host_internal::Hive;
+using host_internal::Lock;
+using host_internal::Mutex;
+using host_internal::RegistryValue;
+
+struct Key {
+  std::map<std::u16string, std::unique_ptr<Key>> subkeys;  // by folded name
+  std::map<std::u16string, RegistryValue> values;          // by folded name
+};
+
+struct OpenKey {
+  Hive hive;
+  std::u16string path;  // folded, from the root
+  Key* key;
+  DWORD access;
+};
+
+struct RegistryState {
+  Key machine;
+  Key user;
+  std::map<std::uintptr_t, OpenKey> open;
+  std::map<std::tuple<Hive, std::u16string, std::u16string>, DWORD> failures;
+};
+
+RegistryState& State() {
+  static RegistryState state;
+  return state;
+}
+
+Key& Root(Hive hive) {
+  return hive == Hive::kMachine ? State().machine : State().user;
+}
+
+bool RootHive(HKEY key, Hive& hive) {
+  if (key == kHkeyLocalMachine) {
+    hive = Hive::kMachine;
+  } else if (key == kHkeyCurrentUser) {
+    hive = Hive::kUser;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Splits a key path at "\"; false when a name in it is empty.
+bool SplitPath(std::u16string_view path, std::vector<std::u16string_view>& names) {
+  names.clear();
+  if (path.empty()) return true;
+  for (std::size_t start = 0;;) {
+    std::size_t cut = path.find(u'\\', start);
+    std::u16string_view name = path.substr(start, cut == path.npos ? path.npos : cut - start);
+    if (name.empty()) return false;
+    names.push_back(name);
+    if (cut == path.npos) return true;
+    start = cut + 1;
+  }
+}
+
+std::u16string JoinFolded(std::u16string path, const std::vector<std::u16string_view>& names) {
+  for (std::u16string_view name : names) {
+    if (!path.empty()) path += u'\\';
+    path += Fold(name);
+  }
+  return path;
+}
+
+// The key `names` below `from`, made when `create` is set (then `*created`
+// tells whether the last one is new); null when missing.
+Key* Walk(Key* from, const std::vector<std::u16string_view>& names, bool create,
+          bool* created = nullptr) {
+  bool fresh = false;
+  for (std::u16string_view name : names) {
+    std::u16string folded = Fold(name);
+    auto it = from->subkeys.find(folded);
+    fresh = it == from->subkeys.end();
+    if (fresh) {
+      if (!create) return nullptr;
+      it = from->subkeys.emplace(std::move(folded), std::make_unique<Key>()).first;
+    }
+    from = it->second.get();
+  }
+  if (created != nullptr) *created = fresh;
+  return from;
+}
+
+Key* WalkPath(Hive hive, std::u16string_view path, bool create) {
+  std::vector<std::u16string_view> names;
+  if (!SplitPath(path, names)) return nullptr;
+  return Walk(&Root(hive), names, create);
+}
+
+// The open key a handle names; the predefined roots are always open.
+bool Resolve(HKEY key, OpenKey& out) {
+  Hive hive;
+  if (RootHive(key, hive)) {
+    out = OpenKey{hive, {}, &Root(hive), kKeyAllAccess};
+    return true;
+  }
+  auto it = State().open.find(host_internal::IdFromHandle(key));
+  if (it == State().open.end()) return false;
+  out = it->second;
+  return true;
+}
+
+LONG OpenAt(HKEY key, const char16_t* sub_key, DWORD access, bool create, HKEY* result,
+            DWORD* disposition) {
+  if (result == nullptr) return kErrorInvalidParameter;
+  *result = nullptr;
+  Lock lock(Mutex());
+  OpenKey parent;
+  if (!Resolve(key, parent)) return kErrorInvalidHandle;
+  std::vector<std::u16string_view> names;
+  if (!SplitPath(sub_key != nullptr ? sub_key : u"", names)) return kErrorBadPathname;
+  bool created = false;
+  Key* found = Walk(parent.key, names, create, &created);
+  if (found == nullptr) return kErrorFileNotFound;
+  std::uintptr_t id = host_internal::NewHandleId();
+  State().open.emplace(id, OpenKey{parent.hive, JoinFolded(parent.path, names), found, access});
+  *result = host_internal::HandleFromId<HKEY>(id);
+  if (disposition != nullptr) *disposition = created ? kRegCreatedNewKey : kRegOpenedExistingKey;
+  return kErrorSuccess;
+}
+
+DWORD SetValueAt(Hive hive, const std::u16string& folded_path, Key* key, std::u16string_view name,
+                 DWORD type, const BYTE* data, DWORD size) {
+  if (data == nullptr && size != 0) return kErrorInvalidParameter;
+  std::u16string folded_name = Fold(name);
+  auto failure = State().failures.find({hive, folded_path, folded_name});
+  if (failure != State().failures.end()) return failure->second;
+  RegistryValue& value = key->values[folded_name];
+  if (value.name.empty()) value.name = name;
+  value.type = type;
+  value.data.assign(data, data + size);
+  return kErrorSuccess;
+}
+
+// The size protocol of a query over `count` bytes of a value of `value_type`.
+LONG AnswerQuery(DWORD value_type, const BYTE* bytes, std::size_t count, DWORD* type, BYTE* data,
+                 DWORD* size) {
+  if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
+  if (count > 0xFFFFFFFFu) return kErrorInvalidData;
+  if (type != nullptr) *type = value_type;
+  if (size == nullptr) return kErrorSuccess;
+  DWORD needed = static_cast<DWORD>(count);
+  if (data != nullptr && *size < needed) {
+    *size = needed;
+    return kErrorMoreData;
+  }
+  if (data != nullptr && needed != 0) std::memcpy(data, bytes, needed);
+  *size = needed;
+  return kErrorSuccess;
+}
+
+const RegistryValue* FindIn(Key* key, std::u16string_view name) {
+  auto it = key->values.find(Fold(name));
+  return it == key->values.end() ? nullptr : &it->second;
+}
+
+// The open key of a value operation that needs `right`, or an error.
+LONG ResolveFor(HKEY key, DWORD right, OpenKey& out) {
+  if (!Resolve(key, out)) return kErrorInvalidHandle;
+  if ((out.access & right) == 0) return kErrorAccessDenied;
+  return kErrorSuccess;
+}
+
+bool IsStringType(DWORD type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+}  // namespace
+
+LONG RegOpenKeyExW(HKEY key, const char16_t* sub_key, DWORD, DWORD access, HKEY* result) {
+  return OpenAt(key, sub_key, access, false, result, nullptr);
+}
+
+LONG RegOpenKeyW(HKEY key, const char16_t* sub_key, HKEY* result) {
+  return OpenAt(key, sub_key, kKeyAllAccess, false, result, nullptr);
+}
+
+LONG RegCreateKeyExW(HKEY key, const char16_t* sub_key, DWORD, const char16_t*, DWORD, DWORD access,
+                     const void*, HKEY* result, DWORD* disposition) {
+  return OpenAt(key, sub_key, access, true, result, disposition);
+}
+
+LONG RegCloseKey(HKEY key) {
+  Hive hive;
+  if (RootHive(key, hive)) return kErrorSuccess;
+  Lock lock(Mutex());
+  return State().open.erase(host_internal::IdFromHandle(key)) != 0 ? kErrorSuccess
+                                                                   : kErrorInvalidHandle;
+}
+
+LONG RegQueryValueExW(HKEY key, const char16_t* name, DWORD*, DWORD* type, BYTE* data,
+                      DWORD* size) {
+  Lock lock(Mutex());
+  OpenKey open;
+  if (LONG error = ResolveFor(key, kKeyQueryValue, open)) return error;
+  const RegistryValue* value = FindIn(open.key, name != nullptr ? name : u"");
+  if (value == nullptr) return kErrorFileNotFound;
+  return AnswerQuery(value->type, value->data.data(), value->data.size(), type, data, size);
+}
+
+LONG RegQueryValueExA(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data, DWORD* size) {
+  std::u16string wide_name;
+  if (name != nullptr && !MultiByteToWide(name, std::strlen(name), wide_name)) {
+    return kErrorFileNotFound;
+  }
+  Lock lock(Mutex());
+  OpenKey open;
+  if (LONG error = ResolveFor(key, kKeyQueryValue, open)) return error;
+  const RegistryValue* value = FindIn(open.key, wide_name);
+  if (value == nullptr) return kErrorFileNotFound;
+  if (!IsStringType(value->type)) {
+    return AnswerQuery(value->type, value->data.data(), value->data.size(), type, data, size);
+  }
+  // Stored as UTF-16 little-endian units; an odd last byte is no unit.
+  std::u16string units(value->data.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(value->data[2 * i] | (value->data[2 * i + 1] << 8));
+  }
+  std::string text;
+  if (!WideToMultiByte(units.data(), units.size(), text)) return kErrorInvalidData;
+  return AnswerQuery(value->type, reinterpret_cast<const BYTE*>(text.data()), text.size(), type,
+                     data, size);
+}
+
+LONG RegSetValueExW(HKEY key, const char16_t* name, DWORD, DWORD type, const BYTE* data,
+                    DWORD size) {
+  Lock lock(Mutex());
+  OpenKey open;
+  if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
+  return static_cast<LONG>(
+      SetValueAt(open.hive, open.path, open.key, name != nullptr ? name : u"", type, data, size));
+}
+
+LONG RegDeleteValueW(HKEY key, const char16_t* name) {
+  Lock lock(Mutex());
+  OpenKey open;
+  if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
+  return open.key->values.erase(Fold(name != nullptr ? name : u"")) != 0 ? kErrorSuccess
+                                                                         : kErrorFileNotFound;
+}
+
+std::vector<std::u16string> RegistryValueNames(HKEY root, std::u16string_view path) {
+  std::vector<std::u16string> names;
+  Hive hive;
+  if (!RootHive(root, hive)) return names;
+  Lock lock(Mutex());
+  if (Key* key = WalkPath(hive, path, false)) {
+    for (const auto& entry : key->values)
+      names.push_back(entry.second.name);
+  }
+  return names;
+}
+
+void SetRegistryWriteFailure(HKEY root, std::u16string_view path, std::u16string_view name,
+                             DWORD error) {
+  Hive hive;
+  std::vector<std::u16string_view> names;
+  if (!RootHive(root, hive) || !SplitPath(path, names)) return;
+  Lock lock(Mutex());
+  auto where = std::make_tuple(hive, JoinFolded({}, names), Fold(name));
+  if (error == kErrorSuccess) {
+    State().failures.erase(where);
+  } else {
+    State().failures[where] = error;
+  }
+}
+
+std::size_t OpenRegistryKeyCount() {
+  Lock lock(Mutex());
+  return State().open.size();
+}
+
+namespace host_internal {
+
+bool StoreCreateKey(Hive hive, std::u16string_view path) {
+  return WalkPath(hive, path, true) != nullptr;
+}
+
+const RegistryValue* StoreFindValue(Hive hive, std::u16string_view path, std::u16string_view name) {
+  Key* key = WalkPath(hive, path, false);
+  return key != nullptr ? FindIn(key, name) : nullptr;
+}
+
+DWORD StoreSetValue(Hive hive, std::u16string_view path, std::u16string_view name, DWORD type,
+                    const BYTE* data, DWORD size) {
+  std::vector<std::u16string_view> names;
+  if (!SplitPath(path, names)) return kErrorBadPathname;
+  return SetValueAt(hive, JoinFolded({}, names), Walk(&Root(hive), names, true), name, type, data,
+                    size);
+}
+
+void ResetRegistryLocked() {
+  State().open.clear();
+  State().failures.clear();
+  State().machine = Key{};
+  State().user = Key{};
+}
+
+}  // namespace host_internal
+}  // namespace platform

@@ -1,0 +1,14 @@
+// Returns every host-service stand-in to its starting state, for tests: no
+// added modules or mappings (our own module alone, loaded once, at its
+// default path), an empty registry, no printers, no path mappings, no open
+// handles (shared objects are unloaded, files closed; old handles are then
+// refused), the host clock, WinExec answering 33 with an empty log, and
+// every counter, log and failure knob cleared. Safe from any thread, but
+// handles and export pointers other threads still hold become invalid.
+#pragma once
+
+namespace platform {
+
+void ResetHostServices();
+
+}  // namespace platform

@@ -1,0 +1,55 @@
+// The Windows types, handles and result codes of the host-service stand-ins
+// (modules, registry, spooler, files, clock), written from what their callers
+// need. Handles are opaque ids that the stand-ins issue and check; a caller
+// never reads through one. Ids are not reused within a process, so a handle
+// kept past its close (or past ResetHostServices) is refused, never aliased.
+// The last-error word is per thread, as on the original platform.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using UINT = std::uint32_t;
+using BOOL = std::int32_t;
+
+struct OpaqueModule;
+struct OpaqueKey;
+using HMODULE = OpaqueModule*;
+using HINSTANCE = HMODULE;
+using HKEY = OpaqueKey*;
+using HANDLE = void*;  // printers and files
+
+// An export as GetProcAddress answers it; callers cast it to its real type
+// (this type converts to any function type without a warning).
+using FARPROC = void (*)();
+
+// Result and last-error codes.
+inline constexpr DWORD kErrorSuccess = 0;
+inline constexpr DWORD kErrorFileNotFound = 2;
+inline constexpr DWORD kErrorPathNotFound = 3;
+inline constexpr DWORD kErrorAccessDenied = 5;
+inline constexpr DWORD kErrorInvalidHandle = 6;
+inline constexpr DWORD kErrorInvalidData = 13;
+inline constexpr DWORD kErrorWriteFault = 29;
+inline constexpr DWORD kErrorFileExists = 80;
+inline constexpr DWORD kErrorInvalidParameter = 87;
+inline constexpr DWORD kErrorInsufficientBuffer = 122;
+inline constexpr DWORD kErrorModNotFound = 126;
+inline constexpr DWORD kErrorProcNotFound = 127;
+inline constexpr DWORD kErrorBadPathname = 161;
+inline constexpr DWORD kErrorAlreadyExists = 183;
+inline constexpr DWORD kErrorMoreData = 234;
+inline constexpr DWORD kErrorInvalidPrinterName = 1801;
+inline constexpr DWORD kErrorResourceNameNotFound = 1814;
+
+// The calling thread's last error, set by the operations that answer BOOL,
+// handles or lengths.
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+}  // namespace platform

@@ -1,0 +1,141 @@
+#include "platform/host/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "platform/host/reset.h"
+#include "tests/support/host_fixture.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace platform;
+
+class Files : public testing_support::HostFixture {};
+
+TEST_F(Files, WindowsPathsMapUnderTheirLongestPrefix) {
+  ASSERT_TRUE(MapPathPrefix(u"C:\\Drv", "/h/drv/"));
+  ASSERT_TRUE(MapPathPrefix(u"c:/drv/Fonts", "/h/fonts"));
+  ASSERT_TRUE(MapPathPrefix(u"\\\\Server\\Share", "/h/share"));
+  ASSERT_TRUE(MapPathPrefix(u"E:", "/h/e"));
+  EXPECT_FALSE(MapPathPrefix(u"relative\\dir", "/h/x"));
+  EXPECT_FALSE(MapPathPrefix(u"C:\\..", "/h/x"));
+  EXPECT_FALSE(MapPathPrefix(u"D:\\x", ""));
+
+  struct Case {
+    const char16_t* path;
+    const char* host;  // null: no host path
+  };
+  const Case cases[] = {
+      {u"C:\\Drv\\f\\a.dat", "/h/drv/f/a.dat"},
+      {u"c:\\DRV\\f\\a.dat", "/h/drv/f/a.dat"},  // prefixes ignore case, the rest is kept
+      {u"C:/Drv//f/./a.dat", "/h/drv/f/a.dat"},
+      {u"C:\\Drv", "/h/drv"},
+      {u"C:\\Drv\\f\\..\\a.dat", "/h/drv/a.dat"},
+      {u"C:\\Drv\\Fonts\\x.ttf", "/h/fonts/x.ttf"},
+      {u"C:\\Drv\\Fonts\\..\\x.ttf", "/h/drv/x.ttf"},
+      {u"C:\\Drvx\\a.dat", nullptr},  // prefixes match whole names
+      {u"C:\\Drv\\..\\..\\x", nullptr},
+      {u"C:\\Drv\\..\\x", nullptr},  // C:\x is not mapped
+      {u"C:\\x", nullptr},
+      {u"D:\\Drv\\f\\a.dat", nullptr},
+      {u"C:Drv\\a.dat", nullptr},  // drive-relative
+      {u"C:\\Drv\\a.dat:stream", nullptr},
+      {u"E:\\", "/h/e"},
+      {u"e:\\Spool\\1.spl", "/h/e/Spool/1.spl"},
+      {u"\\\\SERVER\\share\\d\\p.dat", "/h/share/d/p.dat"},
+      {u"\\\\Server\\Other\\p.dat", nullptr},
+      {u"\\Drv\\a.dat", nullptr},
+      {u"/tmp/host/../file", "/tmp/host/../file"},  // host paths pass unchanged
+      {u"sub\\a.dat", "sub/a.dat"},
+      {u"sub\\..\\..\\a.dat", nullptr},
+      {u"", nullptr},
+      {u"C:\\Drv\\\xD800.dat", nullptr},  // does not convert
+  };
+  for (const Case& c : cases) {
+    std::optional<std::string> host = ToHostPath(std::u16string_view(c.path));
+    SCOPED_TRACE(c.host != nullptr ? c.host : "(none)");
+    ASSERT_EQ(host.has_value(), c.host != nullptr);
+    if (host) {
+      EXPECT_EQ(*host, c.host);
+    }
+  }
+  // 8-bit paths in the code page.
+  EXPECT_EQ(ToHostPath(std::string_view("C:\\Drv\\\xC3\xA9.dat")), "/h/drv/\xC3\xA9.dat");
+  EXPECT_EQ(ToHostPath(std::string_view("C:\\Drv\\\xC3.dat")), std::nullopt);
+  // A later mapping of the same prefix replaces the directory.
+  ASSERT_TRUE(MapPathPrefix(u"C:\\DRV", "/h/other"));
+  EXPECT_EQ(ToHostPath(std::u16string_view(u"C:\\Drv\\a")), "/h/other/a");
+}
+
+TEST_F(Files, CreateAndDeleteGoThroughTheMapping) {
+  testing_support::TempPath root("drv-files");
+  namespace fs = std::filesystem;
+  fs::create_directories(fs::path(root.str()) / "f");
+  testing_support::WriteAll(root.str() + "/f/a.dat", "abc");
+  ASSERT_TRUE(MapPathPrefix(u"C:\\Drv", root.str()));
+
+  struct Case {
+    const char16_t* path;
+    DWORD disposition;
+    DWORD error;  // kErrorSuccess or kErrorAlreadyExists: opened
+  };
+  const Case cases[] = {
+      {u"C:\\Drv\\f\\a.dat", kOpenExisting, kErrorSuccess},
+      {u"c:\\drv\\F\\A.DAT", kOpenExisting, kErrorFileNotFound},  // host names keep their case
+      {u"D:\\f\\a.dat", kOpenExisting, kErrorPathNotFound},
+      {u"C:\\Drv\\..\\..\\x", kOpenExisting, kErrorPathNotFound},
+      {u"C:\\Drv\\f", kOpenExisting, kErrorAccessDenied},  // a directory
+      {u"C:\\Drv\\f\\a.dat", kCreateNew, kErrorFileExists},
+      {u"C:\\Drv\\f\\b.dat", kCreateNew, kErrorSuccess},
+      {u"C:\\Drv\\f\\b.dat", kCreateAlways, kErrorAlreadyExists},
+      {u"C:\\Drv\\f\\c.dat", kOpenAlways, kErrorSuccess},
+      {u"C:\\Drv\\f\\c.dat", kOpenAlways, kErrorAlreadyExists},
+      {u"C:\\Drv\\g\\c.dat", kCreateAlways, kErrorFileNotFound},
+      {u"C:\\Drv\\f\\a.dat", 9, kErrorInvalidParameter},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::u16string(c.path).size() << " " << c.disposition);
+    HANDLE file = CreateFileW(c.path, 0, 0, nullptr, c.disposition, kFileAttributeNormal, nullptr);
+    EXPECT_EQ(GetLastError(), c.error);
+    bool opened = c.error == kErrorSuccess || c.error == kErrorAlreadyExists;
+    EXPECT_EQ(file != kInvalidHandleValue, opened);
+    if (opened) {
+      EXPECT_EQ(CloseHandle(file), 1);
+    }
+  }
+  EXPECT_EQ(testing_support::ReadAll(root.str() + "/f/a.dat"), "abc");  // opening kept it
+
+  // Creating always empties an existing file.
+  HANDLE file =
+      CreateFileW(u"C:\\Drv\\f\\a.dat", kGenericRead, 0, nullptr, kCreateAlways, 0, nullptr);
+  ASSERT_NE(file, kInvalidHandleValue);
+  EXPECT_EQ(OpenFileCount(), 1u);
+  EXPECT_EQ(CloseHandle(file), 1);
+  EXPECT_EQ(CloseHandle(file), 0);
+  EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+  EXPECT_EQ(fs::file_size(root.str() + "/f/a.dat"), 0u);
+
+  EXPECT_EQ(DeleteFileW(u"C:\\Drv\\f\\a.dat"), 1);
+  EXPECT_FALSE(fs::exists(root.str() + "/f/a.dat"));
+  EXPECT_EQ(DeleteFileW(u"C:\\Drv\\f\\a.dat"), 0);
+  EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+  EXPECT_EQ(DeleteFileW(u"C:\\Drv\\..\\..\\f\\b.dat"), 0);
+  EXPECT_EQ(GetLastError(), kErrorPathNotFound);
+  EXPECT_TRUE(fs::exists(root.str() + "/f/b.dat"));
+
+  // A reset closes what is open and forgets the mappings.
+  HANDLE kept = CreateFileW(u"C:\\Drv\\f\\b.dat", 0, 0, nullptr, kOpenExisting, 0, nullptr);
+  ASSERT_NE(kept, kInvalidHandleValue);
+  ResetHostServices();
+  EXPECT_EQ(OpenFileCount(), 0u);
+  EXPECT_EQ(CloseHandle(kept), 0);
+  EXPECT_EQ(ToHostPath(std::u16string_view(u"C:\\Drv\\f\\b.dat")), std::nullopt);
+  fs::remove_all(root.str());
+}
+
+}  // namespace

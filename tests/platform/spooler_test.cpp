@@ -1,0 +1,243 @@
+#include "platform/host/spooler.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/host/registry.h"
+#include "platform/host/reset.h"
+#include "tests/support/host_fixture.h"
+
+namespace {
+
+using namespace platform;
+
+class Spooler : public testing_support::HostFixture {};
+
+HANDLE Open(const char16_t* name, DWORD access = kPrinterAllAccess) {
+  PrinterDefaultsW defaults{nullptr, nullptr, access};
+  HANDLE printer = nullptr;
+  EXPECT_EQ(OpenPrinterW(name, &printer, &defaults), 1);
+  return printer;
+}
+
+std::vector<BYTE> Get(HANDLE printer, const char16_t* name, DWORD* type = nullptr) {
+  DWORD needed = 0;
+  DWORD result = GetPrinterDataW(printer, name, type, nullptr, 0, &needed);
+  if (result != kErrorMoreData && result != kErrorSuccess) return {};
+  std::vector<BYTE> bytes(needed);
+  DWORD again = 0;
+  EXPECT_EQ(GetPrinterDataW(printer, name, type, bytes.data(), needed, &again), 0);
+  EXPECT_EQ(again, needed);
+  return bytes;
+}
+
+TEST_F(Spooler, PrinterDataIsThePrintersMachineKey) {
+  ASSERT_TRUE(AddPrinter(u"Office Colour"));
+  HANDLE printer = Open(u"OFFICE COLOUR");
+  ASSERT_NE(printer, nullptr);
+  // REG_SZ of the four characters, no terminator: UTF-16 little-endian.
+  const BYTE stale[] = {0x54, 0x00, 0x52, 0x00, 0x55, 0x00, 0x45, 0x00};
+  ASSERT_EQ(SetPrinterDataW(printer, u"Stale", kRegSz, stale, sizeof stale), 0);
+
+  // Read as the configuration import does, through the registry.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(kHkeyLocalMachine,
+                          u"System\\CurrentControlSet\\Control\\Print\\Printers\\office colour"
+                          u"\\PrinterDriverData",
+                          0, kKeyRead, &key),
+            0);
+  BYTE bytes[16];
+  DWORD type = 0, size = sizeof bytes;
+  ASSERT_EQ(RegQueryValueExW(key, u"stale", nullptr, &type, bytes, &size), 0);
+  EXPECT_EQ(type, kRegSz);
+  EXPECT_EQ(std::vector<BYTE>(bytes, bytes + size), std::vector<BYTE>(stale, stale + 8));
+
+  // And the other way round: a registry write is printer data.
+  HKEY writer = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(kHkeyLocalMachine, PrinterDataKeyPath(u"Office Colour").c_str(), 0,
+                          kKeyAllAccess, &writer),
+            0);
+  const BYTE count[] = {5, 0, 0, 0};
+  ASSERT_EQ(RegSetValueExW(writer, u"PhySetting", 0, kRegDword, count, 4), 0);
+  EXPECT_EQ(Get(printer, u"PHYSETTING", &type), std::vector<BYTE>(count, count + 4));
+  EXPECT_EQ(type, kRegDword);
+  EXPECT_EQ(RegCloseKey(key), 0);
+  EXPECT_EQ(RegCloseKey(writer), 0);
+  EXPECT_EQ(ClosePrinter(printer), 1);
+}
+
+TEST_F(Spooler, ReadsFollowTheSizeProtocol) {
+  ASSERT_TRUE(AddPrinter(u"P1"));
+  HANDLE printer = Open(u"P1");
+  const BYTE chunk[5] = {1, 2, 3, 4, 5};
+  ASSERT_EQ(SetPrinterDataW(printer, u"N:0", kRegBinary, chunk, 5), 0);
+  ASSERT_EQ(SetPrinterDataW(printer, u"N:1", kRegBinary, nullptr, 0), 0);  // an empty chunk
+
+  struct Case {
+    const char16_t* name;
+    DWORD size;
+    DWORD result;
+    DWORD needed;
+  };
+  const Case cases[] = {
+      {u"N:0", 0, kErrorMoreData, 5},
+      {u"N:0", 4, kErrorMoreData, 5},
+      {u"N:0", 5, 0, 5},
+      {u"N:0", 64, 0, 5},
+      {u"N:1", 0, 0, 0},
+      {u"N:2", 64, kErrorFileNotFound, 77},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    BYTE buffer[64];
+    std::memset(buffer, 0xCC, sizeof buffer);
+    DWORD type = 99, needed = 77;
+    EXPECT_EQ(GetPrinterDataW(printer, c.name, &type, buffer, c.size, &needed), c.result);
+    EXPECT_EQ(needed, c.needed);
+    if (c.result == 0) {
+      EXPECT_EQ(type, kRegBinary);
+      EXPECT_EQ(std::memcmp(buffer, chunk, needed), 0);
+      EXPECT_EQ(buffer[needed], 0xCC);
+    } else if (c.result == kErrorMoreData) {
+      EXPECT_EQ(buffer[0], 0xCC);
+    }
+  }
+  DWORD needed = 0;
+  EXPECT_EQ(GetPrinterDataW(printer, u"N:0", nullptr, nullptr, 5, &needed), kErrorInvalidParameter);
+  EXPECT_EQ(GetPrinterDataW(printer, u"N:0", nullptr, nullptr, 0, nullptr), kErrorInvalidParameter);
+  EXPECT_EQ(ClosePrinter(printer), 1);
+}
+
+TEST_F(Spooler, HandlesAccessAndCounters) {
+  ASSERT_TRUE(AddPrinter(u"P1"));
+  EXPECT_FALSE(AddPrinter(u"p1"));
+  EXPECT_FALSE(AddPrinter(u""));
+  EXPECT_FALSE(AddPrinter(u"\\\\server\\P1"));
+
+  HANDLE printer = nullptr;
+  EXPECT_EQ(OpenPrinterW(u"P2", &printer, nullptr), 0);
+  EXPECT_EQ(GetLastError(), kErrorInvalidPrinterName);
+  EXPECT_EQ(printer, nullptr);
+  EXPECT_EQ(OpenPrinterW(nullptr, &printer, nullptr), 0);
+
+  // Without the administer right data reads but does not write.
+  ASSERT_EQ(OpenPrinterW(u"P1", &printer, nullptr), 1);
+  HANDLE admin = Open(u"p1");
+  const BYTE one[] = {1, 0, 0, 0};
+  EXPECT_EQ(SetPrinterDataW(printer, u"V", kRegDword, one, 4), kErrorAccessDenied);
+  EXPECT_EQ(SetPrinterDataW(admin, u"V", kRegDword, one, 4), 0);
+  EXPECT_EQ(Get(printer, u"V"), std::vector<BYTE>(one, one + 4));
+  EXPECT_EQ(GetSpoolerCounters().open_handles, 2u);
+
+  EXPECT_EQ(ClosePrinter(printer), 1);
+  EXPECT_EQ(ClosePrinter(printer), 0);
+  EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+  DWORD needed = 0;
+  EXPECT_EQ(GetPrinterDataW(printer, u"V", nullptr, nullptr, 0, &needed), kErrorInvalidHandle);
+  EXPECT_EQ(SetPrinterDataW(printer, u"V", kRegDword, one, 4), kErrorInvalidHandle);
+  EXPECT_EQ(ClosePrinter(admin), 1);
+  SpoolerCounters counters = GetSpoolerCounters();
+  EXPECT_EQ(counters.opens, 2u);
+  EXPECT_EQ(counters.closes, 2u);
+  EXPECT_EQ(counters.open_handles, 0u);
+
+  // The printer's own key exists, as the configuration import checks.
+  HKEY key = nullptr;
+  EXPECT_EQ(
+      RegOpenKeyExW(kHkeyLocalMachine, u"System\\CurrentControlSet\\Control\\Print\\Printers\\P1",
+                    0, kKeyRead, &key),
+      0);
+  EXPECT_EQ(RegCloseKey(key), 0);
+}
+
+TEST_F(Spooler, InjectedWriteFailuresAreConfinedToTheirValue) {
+  ASSERT_TRUE(AddPrinter(u"P1"));
+  ASSERT_TRUE(AddPrinter(u"P2"));
+  HANDLE p1 = Open(u"P1");
+  HANDLE p2 = Open(u"P2");
+  const BYTE old_bytes[] = {1, 1}, new_bytes[] = {2, 2, 2};
+  ASSERT_EQ(SetPrinterDataW(p1, u"Pool:1", kRegBinary, old_bytes, 2), 0);
+  SetPrinterDataWriteFailure(u"p1", u"POOL:1", kErrorWriteFault);
+  EXPECT_EQ(SetPrinterDataW(p1, u"Pool:1", kRegBinary, new_bytes, 3), kErrorWriteFault);
+  EXPECT_EQ(Get(p1, u"Pool:1"), std::vector<BYTE>(old_bytes, old_bytes + 2));
+  EXPECT_EQ(SetPrinterDataW(p1, u"Pool:0", kRegBinary, new_bytes, 3), 0);
+  EXPECT_EQ(SetPrinterDataW(p2, u"Pool:1", kRegBinary, new_bytes, 3), 0);  // another printer
+  SetPrinterDataWriteFailure(u"P1", u"Pool:1", 0);
+  EXPECT_EQ(SetPrinterDataW(p1, u"Pool:1", kRegBinary, new_bytes, 3), 0);
+  EXPECT_EQ(ClosePrinter(p1), 1);
+  EXPECT_EQ(ClosePrinter(p2), 1);
+}
+
+// Eight threads on two printers: each opens and closes its own handles,
+// rewrites a value of its own and a value shared with the three other
+// threads of its printer, and reads both back. A shared value must always
+// read whole (one writer's bytes), an own value exactly as written, and no
+// value may cross to the other printer.
+TEST_F(Spooler, EightThreadsOnTwoPrintersData) {
+  ASSERT_TRUE(AddPrinter(u"P0"));
+  ASSERT_TRUE(AddPrinter(u"P1"));
+  constexpr int kThreads = 8;
+  constexpr int kRounds = 200;
+  constexpr DWORD kSharedSize = 64;
+  std::atomic<int> faults{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &faults] {
+      const std::u16string printer = t % 2 == 0 ? u"P0" : u"P1";
+      const std::u16string own = u"T" + std::u16string(1, static_cast<char16_t>(u'0' + t));
+      for (int round = 0; round < kRounds; ++round) {
+        HANDLE handle = nullptr;
+        PrinterDefaultsW defaults{nullptr, nullptr, kPrinterAllAccess};
+        if (OpenPrinterW(printer.c_str(), &handle, &defaults) != 1) {
+          ++faults;
+          return;
+        }
+        const DWORD mine = static_cast<DWORD>(t * kRounds + round);
+        BYTE shared[kSharedSize];
+        std::memset(shared, static_cast<BYTE>(mine), kSharedSize);
+        if (SetPrinterDataW(handle, u"Shared", kRegBinary, shared, kSharedSize - (mine % 2)) != 0 ||
+            SetPrinterDataW(handle, own.c_str(), kRegDword, reinterpret_cast<const BYTE*>(&mine),
+                            4) != 0) {
+          ++faults;
+        }
+        BYTE read[kSharedSize];
+        DWORD needed = 0, type = 0;
+        if (GetPrinterDataW(handle, u"shared", &type, read, kSharedSize, &needed) != 0 ||
+            type != kRegBinary || needed < kSharedSize - 1) {
+          ++faults;
+        } else {
+          for (DWORD i = 1; i < needed; ++i) {
+            if (read[i] != read[0]) ++faults;
+          }
+          // The length tells which writer's bytes these are.
+          if ((needed == kSharedSize) != (read[0] % 2 == 0)) ++faults;
+        }
+        DWORD value = 0;
+        if (GetPrinterDataW(handle, own.c_str(), &type, reinterpret_cast<BYTE*>(&value), 4,
+                            &needed) != 0 ||
+            value != mine) {
+          ++faults;
+        }
+        if (ClosePrinter(handle) != 1) ++faults;
+      }
+    });
+  }
+  for (auto& thread : threads)
+    thread.join();
+  EXPECT_EQ(faults.load(), 0);
+  SpoolerCounters counters = GetSpoolerCounters();
+  EXPECT_EQ(counters.opens, static_cast<std::uint32_t>(kThreads * kRounds));
+  EXPECT_EQ(counters.closes, counters.opens);
+  EXPECT_EQ(counters.open_handles, 0u);
+  EXPECT_EQ(RegistryValueNames(kHkeyLocalMachine, PrinterDataKeyPath(u"P0")),
+            (std::vector<std::u16string>{u"Shared", u"T0", u"T2", u"T4", u"T6"}));
+  EXPECT_EQ(RegistryValueNames(kHkeyLocalMachine, PrinterDataKeyPath(u"P1")),
+            (std::vector<std::u16string>{u"Shared", u"T1", u"T3", u"T5", u"T7"}));
+}
+
+}  // namespace
