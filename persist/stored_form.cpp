@@ -49,6 +49,36 @@ bool GetItem(RWFile& file, std::int32_t& value) {
   return FileReadsOn(file) && file.ReadLong(value);
 }
 
+bool GetItem(RWVirtualInputStream& stream, std::uint16_t& value) {
+  if (!stream.Good()) return false;
+  stream.GetUShort(value);
+  return stream.Good();
+}
+
+bool GetItem(RWFile& file, std::uint16_t& value) {
+  return FileReadsOn(file) && file.ReadUShort(value);
+}
+
+bool GetItem(RWVirtualInputStream& stream, std::int16_t& value) {
+  if (!stream.Good()) return false;
+  stream.GetShort(value);
+  return stream.Good();
+}
+
+bool GetItem(RWFile& file, std::int16_t& value) {
+  return FileReadsOn(file) && file.ReadShort(value);
+}
+
+bool GetItem(RWVirtualInputStream& stream, RWCString& value) {
+  if (!stream.Good()) return false;
+  value.RestoreFromStream(stream);
+  return stream.Good();
+}
+
+bool GetItem(RWFile& file, RWCString& value) {
+  return FileReadsOn(file) && value.RestoreFromFile(file);
+}
+
 void PutItem(RWVirtualOutputStream& stream, std::uint32_t value) {
   stream.PutULong(value);
 }
@@ -63,6 +93,30 @@ void PutItem(RWVirtualOutputStream& stream, std::int32_t value) {
 
 void PutItem(RWFile& file, std::int32_t value) {
   file.WriteLong(value);
+}
+
+void PutItem(RWVirtualOutputStream& stream, std::uint16_t value) {
+  stream.PutUShort(value);
+}
+
+void PutItem(RWFile& file, std::uint16_t value) {
+  file.WriteUShort(value);
+}
+
+void PutItem(RWVirtualOutputStream& stream, std::int16_t value) {
+  stream.PutShort(value);
+}
+
+void PutItem(RWFile& file, std::int16_t value) {
+  file.WriteShort(value);
+}
+
+void PutItem(RWVirtualOutputStream& stream, const RWCString& value) {
+  value.SaveToStream(stream);
+}
+
+void PutItem(RWFile& file, const RWCString& value) {
+  value.SaveToFile(file);
 }
 
 void PutReference(RWVirtualOutputStream& stream, const RWCollectable* object) {

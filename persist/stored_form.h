@@ -3,9 +3,12 @@
 // the error scope in which each restore runs.
 //
 // Items: u32 goes through PutULong/GetULong on a stream and WriteULong/
-// ReadULong on a file, i32 through the Long forms, object references
-// through the graph writers and readers of rwstore.h. So one template of a
-// class's items serves both its stream and its file operations.
+// ReadULong on a file, i32 through the Long forms, u16 and i16 through the
+// UShort and Short forms (so that portable text writes an i16 item of a
+// 16-bit value of 32768 or more as a negative number), 8-bit strings in the
+// string class's own stored form, object references through the graph
+// writers and readers of rwstore.h. So one template of a class's items
+// serves both its stream and its file operations.
 //
 // Restores: a class's restore opens an MRestoreScope for its whole read.
 // An error raised inside (a bad token, an unknown class id, a bad back
@@ -22,6 +25,7 @@
 #include <cstdint>
 
 #include "foundation/rw/collect.h"
+#include "foundation/rw/cstring.h"
 #include "foundation/rw/error.h"
 
 class RWFile;
@@ -53,11 +57,24 @@ bool GetItem(RWVirtualInputStream& stream, std::uint32_t& value);
 bool GetItem(RWFile& file, std::uint32_t& value);
 bool GetItem(RWVirtualInputStream& stream, std::int32_t& value);
 bool GetItem(RWFile& file, std::int32_t& value);
+bool GetItem(RWVirtualInputStream& stream, std::uint16_t& value);
+bool GetItem(RWFile& file, std::uint16_t& value);
+bool GetItem(RWVirtualInputStream& stream, std::int16_t& value);
+bool GetItem(RWFile& file, std::int16_t& value);
+// False when the string could not be read whole.
+bool GetItem(RWVirtualInputStream& stream, RWCString& value);
+bool GetItem(RWFile& file, RWCString& value);
 
 void PutItem(RWVirtualOutputStream& stream, std::uint32_t value);
 void PutItem(RWFile& file, std::uint32_t value);
 void PutItem(RWVirtualOutputStream& stream, std::int32_t value);
 void PutItem(RWFile& file, std::int32_t value);
+void PutItem(RWVirtualOutputStream& stream, std::uint16_t value);
+void PutItem(RWFile& file, std::uint16_t value);
+void PutItem(RWVirtualOutputStream& stream, std::int16_t value);
+void PutItem(RWFile& file, std::int16_t value);
+void PutItem(RWVirtualOutputStream& stream, const RWCString& value);
+void PutItem(RWFile& file, const RWCString& value);
 
 // One object reference (null as the nil object).
 void PutReference(RWVirtualOutputStream& stream, const RWCollectable* object);
