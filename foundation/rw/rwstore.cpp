@@ -3,6 +3,7 @@
 #include "foundation/rw/error.h"
 #include "foundation/rw/factory.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/readscope.h"
 #include "foundation/rw/storetable.h"
 #include "foundation/rw/vstream.h"
 
@@ -161,6 +162,7 @@ bool FileOk(RWFile& file) {
 // object, null for the nil object.
 bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result,
                    RWClassID expected = kRWNoClassId) {
+  RWReadScope scope(file);
   RWReadTableGuard guard(&file);
   RWReadTable& table = guard.Table();
   if (guard.CreatedByMe()) {
@@ -269,6 +271,7 @@ void SetFail(RWVirtualInputStream& stream) {
 bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing, RWCollectable*& result,
                      RWClassID expected = kRWNoClassId) {
   if (!stream.Good()) return false;
+  RWReadScope scope(stream);
   RWReadTableGuard guard(&stream);
   RWReadTable& table = guard.Table();
   Nesting nesting(table);
