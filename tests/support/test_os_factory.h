@@ -1,6 +1,6 @@
-// TestOSFactory: a stand-in for the driver's services while the driver's own
-// services class does not exist. It keeps the real stream operations of
-// GNTOSFactory and answers the rest from memory: printer data per driver-data
+// TestOSFactory: a stand-in for the driver's services that needs no
+// printers, registry or clock of the platform's stand-ins. It keeps the real
+// stream operations of GNTOSFactory and answers the rest from memory: printer data per driver-data
 // pointer, named objects (stored with the library's object persistence in
 // the binary encoding), registry strings and keys the test sets, a fixed
 // time and module directory. It has no printer-data store adapter (the
@@ -54,7 +54,9 @@ class TestOSFactory : public GNTOSFactory {
   RWWString ReadUserString(const RWWString& key, const RWWString& name,
                            const RWWString& fallback) override;
   int UserKeyExists(const RWWString& key) override;
-  GPrinterDataStore* CreatePrinterDataStore(GDriverData*) override { return nullptr; }
+  int DeletePrinterDataValue(GDriverData* printer, const RWWString& name) override;
+  GPrinterDataStore* NewValueAdapter(GDriverData*) override { return nullptr; }
+  platform::HANDLE GetPrinterHandle(GDriverData*) override { return nullptr; }
 
   // The models' names of the services, hidden by the overrides above.
   using GOSFactory::GetPrinterDataString;
