@@ -9,7 +9,8 @@
 // the singleton; the driver library derives the concrete services from it
 // (GNTOSFactory, then the class the library instantiates) and installs one
 // instance at library attach. Types of the layers above (persistence streams,
-// driver data, the printer-data store) are only declared here.
+// the printer-data store) are only declared here; the driver data that names
+// a printer is driver_data.h of this target.
 //
 // The virtual operations come in the services' slot order; the driver adds
 // its own between them where the comments say, by extending this class in
