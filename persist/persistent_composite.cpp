@@ -6,6 +6,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
+#include "persist/child_walks.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -62,10 +63,7 @@ RWClassID MPersistentComposite::ClassId() const {
 // Stored form
 
 RWSize MPersistentComposite::StoredSize() const {
-  RWSize size = MPersistentObject::StoredSize() + 8;
-  for (RWSize i = 0; i < children_.Count(); ++i)
-    size += GraphStoreSizeOf(children_[i].Get());
-  return size;
+  return MPersistentObject::StoredSize() + 8 + child_walks::ReferencesSize(children_);
 }
 
 template <class Out>
@@ -134,16 +132,8 @@ bool MPersistentComposite::IsKindOf(const RWClassID& id) const {
 bool MPersistentComposite::IsEqualContent(const MPersistentObject* other) const {
   if (other == this) return true;
   auto* composite = dynamic_cast<const MPersistentComposite*>(other);
-  if (!composite || ClassId() != other->ClassId() || Key() != other->Key() ||
-      children_.Count() != composite->children_.Count()) {
-    return false;
-  }
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* mine = children_[i].Get();
-    MPersistentObject* theirs = composite->children_[i].Get();
-    if (mine != theirs && (!mine || !theirs || mine->IsDifferent(theirs))) return false;
-  }
-  return true;
+  return composite && ClassId() == other->ClassId() && Key() == other->Key() &&
+         child_walks::SameChildren(children_, composite->children_);
 }
 
 // ---------------------------------------------------------------------------
@@ -162,76 +152,33 @@ void MPersistentComposite::InsertFirst(MPersistentObject* object) {
   if (object) children_.InsertAt(0, object);
 }
 
-template <class Match, class Recurse>
-MPersistentObject* MPersistentComposite::RemoveFirst(Match match, Recurse recurse) {
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* child = children_[i].Get();
-    if (!child) continue;
-    if (match(child)) return children_.RemoveAt(i).Detach(g_file_lock);
-    if (MPersistentObject* found = recurse(child)) return found;
-  }
-  return nullptr;
-}
-
 MPersistentObject* MPersistentComposite::RemoveChild(const MPersistentObject* object) {
-  if (!object) return nullptr;
-  return RemoveFirst([object](MPersistentObject* child) { return child == object; },
-                     [object](MPersistentObject* child) { return child->RemoveChild(object); });
+  return child_walks::RemoveChild(children_, object, g_file_lock);
 }
 
 MPersistentObject* MPersistentComposite::RemoveByKey(const std::uint32_t& key) {
-  return RemoveFirst([&key](MPersistentObject* child) { return child->Key() == key; },
-                     [&key](MPersistentObject* child) { return child->RemoveByKey(key); });
+  return child_walks::RemoveByKey(children_, key, g_file_lock);
 }
 
 MPersistentObject* MPersistentComposite::RemoveByClassId(const RWClassID& id) {
-  return RemoveFirst([&id](MPersistentObject* child) { return child->ClassId() == id; },
-                     [&id](MPersistentObject* child) { return child->RemoveByClassId(id); });
-}
-
-template <class Match, class Recurse>
-bool MPersistentComposite::ReplaceFirst(Match match, Recurse recurse, MPersistentObject* object) {
-  if (!object) return false;
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* child = children_[i].Get();
-    if (!child) continue;
-    if (match(child)) {
-      MPersistentObject* copy = object->DeepCopy();
-      if (!copy) return false;
-      children_.ResetAt(i, copy);
-      return true;
-    }
-    if (recurse(child)) return true;
-  }
-  return false;
+  return child_walks::RemoveByClassId(children_, id, g_file_lock);
 }
 
 bool MPersistentComposite::ReplaceByKey(const std::uint32_t& key, MPersistentObject* object) {
-  return ReplaceFirst(
-      [&key](MPersistentObject* child) { return child->Key() == key; },
-      [&key, object](MPersistentObject* child) { return child->ReplaceByKey(key, object); },
-      object);
+  return child_walks::ReplaceByKey(children_, key, object);
 }
 
 bool MPersistentComposite::ReplaceByClassId(const RWClassID& id, MPersistentObject* object) {
-  return ReplaceFirst(
-      [&id](MPersistentObject* child) { return child->ClassId() == id; },
-      [&id, object](MPersistentObject* child) { return child->ReplaceByClassId(id, object); },
-      object);
+  return child_walks::ReplaceByClassId(children_, id, object);
 }
 
 bool MPersistentComposite::ReplaceObject(const MPersistentObject* match,
                                          MPersistentObject* object) {
-  return ReplaceFirst(
-      [match](MPersistentObject* child) { return child == match; },
-      [match, object](MPersistentObject* child) { return child->ReplaceObject(match, object); },
-      object);
+  return child_walks::ReplaceObject(children_, match, object);
 }
 
 bool MPersistentComposite::ReplaceKindOf(const RWClassID& id, MPersistentObject* object) {
-  return ReplaceFirst(
-      [&id](MPersistentObject* child) { return child->IsKindOf(id); },
-      [&id, object](MPersistentObject* child) { return child->ReplaceKindOf(id, object); }, object);
+  return child_walks::ReplaceKindOf(children_, id, object);
 }
 
 void MPersistentComposite::RemoveAll() {
@@ -242,58 +189,37 @@ void MPersistentComposite::RemoveAll() {
 // ---------------------------------------------------------------------------
 // Finding, collecting, selecting
 
-template <class Match, class Recurse>
-MPersistentObject* MPersistentComposite::FindFirst(Match match, Recurse recurse) {
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    MPersistentObject* child = children_[i].Get();
-    if (!child) continue;
-    if (match(child)) return child;
-    if (MPersistentObject* found = recurse(child)) return found;
-  }
-  return nullptr;
-}
-
 MPersistentObject* MPersistentComposite::FindByKey(const std::uint32_t& key) {
-  return FindFirst([&key](MPersistentObject* child) { return child->Key() == key; },
-                   [&key](MPersistentObject* child) { return child->FindByKey(key); });
+  return child_walks::FindByKey(children_, key);
 }
 
 MPersistentObject* MPersistentComposite::FindByClassId(const RWClassID& id) {
-  return FindFirst([&id](MPersistentObject* child) { return child->ClassId() == id; },
-                   [&id](MPersistentObject* child) { return child->FindByClassId(id); });
+  return child_walks::FindByClassId(children_, id);
 }
 
 MPersistentObject* MPersistentComposite::FindEqual(const MPersistentObject* object) {
-  return FindFirst([object](MPersistentObject* child) { return child->IsEqualContent(object); },
-                   [object](MPersistentObject* child) { return child->FindEqual(object); });
+  return child_walks::FindEqual(children_, object, true);
 }
 
 MPersistentObject* MPersistentComposite::FindKindOf(const RWClassID& id) {
-  return FindFirst([&id](MPersistentObject* child) { return child->IsKindOf(id); },
-                   [&id](MPersistentObject* child) { return child->FindKindOf(id); });
+  return child_walks::FindKindOf(children_, id);
 }
 
 MPersistentObject* MPersistentComposite::CollectByClassId(const RWClassID& id,
                                                           MPersistentObject* into) {
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (MPersistentObject* child = children_[i].Get()) child->CollectByClassId(id, into);
-  }
+  child_walks::CollectByClassId(children_, id, into);
   return into;
 }
 
 MPersistentObject* MPersistentComposite::CollectByKey(const std::uint32_t& key,
                                                       MPersistentObject* into) {
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (MPersistentObject* child = children_[i].Get()) child->CollectByKey(key, into);
-  }
+  child_walks::CollectByKey(children_, key, into);
   return into;
 }
 
 MPersistentObject* MPersistentComposite::CollectKindOf(const RWClassID& id,
                                                        MPersistentObject* into) {
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (MPersistentObject* child = children_[i].Get()) child->CollectKindOf(id, into);
-  }
+  child_walks::CollectKindOf(children_, id, into);
   return into;
 }
 
@@ -334,11 +260,7 @@ std::uint32_t MPersistentComposite::EntryCount() const {
 }
 
 std::uint32_t MPersistentComposite::NodeCount() const {
-  std::uint32_t n = 1;
-  for (RWSize i = 0; i < children_.Count(); ++i) {
-    if (const MPersistentObject* child = children_[i].Get()) n += child->NodeCount();
-  }
-  return n;
+  return child_walks::NodeCount(children_);
 }
 
 MChildIterator* MPersistentComposite::NewChildIterator() {

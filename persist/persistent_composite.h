@@ -137,12 +137,6 @@ class MPersistentComposite : public MPersistentObject {
   template <class In>
   bool RestoreChildren(In& in);
 
-  template <class Match, class Recurse>
-  MPersistentObject* RemoveFirst(Match match, Recurse recurse);
-  template <class Match, class Recurse>
-  bool ReplaceFirst(Match match, Recurse recurse, MPersistentObject* object);
-  template <class Match, class Recurse>
-  MPersistentObject* FindFirst(Match match, Recurse recurse);
   template <class Collect>
   MPersistentObject* Select(Collect collect);
 

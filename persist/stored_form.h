@@ -3,9 +3,13 @@
 // the error scope in which each restore runs.
 //
 // Items: u32 goes through PutULong/GetULong on a stream and WriteULong/
-// ReadULong on a file, i32 through the Long forms, object references
-// through the graph writers and readers of rwstore.h. So one template of a
-// class's items serves both its stream and its file operations.
+// ReadULong on a file, i32 through the Long forms, u16 and i16 through the
+// UShort and Short forms (so that portable text writes an i16 item of a
+// 16-bit value of 32768 or more as a negative number), 8-bit and wide
+// strings in the string class's own stored form, runs of single bytes in
+// character form (PutUChar/GetUChar) on a stream, object references through the graph
+// writers and readers of rwstore.h. So one template of a class's items
+// serves both its stream and its file operations.
 //
 // Restores: a class's restore opens an MRestoreScope for its whole read.
 // An error raised inside (a bad token, an unknown class id, a bad back
@@ -56,13 +60,11 @@ bool GetItem(RWVirtualInputStream& stream, std::uint32_t& value);
 bool GetItem(RWFile& file, std::uint32_t& value);
 bool GetItem(RWVirtualInputStream& stream, std::int32_t& value);
 bool GetItem(RWFile& file, std::int32_t& value);
-
 bool GetItem(RWVirtualInputStream& stream, std::uint16_t& value);
 bool GetItem(RWFile& file, std::uint16_t& value);
 bool GetItem(RWVirtualInputStream& stream, std::int16_t& value);
 bool GetItem(RWFile& file, std::int16_t& value);
-// Texts in the strings' own stored forms (basic_string.h): the count is
-// never trusted beyond what arrives.
+// False when the string could not be read whole.
 bool GetItem(RWVirtualInputStream& stream, RWCString& value);
 bool GetItem(RWFile& file, RWCString& value);
 bool GetItem(RWVirtualInputStream& stream, RWWString& value);
@@ -81,8 +83,7 @@ void PutItem(RWFile& file, const RWCString& value);
 void PutItem(RWVirtualOutputStream& stream, const RWWString& value);
 void PutItem(RWFile& file, const RWWString& value);
 
-// A run of single bytes: each byte in character form on a stream, the
-// bytes themselves on a file.
+// A run of single bytes.
 void PutBytes(RWVirtualOutputStream& stream, const std::uint8_t* bytes, std::uint32_t n);
 void PutBytes(RWFile& file, const std::uint8_t* bytes, std::uint32_t n);
 

@@ -12,14 +12,6 @@
 
 namespace {
 
-std::vector<std::uint32_t> Keys(MPersistentObject& composite) {
-  std::vector<std::uint32_t> keys;
-  std::unique_ptr<MChildIterator> walk(composite.NewChildIterator());
-  while (walk->Next())
-    keys.push_back(walk->Current()->Key());
-  return keys;
-}
-
 RWSize Capacity(const MPersistentComposite& c) {
   return c.Children().Capacity();
 }
@@ -50,7 +42,7 @@ TEST(PersistentComposite, InsertFirstAndNull) {
   c.InsertFirst(new ProbeLeaf(9));
   c.AddChild(nullptr);
   c.InsertFirst(nullptr);
-  EXPECT_EQ(Keys(c), (std::vector<std::uint32_t>{9, 1, 2}));
+  EXPECT_EQ(ChildKeys(c), (std::vector<std::uint32_t>{9, 1, 2}));
 }
 
 // root(1): leaf 5, composite 7 { leaf 7, composite 8 { leaf 5 } }, leaf 7
@@ -97,13 +89,13 @@ TEST(PersistentComposite, SelectionsGatherLeavesOnly) {
   const std::uint32_t seven = 7, eight = 8;
   std::unique_ptr<MPersistentObject> sevens(t.root.SelectByKey(seven));
   ASSERT_NE(sevens, nullptr);
-  EXPECT_EQ(Keys(*sevens), (std::vector<std::uint32_t>{7, 7}));
+  EXPECT_EQ(ChildKeys(*sevens), (std::vector<std::uint32_t>{7, 7}));
   EXPECT_EQ(sevens->FindByClassId(kMPersistentCompositeId), nullptr);
   EXPECT_EQ(t.inner_seven->ReferenceCount(), 1);  // shared, not copied
   EXPECT_EQ(t.root.SelectByKey(eight), nullptr);  // a composite is never collected
   EXPECT_EQ(t.root.SelectKindOf(kMPersistentCompositeId), nullptr);
   std::unique_ptr<MPersistentObject> leaves(t.root.SelectByClassId(ProbeLeaf::kId));
-  EXPECT_EQ(Keys(*leaves), (std::vector<std::uint32_t>{5, 7, 5, 7}));
+  EXPECT_EQ(ChildKeys(*leaves), (std::vector<std::uint32_t>{5, 7, 5, 7}));
   MPersistentComposite into;
   EXPECT_EQ(t.root.CollectKindOf(kMPersistentObjectId, &into), &into);
   EXPECT_EQ(into.EntryCount(), 4u);

@@ -1,9 +1,12 @@
-// Helpers of the persistent-model tests: a leaf model class that counts its
-// destructions, and freeing what a restore answered.
+// Helpers of the model tests: a leaf model class that counts its
+// destructions, freeing what a restore answered, and the keys of the
+// children.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "persist/persistent_object.h"
 
@@ -29,4 +32,13 @@ class ProbeLeaf : public MPersistentObject {
 inline void FreeRestored(RWCollectable* object) {
   auto* model = dynamic_cast<MPersistentObject*>(object);
   if (model && model->ReferenceCount() < 0) delete model;
+}
+
+// The keys of a model object's direct children, in order.
+inline std::vector<std::uint32_t> ChildKeys(MPersistentObject& object) {
+  std::vector<std::uint32_t> keys;
+  std::unique_ptr<MChildIterator> walk(object.NewChildIterator());
+  while (walk->Next())
+    keys.push_back(walk->Current()->Key());
+  return keys;
 }

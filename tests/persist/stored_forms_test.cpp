@@ -12,58 +12,21 @@
 #include "foundation/rw/rwstore.h"
 #include "persist/persistable_integer.h"
 #include "persist/persistent_composite.h"
+#include "tests/persist/media.h"
 #include "tests/persist/probe.h"
 #include "tests/support/graph.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using testing_support::Encoding;
+using model_testing::kAllMedia;
+using model_testing::Medium;
+using model_testing::Restore;
+using model_testing::Restored;
+using model_testing::Save;
 using testing_support::Hex;
 using testing_support::TempPath;
 using testing_support::Unhex;
-
-// Where a graph is stored: a file, or a stream of one encoding.
-enum class Medium { kFile, kPortable, kBinary, kHeadered };
-constexpr Medium kAllMedia[] = {Medium::kFile, Medium::kPortable, Medium::kBinary,
-                                Medium::kHeadered};
-
-Encoding EncodingOf(Medium medium) {
-  return medium == Medium::kPortable ? Encoding::kPortable
-         : medium == Medium::kBinary ? Encoding::kBinary
-                                     : Encoding::kHeadered;
-}
-
-std::string Save(const RWCollectable* object, Medium medium) {
-  return medium == Medium::kFile ? testing_support::SaveToFileBytes(object)
-                                 : testing_support::SaveToStreamBytes(object, EncodingOf(medium));
-}
-
-struct Restored {
-  MPersistentObject* object;
-  bool ok;  // the file without error, the stream without its fail state
-};
-
-// Reads one reference through the model's extraction operations.
-Restored Restore(const std::string& bytes, Medium medium) {
-  MPersistentObject* object = nullptr;
-  if (medium == Medium::kFile) {
-    TempPath path("model");
-    testing_support::WriteAll(path.str(), bytes);
-    RWFile file(path.c_str(), "rb");
-    MPersistentObject::ReadPointerFromFile(file, object);
-    return {object, !file.Error()};
-  }
-  std::istringstream in(bytes);
-  std::unique_ptr<RWVirtualInputStream> stream;
-  {
-    // The headered stream reads its header at construction.
-    RWErrorScope header;
-    stream = testing_support::MakeInputStream(in, EncodingOf(medium));
-  }
-  MPersistentObject::ReadPointerFromStream(*stream, object);
-  return {object, !stream->Fail()};
-}
 
 // A GPersistableLong of -2 with key 0x1A2B3C4D and serial 5.
 std::unique_ptr<MPersistentObject> IntegerSample() {
@@ -265,37 +228,14 @@ using Sample = std::unique_ptr<MPersistentObject> (*)();
 constexpr Sample kSamples[] = {&IntegerSample, &SharedChildSample, &NestedSample};
 
 TEST(ModelStoredForms, TruncationAtEveryByteFailsCleanly) {
-  for (Sample make : kSamples) {
-    std::unique_ptr<MPersistentObject> original = make();
-    for (Medium medium : kAllMedia) {
-      std::string whole = Save(original.get(), medium);
-      for (std::size_t n = 0; n < whole.size(); ++n) {
-        Restored back = Restore(whole.substr(0, n), medium);
-        EXPECT_FALSE(back.ok) << static_cast<int>(medium) << " at " << n;
-        FreeRestored(back.object);  // everything read is reachable from it
-      }
-    }
-  }
+  for (Sample make : kSamples)
+    model_testing::ExpectEveryTruncationFails(*make());
 }
 
 TEST(ModelStoredForms, RandomByteFlipsNeverCrash) {
   std::mt19937 rng(20261212);
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
-  for (Sample make : kSamples) {
-    std::unique_ptr<MPersistentObject> original = make();
-    for (Medium medium : kAllMedia) {
-      std::string whole = Save(original.get(), medium);
-      for (int round = 0; round < 150; ++round) {
-        std::string damaged = whole;
-        for (int flips = 1 + static_cast<int>(rng() % 3); flips > 0; --flips) {
-          damaged[rng() % damaged.size()] ^= static_cast<char>(1 + rng() % 255);
-        }
-        Restored back = Restore(damaged, medium);
-        if (back.object) back.object->NodeCount();  // the tree is whole enough to walk
-        FreeRestored(back.object);
-      }
-    }
-  }
+  for (Sample make : kSamples)
+    model_testing::RestoreRandomFlips(*make(), rng, 150);
 }
 
 }  // namespace
