@@ -89,3 +89,5 @@ void GBinaryData::RestoreItems(In& in) {
   // 0 would leak it, so it counts as owned then.
   SetData(block.release(), size, size && !owns ? 1 : owns);
 }
+
+template class MPersistentClass<GBinaryData, MPersistentObject, kGBinaryDataId>;

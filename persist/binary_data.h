@@ -79,5 +79,7 @@ class GBinaryData final : public MPersistentClass<GBinaryData, MPersistentObject
   std::uint32_t owns_data_ = 0;  // non-zero: data_ is freed by this object
 };
 
+extern template class MPersistentClass<GBinaryData, MPersistentObject, kGBinaryDataId>;
+
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> BinaryDataClasses();

@@ -120,3 +120,5 @@ void GCapabilities::RestoreItems(In& in) {
   if (read.Length() != count) return;  // [NOMEM], recorded by the scope
   bits_ = read;
 }
+
+template class MPersistentClass<GCapabilities, MPersistentObject, kGCapabilitiesId>;

@@ -92,5 +92,7 @@ class GCapabilities final
   RWBitVector bits_;
 };
 
+extern template class MPersistentClass<GCapabilities, MPersistentObject, kGCapabilitiesId>;
+
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> CapabilitiesClasses();

@@ -121,3 +121,5 @@ void GDynamicLibrary::RestoreItems(In& in) {
   Unload();
   GetItem(in, name_);
 }
+
+template class MPersistentClass<GDynamicLibrary, MPersistentObject, kGDynamicLibraryId>;

@@ -114,5 +114,7 @@ class GDynamicLibrary final
   ModuleShare* share_ = nullptr;  // null while not loaded
 };
 
+extern template class MPersistentClass<GDynamicLibrary, MPersistentObject, kGDynamicLibraryId>;
+
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> DynamicLibraryClasses();

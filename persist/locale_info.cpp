@@ -69,3 +69,5 @@ void GLocaleInfo::RestoreItems(In& in) {
     if (!GetItem(in, text)) return;
   }
 }
+
+template class MPersistentClass<GLocaleInfo, MPersistentObject, kGLocaleInfoId>;

@@ -102,5 +102,7 @@ class GLocaleInfo final : public MPersistentClass<GLocaleInfo, MPersistentObject
   std::array<RWCString, kLocaleTextCount> texts_;
 };
 
+extern template class MPersistentClass<GLocaleInfo, MPersistentObject, kGLocaleInfoId>;
+
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> LocaleInfoClasses();

@@ -7,7 +7,10 @@
 //   - the four save and restore operations, which call the class's
 //     templates `SaveItems(out)` and `RestoreItems(in)` (over RWFile and
 //     the virtual streams alike, see stored_form.h); the class befriends
-//     MPersistentClass so that they can stay private;
+//     MPersistentClass so that they can stay private. Those templates live
+//     in the class's source file, so the class's header declares
+//     `extern template class MPersistentClass<...>;` and its source file
+//     instantiates it after them;
 //   - SameContentBase(other): `other` as the class itself when content
 //     equality can hold at all (the same class id and the base's own
 //     IsEqualContent), else null; each class then compares its fields.
@@ -32,14 +35,10 @@ class MPersistentClass : public Base {
   RWClassID ClassId() const override { return kId; }
   bool IsKindOf(const RWClassID& id) const override { return id == kId || Base::IsKindOf(id); }
 
-  void RestoreFromStream(RWVirtualInputStream& stream) override {
-    static_cast<Self*>(this)->RestoreItems(stream);
-  }
-  void RestoreFromFile(RWFile& file) override { static_cast<Self*>(this)->RestoreItems(file); }
-  void SaveToStream(RWVirtualOutputStream& stream) const override {
-    static_cast<const Self*>(this)->SaveItems(stream);
-  }
-  void SaveToFile(RWFile& file) const override { static_cast<const Self*>(this)->SaveItems(file); }
+  void RestoreFromStream(RWVirtualInputStream& stream) override;
+  void RestoreFromFile(RWFile& file) override;
+  void SaveToStream(RWVirtualOutputStream& stream) const override;
+  void SaveToFile(RWFile& file) const override;
 
  protected:
   const Self* SameContentBase(const MPersistentObject* other) const {
@@ -47,3 +46,23 @@ class MPersistentClass : public Base {
     return dynamic_cast<const Self*>(other);
   }
 };
+
+template <class Self, class Base, RWClassID kId>
+void MPersistentClass<Self, Base, kId>::RestoreFromStream(RWVirtualInputStream& stream) {
+  static_cast<Self*>(this)->RestoreItems(stream);
+}
+
+template <class Self, class Base, RWClassID kId>
+void MPersistentClass<Self, Base, kId>::RestoreFromFile(RWFile& file) {
+  static_cast<Self*>(this)->RestoreItems(file);
+}
+
+template <class Self, class Base, RWClassID kId>
+void MPersistentClass<Self, Base, kId>::SaveToStream(RWVirtualOutputStream& stream) const {
+  static_cast<const Self*>(this)->SaveItems(stream);
+}
+
+template <class Self, class Base, RWClassID kId>
+void MPersistentClass<Self, Base, kId>::SaveToFile(RWFile& file) const {
+  static_cast<const Self*>(this)->SaveItems(file);
+}

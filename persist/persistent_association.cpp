@@ -148,3 +148,6 @@ MPersistentObject* MAssociationList::RemoveMatchingAssociation(
     const MPersistentAssociation* association) {
   return association ? RemoveAssociation(association->Key()) : nullptr;
 }
+
+template class MPersistentClass<MPersistentAssociation, MPersistentObject,
+                                kMPersistentAssociationId>;

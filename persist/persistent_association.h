@@ -115,5 +115,8 @@ class MAssociationList final
   MPersistentObject* RemoveMatchingAssociation(const MPersistentAssociation* association);
 };
 
+extern template class MPersistentClass<MPersistentAssociation, MPersistentObject,
+                                       kMPersistentAssociationId>;
+
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> PersistentAssociationClasses();

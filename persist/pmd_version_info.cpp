@@ -100,3 +100,5 @@ void GPMDVersionInfo::RestoreItems(In& in) {
     if (lines_.Count() == before) return;  // [NOMEM], recorded by the scope
   }
 }
+
+template class MPersistentClass<GPMDVersionInfo, MPersistentObject, kGPMDVersionInfoId>;

@@ -90,5 +90,7 @@ class GPMDVersionInfo final
   LineVector lines_;  // room for 64, growing by 64
 };
 
+extern template class MPersistentClass<GPMDVersionInfo, MPersistentObject, kGPMDVersionInfoId>;
+
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> PMDVersionInfoClasses();

@@ -49,3 +49,5 @@ void GPMLDescriptor::RestoreItems(In& in) {
   if (!ReadsVersion(scope, in, kPMLDescriptorVersion)) return;
   if (GetItem(in, name_) && GetItem(in, value_)) GetItem(in, text_);
 }
+
+template class MPersistentClass<GPMLDescriptor, MPersistentObject, kGPMLDescriptorId>;

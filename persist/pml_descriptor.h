@@ -64,5 +64,7 @@ class GPMLDescriptor final
   RWCString text_;
 };
 
+extern template class MPersistentClass<GPMLDescriptor, MPersistentObject, kGPMLDescriptorId>;
+
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> PMLDescriptorClasses();

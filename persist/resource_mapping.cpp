@@ -112,3 +112,5 @@ MPersistentObject* GResourceMappingList::RemoveByStringResourceId(std::uint32_t 
   GResourceMapping* found = FindByStringResourceId(id);
   return found ? RemoveChild(found) : nullptr;
 }
+
+template class MPersistentClass<GResourceMapping, MPersistentObject, kGResourceMappingId>;

@@ -105,5 +105,7 @@ class GResourceMappingList final
   GResourceMapping* FindMapping(Match match);
 };
 
+extern template class MPersistentClass<GResourceMapping, MPersistentObject, kGResourceMappingId>;
+
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> ResourceMappingClasses();

@@ -53,3 +53,5 @@ void GSelectionString::RestoreItems(In& in) {
   if (!ReadsVersion(scope, in, kSelectionStringVersion)) return;
   if (GetItem(in, text_)) GetItem(in, selection_);
 }
+
+template class MPersistentClass<GSelectionString, MPersistentObject, kGSelectionStringId>;

@@ -52,5 +52,7 @@ class GSelectionString final
   RWCString text_;
 };
 
+extern template class MPersistentClass<GSelectionString, MPersistentObject, kGSelectionStringId>;
+
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> SelectionStringClasses();
