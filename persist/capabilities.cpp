@@ -66,13 +66,9 @@ std::int32_t GCapabilities::ClearCapabilities(const std::uint32_t* indexes, std:
   return 0;
 }
 
-bool GCapabilities::HasCapability(std::uint32_t index) const {
-  return index < bits_.Length() && bits_.TestBit(index);
-}
-
 bool GCapabilities::HasAllCapabilities(const std::uint32_t* indexes, std::uint16_t n) const {
   if (!AllIndexesValid(indexes, n)) return false;
-  return std::all_of(indexes, indexes + n, [this](std::uint32_t i) { return bits_.TestBit(i); });
+  return std::all_of(indexes, indexes + n, [this](std::uint32_t i) { return HasCapability(i); });
 }
 
 bool GCapabilities::HasAnyCapability(const std::uint32_t* indexes, std::uint16_t n) const {

@@ -56,8 +56,11 @@ class GCapabilities final
   // Clears each listed bit below the length; answers 0.
   std::int32_t ClearCapabilities(const std::uint32_t* indexes, std::uint16_t n);
 
-  // The bit; false at or beyond the length.
-  bool HasCapability(std::uint32_t index) const;
+  // The bit; false at or beyond the length. Inline: the rest of the system
+  // asks this one question, often.
+  bool HasCapability(std::uint32_t index) const {
+    return index < bits_.Length() && (bits_.Data()[index / 8] >> (index % 8) & 1) != 0;
+  }
   // False when an index is at or beyond the length, else whether every
   // listed bit is set; true for n = 0.
   bool HasAllCapabilities(const std::uint32_t* indexes, std::uint16_t n) const;
