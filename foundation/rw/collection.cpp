@@ -4,6 +4,7 @@
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/hashtable.h"
+#include "foundation/rw/readscope.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
 
@@ -62,6 +63,7 @@ void RWCollectionBase::SaveToStream(RWVirtualOutputStream& stream) const {
 }
 
 void RWCollectionBase::RestoreFromStream(RWVirtualInputStream& stream) {
+  RWReadScope scope(stream);
   Clear();
   std::uint32_t count = 0;
   stream.GetUInt(count);
@@ -73,6 +75,7 @@ void RWCollectionBase::RestoreFromStream(RWVirtualInputStream& stream) {
 }
 
 void RWCollectionBase::RestoreFromFile(RWFile& file) {
+  RWReadScope scope(file);
   Clear();
   std::uint32_t count;
   if (!file.ReadUInt(count)) return;
