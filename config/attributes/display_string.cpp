@@ -2,7 +2,6 @@
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
-#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/stored_form.h"
 
@@ -39,14 +38,6 @@ std::span<const RWClassRegistration> DisplayStringClasses() {
 GDisplayString::GDisplayString(std::uint16_t string_id, const char* text, const char* module_name)
     : string_id_(string_id), text_(OrEmpty(text)), module_name_(OrEmpty(module_name)) {}
 
-RWCollectable* GDisplayString::CreateDefault() const {
-  return RWNew<GDisplayString>();
-}
-
-RWCollectable* GDisplayString::CreateCopy() const {
-  return RWNew<GDisplayString>(*this);
-}
-
 RWSize GDisplayString::StoredSize() const {
   return MPersistentObject::StoredSize() + 14 + module_name_.Length() + text_.Length();
 }
@@ -69,31 +60,10 @@ void GDisplayString::RestoreItems(In& in) {
   if (GetItem(in, module_name_) && GetItem(in, text_)) GetItem(in, string_id_);
 }
 
-void GDisplayString::RestoreFromStream(RWVirtualInputStream& stream) {
-  RestoreItems(stream);
-}
-
-void GDisplayString::RestoreFromFile(RWFile& file) {
-  RestoreItems(file);
-}
-
-void GDisplayString::SaveToStream(RWVirtualOutputStream& stream) const {
-  SaveItems(stream);
-}
-
-void GDisplayString::SaveToFile(RWFile& file) const {
-  SaveItems(file);
-}
-
-bool GDisplayString::IsKindOf(const RWClassID& id) const {
-  return id == kGDisplayStringId || MPersistentObject::IsKindOf(id);
-}
-
 bool GDisplayString::IsEqualContent(const MPersistentObject* other) const {
   if (other == this) return true;
-  auto* same = dynamic_cast<const GDisplayString*>(other);
-  return same && other->ClassId() == ClassId() && MPersistentObject::IsEqualContent(other) &&
-         string_id_ == same->string_id_ && text_ == same->text_ &&
+  const GDisplayString* same = SameContentBase(other);
+  return same && string_id_ == same->string_id_ && text_ == same->text_ &&
          module_name_ == same->module_name_;
 }
 
@@ -102,19 +72,11 @@ bool GDisplayString::IsEqualContent(const MPersistentObject* other) const {
 
 GDisplayStringAttribute::GDisplayStringAttribute(const std::uint32_t& key, std::uint16_t string_id,
                                                  const char* text, const char* module_name)
-    : GAttribute(key), display_string_(string_id, text, module_name) {}
+    : MPersistentClass(key), display_string_(string_id, text, module_name) {}
 
 GDisplayStringAttribute::GDisplayStringAttribute(std::uint16_t string_id, const char* text,
                                                  const char* module_name)
     : display_string_(string_id, text, module_name) {}
-
-RWCollectable* GDisplayStringAttribute::CreateDefault() const {
-  return RWNew<GDisplayStringAttribute>();
-}
-
-RWCollectable* GDisplayStringAttribute::CreateCopy() const {
-  return RWNew<GDisplayStringAttribute>(*this);
-}
 
 RWSize GDisplayStringAttribute::StoredSize() const {
   // The object token of the display string is its 2-byte class id.
@@ -137,33 +99,16 @@ void GDisplayStringAttribute::RestoreItems(In& in) {
   if (!RestoreEmbedded(in, display_string_)) scope.Fail();
 }
 
-void GDisplayStringAttribute::RestoreFromStream(RWVirtualInputStream& stream) {
-  RestoreItems(stream);
-}
-
-void GDisplayStringAttribute::RestoreFromFile(RWFile& file) {
-  RestoreItems(file);
-}
-
-void GDisplayStringAttribute::SaveToStream(RWVirtualOutputStream& stream) const {
-  SaveItems(stream);
-}
-
-void GDisplayStringAttribute::SaveToFile(RWFile& file) const {
-  SaveItems(file);
-}
-
-bool GDisplayStringAttribute::IsKindOf(const RWClassID& id) const {
-  return id == kGDisplayStringAttributeId || GAttribute::IsKindOf(id);
-}
-
 bool GDisplayStringAttribute::IsEqualContent(const MPersistentObject* other) const {
   if (other == this) return true;
-  auto* same = dynamic_cast<const GDisplayStringAttribute*>(other);
-  return same && other->ClassId() == ClassId() && GAttribute::IsEqualContent(other) &&
-         display_string_.IsEqualContent(&same->display_string_);
+  const GDisplayStringAttribute* same = SameContentBase(other);
+  return same && display_string_.IsEqualContent(&same->display_string_);
 }
 
 std::uint16_t GDisplayStringAttribute::Execute(GPeripheral&) {
   return 0;
 }
+
+// After both classes' item templates, which the frame instantiates.
+template class MPersistentClass<GDisplayString, MPersistentObject, kGDisplayStringId>;
+template class MPersistentClass<GDisplayStringAttribute, GAttribute, kGDisplayStringAttributeId>;

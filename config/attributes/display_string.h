@@ -46,13 +46,15 @@
 #include "config/attributes/attribute.h"
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/registration.h"
+#include "persist/model_class.h"
 
 inline constexpr RWClassID kGDisplayStringId = 786;
 inline constexpr RWClassID kGDisplayStringAttributeId = 787;
 inline constexpr std::uint32_t kDisplayStringVersion = 1;
 inline constexpr std::uint32_t kDisplayStringAttributeVersion = 1;
 
-class GDisplayString : public MPersistentObject {
+class GDisplayString final
+    : public MPersistentClass<GDisplayString, MPersistentObject, kGDisplayStringId> {
  public:
   // String id 0, both texts empty, key 0.
   GDisplayString() = default;
@@ -69,19 +71,13 @@ class GDisplayString : public MPersistentObject {
   void SetText(const RWCString& text) { text_ = text; }
   void SetModuleName(const RWCString& module_name) { module_name_ = module_name; }
 
-  RWCollectable* CreateDefault() const override;
-  RWCollectable* CreateCopy() const override;
-  RWClassID ClassId() const override { return kGDisplayStringId; }
+  // The base part, 14 and both string lengths.
   RWSize StoredSize() const override;
-  void RestoreFromStream(RWVirtualInputStream& stream) override;
-  void RestoreFromFile(RWFile& file) override;
-  void SaveToStream(RWVirtualOutputStream& stream) const override;
-  void SaveToFile(RWFile& file) const override;
-  // 786 and 751.
-  bool IsKindOf(const RWClassID& id) const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
 
  private:
+  friend class MPersistentClass;
+
   template <class Out>
   void SaveItems(Out& out) const;
   template <class In>
@@ -92,7 +88,8 @@ class GDisplayString : public MPersistentObject {
   RWCString module_name_;        // empty: the loader's own module
 };
 
-class GDisplayStringAttribute : public GAttribute {
+class GDisplayStringAttribute final
+    : public MPersistentClass<GDisplayStringAttribute, GAttribute, kGDisplayStringAttributeId> {
  public:
   // Key 0, a default display string.
   GDisplayStringAttribute() = default;
@@ -109,21 +106,15 @@ class GDisplayStringAttribute : public GAttribute {
   // Assigns it (key and serial number of the display string included).
   void SetDisplayString(const GDisplayString& display_string) { display_string_ = display_string; }
 
-  RWCollectable* CreateDefault() const override;
-  RWCollectable* CreateCopy() const override;
-  RWClassID ClassId() const override { return kGDisplayStringAttributeId; }
+  // The attribute part, 4, the token's 2 and the display string's size.
   RWSize StoredSize() const override;
-  void RestoreFromStream(RWVirtualInputStream& stream) override;
-  void RestoreFromFile(RWFile& file) override;
-  void SaveToStream(RWVirtualOutputStream& stream) const override;
-  void SaveToFile(RWFile& file) const override;
-  // 787, 753 and 751.
-  bool IsKindOf(const RWClassID& id) const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // No device operation: answers 0.
   std::uint16_t Execute(GPeripheral& device) override;
 
  private:
+  friend class MPersistentClass;
+
   template <class Out>
   void SaveItems(Out& out) const;
   template <class In>
@@ -131,6 +122,10 @@ class GDisplayStringAttribute : public GAttribute {
 
   GDisplayString display_string_;
 };
+
+extern template class MPersistentClass<GDisplayString, MPersistentObject, kGDisplayStringId>;
+extern template class MPersistentClass<GDisplayStringAttribute, GAttribute,
+                                       kGDisplayStringAttributeId>;
 
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> DisplayStringClasses();

@@ -1,7 +1,6 @@
 #include "config/attributes/option_composite.h"
 
 #include "foundation/rw/file.h"
-#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/stored_form.h"
 
@@ -28,16 +27,6 @@ std::int16_t GOptionComposite<Self, kId>::GetCodeAt(std::int32_t index) const {
 template <class Self, RWClassID kId>
 void GOptionComposite<Self, kId>::Append(std::uint16_t code) {
   if (codes_.Count() < kMaxOptionCodes) codes_.Append(code);
-}
-
-template <class Self, RWClassID kId>
-RWCollectable* GOptionComposite<Self, kId>::CreateDefault() const {
-  return RWNew<Self>();
-}
-
-template <class Self, RWClassID kId>
-RWCollectable* GOptionComposite<Self, kId>::CreateCopy() const {
-  return RWNew<Self>(static_cast<const Self&>(*this));
 }
 
 template <class Self, RWClassID kId>
@@ -83,35 +72,10 @@ void GOptionComposite<Self, kId>::RestoreItems(In& in) {
 }
 
 template <class Self, RWClassID kId>
-void GOptionComposite<Self, kId>::RestoreFromStream(RWVirtualInputStream& stream) {
-  RestoreItems(stream);
-}
-
-template <class Self, RWClassID kId>
-void GOptionComposite<Self, kId>::RestoreFromFile(RWFile& file) {
-  RestoreItems(file);
-}
-
-template <class Self, RWClassID kId>
-void GOptionComposite<Self, kId>::SaveToStream(RWVirtualOutputStream& stream) const {
-  SaveItems(stream);
-}
-
-template <class Self, RWClassID kId>
-void GOptionComposite<Self, kId>::SaveToFile(RWFile& file) const {
-  SaveItems(file);
-}
-
-template <class Self, RWClassID kId>
-bool GOptionComposite<Self, kId>::IsKindOf(const RWClassID& id) const {
-  return id == kId || GAttribute::IsKindOf(id);
-}
-
-template <class Self, RWClassID kId>
 bool GOptionComposite<Self, kId>::IsEqualContent(const MPersistentObject* other) const {
   if (other == this) return true;
-  auto* same = dynamic_cast<const GOptionComposite*>(other);
-  if (!same || other->ClassId() != kId || !GAttribute::IsEqualContent(other)) return false;
+  const Self* same = this->SameContentBase(other);
+  if (!same) return false;
   if (owner_id_ != same->owner_id_ || codes_.Count() != same->codes_.Count()) return false;
   for (RWSize i = 0; i < codes_.Count(); ++i) {
     if (codes_.Data()[i] != same->codes_.Data()[i]) return false;
@@ -124,5 +88,7 @@ std::uint16_t GOptionComposite<Self, kId>::Execute(GPeripheral&) {
   return 1;
 }
 
+template class MPersistentClass<GOptMediaComposite, GAttribute, kGOptMediaCompositeId>;
+template class MPersistentClass<GBookletComposite, GAttribute, kGBookletCompositeId>;
 template class GOptionComposite<GOptMediaComposite, kGOptMediaCompositeId>;
 template class GOptionComposite<GBookletComposite, kGBookletCompositeId>;

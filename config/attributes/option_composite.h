@@ -39,6 +39,7 @@
 #include "config/attributes/attribute.h"
 #include "foundation/rw/registration.h"
 #include "foundation/rw/value_vector.h"
+#include "persist/model_class.h"
 
 inline constexpr RWClassID kGOptMediaCompositeId = 796;
 inline constexpr RWClassID kGBookletCompositeId = 794;
@@ -50,7 +51,9 @@ inline constexpr std::uint32_t kBookletOptionListsKey = 909;
 
 // What the two lists share, given the class's id.
 template <class Self, RWClassID kId>
-class GOptionComposite : public GAttribute {
+class GOptionComposite : public MPersistentClass<Self, GAttribute, kId> {
+  using Class = MPersistentClass<Self, GAttribute, kId>;
+
  public:
   // Key 0, both ids 0, no codes.
   GOptionComposite() = default;
@@ -66,16 +69,8 @@ class GOptionComposite : public GAttribute {
   // unsigned, is not below the count.
   virtual std::int16_t GetCodeAt(std::int32_t index) const;
 
-  RWCollectable* CreateDefault() const override;
-  RWCollectable* CreateCopy() const override;
-  RWClassID ClassId() const override { return kId; }
+  // The attribute part, 12 and 2 per code.
   RWSize StoredSize() const override;
-  void RestoreFromStream(RWVirtualInputStream& stream) override;
-  void RestoreFromFile(RWFile& file) override;
-  void SaveToStream(RWVirtualOutputStream& stream) const override;
-  void SaveToFile(RWFile& file) const override;
-  // kId, 753 and 751.
-  bool IsKindOf(const RWClassID& id) const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // No device operation: answers 1.
   std::uint16_t Execute(GPeripheral& device) override;
@@ -86,6 +81,8 @@ class GOptionComposite : public GAttribute {
   void Append(std::uint16_t code);
 
  private:
+  friend Class;
+
   template <class Out>
   void SaveItems(Out& out) const;
   template <class In>
@@ -118,6 +115,8 @@ class GBookletComposite final : public GOptionComposite<GBookletComposite, kGBoo
   }
 };
 
+extern template class MPersistentClass<GOptMediaComposite, GAttribute, kGOptMediaCompositeId>;
+extern template class MPersistentClass<GBookletComposite, GAttribute, kGBookletCompositeId>;
 extern template class GOptionComposite<GOptMediaComposite, kGOptMediaCompositeId>;
 extern template class GOptionComposite<GBookletComposite, kGBookletCompositeId>;
 

@@ -2,7 +2,6 @@
 
 #include "config/attributes/style_translation.h"
 #include "foundation/rw/file.h"
-#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 // Only virtual operations of the device are called: see attribute.h.
 #include "output/core/peripheral.h"
@@ -49,22 +48,6 @@ void GStyleChoiceAttribute::RestoreItems(In& in) {
   GetItem(in, value_);
 }
 
-void GStyleChoiceAttribute::RestoreFromStream(RWVirtualInputStream& stream) {
-  RestoreItems(stream);
-}
-
-void GStyleChoiceAttribute::RestoreFromFile(RWFile& file) {
-  RestoreItems(file);
-}
-
-void GStyleChoiceAttribute::SaveToStream(RWVirtualOutputStream& stream) const {
-  SaveItems(stream);
-}
-
-void GStyleChoiceAttribute::SaveToFile(RWFile& file) const {
-  SaveItems(file);
-}
-
 bool GStyleChoiceAttribute::IsEqualContent(const MPersistentObject* other) const {
   if (other == this) return true;
   auto* same = dynamic_cast<const GStyleChoiceAttribute*>(other);
@@ -75,20 +58,18 @@ bool GStyleChoiceAttribute::IsEqualContent(const MPersistentObject* other) const
 // GStyleChoice
 
 template <class Self, RWClassID kId, std::int32_t kDefault, std::uint32_t kListKey>
-RWCollectable* GStyleChoice<Self, kId, kDefault, kListKey>::CreateDefault() const {
-  return RWNew<Self>();
-}
-
-template <class Self, RWClassID kId, std::int32_t kDefault, std::uint32_t kListKey>
-RWCollectable* GStyleChoice<Self, kId, kDefault, kListKey>::CreateCopy() const {
-  return RWNew<Self>(static_cast<const Self&>(*this));
-}
-
-template <class Self, RWClassID kId, std::int32_t kDefault, std::uint32_t kListKey>
 std::int16_t GStyleChoice<Self, kId, kDefault, kListKey>::MapToDeviceValue(
     const GCountedPtr& root) {
-  return TranslateStyleCode(kListKey, root, GetValue());
+  return TranslateStyleCode(kListKey, root, this->GetValue());
 }
+
+template class MPersistentClass<GColorMap, GStyleChoiceAttribute, kGColorMapId>;
+template class MPersistentClass<GHalftone, GStyleChoiceAttribute, kGHalftoneId>;
+template class MPersistentClass<GHalftoneEnhanced, GStyleChoiceAttribute, kGHalftoneEnhancedId>;
+template class MPersistentClass<GNeutralGrays, GStyleChoiceAttribute, kGNeutralGraysId>;
+template class MPersistentClass<GEdgeControl, GStyleChoiceAttribute, kGEdgeControlId>;
+template class MPersistentClass<GSRGBColor, GStyleChoiceAttribute, kGSRGBColorId>;
+template class MPersistentClass<GSRGBExtension, GStyleChoiceAttribute, kGSRGBExtensionId>;
 
 template class GStyleChoice<GColorMap, kGColorMapId, 15, 537>;
 template class GStyleChoice<GHalftone, kGHalftoneId, 40, 533>;

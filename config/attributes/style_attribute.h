@@ -40,6 +40,7 @@
 #include "config/attributes/attribute.h"
 #include "foundation/rw/registration.h"
 #include "persist/counted_ptr.h"
+#include "persist/model_class.h"
 
 inline constexpr RWClassID kGColorMapId = 791;
 inline constexpr RWClassID kGHalftoneId = 790;
@@ -54,10 +55,6 @@ class GStyleChoiceAttribute : public GStyleAttribute {
  public:
   // The GStyleAttribute part, 8.
   RWSize StoredSize() const override;
-  void RestoreFromStream(RWVirtualInputStream& stream) override;
-  void RestoreFromFile(RWFile& file) override;
-  void SaveToStream(RWVirtualOutputStream& stream) const override;
-  void SaveToFile(RWFile& file) const override;
   // The same object, or the same class id and value (keys not compared).
   bool IsEqualContent(const MPersistentObject* other) const override;
 
@@ -74,32 +71,29 @@ class GStyleChoiceAttribute : public GStyleAttribute {
   // Copies key, serial number, state and value.
   GStyleChoiceAttribute& operator=(const GStyleChoiceAttribute& other) = default;
 
- private:
+  // The stored form, for every concrete class.
   template <class Out>
   void SaveItems(Out& out) const;
   template <class In>
   void RestoreItems(In& in);
 
+ private:
   std::int32_t value_;
 };
 
-// What the seven classes share: creation, class id, kind test and the
-// mapping, from the class's id, default value and list key.
+// What the seven classes share: creation, class id, kind test, stored form
+// and the mapping, from the class's id, default value and list key.
 template <class Self, RWClassID kId, std::int32_t kDefault, std::uint32_t kListKey>
-class GStyleChoice : public GStyleChoiceAttribute {
+class GStyleChoice : public MPersistentClass<Self, GStyleChoiceAttribute, kId> {
+  using Class = MPersistentClass<Self, GStyleChoiceAttribute, kId>;
+
  public:
   // Key 0, the default value.
-  GStyleChoice() : GStyleChoiceAttribute(kDefault, 0) {}
-  GStyleChoice(std::int32_t value, const std::uint32_t& key) : GStyleChoiceAttribute(value, key) {}
+  GStyleChoice() : Class(kDefault, 0) {}
+  GStyleChoice(std::int32_t value, const std::uint32_t& key) : Class(value, key) {}
   GStyleChoice(const GStyleChoice& other) = default;
   GStyleChoice& operator=(const GStyleChoice& other) = default;
 
-  RWCollectable* CreateDefault() const override;
-  RWCollectable* CreateCopy() const override;
-  RWClassID ClassId() const override { return kId; }
-  bool IsKindOf(const RWClassID& id) const override {
-    return id == kId || GStyleAttribute::IsKindOf(id);
-  }
   std::int16_t MapToDeviceValue(const GCountedPtr& root) override;
 };
 
@@ -146,6 +140,14 @@ class GSRGBExtension final : public GStyleChoice<GSRGBExtension, kGSRGBExtension
   std::uint16_t Execute(GPeripheral& device) override;
 };
 
+extern template class MPersistentClass<GColorMap, GStyleChoiceAttribute, kGColorMapId>;
+extern template class MPersistentClass<GHalftone, GStyleChoiceAttribute, kGHalftoneId>;
+extern template class MPersistentClass<GHalftoneEnhanced, GStyleChoiceAttribute,
+                                       kGHalftoneEnhancedId>;
+extern template class MPersistentClass<GNeutralGrays, GStyleChoiceAttribute, kGNeutralGraysId>;
+extern template class MPersistentClass<GEdgeControl, GStyleChoiceAttribute, kGEdgeControlId>;
+extern template class MPersistentClass<GSRGBColor, GStyleChoiceAttribute, kGSRGBColorId>;
+extern template class MPersistentClass<GSRGBExtension, GStyleChoiceAttribute, kGSRGBExtensionId>;
 extern template class GStyleChoice<GColorMap, kGColorMapId, 15, 537>;
 extern template class GStyleChoice<GHalftone, kGHalftoneId, 40, 533>;
 extern template class GStyleChoice<GHalftoneEnhanced, kGHalftoneEnhancedId, 40, 533>;

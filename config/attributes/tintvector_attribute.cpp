@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "foundation/rw/file.h"
-#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/stored_form.h"
 
@@ -68,16 +67,6 @@ std::span<const RWClassRegistration> TintvectorAttributeClasses() {
 // GTintvectorKind
 
 template <class Self, class Base, RWClassID kId>
-RWCollectable* GTintvectorKind<Self, Base, kId>::CreateDefault() const {
-  return RWNew<Self>();
-}
-
-template <class Self, class Base, RWClassID kId>
-RWCollectable* GTintvectorKind<Self, Base, kId>::CreateCopy() const {
-  return RWNew<Self>(self());
-}
-
-template <class Self, class Base, RWClassID kId>
 RWSize GTintvectorKind<Self, Base, kId>::StoredSize() const {
   return GAttribute::StoredSize() + 4 + 2 * Self::StoredBytes(self()).size();
 }
@@ -104,26 +93,6 @@ void GTintvectorKind<Self, Base, kId>::RestoreItems(In& in) {
     if (!GetItem(in, item)) return;
     *byte = static_cast<std::uint8_t>(item);
   }
-}
-
-template <class Self, class Base, RWClassID kId>
-void GTintvectorKind<Self, Base, kId>::RestoreFromStream(RWVirtualInputStream& stream) {
-  RestoreItems(stream);
-}
-
-template <class Self, class Base, RWClassID kId>
-void GTintvectorKind<Self, Base, kId>::RestoreFromFile(RWFile& file) {
-  RestoreItems(file);
-}
-
-template <class Self, class Base, RWClassID kId>
-void GTintvectorKind<Self, Base, kId>::SaveToStream(RWVirtualOutputStream& stream) const {
-  SaveItems(stream);
-}
-
-template <class Self, class Base, RWClassID kId>
-void GTintvectorKind<Self, Base, kId>::SaveToFile(RWFile& file) const {
-  SaveItems(file);
 }
 
 template <class Self, class Base, RWClassID kId>
@@ -354,6 +323,11 @@ void GTintvectorEnhancedAttributeVer2::AssignSettings(
 }
 
 // After every class's StoredBytes, which the frame instantiates.
+template class MPersistentClass<GTintvectorAttribute, GAttribute, kGTintvectorAttributeId>;
+template class MPersistentClass<GTintvectorEnhancedAttribute, GTintvectorAttribute,
+                                kGTintvectorEnhancedAttributeId>;
+template class MPersistentClass<GTintvectorEnhancedAttributeVer2, GTintvectorAttribute,
+                                kGTintvectorEnhancedAttributeVer2Id>;
 template class GTintvectorKind<GTintvectorAttribute, GAttribute, kGTintvectorAttributeId>;
 template class GTintvectorKind<GTintvectorEnhancedAttribute, GTintvectorAttribute,
                                kGTintvectorEnhancedAttributeId>;

@@ -59,6 +59,7 @@
 
 #include "config/attributes/attribute.h"
 #include "foundation/rw/registration.h"
+#include "persist/model_class.h"
 
 inline constexpr RWClassID kGTintvectorAttributeId = 792;
 inline constexpr RWClassID kGTintvectorEnhancedAttributeId = 797;
@@ -82,19 +83,14 @@ inline constexpr std::int32_t kTintDocument = 3;  // the document-wide options
 // addresses of the stored bytes in stored order (of a const or a mutable
 // object); content equality over `Self::SameSettings(const Self&)`.
 template <class Self, class Base, RWClassID kId>
-class GTintvectorKind : public Base {
- public:
-  using Base::Base;
+class GTintvectorKind : public MPersistentClass<Self, Base, kId> {
+  using Class = MPersistentClass<Self, Base, kId>;
 
-  RWCollectable* CreateDefault() const override;
-  RWCollectable* CreateCopy() const override;
-  RWClassID ClassId() const override { return kId; }
+ public:
+  using Class::Class;
+
   // The attribute part, 4, and 2 per stored byte.
   RWSize StoredSize() const override;
-  void RestoreFromStream(RWVirtualInputStream& stream) override;
-  void RestoreFromFile(RWFile& file) override;
-  void SaveToStream(RWVirtualOutputStream& stream) const override;
-  void SaveToFile(RWFile& file) const override;
   // kId, 753 and 751.
   bool IsKindOf(const RWClassID& id) const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
@@ -105,6 +101,8 @@ class GTintvectorKind : public Base {
   bool operator==(const Self& other) const;
 
  private:
+  friend Class;
+
   template <class Out>
   void SaveItems(Out& out) const;
   template <class In>
@@ -216,6 +214,11 @@ class GTintvectorEnhancedAttributeVer2 final
   std::uint8_t edge_control_ = 0;
 };
 
+extern template class MPersistentClass<GTintvectorAttribute, GAttribute, kGTintvectorAttributeId>;
+extern template class MPersistentClass<GTintvectorEnhancedAttribute, GTintvectorAttribute,
+                                       kGTintvectorEnhancedAttributeId>;
+extern template class MPersistentClass<GTintvectorEnhancedAttributeVer2, GTintvectorAttribute,
+                                       kGTintvectorEnhancedAttributeVer2Id>;
 extern template class GTintvectorKind<GTintvectorAttribute, GAttribute, kGTintvectorAttributeId>;
 extern template class GTintvectorKind<GTintvectorEnhancedAttribute, GTintvectorAttribute,
                                       kGTintvectorEnhancedAttributeId>;
