@@ -123,6 +123,20 @@ class GDisplayStringAttribute final
   GDisplayString display_string_;
 };
 
+// The extraction operators of the display string, as those of the
+// attributes (attribute.h): one reference, null first; an object of another
+// class is refused and fails the stream or marks the file.
+inline RWVirtualInputStream& operator>>(RWVirtualInputStream& stream,
+                                        GDisplayString*& display_string) {
+  ReadModelPointer(stream, display_string);
+  return stream;
+}
+
+inline RWFile& operator>>(RWFile& file, GDisplayString*& display_string) {
+  ReadModelPointer(file, display_string);
+  return file;
+}
+
 extern template class MPersistentClass<GDisplayString, MPersistentObject, kGDisplayStringId>;
 extern template class MPersistentClass<GDisplayStringAttribute, GAttribute,
                                        kGDisplayStringAttributeId>;

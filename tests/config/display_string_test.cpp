@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "foundation/rw/file.h"
 #include "persist/persistent_composite.h"
 #include "tests/persist/media.h"
 #include "tests/support/test_support.h"
@@ -83,6 +84,25 @@ TEST(DisplayString, GoldenBytesAndRoundTrips) {
   EXPECT_EQ(attribute->TypeId(), kGDisplayStringAttributeId);
   EXPECT_TRUE(attribute->IsKindOf(kGAttributeId));
   EXPECT_FALSE(string.IsKindOf(kGAttributeId));
+}
+
+// The extraction operator reads a display string and refuses the attribute.
+TEST(DisplayString, ExtractionOperator) {
+  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
+  GDisplayString string = Sample();
+  std::unique_ptr<GDisplayStringAttribute> attribute = AttributeSample();
+  for (const MPersistentObject* saved : {static_cast<const MPersistentObject*>(&string),
+                                         static_cast<const MPersistentObject*>(attribute.get())}) {
+    testing_support::TempPath path("ds");
+    testing_support::WriteAll(path.str(), Save(saved, Medium::kFile));
+    RWFile file(path.c_str(), "rb");
+    GDisplayString* read = nullptr;
+    file >> read;
+    EXPECT_EQ(read != nullptr, saved == &string);
+    EXPECT_EQ(file.Error(), saved != &string);
+    EXPECT_TRUE(!read || read->IsEqual(&string));
+    delete read;
+  }
 }
 
 TEST(DisplayString, EqualityNullTextsAndAssignment) {
