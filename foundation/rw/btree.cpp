@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "foundation/rw/hashtable.h"
 #include "foundation/rw/support.h"
 
 // ---------------------------------------------------------------------------

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "foundation/rw/file.h"
-#include "foundation/rw/hashtable.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
@@ -112,10 +111,6 @@ void ClearRepeats(RWCollectable** run, RWSize n, std::pair<RWCollectable*, RWSiz
     if (scratch[i].first == scratch[i - 1].first) run[scratch[i].second] = nullptr;
   }
 }
-
-}  // namespace
-
-namespace {
 
 // a % d without a division (Lemire's method; exact for 32-bit a and d).
 class FastModulo {

@@ -21,7 +21,6 @@
 #pragma once
 
 #include <memory>
-#include <utility>
 
 #include "foundation/rw/collection.h"
 #include "foundation/rw/linkpool.h"
