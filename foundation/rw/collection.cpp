@@ -1,6 +1,7 @@
 #include "foundation/rw/collection.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -133,14 +134,12 @@ bool RWCollectionBase::DeleteDistinct(RWCollectable* const* objects, RWSize coun
   if (buckets == 0) buckets = 2;
   // A stable counting sort by bucket, then each bucket's repeats dropped.
   auto ends = RWNewArray<RWSize>(std::uint64_t{buckets} + 1);
-  auto bucket_of = RWNewArrayForOverwrite<RWSize>(count);
   auto order = RWNewArrayForOverwrite<RWCollectable*>(count);
-  if (!ends || !bucket_of || !order) return false;
+  if (!ends || !order) return false;
   const FastModulo modulo(buckets);
-  for (RWSize i = 0; i < count; ++i) {
-    bucket_of[i] = modulo(RWAddressHash(objects[i]));
-    ++ends[bucket_of[i] + 1];
-  }
+  auto bucket_of = [&modulo](const RWCollectable* p) { return modulo(RWAddressHash(p)); };
+  for (RWSize i = 0; i < count; ++i)
+    ++ends[bucket_of(objects[i]) + 1];
   RWSize longest = 0;
   for (RWSize b = 0; b < buckets; ++b) {
     longest = std::max(longest, ends[b + 1]);
@@ -148,8 +147,7 @@ bool RWCollectionBase::DeleteDistinct(RWCollectable* const* objects, RWSize coun
   }
   // ends[b] is where bucket b starts; filling moves it to where b ends.
   for (RWSize i = 0; i < count; ++i)
-    order[ends[bucket_of[i]]++] = objects[i];
-  bucket_of.reset();
+    order[ends[bucket_of(objects[i])]++] = objects[i];
   std::unique_ptr<std::pair<RWCollectable*, RWSize>[]> scratch;
   if (longest > kShortRun) {
     scratch = RWNewArrayForOverwrite<std::pair<RWCollectable*, RWSize>>(longest);
@@ -158,11 +156,21 @@ bool RWCollectionBase::DeleteDistinct(RWCollectable* const* objects, RWSize coun
   for (RWSize b = 0, start = 0; b < buckets; start = ends[b++])
     ClearRepeats(order.get() + start, ends[b] - start, scratch.get());
   ends.reset();
-  // The order is the hash's, not memory's: fetch a few objects ahead.
+  // The order is the hash's, not memory's. So fetch a few objects ahead,
+  // and every so often ask for a block beyond the small sizes: the C
+  // library then merges the small blocks just freed while they are still
+  // in the cache, instead of all of them at once later, in this scattered
+  // order, from memory.
   constexpr RWSize kAhead = 8;
+  constexpr RWSize kMergeEvery = 4096;
+  constexpr std::size_t kBeyondSmallBlocks = 1100;
   for (RWSize i = 0; i < count; ++i) {
     if (i + kAhead < count && order[i + kAhead]) __builtin_prefetch(order[i + kAhead], 1);
     delete order[i];
+    if (i % kMergeEvery == kMergeEvery - 1) {
+      void* volatile block = std::malloc(kBeyondSmallBlocks);
+      std::free(block);
+    }
   }
   return true;
 }
