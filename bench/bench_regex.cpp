@@ -1,5 +1,9 @@
 // RWRegularExpression against std::regex on the same searches: the
-// document-name prefix, and a class repeat found late in a longer text.
+// document-name prefix, a class repeat found late in a longer text, and
+// repeats after repeats that never match (".*" k times, then "b", on 28
+// "a"s), which backtracking pays for exponentially. std::regex is capped at
+// k = 6 (about 0.15 s a search; each further ".*" multiplies it by about
+// 4.5: k = 9 takes some 10 s).
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -63,6 +67,30 @@ void BM_Std_LateMatch(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * text.size());
 }
 BENCHMARK(BM_Std_LateMatch);
+
+std::string Catastrophic(std::int64_t k) {
+  std::string pattern;
+  for (std::int64_t i = 0; i < k; ++i)
+    pattern += ".*";
+  return pattern + "b";
+}
+
+const std::string kRunOfA(28, 'a');
+
+void BM_Ours_Catastrophic(benchmark::State& state) {
+  RWRegularExpression re(Catastrophic(state.range(0)).c_str());
+  RWCString text(kRunOfA.c_str());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(re.Index(text));
+}
+BENCHMARK(BM_Ours_Catastrophic)->Arg(2)->Arg(4)->Arg(6)->Arg(18);
+
+void BM_Std_Catastrophic(benchmark::State& state) {
+  std::regex re(Catastrophic(state.range(0)));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(std::regex_search(kRunOfA, re));
+}
+BENCHMARK(BM_Std_Catastrophic)->Arg(2)->Arg(4)->Arg(6)->Unit(benchmark::kMicrosecond);
 
 void BM_Ours_Compile(benchmark::State& state) {
   for (auto _ : state) {

@@ -2,11 +2,17 @@
 
 #include <mutex>
 
+#include "persist/counted_ptr.h"
+#include "persist/persistable_integer.h"
+#include "persist/persistent_composite.h"
+
 namespace {
 
 // Each source file's registration list, in the subsystem's building order.
 std::span<const RWClassRegistration> (*const kPersistLists[])() = {
-    nullptr,  // placeholder until the first persistable class lands
+    &CountedPtrClasses,
+    &PersistentCompositeClasses,
+    &PersistableIntegerClasses,
 };
 
 std::mutex g_load_mutex;

@@ -10,6 +10,7 @@
 
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/readscope.h"
 #include "foundation/rw/refcount.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/wstring.h"
@@ -808,6 +809,7 @@ bool RWBasicString<CharT>::SaveToFile(RWFile& file) const {
 
 template <class CharT>
 bool RWBasicString<CharT>::RestoreFromFile(RWFile& file) {
+  RWReadScope scope(file);
   std::uint32_t count;
   if (!file.ReadULong(count)) return false;
   // The count comes from the file: never trust it beyond what the file holds.
@@ -884,6 +886,7 @@ void RWBasicString<CharT>::ShrinkToFit() {
 template <>
 std::istream& RWBasicString<char16_t>::ReadToDelim(std::istream& is, char16_t delim,
                                                    bool skip_white) {
+  RWReadScope scope(is);
   ClearForReading(0);
   char16_t unit;
   bool have = GetUnit(is, unit);
@@ -911,6 +914,7 @@ std::istream& RWBasicString<char16_t>::ReadString(std::istream& is) {
 
 template <>
 std::istream& RWBasicString<char16_t>::ReadFile(std::istream& is) {
+  RWReadScope scope(is);
   ClearForReading(0);
   char16_t unit;
   while (GetUnit(is, unit))
@@ -921,6 +925,7 @@ std::istream& RWBasicString<char16_t>::ReadFile(std::istream& is) {
 
 template <>
 std::istream& RWBasicString<char16_t>::ReadToken(std::istream& is) {
+  RWReadScope scope(is);
   ClearForReading(0);
   std::streamsize width = is.width();
   is.width(0);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/rw/file.h"
+#include "foundation/rw/readscope.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
@@ -66,6 +67,7 @@ void RWCollectionBase::SaveToStream(RWVirtualOutputStream& stream) const {
 }
 
 void RWCollectionBase::RestoreFromStream(RWVirtualInputStream& stream) {
+  RWReadScope scope(stream);
   Clear();
   std::uint32_t count = 0;
   stream.GetUInt(count);
@@ -77,6 +79,7 @@ void RWCollectionBase::RestoreFromStream(RWVirtualInputStream& stream) {
 }
 
 void RWCollectionBase::RestoreFromFile(RWFile& file) {
+  RWReadScope scope(file);
   Clear();
   std::uint32_t count;
   if (!file.ReadUInt(count)) return;

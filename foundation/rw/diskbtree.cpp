@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "foundation/rw/readscope.h"
+
 namespace {
 
 int BinaryCompare(const char* a, const char* b, std::size_t k) {
@@ -32,7 +34,9 @@ RWDiskBTree::RWDiskBTree(RWFileSpaceManager* manager, std::uint32_t cache_size, 
                          std::uint32_t key_length, bool binary_keys, std::uint32_t header_offset,
                          bool old_form, std::uint32_t order, std::uint32_t min_fill)
     : manager_(manager), cache_size_(cache_size) {
-  if (!manager_ || !manager_->IsUsable()) return;
+  if (!manager_) return;
+  RWReadScope scope(*manager_);
+  if (!manager_->IsUsable()) return;
   if (order == 0 || key_length == 0 || NodeSizeFor(order, key_length) > kMaxNodeSize) return;
   min_fill = std::min(min_fill, order);
   old_form_ = old_form;
@@ -66,12 +70,18 @@ RWDiskBTree::RWDiskBTree(RWFileSpaceManager* manager, std::uint32_t cache_size, 
     Corrupt(header_offset_);
     return;
   }
+  // The caller's keys are read for exactly k bytes (binary) or up to k
+  // (text): a tree stored with other keys would read past them.
+  binary_keys_ = !old_form_ && (header_[kFlagsWord] & kBinaryKeysFlag) != 0;
+  if (key_length_ != key_length || (!old_form_ && binary_keys_ != binary_keys)) {
+    Corrupt(header_offset_);
+    return;
+  }
   node_size_ = static_cast<std::uint32_t>(NodeSizeFor(order_, key_length_));
   if (header_[kRootWord] != kNoOffset && !PlausibleNode(header_[kRootWord])) {
     Corrupt(header_offset_);
     return;
   }
-  binary_keys_ = !old_form_ && (header_[kFlagsWord] & kBinaryKeysFlag) != 0;
   compare_ = binary_keys_ ? &BinaryCompare : &TextCompare;
   key_.assign(key_length_, '\0');
   up_key_.assign(key_length_, '\0');
@@ -87,7 +97,10 @@ RWDiskBTree::RWDiskBTree(RWFileSpaceManager* manager, std::uint32_t cache_size, 
 RWDiskBTree::~RWDiskBTree() {
   // The count lives in the header: a file opened for update gets it back too,
   // or a reopened tree would report the count of an older session.
-  if (usable_ && !manager_->Error() && IsWritable(manager_->Mode())) WriteHeader();
+  if (usable_ && !manager_->Error() && IsWritable(manager_->Mode())) {
+    RWReadScope scope(*manager_);
+    WriteHeader();
+  }
   cache_.reset();
 }
 
@@ -350,18 +363,22 @@ bool RWDiskBTree::Locate(const char* key, std::uint32_t& offset, std::uint8_t*& 
 
 bool RWDiskBTree::Find(const char* key, RWCString& found_key, std::uint32_t& value) {
   value = kNoOffset;
+  if (!Ready()) return false;
+  RWReadScope scope(*manager_);
   std::uint32_t offset, p;
   std::uint8_t* node;
-  if (!Ready() || !Locate(key, offset, node, p)) return false;
+  if (!Locate(key, offset, node, p)) return false;
   value = Value(node, p);
   found_key = KeyString(Key(node, p));
   return true;
 }
 
 bool RWDiskBTree::ReplaceValue(const char* key, std::uint32_t new_value, std::uint32_t& old_value) {
+  if (!Ready()) return false;
+  RWReadScope scope(*manager_);
   std::uint32_t offset, p;
   std::uint8_t* node;
-  if (!Ready() || !Locate(key, offset, node, p)) return false;
+  if (!Locate(key, offset, node, p)) return false;
   old_value = Value(node, p);
   SetValue(node, p, new_value);
   return WriteNode(offset, node);
@@ -372,6 +389,7 @@ bool RWDiskBTree::ReplaceValue(const char* key, std::uint32_t new_value, std::ui
 
 bool RWDiskBTree::Insert(const char* key, std::uint32_t value) {
   if (!Ready()) return false;
+  RWReadScope scope(*manager_);
   NormalizeKey(key);
   const std::uint32_t root = header_[kRootWord];
   Outcome outcome = InsertInto(root, 0, value);
@@ -468,6 +486,7 @@ bool RWDiskBTree::Split(std::uint32_t offset, std::uint8_t* node, std::uint32_t 
 bool RWDiskBTree::Remove(const char* key, RWCString& removed_key, std::uint32_t& value) {
   value = kNoOffset;
   if (!Ready()) return false;
+  RWReadScope scope(*manager_);
   NormalizeKey(key);
   Outcome outcome = RemoveFrom(header_[kRootWord], 0);
   if (outcome != Outcome::kDone && outcome != Outcome::kUnderflow) return false;
@@ -655,6 +674,7 @@ bool RWDiskBTree::Walk(std::uint32_t offset, std::uint32_t depth, WalkState& sta
 
 void RWDiskBTree::Clear() {
   if (!Ready()) return;
+  RWReadScope scope(*manager_);
   std::vector<std::uint32_t> offsets;
   if (header_[kRootWord] != kNoOffset) {
     WalkState state(kMaxDepth);
@@ -675,6 +695,7 @@ void RWDiskBTree::Clear() {
 
 void RWDiskBTree::ForEach(RWDiskTreeApply apply, void* datum) {
   if (!Ready() || header_[kRootWord] == kNoOffset) return;
+  RWReadScope scope(*manager_);
   WalkState state(kMaxDepth);
   state.apply = apply;
   state.datum = datum;
@@ -685,6 +706,7 @@ std::uint32_t RWDiskBTree::Count() {
   if (!usable_) return 0;
   if (old_form_ && header_[kVersionWord] == kNoOffset && Ready()) {
     // The old form stores no count: the first call counts.
+    RWReadScope scope(*manager_);
     WalkState state(kMaxDepth);
     if (header_[kRootWord] != kNoOffset && !Walk(header_[kRootWord], 0, state)) return 0;
     header_[kCountWord] = state.entries;
@@ -695,6 +717,7 @@ std::uint32_t RWDiskBTree::Count() {
 
 std::uint32_t RWDiskBTree::Height() {
   if (!Ready()) return 0;
+  RWReadScope scope(*manager_);
   std::uint32_t height = 0;
   std::uint8_t* node = spare_.data();
   for (std::uint32_t offset = header_[kRootWord]; offset != kNoOffset; offset = Child(node, 0)) {

@@ -36,9 +36,13 @@
 // [WRITEERR] (codes 1, 2, 3); a node that cannot be read raises [READERR],
 // one that cannot be written [WRITEERR]. Values read from the file are
 // checked before use: a header or node whose counts, sizes or offsets cannot
-// be right, or a tree deeper than kMaxDepth or with a node reached twice
+// be right, a stored key length or key kind (binary or text) other than the
+// constructor's, or a tree deeper than kMaxDepth or with a node reached twice
 // (a loop), raises [READERR]. The file is then marked in error and every
-// later operation fails.
+// later operation fails. Every operation runs inside an error scope
+// (readscope.h): these errors never reach the handler; a caller that wants
+// the text opens its own RWErrorScope around the call. The comparison and
+// ForEach functions are called inside that scope too.
 #pragma once
 
 #include <cstddef>
@@ -80,7 +84,9 @@ class RWDiskBTree {
   // Opens the tree in `manager`'s file, or makes it there (see the layout).
   // `header_offset` kNoOffset takes the manager's start block; `new_header`
   // makes a new header block even when there is one. `old_form` keeps only
-  // the root offset, in the start block.
+  // the root offset, in the start block. A stored header whose key length
+  // or binary-keys flag differs from `key_length` and `binary_keys` fails
+  // the open ([READERR]).
   // REQUIRES: manager outlives the tree; order >= 1; key_length >= 1;
   //           16 * order + 8 + 2 * order * key_length <= kMaxNodeSize.
   RWDiskBTree(RWFileSpaceManager* manager, std::uint32_t cache_size, bool new_header,

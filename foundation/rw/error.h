@@ -20,7 +20,8 @@
 //     manager, the disk B-tree, and later the settings-record codec, the
 //     record store, device modes and font files. Such readers report failure
 //     to their caller through their own state (stream fail bit, file error,
-//     store error state, a false or null result).
+//     store error state, a false or null result). RWReadScope (readscope.h)
+//     opens the scope and sets that state when an error was raised in it.
 //   - A caller that wants the reason opens its own scope around the call and
 //     reads Text() or Entry() afterwards. Scopes nest: the innermost open
 //     scope of the thread records, and when it closes, its first error

@@ -4,6 +4,7 @@
 
 #include "foundation/rw/catalogue.h"
 #include "foundation/rw/error.h"
+#include "foundation/rw/readscope.h"
 
 namespace {
 
@@ -135,6 +136,7 @@ std::uint32_t RWFreeExtentList::MaxRingBlocks() const {
 }
 
 std::uint32_t RWFreeExtentList::Allocate(std::uint32_t size) {
+  RWReadScope scope(*manager_);
   if (manager_->Error()) return kNoOffset;
   std::uint64_t wanted = (std::uint64_t{size} + 7) & ~std::uint64_t{3};
   if (wanted > 0xFFFFFFFCu) return kNoOffset;
@@ -187,6 +189,7 @@ std::uint32_t RWFreeExtentList::Allocate(std::uint32_t size) {
 }
 
 void RWFreeExtentList::Deallocate(std::uint32_t offset) {
+  RWReadScope scope(*manager_);
   if (manager_->Error()) return;
   const std::uint64_t first = RWFileSpaceManager::kHeadBlockOffset + BlockSize();
   const std::uint64_t end = manager_->EndOfSpace();
@@ -318,6 +321,7 @@ void RWFreeExtentList::Unlink() {
 // RWFileSpaceManager
 
 RWFileSpaceManager::RWFileSpaceManager(const char* name, const char* mode) : RWFile(name, mode) {
+  RWReadScope scope(*this);
   if (!IsValid() || !Exists()) return;
   if (!IsEmpty()) {
     ReadHeader();
@@ -376,6 +380,7 @@ std::uint32_t RWFileSpaceManager::FirstBlockOffset() const {
 }
 
 std::uint32_t RWFileSpaceManager::Allocate(std::uint32_t size) {
+  RWReadScope scope(*this);
   if (!IsUsable()) return kNoOffset;
   std::uint32_t offset = free_list_->Allocate(size);
   if (start_ == kNoOffset && offset != kNoOffset) {
@@ -386,11 +391,13 @@ std::uint32_t RWFileSpaceManager::Allocate(std::uint32_t size) {
 }
 
 void RWFileSpaceManager::Deallocate(std::uint32_t offset) {
+  RWReadScope scope(*this);
   if (offset == kNoOffset || offset == start_ || !IsUsable()) return;
   free_list_->Deallocate(offset);
 }
 
 std::uint32_t RWFileSpaceManager::AllocateAtEnd(std::uint32_t length) {
+  RWReadScope scope(*this);
   if (Error()) return kNoOffset;
   std::uint64_t end = std::uint64_t{end_} + length;
   if (end > 0xFFFFFFFCu) return kNoOffset;
@@ -404,6 +411,7 @@ std::uint32_t RWFileSpaceManager::AllocateAtEnd(std::uint32_t length) {
 }
 
 bool RWFileSpaceManager::ReleaseAtEnd(std::uint32_t offset, std::uint32_t length) {
+  RWReadScope scope(*this);
   // Compared unsigned: a space past 2 GiB must not look as if it ended early.
   if (std::uint64_t{offset} + length < end_) return false;
   end_ = offset;
@@ -420,6 +428,7 @@ void RWFileSpaceManager::RaiseIo(std::uint32_t code, std::uint32_t offset) {
 }
 
 bool RWFileSpaceManager::ReadBytesAt(std::uint32_t offset, std::uint8_t* p, std::uint32_t n) {
+  RWReadScope scope(*this);
   if (!SeekTo(offset)) {
     RaiseIo(kSeekCode, offset);
     return false;
@@ -433,6 +442,7 @@ bool RWFileSpaceManager::ReadBytesAt(std::uint32_t offset, std::uint8_t* p, std:
 
 bool RWFileSpaceManager::WriteBytesAt(std::uint32_t offset, const std::uint8_t* p,
                                       std::uint32_t n) {
+  RWReadScope scope(*this);
   if (!SeekTo(offset)) {
     RaiseIo(kSeekCode, offset);
     return false;

@@ -36,6 +36,9 @@
 // cannot be right raises [FLIST] (the limit, the value found); a block length
 // word or header word out of range raises [READERR]. After any of these the
 // file is marked in error (RWFile::Error) and every later operation fails.
+// Every operation runs inside an error scope (readscope.h), so none of these
+// reaches the handler; a caller that wants the text opens its own
+// RWErrorScope around the call.
 #pragma once
 
 #include <array>

@@ -1,6 +1,7 @@
 #include "foundation/rw/headeredbinarystream.h"
 
 #include "foundation/rw/error.h"
+#include "foundation/rw/readscope.h"
 
 namespace {
 
@@ -9,7 +10,7 @@ std::uint32_t ChosenOrder(std::uint32_t requested) {
 }
 
 void RaiseBadStream(const void* stream) {
-  RaiseStreamStateError(RWStreamStateError(RWMessageText(rwcore::Stream()), stream));
+  RaiseStreamStateError(RWStreamStateError(RWMessageText(rwtools::Stream()), stream));
 }
 
 // Sizes a reader can adapt.
@@ -56,6 +57,7 @@ RWHeaderedBinaryInputStream::RWHeaderedBinaryInputStream(std::streambuf* buffer)
 }
 
 void RWHeaderedBinaryInputStream::ReadHeader() {
+  RWReadScope scope(*this);
   unsigned char header[kRWHeaderSize];
   // A bad header is raised once; the fail bit then stops every later read.
   if (!ReadBytes(header, 3) || header[0] != kRWHeaderMagic0 || header[1] != kRWHeaderMagic1 ||
@@ -66,6 +68,7 @@ void RWHeaderedBinaryInputStream::ReadHeader() {
   }
   if (!ReadBytes(header + 3, kRWHeaderSize - 3)) {
     RaiseBadStream(this);
+    SetFail();
     return;
   }
   byte_order_ = header[3] == 0 ? kRWLittleEndian : kRWBigEndian;

@@ -12,7 +12,8 @@
 // as in the binary encoding.
 //
 // The reader checks the header: a wrong 'e', 's' or version byte, or a
-// header that cannot be read, raises [STREAM] "Bad input stream" and sets
+// header that cannot be read, raises [STREAM] "Bad input stream" inside the
+// reader's error scope (readscope.h; it never reaches the handler) and sets
 // the fail bit. 16-bit, int and long values are read with their stored size
 // (1 to 8 bytes; any other size fails) and adapted to 2, 4, 4 bytes: a
 // narrower value is extended with its sign (signed items) or zeros, a wider

@@ -4,6 +4,7 @@
 #include <locale>
 
 #include "foundation/rw/error.h"
+#include "foundation/rw/readscope.h"
 
 namespace {
 
@@ -425,6 +426,7 @@ RWVirtualInputStream& RWPortableInputStream::GetChar(char& c) {
 }
 
 RWSize RWPortableInputStream::ReadCountedString(RWStringSink& sink, RWSize max_chars) {
+  RWReadScope scope(*this);
   using Traits = std::char_traits<char>;
   std::istream& is = Runtime();
   is >> std::ws;

@@ -17,8 +17,9 @@
 // The runtime stream is imbued with the classic locale (and, for output,
 // set to scientific notation with precision 16) at construction, so that the
 // text never depends on the global locale. A string that does not open with
-// '"' raises [SYNSTREAM] and sets the fail bit. Ownership and threads as in
-// runtimestream.h.
+// '"' raises [SYNSTREAM] inside the reader's error scope (readscope.h; it
+// never reaches the handler) and sets the fail bit. Ownership and threads as
+// in runtimestream.h.
 #pragma once
 
 #include <cstdint>

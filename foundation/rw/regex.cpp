@@ -184,34 +184,138 @@ int CompilePattern(const char* p, std::size_t n, Code* prog) {
   return RE::kOk;
 }
 
-// Whether the one-character element at prog[pc] matches text[pos].
-bool MatchOne(const Code* prog, std::size_t pc, const unsigned char* text, RWSize length,
-              RWSize pos) {
-  if (pos >= length) return false;
-  unsigned c = text[pos];
-  Code code = prog[pc];
-  if (code < 256) return c == code;
-  if (code == RE::kAnyChar) return c != '\n';
-  if (code == RE::kClass) return (prog[pc + 1 + c / 16] >> (c % 16)) & 1u;
-  return false;
-}
-
 std::size_t ElementCodes(Code code) {
   return code == RE::kClass ? kClassCodes : 1;
 }
 
-// Whether the program from prog[pc] matches at text[pos]; the match's end
-// goes to `end`.
-bool MatchHere(const Code* prog, std::size_t pc, const unsigned char* text, RWSize length,
-               RWSize pos, RWSize& end) {
+thread_local std::uint64_t t_last_steps = 0;
+
+// The search of a compiled program in one text. Plain backtracking tries
+// the rest of the program after a repeat at every position the repeat can
+// give back to, and repeats after repeats multiply those tries: ".*.*.*b"
+// on a long run of "a"s takes exponential time. The search is bounded by
+// remembering failures.
+//
+// Write R(pc, p) for "the optional takes of the repeat at code pc, from p
+// on, followed by the rest of the program, match" ("+" first takes its
+// required character, then goes on as R from the next position). R(pc, p)
+// tries one more element and R(pc, p + 1) first, then the rest at p: the
+// greedy take, then the give-back one position at a time down to p, in the
+// same order as plain backtracking and so with the same first success.
+// R(pc, p) depends on nothing but pc, p and the text (no captures, no
+// counters; the anchors test the position alone), and the first success
+// anywhere ends the whole search, so a failed R(pc, p) stays failed: it is
+// remembered and never tried again. The program is a straight line, so a
+// repeat never runs inside itself.
+//
+// Each (repeat, position) pair is then tried at most once, and the rest of
+// the program after a repeat is entered at most once per position. A walk
+// through the plain elements between two repeats visits each element once
+// per entry. With E elements (a repeat and its element count as one), R of
+// them "*" or "+", and n = length - start + 1 positions, the search takes
+// at most (E + 1 + 2R) * n steps, as Steps() counts them.
+class Search {
+ public:
+  Search(const Code* prog, const unsigned char* text, RWSize length, RWSize start)
+      : prog_(prog), text_(text), length_(length), start_(start) {}
+  ~Search() { delete[] heap_; }
+  Search(const Search&) = delete;
+  Search& operator=(const Search&) = delete;
+
+  // Whether the program from prog[pc] matches at text[pos]; the match's end
+  // goes to `end`.
+  bool Match(std::size_t pc, RWSize pos, RWSize& end);
+
+  // False when no room could be found for the failures; the search then
+  // answers no match.
+  bool Memory() const { return memory_; }
+  std::uint64_t Steps() const { return steps_; }
+
+ private:
+  static constexpr std::size_t kInlineWords = 64;  // 4096 pairs without allocation
+
+  bool MatchOne(std::size_t pc, RWSize pos) const {
+    if (pos >= length_) return false;
+    unsigned c = text_[pos];
+    Code code = prog_[pc];
+    if (code < 256) return c == code;
+    if (code == RE::kAnyChar) return c != '\n';
+    if (code == RE::kClass) return (prog_[pc + 1 + c / 16] >> (c % 16)) & 1u;
+    return false;
+  }
+
+  // Whether R(pc, pos) is known to fail; recording one allocates the table
+  // on first use.
+  bool Failed(std::size_t pc, RWSize pos) const;
+  void MarkFailed(std::size_t pc, RWSize pos);
+  bool Allocate();
+
+  const Code* prog_;
+  const unsigned char* text_;
+  RWSize length_;
+  RWSize start_;
+  std::uint64_t steps_ = 0;
+  bool memory_ = true;
+  std::uint64_t* failed_ = nullptr;  // one row of positions per repeat, or null
+  std::uint64_t* heap_ = nullptr;    // owned when the rows do not fit inline
+  std::size_t row_words_ = 0;
+  std::uint8_t row_[RE::kProgramSize];  // row of the repeat at a code; set with the table
+  std::uint64_t inline_[kInlineWords];
+};
+
+bool Search::Allocate() {
+  // One row per "*" or "+" with something after it; a repeat at the end
+  // ends the search and is never remembered.
+  std::size_t rows = 0;
+  for (std::size_t pc = 0; prog_[pc] != RE::kEnd; pc += ElementCodes(prog_[pc])) {
+    Code code = prog_[pc];
+    if ((code == RE::kZeroOrMore || code == RE::kOneOrMore) &&
+        prog_[pc + 1 + ElementCodes(prog_[pc + 1])] != RE::kEnd) {
+      row_[pc] = static_cast<std::uint8_t>(rows++);
+    }
+  }
+  std::size_t positions = std::size_t{length_} - start_ + 1;
+  row_words_ = (positions + 63) / 64;
+  std::size_t words = rows * row_words_;
+  if (words <= kInlineWords) {
+    failed_ = inline_;
+  } else {
+    heap_ = new (std::nothrow) std::uint64_t[words];
+    if (!heap_) {
+      memory_ = false;
+      std::size_t bytes = words * sizeof(std::uint64_t);
+      RaiseOutOfMemoryError(RWOutOfMemoryError(
+          static_cast<std::uint32_t>(bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : bytes)));
+      return false;
+    }
+    failed_ = heap_;
+  }
+  std::memset(failed_, 0, words * sizeof(std::uint64_t));
+  return true;
+}
+
+bool Search::Failed(std::size_t pc, RWSize pos) const {
+  if (!failed_) return false;
+  std::size_t bit = pos - start_;
+  return (failed_[row_[pc] * row_words_ + bit / 64] >> (bit % 64)) & 1u;
+}
+
+void Search::MarkFailed(std::size_t pc, RWSize pos) {
+  if (!failed_ && (!memory_ || !Allocate())) return;
+  std::size_t bit = pos - start_;
+  failed_[row_[pc] * row_words_ + bit / 64] |= std::uint64_t{1} << (bit % 64);
+}
+
+bool Search::Match(std::size_t pc, RWSize pos, RWSize& end) {
   for (;;) {
-    Code code = prog[pc];
+    ++steps_;
+    Code code = prog_[pc];
     switch (code) {
       case RE::kEnd:
         end = pos;
         return true;
       case RE::kEndOfText:
-        if (pos != length) return false;
+        if (pos != length_) return false;
         ++pc;
         break;
       case RE::kStartOfText:
@@ -220,34 +324,50 @@ bool MatchHere(const Code* prog, std::size_t pc, const unsigned char* text, RWSi
         break;
       case RE::kZeroOrOne:
         ++pc;
-        if (MatchOne(prog, pc, text, length, pos)) ++pos;
-        pc += ElementCodes(prog[pc]);
+        if (MatchOne(pc, pos)) ++pos;
+        pc += ElementCodes(prog_[pc]);
         break;
       case RE::kZeroOrMore:
       case RE::kOneOrMore: {
         std::size_t element = pc + 1;
         if (code == RE::kOneOrMore) {
-          if (!MatchOne(prog, element, text, length, pos)) return false;
+          if (!MatchOne(element, pos)) return false;
           ++pos;
         }
         // Giving back stops at the repeat's first optional character: "+"
         // keeps the one it needs.
         RWSize floor = pos;
-        while (MatchOne(prog, element, text, length, pos))
-          ++pos;
-        std::size_t rest = element + ElementCodes(prog[element]);
-        if (prog[rest] == RE::kEnd) {
+        std::size_t rest = element + ElementCodes(prog_[element]);
+        if (prog_[rest] == RE::kEnd) {
+          while (MatchOne(element, pos)) {
+            ++steps_;
+            ++pos;
+          }
           end = pos;
           return true;
         }
+        // Take greedily, but stop at a position already known to fail:
+        // everything it would try there has been tried.
+        RWSize top = pos;
+        bool top_failed;
         for (;;) {
-          if (MatchHere(prog, rest, text, length, pos, end)) return true;
-          if (pos == floor) return false;
-          --pos;
+          ++steps_;
+          top_failed = Failed(pc, top);
+          if (top_failed || !MatchOne(element, top)) break;
+          ++top;
+        }
+        if (top_failed) {
+          if (top == floor) return false;
+          --top;
+        }
+        for (RWSize p = top;; --p) {
+          if (Match(rest, p, end)) return true;
+          MarkFailed(pc, p);
+          if (p == floor || !memory_) return false;
         }
       }
       default:
-        if (!MatchOne(prog, pc, text, length, pos)) return false;
+        if (!MatchOne(pc, pos)) return false;
         ++pos;
         pc += ElementCodes(code);
         break;
@@ -332,6 +452,7 @@ int RWRegularExpression::Status() {
 
 RWSize RWRegularExpression::Index(const RWCString& s, RWSize* match_length, RWSize start) const {
   if (match_length) *match_length = 0;
+  t_last_steps = 0;
   if (!usable_) {
     RaiseBadRe();
     return RW_NPOS;
@@ -340,15 +461,29 @@ RWSize RWRegularExpression::Index(const RWCString& s, RWSize* match_length, RWSi
   if (start > length) return RW_NPOS;
   const Code* prog = program_.get();
   auto text = reinterpret_cast<const unsigned char*>(s.Data());
+  Search search(prog, text, length, start);
   RWSize last = prog[0] == kStartOfText ? start : length;
+  RWSize found = RW_NPOS;
   for (RWSize pos = start;; ++pos) {
-    RWSize end;
-    if (MatchHere(prog, 0, text, length, pos, end)) {
-      if (match_length) *match_length = end - pos;
-      return pos;
+    // A match can only start where a leading character stands.
+    if (prog[0] < 256 && pos < length && text[pos] != prog[0]) {
+      auto next = static_cast<const unsigned char*>(std::memchr(text + pos, prog[0], length - pos));
+      pos = next ? static_cast<RWSize>(next - text) : length;
     }
-    if (pos == last) return RW_NPOS;
+    RWSize end;
+    if (search.Match(0, pos, end)) {
+      if (match_length) *match_length = end - pos;
+      found = pos;
+      break;
+    }
+    if (pos == last || !search.Memory()) break;
   }
+  t_last_steps = search.Steps();
+  return found;
+}
+
+std::uint64_t RWRegularExpression::LastSearchSteps() {
+  return t_last_steps;
 }
 
 // The 8-bit string's searches by expression.

@@ -8,7 +8,8 @@
 // as anchors, the repeats "*", "+" and "?" after an element, and backslash
 // escapes (\b \e \f \n \r \s \t, \xHH, \^L control letters, \ooo octal).
 // Repeats are greedy; "*" and "+" give characters back to let the rest
-// match, "?" does not.
+// match, "?" does not. A search takes time linear in the program's length
+// times the text's: failed tries of a repeat are remembered, not repeated.
 //
 // Compiled program: codes 0-255 match that character; the other codes are
 // the named constants below. A repeat code stands before the element it
@@ -62,10 +63,19 @@ class RWRegularExpression {
 
   // Position of the first match at or after `start`, or RW_NPOS; the
   // match's length goes to `match_length` when given (0 without a match).
-  // A start beyond the string's end finds nothing.
+  // A start beyond the string's end finds nothing. Long texts searched with
+  // repeats may need a table of one bit per repeat and position; when no
+  // room can be had, the out-of-memory error is raised and nothing is found.
   // REQUIRES: the pattern compiled (else [BADRE] is raised, and the answer
   // is RW_NPOS).
   RWSize Index(const RWCString& s, RWSize* match_length = nullptr, RWSize start = 0) const;
+
+  // The work the calling thread's last Index did, in steps: one per program
+  // element tried at a position, and one per character a repeat takes. It
+  // is at most (E + 1 + 2R) * (length - start + 1), for a program of E
+  // elements (a repeat with its element counts as one) of which R are "*"
+  // or "+". For tests and diagnostics.
+  static std::uint64_t LastSearchSteps();
 
   // The compiled codes, kProgramSize of them; null when no program could be
   // allocated.

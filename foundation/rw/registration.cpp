@@ -20,6 +20,20 @@ void RWUnregisterClasses(std::span<const RWClassRegistration> classes) {
   }
 }
 
+void RWSubsystemClasses::Load() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (loads_++ > 0) return;
+  for (List list : lists_)
+    RWRegisterClasses(list());
+}
+
+void RWSubsystemClasses::Unload() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (loads_ == 0 || --loads_ > 0) return;
+  for (auto it = lists_.rbegin(); it != lists_.rend(); ++it)
+    RWUnregisterClasses((*it)());
+}
+
 namespace {
 
 // In the order the library is built.

@@ -6,6 +6,7 @@
 // across files is unspecified.)
 #pragma once
 
+#include <mutex>
 #include <new>
 #include <span>
 
@@ -27,6 +28,27 @@ RWCollectable* RWCreate() {
 void RWRegisterClasses(std::span<const RWClassRegistration> classes);
 // Removes them in reverse order: the id, then the name.
 void RWUnregisterClasses(std::span<const RWClassRegistration> classes);
+
+// The registration lists of one subsystem's source files, in building
+// order, with the subsystem's load count: Load registers every list on the
+// first of nested calls, Unload removes them in reverse on the last.
+// Thread-safe; meant to be a constinit object of the subsystem's load.
+class RWSubsystemClasses {
+ public:
+  using List = std::span<const RWClassRegistration> (*)();
+
+  constexpr explicit RWSubsystemClasses(std::span<const List> lists) : lists_(lists) {}
+  RWSubsystemClasses(const RWSubsystemClasses&) = delete;
+  RWSubsystemClasses& operator=(const RWSubsystemClasses&) = delete;
+
+  void Load();
+  void Unload();
+
+ private:
+  std::span<const List> lists_;
+  std::mutex mutex_;
+  int loads_ = 0;
+};
 
 // The foundation library's own persistable classes, in registration order.
 std::span<const RWClassRegistration> FoundationClasses();

@@ -3,6 +3,7 @@
 #include "foundation/rw/error.h"
 #include "foundation/rw/factory.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/readscope.h"
 #include "foundation/rw/storetable.h"
 #include "foundation/rw/vstream.h"
 
@@ -149,6 +150,7 @@ bool FileOk(RWFile& file) {
 // (the file's error is then marked unless it simply ended); `result` is the
 // object, null for the nil object.
 bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result) {
+  RWReadScope scope(file);
   RWReadTableGuard guard(&file);
   RWReadTable& table = guard.Table();
   if (guard.CreatedByMe()) {
@@ -251,6 +253,7 @@ void SetFail(RWVirtualInputStream& stream) {
 bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing,
                      RWCollectable*& result) {
   if (!stream.Good()) return false;
+  RWReadScope scope(stream);
   RWReadTableGuard guard(&stream);
   RWReadTable& table = guard.Table();
   Nesting nesting(table);

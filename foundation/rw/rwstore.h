@@ -25,8 +25,11 @@
 // one stream or file must not be used by two threads at once.
 //
 // Bad data (bad magic, unknown class ids, bad back references, truncation)
-// raises the library error that names it and sets the stream's fail state or
-// the file's error; the reader answers null or the partial object. Every
+// raises the library error that names it inside the reader's error scope
+// (readscope.h), so it never reaches the handler: a caller that wants the
+// text opens its own RWErrorScope around the read. The reader sets the
+// stream's fail state or the file's error, also after an error raised by an
+// object's own restore, and answers null or the partial object. Every
 // object a restore creates is handed to its caller, so a partial graph can
 // be freed by whoever holds it.
 #pragma once

@@ -4,6 +4,7 @@
 
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/readscope.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
@@ -278,6 +279,7 @@ RWCollectable* RWSlistCollectablesStack::Append(RWCollectable*) {
 }
 
 void RWSlistCollectablesStack::RestoreFromFile(RWFile& file) {
+  RWReadScope scope(file);
   std::uint32_t count;
   if (!file.ReadUInt(count)) return;
   for (std::uint32_t i = 0; i < count && !file.Error() && !file.Eof(); ++i) {
@@ -288,6 +290,7 @@ void RWSlistCollectablesStack::RestoreFromFile(RWFile& file) {
 }
 
 void RWSlistCollectablesStack::RestoreFromStream(RWVirtualInputStream& stream) {
+  RWReadScope scope(stream);
   std::uint32_t count = 0;
   stream.GetUInt(count);
   for (std::uint32_t i = 0; i < count && stream.Good(); ++i) {

@@ -20,8 +20,8 @@ class RWStreamState {
   virtual ~RWStreamState() = default;
 
   virtual bool Eof() const { return (State() & kEof) != 0; }
-  // Fail is also true when the stream is bad.
-  virtual bool Fail() const { return (State() & (kFail | kBad)) != 0; }
+  // The fail bit alone; the virtual streams answer for the bad bit too.
+  virtual bool Fail() const { return (State() & kFail) != 0; }
   virtual bool Bad() const { return (State() & kBad) != 0; }
   virtual bool Good() const { return State() == 0; }
   virtual std::uint32_t State() const { return state_; }

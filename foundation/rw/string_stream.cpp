@@ -4,6 +4,7 @@
 #include <string>
 
 #include "foundation/rw/basic_string.h"
+#include "foundation/rw/readscope.h"
 #include "foundation/rw/vstream.h"
 
 namespace {
@@ -57,6 +58,7 @@ void RWBasicString<CharT>::SaveToStream(RWVirtualOutputStream& stream) const {
 
 template <class CharT>
 void RWBasicString<CharT>::RestoreFromStream(RWVirtualInputStream& stream) {
+  RWReadScope scope(stream);
   std::uint32_t length = 0;
   stream.GetUInt(length);
   if (!stream.Good()) {

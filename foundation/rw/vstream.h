@@ -40,6 +40,9 @@ class RWVirtualOutputStream : public RWStreamState {
   RWVirtualOutputStream& operator=(const RWVirtualOutputStream&) = delete;
   ~RWVirtualOutputStream() override = default;
 
+  // Fail is also true when the stream is bad.
+  bool Fail() const override { return (State() & (kFail | kBad)) != 0; }
+
   // Non-zero (the default): strings go through PutString; zero: through
   // PutChars.
   std::uint32_t StringMode() const { return string_mode_; }
@@ -92,6 +95,9 @@ class RWVirtualInputStream : public RWStreamState {
   RWVirtualInputStream(const RWVirtualInputStream&) = delete;
   RWVirtualInputStream& operator=(const RWVirtualInputStream&) = delete;
   ~RWVirtualInputStream() override = default;
+
+  // Fail is also true when the stream is bad.
+  bool Fail() const override { return (State() & (kFail | kBad)) != 0; }
 
   // Non-zero (the default): strings come through GetString; zero: through
   // GetChars.

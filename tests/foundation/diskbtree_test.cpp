@@ -11,9 +11,9 @@
 #include "tests/support/test_support.h"
 
 using filespace_layout::Inspect;
+using filespace_layout::IsFileError;
 using filespace_layout::Word;
 using filespace_layout::Words;
-using testing_support::ErrorCapture;
 using testing_support::Hex;
 using testing_support::ReadAll;
 using testing_support::TempPath;
@@ -150,13 +150,6 @@ long CheckStoredTree(RWFileSpaceManager& m, const RWDiskBTree& tree, const Shape
 void CollectEntry(const char* key, std::uint32_t value, void* datum) {
   auto* out = static_cast<std::vector<std::pair<std::string, std::uint32_t>>*>(datum);
   out->emplace_back(std::string(key, 16), value);
-}
-
-bool IsFileError(const std::string& text) {
-  for (const char* tag : {"[READERR]", "[SEEKERR]", "[WRITEERR]", "[FLIST]", "[MAGIC]"}) {
-    if (text.rfind(tag, 0) == 0) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -333,7 +326,7 @@ TEST_P(DiskBTreeModel, AgreesWithAMapAndGivesEveryBlockBack) {
   RWFileSpaceManager m(path.c_str());
   auto tree = OpenTree(m, shape);
   ASSERT_TRUE(tree->IsValid());
-  ErrorCapture errors;
+  RWErrorScope errors;
   std::map<std::string, std::uint32_t> model;
   std::mt19937 rng(99 + shape.order);
   for (int step = 1; step <= 10000; ++step) {
@@ -454,7 +447,7 @@ TEST(DiskBTree, CompareFunctionAndCacheSizeCanChange) {
   EXPECT_EQ(seen.front().second, 59u);  // descending
   EXPECT_EQ(seen.back().second, 0u);
   EXPECT_EQ(tree->SetCacheSize(2), 10u);
-  EXPECT_EQ(tree->SetCacheSize(0), 2u);  // a cache of one node still works
+  EXPECT_EQ(tree->SetCacheSize(0), 2u);            // a cache of one node still works
   RWCString found;
   std::uint32_t value;
   for (int i = 0; i < 60; ++i)
@@ -507,8 +500,9 @@ std::string SmallTree(const std::string& path, bool with_removals) {
   return ReadAll(path);
 }
 
-// Every operation once over a possibly damaged file.
-void ExerciseTree(const std::string& path) {
+// Every operation once over a possibly damaged file; answers whether the
+// file ended marked in error.
+bool ExerciseTree(const std::string& path) {
   RWFileSpaceManager m(path.c_str());
   RWDiskBTree tree(&m, kSmall.cache, false, kSmall.key_length, kSmall.binary, kNone, false,
                    kSmall.order, kSmall.min_fill);
@@ -524,6 +518,7 @@ void ExerciseTree(const std::string& path) {
   tree.Count();
   tree.Height();
   tree.Clear();
+  return m.Error();
 }
 
 }  // namespace
@@ -533,11 +528,9 @@ TEST(DiskBTree, TruncationAtEveryByteEndsInAnError) {
   const std::string whole = SmallTree(path.str(), false);
   for (std::size_t length = 1; length < whole.size(); ++length) {
     WriteAll(path.str(), whole.substr(0, length));
-    ErrorCapture errors;
-    ExerciseTree(path.str());
-    EXPECT_GT(errors.Count(), 0u) << length;
-    for (const std::string& text : errors.Texts())
-      EXPECT_TRUE(IsFileError(text)) << text;
+    RWErrorScope errors;
+    EXPECT_TRUE(ExerciseTree(path.str())) << length;
+    EXPECT_TRUE(IsFileError(errors.Entry())) << errors.Text();
   }
 }
 
@@ -552,10 +545,11 @@ TEST(DiskBTree, RandomByteFlipsEndCleanly) {
       bytes[rng() % bytes.size()] ^= static_cast<char>(1 + rng() % 255);
     }
     WriteAll(path.str(), bytes);
-    ErrorCapture errors;
-    ExerciseTree(path.str());
-    for (const std::string& text : errors.Texts())
-      EXPECT_TRUE(IsFileError(text)) << text;
+    RWErrorScope errors;
+    // A raise always leaves the file in error.
+    bool in_error = ExerciseTree(path.str());
+    EXPECT_EQ(in_error, errors.Failed());
+    EXPECT_TRUE(!errors.Failed() || IsFileError(errors.Entry())) << errors.Text();
     if (errors.Count() > 0) ++failed_cleanly;
   }
   EXPECT_GT(failed_cleanly, 100);
@@ -589,9 +583,51 @@ TEST(DiskBTree, DamagedNodesAndHeaderRaiseReadError) {
     std::string bytes = whole;
     bytes.replace(d.at, 4, Words({d.word}));
     WriteAll(path.str(), bytes);
-    ErrorCapture errors;
+    RWErrorScope errors;
     ExerciseTree(path.str());
     ASSERT_GT(errors.Count(), 0u) << d.at;
-    EXPECT_EQ(errors.Texts().front(), "[READERR] Read error") << d.at;
+    EXPECT_STREQ(errors.Text(), "[READERR] Read error") << d.at;
+  }
+}
+
+// Keys are read for the stored length: a tree opened with another length or
+// key kind than it was made with would read past the caller's keys, so the
+// open fails instead.
+TEST(DiskBTree, OpeningWithOtherKeysThanStoredFails) {
+  struct Case {
+    Shape made;
+    std::uint32_t key_length;
+    bool binary;
+  } cases[] = {
+      {kStore, 4, false}, {kStore, 16, true}, {kStore, 32, false},
+      {kSmall, 2, true},  {kSmall, 4, false}, {kSmall, 4, true},  // the last opens
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.made.key_length) + " as " + std::to_string(c.key_length));
+    TempPath path;
+    {
+      RWFileSpaceManager m(path.c_str());
+      auto tree = OpenTree(m, c.made);
+      for (std::uint32_t i = 0; i < 30; ++i)
+        ASSERT_TRUE(tree->Insert(KeyFor(i, c.made).c_str(), i));
+    }
+    const bool same = c.key_length == c.made.key_length && c.binary == c.made.binary;
+    RWFileSpaceManager m(path.c_str());
+    RWErrorScope errors;
+    Shape asked = c.made;
+    asked.key_length = c.key_length;
+    asked.binary = c.binary;
+    auto tree = OpenTree(m, asked);
+    EXPECT_EQ(tree->IsValid(), same);
+    EXPECT_EQ(m.Error(), !same);
+    EXPECT_EQ(errors.Entry(), same ? nullptr : rwtools::ReadErr());
+    // A key of the caller's length on the heap: ASan sees any read past it.
+    std::vector<char> key(c.key_length, 'k');
+    RWCString found;
+    std::uint32_t value;
+    EXPECT_FALSE(tree->Find(key.data(), found, value));
+    EXPECT_EQ(tree->Insert(key.data(), 1), same);
+    EXPECT_EQ(tree->ReplaceValue(key.data(), 2, value), same);
+    EXPECT_EQ(tree->Remove(key.data(), found, value), same);
   }
 }

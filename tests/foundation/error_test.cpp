@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <thread>
 
+#include "foundation/rw/file.h"
+#include "foundation/rw/readscope.h"
+#include "foundation/rw/streamstate.h"
 #include "platform/message_box.h"
 #include "tests/support/test_support.h"
 
@@ -193,6 +197,33 @@ TEST(ErrorScopeDeathTest, ErrorsAfterTheScopeClosesReachTheDefaultHandler) {
         RWCheckIndex(7, 1);
       },
       testing::ExitedWithCode(1), "Fatal Error\n\\[INDEXERR\\]");
+}
+
+}  // namespace
+
+namespace {
+
+// A reader's scope leaves what the reader reports through failed after a
+// raise (each nested reader's own), and hands the error to the caller's.
+TEST(ReadScope, FailsItsTargetAfterARaiseOnly) {
+  testing_support::TempPath path;
+  RWFile file(path.c_str());
+  RWStreamState stream;
+  std::stringstream runtime;
+  for (bool raise : {false, true}) {
+    RWErrorScope caller;
+    {
+      RWReadScope file_reader(file);
+      RWReadScope stream_reader(stream);
+      RWReadScope runtime_reader(runtime);
+      if (raise) RWCheckIndex(4, 2);
+      EXPECT_EQ(runtime_reader.Failed(), raise);
+    }
+    EXPECT_EQ(file.Error(), raise);
+    EXPECT_EQ(stream.Fail(), raise);
+    EXPECT_EQ(runtime.fail(), raise);
+    EXPECT_EQ(caller.Entry(), raise ? rwtools::IndexErr() : nullptr);
+  }
 }
 
 }  // namespace

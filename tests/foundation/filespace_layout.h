@@ -7,7 +7,18 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/rw/catalogue.h"
+
 namespace filespace_layout {
+
+// The errors a file space manager or a disk tree may raise for a bad file.
+inline bool IsFileError(const RWCatalogueEntry* entry) {
+  for (const RWCatalogueEntry* e : {rwtools::ReadErr(), rwtools::SeekErr(), rwtools::WriteErr(),
+                                    rwtools::FList(), rwtools::Magic()}) {
+    if (entry == e) return true;
+  }
+  return false;
+}
 
 inline std::uint32_t Word(const std::string& bytes, std::size_t at) {
   if (at + 4 > bytes.size()) return 0xDEADBEEF;

@@ -11,9 +11,9 @@
 #include "tests/support/test_support.h"
 
 using filespace_layout::Inspect;
+using filespace_layout::IsFileError;
 using filespace_layout::Word;
 using filespace_layout::Words;
-using testing_support::ErrorCapture;
 using testing_support::Hex;
 using testing_support::ReadAll;
 using testing_support::TempPath;
@@ -48,14 +48,6 @@ std::string EmptyListBlock(std::uint16_t marker, std::uint32_t n) {
   block += std::string(8 * n, '\0');
   block += Words({0, 12});
   return block;
-}
-
-// Every text the manager may raise for a bad file.
-bool IsFileError(const std::string& text) {
-  for (const char* tag : {"[READERR]", "[SEEKERR]", "[WRITEERR]", "[FLIST]", "[MAGIC]"}) {
-    if (text.rfind(tag, 0) == 0) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -178,7 +170,7 @@ TEST(FileSpaceManager, StartBlockAndNoOffsetAreNeverFreed) {
 TEST(FileSpaceManager, TenExtentFormIsReadAndKept) {
   TempPath path;
   WriteAll(path.str(), Words({kNone, 104, 92}) + EmptyListBlock(0x1234, 10));
-  ErrorCapture errors;
+  RWErrorScope errors;
   RWFileSpaceManager m(path.c_str());
   ASSERT_TRUE(m.IsUsable());
   EXPECT_EQ(m.FirstBlockOffset(), 104u);
@@ -264,7 +256,7 @@ TEST(FileSpaceManager, ReopenKeepsTheSpace) {
 TEST(FileSpaceManager, RandomUseKeepsBlocksApartAndSpaceAccounted) {
   TempPath path;
   RWFileSpaceManager m(path.c_str());
-  ErrorCapture errors;
+  RWErrorScope errors;
   std::mt19937 rng(1234);
   std::map<std::uint32_t, std::uint32_t> live;  // offset -> block length
   for (int step = 0; step < 3000; ++step) {
@@ -320,25 +312,25 @@ TEST(FileSpaceManager, BadHeaderAndMarkerRaiseTheirErrors) {
   TempPath path;
   {
     WriteAll(path.str(), Words({kNone, 280, 100}) + EmptyListBlock(0x1235, 32));
-    ErrorCapture errors;
+    RWErrorScope errors;
     RWFileSpaceManager m(path.c_str());
     EXPECT_FALSE(m.IsUsable());
-    EXPECT_EQ(errors.Last(), "[FLIST] Free list size error: expected 268, got 100");
+    EXPECT_STREQ(errors.Text(), "[FLIST] Free list size error: expected 268, got 100");
     EXPECT_EQ(m.Allocate(4), kNone);
   }
   {
     WriteAll(path.str(), Words({kNone, 280, 268}) + EmptyListBlock(0x1234, 32));
-    ErrorCapture errors;
+    RWErrorScope errors;
     RWFileSpaceManager m(path.c_str());
     EXPECT_FALSE(m.IsUsable());
-    EXPECT_EQ(errors.Last(), "[MAGIC] Bad magic number: 4660 (should be 4661)");
+    EXPECT_STREQ(errors.Text(), "[MAGIC] Bad magic number: 4660 (should be 4661)");
   }
   {
     WriteAll(path.str(), Words({kNone, 280, 268}).substr(0, 10));
-    ErrorCapture errors;
+    RWErrorScope errors;
     RWFileSpaceManager m(path.c_str());
     EXPECT_FALSE(m.IsUsable());
-    EXPECT_EQ(errors.Last(), "[READERR] Read error");
+    EXPECT_STREQ(errors.Text(), "[READERR] Read error");
   }
 }
 
@@ -367,10 +359,10 @@ TEST(FileSpaceManager, StoredCountsOffsetsAndLengthsAreChecked) {
   };
   for (const Case& c : cases) {
     with_head(c.count, c.offset0, c.length0, c.next, c.end);
-    ErrorCapture errors;
+    RWErrorScope errors;
     RWFileSpaceManager m(path.c_str());
     EXPECT_FALSE(m.IsUsable()) << c.error;
-    EXPECT_EQ(errors.Last(), c.error);
+    EXPECT_STREQ(errors.Text(), c.error);
   }
 
   // A length word that runs past the space fails the release.
@@ -381,9 +373,9 @@ TEST(FileSpaceManager, StoredCountsOffsetsAndLengthsAreChecked) {
     std::uint32_t a = m.Allocate(40);
     m.Allocate(40);
     ASSERT_TRUE(m.WriteWordAt(a - 4, 4000));
-    ErrorCapture errors;
+    RWErrorScope errors;
     m.Deallocate(a);
-    EXPECT_EQ(errors.Last(), "[READERR] Read error");
+    EXPECT_STREQ(errors.Text(), "[READERR] Read error");
     EXPECT_FALSE(m.IsUsable());
   }
   // A block given back twice is refused rather than listed twice.
@@ -394,9 +386,9 @@ TEST(FileSpaceManager, StoredCountsOffsetsAndLengthsAreChecked) {
     std::uint32_t a = m.Allocate(40);
     m.Allocate(40);
     m.Deallocate(a);
-    ErrorCapture errors;
+    RWErrorScope errors;
     m.Deallocate(a);
-    EXPECT_EQ(errors.Last(), "[READERR] Read error");
+    EXPECT_STREQ(errors.Text(), "[READERR] Read error");
     EXPECT_EQ(Inspect(Bytes(m)).extents.size(), 1u);
   }
 }
@@ -413,12 +405,12 @@ TEST(FileSpaceManager, RingThatNeverClosesIsBounded) {
   std::uint32_t second = Word(bytes, 12 + 264);
   bytes.replace(second + 264, 4, Words({second}));
   WriteAll(path.str(), bytes);
-  ErrorCapture errors;
+  RWErrorScope errors;
   RWFileSpaceManager m(path.c_str());
   ASSERT_TRUE(m.IsUsable());
   EXPECT_EQ(m.Allocate(1000), kNone);  // nothing fits: the search goes round
   EXPECT_EQ(errors.Count(), 1u);
-  EXPECT_EQ(errors.Last().substr(0, 7), "[FLIST]");
+  EXPECT_EQ(errors.Entry(), rwtools::FList());
 }
 
 namespace {
@@ -443,13 +435,15 @@ std::string SmallHeap(const std::string& path, std::vector<std::uint32_t>& live)
   return ReadAll(path);
 }
 
-void Exercise(const std::string& path, const std::vector<std::uint32_t>& live) {
+// Answers whether the file ended marked in error.
+bool Exercise(const std::string& path, const std::vector<std::uint32_t>& live) {
   RWFileSpaceManager m(path.c_str());
   for (int i = 0; i < 3; ++i)
     m.Allocate(10 + 30 * i);
   for (std::uint32_t at : live)
     m.Deallocate(at);
   m.Allocate(500);
+  return m.Error();
 }
 
 }  // namespace
@@ -461,12 +455,10 @@ TEST(FileSpaceManager, TruncationAtEveryByteFailsCleanly) {
   ASSERT_GT(whole.size(), 560u);
   for (std::size_t length = 1; length < whole.size(); ++length) {
     WriteAll(path.str(), whole.substr(0, length));
-    ErrorCapture errors;
-    Exercise(path.str(), live);
-    for (const std::string& text : errors.Texts())
-      EXPECT_TRUE(IsFileError(text)) << text;
+    RWErrorScope errors;
+    EXPECT_TRUE(Exercise(path.str(), live)) << length;
     // Every live block's length word is read: a cut anywhere shows.
-    EXPECT_GT(errors.Count(), 0u) << length;
+    EXPECT_TRUE(IsFileError(errors.Entry())) << errors.Text();
   }
 }
 
@@ -481,9 +473,10 @@ TEST(FileSpaceManager, RandomByteFlipsFailCleanly) {
       bytes[rng() % bytes.size()] ^= static_cast<char>(1 + rng() % 255);
     }
     WriteAll(path.str(), bytes);
-    ErrorCapture errors;
-    Exercise(path.str(), live);
-    for (const std::string& text : errors.Texts())
-      EXPECT_TRUE(IsFileError(text)) << text;
+    RWErrorScope errors;
+    // A raise always leaves the file in error.
+    bool in_error = Exercise(path.str(), live);
+    EXPECT_EQ(in_error, errors.Failed());
+    EXPECT_TRUE(!errors.Failed() || IsFileError(errors.Entry())) << errors.Text();
   }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 // g++ 12 sees false "maybe uninitialized" paths inside std::regex's own code.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/regex_reference.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -324,6 +326,98 @@ TEST(RegexTest, AgreesWithStdRegexOnRandomPatterns) {
     }
   }
   EXPECT_GT(compared, 1500);
+}
+
+// Patterns on which plain backtracking takes exponential time: repeats
+// after repeats that can share the same characters, on texts where the end
+// of the pattern fails (or only succeeds at the very end). ".*" 18 times and
+// "b", 37 characters, on 28 "a"s would keep it busy for days; the other
+// texts are longer still, the last ones long enough for the table of
+// failures to leave the stack.
+TEST(RegexTest, CatastrophicPatternsTakeBoundedSteps) {
+  auto times = [](const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i)
+      out += s;
+    return out;
+  };
+  const std::string a200(200, 'a');
+  struct Case {
+    std::string pattern;
+    std::string text;
+    Found found;
+  } cases[] = {
+      {times(".*", 18) + "b", std::string(28, 'a'), kNone},
+      {times(".*", 30) + "b", a200, kNone},
+      {times(".*", 30) + "b", a200 + "b", {0, 201}},
+      {times(".*", 30) + "b", std::string("b") + a200, {0, 1}},
+      {times("a*[a]*", 12) + "b", a200, kNone},
+      {times("a+.+", 15) + "b", a200, kNone},
+      {times(".*a", 20) + "b", a200, kNone},
+      {times("a*b*", 20) + "c", times("ab", 100), kNone},
+      {times("[^b]+[^c]*", 7) + "b", a200, kNone},
+      // "." stops at the newline: only the empty match at the very end.
+      {times(".*", 30) + "$", a200 + "\n", {201, 0}},
+      {std::string("^") + times("a?b?", 10) + times(".*", 30) + "b", a200, kNone},
+      {times("[ab]*[a-b]*", 7) + "c", times("ab", 100), kNone},
+      {times(".*", 3) + "c", std::string(100000, 'a'), kNone},
+      {times(".*", 3) + "c", std::string(100000, 'a') + "c", {0, 100001}},
+  };
+  for (const Case& c : cases) {
+    RE re(c.pattern.c_str());
+    ASSERT_EQ(re.Status(), RE::kOk) << c.pattern;
+    // A short text first, so that a search that lost its bound fails here
+    // rather than running for hours.
+    for (std::size_t size : {std::size_t{6}, c.text.size()}) {
+      RWCString text(c.text.data(), std::min(size, c.text.size()));
+      RWSize length = 0;
+      RWSize at = re.Index(text, &length, 0);
+      ASSERT_LE(RE::LastSearchSteps(), testing_support::StepBound(re.Program(), text.Length(), 0))
+          << c.pattern;
+      if (size == c.text.size()) {
+        EXPECT_EQ((Found{at, length}), c.found) << c.pattern;
+      }
+    }
+  }
+}
+
+// Remembering failures must not change a single result: the bounded search
+// agrees with plain backtracking on the same program, with every element,
+// repeat, anchor and start position, and stays within its step bound.
+TEST(RegexTest, AgreesWithPlainBacktracking) {
+  std::mt19937 rng(1127);
+  const char* tokens[] = {"a",     "b",     "c",     ".", "[ab]", "[^a]", "[b-c]", "[a\\n]",
+                          "\\n",   "\\x61", "^",     "$", "a*",   "b+",   "a?",    ".*",
+                          "[ab]+", "[ab]*", "[^b]?", "*", "+",    "?"};
+  constexpr int kTokens = sizeof(tokens) / sizeof(tokens[0]);
+  int compared = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string pattern;
+    for (int k = 1 + rng() % 7; k > 0; --k)
+      pattern += tokens[rng() % kTokens];
+    RE re(pattern.c_str());
+    if (re.Status() != RE::kOk) continue;
+    for (int t = 0; t < 4; ++t) {
+      std::string chars;
+      for (int k = rng() % 11; k > 0; --k)
+        chars += "aabc\n^$"[rng() % 7];
+      RWCString text(chars.c_str());
+      RWSize start = rng() % (text.Length() + 2);
+      RWSize length = 99;
+      RWSize at = re.Index(text, &length, start);
+      auto expected = testing_support::ReferenceIndex(re.Program(), text, start, 1u << 24);
+      ASSERT_TRUE(expected.finished) << pattern;
+      ASSERT_EQ((Found{at, length}), (Found{expected.at, expected.length}))
+          << pattern << " on \"" << chars << "\" from " << start;
+      if (start <= text.Length()) {
+        ASSERT_LE(RE::LastSearchSteps(),
+                  testing_support::StepBound(re.Program(), text.Length(), start))
+            << pattern << " on \"" << chars << "\" from " << start;
+      }
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 6000);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 
+#include "foundation/rw/binarystream.h"
 #include "foundation/rw/blockcache.h"
 #include "foundation/rw/streamstate.h"
 #include "tests/support/test_support.h"
@@ -107,16 +109,23 @@ TEST(SmallBlockCache, ReusesUpToFiveBlocksPerSize) {
   EXPECT_EQ(RWSmallBlockCache::CachedCount(), 0u);
 }
 
+// The plain state answers Fail from the fail bit alone; the virtual streams
+// count a bad stream as failing too.
 TEST(StreamState, OwnBitValues) {
-  RWStreamState state;
-  EXPECT_TRUE(state.Good());
-  state.SetState(RWStreamState::kEof);
-  EXPECT_TRUE(state.Eof());
-  EXPECT_FALSE(state.Fail());
-  state.SetState(RWStreamState::kBad);
-  EXPECT_TRUE(state.Fail());
-  EXPECT_TRUE(state.Bad());
-  EXPECT_EQ(state.State(), 4u);
+  std::istringstream is;
+  RWBinaryInputStream stream(is);
+  for (std::uint32_t word = 0; word < 8; ++word) {
+    SCOPED_TRACE(word);
+    RWStreamState state;
+    state.SetState(word);
+    stream.SetState(word);
+    EXPECT_EQ(state.State(), word);
+    EXPECT_EQ(state.Good(), word == 0);
+    EXPECT_EQ(state.Eof(), (word & 1) != 0);
+    EXPECT_EQ(state.Fail(), (word & 2) != 0);
+    EXPECT_EQ(state.Bad(), (word & 4) != 0);
+    EXPECT_EQ(stream.Fail(), (word & 6) != 0);
+  }
 }
 
 }  // namespace

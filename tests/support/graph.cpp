@@ -1,11 +1,15 @@
 #include "tests/support/graph.h"
 
+#include <array>
 #include <memory>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "foundation/rw/association.h"
 #include "foundation/rw/binarystream.h"
 #include "foundation/rw/btree.h"
+#include "foundation/rw/factory.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/hashtable.h"
 #include "foundation/rw/headeredbinarystream.h"
@@ -30,7 +34,7 @@ RWCollectable* RestoreFromFileBytes(const std::string& bytes, bool* ok) {
   RWFile file(path.c_str(), "rb");
   RWCollectable* object = nullptr;
   ReadCollectablePointerFromFile(file, object);
-  if (ok) *ok = !file.Error();
+  if (ok) *ok = !file.Error() && !file.Eof();
   return object;
 }
 
@@ -109,11 +113,15 @@ void Gather(RWCollectable* object, RWIdentitySet& seen) {
 
 }  // namespace
 
-void DeleteGraph(RWCollectable* root) {
+namespace {
+
+// Deletes every object reachable from `roots`, each once: dictionaries
+// delete their own associations, and collection destructors never touch
+// their members, so the order of deletion does not matter.
+void DeleteReachable(const std::vector<RWCollectable*>& roots) {
   RWIdentitySet seen;
-  Gather(root, seen);
-  // Dictionaries delete their own associations; collection destructors
-  // never touch their members, so the order of deletion does not matter.
+  for (RWCollectable* root : roots)
+    Gather(root, seen);
   RWIdentitySet owned;
   seen.ForEach(
       [](RWCollectable* m, void* o) {
@@ -128,6 +136,58 @@ void DeleteGraph(RWCollectable* root) {
         if (!static_cast<RWIdentitySet*>(o)->Contains(m)) delete m;
       },
       &owned);
+}
+
+// Creators are plain functions: one recording wrapper per slot.
+constexpr std::size_t kRecordSlots = 128;
+RWUserCreator g_wrapped[kRecordSlots];
+std::vector<RWCollectable*> g_created;
+
+template <std::size_t I>
+RWCollectable* RecordingCreator() {
+  RWCollectable* object = g_wrapped[I]();
+  if (object) g_created.push_back(object);
+  return object;
+}
+
+template <std::size_t... I>
+constexpr std::array<RWUserCreator, kRecordSlots> MakeRecorders(std::index_sequence<I...>) {
+  return {&RecordingCreator<I>...};
+}
+constexpr std::array<RWUserCreator, kRecordSlots> kRecorders =
+    MakeRecorders(std::make_index_sequence<kRecordSlots>());
+
+}  // namespace
+
+void DeleteGraph(RWCollectable* root) {
+  DeleteReachable({root});
+}
+
+void RecordCreations() {
+  static bool recording = false;
+  if (recording) return;
+  recording = true;
+  std::vector<RWClassID> ids;
+  ForEachFactoryEntry(
+      [](RWClassID id, const RWStringID&, bool by_id, void* out) {
+        if (by_id) static_cast<std::vector<RWClassID>*>(out)->push_back(id);
+      },
+      &ids);
+  std::size_t slot = 0;
+  for (RWClassID id : ids) {
+    if (slot == kRecordSlots) break;
+    RWStringID name = ClassIdToStringId(id);
+    g_wrapped[slot] = GetFactory()->LookupCreatorById(id);
+    RemoveClassIdFromFactory(id);
+    RemoveStringIdFromFactory(name);
+    AddClassToFactory(kRecorders[slot++], id, name);
+  }
+}
+
+void DeleteCreated() {
+  std::vector<RWCollectable*> created;
+  created.swap(g_created);
+  DeleteReachable(created);
 }
 
 }  // namespace testing_support

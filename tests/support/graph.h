@@ -2,7 +2,7 @@
 // RWFile, and freeing a restored graph of library collections.
 #pragma once
 
-#include <iosfwd>
+#include <istream>
 #include <memory>
 #include <string>
 
@@ -16,7 +16,7 @@ namespace testing_support {
 std::string SaveToFileBytes(const RWCollectable* object);
 
 // Restores one pointer from a file holding `bytes`. `ok` tells whether the
-// file was left without error.
+// file was left without error and without a short read.
 RWCollectable* RestoreFromFileBytes(const std::string& bytes, bool* ok = nullptr);
 
 // The three encodings of the virtual streams.
@@ -24,6 +24,9 @@ enum class Encoding { kPortable, kBinary, kHeadered };
 const char* EncodingName(Encoding encoding);
 inline constexpr Encoding kAllEncodings[] = {Encoding::kPortable, Encoding::kBinary,
                                              Encoding::kHeadered};
+
+// A virtual input stream of an encoding over `in`, which must outlive it.
+std::unique_ptr<RWVirtualInputStream> MakeInputStream(std::istream& in, Encoding encoding);
 
 // The bytes WriteCollectablePointerToStream writes in an encoding.
 std::string SaveToStreamBytes(const RWCollectable* object, Encoding encoding);
@@ -39,5 +42,13 @@ RWCollectable* RestoreFromStreamBytes(const std::string& bytes, Encoding encodin
 // Deletes an object and everything reachable from it through library
 // collections and associations, each object once.
 void DeleteGraph(RWCollectable* root);
+
+// From the first call on, the factory's creators of every class registered
+// at that time record each object they make. A restore of damaged data can
+// leave objects that nothing reachable holds (members that a collection
+// refused); DeleteCreated frees every object recorded since the last call,
+// each once, whatever holds it. Not for concurrent use.
+void RecordCreations();
+void DeleteCreated();
 
 }  // namespace testing_support

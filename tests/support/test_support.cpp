@@ -118,4 +118,14 @@ LeakCheckDisabler::LeakCheckDisabler() = default;
 LeakCheckDisabler::~LeakCheckDisabler() = default;
 #endif
 
+int ReplayCorpus(const char* folder, int (*one_input)(const std::uint8_t*, std::size_t)) {
+  int inputs = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::string bytes = ReadAll(entry.path().string());
+    one_input(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    ++inputs;
+  }
+  return inputs;
+}
+
 }  // namespace testing_support

@@ -2,6 +2,8 @@
 // themselves, and a scoped error handler that records raised errors.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -62,5 +64,9 @@ class LeakCheckDisabler {
   LeakCheckDisabler(const LeakCheckDisabler&) = delete;
   LeakCheckDisabler& operator=(const LeakCheckDisabler&) = delete;
 };
+
+// Runs a fuzz target's entry point on every file of a corpus folder;
+// answers how many files ran.
+int ReplayCorpus(const char* folder, int (*one_input)(const std::uint8_t*, std::size_t));
 
 }  // namespace testing_support

@@ -1,0 +1,175 @@
+// GOSFactory: the driver services, the one process-wide object through which
+// the models reach the operating system: object streams over memory and
+// files, printer data and named objects, the registry, the time and the
+// library's own directory.
+//
+// This target sits low in the graph (it links only the foundation and the
+// platform layer) so that the persistent and configuration models can call
+// the services without linking the driver. It holds the abstract class and
+// the singleton; the driver library derives the concrete services from it
+// (GNTOSFactory, then the class the library instantiates) and installs one
+// instance at library attach. Types of the layers above (persistence streams,
+// driver data, the printer-data store) are only declared here.
+//
+// The virtual operations come in the services' slot order. Where the driver
+// names an operation differently from the models that call it, the models'
+// name is a non-virtual member below that forwards to the virtual one.
+//
+// Threads: Instance() and SetInstance() may be used from any thread; the
+// operations themselves are as thread-safe as the installed services say.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "foundation/rw/cstring.h"
+#include "foundation/rw/wstring.h"
+
+class GDriverData;
+class GPersistentInputStream;
+class GPersistentOutputStream;
+class GPrinterDataStore;
+class RWCollectable;
+
+// A moment as the services report it: eight 16-bit fields in this order.
+struct GTimeRecord {
+  std::uint16_t year = 0;         // four digits
+  std::uint16_t month = 0;        // 1-12
+  std::uint16_t day = 0;          // 1-31
+  std::uint16_t hour = 0;         // 0-23
+  std::uint16_t minute = 0;       // 0-59
+  std::uint16_t second = 0;       // 0-59
+  std::uint16_t unused = 0;       // always 0
+  std::uint16_t day_of_week = 0;  // 0-6, Sunday 0
+};
+
+class GOSFactory {
+ public:
+  // Stream encodings that the stream operations pass through unchanged.
+  static constexpr std::int32_t kPortableTextEncoding = 0;
+  static constexpr std::int32_t kBinaryEncoding = 1;
+  static constexpr std::int32_t kHeaderedBinaryEncoding = 2;
+
+  // The installed services; null before the library's attach installs them
+  // and after its detach.
+  static GOSFactory* Instance();
+  // Installs `services` (null uninstalls) and answers the previous one. The
+  // services are not owned: the caller keeps them alive while installed.
+  static GOSFactory* SetInstance(GOSFactory* services);
+
+  GOSFactory() = default;
+  GOSFactory(const GOSFactory&) = delete;
+  GOSFactory& operator=(const GOSFactory&) = delete;
+  virtual ~GOSFactory();
+
+  // The local time into `local`, and the same time moved by the services'
+  // own offset in minutes into `shifted`, the offset into `bias`. Answers 1,
+  // or 0 when the time cannot be read (both records then stay zeroed).
+  virtual int GetTimes(GTimeRecord& local, GTimeRecord& shifted, std::int16_t& bias) = 0;
+
+  // Persistence streams (persist/persistent_stream.h) over a caller's block
+  // or a file, in `encoding` (0 portable text, 1 binary, 2 binary with
+  // header; any other value gives a stream without an encoding). Each answers
+  // a new stream that the caller deletes, or null when the allocation fails.
+  // REQUIRES: `bytes` outlives the stream.
+  virtual GPersistentInputStream* NewMemoryInputStream(const void* bytes, std::size_t size,
+                                                       std::int32_t encoding) = 0;
+  virtual GPersistentInputStream* NewFileInputStream(const RWWString& path,
+                                                     std::int32_t encoding) = 0;
+  // REQUIRES: `bytes` outlives the stream.
+  virtual GPersistentOutputStream* NewMemoryOutputStream(void* bytes, std::size_t size,
+                                                         std::int32_t encoding) = 0;
+  virtual GPersistentOutputStream* NewFileOutputStream(const RWWString& path,
+                                                       std::int32_t encoding) = 0;
+
+  // The directory of the library's own module file, without its trailing
+  // separator; computed once and kept.
+  virtual RWWString GetModuleDirectory() = 0;
+  // The path separator of stored paths: '\' (92).
+  virtual char16_t GetPathSeparator() const;
+
+  // Printer data of the printer that `printer` names. The setters answer 1
+  // on success, 0 on failure.
+  virtual int SetPrinterDataDword(GDriverData* printer, const RWWString& name,
+                                  std::uint32_t value) = 0;
+  virtual int SetPrinterDataString(GDriverData* printer, const RWWString& name,
+                                   const RWWString& value) = 0;
+  // A binary value of any length, stored in chunks.
+  virtual int WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
+                                std::uint32_t length) = 0;
+  // Saves `object` as the named object `name`; non-zero on success.
+  virtual int StoreNamedObject(GDriverData* printer, const RWWString& name,
+                               const RWCollectable* object) = 0;
+  // The value when it is a 32-bit number, else `fallback`.
+  virtual std::uint32_t GetPrinterDataDword(GDriverData* printer, const RWWString& name,
+                                            std::uint32_t fallback) = 0;
+  // The value when it is a non-empty string, else `fallback`.
+  virtual RWWString GetPrinterDataString(GDriverData* printer, const RWWString& name,
+                                         const RWWString& fallback) = 0;
+  // Reads a value written by WriteChunkedValue into `buffer`. With no buffer
+  // or size 0 answers 1 and the most bytes the value can take in `got`; a
+  // buffer too small answers 0 with that size in `got`; a missing value
+  // answers 0 and leaves `got` alone.
+  virtual int ReadChunkedValue(GDriverData* printer, const RWWString& name, void* buffer,
+                               std::uint32_t size, std::uint32_t& got) = 0;
+  // Restores the object stored as `name` (from portable text when `text`
+  // is non-zero); the caller owns it. Null when there is none.
+  virtual RWCollectable* LoadNamedObject(GDriverData* printer, const RWWString& name, int text) = 0;
+
+  // The local machine's and the current user's registry: string values
+  // (`fallback` when absent or not a string) and whether a key opens for
+  // reading (1) or not (0).
+  virtual RWWString ReadMachineString(const RWWString& key, const RWWString& name,
+                                      const RWWString& fallback) = 0;
+  virtual int MachineKeyExists(const RWWString& key) = 0;
+  virtual RWWString ReadUserString(const RWWString& key, const RWWString& name,
+                                   const RWWString& fallback) = 0;
+  virtual int UserKeyExists(const RWWString& key) = 0;
+
+  // A new printer-data store bound to `printer` (output/core/
+  // printer_data_store.h; the configuration model's adapter implements it),
+  // or null when memory is exhausted; the caller deletes it.
+  virtual GPrinterDataStore* CreatePrinterDataStore(GDriverData* printer) = 0;
+
+  // --- The same services under the names the models call them by.
+
+  int GetCurrentDate(GTimeRecord& first, GTimeRecord& second, std::int16_t& offset) {
+    return GetTimes(first, second, offset);
+  }
+  RWWString& GetDriverDirectory(RWWString& out) {
+    out = GetModuleDirectory();
+    return out;
+  }
+  int SetPrinterDataBinary(GDriverData* printer, const RWWString& name, const void* data,
+                           std::uint32_t length) {
+    return WriteChunkedValue(printer, name, data, length);
+  }
+  // The 8-bit name is taken as text of the code page.
+  int StoreNamedObject(GDriverData* printer, const RWCString& name, const RWCollectable* object) {
+    return StoreNamedObject(printer, RWWString::FromMultiByte(name), object);
+  }
+  RWWString& GetPrinterDataString(RWWString& out, GDriverData* printer, const RWWString& name,
+                                  const RWWString& fallback) {
+    out = GetPrinterDataString(printer, name, fallback);
+    return out;
+  }
+  int GetPrinterDataBinary(GDriverData* printer, const RWWString& name, void* buffer,
+                           std::uint32_t size, std::uint32_t& got) {
+    return ReadChunkedValue(printer, name, buffer, size, got);
+  }
+  // Answers 1 and the object in `object` (the caller owns it), or 0 and null.
+  int LoadNamedObject(GDriverData* printer, const RWWString& name, RWCollectable*& object) {
+    object = LoadNamedObject(printer, name, 0);
+    return object != nullptr;
+  }
+  RWWString& ReadMachineString(RWWString& out, const RWWString& key, const RWWString& name,
+                               const RWWString& fallback) {
+    out = ReadMachineString(key, name, fallback);
+    return out;
+  }
+  RWWString& ReadUserString(RWWString& out, const RWWString& key, const RWWString& name,
+                            const RWWString& fallback) {
+    out = ReadUserString(key, name, fallback);
+    return out;
+  }
+};

@@ -1,0 +1,27 @@
+#include "output/core/load.h"
+
+#include "config/load.h"
+#include "output/core/state.h"
+
+namespace {
+
+// Each source file's registration list, in building order. The device and
+// command bases are not registered: the factory makes only their derived
+// classes.
+constexpr RWSubsystemClasses::List kOutputCoreLists[] = {
+    &StateClasses,
+};
+
+constinit RWSubsystemClasses g_classes(kOutputCoreLists);
+
+}  // namespace
+
+void OutputCoreLoad() {
+  ConfigLoad();
+  g_classes.Load();
+}
+
+void OutputCoreUnload() {
+  g_classes.Unload();
+  ConfigUnload();
+}

@@ -1,0 +1,42 @@
+// GZlibCompressor: whole-stream compression and expansion through the system
+// zlib's one-call operations (compress, uncompress). It packs the settings
+// record kept in the private part of the device mode.
+//
+// Both operations read their whole input from position 0 to its end (the
+// input must be able to seek) and write the result in one piece: they either
+// write everything and answer 1, or write nothing and answer 0.
+//
+// Output room: a stream whose end lies beyond the write position (a memory
+// block) has room up to that end, and a result that does not fit is not
+// written; a stream whose end is at the write position (a growing stream, or
+// a full block) takes the write, and its outcome decides.
+//
+// No state: one compressor may be used from several threads at once.
+#pragma once
+
+#include <cstddef>
+#include <istream>
+#include <ostream>
+
+class GZlibCompressor {
+ public:
+  // The largest result Expand produces: longer data cannot be expanded.
+  static constexpr std::size_t kExpansionLimit = 16000;
+
+  GZlibCompressor() = default;
+  GZlibCompressor(const GZlibCompressor&) = delete;
+  GZlibCompressor& operator=(const GZlibCompressor&) = delete;
+
+  // Deflates the whole input (zlib's default level) and writes it from the
+  // output's position 0; the written length is then the output's position.
+  // Answers 0, writing nothing and leaving the output at position 0, when
+  // the input cannot be read, the compressed form is not shorter than the
+  // input (an empty input included), or it does not fit the output.
+  int Compress(std::istream& input, std::ostream& output) const;
+
+  // Inflates the whole input and writes it at the output's position.
+  // Answers 0, writing nothing, when the input cannot be read, is not a
+  // complete zlib stream, expands to more than kExpansionLimit bytes, or
+  // the result does not fit the output.
+  int Expand(std::istream& input, std::ostream& output) const;
+};

@@ -1,0 +1,280 @@
+#include "persist/persistent_composite.h"
+
+#include <memory>
+#include <new>
+
+#include "foundation/rw/file.h"
+#include "foundation/rw/rwstore.h"
+#include "foundation/rw/vstream.h"
+#include "persist/child_walks.h"
+#include "persist/stored_form.h"
+
+namespace {
+
+constinit RWLockRecord g_file_lock;
+
+// The fewest bytes one child reference takes in a file: a class id with no
+// data of its own.
+constexpr std::uint32_t kMinReferenceBytes = 2;
+
+constexpr RWClassRegistration kPersistentCompositeClasses[] = {
+    {&RWCreate<MPersistentComposite>, kMPersistentCompositeId, "MPersistentComposite"},
+};
+
+}  // namespace
+
+std::span<const RWClassRegistration> PersistentCompositeClasses() {
+  return kPersistentCompositeClasses;
+}
+
+MPersistentComposite::MPersistentComposite() : children_(kInitialCapacity) {}
+
+MPersistentComposite::MPersistentComposite(const std::uint32_t& key)
+    : MPersistentObject(key), children_(kInitialCapacity) {}
+
+MPersistentComposite::MPersistentComposite(const MPersistentComposite& other)
+    : MPersistentObject(other), children_(other.children_) {}
+
+MPersistentComposite& MPersistentComposite::operator=(const MPersistentComposite& other) {
+  if (this == &other || !IsDifferent(&other)) return *this;
+  MPersistentObject::operator=(other);
+  // Hold the source's children before letting go of the old ones: the
+  // source may be one of them.
+  GCountedPtrVector shared(other.children_);
+  children_.Swap(shared);
+  return *this;
+}
+
+MPersistentComposite::~MPersistentComposite() = default;
+
+RWCollectable* MPersistentComposite::CreateDefault() const {
+  return new (std::nothrow) MPersistentComposite;
+}
+
+RWCollectable* MPersistentComposite::CreateCopy() const {
+  return new (std::nothrow) MPersistentComposite(*this);
+}
+
+RWClassID MPersistentComposite::ClassId() const {
+  return kMPersistentCompositeId;
+}
+
+// ---------------------------------------------------------------------------
+// Stored form
+
+RWSize MPersistentComposite::StoredSize() const {
+  return MPersistentObject::StoredSize() + 8 + child_walks::ReferencesSize(children_);
+}
+
+template <class Out>
+void MPersistentComposite::SaveItems(Out& out) const {
+  SaveBase<MPersistentObject>(*this, out);
+  PutItem(out, kPersistentCompositeVersion);
+  PutItem(out, std::uint32_t{children_.Count()});
+  for (RWSize i = 0; i < children_.Count(); ++i)
+    PutReference(out, children_[i].Get());
+}
+
+// Reads the count and the children; false when the data is bad.
+template <class In>
+bool MPersistentComposite::RestoreChildren(In& in) {
+  std::uint32_t count = 0;
+  if (!GetItem(in, count)) return true;  // the source's own failure says it
+  if (!RemainingMayHold(in, count, kMinReferenceBytes)) return false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    RWCollectable* read = nullptr;
+    bool read_on = GetReference(in, read);
+    auto* child = dynamic_cast<MPersistentObject*>(read);
+    // Refused children are not freed: the graph may share them.
+    if (read && !child) return false;
+    if (!MayHoldRestoredChild(child)) return false;
+    // A partial child is still kept, so that it is freed with this one.
+    if (read || read_on) children_.Append(GCountedPtr(child, g_file_lock));
+    if (!read_on) return true;
+  }
+  return true;
+}
+
+template <class In>
+void MPersistentComposite::RestoreItems(In& in) {
+  MRestoreScope scope(in);
+  RestoreBase<MPersistentObject>(*this, in);
+  std::uint32_t version = 0;
+  if (!scope.Ok() || !GetItem(in, version) || version != kPersistentCompositeVersion) return;
+  RemoveAll();
+  MRestoreInProgress in_progress(*this);
+  if (!RestoreChildren(in)) scope.Fail();
+}
+
+void MPersistentComposite::RestoreFromStream(RWVirtualInputStream& stream) {
+  RestoreItems(stream);
+}
+
+void MPersistentComposite::RestoreFromFile(RWFile& file) {
+  RestoreItems(file);
+}
+
+void MPersistentComposite::SaveToStream(RWVirtualOutputStream& stream) const {
+  SaveItems(stream);
+}
+
+void MPersistentComposite::SaveToFile(RWFile& file) const {
+  SaveItems(file);
+}
+
+// ---------------------------------------------------------------------------
+// Kind and content
+
+bool MPersistentComposite::IsKindOf(const RWClassID& id) const {
+  return id == kMPersistentCompositeId || MPersistentObject::IsKindOf(id);
+}
+
+bool MPersistentComposite::IsEqualContent(const MPersistentObject* other) const {
+  if (other == this) return true;
+  auto* composite = dynamic_cast<const MPersistentComposite*>(other);
+  return composite && ClassId() == other->ClassId() && Key() == other->Key() &&
+         child_walks::SameChildren(children_, composite->children_);
+}
+
+// ---------------------------------------------------------------------------
+// Adding and removing
+
+void MPersistentComposite::AddChild(MPersistentObject* object) {
+  if (!object) return;
+  if (children_.Count() < kChildLimit) {
+    children_.Append(GCountedPtr(object, g_file_lock));
+  } else if (object->ReferenceCount() < 0) {
+    delete object;  // refused; an object that others hold stays theirs
+  }
+}
+
+void MPersistentComposite::InsertFirst(MPersistentObject* object) {
+  if (object) children_.InsertAt(0, object);
+}
+
+MPersistentObject* MPersistentComposite::RemoveChild(const MPersistentObject* object) {
+  return child_walks::RemoveChild(children_, object, g_file_lock);
+}
+
+MPersistentObject* MPersistentComposite::RemoveByKey(const std::uint32_t& key) {
+  return child_walks::RemoveByKey(children_, key, g_file_lock);
+}
+
+MPersistentObject* MPersistentComposite::RemoveByClassId(const RWClassID& id) {
+  return child_walks::RemoveByClassId(children_, id, g_file_lock);
+}
+
+bool MPersistentComposite::ReplaceByKey(const std::uint32_t& key, MPersistentObject* object) {
+  return child_walks::ReplaceByKey(children_, key, object);
+}
+
+bool MPersistentComposite::ReplaceByClassId(const RWClassID& id, MPersistentObject* object) {
+  return child_walks::ReplaceByClassId(children_, id, object);
+}
+
+bool MPersistentComposite::ReplaceObject(const MPersistentObject* match,
+                                         MPersistentObject* object) {
+  return child_walks::ReplaceObject(children_, match, object);
+}
+
+bool MPersistentComposite::ReplaceKindOf(const RWClassID& id, MPersistentObject* object) {
+  return child_walks::ReplaceKindOf(children_, id, object);
+}
+
+void MPersistentComposite::RemoveAll() {
+  children_.Clear();
+  children_.Resize(kClearedCapacity);
+}
+
+// ---------------------------------------------------------------------------
+// Finding, collecting, selecting
+
+MPersistentObject* MPersistentComposite::FindByKey(const std::uint32_t& key) {
+  return child_walks::FindByKey(children_, key);
+}
+
+MPersistentObject* MPersistentComposite::FindByClassId(const RWClassID& id) {
+  return child_walks::FindByClassId(children_, id);
+}
+
+MPersistentObject* MPersistentComposite::FindEqual(const MPersistentObject* object) {
+  return child_walks::FindEqual(children_, object, true);
+}
+
+MPersistentObject* MPersistentComposite::FindKindOf(const RWClassID& id) {
+  return child_walks::FindKindOf(children_, id);
+}
+
+MPersistentObject* MPersistentComposite::CollectByClassId(const RWClassID& id,
+                                                          MPersistentObject* into) {
+  child_walks::CollectByClassId(children_, id, into);
+  return into;
+}
+
+MPersistentObject* MPersistentComposite::CollectByKey(const std::uint32_t& key,
+                                                      MPersistentObject* into) {
+  child_walks::CollectByKey(children_, key, into);
+  return into;
+}
+
+MPersistentObject* MPersistentComposite::CollectKindOf(const RWClassID& id,
+                                                       MPersistentObject* into) {
+  child_walks::CollectKindOf(children_, id, into);
+  return into;
+}
+
+template <class Collect>
+MPersistentObject* MPersistentComposite::Select(Collect collect) {
+  auto* selection = new (std::nothrow) MPersistentComposite;
+  if (!selection) {
+    RaiseOutOfMemoryError(RWOutOfMemoryError(sizeof(MPersistentComposite)));
+    return nullptr;
+  }
+  collect(selection);
+  if (selection->EntryCount() > 0) return selection;
+  delete selection;
+  return nullptr;
+}
+
+MPersistentObject* MPersistentComposite::SelectByKey(const std::uint32_t& key) {
+  return Select([this, &key](MPersistentObject* into) { CollectByKey(key, into); });
+}
+
+MPersistentObject* MPersistentComposite::SelectByClassId(const RWClassID& id) {
+  return Select([this, &id](MPersistentObject* into) { CollectByClassId(id, into); });
+}
+
+MPersistentObject* MPersistentComposite::SelectKindOf(const RWClassID& id) {
+  return Select([this, &id](MPersistentObject* into) { CollectKindOf(id, into); });
+}
+
+// ---------------------------------------------------------------------------
+// Counting and walking
+
+MPersistentObject* MPersistentComposite::AsComposite() {
+  return this;
+}
+
+std::uint32_t MPersistentComposite::EntryCount() const {
+  return children_.Count();
+}
+
+std::uint32_t MPersistentComposite::NodeCount() const {
+  return child_walks::NodeCount(children_);
+}
+
+MChildIterator* MPersistentComposite::NewChildIterator() {
+  return new (std::nothrow) GChildIterator(this, children_);
+}
+
+void MPersistentComposite::ForEachChild(ChildFunction function, void* data) {
+  for (RWSize i = 0; i < children_.Count(); ++i)
+    function(children_[i], data);
+}
+
+MPersistentObject* MPersistentComposite::FindFirstChild(ChildPredicate predicate, void* data) {
+  for (RWSize i = 0; i < children_.Count(); ++i) {
+    if (predicate(children_[i], data)) return children_[i].Get();
+  }
+  return nullptr;
+}

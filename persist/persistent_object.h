@@ -1,0 +1,240 @@
+// MPersistentObject: the common base of every object of the driver's model
+// (attributes, paper-handling devices, media, commands, filters, containers,
+// records of the on-disk store). It adds to the collectable a reference
+// count for sharing through counted pointers (counted_ptr.h), a 32-bit key
+// by which composites find their children, a 32-bit serial number that
+// tells instances apart, a versioned stored form, kind tests by class id,
+// content equality, deep copy, and the child protocol of composites, which
+// a leaf answers with the defaults below and composites override.
+//
+// Class id 751, never registered: only derived classes are made.
+//
+// Stored base part (before every derived class's own part; RWFile items
+// little-endian, a virtual stream carries the same items in the same order,
+// see stored_form.h):
+//   version  u32  kPersistentObjectVersion
+//   key      u32
+//   serial   u32  0 on restore keeps the constructed serial number
+// Each derived part opens with its own version word. A restore reads a
+// level's fields only for the version it knows, and otherwise keeps that
+// level's constructed values, silently; what follows is then read as the
+// next level's data, which every reader survives like any bad input.
+//
+// Serial numbers come from one process-wide counter, 0 at load: a counter
+// of 0 is first set to 1, the object takes the counter's value and the
+// counter moves on, so the first serial number is 1 and a wrapped counter
+// skips 0.
+//
+// Ownership: a held object (reference count 0 or more) is destroyed by the
+// counted pointer that lets go of it last; an object that nobody holds
+// (count -1) belongs to whoever made it. Objects answered by removals,
+// selections, DeepCopy and NewChildIterator are the caller's.
+//
+// Threads: the reference count and the serial counter are atomic, so an
+// object may be shared by counted pointers on several threads; anything
+// else about one object or one tree is used by one thread at a time.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "foundation/rw/collect.h"
+#include "foundation/rw/refcount.h"
+#include "persist/child_iterator.h"
+#include "persist/counted_ptr.h"
+
+inline constexpr RWClassID kMPersistentObjectId = 751;
+inline constexpr std::uint32_t kPersistentObjectVersion = 1;
+
+class MPersistentObject : public RWCollectable {
+ public:
+  // Key 0, nobody holding it, a new serial number.
+  MPersistentObject();
+  explicit MPersistentObject(const std::uint32_t& key);
+  // Same key and serial number as `other`; nobody holds the copy.
+  MPersistentObject(const MPersistentObject& other);
+  // Copies key and serial number; the reference count stays.
+  MPersistentObject& operator=(const MPersistentObject& other);
+  ~MPersistentObject() override;
+
+  // The collectable's slots 0-11.
+  RWCollectable* CreateDefault() const override = 0;
+  RWCollectable* CreateCopy() const override = 0;
+  RWClassID ClassId() const override = 0;
+  // Version, key and serial: 12 bytes.
+  RWSize StoredSize() const override;
+  // The two objects' addresses: 0 for the same object, -1 when this one
+  // lies lower, else 1.
+  int CompareTo(const RWCollectable* other) const override;
+  // The same class id and IsEqualContent.
+  bool IsEqual(const RWCollectable* other) const override;
+  void RestoreFromStream(RWVirtualInputStream& stream) override;
+  void RestoreFromFile(RWFile& file) override;
+  void SaveToStream(RWVirtualOutputStream& stream) const override;
+  void SaveToFile(RWFile& file) const override;
+
+  // 12: true for this class's id and its bases' ids (751 here).
+  virtual bool IsKindOf(const RWClassID& id) const;
+  // 13: equal keys.
+  virtual bool IsEqualContent(const MPersistentObject* other) const;
+  // 14: not IsEqualContent.
+  virtual bool IsDifferent(const MPersistentObject* other) const;
+
+  // 15-23, the child protocol. A leaf adds nothing and removes and
+  // replaces nothing (null or false).
+  virtual void AddChild(MPersistentObject* object);
+  virtual void InsertFirst(MPersistentObject* object);
+  // Removals answer an object that the caller owns, or null.
+  virtual MPersistentObject* RemoveChild(const MPersistentObject* object);
+  virtual MPersistentObject* RemoveByKey(const std::uint32_t& key);
+  virtual MPersistentObject* RemoveByClassId(const RWClassID& id);
+  // Replacements store a deep copy of `object`, which stays the caller's;
+  // true when a child was replaced.
+  virtual bool ReplaceByKey(const std::uint32_t& key, MPersistentObject* object);
+  virtual bool ReplaceByClassId(const RWClassID& id, MPersistentObject* object);
+  virtual bool ReplaceObject(const MPersistentObject* match, MPersistentObject* object);
+  virtual bool ReplaceKindOf(const RWClassID& id, MPersistentObject* object);
+
+  // 24-30, the record-store group: meaningful only for the on-disk
+  // composites; nothing, empty or false here.
+  virtual void PutRecord(const GCountedPtr& record);
+  virtual void UpdateRecord(const GCountedPtr& record);
+  virtual GCountedPtr TakeRecordEqual(const MPersistentObject* object);
+  virtual GCountedPtr TakeRecordByKey(const std::uint32_t& key);
+  virtual GCountedPtr TakeRecordByClassId(const RWClassID& id);
+  virtual bool ReplaceRecordByKey(const std::uint32_t& key, MPersistentObject* object);
+  virtual bool ReplaceRecordByClassId(const RWClassID& id, MPersistentObject* object);
+
+  // 31
+  virtual void RemoveAll();
+  // 32-35: a leaf answers itself when it matches, else null.
+  virtual MPersistentObject* FindByKey(const std::uint32_t& key);
+  virtual MPersistentObject* FindByClassId(const RWClassID& id);
+  virtual MPersistentObject* FindEqual(const MPersistentObject* object);
+  virtual MPersistentObject* FindKindOf(const RWClassID& id);
+  // 36-41: a leaf that matches adds itself to `into` (its AddChild); the
+  // collections answer `into`. A selection answers a new MPersistentComposite
+  // holding this leaf when it matches, else null.
+  virtual MPersistentObject* CollectByClassId(const RWClassID& id, MPersistentObject* into);
+  virtual MPersistentObject* CollectByKey(const std::uint32_t& key, MPersistentObject* into);
+  virtual MPersistentObject* SelectByKey(const std::uint32_t& key);
+  virtual MPersistentObject* SelectByClassId(const RWClassID& id);
+  virtual MPersistentObject* CollectKindOf(const RWClassID& id, MPersistentObject* into);
+  virtual MPersistentObject* SelectKindOf(const RWClassID& id);
+  // 42-44: a counted pointer to this object itself when it matches (never
+  // to a child, for composites too), else an empty one.
+  virtual GCountedPtr FindPtrByKey(const std::uint32_t& key);
+  virtual GCountedPtr FindPtrByClassId(const RWClassID& id);
+  virtual GCountedPtr FindPtrEqual(const MPersistentObject* object);
+  // 45: null for a leaf; a composite answers itself.
+  virtual MPersistentObject* AsComposite();
+  // 46
+  virtual std::uint32_t SerialNumber() const;
+  // 47, 48: 1 for a leaf.
+  virtual std::uint32_t EntryCount() const;
+  virtual std::uint32_t NodeCount() const;
+  // 49: a new iterator over the direct children (none for a leaf); the
+  // caller deletes it.
+  virtual MChildIterator* NewChildIterator();
+  // 50: the class id; attribute kinds answer a constant of their own.
+  virtual RWClassID TypeId() const;
+  // 51: a leaf answers CreateCopy (same key and serial number); a composite
+  // a new object of its class (a new serial number) with its key and the
+  // deep copies of its children. Nobody holds the copy: the caller owns it.
+  virtual MPersistentObject* DeepCopy();
+
+  std::uint32_t Key() const { return key_; }
+  void SetKey(const std::uint32_t& key) { key_ = key; }
+  void SetSerialNumber(const std::uint32_t& serial) { serial_number_ = serial; }
+  // Serial number 0 on this object and on every descendant.
+  void ClearSerialNumbers();
+  // Holders minus one: -1 when nobody holds the object.
+  std::int32_t ReferenceCount() const {
+    return static_cast<std::int32_t>(reference_count_.load(std::memory_order_acquire));
+  }
+
+  // The extraction operations: each opens an error scope, sets `object` to
+  // null, and reads one object reference into it. What is read must be a
+  // model object; anything else leaves `object` null, fails the stream (or
+  // marks the file's error) and is not freed, since it may be shared in
+  // the graph. A failed read also fails the stream or marks the file; a
+  // partial object read is still handed out, for the caller to free.
+  static void ReadPointerFromStream(RWVirtualInputStream& stream, MPersistentObject*& object);
+  static void ReadPointerFromFile(RWFile& file, MPersistentObject*& object);
+
+  // The next serial number to be given out, and setting it (tests, and the
+  // counter's wrap).
+  static std::uint32_t SerialCounter();
+  static void SetSerialCounter(std::uint32_t value);
+
+ private:
+  friend class GCountedPtr;
+  friend class MRestoreInProgress;
+  friend bool MayHoldRestoredChild(const MPersistentObject* child);
+
+  template <class Out>
+  void SaveItems(Out& out) const;
+  template <class In>
+  void RestoreItems(In& in);
+
+  static std::uint32_t TakeSerialNumber();
+
+  std::atomic<std::uint32_t> reference_count_{0xFFFFFFFFu};  // holders - 1
+  std::uint32_t key_ = 0;
+  std::uint32_t serial_number_;
+  bool restoring_ = false;  // inside its own restore (MRestoreInProgress)
+};
+
+// Reads one object reference of class T (T derived from MPersistentObject)
+// in the way of MPersistentObject::ReadPointerFromStream; each class's own
+// extraction operations use it.
+template <class T>
+void ReadModelPointer(RWVirtualInputStream& stream, T*& object);
+template <class T>
+void ReadModelPointer(RWFile& file, T*& object);
+
+// Marks an object as being restored while the guard lives. A restore that
+// holds the objects it reads (a composite's children) opens one around its
+// reads, and refuses to hold an object that is still being restored: only
+// a back reference to an enclosing object can name one, and holding it
+// would make a cycle, which no saved tree has and no holder could free.
+// Every object's restore runs once, right after the reader made it and
+// before anything can hold it, so refusing these refuses every cycle.
+class MRestoreInProgress {
+ public:
+  explicit MRestoreInProgress(MPersistentObject& object);
+  ~MRestoreInProgress();
+  MRestoreInProgress(const MRestoreInProgress&) = delete;
+  MRestoreInProgress& operator=(const MRestoreInProgress&) = delete;
+
+ private:
+  MPersistentObject& object_;
+  bool was_;
+};
+
+// Whether a restore may hold `child`, which it has just read (null: yes).
+bool MayHoldRestoredChild(const MPersistentObject* child);
+
+// ---------------------------------------------------------------------------
+
+namespace persist_detail {
+// One reference read inside an error scope; failures marked on the source.
+RWCollectable* ReadReference(RWVirtualInputStream& stream);
+RWCollectable* ReadReference(RWFile& file);
+void MarkFailed(RWVirtualInputStream& stream);
+void MarkFailed(RWFile& file);
+}  // namespace persist_detail
+
+template <class T>
+void ReadModelPointer(RWVirtualInputStream& stream, T*& object) {
+  object = nullptr;
+  RWCollectable* read = persist_detail::ReadReference(stream);
+  if (read && !(object = dynamic_cast<T*>(read))) persist_detail::MarkFailed(stream);
+}
+
+template <class T>
+void ReadModelPointer(RWFile& file, T*& object) {
+  object = nullptr;
+  RWCollectable* read = persist_detail::ReadReference(file);
+  if (read && !(object = dynamic_cast<T*>(read))) persist_detail::MarkFailed(file);
+}

@@ -1,0 +1,151 @@
+#include "persist/stored_form.h"
+
+#include "foundation/rw/file.h"
+#include "foundation/rw/rwstore.h"
+#include "foundation/rw/vstream.h"
+
+namespace {
+
+bool FileReadsOn(const RWFile& file) {
+  return !file.Error() && !file.Eof();
+}
+
+}  // namespace
+
+MRestoreScope::~MRestoreScope() {
+  if (!Ok()) Fail();
+}
+
+bool MRestoreScope::Ok() const {
+  if (scope_.Failed()) return false;
+  return stream_ ? stream_->Good() : FileReadsOn(*file_);
+}
+
+void MRestoreScope::Fail() {
+  if (stream_) {
+    stream_->SetState(stream_->State() | RWStreamState::kFail);
+  } else {
+    file_->MarkError();
+  }
+}
+
+bool GetItem(RWVirtualInputStream& stream, std::uint32_t& value) {
+  if (!stream.Good()) return false;
+  stream.GetULong(value);
+  return stream.Good();
+}
+
+bool GetItem(RWFile& file, std::uint32_t& value) {
+  return FileReadsOn(file) && file.ReadULong(value);
+}
+
+bool GetItem(RWVirtualInputStream& stream, std::int32_t& value) {
+  if (!stream.Good()) return false;
+  stream.GetLong(value);
+  return stream.Good();
+}
+
+bool GetItem(RWFile& file, std::int32_t& value) {
+  return FileReadsOn(file) && file.ReadLong(value);
+}
+
+bool GetItem(RWVirtualInputStream& stream, std::uint16_t& value) {
+  if (!stream.Good()) return false;
+  stream.GetUShort(value);
+  return stream.Good();
+}
+
+bool GetItem(RWFile& file, std::uint16_t& value) {
+  return FileReadsOn(file) && file.ReadUShort(value);
+}
+
+bool GetItem(RWVirtualInputStream& stream, std::int16_t& value) {
+  if (!stream.Good()) return false;
+  stream.GetShort(value);
+  return stream.Good();
+}
+
+bool GetItem(RWFile& file, std::int16_t& value) {
+  return FileReadsOn(file) && file.ReadShort(value);
+}
+
+bool GetItem(RWVirtualInputStream& stream, RWCString& value) {
+  if (!stream.Good()) return false;
+  value.RestoreFromStream(stream);
+  return stream.Good();
+}
+
+bool GetItem(RWFile& file, RWCString& value) {
+  return FileReadsOn(file) && value.RestoreFromFile(file);
+}
+
+void PutItem(RWVirtualOutputStream& stream, std::uint32_t value) {
+  stream.PutULong(value);
+}
+
+void PutItem(RWFile& file, std::uint32_t value) {
+  file.WriteULong(value);
+}
+
+void PutItem(RWVirtualOutputStream& stream, std::int32_t value) {
+  stream.PutLong(value);
+}
+
+void PutItem(RWFile& file, std::int32_t value) {
+  file.WriteLong(value);
+}
+
+void PutItem(RWVirtualOutputStream& stream, std::uint16_t value) {
+  stream.PutUShort(value);
+}
+
+void PutItem(RWFile& file, std::uint16_t value) {
+  file.WriteUShort(value);
+}
+
+void PutItem(RWVirtualOutputStream& stream, std::int16_t value) {
+  stream.PutShort(value);
+}
+
+void PutItem(RWFile& file, std::int16_t value) {
+  file.WriteShort(value);
+}
+
+void PutItem(RWVirtualOutputStream& stream, const RWCString& value) {
+  value.SaveToStream(stream);
+}
+
+void PutItem(RWFile& file, const RWCString& value) {
+  value.SaveToFile(file);
+}
+
+void PutReference(RWVirtualOutputStream& stream, const RWCollectable* object) {
+  WriteCollectablePointerToStream(stream, object);
+}
+
+void PutReference(RWFile& file, const RWCollectable* object) {
+  WriteCollectablePointerToFile(file, object);
+}
+
+bool GetReference(RWVirtualInputStream& stream, RWCollectable*& object) {
+  object = nullptr;
+  if (!stream.Good()) return false;
+  ReadCollectablePointerFromStream(stream, object);
+  return stream.Good();
+}
+
+bool GetReference(RWFile& file, RWCollectable*& object) {
+  object = nullptr;
+  if (!FileReadsOn(file)) return false;
+  ReadCollectablePointerFromFile(file, object);
+  return FileReadsOn(file);
+}
+
+bool RemainingMayHold(RWFile& file, std::uint32_t count, std::uint32_t min_bytes) {
+  std::uint64_t remaining = file.BytesRemaining();
+  return remaining == 0 || std::uint64_t{count} * min_bytes <= remaining;
+}
+
+bool RemainingMayHold(RWVirtualInputStream&, std::uint32_t, std::uint32_t) {
+  return true;
+}

@@ -1,0 +1,114 @@
+// What every model class's save and restore share: the items of stored
+// forms, read and written alike on a virtual stream and on an RWFile, and
+// the error scope in which each restore runs.
+//
+// Items: u32 goes through PutULong/GetULong on a stream and WriteULong/
+// ReadULong on a file, i32 through the Long forms, u16 and i16 through the
+// UShort and Short forms (so that portable text writes an i16 item of a
+// 16-bit value of 32768 or more as a negative number), 8-bit strings in the
+// string class's own stored form, object references through the graph
+// writers and readers of rwstore.h. So one template of a class's items
+// serves both its stream and its file operations.
+//
+// Restores: a class's restore opens an MRestoreScope for its whole read.
+// An error raised inside (a bad token, an unknown class id, a bad back
+// reference, a bad stream header) is recorded in the scope instead of
+// reaching the process-wide handler; when the scope closes, a recorded
+// error, or an end of file met by a read, sets the stream's fail state or
+// marks the file's error, so that every enclosing reader stops and the
+// caller sees the failure. Scopes nest: a base part's restore and every
+// child's restore open their own inside their owner's.
+//
+// Not synchronised: a stream or file belongs to one thread at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/rw/collect.h"
+#include "foundation/rw/cstring.h"
+#include "foundation/rw/error.h"
+
+class RWFile;
+class RWVirtualInputStream;
+class RWVirtualOutputStream;
+
+class MRestoreScope {
+ public:
+  explicit MRestoreScope(RWVirtualInputStream& stream) : stream_(&stream) {}
+  explicit MRestoreScope(RWFile& file) : file_(&file) {}
+  ~MRestoreScope();
+  MRestoreScope(const MRestoreScope&) = delete;
+  MRestoreScope& operator=(const MRestoreScope&) = delete;
+
+  // True while the source reads on without fault and nothing was raised.
+  bool Ok() const;
+  // Marks the source failed now (bad data that raised no error).
+  void Fail();
+
+ private:
+  RWErrorScope scope_;
+  RWVirtualInputStream* stream_ = nullptr;
+  RWFile* file_ = nullptr;
+};
+
+// Each answers true when the item was read and the source reads on; a
+// failed read leaves `value` unchanged.
+bool GetItem(RWVirtualInputStream& stream, std::uint32_t& value);
+bool GetItem(RWFile& file, std::uint32_t& value);
+bool GetItem(RWVirtualInputStream& stream, std::int32_t& value);
+bool GetItem(RWFile& file, std::int32_t& value);
+bool GetItem(RWVirtualInputStream& stream, std::uint16_t& value);
+bool GetItem(RWFile& file, std::uint16_t& value);
+bool GetItem(RWVirtualInputStream& stream, std::int16_t& value);
+bool GetItem(RWFile& file, std::int16_t& value);
+// False when the string could not be read whole.
+bool GetItem(RWVirtualInputStream& stream, RWCString& value);
+bool GetItem(RWFile& file, RWCString& value);
+
+void PutItem(RWVirtualOutputStream& stream, std::uint32_t value);
+void PutItem(RWFile& file, std::uint32_t value);
+void PutItem(RWVirtualOutputStream& stream, std::int32_t value);
+void PutItem(RWFile& file, std::int32_t value);
+void PutItem(RWVirtualOutputStream& stream, std::uint16_t value);
+void PutItem(RWFile& file, std::uint16_t value);
+void PutItem(RWVirtualOutputStream& stream, std::int16_t value);
+void PutItem(RWFile& file, std::int16_t value);
+void PutItem(RWVirtualOutputStream& stream, const RWCString& value);
+void PutItem(RWFile& file, const RWCString& value);
+
+// One object reference (null as the nil object).
+void PutReference(RWVirtualOutputStream& stream, const RWCollectable* object);
+void PutReference(RWFile& file, const RWCollectable* object);
+
+// Reads one object reference into `object` (null for the nil object, and
+// null when nothing could be read). An object that the reader made is
+// handed out even when its own data was bad, so that its new holder can
+// free it. Answers true when the read succeeded and the source reads on.
+bool GetReference(RWVirtualInputStream& stream, RWCollectable*& object);
+bool GetReference(RWFile& file, RWCollectable*& object);
+
+// Whether the rest of the source can hold `count` items of at least
+// `min_bytes` each. A file tells what remains (when it cannot tell, the
+// answer is yes); a stream cannot, and its readers rely on reading items
+// one by one without allocating from a stored count.
+bool RemainingMayHold(RWFile& file, std::uint32_t count, std::uint32_t min_bytes);
+bool RemainingMayHold(RWVirtualInputStream& stream, std::uint32_t count, std::uint32_t min_bytes);
+
+// The base part of a class's stored form, through the base's own
+// operations: SaveBase<Base>(*this, out) inside a template over the source.
+template <class Base>
+void SaveBase(const Base& self, RWVirtualOutputStream& stream) {
+  self.Base::SaveToStream(stream);
+}
+template <class Base>
+void SaveBase(const Base& self, RWFile& file) {
+  self.Base::SaveToFile(file);
+}
+template <class Base>
+void RestoreBase(Base& self, RWVirtualInputStream& stream) {
+  self.Base::RestoreFromStream(stream);
+}
+template <class Base>
+void RestoreBase(Base& self, RWFile& file) {
+  self.Base::RestoreFromFile(file);
+}

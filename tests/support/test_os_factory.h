@@ -1,0 +1,84 @@
+// TestOSFactory: a stand-in for the driver's services while the driver's own
+// services class does not exist. It keeps the real stream operations of
+// GNTOSFactory and answers the rest from memory: printer data per driver-data
+// pointer, named objects (stored with the library's object persistence in
+// the binary encoding), registry strings and keys the test sets, a fixed
+// time and module directory. It has no printer-data store adapter (the
+// configuration model's) and answers null for it.
+//
+// While alive it is the installed services (GOSFactory::Instance); the
+// previous services come back when it goes. One per thread of tests at a
+// time; not synchronised.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "driver/nt_os_factory.h"
+
+class TestOSFactory : public GNTOSFactory {
+ public:
+  TestOSFactory();
+  ~TestOSFactory() override;
+
+  // What the test sets.
+  GTimeRecord now;             // GetTimes answers it twice, bias 0
+  RWWString module_directory;  // GetModuleDirectory
+  void SetMachineString(const RWWString& key, const RWWString& name, const RWWString& value);
+  void SetUserString(const RWWString& key, const RWWString& name, const RWWString& value);
+  // Whether a printer-data value of that name exists.
+  bool HasPrinterData(GDriverData* printer, const RWWString& name) const;
+
+  int GetTimes(GTimeRecord& local, GTimeRecord& shifted, std::int16_t& bias) override;
+  RWWString GetModuleDirectory() override { return module_directory; }
+  int SetPrinterDataDword(GDriverData* printer, const RWWString& name,
+                          std::uint32_t value) override;
+  int SetPrinterDataString(GDriverData* printer, const RWWString& name,
+                           const RWWString& value) override;
+  int WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
+                        std::uint32_t length) override;
+  int StoreNamedObject(GDriverData* printer, const RWWString& name,
+                       const RWCollectable* object) override;
+  std::uint32_t GetPrinterDataDword(GDriverData* printer, const RWWString& name,
+                                    std::uint32_t fallback) override;
+  RWWString GetPrinterDataString(GDriverData* printer, const RWWString& name,
+                                 const RWWString& fallback) override;
+  int ReadChunkedValue(GDriverData* printer, const RWWString& name, void* buffer,
+                       std::uint32_t size, std::uint32_t& got) override;
+  RWCollectable* LoadNamedObject(GDriverData* printer, const RWWString& name, int text) override;
+  RWWString ReadMachineString(const RWWString& key, const RWWString& name,
+                              const RWWString& fallback) override;
+  int MachineKeyExists(const RWWString& key) override;
+  RWWString ReadUserString(const RWWString& key, const RWWString& name,
+                           const RWWString& fallback) override;
+  int UserKeyExists(const RWWString& key) override;
+  GPrinterDataStore* CreatePrinterDataStore(GDriverData*) override { return nullptr; }
+
+  // The models' names of the services, hidden by the overrides above.
+  using GOSFactory::GetPrinterDataString;
+  using GOSFactory::LoadNamedObject;
+  using GOSFactory::ReadMachineString;
+  using GOSFactory::ReadUserString;
+  using GOSFactory::StoreNamedObject;
+
+ private:
+  enum class Type { kDword, kString, kBinary };
+  struct Value {
+    Type type;
+    std::string bytes;
+  };
+  using Key = std::pair<GDriverData*, std::u16string>;
+  using Registry = std::map<std::u16string, std::map<std::u16string, std::u16string>>;
+
+  static std::u16string Text(const RWWString& s) { return std::u16string(s.Data(), s.Length()); }
+  const Value* Find(GDriverData* printer, const RWWString& name, Type type) const;
+  static RWWString ReadString(const Registry& registry, const RWWString& key, const RWWString& name,
+                              const RWWString& fallback);
+
+  std::map<Key, Value> printer_data_;
+  Registry machine_;
+  Registry user_;
+  GOSFactory* previous_;
+};
