@@ -1,5 +1,8 @@
 #include "config/paper/paper_parts.h"
 
+#include <memory>
+#include <utility>
+
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
@@ -157,9 +160,12 @@ bool GTray::ReadOwnFields(In& in) {
   std::uint32_t flag = kNoMedium;
   if (!GetItem(in, flag) || flag != kMediumFollows) return true;
   // Owned outright: read into a medium of the tray's own making, from a
-  // new object of class 1002 only.
-  medium_.reset(RWNew<GMedia>());
-  return medium_ && GetEmbedded(in, *medium_);
+  // new object of class 1002 only. A medium read in part is dropped: no
+  // later reference may name it.
+  std::unique_ptr<GMedia> medium(RWNew<GMedia>());
+  if (!medium || !GetEmbedded(in, *medium)) return false;
+  medium_ = std::move(medium);
+  return true;
 }
 
 DRV_DEVICE_DISPATCH std::uint16_t GTray::Execute(GPeripheral& device) {

@@ -39,8 +39,8 @@
 // version-2 record holds the display string (an older one keeps it). The
 // medium and the display string are read only from new objects of their
 // own class, which nothing later may refer back to: the tray owns its
-// medium outright. Stored sizes: the attribute part, the name's length and
-// 30 (tray) or 34 (bin), the medium's token and size when present, and the
+// medium outright, and drops one that could not be read whole. Stored sizes: the attribute part,
+// the name's length and 30 (tray) or 34 (bin), the medium's token and size when present, and the
 // display string's token (2) and size.
 //
 // Ownership and threads: as MPersistentObject.
