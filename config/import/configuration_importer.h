@@ -72,7 +72,8 @@ class GConfigurationImporter {
   GConfigurationImporter(const GConfigurationImporter&) = delete;
   GConfigurationImporter& operator=(const GConfigurationImporter&) = delete;
   // When the printing settings changed, saves the destination composite as
-  // the quick set; then frees the helper library and the feature store.
+  // the quick set (through this class's SaveQuickset: a destructor reaches
+  // no override); then frees the helper library and the feature store.
   virtual ~GConfigurationImporter();
 
   // The context "physical": 0 when the store is not usable or does not

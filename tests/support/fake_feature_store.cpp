@@ -180,6 +180,10 @@ void FakeFeatureStore::SetFeatures(std::u16string_view context, std::vector<std:
   contexts_[std::u16string(context)] = std::move(names);
 }
 
+void FakeFeatureStore::ForgetContext(std::u16string_view context) {
+  contexts_.erase(std::u16string(context));
+}
+
 void FakeFeatureStore::SetWord(std::u16string_view key, std::u16string_view word) {
   Key& entry = keys_[std::u16string(key)];
   entry.has_word = true;

@@ -55,6 +55,8 @@ class FakeFeatureStore {
 
   // --- Content.
   void SetFeatures(std::u16string_view context, std::vector<std::u16string> names);
+  // The context is unknown again.
+  void ForgetContext(std::u16string_view context);
   void SetWord(std::u16string_view key, std::u16string_view word);
   void SetAttribute(std::u16string_view key, std::u16string_view name, std::u16string_view value);
   // Exports to `key` accept only these words from now on.

@@ -16,6 +16,7 @@
 #include "config/import/converter_table.h"
 #include "config/import/setting_converter.h"
 #include "platform/host/modules.h"
+#include "platform/host/registry.h"
 #include "platform/host/spooler.h"
 #include "tests/support/fake_driver_data.h"
 #include "tests/support/fake_feature_store.h"
@@ -120,6 +121,13 @@ class ImportFixture : public testing_support::HostFixture {
     if (result != 0) return "absent";
     bytes.resize(needed);
     return bytes;
+  }
+  // Writes a printer-data string of "P1" (no terminator).
+  void PutPrinterText(const char16_t* name, std::u16string_view text) {
+    ASSERT_EQ(platform::SetPrinterDataW(printer_handle_, name, platform::kRegSz,
+                                        reinterpret_cast<const platform::BYTE*>(text.data()),
+                                        static_cast<platform::DWORD>(2 * text.size())),
+              0u);
   }
   // The same, read as UTF-16 text.
   std::u16string PrinterText(const char16_t* name) const {

@@ -13,7 +13,7 @@
 
 namespace {
 
-using import_test::ImportFixture;
+using namespace import_test;  // NOLINT: the fixture's builders
 using testing_support::FakeQCFHelper;
 
 class Binding : public ImportFixture {};
