@@ -1,5 +1,7 @@
 #include "persist/ondisk/persistent_composite_on_disk_imp.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -189,6 +191,11 @@ MPersistentCompositeOnDiskImp::~MPersistentCompositeOnDiskImp() {
   CloseFile();
 }
 
+void MPersistentCompositeOnDiskImp::Fail() {
+  error_ = 1;
+  if (file_) file_->MarkError();
+}
+
 bool MPersistentCompositeOnDiskImp::Usable() const {
   return file_ && tree_ && error_ == 0 && !file_->Error();
 }
@@ -208,6 +215,13 @@ void MPersistentCompositeOnDiskImp::OpenFile() {
     return;
   }
   directory_ = DirectoryOf(*host);
+  // An existing empty file would be made a new heap before its missing
+  // index could be told: it is refused untouched (see below).
+  struct stat status;
+  if (::stat(host->c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size == 0) {
+    Fail();
+    return;
+  }
   file_.reset(RWNew<RWFileSpaceManager>(host->c_str()));
   if (!file_ || !file_->IsValid()) {
     file_.reset();
@@ -230,7 +244,13 @@ void MPersistentCompositeOnDiskImp::OpenFile() {
   tree_->SetCompareFunction(&CompareKeys);
   // An existing file without its index was never closed, or is damaged:
   // its records cannot be told, and are not taken for none.
-  if (existing && !LoadIndex()) Fail();
+  if (existing && !LoadIndex()) {
+    Fail();
+    return;
+  }
+  // The index's key leaves the file now, not at some later write: a file
+  // left unclosed from here on shows it.
+  if (!file_->Flush()) Fail();
 }
 
 bool MPersistentCompositeOnDiskImp::LoadIndex() {

@@ -133,7 +133,9 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
 
   // False once the store cannot be used (no file, or the error flag).
   bool Usable() const;
-  void Fail() { error_ = 1; }
+  // Sets the error flag and marks the file, so that nothing more is
+  // written into it (the tree's header included).
+  void Fail();
   bool LoadIndex();
   bool IndexMatchesTree();
 
