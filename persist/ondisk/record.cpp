@@ -272,7 +272,6 @@ bool GRecordProxy::Search(GRecordQuery& query, GRecordComposite* parent, GRecord
   using Action = GRecordQuery::Action;
   const std::uint32_t& key = query.value;
   const RWClassID id = static_cast<RWClassID>(query.value);
-  if (query.field == Field::kClassId && query.value > 0xFFFF) return false;
   if (query.field == Field::kSerial && !query.object) return false;
   switch (query.action) {
     case Action::kRead:
