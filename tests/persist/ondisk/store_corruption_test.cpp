@@ -145,25 +145,69 @@ TEST_F(StoreCorruption, DamagedStructuresSetTheErrorState) {
   }
 }
 
+// Files of this process may not grow past `bytes` while the object lives,
+// and a write past it fails instead of ending the process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : old_signal_(::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    struct rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    ok_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    ::signal(SIGXFSZ, old_signal_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool Ok() const { return ok_; }
+
+ private:
+  struct rlimit old_;
+  void (*old_signal_)(int);
+  bool ok_;
+};
+
 TEST_F(StoreCorruption, AFullDiskSetsTheErrorState) {
-  struct rlimit old_limit;
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  struct rlimit small = old_limit;
-  small.rlim_cur = 8192;
-  auto old_signal = ::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   std::uint32_t status = 0;
   int puts = 0;
   {
+    FileSizeLimit limit(8192);
+    ASSERT_TRUE(limit.Ok());
     auto store = Store("full.fpg");
     for (; puts < 2000 && (status = store->Status()) == 0; ++puts)
       PutLeaf(*store, static_cast<std::uint32_t>(puts));
   }
-  ::setrlimit(RLIMIT_FSIZE, &old_limit);
-  ::signal(SIGXFSZ, old_signal);
   EXPECT_EQ(status, 1u);
   EXPECT_LT(puts, 2000);
   EXPECT_EQ(Store("full.fpg")->Status(), 1u);  // no index was written
+}
+
+TEST_F(StoreCorruption, AFailureWhileClosingIsReportedAfterTheClose) {
+  // Two stores written alike (the same serial numbers, so the same
+  // layout); the second may not grow to the first's closed size, so only
+  // its close fails.
+  auto fill = [](MPersistentObject& store) {
+    for (std::uint32_t i = 0; i < 300; ++i)
+      PutLeaf(store, i, 0x10000 + i);
+  };
+  auto first = Store("first.fpg");
+  fill(*first);
+  first->Close();
+  const auto closed_size = static_cast<rlim_t>(ReadAll(dir.File("first.fpg")).size());
+  first.reset();
+
+  auto second = Store("second.fpg");
+  {
+    FileSizeLimit limit(closed_size - 1);
+    ASSERT_TRUE(limit.Ok());
+    fill(*second);
+    EXPECT_EQ(second->Status(), 0u);
+    second->Close();
+  }
+  EXPECT_EQ(second->Status(), 1u);  // the state the file was closed with
+  EXPECT_EQ(Store("second.fpg")->Status(), 1u);
 }
 
 }  // namespace
