@@ -180,7 +180,7 @@ bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result
   }
 
   RWClassID id = tag;
-  RWStringID name("NoID");
+  RWStringID name;  // read only for a new name
   if (tag == kRWNewStringId) {
     if (!name.RestoreFromFile(file) || !FileOk(file)) return false;
   } else if (tag == kRWKnownStringId) {
@@ -284,7 +284,7 @@ bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing,
   std::uint16_t tag = 0;
   stream.GetUShort(tag);
   RWClassID id = tag;
-  RWStringID name("NoID");
+  RWStringID name;  // read only for a new name
   if (stream.Good() && tag == kRWNewStringId) {
     name.RestoreFromStream(stream);
   } else if (stream.Good() && tag == kRWKnownStringId) {

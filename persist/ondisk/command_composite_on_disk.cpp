@@ -5,7 +5,8 @@
 #include <new>
 
 #include "config/attributes/value_attribute.h"
-#include "driver/services/render_services.h"
+#include "driver/services/driver_server.h"
+#include "driver/services/render_driver_data.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/support.h"
@@ -259,9 +260,8 @@ void GCommandCompositeOnDisk::LoadFontDatabase() {
   if (!file || !cookie || file->GetValue().Length() == 0 || cookie->GetValue().Length() == 0) {
     return;
   }
-  GDriverServer* server = GDriverServer::Instance();
   GRenderDriverData* data =
-      server ? server->FindRenderData(ParseCookie(cookie->GetValue())) : nullptr;
+      GDriverServer::Instance()->FindRenderData(ParseCookie(cookie->GetValue()));
   GFontDatabase* fonts = data ? data->GetFontDatabase() : nullptr;
   if (!fonts) return;
   RWWString path;

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "driver/services/driver_server.h"
+
 int TestFontDatabase::LoadFromPath(const RWWString& path) {
   // Another thread cannot take a lock that the caller holds.
   bool taken = false;
@@ -14,20 +16,14 @@ int TestFontDatabase::LoadFromPath(const RWWString& path) {
   return 1;
 }
 
-TestDriverServer::TestDriverServer() : previous_(GDriverServer::SetInstance(this)) {}
-
-TestDriverServer::~TestDriverServer() {
-  GDriverServer::SetInstance(previous_);
+TestRenderJobs::~TestRenderJobs() {
+  for (auto& [cookie, job] : jobs_)
+    GDriverServer::Instance()->RegisterRenderData(cookie, nullptr);
 }
 
-TestRenderDriverData& TestDriverServer::Add(std::uint32_t cookie) {
-  auto& slot = data_[cookie];
+TestRenderDriverData& TestRenderJobs::Add(std::uint32_t cookie) {
+  auto& slot = jobs_[cookie];
   slot = std::make_unique<TestRenderDriverData>();
+  GDriverServer::Instance()->RegisterRenderData(cookie, slot.get());
   return *slot;
-}
-
-GRenderDriverData* TestDriverServer::FindRenderData(std::uint32_t cookie) {
-  lookups.push_back(cookie);
-  auto it = data_.find(cookie);
-  return it == data_.end() ? nullptr : it->second.get();
 }

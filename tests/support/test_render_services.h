@@ -1,10 +1,10 @@
-// Stand-ins of the render side's services (driver/services/render_services.h)
-// while the driver and the font handling do not exist: a driver server
-// with render-time driver data registered under cookies by the test, each
+// Stand-ins of the render side (driver/services/render_driver_data.h) while
+// the driver and the font handling do not exist: render-time driver data
+// registered with the driver server under cookies the test picks, each
 // with a font database that records every load it is asked for.
 //
-// While alive, the server is the installed one (GDriverServer::Instance);
-// the previous one comes back when it goes. Not synchronised.
+// TestRenderJobs takes its registrations away again when it goes. Not
+// synchronised.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/services/render_services.h"
+#include "driver/services/render_driver_data.h"
 
 class TestFontDatabase : public GFontDatabase {
  public:
@@ -34,18 +34,16 @@ class TestRenderDriverData : public GRenderDriverData {
   TestFontDatabase fonts;
 };
 
-class TestDriverServer : public GDriverServer {
+class TestRenderJobs {
  public:
-  TestDriverServer();
-  ~TestDriverServer() override;
+  TestRenderJobs() = default;
+  ~TestRenderJobs();
+  TestRenderJobs(const TestRenderJobs&) = delete;
+  TestRenderJobs& operator=(const TestRenderJobs&) = delete;
 
-  // Registers new driver data under `cookie` and answers it.
+  // New driver data registered with the driver server under `cookie`.
   TestRenderDriverData& Add(std::uint32_t cookie);
-  GRenderDriverData* FindRenderData(std::uint32_t cookie) override;
-
-  std::vector<std::uint32_t> lookups;  // every cookie asked for
 
  private:
-  std::map<std::uint32_t, std::unique_ptr<TestRenderDriverData>> data_;
-  GDriverServer* previous_;
+  std::map<std::uint32_t, std::unique_ptr<TestRenderDriverData>> jobs_;
 };
