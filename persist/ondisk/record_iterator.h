@@ -5,9 +5,9 @@
 // and steps back. After the last record Next answers false and the walk
 // starts over; Previous answers false before the first record.
 //
-// A record taken or replaced while the iterator stands on it (through the
-// iterator or through the store) moves the iterator back to the record
-// before, so that Next reaches the one that followed.
+// A record taken while the iterator stands on it (through the iterator or
+// through the store) moves the iterator back to the record before, so that
+// Next reaches the one that followed; a replaced record keeps its place.
 //
 // Ownership: whoever asked NewChildIterator deletes the iterator; it keeps
 // the store's shared file alive meanwhile. Not for use from two threads at
