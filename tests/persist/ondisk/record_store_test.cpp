@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <string>
+#include <thread>
 
 #include "foundation/rw/binarystream.h"
 #include "persist/ondisk/persistent_composite_on_disk.h"
@@ -296,6 +298,36 @@ TEST_F(StoreTest, WindowsNamesGoThroughThePathMapping) {
   EXPECT_EQ(unmapped.Status(), 1u);
   PutLeaf(unmapped, 1);
   EXPECT_EQ(unmapped.EntryCount(), 0u);
+}
+
+TEST_F(StoreTest, EightThreadsOnTheirOwnStoresAndOneSharedStore) {
+  constexpr std::uint32_t kPuts = 100;
+  std::vector<std::thread> threads;
+  std::vector<Keys> taken(8);
+  std::vector<std::uint32_t> statuses(8, 2);
+  for (std::uint32_t t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      auto own = Store("own" + std::to_string(t) + ".fpg", 1);
+      auto shared = Store("shared.fpg");
+      for (std::uint32_t i = 0; i < kPuts; ++i) {
+        PutLeaf(*own, i);
+        PutLeaf(*shared, t);
+      }
+      std::unique_ptr<MRecordIterator> walk(own->NewChildIterator());
+      while (walk->Next())
+        taken[t].push_back(walk->TakeCurrent()->Key());
+      statuses[t] = own->Status() | shared->Status();
+    });
+  }
+  Keys in_order;
+  for (std::uint32_t i = 0; i < kPuts; ++i)
+    in_order.push_back(i);
+  for (std::uint32_t t = 0; t < 8; ++t) {
+    threads[t].join();
+    EXPECT_EQ(taken[t], in_order) << t;
+    EXPECT_EQ(statuses[t], 0u) << t;
+  }
+  EXPECT_EQ(Store("shared.fpg")->EntryCount(), 8 * kPuts);
 }
 
 // ---------------------------------------------------------------------------
