@@ -1,7 +1,6 @@
 #include "foundation/rw/collection.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -159,21 +158,11 @@ bool RWCollectionBase::DeleteDistinct(RWCollectable* const* objects, RWSize coun
   for (RWSize b = 0, start = 0; b < buckets; start = ends[b++])
     ClearRepeats(order.get() + start, ends[b] - start, scratch.get());
   ends.reset();
-  // The order is the hash's, not memory's. So fetch a few objects ahead,
-  // and every so often ask for a block beyond the small sizes: the C
-  // library then merges the small blocks just freed while they are still
-  // in the cache, instead of all of them at once later, in this scattered
-  // order, from memory.
+  // The order is the hash's, not memory's: fetch a few objects ahead.
   constexpr RWSize kAhead = 8;
-  constexpr RWSize kMergeEvery = 4096;
-  constexpr std::size_t kBeyondSmallBlocks = 1100;
   for (RWSize i = 0; i < count; ++i) {
     if (i + kAhead < count && order[i + kAhead]) __builtin_prefetch(order[i + kAhead], 1);
     delete order[i];
-    if (i % kMergeEvery == kMergeEvery - 1) {
-      void* volatile block = std::malloc(kBeyondSmallBlocks);
-      std::free(block);
-    }
   }
   return true;
 }
