@@ -1,7 +1,11 @@
 #include "config/load.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/display_string.h"
 #include "config/attributes/enum_attribute.h"
+#include "config/attributes/option_composite.h"
+#include "config/attributes/style_attribute.h"
+#include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "persist/load.h"
 
@@ -9,9 +13,9 @@ namespace {
 
 // Each source file's registration list, in the subsystem's building order.
 constexpr RWSubsystemClasses::List kConfigLists[] = {
-    &AttributeCompositeClasses,
-    &ValueAttributeClasses,
-    &EnumAttributeClasses,
+    &AttributeCompositeClasses, &ValueAttributeClasses, &EnumAttributeClasses,
+    &DisplayStringClasses,      &StyleAttributeClasses, &TintvectorAttributeClasses,
+    &OptionCompositeClasses,
 };
 
 constinit RWSubsystemClasses g_classes(kConfigLists);
