@@ -167,13 +167,13 @@ FakeFeatureStore* FakeFeatureStore::Current() {
 }
 
 bool FakeFeatureStore::Install(std::u16string_view directory, std::string_view missing) {
-  platform::ModuleSpec spec;
-  spec.name = std::u16string(directory) + u"\\KVSOLA32.dll";
+  platform::ModuleSpec module;
+  module.name = std::u16string(directory) + u"\\KVSOLA32.dll";
   for (std::size_t slot = 0; slot < kQCFEntryCount; ++slot) {
     if (kQCFEntryNames[slot] != missing)
-      spec.exports.emplace_back(kQCFEntryNames[slot], kExports[slot]);
+      module.exports.emplace_back(kQCFEntryNames[slot], kExports[slot]);
   }
-  return platform::AddModule(spec);
+  return platform::AddModule(module);
 }
 
 void FakeFeatureStore::SetFeatures(std::u16string_view context, std::vector<std::u16string> names) {
@@ -334,10 +334,10 @@ FakeQCFHelper::~FakeQCFHelper() {
 }
 
 bool FakeQCFHelper::Install(std::u16string_view path, bool with_entry) {
-  platform::ModuleSpec spec;
-  spec.name = path;
-  if (with_entry) spec.exports.emplace_back(kQCFHelperExportName, Untyped(&FakeQCFHelper::Entry));
-  return platform::AddModule(spec);
+  platform::ModuleSpec module;
+  module.name = path;
+  if (with_entry) module.exports.emplace_back(kQCFHelperExportName, Untyped(&FakeQCFHelper::Entry));
+  return platform::AddModule(module);
 }
 
 void FakeQCFHelper::SetAnswer(std::uint32_t code, std::uint32_t third, std::int16_t answer) {
