@@ -15,6 +15,10 @@
 //   extract: find the group and attribute; write the word of the first
 //            row whose code equals the value under the extract key (which
 //            may differ from the apply key); answer 1.
+// A binding (the descriptor of a table converter, table_converter.h) may
+// also read the store before the model, make a missing attribute with a
+// default (the sub-keys of a watermark do), and have extract look in the
+// object it is given rather than along the apply path.
 // A converter whose steps run in another order, or that does more, calls
 // the single steps itself (Locate, ReadWord, MatchWord, ApplyRow, ...).
 // Some converters also record that the store locks their key.
