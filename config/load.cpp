@@ -7,14 +7,32 @@
 #include "config/attributes/style_attribute.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/paper/custom_media_size.h"
+#include "config/paper/form_to_tray.h"
+#include "config/paper/margin_pool.h"
+#include "config/paper/media.h"
+#include "config/paper/media_pool.h"
+#include "config/paper/paper_handling_device.h"
+#include "config/paper/paper_parts.h"
 #include "persist/load.h"
 
 namespace {
 
 // Each source file's registration list, in the subsystem's building order.
 constexpr RWSubsystemClasses::List kConfigLists[] = {
-    &AttributeCompositeClasses, &ValueAttributeClasses, &EnumAttributeClasses,
-    &DisplayStringClasses,      &StyleAttributeClasses, &TintvectorAttributeClasses,
+    &AttributeCompositeClasses,
+    &ValueAttributeClasses,
+    &EnumAttributeClasses,
+    &DisplayStringClasses,
+    &StyleAttributeClasses,
+    &TintvectorAttributeClasses,
+    &MediaClasses,
+    &MediaPoolClasses,
+    &PaperHandlingDeviceClasses,
+    &PaperPartClasses,
+    &FormToTrayClasses,
+    &CustomMediaSizeClasses,
+    &MarginPoolClasses,
     &OptionCompositeClasses,
 };
 

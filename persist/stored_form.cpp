@@ -221,6 +221,20 @@ bool GetReference(RWFile& file, RWCollectable*& object) {
   return FileReadsOn(file);
 }
 
+bool GetEmbedded(RWVirtualInputStream& stream, RWCollectable& part) {
+  if (!stream.Good()) return false;
+  if (RestoreCollectableFromStream(stream, &part, part.ClassId()) && stream.Good()) return true;
+  stream.SetState(stream.State() | RWStreamState::kFail);
+  return false;
+}
+
+bool GetEmbedded(RWFile& file, RWCollectable& part) {
+  if (!FileReadsOn(file)) return false;
+  if (RestoreCollectableFromFile(file, &part, part.ClassId()) && FileReadsOn(file)) return true;
+  file.MarkError();
+  return false;
+}
+
 bool RemainingMayHold(RWFile& file, std::uint32_t count, std::uint32_t min_bytes) {
   std::uint64_t remaining = file.BytesRemaining();
   return remaining == 0 || std::uint64_t{count} * min_bytes <= remaining;

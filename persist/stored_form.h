@@ -108,6 +108,13 @@ void PutReference(RWFile& file, const RWCollectable* object);
 bool GetReference(RWVirtualInputStream& stream, RWCollectable*& object);
 bool GetReference(RWFile& file, RWCollectable*& object);
 
+// Reads an object held by value inside another (an embedded part) back
+// into `part` itself: only a new-object token of the part's own class is
+// taken, and nothing later may refer back to it (rwstore.h). Answers true
+// when the part was read; otherwise the source is failed or marked.
+bool GetEmbedded(RWVirtualInputStream& stream, RWCollectable& part);
+bool GetEmbedded(RWFile& file, RWCollectable& part);
+
 // Whether the rest of the source can hold `count` items of at least
 // `min_bytes` each. A file tells what remains (when it cannot tell, the
 // answer is yes); a stream cannot, and its readers rely on reading items

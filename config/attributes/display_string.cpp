@@ -16,16 +16,6 @@ const char* OrEmpty(const char* text) {
   return text ? text : "";
 }
 
-// The embedded display string goes back into the one held, never into an
-// object of the reader's making.
-RWCollectable* RestoreEmbedded(RWVirtualInputStream& stream, GDisplayString& held) {
-  return RestoreCollectableFromStream(stream, &held, kGDisplayStringId);
-}
-
-RWCollectable* RestoreEmbedded(RWFile& file, GDisplayString& held) {
-  return RestoreCollectableFromFile(file, &held, kGDisplayStringId);
-}
-
 }  // namespace
 
 std::span<const RWClassRegistration> DisplayStringClasses() {
@@ -96,7 +86,8 @@ void GDisplayStringAttribute::RestoreItems(In& in) {
   RestoreBase<GAttribute>(*this, in);
   std::uint32_t version = 0;
   if (!scope.Ok() || !GetItem(in, version) || version != kDisplayStringAttributeVersion) return;
-  if (!RestoreEmbedded(in, display_string_)) scope.Fail();
+  // Back into the one held, never into an object of the reader's making.
+  if (!GetEmbedded(in, display_string_)) scope.Fail();
 }
 
 bool GDisplayStringAttribute::IsEqualContent(const MPersistentObject* other) const {

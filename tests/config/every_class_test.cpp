@@ -11,6 +11,13 @@
 #include "config/attributes/style_attribute.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/paper/custom_media_size.h"
+#include "config/paper/form_to_tray.h"
+#include "config/paper/margin_pool.h"
+#include "config/paper/media.h"
+#include "config/paper/media_pool.h"
+#include "config/paper/paper_handling_device.h"
+#include "config/paper/paper_parts.h"
 #include "foundation/rw/factory.h"
 #include "persist/persistent_composite.h"
 #include "tests/support/every_class.h"
@@ -38,7 +45,16 @@ TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {
                        kGTintvectorEnhancedAttributeId,
                        kGTintvectorEnhancedAttributeVer2Id,
                        kGOptMediaCompositeId,
-                       kGBookletCompositeId}) {
+                       kGBookletCompositeId,
+                       kGMediaId,
+                       kGMediaPoolId,
+                       kGPaperHandlingDeviceId,
+                       kGTrayId,
+                       kGBinId,
+                       kGFormToTrayDatabaseId,
+                       kGFormToTrayAssociationId,
+                       kGCustomMediaSizeId,
+                       kGMarginPoolId}) {
     EXPECT_NE(std::find(result.checked.begin(), result.checked.end(), id), result.checked.end())
         << id;
   }
@@ -68,7 +84,16 @@ TEST(AttributeClasses, RegisteredByIdAndNameExceptTheBases) {
                         {kGTintvectorEnhancedAttributeId, "GTintvectorEnhancedAttribute"},
                         {kGTintvectorEnhancedAttributeVer2Id, "GTintvectorEnhancedAttributeVer2"},
                         {kGOptMediaCompositeId, "GOptMediaComposite"},
-                        {kGBookletCompositeId, "GBookletComposite"}};
+                        {kGBookletCompositeId, "GBookletComposite"},
+                        {kGMediaId, "GMedia"},
+                        {kGMediaPoolId, "GMediaPool"},
+                        {kGPaperHandlingDeviceId, "GPaperHandlingDevice"},
+                        {kGTrayId, "GTray"},
+                        {kGBinId, "GBin"},
+                        {kGFormToTrayDatabaseId, "GFormToTrayDatabase"},
+                        {kGFormToTrayAssociationId, "GFormToTrayAssociation"},
+                        {kGCustomMediaSizeId, "GCustomMediaSize"},
+                        {kGMarginPoolId, "GMarginPool"}};
   for (const Case& c : cases) {
     EXPECT_EQ(StringIdToClassId(RWStringID(c.name)), c.id) << c.name;
     // Id 790 is named by the class that registered it first.
