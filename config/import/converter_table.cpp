@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/import/accessory_converter.h"
 #include "config/import/bundles_converter.h"
 #include "config/import/converter_descriptors.h"
 #include "config/import/finishing_converters.h"
@@ -24,6 +25,10 @@ GSettingConverter* Make(const GConverterArguments& arguments) {
 GSettingConverter* MakePostInsertionKit(const GConverterArguments& arguments) {
   return RWNew<GPostInsertionKitConverter>(arguments.store, arguments.short_name,
                                            arguments.driver_data);
+}
+
+GSettingConverter* MakeAccessoryOutputBins(const GConverterArguments& arguments) {
+  return RWNew<GAccessoryOutputBinsConverter>(arguments.store, arguments.driver_data);
 }
 
 GSettingConverter* MakeStapling(const GConverterArguments& arguments) {
@@ -61,7 +66,7 @@ constexpr GConverterEntry kChain[] = {
     {u"JobRetentionAvailable", &Make<GJobRetentionAvailableConverter>},
     {u"JobRetention", &Make<GJobRetentionConverter>},
     {u"EnvFeeder", &Make<GEnvFeederConverter>},
-    {u"AccessoryOutputBins", nullptr},  // 19: GAccessoryOutputBinsConverter; driver data
+    {u"AccessoryOutputBins", &MakeAccessoryOutputBins},  // driver data
     {u"Tonerlite", &Make<GTonerliteConverter>},
     {u"Orientation", &Make<GOrientationConverter>},
     {u"StaplerChoice", &Make<GStaplerChoiceConverter>},
@@ -119,6 +124,7 @@ constexpr GDescribedConverterInfo kDescribed[] = {
     DESCRIBED(GJobRetentionAvailableConverter, kJobRetentionAvailableDescriptor),
     DESCRIBED(GJobRetentionConverter, kJobRetentionDescriptor),
     DESCRIBED(GEnvFeederConverter, kEnvFeederDescriptor),
+    {"GAccessoryOutputBinsConverter", &kAccessoryOutputBinsDescriptor, &MakeAccessoryOutputBins},
     DESCRIBED(GTonerliteConverter, kTonerliteDescriptor),
     DESCRIBED(GOrientationConverter, kOrientationDescriptor),
     DESCRIBED(GStaplerChoiceConverter, kStaplerChoiceDescriptor),

@@ -9,9 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "config/import/accessory_converter.h"
 #include "config/import/bundles_converter.h"
 #include "config/import/finishing_converters.h"
 #include "config/import/resolution_converters.h"
+#include "config/paper/paper_handling_device.h"
 #include "tests/config/import/converter_model.h"
 #include "tests/support/test_importer.h"
 
@@ -821,6 +823,68 @@ TEST_F(Leaf, APhysicalImportAppliesTheBundleFirstAndExportsTheRenamedKeys) {
                            "printing/BindChoice=DontBindThisJob",
                            "printing/PunchChoice=NotInstalled",
                        }));
+}
+
+TEST_F(Leaf, TheAccessoryIsKeptAsTextAndInstallsWhatItBrings) {
+  // The job settings' paper devices (90): two named "ACC-D", the first
+  // optional, and one that is not optional.
+  auto device = [](const char* name, std::uint32_t optional) {
+    return new GPaperHandlingDevice(RWCString(name), 1, optional, 0, 0, 0, 0);
+  };
+  GCountedPtr devices(Group(90, {device("ACC-S4", 0), device("ACC-D", 1), device("ACC-D", 1)}));
+  driver_data_.GetJobSettings()->AddChild(static_cast<GAttribute*>(devices.Get()));
+  auto installed = [&]() {
+    std::string flags;
+    const GCountedPtrVector& children =
+        static_cast<GAttributeComposite*>(devices.Get())->Children();
+    for (RWSize i = 0; i < children.Count(); ++i)
+      flags += std::to_string(static_cast<GPaperHandlingDevice*>(children[i].Get())->IsInstalled());
+    return flags;
+  };
+
+  const struct {
+    const char* what;
+    std::u16string word;
+    std::uint32_t result;
+    const char* text;
+    Values flags;  // 311 and 981 (both 0 before)
+    const char* devices;
+  } cases[] = {
+      {"the stitcher", u"ACC-D", 1, "ACC-D", {{311, 1}, {981, 1}}, "110"},
+      {"another stapler", u"ACC-S4", 1, "ACC-S4", {{311, 1}, {981, 0}}, "110"},
+      {"no stapler", u"ACC-A", 1, "ACC-A", {{311, 0}, {981, 0}}, "110"},
+      {"none", u"NotInstalled", 1, "", {{311, 0}, {981, 0}}, "110"},
+      {"127 bytes", std::u16string(127, u'a'), 1, nullptr, {{311, 0}}, "110"},
+      {"128 bytes are refused", std::u16string(128, u'a'), 0, "Old", {{311, 0}}, "110"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    AddAccessory("Old");
+    SetValue(311, 0);
+    store_.SetWord(u"physical/AccessoryOutputBins", c.word);
+    EXPECT_EQ(Apply(u"AccessoryOutputBins"), c.result);
+    const std::string text = GSettingConverter::FindText(Root(), 316)->GetValue().Data();
+    EXPECT_EQ(text, c.text != nullptr ? c.text : Utf8(c.word));
+    ExpectValues(c.flags);
+    EXPECT_EQ(installed(), c.devices);
+    EXPECT_EQ(Entries(Destination()), "");
+  }
+
+  const struct {
+    std::string text;
+    std::uint32_t result;
+    std::vector<std::string> written;
+  } extracts[] = {
+      {"", 1, {"physical/AccessoryOutputBins=NotInstalled"}},
+      {"ACC-D", 1, {"physical/AccessoryOutputBins=ACC-D"}},
+      {std::string(128, 'a'), 0, {}},
+  };
+  for (const auto& e : extracts) {
+    GSettingConverter::FindText(Root(), 316)->SetValue(e.text.c_str());
+    EXPECT_EQ(Extract(u"AccessoryOutputBins"), e.result);
+    EXPECT_EQ(Written(), e.written);
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <typeindex>
 #include <vector>
 
+#include "config/import/accessory_converter.h"
 #include "config/import/converter_descriptors.h"
 #include "config/import/finishing_converters.h"
 #include "config/import/layout_converters.h"
@@ -98,6 +99,7 @@ TEST(Descriptors, RowCountsAndBuffers) {
   // class: rows, read buffer.
   const std::map<std::string, std::pair<std::size_t, std::uint32_t>> expected = {
       {"GPrinterHardDiskConverter", {2, 255}},
+      {"GAccessoryOutputBinsConverter", {0, 128}},
       {"GDeviceIsMopierConverter", {2, 32}},
       {"GDriverWorkSpaceSettingConverter", {0, 255}},
       {"GJobRetentionAvailableConverter", {2, 32}},
@@ -161,6 +163,7 @@ TEST_F(Factory, EachServedNameMakesItsConverterAndTheRestNone) {
       {u"JobRetentionAvailable", typeid(GJobRetentionAvailableConverter)},
       {u"JobRetention", typeid(GJobRetentionConverter)},
       {u"EnvFeeder", typeid(GEnvFeederConverter)},
+      {u"AccessoryOutputBins", typeid(GAccessoryOutputBinsConverter)},
       {u"Tonerlite", typeid(GTonerliteConverter)},
       {u"Orientation", typeid(GOrientationConverter)},
       {u"StaplerChoice", typeid(GStaplerChoiceConverter)},
@@ -201,7 +204,7 @@ TEST_F(Factory, EachServedNameMakesItsConverterAndTheRestNone) {
       {u"TransparencyInterleave", typeid(GTransparencyInterleaveConverter)},
       {u"KVPunchUnitType", typeid(GPostInsertionKitConverter)},
   };
-  ASSERT_EQ(served.size(), 45u);  // and AccessoryOutputBins, with the paper path
+  ASSERT_EQ(served.size(), 46u);
   TestImporter importer(Root(), &driver_data_, u"P1");
   std::size_t made = 0;
   for (const GConverterEntry& entry : DefaultConverterTable().chain) {
@@ -247,6 +250,10 @@ TEST_F(Factory, StaplingChoosesByTheStaplingAttributeAndNeedsTheDocumentSettings
 class EveryServedName : public ConverterFixture,
                         public ::testing::WithParamInterface<const char16_t*> {
  protected:
+  void SetUp() override {
+    ConverterFixture::SetUp();
+    AddAccessory("ACC-D");
+  }
   void ExpectNothingChanged(const char* why) {
     SCOPED_TRACE(why);
     GCountedPtr before(Root()->DeepCopy());
