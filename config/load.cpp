@@ -3,6 +3,9 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/enum_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/fonts/device_font_description.h"
+#include "config/fonts/device_font_list.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "persist/load.h"
 
 namespace {
@@ -12,6 +15,10 @@ constexpr RWSubsystemClasses::List kConfigLists[] = {
     &AttributeCompositeClasses,
     &ValueAttributeClasses,
     &EnumAttributeClasses,
+    // The printer's font lists and the descriptions they keep.
+    &DeviceFontDescriptionClasses,
+    &DeviceFontListClasses,
+    &DeviceFontListCompositeClasses,
 };
 
 constinit RWSubsystemClasses g_classes(kConfigLists);
