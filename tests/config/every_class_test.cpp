@@ -7,6 +7,7 @@
 
 #include "config/attributes/enum_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "foundation/rw/factory.h"
 #include "persist/persistent_composite.h"
 #include "tests/support/every_class.h"
@@ -17,7 +18,8 @@ TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {
   testing_support::EveryClassResult result = testing_support::CheckEveryRegisteredClass();
   for (RWClassID id :
        {kMPersistentCompositeId, kGAttributeCompositeId, kGValueAttributeId, kGValue32AttributeId,
-        kGStringAttributeId, kGRangeAttributeId, kGEnumAttributeId}) {
+        kGStringAttributeId, kGRangeAttributeId, kGEnumAttributeId, kGDeviceFontDescriptionId,
+        kGDeviceFontListId, kGDeviceFontListCompositeId}) {
     EXPECT_NE(std::find(result.checked.begin(), result.checked.end(), id), result.checked.end())
         << id;
   }
