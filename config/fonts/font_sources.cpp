@@ -127,7 +127,7 @@ std::uint32_t FindFreeMsdIndex(GDriverData* printer, std::uint32_t first, std::u
   std::uint32_t disabled = GetDisabledMsds(printer);
   for (std::uint32_t i = first; i <= end; ++i) {
     std::uint32_t state = StateOf(disabled, i);
-    if (state == 0 || state == kMsdStateDisabledBit) return i;
+    if (state == 0 || state == kMsdStateDisabled) return i;
   }
   return kNoFreeMsdIndex;
 }
@@ -151,7 +151,7 @@ int UpdateMassStorageFontsFlag(GDriverData* printer) {
   std::uint32_t disabled = GetDisabledMsds(printer);
   std::uint32_t any = 0;
   for (std::uint32_t i = 0; i < kFontSourceCount && !any; ++i) {
-    bool counts = i < kFirstModuleSource || !(StateOf(disabled, i) & kMsdStateDisabledBit);
+    bool counts = i < kFirstModuleSource || !(StateOf(disabled, i) & kMsdStateDisabled);
     if (counts && !ReadMsdFileName(printer, i).IsNull()) any = 1;
   }
   RWWString name(kMassStorageFontsName);

@@ -29,9 +29,12 @@ inline constexpr std::uint32_t kFontSourceCount = 10;
 // What FindFreeMsdIndex answers when no index is free.
 inline constexpr std::uint32_t kNoFreeMsdIndex = kFontSourceCount;
 
-// The state bits of one source in "DisabledMSDs".
+// The state bits of one source in "DisabledMSDs", and the states the
+// font-card page writes: enabled, and disabled (also the bit that marks
+// states 2 and 3 as disabled).
 inline constexpr std::uint32_t kMsdStateMask = 3;
-inline constexpr std::uint32_t kMsdStateDisabledBit = 2;
+inline constexpr std::uint32_t kMsdStateEnabled = 1;
+inline constexpr std::uint32_t kMsdStateDisabled = 2;
 
 // One font source: its value name, the key of its font list in the
 // settings model, and the kind its font descriptions get (memory modules:
