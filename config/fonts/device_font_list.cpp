@@ -46,6 +46,15 @@ std::span<const RWClassRegistration> DeviceFontListClasses() {
 }
 
 struct GDeviceFontList::Link : RWSlink {
+  // A new link holding `description`, or null (and `description` let go
+  // of) when there is no memory for it.
+  static Link* Holding(MPersistentObject* description) {
+    GCountedPtr held(description, g_file_lock);
+    Link* link = RWNew<Link>();
+    if (link) link->description = std::move(held);
+    return link;
+  }
+
   GCountedPtr description;
 };
 
@@ -62,13 +71,7 @@ GDeviceFontList& GDeviceFontList::operator=(const GDeviceFontList& other) {
   for (RWSlink* at = other.descriptions_.First(); at && !other.descriptions_.IsTail(at);
        at = at->next) {
     MPersistentObject* copy = static_cast<Link*>(at)->description->DeepCopy();
-    Link* link = copy ? RWNew<Link>() : nullptr;
-    if (!link) {
-      delete copy;
-      continue;
-    }
-    link->description.Reset(copy, g_file_lock);
-    copies.Append(link);
+    if (Link* link = copy ? Link::Holding(copy) : nullptr) copies.Append(link);
   }
   GCountedPtr short_names(CopyOfNames(other.short_id_names_), g_file_lock);
   GCountedPtr long_names(CopyOfNames(other.long_id_names_), g_file_lock);
@@ -88,12 +91,7 @@ GDeviceFontList::~GDeviceFontList() {
 }
 
 void GDeviceFontList::LinkDescription(MPersistentObject* description) {
-  if (!description) return;
-  GCountedPtr held(description, g_file_lock);
-  Link* link = RWNew<Link>();
-  if (!link) return;  // `held` lets go of it
-  link->description = std::move(held);
-  descriptions_.Append(link);
+  if (Link* link = description ? Link::Holding(description) : nullptr) descriptions_.Append(link);
 }
 
 void GDeviceFontList::FreeDescriptions() {
