@@ -1,7 +1,11 @@
 #include "config/load.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/display_string.h"
 #include "config/attributes/enum_attribute.h"
+#include "config/attributes/option_composite.h"
+#include "config/attributes/style_attribute.h"
+#include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "config/fonts/device_font_description.h"
 #include "config/fonts/device_font_list.h"
@@ -15,10 +19,14 @@ constexpr RWSubsystemClasses::List kConfigLists[] = {
     &AttributeCompositeClasses,
     &ValueAttributeClasses,
     &EnumAttributeClasses,
+    &DisplayStringClasses,
+    &StyleAttributeClasses,
+    &TintvectorAttributeClasses,
     // The printer's font lists and the descriptions they keep.
     &DeviceFontDescriptionClasses,
     &DeviceFontListClasses,
     &DeviceFontListCompositeClasses,
+    &OptionCompositeClasses,
 };
 
 constinit RWSubsystemClasses g_classes(kConfigLists);
