@@ -1,5 +1,7 @@
 #include "config/fonts/device_font_list.h"
 
+#include <memory>
+
 #include "config/attributes/value_attribute.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
@@ -31,6 +33,15 @@ bool SameNames(const GCountedPtr& a, const GCountedPtr& b) {
   return a->IsEqualContent(b.Get());
 }
 
+// One description token into `held` (a new-object token of its class only).
+bool RestoreEmbedded(RWVirtualInputStream& stream, GDeviceFontDescription& held) {
+  return RestoreCollectableFromStream(stream, &held, kGDeviceFontDescriptionId) != nullptr;
+}
+
+bool RestoreEmbedded(RWFile& file, GDeviceFontDescription& held) {
+  return RestoreCollectableFromFile(file, &held, kGDeviceFontDescriptionId) != nullptr;
+}
+
 const char* Lookup(const GCountedPtr& names, std::uint32_t id) {
   auto* list = static_cast<MAssociationList*>(names.Get());
   if (!list) return nullptr;
@@ -45,17 +56,9 @@ std::span<const RWClassRegistration> DeviceFontListClasses() {
   return kDeviceFontListClasses;
 }
 
+// One description, held by value.
 struct GDeviceFontList::Link : RWSlink {
-  // A new link holding `description`, or null (and `description` let go
-  // of) when there is no memory for it.
-  static Link* Holding(MPersistentObject* description) {
-    GCountedPtr held(description, g_file_lock);
-    Link* link = RWNew<Link>();
-    if (link) link->description = std::move(held);
-    return link;
-  }
-
-  GCountedPtr description;
+  GDeviceFontDescription description;
 };
 
 GDeviceFontList::GDeviceFontList(const GDeviceFontList& other) : MPersistentClass(other) {
@@ -65,20 +68,14 @@ GDeviceFontList::GDeviceFontList(const GDeviceFontList& other) : MPersistentClas
 GDeviceFontList& GDeviceFontList::operator=(const GDeviceFontList& other) {
   if (this == &other) return *this;
   MPersistentObject::operator=(other);
-  // Copies first, then the old content goes: `other` may be reachable from
-  // what this list holds.
-  RWSinglyLinkedList copies;
-  for (RWSlink* at = other.descriptions_.First(); at && !other.descriptions_.IsTail(at);
-       at = at->next) {
-    MPersistentObject* copy = static_cast<Link*>(at)->description->DeepCopy();
-    if (Link* link = copy ? Link::Holding(copy) : nullptr) copies.Append(link);
-  }
+  // The lists are copied first: `other` may be reachable from what this
+  // list holds.
   GCountedPtr short_names(CopyOfNames(other.short_id_names_), g_file_lock);
   GCountedPtr long_names(CopyOfNames(other.long_id_names_), g_file_lock);
-  Clear();
-  while (RWSlink* link = copies.First()) {
-    copies.RemoveAfter(copies.Head());
-    descriptions_.Append(link);
+  FreeDescriptions();
+  for (const RWSlink* at = other.descriptions_.First(); at && !other.descriptions_.IsTail(at);
+       at = at->next) {
+    AddDescription(static_cast<const Link*>(at)->description);
   }
   source_stamp_ = other.source_stamp_;
   short_id_names_ = short_names;
@@ -90,10 +87,6 @@ GDeviceFontList::~GDeviceFontList() {
   FreeDescriptions();
 }
 
-void GDeviceFontList::LinkDescription(MPersistentObject* description) {
-  if (Link* link = description ? Link::Holding(description) : nullptr) descriptions_.Append(link);
-}
-
 void GDeviceFontList::FreeDescriptions() {
   while (RWSlink* link = descriptions_.First()) {
     descriptions_.RemoveAfter(descriptions_.Head());
@@ -102,7 +95,10 @@ void GDeviceFontList::FreeDescriptions() {
 }
 
 void GDeviceFontList::AddDescription(const GDeviceFontDescription& description) {
-  LinkDescription(RWNew<GDeviceFontDescription>(description));
+  Link* link = RWNew<Link>();
+  if (!link) return;
+  link->description = description;
+  descriptions_.Append(link);
 }
 
 const GDeviceFontDescription* GDeviceFontList::DescriptionAt(std::uint32_t index) const {
@@ -110,7 +106,7 @@ const GDeviceFontDescription* GDeviceFontList::DescriptionAt(std::uint32_t index
   for (; at && index > 0; --index)
     at = at->next;
   if (!at || descriptions_.IsTail(at)) return nullptr;
-  return static_cast<const GDeviceFontDescription*>(static_cast<Link*>(at)->description.Get());
+  return &static_cast<Link*>(at)->description;
 }
 
 int GDeviceFontList::GetDescriptionAt(std::uint32_t index, GDeviceFontDescription& out) const {
@@ -123,10 +119,9 @@ int GDeviceFontList::FindDescription(Predicate predicate, void* argument,
                                      GDeviceFontDescription*& found) {
   if (!predicate) return 0;
   for (RWSlink* at = descriptions_.First(); at && !descriptions_.IsTail(at); at = at->next) {
-    auto* description =
-        static_cast<GDeviceFontDescription*>(static_cast<Link*>(at)->description.Get());
-    if (predicate(*description, argument)) {
-      found = description;
+    GDeviceFontDescription& description = static_cast<Link*>(at)->description;
+    if (predicate(description, argument)) {
+      found = &description;
       return 1;
     }
   }
@@ -170,7 +165,7 @@ void GDeviceFontList::Clear() {
 RWSize GDeviceFontList::StoredSize() const {
   RWSize size = MPersistentObject::StoredSize() + 8;
   for (RWSlink* at = descriptions_.First(); at && !descriptions_.IsTail(at); at = at->next)
-    size += GraphStoreSizeOf(static_cast<Link*>(at)->description.Get());
+    size += static_cast<Link*>(at)->description.GraphStoreSize();
   return size + 4 + GraphStoreSizeOf(short_id_names_.Get()) +
          GraphStoreSizeOf(long_id_names_.Get());
 }
@@ -185,9 +180,8 @@ bool GDeviceFontList::IsEqualContent(const MPersistentObject* other) const {
   const RWSlink* mine = descriptions_.First();
   const RWSlink* theirs = same->descriptions_.First();
   for (std::uint32_t i = 0; i < GetCount(); ++i, mine = mine->next, theirs = theirs->next) {
-    MPersistentObject* a = static_cast<const Link*>(mine)->description.Get();
-    MPersistentObject* b = static_cast<const Link*>(theirs)->description.Get();
-    if (!a->IsEqualContent(b)) return false;
+    const GDeviceFontDescription& a = static_cast<const Link*>(mine)->description;
+    if (!a.IsEqualContent(&static_cast<const Link*>(theirs)->description)) return false;
   }
   return true;
 }
@@ -198,29 +192,26 @@ void GDeviceFontList::SaveItems(Out& out) const {
   PutItem(out, kDeviceFontListVersion);
   PutItem(out, GetCount());
   for (RWSlink* at = descriptions_.First(); at && !descriptions_.IsTail(at); at = at->next)
-    PutReference(out, static_cast<Link*>(at)->description.Get());
+    PutReference(out, &static_cast<Link*>(at)->description);
   PutItem(out, source_stamp_);
   PutReference(out, short_id_names_.Get());
   PutReference(out, long_id_names_.Get());
 }
 
-// Reads the count and the descriptions; false when the data is bad.
+// Reads the count and the descriptions, each into a new link's own
+// description; false when the data is bad.
 template <class In>
 bool GDeviceFontList::RestoreDescriptions(In& in) {
   std::uint32_t count = 0;
   if (!GetItem(in, count)) return true;  // the source's own failure says it
   if (!RemainingMayHold(in, count, kMinReferenceBytes)) return false;
   for (std::uint32_t i = 0; i < count; ++i) {
-    RWCollectable* read = nullptr;
-    bool read_on = GetReference(in, read);
-    // A nil description is bad data; a failed read is the source's own.
-    if (!read) return !read_on;
-    // Refused objects are not freed: the graph may share them.
-    auto* description = dynamic_cast<GDeviceFontDescription*>(read);
-    if (!description || !MayHoldRestoredChild(description)) return false;
-    // A partial description is still held, so that it is freed with the list.
-    LinkDescription(description);
-    if (!read_on) return true;
+    std::unique_ptr<Link> link(RWNew<Link>());
+    if (!link) return false;
+    // Only a new description is taken, and nothing else can come to hold
+    // it; a failed part is dropped.
+    if (!RestoreEmbedded(in, link->description)) return false;
+    descriptions_.Append(link.release());
   }
   return true;
 }

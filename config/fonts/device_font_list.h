@@ -16,17 +16,16 @@
 //   long ids      object reference (MAssociationList, or the nil object)
 // Restores are cumulative: version 0 reads nothing more; 1 or more reads
 // the descriptions, 2 or more the stamp (else 0), 3 or more the lists
-// (else none). What a restore reads must be of the class its place names
-// (a description that is not nil; an association list or nil) and not an
-// object still being restored; anything else fails the restore at that
-// token, and the objects read so far stay with the list.
+// (else none). Each description is read into a description of the list's
+// own, from a new-object token of its class only, which nothing else in the
+// graph may then refer to; an association list must be one or nil, and
+// not an object still being restored. Anything else fails the restore at
+// that token; what was read before it stays with the list.
 //
-// Ownership: the list owns its descriptions and association lists. Each
-// link of the description list holds its description through a counted
-// pointer: one made for it when a description is added or the list is
-// copied, the object the reader made on a restore. So damaged data that
-// names one object twice shares it instead of freeing it twice. The
-// association lists are held the same way. Threads: as MPersistentObject.
+// Ownership: the list holds its descriptions by value, one link each, and
+// owns its association lists, which it holds through counted pointers (as
+// every model object holds what a graph may share). Threads: as
+// MPersistentObject.
 #pragma once
 
 #include <cstdint>
@@ -109,8 +108,6 @@ class GDeviceFontList
   template <class In>
   bool RestoreNames(In& in, GCountedPtr& list);
 
-  // Links `description` (held from now on) at the end; null is ignored.
-  void LinkDescription(MPersistentObject* description);
   void FreeDescriptions();
   const GDeviceFontDescription* DescriptionAt(std::uint32_t index) const;
 

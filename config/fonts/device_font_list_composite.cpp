@@ -9,8 +9,6 @@
 
 namespace {
 
-constinit RWLockRecord g_file_lock;
-
 constexpr RWClassRegistration kDeviceFontListCompositeClasses[] = {
     {&RWCreate<GDeviceFontListComposite>, kGDeviceFontListCompositeId, "GDeviceFontListComposite"},
 };
@@ -24,62 +22,72 @@ bool HoldsOnlyFontLists(const MPersistentComposite& lists) {
   return true;
 }
 
+// The inner composite's token into `held`: a new-object token of class 752
+// only, which nothing else in the graph may then refer to.
+bool RestoreEmbedded(RWVirtualInputStream& stream, MPersistentComposite& held) {
+  return RestoreCollectableFromStream(stream, &held, kMPersistentCompositeId) != nullptr;
+}
+
+bool RestoreEmbedded(RWFile& file, MPersistentComposite& held) {
+  return RestoreCollectableFromFile(file, &held, kMPersistentCompositeId) != nullptr;
+}
+
 }  // namespace
 
 std::span<const RWClassRegistration> DeviceFontListCompositeClasses() {
   return kDeviceFontListCompositeClasses;
 }
 
-GDeviceFontListComposite::GDeviceFontListComposite()
-    : MPersistentClass(kDefaultKey), lists_(RWNew<MPersistentComposite>(), g_file_lock) {}
+GDeviceFontListComposite::GDeviceFontListComposite() : MPersistentClass(kDefaultKey) {}
 
 GDeviceFontListComposite::GDeviceFontListComposite(const GDeviceFontListComposite& other)
-    : MPersistentClass(kDefaultKey),
-      lists_(other.Lists() ? RWNew<MPersistentComposite>(*other.Lists())
-                           : RWNew<MPersistentComposite>(),
-             g_file_lock) {}
+    : MPersistentClass(kDefaultKey) {
+  *this = other;
+}
 
 GDeviceFontListComposite& GDeviceFontListComposite::operator=(
     const GDeviceFontListComposite& other) {
-  MPersistentComposite* mine = Lists();
-  const MPersistentComposite* theirs = other.Lists();
-  if (this == &other || mine == theirs || !mine) return *this;
-  mine->RemoveAll();
-  if (theirs) *mine = *theirs;
+  if (this == &other) return *this;
+  lists_.RemoveAll();
+  lists_ = other.lists_;
   return *this;
 }
 
-MPersistentComposite* GDeviceFontListComposite::Lists() const {
-  return static_cast<MPersistentComposite*>(lists_.Get());
+MPersistentComposite* GDeviceFontListComposite::Lists() {
+  return &lists_;
+}
+
+const MPersistentComposite* GDeviceFontListComposite::Lists() const {
+  return &lists_;
 }
 
 void GDeviceFontListComposite::AddList(GDeviceFontList* list) {
-  if (Lists()) Lists()->AddChild(list);
+  lists_.AddChild(list);
 }
 
 void GDeviceFontListComposite::InsertList(GDeviceFontList* list) {
-  if (Lists()) Lists()->InsertFirst(list);
+  lists_.InsertFirst(list);
 }
 
 MPersistentObject* GDeviceFontListComposite::RemoveByKey(const std::uint32_t& key) {
-  return Lists() ? Lists()->RemoveByKey(key) : nullptr;
+  return lists_.RemoveByKey(key);
 }
 
 bool GDeviceFontListComposite::ReplaceByKey(const std::uint32_t& key, MPersistentObject* list) {
-  if (!Lists() || !list || !list->IsKindOf(kGDeviceFontListId)) return false;
-  return Lists()->ReplaceByKey(key, list);
+  if (!list || !list->IsKindOf(kGDeviceFontListId)) return false;
+  return lists_.ReplaceByKey(key, list);
 }
 
 MPersistentObject* GDeviceFontListComposite::FindByKey(const std::uint32_t& key) {
-  return Lists() ? Lists()->FindByKey(key) : nullptr;
+  return lists_.FindByKey(key);
 }
 
 void GDeviceFontListComposite::Clear() {
-  if (Lists()) Lists()->RemoveAll();
+  lists_.RemoveAll();
 }
 
 MChildIterator* GDeviceFontListComposite::GetIterator() {
-  return Lists() ? Lists()->NewChildIterator() : MPersistentObject::NewChildIterator();
+  return lists_.NewChildIterator();
 }
 
 MChildIterator* GDeviceFontListComposite::NewChildIterator() {
@@ -87,24 +95,22 @@ MChildIterator* GDeviceFontListComposite::NewChildIterator() {
 }
 
 std::uint32_t GDeviceFontListComposite::GetCount() const {
-  return Lists() ? Lists()->EntryCount() : 0;
+  return lists_.EntryCount();
 }
 
 void GDeviceFontListComposite::AddCopiesFrom(const GDeviceFontListComposite& other) {
-  if (!Lists() || !other.Lists()) return;
   // The source's lists, held while they are copied: the source may be this.
-  GCountedPtrVector lists(other.Lists()->Children());
+  GCountedPtrVector lists(other.lists_.Children());
   for (RWSize i = 0; i < lists.Count(); ++i) {
-    if (lists[i]) Lists()->AddChild(lists[i]->DeepCopy());
+    if (lists[i]) lists_.AddChild(lists[i]->DeepCopy());
   }
 }
 
 void GDeviceFontListComposite::MergeFrom(const GDeviceFontListComposite& other) {
-  if (!Lists() || !other.Lists()) return;
-  GCountedPtrVector lists(other.Lists()->Children());
+  GCountedPtrVector lists(other.lists_.Children());
   for (RWSize i = 0; i < lists.Count(); ++i) {
     MPersistentObject* list = lists[i].Get();
-    if (list && !ReplaceByKey(list->Key(), list)) Lists()->InsertFirst(list->DeepCopy());
+    if (list && !ReplaceByKey(list->Key(), list)) lists_.InsertFirst(list->DeepCopy());
   }
 }
 
@@ -120,22 +126,20 @@ MPersistentObject* GDeviceFontListComposite::DeepCopy() {
 // Stored form
 
 RWSize GDeviceFontListComposite::StoredSize() const {
-  return MPersistentObject::StoredSize() + 4 + GraphStoreSizeOf(Lists());
+  return MPersistentObject::StoredSize() + 4 + lists_.GraphStoreSize();
 }
 
 bool GDeviceFontListComposite::IsEqualContent(const MPersistentObject* other) const {
   if (other == this) return true;
   const GDeviceFontListComposite* same = SameContentBase(other);
-  if (!same) return false;
-  if (!Lists() || !same->Lists()) return GetCount() == 0 && same->GetCount() == 0;
-  return !Lists()->IsDifferent(same->Lists());
+  return same && !lists_.IsDifferent(&same->lists_);
 }
 
 template <class Out>
 void GDeviceFontListComposite::SaveItems(Out& out) const {
   SaveBase<MPersistentObject>(*this, out);
   PutItem(out, kDeviceFontListCompositeVersion);
-  PutReference(out, Lists());
+  PutReference(out, &lists_);
 }
 
 template <class In>
@@ -143,22 +147,12 @@ void GDeviceFontListComposite::RestoreItems(In& in) {
   MRestoreScope scope(in);
   RestoreBase<MPersistentObject>(*this, in);
   if (!ReadsVersion(scope, in, kDeviceFontListCompositeVersion)) return;
-  Clear();
+  lists_.RemoveAll();
   MRestoreInProgress in_progress(*this);
-  RWCollectable* read = nullptr;
-  GetReference(in, read);
-  auto* lists = dynamic_cast<MPersistentComposite*>(read);
-  if (!lists || lists->ClassId() != kMPersistentCompositeId || !MayHoldRestoredChild(lists)) {
-    scope.Fail();  // not freed: the graph may share it
-    return;
-  }
-  // Held from here on: the rest of the graph may refer back to it.
-  GCountedPtr held(lists, g_file_lock);
-  if (!scope.Ok() || !HoldsOnlyFontLists(*lists)) {
+  if (!RestoreEmbedded(in, lists_) || !scope.Ok() || !HoldsOnlyFontLists(lists_)) {
+    lists_.RemoveAll();
     scope.Fail();
-    return;
   }
-  lists_ = std::move(held);
 }
 
 template class MPersistentClass<GDeviceFontListComposite, MPersistentObject,

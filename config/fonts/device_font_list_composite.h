@@ -11,16 +11,14 @@
 //   lists    object reference: the inner MPersistentComposite (class 752)
 //            with its children, the font lists
 // A restore of another version reads nothing more and keeps the lists.
-// Otherwise it empties the lists and reads the inner composite; a token of
-// another class than MPersistentComposite (nil included), a child that is
-// not a GDeviceFontList, or a composite still being restored fails the
-// restore and leaves the lists empty.
+// Otherwise it empties the lists and reads the inner composite in place,
+// from a new-object token of class 752 only (which nothing else in the graph
+// may then refer to); another token, or a child that is not a
+// GDeviceFontList, fails the restore and leaves the lists empty.
 //
-// Ownership: the inner composite is held through a counted pointer, so that
-// damaged data that names it again elsewhere in a graph shares it instead of
-// freeing a member. Copies (construction and assignment) share the font
-// lists with their source; DeepCopy copies them. What a removal answers is
-// the caller's. Threads: as MPersistentObject.
+// Ownership: the inner composite is embedded. Copies (construction and
+// assignment) share the font lists with their source; DeepCopy copies them.
+// What a removal answers is the caller's. Threads: as MPersistentObject.
 #pragma once
 
 #include <cstdint>
@@ -28,10 +26,8 @@
 
 #include "config/fonts/device_font_list.h"
 #include "foundation/rw/registration.h"
-#include "persist/counted_ptr.h"
 #include "persist/model_class.h"
-
-class MPersistentComposite;
+#include "persist/persistent_composite.h"
 
 inline constexpr RWClassID kGDeviceFontListCompositeId = 873;
 inline constexpr std::uint32_t kDeviceFontListCompositeVersion = 1;
@@ -69,8 +65,9 @@ class GDeviceFontListComposite final
   MChildIterator* GetIterator();
   MChildIterator* NewChildIterator() override;
   std::uint32_t GetCount() const;
-  // The inner composite (null only when it could not be made).
-  MPersistentComposite* Lists() const;
+  // The inner composite.
+  MPersistentComposite* Lists();
+  const MPersistentComposite* Lists() const;
 
   // Appends a deep copy of each of `other`'s lists, in order.
   void AddCopiesFrom(const GDeviceFontListComposite& other);
@@ -93,7 +90,7 @@ class GDeviceFontListComposite final
   template <class In>
   void RestoreItems(In& in);
 
-  GCountedPtr lists_;  // the inner MPersistentComposite
+  MPersistentComposite lists_;
 };
 
 extern template class MPersistentClass<GDeviceFontListComposite, MPersistentObject,

@@ -8,13 +8,14 @@
 
 #include "config/attributes/value_attribute.h"
 #include "config/printer_data_store_adapter.h"
+#include "tests/support/fake_driver_data.h"
 #include "tests/support/test_os_factory.h"
 
 namespace {
 
-alignas(8) char g_printers[2];
-GDriverData* const kPrinter = reinterpret_cast<GDriverData*>(&g_printers[0]);
-GDriverData* const kOtherPrinter = reinterpret_cast<GDriverData*>(&g_printers[1]);
+FakeDriverData g_printers[2];
+GDriverData* const kPrinter = &g_printers[0];
+GDriverData* const kOtherPrinter = &g_printers[1];
 
 TEST(PrinterDataStoreAdapter, ForwardsWithItsPrinter) {
   TestOSFactory services;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "config/printer_data_store_adapter.h"
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/resource_string_loader.h"
@@ -242,7 +243,11 @@ TEST_F(Services, TheDriverDataAnswersTheModelsFromItsTree) {
   ASSERT_NE(server, nullptr);
   EXPECT_EQ(GDriverServer::Instance(), server);
   EXPECT_EQ(server->FindRenderData(1), nullptr);
-  EXPECT_EQ(services_.CreatePrinterDataStore(&printer), nullptr);
+  // The configuration model's adapter, bound to the printer.
+  std::unique_ptr<GPrinterDataStore> store(services_.CreatePrinterDataStore(&printer));
+  auto* adapter = dynamic_cast<GPrinterDataStoreAdapter*>(store.get());
+  ASSERT_NE(adapter, nullptr);
+  EXPECT_EQ(adapter->Printer(), &printer);
 }
 
 }  // namespace

@@ -19,12 +19,13 @@
 #include "config/fonts/msd_font_file.h"
 #include "config/load.h"
 #include "tests/config/fonts/font_files.h"
+#include "tests/support/fake_driver_data.h"
 #include "tests/support/graph.h"
 
 namespace {
 
-alignas(8) char g_printer;
-GDriverData* const kPrinter = reinterpret_cast<GDriverData*>(&g_printer);
+FakeDriverData g_printer;
+GDriverData* const kPrinter = &g_printer;
 font_testing::DriverDirectory* g_directory = nullptr;
 
 // Reads every byte it is given, so that an overread shows.

@@ -291,8 +291,13 @@ TEST(FontListStoredForms, TokensOfTheWrongClassFail) {
   nil_description.replace(description_at, description.size(), Unhex("FF FF 00 00 00 00"));
   std::string number_description = list;
   number_description.replace(description_at, description.size(), number);
+  const std::size_t names_at = description_at + description.size() + 4;
   std::string description_as_names = list;
-  description_as_names.replace(description_at + description.size() + 4, 6, description);
+  description_as_names.replace(names_at, 6, description);
+  // The list is object 1, its description 2: no reference may name a part
+  // that the list holds by value.
+  std::string names_naming_description = list;
+  names_naming_description.replace(names_at, 6, Unhex("FF FF 02 00 00 00"));
 
   GDeviceFontListComposite empty_composite;
   empty_composite.Lists()->SetSerialNumber(0);
@@ -304,6 +309,11 @@ TEST(FontListStoredForms, TokensOfTheWrongClassFail) {
   holding_number.AddChild(new GPersistableULong(1));
   std::string number_in_inner = composite.substr(0, inner_at) + token(holding_number);
   std::string nil_inner = composite.substr(0, inner_at) + Unhex("FF FF 00 00 00 00");
+  // The composite is object 1, its inner composite 2, the list in it 3.
+  GDeviceFontListComposite holding_list;
+  holding_list.AddList(new GDeviceFontList(416));
+  std::string list_naming_inner = Save(&holding_list, Medium::kFile);
+  list_naming_inner.replace(list_naming_inner.size() - 12, 6, Unhex("FF FF 02 00 00 00"));
 
   struct Case {
     const char* name;
@@ -313,6 +323,8 @@ TEST(FontListStoredForms, TokensOfTheWrongClassFail) {
       {"nil description", nil_description},
       {"number as description", number_description},
       {"description as short-id names", description_as_names},
+      {"short-id names naming the description", names_naming_description},
+      {"a list's names naming the inner composite", list_naming_inner},
       {"association list as inner composite", names_as_inner},
       {"number in the inner composite", number_in_inner},
       {"nil inner composite", nil_inner},

@@ -8,16 +8,16 @@
 
 #include "config/fonts/font_sources.h"
 #include "tests/config/fonts/font_files.h"
+#include "tests/support/fake_driver_data.h"
 #include "tests/support/host_fixture.h"
 
 namespace {
 
 using font_testing::DriverDirectory;
 
-// Printer identities: the services only tell them apart.
-alignas(8) char g_printers[2];
-GDriverData* const kPrinter = reinterpret_cast<GDriverData*>(&g_printers[0]);
-GDriverData* const kOtherPrinter = reinterpret_cast<GDriverData*>(&g_printers[1]);
+FakeDriverData g_printers[2];
+GDriverData* const kPrinter = &g_printers[0];
+GDriverData* const kOtherPrinter = &g_printers[1];
 
 class FontSources : public testing_support::HostFixture {
  protected:

@@ -14,6 +14,7 @@
 #include "config/fonts/font_sources.h"
 #include "config/fonts/msd_font_file.h"
 #include "tests/config/fonts/font_files.h"
+#include "tests/support/fake_driver_data.h"
 #include "tests/support/host_fixture.h"
 
 namespace {
@@ -23,8 +24,8 @@ using font_testing::MsdRecord;
 using testing_support::Hex;
 using testing_support::Unhex;
 
-alignas(8) char g_printer;
-GDriverData* const kPrinter = reinterpret_cast<GDriverData*>(&g_printer);
+FakeDriverData g_printer;
+GDriverData* const kPrinter = &g_printer;
 
 // What enumerate mode reports of each font.
 struct Offered {
