@@ -9,6 +9,17 @@ GDriverServer* GDriverServer::Instance() {
 
 GDriverServer::~GDriverServer() = default;
 
-GRenderDriverData* GDriverServer::FindRenderData(std::uint32_t) {
-  return nullptr;
+GRenderDriverData* GDriverServer::FindRenderData(std::uint32_t cookie) {
+  std::lock_guard<std::mutex> lock(lock_);
+  auto found = render_data_.find(cookie);
+  return found == render_data_.end() ? nullptr : found->second;
+}
+
+void GDriverServer::RegisterRenderData(std::uint32_t cookie, GRenderDriverData* data) {
+  std::lock_guard<std::mutex> lock(lock_);
+  if (data) {
+    render_data_[cookie] = data;
+  } else {
+    render_data_.erase(cookie);
+  }
 }
