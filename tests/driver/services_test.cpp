@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "config/printer_data_store_adapter.h"
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/printer_data_store_adapter.h"
 #include "driver/resource_string_loader.h"
 #include "driver/services/driver_server.h"
 #include "persist/persistent_stream.h"
