@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "config/printer_data_store_adapter.h"
 #include "driver/chunked_value.h"
 #include "driver/services/driver_data.h"
 #include "foundation/rw/error.h"
@@ -460,4 +461,8 @@ RWWString GNTOSFactory::ReadUserString(const RWWString& key, const RWWString& na
 
 int GNTOSFactory::UserKeyExists(const RWWString& key) {
   return RegistryKeyExists(platform::kHkeyCurrentUser, key);
+}
+
+GPrinterDataStore* GNTOSFactory::NewValueAdapter(GDriverData* printer) {
+  return NewPrinterDataStoreAdapter(printer);
 }
