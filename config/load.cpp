@@ -14,6 +14,9 @@
 #include "config/paper/media_pool.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
+#include "config/fonts/device_font_description.h"
+#include "config/fonts/device_font_list.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "persist/load.h"
 
 namespace {
@@ -33,6 +36,10 @@ constexpr RWSubsystemClasses::List kConfigLists[] = {
     &FormToTrayClasses,
     &CustomMediaSizeClasses,
     &MarginPoolClasses,
+    // The printer's font lists and the descriptions they keep.
+    &DeviceFontDescriptionClasses,
+    &DeviceFontListClasses,
+    &DeviceFontListCompositeClasses,
     &OptionCompositeClasses,
 };
 

@@ -6,6 +6,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/printer_data_store_adapter.h"
 #include "driver/chunked_value.h"
 #include "driver/services/driver_data.h"
 #include "foundation/rw/error.h"
@@ -494,4 +495,8 @@ RWWString GNTOSFactory::ReadUserString(const RWWString& key, const RWWString& na
 
 int GNTOSFactory::UserKeyExists(const RWWString& key) {
   return RegistryKeyExists(platform::kHkeyCurrentUser, key);
+}
+
+GPrinterDataStore* GNTOSFactory::NewValueAdapter(GDriverData* printer) {
+  return NewPrinterDataStoreAdapter(printer);
 }

@@ -136,6 +136,10 @@ class GNTOSFactory : public GOSFactory {
                            const RWWString& fallback) override;
   int UserKeyExists(const RWWString& key) override;
 
+  // The configuration model's adapter (config/printer_data_store_adapter.h)
+  // bound to `printer`, over these services; null after [NOMEM].
+  GPrinterDataStore* NewValueAdapter(GDriverData* printer) override;
+
   // The printer handle that `printer`'s context uses now, or null when it
   // has none (or `printer` is null). The handle stays the context's.
   virtual platform::HANDLE GetPrinterHandle(GDriverData* printer) = 0;

@@ -96,6 +96,9 @@ class GDynamicLibrary final
 
   // One loaded module and the number of handles that hold it.
   struct ModuleShare {
+    // A constructor of its own: clang 14 does not make aggregates from
+    // parentheses.
+    ModuleShare(platform::HMODULE loaded, std::uint32_t count) : module(loaded), holders(count) {}
     platform::HMODULE module;
     std::atomic<std::uint32_t> holders;
   };

@@ -10,10 +10,8 @@
 #include "config/attributes/enum_attribute.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
-#if __has_include("config/fonts/device_font_list.h")
 #include "config/fonts/device_font_list.h"
-#define DRV_FONT_LISTS 1
-#endif
+#include "config/fonts/device_font_list_composite.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
 #include "driver/services/driver_data.h"
@@ -136,10 +134,8 @@ std::uint8_t CompositeType(RWClassID type_id) {
       return kFlatComposite;
     case kGEnumAttributeId:
       return kFlatEnum;
-#ifdef DRV_FONT_LISTS
     case kGDeviceFontListCompositeId:
       return kFlatFontListComposite;
-#endif
     case kMAssociationListId:
       return kFlatAssociationList;
     case kGResourceMappingListId:
@@ -249,9 +245,7 @@ bool Writer::WriteChild(MPersistentObject& child) {
     case kGStateId:
     case kGAttributeCompositeId:
     case kGEnumAttributeId:
-#ifdef DRV_FONT_LISTS
     case kGDeviceFontListCompositeId:
-#endif
     case kMAssociationListId:
     case kGResourceMappingListId:
       return WriteComposite(child);
@@ -294,13 +288,11 @@ bool Writer::WriteChild(MPersistentObject& child) {
       out_.PutULong(size.GetSize().height);
       return true;
     }
-#ifdef DRV_FONT_LISTS
     case kGDeviceFontListId:
       PutByte(kFlatFontList);
       PutNumber(kFlatFontListVersion);
       PutObject(&child);
       return true;
-#endif
     case kMPersistentAssociationId:
       return WriteAssociation(static_cast<MPersistentAssociation&>(child));
     case kGResourceMappingId: {
@@ -659,7 +651,6 @@ bool Reader::GetObject(RWCollectable*& object) {
   return true;
 }
 
-#ifdef DRV_FONT_LISTS
 MPersistentObject* Reader::ReadFontListComposite() {
   std::uint32_t version = 0;
   std::uint32_t key = 0;
@@ -684,11 +675,6 @@ MPersistentObject* Reader::ReadFontListComposite() {
   }
   return lists;
 }
-#else
-MPersistentObject* Reader::ReadFontListComposite() {
-  return nullptr;
-}
-#endif
 
 MPersistentAssociation* Reader::ReadAssociation(bool& go_on) {
   go_on = false;

@@ -18,6 +18,7 @@
 #include "config/paper/media_pool.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "foundation/rw/factory.h"
 #include "persist/persistent_composite.h"
 #include "tests/support/every_class.h"
@@ -54,7 +55,10 @@ TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {
                        kGFormToTrayDatabaseId,
                        kGFormToTrayAssociationId,
                        kGCustomMediaSizeId,
-                       kGMarginPoolId}) {
+                       kGMarginPoolId,
+                       kGDeviceFontDescriptionId,
+                       kGDeviceFontListId,
+                       kGDeviceFontListCompositeId}) {
     EXPECT_NE(std::find(result.checked.begin(), result.checked.end(), id), result.checked.end())
         << id;
   }

@@ -9,6 +9,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/printer_data_store_adapter.h"
 #include "driver/resource_string_loader.h"
 #include "driver/services/driver_server.h"
 #include "persist/persistent_stream.h"
@@ -242,7 +243,11 @@ TEST_F(Services, TheDriverDataAnswersTheModelsFromItsTree) {
   ASSERT_NE(server, nullptr);
   EXPECT_EQ(GDriverServer::Instance(), server);
   EXPECT_EQ(server->FindRenderData(1), nullptr);
-  EXPECT_EQ(services_.CreatePrinterDataStore(&printer), nullptr);
+  // The configuration model's adapter, bound to the printer.
+  std::unique_ptr<GPrinterDataStore> store(services_.CreatePrinterDataStore(&printer));
+  auto* adapter = dynamic_cast<GPrinterDataStoreAdapter*>(store.get());
+  ASSERT_NE(adapter, nullptr);
+  EXPECT_EQ(adapter->Printer(), &printer);
 }
 
 }  // namespace

@@ -14,8 +14,8 @@
 // that the flat-record branch runs too), registry strings and keys the test sets, a fixed time and
 // module directory. One per thread of tests at a time; not synchronised.
 //
-// Neither has a printer-data store adapter (the configuration model's): both
-// answer null for it.
+// Both hand out the configuration model's printer-data store adapter, as
+// the driver's services do.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +40,6 @@ class HostOSFactory : public GNTOSFactory {
     auto it = handles_.find(printer);
     return it == handles_.end() ? nullptr : it->second;
   }
-  GPrinterDataStore* NewValueAdapter(GDriverData*) override { return nullptr; }
 
  private:
   std::map<GDriverData*, platform::HANDLE> handles_;
@@ -81,7 +80,6 @@ class TestOSFactory : public GNTOSFactory {
                            const RWWString& fallback) override;
   int UserKeyExists(const RWWString& key) override;
   int DeletePrinterDataValue(GDriverData* printer, const RWWString& name) override;
-  GPrinterDataStore* NewValueAdapter(GDriverData*) override { return nullptr; }
   platform::HANDLE GetPrinterHandle(GDriverData*) override { return nullptr; }
 
   // The models' names of the services, hidden by the overrides above.
