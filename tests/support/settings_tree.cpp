@@ -6,6 +6,9 @@
 #include "config/attributes/enum_attribute.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/fonts/device_font_description.h"
+#include "config/fonts/device_font_list.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
 #include "driver/services/os_factory.h"
@@ -83,6 +86,27 @@ GResourceMappingList* BuildMappingList(std::uint32_t key, int count) {
                                           static_cast<std::int16_t>(i - 2)));
   }
   return list;
+}
+
+GDeviceFontListComposite* BuildFontLists(int count) {
+  auto* lists = new GDeviceFontListComposite;
+  for (int i = 0; i < count; ++i) {
+    auto* list = new GDeviceFontList(416 + static_cast<std::uint32_t>(i));
+    GSymbolSetList symbol_sets;
+    symbol_sets.Append(55);
+    symbol_sets.Append(3);
+    list->AddDescription(GDeviceFontDescription("Courier", "(s0p10h12v0s0b3T", 55, symbol_sets, 0,
+                                                0, 0x10, 1, 1, 12, 0, 2));
+    list->AddDescription(GDeviceFontDescription("Univers -Bd", "(s1p12v0s3b52T", 16, symbol_sets,
+                                                700, 0, 0x20, 1, 1, 10, 0, 2));
+    list->SetSourceStamp(0x1234 + static_cast<std::uint32_t>(i));
+    auto* names = new MAssociationList(0);
+    names->SetAssociation(
+        new MPersistentAssociation(new GValueAttribute(7, 0), new GStringAttribute("Courier", 0)));
+    list->SetShortIdNames(names);
+    lists->AddList(list);
+  }
+  return lists;
 }
 
 void UseAsDefaults(FakeDriverData& printer, GAttributeComposite* tree) {

@@ -14,6 +14,7 @@
 #include "persist/codec/flat_settings_codec.h"
 
 class FakeDriverData;
+class GDeviceFontListComposite;
 class GResourceMappingList;
 class MAssociationList;
 
@@ -32,6 +33,9 @@ GAttributeComposite* BuildSettingsTree(std::uint32_t key, int groups);
 MAssociationList* BuildAssociationList(std::uint32_t key);
 // A resource-mapping list of `count` mappings, keys 0.
 GResourceMappingList* BuildMappingList(std::uint32_t key, int count);
+// The font-list composite (key 414) of `count` lists keyed 416 on, each of
+// two font descriptions and a short-id name list.
+GDeviceFontListComposite* BuildFontLists(int count);
 
 // Makes `tree` (held from now on) the only child of `printer`'s job
 // settings, so that the template expects exactly it.

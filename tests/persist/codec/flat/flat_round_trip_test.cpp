@@ -11,6 +11,7 @@
 #include "config/attributes/enum_attribute.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "foundation/rw/memorystream.h"
 #include "persist/codec/zlib_compressor.h"
 #include "persist/persistent_association.h"
@@ -96,6 +97,7 @@ TEST(FlatRoundTrip, TopLevelLists) {
   const Case cases[] = {
       {"associations of every value kind", testing_support::BuildAssociationList(8)},
       {"resource mappings", testing_support::BuildMappingList(1005, 40)},
+      {"font lists", testing_support::BuildFontLists(4)},
   };
   for (const Case& c : cases) {
     auto list = Owned(c.list);

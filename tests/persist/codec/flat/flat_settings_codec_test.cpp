@@ -17,6 +17,8 @@
 #include "config/attributes/enum_attribute.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/fonts/device_font_list.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
 #include "driver/services/os_factory.h"
@@ -25,6 +27,7 @@
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
 #include "tests/support/fake_driver_data.h"
+#include "tests/support/graph.h"
 #include "tests/support/settings_tree.h"
 #include "tests/support/test_support.h"
 
@@ -241,6 +244,57 @@ TEST(FlatRecordGolden, WholeRecords) {
     auto decoded = Owned(DecodeFlat(codec, kMarker + expected, &printer, c.mode));
     ASSERT_NE(decoded, nullptr);
     EXPECT_TRUE(decoded->IsEqualContent(original.get())) << Describe(decoded.get());
+  }
+}
+
+TEST(FlatRecordGolden, FontListsAreObjectGraphsInATypeTwelveNode) {
+  // 0C, V, K 414 = 0x19E, L = 2 + (0E, V 3, the list's object form) + 2;
+  // the list (key 416, serial numbers cleared) in the object-graph form of
+  // the binary encoding, no key of its own in the record.
+  auto lists = Owned(testing_support::BuildFontLists(1));
+  lists->ClearSerialNumbers();
+  const auto* list = static_cast<GDeviceFontListComposite&>(*lists).FindByKey(416);
+  const std::string object =
+      testing_support::SaveToStreamBytes(list, testing_support::Encoding::kBinary);
+  for (std::uint16_t mode : {kFlatShortNumbers, kFlatLongNumbers}) {
+    SCOPED_TRACE(mode);
+    const std::string node = (mode == 0 ? Unhex("0E 03 00") : Unhex("0E 03 00 00 00")) + object;
+    const std::size_t length = node.size() + 4;
+    std::string expected =
+        mode == 0 ? Unhex("0C 01 00 9E 01") : Unhex("0C 01 00 00 00 9E 01 00 00");
+    expected += static_cast<char>(length & 0xFF);
+    expected += static_cast<char>(length >> 8);
+    expected += node + '\0';
+    testing_support::Encoded encoded = EncodeFlat(lists.get(), mode);
+    EXPECT_EQ(encoded.result, 1);
+    EXPECT_EQ(Hex(encoded.bytes.substr(20)), Hex(expected));
+  }
+
+  // Read back: a list of another class is dropped and the next one read; a
+  // list of another version ends the read, keeping what came before.
+  const std::string value = testing_support::SaveToStreamBytes(Owned(Value(7, 416)).get(),
+                                                               testing_support::Encoding::kBinary);
+  struct Case {
+    const char* name;
+    std::string children;  // and the end byte, when there is one
+    std::uint32_t lists;
+  };
+  const std::string first = Unhex("0E 03 00") + object;
+  const Case cases[] = {
+      {"two lists", first + first + '\0', 2},
+      {"another class", Unhex("0E 03 00") + value + first + '\0', 1},
+      {"another version", first + Unhex("0E 02 00") + object + '\0', 1},
+      {"no end byte", first, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GFlatSettingsCodec codec;
+    auto decoded = Owned(DecodeFlat(codec, kMarker + Unhex("0C 01 00 05 00 00 00") + c.children,
+                                    nullptr, kFlatShortNumbers));
+    ASSERT_NE(decoded, nullptr);
+    // The composite keeps its own key.
+    EXPECT_EQ(decoded->Key(), GDeviceFontListComposite::kDefaultKey);
+    EXPECT_EQ(static_cast<GDeviceFontListComposite&>(*decoded).GetCount(), c.lists);
   }
 }
 
