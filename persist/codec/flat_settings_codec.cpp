@@ -358,7 +358,11 @@ class Reader {
     v = n;
     return true;
   }
-  bool GetText(RWCString& text) { return !lost_ && GetItem(in_, text) && Check(in_); }
+  bool GetText(RWCString& text) {
+    if (lost_) return false;
+    const bool read = GetItem(in_, text);
+    return Check(in_) && read;
+  }
   // V and K.
   bool GetHeader(std::uint32_t& version, std::uint32_t& key) {
     return GetNumber(version) && GetNumber(key);
