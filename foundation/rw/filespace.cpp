@@ -1,6 +1,7 @@
 #include "foundation/rw/filespace.h"
 
 #include <algorithm>
+#include <new>
 
 #include "foundation/rw/catalogue.h"
 #include "foundation/rw/error.h"
@@ -81,9 +82,38 @@ bool RWFreeExtentList::Corrupt(std::uint32_t limit, std::uint32_t found) {
   return false;
 }
 
+void RWFreeExtentList::Keep(std::uint32_t offset, const Image& image) {
+  // An image only saves a read: without memory for it, the file is read.
+  try {
+    kept_.insert_or_assign(offset, image);
+  } catch (const std::bad_alloc&) {
+    kept_.clear();
+  }
+}
+
+void RWFreeExtentList::Overwritten(std::uint64_t offset, std::uint64_t length) {
+  if (kept_.empty() || length == 0) return;
+  if (offset == RWFile::kAnywhere) {
+    kept_.clear();
+    return;
+  }
+  // Blocks starting within BlockSize() - 1 bytes before the write reach into it.
+  std::uint64_t from = offset + 1 > BlockSize() ? offset + 1 - BlockSize() : 0;
+  for (auto it =
+           kept_.lower_bound(static_cast<std::uint32_t>(std::min<std::uint64_t>(from, kNoOffset)));
+       it != kept_.end() && it->first < offset + length;) {
+    it = kept_.erase(it);
+  }
+}
+
 bool RWFreeExtentList::LoadBlock(std::uint32_t offset) {
-  std::array<std::uint8_t, kMaxBlockSize> read{};
-  if (!manager_->ReadBytesAt(offset, read.data(), BlockSize())) return false;
+  Image read{};
+  if (auto kept = kept_.find(offset); kept != kept_.end()) {
+    read = kept->second;
+  } else {
+    if (!manager_->ReadBytesAt(offset, read.data(), BlockSize())) return false;
+    Keep(offset, read);
+  }
   std::uint16_t marker = static_cast<std::uint16_t>(read[0] | read[1] << 8);
   if (marker != marker_) {
     manager_->MarkError();
@@ -91,7 +121,7 @@ bool RWFreeExtentList::LoadBlock(std::uint32_t offset) {
         RWMessageText(rwtools::Magic(), static_cast<long>(marker), static_cast<long>(marker_))));
     return false;
   }
-  std::array<std::uint8_t, kMaxBlockSize> previous = image_;
+  Image previous = image_;
   image_ = read;
   if (!ImageIsSound()) {
     image_ = previous;
@@ -126,7 +156,9 @@ bool RWFreeExtentList::ImageIsSound() {
 }
 
 bool RWFreeExtentList::WriteBlock() {
-  return manager_->WriteBytesAt(loaded_, image_.data(), BlockSize());
+  if (!manager_->WriteBytesAt(loaded_, image_.data(), BlockSize())) return false;
+  Keep(loaded_, image_);
+  return true;
 }
 
 std::uint32_t RWFreeExtentList::MaxRingBlocks() const {
@@ -342,6 +374,10 @@ RWFileSpaceManager::~RWFileSpaceManager() {
   free_list_.reset();
 }
 
+void RWFileSpaceManager::Overwritten(std::uint64_t offset, std::uint64_t length) {
+  if (free_list_) free_list_->Overwritten(offset, length);
+}
+
 bool RWFileSpaceManager::ReadHeader() {
   std::uint8_t header[12];
   if (!ReadBytesAt(0, header, sizeof header)) return false;
@@ -429,11 +465,12 @@ void RWFileSpaceManager::RaiseIo(std::uint32_t code, std::uint32_t offset) {
 
 bool RWFileSpaceManager::ReadBytesAt(std::uint32_t offset, std::uint8_t* p, std::uint32_t n) {
   RWReadScope scope(*this);
-  if (!SeekTo(offset)) {
+  // The stream's buffered writes go first; where that fails, so would a seek.
+  if (!ReleaseStream()) {
     RaiseIo(kSeekCode, offset);
     return false;
   }
-  if (!ReadUChar(p, n)) {
+  if (!ReadAt(offset, p, n)) {
     RaiseIo(kReadCode, offset);
     return false;
   }
@@ -443,11 +480,11 @@ bool RWFileSpaceManager::ReadBytesAt(std::uint32_t offset, std::uint8_t* p, std:
 bool RWFileSpaceManager::WriteBytesAt(std::uint32_t offset, const std::uint8_t* p,
                                       std::uint32_t n) {
   RWReadScope scope(*this);
-  if (!SeekTo(offset)) {
+  if (!ReleaseStream()) {
     RaiseIo(kSeekCode, offset);
     return false;
   }
-  if (!WriteUChar(p, n)) {
+  if (!WriteAt(offset, p, n)) {
     RaiseIo(kWriteCode, offset);
     return false;
   }

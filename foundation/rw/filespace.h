@@ -28,6 +28,12 @@
 // Allocated block: a length word (the whole block, this word included, a
 // multiple of 4), then the caller's bytes; callers get the offset past the word.
 //
+// The free list keeps an image of each list block it has read or written,
+// equal to the file's bytes there: its own writes go to both, and any other
+// write over a block drops that image (the manager hears of every write), so
+// a walk round the ring reads each block from the file once. A block taken
+// from its image gets the same checks as one read from the file.
+//
 // Errors: seek, read and write failures raise [SEEKERR], [READERR],
 // [WRITEERR] (RWFileIoError with the offset concerned and the code 1, 2 or
 // 3); a header block size other than 92 or 268 raises [FLIST]; a free-list
@@ -43,6 +49,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 
 #include "foundation/rw/file.h"
@@ -73,6 +80,10 @@ class RWFreeExtentList {
   // Writes an empty head block that forms a ring of one.
   bool WriteNewHead();
 
+  // Drops the images of blocks that `length` bytes written at `offset`
+  // overlap; at RWFile::kAnywhere, every image.
+  void Overwritten(std::uint64_t offset, std::uint64_t length);
+
  protected:
   RWFreeExtentList(RWFileSpaceManager* manager, std::uint32_t extents, std::uint16_t marker);
 
@@ -91,8 +102,13 @@ class RWFreeExtentList {
   void InsertExtent(std::uint32_t i, std::uint32_t offset, std::uint32_t length);
   void ClearImage();
 
+  using Image = std::array<std::uint8_t, kMaxBlockSize>;
+
+  // Loads the block at `offset` from its image or the file, and checks it.
   bool LoadBlock(std::uint32_t offset);
   bool WriteBlock();
+  // Records `image` as the file's bytes at `offset`.
+  void Keep(std::uint32_t offset, const Image& image);
   // Checks the loaded image's count, extents and next offset.
   bool ImageIsSound();
   // Puts the extent into the free list, or shrinks the file when it is last.
@@ -110,7 +126,8 @@ class RWFreeExtentList {
   std::uint32_t extents_;        // N
   std::uint16_t marker_;
   std::uint32_t loaded_ = kNoOffset;  // offset of the block in image_
-  std::array<std::uint8_t, kMaxBlockSize> image_{};
+  Image image_{};
+  std::map<std::uint32_t, Image> kept_;  // block images by offset, as the file holds them
 };
 
 // The 10-extent form (92-byte blocks, marker 0x1234).
@@ -174,11 +191,16 @@ class RWFileSpaceManager : public RWFile {
   // Raise [READERR] for a value read that cannot be right, and mark the file.
   void RaiseCorrupt(std::uint32_t offset) { RaiseIo(kReadCode, offset); }
 
-  // Word access with the errors above; false after raising.
+  // Word access with the errors above; false after raising. Positioned
+  // transfers (RWFile::ReadAt, WriteAt).
   bool ReadWordAt(std::uint32_t offset, std::uint32_t& v);
   bool WriteWordAt(std::uint32_t offset, std::uint32_t v);
   bool ReadBytesAt(std::uint32_t offset, std::uint8_t* p, std::uint32_t n);
   bool WriteBytesAt(std::uint32_t offset, const std::uint8_t* p, std::uint32_t n);
+
+ protected:
+  // Every write reaches the free list, which keeps copies of its blocks.
+  void Overwritten(std::uint64_t offset, std::uint64_t length) override;
 
  private:
   bool ReadHeader();
