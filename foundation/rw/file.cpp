@@ -69,28 +69,32 @@ bool RWFile::WriteString(const char* text) {
 void RWFile::Overwritten(std::uint64_t, std::uint64_t) {}
 
 bool RWFile::ReleaseStream() {
+  // What a seek does to the indicators, whether or not the stream moves.
+  last_ = Direction::kNone;
   if (!file_) return false;
-  if (on_descriptor_) return true;
+  if (on_descriptor_) {
+    eof_ = false;
+    return true;
+  }
   // The runtime's hand-over to the descriptor: flush, which writes what is
   // buffered and gives back what was read ahead.
   std::int64_t at = ::ftello(file_);
   if (at < 0 || std::fflush(file_) != 0) return false;
   on_descriptor_ = true;
   position_ = static_cast<std::uint64_t>(at);
-  last_ = Direction::kNone;
+  eof_ = false;
   return true;
 }
 
-void RWFile::Resume() {
+void RWFile::Resume(bool seek) {
   on_descriptor_ = false;
-  eof_ = false;  // as a seek clears it; a read at the end sets it again
-  last_ = Direction::kNone;
+  if (seek) eof_ = false;
   ::fseeko(file_, static_cast<off_t>(position_), SEEK_SET);
 }
 
 bool RWFile::ReadAt(std::uint64_t offset, std::uint8_t* p, std::size_t n) {
   if (!ReleaseStream()) return false;
-  eof_ = false;
+  if (n > 0) last_ = Direction::kRead;
   const int fd = ::fileno(file_);
   std::size_t done = 0;
   while (done < n) {
@@ -112,7 +116,7 @@ bool RWFile::ReadAt(std::uint64_t offset, std::uint8_t* p, std::size_t n) {
 
 bool RWFile::WriteAt(std::uint64_t offset, const std::uint8_t* p, std::size_t n) {
   if (!ReleaseStream()) return false;
-  eof_ = false;
+  if (n > 0) last_ = Direction::kWrite;
   const int fd = ::fileno(file_);
   std::size_t done = 0;
   while (done < n) {
@@ -167,7 +171,7 @@ std::uint64_t RWFile::BytesRemaining() {
 }
 
 bool RWFile::Eof() const {
-  return file_ && (eof_ || std::feof(file_));
+  return file_ && (eof_ || (!on_descriptor_ && std::feof(file_)));
 }
 
 bool RWFile::Error() const {

@@ -153,29 +153,36 @@ class RWFile {
   template <class T>
   bool WriteItems(const T* p, std::size_t n);
 
-  // The runtime needs a seek between a write and a read on one file.
+  // The runtime needs a seek between a write and a read on one file; that
+  // seek also clears the end-of-file indicator.
   enum class Direction { kNone, kRead, kWrite };
   void Turn(Direction to) {
+    const bool seek = last_ != to && last_ != Direction::kNone;
     if (on_descriptor_) {
-      Resume();
-    } else if (last_ != to && last_ != Direction::kNone) {
+      Resume(seek);
+    } else if (seek) {
       ::fseeko(file_, 0, SEEK_CUR);
+      eof_ = false;
     }
     last_ = to;
   }
-  // Seeks the stream to where the positioned transfers left the file.
-  void Resume();
+  // Seeks the stream to where the positioned transfers left the file. Their
+  // end-of-file indicator stays unless `seek` (the turn would have cleared it).
+  void Resume(bool seek);
 
   char mode_[9] = {};  // the last mode tried, at most 8 characters
   std::string name_;
   std::FILE* file_ = nullptr;
   bool marked_error_ = false;
-  Direction last_ = Direction::kNone;
-  // Set by positioned transfers, whose place and indicators these hold
-  // until the stream resumes: its buffer is empty meanwhile.
+  Direction last_ = Direction::kNone;  // the last transfer, positioned ones included
+  // Set by positioned transfers, whose place this holds until the stream
+  // resumes: the runtime's buffer is empty meanwhile.
   bool on_descriptor_ = false;
   std::uint64_t position_ = 0;
-  bool eof_ = false;       // the last positioned read came up short
+  // End of file met by a positioned read: the runtime's own indicator, which
+  // a seek would have cleared, does not count meanwhile, and this one lasts
+  // into the stream until a seek.
+  bool eof_ = false;
   bool io_error_ = false;  // a positioned transfer failed; cleared as the runtime's flag
 };
 
