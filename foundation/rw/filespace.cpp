@@ -83,12 +83,42 @@ bool RWFreeExtentList::Corrupt(std::uint32_t limit, std::uint32_t found) {
 }
 
 void RWFreeExtentList::Keep(std::uint32_t offset, const Image& image) {
+  Kept kept{image, Examine(image, ~std::uint64_t{0})};
+  kept.shape.sound = kept.shape.sound && (image[0] | image[1] << 8) == marker_;
   // An image only saves a read: without memory for it, the file is read.
   try {
-    kept_.insert_or_assign(offset, image);
+    kept_.insert_or_assign(offset, kept);
   } catch (const std::bad_alloc&) {
     kept_.clear();
   }
+}
+
+const RWFreeExtentList::Kept* RWFreeExtentList::Passable(std::uint32_t offset) const {
+  auto it = kept_.find(offset);
+  if (it == kept_.end() || !it->second.shape.sound) return nullptr;
+  return it->second.shape.needs_end <= manager_->EndOfSpace() ? &it->second : nullptr;
+}
+
+bool RWFreeExtentList::Touches(const Kept& block, std::uint32_t offset,
+                               std::uint32_t length) const {
+  // A passable block's extents ascend and lie apart: only the last one
+  // before `offset` and the first one from there can reach the new one.
+  const std::uint8_t* b = block.bytes.data();
+  auto extent_offset = [&](std::uint32_t i) { return RWGetWord(b + 4 + 4 * i); };
+  std::uint32_t low = 0;
+  for (std::uint32_t high = block.shape.count; low < high;) {
+    std::uint32_t mid = (low + high) / 2;
+    if (extent_offset(mid) < offset) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  if (low > 0) {
+    std::uint32_t before = low - 1;
+    if (extent_offset(before) + RWGetWord(b + 4 + 4 * extents_ + 4 * before) >= offset) return true;
+  }
+  return low < block.shape.count && extent_offset(low) <= offset + length;
 }
 
 void RWFreeExtentList::Overwritten(std::uint64_t offset, std::uint64_t length) {
@@ -109,7 +139,7 @@ void RWFreeExtentList::Overwritten(std::uint64_t offset, std::uint64_t length) {
 bool RWFreeExtentList::LoadBlock(std::uint32_t offset) {
   Image read{};
   if (auto kept = kept_.find(offset); kept != kept_.end()) {
-    read = kept->second;
+    read = kept->second.bytes;
   } else {
     if (!manager_->ReadBytesAt(offset, read.data(), BlockSize())) return false;
     Keep(offset, read);
@@ -131,28 +161,48 @@ bool RWFreeExtentList::LoadBlock(std::uint32_t offset) {
   return true;
 }
 
-bool RWFreeExtentList::ImageIsSound() {
-  std::uint32_t count = Count();
-  if (count > extents_) return Corrupt(extents_, count);
+RWFreeExtentList::Examined RWFreeExtentList::Examine(const Image& image, std::uint64_t end) const {
+  auto word = [&](std::uint32_t at) { return RWGetWord(&image[at]); };
+  Examined e;
+  e.count = word(4 + 8 * extents_);
+  e.next = word(8 + 8 * extents_);
+  if (e.count > extents_) {
+    e.limit = extents_;
+    e.found = e.count;
+    return e;
+  }
   const std::uint64_t first = RWFileSpaceManager::kHeadBlockOffset + BlockSize();
-  const std::uint64_t end = manager_->EndOfSpace();
   // Extents lie in the space past the head block, in ascending order, apart.
   std::uint64_t previous_end = first;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    std::uint64_t offset = ExtentOffset(i);
-    std::uint64_t length = ExtentLength(i);
+  for (std::uint32_t i = 0; i < e.count; ++i) {
+    std::uint64_t offset = word(4 + 4 * i);
+    std::uint64_t length = word(4 + 4 * extents_ + 4 * i);
     if (offset % 4 != 0 || length % 4 != 0 || length == 0 || offset < previous_end ||
         offset + length > end) {
-      return Corrupt(static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(offset));
+      e.limit = static_cast<std::uint32_t>(end);
+      e.found = static_cast<std::uint32_t>(offset);
+      return e;
     }
     previous_end = offset + length;
+    e.longest = std::max(e.longest, static_cast<std::uint32_t>(length));
   }
-  std::uint64_t next = Next();
-  if (next != RWFileSpaceManager::kHeadBlockOffset &&
-      (next % 4 != 0 || next < first || next + BlockSize() > end)) {
-    return Corrupt(static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(next));
+  if (e.count > 0) e.needs_end = previous_end;
+  std::uint64_t next = e.next;
+  if (next != RWFileSpaceManager::kHeadBlockOffset) {
+    if (next % 4 != 0 || next < first || next + BlockSize() > end) {
+      e.limit = static_cast<std::uint32_t>(end);
+      e.found = e.next;
+      return e;
+    }
+    e.needs_end = std::max(e.needs_end, next + BlockSize());
   }
-  return true;
+  e.sound = true;
+  return e;
+}
+
+bool RWFreeExtentList::ImageIsSound() {
+  Examined e = Examine(image_, manager_->EndOfSpace());
+  return e.sound || Corrupt(e.limit, e.found);
 }
 
 bool RWFreeExtentList::WriteBlock() {
@@ -191,6 +241,15 @@ std::uint32_t RWFreeExtentList::Allocate(std::uint32_t size) {
     if (++walked >= max_blocks) {
       Corrupt(max_blocks, walked + 1);
       return kNoOffset;
+    }
+    // Blocks without an extent long enough pass the search on.
+    for (const Kept* k; (k = Passable(next)) && k->shape.longest < need;) {
+      if (k->shape.next == search_start) break;
+      if (++walked >= max_blocks) {
+        Corrupt(max_blocks, walked + 1);
+        return kNoOffset;
+      }
+      next = k->shape.next;
     }
     if (!LoadBlock(next)) return kNoOffset;
   }
@@ -299,6 +358,16 @@ void RWFreeExtentList::ReleaseExtent(std::uint32_t offset, std::uint32_t length)
       Corrupt(max_blocks, walked + 1);
       return;
     }
+    // Full blocks that the extent neither overlaps nor touches pass it on.
+    for (const Kept* k;
+         (k = Passable(next)) && k->shape.count == extents_ && !Touches(*k, offset, length);) {
+      if (k->shape.next == search_start) break;
+      if (++walked >= max_blocks) {
+        Corrupt(max_blocks, walked + 1);
+        return;
+      }
+      next = k->shape.next;
+    }
     if (!LoadBlock(next)) return;
   }
 
@@ -330,7 +399,17 @@ void RWFreeExtentList::Unlink() {
         Corrupt(max_blocks, walked + 1);
         return;
       }
-      if (!LoadBlock(Next())) return;
+      // Blocks before the predecessor pass the walk on.
+      std::uint32_t next = Next();
+      for (const Kept* k;
+           (k = Passable(next)) && k->shape.next != empty && k->shape.next != head;) {
+        if (++walked >= max_blocks) {
+          Corrupt(max_blocks, walked + 1);
+          return;
+        }
+        next = k->shape.next;
+      }
+      if (!LoadBlock(next)) return;
     }
     SetNext(after);
     if (!WriteBlock()) return;

@@ -32,7 +32,10 @@
 // equal to the file's bytes there: its own writes go to both, and any other
 // write over a block drops that image (the manager hears of every write), so
 // a walk round the ring reads each block from the file once. A block taken
-// from its image gets the same checks as one read from the file.
+// from its image gets the same checks as one read from the file. A walk
+// steps over a kept block that would pass it on (full, or without an extent
+// long enough, and free of faults in the current space) without loading it:
+// the walk ends where it would have, with the same errors.
 //
 // Errors: seek, read and write failures raise [SEEKERR], [READERR],
 // [WRITEERR] (RWFileIoError with the offset concerned and the code 1, 2 or
@@ -104,11 +107,32 @@ class RWFreeExtentList {
 
   using Image = std::array<std::uint8_t, kMaxBlockSize>;
 
+  // What the checks of a block image found.
+  struct Examined {
+    bool sound = false;
+    std::uint32_t limit = 0, found = 0;  // the values a fault is reported with
+    std::uint64_t needs_end = 0;         // the least end of space it is sound in
+    std::uint32_t count = 0, next = 0;
+    std::uint32_t longest = 0;  // its longest extent
+  };
+  // Checks a block image's count, extents and next offset in a space that
+  // ends at `end`; stops at the first fault.
+  Examined Examine(const Image& image, std::uint64_t end) const;
+
+  // A block as the file holds it, and what a walk needs of it.
+  struct Kept {
+    Image bytes;
+    Examined shape;  // examined in an endless space, the marker included
+  };
   // Loads the block at `offset` from its image or the file, and checks it.
   bool LoadBlock(std::uint32_t offset);
   bool WriteBlock();
   // Records `image` as the file's bytes at `offset`.
   void Keep(std::uint32_t offset, const Image& image);
+  // The kept block at `offset` when it would load without a fault now.
+  const Kept* Passable(std::uint32_t offset) const;
+  // Whether the extent overlaps, or touches, an extent of a passable block.
+  bool Touches(const Kept& block, std::uint32_t offset, std::uint32_t length) const;
   // Checks the loaded image's count, extents and next offset.
   bool ImageIsSound();
   // Puts the extent into the free list, or shrinks the file when it is last.
@@ -127,7 +151,7 @@ class RWFreeExtentList {
   std::uint16_t marker_;
   std::uint32_t loaded_ = kNoOffset;  // offset of the block in image_
   Image image_{};
-  std::map<std::uint32_t, Image> kept_;  // block images by offset, as the file holds them
+  std::map<std::uint32_t, Kept> kept_;  // block images by offset, as the file holds them
 };
 
 // The 10-extent form (92-byte blocks, marker 0x1234).
