@@ -156,7 +156,8 @@ bool RWFile::SeekToEnd() {
 
 bool RWFile::Flush() {
   last_ = Direction::kNone;
-  return file_ && std::fflush(file_) == 0;
+  // Positioned transfers leave nothing in the runtime's buffer.
+  return file_ && (on_descriptor_ || std::fflush(file_) == 0);
 }
 
 std::uint64_t RWFile::BytesRemaining() {

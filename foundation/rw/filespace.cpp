@@ -490,10 +490,6 @@ bool RWFileSpaceManager::ReadHeader() {
   return true;
 }
 
-std::uint32_t RWFileSpaceManager::FirstBlockOffset() const {
-  return kHeadBlockOffset + (free_list_ ? free_list_->BlockSize() : kListBlockSize32);
-}
-
 std::uint32_t RWFileSpaceManager::Allocate(std::uint32_t size) {
   RWReadScope scope(*this);
   if (!IsUsable()) return kNoOffset;

@@ -206,7 +206,9 @@ class RWFileSpaceManager : public RWFile {
   std::uint32_t StartOffset() const { return start_; }
   std::uint32_t EndOfSpace() const { return end_; }
   // The first offset a block can start at (past the head free-list block).
-  std::uint32_t FirstBlockOffset() const;
+  std::uint32_t FirstBlockOffset() const {
+    return kHeadBlockOffset + (free_list_ ? free_list_->BlockSize() : kListBlockSize32);
+  }
   // True when the free list is there and the file reports no error.
   bool IsUsable() const { return free_list_ != nullptr && !Error(); }
 

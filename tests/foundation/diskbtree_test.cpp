@@ -481,6 +481,77 @@ TEST(DiskNodeCache, EvictsTheOldestAndWritesThrough) {
 
 namespace {
 
+// The cache as its rules read: every look-up ages each slot in use (ages
+// saturate), a slot used is young again, a full cache reuses its oldest slot,
+// the lowest among equally old ones, and a slot whose transfer failed holds
+// nothing and is as old as can be.
+struct CacheRules {
+  explicit CacheRules(std::uint32_t capacity) : offsets(capacity, kNone), ages(capacity, 0) {}
+  std::vector<std::uint32_t> offsets, ages;
+  std::uint32_t in_use = 0;
+
+  std::uint32_t Slot(std::uint32_t offset) {
+    std::uint32_t hit = kNone;
+    for (std::uint32_t i = 0; i < in_use; ++i) {
+      if (ages[i] != kNone) ++ages[i];
+      if (offsets[i] == offset && offset != kNone) hit = i;
+    }
+    if (hit != kNone) return hit;
+    if (in_use < offsets.size()) return in_use++;
+    std::uint32_t oldest = 0;
+    for (std::uint32_t i = 1; i < in_use; ++i) {
+      if (ages[i] > ages[oldest]) oldest = i;
+    }
+    return oldest;
+  }
+  void Done(std::uint32_t slot, std::uint32_t offset, bool ok) {
+    offsets[slot] = ok ? offset : kNone;
+    ages[slot] = ok ? 0 : kNone;
+  }
+};
+
+}  // namespace
+
+// Random reads and writes, failed reads past the end of the file among them,
+// hold the same offsets in the same slots as the rules do, and read back
+// what was written.
+TEST(DiskNodeCache, FollowsItsRulesOverALongRun) {
+  for (std::uint32_t capacity : {1u, 2u, 3u, 10u, 64u}) {
+    SCOPED_TRACE(capacity);
+    TempPath path;
+    RWFile file(path.c_str());
+    RWDiskNodeCache cache(&file, 8, capacity);
+    CacheRules rules(capacity);
+    std::map<std::uint32_t, std::uint64_t> stored;  // what the file holds
+    std::mt19937 rng(capacity);
+    for (int step = 0; step < 4000; ++step) {
+      const std::uint32_t offset = 8 * (rng() % 96);
+      const std::uint32_t slot = rules.Slot(offset);
+      std::uint64_t node = 0;
+      if (rng() % 3 == 0) {
+        node = rng();
+        ASSERT_TRUE(cache.Write(offset, reinterpret_cast<const std::uint8_t*>(&node)));
+        stored[offset] = node;
+        rules.Done(slot, offset, true);
+      } else {
+        // A node never written lies past the end, or in a hole that reads as zeros.
+        const bool readable = !stored.empty() && offset <= stored.rbegin()->first;
+        ASSERT_EQ(cache.Read(offset, reinterpret_cast<std::uint8_t*>(&node)), readable) << step;
+        if (readable) {
+          EXPECT_EQ(node, stored[offset]);
+        }
+        rules.Done(slot, offset, readable);
+      }
+      for (std::uint32_t i = 0; i < capacity; ++i) {
+        ASSERT_EQ(cache.SlotOffset(i), i < rules.in_use ? rules.offsets[i] : kNone)
+            << "step " << step << " slot " << i;
+      }
+    }
+  }
+}
+
+namespace {
+
 constexpr Shape kSmall{4, true, 2, 2, 4};
 
 std::string SmallTree(const std::string& path, bool with_removals) {
