@@ -27,11 +27,11 @@
 
 class RWFile {
  public:
-  // Opens `name` with `mode`; without a mode, opens an existing file with
-  // "rb+", else creates it with "wb+". Mode() keeps the last mode tried.
   // The offset Overwritten is told for a write whose place is not known.
   static constexpr std::uint64_t kAnywhere = ~std::uint64_t{0};
 
+  // Opens `name` with `mode`; without a mode, opens an existing file with
+  // "rb+", else creates it with "wb+". Mode() keeps the last mode tried.
   explicit RWFile(const char* name, const char* mode = nullptr);
   virtual ~RWFile();
   RWFile(const RWFile&) = delete;
