@@ -90,13 +90,27 @@ void RWFreeExtentList::Keep(std::uint32_t offset, const Image& image) {
     kept_.insert_or_assign(offset, kept);
   } catch (const std::bad_alloc&) {
     kept_.clear();
+    ++kept_epoch_;
   }
+}
+
+bool RWFreeExtentList::Sound(const Kept& block) const {
+  return block.shape.sound && block.shape.needs_end <= manager_->EndOfSpace();
 }
 
 const RWFreeExtentList::Kept* RWFreeExtentList::Passable(std::uint32_t offset) const {
   auto it = kept_.find(offset);
-  if (it == kept_.end() || !it->second.shape.sound) return nullptr;
-  return it->second.shape.needs_end <= manager_->EndOfSpace() ? &it->second : nullptr;
+  return it != kept_.end() && Sound(it->second) ? &it->second : nullptr;
+}
+
+const RWFreeExtentList::Kept* RWFreeExtentList::PassableAfter(const Kept& block) const {
+  if (block.epoch != kept_epoch_ || !block.after) {
+    auto it = kept_.find(block.shape.next);
+    if (it == kept_.end()) return nullptr;
+    block.after = &it->second;
+    block.epoch = kept_epoch_;
+  }
+  return Sound(*block.after) ? block.after : nullptr;
 }
 
 bool RWFreeExtentList::Touches(const Kept& block, std::uint32_t offset,
@@ -125,6 +139,7 @@ void RWFreeExtentList::Overwritten(std::uint64_t offset, std::uint64_t length) {
   if (kept_.empty() || length == 0) return;
   if (offset == RWFile::kAnywhere) {
     kept_.clear();
+    ++kept_epoch_;
     return;
   }
   // Blocks starting within BlockSize() - 1 bytes before the write reach into it.
@@ -132,7 +147,12 @@ void RWFreeExtentList::Overwritten(std::uint64_t offset, std::uint64_t length) {
   for (auto it =
            kept_.lower_bound(static_cast<std::uint32_t>(std::min<std::uint64_t>(from, kNoOffset)));
        it != kept_.end() && it->first < offset + length;) {
+    if (it->first == writing_) {
+      ++it;  // WriteBlock records it anew
+      continue;
+    }
     it = kept_.erase(it);
+    ++kept_epoch_;
   }
 }
 
@@ -206,9 +226,15 @@ bool RWFreeExtentList::ImageIsSound() {
 }
 
 bool RWFreeExtentList::WriteBlock() {
-  if (!manager_->WriteBytesAt(loaded_, image_.data(), BlockSize())) return false;
-  Keep(loaded_, image_);
-  return true;
+  writing_ = loaded_;
+  const bool written = manager_->WriteBytesAt(loaded_, image_.data(), BlockSize());
+  writing_ = kNoOffset;
+  if (written) {
+    Keep(loaded_, image_);
+  } else if (kept_.erase(loaded_) > 0) {
+    ++kept_epoch_;  // what the file now holds there is not known
+  }
+  return written;
 }
 
 std::uint32_t RWFreeExtentList::MaxRingBlocks() const {
@@ -243,7 +269,7 @@ std::uint32_t RWFreeExtentList::Allocate(std::uint32_t size) {
       return kNoOffset;
     }
     // Blocks without an extent long enough pass the search on.
-    for (const Kept* k; (k = Passable(next)) && k->shape.longest < need;) {
+    for (const Kept* k = Passable(next); k && k->shape.longest < need; k = PassableAfter(*k)) {
       if (k->shape.next == search_start) break;
       if (++walked >= max_blocks) {
         Corrupt(max_blocks, walked + 1);
@@ -359,8 +385,8 @@ void RWFreeExtentList::ReleaseExtent(std::uint32_t offset, std::uint32_t length)
       return;
     }
     // Full blocks that the extent neither overlaps nor touches pass it on.
-    for (const Kept* k;
-         (k = Passable(next)) && k->shape.count == extents_ && !Touches(*k, offset, length);) {
+    for (const Kept* k = Passable(next);
+         k && k->shape.count == extents_ && !Touches(*k, offset, length); k = PassableAfter(*k)) {
       if (k->shape.next == search_start) break;
       if (++walked >= max_blocks) {
         Corrupt(max_blocks, walked + 1);
@@ -401,8 +427,8 @@ void RWFreeExtentList::Unlink() {
       }
       // Blocks before the predecessor pass the walk on.
       std::uint32_t next = Next();
-      for (const Kept* k;
-           (k = Passable(next)) && k->shape.next != empty && k->shape.next != head;) {
+      for (const Kept* k = Passable(next); k && k->shape.next != empty && k->shape.next != head;
+           k = PassableAfter(*k)) {
         if (++walked >= max_blocks) {
           Corrupt(max_blocks, walked + 1);
           return;

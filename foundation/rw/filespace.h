@@ -123,6 +123,9 @@ class RWFreeExtentList {
   struct Kept {
     Image bytes;
     Examined shape;  // examined in an endless space, the marker included
+    // The kept block at shape.next, as found while kept_epoch_ was `epoch`.
+    mutable const Kept* after = nullptr;
+    mutable std::uint64_t epoch = 0;
   };
   // Loads the block at `offset` from its image or the file, and checks it.
   bool LoadBlock(std::uint32_t offset);
@@ -131,6 +134,9 @@ class RWFreeExtentList {
   void Keep(std::uint32_t offset, const Image& image);
   // The kept block at `offset` when it would load without a fault now.
   const Kept* Passable(std::uint32_t offset) const;
+  // The same for the block after `block` in the ring.
+  const Kept* PassableAfter(const Kept& block) const;
+  bool Sound(const Kept& block) const;
   // Whether the extent overlaps, or touches, an extent of a passable block.
   bool Touches(const Kept& block, std::uint32_t offset, std::uint32_t length) const;
   // Checks the loaded image's count, extents and next offset.
@@ -152,6 +158,8 @@ class RWFreeExtentList {
   std::uint32_t loaded_ = kNoOffset;  // offset of the block in image_
   Image image_{};
   std::map<std::uint32_t, Kept> kept_;  // block images by offset, as the file holds them
+  std::uint64_t kept_epoch_ = 1;        // grows whenever an image goes: Kept::after may be gone
+  std::uint32_t writing_ = kNoOffset;   // the block WriteBlock is writing
 };
 
 // The 10-extent form (92-byte blocks, marker 0x1234).
