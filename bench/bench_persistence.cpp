@@ -116,7 +116,7 @@ void BM_Restore(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-#define GRAPH_SIZES Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)
+#define GRAPH_SIZES Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)
 BENCHMARK_TEMPLATE(BM_Save, RWBinaryOutputStream)->GRAPH_SIZES;
 BENCHMARK_TEMPLATE(BM_Save, RWHeaderedBinaryOutputStream)->GRAPH_SIZES;
 BENCHMARK_TEMPLATE(BM_Save, RWPortableOutputStream)->GRAPH_SIZES;

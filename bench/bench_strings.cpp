@@ -75,17 +75,18 @@ void BM_CopyAssign(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
-// 100,000 appends of one character each through operator+=.
+// n appends of one character each through operator+=.
 template <class S>
 void BM_AppendChars(benchmark::State& state) {
   using Unit = typename Text<S>::Unit;
+  const std::int64_t n = state.range(0);
   for (auto _ : state) {
     S s;
-    for (int i = 0; i < 100000; ++i)
+    for (std::int64_t i = 0; i < n; ++i)
       s += static_cast<Unit>('a' + i % 26);
     benchmark::DoNotOptimize(s);
   }
-  state.SetItemsProcessed(state.iterations() * 100000);
+  state.SetItemsProcessed(state.iterations() * n);
 }
 
 // A 64 KiB text of class names, the pattern only at its very end.
@@ -130,10 +131,11 @@ BENCHMARK_TEMPLATE(BM_CopyAssign, std::string)->Threads(1)->Threads(8);
 BENCHMARK_TEMPLATE(BM_CopyAssign, RWWString)->Threads(1)->Threads(8);
 BENCHMARK_TEMPLATE(BM_CopyAssign, std::u16string)->Threads(1)->Threads(8);
 
-BENCHMARK_TEMPLATE(BM_AppendChars, RWCString)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_AppendChars, std::string)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_AppendChars, RWWString)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_AppendChars, std::u16string)->Unit(benchmark::kMillisecond);
+#define APPEND_SIZES Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond)
+BENCHMARK_TEMPLATE(BM_AppendChars, RWCString)->APPEND_SIZES;
+BENCHMARK_TEMPLATE(BM_AppendChars, std::string)->APPEND_SIZES;
+BENCHMARK_TEMPLATE(BM_AppendChars, RWWString)->APPEND_SIZES;
+BENCHMARK_TEMPLATE(BM_AppendChars, std::u16string)->APPEND_SIZES;
 
 BENCHMARK_TEMPLATE(BM_Find64K, RWCString)->Unit(benchmark::kMicrosecond);
 BENCHMARK_TEMPLATE(BM_Find64K, std::string)->Unit(benchmark::kMicrosecond);

@@ -1,8 +1,234 @@
 #include "driver/nt_os_factory.h"
 
+#include <cstring>
+#include <memory>
 #include <new>
 
+#include "config/printer_data_store_adapter.h"
+#include "driver/chunked_value.h"
+#include "driver/services/driver_data.h"
+#include "foundation/rw/error.h"
+#include "foundation/rw/rwstore.h"
 #include "persist/persistent_stream.h"
+#include "platform/host/clock.h"
+#include "platform/host/modules.h"
+#include "platform/host/registry.h"
+#include "platform/host/spooler.h"
+
+namespace {
+
+using platform::BYTE;
+using platform::DWORD;
+using platform::HANDLE;
+using platform::HKEY;
+
+// ---------------------------------------------------------------------------
+// Time
+
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// Moves `time` by `bias` minutes. The day of the week stays as it was.
+void ShiftTime(GTimeRecord& time, std::int16_t bias) {
+  int minute = time.minute + bias % 60;
+  int hour = time.hour + bias / 60;
+  int day = time.day;
+  int month = time.month;
+  int year = time.year;
+  if (minute < 0) {
+    minute += 60;
+    --hour;
+  } else if (minute >= 60) {
+    minute -= 60;
+    ++hour;
+  }
+  // A bias of more than a day carries more than one day.
+  for (; hour < 0; hour += 24) {
+    if (--day < 1) {
+      if (--month < 1) {
+        month = 12;
+        --year;
+      }
+      day = DaysInMonth(year, month);
+    }
+  }
+  for (; hour >= 24; hour -= 24) {
+    if (++day > DaysInMonth(year, month)) {
+      day = 1;
+      if (++month > 12) {
+        month = 1;
+        ++year;
+      }
+    }
+  }
+  time.minute = static_cast<std::uint16_t>(minute);
+  time.hour = static_cast<std::uint16_t>(hour);
+  time.day = static_cast<std::uint16_t>(day);
+  time.month = static_cast<std::uint16_t>(month);
+  time.year = static_cast<std::uint16_t>(year);
+}
+
+// ---------------------------------------------------------------------------
+// Printer data
+
+// The printer handle of one operation: the context's, or, for the
+// operations that open, one opened by the printer's name and closed when
+// the operation ends.
+class PrinterHandle {
+ public:
+  PrinterHandle(GNTOSFactory& services, GDriverData* printer, bool may_open) {
+    if (!printer) return;
+    handle_ = services.GetPrinterHandle(printer);
+    if (handle_ || !may_open) return;
+    platform::PrinterDefaultsW defaults{nullptr, nullptr, platform::kPrinterAllAccess};
+    if (platform::OpenPrinterW(printer->GetPrinterName().Data(), &handle_, &defaults) == 1) {
+      opened_ = true;
+    } else {
+      handle_ = nullptr;
+    }
+  }
+  ~PrinterHandle() {
+    if (opened_) platform::ClosePrinter(handle_);
+  }
+  PrinterHandle(const PrinterHandle&) = delete;
+  PrinterHandle& operator=(const PrinterHandle&) = delete;
+
+  HANDLE Get() const { return handle_; }
+
+ private:
+  HANDLE handle_ = nullptr;
+  bool opened_ = false;
+};
+
+std::uint32_t ReadDword(HANDLE printer, const RWWString& name, std::uint32_t fallback) {
+  BYTE bytes[4];
+  DWORD type = 0;
+  DWORD needed = 0;
+  if (platform::GetPrinterDataW(printer, name.Data(), &type, bytes, sizeof bytes, &needed) != 0 ||
+      type != platform::kRegDword || needed != 4) {
+    return fallback;
+  }
+  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+bool WriteDword(HANDLE printer, const RWWString& name, std::uint32_t value) {
+  const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
+                         static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
+  return platform::SetPrinterDataW(printer, name.Data(), platform::kRegDword, bytes, 4) == 0;
+}
+
+// A zeroed buffer of at least `bytes` bytes, in whole 16-bit units so that
+// a string read into it is terminated; null when memory is exhausted.
+std::unique_ptr<char16_t[]> ZeroedUnits(std::uint64_t bytes) {
+  return std::unique_ptr<char16_t[]>(new (std::nothrow) char16_t[(bytes + 1) / 2]());
+}
+
+// The text of a REG_SZ value read into a zeroed buffer: its characters up
+// to the first NUL.
+RWWString TextUpToNul(const char16_t* units, std::uint64_t unit_count) {
+  std::uint64_t length = 0;
+  while (length < unit_count && units[length] != u'\0')
+    ++length;
+  return RWWString(units, static_cast<RWSize>(length));
+}
+
+// ---------------------------------------------------------------------------
+// Registry
+
+RWWString ReadRegistryString(HKEY root, const RWWString& key, const RWWString& name,
+                             const RWWString& fallback) {
+  HKEY opened = nullptr;
+  if (platform::RegOpenKeyExW(root, key.Data(), 0, platform::kKeyRead, &opened) != 0) {
+    return fallback;
+  }
+  RWWString result = fallback;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (platform::RegQueryValueExW(opened, name.Data(), nullptr, &type, nullptr, &size) == 0 &&
+      type == platform::kRegSz && size > 0) {
+    // Two zero bytes beyond the value terminate a value stored without its
+    // terminator.
+    std::uint64_t room = std::uint64_t{size} + 2;
+    std::unique_ptr<char16_t[]> units = ZeroedUnits(room);
+    DWORD got = size;
+    if (units &&
+        platform::RegQueryValueExW(opened, name.Data(), nullptr, &type,
+                                   reinterpret_cast<BYTE*>(units.get()), &got) == 0 &&
+        type == platform::kRegSz && got > 0) {
+      result = TextUpToNul(units.get(), room / 2);
+    }
+  }
+  platform::RegCloseKey(opened);
+  return result;
+}
+
+int RegistryKeyExists(HKEY root, const RWWString& key) {
+  HKEY opened = nullptr;
+  if (platform::RegOpenKeyExW(root, key.Data(), 0, platform::kKeyRead, &opened) != 0) return 0;
+  platform::RegCloseKey(opened);
+  return 1;
+}
+
+bool StreamGood(const GPersistentOutputStream* stream) {
+  return stream && stream->VirtualStream() && stream->VirtualStream()->Good();
+}
+
+}  // namespace
+
+RWWString ChunkName(const RWWString& name, std::uint32_t index) {
+  char16_t digits[10];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char16_t>(u'0' + index % 10);
+    index /= 10;
+  } while (index != 0);
+  RWWString chunk(name);
+  chunk += u':';
+  while (count > 0)
+    chunk += digits[--count];
+  return chunk;
+}
+
+// ---------------------------------------------------------------------------
+// Time and module
+
+int GNTOSFactory::GetTimes(GTimeRecord& local, GTimeRecord& shifted, std::int16_t& bias) {
+  local = GTimeRecord{};
+  shifted = GTimeRecord{};
+  bias = time_bias_.load(std::memory_order_relaxed);
+  platform::TimeRecord now;
+  if (!platform::GetLocalTimeRecord(&now)) return 0;
+  local = GTimeRecord{now.year,   now.month,  now.day,    now.hour,
+                      now.minute, now.second, now.unused, now.day_of_week};
+  shifted = local;
+  ShiftTime(shifted, bias);
+  return 1;
+}
+
+void GNTOSFactory::SetTimeBias(std::int16_t minutes) {
+  time_bias_.store(minutes, std::memory_order_relaxed);
+}
+
+RWWString GNTOSFactory::GetModuleDirectory() {
+  const char16_t separator = GetPathSeparator();
+  return CachedModuleDirectory([separator](platform::HMODULE module) {
+    char16_t path[kModuleNameUnits];
+    DWORD length = platform::GetModuleFileNameW(module, path, kModuleNameUnits);
+    if (length >= kModuleNameUnits) length = kModuleNameUnits - 1;  // cut to fit
+    const RWWString file_name(path, length);
+    RWSize last = file_name.Last(separator);
+    return last == RW_NPOS ? RWWString() : RWWString(path, last);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Streams
 
 GPersistentInputStream* GNTOSFactory::NewMemoryInputStream(const void* bytes, std::size_t size,
                                                            std::int32_t encoding) {
@@ -22,4 +248,221 @@ GPersistentOutputStream* GNTOSFactory::NewMemoryOutputStream(void* bytes, std::s
 GPersistentOutputStream* GNTOSFactory::NewFileOutputStream(const RWWString& path,
                                                            std::int32_t encoding) {
   return new (std::nothrow) GPersistentOutputStream(path, encoding);
+}
+
+// ---------------------------------------------------------------------------
+// Printer data
+
+int GNTOSFactory::SetPrinterDataDword(GDriverData* printer, const RWWString& name,
+                                      std::uint32_t value) {
+  PrinterHandle handle(*this, printer, true);
+  return handle.Get() && WriteDword(handle.Get(), name, value) ? 1 : 0;
+}
+
+int GNTOSFactory::SetPrinterDataString(GDriverData* printer, const RWWString& name,
+                                       const RWWString& value) {
+  PrinterHandle handle(*this, printer, false);
+  if (!handle.Get()) return 0;
+  // UTF-16 little-endian, byte by byte.
+  std::uint64_t size = std::uint64_t{2} * value.Length();
+  std::unique_ptr<BYTE[]> bytes(new (std::nothrow) BYTE[size]);
+  if (!bytes) return 0;
+  for (RWSize i = 0; i < value.Length(); ++i) {
+    bytes[2 * i] = static_cast<BYTE>(value.Data()[i]);
+    bytes[2 * i + 1] = static_cast<BYTE>(value.Data()[i] >> 8);
+  }
+  return platform::SetPrinterDataW(handle.Get(), name.Data(), platform::kRegSz, bytes.get(),
+                                   static_cast<DWORD>(size)) == 0
+             ? 1
+             : 0;
+}
+
+int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
+                                    std::uint32_t length) {
+  if (!data && length != 0) return 0;
+  PrinterHandle handle(*this, printer, true);
+  if (!handle.Get()) return 0;
+  const std::uint32_t count = ChunkCount(length);
+  const std::uint32_t previous = ReadDword(handle.Get(), name, 0);
+  if (!WriteDword(handle.Get(), name, count)) return 0;
+  int result = 1;
+  const auto* bytes = static_cast<const BYTE*>(data);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t offset = i * kChunkBytes;
+    std::uint32_t size = i + 1 < count ? kChunkBytes : length - offset;
+    if (platform::SetPrinterDataW(handle.Get(), ChunkName(name, i).Data(), platform::kRegBinary,
+                                  size ? bytes + offset : nullptr, size) != 0) {
+      // The new count must not stand over old chunks.
+      DeletePrinterDataValue(printer, name);
+      result = 0;
+      break;
+    }
+  }
+  // Stale chunks of a longer value. The old count is outside data: the
+  // chunks it names run without a gap, so the first one missing ends them.
+  for (std::uint32_t i = count; i < previous; ++i) {
+    if (!DeletePrinterDataValue(printer, ChunkName(name, i))) break;
+  }
+  return result;
+}
+
+int GNTOSFactory::StoreNamedObject(GDriverData* printer, const RWWString& name,
+                                   const RWCollectable* object) {
+  if (!object) return 0;
+  std::uint64_t stored = object->StoredSize();
+  std::uint64_t capacity = stored + stored / 2;
+  for (int attempt = 1;; ++attempt) {
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity]);
+    if (!buffer) return 0;
+    std::unique_ptr<GPersistentOutputStream> stream(
+        NewMemoryOutputStream(buffer.get(), capacity, kBinaryEncoding));
+    if (!StreamGood(stream.get())) return 0;
+    std::int64_t start = stream->Tell();
+    {
+      // A graph larger than the buffer fails the stream; that is expected
+      // here, not an error for the process.
+      RWErrorScope scope;
+      WriteCollectablePointerToStream(*stream->VirtualStream(), object);
+      stream->VirtualStream()->Flush();
+    }
+    if (StreamGood(stream.get())) {
+      std::int64_t end = stream->Tell();
+      if (start < 0 || end < start || static_cast<std::uint64_t>(end - start) > UINT32_MAX) {
+        return 0;
+      }
+      return WriteChunkedValue(printer, name, buffer.get(),
+                               static_cast<std::uint32_t>(end - start));
+    }
+    if (attempt == kNamedObjectAttempts) return 0;
+    capacity *= 2;
+  }
+}
+
+std::uint32_t GNTOSFactory::GetPrinterDataDword(GDriverData* printer, const RWWString& name,
+                                                std::uint32_t fallback) {
+  PrinterHandle handle(*this, printer, true);
+  return handle.Get() ? ReadDword(handle.Get(), name, fallback) : fallback;
+}
+
+RWWString GNTOSFactory::GetPrinterDataString(GDriverData* printer, const RWWString& name,
+                                             const RWWString& fallback) {
+  PrinterHandle handle(*this, printer, false);
+  DWORD type = 0;
+  DWORD needed = 0;
+  DWORD result = platform::GetPrinterDataW(handle.Get(), name.Data(), &type, nullptr, 0, &needed);
+  if ((result != 0 && result != platform::kErrorMoreData) || type != platform::kRegSz ||
+      needed == 0) {
+    return fallback;
+  }
+  // Six zero bytes of room, two of them offered to the read: the text ends
+  // in a NUL whatever was stored.
+  std::unique_ptr<char16_t[]> units = ZeroedUnits(std::uint64_t{needed} + 6);
+  if (!units) return fallback;
+  DWORD second_type = 0;
+  DWORD got = 0;
+  if (platform::GetPrinterDataW(handle.Get(), name.Data(), &second_type,
+                                reinterpret_cast<BYTE*>(units.get()), needed + 2, &got) != 0 ||
+      second_type != type || got == 0) {
+    return fallback;
+  }
+  return TextUpToNul(units.get(), (std::uint64_t{needed} + 6) / 2);
+}
+
+int GNTOSFactory::ReadChunkedValue(GDriverData* printer, const RWWString& name, void* buffer,
+                                   std::uint32_t size, std::uint32_t& got) {
+  PrinterHandle handle(*this, printer, true);
+  if (!handle.Get()) return 0;
+  const std::uint32_t count = ReadDword(handle.Get(), name, 0);
+  const std::uint64_t most = std::uint64_t{kChunkBytes} * count;
+  if (count == 0 || most > kMaxChunkedValueBytes) return 0;
+  if (!buffer || size == 0) {
+    got = static_cast<std::uint32_t>(most);
+    return 1;
+  }
+  if (size < most) {
+    got = static_cast<std::uint32_t>(most);
+    return 0;
+  }
+  auto* bytes = static_cast<BYTE*>(buffer);
+  std::uint32_t total = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    DWORD type = 0;
+    DWORD needed = 0;
+    if (platform::GetPrinterDataW(handle.Get(), ChunkName(name, i).Data(), &type, bytes + total,
+                                  size - total, &needed) != 0 ||
+        type != platform::kRegBinary) {
+      return 0;
+    }
+    total += needed;
+  }
+  got = total;
+  return 1;
+}
+
+int GNTOSFactory::DeletePrinterDataValue(GDriverData* printer, const RWWString& name) {
+  if (!printer) return 0;
+  const RWWString& printer_name = printer->GetPrinterName();
+  std::u16string path =
+      platform::PrinterDataKeyPath(std::u16string_view(printer_name.Data(), printer_name.Length()));
+  HKEY key = nullptr;
+  if (platform::RegOpenKeyExW(platform::kHkeyLocalMachine, path.c_str(), 0, platform::kKeyAllAccess,
+                              &key) != 0) {
+    return 0;
+  }
+  int result = platform::RegDeleteValueW(key, name.Data()) == 0 ? 1 : 0;
+  platform::RegCloseKey(key);
+  return result;
+}
+
+RWCollectable* GNTOSFactory::LoadNamedObject(GDriverData* printer, const RWWString& name,
+                                             int text) {
+  std::uint32_t size = kNamedObjectFirstRead;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
+  if (!buffer) return nullptr;
+  std::uint32_t got = 0;
+  int read = ReadChunkedValue(printer, name, buffer.get(), size, got);
+  if (!read && got > size) {
+    // The size reported is bounded by the read (kMaxChunkedValueBytes).
+    size = got;
+    buffer.reset(new (std::nothrow) char[size]);
+    if (!buffer) return nullptr;
+    read = ReadChunkedValue(printer, name, buffer.get(), size, got);
+  }
+  if (!read || got == 0) return nullptr;
+  std::unique_ptr<GPersistentInputStream> stream(
+      NewMemoryInputStream(buffer.get(), got, text ? kPortableTextEncoding : kBinaryEncoding));
+  if (!stream || !stream->VirtualStream() || !stream->VirtualStream()->Good()) return nullptr;
+  RWCollectable* object = nullptr;
+  RWErrorScope scope;
+  ReadCollectablePointerFromStream(*stream->VirtualStream(), object);
+  if (scope.Failed() || !stream->VirtualStream()->Good()) {
+    delete object;  // a partial graph is the reader's to free
+    return nullptr;
+  }
+  return object;
+}
+
+// ---------------------------------------------------------------------------
+// Registry
+
+RWWString GNTOSFactory::ReadMachineString(const RWWString& key, const RWWString& name,
+                                          const RWWString& fallback) {
+  return ReadRegistryString(platform::kHkeyLocalMachine, key, name, fallback);
+}
+
+int GNTOSFactory::MachineKeyExists(const RWWString& key) {
+  return RegistryKeyExists(platform::kHkeyLocalMachine, key);
+}
+
+RWWString GNTOSFactory::ReadUserString(const RWWString& key, const RWWString& name,
+                                       const RWWString& fallback) {
+  return ReadRegistryString(platform::kHkeyCurrentUser, key, name, fallback);
+}
+
+int GNTOSFactory::UserKeyExists(const RWWString& key) {
+  return RegistryKeyExists(platform::kHkeyCurrentUser, key);
+}
+
+GPrinterDataStore* GNTOSFactory::NewValueAdapter(GDriverData* printer) {
+  return NewPrinterDataStoreAdapter(printer);
 }

@@ -1,18 +1,56 @@
 // GNTOSFactory: the platform services of the driver, derived from the
-// abstract GOSFactory (driver/services/os_factory.h). It hands out the
-// persistence streams of the persistent object model; the services that
-// reach printer data, the registry, the time and the module stay abstract
-// here and are supplied by the driver's own services class.
+// abstract GOSFactory (driver/services/os_factory.h), over the platform
+// layer (platform/host/): persistence streams, the time with the services'
+// time bias, the module directory, printer data through the spooler, named
+// objects, and string values and keys of the registry. The driver's own
+// services class derives from it and supplies the printer handle of a
+// driver data's context (and the rest of the services).
 //
-// Threads: the stream operations keep no state and may be called from any
-// thread.
+// Printer data. Every operation is given the driver data of the printer
+// (driver/services/driver_data.h), which names it; a null driver data names
+// no printer. The handle used is the one the driver data's context holds
+// (GetPrinterHandle). When it holds none, the operations that say "opens"
+// open the printer by its name with all access and close it again before
+// returning; the others then fail (or answer the default). Chunked values
+// and named objects: driver/chunked_value.h.
+//
+// Failures are answered, never reported: 0, null or the caller's default.
+// Stored counts and sizes from printer data are checked before they size
+// anything.
+//
+// Threads: every operation may be called from any thread; the services keep
+// no state of their own but the time bias and the module directory's cache.
+// The platform serialises printer data and the registry value by value: a
+// caller that needs a consistent read-modify-write of one printer's data
+// holds its own lock.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "driver/services/os_factory.h"
+#include "platform/host/types.h"
 
 class GNTOSFactory : public GOSFactory {
  public:
+  // The first buffer a named object is read into; a larger value is read
+  // again into a buffer of the size the first read reported.
+  static constexpr std::uint32_t kNamedObjectFirstRead = 1024;
+  // A named object's first buffer holds its stored size and half again; each
+  // of the further attempts doubles it.
+  static constexpr int kNamedObjectAttempts = 3;
+  // Units of the module file name read for the module directory.
+  static constexpr platform::DWORD kModuleNameUnits = 260;
+
   GNTOSFactory() = default;
+
+  // The local time and the same time moved by the time bias: the bias's
+  // hours (truncated) and remaining minutes are added, carrying into hours,
+  // days, months and years (February has 29 days in leap years); the day of
+  // the week is not changed.
+  int GetTimes(GTimeRecord& local, GTimeRecord& shifted, std::int16_t& bias) override;
+  // Keeps `minutes` as the time bias (0 until set).
+  void SetTimeBias(std::int16_t minutes) override;
 
   GPersistentInputStream* NewMemoryInputStream(const void* bytes, std::size_t size,
                                                std::int32_t encoding) override;
@@ -21,4 +59,79 @@ class GNTOSFactory : public GOSFactory {
                                                  std::int32_t encoding) override;
   GPersistentOutputStream* NewFileOutputStream(const RWWString& path,
                                                std::int32_t encoding) override;
+
+  // The file name of the module handle (GetModuleHandle; null is the host
+  // program), at most 259 units, cut at its last path separator (which goes
+  // too); a name without a separator gives the empty string, which is not
+  // kept.
+  RWWString GetModuleDirectory() override;
+
+  // Opens. A 32-bit number value (REG_DWORD, 4 bytes).
+  int SetPrinterDataDword(GDriverData* printer, const RWWString& name,
+                          std::uint32_t value) override;
+  // A string value of the characters only (REG_SZ, 2 bytes a character, no
+  // terminator).
+  int SetPrinterDataString(GDriverData* printer, const RWWString& name,
+                           const RWWString& value) override;
+  // Opens. Writes the count, then the chunks in order; the first chunk that
+  // fails ends the write with 0 and deletes the count, so that no reader
+  // takes the new count over old chunks. Then, when the count read before
+  // was larger, deletes the chunks beyond the new count, up to the first
+  // one missing. 1 only when the count and every chunk were written.
+  // REQUIRES: `data` holds `length` bytes (may be null when length is 0).
+  int WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
+                        std::uint32_t length) override;
+  // Saves `object` (an object reference: class, then its stored form) into a
+  // memory stream in the binary encoding and writes the bytes as a chunked
+  // value; a buffer too small for the graph is doubled, in three attempts
+  // at most. A null object stores nothing and answers 0.
+  int StoreNamedObject(GDriverData* printer, const RWWString& name,
+                       const RWCollectable* object) override;
+  // Opens. The value when it reads as REG_DWORD of 4 bytes, else `fallback`.
+  std::uint32_t GetPrinterDataDword(GDriverData* printer, const RWWString& name,
+                                    std::uint32_t fallback) override;
+  // A REG_SZ value of non-zero size, up to its first NUL; else `fallback`.
+  RWWString GetPrinterDataString(GDriverData* printer, const RWWString& name,
+                                 const RWWString& fallback) override;
+  // Opens. Reads the count: absent, not 4 bytes, 0, or a count whose 248*K
+  // bytes exceed kMaxChunkedValueBytes answer 0 with `got` untouched. Then
+  // as GOSFactory says; a chunk that is missing, not REG_BINARY or larger
+  // than the room left answers 0 with `got` untouched.
+  int ReadChunkedValue(GDriverData* printer, const RWWString& name, void* buffer,
+                       std::uint32_t size, std::uint32_t& got) override;
+  // Deletes the value from the printer's data key in the machine's registry
+  // (it needs no printer handle).
+  int DeletePrinterDataValue(GDriverData* printer, const RWWString& name) override;
+  // Reads the chunked value into 1024 bytes, or, when it reports more, into
+  // exactly that many; restores one object reference from the bytes (in
+  // the portable text encoding when `text` is non-zero, else binary).
+  // Damaged bytes answer null; nothing is kept of a partial graph.
+  RWCollectable* LoadNamedObject(GDriverData* printer, const RWWString& name, int text) override;
+
+  // A key opened for reading (0x20019) and a REG_SZ value of non-zero size,
+  // up to its first NUL; else `fallback`.
+  RWWString ReadMachineString(const RWWString& key, const RWWString& name,
+                              const RWWString& fallback) override;
+  int MachineKeyExists(const RWWString& key) override;
+  RWWString ReadUserString(const RWWString& key, const RWWString& name,
+                           const RWWString& fallback) override;
+  int UserKeyExists(const RWWString& key) override;
+
+  // The configuration model's adapter (config/printer_data_store_adapter.h)
+  // bound to `printer`, over these services; null after [NOMEM].
+  GPrinterDataStore* NewValueAdapter(GDriverData* printer) override;
+
+  // The printer handle that `printer`'s context uses now, or null when it
+  // has none (or `printer` is null). The handle stays the context's.
+  virtual platform::HANDLE GetPrinterHandle(GDriverData* printer) = 0;
+
+  // The models' names of the services, hidden by the overrides above.
+  using GOSFactory::GetPrinterDataString;
+  using GOSFactory::LoadNamedObject;
+  using GOSFactory::ReadMachineString;
+  using GOSFactory::ReadUserString;
+  using GOSFactory::StoreNamedObject;
+
+ private:
+  std::atomic<std::int16_t> time_bias_{0};
 };

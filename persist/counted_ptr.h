@@ -194,9 +194,11 @@ class GChildIterator : public MChildIterator {
   MPersistentObject* Owner() const { return owner_; }
   std::int32_t Index() const { return index_; }
 
- private:
+ protected:
+  // Whether a child is current.
   bool OnChild() const { return index_ >= 0 && static_cast<RWSize>(index_) < children_.Count(); }
 
+ private:
   MPersistentObject* owner_;     // not owned
   GCountedPtrVector& children_;  // the owner's
   std::int32_t index_ = -1;

@@ -267,6 +267,18 @@ MChildIterator* MPersistentComposite::NewChildIterator() {
   return new (std::nothrow) GChildIterator(this, children_);
 }
 
+MPersistentObject* MPersistentComposite::DeepCopyInOrder() {
+  auto* copy = dynamic_cast<MPersistentComposite*>(CreateDefault());
+  if (!copy) return nullptr;
+  copy->SetKey(Key());
+  for (RWSize i = 0; i < children_.Count(); ++i) {
+    MPersistentObject* child = children_[i].Get();
+    if (MPersistentObject* child_copy = child ? child->DeepCopy() : nullptr)
+      copy->children_.Append(GCountedPtr(child_copy, g_file_lock));
+  }
+  return copy;
+}
+
 void MPersistentComposite::ForEachChild(ChildFunction function, void* data) {
   for (RWSize i = 0; i < children_.Count(); ++i)
     function(children_[i], data);

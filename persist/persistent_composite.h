@@ -123,6 +123,12 @@ class MPersistentComposite : public MPersistentObject {
   // The children's vector: count, capacity and the entry at an index.
   const GCountedPtrVector& Children() const { return children_; }
 
+ protected:
+  // The deep copy of a composite whose AddChild refuses or rearranges what
+  // it is given: a new object of the class with this key and a deep copy of
+  // every child, appended in order as it is (empty entries left out).
+  MPersistentObject* DeepCopyInOrder();
+
  private:
   template <class Out>
   void SaveItems(Out& out) const;

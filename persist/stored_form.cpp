@@ -1,13 +1,53 @@
 #include "persist/stored_form.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 
 namespace {
 
 bool FileReadsOn(const RWFile& file) {
   return !file.Error() && !file.Eof();
+}
+
+// Bytes read before the block first grows, and at most per read.
+constexpr std::uint32_t kByteChunk = 4096;
+
+bool GetByteRun(RWVirtualInputStream& stream, std::uint8_t* bytes, std::uint32_t n) {
+  for (std::uint32_t i = 0; i < n && stream.Good(); ++i)
+    stream.GetUChar(bytes[i]);
+  return stream.Good();
+}
+
+bool GetByteRun(RWFile& file, std::uint8_t* bytes, std::uint32_t n) {
+  return FileReadsOn(file) && file.ReadUChar(bytes, n);
+}
+
+template <class In>
+bool GetByteBlock(In& in, std::uint32_t n, std::unique_ptr<std::uint8_t[]>& block) {
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::uint32_t capacity = 0;
+  std::uint32_t have = 0;
+  while (have < n) {
+    std::uint32_t take = std::min(n - have, kByteChunk);
+    if (have + take > capacity) {
+      // Doubling keeps the copies linear; never beyond the stored count.
+      std::uint32_t grown = std::max(have + take, capacity > n / 2 ? n : capacity * 2);
+      std::unique_ptr<std::uint8_t[]> larger = RWNewArray<std::uint8_t>(grown);
+      if (!larger) return false;
+      if (have) std::memcpy(larger.get(), bytes.get(), have);
+      bytes = std::move(larger);
+      capacity = grown;
+    }
+    if (!GetByteRun(in, bytes.get() + have, take)) return false;
+    have += take;
+  }
+  block = std::move(bytes);
+  return true;
 }
 
 }  // namespace
@@ -79,6 +119,16 @@ bool GetItem(RWFile& file, RWCString& value) {
   return FileReadsOn(file) && value.RestoreFromFile(file);
 }
 
+bool GetItem(RWVirtualInputStream& stream, RWWString& value) {
+  if (!stream.Good()) return false;
+  value.RestoreFromStream(stream);
+  return stream.Good();
+}
+
+bool GetItem(RWFile& file, RWWString& value) {
+  return FileReadsOn(file) && value.RestoreFromFile(file);
+}
+
 void PutItem(RWVirtualOutputStream& stream, std::uint32_t value) {
   stream.PutULong(value);
 }
@@ -119,6 +169,36 @@ void PutItem(RWFile& file, const RWCString& value) {
   value.SaveToFile(file);
 }
 
+void PutItem(RWVirtualOutputStream& stream, const RWWString& value) {
+  value.SaveToStream(stream);
+}
+
+void PutItem(RWFile& file, const RWWString& value) {
+  value.SaveToFile(file);
+}
+
+void PutBytes(RWVirtualOutputStream& stream, const std::uint8_t* bytes, std::uint32_t n) {
+  for (std::uint32_t i = 0; i < n && stream.Good(); ++i)
+    stream.PutUChar(bytes[i]);
+}
+
+void PutBytes(RWFile& file, const std::uint8_t* bytes, std::uint32_t n) {
+  file.WriteUChar(bytes, n);
+}
+
+bool GetBytes(RWVirtualInputStream& stream, std::uint32_t n,
+              std::unique_ptr<std::uint8_t[]>& block) {
+  if (GetByteBlock(stream, n, block)) return true;
+  stream.SetState(stream.State() | RWStreamState::kFail);
+  return false;
+}
+
+bool GetBytes(RWFile& file, std::uint32_t n, std::unique_ptr<std::uint8_t[]>& block) {
+  if (RemainingMayHold(file, n, 1) && GetByteBlock(file, n, block)) return true;
+  file.MarkError();
+  return false;
+}
+
 void PutReference(RWVirtualOutputStream& stream, const RWCollectable* object) {
   WriteCollectablePointerToStream(stream, object);
 }
@@ -139,6 +219,20 @@ bool GetReference(RWFile& file, RWCollectable*& object) {
   if (!FileReadsOn(file)) return false;
   ReadCollectablePointerFromFile(file, object);
   return FileReadsOn(file);
+}
+
+bool GetEmbedded(RWVirtualInputStream& stream, RWCollectable& part) {
+  if (!stream.Good()) return false;
+  if (RestoreCollectableFromStream(stream, &part, part.ClassId()) && stream.Good()) return true;
+  stream.SetState(stream.State() | RWStreamState::kFail);
+  return false;
+}
+
+bool GetEmbedded(RWFile& file, RWCollectable& part) {
+  if (!FileReadsOn(file)) return false;
+  if (RestoreCollectableFromFile(file, &part, part.ClassId()) && FileReadsOn(file)) return true;
+  file.MarkError();
+  return false;
 }
 
 bool RemainingMayHold(RWFile& file, std::uint32_t count, std::uint32_t min_bytes) {

@@ -5,8 +5,9 @@
 // Items: u32 goes through PutULong/GetULong on a stream and WriteULong/
 // ReadULong on a file, i32 through the Long forms, u16 and i16 through the
 // UShort and Short forms (so that portable text writes an i16 item of a
-// 16-bit value of 32768 or more as a negative number), 8-bit strings in the
-// string class's own stored form, object references through the graph
+// 16-bit value of 32768 or more as a negative number), 8-bit and wide
+// strings in the string class's own stored form, runs of single bytes in
+// character form (PutUChar/GetUChar) on a stream, object references through the graph
 // writers and readers of rwstore.h. So one template of a class's items
 // serves both its stream and its file operations.
 //
@@ -23,10 +24,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/rw/collect.h"
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/error.h"
+#include "foundation/rw/wstring.h"
 
 class RWFile;
 class RWVirtualInputStream;
@@ -64,6 +67,8 @@ bool GetItem(RWFile& file, std::int16_t& value);
 // False when the string could not be read whole.
 bool GetItem(RWVirtualInputStream& stream, RWCString& value);
 bool GetItem(RWFile& file, RWCString& value);
+bool GetItem(RWVirtualInputStream& stream, RWWString& value);
+bool GetItem(RWFile& file, RWWString& value);
 
 void PutItem(RWVirtualOutputStream& stream, std::uint32_t value);
 void PutItem(RWFile& file, std::uint32_t value);
@@ -75,6 +80,22 @@ void PutItem(RWVirtualOutputStream& stream, std::int16_t value);
 void PutItem(RWFile& file, std::int16_t value);
 void PutItem(RWVirtualOutputStream& stream, const RWCString& value);
 void PutItem(RWFile& file, const RWCString& value);
+void PutItem(RWVirtualOutputStream& stream, const RWWString& value);
+void PutItem(RWFile& file, const RWWString& value);
+
+// A run of single bytes.
+void PutBytes(RWVirtualOutputStream& stream, const std::uint8_t* bytes, std::uint32_t n);
+void PutBytes(RWFile& file, const std::uint8_t* bytes, std::uint32_t n);
+
+// Reads a stored count of single bytes into a new block (null for 0). The
+// block grows with the bytes that actually arrive, so a damaged count
+// costs a short read, never an allocation of its own size; a file whose
+// rest cannot hold the count fails at once. Answers true when every byte
+// was read; on failure `block` is untouched and the source is marked
+// failed (a block that cannot be had raises [NOMEM] first).
+bool GetBytes(RWVirtualInputStream& stream, std::uint32_t n,
+              std::unique_ptr<std::uint8_t[]>& block);
+bool GetBytes(RWFile& file, std::uint32_t n, std::unique_ptr<std::uint8_t[]>& block);
 
 // One object reference (null as the nil object).
 void PutReference(RWVirtualOutputStream& stream, const RWCollectable* object);
@@ -87,12 +108,28 @@ void PutReference(RWFile& file, const RWCollectable* object);
 bool GetReference(RWVirtualInputStream& stream, RWCollectable*& object);
 bool GetReference(RWFile& file, RWCollectable*& object);
 
+// Reads an object held by value inside another (an embedded part) back
+// into `part` itself: only a new-object token of the part's own class is
+// taken, and nothing later may refer back to it (rwstore.h). Answers true
+// when the part was read; otherwise the source is failed or marked.
+bool GetEmbedded(RWVirtualInputStream& stream, RWCollectable& part);
+bool GetEmbedded(RWFile& file, RWCollectable& part);
+
 // Whether the rest of the source can hold `count` items of at least
 // `min_bytes` each. A file tells what remains (when it cannot tell, the
 // answer is yes); a stream cannot, and its readers rely on reading items
 // one by one without allocating from a stored count.
 bool RemainingMayHold(RWFile& file, std::uint32_t count, std::uint32_t min_bytes);
 bool RemainingMayHold(RWVirtualInputStream& stream, std::uint32_t count, std::uint32_t min_bytes);
+
+// Reads a class's version word after its base part: true when the restore
+// has gone well so far and the word is `known`, so that the class's own
+// fields follow. Any other version is no error: the class keeps its values.
+template <class In>
+bool ReadsVersion(const MRestoreScope& scope, In& in, std::uint32_t known) {
+  std::uint32_t version = 0;
+  return scope.Ok() && GetItem(in, version) && version == known;
+}
 
 // The base part of a class's stored form, through the base's own
 // operations: SaveBase<Base>(*this, out) inside a template over the source.

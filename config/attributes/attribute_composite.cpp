@@ -358,6 +358,10 @@ MPersistentObject* GAttributeComposite::Detect(ChildPredicate predicate, void* d
 // ---------------------------------------------------------------------------
 // GAttributeChildIterator
 
+MPersistentObject* GAttributeChildIterator::Current() {
+  return OnChild() ? GChildIterator::Current() : nullptr;
+}
+
 void GAttributeChildIterator::ReplaceCurrent(MPersistentObject* object) {
   if (!IsAttribute(object)) {
     GAttributeComposite::Refuse(object);

@@ -183,15 +183,18 @@ class GAttributeComposite : public GAttribute {
   GCountedPtrVector children_;
 };
 
-// The walk over an attribute composite's children. ReplaceCurrent takes
-// attributes only: a null object or another kind is refused (as AddChild
-// refuses) and the current child stays.
+// The walk over an attribute composite's children. Current answers null
+// when no child is current (before the first Next, past the end), so that a
+// walk that overruns reads nothing instead of ending the process.
+// ReplaceCurrent takes attributes only: a null object or another kind is
+// refused (as AddChild refuses) and the current child stays.
 class GAttributeChildIterator : public GChildIterator {
  public:
   // REQUIRES: `owner` and `children` outlive the iterator.
   GAttributeChildIterator(MPersistentObject* owner, GCountedPtrVector& children)
       : GChildIterator(owner, children) {}
 
+  MPersistentObject* Current() override;
   void ReplaceCurrent(MPersistentObject* object) override;
 };
 

@@ -23,23 +23,12 @@ std::span<const RWClassRegistration> EnumAttributeClasses() {
   return kEnumAttributeClasses;
 }
 
-// The enumeration's child iterator: a replacement through it keeps the
-// current choice valid, as the enumeration's own replacements do.
-class GEnumChildIterator : public GAttributeChildIterator {
- public:
-  GEnumChildIterator(GEnumAttribute* owner, GCountedPtrVector& children)
-      : GAttributeChildIterator(owner, children), enumeration_(owner) {}
-
-  void ReplaceCurrent(MPersistentObject* object) override {
-    enumeration_->KeepChoiceAcross([this, object] {
-      GAttributeChildIterator::ReplaceCurrent(object);
-      return true;
-    });
-  }
-
- private:
-  GEnumAttribute* enumeration_;  // the owner
-};
+void GEnumChildIterator::ReplaceCurrent(MPersistentObject* object) {
+  enumeration_->KeepChoiceAcross([this, object] {
+    GAttributeChildIterator::ReplaceCurrent(object);
+    return true;
+  });
+}
 
 RWCollectable* GEnumAttribute::CreateDefault() const {
   return new (std::nothrow) GEnumAttribute;

@@ -120,5 +120,20 @@ class GEnumAttribute : public GAttributeComposite {
   RWClassID choice_class_id_ = 0;
 };
 
+// The enumeration's child iterator: a replacement through it keeps the
+// current choice valid, as the enumeration's own replacements do. Filtering
+// walks over an enumeration's choices derive from it.
+class GEnumChildIterator : public GAttributeChildIterator {
+ public:
+  // REQUIRES: `owner` and `children` (the owner's) outlive the iterator.
+  GEnumChildIterator(GEnumAttribute* owner, GCountedPtrVector& children)
+      : GAttributeChildIterator(owner, children), enumeration_(owner) {}
+
+  void ReplaceCurrent(MPersistentObject* object) override;
+
+ private:
+  GEnumAttribute* enumeration_;  // the owner
+};
+
 // The enumeration file's classes, in registration order.
 std::span<const RWClassRegistration> EnumAttributeClasses();

@@ -25,3 +25,20 @@ GOSFactory::~GOSFactory() {
 char16_t GOSFactory::GetPathSeparator() const {
   return u'\\';
 }
+
+void GOSFactory::SetTimeBias(std::int16_t) {}
+
+void GOSFactory::SetModuleHandle(platform::HMODULE module) {
+  std::lock_guard<std::mutex> lock(module_mutex_);
+  module_ = module;
+}
+
+platform::HMODULE GOSFactory::GetModuleHandle() {
+  std::lock_guard<std::mutex> lock(module_mutex_);
+  return module_;
+}
+
+void GOSFactory::ForgetModuleDirectory() {
+  std::lock_guard<std::mutex> lock(module_mutex_);
+  module_directory_ = RWWString();
+}

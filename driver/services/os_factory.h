@@ -9,21 +9,27 @@
 // the singleton; the driver library derives the concrete services from it
 // (GNTOSFactory, then the class the library instantiates) and installs one
 // instance at library attach. Types of the layers above (persistence streams,
-// driver data, the printer-data store) are only declared here.
+// the printer-data store) are only declared here; the driver data that names
+// a printer is driver_data.h of this target.
 //
-// The virtual operations come in the services' slot order. Where the driver
-// names an operation differently from the models that call it, the models'
-// name is a non-virtual member below that forwards to the virtual one.
+// The virtual operations come in the services' slot order; the driver adds
+// its own between them where the comments say, by extending this class in
+// place. Where the driver names an operation differently from the models
+// that call it, the models' name is a non-virtual member below that
+// forwards to the virtual one.
 //
-// Threads: Instance() and SetInstance() may be used from any thread; the
-// operations themselves are as thread-safe as the installed services say.
+// Threads: Instance() and SetInstance() may be used from any thread; so may
+// the module handle and the module directory. The other operations are as
+// thread-safe as the installed services say.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/wstring.h"
+#include "platform/host/types.h"
 
 class GDriverData;
 class GPersistentInputStream;
@@ -62,10 +68,19 @@ class GOSFactory {
   GOSFactory& operator=(const GOSFactory&) = delete;
   virtual ~GOSFactory();
 
+  // (four operations of the driver: contexts, render data, a cast, a
+  // placeholder)
+
   // The local time into `local`, and the same time moved by the services'
-  // own offset in minutes into `shifted`, the offset into `bias`. Answers 1,
-  // or 0 when the time cannot be read (both records then stay zeroed).
+  // own offset in minutes (the time bias) into `shifted`, the offset into
+  // `bias`. Answers 1, or 0 when the time cannot be read (both records then
+  // stay zeroed).
   virtual int GetTimes(GTimeRecord& local, GTimeRecord& shifted, std::int16_t& bias) = 0;
+  // Sets the time bias in minutes; these services ignore it.
+  virtual void SetTimeBias(std::int16_t minutes);
+
+  // (five operations of the driver: the operating-system version and a
+  // code-page converter among them)
 
   // Persistence streams (persist/persistent_stream.h) over a caller's block
   // or a file, in `encoding` (0 portable text, 1 binary, 2 binary with
@@ -82,11 +97,32 @@ class GOSFactory {
   virtual GPersistentOutputStream* NewFileOutputStream(const RWWString& path,
                                                        std::int32_t encoding) = 0;
 
+  // (one operation of the driver: locks)
+
+  // The library's own module, given by the library's attach; null until
+  // then.
+  virtual void SetModuleHandle(platform::HMODULE module);
+  virtual platform::HMODULE GetModuleHandle();
+
+  // (three operations of the driver: the data file, locale values, the
+  // temporary directory)
+
   // The directory of the library's own module file, without its trailing
-  // separator; computed once and kept.
+  // separator; computed once and kept (see ForgetModuleDirectory).
   virtual RWWString GetModuleDirectory() = 0;
+
+  // (six operations of the driver: mini-installer, unique file names,
+  // random numbers, files)
+
   // The path separator of stored paths: '\' (92).
   virtual char16_t GetPathSeparator() const;
+
+  // (four operations of the driver: file pattern, memory, a placeholder)
+
+  // A new printer-data store bound to `printer` (output/core/
+  // printer_data_store.h; the configuration model's adapter implements it),
+  // or null when memory is exhausted; the caller deletes it.
+  virtual GPrinterDataStore* NewValueAdapter(GDriverData* printer) = 0;
 
   // Printer data of the printer that `printer` names. The setters answer 1
   // on success, 0 on failure.
@@ -112,6 +148,11 @@ class GOSFactory {
   // answers 0 and leaves `got` alone.
   virtual int ReadChunkedValue(GDriverData* printer, const RWWString& name, void* buffer,
                                std::uint32_t size, std::uint32_t& got) = 0;
+
+  // (two operations of the driver: strings under the printer's key)
+
+  // Deletes the printer-data value `name`; 1 on success, 0 on failure.
+  virtual int DeletePrinterDataValue(GDriverData* printer, const RWWString& name) = 0;
   // Restores the object stored as `name` (from portable text when `text`
   // is non-zero); the caller owns it. Null when there is none.
   virtual RWCollectable* LoadNamedObject(GDriverData* printer, const RWWString& name, int text) = 0;
@@ -121,15 +162,20 @@ class GOSFactory {
   // reading (1) or not (0).
   virtual RWWString ReadMachineString(const RWWString& key, const RWWString& name,
                                       const RWWString& fallback) = 0;
+  // (two operations of the driver: machine numbers)
   virtual int MachineKeyExists(const RWWString& key) = 0;
   virtual RWWString ReadUserString(const RWWString& key, const RWWString& name,
                                    const RWWString& fallback) = 0;
+  // (one operation of the driver: user numbers)
   virtual int UserKeyExists(const RWWString& key) = 0;
 
-  // A new printer-data store bound to `printer` (output/core/
-  // printer_data_store.h; the configuration model's adapter implements it),
-  // or null when memory is exhausted; the caller deletes it.
-  virtual GPrinterDataStore* CreatePrinterDataStore(GDriverData* printer) = 0;
+  // (three operations of the driver: a user number, two placeholders; and
+  // after the destructor, lock objects)
+
+  // Empties the module directory's cache, so that the next
+  // GetModuleDirectory reads the module's file name again (for a module
+  // that moved, and for tests).
+  void ForgetModuleDirectory();
 
   // --- The same services under the names the models call them by.
 
@@ -172,4 +218,23 @@ class GOSFactory {
     out = ReadUserString(key, name, fallback);
     return out;
   }
+  GPrinterDataStore* CreatePrinterDataStore(GDriverData* printer) {
+    return NewValueAdapter(printer);
+  }
+
+ protected:
+  // The module directory's cache, filled by the derived services'
+  // GetModuleDirectory: `compute` (module handle) runs under the cache's
+  // lock only while the cache is empty, and its result is kept.
+  template <class Compute>
+  RWWString CachedModuleDirectory(Compute compute) {
+    std::lock_guard<std::mutex> lock(module_mutex_);
+    if (module_directory_.IsNull()) module_directory_ = compute(module_);
+    return module_directory_;
+  }
+
+ private:
+  std::mutex module_mutex_;     // guards the two fields below
+  RWWString module_directory_;  // empty until first asked
+  platform::HMODULE module_ = nullptr;
 };

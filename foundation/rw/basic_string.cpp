@@ -1,6 +1,7 @@
 #include "foundation/rw/basic_string.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <new>
@@ -130,20 +131,40 @@ RWSize RWBasicString<CharT>::RoundCapacity(RWSize n) {
   std::uint64_t initial = InitialCapacity();
   std::uint64_t increment = std::max<RWSize>(ResizeIncrement(), 1);
   if (n <= initial) return static_cast<RWSize>(initial);
-  std::uint64_t rounded = ((n - initial + increment - 1) / increment) * increment + initial;
+  // Up to the next multiple of the increment; the usual increment (16) is
+  // a power of two, which spares the division.
+  std::uint64_t steps = n - initial + increment - 1;
+  steps =
+      (increment & (increment - 1)) == 0 ? steps & ~(increment - 1) : steps / increment * increment;
+  std::uint64_t rounded = steps + initial;
   return rounded > 0xFFFFFFFEu ? n : static_cast<RWSize>(rounded);
 }
+
+namespace {
+
+// Bytes of a body block for `capacity` characters; false after [NOMEM].
+// Bodies live in malloc blocks, so that the sole owner's body can grow
+// where it lies (realloc).
+template <class CharT>
+bool BodyBytes(RWSize capacity, std::size_t& bytes) {
+  using Body = RWStringBody<CharT>;
+  std::uint64_t units =
+      std::uint64_t{capacity} + 1 + (sizeof(Body) + sizeof(CharT) - 1) / sizeof(CharT);
+  if (!RWAllocationFits(units, sizeof(CharT))) return false;
+  bytes = sizeof(Body) + (std::size_t{capacity} + 1) * sizeof(CharT);
+  return true;
+}
+
+}  // namespace
 
 template <class CharT>
 CharT* RWBasicString<CharT>::NewBody(RWSize capacity, RWSize length) {
   if (capacity == 0 && length == 0) return EmptyBody();
-  std::uint64_t units =
-      std::uint64_t{capacity} + 1 + (sizeof(Body) + sizeof(CharT) - 1) / sizeof(CharT);
-  if (!RWAllocationFits(units, sizeof(CharT))) return nullptr;
-  void* block =
-      ::operator new(sizeof(Body) + (std::size_t{capacity} + 1) * sizeof(CharT), std::nothrow);
+  std::size_t bytes;
+  if (!BodyBytes<CharT>(capacity, bytes)) return nullptr;
+  void* block = std::malloc(bytes);
   if (!block) {
-    RWRaiseNoMemory(units * sizeof(CharT));
+    RWRaiseNoMemory(bytes);
     return nullptr;
   }
   Body* body = new (block) Body{{0}, capacity, length};
@@ -152,9 +173,34 @@ CharT* RWBasicString<CharT>::NewBody(RWSize capacity, RWSize length) {
 }
 
 template <class CharT>
+bool RWBasicString<CharT>::ResizeBody(RWSize capacity) {
+  std::size_t bytes;
+  if (!BodyBytes<CharT>(capacity, bytes)) return false;
+  RWSize length = std::min(Length(), capacity);
+  void* block = std::realloc(static_cast<void*>(GetBody()), bytes);
+  if (!block) {
+    RWRaiseNoMemory(bytes);  // the old block is untouched
+    return false;
+  }
+  // The header is made anew in the moved block (the count is 0: sole owner).
+  Body* body = new (block) Body{{0}, capacity, length};
+  data_ = body->Data();
+  data_[length] = 0;
+  return true;
+}
+
+// The shared empty body is never counted: every thread takes and drops it
+// without touching its one cache line, and nothing ever frees it.
+template <class CharT>
 CharT* RWBasicString<CharT>::EmptyBody() {
-  AddReference(g_empty<CharT>.body.refs, StringLock<CharT>());
   return EmptyData<CharT>();
+}
+
+template <class CharT>
+void RWBasicString<CharT>::Retain(CharT* data) {
+  if (data != EmptyData<CharT>()) {
+    AddReference((reinterpret_cast<Body*>(data) - 1)->refs, StringLock<CharT>());
+  }
 }
 
 template <class CharT>
@@ -171,10 +217,11 @@ void RWBasicString<CharT>::Adopt(CharT* fresh) {
 
 template <class CharT>
 void RWBasicString<CharT>::Release(CharT* data) {
+  if (data == EmptyData<CharT>()) return;
   Body* body = reinterpret_cast<Body*>(data) - 1;
-  if (ReleaseReference(body->refs, StringLock<CharT>()) == 0 && data != EmptyData<CharT>()) {
+  if (ReleaseReference(body->refs, StringLock<CharT>()) == 0) {
     body->~Body();
-    ::operator delete(body);
+    std::free(body);
   }
 }
 
@@ -199,6 +246,8 @@ bool RWBasicString<CharT>::Unshare() {
 
 template <class CharT>
 bool RWBasicString<CharT>::Reallocate(RWSize capacity) {
+  // Capacity 0 shares the empty body, as a new body would.
+  if (!IsShared() && capacity != 0) return ResizeBody(capacity);
   RWSize length = std::min(Length(), capacity);
   CharT* fresh = NewBody(capacity, length);
   if (!fresh) return false;
@@ -259,7 +308,7 @@ RWBasicString<CharT>::RWBasicString(const Range& range) {
 
 template <class CharT>
 RWBasicString<CharT>::RWBasicString(const RWBasicString& other) : data_(other.data_) {
-  AddReference(GetBody()->refs, StringLock<CharT>());
+  Retain(data_);
 }
 
 template <class CharT>
@@ -290,7 +339,7 @@ RWBasicString<CharT> RWBasicString<CharT>::Concat(const CharT* a, RWSize alen, c
 template <class CharT>
 RWBasicString<CharT>& RWBasicString<CharT>::operator=(const RWBasicString& other) {
   if (data_ != other.data_) {
-    AddReference(other.GetBody()->refs, StringLock<CharT>());
+    Retain(other.data_);
     Release(data_);
     data_ = other.data_;
   }
@@ -333,9 +382,12 @@ RWBasicString<CharT>& RWBasicString<CharT>::Replace(RWSize pos, RWSize cut, cons
   RWSize tail = length - cut - pos;
   RWSize capacity = Capacity();
 
+  // The sole owner edits in place, growing its body where it lies; a
+  // shrink that would waste room and text taken from this very string go
+  // to a new body.
   bool wasteful = new_length < length && capacity - new_length > MaxWaste();
-  if (!IsShared() && capacity >= new_length && !wasteful &&
-      !PointsInto(cs, data_, data_ + length)) {
+  if (!IsShared() && !wasteful && !PointsInto(cs, data_, data_ + length)) {
+    if (new_length > capacity && !ResizeBody(RoundCapacity(new_length))) return *this;
     if (put != cut) std::memmove(data_ + pos + put, data_ + pos + cut, tail * sizeof(CharT));
     if (put) std::memcpy(data_ + pos, cs, put * sizeof(CharT));
     SetLength(new_length);
@@ -349,6 +401,11 @@ RWBasicString<CharT>& RWBasicString<CharT>::Replace(RWSize pos, RWSize cut, cons
   std::memcpy(fresh + pos + put, data_ + pos + cut, tail * sizeof(CharT));
   Adopt(fresh);
   return *this;
+}
+
+template <class CharT>
+RWBasicString<CharT>& RWBasicString<CharT>::AppendOne(CharT c) {
+  return Replace(Length(), 0, &c, 1);
 }
 
 template <class CharT>
@@ -374,13 +431,14 @@ RWBasicString<CharT>& RWBasicString<CharT>::Prepend(CharT c, RWSize n) {
   if (n == 0) return *this;
   if (!FitsLength(std::uint64_t{length} + n)) return *this;
   RWSize new_length = length + n;
-  if (IsShared() || Capacity() < new_length) {
+  if (!IsShared()) {
+    if (Capacity() < new_length && !ResizeBody(RoundCapacity(new_length))) return *this;
+    std::memmove(data_ + n, data_, length * sizeof(CharT));
+  } else {
     CharT* fresh = NewBody(RoundCapacity(new_length), new_length);
     if (!fresh) return *this;
     std::memcpy(fresh + n, data_, length * sizeof(CharT));
     Adopt(fresh);
-  } else {
-    std::memmove(data_ + n, data_, length * sizeof(CharT));
   }
   std::fill_n(data_, n, c);
   SetLength(new_length);

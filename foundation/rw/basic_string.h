@@ -47,7 +47,7 @@ enum class RWStrip : unsigned { leading = 1, trailing = 2, both = 3 };
 
 template <class CharT>
 struct RWStringBody {
-  std::atomic<std::uint32_t> refs;  // holders - 1 (the empty body: holders)
+  std::atomic<std::uint32_t> refs;  // holders - 1 (the empty body: not counted)
   std::uint32_t capacity;           // characters that fit, NUL not counted
   std::uint32_t length;             // characters in use
 
@@ -96,7 +96,20 @@ class RWBasicString {
   RWBasicString& Append(CharT c, RWSize n);
   RWBasicString& operator+=(const RWBasicString& s) { return Append(s); }
   RWBasicString& operator+=(const CharT* s);
-  RWBasicString& operator+=(CharT c) { return Append(&c, 1); }
+  // The sole owner's body with room takes the character in place; anything
+  // else goes through Replace.
+  RWBasicString& operator+=(CharT c) {
+    CharT* data = data_;
+    Body* body = reinterpret_cast<Body*>(data) - 1;
+    RWSize n = body->length;
+    if (n < body->capacity && body->refs.load(std::memory_order_acquire) == 0) {
+      body->length = n + 1;
+      data[n] = c;
+      data[n + 1] = 0;
+      return *this;
+    }
+    return AppendOne(c);
+  }
 
   RWBasicString& Prepend(const CharT* cs, RWSize n) { return Replace(0, 0, cs, n); }
   RWBasicString& Prepend(const RWBasicString& s) { return Prepend(s.Data(), s.Length()); }
@@ -243,8 +256,11 @@ class RWBasicString {
   static CharT* NewBody(RWSize capacity, RWSize length);
   // The same, with the empty body in place of a body that cannot be had.
   static CharT* NewBodyOrEmpty(RWSize capacity, RWSize length);
-  // A new reference to the shared empty body.
+  // The shared empty body (not counted).
   static CharT* EmptyBody();
+  // Counts a new holder of a body, or releases one (freeing the body that
+  // loses its last holder).
+  static void Retain(CharT* data);
   static void Release(CharT* data);
   // Releases the current body and takes `fresh`.
   void Adopt(CharT* fresh);
@@ -252,11 +268,17 @@ class RWBasicString {
   // Each answers false after [NOMEM], leaving the string as it was.
   bool Unshare();
   // Moves the characters (at most `capacity`) to a body of exactly that
-  // capacity.
+  // capacity: the sole owner's body is resized where it lies.
   bool Reallocate(RWSize capacity);
+  // Resizes the body in place (realloc) to exactly `capacity`, cutting the
+  // length to fit. The characters stay; data_ may move.
+  // REQUIRES: the body is not shared and capacity > 0.
+  bool ResizeBody(RWSize capacity);
   // Empty and unshared with room for `capacity` characters.
   bool ClearForReading(RWSize capacity);
   void AppendGrowing(CharT c);
+  // operator+= of a character that does not fit the sole owner's body.
+  RWBasicString& AppendOne(CharT c);
   void ShrinkToFit();
 
   CharT* data_;

@@ -243,8 +243,17 @@ bool RWBinaryInputStream::ReadBytes(void* p, std::size_t n) {
     SetFail();
     return false;
   }
-  std::streamsize got = buffer->sgetn(static_cast<char*>(p), static_cast<std::streamsize>(n));
-  if (got != static_cast<std::streamsize>(n)) {
+  // A single value (a token, a number) comes byte by byte from the buffer's
+  // get area, without a call through the buffer's table.
+  auto* out = static_cast<char*>(p);
+  std::size_t got = 0;
+  if (n <= 8) {
+    for (int c; got < n && (c = buffer->sbumpc()) != std::char_traits<char>::eof(); ++got)
+      out[got] = static_cast<char>(c);
+  } else {
+    got = static_cast<std::size_t>(buffer->sgetn(out, static_cast<std::streamsize>(n)));
+  }
+  if (got != n) {
     is.setstate(std::ios_base::eofbit | std::ios_base::failbit);
     return false;
   }

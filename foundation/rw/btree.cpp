@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "foundation/rw/hashtable.h"
 #include "foundation/rw/support.h"
 
 // ---------------------------------------------------------------------------
@@ -417,16 +416,24 @@ void RWBTreeDictionary::Clear() {
 }
 
 void RWBTreeDictionary::ClearAndDelete() {
-  RWIdentitySet objects(Count() / 4);
+  // Keys and values are deleted once each, even when an object serves
+  // several pairs or is both a key and a value. Nothing is deleted when
+  // the gathering cannot be had.
+  RWSize count = Count();
+  auto objects = RWNewArrayForOverwrite<RWCollectable*>(std::uint64_t{count} * 2);
+  if (count && !objects) return;
+  struct Gather {
+    RWCollectable** next;
+  } gather{objects.get()};
   ApplyToKeyAndValue(
-      [](RWCollectable* key, RWCollectable* value, void* set) {
-        auto* s = static_cast<RWIdentitySet*>(set);
-        if (key) s->Insert(key);
-        if (value) s->Insert(value);
+      [](RWCollectable* key, RWCollectable* value, void* g) {
+        auto* gather = static_cast<Gather*>(g);
+        if (key) *gather->next++ = key;
+        if (value) *gather->next++ = value;
       },
-      &objects);
-  objects.ForEach([](RWCollectable* m, void*) { delete m; }, nullptr);
-  objects.Clear();
+      &gather);
+  if (!DeleteDistinct(objects.get(), static_cast<RWSize>(gather.next - objects.get()), count / 4))
+    return;
   Clear();
 }
 

@@ -41,11 +41,6 @@ void RWCollectable::SaveToStream(RWVirtualOutputStream&) const {}
 
 void RWCollectable::SaveToFile(RWFile&) const {}
 
-std::uint32_t RWAddressHash(const void* p) {
-  auto a = reinterpret_cast<std::uintptr_t>(p);
-  return static_cast<std::uint32_t>(a ^ (a >> 3));
-}
-
 RWCollectable* RWNilCollectable() {
   static RWCollectable nil;
   return &nil;

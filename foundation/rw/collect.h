@@ -63,7 +63,10 @@ class RWCollectable {
 };
 
 // The hash of an address as the library computes it: p xor (p >> 3), 32-bit.
-std::uint32_t RWAddressHash(const void* p);
+inline std::uint32_t RWAddressHash(const void* p) {
+  auto a = reinterpret_cast<std::uintptr_t>(p);
+  return static_cast<std::uint32_t>(a ^ (a >> 3));
+}
 
 // The one nil object; graph writers store it in place of a null pointer.
 RWCollectable* RWNilCollectable();

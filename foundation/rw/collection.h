@@ -65,6 +65,13 @@ class RWCollectionBase : public RWCollectable {
   RWCollectionBase() = default;
   RWCollectionBase(const RWCollectionBase&) = default;
   RWCollectionBase& operator=(const RWCollectionBase&) = default;
+
+  // Deletes each distinct object of `objects` once. The order is the one
+  // in which deletion has always gone, through an identity set of
+  // `buckets` buckets (0 counting as 2): by bucket of the address hash,
+  // each bucket in first-seen order; destructors may observe it. Answers
+  // false after [NOMEM], with nothing deleted.
+  static bool DeleteDistinct(RWCollectable* const* objects, RWSize count, RWSize buckets);
 };
 
 // An ordered, indexed collection. Positions are 0-based; an index at or

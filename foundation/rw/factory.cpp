@@ -1,6 +1,8 @@
 #include "foundation/rw/factory.h"
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -57,9 +59,135 @@ class RWFactoryEntryByStringId : public RWFactoryEntry {
   }
 };
 
+// ---------------------------------------------------------------------------
+// The catalog: each kind of entry in an open-addressed index, so that a
+// look-up touches a few words and builds nothing.
+
+class RWFactoryCatalog {
+ public:
+  struct Entry {
+    RWUserCreator creator = nullptr;
+    RWClassID id = 0;
+    RWStringID name;
+    std::uint32_t name_hash = 0;
+  };
+
+  // The catalog of the factory's entries; null when memory for it cannot
+  // be had (nothing is raised: look-ups then ask the set).
+  // REQUIRES: the factory lock is held.
+  static RWFactoryCatalog* Build(const RWFactory& factory);
+
+  const Entry* ById(RWClassID id) const {
+    for (std::uint32_t i = SlotOf(id);; i = (i + 1) & mask_) {
+      std::uint32_t n = id_slots_[i];
+      if (n == 0) return nullptr;
+      if (by_id_[n - 1].id == id) return &by_id_[n - 1];
+    }
+  }
+
+  const Entry* ByName(const RWStringID& name) const {
+    std::uint32_t hash = name.Hash();
+    for (std::uint32_t i = SlotOf(hash);; i = (i + 1) & mask_) {
+      std::uint32_t n = name_slots_[i];
+      if (n == 0) return nullptr;
+      const Entry& entry = by_name_[n - 1];
+      if (entry.name_hash == hash && entry.name == name) return &entry;
+    }
+  }
+
+ private:
+  std::uint32_t SlotOf(std::uint32_t key) const { return (key * 0x9E3779B1u) >> shift_; }
+  // Places entry number n (from 1) in the first free slot from `key`'s.
+  void Place(std::uint32_t* slots, std::uint32_t key, std::uint32_t n) const {
+    std::uint32_t i = SlotOf(key);
+    while (slots[i] != 0)
+      i = (i + 1) & mask_;
+    slots[i] = n;
+  }
+
+  std::unique_ptr<Entry[]> by_id_;
+  std::unique_ptr<Entry[]> by_name_;
+  std::unique_ptr<std::uint32_t[]> id_slots_;    // entry numbers from 1; 0 is free
+  std::unique_ptr<std::uint32_t[]> name_slots_;  // the same
+  std::uint32_t mask_ = 0;
+  std::uint32_t shift_ = 32;
+};
+
+RWFactoryCatalog* RWFactoryCatalog::Build(const RWFactory& factory) {
+  struct Count {
+    std::uint32_t ids = 0;
+    std::uint32_t names = 0;
+  } count;
+  factory.ForEach(
+      [](RWCollectable* m, void* c) {
+        auto* n = static_cast<Count*>(c);
+        ++(dynamic_cast<RWFactoryEntryById*>(m) ? n->ids : n->names);
+      },
+      &count);
+  // At most half full, so that probes stay short.
+  std::uint32_t bits = 4;
+  while ((1u << bits) < 2 * std::max(count.ids, count.names))
+    ++bits;
+  const std::uint32_t size = 1u << bits;
+
+  std::unique_ptr<RWFactoryCatalog> catalog(new (std::nothrow) RWFactoryCatalog);
+  if (!catalog) return nullptr;
+  catalog->by_id_.reset(new (std::nothrow) Entry[count.ids + 1]);
+  catalog->by_name_.reset(new (std::nothrow) Entry[count.names + 1]);
+  catalog->id_slots_.reset(new (std::nothrow) std::uint32_t[size]());
+  catalog->name_slots_.reset(new (std::nothrow) std::uint32_t[size]());
+  if (!catalog->by_id_ || !catalog->by_name_ || !catalog->id_slots_ || !catalog->name_slots_) {
+    return nullptr;
+  }
+  catalog->mask_ = size - 1;
+  catalog->shift_ = 32 - bits;
+
+  struct Fill {
+    RWFactoryCatalog* catalog;
+    std::uint32_t ids = 0;
+    std::uint32_t names = 0;
+  } fill{catalog.get()};
+  factory.ForEach(
+      [](RWCollectable* m, void* f) {
+        auto* fill = static_cast<Fill*>(f);
+        RWFactoryCatalog& c = *fill->catalog;
+        auto* entry = static_cast<RWFactoryEntry*>(m);
+        bool by_id = dynamic_cast<RWFactoryEntryById*>(entry) != nullptr;
+        std::uint32_t n = by_id ? ++fill->ids : ++fill->names;
+        Entry& e = (by_id ? c.by_id_ : c.by_name_)[n - 1];
+        e.creator = entry->Creator();
+        e.id = entry->Id();
+        e.name = entry->Name();
+        e.name_hash = e.name.Hash();
+        c.Place(by_id ? c.id_slots_.get() : c.name_slots_.get(), by_id ? e.id : e.name_hash, n);
+      },
+      &fill);
+  return catalog.release();
+}
+
 namespace {
 
 using FactoryLock = platform::LockRecordGuard;
+using Catalog = RWPublished<RWFactoryCatalog>;
+
+// The singleton's catalog, read by the free functions; it outlives every
+// factory, so that a look-up never touches a factory that may be going.
+Catalog g_catalog;
+
+// Answers read(catalog) from the catalog published in `published`, or
+// otherwise() when there is none this thread can read.
+template <class Read, class Otherwise>
+auto ReadCatalog(const Catalog& published, Read read, Otherwise otherwise) {
+  {
+    Catalog::Reader reader(published);
+    if (const RWFactoryCatalog* catalog = reader.Get()) return read(*catalog);
+  }
+  return otherwise();
+}
+
+RWUserCreator CreatorOf(const RWFactoryCatalog::Entry* entry) {
+  return entry ? entry->creator : nullptr;
+}
 
 const RWFactoryEntry* FindEntry(const RWFactory& factory, const RWFactoryEntry& probe) {
   return static_cast<const RWFactoryEntry*>(factory.Find(&probe));
@@ -73,17 +201,33 @@ void InsertEntry(RWFactory& factory, RWUserCreator creator, RWClassID id, const 
 
 }  // namespace
 
-RWFactory::RWFactory() : RWSet(64) {}
+RWFactory::RWFactory() : RWSet(64), catalog_(&own_catalog_) {}
+
+RWFactory::RWFactory(RWPublished<RWFactoryCatalog>& catalog) : RWSet(64), catalog_(&catalog) {}
 
 RWFactory::~RWFactory() {
   FactoryLock lock(g_factory_lock);
+  catalog_->Publish(nullptr);
   ClearAndDelete();
+}
+
+void RWFactory::Publish() {
+  catalog_->Publish(RWFactoryCatalog::Build(*this));
+}
+
+template <class Read, class FromSet>
+auto RWFactory::Lookup(Read read, FromSet from_set) const {
+  return ReadCatalog(*catalog_, read, [&] {
+    FactoryLock lock(g_factory_lock);
+    return from_set();
+  });
 }
 
 void RWFactory::Add(RWUserCreator creator, RWClassID id, const RWStringID& name) {
   FactoryLock lock(g_factory_lock);
   InsertEntry<RWFactoryEntryById>(*this, creator, id, name);
   InsertEntry<RWFactoryEntryByStringId>(*this, creator, id, name);
+  Publish();
 }
 
 void RWFactory::Add(RWUserCreator creator, RWClassID id) {
@@ -94,24 +238,34 @@ void RWFactory::RemoveId(RWClassID id) {
   FactoryLock lock(g_factory_lock);
   RWFactoryEntryById probe(nullptr, id, RWStringID());
   RemoveAndDelete(&probe);
+  Publish();
 }
 
 void RWFactory::RemoveStringId(const RWStringID& name) {
   FactoryLock lock(g_factory_lock);
   RWFactoryEntryByStringId probe(nullptr, 0, name);
   RemoveAndDelete(&probe);
+  Publish();
 }
 
+// Without a catalog (no memory for one), the set answers under the lock.
+
 RWUserCreator RWFactory::LookupCreatorById(RWClassID id) const {
-  FactoryLock lock(g_factory_lock);
-  const RWFactoryEntry* entry = FindEntry(*this, RWFactoryEntryById(nullptr, id, RWStringID()));
-  return entry ? entry->Creator() : nullptr;
+  return Lookup([id](const RWFactoryCatalog& c) { return CreatorOf(c.ById(id)); },
+                [&] {
+                  const RWFactoryEntry* entry =
+                      FindEntry(*this, RWFactoryEntryById(nullptr, id, RWStringID()));
+                  return entry ? entry->Creator() : nullptr;
+                });
 }
 
 RWUserCreator RWFactory::LookupCreatorByStringId(const RWStringID& name) const {
-  FactoryLock lock(g_factory_lock);
-  const RWFactoryEntry* entry = FindEntry(*this, RWFactoryEntryByStringId(nullptr, 0, name));
-  return entry ? entry->Creator() : nullptr;
+  return Lookup([&name](const RWFactoryCatalog& c) { return CreatorOf(c.ByName(name)); },
+                [&] {
+                  const RWFactoryEntry* entry =
+                      FindEntry(*this, RWFactoryEntryByStringId(nullptr, 0, name));
+                  return entry ? entry->Creator() : nullptr;
+                });
 }
 
 RWCollectable* RWFactory::Create(RWClassID id) const {
@@ -125,24 +279,39 @@ RWCollectable* RWFactory::Create(const RWStringID& name) const {
 }
 
 RWStringID RWFactory::StringIdOf(RWClassID id) const {
-  FactoryLock lock(g_factory_lock);
-  const RWFactoryEntry* entry = FindEntry(*this, RWFactoryEntryById(nullptr, id, RWStringID()));
-  return entry ? entry->Name() : RWStringID(kNoId);
+  return Lookup(
+      [id](const RWFactoryCatalog& c) {
+        const RWFactoryCatalog::Entry* entry = c.ById(id);
+        return entry ? entry->name : RWStringID(kNoId);
+      },
+      [&] {
+        const RWFactoryEntry* entry =
+            FindEntry(*this, RWFactoryEntryById(nullptr, id, RWStringID()));
+        return entry ? entry->Name() : RWStringID(kNoId);
+      });
 }
 
 RWClassID RWFactory::IdOf(const RWStringID& name) const {
-  FactoryLock lock(g_factory_lock);
-  const RWFactoryEntry* entry = FindEntry(*this, RWFactoryEntryByStringId(nullptr, 0, name));
-  return entry ? entry->Id() : kRWNoClassId;
+  return Lookup(
+      [&name](const RWFactoryCatalog& c) {
+        const RWFactoryCatalog::Entry* entry = c.ByName(name);
+        return entry ? entry->id : kRWNoClassId;
+      },
+      [&] {
+        const RWFactoryEntry* entry = FindEntry(*this, RWFactoryEntryByStringId(nullptr, 0, name));
+        return entry ? entry->Id() : kRWNoClassId;
+      });
 }
 
 // ---------------------------------------------------------------------------
 // The singleton. Its lock is held around every use of the pointer, so a
-// removal that destroys the factory cannot pull it from under a lookup.
+// removal that destroys the factory cannot pull it from under a caller;
+// look-ups read the singleton's published catalog instead, and take the
+// lock only when there is none.
 
 RWFactory* GetFactory() {
   FactoryLock lock(g_singleton_lock);
-  if (!g_factory) g_factory = new (std::nothrow) RWFactory;
+  if (!g_factory) g_factory = new (std::nothrow) RWFactory(g_catalog);
   return g_factory;
 }
 
@@ -167,20 +336,22 @@ void AddClassToFactory(RWUserCreator creator, RWClassID id) {
 }
 
 RWCollectable* CreateByClassId(RWClassID id) {
-  RWUserCreator creator = nullptr;
-  {
-    FactoryLock lock(g_singleton_lock);
-    if (g_factory) creator = g_factory->LookupCreatorById(id);
-  }
+  RWUserCreator creator = ReadCatalog(
+      g_catalog, [id](const RWFactoryCatalog& c) { return CreatorOf(c.ById(id)); },
+      [id]() -> RWUserCreator {
+        FactoryLock lock(g_singleton_lock);
+        return g_factory ? g_factory->LookupCreatorById(id) : nullptr;
+      });
   return creator ? creator() : nullptr;
 }
 
 RWCollectable* CreateByStringId(const RWStringID& name) {
-  RWUserCreator creator = nullptr;
-  {
-    FactoryLock lock(g_singleton_lock);
-    if (g_factory) creator = g_factory->LookupCreatorByStringId(name);
-  }
+  RWUserCreator creator = ReadCatalog(
+      g_catalog, [&name](const RWFactoryCatalog& c) { return CreatorOf(c.ByName(name)); },
+      [&name]() -> RWUserCreator {
+        FactoryLock lock(g_singleton_lock);
+        return g_factory ? g_factory->LookupCreatorByStringId(name) : nullptr;
+      });
   return creator ? creator() : nullptr;
 }
 
@@ -208,13 +379,29 @@ void RemoveStringIdFromFactory(const RWStringID& name) {
 }
 
 RWStringID ClassIdToStringId(RWClassID id) {
-  FactoryLock lock(g_singleton_lock);
-  return g_factory ? g_factory->StringIdOf(id) : RWStringID(kNoId);
+  return ReadCatalog(
+      g_catalog,
+      [id](const RWFactoryCatalog& c) {
+        const RWFactoryCatalog::Entry* entry = c.ById(id);
+        return entry ? entry->name : RWStringID(kNoId);
+      },
+      [id] {
+        FactoryLock lock(g_singleton_lock);
+        return g_factory ? g_factory->StringIdOf(id) : RWStringID(kNoId);
+      });
 }
 
 RWClassID StringIdToClassId(const RWStringID& name) {
-  FactoryLock lock(g_singleton_lock);
-  return g_factory ? g_factory->IdOf(name) : kRWNoClassId;
+  return ReadCatalog(
+      g_catalog,
+      [&name](const RWFactoryCatalog& c) {
+        const RWFactoryCatalog::Entry* entry = c.ByName(name);
+        return entry ? entry->id : kRWNoClassId;
+      },
+      [&name] {
+        FactoryLock lock(g_singleton_lock);
+        return g_factory ? g_factory->IdOf(name) : kRWNoClassId;
+      });
 }
 
 RWClassID NewUserClassId() {

@@ -9,19 +9,28 @@
 // small-block cache).
 //
 // Thread-safety: every function here may be called from any thread.
-// Registration, lookup and creation are serialised by the factory lock;
-// creators run outside it.
+// Registrations are serialised by the factory lock; after each one the
+// factory publishes a read-only catalog (id to creator and name, name to
+// creator and id) that look-ups and creation read without a lock. Creators
+// run outside any lock.
 #pragma once
 
 #include "foundation/rw/hashtable.h"
+#include "foundation/rw/published.h"
 
 // Makes a new object of a class with its default constructor; null when
 // allocation fails.
 using RWUserCreator = RWCollectable* (*)();
 
+// The read-only copy of a factory's registrations (factory.cpp).
+class RWFactoryCatalog;
+
 class RWFactory : public RWSet {
  public:
   RWFactory();
+  // A factory that publishes its catalog in `catalog` (the singleton's is
+  // where the free functions below read it).
+  explicit RWFactory(RWPublished<RWFactoryCatalog>& catalog);
   // Removes and deletes every entry.
   ~RWFactory() override;
 
@@ -39,6 +48,17 @@ class RWFactory : public RWSet {
   RWStringID StringIdOf(RWClassID id) const;
   // The registered id of a name, or 0x8000.
   RWClassID IdOf(const RWStringID& name) const;
+
+ private:
+  // Rebuilds and publishes the catalog. REQUIRES: the factory lock is held.
+  void Publish();
+  // Answers read(catalog) from the published catalog, or, when there is
+  // none (no memory for it), from_set() under the factory lock.
+  template <class Read, class FromSet>
+  auto Lookup(Read read, FromSet from_set) const;
+
+  RWPublished<RWFactoryCatalog> own_catalog_;
+  RWPublished<RWFactoryCatalog>* catalog_;  // own_catalog_, or the singleton's
 };
 
 // The whole program registers and creates through these.

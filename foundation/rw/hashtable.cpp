@@ -1,5 +1,6 @@
 #include "foundation/rw/hashtable.h"
 
+#include <algorithm>
 #include <new>
 
 #include "foundation/rw/support.h"
@@ -12,6 +13,18 @@ namespace {
 // The bucket count a table falls back on when the one asked for cannot be
 // had, and the count that 0 stands for.
 constexpr RWSize kRWMinimumBuckets = 2;
+
+// Calls visit(link) for the links of the bucket whose last link is `last`,
+// first to last, while it answers true. A visit may not unlink.
+template <class Visit>
+void VisitBucket(RWHashLink* last, Visit visit) {
+  if (!last) return;
+  RWHashLink* link = last;
+  do {
+    link = link->next;
+    if (!visit(link)) return;
+  } while (link != last);
+}
 
 }  // namespace
 
@@ -26,7 +39,7 @@ RWHashTable::RWHashTable(const RWHashTable& other) : RWCollectionBase(other) {
 
 RWHashTable& RWHashTable::operator=(const RWHashTable& other) {
   if (this != &other) {
-    auto buckets = RWNewArray<Bucket>(other.bucket_count_);
+    auto buckets = RWNewArray<Link*>(other.bucket_count_);
     if (other.bucket_count_ && !buckets) return *this;  // as it was
     Clear();
     buckets_ = std::move(buckets);
@@ -37,10 +50,10 @@ RWHashTable& RWHashTable::operator=(const RWHashTable& other) {
 }
 
 bool RWHashTable::SetBuckets(RWSize count) {
-  buckets_ = RWNewArray<Bucket>(count);
+  buckets_ = RWNewArray<Link*>(count);
   bucket_count_ = buckets_ ? count : 0;
   if (buckets_) return true;
-  buckets_ = RWNewArray<Bucket>(kRWMinimumBuckets);
+  buckets_ = RWNewArray<Link*>(kRWMinimumBuckets);
   bucket_count_ = buckets_ ? kRWMinimumBuckets : 0;
   return false;
 }
@@ -48,9 +61,7 @@ bool RWHashTable::SetBuckets(RWSize count) {
 void RWHashTable::CopyBuckets(const RWHashTable& other) {
   entries_ = 0;
   for (RWSize i = 0; i < other.bucket_count_ && i < bucket_count_; ++i) {
-    if (!other.buckets_[i]) continue;
-    buckets_[i].reset(RWNew<RWSlistCollectables>(*other.buckets_[i]));
-    if (buckets_[i]) entries_ += buckets_[i]->Count();
+    VisitBucket(other.buckets_[i], [&](Link* link) { return AddToBucket(i, link->member); });
   }
 }
 
@@ -76,28 +87,78 @@ bool RWHashTable::IsEqual(const RWCollectable* other) const {
 
 void RWHashTable::ForEach(RWApplyCollectable apply, void* datum) const {
   for (RWSize i = 0; i < bucket_count_; ++i) {
-    if (buckets_[i]) buckets_[i]->ForEach(apply, datum);
+    VisitBucket(buckets_[i], [&](Link* link) {
+      apply(link->member, datum);
+      return true;
+    });
   }
 }
 
 void RWHashTable::Clear() {
-  for (RWSize i = 0; i < bucket_count_; ++i)
-    buckets_[i].reset();
+  std::fill_n(buckets_.get(), bucket_count_, nullptr);
+  links_.Release();
   entries_ = 0;
 }
 
+template <class Match>
+RWCollectable* RWHashTable::FindIn(std::uint32_t hash, Match match) const {
+  RWCollectable* found = nullptr;
+  if (bucket_count_) {
+    VisitBucket(LastOf(hash), [&](Link* link) {
+      if (match(link->member)) found = link->member;
+      return found == nullptr;
+    });
+  }
+  return found;
+}
+
+RWCollectable* RWHashTable::Unlink(Link*& last, Link* previous, Link* link) {
+  if (link == previous) {
+    last = nullptr;  // it was the only one
+  } else {
+    previous->next = link->next;
+    if (link == last) last = previous;
+  }
+  RWCollectable* member = link->member;
+  links_.Put(link);
+  --entries_;
+  return member;
+}
+
+template <class Match>
+RWCollectable* RWHashTable::RemoveFrom(std::uint32_t hash, Match match) {
+  if (!bucket_count_) return nullptr;
+  Link*& last = LastOf(hash);
+  if (!last) return nullptr;
+  Link* previous = last;
+  do {
+    Link* link = previous->next;
+    if (match(link->member)) return Unlink(last, previous, link);
+    previous = link;
+  } while (previous != last);
+  return nullptr;
+}
+
 RWCollectable* RWHashTable::Find(const RWCollectable* object) const {
-  RWSlistCollectables* bucket = object ? BucketFor(object->Hash()) : nullptr;
-  return bucket ? bucket->Find(object) : nullptr;
+  if (!object) return nullptr;
+  return FindIn(object->Hash(), [object](RWCollectable* m) { return m->IsEqual(object); });
 }
 
 RWCollectable* RWHashTable::AddToBucket(std::uint32_t hash, RWCollectable* member) {
   if (!member) return nullptr;
   // A table left without buckets by an earlier [NOMEM] tries again.
   if (bucket_count_ == 0 && !SetBuckets(kRWMinimumBuckets)) return nullptr;
-  Bucket& bucket = buckets_[hash % bucket_count_];
-  if (!bucket) bucket.reset(RWNew<RWSlistCollectables>());
-  if (!bucket || !bucket->Append(member)) return nullptr;
+  void* storage = links_.Get();
+  if (!storage) return nullptr;
+  Link* link = new (storage) Link{nullptr, member};
+  Link*& last = LastOf(hash);
+  if (last) {
+    link->next = last->next;
+    last->next = link;
+  } else {
+    link->next = link;
+  }
+  last = link;
   ++entries_;
   return member;
 }
@@ -107,33 +168,37 @@ RWCollectable* RWHashTable::Insert(RWCollectable* member) {
 }
 
 RWSize RWHashTable::CountOccurrences(const RWCollectable* object) const {
-  RWSlistCollectables* bucket = object ? BucketFor(object->Hash()) : nullptr;
-  return bucket ? bucket->CountOccurrences(object) : 0;
+  RWSize n = 0;
+  if (!object || !bucket_count_) return 0;
+  VisitBucket(LastOf(object->Hash()), [&](Link* link) {
+    if (link->member->IsEqual(object)) ++n;
+    return true;
+  });
+  return n;
 }
 
 RWCollectable* RWHashTable::Remove(const RWCollectable* object) {
-  RWSlistCollectables* bucket = object ? BucketFor(object->Hash()) : nullptr;
-  RWCollectable* removed = bucket ? bucket->Remove(object) : nullptr;
-  if (removed) --entries_;
-  return removed;
+  if (!object) return nullptr;
+  return RemoveFrom(object->Hash(), [object](RWCollectable* m) { return m->IsEqual(object); });
 }
 
 void RWHashTable::Resize(RWSize buckets) {
   if (buckets == 0) buckets = entries_ >= 12 ? entries_ * 3 / 2 : 16;
-  auto fresh = RWNewArray<Bucket>(buckets);
+  auto fresh = RWNewArray<Link*>(buckets);
   if (!fresh) return;  // [NOMEM]: the table stays as it was
-  std::unique_ptr<Bucket[]> old = std::exchange(buckets_, std::move(fresh));
+  std::unique_ptr<Link*[]> old = std::exchange(buckets_, std::move(fresh));
   RWSize old_count = std::exchange(bucket_count_, buckets);
+  RWLinkPool<Link> old_links;
+  old_links.Swap(links_);
   entries_ = 0;
   for (RWSize i = 0; i < old_count; ++i) {
-    if (!old[i]) continue;
     // Through this table's own Insert, so a set keeps its rule.
-    old[i]->ForEach(
-        [](RWCollectable* m, void* self) { static_cast<RWHashTable*>(self)->Insert(m); }, this);
-    old[i].reset();
+    VisitBucket(old[i], [this](Link* link) {
+      Insert(link->member);
+      return true;
+    });
   }
 }
-
 bool RWHashTable::SetEquals(const RWHashTable& other) const {
   if (entries_ != other.entries_) return false;
   RWComparisonGuard guard(this, &other);
@@ -174,8 +239,9 @@ RWClassID RWSet::ClassId() const {
 RWCollectable* RWSet::Insert(RWCollectable* member) {
   if (!member) return nullptr;
   std::uint32_t hash = member->Hash();
-  if (RWSlistCollectables* bucket = BucketFor(hash)) {
-    if (RWCollectable* present = bucket->Find(member)) return present;
+  if (RWCollectable* present =
+          FindIn(hash, [member](RWCollectable* m) { return m->IsEqual(member); })) {
+    return present;
   }
   return AddToBucket(hash, member);
 }
@@ -244,15 +310,15 @@ RWClassID RWIdentitySet::ClassId() const {
 }
 
 RWCollectable* RWIdentitySet::Find(const RWCollectable* object) const {
-  RWSlistCollectables* bucket = object ? BucketFor(RWAddressHash(object)) : nullptr;
-  return bucket ? bucket->FindReference(object) : nullptr;
+  if (!object) return nullptr;
+  return FindIn(RWAddressHash(object), [object](RWCollectable* m) { return m == object; });
 }
 
 RWCollectable* RWIdentitySet::Insert(RWCollectable* member) {
   if (!member) return nullptr;
   std::uint32_t hash = RWAddressHash(member);
-  if (RWSlistCollectables* bucket = BucketFor(hash)) {
-    if (RWCollectable* present = bucket->FindReference(member)) return present;
+  if (RWCollectable* present = FindIn(hash, [member](RWCollectable* m) { return m == member; })) {
+    return present;
   }
   return AddToBucket(hash, member);
 }
@@ -262,55 +328,42 @@ RWSize RWIdentitySet::CountOccurrences(const RWCollectable* object) const {
 }
 
 RWCollectable* RWIdentitySet::Remove(const RWCollectable* object) {
-  RWSlistCollectables* bucket = object ? BucketFor(RWAddressHash(object)) : nullptr;
-  RWCollectable* removed = bucket ? bucket->RemoveReference(object) : nullptr;
-  if (removed) --entries_;
-  return removed;
+  if (!object) return nullptr;
+  return RemoveFrom(RWAddressHash(object), [object](RWCollectable* m) { return m == object; });
 }
 
 // ---------------------------------------------------------------------------
 // Iterator
 
-RWHashTableIterator::RWHashTableIterator(const RWHashTableIterator& other)
-    : table_(other.table_), bucket_(other.bucket_) {
-  if (other.cursor_) cursor_.reset(RWNew<RWSlistCollectablesIterator>(*other.cursor_));
-}
-
-RWHashTableIterator& RWHashTableIterator::operator=(const RWHashTableIterator& other) {
-  if (this != &other) {
-    table_ = other.table_;
-    bucket_ = other.bucket_;
-    cursor_.reset();
-    if (other.cursor_) cursor_.reset(RWNew<RWSlistCollectablesIterator>(*other.cursor_));
-  }
-  return *this;
-}
-
 void RWHashTableIterator::Reset() {
   bucket_ = RW_NPOS;
-  cursor_.reset();
+  current_ = nullptr;
 }
 
 RWCollectable* RWHashTableIterator::Key() const {
-  return cursor_ ? cursor_->Key() : nullptr;
+  return current_ ? current_->member : nullptr;
 }
 
 RWCollectable* RWHashTableIterator::Next() {
-  if (cursor_) {
-    if (RWCollectable* m = cursor_->Next()) return m;
+  const RWSize count = table_->Buckets();
+  if (bucket_ < count) {
+    RWHashLink* last = table_->buckets_[bucket_];
+    if (last && current_ != last) {
+      // On within this bucket: after the cursor, or its first member.
+      current_ = current_ ? current_->next : last->next;
+      return current_->member;
+    }
   }
   // On to the next bucket that holds a member.
-  const RWSize count = table_->Buckets();
   for (RWSize b = bucket_ == RW_NPOS ? 0 : bucket_ + 1; b < count; ++b) {
-    RWSlistCollectables* bucket = table_->buckets_[b].get();
-    if (!bucket || bucket->IsEmpty()) continue;
-    cursor_.reset(RWNew<RWSlistCollectablesIterator>(*bucket));
-    if (!cursor_) break;  // [NOMEM]: the walk ends here
-    bucket_ = b;
-    return cursor_->Next();
+    if (RWHashLink* last = table_->buckets_[b]) {
+      bucket_ = b;
+      current_ = last->next;
+      return current_->member;
+    }
   }
   bucket_ = count;
-  cursor_.reset();
+  current_ = nullptr;
   return nullptr;
 }
 
@@ -322,9 +375,16 @@ RWCollectable* RWHashTableIterator::FindNext(const RWCollectable* object) {
 }
 
 RWCollectable* RWHashTableIterator::RemoveCurrent() {
-  RWCollectable* removed = cursor_ ? cursor_->RemoveCurrent() : nullptr;
-  if (removed) --table_->entries_;
-  return removed;
+  if (!current_ || bucket_ >= table_->Buckets()) return nullptr;
+  RWHashLink*& last = table_->buckets_[bucket_];
+  RWHashLink* previous = last;
+  while (previous->next != current_)
+    previous = previous->next;
+  // The cursor goes back to the predecessor: before the bucket's first
+  // member when the removed one was first.
+  RWHashLink* removed = current_;
+  current_ = removed == last->next ? nullptr : previous;
+  return table_->Unlink(last, previous, removed);
 }
 
 RWCollectable* RWHashTableIterator::RemoveNext(const RWCollectable* object) {

@@ -3,10 +3,15 @@
 // there) and RWIdentitySet (no object twice, by address), with their
 // iterator and set operations.
 //
-// Buckets are lists made on first use; a member's bucket is its Hash()
-// modulo the bucket count (the identity set hashes the address itself).
-// Nothing resizes by itself: only Resize changes the bucket count. The
-// tables own their bucket lists, never their members. Not synchronised.
+// A member's bucket is its Hash() modulo the bucket count (the identity set
+// hashes the address itself); each bucket keeps its members in insertion
+// order. Nothing resizes by itself: only Resize changes the bucket count.
+// The tables own their links, never their members. Not synchronised.
+//
+// Storage: one array of bucket heads; each bucket is a circular singly
+// linked list reached through its last link (null when empty), so that
+// appending and reaching the first member are both immediate. Links come
+// from blocks that the table owns and reuses (RWLinkPool).
 //
 // A null member is refused (Insert answers null), and a lookup of null finds
 // nothing. Memory that cannot be had raises [NOMEM]: an insertion then
@@ -18,7 +23,7 @@
 #include <memory>
 
 #include "foundation/rw/collection.h"
-#include "foundation/rw/slistcollectables.h"
+#include "foundation/rw/linkpool.h"
 
 inline constexpr RWClassID kRWHashTableId = 0x805E;
 inline constexpr RWClassID kRWSetId = 0x802B;
@@ -26,6 +31,12 @@ inline constexpr RWClassID kRWIdentitySetId = 0x8025;
 
 // The bucket count of default-constructed and factory-made tables.
 inline constexpr RWSize kRWDefaultCapacity = 64;
+
+// A member's place in its bucket.
+struct RWHashLink {
+  RWHashLink* next;  // the next link; the last one points to the first
+  RWCollectable* member;
+};
 
 class RWHashTable : public RWCollectionBase {
  public:
@@ -64,13 +75,22 @@ class RWHashTable : public RWCollectionBase {
 
  protected:
   friend class RWHashTableIterator;
-  using Bucket = std::unique_ptr<RWSlistCollectables>;
+  using Link = RWHashLink;
 
-  RWSlistCollectables* BucketFor(std::uint32_t hash) const {
-    return bucket_count_ ? buckets_[hash % bucket_count_].get() : nullptr;
-  }
-  // Appends to the bucket of `hash`, making the bucket when needed; answers
-  // the member, or null when it was refused.
+  // The bucket's last link (null when the bucket is empty).
+  Link*& LastOf(std::uint32_t hash) const { return buckets_[hash % bucket_count_]; }
+  // The first member of the bucket of `hash` that passes `match`, or null.
+  template <class Match>
+  RWCollectable* FindIn(std::uint32_t hash, Match match) const;
+  // Unlinks the first member of the bucket of `hash` that passes `match`;
+  // answers it, or null.
+  template <class Match>
+  RWCollectable* RemoveFrom(std::uint32_t hash, Match match);
+  // Unlinks `link`, whose predecessor in the bucket whose last link is
+  // `last` is `previous`; answers its member.
+  RWCollectable* Unlink(Link*& last, Link* previous, Link* link);
+  // Appends to the bucket of `hash`; answers the member, or null when it
+  // was refused.
   RWCollectable* AddToBucket(std::uint32_t hash, RWCollectable* member);
   // `count` empty buckets; after [NOMEM], 2 (or, failing those too, none)
   // and false.
@@ -78,9 +98,10 @@ class RWHashTable : public RWCollectionBase {
   // Copies the source's buckets into this table's, which are as many.
   void CopyBuckets(const RWHashTable& other);
 
-  std::unique_ptr<Bucket[]> buckets_;  // bucket_count_ buckets
+  std::unique_ptr<Link*[]> buckets_;  // bucket_count_ last links
   RWSize bucket_count_ = 0;
   RWSize entries_ = 0;
+  RWLinkPool<Link> links_;
 };
 
 class RWSet : public RWHashTable {
@@ -122,8 +143,8 @@ class RWIdentitySet : public RWSet {
 class RWHashTableIterator : public RWIterator {
  public:
   explicit RWHashTableIterator(RWHashTable& table) : table_(&table) {}
-  RWHashTableIterator(const RWHashTableIterator& other);
-  RWHashTableIterator& operator=(const RWHashTableIterator& other);
+  RWHashTableIterator(const RWHashTableIterator& other) = default;
+  RWHashTableIterator& operator=(const RWHashTableIterator& other) = default;
 
   RWCollectable* FindNext(const RWCollectable* object) override;
   RWCollectable* Key() const override;
@@ -137,8 +158,8 @@ class RWHashTableIterator : public RWIterator {
 
  private:
   RWHashTable* table_;
-  RWSize bucket_ = RW_NPOS;  // before the first bucket
-  std::unique_ptr<RWSlistCollectablesIterator> cursor_;
+  RWSize bucket_ = RW_NPOS;        // before the first bucket
+  RWHashLink* current_ = nullptr;  // null: before the bucket's first member
 };
 
 // The iterator a set hands out.

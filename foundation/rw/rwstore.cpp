@@ -21,6 +21,13 @@ void RaiseNoCreate(RWClassID id) {
   RaiseLogicError(RWLogicError(RWMessageText(rwtools::NoCreate(), id, id)));
 }
 
+// An embedded part's token names another class (or a class by name).
+bool ExpectedClass(std::uint16_t tag, RWClassID expected) {
+  if (expected == kRWNoClassId || tag == expected) return true;
+  RaiseLogicError(RWLogicError(RWMessageText(rwtools::Id(), tag, expected)));
+  return false;
+}
+
 // The class token of a new object: its id, or for user classes the name
 // (new in this save) or the name's number.
 struct ClassToken {
@@ -41,11 +48,12 @@ ClassToken MakeClassToken(RWStoreTable& table, RWClassID id) {
 // the error that names the fault; the caller then marks its stream or file.
 
 // A back reference: an object entry of the table, the given object when
-// one is being restored into, the nil object as null.
+// one is being restored into, the nil object as null. An embedded part's
+// entry (null) may not be named.
 bool ResolveBackReference(const RWReadTable& table, std::int64_t number,
                           const RWCollectable* existing, RWCollectable*& result) {
   RWCollectable* object;
-  if (!table.ObjectAt(number, object) || (existing && object != existing)) {
+  if (!table.ObjectAt(number, object) || !object || (existing && object != existing)) {
     RaiseBadReference();
     return false;
   }
@@ -62,15 +70,18 @@ bool ResolveKnownName(const RWReadTable& table, std::int64_t number, RWClassID& 
 
 // The object of a new-object token: the given one, or a new one made by
 // the factory, entered into the table (with its class id after a new name).
+// An embedded part (`expected` given) takes its number as an entry that
+// back references cannot name.
 RWCollectable* AdoptNewObject(RWReadTable& table, std::uint16_t tag, RWClassID id,
-                              const RWStringID& name, RWCollectable* existing) {
+                              const RWStringID& name, RWCollectable* existing, RWClassID expected) {
+  if (!ExpectedClass(tag, expected)) return nullptr;
   RWCollectable* object = existing;
   if (!object) object = tag == kRWNewStringId ? CreateByStringId(name) : CreateByClassId(id);
   if (!object) {
     RaiseNoCreate(id);
     return nullptr;
   }
-  table.AddObject(object);
+  table.AddObject(expected == kRWNoClassId ? object : nullptr);
   if (tag == kRWNewStringId) table.AddClassId(object->ClassId());
   return object;
 }
@@ -149,7 +160,8 @@ bool FileOk(RWFile& file) {
 // Reads one token from a file. Answers false when nothing usable was read
 // (the file's error is then marked unless it simply ended); `result` is the
 // object, null for the nil object.
-bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result) {
+bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result,
+                   RWClassID expected = kRWNoClassId) {
   RWReadScope scope(file);
   RWReadTableGuard guard(&file);
   RWReadTable& table = guard.Table();
@@ -180,7 +192,7 @@ bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result
   }
 
   RWClassID id = tag;
-  RWStringID name("NoID");
+  RWStringID name;  // read only for a new name
   if (tag == kRWNewStringId) {
     if (!name.RestoreFromFile(file) || !FileOk(file)) return false;
   } else if (tag == kRWKnownStringId) {
@@ -191,7 +203,7 @@ bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result
       return false;
     }
   }
-  RWCollectable* object = AdoptNewObject(table, tag, id, name, existing);
+  RWCollectable* object = AdoptNewObject(table, tag, id, name, existing, expected);
   if (!object) {
     file.MarkError();
     return false;
@@ -213,6 +225,12 @@ void ReadCollectablePointerFromFile(RWFile& file, RWCollectable*& object) {
 RWCollectable* RestoreCollectableFromFile(RWFile& file, RWCollectable* existing) {
   RWCollectable* result = nullptr;
   return ReadFileToken(file, existing, result) ? result : nullptr;
+}
+
+RWCollectable* RestoreCollectableFromFile(RWFile& file, RWCollectable* existing,
+                                          RWClassID expected) {
+  RWCollectable* result = nullptr;
+  return ReadFileToken(file, existing, result, expected) ? result : nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -250,8 +268,8 @@ void SetFail(RWVirtualInputStream& stream) {
 }
 
 // Reads one token from a stream; the counterpart of ReadFileToken.
-bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing,
-                     RWCollectable*& result) {
+bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing, RWCollectable*& result,
+                     RWClassID expected = kRWNoClassId) {
   if (!stream.Good()) return false;
   RWReadScope scope(stream);
   RWReadTableGuard guard(&stream);
@@ -284,7 +302,7 @@ bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing,
   std::uint16_t tag = 0;
   stream.GetUShort(tag);
   RWClassID id = tag;
-  RWStringID name("NoID");
+  RWStringID name;  // read only for a new name
   if (stream.Good() && tag == kRWNewStringId) {
     name.RestoreFromStream(stream);
   } else if (stream.Good() && tag == kRWKnownStringId) {
@@ -301,7 +319,7 @@ bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing,
     SetFail(stream);
     return false;
   }
-  RWCollectable* object = AdoptNewObject(table, tag, id, name, existing);
+  RWCollectable* object = AdoptNewObject(table, tag, id, name, existing, expected);
   if (!object) {
     SetFail(stream);
     return false;
@@ -324,6 +342,12 @@ void ReadCollectablePointerFromStream(RWVirtualInputStream& stream, RWCollectabl
 RWCollectable* RestoreCollectableFromStream(RWVirtualInputStream& stream, RWCollectable* existing) {
   RWCollectable* result = nullptr;
   return ReadStreamToken(stream, existing, result) ? result : nullptr;
+}
+
+RWCollectable* RestoreCollectableFromStream(RWVirtualInputStream& stream, RWCollectable* existing,
+                                            RWClassID expected) {
+  RWCollectable* result = nullptr;
+  return ReadStreamToken(stream, existing, result, expected) ? result : nullptr;
 }
 
 // ---------------------------------------------------------------------------

@@ -71,6 +71,17 @@ void ReadCollectablePointerFromFile(RWFile& file, RWCollectable*& object);
 RWCollectable* RestoreCollectableFromStream(RWVirtualInputStream& stream, RWCollectable* existing);
 RWCollectable* RestoreCollectableFromFile(RWFile& file, RWCollectable* existing);
 
+// The same for an object held by value inside another (an embedded part):
+// only a new-object token of class `expected` is taken, any other token
+// raises [ID] or [REF] and fails the read. The part is numbered like any
+// object, but a later back reference to its number is bad data ([REF]):
+// nothing outside its owner may come to hold it.
+// REQUIRES: `existing` is not null and is of class `expected`.
+RWCollectable* RestoreCollectableFromStream(RWVirtualInputStream& stream, RWCollectable* existing,
+                                            RWClassID expected);
+RWCollectable* RestoreCollectableFromFile(RWFile& file, RWCollectable* existing,
+                                          RWClassID expected);
+
 // Typed readers, beneath the extraction operators (collection.h): one
 // object reference, answered only when `accepts` takes the object read
 // (null for the nil object and on failure). They run in an error scope of

@@ -37,7 +37,15 @@ void RWSlistCollectables::CopyFrom(const RWSlistCollectables& other) {
 }
 
 RWSlistCollectables::Link* RWSlistCollectables::NewLink(RWCollectable* member) {
-  return member ? RWNew<Link>(member) : nullptr;
+  if (!member) return nullptr;
+  void* storage = links_.Get();
+  return storage ? new (storage) Link(member) : nullptr;
+}
+
+RWCollectable* RWSlistCollectables::FreeLink(RWSlink* link) {
+  RWCollectable* member = AsLink(link)->member;
+  links_.Put(AsLink(link));
+  return member;
 }
 
 RWCollectable* RWSlistCollectables::AddLink(RWCollectable* member) {
@@ -90,13 +98,8 @@ void RWSlistCollectables::ForEach(RWApplyCollectable apply, void* datum) const {
 }
 
 void RWSlistCollectables::Clear() {
-  RWSlink* p = list_.First();
-  while (p && !list_.IsTail(p)) {
-    RWSlink* next = p->next;
-    delete AsLink(p);
-    p = next;
-  }
   list_.Reset();
+  links_.Release();
 }
 
 namespace {
@@ -132,12 +135,7 @@ RWSize RWSlistCollectables::CountOccurrences(const RWCollectable* object) const 
 template <class Match>
 RWCollectable* RWSlistCollectables::RemoveFirst(Match match) {
   for (RWSlink* previous = list_.Head(); !list_.IsTail(previous->next); previous = previous->next) {
-    if (match(AsLink(previous->next)->member)) {
-      Link* link = AsLink(list_.RemoveAfter(previous));
-      RWCollectable* member = link->member;
-      delete link;
-      return member;
-    }
+    if (match(AsLink(previous->next)->member)) return FreeLink(list_.RemoveAfter(previous));
   }
   return nullptr;
 }
@@ -353,9 +351,5 @@ RWCollectable* RWSlistCollectablesIterator::RemoveNextReference(const RWCollecta
 
 RWCollectable* RWSlistCollectablesIterator::RemoveCurrent() {
   RWSlink* link = cursor_.RemoveCurrent();
-  if (!link) return nullptr;
-  auto* l = static_cast<RWSlistCollectables::Link*>(link);
-  RWCollectable* member = l->member;
-  delete l;
-  return member;
+  return link ? list_->FreeLink(link) : nullptr;
 }

@@ -1,7 +1,8 @@
 // RWSlistCollectables: a singly linked list of collectables, and
 // RWSlistCollectablesStack, the stack on top of it (the top is the first
-// member). The lists own their links, never their members; a copy holds the
-// same members in the same order. Not synchronised.
+// member). The lists own their links (taken from blocks of their own,
+// RWLinkPool), never their members; a copy holds the same members in the
+// same order. Not synchronised.
 //
 // A null member is refused: every insertion answers null for it and
 // inserts nothing, and a lookup of null finds nothing. So is a member whose
@@ -13,6 +14,7 @@
 #pragma once
 
 #include "foundation/rw/collection.h"
+#include "foundation/rw/linkpool.h"
 #include "foundation/rw/slist.h"
 
 inline constexpr RWClassID kRWSlistCollectablesId = 0x8033;
@@ -70,7 +72,9 @@ class RWSlistCollectables : public RWSequenceBase {
 
   static Link* AsLink(RWSlink* link) { return static_cast<Link*>(link); }
   // A link for a member; null for a null member and after [NOMEM].
-  static Link* NewLink(RWCollectable* member);
+  Link* NewLink(RWCollectable* member);
+  // Frees an unlinked link; answers its member.
+  RWCollectable* FreeLink(RWSlink* link);
   // Appends through the list itself, whatever a derived class does with
   // Append; answers the member, or null when it was refused.
   RWCollectable* AddLink(RWCollectable* member);
@@ -81,6 +85,7 @@ class RWSlistCollectables : public RWSequenceBase {
   bool MembersEqual(const RWSlistCollectables& other) const;
 
   RWSinglyLinkedList list_;
+  RWLinkPool<Link> links_;
 };
 
 class RWSlistCollectablesStack : public RWSlistCollectables {
@@ -113,7 +118,8 @@ class RWSlistCollectablesStack : public RWSlistCollectables {
 // Walks an RWSlistCollectables, starting before the first member.
 class RWSlistCollectablesIterator : public RWIterator {
  public:
-  explicit RWSlistCollectablesIterator(RWSlistCollectables& list) : cursor_(list.list_) {}
+  explicit RWSlistCollectablesIterator(RWSlistCollectables& list)
+      : list_(&list), cursor_(list.list_) {}
 
   RWCollectable* FindNext(const RWCollectable* object) override;
   RWCollectable* Key() const override;
@@ -136,5 +142,6 @@ class RWSlistCollectablesIterator : public RWIterator {
   template <class Match>
   RWCollectable* RemoveNextMatching(Match match);
 
+  RWSlistCollectables* list_;
   RWSinglyLinkedListIterator cursor_;
 };

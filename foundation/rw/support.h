@@ -40,6 +40,16 @@ std::unique_ptr<T[]> RWNewArray(std::uint64_t count) {
   return std::unique_ptr<T[]>(items);
 }
 
+// `count` items left uninitialised, for a caller that fills them all; null
+// for 0, and null after [NOMEM].
+template <class T>
+std::unique_ptr<T[]> RWNewArrayForOverwrite(std::uint64_t count) {
+  if (count == 0 || !RWAllocationFits(count, sizeof(T))) return nullptr;
+  T* items = new (std::nothrow) T[count];
+  if (!items) RWRaiseNoMemory(count * sizeof(T));
+  return std::unique_ptr<T[]>(items);
+}
+
 // One new object, or null after [NOMEM].
 template <class T, class... Args>
 T* RWNew(Args&&... args) {

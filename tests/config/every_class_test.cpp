@@ -5,8 +5,20 @@
 
 #include <algorithm>
 
+#include "config/attributes/display_string.h"
 #include "config/attributes/enum_attribute.h"
+#include "config/attributes/option_composite.h"
+#include "config/attributes/style_attribute.h"
+#include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/paper/custom_media_size.h"
+#include "config/paper/form_to_tray.h"
+#include "config/paper/margin_pool.h"
+#include "config/paper/media.h"
+#include "config/paper/media_pool.h"
+#include "config/paper/paper_handling_device.h"
+#include "config/paper/paper_parts.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "foundation/rw/factory.h"
 #include "persist/persistent_composite.h"
 #include "tests/support/every_class.h"
@@ -15,9 +27,38 @@ namespace {
 
 TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {
   testing_support::EveryClassResult result = testing_support::CheckEveryRegisteredClass();
-  for (RWClassID id :
-       {kMPersistentCompositeId, kGAttributeCompositeId, kGValueAttributeId, kGValue32AttributeId,
-        kGStringAttributeId, kGRangeAttributeId, kGEnumAttributeId}) {
+  for (RWClassID id : {kMPersistentCompositeId,
+                       kGAttributeCompositeId,
+                       kGValueAttributeId,
+                       kGValue32AttributeId,
+                       kGStringAttributeId,
+                       kGRangeAttributeId,
+                       kGEnumAttributeId,
+                       kGDisplayStringId,
+                       kGDisplayStringAttributeId,
+                       kGColorMapId,
+                       kGHalftoneId,
+                       kGNeutralGraysId,
+                       kGEdgeControlId,
+                       kGSRGBColorId,
+                       kGSRGBExtensionId,
+                       kGTintvectorAttributeId,
+                       kGTintvectorEnhancedAttributeId,
+                       kGTintvectorEnhancedAttributeVer2Id,
+                       kGOptMediaCompositeId,
+                       kGBookletCompositeId,
+                       kGMediaId,
+                       kGMediaPoolId,
+                       kGPaperHandlingDeviceId,
+                       kGTrayId,
+                       kGBinId,
+                       kGFormToTrayDatabaseId,
+                       kGFormToTrayAssociationId,
+                       kGCustomMediaSizeId,
+                       kGMarginPoolId,
+                       kGDeviceFontDescriptionId,
+                       kGDeviceFontListId,
+                       kGDeviceFontListCompositeId}) {
     EXPECT_NE(std::find(result.checked.begin(), result.checked.end(), id), result.checked.end())
         << id;
   }
@@ -28,19 +69,47 @@ TEST(AttributeClasses, RegisteredByIdAndNameExceptTheBases) {
     RWClassID id;
     const char* name;
   };
-  const Case cases[] = {
-      {kGAttributeCompositeId, "GAttributeComposite"}, {kGValueAttributeId, "GValueAttribute"},
-      {kGValue32AttributeId, "GValue32Attribute"},     {kGStringAttributeId, "GStringAttribute"},
-      {kGRangeAttributeId, "GRangeAttribute"},         {kGEnumAttributeId, "GEnumAttribute"}};
+  const Case cases[] = {{kGAttributeCompositeId, "GAttributeComposite"},
+                        {kGValueAttributeId, "GValueAttribute"},
+                        {kGValue32AttributeId, "GValue32Attribute"},
+                        {kGStringAttributeId, "GStringAttribute"},
+                        {kGRangeAttributeId, "GRangeAttribute"},
+                        {kGEnumAttributeId, "GEnumAttribute"},
+                        {kGDisplayStringId, "GDisplayString"},
+                        {kGDisplayStringAttributeId, "GDisplayStringAttribute"},
+                        {kGColorMapId, "GColorMap"},
+                        {kGHalftoneEnhancedId, "GHalftoneEnhanced"},
+                        {kGHalftoneId, "GHalftone"},
+                        {kGNeutralGraysId, "GNeutralGrays"},
+                        {kGEdgeControlId, "GEdgeControl"},
+                        {kGSRGBColorId, "GSRGBColor"},
+                        {kGSRGBExtensionId, "GSRGBExtension"},
+                        {kGTintvectorAttributeId, "GTintvectorAttribute"},
+                        {kGTintvectorEnhancedAttributeId, "GTintvectorEnhancedAttribute"},
+                        {kGTintvectorEnhancedAttributeVer2Id, "GTintvectorEnhancedAttributeVer2"},
+                        {kGOptMediaCompositeId, "GOptMediaComposite"},
+                        {kGBookletCompositeId, "GBookletComposite"},
+                        {kGMediaId, "GMedia"},
+                        {kGMediaPoolId, "GMediaPool"},
+                        {kGPaperHandlingDeviceId, "GPaperHandlingDevice"},
+                        {kGTrayId, "GTray"},
+                        {kGBinId, "GBin"},
+                        {kGFormToTrayDatabaseId, "GFormToTrayDatabase"},
+                        {kGFormToTrayAssociationId, "GFormToTrayAssociation"},
+                        {kGCustomMediaSizeId, "GCustomMediaSize"},
+                        {kGMarginPoolId, "GMarginPool"}};
   for (const Case& c : cases) {
     EXPECT_EQ(StringIdToClassId(RWStringID(c.name)), c.id) << c.name;
-    EXPECT_EQ(ClassIdToStringId(c.id), RWStringID(c.name));
+    // Id 790 is named by the class that registered it first.
+    EXPECT_EQ(ClassIdToStringId(c.id),
+              RWStringID(c.id == kGHalftoneId ? "GHalftoneEnhanced" : c.name));
   }
   for (RWClassID id : {kGAttributeId, kGStyleAttributeId}) {
     EXPECT_EQ(GetFactory()->LookupCreatorById(id), nullptr) << id;
   }
   EXPECT_EQ(StringIdToClassId(RWStringID("GAttribute")), kRWNoClassId);
   EXPECT_EQ(StringIdToClassId(RWStringID("GStyleAttribute")), kRWNoClassId);
+  EXPECT_EQ(StringIdToClassId(RWStringID("GStyleChoiceAttribute")), kRWNoClassId);
 }
 
 }  // namespace

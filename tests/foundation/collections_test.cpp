@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <random>
 #include <vector>
 
 #include "foundation/rw/association.h"
@@ -464,6 +467,255 @@ TEST(Collections, NullMembersAreRefusedEverywhere) {
     EXPECT_EQ(static_cast<RWCollectionBase*>(restored)->Count(), 1u);
     testing_support::DeleteGraph(restored);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The three hash collections against a model of their stored order: one
+// list per bucket (index Hash() mod count, the address hash for the
+// identity set), members appended, removal taking the first match. A
+// seeded run of inserts, removals (direct and through the iterator),
+// resizes and clears must leave ForEach walking exactly the model's order.
+enum class Rule { bag, set, identity };
+
+struct Model {
+  Rule rule;
+  std::vector<std::vector<TestItem*>> buckets;
+
+  std::size_t BucketOf(const TestItem* item) const {
+    std::uint32_t hash = rule == Rule::identity ? RWAddressHash(item) : item->Hash();
+    return hash % buckets.size();
+  }
+  bool Matches(const TestItem* stored, const TestItem* probe) const {
+    return rule == Rule::identity ? stored == probe : stored->IsEqual(probe);
+  }
+  void Insert(TestItem* item) {
+    auto& bucket = buckets[BucketOf(item)];
+    if (rule != Rule::bag) {
+      for (TestItem* m : bucket)
+        if (Matches(m, item)) return;
+    }
+    bucket.push_back(item);
+  }
+  void Remove(const TestItem* probe) {
+    auto& bucket = buckets[BucketOf(probe)];
+    for (auto it = bucket.begin(); it != bucket.end(); ++it) {
+      if (Matches(*it, probe)) {
+        bucket.erase(it);
+        return;
+      }
+    }
+  }
+  // Removes the member at a position of the walk.
+  void RemoveAt(std::size_t at) {
+    for (auto& bucket : buckets) {
+      if (at < bucket.size()) {
+        bucket.erase(bucket.begin() + static_cast<std::ptrdiff_t>(at));
+        return;
+      }
+      at -= bucket.size();
+    }
+  }
+  std::vector<const void*> Order() const {
+    std::vector<const void*> order;
+    for (const auto& bucket : buckets)
+      order.insert(order.end(), bucket.begin(), bucket.end());
+    return order;
+  }
+};
+
+std::vector<const void*> Walk(const RWCollectionBase& c) {
+  std::vector<const void*> order;
+  c.ForEach(
+      [](RWCollectable* m, void* d) { static_cast<std::vector<const void*>*>(d)->push_back(m); },
+      &order);
+  return order;
+}
+
+TEST(HashTable, MembersKeepTheirBucketAndOrderThroughEveryEdit) {
+  std::vector<std::unique_ptr<TestItem>> pool;
+  for (int i = 0; i < 120; ++i)
+    pool.push_back(std::make_unique<TestItem>(i % 40));  // three objects per value
+  const struct {
+    Rule rule;
+    std::unique_ptr<RWHashTable> (*make)(RWSize);
+  } kTables[] = {
+      {Rule::bag, [](RWSize n) { return std::make_unique<RWHashTable>(n); }},
+      {Rule::set,
+       [](RWSize n) -> std::unique_ptr<RWHashTable> { return std::make_unique<RWSet>(n); }},
+      {Rule::identity,
+       [](RWSize n) -> std::unique_ptr<RWHashTable> { return std::make_unique<RWIdentitySet>(n); }},
+  };
+  for (const auto& kind : kTables) {
+    std::mt19937 random(11);
+    auto table = kind.make(7);
+    Model model{kind.rule, std::vector<std::vector<TestItem*>>(7)};
+    for (int step = 0; step < 3000; ++step) {
+      TestItem* item = pool[random() % pool.size()].get();
+      switch (random() % 16) {
+        case 0:  // removal through the iterator, of the k-th member
+        case 1: {
+          RWHashTableIterator it(*table);
+          std::size_t k = random() % 8, at = 0;
+          while (at < k && it.Next())
+            ++at;
+          if (at == 0 || !it.Key()) break;
+          ASSERT_EQ(it.RemoveCurrent(), model.Order()[at - 1]);
+          model.RemoveAt(at - 1);
+          // The walk goes on with the member that followed it.
+          std::vector<const void*> rest;
+          while (RWCollectable* m = it.Next())
+            rest.push_back(m);
+          auto order = model.Order();
+          EXPECT_EQ(rest, std::vector<const void*>(order.begin() + (at - 1), order.end()));
+          break;
+        }
+        case 2:
+        case 3:
+        case 4:
+          table->Remove(item);
+          model.Remove(item);
+          break;
+        case 5:
+          if (step % 500 == 5) {
+            RWSize n = 1 + random() % 13;
+            table->Resize(n);
+            auto old = model.Order();
+            model.buckets.assign(n, {});
+            for (const void* m : old)
+              model.Insert(static_cast<TestItem*>(const_cast<void*>(m)));
+          }
+          break;
+        case 6:
+          if (step % 1000 == 6) {
+            table->Clear();
+            for (auto& bucket : model.buckets)
+              bucket.clear();
+          }
+          break;
+        default:
+          table->Insert(item);
+          model.Insert(item);
+      }
+      ASSERT_EQ(Walk(*table), model.Order()) << "step " << step;
+      ASSERT_EQ(table->Count(), model.Order().size());
+    }
+    // A copy holds the same members in the same buckets and order.
+    EXPECT_EQ(Walk(RWHashTable(*table)), model.Order());
+  }
+}
+
+TEST(List, LinksAreReusedAfterRemovals) {
+  // Removals give links back; the list stays in order through reuse.
+  std::vector<std::unique_ptr<TestItem>> pool;
+  for (int i = 0; i < 50; ++i)
+    pool.push_back(std::make_unique<TestItem>(i));
+  std::mt19937 random(5);
+  RWSlistCollectables list;
+  std::vector<const void*> model;
+  for (int step = 0; step < 2000; ++step) {
+    TestItem* item = pool[random() % pool.size()].get();
+    if (random() % 3 == 0) {
+      auto it = std::find(model.begin(), model.end(), item);
+      EXPECT_EQ(list.Remove(item), it == model.end() ? nullptr : item);
+      if (it != model.end()) model.erase(it);
+    } else if (random() % 2 == 0) {
+      list.Prepend(item);
+      model.insert(model.begin(), item);
+    } else {
+      RWSlistCollectablesIterator it(list);
+      if (it.Next() && it.RemoveCurrent()) model.erase(model.begin());
+      list.Append(item);
+      model.push_back(item);
+    }
+    ASSERT_EQ(Walk(list), model) << "step " << step;
+  }
+}
+
+// Deletion goes in the order it always has: an identity set of Count()/4
+// buckets, walked bucket by bucket, each in first-seen order. Destructors
+// may see it, so it is checked against such a set itself.
+class Logged : public TestItem {
+ public:
+  Logged(int value, std::vector<const void*>* log) : TestItem(value), log_(log) {}
+  ~Logged() override { log_->push_back(this); }
+
+ private:
+  std::vector<const void*>* log_;
+};
+
+std::vector<const void*> IdentityOrder(const std::vector<RWCollectable*>& seen, RWSize buckets) {
+  RWIdentitySet set(buckets);
+  for (RWCollectable* m : seen)
+    set.Insert(m);
+  return Walk(set);
+}
+
+TEST(Collections, ClearAndDeleteDeletesInTheIdentitySetsOrder) {
+  for (int members : {0, 1, 7, 64, 403}) {
+    std::vector<const void*> log;
+    std::vector<Logged*> objects;
+    for (int i = 0; i < members; ++i)
+      objects.push_back(new Logged(i, &log));
+
+    // A list holding some objects several times.
+    RWSlistCollectables list;
+    std::vector<RWCollectable*> seen;
+    for (int i = 0; i < members; ++i) {
+      list.Append(objects[i]);
+      if (i % 3 == 0) list.Append(objects[i / 2]);
+    }
+    list.ForEach([](RWCollectable* m,
+                    void* s) { static_cast<std::vector<RWCollectable*>*>(s)->push_back(m); },
+                 &seen);
+    auto expected = IdentityOrder(seen, list.Count() / 4);
+    list.ClearAndDelete();
+    EXPECT_EQ(log, expected) << members;
+    EXPECT_TRUE(list.IsEmpty());
+
+    // A dictionary whose keys and values share objects.
+    log.clear();
+    objects.clear();
+    for (int i = 0; i < members; ++i)
+      objects.push_back(new Logged(i, &log));
+    RWBTreeDictionary dictionary;
+    for (int i = 0; i < members; ++i)
+      dictionary.InsertKeyAndValue(objects[i], i % 2 ? objects[i] : objects[members - 1 - i]);
+    seen.clear();
+    dictionary.ApplyToKeyAndValue(
+        [](RWCollectable* k, RWCollectable* v, void* s) {
+          static_cast<std::vector<RWCollectable*>*>(s)->push_back(k);
+          static_cast<std::vector<RWCollectable*>*>(s)->push_back(v);
+        },
+        &seen);
+    expected = IdentityOrder(seen, dictionary.Count() / 4);
+    dictionary.ClearAndDelete();
+    EXPECT_EQ(log, expected) << members;
+    EXPECT_EQ(dictionary.Count(), 0u);
+  }
+}
+
+TEST(Collections, ClearAndDeleteCopesWithManyRepeatsInOneBucket) {
+  // One object held 100 times next to others: every bucket run long.
+  std::vector<const void*> log;
+  auto* repeated = new Logged(1, &log);
+  RWSlistCollectables list;
+  std::vector<RWCollectable*> seen;
+  for (int i = 0; i < 100; ++i) {
+    list.Append(repeated);
+    seen.push_back(repeated);
+    if (i % 10 == 0) {
+      auto* other = new Logged(i, &log);
+      list.Append(other);
+      seen.push_back(other);
+    }
+  }
+  auto expected = IdentityOrder(seen, list.Count() / 4);
+  list.ClearAndDelete();
+  EXPECT_EQ(log.size(), 11u);
+  EXPECT_EQ(log, expected);
 }
 
 }  // namespace

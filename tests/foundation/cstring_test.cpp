@@ -5,6 +5,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "foundation/rw/file.h"
@@ -106,6 +107,60 @@ TEST(CStringCapacity, AppendOneCharacterAtATime) {
   EXPECT_EQ(s.Length(), 48u);
   EXPECT_EQ(s[46], 'u');
   EXPECT_EQ(s[47], 'x');
+}
+
+// The sole owner's body grows where it lies; a shared one never does. What
+// shows is the same either way: the +16 capacity steps, the text, and the
+// other holders' text. Run for both classes.
+template <class S>
+void CheckGrowth() {
+  using Unit = std::remove_cv_t<std::remove_pointer_t<decltype(S().Data())>>;
+  auto unit = [](int i) { return static_cast<Unit>(i % 2 ? 'a' + i % 26 : 0x00E9 & 0xFF); };
+  S s;
+  std::basic_string<Unit> model;
+  for (int i = 0; i < 1000; ++i) {
+    s += unit(i);
+    model += unit(i);
+    ASSERT_EQ(s.Capacity(), 15 + (i < 15 ? 0 : (i - 15 + 16) / 16 * 16)) << i;
+  }
+  EXPECT_EQ(std::basic_string<Unit>(s.Data(), s.Length()), model);
+  EXPECT_EQ(s.Data()[s.Length()], Unit(0));
+
+  // A held copy keeps its text while the other grows past it.
+  S held(s);
+  const Unit* shared = held.Data();
+  for (int i = 0; i < 40; ++i)
+    s += unit(i);
+  EXPECT_EQ(held.Data(), shared);
+  EXPECT_EQ(std::basic_string<Unit>(held.Data(), held.Length()), model);
+  EXPECT_EQ(s.Length(), 1040u);
+  EXPECT_EQ(s.Capacity(), 1055u);
+
+  // Text taken from the string itself, and growth at the front.
+  S t;
+  for (int i = 0; i < 20; ++i)
+    t += unit(i);
+  auto before = std::basic_string<Unit>(t.Data(), t.Length());
+  t.Append(t.Data(), t.Length());
+  EXPECT_EQ(std::basic_string<Unit>(t.Data(), t.Length()), before + before);
+  EXPECT_EQ(t.Capacity(), 47u);
+  t.Prepend(Unit('z'), 30);
+  EXPECT_EQ(std::basic_string<Unit>(t.Data(), t.Length()),
+            std::basic_string<Unit>(30, Unit('z')) + before + before);
+  EXPECT_EQ(t.Capacity(), 79u);
+
+  // Copies of the empty string stay on the shared empty body until written.
+  S empty, copy(empty);
+  EXPECT_EQ(copy.Data(), empty.Data());
+  copy += Unit('q');
+  EXPECT_EQ(copy.Capacity(), 15u);
+  EXPECT_EQ(empty.Length(), 0u);
+  EXPECT_EQ(empty.Data()[0], Unit(0));
+}
+
+TEST(StringCapacity, GrowthInPlaceKeepsStepsTextAndSharing) {
+  CheckGrowth<RWCString>();
+  CheckGrowth<RWWString>();
 }
 
 TEST(CStringCapacity, ShrinkingReplace) {

@@ -34,10 +34,14 @@ RWCollectable* MakeSecond() {
 const std::map<RWClassID, const char*> kLibraryClasses = {
     {0x8003, "RWBTree"},
     {0x8004, "RWBTreeDictionary"},
-    {0x8007, "RWCollectable"},       {0x8008, "RWCollectableAssociation"},
-    {0x8025, "RWIdentitySet"},       {0x802B, "RWSet"},
-    {0x8033, "RWSlistCollectables"}, {0x8036, "RWSlistCollectablesStack"},
-    {0x805E, "RWHashTable"},         {0x805F, "RWCollectableIDAssociation"},
+    {0x8007, "RWCollectable"},
+    {0x8008, "RWCollectableAssociation"},
+    {0x8025, "RWIdentitySet"},
+    {0x802B, "RWSet"},
+    {0x8033, "RWSlistCollectables"},
+    {0x8036, "RWSlistCollectablesStack"},
+    {0x805E, "RWHashTable"},
+    {0x805F, "RWCollectableIDAssociation"},
 };
 
 TEST(Factory, LibraryClassesAreRegisteredByIdAndByName) {
@@ -176,6 +180,79 @@ TEST(Factory, RegistersLooksUpAndCreatesFromEightThreads) {
   for (auto& thread : threads)
     thread.join();
   EXPECT_EQ(created.load(), 8 * 200);
+  EXPECT_EQ(StringIdToClassId("RWSet"), 0x802B);
+}
+
+// Look-ups read a catalog the factory publishes after each change, without
+// a lock: while one thread registers and removes classes (and then
+// destroys and remakes the whole factory), readers on other threads must
+// see each class either registered, with its own creator and name, or not
+// at all, and never lose the classes that stay.
+TEST(Factory, LookupsStayRightWhileClassesComeAndGo) {
+  constexpr RWClassID kChurn = 2100;
+  auto run = [](int rounds, void (*write)(int), bool (*read)()) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 6; ++t) {
+      readers.emplace_back([&] {
+        while (!stop.load())
+          if (!read()) ++wrong;
+      });
+    }
+    for (int round = 0; round < rounds; ++round)
+      write(round);
+    stop = true;
+    for (auto& reader : readers)
+      reader.join();
+    return wrong.load();
+  };
+
+  // Classes come and go; the library's stay.
+  int wrong = run(
+      300,
+      [](int round) {
+        bool first = round % 2 == 0;
+        const char* name = first ? "ChurnFirst" : "ChurnSecond";
+        AddClassToFactory(first ? &MakeFirst : &MakeSecond, kChurn, name);
+        RemoveClassIdFromFactory(kChurn);
+        RemoveStringIdFromFactory(name);
+      },
+      [] {
+        std::unique_ptr<RWCollectable> set(CreateByClassId(0x802B));
+        std::unique_ptr<RWCollectable> list(CreateByStringId("RWSlistCollectables"));
+        bool stays = set && set->ClassId() == 0x802B && list && list->ClassId() == 0x8033 &&
+                     ClassIdToStringId(0x805E) == "RWHashTable" &&
+                     StringIdToClassId("RWIdentitySet") == 0x8025;
+        std::unique_ptr<RWCollectable> by_id(CreateByClassId(kChurn));
+        std::unique_ptr<RWCollectable> first(CreateByStringId("ChurnFirst"));
+        std::unique_ptr<RWCollectable> second(CreateByStringId("ChurnSecond"));
+        RWStringID name = ClassIdToStringId(kChurn);
+        RWClassID id = StringIdToClassId("ChurnSecond");
+        return stays &&
+               (!by_id || dynamic_cast<First*>(by_id.get()) ||
+                dynamic_cast<Second*>(by_id.get())) &&
+               (!first || dynamic_cast<First*>(first.get())) &&
+               (!second || dynamic_cast<Second*>(second.get())) &&
+               (name == "NoID" || name == "ChurnFirst" || name == "ChurnSecond") &&
+               (id == kRWNoClassId || id == kChurn);
+      });
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(CreateByClassId(kChurn), nullptr);
+
+  // The factory itself goes and comes back.
+  wrong = run(
+      40,
+      [](int) {
+        FoundationUnload();
+        FoundationLoad();
+      },
+      [] {
+        std::unique_ptr<RWCollectable> set(CreateByClassId(0x802B));
+        RWStringID name = ClassIdToStringId(0x802B);
+        return (!set || set->ClassId() == 0x802B) && (name == "NoID" || name == "RWSet");
+      });
+  EXPECT_EQ(wrong, 0);
   EXPECT_EQ(StringIdToClassId("RWSet"), 0x802B);
 }
 

@@ -13,6 +13,7 @@
 #include "foundation/rw/error.h"
 #include "foundation/rw/hashtable.h"
 #include "foundation/rw/pointer_vector.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/value_vector.h"
 #include "tests/support/test_collectable.h"
 #include "tests/support/test_support.h"
@@ -102,6 +103,8 @@ const Case kCases[] = {
      }},
     {"the small-block cache: null",
      [] { return RWSmallBlockCache::Get(~std::size_t{0} / 2) == nullptr; }},
+    {"RWNewArrayForOverwrite: null",
+     [] { return RWNewArrayForOverwrite<std::uint64_t>(kHuge) == nullptr; }},
 };
 
 TEST(OutOfMemory, OversizedRequestsRaiseNoMemAndLeaveTheObjectValid) {

@@ -256,6 +256,37 @@ TEST(GraphOnFile, RestoreIntoAnExistingObject) {
   EXPECT_EQ(target.Value(), 42);
 }
 
+// An embedded part takes only a new object of its own class; any other
+// token names the fault and fails the file.
+TEST(GraphOnFile, RestoreIntoAnEmbeddedPart) {
+  TestItemRegistration registration;
+  struct Case {
+    const char* name;
+    const char* token;  // after the magic
+    bool ok;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"its class", "A0 0F 2A 00 00 00", true, ""},
+      {"another class", "A1 0F 2A 00 00 00", false,
+       "[ID] Unexpected class ID 4001; should be 4000"},
+      {"the nil object", "FF FF 00 00 00 00", false, "[REF] Bad persistence reference"},
+      {"itself, referred back", "FF FF 01 00 00 00", false, "[REF] Bad persistence reference"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempPath path;
+    testing_support::WriteAll(path.str(), Unhex(std::string("88 88 00 00 ") + c.token));
+    TestItem part(7);
+    RWErrorScope errors;
+    RWFile file(path.c_str(), "rb");
+    EXPECT_EQ(RestoreCollectableFromFile(file, &part, TestItem::kId), c.ok ? &part : nullptr);
+    EXPECT_EQ(file.Error(), !c.ok);
+    EXPECT_EQ(part.Value(), c.ok ? 42 : 7);
+    EXPECT_STREQ(errors.Text(), c.error);
+  }
+}
+
 // A graph with every library collection, for the damage tests.
 std::string DamageSample() {
   static TestItem items[6] = {TestItem(1), TestItem(2), TestItem(3),

@@ -73,6 +73,10 @@ int TestOSFactory::StoreNamedObject(GDriverData* printer, const RWWString& name,
   return WriteChunkedValue(printer, name, stored.data(), static_cast<std::uint32_t>(stored.size()));
 }
 
+int TestOSFactory::DeletePrinterDataValue(GDriverData* printer, const RWWString& name) {
+  return printer_data_.erase(Key(printer, Text(name))) != 0 ? 1 : 0;
+}
+
 std::uint32_t TestOSFactory::GetPrinterDataDword(GDriverData* printer, const RWWString& name,
                                                  std::uint32_t fallback) {
   const Value* value = Find(printer, name, Type::kDword);

@@ -1,14 +1,21 @@
-// TestOSFactory: a stand-in for the driver's services while the driver's own
-// services class does not exist. It keeps the real stream operations of
-// GNTOSFactory and answers the rest from memory: printer data per driver-data
-// pointer, named objects (stored with the library's object persistence in
-// the binary encoding), registry strings and keys the test sets, a fixed
-// time and module directory. It has no printer-data store adapter (the
-// configuration model's) and answers null for it.
+// Two stand-ins for the driver's services, each the installed services
+// (GOSFactory::Instance) while alive; the previous services come back when
+// it goes.
 //
-// While alive it is the installed services (GOSFactory::Instance); the
-// previous services come back when it goes. One per thread of tests at a
-// time; not synchronised.
+// HostOSFactory: the driver's real services (GNTOSFactory) over the
+// platform's stand-ins (tests/support/host_fixture.h resets them), with the
+// printer handles that tests give the driver data's contexts. Its
+// operations may be used from several threads once the handles are set.
+//
+// TestOSFactory: a stand-in that needs no printers, registry or clock of the
+// platform's stand-ins. It keeps the real stream operations of GNTOSFactory
+// and answers the rest from memory: printer data per driver-data pointer,
+// named objects (stored with the library's object persistence in the binary
+// encoding), registry strings and keys the test sets, a fixed time and
+// module directory. One per thread of tests at a time; not synchronised.
+//
+// Both hand out the configuration model's printer-data store adapter, as
+// the driver's services do.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +24,27 @@
 #include <utility>
 
 #include "driver/nt_os_factory.h"
+
+class HostOSFactory : public GNTOSFactory {
+ public:
+  HostOSFactory() : previous_(GOSFactory::SetInstance(this)) {}
+  ~HostOSFactory() override { GOSFactory::SetInstance(previous_); }
+
+  // The handle `printer`'s context holds from now on (null: none).
+  // REQUIRES: no other thread uses the services meanwhile.
+  void SetContextHandle(GDriverData* printer, platform::HANDLE handle) {
+    handles_[printer] = handle;
+  }
+
+  platform::HANDLE GetPrinterHandle(GDriverData* printer) override {
+    auto it = handles_.find(printer);
+    return it == handles_.end() ? nullptr : it->second;
+  }
+
+ private:
+  std::map<GDriverData*, platform::HANDLE> handles_;
+  GOSFactory* previous_;
+};
 
 class TestOSFactory : public GNTOSFactory {
  public:
@@ -54,7 +82,8 @@ class TestOSFactory : public GNTOSFactory {
   RWWString ReadUserString(const RWWString& key, const RWWString& name,
                            const RWWString& fallback) override;
   int UserKeyExists(const RWWString& key) override;
-  GPrinterDataStore* CreatePrinterDataStore(GDriverData*) override { return nullptr; }
+  int DeletePrinterDataValue(GDriverData* printer, const RWWString& name) override;
+  platform::HANDLE GetPrinterHandle(GDriverData*) override { return nullptr; }
 
   // The models' names of the services, hidden by the overrides above.
   using GOSFactory::GetPrinterDataString;

@@ -1,0 +1,111 @@
+#include "config/attributes/style_attribute.h"
+
+#include "config/attributes/style_translation.h"
+#include "foundation/rw/file.h"
+#include "foundation/rw/vstream.h"
+// Only virtual operations of the device are called: see attribute.h.
+#include "output/core/peripheral.h"
+#include "persist/stored_form.h"
+
+namespace {
+
+constexpr RWClassRegistration kStyleAttributeClasses[] = {
+    {&RWCreate<GColorMap>, kGColorMapId, "GColorMap"},
+    {&RWCreate<GHalftoneEnhanced>, kGHalftoneEnhancedId, "GHalftoneEnhanced"},
+    {&RWCreate<GHalftone>, kGHalftoneId, "GHalftone"},
+    {&RWCreate<GNeutralGrays>, kGNeutralGraysId, "GNeutralGrays"},
+    {&RWCreate<GEdgeControl>, kGEdgeControlId, "GEdgeControl"},
+    {&RWCreate<GSRGBColor>, kGSRGBColorId, "GSRGBColor"},
+    {&RWCreate<GSRGBExtension>, kGSRGBExtensionId, "GSRGBExtension"},
+};
+
+}  // namespace
+
+std::span<const RWClassRegistration> StyleAttributeClasses() {
+  return kStyleAttributeClasses;
+}
+
+// ---------------------------------------------------------------------------
+// GStyleChoiceAttribute
+
+RWSize GStyleChoiceAttribute::StoredSize() const {
+  return GStyleAttribute::StoredSize() + 8;
+}
+
+template <class Out>
+void GStyleChoiceAttribute::SaveItems(Out& out) const {
+  SaveBase<GStyleAttribute>(*this, out);
+  PutItem(out, kStyleChoiceVersion);
+  PutItem(out, value_);
+}
+
+template <class In>
+void GStyleChoiceAttribute::RestoreItems(In& in) {
+  MRestoreScope scope(in);
+  RestoreBase<GStyleAttribute>(*this, in);
+  std::uint32_t version = 0;
+  if (!scope.Ok() || !GetItem(in, version) || version != kStyleChoiceVersion) return;
+  GetItem(in, value_);
+}
+
+bool GStyleChoiceAttribute::IsEqualContent(const MPersistentObject* other) const {
+  if (other == this) return true;
+  auto* same = dynamic_cast<const GStyleChoiceAttribute*>(other);
+  return same && other->ClassId() == ClassId() && value_ == same->value_;
+}
+
+// ---------------------------------------------------------------------------
+// GStyleChoice
+
+template <class Self, RWClassID kId, std::int32_t kDefault, std::uint32_t kListKey>
+std::int16_t GStyleChoice<Self, kId, kDefault, kListKey>::MapToDeviceValue(
+    const GCountedPtr& root) {
+  return TranslateStyleCode(kListKey, root, this->GetValue());
+}
+
+template class MPersistentClass<GColorMap, GStyleChoiceAttribute, kGColorMapId>;
+template class MPersistentClass<GHalftone, GStyleChoiceAttribute, kGHalftoneId>;
+template class MPersistentClass<GHalftoneEnhanced, GStyleChoiceAttribute, kGHalftoneEnhancedId>;
+template class MPersistentClass<GNeutralGrays, GStyleChoiceAttribute, kGNeutralGraysId>;
+template class MPersistentClass<GEdgeControl, GStyleChoiceAttribute, kGEdgeControlId>;
+template class MPersistentClass<GSRGBColor, GStyleChoiceAttribute, kGSRGBColorId>;
+template class MPersistentClass<GSRGBExtension, GStyleChoiceAttribute, kGSRGBExtensionId>;
+
+template class GStyleChoice<GColorMap, kGColorMapId, 15, 537>;
+template class GStyleChoice<GHalftone, kGHalftoneId, 40, 533>;
+template class GStyleChoice<GHalftoneEnhanced, kGHalftoneEnhancedId, 40, 533>;
+template class GStyleChoice<GNeutralGrays, kGNeutralGraysId, 70, 543>;
+template class GStyleChoice<GEdgeControl, kGEdgeControlId, 93, 545>;
+template class GStyleChoice<GSRGBColor, kGSRGBColorId, 98, 552>;
+template class GStyleChoice<GSRGBExtension, kGSRGBExtensionId, 100, 552>;
+
+// ---------------------------------------------------------------------------
+// The device operations
+
+DRV_DEVICE_DISPATCH std::uint16_t GColorMap::Execute(GPeripheral& device) {
+  return device.SetColorMap(*this);
+}
+
+DRV_DEVICE_DISPATCH std::uint16_t GHalftone::Execute(GPeripheral& device) {
+  return device.SetHalftone(*this);
+}
+
+DRV_DEVICE_DISPATCH std::uint16_t GHalftoneEnhanced::Execute(GPeripheral& device) {
+  return device.SetHalftoneEnhanced(*this);
+}
+
+DRV_DEVICE_DISPATCH std::uint16_t GNeutralGrays::Execute(GPeripheral& device) {
+  return device.SetNeutralGrays(*this);
+}
+
+DRV_DEVICE_DISPATCH std::uint16_t GEdgeControl::Execute(GPeripheral& device) {
+  return device.SetEdgeControl(*this);
+}
+
+DRV_DEVICE_DISPATCH std::uint16_t GSRGBColor::Execute(GPeripheral& device) {
+  return device.SetSRGBColor(*this);
+}
+
+DRV_DEVICE_DISPATCH std::uint16_t GSRGBExtension::Execute(GPeripheral& device) {
+  return device.SetSRGBExtension(*this);
+}

@@ -1,0 +1,177 @@
+#include "config/import/setting_converter.h"
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "foundation/rw/support.h"
+
+namespace {
+
+// The two words of a locked key; any other spelling is not a lock.
+constexpr char16_t kLockedUpper[] = u"TRUE";
+constexpr char16_t kLockedLower[] = u"true";
+
+}  // namespace
+
+GOptionBuffer::GOptionBuffer(std::uint32_t units) : data_(RWNewArray<char16_t>(units)) {
+  if (data_ != nullptr) units_ = units;
+  Refill();
+}
+
+void GOptionBuffer::Refill() {
+  if (units_ == 0) return;
+  for (std::uint32_t i = 0; i + 1 < units_; ++i)
+    data_[i] = u' ';
+  data_[units_ - 1] = u'\0';
+}
+
+GSettingConverter::~GSettingConverter() = default;
+
+MPersistentObject* GSettingConverter::FindPath(MPersistentObject* from,
+                                               std::span<const std::uint32_t> path) {
+  for (std::uint32_t key : path) {
+    if (from == nullptr) return nullptr;
+    from = from->FindByKey(key);
+  }
+  return from;
+}
+
+GValueAttribute* GSettingConverter::FindValue(MPersistentObject* in, std::uint32_t key) {
+  return in != nullptr ? dynamic_cast<GValueAttribute*>(in->FindByKey(key)) : nullptr;
+}
+
+GAttributeComposite* GSettingConverter::FindComposite(MPersistentObject* in, std::uint32_t key) {
+  return in != nullptr ? dynamic_cast<GAttributeComposite*>(in->FindByKey(key)) : nullptr;
+}
+
+const GOptionRow* GSettingConverter::MatchWord(std::span<const GOptionRow> rows,
+                                               const char16_t* word) {
+  for (const GOptionRow& row : rows) {
+    if (WideStringsEqual(row.word, word) != 0) return &row;
+  }
+  return nullptr;
+}
+
+const GOptionRow* GSettingConverter::RowOfCode(std::span<const GOptionRow> rows,
+                                               std::uint16_t code) {
+  for (const GOptionRow& row : rows) {
+    if (row.code == code) return &row;
+  }
+  return nullptr;
+}
+
+void GSettingConverter::RecordCopy(GAttributeComposite* destination, MPersistentObject& attribute) {
+  if (destination == nullptr) return;
+  if (MPersistentObject* copy = attribute.DeepCopy()) destination->AddChild(copy);
+}
+
+void GSettingConverter::Record(GAttributeComposite* destination, GValueAttribute& attribute,
+                               GDestinationPolicy policy) {
+  if (destination == nullptr) return;
+  switch (policy) {
+    case GDestinationPolicy::kCopy:
+      RecordCopy(destination, attribute);
+      break;
+    case GDestinationPolicy::kNew:
+      if (auto* fresh = RWNew<GValueAttribute>(attribute.GetValue(), attribute.Key())) {
+        destination->AddChild(fresh);
+      }
+      break;
+    case GDestinationPolicy::kNone:
+      break;
+  }
+}
+
+void GSettingConverter::ApplyRow(GValueAttribute& attribute, const GOptionRow& row,
+                                 GAttributeComposite* destination, GDestinationPolicy policy) {
+  attribute.SetValue(row.code);
+  Record(destination, attribute, policy);
+}
+
+void GSettingConverter::RecordLock(GAttributeComposite* root, std::uint32_t locked_key) {
+  if (locked_key > 0xFFFF) return;
+  GAttributeComposite* locks = FindComposite(FindComposite(root, kKeyLocksKey), kLockListKey);
+  if (locks == nullptr) return;
+  // Each import reads the same locks again: one entry per key, or the list
+  // would grow with every import past what the device mode can carry.
+  const GCountedPtrVector& children = locks->Children();
+  for (RWSize i = 0; i < children.Count(); ++i) {
+    auto* lock = dynamic_cast<GValueAttribute*>(children[i].Get());
+    if (lock != nullptr && lock->Key() == 0 && lock->GetValue() == locked_key) return;
+  }
+  if (auto* lock = RWNew<GValueAttribute>(static_cast<std::uint16_t>(locked_key), 0u)) {
+    locks->AddChild(lock);
+  }
+}
+
+std::uint32_t GSettingConverter::SelectKey(const char16_t* key) {
+  return store_ != nullptr ? store_->SetContext(key) : 0;
+}
+
+std::uint32_t GSettingConverter::ReadCurrentWord(GOptionBuffer& buffer) {
+  if (store_ == nullptr || !buffer.IsValid()) return 0;
+  buffer.Refill();
+  std::uint32_t read = store_->Get(nullptr, buffer.Data(), buffer.Units());
+  // Whatever a refusing store left behind is not a word.
+  if (read == 0) buffer.Refill();
+  return read;
+}
+
+std::uint32_t GSettingConverter::ReadWord(const char16_t* key, GOptionBuffer& buffer) {
+  if (!buffer.IsValid() || SelectKey(key) == 0) return 0;
+  return ReadCurrentWord(buffer);
+}
+
+std::uint32_t GSettingConverter::WriteWord(const char16_t* key, const char16_t* word) {
+  return store_ != nullptr ? store_->SetExport(key, word) : 0;
+}
+
+void GSettingConverter::RecordLockWhenLocked(GAttributeComposite* root, const char16_t* key,
+                                             std::uint32_t locked_key, GOptionBuffer& buffer) {
+  if (store_ == nullptr || !buffer.IsValid()) return;
+  buffer.Refill();
+  if (store_->GetNamedFeatureAttribute(key, kLockAttributeName, buffer.Data(), buffer.Units()) !=
+          1 ||
+      !(WideStringsEqual(buffer.Data(), kLockedUpper) ||
+        WideStringsEqual(buffer.Data(), kLockedLower))) {
+    return;
+  }
+  RecordLock(root, locked_key);
+}
+
+GValueAttribute* GSettingConverter::Locate(MPersistentObject* from, const GFeatureBinding& binding,
+                                           GApplyOutcome& outcome) {
+  outcome.group = FindPath(from, binding.group_path);
+  outcome.attribute = FindValue(outcome.group, binding.attribute_key);
+  return outcome.attribute;
+}
+
+std::uint32_t GSettingConverter::ApplyCommon(MPersistentObject* from,
+                                             GAttributeComposite* destination,
+                                             const GFeatureBinding& binding,
+                                             GApplyOutcome* outcome) {
+  GApplyOutcome found;
+  std::uint32_t result = 0;
+  if (GValueAttribute* attribute = Locate(from, binding, found)) {
+    GOptionBuffer buffer(binding.buffer_units);
+    if (ReadWord(binding.apply_key, buffer) != 0) {
+      found.row = MatchWord(binding.rows, buffer.Data());
+      if (found.row != nullptr) {
+        ApplyRow(*attribute, *found.row, destination, binding.destination);
+        result = 1;
+      }
+    }
+  }
+  if (outcome != nullptr) *outcome = found;
+  return result;
+}
+
+std::uint32_t GSettingConverter::ExtractCommon(MPersistentObject* from,
+                                               const GFeatureBinding& binding) {
+  GApplyOutcome found;
+  GValueAttribute* attribute = Locate(from, binding, found);
+  if (attribute == nullptr) return 0;
+  const GOptionRow* row = RowOfCode(binding.rows, attribute->GetValue());
+  if (row == nullptr) return 0;
+  WriteWord(binding.ExtractKey(), row->word);
+  return 1;
+}

@@ -1,0 +1,203 @@
+// GSettingConverter: the base of the converters that move one feature key
+// of the configuration helper's store (qcf_library.h) into the settings
+// model and back. Apply reads the key's option word and sets the matching
+// attribute; extract reads the attribute and writes the option word back.
+//
+// Most converters are the common steps over a value table, which this file
+// offers as helpers that derived converters combine:
+//   apply:   find the group by its key path and the value attribute in it;
+//            prepare the read buffer; make the key current and read its
+//            word; set the attribute to the code of the first row whose
+//            word equals the buffer exactly; record the change in the
+//            destination composite (a deep copy, a new value attribute,
+//            or nothing); answer 1. Anything missing, or no row: 0, and
+//            the model is left as it was.
+//   extract: find the group and attribute; write the word of the first
+//            row whose code equals the value under the extract key (which
+//            may differ from the apply key); answer 1.
+// A converter whose steps run in another order, or that does more, calls
+// the single steps itself (Locate, ReadWord, MatchWord, ApplyRow, ...).
+// Some converters also record that the store locks their key.
+//
+// Ownership: a converter is made, run once and deleted by its caller; it
+// does not own the feature store, the model or the destination. Threads:
+// one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "config/import/qcf_library.h"
+
+class GAttribute;
+class GAttributeComposite;
+class GValueAttribute;
+class MPersistentObject;
+
+// Keys of the settings model that the framework uses.
+inline constexpr std::uint32_t kDocumentSettingsKey = 362;    // document settings
+inline constexpr std::uint32_t kColorMediaSettingsKey = 364;  // second document settings
+inline constexpr std::uint32_t kInstalledOptionsKey = 365;    // physical configuration
+inline constexpr std::uint32_t kKeyLocksKey = 366;            // holds the lock list
+inline constexpr std::uint32_t kLockListKey = 1102;           // locks, inside 366
+inline constexpr std::uint32_t kPrintingTargetKey = 328;      // filled by the printing copy
+inline constexpr std::uint32_t kDestinationKey = 1101;        // what an import changed
+
+// The named attribute of a key that says it is locked, and its two words.
+inline constexpr char16_t kLockAttributeName[] = u"lock";
+
+// A row of a converter's value table: an option word and the code it
+// stands for. A code may stand in two rows; the first row wins both ways.
+struct GOptionRow {
+  std::uint16_t code;
+  const char16_t* word;  // terminated
+};
+
+// What apply adds to the destination composite after setting an attribute.
+enum class GDestinationPolicy : std::uint8_t {
+  kCopy,  // a deep copy of the attribute
+  kNew,   // a new value attribute of the same key and code
+  kNone,  // nothing
+};
+
+// The read buffer of an option word: `units` wide characters, units - 1
+// blanks and a terminator until the store writes into it.
+class GOptionBuffer {
+ public:
+  static constexpr std::uint32_t kDefaultUnits = 255;
+
+  // A buffer that could not be allocated is not valid (Units() 0).
+  explicit GOptionBuffer(std::uint32_t units = kDefaultUnits);
+  GOptionBuffer(const GOptionBuffer&) = delete;
+  GOptionBuffer& operator=(const GOptionBuffer&) = delete;
+
+  bool IsValid() const { return units_ != 0; }
+  std::uint32_t Units() const { return units_; }
+  // REQUIRES: IsValid().
+  char16_t* Data() { return data_.get(); }
+  const char16_t* Data() const { return data_.get(); }
+  // Blanks and the terminator again.
+  void Refill();
+
+ private:
+  std::unique_ptr<char16_t[]> data_;
+  std::uint32_t units_ = 0;
+};
+
+// The common steps' description of one feature key bound to one value
+// attribute.
+struct GFeatureBinding {
+  // Keys walked from the object given to the group (the first key found in
+  // that object, the next in what was found, ...); empty: the object given
+  // is the group.
+  std::span<const std::uint32_t> group_path;
+  std::uint32_t attribute_key = 0;
+  const char16_t* apply_key = nullptr;    // full key path read on apply
+  const char16_t* extract_key = nullptr;  // written on extract; null: apply_key
+  std::uint32_t buffer_units = GOptionBuffer::kDefaultUnits;
+  GDestinationPolicy destination = GDestinationPolicy::kCopy;
+  std::span<const GOptionRow> rows;
+
+  const char16_t* ExtractKey() const { return extract_key != nullptr ? extract_key : apply_key; }
+};
+
+// What the common apply found, for converters that do more after it.
+struct GApplyOutcome {
+  MPersistentObject* group = nullptr;
+  GValueAttribute* attribute = nullptr;
+  const GOptionRow* row = nullptr;  // the matched row; null when none matched
+};
+
+class GSettingConverter {
+ public:
+  GSettingConverter(const GSettingConverter&) = delete;
+  GSettingConverter& operator=(const GSettingConverter&) = delete;
+  virtual ~GSettingConverter();
+
+  // 1 when the store held a known option word and the model was set (its
+  // change recorded in `destination`), 0 otherwise.
+  // REQUIRES: `root` is the settings model (or the object the converter's
+  // caller hands on); `destination` may be null (nothing is recorded).
+  virtual std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) = 0;
+  // 1 when an option word was written to the store, 0 otherwise.
+  virtual std::uint32_t Extract(GAttributeComposite* root) = 0;
+
+  GQCFLibrary* FeatureStore() const { return store_; }
+
+  // --- Model lookups, depth first (find-by-key); null when missing.
+
+  // The object at the end of `path` walked from `from` (`from` itself for
+  // an empty path).
+  static MPersistentObject* FindPath(MPersistentObject* from, std::span<const std::uint32_t> path);
+  // The value attribute keyed `key` in `in`; null also when the object of
+  // that key is of another class.
+  static GValueAttribute* FindValue(MPersistentObject* in, std::uint32_t key);
+  // The attribute composite keyed `key` in `in`.
+  static GAttributeComposite* FindComposite(MPersistentObject* in, std::uint32_t key);
+
+  // --- Value tables.
+
+  // The first row whose word equals `word` exactly (WideStringsEqual).
+  static const GOptionRow* MatchWord(std::span<const GOptionRow> rows, const char16_t* word);
+  // The first row of `code`.
+  static const GOptionRow* RowOfCode(std::span<const GOptionRow> rows, std::uint16_t code);
+
+  // --- The destination composite (null: nothing is recorded).
+
+  // Adds a deep copy of `attribute`.
+  static void RecordCopy(GAttributeComposite* destination, MPersistentObject& attribute);
+  // Records the value attribute as `policy` says.
+  static void Record(GAttributeComposite* destination, GValueAttribute& attribute,
+                     GDestinationPolicy policy);
+  // Sets `attribute` to the row's code and records it.
+  static void ApplyRow(GValueAttribute& attribute, const GOptionRow& row,
+                       GAttributeComposite* destination, GDestinationPolicy policy);
+
+  // --- Locks.
+
+  // Adds a value attribute with key 0 and the value `locked_key` to the
+  // lock list (1102 inside 366 of `root`) unless the list holds one already;
+  // nothing when either composite is missing or the key exceeds 16 bits.
+  static void RecordLock(GAttributeComposite* root, std::uint32_t locked_key);
+
+ protected:
+  // REQUIRES: `store` outlives the converter (null: every store step
+  // answers 0).
+  explicit GSettingConverter(GQCFLibrary* store) : store_(store) {}
+
+  // --- The feature store.
+
+  // Makes `key` current; nonzero when the key exists.
+  std::uint32_t SelectKey(const char16_t* key);
+  // Refills `buffer` and reads the current key's word into it; nonzero when
+  // a word was delivered (a word that does not fit delivers none, and the
+  // buffer then holds only blanks, which match no row).
+  std::uint32_t ReadCurrentWord(GOptionBuffer& buffer);
+  // SelectKey, then ReadCurrentWord; 0 when either fails.
+  std::uint32_t ReadWord(const char16_t* key, GOptionBuffer& buffer);
+  // Writes `word` to `key`; nonzero when the store took it.
+  std::uint32_t WriteWord(const char16_t* key, const char16_t* word);
+  // Reads the named attribute "lock" of `key` into `buffer` (refilled
+  // first); when it reads exactly "TRUE" or "true", records a lock of
+  // `locked_key` in `root` (RecordLock).
+  void RecordLockWhenLocked(GAttributeComposite* root, const char16_t* key,
+                            std::uint32_t locked_key, GOptionBuffer& buffer);
+
+  // --- The common steps.
+
+  // The group (by the binding's path from `from`) and the value attribute
+  // in it, into `outcome`; the attribute, or null when either is missing.
+  static GValueAttribute* Locate(MPersistentObject* from, const GFeatureBinding& binding,
+                                 GApplyOutcome& outcome);
+  // The common apply (see the file comment). `outcome`, when given,
+  // receives what was found and the matched row.
+  std::uint32_t ApplyCommon(MPersistentObject* from, GAttributeComposite* destination,
+                            const GFeatureBinding& binding, GApplyOutcome* outcome = nullptr);
+  // The common extract: 1 once a word was written (whatever the store
+  // answered), else 0.
+  std::uint32_t ExtractCommon(MPersistentObject* from, const GFeatureBinding& binding);
+
+ private:
+  GQCFLibrary* store_;
+};

@@ -1,0 +1,208 @@
+// The command list on disk: only commands go in, the keyed command, the
+// delete flag, its composite answer, the replay that restores the job's
+// font database first, its stored form, and a spooled page kept inside
+// another store.
+#include "persist/ondisk/command_composite_on_disk.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "platform/host/files.h"
+#include "tests/persist/media.h"
+#include "tests/persist/ondisk/store_testing.h"
+#include "tests/support/test_render_services.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using store_testing::Exists;
+using store_testing::RecordKeys;
+using store_testing::Wide;
+using testing_support::Hex;
+
+using Keys = std::vector<std::uint32_t>;
+
+// A command of its own class with nothing of its own.
+class TestCommand : public GCommand {
+ public:
+  static constexpr RWClassID kId = 0x0FB2;
+  using GCommand::GCommand;
+  RWCollectable* CreateDefault() const override { return new TestCommand; }
+  RWCollectable* CreateCopy() const override { return new TestCommand(*this); }
+  RWClassID ClassId() const override { return kId; }
+  std::uint16_t Execute(GPeripheral&) override { return 0; }
+};
+
+class CommandList : public store_testing::StoreTest {
+ protected:
+  static constexpr RWClassRegistration kCommandClasses[] = {
+      {&RWCreate<TestCommand>, TestCommand::kId, "TestCommand"}};
+  static void SetUpTestSuite() {
+    StoreTest::SetUpTestSuite();
+    RWRegisterClasses(kCommandClasses);
+  }
+  static void TearDownTestSuite() {
+    RWUnregisterClasses(kCommandClasses);
+    StoreTest::TearDownTestSuite();
+  }
+
+  std::unique_ptr<GCommandCompositeOnDisk> List(const std::string& name,
+                                                GAttributeComposite* attributes = nullptr,
+                                                std::uint32_t delete_flag = 1) {
+    return std::make_unique<GCommandCompositeOnDisk>(Wide(dir.File(name)), attributes, delete_flag,
+                                                     std::uint32_t{0});
+  }
+
+  static void Put(MPersistentObject& list, std::uint32_t key) {
+    list.PutRecord(GCountedPtr(new TestCommand(key)));
+  }
+};
+
+TEST_F(CommandList, TakesCommandsOnlyAndKeepsOneKeyedCommand) {
+  auto list = List("page.fpg");
+  list->PutRecord(GCountedPtr(new ProbeLeaf(1)));  // not a command
+  list->PutRecord(GCountedPtr());
+  EXPECT_EQ(list->EntryCount(), 0u);
+  Put(*list, 2);
+  EXPECT_EQ(list->EntryCount(), 1u);
+
+  GCountedPtr first(new TestCommand(5));
+  GCountedPtr second(new TestCommand(6));
+  list->PutKeyed(first);
+  list->PutKeyed(second);
+  EXPECT_EQ(second->Key(), GCommandCompositeOnDisk::kKeyedCommandKey);
+  EXPECT_EQ(list->EntryCount(), 2u);
+  GCountedPtr keyed = list->TakeKeyed();
+  ASSERT_TRUE(keyed);
+  EXPECT_EQ(keyed->SerialNumber(), second->SerialNumber());
+  EXPECT_FALSE(list->TakeKeyed());
+  EXPECT_EQ(RecordKeys(*list), (Keys{2}));
+
+  // The composite answer is the embedded store, not the list.
+  EXPECT_EQ(list->AsComposite(), &list->Handle());
+  EXPECT_TRUE(list->IsKindOf(kGCommandCompositeOnDiskId));
+  EXPECT_TRUE(list->IsKindOf(kGCommandId));
+  EXPECT_FALSE(list->IsKindOf(kMPersistentCompositeOnDiskId));
+  EXPECT_FALSE(list->IsInError());
+}
+
+TEST_F(CommandList, DeleteFlagRemovesTheFileWithTheList) {
+  for (std::uint32_t flag : {0u, 1u}) {
+    SCOPED_TRACE(flag);
+    const std::string path = dir.File("flag.fpg");
+    {
+      auto list = List("flag.fpg", nullptr, flag);
+      Put(*list, 1);
+      list->Close();
+      EXPECT_TRUE(Exists(path));
+    }
+    EXPECT_EQ(Exists(path), flag == 0);
+  }
+}
+
+TEST_F(CommandList, ReplayLoadsTheNamedFontDatabaseFirst) {
+  TestRenderJobs jobs;
+  TestRenderDriverData& job = jobs.Add(0x1f);
+  struct Case {
+    const char* what;
+    const char* font_file;  // null: no attribute 407
+    const char* cookie;     // null: no attribute 408
+    bool loads;
+  } cases[] = {
+      {"both named", "C:\\Spool\\1.fft", "1f", true},
+      {"cookie in upper case with a prefix", "C:\\Spool\\1.fft", "0x1F", true},
+      {"no cookie", "C:\\Spool\\1.fft", nullptr, false},
+      {"empty font file", "", "1f", false},
+      {"unknown job", "C:\\Spool\\1.fft", "2f", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    job.fonts.loads.clear();
+    auto* set = new GAttributeComposite(0);
+    if (c.font_file) set->AddChild(new GStringAttribute(c.font_file, 407));
+    if (c.cookie) set->AddChild(new GStringAttribute(c.cookie, 408));
+    auto list = List("replay.fpg", set);
+    for (std::uint32_t key : {1, 2, 3})
+      Put(*list, key);
+    list->Close();
+
+    std::unique_ptr<MRecordIterator> replay(list->NewChildIterator());
+    ASSERT_TRUE(replay);
+    EXPECT_EQ(job.fonts.loads.size(), c.loads ? 1u : 0u);
+    if (c.loads) {
+      EXPECT_EQ(job.fonts.loads[0].path, u"C:\\Spool\\1.fft");
+      EXPECT_TRUE(job.fonts.loads[0].locked);
+    }
+    Keys keys;
+    while (replay->Next())
+      keys.push_back(replay->TakeCurrent()->Key());
+    EXPECT_EQ(keys, (Keys{1, 2, 3}));
+    EXPECT_EQ(list->Handle().State(), MPersistentCompositeOnDisk::kOpen);
+    replay.reset();  // closes the store again
+    EXPECT_EQ(list->Handle().State(), MPersistentCompositeOnDisk::kClosed);
+  }
+}
+
+TEST_F(CommandList, StoredFormByHand) {
+  // A list with key 7 and no attribute set, its store closed, serial
+  // numbers 0; from the stored forms: the GCommand part (version 1, key 7,
+  // serial 0, the nil attribute set as a back reference to object 0,
+  // version 1), the list's version 1, then the handle as a nested object:
+  // class 781 (0x030D), its base part (version 1, key 7, serial 0), version
+  // 1, state 2 (closed), the name "C:\S\p.fpg" (10 bytes), delete flag 1.
+  ASSERT_TRUE(platform::MapPathPrefix(u"C:\\S", dir.str()));
+  GCommandCompositeOnDisk list(RWWString(u"C:\\S\\p.fpg"), 1, 7);
+  list.Close();
+  list.SetSerialNumber(0);
+  list.Handle().SetSerialNumber(0);
+  const std::string file =
+      "88 88 00 00 5E 02 01 00 00 00 07 00 00 00 00 00 00 00 FF FF 00 00 00 00 01 00 00 00 "
+      "01 00 00 00 0D 03 01 00 00 00 07 00 00 00 00 00 00 00 01 00 00 00 02 00 00 00 0A 00 "
+      "00 00 43 3A 5C 53 5C 70 2E 66 70 67 01 00 00 00";
+  EXPECT_EQ(Hex(model_testing::Save(&list, model_testing::Medium::kFile)), file);
+  EXPECT_EQ(list.GraphStoreSize(), testing_support::Unhex(file).size());
+
+  // Restored outside any store, the name is kept but never opened: the
+  // list reports the error and its file stays.
+  EXPECT_TRUE(Exists(dir.File("p.fpg")));
+  for (model_testing::Medium medium : model_testing::kAllMedia) {
+    SCOPED_TRACE(model_testing::MediumName(medium));
+    model_testing::Restored back =
+        model_testing::Restore(model_testing::Save(&list, medium), medium);
+    ASSERT_TRUE(back.ok);
+    auto* restored = dynamic_cast<GCommandCompositeOnDisk*>(back.object);
+    ASSERT_NE(restored, nullptr);
+    EXPECT_EQ(restored->Key(), 7u);
+    EXPECT_EQ(restored->Handle().FileName(), RWCString("C:\\S\\p.fpg"));
+    EXPECT_TRUE(restored->IsInError());
+    delete restored;
+  }
+  EXPECT_TRUE(Exists(dir.File("p.fpg")));
+}
+
+TEST_F(CommandList, ASpooledPageKeptInAnotherStoreComesBack) {
+  auto page = List("page.fpg");  // delete flag 1
+  for (std::uint32_t key : {1, 2})
+    Put(*page, key);
+  page->Close();
+  auto job = List("job.fpg", nullptr, 0);
+  job->PutRecord(GCountedPtr(new GCommandCompositeOnDisk(*page)));
+  // The job store's record of the page keeps the file open, so the page
+  // does not delete it; nor does the record when the job store closes.
+  page.reset();
+  job->Close();
+  EXPECT_TRUE(Exists(dir.File("page.fpg")));
+
+  GCountedPtr back = job->TakeRecordByClassId(kGCommandCompositeOnDiskId);
+  ASSERT_TRUE(back);
+  auto* restored = static_cast<GCommandCompositeOnDisk*>(back.Get());
+  EXPECT_FALSE(restored->IsInError());
+  EXPECT_EQ(RecordKeys(*restored), (Keys{1, 2}));
+  back.Reset();
+  EXPECT_FALSE(Exists(dir.File("page.fpg")));
+}
+
+}  // namespace
