@@ -2,87 +2,175 @@
 
 #include <iterator>
 
+#include "config/attributes/attribute_composite.h"
+#include "config/import/accessory_converter.h"
+#include "config/import/bundles_converter.h"
+#include "config/import/converter_descriptors.h"
+#include "config/import/finishing_converters.h"
+#include "config/import/layout_converters.h"
+#include "config/import/number_converters.h"
+#include "config/import/output_bin_converter.h"
+#include "config/import/resolution_converters.h"
+#include "config/import/stapling_converters.h"
+#include "foundation/rw/support.h"
+
 namespace {
+
+// Makers by what the converter is given besides the feature store.
+template <class Converter>
+GSettingConverter* Make(const GConverterArguments& arguments) {
+  return RWNew<Converter>(arguments.store);
+}
+
+GSettingConverter* MakePostInsertionKit(const GConverterArguments& arguments) {
+  return RWNew<GPostInsertionKitConverter>(arguments.store, arguments.short_name,
+                                           arguments.driver_data);
+}
+
+GSettingConverter* MakeAccessoryOutputBins(const GConverterArguments& arguments) {
+  return RWNew<GAccessoryOutputBinsConverter>(arguments.store, arguments.driver_data);
+}
+
+GSettingConverter* MakeStapling(const GConverterArguments& arguments) {
+  MPersistentObject* document = GSettingConverter::FindPath(arguments.root, kDocumentSettingsPath);
+  if (document == nullptr) return nullptr;
+  if (document->FindByKey(kStaplingDescriptor.attribute_key) != nullptr) {
+    return Make<GStaplingConverter>(arguments);
+  }
+  return Make<GStaplerChoiceStaplingConverter>(arguments);
+}
+
+GSettingConverter* MakeBundles(const GConverterArguments& arguments) {
+  return RWNew<GBundlesConverter>(arguments.store, arguments.driver_data);
+}
 
 // The factory's names in its order. Each comment names the converter class
 // the row makes and what its maker hands it beyond the feature store. A
 // null maker: no converter serves the name yet.
 constexpr GConverterEntry kChain[] = {
-    {u"KVTintvector", nullptr},            // 1: GTintvectorConverter; driver data
-    {u"RGBColor", nullptr},                // 2: GRGBColorConverter
-    {u"ScaleFromLargePaper", nullptr},     // 3: GScaleFromLargePaperConverter
-    {u"OptionalPaperSources", nullptr},    // 4: GOptionalPaperSourcesConverter; driver data
-    {u"MediaType", nullptr},               // 5: GMediaTypeConverter; selector 0
-    {u"PrintColorAsGray", nullptr},        // 6: GPrintColorAsGrayConverter
-    {u"InputBin", nullptr},                // 7: GInputBinConverter; driver data, selector 0
-    {u"PrintQuality", nullptr},            // 8: GPrintQualityConverter; driver data
-    {u"PaperSize", nullptr},               // 9: GPaperSizeConverter; driver data, selector 0
-    {u"DuplexUnit", nullptr},              // 10: GDuplexUnitConverter
-    {u"Duplex", nullptr},                  // 11: GDuplexConverter
-    {u"Memory", nullptr},                  // 12: GMemoryConverter
-    {u"PrinterHardDisk", nullptr},         // 13: GPrinterHardDiskConverter
-    {u"DeviceIsMopier", nullptr},          // 14: GDeviceIsMopierConverter
-    {u"DriverWorkSpaceSetting", nullptr},  // 15: GDriverWorkSpaceSettingConverter
-    {u"JobRetentionAvailable", nullptr},   // 16: GJobRetentionAvailableConverter
-    {u"JobRetention", nullptr},            // 17: GJobRetentionConverter
-    {u"EnvFeeder", nullptr},               // 18: GEnvFeederConverter
-    {u"AccessoryOutputBins", nullptr},     // 19: GAccessoryOutputBinsConverter; driver data
-    {u"Tonerlite", nullptr},               // 20: GTonerliteConverter
-    {u"Orientation", nullptr},             // 21: GOrientationConverter
-    {u"StaplerChoice", nullptr},           // 22: GStaplerChoiceConverter
-    // 23: GStaplingConverter when 362 holds 1200, else
-    // GStaplerChoiceStaplingConverter; no converter without 362.
-    {u"Stapling", nullptr},
-    {u"OutputBin", nullptr},               // 24: GOutputBinConverter
-    {u"Copies", nullptr},                  // 25: GCopiesConverter
-    {u"TextAsBlack", nullptr},             // 26: GTextAsBlackConverter
-    {u"NUpChoice", nullptr},               // 27: GNUpChoiceConverter
-    {u"FitToOtherSizeChoice", nullptr},    // 28: GFitToOtherSizeChoiceConverter; driver data
-    {u"ScalePageChoice", nullptr},         // 29: GScalePageChoiceConverter
-    {u"ScaleChoice", nullptr},             // 30: GScaleChoiceConverter
-    {u"BookletPrintingChoice", nullptr},   // 31: GBookletPrintingChoiceConverter
-    {u"TTAsBitmapSetting", nullptr},       // 32: GTTAsBitmapSettingConverter
-    {u"BookletTargetSize", nullptr},       // 33: GBookletTargetSizeConverter
-    {u"Watermarks", nullptr},              // 34: GWatermarksConverter
-    {u"BinderUnit", nullptr},              // 35: GBinderUnitConverter
-    {u"ScannerChoice", nullptr},           // 36: GScannerChoiceConverter
-    {u"CollationUnit", nullptr},           // 37: GCollationUnitConverter
-    {u"MonoChromeChoice", nullptr},        // 38: GMonoChromeChoiceConverter
-    {u"Resolution", nullptr},              // 39: GResolutionConverter
-    {u"EdgeToEdge", nullptr},              // 40: GEdgeToEdgeConverter
-    {u"JobRetentionModeChoice", nullptr},  // 41: GJobRetentionModeChoiceConverter
-    {u"RasterizationChoice", nullptr},     // 42: GRasterizationChoiceConverter
-    {u"MetChoice", nullptr},               // 43: GMetChoiceConverter
-    {u"RetChoice", nullptr},               // 44: GRetChoiceConverter
-    {u"PatternScalingChoice", nullptr},    // 45: GPatternScalingChoiceConverter
+    {u"KVTintvector", nullptr},          // 1: GTintvectorConverter; driver data
+    {u"RGBColor", nullptr},              // 2: GRGBColorConverter
+    {u"ScaleFromLargePaper", nullptr},   // 3: GScaleFromLargePaperConverter
+    {u"OptionalPaperSources", nullptr},  // 4: GOptionalPaperSourcesConverter; driver data
+    {u"MediaType", nullptr},             // 5: GMediaTypeConverter; selector 0
+    {u"PrintColorAsGray", nullptr},      // 6: GPrintColorAsGrayConverter
+    {u"InputBin", nullptr},              // 7: GInputBinConverter; driver data, selector 0
+    {u"PrintQuality", nullptr},          // 8: GPrintQualityConverter; driver data
+    {u"PaperSize", nullptr},             // 9: GPaperSizeConverter; driver data, selector 0
+    {u"DuplexUnit", nullptr},            // 10: GDuplexUnitConverter
+    {u"Duplex", nullptr},                // 11: GDuplexConverter
+    {u"Memory", nullptr},                // 12: GMemoryConverter
+    {u"PrinterHardDisk", &Make<GPrinterHardDiskConverter>},
+    {u"DeviceIsMopier", &Make<GDeviceIsMopierConverter>},
+    {u"DriverWorkSpaceSetting", &Make<GDriverWorkSpaceSettingConverter>},
+    {u"JobRetentionAvailable", &Make<GJobRetentionAvailableConverter>},
+    {u"JobRetention", &Make<GJobRetentionConverter>},
+    {u"EnvFeeder", &Make<GEnvFeederConverter>},
+    {u"AccessoryOutputBins", &MakeAccessoryOutputBins},  // driver data
+    {u"Tonerlite", &Make<GTonerliteConverter>},
+    {u"Orientation", &Make<GOrientationConverter>},
+    {u"StaplerChoice", &Make<GStaplerChoiceConverter>},
+    {u"Stapling", &MakeStapling},  // by the model (see the header)
+    {u"OutputBin", &Make<GOutputBinConverter>},
+    {u"Copies", &Make<GCopiesConverter>},
+    {u"TextAsBlack", &Make<GTextAsBlackConverter>},
+    {u"NUpChoice", nullptr},             // 27: GNUpChoiceConverter
+    {u"FitToOtherSizeChoice", nullptr},  // 28: GFitToOtherSizeChoiceConverter; driver data
+    {u"ScalePageChoice", &Make<GScalePageChoiceConverter>},
+    {u"ScaleChoice", &Make<GScaleChoiceConverter>},
+    {u"BookletPrintingChoice", &Make<GBookletPrintingChoiceConverter>},
+    {u"TTAsBitmapSetting", &Make<GTTAsBitmapSettingConverter>},
+    {u"BookletTargetSize", &Make<GBookletTargetSizeConverter>},
+    {u"Watermarks", nullptr},  // 34: GWatermarksConverter
+    {u"BinderUnit", &Make<GBinderUnitConverter>},
+    {u"ScannerChoice", &Make<GScannerChoiceConverter>},
+    {u"CollationUnit", &Make<GCollationUnitConverter>},
+    {u"MonoChromeChoice", &Make<GMonoChromeChoiceConverter>},
+    {u"Resolution", &Make<GResolutionConverter>},
+    {u"EdgeToEdge", &Make<GEdgeToEdgeConverter>},
+    {u"JobRetentionModeChoice", &Make<GJobRetentionModeChoiceConverter>},
+    {u"RasterizationChoice", &Make<GRasterizationChoiceConverter>},
+    {u"MetChoice", &Make<GMetChoiceConverter>},
+    {u"RetChoice", &Make<GRetChoiceConverter>},
+    {u"PatternScalingChoice", &Make<GPatternScalingChoiceConverter>},
     {u"UseDiffFirstPageChoice", nullptr},  // 46: GUseDiffFirstPageChoiceConverter; driver data
-    {u"BinderChoice", nullptr},            // 47: GBinderChoiceConverter
-    {u"IgnoreCollationChoice", nullptr},   // 48: GIgnoreCollationChoiceConverter
-    {u"PageOrder", nullptr},               // 49: GPageOrderConverter
-    {u"Tray1", nullptr},                   // 50: GTray1Converter
-    {u"ManualDuplex", nullptr},            // 51: GManualDuplexConverter
-    {u"StraightPaperPath", nullptr},       // 52: GStraightPaperPathConverter
-    {u"DryTime", nullptr},                 // 53: GDryTimeConverter
-    {u"KVEmulateGKMargins", nullptr},      // 54: GEmulateGKMarginsConverter
-    {u"KVSymmetricalMargins", nullptr},    // 55: GSymmetricalMarginsConverter
-    {u"KVAutoDuplexScaling", nullptr},     // 56: GAutoDuplexScalingConverter
-    {u"Punching", nullptr},                // 57: GPunchingConverter
-    {u"KVPostInsertionKit",
-     nullptr},                   // 58: GPostInsertionKitConverter; the short name, driver data
-    {u"Folding", nullptr},       // 59: GFoldingConverter
-    {u"KVImageShift", nullptr},  // 60: GImageShiftConverter
-    {u"TransparencyInterleave", nullptr},  // 61: GTransparencyInterleaveConverter
-    {u"KVPunchUnitType", nullptr},  // 62: GPostInsertionKitConverter; the short name, driver data
+    {u"BinderChoice", &Make<GBinderChoiceConverter>},
+    {u"IgnoreCollationChoice", &Make<GIgnoreCollationChoiceConverter>},
+    {u"PageOrder", &Make<GPageOrderConverter>},
+    {u"Tray1", &Make<GTray1Converter>},
+    {u"ManualDuplex", &Make<GManualDuplexConverter>},
+    {u"StraightPaperPath", &Make<GStraightPaperPathConverter>},
+    {u"DryTime", &Make<GDryTimeConverter>},
+    {u"KVEmulateGKMargins", &Make<GEmulateGKMarginsConverter>},
+    {u"KVSymmetricalMargins", &Make<GSymmetricalMarginsConverter>},
+    {u"KVAutoDuplexScaling", &Make<GAutoDuplexScalingConverter>},
+    {u"Punching", &Make<GPunchingConverter>},
+    {u"KVPostInsertionKit", &MakePostInsertionKit},  // the short name, driver data
+    {u"Folding", &Make<GFoldingConverter>},
+    {u"KVImageShift", &Make<GImageShiftConverter>},
+    {u"TransparencyInterleave", &Make<GTransparencyInterleaveConverter>},
+    {u"KVPunchUnitType", &MakePostInsertionKit},  // the short name, driver data
 };
 static_assert(std::size(kChain) == kConverterChainLength);
 
-// GBundlesConverter ("physical/Bundles").
-constexpr GConverterMaker kBundles = nullptr;
+constexpr GConverterTable kDefaultTable{kChain, &MakeBundles};
 
-constexpr GConverterTable kDefaultTable{kChain, kBundles};
+#define DESCRIBED(Class, descriptor) \
+  { #Class, &descriptor, &Make < Class> }
+constexpr GDescribedConverterInfo kDescribed[] = {
+    DESCRIBED(GPrinterHardDiskConverter, kPrinterHardDiskDescriptor),
+    DESCRIBED(GDeviceIsMopierConverter, kDeviceIsMopierDescriptor),
+    DESCRIBED(GDriverWorkSpaceSettingConverter, kDriverWorkSpaceSettingDescriptor),
+    DESCRIBED(GJobRetentionAvailableConverter, kJobRetentionAvailableDescriptor),
+    DESCRIBED(GJobRetentionConverter, kJobRetentionDescriptor),
+    DESCRIBED(GEnvFeederConverter, kEnvFeederDescriptor),
+    {"GAccessoryOutputBinsConverter", &kAccessoryOutputBinsDescriptor, &MakeAccessoryOutputBins},
+    DESCRIBED(GTonerliteConverter, kTonerliteDescriptor),
+    DESCRIBED(GOrientationConverter, kOrientationDescriptor),
+    DESCRIBED(GStaplerChoiceConverter, kStaplerChoiceDescriptor),
+    DESCRIBED(GStaplingConverter, kStaplingDescriptor),
+    DESCRIBED(GStaplerChoiceStaplingConverter, kStaplerChoiceStaplingDescriptor),
+    DESCRIBED(GOutputBinConverter, kOutputBinDescriptor),
+    DESCRIBED(GCopiesConverter, kCopiesDescriptor),
+    DESCRIBED(GTextAsBlackConverter, kTextAsBlackDescriptor),
+    DESCRIBED(GScalePageChoiceConverter, kScalePageChoiceDescriptor),
+    DESCRIBED(GScaleChoiceConverter, kScaleChoiceDescriptor),
+    DESCRIBED(GBookletPrintingChoiceConverter, kBookletPrintingChoiceDescriptor),
+    DESCRIBED(GTTAsBitmapSettingConverter, kTTAsBitmapSettingDescriptor),
+    DESCRIBED(GBookletTargetSizeConverter, kBookletTargetSizeDescriptor),
+    DESCRIBED(GBinderUnitConverter, kBinderUnitDescriptor),
+    DESCRIBED(GScannerChoiceConverter, kScannerChoiceDescriptor),
+    DESCRIBED(GCollationUnitConverter, kCollationUnitDescriptor),
+    DESCRIBED(GMonoChromeChoiceConverter, kMonoChromeChoiceDescriptor),
+    DESCRIBED(GEdgeToEdgeConverter, kEdgeToEdgeDescriptor),
+    DESCRIBED(GJobRetentionModeChoiceConverter, kJobRetentionModeChoiceDescriptor),
+    DESCRIBED(GRasterizationChoiceConverter, kRasterizationChoiceDescriptor),
+    DESCRIBED(GMetChoiceConverter, kMetChoiceDescriptor),
+    DESCRIBED(GRetChoiceConverter, kRetChoiceDescriptor),
+    DESCRIBED(GPatternScalingChoiceConverter, kPatternScalingChoiceDescriptor),
+    DESCRIBED(GBinderChoiceConverter, kBinderChoiceDescriptor),
+    DESCRIBED(GIgnoreCollationChoiceConverter, kIgnoreCollationChoiceDescriptor),
+    DESCRIBED(GPageOrderConverter, kPageOrderDescriptor),
+    DESCRIBED(GTray1Converter, kTray1Descriptor),
+    DESCRIBED(GManualDuplexConverter, kManualDuplexDescriptor),
+    DESCRIBED(GStraightPaperPathConverter, kStraightPaperPathDescriptor),
+    DESCRIBED(GDryTimeConverter, kDryTimeDescriptor),
+    DESCRIBED(GEmulateGKMarginsConverter, kEmulateGKMarginsDescriptor),
+    DESCRIBED(GSymmetricalMarginsConverter, kSymmetricalMarginsDescriptor),
+    DESCRIBED(GAutoDuplexScalingConverter, kAutoDuplexScalingDescriptor),
+    DESCRIBED(GPunchingConverter, kPunchingDescriptor),
+    DESCRIBED(GFoldingConverter, kFoldingDescriptor),
+    DESCRIBED(GImageShiftConverter, kImageShiftDescriptor),
+    DESCRIBED(GTransparencyInterleaveConverter, kTransparencyInterleaveDescriptor),
+};
+#undef DESCRIBED
 
 }  // namespace
 
 const GConverterTable& DefaultConverterTable() {
   return kDefaultTable;
+}
+
+std::span<const GDescribedConverterInfo> DescribedConverters() {
+  return kDescribed;
 }

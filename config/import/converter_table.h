@@ -7,7 +7,10 @@
 //
 // A row whose maker is null names a feature that no converter serves yet:
 // the factory answers null for it and the importer skips it, as it skips
-// names outside the list.
+// names outside the list. The maker of "Stapling" chooses by the model:
+// the stapling converter when the document settings (362) hold the
+// stapling attribute 1200, else the stapler choice's stapling converter,
+// and none without document settings.
 //
 // Immutable after start-up: any thread.
 #pragma once
@@ -20,6 +23,7 @@ class GAttributeComposite;
 class GDriverData;
 class GQCFLibrary;
 class GSettingConverter;
+struct GFeatureBinding;
 
 // What a maker may hand its converter.
 struct GConverterArguments {
@@ -47,3 +51,14 @@ inline constexpr std::size_t kConverterChainLength = 62;
 
 // The driver's own table.
 const GConverterTable& DefaultConverterTable();
+
+// The table converters among the driver's (table_converter.h), each with
+// its descriptor and the function that makes it (with the same arguments
+// the factory hands it): every converter whose model steps a descriptor
+// describes, so that their tables can be walked without being retyped.
+struct GDescribedConverterInfo {
+  const char* class_name;
+  const GFeatureBinding* descriptor;
+  GConverterMaker make;
+};
+std::span<const GDescribedConverterInfo> DescribedConverters();

@@ -1,5 +1,10 @@
 #include "config/import/setting_converter.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "foundation/rw/support.h"
@@ -41,6 +46,10 @@ GValueAttribute* GSettingConverter::FindValue(MPersistentObject* in, std::uint32
 
 GAttributeComposite* GSettingConverter::FindComposite(MPersistentObject* in, std::uint32_t key) {
   return in != nullptr ? dynamic_cast<GAttributeComposite*>(in->FindByKey(key)) : nullptr;
+}
+
+GStringAttribute* GSettingConverter::FindText(MPersistentObject* in, std::uint32_t key) {
+  return in != nullptr ? dynamic_cast<GStringAttribute*>(in->FindByKey(key)) : nullptr;
 }
 
 const GOptionRow* GSettingConverter::MatchWord(std::span<const GOptionRow> rows,
@@ -139,10 +148,29 @@ void GSettingConverter::RecordLockWhenLocked(GAttributeComposite* root, const ch
 }
 
 GValueAttribute* GSettingConverter::Locate(MPersistentObject* from, const GFeatureBinding& binding,
-                                           GApplyOutcome& outcome) {
+                                           GApplyOutcome& outcome, bool make) {
   outcome.group = FindPath(from, binding.group_path);
   outcome.attribute = FindValue(outcome.group, binding.attribute_key);
-  return outcome.attribute;
+  if (outcome.attribute != nullptr || !make || binding.missing != GMissingAttribute::kMake) {
+    return outcome.attribute;
+  }
+  // Only an empty place gets one: an object of another class under the key
+  // stays, and apply answers 0.
+  auto* group = dynamic_cast<GAttributeComposite*>(outcome.group);
+  if (group == nullptr || group->FindByKey(binding.attribute_key) != nullptr) return nullptr;
+  auto* made = RWNew<GValueAttribute>(binding.made_value, binding.attribute_key);
+  if (made == nullptr) return nullptr;
+  group->AddChild(made);  // held by the group from now on
+  outcome.attribute = made;
+  return made;
+}
+
+GValueAttribute* GSettingConverter::LocateForExtract(MPersistentObject* from,
+                                                     const GFeatureBinding& binding) {
+  MPersistentObject* group = binding.extract_from == GExtractFrom::kObjectGiven
+                                 ? from
+                                 : FindPath(from, binding.group_path);
+  return FindValue(group, binding.attribute_key);
 }
 
 std::uint32_t GSettingConverter::ApplyCommon(MPersistentObject* from,
@@ -150,15 +178,19 @@ std::uint32_t GSettingConverter::ApplyCommon(MPersistentObject* from,
                                              const GFeatureBinding& binding,
                                              GApplyOutcome* outcome) {
   GApplyOutcome found;
+  GOptionBuffer buffer(binding.buffer_units);
+  if (binding.store_first) {
+    found.read = ReadWord(binding.apply_key, buffer) != 0;
+    if (found.read) Locate(from, binding, found, true);
+  } else if (Locate(from, binding, found, true) != nullptr) {
+    found.read = ReadWord(binding.apply_key, buffer) != 0;
+  }
   std::uint32_t result = 0;
-  if (GValueAttribute* attribute = Locate(from, binding, found)) {
-    GOptionBuffer buffer(binding.buffer_units);
-    if (ReadWord(binding.apply_key, buffer) != 0) {
-      found.row = MatchWord(binding.rows, buffer.Data());
-      if (found.row != nullptr) {
-        ApplyRow(*attribute, *found.row, destination, binding.destination);
-        result = 1;
-      }
+  if (found.read && found.attribute != nullptr) {
+    found.row = MatchWord(binding.rows, buffer.Data());
+    if (found.row != nullptr) {
+      ApplyRow(*found.attribute, *found.row, destination, binding.destination);
+      result = 1;
     }
   }
   if (outcome != nullptr) *outcome = found;
@@ -167,11 +199,52 @@ std::uint32_t GSettingConverter::ApplyCommon(MPersistentObject* from,
 
 std::uint32_t GSettingConverter::ExtractCommon(MPersistentObject* from,
                                                const GFeatureBinding& binding) {
-  GApplyOutcome found;
-  GValueAttribute* attribute = Locate(from, binding, found);
+  GValueAttribute* attribute = LocateForExtract(from, binding);
   if (attribute == nullptr) return 0;
   const GOptionRow* row = RowOfCode(binding.rows, attribute->GetValue());
   if (row == nullptr) return 0;
   WriteWord(binding.ExtractKey(), row->word);
   return 1;
+}
+
+std::uint32_t GSettingConverter::NarrowWord(const char16_t* word, char* buffer,
+                                            std::uint32_t capacity) {
+  return store_ != nullptr && buffer != nullptr && capacity != 0
+             ? store_->WideToChar(buffer, word, capacity)
+             : 0;
+}
+
+std::uint32_t GSettingConverter::WidenText(const char* text, char16_t* buffer,
+                                           std::uint32_t capacity) {
+  return store_ != nullptr && buffer != nullptr && capacity != 0
+             ? store_->CharToWide(buffer, text, capacity)
+             : 0;
+}
+
+bool GSettingConverter::ReadDecimal(const char16_t* word, std::int32_t& value) {
+  char text[kNumberBytes];
+  if (NarrowWord(word, text, sizeof text) == 0) return false;
+  const char* at = text;
+  while (*at == ' ' || (*at >= '\t' && *at <= '\r'))
+    ++at;
+  bool negative = false;
+  if (*at == '+' || *at == '-') negative = *at++ == '-';
+  if (*at < '0' || *at > '9') return false;
+  std::int64_t number = 0;
+  for (; *at >= '0' && *at <= '9'; ++at) {
+    // Digits past the 32-bit range change nothing more.
+    if (number <= INT32_MAX) number = number * 10 + (*at - '0');
+  }
+  if (negative) number = -number;
+  value = static_cast<std::int32_t>(std::clamp<std::int64_t>(number, INT32_MIN, INT32_MAX));
+  return true;
+}
+
+void GSettingConverter::DecimalWord(std::int32_t value, char16_t (&word)[12]) {
+  char text[12];
+  std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+  std::size_t i = 0;
+  for (; text[i] != '\0'; ++i)
+    word[i] = static_cast<char16_t>(text[i]);
+  word[i] = u'\0';
 }

@@ -15,6 +15,10 @@
 //   extract: find the group and attribute; write the word of the first
 //            row whose code equals the value under the extract key (which
 //            may differ from the apply key); answer 1.
+// A binding (the descriptor of a table converter, table_converter.h) may
+// also read the store before the model, make a missing attribute with a
+// default (the sub-keys of a watermark do), and have extract look in the
+// object it is given rather than along the apply path.
 // A converter whose steps run in another order, or that does more, calls
 // the single steps itself (Locate, ReadWord, MatchWord, ApplyRow, ...).
 // Some converters also record that the store locks their key.
@@ -32,6 +36,7 @@
 
 class GAttribute;
 class GAttributeComposite;
+class GStringAttribute;
 class GValueAttribute;
 class MPersistentObject;
 
@@ -85,19 +90,38 @@ class GOptionBuffer {
   std::uint32_t units_ = 0;
 };
 
+// What apply does when the group holds no value attribute of the key.
+enum class GMissingAttribute : std::uint8_t {
+  kAnswerZero,  // apply answers 0 before the store is asked
+  kMake,        // a value attribute of the key and `made_value` joins the
+                // group before the store is asked, and stays there even
+                // when apply then answers 0
+};
+
+// Where extract looks for the attribute.
+enum class GExtractFrom : std::uint8_t {
+  kApplyPath,    // in the group that the apply path leads to
+  kObjectGiven,  // directly in the object extract is given
+};
+
 // The common steps' description of one feature key bound to one value
-// attribute.
+// attribute: the descriptor of a table converter (table_converter.h).
 struct GFeatureBinding {
   // Keys walked from the object given to the group (the first key found in
   // that object, the next in what was found, ...); empty: the object given
   // is the group.
-  std::span<const std::uint32_t> group_path;
+  std::span<const std::uint32_t> group_path = {};
   std::uint32_t attribute_key = 0;
   const char16_t* apply_key = nullptr;    // full key path read on apply
   const char16_t* extract_key = nullptr;  // written on extract; null: apply_key
   std::uint32_t buffer_units = GOptionBuffer::kDefaultUnits;
   GDestinationPolicy destination = GDestinationPolicy::kCopy;
-  std::span<const GOptionRow> rows;
+  std::span<const GOptionRow> rows = {};
+  // Apply reads the store before it looks at the model.
+  bool store_first = false;
+  GMissingAttribute missing = GMissingAttribute::kAnswerZero;
+  std::uint16_t made_value = 0;  // for GMissingAttribute::kMake
+  GExtractFrom extract_from = GExtractFrom::kApplyPath;
 
   const char16_t* ExtractKey() const { return extract_key != nullptr ? extract_key : apply_key; }
 };
@@ -106,6 +130,10 @@ struct GFeatureBinding {
 struct GApplyOutcome {
   MPersistentObject* group = nullptr;
   GValueAttribute* attribute = nullptr;
+  // A word was read from the store (the key exists and its word fit the
+  // buffer). Steps that run "whether or not a word matched" run only then,
+  // so that a missing key or an over-long word leaves the model alone.
+  bool read = false;
   const GOptionRow* row = nullptr;  // the matched row; null when none matched
 };
 
@@ -135,6 +163,8 @@ class GSettingConverter {
   static GValueAttribute* FindValue(MPersistentObject* in, std::uint32_t key);
   // The attribute composite keyed `key` in `in`.
   static GAttributeComposite* FindComposite(MPersistentObject* in, std::uint32_t key);
+  // The string attribute keyed `key` in `in`.
+  static GStringAttribute* FindText(MPersistentObject* in, std::uint32_t key);
 
   // --- Value tables.
 
@@ -188,8 +218,10 @@ class GSettingConverter {
 
   // The group (by the binding's path from `from`) and the value attribute
   // in it, into `outcome`; the attribute, or null when either is missing.
+  // With `make` and a binding that makes missing attributes, a group
+  // composite without one gets it first.
   static GValueAttribute* Locate(MPersistentObject* from, const GFeatureBinding& binding,
-                                 GApplyOutcome& outcome);
+                                 GApplyOutcome& outcome, bool make = false);
   // The common apply (see the file comment). `outcome`, when given,
   // receives what was found and the matched row.
   std::uint32_t ApplyCommon(MPersistentObject* from, GAttributeComposite* destination,
@@ -197,6 +229,31 @@ class GSettingConverter {
   // The common extract: 1 once a word was written (whatever the store
   // answered), else 0.
   std::uint32_t ExtractCommon(MPersistentObject* from, const GFeatureBinding& binding);
+  // The attribute extract reads: by the apply path from `from`, or in
+  // `from` itself (GExtractFrom); null when missing.
+  static GValueAttribute* LocateForExtract(MPersistentObject* from, const GFeatureBinding& binding);
+
+  // --- Text between option words and the model's 8-bit text, through the
+  // store's own conversions.
+
+  // `word` as 8-bit text into `buffer` of `capacity` bytes, terminated;
+  // nonzero when it fit (text that does not fit is refused, never cut).
+  std::uint32_t NarrowWord(const char16_t* word, char* buffer, std::uint32_t capacity);
+  // `text` widened into `buffer` of `capacity` units; nonzero when it fit.
+  std::uint32_t WidenText(const char* text, char16_t* buffer, std::uint32_t capacity);
+
+  // --- Numbers in option words.
+
+  // Bytes of the 8-bit buffer an option word is read as a number from.
+  static constexpr std::uint32_t kNumberBytes = 64;
+  // The decimal number that `word` starts with, read from its 8-bit form
+  // in a buffer of kNumberBytes: blanks skipped, an optional sign, digits
+  // up to the first other character; numbers past the 32-bit range stop
+  // at its ends. False when the word does not fit the buffer or holds no
+  // digits there.
+  bool ReadDecimal(const char16_t* word, std::int32_t& value);
+  // `value` in decimal as a wide word into `word` (terminated).
+  static void DecimalWord(std::int32_t value, char16_t (&word)[12]);
 
  private:
   GQCFLibrary* store_;

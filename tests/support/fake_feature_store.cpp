@@ -190,6 +190,13 @@ void FakeFeatureStore::SetWord(std::u16string_view key, std::u16string_view word
   entry.word = word;
 }
 
+void FakeFeatureStore::ForgetKey(std::u16string_view key) {
+  auto it = keys_.find(std::u16string(key));
+  if (it == keys_.end()) return;
+  it->second.has_word = false;
+  it->second.word.clear();
+}
+
 void FakeFeatureStore::SetAttribute(std::u16string_view key, std::u16string_view name,
                                     std::u16string_view value) {
   keys_[std::u16string(key)].attributes[std::u16string(name)] = value;

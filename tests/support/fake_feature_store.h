@@ -58,6 +58,8 @@ class FakeFeatureStore {
   // The context is unknown again.
   void ForgetContext(std::u16string_view context);
   void SetWord(std::u16string_view key, std::u16string_view word);
+  // The key holds no word again (its attributes stay).
+  void ForgetKey(std::u16string_view key);
   void SetAttribute(std::u16string_view key, std::u16string_view name, std::u16string_view value);
   // Exports to `key` accept only these words from now on.
   void AcceptOnly(std::u16string_view key, std::vector<std::u16string> words);

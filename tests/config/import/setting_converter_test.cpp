@@ -218,6 +218,88 @@ TEST_F(Steps, LocksAreRecordedOnceForTRUEOrTrueOnly) {
   EXPECT_EQ(Entries(GSettingConverter::FindComposite(model, kLockListKey)), "");
 }
 
+// The sub-keys' descriptors: a path walked from the object given, a
+// missing attribute made with its default before the store is asked (and
+// kept when apply then answers 0), extract from the object given.
+TEST_F(Steps, MissingAttributesAreMadeWithTheirDefaultAndKept) {
+  GFeatureBinding made = Binding(kWatermark, 403, GDestinationPolicy::kCopy);
+  made.missing = GMissingAttribute::kMake;
+  made.made_value = 224;
+  made.extract_from = GExtractFrom::kObjectGiven;
+  const struct {
+    const char* name;
+    const char16_t* word;  // null: the key is not in the store
+    std::uint32_t result;
+    const char* watermark;  // 379 afterwards
+    const char* destination;
+  } cases[] = {
+      {"word", u"ON", 1, "382=7 403=1", "403=1"},
+      {"unknown word", u"MAYBE", 0, "382=7 403=224", ""},
+      {"no key", nullptr, 0, "382=7 403=224", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::u16string key = u"printing/Made" + std::u16string(c.word ? c.word : u"None");
+    if (c.word != nullptr) store_.SetWord(key, c.word);
+    GFeatureBinding binding = made;
+    binding.apply_key = key.c_str();
+    GCountedPtr root(Model());
+    GCountedPtr destination(new GAttributeComposite(kDestinationKey));
+    auto* model = static_cast<GAttributeComposite*>(root.Get());
+    GQCFLibrary library;
+    StepsConverter converter(&library, binding);
+    EXPECT_EQ(converter.Apply(model, static_cast<GAttributeComposite*>(destination.Get())),
+              c.result);
+    EXPECT_EQ(Entries(GSettingConverter::FindComposite(model, 379)), c.watermark);
+    EXPECT_EQ(Entries(static_cast<GAttributeComposite*>(destination.Get())), c.destination);
+    // Extract looks in the object it is given (a watermark definition,
+    // which has no 364 -> 379 of its own).
+    store_.ClearLog();
+    GCountedPtr definition(Group(0, {Value(403, 1)}));
+    EXPECT_EQ(converter.Extract(static_cast<GAttributeComposite*>(definition.Get())), 1u);
+    EXPECT_EQ(store_.Exports().size(), 1u);
+    GFeatureBinding by_path = binding;
+    by_path.extract_from = GExtractFrom::kApplyPath;
+    EXPECT_EQ(StepsConverter(&library, by_path)
+                  .Extract(static_cast<GAttributeComposite*>(definition.Get())),
+              0u);
+  }
+
+  // Nothing is made without the group, or over an attribute of another
+  // class.
+  GFeatureBinding over_text = made;
+  over_text.group_path = kDocument;
+  over_text.attribute_key = 501;
+  GCountedPtr root(Model());
+  auto* model = static_cast<GAttributeComposite*>(root.Get());
+  GQCFLibrary library;
+  store_.ClearLog();
+  EXPECT_EQ(StepsConverter(&library, over_text).Apply(model, nullptr), 0u);
+  GFeatureBinding nowhere = made;
+  nowhere.group_path = kNowhere;
+  EXPECT_EQ(StepsConverter(&library, nowhere).Apply(model, nullptr), 0u);
+  EXPECT_TRUE(store_.Log().empty());
+  EXPECT_EQ(Entries(model), "362{2} 364{1} 366{1}");
+}
+
+// A store-first binding reads the word before it looks at the model.
+TEST_F(Steps, StoreFirstReadsBeforeTheModel) {
+  store_.SetWord(u"printing/First", u"ON");
+  GFeatureBinding first =
+      Binding(kNowhere, 500, GDestinationPolicy::kCopy, 255, nullptr, u"printing/First");
+  first.store_first = true;
+  GCountedPtr root(Model());
+  auto* model = static_cast<GAttributeComposite*>(root.Get());
+  GQCFLibrary library;
+  store_.ClearLog();
+  EXPECT_EQ(StepsConverter(&library, first).Apply(model, nullptr), 0u);
+  EXPECT_EQ(store_.Log(),
+            (std::vector<std::string>{"QCFSetContext(printing/First)", "QCFGet(null, 255)"}));
+  first.group_path = kDocument;
+  EXPECT_EQ(StepsConverter(&library, first).Apply(model, nullptr), 1u);
+  EXPECT_EQ(ValueOf(model, 500), 1);
+}
+
 TEST_F(Steps, WithoutAStoreEveryStepAnswersZero) {
   GCountedPtr root(Model());
   auto* model = static_cast<GAttributeComposite*>(root.Get());

@@ -1,0 +1,70 @@
+#include "config/import/accessory_converter.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "config/import/converter_descriptors.h"
+#include "config/import/product_data.h"
+#include "config/paper/paper_handling_device.h"
+#include "driver/services/driver_data.h"
+
+namespace {
+
+void SetFlag(MPersistentObject* installed, std::uint32_t key) {
+  if (GValueAttribute* flag = GSettingConverter::FindValue(installed, key)) flag->SetValue(1);
+}
+
+}  // namespace
+
+GAccessoryOutputBinsConverter::GAccessoryOutputBinsConverter(GQCFLibrary* store,
+                                                             GDriverData* driver_data)
+    : GTableConverter(store, kAccessoryOutputBinsDescriptor), driver_data_(driver_data) {}
+
+std::uint32_t GAccessoryOutputBinsConverter::Apply(GAttributeComposite* root,
+                                                   GAttributeComposite*) {
+  MPersistentObject* installed = FindPath(root, Binding().group_path);
+  GStringAttribute* accessory = FindText(installed, Binding().attribute_key);
+  if (accessory == nullptr) return 0;
+  GOptionBuffer buffer(Binding().buffer_units);
+  if (ReadWord(Binding().apply_key, buffer) == 0) return 0;
+  char text[kTextBytes];
+  if (NarrowWord(buffer.Data(), text, kTextBytes) == 0) return 0;
+  accessory->SetValue(WideStringsEqual(buffer.Data(), kNotInstalled) != 0 ? "" : text);
+
+  const GAccessoryIdentifiers& known = ProductData().accessories;
+  if (IsAccessory(text, known.staplers)) SetFlag(installed, kStaplerInstalledKey);
+  if (IsAccessory(text, known.stitcher)) SetFlag(installed, kStitcherInstalledKey);
+
+  GAttributeComposite* job_settings =
+      driver_data_ != nullptr ? driver_data_->GetJobSettings() : nullptr;
+  if (GAttributeComposite* devices = FindComposite(job_settings, kPaperDevicesKey)) {
+    const GCountedPtrVector& children = devices->Children();
+    RWCString name;
+    for (RWSize i = 0; i < children.Count(); ++i) {
+      auto* device = dynamic_cast<GPaperHandlingDevice*>(children[i].Get());
+      if (device == nullptr || device->GetName(name) != text) continue;
+      device->SetInstalled(1);
+      break;
+    }
+  }
+  return 1;
+}
+
+std::uint32_t GAccessoryOutputBinsConverter::Extract(GAttributeComposite* root) {
+  const GStringAttribute* accessory =
+      FindText(FindPath(root, Binding().group_path), Binding().attribute_key);
+  if (accessory == nullptr) return 0;
+  const RWCString& text = accessory->GetValue();
+  if (text.IsNull()) {
+    WriteWord(Binding().ExtractKey(), kNotInstalled);
+    return 1;
+  }
+  // The text is taken whole or not at all.
+  if (std::strlen(text.Data()) >= kTextBytes) return 0;
+  char16_t word[kTextBytes];
+  if (WidenText(text.Data(), word, kTextBytes) == 0) return 0;
+  WriteWord(Binding().ExtractKey(), word);
+  return 1;
+}

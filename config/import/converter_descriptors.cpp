@@ -1,0 +1,394 @@
+#include "config/import/converter_descriptors.h"
+
+namespace {
+
+constexpr auto kCopy = GDestinationPolicy::kCopy;
+constexpr auto kNew = GDestinationPolicy::kNew;
+constexpr auto kNone = GDestinationPolicy::kNone;
+
+// Read buffers other than the default 255 units.
+constexpr std::uint32_t k128 = 128;
+constexpr std::uint32_t k64 = 64;
+constexpr std::uint32_t k32 = 32;
+
+// Tables that several keys share.
+constexpr GOptionRow kFalseTrue[] = {{0, u"FALSE"}, {1, u"TRUE"}};
+constexpr GOptionRow kOffOn[] = {{0, u"OFF"}, {1, u"ON"}};
+constexpr GOptionRow kNotInstalledInstalled[] = {{0, u"NotInstalled"}, {1, u"Installed"}};
+
+constexpr GOptionRow kDeviceIsMopierRows[] = {{1, u"Installed"}, {0, u"NotInstalled"}};
+constexpr GOptionRow kJobRetentionRows[] = {{0, u"Disabled"}, {1, u"Enabled"}};
+constexpr GOptionRow kManualDuplexRows[] = {{0, u"Disabled"}, {3, u"Enabled"}};
+
+// "Stitching" stands for the stitching flag (982), which the converter sets
+// instead; 8 and 9 are reached only through the stitching accessory.
+constexpr GOptionRow kStaplerChoiceStaplingRows[] = {
+    {0, u"Default"},   {1, u"1parallel"}, {2, u"1diagonal"}, {3, u"2parallel"}, {4, u"3parallel"},
+    {5, u"6parallel"}, {1, u"Stitching"}, {8, u"1parallel"}, {9, u"2parallel"}, {7, u"None"},
+};
+constexpr GOptionRow kStaplingRows[] = {
+    {0, u"None"},      {10, u"1left"},    {11, u"2left"},    {12, u"1right"},
+    {13, u"2right"},   {14, u"2top"},     {1, u"1parallel"}, {2, u"1diagonal"},
+    {3, u"2parallel"}, {4, u"3parallel"}, {5, u"6parallel"}, {6, u"FoldAndStitch"},
+};
+constexpr GOptionRow kOrientationRows[] = {
+    {0, u"Portrait"}, {90, u"Landscape"}, {270, u"RotatedLandscape"}, {180, u"RotatedPortrait"}};
+
+// Words that stand twice take the first code; the installed accessory
+// changes some codes afterwards (GOutputBinConverter).
+constexpr GOptionRow kOutputBinRows[] = {
+    {1, u"Auto"},
+    {1, u"Top"},
+    {2, u"Left"},
+    {14, u"Stacker-Stapled"},
+    {9, u"Stacker-Stapled"},
+    {3, u"Stacker-Stapled"},
+    {13, u"Stacker"},
+    {15, u"Stacker"},
+    {4, u"Stacker"},
+    {12, u"StackerFaceDown"},
+    {11, u"StackerFaceUp"},
+    {10, u"Booklet"},
+    {62, u"MainBinFaceDown"},
+    {63, u"MainBinFaceUp"},
+    {64, u"UpperBinFaceDown"},
+    {65, u"UpperBinFaceUp"},
+    {60, u"MainBinFaceDown"},
+    {61, u"MainBinFaceUp"},
+    {66, u"UpperBinFaceDown"},
+    {67, u"UpperBinFaceUp"},
+    {16, u"OutputBin1"},
+    {17, u"OutputBin2"},
+    {18, u"OutputBin3"},
+};
+constexpr GOptionRow kBookletTargetSizeRows[] = {
+    {1, u"LETTER"}, {21, u"11X17"},  {6, u"LEGAL"},   {23, u"A4"},
+    {22, u"A3"},    {39, u"B4_JIS"}, {40, u"B5_JIS"},
+};
+constexpr GOptionRow kTTAsBitmapSettingRows[] = {{0, u"TTModeOutline"}, {1, u"TTModeBitmap"}};
+constexpr GOptionRow kBookletPrintingChoiceRows[] = {
+    {0, u"OFF"}, {1, u"LeftEdge"}, {2, u"RightEdge"}};
+constexpr GOptionRow kScalePageChoiceRows[] = {{0, u"FitWithoutScaling"}, {1, u"ScaleToFit"}};
+
+constexpr std::uint16_t kNotSupported = 0xFFFF;
+constexpr GOptionRow kEdgeToEdgeRows[] = {
+    {kNotSupported, u"NotSupported"}, {2, u"Supported"}, {0, u"OFF"}, {1, u"ON"}};
+constexpr GOptionRow kJobRetentionModeChoiceRows[] = {
+    {kNotSupported, u"NotSupported"},
+    {0, u"OFF"},
+    {1, u"QuickCopy"},
+    {2, u"ProofNHold"},
+    {3, u"StoreJob"},
+    {4, u"PrivatePrint"},
+};
+constexpr GOptionRow kRasterizationChoiceRows[] = {
+    {0, u"RasterizationAuto"},
+    {1, u"RasterizationVector"},
+    {2, u"RasterizationGRaster"},
+    {3, u"RasterizationRaster"},
+};
+// "MinValue" and "MaxValue" name codes that stand earlier: extract writes
+// the earlier word.
+constexpr GOptionRow kMetChoiceRows[] = {
+    {kNotSupported, u"NotSupported"},
+    {1, u"ON"},
+    {0, u"OFF"},
+    {2, u"PageProtOff"},
+    {3, u"PageProtLetter"},
+    {4, u"PageProtLegal"},
+    {5, u"PageProtA4"},
+    {kNotSupported, u"MinValue"},
+    {5, u"MaxValue"},
+};
+constexpr GOptionRow kRetChoiceRows[] = {
+    {kNotSupported, u"NotSupported"},
+    {0, u"OFF"},
+    {1, u"Light"},
+    {2, u"Medium"},
+    {3, u"Dark"},
+    {4, u"ON"},
+    {kNotSupported, u"MinValue"},
+    {4, u"MaxValue"},
+};
+constexpr GOptionRow kPatternScalingChoiceRows[] = {{0, u"NeverScalePatterns"},
+                                                    {1, u"AlwaysScalePatterns"}};
+constexpr GOptionRow kBinderChoiceRows[] = {
+    {0, u"DontBindThisJob"}, {1, u"BindThisJob"}, {3, u"BindStacker"}};
+constexpr GOptionRow kPageOrderRows[] = {{0, u"FrontToBack"}, {1, u"BackToFront"}};
+// Scaling is on (1) when the duplex word is "FALSE".
+constexpr GOptionRow kAutoDuplexScalingRows[] = {{1, u"FALSE"}, {0, u"TRUE"}};
+constexpr GOptionRow kPunchingRows[] = {{0, u"none"}, {1, u"Left"}, {2, u"Right"}, {3, u"Top"}};
+// The store's word for code 2 ends in a blank.
+constexpr GOptionRow kFoldingRows[] = {
+    {0, u"None"},           {1, u"TriFoldInward"},   {2, u"TriFoldOutward "},
+    {4, u"HalfFoldInward"}, {5, u"HalfFoldOutward"}, {3, u"ZFold"},
+    {6, u"FoldAndStitch"},
+};
+constexpr GOptionRow kImageShiftRows[] = {{1, u"Installed"}, {0, u"NotInstalled"}};
+constexpr GOptionRow kTransparencyInterleaveRows[] = {{0, u"OFF"}, {1, u"BLANK"}, {2, u"PRINTED"}};
+
+}  // namespace
+
+// --- Installed options.
+
+constexpr GFeatureBinding kPrinterHardDiskDescriptor{.group_path = kInstalledOptionsPath,
+                                                     .attribute_key = 239,
+                                                     .apply_key = u"physical/PrinterHardDisk",
+                                                     .destination = kCopy,
+                                                     .rows = kNotInstalledInstalled};
+constexpr GFeatureBinding kDeviceIsMopierDescriptor{.group_path = kInstalledOptionsPath,
+                                                    .attribute_key = 310,
+                                                    .apply_key = u"physical/DeviceIsMopier",
+                                                    .buffer_units = k32,
+                                                    .destination = kNone,
+                                                    .rows = kDeviceIsMopierRows};
+constexpr GFeatureBinding kDriverWorkSpaceSettingDescriptor{
+    .group_path = kInstalledOptionsPath,
+    .attribute_key = 202,
+    .apply_key = u"physical/DriverWorkSpaceSetting",
+    .destination = kCopy};
+constexpr GFeatureBinding kJobRetentionAvailableDescriptor{
+    .group_path = kInstalledOptionsPath,
+    .attribute_key = 441,
+    .apply_key = u"physical/JobRetentionAvailable",
+    .buffer_units = k32,
+    .destination = kNone,
+    .rows = kFalseTrue};
+constexpr GFeatureBinding kJobRetentionDescriptor{.group_path = kInstalledOptionsPath,
+                                                  .attribute_key = 520,
+                                                  .apply_key = u"physical/JobRetention",
+                                                  .buffer_units = k32,
+                                                  .destination = kNone,
+                                                  .rows = kJobRetentionRows};
+constexpr GFeatureBinding kEnvFeederDescriptor{.group_path = kInstalledOptionsPath,
+                                               .attribute_key = 275,
+                                               .apply_key = u"physical/EnvFeeder",
+                                               .buffer_units = k128,
+                                               .destination = kNone,
+                                               .rows = kNotInstalledInstalled};
+constexpr GFeatureBinding kAccessoryOutputBinsDescriptor{
+    .group_path = kInstalledOptionsPath,
+    .attribute_key = 316,
+    .apply_key = u"physical/AccessoryOutputBins",
+    .buffer_units = k128,
+    .destination = kNone};
+constexpr GFeatureBinding kBinderUnitDescriptor{.group_path = kInstalledOptionsPath,
+                                                .attribute_key = 613,
+                                                .apply_key = u"physical/BinderUnit",
+                                                .extract_key = u"physical/binderunit",
+                                                .destination = kCopy,
+                                                .rows = kNotInstalledInstalled};
+constexpr GFeatureBinding kScannerChoiceDescriptor{.group_path = kInstalledOptionsPath,
+                                                   .attribute_key = 918,
+                                                   .apply_key = u"physical/ScannerChoice",
+                                                   .buffer_units = k128,
+                                                   .destination = kNone,
+                                                   .rows = kNotInstalledInstalled};
+constexpr GFeatureBinding kCollationUnitDescriptor{.group_path = kInstalledOptionsPath,
+                                                   .attribute_key = 310,
+                                                   .apply_key = u"physical/CollationUnit",
+                                                   .extract_key = u"physical/CollationUnitSetting",
+                                                   .buffer_units = k128,
+                                                   .destination = kNone,
+                                                   .rows = kFalseTrue};
+constexpr GFeatureBinding kMonoChromeChoiceDescriptor{.group_path = kInstalledOptionsPath,
+                                                      .attribute_key = 518,
+                                                      .apply_key = u"physical/MonoChromeChoice",
+                                                      .buffer_units = k32,
+                                                      .destination = kNone,
+                                                      .rows = kOffOn};
+constexpr GFeatureBinding kTray1Descriptor{.group_path = kInstalledOptionsPath,
+                                           .attribute_key = 974,
+                                           .apply_key = u"physical/Tray1",
+                                           .destination = kNone,
+                                           .rows = kNotInstalledInstalled};
+constexpr GFeatureBinding kManualDuplexDescriptor{.group_path = kInstalledOptionsPath,
+                                                  .attribute_key = 245,
+                                                  .apply_key = u"physical/ManualDuplex",
+                                                  .destination = kCopy,
+                                                  .rows = kManualDuplexRows};
+
+// --- Document settings.
+
+constexpr GFeatureBinding kStaplerChoiceStaplingDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 289,
+    .apply_key = u"printing/StaplerChoice/Stapling",
+    .destination = kCopy,
+    .rows = kStaplerChoiceStaplingRows};
+constexpr GFeatureBinding kStaplingDescriptor{.group_path = kDocumentSettingsPath,
+                                              .attribute_key = 1200,
+                                              .apply_key = u"printing/Stapling",
+                                              .destination = kCopy,
+                                              .rows = kStaplingRows};
+constexpr GFeatureBinding kStaplerChoiceDescriptor{.group_path = kDocumentSettingsPath,
+                                                   .attribute_key = 278,
+                                                   .apply_key = u"printing/StaplerChoice",
+                                                   .destination = kNew,
+                                                   .rows = kFalseTrue};
+constexpr GFeatureBinding kOrientationDescriptor{.group_path = kDocumentSettingsPath,
+                                                 .attribute_key = 265,
+                                                 .apply_key = u"printing/Orientation",
+                                                 .destination = kCopy,
+                                                 .rows = kOrientationRows};
+constexpr GFeatureBinding kTonerliteDescriptor{.group_path = kDocumentSettingsPath,
+                                               .attribute_key = 252,
+                                               .apply_key = u"printing/Tonerlite",
+                                               .destination = kCopy,
+                                               .rows = kFalseTrue};
+constexpr GFeatureBinding kOutputBinDescriptor{.group_path = kDocumentSettingsPath,
+                                               .attribute_key = 248,
+                                               .apply_key = u"printing/OutputBin",
+                                               .destination = kCopy,
+                                               .rows = kOutputBinRows};
+constexpr GFeatureBinding kCopiesDescriptor{.group_path = kColorMediaSettingsPath,
+                                            .attribute_key = 291,
+                                            .apply_key = u"printing/Copies",
+                                            .destination = kCopy};
+// The empty path: found from the root, wherever the model keeps it.
+constexpr GFeatureBinding kTextAsBlackDescriptor{.attribute_key = 585,
+                                                 .apply_key = u"printing/TextAsBlack",
+                                                 .destination = kNew,
+                                                 .rows = kFalseTrue};
+constexpr GFeatureBinding kScalePageChoiceDescriptor{.group_path = kDocumentSettingsPath,
+                                                     .attribute_key = 271,
+                                                     .apply_key = u"printing/ScalePageChoice",
+                                                     .buffer_units = k128,
+                                                     .destination = kCopy,
+                                                     .rows = kScalePageChoiceRows};
+constexpr GFeatureBinding kScaleChoiceDescriptor{.group_path = kDocumentSettingsPath,
+                                                 .attribute_key = 269,
+                                                 .apply_key = u"printing/ScaleChoice",
+                                                 .buffer_units = k128,
+                                                 .destination = kCopy};
+constexpr GFeatureBinding kBookletPrintingChoiceDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 279,
+    .apply_key = u"printing/BookletPrintingChoice",
+    .destination = kCopy,
+    .rows = kBookletPrintingChoiceRows};
+constexpr GFeatureBinding kTTAsBitmapSettingDescriptor{.group_path = kColorMediaSettingsPath,
+                                                       .attribute_key = 293,
+                                                       .apply_key = u"printing/TTAsBitmapSetting",
+                                                       .destination = kNew,
+                                                       .rows = kTTAsBitmapSettingRows};
+constexpr GFeatureBinding kBookletTargetSizeDescriptor{.group_path = kDocumentSettingsPath,
+                                                       .attribute_key = 280,
+                                                       .apply_key = u"printing/BookletTargetSize",
+                                                       .destination = kCopy,
+                                                       .rows = kBookletTargetSizeRows};
+constexpr GFeatureBinding kEdgeToEdgeDescriptor{.group_path = kDocumentSettingsPath,
+                                                .attribute_key = 442,
+                                                .apply_key = u"printing/EdgeToEdge",
+                                                .destination = kCopy,
+                                                .rows = kEdgeToEdgeRows};
+constexpr GFeatureBinding kJobRetentionModeChoiceDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 287,
+    .apply_key = u"printing/JobRetentionModeChoice",
+    .destination = kCopy,
+    .rows = kJobRetentionModeChoiceRows};
+constexpr GFeatureBinding kRasterizationChoiceDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 255,
+    .apply_key = u"printing/RasterizationChoice",
+    .buffer_units = k128,
+    .destination = kNone,
+    .rows = kRasterizationChoiceRows};
+constexpr GFeatureBinding kRasterizationChoiceInColorDescriptor{
+    .group_path = kColorMediaSettingsPath,
+    .attribute_key = 255,
+    .apply_key = u"printing/RasterizationChoice",
+    .buffer_units = k128,
+    .destination = kNone,
+    .rows = kRasterizationChoiceRows};
+constexpr GFeatureBinding kMetChoiceDescriptor{.group_path = kDocumentSettingsPath,
+                                               .attribute_key = 251,
+                                               .apply_key = u"printing/MetChoice",
+                                               .buffer_units = k128,
+                                               .destination = kNone,
+                                               .rows = kMetChoiceRows};
+constexpr GFeatureBinding kRetChoiceDescriptor{.group_path = kDocumentSettingsPath,
+                                               .attribute_key = 250,
+                                               .apply_key = u"printing/RetChoice",
+                                               .buffer_units = k128,
+                                               .destination = kNone,
+                                               .rows = kRetChoiceRows};
+constexpr GFeatureBinding kPatternScalingChoiceDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 277,
+    .apply_key = u"printing/PatternScalingChoice",
+    .buffer_units = k128,
+    .destination = kNone,
+    .rows = kPatternScalingChoiceRows};
+constexpr GFeatureBinding kBinderChoiceDescriptor{.group_path = kDocumentSettingsPath,
+                                                  .attribute_key = 612,
+                                                  .apply_key = u"printing/BinderChoice",
+                                                  .extract_key = u"printing/BindChoice",
+                                                  .destination = kCopy,
+                                                  .rows = kBinderChoiceRows};
+constexpr GFeatureBinding kIgnoreCollationChoiceDescriptor{
+    .group_path = kColorMediaSettingsPath,
+    .attribute_key = 451,
+    .apply_key = u"printing/IgnoreCollationChoice",
+    .buffer_units = k64,
+    .destination = kNone,
+    .rows = kOffOn};
+constexpr GFeatureBinding kPageOrderDescriptor{.group_path = kDocumentSettingsPath,
+                                               .attribute_key = 710,
+                                               .apply_key = u"printing/PageOrder",
+                                               .destination = kNew,
+                                               .rows = kPageOrderRows};
+constexpr GFeatureBinding kStraightPaperPathDescriptor{.group_path = kDocumentSettingsPath,
+                                                       .attribute_key = 905,
+                                                       .apply_key = u"printing/StraightPaperPath",
+                                                       .destination = kCopy,
+                                                       .rows = kOffOn};
+constexpr GFeatureBinding kDryTimeDescriptor{.group_path = kDocumentSettingsPath,
+                                             .attribute_key = 1133,
+                                             .apply_key = u"printing/DryTime",
+                                             .destination = kCopy};
+constexpr GFeatureBinding kEmulateGKMarginsDescriptor{.group_path = kDocumentSettingsPath,
+                                                      .attribute_key = 711,
+                                                      .apply_key = u"printing/KVEmulateGKMargins",
+                                                      .destination = kCopy,
+                                                      .rows = kFalseTrue,
+                                                      .store_first = true};
+constexpr GFeatureBinding kSymmetricalMarginsDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 713,
+    .apply_key = u"printing/KVSymmetricalMargins",
+    .destination = kCopy,
+    .rows = kFalseTrue,
+    .store_first = true};
+// Apply reads the duplex key first (GAutoDuplexScalingConverter); extract
+// writes the sub-key.
+constexpr GFeatureBinding kAutoDuplexScalingDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 983,
+    .apply_key = u"printing/Duplex",
+    .extract_key = u"printing/Duplex/KVAutoDuplexScaling",
+    .destination = kCopy,
+    .rows = kAutoDuplexScalingRows};
+constexpr GFeatureBinding kPunchingDescriptor{.group_path = kDocumentSettingsPath,
+                                              .attribute_key = 1201,
+                                              .apply_key = u"printing/Punching",
+                                              .destination = kNew,
+                                              .rows = kPunchingRows};
+constexpr GFeatureBinding kFoldingDescriptor{.group_path = kDocumentSettingsPath,
+                                             .attribute_key = 1209,
+                                             .apply_key = u"printing/Folding",
+                                             .destination = kCopy,
+                                             .rows = kFoldingRows};
+constexpr GFeatureBinding kImageShiftDescriptor{.group_path = kDocumentSettingsPath,
+                                                .attribute_key = 1202,
+                                                .apply_key = u"printing/KVImageShift",
+                                                .extract_key = u"printing/PunchChoice",
+                                                .destination = kNew,
+                                                .rows = kImageShiftRows};
+constexpr GFeatureBinding kTransparencyInterleaveDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 1204,
+    .apply_key = u"printing/TransparencyInterleave",
+    .destination = kNew,
+    .rows = kTransparencyInterleaveRows};

@@ -1,0 +1,113 @@
+// Table converters of the paper path and the finishing accessories that
+// do a step of their own beyond the common ones. Steps that run "matched
+// or not" run once a word was read, so that a missing key or an over-long
+// word leaves the model as it was.
+//
+// GTray1Converter ("physical/Tray1", 365 -> 974): then the tray-1 mode
+// (274 in 365) becomes 8 when 974 holds 1, else 7, matched or not.
+//
+// GStraightPaperPathConverter ("printing/StraightPaperPath", 362 -> 905):
+// only with manual duplex enabled (245 in 365 not 0); otherwise the store
+// is not read.
+//
+// GAutoDuplexScalingConverter (362 -> 983): only with manual duplex enabled
+// or the duplex unit (308 in 365) at 1. Reads "printing/Duplex"; when that
+// is "TRUE" and the store has "printing/Duplex/KVAutoDuplexScaling", that
+// key's word instead; "FALSE" sets 1, "TRUE" 0. Then, matched or not,
+// scaling on (983 at 1) turns the symmetrical margins (713 in 362) on and
+// records a copy. Extract writes the sub-key.
+//
+// GFoldingConverter ("printing/Folding", 362 -> 1209): a match also sets
+// the folding unit (1004 in 365) to 3, unrecorded.
+//
+// GPostInsertionKitConverter: the two installed accessories that a name
+// chooses, "KVPostInsertionKit" (365 -> 1205) and "KVPunchUnitType"
+// (365 -> 1203), each a value or a string attribute:
+//   apply    a value attribute becomes 0 for the word "None" (or "none",
+//            the word extract writes) and 1 for any other; a string
+//            attribute takes the word as 8-bit text, empty for "None" or
+//            "none" (a word of more than 127 bytes is refused). A copy is
+//            recorded; answers 1.
+//   extract  a value of 0 or an empty text writes "none"; a text writes
+//            itself; a value of 1 writes the name (1206) of each
+//            accessory record (228 -> 1208 of the driver data's job
+//            settings) whose 1207 holds the attribute's key, in turn, and
+//            answers 0 when there is none. Names of more than 127 bytes
+//            are refused, not cut.
+//
+// Ownership and threads: as GSettingConverter; the post-insertion kit's
+// driver data is not owned and must outlive it.
+#pragma once
+
+#include <cstdint>
+
+#include "config/import/table_converter.h"
+
+class GDriverData;
+
+class GTray1Converter final : public GTableConverter {
+ public:
+  static constexpr std::uint32_t kTray1ModeKey = 274;  // in 365
+  static constexpr std::uint16_t kTray1Installed = 8;
+  static constexpr std::uint16_t kTray1Missing = 7;
+
+  explicit GTray1Converter(GQCFLibrary* store);
+  std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
+};
+
+class GStraightPaperPathConverter final : public GTableConverter {
+ public:
+  explicit GStraightPaperPathConverter(GQCFLibrary* store);
+  std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
+};
+
+class GAutoDuplexScalingConverter final : public GTableConverter {
+ public:
+  static constexpr std::uint32_t kDuplexUnitKey = 308;          // in 365
+  static constexpr std::uint32_t kSymmetricalMarginsKey = 713;  // in 362
+  static constexpr char16_t kScalingKey[] = u"printing/Duplex/KVAutoDuplexScaling";
+
+  explicit GAutoDuplexScalingConverter(GQCFLibrary* store);
+  std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
+};
+
+class GFoldingConverter final : public GTableConverter {
+ public:
+  static constexpr std::uint32_t kFoldingUnitKey = 1004;  // in 365
+  static constexpr std::uint16_t kFoldingUnitSet = 3;
+
+  explicit GFoldingConverter(GQCFLibrary* store);
+  std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
+};
+
+class GPostInsertionKitConverter final : public GSettingConverter {
+ public:
+  static constexpr std::uint32_t kModelKey = 228;           // in the job settings
+  static constexpr std::uint32_t kAccessoryListKey = 1208;  // in 228
+  static constexpr std::uint32_t kAccessoryNameKey = 1206;  // in each record
+  static constexpr std::uint32_t kAccessoryKindKey = 1207;  // in each record
+  static constexpr std::uint32_t kTextBytes = 128;
+  static constexpr std::uint32_t kBufferUnits = 255;
+  static constexpr char16_t kNoneWord[] = u"None";
+  static constexpr char16_t kNoneExported[] = u"none";
+
+  // Keeps the attribute key and key path of `short_name` ("KVPostInsertionKit"
+  // or "KVPunchUnitType"); another name keeps neither, and both ways
+  // answer 0.
+  // REQUIRES: `driver_data` (null allowed) outlives the converter.
+  GPostInsertionKitConverter(GQCFLibrary* store, const char16_t* short_name,
+                             GDriverData* driver_data);
+
+  std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
+  std::uint32_t Extract(GAttributeComposite* root) override;
+
+  std::uint32_t AttributeKey() const { return key_; }
+  const char16_t* KeyPath() const { return path_; }
+
+ private:
+  std::uint32_t ExportText(const char* text);
+
+  std::uint32_t key_ = 0;
+  const char16_t* path_ = nullptr;
+  GDriverData* driver_data_;
+};
