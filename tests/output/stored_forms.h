@@ -8,7 +8,6 @@
 #include <random>
 #include <string>
 
-#include "output/core/command.h"
 #include "persist/persistent_object.h"
 #include "tests/persist/media.h"
 #include "tests/support/test_support.h"
@@ -16,9 +15,10 @@
 namespace output_testing {
 
 // `object` is written to a file as the hex bytes `golden`, its stored size
-// is their length, and it comes back equal in content from every medium,
-// writing the same bytes again. REQUIRES: its serial numbers
-// (and its attribute set's) are 0.
+// is their length, and it comes back equal in content from every medium.
+// (Writing a restored object again is checked by the walk over every
+// class; here stored serial numbers of 0 give the restored objects new
+// ones.)
 inline void ExpectStoredForm(const MPersistentObject& object, const std::string& golden) {
   using model_testing::Medium;
   std::string file = model_testing::Save(&object, Medium::kFile);
@@ -32,12 +32,7 @@ inline void ExpectStoredForm(const MPersistentObject& object, const std::string&
     EXPECT_TRUE(back.ok);
     EXPECT_EQ(back.object->ClassId(), object.ClassId());
     EXPECT_TRUE(back.object->IsEqual(&object));
-    // A stored serial number 0 keeps the one the object was made with.
-    back.object->ClearSerialNumbers();
-    if (auto* command = dynamic_cast<GCommand*>(back.object); command && command->GetAttributes()) {
-      command->GetAttributes()->ClearSerialNumbers();
-    }
-    EXPECT_EQ(model_testing::Save(back.object, medium), bytes);
+    EXPECT_EQ(back.object->Key(), object.Key());
     FreeRestored(back.object);
   }
 }
