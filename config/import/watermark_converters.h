@@ -50,6 +50,7 @@
 #include <cstdint>
 #include <span>
 
+#include "config/import/converter_descriptors.h"  // the descriptor sub-keys
 #include "config/import/table_converter.h"
 
 class GWatermarksConverter final : public GTableConverter {
