@@ -79,6 +79,16 @@ TEST_F(Watermark, AWordNamesItsDefinitionRunsTheSubKeysAndTakesTheDefinitionsPro
   EXPECT_EQ(GSettingConverter::FindText(Current(), 383)->GetValue(), "Mark-0");
   EXPECT_EQ(Entries(Destination()),
             "403=232 388=8 382=2 393=2 386='Helvetica' 398=0 399=255 400=255");
+  // A property of another class in the definition is left alone: the
+  // style stays what its sub-key set.
+  Reset();
+  PutProperties();
+  store_.SetWord(u"printing/Watermarks", u"Draft");
+  GStringAttribute text_style("Bold", 388);
+  GSettingConverter::FindComposite(Root(), 378)->ReplaceByKey(388, &text_style);
+  EXPECT_EQ(Apply(u"Watermarks"), 1u);
+  EXPECT_EQ(ValueOf(Current(), 388), 8);
+  EXPECT_EQ(ValueOf(Current(), 403), 64);
   // Without the current watermark's name: 0 before the store is read.
   Reset();
   delete Current()->RemoveByKey(383);
