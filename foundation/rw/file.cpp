@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 
 // The stored forms are little-endian; on such a host items move as they are.
@@ -65,46 +66,123 @@ bool RWFile::WriteString(const char* text) {
   return WriteItems(text, std::strlen(text) + 1);
 }
 
+void RWFile::Overwritten(std::uint64_t, std::uint64_t) {}
+
+bool RWFile::ReleaseStream() {
+  // What a seek does to the indicators, whether or not the stream moves.
+  last_ = Direction::kNone;
+  if (!file_) return false;
+  if (on_descriptor_) {
+    eof_ = false;
+    return true;
+  }
+  // The runtime's hand-over to the descriptor: flush, which writes what is
+  // buffered and gives back what was read ahead.
+  std::int64_t at = ::ftello(file_);
+  if (at < 0 || std::fflush(file_) != 0) return false;
+  on_descriptor_ = true;
+  position_ = static_cast<std::uint64_t>(at);
+  eof_ = false;
+  return true;
+}
+
+void RWFile::Resume(bool seek) {
+  on_descriptor_ = false;
+  if (seek) eof_ = false;
+  ::fseeko(file_, static_cast<off_t>(position_), SEEK_SET);
+}
+
+bool RWFile::ReadAt(std::uint64_t offset, std::uint8_t* p, std::size_t n) {
+  if (!ReleaseStream()) return false;
+  if (n > 0) last_ = Direction::kRead;
+  const int fd = ::fileno(file_);
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t got = ::pread(fd, p + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      io_error_ = true;
+      break;
+    }
+    if (got == 0) {
+      eof_ = true;
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  position_ = offset + done;
+  return done == n;
+}
+
+bool RWFile::WriteAt(std::uint64_t offset, const std::uint8_t* p, std::size_t n) {
+  if (!ReleaseStream()) return false;
+  if (n > 0) last_ = Direction::kWrite;
+  const int fd = ::fileno(file_);
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t put = ::pwrite(fd, p + done, n - done, static_cast<off_t>(offset + done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      io_error_ = true;
+      break;
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  position_ = offset + done;
+  Overwritten(offset, n);
+  return done == n;
+}
+
 std::int64_t RWFile::CurrentOffset() {
-  return file_ ? ::ftello(file_) : -1;
+  if (!file_) return -1;
+  return on_descriptor_ ? static_cast<std::int64_t>(position_) : ::ftello(file_);
 }
 
 bool RWFile::SeekTo(std::int64_t offset) {
   last_ = Direction::kNone;
-  return file_ && offset >= 0 && ::fseeko(file_, offset, SEEK_SET) == 0;
+  if (!file_ || offset < 0) return false;
+  on_descriptor_ = false;
+  eof_ = false;
+  return ::fseeko(file_, offset, SEEK_SET) == 0;
 }
 
 bool RWFile::SeekToEnd() {
   last_ = Direction::kNone;
-  return file_ && ::fseeko(file_, 0, SEEK_END) == 0;
+  if (!file_) return false;
+  on_descriptor_ = false;
+  eof_ = false;
+  return ::fseeko(file_, 0, SEEK_END) == 0;
 }
 
 bool RWFile::Flush() {
   last_ = Direction::kNone;
-  return file_ && std::fflush(file_) == 0;
+  // Positioned transfers leave nothing in the runtime's buffer.
+  return file_ && (on_descriptor_ || std::fflush(file_) == 0);
 }
 
 std::uint64_t RWFile::BytesRemaining() {
   if (!file_) return 0;
   // Buffered writes are not yet in the size that fstat sees.
-  std::fflush(file_);
+  if (!on_descriptor_) std::fflush(file_);
   last_ = Direction::kNone;
   struct stat st;
-  std::int64_t at = ::ftello(file_);
+  std::int64_t at = CurrentOffset();
   if (at < 0 || ::fstat(::fileno(file_), &st) != 0 || st.st_size < at) return 0;
   return static_cast<std::uint64_t>(st.st_size - at);
 }
 
 bool RWFile::Eof() const {
-  return file_ && std::feof(file_);
+  return file_ && (eof_ || (!on_descriptor_ && std::feof(file_)));
 }
 
 bool RWFile::Error() const {
-  return !file_ || marked_error_ || std::ferror(file_);
+  return !file_ || marked_error_ || io_error_ || std::ferror(file_);
 }
 
 void RWFile::ClearError() {
   marked_error_ = false;
+  io_error_ = false;
+  eof_ = false;
   if (file_) std::clearerr(file_);
 }
 
@@ -116,6 +194,7 @@ bool RWFile::IsEmpty() const {
 }
 
 bool RWFile::Erase() {
+  Overwritten(kAnywhere, kAnywhere);
   if (file_) {
     int closed = std::fclose(file_);
     file_ = nullptr;
@@ -123,6 +202,9 @@ bool RWFile::Erase() {
   }
   if (std::remove(name_.c_str()) != 0) return false;
   marked_error_ = false;
+  io_error_ = false;
+  eof_ = false;
+  on_descriptor_ = false;
   last_ = Direction::kNone;
   return Open("wb+");
 }

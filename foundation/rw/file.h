@@ -7,6 +7,14 @@
 // Readers of stored data that find it corrupt call MarkError(), so that
 // Error() tells every later reader to stop (the runtime has no portable way
 // to set its own error flag).
+//
+// ReadAt and WriteAt move bytes at a given offset with one system call on
+// the descriptor, without the runtime's seek and read-ahead: the file space
+// manager and the disk tree work that way. Mixed with the item operations,
+// which go through the runtime's buffer, they hand the file over as the
+// runtime requires: the buffer is flushed before a positioned transfer (so
+// writes reach the file in the order they were made) and the stream seeks
+// back to its place before its next transfer (so it reads what was written).
 #pragma once
 
 #include <cstddef>
@@ -19,10 +27,13 @@
 
 class RWFile {
  public:
+  // The offset Overwritten is told for a write whose place is not known.
+  static constexpr std::uint64_t kAnywhere = ~std::uint64_t{0};
+
   // Opens `name` with `mode`; without a mode, opens an existing file with
   // "rb+", else creates it with "wb+". Mode() keeps the last mode tried.
   explicit RWFile(const char* name, const char* mode = nullptr);
-  ~RWFile();
+  virtual ~RWFile();
   RWFile(const RWFile&) = delete;
   RWFile& operator=(const RWFile&) = delete;
 
@@ -100,6 +111,15 @@ class RWFile {
     return item && ReadItems(item.get(), 1) ? std::move(item) : nullptr;
   }
 
+  // `n` bytes at `offset`, as SeekTo(offset) and then ReadUChar(p, n) or
+  // WriteUChar(p, n) would move them, with the same offset, end-of-file and
+  // error indicators afterwards.
+  bool ReadAt(std::uint64_t offset, std::uint8_t* p, std::size_t n);
+  bool WriteAt(std::uint64_t offset, const std::uint8_t* p, std::size_t n);
+  // Flushes the runtime's buffer ahead of positioned transfers; false when
+  // that fails, where a seek would have failed.
+  bool ReleaseStream();
+
   std::int64_t CurrentOffset();
   bool SeekTo(std::int64_t offset);
   bool SeekToEnd();
@@ -119,6 +139,12 @@ class RWFile {
   // Closes, deletes and re-creates the file empty with "wb+".
   bool Erase();
 
+ protected:
+  // Told after each write of `length` bytes at `offset`, failed ones too;
+  // offset kAnywhere for writes whose place is not known here (the item
+  // operations, Erase). Lets a derived file keep copies of its own bytes.
+  virtual void Overwritten(std::uint64_t offset, std::uint64_t length);
+
  private:
   bool Open(const char* mode);
 
@@ -127,18 +153,37 @@ class RWFile {
   template <class T>
   bool WriteItems(const T* p, std::size_t n);
 
-  // The runtime needs a seek between a write and a read on one file.
+  // The runtime needs a seek between a write and a read on one file; that
+  // seek also clears the end-of-file indicator.
   enum class Direction { kNone, kRead, kWrite };
   void Turn(Direction to) {
-    if (last_ != to && last_ != Direction::kNone) ::fseeko(file_, 0, SEEK_CUR);
+    const bool seek = last_ != to && last_ != Direction::kNone;
+    if (on_descriptor_) {
+      Resume(seek);
+    } else if (seek) {
+      ::fseeko(file_, 0, SEEK_CUR);
+      eof_ = false;
+    }
     last_ = to;
   }
+  // Seeks the stream to where the positioned transfers left the file. Their
+  // end-of-file indicator stays unless `seek` (the turn would have cleared it).
+  void Resume(bool seek);
 
   char mode_[9] = {};  // the last mode tried, at most 8 characters
   std::string name_;
   std::FILE* file_ = nullptr;
   bool marked_error_ = false;
-  Direction last_ = Direction::kNone;
+  Direction last_ = Direction::kNone;  // the last transfer, positioned ones included
+  // Set by positioned transfers, whose place this holds until the stream
+  // resumes: the runtime's buffer is empty meanwhile.
+  bool on_descriptor_ = false;
+  std::uint64_t position_ = 0;
+  // End of file met by a positioned read: the runtime's own indicator, which
+  // a seek would have cleared, does not count meanwhile, and this one lasts
+  // into the stream until a seek.
+  bool eof_ = false;
+  bool io_error_ = false;  // a positioned transfer failed; cleared as the runtime's flag
 };
 
 template <class T>
@@ -154,5 +199,7 @@ inline bool RWFile::WriteItems(const T* p, std::size_t n) {
   if (!file_) return false;
   if (n == 0) return true;
   Turn(Direction::kWrite);
-  return std::fwrite(p, sizeof(T), n, file_) == n;
+  bool written = std::fwrite(p, sizeof(T), n, file_) == n;
+  Overwritten(kAnywhere, sizeof(T) * n);
+  return written;
 }

@@ -1,6 +1,7 @@
 #include "foundation/rw/filespace.h"
 
 #include <algorithm>
+#include <new>
 
 #include "foundation/rw/catalogue.h"
 #include "foundation/rw/error.h"
@@ -81,9 +82,88 @@ bool RWFreeExtentList::Corrupt(std::uint32_t limit, std::uint32_t found) {
   return false;
 }
 
+void RWFreeExtentList::Keep(std::uint32_t offset, const Image& image) {
+  Kept kept{image, Examine(image, ~std::uint64_t{0})};
+  kept.shape.sound = kept.shape.sound && (image[0] | image[1] << 8) == marker_;
+  // An image only saves a read: without memory for it, the file is read.
+  try {
+    kept_.insert_or_assign(offset, kept);
+  } catch (const std::bad_alloc&) {
+    kept_.clear();
+    ++kept_epoch_;
+  }
+}
+
+bool RWFreeExtentList::Sound(const Kept& block) const {
+  return block.shape.sound && block.shape.needs_end <= manager_->EndOfSpace();
+}
+
+const RWFreeExtentList::Kept* RWFreeExtentList::Passable(std::uint32_t offset) const {
+  auto it = kept_.find(offset);
+  return it != kept_.end() && Sound(it->second) ? &it->second : nullptr;
+}
+
+const RWFreeExtentList::Kept* RWFreeExtentList::PassableAfter(const Kept& block) const {
+  if (block.epoch != kept_epoch_ || !block.after) {
+    auto it = kept_.find(block.shape.next);
+    if (it == kept_.end()) return nullptr;
+    block.after = &it->second;
+    block.epoch = kept_epoch_;
+  }
+  return Sound(*block.after) ? block.after : nullptr;
+}
+
+bool RWFreeExtentList::Touches(const Kept& block, std::uint32_t offset,
+                               std::uint32_t length) const {
+  // A passable block's extents ascend and lie apart: only the last one
+  // before `offset` and the first one from there can reach the new one.
+  const std::uint8_t* b = block.bytes.data();
+  auto extent_offset = [&](std::uint32_t i) { return RWGetWord(b + 4 + 4 * i); };
+  std::uint32_t low = 0;
+  for (std::uint32_t high = block.shape.count; low < high;) {
+    std::uint32_t mid = (low + high) / 2;
+    if (extent_offset(mid) < offset) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  if (low > 0) {
+    std::uint32_t before = low - 1;
+    if (extent_offset(before) + RWGetWord(b + 4 + 4 * extents_ + 4 * before) >= offset) return true;
+  }
+  return low < block.shape.count && extent_offset(low) <= offset + length;
+}
+
+void RWFreeExtentList::Overwritten(std::uint64_t offset, std::uint64_t length) {
+  if (kept_.empty() || length == 0) return;
+  if (offset == RWFile::kAnywhere) {
+    kept_.clear();
+    ++kept_epoch_;
+    return;
+  }
+  // Blocks starting within BlockSize() - 1 bytes before the write reach into it.
+  std::uint64_t from = offset + 1 > BlockSize() ? offset + 1 - BlockSize() : 0;
+  for (auto it =
+           kept_.lower_bound(static_cast<std::uint32_t>(std::min<std::uint64_t>(from, kNoOffset)));
+       it != kept_.end() && it->first < offset + length;) {
+    if (it->first == writing_) {
+      ++it;  // WriteBlock records it anew
+      continue;
+    }
+    it = kept_.erase(it);
+    ++kept_epoch_;
+  }
+}
+
 bool RWFreeExtentList::LoadBlock(std::uint32_t offset) {
-  std::array<std::uint8_t, kMaxBlockSize> read{};
-  if (!manager_->ReadBytesAt(offset, read.data(), BlockSize())) return false;
+  Image read{};
+  if (auto kept = kept_.find(offset); kept != kept_.end()) {
+    read = kept->second.bytes;
+  } else {
+    if (!manager_->ReadBytesAt(offset, read.data(), BlockSize())) return false;
+    Keep(offset, read);
+  }
   std::uint16_t marker = static_cast<std::uint16_t>(read[0] | read[1] << 8);
   if (marker != marker_) {
     manager_->MarkError();
@@ -91,7 +171,7 @@ bool RWFreeExtentList::LoadBlock(std::uint32_t offset) {
         RWMessageText(rwtools::Magic(), static_cast<long>(marker), static_cast<long>(marker_))));
     return false;
   }
-  std::array<std::uint8_t, kMaxBlockSize> previous = image_;
+  Image previous = image_;
   image_ = read;
   if (!ImageIsSound()) {
     image_ = previous;
@@ -101,32 +181,60 @@ bool RWFreeExtentList::LoadBlock(std::uint32_t offset) {
   return true;
 }
 
-bool RWFreeExtentList::ImageIsSound() {
-  std::uint32_t count = Count();
-  if (count > extents_) return Corrupt(extents_, count);
+RWFreeExtentList::Examined RWFreeExtentList::Examine(const Image& image, std::uint64_t end) const {
+  auto word = [&](std::uint32_t at) { return RWGetWord(&image[at]); };
+  Examined e;
+  e.count = word(4 + 8 * extents_);
+  e.next = word(8 + 8 * extents_);
+  if (e.count > extents_) {
+    e.limit = extents_;
+    e.found = e.count;
+    return e;
+  }
   const std::uint64_t first = RWFileSpaceManager::kHeadBlockOffset + BlockSize();
-  const std::uint64_t end = manager_->EndOfSpace();
   // Extents lie in the space past the head block, in ascending order, apart.
   std::uint64_t previous_end = first;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    std::uint64_t offset = ExtentOffset(i);
-    std::uint64_t length = ExtentLength(i);
+  for (std::uint32_t i = 0; i < e.count; ++i) {
+    std::uint64_t offset = word(4 + 4 * i);
+    std::uint64_t length = word(4 + 4 * extents_ + 4 * i);
     if (offset % 4 != 0 || length % 4 != 0 || length == 0 || offset < previous_end ||
         offset + length > end) {
-      return Corrupt(static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(offset));
+      e.limit = static_cast<std::uint32_t>(end);
+      e.found = static_cast<std::uint32_t>(offset);
+      return e;
     }
     previous_end = offset + length;
+    e.longest = std::max(e.longest, static_cast<std::uint32_t>(length));
   }
-  std::uint64_t next = Next();
-  if (next != RWFileSpaceManager::kHeadBlockOffset &&
-      (next % 4 != 0 || next < first || next + BlockSize() > end)) {
-    return Corrupt(static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(next));
+  if (e.count > 0) e.needs_end = previous_end;
+  std::uint64_t next = e.next;
+  if (next != RWFileSpaceManager::kHeadBlockOffset) {
+    if (next % 4 != 0 || next < first || next + BlockSize() > end) {
+      e.limit = static_cast<std::uint32_t>(end);
+      e.found = e.next;
+      return e;
+    }
+    e.needs_end = std::max(e.needs_end, next + BlockSize());
   }
-  return true;
+  e.sound = true;
+  return e;
+}
+
+bool RWFreeExtentList::ImageIsSound() {
+  Examined e = Examine(image_, manager_->EndOfSpace());
+  return e.sound || Corrupt(e.limit, e.found);
 }
 
 bool RWFreeExtentList::WriteBlock() {
-  return manager_->WriteBytesAt(loaded_, image_.data(), BlockSize());
+  writing_ = loaded_;
+  const bool written = manager_->WriteBytesAt(loaded_, image_.data(), BlockSize());
+  writing_ = kNoOffset;
+  if (written) {
+    Keep(loaded_, image_);
+  } else if (kept_.erase(loaded_) > 0) {
+    ++kept_epoch_;  // what the file now holds there is not known
+  }
+  return written;
 }
 
 std::uint32_t RWFreeExtentList::MaxRingBlocks() const {
@@ -159,6 +267,15 @@ std::uint32_t RWFreeExtentList::Allocate(std::uint32_t size) {
     if (++walked >= max_blocks) {
       Corrupt(max_blocks, walked + 1);
       return kNoOffset;
+    }
+    // Blocks without an extent long enough pass the search on.
+    for (const Kept* k = Passable(next); k && k->shape.longest < need; k = PassableAfter(*k)) {
+      if (k->shape.next == search_start) break;
+      if (++walked >= max_blocks) {
+        Corrupt(max_blocks, walked + 1);
+        return kNoOffset;
+      }
+      next = k->shape.next;
     }
     if (!LoadBlock(next)) return kNoOffset;
   }
@@ -267,6 +384,16 @@ void RWFreeExtentList::ReleaseExtent(std::uint32_t offset, std::uint32_t length)
       Corrupt(max_blocks, walked + 1);
       return;
     }
+    // Full blocks that the extent neither overlaps nor touches pass it on.
+    for (const Kept* k = Passable(next);
+         k && k->shape.count == extents_ && !Touches(*k, offset, length); k = PassableAfter(*k)) {
+      if (k->shape.next == search_start) break;
+      if (++walked >= max_blocks) {
+        Corrupt(max_blocks, walked + 1);
+        return;
+      }
+      next = k->shape.next;
+    }
     if (!LoadBlock(next)) return;
   }
 
@@ -298,7 +425,17 @@ void RWFreeExtentList::Unlink() {
         Corrupt(max_blocks, walked + 1);
         return;
       }
-      if (!LoadBlock(Next())) return;
+      // Blocks before the predecessor pass the walk on.
+      std::uint32_t next = Next();
+      for (const Kept* k = Passable(next); k && k->shape.next != empty && k->shape.next != head;
+           k = PassableAfter(*k)) {
+        if (++walked >= max_blocks) {
+          Corrupt(max_blocks, walked + 1);
+          return;
+        }
+        next = k->shape.next;
+      }
+      if (!LoadBlock(next)) return;
     }
     SetNext(after);
     if (!WriteBlock()) return;
@@ -342,6 +479,10 @@ RWFileSpaceManager::~RWFileSpaceManager() {
   free_list_.reset();
 }
 
+void RWFileSpaceManager::Overwritten(std::uint64_t offset, std::uint64_t length) {
+  if (free_list_) free_list_->Overwritten(offset, length);
+}
+
 bool RWFileSpaceManager::ReadHeader() {
   std::uint8_t header[12];
   if (!ReadBytesAt(0, header, sizeof header)) return false;
@@ -373,10 +514,6 @@ bool RWFileSpaceManager::ReadHeader() {
   if (!list->LoadHead()) return false;
   free_list_ = std::move(list);
   return true;
-}
-
-std::uint32_t RWFileSpaceManager::FirstBlockOffset() const {
-  return kHeadBlockOffset + (free_list_ ? free_list_->BlockSize() : kListBlockSize32);
 }
 
 std::uint32_t RWFileSpaceManager::Allocate(std::uint32_t size) {
@@ -429,11 +566,12 @@ void RWFileSpaceManager::RaiseIo(std::uint32_t code, std::uint32_t offset) {
 
 bool RWFileSpaceManager::ReadBytesAt(std::uint32_t offset, std::uint8_t* p, std::uint32_t n) {
   RWReadScope scope(*this);
-  if (!SeekTo(offset)) {
+  // The stream's buffered writes go first; where that fails, so would a seek.
+  if (!ReleaseStream()) {
     RaiseIo(kSeekCode, offset);
     return false;
   }
-  if (!ReadUChar(p, n)) {
+  if (!ReadAt(offset, p, n)) {
     RaiseIo(kReadCode, offset);
     return false;
   }
@@ -443,11 +581,11 @@ bool RWFileSpaceManager::ReadBytesAt(std::uint32_t offset, std::uint8_t* p, std:
 bool RWFileSpaceManager::WriteBytesAt(std::uint32_t offset, const std::uint8_t* p,
                                       std::uint32_t n) {
   RWReadScope scope(*this);
-  if (!SeekTo(offset)) {
+  if (!ReleaseStream()) {
     RaiseIo(kSeekCode, offset);
     return false;
   }
-  if (!WriteUChar(p, n)) {
+  if (!WriteAt(offset, p, n)) {
     RaiseIo(kWriteCode, offset);
     return false;
   }

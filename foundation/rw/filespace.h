@@ -28,6 +28,15 @@
 // Allocated block: a length word (the whole block, this word included, a
 // multiple of 4), then the caller's bytes; callers get the offset past the word.
 //
+// The free list keeps an image of each list block it has read or written,
+// equal to the file's bytes there: its own writes go to both, and any other
+// write over a block drops that image (the manager hears of every write), so
+// a walk round the ring reads each block from the file once. A block taken
+// from its image gets the same checks as one read from the file. A walk
+// steps over a kept block that would pass it on (full, or without an extent
+// long enough, and free of faults in the current space) without loading it:
+// the walk ends where it would have, with the same errors.
+//
 // Errors: seek, read and write failures raise [SEEKERR], [READERR],
 // [WRITEERR] (RWFileIoError with the offset concerned and the code 1, 2 or
 // 3); a header block size other than 92 or 268 raises [FLIST]; a free-list
@@ -43,6 +52,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 
 #include "foundation/rw/file.h"
@@ -73,6 +83,10 @@ class RWFreeExtentList {
   // Writes an empty head block that forms a ring of one.
   bool WriteNewHead();
 
+  // Drops the images of blocks that `length` bytes written at `offset`
+  // overlap; at RWFile::kAnywhere, every image.
+  void Overwritten(std::uint64_t offset, std::uint64_t length);
+
  protected:
   RWFreeExtentList(RWFileSpaceManager* manager, std::uint32_t extents, std::uint16_t marker);
 
@@ -91,8 +105,40 @@ class RWFreeExtentList {
   void InsertExtent(std::uint32_t i, std::uint32_t offset, std::uint32_t length);
   void ClearImage();
 
+  using Image = std::array<std::uint8_t, kMaxBlockSize>;
+
+  // What the checks of a block image found.
+  struct Examined {
+    bool sound = false;
+    std::uint32_t limit = 0, found = 0;  // the values a fault is reported with
+    std::uint64_t needs_end = 0;         // the least end of space it is sound in
+    std::uint32_t count = 0, next = 0;
+    std::uint32_t longest = 0;  // its longest extent
+  };
+  // Checks a block image's count, extents and next offset in a space that
+  // ends at `end`; stops at the first fault.
+  Examined Examine(const Image& image, std::uint64_t end) const;
+
+  // A block as the file holds it, and what a walk needs of it.
+  struct Kept {
+    Image bytes;
+    Examined shape;  // examined in an endless space, the marker included
+    // The kept block at shape.next, as found while kept_epoch_ was `epoch`.
+    mutable const Kept* after = nullptr;
+    mutable std::uint64_t epoch = 0;
+  };
+  // Loads the block at `offset` from its image or the file, and checks it.
   bool LoadBlock(std::uint32_t offset);
   bool WriteBlock();
+  // Records `image` as the file's bytes at `offset`.
+  void Keep(std::uint32_t offset, const Image& image);
+  // The kept block at `offset` when it would load without a fault now.
+  const Kept* Passable(std::uint32_t offset) const;
+  // The same for the block after `block` in the ring.
+  const Kept* PassableAfter(const Kept& block) const;
+  bool Sound(const Kept& block) const;
+  // Whether the extent overlaps, or touches, an extent of a passable block.
+  bool Touches(const Kept& block, std::uint32_t offset, std::uint32_t length) const;
   // Checks the loaded image's count, extents and next offset.
   bool ImageIsSound();
   // Puts the extent into the free list, or shrinks the file when it is last.
@@ -110,7 +156,10 @@ class RWFreeExtentList {
   std::uint32_t extents_;        // N
   std::uint16_t marker_;
   std::uint32_t loaded_ = kNoOffset;  // offset of the block in image_
-  std::array<std::uint8_t, kMaxBlockSize> image_{};
+  Image image_{};
+  std::map<std::uint32_t, Kept> kept_;  // block images by offset, as the file holds them
+  std::uint64_t kept_epoch_ = 1;        // grows whenever an image goes: Kept::after may be gone
+  std::uint32_t writing_ = kNoOffset;   // the block WriteBlock is writing
 };
 
 // The 10-extent form (92-byte blocks, marker 0x1234).
@@ -165,7 +214,9 @@ class RWFileSpaceManager : public RWFile {
   std::uint32_t StartOffset() const { return start_; }
   std::uint32_t EndOfSpace() const { return end_; }
   // The first offset a block can start at (past the head free-list block).
-  std::uint32_t FirstBlockOffset() const;
+  std::uint32_t FirstBlockOffset() const {
+    return kHeadBlockOffset + (free_list_ ? free_list_->BlockSize() : kListBlockSize32);
+  }
   // True when the free list is there and the file reports no error.
   bool IsUsable() const { return free_list_ != nullptr && !Error(); }
 
@@ -174,11 +225,16 @@ class RWFileSpaceManager : public RWFile {
   // Raise [READERR] for a value read that cannot be right, and mark the file.
   void RaiseCorrupt(std::uint32_t offset) { RaiseIo(kReadCode, offset); }
 
-  // Word access with the errors above; false after raising.
+  // Word access with the errors above; false after raising. Positioned
+  // transfers (RWFile::ReadAt, WriteAt).
   bool ReadWordAt(std::uint32_t offset, std::uint32_t& v);
   bool WriteWordAt(std::uint32_t offset, std::uint32_t v);
   bool ReadBytesAt(std::uint32_t offset, std::uint8_t* p, std::uint32_t n);
   bool WriteBytesAt(std::uint32_t offset, const std::uint8_t* p, std::uint32_t n);
+
+ protected:
+  // Every write reaches the free list, which keeps copies of its blocks.
+  void Overwritten(std::uint64_t offset, std::uint64_t length) override;
 
  private:
   bool ReadHeader();

@@ -290,16 +290,16 @@ int LoadStringW(HINSTANCE module, UINT id, char16_t* buffer, int buffer_max) {
   return static_cast<int>(copied);
 }
 
-bool AddModule(const ModuleSpec& spec) {
-  if (spec.name.empty()) return false;
+bool AddModule(const ModuleSpec& module) {
+  if (module.name.empty()) return false;
   Lock lock(Mutex());
-  auto source = NewEntry(spec.name);
+  auto source = NewEntry(module.name);
   for (const auto& existing : State().sources) {
     if (!existing->shared_object && existing->folded == source->folded) return false;
   }
-  for (const auto& [name, function] : spec.exports)
+  for (const auto& [name, function] : module.exports)
     source->exports[name] = function;
-  for (const auto& [id, text] : spec.strings)
+  for (const auto& [id, text] : module.strings)
     source->strings[id] = text;
   State().sources.push_back(std::move(source));
   return true;

@@ -76,7 +76,7 @@ struct ModuleSpec {
 
 // Adds an entry to the table (not loaded). Fails when an entry of that name
 // exists or the name is empty.
-bool AddModule(const ModuleSpec& spec);
+bool AddModule(const ModuleSpec& module);
 // Adds or replaces one export or one string of the entry that `module`
 // resolves to (strings may also be given to a mapped shared object). Fails
 // when nothing resolves.

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -197,3 +201,108 @@ TEST(RWFile, LongModesAreKeptToEightCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+// One step of a script run on two files: positioned transfers on one, their
+// seek-and-transfer equivalents on the other.
+struct Step {
+  enum Kind { kReadAt, kWriteAt, kRead, kWrite, kSeek, kFlush, kClear } kind;
+  std::uint32_t offset, n;
+};
+
+// What a step leaves that a caller can see.
+std::string Outcome(RWFile& file, const Step& step, bool positioned) {
+  std::uint8_t bytes[16] = {};
+  const std::uint8_t data[16] = {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7,
+                                 0xA8, 0xA9, 0xAA, 0xAB, 0xAC, 0xAD, 0xAE, 0xAF};
+  bool ok = false;
+  switch (step.kind) {
+    case Step::kReadAt:
+      ok = positioned ? file.ReadAt(step.offset, bytes, step.n)
+                      : file.SeekTo(step.offset) && file.ReadUChar(bytes, step.n);
+      break;
+    case Step::kWriteAt:
+      ok = positioned ? file.WriteAt(step.offset, data, step.n)
+                      : file.SeekTo(step.offset) && file.WriteUChar(data, step.n);
+      break;
+    case Step::kRead:
+      ok = file.ReadUChar(bytes, step.n);
+      break;
+    case Step::kWrite:
+      ok = file.WriteUChar(data + 8, step.n);
+      break;
+    case Step::kSeek:
+      ok = file.SeekTo(step.offset);
+      break;
+    case Step::kFlush:
+      ok = file.Flush();
+      break;
+    case Step::kClear:
+      file.ClearError();
+      ok = true;
+      break;
+  }
+  return std::to_string(ok) + " " + Hex(std::string(bytes, bytes + step.n)) + " at " +
+         std::to_string(file.CurrentOffset()) + " eof " + std::to_string(file.Eof()) + " error " +
+         std::to_string(file.Error());
+}
+
+}  // namespace
+
+// ReadAt and WriteAt leave what a seek and a transfer would: the bytes, the
+// offset, the end-of-file and error indicators, mixed in any order with the
+// buffered item transfers (whose read-ahead and pending writes must never
+// show stale bytes to the other side).
+TEST(RWFile, PositionedTransfersActAsASeekAndATransfer) {
+  for (std::uint32_t seed = 0; seed < 60; ++seed) {
+    SCOPED_TRACE(seed);
+    TempPath a, b;
+    const std::string start = "0123456789abcdefghij";
+    WriteAll(a.str(), start);
+    WriteAll(b.str(), start);
+    const char* mode = seed % 10 == 9 ? "rb" : "rb+";
+    RWFile positioned(a.c_str(), mode), seeking(b.c_str(), mode);
+    std::mt19937 rng(seed);
+    for (int i = 0; i < 120; ++i) {
+      Step step{static_cast<Step::Kind>(rng() % 7), static_cast<std::uint32_t>(rng() % 40),
+                static_cast<std::uint32_t>(rng() % 9)};
+      ASSERT_EQ(Outcome(positioned, step, true), Outcome(seeking, step, false)) << i;
+    }
+    positioned.Flush();
+    seeking.Flush();
+    EXPECT_EQ(ReadAll(a.str()), ReadAll(b.str()));
+  }
+}
+
+namespace {
+
+// Records the writes a file is told of.
+class WatchedFile : public RWFile {
+ public:
+  using RWFile::RWFile;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> told;
+
+ protected:
+  void Overwritten(std::uint64_t offset, std::uint64_t length) override {
+    told.emplace_back(offset, length);
+  }
+};
+
+}  // namespace
+
+TEST(RWFile, EveryWriteIsToldWithItsPlaceWhenKnown) {
+  TempPath path;
+  WatchedFile file(path.c_str());
+  const std::uint8_t bytes[6] = {};
+  ASSERT_TRUE(file.WriteAt(10, bytes, 6));
+  ASSERT_TRUE(file.WriteULong(1));
+  ASSERT_TRUE(file.WriteString("ab"));
+  ASSERT_TRUE(file.Erase());
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> expected = {
+      {10, 6},
+      {RWFile::kAnywhere, 4},
+      {RWFile::kAnywhere, 3},
+      {RWFile::kAnywhere, RWFile::kAnywhere}};
+  EXPECT_EQ(file.told, expected);
+}

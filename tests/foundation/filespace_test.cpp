@@ -413,6 +413,58 @@ TEST(FileSpaceManager, RingThatNeverClosesIsBounded) {
   EXPECT_EQ(errors.Entry(), rwtools::FList());
 }
 
+// The list keeps copies of its blocks; whatever changes the file under them,
+// and however the space moves, a walk meets what reading the file would show.
+TEST(FileSpaceManager, KeptListBlocksShowWhatTheFileHolds) {
+  struct Case {
+    const char* name;
+    void (*damage)(RWFileSpaceManager& m, const std::vector<std::uint32_t>& blocks);
+    const char* error;  // null: the head's extents pass the end of space
+  } cases[] = {
+      {"a positioned write over the head's marker",
+       [](RWFileSpaceManager& m, const std::vector<std::uint32_t>&) { m.WriteWordAt(12, 0x9999); },
+       "[MAGIC] Bad magic number: 39321 (should be 4661)"},
+      {"an item written over the head's marker",
+       [](RWFileSpaceManager& m, const std::vector<std::uint32_t>&) {
+         m.SeekTo(12);
+         m.WriteUShort(0x9999);
+       },
+       "[MAGIC] Bad magic number: 39321 (should be 4661)"},
+      {"a length word that ends the space amid the head's extents",
+       [](RWFileSpaceManager& m, const std::vector<std::uint32_t>& blocks) {
+         m.WriteWordAt(blocks[31] - 4, m.EndOfSpace() - (blocks[31] - 4));
+         m.Deallocate(blocks[31]);
+       },
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempPath path;
+    RWFileSpaceManager m(path.c_str());
+    // 65 separate free extents of 44 bytes: a ring of the full head, a full
+    // second block and a third one of one extent, loaded.
+    m.Allocate(40);
+    std::vector<std::uint32_t> blocks;
+    for (int i = 0; i < 140; ++i)
+      blocks.push_back(m.Allocate(40));
+    for (int i = 0; i <= 128; i += 2)
+      m.Deallocate(blocks[i]);
+    auto space = Inspect(Bytes(m));
+    ASSERT_EQ(space.counts, (std::vector<std::uint32_t>{32, 32, 1}));
+    RWErrorScope errors;
+    c.damage(m, blocks);
+    ASSERT_EQ(errors.Count(), 0u) << errors.Text();
+    // Nothing fits 100 bytes: the search goes from the loaded block to the
+    // head, which a damaged image would let it step over, and on.
+    EXPECT_EQ(m.Allocate(100), kNone);
+    const std::string past_end = "[FLIST] Free list size error: expected " +
+                                 std::to_string(blocks[31] - 4) + ", got " +
+                                 std::to_string(blocks[32] - 4);
+    EXPECT_EQ(errors.Text(), c.error ? std::string(c.error) : past_end);
+    EXPECT_FALSE(m.IsUsable());
+  }
+}
+
 namespace {
 
 // A small heap with two list blocks, live blocks and free extents.

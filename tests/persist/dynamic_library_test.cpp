@@ -66,9 +66,9 @@ TEST_F(DynamicLibraryTest, CallsExportsOfOurSharedObject) {
 }
 
 TEST_F(DynamicLibraryTest, CallsExportsOfTheInProcessTable) {
-  platform::ModuleSpec spec{
+  platform::ModuleSpec module{
       u"C:\\Ext\\EXT.DLL", {{"Product", reinterpret_cast<platform::FARPROC>(&Product)}}, {}};
-  ASSERT_TRUE(platform::AddModule(spec));
+  ASSERT_TRUE(platform::AddModule(module));
   GDynamicLibrary library(u"C:\\Ext\\EXT.DLL");
   const std::uintptr_t arguments[] = {2, 3, 7};
   EXPECT_EQ(library.CallExport("Product", arguments), 42u);
