@@ -1,14 +1,18 @@
 #include "output/load.h"
 
+#include "output/attributes/brush.h"
 #include "output/attributes/clip.h"
 #include "output/attributes/dashed_pen.h"
 #include "output/attributes/fill_mode.h"
 #include "output/attributes/pen.h"
 #include "output/attributes/raster_operation.h"
+#include "output/attributes/transform.h"
 #include "output/color/color.h"
 #include "output/color/paint.h"
+#include "output/commands/job_commands.h"
 #include "output/commands/null_command.h"
 #include "output/core/load.h"
+#include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
 
 namespace {
@@ -19,6 +23,7 @@ namespace {
 constexpr RWSubsystemClasses::List kOutputLists[] = {
     &PrimitiveGraphicClasses,
     &NullCommandClasses,
+    &JobCommandClasses,
     &PenClasses,
     &ClipClasses,
     &ColorClasses,
@@ -26,6 +31,9 @@ constexpr RWSubsystemClasses::List kOutputLists[] = {
     &FillModeClasses,
     &RasterOperationClasses,
     &DashedPenClasses,
+    &BrushClasses,
+    &TransformClasses,
+    &GraphicBundleClasses,
 };
 
 constinit RWSubsystemClasses g_classes(kOutputLists);

@@ -7,15 +7,12 @@
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
 #include "persist/child_walks.h"
+#include "persist/stored_children.h"
 #include "persist/stored_form.h"
 
 namespace {
 
 constinit RWLockRecord g_file_lock;
-
-// The fewest bytes one child reference takes in a file: a class id with no
-// data of its own.
-constexpr std::uint32_t kMinReferenceBytes = 2;
 
 constexpr RWClassRegistration kPersistentCompositeClasses[] = {
     {&RWCreate<MPersistentComposite>, kMPersistentCompositeId, "MPersistentComposite"},
@@ -70,29 +67,7 @@ template <class Out>
 void MPersistentComposite::SaveItems(Out& out) const {
   SaveBase<MPersistentObject>(*this, out);
   PutItem(out, kPersistentCompositeVersion);
-  PutItem(out, std::uint32_t{children_.Count()});
-  for (RWSize i = 0; i < children_.Count(); ++i)
-    PutReference(out, children_[i].Get());
-}
-
-// Reads the count and the children; false when the data is bad.
-template <class In>
-bool MPersistentComposite::RestoreChildren(In& in) {
-  std::uint32_t count = 0;
-  if (!GetItem(in, count)) return true;  // the source's own failure says it
-  if (!RemainingMayHold(in, count, kMinReferenceBytes)) return false;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    RWCollectable* read = nullptr;
-    bool read_on = GetReference(in, read);
-    auto* child = dynamic_cast<MPersistentObject*>(read);
-    // Refused children are not freed: the graph may share them.
-    if (read && !child) return false;
-    if (!MayHoldRestoredChild(child)) return false;
-    // A partial child is still kept, so that it is freed with this one.
-    if (read || read_on) children_.Append(GCountedPtr(child, g_file_lock));
-    if (!read_on) return true;
-  }
-  return true;
+  PutChildren(out, children_);
 }
 
 template <class In>
@@ -103,7 +78,7 @@ void MPersistentComposite::RestoreItems(In& in) {
   if (!scope.Ok() || !GetItem(in, version) || version != kPersistentCompositeVersion) return;
   RemoveAll();
   MRestoreInProgress in_progress(*this);
-  if (!RestoreChildren(in)) scope.Fail();
+  if (!GetChildren<MPersistentObject>(in, children_, g_file_lock, MNilEntries::kKeep)) scope.Fail();
 }
 
 void MPersistentComposite::RestoreFromStream(RWVirtualInputStream& stream) {

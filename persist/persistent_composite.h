@@ -134,8 +134,6 @@ class MPersistentComposite : public MPersistentObject {
   void SaveItems(Out& out) const;
   template <class In>
   void RestoreItems(In& in);
-  template <class In>
-  bool RestoreChildren(In& in);
 
   template <class Collect>
   MPersistentObject* Select(Collect collect);

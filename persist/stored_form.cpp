@@ -109,6 +109,16 @@ bool GetItem(RWFile& file, std::int16_t& value) {
   return FileReadsOn(file) && file.ReadShort(value);
 }
 
+bool GetItem(RWVirtualInputStream& stream, float& value) {
+  if (!stream.Good()) return false;
+  stream.GetFloat(value);
+  return stream.Good();
+}
+
+bool GetItem(RWFile& file, float& value) {
+  return FileReadsOn(file) && file.ReadFloat(value);
+}
+
 bool GetItem(RWVirtualInputStream& stream, RWCString& value) {
   if (!stream.Good()) return false;
   value.RestoreFromStream(stream);
@@ -159,6 +169,14 @@ void PutItem(RWVirtualOutputStream& stream, std::int16_t value) {
 
 void PutItem(RWFile& file, std::int16_t value) {
   file.WriteShort(value);
+}
+
+void PutItem(RWVirtualOutputStream& stream, float value) {
+  stream.PutFloat(value);
+}
+
+void PutItem(RWFile& file, float value) {
+  file.WriteFloat(value);
 }
 
 void PutItem(RWVirtualOutputStream& stream, const RWCString& value) {

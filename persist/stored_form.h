@@ -5,7 +5,10 @@
 // Items: u32 goes through PutULong/GetULong on a stream and WriteULong/
 // ReadULong on a file, i32 through the Long forms, u16 and i16 through the
 // UShort and Short forms (so that portable text writes an i16 item of a
-// 16-bit value of 32768 or more as a negative number), 8-bit and wide
+// 16-bit value of 32768 or more as a negative number), 32-bit floats
+// through the Float forms (portable text writes them as decimal numbers
+// that read back exactly; it cannot write a NaN or an infinity that reads
+// back), 8-bit and wide
 // strings in the string class's own stored form, runs of single bytes in
 // character form (PutUChar/GetUChar) on a stream, object references through the graph
 // writers and readers of rwstore.h. So one template of a class's items
@@ -64,6 +67,8 @@ bool GetItem(RWVirtualInputStream& stream, std::uint16_t& value);
 bool GetItem(RWFile& file, std::uint16_t& value);
 bool GetItem(RWVirtualInputStream& stream, std::int16_t& value);
 bool GetItem(RWFile& file, std::int16_t& value);
+bool GetItem(RWVirtualInputStream& stream, float& value);
+bool GetItem(RWFile& file, float& value);
 // False when the string could not be read whole.
 bool GetItem(RWVirtualInputStream& stream, RWCString& value);
 bool GetItem(RWFile& file, RWCString& value);
@@ -78,6 +83,8 @@ void PutItem(RWVirtualOutputStream& stream, std::uint16_t value);
 void PutItem(RWFile& file, std::uint16_t value);
 void PutItem(RWVirtualOutputStream& stream, std::int16_t value);
 void PutItem(RWFile& file, std::int16_t value);
+void PutItem(RWVirtualOutputStream& stream, float value);
+void PutItem(RWFile& file, float value);
 void PutItem(RWVirtualOutputStream& stream, const RWCString& value);
 void PutItem(RWFile& file, const RWCString& value);
 void PutItem(RWVirtualOutputStream& stream, const RWWString& value);

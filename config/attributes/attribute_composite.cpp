@@ -7,15 +7,12 @@
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
 #include "persist/child_walks.h"
+#include "persist/stored_children.h"
 #include "persist/stored_form.h"
 
 namespace {
 
 constinit RWLockRecord g_file_lock;
-
-// The fewest bytes one child reference takes in a file: a class id with no
-// data of its own.
-constexpr std::uint32_t kMinReferenceBytes = 2;
 
 constexpr RWClassRegistration kAttributeCompositeClasses[] = {
     {&RWCreate<GAttributeComposite>, kGAttributeCompositeId, "GAttributeComposite"},
@@ -84,32 +81,7 @@ template <class Out>
 void GAttributeComposite::SaveItems(Out& out) const {
   SaveBase<GAttribute>(*this, out);
   PutItem(out, kAttributeCompositeVersion);
-  PutItem(out, std::uint32_t{children_.Count()});
-  for (RWSize i = 0; i < children_.Count(); ++i)
-    PutReference(out, children_[i].Get());
-}
-
-// Reads the count and the children; false when the data is bad.
-template <class In>
-bool GAttributeComposite::RestoreChildren(In& in) {
-  std::uint32_t count = 0;
-  if (!GetItem(in, count)) return true;  // the source's own failure says it
-  if (!RemainingMayHold(in, count, kMinReferenceBytes)) return false;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    RWCollectable* read = nullptr;
-    bool read_on = GetReference(in, read);
-    if (read) {
-      // Only attributes are held, so that every walk may treat its
-      // children as attributes. Refused objects are not freed: the graph
-      // may share them.
-      auto* child = dynamic_cast<GAttribute*>(read);
-      if (!child || !MayHoldRestoredChild(child)) return false;
-      // A partial child is still held, so that it is freed with this one.
-      children_.Append(GCountedPtr(child, g_file_lock));
-    }
-    if (!read_on) return true;
-  }
-  return true;
+  PutChildren(out, children_);
 }
 
 template <class In>
@@ -120,7 +92,9 @@ void GAttributeComposite::RestoreItems(In& in) {
   if (!scope.Ok() || !GetItem(in, version) || version != kAttributeCompositeVersion) return;
   GAttributeComposite::RemoveAll();
   MRestoreInProgress in_progress(*this);
-  if (!RestoreChildren(in)) scope.Fail();
+  // Only attributes are held, so that every walk may treat its children as
+  // attributes.
+  if (!GetChildren<GAttribute>(in, children_, g_file_lock, MNilEntries::kDrop)) scope.Fail();
 }
 
 void GAttributeComposite::RestoreFromStream(RWVirtualInputStream& stream) {

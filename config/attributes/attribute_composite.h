@@ -173,8 +173,6 @@ class GAttributeComposite : public GAttribute {
   void SaveItems(Out& out) const;
   template <class In>
   void RestoreItems(In& in);
-  template <class In>
-  bool RestoreChildren(In& in);
 
   template <class Collect>
   MPersistentObject* Select(Collect collect);

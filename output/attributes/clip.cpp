@@ -14,6 +14,7 @@ namespace {
 constexpr RWClassRegistration kClipClasses[] = {
     {&RWCreate<GClipToRectangle>, kGClipToRectangleId, "GClipToRectangle"},
     {&RWCreate<GClipToSingleRectangle>, kGClipToSingleRectangleId, "GClipToSingleRectangle"},
+    {&RWCreate<GClipToPage>, kGClipToPageId, "GClipToPage"},
 };
 
 constexpr std::uint32_t kRectangleBytes = 8;
@@ -218,3 +219,17 @@ void GClipToSingleRectangle::RestoreItems(In& in) {
 }
 
 template class MPersistentClass<GClipToSingleRectangle, GClip, kGClipToSingleRectangleId>;
+
+// ---------------------------------------------------------------------------
+// GClipToPage
+
+std::uint16_t GClipToPage::Execute(GPeripheral& device) {
+  return device.SetClipToPage(*this);
+}
+
+std::uint32_t GClipToPage::GetBounds(GShortRect& bounds) const {
+  bounds = GShortRect{};
+  return 0;
+}
+
+template class MPersistentClass<GClipToPage, GClip, kGClipToPageId>;

@@ -13,10 +13,12 @@
 // rectangles (a new default clip has room for one; the list grows by 64);
 // executing it calls the device's SetClipToRectangle with itself.
 // GClipToSingleRectangle (id 504, "GClipToSingleRectangle"): one rectangle;
-// executing it calls SetClipToSingleRectangle. Kind tests: the own id, then
-// GClip's. Content equality: the same object; or the same class id and
-// equal GClip parts, and then the same rectangles in the same order (two
-// empty lists are equal) or the same rectangle.
+// executing it calls SetClipToSingleRectangle. GClipToPage (id 503,
+// "GClipToPage"): the clip to the whole page, which has no rectangle of its
+// own (GetBounds answers an all-zero rectangle and 0); executing it calls
+// SetClipToPage; the N-up filter puts the page's rectangle in its place. Kind tests: the own id,
+// then GClip's. Content equality: the same object; or the same class id and equal GClip parts, and
+// then the same rectangles in the same order (two empty lists are equal) or the same rectangle.
 //
 // Copies (CreateCopy, the copy constructor, DeepCopy) keep the whole clip,
 // its key, serial number, state and both values included, so that a clip
@@ -31,6 +33,7 @@
 //   GClipToSingleRectangle  the GClip part; version u32
 //                           kClipToSingleRectangleVersion; left, top, right,
 //                           bottom i16
+//   GClipToPage             the GClip part; version u32 1 (command_class.h)
 // A restore of another version reads nothing further of that level. A
 // rectangle list read replaces the clip's list in order, once every
 // rectangle has arrived (a file must hold them all; the list grows as they
@@ -46,11 +49,13 @@
 #include "config/attributes/attribute.h"
 #include "foundation/rw/registration.h"
 #include "foundation/rw/value_vector.h"
+#include "output/core/command_class.h"
 #include "output/graphics/short_geometry.h"
 #include "persist/model_class.h"
 
 inline constexpr RWClassID kGClipId = 756;
 inline constexpr RWClassID kGClipToRectangleId = 501;
+inline constexpr RWClassID kGClipToPageId = 503;
 inline constexpr RWClassID kGClipToSingleRectangleId = 504;
 inline constexpr std::uint32_t kClipVersion = 1;
 inline constexpr std::uint32_t kClipToRectangleVersion = 1;
@@ -172,7 +177,21 @@ class GClipToSingleRectangle final
   GShortRect rectangle_;
 };
 
+class GClipToPage final : public GCommandClass<GClipToPage, GClip, kGClipToPageId> {
+ public:
+  // Both values 2.
+  explicit GClipToPage(const std::uint32_t& key = 0)
+      : GCommandClass(kDefaultClipValue, kDefaultClipValue, key) {}
+  GClipToPage(const GClipToPage& other) = default;
+
+  // device.SetClipToPage(*this).
+  std::uint16_t Execute(GPeripheral& device) override;
+  // No rectangle: all zero, and 0.
+  std::uint32_t GetBounds(GShortRect& bounds) const override;
+};
+
 extern template class MPersistentClass<GClipToRectangle, GClip, kGClipToRectangleId>;
+extern template class MPersistentClass<GClipToPage, GClip, kGClipToPageId>;
 extern template class MPersistentClass<GClipToSingleRectangle, GClip, kGClipToSingleRectangleId>;
 
 // The file's classes, in registration order.

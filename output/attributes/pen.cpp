@@ -3,8 +3,8 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
+#include "output/core/held_reference.h"
 #include "output/core/peripheral.h"
-#include "output/held_reference.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -13,12 +13,8 @@ constinit RWLockRecord g_file_lock;
 
 constexpr RWClassRegistration kPenClasses[] = {
     {&RWCreate<GPen>, kGPenId, "GPen"},
+    {&RWCreate<GNoPen>, kGNoPenId, "GNoPen"},
 };
-
-// A copy of the paint `held` holds, or null (none, or [NOMEM]).
-GPaint* CopyOfPaint(const GCountedPtr& held) {
-  return held ? static_cast<GPaint*>(held->CreateCopy()) : nullptr;
-}
 
 }  // namespace
 
@@ -91,3 +87,4 @@ void GPen::RestoreItems(In& in) {
 }
 
 template class MPersistentClass<GPen, GStyleAttribute, kGPenId>;
+template class MPersistentClass<GNoPen, GPen, kGNoPenId>;

@@ -7,6 +7,11 @@
 // Content equality: the same object; or the same class id, equal keys,
 // the same width, and paints both absent or equal in content.
 //
+// GNoPen: the pen that draws no line (width 0, no paint); filters test for
+// it (kind 202) to tell outlines from fills. Class id 202, registered as
+// "GNoPen"; kind test 202, 201, 754, 753, 751. Stored form: the GPen part,
+// then version u32 1 (command_class.h).
+//
 // Stored form, after the GStyleAttribute part (attribute.h):
 //   version  u32  kPenVersion
 //   width    u32
@@ -26,10 +31,12 @@
 #include "config/attributes/attribute.h"
 #include "foundation/rw/registration.h"
 #include "output/color/paint.h"
+#include "output/core/command_class.h"
 #include "persist/counted_ptr.h"
 #include "persist/model_class.h"
 
 inline constexpr RWClassID kGPenId = 201;
+inline constexpr RWClassID kGNoPenId = 202;
 inline constexpr std::uint32_t kPenVersion = 1;
 // The key of the pen in a graphic's bundle.
 inline constexpr std::uint32_t kPenKey = 160;
@@ -68,7 +75,15 @@ class GPen : public MPersistentClass<GPen, GStyleAttribute, kGPenId> {
   GCountedPtr paint_;  // a GPaint, or empty
 };
 
+class GNoPen final : public GCommandClass<GNoPen, GPen, kGNoPenId> {
+ public:
+  // Width 0, no paint.
+  explicit GNoPen(const std::uint32_t& key = 0) : GCommandClass(0u, nullptr, key) {}
+  GNoPen(const GNoPen& other) = default;
+};
+
 extern template class MPersistentClass<GPen, GStyleAttribute, kGPenId>;
+extern template class MPersistentClass<GNoPen, GPen, kGNoPenId>;
 
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> PenClasses();

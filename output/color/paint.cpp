@@ -3,8 +3,8 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
+#include "output/core/held_reference.h"
 #include "output/core/peripheral.h"
-#include "output/held_reference.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -100,3 +100,7 @@ void GColorPaint::RestoreItems(In& in) {
 }
 
 template class MPersistentClass<GColorPaint, GPaint, kGColorPaintId>;
+
+GPaint* CopyOfPaint(const GCountedPtr& held) {
+  return held ? static_cast<GPaint*>(held->CreateCopy()) : nullptr;
+}

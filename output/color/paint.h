@@ -95,5 +95,9 @@ class GColorPaint final : public MPersistentClass<GColorPaint, GPaint, kGColorPa
 
 extern template class MPersistentClass<GColorPaint, GPaint, kGColorPaintId>;
 
+// A copy of the paint that `held` holds (its own copy operation), for a
+// pen or brush that owns its paint; null for none or after [NOMEM].
+GPaint* CopyOfPaint(const GCountedPtr& held);
+
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> PaintClasses();

@@ -15,8 +15,8 @@
 #include <span>
 
 #include "foundation/rw/registration.h"
-#include "output/commands/command_class.h"
 #include "output/core/command.h"
+#include "output/core/command_class.h"
 
 inline constexpr RWClassID kGNullCommandId = 712;
 

@@ -5,6 +5,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
+#include "output/core/held_reference.h"
 #include "output/core/state.h"
 #include "persist/stored_form.h"
 
@@ -49,19 +50,9 @@ void GCommand::RestoreItems(In& in) {
   MRestoreScope scope(in);
   RestoreBase<MPersistentObject>(*this, in);
   if (!scope.Ok()) return;
-  MRestoreInProgress in_progress(*this);
-  RWCollectable* read = nullptr;
-  bool read_on = GetReference(in, read);
-  auto* attributes = dynamic_cast<GAttributeComposite*>(read);
-  if (read && (!attributes || !MayHoldRestoredChild(attributes))) {
-    attributes_.Reset(nullptr, g_file_lock);
-    scope.Fail();  // not freed: the graph may share it
-    return;
-  }
-  // A partial set is still held, so that it is freed with the command.
-  attributes_.Reset(attributes, g_file_lock);
+  RestoreHeldReference<GAttributeComposite>(in, scope, *this, attributes_, g_file_lock);
   std::uint32_t version = 0;
-  if (read_on) GetItem(in, version);
+  if (scope.Ok()) GetItem(in, version);
 }
 
 void GCommand::RestoreFromStream(RWVirtualInputStream& stream) {
@@ -113,10 +104,16 @@ GCountedPtr GCommand::DetachAttributes() {
 
 void GCommand::MakeSelfContained() {}
 
+bool GCommand::ForcedSetKey(std::uint32_t&) const {
+  return false;
+}
+
 void GCommand::SetAttributes(GAttributeComposite* attributes) {
   if (attributes && !attributes->IsKindOf(kGStateId)) {
     GAttributeComposite::Refuse(attributes);
     return;
   }
+  std::uint32_t key = 0;
+  if (attributes && ForcedSetKey(key)) attributes->SetKey(key);
   attributes_.Reset(attributes, g_file_lock);
 }

@@ -79,13 +79,20 @@ class GCommand : public MPersistentObject {
 
   // The attached set, left attached (no reference change); null when none.
   GAttributeComposite* GetAttributes() const;
-  // Replaces the set with `attributes` when it is a GState; anything else
-  // is refused as an attribute composite refuses a child (destroyed when
-  // nobody holds it) and the set stays.
+  // Replaces the set with `attributes` when it is a GState, first giving it
+  // the key of the command's kind when the kind has one (ForcedSetKey);
+  // anything else is refused as an attribute composite refuses a child
+  // (destroyed when nobody holds it) and the set stays.
   void SetAttributes(GAttributeComposite* attributes);
 
   std::uint32_t CommandWord() const { return command_word_; }
   void SetCommandWord(std::uint32_t word) { command_word_ = word; }
+
+ protected:
+  // The key that SetAttributes gives a set: true with `key` set for the
+  // kinds whose sets carry a fixed key (the document and page commands);
+  // false here.
+  virtual bool ForcedSetKey(std::uint32_t& key) const;
 
  private:
   template <class Out>

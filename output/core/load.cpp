@@ -1,6 +1,9 @@
 #include "output/core/load.h"
 
 #include "config/load.h"
+#include "output/core/command_composite.h"
+#include "output/core/peripheral_composite.h"
+#include "output/core/result_commands.h"
 #include "output/core/state.h"
 
 namespace {
@@ -10,6 +13,9 @@ namespace {
 // classes.
 constexpr RWSubsystemClasses::List kOutputCoreLists[] = {
     &StateClasses,
+    &ResultCommandClasses,
+    &CommandCompositeClasses,
+    &PeripheralCompositeClasses,
 };
 
 constinit RWSubsystemClasses g_classes(kOutputCoreLists);

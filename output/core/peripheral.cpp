@@ -1,8 +1,99 @@
 #include "output/core/peripheral.h"
 
+#include <memory>
 #include <new>
 
-GPeripheral::~GPeripheral() = default;
+#include "config/attributes/attribute_composite.h"
+#include "foundation/rw/file.h"
+#include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
+#include "foundation/rw/vstream.h"
+#include "output/core/command.h"
+#include "output/core/command_composite.h"
+#include "output/core/held_reference.h"
+#include "output/core/output_target.h"
+#include "output/core/result_commands.h"
+#include "persist/ondisk/record_iterator.h"
+#include "persist/stored_form.h"
+
+namespace {
+
+constinit RWLockRecord g_file_lock;
+
+GCommand* AsCommand(const GCountedPtr& object) {
+  return dynamic_cast<GCommand*>(object.Get());
+}
+
+// Both absent, the same object, or equal in content.
+bool SameOrEqual(const MPersistentObject* a, const MPersistentObject* b) {
+  return a == b || (a && b && a->IsEqualContent(b));
+}
+
+// The piece at the position of a composite's walk: a child in memory, or a
+// record that the command list on disk reads from its file.
+GCountedPtr CurrentPiece(MChildIterator& pieces) {
+  if (auto* records = dynamic_cast<MRecordIterator*>(&pieces)) return records->CurrentObject();
+  return GCountedPtr(pieces.Current(), g_file_lock);
+}
+
+GCountedPtr SubmitPiece(GPeripheral& device, const GCountedPtr& piece) {
+  return device.Submit(piece);
+}
+
+}  // namespace
+
+GPeripheral::GPeripheral() = default;
+
+GPeripheral::GPeripheral(const std::uint32_t& key) : GAttribute(key) {}
+
+GPeripheral::GPeripheral(const RWCString& name, GAttributeComposite* attributes,
+                         MPersistentObject* configuration, const std::uint32_t& key,
+                         std::uint32_t first_value, std::uint32_t second_value,
+                         std::uint32_t third_value)
+    : GAttribute(key),
+      name_(name),
+      attributes_(attributes, g_file_lock),
+      configuration_(configuration, g_file_lock),
+      first_value_(first_value),
+      second_value_(second_value),
+      third_value_(third_value) {
+  CopyWorkingSet(attributes_);
+}
+
+GPeripheral::GPeripheral(const GPeripheral& other)
+    : GAttribute(other),
+      name_(other.name_),
+      attributes_(other.attributes_, g_file_lock),
+      configuration_(other.configuration_, g_file_lock),
+      first_value_(other.first_value_),
+      second_value_(other.second_value_),
+      third_value_(other.third_value_),
+      enabled_(other.enabled_),
+      job_state_(other.job_state_) {
+  CopyWorkingSet(other.working_attributes_);
+}
+
+GPeripheral& GPeripheral::operator=(const GPeripheral& other) {
+  if (this == &other) return *this;
+  GAttribute::operator=(other);
+  name_ = other.name_;
+  attributes_.Reset(other.attributes_.Get(), g_file_lock);
+  configuration_.Reset(other.configuration_.Get(), g_file_lock);
+  first_value_ = other.first_value_;
+  second_value_ = other.second_value_;
+  third_value_ = other.third_value_;
+  enabled_ = other.enabled_;
+  job_state_ = other.job_state_;
+  CopyWorkingSet(other.working_attributes_);
+  return *this;
+}
+
+GPeripheral::~GPeripheral() {
+  DeleteOwnedOutput();
+  working_attributes_.Reset(nullptr, g_file_lock);
+  attributes_.Reset(nullptr, g_file_lock);
+  configuration_.Reset(nullptr, g_file_lock);
+}
 
 RWCollectable* GPeripheral::CreateDefault() const {
   return new (std::nothrow) GPeripheral;
@@ -20,9 +111,189 @@ bool GPeripheral::IsKindOf(const RWClassID& id) const {
   return id == kGPeripheralId || GAttribute::IsKindOf(id);
 }
 
+bool GPeripheral::IsEqualContent(const MPersistentObject* other) const {
+  if (other == this) return true;
+  auto* device = dynamic_cast<const GPeripheral*>(other);
+  return device && GAttribute::IsEqualContent(other) && name_ == device->name_ &&
+         first_value_ == device->first_value_ && second_value_ == device->second_value_ &&
+         third_value_ == device->third_value_ &&
+         SameOrEqual(attributes_.Get(), device->attributes_.Get()) &&
+         SameOrEqual(configuration_.Get(), device->configuration_.Get());
+}
+
 std::uint16_t GPeripheral::Execute(GPeripheral&) {
   return 0;
 }
+
+GAttributeComposite* GPeripheral::GetAttributes() const {
+  return static_cast<GAttributeComposite*>(attributes_.Get());
+}
+
+GAttributeComposite* GPeripheral::GetWorkingAttributes() const {
+  return static_cast<GAttributeComposite*>(working_attributes_.Get());
+}
+
+MPersistentObject* GPeripheral::GetConfiguration() const {
+  return configuration_.Get();
+}
+
+void GPeripheral::CopyWorkingSet(const GCountedPtr& source) {
+  // A set's deep copy is a set of its own class (null after [NOMEM]).
+  working_attributes_.Reset(source ? source->DeepCopy() : nullptr, g_file_lock);
+}
+
+void GPeripheral::SetOutput(GOutputTarget* output, bool owns) {
+  if (output != output_) DeleteOwnedOutput();
+  output_ = output;
+  owns_output_ = output && owns;
+}
+
+void GPeripheral::DeleteOwnedOutput() {
+  if (owns_output_) delete output_;
+  output_ = nullptr;
+  owns_output_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// Stored form
+
+RWSize GPeripheral::StoredSize() const {
+  return GAttribute::StoredSize() + 8 + name_.Length() + GraphStoreSizeOf(attributes_.Get()) +
+         GraphStoreSizeOf(configuration_.Get()) + 12;
+}
+
+template <class Out>
+void GPeripheral::SaveItems(Out& out) const {
+  SaveBase<GAttribute>(*this, out);
+  PutItem(out, kPeripheralVersion);
+  PutItem(out, name_);
+  PutReference(out, attributes_.Get());
+  PutReference(out, configuration_.Get());
+  PutItem(out, first_value_);
+  PutItem(out, second_value_);
+  PutItem(out, third_value_);
+}
+
+template <class In>
+void GPeripheral::RestoreItems(In& in) {
+  MRestoreScope scope(in);
+  RestoreBase<GAttribute>(*this, in);
+  if (!ReadsVersion(scope, in, kPeripheralVersion) || !GetItem(in, name_)) return;
+  RestoreHeldReference<GAttributeComposite>(in, scope, *this, attributes_, g_file_lock);
+  if (scope.Ok()) {
+    RestoreHeldReference<MPersistentObject>(in, scope, *this, configuration_, g_file_lock);
+  }
+  if (scope.Ok() && GetItem(in, first_value_) && GetItem(in, second_value_)) {
+    GetItem(in, third_value_);
+  }
+  CopyWorkingSet(attributes_);
+}
+
+void GPeripheral::RestoreFromStream(RWVirtualInputStream& stream) {
+  RestoreItems(stream);
+}
+
+void GPeripheral::RestoreFromFile(RWFile& file) {
+  RestoreItems(file);
+}
+
+void GPeripheral::SaveToStream(RWVirtualOutputStream& stream) const {
+  SaveItems(stream);
+}
+
+void GPeripheral::SaveToFile(RWFile& file) const {
+  SaveItems(file);
+}
+
+// ---------------------------------------------------------------------------
+// The chain
+
+bool GPeripheral::EndsPass(const GCountedPtr& command) {
+  if (!command) return true;
+  RWClassID id = command->ClassId();
+  return id == kGNoCommandId || id == kGErrorCommandId;
+}
+
+GCountedPtr GPeripheral::Submit(const GCountedPtr& command) {
+  if (!command || !enabled_) return command;
+  return PassOn(command, &SubmitPiece);
+}
+
+GCountedPtr GPeripheral::SubmitToSelf(const GCountedPtr& command) {
+  return PassOn(command, [](GPeripheral& device, const GCountedPtr& piece) {
+    return device.SubmitToSelf(piece);
+  });
+}
+
+GCountedPtr GPeripheral::PassOn(const GCountedPtr& command, PieceRoad road) {
+  GCommand* in_hand = AsCommand(command);
+  if (!in_hand) return command;
+  in_hand->SetCommandWord(0);
+  if (in_hand->AsComposite()) return ExpandThrough(command, road);
+  if (EndsPass(command)) return command;
+  AttributeHookBefore(*in_hand);
+  AttributeHookAfter(*in_hand);
+  return Transform(command);
+}
+
+GCountedPtr GPeripheral::ExpandComposite(const GCountedPtr& composite) {
+  return ExpandThrough(composite, &SubmitPiece);
+}
+
+GCountedPtr GPeripheral::ExpandThrough(const GCountedPtr& composite, PieceRoad road) {
+  GCommand* whole = AsCommand(composite);
+  if (!whole || !whole->AsComposite()) return composite;
+  std::unique_ptr<MChildIterator> pieces(whole->NewChildIterator());
+  GCountedPtr built(RWNew<GCommandComposite>(), g_file_lock);
+  if (!pieces || !built) return GCountedPtr();  // [NOMEM]: nothing goes on
+  bool changed = false;
+  while (pieces->Next()) {
+    GCountedPtr piece = CurrentPiece(*pieces);
+    if (!piece) continue;
+    GCountedPtr result = road(*this, piece);
+    if (result.Get() != piece.Get()) changed = true;
+    if (!result || result->ClassId() == kGNoCommandId) continue;
+    if (result->ClassId() == kGErrorCommandId) return result;
+    if (GCommand* command = AsCommand(result)) command->PrepareForComposite();
+    built->AddChild(result.Get());
+  }
+  if (!changed) return composite;
+  if (built->EntryCount() == 0) return GCountedPtr(RWNew<GNoCommand>(), g_file_lock);
+  return built;
+}
+
+GCountedPtr GPeripheral::Transform(const GCountedPtr& command) {
+  GCommand* in_hand = AsCommand(command);
+  if (!in_hand) return command;
+  std::uint16_t code = in_hand->Execute(*this);
+  if (code == 0) return command;
+  return GCountedPtr(RWNew<GErrorCommand>(code, in_hand, 0u), g_file_lock);
+}
+
+void GPeripheral::Reset() {
+  enabled_ = true;
+  CopyWorkingSet(attributes_);
+}
+
+void GPeripheral::AttributeHookBefore(GCommand&) {}
+
+void GPeripheral::AttributeHookAfter(GCommand&) {}
+
+std::uint32_t GPeripheral::HasPageScale() {
+  return 1;
+}
+
+GScalePair GPeripheral::GetPageScale(GAttributeComposite*, GAttributeComposite*, std::uint32_t,
+                                     std::uint32_t&) {
+  return GScalePair{};
+}
+
+std::uint32_t GPeripheral::GetFlags() {
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// The handlers
 
 std::uint16_t GPeripheral::BeginBezier(GPolyBezierGraphic&) {
   return 0;
@@ -33,6 +304,35 @@ std::uint16_t GPeripheral::DrawPolygon(GPolygonGraphic&) {
 }
 
 std::uint16_t GPeripheral::DrawRectangle(GRectangleGraphic&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::DocumentStart(GDocumentStart&) {
+  job_state_ = kJobInDocument;
+  return 0;
+}
+
+std::uint16_t GPeripheral::DocumentEnd(GDocumentEnd&) {
+  job_state_ = kJobIdle;
+  return 0;
+}
+
+std::uint16_t GPeripheral::OnCommand718(GCommand&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::PageStart(GPageStart&) {
+  job_state_ = kJobInPage;
+  return 0;
+}
+
+std::uint16_t GPeripheral::PageEnd(GPageEnd&) {
+  job_state_ = kJobInDocument;
+  return 0;
+}
+
+std::uint16_t GPeripheral::JobAbort(GJobAbort&) {
+  job_state_ = kJobIdle;
   return 0;
 }
 
@@ -84,6 +384,14 @@ std::uint16_t GPeripheral::SetFillMode(GFillMode&) {
   return 0;
 }
 
+std::uint16_t GPeripheral::SetBrush(GBrush&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetTransform(GTransformAttribute&) {
+  return 0;
+}
+
 std::uint16_t GPeripheral::SetValueAttribute(GValueAttribute&) {
   return 0;
 }
@@ -97,6 +405,10 @@ std::uint16_t GPeripheral::SetEnumAttribute(GEnumAttribute&) {
 }
 
 std::uint16_t GPeripheral::SetRangeAttribute(GRangeAttribute&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetClipToPage(GClipToPage&) {
   return 0;
 }
 

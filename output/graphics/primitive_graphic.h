@@ -52,7 +52,7 @@
 #include <utility>
 
 #include "foundation/rw/registration.h"
-#include "output/commands/command_class.h"
+#include "output/core/command_class.h"
 #include "output/graphics/graphic.h"
 #include "output/graphics/short_geometry.h"
 

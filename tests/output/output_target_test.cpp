@@ -1,6 +1,6 @@
 // The output target's states and the order of its calls, with a target
 // that records what reaches its raw write.
-#include "output/target/output_target.h"
+#include "output/core/output_target.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "output/target/output_target.h"
+#include "output/core/output_target.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
-// GCommandClass<Self, Base, kId>: what a concrete command or graphic adds
-// when it has no stored field of its own (the primitive graphics, the null
-// command). Over MPersistentClass (model_class.h) it gives:
+// GCommandClass<Self, Base, kId>: what a concrete class of the output model
+// adds when it has no stored field of its own: commands and graphics (the
+// primitive graphics, the null, no-op and job commands) and the attributes
+// that only name a kind (no pen, no brush, the clip to the page). Over
+// MPersistentClass (model_class.h) it gives:
 //   - the stored part, after Base's: version u32 kCommandClassVersion; a
 //     restore reads the word past and does not act on it;
 //   - the stored size, Base's and 4;
