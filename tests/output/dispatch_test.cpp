@@ -1,7 +1,7 @@
-// Graphics, drawing attributes and paints reach a device by double
-// dispatch: each calls the one handler of its kind with itself and answers
-// the handler's result unchanged; the null command reaches none; the device
-// base answers 0 to all of them.
+// Graphics, job commands, drawing attributes and paints reach a device by
+// double dispatch: each calls the one handler of its kind with itself and
+// answers the handler's result unchanged; the null, no-op and error
+// commands reach none; the device base answers 0 to all of them.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,13 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "output/attributes/brush.h"
 #include "output/attributes/clip.h"
 #include "output/attributes/dashed_pen.h"
 #include "output/attributes/fill_mode.h"
 #include "output/attributes/raster_operation.h"
+#include "output/attributes/transform.h"
 #include "output/color/paint.h"
+#include "output/commands/job_commands.h"
 #include "output/commands/null_command.h"
 #include "output/core/peripheral.h"
+#include "output/core/result_commands.h"
 #include "output/graphics/primitive_graphic.h"
 
 namespace {
@@ -37,6 +41,14 @@ class DrawingDevice : public GPeripheral {
   std::uint16_t SetDashedPen(GDashedPen& p) override { return Record("dashed", &p); }
   std::uint16_t SetFillMode(GFillMode& m) override { return Record("fill", &m); }
   std::uint16_t SetRasterOperation(GRasterOperation& r) override { return Record("rop", &r); }
+  std::uint16_t SetBrush(GBrush& b) override { return Record("brush", &b); }
+  std::uint16_t SetTransform(GTransformAttribute& t) override { return Record("transform", &t); }
+  std::uint16_t SetClipToPage(GClipToPage& c) override { return Record("page clip", &c); }
+  std::uint16_t DocumentStart(GDocumentStart& c) override { return Record("document start", &c); }
+  std::uint16_t DocumentEnd(GDocumentEnd& c) override { return Record("document end", &c); }
+  std::uint16_t PageStart(GPageStart& c) override { return Record("page start", &c); }
+  std::uint16_t PageEnd(GPageEnd& c) override { return Record("page end", &c); }
+  std::uint16_t JobAbort(GJobAbort& c) override { return Record("job abort", &c); }
   std::uint16_t SetPenColor(GColorPaint& p) override { return Record("pen colour", &p); }
   std::uint16_t SetBrushColor(GColorPaint& p) override { return Record("brush colour", &p); }
 
@@ -74,12 +86,24 @@ TEST(Dispatch, EachKindCallsItsHandlerWithItself) {
   command("polygon", std::make_shared<GPolygonGraphic>(), {"polygon"});
   command("bezier", std::make_shared<GPolyBezierGraphic>(), {"bezier"});
   command("null command", std::make_shared<GNullCommand>(), {});
+  command("document start", std::make_shared<GDocumentStart>(), {"document start"});
+  command("document end", std::make_shared<GDocumentEnd>(), {"document end"});
+  command("page start", std::make_shared<GPageStart>(), {"page start"});
+  command("page end", std::make_shared<GPageEnd>(), {"page end"});
+  command("job abort", std::make_shared<GJobAbort>(), {"job abort"});
+  command("no-op", std::make_shared<GNoCommand>(), {});
+  command("error", std::make_shared<GErrorCommand>(2, nullptr, 0), {});
   attribute("rectangle list", std::make_shared<GClipToRectangle>(), "clips");
   attribute("single rectangle", std::make_shared<GClipToSingleRectangle>(), "clip");
   attribute("pen", std::make_shared<GPen>(1, nullptr, 160), "pen");
   attribute("dashed pen", std::make_shared<GDashedPen>(), "dashed");
   attribute("fill mode", std::make_shared<GFillMode>(0, 0), "fill");
   attribute("raster operation", std::make_shared<GRasterOperation>(0xF0, 0, 0), "rop");
+  attribute("brush", std::make_shared<GBrush>(nullptr, 154), "brush");
+  attribute("no brush", std::make_shared<GNoBrush>(), "brush");
+  attribute("no pen", std::make_shared<GNoPen>(), "pen");
+  attribute("page clip", std::make_shared<GClipToPage>(), "page clip");
+  attribute("transform", std::make_shared<GTransformAttribute>(), "transform");
   cases.push_back({"paint on a pen",
                    paint,
                    [paint](GPeripheral& d) { return paint->ApplyToPen(d); },

@@ -6,12 +6,16 @@
 #include <algorithm>
 
 #include "foundation/rw/factory.h"
+#include "output/attributes/brush.h"
 #include "output/attributes/clip.h"
 #include "output/attributes/dashed_pen.h"
 #include "output/attributes/fill_mode.h"
 #include "output/attributes/raster_operation.h"
+#include "output/attributes/transform.h"
 #include "output/color/paint.h"
+#include "output/commands/job_commands.h"
 #include "output/commands/null_command.h"
+#include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
 #include "tests/support/every_class.h"
 
@@ -35,6 +39,17 @@ constexpr Registered kOutputClasses[] = {
     {kGColorPaintId, "GColorPaint"},
     {kGFillModeId, "GFillMode"},
     {kGRasterOperationId, "GRasterOperation"},
+    {kGDocumentStartId, "GDocumentStart"},
+    {kGDocumentEndId, "GDocumentEnd"},
+    {kGPageStartId, "GPageStart"},
+    {kGPageEndId, "GPageEnd"},
+    {kGJobAbortId, "GJobAbort"},
+    {kGNoPenId, "GNoPen"},
+    {kGBrushId, "GBrush"},
+    {kGNoBrushId, "GNoBrush"},
+    {kGClipToPageId, "GClipToPage"},
+    {kGTransformAttributeId, "GTransformAttribute"},
+    {kGGraphicBundleId, "GGraphicBundle"},
 };
 
 TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {

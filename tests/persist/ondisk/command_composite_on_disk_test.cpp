@@ -1,7 +1,7 @@
 // The command list on disk: only commands go in, the keyed command, the
 // delete flag, its composite answer, the replay that restores the job's
-// font database first, its stored form, and a spooled page kept inside
-// another store.
+// font database first, its stored form, a spooled page kept inside another
+// store, and a device that takes a spooled page apart record by record.
 #include "persist/ondisk/command_composite_on_disk.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,9 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "output/core/command_composite.h"
+#include "output/core/peripheral.h"
+#include "output/core/result_commands.h"
 #include "platform/host/files.h"
 #include "tests/persist/media.h"
 #include "tests/persist/ondisk/store_testing.h"
@@ -203,6 +206,58 @@ TEST_F(CommandList, ASpooledPageKeptInAnotherStoreComesBack) {
   EXPECT_EQ(RecordKeys(*restored), (Keys{1, 2}));
   back.Reset();
   EXPECT_FALSE(Exists(dir.File("page.fpg")));
+}
+
+// Logs the key of each command it executes; swallows the one keyed
+// `swallowed`.
+class KeyDevice : public GPeripheral {
+ public:
+  KeyDevice(Keys& seen, std::uint32_t swallowed) : seen_(seen), swallowed_(swallowed) {}
+  GCountedPtr Transform(const GCountedPtr& command) override {
+    seen_.push_back(command->Key());
+    if (command->Key() == swallowed_) return GCountedPtr(new GNoCommand);
+    return command;
+  }
+
+ private:
+  Keys& seen_;
+  std::uint32_t swallowed_;
+};
+
+// A device reads a spooled page's commands back from its file, after the
+// job's font database, and answers the page itself when it changed
+// nothing, else a composite of what came back.
+TEST_F(CommandList, ADeviceTakesASpooledPageApart) {
+  TestRenderJobs jobs;
+  TestRenderDriverData& job = jobs.Add(0x2a);
+  for (std::uint32_t swallowed : {0u, 2u}) {
+    SCOPED_TRACE(swallowed);
+    job.fonts.loads.clear();
+    auto* set = new GAttributeComposite(0);
+    set->AddChild(new GStringAttribute("C:\\Spool\\2.fft", 407));
+    set->AddChild(new GStringAttribute("2a", 408));
+    GCountedPtr page(List("device.fpg", set).release());
+    for (std::uint32_t key : {1, 2, 3})
+      Put(*page.Get(), key);
+    static_cast<GCommandCompositeOnDisk*>(page.Get())->Close();
+
+    Keys seen;
+    KeyDevice device(seen, swallowed);
+    GCountedPtr answer = device.Submit(page);
+    EXPECT_EQ(seen, (Keys{1, 2, 3}));
+    EXPECT_EQ(job.fonts.loads.size(), 1u);
+    ASSERT_TRUE(answer);
+    if (swallowed == 0) {
+      EXPECT_EQ(answer.Get(), page.Get());
+      continue;
+    }
+    auto* composite = dynamic_cast<GCommandComposite*>(answer.Get());
+    ASSERT_NE(composite, nullptr);
+    Keys kept;
+    for (RWSize i = 0; i < composite->Children().Count(); ++i)
+      kept.push_back(composite->Children()[i]->Key());
+    EXPECT_EQ(kept, (Keys{1, 3}));
+  }
 }
 
 }  // namespace
