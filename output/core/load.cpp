@@ -2,6 +2,7 @@
 
 #include "config/load.h"
 #include "output/core/command_composite.h"
+#include "output/core/pass_through_command.h"
 #include "output/core/peripheral_composite.h"
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
@@ -15,6 +16,7 @@ constexpr RWSubsystemClasses::List kOutputCoreLists[] = {
     &StateClasses,
     &ResultCommandClasses,
     &CommandCompositeClasses,
+    &PassThroughCommandClasses,
     &PeripheralCompositeClasses,
 };
 

@@ -412,6 +412,10 @@ std::uint16_t GPeripheral::SetClipToPage(GClipToPage&) {
   return 0;
 }
 
+std::uint16_t GPeripheral::PassThrough(GPassThroughCommand&) {
+  return 0;
+}
+
 std::uint32_t GPeripheral::SetMedia(GMedia&) {
   return 0;
 }

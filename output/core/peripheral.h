@@ -103,6 +103,7 @@ class GDocumentEnd;
 class GPageStart;
 class GPageEnd;
 class GJobAbort;
+class GPassThroughCommand;
 class GOutputTarget;
 class GColorMap;
 class GHalftone;
@@ -252,7 +253,9 @@ class GPeripheral : public GAttribute {
   virtual std::uint16_t SetEnumAttribute(GEnumAttribute& attribute);
   virtual std::uint16_t SetRangeAttribute(GRangeAttribute& attribute);
   virtual std::uint16_t SetClipToPage(GClipToPage& clip);
-  // (three operations of the output model)
+  // A pass-through command's Execute calls this with itself.
+  virtual std::uint16_t PassThrough(GPassThroughCommand& command);
+  // (two operations of the output model)
   // The paper path: a medium's and a tray's Execute pass these answers on.
   virtual std::uint32_t SetMedia(GMedia& medium);
   virtual std::uint32_t SetTray(GTray& tray);

@@ -18,6 +18,7 @@
 #include "output/color/paint.h"
 #include "output/commands/job_commands.h"
 #include "output/commands/null_command.h"
+#include "output/core/pass_through_command.h"
 #include "output/core/peripheral.h"
 #include "output/core/result_commands.h"
 #include "output/graphics/primitive_graphic.h"
@@ -49,6 +50,7 @@ class DrawingDevice : public GPeripheral {
   std::uint16_t PageStart(GPageStart& c) override { return Record("page start", &c); }
   std::uint16_t PageEnd(GPageEnd& c) override { return Record("page end", &c); }
   std::uint16_t JobAbort(GJobAbort& c) override { return Record("job abort", &c); }
+  std::uint16_t PassThrough(GPassThroughCommand& c) override { return Record("pass", &c); }
   std::uint16_t SetPenColor(GColorPaint& p) override { return Record("pen colour", &p); }
   std::uint16_t SetBrushColor(GColorPaint& p) override { return Record("brush colour", &p); }
 
@@ -91,6 +93,7 @@ TEST(Dispatch, EachKindCallsItsHandlerWithItself) {
   command("page start", std::make_shared<GPageStart>(), {"page start"});
   command("page end", std::make_shared<GPageEnd>(), {"page end"});
   command("job abort", std::make_shared<GJobAbort>(), {"job abort"});
+  command("pass-through", std::make_shared<GPassThroughCommand>(), {"pass"});
   command("no-op", std::make_shared<GNoCommand>(), {});
   command("error", std::make_shared<GErrorCommand>(2, nullptr, 0), {});
   attribute("rectangle list", std::make_shared<GClipToRectangle>(), "clips");

@@ -1,5 +1,6 @@
-// The job commands, the error command and the command composite: stored
-// forms, the keys their attribute sets are given, the composite's children
+// The job commands, the error and pass-through commands and the command
+// composite: stored forms, the keys their attribute sets are given, the
+// pass-through command's borrowed and owned bytes, the composite's children
 // (only commands, found depth first, prepared and made self-contained one
 // by one, executed until one fails), and bad or damaged stored data.
 #include "output/commands/job_commands.h"
@@ -13,6 +14,7 @@
 #include "config/attributes/value_attribute.h"
 #include "output/commands/null_command.h"
 #include "output/core/command_composite.h"
+#include "output/core/pass_through_command.h"
 #include "output/core/peripheral.h"
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
@@ -244,6 +246,45 @@ TEST(JobCommands, ABadFailedCommandFailsTheRestore) {
       GErrorCommand(2, failed, 0).IsEqualContent(&*std::make_unique<GErrorCommand>(3, failed, 0)));
   EXPECT_FALSE(
       GErrorCommand(2, failed, 0).IsEqualContent(&*std::make_unique<GErrorCommand>(2, nullptr, 0)));
+}
+
+// The bytes are borrowed until the command takes its own copy; the stored
+// form (after the GCommand part with a nil set and version 1: version 1,
+// the target 788 = 14 03 as u16, the length 2 as u32, the bytes "AB")
+// carries them, and a restore owns what it read.
+TEST(PassThrough, BorrowsUntilItOwnsItsBytes) {
+  std::uint8_t bytes[] = {'A', 'B'};
+  GPassThroughCommand command(bytes, 2, 788, 0);
+  EXPECT_FALSE(command.OwnsData());
+  EXPECT_EQ(command.GetData(), bytes);
+  GPassThroughCommand borrowing_copy(command);
+  EXPECT_EQ(borrowing_copy.GetData(), bytes);
+  command.MakeSelfContained();
+  EXPECT_TRUE(command.OwnsData());
+  EXPECT_NE(command.GetData(), bytes);
+  bytes[0] = 'Z';  // the maker's storage may go now
+  GPassThroughCommand copy(command);
+  EXPECT_NE(copy.GetData(), command.GetData());
+  EXPECT_TRUE(copy.IsEqualContent(&command));
+  EXPECT_FALSE(borrowing_copy.IsEqualContent(&command));  // it still reads "ZB"
+  EXPECT_EQ(GPassThroughCommand(nullptr, 5, 0, 0).GetLength(), 0u);
+
+  command.SetSerialNumber(0);
+  ExpectStoredForm(command,
+                   "88 88 00 00 60 02 01 00 00 00 00 00 00 00 00 00 00 00 FF FF 00 00 00 00 "
+                   "01 00 00 00 01 00 00 00 14 03 02 00 00 00 41 42");
+  ExpectDamageFailsCleanly(command, 608);
+  // A length beyond what the file holds fails the restore and leaves no
+  // bytes.
+  model_testing::Restored back = RestoreHex(
+      "88 88 00 00 60 02 01 00 00 00 00 00 00 00 00 00 00 00 FF FF 00 00 00 00 "
+      "01 00 00 00 01 00 00 00 14 03 FF FF FF 7F 41 42");
+  EXPECT_FALSE(back.ok);
+  auto* restored = dynamic_cast<GPassThroughCommand*>(back.object);
+  ASSERT_NE(restored, nullptr);
+  EXPECT_EQ(restored->GetLength(), 0u);
+  EXPECT_EQ(restored->GetData(), nullptr);
+  delete restored;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Every class registered by the output core's load, the layers below
-// included, persists soundly; the attribute set, the no-op and error
-// commands and the two composites are registered under their names, and
+// included, persists soundly; the attribute set, the no-op, error and
+// pass-through commands and the two composites are registered under their names, and
 // the device and command bases are not.
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "foundation/rw/factory.h"
 #include "output/core/command.h"
 #include "output/core/command_composite.h"
+#include "output/core/pass_through_command.h"
 #include "output/core/peripheral.h"
 #include "output/core/peripheral_composite.h"
 #include "output/core/result_commands.h"
@@ -28,6 +29,7 @@ constexpr Registered kCoreClasses[] = {
     {kGErrorCommandId, "GErrorCommand"},
     {kGNoCommandId, "GNoCommand"},
     {kGCommandCompositeId, "GCommandComposite"},
+    {kGPassThroughCommandId, "GPassThroughCommand"},
     {kGPeripheralCompositeId, "GPeripheralComposite"},
 };
 
