@@ -21,6 +21,7 @@
 #include "persist/persistent_composite.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
+#include "platform/host/spooler.h"
 #include "platform/host/threads.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/test_os_factory.h"
