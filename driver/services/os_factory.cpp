@@ -1,6 +1,10 @@
 #include "driver/services/os_factory.h"
 
 #include <atomic>
+#include <new>
+
+#include "driver/services/lock.h"
+#include "driver/services/unicode_converter.h"
 
 namespace {
 
@@ -17,6 +21,7 @@ GOSFactory* GOSFactory::SetInstance(GOSFactory* services) {
 }
 
 GOSFactory::~GOSFactory() {
+  delete converter_;
   // Services that go while installed must not be reached any more.
   GOSFactory* self = this;
   g_services.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
@@ -41,4 +46,30 @@ platform::HMODULE GOSFactory::GetModuleHandle() {
 void GOSFactory::ForgetModuleDirectory() {
   std::lock_guard<std::mutex> lock(module_mutex_);
   module_directory_ = RWWString();
+}
+
+void GOSFactory::GetOSVersion(GOSVersion& version) {
+  version = GOSVersion();
+}
+
+GUnicodeConverter* GOSFactory::CreateUnicodeConverter() {
+  return nullptr;
+}
+
+GLock* GOSFactory::CreateLock() {
+  return new (std::nothrow) GSemaphore;
+}
+
+void GOSFactory::EnsureLock(GLock*& slot) {
+  std::lock_guard<std::mutex> hold(lock_mutex_);
+  if (!slot) slot = CreateLock();
+}
+
+GUnicodeConverter* GOSFactory::UnicodeConverter() {
+  std::lock_guard<std::mutex> hold(lock_mutex_);
+  if (!converter_asked_) {
+    converter_ = CreateUnicodeConverter();
+    converter_asked_ = true;
+  }
+  return converter_;
 }

@@ -32,10 +32,12 @@
 #include "platform/host/types.h"
 
 class GDriverData;
+class GLock;
 class GPersistentInputStream;
 class GPersistentOutputStream;
 class GPrinterDataStore;
 class RWCollectable;
+class GUnicodeConverter;
 
 // A moment as the services report it: eight 16-bit fields in this order.
 struct GTimeRecord {
@@ -47,6 +49,17 @@ struct GTimeRecord {
   std::uint16_t second = 0;       // 0-59
   std::uint16_t unused = 0;       // always 0
   std::uint16_t day_of_week = 0;  // 0-6, Sunday 0
+};
+
+// The operating system as the services detect it: its kind, its version
+// (major << 16 | minor) and its build (low 16 bits); all 0 when detection
+// fails.
+struct GOSVersion {
+  std::uint32_t kind = 0;
+  std::uint32_t version = 0;
+  std::uint32_t build = 0;
+
+  std::uint32_t Major() const { return version >> 16; }
 };
 
 class GOSFactory {
@@ -79,8 +92,14 @@ class GOSFactory {
   // Sets the time bias in minutes; these services ignore it.
   virtual void SetTimeBias(std::int16_t minutes);
 
-  // (five operations of the driver: the operating-system version and a
-  // code-page converter among them)
+  // (three operations of the driver)
+
+  // The operating system's version; these services detect none and leave
+  // the record zeroed.
+  virtual void GetOSVersion(GOSVersion& version);
+  // A new code-page converter (unicode_converter.h) for the caller, or null;
+  // these services make none.
+  virtual GUnicodeConverter* CreateUnicodeConverter();
 
   // Persistence streams (persist/persistent_stream.h) over a caller's block
   // or a file, in `encoding` (0 portable text, 1 binary, 2 binary with
@@ -97,7 +116,9 @@ class GOSFactory {
   virtual GPersistentOutputStream* NewFileOutputStream(const RWWString& path,
                                                        std::int32_t encoding) = 0;
 
-  // (one operation of the driver: locks)
+  // A new lock object (lock.h) that the caller owns: a GSemaphore here;
+  // null when no memory is left.
+  virtual GLock* CreateLock();
 
   // The library's own module, given by the library's attach; null until
   // then.
@@ -172,6 +193,13 @@ class GOSFactory {
   // (three operations of the driver: a user number, two placeholders; and
   // after the destructor, lock objects)
 
+  // Fills `slot` with a new lock (CreateLock) when it is still null; slots
+  // filled at once from several threads get one lock.
+  void EnsureLock(GLock*& slot);
+  // The converter of CreateUnicodeConverter, asked for once and kept (and
+  // deleted) by these services; null when they make none.
+  GUnicodeConverter* UnicodeConverter();
+
   // Empties the module directory's cache, so that the next
   // GetModuleDirectory reads the module's file name again (for a module
   // that moved, and for tests).
@@ -234,6 +262,9 @@ class GOSFactory {
   }
 
  private:
+  std::mutex lock_mutex_;  // guards lazy lock slots and the converter below
+  GUnicodeConverter* converter_ = nullptr;
+  bool converter_asked_ = false;
   std::mutex module_mutex_;     // guards the two fields below
   RWWString module_directory_;  // empty until first asked
   platform::HMODULE module_ = nullptr;
