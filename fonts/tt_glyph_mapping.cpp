@@ -439,8 +439,8 @@ std::uint32_t GTTFontReader::Walk(std::uint32_t source, std::uint16_t glyph, std
   GByteBuffer* read = nullptr;
   std::uint32_t length = GetGlyphData(source, 1, glyph, read);
   std::unique_ptr<GByteBuffer> data(read);
-  if (!data) return 0;
-  if (length > data->GetSize()) return 0;
+  if (!data || length > data->GetSize()) return 0;
+  if (length == 0) return 1;
   if (length >= 2 && static_cast<std::int16_t>(BigEndian16(data->GetData(), 0)) < 0) {
     if (state.depth >= kTTMaxComponentDepth) return 0;
     if (state.marks.empty()) state.marks.assign(0x10000, WalkState::kUnseen);
