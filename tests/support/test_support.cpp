@@ -3,8 +3,14 @@
 #include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
 #define DRV_HAVE_LSAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DRV_HAVE_LSAN 1
+#endif
+#endif
+#ifdef DRV_HAVE_LSAN
+#include <sanitizer/lsan_interface.h>
 #endif
 
 #include <atomic>
