@@ -4,11 +4,14 @@
 #include <memory>
 #include <new>
 
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
 #include "config/printer_data_store_adapter.h"
 #include "driver/chunked_value.h"
 #include "driver/services/driver_data.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
+#include "persist/codec/flat_settings_codec.h"
 #include "persist/persistent_stream.h"
 #include "platform/host/clock.h"
 #include "platform/host/modules.h"
@@ -306,9 +309,30 @@ int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name,
   return result;
 }
 
+std::uint16_t GNTOSFactory::NamedObjectEncoding(GDriverData* printer) {
+  std::int32_t known = named_object_encoding_.load(std::memory_order_acquire);
+  if (known >= 0 || !printer) return static_cast<std::uint16_t>(known < 0 ? 0 : known);
+  std::int32_t read = 0;
+  MPersistentObject* node = printer->GetJobSettings();
+  for (std::uint32_t key : kEncodingPath) {
+    node = node ? node->FindByKey(key) : nullptr;
+  }
+  if (const auto* value = dynamic_cast<const GValueAttribute*>(node)) read = value->GetValue();
+  // The first reader's answer stands.
+  named_object_encoding_.compare_exchange_strong(known, read, std::memory_order_acq_rel);
+  return static_cast<std::uint16_t>(named_object_encoding_.load(std::memory_order_acquire));
+}
+
+bool GNTOSFactory::UsesFlatRecord(GDriverData* printer, const RWWString& name) {
+  return NamedObjectEncoding(printer) == 1 && !(name == kBinPoolName);
+}
+
 int GNTOSFactory::StoreNamedObject(GDriverData* printer, const RWWString& name,
                                    const RWCollectable* object) {
   if (!object) return 0;
+  const bool flat = UsesFlatRecord(printer, name);
+  auto* model = const_cast<MPersistentObject*>(dynamic_cast<const MPersistentObject*>(object));
+  if (flat && !model) return 0;
   std::uint64_t stored = object->StoredSize();
   std::uint64_t capacity = stored + stored / 2;
   for (int attempt = 1;; ++attempt) {
@@ -322,7 +346,13 @@ int GNTOSFactory::StoreNamedObject(GDriverData* printer, const RWWString& name,
       // A graph larger than the buffer fails the stream; that is expected
       // here, not an error for the process.
       RWErrorScope scope;
-      WriteCollectablePointerToStream(*stream->VirtualStream(), object);
+      if (flat) {
+        // The codec's answer is not tested: what the stream took is stored.
+        GFlatSettingsCodec codec;
+        codec.Encode(model, stream->VirtualStream(), stream.get(), kFlatLongNumbers);
+      } else {
+        WriteCollectablePointerToStream(*stream->VirtualStream(), object);
+      }
       stream->VirtualStream()->Flush();
     }
     if (StreamGood(stream.get())) {
@@ -432,6 +462,10 @@ RWCollectable* GNTOSFactory::LoadNamedObject(GDriverData* printer, const RWWStri
   std::unique_ptr<GPersistentInputStream> stream(
       NewMemoryInputStream(buffer.get(), got, text ? kPortableTextEncoding : kBinaryEncoding));
   if (!stream || !stream->VirtualStream() || !stream->VirtualStream()->Good()) return nullptr;
+  if (!text && UsesFlatRecord(printer, name)) {
+    GFlatSettingsCodec codec;
+    return codec.Decode(stream->VirtualStream(), stream.get(), printer, kFlatLongNumbers);
+  }
   RWCollectable* object = nullptr;
   RWErrorScope scope;
   ReadCollectablePointerFromStream(*stream->VirtualStream(), object);

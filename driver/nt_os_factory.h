@@ -39,6 +39,10 @@ class GNTOSFactory : public GOSFactory {
   // A named object's first buffer holds its stored size and half again; each
   // of the further attempts doubles it.
   static constexpr int kNamedObjectAttempts = 3;
+  // The named object that is never a flat settings record.
+  static constexpr char16_t kBinPoolName[] = u"VROBinPool";
+  // The key path of the named-object encoding in the job settings.
+  static constexpr std::uint32_t kEncodingPath[] = {359, 366, 940};
   // Units of the module file name read for the module directory.
   static constexpr platform::DWORD kModuleNameUnits = 260;
 
@@ -81,10 +85,15 @@ class GNTOSFactory : public GOSFactory {
   // REQUIRES: `data` holds `length` bytes (may be null when length is 0).
   int WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
                         std::uint32_t length) override;
-  // Saves `object` (an object reference: class, then its stored form) into a
-  // memory stream in the binary encoding and writes the bytes as a chunked
-  // value; a buffer too small for the graph is doubled, in three attempts
-  // at most. A null object stores nothing and answers 0.
+  // Saves `object` into a memory stream in the binary encoding and writes
+  // the bytes as a chunked value; a buffer too small for them is doubled,
+  // in three attempts at most. The bytes are the flat settings record with
+  // 32-bit numbers (persist/codec/flat_settings_codec.h) when the named-
+  // object encoding is 1 and the name is not "VROBinPool", else an object
+  // reference (class, then its stored form). The stored bytes are what the
+  // stream took while it stayed good: a tree the record cannot hold whole
+  // is stored as far as it was written. A null object, and in the flat
+  // record an object that is no model object, store nothing and answer 0.
   int StoreNamedObject(GDriverData* printer, const RWWString& name,
                        const RWCollectable* object) override;
   // Opens. The value when it reads as REG_DWORD of 4 bytes, else `fallback`.
@@ -103,10 +112,20 @@ class GNTOSFactory : public GOSFactory {
   // (it needs no printer handle).
   int DeletePrinterDataValue(GDriverData* printer, const RWWString& name) override;
   // Reads the chunked value into 1024 bytes, or, when it reports more, into
-  // exactly that many; restores one object reference from the bytes (in
-  // the portable text encoding when `text` is non-zero, else binary).
-  // Damaged bytes answer null; nothing is kept of a partial graph.
+  // exactly that many. When the named-object encoding is 1, `text` is 0
+  // and the name is not "VROBinPool", decodes the bytes as a flat settings
+  // record (32-bit numbers) against a template built from `printer`: a
+  // damaged record answers what was read and the template's missing
+  // children, or null when not even its top node reads. Otherwise restores
+  // one object reference from the bytes (in the portable text encoding
+  // when `text` is non-zero, else binary): damaged bytes answer null;
+  // nothing is kept of a partial graph.
   RWCollectable* LoadNamedObject(GDriverData* printer, const RWWString& name, int text) override;
+
+  // The named-object encoding: the 16-bit value at the key path 359, 366,
+  // 940 of `printer`'s job settings (0 when a step is missing), read from
+  // the first driver data that asks and kept from then on.
+  std::uint16_t NamedObjectEncoding(GDriverData* printer);
 
   // A key opened for reading (0x20019) and a REG_SZ value of non-zero size,
   // up to its first NUL; else `fallback`.
@@ -133,5 +152,9 @@ class GNTOSFactory : public GOSFactory {
   using GOSFactory::StoreNamedObject;
 
  private:
+  // Whether `name`'s bytes are a flat settings record (see above).
+  bool UsesFlatRecord(GDriverData* printer, const RWWString& name);
+
   std::atomic<std::int16_t> time_bias_{0};
+  std::atomic<std::int32_t> named_object_encoding_{-1};  // -1: not read yet
 };

@@ -1,5 +1,7 @@
 // A tour of the library: strings, narrow and wide, saved to a binary file,
-// read back, and shown next to the file's bytes.
+// read back, and shown next to the file's bytes; an object graph in portable
+// text; and a small settings tree as a device mode carries it, in the flat
+// settings record, compressed with zlib and expanded again.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +10,10 @@
 #include <sstream>
 #include <string>
 
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "driver/load.h"
+#include "driver/services/os_factory.h"
 #include "foundation/rw/btree.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/portablestream.h"
@@ -15,16 +21,57 @@
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/slistcollectables.h"
 #include "foundation/rw/wstring.h"
+#include "persist/codec/flat_settings_codec.h"
+#include "persist/codec/zlib_compressor.h"
+#include "persist/persistent_stream.h"
 
 namespace {
 
-void PrintHex(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+void PrintBytes(const std::string& bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     std::printf("%02X%c", static_cast<unsigned char>(bytes[i]), (i % 16 == 15) ? '\n' : ' ');
   }
   std::printf("\n");
+}
+
+void PrintHex(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  PrintBytes(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+// Document settings (key 362): duplex 3 (key 253), 600 dots per inch
+// (323), the paper "Letter" (261); written as a device mode's flat record,
+// then packed as its private part is.
+void ShowSettingsRecord() {
+  GAttributeComposite settings(362);
+  settings.AddChild(new GValueAttribute(3, 253));
+  settings.AddChild(new GValueAttribute(600, 323));
+  settings.AddChild(new GStringAttribute("Letter", 261));
+
+  std::string block(4096, '\0');
+  GPersistentOutputStream stream(block.data(), block.size(), GOSFactory::kBinaryEncoding);
+  GFlatSettingsCodec codec;
+  if (!codec.Encode(&settings, stream.VirtualStream(), &stream, 0) ||
+      !stream.VirtualStream()->Good()) {
+    std::cout << "\nthe settings record could not be written\n";
+    return;
+  }
+  std::string record = block.substr(0, static_cast<std::size_t>(stream.Tell()));
+  std::cout << "\nsettings record (" << record.size() << " bytes, marker first):\n";
+  PrintBytes(record);
+
+  std::istringstream plain(record);
+  std::ostringstream packed;
+  GZlibCompressor zlib;
+  if (!zlib.Compress(plain, packed)) {
+    std::cout << "(too small to gain from compression)\n";
+    return;
+  }
+  std::istringstream packed_in(packed.str());
+  std::ostringstream expanded;
+  const bool back = zlib.Expand(packed_in, expanded) && expanded.str() == record;
+  std::cout << "compressed to " << packed.str().size() << " bytes; expanded "
+            << (back ? "exactly" : "WRONGLY") << "\n";
 }
 
 }  // namespace
@@ -99,5 +146,9 @@ int main() {
     delete back;
   }
   FoundationUnload();
+
+  DriverLoad();
+  ShowSettingsRecord();
+  DriverUnload();
   return 0;
 }

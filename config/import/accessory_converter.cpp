@@ -1,14 +1,12 @@
 #include "config/import/accessory_converter.h"
 
-#include <cstring>
 #include <string_view>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
+#include "config/import/paper_devices.h"
 #include "config/import/product_data.h"
-#include "config/paper/paper_handling_device.h"
-#include "driver/services/driver_data.h"
 
 namespace {
 
@@ -37,18 +35,7 @@ std::uint32_t GAccessoryOutputBinsConverter::Apply(GAttributeComposite* root,
   if (IsAccessory(text, known.staplers)) SetFlag(installed, kStaplerInstalledKey);
   if (IsAccessory(text, known.stitcher)) SetFlag(installed, kStitcherInstalledKey);
 
-  GAttributeComposite* job_settings =
-      driver_data_ != nullptr ? driver_data_->GetJobSettings() : nullptr;
-  if (GAttributeComposite* devices = FindComposite(job_settings, kPaperDevicesKey)) {
-    const GCountedPtrVector& children = devices->Children();
-    RWCString name;
-    for (RWSize i = 0; i < children.Count(); ++i) {
-      auto* device = dynamic_cast<GPaperHandlingDevice*>(children[i].Get());
-      if (device == nullptr || device->GetName(name) != text) continue;
-      device->SetInstalled(1);
-      break;
-    }
-  }
+  InstallPaperDevice(driver_data_, text);
   return 1;
 }
 
@@ -61,10 +48,5 @@ std::uint32_t GAccessoryOutputBinsConverter::Extract(GAttributeComposite* root) 
     WriteWord(Binding().ExtractKey(), kNotInstalled);
     return 1;
   }
-  // The text is taken whole or not at all.
-  if (std::strlen(text.Data()) >= kTextBytes) return 0;
-  char16_t word[kTextBytes];
-  if (WidenText(text.Data(), word, kTextBytes) == 0) return 0;
-  WriteWord(Binding().ExtractKey(), word);
-  return 1;
+  return WriteText(Binding().ExtractKey(), text.Data());
 }

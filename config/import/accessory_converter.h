@@ -24,8 +24,6 @@ class GAccessoryOutputBinsConverter final : public GTableConverter {
  public:
   static constexpr std::uint32_t kStaplerInstalledKey = 311;   // in 365
   static constexpr std::uint32_t kStitcherInstalledKey = 981;  // in 365
-  static constexpr std::uint32_t kPaperDevicesKey = 90;        // in the job settings
-  static constexpr std::uint32_t kTextBytes = 128;
   static constexpr char16_t kNotInstalled[] = u"NotInstalled";
 
   // REQUIRES: `driver_data` (null allowed: no device is marked) outlives

@@ -127,6 +127,133 @@ constexpr GOptionRow kFoldingRows[] = {
 constexpr GOptionRow kImageShiftRows[] = {{1, u"Installed"}, {0, u"NotInstalled"}};
 constexpr GOptionRow kTransparencyInterleaveRows[] = {{0, u"OFF"}, {1, u"BLANK"}, {2, u"PRINTED"}};
 
+// Extract writes "TRUE" for 1 and "FALSE" for any other value; apply takes
+// any word but "TRUE" for 0 (GScaleFromLargePaperConverter).
+constexpr GOptionRow kScaleFromLargePaperRows[] = {{1, u"TRUE"}, {0, u"FALSE"}};
+constexpr GOptionRow kDuplexRows[] = {{0, u"FALSE"}, {1, u"ShortEdge"}, {2, u"LongEdge"}};
+// Codes 56 and 53 stand twice: extract writes "B5" and "JISB6".
+constexpr GOptionRow kPaperSizeRows[] = {
+    {0, u"UNDEFINED"},
+    {1, u"LETTER"},
+    {2, u"LETTER_EXTRA"},
+    {3, u"LETTER_EXTRA_TRANSVERSE"},
+    {4, u"LETTER_TRANSVERSE"},
+    {5, u"LETTER_SMALL"},
+    {6, u"LEGAL"},
+    {7, u"LEGAL_EXTRA"},
+    {8, u"ENV_10"},
+    {9, u"ENV_11"},
+    {10, u"ENV_12"},
+    {11, u"ENV_14"},
+    {12, u"ENV_9"},
+    {13, u"ENV_C5"},
+    {14, u"ENV_B5"},
+    {15, u"ENV_DL"},
+    {16, u"ENV_MONARCH"},
+    {17, u"EXECUTIVE"},
+    {18, u"FOLIO"},
+    {19, u"LEDGER"},
+    {20, u"10X14"},
+    {21, u"11X17"},
+    {22, u"A3"},
+    {23, u"A4"},
+    {24, u"A4_EXTRA"},
+    {25, u"A4_TRANSVERSE"},
+    {26, u"A4_SMALL"},
+    {27, u"A5"},
+    {28, u"B4"},
+    {56, u"B5"},
+    {30, u"BSHEET"},
+    {31, u"CSHEET"},
+    {32, u"DSHEET"},
+    {33, u"ESHEET"},
+    {34, u"NOTE"},
+    {35, u"QUARTO"},
+    {36, u"STATEMENT"},
+    {37, u"TABLOID"},
+    {38, u"TABLOID_EXTRA"},
+    {39, u"B4_JIS"},
+    {40, u"B5_JIS"},
+    {71, u"DBL_JAPANESE_POSTCARD"},
+    {42, u"EXECUTIVE_JIS"},
+    {43, u"16K"},
+    {44, u"8K"},
+    {45, u"11X17_MAX"},
+    {46, u"A3_OVERSIZE"},
+    {47, u"INDEX_CARD_3X5"},
+    {48, u"INDEX_CARD_4X6"},
+    {49, u"INDEX_CARD_5X8"},
+    {50, u"ENV_A2"},
+    {51, u"A6_CARD"},
+    {52, u"ENV_C6"},
+    {53, u"JISB6"},
+    {54, u"JIS_POSTCARD"},
+    {55, u"POSTCARD"},
+    {56, u"B5ISO"},
+    {57, u"A6"},
+    {58, u"8_5X13"},
+    {59, u"JENV_CHOU3"},
+    {60, u"JENV_CHOU4"},
+    {61, u"HAGAKI_CARD"},
+    {62, u"SUPERB"},
+    {63, u"425_X_6"},
+    {69, u"JAPANESE_POSTCARD"},
+    {70, u"DBL_JAPANESE_POSTCARD_ROTATED"},
+    {68, u"12X18"},
+    {73, u"KV_GREETING_CARD_ENV"},
+    {72, u"OfukuHagaki"},
+    {76, u"11X17_PLUS_WIDE"},
+    {77, u"A5_PLUS_WIDE"},
+    {78, u"A4_PLUS_WIDE"},
+    {79, u"A3_PLUS_WIDE"},
+    {80, u"B4_JIS_PLUS_WIDE"},
+    {81, u"B5_JIS_PLUS_WIDE"},
+    {83, u"RA3"},
+    {53, u"B6_JIS"},
+    {85, u"4X6_IN_WT"},
+    {66, u"A3_NOBI"},
+    {84, u"JENV_KAKU2"},
+};
+// Extract tries the first word of the code, and the second only when the
+// store refuses the first (GPrintColorAsGrayConverter).
+constexpr GOptionRow kPrintColorAsGrayRows[] = {
+    {0, u"Disable"}, {1, u"Enable"}, {0, u"FALSE"}, {1, u"TRUE"}};
+constexpr GOptionRow kPrintColorAsGrayOptionsRows[] = {{1, u"BlackOnly"}, {0, u"HighQuality"}};
+constexpr GOptionRow kPrintQualityRows[] = {
+    {65534, u"Fast"}, {65535, u"FastNormal"}, {0, u"Normal"}, {1, u"Best"}, {99, u"Custom"}};
+constexpr GOptionRow kNUpChoiceRows[] = {{1, u"OneUp"}, {2, u"TwoUp"},  {4, u"FourUp"},
+                                         {6, u"SixUp"}, {9, u"NineUp"}, {16, u"SixteenUp"}};
+constexpr GOptionRow kNUpBordersChoiceRows[] = {{0, u"NoBorders"}, {1, u"PrintBorders"}};
+constexpr GOptionRow kNUpPageOrderChoiceRows[] = {
+    {0, u"RightThenDown"}, {1, u"DownThenRight"}, {2, u"LeftThenDown"}, {3, u"DownThenLeft"}};
+constexpr GOptionRow kFitToOtherSizeChoiceRows[] = {{0, u"PrintActualSize"},
+                                                    {1, u"FitToOtherSize"}};
+constexpr GOptionRow kUseDiffFirstPageChoiceRows[] = {{0, u"SameFirstPage"},
+                                                      {1, u"DifferentFirstPage"}};
+constexpr GOptionRow kBackCoverChoiceRows[] = {
+    {0, u"NoBackPage"}, {1, u"UseFirstPage"}, {2, u"UseAlternateSource"}};
+constexpr GOptionRow kWatermarksRows[] = {
+    {0, u"None"}, {1, u"Confidential"}, {2, u"Draft"}, {3, u"Sample"}};
+constexpr GOptionRow kWMFirstPageOnlyRows[] = {
+    {2, u"NoPages"}, {0, u"AllPages"}, {1, u"FirstPageOnly"}};
+constexpr GOptionRow kWMFontStyleRows[] = {{0, u"Regular"},   {1, u"Bold"},
+                                           {2, u"Italic"},    {3, u"BoldItalic"},
+                                           {4, u"Underline"}, {8, u"Strikeout"}};
+// The first word has a blank in it.
+constexpr GOptionRow kWMShadeLevelRows[] = {
+    {232, u"Lightest Color"}, {255, u"Lightest"}, {224, u"VeryLight"}, {192, u"Light"},
+    {160, u"MediumLight"},    {128, u"Medium"},   {96, u"MediumDark"}, {64, u"Dark"},
+    {32, u"VeryDark"},        {0, u"Darkest"},
+};
+constexpr GOptionRow kWMFontEscapementRows[] = {
+    {0, u"Horizontal"}, {1, u"Diagonal"}, {2, u"Vertical"}, {3, u"TopDiagonal"}, {4, u"Custom"}};
+
+// Attributes a watermark sub-key makes when the current watermark lacks
+// them.
+constexpr auto kMake = GMissingAttribute::kMake;
+constexpr auto kObjectGiven = GExtractFrom::kObjectGiven;
+constexpr std::uint16_t kDefaultShade = 224;
+
 }  // namespace
 
 // --- Installed options.
@@ -207,6 +334,31 @@ constexpr GFeatureBinding kManualDuplexDescriptor{.group_path = kInstalledOption
                                                   .apply_key = u"physical/ManualDuplex",
                                                   .destination = kCopy,
                                                   .rows = kManualDuplexRows};
+
+constexpr GFeatureBinding kDuplexUnitDescriptor{.group_path = kInstalledOptionsPath,
+                                                .attribute_key = 308,
+                                                .apply_key = u"physical/DuplexUnit",
+                                                .extract_key = u"physical/duplexunit",
+                                                .destination = kCopy,
+                                                .rows = kNotInstalledInstalled};
+constexpr GFeatureBinding kMemoryDescriptor{.group_path = kInstalledOptionsPath,
+                                            .attribute_key = 925,
+                                            .apply_key = u"physical/Memory",
+                                            .buffer_units = k64,
+                                            .destination = kCopy};
+constexpr GFeatureBinding kScaleFromLargePaperDescriptor{
+    .group_path = kInstalledOptionsPath,
+    .attribute_key = 915,
+    .apply_key = u"physical/ScaleFromLargePaper",
+    .buffer_units = k128,
+    .destination = kNone,
+    .rows = kScaleFromLargePaperRows};
+constexpr GFeatureBinding kOptionalPaperSourcesDescriptor{
+    .group_path = kInstalledOptionsPath,
+    .attribute_key = 315,
+    .apply_key = u"physical/OptionalPaperSources",
+    .buffer_units = k128,
+    .destination = kNone};
 
 // --- Document settings.
 
@@ -392,3 +544,148 @@ constexpr GFeatureBinding kTransparencyInterleaveDescriptor{
     .apply_key = u"printing/TransparencyInterleave",
     .destination = kNew,
     .rows = kTransparencyInterleaveRows};
+constexpr GFeatureBinding kDuplexDescriptor{.group_path = kDocumentSettingsPath,
+                                            .attribute_key = 253,
+                                            .apply_key = u"printing/Duplex",
+                                            .destination = kCopy,
+                                            .rows = kDuplexRows};
+constexpr GFeatureBinding kNUpChoiceDescriptor{.group_path = kDocumentSettingsPath,
+                                               .attribute_key = 266,
+                                               .apply_key = u"printing/NUpChoice",
+                                               .buffer_units = k128,
+                                               .destination = kCopy,
+                                               .rows = kNUpChoiceRows};
+constexpr GFeatureBinding kFitToOtherSizeChoiceDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 270,
+    .apply_key = u"printing/FitToOtherSizeChoice",
+    .destination = kCopy,
+    .rows = kFitToOtherSizeChoiceRows};
+constexpr GFeatureBinding kPrintQualityDescriptor{.group_path = kDocumentSettingsPath,
+                                                  .attribute_key = 901,
+                                                  .apply_key = u"printing/PrintQuality",
+                                                  .destination = kNew,
+                                                  .rows = kPrintQualityRows};
+constexpr GFeatureBinding kPrintColorAsGrayDescriptor{.group_path = kColorMediaSettingsPath,
+                                                      .attribute_key = 296,
+                                                      .apply_key = u"printing/PrintColorAsGray",
+                                                      .destination = kNew,
+                                                      .rows = kPrintColorAsGrayRows};
+constexpr GFeatureBinding kTintvectorDescriptor{.group_path = kColorMediaSettingsPath,
+                                                .attribute_key = 304,
+                                                .apply_key = u"printing/KVTintvector",
+                                                .buffer_units = k128,
+                                                .destination = kCopy};
+constexpr GFeatureBinding kUseDiffFirstPageChoiceDescriptor{
+    .group_path = kColorMediaSettingsPath,
+    .attribute_key = 264,
+    .apply_key = u"printing/UseDiffFirstPageChoice",
+    .destination = kCopy,
+    .rows = kUseDiffFirstPageChoiceRows};
+constexpr GFeatureBinding kWatermarksDescriptor{.group_path = kCurrentWatermarkPath,
+                                                .attribute_key = 1112,
+                                                .apply_key = u"printing/Watermarks",
+                                                .buffer_units = k128,
+                                                .destination = kCopy,
+                                                .rows = kWatermarksRows};
+
+constexpr GFeatureBinding kPaperSizeDescriptors[kSelectorCount] = {
+    {.group_path = kDocumentSettingsPath,
+     .attribute_key = 260,
+     .apply_key = u"printing/PaperSize",
+     .destination = kCopy,
+     .rows = kPaperSizeRows},
+    {.group_path = kDocumentSettingsPath,
+     .attribute_key = 272,
+     .apply_key = u"printing/FitToOtherSizeChoice/TargetSizeChoice",
+     .destination = kCopy,
+     .rows = kPaperSizeRows},
+    {.group_path = kDocumentSettingsPath,
+     .attribute_key = 260,
+     .apply_key = u"printing/PaperSize",
+     .destination = kCopy,
+     .rows = kPaperSizeRows},
+};
+// The empty path: found from the root, wherever the model keeps it. The
+// words are those of the tray table (GInputBinConverter).
+constexpr GFeatureBinding kInputBinDescriptors[kSelectorCount] = {
+    {.attribute_key = 258, .apply_key = u"printing/InputBin", .destination = kCopy},
+    {.attribute_key = 263,
+     .apply_key = u"printing/UseDiffFirstPageChoice/InputBinRest",
+     .destination = kCopy},
+    {.attribute_key = 921,
+     .apply_key = u"printing/UseDiffFirstPageChoice/BackCoverChoice/BackCoverTrayChoice",
+     .destination = kCopy},
+};
+// String attributes; the words are those of the media table
+// (GMediaTypeConverter).
+constexpr GFeatureBinding kMediaTypeDescriptors[kSelectorCount] = {
+    {.attribute_key = 261, .apply_key = u"printing/MediaType", .destination = kCopy},
+    {.attribute_key = 262,
+     .apply_key = u"printing/UseDiffFirstPageChoice/MediaTypeRest",
+     .destination = kCopy},
+    {.attribute_key = 973,
+     .apply_key = u"printing/UseDiffFirstPageChoice/BackCoverChoice/BackCoverMediaTypeSetting",
+     .destination = kCopy},
+};
+
+// --- Sub-keys.
+
+constexpr GFeatureBinding kBackCoverChoiceDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 920,
+    .apply_key = u"printing/UseDiffFirstPageChoice/BackCoverChoice",
+    .destination = kCopy,
+    .rows = kBackCoverChoiceRows};
+constexpr GFeatureBinding kNUpBordersChoiceDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 267,
+    .apply_key = u"printing/NUpChoice/NUpBordersChoice",
+    .buffer_units = k128,
+    .destination = kCopy,
+    .rows = kNUpBordersChoiceRows};
+constexpr GFeatureBinding kNUpPageOrderChoiceDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 268,
+    .apply_key = u"printing/NUpChoice/NUpPageOrderChoice",
+    .destination = kCopy,
+    .rows = kNUpPageOrderChoiceRows};
+constexpr GFeatureBinding kPrintColorAsGrayOptionsDescriptor{
+    .group_path = kDocumentSettingsPath,
+    .attribute_key = 410,
+    .apply_key = u"printing/PrintColorAsGray[TRUE]/PrintColorAsGrayOptions",
+    .destination = kCopy,
+    .rows = kPrintColorAsGrayOptionsRows};
+constexpr GFeatureBinding kWMFirstPageOnlyDescriptor{
+    .group_path = kCurrentWatermarkPath,
+    .attribute_key = 382,
+    .apply_key = u"printing/Watermarks/WMFirstPageOnly",
+    .destination = kCopy,
+    .rows = kWMFirstPageOnlyRows,
+    .missing = kMake,
+    .made_value = 2};
+constexpr GFeatureBinding kWMFontStyleDescriptor{.group_path = kCurrentWatermarkPath,
+                                                 .attribute_key = 388,
+                                                 .apply_key = u"printing/Watermarks/WMFontStyle",
+                                                 .destination = kCopy,
+                                                 .rows = kWMFontStyleRows,
+                                                 .missing = kMake,
+                                                 .made_value = 0,
+                                                 .extract_from = kObjectGiven};
+constexpr GFeatureBinding kWMShadeLevelDescriptor{.group_path = kCurrentWatermarkPath,
+                                                  .attribute_key = 403,
+                                                  .apply_key = u"printing/Watermarks/WMShadeLevel",
+                                                  .destination = kCopy,
+                                                  .rows = kWMShadeLevelRows,
+                                                  .missing = kMake,
+                                                  .made_value = kDefaultShade,
+                                                  .extract_from = kObjectGiven};
+constexpr GFeatureBinding kWMFontEscapementDescriptor{
+    .group_path = kCurrentWatermarkPath,
+    .attribute_key = 393,
+    .apply_key = u"printing/Watermarks/WMFontEscapement",
+    .destination = kCopy,
+    .rows = kWMFontEscapementRows,
+    .missing = kMake,
+    .made_value = 1,
+    .extract_from = kObjectGiven};

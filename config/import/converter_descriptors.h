@@ -20,6 +20,20 @@
 inline constexpr std::uint32_t kDocumentSettingsPath[] = {kDocumentSettingsKey};
 inline constexpr std::uint32_t kColorMediaSettingsPath[] = {kColorMediaSettingsKey};
 inline constexpr std::uint32_t kInstalledOptionsPath[] = {kInstalledOptionsKey};
+// The current watermark, a composite in the colour and media settings.
+inline constexpr std::uint32_t kCurrentWatermarkKey = 379;
+inline constexpr std::uint32_t kCurrentWatermarkPath[] = {kColorMediaSettingsKey,
+                                                          kCurrentWatermarkKey};
+
+// What a selector (a converter's 16-bit constructor argument) picks among
+// the keys of the paper-size, input-bin and media-type converters: the
+// plain key (the factory's), the key of the rest of the document after a
+// different first page (the paper size: the fit-to-size target), or the
+// back cover's.
+inline constexpr std::uint16_t kPlainSelector = 0;
+inline constexpr std::uint16_t kRestSelector = 1;
+inline constexpr std::uint16_t kBackCoverSelector = 2;
+inline constexpr std::uint16_t kSelectorCount = 3;
 
 // --- Installed options ("physical/").
 extern const GFeatureBinding kPrinterHardDiskDescriptor;         // 365 -> 239
@@ -35,6 +49,10 @@ extern const GFeatureBinding kCollationUnitDescriptor;           // 365 -> 310
 extern const GFeatureBinding kMonoChromeChoiceDescriptor;        // 365 -> 518
 extern const GFeatureBinding kTray1Descriptor;                   // 365 -> 974
 extern const GFeatureBinding kManualDuplexDescriptor;            // 365 -> 245
+extern const GFeatureBinding kDuplexUnitDescriptor;              // 365 -> 308
+extern const GFeatureBinding kMemoryDescriptor;                  // 365 -> 925, number
+extern const GFeatureBinding kScaleFromLargePaperDescriptor;     // 365 -> 915
+extern const GFeatureBinding kOptionalPaperSourcesDescriptor;    // 365 -> 315, free text
 
 // --- Document settings ("printing/").
 extern const GFeatureBinding kStaplerChoiceStaplingDescriptor;   // 362 -> 289
@@ -71,6 +89,33 @@ extern const GFeatureBinding kPunchingDescriptor;                    // 362 -> 1
 extern const GFeatureBinding kFoldingDescriptor;                     // 362 -> 1209
 extern const GFeatureBinding kImageShiftDescriptor;                  // 362 -> 1202
 extern const GFeatureBinding kTransparencyInterleaveDescriptor;      // 362 -> 1204
+extern const GFeatureBinding kDuplexDescriptor;                      // 362 -> 253
+extern const GFeatureBinding kNUpChoiceDescriptor;                   // 362 -> 266
+extern const GFeatureBinding kFitToOtherSizeChoiceDescriptor;        // 362 -> 270
+extern const GFeatureBinding kPrintQualityDescriptor;                // 362 -> 901
+extern const GFeatureBinding kPrintColorAsGrayDescriptor;            // 364 -> 296
+extern const GFeatureBinding kTintvectorDescriptor;                  // 364 -> 304
+extern const GFeatureBinding kUseDiffFirstPageChoiceDescriptor;      // 364 -> 264
+extern const GFeatureBinding kWatermarksDescriptor;                  // 364 -> 379 -> 1112
+// By selector: the paper size (362 -> 260, or the target 272), the input
+// bin (258, 263, 921) and the media type (261, 262, 973, free text), the
+// last two found anywhere below the model root.
+extern const GFeatureBinding kPaperSizeDescriptors[kSelectorCount];
+extern const GFeatureBinding kInputBinDescriptors[kSelectorCount];
+extern const GFeatureBinding kMediaTypeDescriptors[kSelectorCount];
+
+// --- Sub-keys, run by the converter of their parent key (never made by
+// the factory). The watermark's are walked from the object they are given
+// and made with a default when missing; extract finds the style, shade and
+// escapement in the object given (a watermark definition).
+extern const GFeatureBinding kBackCoverChoiceDescriptor;          // 362 -> 920
+extern const GFeatureBinding kNUpBordersChoiceDescriptor;         // 362 -> 267
+extern const GFeatureBinding kNUpPageOrderChoiceDescriptor;       // 362 -> 268
+extern const GFeatureBinding kPrintColorAsGrayOptionsDescriptor;  // 362 -> 410
+extern const GFeatureBinding kWMFirstPageOnlyDescriptor;          // 364 -> 379 -> 382
+extern const GFeatureBinding kWMFontStyleDescriptor;              // 364 -> 379 -> 388
+extern const GFeatureBinding kWMShadeLevelDescriptor;             // 364 -> 379 -> 403
+extern const GFeatureBinding kWMFontEscapementDescriptor;         // 364 -> 379 -> 393
 
 // --- The plain converters.
 using GPrinterHardDiskConverter = GDescribedConverter<kPrinterHardDiskDescriptor>;
@@ -102,3 +147,10 @@ using GSymmetricalMarginsConverter = GDescribedConverter<kSymmetricalMarginsDesc
 using GPunchingConverter = GDescribedConverter<kPunchingDescriptor>;
 using GImageShiftConverter = GDescribedConverter<kImageShiftDescriptor>;
 using GTransparencyInterleaveConverter = GDescribedConverter<kTransparencyInterleaveDescriptor>;
+using GDuplexUnitConverter = GDescribedConverter<kDuplexUnitDescriptor>;
+using GNUpBordersChoiceConverter = GDescribedConverter<kNUpBordersChoiceDescriptor>;
+using GNUpPageOrderChoiceConverter = GDescribedConverter<kNUpPageOrderChoiceDescriptor>;
+using GPrintColorAsGrayOptionsConverter = GDescribedConverter<kPrintColorAsGrayOptionsDescriptor>;
+using GWMFirstPageOnlyConverter = GDescribedConverter<kWMFirstPageOnlyDescriptor>;
+using GWMFontStyleConverter = GDescribedConverter<kWMFontStyleDescriptor>;
+using GWMShadeLevelConverter = GDescribedConverter<kWMShadeLevelDescriptor>;

@@ -1,17 +1,22 @@
 #include "config/import/converter_table.h"
 
 #include <iterator>
+#include <type_traits>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/import/accessory_converter.h"
 #include "config/import/bundles_converter.h"
+#include "config/import/color_converters.h"
 #include "config/import/converter_descriptors.h"
 #include "config/import/finishing_converters.h"
 #include "config/import/layout_converters.h"
 #include "config/import/number_converters.h"
 #include "config/import/output_bin_converter.h"
+#include "config/import/paper_converters.h"
+#include "config/import/print_quality_converter.h"
 #include "config/import/resolution_converters.h"
 #include "config/import/stapling_converters.h"
+#include "config/import/watermark_converters.h"
 #include "foundation/rw/support.h"
 
 namespace {
@@ -22,13 +27,25 @@ GSettingConverter* Make(const GConverterArguments& arguments) {
   return RWNew<Converter>(arguments.store);
 }
 
+template <class Converter>
+GSettingConverter* MakeWithDriverData(const GConverterArguments& arguments) {
+  return RWNew<Converter>(arguments.store, arguments.driver_data);
+}
+
+// The converters of selectable keys; those of the paper path also get the
+// driver data.
+template <class Converter, std::uint16_t kSelector>
+GSettingConverter* MakeSelected(const GConverterArguments& arguments) {
+  if constexpr (std::is_constructible_v<Converter, GQCFLibrary*, GDriverData*, std::uint16_t>) {
+    return RWNew<Converter>(arguments.store, arguments.driver_data, kSelector);
+  } else {
+    return RWNew<Converter>(arguments.store, kSelector);
+  }
+}
+
 GSettingConverter* MakePostInsertionKit(const GConverterArguments& arguments) {
   return RWNew<GPostInsertionKitConverter>(arguments.store, arguments.short_name,
                                            arguments.driver_data);
-}
-
-GSettingConverter* MakeAccessoryOutputBins(const GConverterArguments& arguments) {
-  return RWNew<GAccessoryOutputBinsConverter>(arguments.store, arguments.driver_data);
 }
 
 GSettingConverter* MakeStapling(const GConverterArguments& arguments) {
@@ -40,33 +57,29 @@ GSettingConverter* MakeStapling(const GConverterArguments& arguments) {
   return Make<GStaplerChoiceStaplingConverter>(arguments);
 }
 
-GSettingConverter* MakeBundles(const GConverterArguments& arguments) {
-  return RWNew<GBundlesConverter>(arguments.store, arguments.driver_data);
-}
-
 // The factory's names in its order. Each comment names the converter class
 // the row makes and what its maker hands it beyond the feature store. A
 // null maker: no converter serves the name yet.
 constexpr GConverterEntry kChain[] = {
-    {u"KVTintvector", nullptr},          // 1: GTintvectorConverter; driver data
-    {u"RGBColor", nullptr},              // 2: GRGBColorConverter
-    {u"ScaleFromLargePaper", nullptr},   // 3: GScaleFromLargePaperConverter
-    {u"OptionalPaperSources", nullptr},  // 4: GOptionalPaperSourcesConverter; driver data
-    {u"MediaType", nullptr},             // 5: GMediaTypeConverter; selector 0
-    {u"PrintColorAsGray", nullptr},      // 6: GPrintColorAsGrayConverter
-    {u"InputBin", nullptr},              // 7: GInputBinConverter; driver data, selector 0
-    {u"PrintQuality", nullptr},          // 8: GPrintQualityConverter; driver data
-    {u"PaperSize", nullptr},             // 9: GPaperSizeConverter; driver data, selector 0
-    {u"DuplexUnit", nullptr},            // 10: GDuplexUnitConverter
-    {u"Duplex", nullptr},                // 11: GDuplexConverter
-    {u"Memory", nullptr},                // 12: GMemoryConverter
+    {u"KVTintvector", &MakeWithDriverData<GTintvectorConverter>},
+    {u"RGBColor", &Make<GRGBColorConverter>},
+    {u"ScaleFromLargePaper", &Make<GScaleFromLargePaperConverter>},
+    {u"OptionalPaperSources", &MakeWithDriverData<GOptionalPaperSourcesConverter>},
+    {u"MediaType", &MakeSelected<GMediaTypeConverter, kPlainSelector>},
+    {u"PrintColorAsGray", &Make<GPrintColorAsGrayConverter>},
+    {u"InputBin", &MakeSelected<GInputBinConverter, kPlainSelector>},
+    {u"PrintQuality", &MakeWithDriverData<GPrintQualityConverter>},
+    {u"PaperSize", &MakeSelected<GPaperSizeConverter, kPlainSelector>},
+    {u"DuplexUnit", &Make<GDuplexUnitConverter>},
+    {u"Duplex", &Make<GDuplexConverter>},
+    {u"Memory", &Make<GMemoryConverter>},
     {u"PrinterHardDisk", &Make<GPrinterHardDiskConverter>},
     {u"DeviceIsMopier", &Make<GDeviceIsMopierConverter>},
     {u"DriverWorkSpaceSetting", &Make<GDriverWorkSpaceSettingConverter>},
     {u"JobRetentionAvailable", &Make<GJobRetentionAvailableConverter>},
     {u"JobRetention", &Make<GJobRetentionConverter>},
     {u"EnvFeeder", &Make<GEnvFeederConverter>},
-    {u"AccessoryOutputBins", &MakeAccessoryOutputBins},  // driver data
+    {u"AccessoryOutputBins", &MakeWithDriverData<GAccessoryOutputBinsConverter>},
     {u"Tonerlite", &Make<GTonerliteConverter>},
     {u"Orientation", &Make<GOrientationConverter>},
     {u"StaplerChoice", &Make<GStaplerChoiceConverter>},
@@ -74,14 +87,14 @@ constexpr GConverterEntry kChain[] = {
     {u"OutputBin", &Make<GOutputBinConverter>},
     {u"Copies", &Make<GCopiesConverter>},
     {u"TextAsBlack", &Make<GTextAsBlackConverter>},
-    {u"NUpChoice", nullptr},             // 27: GNUpChoiceConverter
-    {u"FitToOtherSizeChoice", nullptr},  // 28: GFitToOtherSizeChoiceConverter; driver data
+    {u"NUpChoice", &Make<GNUpChoiceConverter>},
+    {u"FitToOtherSizeChoice", &MakeWithDriverData<GFitToOtherSizeChoiceConverter>},
     {u"ScalePageChoice", &Make<GScalePageChoiceConverter>},
     {u"ScaleChoice", &Make<GScaleChoiceConverter>},
     {u"BookletPrintingChoice", &Make<GBookletPrintingChoiceConverter>},
     {u"TTAsBitmapSetting", &Make<GTTAsBitmapSettingConverter>},
     {u"BookletTargetSize", &Make<GBookletTargetSizeConverter>},
-    {u"Watermarks", nullptr},  // 34: GWatermarksConverter
+    {u"Watermarks", &Make<GWatermarksConverter>},
     {u"BinderUnit", &Make<GBinderUnitConverter>},
     {u"ScannerChoice", &Make<GScannerChoiceConverter>},
     {u"CollationUnit", &Make<GCollationUnitConverter>},
@@ -93,7 +106,7 @@ constexpr GConverterEntry kChain[] = {
     {u"MetChoice", &Make<GMetChoiceConverter>},
     {u"RetChoice", &Make<GRetChoiceConverter>},
     {u"PatternScalingChoice", &Make<GPatternScalingChoiceConverter>},
-    {u"UseDiffFirstPageChoice", nullptr},  // 46: GUseDiffFirstPageChoiceConverter; driver data
+    {u"UseDiffFirstPageChoice", &MakeWithDriverData<GUseDiffFirstPageChoiceConverter>},
     {u"BinderChoice", &Make<GBinderChoiceConverter>},
     {u"IgnoreCollationChoice", &Make<GIgnoreCollationChoiceConverter>},
     {u"PageOrder", &Make<GPageOrderConverter>},
@@ -105,15 +118,15 @@ constexpr GConverterEntry kChain[] = {
     {u"KVSymmetricalMargins", &Make<GSymmetricalMarginsConverter>},
     {u"KVAutoDuplexScaling", &Make<GAutoDuplexScalingConverter>},
     {u"Punching", &Make<GPunchingConverter>},
-    {u"KVPostInsertionKit", &MakePostInsertionKit},  // the short name, driver data
+    {u"KVPostInsertionKit", &MakePostInsertionKit},
     {u"Folding", &Make<GFoldingConverter>},
     {u"KVImageShift", &Make<GImageShiftConverter>},
     {u"TransparencyInterleave", &Make<GTransparencyInterleaveConverter>},
-    {u"KVPunchUnitType", &MakePostInsertionKit},  // the short name, driver data
+    {u"KVPunchUnitType", &MakePostInsertionKit},
 };
 static_assert(std::size(kChain) == kConverterChainLength);
 
-constexpr GConverterTable kDefaultTable{kChain, &MakeBundles};
+constexpr GConverterTable kDefaultTable{kChain, &MakeWithDriverData<GBundlesConverter>};
 
 #define DESCRIBED(Class, descriptor) \
   { #Class, &descriptor, &Make < Class> }
@@ -124,7 +137,8 @@ constexpr GDescribedConverterInfo kDescribed[] = {
     DESCRIBED(GJobRetentionAvailableConverter, kJobRetentionAvailableDescriptor),
     DESCRIBED(GJobRetentionConverter, kJobRetentionDescriptor),
     DESCRIBED(GEnvFeederConverter, kEnvFeederDescriptor),
-    {"GAccessoryOutputBinsConverter", &kAccessoryOutputBinsDescriptor, &MakeAccessoryOutputBins},
+    {"GAccessoryOutputBinsConverter", &kAccessoryOutputBinsDescriptor,
+     &MakeWithDriverData<GAccessoryOutputBinsConverter>},
     DESCRIBED(GTonerliteConverter, kTonerliteDescriptor),
     DESCRIBED(GOrientationConverter, kOrientationDescriptor),
     DESCRIBED(GStaplerChoiceConverter, kStaplerChoiceDescriptor),
@@ -162,6 +176,47 @@ constexpr GDescribedConverterInfo kDescribed[] = {
     DESCRIBED(GFoldingConverter, kFoldingDescriptor),
     DESCRIBED(GImageShiftConverter, kImageShiftDescriptor),
     DESCRIBED(GTransparencyInterleaveConverter, kTransparencyInterleaveDescriptor),
+    {"GTintvectorConverter", &kTintvectorDescriptor, &MakeWithDriverData<GTintvectorConverter>},
+    DESCRIBED(GScaleFromLargePaperConverter, kScaleFromLargePaperDescriptor),
+    {"GOptionalPaperSourcesConverter", &kOptionalPaperSourcesDescriptor,
+     &MakeWithDriverData<GOptionalPaperSourcesConverter>},
+    {"GMediaTypeConverter", &kMediaTypeDescriptors[kPlainSelector],
+     &MakeSelected<GMediaTypeConverter, kPlainSelector>},
+    {"GMediaTypeConverter_Rest", &kMediaTypeDescriptors[kRestSelector],
+     &MakeSelected<GMediaTypeConverter, kRestSelector>},
+    {"GMediaTypeConverter_BackCover", &kMediaTypeDescriptors[kBackCoverSelector],
+     &MakeSelected<GMediaTypeConverter, kBackCoverSelector>},
+    DESCRIBED(GPrintColorAsGrayConverter, kPrintColorAsGrayDescriptor),
+    {"GInputBinConverter", &kInputBinDescriptors[kPlainSelector],
+     &MakeSelected<GInputBinConverter, kPlainSelector>},
+    {"GInputBinConverter_Rest", &kInputBinDescriptors[kRestSelector],
+     &MakeSelected<GInputBinConverter, kRestSelector>},
+    {"GInputBinConverter_BackCover", &kInputBinDescriptors[kBackCoverSelector],
+     &MakeSelected<GInputBinConverter, kBackCoverSelector>},
+    {"GPrintQualityConverter", &kPrintQualityDescriptor,
+     &MakeWithDriverData<GPrintQualityConverter>},
+    {"GPaperSizeConverter", &kPaperSizeDescriptors[kPlainSelector],
+     &MakeSelected<GPaperSizeConverter, kPlainSelector>},
+    {"GPaperSizeConverter_TargetSize", &kPaperSizeDescriptors[kRestSelector],
+     &MakeSelected<GPaperSizeConverter, kRestSelector>},
+    DESCRIBED(GDuplexUnitConverter, kDuplexUnitDescriptor),
+    DESCRIBED(GMemoryConverter, kMemoryDescriptor),
+    DESCRIBED(GNUpChoiceConverter, kNUpChoiceDescriptor),
+    {"GFitToOtherSizeChoiceConverter", &kFitToOtherSizeChoiceDescriptor,
+     &MakeWithDriverData<GFitToOtherSizeChoiceConverter>},
+    DESCRIBED(GWatermarksConverter, kWatermarksDescriptor),
+    {"GUseDiffFirstPageChoiceConverter", &kUseDiffFirstPageChoiceDescriptor,
+     &MakeWithDriverData<GUseDiffFirstPageChoiceConverter>},
+    // Sub-keys, which only their parents' converters make.
+    {"GBackCoverChoiceConverter", &kBackCoverChoiceDescriptor,
+     &MakeWithDriverData<GBackCoverChoiceConverter>},
+    DESCRIBED(GNUpBordersChoiceConverter, kNUpBordersChoiceDescriptor),
+    DESCRIBED(GNUpPageOrderChoiceConverter, kNUpPageOrderChoiceDescriptor),
+    DESCRIBED(GPrintColorAsGrayOptionsConverter, kPrintColorAsGrayOptionsDescriptor),
+    DESCRIBED(GWMFirstPageOnlyConverter, kWMFirstPageOnlyDescriptor),
+    DESCRIBED(GWMFontStyleConverter, kWMFontStyleDescriptor),
+    DESCRIBED(GWMShadeLevelConverter, kWMShadeLevelDescriptor),
+    DESCRIBED(GWMFontEscapementConverter, kWMFontEscapementDescriptor),
 };
 #undef DESCRIBED
 

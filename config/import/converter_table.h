@@ -5,9 +5,10 @@
 // table through one pointer (GConfigurationImporter::SetConverterTable),
 // so tests can aim it at converters of their own.
 //
-// A row whose maker is null names a feature that no converter serves yet:
-// the factory answers null for it and the importer skips it, as it skips
-// names outside the list. The maker of "Stapling" chooses by the model:
+// A row whose maker is null (a test's table may have one) names a feature
+// that no converter serves: the factory answers null for it and the
+// importer skips it, as it skips names outside the list. The maker of
+// "Stapling" chooses by the model:
 // the stapling converter when the document settings (362) hold the
 // stapling attribute 1200, else the stapler choice's stapling converter,
 // and none without document settings.
@@ -55,9 +56,12 @@ const GConverterTable& DefaultConverterTable();
 // The table converters among the driver's (table_converter.h), each with
 // its descriptor and the function that makes it (with the same arguments
 // the factory hands it): every converter whose model steps a descriptor
-// describes, so that their tables can be walked without being retyped.
+// describes and whose extract writes its rows' words to its extract key,
+// the sub-keys that other converters run among them, so that their tables
+// can be walked without being retyped. A converter of selectable keys
+// stands once per selector.
 struct GDescribedConverterInfo {
-  const char* class_name;
+  const char* class_name;  // with the selector's name after a '_'
   const GFeatureBinding* descriptor;
   GConverterMaker make;
 };

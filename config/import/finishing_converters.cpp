@@ -1,7 +1,5 @@
 #include "config/import/finishing_converters.h"
 
-#include <cstring>
-
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
@@ -141,15 +139,6 @@ std::uint32_t GPostInsertionKitConverter::Apply(GAttributeComposite* root,
   return 1;
 }
 
-std::uint32_t GPostInsertionKitConverter::ExportText(const char* text) {
-  // The name is taken whole or not at all.
-  if (std::strlen(text) >= kTextBytes) return 0;
-  char16_t word[kTextBytes];
-  if (WidenText(text, word, kTextBytes) == 0) return 0;
-  WriteWord(path_, word);
-  return 1;
-}
-
 std::uint32_t GPostInsertionKitConverter::Extract(GAttributeComposite* root) {
   MPersistentObject* installed = FindPath(root, kInstalledOptionsPath);
   if (installed == nullptr || path_ == nullptr) return 0;
@@ -159,7 +148,7 @@ std::uint32_t GPostInsertionKitConverter::Extract(GAttributeComposite* root) {
       WriteWord(path_, kNoneExported);
       return 1;
     }
-    return ExportText(text->GetValue().Data());
+    return WriteText(path_, text->GetValue().Data());
   }
   auto* value = dynamic_cast<GValueAttribute*>(attribute);
   if (value == nullptr) return 0;
@@ -180,7 +169,7 @@ std::uint32_t GPostInsertionKitConverter::Extract(GAttributeComposite* root) {
     GValueAttribute* kind = FindValue(record, kAccessoryKindKey);
     if (kind == nullptr || kind->GetValue() != key_) continue;
     const GStringAttribute* name = FindText(record, kAccessoryNameKey);
-    if (ExportText(name != nullptr ? name->GetValue().Data() : "") != 0) result = 1;
+    if (WriteText(path_, name != nullptr ? name->GetValue().Data() : nullptr) != 0) result = 1;
   }
   return result;
 }

@@ -86,7 +86,6 @@ class GPostInsertionKitConverter final : public GSettingConverter {
   static constexpr std::uint32_t kAccessoryListKey = 1208;  // in 228
   static constexpr std::uint32_t kAccessoryNameKey = 1206;  // in each record
   static constexpr std::uint32_t kAccessoryKindKey = 1207;  // in each record
-  static constexpr std::uint32_t kTextBytes = 128;
   static constexpr std::uint32_t kBufferUnits = 255;
   static constexpr char16_t kNoneWord[] = u"None";
   static constexpr char16_t kNoneExported[] = u"none";
@@ -105,8 +104,6 @@ class GPostInsertionKitConverter final : public GSettingConverter {
   const char16_t* KeyPath() const { return path_; }
 
  private:
-  std::uint32_t ExportText(const char* text);
-
   std::uint32_t key_ = 0;
   const char16_t* path_ = nullptr;
   GDriverData* driver_data_;

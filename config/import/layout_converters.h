@@ -11,12 +11,39 @@
 // first attribute 585 found from the model root, wherever the model keeps
 // it; both ways need the document settings (362) to exist.
 //
-// Ownership and threads: as GSettingConverter.
+// GNUpChoiceConverter ("printing/NUpChoice", 362 -> 266): with booklet
+// printing on (279 in 362 not 0) apply answers 0 and changes nothing.
+// Otherwise the common steps and then, once a word was read, matched or
+// not, the page-order and borders sub-keys (GNUpPageOrderChoiceConverter,
+// 362 -> 268, and GNUpBordersChoiceConverter, 362 -> 267), whose answers
+// do not change this one's. Extract runs theirs after its own when the
+// value is not 1 (one page per sheet has neither).
+//
+// GFitToOtherSizeChoiceConverter ("printing/FitToOtherSizeChoice", 362 -> 270):
+// fitting to another size (1) also runs the paper-size converter of the
+// target size (paper_converters.h, selector 1), both ways.
+//
+// GDuplexConverter ("printing/Duplex", 362 -> 253): only with manual
+// duplex enabled (245 in 365 not 0) or the duplex unit installed (308 in
+// 365 at 1). The word "TRUE" reads the edge ("printing/Duplex/DuplexEdge")
+// instead when the store has it; "FALSE" sets 0, "ShortEdge" 1,
+// "LongEdge" 2, and "TRUE" without a readable edge 2 (answering 0). A copy
+// of 253 is recorded, matched or not; duplex on turns the page order (710
+// in 362) from 0 to 1 and runs the duplex scaling
+// (GAutoDuplexScalingConverter), whose change also answers 1. Whether or
+// not duplex is possible, a lock of the key records a lock of 253 and
+// answers 1. Extract writes "FALSE", or "TRUE" and the edge's word, then
+// extracts the duplex scaling.
+//
+// Ownership: the fit-to-size converter's driver data is not owned and must
+// outlive it; the rest as GSettingConverter.
 #pragma once
 
 #include <cstdint>
 
 #include "config/import/table_converter.h"
+
+class GDriverData;
 
 class GBookletPrintingChoiceConverter final : public GTableConverter {
  public:
@@ -28,6 +55,41 @@ class GBookletPrintingChoiceConverter final : public GTableConverter {
 class GTextAsBlackConverter final : public GTableConverter {
  public:
   explicit GTextAsBlackConverter(GQCFLibrary* store);
+  std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
+  std::uint32_t Extract(GAttributeComposite* root) override;
+};
+
+class GNUpChoiceConverter final : public GTableConverter {
+ public:
+  static constexpr std::uint32_t kBookletKey = 279;  // in 362
+  static constexpr std::uint16_t kOneUp = 1;
+
+  explicit GNUpChoiceConverter(GQCFLibrary* store);
+  std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
+  std::uint32_t Extract(GAttributeComposite* root) override;
+};
+
+class GFitToOtherSizeChoiceConverter final : public GTableConverter {
+ public:
+  static constexpr std::uint16_t kFitToOtherSize = 1;
+
+  // REQUIRES: `driver_data` (null allowed) outlives the converter.
+  GFitToOtherSizeChoiceConverter(GQCFLibrary* store, GDriverData* driver_data);
+  std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
+  std::uint32_t Extract(GAttributeComposite* root) override;
+
+ private:
+  GDriverData* driver_data_;
+};
+
+class GDuplexConverter final : public GTableConverter {
+ public:
+  static constexpr std::uint32_t kDuplexUnitKey = 308;  // in 365
+  static constexpr std::uint32_t kPageOrderKey = 710;   // in 362
+  static constexpr char16_t kEdgeKey[] = u"printing/Duplex/DuplexEdge";
+  static constexpr std::uint16_t kLongEdge = 2;
+
+  explicit GDuplexConverter(GQCFLibrary* store);
   std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
   std::uint32_t Extract(GAttributeComposite* root) override;
 };

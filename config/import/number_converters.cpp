@@ -1,6 +1,6 @@
 #include "config/import/number_converters.h"
 
-#include <cstdio>
+#include <algorithm>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
@@ -72,9 +72,31 @@ std::uint32_t GDryTimeConverter::Extract(GAttributeComposite* root) {
   const std::uint16_t code = attribute->GetValue();
   const std::int32_t number =
       code >= kFirstCode && code <= kLastCode ? kFirstNumber + (code - kFirstCode) * kStep : 0;
-  char text[kNumberBytes];
-  std::snprintf(text, sizeof text, "%d", static_cast<int>(number));
-  char16_t word[kNumberBytes];
-  if (WidenText(text, word, kNumberBytes) == 0) return 0;
-  return WriteWord(Binding().ExtractKey(), word) != 0 ? 1 : 0;
+  return WriteNumber(Binding().ExtractKey(), number);
+}
+
+GMemoryConverter::GMemoryConverter(GQCFLibrary* store)
+    : GNumberRuleConverter(store, kMemoryDescriptor, 1, kLargestCount) {}
+
+std::uint32_t GMemoryConverter::Apply(GAttributeComposite* root, GAttributeComposite* destination) {
+  GApplyOutcome found;
+  GValueAttribute* memory = Locate(root, Binding(), found);
+  if (memory == nullptr) return 0;
+  const std::int32_t old_size = memory->GetValue();
+  if (GNumberRuleConverter::Apply(root, destination) == 0) return 0;
+  if (GValueAttribute* share = FindValue(found.group, kMemoryShareKey)) {
+    // Half of the memory added (or taken away), in whole hundreds; never
+    // below 0 or past 16 bits.
+    const std::int32_t hundreds =
+        share->GetValue() / 100 + ((memory->GetValue() - old_size) * 50) / 100;
+    share->SetValue(static_cast<std::uint16_t>(std::clamp(hundreds * 100, 0, kLargestCount)));
+    RecordCopy(destination, *share);
+  }
+  return 1;
+}
+
+std::uint32_t GMemoryConverter::Extract(GAttributeComposite* root) {
+  GValueAttribute* memory = LocateForExtract(root, Binding());
+  if (memory == nullptr) return 0;
+  return WriteNumber(Binding().ExtractKey(), memory->GetValue());
 }

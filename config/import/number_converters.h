@@ -17,6 +17,13 @@
 // sets code 4 and answers 1; extract writes 0 for code 4 and for any code
 // outside 1-10.
 //
+// GMemoryConverter: "physical/Memory", 365 -> 925, the printer's memory in
+// megabytes, 1-65535 (0, or a word that is no number, changes nothing; a
+// number past 16 bits is refused, not wrapped). A change moves the memory
+// share 307 in 365 by half the difference, in whole hundreds (1000 with 32
+// raised to 54 gives 2100), never below 0 or past 65535, and records it.
+// Extract answers 1 only when the store takes the number.
+//
 // A word that does not fit the 64-byte buffer it is read from is refused.
 //
 // Ownership and threads: as GSettingConverter.
@@ -72,6 +79,15 @@ class GDryTimeConverter final : public GTableConverter {
 
   explicit GDryTimeConverter(GQCFLibrary* store);
 
+  std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
+  std::uint32_t Extract(GAttributeComposite* root) override;
+};
+
+class GMemoryConverter final : public GNumberRuleConverter {
+ public:
+  static constexpr std::uint32_t kMemoryShareKey = 307;  // in 365
+
+  explicit GMemoryConverter(GQCFLibrary* store);
   std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
   std::uint32_t Extract(GAttributeComposite* root) override;
 };

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
@@ -50,6 +51,36 @@ GAttributeComposite* GSettingConverter::FindComposite(MPersistentObject* in, std
 
 GStringAttribute* GSettingConverter::FindText(MPersistentObject* in, std::uint32_t key) {
   return in != nullptr ? dynamic_cast<GStringAttribute*>(in->FindByKey(key)) : nullptr;
+}
+
+namespace {
+
+// The `Attribute` keyed `key` in `group`, made with `made` (the arguments
+// before the key) when nothing has that key.
+template <class Attribute, class Made>
+Attribute* FindOrMake(MPersistentObject* group, std::uint32_t key, Made made) {
+  if (group == nullptr) return nullptr;
+  MPersistentObject* found = group->FindByKey(key);
+  if (found != nullptr) return dynamic_cast<Attribute*>(found);
+  // Only an empty place gets one: an object of another class stays.
+  auto* composite = dynamic_cast<GAttributeComposite*>(group);
+  if (composite == nullptr) return nullptr;
+  auto* attribute = RWNew<Attribute>(made, key);
+  if (attribute == nullptr) return nullptr;
+  composite->AddChild(attribute);  // held by the group from now on
+  return attribute;
+}
+
+}  // namespace
+
+GValueAttribute* GSettingConverter::FindOrMakeValue(MPersistentObject* group, std::uint32_t key,
+                                                    std::uint16_t value) {
+  return FindOrMake<GValueAttribute>(group, key, value);
+}
+
+GStringAttribute* GSettingConverter::FindOrMakeText(MPersistentObject* group, std::uint32_t key,
+                                                    const char* text) {
+  return FindOrMake<GStringAttribute>(group, key, text);
 }
 
 const GOptionRow* GSettingConverter::MatchWord(std::span<const GOptionRow> rows,
@@ -117,12 +148,7 @@ std::uint32_t GSettingConverter::SelectKey(const char16_t* key) {
 }
 
 std::uint32_t GSettingConverter::ReadCurrentWord(GOptionBuffer& buffer) {
-  if (store_ == nullptr || !buffer.IsValid()) return 0;
-  buffer.Refill();
-  std::uint32_t read = store_->Get(nullptr, buffer.Data(), buffer.Units());
-  // Whatever a refusing store left behind is not a word.
-  if (read == 0) buffer.Refill();
-  return read;
+  return ReadWordOf(nullptr, buffer);
 }
 
 std::uint32_t GSettingConverter::ReadWord(const char16_t* key, GOptionBuffer& buffer) {
@@ -134,35 +160,48 @@ std::uint32_t GSettingConverter::WriteWord(const char16_t* key, const char16_t* 
   return store_ != nullptr ? store_->SetExport(key, word) : 0;
 }
 
-void GSettingConverter::RecordLockWhenLocked(GAttributeComposite* root, const char16_t* key,
-                                             std::uint32_t locked_key, GOptionBuffer& buffer) {
-  if (store_ == nullptr || !buffer.IsValid()) return;
+std::uint32_t GSettingConverter::WriteFirstTaken(const char16_t* key,
+                                                 std::span<const GOptionRow> rows,
+                                                 std::uint16_t code) {
+  for (const GOptionRow& row : rows) {
+    if (row.code == code && WriteWord(key, row.word) != 0) return 1;
+  }
+  return 0;
+}
+
+bool GSettingConverter::RecordLockWhenLocked(GAttributeComposite* root, const char16_t* key,
+                                             std::uint32_t locked_key, GOptionBuffer& buffer,
+                                             bool any_answer) {
+  if (store_ == nullptr || !buffer.IsValid()) return false;
   buffer.Refill();
-  if (store_->GetNamedFeatureAttribute(key, kLockAttributeName, buffer.Data(), buffer.Units()) !=
-          1 ||
+  const std::uint32_t answer =
+      store_->GetNamedFeatureAttribute(key, kLockAttributeName, buffer.Data(), buffer.Units());
+  if ((any_answer ? answer == 0 : answer != 1) ||
       !(WideStringsEqual(buffer.Data(), kLockedUpper) ||
         WideStringsEqual(buffer.Data(), kLockedLower))) {
-    return;
+    return false;
   }
   RecordLock(root, locked_key);
+  return true;
+}
+
+std::uint32_t GSettingConverter::ReadWordOf(const char16_t* key, GOptionBuffer& buffer) {
+  if (store_ == nullptr || !buffer.IsValid()) return 0;
+  buffer.Refill();
+  std::uint32_t read = store_->Get(key, buffer.Data(), buffer.Units());
+  // Whatever a refusing store left behind is not a word.
+  if (read == 0) buffer.Refill();
+  return read;
 }
 
 GValueAttribute* GSettingConverter::Locate(MPersistentObject* from, const GFeatureBinding& binding,
                                            GApplyOutcome& outcome, bool make) {
   outcome.group = FindPath(from, binding.group_path);
-  outcome.attribute = FindValue(outcome.group, binding.attribute_key);
-  if (outcome.attribute != nullptr || !make || binding.missing != GMissingAttribute::kMake) {
-    return outcome.attribute;
-  }
-  // Only an empty place gets one: an object of another class under the key
-  // stays, and apply answers 0.
-  auto* group = dynamic_cast<GAttributeComposite*>(outcome.group);
-  if (group == nullptr || group->FindByKey(binding.attribute_key) != nullptr) return nullptr;
-  auto* made = RWNew<GValueAttribute>(binding.made_value, binding.attribute_key);
-  if (made == nullptr) return nullptr;
-  group->AddChild(made);  // held by the group from now on
-  outcome.attribute = made;
-  return made;
+  outcome.attribute =
+      make && binding.missing == GMissingAttribute::kMake
+          ? FindOrMakeValue(outcome.group, binding.attribute_key, binding.made_value)
+          : FindValue(outcome.group, binding.attribute_key);
+  return outcome.attribute;
 }
 
 GValueAttribute* GSettingConverter::LocateForExtract(MPersistentObject* from,
@@ -221,6 +260,15 @@ std::uint32_t GSettingConverter::WidenText(const char* text, char16_t* buffer,
              : 0;
 }
 
+std::uint32_t GSettingConverter::WriteText(const char16_t* key, const char* text) {
+  if (text == nullptr) text = "";
+  if (std::strlen(text) >= kTextBytes) return 0;
+  char16_t word[kTextBytes];
+  if (WidenText(text, word, kTextBytes) == 0) return 0;
+  WriteWord(key, word);
+  return 1;
+}
+
 bool GSettingConverter::ReadDecimal(const char16_t* word, std::int32_t& value) {
   char text[kNumberBytes];
   if (NarrowWord(word, text, sizeof text) == 0) return false;
@@ -247,4 +295,12 @@ void GSettingConverter::DecimalWord(std::int32_t value, char16_t (&word)[12]) {
   for (; text[i] != '\0'; ++i)
     word[i] = static_cast<char16_t>(text[i]);
   word[i] = u'\0';
+}
+
+std::uint32_t GSettingConverter::WriteNumber(const char16_t* key, std::int32_t value) {
+  char text[kNumberBytes];
+  std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+  char16_t word[kNumberBytes];
+  if (WidenText(text, word, kNumberBytes) == 0) return 0;
+  return WriteWord(key, word) != 0 ? 1 : 0;
 }

@@ -33,6 +33,7 @@
 #include <span>
 
 #include "config/import/qcf_library.h"
+#include "foundation/rw/support.h"
 
 class GAttribute;
 class GAttributeComposite;
@@ -165,6 +166,14 @@ class GSettingConverter {
   static GAttributeComposite* FindComposite(MPersistentObject* in, std::uint32_t key);
   // The string attribute keyed `key` in `in`.
   static GStringAttribute* FindText(MPersistentObject* in, std::uint32_t key);
+  // The value (string) attribute keyed `key` in `group`; when nothing has
+  // that key there and `group` is an attribute composite, a new one of
+  // `value` (`text`) joins it first and stays. Null when `group` is null,
+  // or an object of another class holds the key.
+  static GValueAttribute* FindOrMakeValue(MPersistentObject* group, std::uint32_t key,
+                                          std::uint16_t value);
+  static GStringAttribute* FindOrMakeText(MPersistentObject* group, std::uint32_t key,
+                                          const char* text);
 
   // --- Value tables.
 
@@ -208,11 +217,20 @@ class GSettingConverter {
   std::uint32_t ReadWord(const char16_t* key, GOptionBuffer& buffer);
   // Writes `word` to `key`; nonzero when the store took it.
   std::uint32_t WriteWord(const char16_t* key, const char16_t* word);
+  // Writes the words of the rows of `code` to `key` in turn until the
+  // store takes one; 1 then, else 0.
+  std::uint32_t WriteFirstTaken(const char16_t* key, std::span<const GOptionRow> rows,
+                                std::uint16_t code);
   // Reads the named attribute "lock" of `key` into `buffer` (refilled
-  // first); when it reads exactly "TRUE" or "true", records a lock of
-  // `locked_key` in `root` (RecordLock).
-  void RecordLockWhenLocked(GAttributeComposite* root, const char16_t* key,
-                            std::uint32_t locked_key, GOptionBuffer& buffer);
+  // first); when the store answers 1 (any nonzero answer with
+  // `any_answer`) and the text is exactly "TRUE" or "true", records a lock
+  // of `locked_key` in `root` (RecordLock) and answers true.
+  bool RecordLockWhenLocked(GAttributeComposite* root, const char16_t* key,
+                            std::uint32_t locked_key, GOptionBuffer& buffer,
+                            bool any_answer = false);
+  // Reads the word of `key` (null: the current key) into `buffer` (refilled
+  // first) without making it current; nonzero when a word was delivered.
+  std::uint32_t ReadWordOf(const char16_t* key, GOptionBuffer& buffer);
 
   // --- The common steps.
 
@@ -241,6 +259,11 @@ class GSettingConverter {
   std::uint32_t NarrowWord(const char16_t* word, char* buffer, std::uint32_t capacity);
   // `text` widened into `buffer` of `capacity` units; nonzero when it fit.
   std::uint32_t WidenText(const char* text, char16_t* buffer, std::uint32_t capacity);
+  // Writes `text` (null: empty) widened to `key`, when it fits a buffer of
+  // kTextBytes bytes whole (a longer text is refused, never cut); 1 once
+  // written, whatever the store answered, else 0.
+  static constexpr std::uint32_t kTextBytes = 128;
+  std::uint32_t WriteText(const char16_t* key, const char* text);
 
   // --- Numbers in option words.
 
@@ -254,7 +277,25 @@ class GSettingConverter {
   bool ReadDecimal(const char16_t* word, std::int32_t& value);
   // `value` in decimal as a wide word into `word` (terminated).
   static void DecimalWord(std::int32_t value, char16_t (&word)[12]);
+  // Writes `value` in decimal to `key`, widened through the store in a
+  // buffer of kNumberBytes; nonzero when the store took it.
+  std::uint32_t WriteNumber(const char16_t* key, std::int32_t value);
 
  private:
   GQCFLibrary* store_;
 };
+
+// A converter that another converter runs: made with `arguments`, applied
+// once to `root` and `destination` (or extracted once from `from`) and
+// deleted; 0 when it could not be made.
+template <class Converter, class... Arguments>
+std::uint32_t ApplyOnce(GAttributeComposite* root, GAttributeComposite* destination,
+                        Arguments... arguments) {
+  std::unique_ptr<GSettingConverter> converter(RWNew<Converter>(arguments...));
+  return converter != nullptr ? converter->Apply(root, destination) : 0;
+}
+template <class Converter, class... Arguments>
+std::uint32_t ExtractOnce(GAttributeComposite* from, Arguments... arguments) {
+  std::unique_ptr<GSettingConverter> converter(RWNew<Converter>(arguments...));
+  return converter != nullptr ? converter->Extract(from) : 0;
+}

@@ -24,6 +24,18 @@ std::uint16_t GPeripheral::Execute(GPeripheral&) {
   return 0;
 }
 
+std::uint16_t GPeripheral::BeginBezier(GPolyBezierGraphic&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::DrawPolygon(GPolygonGraphic&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::DrawRectangle(GRectangleGraphic&) {
+  return 0;
+}
+
 std::uint16_t GPeripheral::SetColorMap(GColorMap&) {
   return 0;
 }
@@ -52,6 +64,26 @@ std::uint16_t GPeripheral::SetSRGBExtension(GSRGBExtension&) {
   return 0;
 }
 
+std::uint16_t GPeripheral::SetClipToRectangle(GClipToRectangle&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetClipToSingleRectangle(GClipToSingleRectangle&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetPen(GPen&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetDashedPen(GDashedPen&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetFillMode(GFillMode&) {
+  return 0;
+}
+
 std::uint16_t GPeripheral::SetValueAttribute(GValueAttribute&) {
   return 0;
 }
@@ -73,5 +105,17 @@ std::uint32_t GPeripheral::SetMedia(GMedia&) {
 }
 
 std::uint32_t GPeripheral::SetTray(GTray&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetRasterOperation(GRasterOperation&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetPenColor(GColorPaint&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetBrushColor(GColorPaint&) {
   return 0;
 }

@@ -1,15 +1,15 @@
 // GPeripheral: the device base of the output chain's filters and
 // generators. It is itself an attribute (attribute.h), and it is the target
-// of the attributes' double dispatch: each attribute kind's Execute(device)
-// calls the one operation below that belongs to its kind, with the
-// attribute itself, and passes the answer back. The base's operations do
-// nothing and answer 0; a device overrides the operations of the settings
-// it uses.
+// of the double dispatch of attributes and commands: each attribute kind's
+// or graphic's Execute(device) calls the one operation below that belongs
+// to its kind, with itself, and passes the answer back. The base's
+// operations do nothing and answer 0; a device overrides the operations of
+// the settings and graphics it uses.
 //
 // The operations keep their order among the device's virtual operations;
-// the output model adds its own between them where the comments say, and
-// its job, command and drawing operations after them, by extending this
-// class in place.
+// the output model adds the rest of its own (the job, submit and
+// page-scale operations ahead of these, the others where the comments
+// say) by extending this class in place.
 //
 // Layering: the configuration model (below this library) includes this
 // header and calls these operations, but only as virtual calls through a
@@ -43,6 +43,16 @@ class GEnumAttribute;
 class GRangeAttribute;
 class GMedia;
 class GTray;
+class GPolyBezierGraphic;
+class GPolygonGraphic;
+class GRectangleGraphic;
+class GClipToRectangle;
+class GClipToSingleRectangle;
+class GPen;
+class GDashedPen;
+class GFillMode;
+class GRasterOperation;
+class GColorPaint;
 
 inline constexpr RWClassID kGPeripheralId = 760;
 
@@ -61,6 +71,15 @@ class GPeripheral : public GAttribute {
   // 0: no device operation takes a device.
   std::uint16_t Execute(GPeripheral& device) override;
 
+  // The drawing handlers: each graphic's Execute calls the one of its kind
+  // with itself.
+  virtual std::uint16_t BeginBezier(GPolyBezierGraphic& graphic);
+  // (three operations of the output model)
+  virtual std::uint16_t DrawPolygon(GPolygonGraphic& graphic);
+  virtual std::uint16_t DrawRectangle(GRectangleGraphic& graphic);
+  // (the bitmap, text-string and download-face handlers and the job events
+  // of the output model)
+
   // The rendering-style settings.
   virtual std::uint16_t SetColorMap(GColorMap& attribute);
   // (two operations of the output model)
@@ -70,7 +89,14 @@ class GPeripheral : public GAttribute {
   virtual std::uint16_t SetEdgeControl(GEdgeControl& attribute);
   virtual std::uint16_t SetSRGBColor(GSRGBColor& attribute);
   virtual std::uint16_t SetSRGBExtension(GSRGBExtension& attribute);
-  // (seven operations of the output model)
+  // The drawing attributes: each one's Execute calls the one of its kind
+  // with itself.
+  virtual std::uint16_t SetClipToRectangle(GClipToRectangle& clip);
+  virtual std::uint16_t SetClipToSingleRectangle(GClipToSingleRectangle& clip);
+  virtual std::uint16_t SetPen(GPen& pen);
+  virtual std::uint16_t SetDashedPen(GDashedPen& pen);
+  virtual std::uint16_t SetFillMode(GFillMode& mode);
+  // (two operations of the output model)
   // The value settings. An enumeration clears its own state word after
   // SetEnumAttribute.
   virtual std::uint16_t SetValueAttribute(GValueAttribute& attribute);
@@ -81,4 +107,10 @@ class GPeripheral : public GAttribute {
   // The paper path: a medium's and a tray's Execute pass these answers on.
   virtual std::uint32_t SetMedia(GMedia& medium);
   virtual std::uint32_t SetTray(GTray& tray);
+  virtual std::uint16_t SetRasterOperation(GRasterOperation& operation);
+  // (fifteen operations of the output model)
+  // A colour paint's ApplyToPen and ApplyToBrush call these with itself.
+  virtual std::uint16_t SetPenColor(GColorPaint& paint);
+  // (one operation of the output model)
+  virtual std::uint16_t SetBrushColor(GColorPaint& paint);
 };

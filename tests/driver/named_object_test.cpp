@@ -1,5 +1,6 @@
 // Named objects in printer data: object graphs stored as chunked values,
-// the growing buffer of the store, and loads of damaged bytes.
+// the growing buffer of the store, loads of damaged bytes, and the flat
+// settings records of printers whose encoding asks for them.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,10 +11,13 @@
 #include "config/attributes/value_attribute.h"
 #include "driver/nt_os_factory.h"
 #include "foundation/rw/factory.h"
+#include "persist/resource_mapping.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
 #include "tests/support/fake_driver_data.h"
 #include "tests/support/host_fixture.h"
+#include "tests/support/settings_tree.h"
+#include "tests/support/test_collectable.h"
 #include "tests/support/test_os_factory.h"
 #include "tests/support/test_support.h"
 
@@ -157,6 +161,118 @@ TEST_F(NamedObjects, DamagedBytesLoadNothingOrAnObjectButNeverCrash) {
                                           static_cast<std::uint32_t>(damaged.size())),
               1);
     delete services_.LoadNamedObject(&printer_, u"N", round % 2);
+  }
+}
+
+// The flat-record branch: a printer whose job settings hold 1 at 359 ->
+// 366 -> 940 stores and loads named objects as flat settings records with
+// 32-bit numbers, against a template built from its own job settings.
+class FlatNamedObjects : public NamedObjects {
+ protected:
+  // The encoding path and `tree` (held) in the printer's job settings.
+  void UseFlatRecords(GAttributeComposite* tree, std::uint16_t encoding = 1) {
+    GAttributeComposite* job = printer_.GetJobSettings();
+    auto* locks = new GAttributeComposite(366);
+    locks->AddChild(new GValueAttribute(encoding, 940));
+    auto* series = new GAttributeComposite(359);
+    series->AddChild(locks);
+    job->AddChild(series);
+    if (tree) job->AddChild(tree);
+  }
+  std::unique_ptr<MPersistentObject> Load(const char16_t* name, int text = 0) {
+    return std::unique_ptr<MPersistentObject>(
+        dynamic_cast<MPersistentObject*>(services_.LoadNamedObject(&printer_, name, text)));
+  }
+};
+
+TEST_F(FlatNamedObjects, ASettingsTreeRoundTripsAsAFlatRecord) {
+  auto tree = std::unique_ptr<GAttributeComposite>(testing_support::BuildSettingsTree(365, 12));
+  UseFlatRecords(static_cast<GAttributeComposite*>(tree->DeepCopy()));
+  ASSERT_GE(tree->NodeCount(), 300u);
+  ASSERT_NE(services_.StoreNamedObject(&printer_, RWCString("365"), tree.get()), 0);
+  // 20 's', then type 1, V 1 and K 365 = 0x16D as 32-bit numbers.
+  const std::string stored = Loaded(u"365");
+  EXPECT_EQ(stored.substr(0, 20), std::string(20, 's'));
+  EXPECT_EQ(Hex(stored.substr(20, 9)), "01 01 00 00 00 6D 01 00 00");
+  auto loaded = Load(u"365");
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_TRUE(loaded->IsEqualContent(tree.get()));
+  // Read as text, the bytes go to the object-graph reader, which refuses
+  // them.
+  EXPECT_EQ(Load(u"365", 1), nullptr);
+
+  // A top-level list, and an object that is no model object.
+  auto maps = std::unique_ptr<MPersistentObject>(testing_support::BuildMappingList(1005, 12));
+  ASSERT_NE(services_.StoreNamedObject(&printer_, u"VROWQMBinMap", maps.get()), 0);
+  EXPECT_EQ(Loaded(u"VROWQMBinMap")[20], '\x10');
+  auto maps_loaded = Load(u"VROWQMBinMap");
+  ASSERT_NE(maps_loaded, nullptr);
+  EXPECT_TRUE(maps_loaded->IsEqualContent(maps.get()));
+  TestItemRegistration items;
+  TestItem item(5);
+  EXPECT_EQ(services_.StoreNamedObject(&printer_, u"Item", &item), 0);
+}
+
+TEST_F(FlatNamedObjects, TheBinPoolAndOtherEncodingsStayObjectGraphs) {
+  struct Case {
+    const char* name;
+    std::uint16_t encoding;
+    const char16_t* value;
+  };
+  const Case cases[] = {
+      {"bin pool", 1, u"VROBinPool"},
+      {"encoding 0", 0, u"368"},
+      {"encoding 2", 2, u"368"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HostOSFactory services;
+    FakeDriverData printer(u"P1");
+    GAttributeComposite* job = printer.GetJobSettings();
+    auto* series = new GAttributeComposite(359);
+    auto* locks = new GAttributeComposite(366);
+    locks->AddChild(new GValueAttribute(c.encoding, 940));
+    series->AddChild(locks);
+    job->AddChild(series);
+    GCountedPtr root(new GAttributeComposite(368));
+    Fill(static_cast<GAttributeComposite&>(*root.Get()));
+    ASSERT_NE(services.StoreNamedObject(&printer, c.value, root.Get()), 0);
+    std::uint32_t got = 0;
+    std::string bytes(4096, '\0');
+    ASSERT_EQ(services.ReadChunkedValue(&printer, c.value, bytes.data(), 4096, got), 1);
+    EXPECT_EQ(bytes[0], ':');  // a new-object token
+    std::unique_ptr<RWCollectable> loaded(services.LoadNamedObject(&printer, c.value, 0));
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_TRUE(static_cast<MPersistentObject&>(*loaded).IsEqualContent(root.Get()));
+  }
+}
+
+TEST_F(FlatNamedObjects, TheEncodingIsReadOnceAndDamageKeepsThePattern) {
+  auto* tree = new GAttributeComposite(368);
+  Fill(*tree);
+  UseFlatRecords(tree);
+  GCountedPtr copy(tree->DeepCopy());
+  ASSERT_NE(services_.StoreNamedObject(&printer_, u"368", copy.Get()), 0);
+  // The printer's setting changes; the services keep what they read first.
+  static_cast<GValueAttribute*>(printer_.GetJobSettings()->FindByKey(940))->SetValue(0);
+  EXPECT_EQ(services_.NamedObjectEncoding(&printer_), 1);
+  const std::string stored = Loaded(u"368");
+  ASSERT_EQ(stored.substr(0, 20), std::string(20, 's'));
+
+  // Every cut keeps the template's tree once the top node reads; before,
+  // nothing.
+  for (std::size_t length = 1; length < stored.size(); ++length) {
+    SCOPED_TRACE(length);
+    ASSERT_EQ(services_.WriteChunkedValue(&printer_, u"368", stored.data(),
+                                          static_cast<std::uint32_t>(length)),
+              1);
+    auto loaded = Load(u"368");
+    if (length < 20 + 11) {
+      EXPECT_EQ(loaded, nullptr);
+    } else {
+      ASSERT_NE(loaded, nullptr);
+      EXPECT_TRUE(loaded->IsEqualContent(copy.Get()));
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "persist/persistent_stream.h"
+#include "tests/support/fake_driver_data.h"
 #include "tests/support/test_collectable.h"
 #include "tests/support/test_os_factory.h"
 #include "tests/support/test_support.h"
@@ -103,14 +104,16 @@ TEST(OSFactory, TheModelsNamesReachTheSameServices) {
   EXPECT_EQ(services->GetPrinterDataBinary(kPrinter, u"Blob", buffer, sizeof buffer, got), 1);
   EXPECT_EQ(std::string(buffer, got), std::string(data, sizeof data));
 
+  // Named objects read the encoding from the printer's job settings.
+  FakeDriverData printer;
   TestItem item(77);
-  EXPECT_NE(services->StoreNamedObject(kPrinter, RWCString("PhySetting"), &item), 0);
+  EXPECT_NE(services->StoreNamedObject(&printer, RWCString("PhySetting"), &item), 0);
   RWCollectable* loaded = nullptr;
-  ASSERT_EQ(services->LoadNamedObject(kPrinter, u"PhySetting", loaded), 1);
+  ASSERT_EQ(services->LoadNamedObject(&printer, u"PhySetting", loaded), 1);
   ASSERT_NE(loaded, nullptr);
   EXPECT_TRUE(loaded->IsEqual(&item));
   delete loaded;
-  EXPECT_EQ(services->LoadNamedObject(kPrinter, u"Missing", loaded), 0);
+  EXPECT_EQ(services->LoadNamedObject(&printer, u"Missing", loaded), 0);
   EXPECT_EQ(loaded, nullptr);
 }
 

@@ -1,30 +1,57 @@
-// Every class registered by the output core's load, the layers below
-// included, persists soundly; the attribute set is registered, and the
-// device and command bases are not.
+// Every class registered by the output model's load, the layers below
+// included, persists soundly; the concrete classes are registered under
+// their names, and the abstract bases are not.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "foundation/rw/factory.h"
-#include "output/core/command.h"
-#include "output/core/peripheral.h"
-#include "output/core/state.h"
+#include "output/attributes/clip.h"
+#include "output/attributes/dashed_pen.h"
+#include "output/attributes/fill_mode.h"
+#include "output/attributes/raster_operation.h"
+#include "output/color/paint.h"
+#include "output/commands/null_command.h"
+#include "output/graphics/primitive_graphic.h"
 #include "tests/support/every_class.h"
 
 namespace {
 
+struct Registered {
+  RWClassID id;
+  const char* name;
+};
+
+constexpr Registered kOutputClasses[] = {
+    {kGRectangleGraphicId, "GRectangleGraphic"},
+    {kGPolygonGraphicId, "GPolygonGraphic"},
+    {kGPolyBezierGraphicId, "GPolyBezierGraphic"},
+    {kGNullCommandId, "GNullCommand"},
+    {kGPenId, "GPen"},
+    {kGDashedPenId, "GDashedPen"},
+    {kGClipToRectangleId, "GClipToRectangle"},
+    {kGClipToSingleRectangleId, "GClipToSingleRectangle"},
+    {kGRGBColorId, "GRGBColor"},
+    {kGColorPaintId, "GColorPaint"},
+    {kGFillModeId, "GFillMode"},
+    {kGRasterOperationId, "GRasterOperation"},
+};
+
 TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {
   testing_support::EveryClassResult result = testing_support::CheckEveryRegisteredClass();
-  EXPECT_NE(std::find(result.checked.begin(), result.checked.end(), kGStateId),
-            result.checked.end());
-  EXPECT_NE(std::find(result.checked.begin(), result.checked.end(), kGAttributeCompositeId),
-            result.checked.end());
+  for (const Registered& r : kOutputClasses) {
+    EXPECT_NE(std::find(result.checked.begin(), result.checked.end(), r.id), result.checked.end())
+        << r.name;
+  }
 }
 
-TEST(OutputCoreClasses, TheStateIsRegisteredTheBasesAreNot) {
-  EXPECT_EQ(StringIdToClassId(RWStringID("GState")), kGStateId);
-  EXPECT_EQ(ClassIdToStringId(kGStateId), RWStringID("GState"));
-  for (RWClassID id : {kGCommandId, kGPeripheralId}) {
+TEST(OutputClasses, ConcreteClassesAreRegisteredTheBasesAreNot) {
+  for (const Registered& r : kOutputClasses) {
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(StringIdToClassId(RWStringID(r.name)), r.id);
+    EXPECT_EQ(ClassIdToStringId(r.id), RWStringID(r.name));
+  }
+  for (RWClassID id : {kGGraphicId, kGPrimitiveGraphicId, kGClipId, kGPaintId, kGColorId}) {
     EXPECT_EQ(GetFactory()->LookupCreatorById(id), nullptr) << id;
   }
 }

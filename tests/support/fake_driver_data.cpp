@@ -72,3 +72,24 @@ int FakeDriverData::GetPaperCodeOfMedia(std::uint16_t media_id, std::uint16_t& p
   paper_code = it->second;
   return 1;
 }
+
+void FakeDriverData::SetMediaId(std::uint16_t paper_code, std::uint16_t media_id) {
+  media_ids_[paper_code] = media_id;
+}
+
+void FakeDriverData::SetNormalizedPaperId(std::uint16_t paper_code, std::uint16_t normalized) {
+  normalized_[paper_code] = normalized;
+}
+
+int FakeDriverData::GetMediaIdOfPaperCode(std::uint16_t paper_code, std::uint16_t& media_id) {
+  auto it = media_ids_.find(paper_code);
+  if (it == media_ids_.end()) return GDriverData::GetMediaIdOfPaperCode(paper_code, media_id);
+  media_id = it->second;
+  return 1;
+}
+
+std::uint16_t FakeDriverData::NormalizePaperId(GAttributeComposite* settings,
+                                               std::uint16_t paper_id) {
+  auto it = normalized_.find(paper_id);
+  return it != normalized_.end() ? it->second : GDriverData::NormalizePaperId(settings, paper_id);
+}

@@ -32,6 +32,12 @@ class FakeDriverData : public GDriverData {
   GAttributeComposite* Configuration() const;
   // What GetPaperCodeOfMedia answers for `media_id`.
   void SetPaperCode(std::uint16_t media_id, std::uint16_t paper_code);
+  // What GetMediaIdOfPaperCode answers for `paper_code` (the driver's own
+  // stub, answering 0, for the codes not set), and what NormalizePaperId
+  // (the custom-size mapping) answers for `paper_code` (the code itself
+  // for the codes not set).
+  void SetMediaId(std::uint16_t paper_code, std::uint16_t media_id);
+  void SetNormalizedPaperId(std::uint16_t paper_code, std::uint16_t normalized);
 
   // A deep copy of the job settings (an empty composite without them).
   GAttributeComposite* BuildDefaultSettings() override;
@@ -45,6 +51,9 @@ class FakeDriverData : public GDriverData {
   void WriteBinAndTrayMaps(GAttributeComposite* root) override;
   // From the table of SetPaperCode.
   int GetPaperCodeOfMedia(std::uint16_t media_id, std::uint16_t& paper_code) override;
+  // From the tables of SetMediaId and SetNormalizedPaperId.
+  int GetMediaIdOfPaperCode(std::uint16_t paper_code, std::uint16_t& media_id) override;
+  std::uint16_t NormalizePaperId(GAttributeComposite* settings, std::uint16_t paper_id) override;
 
   // What the recorded operations were given, in order.
   struct SeriesCall {
@@ -58,4 +67,6 @@ class FakeDriverData : public GDriverData {
  private:
   GCountedPtr configuration_;
   std::map<std::uint16_t, std::uint16_t> paper_codes_;
+  std::map<std::uint16_t, std::uint16_t> media_ids_;
+  std::map<std::uint16_t, std::uint16_t> normalized_;
 };

@@ -1,11 +1,6 @@
 #include "tests/support/test_os_factory.h"
 
 #include <cstring>
-#include <sstream>
-
-#include "foundation/rw/binarystream.h"
-#include "foundation/rw/portablestream.h"
-#include "foundation/rw/rwstore.h"
 
 TestOSFactory::TestOSFactory() : previous_(GOSFactory::SetInstance(this)) {}
 
@@ -63,16 +58,6 @@ int TestOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name
   return 1;
 }
 
-int TestOSFactory::StoreNamedObject(GDriverData* printer, const RWWString& name,
-                                    const RWCollectable* object) {
-  std::ostringstream bytes;
-  RWBinaryOutputStream stream(bytes);
-  WriteCollectablePointerToStream(stream, object);
-  if (!stream.Good()) return 0;
-  std::string stored = bytes.str();
-  return WriteChunkedValue(printer, name, stored.data(), static_cast<std::uint32_t>(stored.size()));
-}
-
 int TestOSFactory::DeletePrinterDataValue(GDriverData* printer, const RWWString& name) {
   return printer_data_.erase(Key(printer, Text(name))) != 0 ? 1 : 0;
 }
@@ -106,22 +91,6 @@ int TestOSFactory::ReadChunkedValue(GDriverData* printer, const RWWString& name,
   if (size < length) return 0;
   std::memcpy(buffer, value->bytes.data(), length);
   return 1;
-}
-
-RWCollectable* TestOSFactory::LoadNamedObject(GDriverData* printer, const RWWString& name,
-                                              int text) {
-  const Value* value = Find(printer, name, Type::kBinary);
-  if (!value || value->bytes.empty()) return nullptr;
-  std::istringstream bytes(value->bytes);
-  RWCollectable* object = nullptr;
-  if (text) {
-    RWPortableInputStream stream(bytes);
-    ReadCollectablePointerFromStream(stream, object);
-  } else {
-    RWBinaryInputStream stream(bytes);
-    ReadCollectablePointerFromStream(stream, object);
-  }
-  return object;
 }
 
 RWWString TestOSFactory::ReadString(const Registry& registry, const RWWString& key,

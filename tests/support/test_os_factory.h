@@ -10,8 +10,8 @@
 // TestOSFactory: a stand-in that needs no printers, registry or clock of the
 // platform's stand-ins. It keeps the real stream operations of GNTOSFactory
 // and answers the rest from memory: printer data per driver-data pointer,
-// named objects (stored with the library's object persistence in the binary
-// encoding), registry strings and keys the test sets, a fixed time and
+// named objects (the real services' store and load over that memory, so
+// that the flat-record branch runs too), registry strings and keys the test sets, a fixed time and
 // module directory. One per thread of tests at a time; not synchronised.
 //
 // Both hand out the configuration model's printer-data store adapter, as
@@ -67,15 +67,12 @@ class TestOSFactory : public GNTOSFactory {
                            const RWWString& value) override;
   int WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
                         std::uint32_t length) override;
-  int StoreNamedObject(GDriverData* printer, const RWWString& name,
-                       const RWCollectable* object) override;
   std::uint32_t GetPrinterDataDword(GDriverData* printer, const RWWString& name,
                                     std::uint32_t fallback) override;
   RWWString GetPrinterDataString(GDriverData* printer, const RWWString& name,
                                  const RWWString& fallback) override;
   int ReadChunkedValue(GDriverData* printer, const RWWString& name, void* buffer,
                        std::uint32_t size, std::uint32_t& got) override;
-  RWCollectable* LoadNamedObject(GDriverData* printer, const RWWString& name, int text) override;
   RWWString ReadMachineString(const RWWString& key, const RWWString& name,
                               const RWWString& fallback) override;
   int MachineKeyExists(const RWWString& key) override;

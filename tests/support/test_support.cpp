@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+// g++ and clang tell of AddressSanitizer each in their own way.
 #if defined(__SANITIZE_ADDRESS__)
 #define DRV_HAVE_LSAN 1
 #elif defined(__has_feature)

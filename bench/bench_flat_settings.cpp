@@ -1,0 +1,117 @@
+// The flat settings record against zlib called directly on the same bytes:
+// encoding and decoding a device-mode tree (16-bit numbers) and a named-
+// object tree (32-bit numbers), each a settings tree of some three hundred
+// attributes with every node type (tests/support/settings_tree.h), beside
+// compress2 (zlib's default level) and uncompress of the record those trees
+// make. Decoding runs against a template built once (the codec keeps it) that
+// expects every child, so each decode also merges nothing; it includes
+// freeing the decoded tree. Counters give the record's size and zlib's.
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <memory>
+#include <string>
+
+#include "driver/services/os_factory.h"
+#include "output/core/load.h"
+#include "persist/persistent_stream.h"
+#include "tests/support/fake_driver_data.h"
+#include "tests/support/settings_tree.h"
+
+namespace {
+
+constexpr int kGroups = 12;
+
+struct Fixture {
+  std::unique_ptr<GAttributeComposite> tree;
+  FakeDriverData printer;
+  GFlatSettingsCodec codec;
+  std::string record;
+  std::string packed;
+};
+
+std::string Deflate(const std::string& data) {
+  uLongf n = compressBound(static_cast<uLong>(data.size()));
+  std::string out(n, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(data.data()),
+            static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION);
+  out.resize(n);
+  return out;
+}
+
+// Mode 0: the device mode's tree (document settings, 362); mode 1: a named
+// object's (installed options, 365).
+Fixture& Get(std::uint16_t mode) {
+  static Fixture* fixtures[2] = {};
+  if (!fixtures[mode]) {
+    OutputCoreLoad();
+    auto* f = new Fixture;
+    f->tree.reset(testing_support::BuildSettingsTree(mode == 0 ? 362 : 365, kGroups));
+    testing_support::UseAsDefaults(f->printer,
+                                   static_cast<GAttributeComposite*>(f->tree->DeepCopy()));
+    f->record = testing_support::EncodeFlat(f->tree.get(), mode, 1 << 16).bytes;
+    f->packed = Deflate(f->record);
+    // Builds the template.
+    delete testing_support::DecodeFlat(f->codec, f->record, &f->printer, mode);
+    fixtures[mode] = f;
+  }
+  return *fixtures[mode];
+}
+
+void Sizes(benchmark::State& state, const Fixture& f) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.record.size()));
+  state.counters["nodes"] = f.tree->NodeCount();
+  state.counters["record_bytes"] = static_cast<double>(f.record.size());
+  state.counters["zlib_bytes"] = static_cast<double>(f.packed.size());
+}
+
+void BM_Encode(benchmark::State& state) {
+  const auto mode = static_cast<std::uint16_t>(state.range(0));
+  Fixture& f = Get(mode);
+  std::string block(1 << 16, '\0');
+  for (auto _ : state) {
+    GPersistentOutputStream stream(block.data(), block.size(), GOSFactory::kBinaryEncoding);
+    GFlatSettingsCodec codec;
+    benchmark::DoNotOptimize(codec.Encode(f.tree.get(), stream.VirtualStream(), &stream, mode));
+  }
+  Sizes(state, f);
+}
+
+void BM_Decode(benchmark::State& state) {
+  const auto mode = static_cast<std::uint16_t>(state.range(0));
+  Fixture& f = Get(mode);
+  for (auto _ : state) {
+    std::unique_ptr<MPersistentObject> tree(
+        testing_support::DecodeFlat(f.codec, f.record, &f.printer, mode));
+    benchmark::DoNotOptimize(tree.get());
+  }
+  Sizes(state, f);
+}
+
+void BM_Compress2(benchmark::State& state) {
+  Fixture& f = Get(static_cast<std::uint16_t>(state.range(0)));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(Deflate(f.record));
+  Sizes(state, f);
+}
+
+void BM_Uncompress(benchmark::State& state) {
+  Fixture& f = Get(static_cast<std::uint16_t>(state.range(0)));
+  std::string out(f.record.size(), '\0');
+  for (auto _ : state) {
+    uLongf n = static_cast<uLongf>(out.size());
+    uncompress(reinterpret_cast<Bytef*>(out.data()), &n,
+               reinterpret_cast<const Bytef*>(f.packed.data()),
+               static_cast<uLong>(f.packed.size()));
+    benchmark::DoNotOptimize(out.data());
+  }
+  Sizes(state, f);
+}
+
+// Argument: the numbers mode (0 device mode, 1 named object).
+BENCHMARK(BM_Encode)->Arg(0)->Arg(1);
+BENCHMARK(BM_Compress2)->Arg(0)->Arg(1);
+BENCHMARK(BM_Decode)->Arg(0)->Arg(1);
+BENCHMARK(BM_Uncompress)->Arg(0)->Arg(1);
+
+}  // namespace

@@ -1,0 +1,179 @@
+// The clipping attributes: they restrict drawing to rectangles. A graphic's
+// bundle carries its clip under the clip key 177.
+//
+// GClip: the abstract base of the clips, a style attribute (attribute.h)
+// with two 32-bit values that the generators and the reducing filter read
+// (the second is 0 or 1). Both are 2 by default. Class id 756 in kind tests
+// (756, 754, 753, 751), not registered; every clip's TypeId is 756, so an
+// attribute set holds one clip per key. Content equality: equal keys and
+// both values equal. GetBounds gives the clip's rectangle and answers
+// non-zero when it has one.
+//
+// GClipToRectangle (id 501, "GClipToRectangle"): an ordered list of
+// rectangles (a new default clip has room for one; the list grows by 64);
+// executing it calls the device's SetClipToRectangle with itself.
+// GClipToSingleRectangle (id 504, "GClipToSingleRectangle"): one rectangle;
+// executing it calls SetClipToSingleRectangle. Kind tests: the own id, then
+// GClip's. Content equality: the same object; or the same class id and
+// equal GClip parts, and then the same rectangles in the same order (two
+// empty lists are equal) or the same rectangle.
+//
+// Copies (CreateCopy, the copy constructor, DeepCopy) keep the whole clip,
+// its key, serial number, state and both values included, so that a clip
+// copied out of a bundle is still the bundle's clip. Assignment takes only
+// the other clip's rectangles and keeps its own GClip part.
+//
+// Stored forms, after the GStyleAttribute part:
+//   GClip                   version u32 kClipVersion; first value u32;
+//                           second value u32
+//   GClipToRectangle        the GClip part; version u32 kClipToRectangleVersion;
+//                           count u32; count x (left, top, right, bottom i16)
+//   GClipToSingleRectangle  the GClip part; version u32
+//                           kClipToSingleRectangleVersion; left, top, right,
+//                           bottom i16
+// A restore of another version reads nothing further of that level. A
+// rectangle list read replaces the clip's list in order, once every
+// rectangle has arrived (a file must hold them all; the list grows as they
+// come, never by the stored count); when they cannot all be read the list
+// is left empty and the restore fails.
+//
+// Ownership and threads: as MPersistentObject.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "config/attributes/attribute.h"
+#include "foundation/rw/registration.h"
+#include "foundation/rw/value_vector.h"
+#include "output/graphics/short_geometry.h"
+#include "persist/model_class.h"
+
+inline constexpr RWClassID kGClipId = 756;
+inline constexpr RWClassID kGClipToRectangleId = 501;
+inline constexpr RWClassID kGClipToSingleRectangleId = 504;
+inline constexpr std::uint32_t kClipVersion = 1;
+inline constexpr std::uint32_t kClipToRectangleVersion = 1;
+inline constexpr std::uint32_t kClipToSingleRectangleVersion = 1;
+inline constexpr std::uint32_t kDefaultClipValue = 2;
+// The key of the clip in a graphic's bundle.
+inline constexpr std::uint32_t kClipKey = 177;
+
+using GShortRectList = RWValueVector<GShortRect>;
+
+class GClip : public GStyleAttribute {
+ public:
+  // Both values 2, key 0.
+  GClip() = default;
+  GClip(std::uint32_t first_value, std::uint32_t second_value, const std::uint32_t& key)
+      : GStyleAttribute(key), first_value_(first_value), second_value_(second_value) {}
+  GClip(const GClip& other) = default;
+  GClip& operator=(const GClip& other) = default;
+
+  // The GStyleAttribute part and 12.
+  RWSize StoredSize() const override;
+  void RestoreFromStream(RWVirtualInputStream& stream) override;
+  void RestoreFromFile(RWFile& file) override;
+  void SaveToStream(RWVirtualOutputStream& stream) const override;
+  void SaveToFile(RWFile& file) const override;
+  // 756, 754, 753 and 751.
+  bool IsKindOf(const RWClassID& id) const override;
+  // Equal keys and both values.
+  bool IsEqualContent(const MPersistentObject* other) const override;
+  // 756 for every clip.
+  RWClassID TypeId() const override;
+
+  // Copies the clip's rectangle to `bounds`; non-zero when there is one.
+  virtual std::uint32_t GetBounds(GShortRect& bounds) const = 0;
+
+  std::uint32_t GetFirstValue() const { return first_value_; }
+  std::uint32_t GetSecondValue() const { return second_value_; }
+
+ private:
+  template <class Out>
+  void SaveItems(Out& out) const;
+  template <class In>
+  void RestoreItems(In& in);
+
+  std::uint32_t first_value_ = kDefaultClipValue;
+  std::uint32_t second_value_ = kDefaultClipValue;
+};
+
+class GClipToRectangle final
+    : public MPersistentClass<GClipToRectangle, GClip, kGClipToRectangleId> {
+ public:
+  // Default GClip part, an empty list with room for one rectangle.
+  GClipToRectangle() : rectangles_(1) {}
+  // A list of the one rectangle.
+  GClipToRectangle(const GShortRect& rectangle, std::uint32_t first_value,
+                   std::uint32_t second_value, const std::uint32_t& key);
+  // A copy of the list's rectangles.
+  GClipToRectangle(const GShortRectList& rectangles, std::uint32_t first_value,
+                   std::uint32_t second_value, const std::uint32_t& key);
+  GClipToRectangle(const GClipToRectangle& other) = default;
+  // The other clip's rectangles; the own GClip part stays.
+  GClipToRectangle& operator=(const GClipToRectangle& other);
+
+  // The GClip part, 8 and 8 per rectangle.
+  RWSize StoredSize() const override;
+  bool IsEqualContent(const MPersistentObject* other) const override;
+  // device.SetClipToRectangle(*this).
+  std::uint16_t Execute(GPeripheral& device) override;
+  // The least left and top and the greatest right and bottom over the list;
+  // 1. An empty list has no rectangle: all zero, and 0.
+  std::uint32_t GetBounds(GShortRect& bounds) const override;
+
+  std::uint32_t GetCount() const { return rectangles_.Count(); }
+  // The rectangle at `index`; all zero when the index is not below the
+  // count.
+  void GetRectangle(GShortRect& rectangle, std::uint32_t index) const;
+  const GShortRectList& GetRectangles() const { return rectangles_; }
+
+ private:
+  friend MPersistentClass;
+  template <class Out>
+  void SaveItems(Out& out) const;
+  template <class In>
+  void RestoreItems(In& in);
+
+  GShortRectList rectangles_;
+};
+
+class GClipToSingleRectangle final
+    : public MPersistentClass<GClipToSingleRectangle, GClip, kGClipToSingleRectangleId> {
+ public:
+  // Default GClip part, an all-zero rectangle.
+  GClipToSingleRectangle() = default;
+  GClipToSingleRectangle(const GShortRect& rectangle, std::uint32_t first_value,
+                         std::uint32_t second_value, const std::uint32_t& key)
+      : MPersistentClass(first_value, second_value, key), rectangle_(rectangle) {}
+  GClipToSingleRectangle(const GClipToSingleRectangle& other) = default;
+  // The other clip's rectangle; the own GClip part stays.
+  GClipToSingleRectangle& operator=(const GClipToSingleRectangle& other);
+
+  // The GClip part and 12.
+  RWSize StoredSize() const override;
+  bool IsEqualContent(const MPersistentObject* other) const override;
+  // device.SetClipToSingleRectangle(*this).
+  std::uint16_t Execute(GPeripheral& device) override;
+  // The rectangle; 1.
+  std::uint32_t GetBounds(GShortRect& bounds) const override;
+
+  const GShortRect& GetRectangle() const { return rectangle_; }
+  void SetRectangle(const GShortRect& rectangle) { rectangle_ = rectangle; }
+
+ private:
+  friend MPersistentClass;
+  template <class Out>
+  void SaveItems(Out& out) const;
+  template <class In>
+  void RestoreItems(In& in);
+
+  GShortRect rectangle_;
+};
+
+extern template class MPersistentClass<GClipToRectangle, GClip, kGClipToRectangleId>;
+extern template class MPersistentClass<GClipToSingleRectangle, GClip, kGClipToSingleRectangleId>;
+
+// The file's classes, in registration order.
+std::span<const RWClassRegistration> ClipClasses();

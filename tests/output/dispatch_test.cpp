@@ -1,0 +1,122 @@
+// Graphics, drawing attributes and paints reach a device by double
+// dispatch: each calls the one handler of its kind with itself and answers
+// the handler's result unchanged; the null command reaches none; the device
+// base answers 0 to all of them.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "output/attributes/clip.h"
+#include "output/attributes/dashed_pen.h"
+#include "output/attributes/fill_mode.h"
+#include "output/attributes/raster_operation.h"
+#include "output/color/paint.h"
+#include "output/commands/null_command.h"
+#include "output/core/peripheral.h"
+#include "output/graphics/primitive_graphic.h"
+
+namespace {
+
+// Records "handler" and the address it was given; answers 0xBEEF.
+class DrawingDevice : public GPeripheral {
+ public:
+  std::vector<std::string> calls;
+  const void* last = nullptr;
+
+  std::uint16_t BeginBezier(GPolyBezierGraphic& g) override { return Record("bezier", &g); }
+  std::uint16_t DrawPolygon(GPolygonGraphic& g) override { return Record("polygon", &g); }
+  std::uint16_t DrawRectangle(GRectangleGraphic& g) override { return Record("rectangle", &g); }
+  std::uint16_t SetClipToRectangle(GClipToRectangle& c) override { return Record("clips", &c); }
+  std::uint16_t SetClipToSingleRectangle(GClipToSingleRectangle& c) override {
+    return Record("clip", &c);
+  }
+  std::uint16_t SetPen(GPen& p) override { return Record("pen", &p); }
+  std::uint16_t SetDashedPen(GDashedPen& p) override { return Record("dashed", &p); }
+  std::uint16_t SetFillMode(GFillMode& m) override { return Record("fill", &m); }
+  std::uint16_t SetRasterOperation(GRasterOperation& r) override { return Record("rop", &r); }
+  std::uint16_t SetPenColor(GColorPaint& p) override { return Record("pen colour", &p); }
+  std::uint16_t SetBrushColor(GColorPaint& p) override { return Record("brush colour", &p); }
+
+ private:
+  std::uint16_t Record(const char* handler, const void* given) {
+    calls.push_back(handler);
+    last = given;
+    return 0xBEEF;
+  }
+};
+
+using Calls = std::vector<std::string>;
+
+TEST(Dispatch, EachKindCallsItsHandlerWithItself) {
+  auto paint = std::make_shared<GColorPaint>(new GRGBColor(1, 2, 3, 255));
+  struct Case {
+    const char* name;
+    std::shared_ptr<void> object;  // keeps it alive
+    std::function<std::uint16_t(GPeripheral&)> run;
+    const void* address;
+    Calls calls;
+    std::uint16_t result;
+  };
+  std::vector<Case> cases;
+  auto command = [&](const char* name, std::shared_ptr<GCommand> c, Calls calls) {
+    cases.push_back({name, c, [c](GPeripheral& d) { return c->Execute(d); }, c.get(), calls,
+                     std::uint16_t(calls.empty() ? 0 : 0xBEEF)});
+  };
+  auto attribute = [&](const char* name, std::shared_ptr<GAttribute> a, const char* call) {
+    cases.push_back(
+        {name, a, [a](GPeripheral& d) { return a->Execute(d); }, a.get(), {call}, 0xBEEF});
+  };
+  command("rectangle", std::make_shared<GRectangleGraphic>(GShortRect{1, 2, 3, 4}, nullptr, 0),
+          {"rectangle"});
+  command("polygon", std::make_shared<GPolygonGraphic>(), {"polygon"});
+  command("bezier", std::make_shared<GPolyBezierGraphic>(), {"bezier"});
+  command("null command", std::make_shared<GNullCommand>(), {});
+  attribute("rectangle list", std::make_shared<GClipToRectangle>(), "clips");
+  attribute("single rectangle", std::make_shared<GClipToSingleRectangle>(), "clip");
+  attribute("pen", std::make_shared<GPen>(1, nullptr, 160), "pen");
+  attribute("dashed pen", std::make_shared<GDashedPen>(), "dashed");
+  attribute("fill mode", std::make_shared<GFillMode>(0, 0), "fill");
+  attribute("raster operation", std::make_shared<GRasterOperation>(0xF0, 0, 0), "rop");
+  cases.push_back({"paint on a pen",
+                   paint,
+                   [paint](GPeripheral& d) { return paint->ApplyToPen(d); },
+                   paint.get(),
+                   {"pen colour"},
+                   0xBEEF});
+  cases.push_back({"paint on a brush",
+                   paint,
+                   [paint](GPeripheral& d) { return paint->ApplyToBrush(d); },
+                   paint.get(),
+                   {"brush colour"},
+                   0xBEEF});
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DrawingDevice device;
+    EXPECT_EQ(c.run(device), c.result);
+    EXPECT_EQ(device.calls, c.calls);
+    if (!c.calls.empty()) {
+      EXPECT_EQ(device.last, c.address);
+    }
+    GPeripheral base;
+    EXPECT_EQ(c.run(base), 0);
+  }
+}
+
+// A graphic's attribute set executed on a device reaches the drawing
+// attributes it holds, in order.
+TEST(Dispatch, AnAttributeSetReachesItsDrawingAttributes) {
+  GAttributeComposite bundle(244);
+  bundle.AddChild(new GClipToSingleRectangle(GShortRect{0, 0, 10, 10}, 0, 1, kClipKey));
+  bundle.AddChild(new GFillMode(1, 0));
+  bundle.AddChild(new GRasterOperation(0xCC, 0, kRasterOperationKey));
+  bundle.AddChild(new GPen(2, new GColorPaint(new GRGBColor(0, 0, 0, 255)), kPenKey));
+  DrawingDevice device;
+  EXPECT_EQ(bundle.Execute(device), 0xBEEF);
+  EXPECT_EQ(device.calls, (Calls{"clip", "fill", "rop", "pen"}));
+}
+
+}  // namespace
