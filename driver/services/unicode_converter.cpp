@@ -24,10 +24,11 @@ struct ConverterReaper {
 
 GUnicodeConverter::~GUnicodeConverter() = default;
 
+// Without services (before attach, after detach) there is no converter.
 GUnicodeConverter* GetUnicodeConverter() {
-  if (GUnicodeConverter* converter = g_converter.load(std::memory_order_acquire)) return converter;
   GOSFactory* services = GOSFactory::Instance();
   if (!services) return nullptr;
+  if (GUnicodeConverter* converter = g_converter.load(std::memory_order_acquire)) return converter;
   static ConverterReaper reaper;
   services->EnsureLock(&g_lock);
   GLockScope scope(g_lock, kSource, kLockLine, kUnlockLine);
