@@ -32,3 +32,57 @@ inline std::uint32_t ChunkCount(std::uint32_t length) {
 
 // The name of chunk `index` of value `name`: "name:index".
 RWWString ChunkName(const RWWString& name, std::uint32_t index);
+
+// The writer's steps after the count K was written: each chunk in order
+// through `write_chunk(index, bytes, size)` (true when written); the first
+// failure calls `delete_count()` (the new count must not stand over old
+// chunks) and ends the write. Then the chunks from K to `previous` (the
+// count read before) are deleted through `delete_chunk(index)` up to the
+// first that fails: the old count is outside data, and the chunks it names
+// run without a gap. Answers 1 when every chunk was written.
+// REQUIRES: `data` holds `length` bytes (may be null when length is 0).
+template <class WriteChunk, class DeleteCount, class DeleteChunk>
+int WriteChunks(const void* data, std::uint32_t length, std::uint32_t previous,
+                WriteChunk write_chunk, DeleteCount delete_count, DeleteChunk delete_chunk) {
+  const std::uint32_t count = ChunkCount(length);
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  int result = 1;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t offset = i * kChunkBytes;
+    std::uint32_t size = i + 1 < count ? kChunkBytes : length - offset;
+    if (!write_chunk(i, size ? bytes + offset : nullptr, size)) {
+      delete_count();
+      result = 0;
+      break;
+    }
+  }
+  for (std::uint32_t i = count; i < previous; ++i) {
+    if (!delete_chunk(i)) break;
+  }
+  return result;
+}
+
+// The reader's steps once the count is known, as ReadChunkedValue says
+// (os_factory.h): no count or one above kMaxChunkedValueBytes answers 0;
+// no buffer answers the most the value can hold; each chunk is read
+// through `read_chunk(index, into, room, got)`, true when it exists, is
+// REG_BINARY and fits the room.
+template <class ReadChunk>
+int ReadChunks(std::uint32_t count, void* buffer, std::uint32_t size, std::uint32_t& got,
+               ReadChunk read_chunk) {
+  const std::uint64_t most = std::uint64_t{kChunkBytes} * count;
+  if (count == 0 || most > kMaxChunkedValueBytes) return 0;
+  if (!buffer || size == 0 || size < most) {
+    got = static_cast<std::uint32_t>(most);
+    return buffer && size != 0 ? 0 : 1;
+  }
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::uint32_t total = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t read = 0;
+    if (!read_chunk(i, bytes + total, size - total, read)) return 0;
+    total += read;
+  }
+  got = total;
+  return 1;
+}

@@ -283,30 +283,19 @@ int GNTOSFactory::SetPrinterDataString(GDriverData* printer, const RWWString& na
 int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
                                     std::uint32_t length) {
   if (!data && length != 0) return 0;
+  if (IsPseudoName(name)) return WritePseudoChunkedValue(name, data, length);
   PrinterHandle handle(*this, printer, true);
   if (!handle.Get()) return 0;
-  const std::uint32_t count = ChunkCount(length);
   const std::uint32_t previous = ReadDword(handle.Get(), name, 0);
-  if (!WriteDword(handle.Get(), name, count)) return 0;
-  int result = 1;
-  const auto* bytes = static_cast<const BYTE*>(data);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    std::uint32_t offset = i * kChunkBytes;
-    std::uint32_t size = i + 1 < count ? kChunkBytes : length - offset;
-    if (platform::SetPrinterDataW(handle.Get(), ChunkName(name, i).Data(), platform::kRegBinary,
-                                  size ? bytes + offset : nullptr, size) != 0) {
-      // The new count must not stand over old chunks.
-      DeletePrinterDataValue(printer, name);
-      result = 0;
-      break;
-    }
-  }
-  // Stale chunks of a longer value. The old count is outside data: the
-  // chunks it names run without a gap, so the first one missing ends them.
-  for (std::uint32_t i = count; i < previous; ++i) {
-    if (!DeletePrinterDataValue(printer, ChunkName(name, i))) break;
-  }
-  return result;
+  if (!WriteDword(handle.Get(), name, ChunkCount(length))) return 0;
+  return WriteChunks(
+      data, length, previous,
+      [&](std::uint32_t i, const BYTE* bytes, std::uint32_t size) {
+        return platform::SetPrinterDataW(handle.Get(), ChunkName(name, i).Data(),
+                                         platform::kRegBinary, bytes, size) == 0;
+      },
+      [&] { DeletePrinterDataValue(printer, name); },
+      [&](std::uint32_t i) { return DeletePrinterDataValue(printer, ChunkName(name, i)) != 0; });
 }
 
 std::uint16_t GNTOSFactory::NamedObjectEncoding(GDriverData* printer) {
@@ -400,33 +389,16 @@ RWWString GNTOSFactory::GetPrinterDataString(GDriverData* printer, const RWWStri
 
 int GNTOSFactory::ReadChunkedValue(GDriverData* printer, const RWWString& name, void* buffer,
                                    std::uint32_t size, std::uint32_t& got) {
+  if (IsPseudoName(name)) return ReadPseudoChunkedValue(name, buffer, size, got);
   PrinterHandle handle(*this, printer, true);
   if (!handle.Get()) return 0;
-  const std::uint32_t count = ReadDword(handle.Get(), name, 0);
-  const std::uint64_t most = std::uint64_t{kChunkBytes} * count;
-  if (count == 0 || most > kMaxChunkedValueBytes) return 0;
-  if (!buffer || size == 0) {
-    got = static_cast<std::uint32_t>(most);
-    return 1;
-  }
-  if (size < most) {
-    got = static_cast<std::uint32_t>(most);
-    return 0;
-  }
-  auto* bytes = static_cast<BYTE*>(buffer);
-  std::uint32_t total = 0;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    DWORD type = 0;
-    DWORD needed = 0;
-    if (platform::GetPrinterDataW(handle.Get(), ChunkName(name, i).Data(), &type, bytes + total,
-                                  size - total, &needed) != 0 ||
-        type != platform::kRegBinary) {
-      return 0;
-    }
-    total += needed;
-  }
-  got = total;
-  return 1;
+  return ReadChunks(ReadDword(handle.Get(), name, 0), buffer, size, got,
+                    [&](std::uint32_t i, BYTE* into, std::uint32_t room, std::uint32_t& read) {
+                      DWORD type = 0;
+                      return platform::GetPrinterDataW(handle.Get(), ChunkName(name, i).Data(),
+                                                       &type, into, room, &read) == 0 &&
+                             type == platform::kRegBinary;
+                    });
 }
 
 int GNTOSFactory::DeletePrinterDataValue(GDriverData* printer, const RWWString& name) {

@@ -46,7 +46,8 @@ class GNTOSFactory : public GOSFactory {
   // Units of the module file name read for the module directory.
   static constexpr platform::DWORD kModuleNameUnits = 260;
 
-  GNTOSFactory() = default;
+  // Makes the services' own lock (CreateLock).
+  GNTOSFactory();
 
   // The local time and the same time moved by the time bias: the bias's
   // hours (truncated) and remaining minutes are added, carrying into hours,
@@ -139,6 +140,73 @@ class GNTOSFactory : public GOSFactory {
   // The configuration model's adapter (config/printer_data_store_adapter.h)
   // bound to `printer`, over these services; null after [NOMEM].
   GPrinterDataStore* NewValueAdapter(GDriverData* printer) override;
+
+  // --- Contexts, the system, files and locks (nt_os_factory_system.cpp).
+
+  // None here: the library's own services make contexts.
+  GDriverData* CreateContext(const GPrinterKey& key) override;
+  GDriverData* CreateRenderData(const GPrinterKey& key) override;
+  std::int32_t Placeholder1(std::uintptr_t argument) override;
+  std::int32_t Placeholder2(std::uintptr_t first, std::uintptr_t second,
+                            std::uintptr_t third) override;
+  std::int32_t Placeholder3() override;
+  std::int32_t Placeholder4() override;
+  GUnicodeConverter* CreateUnicodeConverter() override;
+  // The current user's "Control Panel\International" values, each read as
+  // text of at most 127 bytes (a REG_SZ); numbers are read as decimal
+  // numbers (the locale id, kept as hexadecimal digits, reads 00000409 as
+  // 409). A missing key or value keeps the record's default.
+  GLocaleInfo* GetLocaleInfo() override;
+  // The printer-data string "TempDirectoryLocation", else the environment's
+  // "TMP", else "TEMP", else "\SystemRoot\System32\Spool\Printers".
+  RWWString GetTempDirectory(GDriverData* printer) override;
+  // The runtime's generator (platform/host/system.h), seeded with the
+  // runtime's clock.
+  void SeedRandom() override;
+  std::int32_t Random() override;
+  // The file opens (OPEN_EXISTING, no access); the file is created or
+  // emptied (CREATE_ALWAYS). The handle is closed.
+  int FileExists(const RWWString& path) override;
+  int CreateEmptyFile(const RWWString& path) override;
+  // A new GSemaphore.
+  GLock* CreateLock() override;
+
+  // --- Pseudo names, registry numbers, the printer's key
+  // (nt_os_factory_registry.cpp).
+  //
+  // A pseudo name ("???\" root "\" key path "\" value name, with root the
+  // decimal text of a predefined root, 2147483649 or -2147483647 for the
+  // current user, 2147483650 or -2147483646 for the machine) sends a chunked
+  // value, and so a named object, to that registry value instead of
+  // printer data. The chunked forms are those of chunked_value.h.
+
+  // Whether `name` has at least 3 units and begins with "???".
+  static int IsPseudoName(const RWWString& name);
+  // Creates (or opens) the key of a pseudo name with all access into `key`
+  // and answers its value name in `value_name`; 1, or 0 (nothing open) for a
+  // name without root, key path and value name or a root that is no
+  // predefined root.
+  int OpenPseudoName(const RWWString& name, platform::HKEY& key, RWWString& value_name);
+  // The chunked value of a pseudo name, as WriteChunkedValue and
+  // ReadChunkedValue say.
+  int WritePseudoChunkedValue(const RWWString& name, const void* data, std::uint32_t length);
+  int ReadPseudoChunkedValue(const RWWString& name, void* buffer, std::uint32_t size,
+                             std::uint32_t& got);
+
+  int WritePrinterKeyString(GDriverData* printer, const RWWString& key, const RWWString& name,
+                            const RWWString& value) override;
+  RWWString ReadPrinterKeyString(GDriverData* printer, const RWWString& key, const RWWString& name,
+                                 const RWWString& fallback) override;
+  std::uint32_t ReadMachineDword(const RWWString& key, const RWWString& name,
+                                 std::uint32_t fallback) override;
+  // Opens the existing key for writing; when the value is missing writes
+  // it. Answers the first failure's code (opening, writing, closing), else
+  // 0.
+  std::int32_t EnsureMachineDword(const RWWString& key, const RWWString& name,
+                                  std::uint32_t value) override;
+  std::uint32_t ReadUserDword(const RWWString& key, const RWWString& name,
+                              std::uint32_t fallback) override;
+  int WriteUserDword(const RWWString& key, const RWWString& name, std::uint32_t value) override;
 
   // The printer handle that `printer`'s context uses now, or null when it
   // has none (or `printer` is null). The handle stays the context's.

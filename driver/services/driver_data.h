@@ -17,9 +17,22 @@
 // which the driver reaches through the configuration model (so it must be
 // virtual at this level), and the bin and tray maps.
 //
-// Ownership: the driver data owns its configuration model; what the
-// operations answer is documented at each. Threads: one driver data is used
-// by one thread at a time (its owner's entry into the driver).
+// The driver server (driver_server.h) keeps driver data in its tables: it
+// hands out the view of AsUIDriverData, asks for a copy of the printer key,
+// re-targets, parks and asks to free memory. These operations answer, in
+// this class, as a driver data without a spooler context does (no render
+// view, itself as the view, no key, nothing to park or free), so that the
+// models' driver data need not implement them; the driver's context
+// overrides them.
+//
+// The parts of the driver data file (the configuration model, keyed 353,
+// and the mappings keyed 191, 84 and 194) are set by the server's loader
+// and owned from then on; they are kept as the collectables they were
+// restored as, and deleted through their virtual destructors.
+//
+// Ownership: the driver data owns its configuration model and the parts;
+// what the operations answer is documented at each. Threads: one driver
+// data is used by one thread at a time (its owner's entry into the driver).
 #pragma once
 
 #include <cstdint>
@@ -27,6 +40,12 @@
 #include "foundation/rw/wstring.h"
 
 class GAttributeComposite;
+class GPrinterKey;
+class GRenderDriverData;
+class RWCollectable;
+
+// The extension code of a registration that extensions do not support.
+inline constexpr std::uint32_t kExtensionUnsupported = 5;
 
 class GDriverData {
  public:
@@ -34,24 +53,41 @@ class GDriverData {
   GDriverData& operator=(const GDriverData&) = delete;
   virtual ~GDriverData();
 
-  // (three operations of the driver: application flags, the render-data and
-  // user-interface views)
+  // (one operation of the driver: application flags)
+
+  // The render-time view of this object, null when it is none.
+  virtual GRenderDriverData* AsRenderDriverData();
+  // The view that the driver server hands out for this object, and from
+  // which the entry points step back to the context: here the object itself.
+  virtual GDriverData* AsUIDriverData();
 
   // A new settings tree assembled from deep copies of parts of the
   // printer's configuration; the caller owns it.
   virtual GAttributeComposite* BuildDefaultSettings() = 0;
 
-  // (twenty operations of the driver: stored default settings, device
-  // update, installed options, re-targeting, parking, memory, the cached
-  // value, forms, remote printers, trays, resolutions, paper ids, custom
-  // forms, paper checks)
+  // (three operations of the driver: stored default settings, device
+  // update, installed options)
+
+  // Makes the object serve the printer of `key` (the driver server calls it
+  // when it hands a parked object out again); the base has nothing cached.
+  virtual void Retarget(const GPrinterKey& key);
+  // Releases what a parked object need not hold; the base holds nothing.
+  virtual void Park();
+  // Releases memory when memory runs short; non-zero when it did. The base
+  // releases nothing (0).
+  virtual int FreeMemory();
+
+  // (fourteen operations of the driver: the cached value, forms, remote
+  // printers, trays, resolutions, paper ids, custom forms, paper checks)
 
   // The path of the printer's support (helper) library: the text of the
   // string attribute keyed 401 of the job settings, empty when there is
   // none.
   virtual RWWString GetSupportFilePath() = 0;
 
-  // (one operation of the driver: the printer key)
+  // A new key for the printer this object serves, which the caller
+  // deletes; null in the base, which serves no spooler printer.
+  virtual GPrinterKey* CreatePrinterKey();
 
   // Finds, in the job settings' list keyed 369, the entry whose name (string
   // attribute 370) equals `name` ignoring case, and applies its series
@@ -61,9 +97,13 @@ class GDriverData {
   // itself.
   virtual std::uint16_t NormalizePaperId(GAttributeComposite* settings, std::uint16_t paper_id);
 
-  // (six operations of the driver: extensions, built-in forms, the
-  // context's form index, the local job-storage key, the device-mode
-  // settings model)
+  // Registers the extension library `name` (8-bit) with `mode` for this
+  // printer: the driver family's extension code (0 registered). Without an
+  // extension manager the base answers kExtensionUnsupported.
+  virtual std::uint32_t RegisterExtension(const char* name, std::uint32_t mode);
+
+  // (five operations of the driver: built-in forms, the context's form
+  // index, the local job-storage key, the device-mode settings model)
 
   // The job-settings composite of the configuration (reached through the
   // printer object, keyed 76), or null when there is none; the driver data
@@ -91,13 +131,45 @@ class GDriverData {
     return NormalizePaperId(root, paper_code);
   }
 
-  // The printer this driver data serves; the services open it by this name.
+  // The printer this driver data serves (the services open it by this
+  // name), its driver and its port.
   const RWWString& GetPrinterName() const { return printer_name_; }
+  const RWWString& GetDriverName() const { return driver_name_; }
+  const RWWString& GetPortName() const { return port_name_; }
+
+  // The parts of the driver data file: each setter deletes the part held
+  // before and takes `part` (null: none).
+  RWCollectable* GetConfiguration() const { return configuration_; }
+  RWCollectable* GetPaperSizeMapping() const { return paper_size_mapping_; }
+  RWCollectable* GetTrayMap() const { return tray_map_; }
+  RWCollectable* GetResourceMappings() const { return resource_mappings_; }
+  void SetConfiguration(RWCollectable* part) { Replace(configuration_, part); }
+  void SetPaperSizeMapping(RWCollectable* part) { Replace(paper_size_mapping_, part); }
+  void SetTrayMap(RWCollectable* part) { Replace(tray_map_, part); }
+  void SetResourceMappings(RWCollectable* part) { Replace(resource_mappings_, part); }
+
+  // The driver server's first cookie for a value: (value >> 16) ^ value.
+  static std::uint32_t MakeCookie(std::uint32_t value) { return (value >> 16) ^ value; }
 
  protected:
   GDriverData() = default;
   explicit GDriverData(const RWWString& printer_name) : printer_name_(printer_name) {}
+  GDriverData(const RWWString& printer_name, const RWWString& driver_name,
+              const RWWString& port_name)
+      : printer_name_(printer_name), driver_name_(driver_name), port_name_(port_name) {}
+
+  void SetPrinterName(const RWWString& name) { printer_name_ = name; }
+  void SetDriverName(const RWWString& name) { driver_name_ = name; }
+  void SetPortName(const RWWString& name) { port_name_ = name; }
 
  private:
+  static void Replace(RWCollectable*& slot, RWCollectable* part);
+
   RWWString printer_name_;
+  RWWString driver_name_;
+  RWWString port_name_;
+  RWCollectable* configuration_ = nullptr;       // keyed 353
+  RWCollectable* paper_size_mapping_ = nullptr;  // keyed 191
+  RWCollectable* tray_map_ = nullptr;            // keyed 84
+  RWCollectable* resource_mappings_ = nullptr;   // keyed 194
 };

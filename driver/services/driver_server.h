@@ -1,40 +1,162 @@
-// GDriverServer: the process-wide cache of the printers' driver data. The
-// models reach it for one thing only: the render-time driver data that the
-// driver's rendering side registers under a cookie. This library never
-// builds render-time driver data, so nothing here registers any (the tests'
-// stand-ins do); the driver extends this class in place with its contexts.
+// GDriverServer: the process-wide cache of the printers' contexts. Building
+// a context is expensive (it reads the printer through the spooler and
+// restores the driver's whole configuration model from the driver data
+// file), so an entry point checks a context out under a 32-bit cookie, uses
+// it and gives it back; a property sheet or a printed document may keep one
+// checked out across many calls. A context given back is parked, not
+// deleted: the next request for a printer of the same driver takes it back
+// and re-targets it. Only the last one given back stays parked.
 //
-// Threads: Instance() and the render-data table's operations may be used
-// from any thread; the table is under the server's own lock.
+// Two tables (driver_table.h), each with its own lock and parked slot: the
+// contexts, and the render-time driver data of the rendering side. This
+// library builds no render data (the services' creation answers none), so
+// here the render table holds only what the rendering side enters.
+//
+// GetContext and GetRenderData build objects from a printer key and load
+// the driver data file through the persistent object model; they are
+// defined by the driver library (driver/driver_server_load.cpp), above this
+// target, and nothing below the driver calls them.
+//
+// ReportDriverError is the report of an internal error that the process
+// cannot survive. It lives here because its level 2 stops the server.
+//
+// Ownership: the server owns every object in its tables and its parked
+// objects. The server made by Create lives until the process ends; a later
+// server replaces (and deletes) an earlier one. Threads: any thread may get,
+// find and release. The two locks (made through GOSFactory::EnsureLock; none
+// when no services are installed) are never held together; new objects are
+// built, and parked objects deleted, outside them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <map>
-#include <mutex>
 
+#include "driver/services/driver_table.h"
+#include "foundation/rw/cstring.h"
+
+class GDriverData;
+class GLock;
+class GPrinterKey;
 class GRenderDriverData;
+
+// Levels of ReportDriverError.
+inline constexpr std::int32_t kDriverErrorFatal = 1;
+inline constexpr std::int32_t kDriverErrorCritical = 2;
+// Error ids of the system's reports.
+inline constexpr std::uint16_t kErrorOutOfMemory = 101;
+inline constexpr std::uint16_t kErrorUnknownCookie = 501;
+
+// Reports an internal error: the text of its level and id is formatted
+// (and shown nowhere). Level 2 marks the server as shutting down, which
+// drops its parked objects, and ends the process (abort); level 1 ends the
+// process; other levels return. A report made while another report of the
+// same thread runs (a lock that fails while the server shuts down) ends the
+// process at once.
+void ReportDriverError(std::int32_t level, std::uint16_t id, const RWCString& source,
+                       std::uint32_t line, const RWCString& message);
 
 class GDriverServer {
  public:
-  // The process's one server; never null.
+  // Makes the server when there is none.
+  static void Create();
+  // The server, or null before Create.
   static GDriverServer* Instance();
 
+  // Empty tables, nothing parked; installs itself as the process's server
+  // (deleting the one before) and has the services make the context lock,
+  // then the render lock.
+  GDriverServer();
   GDriverServer(const GDriverServer&) = delete;
   GDriverServer& operator=(const GDriverServer&) = delete;
+  // Deletes every object, the parked ones and the locks; the process then
+  // has no server.
   virtual ~GDriverServer();
 
-  // The render-time driver data registered under `cookie`, or null when
-  // none is.
-  GRenderDriverData* FindRenderData(std::uint32_t cookie);
+  // Checks out a context for `key`, which the server takes (and deletes on
+  // every path): the parked context when it serves a printer of the same
+  // driver (re-targeted to the key), else a new one from the services
+  // (GOSFactory::CreateContext) with the driver data file loaded into it.
+  // Answers the object's view (GDriverData::AsUIDriverData) and its cookie,
+  // or null when no context can be had (no key, no services, no context, a
+  // data file that does not load).
+  GDriverData* GetContext(GPrinterKey* key, std::uint32_t& cookie);
+  // The view of the context checked out under `cookie`, or null; checks
+  // nothing out.
+  GDriverData* FindContext(std::uint32_t cookie);
+  // Gives a checked-out context back: it is parked (the context parked
+  // before is deleted), or deleted while the server shuts down. A cookie
+  // that is not checked out ends the process (501, level 1) unless the
+  // server shuts down.
+  void ReleaseContext(std::uint32_t cookie);
+  // 1 and the cookie of the first entry that holds `object`, else 0.
+  int FindContextCookie(const GDriverData* object, std::uint32_t& cookie);
 
-  // Registers `data` (not owned; null takes the cookie's away) under
-  // `cookie` for as long as its job runs; a later registration of the
-  // cookie replaces an earlier one.
-  void RegisterRenderData(std::uint32_t cookie, GRenderDriverData* data);
+  // The render table's twins. GetRenderData uses the services' render-data
+  // creation (GOSFactory::CreateRenderData) and answers the render view.
+  GRenderDriverData* GetRenderData(GPrinterKey* key, std::uint32_t& cookie);
+  GRenderDriverData* FindRenderData(std::uint32_t cookie);
+  // After the object is parked: when the render table is empty, clears the
+  // shutting-down flag.
+  void ReleaseRenderData(std::uint32_t cookie);
+  int FindRenderCookie(const GDriverData* object, std::uint32_t& cookie);
+  // Enters render data that the rendering side built itself; the server
+  // owns it from then on. Answers its cookie.
+  std::uint32_t EnterRenderData(GDriverData* object);
+
+  // Deletes every checked-out object of both tables.
+  void ClearTables();
+  // Deletes both parked objects; 1 when there was one.
+  int DeleteParked();
+  // From now on given-back objects are deleted, not parked; deletes the
+  // parked ones.
+  void BeginShutdown();
+  // For the out-of-memory handler: deletes the parked objects, or else asks
+  // the checked-out objects, in table order, to free memory; non-zero when
+  // something was freed.
+  int FreeMemory();
+
+  // What the tables hold now, for tests.
+  std::uint32_t ContextCount();
+  std::uint32_t RenderCount();
+  bool HasParkedContext();
+  bool IsShuttingDown();
 
  private:
-  GDriverServer() = default;
+  // One table with its lock and parked slot.
+  struct Side {
+    GDriverTable table;
+    GLock* lock = nullptr;
+    GDriverData* parked = nullptr;
+  };
 
-  std::mutex lock_;
-  std::map<std::uint32_t, GRenderDriverData*> render_data_;
+  // Source lines of the lock reports of one side.
+  struct Lines {
+    std::uint32_t add_lock, add_unlock;
+    std::uint32_t release_lock, release_unlock;
+    std::uint32_t search_lock, search_unlock;
+    std::uint32_t clear_lock, clear_unlock;
+    std::uint32_t parked_lock, parked_unlock;
+    std::uint32_t get_lock, get_unlock;
+    std::uint32_t find_lock, find_unlock;
+    std::uint32_t free_lock, free_unlock;
+  };
+  static const Lines kContextLines;
+  static const Lines kRenderLines;
+
+  // The object checked out on `side` for `key`, or null (driver library).
+  GDriverData* Get(Side& side, const Lines& lines, GPrinterKey* key, std::uint32_t& cookie,
+                   bool render);
+  std::uint32_t Enter(Side& side, const Lines& lines, GDriverData* object);
+  GDriverData* Find(Side& side, const Lines& lines, std::uint32_t cookie);
+  // Takes the entry out and parks (or, shutting down, answers) its object;
+  // false when the cookie is not in the table.
+  bool Release(Side& side, const Lines& lines, std::uint32_t cookie, bool render);
+  int FindCookie(Side& side, const Lines& lines, const GDriverData* object, std::uint32_t& cookie);
+  bool DeleteParked(Side& side, const Lines& lines);
+  bool FreeMemory(Side& side, const Lines& lines);
+
+  Side contexts_;
+  Side render_;
+  // Written under either lock, read by both sides.
+  std::atomic<std::uint32_t> shutting_down_{0};
 };

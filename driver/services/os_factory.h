@@ -12,15 +12,18 @@
 // the printer-data store) are only declared here; the driver data that names
 // a printer is driver_data.h of this target.
 //
-// The virtual operations come in the services' slot order; the driver adds
-// its own between them where the comments say, by extending this class in
-// place. Where the driver names an operation differently from the models
-// that call it, the models' name is a non-virtual member below that
-// forwards to the virtual one.
+// The virtual operations come in the services' slot order. Where the
+// driver names an operation differently from the models that call it, the
+// models' name is a non-virtual member below that forwards to the virtual
+// one. The seven placeholders only answer as their comments say.
+//
+// Locks: the services keep a lock of their own (made by the derived
+// services through CreateLock) that guards the lazy creation of every other
+// lock (EnsureLock).
 //
 // Threads: Instance() and SetInstance() may be used from any thread; so may
-// the module handle and the module directory. The other operations are as
-// thread-safe as the installed services say.
+// the module handle, the module directory and EnsureLock. The other
+// operations are as thread-safe as the installed services say.
 #pragma once
 
 #include <cstddef>
@@ -32,6 +35,12 @@
 #include "platform/host/types.h"
 
 class GDriverData;
+class GLocaleInfo;
+class GLock;
+class GMiniInstaller;
+class GPrinterKey;
+class GUnicodeConverter;
+struct GOSVersion;
 class GPersistentInputStream;
 class GPersistentOutputStream;
 class GPrinterDataStore;
@@ -68,8 +77,15 @@ class GOSFactory {
   GOSFactory& operator=(const GOSFactory&) = delete;
   virtual ~GOSFactory();
 
-  // (four operations of the driver: contexts, render data, a cast, a
-  // placeholder)
+  // A new context for the printer of `key` (the context's GDriverData
+  // part, which the caller owns), or null.
+  virtual GDriverData* CreateContext(const GPrinterKey& key) = 0;
+  // New render-time driver data for the printer of `key`, or null.
+  virtual GDriverData* CreateRenderData(const GPrinterKey& key) = 0;
+  // Answers `data`.
+  virtual GDriverData* CastDriverData(GDriverData* data);
+  // Answers 0.
+  virtual std::int32_t Placeholder1(std::uintptr_t argument) = 0;
 
   // The local time into `local`, and the same time moved by the services'
   // own offset in minutes (the time bias) into `shifted`, the offset into
@@ -79,8 +95,17 @@ class GOSFactory {
   // Sets the time bias in minutes; these services ignore it.
   virtual void SetTimeBias(std::int16_t minutes);
 
-  // (five operations of the driver: the operating-system version and a
-  // code-page converter among them)
+  // Answers 0.
+  virtual std::int32_t Placeholder2(std::uintptr_t first, std::uintptr_t second,
+                                    std::uintptr_t third) = 0;
+  // The operating-system version (driver/services/os_version.h); all three
+  // words 0 when it cannot be told.
+  virtual void GetOSVersion(GOSVersion& version);
+  // Answer 0.
+  virtual std::int32_t Placeholder3() = 0;
+  virtual std::int32_t Placeholder4() = 0;
+  // A new code-page converter that the caller owns, or null.
+  virtual GUnicodeConverter* CreateUnicodeConverter() = 0;
 
   // Persistence streams (persist/persistent_stream.h) over a caller's block
   // or a file, in `encoding` (0 portable text, 1 binary, 2 binary with
@@ -97,27 +122,59 @@ class GOSFactory {
   virtual GPersistentOutputStream* NewFileOutputStream(const RWWString& path,
                                                        std::int32_t encoding) = 0;
 
-  // (one operation of the driver: locks)
+  // Fills `*slot` with a new lock (CreateLock) when it holds none, under the
+  // services' lock, so that two threads never make two; a slot that holds a
+  // lock is left alone without taking any. Without a services lock the slot
+  // is filled unguarded. The lock belongs to the slot's owner.
+  void EnsureLock(GLock** slot);
 
   // The library's own module, given by the library's attach; null until
   // then.
   virtual void SetModuleHandle(platform::HMODULE module);
   virtual platform::HMODULE GetModuleHandle();
 
-  // (three operations of the driver: the data file, locale values, the
-  // temporary directory)
+  // The path of the driver data file of the printer that `printer` names,
+  // empty when it cannot be told.
+  virtual RWWString GetDriverDataFile(GDriverData* printer) = 0;
+  // A new record of the user's international settings that the caller
+  // owns, or null when memory is exhausted.
+  virtual GLocaleInfo* GetLocaleInfo() = 0;
+  // The directory for the printer's temporary files.
+  virtual RWWString GetTempDirectory(GDriverData* printer) = 0;
 
   // The directory of the library's own module file, without its trailing
   // separator; computed once and kept (see ForgetModuleDirectory).
   virtual RWWString GetModuleDirectory() = 0;
 
-  // (six operations of the driver: mini-installer, unique file names,
-  // random numbers, files)
+  // A new mini-installer for the printer that the caller owns; none here.
+  virtual GMiniInstaller* NewMiniInstaller(const RWWString& printer_name, platform::HANDLE printer,
+                                           std::uintptr_t unused);
+  // A path in `directory` (joined with the path separator unless empty or
+  // ending in it) whose file name is `pattern` (at most 260 units; empty:
+  // GetDefaultFilePattern) with every "&" replaced by a random character of
+  // 0-9 and A-Z, and no file by that path exists. When `create` is
+  // non-zero the file is created empty. After kUniqueNameAttempts names
+  // that exist or cannot be created the answer is the empty string.
+  virtual RWWString MakeUniqueFileName(const RWWString& directory, const RWWString& pattern,
+                                       int create);
+  // The runtime's random generator: seeded with the current time; numbers
+  // 0 to 32767.
+  virtual void SeedRandom() = 0;
+  virtual std::int32_t Random() = 0;
+  // Whether the file opens; whether it could be created (or emptied).
+  virtual int FileExists(const RWWString& path) = 0;
+  virtual int CreateEmptyFile(const RWWString& path) = 0;
 
   // The path separator of stored paths: '\' (92).
   virtual char16_t GetPathSeparator() const;
 
-  // (four operations of the driver: file pattern, memory, a placeholder)
+  // "&&&&&&&&.&&&": eight random characters, a dot and three more.
+  virtual RWWString GetDefaultFilePattern() const;
+  // The global allocator: null when memory is exhausted; Free takes null.
+  virtual void* Allocate(std::size_t size);
+  virtual void Free(void* block);
+  // Does nothing.
+  virtual void Placeholder5(std::uintptr_t argument);
 
   // A new printer-data store bound to `printer` (output/core/
   // printer_data_store.h; the configuration model's adapter implements it),
@@ -149,7 +206,13 @@ class GOSFactory {
   virtual int ReadChunkedValue(GDriverData* printer, const RWWString& name, void* buffer,
                                std::uint32_t size, std::uint32_t& got) = 0;
 
-  // (two operations of the driver: strings under the printer's key)
+  // String values under the printer's own registry key (the machine's
+  // kPrintersKeyPath + "\" + printer name + "\" + `key`). Writing creates
+  // the key; an empty value writes nothing and succeeds (1).
+  virtual int WritePrinterKeyString(GDriverData* printer, const RWWString& key,
+                                    const RWWString& name, const RWWString& value) = 0;
+  virtual RWWString ReadPrinterKeyString(GDriverData* printer, const RWWString& key,
+                                         const RWWString& name, const RWWString& fallback) = 0;
 
   // Deletes the printer-data value `name`; 1 on success, 0 on failure.
   virtual int DeletePrinterDataValue(GDriverData* printer, const RWWString& name) = 0;
@@ -162,15 +225,28 @@ class GOSFactory {
   // reading (1) or not (0).
   virtual RWWString ReadMachineString(const RWWString& key, const RWWString& name,
                                       const RWWString& fallback) = 0;
-  // (two operations of the driver: machine numbers)
+  // A REG_DWORD value of 4 bytes, else `fallback`.
+  virtual std::uint32_t ReadMachineDword(const RWWString& key, const RWWString& name,
+                                         std::uint32_t fallback) = 0;
+  // Writes `value` as REG_DWORD into the existing key unless the value
+  // exists; answers the registry's result code (0 success).
+  virtual std::int32_t EnsureMachineDword(const RWWString& key, const RWWString& name,
+                                          std::uint32_t value) = 0;
   virtual int MachineKeyExists(const RWWString& key) = 0;
   virtual RWWString ReadUserString(const RWWString& key, const RWWString& name,
                                    const RWWString& fallback) = 0;
-  // (one operation of the driver: user numbers)
+  virtual std::uint32_t ReadUserDword(const RWWString& key, const RWWString& name,
+                                      std::uint32_t fallback) = 0;
   virtual int UserKeyExists(const RWWString& key) = 0;
+  // Answers 0.
+  virtual std::int32_t Placeholder6();
+  // Creates the user's key when missing and writes the REG_DWORD; 1 or 0.
+  virtual int WriteUserDword(const RWWString& key, const RWWString& name, std::uint32_t value) = 0;
+  // Answers -1.
+  virtual std::int32_t Placeholder7();
 
-  // (three operations of the driver: a user number, two placeholders; and
-  // after the destructor, lock objects)
+  // A new lock object that the caller owns.
+  virtual GLock* CreateLock() = 0;
 
   // Empties the module directory's cache, so that the next
   // GetModuleDirectory reads the module's file name again (for a module
@@ -222,7 +298,14 @@ class GOSFactory {
     return NewValueAdapter(printer);
   }
 
+  // The most names MakeUniqueFileName tries.
+  static constexpr int kUniqueNameAttempts = 1000;
+
  protected:
+  // Keeps `lock` as the services' own lock, owned from now on. Called by the
+  // derived services' constructor.
+  void SetServicesLock(GLock* lock);
+
   // The module directory's cache, filled by the derived services'
   // GetModuleDirectory: `compute` (module handle) runs under the cache's
   // lock only while the cache is empty, and its result is kept.
@@ -237,4 +320,5 @@ class GOSFactory {
   std::mutex module_mutex_;     // guards the two fields below
   RWWString module_directory_;  // empty until first asked
   platform::HMODULE module_ = nullptr;
+  GLock* services_lock_ = nullptr;  // guards lazy lock creation
 };

@@ -3,3 +3,7 @@
 GFontDatabase::~GFontDatabase() = default;
 
 GRenderDriverData::~GRenderDriverData() = default;
+
+std::uint32_t GRenderDriverData::GetOwnerId() {
+  return 0;
+}

@@ -11,6 +11,8 @@
 // users take around the call.
 #pragma once
 
+#include <cstdint>
+
 #include "foundation/rw/wstring.h"
 #include "platform/critical_section.h"
 
@@ -43,4 +45,7 @@ class GRenderDriverData {
 
   // The font database that the job's driver data owns; not the caller's.
   virtual GFontDatabase* GetFontDatabase() = 0;
+  // The id under which the job's font database marks and holds readers of
+  // the font pool (fonts/tt_font_pool.h); 0, no owner id, here.
+  virtual std::uint32_t GetOwnerId();
 };

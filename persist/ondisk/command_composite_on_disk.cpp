@@ -260,8 +260,9 @@ void GCommandCompositeOnDisk::LoadFontDatabase() {
   if (!file || !cookie || file->GetValue().Length() == 0 || cookie->GetValue().Length() == 0) {
     return;
   }
+  GDriverServer* server = GDriverServer::Instance();
   GRenderDriverData* data =
-      GDriverServer::Instance()->FindRenderData(ParseCookie(cookie->GetValue()));
+      server ? server->FindRenderData(ParseCookie(cookie->GetValue())) : nullptr;
   GFontDatabase* fonts = data ? data->GetFontDatabase() : nullptr;
   if (!fonts) return;
   RWWString path;

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "platform/host/host_state.h"
+#include "platform/host/system.h"
 
 namespace platform {
 namespace {
@@ -67,6 +68,29 @@ BOOL GetLocalTimeRecord(TimeRecord* record) {
       return 0;
   }
   return 0;
+}
+
+std::int64_t RuntimeTime() {
+  host_internal::Lock lock(host_internal::Mutex());
+  switch (State().mode) {
+    case ClockMode::kHost:
+      return static_cast<std::int64_t>(std::time(nullptr));
+    case ClockMode::kFixed: {
+      // Days from 1970-01-01 of the civil date (proleptic Gregorian).
+      const TimeRecord& t = State().fixed;
+      int year = t.year - (t.month <= 2 ? 1 : 0);
+      int era = year / 400;
+      int year_of_era = year - era * 400;
+      int month = t.month > 2 ? t.month - 3 : t.month + 9;
+      int day_of_year = (153 * month + 2) / 5 + t.day - 1;
+      int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+      std::int64_t days = std::int64_t{era} * 146097 + day_of_era - 719468;
+      return days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+    }
+    case ClockMode::kUnavailable:
+      return -1;
+  }
+  return -1;
 }
 
 void UseHostClock() {

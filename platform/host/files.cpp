@@ -203,7 +203,10 @@ HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD, const void*, DWORD
 BOOL CloseHandle(HANDLE handle) {
   Lock lock(Mutex());
   auto it = State().files.find(host_internal::IdFromHandle(handle));
-  if (it == State().files.end()) return Fail<BOOL>(kErrorInvalidHandle, 0);
+  if (it == State().files.end()) {
+    // Threads and semaphores close here too.
+    return host_internal::CloseSyncHandle(handle) ? 1 : Fail<BOOL>(kErrorInvalidHandle, 0);
+  }
   ::close(it->second);
   State().files.erase(it);
   return 1;

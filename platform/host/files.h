@@ -51,7 +51,8 @@ inline const HANDLE kInvalidHandleValue = reinterpret_cast<HANDLE>(~std::uintptr
 // kErrorAlreadyExists.
 HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD share, const void* security,
                    DWORD disposition, DWORD flags, HANDLE template_file);
-// Closes a handle of CreateFileW.
+// Closes a handle of CreateFileW, or of a thread or semaphore
+// (platform/host/threads.h).
 BOOL CloseHandle(HANDLE handle);
 // Deletes the host file of `path` (errors as CreateFileW).
 BOOL DeleteFileW(const char16_t* path);

@@ -28,6 +28,8 @@ void ResetHostServices() {
   host_internal::ResetRegistryLocked();
   host_internal::ResetFilesLocked();
   host_internal::ResetClockLocked();
+  host_internal::ResetThreadsLocked();
+  host_internal::ResetSystemLocked();
 }
 
 namespace host_internal {

@@ -46,5 +46,11 @@ void ResetRegistryLocked();
 void ResetSpoolerLocked();
 void ResetFilesLocked();
 void ResetClockLocked();
+void ResetThreadsLocked();
+void ResetSystemLocked();
+
+// Closes a thread or semaphore handle (CloseHandle of files.h ends here for
+// handles that are no files); false when it is none.
+bool CloseSyncHandle(HANDLE handle);
 
 }  // namespace platform::host_internal

@@ -49,7 +49,58 @@ DWORD GetPrinterDataW(HANDLE printer, const char16_t* name, DWORD* type, BYTE* d
 DWORD SetPrinterDataW(HANDLE printer, const char16_t* name, DWORD type, const BYTE* data,
                       DWORD size);
 
+// The printer record of GetPrinterW level 2. Only the printer, port and
+// driver names are filled; the other pointers are null and the numbers 0.
+struct PrinterInfo2W {
+  char16_t* server_name;
+  char16_t* printer_name;
+  char16_t* share_name;
+  char16_t* port_name;
+  char16_t* driver_name;
+  char16_t* comment;
+  char16_t* location;
+  void* dev_mode;
+  char16_t* sep_file;
+  char16_t* print_processor;
+  char16_t* data_type;
+  char16_t* parameters;
+  void* security_descriptor;
+  DWORD attributes;
+  DWORD priority;
+  DWORD default_priority;
+  DWORD start_time;
+  DWORD until_time;
+  DWORD status;
+  DWORD jobs;
+  DWORD average_ppm;
+};
+
+// The driver record of GetPrinterDriverW level 2. Only the driver name and
+// the data file are filled; the version is 3.
+struct DriverInfo2W {
+  DWORD version;
+  char16_t* name;
+  char16_t* environment;
+  char16_t* driver_path;
+  char16_t* data_file;
+  char16_t* config_file;
+};
+
+// Both write their record at the start of `buffer` and its strings after
+// it, and set `*needed` to the bytes that takes; a `size` below that fails
+// with kErrorInsufficientBuffer (no buffer and size 0 is the size query). A
+// level other than 2: kErrorInvalidLevel; a handle that is not open:
+// kErrorInvalidHandle. `environment` is ignored.
+BOOL GetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD size, DWORD* needed);
+BOOL GetPrinterDriverW(HANDLE printer, const char16_t* environment, DWORD level, BYTE* buffer,
+                       DWORD size, DWORD* needed);
+
 // ---- Test controls ----
+
+// The driver name, port name and driver data file that the printer's
+// records report (all empty after AddPrinter). Fails for an unknown printer.
+bool SetPrinterDriver(std::u16string_view printer, std::u16string_view driver_name,
+                      std::u16string_view port_name, std::u16string_view data_file);
 
 // Adds a local printer and makes its registry key and data key. Fails for an
 // empty name, a name holding "\", or a printer that exists.

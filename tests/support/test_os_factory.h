@@ -2,7 +2,7 @@
 // (GOSFactory::Instance) while alive; the previous services come back when
 // it goes.
 //
-// HostOSFactory: the driver's real services (GNTOSFactory) over the
+// HostOSFactory: the driver's real services (GUIOSFactory) over the
 // platform's stand-ins (tests/support/host_fixture.h resets them), with the
 // printer handles that tests give the driver data's contexts. Its
 // operations may be used from several threads once the handles are set.
@@ -23,9 +23,9 @@
 #include <string>
 #include <utility>
 
-#include "driver/nt_os_factory.h"
+#include "driver/ui_os_factory.h"
 
-class HostOSFactory : public GNTOSFactory {
+class HostOSFactory : public GUIOSFactory {
  public:
   HostOSFactory() : previous_(GOSFactory::SetInstance(this)) {}
   ~HostOSFactory() override { GOSFactory::SetInstance(previous_); }
@@ -46,7 +46,7 @@ class HostOSFactory : public GNTOSFactory {
   GOSFactory* previous_;
 };
 
-class TestOSFactory : public GNTOSFactory {
+class TestOSFactory : public GUIOSFactory {
  public:
   TestOSFactory();
   ~TestOSFactory() override;

@@ -17,13 +17,16 @@ int TestFontDatabase::LoadFromPath(const RWWString& path) {
 }
 
 TestRenderJobs::~TestRenderJobs() {
-  for (auto& [cookie, job] : jobs_)
-    GDriverServer::Instance()->RegisterRenderData(cookie, nullptr);
+  GDriverServer* server = GDriverServer::Instance();
+  for (std::uint32_t cookie : cookies_)
+    server->ReleaseRenderData(cookie);
+  server->DeleteParked();
 }
 
-TestRenderDriverData& TestRenderJobs::Add(std::uint32_t cookie) {
-  auto& slot = jobs_[cookie];
-  slot = std::make_unique<TestRenderDriverData>();
-  GDriverServer::Instance()->RegisterRenderData(cookie, slot.get());
-  return *slot;
+TestRenderDriverData& TestRenderJobs::Add(std::uint32_t& cookie) {
+  GDriverServer::Create();
+  auto* job = new TestRenderJob;
+  cookie = GDriverServer::Instance()->EnterRenderData(job);
+  cookies_.push_back(cookie);
+  return job->render;
 }

@@ -1,18 +1,17 @@
 // Stand-ins of the render side (driver/services/render_driver_data.h) while
-// the driver and the font handling do not exist: render-time driver data
-// registered with the driver server under cookies the test picks, each
+// the font handling does not exist: render-time driver data entered in the
+// driver server's render table as the rendering side enters its own, each
 // with a font database that records every load it is asked for.
 //
-// TestRenderJobs takes its registrations away again when it goes. Not
-// synchronised.
+// TestRenderJobs makes a driver server when there is none, and gives its
+// jobs back (and deletes them) when it goes. Not synchronised.
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "driver/services/driver_data.h"
 #include "driver/services/render_driver_data.h"
 
 class TestFontDatabase : public GFontDatabase {
@@ -34,6 +33,20 @@ class TestRenderDriverData : public GRenderDriverData {
   TestFontDatabase fonts;
 };
 
+// The driver data of one job, whose render view is its TestRenderDriverData.
+class TestRenderJob : public GDriverData {
+ public:
+  GRenderDriverData* AsRenderDriverData() override { return &render; }
+  GAttributeComposite* BuildDefaultSettings() override { return nullptr; }
+  RWWString GetSupportFilePath() override { return RWWString(); }
+  int ApplySeries(const RWWString&, GAttributeComposite*) override { return 0; }
+  GAttributeComposite* GetJobSettings() override { return nullptr; }
+  void WriteBinAndTrayMaps(GAttributeComposite*) override {}
+  int GetPaperCodeOfMedia(std::uint16_t, std::uint16_t&) override { return 0; }
+
+  TestRenderDriverData render;
+};
+
 class TestRenderJobs {
  public:
   TestRenderJobs() = default;
@@ -41,9 +54,9 @@ class TestRenderJobs {
   TestRenderJobs(const TestRenderJobs&) = delete;
   TestRenderJobs& operator=(const TestRenderJobs&) = delete;
 
-  // New driver data registered with the driver server under `cookie`.
-  TestRenderDriverData& Add(std::uint32_t cookie);
+  // A new job entered in the driver server; its cookie in `cookie`.
+  TestRenderDriverData& Add(std::uint32_t& cookie);
 
  private:
-  std::map<std::uint32_t, std::unique_ptr<TestRenderDriverData>> jobs_;
+  std::vector<std::uint32_t> cookies_;
 };

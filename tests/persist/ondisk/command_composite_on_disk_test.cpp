@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "config/attributes/attribute_composite.h"
@@ -108,18 +109,25 @@ TEST_F(CommandList, DeleteFlagRemovesTheFileWithTheList) {
 
 TEST_F(CommandList, ReplayLoadsTheNamedFontDatabaseFirst) {
   TestRenderJobs jobs;
-  TestRenderDriverData& job = jobs.Add(0x1f);
+  std::uint32_t cookie = 0;
+  TestRenderDriverData& job = jobs.Add(cookie);
+  char lower[16];
+  char upper[16];
+  char unknown[16];
+  std::snprintf(lower, sizeof lower, "%x", cookie);
+  std::snprintf(upper, sizeof upper, "0x%X", cookie);
+  std::snprintf(unknown, sizeof unknown, "%x", cookie + 1);
   struct Case {
     const char* what;
     const char* font_file;  // null: no attribute 407
     const char* cookie;     // null: no attribute 408
     bool loads;
   } cases[] = {
-      {"both named", "C:\\Spool\\1.fft", "1f", true},
-      {"cookie in upper case with a prefix", "C:\\Spool\\1.fft", "0x1F", true},
+      {"both named", "C:\\Spool\\1.fft", lower, true},
+      {"cookie in upper case with a prefix", "C:\\Spool\\1.fft", upper, true},
       {"no cookie", "C:\\Spool\\1.fft", nullptr, false},
-      {"empty font file", "", "1f", false},
-      {"unknown job", "C:\\Spool\\1.fft", "2f", false},
+      {"empty font file", "", lower, false},
+      {"unknown job", "C:\\Spool\\1.fft", unknown, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -1,0 +1,93 @@
+// The driver server's operations that build objects from printer keys and
+// load the driver data file (driver/services/driver_server.h).
+#include <memory>
+#include <new>
+
+#include "driver/printer_key.h"
+#include "driver/services/driver_data.h"
+#include "driver/services/driver_server.h"
+#include "driver/services/lock.h"
+#include "driver/services/os_factory.h"
+#include "foundation/rw/error.h"
+#include "persist/persistent_object.h"
+#include "persist/persistent_stream.h"
+#include "persist/resource_mapping.h"
+
+namespace {
+
+constexpr char kSource[] = "drvrsrvr";
+
+// Keys of the driver data file's parts.
+constexpr std::uint32_t kConfigurationKey = 353;
+constexpr std::uint32_t kPaperSizeMappingKey = 191;
+constexpr std::uint32_t kTrayMapKey = 84;
+constexpr std::uint32_t kResourceMappingsKey = 194;
+
+// Restores the root of the printer's driver data file and hands its parts
+// to `object`; false when the file does not open or holds no root.
+bool LoadDriverData(GOSFactory& services, GDriverData& object) {
+  std::unique_ptr<GPersistentInputStream> stream(services.NewFileInputStream(
+      services.GetDriverDataFile(&object), GOSFactory::kBinaryEncoding));
+  if (!stream || !stream->VirtualStream() || !stream->VirtualStream()->Good()) return false;
+  MPersistentObject* root = nullptr;
+  {
+    // The file is outside data: damage fails the load, never the process.
+    RWErrorScope scope;
+    MPersistentObject::ReadPointerFromStream(*stream->VirtualStream(), root);
+    if (scope.Failed() || !stream->VirtualStream()->Good()) {
+      delete root;
+      root = nullptr;
+    }
+  }
+  if (!root) return false;
+  object.SetConfiguration(root->RemoveByKey(kConfigurationKey));
+  object.SetPaperSizeMapping(root->RemoveByKey(kPaperSizeMappingKey));
+  object.SetTrayMap(root->RemoveByKey(kTrayMapKey));
+  MPersistentObject* mappings = root->RemoveByKey(kResourceMappingsKey);
+  if (!mappings) mappings = new (std::nothrow) GResourceMappingList(kResourceMappingsKey);
+  object.SetResourceMappings(mappings);
+  delete root;
+  return true;
+}
+
+}  // namespace
+
+GDriverData* GDriverServer::Get(Side& side, const Lines& lines, GPrinterKey* key,
+                                std::uint32_t& cookie, bool render) {
+  // Without a key (its allocation failed) there is no printer to serve.
+  if (!key) return nullptr;
+  std::unique_ptr<GPrinterKey> owned(key);
+  GDriverData* taken = nullptr;
+  {
+    GLockScope scope(side.lock, kSource, lines.get_lock, lines.get_unlock);
+    if (side.parked) {
+      std::unique_ptr<GPrinterKey> parked_key(side.parked->CreatePrinterKey());
+      if (parked_key && parked_key->IsSameDriver(key)) {
+        taken = side.parked;
+        side.parked = nullptr;
+        taken->Retarget(*key);
+      }
+    }
+  }
+  if (!taken) {
+    GOSFactory* services = GOSFactory::Instance();
+    if (!services) return nullptr;
+    std::unique_ptr<GDriverData> made(render ? services->CreateRenderData(*key)
+                                             : services->CreateContext(*key));
+    if (!made || !LoadDriverData(*services, *made)) return nullptr;
+    taken = made.release();
+  }
+  owned.reset();
+  cookie = Enter(side, lines, taken);
+  return taken;
+}
+
+GDriverData* GDriverServer::GetContext(GPrinterKey* key, std::uint32_t& cookie) {
+  GDriverData* object = Get(contexts_, kContextLines, key, cookie, false);
+  return object ? object->AsUIDriverData() : nullptr;
+}
+
+GRenderDriverData* GDriverServer::GetRenderData(GPrinterKey* key, std::uint32_t& cookie) {
+  GDriverData* object = Get(render_, kRenderLines, key, cookie, true);
+  return object ? object->AsRenderDriverData() : nullptr;
+}

@@ -1,0 +1,55 @@
+// The library entry, DllMain: what the library makes when a process loads
+// it and takes down when the process lets it go.
+//
+// Process attach, in order: keep the module handle; make and install the
+// services (CreateOSFactory; none: FALSE); install the out-of-memory
+// handler with its 1024-byte reserve; give the services the module handle;
+// make the driver server (none: FALSE); make the document-event table (no
+// memory: FALSE) and have the services make its lock; set the runtime
+// locale to ".ACP" (every category when the system's primary language is
+// Chinese, Japanese or Korean, else the character types); arm the module
+// keep-alive; and read the application flags: "GetAppFlags" of
+// "KVNOTA32.DLL" beside the library (0 without library or entry point).
+// What was made before a failure stays made.
+//
+// Process detach, in order: free the document-event table and its lock,
+// have the driver server delete its parked and then every cached context
+// (the server stays), unregister "KVPLM 1.0" from the port-handler
+// registry, forget the module handle and remove the out-of-memory handler.
+// Thread attach and detach do nothing. Every reason answers TRUE but a
+// failed attach.
+//
+// The registry agent's provider, registered as "KVPLM 1.0" between the
+// table's lock and the locale, comes with the device values; until then
+// the attach registers none.
+//
+// Threads: the process calls DllMain while no entry point runs.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/host/types.h"
+
+class GDocumentEventTable;
+class GLock;
+
+inline constexpr platform::DWORD kDllProcessDetach = 0;
+inline constexpr platform::DWORD kDllProcessAttach = 1;
+inline constexpr platform::DWORD kDllThreadAttach = 2;
+inline constexpr platform::DWORD kDllThreadDetach = 3;
+
+// The sibling library of the application flags, and its entry point.
+inline constexpr char kAppFlagsLibrary[] = "KVNOTA32.DLL";
+inline constexpr char kAppFlagsEntry[] = "GetAppFlags";
+// The name of the registry agent's provider in the port-handler registry.
+inline constexpr char kAgentProviderName[] = "KVPLM 1.0";
+
+platform::BOOL DllMain(platform::HMODULE module, platform::DWORD reason, void* reserved);
+
+// The library's own module, null before attach and after detach.
+platform::HMODULE LibraryModule();
+// The application flags that the attach read.
+std::uint32_t ApplicationFlags();
+// The document-event table and its lock (null outside attach and detach).
+GDocumentEventTable* DocumentEventTable();
+GLock* DocumentEventLock();

@@ -1,0 +1,72 @@
+#include "driver/printer_key.h"
+
+#include <memory>
+#include <new>
+
+#include "platform/host/spooler.h"
+
+namespace {
+
+bool SameUnits(const RWWString& a, const RWWString& b) {
+  return a.Length() == b.Length() && a.Compare(b) == 0;
+}
+
+}  // namespace
+
+GPrinterKey::GPrinterKey(platform::HANDLE printer, const RWWString& printer_name,
+                         std::uint32_t flag)
+    : printer_(printer), printer_name_(printer_name), flag_(flag) {
+  bool opened = false;
+  if (!printer_) {
+    if (platform::OpenPrinterW(printer_name_.Data(), &printer_, nullptr) == 1) {
+      opened = true;
+    } else {
+      printer_ = nullptr;
+    }
+  }
+  if (printer_) {
+    platform::DWORD needed = 0;
+    if (!platform::GetPrinterW(printer_, 2, nullptr, 0, &needed) &&
+        platform::GetLastError() == platform::kErrorInsufficientBuffer && needed != 0) {
+      std::unique_ptr<platform::BYTE[]> buffer(new (std::nothrow) platform::BYTE[needed]);
+      if (buffer && platform::GetPrinterW(printer_, 2, buffer.get(), needed, &needed)) {
+        const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(buffer.get());
+        if (info->printer_name &&
+            (printer_name_.IsNull() || !(printer_name_ == info->printer_name))) {
+          printer_name_ = info->printer_name;
+        }
+        if (info->driver_name) driver_name_ = info->driver_name;
+        if (info->port_name) port_name_ = info->port_name;
+      }
+    }
+  }
+  if (opened) {
+    platform::ClosePrinter(printer_);
+    printer_ = nullptr;
+  }
+}
+
+GPrinterKey::GPrinterKey(platform::HANDLE printer, const RWWString& printer_name,
+                         const RWWString& driver_name, const RWWString& port_name,
+                         std::uint32_t flag)
+    : printer_(printer),
+      printer_name_(printer_name),
+      driver_name_(driver_name),
+      port_name_(port_name),
+      flag_(flag) {}
+
+GPrinterKey::~GPrinterKey() = default;
+
+std::int32_t GPrinterKey::IsEqual(const GValueSource* other) const {
+  const auto* key = dynamic_cast<const GPrinterKey*>(other);
+  return key && printer_ == key->printer_ && SameUnits(printer_name_, key->printer_name_) &&
+                 flag_ == key->flag_ && SameUnits(driver_name_, key->driver_name_) &&
+                 SameUnits(port_name_, key->port_name_)
+             ? 1
+             : 0;
+}
+
+std::int32_t GPrinterKey::IsSameDriver(const GValueSource* other) const {
+  const auto* key = dynamic_cast<const GPrinterKey*>(other);
+  return key && SameUnits(driver_name_, key->driver_name_) ? 1 : 0;
+}

@@ -1,0 +1,62 @@
+#include "driver/ui_os_factory.h"
+
+#include <memory>
+#include <new>
+
+#include "driver/driver_context.h"
+#include "driver/printer_key.h"
+#include "platform/host/spooler.h"
+
+namespace {
+
+// The services that CreateOSFactory made, deleted at the end of the
+// process (which uninstalls them).
+std::unique_ptr<GOSFactory>& MadeServices() {
+  static std::unique_ptr<GOSFactory> services;
+  return services;
+}
+
+}  // namespace
+
+GDriverData* GUIOSFactory::CreateContext(const GPrinterKey& key) {
+  return new (std::nothrow) GDriverContext(key.GetPrinterHandle(), key.GetPrinterName(),
+                                           key.GetDriverName(), key.GetPortName());
+}
+
+RWWString GUIOSFactory::GetDriverDataFile(GDriverData* printer) {
+  GDriverContext* context = GDriverContext::FromDriverData(printer);
+  if (!context) return RWWString();
+  RWWString name;
+  platform::HANDLE handle = nullptr;
+  std::uint32_t flag = 0;
+  context->GetPrinterIdentity(name, handle, flag);
+  bool opened = false;
+  if (!handle) {
+    opened = platform::OpenPrinterW(name.Data(), &handle, nullptr) == 1;
+    if (!opened) return RWWString();
+  }
+  RWWString path;
+  platform::DWORD needed = 0;
+  platform::GetPrinterDriverW(handle, nullptr, 2, nullptr, 0, &needed);
+  if (needed != 0) {
+    std::unique_ptr<platform::BYTE[]> buffer(new (std::nothrow) platform::BYTE[needed]);
+    if (buffer && platform::GetPrinterDriverW(handle, nullptr, 2, buffer.get(), needed, &needed)) {
+      const auto* info = reinterpret_cast<const platform::DriverInfo2W*>(buffer.get());
+      if (info->data_file) path = info->data_file;
+    }
+  }
+  if (opened) platform::ClosePrinter(handle);
+  return path;
+}
+
+platform::HANDLE GUIOSFactory::GetPrinterHandle(GDriverData* printer) {
+  GDriverContext* context = GDriverContext::FromDriverData(printer);
+  return context ? context->GetPrinterHandle() : nullptr;
+}
+
+void CreateOSFactory() {
+  if (GOSFactory::Instance()) return;
+  std::unique_ptr<GOSFactory>& made = MadeServices();
+  made.reset(new (std::nothrow) GUIOSFactory);
+  if (made) GOSFactory::SetInstance(made.get());
+}

@@ -1,0 +1,63 @@
+// What the font handling's stored forms and TrueType readers share: single
+// bytes as stored items (a stream carries them in character form, like
+// runs of bytes), and big-endian numbers read out of TrueType data with
+// their bounds checked first.
+//
+// Pure functions: any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class RWFile;
+class RWVirtualInputStream;
+class RWVirtualOutputStream;
+
+// One byte; GetByte answers true when it was read and the source reads on.
+void PutByte(RWVirtualOutputStream& stream, std::uint8_t value);
+void PutByte(RWFile& file, std::uint8_t value);
+bool GetByte(RWVirtualInputStream& stream, std::uint8_t& value);
+bool GetByte(RWFile& file, std::uint8_t& value);
+
+// Big-endian numbers at `at`. REQUIRES: the bytes lie inside the data.
+inline std::uint16_t BigEndian16(const std::uint8_t* data, std::size_t at) {
+  return static_cast<std::uint16_t>(data[at] << 8 | data[at + 1]);
+}
+inline std::uint32_t BigEndian32(const std::uint8_t* data, std::size_t at) {
+  return std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
+         std::uint32_t{data[at + 2]} << 8 | data[at + 3];
+}
+
+// A span of TrueType bytes whose reads are checked against its length: each
+// answers false (and leaves `value`) when the bytes do not lie inside.
+class GFontBytes {
+ public:
+  GFontBytes(const std::uint8_t* data, std::size_t length) : data_(data), length_(length) {}
+
+  const std::uint8_t* Data() const { return data_; }
+  std::size_t Length() const { return length_; }
+  // Whether `count` items of `size` bytes from `at` lie inside.
+  bool Holds(std::uint64_t at, std::uint64_t count, std::uint64_t size = 1) const {
+    return at <= length_ && count * size <= length_ - at;
+  }
+  bool U16(std::uint64_t at, std::uint16_t& value) const {
+    if (!Holds(at, 2)) return false;
+    value = BigEndian16(data_, at);
+    return true;
+  }
+  bool I16(std::uint64_t at, std::int16_t& value) const {
+    std::uint16_t word;
+    if (!U16(at, word)) return false;
+    value = static_cast<std::int16_t>(word);
+    return true;
+  }
+  bool U32(std::uint64_t at, std::uint32_t& value) const {
+    if (!Holds(at, 4)) return false;
+    value = BigEndian32(data_, at);
+    return true;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t length_;
+};

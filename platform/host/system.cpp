@@ -1,0 +1,139 @@
+#include "platform/host/system.h"
+
+#include <algorithm>
+#include <map>
+
+#include "platform/host/host_state.h"
+
+namespace platform {
+namespace {
+
+using host_internal::Fail;
+using host_internal::Lock;
+using host_internal::Mutex;
+
+constexpr DWORD kOsVersionInfoExSize = 284;
+
+struct SystemState {
+  SystemVersion version;
+  std::vector<DWORD> accepted_sizes{kOsVersionInfoSize, kOsVersionInfoExSize};
+  WORD language = 0x0409;
+  std::map<std::u16string, std::u16string> environment;  // folded name -> value
+  std::string locale = "C";
+  std::vector<LocaleCall> locale_log;
+};
+
+SystemState& State() {
+  static SystemState state;
+  return state;
+}
+
+std::u16string_view View(const char16_t* text) {
+  return text != nullptr ? std::u16string_view(text) : std::u16string_view();
+}
+
+// The runtime generator's state of the calling thread.
+thread_local std::uint32_t random_state = 1;
+
+}  // namespace
+
+BOOL GetVersionExW(OsVersionInfoW* info) {
+  if (info == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  Lock lock(Mutex());
+  const SystemState& state = State();
+  if (std::find(state.accepted_sizes.begin(), state.accepted_sizes.end(), info->size) ==
+      state.accepted_sizes.end()) {
+    return Fail<BOOL>(kErrorInsufficientBuffer, 0);
+  }
+  info->major_version = state.version.major_version;
+  info->minor_version = state.version.minor_version;
+  info->build_number = state.version.build_number;
+  info->platform_id = state.version.platform_id;
+  info->service_pack[0] = u'\0';
+  return 1;
+}
+
+DWORD GetVersion() {
+  Lock lock(Mutex());
+  const SystemVersion& v = State().version;
+  DWORD word =
+      (v.major_version & 0xFF) | (v.minor_version & 0xFF) << 8 | (v.build_number & 0x7FFF) << 16;
+  if (v.platform_id != kVerPlatformWin32Nt) word |= 0x80000000u;
+  return word;
+}
+
+WORD GetSystemDefaultLangID() {
+  Lock lock(Mutex());
+  return State().language;
+}
+
+DWORD GetEnvironmentVariableW(const char16_t* name, char16_t* buffer, DWORD size) {
+  Lock lock(Mutex());
+  auto it = State().environment.find(host_internal::Fold(View(name)));
+  if (it == State().environment.end()) return Fail<DWORD>(kErrorEnvVarNotFound, 0);
+  const std::u16string& value = it->second;
+  if (buffer == nullptr || value.size() >= size) return static_cast<DWORD>(value.size() + 1);
+  std::copy(value.begin(), value.end(), buffer);
+  buffer[value.size()] = u'\0';
+  return static_cast<DWORD>(value.size());
+}
+
+BOOL SetEnvironmentVariableW(const char16_t* name, const char16_t* value) {
+  if (name == nullptr || *name == u'\0') return Fail<BOOL>(kErrorInvalidParameter, 0);
+  Lock lock(Mutex());
+  std::u16string key = host_internal::Fold(View(name));
+  if (value == nullptr) {
+    State().environment.erase(key);
+  } else {
+    State().environment[key] = value;
+  }
+  return 1;
+}
+
+const char* RuntimeSetLocale(int category, const char* locale) {
+  Lock lock(Mutex());
+  SystemState& state = State();
+  if (locale == nullptr) return state.locale.c_str();
+  state.locale_log.push_back({category, locale});
+  state.locale = locale;
+  return state.locale.c_str();
+}
+
+void RuntimeSeedRandom(std::uint32_t seed) {
+  random_state = seed;
+}
+
+int RuntimeRandom() {
+  // The original runtime's linear congruential generator.
+  random_state = random_state * 214013u + 2531011u;
+  return static_cast<int>((random_state >> 16) & 0x7FFF);
+}
+
+void SetSystemVersion(const SystemVersion& version) {
+  Lock lock(Mutex());
+  State().version = version;
+}
+
+void SetVersionExAcceptedSizes(std::vector<DWORD> sizes) {
+  Lock lock(Mutex());
+  State().accepted_sizes = std::move(sizes);
+}
+
+void SetSystemDefaultLangID(WORD language) {
+  Lock lock(Mutex());
+  State().language = language;
+}
+
+std::vector<LocaleCall> RuntimeLocaleLog() {
+  Lock lock(Mutex());
+  return State().locale_log;
+}
+
+namespace host_internal {
+
+void ResetSystemLocked() {
+  State() = SystemState{};
+}
+
+}  // namespace host_internal
+}  // namespace platform
