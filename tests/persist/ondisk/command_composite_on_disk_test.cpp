@@ -237,13 +237,16 @@ class KeyDevice : public GPeripheral {
 // nothing, else a composite of what came back.
 TEST_F(CommandList, ADeviceTakesASpooledPageApart) {
   TestRenderJobs jobs;
-  TestRenderDriverData& job = jobs.Add(0x2a);
+  std::uint32_t cookie = 0;
+  TestRenderDriverData& job = jobs.Add(cookie);
+  char named[16];
+  std::snprintf(named, sizeof named, "%x", cookie);
   for (std::uint32_t swallowed : {0u, 2u}) {
     SCOPED_TRACE(swallowed);
     job.fonts.loads.clear();
     auto* set = new GAttributeComposite(0);
     set->AddChild(new GStringAttribute("C:\\Spool\\2.fft", 407));
-    set->AddChild(new GStringAttribute("2a", 408));
+    set->AddChild(new GStringAttribute(named, 408));
     GCountedPtr page(List("device.fpg", set).release());
     for (std::uint32_t key : {1, 2, 3})
       Put(*page.Get(), key);
