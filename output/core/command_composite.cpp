@@ -19,8 +19,8 @@ void ForEachCommand(const GCountedPtrVector& children, Each each) {
   RWSize count = children.Count();
   for (RWSize i = 0; i < count && i < children.Count(); ++i) {
     GCountedPtr held = children[i];
-    if (auto* command = dynamic_cast<GCommand*>(held.Get())) {
-      if (!each(*command)) return;
+    if (held && held->IsKindOf(kGCommandId)) {
+      if (!each(*static_cast<GCommand*>(held.Get()))) return;
     }
   }
 }

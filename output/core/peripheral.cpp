@@ -20,20 +20,15 @@ namespace {
 
 constinit RWLockRecord g_file_lock;
 
+// The object as a command, or null.
 GCommand* AsCommand(const GCountedPtr& object) {
-  return dynamic_cast<GCommand*>(object.Get());
+  MPersistentObject* target = object.Get();
+  return target && target->IsKindOf(kGCommandId) ? static_cast<GCommand*>(target) : nullptr;
 }
 
 // Both absent, the same object, or equal in content.
 bool SameOrEqual(const MPersistentObject* a, const MPersistentObject* b) {
   return a == b || (a && b && a->IsEqualContent(b));
-}
-
-// The piece at the position of a composite's walk: a child in memory, or a
-// record that the command list on disk reads from its file.
-GCountedPtr CurrentPiece(MChildIterator& pieces) {
-  if (auto* records = dynamic_cast<MRecordIterator*>(&pieces)) return records->CurrentObject();
-  return GCountedPtr(pieces.Current(), g_file_lock);
 }
 
 GCountedPtr SubmitPiece(GPeripheral& device, const GCountedPtr& piece) {
@@ -244,21 +239,34 @@ GCountedPtr GPeripheral::ExpandThrough(const GCountedPtr& composite, PieceRoad r
   GCommand* whole = AsCommand(composite);
   if (!whole || !whole->AsComposite()) return composite;
   std::unique_ptr<MChildIterator> pieces(whole->NewChildIterator());
-  GCountedPtr built(RWNew<GCommandComposite>(), g_file_lock);
-  if (!pieces || !built) return GCountedPtr();  // [NOMEM]: nothing goes on
-  bool changed = false;
+  if (!pieces) return GCountedPtr();  // [NOMEM]: nothing goes on
+  // The command list on disk reads its pieces from its file: copies, which
+  // a device may have changed in place, so they always go on in a new
+  // composite. A composite in memory hands its own children out, and goes
+  // on itself when each came back as it went.
+  auto* records = dynamic_cast<MRecordIterator*>(pieces.get());
+  bool changed = records != nullptr;
+  GCountedPtrVector results(whole->EntryCount());
   while (pieces->Next()) {
-    GCountedPtr piece = CurrentPiece(*pieces);
+    GCountedPtr piece =
+        records ? records->CurrentObject() : GCountedPtr(pieces->Current(), g_file_lock);
     if (!piece) continue;
     GCountedPtr result = road(*this, piece);
     if (result.Get() != piece.Get()) changed = true;
     if (!result || result->ClassId() == kGNoCommandId) continue;
     if (result->ClassId() == kGErrorCommandId) return result;
-    if (GCommand* command = AsCommand(result)) command->PrepareForComposite();
-    built->AddChild(result.Get());
+    results.Append(result);
   }
   if (!changed) return composite;
-  if (built->EntryCount() == 0) return GCountedPtr(RWNew<GNoCommand>(), g_file_lock);
+  if (results.Count() == 0) return GCountedPtr(RWNew<GNoCommand>(), g_file_lock);
+  GCountedPtr built(RWNew<GCommandComposite>(), g_file_lock);
+  if (!built) return GCountedPtr();
+  for (RWSize i = 0; i < results.Count(); ++i) {
+    if (GCommand* command = AsCommand(results[i])) {
+      command->PrepareForComposite();
+      built->AddChild(command);
+    }
+  }
   return built;
 }
 

@@ -25,10 +25,11 @@
 // error command met ends the walk and is the answer; no-op commands are
 // dropped; the other results go, in order, into a new GCommandComposite
 // (each prepared with PrepareForComposite first), which is the answer.
-// When every piece came back as it went, the composite itself is the
-// answer; when every piece was dropped, a new GNoCommand (key 0) is. The
-// pieces of the command list on disk are read from its file by its replay
-// iterator.
+// When every piece of a composite in memory came back as it went, the
+// composite itself is the answer; when every piece was dropped, a new
+// GNoCommand (key 0) is. The pieces of the command list on disk are read
+// from its file by its replay iterator: copies, which a device may change
+// in place, so they always go on in a new composite.
 //
 // The job-event handlers move the job state: DocumentStart to 1 (in a
 // document), PageStart to 2 (in a page), PageEnd to 1, DocumentEnd and

@@ -32,8 +32,8 @@ void GPeripheralComposite::ForEachDevice(Each each) {
   RWSize count = devices.Count();
   for (RWSize i = 0; i < count && i < devices.Count(); ++i) {
     GCountedPtr held = devices[i];
-    if (auto* device = dynamic_cast<GPeripheral*>(held.Get())) {
-      if (!each(*device)) return;
+    if (held && held->IsKindOf(kGPeripheralId)) {
+      if (!each(*static_cast<GPeripheral*>(held.Get()))) return;
     }
   }
 }

@@ -233,8 +233,8 @@ class KeyDevice : public GPeripheral {
 };
 
 // A device reads a spooled page's commands back from its file, after the
-// job's font database, and answers the page itself when it changed
-// nothing, else a composite of what came back.
+// job's font database, and answers a composite of what came back: the
+// commands read are copies, which the device may have changed in place.
 TEST_F(CommandList, ADeviceTakesASpooledPageApart) {
   TestRenderJobs jobs;
   std::uint32_t cookie = 0;
@@ -257,17 +257,12 @@ TEST_F(CommandList, ADeviceTakesASpooledPageApart) {
     GCountedPtr answer = device.Submit(page);
     EXPECT_EQ(seen, (Keys{1, 2, 3}));
     EXPECT_EQ(job.fonts.loads.size(), 1u);
-    ASSERT_TRUE(answer);
-    if (swallowed == 0) {
-      EXPECT_EQ(answer.Get(), page.Get());
-      continue;
-    }
     auto* composite = dynamic_cast<GCommandComposite*>(answer.Get());
     ASSERT_NE(composite, nullptr);
     Keys kept;
     for (RWSize i = 0; i < composite->Children().Count(); ++i)
       kept.push_back(composite->Children()[i]->Key());
-    EXPECT_EQ(kept, (Keys{1, 3}));
+    EXPECT_EQ(kept, swallowed == 0 ? (Keys{1, 2, 3}) : (Keys{1, 3}));
   }
 }
 
