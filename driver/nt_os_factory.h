@@ -150,7 +150,6 @@ class GNTOSFactory : public GOSFactory {
   std::int32_t Placeholder2(std::uintptr_t first, std::uintptr_t second,
                             std::uintptr_t third) override;
   std::int32_t Placeholder3() override;
-  std::int32_t Placeholder4() override;
   GUnicodeConverter* CreateUnicodeConverter() override;
   // The current user's "Control Panel\International" values, each read as
   // text of at most 127 bytes (a REG_SZ); numbers are read as decimal

@@ -116,10 +116,6 @@ std::int32_t GNTOSFactory::Placeholder3() {
   return 0;
 }
 
-std::int32_t GNTOSFactory::Placeholder4() {
-  return 0;
-}
-
 GUnicodeConverter* GNTOSFactory::CreateUnicodeConverter() {
   return nullptr;
 }

@@ -227,6 +227,10 @@ void GJobFontDatabase::ReleaseAll() {
   current_path_ = RWWString();
 }
 
+void GJobFontDatabase::Reset() {
+  ReleaseAll();
+}
+
 std::uint32_t GJobFontDatabase::CountReference(GFontDatabaseEntry* object) {
   if (object && objects_ && objects_->Insert(object->DatabaseKey(), object))
     object->SetUseCount(static_cast<std::int16_t>(object->UseCount() + 1));

@@ -110,6 +110,8 @@ class GJobFontDatabase : public GFontDatabase {
   // font pool's holds for the owner id, deletes every saved file and
   // forgets the paths.
   void ReleaseAll();
+  // The render-time driver data's reset: ReleaseAll.
+  void Reset() override;
 
   // Enters `object` under its database key; its use count + 1 when it was
   // not there. Answers 1. REQUIRES: `object` not null.

@@ -1,13 +1,18 @@
 // What the font handling's stored forms and TrueType readers share: single
 // bytes as stored items (a stream carries them in character form, like
-// runs of bytes), and big-endian numbers read out of TrueType data with
-// their bounds checked first.
+// runs of bytes), the read of an object that its reader alone is to hold,
+// and big-endian numbers read out of TrueType data with their bounds
+// checked first.
 //
 // Pure functions: any thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "persist/counted_ptr.h"
+#include "persist/persistent_object.h"
+#include "persist/stored_form.h"
 
 class RWFile;
 class RWVirtualInputStream;
@@ -18,6 +23,27 @@ void PutByte(RWVirtualOutputStream& stream, std::uint8_t value);
 void PutByte(RWFile& file, std::uint8_t value);
 bool GetByte(RWVirtualInputStream& stream, std::uint8_t& value);
 bool GetByte(RWFile& file, std::uint8_t& value);
+
+// Reads one object reference into `slot`, which holds it from then on: the
+// nil object, or an object of class T that nothing in the graph holds yet
+// nor is still being read (so no object is ever owned twice and no cycle
+// is made). Anything else fails the scope; an object that this read made
+// and nobody holds is freed. False when the read failed.
+template <class T, class In>
+bool ReadUnheldObject(In& in, MRestoreScope& scope, GCountedPtr& slot) {
+  T* object = nullptr;
+  ReadModelPointer(in, object);
+  if (!scope.Ok()) {
+    if (object && object->ReferenceCount() < 0) delete object;
+    return false;
+  }
+  if (object && (object->ReferenceCount() >= 0 || !MayHoldRestoredChild(object))) {
+    scope.Fail();
+    return false;
+  }
+  slot.Reset(object);
+  return true;
+}
 
 // Big-endian numbers at `at`. REQUIRES: the bytes lie inside the data.
 inline std::uint16_t BigEndian16(const std::uint8_t* data, std::size_t at) {

@@ -473,24 +473,6 @@ void GTTFontReader::SaveItems(Out& out) const {
 
 namespace {
 
-// Reads a cache reference: nil, or an object of class T that nothing in
-// the graph holds yet.
-template <class T, class In>
-bool ReadCache(In& in, MRestoreScope& scope, GCountedPtr& slot) {
-  T* cache = nullptr;
-  ReadModelPointer(in, cache);
-  if (!scope.Ok()) {
-    if (cache && cache->ReferenceCount() < 0) delete cache;
-    return false;
-  }
-  if (cache && (cache->ReferenceCount() >= 0 || !MayHoldRestoredChild(cache))) {
-    scope.Fail();
-    return false;
-  }
-  slot.Reset(cache);
-  return true;
-}
-
 template <class In, class T>
 bool GetCached(In& in, GTTFontReader::CachedValue<T>& value) {
   return GetItem(in, value.read) && GetItem(in, value.value);
@@ -515,8 +497,8 @@ void GTTFontReader::RestoreItems(In& in) {
     return;
   table_cache_.Reset();
   glyph_cache_.Reset();
-  if (!ReadCache<GTTTableCache>(in, scope, table_cache_)) return;
-  ReadCache<GGlyphCache>(in, scope, glyph_cache_);
+  if (!ReadUnheldObject<GTTTableCache>(in, scope, table_cache_)) return;
+  ReadUnheldObject<GGlyphCache>(in, scope, glyph_cache_);
 }
 
 void GTTFontReader::RestoreFromStream(RWVirtualInputStream& stream) {

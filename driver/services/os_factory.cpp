@@ -98,6 +98,10 @@ void GOSFactory::Free(void* block) {
   if (block) ::operator delete(block);
 }
 
+GFontAccess* GOSFactory::MakeFontAccess() {
+  return nullptr;
+}
+
 void GOSFactory::Placeholder5(std::uintptr_t) {}
 
 std::int32_t GOSFactory::Placeholder6() {

@@ -15,7 +15,7 @@
 // The virtual operations come in the services' slot order. Where the
 // driver names an operation differently from the models that call it, the
 // models' name is a non-virtual member below that forwards to the virtual
-// one. The seven placeholders only answer as their comments say.
+// one. The six placeholders only answer as their comments say.
 //
 // Locks: the services keep a lock of their own (made by the derived
 // services through CreateLock) that guards the lazy creation of every other
@@ -35,6 +35,7 @@
 #include "platform/host/types.h"
 
 class GDriverData;
+class GFontAccess;
 class GLocaleInfo;
 class GLock;
 class GMiniInstaller;
@@ -101,9 +102,11 @@ class GOSFactory {
   // The operating-system version (driver/services/os_version.h); all three
   // words 0 when it cannot be told.
   virtual void GetOSVersion(GOSVersion& version);
-  // Answer 0.
+  // Answers 0.
   virtual std::int32_t Placeholder3() = 0;
-  virtual std::int32_t Placeholder4() = 0;
+  // The font-access object for a new font implementation (fonts/font.h),
+  // which the caller owns; none here, and none in this library's services.
+  virtual GFontAccess* MakeFontAccess();
   // A new code-page converter that the caller owns, or null.
   virtual GUnicodeConverter* CreateUnicodeConverter() = 0;
 

@@ -2,8 +2,14 @@
 
 GFontDatabase::~GFontDatabase() = default;
 
+void GFontDatabase::Reset() {}
+
 GRenderDriverData::~GRenderDriverData() = default;
 
 std::uint32_t GRenderDriverData::GetOwnerId() {
+  return 0;
+}
+
+std::uint32_t GRenderDriverData::GetJobCookie() {
   return 0;
 }

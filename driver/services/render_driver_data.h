@@ -28,6 +28,9 @@ class GFontDatabase {
   // Answers 1 when the path is the current one afterwards, else 0.
   // REQUIRES: the caller holds Lock().
   virtual int LoadFromPath(const RWWString& path) = 0;
+  // The reset that the render-time driver data runs (its slot 26) between
+  // jobs: every font object let go. Nothing here.
+  virtual void Reset();
 
   // The database's own lock (re-enterable).
   platform::CriticalSection& Lock() { return lock_; }
@@ -48,4 +51,9 @@ class GRenderDriverData {
   // The id under which the job's font database marks and holds readers of
   // the font pool (fonts/tt_font_pool.h); 0, no owner id, here.
   virtual std::uint32_t GetOwnerId();
+  // The job's cookie: the number under which the driver server keeps this
+  // driver data in its render table (driver_server.h), by which a saved
+  // font handle (fonts/font.h) names its job. The rendering side answers
+  // its own; 0, no job, here.
+  virtual std::uint32_t GetJobCookie();
 };

@@ -27,6 +27,7 @@ TestRenderDriverData& TestRenderJobs::Add(std::uint32_t& cookie) {
   GDriverServer::Create();
   auto* job = new TestRenderJob;
   cookie = GDriverServer::Instance()->EnterRenderData(job);
+  job->render.cookie = cookie;
   cookies_.push_back(cookie);
   return job->render;
 }

@@ -29,8 +29,11 @@ class TestFontDatabase : public GFontDatabase {
 class TestRenderDriverData : public GRenderDriverData {
  public:
   GFontDatabase* GetFontDatabase() override { return &fonts; }
+  // The cookie its job was entered under (TestRenderJobs::Add).
+  std::uint32_t GetJobCookie() override { return cookie; }
 
   TestFontDatabase fonts;
+  std::uint32_t cookie = 0;
 };
 
 // The driver data of one job, whose render view is its TestRenderDriverData.
