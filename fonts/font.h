@@ -83,13 +83,13 @@
 #include "fonts/char_code_map.h"
 #include "fonts/font_database.h"
 #include "fonts/font_description_record.h"
+#include "fonts/text_escapements.h"
 #include "foundation/rw/registration.h"
 #include "output/graphics/angle.h"
 #include "persist/counted_ptr.h"
 #include "persist/model_class.h"
 
 class GByteBuffer;
-class GCharTable;
 class GRenderDriverData;
 
 inline constexpr RWClassID kGFontId = 851;

@@ -163,11 +163,15 @@ std::uint32_t GTTFontImp::GetGlyphBitmap(std::uint16_t code, std::uint32_t optio
   }
   constexpr FT_Int32 kLoadFlags =
       FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP | FT_LOAD_MONOCHROME | FT_LOAD_TARGET_MONO;
-  if (FT_Load_Glyph(face, glyph, kLoadFlags) != 0 ||
-      face->glyph->format != FT_GLYPH_FORMAT_OUTLINE ||
-      FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) != 0)
+  if (FT_Load_Glyph(face, glyph, kLoadFlags) != 0 || face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
     return 0;
   const FT_GlyphSlot slot = face->glyph;
+  if (slot->outline.n_contours == 0) {
+    // No outline: an empty bitmap, an owning buffer of no bytes.
+    out = GByteBuffer::NewCopy(nullptr, 0);
+    return 0;
+  }
+  if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) return 0;
   const FT_Bitmap& bitmap = slot->bitmap;
   const std::uint32_t width = bitmap.width;
   const std::uint32_t rows = bitmap.rows;
@@ -190,7 +194,6 @@ std::uint32_t GTTFontImp::GetGlyphBitmap(std::uint16_t code, std::uint32_t optio
                   bitmap.buffer + std::size_t{r} * static_cast<std::size_t>(bitmap.pitch), used);
     }
   }
-  // An empty glyph is an empty bitmap: an owning buffer of no bytes.
   out = size ? RWNew<GByteBuffer>(block.get(), size, true) : GByteBuffer::NewCopy(nullptr, 0);
   if (!out) return 0;
   block.release();

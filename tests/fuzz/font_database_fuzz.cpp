@@ -1,9 +1,10 @@
 // Fuzz target of the font database's file reader: the input is a database
 // file. Whatever it holds, loading it into a database over the process's
-// font pool, saving the database again and releasing everything must end
-// without a crash, a hang, a leak of what the load kept, or an error
-// reaching the process-wide handler (the default one is in force). A load
-// that fails leaves no current path.
+// font pool, using the font implementations it restored (a glyph bitmap
+// and a code table each), saving the database again and releasing
+// everything must end without a crash, a hang, a leak of what the load
+// kept, or an error reaching the process-wide handler (the default one is
+// in force). A load that fails leaves no current path.
 //
 // Built as a libFuzzer program when the compiler is clang, and compiled into
 // the corpus replay test.
@@ -11,9 +12,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "fonts/font.h"
 #include "fonts/font_database.h"
 #include "fonts/load.h"
 #include "fonts/tt_font_pool.h"
+#include "output/core/byte_buffer.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -53,10 +56,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     GJobFontDatabase database(&owner);
     int loaded = database.LoadFromPath(Wide(g_path->str()));
     if (!loaded && database.CurrentPath().Length() != 0) std::abort();
-    for (std::uint32_t key : {0u, 1u, 3u, 8u}) {
+    for (std::uint32_t key = 0; key < 16; ++key) {
       if (GFontDatabaseEntry* entry = database.Acquire(key, 0)) {
         entry->SetSaveMark(1);
         entry->SetUseCount(static_cast<std::int16_t>(entry->UseCount() - 1));
+        if (auto* font = dynamic_cast<GFontImp*>(entry)) {
+          GGlyphMetrics metrics;
+          GByteBuffer* bitmap = nullptr;
+          font->GetGlyphBitmap('A', font->GetSelector(), metrics, bitmap);
+          delete bitmap;
+          GCharTable table(96);
+          font->GetCodeRangeTable(0x20, 0x7F, table);
+        }
       }
     }
     database.SaveToPath(Wide(g_saved->str()));

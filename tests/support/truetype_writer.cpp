@@ -119,6 +119,19 @@ std::string SimpleGlyph(std::uint16_t points) {
   return glyph;
 }
 
+std::string BoxGlyph(std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1) {
+  // numberOfContours 1, the box, endPtsOfContours {3}, no instructions,
+  // four flags 0x01 (on curve, coordinates as 16-bit deltas), then the x
+  // and the y deltas of (x0, y0), (x0, y1), (x1, y1), (x1, y0).
+  std::string glyph = Be16(1) + Be16(U16(x0)) + Be16(U16(y0)) + Be16(U16(x1)) + Be16(U16(y1));
+  glyph += Be16(3) + Be16(0) + std::string(4, '\x01');
+  for (std::int32_t dx : {std::int32_t{x0}, 0, x1 - x0, 0})
+    glyph += Be16(U16(dx));
+  for (std::int32_t dy : {std::int32_t{y0}, y1 - y0, 0, y0 - y1})
+    glyph += Be16(U16(dy));
+  return glyph;
+}
+
 std::string CompositeGlyph(const std::vector<std::pair<std::uint16_t, std::uint16_t>>& components) {
   std::string glyph = Be16(0xFFFF) + Be16(0) + Be16(0) + Be16(100) + Be16(100);
   for (std::size_t i = 0; i < components.size(); ++i) {

@@ -49,6 +49,9 @@ std::string NameTable();
 
 // A simple glyph: one contour of `points` on-curve points (at least 1).
 std::string SimpleGlyph(std::uint16_t points = 1);
+// A simple glyph of one clockwise contour around the box from (x0, y0) to
+// (x1, y1): four on-curve points, 16-bit coordinates.
+std::string BoxGlyph(std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1);
 // A composite glyph of components {glyph, flags}; flags get
 // MORE_COMPONENTS on all but the last; arguments are bytes (or words with
 // flag 1) of 0, and the transformation's size follows flags 8, 64, 128.
