@@ -230,15 +230,18 @@ std::uint32_t GFontImp::GetCodeRangeTable(std::uint16_t first, std::uint16_t las
 }
 
 std::uint32_t GFontImp::AccessGlyphs(std::uint32_t a, std::uint32_t b) {
-  GFontAccess* access = GetAccess();
-  const auto value = static_cast<std::uint16_t>(record_.height + record_.words1[3]);
-  return access ? access->RequestGlyphs(source_, value, a, b) : 0;
+  return RequestThroughAccess(&GFontAccess::RequestGlyphs, a, b);
 }
 
 std::uint32_t GFontImp::AccessGlyphsEx(std::uint32_t a, std::uint32_t b) {
+  return RequestThroughAccess(&GFontAccess::RequestGlyphsEx, a, b);
+}
+
+std::uint32_t GFontImp::RequestThroughAccess(AccessRequest request, std::uint32_t a,
+                                             std::uint32_t b) {
   GFontAccess* access = GetAccess();
   const auto value = static_cast<std::uint16_t>(record_.height + record_.words1[3]);
-  return access ? access->RequestGlyphsEx(source_, value, a, b) : 0;
+  return access ? (access->*request)(source_, value, a, b) : 0;
 }
 
 std::uint32_t GFontImp::IsReady() {
@@ -583,15 +586,19 @@ std::uint32_t GFont::AddCodes(std::span<const std::uint16_t> codes) {
 }
 
 std::uint32_t GFont::RequestGlyphs(std::uint32_t a, std::uint32_t b) {
-  if (!implementation_) return 0;
-  if (implementation_->GetGlyphFlags() & kAllGlyphsAvailable) return 1;
-  return implementation_->IsReady() == 1 ? implementation_->RequestGlyphs(a, b) : 0;
+  return RequestWhenNeeded(&GFontImp::RequestGlyphs, a, b);
 }
 
 std::uint32_t GFont::RequestGlyphsEx(std::uint32_t a, std::uint32_t b) {
+  return RequestWhenNeeded(&GFontImp::RequestGlyphsEx, a, b);
+}
+
+std::uint32_t GFont::RequestWhenNeeded(std::uint32_t (GFontImp::*request)(std::uint32_t,
+                                                                          std::uint32_t),
+                                       std::uint32_t a, std::uint32_t b) {
   if (!implementation_) return 0;
   if (implementation_->GetGlyphFlags() & kAllGlyphsAvailable) return 1;
-  return implementation_->IsReady() == 1 ? implementation_->RequestGlyphsEx(a, b) : 0;
+  return implementation_->IsReady() == 1 ? (implementation_->*request)(a, b) : 0;
 }
 
 RWSize GFont::StoredSize() const {

@@ -293,8 +293,13 @@ class GFontImp : public MPersistentClass<GFontImp, GFontDatabaseEntry, kGFontImp
  private:
   friend class MPersistentClass;
 
+  using AccessRequest = std::uint32_t (GFontAccess::*)(std::uint32_t, std::uint16_t, std::uint32_t,
+                                                       std::uint32_t);
+
   // The default code's value, looked up once into `value`.
   bool DefaultValue(bool& looked_up, std::uint16_t& value);
+  // A glyph request of the font-access object (0 without one).
+  std::uint32_t RequestThroughAccess(AccessRequest request, std::uint32_t a, std::uint32_t b);
 
   std::uint32_t source_ = 0;  // carried first by every font-access request
   GFontDescriptionRecord record_;
@@ -392,6 +397,9 @@ class GFont final : public MPersistentClass<GFont, MPersistentObject, kGFontId> 
   void RestoreItems(In& in);
   // Lets the implementation go as the destructor does.
   void Release();
+  // RequestGlyphs and RequestGlyphsEx with the implementation's `request`.
+  std::uint32_t RequestWhenNeeded(std::uint32_t (GFontImp::*request)(std::uint32_t, std::uint32_t),
+                                  std::uint32_t a, std::uint32_t b);
 
   GFontImp* implementation_ = nullptr;        // shared, counted in its share count
   GRenderDriverData* driver_data_ = nullptr;  // the job's; not owned

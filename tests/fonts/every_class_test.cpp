@@ -5,8 +5,10 @@
 
 #include <algorithm>
 
+#include "fonts/font.h"
 #include "fonts/glyph_cache.h"
 #include "fonts/tt_file_reader.h"
+#include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
 #include "fonts/tt_table_cache.h"
 #include "foundation/rw/factory.h"
@@ -17,7 +19,8 @@ namespace {
 TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {
   testing_support::EveryClassResult result = testing_support::CheckEveryRegisteredClass();
   for (RWClassID id :
-       {kGTTTableCacheId, kGGlyphCacheId, kGGlyphCacheNodeId, kGTTFontFileId, kGTTFileReaderId}) {
+       {kGTTTableCacheId, kGGlyphCacheId, kGGlyphCacheNodeId, kGTTFontFileId, kGTTFileReaderId,
+        kGFontId, kGFontImpId, kGFontAccessId, kGTextEscapementsId, kGTTFontImpId}) {
     EXPECT_NE(std::find(result.checked.begin(), result.checked.end(), id), result.checked.end())
         << id;
   }
@@ -32,12 +35,17 @@ TEST(FontClasses, RegisteredByIdAndName) {
                         {kGGlyphCacheId, "GGlyphCache"},
                         {kGGlyphCacheNodeId, "GGlyphCacheNode"},
                         {kGTTFontFileId, "GTTFontFile"},
-                        {kGTTFileReaderId, "GTTFileReader"}};
+                        {kGTTFileReaderId, "GTTFileReader"},
+                        {kGFontId, "GFont"},
+                        {kGFontImpId, "GFontImp"},
+                        {kGFontAccessId, "GFontAccess"},
+                        {kGTextEscapementsId, "GTextEscapements"},
+                        {kGTTFontImpId, "GTTFontImp"}};
   for (const Case& c : cases) {
     EXPECT_EQ(StringIdToClassId(RWStringID(c.name)), c.id) << c.name;
     EXPECT_EQ(ClassIdToStringId(c.id), RWStringID(c.name));
   }
-  EXPECT_TRUE(IsUserClassId(kGTTFileReaderId));
+  EXPECT_TRUE(IsUserClassId(kGTTFileReaderId) && IsUserClassId(kGTTFontImpId));
   // The reader itself has no class id of its own.
   EXPECT_EQ(StringIdToClassId(RWStringID("GTTFontReader")), kRWNoClassId);
 }
