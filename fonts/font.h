@@ -59,8 +59,8 @@
 // (GJobFontDatabase::Acquire); with no such driver data, database or entry
 // the handle has no implementation and answers 0 to everything.
 // Stored sizes: GFontAccess base + 4; GFont base + 16; GFontImp base + 118
-// + the face name's length + the font-access object's reference (6 for the
-// nil object).
+// + the face name's length + the font-access object's reference as the
+// graph writes it (6 for the nil object inside a graph).
 //
 // Saving a GFont marks its implementation for the database's next save
 // (MarkInUse) and counts it in the driver data's font database under its

@@ -32,7 +32,8 @@ GFontImp* NewNumberedFont(float first_angle = 12.7f) {
   GFontDescriptionRecord record{
       {1, 2, 3, 4, 5},          {6, 7, 8},      9,  10, 1.0f, 1.0f, 11, {12, 13},
       {14, 15, 16, 17, 18, 19}, RWCString("A"), 20, 21};
-  GFontAngleBlock block{GAngle(first_angle), GAngle(370), 22, {23, 24, 25}, 2, GAngle(-30), {26, 27}};
+  GFontAngleBlock block{GAngle(first_angle), GAngle(370), 22, {23, 24, 25}, 2,
+                        GAngle(-30),         {26, 27}};
   auto* font = new GFontImp(99, record, block);
   font->SetDatabaseKey(5);
   font->SetFontSerial(7);
@@ -114,6 +115,20 @@ TEST(Font, SavesCookieKeyAndSerialAndCountsTheImplementation) {
   // The handle went while the database holds the font: its source is 0.
   EXPECT_EQ(implementation->UseCount(), 1);
   EXPECT_EQ(implementation->GetSource(), 0u);
+  // A newer copy read back merges in its codes, glyph flags and serial.
+  GFontImp newer(0, {}, {GAngle(), GAngle(), 0, {}, 6, GAngle(), {}});
+  newer.AddRequestedCode(700);
+  newer.SetFontSerial(9);
+  implementation->AddRequestedCode(5);
+  implementation->MergeFont(newer);
+  EXPECT_TRUE(implementation->RequestedCodes().Contains(5) &&
+              implementation->RequestedCodes().Contains(700));
+  EXPECT_EQ(implementation->GetGlyphFlags(), 6u);
+  EXPECT_EQ(implementation->FontSerial(), 9u);
+  EXPECT_EQ(implementation->GetHeight(), 11);  // nothing else
+  // The render data's reset of its database lets every font go.
+  job.database.Reset();
+  EXPECT_EQ(job.database.Count(), 0u);
 }
 
 TEST(Font, SharesForwardsAndSwapsTheSecondAndThirdAngles) {
