@@ -1,11 +1,10 @@
 // The row encoders on printer-sized rows, beside a plain memcpy (the floor:
 // what pulling a row costs, which every encoder pays too) and zlib at level
-// 1 on the same row (one deflate stream, reset for each row): 638-byte rows of 1 bit per pixel and 15,300-byte rows of 24 bits per
-// pixel (5,100 pixels, a letter-wide line at 600 dots per inch), each from
-// three samples: text (white with short dark strokes, lines repeating),
-// halftone (a dither pattern that shifts every line) and photo (a smooth
-// gradient with noise). Counters: MB/s of raw rows and the encoded size per
-// raw byte. GJpegEncoder compresses a 5,100 x 64 photo beside
+// 1 on the same row (one deflate stream, reset for each row): 638-byte rows of 1 bit per pixel and
+// 15,300-byte rows of 24 bits per pixel (5,100 pixels, a letter-wide line at 600 dots per inch),
+// each from three samples: text (white with short dark strokes, lines repeating), halftone (a
+// dither pattern that shifts every line) and photo (a smooth gradient with noise). Counters: MB/s
+// of raw rows and the encoded size per raw byte. GJpegEncoder compresses a 5,100 x 64 photo beside
 // jpeg_write_scanlines called directly with the same settings.
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>

@@ -59,7 +59,9 @@ std::uint32_t RunLengthBound(std::uint32_t row_size, std::uint32_t padding) {
   return bound;
 }
 
-std::uint32_t DeltaRowBound(std::uint32_t row_size) { return row_size + (row_size + 7) / 8; }
+std::uint32_t DeltaRowBound(std::uint32_t row_size) {
+  return row_size + (row_size + 7) / 8;
+}
 
 // Writes one delta-row run of `count` bytes at `offset`.
 std::uint8_t* WriteDeltaRun(std::uint8_t* out, std::uint32_t offset, const std::uint8_t* bytes,
@@ -182,8 +184,8 @@ std::uint32_t GAdaptiveRowEncoder::Begin() {
   run_length_->SetUpstream(upstream_);
   delta_row_->SetUpstream(upstream_);
   if (!run_length_->Begin() || !delta_row_->Begin()) return 0;
-  const std::uint32_t data_max = std::max(
-      {row_size_ + padding_, run_length_->GetMaxRowBytes(), delta_row_->GetMaxRowBytes()});
+  const std::uint32_t data_max =
+      std::max({row_size_ + padding_, run_length_->GetMaxRowBytes(), delta_row_->GetMaxRowBytes()});
   if (data_max > kBlockDataMax) return 0;
   max_row_bytes_ = row_size_ + padding_ + 6 +
                    std::max((row_size_ + 7) / 8, (row_size_ + 126) / 127 + (padding_ ? 2 : 0));
@@ -253,9 +255,8 @@ std::uint32_t GRowPadder::Begin() {
   return 1;
 }
 
-std::uint32_t GRowPadder::GetRow(std::uint8_t* row, std::uint16_t& row_index,
-                                 std::uint32_t& length, std::uint8_t& repeat_count,
-                                 std::uint8_t& rows_delivered) {
+std::uint32_t GRowPadder::GetRow(std::uint8_t* row, std::uint16_t& row_index, std::uint32_t& length,
+                                 std::uint8_t& repeat_count, std::uint8_t& rows_delivered) {
   if (!ready_) return NoRow(length);
   const std::uint32_t result =
       upstream_->GetRow(row, row_index, length, repeat_count, rows_delivered);

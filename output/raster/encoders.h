@@ -98,7 +98,7 @@ class GDeltaRowEncoder : public GRasterEncoder {
   std::uint8_t* Seed() const { return seed_.get(); }
 
  private:
-  std::uint32_t length_prefix_;          // whether rows start with their u16 length
+  std::uint32_t length_prefix_;           // whether rows start with their u16 length
   std::unique_ptr<std::uint8_t[]> seed_;  // the previous row
 };
 

@@ -7,9 +7,9 @@
 // destructor, so nothing is skipped that needed to run. Each encoder has
 // its own compressor, error record and destination: encoders on separate
 // threads never share state.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 
 #include <jerror.h>
@@ -78,7 +78,9 @@ struct GJpegOutput {
 GJpegEncoder::GJpegEncoder(std::uint16_t alignment, std::uint32_t invert)
     : GRasterEncoder(alignment, invert) {}
 
-GJpegEncoder::~GJpegEncoder() { End(); }
+GJpegEncoder::~GJpegEncoder() {
+  End();
+}
 
 void GJpegEncoder::SetOutput(std::uint8_t* block, std::uint32_t capacity) {
   caller_block_ = block != nullptr;
@@ -117,7 +119,8 @@ bool GJpegEncoder::Append(const std::uint8_t* bytes, std::uint32_t count) {
   if (count > output_capacity_ - output_size_) {
     if (caller_block_) return false;
     const std::uint64_t needed = std::uint64_t{output_size_} + count;
-    const std::uint64_t capacity = std::max<std::uint64_t>(needed, 2 * std::uint64_t{own_capacity_});
+    const std::uint64_t capacity =
+        std::max<std::uint64_t>(needed, 2 * std::uint64_t{own_capacity_});
     std::unique_ptr<std::uint8_t[]> grown = RWNewArrayForOverwrite<std::uint8_t>(capacity);
     if (!grown) return false;
     if (output_size_ != 0) std::memcpy(grown.get(), output_, output_size_);
@@ -186,9 +189,8 @@ bool GJpegEncoder::Run(Step step, std::uint32_t lines) {
   return true;
 }
 
-std::uint32_t GJpegEncoder::GetRow(std::uint8_t*, std::uint16_t& row_index,
-                                   std::uint32_t& length, std::uint8_t& repeat_count,
-                                   std::uint8_t& rows_delivered) {
+std::uint32_t GJpegEncoder::GetRow(std::uint8_t*, std::uint16_t& row_index, std::uint32_t& length,
+                                   std::uint8_t& repeat_count, std::uint8_t& rows_delivered) {
   if (!caller_block_) output_size_ = 0;
   call_start_ = output_size_;
   if (!ready_ || done_) {

@@ -47,9 +47,8 @@ class GRasterRowSource {
   // result is the link's status word; the links here answer 0, or hand on
   // their upstream's.
   // REQUIRES: `row` holds GetMaxRowBytes() bytes.
-  virtual std::uint32_t GetRow(std::uint8_t* row, std::uint16_t& row_index,
-                               std::uint32_t& length, std::uint8_t& repeat_count,
-                               std::uint8_t& rows_delivered) = 0;
+  virtual std::uint32_t GetRow(std::uint8_t* row, std::uint16_t& row_index, std::uint32_t& length,
+                               std::uint8_t& repeat_count, std::uint8_t& rows_delivered) = 0;
   // Passes over `count` rows without handing them out. Does nothing here.
   virtual void SkipRows(std::uint16_t count);
   // Makes the link ready to hand out rows: 1 on success, 0 when it cannot
@@ -111,15 +110,15 @@ class GRasterEncoder : public GRasterRowSource {
   // Pulls the next row into the row buffer, completed with 0 bytes up to
   // the row size when it comes short. Answers the upstream's result.
   // REQUIRES: BeginRows succeeded.
-  std::uint32_t PullRow(std::uint16_t& row_index, std::uint32_t& length,
-                        std::uint8_t& repeat_count, std::uint8_t& rows_delivered);
+  std::uint32_t PullRow(std::uint16_t& row_index, std::uint32_t& length, std::uint8_t& repeat_count,
+                        std::uint8_t& rows_delivered);
   // What a GetRow of a link that is not ready hands out: no row.
   static std::uint32_t NoRow(std::uint32_t& length);
 
-  std::uint16_t alignment_;                   // rows padded to a multiple of it
-  std::uint32_t invert_;                      // data bytes complemented when set
-  std::uint32_t row_size_ = 0;                // bytes per row, from the upstream
-  std::uint32_t padding_ = 0;                 // zero bytes after each row
+  std::uint16_t alignment_;                     // rows padded to a multiple of it
+  std::uint32_t invert_;                        // data bytes complemented when set
+  std::uint32_t row_size_ = 0;                  // bytes per row, from the upstream
+  std::uint32_t padding_ = 0;                   // zero bytes after each row
   std::unique_ptr<std::uint8_t[]> row_buffer_;  // where upstream rows land
   std::uint32_t row_buffer_size_ = 0;
 };
