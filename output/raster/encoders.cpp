@@ -102,10 +102,9 @@ std::uint32_t GRunLengthEncoder::EncodeRow(const std::uint8_t* row, std::uint8_t
 std::uint32_t GRunLengthEncoder::GetRow(std::uint8_t* row, std::uint16_t& row_index,
                                         std::uint32_t& length, std::uint8_t& repeat_count,
                                         std::uint8_t& rows_delivered) {
-  if (!ready_) return NoRow(length);
-  const std::uint32_t result = PullRow(row_index, length, repeat_count, rows_delivered);
-  if (length != 0) length = EncodeRow(row_buffer_.get(), row);
-  return result;
+  return PullAndEncode(
+      row, row_index, length, repeat_count, rows_delivered,
+      [this](const std::uint8_t* in, std::uint8_t* out) { return EncodeRow(in, out); });
 }
 
 // Delta row.
@@ -161,10 +160,9 @@ std::uint32_t GDeltaRowEncoder::EncodeRow(const std::uint8_t* row, std::uint8_t*
 std::uint32_t GDeltaRowEncoder::GetRow(std::uint8_t* row, std::uint16_t& row_index,
                                        std::uint32_t& length, std::uint8_t& repeat_count,
                                        std::uint8_t& rows_delivered) {
-  if (!ready_) return NoRow(length);
-  const std::uint32_t result = PullRow(row_index, length, repeat_count, rows_delivered);
-  if (length != 0) length = EncodeRow(row_buffer_.get(), row);
-  return result;
+  return PullAndEncode(
+      row, row_index, length, repeat_count, rows_delivered,
+      [this](const std::uint8_t* in, std::uint8_t* out) { return EncodeRow(in, out); });
 }
 
 // Adaptive.

@@ -114,6 +114,18 @@ class GRasterEncoder : public GRasterRowSource {
                         std::uint8_t& rows_delivered);
   // What a GetRow of a link that is not ready hands out: no row.
   static std::uint32_t NoRow(std::uint32_t& length);
+  // GetRow of an encoder that encodes row by row: pulls the next row and,
+  // when one came, writes encode(row buffer, `out`) there and makes its
+  // answer the length.
+  template <class Encode>
+  std::uint32_t PullAndEncode(std::uint8_t* out, std::uint16_t& row_index, std::uint32_t& length,
+                              std::uint8_t& repeat_count, std::uint8_t& rows_delivered,
+                              Encode encode) {
+    if (!ready_) return NoRow(length);
+    const std::uint32_t result = PullRow(row_index, length, repeat_count, rows_delivered);
+    if (length != 0) length = encode(row_buffer_.get(), out);
+    return result;
+  }
 
   std::uint16_t alignment_;                     // rows padded to a multiple of it
   std::uint32_t invert_;                        // data bytes complemented when set
