@@ -1,0 +1,192 @@
+// A row source over rows in memory, and a printer's decoding of the row
+// encoders' wire formats (output/raster/encoders.h), for the raster tests,
+// the encoder fuzz target and the benchmark.
+#pragma once
+
+#include <algorithm>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "output/raster/encoders.h"
+
+namespace testing_support {
+
+using Row = std::vector<std::uint8_t>;
+
+// Hands out `rows` in order, each with its repeat count (1 when not given)
+// and one row delivered, then length 0. Bounds (0, 0, width, the repeat
+// counts added up) may be changed; GetMaxRowBytes is the longest row.
+class MemoryRowSource : public GRasterRowSource {
+ public:
+  MemoryRowSource(std::vector<Row> rows, std::int16_t width, std::uint8_t bits,
+                  std::vector<std::uint8_t> repeats = {})
+      : rows_(std::move(rows)), repeats_(std::move(repeats)), bits_(bits) {
+    repeats_.resize(rows_.size(), 1);
+    bounds = {0, 0, width, std::int16_t(std::accumulate(repeats_.begin(), repeats_.end(), 0))};
+    for (const Row& row : rows_)
+      max_ = std::max(max_, std::uint32_t(row.size()));
+  }
+  std::uint32_t GetRow(std::uint8_t* row, std::uint16_t& index, std::uint32_t& length,
+                       std::uint8_t& repeat, std::uint8_t& delivered) override {
+    length = next_ < rows_.size() ? std::uint32_t(rows_[next_].size()) : 0;
+    if (length == 0) return 0;
+    std::copy(rows_[next_].begin(), rows_[next_].end(), row);
+    repeat = repeats_[next_];
+    delivered = 1;
+    index = std::uint16_t(next_++);
+    return 0;
+  }
+  std::uint32_t GetMaxRowBytes() const override { return max_; }
+  void GetBounds(GShortRect& out) const override { out = bounds; }
+  std::uint8_t GetBitsPerPixel() const override { return bits_; }
+
+  GShortRect bounds;
+
+ private:
+  std::vector<Row> rows_;
+  std::vector<std::uint8_t> repeats_;
+  std::uint8_t bits_;
+  std::uint32_t max_ = 0;
+  std::size_t next_ = 0;
+};
+
+enum class RowEncoding { kRunLength, kDeltaRow, kDeltaRowPrefixed, kAdaptive, kPadder };
+
+inline std::unique_ptr<GRasterEncoder> MakeRowEncoder(RowEncoding encoding, std::uint16_t alignment,
+                                                      bool invert) {
+  if (encoding == RowEncoding::kRunLength)
+    return std::make_unique<GRunLengthEncoder>(alignment, invert);
+  if (encoding == RowEncoding::kAdaptive)
+    return std::make_unique<GAdaptiveRowEncoder>(alignment, invert);
+  if (encoding == RowEncoding::kPadder) return std::make_unique<GRowPadder>(alignment, invert);
+  return std::make_unique<GDeltaRowEncoder>(alignment, invert,
+                                            encoding == RowEncoding::kDeltaRowPrefixed);
+}
+
+// The decoders answer false where a printer would meet a malformed row.
+inline bool UnpackRunLength(const std::uint8_t* in, std::size_t n, Row& out) {
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t control = in[i++];
+    if (control == 0x80 || i == n || (control < 0x80 && n - i < control + 1)) return false;
+    if (control < 0x80) out.insert(out.end(), in + i, in + i + control + 1);
+    if (control > 0x80) out.insert(out.end(), 257 - control, in[i]);
+    i += control < 0x80 ? control + 1 : 1;
+  }
+  return true;
+}
+
+inline bool ApplyDeltaRow(const std::uint8_t* in, std::size_t n, Row& seed) {
+  for (std::size_t i = 0, at = 0; i < n;) {
+    const std::size_t count = (in[i] >> 5) + 1u;
+    std::size_t offset = in[i++] & 31u;
+    for (std::uint8_t more = offset == 31 ? 255 : 0; more == 255; offset += more) {
+      if (i == n) return false;
+      more = in[i++];
+    }
+    at += offset;
+    if (at + count > seed.size() || n - i < count) return false;
+    std::copy(in + i, in + i + count, seed.begin() + at);
+    i += count;
+    at += count;
+  }
+  return true;
+}
+
+// Appends the rows of adaptive blocks to `rows`; `seed` (row size bytes)
+// is the printer's seed row, carried from call to call.
+inline bool DecodeAdaptive(const std::uint8_t* in, std::size_t n, std::size_t padding, Row& seed,
+                           std::vector<Row>& rows) {
+  for (std::size_t i = 0; i < n;) {
+    if (n - i < 3) return false;
+    const std::uint8_t mode = in[i];
+    const std::size_t count = std::size_t{in[i + 1]} << 8 | in[i + 2];
+    i += 3;
+    if (mode == 5 && !rows.empty()) {
+      rows.insert(rows.end(), count, rows.back());
+      continue;
+    }
+    if (n - i < count) return false;
+    Row data;
+    if (mode == 0) data.assign(in + i, in + i + count);
+    bool ok = mode == 0 || (mode == 2 && UnpackRunLength(in + i, count, data)) ||
+              (mode == 3 && ApplyDeltaRow(in + i, count, seed));
+    if (ok && mode != 3) {  // the row, then its padding as 0 bytes
+      ok = data.size() == seed.size() + padding &&
+           std::all_of(data.begin() + seed.size(), data.end(), [](auto b) { return b == 0; });
+      if (ok) seed.assign(data.begin(), data.begin() + seed.size());
+    }
+    if (!ok) return false;
+    rows.push_back(seed);
+    i += count;
+  }
+  return true;
+}
+
+// Encodes `rows` (`width` pixels of `bits`, each standing for its repeat
+// count) with each encoder into blocks of exactly GetMaxRowBytes(), decodes
+// the output and compares it with the rows given (cut or completed with 0
+// to the row size, complemented when inverting). Answers "" or the trouble.
+inline std::string CheckRoundTrip(const std::vector<Row>& rows, std::int16_t width,
+                                  std::uint8_t bits, std::uint16_t alignment, bool invert,
+                                  std::vector<std::uint8_t> repeats) {
+  const std::size_t size = (bits * std::size_t(width) + 7) / 8;
+  const std::size_t padding = (alignment - size % alignment) % alignment;
+  repeats.resize(rows.size(), 1);
+  for (int e = 0; e < 5; ++e) {
+    const std::string name = "encoding " + std::to_string(e) + ": ";
+    MemoryRowSource source(rows, width, bits, repeats);
+    const std::unique_ptr<GRasterEncoder> encoder =
+        MakeRowEncoder(RowEncoding(e), alignment, invert);
+    encoder->SetUpstream(&source);
+    if (!encoder->Begin()) return name + "Begin failed";
+    const std::uint32_t max = encoder->GetMaxRowBytes();
+    Row seed(size, 0);
+    std::vector<Row> got, want;
+    for (std::size_t r = 0; r <= rows.size(); ++r) {
+      // Exactly the promised size (and an address for 0), for the sanitizers.
+      const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[max + 1]);
+      std::uint8_t* out = block.get() + 1;
+      std::uint16_t index = 0;
+      std::uint32_t n = 0;
+      std::uint8_t repeat = 1, delivered = 1;
+      encoder->GetRow(out, index, n, repeat, delivered);
+      const bool last = r == rows.size();
+      if (n > max || (last && n) || (!last && !n && e != 1)) return name + "bad length";
+      if (last) break;
+      Row row(rows[r]);
+      if (e != 4) row.resize(size, 0);
+      for (std::uint8_t& byte : row)
+        byte = std::uint8_t(invert ? ~byte : byte);
+      const std::size_t aligned = (row.size() + alignment - 1) / alignment * alignment;
+      row.resize(e == 0 ? size + padding : e == 4 ? aligned : row.size(), 0);
+      const std::size_t times = e == 3 ? std::max<std::size_t>(repeats[r], 1) : 1;
+      want.insert(want.end(), times, row);
+      bool ok = true;
+      switch (e) {
+        case 0:
+          ok = UnpackRunLength(out, n, got.emplace_back());
+          break;
+        case 1:
+        case 2: {
+          const std::uint32_t skip = e == 2 ? 2 : 0;
+          ok = n >= skip && (e == 1 || out[0] + 256u * out[1] == n - 2) &&
+               ApplyDeltaRow(out + skip, n - skip, seed);
+          got.push_back(seed);
+          break;
+        }
+        case 3:
+          ok = DecodeAdaptive(out, n, padding, seed, got) && delivered == times;
+          break;
+        default:
+          got.emplace_back(out, out + n);
+      }
+      if (!ok) return name + "row " + std::to_string(r) + " malformed";
+    }
+    if (got != want) return name + "the rows differ";
+  }
+  return "";
+}
+
+}  // namespace testing_support
