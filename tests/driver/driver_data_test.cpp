@@ -204,3 +204,15 @@ TEST_F(DriverDataTest, CustomFormsTakeTheSmallestFreeIdAndReplaceTheirName) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***);
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+TEST(DriverDataFileCorpus, EveryInputEndsCleanly) {
+  LLVMFuzzerInitialize(nullptr, nullptr);
+  EXPECT_GT(testing_support::ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 10);
+}
+
+}  // namespace

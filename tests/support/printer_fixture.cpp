@@ -253,6 +253,8 @@ void PrinterFixture::SetUp() {
   std::filesystem::create_directory(folder_.str());
   services_ = std::make_unique<HostOSFactory>();
   ASSERT_TRUE(InstallFixturePrinter(folder_.str()));
+  const platform::PrinterDefaultsW all_access{nullptr, nullptr, platform::kPrinterAllAccess};
+  ASSERT_EQ(platform::OpenPrinterW(kFixturePrinter, &handle_, &all_access), 1);
   server_ = new GDriverServer;
 }
 
@@ -261,6 +263,8 @@ void PrinterFixture::TearDown() {
   driver_data_ = nullptr;
   delete server_;
   server_ = nullptr;
+  if (handle_) platform::ClosePrinter(handle_);
+  handle_ = nullptr;
   services_.reset();
   std::filesystem::remove_all(folder_.str());
   HostFixture::TearDown();
@@ -268,8 +272,9 @@ void PrinterFixture::TearDown() {
 
 GDriverContext* PrinterFixture::DriverData() {
   if (!driver_data_) {
-    GDriverData* view = server_->GetContext(new GPrinterKey(nullptr, kFixturePrinter, 0), cookie_);
+    GDriverData* view = server_->GetContext(new GPrinterKey(handle_, kFixturePrinter, 0), cookie_);
     driver_data_ = GDriverContext::FromDriverData(view);
+    if (driver_data_) services_->SetContextHandle(driver_data_, handle_);
   }
   return driver_data_;
 }

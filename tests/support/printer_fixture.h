@@ -81,9 +81,10 @@ class PrinterFixture : public HostFixture {
   void SetUp() override;
   void TearDown() override;
 
-  // P1's driver data, checked out of the driver server on first use and
-  // kept checked out until the test ends; null when the data file does not
-  // load.
+  // P1's driver data, checked out of the driver server on first use (for
+  // a handle with every right, which the services then use for its printer
+  // data) and kept checked out until the test ends; null when the data
+  // file does not load.
   GDriverContext* DriverData();
   // Rewrites the data file; call it before DriverData.
   bool RewriteDataFile(const MPersistentObject& root);
@@ -97,6 +98,7 @@ class PrinterFixture : public HostFixture {
   TempPath folder_{"printer"};
   std::unique_ptr<HostOSFactory> services_;
   GDriverServer* server_ = nullptr;
+  platform::HANDLE handle_ = nullptr;  // P1 with every right, the context's
   GDriverContext* driver_data_ = nullptr;
   std::uint32_t cookie_ = 0;
 };
