@@ -88,10 +88,10 @@ int GDriverDataImp::IsRemotePrinter() {
 }
 
 int GDriverDataImp::IsResolutionSupported(std::uint16_t x, std::uint16_t y) {
-  const bool alternate = SignedValueOr(default_settings_, kResolutionListSelectorKey, 0) ==
-                         kAlternateResolutions;
-  GAttributeComposite* list = FindComposite(
-      GetJobSettings(), alternate ? kAlternateResolutionListKey : kResolutionListKey);
+  const bool alternate =
+      SignedValueOr(default_settings_, kResolutionListSelectorKey, 0) == kAlternateResolutions;
+  GAttributeComposite* list =
+      FindComposite(GetJobSettings(), alternate ? kAlternateResolutionListKey : kResolutionListKey);
   if (!list) return 0;
   const GCountedPtrVector& entries = list->Children();
   for (RWSize i = 0; i < entries.Count(); ++i) {
@@ -222,8 +222,8 @@ int GDriverDataImp::ApplySeries(const RWWString& name, GAttributeComposite* sett
 }
 
 std::uint32_t GDriverDataImp::RegisterExtension(const char* name, std::uint32_t mode) {
-  const auto support = static_cast<std::uint32_t>(
-      SignedValueOr(GetJobSettings(), kExtensionSwitchKey, 0) & 0xFFFF);
+  const auto support =
+      static_cast<std::uint32_t>(SignedValueOr(GetJobSettings(), kExtensionSwitchKey, 0) & 0xFFFF);
   if (!name || *name == '\0') return support;
   if (support == 0) return kExtensionUnsupported;
   // Without a manager (its allocation failed) nothing can be loaded.
@@ -293,8 +293,9 @@ GAttributeComposite* GDriverDataImp::GetBinPool() {
 
 GPeripheral* GDriverDataImp::GetPrinterLanguage() {
   GPeripheral* printer_object = FindPrinterObject();
-  return printer_object ? dynamic_cast<GPeripheral*>(printer_object->FindKindOf(kGPrinterLanguageId))
-                        : nullptr;
+  return printer_object
+             ? dynamic_cast<GPeripheral*>(printer_object->FindKindOf(kGPrinterLanguageId))
+             : nullptr;
 }
 
 std::int32_t GDriverDataImp::GetEastAsianFlag() {
@@ -322,10 +323,10 @@ GAttributeComposite* GDriverDataImp::CopyMappedValues(GAttributeComposite* sourc
   };
   for (const Row* row = kRows; row->source_key != 0; ++row) {
     if (row->class_id != kGValueAttributeId) continue;
-    GValueAttribute* from = FindValueAttribute(FindComposite(source, row->source_part),
-                                               row->source_key);
-    GValueAttribute* to = FindValueAttribute(FindComposite(target, row->target_part),
-                                             row->target_key);
+    GValueAttribute* from =
+        FindValueAttribute(FindComposite(source, row->source_part), row->source_key);
+    GValueAttribute* to =
+        FindValueAttribute(FindComposite(target, row->target_part), row->target_key);
     if (from && to) to->SetValue(from->GetValue());
   }
   return target;

@@ -345,7 +345,7 @@ class GDriverDataImp : public virtual GDriverData {
   RWWString fourth_name_;
   std::uint32_t app_flags_ = 0;
   std::uint32_t cache_stale_ = 1;
-  std::int32_t cached_value_ = 0;                     // value 339
+  std::int32_t cached_value_ = 0;                    // value 339
   GAttributeComposite* default_settings_ = nullptr;  // owned
   GMediaPool* symmetric_pool_ = nullptr;             // owned
   std::uint32_t default_paper_id_ = 0;               // 0 until computed

@@ -32,7 +32,7 @@ constexpr char16_t kOSTrayMapName[] = u"VROOSTrayMap";
 constexpr std::uint32_t kConfiguredStateKey = 927;
 constexpr std::uint16_t kAutoConfigured = 14113;
 constexpr std::uint16_t kAdministratorConfigured = 14119;
-constexpr std::uint32_t kComparedValues[] = {307, 925, 451, 918, 308, 245, 310, 311,
+constexpr std::uint32_t kComparedValues[] = {307, 925, 451, 918, 308, 245,  310, 311,
                                              239, 275, 520, 915, 197, 1205, 1203};
 constexpr std::uint32_t kComparedTexts[] = {316, 315};
 
@@ -80,8 +80,7 @@ int GDriverDataImp::StoreAddedFonts(const GDeviceFontListComposite& fonts) {
 GDeviceFontListComposite* GDriverDataImp::SyncAddedFonts() {
   std::unique_ptr<GDeviceFontListComposite> fonts(LoadAddedFonts());
   RefreshMassStorageFontsFlag(this);
-  if (!GetMassStorageFontsFlag(this) && (!fonts || fonts->GetCount() == 0))
-    return fonts.release();
+  if (!GetMassStorageFontsFlag(this) && (!fonts || fonts->GetCount() == 0)) return fonts.release();
 
   const bool remote = IsRemotePrinter() != 0;
   bool changed = false;
@@ -228,10 +227,9 @@ int GDriverDataImp::UpgradeObjectByKey(std::uint32_t key) {
   return object ? UpgradeStoredObject(object, nullptr, key) : 0;
 }
 
-int GDriverDataImp::UpgradeQuicksets(GAttributeComposite& old_pool,
-                                     GAttributeComposite& new_pool) {
-  auto* quickset_template = dynamic_cast<GAttributeComposite*>(
-      FindDirectChild(GetJobSettings(), kQuicksetTemplateKey));
+int GDriverDataImp::UpgradeQuicksets(GAttributeComposite& old_pool, GAttributeComposite& new_pool) {
+  auto* quickset_template =
+      dynamic_cast<GAttributeComposite*>(FindDirectChild(GetJobSettings(), kQuicksetTemplateKey));
   if (!quickset_template) return 0;
   const GCountedPtrVector& quicksets = old_pool.Children();
   for (RWSize i = 0; i < quicksets.Count(); ++i) {
@@ -266,8 +264,8 @@ void GDriverDataImp::WriteBinAndTrayMaps(GAttributeComposite* root) {
   GOSFactory* services = GOSFactory::Instance();
   if (!services) return;
   GAttributeComposite* bins = FindComposite(root, kPaperHandlingKey);
-  if (!bins) bins = FindComposite(FindComposite(GetJobSettings(), kPrinterModelKey),
-                                  kPaperHandlingKey);
+  if (!bins)
+    bins = FindComposite(FindComposite(GetJobSettings(), kPrinterModelKey), kPaperHandlingKey);
   if (bins) {
     std::unique_ptr<MPersistentObject> copy(bins->DeepCopy());
     if (copy) services->StoreNamedObject(this, RWWString(kBinPoolName), copy.get());

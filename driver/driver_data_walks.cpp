@@ -86,12 +86,29 @@ GMedia* SymmetricCopy(const GMedia& medium) {
       {origin.width, std::int32_t{paper.width} - printable.width - origin.width, 0});
   const std::int32_t top = std::max<std::int32_t>(
       {origin.height, std::int32_t{paper.height} - printable.height - origin.height, 0});
-  return new (std::nothrow) GMedia(
-      medium.GetName().Data(), paper,
-      GSize16(Clamp16(paper.width - 2 * left), Clamp16(paper.height - 2 * top)),
-      GSize16(Clamp16(left), Clamp16(top)), medium.GetOrientation(), medium.GetPaperSizeId(),
-      medium.GetXResolution(), medium.GetYResolution(), medium.Key(), medium.GetAuxCode(),
-      medium.GetAuxName().Data(), medium.GetMediaType().Data());
+  return new (std::nothrow)
+      GMedia(medium.GetName().Data(), paper,
+             GSize16(Clamp16(paper.width - 2 * left), Clamp16(paper.height - 2 * top)),
+             GSize16(Clamp16(left), Clamp16(top)), medium.GetOrientation(), medium.GetPaperSizeId(),
+             medium.GetXResolution(), medium.GetYResolution(), medium.Key(), medium.GetAuxCode(),
+             medium.GetAuxName().Data(), medium.GetMediaType().Data());
+}
+
+// The walk's search for the item whose mapping has a spooler number: it
+// reports that item and ends the walk there.
+struct NumberSearch {
+  std::uint16_t number;
+  bool found;
+};
+
+template <class Item>
+int FindNumber(Item*, GResourceMapping* entry, std::uint32_t, void* buffer,
+               std::uint32_t& reported) {
+  auto* search = static_cast<NumberSearch*>(buffer);
+  if (!entry || entry->SystemNumber() != search->number) return 1;
+  search->found = true;
+  reported = 1;
+  return 0;
 }
 
 }  // namespace
@@ -134,9 +151,9 @@ int GDriverDataImp::EnumMedia(GMediaCallback callback, std::uint32_t orientation
     if (!medium) continue;
     GResourceMapping* entry = nullptr;
     if (mapped_only) {
-      entry = mapping ? mapping->FindBySecondNumber(
-                            static_cast<std::int16_t>(medium->GetPaperSizeId()))
-                      : nullptr;
+      entry = mapping
+                  ? mapping->FindBySecondNumber(static_cast<std::int16_t>(medium->GetPaperSizeId()))
+                  : nullptr;
       if (!entry) continue;
     }
     if (!walk.Offer([&](std::uint32_t at, std::uint32_t& out) {
@@ -254,40 +271,18 @@ int GDriverDataImp::HasResourceMapping(std::uint16_t number) {
 }
 
 int GDriverDataImp::HasTrayMapping(std::uint16_t number) {
-  struct Search {
-    std::uint16_t number;
-    bool found;
-  } search{number, false};
+  NumberSearch search{number, false};
   std::uint32_t index = 0;
-  EnumTrays(
-      [](GTray*, GResourceMapping* entry, std::uint32_t, void* buffer, std::uint32_t& reported) {
-        auto* wanted = static_cast<Search*>(buffer);
-        if (!entry || entry->SystemNumber() != wanted->number) return 1;
-        wanted->found = true;
-        reported = 1;
-        return 0;
-      },
-      &search, 1, index);
+  EnumTrays(&FindNumber<GTray>, &search, 1, index);
   return search.found ? 1 : 0;
 }
 
 int GDriverDataImp::IsFormUsable(std::uint32_t orientation, std::uint16_t x_resolution,
                                  std::uint16_t y_resolution, int check,
                                  std::uint16_t paper_number) {
-  struct Search {
-    std::uint16_t number;
-    bool found;
-  } search{paper_number, false};
+  NumberSearch search{paper_number, false};
   std::uint32_t index = 0;
-  EnumMedia(
-      [](GMedia*, GResourceMapping* entry, std::uint32_t, void* buffer, std::uint32_t& reported) {
-        auto* wanted = static_cast<Search*>(buffer);
-        if (!entry || entry->SystemNumber() != wanted->number) return 1;
-        wanted->found = true;
-        reported = 1;
-        return 0;
-      },
-      orientation, x_resolution, y_resolution, check, &search, 1, index);
+  EnumMedia(&FindNumber<GMedia>, orientation, x_resolution, y_resolution, check, &search, 1, index);
   if (search.found) return 1;
 
   GAttributeComposite* sizes = FindComposite(default_settings_, kCustomSizesKey);

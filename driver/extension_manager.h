@@ -80,9 +80,9 @@ class GExtensionManager {
   [[maybe_unused]] ExtensionJobTable* job_tables_[kMaxExtensions] = {};
   GDynamicLibrary job_modules_[kMaxExtensions];
   [[maybe_unused]] std::uint32_t masks_[kMaxExtensions] = {};
-  GDriverDataImp* owner_;  // not owned
+  GDriverDataImp* owner_;                                             // not owned
   [[maybe_unused]] GDriverQueryInterface query_interface_ = nullptr;  // handed to extensions
-  GAttributeComposite* settings_root_ = nullptr;        // the owner's 368
+  GAttributeComposite* settings_root_ = nullptr;                      // the owner's 368
   std::uint16_t loaded_count_ = 0;
   std::unique_ptr<ExtensionJobContext> job_context_;  // during a job
 };

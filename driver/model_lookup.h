@@ -28,8 +28,7 @@ inline GValueAttribute* FindValueAttribute(MPersistentObject* in, std::uint32_t 
 }
 
 // That attribute's value sign-extended, or `fallback` without one.
-inline std::int32_t SignedValueOr(MPersistentObject* in, std::uint32_t key,
-                                  std::int32_t fallback) {
+inline std::int32_t SignedValueOr(MPersistentObject* in, std::uint32_t key, std::int32_t fallback) {
   GValueAttribute* value = FindValueAttribute(in, key);
   return value ? static_cast<std::int16_t>(value->GetValue()) : fallback;
 }

@@ -74,8 +74,8 @@ TEST_F(DriverDataTest, TheDefaultPaperFollowsTheUsersCountry) {
   const struct {
     const char16_t* country;  // null: no record at all
     std::uint32_t paper;
-  } cases[] = {{u"1", 1},  {u"2", 1},  {u"52", 1},  {u"55", 1}, {u"503", 1},
-               {u"550", 1}, {u"33", 23}, {u"49", 23}, {u"81", 23}, {u"3", 23},
+  } cases[] = {{u"1", 1},   {u"2", 1},    {u"52", 1},  {u"55", 1},  {u"503", 1},
+               {u"550", 1}, {u"33", 23},  {u"49", 23}, {u"81", 23}, {u"3", 23},
                {u"60", 23}, {u"600", 23}, {nullptr, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.country ? "country" : "no record");
@@ -111,7 +111,10 @@ TEST_F(DriverDataTest, ThePrinterLanguageIsAskedThroughItsQuery) {
   GDriverContext* data = DriverData();
   ASSERT_NE(data, nullptr);
   GPeripheral* printer_object = data->FindPrinterObject();
-  const RWCString escape("a\x1b" "E"), plain("abc");
+  const RWCString escape(
+      "a\x1b"
+      "E"),
+      plain("abc");
   EXPECT_EQ(data->GetPrinterLanguage(), nullptr);
   EXPECT_EQ(data->PrinterLanguageHasEscape(escape), 0);
   // Found below another device, depth first.

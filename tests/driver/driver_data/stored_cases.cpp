@@ -113,8 +113,8 @@ TEST_F(DriverDataStored, PhysicalSettingsReportTheFirstDifference) {
   GDriverContext* data = DriverData();
   ASSERT_NE(data, nullptr);
   auto physical = [] {
-    auto* settings = driver_data_testing::Group(
-        365, {{307, 1000}, {925, 64}, {1205, 0}, {1203, 0}, {927, 1}});
+    auto* settings =
+        driver_data_testing::Group(365, {{307, 1000}, {925, 64}, {1205, 0}, {1203, 0}, {927, 1}});
     settings->AddChild(new GStringAttribute("", 316));
     settings->AddChild(new GStringAttribute("", 315));
     return settings;

@@ -42,8 +42,8 @@ struct Recorder {
                     std::uint32_t& reported) {
     return static_cast<Recorder*>(self)->Take(medium->GetPaperSizeId(), index, reported);
   }
-  static int Name(GResourceMapping* mapping, const RWWString* name, std::uint32_t index,
-                  void* self, std::uint32_t& reported) {
+  static int Name(GResourceMapping* mapping, const RWWString* name, std::uint32_t index, void* self,
+                  std::uint32_t& reported) {
     auto* recorder = static_cast<Recorder*>(self);
     RWCString narrow = name ? name->ToMultiByte() : RWCString("-");
     recorder->names.push_back(std::to_string(mapping->SystemNumber()) + "/" +
@@ -89,9 +89,9 @@ TEST_F(DriverDataWalks, TraysComeInTheListsOrderUnderTheSharedContract) {
     recorder.report = c.report;
     recorder.stop_after = c.stop_after;
     std::uint32_t index = c.start;
-    EXPECT_EQ(data->EnumTrays(&Recorder::Tray, c.buffer ? &recorder : nullptr, c.mapped_only,
-                              index),
-              c.result);
+    EXPECT_EQ(
+        data->EnumTrays(&Recorder::Tray, c.buffer ? &recorder : nullptr, c.mapped_only, index),
+        c.result);
     EXPECT_EQ(recorder.ids, c.ids);
     if (!c.ids.empty()) {
       EXPECT_EQ(recorder.indexes.front(), c.start);
@@ -199,8 +199,8 @@ TEST_F(DriverDataWalks, CustomSizesAreCheckedAgainstTheSizeLimitMedia) {
   sizes->AddChild(new GCustomMediaSize(16387, RWCString("C"), 0, 1300, 1900, 0));  // 7800 wide
   sizes->AddChild(new GCustomMediaSize(16388, RWCString("D"), 0, 200, 300, 0));    // 1200 x 1800
   sizes->AddChild(new GCustomMediaSize(16389, RWCString("E"), 0, 199, 300, 0));    // 1194 wide
-  for (auto [id, expected] : {std::pair{16385, 1}, {16386, 1}, {16387, 0}, {16388, 1},
-                              {16389, 0}, {16390, 0}}) {
+  for (auto [id, expected] :
+       {std::pair{16385, 1}, {16386, 1}, {16387, 0}, {16388, 1}, {16389, 0}, {16390, 0}}) {
     EXPECT_EQ(data->IsMediaSizeInRange(nullptr, static_cast<std::uint16_t>(id)), expected) << id;
   }
   GAttributeComposite bare(0);
