@@ -78,7 +78,7 @@ TEST_F(DriverDataStored, AddedFontsFollowTheTenSources) {
       stored->AddCopiesFrom(*one);
     }
     if (s.file == -1) continue;
-    const std::string name = "F" + std::to_string(i) + ".MSD";
+    const std::string name = std::string("F").append(std::to_string(i)).append(".MSD");
     testing_support::WriteAll(HostPath(name), s.file == -2 ? std::string("short")
                                                            : font_testing::MsdFile(s.file, {face}));
     WriteMsdFileName(data, i, RWWString::FromMultiByte(name.c_str()));
@@ -173,7 +173,8 @@ TEST_F(DriverDataStored, ALargeQuicksetPoolUpgradesOntoTheTemplate) {
   constexpr int kSets = 200;
   for (int i = 0; i < kSets; ++i) {
     auto* set = new GAttributeComposite(0);
-    set->AddChild(new GStringAttribute(RWCString(("Quick set " + std::to_string(i)).c_str()), 376));
+    const std::string name = std::string("Quick set ").append(std::to_string(i));
+    set->AddChild(new GStringAttribute(name.c_str(), 376));
     set->AddChild(new GValueAttribute(static_cast<std::uint16_t>(i), 260));
     set->AddChild(new GValueAttribute(3, 258));
     pool.AddChild(set);
@@ -192,11 +193,11 @@ TEST_F(DriverDataStored, ALargeQuicksetPoolUpgradesOntoTheTemplate) {
     std::string text = std::to_string(set->Key());
     const GCountedPtrVector& parts = dynamic_cast<GAttributeComposite*>(set)->Children();
     for (RWSize i = 0; i < parts.Count(); ++i) {
-      text += " " + std::to_string(parts[i]->Key());
+      text.append(" ").append(std::to_string(parts[i]->Key()));
       if (auto* v = dynamic_cast<GValueAttribute*>(parts[i].Get()))
-        text += "=" + std::to_string(v->GetValue());
+        text.append("=").append(std::to_string(v->GetValue()));
       if (auto* s = dynamic_cast<GStringAttribute*>(parts[i].Get()))
-        text += "='" + std::string(s->GetValue().Data()) + "'";
+        text.append("='").append(s->GetValue().Data()).append("'");
     }
     return text;
   };
