@@ -37,7 +37,9 @@ class GDriverContext : public GUIDriverData {
   ~GDriverContext() override;
 
   // The context behind a view that the driver server handed out, or null
-  // when the view is not a context's.
+  // when the view is not a context's. The view is the GUIDriverData base,
+  // a fixed step from the context; the cast is a checked one all the same,
+  // since a view may come from any caller.
   static GDriverContext* FromDriverData(GDriverData* view);
 
   // The printer handle that the context uses now: the one it was made or

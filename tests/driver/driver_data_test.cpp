@@ -16,7 +16,6 @@
 
 namespace {
 
-using driver_data_testing::Find;
 using driver_data_testing::SetValue;
 
 class DriverDataTest : public testing_support::PrinterFixture {};
@@ -152,6 +151,12 @@ TEST_F(DriverDataTest, SmallQueriesAnswerFromTheModel) {
   EXPECT_EQ(data->HasResourceMapping(16693), 0);
   EXPECT_EQ(data->HasTrayMapping(260), 1);
   EXPECT_EQ(data->HasTrayMapping(261), 0);
+  EXPECT_EQ(data->GetPaperCodeOfMedia(23, out), 1);
+  EXPECT_EQ(out, 23);
+  EXPECT_EQ(data->GetMediaIdOfPaperCode(23, out), 0);
+  EXPECT_EQ(data->UpdateFromDevice(), kNoDeviceValues);
+  SetValue(job, 958, 0xFFFF);
+  EXPECT_EQ(data->GetEastAsianFlag(), -1);
 
   // The default settings choose list 1300.
   SetValue(data->EnsureDefaultSettings(), 1302, 2);
@@ -159,12 +164,12 @@ TEST_F(DriverDataTest, SmallQueriesAnswerFromTheModel) {
   EXPECT_EQ(data->IsResolutionSupported(1200, 1200), 0);
 
   // Series: case-insensitive names; 360 is assigned to the settings.
-  auto* series = Find<GAttributeComposite>(job, 369);
+  auto* series = FindOfClass<GAttributeComposite>(job, 369);
   dynamic_cast<GAttributeComposite*>(series->Children()[0].Get())
       ->AddChild(new GValueAttribute(9, 360));
   GAttributeComposite settings(0);
   EXPECT_EQ(data->ApplySeries(u"model-100", &settings), 1);
-  EXPECT_EQ(Find<GValueAttribute>(&settings, 360)->GetValue(), 9);
+  EXPECT_EQ(FindOfClass<GValueAttribute>(&settings, 360)->GetValue(), 9);
   EXPECT_EQ(data->ApplySeries(u"Model-300", &settings), 0);
 
   // Extensions: the switch answers a query; 0 refuses; the manager's
@@ -182,9 +187,9 @@ TEST_F(DriverDataTest, SmallQueriesAnswerFromTheModel) {
   source.AddChild(driver_data_testing::Group(362, {{266, 2}, {267, 1}, {268, 3}}));
   target.AddChild(driver_data_testing::Group(329, {{266, 0}, {268, 0}}));
   data->CopyMappedValues(&source, &target);
-  EXPECT_EQ(Find<GValueAttribute>(&target, 266)->GetValue(), 2);
-  EXPECT_EQ(Find<GValueAttribute>(&target, 268)->GetValue(), 3);
-  EXPECT_EQ(Find<GValueAttribute>(&target, 267), nullptr);
+  EXPECT_EQ(FindOfClass<GValueAttribute>(&target, 266)->GetValue(), 2);
+  EXPECT_EQ(FindOfClass<GValueAttribute>(&target, 268)->GetValue(), 3);
+  EXPECT_EQ(FindOfClass<GValueAttribute>(&target, 267), nullptr);
 }
 
 TEST_F(DriverDataTest, CustomFormsTakeTheSmallestFreeIdAndReplaceTheirName) {

@@ -5,14 +5,12 @@
 #include <utility>
 
 #include "config/attributes/attribute_composite.h"
-#include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
 #include "config/paper/media.h"
 #include "config/paper/media_pool.h"
-#include "config/paper/paper_handling_device.h"
-#include "config/paper/paper_parts.h"
+#include "driver/model_lookup.h"
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
 #include "foundation/rw/rwstore.h"
@@ -23,27 +21,18 @@
 #include "platform/host/files.h"
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
+#include "tests/config/acceptance/acceptance_model.h"
 
 namespace testing_support {
 namespace {
 
-GValueAttribute* V(std::uint32_t key, std::uint16_t value) {
-  return new GValueAttribute(value, key);
-}
-
-GStringAttribute* T(std::uint32_t key, const char* text) {
-  return new GStringAttribute(text, key);
-}
+// The acceptance test's builders, short.
+constexpr auto V = &import_test::Value;
+constexpr auto T = &import_test::Text;
+constexpr auto G = &import_test::Group;
 
 GRangeAttribute* R(std::uint32_t key, std::int16_t low, std::int16_t high, std::int16_t value) {
   return new GRangeAttribute(low, high, 1, value, key);
-}
-
-GAttributeComposite* G(std::uint32_t key, std::initializer_list<GAttribute*> children) {
-  auto* group = new GAttributeComposite(key);
-  for (GAttribute* child : children)
-    group->AddChild(child);
-  return group;
 }
 
 // A medium at 600 by 600 dots per inch, orientation 0.
@@ -52,23 +41,12 @@ GMedia* Medium(const char* name, std::uint16_t id, GSize16 paper, GSize16 printa
   return new GMedia(name, paper, printable, origin, 0, id, 600, 600, key, 0, "", "");
 }
 
-// A paper-handling device whose part 1 holds `trays` (name, id).
-GPaperHandlingDevice* Device(const char* name, std::uint32_t type, std::uint32_t optional,
-                             std::initializer_list<std::pair<const char*, std::uint16_t>> trays) {
-  auto* device = new GPaperHandlingDevice(RWCString(name), type, optional, 0, 1, 0, 0);
-  if (trays.size() != 0) {
-    auto* part = G(0, {});
-    for (const auto& [tray, id] : trays)
-      part->AddChild(new GTray(RWCString(tray), id, kTrayKey));
-    device->SetPart(1, part);
-  }
-  return device;
-}
-
-GAttributeComposite* Preset(std::uint32_t key, std::uint16_t ret, std::uint16_t tt,
-                            std::uint16_t black, std::uint16_t dots) {
-  return G(key, {V(218, ret), V(220, tt), V(589, black),
-                 G(222, {V(223, dots), V(224, dots), V(225, 1)})});
+// Appends `children` to the direct child of `in` keyed `key` (to `in`
+// itself for key 0).
+void Grow(GAttributeComposite* in, std::uint32_t key, std::initializer_list<GAttribute*> children) {
+  auto* target = key ? dynamic_cast<GAttributeComposite*>(FindDirectChild(in, key)) : in;
+  for (GAttribute* child : children)
+    target->AddChild(child);
 }
 
 // The parts a quick set keeps: its name, watermark, target, paper, tray,
@@ -125,116 +103,45 @@ GResourceMappingList* BuildFixtureResourceMappings() {
 }
 
 GAttributeComposite* BuildFixtureDefaults() {
-  auto* document = G(362, {V(248, 1),
-                           V(253, 0),
-                           V(258, 19),
-                           V(260, 1),
-                           V(266, 1),
-                           V(267, 0),
-                           V(268, 0),
-                           V(270, 0),
-                           V(272, 1),
-                           V(279, 0),
-                           V(710, 0),
-                           V(713, 0),
-                           V(983, 0),
-                           V(410, 0),
-                           V(920, 0),
-                           V(921, 7),
-                           T(973, "Plain"),
-                           V(250, 5),
-                           G(249, {V(323, 600), V(324, 600), V(325, 1)}),
-                           V(265, 0),
-                           V(1260, 2159),
-                           V(1261, 2794)});
-  auto* watermark =
-      G(379, {V(585, 0), T(383, "None"), V(1112, 0), V(403, 224), V(388, 0), V(382, 0), V(393, 0),
-              V(394, 0), T(386, "Arial"), V(387, 0), V(398, 0), V(399, 0), V(400, 0)});
-  auto* color_media = G(
-      364, {T(261, "Plain"), T(262, "Plain"), V(263, 19), V(264, 0), V(291, 1), V(293, 0),
-            V(296, 0), V(304, 0), new GTintvectorEnhancedAttributeVer2(kTintvectorKey), watermark});
-  auto* installed = G(365, {V(925, 64),  V(307, 1000),
-                            V(308, 0),   V(245, 0),
-                            T(315, ""),  V(915, 0),
-                            T(316, ""),  V(311, 0),
-                            V(981, 0),   V(974, 0),
-                            V(274, 7),   V(1205, 0),
-                            T(1203, ""), V(927, 1),
-                            V(918, 0),   V(310, 0),
-                            V(239, 0),   V(275, 0),
-                            V(451, 0),   V(520, 0),
-                            V(197, 0),   V(213, 0),
-                            V(318, 0),   V(441, 0),
-                            V(976, 0),   new GFormToTrayDatabase(510)});
-  auto* pool =
-      G(378, {G(0, {V(1112, 1), T(384, "Confidential"), V(403, 128), V(388, 1), V(382, 1),
-                    V(393, 1), T(386, "Times New Roman"), V(398, 255), V(399, 0), V(400, 0)}),
-              G(0, {V(1112, 2), T(384, "Draft"), V(403, 64)})});
-  auto* locks = G(366, {pool, G(1102, {}), V(940, 0)});
-  auto* target = G(328, {V(218, 0), V(220, 0), V(589, 0), V(223, 600), V(224, 600), V(225, 1)});
-  auto* custom_sizes =
-      G(kCustomSizesKey,
-        {new GCustomMediaSize(16385, RWCString("Custom A"), kHundredthInch, 400, 600, 0)});
-  auto* names =
-      G(kResourceNamesKey, {T(0, "Envelope Feeder"), T(0, "Manual Envelope"), T(0, "Auto Select")});
-  return G(359, {document, color_media, installed, locks, target, custom_sizes, names, V(711, 0),
-                 V(1302, 1), G(368, {PlaceholderList(987)}), G(367, {PlaceholderList(997)}),
-                 G(283, {}), G(kQuicksetPoolKey, {Quickset(0), Quickset(kQuicksetTemplateKey)})});
+  // The acceptance test's settings model (362, 364, 365, 366, 328), grown.
+  GAttributeComposite* defaults = acceptance::Model();
+  defaults->SetKey(359);
+  Grow(defaults, 362, {V(265, 0), V(1260, 2159), V(1261, 2794)});
+  Grow(defaults, 365,
+       {V(918, 0), V(310, 0), V(239, 0), V(275, 0), V(451, 0), V(520, 0), V(197, 0), V(213, 0),
+        V(318, 0), V(441, 0), V(976, 0), new GFormToTrayDatabase(510)});
+  Grow(defaults, 366, {V(940, 0)});
+  auto* custom = new GCustomMediaSize(16385, RWCString("Custom A"), kHundredthInch, 400, 600, 0);
+  Grow(defaults, 0,
+       {G(kCustomSizesKey, {custom}),
+        G(kResourceNamesKey,
+          {T(0, "Envelope Feeder"), T(0, "Manual Envelope"), T(0, "Auto Select")}),
+        V(711, 0), V(1302, 1), G(368, {PlaceholderList(987)}), G(367, {PlaceholderList(997)}),
+        G(283, {}), G(kQuicksetPoolKey, {Quickset(0), Quickset(kQuicksetTemplateKey)})});
+  return defaults;
 }
 
 GAttributeComposite* BuildFixtureJobSettings() {
-  auto* bin_pool =
-      G(kPaperHandlingKey,
-        {Device("Main Unit", kPaperSource, 0,
-                {{"Manual Feed", 4}, {"Tray 1", 1}, {"Tray 2 500-Sheet", 2}, {"Bypass Tray", 7}}),
-         Device("Lower Cassette", kPaperSource, 1, {{"Tray 3", 3}}),
-         Device("MBX-1", kOutputDevice, 1, {})});
-  auto* model = G(kPrinterModelKey, {bin_pool,
-                                     G(1208, {G(0, {V(1207, 1205), T(1206, "Kit-A")}),
-                                              G(0, {V(1207, 1203), T(1206, "Punch-2/3")})}),
-                                     T(229, ""),
-                                     G(230, {T(0, "KV Test"), T(0, "KV Test Pro")}),
-                                     V(313, 0),
-                                     V(201, 64),
-                                     R(202, 0, 1000, 64),
-                                     V(204, 0),
-                                     V(226, 0),
-                                     V(231, 0),
-                                     V(441, 0),
-                                     V(980, 0),
-                                     V(1011, 0),
-                                     V(1211, 0),
-                                     R(232, 1, 2, 1),
-                                     R(233, 1, 5, 1),
-                                     R(234, 1, 3, 1),
-                                     R(236, 1, 2, 1),
-                                     R(700, 1, 8, 1),
-                                     G(314, {})});
+  // The acceptance test's job settings (90, 326, 327, 369, 228, 295), the
+  // bin pool moved into the printer model 228, grown.
+  auto* job = G(198, {});
+  acceptance::FillJobSettings(job);
+  Grow(job, kPrinterModelKey,
+       {static_cast<GAttribute*>(job->RemoveByKey(kPaperHandlingKey)), T(229, ""),
+        G(230, {T(0, "KV Test"), T(0, "KV Test Pro")}), V(313, 0), V(201, 64), R(202, 0, 1000, 64),
+        V(204, 0), V(226, 0), V(231, 0), V(441, 0), V(980, 0), V(1011, 0), V(1211, 0),
+        R(232, 1, 2, 1), R(233, 1, 5, 1), R(234, 1, 3, 1), R(236, 1, 2, 1), R(700, 1, 8, 1),
+        G(314, {})});
   auto* alternatives = new GMediaPool(kAlternativeMediaListKey);
   alternatives->AddChild(Medium("Letter", 1, {5100, 6600}, {4800, 6400}, {150, 100}));
-  return G(
-      198,
-      {model,
-       Preset(326, 2, 1, 1, 1200),
-       Preset(327, 0, 0, 0, 600),
-       G(369, {G(0, {V(927, 1), T(370, "Model-100")}), G(0, {V(927, 2), T(370, "Model-200 dn")})}),
-       new GTintvectorEnhancedAttributeVer2(kTintvectorKey),
-       BuildFixtureMediaList(),
-       alternatives,
-       G(206, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 1200), V(324, 1200)})}),
-       G(1300, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 300), V(324, 300)})}),
-       Quickset(kQuicksetTemplateKey),
-       T(401, "KVQCF.DLL"),
-       T(374, "KVTEST.HLP"),
-       T(445, ""),
-       V(958, 0),
-       V(984, 1),
-       G(kTrayOrderKey, {V(0, 4), V(0, 1), V(0, 2), V(0, 7), V(0, 3)}),
-       T(1132, "Courier PS"),
-       V(1122, 1),
-       V(911, 0),
-       R(199, 1, 999, 1),
-       BuildFixtureDefaults()});
+  Grow(job, 0,
+       {BuildFixtureMediaList(), alternatives,
+        G(206, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 1200), V(324, 1200)})}),
+        G(1300, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 300), V(324, 300)})}),
+        Quickset(kQuicksetTemplateKey), T(401, "KVQCF.DLL"), T(374, "KVTEST.HLP"), T(445, ""),
+        V(958, 0), V(984, 1), G(kTrayOrderKey, {V(0, 4), V(0, 1), V(0, 2), V(0, 7), V(0, 3)}),
+        T(1132, "Courier PS"), V(1122, 1), V(911, 0), R(199, 1, 999, 1), BuildFixtureDefaults()});
+  return job;
 }
 
 GPeripheralComposite* BuildFixtureConfiguration() {

@@ -12,20 +12,16 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/driver_data_imp.h"
+#include "driver/model_lookup.h"
 #include "driver/services/os_factory.h"
 #include "platform/host/registry.h"
 #include "tests/support/printer_fixture.h"
 
 namespace driver_data_testing {
 
-template <class T>
-T* Find(MPersistentObject* in, std::uint32_t key) {
-  return in ? dynamic_cast<T*>(in->FindByKey(key)) : nullptr;
-}
-
 // Sets the value attribute `key` of `in`, adding it when missing.
 inline void SetValue(MPersistentObject* in, std::uint32_t key, std::uint16_t value) {
-  if (auto* found = Find<GValueAttribute>(in, key)) {
+  if (auto* found = FindValueAttribute(in, key)) {
     found->SetValue(value);
   } else {
     in->AddChild(new GValueAttribute(value, key));

@@ -22,7 +22,6 @@
 
 namespace {
 
-using driver_data_testing::Find;
 using driver_data_testing::NamedBytes;
 using driver_data_testing::PutNamedBytes;
 using driver_data_testing::SetValue;
@@ -101,14 +100,6 @@ TEST_F(DriverDataStored, AddedFontsFollowTheTenSources) {
   EXPECT_EQ(GetMassStorageFontsFlag(data), 1u);
 }
 
-TEST_F(DriverDataStored, NoFontsAndNoFlagChangeNothing) {
-  GDriverContext* data = DriverData();
-  ASSERT_NE(data, nullptr);
-  const std::string before = Snapshot(data);
-  EXPECT_EQ(data->SyncAddedFonts(), nullptr);
-  EXPECT_EQ(Snapshot(data), before);
-}
-
 TEST_F(DriverDataStored, PhysicalSettingsReportTheFirstDifference) {
   GDriverContext* data = DriverData();
   ASSERT_NE(data, nullptr);
@@ -148,7 +139,7 @@ TEST_F(DriverDataStored, PhysicalSettingsReportTheFirstDifference) {
     SCOPED_TRACE(c.name);
     std::unique_ptr<GAttributeComposite> settings(physical());
     if (c.text) {
-      Find<GStringAttribute>(settings.get(), c.key)->SetValue(c.text);
+      FindOfClass<GStringAttribute>(settings.get(), c.key)->SetValue(c.text);
     } else if (c.key != 0) {
       SetValue(settings.get(), c.key, static_cast<std::uint16_t>(c.value));
     }
@@ -221,9 +212,30 @@ TEST_F(DriverDataStored, ALargeQuicksetPoolUpgradesOntoTheTemplate) {
   RWCollectable* read = nullptr;
   ASSERT_NE(store->LoadObjectByNumber(365, read), 0);
   std::unique_ptr<RWCollectable> owned(read);
-  EXPECT_EQ(Find<GValueAttribute>(dynamic_cast<MPersistentObject*>(read), 925)->GetValue(), 96);
-  EXPECT_EQ(Find<GValueAttribute>(dynamic_cast<MPersistentObject*>(read), 274)->GetValue(), 7);
+  EXPECT_EQ(FindOfClass<GValueAttribute>(dynamic_cast<MPersistentObject*>(read), 925)->GetValue(),
+            96);
+  EXPECT_EQ(FindOfClass<GValueAttribute>(dynamic_cast<MPersistentObject*>(read), 274)->GetValue(),
+            7);
   EXPECT_EQ(data->UpgradeObjectByKey(366), 0);
+}
+
+TEST_F(DriverDataStored, BinAndTrayMapsAreStoredForTheInstalledOptions) {
+  GDriverContext* data = DriverData();
+  ASSERT_NE(data, nullptr);
+  data->WriteBinAndTrayMaps(nullptr);  // the job settings' bin pool
+  std::unique_ptr<RWCollectable> pool(Os().LoadNamedObject(data, u"VROBinPool", 0));
+  auto* bins = dynamic_cast<GAttributeComposite*>(pool.get());
+  ASSERT_NE(bins, nullptr);
+  EXPECT_TRUE(bins->IsEqualContent(data->GetBinPool()));
+  std::unique_ptr<RWCollectable> trays(Os().LoadNamedObject(data, u"VROOSTrayMap", 0));
+  ASSERT_NE(dynamic_cast<GResourceMappingList*>(trays.get()), nullptr);
+  EXPECT_TRUE(dynamic_cast<GResourceMappingList*>(trays.get())
+                  ->IsEqualContent(dynamic_cast<MPersistentObject*>(data->GetTrayMap())));
+  GAttributeComposite root(0);
+  root.AddChild(new GAttributeComposite(kPaperHandlingKey));
+  data->WriteBinAndTrayMaps(&root);  // the settings' own
+  pool.reset(Os().LoadNamedObject(data, u"VROBinPool", 0));
+  EXPECT_EQ(dynamic_cast<GAttributeComposite*>(pool.get())->EntryCount(), 0u);
 }
 
 // Objects of another class under the keys the driver data reads count as

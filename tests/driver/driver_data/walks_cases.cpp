@@ -14,7 +14,6 @@
 
 namespace {
 
-using driver_data_testing::Find;
 using driver_data_testing::SetValue;
 
 class DriverDataWalks : public testing_support::PrinterFixture {};
@@ -61,7 +60,8 @@ TEST_F(DriverDataWalks, TraysComeInTheListsOrderUnderTheSharedContract) {
   auto* cassette = dynamic_cast<GPaperHandlingDevice*>(pool->Children()[1].Get());
   main_unit->GetPart(1)->AddChild(new GTray(RWCString("Envelopes"), 6, kTrayKey));
   cassette->SetInstalled(1);
-  GAttributeComposite* order = Find<GAttributeComposite>(data->GetJobSettings(), kTrayOrderKey);
+  GAttributeComposite* order =
+      FindOfClass<GAttributeComposite>(data->GetJobSettings(), kTrayOrderKey);
   order->RemoveAll();
   for (std::uint16_t id : {6, 1, 3})
     order->AddChild(new GValueAttribute(id, 0));
@@ -192,7 +192,7 @@ TEST_F(DriverDataWalks, ResourceNamesPairTheMadeMappingsWithList701) {
 TEST_F(DriverDataWalks, CustomSizesAreCheckedAgainstTheSizeLimitMedia) {
   GDriverContext* data = DriverData();
   ASSERT_NE(data, nullptr);
-  GAttributeComposite* sizes = Find<GAttributeComposite>(data->EnsureDefaultSettings(), 276);
+  GAttributeComposite* sizes = FindOfClass<GAttributeComposite>(data->EnsureDefaultSettings(), 276);
   // Hundredths of an inch; at 600 dpi six dots each. The limits are 17389
   // (1200 x 1800) and 17388 (7200 x 10800), not 17385 and 17384.
   sizes->AddChild(new GCustomMediaSize(16386, RWCString("B"), 0, 1100, 1700, 0));  // 6600 x 10200
