@@ -204,6 +204,11 @@ TEST_F(DriverDataStored, ALargeQuicksetPoolUpgradesOntoTheTemplate) {
   EXPECT_EQ(data->UpgradeNamedObject(RWCString("Unknown")), 0);
   EXPECT_EQ(NamedBytes(data, u"Unknown"), before);
   EXPECT_EQ(data->UpgradeNamedObject(RWCString("Missing")), 0);
+  // Without a template the pool is left as it is, not emptied.
+  const std::string upgraded_bytes = NamedBytes(data, u"QuicksetPool");
+  delete data->GetJobSettings()->RemoveByKey(kQuicksetTemplateKey);
+  EXPECT_EQ(data->UpgradeNamedObject(RWCString("QuicksetPool")), 0);
+  EXPECT_EQ(NamedBytes(data, u"QuicksetPool"), upgraded_bytes);
   // By key: the template fills in what the stored part lacks.
   std::unique_ptr<GAttributeComposite> installed(driver_data_testing::Group(365, {{925, 96}}));
   std::unique_ptr<GPrinterDataStore> store(Os().NewValueAdapter(data));
