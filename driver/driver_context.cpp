@@ -2,17 +2,19 @@
 
 #include <new>
 
+#include <memory>
+
 #include "config/attributes/attribute_composite.h"
-#include "config/attributes/value_attribute.h"
 #include "driver/entry_points.h"
+#include "driver/model_lookup.h"
 #include "driver/printer_key.h"
-#include "persist/string_conversion.h"
 
 namespace {
 
-constexpr std::uint32_t kPrinterObjectKey = 76;
-constexpr std::uint32_t kJobSettingsKey = 198;
-constexpr std::uint32_t kSupportFileKey = 401;
+// The job settings' default settings, and the key of settings built from
+// them.
+constexpr std::uint32_t kDefaultSettingsKey = 359;
+constexpr std::uint32_t kBuiltSettingsKey = 360;
 
 }  // namespace
 
@@ -93,58 +95,39 @@ void GDriverContext::GetPrinterIdentity(RWWString& name, platform::HANDLE& print
   flag = 0;
 }
 
-GRenderDriverData* GDriverContext::AsRenderDriverData() {
-  return nullptr;
+void GDriverContext::InitAppFlags() {}
+
+GAttributeComposite* GDriverContext::BuildDefaultSettings() {
+  MPersistentObject* source = FindDirectChild(GetJobSettings(), kDefaultSettingsKey);
+  std::unique_ptr<MPersistentObject> copy(source ? source->DeepCopy() : nullptr);
+  auto* settings = dynamic_cast<GAttributeComposite*>(copy.get());
+  if (!settings) return nullptr;
+  copy.release();
+  settings->SetKey(kBuiltSettingsKey);
+  return settings;
 }
 
-GDriverData* GDriverContext::AsUIDriverData() {
-  return this;
+GAttributeComposite* GDriverContext::CreateDefaultSettings() {
+  return BuildDefaultSettings();
 }
 
 void GDriverContext::Retarget(const GPrinterKey& key) {
-  GDriverData::Retarget(key);
+  GUIDriverData::Retarget(key);
   creation_handle_ = key.GetPrinterHandle();
   if (!(key.GetPrinterName() == GetPrinterName())) SetPrinterName(key.GetPrinterName());
   SetDriverName(key.GetDriverName());
   SetPortName(key.GetPortName());
 }
 
-void GDriverContext::Park() {}
-
 GPrinterKey* GDriverContext::CreatePrinterKey() {
   return new (std::nothrow)
       GPrinterKey(creation_handle_, GetPrinterName(), GetDriverName(), GetPortName(), 0);
 }
 
-GAttributeComposite* GDriverContext::GetJobSettings() {
-  auto* configuration = dynamic_cast<MPersistentObject*>(GetConfiguration());
-  MPersistentObject* printer_object =
-      configuration ? configuration->FindByKey(kPrinterObjectKey) : nullptr;
-  return printer_object
-             ? dynamic_cast<GAttributeComposite*>(printer_object->FindByKey(kJobSettingsKey))
-             : nullptr;
+void GDriverContext::GetLocalJobStorageKey(RWWString& key) {
+  key = RWWString();
 }
 
-RWWString GDriverContext::GetSupportFilePath() {
-  RWWString path;
-  GAttributeComposite* job_settings = GetJobSettings();
-  auto* file = job_settings
-                   ? dynamic_cast<GStringAttribute*>(job_settings->FindByKey(kSupportFileKey))
-                   : nullptr;
-  if (file) NarrowToWide(file->GetValue(), path);
-  return path;
-}
-
-GAttributeComposite* GDriverContext::BuildDefaultSettings() {
+GAttributeComposite* GDriverContext::GetDevModeSettingsModel() {
   return nullptr;
-}
-
-int GDriverContext::ApplySeries(const RWWString&, GAttributeComposite*) {
-  return 0;
-}
-
-void GDriverContext::WriteBinAndTrayMaps(GAttributeComposite*) {}
-
-int GDriverContext::GetPaperCodeOfMedia(std::uint16_t, std::uint16_t&) {
-  return 0;
 }

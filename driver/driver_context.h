@@ -12,6 +12,13 @@
 // the sheets, capabilities, events, upgrade and the device query override
 // them.
 //
+// The context is a GUIDriverData (its view), over the one virtual
+// GDriverDataImp part that every class of the driver data shares. Until
+// the context base stands, the context answers the slots that it will
+// hold in their least form: no application flags copied, default settings
+// that are a copy of the job settings' 359 re-keyed 360, no local
+// job-storage key and no device-mode settings.
+//
 // Ownership: the driver server owns contexts; a context owns the parts of
 // its driver data. Threads: a context is used by one spooler call at a
 // time; it takes no lock.
@@ -19,18 +26,20 @@
 
 #include <cstdint>
 
-#include "driver/services/driver_data.h"
+#include "driver/ui_driver_data.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/types.h"
 
-class GDriverContext : public virtual GDriverData {
+class GDriverContext : public GUIDriverData {
  public:
   GDriverContext(platform::HANDLE printer, const RWWString& printer_name,
                  const RWWString& driver_name, const RWWString& port_name);
   ~GDriverContext() override;
 
   // The context behind a view that the driver server handed out, or null
-  // when the view is not a context's.
+  // when the view is not a context's. The view is the GUIDriverData base,
+  // a fixed step from the context; the cast is a checked one all the same,
+  // since a view may come from any caller.
   static GDriverContext* FromDriverData(GDriverData* view);
 
   // The printer handle that the context uses now: the one it was made or
@@ -79,24 +88,22 @@ class GDriverContext : public virtual GDriverData {
 
   // --- The driver data's operations.
 
-  GRenderDriverData* AsRenderDriverData() override;  // none
-  GDriverData* AsUIDriverData() override;            // the context itself
-  // The handle becomes the key's; the printer, driver and port names are
-  // taken from the key.
+  // Nothing yet (the flags stay 0).
+  void InitAppFlags() override;
+  // A deep copy of the job settings' child 359, re-keyed 360; null
+  // without one. The caller owns it.
+  GAttributeComposite* BuildDefaultSettings() override;
+  // BuildDefaultSettings.
+  GAttributeComposite* CreateDefaultSettings() override;
+  // The driver data's re-target; then the handle becomes the key's and
+  // the printer, driver and port names are taken from the key.
   void Retarget(const GPrinterKey& key) override;
-  void Park() override;  // nothing
   // A key of the handle, the three names and flag 0.
   GPrinterKey* CreatePrinterKey() override;
-  // The configuration's printer object (keyed 76) and its settings keyed
-  // 198; null when a step is missing.
-  GAttributeComposite* GetJobSettings() override;
-  // The string attribute 401 of the job settings, widened; empty without.
-  RWWString GetSupportFilePath() override;
-  // Until the settings are built here: null, 0, nothing, 0.
-  GAttributeComposite* BuildDefaultSettings() override;
-  int ApplySeries(const RWWString& name, GAttributeComposite* settings) override;
-  void WriteBinAndTrayMaps(GAttributeComposite* root) override;
-  int GetPaperCodeOfMedia(std::uint16_t media_id, std::uint16_t& paper_code) override;
+  // Empty.
+  void GetLocalJobStorageKey(RWWString& key) override;
+  // None.
+  GAttributeComposite* GetDevModeSettingsModel() override;
 
  private:
   platform::HANDLE creation_handle_;  // not owned

@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "driver/driver_data_file.h"
 #include "driver/printer_key.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/driver_server.h"
@@ -23,34 +24,45 @@ constexpr std::uint32_t kPaperSizeMappingKey = 191;
 constexpr std::uint32_t kTrayMapKey = 84;
 constexpr std::uint32_t kResourceMappingsKey = 194;
 
-// Restores the root of the printer's driver data file and hands its parts
-// to `object`; false when the file does not open or holds no root.
+// The root's part keyed `key` when it is a mapping list; anything else
+// under the key is deleted and counts as missing.
+MPersistentObject* TakeMappings(MPersistentObject& root, std::uint32_t key) {
+  std::unique_ptr<MPersistentObject> part(root.RemoveByKey(key));
+  if (!dynamic_cast<GResourceMappingList*>(part.get())) return nullptr;
+  return part.release();
+}
+
+// Opens the printer's driver data file and loads it into `object`.
 bool LoadDriverData(GOSFactory& services, GDriverData& object) {
   std::unique_ptr<GPersistentInputStream> stream(services.NewFileInputStream(
       services.GetDriverDataFile(&object), GOSFactory::kBinaryEncoding));
-  if (!stream || !stream->VirtualStream() || !stream->VirtualStream()->Good()) return false;
-  MPersistentObject* root = nullptr;
-  {
-    // The file is outside data: damage fails the load, never the process.
-    RWErrorScope scope;
-    MPersistentObject::ReadPointerFromStream(*stream->VirtualStream(), root);
-    if (scope.Failed() || !stream->VirtualStream()->Good()) {
-      delete root;
-      root = nullptr;
-    }
-  }
-  if (!root) return false;
-  object.SetConfiguration(root->RemoveByKey(kConfigurationKey));
-  object.SetPaperSizeMapping(root->RemoveByKey(kPaperSizeMappingKey));
-  object.SetTrayMap(root->RemoveByKey(kTrayMapKey));
-  MPersistentObject* mappings = root->RemoveByKey(kResourceMappingsKey);
-  if (!mappings) mappings = new (std::nothrow) GResourceMappingList(kResourceMappingsKey);
-  object.SetResourceMappings(mappings);
-  delete root;
-  return true;
+  return stream && LoadDriverDataFile(*stream, object);
 }
 
 }  // namespace
+
+bool LoadDriverDataFile(GPersistenceInputStream& stream, GDriverData& object) {
+  if (!stream.VirtualStream() || !stream.VirtualStream()->Good()) return false;
+  MPersistentObject* read = nullptr;
+  {
+    // The file is outside data: damage fails the load, never the process.
+    RWErrorScope scope;
+    MPersistentObject::ReadPointerFromStream(*stream.VirtualStream(), read);
+    if (scope.Failed() || !stream.VirtualStream()->Good()) {
+      delete read;
+      read = nullptr;
+    }
+  }
+  std::unique_ptr<MPersistentObject> root(read);
+  if (!root) return false;
+  object.SetConfiguration(root->RemoveByKey(kConfigurationKey));
+  object.SetPaperSizeMapping(TakeMappings(*root, kPaperSizeMappingKey));
+  object.SetTrayMap(TakeMappings(*root, kTrayMapKey));
+  MPersistentObject* mappings = TakeMappings(*root, kResourceMappingsKey);
+  if (!mappings) mappings = new (std::nothrow) GResourceMappingList(kResourceMappingsKey);
+  object.SetResourceMappings(mappings);
+  return true;
+}
 
 GDriverData* GDriverServer::Get(Side& side, const Lines& lines, GPrinterKey* key,
                                 std::uint32_t& cookie, bool render) {

@@ -9,9 +9,10 @@
 // settings types are only declared here: a settings tree or model root is a
 // GAttributeComposite of the configuration model.
 //
-// The virtual operations keep the driver data's slot order; the driver adds
-// its own between them where the comments say, by extending this class in
-// place. Where the models call an operation by another name, that name is a
+// The virtual operations keep the driver data's slot order; the driver's
+// own, where the comments say, are declared by the real class,
+// GDriverDataImp (driver/driver_data_imp.h), which derives virtually from
+// this one. Where the models call an operation by another name, that name is a
 // non-virtual member below that forwards to the virtual one. Two operations
 // have no slot among the driver's own and follow them: the job settings,
 // which the driver reaches through the configuration model (so it must be

@@ -18,6 +18,7 @@
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
 #include "foundation/rw/rwstore.h"
+#include "output/core/peripheral_composite.h"
 #include "persist/persistent_composite.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
@@ -103,16 +104,15 @@ class RecordingContext : public GDriverContext {
 };
 
 // The driver data file of the tests: a root composite holding the
-// configuration (353, with the printer object 76 and its settings 198,
-// whose string 401 names "support.dll") and the mappings 191 and 84; 194
+// configuration (353, with the printer object 76, whose settings 198 hold
+// the string 401 naming "support.dll") and the mappings 191 and 84; 194
 // only when asked.
 inline void WriteDataFile(const std::string& path, bool with_mappings_194) {
   MPersistentComposite root(1);
-  auto* configuration = new GAttributeComposite(353);
-  auto* printer_object = new GAttributeComposite(76);
   auto* job_settings = new GAttributeComposite(198);
   job_settings->AddChild(new GStringAttribute("support.dll", 401));
-  printer_object->AddChild(job_settings);
+  auto* printer_object = new GPeripheralComposite(RWCString(), nullptr, job_settings, 76, 0, 0, 0);
+  auto* configuration = new GPeripheralComposite(353);
   configuration->AddChild(printer_object);
   root.AddChild(configuration);
   root.AddChild(new GResourceMappingList(191));

@@ -1,0 +1,275 @@
+// GDriverDataImp: what printer data keeps for the driver data: the fonts
+// added from mass storage, the physical settings, the stored objects that
+// an upgrade re-encodes, and the bin and tray maps.
+#include <memory>
+#include <new>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/fonts/device_font_list.h"
+#include "config/fonts/device_font_list_composite.h"
+#include "config/fonts/font_sources.h"
+#include "config/fonts/msd_font_file.h"
+#include "config/paper/paper_handling_device.h"
+#include "driver/driver_data_imp.h"
+#include "driver/model_lookup.h"
+#include "driver/services/os_factory.h"
+#include "foundation/rw/error.h"
+#include "output/core/printer_data_store.h"
+#include "persist/codec/flat_settings_codec.h"
+#include "persist/persistent_stream.h"
+#include "persist/resource_mapping.h"
+
+namespace {
+
+constexpr char16_t kAddedFontsName[] = u"AddedFonts";
+constexpr char16_t kPhysicalSettingsName[] = u"PhySetting";
+constexpr char16_t kLastUpdateTypeName[] = u"LastUpdateType";
+constexpr char16_t kBinPoolName[] = u"VROBinPool";
+constexpr char16_t kOSTrayMapName[] = u"VROOSTrayMap";
+
+// The physical settings: the configuration states that exempt them from
+// the update-type check, and the values and texts compared, in order.
+constexpr std::uint32_t kConfiguredStateKey = 927;
+constexpr std::uint16_t kAutoConfigured = 14113;
+constexpr std::uint16_t kAdministratorConfigured = 14119;
+constexpr std::uint32_t kComparedValues[] = {307, 925, 451, 918, 308, 245,  310, 311,
+                                             239, 275, 520, 915, 197, 1205, 1203};
+constexpr std::uint32_t kComparedTexts[] = {316, 315};
+
+// The parts of a quick set: its name, and what the default quick set keeps
+// of its own.
+constexpr std::uint32_t kQuicksetNameKey = 376;
+constexpr std::uint32_t kDefaultQuicksetParts[] = {kQuicksetNameKey, 379, 328, 260};
+
+// Puts a deep copy of `part` in place of `in`'s first direct child of the
+// same key; false when `in` has none (nothing changes).
+bool ReplaceDirectChild(GAttributeComposite& in, MPersistentObject& part) {
+  std::unique_ptr<MChildIterator> walk(in.NewChildIterator());
+  while (walk && walk->Next()) {
+    MPersistentObject* child = walk->Current();
+    if (!child || child->Key() != part.Key()) continue;
+    walk->ReplaceCurrent(part.DeepCopy());
+    return true;
+  }
+  return false;
+}
+
+// `quickset`'s name in `result` once: replaced where the template had one,
+// else added.
+void CarryQuicksetName(GAttributeComposite& quickset, GAttributeComposite& result) {
+  MPersistentObject* name = FindDirectChild(&quickset, kQuicksetNameKey);
+  if (name && !ReplaceDirectChild(result, *name)) result.AddChild(name->DeepCopy());
+}
+
+}  // namespace
+
+GDeviceFontListComposite* GDriverDataImp::LoadAddedFonts() {
+  GOSFactory* services = GOSFactory::Instance();
+  std::unique_ptr<RWCollectable> loaded(
+      services ? services->LoadNamedObject(this, RWWString(kAddedFontsName), 0) : nullptr);
+  auto* fonts = dynamic_cast<GDeviceFontListComposite*>(loaded.get());
+  if (fonts) loaded.release();
+  return fonts;
+}
+
+int GDriverDataImp::StoreAddedFonts(const GDeviceFontListComposite& fonts) {
+  GOSFactory* services = GOSFactory::Instance();
+  return services ? services->StoreNamedObject(this, RWWString(kAddedFontsName), &fonts) : 0;
+}
+
+GDeviceFontListComposite* GDriverDataImp::SyncAddedFonts() {
+  std::unique_ptr<GDeviceFontListComposite> fonts(LoadAddedFonts());
+  RefreshMassStorageFontsFlag(this);
+  if (!GetMassStorageFontsFlag(this) && (!fonts || fonts->GetCount() == 0)) return fonts.release();
+
+  const bool remote = IsRemotePrinter() != 0;
+  bool changed = false;
+  auto set_state = [&](std::uint32_t index, std::uint32_t state) {
+    if (GetMsdState(this, index) == state) return;
+    SetMsdState(this, index, state);
+    changed = true;
+  };
+  auto remove_list = [&](std::uint32_t key) {
+    if (remote || !fonts) return;
+    if (MPersistentObject* removed = fonts->RemoveByKey(key)) {
+      delete removed;
+      changed = true;
+    }
+  };
+  for (std::uint32_t index = 0; index < kFontSourceCount; ++index) {
+    const std::uint32_t key = kFontSources[index].list_key;
+    GMsdFontList faces(index, this);
+    std::uint32_t opened_key = 0;
+    const bool readable = faces.Open(opened_key) && faces.Load(opened_key);
+    const std::uint32_t state = GetMsdState(this, index);
+    if (!readable) {
+      set_state(index, 0);
+      remove_list(key);
+    } else if (state >= kMsdStateDisabled || (state == 0 && index >= kFirstModuleSource)) {
+      remove_list(key);
+    } else {
+      set_state(index, kMsdStateEnabled);
+      if (!fonts) fonts.reset(new (std::nothrow) GDeviceFontListComposite);
+      std::unique_ptr<GDeviceFontList> built(faces.BuildDeviceFontList());
+      if (!fonts || !built) continue;
+      auto* stored = dynamic_cast<GDeviceFontList*>(fonts->FindByKey(key));
+      if (stored && built->GetSourceStamp() <= stored->GetSourceStamp()) continue;
+      if (stored) delete fonts->RemoveByKey(key);
+      fonts->AddList(built.release());
+      changed = true;
+    }
+  }
+  if (changed) {
+    SetMassStorageFontsFlag(fonts && fonts->GetCount() != 0 ? 1 : 0, this);
+    if (fonts) StoreAddedFonts(*fonts);
+  }
+  return fonts.release();
+}
+
+int GDriverDataImp::IsPhysicalSettingsCurrent(GAttributeComposite* settings) {
+  GOSFactory* services = GOSFactory::Instance();
+  if (!settings || !services) return 1;
+  std::unique_ptr<RWCollectable> loaded(
+      services->LoadNamedObject(this, RWWString(kPhysicalSettingsName), 0));
+  auto* stored = dynamic_cast<GAttributeComposite*>(loaded.get());
+  if (!stored) return 1;
+  int result = 1;
+  const RWWString update_type =
+      services->GetPrinterDataString(this, RWWString(kLastUpdateTypeName), RWWString(u"FAILED"));
+  if (GValueAttribute* state = FindValueAttribute(settings, kConfiguredStateKey)) {
+    const std::uint16_t value = state->GetValue();
+    if (value != kAutoConfigured && value != kAdministratorConfigured &&
+        (update_type == u"Admin" || update_type == u"Auto")) {
+      result = 0;
+    }
+  }
+  for (std::uint32_t key : kComparedValues) {
+    GValueAttribute* mine = FindValueAttribute(settings, key);
+    GValueAttribute* kept = FindValueAttribute(stored, key);
+    if (mine && kept && mine->GetValue() != kept->GetValue()) return 0;
+  }
+  for (std::uint32_t key : kComparedTexts) {
+    GStringAttribute* mine = FindStringAttribute(settings, key);
+    GStringAttribute* kept = FindStringAttribute(stored, key);
+    if (mine && kept && !(mine->GetValue() == kept->GetValue())) return 0;
+  }
+  return result;
+}
+
+int GDriverDataImp::UpgradeStoredObject(MPersistentObject* object, const RWWString* name,
+                                        std::uint32_t key) {
+  GOSFactory* services = GOSFactory::Instance();
+  if (!object || !services) return 0;
+  // The record, in a buffer that grows until it holds the whole object: a
+  // record cut at the buffer's end would be stored back cut.
+  std::unique_ptr<char[]> buffer;
+  std::int64_t length = 0;
+  for (std::uint32_t capacity = kUpgradeFirstBuffer;; capacity *= 2) {
+    if (capacity > kUpgradeMostBuffer) return 0;
+    buffer.reset(new (std::nothrow) char[capacity]);
+    if (!buffer) return 0;
+    GPersistentOutputStream out(buffer.get(), capacity, GOSFactory::kBinaryEncoding);
+    if (!out.VirtualStream()) return 0;
+    int encoded = 0;
+    {
+      // A full buffer fails the stream: expected here, not the process's.
+      RWErrorScope scope;
+      GFlatSettingsCodec codec;
+      encoded = codec.Encode(object, out.VirtualStream(), &out, kFlatLongNumbers);
+      out.VirtualStream()->Flush();
+    }
+    if (out.VirtualStream()->Good()) {
+      // A good stream and no record: a class the record cannot carry.
+      if (!encoded) return 0;
+      length = out.Tell();
+      break;
+    }
+  }
+  if (length <= 0) return 0;
+  GPersistentInputStream in(buffer.get(), static_cast<std::size_t>(length),
+                            GOSFactory::kBinaryEncoding);
+  if (!in.VirtualStream()) return 0;
+  GFlatSettingsCodec codec;
+  std::unique_ptr<MPersistentObject> decoded(
+      codec.Decode(in.VirtualStream(), &in, this, kFlatLongNumbers));
+  if (!decoded || decoded->ClassId() != object->ClassId()) return 0;
+  if (decoded->Key() == kQuicksetPoolKey) {
+    auto* old_pool = dynamic_cast<GAttributeComposite*>(decoded.get());
+    std::unique_ptr<GAttributeComposite> rebuilt(new (std::nothrow)
+                                                     GAttributeComposite(kQuicksetPoolKey));
+    if (!old_pool || !rebuilt || !UpgradeQuicksets(*old_pool, *rebuilt)) return 0;
+    decoded = std::move(rebuilt);
+  }
+  if (name) return services->StoreNamedObject(this, *name, decoded.get());
+  std::unique_ptr<GPrinterDataStore> store(services->NewValueAdapter(this));
+  return store ? store->StoreObjectByNumber(key, decoded.get()) : 0;
+}
+
+int GDriverDataImp::UpgradeNamedObject(const RWCString& name) {
+  GOSFactory* services = GOSFactory::Instance();
+  if (!services) return 0;
+  const RWWString wide = RWWString::FromMultiByte(name);
+  std::unique_ptr<RWCollectable> loaded(services->LoadNamedObject(this, wide, 0));
+  auto* object = dynamic_cast<MPersistentObject*>(loaded.get());
+  return object ? UpgradeStoredObject(object, &wide, 0) : 0;
+}
+
+int GDriverDataImp::UpgradeObjectByKey(std::uint32_t key) {
+  GOSFactory* services = GOSFactory::Instance();
+  std::unique_ptr<GPrinterDataStore> store(services ? services->NewValueAdapter(this) : nullptr);
+  RWCollectable* read = nullptr;
+  if (!store || !store->LoadObjectByNumber(key, read)) {
+    delete read;
+    return 0;
+  }
+  std::unique_ptr<RWCollectable> loaded(read);
+  auto* object = dynamic_cast<MPersistentObject*>(read);
+  return object ? UpgradeStoredObject(object, nullptr, key) : 0;
+}
+
+int GDriverDataImp::UpgradeQuicksets(GAttributeComposite& old_pool, GAttributeComposite& new_pool) {
+  auto* quickset_template =
+      dynamic_cast<GAttributeComposite*>(FindDirectChild(GetJobSettings(), kQuicksetTemplateKey));
+  if (!quickset_template) return 0;
+  const GCountedPtrVector& quicksets = old_pool.Children();
+  for (RWSize i = 0; i < quicksets.Count(); ++i) {
+    auto* quickset = dynamic_cast<GAttributeComposite*>(quicksets[i].Get());
+    if (!quickset) continue;
+    std::unique_ptr<MPersistentObject> copy(quickset_template->DeepCopy());
+    auto* result = dynamic_cast<GAttributeComposite*>(copy.get());
+    if (!result) continue;
+    result->SetKey(0);
+    if (quickset->Key() == kQuicksetTemplateKey) {
+      // The default quick set keeps only its own name, watermark, target
+      // and paper.
+      for (std::uint32_t part_key : kDefaultQuicksetParts) {
+        if (part_key == kQuicksetNameKey) continue;
+        if (MPersistentObject* part = FindDirectChild(quickset, part_key))
+          ReplaceDirectChild(*result, *part);
+      }
+    } else {
+      const GCountedPtrVector& parts = quickset->Children();
+      for (RWSize p = 0; p < parts.Count(); ++p) {
+        MPersistentObject* part = parts[p].Get();
+        if (part && part->Key() != kQuicksetNameKey) ReplaceDirectChild(*result, *part);
+      }
+    }
+    CarryQuicksetName(*quickset, *result);
+    new_pool.AddChild(copy.release());
+  }
+  return 1;
+}
+
+void GDriverDataImp::WriteBinAndTrayMaps(GAttributeComposite* root) {
+  GOSFactory* services = GOSFactory::Instance();
+  if (!services) return;
+  GAttributeComposite* bins = FindComposite(root, kPaperHandlingKey);
+  if (!bins)
+    bins = FindComposite(FindComposite(GetJobSettings(), kPrinterModelKey), kPaperHandlingKey);
+  if (bins) {
+    std::unique_ptr<MPersistentObject> copy(bins->DeepCopy());
+    if (copy) services->StoreNamedObject(this, RWWString(kBinPoolName), copy.get());
+  }
+  if (auto* tray_map = dynamic_cast<GResourceMappingList*>(GetTrayMap()))
+    services->StoreNamedObject(this, RWWString(kOSTrayMapName), tray_map);
+}

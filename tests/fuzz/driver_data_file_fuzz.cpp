@@ -1,0 +1,72 @@
+// Fuzz target of the driver server's loader of the driver data file: the
+// input is the file (an object graph in the binary encoding). It is loaded
+// into a real driver data, whose readers then walk what it got: the job
+// settings, the cached value, the trays, media and resource names, the
+// resolutions and the printer language. Whatever the file holds, nothing
+// may crash, hang or reach the process-wide error handler (the default one
+// is in force), and every object the load kept is freed with the driver
+// data.
+//
+// Members that a collection refuses on damaged input are not reachable
+// from what the reader answers, and the library does not free them: leak
+// detection is off while an input that can make objects (it holds a
+// new-object token ':') is read, and on for every other input.
+//
+// Built as a libFuzzer program when the compiler is clang, and compiled into
+// the corpus replay test.
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "driver/driver_context.h"
+#include "driver/driver_data_file.h"
+#include "driver/load.h"
+#include "driver/services/os_factory.h"
+#include "foundation/rw/rwstore.h"
+#include "persist/persistent_stream.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+int Count(void*, std::uint32_t& reported) {
+  reported = 1;
+  return 1;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  DriverLoad();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::unique_ptr<testing_support::LeakCheckDisabler> graphs;
+  if (std::memchr(data, kRWStreamNewObject, size))
+    graphs = std::make_unique<testing_support::LeakCheckDisabler>();
+  GPersistentInputStream stream(data, size, GOSFactory::kBinaryEncoding);
+  GDriverContext driver_data(nullptr, u"P1", u"KV Test", u"USB001");
+  if (!LoadDriverDataFile(stream, driver_data)) return 0;
+  driver_data.GetCachedValue();
+  driver_data.GetSupportFilePath();
+  driver_data.IsResolutionSupported(600, 600);
+  driver_data.PrinterLanguageHasEscape(RWCString("\x1b"));
+  std::uint32_t index = 0;
+  auto tray = [](GTray*, GResourceMapping*, std::uint32_t, void* buffer, std::uint32_t& out) {
+    return Count(buffer, out);
+  };
+  auto medium = [](GMedia*, GResourceMapping*, std::uint32_t, void* buffer, std::uint32_t& out) {
+    return Count(buffer, out);
+  };
+  auto name = [](GResourceMapping*, const RWWString*, std::uint32_t, void* buffer,
+                 std::uint32_t& out) { return Count(buffer, out); };
+  int buffer = 0;
+  for (int mapped = 0; mapped < 2; ++mapped) {
+    driver_data.EnumTrays(tray, &buffer, mapped, index);
+    driver_data.EnumMedia(medium, 0, 600, 600, mapped, &buffer, mapped, index);
+    driver_data.EnumResourceNames(name, &buffer, mapped, index);
+  }
+  driver_data.IsMediaSizeInRange(nullptr, 16385);
+  driver_data.IsFormUsable(0, 600, 600, 1, 1);
+  return 0;
+}
