@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "platform/host/host_state.h"
@@ -454,56 +455,52 @@ bool ParseResourceScript(std::string_view script, platform::ModuleResources* out
 std::string EmitResourceSource(const platform::ModuleResources& resources,
                                std::string_view function, std::string_view origin) {
   std::size_t cut = function.rfind("::");
-  std::string space(cut == std::string_view::npos ? "" : function.substr(0, cut));
-  std::string name(cut == std::string_view::npos ? function : function.substr(cut + 2));
-  std::string out = "// Made by drv_rcgen from " + std::string(origin) +
-                    ": edit the script, not this file.\n"
-                    "#include <cstdint>\n#include <initializer_list>\n#include <utility>\n\n"
-                    "#include \"platform/host/resources.h\"\n\n";
-  if (!space.empty()) out += "namespace " + space + " {\n";
-  out +=
-      "namespace {\n\n"
-      "[[maybe_unused]] std::vector<std::uint32_t> Runs(\n"
-      "    std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> runs) {\n"
-      "  std::vector<std::uint32_t> pixels;\n"
-      "  for (const auto& [count, colour] : runs) pixels.insert(pixels.end(), count, colour);\n"
-      "  return pixels;\n}\n\n}  // namespace\n\n";
-  out += "platform::ModuleResources " + name + "() {\n  platform::ModuleResources r;\n";
+  std::string_view space = cut == std::string_view::npos ? "" : function.substr(0, cut);
+  std::string_view name = cut == std::string_view::npos ? function : function.substr(cut + 2);
+  std::ostringstream out;
+  out << "// Made by drv_rcgen from " << origin << ": edit the script, not this file.\n"
+      << "#include <cstdint>\n#include <initializer_list>\n#include <utility>\n\n"
+      << "#include \"platform/host/resources.h\"\n\n";
+  if (!space.empty()) out << "namespace " << space << " {\n";
+  out << "namespace {\n\n"
+      << "[[maybe_unused]] std::vector<std::uint32_t> Runs(\n"
+      << "    std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> runs) {\n"
+      << "  std::vector<std::uint32_t> pixels;\n"
+      << "  for (const auto& [count, colour] : runs) pixels.insert(pixels.end(), count, colour);\n"
+      << "  return pixels;\n}\n\n}  // namespace\n\n"
+      << "platform::ModuleResources " << name << "() {\n  platform::ModuleResources r;\n";
   for (const auto& [id, text] : resources.strings)
-    out += "  r.strings.emplace_back(" + std::to_string(id) + ", " + Literal(text) + ");\n";
+    out << "  r.strings.emplace_back(" << id << ", " << Literal(text) << ");\n";
   for (const platform::DialogTemplate& dialog : resources.dialogs) {
-    out += "  r.dialogs.push_back({" + std::to_string(dialog.id) + ", " + Literal(dialog.caption) +
-           ", " + Hex(dialog.style) + ", " + std::to_string(dialog.x) + ", " +
-           std::to_string(dialog.y) + ", " + std::to_string(dialog.width) + ", " +
-           std::to_string(dialog.height) + ", {\n";
+    out << "  r.dialogs.push_back({" << dialog.id << ", " << Literal(dialog.caption) << ", "
+        << Hex(dialog.style) << ", " << dialog.x << ", " << dialog.y << ", " << dialog.width << ", "
+        << dialog.height << ", {\n";
     for (const platform::DialogItemTemplate& item : dialog.items) {
-      out += "      {" + std::to_string(item.id) + ", " + Literal(item.class_name) + ", " +
-             Hex(item.style) + ", " + Literal(item.text) + ", " + std::to_string(item.x) + ", " +
-             std::to_string(item.y) + ", " + std::to_string(item.width) + ", " +
-             std::to_string(item.height) + "},\n";
+      out << "      {" << item.id << ", " << Literal(item.class_name) << ", " << Hex(item.style)
+          << ", " << Literal(item.text) << ", " << item.x << ", " << item.y << ", " << item.width
+          << ", " << item.height << "},\n";
     }
-    out += "  }});\n";
+    out << "  }});\n";
   }
   for (const platform::BitmapResource& bitmap : resources.bitmaps) {
-    out += "  r.bitmaps.push_back({" + std::to_string(bitmap.id) + ", " +
-           std::to_string(bitmap.width) + ", " + std::to_string(bitmap.height) + ", Runs({";
+    out << "  r.bitmaps.push_back({" << bitmap.id << ", " << bitmap.width << ", " << bitmap.height
+        << ", Runs({";
     for (std::size_t at = 0; at < bitmap.pixels.size();) {
       std::size_t run = 1;
       while (at + run < bitmap.pixels.size() && bitmap.pixels[at + run] == bitmap.pixels[at])
         ++run;
-      out += "{" + std::to_string(run) + ", " + Hex(bitmap.pixels[at]) + "}, ";
+      out << "{" << run << ", " << Hex(bitmap.pixels[at]) << "}, ";
       at += run;
     }
-    out += "})});\n";
+    out << "})});\n";
   }
   for (const platform::CursorResource& cursor : resources.cursors) {
-    out += "  r.cursors.push_back({" + std::to_string(cursor.id) + ", " +
-           std::to_string(cursor.width) + ", " + std::to_string(cursor.height) + ", " +
-           std::to_string(cursor.hot_x) + ", " + std::to_string(cursor.hot_y) + "});\n";
+    out << "  r.cursors.push_back({" << cursor.id << ", " << cursor.width << ", " << cursor.height
+        << ", " << cursor.hot_x << ", " << cursor.hot_y << "});\n";
   }
-  out += "  return r;\n}\n";
-  if (!space.empty()) out += "\n}  // namespace " + space + "\n";
-  return out;
+  out << "  return r;\n}\n";
+  if (!space.empty()) out << "\n}  // namespace " << space << "\n";
+  return out.str();
 }
 
 }  // namespace resources
