@@ -195,6 +195,14 @@ bool ListMessageCall(HWND handle, ControlKind kind, UINT message, WPARAM wparam,
   return false;
 }
 
+// Tells the parent that the control took or lost the focus; false for other
+// messages.
+bool FocusNotice(HWND handle, UINT message, WORD set_code, WORD kill_code) {
+  if (message != kWmSetFocus && message != kWmKillFocus) return false;
+  NotifyParent(handle, message == kWmSetFocus ? set_code : kill_code);
+  return true;
+}
+
 int ClampToRange(const Window& updown, int value) {
   int low = std::min(updown.minimum, updown.maximum);
   int high = std::max(updown.minimum, updown.maximum);
@@ -269,13 +277,8 @@ LRESULT ComboBoxProc(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
       if (message == kWmGetTextLength) return LRESULT(text.size());
       return CopyText(text, reinterpret_cast<char16_t*>(lparam), wparam);
     }
-    case kWmSetFocus:
-      NotifyParent(handle, kCbnSetFocus);
-      return 0;
-    case kWmKillFocus:
-      NotifyParent(handle, kCbnKillFocus);
-      return 0;
     default:
+      if (FocusNotice(handle, message, kCbnSetFocus, kCbnKillFocus)) return 0;
       return DefWindowProcW(handle, message, wparam, lparam);
   }
 }
@@ -285,26 +288,13 @@ LRESULT ListBoxProc(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
   if (ListMessageCall(handle, ControlKind::kListBox, message, wparam, lparam, &result)) {
     return result;
   }
-  switch (message) {
-    case kWmSetFocus:
-      NotifyParent(handle, kLbnSetFocus);
-      return 0;
-    case kWmKillFocus:
-      NotifyParent(handle, kLbnKillFocus);
-      return 0;
-    default:
-      return DefWindowProcW(handle, message, wparam, lparam);
-  }
+  if (FocusNotice(handle, message, kLbnSetFocus, kLbnKillFocus)) return 0;
+  return DefWindowProcW(handle, message, wparam, lparam);
 }
 
 LRESULT EditProc(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (FocusNotice(handle, message, kEnSetFocus, kEnKillFocus)) return 0;
   switch (message) {
-    case kWmSetFocus:
-      NotifyParent(handle, kEnSetFocus);
-      return 0;
-    case kWmKillFocus:
-      NotifyParent(handle, kEnKillFocus);
-      return 0;
     case kWmSetText:
     case kEmLimitText:
     case kEmGetLimitText:

@@ -9,17 +9,7 @@
 namespace platform {
 namespace {
 
-using ui_internal::ControlKind;
-using ui_internal::Fail;
-using ui_internal::FindClassLocked;
-using ui_internal::FindWindowLocked;
-using ui_internal::HandleOf;
-using ui_internal::IdOf;
-using ui_internal::Lock;
-using ui_internal::Mutex;
-using ui_internal::StateLocked;
-using ui_internal::UiState;
-using ui_internal::Window;
+using namespace ui_internal;
 
 // Makes the dialog and its controls, sends WM_CREATE to controls of
 // registered classes and WM_INITDIALOG to the dialog. `modal` dialogs are

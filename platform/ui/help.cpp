@@ -4,9 +4,7 @@
 
 namespace platform {
 
-using ui_internal::Lock;
-using ui_internal::Mutex;
-using ui_internal::StateLocked;
+using namespace ui_internal;
 
 BOOL WinHelpA(HWND window, const char* help_file, UINT command, ULONG_PTR data) {
   HelpCall call{window, help_file != nullptr ? help_file : "", command, data, {}};

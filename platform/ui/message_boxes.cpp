@@ -11,10 +11,7 @@
 namespace platform {
 namespace {
 
-using ui_internal::Fail;
-using ui_internal::Lock;
-using ui_internal::Mutex;
-using ui_internal::StateLocked;
+using namespace ui_internal;
 
 // Wide text for a failure message (an unpaired surrogate shows as '?').
 std::string Narrow(std::u16string_view text) {

@@ -10,16 +10,7 @@
 namespace platform {
 namespace {
 
-using ui_internal::ControlKind;
-using ui_internal::FindWindowLocked;
-using ui_internal::HandleOf;
-using ui_internal::IdOf;
-using ui_internal::Lock;
-using ui_internal::Mutex;
-using ui_internal::StateLocked;
-using ui_internal::Timer;
-using ui_internal::UiState;
-using ui_internal::Window;
+using namespace ui_internal;
 
 // The window when a user can act on it and it is of `kind`, else null.
 Window* UsableControlLocked(HWND handle, ControlKind kind) {

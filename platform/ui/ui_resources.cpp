@@ -6,16 +6,8 @@
 #include "platform/ui/ui_state.h"
 
 namespace platform {
-namespace {
 
-using ui_internal::Bitmap;
-using ui_internal::Cursor;
-using ui_internal::Fail;
-using ui_internal::Lock;
-using ui_internal::Mutex;
-using ui_internal::StateLocked;
-
-}  // namespace
+using namespace ui_internal;
 
 HBITMAP LoadBitmapW(HINSTANCE instance, const char16_t* name) {
   UINT id;

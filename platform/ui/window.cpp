@@ -9,20 +9,7 @@
 namespace platform {
 namespace {
 
-using ui_internal::ControlKind;
-using ui_internal::CopyText;
-using ui_internal::Fail;
-using ui_internal::FindClassLocked;
-using ui_internal::FindWindowLocked;
-using ui_internal::HandleOf;
-using ui_internal::IdOf;
-using ui_internal::Lock;
-using ui_internal::Mutex;
-using ui_internal::StateLocked;
-using ui_internal::Timer;
-using ui_internal::UiState;
-using ui_internal::Window;
-using ui_internal::WindowClass;
+using namespace ui_internal;
 
 constexpr DWORD kMinimumPeriod = 10;
 constexpr DWORD kMaximumPeriod = 0x7FFFFFFF;
@@ -155,6 +142,18 @@ LRESULT DefaultSetCursor(HWND handle, WPARAM wparam, LPARAM lparam) {
   WindowClass* window_class = window ? FindClassLocked(window->class_key) : nullptr;
   if (window_class == nullptr || window_class->cursor == nullptr) return 0;
   SetCursor(window_class->cursor);
+  return 1;
+}
+
+// Moves `point` by the window's client origin, `sign` times.
+BOOL ShiftByOrigin(HWND handle, Point* point, int sign) {
+  if (point == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  Lock lock(Mutex());
+  Window* window = FindWindowLocked(handle);
+  if (window == nullptr) return 0;
+  Point origin = ScreenOriginLocked(*window);
+  point->x += sign * origin.x;
+  point->y += sign * origin.y;
   return 1;
 }
 
@@ -484,25 +483,11 @@ BOOL GetWindowRect(HWND handle, Rect* rect) {
 }
 
 BOOL ScreenToClient(HWND handle, Point* point) {
-  if (point == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
-  Lock lock(Mutex());
-  Window* window = FindWindowLocked(handle);
-  if (window == nullptr) return 0;
-  Point origin = ui_internal::ScreenOriginLocked(*window);
-  point->x -= origin.x;
-  point->y -= origin.y;
-  return 1;
+  return ShiftByOrigin(handle, point, -1);
 }
 
 BOOL ClientToScreen(HWND handle, Point* point) {
-  if (point == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
-  Lock lock(Mutex());
-  Window* window = FindWindowLocked(handle);
-  if (window == nullptr) return 0;
-  Point origin = ui_internal::ScreenOriginLocked(*window);
-  point->x += origin.x;
-  point->y += origin.y;
-  return 1;
+  return ShiftByOrigin(handle, point, 1);
 }
 
 BOOL InvalidateRect(HWND handle, const Rect*, BOOL) {
