@@ -25,6 +25,7 @@ struct DialogItemTemplate {
   DWORD style = 0;            // the whole window style (visible, disabled included)
   std::u16string text;
   int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const DialogItemTemplate&) const = default;
 };
 
 struct DialogTemplate {
@@ -33,6 +34,7 @@ struct DialogTemplate {
   DWORD style = 0;
   int x = 0, y = 0, width = 0, height = 0;
   std::vector<DialogItemTemplate> items;  // in creation (and tab) order
+  bool operator==(const DialogTemplate&) const = default;
 };
 
 // 32-bit pixels, rows from the top, each 0x00RRGGBB (a 32-bit bitmap's
@@ -43,6 +45,7 @@ struct BitmapResource {
   int width = 0;
   int height = 0;
   std::vector<std::uint32_t> pixels;
+  bool operator==(const BitmapResource&) const = default;
 };
 
 // A cursor's size and hot spot; the host draws nothing, so no image.
@@ -52,6 +55,7 @@ struct CursorResource {
   int height = 0;
   int hot_x = 0;
   int hot_y = 0;
+  bool operator==(const CursorResource&) const = default;
 };
 
 struct ModuleResources {
@@ -59,6 +63,7 @@ struct ModuleResources {
   std::vector<DialogTemplate> dialogs;
   std::vector<BitmapResource> bitmaps;
   std::vector<CursorResource> cursors;
+  bool operator==(const ModuleResources&) const = default;
 };
 
 }  // namespace platform

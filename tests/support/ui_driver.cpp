@@ -1,18 +1,15 @@
 #include "tests/support/ui_driver.h"
 
+#include <algorithm>
+
 #include "platform/host/reset.h"
-#include "platform/text.h"
 
 namespace testing_support {
 namespace {
 
 using namespace platform;
 
-std::string Narrow(std::u16string_view text) {
-  std::string out;
-  WideToMultiByte(text.data(), text.size(), out);
-  return out;
-}
+}  // namespace
 
 std::u16string WindowText(HWND window) {
   std::u16string text(std::size_t(GetWindowTextLengthW(window)) + 1, u'\0');
@@ -20,20 +17,15 @@ std::u16string WindowText(HWND window) {
   return text;
 }
 
-bool IsList(HWND control, UINT* count_message, UINT* text_message, UINT* length_message,
-            UINT* data_message, UINT* selection_message) {
-  char16_t name[32];
-  GetClassNameW(control, name, 32);
-  std::u16string_view class_name(name);
-  bool combo = class_name == u"ComboBox";
-  if (!combo && class_name != u"ListBox") return false;
-  *count_message = combo ? kCbGetCount : kLbGetCount;
-  *text_message = combo ? kCbGetLbText : kLbGetText;
-  *length_message = combo ? kCbGetLbTextLen : kLbGetTextLen;
-  *data_message = combo ? kCbGetItemData : kLbGetItemData;
-  *selection_message = combo ? kCbGetCurSel : kLbGetCurSel;
-  return true;
-}
+namespace {
+
+struct ListMessages {
+  UINT count, text, length, data, selection;
+};
+constexpr ListMessages kComboBox{kCbGetCount, kCbGetLbText, kCbGetLbTextLen, kCbGetItemData,
+                                 kCbGetCurSel};
+constexpr ListMessages kListBox{kLbGetCount, kLbGetText, kLbGetTextLen, kLbGetItemData,
+                                kLbGetCurSel};
 
 struct ListView {
   std::vector<std::u16string> texts;
@@ -42,22 +34,23 @@ struct ListView {
 };
 
 ListView ReadList(HWND control) {
+  char16_t name[32];
+  GetClassNameW(control, name, 32);
+  std::u16string_view class_name(name);
   ListView view;
-  UINT count_message, text_message, length_message, data_message, selection_message;
-  if (!IsList(control, &count_message, &text_message, &length_message, &data_message,
-              &selection_message)) {
+  if (class_name != u"ComboBox" && class_name != u"ListBox") {
     ADD_FAILURE() << "control " << GetDlgCtrlID(control) << " is no list";
     return view;
   }
-  LRESULT count = SendMessageW(control, count_message, 0, 0);
-  for (LRESULT index = 0; index < count; ++index) {
-    std::u16string text(std::size_t(SendMessageW(control, length_message, index, 0)) + 1, u'\0');
-    text.resize(std::size_t(
-        SendMessageW(control, text_message, index, reinterpret_cast<LPARAM>(text.data()))));
+  const ListMessages& m = class_name == u"ComboBox" ? kComboBox : kListBox;
+  for (LRESULT index = 0; index < SendMessageW(control, m.count, 0, 0); ++index) {
+    std::u16string text(std::size_t(SendMessageW(control, m.length, index, 0)) + 1, u'\0');
+    text.resize(
+        std::size_t(SendMessageW(control, m.text, index, reinterpret_cast<LPARAM>(text.data()))));
     view.texts.push_back(text);
-    view.data.push_back(ULONG_PTR(SendMessageW(control, data_message, index, 0)));
+    view.data.push_back(ULONG_PTR(SendMessageW(control, m.data, index, 0)));
   }
-  view.selection = int(SendMessageW(control, selection_message, 0, 0));
+  view.selection = int(SendMessageW(control, m.selection, 0, 0));
   return view;
 }
 
@@ -79,47 +72,43 @@ HWND UiDialog::Usable(int id, const char* verb) const {
   return control;
 }
 
+bool UiDialog::Act(int id, const char* verb, const std::function<bool(HWND)>& action) {
+  HWND control = Usable(id, verb);
+  if (control == nullptr) return false;
+  if (action(control)) return true;
+  ADD_FAILURE() << "cannot " << verb << " control " << id;
+  return false;
+}
+
 bool UiDialog::Click(int id) {
-  HWND control = Usable(id, "click");
-  bool done = control != nullptr && UserClick(control);
-  if (control != nullptr && !done) ADD_FAILURE() << "control " << id << " cannot be clicked";
-  return done;
+  return Act(id, "click", UserClick);
 }
 
 bool UiDialog::Check(int id, bool checked) {
-  HWND control = Usable(id, "check");
-  if (control == nullptr) return false;
-  if ((SendMessageW(control, kBmGetCheck, 0, 0) == kBstChecked) == checked) return true;
-  return Click(id);
+  return Act(id, "check", [checked](HWND control) {
+    return (SendMessageW(control, kBmGetCheck, 0, 0) == kBstChecked) == checked ||
+           UserClick(control);
+  });
 }
 
 bool UiDialog::Select(int id, std::u16string_view text) {
-  HWND control = Usable(id, "select in");
-  if (control == nullptr) return false;
-  ListView view = ReadList(control);
-  for (std::size_t index = 0; index < view.texts.size(); ++index) {
-    if (view.texts[index] == text) return UserSelect(control, int(index));
-  }
-  ADD_FAILURE() << "control " << id << " lists no \"" << Narrow(text) << "\"";
-  return false;
+  return Act(id, "select in", [text](HWND control) {
+    const auto& texts = ReadList(control).texts;
+    auto it = std::find(texts.begin(), texts.end(), text);
+    return it != texts.end() && UserSelect(control, int(it - texts.begin()));
+  });
 }
 
 bool UiDialog::SelectData(int id, ULONG_PTR data) {
-  HWND control = Usable(id, "select in");
-  if (control == nullptr) return false;
-  ListView view = ReadList(control);
-  for (std::size_t index = 0; index < view.data.size(); ++index) {
-    if (view.data[index] == data) return UserSelect(control, int(index));
-  }
-  ADD_FAILURE() << "control " << id << " lists no item with data " << data;
-  return false;
+  return Act(id, "select by data in", [data](HWND control) {
+    const auto& all = ReadList(control).data;
+    auto it = std::find(all.begin(), all.end(), data);
+    return it != all.end() && UserSelect(control, int(it - all.begin()));
+  });
 }
 
 bool UiDialog::Type(int id, std::u16string_view text) {
-  HWND control = Usable(id, "type into");
-  bool done = control != nullptr && UserType(control, text);
-  if (control != nullptr && !done) ADD_FAILURE() << "control " << id << " takes no typing";
-  return done;
+  return Act(id, "type into", [text](HWND control) { return UserType(control, text); });
 }
 
 bool UiDialog::Blur() {
@@ -127,10 +116,7 @@ bool UiDialog::Blur() {
 }
 
 bool UiDialog::Spin(int id, int delta) {
-  HWND control = Usable(id, "spin");
-  bool done = control != nullptr && UserSpin(control, delta);
-  if (control != nullptr && !done) ADD_FAILURE() << "control " << id << " does not spin";
-  return done;
+  return Act(id, "spin", [delta](HWND control) { return UserSpin(control, delta); });
 }
 
 bool UiDialog::Hover(int id, int x, int y) {
@@ -139,14 +125,7 @@ bool UiDialog::Hover(int id, int x, int y) {
 }
 
 bool UiDialog::ClickAt(int id, int x, int y) {
-  HWND control = Usable(id, "click");
-  bool done = control != nullptr && UserClickAt(control, Point{x, y});
-  if (control != nullptr && !done) ADD_FAILURE() << "control " << id << " cannot be clicked";
-  return done;
-}
-
-std::u16string UiDialog::Caption() const {
-  return WindowText(dialog_);
+  return Act(id, "click", [x, y](HWND control) { return UserClickAt(control, Point{x, y}); });
 }
 
 std::u16string UiDialog::Text(int id) const {
@@ -157,11 +136,6 @@ std::u16string UiDialog::Text(int id) const {
 std::vector<std::u16string> UiDialog::Items(int id) const {
   HWND control = Control(id);
   return control != nullptr ? ReadList(control).texts : std::vector<std::u16string>();
-}
-
-std::vector<ULONG_PTR> UiDialog::ItemData(int id) const {
-  HWND control = Control(id);
-  return control != nullptr ? ReadList(control).data : std::vector<ULONG_PTR>();
 }
 
 int UiDialog::Selection(int id) const {
@@ -203,24 +177,8 @@ UiDialog UiDriver::Dialog(UINT template_id) const {
 }
 
 void UiDriver::ExpectBox(std::u16string text, std::u16string caption, UINT flags, int answer) {
-  MessageBoxExpectation expectation;
-  expectation.text = std::move(text);
-  expectation.caption = std::move(caption);
-  expectation.flags = flags;
-  expectation.answer = answer;
-  ExpectMessageBox(expectation);
-}
-
-void UiDriver::ExpectBox(const MessageBoxExpectation& expectation) {
-  ExpectMessageBox(expectation);
-}
-
-std::vector<MessageBoxRecord> UiDriver::Boxes() const {
-  return MessageBoxLog();
-}
-
-std::size_t UiDriver::Pump() {
-  return PumpMessages();
+  ExpectMessageBox(
+      {.text = std::move(text), .caption = std::move(caption), .flags = flags, .answer = answer});
 }
 
 void UiDriver::ExpectAllDone() const {

@@ -1,16 +1,10 @@
-// Drives the headless windowing host (platform/ui/) as a user would, for
-// tests: dialogs are found by template, their controls by id; the verbs act
-// as a person at the screen (platform/ui/ui_host.h says what each sends),
-// the queries read what the screen shows. A verb on a control that is
-// missing, hidden or disabled fails the test, as does every failure the host
-// reports (an unscripted dialog, an unexpected box) while a driver lives.
-//
-// UiFixture is a HostFixture with a driver; after each test it checks that
-// every script and box expectation was used, that no window, dialog, bitmap
-// or timer is left, and, after the reset, that every handle count is 0.
-//
-// Scripts run on the thread that opens their dialog; verbs and queries may
-// be used from any thread. One driver at a time.
+// Drives the headless windowing host (platform/ui/) as a user would: dialogs
+// by template, controls by id, verbs as platform/ui/ui_host.h describes
+// them. A verb on a missing, hidden or disabled control fails the test, as
+// does every failure the host reports while a driver lives. UiFixture checks
+// after each test that every script and box expectation was used and no
+// window, dialog, bitmap or timer is left (and, after the reset, nothing at
+// all). Scripts run on their dialog's thread; one driver at a time.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,6 +21,9 @@
 #include "tests/support/host_fixture.h"
 
 namespace testing_support {
+
+// The text of a window, whole.
+std::u16string WindowText(platform::HWND window);
 
 // One dialog as the user sees it.
 class UiDialog {
@@ -52,11 +49,10 @@ class UiDialog {
   bool ClickAt(int id, int x, int y);
 
   // ---- What the screen shows.
-  std::u16string Caption() const;
+  std::u16string Caption() const { return WindowText(dialog_); }
   std::u16string Text(int id) const;
   std::vector<std::u16string> Items(int id) const;
-  std::vector<platform::ULONG_PTR> ItemData(int id) const;
-  // The selected item's index (-1 for none), text and data.
+  // The selected item's index, -1 for none.
   int Selection(int id) const;
   bool Checked(int id) const;
   bool Enabled(int id) const;
@@ -65,6 +61,8 @@ class UiDialog {
  private:
   // The control when the user can act on it; else a test failure.
   platform::HWND Usable(int id, const char* verb) const;
+  // `action` on the usable control; a test failure when it answers false.
+  bool Act(int id, const char* verb, const std::function<bool(platform::HWND)>& action);
 
   platform::HWND dialog_;
 };
@@ -85,10 +83,10 @@ class UiDriver {
   // The next box must show `text` with `caption` and `flags`; it answers
   // `answer`.
   void ExpectBox(std::u16string text, std::u16string caption, platform::UINT flags, int answer);
-  void ExpectBox(const platform::MessageBoxExpectation& expectation);
-  std::vector<platform::MessageBoxRecord> Boxes() const;
+  void ExpectBox(const platform::MessageBoxExpectation& e) { platform::ExpectMessageBox(e); }
+  std::vector<platform::MessageBoxRecord> Boxes() const { return platform::MessageBoxLog(); }
 
-  std::size_t Pump();
+  std::size_t Pump() { return platform::PumpMessages(); }
 
   // Test failures unless every script and expectation was used and no
   // window, dialog, bitmap or timer is left.

@@ -1,8 +1,7 @@
 // The built-in controls: each operation's effect, and what a user's action
-// tells the dialog, in order. Expected notification codes are the platform's
-// (a drop-down list's choice is WM_COMMAND (id, 1), a click (id, 0), the
-// edit's set-focus 0x100, kill-focus 0x200, change 0x300, max-text 0x501,
-// the up-down's delta notice -722 then WM_VSCROLL with code 4).
+// tells the dialog, in order, with the platform's codes (a choice 1, a click
+// 0, an edit's focus 0x100, leaving 0x200, change 0x300, limit 0x501; the
+// up-down's -722, then WM_VSCROLL with 4).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -19,11 +18,10 @@ using testing_support::UiDialog;
 using Lines = std::vector<std::string>;
 
 // Public members: the table's steps reach them.
-class Controls : public testing_support::UiFixture {
+class Controls : public testing_support::ModuleFixture {
  public:
   void SetUp() override {
-    UiFixture::SetUp();
-    module_ = testing_support::LoadTestModule();
+    ModuleFixture::SetUp();
     handle_ = CreateDialogParamW(module_, MakeIntResourceW(100), nullptr,
                                  testing_support::RecordingProc, 77);
     ASSERT_NE(handle_, nullptr);
@@ -32,9 +30,8 @@ class Controls : public testing_support::UiFixture {
   }
   void TearDown() override {
     DestroyWindow(handle_);
-    heard.Take();
     heard.refuse_spins = false;
-    UiFixture::TearDown();
+    ModuleFixture::TearDown();
   }
 
   LRESULT Send(int id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
@@ -47,7 +44,6 @@ class Controls : public testing_support::UiFixture {
     }
   }
 
-  HINSTANCE module_ = nullptr;
   HWND handle_ = nullptr;
   UiDialog dialog_;
 };
@@ -55,127 +51,95 @@ class Controls : public testing_support::UiFixture {
 TEST_F(Controls, UserActionsNotifyTheDialogInOrder) {
   struct Case {
     const char* what;
-    std::function<void(Controls&)> act;
+    std::function<void(Controls&)> act;  // acts, then checks the effect
     Lines expected;
-    std::function<void(Controls&)> check;
   };
   const Case cases[] = {
-      {"push button", [](Controls& t) { t.dialog_.Click(1); }, {"command 1 0"}, nullptr},
-      {"check box, twice",
+      {"push button", [](Controls& t) { t.dialog_.Click(1); }, {"command 1 0"}},
+      {"check box: clicks toggle, Check clicks only on a change",
        [](Controls& t) {
          t.dialog_.Click(10);
          EXPECT_TRUE(t.dialog_.Checked(10));
          t.dialog_.Click(10);
-       },
-       {"command 10 0", "command 10 0"},
-       [](Controls& t) { EXPECT_FALSE(t.dialog_.Checked(10)); }},
-      {"Check clicks only on a change",
-       [](Controls& t) {
+         EXPECT_FALSE(t.dialog_.Checked(10));
          t.dialog_.Check(10, true);
          t.dialog_.Check(10, true);
+         EXPECT_TRUE(t.dialog_.Checked(10));
        },
-       {"command 10 0"},
-       [](Controls& t) { EXPECT_TRUE(t.dialog_.Checked(10)); }},
+       {"command 10 0", "command 10 0", "command 10 0"}},
       {"three-state box cycles",
        [](Controls& t) {
          t.dialog_.Click(12);
          t.dialog_.Click(12);
          EXPECT_EQ(IsDlgButtonChecked(t.handle_, 12), 2u);
          t.dialog_.Click(12);
+         EXPECT_EQ(IsDlgButtonChecked(t.handle_, 12), 0u);
        },
-       {"command 12 0", "command 12 0", "command 12 0"},
-       [](Controls& t) { EXPECT_EQ(IsDlgButtonChecked(t.handle_, 12), 0u); }},
-      {"drop-down list by text",
+       {"command 12 0", "command 12 0", "command 12 0"}},
+      {"drop-down list by text and by item data",
        [](Controls& t) {
          t.FillCombo();
          t.dialog_.Select(20, u"B");
-       },
-       {"command 20 1"},
-       [](Controls& t) {
          EXPECT_EQ(t.dialog_.Selection(20), 1);
          EXPECT_EQ(t.dialog_.Text(20), u"B");
-       }},
-      {"drop-down list by item data",
-       [](Controls& t) {
-         t.FillCombo();
          t.dialog_.SelectData(20, 9);
+         EXPECT_EQ(t.dialog_.Selection(20), 2);
        },
-       {"command 20 1"},
-       [](Controls& t) { EXPECT_EQ(t.dialog_.Selection(20), 2); }},
-      {"typing, then leaving",
+       {"command 20 1", "command 20 1"}},
+      {"typing twice (one focus), then leaving",
        [](Controls& t) {
+         t.dialog_.Type(30, u"1");
          t.dialog_.Type(30, u"123");
          t.dialog_.Blur();
-       },
-       {"command 30 256", "command 30 768", "command 30 512"},
-       [](Controls& t) {
          EXPECT_EQ(t.dialog_.Text(30), u"123");
          DWORD start = 9, end = 9;
          t.Send(30, kEmGetSel, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-         EXPECT_EQ(start, 3u);
-         EXPECT_EQ(end, 3u);
+         EXPECT_EQ(std::pair(start, end), std::pair(3u, 3u));
          EXPECT_EQ(GetFocus(), nullptr);
-       }},
-      {"typing twice keeps the focus",
-       [](Controls& t) {
-         t.dialog_.Type(30, u"1");
-         t.dialog_.Type(30, u"12");
        },
-       {"command 30 256", "command 30 768", "command 30 768"},
-       nullptr},
+       {"command 30 256", "command 30 768", "command 30 768", "command 30 512"}},
       {"typing past the limit",
        [](Controls& t) {
          t.Send(30, kEmLimitText, 4);
          t.dialog_.Type(30, u"123456");
+         EXPECT_EQ(t.dialog_.Text(30), u"1234");
        },
-       {"command 30 256", "command 30 768", "command 30 1281"},
-       [](Controls& t) { EXPECT_EQ(t.dialog_.Text(30), u"1234"); }},
-      {"spin within a range",
+       {"command 30 256", "command 30 768", "command 30 1281"}},
+      {"spin within a range, and at its top",
        [](Controls& t) {
          t.Send(31, kUdmSetRange32, 0, 10);
          t.Send(31, kUdmSetPos32, 0, 5);
          t.dialog_.Spin(31, 1);
          t.dialog_.Spin(31, -3);
-       },
-       {"notify 31 -722 5 1", "vscroll 4 6", "notify 31 -722 6 -3", "vscroll 4 3"},
-       [](Controls& t) { EXPECT_EQ(t.Send(31, kUdmGetPos32), 3); }},
-      {"spin at the top stays",
-       [](Controls& t) {
-         t.Send(31, kUdmSetRange, 0, MakeLParam(10, 0));
+         EXPECT_EQ(t.Send(31, kUdmGetPos32), 3);
          t.Send(31, kUdmSetPos, 0, 10);
          t.dialog_.Spin(31, 1);
        },
-       {"notify 31 -722 10 1", "vscroll 4 10"},
-       nullptr},
+       {"notify 31 -722 5 1", "vscroll 4 6", "notify 31 -722 6 -3", "vscroll 4 3",
+        "notify 31 -722 10 1", "vscroll 4 10"}},
       {"the default range runs downwards",
        [](Controls& t) {
          t.Send(31, kUdmSetPos32, 0, 50);
          t.dialog_.Spin(31, 1);
        },
-       {"notify 31 -722 50 -1", "vscroll 4 49"},
-       nullptr},
+       {"notify 31 -722 50 -1", "vscroll 4 49"}},
       {"a refused spin",
        [](Controls& t) {
          heard.refuse_spins = true;
          t.Send(31, kUdmSetRange32, 0, 10);
          t.dialog_.Spin(31, 1);
+         EXPECT_EQ(t.Send(31, kUdmGetPos32), 0);
        },
-       {"notify 31 -722 0 1"},
-       [](Controls& t) { EXPECT_EQ(t.Send(31, kUdmGetPos32), 0); }},
-      {"list box that notifies",
+       {"notify 31 -722 0 1"}},
+      {"list boxes: only one that notifies tells",
        [](Controls& t) {
-         t.Send(50, kLbAddString, 0, reinterpret_cast<LPARAM>(u"x"));
-         t.dialog_.Select(50, u"x");
+         for (int id : {50, 51}) {
+           t.Send(id, kLbAddString, 0, reinterpret_cast<LPARAM>(u"x"));
+           t.dialog_.Select(id, u"x");
+           EXPECT_EQ(t.dialog_.Selection(id), 0);
+         }
        },
-       {"command 50 1"},
-       [](Controls& t) { EXPECT_EQ(t.dialog_.Selection(50), 0); }},
-      {"list box that does not",
-       [](Controls& t) {
-         t.Send(51, kLbAddString, 0, reinterpret_cast<LPARAM>(u"x"));
-         t.dialog_.Select(51, u"x");
-       },
-       {},
-       [](Controls& t) { EXPECT_EQ(t.dialog_.Selection(51), 0); }},
+       {"command 50 1"}},
       {"owner-drawn button, painted when pumped",
        [](Controls& t) {
          InvalidateRect(t.dialog_.Control(11), nullptr, 1);
@@ -186,17 +150,26 @@ TEST_F(Controls, UserActionsNotifyTheDialogInOrder) {
          t.ui.Pump();
          SetFocus(nullptr);
        },
-       {"draw 11 1 0", "draw 11 1 1", "draw 11 1 17"},
-       nullptr},
+       {"draw 11 1 0", "draw 11 1 1", "draw 11 1 17"}},
       {"click at a point of the button",
-       [](Controls& t) { t.dialog_.ClickAt(11, 5, 6); },
-       {"command 11 0"},
-       [](Controls&) {
+       [](Controls& t) {
+         t.dialog_.ClickAt(11, 5, 6);
          Point point;
          GetCursorPos(&point);
-         EXPECT_EQ(point.x, 20 + 10 + 5);  // dialog, control, point
-         EXPECT_EQ(point.y, 30 + 30 + 6);
-       }},
+         EXPECT_EQ(std::pair(point.x, point.y), std::pair(20 + 10 + 5, 30 + 30 + 6));
+         EXPECT_TRUE(ScreenToClient(t.dialog_.Control(11), &point));
+         EXPECT_EQ(std::pair(point.x, point.y), std::pair(5, 6));
+       },
+       {"command 11 0"}},
+      {"the pointer shows the class cursor, else the one the dialog chose",
+       [](Controls& t) {
+         t.dialog_.Hover(30, 1, 1);
+         EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, MakeIntResourceW(kIdcIBeam)));
+         SetClassLongW(t.dialog_.Control(1), kGclHCursor, 0);
+         t.dialog_.Hover(1, 1, 1);
+         EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, MakeIntResourceW(kIdcHand)));
+       },
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -204,46 +177,24 @@ TEST_F(Controls, UserActionsNotifyTheDialogInOrder) {
     SetUp();
     c.act(*this);
     EXPECT_EQ(heard.Take(), c.expected);
-    if (c.check) c.check(*this);
   }
 }
 
 // The item lists of a drop-down list and a list box answer alike.
 TEST_F(Controls, ItemListOperations) {
-  enum Op {
-    kAdd,
-    kInsert,
-    kDelete,
-    kReset,
-    kCount,
-    kGetSel,
-    kSetSel,
-    kText,
-    kTextLength,
-    kFind,
-    kFindExact,
-    kSelect,
-    kGetData,
-    kSetData
-  };
-  const UINT messages[][2] = {
-      {kCbAddString, kLbAddString},
-      {kCbInsertString, kLbInsertString},
-      {kCbDeleteString, kLbDeleteString},
-      {kCbResetContent, kLbResetContent},
-      {kCbGetCount, kLbGetCount},
-      {kCbGetCurSel, kLbGetCurSel},
-      {kCbSetCurSel, kLbSetCurSel},
-      {kCbGetLbText, kLbGetText},
-      {kCbGetLbTextLen, kLbGetTextLen},
-      {kCbFindString, kLbFindString},
-      {kCbFindStringExact, kLbFindStringExact},
-      {kCbSelectString, kLbSelectString},
-      {kCbGetItemData, kLbGetItemData},
-      {kCbSetItemData, kLbSetItemData},
-  };
+  // Each operation's message for a drop-down list, then for a list box.
+  const UINT kAdd[] = {kCbAddString, kLbAddString}, kInsert[] = {kCbInsertString, kLbInsertString},
+             kDelete[] = {kCbDeleteString, kLbDeleteString},
+             kReset[] = {kCbResetContent, kLbResetContent}, kCount[] = {kCbGetCount, kLbGetCount},
+             kGetSel[] = {kCbGetCurSel, kLbGetCurSel}, kSetSel[] = {kCbSetCurSel, kLbSetCurSel},
+             kText[] = {kCbGetLbText, kLbGetText}, kTextLength[] = {kCbGetLbTextLen, kLbGetTextLen},
+             kFind[] = {kCbFindString, kLbFindString},
+             kFindExact[] = {kCbFindStringExact, kLbFindStringExact},
+             kSelect[] = {kCbSelectString, kLbSelectString},
+             kGetData[] = {kCbGetItemData, kLbGetItemData},
+             kSetData[] = {kCbSetItemData, kLbSetItemData};
   struct Step {
-    Op op;
+    const UINT* op;
     WPARAM wparam;
     const char16_t* text;  // lParam, or the text expected of kText
     LRESULT result;
@@ -292,7 +243,7 @@ TEST_F(Controls, ItemListOperations) {
     int column = list == 20 ? 0 : 1;
     for (const Step& step : steps) {
       SCOPED_TRACE(int(&step - steps));
-      UINT message = messages[step.op][column];
+      UINT message = step.op[column];
       if (step.op == kText && step.text != nullptr) {
         char16_t buffer[16] = {};
         EXPECT_EQ(Send(list, message, step.wparam, reinterpret_cast<LPARAM>(buffer)), step.result);

@@ -14,23 +14,12 @@ using testing_support::heard;
 using testing_support::UiDialog;
 using Lines = std::vector<std::string>;
 
-class Dialogs : public testing_support::UiFixture {
+class Dialogs : public testing_support::ModuleFixture {
  protected:
-  void SetUp() override {
-    UiFixture::SetUp();
-    module_ = testing_support::LoadTestModule();
-  }
-  void TearDown() override {
-    heard.Take();
-    UiFixture::TearDown();
-  }
-
   INT_PTR Modal(UINT template_id, HWND owner = nullptr, LPARAM parameter = 0) {
     return DialogBoxParamW(module_, MakeIntResourceW(template_id), owner,
                            testing_support::RecordingProc, parameter);
   }
-
-  HINSTANCE module_ = nullptr;
 };
 
 std::u16string ClassOf(HWND window) {
@@ -70,10 +59,6 @@ TEST_F(Dialogs, ADialogIsMadeFromItsTemplate) {
     EXPECT_EQ(GetParent(control), dialog);
   }
   EXPECT_EQ(GetTopWindow(dialog), GetDlgItem(dialog, 1));  // template order
-  Rect rect;
-  GetWindowRect(GetDlgItem(dialog, 20), &rect);
-  EXPECT_EQ(std::tuple(rect.left, rect.top, rect.right, rect.bottom),
-            std::tuple(20 + 120, 30 + 10, 20 + 220, 30 + 90));
 
   // A page is a child of the window it is made in, hidden until shown.
   HWND page = CreateDialogParamW(module_, MakeIntResourceW(400), dialog, nullptr, 0);
@@ -103,7 +88,6 @@ TEST_F(Dialogs, AScriptedModalDialogAnswersItsEndDialogValue) {
   EXPECT_EQ(heard.Take(),
             (Lines{"init 9", "command 202 256", "command 202 768", "command 1 0", "destroy"}));
   EXPECT_TRUE(IsWindowEnabled(owner));
-  EXPECT_EQ(FindDialogByTemplate(200), nullptr);
   DestroyWindow(owner);
 }
 
@@ -160,23 +144,6 @@ TEST_F(Dialogs, EndingDuringInitialisationRunsNoScript) {
       0);
   EXPECT_EQ(result, 12);
   EXPECT_TRUE(UiFailures().empty());
-}
-
-TEST_F(Dialogs, ControlsOfRegisteredClassesAreCreated) {
-  static int created;
-  created = 0;
-  WndClassW custom;
-  custom.class_name = u"kvTestClass";
-  custom.procedure = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
-    if (message == kWmCreate) ++created;
-    return DefWindowProcW(window, message, wparam, lparam);
-  };
-  ASSERT_NE(RegisterClassW(&custom), 0);
-  HWND dialog = CreateDialogParamW(module_, MakeIntResourceW(600), nullptr, nullptr, 0);
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(created, 1);
-  EXPECT_EQ(UiDialog(dialog).Text(601), u"custom");
-  DestroyWindow(dialog);
 }
 
 // Box flags 0x41: OK and Cancel with the information icon.

@@ -1,7 +1,5 @@
-// The host from several threads: nothing is locked while a procedure runs,
-// so a procedure may wait for another thread that calls into the same
-// dialog; two threads drive two dialogs at once. Also run under
-// ThreadSanitizer (README).
+// The host from several threads: no lock is held while a procedure runs, and
+// two threads drive two dialogs at once. Also run under ThreadSanitizer.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,14 +15,7 @@ namespace {
 using namespace platform;
 using testing_support::UiDialog;
 
-class UiThreads : public testing_support::UiFixture {
- protected:
-  void SetUp() override {
-    UiFixture::SetUp();
-    module_ = testing_support::LoadTestModule();
-  }
-  HINSTANCE module_ = nullptr;
-};
+using UiThreads = testing_support::ModuleFixture;
 
 constexpr UINT kAsk = kWmUser + 7;
 
@@ -102,29 +93,6 @@ TEST_F(UiThreads, TwoThreadsDriveTwoDialogsAtOnce) {
   second.join();
   EXPECT_EQ(results[0], kIdOk);
   EXPECT_EQ(results[1], kIdOk);
-}
-
-// Boxes, windows and timers from many threads at once keep their counts.
-TEST_F(UiThreads, ConcurrentCallsKeepTheTables) {
-  SetMessageBoxHandler([](const MessageBoxRecord&) { return kIdOk; });
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([] {
-      for (int round = 0; round < 200; ++round) {
-        HWND window = CreateWindowExW(0, u"Edit", u"", 0, 0, 0, 5, 5, nullptr, 0, nullptr, nullptr);
-        SetTimer(window, 1, 10, nullptr);
-        SetWindowTextW(window, u"text");
-        EXPECT_EQ(MessageBoxW(window, u"t", u"c", kMbOk), kIdOk);
-        EXPECT_EQ(RegisterWindowMessageW(u"shared"), RegisterWindowMessageW(u"SHARED"));
-        DestroyWindow(window);
-      }
-    });
-  }
-  for (std::thread& thread : threads)
-    thread.join();
-  EXPECT_EQ(MessageBoxLog().size(), 800u);
-  EXPECT_EQ(UiHandleCount(UiHandleKind::kWindow), 0u);
-  EXPECT_EQ(UiHandleCount(UiHandleKind::kTimer), 0u);
 }
 
 }  // namespace

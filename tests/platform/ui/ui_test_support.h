@@ -10,7 +10,9 @@
 #include "platform/host/modules.h"
 #include "platform/host/resources.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/ui_resources.h"
 #include "platform/ui/window.h"
+#include "tests/support/ui_driver.h"
 
 namespace testing_support {
 
@@ -28,7 +30,7 @@ inline platform::HINSTANCE LoadTestModule() {
 // What a recording dialog heard, one line per message of interest:
 // "init <lParam>", "command <id> <code>", "notify <id> <code> <position>
 // <delta>", "vscroll <code> <position>", "draw <id> <action> <state>",
-// "timer <id>", "destroy". Commands of IDOK and IDCANCEL end the dialog with
+// "destroy". Commands of IDOK and IDCANCEL end the dialog with
 // that id; a spin is refused while `refuse_spins` is set.
 struct Heard {
   std::mutex mutex;
@@ -78,9 +80,9 @@ inline platform::INT_PTR RecordingProc(platform::HWND dialog, platform::UINT mes
                 number(draw->item_state));
       return 1;
     }
-    case kWmTimer:
-      heard.Add("timer " + number(wparam));
-      return 1;
+    case kWmSetCursor:  // the hand, which a class cursor may replace
+      SetCursor(LoadCursorW(nullptr, MakeIntResourceW(kIdcHand)));
+      return 0;
     case kWmDestroy:
       heard.Add("destroy");
       return 0;
@@ -88,5 +90,21 @@ inline platform::INT_PTR RecordingProc(platform::HWND dialog, platform::UINT mes
       return 0;
   }
 }
+
+// A UiFixture with the test resources' module loaded (module_); what was
+// heard is dropped after each test.
+class ModuleFixture : public UiFixture {
+ protected:
+  void SetUp() override {
+    UiFixture::SetUp();
+    module_ = LoadTestModule();
+  }
+  void TearDown() override {
+    heard.Take();
+    UiFixture::TearDown();
+  }
+
+  platform::HINSTANCE module_ = nullptr;
+};
 
 }  // namespace testing_support

