@@ -9,12 +9,35 @@
 
 namespace platform {
 
-// Style bits used by the system.
+// Style bits of a box: the buttons (the low four bits), the icon, the
+// modality and the reading order. MessageBoxW (platform/ui/message_boxes.h)
+// takes the same.
+inline constexpr std::uint32_t kMbOk = 0x0000;
+inline constexpr std::uint32_t kMbOkCancel = 0x0001;
+inline constexpr std::uint32_t kMbAbortRetryIgnore = 0x0002;
+inline constexpr std::uint32_t kMbYesNoCancel = 0x0003;
+inline constexpr std::uint32_t kMbYesNo = 0x0004;
+inline constexpr std::uint32_t kMbRetryCancel = 0x0005;
+inline constexpr std::uint32_t kMbCancelTryContinue = 0x0006;
+inline constexpr std::uint32_t kMbTypeMask = 0x000F;
 inline constexpr std::uint32_t kMbIconHand = 0x0010;
+inline constexpr std::uint32_t kMbIconQuestion = 0x0020;
+inline constexpr std::uint32_t kMbIconExclamation = 0x0030;
+inline constexpr std::uint32_t kMbIconInformation = 0x0040;
 inline constexpr std::uint32_t kMbTaskModal = 0x2000;
+inline constexpr std::uint32_t kMbRight = 0x00080000;
+inline constexpr std::uint32_t kMbRtlReading = 0x00100000;
 
-// Answers of a box.
+// Answers of a box (and results of dialogs: the ids of their buttons).
 inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdAbort = 3;
+inline constexpr int kIdRetry = 4;
+inline constexpr int kIdIgnore = 5;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+inline constexpr int kIdTryAgain = 10;
+inline constexpr int kIdContinue = 11;
 
 struct MessageBoxCall {
   const void* owner;

@@ -22,6 +22,8 @@ void SetLastError(DWORD error) {
 
 void ResetHostServices() {
   host_internal::Lock lock(host_internal::Mutex());
+  // The windowing host first: its windows refer to modules and timers.
+  host_internal::ResetUiLocked();
   host_internal::ResetModulesLocked();
   host_internal::ResetProcessesLocked();
   host_internal::ResetSpoolerLocked();

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/host/resources.h"
 #include "platform/host/types.h"
 
 namespace platform::host_internal {
@@ -48,6 +49,17 @@ void ResetFilesLocked();
 void ResetClockLocked();
 void ResetThreadsLocked();
 void ResetSystemLocked();
+void ResetUiLocked();
+
+// The resources of a loaded module, or null (the module is not loaded or
+// lacks the id). REQUIRES: the lock held; the pointer is good while it is.
+const DialogTemplate* FindDialogTemplateLocked(HMODULE module, UINT id);
+const BitmapResource* FindBitmapLocked(HMODULE module, UINT id);
+const CursorResource* FindCursorLocked(HMODULE module, UINT id);
+
+// Called by the module table when the module of handle id `module` unloads:
+// the windowing host drops the cursors it loaded from it. REQUIRES: the lock.
+void ReleaseModuleUiObjectsLocked(std::uintptr_t module);
 
 // Closes a thread or semaphore handle (CloseHandle of files.h ends here for
 // handles that are no files); false when it is none.

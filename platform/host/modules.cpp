@@ -28,6 +28,9 @@ struct Source {
   std::string host_path;  // shared objects only
   std::map<std::string, FARPROC> exports;
   std::map<UINT, std::u16string> strings;
+  std::map<UINT, DialogTemplate> dialogs;
+  std::map<UINT, BitmapResource> bitmaps;
+  std::map<UINT, CursorResource> cursors;
   std::set<std::string> hidden;
   ModuleCounters counters;
   std::uintptr_t live = 0;  // handle id while loaded, else 0
@@ -120,6 +123,7 @@ bool Instantiate(ModuleState& state, Source& source, std::u16string_view request
 }
 
 void Unload(ModuleState& state, Source& source) {
+  host_internal::ReleaseModuleUiObjectsLocked(source.live);
   auto it = state.instances.find(source.live);
   if (it != state.instances.end()) {
     if (it->second.dl != nullptr) ::dlclose(it->second.dl);
@@ -321,6 +325,30 @@ bool AddModuleString(std::u16string_view module, UINT id, std::u16string_view te
   return true;
 }
 
+bool AddModuleResources(std::u16string_view module, const ModuleResources& resources) {
+  for (const BitmapResource& bitmap : resources.bitmaps) {
+    if (bitmap.width <= 0 || bitmap.height <= 0 ||
+        bitmap.pixels.size() != std::size_t(bitmap.width) * std::size_t(bitmap.height)) {
+      return false;
+    }
+  }
+  Lock lock(Mutex());
+  Source* source = Resolve(module);
+  if (source == nullptr) return false;
+  bool other_kinds =
+      !resources.dialogs.empty() || !resources.bitmaps.empty() || !resources.cursors.empty();
+  if (source->shared_object && other_kinds) return false;
+  for (const auto& [id, text] : resources.strings)
+    source->strings[id] = text;
+  for (const DialogTemplate& dialog : resources.dialogs)
+    source->dialogs[dialog.id] = dialog;
+  for (const BitmapResource& bitmap : resources.bitmaps)
+    source->bitmaps[bitmap.id] = bitmap;
+  for (const CursorResource& cursor : resources.cursors)
+    source->cursors[cursor.id] = cursor;
+  return true;
+}
+
 bool MapSharedObject(std::u16string_view base_name, std::string_view host_path) {
   std::u16string key = BaseKey(base_name);
   if (key.empty() || host_path.empty()) return false;
@@ -410,6 +438,32 @@ namespace host_internal {
 
 void ResetModulesLocked() {
   StartFresh(State());
+}
+
+namespace {
+
+template <typename Resource>
+const Resource* FindResourceLocked(HMODULE module, const std::map<UINT, Resource> Source::*kind,
+                                   UINT id) {
+  Instance* instance = FindInstance(module);
+  if (instance == nullptr) return nullptr;
+  const auto& table = instance->source->*kind;
+  auto it = table.find(id);
+  return it == table.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+const DialogTemplate* FindDialogTemplateLocked(HMODULE module, UINT id) {
+  return FindResourceLocked(module, &Source::dialogs, id);
+}
+
+const BitmapResource* FindBitmapLocked(HMODULE module, UINT id) {
+  return FindResourceLocked(module, &Source::bitmaps, id);
+}
+
+const CursorResource* FindCursorLocked(HMODULE module, UINT id) {
+  return FindResourceLocked(module, &Source::cursors, id);
 }
 
 }  // namespace host_internal

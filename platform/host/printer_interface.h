@@ -12,13 +12,6 @@
 
 namespace platform {
 
-struct OpaqueWindow;
-struct OpaqueDeviceContext;
-using HWND = OpaqueWindow*;
-using HDC = OpaqueDeviceContext*;
-using LPARAM = std::intptr_t;
-using ULONG_PTR = std::uintptr_t;
-
 // A device-mode record (public part and private part).
 struct DevModeW;
 

@@ -2,8 +2,10 @@
 // added modules or mappings (our own module alone, loaded once, at its
 // default path), an empty registry, no printers, no path mappings, no open
 // handles (shared objects are unloaded, files closed; old handles are then
-// refused), the host clock, WinExec answering 33 with an empty log, and
-// every counter, log and failure knob cleared. Safe from any thread, but
+// refused), the host clock, WinExec answering 33 with an empty log, the
+// windowing host emptied (no windows, timers, bitmaps, registered classes
+// or messages, scripts, expectations or logs; its failure handler stays),
+// and every counter, log and failure knob cleared. Safe from any thread, but
 // handles and export pointers other threads still hold become invalid.
 #pragma once
 

@@ -283,6 +283,15 @@ void Sleep(DWORD milliseconds) {
   WaitLocked(state, lock, milliseconds, [] { return false; });
 }
 
+DWORD GetTickCount() {
+  static const SteadyClock::time_point start = SteadyClock::now();
+  SyncState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  if (state.manual) return static_cast<DWORD>(state.manual_now);
+  auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start);
+  return static_cast<DWORD>(elapsed.count());
+}
+
 void FreeLibraryAndExitThread(HMODULE module, DWORD exit_code) {
   FreeLibrary(module);
   SyncState& state = State();

@@ -76,6 +76,10 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG count, LONG* previous);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // A timed wait on nothing.
 void Sleep(DWORD milliseconds);
+// Milliseconds on the wait clock (the manual clock's time, or the host's
+// steady clock since the first call), wrapping at 2^32. The windowing
+// host's timers run on it.
+DWORD GetTickCount();
 
 // Frees `module` (platform/host/modules.h) and records `exit_code` as the
 // calling thread's; the caller returns from its thread procedure at once.

@@ -1,6 +1,6 @@
 // The Windows types, handles and result codes of the host-service stand-ins
-// (modules, registry, spooler, files, clock), written from what their callers
-// need. Handles are opaque ids that the stand-ins issue and check; a caller
+// (modules, registry, spooler, files, clock, windows), written from what
+// their callers need. Handles are opaque ids that the stand-ins issue and check; a caller
 // never reads through one. Ids are not reused within a process, so a handle
 // kept past its close (or past ResetHostServices) is refused, never aliased.
 // The last-error word is per thread, as on the original platform.
@@ -23,6 +23,21 @@ using HMODULE = OpaqueModule*;
 using HINSTANCE = HMODULE;
 using HKEY = OpaqueKey*;
 using HANDLE = void*;  // printers and files
+
+// Pointer-sized words of the windowing interfaces (messages, window longs).
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using ULONG_PTR = std::uintptr_t;
+
+// Windows and device contexts (platform/ui/).
+struct OpaqueWindow;
+struct OpaqueDeviceContext;
+using HWND = OpaqueWindow*;
+using HDC = OpaqueDeviceContext*;
 
 // An export as GetProcAddress answers it; callers cast it to its real type
 // (this type converts to any function type without a warning).
@@ -48,6 +63,12 @@ inline constexpr DWORD kErrorAlreadyExists = 183;
 inline constexpr DWORD kErrorEnvVarNotFound = 203;
 inline constexpr DWORD kErrorMoreData = 234;
 inline constexpr DWORD kErrorTooManyPosts = 298;
+inline constexpr DWORD kErrorInvalidWindowHandle = 1400;
+inline constexpr DWORD kErrorCannotFindWndClass = 1407;
+inline constexpr DWORD kErrorClassAlreadyExists = 1410;
+inline constexpr DWORD kErrorClassHasWindows = 1412;
+inline constexpr DWORD kErrorInvalidIndex = 1413;
+inline constexpr DWORD kErrorControlIdNotFound = 1421;
 inline constexpr DWORD kErrorInvalidPrinterName = 1801;
 inline constexpr DWORD kErrorResourceNameNotFound = 1814;
 
