@@ -94,4 +94,3 @@ GPrinterKey* GDriverContext::CreatePrinterKey() {
   return new (std::nothrow)
       GPrinterKey(creation_handle_, GetPrinterName(), GetDriverName(), GetPortName(), 0);
 }
-

@@ -103,8 +103,8 @@ std::int32_t GDriverContextBase::ReadRegistryDword(platform::HKEY root, const RW
   platform::DWORD size = sizeof bytes;
   status = platform::RegQueryValueExW(key, name.Data(), nullptr, &type, bytes, &size);
   platform::RegCloseKey(key);
-  if (status == platform::kErrorMoreData || (status == 0 && (type != platform::kRegDword ||
-                                                             size != sizeof bytes))) {
+  if (status == platform::kErrorMoreData ||
+      (status == 0 && (type != platform::kRegDword || size != sizeof bytes))) {
     return kNotADword;
   }
   if (status != 0) return status;
@@ -194,16 +194,16 @@ GAttributeComposite* GDriverContextBase::BuildDefaultSettings() {
 void GDriverContextBase::ApplyPrinterDataValues(GAttributeComposite* settings) {
   GOSFactory* services = GOSFactory::Instance();
   GAttributeComposite* job = GetJobSettings();
-  auto* options = dynamic_cast<GAttributeComposite*>(
-      FindDirectChild(settings, kInstalledOptionsPartKey));
+  auto* options =
+      dynamic_cast<GAttributeComposite*>(FindDirectChild(settings, kInstalledOptionsPartKey));
   if (!services || !job || !options) return;
   if (auto* list = FindOfClass<MAssociationList>(job, kPrinterDataValuesKey)) {
     std::unique_ptr<MChildIterator> walk(list->NewChildIterator());
     while (walk && walk->Next()) {
       auto* association = dynamic_cast<MPersistentAssociation*>(walk->Current());
       auto* key = association ? dynamic_cast<GValueAttribute*>(association->Key()) : nullptr;
-      auto* value_name = association ? dynamic_cast<GStringAttribute*>(association->Value())
-                                     : nullptr;
+      auto* value_name =
+          association ? dynamic_cast<GStringAttribute*>(association->Value()) : nullptr;
       if (!key || !value_name) continue;
       RWWString name;
       NarrowToWide(value_name->GetValue(), name);

@@ -230,7 +230,8 @@ int GDriverDataImp::UpgradeQuicksets(GAttributeComposite& old_pool, GAttributeCo
       const GCountedPtrVector& parts = quickset->Children();
       for (RWSize p = 0; p < parts.Count(); ++p) {
         MPersistentObject* part = parts[p].Get();
-        if (part && part->Key() != kQuicksetNameKey) ReplaceDirectChild(*result, part->Key(), *part);
+        if (part && part->Key() != kQuicksetNameKey)
+          ReplaceDirectChild(*result, part->Key(), *part);
       }
     }
     CarryQuicksetName(*quickset, *result);

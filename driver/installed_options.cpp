@@ -61,8 +61,8 @@ enum class Target { kModel, kJob, kDevice };
 struct ValueCopy {
   std::uint32_t source;  // in S
   Target target;
-  std::uint32_t key;     // in the target
-  bool as_flag;          // 1 for a source of 1, else 0
+  std::uint32_t key;  // in the target
+  bool as_flag;       // 1 for a source of 1, else 0
 };
 
 constexpr ValueCopy kFirstCopies[] = {
@@ -165,8 +165,8 @@ void MarkDevices(GAttributeComposite* options, GAttributeComposite* pool) {
 
 MPersistentObject* GDriverDataImp::DeviceSettings(std::uint32_t device_key) {
   GPeripheral* printer_object = FindPrinterObject();
-  auto* device = printer_object ? dynamic_cast<GPeripheral*>(printer_object->FindByKey(device_key))
-                                : nullptr;
+  auto* device =
+      printer_object ? dynamic_cast<GPeripheral*>(printer_object->FindByKey(device_key)) : nullptr;
   MPersistentObject* settings = device ? device->GetConfiguration() : nullptr;
   return settings && settings->AsComposite() ? settings : nullptr;
 }
@@ -174,10 +174,10 @@ MPersistentObject* GDriverDataImp::DeviceSettings(std::uint32_t device_key) {
 int GDriverDataImp::ApplyInstalledOptions(GAttributeComposite* settings) {
   if (!settings) settings = GetDefaultSettings();
   if (!settings) return 0;
-  auto* options = settings->Key() == kInstalledOptionsPartKey
-                      ? settings
-                      : dynamic_cast<GAttributeComposite*>(
-                            FindDirectChild(settings, kInstalledOptionsPartKey));
+  auto* options =
+      settings->Key() == kInstalledOptionsPartKey
+          ? settings
+          : dynamic_cast<GAttributeComposite*>(FindDirectChild(settings, kInstalledOptionsPartKey));
   if (!options) return 0;
   GAttributeComposite* job = GetJobSettings();
   GAttributeComposite* model = FindComposite(job, kPrinterModelKey);
@@ -200,8 +200,7 @@ int GDriverDataImp::ApplyInstalledOptions(GAttributeComposite* settings) {
     SetTrayMap(tray_map);
   }
   PlaceMap<MAssociationList>(this, kPDLTrayMapName, device, kPDLTrayMapKey);
-  PlaceMap<MAssociationList>(this, kWQMBinMapName, DeviceSettings(kJobLanguageKey),
-                             kWQMBinMapKey);
+  PlaceMap<MAssociationList>(this, kWQMBinMapName, DeviceSettings(kJobLanguageKey), kWQMBinMapKey);
 
   MarkDevices(options, FindComposite(model, kPaperHandlingKey));
   CopyValues(at, kLastCopies);
