@@ -73,11 +73,11 @@ class ContextBase : public testing_support::PrinterFixture {
   void TearDown() override { PrinterFixture::TearDown(), SetDevModeSettingsMaker(nullptr); }
   GAttributeComposite* Pool() { return FindComposite(model_, kPaperHandlingKey); }
   // Printer data: null deletes; "d<n>" a DWORD; "s<text>" a string.
-  void PutData(const char16_t* name, const char* spec) {
+  void PutData(const char16_t* name, const char* text) {
     Services().DeletePrinterDataValue(context_, name);
-    if (spec && *spec == 'd') Services().SetPrinterDataDword(context_, name, std::stoul(spec + 1));
-    if (spec && *spec == 's')
-      Services().SetPrinterDataString(context_, name, RWWString::FromMultiByte(spec + 1));
+    if (text && *text == 'd') Services().SetPrinterDataDword(context_, name, std::stoul(text + 1));
+    if (text && *text == 's')
+      Services().SetPrinterDataString(context_, name, RWWString::FromMultiByte(text + 1));
   }
 
   GDriverContext* context_ = nullptr;
@@ -140,12 +140,12 @@ class ValueList : public GAttributeComposite {
 
 TEST_F(ContextBase, TheAppFlagGateAndTheUsersDevModeFollowTheRegistry) {
   // "" none, "0"/"1" a DWORD, "s" a string, "w" 2 bytes; 1 denies reading.
-  const auto put = [](platform::HKEY root, const char* spec) {
-    const std::string dword = std::string(1, static_cast<char>(*spec & 1)) + "\0\0\0"s;
-    if (*spec)
-      PutValue(root, kFlagKey, u"EnableDevmodeAppflag", *spec == 's' ? 1 : 4,
-               *spec == 's'   ? "1\0"s
-               : *spec == 'w' ? "\0\0"s
+  const auto put = [](platform::HKEY root, const char* text) {
+    const std::string dword = std::string(1, static_cast<char>(*text & 1)) + "\0\0\0"s;
+    if (*text)
+      PutValue(root, kFlagKey, u"EnableDevmodeAppflag", *text == 's' ? 1 : 4,
+               *text == 's'   ? "1\0"s
+               : *text == 'w' ? "\0\0"s
                               : dword);
   };
   using Row = std::tuple<const char*, const char*, platform::DWORD, std::uint32_t>;
