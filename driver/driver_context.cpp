@@ -2,21 +2,8 @@
 
 #include <new>
 
-#include <memory>
-
-#include "config/attributes/attribute_composite.h"
 #include "driver/entry_points.h"
-#include "driver/model_lookup.h"
 #include "driver/printer_key.h"
-
-namespace {
-
-// The job settings' default settings, and the key of settings built from
-// them.
-constexpr std::uint32_t kDefaultSettingsKey = 359;
-constexpr std::uint32_t kBuiltSettingsKey = 360;
-
-}  // namespace
 
 GDriverContext::GDriverContext(platform::HANDLE printer, const RWWString& printer_name,
                                const RWWString& driver_name, const RWWString& port_name)
@@ -95,22 +82,6 @@ void GDriverContext::GetPrinterIdentity(RWWString& name, platform::HANDLE& print
   flag = 0;
 }
 
-void GDriverContext::InitAppFlags() {}
-
-GAttributeComposite* GDriverContext::BuildDefaultSettings() {
-  MPersistentObject* source = FindDirectChild(GetJobSettings(), kDefaultSettingsKey);
-  std::unique_ptr<MPersistentObject> copy(source ? source->DeepCopy() : nullptr);
-  auto* settings = dynamic_cast<GAttributeComposite*>(copy.get());
-  if (!settings) return nullptr;
-  copy.release();
-  settings->SetKey(kBuiltSettingsKey);
-  return settings;
-}
-
-GAttributeComposite* GDriverContext::CreateDefaultSettings() {
-  return BuildDefaultSettings();
-}
-
 void GDriverContext::Retarget(const GPrinterKey& key) {
   GUIDriverData::Retarget(key);
   creation_handle_ = key.GetPrinterHandle();
@@ -122,12 +93,4 @@ void GDriverContext::Retarget(const GPrinterKey& key) {
 GPrinterKey* GDriverContext::CreatePrinterKey() {
   return new (std::nothrow)
       GPrinterKey(creation_handle_, GetPrinterName(), GetDriverName(), GetPortName(), 0);
-}
-
-void GDriverContext::GetLocalJobStorageKey(RWWString& key) {
-  key = RWWString();
-}
-
-GAttributeComposite* GDriverContext::GetDevModeSettingsModel() {
-  return nullptr;
 }

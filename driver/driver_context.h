@@ -12,12 +12,10 @@
 // the sheets, capabilities, events, upgrade and the device query override
 // them.
 //
-// The context is a GUIDriverData (its view), over the one virtual
-// GDriverDataImp part that every class of the driver data shares. Until
-// the context base stands, the context answers the slots that it will
-// hold in their least form: no application flags copied, default settings
-// that are a copy of the job settings' 359 re-keyed 360, no local
-// job-storage key and no device-mode settings.
+// The context is a GDriverContextBase (first: the device-mode binding and
+// the printer-wide settings, driver_context_base.h) and a GUIDriverData
+// (its view), over the one virtual GDriverDataImp part that every class of
+// the driver data shares.
 //
 // Ownership: the driver server owns contexts; a context owns the parts of
 // its driver data. Threads: a context is used by one spooler call at a
@@ -26,11 +24,12 @@
 
 #include <cstdint>
 
+#include "driver/driver_context_base.h"
 #include "driver/ui_driver_data.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/types.h"
 
-class GDriverContext : public GUIDriverData {
+class GDriverContext : public GDriverContextBase, public GUIDriverData {
  public:
   GDriverContext(platform::HANDLE printer, const RWWString& printer_name,
                  const RWWString& driver_name, const RWWString& port_name);
@@ -44,7 +43,7 @@ class GDriverContext : public GUIDriverData {
 
   // The printer handle that the context uses now: the one it was made or
   // re-targeted with (null for a key built from a name).
-  virtual platform::HANDLE GetPrinterHandle();
+  platform::HANDLE GetPrinterHandle() override;
 
   // The entry operations, in the order the entry points are declared; each
   // receives the entry point's own arguments.
@@ -88,22 +87,11 @@ class GDriverContext : public GUIDriverData {
 
   // --- The driver data's operations.
 
-  // Nothing yet (the flags stay 0).
-  void InitAppFlags() override;
-  // A deep copy of the job settings' child 359, re-keyed 360; null
-  // without one. The caller owns it.
-  GAttributeComposite* BuildDefaultSettings() override;
-  // BuildDefaultSettings.
-  GAttributeComposite* CreateDefaultSettings() override;
   // The driver data's re-target; then the handle becomes the key's and
   // the printer, driver and port names are taken from the key.
   void Retarget(const GPrinterKey& key) override;
   // A key of the handle, the three names and flag 0.
   GPrinterKey* CreatePrinterKey() override;
-  // Empty.
-  void GetLocalJobStorageKey(RWWString& key) override;
-  // None.
-  GAttributeComposite* GetDevModeSettingsModel() override;
 
  private:
   platform::HANDLE creation_handle_;  // not owned

@@ -56,10 +56,6 @@ std::uint32_t GDriverDataImp::UpdateFromDevice() {
   return kNoDeviceValues;
 }
 
-int GDriverDataImp::ApplyInstalledOptions(GAttributeComposite*) {
-  return 0;
-}
-
 void GDriverDataImp::Retarget(const GPrinterKey&) {
   // Another printer may have another value 339: the old one must not
   // answer for it while the attribute is missing there.

@@ -93,10 +93,16 @@ inline constexpr std::uint32_t kCachedValueKey = 339;
 inline constexpr std::uint32_t kMediaListKey = 189;
 inline constexpr std::uint32_t kAlternativeMediaListKey = 195;
 inline constexpr std::uint32_t kPrinterModelKey = 228;
+inline constexpr std::uint32_t kInstalledOptionsPartKey = 365;
 inline constexpr std::uint32_t kQuicksetTemplateKey = 375;
 inline constexpr std::uint32_t kQuicksetPoolKey = 0x4000005C;
 inline constexpr std::uint32_t kResourceNamesKey = 701;
 inline constexpr std::uint32_t kTrayOrderKey = 1114;
+// The named objects of the printer's paper path (installed options).
+inline constexpr char16_t kBinPoolName[] = u"VROBinPool";
+inline constexpr char16_t kOSTrayMapName[] = u"VROOSTrayMap";
+inline constexpr char16_t kPDLTrayMapName[] = u"VROPDLTrayMap";
+inline constexpr char16_t kWQMBinMapName[] = u"VROWQMBinMap";
 // The class id of the printer-language generators.
 inline constexpr RWClassID kGPrinterLanguageId = 765;
 // UpdateFromDevice without a device-value reader.
@@ -135,9 +141,10 @@ class GDriverDataImp : public virtual GDriverData {
   // 6: the job settings from the device values. No reader of them is
   // built yet: kNoDeviceValues.
   virtual std::uint32_t UpdateFromDevice();
-  // 7: the installed options of `settings` (null: the default settings)
-  // applied to the model; 1 when it ran. Not built yet: 0, as for no
-  // settings.
+  // 7: the installed options of `settings` (the part 365 itself, or a
+  // composite holding it as a direct child; null: the default settings
+  // held) applied to the model; 1 when it ran, 0 without the options part.
+  // See installed_options.cpp.
   virtual int ApplyInstalledOptions(GAttributeComposite* settings);
   // 8: serves the printer of `key` from now on: value 339 is read again
   // (the cached value is forgotten) and the symmetric pool is dropped.
@@ -254,6 +261,10 @@ class GDriverDataImp : public virtual GDriverData {
   GAttributeComposite* GetBinPool();
   // The printer object's first descendant of kind 765, or null.
   GPeripheral* GetPrinterLanguage();
+  // The settings (configuration) of the printer object's device keyed
+  // `device_key` when they are a composite (an attribute composite or a
+  // GConfiguration); else null.
+  MPersistentObject* DeviceSettings(std::uint32_t device_key);
   // Value 958 of the job settings, sign-extended; 0 without.
   std::int32_t GetEastAsianFlag();
   // With value 711 of the default settings: the job settings' list 195.

@@ -24,8 +24,6 @@ namespace {
 constexpr char16_t kAddedFontsName[] = u"AddedFonts";
 constexpr char16_t kPhysicalSettingsName[] = u"PhySetting";
 constexpr char16_t kLastUpdateTypeName[] = u"LastUpdateType";
-constexpr char16_t kBinPoolName[] = u"VROBinPool";
-constexpr char16_t kOSTrayMapName[] = u"VROOSTrayMap";
 
 // The physical settings: the configuration states that exempt them from
 // the update-type check, and the values and texts compared, in order.
@@ -41,35 +39,17 @@ constexpr std::uint32_t kComparedTexts[] = {316, 315};
 constexpr std::uint32_t kQuicksetNameKey = 376;
 constexpr std::uint32_t kDefaultQuicksetParts[] = {kQuicksetNameKey, 379, 328, 260};
 
-// Puts a deep copy of `part` in place of `in`'s first direct child of the
-// same key; false when `in` has none (nothing changes).
-bool ReplaceDirectChild(GAttributeComposite& in, MPersistentObject& part) {
-  std::unique_ptr<MChildIterator> walk(in.NewChildIterator());
-  while (walk && walk->Next()) {
-    MPersistentObject* child = walk->Current();
-    if (!child || child->Key() != part.Key()) continue;
-    walk->ReplaceCurrent(part.DeepCopy());
-    return true;
-  }
-  return false;
-}
-
 // `quickset`'s name in `result` once: replaced where the template had one,
 // else added.
 void CarryQuicksetName(GAttributeComposite& quickset, GAttributeComposite& result) {
   MPersistentObject* name = FindDirectChild(&quickset, kQuicksetNameKey);
-  if (name && !ReplaceDirectChild(result, *name)) result.AddChild(name->DeepCopy());
+  if (name && !ReplaceDirectChild(result, name->Key(), *name)) result.AddChild(name->DeepCopy());
 }
 
 }  // namespace
 
 GDeviceFontListComposite* GDriverDataImp::LoadAddedFonts() {
-  GOSFactory* services = GOSFactory::Instance();
-  std::unique_ptr<RWCollectable> loaded(
-      services ? services->LoadNamedObject(this, RWWString(kAddedFontsName), 0) : nullptr);
-  auto* fonts = dynamic_cast<GDeviceFontListComposite*>(loaded.get());
-  if (fonts) loaded.release();
-  return fonts;
+  return LoadNamedObjectAs<GDeviceFontListComposite>(this, RWWString(kAddedFontsName));
 }
 
 int GDriverDataImp::StoreAddedFonts(const GDeviceFontListComposite& fonts) {
@@ -129,9 +109,8 @@ GDeviceFontListComposite* GDriverDataImp::SyncAddedFonts() {
 int GDriverDataImp::IsPhysicalSettingsCurrent(GAttributeComposite* settings) {
   GOSFactory* services = GOSFactory::Instance();
   if (!settings || !services) return 1;
-  std::unique_ptr<RWCollectable> loaded(
-      services->LoadNamedObject(this, RWWString(kPhysicalSettingsName), 0));
-  auto* stored = dynamic_cast<GAttributeComposite*>(loaded.get());
+  std::unique_ptr<GAttributeComposite> stored(
+      LoadNamedObjectAs<GAttributeComposite>(this, RWWString(kPhysicalSettingsName)));
   if (!stored) return 1;
   int result = 1;
   const RWWString update_type =
@@ -145,12 +124,12 @@ int GDriverDataImp::IsPhysicalSettingsCurrent(GAttributeComposite* settings) {
   }
   for (std::uint32_t key : kComparedValues) {
     GValueAttribute* mine = FindValueAttribute(settings, key);
-    GValueAttribute* kept = FindValueAttribute(stored, key);
+    GValueAttribute* kept = FindValueAttribute(stored.get(), key);
     if (mine && kept && mine->GetValue() != kept->GetValue()) return 0;
   }
   for (std::uint32_t key : kComparedTexts) {
     GStringAttribute* mine = FindStringAttribute(settings, key);
-    GStringAttribute* kept = FindStringAttribute(stored, key);
+    GStringAttribute* kept = FindStringAttribute(stored.get(), key);
     if (mine && kept && !(mine->GetValue() == kept->GetValue())) return 0;
   }
   return result;
@@ -245,13 +224,14 @@ int GDriverDataImp::UpgradeQuicksets(GAttributeComposite& old_pool, GAttributeCo
       for (std::uint32_t part_key : kDefaultQuicksetParts) {
         if (part_key == kQuicksetNameKey) continue;
         if (MPersistentObject* part = FindDirectChild(quickset, part_key))
-          ReplaceDirectChild(*result, *part);
+          ReplaceDirectChild(*result, part->Key(), *part);
       }
     } else {
       const GCountedPtrVector& parts = quickset->Children();
       for (RWSize p = 0; p < parts.Count(); ++p) {
         MPersistentObject* part = parts[p].Get();
-        if (part && part->Key() != kQuicksetNameKey) ReplaceDirectChild(*result, *part);
+        if (part && part->Key() != kQuicksetNameKey)
+          ReplaceDirectChild(*result, part->Key(), *part);
       }
     }
     CarryQuicksetName(*quickset, *result);

@@ -1,18 +1,21 @@
 // Typed look-ups in a printer's model for the driver's readers. The model
 // comes from the driver data file and from printer data, both outside
-// data: an object found under a key is used only when it is of the class
-// its reader expects, and anything else counts as missing (never a cast
-// that could be wrong). Searches are the model's FindByKey: depth first,
+// data: an object found under a key, or loaded as a named object, is used
+// only when it is of the class its reader expects, and anything else counts
+// as missing (never a cast that could be wrong). Searches are the model's FindByKey: depth first,
 // first match, the object itself never tested.
 //
 // Pure apart from the search; any thread, on a tree it alone uses.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "driver/services/os_factory.h"
 #include "foundation/rw/cstring.h"
+#include "persist/child_iterator.h"
 #include "persist/persistent_object.h"
 
 // The first descendant of `in` keyed `key` when it is a T; null when `in`
@@ -53,4 +56,47 @@ inline MPersistentObject* FindDirectChild(const GAttributeComposite* in, std::ui
     if (child && child->Key() == key) return child;
   }
   return nullptr;
+}
+
+// `in`'s first direct child keyed `key`, taken out: the caller's (the child
+// itself, or a copy while others still hold it); null when there is none.
+inline MPersistentObject* TakeDirectChild(GAttributeComposite& in, std::uint32_t key) {
+  MPersistentObject* child = FindDirectChild(&in, key);
+  return child ? in.RemoveChild(child) : nullptr;
+}
+
+// Appends `part` (which `in` takes) in place of `in`'s direct child of the
+// same key, which is deleted; null does nothing.
+inline void PutDirectChild(GAttributeComposite& in, MPersistentObject* part) {
+  if (!part) return;
+  delete TakeDirectChild(in, part->Key());
+  in.AddChild(part);
+}
+
+// Puts a deep copy of `part`, keyed `key`, in place of the first direct
+// child of `in` keyed `key`; false (nothing changes) when there is none.
+// `part` stays the caller's.
+inline bool ReplaceDirectChild(MPersistentObject& in, std::uint32_t key, MPersistentObject& part) {
+  std::unique_ptr<MChildIterator> walk(in.NewChildIterator());
+  while (walk && walk->Next()) {
+    MPersistentObject* child = walk->Current();
+    if (!child || child->Key() != key) continue;
+    MPersistentObject* copy = part.DeepCopy();
+    if (copy) copy->SetKey(key);
+    walk->ReplaceCurrent(copy);
+    return true;
+  }
+  return false;
+}
+
+// The named object `name` of `printer` when it is a T (the caller's); null
+// when it is missing, or of another class (then deleted).
+template <class T>
+T* LoadNamedObjectAs(GDriverData* printer, const RWWString& name) {
+  GOSFactory* services = GOSFactory::Instance();
+  std::unique_ptr<RWCollectable> loaded(services ? services->LoadNamedObject(printer, name, 0)
+                                                 : nullptr);
+  auto* object = dynamic_cast<T*>(loaded.get());
+  if (object) loaded.release();
+  return object;
 }

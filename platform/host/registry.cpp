@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <tuple>
+#include <utility>
 
 #include "platform/host/host_state.h"
 #include "platform/host/registry_store.h"
@@ -35,6 +36,7 @@ struct RegistryState {
   Key user;
   std::map<std::uintptr_t, OpenKey> open;
   std::map<std::tuple<Hive, std::u16string, std::u16string>, DWORD> failures;
+  std::map<std::pair<Hive, std::u16string>, DWORD> denied;  // rights by folded path
 };
 
 RegistryState& State() {
@@ -126,11 +128,14 @@ LONG OpenAt(HKEY key, const char16_t* sub_key, DWORD access, bool create, HKEY* 
   if (!Resolve(key, parent)) return kErrorInvalidHandle;
   std::vector<std::u16string_view> names;
   if (!SplitPath(sub_key != nullptr ? sub_key : u"", names)) return kErrorBadPathname;
+  std::u16string path = JoinFolded(parent.path, names);
+  auto denied = State().denied.find({parent.hive, path});
+  if (denied != State().denied.end() && (denied->second & access) != 0) return kErrorAccessDenied;
   bool created = false;
   Key* found = Walk(parent.key, names, create, &created);
   if (found == nullptr) return kErrorFileNotFound;
   std::uintptr_t id = host_internal::NewHandleId();
-  State().open.emplace(id, OpenKey{parent.hive, JoinFolded(parent.path, names), found, access});
+  State().open.emplace(id, OpenKey{parent.hive, std::move(path), found, access});
   *result = host_internal::HandleFromId<HKEY>(id);
   if (disposition != nullptr) *disposition = created ? kRegCreatedNewKey : kRegOpenedExistingKey;
   return kErrorSuccess;
@@ -282,6 +287,19 @@ void SetRegistryWriteFailure(HKEY root, std::u16string_view path, std::u16string
   }
 }
 
+void SetRegistryDeniedRights(HKEY root, std::u16string_view path, DWORD rights) {
+  Hive hive;
+  std::vector<std::u16string_view> names;
+  if (!RootHive(root, hive) || !SplitPath(path, names)) return;
+  Lock lock(Mutex());
+  auto where = std::make_pair(hive, JoinFolded({}, names));
+  if (rights == 0) {
+    State().denied.erase(where);
+  } else {
+    State().denied[where] = rights;
+  }
+}
+
 std::size_t OpenRegistryKeyCount() {
   Lock lock(Mutex());
   return State().open.size();
@@ -309,6 +327,7 @@ DWORD StoreSetValue(Hive hive, std::u16string_view path, std::u16string_view nam
 void ResetRegistryLocked() {
   State().open.clear();
   State().failures.clear();
+  State().denied.clear();
   State().machine = Key{};
   State().user = Key{};
 }

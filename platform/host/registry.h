@@ -37,6 +37,7 @@ inline constexpr DWORD kRegMultiSz = 7;
 inline constexpr DWORD kKeyQueryValue = 0x0001;
 inline constexpr DWORD kKeySetValue = 0x0002;
 inline constexpr DWORD kKeyRead = 0x20019;
+inline constexpr DWORD kKeyReadSetValue = 0x2001B;  // kKeyRead | kKeySetValue
 inline constexpr DWORD kKeyWrite = 0x20006;
 inline constexpr DWORD kKeyAllAccess = 0xF003F;
 
@@ -49,13 +50,13 @@ inline constexpr DWORD kRegOpenedExistingKey = 2;
 // argument.
 
 // Opens an existing key: kErrorFileNotFound when it is missing (`*result` is
-// then null).
+// then null); kErrorAccessDenied when `access` asks for a denied right.
 LONG RegOpenKeyExW(HKEY key, const char16_t* sub_key, DWORD options, DWORD access, HKEY* result);
 // The same with all access.
 LONG RegOpenKeyW(HKEY key, const char16_t* sub_key, HKEY* result);
 // Opens the key, making it and any missing key above it. `class_name`,
 // `options` and `security` are accepted and ignored; `disposition` may be
-// null.
+// null. A denied right fails before anything is made.
 LONG RegCreateKeyExW(HKEY key, const char16_t* sub_key, DWORD reserved, const char16_t* class_name,
                      DWORD options, DWORD access, const void* security, HKEY* result,
                      DWORD* disposition);
@@ -90,6 +91,11 @@ std::vector<std::u16string> RegistryValueNames(HKEY root, std::u16string_view pa
 // spooler) fail with `error`, leaving the value as it was; 0 clears.
 void SetRegistryWriteFailure(HKEY root, std::u16string_view path, std::u16string_view name,
                              DWORD error);
+
+// Opening or creating that key (`path` below `root`, not the keys under
+// it) asking for any right of `rights` fails with kErrorAccessDenied from
+// now on; 0 clears.
+void SetRegistryDeniedRights(HKEY root, std::u16string_view path, DWORD rights);
 
 // Keys opened and not yet closed.
 std::size_t OpenRegistryKeyCount();

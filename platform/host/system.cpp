@@ -18,6 +18,8 @@ struct SystemState {
   SystemVersion version;
   std::vector<DWORD> accepted_sizes{kOsVersionInfoSize, kOsVersionInfoExSize};
   WORD language = 0x0409;
+  UINT oem_code_page = kCodePageUtf8;
+  UINT ansi_code_page = kCodePageUtf8;
   std::map<std::u16string, std::u16string> environment;  // folded name -> value
   std::string locale = "C";
   std::vector<LocaleCall> locale_log;
@@ -65,6 +67,16 @@ DWORD GetVersion() {
 WORD GetSystemDefaultLangID() {
   Lock lock(Mutex());
   return State().language;
+}
+
+UINT GetACP() {
+  Lock lock(Mutex());
+  return State().ansi_code_page;
+}
+
+UINT GetOEMCP() {
+  Lock lock(Mutex());
+  return State().oem_code_page;
 }
 
 DWORD GetEnvironmentVariableW(const char16_t* name, char16_t* buffer, DWORD size) {
@@ -122,6 +134,12 @@ void SetVersionExAcceptedSizes(std::vector<DWORD> sizes) {
 void SetSystemDefaultLangID(WORD language) {
   Lock lock(Mutex());
   State().language = language;
+}
+
+void SetCodePages(UINT oem, UINT ansi) {
+  Lock lock(Mutex());
+  State().oem_code_page = oem;
+  State().ansi_code_page = ansi;
 }
 
 std::vector<LocaleCall> RuntimeLocaleLog() {

@@ -8,7 +8,10 @@
 //    system's text never depends on a locale;
 //  - the runtime's random numbers (srand, rand) with the runtime's own
 //    generator, per thread, and its clock in seconds (time), which follows
-//    the clock of platform/host/clock.h.
+//    the clock of platform/host/clock.h;
+//  - the code pages the system names (GetACP, GetOEMCP): numbers only, for
+//    callers that choose by them; the text itself is always converted by
+//    platform/text.h.
 // Any thread; the stand-ins' one lock guards the shared values.
 #pragma once
 
@@ -71,6 +74,12 @@ int RuntimeRandom();
 // fixed moment read as universal time), or -1 when it is unavailable.
 std::int64_t RuntimeTime();
 
+// The system's 8-bit ("ANSI") and OEM code pages; both the UTF-8 page after
+// a reset.
+inline constexpr UINT kCodePageUtf8 = 65001;
+UINT GetACP();
+UINT GetOEMCP();
+
 // ---- Test controls ----
 
 struct SystemVersion {
@@ -85,6 +94,8 @@ void SetSystemVersion(const SystemVersion& version);
 void SetVersionExAcceptedSizes(std::vector<DWORD> sizes);
 // GetSystemDefaultLangID's answer (0x0409 after a reset).
 void SetSystemDefaultLangID(WORD language);
+// What GetOEMCP and GetACP answer.
+void SetCodePages(UINT oem, UINT ansi);
 
 struct LocaleCall {
   int category;

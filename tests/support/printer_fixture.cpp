@@ -15,6 +15,8 @@
 #include "driver/services/driver_server.h"
 #include "foundation/rw/rwstore.h"
 #include "output/core/peripheral_composite.h"
+#include "persist/configuration.h"
+#include "persist/persistent_association.h"
 #include "persist/persistent_composite.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
@@ -150,8 +152,15 @@ GPeripheralComposite* BuildFixtureConfiguration() {
                         G(256, {V(265, 0)})});
   auto* printer_object = new GPeripheralComposite(
       RWCString("KV Test"), working, BuildFixtureJobSettings(), kPrinterObjectKey, 0, 0, 0);
+  // Device 101's settings are a configuration, which holds its PDL tray map
+  // beside attributes.
+  auto* pdl_trays = new MAssociationList(85);
+  pdl_trays->AddChild(new MPersistentAssociation(V(0, 1), V(0, 4)));
+  auto* device = new GConfiguration(198);
+  device->AddChild(V(317, 0));
+  device->AddChild(pdl_trays);
   printer_object->AddChild(
-      new GPeripheralComposite(RWCString("Device"), nullptr, G(198, {V(317, 0)}), 101, 0, 0, 0));
+      new GPeripheralComposite(RWCString("Device"), nullptr, device, 101, 0, 0, 0));
   printer_object->AddChild(
       new GPeripheralComposite(RWCString("Job Language"), nullptr, G(198, {}), 106, 0, 0, 0));
   auto* configuration =

@@ -1,0 +1,208 @@
+// GDriverDataImp::ApplyInstalledOptions: makes the printer's model agree
+// with what is installed. The installed-options part S (key 365) gives, in
+// this order:
+//   1. the range 202 of device 101's settings (D101): D101's own, or else
+//      the printer model's (J228, the job settings' 228) joined to D101 as
+//      a second holder of the same object; 307 sets it (the range clamps);
+//   2. plain values, each only where source and target exist: 925 -> J228
+//      201, 918 -> J228 1011, 308 -> J228 204, 245 -> J 245, 310 -> J228
+//      231, 311 -> J 311, 239 -> J228 226 (1 for 1, else 0), 317 -> D101 317;
+//   3. the stored paper-path maps: "VROBinPool" (an attribute composite) in
+//      place of J228's 90, "VROOSTrayMap" (a GResourceMappingList) taken
+//      over as the tray map, "VROPDLTrayMap" and "VROWQMBinMap" (each an
+//      MAssociationList) in place of D101's 85 and device 106's 93. Each
+//      replaces only an existing direct child, by a deep copy that keeps
+//      that child's key; a missing map leaves the model's part; every loaded
+//      object but the tray map taken over is deleted, as is one of another
+//      class;
+//   4. the optional devices of J228's (new) bin pool, installed or not by
+//      316 (output device name; 213 its part), 315 (paper source name, the
+//      first match only; 318 its part when the source has several) and 275
+//      (1: the first optional source whose first tray is 5); the current
+//      part of every device that is not optional by 274;
+//   5. 441 -> J228 441, 915 -> J 915, 976 -> J228 976.
+//
+// A device's settings (D101, device 106's) are its configuration, which may
+// be any composite of the model: an attribute composite, or a
+// GConfiguration, which alone can hold the association lists 85 and 93.
+// Values are read as the 16-bit values of GValueAttribute, names as
+// GStringAttribute texts; anything of another class counts as missing.
+#include <memory>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "config/paper/paper_handling_device.h"
+#include "config/paper/paper_parts.h"
+#include "driver/driver_data_imp.h"
+#include "driver/model_lookup.h"
+#include "output/core/peripheral.h"
+#include "persist/persistent_association.h"
+#include "persist/resource_mapping.h"
+
+namespace {
+
+constexpr std::uint32_t kDeviceKey = 101;
+constexpr std::uint32_t kJobLanguageKey = 106;
+constexpr std::uint32_t kDeviceRangeKey = 202;
+constexpr std::uint32_t kDeviceRangeOption = 307;
+constexpr std::uint32_t kPDLTrayMapKey = 85;
+constexpr std::uint32_t kWQMBinMapKey = 93;
+constexpr std::uint32_t kOutputDeviceName = 316;
+constexpr std::uint32_t kOutputDevicePart = 213;
+constexpr std::uint32_t kPaperSourceName = 315;
+constexpr std::uint32_t kPaperSourcePart = 318;
+constexpr std::uint32_t kEnvelopeFeeder = 275;
+constexpr std::uint32_t kFixedSourcePart = 274;
+// The tray id that makes a paper source the envelope feeder.
+constexpr std::uint16_t kEnvelopeFeederTray = 5;
+
+enum class Target { kModel, kJob, kDevice };
+
+struct ValueCopy {
+  std::uint32_t source;  // in S
+  Target target;
+  std::uint32_t key;  // in the target
+  bool as_flag;       // 1 for a source of 1, else 0
+};
+
+constexpr ValueCopy kFirstCopies[] = {
+    {925, Target::kModel, 201, false}, {918, Target::kModel, 1011, false},
+    {308, Target::kModel, 204, false}, {245, Target::kJob, 245, false},
+    {310, Target::kModel, 231, false}, {311, Target::kJob, 311, false},
+    {239, Target::kModel, 226, true},  {317, Target::kDevice, 317, false}};
+constexpr ValueCopy kLastCopies[] = {{441, Target::kModel, 441, false},
+                                     {915, Target::kJob, 915, false},
+                                     {976, Target::kModel, 976, false}};
+
+struct Places {
+  GAttributeComposite* options;  // S
+  MPersistentObject* job;        // J
+  MPersistentObject* model;      // J228
+  MPersistentObject* device;     // D101
+};
+
+template <std::size_t N>
+void CopyValues(const Places& at, const ValueCopy (&copies)[N]) {
+  for (const ValueCopy& copy : copies) {
+    MPersistentObject* in = copy.target == Target::kModel ? at.model
+                            : copy.target == Target::kJob ? at.job
+                                                          : at.device;
+    GValueAttribute* source = FindValueAttribute(at.options, copy.source);
+    GValueAttribute* target = FindValueAttribute(in, copy.key);
+    if (!source || !target) continue;
+    const std::uint16_t value = source->GetValue();
+    target->SetValue(copy.as_flag ? (value == 1 ? 1 : 0) : value);
+  }
+}
+
+// Loads the named map `name` when it is a T and puts a copy in place of
+// `in`'s direct child `key` (when both exist).
+template <class T>
+void PlaceMap(GDriverData* printer, const char16_t* name, MPersistentObject* in,
+              std::uint32_t key) {
+  std::unique_ptr<T> map(LoadNamedObjectAs<T>(printer, RWWString(name)));
+  if (map && in) ReplaceDirectChild(*in, key, *map);
+}
+
+// A 16-bit value of S that each device may take once.
+struct Pending {
+  explicit Pending(GValueAttribute* attribute)
+      : held(attribute != nullptr), value(attribute ? attribute->GetValue() : 0) {}
+  bool held;
+  std::uint16_t value;
+};
+
+// Makes `id` current when the device has several parts and that one.
+void SelectPart(GPaperHandlingDevice& device, std::uint16_t id) {
+  if (device.GetPartCount() > 1 && device.HasPart(id)) device.SetCurrentPartId(id);
+}
+
+bool FirstTrayIs(GPaperHandlingDevice& device, std::uint16_t id) {
+  std::unique_ptr<MChildIterator> trays(device.NewChildIterator());
+  if (!trays || !trays->Next()) return false;
+  auto* tray = dynamic_cast<GTray*>(trays->Current());
+  return tray && tray->GetId() == id;
+}
+
+void MarkDevices(GAttributeComposite* options, GAttributeComposite* pool) {
+  if (!pool) return;
+  GStringAttribute* output_name = FindStringAttribute(options, kOutputDeviceName);
+  GStringAttribute* source_name = FindStringAttribute(options, kPaperSourceName);
+  Pending output_part(FindValueAttribute(options, kOutputDevicePart));
+  Pending source_part(FindValueAttribute(options, kPaperSourcePart));
+  Pending feeder(FindValueAttribute(options, kEnvelopeFeeder));
+  Pending fixed_part(FindValueAttribute(options, kFixedSourcePart));
+  bool source_pending = source_name != nullptr;
+  const GCountedPtrVector& devices = pool->Children();
+  for (RWSize i = 0; i < devices.Count(); ++i) {
+    auto* device = dynamic_cast<GPaperHandlingDevice*>(devices[i].Get());
+    if (!device) continue;
+    RWCString name;
+    device->GetName(name);
+    if (!device->IsOptional()) {
+      if (fixed_part.held) SelectPart(*device, fixed_part.value);
+    } else if (device->GetDeviceType() == kOutputDevice) {
+      const bool named = output_name && name == output_name->GetValue();
+      device->SetInstalled(named ? 1 : 0);
+      if (named && output_part.held) device->SetCurrentPartId(output_part.value);
+    } else if (device->GetDeviceType() == kPaperSource) {
+      device->SetInstalled(0);
+      if (source_pending && name == source_name->GetValue()) {
+        device->SetInstalled(1);
+        if (source_part.held) SelectPart(*device, source_part.value);
+        source_pending = false;
+        source_part.held = false;
+      }
+      if (feeder.held && feeder.value == 1 && FirstTrayIs(*device, kEnvelopeFeederTray)) {
+        device->SetInstalled(1);
+        feeder.held = false;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+MPersistentObject* GDriverDataImp::DeviceSettings(std::uint32_t device_key) {
+  GPeripheral* printer_object = FindPrinterObject();
+  auto* device =
+      printer_object ? dynamic_cast<GPeripheral*>(printer_object->FindByKey(device_key)) : nullptr;
+  MPersistentObject* settings = device ? device->GetConfiguration() : nullptr;
+  return settings && settings->AsComposite() ? settings : nullptr;
+}
+
+int GDriverDataImp::ApplyInstalledOptions(GAttributeComposite* settings) {
+  if (!settings) settings = GetDefaultSettings();
+  if (!settings) return 0;
+  auto* options =
+      settings->Key() == kInstalledOptionsPartKey
+          ? settings
+          : dynamic_cast<GAttributeComposite*>(FindDirectChild(settings, kInstalledOptionsPartKey));
+  if (!options) return 0;
+  GAttributeComposite* job = GetJobSettings();
+  GAttributeComposite* model = FindComposite(job, kPrinterModelKey);
+  MPersistentObject* device = DeviceSettings(kDeviceKey);
+  const Places at{options, job, model, device};
+
+  if (device) {
+    MPersistentObject* held = device->FindByKey(kDeviceRangeKey);
+    auto* range = dynamic_cast<GRangeAttribute*>(held);
+    if (!held && (range = FindOfClass<GRangeAttribute>(model, kDeviceRangeKey)) != nullptr)
+      device->AddChild(range);  // a second holder of the model's own range
+    GValueAttribute* value = FindValueAttribute(options, kDeviceRangeOption);
+    if (range && value) range->SetValue(static_cast<std::int16_t>(value->GetValue()));
+  }
+  CopyValues(at, kFirstCopies);
+
+  PlaceMap<GAttributeComposite>(this, kBinPoolName, model, kPaperHandlingKey);
+  if (GResourceMappingList* tray_map =
+          LoadNamedObjectAs<GResourceMappingList>(this, RWWString(kOSTrayMapName))) {
+    SetTrayMap(tray_map);
+  }
+  PlaceMap<MAssociationList>(this, kPDLTrayMapName, device, kPDLTrayMapKey);
+  PlaceMap<MAssociationList>(this, kWQMBinMapName, DeviceSettings(kJobLanguageKey), kWQMBinMapKey);
+
+  MarkDevices(options, FindComposite(model, kPaperHandlingKey));
+  CopyValues(at, kLastCopies);
+  return 1;
+}
