@@ -15,9 +15,11 @@ namespace testing_support {
 
 using Row = std::vector<std::uint8_t>;
 
-// Hands out `rows` in order, each with its repeat count (1 when not given)
-// and one row delivered, then length 0. Bounds (0, 0, width, the repeat
-// counts added up) may be changed; GetMaxRowBytes is the longest row.
+// Hands out `rows` in order, each with its repeat count (1 when not given),
+// one row delivered and its place (the repeat counts before it added up) as
+// its index, then length 0; SkipRows passes over the rows that end within
+// the count. Bounds (0, 0, width, the repeat counts added up) may be
+// changed; GetMaxRowBytes is the longest row, a palette may be given.
 class MemoryRowSource : public GRasterRowSource {
  public:
   MemoryRowSource(std::vector<Row> rows, std::int16_t width, std::uint8_t bits,
@@ -35,14 +37,22 @@ class MemoryRowSource : public GRasterRowSource {
     std::copy(rows_[next_].begin(), rows_[next_].end(), row);
     repeat = repeats_[next_];
     delivered = 1;
-    index = std::uint16_t(next_++);
+    index = std::uint16_t(place_);
+    place_ += repeats_[next_++];
     return 0;
   }
+  void SkipRows(std::uint16_t count) override {
+    for (const std::size_t end = place_ + count;
+         next_ < rows_.size() && place_ + repeats_[next_] <= end;)
+      place_ += repeats_[next_++];
+  }
+  const GPaletteTable* GetPalette() const override { return palette; }
   std::uint32_t GetMaxRowBytes() const override { return max_; }
   void GetBounds(GShortRect& out) const override { out = bounds; }
   std::uint8_t GetBitsPerPixel() const override { return bits_; }
 
   GShortRect bounds;
+  const GPaletteTable* palette = nullptr;
 
  private:
   std::vector<Row> rows_;
@@ -50,6 +60,7 @@ class MemoryRowSource : public GRasterRowSource {
   std::uint8_t bits_;
   std::uint32_t max_ = 0;
   std::size_t next_ = 0;
+  std::size_t place_ = 0;
 };
 
 enum class RowEncoding { kRunLength, kDeltaRow, kDeltaRowPrefixed, kAdaptive, kPadder };
