@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "output/raster/encoders.h"
+#include "tests/support/test_support.h"
 
 namespace testing_support {
 
@@ -74,6 +75,25 @@ inline std::unique_ptr<GRasterEncoder> MakeRowEncoder(RowEncoding encoding, std:
   if (encoding == RowEncoding::kPadder) return std::make_unique<GRowPadder>(alignment, invert);
   return std::make_unique<GDeltaRowEncoder>(alignment, invert,
                                             encoding == RowEncoding::kDeltaRowPrefixed);
+}
+
+// Pulls rows from `source` until it hands out none, each into a block of
+// exactly GetMaxRowBytes(): "index repeat: hex" per row, joined by " | ",
+// and "!" after a row longer than that or when `limit` rows have passed.
+inline std::string DrainRows(GRasterRowSource& source, int limit = 64) {
+  std::string rows;
+  for (int n = 0;; ++n) {
+    const std::uint32_t max = source.GetMaxRowBytes();
+    const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[max + 1]);
+    std::uint16_t index = 0;
+    std::uint32_t length = 0;
+    std::uint8_t repeat = 1, delivered = 1;
+    source.GetRow(block.get() + 1, index, length, repeat, delivered);
+    if (length == 0) return rows;
+    if (length > max || n == limit) return rows + "!";
+    rows += (rows.empty() ? "" : " | ") + std::to_string(index) + " " + std::to_string(repeat) +
+            ": " + Hex(std::string(block.get() + 1, block.get() + 1 + length));
+  }
 }
 
 // The decoders answer false where a printer would meet a malformed row.
