@@ -452,16 +452,9 @@ void GBitmap::SaveItems(Out& out) const {
 template <class In>
 void GBitmap::RestoreItems(In& in) {
   MRestoreScope scope(in);
-  if (!ReadsVersion(scope, in, kBitmapVersion)) return;
-  RWCollectable* read = nullptr;
-  GetReference(in, read);
-  auto* imp = dynamic_cast<GBitmapImp*>(read);
-  if (read && (!imp || !MayHoldRestoredChild(imp))) {
-    implementation_.Reset(nullptr, g_file_lock);
-    scope.Fail();
-    return;
+  if (ReadsVersion(scope, in, kBitmapVersion)) {
+    RestoreHeldReference<GBitmapImp>(in, scope, implementation_, g_file_lock);
   }
-  implementation_.Reset(imp, g_file_lock);
 }
 
 void GBitmap::RestoreFromStream(RWVirtualInputStream& stream) {
