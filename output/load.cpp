@@ -14,6 +14,8 @@
 #include "output/core/load.h"
 #include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
+#include "output/raster/bitmap.h"
+#include "output/raster/dither_matrix.h"
 
 namespace {
 
@@ -34,6 +36,8 @@ constexpr RWSubsystemClasses::List kOutputLists[] = {
     &BrushClasses,
     &TransformClasses,
     &GraphicBundleClasses,
+    &BitmapClasses,
+    &DitherMatrixClasses,
 };
 
 constinit RWSubsystemClasses g_classes(kOutputLists);

@@ -29,6 +29,19 @@ struct GShortRect {
   std::int16_t right = 0;
   std::int16_t bottom = 0;
 
+  // True when the rectangle covers no pixel: a width or height of 0, or a
+  // reversed one (right < left, bottom < top), whose extent would otherwise
+  // be taken without sign.
+  constexpr bool IsEmpty() const { return right <= left || bottom <= top; }
+  // The common part: the larger left and top, the smaller right and
+  // bottom; all zero when that covers no pixel.
+  constexpr GShortRect Intersect(const GShortRect& other) const {
+    const GShortRect common{
+        left > other.left ? left : other.left, top > other.top ? top : other.top,
+        right < other.right ? right : other.right, bottom < other.bottom ? bottom : other.bottom};
+    return common.IsEmpty() ? GShortRect{} : common;
+  }
+
   friend bool operator==(const GShortRect&, const GShortRect&) = default;
 };
 

@@ -17,6 +17,8 @@
 #include "output/commands/null_command.h"
 #include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
+#include "output/raster/bitmap.h"
+#include "output/raster/dither_matrix.h"
 #include "tests/support/every_class.h"
 
 namespace {
@@ -50,6 +52,10 @@ constexpr Registered kOutputClasses[] = {
     {kGClipToPageId, "GClipToPage"},
     {kGTransformAttributeId, "GTransformAttribute"},
     {kGGraphicBundleId, "GGraphicBundle"},
+    {kGBitmapId, "GBitmap"},
+    {kGBitmapImpId, "GBitmapImp"},
+    {kGPaletteTableId, "GPaletteTable"},
+    {kGDitherMatrixId, "GDitherMatrix"},
 };
 
 TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {

@@ -10,14 +10,17 @@
 #include <vector>
 
 #include "output/raster/encoders.h"
+#include "tests/support/test_support.h"
 
 namespace testing_support {
 
 using Row = std::vector<std::uint8_t>;
 
-// Hands out `rows` in order, each with its repeat count (1 when not given)
-// and one row delivered, then length 0. Bounds (0, 0, width, the repeat
-// counts added up) may be changed; GetMaxRowBytes is the longest row.
+// Hands out `rows` in order, each with its repeat count (1 when not given),
+// one row delivered and its place (the repeat counts before it added up) as
+// its index, then length 0; SkipRows passes over the rows that end within
+// the count. Bounds (0, 0, width, the repeat counts added up) may be
+// changed; GetMaxRowBytes is the longest row, a palette may be given.
 class MemoryRowSource : public GRasterRowSource {
  public:
   MemoryRowSource(std::vector<Row> rows, std::int16_t width, std::uint8_t bits,
@@ -35,14 +38,22 @@ class MemoryRowSource : public GRasterRowSource {
     std::copy(rows_[next_].begin(), rows_[next_].end(), row);
     repeat = repeats_[next_];
     delivered = 1;
-    index = std::uint16_t(next_++);
+    index = std::uint16_t(place_);
+    place_ += repeats_[next_++];
     return 0;
   }
+  void SkipRows(std::uint16_t count) override {
+    for (const std::size_t end = place_ + count;
+         next_ < rows_.size() && place_ + repeats_[next_] <= end;)
+      place_ += repeats_[next_++];
+  }
+  const GPaletteTable* GetPalette() const override { return palette; }
   std::uint32_t GetMaxRowBytes() const override { return max_; }
   void GetBounds(GShortRect& out) const override { out = bounds; }
   std::uint8_t GetBitsPerPixel() const override { return bits_; }
 
   GShortRect bounds;
+  const GPaletteTable* palette = nullptr;
 
  private:
   std::vector<Row> rows_;
@@ -50,6 +61,7 @@ class MemoryRowSource : public GRasterRowSource {
   std::uint8_t bits_;
   std::uint32_t max_ = 0;
   std::size_t next_ = 0;
+  std::size_t place_ = 0;
 };
 
 enum class RowEncoding { kRunLength, kDeltaRow, kDeltaRowPrefixed, kAdaptive, kPadder };
@@ -63,6 +75,25 @@ inline std::unique_ptr<GRasterEncoder> MakeRowEncoder(RowEncoding encoding, std:
   if (encoding == RowEncoding::kPadder) return std::make_unique<GRowPadder>(alignment, invert);
   return std::make_unique<GDeltaRowEncoder>(alignment, invert,
                                             encoding == RowEncoding::kDeltaRowPrefixed);
+}
+
+// Pulls rows from `source` until it hands out none, each into a block of
+// exactly GetMaxRowBytes(): "index repeat: hex" per row, joined by " | ",
+// and "!" after a row longer than that or when `limit` rows have passed.
+inline std::string DrainRows(GRasterRowSource& source, int limit = 64) {
+  std::string rows;
+  for (int n = 0;; ++n) {
+    const std::uint32_t max = source.GetMaxRowBytes();
+    const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[max + 1]);
+    std::uint16_t index = 0;
+    std::uint32_t length = 0;
+    std::uint8_t repeat = 1, delivered = 1;
+    source.GetRow(block.get() + 1, index, length, repeat, delivered);
+    if (length == 0) return rows;
+    if (length > max || n == limit) return rows + "!";
+    rows += (rows.empty() ? "" : " | ") + std::to_string(index) + " " + std::to_string(repeat) +
+            ": " + Hex(std::string(block.get() + 1, block.get() + 1 + length));
+  }
 }
 
 // The decoders answer false where a printer would meet a malformed row.
