@@ -56,6 +56,7 @@
 
 #include "driver/services/driver_data.h"
 #include "foundation/rw/cstring.h"
+#include "output/core/printer_language_query.h"
 
 class GCustomMediaSize;
 class GDeviceFontListComposite;
@@ -97,8 +98,6 @@ inline constexpr std::uint32_t kQuicksetTemplateKey = 375;
 inline constexpr std::uint32_t kQuicksetPoolKey = 0x4000005C;
 inline constexpr std::uint32_t kResourceNamesKey = 701;
 inline constexpr std::uint32_t kTrayOrderKey = 1114;
-// The class id of the printer-language generators.
-inline constexpr RWClassID kGPrinterLanguageId = 765;
 // UpdateFromDevice without a device-value reader.
 inline constexpr std::uint32_t kNoDeviceValues = 603;
 // The first and last paper ids AddCustomForm gives.

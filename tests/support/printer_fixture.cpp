@@ -14,6 +14,8 @@
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
 #include "foundation/rw/rwstore.h"
+#include "lang/joblang_zdl5/load.h"
+#include "lang/joblang_zdl5/zdl5e.h"
 #include "output/core/peripheral_composite.h"
 #include "persist/persistent_composite.h"
 #include "persist/persistent_stream.h"
@@ -150,8 +152,7 @@ GPeripheralComposite* BuildFixtureConfiguration() {
                         G(256, {V(265, 0)})});
   auto* printer_object = new GPeripheralComposite(
       RWCString("KV Test"), working, BuildFixtureJobSettings(), kPrinterObjectKey, 0, 0, 0);
-  printer_object->AddChild(
-      new GPeripheralComposite(RWCString("Device"), nullptr, G(198, {V(317, 0)}), 101, 0, 0, 0));
+  printer_object->AddChild(new GZdl5e(RWCString("Device"), nullptr, G(198, {V(317, 0)}), 101, 0, 0, 0));
   printer_object->AddChild(
       new GPeripheralComposite(RWCString("Job Language"), nullptr, G(198, {}), 106, 0, 0, 0));
   auto* configuration =
@@ -200,6 +201,7 @@ PrinterFixture::~PrinterFixture() = default;
 
 void PrinterFixture::SetUp() {
   HostFixture::SetUp();
+  JobLanguageLoad();
   std::filesystem::create_directory(folder_.str());
   services_ = std::make_unique<HostOSFactory>();
   ASSERT_TRUE(InstallFixturePrinter(folder_.str()));
@@ -217,6 +219,7 @@ void PrinterFixture::TearDown() {
   handle_ = nullptr;
   services_.reset();
   std::filesystem::remove_all(folder_.str());
+  JobLanguageUnload();
   HostFixture::TearDown();
 }
 
