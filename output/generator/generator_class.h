@@ -39,6 +39,7 @@ class GGeneratorClass : public GCommandClass<Self, GPrinterLanguage, kId> {
     this->GetDeviceFontList();
   }
   GGeneratorClass(const GGeneratorClass& other) : Class(other) { this->GetDeviceFontList(); }
+  GGeneratorClass& operator=(const GGeneratorClass& other) = default;
 
   std::uint16_t RemoveDownloadedFont(const RWCString& name) override {
     log_.Record("RemoveDownloadedFont", name);
