@@ -36,7 +36,7 @@ std::uint16_t GWqm::WriteJobHeader(GDocumentStart& command) {
   if (auto* text = Find<GStringAttribute>(document, kDisplayTextKey)) {
     auto* operator_message = Find<GValueAttribute>(document, kOperatorMessageKey);
     RWCString line(operator_message && operator_message->GetValue() != 0 ? "OPMSG DISPLAY = "
-                                                                          : "RDYMSG DISPLAY = ");
+                                                                         : "RDYMSG DISPLAY = ");
     line += '"';
     line += text->GetValue();
     line += "\"\r\n";

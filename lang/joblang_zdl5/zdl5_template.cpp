@@ -110,8 +110,7 @@ bool GZdl5e::FillTemplate(const char* program, double requested, RWCString& out)
   return wrote;
 }
 
-bool GZdl5e::FillSelectionTemplate(const RWCString& selection, double requested,
-                                   RWCString& out) {
+bool GZdl5e::FillSelectionTemplate(const RWCString& selection, double requested, RWCString& out) {
   static constexpr struct {
     const char* placeholder;
     const char* program;

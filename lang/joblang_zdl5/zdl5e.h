@@ -63,8 +63,7 @@ class GZdl5e final : public GGeneratorClass<GZdl5e, kGZdl5eId> {
   // wrote appended to `out`, else false (`out` then holds a part or
   // nothing).
   static bool FillTemplate(const char* program, double requested, RWCString& out);
-  static bool FillSelectionTemplate(const RWCString& selection, double requested,
-                                    RWCString& out);
+  static bool FillSelectionTemplate(const RWCString& selection, double requested, RWCString& out);
 };
 
 extern template class MPersistentClass<GZdl5e, GPrinterLanguage, kGZdl5eId>;

@@ -40,8 +40,8 @@ class GPostScript final : public GGeneratorClass<GPostScript, kGPostScriptId> {
  public:
   GPostScript();
   GPostScript(const RWCString& name, GAttributeComposite* attributes,
-              MPersistentObject* configuration, const std::uint32_t& key,
-              std::uint32_t first_value, std::uint32_t second_value, std::uint32_t third_value);
+              MPersistentObject* configuration, const std::uint32_t& key, std::uint32_t first_value,
+              std::uint32_t second_value, std::uint32_t third_value);
   GPostScript(const GPostScript& other);
 
   std::uint16_t DocumentStart(GDocumentStart& command) override;

@@ -33,8 +33,7 @@ class GGeneratorClass : public GCommandClass<Self, GPrinterLanguage, kId> {
   GGeneratorClass() { this->GetDeviceFontList(); }
   GGeneratorClass(const RWCString& name, GAttributeComposite* attributes,
                   MPersistentObject* configuration, const std::uint32_t& key,
-                  std::uint32_t first_value, std::uint32_t second_value,
-                  std::uint32_t third_value)
+                  std::uint32_t first_value, std::uint32_t second_value, std::uint32_t third_value)
       : Class(name, attributes, configuration, key, first_value, second_value, third_value) {
     this->GetDeviceFontList();
   }

@@ -197,10 +197,9 @@ int GPrinterLanguage::HoldsEscape(const RWCString& text) {
 }
 
 GDeviceFontListComposite* GPrinterLanguage::GetDeviceFontList() {
-  auto* found = ConfigurationChild<GDeviceFontListComposite>(*this,
-                                                             GDeviceFontListComposite::kDefaultKey);
-  device_font_list_.Reset(found ? found : new (std::nothrow) GDeviceFontListComposite,
-                          g_file_lock);
+  auto* found =
+      ConfigurationChild<GDeviceFontListComposite>(*this, GDeviceFontListComposite::kDefaultKey);
+  device_font_list_.Reset(found ? found : new (std::nothrow) GDeviceFontListComposite, g_file_lock);
   return static_cast<GDeviceFontListComposite*>(device_font_list_.Get());
 }
 

@@ -69,8 +69,7 @@ RWCollectable* GFilePortHandler::CreateCopy() const {
   return new (std::nothrow) GFilePortHandler(*this);
 }
 
-void* GFilePortHandler::Open(const RWWString& destination, const RWCString&, std::uint32_t,
-                             void*) {
+void* GFilePortHandler::Open(const RWWString& destination, const RWCString&, std::uint32_t, void*) {
   if (destination.Length() < kFilePrefixLength) return nullptr;
   for (RWSize i = 0; i < kFilePrefixLength; ++i) {
     char16_t c = destination.Data()[i];

@@ -24,8 +24,7 @@
 #include "driver/load.h"
 #include "driver/services/os_factory.h"
 #include "foundation/rw/rwstore.h"
-#include "lang/joblang_zdl5/load.h"
-#include "lang/xl_ps/load.h"
+#include "lang/load.h"
 #include "persist/persistent_stream.h"
 #include "tests/support/test_support.h"
 
@@ -40,8 +39,7 @@ int Count(void*, std::uint32_t& reported) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   DriverLoad();
-  JobLanguageLoad();
-  XlPsLoad();
+  GeneratorsLoad();
   return 0;
 }
 

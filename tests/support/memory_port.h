@@ -1,6 +1,6 @@
 // An output port in memory for the generators' tests, and a port handler
-// that hands prepared ones out for the destination "MEM:" from the
-// process-wide registry while it lives.
+// that hands a prepared one out for "MEM:" from the process-wide registry
+// while it lives.
 #pragma once
 
 #include <cstdint>
@@ -25,24 +25,21 @@ class MemoryPort final : public GOutputTarget {
     ++polls;
     return GOutputTarget::IsNotReady();
   }
+  bool IsReady() override { return ready; }
+  // Appends the bytes; the count grows by them and `skip`.
   std::uint16_t WriteRaw(const std::uint8_t* data, std::uint32_t length,
                          std::uint32_t& written) override {
     ++writes;
-    written = 0;
-    if (write_answer) return write_answer;
-    bytes.append(reinterpret_cast<const char*>(data), length);
-    written = length;
-    SetCount(GetCount() + length + skip);
-    return 0;
+    written = write_answer ? 0 : length;
+    bytes.append(reinterpret_cast<const char*>(data), written);
+    SetCount(GetCount() + written + skip);
+    return write_answer;
   }
-  bool IsReady() override { return ready; }
 
   std::string bytes;
-  int writes = 0;
-  int polls = 0;
-  std::uint32_t skip = 0;  // added to the count at each write
-  std::uint16_t open_answer = 0;
-  std::uint16_t write_answer = 0;
+  int writes = 0, polls = 0;
+  std::uint32_t skip = 0;
+  std::uint16_t open_answer = 0, write_answer = 0;
   bool ready = true;
 
  private:
@@ -57,12 +54,11 @@ class MemoryPortHandler final : public GPortHandler {
   RWCollectable* CreateCopy() const override { return nullptr; }
   RWClassID ClassId() const override { return kGPortHandlerId; }
   std::uint32_t Flags() const override { return 1; }
-  // Hands out `next` (the caller's from then on) for "MEM:".
   void* Open(const RWWString& destination, const RWCString&, std::uint32_t, void*) override {
     return destination == RWWString(u"MEM:") ? static_cast<GOutputTarget*>(next) : nullptr;
   }
 
-  MemoryPort* next = nullptr;
+  MemoryPort* next = nullptr;  // the opener's once handed out
 };
 
 }  // namespace testing_support

@@ -152,7 +152,8 @@ GPeripheralComposite* BuildFixtureConfiguration() {
                         G(256, {V(265, 0)})});
   auto* printer_object = new GPeripheralComposite(
       RWCString("KV Test"), working, BuildFixtureJobSettings(), kPrinterObjectKey, 0, 0, 0);
-  printer_object->AddChild(new GZdl5e(RWCString("Device"), nullptr, G(198, {V(317, 0)}), 101, 0, 0, 0));
+  printer_object->AddChild(
+      new GZdl5e(RWCString("Device"), nullptr, G(198, {V(317, 0)}), 101, 0, 0, 0));
   printer_object->AddChild(
       new GPeripheralComposite(RWCString("Job Language"), nullptr, G(198, {}), 106, 0, 0, 0));
   auto* configuration =

@@ -69,8 +69,7 @@ class LeakCheckDisabler {
 };
 
 // Files of this process may not grow past `bytes` while the object lives,
-// and a write past it fails instead of ending the process (SIGXFSZ is
-// ignored meanwhile).
+// and a write past it fails instead of ending the process.
 class FileSizeLimit {
  public:
   explicit FileSizeLimit(rlim_t bytes) : old_signal_(::signal(SIGXFSZ, SIG_IGN)) {
@@ -83,8 +82,6 @@ class FileSizeLimit {
     ::setrlimit(RLIMIT_FSIZE, &old_);
     ::signal(SIGXFSZ, old_signal_);
   }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
   bool Ok() const { return ok_; }
 
  private:
