@@ -16,6 +16,7 @@ constexpr RWSize kFilePrefixLength = 5;
 // Only a rooted Windows path ("X:\...", "\\share\...", "\...") may name
 // the file: a host path or a relative one would escape the mappings.
 bool IsRootedWindowsPath(const RWWString& path) {
+  if (path.First(u'\0') != RW_NPOS) return false;  // the name would end early
   const char16_t* p = path.Data();
   RWSize n = path.Length();
   if (n >= 1 && (p[0] == u'\\')) return true;

@@ -2,7 +2,8 @@
 // stop of a generator that prints to a file. Its name is the Windows path
 // it writes, and it reaches a host file only through a declared path
 // mapping (platform/host/files.h, MapPathPrefix): a host path, a relative
-// path, a drive-relative one or one no mapping serves opens no file, and
+// path, a drive-relative one, one holding a NUL or one no mapping serves
+// opens no file, and
 // the port is then not ready (IsReady false). The constructor creates the
 // file, emptying one that exists, so that the readiness test a generator
 // asks before Open can tell.
