@@ -56,6 +56,7 @@
 
 #include "driver/services/driver_data.h"
 #include "foundation/rw/cstring.h"
+#include "output/core/printer_language_query.h"
 
 class GCustomMediaSize;
 class GDeviceFontListComposite;
@@ -103,8 +104,6 @@ inline constexpr char16_t kBinPoolName[] = u"VROBinPool";
 inline constexpr char16_t kOSTrayMapName[] = u"VROOSTrayMap";
 inline constexpr char16_t kPDLTrayMapName[] = u"VROPDLTrayMap";
 inline constexpr char16_t kWQMBinMapName[] = u"VROWQMBinMap";
-// The class id of the printer-language generators.
-inline constexpr RWClassID kGPrinterLanguageId = 765;
 // UpdateFromDevice without a device-value reader.
 inline constexpr std::uint32_t kNoDeviceValues = 603;
 // The first and last paper ids AddCustomForm gives.

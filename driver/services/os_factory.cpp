@@ -112,6 +112,10 @@ std::int32_t GOSFactory::Placeholder7() {
   return -1;
 }
 
+int GOSFactory::IsOutputPollingOff() {
+  return 0;
+}
+
 char16_t GOSFactory::GetPathSeparator() const {
   return u'\\';
 }

@@ -247,6 +247,9 @@ class GOSFactory {
   virtual int WriteUserDword(const RWWString& key, const RWWString& name, std::uint32_t value) = 0;
   // Answers -1.
   virtual std::int32_t Placeholder7();
+  // Whether the generators must not poll their output port as their output
+  // grows; 0 (they poll) in these services.
+  virtual int IsOutputPollingOff();
 
   // A new lock object that the caller owns.
   virtual GLock* CreateLock() = 0;

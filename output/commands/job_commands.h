@@ -7,7 +7,8 @@
 // destination (port) name and the document name, and the output port that
 // the document's output goes to: the job's, or the one a generator opened
 // at document start and recorded here so that the rest of the document
-// reaches it. The command never owns the port. A document command's
+// reaches it. The command borrows the port, or holds it beside the
+// generator that opened it (output_target.h). A document command's
 // attribute set (the document's settings) carries the key
 // kDocumentSetKey: the constructors and SetAttributes give it that key.
 // Not registered: only the start and end are made; no kind id of its own.
@@ -37,7 +38,7 @@
 // restore of another GDocumentCommand version reads nothing further.
 //
 // Ownership: as GCommand; copies share the attribute set and refer to the
-// same port and job context. Threads: as GCommand.
+// same port (holding it when the source holds it) and job context. Threads: as GCommand.
 #pragma once
 
 #include <cstdint>
@@ -47,8 +48,8 @@
 #include "foundation/rw/wstring.h"
 #include "output/core/command.h"
 #include "output/core/command_class.h"
+#include "output/core/output_target.h"
 
-class GOutputTarget;
 class GRenderDriverData;
 
 inline constexpr RWClassID kGDocumentStartId = 705;
@@ -79,9 +80,12 @@ class GDocumentCommand : public GCommand {
   bool IsEqualContent(const MPersistentObject* other) const override;
 
   // The output port, or null.
-  GOutputTarget* GetPort() const { return port_; }
-  // Replaces the port; the command does not own either.
-  void SetPort(GOutputTarget* port) { port_ = port; }
+  GOutputTarget* GetPort() const { return port_.Get(); }
+  // The port as the command refers to it (held or borrowed).
+  const GOutputTargetRef& GetPortRef() const { return port_; }
+  // Replaces the port; with `hold` the command holds it beside its other
+  // holders, else it borrows it.
+  void SetPort(GOutputTarget* port, bool hold = false) { port_ = GOutputTargetRef(port, hold); }
   const RWWString& GetPortName() const { return port_name_; }
   const RWWString& GetDocumentName() const { return document_name_; }
 
@@ -96,7 +100,7 @@ class GDocumentCommand : public GCommand {
 
   RWWString port_name_;
   RWWString document_name_;
-  GOutputTarget* port_ = nullptr;  // not owned, not stored
+  GOutputTargetRef port_;  // not stored
 };
 
 class GDocumentStart final

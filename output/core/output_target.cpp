@@ -63,3 +63,31 @@ std::uint16_t GOutputTarget::Finish() {
   state_ = kFinished;
   return result;
 }
+
+GOutputTargetRef::GOutputTargetRef(GOutputTarget* target, bool hold)
+    : target_(target), holds_(target && hold) {
+  if (holds_) target_->holders_.fetch_add(1, std::memory_order_relaxed);
+}
+
+GOutputTargetRef::GOutputTargetRef(const GOutputTargetRef& other)
+    : GOutputTargetRef(other.target_, other.holds_) {}
+
+GOutputTargetRef& GOutputTargetRef::operator=(const GOutputTargetRef& other) {
+  // Take the new hold first: the two may name the same port.
+  GOutputTargetRef taken(other);
+  Let();
+  target_ = taken.target_;
+  holds_ = taken.holds_;
+  taken.holds_ = false;
+  return *this;
+}
+
+GOutputTargetRef::~GOutputTargetRef() {
+  Let();
+}
+
+void GOutputTargetRef::Let() {
+  if (holds_ && target_->holders_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete target_;
+  target_ = nullptr;
+  holds_ = false;
+}

@@ -1,8 +1,9 @@
 // GOutputTarget: the abstract base of a named output port that a generator
 // writes its printer language to. The base fixes a small state machine and
 // the order of the calls; a concrete port supplies the raw write and the
-// flush, and says what its count measures (the generators' output sinks
-// read it to pace their polling).
+// readiness test (whether its destination could be reached at all, which a
+// generator asks before it opens the port), and says what its count
+// measures (the generators' output sinks read it to pace their polling).
 //
 //   closed (0) -Open-> open (1) -BeginJob or the first Write-> in job (2)
 //   in job -EndJob-> open -Close-> closed
@@ -15,9 +16,17 @@
 // base's operations: a concrete port's part is gone by then, so one that
 // must flush closes itself in its own destructor).
 //
-// Not persistable. Threads: one target is driven by one thread at a time.
+// Holders. A port that a generator opened is kept both by the generator
+// and by the document command it was recorded on, so that the rest of the
+// document reaches it; whichever lets go last deletes it. Such holders
+// count themselves on the port through GOutputTargetRef; a port nobody
+// counts (the job's own) belongs to whoever made it.
+//
+// Not persistable. Threads: one target is driven by one thread at a time;
+// the holder count is atomic.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "foundation/rw/cstring.h"
@@ -57,8 +66,9 @@ class GOutputTarget {
   // Ends a job in progress, closes an open target, and finishes in every
   // state; answers the code of the last call (0 when none).
   virtual std::uint16_t Finish();
-  // Pushes out whatever the concrete port still holds.
-  virtual std::uint16_t Flush() = 0;
+  // Whether the destination was reached, so that the port can take
+  // output once opened; a generator's document start asks it first.
+  virtual bool IsReady() = 0;
 
   // Open or in a job.
   bool IsOpen() const { return state_ == kOpen || state_ == kInJob; }
@@ -71,7 +81,32 @@ class GOutputTarget {
   void SetCount(std::uint32_t count) { count_ = count; }
 
  private:
+  friend class GOutputTargetRef;
+
   std::uint32_t count_ = 0;
   RWCString name_;
   State state_ = kClosed;
+  std::atomic<std::uint32_t> holders_{0};  // GOutputTargetRef holders
+};
+
+// A reference to a port: a holder of it (counted on the port; the last
+// holder to let go deletes it) or a mere borrower. Copies of a holder hold
+// too.
+class GOutputTargetRef {
+ public:
+  GOutputTargetRef() = default;
+  // Holds `target` when `hold`, else borrows it; null is no port.
+  GOutputTargetRef(GOutputTarget* target, bool hold);
+  GOutputTargetRef(const GOutputTargetRef& other);
+  GOutputTargetRef& operator=(const GOutputTargetRef& other);
+  ~GOutputTargetRef();
+
+  GOutputTarget* Get() const { return target_; }
+  bool Holds() const { return holds_; }
+
+ private:
+  void Let();
+
+  GOutputTarget* target_ = nullptr;
+  bool holds_ = false;
 };

@@ -84,7 +84,7 @@ GPeripheral& GPeripheral::operator=(const GPeripheral& other) {
 }
 
 GPeripheral::~GPeripheral() {
-  DeleteOwnedOutput();
+  output_ = GOutputTargetRef();
   working_attributes_.Reset(nullptr, g_file_lock);
   attributes_.Reset(nullptr, g_file_lock);
   configuration_.Reset(nullptr, g_file_lock);
@@ -138,15 +138,7 @@ void GPeripheral::CopyWorkingSet(const GCountedPtr& source) {
 }
 
 void GPeripheral::SetOutput(GOutputTarget* output, bool owns) {
-  if (output != output_) DeleteOwnedOutput();
-  output_ = output;
-  owns_output_ = output && owns;
-}
-
-void GPeripheral::DeleteOwnedOutput() {
-  if (owns_output_) delete output_;
-  output_ = nullptr;
-  owns_output_ = false;
+  output_ = GOutputTargetRef(output, owns);
 }
 
 // ---------------------------------------------------------------------------

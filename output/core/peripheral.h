@@ -86,8 +86,9 @@
 // Ownership: the device holds its attribute set, working set and
 // configuration through counted pointers; copies share the set and the
 // configuration and make their own working set (a deep copy of the
-// source's). An owned output object is deleted with the device or when
-// another replaces it; copies start without one. Threads: one device is
+// source's). An owned output object is held (output_target.h): the device
+// lets go of it when destroyed or when another replaces it, and the last
+// holder deletes it; copies start without one. Threads: one device is
 // driven by one thread at a time.
 #pragma once
 
@@ -95,6 +96,7 @@
 
 #include "config/attributes/attribute.h"
 #include "foundation/rw/cstring.h"
+#include "output/core/output_target.h"
 #include "persist/counted_ptr.h"
 
 class GAttributeComposite;
@@ -105,7 +107,6 @@ class GPageStart;
 class GPageEnd;
 class GJobAbort;
 class GPassThroughCommand;
-class GOutputTarget;
 class GColorMap;
 class GHalftone;
 class GHalftoneEnhanced;
@@ -285,11 +286,14 @@ class GPeripheral : public GAttribute {
   std::uint32_t GetJobState() const { return job_state_; }
 
   // The output object (null when none) and whether the device owns it.
-  GOutputTarget* GetOutput() const { return output_; }
-  bool OwnsOutput() const { return owns_output_; }
-  // Takes `output` (with `owns`, the device deletes it); an owned output
-  // object that it replaces is deleted.
+  GOutputTarget* GetOutput() const { return output_.Get(); }
+  bool OwnsOutput() const { return output_.Holds(); }
+  // Takes `output`: with `owns` the device holds it (and deletes it when
+  // no other holder is left), else borrows it. An owned output object that
+  // it replaces is let go.
   void SetOutput(GOutputTarget* output, bool owns);
+  // Takes the port that `output` refers to, holding it as `output` does.
+  void SetOutput(const GOutputTargetRef& output) { output_ = output; }
 
  protected:
   // Where the pieces of a composite command go.
@@ -313,7 +317,6 @@ class GPeripheral : public GAttribute {
   GCountedPtr ExpandThrough(const GCountedPtr& composite, PieceRoad road);
   // The working set := a deep copy of `source` (none when null).
   void CopyWorkingSet(const GCountedPtr& source);
-  void DeleteOwnedOutput();
 
   RWCString name_;
   GCountedPtr attributes_;          // an attribute composite, or empty
@@ -324,6 +327,5 @@ class GPeripheral : public GAttribute {
   std::uint32_t third_value_ = 0;
   bool enabled_ = true;
   std::uint32_t job_state_ = kJobIdle;
-  GOutputTarget* output_ = nullptr;  // owned when owns_output_
-  bool owns_output_ = false;
+  GOutputTargetRef output_;  // held when owned
 };

@@ -11,6 +11,11 @@
 #pragma once
 
 #include "foundation/rw/cstring.h"
+#include "foundation/rw/defs.h"
+
+// The class id of the printer-language generators' base, by which the
+// driver data finds one.
+inline constexpr RWClassID kGPrinterLanguageId = 765;
 
 class GPrinterLanguageQuery {
  public:

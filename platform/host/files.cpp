@@ -200,6 +200,28 @@ HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD, const void*, DWORD
   return host_internal::HandleFromId<HANDLE>(id);
 }
 
+BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  if (written) *written = 0;
+  if (data == nullptr && size != 0) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  Lock lock(Mutex());
+  auto it = State().files.find(host_internal::IdFromHandle(file));
+  if (it == State().files.end()) return Fail<BOOL>(kErrorInvalidHandle, 0);
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  DWORD done = 0;
+  while (done < size) {
+    ssize_t n = ::write(it->second, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (written) *written = done;
+      bool full = n == 0 || errno == ENOSPC || errno == EFBIG || errno == EDQUOT;
+      return Fail<BOOL>(full ? kErrorDiskFull : kErrorWriteFault, 0);
+    }
+    done += static_cast<DWORD>(n);
+  }
+  if (written) *written = done;
+  return 1;
+}
+
 BOOL CloseHandle(HANDLE handle) {
   Lock lock(Mutex());
   auto it = State().files.find(host_internal::IdFromHandle(handle));

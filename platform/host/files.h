@@ -51,6 +51,13 @@ inline const HANDLE kInvalidHandleValue = reinterpret_cast<HANDLE>(~std::uintptr
 // kErrorAlreadyExists.
 HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD share, const void* security,
                    DWORD disposition, DWORD flags, HANDLE template_file);
+// Writes `size` bytes at the file's position, all of them unless the
+// file cannot take more: 1 with `*written` = size, else 0 with `*written`
+// the bytes that went and the last error kErrorDiskFull (no space, or the
+// process's file-size limit: the caller must have SIGXFSZ ignored or
+// blocked), kErrorInvalidHandle, or kErrorWriteFault for any other
+// failure. `written` may be null.
+BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written);
 // Closes a handle of CreateFileW, or of a thread or semaphore
 // (platform/host/threads.h).
 BOOL CloseHandle(HANDLE handle);

@@ -53,6 +53,7 @@ inline constexpr DWORD kErrorNotEnoughMemory = 8;
 inline constexpr DWORD kErrorInvalidData = 13;
 inline constexpr DWORD kErrorWriteFault = 29;
 inline constexpr DWORD kErrorFileExists = 80;
+inline constexpr DWORD kErrorDiskFull = 112;
 inline constexpr DWORD kErrorInvalidParameter = 87;
 inline constexpr DWORD kErrorInsufficientBuffer = 122;
 inline constexpr DWORD kErrorInvalidLevel = 124;

@@ -114,11 +114,18 @@ TEST_F(DriverDataTest, ThePrinterLanguageIsAskedThroughItsQuery) {
       "a\x1b"
       "E"),
       plain("abc");
+  // The fixture's ZDL5 generator (device 101) answers.
+  GPeripheral* zdl5 = data->GetPrinterLanguage();
+  ASSERT_NE(zdl5, nullptr);
+  EXPECT_EQ(zdl5->ClassId(), 788);
+  EXPECT_EQ(data->PrinterLanguageHasEscape(escape), 1);
+  EXPECT_EQ(data->PrinterLanguageHasEscape(plain), 0);
+  delete printer_object->RemoveChild(zdl5);
   EXPECT_EQ(data->GetPrinterLanguage(), nullptr);
   EXPECT_EQ(data->PrinterLanguageHasEscape(escape), 0);
   // Found below another device, depth first.
   auto* language = new EscapeLanguage(0);
-  auto* holder = dynamic_cast<MPersistentObject*>(printer_object->FindByKey(101));
+  auto* holder = dynamic_cast<MPersistentObject*>(printer_object->FindByKey(106));
   holder->AddChild(language);
   EXPECT_EQ(data->GetPrinterLanguage(), language);
   EXPECT_EQ(data->PrinterLanguageHasEscape(escape), 1);

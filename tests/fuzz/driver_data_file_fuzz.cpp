@@ -2,7 +2,8 @@
 // input is the file (an object graph in the binary encoding). It is loaded
 // into a real driver data, whose readers then walk what it got: the job
 // settings, the cached value, the trays, media and resource names, the
-// resolutions and the printer language. Whatever the file holds, nothing
+// resolutions and the printer language (the generators' classes are
+// loaded, so that their stored parts are read too). Whatever the file holds, nothing
 // may crash, hang or reach the process-wide error handler (the default one
 // is in force), and every object the load kept is freed with the driver
 // data.
@@ -23,6 +24,7 @@
 #include "driver/load.h"
 #include "driver/services/os_factory.h"
 #include "foundation/rw/rwstore.h"
+#include "lang/load.h"
 #include "persist/persistent_stream.h"
 #include "tests/support/test_support.h"
 
@@ -37,6 +39,7 @@ int Count(void*, std::uint32_t& reported) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   DriverLoad();
+  GeneratorsLoad();
   return 0;
 }
 

@@ -23,7 +23,7 @@ class RecordingTarget : public GOutputTarget {
     SetCount(GetCount() + length);
     return raw_answer;
   }
-  std::uint16_t Flush() override { return 0; }
+  bool IsReady() override { return true; }
 };
 
 using State = GOutputTarget::State;

@@ -14,6 +14,8 @@
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
 #include "foundation/rw/rwstore.h"
+#include "lang/joblang_zdl5/load.h"
+#include "lang/joblang_zdl5/zdl5e.h"
 #include "output/core/peripheral_composite.h"
 #include "persist/configuration.h"
 #include "persist/persistent_association.h"
@@ -160,7 +162,7 @@ GPeripheralComposite* BuildFixtureConfiguration() {
   device->AddChild(V(317, 0));
   device->AddChild(pdl_trays);
   printer_object->AddChild(
-      new GPeripheralComposite(RWCString("Device"), nullptr, device, 101, 0, 0, 0));
+      new GZdl5e(RWCString("Device"), nullptr, device, 101, 0, 0, 0));
   printer_object->AddChild(
       new GPeripheralComposite(RWCString("Job Language"), nullptr, G(198, {}), 106, 0, 0, 0));
   auto* configuration =
@@ -209,6 +211,7 @@ PrinterFixture::~PrinterFixture() = default;
 
 void PrinterFixture::SetUp() {
   HostFixture::SetUp();
+  JobLanguageLoad();
   std::filesystem::create_directory(folder_.str());
   services_ = std::make_unique<HostOSFactory>();
   ASSERT_TRUE(InstallFixturePrinter(folder_.str()));
@@ -226,6 +229,7 @@ void PrinterFixture::TearDown() {
   handle_ = nullptr;
   services_.reset();
   std::filesystem::remove_all(folder_.str());
+  JobLanguageUnload();
   HostFixture::TearDown();
 }
 

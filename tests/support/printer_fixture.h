@@ -8,6 +8,8 @@
 //   - PrinterFixture, a test fixture: each test starts with fresh host
 //     stand-ins, the driver's real services (HostOSFactory), P1 installed
 //     in the stand-in spooler with its data file, and a driver server;
+//     the job language's classes are loaded meanwhile (its ZDL5 generator
+//     is in the file);
 //     DriverData() checks P1's context out of the server, which loads the
 //     data file into the real driver data (GDriverContext);
 //   - the builders and InstallFixturePrinter, for tests that set up their

@@ -2,6 +2,9 @@
 // themselves, and a scoped error handler that records raised errors.
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -63,6 +66,28 @@ class LeakCheckDisabler {
   ~LeakCheckDisabler();
   LeakCheckDisabler(const LeakCheckDisabler&) = delete;
   LeakCheckDisabler& operator=(const LeakCheckDisabler&) = delete;
+};
+
+// Files of this process may not grow past `bytes` while the object lives,
+// and a write past it fails instead of ending the process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : old_signal_(::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    struct rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    ok_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    ::signal(SIGXFSZ, old_signal_);
+  }
+  bool Ok() const { return ok_; }
+
+ private:
+  struct rlimit old_;
+  void (*old_signal_)(int);
+  bool ok_;
 };
 
 // Runs a fuzz target's entry point on every file of a corpus folder;

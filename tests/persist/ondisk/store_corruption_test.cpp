@@ -3,8 +3,6 @@
 // a hang or an exit (the default error handler is in force), and never a
 // record other than the one stored.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <random>
 #include <utility>
@@ -145,35 +143,11 @@ TEST_F(StoreCorruption, DamagedStructuresSetTheErrorState) {
   }
 }
 
-// Files of this process may not grow past `bytes` while the object lives,
-// and a write past it fails instead of ending the process.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) : old_signal_(::signal(SIGXFSZ, SIG_IGN)) {
-    ::getrlimit(RLIMIT_FSIZE, &old_);
-    struct rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    ok_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &old_);
-    ::signal(SIGXFSZ, old_signal_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-  bool Ok() const { return ok_; }
-
- private:
-  struct rlimit old_;
-  void (*old_signal_)(int);
-  bool ok_;
-};
-
 TEST_F(StoreCorruption, AFullDiskSetsTheErrorState) {
   std::uint32_t status = 0;
   int puts = 0;
   {
-    FileSizeLimit limit(8192);
+    testing_support::FileSizeLimit limit(8192);
     ASSERT_TRUE(limit.Ok());
     auto store = Store("full.fpg");
     for (; puts < 2000 && (status = store->Status()) == 0; ++puts)
@@ -200,7 +174,7 @@ TEST_F(StoreCorruption, AFailureWhileClosingIsReportedAfterTheClose) {
 
   auto second = Store("second.fpg");
   {
-    FileSizeLimit limit(closed_size - 1);
+    testing_support::FileSizeLimit limit(closed_size - 1);
     ASSERT_TRUE(limit.Ok());
     fill(*second);
     EXPECT_EQ(second->Status(), 0u);

@@ -1,0 +1,23 @@
+#include "lang/joblang_zdl5/load.h"
+
+#include "fonts/load.h"
+#include "lang/joblang_zdl5/wqm.h"
+#include "lang/joblang_zdl5/zdl5e.h"
+
+namespace {
+
+constexpr RWSubsystemClasses::List kJobLanguageLists[] = {&WqmClasses, &Zdl5eClasses};
+
+constinit RWSubsystemClasses g_classes(kJobLanguageLists);
+
+}  // namespace
+
+void JobLanguageLoad() {
+  FontsLoad();
+  g_classes.Load();
+}
+
+void JobLanguageUnload() {
+  g_classes.Unload();
+  FontsUnload();
+}

@@ -1,0 +1,53 @@
+#include "lang/joblang_zdl5/wqm.h"
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "driver/services/driver_data.h"
+#include "driver/services/render_driver_data.h"
+#include "output/commands/job_commands.h"
+
+namespace {
+
+constexpr RWClassRegistration kWqmClasses[] = {
+    {&RWCreate<GWqm>, kGWqmId, "GWqm"},
+};
+
+// The child of `set` keyed `key` as a `T`, or null.
+template <class T>
+T* Find(GAttributeComposite* set, std::uint32_t key) {
+  return set ? dynamic_cast<T*>(set->FindByKey(key)) : nullptr;
+}
+
+}  // namespace
+
+std::span<const RWClassRegistration> WqmClasses() {
+  return kWqmClasses;
+}
+
+std::uint16_t GWqm::DocumentStart(GDocumentStart& command) {
+  GPeripheral::DocumentStart(command);
+  return WriteJobHeader(command);
+}
+
+std::uint16_t GWqm::WriteJobHeader(GDocumentStart& command) {
+  GOutputTarget* port = command.GetPort() ? command.GetPort() : GetOutput();
+  std::uint16_t result = 0;
+  GAttributeComposite* document = command.GetAttributes();
+  if (auto* text = Find<GStringAttribute>(document, kDisplayTextKey)) {
+    auto* operator_message = Find<GValueAttribute>(document, kOperatorMessageKey);
+    RWCString line(operator_message && operator_message->GetValue() != 0 ? "OPMSG DISPLAY = "
+                                                                         : "RDYMSG DISPLAY = ");
+    line += '"';
+    line += text->GetValue();
+    line += "\"\r\n";
+    std::uint32_t written = 0;
+    if (port) result = port->Write(line, written);
+  }
+  auto* driver_data = dynamic_cast<GDriverData*>(command.GetJobContext());
+  GAttributeComposite* job = driver_data ? driver_data->GetJobSettings() : nullptr;
+  auto* manual_duplex = Find<GValueAttribute>(job, kManualDuplexHeaderKey);
+  if (manual_duplex && manual_duplex->GetValue() == 1) log_.Record("ManualDuplexHeader");
+  return result;
+}
+
+template class MPersistentClass<GWqm, GPeripheral, kGWqmId>;

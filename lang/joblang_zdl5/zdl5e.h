@@ -1,0 +1,72 @@
+// GZdl5e: the ZDL5 generator, the last device of a ZDL5 job. So far it
+// answers the pass break, the escape query, its document start and the
+// template language of its device-font selection; its page stream comes
+// later.
+//
+//   DocumentStart: the generator base's (printer_language.h) first, whose
+//     non-zero answer it answers; then the per-item download overhead
+//     from the configuration (key 932) and the device-font list again;
+//     answers the sink's write error.
+//   SendPadding (the pass break, class id 718): 200 zero bytes into the
+//     sink, then one flush; answers the sink's write error.
+//   HasEscape: 1 when the text holds the escape character (27).
+//   DeleteSoftFont (id): removes a downloaded soft font from the printer;
+//     its bytes are not given: it records "DeleteSoftFont <id>" and writes
+//     nothing (call_log.h), as do the generator slots of GGeneratorClass.
+//
+// Template language (FillTemplate): a program is read left to right as
+// tokens: "%f" (float mode: numbers and results keep their fractions;
+// without it every value is truncated to an integer), a number (pushed),
+// "A" (the requested value, pushed), "+", "-", "*", "/" (pop two, push the
+// result; dividing by 0 fails), "i" (truncate the top toward zero), "%F"
+// and one digit d (pop the top and write it with d decimals, halves away
+// from zero); blanks separate numbers. An unknown token, a missing
+// operand, a value that is not finite or too large to write, more than
+// kTemplateDepth values, or a program that writes nothing fails the fill.
+// FillSelectionTemplate replaces each "#HEIGHT" of a device font's
+// selection template by kHeightProgram's text and each "#WIDTH" and
+// "#PITCH" by kPitchProgram's, for the requested value A; when one fails
+// the whole fill fails (a request below 12.5 leaves the pitch program
+// dividing by 0), so that the font is not chosen by its template.
+//
+// Class id 788, registered as "GZdl5e"; kind test 788 and GPrinterLanguage's.
+// Stored form: the GPrinterLanguage part, then version u32 1.
+// Ownership and threads: as GPrinterLanguage.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "foundation/rw/registration.h"
+#include "output/generator/generator_class.h"
+
+inline constexpr RWClassID kGZdl5eId = 788;
+inline constexpr std::uint32_t kZdl5PaddingBytes = 200;
+inline constexpr char kHeightProgram[] = "%f25 2/A+25/i25*100/%F2";
+inline constexpr char kPitchProgram[] = "%f12000 25 2/A+25/i25*/%F2";
+inline constexpr int kTemplateDepth = 32;
+
+class GZdl5e final : public GGeneratorClass<GZdl5e, kGZdl5eId> {
+ public:
+  using GGeneratorClass::GGeneratorClass;
+  GZdl5e() = default;
+  GZdl5e(const GZdl5e& other) = default;
+
+  std::uint16_t DocumentStart(GDocumentStart& command) override;
+  std::uint16_t OnCommand718(GCommand& command) override;
+  int HasEscape(const RWCString& text) override;
+
+  std::uint16_t SendPadding();
+  std::uint16_t DeleteSoftFont(std::uint32_t id);
+
+  // Runs `program` for the requested value `requested`; true with what it
+  // wrote appended to `out`, else false (`out` then holds a part or
+  // nothing).
+  static bool FillTemplate(const char* program, double requested, RWCString& out);
+  static bool FillSelectionTemplate(const RWCString& selection, double requested, RWCString& out);
+};
+
+extern template class MPersistentClass<GZdl5e, GPrinterLanguage, kGZdl5eId>;
+
+// The file's classes, in registration order.
+std::span<const RWClassRegistration> Zdl5eClasses();
