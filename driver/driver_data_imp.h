@@ -21,8 +21,9 @@
 // comments number the slots). Slots 1, 2, 3, 4, 5, 9, 26, 33 and 34 are
 // pure: the context and the render-time driver data answer them. The
 // operations the low interface has but this slot table has not (the job
-// settings, the bin and tray maps, the paper codes of media) are final
-// here.
+// settings, the bin and tray maps, the paper codes of media, and the media
+// pool, excluded-name and custom-size queries of a job's filters) are
+// final here.
 //
 // The model. The configuration (353) is a device (a kind of 760) whose
 // own configuration set holds value 339; its child keyed 76 is the printer
@@ -237,6 +238,8 @@ class GDriverDataImp : public virtual GDriverData {
   int GetPaperCodeOfMedia(std::uint16_t media_id, std::uint16_t& paper_code) final;
   // 0, `media_id` untouched (no printer of this driver gives one).
   int GetMediaIdOfPaperCode(std::uint16_t paper_code, std::uint16_t& media_id) final;
+  // GetMediaList.
+  GMediaPool* GetMediaPool() final { return GetMediaList(); }
 
   // --- Non-virtual operations.
 
@@ -276,10 +279,10 @@ class GDriverDataImp : public virtual GDriverData {
   // settings, made when missing) lies, as a medium of their resolution and
   // orientation, between the media 17389 and 17388 of the media list in
   // both directions; else 0.
-  int IsMediaSizeInRange(GAttributeComposite* settings, std::uint16_t id);
+  int IsMediaSizeInRange(GAttributeComposite* settings, std::uint16_t id) final;
   // 0 when a string attribute 1132 of the job settings equals `name`,
   // else 1.
-  int IsNameNotListed(const RWCString& name);
+  int IsNameNotListed(const RWCString& name) final;
   // Appends to `list` a mapping (string id 0, system number 16690 + i,
   // second number 50 + i, key 0) per entry of the default settings' list
   // 701 (made when missing), i counting the appended ones, but none whose
@@ -345,6 +348,8 @@ class GDriverDataImp : public virtual GDriverData {
 
  protected:
   void SetAppFlags(std::uint32_t flags) { app_flags_ = flags; }
+  // The fourth name, which only the rendering side sets (its job's port).
+  void SetFourthName(const RWWString& name) { fourth_name_ = name; }
   // Deletes the default settings held and keeps `settings` (null: none).
   void SetDefaultSettings(GAttributeComposite* settings);
 

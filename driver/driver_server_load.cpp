@@ -65,7 +65,7 @@ bool LoadDriverDataFile(GPersistenceInputStream& stream, GDriverData& object) {
 }
 
 GDriverData* GDriverServer::Get(Side& side, const Lines& lines, GPrinterKey* key,
-                                std::uint32_t& cookie, bool render) {
+                                std::uint32_t& cookie, bool render, RenderDataMaker make) {
   // Without a key (its allocation failed) there is no printer to serve.
   if (!key) return nullptr;
   std::unique_ptr<GPrinterKey> owned(key);
@@ -84,8 +84,9 @@ GDriverData* GDriverServer::Get(Side& side, const Lines& lines, GPrinterKey* key
   if (!taken) {
     GOSFactory* services = GOSFactory::Instance();
     if (!services) return nullptr;
-    std::unique_ptr<GDriverData> made(render ? services->CreateRenderData(*key)
-                                             : services->CreateContext(*key));
+    std::unique_ptr<GDriverData> made(make     ? make(*key)
+                                      : render ? services->CreateRenderData(*key)
+                                               : services->CreateContext(*key));
     if (!made || !LoadDriverData(*services, *made)) return nullptr;
     taken = made.release();
   }
@@ -99,7 +100,8 @@ GDriverData* GDriverServer::GetContext(GPrinterKey* key, std::uint32_t& cookie) 
   return object ? object->AsUIDriverData() : nullptr;
 }
 
-GRenderDriverData* GDriverServer::GetRenderData(GPrinterKey* key, std::uint32_t& cookie) {
-  GDriverData* object = Get(render_, kRenderLines, key, cookie, true);
+GRenderDriverData* GDriverServer::GetRenderData(GPrinterKey* key, std::uint32_t& cookie,
+                                                RenderDataMaker make) {
+  GDriverData* object = Get(render_, kRenderLines, key, cookie, true, make);
   return object ? object->AsRenderDriverData() : nullptr;
 }

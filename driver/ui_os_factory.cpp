@@ -24,12 +24,18 @@ GDriverData* GUIOSFactory::CreateContext(const GPrinterKey& key) {
 }
 
 RWWString GUIOSFactory::GetDriverDataFile(GDriverData* printer) {
-  GDriverContext* context = GDriverContext::FromDriverData(printer);
-  if (!context) return RWWString();
+  if (!printer) return RWWString();
   RWWString name;
   platform::HANDLE handle = nullptr;
   std::uint32_t flag = 0;
-  context->GetPrinterIdentity(name, handle, flag);
+  if (GDriverContext* context = GDriverContext::FromDriverData(printer)) {
+    context->GetPrinterIdentity(name, handle, flag);
+  } else {
+    // Another driver data (the rendering side's job): its printer by name,
+    // through the handle these services know for it.
+    name = printer->GetPrinterName();
+    handle = GetPrinterHandle(printer);
+  }
   bool opened = false;
   if (!handle) {
     opened = platform::OpenPrinterW(name.Data(), &handle, nullptr) == 1;

@@ -19,7 +19,8 @@ class GUIOSFactory : public GNTOSFactory {
   // memory is exhausted.
   GDriverData* CreateContext(const GPrinterKey& key) override;
   // The data file (DRIVER_INFO_2) of the printer that `printer`'s context
-  // serves, through the context's handle or, without one, a handle opened
+  // (or, for another driver data, its printer name) serves, through the
+  // context's handle (GetPrinterHandle's) or, without one, a handle opened
   // by the printer's name (and closed again); empty when it cannot be read.
   RWWString GetDriverDataFile(GDriverData* printer) override;
   // The handle of `printer`'s context; null for a driver data that is no

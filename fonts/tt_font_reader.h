@@ -304,3 +304,11 @@ class GTTFontReader : public MPersistentObject {
   GCountedPtr table_cache_;  // GTTTableCache, made on first store
   GCountedPtr glyph_cache_;  // GGlyphCache, made on first store
 };
+
+// Whether a segment of the format-4 character map `subtable` (from its
+// doubled segment count on, big-endian: count, search range, entry
+// selector, range shift, end codes, a pad word, start codes) covers
+// `code`: the same segment search as MapFormat4. Reads nothing beyond the
+// `length` bytes given; a table too short for its start codes covers
+// nothing. Pure: any thread.
+bool CmapFormat4HasChar(const std::uint8_t* subtable, std::size_t length, std::uint32_t code);

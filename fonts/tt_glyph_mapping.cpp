@@ -252,29 +252,65 @@ std::uint16_t GTTFontReader::MapCharToGlyph(std::uint32_t source, std::uint32_t 
   return vertical ? VerticalForm(source, glyph) : glyph;
 }
 
-std::uint16_t GTTFontReader::MapFormat4(const std::uint8_t* subtable, std::size_t length,
-                                        std::uint32_t code) {
-  const GFontBytes bytes(subtable, length);
-  std::uint16_t seg_x2 = 0;
-  if (code > 0xFFFF || !bytes.U16(0, seg_x2)) return 0;
-  const std::uint32_t segments = seg_x2 / 2;
-  const std::uint64_t ends = 8;
-  const std::uint64_t starts = ends + 2 * std::uint64_t{segments} + 2;
-  const std::uint64_t deltas = starts + 2 * std::uint64_t{segments};
-  const std::uint64_t range_offsets = deltas + 2 * std::uint64_t{segments};
-  if (segments == 0 || !bytes.Holds(range_offsets, segments, 2)) return 0;
+namespace {
+
+// A format-4 subtable from its doubled segment count on: the count, the
+// search range, the entry selector and the range shift, then the end
+// codes, a pad word and the start codes (the deltas and range offsets
+// follow).
+constexpr std::uint64_t kFormat4EndsAt = 8;
+
+// The first segment whose end code is at least `code` (one probe at the
+// search range, then segment by segment), or `segments` when there is none.
+// REQUIRES: the subtable holds the `segments` end codes.
+std::uint32_t FindFormat4Segment(const std::uint8_t* subtable, std::uint32_t segments,
+                                 std::uint32_t code) {
   std::uint32_t first = 0;
-  if (seg_x2 >= 16) {
+  if (segments >= 8) {
     std::uint32_t power = 1;
     while (power * 2 <= segments)
       power *= 2;
     const std::uint32_t search_range = 2 * power;  // in bytes
     const std::uint32_t range_shift = 2 * segments - search_range;
-    if (BigEndian16(subtable, ends + search_range) <= code) first = range_shift / 2;
+    if (BigEndian16(subtable, kFormat4EndsAt + search_range) <= code) first = range_shift / 2;
   }
   std::uint32_t segment = first;
-  while (segment < segments && BigEndian16(subtable, ends + 2 * segment) < code)
+  while (segment < segments && BigEndian16(subtable, kFormat4EndsAt + 2 * segment) < code)
     ++segment;
+  return segment;
+}
+
+// The segment count and where the start codes begin; false when the bytes
+// do not hold them (and the end codes before them).
+bool Format4Segments(const GFontBytes& bytes, std::uint32_t& segments, std::uint64_t& starts) {
+  std::uint16_t seg_x2 = 0;
+  if (!bytes.U16(0, seg_x2)) return false;
+  segments = seg_x2 / 2;
+  starts = kFormat4EndsAt + 2 * std::uint64_t{segments} + 2;
+  return segments != 0 && bytes.Holds(starts, segments, 2);
+}
+
+}  // namespace
+
+bool CmapFormat4HasChar(const std::uint8_t* subtable, std::size_t length, std::uint32_t code) {
+  const GFontBytes bytes(subtable, length);
+  std::uint32_t segments = 0;
+  std::uint64_t starts = 0;
+  if (code > 0xFFFF || !subtable || !Format4Segments(bytes, segments, starts)) return false;
+  const std::uint32_t segment = FindFormat4Segment(subtable, segments, code);
+  return segment < segments && BigEndian16(subtable, starts + 2 * segment) <= code;
+}
+
+std::uint16_t GTTFontReader::MapFormat4(const std::uint8_t* subtable, std::size_t length,
+                                        std::uint32_t code) {
+  const GFontBytes bytes(subtable, length);
+  std::uint32_t segments = 0;
+  std::uint64_t starts = 0;
+  if (code > 0xFFFF || !Format4Segments(bytes, segments, starts)) return 0;
+  const std::uint64_t deltas = starts + 2 * std::uint64_t{segments};
+  const std::uint64_t range_offsets = deltas + 2 * std::uint64_t{segments};
+  if (!bytes.Holds(range_offsets, segments, 2)) return 0;
+  const std::uint32_t segment = FindFormat4Segment(subtable, segments, code);
   if (segment == segments) return 0;
   const std::uint16_t start = BigEndian16(subtable, starts + 2 * segment);
   if (start > code) return 0;

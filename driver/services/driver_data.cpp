@@ -46,3 +46,15 @@ std::uint16_t GDriverData::NormalizePaperId(GAttributeComposite*, std::uint16_t 
 int GDriverData::GetMediaIdOfPaperCode(std::uint16_t, std::uint16_t&) {
   return 0;
 }
+
+GMediaPool* GDriverData::GetMediaPool() {
+  return nullptr;
+}
+
+int GDriverData::IsNameNotListed(const RWCString&) {
+  return 1;
+}
+
+int GDriverData::IsMediaSizeInRange(GAttributeComposite*, std::uint16_t) {
+  return 0;
+}

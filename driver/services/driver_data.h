@@ -16,7 +16,10 @@
 // non-virtual member below that forwards to the virtual one. Two operations
 // have no slot among the driver's own and follow them: the job settings,
 // which the driver reaches through the configuration model (so it must be
-// virtual at this level), and the bin and tray maps.
+// virtual at this level), the bin and tray maps, and the three queries
+// that a job's filters make of the driver data they reach through the job
+// context (render_driver_data.h): the media pool, the excluded name and
+// the custom-size range.
 //
 // The driver server (driver_server.h) keeps driver data in its tables: it
 // hands out the view of AsUIDriverData, asks for a copy of the printer key,
@@ -38,9 +41,11 @@
 
 #include <cstdint>
 
+#include "foundation/rw/cstring.h"
 #include "foundation/rw/wstring.h"
 
 class GAttributeComposite;
+class GMediaPool;
 class GPrinterKey;
 class GRenderDriverData;
 class RWCollectable;
@@ -118,6 +123,15 @@ class GDriverData {
   // The media id of a paper code: no printer of this driver gives one, so
   // it answers 0 and leaves `media_id` untouched.
   virtual int GetMediaIdOfPaperCode(std::uint16_t paper_code, std::uint16_t& media_id);
+  // The media pool keyed 189 of the job settings; none in the base.
+  virtual GMediaPool* GetMediaPool();
+  // 0 when the job settings' string attribute keyed 1132 equals `name`,
+  // else 1 (and 1 in the base, which has no job settings).
+  virtual int IsNameNotListed(const RWCString& name);
+  // 1 when the custom size `id` of `settings` (null: the default settings)
+  // lies within the media list's size limits 17389 and 17388; 0 in the
+  // base.
+  virtual int IsMediaSizeInRange(GAttributeComposite* settings, std::uint16_t id);
 
   // --- The same operations under the names the models call them by.
 

@@ -14,6 +14,7 @@ constexpr char kSource[] = "drvrsrvr";
 constexpr std::uint32_t kUnknownCookieLine = 432;
 
 std::atomic<GDriverServer*> g_server{nullptr};
+std::atomic<GDriverServer::RenderTableEmptyHook> g_render_table_empty{nullptr};
 
 // Deletes the last server at the end of the process.
 struct ServerReaper {
@@ -93,6 +94,7 @@ GDriverData* GDriverServer::Find(Side& side, const Lines& lines, std::uint32_t c
 bool GDriverServer::Release(Side& side, const Lines& lines, std::uint32_t cookie, bool render) {
   GDriverData* doomed = nullptr;
   bool found = false;
+  bool emptied = false;
   {
     GLockScope scope(side.lock, kSource, lines.release_lock, lines.release_unlock);
     GDriverData* object = side.table.Remove(cookie);
@@ -104,11 +106,22 @@ bool GDriverServer::Release(Side& side, const Lines& lines, std::uint32_t cookie
     } else {
       doomed = object;
     }
-    // The rendering side's fonts would be purged here once no job is left.
-    if (render && side.table.Entries() == 0) shutting_down_.store(0);
+    if (render && side.table.Entries() == 0) {
+      shutting_down_.store(0);
+      emptied = found;
+    }
   }
   delete doomed;
+  // Outside the lock: the hook takes the font pool's lock, which a job's
+  // font restore may hold while it looks its job up here.
+  if (emptied) {
+    if (RenderTableEmptyHook hook = g_render_table_empty.load(std::memory_order_acquire)) hook();
+  }
   return found;
+}
+
+void GDriverServer::SetRenderTableEmptyHook(RenderTableEmptyHook hook) {
+  g_render_table_empty.store(hook, std::memory_order_release);
 }
 
 int GDriverServer::FindCookie(Side& side, const Lines& lines, const GDriverData* object,

@@ -8,9 +8,13 @@
 // and re-targets it. Only the last one given back stays parked.
 //
 // Two tables (driver_table.h), each with its own lock and parked slot: the
-// contexts, and the render-time driver data of the rendering side. This
-// library builds no render data (the services' creation answers none), so
-// here the render table holds only what the rendering side enters.
+// contexts, and the render-time driver data of the rendering side. The
+// user-interface services build no render data (their creation answers
+// none): the render table holds what the rendering side checks out with
+// its own maker (driver/render/job_driver_data.h) or enters. When the
+// render table empties, the server calls the process's render-table hook,
+// which the rendering side sets when it is attached (it purges the font
+// pool, whose code this target does not link).
 //
 // GetContext and GetRenderData build objects from a printer key and load
 // the driver data file through the persistent object model; they are
@@ -92,12 +96,19 @@ class GDriverServer {
   int FindContextCookie(const GDriverData* object, std::uint32_t& cookie);
 
   // The render table's twins. GetRenderData uses the services' render-data
-  // creation (GOSFactory::CreateRenderData) and answers the render view.
-  GRenderDriverData* GetRenderData(GPrinterKey* key, std::uint32_t& cookie);
+  // creation (GOSFactory::CreateRenderData), or `make` when given, and
+  // answers the render view.
+  using RenderDataMaker = GDriverData* (*)(const GPrinterKey& key);
+  GRenderDriverData* GetRenderData(GPrinterKey* key, std::uint32_t& cookie,
+                                   RenderDataMaker make = nullptr);
   GRenderDriverData* FindRenderData(std::uint32_t cookie);
   // After the object is parked: when the render table is empty, clears the
-  // shutting-down flag.
+  // shutting-down flag and, outside the lock, calls the render-table hook.
   void ReleaseRenderData(std::uint32_t cookie);
+  // The hook called when the render table empties (null: none); every
+  // server of the process calls the one set last.
+  using RenderTableEmptyHook = void (*)();
+  static void SetRenderTableEmptyHook(RenderTableEmptyHook hook);
   int FindRenderCookie(const GDriverData* object, std::uint32_t& cookie);
   // Enters render data that the rendering side built itself; the server
   // owns it from then on. Answers its cookie.
@@ -145,7 +156,7 @@ class GDriverServer {
 
   // The object checked out on `side` for `key`, or null (driver library).
   GDriverData* Get(Side& side, const Lines& lines, GPrinterKey* key, std::uint32_t& cookie,
-                   bool render);
+                   bool render, RenderDataMaker make = nullptr);
   std::uint32_t Enter(Side& side, const Lines& lines, GDriverData* object);
   GDriverData* Find(Side& side, const Lines& lines, std::uint32_t cookie);
   // Takes the entry out and parks (or, shutting down, answers) its object;

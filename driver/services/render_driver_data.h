@@ -1,11 +1,19 @@
 // GRenderDriverData: the render-time driver data, the object that drives a
-// job on the driver's rendering side, as the models reach it: its font
-// database. The driver server keeps each job's under a cookie
-// (driver_server.h); a spooled page restores the job's font database
-// before its text is replayed (the command list on disk, persist/ondisk/).
-// This library never builds one: the rendering side derives the real class
-// from this interface. GFontDatabase is the job's font database as the
-// models reach it; the font handling derives the real database from it.
+// job on the driver's rendering side, as the models, the filters and the
+// generators reach it: the job context that a document start carries. It
+// gives the job's font database, the job's driver data (GetDriverData:
+// the job settings, the media pool, the excluded name and the custom-size
+// range, driver_data.h), the flags the job started with, the medium
+// turned to an orientation, the three watermark operations and the
+// extension manager's job operations (extension_job_hooks.h). The driver
+// server keeps each job's under a cookie (driver_server.h); a spooled page
+// restores the job's font database before its text is replayed (the
+// command list on disk, persist/ondisk/). The rendering side derives the
+// real class from this interface (driver/render/); the answers here are
+// those of a job without driver data.
+//
+// GFontDatabase is the job's font database as the models reach it; the
+// font handling derives the real database from it.
 //
 // Threads: a font database is loaded under its own lock (Lock()), which its
 // users take around the call.
@@ -15,6 +23,16 @@
 
 #include "foundation/rw/wstring.h"
 #include "platform/critical_section.h"
+
+class GCommand;
+class GDriverData;
+class GExtensionJobHooks;
+class GMedia;
+class GRGBColor;
+struct GSize16;
+// The watermark filter's description of the watermark it asks a font and
+// a command for (the filters define it).
+struct GWatermarkDescription;
 
 class GFontDatabase {
  public:
@@ -56,4 +74,37 @@ class GRenderDriverData {
   // font handle (fonts/font.h) names its job. The rendering side answers
   // its own; 0, no job, here.
   virtual std::uint32_t GetJobCookie();
+
+  // --- The job context of the filters.
+
+  // The job's driver data (the same object's GDriverData part), or null.
+  virtual GDriverData* GetDriverData();
+  // Non-zero while the application's compatibility mode is on (the N-up
+  // and booklet filters then stay off); 0 here.
+  virtual std::uint32_t IsAppCompatModeOn();
+  // 1 when the job prints text as black (setting 585 was 1 when the job
+  // started); 0 here.
+  virtual std::uint32_t IsTextAsBlack();
+  // Setting 339, read once and kept (driver_data_imp.h's slot 11); 0 here.
+  virtual std::int32_t GetCachedValue();
+  // Nothing when `medium`'s orientation, brought into 0..359, is
+  // `orientation` already; else the medium becomes, keeping its key, the
+  // driver's medium of its paper-size code and resolution at that
+  // orientation. Nothing here.
+  virtual void UpdateMediaSize(GMedia* medium, std::uint32_t orientation);
+  // Slot 4: a font for the watermark described, on paper of
+  // `paper_size`; it may fill `*font_value`. The font's handle, 0 when none
+  // is made (always, here).
+  virtual std::uint32_t CreateWatermarkFont(const GWatermarkDescription* description,
+                                            const GSize16& paper_size, std::int32_t* font_value);
+  // Slot 5: releases the font `*font` names; nothing here.
+  virtual void ReleaseWatermarkFont(std::uint32_t* font);
+  // Slot 6: the watermark command to put before the page end (the
+  // caller's), or null (always, here: the text is discarded).
+  virtual GCommand* MakeWatermarkCommand(RWWString text, std::uint32_t font,
+                                         std::int32_t font_value, const GRGBColor* color,
+                                         GMedia* medium, std::uint32_t character_set);
+  // The extension manager's job operations for this job (not the
+  // caller's); null here.
+  virtual GExtensionJobHooks* GetExtensionJobHooks();
 };

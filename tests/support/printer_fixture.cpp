@@ -144,7 +144,10 @@ GAttributeComposite* BuildFixtureJobSettings() {
         G(1300, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 300), V(324, 300)})}),
         Quickset(kQuicksetTemplateKey), T(401, "KVQCF.DLL"), T(374, "KVTEST.HLP"), T(445, ""),
         V(958, 0), V(984, 1), G(kTrayOrderKey, {V(0, 4), V(0, 1), V(0, 2), V(0, 7), V(0, 3)}),
-        T(1132, "Courier PS"), V(1122, 1), V(911, 0), R(199, 1, 999, 1), BuildFixtureDefaults()});
+        T(1132, "Courier PS"), V(1122, 1), V(911, 0), R(199, 1, 999, 1),
+        G(970, {G(972, {V(0, 77), V(0, 150), V(0, 29), V(0, 128), V(0, 8)}),
+                G(971, {V(0, 1), V(0, 1), V(0, 1), V(0, 0), V(0, 2)})}),
+        V(561, 0), V(562, 0), T(560, ""), G(188, {V(0, 1), V(0, 23)}), BuildFixtureDefaults()});
   return job;
 }
 

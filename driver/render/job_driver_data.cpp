@@ -1,0 +1,69 @@
+#include "driver/render/job_driver_data.h"
+
+#include <new>
+
+#include "driver/printer_key.h"
+#include "driver/services/driver_server.h"
+
+GJobDriverData::GJobDriverData(platform::HANDLE printer, const RWWString& printer_name,
+                               const RWWString& driver_name, const RWWString& port_name)
+    : GDriverData(printer_name, driver_name, port_name), printer_(printer) {
+  SetFourthName(port_name);
+}
+
+GJobDriverData::~GJobDriverData() = default;
+
+platform::HANDLE GJobDriverData::GetPrinterHandle() {
+  return printer_;
+}
+
+GPrinterKey* GJobDriverData::CreatePrinterKey() {
+  return new (std::nothrow)
+      GPrinterKey(printer_, GetPrinterName(), GetDriverName(), GetPortName(), 0);
+}
+
+void GJobDriverData::Retarget(const GPrinterKey& key) {
+  printer_ = key.GetPrinterHandle();
+  SetPrinterName(key.GetPrinterName());
+  SetDriverName(key.GetDriverName());
+  SetPortName(key.GetPortName());
+  SetFourthName(key.GetPortName());
+  GRenderDriverDataImp::Retarget(key);
+}
+
+GRenderDriverData* GJobDriverData::AsRenderDriverData() {
+  return GRenderDriverDataImp::AsRenderDriverData();
+}
+
+GDriverData* GJobDriverData::AsUIDriverData() {
+  return GRenderDriverDataImp::AsUIDriverData();
+}
+
+void GJobDriverData::Park() {
+  GRenderDriverDataImp::Park();
+}
+
+GDriverData* MakeJobDriverData(const GPrinterKey& key) {
+  auto* made = new (std::nothrow) GJobDriverData(key.GetPrinterHandle(), key.GetPrinterName(),
+                                                 key.GetDriverName(), key.GetPortName());
+  if (made) made->InitAppFlags();
+  return made;
+}
+
+GJobDriverData* CheckOutJobDriverData(GPrinterKey* key, std::uint32_t& cookie) {
+  GDriverServer* server = GDriverServer::Instance();
+  if (!server) {
+    delete key;
+    return nullptr;
+  }
+  GRenderDriverData* found = server->GetRenderData(key, cookie, &MakeJobDriverData);
+  auto* job = dynamic_cast<GJobDriverData*>(found);
+  if (!job) {
+    // Another side's render data: not this factory's to hand out.
+    if (found) server->ReleaseRenderData(cookie);
+    return nullptr;
+  }
+  job->SetJobCookie(cookie);
+  job->PrepareJob();
+  return job;
+}

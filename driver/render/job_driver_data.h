@@ -1,0 +1,62 @@
+// GJobDriverData: the rendering side's driver data of one print job, the
+// render data (render_driver_data_imp.h) over the context base
+// (driver_context_base.h), which gives it the printer's default settings
+// (from a bound device mode, else built from the configuration), the
+// application flags and the device-mode model; all three share the one
+// virtual driver data part. The user-interface services build none
+// (their CreateRenderData answers null); the rendering side's factory
+// below makes them for the print road, the filters and the tests.
+//
+// The factory:
+//   - MakeJobDriverData, the maker the driver server is given: a new job
+//     driver data for a printer key, with the key's handle and names and
+//     the port as its fourth name, the library's application flags taken;
+//   - CheckOutJobDriverData: the driver server's render table check-out
+//     with that maker (a parked one of the same driver is re-targeted, a
+//     new one loads the printer's driver data file), then the job's cookie
+//     kept and the job prepared. The server owns the object; the caller
+//     gives it back with GDriverServer::ReleaseRenderData(cookie).
+//
+// Ownership: as the driver server's objects. Threads: one job's thread at
+// a time.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/driver_context_base.h"
+#include "driver/render/render_driver_data_imp.h"
+#include "platform/host/types.h"
+
+class GPrinterKey;
+
+class GJobDriverData : public GRenderDriverDataImp, public GDriverContextBase {
+ public:
+  GJobDriverData(platform::HANDLE printer, const RWWString& printer_name,
+                 const RWWString& driver_name, const RWWString& port_name);
+  ~GJobDriverData() override;
+
+  // The handle the job was made (or re-targeted) with; not owned.
+  platform::HANDLE GetPrinterHandle() override;
+  // A key of the handle, the three names and flag 0.
+  GPrinterKey* CreatePrinterKey() override;
+  // The render data's re-target, with the key's handle and names taken
+  // first.
+  void Retarget(const GPrinterKey& key) override;
+
+  // The render data's answers where both bases have one.
+  GRenderDriverData* AsRenderDriverData() override;
+  GDriverData* AsUIDriverData() override;
+  void Park() override;
+
+ private:
+  platform::HANDLE printer_;  // not owned
+};
+
+// The maker the driver server is given: a new GJobDriverData (the
+// caller's), null when memory is exhausted.
+GDriverData* MakeJobDriverData(const GPrinterKey& key);
+
+// Checks a job driver data out of the driver server for `key` (which the
+// server takes and deletes): its cookie in `cookie`; null when there is no
+// server or no driver data could be had.
+GJobDriverData* CheckOutJobDriverData(GPrinterKey* key, std::uint32_t& cookie);

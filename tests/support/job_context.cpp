@@ -1,0 +1,63 @@
+#include "tests/support/job_context.h"
+
+#include "config/attributes/attribute_composite.h"
+#include "driver/model_lookup.h"
+#include "driver/printer_key.h"
+#include "driver/services/driver_server.h"
+#include "fonts/font_database.h"
+#include "fonts/tt_font_pool.h"
+
+namespace testing_support {
+
+void JobContextFixture::SetUp() {
+  PrinterFixture::SetUp();
+  GTTFontPool::CreateInstance();
+  GJobFontDatabase::CreateLock();
+}
+
+void JobContextFixture::TearDown() {
+  ReleaseJob();
+  PrinterFixture::TearDown();
+  GTTFontPool::DestroyInstance();
+  GJobFontDatabase::DestroyLock();
+}
+
+GJobDriverData* JobContextFixture::Job() {
+  if (!job_) job_ = CheckOutJobDriverData(new GPrinterKey(nullptr, kFixturePrinter, 0), cookie_);
+  return job_;
+}
+
+void JobContextFixture::ReleaseJob() {
+  if (job_) Server()->ReleaseRenderData(cookie_);
+  job_ = nullptr;
+}
+
+void JobContextFixture::SetValue(GAttributeComposite* in, std::uint32_t key, std::int32_t value) {
+  if (!in) return;
+  if (value < 0) {
+    delete in->RemoveByKey(key);
+  } else if (GValueAttribute* found = FindValueAttribute(in, key)) {
+    found->SetValue(static_cast<std::uint16_t>(value));
+  } else {
+    in->AddChild(new GValueAttribute(static_cast<std::uint16_t>(value), key));
+  }
+}
+
+GAttributeComposite* JobContextFixture::JobSettings() {
+  return Job() ? Job()->GetJobSettings() : nullptr;
+}
+
+GAttributeComposite* JobContextFixture::Defaults() {
+  return Job() ? Job()->EnsureDefaultSettings() : nullptr;
+}
+
+GAttributeComposite* JobContextFixture::DefaultsPart(std::uint32_t key) {
+  return FindComposite(Defaults(), key);
+}
+
+std::int32_t JobContextFixture::ValueOf(GAttributeComposite* in, std::uint32_t key) {
+  GValueAttribute* found = FindValueAttribute(in, key);
+  return found ? found->GetValue() : -1;
+}
+
+}  // namespace testing_support
