@@ -30,11 +30,13 @@ RWWString GUIOSFactory::GetDriverDataFile(GDriverData* printer) {
   std::uint32_t flag = 0;
   if (GDriverContext* context = GDriverContext::FromDriverData(printer)) {
     context->GetPrinterIdentity(name, handle, flag);
-  } else {
-    // Another driver data (the rendering side's job): its printer by name,
-    // through the handle these services know for it.
+  } else if (printer->AsRenderDriverData()) {
+    // The rendering side's job: its printer by name, through the handle
+    // these services know for it.
     name = printer->GetPrinterName();
     handle = GetPrinterHandle(printer);
+  } else {
+    return RWWString();
   }
   bool opened = false;
   if (!handle) {

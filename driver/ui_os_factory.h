@@ -19,7 +19,7 @@ class GUIOSFactory : public GNTOSFactory {
   // memory is exhausted.
   GDriverData* CreateContext(const GPrinterKey& key) override;
   // The data file (DRIVER_INFO_2) of the printer that `printer`'s context
-  // (or, for another driver data, its printer name) serves, through the
+  // (or, for a render-time driver data, its printer name) serves, through the
   // context's handle (GetPrinterHandle's) or, without one, a handle opened
   // by the printer's name (and closed again); empty when it cannot be read.
   RWWString GetDriverDataFile(GDriverData* printer) override;
