@@ -97,8 +97,8 @@ std::uint8_t GGrayTable::Apply(std::uint8_t r, std::uint8_t g, std::uint8_t b) c
 GRenderDriverDataImp::GRenderDriverDataImp()
     : font_database_(new (std::nothrow) GJobFontDatabase(this)), owner_id_(NewOwnerId()) {
   if (GOSFactory* services = GOSFactory::Instance())
-    services_object_ = static_cast<std::uintptr_t>(
-        services->Placeholder1(reinterpret_cast<std::uintptr_t>(this)));
+    services_object_ =
+        static_cast<std::uintptr_t>(services->Placeholder1(reinterpret_cast<std::uintptr_t>(this)));
 }
 
 GRenderDriverDataImp::~GRenderDriverDataImp() {

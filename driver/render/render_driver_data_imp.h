@@ -141,12 +141,12 @@ struct GGrayTable {
 };
 
 // Keys of the render data's settings.
-inline constexpr std::uint32_t kDocumentPartKey = 362;     // job storage, job name
-inline constexpr std::uint32_t kPagePartKey = 363;         // copies target
-inline constexpr std::uint32_t kColorMediaPartKey = 364;   // copies
-inline constexpr std::uint32_t kJobPaperMediumKey = 273;   // BuildJobSettings' media
+inline constexpr std::uint32_t kDocumentPartKey = 362;    // job storage, job name
+inline constexpr std::uint32_t kPagePartKey = 363;        // copies target
+inline constexpr std::uint32_t kColorMediaPartKey = 364;  // copies
+inline constexpr std::uint32_t kJobPaperMediumKey = 273;  // BuildJobSettings' media
 inline constexpr std::uint32_t kJobTargetMediumKey = 281;
-inline constexpr std::uint32_t kConnectionKey = 1012;      // 1 local port, 3 other
+inline constexpr std::uint32_t kConnectionKey = 1012;  // 1 local port, 3 other
 // The language words PrepareJob writes.
 inline constexpr char kPassThroughLanguage[] = "ZDL XL";
 // EndJob without a job.
@@ -368,11 +368,11 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   void ReadModeWords();
   // The driver's medium of `code` at `orientation`, turned from its entry
   // at orientation 0 when the pool has none at `orientation`.
-  GMedia* MediumOfTable(std::uint16_t code, std::uint16_t x_resolution,
-                        std::uint16_t y_resolution, std::uint32_t orientation);
+  GMedia* MediumOfTable(std::uint16_t code, std::uint16_t x_resolution, std::uint16_t y_resolution,
+                        std::uint32_t orientation);
   // The custom size `code` of the default settings as a medium.
-  GMedia* CustomMedium(std::uint16_t code, std::uint16_t x_resolution,
-                       std::uint16_t y_resolution, std::uint32_t orientation);
+  GMedia* CustomMedium(std::uint16_t code, std::uint16_t x_resolution, std::uint16_t y_resolution,
+                       std::uint32_t orientation);
   void ClearJobWords();
 
   std::uintptr_t services_object_ = 0;  // the services' Placeholder1 for it

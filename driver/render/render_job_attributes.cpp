@@ -115,8 +115,7 @@ RWCString GRenderDriverDataImp::MakeJobName() {
     static const RWRegularExpression kPrefix(kApplicationPrefix);
     RWSize length = 0;
     const RWSize at = kPrefix.Index(narrow, &length);
-    if (at != RW_NPOS && length > 0)
-      narrow = narrow(at + length, narrow.Length() - at - length);
+    if (at != RW_NPOS && length > 0) narrow = narrow(at + length, narrow.Length() - at - length);
   } else {
     GStringAttribute* fallback =
         FindStringAttribute(FindComposite(defaults, kDocumentPartKey), kFallbackNameKey);
@@ -143,7 +142,8 @@ RWCString GRenderDriverDataImp::MakeJobName() {
     const char16_t* source = wide.Data();
     std::uint8_t* target = bytes;
     ConvertUtf16ToUtf8(source, wide.Data() + wide.Length(), target, bytes + sizeof bytes, true);
-    job_name_ = RWCString(reinterpret_cast<const char*>(bytes), static_cast<RWSize>(target - bytes));
+    job_name_ =
+        RWCString(reinterpret_cast<const char*>(bytes), static_cast<RWSize>(target - bytes));
     wide_job_name_ = wide;
   } else {
     WideToNarrow(wide, job_name_);
@@ -205,16 +205,17 @@ void GRenderDriverDataImp::CopyJobStorageAttributes(GAttributeComposite* job) {
   GAttributeComposite* storage = FindComposite(Defaults(), kDocumentPartKey);
   if (!job || !storage) return;
   for (std::uint32_t key : kJobStorageKeys) {
-    if (auto* attribute = FindOfClass<GAttribute>(storage, key)) job->AddChild(attribute->DeepCopy());
+    if (auto* attribute = FindOfClass<GAttribute>(storage, key))
+      job->AddChild(attribute->DeepCopy());
   }
 }
 
 int GRenderDriverDataImp::CheckJobPaper(GAttributeComposite* settings) {
   GAttributeComposite* resolution = FindComposite(settings, kResolutionKey);
-  const auto x = static_cast<std::uint16_t>(
-      SignedValueOr(resolution, kXResolutionKey, kDefaultResolution));
-  const auto y = static_cast<std::uint16_t>(
-      SignedValueOr(resolution, kYResolutionKey, kDefaultResolution));
+  const auto x =
+      static_cast<std::uint16_t>(SignedValueOr(resolution, kXResolutionKey, kDefaultResolution));
+  const auto y =
+      static_cast<std::uint16_t>(SignedValueOr(resolution, kYResolutionKey, kDefaultResolution));
   const auto orientation = static_cast<std::uint32_t>(SignedValueOr(settings, kOrientationKey, 0));
   const auto paper = static_cast<std::uint16_t>(SignedValueOr(settings, kPaperSizeKey, 1));
   std::uint16_t number = 0;

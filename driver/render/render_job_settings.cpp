@@ -95,10 +95,10 @@ GMedia* TurnedMedium(const GMedia& medium, std::uint32_t orientation) {
   }
   const GSize16 printable(Clamp16(std::int64_t{paper.width} - left - right),
                           Clamp16(std::int64_t{paper.height} - top - bottom));
-  return new (std::nothrow) GMedia(
-      medium.GetName().Data(), paper, printable, GSize16(left, top), orientation,
-      medium.GetPaperSizeId(), medium.GetXResolution(), medium.GetYResolution(), medium.Key(),
-      medium.GetAuxCode(), medium.GetAuxName().Data(), medium.GetMediaType().Data());
+  return new (std::nothrow) GMedia(medium.GetName().Data(), paper, printable, GSize16(left, top),
+                                   orientation, medium.GetPaperSizeId(), medium.GetXResolution(),
+                                   medium.GetYResolution(), medium.Key(), medium.GetAuxCode(),
+                                   medium.GetAuxName().Data(), medium.GetMediaType().Data());
 }
 
 }  // namespace
@@ -174,9 +174,7 @@ void GRenderDriverDataImp::ReadModeWords() {
   if (raster == 3 || raster == 2) {
     mode_word_ = static_cast<std::uint32_t>(raster);
   } else {
-    mode_word_ = (flags & kAppFlagRasterMode)       ? 3
-                 : (flags & kAppFlagHalfRasterMode) ? 2
-                                                    : 1;
+    mode_word_ = (flags & kAppFlagRasterMode) ? 3 : (flags & kAppFlagHalfRasterMode) ? 2 : 1;
   }
   if (((flags & kAppFlagCheckRaster1) && !HasJobCapability(kRasterCapabilities, 1)) ||
       ((flags & kAppFlagCheckRaster2) && !HasJobCapability(kRasterCapabilities, 2))) {
@@ -228,8 +226,8 @@ GAttributeComposite* GRenderDriverDataImp::BuildJobSettings() {
   for (RWClassID id : {RWClassID{792}, RWClassID{797}, RWClassID{1201}})
     copy(defaults ? dynamic_cast<GAttribute*>(defaults->FindByClassId(id)) : nullptr);
   const RWWString& port = GetFourthName();
-  const bool local = BeginsWord(port, u"LPT") || BeginsWord(port, u"USB") ||
-                     BeginsWord(port, u"DOT4");
+  const bool local =
+      BeginsWord(port, u"LPT") || BeginsWord(port, u"USB") || BeginsWord(port, u"DOT4");
   job->AddChild(new (std::nothrow) GValueAttribute(local ? 1 : 3, kConnectionKey));
   struct Paper {
     std::uint32_t paper_key, medium_key;
@@ -253,10 +251,10 @@ GAttributeComposite* GRenderDriverDataImp::BuildJobSettings() {
 GMedia* GRenderDriverDataImp::MakeMedium(std::uint16_t code) {
   GAttributeComposite* defaults = Defaults();
   GAttributeComposite* resolution = FindComposite(defaults, kResolutionKey);
-  const auto x = static_cast<std::uint16_t>(
-      SignedValueOr(resolution, kXResolutionKey, kDefaultResolution));
-  const auto y = static_cast<std::uint16_t>(
-      SignedValueOr(resolution, kYResolutionKey, kDefaultResolution));
+  const auto x =
+      static_cast<std::uint16_t>(SignedValueOr(resolution, kXResolutionKey, kDefaultResolution));
+  const auto y =
+      static_cast<std::uint16_t>(SignedValueOr(resolution, kYResolutionKey, kDefaultResolution));
   if (code >= kFirstCustomCode && code <= kLastCustomCode) {
     const auto orientation =
         static_cast<std::uint32_t>(NormalizeAngle(SignedValueOr(defaults, kOrientationKey, 0)));
@@ -274,8 +272,7 @@ GMedia* GRenderDriverDataImp::MakeMediumOfSize(std::uint16_t code, std::uint16_t
 }
 
 GMedia* GRenderDriverDataImp::MediumOfTable(std::uint16_t code, std::uint16_t x_resolution,
-                                            std::uint16_t y_resolution,
-                                            std::uint32_t orientation) {
+                                            std::uint16_t y_resolution, std::uint32_t orientation) {
   GMediaPool* pool = GetSymmetricMediaPool();
   if (!pool || orientation % 90 != 0 || orientation >= 360) return nullptr;
   if (GMedia* found = pool->FindByPaperSizeId(code, orientation, x_resolution, y_resolution))
@@ -285,8 +282,7 @@ GMedia* GRenderDriverDataImp::MediumOfTable(std::uint16_t code, std::uint16_t x_
 }
 
 GMedia* GRenderDriverDataImp::CustomMedium(std::uint16_t code, std::uint16_t x_resolution,
-                                           std::uint16_t y_resolution,
-                                           std::uint32_t orientation) {
+                                           std::uint16_t y_resolution, std::uint32_t orientation) {
   GAttributeComposite* sizes = FindComposite(Defaults(), kCustomSizesKey);
   if (!sizes) return nullptr;
   const GCountedPtrVector& entries = sizes->Children();
@@ -314,10 +310,10 @@ GMedia* GRenderDriverDataImp::ApplyMargins(GMedia* medium) {
   // negative one.
   const GSize16 printable(Clamp16(std::int64_t{paper.width} - 2 * x),
                           Clamp16(std::int64_t{paper.height} - 2 * y));
-  return new (std::nothrow) GMedia(
-      medium->GetName().Data(), paper, printable, GSize16(x, y), orientation,
-      medium->GetPaperSizeId(), medium->GetXResolution(), medium->GetYResolution(), medium->Key(),
-      medium->GetAuxCode(), medium->GetAuxName().Data(), medium->GetMediaType().Data());
+  return new (std::nothrow) GMedia(medium->GetName().Data(), paper, printable, GSize16(x, y),
+                                   orientation, medium->GetPaperSizeId(), medium->GetXResolution(),
+                                   medium->GetYResolution(), medium->Key(), medium->GetAuxCode(),
+                                   medium->GetAuxName().Data(), medium->GetMediaType().Data());
 }
 
 void GRenderDriverDataImp::UpdateMediaSize(GMedia* medium, std::uint32_t orientation) {
@@ -353,8 +349,7 @@ void GRenderDriverDataImp::NormalizeCopies() {
 }
 
 void GRenderDriverDataImp::ApplyCollation(GAttributeComposite* source, GAttributeComposite* job,
-                                          GAttributeComposite* target,
-                                          GAttributeComposite* unit) {
+                                          GAttributeComposite* target, GAttributeComposite* unit) {
   GValueAttribute* copies = FindValueAttribute(source, kCopiesKey);
   if (!copies) return;
   // One copy count in the job composite, however often this runs.

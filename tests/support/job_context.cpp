@@ -1,7 +1,5 @@
 #include "tests/support/job_context.h"
 
-#include "config/attributes/attribute_composite.h"
-#include "driver/model_lookup.h"
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
 #include "fonts/font_database.h"
@@ -13,6 +11,7 @@ void JobContextFixture::SetUp() {
   PrinterFixture::SetUp();
   GTTFontPool::CreateInstance();
   GJobFontDatabase::CreateLock();
+  ASSERT_NE(Job(), nullptr);
 }
 
 void JobContextFixture::TearDown() {
@@ -41,23 +40,6 @@ void JobContextFixture::SetValue(GAttributeComposite* in, std::uint32_t key, std
   } else {
     in->AddChild(new GValueAttribute(static_cast<std::uint16_t>(value), key));
   }
-}
-
-GAttributeComposite* JobContextFixture::JobSettings() {
-  return Job() ? Job()->GetJobSettings() : nullptr;
-}
-
-GAttributeComposite* JobContextFixture::Defaults() {
-  return Job() ? Job()->EnsureDefaultSettings() : nullptr;
-}
-
-GAttributeComposite* JobContextFixture::DefaultsPart(std::uint32_t key) {
-  return FindComposite(Defaults(), key);
-}
-
-std::int32_t JobContextFixture::ValueOf(GAttributeComposite* in, std::uint32_t key) {
-  GValueAttribute* found = FindValueAttribute(in, key);
-  return found ? found->GetValue() : -1;
 }
 
 }  // namespace testing_support

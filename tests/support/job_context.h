@@ -1,20 +1,15 @@
 // The job context the rendering side's tests (and the filters' after them)
-// run on: P1 of the printer fixture (printer_fixture.h) checked out of the
-// driver server's render table as a real job driver data
-// (driver/render/job_driver_data.h), with the process's font pool made
-// around each test. Settings are changed where the job reads them: by key
-// in the job settings, or in a part of the default settings.
-//
-// Ownership: the server owns the job; the fixture gives it back when the
-// test ends. Threads: the test's thread.
+// run on: P1 of the printer fixture checked out of the driver server's
+// render table as a real job driver data (driver/render/job_driver_data.h),
+// the process's font pool made around each test. The server owns the job;
+// the fixture gives it back when the test ends. The test's thread only.
 #pragma once
 
 #include <cstdint>
 
+#include "driver/model_lookup.h"
 #include "driver/render/job_driver_data.h"
 #include "tests/support/printer_fixture.h"
-
-class GAttributeComposite;
 
 namespace testing_support {
 
@@ -23,21 +18,23 @@ class JobContextFixture : public PrinterFixture {
   void SetUp() override;
   void TearDown() override;
 
-  // P1's job, checked out on first use (null when it cannot be had).
+  // P1's job, checked out on first use (null when it cannot be had), and
+  // given back (the next Job() checks one out again).
   GJobDriverData* Job();
   std::uint32_t Cookie() const { return cookie_; }
-  // Gives the job back now (the next Job() checks one out again).
   void ReleaseJob();
 
-  // Sets the 16-bit value `key` of `in` (a value attribute found by key,
-  // or a new direct child); a negative `value` removes it instead.
+  // The 16-bit value `key` of `in` (found by key, else a new direct child)
+  // set; a negative `value` removes it. Its value, -1 when missing.
   static void SetValue(GAttributeComposite* in, std::uint32_t key, std::int32_t value);
-  // The job settings, the default settings and a default settings' part.
-  GAttributeComposite* JobSettings();
-  GAttributeComposite* Defaults();
-  GAttributeComposite* DefaultsPart(std::uint32_t key);
-  // The 16-bit value `key` of `in`, -1 when missing.
-  static std::int32_t ValueOf(GAttributeComposite* in, std::uint32_t key);
+  static std::int32_t ValueOf(GAttributeComposite* in, std::uint32_t key) {
+    GValueAttribute* found = FindValueAttribute(in, key);
+    return found ? found->GetValue() : -1;
+  }
+  // The job settings, the default settings and a part of them by key.
+  GAttributeComposite* JobSettings() { return Job()->GetJobSettings(); }
+  GAttributeComposite* Defaults() { return Job()->EnsureDefaultSettings(); }
+  GAttributeComposite* DefaultsPart(std::uint32_t key) { return FindComposite(Defaults(), key); }
 
  private:
   GJobDriverData* job_ = nullptr;

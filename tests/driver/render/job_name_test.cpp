@@ -1,8 +1,8 @@
 // The stored job's name and the job attributes: the character map test,
-// the UTF-8 conversion, the upper-casing check, MakeJobName over the
-// printer fixture, the pre-printed page, the paper check, the job-storage
-// and mapped attributes, and bad input (wrong classes under every key
-// read, random maps and names) with the default error handler in force.
+// the UTF-8 conversion, MakeJobName (and its upper-casing check) over the
+// printer fixture, pre-printed pages, the paper check, job-storage and
+// mapped attributes, and bad input (wrong classes under every key read,
+// random maps and names) with the default error handler in force.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "config/attributes/attribute_composite.h"
 #include "config/paper/media.h"
 #include "driver/model_lookup.h"
 #include "driver/render/job_name.h"
@@ -29,95 +28,75 @@ namespace {
 
 using testing_support::JobContextFixture;
 
-// A format-4 map from its doubled segment count on: 2 segments (count 4,
-// search range 4, entry selector 1, range shift 0), ends 007E and FFFF, a
-// pad word, starts 0020 and FFFF: printable ASCII and U+FFFF.
-const std::vector<std::uint8_t> kAsciiMap = {0x00, 0x04, 0x00, 0x04, 0x00, 0x01, 0x00, 0x00,
-                                             0x00, 0x7E, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x20,
-                                             0xFF, 0xFF};
-// One segment 0000-FFFF would cover everything; this one ends at 00FF.
-const std::vector<std::uint8_t> kLatinMap = {0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00,
-                                             0x00, 0xFF, 0x00, 0x00, 0x00, 0x20};
-const std::vector<std::uint8_t> kEveryMap = {0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00,
-                                             0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00};
+// Format-4 maps from the doubled segment count on (count, search range,
+// entry selector, range shift, ends, pad, starts). Two segments 0020-007E
+// and FFFF; one segment 0020-00FF; one segment 0000-FFFF.
+const std::vector<std::uint8_t> kAsciiMap = {0,    4,    0,    4, 0, 1, 0,    0,    0,
+                                             0x7E, 0xFF, 0xFF, 0, 0, 0, 0x20, 0xFF, 0xFF};
+const std::vector<std::uint8_t> kLatinMap = {0, 2, 0, 2, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0x20};
+const std::vector<std::uint8_t> kEveryMap = {0, 2, 0, 2, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0};
+const char kStamp[] = "20261206090503";
 
 RWCString Bytes(const std::vector<std::uint8_t>& bytes) {
   return RWCString(reinterpret_cast<const char*>(bytes.data()), static_cast<RWSize>(bytes.size()));
 }
 
+std::string Repeat(const std::string& piece, int count) {
+  std::string all;
+  for (int i = 0; i < count; ++i)
+    all += piece;
+  return all;
+}
+
+bool IsUtf8(const std::string& bytes) {
+  std::u16string wide;
+  return platform::MultiByteToWide(bytes.data(), bytes.size(), wide);
+}
+
 TEST(JobNameCharactersTest, TheMapCoversWhatItsSegmentsCoverAndNothingWhenShort) {
-  const RWCString map = Bytes(kAsciiMap);
-  for (auto [code, covered] : {std::pair{u'A', true}, {u' ', true}, {u'~', true}, {u'\x7F', false},
-                               {u'\x1F', false}, {u'\u00E9', false}, {u'\uFFFF', true}})
-    EXPECT_EQ(CmapHasChar(code, map), covered) << int(code);
-  EXPECT_FALSE(CmapHasChar(0x10041, map));
-  // Cut anywhere before the last start code, the map covers nothing.
+  const std::pair<std::uint32_t, bool> codes[] = {{0x41, true},   {0x20, true},    {0x7E, true},
+                                                  {0x7F, false},  {0x1F, false},   {0xE9, false},
+                                                  {0xFFFF, true}, {0x10041, false}};
+  for (auto [code, covered] : codes)
+    EXPECT_EQ(CmapHasChar(code, Bytes(kAsciiMap)), covered) << code;
   for (std::size_t length = 0; length < kAsciiMap.size(); ++length)
     EXPECT_FALSE(CmapFormat4HasChar(kAsciiMap.data(), length, 'A')) << length;
 }
 
 TEST(JobNameCharactersTest, Utf16BecomesUtf8WholeCharactersOnly) {
+  // (units, strict, target bytes, answer, bytes written)
+  const std::u16string euros(17, u'\u20AC');
+  std::u16string faces;
+  for (int i = 0; i < 13; ++i)
+    faces += u"\xD83D\xDE00";
   struct Case {
     std::u16string source;
     bool strict;
+    std::size_t room;
     int answer;
     std::string bytes;
   } cases[] = {
-      {u"A\u00E9", true, kUtf8Done, "\x41\xC3\xA9"},
-      {u"\u20AC", true, kUtf8Done, "\xE2\x82\xAC"},
-      {u"\xD83D\xDE00", true, kUtf8Done, "\xF0\x9F\x98\x80"},
-      {u"a\xD800", true, kUtf8Unpaired, "a"},
-      {u"\xDC00z", true, kUtf8Unpaired, ""},
-      {u"\xD800z", false, kUtf8Done, "\xED\xA0\x80z"},
+      {u"A\u00E9", true, 48, kUtf8Done, "\x41\xC3\xA9"},
+      {u"\u20AC", true, 48, kUtf8Done, "\xE2\x82\xAC"},
+      {u"\xD83D\xDE00", true, 48, kUtf8Done, "\xF0\x9F\x98\x80"},
+      {u"a\xD800", true, 48, kUtf8Unpaired, "a"},
+      {u"\xDC00z", true, 48, kUtf8Unpaired, ""},
+      {u"\xD800z", false, 48, kUtf8Done, "\xED\xA0\x80z"},
+      {euros, true, 29, kUtf8TargetFull, Repeat("\xE2\x82\xAC", 9)},
+      {faces, true, 48, kUtf8TargetFull, Repeat("\xF0\x9F\x98\x80", 12)},
   };
   for (const Case& c : cases) {
-    std::uint8_t bytes[kJobNameUtf8Bytes] = {};
+    std::string bytes(c.room, '\0');
     const char16_t* source = c.source.data();
-    std::uint8_t* target = bytes;
-    EXPECT_EQ(ConvertUtf16ToUtf8(source, source + c.source.size(), target, bytes + sizeof bytes,
-                                 c.strict),
-              c.answer);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), target - bytes), c.bytes);
-  }
-  // A target cut at 48 (or 29) bytes takes whole characters only.
-  for (auto [unit, count, room, kept] :
-       {std::tuple{std::u16string(u"\u20AC"), 17, 48, 48}, {u"\u20AC", 10, 29, 27},
-        {u"\xD83D\xDE00", 13, 48, 48}, {u"\xD83D\xDE00", 2, 7, 4}}) {
-    std::u16string source;
-    for (int i = 0; i < count; ++i)
-      source += unit;
-    std::vector<std::uint8_t> bytes(room);
-    const char16_t* from = source.data();
-    std::uint8_t* target = bytes.data();
-    EXPECT_EQ(ConvertUtf16ToUtf8(from, from + source.size(), target, bytes.data() + room, true),
-              kUtf8TargetFull);
-    EXPECT_EQ(target - bytes.data(), kept);
-    std::u16string back;
-    EXPECT_TRUE(platform::MultiByteToWide(reinterpret_cast<char*>(bytes.data()), kept, back));
+    auto* target = reinterpret_cast<std::uint8_t*>(bytes.data());
+    EXPECT_EQ(
+        ConvertUtf16ToUtf8(source, source + c.source.size(), target, target + c.room, c.strict),
+        c.answer);
+    bytes.resize(target - reinterpret_cast<std::uint8_t*>(bytes.data()));
+    EXPECT_EQ(bytes, c.bytes);
   }
   const std::u16string mixed = u"a\u00E9\u20AC\xD83D\xDE00";
   EXPECT_EQ(Utf8Length(mixed.data(), mixed.data() + mixed.size()), 1u + 2 + 3 + 6);
-}
-
-TEST(JobNameCharactersTest, SanitizingUpperCasesAndNeedsALetter) {
-  struct Case {
-    std::u16string name;
-    bool passed;
-    std::u16string upper;
-  } cases[] = {
-      {u"report.doc", true, u"REPORT.DOC"},
-      {u"REPORT", false, u"REPORT"},
-      {u"2024", false, u"2024"},
-      {u"say \"hi\"", false, u"SAY \"hi\""},
-      {u"caf\u00E9", false, u"CAF\u00E9"},
-      {std::u16string(u"a\0b", 3), true, std::u16string(u"A\0B", 3)},
-      {u"abcdefghijklmnop\x01", true, u"ABCDEFGHIJKLMNOP\x01"},
-  };
-  for (const Case& c : cases) {
-    RWWString name(c.name.data(), static_cast<RWSize>(c.name.size()));
-    EXPECT_EQ(SanitizeJobNameChars(name), c.passed);
-    EXPECT_EQ(std::u16string(name.Data(), name.Length()), c.upper);
-  }
 }
 
 class JobNameTest : public JobContextFixture {
@@ -139,23 +118,18 @@ class JobNameTest : public JobContextFixture {
 };
 
 TEST_F(JobNameTest, NamesComeFromTheDocumentOrTheTimeStamp) {
-  ASSERT_NE(Job(), nullptr);
-  const std::string stamp = "20261206090503";
-  struct Case {
-    std::u16string document;
-    std::string name;
-  } cases[] = {
+  const std::pair<std::u16string, std::string> cases[] = {
       {u"C:\\Docs\\Microsoft Editor - report.doc", "REPORT.DOC"},
-      {u"REPORT", stamp},
-      {u"", stamp},
+      {u"REPORT", kStamp},
+      {u"", kStamp},
       {u"x/y\\notes.txt", "NOTES.TXT"},
       {u"abcdefghijklmnopqrstuvwxyz", "ABCDEFGHIJKLMNOP"},
-      {u"caf\u00E9", stamp},
-      {u"a\xD800" u"b", stamp},
-      {u"Microsoft Editor - ", stamp},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(NameOf(c.document), c.name);
+      {u"caf\u00E9", kStamp},
+      {u"say \"hi\"", kStamp},
+      {std::u16string(u"a\xD800") + u"b", kStamp},
+      {u"Microsoft Editor - ", kStamp}};
+  for (const auto& [document, name] : cases)
+    EXPECT_EQ(NameOf(document), name);
   // Without a document name, 362 -> 1032 when it is not empty.
   DefaultsPart(362)->AddChild(new GStringAttribute("weekly", 1032));
   DefaultsPart(362)->AddChild(new GStringAttribute("", 1031));
@@ -165,24 +139,19 @@ TEST_F(JobNameTest, NamesComeFromTheDocumentOrTheTimeStamp) {
 }
 
 TEST_F(JobNameTest, CheckedAgainstThePrinterFontTheNameIsUtf8) {
-  ASSERT_NE(Job(), nullptr);
   UseMap(kLatinMap);
   EXPECT_EQ(NameOf(u"caf\u00E9"), "caf\xC3\xA9");
   EXPECT_EQ(Job()->GetWideJobName(), RWWString(u"caf\u00E9"));
-  EXPECT_EQ(NameOf(u"\u03A9mega"), "20261206090503");
-  std::string sixteen;
-  for (int i = 0; i < 16; ++i)
-    sixteen += "\xC3\xA9";
-  EXPECT_EQ(NameOf(std::u16string(20, u'\u00E9')), sixteen);
+  EXPECT_EQ(NameOf(u"\u03A9mega"), kStamp);
+  EXPECT_EQ(NameOf(std::u16string(20, u'\u00E9')), Repeat("\xC3\xA9", 16));
   // A pair at the cut is left out whole (the name keeps 15 units).
   UseMap(kEveryMap);
   EXPECT_EQ(NameOf(std::u16string(15, u'a') + u"\xD83D\xDE00"), std::string(15, 'a'));
   EXPECT_EQ(Job()->GetWideJobName().Length(), 15u);
-  // Without a map nothing is covered; an empty name is never kept.
+  // An empty name is never kept; without a map nothing is covered.
+  EXPECT_EQ(NameOf(u"Microsoft Editor - "), kStamp);
   delete JobSettings()->RemoveByKey(1026);
-  EXPECT_EQ(NameOf(u"abc"), "20261206090503");
-  UseMap(kEveryMap);
-  EXPECT_EQ(NameOf(u"Microsoft Editor - "), "20261206090503");
+  EXPECT_EQ(NameOf(u"abc"), kStamp);
 }
 
 GAttributeComposite* Group(std::uint32_t key, std::initializer_list<GAttribute*> children) {
@@ -196,36 +165,36 @@ GValueAttribute* V(std::uint32_t key, std::uint16_t value) {
   return new GValueAttribute(value, key);
 }
 
+std::vector<std::uint32_t> KeysOf(GAttributeComposite* in) {
+  std::vector<std::uint32_t> keys;
+  for (RWSize i = 0; i < in->Children().Count(); ++i)
+    keys.push_back(in->Children()[i]->Key());
+  return keys;
+}
+
 TEST_F(JobNameTest, PreprintedPagesAreMarkedOnlyWhenTheDuplexUnitTakesThem) {
-  ASSERT_NE(Job(), nullptr);
-  struct Case {
-    std::uint16_t group;
-    const char* type;
-    std::uint16_t paper, rule, duplex;
-    bool pending;
-  } cases[] = {
+  // (329 -> 266, type, paper, 1229, 329 -> 253, pending); list 188 is {1,
+  // 23}, the custom size 16385 is in range.
+  const std::tuple<int, const char*, int, int, int, bool> cases[] = {
       {1, "Preprinted", 1, 0, 0, true},  {1, "Letterhead", 23, 0, 0, true},
       {2, "Preprinted", 1, 0, 0, false}, {1, "Plain", 1, 0, 0, false},
       {1, "Preprinted", 5, 0, 0, false}, {1, "Preprinted", 16385, 0, 0, true},
-      {1, "Preprinted", 1, 1, 0, false}, {1, "Preprinted", 1, 0, 1, false},
-  };
-  for (const Case& c : cases) {
-    std::unique_ptr<GAttributeComposite> page(
-        Group(256, {Group(329, {V(266, c.group), V(253, c.duplex)}), V(1229, c.rule),
-                    new GMedia("M", {100, 100}, {100, 100}, {0, 0}, 0, c.paper, 600, 600, 259, 0,
-                               "", c.type)}));
+      {1, "Preprinted", 1, 1, 0, false}, {1, "Preprinted", 1, 0, 1, false}};
+  for (auto [group, type, paper, rule, duplex, pending] : cases) {
+    std::unique_ptr<GAttributeComposite> page(Group(
+        256, {Group(329, {V(266, group), V(253, duplex)}), V(1229, rule),
+              new GMedia("M", {9, 9}, {9, 9}, {0, 0}, 0, paper, 600, 600, 259, 0, "", type)}));
     Job()->MarkPreprintedMedia(page.get());
-    EXPECT_EQ(Job()->IsPreprintedPagePending(), c.pending) << c.type << " " << c.paper;
-    EXPECT_EQ(ValueOf(page.get(), 253), c.pending ? 2 : c.duplex);
-    // The page comes again only while one is pending; nothing is chained.
+    EXPECT_EQ(Job()->IsPreprintedPagePending(), pending) << type << " " << paper;
+    EXPECT_EQ(ValueOf(page.get(), 253), pending ? 2 : duplex);
+    // Repeated once (nothing is chained yet), the flag is cleared.
     EXPECT_EQ(Job()->RepeatPreprintedPage(), 0);
     EXPECT_FALSE(Job()->IsPreprintedPagePending());
   }
 }
 
 TEST_F(JobNameTest, PapersThePrinterCannotTakeAreReplacedAndTheLayoutReset) {
-  ASSERT_NE(Job(), nullptr);
-  // Letter (1) is form 1, usable at 600 dpi; 22, 39 and 44 are no form.
+  // Letter (1) is form 1, usable at 600 dpi; the others are no form.
   for (auto [paper, usable, replaced] :
        {std::tuple{1, 1, 0}, {22, 0, 23}, {39, 0, 23}, {44, 0, 43}, {7, 0, 1}}) {
     std::unique_ptr<GAttributeComposite> settings(
@@ -233,105 +202,78 @@ TEST_F(JobNameTest, PapersThePrinterCannotTakeAreReplacedAndTheLayoutReset) {
                     V(260, static_cast<std::uint16_t>(paper)), V(272, 0), V(271, 0), V(270, 0),
                     V(266, 4), V(269, 50), V(293, 1), V(279, 2)}));
     EXPECT_EQ(Job()->CheckJobPaper(settings.get()), usable) << paper;
-    EXPECT_EQ(ValueOf(settings.get(), 272), replaced);
-    const bool reset = usable == 0;
-    for (auto [key, before, after] : {std::tuple{271, 0, 1}, {270, 0, 1}, {266, 4, 1},
-                                      {269, 50, 100}, {293, 1, 0}, {279, 2, 0}})
-      EXPECT_EQ(ValueOf(settings.get(), key), reset ? after : before) << paper << " " << key;
+    std::vector<std::int32_t> words;
+    for (std::uint32_t key : {272, 271, 270, 266, 269, 293, 279})
+      words.push_back(ValueOf(settings.get(), key));
+    EXPECT_EQ(words, usable ? std::vector({0, 0, 0, 4, 50, 1, 2})
+                            : std::vector({replaced, 1, 1, 1, 100, 0, 0}));
   }
 }
 
 TEST_F(JobNameTest, JobStorageAndMappedAttributesReachTheJobComposite) {
-  ASSERT_NE(Job(), nullptr);
   for (auto [key, value] : {std::pair{1131, 7}, {975, 1}, {999, 3}})
     SetValue(DefaultsPart(362), key, value);
   std::unique_ptr<GAttributeComposite> job(Group(0, {}));
   Job()->CopyJobStorageAttributes(job.get());
-  const std::uint32_t order[] = {975, 999, 1131};
-  ASSERT_EQ(job->Children().Count(), 3u);
-  for (RWSize i = 0; i < 3; ++i)
-    EXPECT_EQ(job->Children()[i]->Key(), order[i]);
-
-  // The printer maps 365 -> 1243's value 5 to 1250 (an association list in
-  // the configuration's own settings).
-  auto* map = new MAssociationList(1243);
-  map->AddChild(new MPersistentAssociation(V(0, 5), V(0, 1250)));
+  EXPECT_EQ(KeysOf(job.get()), std::vector<std::uint32_t>({975, 999, 1131}));
+  // The configuration's own settings map 365 -> 1243's value 5 to 1250.
   auto* own = new GConfiguration(198);
-  own->AddChild(map);
-  auto* job_settings = Group(198, {Group(359, {Group(365, {V(1243, 5)})})});
-  auto* configuration =
-      new GPeripheralComposite(RWCString("Configuration"), nullptr, own, 353, 0, 0, 0);
-  configuration->AddChild(
-      new GPeripheralComposite(RWCString("Printer"), nullptr, job_settings, 76, 0, 0, 0));
+  own->AddChild(new MAssociationList(1243));
+  own->Children()[0]->AddChild(new MPersistentAssociation(V(0, 5), V(0, 1250)));
+  auto* configuration = new GPeripheralComposite(RWCString("C"), nullptr, own, 353, 0, 0, 0);
+  configuration->AddChild(new GPeripheralComposite(
+      RWCString("P"), nullptr, Group(198, {Group(359, {Group(365, {V(1243, 5)})})}), 76, 0, 0, 0));
   GJobDriverData bare(nullptr, u"P", u"D", u"USB001");
   bare.SetConfiguration(configuration);
-  auto mapped = [&](GAttributeComposite* composite) {
-    std::unique_ptr<GAttributeComposite> owned(composite);
-    const int answer = bare.AddMappedJobAttributes(composite);
-    std::vector<std::uint32_t> keys;
-    for (RWSize i = 0; i < FindComposite(composite, 330)->Children().Count(); ++i)
-      keys.push_back(FindComposite(composite, 330)->Children()[i]->Key());
-    return std::pair{answer, keys};
-  };
-  using Keys = std::vector<std::uint32_t>;
-  EXPECT_EQ(mapped(Group(0, {V(1244, 1), Group(330, {V(1, 1)}),
-                             Group(1250, {V(401, 7), V(402, 8)})})),
-            std::pair(1, Keys{401, 402}));
-  EXPECT_EQ(mapped(Group(0, {Group(330, {V(1, 1)}), Group(1250, {V(401, 7)})})),
-            std::pair(0, Keys{1}));
-  // The entry inside the target is copied before the target is emptied.
-  EXPECT_EQ(mapped(Group(0, {V(1244, 1), Group(330, {Group(1250, {V(9, 9)})})})),
-            std::pair(1, Keys{9}));
+  // (job composite, answer, the target's keys afterwards); the entry may
+  // lie inside the target, which is emptied only after the copy.
+  for (auto [made, answer, target] :
+       {std::tuple{
+            Group(0, {V(1244, 1), Group(330, {V(1, 1)}), Group(1250, {V(401, 7), V(402, 8)})}), 1,
+            std::vector<std::uint32_t>{401, 402}},
+        {Group(0, {Group(330, {V(1, 1)}), Group(1250, {V(401, 7)})}), 0, {1}},
+        {Group(0, {V(1244, 1), Group(330, {Group(1250, {V(9, 9)})})}), 1, {9}}}) {
+    std::unique_ptr<GAttributeComposite> composite(made);
+    EXPECT_EQ(bare.AddMappedJobAttributes(composite.get()), answer);
+    EXPECT_EQ(KeysOf(FindComposite(made, 330)), target);
+  }
 }
 
-// Every attribute of `in` keyed one of `keys` becomes an object of another
-// class under the same key (a value, a string, a composite holding a
-// string, a medium), at random.
+// Every attribute under `in` keyed one of `keys` becomes, at random, an
+// object of another class under the same key.
 void Scramble(MPersistentObject* in, const std::vector<std::uint32_t>& keys, std::mt19937& random) {
   std::unique_ptr<MChildIterator> walk(in->NewChildIterator());
   while (walk && walk->Next()) {
     MPersistentObject* child = walk->Current();
-    if (!child) continue;
-    if (std::find(keys.begin(), keys.end(), child->Key()) == keys.end()) {
-      Scramble(child, keys, random);
+    if (!child || std::find(keys.begin(), keys.end(), child->Key()) == keys.end()) {
+      if (child) Scramble(child, keys, random);
       continue;
     }
     const std::uint32_t key = child->Key();
-    MPersistentObject* other = nullptr;
-    switch ((random() % 4 + (dynamic_cast<GValueAttribute*>(child) ? 1 : 0)) % 4) {
-      case 0:
-        other = new GValueAttribute(static_cast<std::uint16_t>(random()), key);
-        break;
-      case 1:
-        other = new GStringAttribute("\xFF\x01", key);
-        break;
-      case 2:
-        other = Group(key, {new GStringAttribute("x", key)});
-        break;
-      default:
-        other = new GMedia("M", {-5, 9}, {9, -5}, {0, 0}, 45, 1, 0, 0, key, 0, "", "Preprinted");
-        break;
-    }
+    const std::uint32_t kind = (random() % 3 + (dynamic_cast<GValueAttribute*>(child) ? 1 : 0)) % 4;
+    GAttribute* other = nullptr;
+    if (kind == 0) other = V(key, static_cast<std::uint16_t>(random()));
+    if (kind == 1) other = new GStringAttribute("\xFF\x01", key);
+    if (kind == 2) other = Group(key, {new GStringAttribute("x", key)});
+    if (kind == 3) other = new GMedia("M", {-5, 9}, {9, -5}, {0, 0}, 45, 1, 0, 0, key, 0, "", "");
     walk->ReplaceCurrent(other);
   }
 }
 
 TEST_F(JobNameTest, WrongClassesUnderEveryKeyReadEndCleanly) {
   const std::vector<std::uint32_t> keys = {
-      112,  188,  199,  247,  249,  255,  257,  259,  260,  265,  266,  269,  270,  271,
-      272,  276,  279,  291,  292,  293,  296,  308,  310,  323,  324,  329,  330,  362,
-      363,  364,  365,  442,  451,  501,  502,  560,  561,  562,  570,  571,  585,  970,
-      971,  972,  975,  1026, 1027, 1031, 1032, 1115, 1131, 1229, 1243, 1244};
+      112, 188, 199, 247,  249,  255,  257,  259,  260,  265,  266, 269, 270, 271,
+      272, 276, 279, 291,  292,  293,  296,  308,  310,  323,  324, 329, 330, 362,
+      363, 364, 365, 442,  451,  501,  502,  560,  561,  562,  570, 571, 585, 970,
+      971, 972, 975, 1026, 1027, 1031, 1032, 1115, 1229, 1243, 1244};
   for (std::uint32_t seed = 1; seed <= 12; ++seed) {
     std::mt19937 random(seed);
     ReleaseJob();
-    ASSERT_NE(Job(), nullptr);
     Scramble(JobSettings(), keys, random);
     Scramble(Defaults(), keys, random);
     Job()->ApplyAppFlags(0xFFFFFFFF);
     Job()->PrepareJob();
-    for (std::uint8_t mode : {1, 2})
-      Job()->SelectGrayConversion(mode);
+    Job()->SelectGrayConversion(static_cast<std::uint8_t>(1 + seed % 2));
     std::unique_ptr<GAttributeComposite> job(Job()->BuildJobSettings());
     delete Job()->MakeMedium(16385);
     Job()->NormalizeCopies();
@@ -349,7 +291,6 @@ TEST_F(JobNameTest, WrongClassesUnderEveryKeyReadEndCleanly) {
 }
 
 TEST_F(JobNameTest, RandomMapsAndNamesKeepTheNamesBounds) {
-  ASSERT_NE(Job(), nullptr);
   std::mt19937 random(48);
   for (int round = 0; round < 150; ++round) {
     std::vector<std::uint8_t> map(random() % 41);
@@ -357,20 +298,19 @@ TEST_F(JobNameTest, RandomMapsAndNamesKeepTheNamesBounds) {
       byte = static_cast<std::uint8_t>(random());
     UseMap(map);
     SetValue(Defaults(), 1027, static_cast<std::int32_t>(random() % 2));
+    // Names of 0-2,000 units: lone surrogates, ASCII and anything.
     std::u16string name(random() % 2001, u'a');
     for (char16_t& unit : name) {
       const std::uint32_t pick = random() % 4;
       unit = static_cast<char16_t>(pick == 0   ? 0xD800 + random() % 0x800
                                    : pick == 1 ? 0x20 + random() % 0x5F
                                                : random() % 0x10000);
-    }
-    for (char16_t unit : name.substr(0, 40))
       CmapHasChar(unit, Bytes(map));
+    }
     const std::string made = NameOf(name);
     EXPECT_LE(made.size(), kJobNameUtf8Bytes);
     EXPECT_LE(Job()->GetWideJobName().Length(), kJobNameCharacters);
-    std::u16string back;
-    EXPECT_TRUE(platform::MultiByteToWide(made.data(), made.size(), back)) << round;
+    EXPECT_TRUE(IsUtf8(made)) << round;
   }
 }
 
