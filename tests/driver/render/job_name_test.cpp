@@ -19,6 +19,7 @@
 #include "persist/persistent_association.h"
 #include "platform/host/clock.h"
 #include "platform/text.h"
+#include "tests/config/import/import_fixture.h"
 #include "tests/support/job_context.h"
 #include "tests/support/test_support.h"
 
@@ -154,16 +155,8 @@ TEST_F(JobNameTest, CheckedAgainstThePrinterFontTheNameIsUtf8) {
   EXPECT_EQ(NameOf(u"abc"), kStamp);
 }
 
-GAttributeComposite* Group(std::uint32_t key, std::initializer_list<GAttribute*> children) {
-  auto* group = new GAttributeComposite(key);
-  for (GAttribute* child : children)
-    group->AddChild(child);
-  return group;
-}
-
-GValueAttribute* V(std::uint32_t key, std::uint16_t value) {
-  return new GValueAttribute(value, key);
-}
+using import_test::Group;
+constexpr auto V = &import_test::Value;
 
 std::vector<std::uint32_t> KeysOf(GAttributeComposite* in) {
   std::vector<std::uint32_t> keys;
