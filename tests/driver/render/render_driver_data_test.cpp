@@ -226,6 +226,7 @@ struct Connection : GRenderConnection {
 TEST(ConnectionHolderTest, ChecksFindsAndDropsItsConnection) {
   GConnectionHolder holder;
   auto* connection = new Connection;
+  holder.Attach(new Connection, 1);  // deleted when the next one comes
   holder.Attach(connection, 5);
   EXPECT_EQ(connection->got + holder.Forward3(1) + holder.Forward4(6, 0, 0, 0), 5u + 4 + 6);
   EXPECT_EQ(holder.Find(7), connection);
