@@ -103,6 +103,9 @@ GRenderDriverDataImp::GRenderDriverDataImp()
 
 GRenderDriverDataImp::~GRenderDriverDataImp() {
   ReleaseJobObjects();
+  // The database asks its owner for the owner id as it lets go: while the
+  // owner is whole.
+  font_database_.reset();
 }
 
 void GRenderDriverDataImp::SelectGrayConversion(std::uint8_t mode) {

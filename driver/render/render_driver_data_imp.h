@@ -46,6 +46,9 @@
 //     orientation; media of the driver's table are found at orientation 0
 //     and turned counter-clockwise in steps of 90 degrees (margins follow
 //     their edges).
+//   - the association list of AddMappedJobAttributes is the one keyed 1243
+//     in the configuration's own settings (a GConfiguration there), its
+//     keys value attributes keyed 0.
 //
 // Ownership: the render data owns its font database, the connection
 // holder and the job's objects. Threads: one job's thread at a time, as
@@ -165,7 +168,7 @@ inline constexpr std::uint32_t kSecondLimit = 32768;
 
 class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDataImp {
  public:
-  // Releases the job objects.
+  // Releases the job objects, then the font database.
   ~GRenderDriverDataImp() override;
 
   // --- The render data's operations, in slot order.
