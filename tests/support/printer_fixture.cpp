@@ -75,6 +75,12 @@ GResourceMappingList* Mappings(std::uint32_t key,
   return list;
 }
 
+// The gray tables of the render data (970): weights, addend and shift.
+GAttributeComposite* RenderSettings() {
+  return G(970, {G(972, {V(0, 77), V(0, 150), V(0, 29), V(0, 128), V(0, 8)}),
+                 G(971, {V(0, 1), V(0, 1), V(0, 1), V(0, 0), V(0, 2)})});
+}
+
 }  // namespace
 
 GMediaPool* BuildFixtureMediaList() {
@@ -136,6 +142,7 @@ GAttributeComposite* BuildFixtureJobSettings() {
         V(204, 0), V(226, 0), V(231, 0), V(441, 0), V(980, 0), V(1011, 0), V(1211, 0),
         R(232, 1, 2, 1), R(233, 1, 5, 1), R(234, 1, 3, 1), R(236, 1, 2, 1), R(700, 1, 8, 1),
         G(314, {})});
+  Grow(job, 0, {RenderSettings(), V(561, 0), V(562, 0), T(560, ""), G(188, {V(0, 1), V(0, 23)})});
   auto* alternatives = new GMediaPool(kAlternativeMediaListKey);
   alternatives->AddChild(Medium("Letter", 1, {5100, 6600}, {4800, 6400}, {150, 100}));
   Grow(job, 0,
@@ -144,10 +151,7 @@ GAttributeComposite* BuildFixtureJobSettings() {
         G(1300, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 300), V(324, 300)})}),
         Quickset(kQuicksetTemplateKey), T(401, "KVQCF.DLL"), T(374, "KVTEST.HLP"), T(445, ""),
         V(958, 0), V(984, 1), G(kTrayOrderKey, {V(0, 4), V(0, 1), V(0, 2), V(0, 7), V(0, 3)}),
-        T(1132, "Courier PS"), V(1122, 1), V(911, 0), R(199, 1, 999, 1),
-        G(970, {G(972, {V(0, 77), V(0, 150), V(0, 29), V(0, 128), V(0, 8)}),
-                G(971, {V(0, 1), V(0, 1), V(0, 1), V(0, 0), V(0, 2)})}),
-        V(561, 0), V(562, 0), T(560, ""), G(188, {V(0, 1), V(0, 23)}), BuildFixtureDefaults()});
+        T(1132, "Courier PS"), V(1122, 1), V(911, 0), R(199, 1, 999, 1), BuildFixtureDefaults()});
   return job;
 }
 
