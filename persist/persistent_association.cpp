@@ -4,6 +4,7 @@
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/stored_form.h"
 
@@ -58,6 +59,17 @@ MPersistentAssociation& MPersistentAssociation::operator=(const MPersistentAssoc
   key_object_.Reset(key_copy, g_file_lock);
   value_object_.Reset(value_copy, g_file_lock);
   return *this;
+}
+
+MPersistentObject* MPersistentAssociation::DeepCopy() {
+  MPersistentObject* key_copy = Key() ? Key()->DeepCopy() : nullptr;
+  MPersistentObject* value_copy = Value() ? Value()->DeepCopy() : nullptr;
+  auto* copy = RWNew<MPersistentAssociation>(key_copy, value_copy, MPersistentObject::Key());
+  if (!copy) {
+    delete key_copy;
+    delete value_copy;
+  }
+  return copy;
 }
 
 RWSize MPersistentAssociation::StoredSize() const {
