@@ -154,6 +154,20 @@ class GAttributeComposite : public GAttribute {
   // REQUIRES: `predicate` leaves the composite's children as they are.
   virtual MPersistentObject* Detect(ChildPredicate predicate, void* data);
 
+  // The names under which the driver and the user interface call these
+  // operations, forwarding to them: ReplaceChildByKey to ReplaceByKey,
+  // ReplaceChild to ReplaceObject (a deep copy of `object` goes in; the
+  // object stays the caller's), Entries to EntryCount, CreateIterator to
+  // NewChildIterator (the caller deletes the iterator).
+  bool ReplaceChildByKey(const std::uint32_t& key, MPersistentObject* object) {
+    return ReplaceByKey(key, object);
+  }
+  bool ReplaceChild(const MPersistentObject* child, MPersistentObject* object) {
+    return ReplaceObject(child, object);
+  }
+  std::uint32_t Entries() const { return EntryCount(); }
+  MChildIterator* CreateIterator() { return NewChildIterator(); }
+
   // Whether `object` is one of the composite's descendants (by identity).
   bool HoldsDescendant(const MPersistentObject* object) const;
   // The children's vector: count, capacity and the entry at an index.

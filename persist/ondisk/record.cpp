@@ -76,6 +76,31 @@ bool GRecordQuery::Matches(const GRecord& record) const {
   return false;
 }
 
+GRecordQuery GRecordQuery::ByClassId(RWClassID id, Action action) {
+  GRecordQuery query;
+  query.field = Field::kClassId;
+  query.value = id;
+  query.action = action;
+  return query;
+}
+
+GRecordQuery GRecordQuery::ByKey(std::uint32_t key, Action action) {
+  GRecordQuery query;
+  query.field = Field::kKey;
+  query.value = key;
+  query.action = action;
+  return query;
+}
+
+GRecordQuery GRecordQuery::BySerial(const MPersistentObject& object, Action action) {
+  GRecordQuery query;
+  query.field = Field::kSerial;
+  query.value = object.SerialNumber();
+  query.object = &object;
+  query.action = action;
+  return query;
+}
+
 // ---------------------------------------------------------------------------
 // GRecord
 
@@ -169,6 +194,56 @@ bool GRecord::Search(GRecordQuery& query, GRecordComposite* parent, GRecordNode*
 
 std::uint32_t GRecord::RecordCount() const {
   return 1;
+}
+
+namespace {
+
+using Action = GRecordQuery::Action;
+
+GRecordQuery Searched(GRecord& record, GRecordQuery query,
+                      MPersistentObject* replacement = nullptr) {
+  query.replacement = replacement;
+  record.Search(query, nullptr, nullptr);
+  return query;
+}
+
+}  // namespace
+
+GRecordQuery GRecord::TakeByClassId(RWClassID id) {
+  return Searched(*this, GRecordQuery::ByClassId(id, Action::kTake));
+}
+
+GRecordQuery GRecord::TakeByKey(std::uint32_t key) {
+  return Searched(*this, GRecordQuery::ByKey(key, Action::kTake));
+}
+
+GRecordQuery GRecord::TakeEqual(const MPersistentObject& object) {
+  return Searched(*this, GRecordQuery::BySerial(object, Action::kTake));
+}
+
+GRecordQuery GRecord::ReplaceByClassId(RWClassID id, MPersistentObject* replacement) {
+  return Searched(*this, GRecordQuery::ByClassId(id, Action::kReplace), replacement);
+}
+
+GRecordQuery GRecord::ReplaceByKey(std::uint32_t key, MPersistentObject* replacement) {
+  return Searched(*this, GRecordQuery::ByKey(key, Action::kReplace), replacement);
+}
+
+GRecordQuery GRecord::ReplaceEqual(const MPersistentObject& object,
+                                   MPersistentObject* replacement) {
+  return Searched(*this, GRecordQuery::BySerial(object, Action::kReplace), replacement);
+}
+
+GRecordQuery GRecord::ReadByClassId(RWClassID id) {
+  return Searched(*this, GRecordQuery::ByClassId(id));
+}
+
+GRecordQuery GRecord::ReadByKey(std::uint32_t key) {
+  return Searched(*this, GRecordQuery::ByKey(key));
+}
+
+GRecordQuery GRecord::ReadEqual(const MPersistentObject& object) {
+  return Searched(*this, GRecordQuery::BySerial(object));
 }
 
 // ---------------------------------------------------------------------------
