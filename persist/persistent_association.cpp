@@ -98,9 +98,10 @@ bool MPersistentAssociation::RestoreObject(In& in, GCountedPtr& object) {
   RWCollectable* read = nullptr;
   bool read_on = GetReference(in, read);
   auto* model = dynamic_cast<MPersistentObject*>(read);
-  // Refused objects are not freed: the graph may share them.
-  if (read && !model) return false;
-  if (!MayHoldRestoredChild(model)) return false;
+  if ((read && !model) || !MayHoldRestoredChild(model)) {
+    RefuseRestored(in, read);
+    return false;
+  }
   // A partial object is still held, so that it is freed with this one.
   object.Reset(model, g_file_lock);
   return read_on;

@@ -44,7 +44,8 @@
 // failed read. A nil entry is dropped. A reference to an object that is not
 // an attribute, a back reference to a composite still being restored (a
 // cycle), or a count larger than the rest of a file can hold fails the
-// restore; refused objects are not freed, since the graph may share them.
+// restore; refused objects are freed unless the graph holds them elsewhere
+// (RefuseRestored, stored_form.h).
 //
 // Capacities: kInitialCapacity after the default and key constructors,
 // kClearedCapacity after RemoveAll and a restore, the source's capacity

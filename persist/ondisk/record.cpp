@@ -317,7 +317,8 @@ void GRecordProxy::RestoreItems(In& in) {
   GetReference(in, read);
   auto* kept = dynamic_cast<MPersistentObject*>(read);
   if ((read && !kept) || !MayHoldRestoredChild(kept)) {
-    scope.Fail();  // not freed: the graph may share it
+    RefuseRestored(in, read);
+    scope.Fail();
     return;
   }
   kept_.Reset(kept, g_file_lock);
@@ -442,9 +443,11 @@ bool GRecordComposite::RestoreChildren(In& in) {
     bool read_on = GetReference(in, read);
     // A failed read says it itself; the writer never writes a nil entry.
     if (!read) return !read_on;
-    // Refused objects are not freed: the graph may share them.
     auto* child = dynamic_cast<GRecord*>(read);
-    if (!child || child->Restoring()) return false;
+    if (!child || child->Restoring()) {
+      RefuseRestored(in, read);
+      return false;
+    }
     // A partial child is still kept, so that it is freed with this one.
     AddChildRecord(child);
     if (!read_on) return true;

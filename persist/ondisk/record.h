@@ -22,8 +22,8 @@
 // one, stopping at the first failed read. Anything that is not a model
 // object (proxy) or a record (composite), a child record still being
 // restored (a cycle), and a count larger than the rest of a file can hold
-// fail the restore; refused objects are not freed (the graph may share
-// them).
+// fail the restore; refused objects are freed unless the graph holds them
+// elsewhere (RefuseRestored, stored_form.h).
 //
 // Searches: a record answers a query (GRecordQuery) when it matches itself;
 // a composite then asks its children in order, depth first, and a proxy

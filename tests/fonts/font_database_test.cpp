@@ -179,7 +179,6 @@ TEST_F(FontDatabaseTest, DamagedFilesFailTheLoadAndAreTriedAgain) {
     GTTFontPool::Instance()->ReleaseAll();
   }
   std::mt19937 rng(1906);
-  LeakCheckDisabler refused_objects_are_not_freed;
   for (int round = 0; round < 300; ++round) {
     std::string damaged = whole;
     for (int flips = 1 + static_cast<int>(rng() % 3); flips > 0; --flips)

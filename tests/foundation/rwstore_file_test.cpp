@@ -319,7 +319,6 @@ TEST(GraphOnFile, TruncationAtEveryByteEndsCleanly) {
   int live = TestItem::Live();
   for (std::size_t n = 0; n < whole.size(); ++n) {
     bool ok = true;
-    testing_support::LeakCheckDisabler refused_members_are_not_freed;
     RWCollectable* partial = RestoreFromFileBytes(whole.substr(0, n), &ok);
     EXPECT_FALSE(ok) << n;
     DeleteGraph(partial);
@@ -336,7 +335,6 @@ TEST(GraphOnFile, RandomByteFlipsNeverCrash) {
     int flips = 1 + static_cast<int>(rng() % 3);
     for (int i = 0; i < flips; ++i)
       damaged[rng() % damaged.size()] ^= static_cast<char>(1 + rng() % 255);
-    testing_support::LeakCheckDisabler refused_members_are_not_freed;
     DeleteGraph(RestoreFromFileBytes(damaged));
   }
 }

@@ -91,7 +91,6 @@ TEST_F(StoreCorruption, EveryTruncationIsReported) {
 }
 
 TEST_F(StoreCorruption, RandomFlipsAreReportedOrHarmless) {
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   std::mt19937 rng(20261207);
   int reported = 0;
   for (int round = 0; round < 300; ++round) {
