@@ -108,6 +108,14 @@ TEST(AttributeComposite, FindsAreDepthFirstAndSkipTheComposite) {
   EXPECT_EQ(t.root.FindEqual(&equal_to_eight), nullptr);
   EXPECT_TRUE(t.root.HoldsDescendant(t.deep_nine));
   EXPECT_FALSE(t.root.HoldsDescendant(&equal_to_deep));
+  // The finds that answer a counted pointer test the composite only.
+  const std::uint32_t seven = 7;
+  EXPECT_EQ(t.seven->FindPtrByKey(seven).Get(), t.seven);
+  EXPECT_FALSE(t.seven->FindPtrByKey(eight));
+  EXPECT_EQ(t.seven->FindPtrByClassId(kGAttributeCompositeId).Get(), t.seven);
+  EXPECT_FALSE(t.seven->FindPtrByClassId(kGValueAttributeId));
+  EXPECT_FALSE(t.eight->FindPtrEqual(&equal_to_deep));
+  EXPECT_EQ(t.eight->FindPtrEqual(&equal_to_eight).Get(), t.eight);
   EXPECT_EQ(t.root.NodeCount(), 8u);
   EXPECT_EQ(t.root.EntryCount(), 4u);
 }
