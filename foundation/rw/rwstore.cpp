@@ -84,7 +84,8 @@ RWCollectable* AdoptNewObject(RWReadTable& table, std::uint16_t tag, RWClassID i
     RaiseNoCreate(id);
     return nullptr;
   }
-  number = table.AddObject(expected == kRWNoClassId ? object : nullptr, existing == nullptr);
+  number = table.AddObject(expected == kRWNoClassId ? object : nullptr, existing == nullptr,
+                           tag == kRWNewStringId ? kRWNoClassId : id);
   if (tag == kRWNewStringId) table.AddClassId(object->ClassId());
   return object;
 }

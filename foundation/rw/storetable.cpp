@@ -7,6 +7,8 @@
 #include "foundation/rw/association.h"
 #include "foundation/rw/btree.h"
 #include "foundation/rw/collection.h"
+#include "foundation/rw/hashtable.h"
+#include "foundation/rw/slistcollectables.h"
 
 namespace {
 
@@ -65,33 +67,28 @@ Kept* FindKept(const void* key) {
 }
 
 // What a holder of the class library holds of a read's objects: the
-// members of a collection, the key and value of an association. Visits
-// each with whether the holder owns it (a dictionary deletes its
-// associations). Only objects the read made as holders are visited: they
-// live until the read ends, which model objects need not.
+// members of a collection (a dictionary's associations), the key and value
+// of an association. Only objects the read made as holders are visited:
+// they live until the read ends, which model objects need not.
 template <class Visit>
 void ForEachPart(RWCollectable* object, RWReadTable::Holder holder, Visit visit) {
   switch (holder) {
     case RWReadTable::Holder::kNone:
       return;
     case RWReadTable::Holder::kAssociation: {
-      auto* association = static_cast<RWCollectableAssociation*>(object);
-      visit(association->Key(), false);
-      visit(association->Value(), false);
+      auto* association = dynamic_cast<RWCollectableAssociation*>(object);
+      if (!association) return;
+      visit(association->Key());
+      visit(association->Value());
       return;
     }
     case RWReadTable::Holder::kCollection:
     case RWReadTable::Holder::kDictionary: {
-      struct Walk {
-        Visit* visit;
-        bool owns;
-      } walk{&visit, holder == RWReadTable::Holder::kDictionary};
-      static_cast<RWCollectionBase*>(object)->ForEach(
-          [](RWCollectable* member, void* datum) {
-            auto* w = static_cast<Walk*>(datum);
-            (*w->visit)(member, w->owns);
-          },
-          &walk);
+      auto* collection = dynamic_cast<RWCollectionBase*>(object);
+      if (!collection) return;
+      collection->ForEach(
+          [](RWCollectable* member, void* datum) { (*static_cast<Visit*>(datum))(member); },
+          &visit);
       return;
     }
   }
@@ -123,16 +120,28 @@ RWReadTable::RWReadTable() {
   AddObject(RWNilCollectable(), false);
 }
 
-std::uint32_t RWReadTable::AddObject(RWCollectable* object, bool created) {
+std::uint32_t RWReadTable::AddObject(RWCollectable* object, bool created, RWClassID id) {
+  // The class library's holders, told by the class id of the token that
+  // made them: no call on the object for every object read.
   Holder holder = Holder::kNone;
-  if (created && object) {
-    if (dynamic_cast<RWCollectableAssociation*>(object)) {
+  switch (created && object ? id : kRWNoClassId) {
+    case kRWCollectableAssociationId:
+    case kRWCollectableIDAssociationId:
       holder = Holder::kAssociation;
-    } else if (dynamic_cast<RWBTreeDictionary*>(object)) {
+      break;
+    case kRWBTreeDictionaryId:
       holder = Holder::kDictionary;
-    } else if (dynamic_cast<RWCollectionBase*>(object)) {
+      break;
+    case kRWBTreeId:
+    case kRWHashTableId:
+    case kRWSetId:
+    case kRWIdentitySetId:
+    case kRWSlistCollectablesId:
+    case kRWSlistCollectablesStackId:
       holder = Holder::kCollection;
-    }
+      break;
+    default:
+      break;
   }
   entries_.push_back({object, 0, true, created && object, holder, 1, 0});
   return static_cast<std::uint32_t>(entries_.size() - 1);
@@ -168,46 +177,46 @@ void RWReadTable::FreeRefused() {
     if (entries_[i].created) number.emplace(entries_[i].object, i);
   }
   auto each_part = [&](std::size_t i, auto visit) {
-    ForEachPart(entries_[i].object, entries_[i].holder, [&](RWCollectable* part, bool owned) {
+    ForEachPart(entries_[i].object, entries_[i].holder, [&](RWCollectable* part) {
       auto it = part ? number.find(part) : number.end();
-      if (it != number.end()) visit(it->second, owned);
+      if (it != number.end()) visit(it->second);
     });
   };
   // How often the read's own holders hold each object.
   std::vector<std::uint32_t> inside(n, 0);
   for (std::size_t i = 0; i < n; ++i)
-    each_part(i, [&](std::size_t j, bool) { ++inside[j]; });
-  // Held from outside the read's holders (the caller, a model object's
-  // counted pointer, a holder that was not made by the read): a hand-out
-  // that was neither refused nor is one of those holdings. What such an
-  // object holds is held too.
+    each_part(i, [&](std::size_t j) { ++inside[j]; });
+  // Held: an object one of whose hand-outs was taken by something other
+  // than the read's own holders (the caller, a model object's counted
+  // pointer, a holder the read did not make), for it was neither refused
+  // nor is it one of those holdings; and what a held object holds.
   std::vector<bool> held(n, false);
   std::vector<std::size_t> work;
-  for (std::size_t i = 0; i < n; ++i) {
-    const Entry& e = entries_[i];
-    if (!e.created || std::uint64_t{e.refused} + inside[i] >= e.handed_out) continue;
+  auto hold = [&](std::size_t i) {
+    if (held[i]) return;
     held[i] = true;
     work.push_back(i);
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    const Entry& e = entries_[i];
+    if (e.created && std::uint64_t{e.refused} + inside[i] < e.handed_out) hold(i);
   }
   while (!work.empty()) {
     std::size_t i = work.back();
     work.pop_back();
-    each_part(i, [&](std::size_t j, bool) {
-      if (held[j]) return;
-      held[j] = true;
-      work.push_back(j);
-    });
+    each_part(i, [&](std::size_t j) { hold(j); });
   }
-  // Nobody holds the rest: free it, except the associations of a freed
-  // dictionary, which its destructor deletes.
-  std::vector<bool> owned(n, false);
+  // Nobody holds the rest: free it, each object once. A dictionary first
+  // lets go of its associations, which it would delete with itself: those
+  // that are held stay, the others are freed here.
   for (std::size_t i = 0; i < n; ++i) {
-    if (entries_[i].created && !held[i]) each_part(i, [&](std::size_t j, bool by_owner) {
-        if (by_owner) owned[j] = true;
-      });
+    if (entries_[i].created && !held[i] && entries_[i].holder == Holder::kDictionary) {
+      if (auto* dictionary = dynamic_cast<RWBTreeDictionary*>(entries_[i].object))
+        dictionary->Abandon();
+    }
   }
   for (std::size_t i = 0; i < n; ++i) {
-    if (entries_[i].created && !held[i] && !owned[i]) delete entries_[i].object;
+    if (entries_[i].created && !held[i]) delete entries_[i].object;
   }
 }
 

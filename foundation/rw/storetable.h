@@ -48,10 +48,10 @@ class RWReadTable {
   RWReadTable(const RWReadTable&) = delete;
   RWReadTable& operator=(const RWReadTable&) = delete;
 
-  // Enters an object (null for an embedded part, which nothing may name):
-  // `created` when the read made it, so that it may free it. Answers its
-  // number.
-  std::uint32_t AddObject(RWCollectable* object, bool created);
+  // Enters an object of class `id` (null for an embedded part, which
+  // nothing may name): `created` when the read made it, so that it may free
+  // it. Answers its number.
+  std::uint32_t AddObject(RWCollectable* object, bool created, RWClassID id = kRWNoClassId);
   void AddClassId(RWClassID id) {
     entries_.push_back({nullptr, id, false, false, Holder::kNone, 0, 0});
   }
@@ -69,8 +69,8 @@ class RWReadTable {
   // by something other than the read's own collections and associations
   // (the caller, a model object), or when a held collection or
   // association holds it; the rest (refused objects, what only they hold,
-  // cycles among them) is freed, except a freed dictionary's associations,
-  // which it deletes itself.
+  // cycles among them) is freed. A freed dictionary lets go of its
+  // associations first, so that those still held live on.
   void FreeRefused();
 
   // The object with that number; false when the number is out of range or

@@ -1,0 +1,17 @@
+// Replays the fuzzing corpus of the record store's reader as an ordinary
+// test, with the default error handler in force and leak detection on.
+#include <gtest/gtest.h>
+
+#include "tests/support/test_support.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***);
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+TEST(CorpusReplay, EveryStoreFileEndsCleanly) {
+  LLVMFuzzerInitialize(nullptr, nullptr);
+  EXPECT_GT(testing_support::ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 10);
+}
+
+}  // namespace
