@@ -1,7 +1,8 @@
 // Damaged store files, and a full disk, end with the error reported through
 // the store's state (Status, also while the file is open): never a crash,
 // a hang or an exit (the default error handler is in force), and never a
-// record other than the one stored.
+// record other than the one stored. The fuzzing corpus of the store's
+// reader is replayed here too.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -14,6 +15,9 @@
 #include "tests/support/graph.h"
 #include "tests/persist/ondisk/store_testing.h"
 #include "tests/support/test_support.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***);
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
@@ -250,6 +254,11 @@ TEST(RecordIndex, ARefusedChildIsFreedUnlessHeldElsewhere) {
     }
     delete records;
   }
+}
+
+TEST(CorpusReplay, EveryStoreFileEndsCleanly) {
+  LLVMFuzzerInitialize(nullptr, nullptr);
+  EXPECT_GT(testing_support::ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 10);
 }
 
 }  // namespace
