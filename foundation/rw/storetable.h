@@ -7,8 +7,8 @@
 // reference can only name what it may. For each object the read created it
 // also counts how often the read handed it out (its creation and every back
 // reference to it) and how often a reader refused it (RWRefuseRestored):
-// when the outermost read ends, an object whose every hand-out was refused
-// is held by nobody and is freed, once (FreeRefused).
+// when the outermost read ends after a refusal, every object it made that
+// nobody holds is freed, once (FreeRefused).
 //
 // A table belongs to one outermost operation on one stream or file, on one
 // thread: the guards find the current thread's table for that stream or
