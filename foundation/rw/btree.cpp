@@ -416,8 +416,9 @@ void RWBTreeDictionary::Clear() {
 }
 
 void RWBTreeDictionary::Abandon() {
-  ForEach([](RWCollectable* m, void*) { static_cast<RWCollectableAssociation*>(m)->owner_ = nullptr; },
-          nullptr);
+  ForEach(
+      [](RWCollectable* m, void*) { static_cast<RWCollectableAssociation*>(m)->owner_ = nullptr; },
+      nullptr);
   RWBTree::Clear();
 }
 

@@ -375,8 +375,7 @@ namespace {
 // goes back to the read, which frees it (and what only it held) when it
 // ends, unless something else in the graph took it.
 template <class Source, class Read, class Failed>
-RWCollectable* ReadChecked(Source& source, RWAcceptCollectable accepts, Read read,
-                           Failed failed) {
+RWCollectable* ReadChecked(Source& source, RWAcceptCollectable accepts, Read read, Failed failed) {
   RWErrorScope scope;
   RWReadTableKeeper keeper(&source);
   RWCollectable* object = nullptr;
