@@ -80,7 +80,8 @@
 // nothing further. The attribute set read must be an attribute composite
 // and the configuration a model object: anything else, or a back reference
 // to an object still being restored (a cycle), fails the restore, leaves
-// that field empty, and is not freed (the graph may share it). A restore
+// that field empty, and is refused (freed unless the graph holds it
+// elsewhere). A restore
 // remakes the working set from what it read.
 //
 // Ownership: the device holds its attribute set, working set and
