@@ -280,7 +280,7 @@ TEST_F(DriverDataStored, WrongClassesCountAsMissing) {
        [&] { return data->GetMediaList() == nullptr && data->GetSymmetricMediaPool() == nullptr; }},
       {kTrayOrderKey, new GValueAttribute(3, kTrayOrderKey),
        [&] { return data->EnumTrays(nullptr, nullptr, 0, index = 0) == 1 && index == 4; }},
-      {401, new GValueAttribute(1, 401), [&] { return data->GetSupportFilePath().IsNull(); }},
+      {401, new GValueAttribute(1, 401), [&] { return data->GDriverDataImp::GetSupportFilePath().IsNull(); }},
       {984, new GStringAttribute("1", 984), [&] { return data->RegisterExtension("", 0) == 0; }},
       {1132, new GValueAttribute(0, 1132),
        [&] { return data->IsNameNotListed(RWCString("Courier PS")) == 1; }},
