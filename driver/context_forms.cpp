@@ -26,7 +26,7 @@ using platform::FormInfo1W;
 
 // Keys read here.
 constexpr std::uint32_t kCustomRangeSwitchKey = 915;  // 0: forms are checked
-constexpr std::uint32_t kCustomWidthKey = 1260;   // tenths of a millimetre
+constexpr std::uint32_t kCustomWidthKey = 1260;       // tenths of a millimetre
 constexpr std::uint32_t kCustomHeightKey = 1261;
 constexpr std::uint32_t kMicrometresPerTenth = 100;
 
@@ -48,13 +48,13 @@ bool Landscape(std::uint32_t orientation) {
 }
 
 // Adds or changes the form `name` (see PutFormForCustomSize).
-int PutForm(platform::HANDLE printer, const RWWString& name, std::uint32_t flags,
-            std::int64_t cx, std::int64_t cy, int replace) {
+int PutForm(platform::HANDLE printer, const RWWString& name, std::uint32_t flags, std::int64_t cx,
+            std::int64_t cy, int replace) {
   if (name.IsNull() || cx <= 0 || cy <= 0 || cx > INT32_MAX || cy > INT32_MAX) return 0;
   const auto width = static_cast<platform::LONG>(cx);
   const auto height = static_cast<platform::LONG>(cy);
-  const FormInfo1W record{flags, const_cast<char16_t*>(name.Data()), {width, height},
-                          {0, 0, width, height}};
+  const FormInfo1W record{
+      flags, const_cast<char16_t*>(name.Data()), {width, height}, {0, 0, width, height}};
   const auto* bytes = reinterpret_cast<const platform::BYTE*>(&record);
   GFormList existing = GFormList::Get(printer, name);
   if (existing.Count() == 0) return platform::AddFormW(printer, 1, bytes) == 1 ? 1 : 0;
@@ -86,9 +86,8 @@ GFormList GDriverContextBase::EnumForms() {
 RWWString GDriverContextBase::BesideModule(const RWWString& name) {
   GOSFactory* services = GOSFactory::Instance();
   char16_t path[kMaxModulePath];
-  const platform::DWORD length =
-      platform::GetModuleFileNameW(services ? services->GetModuleHandle() : nullptr, path,
-                                   kMaxModulePath);
+  const platform::DWORD length = platform::GetModuleFileNameW(
+      services ? services->GetModuleHandle() : nullptr, path, kMaxModulePath);
   if (length == 0 || length >= kMaxModulePath) return name;
   const RWWString file(path, length);
   const RWSize at = file.Last(u'\\');
@@ -131,13 +130,11 @@ std::uint16_t GDriverContextBase::FormPaperId(const FormInfo1W& form, std::uint3
   if (!::IsBuiltInForm(form)) return PaperIdOfPosition(position);
   std::uint16_t id = 0;
   if (position >= UINT16_MAX) return 0;
-  return GDriverDataImp::FormIndexToPaperId(static_cast<std::uint16_t>(position + 1), id) ? id
-                                                                                           : 0;
+  return GDriverDataImp::FormIndexToPaperId(static_cast<std::uint16_t>(position + 1), id) ? id : 0;
 }
 
 int GDriverContextBase::IsFormUsable(std::uint32_t orientation, std::uint16_t x_resolution,
-                                     std::uint16_t y_resolution, int check,
-                                     std::uint16_t number) {
+                                     std::uint16_t y_resolution, int check, std::uint16_t number) {
   GFormList forms = EnumForms();
   if (number == 0 || number == kCustomSizeFormNumber || number > forms.Count()) return 0;
   return FormFitsCustomRange(forms[number - 1u], x_resolution, y_resolution, orientation, check);
@@ -175,7 +172,8 @@ int GDriverContextBase::SearchFormForPaperId(std::uint16_t id, std::uint16_t& nu
     number = mapped;
     return 1;
   }
-  const platform::DevModeW* record = dev_mode_settings_ ? dev_mode_settings_->GetDevMode() : nullptr;
+  const platform::DevModeW* record =
+      dev_mode_settings_ ? dev_mode_settings_->GetDevMode() : nullptr;
   if (!record) return 0;
   // The context's own lookup takes every record that is not portrait as
   // landscape; the driver data's only a landscape one.
@@ -183,10 +181,10 @@ int GDriverContextBase::SearchFormForPaperId(std::uint16_t id, std::uint16_t& nu
   const std::uint32_t orientation =
       (by_name ? field != kDevModePortrait : field == kDevModeLandscape) ? 90 : 0;
   GMediaPool* pool = GetSymmetricMediaPool();
-  GMedia* medium = pool ? pool->FindByPaperSizeId(id, orientation,
-                                                  dev_mode_settings_->GetXResolution(),
-                                                  dev_mode_settings_->GetYResolution())
-                        : nullptr;
+  GMedia* medium =
+      pool ? pool->FindByPaperSizeId(id, orientation, dev_mode_settings_->GetXResolution(),
+                                     dev_mode_settings_->GetYResolution())
+           : nullptr;
   if (!medium) return 0;
   GFormList forms = EnumForms();
   RWWString name;
@@ -226,8 +224,7 @@ GMedia* GDriverContextBase::FindMediumForForm(const FormInfo1W& form, std::uint3
 }
 
 GMedia* GDriverContextBase::MediumFromForm(const FormInfo1W& form, std::uint32_t orientation,
-                                           std::uint16_t x_resolution,
-                                           std::uint16_t y_resolution) {
+                                           std::uint16_t x_resolution, std::uint16_t y_resolution) {
   if (form.size.cx <= 0 || form.size.cy <= 0) return nullptr;
   if (GMedia* match = FindMediumForForm(form, orientation, x_resolution, y_resolution))
     return new (std::nothrow) GMedia(*match);
@@ -258,8 +255,7 @@ int GDriverContextBase::CheckPaper(GAttributeComposite* settings, std::uint16_t 
                                    std::uint16_t y_resolution) {
   std::uint16_t number = 0;
   if (!PaperIdToFormIndex(paper_id, number) || number == kCustomSizeFormNumber) {
-    return GDriverDataImp::CheckPaper(settings, paper_id, orientation, x_resolution,
-                                      y_resolution);
+    return GDriverDataImp::CheckPaper(settings, paper_id, orientation, x_resolution, y_resolution);
   }
   std::unique_ptr<GMedia> medium(
       MediumForFormNumber(number, orientation, x_resolution, y_resolution));
@@ -280,9 +276,8 @@ std::uint16_t GDriverContextBase::NormalizePaperId(GAttributeComposite* settings
   return medium && medium->GetPaperSizeId() < kFirstNonModelId ? medium->GetPaperSizeId() : id;
 }
 
-int GDriverContextBase::PutFormForCustomSize(platform::HANDLE printer,
-                                             const GCustomMediaSize& size, std::uint32_t flags,
-                                             int replace) {
+int GDriverContextBase::PutFormForCustomSize(platform::HANDLE printer, const GCustomMediaSize& size,
+                                             std::uint32_t flags, int replace) {
   RWWString name;
   NarrowToWide(size.GetName(), name);
   const GSize32 micrometres = size.GetSizeIn(kMicrometre);
@@ -293,8 +288,8 @@ int GDriverContextBase::PutFormForMedium(platform::HANDLE printer, const GMedia&
                                          const RWWString& name, int replace) {
   const std::int64_t cx =
       platform::MulDiv(medium.GetPaperSize().width, kMicrometresPerInch, medium.GetXResolution());
-  const std::int64_t cy = platform::MulDiv(medium.GetPaperSize().height, kMicrometresPerInch,
-                                           medium.GetYResolution());
+  const std::int64_t cy =
+      platform::MulDiv(medium.GetPaperSize().height, kMicrometresPerInch, medium.GetYResolution());
   return PutForm(printer, name, platform::kFormPrinter, cx, cy, replace);
 }
 
@@ -310,8 +305,8 @@ int GDriverContextBase::AddCustomForm(GCustomMediaSize* size, GAttributeComposit
   if (!PutFormForCustomSize(GetPrinterHandle(), *size, platform::kFormUser, 1)) return 0;
   forms = EnumForms();
   const std::int64_t position = forms.FindLast(name);
-  const std::uint16_t id = position >= 0 ? PaperIdOfPosition(static_cast<std::uint32_t>(position))
-                                         : std::uint16_t{0};
+  const std::uint16_t id =
+      position >= 0 ? PaperIdOfPosition(static_cast<std::uint32_t>(position)) : std::uint16_t{0};
   if (id == 0) return 0;
   size->SetId(id);
   PutCustomSize(*list, size);
@@ -412,8 +407,8 @@ std::int32_t GDriverContextBase::WalkForms(GFormCallback callback, void* data, i
   return count;
 }
 
-std::int32_t GDriverContextBase::EnumFormsForPrinter(GFormCallback callback, void* data,
-                                                     int check, GAttributeComposite* settings) {
+std::int32_t GDriverContextBase::EnumFormsForPrinter(GFormCallback callback, void* data, int check,
+                                                     GAttributeComposite* settings) {
   return WalkForms(callback, data, check, settings, true);
 }
 

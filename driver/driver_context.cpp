@@ -104,7 +104,8 @@ int GDriverContext::AddMediaForms() {
     if (!size) continue;
     bool matched = false;
     for (std::uint32_t f = 0; f < forms.Count() && !matched; ++f) {
-      matched = !::IsBuiltInForm(forms[f]) && FormMatchesCustomSize(forms[f], *size, kFormTolerance);
+      matched =
+          !::IsBuiltInForm(forms[f]) && FormMatchesCustomSize(forms[f], *size, kFormTolerance);
     }
     if (!matched && PutFormForCustomSize(GetPrinterHandle(), *size, platform::kFormPrinter, 0))
       walk.added = true;

@@ -138,8 +138,7 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
                                void* out);
 
   // 18: the printer name, the creation handle, and 0.
-  virtual void GetPrinterIdentity(RWWString& name, platform::HANDLE& printer,
-                                  std::uint32_t& flag);
+  virtual void GetPrinterIdentity(RWWString& name, platform::HANDLE& printer, std::uint32_t& flag);
   // 19: the job settings' string 374 in the directory of this library's
   // module file (BesideModule); empty without 374.
   virtual void GetCompanionFilePath(RWCString& path);
@@ -235,11 +234,11 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   bool OpenCreationHandle();
   void CloseCreationHandle();
 
-  platform::HANDLE creation_handle_;           // not owned
-  platform::HANDLE own_handle_ = nullptr;      // owned
+  platform::HANDLE creation_handle_;       // not owned
+  platform::HANDLE own_handle_ = nullptr;  // owned
   std::uint32_t use_own_handle_ = 0;
   std::unique_ptr<platform::BYTE[]> blocks_[3];  // the sheet operations'
-  RWWString host_module_path_;                 // empty at construction
+  RWWString host_module_path_;                   // empty at construction
   // The document events' and the manual-duplex notice's, used once they
   // stand.
   RWWString job_name_;

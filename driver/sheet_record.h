@@ -28,11 +28,11 @@ inline constexpr std::uint16_t kSheetApplied = 1;
 
 struct GSheetRecord {
   std::uint32_t size = kSheetRecordSize;
-  GUIDriverData* driver_data = nullptr;      // the context's view
-  GOSVersion* os_version = nullptr;          // owned
-  GAttributeComposite* settings = nullptr;   // owned: default settings, 313 set
-  RWCollectable* configuration = nullptr;    // the configuration root
-  platform::HMODULE module = nullptr;        // this library
+  GUIDriverData* driver_data = nullptr;     // the context's view
+  GOSVersion* os_version = nullptr;         // owned
+  GAttributeComposite* settings = nullptr;  // owned: default settings, 313 set
+  RWCollectable* configuration = nullptr;   // the configuration root
+  platform::HMODULE module = nullptr;       // this library
   // Set by the sheet operations.
   std::uint32_t page_flags = 0;
   std::uint32_t access_flags = 0;

@@ -38,10 +38,10 @@ bool Within(std::int64_t length, std::int64_t target, std::int32_t tolerance) {
 GFormList GFormList::Enumerate(platform::HANDLE printer) {
   GFormList list;
   platform::DWORD count = 0;
-  list.block_ = ReadBlock([&](platform::BYTE* buffer, platform::DWORD size,
-                              platform::DWORD& needed) {
-    return platform::EnumFormsW(printer, 1, buffer, size, &needed, &count) == 1;
-  });
+  list.block_ =
+      ReadBlock([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD& needed) {
+        return platform::EnumFormsW(printer, 1, buffer, size, &needed, &count) == 1;
+      });
   if (list.block_) {
     list.records_ = reinterpret_cast<const platform::FormInfo1W*>(list.block_.get());
     list.count_ = count;
@@ -51,10 +51,10 @@ GFormList GFormList::Enumerate(platform::HANDLE printer) {
 
 GFormList GFormList::Get(platform::HANDLE printer, const RWWString& name) {
   GFormList list;
-  list.block_ = ReadBlock([&](platform::BYTE* buffer, platform::DWORD size,
-                              platform::DWORD& needed) {
-    return platform::GetFormW(printer, name.Data(), 1, buffer, size, &needed) == 1;
-  });
+  list.block_ =
+      ReadBlock([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD& needed) {
+        return platform::GetFormW(printer, name.Data(), 1, buffer, size, &needed) == 1;
+      });
   if (list.block_) {
     list.records_ = reinterpret_cast<const platform::FormInfo1W*>(list.block_.get());
     list.count_ = 1;
@@ -101,10 +101,10 @@ std::uint16_t PaperIdOfPosition(std::uint32_t position) {
 }
 
 bool MediumSizeInMicrometres(const GMedia& medium, std::int64_t& width, std::int64_t& height) {
-  width = platform::MulDiv(medium.GetPaperSize().width, kMicrometresPerInch,
-                           medium.GetXResolution());
-  height = platform::MulDiv(medium.GetPaperSize().height, kMicrometresPerInch,
-                            medium.GetYResolution());
+  width =
+      platform::MulDiv(medium.GetPaperSize().width, kMicrometresPerInch, medium.GetXResolution());
+  height =
+      platform::MulDiv(medium.GetPaperSize().height, kMicrometresPerInch, medium.GetYResolution());
   if (width < 0 || height < 0) return false;
   if (medium.GetOrientation() == 90 || medium.GetOrientation() == 270) std::swap(width, height);
   return true;
@@ -113,8 +113,8 @@ bool MediumSizeInMicrometres(const GMedia& medium, std::int64_t& width, std::int
 bool FormMatchesMedium(const platform::FormInfo1W& form, const GMedia& medium,
                        std::int32_t tolerance) {
   std::int64_t width = 0, height = 0;
-  return MediumSizeInMicrometres(medium, width, height) &&
-         Within(form.size.cx, width, tolerance) && Within(form.size.cy, height, tolerance);
+  return MediumSizeInMicrometres(medium, width, height) && Within(form.size.cx, width, tolerance) &&
+         Within(form.size.cy, height, tolerance);
 }
 
 bool FormMatchesCustomSize(const platform::FormInfo1W& form, const GCustomMediaSize& size,

@@ -54,7 +54,9 @@ class GFormList {
 
   std::uint32_t Count() const { return count_; }
   // REQUIRES: position < Count().
-  const platform::FormInfo1W& operator[](std::uint32_t position) const { return records_[position]; }
+  const platform::FormInfo1W& operator[](std::uint32_t position) const {
+    return records_[position];
+  }
   // The 0-based position of the last form named `name` (case ignored, as
   // the spooler compares), or -1.
   std::int64_t FindLast(const RWWString& name) const;

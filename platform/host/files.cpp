@@ -252,8 +252,10 @@ BOOL CopyFileW(const char16_t* existing, const char16_t* new_file, BOOL fail_if_
     for (ssize_t done = 0; copied && done < got;) {
       const ssize_t put = ::write(target, block + done, static_cast<std::size_t>(got - done));
       if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) copied = false;
-      else done += put;
+      if (put <= 0)
+        copied = false;
+      else
+        done += put;
     }
     if (!copied) break;
   }

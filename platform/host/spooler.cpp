@@ -170,10 +170,9 @@ BOOL GetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD size, DWORD* n
   const Printer* found = FindPrinter(printer);
   if (found == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
   if (level != 2) return Fail<BOOL>(kErrorInvalidLevel, 0);
-  RecordWriter<PrinterInfo2W> writer(
-      {found->server.empty() ? nullptr : &found->server, &found->name, &found->port_name,
-       &found->driver_name},
-      &found->default_dev_mode);
+  RecordWriter<PrinterInfo2W> writer({found->server.empty() ? nullptr : &found->server,
+                                      &found->name, &found->port_name, &found->driver_name},
+                                     &found->default_dev_mode);
   if (!writer.Fits(buffer, size, needed)) return 0;
   PrinterInfo2W* info = writer.Start(buffer);
   if (!found->server.empty()) info->server_name = writer.Put(found->server);
@@ -231,7 +230,9 @@ bool SetPrinterDriver(std::u16string_view printer, std::u16string_view driver_na
 bool AddPrinter(std::u16string_view name) {
   if (name.empty() || name.find(u'\\') != name.npos) return false;
   Lock lock(Mutex());
-  if (!State().printers.emplace(Fold(name), Printer{std::u16string(name), {}, {}, {}, {}, {}}).second) {
+  if (!State()
+           .printers.emplace(Fold(name), Printer{std::u16string(name), {}, {}, {}, {}, {}})
+           .second) {
     return false;
   }
   return host_internal::StoreCreateKey(Hive::kMachine, PrinterDataKeyPath(name));
