@@ -103,27 +103,47 @@ int GDriverContextBase::IsRemotePrinter() {
   return record && reinterpret_cast<platform::PrinterInfo2W*>(record.get())->server_name ? 1 : 0;
 }
 
+namespace {
+
+// The custom size range in micrometres at one resolution and orientation,
+// computed once for a walk over many forms.
+class CustomRange {
+ public:
+  CustomRange(GDriverDataImp& data, std::uint16_t x, std::uint16_t y, std::uint32_t orientation,
+              int check)
+      : check_(check != 0), known_(x != 0 && y != 0) {
+    if (!check_ || !known_) return;
+    GSize16 minimum(0, 0);
+    GSize16 maximum(kLargestMediaLength, kLargestMediaLength);
+    data.CustomSizeLimits(0, x, y, minimum, maximum);
+    low_x_ = platform::MulDiv(minimum.width, kMicrometresPerInch, x);
+    low_y_ = platform::MulDiv(minimum.height, kMicrometresPerInch, y);
+    high_x_ = platform::MulDiv(maximum.width, kMicrometresPerInch, x);
+    high_y_ = platform::MulDiv(maximum.height, kMicrometresPerInch, y);
+    if (Landscape(orientation)) {
+      std::swap(low_x_, low_y_);
+      std::swap(high_x_, high_y_);
+    }
+  }
+  bool Fits(const FormInfo1W& form) const {
+    if (form.size.cx <= 0 || form.size.cy <= 0) return false;
+    if (!check_) return true;
+    return known_ && high_x_ >= form.size.cx && high_y_ >= form.size.cy && low_x_ <= form.size.cx &&
+           low_y_ <= form.size.cy;
+  }
+
+ private:
+  bool check_;
+  bool known_;  // a resolution of 0 gives no range: nothing fits
+  std::int64_t low_x_ = 0, low_y_ = 0, high_x_ = 0, high_y_ = 0;
+};
+
+}  // namespace
+
 int GDriverContextBase::FormFitsCustomRange(const FormInfo1W& form, std::uint16_t x_resolution,
                                             std::uint16_t y_resolution, std::uint32_t orientation,
                                             int check) {
-  if (form.size.cx <= 0 || form.size.cy <= 0) return 0;
-  if (!check) return 1;
-  if (x_resolution == 0 || y_resolution == 0) return 0;
-  GSize16 minimum(0, 0);
-  GSize16 maximum(kLargestMediaLength, kLargestMediaLength);
-  CustomSizeLimits(0, x_resolution, y_resolution, minimum, maximum);
-  std::int64_t low_x = platform::MulDiv(minimum.width, kMicrometresPerInch, x_resolution);
-  std::int64_t low_y = platform::MulDiv(minimum.height, kMicrometresPerInch, y_resolution);
-  std::int64_t high_x = platform::MulDiv(maximum.width, kMicrometresPerInch, x_resolution);
-  std::int64_t high_y = platform::MulDiv(maximum.height, kMicrometresPerInch, y_resolution);
-  if (Landscape(orientation)) {
-    std::swap(low_x, low_y);
-    std::swap(high_x, high_y);
-  }
-  return high_x >= form.size.cx && high_y >= form.size.cy && low_x <= form.size.cx &&
-                 low_y <= form.size.cy
-             ? 1
-             : 0;
+  return CustomRange(*this, x_resolution, y_resolution, orientation, check).Fits(form) ? 1 : 0;
 }
 
 std::uint16_t GDriverContextBase::FormPaperId(const FormInfo1W& form, std::uint32_t position) {
@@ -334,14 +354,12 @@ int GDriverContextBase::AddCustomSizesFromForms(GAttributeComposite* list,
                                                 std::uint32_t orientation, int check) {
   if (!list) return 0;
   GFormList forms = EnumForms();
+  const CustomRange range(*this, x_resolution, y_resolution, orientation, check);
   int added = 0;
   for (std::uint32_t i = 0; i < forms.Count(); ++i) {
     const FormInfo1W& form = forms[i];
     const std::uint16_t id = PaperIdOfPosition(i);
-    if (::IsBuiltInForm(form) || id == 0 ||
-        !FormFitsCustomRange(form, x_resolution, y_resolution, orientation, check)) {
-      continue;
-    }
+    if (::IsBuiltInForm(form) || id == 0 || !range.Fits(form)) continue;
     const auto smaller = static_cast<std::uint32_t>(std::min(form.size.cx, form.size.cy));
     const auto larger = static_cast<std::uint32_t>(std::max(form.size.cx, form.size.cy));
     auto* size = new (std::nothrow)
@@ -394,10 +412,11 @@ std::int32_t GDriverContextBase::WalkForms(GFormCallback callback, void* data, i
   // Asked once, not per form.
   if (database && !GFormToTrayLinks(*database).HasNonDefaultAssociation()) database = nullptr;
   GFormList forms = EnumForms();
+  const CustomRange range(*this, geometry.x, geometry.y, geometry.orientation, check);
   std::int32_t count = 0;
   for (std::uint32_t i = 0; i < forms.Count(); ++i) {
     const FormInfo1W& form = forms[i];
-    if (!FormFitsCustomRange(form, geometry.x, geometry.y, geometry.orientation, check)) continue;
+    if (!range.Fits(form)) continue;
     const std::uint16_t id = FormPaperId(form, i);
     if (id == 0 || !OfferedByTrays(database, id)) continue;
     ++count;
