@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "persist/counted_ptr.h"
 #include "persist/persistent_object.h"
@@ -42,6 +43,21 @@ bool ReadUnheldObject(In& in, MRestoreScope& scope, GCountedPtr& slot) {
     return false;
   }
   slot.Reset(object);
+  return true;
+}
+
+// Reads `count` u16 items one by one into `words` (a file must hold them
+// all first), so that a damaged count allocates no more than the data
+// holds; false when they do not all arrive.
+template <class In>
+bool GetWords(In& in, std::uint32_t count, std::vector<std::uint16_t>& words) {
+  if (!RemainingMayHold(in, count, 2)) return false;
+  words.clear();
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint16_t word = 0;
+    if (!GetItem(in, word)) return false;
+    words.push_back(word);
+  }
   return true;
 }
 
