@@ -20,13 +20,13 @@ Numbering g_soft_font_ids{kFirstSoftFontId, kSoftFontIdLimit, kFirstSoftFontId};
 
 std::uint32_t Next(Numbering& numbering) {
   std::lock_guard<std::mutex> hold(g_numbering_lock);
-  if (numbering.value + 1 >= numbering.limit) return 0;
+  if (std::uint64_t{numbering.value} + 1 >= numbering.limit) return 0;
   return ++numbering.value;
 }
 
-void Reset(Numbering& numbering) {
+void Set(Numbering& numbering, std::uint32_t value) {
   std::lock_guard<std::mutex> hold(g_numbering_lock);
-  numbering.value = numbering.start;
+  numbering.value = value;
 }
 
 }  // namespace
@@ -36,7 +36,11 @@ std::uint32_t NextResourceNumber() {
 }
 
 void ResetResourceNumbers() {
-  Reset(g_resource_numbers);
+  Set(g_resource_numbers, g_resource_numbers.start);
+}
+
+void SetResourceNumberCounter(std::uint32_t value) {
+  Set(g_resource_numbers, value);
 }
 
 std::uint32_t NextSoftFontId() {
@@ -44,7 +48,11 @@ std::uint32_t NextSoftFontId() {
 }
 
 void ResetSoftFontIds() {
-  Reset(g_soft_font_ids);
+  Set(g_soft_font_ids, g_soft_font_ids.start);
+}
+
+void SetSoftFontIdCounter(std::uint32_t value) {
+  Set(g_soft_font_ids, value);
 }
 
 std::uint32_t ExpectedFontState(const GFontAngleBlock& block, std::uint32_t kind) {

@@ -82,6 +82,9 @@ std::uint32_t NextResourceNumber();
 void ResetResourceNumbers();
 std::uint32_t NextSoftFontId();
 void ResetSoftFontIds();
+// Put a counter at `value` (tests, and their runs to the end).
+void SetResourceNumberCounter(std::uint32_t value);
+void SetSoftFontIdCounter(std::uint32_t value);
 
 std::uint32_t ExpectedFontState(const GFontAngleBlock& block, std::uint32_t kind);
 
