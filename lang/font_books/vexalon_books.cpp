@@ -1,6 +1,5 @@
 #include "lang/font_books/vexalon_books.h"
 
-
 GVexalonFontList* GVexalonFontList::New(GPrinterLanguage* generator) {
   return NewFontList<GVexalonFontList, GVexalonFontListEntry>(generator);
 }

@@ -1,8 +1,8 @@
 #include "lang/joblang_zdl5/load.h"
 
-#include "output/text/load.h"
 #include "lang/joblang_zdl5/wqm.h"
 #include "lang/joblang_zdl5/zdl5e.h"
+#include "output/text/load.h"
 
 namespace {
 

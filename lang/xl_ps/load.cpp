@@ -1,8 +1,8 @@
 #include "lang/xl_ps/load.h"
 
-#include "output/text/load.h"
 #include "lang/xl_ps/postscript.h"
 #include "lang/xl_ps/vexalon.h"
+#include "output/text/load.h"
 
 namespace {
 

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "output/core/command_class.h"
 #include "output/generator/call_log.h"
@@ -60,7 +61,7 @@ class GGeneratorClass : public GCommandClass<Self, GPrinterLanguage, kId> {
   const GCallLog& GetCallLog() const { return log_; }
 
   void RenewFontBooks() override {
-    if constexpr (requires(GPrinterLanguage& generator) { Self::MakeFontBooks(generator); })
+    if constexpr (requires { Self::MakeFontBooks(std::declval<GPrinterLanguage&>()); })
       Self::MakeFontBooks(*this);
   }
 

@@ -7,8 +7,7 @@
 namespace {
 
 // Each source file's registration list, in building order.
-constexpr RWSubsystemClasses::List kOutputTextLists[] = {&TextStringClasses,
-                                                         &DownloadFaceClasses};
+constexpr RWSubsystemClasses::List kOutputTextLists[] = {&TextStringClasses, &DownloadFaceClasses};
 
 constinit RWSubsystemClasses g_classes(kOutputTextLists);
 

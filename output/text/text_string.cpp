@@ -157,18 +157,16 @@ GCodeBuffer::GCodeBuffer(const std::uint16_t* codes, std::uint32_t count)
     : first_(codes), count_(codes ? count : 0), owns_(false) {}
 
 GCodeBuffer GCodeBuffer::Adopt(std::unique_ptr<std::uint8_t[]> codes, std::uint32_t count) {
-  GCodeBuffer buffer;
-  buffer.first_ = codes.get();
-  buffer.count_ = codes ? count : 0;
+  GCodeBuffer buffer(codes.get(), count);
   buffer.bytes_ = std::move(codes);
+  buffer.owns_ = true;
   return buffer;
 }
 
 GCodeBuffer GCodeBuffer::Adopt(std::unique_ptr<std::uint16_t[]> codes, std::uint32_t count) {
-  GCodeBuffer buffer;
-  buffer.first_ = codes.get();
-  buffer.count_ = codes ? count : 0;
+  GCodeBuffer buffer(codes.get(), count);
   buffer.words_ = std::move(codes);
+  buffer.owns_ = true;
   return buffer;
 }
 
@@ -178,8 +176,10 @@ bool GCodeBuffer::MakeOwned(std::uint32_t width) {
     return true;
   }
   GCodeBuffer copy;
-  const bool made = width == 1   ? BuildCodes(count_, 1, [&](std::uint32_t i) { return Byte(i); }, copy)
-                    : width == 2 ? BuildCodes(count_, 2, [&](std::uint32_t i) { return Word(i); }, copy)
+  const bool made = width == 1 ? BuildCodes(
+                                     count_, 1, [&](std::uint32_t i) { return Byte(i); }, copy)
+                    : width == 2 ? BuildCodes(
+                                       count_, 2, [&](std::uint32_t i) { return Word(i); }, copy)
                                  : false;
   if (!made) return false;
   *this = std::move(copy);
@@ -198,8 +198,9 @@ GTextString::GTextString(const GTextString& other)
       length_(other.length_),
       encoding_(other.encoding_),
       code_set_(other.code_set_) {
-  BuildCodes(other.HeldCodes(), CodeWidth(encoding_),
-             [&](std::uint32_t i) { return other.GetCode(i); }, codes_);
+  BuildCodes(
+      other.HeldCodes(), CodeWidth(encoding_), [&](std::uint32_t i) { return other.GetCode(i); },
+      codes_);
 }
 
 GTextString::GTextString(const GTextString& source, std::uint32_t code_set, GCharCodeMap* map)
@@ -212,25 +213,27 @@ GTextString::GTextString(const GTextString& source, std::uint32_t code_set, GCha
   if (code_set == from || (code_set == kFontCodeSet && !wide)) {
     BuildCodes(count, CodeWidth(encoding_), same, codes_);
   } else if (code_set == kFontCodeSet) {
-    BuildCodes(count, 2, [&](std::uint32_t i) { return map ? map->Map(same(i)) : same(i); },
-               codes_);
+    BuildCodes(
+        count, 2, [&](std::uint32_t i) { return map ? map->Map(same(i)) : same(i); }, codes_);
   } else if (from == 1 || from == kFontCodeSet || code_set == 1) {
     encoding_ = kEightBitCodes;
-    BuildCodes(count, 1, [](std::uint32_t) { return std::uint16_t{0}; }, codes_);
+    BuildCodes(
+        count, 1, [](std::uint32_t) { return std::uint16_t{0}; }, codes_);
   } else if (!converter) {
     // No code page converter: the codes stay as they came.
     BuildCodes(count, CodeWidth(encoding_), same, codes_);
   } else if (from == kWideCodeSet && IsSingleByteCodeSet(code_set)) {
     encoding_ = kEightBitCodes;
-    BuildCodes(count, 1, [&](std::uint32_t i) { return converter->FromWide(same(i), code_set); },
-               codes_);
+    BuildCodes(
+        count, 1, [&](std::uint32_t i) { return converter->FromWide(same(i), code_set); }, codes_);
   } else if (code_set == kWideCodeSet) {
     encoding_ = kSixteenBitCodes;
-    BuildCodes(count, 2, [&](std::uint32_t i) { return converter->ToWide(same(i), from); }, codes_);
+    BuildCodes(
+        count, 2, [&](std::uint32_t i) { return converter->ToWide(same(i), from); }, codes_);
   } else {
     encoding_ = kSixteenBitCodes;
-    BuildCodes(count, 2, [&](std::uint32_t i) { return converter->FromWide(same(i), code_set); },
-               codes_);
+    BuildCodes(
+        count, 2, [&](std::uint32_t i) { return converter->FromWide(same(i), code_set); }, codes_);
   }
 }
 
@@ -302,7 +305,8 @@ void GTextString::RestoreItems(In& in) {
     if (width == 1 && GetBytes(in, length, bytes)) {
       codes = GCodeBuffer::Adopt(std::move(bytes), length);
     } else if (width != 2 || !GetWords(in, length, words) ||
-               !BuildCodes(length, 2, [&](std::uint32_t i) { return words[i]; }, codes)) {
+               !BuildCodes(
+                   length, 2, [&](std::uint32_t i) { return words[i]; }, codes)) {
       // A length without codes of a known width cannot stand.
       scope.Fail();
       return;
@@ -323,22 +327,22 @@ GTextStringGraphic::GTextStringGraphic(GFont* font, GCodeBuffer codes, std::uint
                                        std::span<const GShortPoint> positions,
                                        std::uint32_t text_value, GAttributeComposite* attributes)
     : MPersistentClass(attributes, 0), font_(font, g_file_lock), text_value_(text_value) {
-  const std::uint32_t n =
-      std::min<std::uint32_t>({codes.Count(), static_cast<std::uint32_t>(positions.size()), 0xFFFF});
+  const std::uint32_t n = std::min<std::uint32_t>(
+      {codes.Count(), static_cast<std::uint32_t>(positions.size()), 0xFFFF});
   positions = positions.first(n);
   if (n > 0) start_ = positions[0];
   text_.Reset(RWNew<GTextString>(std::move(codes), static_cast<std::uint16_t>(n), kSixteenBitCodes,
                                  code_set),
               g_file_lock);
-  escapements_.Reset(RWNew<GTextEscapements>(Advances(positions, &GShortPoint::x),
-                                             Advances(positions, &GShortPoint::y),
-                                             static_cast<std::uint16_t>(n)),
-                     g_file_lock);
+  escapements_.Reset(
+      RWNew<GTextEscapements>(Advances(positions, &GShortPoint::x),
+                              Advances(positions, &GShortPoint::y), static_cast<std::uint16_t>(n)),
+      g_file_lock);
 }
 
 GTextStringGraphic::GTextStringGraphic(GFont* font, GCodeBuffer codes, std::uint32_t code_set,
-                                       const GShortPointArray& positions,
-                                       std::uint32_t text_value, GAttributeComposite* attributes)
+                                       const GShortPointArray& positions, std::uint32_t text_value,
+                                       GAttributeComposite* attributes)
     : GTextStringGraphic(font, std::move(codes), code_set,
                          std::span<const GShortPoint>(positions.First(), positions.Count()),
                          text_value, attributes) {}
@@ -462,7 +466,8 @@ void GTextStringGraphic::RestoreItems(In& in) {
   std::uint16_t reserved = 0;
   std::uint32_t value = 0;
   GShortPoint start;
-  if (!ReadUnheldObject<GFont>(in, scope, font) || !ReadUnheldObject<GTextString>(in, scope, text) ||
+  if (!ReadUnheldObject<GFont>(in, scope, font) ||
+      !ReadUnheldObject<GTextString>(in, scope, text) ||
       !ReadUnheldObject<GTextEscapements>(in, scope, escapements) || !GetItem(in, reserved) ||
       !GetItem(in, value) || !GetItem(in, start.x) || !GetItem(in, start.y))
     return;

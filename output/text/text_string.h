@@ -127,9 +127,7 @@ class GCodeBuffer {
   const void* First() const { return count_ ? first_ : nullptr; }
   // The code at `i` read as a byte or a word. REQUIRES: i < Count().
   std::uint8_t Byte(std::uint32_t i) const { return static_cast<const std::uint8_t*>(first_)[i]; }
-  std::uint16_t Word(std::uint32_t i) const {
-    return static_cast<const std::uint16_t*>(first_)[i];
-  }
+  std::uint16_t Word(std::uint32_t i) const { return static_cast<const std::uint16_t*>(first_)[i]; }
   // Copies borrowed codes of `width` bytes each (1 or 2) into storage of
   // its own; false ([NOMEM] raised, still borrowing) when none can be had.
   bool MakeOwned(std::uint32_t width);

@@ -107,7 +107,7 @@ TEST(FontBooks, NumberingIsProcessWideAndRefusesAtItsEnd) {
   EXPECT_EQ(a->GetFontId(), 1001u);
   EXPECT_EQ(std::unique_ptr<GFontList>(a->Clone())->GetEntry(), a->GetEntry());
   EXPECT_EQ(b->GetPageFontId(0x1234), 1002u);
-  EXPECT_EQ(b->GetPageFontId(0x12FF), 1002u);  // the same page
+  EXPECT_EQ(b->GetPageFontId(0x12FF), 1002u);   // the same page
   EXPECT_EQ(b->GetPageFontId(0x11234), 1002u);  // pages wrap at 256
   EXPECT_EQ(b->GetPageFontId(0x1300), 1003u);
   b->MarkPage(0x1301);
@@ -156,13 +156,13 @@ TEST(FontBooks, TheCacheSearchMatchesByState) {
       {false, 1, 0, 1, 0, 2, kHeight, true},   // a scalable resident font, any height
       {false, 1, 0, 2, 0, 2, kHeight, false},  // a bitmap resident font of another height
       {false, 1, 0, 2, 0, 2, kNone, true},
-      {false, 2, 0, 0, 1, 0, kNone, true},     // a downloaded bitmap font
+      {false, 2, 0, 0, 1, 0, kNone, true},  // a downloaded bitmap font
       {false, 2, 0, 0, 1, 0, kHeight, false},
-      {false, 2, 0, 0, 0, 0, kNone, false},    // class bits without 1
-      {false, 3, 0, 0, 2, 0, kHeight, true},   // an outline font of any height
+      {false, 2, 0, 0, 0, 0, kNone, false},   // class bits without 1
+      {false, 3, 0, 0, 2, 0, kHeight, true},  // an outline font of any height
       {false, 3, 0, 0, 2, 0, kLong3, false},
       {false, 3, 0, 0, 3, 0, kFace, false},
-      {false, 3, 0, 0, 1, 0, kNone, false},    // a bitmap request: state 2 wanted
+      {false, 3, 0, 0, 1, 0, kNone, false},  // a bitmap request: state 2 wanted
       {true, 3, 4, 0, 2, 0, kWord, false},
       {true, 3, 4, 0, 2, 0, kAngle, true},
       {true, 3, 2, 0, 2, 0, kAngle, false},
@@ -229,7 +229,7 @@ TEST(FontBooks, ReleasesGoThroughTheGeneratorsDeletionHooks) {
   EXPECT_EQ(paged->IsPageMarked(256), 0u);
   EXPECT_EQ(paged->GetPageFontId(256), 1002u);  // the page's id stays
   EXPECT_EQ(resident->GetPrinterMemory() + zdl5.GetMemoryBudget().GetUsed(), 0u);
-  EXPECT_EQ(whole->GetFontId(), 1005u);         // its id went; a new one
+  EXPECT_EQ(whole->GetFontId(), 1005u);  // its id went; a new one
   // PostScript: the defined sub-fonts of the resource go; the codes stay.
   GPostScript ps;
   ResetResourceNumbers();
@@ -311,8 +311,9 @@ TEST(FontBooks, TextOnZdl5eDownloadsOnceAndReusesTheEntry) {
     EXPECT_EQ(zdl5.GetFontCache()->Count(), 1u);
     EXPECT_EQ(zdl5.GetFontCache()->EvictOne(), 44u);
     page(new GFont(*first));
-    log += "DeleteSoftFont 1001\nDownloadFont 1002\nDownloadCharacter 1002 65 40\n"
-           "DownloadCharacter 1002 66 0\nDownloadCharacter 1002 32768 0\nDrawText 1002 4\n";
+    log +=
+        "DeleteSoftFont 1001\nDownloadFont 1002\nDownloadCharacter 1002 65 40\n"
+        "DownloadCharacter 1002 66 0\nDownloadCharacter 1002 32768 0\nDrawText 1002 4\n";
     EXPECT_EQ(zdl5.GetCallLog().Text(), RWCString(log.c_str()));
   }
   GTTFontPool::DestroyInstance();

@@ -160,22 +160,21 @@ TEST(TextCommands, ReEncoding) {
     std::uint32_t want_encoding;
     Codes want;
   } cases[] = {
-      {{'A', 'B'}, 1, 1, 1, 1, {'A', 'B'}},            // the same code set: copied
-      {{'A', 'B'}, 1, 1, 5, 1, {0, 0}},                // from code set 1: zeros
-      {{'A', 'B'}, 1, 1, 2, 1, {'A', 'B'}},            // 8-bit into the font's set
-      {{0x300, 'A'}, 2, 16, 2, 2, {256, 'A'}},         // 16-bit through the map
-      {{0x300}, 2, 2, 16, 1, {0}},                     // from the font's set: zeros
-      {{0x300}, 2, 16, 1, 1, {0}},                     // into code set 1: zeros
-      {{0x300, 'A'}, 2, 16, 5, 2, {0x300, 'A'}},       // no converter
-      {{0x8140}, 2, 17, 16, 2, {0x8140}},              // no converter
+      {{'A', 'B'}, 1, 1, 1, 1, {'A', 'B'}},       // the same code set: copied
+      {{'A', 'B'}, 1, 1, 5, 1, {0, 0}},           // from code set 1: zeros
+      {{'A', 'B'}, 1, 1, 2, 1, {'A', 'B'}},       // 8-bit into the font's set
+      {{0x300, 'A'}, 2, 16, 2, 2, {256, 'A'}},    // 16-bit through the map
+      {{0x300}, 2, 2, 16, 1, {0}},                // from the font's set: zeros
+      {{0x300}, 2, 16, 1, 1, {0}},                // into code set 1: zeros
+      {{0x300, 'A'}, 2, 16, 5, 2, {0x300, 'A'}},  // no converter
+      {{0x8140}, 2, 17, 16, 2, {0x8140}},         // no converter
   };
   for (const Case& c : cases) {
     std::vector<std::uint8_t> bytes(c.codes.begin(), c.codes.end());
-    GTextString source =
-        c.encoding == 1
-            ? GTextString(GCodeBuffer(bytes.data(), std::uint32_t(bytes.size())),
-                          std::uint16_t(bytes.size()), 1, c.code_set)
-            : Wide(c.codes, c.code_set);
+    GTextString source = c.encoding == 1
+                             ? GTextString(GCodeBuffer(bytes.data(), std::uint32_t(bytes.size())),
+                                           std::uint16_t(bytes.size()), 1, c.code_set)
+                             : Wide(c.codes, c.code_set);
     CountingMap map;
     GTextString encoded(source, c.target, &map);
     EXPECT_EQ(encoded.GetEncoding(), c.want_encoding);
@@ -204,14 +203,14 @@ TEST(TextCommands, CodeSetTests) {
   const std::uint8_t byte = 0xE0;
   EXPECT_FALSE(ContainsUserDefinedCharacters(GTextString(GCodeBuffer(&byte, 1), 1, 1, 16)));
   const std::tuple<std::uint32_t, std::uint8_t, bool> leads[] = {
-      {17, 0x9F, true},  {17, 0xA0, false}, {17, 0xE0, true}, {22, 0x83, false},
-      {22, 0x84, true},  {16, 0x81, false}, {20, 0xFE, true}, {23, 0x80, false}};
+      {17, 0x9F, true}, {17, 0xA0, false}, {17, 0xE0, true}, {22, 0x83, false},
+      {22, 0x84, true}, {16, 0x81, false}, {20, 0xFE, true}, {23, 0x80, false}};
   for (const auto& [code_set, lead, is_lead] : leads)
     EXPECT_EQ(IsLeadByte(code_set, lead), is_lead) << code_set;
   const std::tuple<std::uint32_t, std::uint32_t, bool> sets[] = {
-      {1, 1, false},  {2, 0, false}, {3, 0, true},   {12, 0, true},  {13, 0, false},
-      {14, 0, true},  {16, 1, false}, {17, 2, false}, {23, 2, false}, {24, 0, true},
-      {52, 0, true},  {53, 0, false}};
+      {1, 1, false},  {2, 0, false}, {3, 0, true},   {12, 0, true},
+      {13, 0, false}, {14, 0, true}, {16, 1, false}, {17, 2, false},
+      {23, 2, false}, {24, 0, true}, {52, 0, true},  {53, 0, false}};
   for (const auto& [code_set, width, single] : sets) {
     EXPECT_EQ(GetCodeSetWidthClass(code_set), width) << code_set;
     EXPECT_EQ(IsSingleByteCodeSet(code_set), single) << code_set;
@@ -227,12 +226,12 @@ TEST(TextCommands, GlyphRequestsByTheFontsKind) {
     imp->requests = &requests;
     const Codes codes = {0x41, 0x300};
     const GShortPoint points[] = {{0, 0}, {1, 0}};
-    GTextStringGraphic graphic(new GFont(imp, nullptr), GCodeBuffer(codes.data(), 2), 16, points,
-                               0, nullptr);
+    GTextStringGraphic graphic(new GFont(imp, nullptr), GCodeBuffer(codes.data(), 2), 16, points, 0,
+                               nullptr);
     EXPECT_FALSE(graphic.GetText()->OwnsCodes());
     graphic.MakeSelfContained();
     EXPECT_TRUE(graphic.GetText()->OwnsCodes());
-    model_testing::Save(&graphic, model_testing::Medium::kFile);   // requests again
+    model_testing::Save(&graphic, model_testing::Medium::kFile);    // requests again
     model_testing::Save(&graphic, model_testing::Medium::kBinary);  // no request
     using Requests = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
     EXPECT_EQ(requests, (Requests{{mode, 0x41}, {mode, 0x300}, {mode, 0x41}, {mode, 0x300}}));
