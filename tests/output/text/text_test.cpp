@@ -106,6 +106,7 @@ TEST(TextCommands, BuiltObjectsRoundTripCopyAndFailCleanlyWhenDamaged) {
   GTextStringGraphic graphic(new GFont, GCodeBuffer(codes.data(), 3), kWideCodeSet, points,
                              0x11223344, new GState(0));
   GDownloadFace face(new GFont, 9);
+  EXPECT_EQ(face.AttachFont(new GFont), 1u);  // the font it replaces is freed
   face.SetName(std::string(200, 'x').c_str());
   EXPECT_EQ(std::string(face.GetName()), std::string(kFaceNameLength, 'x'));
   const std::uint8_t bytes[] = {1, 2, 255};
