@@ -134,6 +134,8 @@ class GTransformAttribute;
 class GFillMode;
 class GRasterOperation;
 class GColorPaint;
+class GTextStringGraphic;
+class GDownloadFace;
 
 inline constexpr RWClassID kGPeripheralId = 760;
 inline constexpr std::uint32_t kPeripheralVersion = 1;
@@ -219,8 +221,10 @@ class GPeripheral : public GAttribute {
   // (three operations of the output model)
   virtual std::uint16_t DrawPolygon(GPolygonGraphic& graphic);
   virtual std::uint16_t DrawRectangle(GRectangleGraphic& graphic);
-  // (the bitmap handler, three operations, and the text-string and
-  // download-face handlers of the output model)
+  // (the bitmap handler and three operations of the output model)
+  virtual std::uint16_t DrawTextString(GTextStringGraphic& graphic);
+  // A download-face command's Execute calls this with itself.
+  virtual std::uint16_t DownloadFace(GDownloadFace& command);
   // The job-event handlers: each job command's Execute calls the one of its
   // kind with itself.
   virtual std::uint16_t DocumentStart(GDocumentStart& command);
