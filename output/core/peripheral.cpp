@@ -307,6 +307,10 @@ std::uint16_t GPeripheral::DrawRectangle(GRectangleGraphic&) {
   return 0;
 }
 
+std::uint16_t GPeripheral::DrawBitmap(GRasterGraphic&) {
+  return 0;
+}
+
 std::uint16_t GPeripheral::DocumentStart(GDocumentStart&) {
   job_state_ = kJobInDocument;
   return 0;

@@ -123,6 +123,7 @@ class GTray;
 class GPolyBezierGraphic;
 class GPolygonGraphic;
 class GRectangleGraphic;
+class GRasterGraphic;
 class GClipToRectangle;
 class GClipToSingleRectangle;
 class GClipToPage;
@@ -218,8 +219,9 @@ class GPeripheral : public GAttribute {
   // (three operations of the output model)
   virtual std::uint16_t DrawPolygon(GPolygonGraphic& graphic);
   virtual std::uint16_t DrawRectangle(GRectangleGraphic& graphic);
-  // (the bitmap handler, three operations, and the text-string and
-  // download-face handlers of the output model)
+  virtual std::uint16_t DrawBitmap(GRasterGraphic& graphic);
+  // (three operations, and the text-string and download-face handlers of
+  // the output model)
   // The job-event handlers: each job command's Execute calls the one of its
   // kind with itself.
   virtual std::uint16_t DocumentStart(GDocumentStart& command);
