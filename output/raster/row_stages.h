@@ -45,10 +45,12 @@
 // height, read from column x phase on and wrapping at the matrix width;
 // x phase = upstream left mod width, y phase = upstream top brought to 0
 // or above by whole heights; a phase offset (SetPhaseOffset, the raster
-// chain's builder passes its caller's) is added to left and top first. A row that stands for
-// several rows is handed out as that many single rows, numbered on from its own, each with its own
-// threshold row. Bits per pixel 1; palette black {0, 0, 0, 255}, then white {255, 255, 255, 255};
-// bounds the upstream's; row bytes (right - left + 7) / 8, the last byte's unused bits clear.
+// chain's builder passes its caller's) is added to left and top first. A
+// row that stands for several rows is handed out as that many single
+// rows, numbered on from its own, each with its own threshold row. Bits
+// per pixel 1; palette black {0, 0, 0, 255}, then white {255, 255, 255,
+// 255}; bounds the upstream's; row bytes (right - left + 7) / 8, the last
+// byte's unused bits clear.
 //
 // Ownership: a stage owns its buffers and palettes, never its upstream,
 // bitmap implementation (shared), clip or matrix: the clip is read by
