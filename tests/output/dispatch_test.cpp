@@ -90,7 +90,6 @@ TEST(Dispatch, EachKindCallsItsHandlerWithItself) {
   command("polygon", std::make_shared<GPolygonGraphic>(), {"polygon"});
   command("bezier", std::make_shared<GPolyBezierGraphic>(), {"bezier"});
   command("raster", std::make_shared<GRasterGraphic>(), {"bitmap"});
-  command("pre-scaled raster", std::make_shared<GPreScaledRasterGraphic>(), {"bitmap"});
   command("null command", std::make_shared<GNullCommand>(), {});
   command("document start", std::make_shared<GDocumentStart>(), {"document start"});
   command("document end", std::make_shared<GDocumentEnd>(), {"document end"});
