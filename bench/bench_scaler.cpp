@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/raster_pages.h"
 #include "output/color/gray.h"
 #include "output/raster/dither_matrix.h"
 #include "output/raster/encoders.h"
@@ -23,17 +24,9 @@ namespace {
 constexpr std::int16_t kWidth = 2480;
 constexpr std::int16_t kHeight = 3508;
 
-GBitmap MakePage(std::uint16_t samples) {
-  const std::uint64_t stride = PaddedRowBytes(kWidth, 8, samples);
-  auto pixels = std::make_unique<std::uint8_t[]>(stride * kHeight);
-  for (std::uint64_t y = 0; y < kHeight; ++y)
-    for (std::uint64_t x = 0; x < std::uint64_t{kWidth} * samples; ++x)
-      pixels[y * stride + x] = std::uint8_t(x * 255 / (kWidth * samples) + (x * y) % 17);
-  return GBitmap(new GBitmapImp(kWidth, kHeight, 8, samples, std::move(pixels), nullptr));
-}
-
 const GBitmap& Page(std::uint16_t samples) {
-  static const GBitmap grey = MakePage(1), colour = MakePage(3);
+  static const GBitmap grey = bench_raster::MakePage(kWidth, kHeight, 1),
+                       colour = bench_raster::MakePage(kWidth, kHeight, 3);
   return samples == 1 ? grey : colour;
 }
 
@@ -43,9 +36,7 @@ GShortRect Target(std::int64_t tenths) {
 }
 
 void SetRate(benchmark::State& state, const GShortRect& target) {
-  state.counters["Mpixel"] =
-      benchmark::Counter(double(target.right) * target.bottom * double(state.iterations()) / 1e6,
-                         benchmark::Counter::kIsRate);
+  bench_raster::SetPixelRate(state, double(target.right) * target.bottom);
 }
 
 // Pulls every row from `source` into `row`.
@@ -101,15 +92,8 @@ BENCHMARK(BM_PlainNearestNeighbour)
     ->Args({3, 4})
     ->Unit(benchmark::kMillisecond);
 
-GDitherMatrix MakeMatrix() {
-  std::vector<std::uint8_t> cells(256);
-  for (std::size_t i = 0; i < cells.size(); ++i)
-    cells[i] = std::uint8_t((i * 97 + i / 16 * 31) % 255 + 1);
-  return GDitherMatrix(16, 16, cells.data(), 0, 0);
-}
-
 void BM_WholeChain(benchmark::State& state) {
-  const GDitherMatrix matrix = MakeMatrix();
+  const GDitherMatrix matrix = bench_raster::MakeMatrix(16);
   const GShortRect target = Target(20);
   std::size_t bytes = 0;
   for (auto _ : state) {
@@ -132,7 +116,7 @@ void BM_WholeChain(benchmark::State& state) {
 BENCHMARK(BM_WholeChain)->Unit(benchmark::kMillisecond);
 
 void BM_PlainScaleGreyDither(benchmark::State& state) {
-  const GDitherMatrix matrix = MakeMatrix();
+  const GDitherMatrix matrix = bench_raster::MakeMatrix(16);
   const GShortRect target = Target(20);
   const GBitmapImp& page = *Page(3).GetImplementation();
   std::vector<std::uint8_t> row((target.right + 7) / 8);

@@ -8,6 +8,7 @@
 #include "foundation/rw/vstream.h"
 #include "output/attributes/clip.h"
 #include "output/core/peripheral.h"
+#include "output/stored_runs.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -19,20 +20,6 @@ constexpr RWClassRegistration kRasterGraphicClasses[] = {
 
 // The version word and the two rectangles.
 constexpr RWSize kFixedFieldsSize = 4 + 16;
-
-template <class Out>
-void PutRect(Out& out, const GShortRect& rect) {
-  PutItem(out, rect.left);
-  PutItem(out, rect.top);
-  PutItem(out, rect.right);
-  PutItem(out, rect.bottom);
-}
-
-template <class In>
-bool GetRect(In& in, GShortRect& rect) {
-  return GetItem(in, rect.left) && GetItem(in, rect.top) && GetItem(in, rect.right) &&
-         GetItem(in, rect.bottom);
-}
 
 }  // namespace
 
@@ -119,8 +106,8 @@ void GRasterGraphic::SaveItems(Out& out) const {
   SaveBase<GGraphic>(*this, out);
   PutItem(out, kRasterGraphicVersion);
   PutReference(out, &bitmap_);
-  PutRect(out, source_);
-  PutRect(out, target_);
+  WriteRectangle(out, source_);
+  WriteRectangle(out, target_);
   PutReference(out, &second_bitmap_);
 }
 
@@ -131,7 +118,7 @@ void GRasterGraphic::RestoreItems(In& in) {
   if (!ReadsVersion(scope, in, kRasterGraphicVersion)) return;
   // Back into the graphic's own bitmaps, never into objects of the reader's
   // making; a part that fails fails the whole graphic.
-  if (!GetEmbedded(in, bitmap_) || !GetRect(in, source_) || !GetRect(in, target_) ||
+  if (!GetEmbedded(in, bitmap_) || !ReadRectangle(in, source_) || !ReadRectangle(in, target_) ||
       !GetEmbedded(in, second_bitmap_)) {
     scope.Fail();
   }

@@ -46,8 +46,7 @@ GRasterRowChain::~GRasterRowChain() {
 std::uint32_t GRasterRowChain::GetRow(std::uint8_t* row, std::uint16_t& row_index,
                                       std::uint32_t& length, std::uint8_t& repeat_count,
                                       std::uint8_t& rows_delivered) {
-  length = 0;
-  return upstream_ ? upstream_->GetRow(row, row_index, length, repeat_count, rows_delivered) : 0;
+  return ForwardRow(row, row_index, length, repeat_count, rows_delivered);
 }
 
 void GRasterRowChain::SkipRows(std::uint16_t count) {

@@ -90,12 +90,11 @@ std::uint32_t GRasterPassThrough::Begin() {
 std::uint32_t GRasterPassThrough::GetRow(std::uint8_t* row, std::uint16_t& row_index,
                                          std::uint32_t& length, std::uint8_t& repeat_count,
                                          std::uint8_t& rows_delivered) {
-  length = 0;
-  return ready_ ? upstream_->GetRow(row, row_index, length, repeat_count, rows_delivered) : 0;
+  return ForwardRow(row, row_index, length, repeat_count, rows_delivered);
 }
 
 void GRasterPassThrough::SkipRows(std::uint16_t count) {
-  if (ready_) upstream_->SkipRows(count);
+  if (upstream_) upstream_->SkipRows(count);
 }
 
 // ---------------------------------------------------------------------------
