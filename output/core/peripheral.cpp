@@ -307,6 +307,10 @@ std::uint16_t GPeripheral::DrawRectangle(GRectangleGraphic&) {
   return 0;
 }
 
+std::uint16_t GPeripheral::DrawBitmap(GRasterGraphic&) {
+  return 0;
+}
+
 std::uint16_t GPeripheral::DrawTextString(GTextStringGraphic&) {
   return 0;
 }

@@ -124,6 +124,7 @@ class GTray;
 class GPolyBezierGraphic;
 class GPolygonGraphic;
 class GRectangleGraphic;
+class GRasterGraphic;
 class GClipToRectangle;
 class GClipToSingleRectangle;
 class GClipToPage;
@@ -221,7 +222,8 @@ class GPeripheral : public GAttribute {
   // (three operations of the output model)
   virtual std::uint16_t DrawPolygon(GPolygonGraphic& graphic);
   virtual std::uint16_t DrawRectangle(GRectangleGraphic& graphic);
-  // (the bitmap handler and three operations of the output model)
+  virtual std::uint16_t DrawBitmap(GRasterGraphic& graphic);
+  // (three operations of the output model)
   virtual std::uint16_t DrawTextString(GTextStringGraphic& graphic);
   // A download-face command's Execute calls this with itself.
   virtual std::uint16_t DownloadFace(GDownloadFace& command);
