@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/raster_pages.h"
 #include "output/color/gray.h"
 #include "output/raster/dither_matrix.h"
 #include "output/raster/row_stages.h"
@@ -20,36 +21,20 @@ constexpr std::int16_t kWidth = 4960;
 constexpr std::int16_t kHeight = 7016;
 constexpr GShortRect kPage{0, 0, kWidth, kHeight};
 
-// A page of `samples` bytes per pixel: a gradient with some texture.
-GBitmap MakePage(std::uint16_t samples) {
-  const std::uint64_t stride = PaddedRowBytes(kWidth, 8, samples);
-  auto pixels = std::make_unique<std::uint8_t[]>(stride * kHeight);
-  for (std::uint64_t y = 0; y < kHeight; ++y)
-    for (std::uint64_t x = 0; x < std::uint64_t{kWidth} * samples; ++x)
-      pixels[y * stride + x] = std::uint8_t(x * 255 / (kWidth * samples) + (x * y) % 17);
-  return GBitmap(new GBitmapImp(kWidth, kHeight, 8, samples, std::move(pixels), nullptr));
-}
-
 const GBitmap& GreyPage() {
-  static const GBitmap page = MakePage(1);
+  static const GBitmap page = bench_raster::MakePage(kWidth, kHeight, 1);
   return page;
 }
 
 const GBitmap& ColorPage() {
-  static const GBitmap page = MakePage(3);
+  static const GBitmap page = bench_raster::MakePage(kWidth, kHeight, 3);
   return page;
 }
 
-GDitherMatrix MakeMatrix(std::uint8_t side) {
-  std::vector<std::uint8_t> cells(std::size_t{side} * side);
-  for (std::size_t i = 0; i < cells.size(); ++i)
-    cells[i] = std::uint8_t((i * 97 + i / side * 31) % 255 + 1);
-  return GDitherMatrix(side, side, cells.data(), 0, 0);
-}
+using bench_raster::MakeMatrix;
 
 void SetRate(benchmark::State& state) {
-  state.counters["Mpixel"] = benchmark::Counter(
-      double(kWidth) * kHeight * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
+  bench_raster::SetPixelRate(state, double(kWidth) * kHeight);
 }
 
 void BM_DitherStage(benchmark::State& state) {

@@ -12,6 +12,7 @@
 // Threads: an object is used by its context's one caller at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/host/printer_interface.h"
@@ -48,7 +49,23 @@ class GDevModeSettingsInterface {
   // The 16-bit word the record keeps for the context (private part,
   // offset 260): the value the context hands to the services after a bind.
   virtual std::uint16_t GetContextWord() = 0;
+  // The record itself (the object's own buffer, dmSize + dmDriverExtra
+  // bytes long), which the context stores as the printer's default.
+  virtual platform::DevModeW* GetDevMode() = 0;
+  // The 16-bit values of the settings model's 323 and 324 (0 without).
+  virtual std::uint16_t GetXResolution() = 0;
+  virtual std::uint16_t GetYResolution() = 0;
 };
+
+// dmOrientation of a record, at offset 76: kDevModePortrait or landscape.
+inline constexpr std::size_t kDevModeOrientationOffset = 76;
+inline constexpr std::int16_t kDevModePortrait = 1;
+inline constexpr std::int16_t kDevModeLandscape = 2;
+// REQUIRES: `record` holds at least 78 bytes (a record the object owns).
+inline std::int16_t DevModeOrientation(const platform::DevModeW* record) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(record) + kDevModeOrientationOffset;
+  return static_cast<std::int16_t>(bytes[0] | bytes[1] << 8);
+}
 
 // Makes the device-mode object of `context` for the spooler's `printer`
 // handle (may be null); null when it cannot be made. The caller owns it.

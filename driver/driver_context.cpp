@@ -1,22 +1,116 @@
+// GDriverContext: construction, the handles, the default device mode, the
+// sheet record, re-targeting, registration and the forms of the media. The
+// mass-storage font files are in context_font_files.cpp.
 #include "driver/driver_context.h"
 
+#include <atomic>
+#include <memory>
 #include <new>
 
+#include "config/attributes/attribute_composite.h"
+#include "config/paper/custom_media_size.h"
+#include "config/paper/media.h"
 #include "driver/entry_points.h"
+#include "driver/model_lookup.h"
 #include "driver/printer_key.h"
+#include "driver/services/os_version.h"
+#include "persist/port_handler.h"
+#include "persist/resource_mapping.h"
+#include "persist/string_conversion.h"
+#include "platform/host/modules.h"
+
+namespace {
+
+// Keys read here.
+constexpr std::uint32_t kDefaultSettingsKey = 359;
+constexpr std::uint32_t kCompanionFileKey = 374;
+constexpr std::uint32_t kHandlerStatusKey = 313;
+
+std::atomic<GPluginSettingsUpdater> g_plugin_updater{nullptr};
+
+// The media walk that AddMediaForms makes: a form per medium whose mapping
+// has spooler number 0, named from the support library.
+struct MediaForms {
+  GDriverContext* context;
+  platform::HMODULE library;
+  bool added;
+};
+
+int AddMediumForm(GMedia* medium, GResourceMapping* entry, std::uint32_t, void* buffer,
+                  std::uint32_t& reported) {
+  auto* walk = static_cast<MediaForms*>(buffer);
+  if (!entry || entry->SystemNumber() != 0) return 1;
+  const RWWString name = LoadFormName(walk->library, entry->StringResourceId());
+  if (name.IsNull()) return 1;
+  if (walk->context->PutFormForMedium(walk->context->GetPrinterHandle(), *medium, name, 0)) {
+    walk->added = true;
+    reported = 1;
+  }
+  return 1;
+}
+
+}  // namespace
+
+GPluginSettingsUpdater SetPluginSettingsUpdater(GPluginSettingsUpdater updater) {
+  return g_plugin_updater.exchange(updater);
+}
+
+GJobHookHolder::~GJobHookHolder() {
+  if (module) platform::FreeLibrary(module);
+}
 
 GDriverContext::GDriverContext(platform::HANDLE printer, const RWWString& printer_name,
                                const RWWString& driver_name, const RWWString& port_name)
-    : GDriverData(printer_name, driver_name, port_name), creation_handle_(printer) {}
+    : GDriverData(printer_name, driver_name, port_name),
+      creation_handle_(printer),
+      job_hooks_(new (std::nothrow) GJobHookHolder) {
+  RefreshHost();
+}
 
-GDriverContext::~GDriverContext() = default;
+GDriverContext::~GDriverContext() {
+  if (own_handle_) ClosePrinterHandle();
+  for (auto& block : blocks_)
+    block.reset();
+  job_hooks_.reset();
+  job_name_ = RWWString();
+}
 
 GDriverContext* GDriverContext::FromDriverData(GDriverData* view) {
   return dynamic_cast<GDriverContext*>(view);
 }
 
 platform::HANDLE GDriverContext::GetPrinterHandle() {
-  return creation_handle_;
+  return use_own_handle_ == 1 ? own_handle_ : creation_handle_;
+}
+
+int GDriverContext::AddMediaForms() {
+  GFormList forms = EnumForms();
+  GDevModeSettingsInterface* dev_mode = GetDevModeSettings();
+  const platform::DevModeW* record = dev_mode ? dev_mode->GetDevMode() : nullptr;
+  const std::uint16_t x = dev_mode ? dev_mode->GetXResolution() : 0;
+  const std::uint16_t y = dev_mode ? dev_mode->GetYResolution() : 0;
+  const std::uint32_t orientation =
+      record && DevModeOrientation(record) == kDevModePortrait ? 0 : 90;
+  MediaForms walk{this, platform::LoadLibraryW(GetSupportFilePath().Data()), false};
+  std::uint32_t index = 0;
+  if (walk.library) EnumMedia(&AddMediumForm, orientation, x, y, 0, &walk, 1, index);
+  if (walk.library) platform::FreeLibrary(walk.library);
+
+  auto* defaults = FindOfClass<MPersistentObject>(GetJobSettings(), kDefaultSettingsKey);
+  GAttributeComposite* sizes = FindComposite(defaults, kCustomSizesKey);
+  const std::uint32_t count = sizes ? sizes->EntryCount() : 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    auto* size = dynamic_cast<GCustomMediaSize*>(sizes->Children()[i].Get());
+    if (!size) continue;
+    bool matched = false;
+    for (std::uint32_t f = 0; f < forms.Count() && !matched; ++f) {
+      matched =
+          !::IsBuiltInForm(forms[f]) && FormMatchesCustomSize(forms[f], *size, kFormTolerance);
+    }
+    if (!matched && PutFormForCustomSize(GetPrinterHandle(), *size, platform::kFormPrinter, 0))
+      walk.added = true;
+  }
+  return walk.added ? 1 : 0;
 }
 
 platform::DWORD GDriverContext::DrvDeviceCapabilities(platform::HANDLE, const char16_t*,
@@ -82,15 +176,155 @@ void GDriverContext::GetPrinterIdentity(RWWString& name, platform::HANDLE& print
   flag = 0;
 }
 
+void GDriverContext::GetCompanionFilePath(RWCString& path) {
+  GStringAttribute* file = FindStringAttribute(GetJobSettings(), kCompanionFileKey);
+  if (!file) {
+    path = RWCString();
+    return;
+  }
+  RWWString name;
+  NarrowToWide(file->GetValue(), name);
+  WideToNarrow(BesideModule(name), path);
+}
+
+int GDriverContext::OpenPrinterFullAccess() {
+  if (own_handle_) ClosePrinterHandle();
+  const platform::PrinterDefaultsW defaults{nullptr, nullptr, platform::kPrinterAllAccess};
+  if (platform::OpenPrinterW(GetPrinterName().Data(), &own_handle_, &defaults) == 1) return 1;
+  own_handle_ = nullptr;
+  platform::GetLastError();
+  return 0;
+}
+
+int GDriverContext::ClosePrinterHandle() {
+  if (own_handle_) platform::ClosePrinter(own_handle_);
+  own_handle_ = nullptr;
+  use_own_handle_ = 0;
+  return 1;
+}
+
+void GDriverContext::UseOwnHandle(std::uint32_t flag) {
+  if (flag != 1) {
+    use_own_handle_ = 0;
+  } else if (own_handle_) {
+    use_own_handle_ = 1;
+  }
+}
+
+int GDriverContext::EnsureWritablePrinterData() {
+  GOSFactory* services = GOSFactory::Instance();
+  if (!services) return 0;
+  const RWWString test(kWriteTestName);
+  if (services->SetPrinterDataString(this, test, test)) return 1;
+  if (own_handle_ || !OpenPrinterFullAccess()) return 0;
+  UseOwnHandle(1);
+  if (services->SetPrinterDataString(this, test, test)) return 1;
+  UseOwnHandle(0);
+  ClosePrinterHandle();
+  return 0;
+}
+
+int GDriverContext::StoreDefaultDevMode() {
+  GDevModeSettingsInterface* dev_mode = GetDevModeSettings();
+  platform::HANDLE printer = GetPrinterHandle();
+  if (!dev_mode || !printer) return 0;
+  std::unique_ptr<platform::BYTE[]> record = ReadPrinterInfo2(printer);
+  if (!record) return 0;
+  auto* info = reinterpret_cast<platform::PrinterInfo2W*>(record.get());
+  info->dev_mode = dev_mode->GetDevMode();
+  info->security_descriptor = nullptr;
+  platform::SetLastError(0);
+  return platform::SetPrinterW(printer, 2, record.get(), 0) == 1 ? 1 : 0;
+}
+
+GSheetRecord* GDriverContext::CreateSheetRecord() {
+  auto* record = new (std::nothrow) GSheetRecord;
+  if (!record) return nullptr;
+  GOSFactory* services = GOSFactory::Instance();
+  record->driver_data = static_cast<GUIDriverData*>(this);
+  record->os_version = new (std::nothrow) GOSVersion;
+  if (record->os_version && services) services->GetOSVersion(*record->os_version);
+  record->settings = CreateDefaultSettings();
+  if (GValueAttribute* status = FindValueAttribute(record->settings, kHandlerStatusKey)) {
+    status->SetValue(GPortHandlerRegistry::Instance().CountHandlers(kPortFlagsOpenExFirst) != 0);
+  }
+  record->configuration = GetConfiguration();
+  record->module = services ? services->GetModuleHandle() : nullptr;
+  if (!record->os_version || !record->settings) {
+    DeleteSheetRecord(record);
+    return nullptr;
+  }
+  return record;
+}
+
+void GDriverContext::DeleteSheetRecord(GSheetRecord* record) {
+  if (!record) return;
+  delete record->os_version;
+  delete record->settings;
+  delete record;
+}
+
+void GDriverContext::InitAppFlags() {
+  RefreshHost();
+}
+
+int GDriverContext::RefreshHost() {
+  char16_t path[kMaxModulePath];
+  platform::DWORD length = platform::GetModuleFileNameW(nullptr, path, kMaxModulePath);
+  // A cut name holds the units copied, short of the terminator.
+  if (length >= kMaxModulePath) length = kMaxModulePath - 1;
+  const RWWString current(path, length);
+  if (current == host_module_path_) return 0;
+  host_module_path_ = current;
+  GDriverContextBase::InitAppFlags();
+  return 1;
+}
+
+std::uint32_t GDriverContext::UpdateFromDevice(std::uint32_t argument) {
+  const std::uint32_t result = GDriverDataImp::UpdateFromDevice(argument);
+  if (result != 0 || argument != 0) return result;
+  if (!GetDefaultSettings()) SetDefaultSettings(BuildDefaultSettings());
+  GAttributeComposite* defaults = GetDefaultSettings();
+  GPluginSettingsUpdater updater = g_plugin_updater.load();
+  return defaults && updater && updater(*this, *defaults) == 1 ? 1 : 0;
+}
+
 void GDriverContext::Retarget(const GPrinterKey& key) {
   GUIDriverData::Retarget(key);
   creation_handle_ = key.GetPrinterHandle();
-  if (!(key.GetPrinterName() == GetPrinterName())) SetPrinterName(key.GetPrinterName());
+  if (!(key.GetPrinterName() == GetPrinterName())) {
+    SetPrinterName(key.GetPrinterName());
+    // It was made for the other printer; the next bind makes one anew.
+    DropDevModeSettings();
+  }
   SetDriverName(key.GetDriverName());
   SetPortName(key.GetPortName());
+  RefreshHost();
 }
 
 GPrinterKey* GDriverContext::CreatePrinterKey() {
   return new (std::nothrow)
       GPrinterKey(creation_handle_, GetPrinterName(), GetDriverName(), GetPortName(), 0);
+}
+
+std::uint32_t GDriverContext::RegisterExtension(const char* name, std::uint32_t mode) {
+  if (IsRemotePrinter() == 0) EnsureWritablePrinterData();
+  BindDevMode(nullptr);
+  SetDefaultSettings(CreateDefaultSettings());
+  const std::uint32_t result = RegisterWithManager(name, mode);
+  if (name && *name != '\0' && result == 0 && SaveSettings(GetDefaultSettings(), 1))
+    StoreDefaultDevMode();
+  if (own_handle_) {
+    UseOwnHandle(0);
+    ClosePrinterHandle();
+  }
+  return result;
+}
+
+std::uint32_t GDriverContext::RegisterWithManager(const char* name, std::uint32_t mode) {
+  return GDriverDataImp::RegisterExtension(name, mode);
+}
+
+int GDriverContext::ContextPaperIdToFormIndex(std::uint16_t id, std::uint16_t& number) {
+  return SearchFormForPaperId(id, number, true);
 }

@@ -4,35 +4,87 @@
 // and hands out its view (AsUIDriverData); each entry point steps back to
 // the context (FromDriverData) and calls the operation of its own name.
 //
-// This class holds what the entry points and the server need: the handle
-// it was made (or re-targeted) with, the printer's names, the cookie of an
-// open property sheet, the printer key, re-targeting and the entry
-// operations. The entry operations answer failure here (what the entry
-// point answers without a context); the operations of the device mode,
-// the sheets, capabilities, events, upgrade and the device query override
-// them.
+// Layout. The context is a GDriverContextBase (first: the device-mode
+// binding, the printer-wide settings and the forms, driver_context_base.h)
+// and a GUIDriverData (its view), over the one virtual GDriverDataImp part
+// that every class of the driver data shares. Its own fields, in order: the
+// creation handle (given at construction or by re-targeting; the printer
+// events open and close it themselves), the own handle that
+// OpenPrinterFullAccess opens with every right and the flag that makes
+// GetPrinterHandle answer it, three owned blocks of the sheet operations,
+// the host program's path, the job name of document events, the sheet
+// record shown by the manual-duplex instructions, the job-hook holder, the
+// page counter and the three watermark words, and the cookie of an open
+// property sheet. The property-sheet hook and the watermark drawing record
+// join them with their classes.
 //
-// The context is a GDriverContextBase (first: the device-mode binding and
-// the printer-wide settings, driver_context_base.h) and a GUIDriverData
-// (its view), over the one virtual GDriverDataImp part that every class of
-// the driver data shares.
+// Its own operations, in slot order: 5 GetPrinterHandle, 6 AddMediaForms,
+// 7-17 the entry operations, 18 GetPrinterIdentity, 19
+// GetCompanionFilePath, 43-47 the handles and the default device mode, 50
+// and 51 the sheet record, 60, 62 and 63 the mass-storage font files
+// (context_font_files.cpp). The entry operations answer failure here (what
+// the entry point answers without a context) until the operations of the
+// device mode, the sheets, capabilities, events, upgrade and the device
+// query override them; the slots those call come with them.
+//
+// The driver data's operations it takes over: 0 the destructor, 1 the host
+// refresh, 2, 3 and 9 (GUIDriverData's), 6 UpdateFromDevice, 8 Retarget,
+// 26 CreatePrinterKey, 29 RegisterExtension, 32 ContextPaperIdToFormIndex.
+// UpdateFromDevice keeps two meanings of its answer: the driver data's part
+// answers 0 on success (and its failure codes), the plug-in step that
+// follows it, when that part succeeded and the argument is 0, answers 1 on
+// success and 0 on failure.
+//
+// Mended: the mass-storage font files that printer data names are copied
+// and deleted only inside the driver directory, and only under file names
+// without "\", "/" or "..".
 //
 // Ownership: the driver server owns contexts; a context owns the parts of
-// its driver data. Threads: a context is used by one spooler call at a
-// time; it takes no lock.
+// its driver data, its own handle, its blocks and its job-hook holder.
+// Threads: a context is used by one spooler call at a time; it takes no
+// lock.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "driver/driver_context_base.h"
+#include "driver/sheet_record.h"
 #include "driver/ui_driver_data.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/types.h"
 
+class GDriverContext;
+
+// The plug-in step of GDriverContext::UpdateFromDevice: lets the
+// user-interface plug-ins update `defaults` (the context's default
+// settings) and answers 1 on success. The property-sheet hook installs it;
+// without one the step answers 0. Any thread.
+using GPluginSettingsUpdater = int (*)(GDriverContext& context, GAttributeComposite& defaults);
+GPluginSettingsUpdater SetPluginSettingsUpdater(GPluginSettingsUpdater updater);
+
+// The holder of the job-hook library that a document loads (none until
+// then); the library is freed with the holder.
+struct GJobHookHolder {
+  GJobHookHolder() = default;
+  GJobHookHolder(const GJobHookHolder&) = delete;
+  GJobHookHolder& operator=(const GJobHookHolder&) = delete;
+  ~GJobHookHolder();
+  platform::HMODULE module = nullptr;
+};
+
+// The write test of EnsureWritablePrinterData: its value name and text.
+inline constexpr char16_t kWriteTestName[] = u"RegWriteTestStr";
+// The font-file index CarryJobFontFile writes.
+inline constexpr std::uint32_t kJobFontFileIndex = 6;
+
 class GDriverContext : public GDriverContextBase, public GUIDriverData {
  public:
+  // Stores the names, makes an empty job-hook holder and runs the host
+  // refresh.
   GDriverContext(platform::HANDLE printer, const RWWString& printer_name,
                  const RWWString& driver_name, const RWWString& port_name);
+  // Closes the own handle, frees the blocks and the job-hook holder.
   ~GDriverContext() override;
 
   // The context behind a view that the driver server handed out, or null
@@ -41,12 +93,19 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // since a view may come from any caller.
   static GDriverContext* FromDriverData(GDriverData* view);
 
-  // The printer handle that the context uses now: the one it was made or
-  // re-targeted with (null for a key built from a name).
+  // 5: the own handle while the use-own-handle flag is 1, else the
+  // creation handle (null for a key built from a name).
   platform::HANDLE GetPrinterHandle() override;
+  // 6: adds a printer form for each medium of the media walk (at 0 degrees
+  // for a portrait device mode, else 90, at its resolution) whose
+  // paper-size mapping has spooler number 0, named by the mapping's string
+  // in the support library (a name that does not load is skipped), and one
+  // for each custom size of the job settings' 359 -> 276 that no form
+  // (other than a built-in one) matched before. 1 when a form was added.
+  virtual int AddMediaForms();
 
-  // The entry operations, in the order the entry points are declared; each
-  // receives the entry point's own arguments.
+  // 7-17: the entry operations, in the order the entry points are
+  // declared; each receives the entry point's own arguments.
   virtual platform::DWORD DrvDeviceCapabilities(platform::HANDLE printer,
                                                 const char16_t* device_name,
                                                 platform::WORD capability, void* output,
@@ -78,22 +137,116 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
                                platform::DWORD size_in, void* in, platform::DWORD size_out,
                                void* out);
 
-  // The printer name, the handle the context was made with, and 0.
-  void GetPrinterIdentity(RWWString& name, platform::HANDLE& printer, std::uint32_t& flag);
+  // 18: the printer name, the creation handle, and 0.
+  virtual void GetPrinterIdentity(RWWString& name, platform::HANDLE& printer, std::uint32_t& flag);
+  // 19: the job settings' string 374 in the directory of this library's
+  // module file (BesideModule); empty without 374.
+  virtual void GetCompanionFilePath(RWCString& path);
+
+  // 43: closes an open own handle, then opens the printer by name with
+  // every right as the own handle: 1, or 0 and none.
+  virtual int OpenPrinterFullAccess();
+  // 44: closes the own handle (a failure ignored) and clears the flag; 1.
+  virtual int ClosePrinterHandle();
+  // 45: 1 uses the own handle when one is open; anything else stops using
+  // it.
+  virtual void UseOwnHandle(std::uint32_t flag);
+  // 46: writes the printer-data string kWriteTestName through the
+  // services: 1 when it is written. Otherwise, with no own handle open yet,
+  // opens and uses one and writes again: 1 keeps it in use; a failure
+  // closes it. 0 leaves no own handle open.
+  virtual int EnsureWritablePrinterData();
+  // 47: the device-mode object's record as the printer's default
+  // (SetPrinterW level 2 over a fresh GetPrinterW record, no security
+  // descriptor, the last error reset before): 1 when set; 0 without an
+  // object, a handle, or a record.
+  virtual int StoreDefaultDevMode();
+
+  // 50: a new sheet record (sheet_record.h) with this context's view, the
+  // services' version record, CreateDefaultSettings whose 313 (when there)
+  // is 1 when the port-handler registry holds a handler of flag 0x10000,
+  // the configuration and the services' module; null unless both the
+  // version record and the settings were made. 51 frees one (null: none).
+  virtual GSheetRecord* CreateSheetRecord();
+  virtual void DeleteSheetRecord(GSheetRecord* record);
+
+  // 60: the job settings' string 445, when not empty, becomes font-file
+  // value 6; before that "MassStorageFonts" is set to 1 when the job
+  // settings' 317 is not 0.
+  virtual void CarryJobFontFile();
+  // 62: opens the stored printer into the creation handle; then, for each
+  // font-file value 0-9 that names a file inside the driver directory,
+  // copies the file of the same name from `printer_name`'s server (its
+  // text up to the last separator) + "\print$\w32x86\2\", else "...\3\",
+  // over it. Closes the printer and clears the creation handle.
+  virtual void FetchMassStorageFontFiles(const RWWString& printer_name);
+  // 63: the same opening; deletes the local file of each value 0-9 that
+  // lies inside the driver directory.
+  virtual void DeleteMassStorageFontFiles(const RWWString& printer_name);
 
   // The cookie of the property sheet that keeps this context checked out.
   void SetCookie(std::uint32_t cookie) { cookie_ = cookie; }
   std::uint32_t GetCookie() const { return cookie_; }
 
+  platform::HANDLE GetOwnHandle() const { return own_handle_; }
+  const RWWString& GetHostModulePath() const { return host_module_path_; }
+
   // --- The driver data's operations.
 
-  // The driver data's re-target; then the handle becomes the key's and
-  // the printer, driver and port names are taken from the key.
+  // 1: the host refresh (RefreshHost).
+  void InitAppFlags() override;
+  // 6: the driver data's update, then (see the file comment) the plug-in
+  // step when it answered 0 and `argument` is 0: the default settings made
+  // when none are held (BuildDefaultSettings), handed to the installed
+  // GPluginSettingsUpdater.
+  std::uint32_t UpdateFromDevice(std::uint32_t argument) override;
+  // 8: the driver data's re-target; the handle becomes the key's; another
+  // printer name (whole wide strings) replaces the name and drops the
+  // device-mode object; driver and port names are the key's; the host
+  // refresh last.
   void Retarget(const GPrinterKey& key) override;
-  // A key of the handle, the three names and flag 0.
+  // 26: a key of the creation handle, the three names and flag 0.
   GPrinterKey* CreatePrinterKey() override;
+  // 29: the write test (for a local printer), a bind without a device
+  // mode, default settings made anew (CreateDefaultSettings), the
+  // registration (RegisterWithManager); after a registration of a named
+  // extension answering 0 the default settings are saved in mode 1 and,
+  // when that worked, stored as the default device mode. An own handle
+  // still open is released. The registration's answer.
+  std::uint32_t RegisterExtension(const char* name, std::uint32_t mode) override;
+  // 32: PaperIdToFormIndex's search, with the medium (at 0 degrees for a
+  // portrait device mode, else 90) also matching a form by the name the
+  // support library gives it.
+  int ContextPaperIdToFormIndex(std::uint16_t id, std::uint16_t& number) override;
+
+  // Reads the host program's path (at most kMaxModulePath units); when it
+  // differs from the one stored, stores it and recomputes the application
+  // flags (GDriverContextBase::InitAppFlags). 1 when it changed, else 0.
+  int RefreshHost();
+
+ protected:
+  // The driver data's registration (GDriverDataImp::RegisterExtension).
+  virtual std::uint32_t RegisterWithManager(const char* name, std::uint32_t mode);
 
  private:
-  platform::HANDLE creation_handle_;  // not owned
+  // Opens the stored printer into the creation handle for the font files;
+  // false when it does not open.
+  bool OpenCreationHandle();
+  void CloseCreationHandle();
+
+  platform::HANDLE creation_handle_;       // not owned
+  platform::HANDLE own_handle_ = nullptr;  // owned
+  std::uint32_t use_own_handle_ = 0;
+  std::unique_ptr<platform::BYTE[]> blocks_[3];  // the sheet operations'
+  RWWString host_module_path_;                   // empty at construction
+  // The document events' and the manual-duplex notice's, used once they
+  // stand.
+  RWWString job_name_;
+  [[maybe_unused]] GSheetRecord* shown_sheet_record_ = nullptr;  // not owned
+  std::unique_ptr<GJobHookHolder> job_hooks_;
+  [[maybe_unused]] std::uint32_t page_counter_ = 0;
+  [[maybe_unused]] std::uint32_t watermark_mode_ = 0;  // 0 none, 1 first page, 2 every page
+  [[maybe_unused]] std::uint32_t watermark_selection_ = 0;
+  [[maybe_unused]] std::uint32_t watermark_grayscale_ = 0;
   std::uint32_t cookie_ = 0;
 };

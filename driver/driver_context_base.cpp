@@ -155,6 +155,7 @@ GAttributeComposite* GDriverContextBase::CreateDefaultSettings() {
   PutDirectChild(*settings, options.release());
   PutDirectChild(*settings, watermarks.release());
   PutDirectChild(*settings, extension.release());
+  RefreshCustomSizes(settings);
   return settings;
 }
 

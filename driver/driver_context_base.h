@@ -14,6 +14,15 @@
 // and made by the installed maker (dev_mode_settings_interface.h); without
 // one a bind answers 0 and nothing is bound.
 //
+// Forms (context_forms.cpp over spooler_forms.h): the driver data's form
+// operations answer from the spooler's forms of the printer handle that
+// GetPrinterHandle gives: form numbers and paper ids both ways, which forms
+// fit the custom size range (the symmetric pool's media 17385 and 17384,
+// looked up at 0 degrees and swapped for 90 and 270), forms made into
+// media and custom sizes, and the spooler forms that stand for user-defined
+// sizes. Every settings tree BuildDefaultSettings and CreateDefaultSettings
+// answer has its custom sizes (276) made anew from those forms.
+//
 // Where printer data lives:
 //   - named objects "365", "366", "368": the settings parts of those keys
 //     (SaveSettings in mode 1 stores only the parts the settings held);
@@ -52,8 +61,14 @@
 
 #include "driver/dev_mode_settings_interface.h"
 #include "driver/driver_data_imp.h"
+#include "driver/spooler_forms.h"
 #include "foundation/rw/cstring.h"
 #include "platform/host/types.h"
+
+class GMedia;
+
+// The longest module path read (in units, with the terminator).
+inline constexpr platform::DWORD kMaxModulePath = 260;
 
 // Keys of the settings parts kept apart from the device mode.
 inline constexpr std::uint32_t kWatermarkPartKey = 366;
@@ -142,6 +157,126 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // 34: the device-mode object's model (its own), or null.
   GAttributeComposite* GetDevModeSettingsModel() override;
 
+  // --- The driver data's form operations (see Forms above).
+
+  // 12: whether the form numbered `number` fits the custom size range at
+  // that orientation and resolution (FormFitsCustomRange); 0 for 0, 256
+  // and numbers beyond the list.
+  int IsFormUsable(std::uint32_t orientation, std::uint16_t x_resolution,
+                   std::uint16_t y_resolution, int check, std::uint16_t number) override;
+  // 13: 1 when the printer's level 2 record reads and names a server.
+  int IsRemotePrinter() override;
+  // 16: 256 gives 16384; a form that is not built-in gives its position's
+  // id (none for the positions that name no form), a built-in one the
+  // paper-size mapping's id of its number. 1, or 0 and `id` untouched.
+  int FormIndexToPaperId(std::uint16_t number, std::uint16_t& id) override;
+  // 17: 16384 gives 256, an id of a form position its number; else the
+  // paper-size mapping's number; else the first form (not built-in) that
+  // matches the symmetric pool's medium of that id at the device mode's
+  // orientation (0, or 90 for landscape) and resolution. 1, or 0.
+  int PaperIdToFormIndex(std::uint16_t id, std::uint16_t& number) override;
+  // 19: PutFormForCustomSize (user form, replacing); then the custom size
+  // takes the id of its form's position and is put in `list`
+  // (PutCustomSize): 1. 0, the spooler untouched, when its form would land
+  // on a position that names no form; 0 when the spooler refused. `size`
+  // stays the caller's unless 1.
+  int AddCustomForm(GCustomMediaSize* size, GAttributeComposite* list) override;
+  // 20: deletes the spooler form named like the custom size `object`; then
+  // `list` is emptied and refilled (AddCustomSizesFromForms) with the
+  // geometry of `settings` and the check of their 915 (0: checked): 1.
+  int DeleteCustomForm(MPersistentObject* object, GAttributeComposite* list,
+                       GAttributeComposite* settings) override;
+  // 21, 22: walk the forms that fit the custom size range at the geometry
+  // of `settings` (null: the default settings, made when missing), each
+  // with its id (a built-in form without a mapped id, and positions that
+  // name no form, are skipped); `callback` (may be null) gets the running
+  // count from 1, and an answer other than 1 ends the walk. 21 reports only
+  // forms whose id the form-to-tray database 510 of `settings` assigns to
+  // a tray, when it holds an association other than the default. Answer
+  // the count reported.
+  std::int32_t EnumFormsForPrinter(GFormCallback callback, void* data, int check,
+                                   GAttributeComposite* settings) override;
+  std::int32_t EnumAllForms(GFormCallback callback, void* data, int check,
+                            GAttributeComposite* settings) override;
+  // 24: an id that PaperIdToFormIndex turns into a form number (not 256)
+  // is checked as the paper id of MediumForFormNumber's medium (0 when
+  // none can be made); any other id as it is.
+  int CheckPaper(GAttributeComposite* settings, std::uint16_t paper_id, std::uint32_t orientation,
+                 std::uint16_t x_resolution, std::uint16_t y_resolution) override;
+  // 25: GDriverDataImp's file name in the directory of the services'
+  // module (BesideModule).
+  RWWString GetSupportFilePath() override;
+  // 28: the paper id (below 4000) of the medium of the form that
+  // PaperIdToFormIndex gives, at the geometry of `settings`; else `id`.
+  std::uint16_t NormalizePaperId(GAttributeComposite* settings, std::uint16_t id) override;
+  // 30: `callback` (count from 1, mapped id or 0, name) for each built-in
+  // form until it answers 0; its last answer, 1 when there was none.
+  int EnumBuiltInForms(GFormCallback callback, void* data) override;
+  // 31: 1 when the form named like `size` exists and is built-in.
+  int IsBuiltInForm(const GCustomMediaSize& size) override;
+
+  // --- Their supporting operations.
+
+  // The forms of GetPrinterHandle (empty without a handle).
+  GFormList EnumForms();
+  // With `check` 0, 1 for a form with a size; else 1 when its size lies
+  // between the custom size range's media at that resolution (in
+  // micrometres, swapped for 90 and 270). 0 for a form without a positive
+  // size, and for a resolution of 0.
+  int FormFitsCustomRange(const platform::FormInfo1W& form, std::uint16_t x_resolution,
+                          std::uint16_t y_resolution, std::uint32_t orientation, int check);
+  // The paper id of the form at `position`: the mapping's id of a built-in
+  // form, PaperIdOfPosition of another; 0 for none.
+  std::uint16_t FormPaperId(const platform::FormInfo1W& form, std::uint32_t position);
+  // The first model medium of the media walk at that orientation and
+  // resolution that the form matches (the driver data's, not the caller's),
+  // or null.
+  GMedia* FindMediumForForm(const platform::FormInfo1W& form, std::uint32_t orientation,
+                            std::uint16_t x_resolution, std::uint16_t y_resolution);
+  // A new medium (the caller's): a copy of FindMediumForForm's, else one
+  // made from a custom size of id 16384, the form's name and its smaller
+  // and larger length, with the job settings' margins. Null for a form
+  // without a positive size.
+  GMedia* MediumFromForm(const platform::FormInfo1W& form, std::uint32_t orientation,
+                         std::uint16_t x_resolution, std::uint16_t y_resolution);
+  // MediumFromForm of the form numbered `number`; one made from a custom
+  // size takes the id number + 16383, or is none for a position that
+  // names no form. Null for 0, 256 and numbers beyond the list.
+  GMedia* MediumForFormNumber(std::uint16_t number, std::uint32_t orientation,
+                              std::uint16_t x_resolution, std::uint16_t y_resolution);
+  // Empties `settings`' list 276, adds the current custom size (id 16384,
+  // no name, from 1260 and 1261 in tenths of a millimetre, when both are
+  // there) and AddCustomSizesFromForms at their geometry and the check of
+  // their 915. The count added from forms; 0 without a list.
+  int RefreshCustomSizes(GAttributeComposite* settings);
+  // Appends to `list` a custom size per form that is not built-in, fits
+  // the range and names a position: its id, its name, its smaller length
+  // as width and larger as height, in micrometres, key 0. The count.
+  int AddCustomSizesFromForms(GAttributeComposite* list, std::uint16_t x_resolution,
+                              std::uint16_t y_resolution, std::uint32_t orientation, int check);
+  // Puts the spooler form of a custom size (in micrometres) or of a medium
+  // (its paper size converted at its resolution; the form named `name`,
+  // flags kFormPrinter): a missing form is added with `flags` and the area
+  // (0, 0, cx, cy); an existing one that is not built-in is given that size
+  // and area when `replace` is 1. 1 when added or changed; 0 for an empty
+  // name, a size that is not positive or passes 32 bits.
+  int PutFormForCustomSize(platform::HANDLE printer, const GCustomMediaSize& size,
+                           std::uint32_t flags, int replace);
+  int PutFormForMedium(platform::HANDLE printer, const GMedia& medium, const RWWString& name,
+                       int replace);
+  // Whether the form at `position` of `forms` may be offered: it fits the
+  // range and has an id, and, when part 365 (of the default settings held,
+  // else the stored one) has a form-to-tray database 510 with an
+  // association other than the default, that id is assigned to a tray.
+  int IsFormAvailable(const GFormList& forms, std::uint32_t position, std::uint16_t x_resolution,
+                      std::uint16_t y_resolution, std::uint32_t orientation, int check);
+  // `name` in the directory (up to the last "\") of the services' module
+  // file; `name` alone when that has no "\" or cannot be read.
+  static RWWString BesideModule(const RWWString& name);
+  // String `string_id` of the support library (GetSupportFilePath), at most
+  // kMostFormNameLength units; empty when it does not load.
+  RWWString LoadSupportString(std::uint32_t string_id);
+
   // --- Non-virtual operations.
 
   // Keeps `library_flags` as the application flags; when any bit of
@@ -191,10 +326,18 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // Deletes the device-mode object (the next bind makes one).
   void DropDevModeSettings();
 
+  // PaperIdToFormIndex, and with `by_name` the context's own lookup: a form
+  // also matches the medium when it has the name that the paper-size
+  // mapping's string gives the medium in the support library.
+  int SearchFormForPaperId(std::uint16_t id, std::uint16_t& number, bool by_name);
+
  private:
   // Deletes the object and makes a new one for GetPrinterHandle; false when
   // none could be made.
   bool RemakeDevModeSettings();
+  // Slots 21 and 22; `by_tray` filters through the form-to-tray database.
+  std::int32_t WalkForms(GFormCallback callback, void* data, int check,
+                         GAttributeComposite* settings, bool by_tray);
 
   GDevModeSettingsInterface* dev_mode_settings_ = nullptr;  // owned
   std::uint32_t state_flags_ = kStateMadeAnew;

@@ -27,7 +27,7 @@ constexpr std::uint32_t kDocumentSetKey = 246;
 constexpr std::uint32_t kPageSetKey = 256;
 constexpr std::uint32_t kDocumentPartKey = 362;
 constexpr std::uint32_t kPagePartKey = 363;
-constexpr std::uint32_t kMediumKey = 259;
+constexpr std::uint32_t kDocumentMediumKey = 259;
 constexpr std::uint32_t kPaperIdKey = 260;
 constexpr std::uint32_t kSecondPaperKey = 272;
 constexpr std::uint32_t kSeriesSwitchKey = 1122;
@@ -161,7 +161,7 @@ GAttributeComposite* GDriverContextBase::BuildDefaultSettings() {
     std::unique_ptr<MPersistentObject> part(document->DeepCopy());
     if (auto* set = dynamic_cast<GAttributeComposite*>(part.get())) {
       const auto paper_id = static_cast<std::uint16_t>(GetDefaultPaperId());
-      delete TakeDirectChild(*set, kMediumKey);
+      delete TakeDirectChild(*set, kDocumentMediumKey);
       set->AddChild(new (std::nothrow) GValueAttribute(paper_id, kPaperIdKey));
       if (GValueAttribute* second = FindValueAttribute(set, kSecondPaperKey))
         second->SetValue(paper_id);
@@ -188,6 +188,7 @@ GAttributeComposite* GDriverContextBase::BuildDefaultSettings() {
     if (at != RW_NPOS && at > 0) ApplySeries(driver(0, at - 1), settings.get());
   }
   ApplyPrinterDataValues(settings.get());
+  RefreshCustomSizes(settings.get());
   return settings.release();
 }
 

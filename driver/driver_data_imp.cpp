@@ -52,7 +52,7 @@ GDriverDataImp::~GDriverDataImp() {
   delete extension_manager_;
 }
 
-std::uint32_t GDriverDataImp::UpdateFromDevice() {
+std::uint32_t GDriverDataImp::UpdateFromDevice(std::uint32_t) {
   return kNoDeviceValues;
 }
 
@@ -133,23 +133,35 @@ int GDriverDataImp::AddCustomForm(GCustomMediaSize* size, GAttributeComposite* l
   if (!size || !list) return 0;
   // The ids the list's custom sizes take, within the range given out.
   bool taken[kLastCustomFormId - kFirstCustomFormId + 1] = {};
-  GCustomMediaSize* same_name = nullptr;
   const GCountedPtrVector& entries = list->Children();
   for (RWSize i = 0; i < entries.Count(); ++i) {
     auto* entry = dynamic_cast<GCustomMediaSize*>(entries[i].Get());
-    if (!entry) continue;
-    const std::uint16_t id = entry->GetId();
+    const std::uint16_t id = entry ? entry->GetId() : 0;
     if (id >= kFirstCustomFormId && id <= kLastCustomFormId) taken[id - kFirstCustomFormId] = true;
-    if (!same_name && entry->GetName() == size->GetName()) same_name = entry;
   }
   std::uint32_t free_id = kFirstCustomFormId;
   while (free_id <= kLastCustomFormId && taken[free_id - kFirstCustomFormId])
     ++free_id;
   if (free_id > kLastCustomFormId) return 0;
   size->SetId(static_cast<std::uint16_t>(free_id));
-  if (same_name) delete list->RemoveChild(same_name);
-  list->AddChild(size);
+  PutCustomSize(*list, size);
   return 1;
+}
+
+void GDriverDataImp::PutCustomSize(GAttributeComposite& list, GCustomMediaSize* size) {
+  // `size` may be an entry already: deleting it as its own namesake would
+  // free what the list then holds again.
+  bool held = false;
+  GCustomMediaSize* same_name = nullptr;
+  const GCountedPtrVector& entries = list.Children();
+  for (RWSize i = 0; i < entries.Count(); ++i) {
+    auto* entry = dynamic_cast<GCustomMediaSize*>(entries[i].Get());
+    if (entry == size) held = true;
+    if (entry && entry != size && !same_name && entry->GetName() == size->GetName())
+      same_name = entry;
+  }
+  if (same_name) delete list.RemoveChild(same_name);
+  if (!held) list.AddChild(size);
 }
 
 int GDriverDataImp::DeleteCustomForm(MPersistentObject* object, GAttributeComposite* list,
@@ -169,12 +181,8 @@ std::int32_t GDriverDataImp::EnumAllForms(GFormCallback, void*, int, GAttributeC
 }
 
 int GDriverDataImp::CheckPaperForSettings(GAttributeComposite* settings, std::uint16_t paper_id) {
-  GAttributeComposite* resolution = FindComposite(settings, kResolutionKey);
-  const auto x = static_cast<std::uint16_t>(SignedValueOr(resolution, kXResolutionKey, 0));
-  const auto y = static_cast<std::uint16_t>(SignedValueOr(resolution, kYResolutionKey, 0));
-  const auto orientation =
-      static_cast<std::uint32_t>(SignedValueOr(settings, kOrientationKey, 0) & 0xFFFF);
-  return CheckPaper(settings, paper_id, orientation, x, y);
+  const GSettingsGeometry geometry = ReadSettingsGeometry(settings);
+  return CheckPaper(settings, paper_id, geometry.orientation, geometry.x, geometry.y);
 }
 
 int GDriverDataImp::CheckPaper(GAttributeComposite*, std::uint16_t paper_id, std::uint32_t,

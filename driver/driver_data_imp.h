@@ -68,6 +68,7 @@ class GPeripheral;
 class GResourceMapping;
 class GResourceMappingList;
 class GTray;
+struct GSize16;
 class MPersistentObject;
 
 // The walks' callbacks (see the contract above). `reported` is the out
@@ -138,9 +139,10 @@ class GDriverDataImp : public virtual GDriverData {
   // 4 (GDriverData's), 5: the default settings that the driver data keeps,
   // made anew; the caller owns them.
   virtual GAttributeComposite* CreateDefaultSettings() = 0;
-  // 6: the job settings from the device values. No reader of them is
+  // 6: the job settings from the device values; `argument` is the
+  // context's (its plug-in step runs only for 0). No reader of them is
   // built yet: kNoDeviceValues.
-  virtual std::uint32_t UpdateFromDevice();
+  virtual std::uint32_t UpdateFromDevice(std::uint32_t argument);
   // 7: the installed options of `settings` (the part 365 itself, or a
   // composite holding it as a direct child; null: the default settings
   // held) applied to the model; 1 when it ran, 0 without the options part.
@@ -179,10 +181,9 @@ class GDriverDataImp : public virtual GDriverData {
   // once.
   virtual std::uint32_t GetDefaultPaperId();
   // 19: gives `size` the smallest id of kFirstCustomFormId to
-  // kLastCustomFormId no entry of `list` has, removes and deletes the entry
-  // of the same name, and adds `size` to `list` (which holds it from then
-  // on): 1. Every id taken (or a null argument): 0, nothing changed, and
-  // `size` stays the caller's.
+  // kLastCustomFormId no entry of `list` has and puts it in `list`
+  // (PutCustomSize): 1. Every id taken (or a null argument): 0, nothing
+  // changed, and `size` stays the caller's.
   virtual int AddCustomForm(GCustomMediaSize* size, GAttributeComposite* list);
   // 20: removes `object` from `list` by identity and deletes it: 1; else 0.
   virtual int DeleteCustomForm(MPersistentObject* object, GAttributeComposite* list,
@@ -291,6 +292,16 @@ class GDriverDataImp : public virtual GDriverData {
   // 1 when the resource mappings, or a list filled as above, have spooler
   // number `number`; else 0.
   int HasResourceMapping(std::uint16_t number);
+
+  // Removes and deletes the entry of `list` named like `size` (exact
+  // compare), never `size` itself, and adds `size` unless `list` holds it
+  // already; `list` holds it from then on.
+  static void PutCustomSize(GAttributeComposite& list, GCustomMediaSize* size);
+  // The paper sizes of the symmetric pool's media kSmallestCustomSizeId
+  // (into `minimum`) and kLargestCustomSizeId (into `maximum`) at that
+  // orientation and resolution; a missing one (or pool) leaves its bound.
+  void CustomSizeLimits(std::uint32_t orientation, std::uint16_t x_resolution,
+                        std::uint16_t y_resolution, GSize16& minimum, GSize16& maximum);
 
   // The walks (see the contract above). EnumMedia walks the symmetric
   // pool's media of that orientation and resolution between (0, 0) and

@@ -52,17 +52,6 @@ class Walk {
   bool reported_ = false;
 };
 
-// The paper sizes of the limit media `lower` and `upper` of `pool` at that
-// orientation and resolution; a missing one leaves its bound as it is.
-void LimitSizes(GMediaPool& pool, std::uint16_t lower, std::uint16_t upper,
-                std::uint32_t orientation, std::uint16_t x, std::uint16_t y, GSize16& minimum,
-                GSize16& maximum) {
-  if (GMedia* medium = pool.FindByPaperSizeId(lower, orientation, x, y))
-    minimum = medium->GetPaperSize();
-  if (GMedia* medium = pool.FindByPaperSizeId(upper, orientation, x, y))
-    maximum = medium->GetPaperSize();
-}
-
 template <class Size>
 bool Within(const Size& size, const GSize16& minimum, const GSize16& maximum) {
   return static_cast<std::int64_t>(size.width) >= minimum.width &&
@@ -131,6 +120,19 @@ GMediaPool* GDriverDataImp::GetSymmetricMediaPool() {
   return pool;
 }
 
+void GDriverDataImp::CustomSizeLimits(std::uint32_t orientation, std::uint16_t x_resolution,
+                                      std::uint16_t y_resolution, GSize16& minimum,
+                                      GSize16& maximum) {
+  GMediaPool* pool = GetSymmetricMediaPool();
+  if (!pool) return;
+  if (GMedia* medium =
+          pool->FindByPaperSizeId(kSmallestCustomSizeId, orientation, x_resolution, y_resolution))
+    minimum = medium->GetPaperSize();
+  if (GMedia* medium =
+          pool->FindByPaperSizeId(kLargestCustomSizeId, orientation, x_resolution, y_resolution))
+    maximum = medium->GetPaperSize();
+}
+
 int GDriverDataImp::EnumMedia(GMediaCallback callback, std::uint32_t orientation,
                               std::uint16_t x_resolution, std::uint16_t y_resolution, int check,
                               void* buffer, int mapped_only, std::uint32_t& index) {
@@ -139,10 +141,7 @@ int GDriverDataImp::EnumMedia(GMediaCallback callback, std::uint32_t orientation
   if (!pool) return walk.Result();
   GSize16 minimum(0, 0);
   GSize16 maximum(kLargestMediaLength, kLargestMediaLength);
-  if (check) {
-    LimitSizes(*pool, kSmallestCustomSizeId, kLargestCustomSizeId, orientation, x_resolution,
-               y_resolution, minimum, maximum);
-  }
+  if (check) CustomSizeLimits(orientation, x_resolution, y_resolution, minimum, maximum);
   auto* mapping = dynamic_cast<GResourceMappingList*>(GetPaperSizeMapping());
   std::unique_ptr<GMediaPoolIterator> media(
       pool->CreateFilteredIterator(orientation, x_resolution, y_resolution, minimum, maximum));
@@ -289,12 +288,7 @@ int GDriverDataImp::IsFormUsable(std::uint32_t orientation, std::uint16_t x_reso
   if (!sizes) return 0;
   GSize16 minimum(0, 0);
   GSize16 maximum(kLargestMediaLength, kLargestMediaLength);
-  if (check) {
-    if (GMediaPool* pool = GetSymmetricMediaPool()) {
-      LimitSizes(*pool, kSmallestCustomSizeId, kLargestCustomSizeId, orientation, x_resolution,
-                 y_resolution, minimum, maximum);
-    }
-  }
+  if (check) CustomSizeLimits(orientation, x_resolution, y_resolution, minimum, maximum);
   const GCountedPtrVector& entries = sizes->Children();
   for (RWSize i = 0; i < entries.Count(); ++i) {
     auto* size = dynamic_cast<GCustomMediaSize*>(entries[i].Get());

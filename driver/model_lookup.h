@@ -13,6 +13,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/paper/media_from_custom_size.h"
 #include "driver/services/os_factory.h"
 #include "foundation/rw/cstring.h"
 #include "persist/child_iterator.h"
@@ -44,6 +45,20 @@ inline GStringAttribute* FindStringAttribute(MPersistentObject* in, std::uint32_
 // The attribute composite keyed `key` (any kind of 757), or null.
 inline GAttributeComposite* FindComposite(MPersistentObject* in, std::uint32_t key) {
   return FindOfClass<GAttributeComposite>(in, key);
+}
+
+// The resolution (composite 249: 323 x, 324 y) and orientation (265,
+// degrees) of a settings tree; 0 where missing.
+struct GSettingsGeometry {
+  std::uint16_t x = 0;
+  std::uint16_t y = 0;
+  std::uint32_t orientation = 0;
+};
+inline GSettingsGeometry ReadSettingsGeometry(MPersistentObject* settings) {
+  GAttributeComposite* resolution = FindComposite(settings, kResolutionKey);
+  return {static_cast<std::uint16_t>(SignedValueOr(resolution, kXResolutionKey, 0)),
+          static_cast<std::uint16_t>(SignedValueOr(resolution, kYResolutionKey, 0)),
+          static_cast<std::uint32_t>(SignedValueOr(settings, kOrientationKey, 0) & 0xFFFF)};
 }
 
 // `in`'s first direct child keyed `key`, or null (a composite's own

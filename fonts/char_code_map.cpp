@@ -27,23 +27,29 @@ bool GCharCodeMap::PassesThrough(std::uint16_t code) {
 
 std::uint16_t GCharCodeMap::Map(std::uint16_t code) {
   if (PassesThrough(code)) return code;
-  // Codes from 256 to 65279: pages 0 to 253 of the 255.
-  const std::uint32_t page = (code - kFirstAllocatedCode) / kPageSize;
-  const std::uint32_t entry = code % kPageSize;
+  // Codes from 256 to 65279: pages 0 to 253.
+  std::uint16_t* entry = MappedEntry(code - kFirstAllocatedCode);
+  if (!entry) return kNoMappedCode;
+  if (*entry != 0) return *entry;
+  if (PassesThrough(next_free_code_)) return kNoMappedCode;  // the numbering ran out
+  *entry = next_free_code_;
+  NextCode();
+  return *entry;
+}
+
+std::uint16_t* GCharCodeMap::MappedEntry(std::uint32_t index) {
+  const std::uint32_t page = index / kPageSize;
+  if (page >= kPageCount) return nullptr;
   if (!pages_) {
     pages_ = RWNewArray<std::unique_ptr<std::uint16_t[]>>(kPageCount);
-    if (!pages_) return kNoMappedCode;
+    if (!pages_) return nullptr;
   }
   std::unique_ptr<std::uint16_t[]>& slots = pages_[page];
   if (!slots) {
     slots = RWNewArray<std::uint16_t>(kPageSize);
-    if (!slots) return kNoMappedCode;
+    if (!slots) return nullptr;
   }
-  if (slots[entry] != 0) return slots[entry];
-  if (PassesThrough(next_free_code_)) return kNoMappedCode;  // the numbering ran out
-  slots[entry] = next_free_code_;
-  NextCode();
-  return slots[entry];
+  return &slots[index % kPageSize];
 }
 
 void GCharCodeMap::Clear() {

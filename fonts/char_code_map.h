@@ -3,8 +3,10 @@
 // 8447 pass through; any other code receives, on first use, the next free
 // code of the generator's own numbering, and keeps it until Clear. Each
 // generator derives its map and says how its numbering advances
-// (NextCode); the map keeps the codes handed out in a directory of 255
-// pages of 256 entries, a page made on first use. A numbering that has run
+// (NextCode); the map keeps the codes handed out in a directory of 256
+// pages of 256 entries, a page made on first use (codes from 256 use pages
+// 0 to 254; a generator whose map has a walk of its own may use all 256
+// through MappedEntry). A numbering that has run
 // out (its next free code reached or wrapped into a code that passes
 // through, which would then stand for two characters) hands out no code:
 // Map answers kNoMappedCode and the code stays unmapped.
@@ -27,7 +29,7 @@ inline constexpr std::uint16_t kFirstAllocatedCode = 256;
 
 class GCharCodeMap {
  public:
-  static constexpr std::uint32_t kPageCount = 255;
+  static constexpr std::uint32_t kPageCount = 256;
   static constexpr std::uint32_t kPageSize = 256;
 
   // No directory; the next free code is 256.
@@ -52,6 +54,10 @@ class GCharCodeMap {
   static bool PassesThrough(std::uint16_t code);
 
  protected:
+  // The entry at `index` (below kPageCount x kPageSize; a mapped code or
+  // 0), its page made zeroed on first use; null when no memory is left.
+  std::uint16_t* MappedEntry(std::uint32_t index);
+
   std::uint16_t next_free_code_ = kFirstAllocatedCode;
 
  private:

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "persist/counted_ptr.h"
 #include "persist/persistent_object.h"
@@ -27,21 +28,35 @@ bool GetByte(RWFile& file, std::uint8_t& value);
 // Reads one object reference into `slot`, which holds it from then on: the
 // nil object, or an object of class T that nothing in the graph holds yet
 // nor is still being read (so no object is ever owned twice and no cycle
-// is made). Anything else fails the scope; an object that this read made
-// and nobody holds is freed. False when the read failed.
+// is made). Anything else fails the scope and goes back to the read
+// (RefuseRestored), which frees it unless the graph holds it elsewhere.
+// False when the read failed.
 template <class T, class In>
 bool ReadUnheldObject(In& in, MRestoreScope& scope, GCountedPtr& slot) {
   T* object = nullptr;
   ReadModelPointer(in, object);
-  if (!scope.Ok()) {
-    if (object && object->ReferenceCount() < 0) delete object;
-    return false;
-  }
-  if (object && (object->ReferenceCount() >= 0 || !MayHoldRestoredChild(object))) {
+  if (!scope.Ok() ||
+      (object && (object->ReferenceCount() >= 0 || !MayHoldRestoredChild(object)))) {
+    if (object) RefuseRestored(in, object);
     scope.Fail();
     return false;
   }
   slot.Reset(object);
+  return true;
+}
+
+// Reads `count` u16 items one by one into `words` (a file must hold them
+// all first), so that a damaged count allocates no more than the data
+// holds; false when they do not all arrive.
+template <class In>
+bool GetWords(In& in, std::uint32_t count, std::vector<std::uint16_t>& words) {
+  if (!RemainingMayHold(in, count, 2)) return false;
+  words.clear();
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint16_t word = 0;
+    if (!GetItem(in, word)) return false;
+    words.push_back(word);
+  }
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fonts/font_items.h"
 #include "foundation/rw/support.h"
 #include "output/graphics/angle.h"
 #include "persist/stored_form.h"
@@ -231,13 +232,8 @@ bool GetTable(In& in, std::uint16_t count, std::unique_ptr<GCharTable>& table) {
   std::uint32_t flag = kNoTable;
   if (!GetItem(in, flag)) return false;
   if (flag != kTablePresent) return true;
-  if (!RemainingMayHold(in, count, 2)) return false;
   std::vector<std::uint16_t> entries;
-  for (std::uint16_t i = 0; i < count; ++i) {
-    std::uint16_t entry = 0;
-    if (!GetItem(in, entry)) return false;
-    entries.push_back(entry);
-  }
+  if (!GetWords(in, count, entries)) return false;
   table.reset(RWNew<GCharTable>(GCharTable::CopyOf(entries)));
   return table && table->Count() == count;
 }

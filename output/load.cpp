@@ -14,6 +14,7 @@
 #include "output/core/load.h"
 #include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
+#include "output/graphics/raster_graphic.h"
 #include "output/raster/bitmap.h"
 #include "output/raster/dither_matrix.h"
 
@@ -38,6 +39,7 @@ constexpr RWSubsystemClasses::List kOutputLists[] = {
     &GraphicBundleClasses,
     &BitmapClasses,
     &DitherMatrixClasses,
+    &RasterGraphicClasses,
 };
 
 constinit RWSubsystemClasses g_classes(kOutputLists);

@@ -1,5 +1,6 @@
 // Reading a counted run of items (a dash pattern's entries, a clip's
-// rectangles) from a stored form without trusting the stored count.
+// rectangles) from a stored form without trusting the stored count, and
+// the stored rectangle that clips and raster graphics share.
 #pragma once
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <memory>
 
 #include "foundation/rw/support.h"
+#include "output/graphics/short_geometry.h"
 #include "persist/stored_form.h"
 
 // Reads `count` items, each with `read_one(in, item)` (true when it was
@@ -37,4 +39,20 @@ bool GetItemRun(In& in, std::uint32_t count, std::uint32_t min_bytes, std::uniqu
   }
   items = std::move(block);
   return true;
+}
+
+// A rectangle as 4 x i16: left, top, right, bottom.
+template <class Out>
+void WriteRectangle(Out& out, const GShortRect& rectangle) {
+  PutItem(out, rectangle.left);
+  PutItem(out, rectangle.top);
+  PutItem(out, rectangle.right);
+  PutItem(out, rectangle.bottom);
+}
+
+// True when all four were read.
+template <class In>
+bool ReadRectangle(In& in, GShortRect& rectangle) {
+  return GetItem(in, rectangle.left) && GetItem(in, rectangle.top) &&
+         GetItem(in, rectangle.right) && GetItem(in, rectangle.bottom);
 }

@@ -132,7 +132,10 @@ void GCountedPtr::RestoreItems(In& in) {
   RWCollectable* read = nullptr;
   GetReference(in, read);
   auto* target = dynamic_cast<MPersistentObject*>(read);
-  if (read && !target) scope.Fail();
+  if (read && !target) {
+    RefuseRestored(in, read);
+    scope.Fail();
+  }
   Reset(target);
 }
 

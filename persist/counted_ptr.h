@@ -80,7 +80,8 @@ class GCountedPtr : public RWCollectable {
   RWSize StoredSize() const override;
   // A restore lets go of the old target and holds what it reads. What it
   // reads must be a model object: anything else fails the restore, leaves
-  // the pointer empty, and is not freed (it may be shared in the graph).
+  // the pointer empty, and is refused (freed unless the graph holds it
+  // elsewhere, stored_form.h).
   void RestoreFromStream(RWVirtualInputStream& stream) override;
   void RestoreFromFile(RWFile& file) override;
   void SaveToStream(RWVirtualOutputStream& stream) const override;

@@ -5,7 +5,8 @@
 //
 // Both compare by value against an object of their own class (signed or
 // unsigned), and by address against anything else. IsEqual looks at the
-// class and the value only; IsEqualContent also at the key.
+// class and the value only; IsEqualContent also at the key. They hash by
+// value, so that equal keys meet in one bucket of a hashed collection.
 //
 // Stored form, after the base part of MPersistentObject:
 //   version  u32  kPersistableIntegerVersion
@@ -43,6 +44,8 @@ class GPersistableInteger : public MPersistentObject {
   // By value against the same class: 0 equal, -1 smaller, 1 greater;
   // otherwise the base's order by address.
   int CompareTo(const RWCollectable* other) const override;
+  // The value's 32 bits, as IsEqual compares it.
+  std::uint32_t Hash() const override { return static_cast<std::uint32_t>(value_); }
   // The same class and value; keys are not compared.
   bool IsEqual(const RWCollectable* other) const override;
   void RestoreFromStream(RWVirtualInputStream& stream) override;

@@ -4,6 +4,7 @@
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/stored_form.h"
 
@@ -60,6 +61,17 @@ MPersistentAssociation& MPersistentAssociation::operator=(const MPersistentAssoc
   return *this;
 }
 
+MPersistentObject* MPersistentAssociation::DeepCopy() {
+  MPersistentObject* key_copy = Key() ? Key()->DeepCopy() : nullptr;
+  MPersistentObject* value_copy = Value() ? Value()->DeepCopy() : nullptr;
+  auto* copy = RWNew<MPersistentAssociation>(key_copy, value_copy, MPersistentObject::Key());
+  if (!copy) {
+    delete key_copy;
+    delete value_copy;
+  }
+  return copy;
+}
+
 RWSize MPersistentAssociation::StoredSize() const {
   return MPersistentObject::StoredSize() + 4 + GraphStoreSizeOf(Key()) + GraphStoreSizeOf(Value());
 }
@@ -86,9 +98,10 @@ bool MPersistentAssociation::RestoreObject(In& in, GCountedPtr& object) {
   RWCollectable* read = nullptr;
   bool read_on = GetReference(in, read);
   auto* model = dynamic_cast<MPersistentObject*>(read);
-  // Refused objects are not freed: the graph may share them.
-  if (read && !model) return false;
-  if (!MayHoldRestoredChild(model)) return false;
+  if ((read && !model) || !MayHoldRestoredChild(model)) {
+    RefuseRestored(in, read);
+    return false;
+  }
   // A partial object is still held, so that it is freed with this one.
   object.Reset(model, g_file_lock);
   return read_on;

@@ -63,6 +63,10 @@ class MPersistentAssociation final
   MPersistentObject* Key() const { return key_object_.Get(); }
   MPersistentObject* Value() const { return value_object_.Get(); }
 
+  // A new association with this key and a deep copy of each object, equal
+  // in content to this one (a copy made by the copy constructor has key 0
+  // and objects made by their CreateCopy, which need not be).
+  MPersistentObject* DeepCopy() override;
   // The base part, 4 and the graph size of each object.
   RWSize StoredSize() const override;
   // The same object; or the same class and key, and neither the key

@@ -1,5 +1,6 @@
 #include "persist/persistent_composite.h"
 
+#include <atomic>
 #include <memory>
 #include <new>
 
@@ -13,6 +14,9 @@
 namespace {
 
 constinit RWLockRecord g_file_lock;
+
+// The limit AddChild applies (a test may lower it).
+std::atomic<RWSize> g_child_limit{MPersistentComposite::kChildLimit};
 
 constexpr RWClassRegistration kPersistentCompositeClasses[] = {
     {&RWCreate<MPersistentComposite>, kMPersistentCompositeId, "MPersistentComposite"},
@@ -114,9 +118,13 @@ bool MPersistentComposite::IsEqualContent(const MPersistentObject* other) const 
 // ---------------------------------------------------------------------------
 // Adding and removing
 
+RWSize MPersistentComposite::SetChildLimit(RWSize limit) {
+  return g_child_limit.exchange(limit);
+}
+
 void MPersistentComposite::AddChild(MPersistentObject* object) {
   if (!object) return;
-  if (children_.Count() < kChildLimit) {
+  if (children_.Count() < g_child_limit.load(std::memory_order_relaxed)) {
     children_.Append(GCountedPtr(object, g_file_lock));
   } else if (object->ReferenceCount() < 0) {
     delete object;  // refused; an object that others hold stays theirs

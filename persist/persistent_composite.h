@@ -53,6 +53,10 @@ class MPersistentComposite : public MPersistentObject {
   static constexpr RWSize kClearedCapacity = 64;
   // AddChild takes children only while the count is below this.
   static constexpr RWSize kChildLimit = 0x1FFFFFBF;
+  // Sets the limit AddChild applies (kChildLimit until then) and answers
+  // the previous one: a seam for tests, which cannot add half a billion
+  // children.
+  static RWSize SetChildLimit(RWSize limit);
 
   MPersistentComposite();
   explicit MPersistentComposite(const std::uint32_t& key);

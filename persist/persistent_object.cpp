@@ -304,26 +304,27 @@ bool MayHoldRestoredChild(const MPersistentObject* child) {
 
 namespace persist_detail {
 
-RWCollectable* ReadReference(RWVirtualInputStream& stream) {
-  MRestoreScope scope(stream);
+namespace {
+
+template <class In>
+RWCollectable* ReadAccepted(In& in, bool (*accepts)(const RWCollectable*)) {
+  MRestoreScope scope(in);
   RWCollectable* object = nullptr;
-  GetReference(stream, object);
-  return object;
+  GetReference(in, object);
+  if (!object || accepts(object)) return object;
+  RefuseRestored(in, object);
+  scope.Fail();
+  return nullptr;
 }
 
-RWCollectable* ReadReference(RWFile& file) {
-  MRestoreScope scope(file);
-  RWCollectable* object = nullptr;
-  GetReference(file, object);
-  return object;
+}  // namespace
+
+RWCollectable* ReadReference(RWVirtualInputStream& stream, bool (*accepts)(const RWCollectable*)) {
+  return ReadAccepted(stream, accepts);
 }
 
-void MarkFailed(RWVirtualInputStream& stream) {
-  stream.SetState(stream.State() | RWStreamState::kFail);
-}
-
-void MarkFailed(RWFile& file) {
-  file.MarkError();
+RWCollectable* ReadReference(RWFile& file, bool (*accepts)(const RWCollectable*)) {
+  return ReadAccepted(file, accepts);
 }
 
 }  // namespace persist_detail

@@ -156,8 +156,8 @@ class MPersistentObject : public RWCollectable {
   // The extraction operations: each opens an error scope, sets `object` to
   // null, and reads one object reference into it. What is read must be a
   // model object; anything else leaves `object` null, fails the stream (or
-  // marks the file's error) and is not freed, since it may be shared in
-  // the graph. A failed read also fails the stream or marks the file; a
+  // marks the file's error) and is refused (freed unless the graph holds it
+  // elsewhere). A failed read also fails the stream or marks the file; a
   // partial object read is still handed out, for the caller to free.
   static void ReadPointerFromStream(RWVirtualInputStream& stream, MPersistentObject*& object);
   static void ReadPointerFromFile(RWFile& file, MPersistentObject*& object);
@@ -218,23 +218,25 @@ bool MayHoldRestoredChild(const MPersistentObject* child);
 // ---------------------------------------------------------------------------
 
 namespace persist_detail {
-// One reference read inside an error scope; failures marked on the source.
-RWCollectable* ReadReference(RWVirtualInputStream& stream);
-RWCollectable* ReadReference(RWFile& file);
-void MarkFailed(RWVirtualInputStream& stream);
-void MarkFailed(RWFile& file);
+// One reference read inside a restore scope. What `accepts` does not take
+// is refused (freed unless the graph holds it elsewhere) and fails the
+// source; the answer is then null.
+RWCollectable* ReadReference(RWVirtualInputStream& stream, bool (*accepts)(const RWCollectable*));
+RWCollectable* ReadReference(RWFile& file, bool (*accepts)(const RWCollectable*));
+template <class T>
+bool IsA(const RWCollectable* object) {
+  return dynamic_cast<const T*>(object) != nullptr;
+}
 }  // namespace persist_detail
 
 template <class T>
 void ReadModelPointer(RWVirtualInputStream& stream, T*& object) {
   object = nullptr;
-  RWCollectable* read = persist_detail::ReadReference(stream);
-  if (read && !(object = dynamic_cast<T*>(read))) persist_detail::MarkFailed(stream);
+  object = dynamic_cast<T*>(persist_detail::ReadReference(stream, persist_detail::IsA<T>));
 }
 
 template <class T>
 void ReadModelPointer(RWFile& file, T*& object) {
   object = nullptr;
-  RWCollectable* read = persist_detail::ReadReference(file);
-  if (read && !(object = dynamic_cast<T*>(read))) persist_detail::MarkFailed(file);
+  object = dynamic_cast<T*>(persist_detail::ReadReference(file, persist_detail::IsA<T>));
 }

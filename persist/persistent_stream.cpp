@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "driver/services/os_factory.h"
 #include "foundation/rw/binarystream.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/filestream.h"
@@ -73,13 +72,13 @@ void GPersistentInputStream::MakeEncoding(std::int32_t encoding) {
   RWErrorScope scope;
   std::istream& is = *runtime_;
   switch (encoding) {
-    case GOSFactory::kPortableTextEncoding:
+    case kRWPortableTextEncoding:
       virtual_.reset(new (std::nothrow) RWPortableInputStream(is));
       break;
-    case GOSFactory::kBinaryEncoding:
+    case kRWBinaryEncoding:
       virtual_.reset(new (std::nothrow) RWBinaryInputStream(is));
       break;
-    case GOSFactory::kHeaderedBinaryEncoding:
+    case kRWHeaderedBinaryEncoding:
       virtual_.reset(new (std::nothrow) RWHeaderedBinaryInputStream(is));
       break;
     default:
@@ -127,13 +126,13 @@ void GPersistentOutputStream::MakeEncoding(std::int32_t encoding) {
   RWErrorScope scope;
   std::ostream& os = *runtime_;
   switch (encoding) {
-    case GOSFactory::kPortableTextEncoding:
+    case kRWPortableTextEncoding:
       virtual_.reset(new (std::nothrow) RWPortableOutputStream(os));
       break;
-    case GOSFactory::kBinaryEncoding:
+    case kRWBinaryEncoding:
       virtual_.reset(new (std::nothrow) RWBinaryOutputStream(os));
       break;
-    case GOSFactory::kHeaderedBinaryEncoding:
+    case kRWHeaderedBinaryEncoding:
       virtual_.reset(new (std::nothrow) RWHeaderedBinaryOutputStream(os, kRWHostOrderRequest));
       break;
     default:

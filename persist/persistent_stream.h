@@ -4,7 +4,7 @@
 // encoding. The driver services hand them out (GOSFactory's stream
 // operations); callers may also make them directly.
 //
-// Encoding selector (signed 32-bit, GOSFactory::k*Encoding):
+// Encoding selector (signed 32-bit, kRW*Encoding of vstream.h):
 //   0 portable text   RWPortableInputStream / RWPortableOutputStream
 //   1 binary          RWBinaryInputStream / RWBinaryOutputStream
 //   2 headered binary RWHeaderedBinaryInputStream (checks the format header)

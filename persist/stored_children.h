@@ -30,7 +30,8 @@ void PutChildren(Out& out, const GCountedPtrVector& children) {
 // under `lock`), and stops at the first failed read. Answers false when the
 // data is bad: a count larger than the rest of a file can hold, an object
 // that is not a T, or a back reference to an object still being restored
-// (a cycle); refused objects are not freed, since the graph may share them.
+// (a cycle); refused objects go back to the read (RefuseRestored), which
+// frees them unless the graph holds them elsewhere.
 // A child read in part is still held, so that it goes with its owner. A
 // failed read of the source answers true: the source's own state says it.
 // REQUIRES: the owner's restore holds an MRestoreInProgress for itself.
@@ -44,7 +45,10 @@ bool GetChildren(In& in, GCountedPtrVector& children, RWLockRecord& lock, MNilEn
     RWCollectable* read = nullptr;
     bool read_on = GetReference(in, read);
     T* child = dynamic_cast<T*>(read);
-    if (read && (!child || !MayHoldRestoredChild(child))) return false;
+    if (read && (!child || !MayHoldRestoredChild(child))) {
+      RefuseRestored(in, read);
+      return false;
+    }
     if (child || (read_on && nil == MNilEntries::kKeep)) children.Append(GCountedPtr(child, lock));
     if (!read_on) return true;
   }

@@ -239,6 +239,14 @@ bool GetReference(RWFile& file, RWCollectable*& object) {
   return FileReadsOn(file);
 }
 
+void RefuseRestored(RWVirtualInputStream& stream, RWCollectable* object) {
+  RWRefuseRestored(stream, object);
+}
+
+void RefuseRestored(RWFile& file, RWCollectable* object) {
+  RWRefuseRestored(file, object);
+}
+
 bool GetEmbedded(RWVirtualInputStream& stream, RWCollectable& part) {
   if (!stream.Good()) return false;
   if (RestoreCollectableFromStream(stream, &part, part.ClassId()) && stream.Good()) return true;

@@ -21,7 +21,9 @@
 // error, or an end of file met by a read, sets the stream's fail state or
 // marks the file's error, so that every enclosing reader stops and the
 // caller sees the failure. Scopes nest: a base part's restore and every
-// child's restore open their own inside their owner's.
+// child's restore open their own inside their owner's. What a restore read
+// and refused is freed when the outermost scope on its source ends, unless
+// the graph holds it elsewhere; nothing a read created is left unheld.
 //
 // Not synchronised: a stream or file belongs to one thread at a time.
 #pragma once
@@ -32,6 +34,7 @@
 #include "foundation/rw/collect.h"
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/error.h"
+#include "foundation/rw/storetable.h"
 #include "foundation/rw/wstring.h"
 
 class RWFile;
@@ -40,8 +43,8 @@ class RWVirtualOutputStream;
 
 class MRestoreScope {
  public:
-  explicit MRestoreScope(RWVirtualInputStream& stream) : stream_(&stream) {}
-  explicit MRestoreScope(RWFile& file) : file_(&file) {}
+  explicit MRestoreScope(RWVirtualInputStream& stream) : stream_(&stream), keeper_(&stream) {}
+  explicit MRestoreScope(RWFile& file) : file_(&file), keeper_(&file) {}
   ~MRestoreScope();
   MRestoreScope(const MRestoreScope&) = delete;
   MRestoreScope& operator=(const MRestoreScope&) = delete;
@@ -55,7 +58,16 @@ class MRestoreScope {
   RWErrorScope scope_;
   RWVirtualInputStream* stream_ = nullptr;
   RWFile* file_ = nullptr;
+  // What the restore reads stays refusable until it ends (RefuseRestored).
+  RWReadTableKeeper keeper_;
 };
+
+// Hands an object that the restore read and will not keep (of the wrong
+// class, naming an object still being restored) back to the read that made
+// it: freed when the restore ends, unless the graph holds it elsewhere
+// (RWRefuseRestored, rwstore.h).
+void RefuseRestored(RWVirtualInputStream& stream, RWCollectable* object);
+void RefuseRestored(RWFile& file, RWCollectable* object);
 
 // Each answers true when the item was read and the source reads on; a
 // failed read leaves `value` unchanged.

@@ -44,7 +44,8 @@
 // failed read. A nil entry is dropped. A reference to an object that is not
 // an attribute, a back reference to a composite still being restored (a
 // cycle), or a count larger than the rest of a file can hold fails the
-// restore; refused objects are not freed, since the graph may share them.
+// restore; refused objects are freed unless the graph holds them elsewhere
+// (RefuseRestored, stored_form.h).
 //
 // Capacities: kInitialCapacity after the default and key constructors,
 // kClearedCapacity after RemoveAll and a restore, the source's capacity
@@ -153,6 +154,20 @@ class GAttributeComposite : public GAttribute {
   // The first direct child whose entry `predicate` accepts, or null.
   // REQUIRES: `predicate` leaves the composite's children as they are.
   virtual MPersistentObject* Detect(ChildPredicate predicate, void* data);
+
+  // The names under which the driver and the user interface call these
+  // operations, forwarding to them: ReplaceChildByKey to ReplaceByKey,
+  // ReplaceChild to ReplaceObject (a deep copy of `object` goes in; the
+  // object stays the caller's), Entries to EntryCount, CreateIterator to
+  // NewChildIterator (the caller deletes the iterator).
+  bool ReplaceChildByKey(const std::uint32_t& key, MPersistentObject* object) {
+    return ReplaceByKey(key, object);
+  }
+  bool ReplaceChild(const MPersistentObject* child, MPersistentObject* object) {
+    return ReplaceObject(child, object);
+  }
+  std::uint32_t Entries() const { return EntryCount(); }
+  MChildIterator* CreateIterator() { return NewChildIterator(); }
 
   // Whether `object` is one of the composite's descendants (by identity).
   bool HoldsDescendant(const MPersistentObject* object) const;

@@ -73,7 +73,7 @@ void GEnumAttribute::RestoreItems(In& in) {
   bool read_on = GetReference(in, read);
   auto* choice = dynamic_cast<GAttribute*>(read);
   if (read && !HoldsDescendant(choice)) {
-    // Not freed: the graph may share it.
+    RefuseRestored(in, read);
     choice_ = nullptr;
     scope.Fail();
     return;

@@ -31,7 +31,7 @@
 // A restore of another version keeps the current choice (when the
 // composite part kept the children) and the class id; a choice that is not
 // one of the descendants fails the restore, leaves no current choice, and
-// is not freed (the graph may share it).
+// is refused (freed unless the graph holds it elsewhere).
 //
 // Ownership and threads: as GAttributeComposite.
 #pragma once

@@ -223,7 +223,10 @@ bool GDeviceFontList::RestoreNames(In& in, GCountedPtr& list) {
   GetReference(in, read);
   if (!read) return true;  // none; a failed read is the source's own
   auto* names = dynamic_cast<MAssociationList*>(read);
-  if (!names || !MayHoldRestoredChild(names)) return false;
+  if (!names || !MayHoldRestoredChild(names)) {
+    RefuseRestored(in, read);  // freed unless the graph holds it elsewhere
+    return false;
+  }
   // A partial list is still held, so that it is freed with this one.
   list.Reset(names, g_file_lock);
   return true;

@@ -20,7 +20,8 @@
 // own, from a new-object token of its class only, which nothing else in the
 // graph may then refer to; an association list must be one or nil, and
 // not an object still being restored. Anything else fails the restore at
-// that token; what was read before it stays with the list.
+// that token and is refused (freed unless the graph holds it elsewhere);
+// what was read before it stays with the list.
 //
 // Ownership: the list holds its descriptions by value, one link each, and
 // owns its association lists, which it holds through counted pointers (as

@@ -118,6 +118,8 @@ MPersistentObject* GDeviceFontListComposite::DeepCopy() {
   auto* copy = RWNew<GDeviceFontListComposite>();
   if (!copy) return nullptr;
   copy->SetKey(Key());
+  // The inner composite's key counts in content equality too.
+  copy->lists_.SetKey(lists_.Key());
   copy->AddCopiesFrom(*this);
   return copy;
 }

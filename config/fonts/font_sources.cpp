@@ -96,6 +96,11 @@ void RemoveMsdFontFile(GDriverData* printer, std::uint32_t index, const RWWStrin
   if (InsideDirectory(file, directory)) platform::DeleteFileW(file.Data());
 }
 
+bool IsInDriverDirectory(const RWWString& path) {
+  GOSFactory* services = GOSFactory::Instance();
+  return services && InsideDirectory(path, DriverDirectory(*services));
+}
+
 std::uint32_t GetDisabledMsds(GDriverData* printer) {
   GOSFactory* services = GOSFactory::Instance();
   if (!services) return 0;

@@ -71,6 +71,10 @@ int WriteMsdFileName(GDriverData* printer, std::uint32_t index, const RWWString&
 // driver directory. Nothing is deleted without a driver directory.
 void RemoveMsdFontFile(GDriverData* printer, std::uint32_t index, const RWWString& path);
 
+// Whether `path` names a file below the driver directory (".." resolved,
+// at the file boundary); false without a driver directory.
+bool IsInDriverDirectory(const RWWString& path);
+
 // "DisabledMSDs" (0 when missing or 0xFFFFFFFF), and writing it.
 std::uint32_t GetDisabledMsds(GDriverData* printer);
 int SetDisabledMsds(GDriverData* printer, std::uint32_t value);

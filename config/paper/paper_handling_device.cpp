@@ -268,11 +268,13 @@ bool GPaperHandlingDevice::RestoreParts(In& in) {
     RWCollectable* read = nullptr;
     bool read_on = GetReference(in, read);
     if (read) {
-      // Refused objects are not freed: the graph may share them.
       auto* part = dynamic_cast<GAttribute*>(read);
-      if (!part || !MayHoldRestoredChild(part)) return false;
-      // A partial part is still held, so that it is freed with the device.
-      if (!StorePart(id, part)) return false;
+      // A partial part is still held, so that it is freed with the device;
+      // a refused one goes back to the read.
+      if (!part || !MayHoldRestoredChild(part) || !StorePart(id, part)) {
+        RefuseRestored(in, read);
+        return false;
+      }
     }
     if (!read_on) return true;
   }

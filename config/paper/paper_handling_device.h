@@ -57,7 +57,7 @@
 // lets go of every part and reads the fields in order; the stored current
 // id is kept as it is. A nil part is passed over; a part that is not an
 // attribute (or a back reference to an enclosing object being read) fails
-// the restore and is not freed, since the graph may share it; nothing is
+// the restore and is freed unless the graph holds it elsewhere; nothing is
 // allocated from the stored count (a file that cannot hold it fails at
 // once). An older record sets match mode 1, and selectable 1 when two or
 // more parts were read, else 0, and keeps the display string. Stored size:

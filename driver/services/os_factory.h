@@ -31,6 +31,7 @@
 #include <mutex>
 
 #include "foundation/rw/cstring.h"
+#include "foundation/rw/vstream.h"
 #include "foundation/rw/wstring.h"
 #include "platform/host/types.h"
 
@@ -62,9 +63,9 @@ struct GTimeRecord {
 class GOSFactory {
  public:
   // Stream encodings that the stream operations pass through unchanged.
-  static constexpr std::int32_t kPortableTextEncoding = 0;
-  static constexpr std::int32_t kBinaryEncoding = 1;
-  static constexpr std::int32_t kHeaderedBinaryEncoding = 2;
+  static constexpr std::int32_t kPortableTextEncoding = kRWPortableTextEncoding;
+  static constexpr std::int32_t kBinaryEncoding = kRWBinaryEncoding;
+  static constexpr std::int32_t kHeaderedBinaryEncoding = kRWHeaderedBinaryEncoding;
 
   // The installed services; null before the library's attach installs them
   // and after its detach.

@@ -415,6 +415,13 @@ void RWBTreeDictionary::Clear() {
   RWBTree::Clear();
 }
 
+void RWBTreeDictionary::Abandon() {
+  ForEach(
+      [](RWCollectable* m, void*) { static_cast<RWCollectableAssociation*>(m)->owner_ = nullptr; },
+      nullptr);
+  RWBTree::Clear();
+}
+
 void RWBTreeDictionary::ClearAndDelete() {
   // Keys and values are deleted once each, even when an object serves
   // several pairs or is both a key and a value. Nothing is deleted when

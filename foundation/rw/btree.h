@@ -109,6 +109,11 @@ class RWBTreeDictionary : public RWBTree {
   void Clear() override;
   // Deletes every key and value once, then clears.
   void ClearAndDelete() override;
+  // Lets go of every association without deleting it: each then has no
+  // owner, and its holders decide what becomes of it. (A read frees a
+  // dictionary that nobody holds this way when the graph still holds some
+  // of its associations.)
+  void Abandon();
   // The stored key equal to `key`, or null.
   RWCollectable* Find(const RWCollectable* key) const override;
   // Takes an association (and owns it from then on); answers it, or the

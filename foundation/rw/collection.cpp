@@ -8,6 +8,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/readscope.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/storetable.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 
@@ -65,20 +66,30 @@ void RWCollectionBase::SaveToStream(RWVirtualOutputStream& stream) const {
       &stream);
 }
 
+bool RWCollectionBase::Takes(RWCollectable* member) {
+  // A member the collection does not take (an equal one is there, or this
+  // very one in a set) goes back to the read, which frees it unless the
+  // graph holds it elsewhere.
+  const RWSize before = Count();
+  return Insert(member) == member && Count() != before;
+}
+
 void RWCollectionBase::RestoreFromStream(RWVirtualInputStream& stream) {
   RWReadScope scope(stream);
+  RWReadTableKeeper keeper(&stream);
   Clear();
   std::uint32_t count = 0;
   stream.GetUInt(count);
   for (std::uint32_t i = 0; i < count && stream.Good(); ++i) {
     RWCollectable* member = nullptr;
     ReadCollectablePointerFromStream(stream, member);
-    if (member) Insert(member);
+    if (member && !Takes(member)) RWRefuseRestored(stream, member);
   }
 }
 
 void RWCollectionBase::RestoreFromFile(RWFile& file) {
   RWReadScope scope(file);
+  RWReadTableKeeper keeper(&file);
   Clear();
   std::uint32_t count;
   if (!file.ReadUInt(count)) return;
@@ -87,7 +98,7 @@ void RWCollectionBase::RestoreFromFile(RWFile& file) {
   for (std::uint32_t i = 0; i < count && !file.Error() && !file.Eof(); ++i) {
     RWCollectable* member = nullptr;
     ReadCollectablePointerFromFile(file, member);
-    if (member) Insert(member);
+    if (member && !Takes(member)) RWRefuseRestored(file, member);
   }
 }
 

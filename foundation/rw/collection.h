@@ -25,7 +25,9 @@ class RWCollectionBase : public RWCollectable {
   // 4 + every member's GraphStoreSize.
   RWSize StoredSize() const override;
   // Clear, then read the count and that many object references, inserting
-  // each through Insert; stops at the first failed read.
+  // each through Insert; stops at the first failed read. A member that
+  // Insert does not take is refused (RWRefuseRestored, rwstore.h): freed
+  // unless the graph holds it elsewhere.
   void RestoreFromStream(RWVirtualInputStream& stream) override;
   void RestoreFromFile(RWFile& file) override;
   // The count, then each member in the collection's own order.
@@ -72,6 +74,11 @@ class RWCollectionBase : public RWCollectable {
   // each bucket in first-seen order; destructors may observe it. Answers
   // false after [NOMEM], with nothing deleted.
   static bool DeleteDistinct(RWCollectable* const* objects, RWSize count, RWSize buckets);
+
+ private:
+  // Inserts a member read by a restore: true when the collection now holds
+  // it once more.
+  bool Takes(RWCollectable* member);
 };
 
 // An ordered, indexed collection. Positions are 0-based; an index at or

@@ -50,13 +50,14 @@ ClassToken MakeClassToken(RWStoreTable& table, RWClassID id) {
 // A back reference: an object entry of the table, the given object when
 // one is being restored into, the nil object as null. An embedded part's
 // entry (null) may not be named.
-bool ResolveBackReference(const RWReadTable& table, std::int64_t number,
-                          const RWCollectable* existing, RWCollectable*& result) {
+bool ResolveBackReference(RWReadTable& table, std::int64_t number, const RWCollectable* existing,
+                          RWCollectable*& result) {
   RWCollectable* object;
   if (!table.ObjectAt(number, object) || !object || (existing && object != existing)) {
     RaiseBadReference();
     return false;
   }
+  table.NoteHandedOut(static_cast<std::uint32_t>(number));
   result = object == RWNilCollectable() ? nullptr : object;
   return true;
 }
@@ -72,8 +73,10 @@ bool ResolveKnownName(const RWReadTable& table, std::int64_t number, RWClassID& 
 // the factory, entered into the table (with its class id after a new name).
 // An embedded part (`expected` given) takes its number as an entry that
 // back references cannot name.
+// `number` receives the object's number.
 RWCollectable* AdoptNewObject(RWReadTable& table, std::uint16_t tag, RWClassID id,
-                              const RWStringID& name, RWCollectable* existing, RWClassID expected) {
+                              const RWStringID& name, RWCollectable* existing, RWClassID expected,
+                              std::uint32_t& number) {
   if (!ExpectedClass(tag, expected)) return nullptr;
   RWCollectable* object = existing;
   if (!object) object = tag == kRWNewStringId ? CreateByStringId(name) : CreateByClassId(id);
@@ -81,7 +84,8 @@ RWCollectable* AdoptNewObject(RWReadTable& table, std::uint16_t tag, RWClassID i
     RaiseNoCreate(id);
     return nullptr;
   }
-  table.AddObject(expected == kRWNoClassId ? object : nullptr);
+  number = table.AddObject(expected == kRWNoClassId ? object : nullptr, existing == nullptr,
+                           tag == kRWNewStringId ? kRWNoClassId : id);
   if (tag == kRWNewStringId) table.AddClassId(object->ClassId());
   return object;
 }
@@ -203,12 +207,14 @@ bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result
       return false;
     }
   }
-  RWCollectable* object = AdoptNewObject(table, tag, id, name, existing, expected);
+  std::uint32_t number = 0;
+  RWCollectable* object = AdoptNewObject(table, tag, id, name, existing, expected, number);
   if (!object) {
     file.MarkError();
     return false;
   }
   object->RestoreFromFile(file);
+  table.SetLastHandedOut(number);
   // A created object always goes to the caller, even when its data was bad,
   // so that whoever holds the partial graph can free it.
   result = object;
@@ -319,12 +325,14 @@ bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing, RWCo
     SetFail(stream);
     return false;
   }
-  RWCollectable* object = AdoptNewObject(table, tag, id, name, existing, expected);
+  std::uint32_t number = 0;
+  RWCollectable* object = AdoptNewObject(table, tag, id, name, existing, expected, number);
   if (!object) {
     SetFail(stream);
     return false;
   }
   object->RestoreFromStream(stream);
+  table.SetLastHandedOut(number);
   char close = 0;
   stream.GetChar(close);  // the closing brace; its value is not tested
   // A created object always goes to the caller (see ReadFileToken).
@@ -351,17 +359,30 @@ RWCollectable* RestoreCollectableFromStream(RWVirtualInputStream& stream, RWColl
 }
 
 // ---------------------------------------------------------------------------
-// Typed readers
+// Refusals and typed readers
+
+bool RWRefuseRestored(RWVirtualInputStream& stream, RWCollectable* object) {
+  return RWReadTableGuard::Refuse(&stream, object);
+}
+
+bool RWRefuseRestored(RWFile& file, RWCollectable* object) {
+  return RWReadTableGuard::Refuse(&file, object);
+}
 
 namespace {
 
-// What a typed read hands out: the object when it is accepted; otherwise
-// nothing, and the object is freed when the read made it alone.
-RWCollectable* Accepted(RWCollectable* read, RWAcceptCollectable accepts, bool outermost,
-                        bool& refused) {
-  refused = read && !accepts(read);
-  if (!refused) return read;
-  if (outermost) delete read;
+// One reference read, kept only when `accepts` takes it; what it refuses
+// goes back to the read, which frees it (and what only it held) when it
+// ends, unless something else in the graph took it.
+template <class Source, class Read, class Failed>
+RWCollectable* ReadChecked(Source& source, RWAcceptCollectable accepts, Read read, Failed failed) {
+  RWErrorScope scope;
+  RWReadTableKeeper keeper(&source);
+  RWCollectable* object = nullptr;
+  read(source, object);
+  if (!object || accepts(object)) return object;
+  RWRefuseRestored(source, object);
+  failed(source);
   return nullptr;
 }
 
@@ -369,23 +390,10 @@ RWCollectable* Accepted(RWCollectable* read, RWAcceptCollectable accepts, bool o
 
 RWCollectable* ReadCheckedPointerFromStream(RWVirtualInputStream& stream,
                                             RWAcceptCollectable accepts) {
-  RWErrorScope scope;
-  bool outermost = !RWReadTableGuard::IsOpen(&stream);
-  RWCollectable* read = nullptr;
-  ReadCollectablePointerFromStream(stream, read);
-  bool refused;
-  RWCollectable* result = Accepted(read, accepts, outermost, refused);
-  if (refused) SetFail(stream);
-  return result;
+  return ReadChecked(stream, accepts, ReadCollectablePointerFromStream, SetFail);
 }
 
 RWCollectable* ReadCheckedPointerFromFile(RWFile& file, RWAcceptCollectable accepts) {
-  RWErrorScope scope;
-  bool outermost = !RWReadTableGuard::IsOpen(&file);
-  RWCollectable* read = nullptr;
-  ReadCollectablePointerFromFile(file, read);
-  bool refused;
-  RWCollectable* result = Accepted(read, accepts, outermost, refused);
-  if (refused) file.MarkError();
-  return result;
+  return ReadChecked(file, accepts, ReadCollectablePointerFromFile,
+                     [](RWFile& f) { f.MarkError(); });
 }

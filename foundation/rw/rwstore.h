@@ -31,7 +31,8 @@
 // stream's fail state or the file's error, also after an error raised by an
 // object's own restore, and answers null or the partial object. Every
 // object a restore creates is handed to its caller, so a partial graph can
-// be freed by whoever holds it.
+// be freed by whoever holds it; what a caller refuses is freed by the read
+// (RWRefuseRestored below).
 #pragma once
 
 #include <cstdint>
@@ -82,13 +83,25 @@ RWCollectable* RestoreCollectableFromStream(RWVirtualInputStream& stream, RWColl
 RWCollectable* RestoreCollectableFromFile(RWFile& file, RWCollectable* existing,
                                           RWClassID expected);
 
+// Refusals. A reader that will not keep an object it has just read (of
+// the wrong class, a member its collection refuses) hands it back here
+// instead of dropping it. The read that created it counts how often it
+// handed it out and how often it was refused; when the outermost read on
+// the stream or file ends (RWReadTableKeeper, storetable.h, extends that to
+// the reader's own end), an object that every one of its readers refused
+// is held by nobody: it is freed, once, and so are the members of a refused
+// collection or association that nothing else took. An object that some
+// other part of the graph kept is never freed. Answers false when no read
+// on the source created the object (it is then left alone).
+bool RWRefuseRestored(RWVirtualInputStream& stream, RWCollectable* object);
+bool RWRefuseRestored(RWFile& file, RWCollectable* object);
+
 // Typed readers, beneath the extraction operators (collection.h): one
 // object reference, answered only when `accepts` takes the object read
 // (null for the nil object and on failure). They run in an error scope of
 // their own. An object of another class is never handed out: the stream's
-// fail state (the file's error) is set, and the object is deleted when
-// this read was the outermost one on its stream or file (nothing else can
-// hold it), else left to the larger restore whose graph holds it.
+// fail state (the file's error) is set, and the object is refused
+// (RWRefuseRestored), so freed unless the larger graph holds it.
 using RWAcceptCollectable = bool (*)(const RWCollectable* object);
 RWCollectable* ReadCheckedPointerFromStream(RWVirtualInputStream& stream,
                                             RWAcceptCollectable accepts);

@@ -2,6 +2,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
+
+#include "foundation/rw/association.h"
+#include "foundation/rw/btree.h"
+#include "foundation/rw/collection.h"
+#include "foundation/rw/hashtable.h"
+#include "foundation/rw/slistcollectables.h"
 
 namespace {
 
@@ -27,18 +34,65 @@ struct OpenTables {
     open.push_back({key, std::make_unique<Table>()});
     return open.back().table.get();
   }
-  void Drop(const void* key) {
+  // Takes the innermost table of `key` out of the list.
+  std::unique_ptr<Table> Take(const void* key) {
     for (auto it = open.rbegin(); it != open.rend(); ++it) {
       if (it->key == key) {
+        std::unique_ptr<Table> table = std::move(it->table);
         open.erase(std::next(it).base());
-        return;
+        return table;
       }
     }
+    return nullptr;
   }
 };
 
 thread_local OpenTables<RWStoreTable> t_save_tables;
 thread_local OpenTables<RWReadTable> t_read_tables;
+
+// The keepers of this thread: one entry per key, with the nesting of its
+// keepers and the table of the outermost read on the key that ended last.
+struct Kept {
+  const void* key;
+  int depth;
+  std::unique_ptr<RWReadTable> table;
+};
+thread_local std::vector<Kept> t_kept;
+
+Kept* FindKept(const void* key) {
+  for (Kept& kept : t_kept) {
+    if (kept.key == key) return &kept;
+  }
+  return nullptr;
+}
+
+// What a holder of the class library holds of a read's objects: the
+// members of a collection (a dictionary's associations), the key and value
+// of an association. Only objects the read made as holders are visited:
+// they live until the read ends, which model objects need not.
+template <class Visit>
+void ForEachPart(RWCollectable* object, RWReadTable::Holder holder, Visit visit) {
+  switch (holder) {
+    case RWReadTable::Holder::kNone:
+      return;
+    case RWReadTable::Holder::kAssociation: {
+      auto* association = dynamic_cast<RWCollectableAssociation*>(object);
+      if (!association) return;
+      visit(association->Key());
+      visit(association->Value());
+      return;
+    }
+    case RWReadTable::Holder::kCollection:
+    case RWReadTable::Holder::kDictionary: {
+      auto* collection = dynamic_cast<RWCollectionBase*>(object);
+      if (!collection) return;
+      collection->ForEach(
+          [](RWCollectable* member, void* datum) { (*static_cast<Visit*>(datum))(member); },
+          &visit);
+      return;
+    }
+  }
+}
 
 }  // namespace
 
@@ -63,7 +117,107 @@ bool RWStoreTable::AddString(const RWStringID& name, std::uint32_t& number) {
 
 RWReadTable::RWReadTable() {
   entries_.reserve(30);
-  AddObject(RWNilCollectable());
+  AddObject(RWNilCollectable(), false);
+}
+
+std::uint32_t RWReadTable::AddObject(RWCollectable* object, bool created, RWClassID id) {
+  // The class library's holders, told by the class id of the token that
+  // made them: no call on the object for every object read.
+  Holder holder = Holder::kNone;
+  switch (created && object ? id : kRWNoClassId) {
+    case kRWCollectableAssociationId:
+    case kRWCollectableIDAssociationId:
+      holder = Holder::kAssociation;
+      break;
+    case kRWBTreeDictionaryId:
+      holder = Holder::kDictionary;
+      break;
+    case kRWBTreeId:
+    case kRWHashTableId:
+    case kRWSetId:
+    case kRWIdentitySetId:
+    case kRWSlistCollectablesId:
+    case kRWSlistCollectablesStackId:
+      holder = Holder::kCollection;
+      break;
+    default:
+      break;
+  }
+  entries_.push_back({object, 0, true, created && object, holder, 1, 0});
+  return static_cast<std::uint32_t>(entries_.size() - 1);
+}
+
+void RWReadTable::NoteHandedOut(std::uint32_t number) {
+  if (number < entries_.size()) ++entries_[number].handed_out;
+  last_ = number;
+}
+
+bool RWReadTable::Refuse(const RWCollectable* object) {
+  if (!object) return false;
+  // Mostly the object the last token handed out: its reader refuses it
+  // before it reads on.
+  std::size_t at = last_;
+  if (at >= entries_.size() || entries_[at].object != object || !entries_[at].created) {
+    at = entries_.size();
+    while (at > 0 && !(entries_[at - 1].created && entries_[at - 1].object == object))
+      --at;
+    if (at == 0) return false;
+    --at;
+  }
+  ++entries_[at].refused;
+  ++refusals_;
+  return true;
+}
+
+void RWReadTable::FreeRefused() {
+  if (refusals_ == 0) return;
+  const std::size_t n = entries_.size();
+  std::unordered_map<const RWCollectable*, std::size_t> number;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (entries_[i].created) number.emplace(entries_[i].object, i);
+  }
+  auto each_part = [&](std::size_t i, auto visit) {
+    ForEachPart(entries_[i].object, entries_[i].holder, [&](RWCollectable* part) {
+      auto it = part ? number.find(part) : number.end();
+      if (it != number.end()) visit(it->second);
+    });
+  };
+  // How often the read's own holders hold each object.
+  std::vector<std::uint32_t> inside(n, 0);
+  for (std::size_t i = 0; i < n; ++i)
+    each_part(i, [&](std::size_t j) { ++inside[j]; });
+  // Held: an object one of whose hand-outs was taken by something other
+  // than the read's own holders (the caller, a model object's counted
+  // pointer, a holder the read did not make), for it was neither refused
+  // nor is it one of those holdings; and what a held object holds.
+  std::vector<bool> held(n, false);
+  std::vector<std::size_t> work;
+  auto hold = [&](std::size_t i) {
+    if (held[i]) return;
+    held[i] = true;
+    work.push_back(i);
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    const Entry& e = entries_[i];
+    if (e.created && std::uint64_t{e.refused} + inside[i] < e.handed_out) hold(i);
+  }
+  while (!work.empty()) {
+    std::size_t i = work.back();
+    work.pop_back();
+    each_part(i, [&](std::size_t j) { hold(j); });
+  }
+  // Nobody holds the rest: free it, each object once. A dictionary first
+  // lets go of its associations, which it would delete with itself: those
+  // that are held stay, the others are freed here.
+  for (std::size_t i = 0; i < n; ++i) {
+    if (entries_[i].created && !held[i] && entries_[i].holder == Holder::kDictionary) {
+      if (auto* dictionary = dynamic_cast<RWBTreeDictionary*>(entries_[i].object))
+        dictionary->Abandon();
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (entries_[i].created && !held[i]) delete entries_[i].object;
+  }
 }
 
 bool RWReadTable::ObjectAt(std::int64_t number, RWCollectable*& object) const {
@@ -94,7 +248,7 @@ RWSaveTableGuard::RWSaveTableGuard(const void* key)
 }
 
 RWSaveTableGuard::~RWSaveTableGuard() {
-  if (created_) t_save_tables.Drop(key_);
+  if (created_) t_save_tables.Take(key_);
 }
 
 RWReadTableGuard::RWReadTableGuard(const void* key)
@@ -103,9 +257,34 @@ RWReadTableGuard::RWReadTableGuard(const void* key)
 }
 
 RWReadTableGuard::~RWReadTableGuard() {
-  if (created_) t_read_tables.Drop(key_);
+  if (!created_) return;
+  std::unique_ptr<RWReadTable> ended = t_read_tables.Take(key_);
+  if (Kept* kept = FindKept(key_)) std::swap(kept->table, ended);
+  if (ended) ended->FreeRefused();
 }
 
 bool RWReadTableGuard::IsOpen(const void* key) {
   return t_read_tables.Find(key) != nullptr;
+}
+
+bool RWReadTableGuard::Refuse(const void* key, const RWCollectable* object) {
+  if (RWReadTable* open = t_read_tables.Find(key); open && open->Refuse(object)) return true;
+  Kept* kept = FindKept(key);
+  return kept && kept->table && kept->table->Refuse(object);
+}
+
+RWReadTableKeeper::RWReadTableKeeper(const void* key) : key_(key) {
+  if (Kept* kept = FindKept(key)) {
+    ++kept->depth;
+  } else {
+    t_kept.push_back({key, 1, nullptr});
+  }
+}
+
+RWReadTableKeeper::~RWReadTableKeeper() {
+  Kept* kept = FindKept(key_);
+  if (!kept || --kept->depth > 0) return;
+  std::unique_ptr<RWReadTable> ended = std::move(kept->table);
+  t_kept.erase(t_kept.begin() + (kept - t_kept.data()));
+  if (ended) ended->FreeRefused();
 }

@@ -4,7 +4,11 @@
 // class-name strings by text share one numbering, with the nil object as 0.
 // The read table keeps, by number, what a restore has read: objects, and
 // the class ids of class-name strings; its entries are typed so that a back
-// reference can only name what it may.
+// reference can only name what it may. For each object the read created it
+// also counts how often the read handed it out (its creation and every back
+// reference to it) and how often a reader refused it (RWRefuseRestored):
+// when the outermost read ends after a refusal, every object it made that
+// nobody holds is freed, once (FreeRefused).
 //
 // A table belongs to one outermost operation on one stream or file, on one
 // thread: the guards find the current thread's table for that stream or
@@ -44,9 +48,30 @@ class RWReadTable {
   RWReadTable(const RWReadTable&) = delete;
   RWReadTable& operator=(const RWReadTable&) = delete;
 
-  void AddObject(RWCollectable* object) { entries_.push_back({object, 0, true}); }
-  void AddClassId(RWClassID id) { entries_.push_back({nullptr, id, false}); }
+  // Enters an object of class `id` (null for an embedded part, which
+  // nothing may name): `created` when the read made it, so that it may free
+  // it. Answers its number.
+  std::uint32_t AddObject(RWCollectable* object, bool created, RWClassID id = kRWNoClassId);
+  void AddClassId(RWClassID id) {
+    entries_.push_back({nullptr, id, false, false, Holder::kNone, 0, 0});
+  }
   std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
+
+  // The read handed out the object with that number once more (a back
+  // reference).
+  void NoteHandedOut(std::uint32_t number);
+  // The token that ended last handed out the object with that number.
+  void SetLastHandedOut(std::uint32_t number) { last_ = number; }
+  // A reader refused `object`: true when this read created it.
+  bool Refuse(const RWCollectable* object);
+  // After a refusal: frees, once each, the objects the read made that
+  // nobody holds. An object is held when one of its hand-outs was taken
+  // by something other than the read's own collections and associations
+  // (the caller, a model object), or when a held collection or
+  // association holds it; the rest (refused objects, what only they hold,
+  // cycles among them) is freed. A freed dictionary lets go of its
+  // associations first, so that those still held live on.
+  void FreeRefused();
 
   // The object with that number; false when the number is out of range or
   // names a class-name entry.
@@ -59,14 +84,23 @@ class RWReadTable {
   bool Enter();
   void Leave() { --depth_; }
 
+  // What a made object holds that FreeRefused must follow.
+  enum class Holder : std::uint8_t { kNone, kAssociation, kCollection, kDictionary };
+
  private:
   struct Entry {
     RWCollectable* object;
     RWClassID id;
     bool is_object;
+    bool created;
+    Holder holder;
+    std::uint32_t handed_out;
+    std::uint32_t refused;
   };
   std::vector<Entry> entries_;
   int depth_ = 0;
+  std::uint32_t last_ = 0;      // the number the last token handed out
+  std::uint32_t refusals_ = 0;  // how many Refuse calls found their object
 };
 
 // Scope guards: the current thread's table for `key` (a stream or a file),
@@ -99,9 +133,30 @@ class RWReadTableGuard {
 
   // Whether the current thread has a restore open on `key`.
   static bool IsOpen(const void* key);
+  // Refuses `object` (RWReadTable::Refuse) in the current thread's open
+  // read on `key`, or in the read that a keeper of `key` kept; false when
+  // no such read created it.
+  static bool Refuse(const void* key, const RWCollectable* object);
 
  private:
   const void* key_;
   RWReadTable* table_;
   bool created_;
+};
+
+// While a keeper of `key` lives, the table of an outermost read on `key`
+// that ends is kept (until the next one ends, or the keeper goes) instead of
+// being freed at once, so that the reader that asked for the object may
+// still refuse it: a restore that reads an object and then finds it of the
+// wrong kind. Keepers nest; the outermost one frees the kept table's
+// refused objects when it goes.
+class RWReadTableKeeper {
+ public:
+  explicit RWReadTableKeeper(const void* key);
+  ~RWReadTableKeeper();
+  RWReadTableKeeper(const RWReadTableKeeper&) = delete;
+  RWReadTableKeeper& operator=(const RWReadTableKeeper&) = delete;
+
+ private:
+  const void* key_;
 };

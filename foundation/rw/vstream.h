@@ -23,6 +23,12 @@
 #include "foundation/rw/defs.h"
 #include "foundation/rw/streamstate.h"
 
+// The selectors of the three encodings, as the persistence streams and the
+// driver services' stream operations take them.
+inline constexpr std::int32_t kRWPortableTextEncoding = 0;
+inline constexpr std::int32_t kRWBinaryEncoding = 1;
+inline constexpr std::int32_t kRWHeaderedBinaryEncoding = 2;
+
 // Receives the characters of a counted string piece by piece as they are
 // read, so that a reader never has to trust a stored length up front.
 class RWStringSink {

@@ -1,8 +1,8 @@
 #include "lang/joblang_zdl5/load.h"
 
-#include "fonts/load.h"
 #include "lang/joblang_zdl5/wqm.h"
 #include "lang/joblang_zdl5/zdl5e.h"
+#include "output/text/load.h"
 
 namespace {
 
@@ -13,11 +13,11 @@ constinit RWSubsystemClasses g_classes(kJobLanguageLists);
 }  // namespace
 
 void JobLanguageLoad() {
-  FontsLoad();
+  OutputTextLoad();
   g_classes.Load();
 }
 
 void JobLanguageUnload() {
   g_classes.Unload();
-  FontsUnload();
+  OutputTextUnload();
 }

@@ -1,7 +1,27 @@
 // GZdl5e: the ZDL5 generator, the last device of a ZDL5 job. So far it
-// answers the pass break, the escape query, its document start and the
-// template language of its device-font selection; its page stream comes
-// later.
+// answers the pass break, the escape query, its document start, the
+// template language of its device-font selection and the road of text to
+// its downloaded fonts; its page stream comes later.
+//
+// Books: its own font cache and code map (lang/font_books/zdl5e_books.h,
+// char_code_maps.h), made at construction and after a restore or an
+// assignment. A released entry deletes its soft fonts through
+// DeleteSoftFont.
+//
+// Text (DrawTextString, and DownloadFace for a face sent ahead): the font's
+// list is the one it carries or the cache finds (font_books.h); else a new
+// one, in the state the font asks for (ExpectedFontState), goes into the
+// cache and a clone onto the font. A list that holds no printer memory (new,
+// or released since) is downloaded: it gets its soft-font id (none left: no
+// download, and the text is not drawn), reserves the per-item overhead (at
+// least 1 byte) and records "DownloadFont <id>". The text is then
+// re-encoded into the font's code set through the code map; each mapped
+// code the font does not hold yet is sent: its glyph bitmap is fetched
+// (GFontImp::GetGlyphBitmap with the font's selector), the code added to
+// the list and its page marked, its size and the overhead reserved, and
+// "DownloadCharacter <id> <code> <size>" recorded. Then the list's use
+// stamp is raised and "DrawText <id> <length>" recorded. The bytes of
+// these operations are not given: they write nothing (call_log.h).
 //
 //   DocumentStart: the generator base's (printer_language.h) first, whose
 //     non-zero answer it answers; then the per-item download overhead
@@ -38,6 +58,7 @@
 #include <span>
 
 #include "foundation/rw/registration.h"
+#include "lang/font_books/zdl5e_books.h"
 #include "output/generator/generator_class.h"
 
 inline constexpr RWClassID kGZdl5eId = 788;
@@ -46,7 +67,7 @@ inline constexpr char kHeightProgram[] = "%f25 2/A+25/i25*100/%F2";
 inline constexpr char kPitchProgram[] = "%f12000 25 2/A+25/i25*/%F2";
 inline constexpr int kTemplateDepth = 32;
 
-class GZdl5e final : public GGeneratorClass<GZdl5e, kGZdl5eId> {
+class GZdl5e final : public GGeneratorClass<GZdl5e, kGZdl5eId>, public GSoftFontDeletion {
  public:
   using GGeneratorClass::GGeneratorClass;
   GZdl5e() = default;
@@ -55,15 +76,27 @@ class GZdl5e final : public GGeneratorClass<GZdl5e, kGZdl5eId> {
   std::uint16_t DocumentStart(GDocumentStart& command) override;
   std::uint16_t OnCommand718(GCommand& command) override;
   int HasEscape(const RWCString& text) override;
+  std::uint16_t DrawTextString(GTextStringGraphic& graphic) override;
+  std::uint16_t DownloadFace(GDownloadFace& command) override;
 
   std::uint16_t SendPadding();
-  std::uint16_t DeleteSoftFont(std::uint32_t id);
+  std::uint16_t DeleteSoftFont(std::uint32_t id) override;
+  // Gives `generator` a GZdl5eFontCache and a GZdl5eCharCodeMap.
+  static void MakeFontBooks(GPrinterLanguage& generator);
 
   // Runs `program` for the requested value `requested`; true with what it
   // wrote appended to `out`, else false (`out` then holds a part or
   // nothing).
   static bool FillTemplate(const char* program, double requested, RWCString& out);
   static bool FillSelectionTemplate(const RWCString& selection, double requested, RWCString& out);
+
+ private:
+  // The font's list, downloaded first when it holds no printer memory;
+  // null when none can be had.
+  GZdl5eFontList* DownloadFont(GFont& font);
+  void SendCharacter(GFont& font, GZdl5eFontList& list, std::uint16_t code, std::uint16_t mapped);
+
+  std::uint32_t use_stamp_ = 0;
 };
 
 extern template class MPersistentClass<GZdl5e, GPrinterLanguage, kGZdl5eId>;

@@ -1,6 +1,6 @@
-// Loads and unloads the ZDL XL and PostScript generators: loads the font
-// handling (and everything below it) first, then registers GVexalon and
-// GPostScript; unloading removes them, then unloads the font handling.
+// Loads and unloads the ZDL XL and PostScript generators: loads the text
+// commands (and everything below them) first, then registers GVexalon and
+// GPostScript; unloading removes them, then unloads the text commands.
 // Nested calls are counted; the last unload undoes. Thread-safe.
 #pragma once
 

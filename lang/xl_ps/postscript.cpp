@@ -1,5 +1,7 @@
 #include "lang/xl_ps/postscript.h"
 
+#include "lang/font_books/char_code_maps.h"
+
 namespace {
 
 constexpr RWClassRegistration kPostScriptClasses[] = {
@@ -31,12 +33,18 @@ GPostScript::GPostScript(const RWCString& name, GAttributeComposite* attributes,
   SetEmptyFlush(GOutputSink::EmptyFlush::kPoll);
 }
 
-GPostScript::GPostScript(const GPostScript& other) : GGeneratorClass(other) {
+GPostScript::GPostScript(const GPostScript& other)
+    : GGeneratorClass(other), GFontResourceDeletion() {
   SetEmptyFlush(GOutputSink::EmptyFlush::kPoll);
 }
 
 std::uint16_t GPostScript::DocumentStart(GDocumentStart& command) {
   return StartDocument(command, false);
+}
+
+void GPostScript::MakeFontBooks(GPrinterLanguage& generator) {
+  generator.SetFontCache(RWNew<GPostScriptFontCache>());
+  generator.SetCodeMap(RWNew<GPostScriptCharCodeMap>());
 }
 
 bool GPostScript::MarkSubFontDefined(std::uint32_t resource, std::uint32_t sub_font) {

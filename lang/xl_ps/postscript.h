@@ -1,7 +1,11 @@
 // GPostScript: the PostScript generator, the last device of a PostScript
 // job. So far it answers its document start and keeps the books of the
 // font resources it defined; its document writer comes later. Its sink
-// polls the port even on an empty flush (output_sink.h).
+// polls the port even on an empty flush (output_sink.h). Its books: its own
+// font cache and code map (lang/font_books/postscript_books.h,
+// char_code_maps.h), made at construction and after a restore or an
+// assignment; a released entry removes its resource through
+// DeleteFontResource.
 //
 //   DocumentStart: the generator base's (printer_language.h) first, whose
 //     non-zero answer it answers; then the device-font list again;
@@ -29,14 +33,16 @@
 
 #include "fonts/char_code_map.h"
 #include "foundation/rw/registration.h"
+#include "lang/font_books/postscript_books.h"
 #include "output/generator/generator_class.h"
 
 inline constexpr RWClassID kGPostScriptId = 768;
 inline constexpr std::uint32_t kSubFontsPerResource = 256;
 // Resources are numbered below this, so that each sub-font has a code.
-inline constexpr std::uint32_t kResourceLimit = 0x1000000;
+inline constexpr std::uint32_t kResourceLimit = kResourceNumberLimit;
 
-class GPostScript final : public GGeneratorClass<GPostScript, kGPostScriptId> {
+class GPostScript final : public GGeneratorClass<GPostScript, kGPostScriptId>,
+                          public GFontResourceDeletion {
  public:
   GPostScript();
   GPostScript(const RWCString& name, GAttributeComposite* attributes,
@@ -49,7 +55,9 @@ class GPostScript final : public GGeneratorClass<GPostScript, kGPostScriptId> {
   // False for a resource of kResourceLimit or more or a sub-font past 255,
   // and when no memory is left to note it.
   bool MarkSubFontDefined(std::uint32_t resource, std::uint32_t sub_font);
-  std::uint16_t DeleteFontResource(std::uint32_t resource, std::uint32_t state);
+  std::uint16_t DeleteFontResource(std::uint32_t resource, std::uint32_t state) override;
+  // Gives `generator` a GPostScriptFontCache and a GPostScriptCharCodeMap.
+  static void MakeFontBooks(GPrinterLanguage& generator);
 
  private:
   GCharCodeSet defined_;  // resource * 256 + sub-font

@@ -1,5 +1,8 @@
 #include "lang/xl_ps/vexalon.h"
 
+#include "lang/font_books/char_code_maps.h"
+#include "lang/font_books/vexalon_books.h"
+
 namespace {
 
 constexpr RWClassRegistration kVexalonClasses[] = {
@@ -24,6 +27,11 @@ std::uint16_t GVexalon::SendPadding() {
   CallLog().Record("SendPadding");
   GetSink().Flush();
   return GetSink().GetWriteError();
+}
+
+void GVexalon::MakeFontBooks(GPrinterLanguage& generator) {
+  generator.SetFontCache(RWNew<GVexalonFontCache>());
+  generator.SetCodeMap(RWNew<GVexalonCharCodeMap>());
 }
 
 int GVexalon::HasEscape(const RWCString& text) {

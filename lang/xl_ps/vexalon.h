@@ -14,6 +14,10 @@
 //   RopFromBinaryRop: ZDL XL has a table of its own, which is not given;
 //     until it is, the base's table serves.
 // The generator slots that only record their calls: GGeneratorClass's.
+// Its books: its own font cache and code map (lang/font_books/
+// vexalon_books.h, char_code_maps.h), made at construction and after a
+// restore or an assignment; a released entry removes its font by name
+// (RemoveDownloadedFont).
 //
 // Class id 767, registered as "GVexalon"; kind test 767 and
 // GPrinterLanguage's. Stored form: the GPrinterLanguage part, then version
@@ -39,6 +43,8 @@ class GVexalon final : public GGeneratorClass<GVexalon, kGVexalonId> {
   int HasEscape(const RWCString& text) override;
 
   std::uint16_t SendPadding();
+  // Gives `generator` a GVexalonFontCache and a GVexalonCharCodeMap.
+  static void MakeFontBooks(GPrinterLanguage& generator);
 };
 
 extern template class MPersistentClass<GVexalon, GPrinterLanguage, kGVexalonId>;

@@ -16,7 +16,7 @@
 //   GNoBrush  the GBrush part; version u32 1 (command_class.h)
 // A restore of another GBrush version reads nothing further. The paint read
 // must be a GPaint: anything else fails the restore, leaves no paint and is
-// not freed (the graph may share it).
+// refused (freed unless the graph holds it elsewhere).
 //
 // Ownership: the brush owns its paint (copies copy it), held through a
 // counted pointer so that a damaged graph naming one paint twice cannot

@@ -19,20 +19,6 @@ constexpr RWClassRegistration kClipClasses[] = {
 
 constexpr std::uint32_t kRectangleBytes = 8;
 
-template <class Out>
-void WriteRectangle(Out& out, const GShortRect& rectangle) {
-  PutItem(out, rectangle.left);
-  PutItem(out, rectangle.top);
-  PutItem(out, rectangle.right);
-  PutItem(out, rectangle.bottom);
-}
-
-template <class In>
-bool ReadRectangle(In& in, GShortRect& rectangle) {
-  return GetItem(in, rectangle.left) && GetItem(in, rectangle.top) &&
-         GetItem(in, rectangle.right) && GetItem(in, rectangle.bottom);
-}
-
 }  // namespace
 
 std::span<const RWClassRegistration> ClipClasses() {

@@ -17,8 +17,8 @@
 //   width    u32
 //   paint    object reference: a GPaint, or the nil object for none
 // A restore of another version reads nothing further. The paint read must
-// be a GPaint: anything else fails the restore, leaves no paint and is not
-// freed (the graph may share it).
+// be a GPaint: anything else fails the restore, leaves no paint and is
+// refused (freed unless the graph holds it elsewhere).
 //
 // Ownership: the pen owns its paint (copies copy it); it is held through a
 // counted pointer, so that a damaged graph naming one paint twice cannot

@@ -18,8 +18,8 @@
 //   colour   object reference: a GRGBColor, or the nil object for none
 // A restore of version 1 lets go of its colour and takes the one read (the
 // nil object reads as none). What it reads must be a GRGBColor: anything
-// else fails the restore, leaves no colour, and is not freed (the graph may
-// share it). Another version reads nothing further.
+// else fails the restore, leaves no colour, and is refused (freed unless
+// the graph holds it elsewhere). Another version reads nothing further.
 //
 // Ownership: the paint owns its colour: it goes with the paint or when the
 // paint is given another, and copies copy it. (It is held through a counted

@@ -19,7 +19,8 @@
 // the old set and holds the one it reads; what it reads must be an
 // attribute composite (or nil): anything else, or a back reference to an
 // object still being restored (a cycle), fails the restore, leaves the
-// command without a set, and is not freed (the graph may share it). The
+// command without a set, and is refused (freed unless the graph holds it
+// elsewhere). The
 // version word's value is read past: nothing of this level follows it.
 //
 // Ownership: the command holds its attribute set; copies share it. Threads:

@@ -11,15 +11,16 @@
 // Reads one object reference into `held`, which lets go of what it held.
 // What is read must be a T, or the nil object (none): anything else, or an
 // object still being restored (a cycle back to an enclosing object), fails
-// `scope`, leaves `held` empty and is not freed, since the graph may share
-// it. An object read in part is still held, so that it goes with whoever
-// holds `held`.
+// `scope`, leaves `held` empty and is refused (freed unless the graph holds
+// it elsewhere). An object read in part is still held, so that it goes with
+// whoever holds `held`.
 template <class T, class In>
 void RestoreHeldReference(In& in, MRestoreScope& scope, GCountedPtr& held, RWLockRecord& lock) {
   RWCollectable* read = nullptr;
   GetReference(in, read);
   auto* object = dynamic_cast<T*>(read);
   if (read && (!object || !MayHoldRestoredChild(object))) {
+    RefuseRestored(in, read);
     held.Reset(nullptr, lock);
     scope.Fail();
     return;

@@ -307,6 +307,18 @@ std::uint16_t GPeripheral::DrawRectangle(GRectangleGraphic&) {
   return 0;
 }
 
+std::uint16_t GPeripheral::DrawBitmap(GRasterGraphic&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::DrawTextString(GTextStringGraphic&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::DownloadFace(GDownloadFace&) {
+  return 0;
+}
+
 std::uint16_t GPeripheral::DocumentStart(GDocumentStart&) {
   job_state_ = kJobInDocument;
   return 0;

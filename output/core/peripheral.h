@@ -80,7 +80,8 @@
 // nothing further. The attribute set read must be an attribute composite
 // and the configuration a model object: anything else, or a back reference
 // to an object still being restored (a cycle), fails the restore, leaves
-// that field empty, and is not freed (the graph may share it). A restore
+// that field empty, and is refused (freed unless the graph holds it
+// elsewhere). A restore
 // remakes the working set from what it read.
 //
 // Ownership: the device holds its attribute set, working set and
@@ -123,6 +124,7 @@ class GTray;
 class GPolyBezierGraphic;
 class GPolygonGraphic;
 class GRectangleGraphic;
+class GRasterGraphic;
 class GClipToRectangle;
 class GClipToSingleRectangle;
 class GClipToPage;
@@ -133,6 +135,8 @@ class GTransformAttribute;
 class GFillMode;
 class GRasterOperation;
 class GColorPaint;
+class GTextStringGraphic;
+class GDownloadFace;
 
 inline constexpr RWClassID kGPeripheralId = 760;
 inline constexpr std::uint32_t kPeripheralVersion = 1;
@@ -218,8 +222,11 @@ class GPeripheral : public GAttribute {
   // (three operations of the output model)
   virtual std::uint16_t DrawPolygon(GPolygonGraphic& graphic);
   virtual std::uint16_t DrawRectangle(GRectangleGraphic& graphic);
-  // (the bitmap handler, three operations, and the text-string and
-  // download-face handlers of the output model)
+  virtual std::uint16_t DrawBitmap(GRasterGraphic& graphic);
+  // (three operations of the output model)
+  virtual std::uint16_t DrawTextString(GTextStringGraphic& graphic);
+  // A download-face command's Execute calls this with itself.
+  virtual std::uint16_t DownloadFace(GDownloadFace& command);
   // The job-event handlers: each job command's Execute calls the one of its
   // kind with itself.
   virtual std::uint16_t DocumentStart(GDocumentStart& command);

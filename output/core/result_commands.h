@@ -21,7 +21,7 @@
 // A restore of another version reads nothing further. What the reference
 // reads must be a command: anything else, or a back reference to an
 // object still being restored (a cycle), fails the restore, leaves no
-// command, and is not freed (the graph may share it).
+// command, and is refused (freed unless the graph holds it elsewhere).
 //
 // Ownership: the error command holds the failed command; copies share it.
 // Threads: as GCommand.

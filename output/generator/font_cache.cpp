@@ -4,6 +4,12 @@
 
 #include "output/generator/printer_language.h"
 
+namespace {
+
+constinit RWLockRecord g_file_lock;
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // GFontListEntry
 
@@ -25,9 +31,17 @@ void GFontListEntry::Release() {
     if (state_ != kFontResident) generator_->RemoveDownloadedFont(name_);
     generator_->ReleasePrinterMemory(printer_memory_);
   }
+  ClearUse(true);
+}
+
+void GFontListEntry::ClearUse(bool forget_codes) {
   count_ = 0;
   printer_memory_ = 0;
-  codes_.Clear();
+  if (forget_codes) codes_.Clear();
+}
+
+void GFontListEntry::SetValue(MPersistentObject* value) {
+  value_.Reset(value, g_file_lock);
 }
 
 // ---------------------------------------------------------------------------

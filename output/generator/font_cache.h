@@ -1,7 +1,9 @@
 // The books a generator keeps of the fonts it downloaded in a job.
 //
 // GFontListEntry: one downloaded font: its name on the printer, a value (a
-// printer-resident font's GDeviceFontDescription), the active flag, a
+// printer-resident font's GDeviceFontDescription, held: a pointer that
+// the record keeps in 32 bits, so pointer-sized and counted here, so that
+// it cannot go before the entry), the active flag, a
 // number and a count (the generators' own), the printer memory it takes,
 // its use stamp (the smallest is the least recently used), its state (1 a
 // printer-resident font, with nothing to remove; 2 a downloaded bitmap
@@ -51,6 +53,7 @@
 #include "fonts/char_code_map.h"
 #include "fonts/font.h"
 #include "foundation/rw/cstring.h"
+#include "persist/counted_ptr.h"
 
 class GPrinterLanguage;
 
@@ -71,7 +74,8 @@ class GFontListEntry {
   virtual void Deactivate();
   virtual void SetState(std::uint32_t state) { state_ = state; }
   virtual std::uint32_t AddPrinterMemory(std::uint32_t n);
-  virtual void SetValue(std::uint32_t value) { value_ = value; }
+  // Holds `value` (null: none).
+  virtual void SetValue(MPersistentObject* value);
   virtual void Release();
   virtual void SetNumber(std::uint16_t number) { number_ = number; }
   virtual void AddCount(std::uint16_t n) { count_ = static_cast<std::uint16_t>(count_ + n); }
@@ -83,7 +87,7 @@ class GFontListEntry {
   virtual std::uint32_t GetState() const { return state_; }
   virtual std::uint32_t GetPrinterMemory() const { return printer_memory_; }
   virtual bool IsActive() const { return active_ != 0; }
-  virtual std::uint32_t GetValue() const { return value_; }
+  virtual MPersistentObject* GetValue() const { return value_.Get(); }
   virtual std::uint32_t GetLastUse() const { return last_use_; }
   virtual std::uint16_t GetNumber() const { return number_; }
   virtual std::uint16_t GetCount() const { return count_; }
@@ -99,13 +103,16 @@ class GFontListEntry {
 
  protected:
   GCharCodeSet& Codes() { return codes_; }
+  // Count and printer memory := 0; with `forget_codes` the codes too: what
+  // every release does once the generator has its memory back.
+  void ClearUse(bool forget_codes);
 
  private:
   friend class GFontList;
 
   GPrinterLanguage* generator_;  // not owned; null once deactivated
   RWCString name_;
-  std::uint32_t value_ = 0;
+  GCountedPtr value_;
   std::uint32_t active_ = 1;
   std::uint16_t number_ = kNoFontNumber;
   std::uint16_t count_ = 0;
@@ -128,7 +135,7 @@ class GFontList : public GFontDownloadRecord {
 
   virtual std::uint32_t GetState() const { return entry_->GetState(); }
   virtual std::uint32_t GetPrinterMemory() const { return entry_->GetPrinterMemory(); }
-  virtual std::uint32_t GetValue() const { return entry_->GetValue(); }
+  virtual MPersistentObject* GetValue() const { return entry_->GetValue(); }
   virtual std::uint16_t GetNumber() const { return entry_->GetNumber(); }
   virtual std::uint16_t GetCount() const { return entry_->GetCount(); }
   virtual std::uint32_t GetLastUse() const { return entry_->GetLastUse(); }
@@ -146,7 +153,7 @@ class GFontList : public GFontDownloadRecord {
   virtual GFontList* Clone() const = 0;
   virtual void SetState(std::uint32_t state) { entry_->SetState(state); }
   virtual std::uint32_t AddPrinterMemory(std::uint32_t n) { return entry_->AddPrinterMemory(n); }
-  virtual void SetValue(std::uint32_t value) { entry_->SetValue(value); }
+  virtual void SetValue(MPersistentObject* value) { entry_->SetValue(value); }
   virtual void Release() { entry_->Release(); }
   virtual void SetNumber(std::uint16_t number) { entry_->SetNumber(number); }
   virtual void AddCount(std::uint16_t n) { entry_->AddCount(n); }

@@ -7,8 +7,11 @@
 // RemoveDownloadedFont ("RemoveDownloadedFont <name>"), SetPenPaint,
 // SetPenColor, SetBrushPaint and SetBrushColor (their names; each answers
 // 0). FlushToOutput hands bytes to the generator's sink (output_sink.h).
-// Every constructor asks for the device-font list (GetDeviceFontList);
-// copies start with an empty call log.
+// Every constructor asks for the device-font list (GetDeviceFontList) and
+// makes the generator's own font cache and code map when Self has the
+// static maker `MakeFontBooks(GPrinterLanguage&)`, which also remakes them
+// after a restore or an assignment (RenewFontBooks); copies start with an
+// empty call log.
 //
 // StartDocument, the document start of each generator: the generator
 // base's (printer_language.h) first, whose non-zero answer it answers;
@@ -20,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "output/core/command_class.h"
 #include "output/generator/call_log.h"
@@ -30,14 +34,14 @@ class GGeneratorClass : public GCommandClass<Self, GPrinterLanguage, kId> {
   using Class = GCommandClass<Self, GPrinterLanguage, kId>;
 
  public:
-  GGeneratorClass() { this->GetDeviceFontList(); }
+  GGeneratorClass() { Construct(); }
   GGeneratorClass(const RWCString& name, GAttributeComposite* attributes,
                   MPersistentObject* configuration, const std::uint32_t& key,
                   std::uint32_t first_value, std::uint32_t second_value, std::uint32_t third_value)
       : Class(name, attributes, configuration, key, first_value, second_value, third_value) {
-    this->GetDeviceFontList();
+    Construct();
   }
-  GGeneratorClass(const GGeneratorClass& other) : Class(other) { this->GetDeviceFontList(); }
+  GGeneratorClass(const GGeneratorClass& other) : Class(other) { Construct(); }
   GGeneratorClass& operator=(const GGeneratorClass& other) = default;
 
   std::uint16_t RemoveDownloadedFont(const RWCString& name) override {
@@ -56,6 +60,11 @@ class GGeneratorClass : public GCommandClass<Self, GPrinterLanguage, kId> {
 
   const GCallLog& GetCallLog() const { return log_; }
 
+  void RenewFontBooks() override {
+    if constexpr (requires { Self::MakeFontBooks(std::declval<GPrinterLanguage&>()); })
+      Self::MakeFontBooks(*this);
+  }
+
  protected:
   GCallLog& CallLog() { return log_; }
 
@@ -67,6 +76,12 @@ class GGeneratorClass : public GCommandClass<Self, GPrinterLanguage, kId> {
   }
 
  private:
+  // Runs in the constructors, where the call reaches this class's own
+  // RenewFontBooks.
+  void Construct() {
+    this->GetDeviceFontList();
+    GGeneratorClass::RenewFontBooks();
+  }
   std::uint16_t Stand(const char* operation) {
     log_.Record(operation);
     return 0;

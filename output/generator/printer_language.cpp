@@ -84,6 +84,7 @@ GPrinterLanguage& GPrinterLanguage::operator=(const GPrinterLanguage& other) {
   clip_path_mode_ = other.clip_path_mode_;
   periodic_poll_ = other.periodic_poll_;
   DropFontState();
+  RenewFontBooks();
   generator_words_[0] = generator_words_[1] = 0;
   job_context_ = nullptr;
   return *this;
@@ -98,6 +99,8 @@ void GPrinterLanguage::DropFontState() {
   font_cache_.reset();
   code_map_.reset();
 }
+
+void GPrinterLanguage::RenewFontBooks() {}
 
 void GPrinterLanguage::SetFontCache(GFontCache* cache) {
   font_cache_.reset(cache);
@@ -233,6 +236,7 @@ void GPrinterLanguage::RestoreItems(In& in) {
     path_depth_ = static_cast<std::int16_t>(depth);
     clip_path_mode_ = clip;
     DropFontState();
+    RenewFontBooks();
   }
 }
 

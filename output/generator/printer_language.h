@@ -61,7 +61,7 @@
 //   clip-path flag      u32
 // 18 bytes. A restore of another version reads nothing more and keeps the
 // fields; after a read of this version the font cache and code map are
-// deleted (the generator makes new ones).
+// deleted and the generator makes new ones (RenewFontBooks).
 //
 // Copies: the composite part, the two document words, the path depth, the
 // clip-path flag and the periodic-poll flag; no font cache, code map,
@@ -69,7 +69,7 @@
 // the budget at its defaults. Assignment copies the same fields, deletes
 // the font cache and code map, clears the generator words and the job
 // context, and keeps the budget, the output object and the device-font
-// list.
+// list; the generator then makes a new font cache and code map.
 //
 // Ownership: the generator owns its font cache, code map and sink; holds
 // the device-font list; holds a port it opened (output_target.h).
@@ -213,6 +213,9 @@ class GPrinterLanguage : public GPeripheralComposite, public GPrinterLanguageQue
   // Take `cache` / `map` (null: none), deleting the ones held.
   void SetFontCache(GFontCache* cache);
   void SetCodeMap(GCharCodeMap* map);
+  // Makes the generator's own font cache and code map: called after a
+  // restore and an assignment have deleted them (nothing here).
+  virtual void RenewFontBooks();
 
  protected:
   // The sink's empty-flush rule (the PostScript writer polls on an empty

@@ -34,6 +34,13 @@ const GPaletteTable* GRasterRowSource::GetPalette() const {
   return upstream_ ? upstream_->GetPalette() : nullptr;
 }
 
+std::uint32_t GRasterRowSource::ForwardRow(std::uint8_t* row, std::uint16_t& row_index,
+                                           std::uint32_t& length, std::uint8_t& repeat_count,
+                                           std::uint8_t& rows_delivered) {
+  length = 0;
+  return upstream_ ? upstream_->GetRow(row, row_index, length, repeat_count, rows_delivered) : 0;
+}
+
 GRasterEncoder::~GRasterEncoder() = default;
 
 bool GRasterEncoder::BeginRows(bool pads) {

@@ -71,6 +71,11 @@ class GRasterRowSource {
   bool IsReady() const { return ready_ != 0; }
 
  protected:
+  // GetRow of a link that hands its upstream's rows on as they come (no
+  // row without an upstream).
+  std::uint32_t ForwardRow(std::uint8_t* row, std::uint16_t& row_index, std::uint32_t& length,
+                           std::uint8_t& repeat_count, std::uint8_t& rows_delivered);
+
   GRasterRowSource* upstream_ = nullptr;  // pulled from, not owned
   std::uint32_t ready_ = 0;               // 1 once Begin succeeded
   std::uint32_t max_row_bytes_ = 0;       // what an encoder's GetMaxRowBytes answers

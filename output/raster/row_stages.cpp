@@ -243,8 +243,9 @@ std::uint32_t GDitherRowSource::Begin() {
   }
 
   output_row_bytes_ = RowBytes(right_ - left_, 1);
-  x_phase_ = static_cast<std::uint16_t>((left_ % matrix_width_ + matrix_width_) % matrix_width_);
-  y_phase_ = (top_ % matrix_height_ + matrix_height_) % matrix_height_;
+  const std::int32_t x = left_ + phase_offset_.x, y = top_ + phase_offset_.y;
+  x_phase_ = static_cast<std::uint16_t>((x % matrix_width_ + matrix_width_) % matrix_width_);
+  y_phase_ = (y % matrix_height_ + matrix_height_) % matrix_height_;
   ready_ = 1;
   return 1;
 }

@@ -44,11 +44,13 @@
 // thresholds of a row come from matrix row (row number + y phase) mod
 // height, read from column x phase on and wrapping at the matrix width;
 // x phase = upstream left mod width, y phase = upstream top brought to 0
-// or above by whole heights. A row that stands for several rows is handed
-// out as that many single rows, numbered on from its own, each with its
-// own threshold row. Bits per pixel 1; palette black {0, 0, 0, 255}, then
-// white {255, 255, 255, 255}; bounds the upstream's; row bytes
-// (right - left + 7) / 8, the last byte's unused bits clear.
+// or above by whole heights; a phase offset (SetPhaseOffset, the raster
+// chain's builder passes its caller's) is added to left and top first. A
+// row that stands for several rows is handed out as that many single
+// rows, numbered on from its own, each with its own threshold row. Bits
+// per pixel 1; palette black {0, 0, 0, 255}, then white {255, 255, 255,
+// 255}; bounds the upstream's; row bytes (right - left + 7) / 8, the last
+// byte's unused bits clear.
 //
 // Ownership: a stage owns its buffers and palettes, never its upstream,
 // bitmap implementation (shared), clip or matrix: the clip is read by
@@ -62,6 +64,7 @@
 #include "output/graphics/short_geometry.h"
 #include "output/raster/bitmap.h"
 #include "output/raster/row_source.h"
+#include "output/raster/scaler.h"
 
 class GClip;
 class GDitherMatrix;
@@ -70,17 +73,6 @@ class GDitherMatrix;
 using GGreyConverter = std::uint8_t (*)(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 // The dither stage's default converter: (30 R + 59 G + 11 B) / 100.
 std::uint8_t DefaultGreyConverter(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
-
-// A row source that keeps one point from its constructor; GetRow is left
-// to the derived classes.
-class GRasterPointSource : public GRasterRowSource {
- public:
-  explicit GRasterPointSource(const GShortPoint& point) : point_(point) {}
-  const GShortPoint& GetPoint() const { return point_; }
-
- private:
-  GShortPoint point_;
-};
 
 class GBitmapRowSource : public GRasterRowSource {
  public:
@@ -156,6 +148,8 @@ class GDitherRowSource : public GRasterPointSource {
   std::uint32_t Begin() override;
   std::uint32_t GetMaxRowBytes() const override { return output_row_bytes_; }
   std::uint8_t GetBitsPerPixel() const override { return 1; }
+  // Shifts the matrix by (x, y) over the rows; taken by the next Begin.
+  void SetPhaseOffset(std::int16_t x, std::int16_t y) { phase_offset_ = {x, y}; }
   const GPaletteTable* GetPalette() const override { return &palette_; }
 
  private:
@@ -176,6 +170,7 @@ class GDitherRowSource : public GRasterPointSource {
   const GDitherMatrix* matrix_;
   std::uint16_t matrix_width_ = 0;
   std::uint16_t matrix_height_ = 0;
+  GShortPoint phase_offset_;
   std::uint16_t x_phase_ = 0;
   std::int32_t y_phase_ = 0;
   GGreyConverter converter_;

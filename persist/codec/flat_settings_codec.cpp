@@ -30,9 +30,13 @@ namespace {
 // Children of the series node (360) that a device mode always takes from
 // the pattern: they are printer-wide and kept in printer data.
 constexpr std::uint32_t kSeriesPrinterWideKeys[] = {365, 366, 368, 283};
-// Children that the pattern gains only so that the record may supply them:
-// never copied in from the pattern.
+// Children that the pattern gains only so that the record may supply them
+// (the watermark under 378, the user custom size under 276): never copied
+// in from the pattern, at any depth.
 constexpr std::uint32_t kWatermarkTemplateKey = kFlatWatermarkKey;
+bool IsPlaceholder(std::uint32_t key) {
+  return key == kWatermarkTemplateKey || key == kFlatUserCustomSizeKey;
+}
 // Parents whose string children are always taken from the record.
 constexpr std::uint32_t kStringParentKeys[] = {701, 314};
 
@@ -64,6 +68,18 @@ void AddToComposite(MPersistentObject* parent, MPersistentObject* child) {
 // Destroys an object that nothing holds (a rejected child, a partial read).
 void Discard(MPersistentObject* object) {
   if (object && object->ReferenceCount() < 0) delete object;
+}
+
+// A deep copy of a pattern child without the placeholders below it, so
+// that a record lacking 378 or 276 gains no phantom watermark or size.
+MPersistentObject* CopyOfPattern(MPersistentObject& child) {
+  MPersistentObject* copy = child.DeepCopy();
+  if (!copy || !copy->AsComposite()) return copy;
+  for (std::uint32_t key : {kWatermarkTemplateKey, kFlatUserCustomSizeKey}) {
+    while (MPersistentObject* placeholder = copy->RemoveByKey(key))
+      Discard(placeholder);
+  }
+  return copy;
 }
 
 // The tintvector bytes in record order, as (object kind, setting) pairs of
@@ -633,10 +649,10 @@ MPersistentObject* Reader::ReadComposite(MPersistentObject& pattern_parent, std:
     MPersistentObject* child = children->Current();
     if (!child) continue;
     const std::uint32_t child_key = child->Key();
-    if (child_key == kWatermarkTemplateKey || child_key == kFlatUserCustomSizeKey) continue;
+    if (IsPlaceholder(child_key)) continue;
     const auto found = expected.find(child_key);
     if (found != expected.end() && found->second.read) continue;
-    node->AddChild(child->DeepCopy());
+    node->AddChild(CopyOfPattern(*child));
   }
   return node.release();
 }

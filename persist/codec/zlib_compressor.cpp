@@ -41,22 +41,27 @@ bool WriteAll(std::ostream& output, const Bytef* bytes, std::size_t length) {
 }  // namespace
 
 int GZlibCompressor::Compress(std::istream& input, std::ostream& output) const {
+  // Every failure leaves the output as it came, at position 0.
+  const std::ios_base::iostate state = output.rdstate();
+  auto fail = [&output, state] {
+    output.clear(state);
+    output.seekp(0, std::ios_base::beg);
+    return 0;
+  };
   std::size_t length = 0;
   std::unique_ptr<Bytef[]> source = ReadWhole(input, length);
-  if (!source) return 0;
-  // Room for a result shorter than the input: what does not shrink fails.
-  std::unique_ptr<Bytef[]> packed(new (std::nothrow) Bytef[length + 1]);
-  if (!packed) return 0;
-  uLongf packed_length = static_cast<uLongf>(length);
-  if (compress(packed.get(), &packed_length, source.get(), static_cast<uLong>(length)) != Z_OK) {
-    output.seekp(0, std::ios_base::beg);
-    return 0;
+  if (!source || length == 0) return fail();
+  // Room for a result at least one byte shorter than the input: zlib
+  // answers Z_BUF_ERROR for what does not shrink.
+  std::unique_ptr<Bytef[]> packed(new (std::nothrow) Bytef[length]);
+  if (!packed) return fail();
+  uLongf packed_length = static_cast<uLongf>(length - 1);
+  if (compress(packed.get(), &packed_length, source.get(), static_cast<uLong>(length)) != Z_OK ||
+      !Fits(output, 0, packed_length)) {
+    return fail();
   }
-  if (!Fits(output, 0, packed_length)) {
-    output.seekp(0, std::ios_base::beg);
-    return 0;
-  }
-  return WriteAll(output, packed.get(), packed_length) ? 1 : 0;
+  // A stream without room (a block of no bytes) fails the write.
+  return WriteAll(output, packed.get(), packed_length) ? 1 : fail();
 }
 
 int GZlibCompressor::Expand(std::istream& input, std::ostream& output) const {

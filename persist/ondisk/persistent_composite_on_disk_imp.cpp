@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -33,6 +34,8 @@ constexpr RWClassRegistration kImpClasses[] = {
 // procedure is inside composites, and the class of the object stored last.
 std::uint32_t g_nesting = 0;
 RWClassID g_class_stored_last = kNoClassStored;
+// The top-level limit in force (a test may lower it).
+std::atomic<std::uint32_t> g_top_level_limit{kTopLevelLimit};
 
 // The directory of the store whose file this thread is reading records
 // from; handles restored meanwhile may open files there only.
@@ -124,6 +127,10 @@ void CollectTreeKey(const char* key, std::uint32_t, void* datum) {
 }
 
 }  // namespace
+
+std::uint32_t SetTopLevelLimit(std::uint32_t limit) {
+  return g_top_level_limit.exchange(limit);
+}
 
 std::recursive_mutex& StoreLock() {
   static std::recursive_mutex lock;
@@ -446,7 +453,9 @@ MPersistentObject* MakeShell(const MPersistentObject& composite) {
 }
 
 bool LimitRefuses(RWClassID id, std::uint32_t top_level) {
-  if (top_level <= kTopLevelLimit || id == kPageEndId) return false;
+  if (top_level <= g_top_level_limit.load(std::memory_order_relaxed) || id == kPageEndId) {
+    return false;
+  }
   return !(id == kLimitFollowerId &&
            (g_class_stored_last == kLimitLeaderId1 || g_class_stored_last == kLimitLeaderId2));
 }
@@ -604,80 +613,54 @@ bool MPersistentCompositeOnDiskImp::Replace(GRecordQuery& query, MPersistentObje
   return ReplaceAt(query.parent, query.node, object);
 }
 
-namespace {
-
-GRecordQuery ByKey(std::uint32_t key) {
-  GRecordQuery query;
-  query.field = GRecordQuery::Field::kKey;
-  query.value = key;
-  return query;
-}
-
-GRecordQuery ByClassId(RWClassID id) {
-  GRecordQuery query;
-  query.field = GRecordQuery::Field::kClassId;
-  query.value = id;
-  return query;
-}
-
-GRecordQuery BySerial(const MPersistentObject* object) {
-  GRecordQuery query;
-  query.field = GRecordQuery::Field::kSerial;
-  query.value = object->SerialNumber();
-  query.object = object;
-  return query;
-}
-
-}  // namespace
-
 GCountedPtr MPersistentCompositeOnDiskImp::TakeRecordEqual(const MPersistentObject* object) {
   if (!object) return {};
-  GRecordQuery query = BySerial(object);
+  GRecordQuery query = GRecordQuery::BySerial(*object);
   return Take(query);
 }
 
 GCountedPtr MPersistentCompositeOnDiskImp::TakeRecordByKey(const std::uint32_t& key) {
-  GRecordQuery query = ByKey(key);
+  GRecordQuery query = GRecordQuery::ByKey(key);
   return Take(query);
 }
 
 GCountedPtr MPersistentCompositeOnDiskImp::TakeRecordByClassId(const RWClassID& id) {
-  GRecordQuery query = ByClassId(id);
+  GRecordQuery query = GRecordQuery::ByClassId(id);
   return Take(query);
 }
 
 bool MPersistentCompositeOnDiskImp::ReplaceRecordByKey(const std::uint32_t& key,
                                                        MPersistentObject* object) {
-  GRecordQuery query = ByKey(key);
+  GRecordQuery query = GRecordQuery::ByKey(key);
   return Replace(query, object);
 }
 
 bool MPersistentCompositeOnDiskImp::ReplaceRecordByClassId(const RWClassID& id,
                                                            MPersistentObject* object) {
-  GRecordQuery query = ByClassId(id);
+  GRecordQuery query = GRecordQuery::ByClassId(id);
   return Replace(query, object);
 }
 
 bool MPersistentCompositeOnDiskImp::ReplaceRecordEqual(const MPersistentObject* object,
                                                        MPersistentObject* new_object) {
   if (!object) return false;
-  GRecordQuery query = BySerial(object);
+  GRecordQuery query = GRecordQuery::BySerial(*object);
   return Replace(query, new_object);
 }
 
 GCountedPtr MPersistentCompositeOnDiskImp::FindPtrByKey(const std::uint32_t& key) {
-  GRecordQuery query = ByKey(key);
+  GRecordQuery query = GRecordQuery::ByKey(key);
   return Find(query);
 }
 
 GCountedPtr MPersistentCompositeOnDiskImp::FindPtrByClassId(const RWClassID& id) {
-  GRecordQuery query = ByClassId(id);
+  GRecordQuery query = GRecordQuery::ByClassId(id);
   return Find(query);
 }
 
 GCountedPtr MPersistentCompositeOnDiskImp::FindPtrEqual(const MPersistentObject* object) {
   if (!object) return {};
-  GRecordQuery query = BySerial(object);
+  GRecordQuery query = GRecordQuery::BySerial(*object);
   return Find(query);
 }
 

@@ -60,6 +60,11 @@ class MPersistentCompositeOnDiskImpIterator;
 // The record store's process-wide lock.
 std::recursive_mutex& StoreLock();
 
+// Sets the number of top-level records beyond which a put is refused
+// (record_store::kTopLevelLimit until then), and answers the previous
+// one: a seam for tests, which cannot store a billion records.
+std::uint32_t SetTopLevelLimit(std::uint32_t limit);
+
 class MPersistentCompositeOnDiskImp : public MPersistentObject {
  public:
   // No file: the error state is 0 and no record operation does anything.

@@ -76,6 +76,31 @@ bool GRecordQuery::Matches(const GRecord& record) const {
   return false;
 }
 
+GRecordQuery GRecordQuery::ByClassId(RWClassID id, Action action) {
+  GRecordQuery query;
+  query.field = Field::kClassId;
+  query.value = id;
+  query.action = action;
+  return query;
+}
+
+GRecordQuery GRecordQuery::ByKey(std::uint32_t key, Action action) {
+  GRecordQuery query;
+  query.field = Field::kKey;
+  query.value = key;
+  query.action = action;
+  return query;
+}
+
+GRecordQuery GRecordQuery::BySerial(const MPersistentObject& object, Action action) {
+  GRecordQuery query;
+  query.field = Field::kSerial;
+  query.value = object.SerialNumber();
+  query.object = &object;
+  query.action = action;
+  return query;
+}
+
 // ---------------------------------------------------------------------------
 // GRecord
 
@@ -171,6 +196,56 @@ std::uint32_t GRecord::RecordCount() const {
   return 1;
 }
 
+namespace {
+
+using Action = GRecordQuery::Action;
+
+GRecordQuery Searched(GRecord& record, GRecordQuery query,
+                      MPersistentObject* replacement = nullptr) {
+  query.replacement = replacement;
+  record.Search(query, nullptr, nullptr);
+  return query;
+}
+
+}  // namespace
+
+GRecordQuery GRecord::TakeByClassId(RWClassID id) {
+  return Searched(*this, GRecordQuery::ByClassId(id, Action::kTake));
+}
+
+GRecordQuery GRecord::TakeByKey(std::uint32_t key) {
+  return Searched(*this, GRecordQuery::ByKey(key, Action::kTake));
+}
+
+GRecordQuery GRecord::TakeEqual(const MPersistentObject& object) {
+  return Searched(*this, GRecordQuery::BySerial(object, Action::kTake));
+}
+
+GRecordQuery GRecord::ReplaceByClassId(RWClassID id, MPersistentObject* replacement) {
+  return Searched(*this, GRecordQuery::ByClassId(id, Action::kReplace), replacement);
+}
+
+GRecordQuery GRecord::ReplaceByKey(std::uint32_t key, MPersistentObject* replacement) {
+  return Searched(*this, GRecordQuery::ByKey(key, Action::kReplace), replacement);
+}
+
+GRecordQuery GRecord::ReplaceEqual(const MPersistentObject& object,
+                                   MPersistentObject* replacement) {
+  return Searched(*this, GRecordQuery::BySerial(object, Action::kReplace), replacement);
+}
+
+GRecordQuery GRecord::ReadByClassId(RWClassID id) {
+  return Searched(*this, GRecordQuery::ByClassId(id));
+}
+
+GRecordQuery GRecord::ReadByKey(std::uint32_t key) {
+  return Searched(*this, GRecordQuery::ByKey(key));
+}
+
+GRecordQuery GRecord::ReadEqual(const MPersistentObject& object) {
+  return Searched(*this, GRecordQuery::BySerial(object));
+}
+
 // ---------------------------------------------------------------------------
 // GRecordProxy
 
@@ -242,7 +317,8 @@ void GRecordProxy::RestoreItems(In& in) {
   GetReference(in, read);
   auto* kept = dynamic_cast<MPersistentObject*>(read);
   if ((read && !kept) || !MayHoldRestoredChild(kept)) {
-    scope.Fail();  // not freed: the graph may share it
+    RefuseRestored(in, read);
+    scope.Fail();
     return;
   }
   kept_.Reset(kept, g_file_lock);
@@ -367,9 +443,11 @@ bool GRecordComposite::RestoreChildren(In& in) {
     bool read_on = GetReference(in, read);
     // A failed read says it itself; the writer never writes a nil entry.
     if (!read) return !read_on;
-    // Refused objects are not freed: the graph may share them.
     auto* child = dynamic_cast<GRecord*>(read);
-    if (!child || child->Restoring()) return false;
+    if (!child || child->Restoring()) {
+      RefuseRestored(in, read);
+      return false;
+    }
     // A partial child is still kept, so that it is freed with this one.
     AddChildRecord(child);
     if (!read_on) return true;

@@ -22,13 +22,17 @@
 // one, stopping at the first failed read. Anything that is not a model
 // object (proxy) or a record (composite), a child record still being
 // restored (a cycle), and a count larger than the rest of a file can hold
-// fail the restore; refused objects are not freed (the graph may share
-// them).
+// fail the restore; refused objects are freed unless the graph holds them
+// elsewhere (RefuseRestored, stored_form.h).
 //
 // Searches: a record answers a query (GRecordQuery) when it matches itself;
 // a composite then asks its children in order, depth first, and a proxy
 // hands the query to the store it keeps. The first answer wins. A search
-// only finds: the store does the reading, taking and replacing.
+// only finds: the store does the reading, taking and replacing. The nine
+// take, replace and read operations of a record (by class id, by key, by
+// an object's serial number) are this one virtual Search with the field
+// and action in the query; TakeByClassId ... ReadEqual below give them
+// their names, as thin members over it.
 //
 // Ownership: records are reference counted (-1 while nobody holds them)
 // and held by GRecordRef; a composite holds its children, a proxy its kept
@@ -103,6 +107,11 @@ struct GRecordQuery {
 
   bool Matches(const GRecord& record) const;
   bool Answered() const { return record != nullptr || nested; }
+
+  // A query for `action` by each field.
+  static GRecordQuery ByClassId(RWClassID id, Action action = Action::kRead);
+  static GRecordQuery ByKey(std::uint32_t key, Action action = Action::kRead);
+  static GRecordQuery BySerial(const MPersistentObject& object, Action action = Action::kRead);
 };
 
 class GRecord : public RWCollectable {
@@ -138,6 +147,22 @@ class GRecord : public RWCollectable {
   virtual bool Search(GRecordQuery& query, GRecordComposite* parent, GRecordNode* node);
   // 23: the plain records this one stands for: 1.
   virtual std::uint32_t RecordCount() const;
+
+  // 14-22 by name: each searches this record and those below it for the
+  // first that has the class id, the key or `object`'s serial number, for
+  // the action of its name, and answers the query: Answered() when one
+  // matched (the record and where it is listed, or the answer of a nested
+  // store, which has read, taken or replaced already). `replacement` stays
+  // the caller's.
+  GRecordQuery TakeByClassId(RWClassID id);
+  GRecordQuery TakeByKey(std::uint32_t key);
+  GRecordQuery TakeEqual(const MPersistentObject& object);
+  GRecordQuery ReplaceByClassId(RWClassID id, MPersistentObject* replacement);
+  GRecordQuery ReplaceByKey(std::uint32_t key, MPersistentObject* replacement);
+  GRecordQuery ReplaceEqual(const MPersistentObject& object, MPersistentObject* replacement);
+  GRecordQuery ReadByClassId(RWClassID id);
+  GRecordQuery ReadByKey(std::uint32_t key);
+  GRecordQuery ReadEqual(const MPersistentObject& object);
 
   RWClassID StoredClassId() const { return class_id_; }
   std::uint32_t Serial() const { return serial_; }

@@ -242,6 +242,50 @@ BOOL DeleteFileW(const char16_t* path) {
   return 1;
 }
 
+BOOL CopyFileW(const char16_t* existing, const char16_t* new_file, BOOL fail_if_exists) {
+  if (existing == nullptr || new_file == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  std::optional<std::string> from = ToHostPath(std::u16string_view(existing));
+  std::optional<std::string> to = ToHostPath(std::u16string_view(new_file));
+  if (!from || !to) return Fail<BOOL>(kErrorPathNotFound, 0);
+  int source = ::open(from->c_str(), O_RDONLY | O_CLOEXEC);
+  if (source < 0) return Fail<BOOL>(ErrorOfErrno(errno), 0);
+  struct stat info {};
+  if (::fstat(source, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(source);
+    return Fail<BOOL>(kErrorAccessDenied, 0);
+  }
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (fail_if_exists ? O_EXCL : O_TRUNC);
+  int target = ::open(to->c_str(), flags, 0666);
+  if (target < 0) {
+    const DWORD error = ErrorOfErrno(errno);
+    ::close(source);
+    return Fail<BOOL>(error, 0);
+  }
+  char block[65536];
+  bool copied = true;
+  for (;;) {
+    const ssize_t got = ::read(source, block, sizeof block);
+    if (got == 0) break;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      copied = false;
+      break;
+    }
+    for (ssize_t done = 0; copied && done < got;) {
+      const ssize_t put = ::write(target, block + done, static_cast<std::size_t>(got - done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0)
+        copied = false;
+      else
+        done += put;
+    }
+    if (!copied) break;
+  }
+  ::close(source);
+  if (::close(target) != 0) copied = false;
+  return copied ? 1 : Fail<BOOL>(kErrorWriteFault, 0);
+}
+
 bool MapPathPrefix(std::u16string_view windows_prefix, std::string_view host_directory) {
   std::optional<WindowsPath> prefix = Resolve(windows_prefix);
   if (!prefix || prefix->root.empty() || host_directory.empty()) return false;

@@ -63,6 +63,12 @@ BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written);
 BOOL CloseHandle(HANDLE handle);
 // Deletes the host file of `path` (errors as CreateFileW).
 BOOL DeleteFileW(const char16_t* path);
+// Copies the host file of `existing` over (or, with `fail_if_exists`, only
+// when there is none) the host file of `new_file`. Errors as CreateFileW:
+// kErrorPathNotFound when either has no host path, kErrorFileNotFound for a
+// missing source, kErrorFileExists, kErrorAccessDenied (also for a
+// directory on either side).
+BOOL CopyFileW(const char16_t* existing, const char16_t* new_file, BOOL fail_if_exists);
 
 // ---- Test controls ----
 

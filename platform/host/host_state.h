@@ -51,6 +51,12 @@ void ResetThreadsLocked();
 void ResetSystemLocked();
 void ResetUiLocked();
 
+// The folded server name of the printer that `printer` opens and the
+// handle's access; false for a handle that is not open. REQUIRES: the lock.
+bool PrinterServerLocked(HANDLE printer, std::u16string& server, DWORD& access);
+// The forms' part of ResetSpoolerLocked.
+void ResetFormsLocked();
+
 // The resources of a loaded module, or null (the module is not loaded or
 // lacks the id). REQUIRES: the lock held; the pointer is good while it is.
 const DialogTemplate* FindDialogTemplateLocked(HMODULE module, UINT id);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <map>
+#include <vector>
 
 #include "platform/host/host_state.h"
 #include "platform/host/registry.h"
@@ -28,12 +29,15 @@ struct Printer {
   std::u16string driver_name;
   std::u16string port_name;
   std::u16string data_file;
+  std::u16string server;               // empty: the local machine
+  std::vector<BYTE> default_dev_mode;  // empty: none stored
 };
 
 struct SpoolerState {
   std::map<std::u16string, Printer> printers;  // folded name -> printer
   std::map<std::uintptr_t, PrinterHandle> handles;
   SpoolerCounters counters;
+  bool administer_denied = false;
 };
 
 SpoolerState& State() {
@@ -54,14 +58,18 @@ const Printer* FindPrinter(HANDLE printer) {
 }
 
 // Lays out a record of type Record followed by its strings (each with its
-// terminator) in a caller's buffer.
+// terminator; null ones take no room) and an optional block of bytes (at an 8-byte boundary) in a
+// caller's buffer.
 template <class Record>
 class RecordWriter {
  public:
-  explicit RecordWriter(std::initializer_list<const std::u16string*> strings) {
+  explicit RecordWriter(std::initializer_list<const std::u16string*> strings,
+                        const std::vector<BYTE>* block = nullptr)
+      : block_(block) {
     bytes_ = sizeof(Record);
     for (const std::u16string* text : strings)
-      bytes_ += 2 * (text->size() + 1);
+      if (text != nullptr) bytes_ += 2 * (text->size() + 1);
+    if (block_ != nullptr && !block_->empty()) bytes_ = (bytes_ + 7) / 8 * 8 + block_->size();
   }
   // Sets `*needed`; false with the last error when the buffer is too small.
   bool Fits(BYTE* buffer, DWORD size, DWORD* needed) const {
@@ -82,11 +90,23 @@ class RecordWriter {
     next_ += text.size() + 1;
     return at;
   }
+  // The block, copied to the end of the record's bytes; null without one.
+  BYTE* PutBlock(BYTE* buffer) {
+    if (block_ == nullptr || block_->empty()) return nullptr;
+    BYTE* at = buffer + bytes_ - block_->size();
+    std::memcpy(at, block_->data(), block_->size());
+    return at;
+  }
 
  private:
+  const std::vector<BYTE>* block_;
   std::size_t bytes_ = 0;
   char16_t* next_ = nullptr;
 };
+
+std::uint16_t Word(const BYTE* at) {
+  return static_cast<std::uint16_t>(at[0] | at[1] << 8);
+}
 
 }  // namespace
 
@@ -98,6 +118,9 @@ BOOL OpenPrinterW(const char16_t* name, HANDLE* printer, const PrinterDefaultsW*
   auto it = State().printers.find(Fold(name));
   if (it == State().printers.end()) return Fail<BOOL>(kErrorInvalidPrinterName, 0);
   DWORD access = defaults != nullptr ? defaults->desired_access : 0;
+  if (State().administer_denied && (access & kPrinterAccessAdminister) != 0) {
+    return Fail<BOOL>(kErrorAccessDenied, 0);
+  }
   std::uintptr_t id = host_internal::NewHandleId();
   State().handles.emplace(id, PrinterHandle{PrinterDataKeyPath(it->second.name),
                                             access != 0 ? access : kPrinterAccessUse, it->first});
@@ -147,12 +170,34 @@ BOOL GetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD size, DWORD* n
   const Printer* found = FindPrinter(printer);
   if (found == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
   if (level != 2) return Fail<BOOL>(kErrorInvalidLevel, 0);
-  RecordWriter<PrinterInfo2W> writer({&found->name, &found->port_name, &found->driver_name});
+  RecordWriter<PrinterInfo2W> writer({found->server.empty() ? nullptr : &found->server,
+                                      &found->name, &found->port_name, &found->driver_name},
+                                     &found->default_dev_mode);
   if (!writer.Fits(buffer, size, needed)) return 0;
   PrinterInfo2W* info = writer.Start(buffer);
+  if (!found->server.empty()) info->server_name = writer.Put(found->server);
   info->printer_name = writer.Put(found->name);
   info->port_name = writer.Put(found->port_name);
   info->driver_name = writer.Put(found->driver_name);
+  info->dev_mode = writer.PutBlock(buffer);
+  return 1;
+}
+
+BOOL SetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD command) {
+  Lock lock(Mutex());
+  const PrinterHandle* handle = FindHandle(printer);
+  if (handle == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
+  if (level != 2) return Fail<BOOL>(kErrorInvalidLevel, 0);
+  if (buffer == nullptr || command != 0) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  if ((handle->access & kPrinterAccessAdminister) == 0) return Fail<BOOL>(kErrorAccessDenied, 0);
+  const auto* info = reinterpret_cast<const PrinterInfo2W*>(buffer);
+  if (info->dev_mode == nullptr) return 1;
+  const auto* dev_mode = static_cast<const BYTE*>(info->dev_mode);
+  // The record says how long it is; it must at least hold what says so.
+  const std::size_t length =
+      std::size_t{Word(dev_mode + kDevModeSizeOffset)} + Word(dev_mode + kDevModeDriverExtraOffset);
+  if (length < kDevModeDriverExtraOffset + 2) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  State().printers[handle->folded].default_dev_mode.assign(dev_mode, dev_mode + length);
   return 1;
 }
 
@@ -185,10 +230,25 @@ bool SetPrinterDriver(std::u16string_view printer, std::u16string_view driver_na
 bool AddPrinter(std::u16string_view name) {
   if (name.empty() || name.find(u'\\') != name.npos) return false;
   Lock lock(Mutex());
-  if (!State().printers.emplace(Fold(name), Printer{std::u16string(name), {}, {}, {}}).second) {
+  if (!State()
+           .printers.emplace(Fold(name), Printer{std::u16string(name), {}, {}, {}, {}, {}})
+           .second) {
     return false;
   }
   return host_internal::StoreCreateKey(Hive::kMachine, PrinterDataKeyPath(name));
+}
+
+bool SetPrinterServer(std::u16string_view printer, std::u16string_view server) {
+  Lock lock(Mutex());
+  auto it = State().printers.find(Fold(printer));
+  if (it == State().printers.end()) return false;
+  it->second.server = server;
+  return true;
+}
+
+void SetPrinterAdministerDenied(bool denied) {
+  Lock lock(Mutex());
+  State().administer_denied = denied;
 }
 
 std::u16string PrinterDataKeyPath(std::u16string_view printer) {
@@ -214,8 +274,18 @@ SpoolerCounters GetSpoolerCounters() {
 
 namespace host_internal {
 
+bool PrinterServerLocked(HANDLE printer, std::u16string& server, DWORD& access) {
+  const PrinterHandle* handle = FindHandle(printer);
+  const Printer* found = FindPrinter(printer);
+  if (handle == nullptr || found == nullptr) return false;
+  server = Fold(found->server);
+  access = handle->access;
+  return true;
+}
+
 void ResetSpoolerLocked() {
   State() = SpoolerState{};
+  ResetFormsLocked();
 }
 
 }  // namespace host_internal

@@ -1,13 +1,21 @@
 // The print spooler as the rest of the system knows it: printers that tests
-// add, their handles, and their printer data. A printer's data is the
-// machine registry key PrinterDataKeyPath(name) itself, so what is written as
+// add, their handles, their printer data, their default device modes, and
+// the forms of the servers they live on. A printer's data is the machine
+// registry key PrinterDataKeyPath(name) itself, so what is written as
 // printer data reads back through the registry under that path, and the
 // other way round; write failures injected on a value there
 // (SetRegistryWriteFailure) fail printer-data writes too. Handles opened
 // without the administer right (the default) may read data but not write
-// it. Any thread; the stand-ins' one lock guards everything.
+// it, nor change the printer or the forms. Any thread; the stand-ins' one
+// lock guards everything.
+//
+// Forms: each server (the local machine, or the server a test puts a
+// printer on) keeps one list of forms, empty at the start, which every
+// printer of that server shows in the same order. Names compare
+// case-insensitively.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,7 +41,9 @@ struct PrinterDefaultsW {
 };
 
 // Opens printer `name` (case-insensitive). `defaults` may be null. Fails
-// with kErrorInvalidPrinterName for a printer that was not added.
+// with kErrorInvalidPrinterName for a printer that was not added, and with
+// kErrorAccessDenied when the administer right is asked for while the user
+// is denied it (SetPrinterAdministerDenied).
 BOOL OpenPrinterW(const char16_t* name, HANDLE* printer, const PrinterDefaultsW* defaults);
 BOOL ClosePrinter(HANDLE printer);
 
@@ -49,8 +59,10 @@ DWORD GetPrinterDataW(HANDLE printer, const char16_t* name, DWORD* type, BYTE* d
 DWORD SetPrinterDataW(HANDLE printer, const char16_t* name, DWORD type, const BYTE* data,
                       DWORD size);
 
-// The printer record of GetPrinterW level 2. Only the printer, port and
-// driver names are filled; the other pointers are null and the numbers 0.
+// The printer record of GetPrinterW level 2. Only the server name (null for
+// a printer of the local machine), the printer, port and driver names and
+// the device mode (null until SetPrinterW stored one) are filled; the other
+// pointers are null and the numbers 0.
 struct PrinterInfo2W {
   char16_t* server_name;
   char16_t* printer_name;
@@ -86,14 +98,68 @@ struct DriverInfo2W {
   char16_t* config_file;
 };
 
-// Both write their record at the start of `buffer` and its strings after
-// it, and set `*needed` to the bytes that takes; a `size` below that fails
-// with kErrorInsufficientBuffer (no buffer and size 0 is the size query). A
-// level other than 2: kErrorInvalidLevel; a handle that is not open:
-// kErrorInvalidHandle. `environment` is ignored.
+// Both write their record at the start of `buffer` and its strings (and
+// device mode) after it, and set `*needed` to the bytes that takes; a `size`
+// below that fails with kErrorInsufficientBuffer (no buffer and size 0 is
+// the size query). A level other than 2: kErrorInvalidLevel; a handle that
+// is not open: kErrorInvalidHandle. `environment` is ignored.
 BOOL GetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD size, DWORD* needed);
 BOOL GetPrinterDriverW(HANDLE printer, const char16_t* environment, DWORD level, BYTE* buffer,
                        DWORD size, DWORD* needed);
+
+// Level 2 with command 0: keeps the record's device mode (when not null)
+// as the printer's default, dmSize + dmDriverExtra bytes of it (the two
+// 16-bit fields at offsets 68 and 70; a record under 72 bytes is
+// kErrorInvalidParameter); the rest of the record is ignored. Another
+// level: kErrorInvalidLevel; another command: kErrorInvalidParameter;
+// without the administer right: kErrorAccessDenied.
+BOOL SetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD command);
+
+// Offsets of dmSize and dmDriverExtra in a device mode.
+inline constexpr std::size_t kDevModeSizeOffset = 68;
+inline constexpr std::size_t kDevModeDriverExtraOffset = 70;
+
+// Form flags, and the errors of the form operations.
+inline constexpr DWORD kFormUser = 0;
+inline constexpr DWORD kFormBuiltin = 1;
+inline constexpr DWORD kFormPrinter = 2;
+inline constexpr DWORD kErrorInvalidFormName = 1902;
+
+struct SizeL {
+  LONG cx;
+  LONG cy;
+};
+struct RectL {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+// The form record of level 1; lengths in thousandths of a millimetre.
+struct FormInfo1W {
+  DWORD flags;
+  char16_t* name;
+  SizeL size;
+  RectL imageable_area;
+};
+
+// The form `name` of the printer's server (GetFormW), or all of them in
+// order (EnumFormsW, their count in `*returned`), as records followed by
+// their names, under the size protocol of GetPrinterW. A missing form:
+// kErrorInvalidFormName; a level other than 1: kErrorInvalidLevel.
+BOOL GetFormW(HANDLE printer, const char16_t* name, DWORD level, BYTE* buffer, DWORD size,
+              DWORD* needed);
+BOOL EnumFormsW(HANDLE printer, DWORD level, BYTE* buffer, DWORD size, DWORD* needed,
+                DWORD* returned);
+// Each needs the administer right (kErrorAccessDenied). AddFormW appends a
+// form whose name is new (else kErrorFileExists); no record, an empty name
+// or the built-in flag: kErrorInvalidParameter. SetFormW replaces the size
+// and area of a form that is not built-in, DeleteFormW removes one
+// (kErrorAccessDenied for a built-in form, kErrorInvalidFormName for a
+// missing one).
+BOOL AddFormW(HANDLE printer, DWORD level, const BYTE* form);
+BOOL SetFormW(HANDLE printer, const char16_t* name, DWORD level, const BYTE* form);
+BOOL DeleteFormW(HANDLE printer, const char16_t* name);
 
 // ---- Test controls ----
 
@@ -108,6 +174,21 @@ bool AddPrinter(std::u16string_view name);
 
 // kPrintersKeyPath + "\" + printer + "\" + kPrinterDataKeyName.
 std::u16string PrinterDataKeyPath(std::u16string_view printer);
+
+// Puts the printer on server `server` (such as \\PRINTSRV; empty: the local
+// machine), which GetPrinterW then names and whose forms its handles show.
+// Fails for an unknown printer.
+bool SetPrinterServer(std::u16string_view printer, std::u16string_view server);
+
+// Appends a form to the list of `server` (empty: the local machine) as it
+// is, flags and name unchecked, the area (0, 0, cx, cy): how the system's
+// own forms, and damaged ones, come about.
+void AddServerForm(std::u16string_view server, DWORD flags, std::u16string_view name, LONG cx,
+                   LONG cy);
+
+// While set, the user may not administer printers: OpenPrinterW asking for
+// the administer right fails.
+void SetPrinterAdministerDenied(bool denied);
 
 // Every write of that printer-data value fails with `error`; 0 clears.
 void SetPrinterDataWriteFailure(std::u16string_view printer, std::u16string_view name, DWORD error);

@@ -1,6 +1,7 @@
 #include "platform/host/system.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 
 #include "platform/host/host_state.h"
@@ -77,6 +78,19 @@ UINT GetACP() {
 UINT GetOEMCP() {
   Lock lock(Mutex());
   return State().oem_code_page;
+}
+
+int MulDiv(int number, int numerator, int denominator) {
+  if (denominator == 0) return -1;
+  const std::int64_t product = std::int64_t{number} * numerator;
+  std::int64_t quotient = product / denominator;
+  const std::int64_t remainder = product % denominator;
+  // |remainder| < |denominator| <= 2^31, so twice it still fits.
+  const std::int64_t twice = 2 * (remainder < 0 ? -remainder : remainder);
+  const std::int64_t divisor = denominator < 0 ? -std::int64_t{denominator} : denominator;
+  if (twice >= divisor) quotient += (product < 0) == (denominator < 0) ? 1 : -1;
+  if (quotient > INT32_MAX || quotient < INT32_MIN) return -1;
+  return static_cast<int>(quotient);
 }
 
 DWORD GetEnvironmentVariableW(const char16_t* name, char16_t* buffer, DWORD size) {

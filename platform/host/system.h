@@ -11,7 +11,8 @@
 //    the clock of platform/host/clock.h;
 //  - the code pages the system names (GetACP, GetOEMCP): numbers only, for
 //    callers that choose by them; the text itself is always converted by
-//    platform/text.h.
+//    platform/text.h;
+//  - the kernel's scaling arithmetic (MulDiv), pure.
 // Any thread; the stand-ins' one lock guards the shared values.
 #pragma once
 
@@ -79,6 +80,11 @@ std::int64_t RuntimeTime();
 inline constexpr UINT kCodePageUtf8 = 65001;
 UINT GetACP();
 UINT GetOEMCP();
+
+// `number` x `numerator` / `denominator` computed in 64 bits and rounded
+// half away from zero; -1 for a denominator of 0 and for a result outside
+// 32 bits.
+int MulDiv(int number, int numerator, int denominator);
 
 // ---- Test controls ----
 

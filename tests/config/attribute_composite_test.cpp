@@ -108,6 +108,14 @@ TEST(AttributeComposite, FindsAreDepthFirstAndSkipTheComposite) {
   EXPECT_EQ(t.root.FindEqual(&equal_to_eight), nullptr);
   EXPECT_TRUE(t.root.HoldsDescendant(t.deep_nine));
   EXPECT_FALSE(t.root.HoldsDescendant(&equal_to_deep));
+  // The finds that answer a counted pointer test the composite only.
+  const std::uint32_t seven = 7;
+  EXPECT_EQ(t.seven->FindPtrByKey(seven).Get(), t.seven);
+  EXPECT_FALSE(t.seven->FindPtrByKey(eight));
+  EXPECT_EQ(t.seven->FindPtrByClassId(kGAttributeCompositeId).Get(), t.seven);
+  EXPECT_FALSE(t.seven->FindPtrByClassId(kGValueAttributeId));
+  EXPECT_FALSE(t.eight->FindPtrEqual(&equal_to_deep));
+  EXPECT_EQ(t.eight->FindPtrEqual(&equal_to_eight).Get(), t.eight);
   EXPECT_EQ(t.root.NodeCount(), 8u);
   EXPECT_EQ(t.root.EntryCount(), 4u);
 }
@@ -160,7 +168,7 @@ TEST(AttributeComposite, ReplacementsPutADeepCopyInPlace) {
   const std::uint32_t nine = 9, five = 5;
   GAttributeComposite replacement(9);
   replacement.AddChild(new GValueAttribute(1, 2));
-  EXPECT_TRUE(t.root.ReplaceByKey(nine, &replacement));
+  EXPECT_TRUE(t.root.ReplaceChildByKey(nine, &replacement));  // ReplaceByKey's other name
   MPersistentObject* placed = t.seven->Children().At(0).Get();
   EXPECT_NE(placed, &replacement);
   EXPECT_TRUE(placed->IsEqualContent(&replacement));
@@ -170,11 +178,12 @@ TEST(AttributeComposite, ReplacementsPutADeepCopyInPlace) {
   EXPECT_FALSE(t.root.ReplaceByKey(five, &not_an_attribute));
   EXPECT_FALSE(t.root.ReplaceByKey(five, nullptr));
   GValueAttribute value(7, 77);
-  EXPECT_TRUE(t.root.ReplaceObject(t.deep_nine, &value));
+  EXPECT_TRUE(t.root.ReplaceChild(t.deep_nine, &value));  // ReplaceObject's
   EXPECT_EQ(t.eight->Children().At(0)->Key(), 77u);
   EXPECT_TRUE(t.root.ReplaceByClassId(kGRangeAttributeId, &value));
   EXPECT_TRUE(t.root.ReplaceKindOf(kGAttributeCompositeId, &value));  // composite 7 itself
   EXPECT_EQ(ChildKeys(t.root), (std::vector<std::uint32_t>{5, 77, 9, 77}));
+  EXPECT_EQ(t.root.Entries(), 4u);
   EXPECT_FALSE(t.root.ReplaceByKey(std::uint32_t{1234}, &value));
 }
 

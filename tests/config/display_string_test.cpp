@@ -88,7 +88,6 @@ TEST(DisplayString, GoldenBytesAndRoundTrips) {
 
 // The extraction operator reads a display string and refuses the attribute.
 TEST(DisplayString, ExtractionOperator) {
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   GDisplayString string = Sample();
   std::unique_ptr<GDisplayStringAttribute> attribute = AttributeSample();
   for (const MPersistentObject* saved : {static_cast<const MPersistentObject*>(&string),
@@ -186,7 +185,6 @@ TEST(DisplayString, VersionsAndEmbeddedTokens) {
 
   // A composite (752 = F0 02; base part, version 1, count 2) holding the
   // attribute (number 2, its string number 3) and a back reference to 3.
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   Restored back = Restore(
       Unhex("88 88 00 00 F0 02 01 00 00 00 00 00 00 00 00 00 00 00 01 00 00 00 02 00 00 00 " +
             kAttribute + "01 00 00 00 " + kString + " FF FF 03 00 00 00"),

@@ -266,7 +266,6 @@ TEST(AttributeStoredForms, BadDataNeverLeavesWrongChildren) {
       {"a choice that is no attribute", kEnum + "00 00 00 00 01 00 00 00 07 80 FB 02", false, 0,
        false},
   };
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Restored back = Restore(Unhex(c.bytes), Medium::kFile);

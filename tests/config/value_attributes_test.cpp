@@ -193,7 +193,6 @@ TEST(Attribute, ExtractionOperatorsReadTheirOwnClass) {
       EXPECT_TRUE(stream->Good());
       delete read;
     } else {
-      testing_support::LeakCheckDisabler refused_objects_are_not_freed;
       GStringAttribute* read = nullptr;
       *stream >> read;
       EXPECT_EQ(read, nullptr);

@@ -51,6 +51,9 @@ class RecordingDevMode : public GDevModeSettingsInterface {
   int NormalizeCollate() override { return Log("Collate", 1); }
   int IsEmfDataType() override { return Log("Emf", 1); }
   std::uint16_t GetContextWord() override { return static_cast<std::uint16_t>(Log("Word", 90)); }
+  platform::DevModeW* GetDevMode() override { return nullptr; }
+  std::uint16_t GetXResolution() override { return 600; }
+  std::uint16_t GetYResolution() override { return 600; }
 
  private:
   int from_printer_ = g_script.from_printer;

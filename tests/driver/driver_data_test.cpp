@@ -50,7 +50,7 @@ TEST_F(DriverDataTest, OneDriverDataPartAndTheServersViewStepsBackToTheContext) 
   EXPECT_EQ(GDriverContext::FromDriverData(view), context);
   EXPECT_EQ(context->GetDriverName(), u"KV Test");
   EXPECT_EQ(context->GetPortName(), u"USB001");
-  EXPECT_EQ(context->GetSupportFilePath(), u"KVQCF.DLL");
+  EXPECT_EQ(context->GDriverDataImp::GetSupportFilePath(), u"KVQCF.DLL");
 }
 
 TEST_F(DriverDataTest, TheCachedValueIsReadAgainAfterARetarget) {
@@ -141,16 +141,17 @@ TEST_F(DriverDataTest, SmallQueriesAnswerFromTheModel) {
   ASSERT_NE(data, nullptr);
   GAttributeComposite* job = data->GetJobSettings();
   std::uint16_t out = 0;
-  EXPECT_EQ(data->FormIndexToPaperId(9, out), 1);
+  // The driver data's own mapping (the context's asks the spooler's forms).
+  EXPECT_EQ(data->GDriverDataImp::FormIndexToPaperId(9, out), 1);
   EXPECT_EQ(out, 23);
-  EXPECT_EQ(data->PaperIdToFormIndex(5, out), 1);
+  EXPECT_EQ(data->GDriverDataImp::PaperIdToFormIndex(5, out), 1);
   EXPECT_EQ(out, 5);
-  EXPECT_EQ(data->PaperIdToFormIndex(50, out), 0);
+  EXPECT_EQ(data->GDriverDataImp::PaperIdToFormIndex(50, out), 0);
   EXPECT_EQ(out, 5);
   EXPECT_EQ(data->IsResolutionSupported(1200, 1200), 1);
   EXPECT_EQ(data->IsResolutionSupported(1200, 600), 0);
-  EXPECT_EQ(data->CheckPaper(nullptr, 16384, 0, 600, 600), 2);
-  EXPECT_EQ(data->CheckPaperForSettings(nullptr, 23), 1);
+  EXPECT_EQ(data->GDriverDataImp::CheckPaper(nullptr, 16384, 0, 600, 600), 2);
+  EXPECT_EQ(data->GDriverDataImp::CheckPaper(nullptr, 23, 0, 600, 600), 1);
   EXPECT_EQ(data->IsNameNotListed(RWCString("Courier PS")), 0);
   EXPECT_EQ(data->IsNameNotListed(RWCString("Courier")), 1);
   EXPECT_EQ(data->HasResourceMapping(15), 1);
@@ -161,7 +162,7 @@ TEST_F(DriverDataTest, SmallQueriesAnswerFromTheModel) {
   EXPECT_EQ(data->GetPaperCodeOfMedia(23, out), 1);
   EXPECT_EQ(out, 23);
   EXPECT_EQ(data->GetMediaIdOfPaperCode(23, out), 0);
-  EXPECT_EQ(data->UpdateFromDevice(), kNoDeviceValues);
+  EXPECT_EQ(data->UpdateFromDevice(0), kNoDeviceValues);
   SetValue(job, 958, 0xFFFF);
   EXPECT_EQ(data->GetEastAsianFlag(), -1);
 
@@ -206,15 +207,18 @@ TEST_F(DriverDataTest, CustomFormsTakeTheSmallestFreeIdAndReplaceTheirName) {
   list.AddChild(new GCustomMediaSize(16385, RWCString("A"), 0, 100, 100, 0));
   list.AddChild(new GCustomMediaSize(16387, RWCString("B"), 0, 100, 100, 0));
   auto* again = new GCustomMediaSize(0, RWCString("A"), 0, 200, 200, 0);
-  EXPECT_EQ(data->AddCustomForm(again, &list), 1);
+  EXPECT_EQ(data->GDriverDataImp::AddCustomForm(again, &list), 1);
   EXPECT_EQ(again->GetId(), 16386);
   EXPECT_EQ(list.EntryCount(), 2u);  // the old "A" went
-  EXPECT_EQ(data->DeleteCustomForm(again, &list, nullptr), 1);
-  EXPECT_EQ(data->DeleteCustomForm(again, &list, nullptr), 0);
+  // An entry added again is neither its own namesake nor held twice.
+  EXPECT_EQ(data->GDriverDataImp::AddCustomForm(again, &list), 1);
+  EXPECT_EQ(list.EntryCount(), 2u);
+  EXPECT_EQ(data->GDriverDataImp::DeleteCustomForm(again, &list, nullptr), 1);
+  EXPECT_EQ(data->GDriverDataImp::DeleteCustomForm(again, &list, nullptr), 0);
   for (std::uint16_t id = 16385; id <= 17383; ++id)
     list.AddChild(new GCustomMediaSize(id, RWCString(), 0, 1, 1, 0));
   GCustomMediaSize full(0, RWCString("C"), 0, 1, 1, 0);
-  EXPECT_EQ(data->AddCustomForm(&full, &list), 0);
+  EXPECT_EQ(data->GDriverDataImp::AddCustomForm(&full, &list), 0);
   EXPECT_EQ(full.GetId(), 0);
 }
 

@@ -68,7 +68,7 @@ TEST_F(DriverServer, ACheckOutBuildsLoadsParksAndReTargets) {
   EXPECT_EQ(first, folded == 0 ? 1u : folded);
   // The data file's parts went to the driver data; 194 was made empty.
   EXPECT_EQ(context->GetJobSettings()->EntryCount(), 1u);
-  EXPECT_EQ(context->GetSupportFilePath(), u"support.dll");
+  EXPECT_EQ(context->GDriverDataImp::GetSupportFilePath(), u"support.dll");
   ASSERT_NE(context->GetResourceMappings(), nullptr);
   EXPECT_EQ(dynamic_cast<GResourceMappingList*>(context->GetResourceMappings())->EntryCount(), 0u);
   EXPECT_NE(context->GetPaperSizeMapping(), nullptr);

@@ -156,7 +156,12 @@ TEST_F(FontDatabaseTest, RestoresOverLiveObjectsBySerialAndUse) {
     EXPECT_EQ(database.LoadFromPath(Wide(path.str())), 1) << c.name;
     auto* now = static_cast<TestFontObject*>(database.Acquire(3, 0));
     ASSERT_TRUE(now) << c.name;
-    EXPECT_EQ(now != live, c.replaced) << c.name;
+    // A replaced object is freed, and its address may come back for the
+    // file's: identity is tested only with the live object, and the
+    // payload tells the file's object (48) from the live one (1).
+    if (!c.replaced) {
+      EXPECT_EQ(now, live) << c.name;
+    }
     EXPECT_EQ(now->payload, c.payload) << c.name;
     EXPECT_EQ(now->FontSerial(), c.serial_after) << c.name;
     now->SetUseCount(1);
@@ -174,7 +179,6 @@ TEST_F(FontDatabaseTest, DamagedFilesFailTheLoadAndAreTriedAgain) {
     GTTFontPool::Instance()->ReleaseAll();
   }
   std::mt19937 rng(1906);
-  LeakCheckDisabler refused_objects_are_not_freed;
   for (int round = 0; round < 300; ++round) {
     std::string damaged = whole;
     for (int flips = 1 + static_cast<int>(rng() % 3); flips > 0; --flips)

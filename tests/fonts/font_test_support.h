@@ -1,6 +1,7 @@
 // What the font tests share: a TrueType file reader opened on hand-made
-// bytes, a reader that serves tables from memory and counts its file calls,
-// and a font object for the database (registered under a test class id).
+// bytes, a hand-made font with a square glyph, a reader that serves tables
+// from memory and counts its file calls, and a font object for the
+// database (registered under a test class id).
 #pragma once
 
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "persist/model_class.h"
 #include "persist/stored_form.h"
 #include "tests/support/test_support.h"
+#include "tests/support/truetype_writer.h"
 
 namespace tt_testing {
 
@@ -134,6 +136,26 @@ class TestFontObject final
 
 inline void RegisterTestFontObject() {
   AddClassToFactory(&RWCreate<TestFontObject>, kTestFontObjectId, "TestFontObject");
+}
+
+// Glyph 0 and 2 empty, glyph 1 a square filling the em (1000 units);
+// 'A' -> 1 and 'B' -> 2.
+inline std::string SquareFont() {
+  using namespace testing_support;
+  auto [glyf, loca] = GlyfAndLoca({"", BoxGlyph(0, 0, 1000, 1000), ""}, false);
+  TrueTypeWriter font;
+  font.Add("cmap",
+           CmapTable({{3, 1, CmapFormat4({{0x41, 0x42, 0xFFC0, {}}, {0xFFFF, 0xFFFF, 1, {}}})}}));
+  font.Add("glyf", glyf);
+  font.Add("head", HeadTable(0, 0, 0, 1000, 1000));
+  font.Add("hhea", MetricsHeader(3));
+  font.Add("hmtx", MetricsTable({{1000, 0}, {1000, 0}, {1000, 0}}, {}));
+  font.Add("loca", loca);
+  font.Add("maxp", MaxpTable(3));
+  font.Add("name", NameTable());
+  font.Add("post", PostTable());
+  font.Add("OS/2", Os2Table(0x20, 0xFF, 0));
+  return font.Build();
 }
 
 inline const std::uint8_t* Bytes(const std::string& text) {

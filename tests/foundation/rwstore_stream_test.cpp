@@ -229,7 +229,6 @@ TEST(GraphOnStream, DamagedDataEndsCleanly) {
     ASSERT_NE(full, nullptr);
     DeleteGraph(full);
     for (std::size_t n = 0; n < whole.size(); ++n) {
-      testing_support::LeakCheckDisabler refused_members_are_not_freed;
       DeleteGraph(RestoreFromStreamBytes(whole.substr(0, n), e, &ok));
       if (e != Encoding::kPortable) {
         EXPECT_FALSE(ok) << n;
@@ -238,7 +237,6 @@ TEST(GraphOnStream, DamagedDataEndsCleanly) {
     for (int round = 0; round < 150; ++round) {
       std::string damaged = whole;
       damaged[rng() % damaged.size()] ^= static_cast<char>(1 + rng() % 255);
-      testing_support::LeakCheckDisabler refused_members_are_not_freed;
       DeleteGraph(RestoreFromStreamBytes(damaged, e));
     }
   }

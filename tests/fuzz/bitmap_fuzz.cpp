@@ -113,12 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RWCollectable& part = what == 1   ? *bitmap.GetImplementation()
                         : what == 2 ? static_cast<RWCollectable&>(matrix)
                                     : bitmap;
-  {
-    // A reference of the wrong class inside a bitmap is refused and, as
-    // everywhere in the model, not freed (the graph may hold it).
-    testing_support::LeakCheckDisabler refused_objects_are_not_freed;
-    Restore(std::string(reinterpret_cast<const char*>(data) + 6, size - 6), data[0] % 4, part);
-  }
+  Restore(std::string(reinterpret_cast<const char*>(data) + 6, size - 6), data[0] % 4, part);
   if (what == 2) {
     RunMatrix(matrix, data);
   } else {

@@ -6,18 +6,11 @@
 // loaded, so that their stored parts are read too). Whatever the file holds, nothing
 // may crash, hang or reach the process-wide error handler (the default one
 // is in force), and every object the load kept is freed with the driver
-// data.
-//
-// Members that a collection refuses on damaged input are not reachable
-// from what the reader answers, and the library does not free them: leak
-// detection is off while an input that can make objects (it holds a
-// new-object token ':') is read, and on for every other input.
+// data, with leak detection on.
 //
 // Built as a libFuzzer program when the compiler is clang, and compiled into
 // the corpus replay test.
 #include <cstdint>
-#include <cstring>
-#include <memory>
 
 #include "driver/driver_context.h"
 #include "driver/driver_data_file.h"
@@ -44,9 +37,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::unique_ptr<testing_support::LeakCheckDisabler> graphs;
-  if (std::memchr(data, kRWStreamNewObject, size))
-    graphs = std::make_unique<testing_support::LeakCheckDisabler>();
   GPersistentInputStream stream(data, size, GOSFactory::kBinaryEncoding);
   GDriverContext driver_data(nullptr, u"P1", u"KV Test", u"USB001");
   if (!LoadDriverDataFile(stream, driver_data)) return 0;

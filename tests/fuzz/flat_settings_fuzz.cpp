@@ -7,20 +7,16 @@
 // The default error handler stays in force: an error of bad data that
 // escaped the reader's error scope would end the run as a finding.
 //
-// Object graphs inside a record (association values, font lists) are read
-// by the graph reader, which leaves members it refused to their fate: leak
-// detection is off while an input that can make objects (it holds a new-
-// object token ':') is read, and on for every other input.
+// Leak detection is on for every input, the object graphs inside a record
+// (association values, font lists) included.
 //
 // Built as a libFuzzer program when the compiler is clang, and compiled into
 // the corpus replay test.
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "config/attributes/value_attribute.h"
-#include "foundation/rw/rwstore.h"
 #include "output/core/load.h"
 #include "tests/support/fake_driver_data.h"
 #include "tests/support/settings_tree.h"
@@ -58,9 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string record = (data[0] & 2) ? std::string(kFlatMarkerLength, 's') : std::string();
   record.append(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-  std::unique_ptr<testing_support::LeakCheckDisabler> graphs;
-  if (std::memchr(data, kRWStreamNewObject, size))
-    graphs = std::make_unique<testing_support::LeakCheckDisabler>();
   std::unique_ptr<MPersistentObject> tree(
       testing_support::DecodeFlat(codecs[mode], record, Printer(), mode));
   if (tree) testing_support::EncodeFlat(tree.get(), mode, 1 << 16);

@@ -52,7 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   testing_support::WriteAll(g_path->str(), std::string(reinterpret_cast<const char*>(data), size));
   Owner owner;
   {
-    testing_support::LeakCheckDisabler refused_objects_are_not_freed;
     GJobFontDatabase database(&owner);
     int loaded = database.LoadFromPath(Wide(g_path->str()));
     if (!loaded && database.CurrentPath().Length() != 0) std::abort();

@@ -5,10 +5,10 @@
 // handler stays in force: an error of bad data that escaped the readers'
 // error scopes would end the run as a finding.
 //
-// Members that a collection refuses on damaged input are not reachable from
-// what the reader answers, and the library does not free them: the target
-// records every object the factory makes and frees them all, so that leak
-// detection stays on for everything else.
+// The target frees what the reader answers and everything reachable from
+// it; members that a collection refused on damaged input are the reader's
+// to free. Leak detection is on: an object the reader made and left
+// unreachable is a finding.
 //
 // Built as a libFuzzer program when the compiler is clang, and compiled into
 // the corpus replay test.
@@ -23,27 +23,27 @@
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   FoundationLoad();
   static TestItemRegistration test_items;
-  testing_support::RecordCreations();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  RWCollectable* read = nullptr;
   switch (data[0] % 4) {
     case 0:
-      testing_support::RestoreFromFileBytes(bytes);
+      read = testing_support::RestoreFromFileBytes(bytes);
       break;
     case 1:
-      testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kBinary);
+      read = testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kBinary);
       break;
     case 2:
-      testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kPortable);
+      read = testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kPortable);
       break;
     default:
-      testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kHeadered);
+      read = testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kHeadered);
       break;
   }
-  testing_support::DeleteCreated();
+  testing_support::DeleteGraph(read);
   return 0;
 }

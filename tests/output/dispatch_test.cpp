@@ -22,6 +22,7 @@
 #include "output/core/peripheral.h"
 #include "output/core/result_commands.h"
 #include "output/graphics/primitive_graphic.h"
+#include "output/graphics/raster_graphic.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ class DrawingDevice : public GPeripheral {
   std::uint16_t BeginBezier(GPolyBezierGraphic& g) override { return Record("bezier", &g); }
   std::uint16_t DrawPolygon(GPolygonGraphic& g) override { return Record("polygon", &g); }
   std::uint16_t DrawRectangle(GRectangleGraphic& g) override { return Record("rectangle", &g); }
+  std::uint16_t DrawBitmap(GRasterGraphic& g) override { return Record("bitmap", &g); }
   std::uint16_t SetClipToRectangle(GClipToRectangle& c) override { return Record("clips", &c); }
   std::uint16_t SetClipToSingleRectangle(GClipToSingleRectangle& c) override {
     return Record("clip", &c);
@@ -87,6 +89,7 @@ TEST(Dispatch, EachKindCallsItsHandlerWithItself) {
           {"rectangle"});
   command("polygon", std::make_shared<GPolygonGraphic>(), {"polygon"});
   command("bezier", std::make_shared<GPolyBezierGraphic>(), {"bezier"});
+  command("raster", std::make_shared<GRasterGraphic>(), {"bitmap"});
   command("null command", std::make_shared<GNullCommand>(), {});
   command("document start", std::make_shared<GDocumentStart>(), {"document start"});
   command("document end", std::make_shared<GDocumentEnd>(), {"document end"});

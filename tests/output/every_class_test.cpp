@@ -17,6 +17,7 @@
 #include "output/commands/null_command.h"
 #include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
+#include "output/graphics/raster_graphic.h"
 #include "output/raster/bitmap.h"
 #include "output/raster/dither_matrix.h"
 #include "tests/support/every_class.h"
@@ -56,6 +57,8 @@ constexpr Registered kOutputClasses[] = {
     {kGBitmapImpId, "GBitmapImp"},
     {kGPaletteTableId, "GPaletteTable"},
     {kGDitherMatrixId, "GDitherMatrix"},
+    {kGRasterGraphicId, "GRasterGraphic"},
+    {kGPreScaledRasterGraphicId, "GPreScaledRasterGraphic"},
 };
 
 TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {

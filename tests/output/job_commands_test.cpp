@@ -227,7 +227,6 @@ TEST(JobCommands, ABadFailedCommandFailsTheRestore) {
                         "01 00 00 00 00 00 00 00"},
       {"the error command itself", kHead + "FF FF 01 00 00 00"},
   };
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     model_testing::Restored back = RestoreHex(c.bytes);

@@ -171,7 +171,6 @@ TEST(Paint, OnlyAColourIsTakenAsTheColour) {
       {"the paint itself", "FF FF 01 00 00 00"},
       {"a collection", "07 80"},
   };
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     model_testing::Restored back = RestoreHex(kHead + c.tail);

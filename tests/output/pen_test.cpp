@@ -168,7 +168,6 @@ TEST(Pen, ManyEntriesComeBack) {
 
 // Where the paint belongs, only a paint (or none) is taken.
 TEST(Pen, OnlyAPaintIsTakenAsThePaint) {
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   model_testing::Restored back = RestoreHex(
       "88 88 00 00 C9 00 01 00 00 00 A0 00 00 00 00 00 00 00 01 00 00 00 01 00 00 00 "
       "01 00 00 00 01 00 00 00 02 00 00 00 "

@@ -7,10 +7,16 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/rw/file.h"
 #include "persist/persistable_integer.h"
 #include "tests/persist/probe.h"
+#include "tests/support/test_support.h"
 
 namespace {
+
+using testing_support::Hex;
+using testing_support::ReadAll;
+using testing_support::Unhex;
 
 TEST(CountedPtr, HoldsReleasesAndDestroysOnce) {
   int destroyed = ProbeLeaf::destroyed;
@@ -67,6 +73,48 @@ TEST(CountedPtr, KindCloneAndFactory) {
   // Registered by id and name, but the factory makes none.
   EXPECT_EQ(StringIdToClassId(RWStringID("GCountedPtr")), kGCountedPtrId);
   EXPECT_EQ(CreateByClassId(kGCountedPtrId), nullptr);
+}
+
+// The counted pointer's own stored form, which the every-class walk cannot
+// reach (the factory makes none), by hand: nothing of the collectable, then
+// the target as one object reference. On a file the outermost reference
+// starts with the magic 88 88 00 00; a new object is its class id (778 =
+// 0A 03) and its items (base version 1, key 7, serial 9, the class's
+// version 1, the value 5: u32 each); the nil object FF FF and 0.
+TEST(CountedPtr, StoredFormByHandAndRestores) {
+  auto* number = new GPersistableULong(5);
+  number->SetKey(7);
+  number->SetSerialNumber(9);
+  const GCountedPtr full(number), empty;
+  const struct {
+    const GCountedPtr* pointer;
+    const char* file;
+    RWSize size;
+  } cases[] = {
+      {&full, "88 88 00 00 0A 03 01 00 00 00 07 00 00 00 09 00 00 00 01 00 00 00 05 00 00 00", 26},
+      {&empty, "88 88 00 00 FF FF 00 00 00 00", 6},
+      // Not a model object: an empty set, refused (and freed).
+      {nullptr, "88 88 00 00 2B 80 00 00 00 00", 0}};
+  testing_support::TempPath path("counted");
+  for (const auto& c : cases) {
+    if (c.pointer) {
+      EXPECT_EQ(c.pointer->StoredSize(), c.size);
+      RWFile file(path.c_str(), "wb");
+      c.pointer->SaveToFile(file);
+    } else {
+      testing_support::WriteAll(path.str(), Unhex(c.file));
+    }
+    EXPECT_EQ(Hex(ReadAll(path.str())), c.file);
+    // A restore lets go of the old target (its last holder here) and holds
+    // what it reads.
+    const int destroyed = ProbeLeaf::destroyed;
+    GCountedPtr back(new ProbeLeaf(1));
+    RWFile file(path.c_str(), "rb");
+    back.RestoreFromFile(file);
+    EXPECT_EQ(file.Error(), !c.pointer);
+    EXPECT_EQ(ProbeLeaf::destroyed, destroyed + 1);
+    EXPECT_TRUE(c.pointer && c.pointer->Get() ? back->IsEqualContent(number) : !back);
+  }
 }
 
 std::vector<MPersistentObject*> Targets(const GCountedPtrVector& v) {

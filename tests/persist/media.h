@@ -84,7 +84,6 @@ inline void ExpectEveryTruncationFails(const MPersistentObject& original) {
 // `rounds` copies per medium with one to three bytes changed at random:
 // each read ends without a crash, and what it answers can be walked.
 inline void RestoreRandomFlips(const MPersistentObject& original, std::mt19937& rng, int rounds) {
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   for (Medium medium : kAllMedia) {
     std::string whole = Save(&original, medium);
     for (int round = 0; round < rounds; ++round) {

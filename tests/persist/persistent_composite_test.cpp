@@ -35,6 +35,24 @@ TEST(PersistentComposite, Capacities) {
   EXPECT_EQ(Capacity(MPersistentComposite(7)), 10u);
 }
 
+// At the child limit (lowered through its seam) AddChild adds nothing: an
+// object nobody holds is destroyed, a held one stays with its holder.
+// InsertFirst has no limit.
+TEST(PersistentComposite, TheChildLimitRefusesAndDestroysOnlyUnheldObjects) {
+  const RWSize limit = MPersistentComposite::SetChildLimit(2);
+  MPersistentComposite c;
+  c.AddChild(new ProbeLeaf(1));
+  c.AddChild(new ProbeLeaf(2));
+  const int destroyed = ProbeLeaf::destroyed;
+  c.AddChild(new ProbeLeaf(3));
+  GCountedPtr held(new ProbeLeaf(4));
+  c.AddChild(held.Get());
+  EXPECT_EQ(ProbeLeaf::destroyed, destroyed + 1);
+  c.InsertFirst(new ProbeLeaf(5));
+  EXPECT_EQ(ChildKeys(c), (std::vector<std::uint32_t>{5, 1, 2}));
+  EXPECT_EQ(MPersistentComposite::SetChildLimit(limit), 2u);
+}
+
 TEST(PersistentComposite, InsertFirstAndNull) {
   MPersistentComposite c;
   c.AddChild(new ProbeLeaf(1));

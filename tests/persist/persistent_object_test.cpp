@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/rw/hashtable.h"
 #include "persist/persistable_integer.h"
 #include "persist/persistent_composite.h"
 #include "tests/persist/probe.h"
@@ -151,6 +152,12 @@ TEST(PersistableIntegers, CompareAndEqualByClassValueAndKey) {
   EXPECT_TRUE(big.IsKindOf(kGPersistableULongId) && big.IsKindOf(kMPersistentObjectId));
   EXPECT_FALSE(big.IsKindOf(kGPersistableLongId));
   EXPECT_EQ(zero.StoredSize(), 20u);
+  // Equal keys land in one bucket of a hashed collection, whatever their
+  // addresses and keys.
+  RWSet set;
+  set.Insert(&zero);
+  EXPECT_EQ(set.Find(&zero_keyed), &zero);
+  set.Clear();
 }
 
 }  // namespace

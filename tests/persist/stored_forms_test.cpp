@@ -191,7 +191,6 @@ TEST(ModelStoredForms, BadDataFailsTheRestore) {
        "3A F0 02 7B 01 00 00 00 00 00 00 00 01 00 00 00 01 00 00 00 FF FF FF 7F 40 00 00 00 00",
        false, 1, "", Medium::kBinary},
   };
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RWErrorScope caller;

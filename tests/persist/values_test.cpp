@@ -237,6 +237,15 @@ TEST(Association, CopiesOwnTheirObjects) {
   EXPECT_TRUE(assigned.IsEqualContent(&copy));
   MPersistentAssociation no_value(new ProbeLeaf(1), nullptr);
   EXPECT_FALSE(assigned.IsEqualContent(&no_value));
+
+  // A deep copy keeps the key (7) and copies the objects deeply: it equals
+  // its source in content.
+  auto* held = new MPersistentComposite(4);
+  held->AddChild(new ProbeLeaf(5));
+  MPersistentAssociation keyed(new ProbeLeaf(1), held, 7);
+  std::unique_ptr<MPersistentObject> deep(keyed.DeepCopy());
+  EXPECT_TRUE(deep->IsEqualContent(&keyed));
+  EXPECT_NE(static_cast<MPersistentAssociation&>(*deep).Value()->FindByKey(5), held->FindByKey(5));
 }
 
 TEST(Configuration, RefusesSecondCopiesButNotNestedConfigurations) {

@@ -138,4 +138,33 @@ TEST_F(Files, CreateAndDeleteGoThroughTheMapping) {
   fs::remove_all(root.str());
 }
 
+TEST_F(Files, CopiesGoThroughThePathMapping) {
+  testing_support::TempPath folder("copy");
+  std::filesystem::create_directories(folder.str() + "/sub");
+  ASSERT_TRUE(MapPathPrefix(u"C:\\Drv", folder.str()));
+  testing_support::WriteAll(folder.str() + "/a.bin", std::string(70000, 'a'));
+  testing_support::WriteAll(folder.str() + "/b.bin", "old");
+  struct Case {
+    const char16_t* from;
+    const char16_t* to;
+    BOOL fail_if_exists;
+    DWORD error;  // 0: copied
+  };
+  const Case cases[] = {
+      {u"C:\\Drv\\a.bin", u"C:\\Drv\\b.bin", 1, kErrorFileExists},
+      {u"C:\\Drv\\a.bin", u"C:\\Drv\\b.bin", 0, 0},
+      {u"C:\\Drv\\none.bin", u"C:\\Drv\\c.bin", 0, kErrorFileNotFound},
+      {u"C:\\Drv\\a.bin", u"D:\\c.bin", 0, kErrorPathNotFound},
+      {u"C:\\Drv\\sub", u"C:\\Drv\\c.bin", 0, kErrorAccessDenied},
+      {u"C:\\Drv\\a.bin", u"C:\\Drv\\sub", 0, kErrorAccessDenied},
+  };
+  for (const Case& c : cases) {
+    SetLastError(0);
+    EXPECT_EQ(CopyFileW(c.from, c.to, c.fail_if_exists), c.error == 0 ? 1 : 0);
+    EXPECT_EQ(GetLastError(), c.error);
+  }
+  EXPECT_EQ(testing_support::ReadAll(folder.str() + "/b.bin"), std::string(70000, 'a'));
+  EXPECT_FALSE(std::filesystem::exists(folder.str() + "/c.bin"));
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
+#include "platform/host/system.h"
 #include "tests/support/host_fixture.h"
 
 namespace {
@@ -171,6 +172,119 @@ TEST_F(Spooler, InjectedWriteFailuresAreConfinedToTheirValue) {
   EXPECT_EQ(SetPrinterDataW(p1, u"Pool:1", kRegBinary, new_bytes, 3), 0);
   EXPECT_EQ(ClosePrinter(p1), 1);
   EXPECT_EQ(ClosePrinter(p2), 1);
+}
+
+// Forms under the size protocol: "name:flags:cx:bottom " each.
+std::string Forms(HANDLE printer, const char16_t* name = nullptr) {
+  DWORD needed = 0, count = 7;
+  EXPECT_EQ(name ? GetFormW(printer, name, 1, nullptr, 0, &needed)
+                 : EnumFormsW(printer, 1, nullptr, 0, &needed, &count),
+            0);
+  EXPECT_EQ(GetLastError(), kErrorInsufficientBuffer);
+  std::vector<BYTE> block(needed + 1, 0xCC);
+  EXPECT_EQ(name ? GetFormW(printer, name, 1, block.data(), needed, &needed)
+                 : EnumFormsW(printer, 1, block.data(), needed, &needed, &count),
+            1);
+  EXPECT_EQ(block[needed], 0xCC);
+  std::string out;
+  for (DWORD i = 0; i < (name ? 1 : count); ++i) {
+    const auto& form = reinterpret_cast<const FormInfo1W*>(block.data())[i];
+    out += std::string(form.name, form.name + std::char_traits<char16_t>::length(form.name)) + ":" +
+           std::to_string(form.flags) + ":" + std::to_string(form.size.cx) + ":" +
+           std::to_string(form.imageable_area.bottom) + " ";
+  }
+  return out;
+}
+
+TEST_F(Spooler, FormsArePerServerAndGuardedByTheAdministerRight) {
+  ASSERT_TRUE(AddPrinter(u"Local") && AddPrinter(u"Remote"));
+  ASSERT_TRUE(SetPrinterServer(u"remote", u"\\\\Srv"));
+  AddServerForm(u"", kFormBuiltin, u"Letter", 215900, 279400);
+  AddServerForm(u"\\\\SRV", kFormUser, u"Far", 1, 2);
+  HANDLE local = Open(u"Local"), remote = Open(u"Remote"), reader = Open(u"Local", 0);
+  FormInfo1W form{kFormUser, const_cast<char16_t*>(u"Mine"), {100, 200}, {0, 0, 100, 200}};
+  const auto* bytes = reinterpret_cast<const BYTE*>(&form);
+  // Each call's error (0: it worked), taken as it returns.
+  auto error = [](BOOL result) { return result == 1 ? 0 : GetLastError(); };
+  const DWORD errors[] = {
+      error(AddFormW(local, 1, bytes)),
+      error(AddFormW(local, 1, bytes)),
+      error(AddFormW(reader, 1, bytes)),
+      error(AddFormW(local, 2, bytes)),
+      error((form.flags = kFormBuiltin, AddFormW(local, 1, bytes))),
+      error(SetFormW(local, u"LETTER", 1, bytes)),
+      error(SetFormW(local, u"Nope", 1, bytes)),
+      error(DeleteFormW(local, u"Letter")),
+      error(DeleteFormW(remote, u"mine")),
+      error((form.size.cx = 300, SetFormW(local, u"MINE", 1, bytes))),
+  };
+  EXPECT_EQ(std::vector<DWORD>(std::begin(errors), std::end(errors)),
+            (std::vector<DWORD>{0, kErrorFileExists, kErrorAccessDenied, kErrorInvalidLevel,
+                                kErrorInvalidParameter, kErrorAccessDenied, kErrorInvalidFormName,
+                                kErrorAccessDenied, kErrorInvalidFormName, 0}));
+  EXPECT_EQ(Forms(reader), "Letter:1:215900:279400 Mine:0:300:200 ");
+  EXPECT_EQ(Forms(reader, u"mine"), "Mine:0:300:200 ");
+  EXPECT_EQ(Forms(remote), "Far:0:1:2 ");
+  EXPECT_EQ(DeleteFormW(local, u"Mine"), 1);
+  EXPECT_EQ(Forms(local), "Letter:1:215900:279400 ");
+  for (HANDLE h : {local, remote, reader})
+    ClosePrinter(h);
+}
+
+TEST_F(Spooler, PrinterRecordsKeepTheDefaultDeviceModeAndServer) {
+  ASSERT_TRUE(AddPrinter(u"P1"));
+  HANDLE printer = Open(u"P1"), reader = Open(u"P1", 0);
+  std::vector<BYTE> info(1024);
+  DWORD needed = 0;
+  ASSERT_EQ(GetPrinterW(printer, 2, info.data(), 1024, &needed), 1);
+  auto* record = reinterpret_cast<PrinterInfo2W*>(info.data());
+  EXPECT_EQ(record->server_name, nullptr);
+  // dmSize 80 and dmDriverExtra 4: 84 bytes kept, the canary after them not.
+  std::vector<BYTE> dev_mode(90, 0x5A);
+  dev_mode[68] = 80, dev_mode[69] = 0, dev_mode[70] = 4, dev_mode[71] = 0;
+  record->dev_mode = dev_mode.data();
+  EXPECT_EQ(SetPrinterW(reader, 2, info.data(), 0), 0);
+  EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+  EXPECT_EQ(SetPrinterW(printer, 2, info.data(), 1), 0);
+  EXPECT_EQ(SetPrinterW(printer, 2, info.data(), 0), 1);
+  dev_mode[68] = 60;  // 64 bytes: shorter than its own size fields
+  EXPECT_EQ(SetPrinterW(printer, 2, info.data(), 0), 0);
+  ASSERT_TRUE(SetPrinterServer(u"P1", u"\\\\S"));
+  ASSERT_EQ(GetPrinterW(reader, 2, info.data(), 1024, &needed), 1);
+  EXPECT_EQ(std::u16string(record->server_name), u"\\\\S");
+  const auto* stored = static_cast<const BYTE*>(record->dev_mode);
+  EXPECT_EQ(std::string(stored, stored + 84), std::string(84, 0x5A).replace(68, 4, "P\0\4\0", 4));
+  EXPECT_EQ(static_cast<std::size_t>(info.data() + needed - stored), 84u);
+  // A user who may not administer printers opens them only to use them.
+  SetPrinterAdministerDenied(true);
+  HANDLE denied = nullptr;
+  PrinterDefaultsW all{nullptr, nullptr, kPrinterAllAccess};
+  EXPECT_EQ(OpenPrinterW(u"P1", &denied, &all), 0);
+  EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+  EXPECT_EQ(OpenPrinterW(u"P1", &denied, nullptr), 1);
+  for (HANDLE h : {printer, reader, denied})
+    ClosePrinter(h);
+}
+
+TEST(MulDiv, RoundsHalfAwayFromZero) {
+  // (number, numerator, denominator) -> result, worked by hand.
+  const int cases[][4] = {
+      {4960, 25400, 600, 209973},  // 209,973.33
+      {7016, 25400, 600, 297011},  // 297,010.67
+      {2100, 25400, 254, 210000},
+      {5, 1, 2, 3},
+      {-5, 1, 2, -3},
+      {5, -1, 2, -3},
+      {-5, -1, 2, 3},
+      {7, 1, 3, 2},
+      {8, 1, 3, 3},
+      {1, 1, 0, -1},
+      {0x7FFFFFFF, 2, 1, -1},
+      {0x7FFFFFFF, 2, 2, 0x7FFFFFFF},
+      {-0x7FFFFFFF - 1, -1, 1, -1},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MulDiv(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1] << " " << c[2];
 }
 
 // Eight threads on two printers: each opens and closes its own handles,

@@ -1,6 +1,5 @@
 #include "tests/support/graph.h"
 
-#include <array>
 #include <memory>
 #include <sstream>
 #include <utility>
@@ -9,7 +8,6 @@
 #include "foundation/rw/association.h"
 #include "foundation/rw/binarystream.h"
 #include "foundation/rw/btree.h"
-#include "foundation/rw/factory.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/hashtable.h"
 #include "foundation/rw/headeredbinarystream.h"
@@ -138,56 +136,10 @@ void DeleteReachable(const std::vector<RWCollectable*>& roots) {
       &owned);
 }
 
-// Creators are plain functions: one recording wrapper per slot.
-constexpr std::size_t kRecordSlots = 128;
-RWUserCreator g_wrapped[kRecordSlots];
-std::vector<RWCollectable*> g_created;
-
-template <std::size_t I>
-RWCollectable* RecordingCreator() {
-  RWCollectable* object = g_wrapped[I]();
-  if (object) g_created.push_back(object);
-  return object;
-}
-
-template <std::size_t... I>
-constexpr std::array<RWUserCreator, kRecordSlots> MakeRecorders(std::index_sequence<I...>) {
-  return {&RecordingCreator<I>...};
-}
-constexpr std::array<RWUserCreator, kRecordSlots> kRecorders =
-    MakeRecorders(std::make_index_sequence<kRecordSlots>());
-
 }  // namespace
 
 void DeleteGraph(RWCollectable* root) {
   DeleteReachable({root});
-}
-
-void RecordCreations() {
-  static bool recording = false;
-  if (recording) return;
-  recording = true;
-  std::vector<RWClassID> ids;
-  ForEachFactoryEntry(
-      [](RWClassID id, const RWStringID&, bool by_id, void* out) {
-        if (by_id) static_cast<std::vector<RWClassID>*>(out)->push_back(id);
-      },
-      &ids);
-  std::size_t slot = 0;
-  for (RWClassID id : ids) {
-    if (slot == kRecordSlots) break;
-    RWStringID name = ClassIdToStringId(id);
-    g_wrapped[slot] = GetFactory()->LookupCreatorById(id);
-    RemoveClassIdFromFactory(id);
-    RemoveStringIdFromFactory(name);
-    AddClassToFactory(kRecorders[slot++], id, name);
-  }
-}
-
-void DeleteCreated() {
-  std::vector<RWCollectable*> created;
-  created.swap(g_created);
-  DeleteReachable(created);
 }
 
 }  // namespace testing_support

@@ -43,12 +43,4 @@ RWCollectable* RestoreFromStreamBytes(const std::string& bytes, Encoding encodin
 // collections and associations, each object once.
 void DeleteGraph(RWCollectable* root);
 
-// From the first call on, the factory's creators of every class registered
-// at that time record each object they make. A restore of damaged data can
-// leave objects that nothing reachable holds (members that a collection
-// refused); DeleteCreated frees every object recorded since the last call,
-// each once, whatever holds it. Not for concurrent use.
-void RecordCreations();
-void DeleteCreated();
-
 }  // namespace testing_support

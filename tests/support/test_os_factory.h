@@ -4,7 +4,8 @@
 //
 // HostOSFactory: the driver's real services (GUIOSFactory) over the
 // platform's stand-ins (tests/support/host_fixture.h resets them), with the
-// printer handles that tests give the driver data's contexts. Its
+// printer handles that tests give the driver data's contexts (a context not
+// given one answers its own). Its
 // operations may be used from several threads once the handles are set.
 //
 // TestOSFactory: a stand-in that needs no printers, registry or clock of the
@@ -38,7 +39,7 @@ class HostOSFactory : public GUIOSFactory {
 
   platform::HANDLE GetPrinterHandle(GDriverData* printer) override {
     auto it = handles_.find(printer);
-    return it == handles_.end() ? nullptr : it->second;
+    return it == handles_.end() ? GUIOSFactory::GetPrinterHandle(printer) : it->second;
   }
 
  private:

@@ -2,18 +2,6 @@
 
 #include <unistd.h>
 
-// g++ and clang tell of AddressSanitizer each in their own way.
-#if defined(__SANITIZE_ADDRESS__)
-#define DRV_HAVE_LSAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DRV_HAVE_LSAN 1
-#endif
-#endif
-#ifdef DRV_HAVE_LSAN
-#include <sanitizer/lsan_interface.h>
-#endif
-
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -113,17 +101,6 @@ void ErrorCapture::Clear() {
   Captured().clear();
 }
 
-#ifdef DRV_HAVE_LSAN
-LeakCheckDisabler::LeakCheckDisabler() {
-  __lsan_disable();
-}
-LeakCheckDisabler::~LeakCheckDisabler() {
-  __lsan_enable();
-}
-#else
-LeakCheckDisabler::LeakCheckDisabler() = default;
-LeakCheckDisabler::~LeakCheckDisabler() = default;
-#endif
 
 int ReplayCorpus(const char* folder, int (*one_input)(const std::uint8_t*, std::size_t)) {
   int inputs = 0;

@@ -56,18 +56,6 @@ class ErrorCapture {
   RWErrorHandler previous_;
 };
 
-// While alive, allocations are not reported as leaks. Used around restores
-// of deliberately damaged data: members that a collection refuses (a
-// duplicate, an association without its key) are not reachable from the
-// partial result, and the library does not free them.
-class LeakCheckDisabler {
- public:
-  LeakCheckDisabler();
-  ~LeakCheckDisabler();
-  LeakCheckDisabler(const LeakCheckDisabler&) = delete;
-  LeakCheckDisabler& operator=(const LeakCheckDisabler&) = delete;
-};
-
 // Files of this process may not grow past `bytes` while the object lives,
 // and a write past it fails instead of ending the process.
 class FileSizeLimit {

@@ -276,7 +276,6 @@ TEST(FontListStoredForms, CompositeOfAnotherVersionKeepsItsLists) {
 // another class, an inner composite that is not exactly MPersistentComposite
 // (the lists are then left empty), a child that is not a font list.
 TEST(FontListStoredForms, TokensOfTheWrongClassFail) {
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   auto token = [](const MPersistentObject& object) {
     return Save(&object, Medium::kFile).substr(4);  // without the magic
   };

@@ -178,6 +178,10 @@ TEST(FontListComposite, CopiesShareDeepCopiesCopy) {
   EXPECT_NE(lists->FindByKey(416), source.FindByKey(416));
   EXPECT_TRUE(lists->IsEqualContent(&source));
   EXPECT_FALSE(lists->IsEqualContent(&copy));  // other key
+  // The inner composite's key (restored from stored data) is copied too.
+  source.Lists()->SetKey(3);
+  deep.reset(source.DeepCopy());
+  EXPECT_TRUE(deep->IsEqualContent(&source));
 }
 
 // ReplaceByKey stores a deep copy and takes font lists only; RemoveByKey

@@ -149,14 +149,18 @@ TEST_F(Binding, ForwardsArgumentsUnchangedAndCallsNothingMissing) {
     EXPECT_TRUE(std::u16string(buffer) == u"TRUE");
     EXPECT_EQ(library.SetExport(u"printing/Duplex", u"FALSE"), 1u);
     EXPECT_EQ(library.GetContext(5), 0u);
+    EXPECT_EQ(library.GetPRV(3, 4), 0u);
     EXPECT_EQ(library.EndConfig(), 1u);
+    EXPECT_EQ(library.EndExport(), 1u);
     EXPECT_EQ(store_.Log(), (std::vector<std::string>{
                                 "QCFStartConfig(\\\\srv\\q, 2, QCF_DRIVER, 7)",
                                 "QCFSetContext(printing/Duplex)",
                                 "QCFGet(null, 16)",
                                 "QCFSetExport(printing/Duplex, FALSE)",
                                 "QCFGetContext(5)",
+                                "QCFGetPRV(3, 4)",
                                 "QCFEndConfig()",
+                                "QCFEndExport()",
                             }));
   }
 

@@ -59,6 +59,12 @@ TEST(FormToTrayDatabase, OneAssociationPerFormInOrderOfSetting) {
   EXPECT_EQ(database.HasTrayWithFormName(4, RWWString(u"Lega")), 0u);
   EXPECT_EQ(database.HasTrayWithFormName(5, RWWString(u"Legal")), 0u);
   EXPECT_EQ(database.HasNonDefaultAssociation(), 1u);
+  // The first association in order with the media type: form 7's.
+  database.SetAssociation(8, 6, 11913);
+  ASSERT_NE(database.FindByMediaType(11913), nullptr);
+  EXPECT_EQ(database.FindByMediaType(11913)->GetForm(), 7);
+  EXPECT_EQ(database.FindByMediaType(999), nullptr);
+  database.RemoveAssociation(8);
 
   database.RemoveAssociation(2);
   database.RemoveAssociation(99);

@@ -96,7 +96,6 @@ const std::string kAssociationHead = "88 88 00 00 F5 03 " + kAttribute + "01 00 
 // class. Counts larger than the rest of a file fail before anything is
 // read.
 TEST(PaperDamagedForms, WrongKindsAndSharingAreRefused) {
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   struct Case {
     const char* name;
     std::string bytes;

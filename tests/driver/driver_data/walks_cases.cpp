@@ -130,16 +130,15 @@ TEST_F(DriverDataWalks, MediaStayWithinTheCustomLimitsWhenChecked) {
               c.ids.empty() ? -1 : 1);
     EXPECT_EQ(recorder.ids, c.ids);
   }
-  // Form numbers: A4 through the mapping; Tabloid only unchecked; the
-  // custom size through a mapping of its id.
-  EXPECT_EQ(data->IsFormUsable(0, 600, 600, 1, 9), 1);
-  EXPECT_EQ(data->IsFormUsable(0, 600, 600, 0, 3), 1);
-  EXPECT_EQ(data->IsFormUsable(0, 600, 600, 1, 3), 0);
+  // The driver data's own form test (the context's asks the spooler's
+  // forms): A4 through the mapping; Tabloid only unchecked; the current
+  // custom size (Letter's size) through the context's number of its id.
+  EXPECT_EQ(data->GDriverDataImp::IsFormUsable(0, 600, 600, 1, 9), 1);
+  EXPECT_EQ(data->GDriverDataImp::IsFormUsable(0, 600, 600, 0, 3), 1);
+  EXPECT_EQ(data->GDriverDataImp::IsFormUsable(0, 600, 600, 1, 3), 0);
   data->EnsureDefaultSettings();
-  dynamic_cast<GResourceMappingList*>(data->GetPaperSizeMapping())
-      ->AddMapping(new GResourceMapping(0, 300, 16385, 0));
-  EXPECT_EQ(data->IsFormUsable(0, 600, 600, 1, 300), 1);
-  EXPECT_EQ(data->IsFormUsable(0, 600, 600, 1, 301), 0);
+  EXPECT_EQ(data->GDriverDataImp::IsFormUsable(0, 600, 600, 1, 256), 1);
+  EXPECT_EQ(data->GDriverDataImp::IsFormUsable(0, 600, 600, 1, 257), 0);
 }
 
 TEST_F(DriverDataWalks, SymmetricMarginsTakeTheLargerSide) {
@@ -194,13 +193,14 @@ TEST_F(DriverDataWalks, CustomSizesAreCheckedAgainstTheSizeLimitMedia) {
   ASSERT_NE(data, nullptr);
   GAttributeComposite* sizes = FindOfClass<GAttributeComposite>(data->EnsureDefaultSettings(), 276);
   // Hundredths of an inch; at 600 dpi six dots each. The limits are 17389
-  // (1200 x 1800) and 17388 (7200 x 10800), not 17385 and 17384.
+  // (1200 x 1800) and 17388 (7200 x 10800), not 17385 and 17384. 16384 is
+  // the current size, 2159 x 2794 tenths of a millimetre (5100 x 6600).
   sizes->AddChild(new GCustomMediaSize(16386, RWCString("B"), 0, 1100, 1700, 0));  // 6600 x 10200
   sizes->AddChild(new GCustomMediaSize(16387, RWCString("C"), 0, 1300, 1900, 0));  // 7800 wide
   sizes->AddChild(new GCustomMediaSize(16388, RWCString("D"), 0, 200, 300, 0));    // 1200 x 1800
   sizes->AddChild(new GCustomMediaSize(16389, RWCString("E"), 0, 199, 300, 0));    // 1194 wide
   for (auto [id, expected] :
-       {std::pair{16385, 1}, {16386, 1}, {16387, 0}, {16388, 1}, {16389, 0}, {16390, 0}}) {
+       {std::pair{16384, 1}, {16386, 1}, {16387, 0}, {16388, 1}, {16389, 0}, {16390, 0}}) {
     EXPECT_EQ(data->IsMediaSizeInRange(nullptr, static_cast<std::uint16_t>(id)), expected) << id;
   }
   GAttributeComposite bare(0);

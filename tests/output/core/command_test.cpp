@@ -192,7 +192,6 @@ TEST_F(Command, BadAttributeSetsFailTheRestore) {
       {"the command itself", kHead + "FF FF 01 00 00 00 " + kTail},
       {"a collection", kHead + "07 80 " + kTail},
   };
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Restored back = Restore(Unhex(c.bytes), Medium::kFile);

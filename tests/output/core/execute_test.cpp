@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "config/attributes/display_string.h"
 #include "config/attributes/enum_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "foundation/rw/registration.h"
@@ -57,6 +58,8 @@ TEST(Execute, EachKindCallsItsOperation) {
       {"range", std::make_unique<GRangeAttribute>(0, 9, 1, 3, 13), {"range 13 1"}, 7, 1},
       {"enumeration", std::make_unique<GEnumAttribute>(14), {"enum 14 1"}, 7, 0},
       {"device", std::make_unique<GPeripheral>(15), {}, 0, 1},
+      // A display string only names something: no device operation.
+      {"display string", std::make_unique<GDisplayStringAttribute>(16, 3, "Tray", ""), {}, 0, 1},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -128,7 +128,6 @@ TEST_F(Peripheral, BadReferencesFailTheRestore) {
       {"the device as its own child", kHead + kNil + kNil + kValues + "01 00 00 00 " + kItself},
       {"a child count beyond the file", kHead + kNil + kNil + kValues + "FF FF FF 0F"},
   };
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     model_testing::Restored back = RestoreHex(c.bytes);

@@ -151,7 +151,6 @@ TEST(Bitmap, RestoresOldMatricesAndRefusesBadForms) {
       {form + kMatrix + " 04 00 00 00 AA 00 00 00", "!bytes 0"},
       {"27 02 01 00 00 00 29 02 " + kBase + "01 00 00 00 00 00 00 00", "!none"},
   };
-  testing_support::LeakCheckDisabler refused_objects_are_not_freed;
   for (const auto& c : cases) {
     bool ok = false;
     RWCollectable* back =

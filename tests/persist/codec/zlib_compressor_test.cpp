@@ -67,6 +67,11 @@ TEST(ZlibCompressor, CompressFailuresWriteNothing) {
   std::mt19937 random(3);
   for (char& c : random_bytes)
     c = static_cast<char>(random());
+  // 200 random bytes and the run of zeros after which zlib packs them to
+  // exactly their own length.
+  std::string no_shorter = random_bytes.substr(0, 200);
+  while (Deflate(no_shorter).size() != no_shorter.size())
+    no_shorter += '\0';
   struct Case {
     const char* what;
     std::string input;
@@ -75,6 +80,8 @@ TEST(ZlibCompressor, CompressFailuresWriteNothing) {
       {"less room than the compressed bytes", sample, 100},
       {"input that does not shrink", random_bytes, 4096},
       {"empty input", "", 4096},
+      {"a result exactly as long as the input", no_shorter, 4096},
+      {"a block of no bytes", sample, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -82,6 +89,7 @@ TEST(ZlibCompressor, CompressFailuresWriteNothing) {
     RWMemoryInputStream in(c.input.data(), c.input.size());
     RWMemoryOutputStream out(block.data(), block.size());
     EXPECT_EQ(GZlibCompressor().Compress(in, out), 0);
+    EXPECT_FALSE(out.fail());
     EXPECT_EQ(out.tellp(), std::streampos(0));
     EXPECT_EQ(block, std::string(c.room, '\xEE'));
   }

@@ -93,6 +93,26 @@ TEST_F(CommandList, TakesCommandsOnlyAndKeepsOneKeyedCommand) {
   EXPECT_FALSE(list->IsInError());
 }
 
+// The filters find and replace spooled commands through the list: each
+// reaches the embedded store. Commands 1, 2 and an error command 3.
+TEST_F(CommandList, FindsAndReplacementsReachTheStore) {
+  auto list = List("forward.fpg");
+  Put(*list, 1);
+  Put(*list, 2);
+  list->PutRecord(GCountedPtr(new GErrorCommand(1, nullptr, 3)));
+  EXPECT_EQ(list->FindPtrByKey(2)->Key(), 2u);
+  EXPECT_EQ(list->FindPtrByClassId(kGErrorCommandId)->Key(), 3u);
+  GCountedPtr first = list->FindPtrByKey(1);
+  EXPECT_EQ(list->FindPtrEqual(first.Get())->SerialNumber(), first->SerialNumber());
+  TestCommand four(4), five(5), six(6);
+  EXPECT_TRUE(list->ReplaceRecordByKey(2, &four));
+  EXPECT_TRUE(list->ReplaceRecordByClassId(kGErrorCommandId, &five));
+  EXPECT_TRUE(list->ReplaceRecordEqual(first.Get(), &six));
+  EXPECT_FALSE(list->ReplaceRecordByKey(2, &four));
+  list->UpdateRecord(GCountedPtr(new TestCommand(7)));  // the command's: nothing
+  EXPECT_EQ(RecordKeys(*list), (Keys{6, 4, 5}));
+}
+
 TEST_F(CommandList, DeleteFlagRemovesTheFileWithTheList) {
   for (std::uint32_t flag : {0u, 1u}) {
     SCOPED_TRACE(flag);

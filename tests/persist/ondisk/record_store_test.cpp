@@ -15,6 +15,7 @@
 #include "persist/ondisk/persistent_composite_on_disk.h"
 #include "persist/ondisk/persistent_composite_on_disk_imp.h"
 #include "persist/ondisk/store_format.h"
+#include "persist/persistable_integer.h"
 #include "persist/persistent_composite.h"
 #include "platform/host/files.h"
 #include "tests/persist/media.h"
@@ -162,6 +163,60 @@ TEST_F(StoreTest, ReplacingKeepsTheOrderAcrossReopening) {
   store = Store("replace.fpg");
   EXPECT_EQ(RecordKeys(*store), (Keys{4, 9, 3}));
   EXPECT_EQ(store->EntryCount(), 3u);
+  EXPECT_EQ(store->Status(), 0u);
+}
+
+// By class id and by an object's serial number, depth first, over leaf 1,
+// composite 10 { leaf 11, number 12 } and number 3 (GPersistableULong).
+TEST_F(StoreTest, OperationsByClassIdAndByObject) {
+  auto store = Store("by-class.fpg");
+  PutLeaf(*store, 1);
+  auto number = [](std::uint32_t key) {
+    auto* made = new GPersistableULong(key);
+    made->SetKey(key);
+    return made;
+  };
+  auto* composite = new MPersistentComposite(10);
+  composite->AddChild(new ProbeLeaf(11));
+  composite->AddChild(number(12));
+  store->PutRecord(GCountedPtr(composite));
+  GCountedPtr three(number(3));
+  store->UpdateRecord(three);  // stores, as PutRecord does
+  EXPECT_EQ(store->FindPtrByClassId(kGPersistableULongId)->Key(), 12u);
+  EXPECT_FALSE(store->FindPtrByClassId(0x1234));
+  EXPECT_TRUE(store->FindPtrEqual(three.Get())->IsEqualContent(three.Get()));
+  EXPECT_EQ(RecordKeys(*store), (Keys{1, 10, 3}));  // reading left them
+  EXPECT_EQ(store->TakeRecordEqual(three.Get())->Key(), 3u);
+  EXPECT_FALSE(store->TakeRecordEqual(three.Get()));
+  std::unique_ptr<MPersistentObject> thirteen(number(13));
+  EXPECT_TRUE(store->ReplaceRecordByClassId(kGPersistableULongId, thirteen.get()));
+  EXPECT_FALSE(store->ReplaceRecordByClassId(kGPersistableLongId, thirteen.get()));
+  EXPECT_EQ(ChildKeys(*store->TakeRecordByKey(10).Get()), (Keys{11, 13}));
+  EXPECT_EQ(store->Status(), 0u);
+}
+
+// Past the top-level limit (lowered through its seam to 2: the third put
+// finds two records and is taken) a put is refused, but for a page end
+// (710) and a 703 right after a 702 or a 661; a refusal is no error.
+TEST_F(StoreTest, TheTopLevelLimitKeepsPageEndsAndTheirFollowers) {
+  struct IdLeaf final : ProbeLeaf {
+    explicit IdLeaf(RWClassID id) : id(id) {}
+    RWClassID ClassId() const override { return id; }
+    RWClassID id;
+  };
+  const std::uint32_t limit = SetTopLevelLimit(2);
+  EXPECT_EQ(limit, record_store::kTopLevelLimit);
+  auto store = Store("limit.fpg");
+  // The 661 is put with the limit raised to 10.
+  const RWClassID leaf = ProbeLeaf::kId;
+  const RWClassID ids[] = {leaf, leaf, 702, 703, 703, leaf, 710, 703, 702, 661, 703};
+  const std::uint32_t records[] = {1, 2, 3, 4, 4, 4, 5, 5, 5, 6, 7};  // after each put
+  for (std::size_t i = 0; i < std::size(ids); ++i) {
+    SetTopLevelLimit(ids[i] == 661 ? 10 : 2);
+    store->PutRecord(GCountedPtr(new IdLeaf(ids[i])));
+    EXPECT_EQ(store->EntryCount(), records[i]) << i;
+  }
+  SetTopLevelLimit(limit);
   EXPECT_EQ(store->Status(), 0u);
 }
 

@@ -431,6 +431,16 @@ TEST_F(FlatRecordTemplate, TheTemplateIsBuiltOnceWithItsAddedNodes) {
   EXPECT_EQ(RoundTrip(Composite(276, {new GCustomMediaSize(0, "A", 0, 1, 2, 0x40000019)}), 1),
             "276{1073741849:775}");
 
+  // Nor at any depth: a record without 378 and 276 gets them from the
+  // pattern without placeholders, and encodes, decodes and encodes again to
+  // the same bytes (361 comes first in 360 both times).
+  const auto record = Owned(Composite(198, {Composite(360, {Value(5, 361)})}));
+  auto decoded = Owned(DecodeFlat(codec_, EncodeFlat(record.get(), 0).bytes, &printer_, 0));
+  const std::string tree = Describe(decoded.get()), once = EncodeFlat(decoded.get(), 0).bytes;
+  EXPECT_TRUE(tree.find("378{}") != tree.npos && tree.find("276{}") != tree.npos) << tree;
+  auto again_decoded = Owned(DecodeFlat(codec_, once, &printer_, 0));
+  EXPECT_EQ(EncodeFlat(again_decoded.get(), 0).bytes, once);
+
   // Another driver data later changes nothing: one template, built once.
   FakeDriverData other;
   auto again =

@@ -1,0 +1,155 @@
+// The spooler's forms: one ordered list per server (spooler.h).
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/host/host_state.h"
+#include "platform/host/spooler.h"
+
+namespace platform {
+namespace {
+
+using host_internal::Fail;
+using host_internal::Fold;
+using host_internal::Lock;
+using host_internal::Mutex;
+
+struct Form {
+  DWORD flags;
+  std::u16string name;
+  SizeL size;
+  RectL area;
+};
+
+// Folded server name -> its forms in order.
+std::map<std::u16string, std::vector<Form>>& Servers() {
+  static std::map<std::u16string, std::vector<Form>> servers;
+  return servers;
+}
+
+// The forms of the server of `printer`; null, with the last error, for a
+// handle that is not open or (with `administer`) lacks the right.
+std::vector<Form>* FormsOf(HANDLE printer, bool administer) {
+  std::u16string server;
+  DWORD access = 0;
+  if (!host_internal::PrinterServerLocked(printer, server, access)) {
+    return Fail<std::vector<Form>*>(kErrorInvalidHandle, nullptr);
+  }
+  if (administer && (access & kPrinterAccessAdminister) == 0) {
+    return Fail<std::vector<Form>*>(kErrorAccessDenied, nullptr);
+  }
+  return &Servers()[server];
+}
+
+std::vector<Form>::iterator Find(std::vector<Form>& forms, const char16_t* name) {
+  const std::u16string folded = Fold(name != nullptr ? name : u"");
+  auto it = forms.begin();
+  while (it != forms.end() && Fold(it->name) != folded)
+    ++it;
+  return it;
+}
+
+// Writes `count` forms from `first` as records followed by their names,
+// under the size protocol of spooler.h.
+BOOL WriteForms(const Form* first, std::size_t count, BYTE* buffer, DWORD size, DWORD* needed) {
+  if (needed == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  std::size_t bytes = count * sizeof(FormInfo1W);
+  for (std::size_t i = 0; i < count; ++i)
+    bytes += 2 * (first[i].name.size() + 1);
+  if (bytes > 0xFFFFFFFFu) return Fail<BOOL>(kErrorNotEnoughMemory, 0);
+  *needed = static_cast<DWORD>(bytes);
+  if (buffer == nullptr || size < bytes) return Fail<BOOL>(kErrorInsufficientBuffer, 0);
+  std::memset(buffer, 0, bytes);
+  auto* records = reinterpret_cast<FormInfo1W*>(buffer);
+  auto* text = reinterpret_cast<char16_t*>(buffer + count * sizeof(FormInfo1W));
+  for (std::size_t i = 0; i < count; ++i) {
+    const Form& form = first[i];
+    records[i] = FormInfo1W{form.flags, text, form.size, form.area};
+    std::memcpy(text, form.name.data(), 2 * form.name.size());
+    text += form.name.size() + 1;
+  }
+  return 1;
+}
+
+}  // namespace
+
+BOOL GetFormW(HANDLE printer, const char16_t* name, DWORD level, BYTE* buffer, DWORD size,
+              DWORD* needed) {
+  Lock lock(Mutex());
+  std::vector<Form>* forms = FormsOf(printer, false);
+  if (forms == nullptr) return 0;
+  if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
+  auto it = Find(*forms, name);
+  if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
+  return WriteForms(&*it, 1, buffer, size, needed);
+}
+
+BOOL EnumFormsW(HANDLE printer, DWORD level, BYTE* buffer, DWORD size, DWORD* needed,
+                DWORD* returned) {
+  Lock lock(Mutex());
+  if (returned == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  *returned = 0;
+  std::vector<Form>* forms = FormsOf(printer, false);
+  if (forms == nullptr) return 0;
+  if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
+  if (!WriteForms(forms->data(), forms->size(), buffer, size, needed)) return 0;
+  *returned = static_cast<DWORD>(forms->size());
+  return 1;
+}
+
+BOOL AddFormW(HANDLE printer, DWORD level, const BYTE* form) {
+  Lock lock(Mutex());
+  std::vector<Form>* forms = FormsOf(printer, true);
+  if (forms == nullptr) return 0;
+  if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
+  const auto* record = reinterpret_cast<const FormInfo1W*>(form);
+  if (record == nullptr || record->name == nullptr || record->name[0] == u'\0' ||
+      record->flags == kFormBuiltin) {
+    return Fail<BOOL>(kErrorInvalidParameter, 0);
+  }
+  if (Find(*forms, record->name) != forms->end()) return Fail<BOOL>(kErrorFileExists, 0);
+  forms->push_back(Form{record->flags, record->name, record->size, record->imageable_area});
+  return 1;
+}
+
+BOOL SetFormW(HANDLE printer, const char16_t* name, DWORD level, const BYTE* form) {
+  Lock lock(Mutex());
+  std::vector<Form>* forms = FormsOf(printer, true);
+  if (forms == nullptr) return 0;
+  if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
+  const auto* record = reinterpret_cast<const FormInfo1W*>(form);
+  if (record == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  auto it = Find(*forms, name);
+  if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
+  if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
+  it->size = record->size;
+  it->area = record->imageable_area;
+  return 1;
+}
+
+BOOL DeleteFormW(HANDLE printer, const char16_t* name) {
+  Lock lock(Mutex());
+  std::vector<Form>* forms = FormsOf(printer, true);
+  if (forms == nullptr) return 0;
+  auto it = Find(*forms, name);
+  if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
+  if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
+  forms->erase(it);
+  return 1;
+}
+
+void AddServerForm(std::u16string_view server, DWORD flags, std::u16string_view name, LONG cx,
+                   LONG cy) {
+  Lock lock(Mutex());
+  Servers()[Fold(server)].push_back(Form{flags, std::u16string(name), {cx, cy}, {0, 0, cx, cy}});
+}
+
+namespace host_internal {
+
+void ResetFormsLocked() {
+  Servers().clear();
+}
+
+}  // namespace host_internal
+}  // namespace platform
