@@ -4,11 +4,16 @@
 #include "driver/services/driver_server.h"
 #include "fonts/font_database.h"
 #include "fonts/tt_font_pool.h"
+#include "platform/host/spooler.h"
 
 namespace testing_support {
 
 void JobContextFixture::SetUp() {
   PrinterFixture::SetUp();
+  // In thousandths of a millimetre.
+  platform::AddServerForm(u"", platform::kFormBuiltin, u"Letter", 215900, 279400);
+  platform::AddServerForm(u"", platform::kFormUser, u"Custom A", 101600, 152400);
+  ASSERT_EQ(platform::OpenPrinterW(kFixturePrinter, &printer_, nullptr), 1);
   GTTFontPool::CreateInstance();
   GJobFontDatabase::CreateLock();
   ASSERT_NE(Job(), nullptr);
@@ -16,13 +21,15 @@ void JobContextFixture::SetUp() {
 
 void JobContextFixture::TearDown() {
   ReleaseJob();
+  if (printer_) platform::ClosePrinter(printer_);
+  printer_ = nullptr;
   PrinterFixture::TearDown();
   GTTFontPool::DestroyInstance();
   GJobFontDatabase::DestroyLock();
 }
 
 GJobDriverData* JobContextFixture::Job() {
-  if (!job_) job_ = CheckOutJobDriverData(new GPrinterKey(nullptr, kFixturePrinter, 0), cookie_);
+  if (!job_) job_ = CheckOutJobDriverData(new GPrinterKey(printer_, kFixturePrinter, 0), cookie_);
   return job_;
 }
 

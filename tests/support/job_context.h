@@ -1,7 +1,11 @@
 // The job context the rendering side's tests (and the filters' after them)
 // run on: P1 of the printer fixture checked out of the driver server's
-// render table as a real job driver data (driver/render/job_driver_data.h),
-// the process's font pool made around each test. The server owns the job;
+// render table as a real job driver data (driver/render/job_driver_data.h)
+// on a handle of its own, as the spooler gives the rendering side one, the
+// process's font pool made around each test. The local server's forms are
+// "Letter" (built-in, form 1, paper 1 through mapping 191) and the user form
+// "Custom A" (4 x 6 in, form 2), so the default settings' custom sizes are
+// the current one (16384) and "Custom A" (16385). The server owns the job;
 // the fixture gives it back when the test ends. The test's thread only.
 #pragma once
 
@@ -37,6 +41,7 @@ class JobContextFixture : public PrinterFixture {
   GAttributeComposite* DefaultsPart(std::uint32_t key) { return FindComposite(Defaults(), key); }
 
  private:
+  platform::HANDLE printer_ = nullptr;  // P1, the jobs' handle
   GJobDriverData* job_ = nullptr;
   std::uint32_t cookie_ = 0;
 };

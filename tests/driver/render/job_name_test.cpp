@@ -167,12 +167,14 @@ std::vector<std::uint32_t> KeysOf(GAttributeComposite* in) {
 
 TEST_F(JobNameTest, PreprintedPagesAreMarkedOnlyWhenTheDuplexUnitTakesThem) {
   // (329 -> 266, type, paper, 1229, 329 -> 253, pending); list 188 is {1,
-  // 23}, the custom size 16385 is in range.
+  // 23}, the custom size 16385 (the user form "Custom A") is in range and
+  // 16386 names no custom size.
   const std::tuple<int, const char*, int, int, int, bool> cases[] = {
-      {1, "Preprinted", 1, 0, 0, true},  {1, "Letterhead", 23, 0, 0, true},
-      {2, "Preprinted", 1, 0, 0, false}, {1, "Plain", 1, 0, 0, false},
-      {1, "Preprinted", 5, 0, 0, false}, {1, "Preprinted", 16385, 0, 0, true},
-      {1, "Preprinted", 1, 1, 0, false}, {1, "Preprinted", 1, 0, 1, false}};
+      {1, "Preprinted", 1, 0, 0, true},     {1, "Letterhead", 23, 0, 0, true},
+      {2, "Preprinted", 1, 0, 0, false},    {1, "Plain", 1, 0, 0, false},
+      {1, "Preprinted", 5, 0, 0, false},    {1, "Preprinted", 16385, 0, 0, true},
+      {1, "Preprinted", 1, 1, 0, false},    {1, "Preprinted", 1, 0, 1, false},
+      {1, "Preprinted", 16386, 0, 0, false}};
   for (auto [group, type, paper, rule, duplex, pending] : cases) {
     std::unique_ptr<GAttributeComposite> page(Group(
         256, {Group(329, {V(266, group), V(253, duplex)}), V(1229, rule),
@@ -187,9 +189,10 @@ TEST_F(JobNameTest, PreprintedPagesAreMarkedOnlyWhenTheDuplexUnitTakesThem) {
 }
 
 TEST_F(JobNameTest, PapersThePrinterCannotTakeAreReplacedAndTheLayoutReset) {
-  // Letter (1) is form 1, usable at 600 dpi; the others are no form.
+  // Letter (1) is form 1 and "Custom A" (16385) form 2, both usable at 600
+  // dpi; the others are no form.
   for (auto [paper, usable, replaced] :
-       {std::tuple{1, 1, 0}, {22, 0, 23}, {39, 0, 23}, {44, 0, 43}, {7, 0, 1}}) {
+       {std::tuple{1, 1, 0}, {16385, 1, 0}, {22, 0, 23}, {39, 0, 23}, {44, 0, 43}, {7, 0, 1}}) {
     std::unique_ptr<GAttributeComposite> settings(
         Group(362, {Group(249, {V(323, 600), V(324, 600)}), V(265, 0),
                     V(260, static_cast<std::uint16_t>(paper)), V(272, 0), V(271, 0), V(270, 0),
