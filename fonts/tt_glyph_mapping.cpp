@@ -150,15 +150,8 @@ class Format4 {
     }
     return true;
   }
-  // The first segment from `first` whose endCode is at least `code`;
-  // Segments() when none is.
-  std::uint32_t ScanFrom(std::uint32_t first, std::uint32_t code) const {
-    std::uint32_t segment = first;
-    while (segment < segments_ && End(segment) < code)
-      ++segment;
-    return segment;
-  }
-  // The same by halving probes. REQUIRES: EndsSorted().
+  // The first segment from `first` whose endCode is at least `code`, by
+  // halving probes; Segments() when none is. REQUIRES: EndsSorted().
   std::uint32_t ProbeFrom(std::uint32_t first, std::uint32_t code) const {
     std::uint32_t count = segments_ - first;
     if (count == 0) return first;
@@ -202,15 +195,12 @@ class Format4 {
   std::uint64_t range_offsets_ = 0;
 };
 
-// MapFormat4, by halving probes when `sorted_ends` (the end codes were
-// found in order), else by the forward scan.
-std::uint16_t LookUpFormat4(const std::uint8_t* subtable, std::size_t length, std::uint32_t code,
-                            bool sorted_ends) {
+// What MapFormat4 answers, for a subtable whose end codes never decrease.
+std::uint16_t MapSortedFormat4(const std::uint8_t* subtable, std::size_t length,
+                               std::uint32_t code) {
   Format4 table;
   if (code > 0xFFFF || !table.Open(subtable, length)) return 0;
-  const std::uint32_t first = table.FirstSegment(code);
-  const std::uint32_t segment =
-      sorted_ends ? table.ProbeFrom(first, code) : table.ScanFrom(first, code);
+  const std::uint32_t segment = table.ProbeFrom(table.FirstSegment(code), code);
   return segment == table.Segments() ? 0 : table.Glyph(segment, code);
 }
 
@@ -382,7 +372,8 @@ std::uint16_t GTTFontReader::MapCharToGlyph(std::uint32_t source, std::uint32_t 
   if (choice.format == 2) {
     glyph = MapFormat2(subtable, left, adjusted);
   } else if (choice.format == 4) {
-    glyph = LookUpFormat4(subtable, left, adjusted, sorted_ends);
+    glyph = sorted_ends ? MapSortedFormat4(subtable, left, adjusted)
+                        : MapFormat4(subtable, left, adjusted);
   } else {
     return 0;
   }
@@ -391,7 +382,37 @@ std::uint16_t GTTFontReader::MapCharToGlyph(std::uint32_t source, std::uint32_t 
 
 std::uint16_t GTTFontReader::MapFormat4(const std::uint8_t* subtable, std::size_t length,
                                         std::uint32_t code) {
-  return LookUpFormat4(subtable, length, code, false);
+  const GFontBytes bytes(subtable, length);
+  std::uint16_t seg_x2 = 0;
+  if (code > 0xFFFF || !bytes.U16(0, seg_x2)) return 0;
+  const std::uint32_t segments = seg_x2 / 2;
+  const std::uint64_t ends = 8;
+  const std::uint64_t starts = ends + 2 * std::uint64_t{segments} + 2;
+  const std::uint64_t deltas = starts + 2 * std::uint64_t{segments};
+  const std::uint64_t range_offsets = deltas + 2 * std::uint64_t{segments};
+  if (segments == 0 || !bytes.Holds(range_offsets, segments, 2)) return 0;
+  std::uint32_t first = 0;
+  if (seg_x2 >= 16) {
+    std::uint32_t power = 1;
+    while (power * 2 <= segments)
+      power *= 2;
+    const std::uint32_t search_range = 2 * power;  // in bytes
+    const std::uint32_t range_shift = 2 * segments - search_range;
+    if (BigEndian16(subtable, ends + search_range) <= code) first = range_shift / 2;
+  }
+  std::uint32_t segment = first;
+  while (segment < segments && BigEndian16(subtable, ends + 2 * segment) < code)
+    ++segment;
+  if (segment == segments) return 0;
+  const std::uint16_t start = BigEndian16(subtable, starts + 2 * segment);
+  if (start > code) return 0;
+  const std::uint16_t delta = BigEndian16(subtable, deltas + 2 * segment);
+  const std::uint64_t word = range_offsets + 2 * std::uint64_t{segment};
+  const std::uint16_t range_offset = BigEndian16(subtable, word);
+  if (range_offset == 0) return static_cast<std::uint16_t>(code + delta);
+  std::uint16_t value = 0;
+  if (!bytes.U16(word + range_offset + 2 * (code - start), value) || value == 0) return 0;
+  return static_cast<std::uint16_t>(value + delta);
 }
 
 std::uint16_t GTTFontReader::MapFormat2(const std::uint8_t* subtable, std::size_t length,
