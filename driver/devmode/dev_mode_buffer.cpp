@@ -118,7 +118,10 @@ std::uint16_t GDevModeBuffer::StoreSettings(GAttributeComposite* model,
   RWMemoryInputStream input(block.get(), static_cast<std::size_t>(written));
   RWMemoryOutputStream packed(DevModeBytes(record) + kDmData, kDmDataCapacityValue);
   if (!GZlibCompressor().Compress(input, packed)) return 0;
-  return static_cast<std::uint16_t>(packed.BytesWritten());
+  // The compressor's own seeks move the block's high-water mark: the
+  // length is the write position.
+  const std::streamoff length = packed.tellp();
+  return length > 0 ? static_cast<std::uint16_t>(length) : 0;
 }
 
 GAttributeComposite* GDevModeBuffer::LoadSettings(const platform::DevModeW* record,
@@ -132,8 +135,9 @@ GAttributeComposite* GDevModeBuffer::LoadSettings(const platform::DevModeW* reco
   RWMemoryOutputStream expanded(block.get(), kDmWorkBlock);
   const int done = (flags & kDmLoadLzw) ? GLZWCompressor().Expand(input, expanded)
                                         : GZlibCompressor().Expand(input, expanded);
-  if (!done) return nullptr;
-  return Decode(block.get(), expanded.BytesWritten(), flat);
+  const std::streamoff length = expanded.tellp();
+  if (!done || length <= 0) return nullptr;
+  return Decode(block.get(), static_cast<std::size_t>(length), flat);
 }
 
 GAttributeComposite* GDevModeBuffer::Decode(const char* block, std::size_t length, bool flat) {
@@ -176,7 +180,6 @@ GAttributeComposite* GDevModeBuffer::Migrate(GAttributeComposite* loaded) {
     if (!stream->Good()) return nullptr;
     length = out.Tell();
   }
-  old.reset();
   GAttributeComposite* rebuilt = Decode(block.get(), 
                                         static_cast<std::size_t>(std::max<std::int64_t>(length, 0)), true);
   if (rebuilt) driver_data_->CopyMappedValues(dynamic_cast<GAttributeComposite*>(copy.get()), rebuilt);
