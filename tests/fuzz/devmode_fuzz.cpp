@@ -33,10 +33,10 @@ namespace devmode_fuzz {
 
 void Exercise(GDevModeSettings& settings, GDriverContextBase& context, const std::uint8_t* data,
               std::size_t size, platform::HANDLE printer) {
-  auto word = [&](std::size_t at) {
-    return at + 1 < size ? static_cast<std::size_t>(data[at] | data[at + 1] << 8) : 0;
-  };
-  const std::size_t length = std::max<std::size_t>(72, word(68) + word(70));
+  std::uint8_t head[72] = {};  // the input's sizes as the record will hold them
+  std::memcpy(head, data, std::min<std::size_t>(size, sizeof head));
+  const std::size_t length =
+      std::max<std::size_t>(sizeof head, LoadU16(head, kDmSize) + LoadU16(head, kDmDriverExtra));
   std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[length]());
   std::memcpy(bytes.get(), data, std::min(size, length));
   const auto* record = reinterpret_cast<const platform::DevModeW*>(bytes.get());
