@@ -63,7 +63,8 @@ inline constexpr std::uint32_t kStoredEncodingPath[] = {359, 366, 940};
 // class, or there is no printer.
 inline std::uint16_t ReadStoredEncoding(GDriverData* printer) {
   MPersistentObject* node = printer ? printer->GetJobSettings() : nullptr;
-  for (std::uint32_t key : kStoredEncodingPath) node = node ? node->FindByKey(key) : nullptr;
+  for (std::uint32_t key : kStoredEncodingPath)
+    node = node ? node->FindByKey(key) : nullptr;
   const auto* value = dynamic_cast<const GValueAttribute*>(node);
   return value ? value->GetValue() : 0;
 }

@@ -180,9 +180,10 @@ GAttributeComposite* GDevModeBuffer::Migrate(GAttributeComposite* loaded) {
     if (!stream->Good()) return nullptr;
     length = out.Tell();
   }
-  GAttributeComposite* rebuilt = Decode(block.get(), 
-                                        static_cast<std::size_t>(std::max<std::int64_t>(length, 0)), true);
-  if (rebuilt) driver_data_->CopyMappedValues(dynamic_cast<GAttributeComposite*>(copy.get()), rebuilt);
+  GAttributeComposite* rebuilt =
+      Decode(block.get(), static_cast<std::size_t>(std::max<std::int64_t>(length, 0)), true);
+  if (rebuilt)
+    driver_data_->CopyMappedValues(dynamic_cast<GAttributeComposite*>(copy.get()), rebuilt);
   return rebuilt;
 }
 

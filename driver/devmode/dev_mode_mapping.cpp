@@ -132,7 +132,8 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
       have_bin = true;
     }
   }
-  have_bin ? write.Put(kDmDefaultSource, bin, kDmDefaultSourceBit) : write.Clear(kDmDefaultSourceBit);
+  have_bin ? write.Put(kDmDefaultSource, bin, kDmDefaultSourceBit)
+           : write.Clear(kDmDefaultSourceBit);
 
   ResolutionToPublic(model, write.out);
 
@@ -309,8 +310,7 @@ int GDriverSettings::SettingsFromPublic(const platform::DevModeW* record,
     const std::int16_t field =
         in.HasField(kDmCollateBit, kDmCollate) ? in.I16(kDmCollate) : std::int16_t{0};
     if (field == 0) collate->SetValue(0);
-    if (field == 1)
-      collate->SetValue(SignedValueOr(job, kDmCollationAvailableKey, 0) != 0 ? 1 : 0);
+    if (field == 1) collate->SetValue(SignedValueOr(job, kDmCollationAvailableKey, 0) != 0 ? 1 : 0);
   }
 
   if (SignedValueOr(model, kDmIcmOnKey, 0) == 1) {

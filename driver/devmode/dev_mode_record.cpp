@@ -56,5 +56,6 @@ std::span<const std::uint8_t> GDevModeView::StoredData() const {
 
 RWCString GDevModeView::DriverName() const {
   const char* name = reinterpret_cast<const char*>(bytes_ + kDmDriverName);
-  return RWCString(name, static_cast<RWSize>(std::find(name, name + kDmDriverNameBytes, '\0') - name));
+  return RWCString(name,
+                   static_cast<RWSize>(std::find(name, name + kDmDriverNameBytes, '\0') - name));
 }

@@ -81,7 +81,7 @@ inline constexpr std::size_t kDmDataCapacity = 268;
 inline constexpr std::size_t kDmData = 270;
 
 // Sizes and the values this driver writes.
-inline constexpr std::size_t kDmNameUnits = 32;        // device and form names
+inline constexpr std::size_t kDmNameUnits = 32;  // device and form names
 inline constexpr std::size_t kDmDriverNameBytes = 32;
 inline constexpr std::uint16_t kDmSpecVersionValue = 0x0401;
 inline constexpr std::uint16_t kDmDriverVersionValue = 24;

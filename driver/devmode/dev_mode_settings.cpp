@@ -82,7 +82,8 @@ int GDevModeSettings::FindFormIndex(const RWWString& name, std::uint32_t angle, 
 }
 
 int GDevModeSettings::FormNameToIndex(const RWWString& name, std::uint16_t& index, int flag) {
-  const bool landscape = static_cast<std::int16_t>(LoadU16(Record(), kDmOrientation)) == kDmLandscape;
+  const bool landscape =
+      static_cast<std::int16_t>(LoadU16(Record(), kDmOrientation)) == kDmLandscape;
   std::uint16_t x = 0;
   std::uint16_t y = 0;
   ModelResolution(GetSettings(), x, y);

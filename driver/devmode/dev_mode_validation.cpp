@@ -107,8 +107,8 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
   const std::uint32_t angle = in.I16(kDmOrientation) == kDmLandscape ? 90 : 0;
 
   const std::int16_t orientation = in.I16(kDmOrientation);
-  if (checking() && in.HasField(kDmOrientationBit, kDmOrientation) &&
-      orientation != kDmPortrait && orientation != kDmLandscape) {
+  if (checking() && in.HasField(kDmOrientationBit, kDmOrientation) && orientation != kDmPortrait &&
+      orientation != kDmLandscape) {
     fail(kDmOrientationBit);
   }
   if (checking() && in.HasField(kDmPrintQualityBit, kDmPrintQuality)) {
@@ -166,7 +166,8 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
     fail(kDmColorBit);
   }
   if (checking() && in.HasField(kDmDuplexBit, kDmDuplex)) {
-    const bool portrait = static_cast<std::int16_t>(LoadU16(Record(), kDmOrientation)) != kDmLandscape;
+    const bool portrait =
+        static_cast<std::int16_t>(LoadU16(Record(), kDmOrientation)) != kDmLandscape;
     const std::int16_t duplex = in.I16(kDmDuplex);
     std::int16_t value = -1;
     if (duplex == kDmSimplex) value = 0;
@@ -236,8 +237,10 @@ int GDriverSettings::ResolutionToQuality(std::uint16_t x, std::uint16_t y, std::
 void GDriverSettings::ResetForPaper(GAttributeComposite* model, std::uint16_t code) {
   GDriverDataImp& driver_data = *GetDriverData();
   GAttributeComposite* group = FindComposite(model, kResolutionKey);
-  const auto x = static_cast<std::uint16_t>(SignedValueOr(group, kXResolutionKey, kResetResolution));
-  const auto y = static_cast<std::uint16_t>(SignedValueOr(group, kYResolutionKey, kResetResolution));
+  const auto x =
+      static_cast<std::uint16_t>(SignedValueOr(group, kXResolutionKey, kResetResolution));
+  const auto y =
+      static_cast<std::uint16_t>(SignedValueOr(group, kYResolutionKey, kResetResolution));
   const auto angle = static_cast<std::uint32_t>(SignedValueOr(model, kOrientationKey, 0) & 0xFFFF);
   std::uint16_t number = 0;
   if (!driver_data.PaperIdToFormIndex(code, number) ||
@@ -246,7 +249,10 @@ void GDriverSettings::ResetForPaper(GAttributeComposite* model, std::uint16_t co
   }
   std::uint16_t paper = 1;
   switch (driver_data.NormalizePaperId(model, code)) {
-    case 22: case 39: case 65: case 66:
+    case 22:
+    case 39:
+    case 65:
+    case 66:
       paper = 23;
       break;
     case 31:

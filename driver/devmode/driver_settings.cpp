@@ -170,11 +170,13 @@ void GDriverSettings::MakeDefaultDevMode() {
   GAttributeComposite* job = JobSettings();
   if (SignedValueOr(job, kDmIcmOnKey, 0) == 1) {
     if (GValueAttribute* method = FindValueAttribute(job, kDmIcmMethodKey)) {
-      StoreU32(record, kDmICMMethod, DefaultIcmMethod(static_cast<std::int16_t>(method->GetValue())));
+      StoreU32(record, kDmICMMethod,
+               DefaultIcmMethod(static_cast<std::int16_t>(method->GetValue())));
       SetFieldBit(record, kDmICMMethodBit, true);
     }
     if (GValueAttribute* intent = FindValueAttribute(job, kDmIcmIntentKey)) {
-      StoreU32(record, kDmICMIntent, DefaultIcmIntent(static_cast<std::int16_t>(intent->GetValue())));
+      StoreU32(record, kDmICMIntent,
+               DefaultIcmIntent(static_cast<std::int16_t>(intent->GetValue())));
       SetFieldBit(record, kDmICMIntentBit, true);
     }
   }

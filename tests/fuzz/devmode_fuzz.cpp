@@ -61,8 +61,9 @@ void Exercise(GDevModeSettings& settings, GDriverContextBase& context, const std
 namespace {
 
 GDriverContext* FixtureContext() {
-  auto* context = new GDriverContext(nullptr, testing_support::kFixturePrinter,
-                                     testing_support::kFixtureDriver, testing_support::kFixturePort);
+  auto* context =
+      new GDriverContext(nullptr, testing_support::kFixturePrinter, testing_support::kFixtureDriver,
+                         testing_support::kFixturePort);
   context->SetConfiguration(testing_support::BuildFixtureConfiguration());
   context->SetPaperSizeMapping(testing_support::BuildFixturePaperSizeMapping());
   context->SetTrayMap(testing_support::BuildFixtureTrayMap());
