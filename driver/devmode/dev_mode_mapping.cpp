@@ -183,10 +183,9 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
     write.Clear(kDmICMMethodBit);
   }
   if (GValueAttribute* intent = Value(model, kDmIcmIntentKey)) {
-    constexpr std::uint32_t kIntents[] = {2, 1, 3, 4};
     const std::int16_t value = static_cast<std::int16_t>(intent->GetValue());
-    if (value >= 0 && value <= 3) {
-      write.Put32(kDmICMIntent, kIntents[value], kDmICMIntentBit);
+    if (IcmIntentField(value) != 0) {
+      write.Put32(kDmICMIntent, IcmIntentField(value), kDmICMIntentBit);
     } else {
       write.Clear(kDmICMMethodBit);
     }

@@ -84,6 +84,8 @@ inline constexpr std::size_t kDmData = 270;
 inline constexpr std::size_t kDmNameUnits = 32;  // device and form names
 inline constexpr std::size_t kDmDriverNameBytes = 32;
 inline constexpr std::uint16_t kDmSpecVersionValue = 0x0401;
+// The other spec version whose records carry collate and form name.
+inline constexpr std::uint16_t kDmSpecVersion400 = 0x0400;
 inline constexpr std::uint16_t kDmDriverVersionValue = 24;
 inline constexpr std::uint16_t kDmPublicSize = 220;
 inline constexpr std::uint16_t kDmPrivateHeaderSize = 46;
@@ -123,6 +125,13 @@ inline constexpr std::int16_t kDmSimplex = 1;
 inline constexpr std::int16_t kDmVertical = 2;
 inline constexpr std::int16_t kDmHorizontal = 3;
 inline constexpr std::int16_t kDmFormSource = 15;
+
+// The ICM intent field of the model's intent 0-3 (2, 1, 3, 4); 0 for
+// another.
+inline std::uint32_t IcmIntentField(std::int32_t intent) {
+  constexpr std::uint32_t kFields[] = {2, 1, 3, 4};
+  return intent >= 0 && intent <= 3 ? kFields[intent] : 0;
+}
 
 // Byte-wise access to a record the caller owns.
 // REQUIRES: the bytes at `offset` lie inside `record`.

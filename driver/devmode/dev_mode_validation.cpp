@@ -17,7 +17,6 @@
 namespace {
 
 constexpr std::uint16_t kFirstCheckedSpecVersion = 0x030A;
-constexpr std::uint16_t kSpecVersion400 = 0x0400;
 constexpr std::uint16_t kLeastCheckedSize = 68;
 // ResetForPaper's resolution where the model has none.
 constexpr std::int32_t kResetResolution = 600;
@@ -177,7 +176,7 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
     if (value < 0 || !range || !range->Contains(value)) fail(kDmDuplexBit);
   }
   const std::uint16_t spec = in.U16(kDmSpecVersion);
-  if (in.Size() >= kDmPublicSize && (spec == kSpecVersion400 || spec == kDmSpecVersionValue)) {
+  if (in.Size() >= kDmPublicSize && (spec == kDmSpecVersion400 || spec == kDmSpecVersionValue)) {
     const std::int16_t collate = in.I16(kDmCollate);
     if (checking() && in.HasField(kDmCollateBit, kDmCollate) && collate != 0 &&
         (collate != 1 || SignedValueOr(job, kDmCollationAvailableKey, 0) == 0)) {

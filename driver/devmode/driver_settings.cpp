@@ -21,8 +21,7 @@ constexpr std::uint32_t kMonochromeAppFlag = 0x80;
 constexpr std::int32_t kCachedMonochrome = 0;
 constexpr std::int32_t kCachedColour = 1;
 constexpr std::int32_t kCachedOther = 2;
-// Records of these spec versions carry the collate and form-name fields.
-constexpr std::uint16_t kSpecVersion400 = 0x0400;
+// Records up to this spec version and size have no collate field.
 constexpr std::uint16_t kLastOldSpecVersion = 0x0309;
 constexpr std::uint16_t kOldestPublicSize = 67;
 // The default form and paper.
@@ -30,13 +29,9 @@ constexpr char16_t kLetterName[] = u"Letter";
 constexpr std::int16_t kLetterPaper = 1;
 constexpr std::int16_t kFullScale = 100;
 
-// The ICM method and intent of the default record for 350 and 351.
+// The ICM method of the default record for 350.
 std::uint32_t DefaultIcmMethod(std::int32_t method) {
   return method >= 0 && method <= 3 ? static_cast<std::uint32_t>(method) + 1 : 1;
-}
-std::uint32_t DefaultIcmIntent(std::int32_t intent) {
-  constexpr std::uint32_t kIntents[] = {2, 1, 3, 4};
-  return intent >= 0 && intent <= 3 ? kIntents[intent] : 2;
 }
 
 }  // namespace
@@ -123,7 +118,7 @@ int GDriverSettings::NormalizeCollate() {
   const std::uint16_t spec = LoadU16(record, kDmSpecVersion);
   const std::uint16_t size = LoadU16(record, kDmSize);
   if (spec <= kLastOldSpecVersion || size <= kOldestPublicSize) return 1;
-  if (size < kDmPublicSize || (spec != kSpecVersion400 && spec != kDmSpecVersionValue)) return 1;
+  if (size < kDmPublicSize || (spec != kDmSpecVersion400 && spec != kDmSpecVersionValue)) return 1;
   if (SignedValueOr(JobSettings(), kDmCollationAvailableKey, 0) != 0) {
     const std::uint16_t collate = LoadU16(record, kDmCollate);
     if (!(LoadU32(record, kDmFields) & kDmCollateBit)) {
@@ -175,8 +170,8 @@ void GDriverSettings::MakeDefaultDevMode() {
       SetFieldBit(record, kDmICMMethodBit, true);
     }
     if (GValueAttribute* intent = FindValueAttribute(job, kDmIcmIntentKey)) {
-      StoreU32(record, kDmICMIntent,
-               DefaultIcmIntent(static_cast<std::int16_t>(intent->GetValue())));
+      const std::uint32_t field = IcmIntentField(static_cast<std::int16_t>(intent->GetValue()));
+      StoreU32(record, kDmICMIntent, field ? field : 2);
       SetFieldBit(record, kDmICMIntentBit, true);
     }
   }
