@@ -300,6 +300,9 @@ TEST_F(DevMode, OnlyThisDriversRecordsAreAccepted) {
   EXPECT_EQ(LoadU32(out.data(), kDmSize), kDmPublicSize);  // dmDriverExtra 0
   EXPECT_EQ(std::count(out.begin() + kDmPublicSize, out.end(), 0xCC),
             kDmRecordSize - kDmPublicSize);
+  // Without a model (no defaults to build one from) nothing is merged.
+  RemoveAll(Job(), 359);
+  EXPECT_EQ(Make()->MergeDevMode(Dm(good)), 0);
 }
 
 TEST_F(DevMode, ModelToRecord) {
@@ -458,6 +461,7 @@ TEST_F(DevMode, TheChecksReportEveryOffendingField) {
       {{{R, kDmOrientation, 2}, {R, kDmDuplex, 2}}, 0x1001, 1, 1, 0},
       {{{R, kDmSpecVersion, 0x0309}, {R, kDmOrientation, 3}}, 0x1, 1, 0, 0},
       {{{R, kDmSize, 67}, {R, kDmOrientation, 3}}, 0x1, 1, 0, 0},
+      {{{R, kDmSize, 72}, {R, kDmOrientation, 3}}, 0x1, 1, 1, 0},  // no dmFields
       {{{R, kDmPrintQuality, 1200}, {R, kDmYResolution, 1200}}, 0x2400, 1, 1, 0},
       {{{R, kDmPrintQuality, 1200}, {R, kDmYResolution, 300}}, 0x2400, 1, 0, 0x2400},
       {{{R, kDmPrintQuality, -3}}, 0x400, 1, 0, 0x400},
