@@ -18,7 +18,11 @@
 //     follows both colour branches;
 //   - a non-positive quality that no quality entry matches clears both
 //     resolution bits;
-//   - a dmOrientation other than 1 and 2 counts as portrait.
+//   - a dmOrientation other than 1 and 2 counts as portrait;
+//   - the model's 193 is the form-to-tray table through which the default
+//     source's bin and form-name look-ups (41 and 42) go;
+//   - the default record takes its colour (294) and ICM (298, 350, 351)
+//     from the job settings: it is made before any model exists.
 // The ICM mappings are kept as they are, though they do not invert each
 // other: method 2 and 3 (system) come back as 350 = 1, and an intent 351
 // outside 0-3 clears the method bit.
