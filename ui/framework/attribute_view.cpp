@@ -6,6 +6,7 @@
 #include "config/paper/media_from_custom_size.h"
 #include "config/paper/media_pool.h"
 #include "driver/spooler_forms.h"
+#include "persist/child_iterator.h"
 #include "persist/string_conversion.h"
 #include "ui/framework/ui_context.h"
 
@@ -22,6 +23,32 @@ GValueAttribute* AppendValue(MPersistentObject& composite, std::uint32_t id, std
   composite.AddChild(held.Get());
   auto* added = static_cast<GValueAttribute*>(held.Get());
   return composite.FindByKey(id) == added ? added : nullptr;
+}
+
+// Where the first descendant keyed `id` of `in` lies, in FindByKey's order
+// (each child before its own children): its parent and its position there.
+bool FindSlot(MPersistentObject* in, std::uint32_t id, MPersistentObject*& parent,
+              std::size_t& position) {
+  std::unique_ptr<MChildIterator> walk(in->NewChildIterator());
+  for (std::size_t i = 0; walk && walk->Next(); ++i) {
+    MPersistentObject* child = walk->Current();
+    if (!child) continue;
+    if (child->Key() == id) {
+      parent = in;
+      position = i;
+      return true;
+    }
+    if (FindSlot(child, id, parent, position)) return true;
+  }
+  return false;
+}
+
+// The child at `position` of `parent`, or null.
+MPersistentObject* ChildAt(MPersistentObject* parent, std::size_t position) {
+  std::unique_ptr<MChildIterator> walk(parent->NewChildIterator());
+  for (std::size_t i = 0; walk && walk->Next(); ++i)
+    if (i == position) return walk->Current();
+  return nullptr;
 }
 
 }  // namespace
@@ -116,10 +143,16 @@ std::unique_ptr<MPersistentObject> GAttributeView::CopyAttribute(std::uint32_t i
 
 bool GAttributeView::ReplaceAttribute(std::uint32_t id, MPersistentObject* object) {
   if (read_only_ || !composite_ || !object) return false;
-  // The old child is held until the context lets go of its undo entry.
+  // The old child is held until the context lets go of its undo entry. The
+  // copy put in its place is found by position, not by key: its key may
+  // differ from `id`.
   GCountedPtr previous(composite_->FindByKey(id));
-  if (!previous || !composite_->ReplaceByKey(id, object)) return false;
-  if (context_) context_->NoteReplacement(previous.Get(), composite_->FindByKey(id));
+  MPersistentObject* parent = nullptr;
+  std::size_t position = 0;
+  if (!previous || !FindSlot(composite_, id, parent, position) ||
+      !composite_->ReplaceByKey(id, object))
+    return false;
+  if (context_) context_->NoteReplacement(previous.Get(), ChildAt(parent, position));
   return true;
 }
 
