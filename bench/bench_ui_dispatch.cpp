@@ -1,9 +1,9 @@
 // A forced change dispatch of the settings user interface: 20 inert rules
 // (each reads five settings through the context's writable view and
 // changes nothing) over a settings tree of 2,078 attributes (1,832 values
-// in 246 composites, and the user-interface composite), five levels deep, with unique keys in shuffled order; beside the same 100
-// look-ups in a std::unordered_map from key to attribute, the upper bound
-// that an index would give.
+// in 246 composites, and the user-interface composite), five levels deep, with unique keys in
+// shuffled order; beside the same 100 look-ups in a std::unordered_map from key to attribute, the
+// upper bound that an index would give.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

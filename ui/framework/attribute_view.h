@@ -21,8 +21,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "foundation/rw/defs.h"
 #include "foundation/rw/cstring.h"
+#include "foundation/rw/defs.h"
 #include "foundation/rw/wstring.h"
 
 class GAttributeComposite;

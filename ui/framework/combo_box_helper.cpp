@@ -15,10 +15,9 @@ void GComboBoxHelper::ResetContent() {
 }
 
 std::uint32_t GComboBoxHelper::AddString(const char16_t* text) {
-  const platform::LRESULT index =
-      control_ ? SendMessageW(control_, platform::kCbAddString, 0,
-                              reinterpret_cast<platform::LPARAM>(text))
-               : platform::kCbErr;
+  const platform::LRESULT index = control_ ? SendMessageW(control_, platform::kCbAddString, 0,
+                                                          reinterpret_cast<platform::LPARAM>(text))
+                                           : platform::kCbErr;
   return index < 0 ? kComboAddFailed : static_cast<std::uint32_t>(index);
 }
 

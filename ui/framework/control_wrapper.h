@@ -101,4 +101,3 @@ class GControlWrapper {
   std::vector<GControlEntry> table_;  // the pairs and the (0, 0) end
   GFeature* feature_;
 };
-

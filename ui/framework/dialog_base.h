@@ -66,8 +66,8 @@ class GDialogBase {
   platform::INT_PTR RouteControlMessage(int control_id, platform::UINT message,
                                         platform::WPARAM wparam, platform::LPARAM lparam);
   // To the control's wrappers only.
-  platform::INT_PTR SendToWrappers(int control_id, platform::UINT message,
-                                   platform::WPARAM wparam, platform::LPARAM lparam);
+  platform::INT_PTR SendToWrappers(int control_id, platform::UINT message, platform::WPARAM wparam,
+                                   platform::LPARAM lparam);
   bool HoldsControl(int control_id) const;
   // WinHelpA with the help file and `command`: the help table for the
   // table commands, the help context id otherwise.

@@ -59,7 +59,7 @@ struct PropSheetPageW {
 
 struct UIPageEntry {
   std::uint32_t size = kPageEntrySize;
-  platform::HWND window = nullptr;       // the page window, set by the host
+  platform::HWND window = nullptr;  // the page window, set by the host
   platform::HANDLE page_handle = nullptr;
   GUIData* host = nullptr;
   std::uint32_t created = 0;

@@ -18,7 +18,8 @@ GPropertyPage::GPropertyPage(PropSheetPageW* record, HMODULE library, std::uint3
 
 INT_PTR PropertyPageProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == kWmInitDialog) SetWindowLongPtrW(dialog, kDwlpUser, lparam);
-  const auto* record = reinterpret_cast<const PropSheetPageW*>(GetWindowLongPtrW(dialog, kDwlpUser));
+  const auto* record =
+      reinterpret_cast<const PropSheetPageW*>(GetWindowLongPtrW(dialog, kDwlpUser));
   const auto* entry = record ? reinterpret_cast<const UIPageEntry*>(record->lparam) : nullptr;
   INT_PTR result = 0;
   if (entry && entry->page) result = entry->page->HandleMessage(dialog, message, wparam, lparam);

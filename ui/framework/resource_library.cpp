@@ -71,8 +71,8 @@ std::uint32_t ResourceLibraryLoads() {
 
 int LoadResString(std::uint32_t id, RWWString& out) {
   char16_t buffer[kMostResStringCharacters];
-  const int length = platform::LoadStringW(GetResourceModuleHandle(), id, buffer,
-                                           kMostResStringCharacters);
+  const int length =
+      platform::LoadStringW(GetResourceModuleHandle(), id, buffer, kMostResStringCharacters);
   out = RWWString(buffer, static_cast<RWSize>(length > 0 ? length : 0));
   return length > 0 ? length : 0;
 }

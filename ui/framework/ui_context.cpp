@@ -211,7 +211,8 @@ int GUIContext::CommitConfiguration() {
 }
 
 GAttributeComposite* GUIContext::GetDefaultSettings() {
-  if (!default_settings_ && driver_data_) default_settings_.reset(driver_data_->BuildDefaultSettings());
+  if (!default_settings_ && driver_data_)
+    default_settings_.reset(driver_data_->BuildDefaultSettings());
   return default_settings_.get();
 }
 
@@ -257,7 +258,8 @@ void GUIContext::CollectInstalledSources(GValueList& sources) const {
     auto* part = dynamic_cast<GAttributeComposite*>(device->GetPart(device->GetCurrentPartId()));
     const std::uint32_t trays = part ? part->EntryCount() : 0;
     for (std::uint32_t t = 0; t < trays; ++t) {
-      if (auto* tray = dynamic_cast<GTray*>(part->Children()[t].Get())) sources.Append(tray->GetId());
+      if (auto* tray = dynamic_cast<GTray*>(part->Children()[t].Get()))
+        sources.Append(tray->GetId());
     }
   }
   sources.Append(kAnySource);

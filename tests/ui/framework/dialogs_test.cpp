@@ -124,12 +124,11 @@ class FrameworkDialogTest : public testing_support::UiFixture {
     page.page->AddWrapper(page.landscape = new BoxWrapper(context, kLandscape));
     page.page->AddWrapper(page.follower = new BoxWrapper(context, kFollower, kFlag));
     context->AddListener(new FollowRule(context));
-    page.sheet_window = CreateDialogParamW(GetResourceModuleHandle(), MakeIntResourceW(100),
-                                           nullptr, nullptr, 0);
-    page.window = CreateDialogParamW(page.record.instance, page.record.template_name,
-                                     page.sheet_window,
-                                     page.record.dialog_procedure,
-                                     reinterpret_cast<LPARAM>(&page.record));
+    page.sheet_window =
+        CreateDialogParamW(GetResourceModuleHandle(), MakeIntResourceW(100), nullptr, nullptr, 0);
+    page.window =
+        CreateDialogParamW(page.record.instance, page.record.template_name, page.sheet_window,
+                           page.record.dialog_procedure, reinterpret_cast<LPARAM>(&page.record));
     ASSERT_NE(page.window, nullptr);
   }
 };
