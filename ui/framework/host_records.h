@@ -17,7 +17,6 @@
 #include "platform/ui/ui_types.h"
 
 class GAttributeComposite;
-class GPropertyPage;
 class GUIContext;
 class GUIDriverData;
 class RWCollectable;
@@ -25,62 +24,75 @@ struct GSheetRecord;
 struct GUIData;
 
 inline constexpr std::uint32_t kUIDataSize = 60;
-inline constexpr std::uint32_t kPageRecordSize = 40;
-inline constexpr std::uint32_t kPageEntrySize = 28;
+inline constexpr std::uint32_t kUIPageEntrySize = 28;
+// Page flags of the host record: document pages (either bit), device pages.
+inline constexpr std::uint32_t kUIDocumentPages = 0x3;
+inline constexpr std::uint32_t kUIDevicePages = 0x4;
 
-// Page-flag bits of the host record: document pages (either of the first
-// two bits) and device pages.
-inline constexpr std::uint32_t kDocumentPageFlags = 0x3;
-inline constexpr std::uint32_t kDevicePageFlag = 0x4;
+// The host hook: (page window, message, wParam, lParam, host record) -> 0.
+// Every page message is forwarded to it after the page has handled it.
+using GUIHostHook = std::uint32_t (*)(platform::HWND window, platform::UINT message,
+                                      platform::WPARAM wparam, platform::LPARAM lparam,
+                                      GUIData* host);
 
-// The host's hook: every page message is forwarded to it after the page
-// has handled it.
-using GUIHostHook = platform::LRESULT (*)(platform::HWND window, platform::UINT message,
-                                          platform::WPARAM wparam, platform::LPARAM lparam,
-                                          GUIData* host);
+namespace platform {
 
-// Flags a page record of this plug-in carries: always 16, and 32 more
-// for a page with help.
-inline constexpr std::uint32_t kPageFlags = 0x10;
-inline constexpr std::uint32_t kPageHelpFlag = 0x20;
+struct OpaquePropSheetPage;
+using HPROPSHEETPAGE = OpaquePropSheetPage*;
 
+struct PropSheetPageW;
+using PropSheetPageCallback = UINT (*)(HWND window, UINT message, PropSheetPageW* page);
+
+// The page description (the platform's first version; `size` is the
+// marker 40, not the record's size here).
+inline constexpr DWORD kPropSheetPageSize = 40;
 struct PropSheetPageW {
-  std::uint32_t size = kPageRecordSize;
-  std::uint32_t flags = 0;
-  platform::HINSTANCE instance = nullptr;
-  const char16_t* template_name = nullptr;  // an integer resource name
-  void* icon = nullptr;
-  const char16_t* title = nullptr;
-  platform::DlgProc dialog_procedure = nullptr;
-  platform::LPARAM lparam = 0;  // the host's UIPageEntry
-  void* callback = nullptr;
-  std::uint32_t* ref_parent = nullptr;
+  DWORD size;
+  DWORD flags;
+  HINSTANCE instance;
+  const char16_t* template_name;  // an integer resource name
+  void* icon;
+  const char16_t* title;
+  DlgProc dialog_procedure;
+  LPARAM lparam;  // the host's UIPageEntry
+  PropSheetPageCallback callback;
+  UINT* ref_parent;
 };
+inline constexpr DWORD kPspHasHelp = 0x0020;
 
-struct UIPageEntry {
-  std::uint32_t size = kPageEntrySize;
-  platform::HWND window = nullptr;  // the page window, set by the host
-  platform::HANDLE page_handle = nullptr;
-  GUIData* host = nullptr;
-  std::uint32_t created = 0;
-  std::uint32_t released = 0;
-  GPropertyPage* page = nullptr;  // offset 24: the plug-in's page object
-};
+}  // namespace platform
 
 struct GUIData {
   std::uint32_t size = kUIDataSize;
   GUIDriverData* driver_data = nullptr;
-  GAttributeComposite* settings = nullptr;
-  RWCollectable* configuration = nullptr;  // the printer model (a device)
-  platform::HMODULE module = nullptr;
+  GAttributeComposite* settings = nullptr;  // the settings being edited
+  RWCollectable* configuration = nullptr;   // the configuration root
+  platform::HMODULE module = nullptr;       // the driver library
   std::uint32_t page_flags = 0;
   std::uint32_t access_flags = 0;
   GUIHostHook hook = nullptr;
-  std::uint32_t page_count = 0;
-  PropSheetPageW* pages = nullptr;
-  GSheetRecord* owner = nullptr;
-  GUIContext* context = nullptr;  // offset 44: made by the plug-in
-  char16_t* driver_name = nullptr;
-  char16_t* printer_name = nullptr;
-  char16_t* port_name = nullptr;
+  std::uint32_t page_count = 0;               // 16-bit
+  platform::PropSheetPageW* pages = nullptr;  // null in the count call
+  GSheetRecord* owner = nullptr;              // the sheet record
+  GUIContext* context = nullptr;              // the plug-in's, made at initialise
+  const char16_t* driver_name = nullptr;
+  const char16_t* printer_name = nullptr;
+  const char16_t* port_name = nullptr;
 };
+
+struct UIPageEntry {
+  std::uint32_t size = kUIPageEntrySize;
+  platform::HWND window = nullptr;          // the page's, at WM_INITDIALOG
+  platform::HPROPSHEETPAGE page = nullptr;  // what the sheet service answered
+  GUIData* host = nullptr;
+  std::uint32_t created = 0;    // set at the page's create callback
+  std::uint32_t released = 0;   // set at its release callback
+  void* page_object = nullptr;  // offset 24: the plug-in's page
+};
+
+// The page entry of a page record (its lparam), or null for a null record
+// or one whose entry does not carry the marker 28.
+inline UIPageEntry* PageEntryOf(const platform::PropSheetPageW* record) {
+  auto* entry = record ? reinterpret_cast<UIPageEntry*>(record->lparam) : nullptr;
+  return entry && entry->size == kUIPageEntrySize ? entry : nullptr;
+}

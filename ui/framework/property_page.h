@@ -24,16 +24,22 @@
 #include "ui/framework/dialog_base.h"
 #include "ui/framework/host_records.h"
 
+// Flags a page record of this plug-in always carries; kPspHasHelp is
+// added for a page with help.
+inline constexpr std::uint32_t kPageFlags = 0x10;
+
 class GPropertyPage : public GDialogBase {
  public:
-  // REQUIRES: `record` is not null; its `lparam` is a UIPageEntry or 0.
-  GPropertyPage(PropSheetPageW* record, platform::HMODULE library, std::uint32_t template_id,
-                GUIContext* context, int with_help, std::uint32_t help_context);
+  // REQUIRES: `record` is not null. Its `lparam` is the host's UIPageEntry
+  // (one without the marker 28 is left alone) or 0.
+  GPropertyPage(platform::PropSheetPageW* record, platform::HMODULE library,
+                std::uint32_t template_id, GUIContext* context, int with_help,
+                std::uint32_t help_context);
 
-  PropSheetPageW* Record() const { return record_; }
+  platform::PropSheetPageW* Record() const { return record_; }
 
  private:
-  PropSheetPageW* record_;
+  platform::PropSheetPageW* record_;
 };
 
 platform::INT_PTR PropertyPageProc(platform::HWND dialog, platform::UINT message,

@@ -78,7 +78,7 @@ class FollowRule : public GListFeature {
 
 std::vector<std::pair<UINT, int>> hooked;  // message, notice code
 
-LRESULT RecordingHook(HWND, UINT message, WPARAM, LPARAM lparam, GUIData*) {
+std::uint32_t RecordingHook(HWND, UINT message, WPARAM, LPARAM lparam, GUIData*) {
   const int code = message == kWmNotify ? reinterpret_cast<NotifyHeader*>(lparam)->code : 0;
   hooked.emplace_back(message, code);
   return 0;
@@ -102,7 +102,7 @@ class FrameworkDialogTest : public testing_support::UiFixture {
   // A page of template 3000 on `sheet` with the two boxes and the rule,
   // and its window.
   struct Page {
-    PropSheetPageW record;
+    PropSheetPageW record{};
     UIPageEntry entry;
     std::unique_ptr<GPropertyPage> page;
     BoxWrapper* landscape = nullptr;
@@ -149,8 +149,8 @@ TEST_F(FrameworkDialogTest, APageFillsItsRecordAndRunsClicksRulesHookAndHelp) {
   UINT template_id = 0;
   EXPECT_TRUE(IsIntResource(page.record.template_name, &template_id) && template_id == 3000);
   EXPECT_EQ(page.record.dialog_procedure, &PropertyPageProc);
-  EXPECT_EQ(page.entry.page, page.page.get());
-  PropSheetPageW plain;
+  EXPECT_EQ(page.entry.page_object, page.page.get());
+  PropSheetPageW plain{};
   GPropertyPage without_help(&plain, nullptr, 3000, sheet.context.get(), 0, 0);
   EXPECT_EQ(plain.flags, 16u);
   // The record is kept in the user slot; the hook heard the init.
