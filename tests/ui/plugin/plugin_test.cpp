@@ -1,7 +1,5 @@
-// The plug-in's entry points on the printer fixture: counts, the records
-// they fill, the copy of installed options, the instructions dialog, the
-// job-storage notice and the resource script, with the default error
-// handler in force.
+// The plug-in's entry points, dialogs and resource script on the printer
+// fixture, with the default error handler in force.
 #include <gtest/gtest.h>
 
 #include "config/paper/paper_handling_device.h"
@@ -94,14 +92,17 @@ struct Records {
   }
 };
 
-TEST_F(PluginTest, CountsByPageFlagsLanguageAndColour) {
+// On a printer without the Color page (the cached value, read on first
+// use, is 0); the fill test counts it.
+TEST_F(PluginTest, CountsByPageFlagsAndLanguage) {
+  auto* printer = dynamic_cast<GPeripheral*>(DriverData()->GetConfiguration());
+  ASSERT_TRUE(SetValueIfPresent(printer->GetConfiguration(), kCachedValueKey, 0));
   struct Case {
     std::uint32_t flags;
     RWClassID language;
     std::int16_t count;
-  } const cases[] = {{1, kGZdl5eId, 7}, {2, kGPostScriptId, 8}, {3, kGVexalonId, 7},
-                     {1, 0, 7},         {4, kGPostScriptId, 2}, {5, kGPostScriptId, 10},
-                     {0, kGZdl5eId, 0}};
+  } const cases[] = {{1, kGZdl5eId, 6},      {2, kGPostScriptId, 7}, {3, kGVexalonId, 6}, {1, 0, 6},
+                     {4, kGPostScriptId, 2}, {5, kGPostScriptId, 9}, {0, kGZdl5eId, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.flags << " " << c.language);
     configuration = GCountedPtr(testing_support::BuildFixtureConfiguration());
@@ -110,51 +111,53 @@ TEST_F(PluginTest, CountsByPageFlagsLanguageAndColour) {
     host.page_flags = c.flags;
     EXPECT_EQ(UI_INITIALIZE(&host, 0), c.count);
   }
-  EXPECT_EQ(UI_INTERFACEVERSION(), 2u);
+  // The entries as the hook finds them, by name in the library's module.
+  ASSERT_TRUE(ExportPluginEntryPoints(kDefaultOwnModulePath));
+  for (const char* name : {"UI_INITIALIZE", "UI_DESTROY", "UI_CONFIGTOSETTINGS",
+                           "UI_SETTINGSTOCONFIG", "UI_INTERFACEVERSION"})
+    ASSERT_NE(GetProcAddress(OwnModule(), name), nullptr) << name;
+  EXPECT_EQ(
+      reinterpret_cast<std::uint32_t (*)()>(GetProcAddress(OwnModule(), "UI_INTERFACEVERSION"))(),
+      2u);
   EXPECT_EQ(UI_SETTINGSTOCONFIG(&host), 0);
   EXPECT_EQ(ResourceLibraryLoads(), 0u);  // counting loads nothing
 }
 
-TEST_F(PluginTest, WithoutTheColourPageSixAndTwo) {
-  // The cached value is read on first use: a printer whose 339 is 0.
-  auto* printer = dynamic_cast<GPeripheral*>(DriverData()->GetConfiguration());
-  ASSERT_TRUE(SetValueIfPresent(printer->GetConfiguration(), kCachedValueKey, 0));
-  host.page_flags = 1;
-  EXPECT_EQ(UI_INITIALIZE(&host, 0), 6);
-  host.page_flags = 4;
-  EXPECT_EQ(UI_INITIALIZE(&host, 0), 2);
-}
-
+// Also: 287 is set to 0 before any page when 239 is 0, 520 is not 0 and
+// 287 is 1 or 3.
 TEST_F(PluginTest, FillsRecordsInPageOrderAndDestroysOnlyItsOwn) {
   struct Case {
     std::uint32_t flags;
-    std::uint16_t job_storage;  // settings 520
+    std::uint16_t job_storage, disk, choice, choice_after;  // settings 520, 239, 287
     std::int16_t index;
     std::uint32_t count;  // the host's records (10 are made)
     std::int16_t answer;
     std::vector<UINT> templates;  // from record `index` on
   } const cases[] = {
-      {3, 1, 0, 10, 7, {3000, 6000, 2000, 15000, 1000, 14000}},
-      {1, 0, 2, 10, 6, {3000, 6000, 2000, 1000, 14000}},
-      {4, 0, 1, 10, 2, {12000, 7000}},
-      {5, 1, 0, 10, 9, {3000, 6000, 2000, 15000, 1000, 14000, 12000, 7000}},
-      {3, 1, 7, 9, 7, {3000, 6000}},  // never past the host's count
-      {3, 1, 12, 10, 7, {}},
-      {3, 1, 0, 0, 7, {}},
+      {3, 1, 0, 3, 0, 0, 10, 7, {3000, 6000, 2000, 15000, 1000, 14000}},
+      {1, 0, 0, 3, 3, 2, 10, 6, {3000, 6000, 2000, 1000, 14000}},
+      {4, 1, 0, 3, 3, 1, 10, 2, {12000, 7000}},
+      {5, 1, 0, 1, 0, 0, 10, 9, {3000, 6000, 2000, 15000, 1000, 14000, 12000, 7000}},
+      {3, 1, 0, 2, 2, 7, 9, 7, {3000, 6000}},  // never past the host's count
+      {3, 1, 1, 3, 3, 12, 10, 7, {}},
+      {3, 1, 0, 0, 0, 0, 0, 7, {}},
   };
-  const std::map<UINT, std::u16string> titles = {{3000, u"Finishing"}, {6000, u"Effects"},
-                                                 {2000, u"Paper"},     {15000, u"Job Retention"},
-                                                 {1000, u"Basics"},    {14000, u"Color"}};
+  // Template -> title string (the texts are the resource test's).
+  const std::map<UINT, UINT> titles = {{3000, 1051},   {6000, 1052}, {2000, 1053},
+                                       {15000, 11041}, {1000, 1055}, {14000, 1056}};
   int other_page = 0;
+  static_cast<GAttributeComposite*>(settings.Get())->AddChild(new GValueAttribute(0, 287));
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.flags << " " << c.index);
     SetValueIfPresent(Installed(), kJobStorageKey, c.job_storage);
+    SetValueIfPresent(Installed(), kHardDiskKey, c.disk);
+    SetValueIfPresent(settings.Get(), 287, c.choice);
     host.page_flags = c.flags;
     Records records(host, 10, c.count);
     records.pages[9].instance = reinterpret_cast<HINSTANCE>(&other_page);  // another plug-in's
     records.entries[9].page_object = &other_page;
     ASSERT_EQ(UI_INITIALIZE(&host, c.index), c.answer);
-    ASSERT_NE(host.context, nullptr);
+    EXPECT_EQ(ValueOf(settings.Get(), 287), c.choice_after);
     for (std::size_t i = 0; i < 9; ++i) {
       const std::size_t built = i - c.index;
       const bool filled = i >= std::size_t(c.index) && built < c.templates.size();
@@ -165,9 +168,10 @@ TEST_F(PluginTest, FillsRecordsInPageOrderAndDestroysOnlyItsOwn) {
       EXPECT_EQ(records.Template(i), c.templates[built]);
       EXPECT_EQ(page.dialog_procedure, PropertyPageProc);
       EXPECT_NE(records.entries[i].page_object, nullptr);
-      const auto title = titles.find(c.templates[built]);
-      EXPECT_EQ(page.title ? std::u16string(page.title) : u"",
-                title == titles.end() ? u"" : title->second);
+      RWWString title;
+      const auto id = titles.find(c.templates[built]);
+      if (id != titles.end()) LoadResString(id->second, title);
+      EXPECT_TRUE(page.title ? title.Length() > 0 && title == page.title : title.IsNull());
     }
     EXPECT_EQ(UI_DESTROY(&host), 0);
     EXPECT_EQ(host.context, nullptr);
@@ -177,39 +181,44 @@ TEST_F(PluginTest, FillsRecordsInPageOrderAndDestroysOnlyItsOwn) {
   }
 }
 
-TEST_F(PluginTest, ResetsTheStoredJobChoiceBeforeThePages) {
-  struct Case {
-    std::uint16_t disk, job_storage, choice, expected;
-  } const cases[] = {{0, 1, 3, 0}, {0, 1, 1, 0}, {0, 1, 2, 2}, {1, 1, 3, 3}, {0, 0, 3, 3}};
-  static_cast<GAttributeComposite*>(settings.Get())->AddChild(new GValueAttribute(0, 287));
-  for (const Case& c : cases) {
-    SetValueIfPresent(Installed(), kHardDiskKey, c.disk);
-    SetValueIfPresent(Installed(), kJobStorageKey, c.job_storage);
-    SetValueIfPresent(settings.Get(), 287, c.choice);
-    host.page_flags = 1;
-    Records records(host, 8, 8);
-    UI_INITIALIZE(&host, 0);
-    EXPECT_EQ(ValueOf(settings.Get(), 287), c.expected);
-    UI_DESTROY(&host);
-  }
+// The string `key` of `in`, "-" when missing; a composite's strings joined.
+std::string Text(MPersistentObject* in, std::uint32_t key) {
+  if (GStringAttribute* text = FindStringAttribute(in, key)) return text->GetValue().Data();
+  GAttributeComposite* list = FindComposite(in, key);
+  if (!list) return "-";
+  std::string joined;
+  for (std::uint32_t i = 0; i < list->EntryCount(); ++i)
+    joined +=
+        (i ? "," : "") +
+        std::string(static_cast<GStringAttribute*>(list->Children()[i].Get())->GetValue().Data());
+  return joined;
 }
 
 // Hand-derived from the copy's steps over the fixture: options 313 0, 201
-// 64, 202 range at 64, 204 0, 226 0, 231 0, 1211 0; installed options 925
-// 64, 307 1000, 308 0, 239 0, 520 0, 310 0, 451 0, 274 7 and 313 0 added.
+// 64, 202 range at 64, 204 1 (set here), 226 0, 231 0, 1211 0; installed
+// options 925 64, 307 1000, 308 0, 239 0, 520 0, 310 0, 451 0, 274 7, 213
+// 0, 315 and 316 "", and 313 0 and 314 {} added; the lower cassette and
+// two mailboxes installed (MBX-1's part 6 with bins 3, 4, 17, 18), and a
+// second part of the main unit (current part 1).
 TEST_F(PluginTest, ConfigToSettingsCopiesTheInstalledOptions) {
   struct Case {
     const char* name;
     std::uint16_t state, memory, extra, disk, collation;  // O 313 201 1211 226 231
-    // S 313, 925, 307, 308, 239, 520, 310, 451
-    std::int32_t expected[8];
+    std::vector<std::uint32_t> missing;                   // taken out of S
+    std::int32_t expected[8];                             // S 313 925 307 308 239 520 310 451
+    int paths;  // S 316, 315, 314, 213, 274: 0 untouched, 1 copied, 2 missing but 274
   } const cases[] = {
-      {"not read from the printer", 1, 96, 0, 0, 1, {1, 64, 1000, 0, 0, 0, 0, 0}},
-      {"64 MB, no disk", 2, 64, 0, 0, 1, {2, 64, 64, 1, 0, 0, 0, 0}},
-      {"128 MB", 2, 128, 0, 0, 1, {2, 128, 64, 1, 0, 1, 1, 1}},
-      {"64 MB and 64 more", 2, 64, 64, 0, 2, {2, 128, 64, 1, 0, 1, 2, 2}},
-      {"a disk", 2, 64, 0, 3, 0, {2, 64, 64, 1, 1, 1, 0, 0}},
+      {"not read", 1, 96, 0, 0, 1, {}, {1, 64, 1000, 0, 0, 0, 0, 0}, 0},
+      {"64 MB, no disk", 2, 64, 0, 0, 1, {}, {2, 64, 64, 1, 0, 0, 0, 0}, 1},
+      {"128 MB", 2, 128, 0, 0, 1, {}, {2, 128, 64, 1, 0, 1, 1, 1}, 1},
+      {"64 MB and 64", 2, 64, 64, 0, 2, {}, {2, 128, 64, 1, 0, 1, 2, 2}, 1},
+      {"a disk", 2, 64, 0, 3, 0, {}, {2, 64, 64, 1, 1, 1, 0, 0}, 1},
+      {"no 313", 2, 128, 0, 0, 1, {313}, {-1, 64, 1000, 0, 0, 0, 0, 0}, 0},
+      {"no 213 ...", 2, 128, 0, 0, 1, {213, 314, 315, 316, 451}, {2, 128, 64, 1, 0, 1, 1, -1}, 2},
   };
+  const std::string paths[3][3] = {
+      {"", "", ""}, {"MBX-1", "Lower Cassette", "Bin 4,Bin 17"}, {"-", "-", "-"}};
+  const std::int32_t parts[3][2] = {{0, 7}, {6, 1}, {-1, 1}};
   const std::uint32_t keys[] = {313, 925, 307, 308, 239, 520, 310, 451};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -220,14 +229,13 @@ TEST_F(PluginTest, ConfigToSettingsCopiesTheInstalledOptions) {
     auto* installed = static_cast<GAttributeComposite*>(Installed());
     installed->AddChild(new GValueAttribute(0, kConfigStateKey));
     installed->AddChild(new GAttributeComposite(314));
+    for (std::uint32_t key : c.missing)
+      delete installed->RemoveByKey(key);
     const std::pair<std::uint32_t, std::uint16_t> options[] = {{313, c.state},     {201, c.memory},
                                                                {1211, c.extra},    {226, c.disk},
                                                                {231, c.collation}, {204, 1}};
     for (const auto& [key, value] : options)
       ASSERT_TRUE(SetValueIfPresent(Options(), key, value));
-    // Paper path: the lower cassette installed, two installed mailboxes
-    // (the first with bins 3, 4, 17 and 18), and a second part of the main
-    // unit.
     auto* devices = static_cast<GAttributeComposite*>(Options()->FindByKey(kPaperHandlingKey));
     auto* bins = new GAttributeComposite(0);
     for (std::uint16_t id : {3, 4, 17, 18})
@@ -245,43 +253,18 @@ TEST_F(PluginTest, ConfigToSettingsCopiesTheInstalledOptions) {
     EXPECT_EQ(UI_CONFIGTOSETTINGS(&host), 0);
     for (int i = 0; i < 8; ++i)
       EXPECT_EQ(ValueOf(installed, keys[i]), c.expected[i]) << keys[i];
-    const bool copied = c.state == 2;
-    EXPECT_EQ(FindStringAttribute(installed, 316)->GetValue(), copied ? "MBX-1" : "");
-    EXPECT_EQ(FindStringAttribute(installed, 315)->GetValue(), copied ? "Lower Cassette" : "");
-    EXPECT_EQ(ValueOf(installed, 213), copied ? 6 : 0);
-    EXPECT_EQ(ValueOf(installed, 274), copied ? 1 : 7);
-    auto* listed = FindComposite(installed, 314);
-    ASSERT_EQ(listed->EntryCount(), copied ? 2u : 0u);
-    for (std::uint32_t i = 0; i < listed->EntryCount(); ++i) {
-      EXPECT_EQ(static_cast<GStringAttribute*>(listed->Children()[i].Get())->GetValue(),
-                i == 0 ? "Bin 4" : "Bin 17");
-    }
+    EXPECT_EQ(Text(installed, 316), paths[c.paths][0]);
+    EXPECT_EQ(Text(installed, 315), paths[c.paths][1]);
+    EXPECT_EQ(Text(installed, 314), paths[c.paths][2]);
+    EXPECT_EQ(ValueOf(installed, 213), parts[c.paths][0]);
+    EXPECT_EQ(ValueOf(installed, 274), parts[c.paths][1]);
   }
-}
-
-TEST_F(PluginTest, ConfigToSettingsSkipsWhatIsMissing) {
-  SetValueIfPresent(Options(), 313, 2);
-  SetValueIfPresent(Options(), 201, 128);
-  // No 313 in the settings: nothing changes.
-  UI_CONFIGTOSETTINGS(&host);
-  EXPECT_EQ(ValueOf(Installed(), 925), 64);
-  // Without 213, 314, 315, 316 and 451 the rest is copied.
-  auto* installed = static_cast<GAttributeComposite*>(Installed());
-  installed->AddChild(new GValueAttribute(0, kConfigStateKey));
-  for (std::uint32_t key : {213, 315, 316, 451})
-    delete installed->RemoveByKey(key);
-  SetValueIfPresent(Options(), 231, 1);
-  static_cast<GPaperHandlingDevice*>(Options()->FindByKey(kPaperHandlingKey)->FindByKey(0))
-      ->SetInstalled(1);
-  UI_CONFIGTOSETTINGS(&host);
-  EXPECT_EQ(ValueOf(installed, 925), 128);
-  EXPECT_EQ(ValueOf(installed, 310), 1);
   // The automatic configuration without device values answers 603 and
   // copies nothing.
   SetValueIfPresent(Options(), 201, 64);
   GUIContext context(&host);
   EXPECT_EQ(context.AutoConfigure(), kNoDeviceValues);
-  EXPECT_EQ(ValueOf(installed, 925), 128);
+  EXPECT_EQ(ValueOf(Installed(), 925), 128);
 }
 
 TEST_F(PluginTest, InstructionsDialogOwnedByTheFocusAndCancelRestores) {
@@ -293,7 +276,6 @@ TEST_F(PluginTest, InstructionsDialogOwnedByTheFocusAndCancelRestores) {
   GAttributeComposite* before = host.settings;
   ui.OnDialog(7400, [&](UiDialog dialog) {
     EXPECT_EQ(GetParent(dialog.Handle()), window);
-    EXPECT_EQ(dialog.Caption(), u"Print on Both Sides Instructions");
     host.context->GetSettingsView().SetValue(kJobStorageKey, 1);
     EXPECT_EQ(ValueOf(settings.Get(), kJobStorageKey), 1);
     dialog.Click(kIdCancel);
@@ -304,14 +286,6 @@ TEST_F(PluginTest, InstructionsDialogOwnedByTheFocusAndCancelRestores) {
   UI_DESTROY(&host);
   DestroyWindow(window);
   FreeLibrary(library);
-  // Without the resource library: 0 in both modes, nothing made.
-  SetModuleLoadFailure(kLibrary, true);
-  Records records(host, 8, 8);
-  host.page_flags = 3;
-  EXPECT_EQ(UI_INITIALIZE(&host, kInstructionsIndex), 0);
-  EXPECT_EQ(UI_INITIALIZE(&host, 0), 0);
-  EXPECT_EQ(host.context, nullptr);
-  EXPECT_EQ(UI_DESTROY(&host), 0);
 }
 
 TEST_F(PluginTest, TimedDialogShowsItsTextsAndEndsOnTheWaitClock) {
@@ -334,6 +308,80 @@ TEST_F(PluginTest, TimedDialogShowsItsTextsAndEndsOnTheWaitClock) {
   EXPECT_EQ(notice.GetShowAgain(), 0);
   SetModuleLoadFailure(kLibrary, true);
   EXPECT_EQ(notice.DoModal(nullptr, kLibrary), kNoResourceLibrary);
+}
+
+TEST_F(PluginTest, BadHostRecordsAreRefusedOrSurvived) {
+  EXPECT_EQ(UI_INITIALIZE(nullptr, 0), 0);
+  EXPECT_EQ(UI_INITIALIZE(nullptr, kInstructionsIndex), 0);
+  EXPECT_EQ(UI_DESTROY(nullptr) + UI_CONFIGTOSETTINGS(nullptr) + UI_SETTINGSTOCONFIG(nullptr), 0);
+  host.page_flags = 3;
+  Records records(host, 8, 8);
+  host.size = 59;
+  EXPECT_EQ(UI_INITIALIZE(&host, 0), 0);
+  EXPECT_EQ(host.context, nullptr);
+  EXPECT_EQ(records.pages[0].flags, 0u);
+  // No settings, no configuration: the pages are built on nothing.
+  host.size = kUIDataSize;
+  host.settings = nullptr;
+  host.configuration = nullptr;
+  EXPECT_EQ(UI_INITIALIZE(&host, 0), 6);
+  EXPECT_EQ(records.Template(3), 1000u);  // no 520: no Job Storage page
+  EXPECT_EQ(UI_CONFIGTOSETTINGS(&host), 0);
+  EXPECT_EQ(UI_DESTROY(&host), 0);
+  // Without the resource library: 0 in both modes, nothing made.
+  SetModuleLoadFailure(kLibrary, true);
+  EXPECT_EQ(UI_INITIALIZE(&host, kInstructionsIndex) + UI_INITIALIZE(&host, 0), 0);
+  EXPECT_EQ(host.context, nullptr);
+}
+
+// Every template the plug-in and its dialogs name, and every text the
+// driver quotes (the page titles are checked where the pages are filled).
+TEST(ResourceScriptTest, HoldsThePagesDialogsAndTexts) {
+  const ModuleResources library = resources::ResourceLibrary();
+  const std::pair<UINT, std::u16string> strings[] = {
+      {1051, u"Finishing"},
+      {1052, u"Effects"},
+      {1053, u"Paper"},
+      {11041, u"Job Retention"},
+      {1055, u"Basics"},
+      {1056, u"Color"},
+      {11029, u"Untitled"},
+      {12111, u"UNTITLED"},
+      {12001, u"Invalid DEVMODE structure"},
+      {12002, u"Invalid resolution"},
+      {12003, u"Paper size not supported on the device"},
+      {12004, u"Mismatch: User selected a tray that has not been installed."},
+      {12005, u"Mismatch: User selected duplexing when duplex unit not installed."},
+      {12006, u"Mismatch: User selected collation when Printer Based Collation not enabled."},
+      {14113, u"Auto-Configured"},
+      {14119, u"Administrator-Configured"}};
+  for (const auto& string : strings) {
+    EXPECT_NE(std::find(library.strings.begin(), library.strings.end(), string),
+              library.strings.end())
+        << string.first;
+  }
+  const std::tuple<UINT, std::u16string, std::vector<int>> dialogs[] = {
+      {3000, u"Finishing", {}},
+      {6000, u"Effects", {}},
+      {2000, u"Paper", {}},
+      {15000, u"Job Storage", {}},
+      {1000, u"Basics", {}},
+      {14000, u"Color", {}},
+      {12000, u"NT Forms", {}},
+      {7000, u"Configure", {}},
+      {7400, u"Print on Both Sides Instructions", {2070, 2071, 2072, 7405, 1, 2}},
+      {11540, u"Job Storage Identification", {11541, 11542, 11543, 11544, 11545, 11546, 1}}};
+  for (const auto& [id, caption, controls] : dialogs) {
+    const auto dialog = std::find_if(library.dialogs.begin(), library.dialogs.end(),
+                                     [&](const DialogTemplate& d) { return d.id == id; });
+    ASSERT_NE(dialog, library.dialogs.end()) << id;
+    EXPECT_EQ(dialog->caption, caption);
+    for (int control : controls) {
+      EXPECT_TRUE(std::any_of(dialog->items.begin(), dialog->items.end(),
+                              [&](const DialogItemTemplate& item) { return item.id == control; }))
+          << id << " " << control;
+    }
+  }
 }
 
 }  // namespace
