@@ -50,13 +50,14 @@ GDriverData* MakeJobDriverData(const GPrinterKey& key) {
   return made;
 }
 
-GJobDriverData* CheckOutJobDriverData(GPrinterKey* key, std::uint32_t& cookie) {
+GJobDriverData* CheckOutJobDriverData(GPrinterKey* key, std::uint32_t& cookie,
+                                      GDriverData* (*make)(const GPrinterKey&)) {
   GDriverServer* server = GDriverServer::Instance();
   if (!server) {
     delete key;
     return nullptr;
   }
-  GRenderDriverData* found = server->GetRenderData(key, cookie, &MakeJobDriverData);
+  GRenderDriverData* found = server->GetRenderData(key, cookie, make);
   auto* job = dynamic_cast<GJobDriverData*>(found);
   if (!job) {
     // Another side's render data: not this factory's to hand out.

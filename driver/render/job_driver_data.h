@@ -57,6 +57,9 @@ class GJobDriverData : public GRenderDriverDataImp, public GDriverContextBase {
 GDriverData* MakeJobDriverData(const GPrinterKey& key);
 
 // Checks a job driver data out of the driver server for `key` (which the
-// server takes and deletes): its cookie in `cookie`; null when there is no
-// server or no driver data could be had.
-GJobDriverData* CheckOutJobDriverData(GPrinterKey* key, std::uint32_t& cookie);
+// server takes and deletes), made by `make` when the server makes one: its
+// cookie in `cookie`; null when there is no server or no job driver data
+// could be had.
+GJobDriverData* CheckOutJobDriverData(
+    GPrinterKey* key, std::uint32_t& cookie,
+    GDriverData* (*make)(const GPrinterKey&) = &MakeJobDriverData);

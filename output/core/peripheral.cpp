@@ -249,6 +249,9 @@ GCountedPtr GPeripheral::ExpandThrough(const GCountedPtr& composite, PieceRoad r
     if (result->ClassId() == kGErrorCommandId) return result;
     results.Append(result);
   }
+  // A spooled page whose file failed never passes for a shorter page.
+  if (records && records->Failed())
+    return GCountedPtr(RWNew<GErrorCommand>(kSpoolFailure, whole, 0u), g_file_lock);
   if (!changed) return composite;
   if (results.Count() == 0) return GCountedPtr(RWNew<GNoCommand>(), g_file_lock);
   GCountedPtr built(RWNew<GCommandComposite>(), g_file_lock);

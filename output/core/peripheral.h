@@ -29,7 +29,9 @@
 // composite itself is the answer; when every piece was dropped, a new
 // GNoCommand (key 0) is. The pieces of the command list on disk are read
 // from its file by its replay iterator: copies, which a device may change
-// in place, so they always go on in a new composite.
+// in place, so they always go on in a new composite; when the list's file
+// failed during the walk (or was gone), the answer is a new
+// GErrorCommand(kSpoolFailure) holding the list.
 //
 // The job-event handlers move the job state: DocumentStart to 1 (in a
 // document), PageStart to 2 (in a page), PageEnd to 1, DocumentEnd and

@@ -1,12 +1,43 @@
 #include "tests/support/job_context.h"
 
+#include <sys/stat.h>
+
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
 #include "fonts/font_database.h"
 #include "fonts/tt_font_pool.h"
+#include "output/commands/null_command.h"
 #include "platform/host/spooler.h"
 
 namespace testing_support {
+
+namespace {
+
+class MarkedJobDriverData : public GJobDriverData {
+ public:
+  MarkedJobDriverData(platform::HANDLE printer, const RWWString& name, const RWWString& driver,
+                      const RWWString& port)
+      : GDriverData(name, driver, port), GJobDriverData(printer, name, driver, port) {}
+
+  std::uint32_t CreateWatermarkFont(const GWatermarkDescription*, const GSize16&,
+                                    std::int32_t*) override {
+    return kMarkerFont;
+  }
+  void ReleaseWatermarkFont(std::uint32_t* font) override { *font = 0; }
+  GCommand* MakeWatermarkCommand(RWWString, std::uint32_t, std::int32_t, const GRGBColor*, GMedia*,
+                                 std::uint32_t) override {
+    return new GNullCommand(nullptr, kMarkerKey);
+  }
+};
+
+GDriverData* MakeMarkedJob(const GPrinterKey& key) {
+  auto* made = new MarkedJobDriverData(key.GetPrinterHandle(), key.GetPrinterName(),
+                                       key.GetDriverName(), key.GetPortName());
+  made->InitAppFlags();
+  return made;
+}
+
+}  // namespace
 
 void JobContextFixture::SetUp() {
   PrinterFixture::SetUp();
@@ -17,6 +48,9 @@ void JobContextFixture::SetUp() {
   GTTFontPool::CreateInstance();
   GJobFontDatabase::CreateLock();
   ASSERT_NE(Job(), nullptr);
+  ASSERT_EQ(::mkdir(SpoolParent().c_str(), 0700), 0);
+  ASSERT_TRUE(
+      Services().SetPrinterDataString(DriverData(), u"TempDirectoryLocation", kSpoolParent));
 }
 
 void JobContextFixture::TearDown() {
@@ -29,8 +63,15 @@ void JobContextFixture::TearDown() {
 }
 
 GJobDriverData* JobContextFixture::Job() {
-  if (!job_) job_ = CheckOutJobDriverData(new GPrinterKey(printer_, kFixturePrinter, 0), cookie_);
+  if (!job_) job_ = CheckOutJob(cookie_);
   return job_;
+}
+
+GJobDriverData* JobContextFixture::CheckOutJob(std::uint32_t& cookie) {
+  GJobDriverData* job =
+      CheckOutJobDriverData(new GPrinterKey(printer_, kFixturePrinter, 0), cookie, &MakeMarkedJob);
+  if (job) Services().SetContextHandle(job, printer_);
+  return job;
 }
 
 void JobContextFixture::ReleaseJob() {
