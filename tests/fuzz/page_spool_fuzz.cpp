@@ -1,8 +1,6 @@
-// Fuzz target of a spooled page's read-back (libFuzzer under clang; the
-// filters' tests replay its corpus, whose "page" is a sound one): a face-up
-// filter holds a one-page document, the input replaces the page's file,
-// the document end replays it. The job goes on, or gets the spool failure
-// and a job abort; no crash, leak, exit or spool file left may follow.
+// Fuzz target of a spooled page's read-back (its corpus, "page" a sound one,
+// is replayed by the filters' tests): the input replaces a face-up filter's
+// held page file before the document end. No crash, leak, exit or file left.
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -16,11 +14,7 @@
 #include "tests/support/test_os_factory.h"
 #include "tests/support/test_render_services.h"
 
-namespace {
-
-std::filesystem::path g_directory;
-
-}  // namespace
+static std::filesystem::path g_directory;  // the spools' parent
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (!g_directory.empty()) return 0;
@@ -37,31 +31,29 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 std::uint16_t ReplayHeldPage(const std::string& bytes) {
   using namespace testing_support;
   LLVMFuzzerInitialize(nullptr, nullptr);
+  std::uint32_t cookie = 0, code = 0;
   TestOSFactory services;
   services.SetPrinterDataString(nullptr, u"TempDirectoryLocation",
                                 RWWString::FromMultiByte(g_directory.c_str()));
   TestRenderJobs jobs;
-  std::uint32_t cookie = 0;
   TestRenderDriverData& job = jobs.Add(cookie);
   GCountedPtr chain(new GPeripheralComposite);
-  chain->AddChild(new GFaceUpFilter);
-  chain->AddChild(new GPeripheral);
+  chain->AddChild(new GFaceUpFilter);  // the composite itself reads the replay
   auto* device = static_cast<GPeripheral*>(chain.Get());
   for (const GCountedPtr& c : {Command(kGDocumentStartId, {{1229, 1}}, &job),
                                Command(kGPageStartId), Tag(1), Command(kGPageEndId)})
     device->Submit(c);
   for (const auto& file : std::filesystem::recursive_directory_iterator(g_directory)) {
-    if (file.path().extension() == ".fpg" && bytes.empty()) std::filesystem::remove(file.path());
-    if (file.path().extension() == ".fpg" && !bytes.empty()) WriteAll(file.path().string(), bytes);
+    if (file.path().extension() != ".fpg") continue;
+    bytes.empty() ? void(std::filesystem::remove(file.path())) : WriteAll(file.path(), bytes);
   }
-  GCountedPtr answer = device->Submit(Command(kGDocumentEndId));
-  auto* error = dynamic_cast<GErrorCommand*>(answer.Get());
-  const std::uint16_t code = error ? error->GetCode() : 0;
-  answer.Reset();
+  if (GCountedPtr end = device->Submit(Command(kGDocumentEndId));
+      auto* error = dynamic_cast<GErrorCommand*>(end.Get()))
+    code = error->GetCode();
   if (code != 0) device->Submit(Command(kGJobAbortId));
   chain.Reset();
   if (!std::filesystem::is_empty(g_directory)) std::abort();  // a spool file was left
-  return code;
+  return static_cast<std::uint16_t>(code);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

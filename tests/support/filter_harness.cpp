@@ -1,8 +1,6 @@
 #include "tests/support/filter_harness.h"
 
 #include "config/attributes/value_attribute.h"
-#include "driver/render/load.h"
-#include "filters/load.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command_class.h"
 #include "output/core/peripheral_composite.h"
@@ -27,10 +25,9 @@ GCountedPtr GRecordingDevice::Submit(const GCountedPtr& command) {
   const RWClassID id = in_hand ? in_hand->ClassId() : 0;
   if (!in_hand || id == kGNoCommandId || id == kGErrorCommandId) return command;
   if (in_hand->AsComposite()) {
-    const int store = id == kGCommandCompositeOnDiskId;
-    store_depth += store;
+    store_depth += id == kGCommandCompositeOnDiskId;
     GCountedPtr answer = ExpandComposite(command);
-    store_depth -= store;
+    store_depth -= id == kGCommandCompositeOnDiskId;
     return answer;
   }
   std::string line = std::to_string(submission) + " " + std::to_string(id) + " k" +
@@ -42,13 +39,7 @@ GCountedPtr GRecordingDevice::Submit(const GCountedPtr& command) {
     line += (i ? " " : "") + std::to_string(child->ClassId()) + ":" + std::to_string(child->Key()) +
             "=" + (value ? std::to_string(value->GetValue()) : Hex(SaveToFileBytes(child)));
   }
-  if (auto* rect = dynamic_cast<GRectangleGraphic*>(in_hand)) {
-    const GShortRect& r = rect->GetBounds();
-    line += "} rect=" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
-            std::to_string(r.right) + "," + std::to_string(r.bottom);
-  } else {
-    line += "}";
-  }
+  line += "}";
   if (std::string extra = probe ? probe(*in_hand) : ""; !extra.empty()) line += " " + extra;
   events.push_back({submission, command, line});
   return GCountedPtr(new GNoCommand(0u));
@@ -72,17 +63,17 @@ GCountedPtr Tag(std::int16_t n) {
 }
 
 FilterJob::FilterJob(GJobDriverData* job, std::initializer_list<GPeripheral*> filters)
-    : job_(job), recorder_(new GRecordingDevice) {
+    : job(job), recorder(new GRecordingDevice) {
   auto* chain = new GPeripheralComposite;
   for (GPeripheral* filter : filters)
     chain->AddChild(filter);
-  chain->AddChild(recorder_);
-  job_->SetOutputChain(chain);
+  chain->AddChild(recorder);
+  job->SetOutputChain(chain);
 }
 
 std::uint16_t FilterJob::Submit(const GCountedPtr& command) {
-  ++recorder_->submission;
-  return job_->Submit(static_cast<GCommand*>(command.Get()));
+  ++recorder->submission;
+  return job->Submit(static_cast<GCommand*>(command.Get()));
 }
 
 std::uint16_t FilterJob::Document(Values settings, int pages, bool end) {
@@ -95,7 +86,7 @@ std::uint16_t FilterJob::Document(Values settings, int pages, bool end) {
 std::vector<std::string> FilterJob::Summary() const {
   std::vector<std::string> tokens;
   bool in_page = false;
-  for (const RecordedEvent& event : recorder_->events) {
+  for (const RecordedEvent& event : recorder->events) {
     const RWClassID id = event.command->ClassId();
     if (id == kGPageStartId) tokens.push_back("blank");
     if (id == kGPageStartId || id == kGPageEndId) in_page = id == kGPageStartId;
@@ -108,16 +99,6 @@ std::vector<std::string> FilterJob::Summary() const {
                                              : std::to_string(id));
   }
   return tokens;
-}
-
-void FilterTestsLoad() {
-  RenderLoad();
-  FiltersLoad();
-}
-
-void FilterTestsUnload() {
-  FiltersUnload();
-  RenderUnload();
 }
 
 }  // namespace testing_support

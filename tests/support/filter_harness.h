@@ -1,13 +1,12 @@
-// The filters' harness on the real job context (job_context.h): a chain of
-// the filters under test and a recording device (kRecordingDeviceId, a
-// test-only id), owned by the job's render data and driven by its job
-// driver. The device takes composites apart (stores read back) and logs
-// each other command: "<submission> <class id> k<key> <S: from a store|M>
-// {<the set's children in order, class:key=value: 16-bit values, else the
-// stored bytes in hex, floats as bits>} [rect=l,t,r,b] [<probe>]" (a null
-// command's set is its bundle). Pages are told by a tag rectangle (Tag(n):
-// n, n, n+1, n+1), never by page-start sets, which blanks copy: Summary()
-// gives "DS", "DE", "JA", each page's tag or "blank", else the class id.
+// The filters' harness on the real job context: a chain of the filters
+// under test and a recording device (a test-only class id) that the job's
+// render data owns and its job driver drives. The device takes composites
+// apart (stores read back) and logs each other command: "<submission>
+// <class id> k<key> <S: from a store|M> {<the set's children in order,
+// class:key=value, 16-bit values or else the stored bytes in hex, floats
+// as bits; a null command's set is its bundle>} [<probe>]". Pages are told
+// by a tag rectangle (Tag(n)), never by page-start sets, which blanks copy:
+// Summary() gives "DS", "DE", "JA", each page's tag or "blank", the ids.
 #pragma once
 
 #include <functional>
@@ -46,24 +45,16 @@ using Values = std::initializer_list<std::pair<std::uint32_t, std::int32_t>>;
 GCountedPtr Command(RWClassID id, Values values = {}, GRenderDriverData* job = nullptr);
 GCountedPtr Tag(std::int16_t n);
 
-class FilterJob {
- public:
+struct FilterJob {
   FilterJob(GJobDriverData* job, std::initializer_list<GPeripheral*> filters);
-
   // Through the job driver: 0, or an error's code. Document: the start,
   // pages 1..`pages` (start {265: n}, tag, end), the end; codes OR'ed.
   std::uint16_t Submit(const GCountedPtr& command);
   std::uint16_t Document(Values settings, int pages, bool end = true);
   std::vector<std::string> Summary() const;
-  GRecordingDevice& Recorder() { return *recorder_; }
 
- private:
-  GJobDriverData* job_;
-  GRecordingDevice* recorder_;  // held by the chain
+  GJobDriverData* job;
+  GRecordingDevice* recorder;  // held by the chain
 };
-
-// The tests' load: the rendering side, then the filters.
-void FilterTestsLoad();
-void FilterTestsUnload();
 
 }  // namespace testing_support

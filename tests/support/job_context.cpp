@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "driver/printer_key.h"
+#include "driver/render/load.h"
 #include "driver/services/driver_server.h"
 #include "fonts/font_database.h"
 #include "fonts/tt_font_pool.h"
@@ -40,17 +41,18 @@ GDriverData* MakeMarkedJob(const GPrinterKey& key) {
 }  // namespace
 
 void JobContextFixture::SetUp() {
+  RenderLoad();  // a second load (in the rendering side's tests) is counted
   PrinterFixture::SetUp();
   // In thousandths of a millimetre.
   platform::AddServerForm(u"", platform::kFormBuiltin, u"Letter", 215900, 279400);
   platform::AddServerForm(u"", platform::kFormUser, u"Custom A", 101600, 152400);
-  ASSERT_EQ(platform::OpenPrinterW(kFixturePrinter, &printer_, nullptr), 1);
+  platform::PrinterDefaultsW every_right{nullptr, nullptr, platform::kPrinterAllAccess};
+  ASSERT_EQ(platform::OpenPrinterW(kFixturePrinter, &printer_, &every_right), 1);
   GTTFontPool::CreateInstance();
   GJobFontDatabase::CreateLock();
   ASSERT_NE(Job(), nullptr);
   ASSERT_EQ(::mkdir(SpoolParent().c_str(), 0700), 0);
-  ASSERT_TRUE(
-      Services().SetPrinterDataString(DriverData(), u"TempDirectoryLocation", kSpoolParent));
+  ASSERT_TRUE(Services().SetPrinterDataString(Job(), u"TempDirectoryLocation", kSpoolParent));
 }
 
 void JobContextFixture::TearDown() {
@@ -60,6 +62,7 @@ void JobContextFixture::TearDown() {
   PrinterFixture::TearDown();
   GTTFontPool::DestroyInstance();
   GJobFontDatabase::DestroyLock();
+  RenderUnload();
 }
 
 GJobDriverData* JobContextFixture::Job() {
