@@ -274,6 +274,7 @@ std::uint32_t GDriverContext::UpdateFromDevice(std::uint32_t argument) {
 void GDriverContext::Retarget(const GPrinterKey& key) {
   GUIDriverData::Retarget(key);
   creation_handle_ = key.GetPrinterHandle();
+  papers_.stale = true;
   if (!(key.GetPrinterName() == GetPrinterName())) {
     SetPrinterName(key.GetPrinterName());
     // It was made for the other printer; the next bind makes one anew.
