@@ -57,7 +57,8 @@ GDriverDataImp::~GDriverDataImp() {
 std::uint32_t GDriverDataImp::UpdateFromDevice(std::uint32_t) {
   // A handler of the second list answers this flag with a value source.
   std::unique_ptr<GNamedValueSource> reader(static_cast<GNamedValueSource*>(
-      GPortHandlerRegistry::Instance().OpenPortEx(GetPortName(), this, kPortFlagsOpenExFirst)));
+      GPortHandlerRegistry::Instance().OpenPortEx(GetPortName(), static_cast<GDriverData*>(this),
+                                                  kPortFlagsOpenExFirst)));
   GAttributeComposite* job_settings = reader ? GetJobSettings() : nullptr;
   if (!job_settings) return kNoDeviceValues;
   return reader->UpdateConfiguration(job_settings, 1) & 0xFFFF;
