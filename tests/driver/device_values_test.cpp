@@ -26,6 +26,8 @@
 #include "tests/support/printer_fixture.h"
 #include "tests/support/scripted_agent.h"
 
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
 namespace {
 
 using platform::BYTE;
@@ -229,6 +231,10 @@ TEST_F(DeviceValues, HostileScriptsEndCleanly) {
     const std::uint32_t code = Reader()->UpdateConfiguration(context_->GetJobSettings(), 1);
     ASSERT_TRUE(code == 0 || code == 1 || code == 6 || code == 8 || code == 602) << run;
   }
+}
+
+TEST_F(DeviceValues, CorpusReplays) {
+  EXPECT_GT(testing_support::ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 6);
 }
 
 // --- The update request and the mini-installer
