@@ -142,6 +142,12 @@ std::uint32_t DeviceQueryReasonId(std::uint32_t mask) {
   }
 }
 
+GAttributeComposite* GDriverContext::CurrentDefaultSettings() {
+  if (!GetDefaultSettings() || (GetStateFlags() & kStateRebuildDefaults))
+    SetDefaultSettings(CreateDefaultSettings());
+  return GetDefaultSettings();
+}
+
 std::int32_t GDriverContext::BindDevMode(const platform::DevModeW* dev_mode) {
   GDevModeSettingsInterface* before = GetDevModeSettings();
   std::vector<platform::BYTE> bytes;
@@ -376,9 +382,7 @@ DWORD Bins(GDriverContext& context, void* output, bool names) {
   std::unique_ptr<void, void (*)(void*)> release(library, [](void* module) {
     if (module) platform::FreeLibrary(static_cast<platform::HMODULE>(module));
   });
-  if (!context.GetDefaultSettings() || (context.GetStateFlags() & kStateRebuildDefaults))
-    context.EnsureDefaultSettings();
-  GAttributeComposite* defaults = context.EnsureDefaultSettings();
+  GAttributeComposite* defaults = context.CurrentDefaultSettings();
   auto* database = FindOfClass<GFormToTrayDatabase>(defaults, kFormToTrayKey);
   if (database && GFormToTrayLinks(*database).HasNonDefaultAssociation()) {
     if (output && names) PutName(output, 0, kBinNameUnits, kFormSourceName, 11);
@@ -480,9 +484,7 @@ platform::BOOL GDriverContext::DevQueryPrintEx(platform::DevQueryPrintInfo* info
   }
   if (!info->dev_mode) return 1;
   if (BindDevMode(nullptr) != 1) return 0;
-  if (!GetDefaultSettings() || (GetStateFlags() & kStateRebuildDefaults))
-    SetDefaultSettings(CreateDefaultSettings());
-  if (!GetDefaultSettings()) return 0;
+  if (!CurrentDefaultSettings()) return 0;
   ApplyInstalledOptions(nullptr);
   auto* settings = dynamic_cast<GDriverSettings*>(GetDevModeSettings());
   if (!settings) return 0;

@@ -144,9 +144,7 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
   CarryJobFontFile();
   BOOL result = 0;
   if (BindDevMode(nullptr) == 1) {
-    if (!GetDefaultSettings() || (GetStateFlags() & kStateRebuildDefaults))
-      SetDefaultSettings(CreateDefaultSettings());
-    GAttributeComposite* defaults = GetDefaultSettings();
+    GAttributeComposite* defaults = CurrentDefaultSettings();
     if (GAttributeComposite* group = FindComposite(defaults, kJobFeatureGroupKey)) {
       std::unique_ptr<GMiniInstaller> installer;
       if (SignedValueOr(group, kRunMiniInstallerKey, 0) == 1 && services)

@@ -170,6 +170,10 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
                                        std::int32_t* sizes);
   virtual platform::DWORD CapColorDevice();  // 42
 
+  // The default settings held, made anew (CreateDefaultSettings) when none
+  // are held or state bit 0 asks for a rebuild; null when none can be made.
+  GAttributeComposite* CurrentDefaultSettings();
+
   // 53-59: the printer events that DrvPrinterEvent dispatches to
   // (context_events.cpp).
   virtual platform::BOOL OnAddConnection(const char16_t* printer_name, platform::DWORD flags);
