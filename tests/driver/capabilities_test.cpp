@@ -9,6 +9,8 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/fonts/font_sources.h"
+#include "config/paper/form_to_tray.h"
+#include "config/paper/form_to_tray_links.h"
 #include "driver/device_capabilities.h"
 #include "driver/devmode/dev_mode_record.h"
 #include "driver/entry_points.h"
@@ -171,6 +173,15 @@ TEST_F(Queries, ListsCountThenFill) {
             (std::vector<int>{2159, 2794, 1000, 1500, 2159, 2794}));
   EXPECT_EQ(std::u16string(paper_names[1]), u"Card");
   EXPECT_EQ(std::u16string(paper_names[2]), u"User Defined");
+  // A form linked to a tray: the one bin that forms select.
+  auto* database = FindOfClass<GFormToTrayDatabase>(context_->CurrentDefaultSettings(), 510);
+  ASSERT_NE(database, nullptr);
+  GFormToTrayLinks(*database).SetAssociationWithName(1, 16385, 11913, "");
+  std::memset(names, 0xAA, sizeof names);
+  ASSERT_EQ(Ask(kDcBins, bins), 1u);
+  ASSERT_EQ(Ask(kDcBinNames, names), 1u);
+  EXPECT_EQ(bins[0], 15);
+  EXPECT_EQ(std::u16string(names[0]), u"Form Select");
 }
 
 TEST_F(Queries, HelpRecordWritesOnlyItsTexts) {
