@@ -72,7 +72,8 @@ platform::BOOL ProcessAttach(platform::HMODULE module) {
   services->EnsureLock(&g_library.table_lock);
   if (!g_library.provider) {
     g_library.provider = new (std::nothrow) GPLMProvider;
-    GPortHandlerRegistry::Instance().Register(g_library.provider, kAgentProviderName);
+    if (g_library.provider)
+      GPortHandlerRegistry::Instance().Register(g_library.provider, kAgentProviderName);
   }
   SetRuntimeLocale();
   ModuleKeepAlive().Arm(module);
