@@ -272,9 +272,11 @@ std::uint32_t GDriverContext::UpdateFromDevice(std::uint32_t argument) {
 }
 
 void GDriverContext::Retarget(const GPrinterKey& key) {
+  // The paper list was made for the old printer and handle.
+  if (key.GetPrinterHandle() != creation_handle_ || !(key.GetPrinterName() == GetPrinterName()))
+    papers_.stale = true;
   GUIDriverData::Retarget(key);
   creation_handle_ = key.GetPrinterHandle();
-  papers_.stale = true;
   if (!(key.GetPrinterName() == GetPrinterName())) {
     SetPrinterName(key.GetPrinterName());
     // It was made for the other printer; the next bind makes one anew.
