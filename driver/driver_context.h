@@ -20,12 +20,14 @@
 //
 // Its own operations, in slot order: 5 GetPrinterHandle, 6 AddMediaForms,
 // 7-17 the entry operations, 18 GetPrinterIdentity, 19
-// GetCompanionFilePath, 43-47 the handles and the default device mode, 50
-// and 51 the sheet record, 60, 62 and 63 the mass-storage font files
-// (context_font_files.cpp). The entry operations answer failure here (what
-// the entry point answers without a context) until the operations of the
-// device mode, the sheets, capabilities, events, upgrade and the device
-// query override them; the slots those call come with them.
+// GetCompanionFilePath, 20-42 the capability answers
+// (context_capabilities.cpp, with the print-job query), 43-47 the handles
+// and the default device mode, 50 and 51 the sheet record, 53-59 the
+// printer events (context_events.cpp, with the upgrade), 60, 62 and 63 the
+// mass-storage font files (context_font_files.cpp). The document-property,
+// conversion, sheet and document-event operations answer failure here
+// (what the entry point answers without a context) until the operations of
+// the device mode and the sheets override them.
 //
 // The driver data's operations it takes over: 0 the destructor, 1 the host
 // refresh, 2, 3 and 9 (GUIDriverData's), 6 UpdateFromDevice, 8 Retarget,
