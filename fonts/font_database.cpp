@@ -112,6 +112,8 @@ std::uint32_t GJobFontDatabase::SaveToPath(const RWWString& path) {
   if (!file.IsValid()) return 0;
   std::uint32_t result = SaveToFile(file);
   saved_paths_.push_back(path);
+  // What the runtime still buffers must reach the file too.
+  if (result == 1 && (!file.Flush() || file.Error())) result = 0;
   return result;
 }
 

@@ -88,8 +88,9 @@ class GJobFontDatabase : public GFontDatabase {
 
   // Narrows the path, opens it for writing and, when it opened, saves to it
   // (SaveToFile), keeps the path among the saved ones whatever the result
-  // and closes it. The save's result; 0 when the file does not open.
-  std::uint32_t SaveToPath(const RWWString& path);
+  // and closes it. The save's result; 0 when the file does not open or the
+  // flush before closing fails.
+  std::uint32_t SaveToPath(const RWWString& path) override;
   // The font pool's readers marked for the owner (a result other than 1 is
   // answered at once), then the objects in use; then ReleaseHolds. 1.
   std::uint32_t SaveToFile(RWFile& file);

@@ -12,9 +12,14 @@
 #include "driver/model_lookup.h"
 #include "driver/services/os_factory.h"
 #include "fonts/font_database.h"
+#include "output/commands/job_commands.h"
 #include "output/core/command.h"
+#include "output/core/peripheral.h"
+#include "output/core/result_commands.h"
 
 namespace {
+
+constinit RWLockRecord g_file_lock;
 
 constexpr std::uint32_t kGrayTablesKey = 970;
 constexpr std::uint32_t kFirstGrayTableKey = 972;
@@ -177,8 +182,31 @@ std::uint16_t GRenderDriverDataImp::EndSection() {
   return 0;
 }
 
-std::uint16_t GRenderDriverDataImp::Submit(GCommand*) {
-  return 0;
+std::uint16_t GRenderDriverDataImp::Submit(GCommand* command) {
+  if (!command || !output_chain_) return 0;
+  // Held across the pass: the chain may keep it, or let go of it.
+  GCountedPtr held(command, g_file_lock);
+  if (command->ClassId() == kGDocumentStartId) {
+    auto* start = static_cast<GDocumentStart*>(command);
+    if (!start->GetJobContext()) start->SetJobContext(this);
+  }
+  // The chain may be given up while it runs (a re-target): held meanwhile.
+  GCountedPtr chain(output_chain_, g_file_lock);
+  auto* device = static_cast<GPeripheral*>(chain.Get());
+  GCountedPtr answer = device->Submit(held);
+  if (!answer || answer->ClassId() != kGErrorCommandId) return 0;
+  const std::uint16_t code = static_cast<GErrorCommand*>(answer.Get())->GetCode();
+  answer.Reset();
+  device->Submit(GCountedPtr(RWNew<GJobAbort>(), g_file_lock));
+  return code;
+}
+
+void GRenderDriverDataImp::SetOutputChain(GPeripheral* chain) {
+  output_chain_.Reset(chain, g_file_lock);
+}
+
+GPeripheral* GRenderDriverDataImp::GetOutputChain() const {
+  return static_cast<GPeripheral*>(output_chain_.Get());
 }
 
 std::uint16_t GRenderDriverDataImp::SubmitCommand(GCommand* command) {
@@ -190,8 +218,8 @@ std::uint16_t GRenderDriverDataImp::EndJob() {
     state_word_ = kJobEnded;
     return kNoJobStarted;
   }
-  std::unique_ptr<GCommand> end(ResetPage());
-  const std::uint16_t result = SubmitCommand(end.get());
+  GCountedPtr end(ResetPage(), g_file_lock);
+  const std::uint16_t result = SubmitCommand(static_cast<GCommand*>(end.Get()));
   job_started_ = 0;
   if (result != 0) state_word_ = kJobEnded;
   return result;
@@ -289,6 +317,7 @@ void GRenderDriverDataImp::ReleaseJobObjects() {
   for (GCountedPtr& object : job_objects_)
     object.Reset();
   job_list_.clear();
+  output_chain_.Reset();
 }
 
 bool GRenderDriverDataImp::IsDuplexMode(std::uint32_t argument) const {

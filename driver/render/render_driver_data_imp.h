@@ -71,6 +71,7 @@
 
 class GCommand;
 class GConnectionHolder;
+class GPeripheral;
 class GJobFontDatabase;
 
 // The connection object a GConnectionHolder owns; its operations in slot
@@ -223,8 +224,13 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // 19: the end of a section; 0.
   virtual std::uint16_t EndSection();
   // (20: the rendering device's.)
-  // 21, 22: hand `command` to the output chain (the caller's still); 0,
-  // nothing is chained yet.
+  // 21, 22: the job driver. Hands `command` to the output chain (nothing,
+  // and 0, without a chain), a document start with this render data as its
+  // job context when it carries none. A command that comes back as a
+  // GErrorCommand gives its code, after a new GJobAbort has been handed to
+  // the chain; anything else gives 0. The command is held for the pass: a
+  // command nobody held is the chain's from then on (the caller keeps it
+  // only by holding it itself).
   virtual std::uint16_t Submit(GCommand* command);
   virtual std::uint16_t SubmitCommand(GCommand* command);
   // 23: the default settings' 364 -> 291 below 0 becomes 1, above the
@@ -295,6 +301,10 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
 
   // The job's font database (its own).
   GJobFontDatabase* GetJobFontDatabase() const { return font_database_.get(); }
+  // The chain the job driver hands the job's commands to (held; the one
+  // owner of a job's chain), null for none; let go with the job's objects.
+  void SetOutputChain(GPeripheral* chain);
+  GPeripheral* GetOutputChain() const;
   // The conversion of mode 0, and the conversion now selected.
   GGrayConversion GetGrayConversion() const { return gray_conversion_; }
   std::uint8_t ConvertToGray(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const;
@@ -410,6 +420,7 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   GGrayTable gray_tables_[2];
   std::uint32_t enabled_ = 1;
   GCountedPtr job_objects_[8];  // in pairs; [0] the command object
+  GCountedPtr output_chain_;    // a GPeripheral, or empty
   GScalePair scale_pair_{1.0F, 1.0F};
   std::uint32_t color_word_ = 0;
   std::uint32_t capability_word_ = 0;

@@ -6,6 +6,10 @@ GFontDatabase::~GFontDatabase() = default;
 
 void GFontDatabase::Reset() {}
 
+std::uint32_t GFontDatabase::SaveToPath(const RWWString&) {
+  return 1;
+}
+
 GRenderDriverData::~GRenderDriverData() = default;
 
 std::uint32_t GRenderDriverData::GetOwnerId() {

@@ -46,6 +46,11 @@ class GFontDatabase {
   // Answers 1 when the path is the current one afterwards, else 0.
   // REQUIRES: the caller holds Lock().
   virtual int LoadFromPath(const RWWString& path) = 0;
+  // Writes the database to the file `path` (created or emptied), beside a
+  // page spooled for later. Answers 1 when all of it reached the file, 0
+  // otherwise; 1 here, where there is nothing to write. REQUIRES: the
+  // caller holds Lock().
+  virtual std::uint32_t SaveToPath(const RWWString& path);
   // The reset that the render-time driver data runs (its slot 26) between
   // jobs: every font object let go. Nothing here.
   virtual void Reset();

@@ -280,6 +280,9 @@ GCountedPtr GPeripheral::ExpandThrough(const GCountedPtr& composite, PieceRoad r
     if (!result || result->ClassId() == kGNoCommandId) continue;
     results->Append(std::move(result));
   }
+  // A spooled page whose file failed never passes for a shorter page.
+  if (records && records->Failed())
+    return GCountedPtr(RWNew<GErrorCommand>(kSpoolFailure, whole, 0u), g_file_lock);
   if (!results) return composite;
   if (results->Count() == 0) return GCountedPtr(RWNew<GNoCommand>(), g_file_lock);
   GCountedPtr built(RWNew<GCommandComposite>(), g_file_lock);

@@ -37,6 +37,9 @@
 inline constexpr RWClassID kGErrorCommandId = 714;
 inline constexpr RWClassID kGNoCommandId = 715;
 inline constexpr std::uint32_t kErrorCommandVersion = 1;
+// The code of a page spool's failure: a page store or font file that
+// cannot be written, closed or read back.
+inline constexpr std::uint16_t kSpoolFailure = 2;
 
 class GNoCommand final : public GCommandClass<GNoCommand, GCommand, kGNoCommandId> {
  public:

@@ -11,6 +11,7 @@
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
+#include "persist/ondisk/spool_lock.h"
 #include "persist/stored_form.h"
 #include "persist/string_conversion.h"
 
@@ -71,6 +72,8 @@ class ReplayIterator : public MRecordIterator {
     return walk_->ReplaceCurrentObject(object);
   }
   bool Previous() override { return walk_->Previous(); }
+  // The store's file failed: not opened again, damaged, or unreadable.
+  bool Failed() override { return handle_.Status() != 0; }
 
  private:
   MPersistentCompositeOnDisk& handle_;  // the list's; outlives the iterator
@@ -267,6 +270,8 @@ void GCommandCompositeOnDisk::LoadFontDatabase() {
   if (!fonts) return;
   RWWString path;
   NarrowToWide(file->GetValue(), path);
+  // The spool's lock first, then the database's own (spool_lock.h).
+  GSpoolLockOwner spool(true);
   std::lock_guard<platform::CriticalSection> lock(fonts->Lock());
   fonts->LoadFromPath(path);
 }

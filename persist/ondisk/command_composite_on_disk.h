@@ -13,9 +13,11 @@
 // when the attribute set names one (string attributes kFontFileKey, the
 // font database's file, and kCookieKey, the job's cookie in base 16: the
 // render-time driver data of that cookie, found through the driver server,
-// loads its font database from the file under the database's own lock),
-// then reopens the handle and walks its records; deleting the iterator
-// closes the handle.
+// loads its font database from the file under the spool lock and then the
+// database's own lock, spool_lock.h), then reopens the handle and walks its
+// records; deleting the iterator closes the handle. The iterator's Failed
+// answers whether the store's file failed meanwhile (a file gone since the
+// list was closed is not made anew, persistent_composite_on_disk.h).
 //
 // Class id 606, registered as "GCommandCompositeOnDisk"; kind test 606,
 // 601 and 751.

@@ -91,7 +91,8 @@ MPersistentCompositeOnDisk::MPersistentCompositeOnDisk(const MPersistentComposit
       imp_(other.imp_, g_file_lock),
       delete_flag_(other.delete_flag_),
       status_(other.status_),
-      refused_(other.refused_) {
+      refused_(other.refused_),
+      had_file_(other.had_file_) {
   // Open adds the copy's own entry to the list, so that closing either
   // handle leaves the other's file open.
   Open();
@@ -108,6 +109,7 @@ MPersistentCompositeOnDisk& MPersistentCompositeOnDisk::operator=(
   name_ = other.name_;
   status_ = other.status_;
   refused_ = other.refused_;
+  had_file_ = other.had_file_;
   if (other.state_ == kOpen) Open();
   return *this;
 }
@@ -135,6 +137,7 @@ void MPersistentCompositeOnDisk::Open() {
     if (!AddOpenFile(name_, entry->imp)) return;
     imp_.Reset(entry->imp.Get(), g_file_lock);
     state_ = kOpen;
+    had_file_ = true;
     return;
   }
   auto* imp = RWNew<MPersistentCompositeOnDiskImp>(name_);
@@ -147,7 +150,10 @@ void MPersistentCompositeOnDisk::Open() {
   state_ = kOpen;
   // The entry is there first: a store of this name met while the index is
   // read shares this implementation instead of opening the file again.
-  imp->OpenFile();
+  // A file this handle had open once is never made anew: a reopen that
+  // finds it gone fails.
+  imp->OpenFile(!had_file_);
+  if (imp->ErrorState() == 0) had_file_ = true;
 }
 
 void MPersistentCompositeOnDisk::Close() {
@@ -310,6 +316,7 @@ void MPersistentCompositeOnDisk::RestoreItems(In& in) {
   name_ = name;
   delete_flag_ = delete_flag;
   refused_ = false;
+  had_file_ = false;
   if (name_.Length() == 0) return;  // names no file
   // The name comes from stored data: only a file beside the store being
   // read may be opened (and later deleted) for it.

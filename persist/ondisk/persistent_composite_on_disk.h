@@ -15,6 +15,11 @@
 // The delete flag (1) deletes the file when the handle is destroyed, but
 // only when no other handle has the file open.
 //
+// A new file is made only by a handle's first open (mode 0600, never over
+// a link): once a handle had its file open, a reopen that finds the file
+// gone fails (Status 1) instead of starting an empty store, so that a
+// spooled page deleted before its replay is reported, not replayed empty.
+//
 // Restoring from stored data never opens or deletes a file outside the
 // directory of the store being read: a handle restored while a store reads
 // its records or index opens its file when it lies directly in that
@@ -142,7 +147,8 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   GCountedPtr imp_;  // the shared MPersistentCompositeOnDiskImp, or empty
   std::uint32_t delete_flag_ = 0;
   std::uint32_t status_ = 0;
-  bool refused_ = false;  // a restored name outside the store's directory
+  bool refused_ = false;   // a restored name outside the store's directory
+  bool had_file_ = false;  // opened its file once: a reopen never makes one
 };
 
 // The handle's class, for registration.

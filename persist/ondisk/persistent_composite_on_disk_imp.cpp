@@ -1,6 +1,8 @@
 #include "persist/ondisk/persistent_composite_on_disk_imp.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -241,7 +243,7 @@ std::uint32_t MPersistentCompositeOnDiskImp::ErrorState() const {
   return error_ != 0 || (file_ && file_->Error()) ? 1 : 0;
 }
 
-void MPersistentCompositeOnDiskImp::OpenFile() {
+void MPersistentCompositeOnDiskImp::OpenFile(bool may_create) {
   Operation operation(*this);
   Opening opening;
   error_ = 0;
@@ -252,11 +254,23 @@ void MPersistentCompositeOnDiskImp::OpenFile() {
   }
   directory_ = DirectoryOf(*host);
   // An existing empty file would be made a new heap before its missing
-  // index could be told: it is refused untouched (see below).
+  // index could be told: it is refused untouched (see below). A link is
+  // never followed, and a new file is made here, private to the user and
+  // only if none is there by then.
   struct stat status;
-  if (::stat(host->c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size == 0) {
+  const bool existing = ::lstat(host->c_str(), &status) == 0;
+  if (existing ? !S_ISREG(status.st_mode) || status.st_size == 0 : !may_create) {
     Fail();
     return;
+  }
+  if (!existing) {
+    const int made =
+        ::open(host->c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (made < 0) {
+      Fail();
+      return;
+    }
+    ::close(made);
   }
   file_.reset(RWNew<RWFileSpaceManager>(host->c_str()));
   if (!file_ || !file_->IsValid()) {
@@ -268,7 +282,6 @@ void MPersistentCompositeOnDiskImp::OpenFile() {
     Fail();
     return;
   }
-  const bool existing = std::strcmp(file_->Mode(), "rb+") == 0;
   tree_.reset(RWNew<RWDiskBTree>(file_.get(), kCacheNodes, false, kKeyLength, false,
                                  RWDiskBTree::kNoOffset, false, kOrder, kMinFill));
   // A store's tree is always made in the new form: an old-form header is a

@@ -119,8 +119,10 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   virtual bool ReplaceRecordEqual(const MPersistentObject* object, MPersistentObject* new_object);
 
   // Opens the file of the name: an existing one for update (its index is
-  // read back), else a new one. Failure sets the error flag.
-  void OpenFile();
+  // read back), else, with `may_create`, a new one (mode 0600, made only
+  // when no file or link of the name is there). A link, an existing empty
+  // file and any failure set the error flag.
+  void OpenFile(bool may_create = true);
   // Writes the index into the file, closes it and lets go of the records;
   // nothing when no file is open. The error state stays readable.
   void CloseFile();

@@ -31,4 +31,7 @@ class MRecordIterator : public MChildIterator {
   virtual bool ReplaceCurrentObject(MPersistentObject* object) = 0;
   // Steps back; false before the first record.
   virtual bool Previous() = 0;
+  // Whether the walk could not read every record (the store's file failed,
+  // or was gone): a replay then reports the failure. False here.
+  virtual bool Failed() { return false; }
 };

@@ -7,6 +7,11 @@
 // "Custom A" (4 x 6 in, form 2), so the default settings' custom sizes are
 // the current one (16384) and "Custom A" (16385). The server owns the job;
 // the fixture gives it back when the test ends. The test's thread only.
+//
+// The jobs are the real job driver data but for the watermark slots 4-6
+// (a font kMarkerFont, a GNullCommand keyed kMarkerKey), their services'
+// handle P1's; P1's "TempDirectoryLocation", where spools go, is
+// kSpoolParent (SpoolParent() on the host).
 #pragma once
 
 #include <cstdint>
@@ -16,6 +21,10 @@
 #include "tests/support/printer_fixture.h"
 
 namespace testing_support {
+
+inline constexpr std::uint32_t kMarkerFont = 0x5EED;
+inline constexpr std::uint32_t kMarkerKey = 0xCAFE;
+inline constexpr char16_t kSpoolParent[] = u"C:\\Drv\\Spool";
 
 class JobContextFixture : public PrinterFixture {
  protected:
@@ -27,6 +36,9 @@ class JobContextFixture : public PrinterFixture {
   GJobDriverData* Job();
   std::uint32_t Cookie() const { return cookie_; }
   void ReleaseJob();
+  // Another job (given back with Server()->ReleaseRenderData).
+  GJobDriverData* CheckOutJob(std::uint32_t& cookie);
+  std::string SpoolParent() const { return HostPath("Spool"); }
 
   // The 16-bit value `key` of `in` (found by key, else a new direct child)
   // set; a negative `value` removes it. Its value, -1 when missing.

@@ -1,0 +1,244 @@
+// The page spool on its whole road: a document of n pages of r rectangles
+// each held by the face-up filter (a page store and a font-database file per
+// page, under the spool lock) and replayed in reverse order at document end
+// to the chain's last device, which executes every command it reads back.
+// Beside it, on the same commands and the same last device:
+//   - in memory: each page kept as a GCommandComposite in a std::vector,
+//     the pages handed on last first (what holding costs without a disk);
+//   - SQLite: one table (page, seq, data BLOB) with synchronous=OFF and
+//     journal_mode=OFF, each command saved in the binary stream encoding
+//     as it arrives and restored at replay by a select ordered by page
+//     descending, then seq (one transaction per phase).
+// n = 10 ... 10,000 pages by r = 10 ... 1,000 rectangles, up to a million
+// rectangles a document. Counters: ns per page and ns per record (every
+// command of the document counted, page starts and ends included).
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config/attributes/value_attribute.h"
+#include "driver/services/driver_data.h"
+#include "driver/services/driver_server.h"
+#include "filters/face_up_filter.h"
+#include "filters/load.h"
+#include "fonts/font_database.h"
+#include "foundation/rw/binarystream.h"
+#include "foundation/rw/rwstore.h"
+#include "output/commands/job_commands.h"
+#include "output/core/command_composite.h"
+#include "output/core/peripheral_composite.h"
+#include "output/core/result_commands.h"
+#include "output/core/state.h"
+#include "output/graphics/primitive_graphic.h"
+#include "tests/support/test_os_factory.h"
+#include "tests/support/test_render_services.h"
+
+namespace {
+
+// A job: the render view of a driver data entered in the driver server,
+// with a real font database.
+class BenchRender : public GRenderDriverData {
+ public:
+  explicit BenchRender(GDriverData* data) : data_(data), fonts_(this) {}
+  GFontDatabase* GetFontDatabase() override { return &fonts_; }
+  std::uint32_t GetJobCookie() override { return cookie; }
+  GDriverData* GetDriverData() override { return data_; }
+
+  std::uint32_t cookie = 0;
+
+ private:
+  GDriverData* data_;
+  GJobFontDatabase fonts_;
+};
+
+// The tests' job shell, answering with the bench's render view.
+class BenchJob : public TestRenderJob {
+ public:
+  GRenderDriverData* AsRenderDriverData() override { return &bench_render; }
+
+  BenchRender bench_render{this};
+};
+
+// The chain's last device: executes what reaches it, counting, and ends
+// the pass (a no-op answered), so nothing after it walks the pages again.
+class Sink : public GPeripheral {
+ public:
+  GCountedPtr Transform(const GCountedPtr& command) override {
+    GPeripheral::Transform(command);
+    return done_;
+  }
+  std::uint16_t DrawRectangle(GRectangleGraphic&) override {
+    ++rectangles;
+    return 0;
+  }
+  std::uint64_t rectangles = 0;
+
+ private:
+  GCountedPtr done_{new GNoCommand(0u)};
+};
+
+struct Environment {
+  Environment() {
+    FiltersLoad();
+    GJobFontDatabase::CreateLock();
+    std::filesystem::create_directories(directory);
+    GDriverServer::Create();
+    auto* job = new BenchJob;
+    render = &job->bench_render;
+    render->cookie = GDriverServer::Instance()->EnterRenderData(job);
+    services.SetPrinterDataString(job, u"TempDirectoryLocation",
+                                  RWWString::FromMultiByte(directory.c_str()));
+  }
+  ~Environment() { std::filesystem::remove_all(directory); }
+
+  TestOSFactory services;
+  std::string directory = "/tmp/bench_spool_" + std::to_string(::getpid());
+  BenchRender* render = nullptr;
+};
+
+Environment& Env() {
+  static Environment environment;
+  return environment;
+}
+
+GCountedPtr DocumentStart() {
+  auto* settings = new GState(0u);
+  settings->AddChild(new GValueAttribute(1, 1229));
+  return GCountedPtr(new GDocumentStart(settings, u"", u"bench", Env().render, 0u));
+}
+
+// Page `page`'s commands: start, `rectangles` rectangles, end.
+std::vector<GCountedPtr> Page(int page, int rectangles) {
+  std::vector<GCountedPtr> commands;
+  commands.emplace_back(new GPageStart(new GState(0u), 0u));
+  for (int i = 0; i < rectangles; ++i) {
+    const auto x = static_cast<std::int16_t>(i % 1000), y = static_cast<std::int16_t>(page % 1000);
+    commands.emplace_back(
+        new GRectangleGraphic(GShortRect{x, y, static_cast<std::int16_t>(x + 10), y}, nullptr, 0u));
+  }
+  commands.emplace_back(new GPageEnd(0u));
+  return commands;
+}
+
+void Report(benchmark::State& state, std::uint64_t rectangles) {
+  const auto pages = static_cast<double>(state.range(0));
+  const double records = pages * static_cast<double>(state.range(1) + 2);
+  const double iterations = static_cast<double>(state.iterations());
+  state.counters["ns_per_page"] = benchmark::Counter(
+      pages * iterations, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_record"] = benchmark::Counter(
+      records * iterations, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  if (rectangles != static_cast<std::uint64_t>(pages * state.range(1) * iterations))
+    state.SkipWithError("rectangles lost");
+}
+
+void BM_FaceUpSpool(benchmark::State& state) {
+  Environment& env = Env();
+  GCountedPtr chain(new GPeripheralComposite);
+  auto* sink = new Sink;
+  chain->AddChild(new GFaceUpFilter);
+  chain->AddChild(sink);
+  auto* device = static_cast<GPeripheral*>(chain.Get());
+  for (auto _ : state) {
+    device->Submit(DocumentStart());
+    for (int page = 0; page < state.range(0); ++page) {
+      for (const GCountedPtr& command : Page(page, static_cast<int>(state.range(1))))
+        device->Submit(command);
+    }
+    GCountedPtr end(new GDocumentEnd(nullptr, u"", u"", 0u));
+    if (device->Submit(end)->ClassId() == kGErrorCommandId) state.SkipWithError("spool");
+    env.render->GetFontDatabase()->Reset();
+  }
+  Report(state, sink->rectangles);
+}
+
+void BM_InMemory(benchmark::State& state) {
+  Sink sink;
+  for (auto _ : state) {
+    sink.Submit(DocumentStart());
+    std::vector<GCountedPtr> pages;
+    for (int page = 0; page < state.range(0); ++page) {
+      GCountedPtr held(new GCommandComposite);
+      for (const GCountedPtr& command : Page(page, static_cast<int>(state.range(1))))
+        held->AddChild(command.Get());
+      pages.push_back(held);
+    }
+    for (auto page = pages.rbegin(); page != pages.rend(); ++page)
+      sink.Submit(*page);
+    sink.Submit(GCountedPtr(new GDocumentEnd(nullptr, u"", u"", 0u)));
+  }
+  Report(state, sink.rectangles);
+}
+
+void Exec(sqlite3* db, const char* sql) {
+  sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
+
+void BM_SQLite(benchmark::State& state) {
+  const std::string path = Env().directory + "/spool.db";
+  Sink sink;
+  for (auto _ : state) {
+    std::filesystem::remove(path);
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    Exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+    Exec(db, "CREATE TABLE spool(page INTEGER, seq INTEGER, data BLOB, PRIMARY KEY(page, seq))");
+    sqlite3_stmt *insert, *select;
+    sqlite3_prepare_v2(db, "INSERT INTO spool VALUES(?, ?, ?)", -1, &insert, nullptr);
+    sqlite3_prepare_v2(db, "SELECT data FROM spool ORDER BY page DESC, seq", -1, &select, nullptr);
+    sink.Submit(DocumentStart());
+    Exec(db, "BEGIN");
+    for (int page = 0; page < state.range(0); ++page) {
+      int seq = 0;
+      for (const GCountedPtr& command : Page(page, static_cast<int>(state.range(1)))) {
+        std::ostringstream out;
+        RWBinaryOutputStream stream(out);
+        WriteCollectablePointerToStream(stream, command.Get());
+        const std::string bytes = out.str();
+        sqlite3_bind_int(insert, 1, page);
+        sqlite3_bind_int(insert, 2, seq++);
+        sqlite3_bind_blob(insert, 3, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
+        if (sqlite3_step(insert) != SQLITE_DONE) state.SkipWithError("insert");
+        sqlite3_reset(insert);
+      }
+    }
+    Exec(db, "COMMIT");
+    Exec(db, "BEGIN");
+    while (sqlite3_step(select) == SQLITE_ROW) {
+      std::istringstream in(std::string(static_cast<const char*>(sqlite3_column_blob(select, 0)),
+                                        static_cast<std::size_t>(sqlite3_column_bytes(select, 0))));
+      RWBinaryInputStream stream(in);
+      MPersistentObject* object = nullptr;
+      MPersistentObject::ReadPointerFromStream(stream, object);
+      sink.Submit(GCountedPtr(object));
+    }
+    Exec(db, "COMMIT");
+    sink.Submit(GCountedPtr(new GDocumentEnd(nullptr, u"", u"", 0u)));
+    sqlite3_finalize(insert);
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+  }
+  std::filesystem::remove(path);
+  Report(state, sink.rectangles);
+}
+
+// n x r up to a million rectangles a document.
+void Sizes(benchmark::internal::Benchmark* b) {
+  for (long pages : {10, 100, 1000, 10000}) {
+    for (long rectangles : {10, 100, 1000}) {
+      if (pages * rectangles <= 1000000) b->Args({pages, rectangles});
+    }
+  }
+  b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+BENCHMARK(BM_FaceUpSpool)->Apply(Sizes);
+BENCHMARK(BM_InMemory)->Apply(Sizes);
+BENCHMARK(BM_SQLite)->Apply(Sizes);
+
+}  // namespace

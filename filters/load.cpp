@@ -1,0 +1,26 @@
+#include "filters/load.h"
+
+#include "filters/face_up_filter.h"
+#include "fonts/load.h"
+#include "persist/ondisk/load.h"
+
+namespace {
+
+// Each source file's registration list, in building order.
+constexpr RWSubsystemClasses::List kFiltersLists[] = {&FaceUpFilterClasses};
+
+constinit RWSubsystemClasses g_classes(kFiltersLists);
+
+}  // namespace
+
+void FiltersLoad() {
+  PersistOnDiskLoad();
+  FontsLoad();
+  g_classes.Load();
+}
+
+void FiltersUnload() {
+  g_classes.Unload();
+  FontsUnload();
+  PersistOnDiskUnload();
+}

@@ -1,0 +1,65 @@
+// GSpoolDirectory: the private directory in which one filter keeps the
+// page stores and font files of one job's document. It is made under the
+// job's temporary directory (GOSFactory::GetTempDirectory of the job's
+// driver data) with mkdtemp, mode 0700, so that no two jobs, no two
+// filters (the last-page and manual-duplex filters use the same file
+// names) and no other user meet in it; the file names of the spool rule
+// are used inside it. Its files are made exclusively (O_EXCL, never
+// through a link, mode 0600); the stored separator "\" of the spool's
+// paths never reaches the file system: names are joined to the host
+// directory with "/".
+//
+// The directory is shared (std::shared_ptr) by the spool that made it and
+// by every page stored in it (GSpooledPage, page_spool.h), so that it
+// outlives a replay handed down the chain. When the last holder lets go,
+// every file in it (page stores, font files) is removed, then the
+// directory itself: no spool file remains after a job, whichever way it
+// ended.
+//
+// The file seam: a test may install a fault hook that fails any of the
+// spool's file steps (SetFaultHook), to check how each failure is taken.
+//
+// Threads: the holders may be on any threads; the hook is process-wide.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "foundation/rw/wstring.h"
+
+class GSpoolDirectory {
+ public:
+  // The spool's file steps, as the fault hook names them.
+  enum class Step { kMakeDirectory, kCreatePageStore, kCreateFontFile, kSaveFonts };
+  using FaultHook = bool (*)(Step step);
+
+  // Makes "<parent>/<prefix>-XXXXXX" under the host path of `parent` (a
+  // Windows path is mapped as every path from the services is). Null when
+  // the parent has no host path or the directory cannot be made.
+  static std::shared_ptr<GSpoolDirectory> Make(const RWWString& parent, const char* prefix);
+
+  GSpoolDirectory(const GSpoolDirectory&) = delete;
+  GSpoolDirectory& operator=(const GSpoolDirectory&) = delete;
+  // Removes every file in the directory, then the directory.
+  ~GSpoolDirectory();
+
+  // The host path of the directory, and of a file `name` in it.
+  const std::string& Path() const { return path_; }
+  std::string FilePath(const std::string& name) const { return path_ + "/" + name; }
+  // Whether anything (a file or a link) named `name` is in the directory.
+  bool Holds(const std::string& name) const;
+  // Makes the empty file `name`: exclusively, never through a link, mode
+  // 0600. False when something of the name is there or it cannot be made.
+  bool CreateFile(const std::string& name) const;
+
+  // Installs `hook` (null: none) and answers the one it replaces. Tests
+  // only.
+  static FaultHook SetFaultHook(FaultHook hook);
+  // Whether the hook fails `step`.
+  static bool Faults(Step step);
+
+ private:
+  explicit GSpoolDirectory(std::string path) : path_(std::move(path)) {}
+
+  std::string path_;
+};
