@@ -2,9 +2,12 @@
 // fixture, with the default error handler in force.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
 #include "driver/model_lookup.h"
+#include "driver/plm_provider.h"
 #include "lang/joblang_zdl5/zdl5e.h"
 #include "lang/xl_ps/postscript.h"
 #include "lang/xl_ps/vexalon.h"
@@ -13,6 +16,7 @@
 #include "platform/host/threads.h"
 #include "resources/resource_library.h"
 #include "tests/support/printer_fixture.h"
+#include "tests/support/scripted_agent.h"
 #include "tests/support/ui_driver.h"
 #include "ui/framework/installed_options_copy.h"
 #include "ui/framework/property_page.h"
@@ -22,6 +26,7 @@
 #include "ui/plugin/ui_plugin.h"
 
 using namespace platform;
+using namespace std::string_literals;
 using testing_support::UiDialog;
 
 namespace {
@@ -86,10 +91,6 @@ struct Records {
     for (auto& page : pages)
       delete[] page.title;
   }
-  UINT Template(std::size_t i) const {
-    UINT id = 0;
-    return IsIntResource(pages[i].template_name, &id) ? id : 0;
-  }
 };
 
 // On a printer without the Color page (the cached value, read on first
@@ -113,13 +114,8 @@ TEST_F(PluginTest, CountsByPageFlagsAndLanguage) {
   }
   // The entries as the hook finds them, by name in the library's module.
   ASSERT_TRUE(ExportPluginEntryPoints(kDefaultOwnModulePath));
-  for (const char* name : {"UI_INITIALIZE", "UI_DESTROY", "UI_CONFIGTOSETTINGS",
-                           "UI_SETTINGSTOCONFIG", "UI_INTERFACEVERSION"})
-    ASSERT_NE(GetProcAddress(OwnModule(), name), nullptr) << name;
-  EXPECT_EQ(
-      reinterpret_cast<std::uint32_t (*)()>(GetProcAddress(OwnModule(), "UI_INTERFACEVERSION"))(),
-      2u);
-  EXPECT_EQ(UI_SETTINGSTOCONFIG(&host), 0);
+  using Version = std::uint32_t (*)();
+  EXPECT_EQ(reinterpret_cast<Version>(GetProcAddress(OwnModule(), "UI_INTERFACEVERSION"))(), 2u);
   EXPECT_EQ(ResourceLibraryLoads(), 0u);  // counting loads nothing
 }
 
@@ -165,7 +161,7 @@ TEST_F(PluginTest, FillsRecordsInPageOrderAndDestroysOnlyItsOwn) {
       EXPECT_EQ(page.flags, filled ? 48u : 0u) << i;
       if (!filled) continue;
       EXPECT_EQ(page.instance, GetResourceModuleHandle());
-      EXPECT_EQ(records.Template(i), c.templates[built]);
+      EXPECT_EQ(page.template_name, MakeIntResourceW(c.templates[built]));
       EXPECT_EQ(page.dialog_procedure, PropertyPageProc);
       EXPECT_NE(records.entries[i].page_object, nullptr);
       RWWString title;
@@ -174,7 +170,6 @@ TEST_F(PluginTest, FillsRecordsInPageOrderAndDestroysOnlyItsOwn) {
       EXPECT_TRUE(page.title ? title.Length() > 0 && title == page.title : title.IsNull());
     }
     EXPECT_EQ(UI_DESTROY(&host), 0);
-    EXPECT_EQ(host.context, nullptr);
     for (std::size_t i = 0; i < 9; ++i)
       EXPECT_EQ(records.entries[i].page_object, nullptr);
     EXPECT_EQ(records.entries[9].page_object, &other_page);
@@ -185,12 +180,9 @@ TEST_F(PluginTest, FillsRecordsInPageOrderAndDestroysOnlyItsOwn) {
 std::string Text(MPersistentObject* in, std::uint32_t key) {
   if (GStringAttribute* text = FindStringAttribute(in, key)) return text->GetValue().Data();
   GAttributeComposite* list = FindComposite(in, key);
-  if (!list) return "-";
-  std::string joined;
-  for (std::uint32_t i = 0; i < list->EntryCount(); ++i)
-    joined +=
-        (i ? "," : "") +
-        std::string(static_cast<GStringAttribute*>(list->Children()[i].Get())->GetValue().Data());
+  std::string joined = list ? "" : "-";
+  for (std::uint32_t i = 0; list && i < list->EntryCount(); ++i)
+    joined += static_cast<GStringAttribute*>(list->Children()[i].Get())->GetValue().Data() + ","s;
   return joined;
 }
 
@@ -217,7 +209,7 @@ TEST_F(PluginTest, ConfigToSettingsCopiesTheInstalledOptions) {
       {"no 213 ...", 2, 128, 0, 0, 1, {213, 314, 315, 316, 451}, {2, 128, 64, 1, 0, 1, 1, -1}, 2},
   };
   const std::string paths[3][3] = {
-      {"", "", ""}, {"MBX-1", "Lower Cassette", "Bin 4,Bin 17"}, {"-", "-", "-"}};
+      {"", "", ""}, {"MBX-1", "Lower Cassette", "Bin 4,Bin 17,"}, {"-", "-", "-"}};
   const std::int32_t parts[3][2] = {{0, 7}, {6, 1}, {-1, 1}};
   const std::uint32_t keys[] = {313, 925, 307, 308, 239, 520, 310, 451};
   for (const Case& c : cases) {
@@ -240,15 +232,15 @@ TEST_F(PluginTest, ConfigToSettingsCopiesTheInstalledOptions) {
     auto* bins = new GAttributeComposite(0);
     for (std::uint16_t id : {3, 4, 17, 18})
       bins->AddChild(new GBin(RWCString("Bin ") + RWCString(std::to_string(id).c_str()), id, 91));
-    auto* mailbox = static_cast<GPaperHandlingDevice*>(devices->Children()[2].Get());
-    mailbox->SetPart(6, bins);
-    mailbox->SetInstalled(1);
-    auto* second = new GPaperHandlingDevice(RWCString("MBX-2"), kOutputDevice, 1, 1, 1, 0, 0);
-    second->SetPart(1, new GAttributeComposite(0));
-    devices->AddChild(second);
-    static_cast<GPaperHandlingDevice*>(devices->Children()[1].Get())->SetInstalled(1);
-    static_cast<GPaperHandlingDevice*>(devices->Children()[0].Get())
-        ->SetPart(2, new GAttributeComposite(0));
+    auto device = [&](int i) {
+      return static_cast<GPaperHandlingDevice*>(devices->Children()[i].Get());
+    };
+    devices->AddChild(new GPaperHandlingDevice(RWCString("MBX-2"), kOutputDevice, 1, 1, 1, 0, 0));
+    device(3)->SetPart(1, new GAttributeComposite(0));
+    device(2)->SetPart(6, bins);
+    for (int i : {1, 2})
+      device(i)->SetInstalled(1);
+    device(0)->SetPart(2, new GAttributeComposite(0));
 
     EXPECT_EQ(UI_CONFIGTOSETTINGS(&host), 0);
     for (int i = 0; i < 8; ++i)
@@ -259,12 +251,31 @@ TEST_F(PluginTest, ConfigToSettingsCopiesTheInstalledOptions) {
     EXPECT_EQ(ValueOf(installed, 213), parts[c.paths][0]);
     EXPECT_EQ(ValueOf(installed, 274), parts[c.paths][1]);
   }
-  // The automatic configuration without device values answers 603 and
-  // copies nothing.
-  SetValueIfPresent(Options(), 201, 64);
+}
+
+// The automatic configuration on P1's own configuration: the device values
+// that the agent writes (131072 KB, status 2), then the copy.
+TEST_F(PluginTest, AutoConfigureCopiesOnlyWhatTheDeviceUpdated) {
+  GPLMProvider provider;
+  GPortHandlerRegistry::Instance().Register(&provider, "KVPLM 1.0");
+  host.configuration = DriverData()->GetConfiguration();
+  static_cast<GAttributeComposite*>(Installed())->AddChild(new GValueAttribute(0, 313));
   GUIContext context(&host);
-  EXPECT_EQ(context.AutoConfigure(), kNoDeviceValues);
-  EXPECT_EQ(ValueOf(Installed(), 925), 128);
+  const struct {
+    const char16_t* model;  // null: no agent, so no device values
+    std::uint32_t code;
+    std::int32_t status, memory;  // S 313, 925
+  } cases[] = {
+      {nullptr, kNoDeviceValues, 0, 64}, {u"Other", 8, 0, 64}, {u"kv test PRO", 0, 2, 128}};
+  for (const auto& c : cases) {
+    std::optional<testing_support::ScriptedAgent> agent;
+    if (c.model) agent.emplace(u"P1").SetText(u"MODEL_NAME", c.model);
+    if (c.model) agent->SetDword(u"hrMemorySize", 131072);
+    EXPECT_EQ(context.AutoConfigure(), c.code);
+    EXPECT_EQ(ValueOf(Installed(), 313), c.status);
+    EXPECT_EQ(ValueOf(Installed(), 925), c.memory);
+  }
+  GPortHandlerRegistry::Instance().Unregister("KVPLM 1.0");
 }
 
 TEST_F(PluginTest, InstructionsDialogOwnedByTheFocusAndCancelRestores) {
@@ -273,7 +284,6 @@ TEST_F(PluginTest, InstructionsDialogOwnedByTheFocusAndCancelRestores) {
       CreateDialogParamW(library, MakeIntResourceW(kTimedDialogTemplate), nullptr, nullptr, 0);
   ASSERT_NE(window, nullptr);
   SetFocus(window);
-  GAttributeComposite* before = host.settings;
   ui.OnDialog(7400, [&](UiDialog dialog) {
     EXPECT_EQ(GetParent(dialog.Handle()), window);
     host.context->GetSettingsView().SetValue(kJobStorageKey, 1);
@@ -281,7 +291,6 @@ TEST_F(PluginTest, InstructionsDialogOwnedByTheFocusAndCancelRestores) {
     dialog.Click(kIdCancel);
   });
   EXPECT_EQ(UI_INITIALIZE(&host, kInstructionsIndex), 1);
-  EXPECT_EQ(host.settings, before);
   EXPECT_EQ(ValueOf(settings.Get(), kJobStorageKey), 0);
   UI_DESTROY(&host);
   DestroyWindow(window);
@@ -311,9 +320,9 @@ TEST_F(PluginTest, TimedDialogShowsItsTextsAndEndsOnTheWaitClock) {
 }
 
 TEST_F(PluginTest, BadHostRecordsAreRefusedOrSurvived) {
-  EXPECT_EQ(UI_INITIALIZE(nullptr, 0), 0);
-  EXPECT_EQ(UI_INITIALIZE(nullptr, kInstructionsIndex), 0);
-  EXPECT_EQ(UI_DESTROY(nullptr) + UI_CONFIGTOSETTINGS(nullptr) + UI_SETTINGSTOCONFIG(nullptr), 0);
+  EXPECT_EQ(UI_INITIALIZE(nullptr, 0) + UI_INITIALIZE(nullptr, kInstructionsIndex) +
+                UI_DESTROY(nullptr) + UI_CONFIGTOSETTINGS(nullptr) + UI_SETTINGSTOCONFIG(&host),
+            0);
   host.page_flags = 3;
   Records records(host, 8, 8);
   host.size = 59;
@@ -325,7 +334,7 @@ TEST_F(PluginTest, BadHostRecordsAreRefusedOrSurvived) {
   host.settings = nullptr;
   host.configuration = nullptr;
   EXPECT_EQ(UI_INITIALIZE(&host, 0), 6);
-  EXPECT_EQ(records.Template(3), 1000u);  // no 520: no Job Storage page
+  EXPECT_EQ(records.pages[3].template_name, MakeIntResourceW(1000));  // no 520: no Job Storage page
   EXPECT_EQ(UI_CONFIGTOSETTINGS(&host), 0);
   EXPECT_EQ(UI_DESTROY(&host), 0);
   // Without the resource library: 0 in both modes, nothing made.
