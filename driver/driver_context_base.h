@@ -325,6 +325,9 @@ class GDriverContextBase : public virtual GDriverDataImp {
 
   // Deletes the device-mode object (the next bind makes one).
   void DropDevModeSettings();
+  // Deletes the object and makes a new one for GetPrinterHandle; false when
+  // none could be made.
+  bool RemakeDevModeSettings();
 
   // PaperIdToFormIndex, and with `by_name` the context's own lookup: a form
   // also matches the medium when it has the name that the paper-size
@@ -332,9 +335,6 @@ class GDriverContextBase : public virtual GDriverDataImp {
   int SearchFormForPaperId(std::uint16_t id, std::uint16_t& number, bool by_name);
 
  private:
-  // Deletes the object and makes a new one for GetPrinterHandle; false when
-  // none could be made.
-  bool RemakeDevModeSettings();
   // Slots 21 and 22; `by_tray` filters through the form-to-tray database.
   std::int32_t WalkForms(GFormCallback callback, void* data, int check,
                          GAttributeComposite* settings, bool by_tray);

@@ -17,7 +17,7 @@
 #include "platform/host/types.h"
 
 class GAttributeComposite;
-class GUIData;
+struct GUIData;
 class GUIDriverData;
 class RWCollectable;
 struct GOSVersion;

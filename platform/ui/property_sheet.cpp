@@ -282,8 +282,8 @@ LONG CommonPropertySheetUIW(HWND owner, PropSheetUiProc procedure, LPARAM parame
   }
   LONG shown = -1;
   if (CallProcedure(sheet_id, kPropSheetUiReasonInit, parameter) > 0) {
-    PropSheetUiInfoHeader header{WORD(sizeof(PropSheetUiInfoHeader)), 0, nullptr, owner, nullptr,
-                                 0};
+    PropSheetUiInfoHeader header{
+        WORD(sizeof(PropSheetUiInfoHeader)), 0, nullptr, owner, nullptr, 0};
     CallProcedure(sheet_id, kPropSheetUiReasonGetInfoHeader, reinterpret_cast<LPARAM>(&header));
     bool has_pages;
     {
