@@ -297,6 +297,9 @@ platform::BOOL GDriverContext::DrvConvertDevMode(const char16_t* printer_name,
     platform::SetLastError(platform::kErrorInvalidParameter);
     return 0;
   }
+  // Making the object reads the printer; a refused mode leaves the caller's
+  // last error as it was.
+  const platform::DWORD last_error = platform::GetLastError();
   if (!RemakeDevModeSettings()) return 0;
   GDevModeSettings* dev_mode = DevModeOf(*this);
   if (!dev_mode) return 0;
@@ -306,6 +309,7 @@ platform::BOOL GDriverContext::DrvConvertDevMode(const char16_t* printer_name,
       return 0;
     }
   } else if (mode != platform::kCdmDriverDefault) {
+    platform::SetLastError(last_error);
     return 0;
   }
   if (*size < platform::LONG(kFullDevModeSize)) {
@@ -314,26 +318,32 @@ platform::BOOL GDriverContext::DrvConvertDevMode(const char16_t* printer_name,
     return 0;
   }
 
-  // The printer, reopened with every right when it is local.
+  // The printer, reopened with every right when it is local; the
+  // context's own creation handle is back when the conversion ends.
+  const platform::HANDLE kept_handle = creation_handle_;
+  const bool ok = ConvertOnPrinter(printer_name, *dev_mode, dev_mode_in, dev_mode_out, *size,
+                                   mode == platform::kCdmConvert);
+  creation_handle_ = kept_handle;
+  return ok ? 1 : 0;
+}
+
+bool GDriverContext::ConvertOnPrinter(const char16_t* printer_name, GDevModeSettings& dev_mode,
+                                      const platform::DevModeW* dev_mode_in,
+                                      platform::DevModeW* dev_mode_out, platform::LONG& size,
+                                      bool merge) {
   creation_handle_ = nullptr;
-  if (platform::OpenPrinterW(printer_name, &creation_handle_, nullptr) != 1) {
-    creation_handle_ = nullptr;
-    return 0;
-  }
+  if (platform::OpenPrinterW(printer_name, &creation_handle_, nullptr) != 1) return false;
   std::unique_ptr<platform::BYTE[]> record = ReadPrinterInfo2(creation_handle_);
-  const bool local = !record ||
-                     !reinterpret_cast<platform::PrinterInfo2W*>(record.get())->server_name ||
-                     reinterpret_cast<platform::PrinterInfo2W*>(record.get())->server_name[0] == 0;
+  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.get());
+  const bool local = !info || !info->server_name || info->server_name[0] == 0;
   platform::ClosePrinter(creation_handle_);
   const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
   creation_handle_ = nullptr;
-  if (platform::OpenPrinterW(printer_name, &creation_handle_, local ? &all : nullptr) != 1) {
-    creation_handle_ = nullptr;
-    return 0;
-  }
+  if (platform::OpenPrinterW(printer_name, &creation_handle_, local ? &all : nullptr) != 1)
+    return false;
 
   bool ok = true;
-  if (dev_mode->AcceptPrinterDevMode(creation_handle_) == 0) {
+  if (dev_mode.AcceptPrinterDevMode(creation_handle_) == 0) {
     std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
     GValueAttribute* request = FindValueAttribute(built.get(), kExportRequestKey);
     if (request && request->GetValue() == 1) {
@@ -349,19 +359,19 @@ platform::BOOL GDriverContext::DrvConvertDevMode(const char16_t* printer_name,
     ok = built && SaveSettings(built.get(), 0) != 0;
     if (ok) StoreDefaultDevMode();
   }
-  if (ok && mode == platform::kCdmConvert && dev_mode->MergeDevMode(dev_mode_in) == 0) {
+  if (ok && merge && dev_mode.MergeDevMode(dev_mode_in) == 0) {
     platform::SetLastError(platform::kErrorInvalidParameter);
     ok = false;
   }
   if (ok && dev_mode_out) {
-    dev_mode->CopyDevModeTo(dev_mode_out);
-    *size = platform::LONG(dev_mode->GetDevModeSize());
+    dev_mode.CopyDevModeTo(dev_mode_out);
+    size = platform::LONG(dev_mode.GetDevModeSize());
   }
   if (platform::ClosePrinter(creation_handle_) != 1) {
     if (const platform::DWORD error = platform::GetLastError()) platform::SetLastError(error);
   }
   creation_handle_ = nullptr;
-  return ok ? 1 : 0;
+  return ok;
 }
 
 // ---- The device sheet.

@@ -84,6 +84,7 @@
 #include "platform/host/printer_interface.h"
 #include "platform/host/types.h"
 
+class GDevModeSettings;
 class GDriverContext;
 
 // The plug-in step of GDriverContext::UpdateFromDevice: lets the
@@ -292,6 +293,11 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   static std::uint32_t SystemMajor();
   // The export of an applying sheet whose flag value `flag_name` is set.
   void ExportAfterApply(const char16_t* flag_name);
+  // Steps 4 to 8 of DrvConvertDevMode on the creation handle, which it
+  // opens and closes (null afterwards); true on success.
+  bool ConvertOnPrinter(const char16_t* printer_name, GDevModeSettings& dev_mode,
+                        const platform::DevModeW* dev_mode_in, platform::DevModeW* dev_mode_out,
+                        platform::LONG& size, bool merge);
 
   // Opens the stored printer into the creation handle for the font files;
   // false when it does not open.
