@@ -30,9 +30,7 @@ constexpr std::uint32_t kPhysicalSettingsKey = 365;
 // Printer-data values.
 constexpr char16_t kExportPrintingName[] = u"ExportPrinting";
 constexpr char16_t kExportConfigName[] = u"ExportConfig";
-constexpr char16_t kPhysicalSettingsName[] = u"PhySetting";
 constexpr char16_t kLastUpdatedName[] = u"LastUpdated";
-constexpr char16_t kLastUpdateTypeName[] = u"LastUpdateType";
 constexpr char16_t kUserUpdateType[] = u"User";
 constexpr char16_t kFalseText[] = u"FALSE";
 

@@ -272,22 +272,21 @@ void GUIPluginPageList::FreeHost() {
   host_.reset();
 }
 
-std::int16_t GUIPluginPageList::ConfigToSettings(GUIData* host) {
+std::int16_t GUIPluginPageList::CallEveryModule(GUIData* host, PluginCall call) {
   EnsureModules(host ? host->settings : nullptr);
   std::int16_t result = 0;
   for (auto& module : modules_) {
-    if (const std::int16_t answer = module->ConfigToSettings(host)) result = answer;
+    if (const std::int16_t answer = (module.get()->*call)(host)) result = answer;
   }
   return result;
 }
 
+std::int16_t GUIPluginPageList::ConfigToSettings(GUIData* host) {
+  return CallEveryModule(host, &GUIPluginModule::ConfigToSettings);
+}
+
 std::int16_t GUIPluginPageList::SettingsToConfig(GUIData* host) {
-  EnsureModules(host ? host->settings : nullptr);
-  std::int16_t result = 0;
-  for (auto& module : modules_) {
-    if (const std::int16_t answer = module->SettingsToConfig(host)) result = answer;
-  }
-  return result;
+  return CallEveryModule(host, &GUIPluginModule::SettingsToConfig);
 }
 
 // ---- GCPSOSUI.

@@ -136,6 +136,8 @@ class GUIPluginPageList {
   GUIData* Host() const;
 
  private:
+  using PluginCall = std::int16_t (GUIPluginModule::*)(GUIData* host);
+  std::int16_t CallEveryModule(GUIData* host, PluginCall call);
   void EnsureModules(GAttributeComposite* settings);
   bool MakePages(std::uint32_t count);
   std::int16_t AddToSheet(GSheetRecord* record);

@@ -111,6 +111,12 @@ class Sheets : public PrinterFixture {
 TEST_F(Sheets, DocumentPropertiesWithoutASheet) {
   GDriverContext* context = DriverData();
   ASSERT_NE(context, nullptr);
+  // Mode 0 answers the size and touches nothing; so does a missing output.
+  Bytes untouched(kFullDevModeSize, 0xEE);
+  EXPECT_EQ(context->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(untouched),
+                                           nullptr, 0),
+            1172);
+  EXPECT_EQ(untouched, Bytes(kFullDevModeSize, 0xEE));
   EXPECT_EQ(context->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, nullptr, nullptr, 0x2),
             1172);
   Bytes ours = OurRecord();
@@ -153,7 +159,8 @@ TEST_F(Sheets, DocumentPropertiesWithoutASheet) {
   // Under the public-part-only flags the caller is told 220 bytes; the
   // reset stays out of what it owns.
   context->ApplyAppFlags(0x100);
-  EXPECT_EQ(context->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, nullptr, nullptr, 0x2),
+  EXPECT_EQ(context->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(untouched),
+                                           nullptr, 0),
             220);
   Bytes cut(kPublicDevModeSize + 8, 0xEE);
   EXPECT_EQ(
