@@ -292,33 +292,46 @@ TEST_F(Sheets, TheHookAddsEachPluginsPages) {
 
 TEST_F(Sheets, TheDocumentSheetAppliesOrCancels) {
   SetCallerProgram(kShell);
-  for (const bool ok : {true, false}) {
-    SCOPED_TRACE(ok ? "OK" : "Cancel");
-    SetTestPageApply(
-        [](GUIData& host) { SetValueIfPresent(FindComposite(host.settings, 365), 310, 7); });
+  SetTestPageApply(
+      [](GUIData& host) { SetValueIfPresent(FindComposite(host.settings, 365), 310, 7); });
+  const struct {
+    const char* what;
+    bool advanced, ok;
+    platform::LONG answer;
+    std::uint32_t access;
+    std::uint32_t export_after;
+    std::int32_t stored_310;  // the printer-wide part, stored only under access 0
+    const char* log;
+  } cases[] = {
+      {"OK", false, true, 1, 0, 0, 7, "apply 0, result 1, reason 3, apply 5, result 1, reason 3"},
+      {"Cancel", false, false, 2, 0, 1, 0, "reset 0, reset 5"},
+      {"advanced", true, true, 1, kUIAccessNoPrinterWide, 0, 0, "apply 5, result 1, reason 3"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     OnSheet([&](SheetDriver& sheet) {
       EXPECT_EQ(sheet.pages(), 7u);
       EXPECT_EQ(platform::SheetActiveIndex(sheet.handle()), 5);  // B1
       EXPECT_EQ(WindowText(platform::SheetFrame(sheet.handle())), u"P1 - Extra");
       EXPECT_EQ(Dword(u"ExportPrinting"), 1u);
-      EXPECT_EQ(TestPluginAt(0).access_flags, 0u);
-      EXPECT_TRUE(sheet.activate(0));
-      ok ? sheet.ok() : sheet.cancel();
+      EXPECT_EQ(TestPluginAt(0).access_flags, c.access);
+      EXPECT_TRUE(c.advanced || sheet.activate(0));
+      c.ok ? sheet.ok() : sheet.cancel();
     });
     Bytes out(kFullDevModeSize);
-    EXPECT_EQ(::DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(out), nullptr,
+    EXPECT_EQ(
+        c.advanced
+            ? ::DrvAdvancedDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(out), nullptr)
+            : ::DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(out), nullptr,
                                       platform::kDmModePrompt | platform::kDmModeCopy),
-              ok ? 1 : 2);
-    EXPECT_EQ(LoadU16(out.data(), kDmSize), ok ? 220 : 0);
-    EXPECT_EQ(Dword(u"ExportPrinting"), ok ? 0u : 1u);
-    // Printer-wide parts are stored under access 0 (mode 1).
+        c.answer);
+    EXPECT_EQ(LoadU16(out.data(), kDmSize), c.ok ? 220 : 0);
+    EXPECT_EQ(Dword(u"ExportPrinting"), c.export_after);
     std::unique_ptr<GAttributeComposite> stored(
         LoadNamedObjectAs<GAttributeComposite>(DriverData(), RWWString(u"365")));
-    EXPECT_EQ(SignedValueOr(stored.get(), 310, -1), ok ? 7 : 0);
-    EXPECT_NE(SheetLog().find(ok ? "apply 0, result 1, reason 3, apply 5, result 1, reason 3"
-                                 : "reset 0, reset 5"),
-              std::string::npos)
-        << SheetLog();
+    EXPECT_EQ(SignedValueOr(stored.get(), 310, -1), c.stored_310);
+    EXPECT_NE(SheetLog().find(c.log), std::string::npos) << SheetLog();
+    EXPECT_NE(SheetLog().find("header 6 P1"), std::string::npos);
     platform::ClearPropertySheetLog();
   }
 }
