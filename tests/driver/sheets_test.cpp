@@ -95,12 +95,16 @@ class Sheets : public PrinterFixture {
   RWWString Text(const char16_t* name) {
     return Services().GetPrinterDataString(DriverData(), RWWString(name), RWWString(u"-"));
   }
-  // P1's context's record as DM_COPY gives it.
+  // Document properties of P1's context on `out` and `in` (may be null).
+  platform::LONG Properties(Bytes* out, Bytes* in, platform::DWORD mode) {
+    return DriverData()->DrvDocumentProperties(nullptr, p1_, kFixturePrinter,
+                                               out ? AsRecord(*out) : nullptr,
+                                               in ? AsRecord(*in) : nullptr, mode);
+  }
+  // The context's record as DM_COPY gives it.
   Bytes OurRecord() {
     Bytes record(kFullDevModeSize);
-    EXPECT_EQ(DriverData()->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(record),
-                                                  nullptr, platform::kDmModeCopy),
-              1);
+    EXPECT_EQ(Properties(&record, nullptr, platform::kDmModeCopy), 1);
     return record;
   }
 
@@ -113,16 +117,11 @@ TEST_F(Sheets, DocumentPropertiesWithoutASheet) {
   ASSERT_NE(context, nullptr);
   // Mode 0 answers the size and touches nothing; so does a missing output.
   Bytes untouched(kFullDevModeSize, 0xEE);
-  EXPECT_EQ(context->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(untouched),
-                                           nullptr, 0),
-            1172);
+  EXPECT_EQ(Properties(&untouched, nullptr, 0), 1172);
   EXPECT_EQ(untouched, Bytes(kFullDevModeSize, 0xEE));
-  EXPECT_EQ(context->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, nullptr, nullptr, 0x2),
-            1172);
+  EXPECT_EQ(Properties(nullptr, nullptr, platform::kDmModeCopy), 1172);
   Bytes ours = OurRecord();
-  EXPECT_EQ(LoadU16(ours.data(), kDmSpecVersion), 0x0401);
-  EXPECT_EQ(LoadU16(ours.data(), kDmSize), 220);
-  EXPECT_EQ(LoadU16(ours.data(), kDmDriverExtra), 952);
+  EXPECT_EQ(LoadU32(ours.data(), kDmSize), 952u << 16 | 220);
 
   // An application's record: A4 (9), landscape (2), 3 copies.
   Bytes in = ours;
@@ -130,10 +129,7 @@ TEST_F(Sheets, DocumentPropertiesWithoutASheet) {
   StoreU16(in.data(), kDmPaperSize, 9);
   StoreU16(in.data(), kDmCopies, 3);
   Bytes out(kFullDevModeSize);
-  EXPECT_EQ(
-      context->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(out), AsRecord(in),
-                                     platform::kDmModeModify | platform::kDmModeCopy),
-      1);
+  EXPECT_EQ(Properties(&out, &in, platform::kDmModeModify | platform::kDmModeCopy), 1);
   EXPECT_EQ(LoadU16(out.data(), kDmOrientation), 2);
   EXPECT_EQ(LoadU16(out.data(), kDmPaperSize), 9);
   EXPECT_EQ(LoadU16(out.data(), kDmCopies), 3);
@@ -148,9 +144,7 @@ TEST_F(Sheets, DocumentPropertiesWithoutASheet) {
   // 0x100A: dmDriverExtra 1172 - 220 = 952 (B8 03); at 220 "VKVK" (56 4B
   // 56 4B) and the length 152 (98 00), then 146 zero bytes of the block.
   Bytes reset(kFullDevModeSize, 0xEE);
-  EXPECT_EQ(context->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(reset), nullptr,
-                                           0x100A),
-            1);
+  EXPECT_EQ(Properties(&reset, nullptr, 0x100A), 1);
   EXPECT_EQ(Bytes(reset.begin() + 70, reset.begin() + 72), (Bytes{0xB8, 0x03}));
   EXPECT_EQ(Bytes(reset.begin() + 220, reset.begin() + 226),
             (Bytes{0x56, 0x4B, 0x56, 0x4B, 0x98, 0x00}));
@@ -159,13 +153,9 @@ TEST_F(Sheets, DocumentPropertiesWithoutASheet) {
   // Under the public-part-only flags the caller is told 220 bytes; the
   // reset stays out of what it owns.
   context->ApplyAppFlags(0x100);
-  EXPECT_EQ(context->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(untouched),
-                                           nullptr, 0),
-            220);
+  EXPECT_EQ(Properties(&untouched, nullptr, 0), 220);
   Bytes cut(kPublicDevModeSize + 8, 0xEE);
-  EXPECT_EQ(
-      context->DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(cut), nullptr, 0x100A),
-      1);
+  EXPECT_EQ(Properties(&cut, nullptr, 0x100A), 1);
   EXPECT_EQ(LoadU16(cut.data(), kDmDriverExtra), 0);
   EXPECT_EQ(Bytes(cut.begin() + 220, cut.end()), Bytes(8, 0xEE));
 }
@@ -212,6 +202,18 @@ TEST_F(Sheets, ConversionAnswersAndErrors) {
     }
   }
 
+  // P1 had no default device mode: the first conversion built and stored
+  // one, with "Stale" = "FALSE" (1100 = 1) and the import's failure stamped
+  // (no helper to refresh from).
+  std::unique_ptr<platform::BYTE[]> info = ReadPrinterInfo2(p1_);
+  ASSERT_NE(info, nullptr);
+  const auto* stored = static_cast<const std::uint8_t*>(
+      reinterpret_cast<platform::PrinterInfo2W*>(info.get())->dev_mode);
+  ASSERT_NE(stored, nullptr);
+  EXPECT_EQ(LoadU16(stored, kDmDriverExtra), 952);
+  EXPECT_EQ(Text(GConfigurationImporter::kStaleValue), u"FALSE");
+  EXPECT_EQ(Text(GConfigurationImporter::kLastUpdateValue), u"ERROR");
+
   // A -> B -> A: converting the converted record gives it back.
   Bytes a = ours;
   StoreU16(a.data(), kDmCopies, 5);
@@ -222,21 +224,6 @@ TEST_F(Sheets, ConversionAnswersAndErrors) {
   ASSERT_EQ(::DrvConvertDevMode(kFixturePrinter, AsRecord(b), AsRecord(again), &size, 1), 1);
   EXPECT_EQ(LoadU16(b.data(), kDmCopies), 5);
   EXPECT_EQ(again, b);
-}
-
-TEST_F(Sheets, ConversionBuildsAMissingPrinterDefault) {
-  Bytes out(kFullDevModeSize);
-  platform::LONG size = 1172;
-  ASSERT_EQ(::DrvConvertDevMode(kFixturePrinter, nullptr, AsRecord(out), &size, 4), 1);
-  EXPECT_EQ(Text(GConfigurationImporter::kStaleValue), u"FALSE");
-  std::unique_ptr<platform::BYTE[]> info = ReadPrinterInfo2(p1_);
-  ASSERT_NE(info, nullptr);
-  const auto* stored = static_cast<const std::uint8_t*>(
-      reinterpret_cast<platform::PrinterInfo2W*>(info.get())->dev_mode);
-  ASSERT_NE(stored, nullptr);
-  EXPECT_EQ(LoadU16(stored, kDmDriverExtra), 952);
-  // No helper to refresh from: the import records its failure.
-  EXPECT_EQ(Text(GConfigurationImporter::kLastUpdateValue), u"ERROR");
 }
 
 TEST_F(Sheets, TheHookAddsEachPluginsPages) {
@@ -291,7 +278,7 @@ TEST_F(Sheets, TheHookAddsEachPluginsPages) {
 }
 
 TEST_F(Sheets, TheDocumentSheetAppliesOrCancels) {
-  SetCallerProgram(kShell);
+  platform::SetHostProgramPath(kShell);
   SetTestPageApply(
       [](GUIData& host) { SetValueIfPresent(FindComposite(host.settings, 365), 310, 7); });
   const struct {
@@ -337,7 +324,7 @@ TEST_F(Sheets, TheDocumentSheetAppliesOrCancels) {
 }
 
 TEST_F(Sheets, TheDeviceSheetStampsAChangedConfiguration) {
-  SetCallerProgram(kShell);
+  platform::SetHostProgramPath(kShell);
   SetTestPageApply(
       [](GUIData& host) { SetValueIfPresent(FindComposite(host.settings, 365), 310, 1); });
   OnSheet([&](SheetDriver& sheet) {
@@ -388,7 +375,7 @@ TEST_F(Sheets, AccessFlagsFollowRightsServerSystemAndCaller) {
     platform::SetPrinterServer(kFixturePrinter, c.remote ? u"\\\\PRINTSRV" : u"");
     platform::SetPrinterAdministerDenied(!c.rights);
     platform::SetPrinterDataWriteFailure(kFixturePrinter, kWriteTestName, c.rights ? 0 : 5);
-    SetCallerProgram(c.shell ? kShell : u"C:\\Apps\\WRITER.EXE");
+    platform::SetHostProgramPath(c.shell ? kShell : u"C:\\Apps\\WRITER.EXE");
     platform::DocumentPropertyHeader header{28, 0, p1_, nullptr, nullptr, nullptr, 0, c.mode};
     platform::PropSheetUiInfo info{};
     info.service_callback = &StubService;

@@ -34,7 +34,6 @@ platform::INT_PTR TestPageProc(platform::HWND window, platform::UINT message,
   return message == kWmInitDialog ? 1 : 0;
 }
 
-template <int S>
 std::uint32_t Version() {
   return kUIInterfaceVersion;
 }
@@ -67,14 +66,7 @@ std::int16_t Destroy(GUIData*) {
   return 0;
 }
 
-template <int S>
-std::int16_t ConfigToSettings(GUIData*) {
-  ++g_slots[S].plugin.config_to_settings;
-  return 0;
-}
-
-template <int S>
-std::int16_t SettingsToConfig(GUIData*) {
+std::int16_t Nothing(GUIData*) {
   return 0;
 }
 
@@ -82,11 +74,11 @@ template <int S>
 platform::ModuleSpec Spec(const std::u16string& name) {
   auto entry = [](auto function) { return reinterpret_cast<platform::FARPROC>(function); };
   return {name,
-          {{kUIEntryInterfaceVersion, entry(&Version<S>)},
+          {{kUIEntryInterfaceVersion, entry(&Version)},
            {kUIEntryInitialize, entry(&Initialize<S>)},
            {kUIEntryDestroy, entry(&Destroy<S>)},
-           {kUIEntryConfigToSettings, entry(&ConfigToSettings<S>)},
-           {kUIEntrySettingsToConfig, entry(&SettingsToConfig<S>)}},
+           {kUIEntryConfigToSettings, entry(&Nothing)},
+           {kUIEntrySettingsToConfig, entry(&Nothing)}},
           {}};
 }
 
@@ -94,8 +86,8 @@ platform::ModuleSpec Spec(const std::u16string& name) {
 
 TestPlugin& InstallTestPlugin(int slot, const std::u16string& name,
                               std::vector<std::int16_t> counts, std::u16string prefix) {
-  static platform::ModuleSpec (*const kSpecs[kTestPluginSlots])(const std::u16string&) = {
-      &Spec<0>, &Spec<1>, &Spec<2>};
+  static platform::ModuleSpec (*const kSpecs[kTestPluginSlots])(const std::u16string&) = {&Spec<0>,
+                                                                                          &Spec<1>};
   g_slots[slot] = Slot();
   g_slots[slot].plugin.counts = std::move(counts);
   g_slots[slot].plugin.prefix = std::move(prefix);
@@ -112,10 +104,6 @@ TestPlugin& TestPluginAt(int slot) {
 
 void SetTestPageApply(std::function<void(GUIData& host)> apply) {
   g_apply = std::move(apply);
-}
-
-void SetCallerProgram(const std::u16string& path) {
-  platform::SetHostProgramPath(path);
 }
 
 }  // namespace testing_support
