@@ -48,7 +48,11 @@
 // runs for a printer that is not a print server's; a device apply writes
 // the update stamps and the default device mode whether or not its save
 // worked (only the export needs the save); the plug-in step of
-// UpdateFromDevice succeeds when a plug-in ran and all answered 0.
+// UpdateFromDevice succeeds when a plug-in ran and all answered 0; the
+// conversion opens and closes a creation handle of its own and gives the
+// context its former one back; a refused conversion mode (2 or unknown)
+// leaves the caller's last error as it was, though making the device-mode
+// object first reads the printer.
 // Mended: a document-properties call of mode 0x100A resets the private
 // part only after its own record was copied, and not at all under the
 // public-part-only application flags (the caller was told 220 bytes);
