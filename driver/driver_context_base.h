@@ -325,14 +325,14 @@ class GDriverContextBase : public virtual GDriverDataImp {
 
   // Deletes the device-mode object (the next bind makes one).
   void DropDevModeSettings();
-  // Deletes the object and makes a new one for GetPrinterHandle; false when
-  // none could be made.
-  bool RemakeDevModeSettings();
 
   // PaperIdToFormIndex, and with `by_name` the context's own lookup: a form
   // also matches the medium when it has the name that the paper-size
   // mapping's string gives the medium in the support library.
   int SearchFormForPaperId(std::uint16_t id, std::uint16_t& number, bool by_name);
+  // Deletes the object and makes a new one for GetPrinterHandle; false when
+  // none could be made.
+  bool RemakeDevModeSettings();
 
  private:
   // Slots 21 and 22; `by_tray` filters through the form-to-tray database.
