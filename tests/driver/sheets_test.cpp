@@ -444,6 +444,16 @@ TEST_F(Sheets, BadInputEndsCleanly) {
   EXPECT_EQ(DriverData()->DrvDocumentPropertySheets(nullptr, 0), -1);
   EXPECT_EQ(DriverData()->DrvDevicePropertySheets(&info, 0), -1);
   EXPECT_EQ(DriverData()->DocumentPropertiesWithoutSheet(nullptr), 0);
+  // A second init before the first sheet's destroy frees the first's
+  // record and pages (the leak check would see them).
+  platform::DevicePropertyHeader device{12, 0, p1_, nullptr};
+  info.lparam_init = reinterpret_cast<platform::LPARAM>(&device);
+  info.service_callback = &StubService;
+  for (platform::WORD reason : {0, 0, 2}) {
+    info.reason = reason;
+    EXPECT_EQ(DriverData()->DrvDevicePropertySheets(&info, 0), 1);
+  }
+  EXPECT_EQ(TestPluginAt(1).destroys, 2);
 }
 
 }  // namespace
