@@ -8,7 +8,7 @@
 #include "config/paper/paper_parts.h"
 #include "driver/model_lookup.h"
 #include "persist/child_iterator.h"
-#include "ui/framework/host_records.h"
+#include "driver/ui_plugin_records.h"
 #include "ui/framework/ui_context.h"
 
 namespace {

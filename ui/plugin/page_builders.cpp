@@ -22,21 +22,12 @@ constexpr PageLayout kColor{1056, 14000, 900};
 constexpr PageLayout kNTForms{0, 12000, 700};
 constexpr PageLayout kConfigure{0, 7000, 600};
 
-// A heap copy of `text` with its terminator, for the host to free.
-char16_t* HeapCopy(const RWWString& text) {
-  auto* copy = new char16_t[text.Length() + 1];
-  for (RWSize i = 0; i < text.Length(); ++i)
-    copy[i] = text[i];
-  copy[text.Length()] = u'\0';
-  return copy;
-}
-
 GPropertyPage* MakePage(PropSheetPageW* record, GUIContext* context, int with_help,
                         const PageLayout& layout) {
   if (layout.title) {
     RWWString title;
     LoadResString(layout.title, title);
-    record->title = HeapCopy(title);
+    record->title = GUIDuplicateText(title.Data());  // the host frees it
   }
   auto* page = new GPropertyPage(record, GetResourceModuleHandle(), layout.template_id, context,
                                  with_help, layout.help_context);

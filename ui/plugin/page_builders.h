@@ -26,7 +26,7 @@
 
 #include <cstdint>
 
-#include "ui/framework/host_records.h"
+#include "driver/ui_plugin_records.h"
 
 class GListFeature;
 class GPropertyPage;

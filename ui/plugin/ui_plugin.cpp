@@ -128,12 +128,12 @@ MPersistentObject* FindPrinterLanguageObject(const GUIData* host) {
 }
 
 std::uint32_t UI_INTERFACEVERSION() {
-  return kPluginInterfaceVersion;
+  return kUIInterfaceVersion;
 }
 
 std::int16_t UI_INITIALIZE(GUIData* host, std::int16_t index) {
   if (!IsHostRecord(host)) return 0;
-  if (index != kInstructionsIndex) return Initialize(*host, index);
+  if (index != kUIManualDuplexIndex) return Initialize(*host, index);
   if (!Begin(*host)) return 0;
   ShowInstructions(host->context);
   return 1;
@@ -167,11 +167,11 @@ std::int16_t UI_SETTINGSTOCONFIG(GUIData*) {
 
 bool ExportPluginEntryPoints(std::u16string_view module) {
   const std::pair<const char*, platform::FARPROC> entries[] = {
-      {"UI_INTERFACEVERSION", reinterpret_cast<platform::FARPROC>(&UI_INTERFACEVERSION)},
-      {"UI_INITIALIZE", reinterpret_cast<platform::FARPROC>(&UI_INITIALIZE)},
-      {"UI_DESTROY", reinterpret_cast<platform::FARPROC>(&UI_DESTROY)},
-      {"UI_CONFIGTOSETTINGS", reinterpret_cast<platform::FARPROC>(&UI_CONFIGTOSETTINGS)},
-      {"UI_SETTINGSTOCONFIG", reinterpret_cast<platform::FARPROC>(&UI_SETTINGSTOCONFIG)}};
+      {kUIEntryInterfaceVersion, reinterpret_cast<platform::FARPROC>(&UI_INTERFACEVERSION)},
+      {kUIEntryInitialize, reinterpret_cast<platform::FARPROC>(&UI_INITIALIZE)},
+      {kUIEntryDestroy, reinterpret_cast<platform::FARPROC>(&UI_DESTROY)},
+      {kUIEntryConfigToSettings, reinterpret_cast<platform::FARPROC>(&UI_CONFIGTOSETTINGS)},
+      {kUIEntrySettingsToConfig, reinterpret_cast<platform::FARPROC>(&UI_SETTINGSTOCONFIG)}};
   for (const auto& [name, function] : entries) {
     if (!platform::AddModuleExport(module, name, function)) return false;
   }

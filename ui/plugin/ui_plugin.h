@@ -50,14 +50,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "driver/ui_plugin_records.h"
 #include "platform/host/types.h"
-#include "ui/framework/host_records.h"
 
 class MPersistentObject;
 
-// The interface version and the page index of the instructions.
-inline constexpr std::uint32_t kPluginInterfaceVersion = 2;
-inline constexpr std::int16_t kInstructionsIndex = 0x789A;
 // Page counts.
 inline constexpr std::int16_t kDocumentPageCount = 6;
 inline constexpr std::int16_t kDevicePageCount = 2;

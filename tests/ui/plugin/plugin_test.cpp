@@ -89,7 +89,7 @@ struct Records {
   }
   ~Records() {
     for (auto& page : pages)
-      delete[] page.title;
+      GUIFreeText(page.title);
   }
 };
 
@@ -290,7 +290,7 @@ TEST_F(PluginTest, InstructionsDialogOwnedByTheFocusAndCancelRestores) {
     EXPECT_EQ(ValueOf(settings.Get(), kJobStorageKey), 1);
     dialog.Click(kIdCancel);
   });
-  EXPECT_EQ(UI_INITIALIZE(&host, kInstructionsIndex), 1);
+  EXPECT_EQ(UI_INITIALIZE(&host, kUIManualDuplexIndex), 1);
   EXPECT_EQ(ValueOf(settings.Get(), kJobStorageKey), 0);
   UI_DESTROY(&host);
   DestroyWindow(window);
@@ -320,7 +320,7 @@ TEST_F(PluginTest, TimedDialogShowsItsTextsAndEndsOnTheWaitClock) {
 }
 
 TEST_F(PluginTest, BadHostRecordsAreRefusedOrSurvived) {
-  EXPECT_EQ(UI_INITIALIZE(nullptr, 0) + UI_INITIALIZE(nullptr, kInstructionsIndex) +
+  EXPECT_EQ(UI_INITIALIZE(nullptr, 0) + UI_INITIALIZE(nullptr, kUIManualDuplexIndex) +
                 UI_DESTROY(nullptr) + UI_CONFIGTOSETTINGS(nullptr) + UI_SETTINGSTOCONFIG(&host),
             0);
   host.page_flags = 3;
@@ -339,7 +339,7 @@ TEST_F(PluginTest, BadHostRecordsAreRefusedOrSurvived) {
   EXPECT_EQ(UI_DESTROY(&host), 0);
   // Without the resource library: 0 in both modes, nothing made.
   SetModuleLoadFailure(kLibrary, true);
-  EXPECT_EQ(UI_INITIALIZE(&host, kInstructionsIndex) + UI_INITIALIZE(&host, 0), 0);
+  EXPECT_EQ(UI_INITIALIZE(&host, kUIManualDuplexIndex) + UI_INITIALIZE(&host, 0), 0);
   EXPECT_EQ(host.context, nullptr);
 }
 
