@@ -1,0 +1,3 @@
+#include "ui/pages/inert_rule.h"
+
+void GInertRule::OnChanges(const GValueList&, int) {}

@@ -1,0 +1,148 @@
+// The least of the property pages' own feature and wrapper classes: what
+// the page builders (ui/plugin/page_builders.h) put on the pages for the
+// groups whose behaviour is not decided here in substance. Each feature
+// answers its state (shown and enabled unless a user-interface flag says
+// otherwise), each wrapper shows and enables its controls by that state,
+// and a button that opens an inner dialog keeps that dialog.
+//
+//   GPageFeature / GPageWrapper        the plain pair (and the pair of the
+//                                      groups without a class of their own)
+//   GTipGroupFeature                   a feature tip's place: its flag and
+//                                      message ids and its style, kept for
+//                                      the tip's own classes
+//   GOrientationFeature                the orientation attribute (265)
+//   GAboutFeature / GAboutButtonWrapper
+//   GQuicksetPoolFeature / GQuicksetComboWrapper
+//   GPreviewFeature / GPreviewWrapper  the preview pair (1070, 901)
+//   GCustomPaperNameWrapper, GWMFontWrapper
+//   GWatermarkLayoutFeature / GWatermarkLayoutWrapper (which owns it too)
+//   GDialogButtonWrapper               a button that opens the dialog it
+//                                      keeps, with a settings snapshot that
+//                                      Cancel restores
+//
+// Ownership: a wrapper owns its feature(s) and its dialog; the page owns
+// the wrapper. Threads: the sheet's.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "ui/framework/control_wrapper.h"
+#include "ui/framework/feature.h"
+#include "ui/framework/modal_dialog.h"
+
+// The orientation attribute of the settings.
+inline constexpr std::uint32_t kPageOrientationKey = 265;
+
+class GPageFeature : public GFeature {
+ public:
+  // `flag` (0: none) is the user-interface object whose value is the state.
+  explicit GPageFeature(GUIContext* owner, std::uint32_t flag = 0) : GFeature(owner), flag_(flag) {}
+  int GetState() override;
+
+ private:
+  std::uint32_t flag_;
+};
+
+class GPageWrapper : public GControlWrapper {
+ public:
+  using GControlWrapper::GControlWrapper;
+  void RefreshState() override;
+};
+
+class GTipGroupFeature : public GPageFeature {
+ public:
+  GTipGroupFeature(GUIContext* owner, std::uint32_t flag, std::uint32_t message, int style)
+      : GPageFeature(owner), flag_(flag), message_(message), style_(style) {}
+  std::uint32_t FlagId() const { return flag_; }
+  std::uint32_t MessageId() const { return message_; }
+  int Style() const { return style_; }
+
+ private:
+  std::uint32_t flag_, message_;
+  int style_;
+};
+
+class GOrientationFeature : public GAttributeFeature {
+ public:
+  explicit GOrientationFeature(GUIContext* owner)
+      : GAttributeFeature(owner, &kPageOrientationKey) {}
+};
+
+class GAboutFeature : public GPageFeature {
+ public:
+  using GPageFeature::GPageFeature;
+};
+class GAboutButtonWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+};
+
+class GQuicksetPoolFeature : public GPageFeature {
+ public:
+  using GPageFeature::GPageFeature;
+};
+class GQuicksetComboWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+};
+
+class GPreviewFeature : public GPageFeature {
+ public:
+  using GPageFeature::GPageFeature;
+};
+class GPreviewWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+};
+
+class GCustomPaperNameWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+};
+class GWMFontWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+};
+
+class GWatermarkLayoutFeature : public GPageFeature {
+ public:
+  using GPageFeature::GPageFeature;
+};
+class GWatermarkLayoutWrapper : public GPageWrapper {
+ public:
+  // Owns `layout` besides `feature`.
+  GWatermarkLayoutWrapper(GFeature* feature, GWatermarkLayoutFeature* layout,
+                          const GControlEntry* table)
+      : GPageWrapper(feature, table), layout_(layout) {}
+  GWatermarkLayoutFeature* Layout() const { return layout_.get(); }
+
+ private:
+  std::unique_ptr<GWatermarkLayoutFeature> layout_;
+};
+
+// A second feature a wrapper owns beside its own (the paper-size and
+// fit-to-paper groups pair a limits feature with the attribute one).
+class GPairedWrapper : public GPageWrapper {
+ public:
+  GPairedWrapper(GFeature* feature, GFeature* second, const GControlEntry* table)
+      : GPageWrapper(feature, table), second_(second) {}
+  GFeature* Second() const { return second_.get(); }
+
+ private:
+  std::unique_ptr<GFeature> second_;
+};
+
+class GDialogButtonWrapper : public GPageWrapper {
+ public:
+  // REQUIRES: `dialog` is not null; the wrapper owns it.
+  GDialogButtonWrapper(GFeature* feature, const GControlEntry* table, GModalDialog* dialog)
+      : GPageWrapper(feature, table), dialog_(dialog) {}
+  // A click of the main control runs the dialog over the page.
+  platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
+                                  platform::LPARAM lparam) override;
+  GModalDialog* Dialog() const { return dialog_.get(); }
+
+ private:
+  std::unique_ptr<GModalDialog> dialog_;
+};

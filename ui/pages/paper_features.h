@@ -1,0 +1,47 @@
+// The paper-size features of the Paper and Effects pages:
+//   GPaperSizeLimitsFeature  the feature of the groups bound by the custom
+//                            size limits (the custom size dialog, its
+//                            button, the size and fit-to-paper groups);
+//   GPaperSizeFeature        the paper size (260), and whether a paper lies
+//                            outside the custom size limits;
+//   GFitToPaperFeature       fit to other size (270).
+//
+// The limits are the configuration's limit media: the smallest paper is
+// medium 17385 and the largest 17384, as the driver data decides them (one
+// reading names them the other way round; the driver data's is kept so
+// that a paper the driver accepts is inside here too).
+//
+// Ownership: the wrappers'. Threads: the sheet's.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/framework/feature.h"
+#include "ui/pages/page_groups.h"
+
+inline constexpr std::uint32_t kPaperSizeKey = 260;
+inline constexpr std::uint32_t kFitToPaperKey = 270;
+inline constexpr std::uint16_t kSmallestLimitMedium = 17385;
+inline constexpr std::uint16_t kLargestLimitMedium = 17384;
+
+class GPaperSizeLimitsFeature : public GPageFeature {
+ public:
+  using GPageFeature::GPageFeature;
+};
+
+class GPaperSizeFeature : public GAttributeFeature {
+ public:
+  explicit GPaperSizeFeature(GUIContext* owner) : GAttributeFeature(owner, &kPaperSizeKey) {}
+
+  // Whether paper `paper_id` (0: the current one) is narrower or shorter
+  // than the smallest limit medium, or wider or taller than the largest,
+  // all taken from the configuration at the current orientation (265) and
+  // the smaller of the resolutions 323 and 324. False when a medium is
+  // missing or the resolution is 0.
+  bool IsOutsideSizeLimits(std::uint16_t paper_id);
+};
+
+class GFitToPaperFeature : public GAttributeFeature {
+ public:
+  explicit GFitToPaperFeature(GUIContext* owner) : GAttributeFeature(owner, &kFitToPaperKey) {}
+};
