@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "ui/framework/control_wrapper.h"
 #include "ui/framework/feature.h"
@@ -142,7 +143,10 @@ class GDialogButtonWrapper : public GPageWrapper {
   platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
                                   platform::LPARAM lparam) override;
   GModalDialog* Dialog() const { return dialog_.get(); }
+  // Keeps `dialog` too (a dialog the opened one's flows show).
+  void KeepDialog(GModalDialog* dialog) { kept_.emplace_back(dialog); }
 
  private:
   std::unique_ptr<GModalDialog> dialog_;
+  std::vector<std::unique_ptr<GModalDialog>> kept_;
 };

@@ -45,3 +45,19 @@ class GFitToPaperFeature : public GAttributeFeature {
  public:
   explicit GFitToPaperFeature(GUIContext* owner) : GAttributeFeature(owner, &kFitToPaperKey) {}
 };
+
+// The paper-size group: the limits feature and the paper size.
+class GPaperSizeWrapper : public GPairedWrapper {
+ public:
+  GPaperSizeWrapper(GPaperSizeLimitsFeature* limits, GPaperSizeFeature* size,
+                    const GControlEntry* table)
+      : GPairedWrapper(limits, size, table) {}
+};
+
+// The fit-to-paper group: the limits feature and fit to other size.
+class GFitToLetterWrapper : public GPairedWrapper {
+ public:
+  GFitToLetterWrapper(GPaperSizeLimitsFeature* limits, GFitToPaperFeature* fit,
+                      const GControlEntry* table)
+      : GPairedWrapper(limits, fit, table) {}
+};

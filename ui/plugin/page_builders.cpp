@@ -1,7 +1,11 @@
 #include "ui/plugin/page_builders.h"
 
+#include "persist/persistent_object.h"
 #include "ui/framework/property_page.h"
 #include "ui/framework/resource_library.h"
+#include "ui/framework/ui_context.h"
+#include "ui/pages/inert_rule.h"
+#include "ui/pages/page_contents.h"
 
 using platform::PropSheetPageW;
 
@@ -22,8 +26,11 @@ constexpr PageLayout kColor{1056, 14000, 900};
 constexpr PageLayout kNTForms{0, 12000, 700};
 constexpr PageLayout kConfigure{0, 7000, 600};
 
+// Makes the page, lets `add` put its groups on it, then builds its help
+// table.
+template <class AddGroups>
 GPropertyPage* MakePage(PropSheetPageW* record, GUIContext* context, int with_help,
-                        const PageLayout& layout) {
+                        const PageLayout& layout, AddGroups add) {
   if (layout.title) {
     RWWString title;
     LoadResString(layout.title, title);
@@ -31,48 +38,81 @@ GPropertyPage* MakePage(PropSheetPageW* record, GUIContext* context, int with_he
   }
   auto* page = new GPropertyPage(record, GetResourceModuleHandle(), layout.template_id, context,
                                  with_help, layout.help_context);
+  add(page);
   page->BuildHelpTable();
   return page;
+}
+
+std::uint16_t LanguageKind(MPersistentObject* language) {
+  if (!language) return 0;
+  if (language->IsKindOf(kLanguageZdl5)) return kLanguageZdl5;
+  return language->IsKindOf(kLanguageXL) ? kLanguageXL : 0;
 }
 
 }  // namespace
 
 GPropertyPage* BuildFinishingPage(PropSheetPageW* record, GUIContext* context, int with_help,
-                                  MPersistentObject*) {
-  return MakePage(record, context, with_help, kFinishing);
+                                  MPersistentObject* language) {
+  return MakePage(record, context, with_help, kFinishing, [&](GPropertyPage* page) {
+    AddFinishingGroups(page, context, LanguageKind(language));
+  });
 }
 
 GPropertyPage* BuildEffectsPage(PropSheetPageW* record, GUIContext* context, int with_help) {
-  return MakePage(record, context, with_help, kEffects);
+  return MakePage(record, context, with_help, kEffects,
+                  [&](GPropertyPage* page) { AddEffectsGroups(page, context); });
 }
 
 GPropertyPage* BuildPaperPage(PropSheetPageW* record, GUIContext* context, int with_help) {
-  return MakePage(record, context, with_help, kPaper);
+  return MakePage(record, context, with_help, kPaper,
+                  [&](GPropertyPage* page) { AddPaperGroups(page, context); });
 }
 
 GPropertyPage* BuildJobStoragePage(PropSheetPageW* record, GUIContext* context, int with_help) {
-  return MakePage(record, context, with_help, kJobStorage);
+  ReadLocalJobStorageChoice(context);
+  return MakePage(record, context, with_help, kJobStorage,
+                  [&](GPropertyPage* page) { AddJobStorageGroups(page, context); });
 }
 
 GPropertyPage* BuildBasicsPage(PropSheetPageW* record, GUIContext* context, int with_help) {
-  return MakePage(record, context, with_help, kBasics);
+  return MakePage(record, context, with_help, kBasics,
+                  [&](GPropertyPage* page) { AddBasicsGroups(page, context); });
 }
 
 GPropertyPage* BuildColorPage(PropSheetPageW* record, GUIContext* context, int with_help,
                               MPersistentObject*) {
-  return MakePage(record, context, with_help, kColor);
+  return MakePage(record, context, with_help, kColor,
+                  [&](GPropertyPage* page) { AddColorGroups(page, context); });
 }
 
 GPropertyPage* BuildNTFormsPage(PropSheetPageW* record, GUIContext* context, int with_help) {
-  return MakePage(record, context, with_help, kNTForms);
+  return MakePage(record, context, with_help, kNTForms,
+                  [&](GPropertyPage* page) { AddNTFormsGroups(page, context); });
 }
 
 GPropertyPage* BuildConfigurePage(PropSheetPageW* record, GUIContext* context, int with_help) {
-  return MakePage(record, context, with_help, kConfigure);
+  return MakePage(record, context, with_help, kConfigure,
+                  [&](GPropertyPage* page) { AddConfigureGroups(page, context); });
 }
 
-GListFeature* MakeNupConflictRule(GUIContext*, GPropertyPage*) {
-  return nullptr;
+GListFeature* MakeNupConflictRule(GUIContext* context, GPropertyPage*) {
+  return new GInertRule(context, "GNupConflictRule");
 }
 
-void BuildRules(GUIContext*, MPersistentObject*) {}
+void BuildRules(GUIContext* context, MPersistentObject* language) {
+  // nullptr: position 16, the rasterisation rule, only for kind 788.
+  static constexpr const char* kRules[] = {
+      "GFitToPaperNoticeRule", "GTrayMediaRule",        "GDuplexMediaRule",   "GBookletRule",
+      "framework rule 5",      "GPermissionRule",       "GScaleConflictRule", "GSizeLimitRule",
+      "GAutoConfigNoticeRule", "GTrueTypeBitmapRule",   "GTray1SyncRule",     "GTrayConflictRule",
+      "GMemoryRule",           "GBackCoverBookletRule", "framework rule 15",  nullptr,
+      "framework rule 17",     "framework rule 18",     "GConfigStatusRule",  "framework rule 20"};
+  const bool zdl5 = LanguageKind(language) == kLanguageZdl5;
+  for (const char* name : kRules) {
+    if (name) {
+      context->AddListener(new GInertRule(context, name));
+    } else if (zdl5) {
+      context->AddListener(new GInertRule(context, "GRasterizationRule"));
+    }
+  }
+}

@@ -15,10 +15,14 @@
 //   Paper        1053   2000      200      NT Forms     -      12000     700
 //   Job Storage  11041  15000     1000     Configure    -      7000      600
 //
-// The pages' control groups, help tables and inner dialogs, the N-up
-// conflict rule that follows the Finishing page and the constraint rules
-// of BuildRules are added by the pages and rules as they are built; until
-// then a page holds no group and BuildRules registers nothing.
+// Between making the page and building its merged help table, the
+// builder adds the page's control groups and inner dialogs
+// (ui/pages/page_contents.h); the Job Storage builder first sets the
+// settings' local job storage choice. The rules builder registers the 20
+// constraint rules in their order (the rasterisation rule, 16th, only for
+// a language of kind 788), each an inert rule (ui/pages/inert_rule.h)
+// until its own class stands; five places belong to rules no part of this
+// library decides and stay inert. The N-up conflict rule is inert too.
 //
 // Ownership: the page belongs to the plug-in (UI_DESTROY deletes it); the
 // rules to the context. Threads: the sheet's.
@@ -52,7 +56,7 @@ GPropertyPage* BuildConfigurePage(platform::PropSheetPageW* record, GUIContext* 
                                   int with_help);
 
 // The N-up conflict rule over the Finishing page, which UI_INITIALIZE adds
-// as the context's first listener; null while the rule is not built.
+// as the context's first listener.
 GListFeature* MakeNupConflictRule(GUIContext* context, GPropertyPage* finishing);
 
 // Registers the constraint rules with `context` (AddListener), in their

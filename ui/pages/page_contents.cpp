@@ -1,0 +1,359 @@
+#include "ui/pages/page_contents.h"
+
+#include <initializer_list>
+#include <vector>
+
+#include "driver/services/os_factory.h"
+#include "driver/ui_driver_data.h"
+#include "platform/ui/messages.h"
+#include "ui/framework/dialog_base.h"
+#include "ui/framework/modal_dialog.h"
+#include "ui/framework/ui_context.h"
+#include "ui/pages/configure_features.h"
+#include "ui/pages/font_card_list.h"
+#include "ui/pages/page_groups.h"
+#include "ui/pages/paper_features.h"
+
+namespace {
+
+using Pairs = std::initializer_list<GControlEntry>;
+constexpr std::int32_t kNo = kNoHelp;
+constexpr int kWithHelp = 1;
+
+// The tables several pages share.
+constexpr GControlEntry kAboutTable[] = {{11525, kNo}, {0, 0}};
+constexpr GControlEntry kPreviewTable[] = {{1070, 901}, {0, 0}};
+constexpr GControlEntry kQuicksetTable[] = {
+    {1011, 902}, {1012, 903}, {1014, 904}, {1010, kNo}, {0, 0}};
+constexpr GControlEntry kQuicksetTip1[] = {{1013, kNo}, {0, 0}};
+constexpr GControlEntry kQuicksetTip2[] = {{1015, kNo}, {0, 0}};
+constexpr std::uint32_t kQuicksetTipFlag = 0x4000009D;
+constexpr std::uint32_t kQuicksetTipMessage = 0x4000009E;
+
+// `pairs` with the (0, 0) end; the wrapper copies it.
+std::vector<GControlEntry> Ended(Pairs pairs) {
+  std::vector<GControlEntry> table(pairs);
+  table.push_back({0, 0});
+  return table;
+}
+
+// A feature of fixed state (the button of a dialog that does not exist).
+class GFixedStateFeature : public GFeature {
+ public:
+  GFixedStateFeature(GUIContext* owner, int state) : GFeature(owner), state_(state) {}
+  int GetState() override { return state_; }
+
+ private:
+  int state_;
+};
+
+// The automatic configuration's button runs it.
+class GAutoConfigWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+  platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
+                                  platform::LPARAM) override {
+    if (message != platform::kWmCommand || platform::HighWord(wparam) != platform::kBnClicked ||
+        platform::LowWord(wparam) != GetControlId(0)) {
+      return 0;
+    }
+    static_cast<GAutoConfigFeature*>(GetFeature())->Run(0);
+    return 1;
+  }
+};
+
+// Adds the groups to one page or dialog.
+class Groups {
+ public:
+  Groups(GDialogBase* to, GUIContext* context) : to_(to), context_(context) {}
+
+  template <class Wrapper = GPageWrapper>
+  void Add(GFeature* feature, Pairs pairs) {
+    to_->AddWrapper(new Wrapper(feature, Ended(pairs).data()));
+  }
+  void Add(GControlWrapper* wrapper) { to_->AddWrapper(wrapper); }
+  void Plain(Pairs pairs) { Add(new GPageFeature(context_), pairs); }
+  void Tip(Pairs pairs, std::uint32_t flag, std::uint32_t message, int style) {
+    Add(new GTipGroupFeature(context_, flag, message, style), pairs);
+  }
+  void About() {
+    to_->AddWrapper(new GAboutButtonWrapper(new GAboutFeature(context_), kAboutTable));
+  }
+  void Preview() {
+    to_->AddWrapper(new GPreviewWrapper(new GPreviewFeature(context_), kPreviewTable));
+  }
+  // About, preview (when asked), quick sets and the two quick-set tips.
+  void Shared(bool preview) {
+    About();
+    if (preview) Preview();
+    to_->AddWrapper(new GQuicksetComboWrapper(new GQuicksetPoolFeature(context_), kQuicksetTable));
+    to_->AddWrapper(new GPageWrapper(
+        new GTipGroupFeature(context_, kQuicksetTipFlag, kQuicksetTipMessage, 1), kQuicksetTip1));
+    to_->AddWrapper(new GPageWrapper(
+        new GTipGroupFeature(context_, kQuicksetTipFlag, kQuicksetTipMessage, 1), kQuicksetTip2));
+  }
+  GUIContext* Context() const { return context_; }
+
+ private:
+  GDialogBase* to_;
+  GUIContext* context_;
+};
+
+GModalDialog* Dialog(std::uint32_t template_id, GUIContext* context, int with_help,
+                     std::uint32_t help_context) {
+  return new GModalDialog(template_id, context, with_help, help_context);
+}
+
+// The custom paper size dialog (8000).
+GModalDialog* MakeCustomSizeDialog(GUIContext* context) {
+  GModalDialog* dialog = Dialog(8000, context, kWithHelp, 219);
+  Groups groups(dialog, context);
+  groups.Add<GCustomPaperNameWrapper>(new GPaperSizeLimitsFeature(context),
+                                      {{2050, 218}, {2051, 217}, {8, 221}, {2049, kNo}, {9, 1300}});
+  groups.Add(new GPaperSizeLimitsFeature(context),
+             {{11421, 211}, {11422, 211}, {11431, kNo}, {11433, kNo}, {2054, 211}});
+  groups.Add(new GPaperSizeLimitsFeature(context), {{11411, 212},
+                                                    {11412, 212},
+                                                    {11430, kNo},
+                                                    {11432, kNo},
+                                                    {2053, 212},
+                                                    {11413, kNo},
+                                                    {11414, kNo},
+                                                    {11423, kNo},
+                                                    {11424, kNo},
+                                                    {2055, kNo}});
+  groups.Add(new GPaperSizeLimitsFeature(context), {{2052, 213}});
+  dialog->BuildHelpTable();
+  return dialog;
+}
+
+// The watermark details dialog (5000).
+GModalDialog* MakeWatermarkDialog(GUIContext* context) {
+  GModalDialog* dialog = Dialog(5000, context, kWithHelp, 522);
+  Groups groups(dialog, context);
+  groups.Add<GWMFontWrapper>(new GPageFeature(context), {{5012, 515},
+                                                         {5014, 516},
+                                                         {5019, 517},
+                                                         {5027, 523},
+                                                         {5011, 515},
+                                                         {5026, 523},
+                                                         {5013, 516},
+                                                         {5018, 517},
+                                                         {5010, kNo},
+                                                         {9, 1300}});
+  groups.Tip({{6533, kNo}}, 0x4000009F, 0x400000A0, 0);
+  groups.Plain({{5002, 510}, {5003, 511}, {5004, 512}, {5006, 521}, {5001, kNo}, {5005, kNo}});
+  groups.Plain({{5016, 518}, {5017, 518}, {5015, 518}});
+  groups.Add(new GWatermarkLayoutWrapper(
+      new GPageFeature(context), new GWatermarkLayoutFeature(context),
+      Ended({{5008, 513}, {5009, 514}, {5021, 519}, {5022, 520}, {5028, 524}, {5007, kNo}})
+          .data()));
+  groups.Tip({{5020, kNo}}, 0x40000048, 0x40000049, 0);
+  groups.Preview();
+  dialog->BuildHelpTable();
+  return dialog;
+}
+
+// The "Print Quality Details" dialog of the Finishing page, null for a
+// language of neither kind.
+GModalDialog* MakeQualityDialog(GUIContext* context, std::uint16_t kind) {
+  if (kind != kLanguageXL && kind != kLanguageZdl5) return nullptr;
+  const bool zdl5 = kind == kLanguageZdl5;
+  GModalDialog* dialog =
+      zdl5 ? Dialog(13001, context, 0, 332) : Dialog(9000, context, kWithHelp, 332);
+  Groups groups(dialog, context);
+  groups.Plain({{9002, kNo}, {9001, kNo}});
+  groups.Plain({{9015, 331}, {9007, kNo}, {9, 1300}});  // pattern scaling
+  groups.Plain({{6044, 346}});
+  if (zdl5) groups.Tip({{7074, kNo}}, 0x400000A7, 0x400000A8, 0);
+  groups.Plain({{3021, 313}, {9003, kNo}});  // TrueType as bitmap
+  groups.Tip({{3023, kNo}}, 0x4000003B, 0x4000003C, 0);
+  if (zdl5) {
+    groups.Plain({{9020, 334}, {9021, 335}, {9022, 336}, {9023, 337}, {9024, 338}, {9004, kNo}});
+    groups.Tip({{9033, kNo}}, 0x400000A3, 0x400000A4, 0);
+    dialog->BuildHelpTable();
+    groups.Tip({{9034, kNo}}, 0x400000A5, 0x400000A6, 0);
+  } else {
+    groups.Plain({{1002, 327}, {1005, 327}, {9010, kNo}});
+    dialog->BuildHelpTable();
+  }
+  return dialog;
+}
+
+// The Configure page's dialogs.
+GModalDialog* MakeMoreOptionsDialog(GUIContext* context) {
+  GModalDialog* dialog = Dialog(7500, context, kWithHelp, 618);
+  Groups groups(dialog, context);
+  groups.Plain({{7041, 608}, {7042, 608}, {7043, 608}});               // driver work space
+  groups.Plain({{7091, 611}, {7092, 611}, {7093, 611}, {7040, kNo}});  // memory
+  groups.Plain({{7046, 610}, {7061, 617}, {7070, kNo}});               // hard disk
+  groups.Tip({{7066, kNo}}, 0x4000007A, 0x4000006E, 0);
+  groups.Plain({{7055, 627}, {7054, kNo}});
+  groups.Plain({{7076, 634}});
+  groups.Tip({{7077, kNo}}, 0x400000BF, 0x400000C0, 0);
+  groups.Plain({{7062, 307}, {7065, kNo}, {9, 1300}});
+  dialog->BuildHelpTable();
+  return dialog;
+}
+
+}  // namespace
+
+void AddBasicsGroups(GDialogBase* page, GUIContext* context) {
+  Groups groups(page, context);
+  groups.Plain({{1021, 101}, {1022, 101}, {1024, 101}, {1023, 101}, {1020, kNo}});  // copies
+  groups.Add(new GOrientationFeature(context),
+             {{1031, 102}, {1032, 103}, {1033, 104}, {1030, kNo}});
+  groups.Add<GAboutButtonWrapper>(new GAboutFeature(context), {{1050, 105}});
+  groups.Shared(true);
+}
+
+void AddPaperGroups(GDialogBase* page, GUIContext* context) {
+  Groups groups(page, context);
+  groups.Plain({{11586, 214}, {11555, kNo}});  // different first page
+  groups.Plain({{11553, 223}});
+  groups.Tip({{2064, kNo}}, 0x4000007C, 0x4000007D, 0);
+  groups.Plain({{11554, 224}});
+  groups.Tip({{11585, kNo}}, 0x40000071, 0x40000072, 0);
+  groups.Add(new GPaperSizeWrapper(new GPaperSizeLimitsFeature(context),
+                                   new GPaperSizeFeature(context),
+                                   Ended({{2015, 202}, {2014, 215}, {2013, 202}}).data()));
+  groups.Tip({{2024, kNo}}, 0x40000037, 0x40000038, 0);
+  GModalDialog* custom = MakeCustomSizeDialog(context);
+  groups.Add(new GDialogButtonWrapper(new GPaperSizeLimitsFeature(context),
+                                      Ended({{2016, 206}}).data(), custom));
+  groups.Plain({{11582, 203}, {11581, 203}});  // paper type
+  groups.Plain({{11584, 205}, {11583, 205}});  // paper source
+  groups.Tip({{12138, kNo}}, 0x40000091, 0x40000092, 0);
+  groups.Plain({{2021, 210}});  // tray picture
+  groups.Tip({{2025, kNo}}, 0x40000039, 0x4000003A, 1);
+  groups.Shared(true);
+}
+
+void AddFinishingGroups(GDialogBase* page, GUIContext* context, std::uint16_t language_kind) {
+  Groups groups(page, context);
+  groups.Plain({{3010, kNo}, {3030, kNo}});
+  groups.Plain({{3011, 302}, {3012, 303}});
+  groups.Tip({{3013, kNo}}, 0x4000001B, 0x4000001C, 0);
+  groups.Plain({{3024, 301}, {3025, 301}});
+  groups.Tip({{3026, kNo}}, 0x40000027, 0x40000028, 0);
+  groups.Add(new GQualityFeature(context),
+             {{3015, 323}, {3017, 323}, {3019, 324}, {3040, 325}, {3041, 325}});
+  groups.Tip({{3018, kNo}}, 0x40000023, 0x40000024, 0);
+  groups.Plain({{3031, 310}, {3033, 312}});
+  GModalDialog* details = MakeQualityDialog(context, language_kind);
+  groups.Plain({{3035, 314}});
+  if (details) {
+    groups.Add(
+        new GDialogButtonWrapper(new GPageFeature(context), Ended({{3034, 321}}).data(), details));
+  } else {
+    groups.Add(new GFixedStateFeature(context, kStateDisabled), {{3034, 321}});
+  }
+  groups.Shared(true);
+}
+
+void AddEffectsGroups(GDialogBase* page, GUIContext* context) {
+  Groups groups(page, context);
+  groups.Plain({{6021, 505}, {6022, 505}, {6023, 506}});
+  groups.Tip({{6025, kNo}}, 0x40000025, 0x40000026, 0);
+  groups.Add(
+      new GFitToLetterWrapper(new GPaperSizeLimitsFeature(context), new GFitToPaperFeature(context),
+                              Ended({{6024, 507}, {6033, 508}, {6034, 509}, {6020, kNo}}).data()));
+  groups.Tip({{6026, kNo}}, 0x40000029, 0x4000002A, 0);
+  groups.Plain({{6012, 503}});
+  groups.Plain({{6011, 501}, {6010, kNo}});
+  GModalDialog* watermark = MakeWatermarkDialog(context);
+  groups.Add(
+      new GDialogButtonWrapper(new GPageFeature(context), Ended({{6013, 502}}).data(), watermark));
+  groups.Shared(true);
+}
+
+void AddJobStorageGroups(GDialogBase* page, GUIContext* context) {
+  Groups groups(page, context);
+  groups.Plain({{5417, 434}});
+  groups.Plain({{18023, 436}, {18022, 436}});
+  groups.Shared(false);
+  groups.Plain({{18003, 413}, {18008, 421}, {18004, 415}, {18007, 416}, {18005, 417}, {18018, 420},
+                {18011, 418}, {18012, 419}, {18013, 419}, {18019, kNo}, {18014, kNo}, {18006, 414},
+                {5410, 430},  {5411, 431},  {5415, kNo},  {5412, 432},  {5413, 433},  {5414, kNo},
+                {18002, kNo}, {18001, kNo}, {5416, kNo},  {18016, kNo}});
+}
+
+void AddNTFormsGroups(GDialogBase* page, GUIContext* context) {
+  Groups groups(page, context);
+  groups.Plain({{12003, 701},
+                {12006, 702},
+                {12008, 703},
+                {12009, 704},
+                {12002, 701},
+                {12005, 702},
+                {12007, 703},
+                {12001, kNo},
+                {12010, kNo},
+                {12004, kNo},
+                {12011, kNo},
+                {12012, kNo}});
+  groups.About();
+}
+
+void AddConfigureGroups(GDialogBase* page, GUIContext* context) {
+  Groups groups(page, context);
+  groups.Plain({{7013, 612}, {7010, kNo}});  // configuration status
+  groups.Plain({{7026, 607}, {7020, kNo}});
+  groups.Plain({{7023, 630}});  // manual duplex
+  groups.Plain({{7024, 609}});  // collation
+  groups.Tip({{7025, kNo}}, 0x4000006D, 0x4000006E, 0);
+  groups.Plain({{7037, 604}, {7038, 604}});  // paper sources
+  GModalDialog* more = MakeMoreOptionsDialog(context);
+
+  GModalDialog* error = Dialog(7300, context, 0, 0);
+  Groups(error, context).Plain({{7303, kNo}, {7306, kNo}, {7309, kNo}, {1, 1302}});
+  GModalDialog* add = Dialog(7200, context, 0, 0);
+  Groups(add, context)
+      .Plain({{7204, 626}, {7205, 624}, {7201, 625}, {1, 1302}, {7203, 626}, {7206, 624}});
+  add->BuildHelpTable();
+  GModalDialog* cards = Dialog(7100, context, kWithHelp, 616);
+  Groups(cards, context)
+      .Add<FontCardListPage>(new GPageFeature(context), {{7105, 620},
+                                                         {7106, 623},
+                                                         {7109, 621},
+                                                         {7107, 622},
+                                                         {7110, 619},
+                                                         {1, 1302},
+                                                         {2, 1301},
+                                                         {7104, 620},
+                                                         {7108, 621},
+                                                         {7102, kNo},
+                                                         {7103, kNo},
+                                                         {7101, kNo},
+                                                         {9, 1300}});
+  cards->BuildHelpTable();
+  auto* cards_button = new GDialogButtonWrapper(
+      new GPageFeature(context), Ended({{7071, kNo}, {7047, 614}, {7048, 615}, {9, 1300}}).data(),
+      cards);
+  cards_button->KeepDialog(error);  // the font cards' flows show these
+  cards_button->KeepDialog(add);
+  groups.Add(cards_button);
+  groups.Plain({{7069, 633}, {7068, kNo}});
+  groups.Tip({{7073, kNo}}, 0x40000097, 0x40000098, 0);
+  groups.Add(new GDialogButtonWrapper(new GPageFeature(context),
+                                      Ended({{7049, 6180}, {7045, kNo}}).data(), more));
+  groups.Add<GAutoConfigWrapper>(new GAutoConfigFeature(context), {{7052, 605}, {7050, kNo}});
+  groups.Plain({{2021, 606}});  // tray picture, not interactive
+  groups.About();
+}
+
+void AddColorGroups(GDialogBase* page, GUIContext* context) {
+  Groups(page, context).Preview();
+}
+
+void ReadLocalJobStorageChoice(GUIContext* context) {
+  GOSFactory* services = GOSFactory::Instance();
+  GUIDriverData* printer = context->GetDriverContext();
+  std::uint32_t stored = 0;
+  if (services && printer) {
+    RWWString key;
+    printer->GetLocalJobStorageKey(key);
+    stored = services->ReadUserDword(key, RWWString(u"LocalJobStorage"), 0);
+  }
+  context->GetSettingsView().SetValue(kLocalJobStorageChoiceKey, stored == 0 ? 1 : 0);
+}

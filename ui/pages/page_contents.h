@@ -1,0 +1,59 @@
+// The control groups of every property page, added in the pages' order
+// (the order of creation, AddWrapper, initialisation, refresh and search),
+// with their inner dialogs, each kept by the wrapper of the button that
+// opens it. A group is a feature on the GUIContext and a wrapper on that
+// feature with the group's table of (control id, help id) pairs; the page
+// builders (ui/plugin/page_builders.h) make the page, call the page's Add
+// function and then build the page's help table.
+//
+// Groups that a later part of the library gives their own classes hold
+// their places as plain pairs with their final tables: the feature tips
+// (GTipGroupFeature keeps the flag and message ids and the style), the
+// paper-type list and paper sources of the Paper page, the pictures, the
+// quality details' option groups, the Configure page's option groups and
+// the forms page's links.
+//
+// The groups without a class of their own, all plain pairs here:
+//   Configure 1 (7013, 7010)         configuration status
+//   Configure 3 (7023)               manual duplex
+//   Configure 4 (7024)               collation
+//   Configure 6 (7037, 7038)         paper sources
+//   dialog 7500 (7046, 7061, 7070)   the hard-disk pair
+//   Finishing 9b (9015, 9007, 9)     pattern scaling
+//
+// The "Print Quality Details" dialog of the Finishing page exists for a
+// printer language of kind 767 (template 9000, with help) or 788 (13001,
+// without help). For any other language there is no such dialog: its
+// groups 9a-9c are left out and the button that would open it (3034)
+// stays disabled.
+//
+// The Job Storage page first sets the settings' 1033 to 1 when the
+// current user's "LocalJobStorage" (a 4-byte value under the driver
+// data's local job storage key) reads 0 or is missing, else to 0.
+//
+// Threads: the sheet's.
+#pragma once
+
+#include <cstdint>
+
+class GDialogBase;
+class GUIContext;
+
+// Printer-language kinds the Finishing page asks for.
+inline constexpr std::uint16_t kLanguageXL = 767;
+inline constexpr std::uint16_t kLanguageZdl5 = 788;
+// The settings' local job storage choice.
+inline constexpr std::uint32_t kLocalJobStorageChoiceKey = 1033;
+
+// REQUIRES for each: `page` and `context` are not null. `language_kind` is
+// the printer-language object's kind (kLanguageXL, kLanguageZdl5, or 0).
+void AddBasicsGroups(GDialogBase* page, GUIContext* context);
+void AddPaperGroups(GDialogBase* page, GUIContext* context);
+void AddFinishingGroups(GDialogBase* page, GUIContext* context, std::uint16_t language_kind);
+void AddEffectsGroups(GDialogBase* page, GUIContext* context);
+void AddJobStorageGroups(GDialogBase* page, GUIContext* context);
+void AddNTFormsGroups(GDialogBase* page, GUIContext* context);
+void AddConfigureGroups(GDialogBase* page, GUIContext* context);
+void AddColorGroups(GDialogBase* page, GUIContext* context);
+// Sets 1033 from "LocalJobStorage", before the Job Storage page is made.
+void ReadLocalJobStorageChoice(GUIContext* context);
