@@ -12,14 +12,14 @@
 
 #include <cstdint>
 
+#include "ui/framework/installed_options_copy.h"
 #include "ui/pages/page_groups.h"
 
 // The configuration-status lines (string ids).
 inline constexpr std::uint32_t kStatusAutoConfigured = 14113;
 inline constexpr std::uint32_t kStatusAlways = 14118;
 inline constexpr std::uint32_t kStatusAdministrator = 14119;
-// The settings' configured state and its automatic value.
-inline constexpr std::uint32_t kConfigStateKey = 313;
+// The configured state's automatic value (kConfigStateKey, 313).
 inline constexpr std::int32_t kConfigStateAuto = 2;
 
 class GAutoConfigFeature : public GPageFeature {
