@@ -14,9 +14,11 @@
 #include "driver/plm_provider.h"
 #include "driver/services/os_factory.h"
 #include "lang/joblang_zdl5/zdl5e.h"
+#include "lang/xl_ps/postscript.h"
 #include "lang/xl_ps/vexalon.h"
 #include "output/core/peripheral_composite.h"
 #include "platform/host/modules.h"
+#include "platform/host/registry.h"
 #include "platform/ui/property_sheet.h"
 #include "platform/ui/ui_host.h"
 #include "resources/resource_library.h"
@@ -30,6 +32,7 @@
 #include "ui/pages/configure_features.h"
 #include "ui/pages/font_card_list.h"
 #include "ui/pages/inert_rule.h"
+#include "ui/pages/page_contents.h"
 #include "ui/pages/page_groups.h"
 #include "ui/pages/paper_features.h"
 #include "ui/plugin/page_builders.h"
@@ -74,11 +77,14 @@ class PagesTest : public testing_support::PrinterFixture {
     ui.ExpectAllDone();
     PrinterFixture::TearDown();
   }
-  // The printer object's language becomes a generator of kind 767.
-  void UseXL() {
+  // The printer object's language becomes a generator of `kind`.
+  void UseLanguage(RWClassID kind) {
     auto* printer = static_cast<GPeripheralComposite*>(configuration->FindByKey(kPrinterObjectKey));
     delete printer->RemoveByKey(101);
-    printer->AddChild(new GVexalon(RWCString("Device"), nullptr, nullptr, 101, 0, 0, 0));
+    const RWCString name("Device");
+    if (kind == kGVexalonId) printer->AddChild(new GVexalon(name, nullptr, nullptr, 101, 0, 0, 0));
+    if (kind == kGPostScriptId)
+      printer->AddChild(new GPostScript(name, nullptr, nullptr, 101, 0, 0, 0));
   }
   GPropertyPage* Page(std::size_t index) {
     return static_cast<GPropertyPage*>(entries[index].page_object);
@@ -138,41 +144,54 @@ void ExpectBuilt(const ModuleResources& library, GDialogBase* dialog,
 
 TEST_F(PagesTest, GroupsAndDialogsFollowThePagesTables) {
   const std::vector<int> shared = {11525, 1070, 1011, 1013, 1015};
-  auto with_shared = [&](std::vector<int> mains, bool preview = true) {
-    for (int id : shared)
-      if (preview || id != 1070) mains.push_back(id);
+  auto with_shared = [&](std::vector<int> mains) {
+    mains.insert(mains.end(), shared.begin(), shared.end());
     return mains;
   };
+  const std::pair<std::uint32_t, std::vector<int>> page_tables[] = {
+      {3000, with_shared({3010, 3011, 3013, 3024, 3026, 3015, 3018, 3031, 3035, 3034})},
+      {6000, with_shared({6021, 6025, 6024, 6026, 6012, 6011, 6013})},
+      {2000, with_shared({11586, 11553, 2064, 11554, 11585, 2015, 2024, 2016, 11582, 11584, 12138,
+                          2021, 2025})},
+      {15000, {5417, 18023, 11525, 1011, 1013, 1015, 18003}},
+      {1000, with_shared({1021, 1031, 1050})},
+      {14000, {1070}},
+      {12000, {12003, 11525}},
+      {7000, {7013, 7026, 7023, 7024, 7025, 7037, 7071, 7069, 7073, 7049, 7052, 2021, 11525}}};
+  // The inner dialogs by the page and button that keep them.
+  struct Inner {
+    std::uint32_t page;
+    int button;
+    std::uint32_t dialog;
+    std::vector<int> mains;
+  };
+  const std::vector<Inner> inner = {
+      {6000, 6013, 5000, {5012, 6533, 5002, 5016, 5008, 5020, 1070}},
+      {2000, 2016, 8000, {2050, 11421, 11411, 2052}},
+      {7000, 7071, 7100, {7105}},
+      {7000, 7049, 7500, {7041, 7091, 7046, 7066, 7055, 7076, 7077, 7062}}};
+  const Inner details[] = {
+      {3000, 3034, 13001, {9002, 9015, 6044, 7074, 3021, 3023, 9020, 9033, 9034}},
+      {3000, 3034, 9000, {9002, 9015, 6044, 3021, 3023, 1002}}};
   const ModuleResources library = resources::ResourceLibrary();
-  for (bool xl : {false, true}) {
-    SCOPED_TRACE(xl ? "767" : "788");
-    if (xl) UseXL();
-    SetValueIfPresent(settings->FindByKey(kInstalledOptionsKey), kJobStorageKey, 1);
-    ASSERT_EQ(UI_INITIALIZE(&host, 0), 9);
-    // Finishing, Effects, Paper, Job Storage, Basics, Color, NT Forms, Configure.
-    const std::vector<int> mains[] = {
-        with_shared({3010, 3011, 3013, 3024, 3026, 3015, 3018, 3031, 3035, 3034}),
-        with_shared({6021, 6025, 6024, 6026, 6012, 6011, 6013}),
-        with_shared(
-            {11586, 11553, 2064, 11554, 11585, 2015, 2024, 2016, 11582, 11584, 12138, 2021, 2025}),
-        {5417, 18023, 11525, 1011, 1013, 1015, 18003},
-        with_shared({1021, 1031, 1050}),
-        {1070},
-        {12003, 11525},
-        {7013, 7026, 7023, 7024, 7025, 7037, 7071, 7069, 7073, 7049, 7052, 2021, 11525}};
-    for (std::size_t i = 0; i < 8; ++i)
-      ExpectBuilt(library, Page(i), mains[i]);
-    // The inner dialogs, each kept by its button.
-    const std::pair<std::size_t, int> buttons[] = {
-        {0, 3034}, {1, 6013}, {2, 2016}, {7, 7071}, {7, 7049}};
-    for (const auto& [page, button] : buttons) {
-      auto* wrapper = Wrapper<GDialogButtonWrapper>(Page(page), button);
-      ASSERT_NE(wrapper, nullptr) << button;
-      ExpectBuilt(library, wrapper->Dialog(), {});
+  SetValueIfPresent(settings->FindByKey(kInstalledOptionsKey), kJobStorageKey, 1);
+  for (RWClassID kind : {kGZdl5eId, kGVexalonId, kGPostScriptId}) {
+    SCOPED_TRACE(kind);
+    if (kind != kGZdl5eId) UseLanguage(kind);
+    ASSERT_GT(UI_INITIALIZE(&host, 0), 0);
+    for (const auto& [id, mains] : page_tables)
+      ExpectBuilt(library, PageOf(id), mains);
+    std::vector<Inner> dialogs = inner;
+    if (kind != kGPostScriptId) dialogs.push_back(details[kind == kGVexalonId]);
+    for (const Inner& expected : dialogs) {
+      auto* wrapper = Wrapper<GDialogButtonWrapper>(PageOf(expected.page), expected.button);
+      ASSERT_NE(wrapper, nullptr) << expected.button;
+      EXPECT_EQ(wrapper->Dialog()->TemplateId(), expected.dialog);
+      ExpectBuilt(library, wrapper->Dialog(), expected.mains);
     }
-    const auto* details = Wrapper<GDialogButtonWrapper>(Page(0), 3034)->Dialog();
-    EXPECT_EQ(details->TemplateId(), xl ? 9000u : 13001u);
-    EXPECT_EQ(details->Wrappers().size(), xl ? 6u : 9u);
+    // No details dialog for another language: its button stays disabled.
+    GControlWrapper* button = Wrapper<GControlWrapper>(PageOf(3000), 3034);
+    EXPECT_EQ(button->GetFeature()->GetState() == kStateDisabled, kind == kGPostScriptId);
     Destroy();
   }
 }
@@ -281,6 +300,41 @@ TEST_F(PagesTest, StatusLinesAndQualityChanges) {
     context.EndUpdate();
   }
   EXPECT_EQ(quality.IsCustom(), 0);
+}
+
+// 1033 is 1 when "LocalJobStorage" reads 0: missing, 0, or not a 4-byte
+// number; else 0.
+TEST_F(PagesTest, JobStorageChoiceFollowsTheUsersValue) {
+  static_cast<GAttributeComposite*>(settings.Get())
+      ->AddChild(new GValueAttribute(7, kLocalJobStorageChoiceKey));
+  GUIContext context(&host);
+  GOSFactory::Instance()->SetPrinterDataString(DriverData(), RWWString(u"PrinterUUID"),
+                                               RWWString(u"{U}"));
+  RWWString key;
+  DriverData()->GetLocalJobStorageKey(key);
+  struct Case {
+    DWORD type;
+    std::vector<BYTE> bytes;  // none: the value is not written
+    std::int32_t choice;
+  } const cases[] = {{kRegDword, {}, 1},           {kRegDword, {0, 0, 0, 0}, 1},
+                     {kRegDword, {5, 0, 0, 0}, 0}, {kRegDword, {0, 0, 0, 1}, 0},
+                     {kRegBinary, {5, 0}, 1},      {kRegBinary, {5, 0, 0, 0}, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.type << " " << c.bytes.size());
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(kHkeyCurrentUser, key.Data(), 0, u"", 0, kKeyWrite, nullptr, &opened,
+                              nullptr),
+              0);
+    RegDeleteValueW(opened, u"LocalJobStorage");
+    if (!c.bytes.empty()) {
+      RegSetValueExW(opened, u"LocalJobStorage", 0, c.type, c.bytes.data(), DWORD(c.bytes.size()));
+    }
+    RegCloseKey(opened);
+    ReadLocalJobStorageChoice(&context);
+    std::int32_t choice = -1;
+    context.GetSettingsView().GetValue(kLocalJobStorageChoiceKey, choice);
+    EXPECT_EQ(choice, c.choice);
+  }
 }
 
 TEST_F(PagesTest, FontCardListWritesOnlyTheToggledSources) {
