@@ -42,7 +42,14 @@
 //             (result dropped) and its document end, job abort or pass
 //             break through Transform, whose result Submit answers;
 //             kDocumentStartOnly runs only the document start, and Submit
-//             answers the composite itself;
+//             answers the composite itself; kExpandWhileIdle is
+//             kDocumentCommands, but a composite child met while no
+//             document is held is taken apart through the filter
+//             (ExpandComposite) and its result put in the child's place
+//             (the submitted composite's command word becomes 1), and a
+//             child without a page start and no page being gathered is
+//             left alone instead of disabling the filter;
+//             a filter may watch each page child first (GSpoolWalkHook);
 //   blank     the set a blank page that pads an odd count is built on:
 //             kKeptThenLastPageStart the kept attributes, else a deep copy
 //             of the last held page's page start's set; kNone: no padding.
@@ -86,7 +93,7 @@ class GSpoolDirectory;
 
 enum class GSpoolNaming { kCountThenName, kNameThenCount };
 enum class GSpoolLocking { kPerHandler, kPerPage };
-enum class GSpoolWalk { kDocumentCommands, kDocumentStartOnly };
+enum class GSpoolWalk { kDocumentCommands, kDocumentStartOnly, kExpandWhileIdle };
 enum class GBlankSource { kNone, kKeptThenLastPageStart };
 enum class GReplayOrder {
   kForward,       // 1, 2, ..., n
@@ -107,6 +114,18 @@ struct GSpoolPolicy {
 // The keys of a spooled page's attribute set.
 inline constexpr std::uint32_t kSpoolFontFileKey = GCommandCompositeOnDisk::kFontFileKey;  // 407
 inline constexpr std::uint32_t kSpoolCookieKey = GCommandCompositeOnDisk::kCookieKey;      // 408
+
+// What a filter adds to Submit's walk: each composite child (in memory or
+// on disk) that holds a page start or a page end, before it is filed or
+// gathered; `gathering` whether a page is being gathered.
+class GSpoolWalkHook {
+ public:
+  virtual void OnWalkPage(MPersistentObject& child, bool has_start, bool has_end,
+                          bool gathering) = 0;
+
+ protected:
+  ~GSpoolWalkHook() = default;
+};
 
 // One held page.
 struct PageListNode : RWDoubleLink {
@@ -189,8 +208,14 @@ class GPageSpool {
   // Files `page` at the tail of the page list (made self-contained first);
   // the counter moves.
   void FilePage(const GCountedPtr& page);
-  // Keeps a deep copy of `start`'s set unless one is kept.
-  void KeepPageAttributes(GPageStart& start);
+  // Files a blank page (MakeBlankPage) on the kept attributes, else on the
+  // last held page's page start's set; nothing when there is neither.
+  void FileBlankPage();
+  // The filter that watches the walk (null: none); not owned.
+  void SetWalkHook(GSpoolWalkHook* hook) { walk_hook_ = hook; }
+  // Keeps a deep copy of `command`'s set (a page start's, as a rule)
+  // unless one is kept.
+  void KeepPageAttributes(GCommand& command);
   GAttributeComposite* KeptAttributes() const;
   // The page start of the last held page (read back for a spooled one),
   // or empty.
@@ -220,6 +245,9 @@ class GPageSpool {
   void AppendPages(GReplayOrder order);
   void EmptyPages();
   GCountedPtr Walk(GPeripheral& filter, const GCountedPtr& composite);
+  // `child` of `composite` taken apart through `filter`, its result put in
+  // its place (kExpandWhileIdle).
+  void ExpandInPlace(GPeripheral& filter, const GCountedPtr& composite, const GCountedPtr& child);
 
   const GSpoolPolicy policy_;
   RWTypedDoubleLinkList<PageListNode> pages_;
@@ -234,4 +262,5 @@ class GPageSpool {
   std::shared_ptr<GSpoolDirectory> directory_;
   std::string font_path_;      // the open page's font file (host path)
   GSpoolLockOwner page_lock_;  // held from page start to page end (kPerPage)
+  GSpoolWalkHook* walk_hook_ = nullptr;
 };
