@@ -1,6 +1,7 @@
 #include "filters/load.h"
 
 #include "filters/face_up_filter.h"
+#include "filters/manual_duplex_filter.h"
 #include "filters/reverse_filter.h"
 #include "fonts/load.h"
 #include "persist/ondisk/load.h"
@@ -8,7 +9,8 @@
 namespace {
 
 // Each source file's registration list, in building order.
-constexpr RWSubsystemClasses::List kFiltersLists[] = {&FaceUpFilterClasses, &ReverseFilterClasses};
+constexpr RWSubsystemClasses::List kFiltersLists[] = {
+    &FaceUpFilterClasses, &ManualDuplexFilterClasses, &ReverseFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

@@ -126,6 +126,7 @@ GCountedPtr GPageSpool::Transform(GPeripheral& filter, const GCountedPtr& comman
   }
   if (!filter.IsEnabled()) return command;
   if (finished_ && (id == kGDocumentEndId || id == kPassBreakId)) return std::move(finished_);
+  if (id == kPassBreakId) return command;
   if (active_) return Held(RWNew<GNoCommand>(0u));
   return command;
 }
@@ -367,6 +368,8 @@ void GPageSpool::AppendPages(GReplayOrder order) {
       }
       if (left == 1) append(cursor.Advance(0));
       break;
+    case GReplayOrder::kNone:
+      break;
   }
 }
 
@@ -390,6 +393,27 @@ void GPageSpool::EndDocument(GCommand& end, GReplayOrder order, bool pad_to_even
   } else {
     replay_ = Held(RWNew<GCommandComposite>());
   }
+}
+
+GCommandComposite* GPageSpool::Replay() const {
+  return static_cast<GCommandComposite*>(replay_.Get());
+}
+
+void GPageSpool::FinishReplay() {
+  if (replay_) finished_ = std::move(replay_);
+}
+
+void GPageSpool::RestartReplay() {
+  replay_ = Held(RWNew<GCommandComposite>());
+}
+
+std::vector<MPersistentObject*> GPageSpool::HeldPages() {
+  std::vector<MPersistentObject*> held;
+  held.reserve(pages_.Count());
+  RWDoubleLinkListIterator cursor(pages_.Untyped());
+  while (RWDoubleLink* link = cursor.Advance())
+    held.push_back(static_cast<PageListNode*>(link)->page.Get());
+  return held;
 }
 
 void GPageSpool::Clear(GPeripheral& filter) {

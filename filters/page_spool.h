@@ -77,6 +77,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/rw/dlist.h"
 #include "output/core/command.h"
@@ -84,6 +85,7 @@
 #include "persist/ondisk/command_composite_on_disk.h"
 #include "persist/ondisk/spool_lock.h"
 
+class GCommandComposite;
 class GDocumentStart;
 class GPageStart;
 class GPageEnd;
@@ -99,6 +101,7 @@ enum class GReplayOrder {
   kForward,       // 1, 2, ..., n
   kReverse,       // n, n-1, ..., 1
   kReversePairs,  // (n-1, n), (n-3, n-2), ..., (1, 2); an odd first page alone last
+  kNone,          // none: the filter put the pages into the replay itself
 };
 
 struct GSpoolPolicy {
@@ -169,7 +172,8 @@ class GPageSpool {
   // kSpoolFailure); any other command is executed on `filter`, a non-zero
   // code giving a new GErrorCommand. Then, for an enabled filter: a
   // document end or pass break is replaced by a finished replay when there
-  // is one; while active, every other command by a new GNoCommand.
+  // is one (without one, a pass break passes on); while active, every
+  // other command by a new GNoCommand.
   GCountedPtr Transform(GPeripheral& filter, const GCountedPtr& command);
 
   // --- The handlers' steps.
@@ -196,6 +200,16 @@ class GPageSpool {
   // job context go and the spool is idle; otherwise a new, empty replay
   // composite takes what follows. REQUIRES: HasReplay().
   void EndDocument(GCommand& end, GReplayOrder order, bool pad_to_even, bool ends_document);
+  // The replay composite being built (the filter may add to it), or null.
+  GCommandComposite* Replay() const;
+  // Hands the replay being built on as it stands (Transform gives it in
+  // the pass break's or the document end's place); the pages stay held and
+  // no replay is built until RestartReplay. Nothing without a replay.
+  void FinishReplay();
+  // A new, empty replay composite in place of any being built.
+  void RestartReplay();
+  // The held pages, head first; valid while the page list holds them.
+  std::vector<MPersistentObject*> HeldPages();
   // Pages, replay composites, the open store and the kept attributes are
   // dropped, SpoolLock is let go, and `filter` is disabled. The counter and
   // the active flag stay.

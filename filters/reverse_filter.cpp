@@ -15,7 +15,7 @@ constexpr std::uint32_t kInvertOrderKey = 1116;
 constexpr std::uint32_t kDuplexKey = 253;
 constexpr std::uint32_t kDuplexUnitKey = 308;
 constexpr std::uint32_t kStraightPathKey = 905;
-constexpr std::uint32_t kMediumKey = 259;
+constexpr std::uint32_t kMediaKey = 259;
 constexpr std::uint32_t kPaperSourceKey = 258;
 constexpr char kLetterhead[] = "Letterhead";
 
@@ -34,7 +34,7 @@ constexpr RWClassRegistration kReverseFilterClasses[] = {
 };
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
+  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediaKey)) : nullptr;
 }
 
 }  // namespace

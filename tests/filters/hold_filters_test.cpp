@@ -6,14 +6,19 @@
 #include <thread>
 
 #include "config/paper/media.h"
+#include "config/paper/paper_handling_device.h"
+#include "config/paper/paper_parts.h"
 #include "filters/face_up_filter.h"
+#include "filters/manual_duplex_filter.h"
 #include "filters/reverse_filter.h"
 #include "filters/spool_directory.h"
+#include "foundation/rw/file.h"
 #include "output/commands/job_commands.h"
 #include "output/core/pass_through_command.h"
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
 #include "tests/support/filter_harness.h"
+#include "tests/support/graph.h"
 
 namespace {
 
@@ -62,8 +67,11 @@ class HoldFilters : public JobContextFixture {
     from = all.size();
     return tail;
   }
+  static GAttributeComposite* SetOf(const GCountedPtr& command) {
+    return static_cast<GCommand*>(command.Get())->GetAttributes();
+  }
   GAttributeComposite* SetOf(std::size_t event) {
-    return static_cast<GCommand*>(job->recorder->events.at(event).command.Get())->GetAttributes();
+    return SetOf(job->recorder->events.at(event).command);
   }
   bool Clean() { return std::filesystem::is_empty(SpoolParent()); }
 
@@ -189,6 +197,250 @@ TEST_F(HoldFilters, AnAbandonedPageLetsTheSpoolLockGo) {
     EXPECT_EQ(job->Summary(), out);
     EXPECT_TRUE(SpoolLockIsFree() && Clean());
     EXPECT_EQ(filter->IsEnabled(), ender == kGDocumentEndId);
+  }
+}
+
+// --- Manual duplex
+
+// The paper path the passes are worked out from: output bins 1 (fifth
+// value 1: kind 1) and 2 (kind 2) on an installed output device, and an
+// optional paper source with tray 6, installed when `six`, beside the
+// fixture's "Tray 1" (1) and "Tray 2" (2).
+void AddPaperPath(GAttributeComposite* settings, bool six) {
+  auto* devices = FindComposite(settings, 90);
+  auto part = [](std::initializer_list<GAttribute*> children) {
+    auto* composite = new GAttributeComposite(0u);
+    for (GAttribute* child : children)
+      composite->AddChild(child);
+    return composite;
+  };
+  auto* bins = new GPaperHandlingDevice(RWCString("Bins"), kOutputDevice, 0, 0, 1, 0, 0u);
+  bins->SetPart(1, part({new GBin(0, "B1", 1, 0, 0, -1, -1, 1, 0, nullptr, 0u),
+                         new GBin(0, "B2", 2, 0, 0, -1, -1, 0, 0, nullptr, 0u)}));
+  auto* source = new GPaperHandlingDevice(RWCString("Six"), kPaperSource, 1, 0, 1, 0, 0u);
+  source->SetPart(1, part({new GTray(RWCString("Tray 6"), 6, 0u)}));
+  source->SetInstalled(six ? 1 : 0);
+  devices->AddChild(bins);
+  devices->AddChild(source);
+}
+
+class ManualDuplex : public HoldFilters {
+ protected:
+  void SetUp() override {
+    HoldFilters::SetUp();
+    AddPaperPath(JobSettings(), true);
+  }
+  // Page n of a duplex document: {265: 90, 258: tray}, tag n, end.
+  void Page(std::int16_t n, std::uint16_t tray = 1) {
+    GCountedPtr start = Command(kGPageStartId, {{265, 90}, {258, tray}});
+    for (const GCountedPtr& c : {start, Tag(n), Command(kGPageEndId)})
+      job->Submit(c);
+  }
+  // The (258, 265) of each page start recorded from event `from` on.
+  std::vector<std::pair<int, int>> Trays(std::size_t from) {
+    std::vector<std::pair<int, int>> trays;
+    for (std::size_t i = from; i < job->recorder->events.size(); ++i)
+      if (job->recorder->events[i].command->ClassId() == kGPageStartId)
+        trays.emplace_back(ValueOf(SetOf(i), 258), ValueOf(SetOf(i), 265));
+    return trays;
+  }
+};
+
+TEST_F(ManualDuplex, StoresItsFixedTray) {
+  // The GPeripheral part, version 1, the fixed tray (u16): "01 00 00 00
+  // 07 00" after the device part; a version other than 1 reads no tray.
+  TempPath path("duplex");
+  GPeripheral base(0u);
+  GManualDuplexFilter filter(7, 0u), restored;
+  filter.SetSerialNumber(base.SerialNumber());
+  auto save = [&](const RWCollectable& object) {
+    object.SaveToFile(*std::make_unique<RWFile>(path.c_str(), "wb"));
+    return ReadAll(path.str());
+  };
+  const std::string head = save(base);
+  EXPECT_EQ(save(filter), head + Unhex("01 00 00 00 07 00"));
+  EXPECT_EQ(filter.StoredSize(), base.StoredSize() + 6);
+  for (const auto& [tail, tray] : {std::pair{"01 00 00 00 07 00", 7}, {"02 00 00 00 07 00", 0}}) {
+    WriteAll(path.str(), head + Unhex(tail));
+    GManualDuplexFilter read;
+    read.RestoreFromFile(*std::make_unique<RWFile>(path.c_str(), "rb"));
+    EXPECT_EQ(read.FixedTray(), tray);
+  }
+  for (Encoding encoding : kAllEncodings) {
+    std::unique_ptr<RWCollectable> back(
+        RestoreFromStreamBytes(SaveToStreamBytes(&filter, encoding), encoding));
+    auto* copy = dynamic_cast<GManualDuplexFilter*>(back.get());
+    EXPECT_TRUE(copy && copy->FixedTray() == 7 && copy->IsEqualContent(&filter));
+  }
+  EXPECT_EQ(GManualDuplexFilter(filter).FixedTray(), 7);
+}
+
+TEST_F(ManualDuplex, DocumentStartDecides) {
+  auto* filter = Use(new GManualDuplexFilter);
+  // (245, 204 of the job; 253, 905 and the medium's type and size of the
+  // document) -> taken, 253 and 1123 afterwards. 188 is {1, 23}.
+  const struct {
+    int mode, unit, duplex, refused;
+    const char* type;
+    std::uint16_t size;
+    bool taken;
+    int duplex_after, chosen_after;
+  } cases[] = {
+      {1, 1, 0, 0, "Plain", 5, false, 0, 0},      // one-sided
+      {0, 0, 2, 0, "Plain", 5, false, 0, 0},      // no manual duplex, no unit
+      {3, 0, 2, 0, "Labels", 5, false, 2, 0},     // never two-sided
+      {1, 1, 2, 0, "Plain", 1, false, 2, 0},      // the unit takes the size
+      {1, 1, 2, 0, "Plain", 5, true, 0, 1},       // it does not
+      {1, 1, 2, 0, "Courier PS", 1, true, 0, 1},  // a listed name: refused
+      {1, 1, 2, 1, "Plain", 1, true, 0, 1},       // 905
+      {0, 1, 2, 1, "Plain", 1, false, 0, 0},      // refused without the mode
+      {0, 1, 2, 0, "Plain", 1, false, 2, 0},
+      {2, 0, 1, 0, "Transparency", 5, false, 1, 0},
+      {2, 0, 1, 0, "Plain", 5, true, 1, 1},
+      {1, 1, 2, 0, nullptr, 0, false, 2, 0},  // no medium
+  };
+  for (const auto& c : cases) {
+    Job()->GetOutputChain()->Reset();
+    SetValue(JobSettings(), 245, c.mode);
+    SetValue(JobSettings(), 204, c.unit);
+    GCountedPtr start = Document({{253, c.duplex}, {905, c.refused}, {1123, 0}});
+    if (c.type)
+      SetOf(start)->AddChild(
+          new GMedia(nullptr, {}, {}, {}, 0, c.size, 600, 600, 259, 0, nullptr, c.type));
+    job->Submit(start);
+    EXPECT_TRUE(filter->IsEnabled() == c.taken && ValueOf(SetOf(start), 253) == c.duplex_after &&
+                ValueOf(SetOf(start), 1123) == c.chosen_after)
+        << c.mode << c.unit << (c.type ? c.type : "-") << c.size;
+    job->Submit(Command(kGJobAbortId));
+  }
+}
+
+TEST_F(ManualDuplex, PassOrdersFollowTheBinAndTheTray) {
+  auto* filter = Use(new GManualDuplexFilter);
+  // (bin, 245, 1226 = 2, the first page's tray) -> (second, first).
+  const struct {
+    int bin, mode;
+    bool kind_two;
+    std::uint16_t tray;
+    int second, first;
+  } cases[] = {{2, 3, true, 1, 0, 2}, {2, 3, false, 1, 0, 3}, {1, 1, false, 1, 1, 3},
+               {1, 2, true, 1, 2, 1}, {2, 1, false, 1, 3, 0}, {9, 1, false, 5, 3, 1}};
+  for (const auto& c : cases) {
+    SetValue(JobSettings(), 245, c.mode);
+    SetValue(JobSettings(), 1226, c.kind_two ? 2 : 0);
+    job->Submit(Document({{253, 2}, {248, c.bin}}, "Plain"));
+    Page(1, c.tray);
+    EXPECT_TRUE(filter->SecondPassOrder() == c.second && filter->FirstPassOrder() == c.first)
+        << c.bin << c.mode;
+    job->Submit(Command(kGJobAbortId));
+    Job()->GetOutputChain()->Reset();
+  }
+}
+
+TEST_F(ManualDuplex, PassesComeOutAtTheBreakAndTheEnd) {
+  using TrayList = std::vector<std::pair<int, int>>;
+  SetValue(JobSettings(), 1010, 1);
+  // Orders 3/0: bin 2, mode 3, tray kind 1; 1/2: bin 1, mode 2, kind 2;
+  // 2/0: bin 2, mode 2, kind 2. Page 3 is on tray 2, the others on 1; all
+  // at 90 degrees. Trays: (258, 265) of the page starts, when checked.
+  const struct {
+    std::uint16_t fixed;
+    int duplex, bin, mode;
+    bool kind_two;
+    int copies, pages;
+    Tokens at_break, at_end;
+    TrayList break_trays, end_trays;
+  } cases[] = {
+      {0,
+       2,
+       2,
+       3,
+       false,
+       1,
+       5,
+       {"DS", "blank", "4", "2", "718"},
+       {"1", "3", "5", "DE"},
+       {{2, 90}, {2, 270}, {1, 270}},
+       {{1, 90}, {1, 90}, {1, 90}}},
+      {7,
+       1,
+       2,
+       3,
+       false,
+       1,
+       5,
+       {"DS", "blank", "4", "2", "718"},
+       {"1", "3", "5", "DE"},
+       {{2, 90}, {2, 90}, {1, 90}},
+       {{7, 90}, {7, 90}, {7, 90}}},
+      {0,
+       2,
+       2,
+       3,
+       false,
+       2,
+       5,
+       {"DS", "blank", "4", "2", "blank", "4", "2", "718"},
+       {"1", "3", "5", "1", "3", "5", "DE"},
+       {},
+       {}},
+      {0,
+       2,
+       1,
+       2,
+       true,
+       1,
+       6,
+       {"DS", "5", "3", "1", "718"},
+       {"2", "4", "6", "DE"},
+       {{2, 270}, {2, 270}, {1, 270}},
+       {{1, 90}, {1, 90}, {1, 90}}},
+      {0, 2, 2, 2, true, 1, 1, {"DS", "1"}, {"DE"}, {}, {}},
+  };
+  std::size_t seen = 0;
+  for (const auto& c : cases) {
+    auto* filter = Use(new GManualDuplexFilter(c.fixed, 0u));
+    SetValue(JobSettings(), 245, c.mode);
+    SetValue(JobSettings(), 1226, c.kind_two ? 2 : 0);
+    job->Submit(Document({{253, c.duplex}, {248, c.bin}, {247, c.copies}}, "Plain"));
+    EXPECT_EQ(filter->GetFlags(), kHoldingFlag);
+    for (std::int16_t n = 1; n <= c.pages; ++n)
+      Page(n, n == 3 ? 2 : 1);
+    seen = 0;
+    job->Submit(Command(kPassBreakId));
+    const std::size_t end_from = job->recorder->events.size();
+    EXPECT_EQ(Since(seen), c.at_break) << c.pages;
+    EXPECT_TRUE(c.break_trays.empty() || Trays(0) == c.break_trays) << c.pages;
+    job->Submit(Command(kGDocumentEndId));
+    EXPECT_EQ(Since(seen), c.at_end) << c.pages;
+    EXPECT_TRUE(c.end_trays.empty() || Trays(end_from) == c.end_trays) << c.pages;
+    GAttributeComposite* end = SetOf(job->recorder->events.size() - 1);
+    EXPECT_EQ(end && FindStringAttribute(end, 800) && ValueOf(end, 801) == 1, c.fixed == 0);
+    EXPECT_TRUE(!end || !FindStringAttribute(end, 800) ||
+                FindStringAttribute(end, 800)->GetValue() == "test");
+    EXPECT_EQ(ValueOf(JobSettings(), 1010), c.pages == 1 ? 0 : 1);
+    EXPECT_TRUE(filter->GetFlags() == 0 && filter->IsEnabled() && Clean());
+  }
+}
+
+TEST_F(ManualDuplex, PageStartsOfTheFirstPass) {
+  // Tray 18 of a first-pass page start goes to tray 6 when an installed
+  // source has it, else to 19; it is turned unless bound on the short edge.
+  SetValue(JobSettings(), 245, 2);
+  SetValue(JobSettings(), 1226, 2);  // orders 1/2: page 1 is of the first pass
+  const struct {
+    bool six;
+    int duplex, tray, turn;
+  } cases[] = {{true, 2, 6, 270}, {false, 2, 19, 270}, {true, 1, 6, 90}};
+  for (const auto& c : cases) {
+    auto* filter = Use(new GManualDuplexFilter);
+    const GCountedPtrVector& devices = FindComposite(JobSettings(), 90)->Children();
+    static_cast<GPaperHandlingDevice*>(devices[devices.Count() - 1].Get())->SetInstalled(c.six);
+    job->Submit(Document({{253, c.duplex}, {248, 1}}, "Plain"));
+    GCountedPtr start = Command(kGPageStartId, {{258, 18}, {265, 90}});
+    filter->AdjustPageStart(SetOf(start));  // the first page
+    EXPECT_TRUE(ValueOf(SetOf(start), 258) == c.tray && ValueOf(SetOf(start), 265) == c.turn);
+    job->Submit(Command(kGJobAbortId));
   }
 }
 
