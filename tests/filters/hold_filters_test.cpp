@@ -2,7 +2,6 @@
 // harness, tests/support/filter_harness.h).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -19,7 +18,6 @@
 #include "output/core/command_composite.h"
 #include "output/core/pass_through_command.h"
 #include "output/core/result_commands.h"
-#include "output/core/state.h"
 #include "tests/support/filter_harness.h"
 #include "tests/support/graph.h"
 
@@ -32,13 +30,10 @@ GMedia* Medium(const char* type, std::uint16_t size_id = 1) {
   return new GMedia(nullptr, {}, {}, {}, 0, size_id, 600, 600, 259, 0, nullptr, type);
 }
 
-// A page start on {265: n, 258: source (when >= 0), 259: medium of `type`
-// (when given)}.
-GCountedPtr Start(std::int16_t n, std::int32_t source = -1, const char* type = nullptr) {
-  GCountedPtr start = Command(kGPageStartId, {{265, n}});
-  GAttributeComposite* set = static_cast<GCommand*>(start.Get())->GetAttributes();
-  if (source >= 0) set->AddChild(new GValueAttribute(static_cast<std::uint16_t>(source), 258));
-  if (type) set->AddChild(Medium(type));
+// A page start on {265: 90, 258: source, 259: a medium of `type`}.
+GCountedPtr Start(std::uint16_t source = 1, const char* type = nullptr) {
+  GCountedPtr start = Command(kGPageStartId, {{265, 90}, {258, source}});
+  if (type) static_cast<GCommand*>(start.Get())->GetAttributes()->AddChild(Medium(type));
   return start;
 }
 
@@ -77,6 +72,11 @@ class HoldFilters : public JobContextFixture {
     return SetOf(job->recorder->events.at(event).command);
   }
   bool Clean() { return std::filesystem::is_empty(SpoolParent()); }
+  // Page n: Start(source, type), tag n, end.
+  void Page(std::int16_t n, std::uint16_t source = 1, const char* type = nullptr) {
+    for (const GCountedPtr& c : {Start(source, type), Tag(n), Command(kGPageEndId)})
+      job->Submit(c);
+  }
 
   std::unique_ptr<FilterJob> job;
 };
@@ -85,15 +85,12 @@ TEST_F(HoldFilters, ReverseTakesTheDocumentsItsSettingsAsk) {
   auto* filter = Use(new GReverseFilter);
   // (710, 1116, 253) -> reversed or passed; a refused document disables
   // the filter until the chain's reset.
-  const struct {
-    Values settings;
-    bool reversed;
-  } cases[] = {{{{710, 1}}, true},
-               {{{710, 0}}, false},
-               {{{710, 0}, {1116, 1}, {253, 2}}, true},
-               {{{710, 1}, {1116, 1}, {253, 1}}, false},
-               {{{710, 1}, {1116, 1}, {253, 0}}, true},
-               {{{1116, 1}, {253, 0}}, false}};
+  // clang-format off
+  const struct { Values settings; bool reversed; } cases[] = {
+      {{{710, 1}}, true}, {{{710, 0}}, false}, {{{710, 0}, {1116, 1}, {253, 2}}, true},
+      {{{710, 1}, {1116, 1}, {253, 1}}, false}, {{{710, 1}, {1116, 1}, {253, 0}}, true},
+      {{{1116, 1}, {253, 0}}, false}};
+  // clang-format on
   std::size_t seen = 0;
   for (const auto& [settings, reversed] : cases) {
     Job()->GetOutputChain()->Reset();
@@ -108,14 +105,9 @@ TEST_F(HoldFilters, ReverseLetterheadSheetsKeepFrontAndBackTogether) {
   auto* filter = Use(new GReverseFilter);
   SetValue(JobSettings(), 308, 1);
   // Pages (paper source, media type) of a two-sided letterhead document.
-  using Page = std::pair<int, const char*>;
-  const struct {
-    const char* document;
-    int duplex;
-    std::vector<Page> pages;
-    Tokens out;
-  } cases[] = {
-      // clang-format off
+  // clang-format off
+  const struct { const char* document; int duplex; std::vector<std::pair<int, const char*>> pages;
+                 Tokens out; } cases[] = {
       {"Letterhead", 1, {{1, "Letterhead"}, {1, "Letterhead"}, {1, "Letterhead"}},
        {"DS", "blank", "3", "2", "1", "DE"}},
       {"Letterhead", 1, {{1, "Plain"}, {1, "Bond"}}, {"DS", "blank", "2", "blank", "1", "DE"}},
@@ -134,38 +126,13 @@ TEST_F(HoldFilters, ReverseLetterheadSheetsKeepFrontAndBackTogether) {
     EXPECT_EQ(filter->IsLetterheadPairing(), duplex != 0 && type[0] == 'L');
     std::int16_t n = 0;
     for (const auto& [source, media] : pages)
-      for (const GCountedPtr& c : {Start(++n, source, media), Tag(n), Command(kGPageEndId)})
-        job->Submit(c);
+      Page(++n, static_cast<std::uint16_t>(source), media);
     job->Submit(Command(kGDocumentEndId));
-    EXPECT_EQ(Since(seen), out) << type << pages.size();
-    EXPECT_TRUE(Clean());
-    // The closing blank (the event after the document start) is the last
-    // sheet's back: page 1's set with the last page's paper source.
+    EXPECT_TRUE(Since(seen) == out && Clean()) << type << pages.size();
+    // The closing blank (after the document start) is the last sheet's
+    // back: page 1's set with the last page's paper source.
     EXPECT_TRUE(&pages != &cases[3].pages || ValueOf(SetOf(first + 1), 258) == 2);
   }
-}
-
-TEST_F(HoldFilters, ReversePagesKeepTheirCommandsAndNames) {
-  auto* filter = Use(new GReverseFilter);
-  // Page n's files are named cookie XOR n; a pass-through inside page 2 is
-  // held with it and comes back inside it.
-  static const std::uint8_t bytes[] = {'@', 'P'};
-  job->Submit(Document({{710, 1}}));
-  for (std::int16_t n = 1; n <= 2; ++n) {
-    job->Submit(Start(n));
-    const std::string name = GPageSpool::PageName(n, Cookie());
-    const std::string stem = filter->Spool().DirectoryPath() + "/" + name;
-    EXPECT_TRUE(std::filesystem::exists(stem + ".rpg") && std::filesystem::exists(stem + ".rft"));
-    job->Submit(Tag(n));
-    if (n == 2) job->Submit(GCountedPtr(new GPassThroughCommand(bytes, 2, 0, 0u)));
-    job->Submit(Command(kGPageEndId));
-  }
-  EXPECT_TRUE(GPageSpool::PageName(1, 0x1000) == "1001" && filter->GetFlags() == kHoldingFlag);
-  EXPECT_TRUE(job->recorder->events.empty());
-  job->Submit(Command(kGDocumentEndId));
-  EXPECT_EQ(job->Summary(), Tokens({"DS", "2", "1", "DE"}));
-  EXPECT_EQ(job->recorder->events.at(4).command->ClassId(), kGPassThroughCommandId);  // page 2
-  EXPECT_TRUE(Clean() && filter->GetFlags() == 0);
 }
 
 TEST_F(HoldFilters, AnAbandonedPageLetsTheSpoolLockGo) {
@@ -173,63 +140,45 @@ TEST_F(HoldFilters, AnAbandonedPageLetsTheSpoolLockGo) {
   // page that holds SpoolLock from its start.
   GSpoolDirectory::SetFaultHook(
       [](GSpoolDirectory::Step step) { return step == GSpoolDirectory::Step::kCreatePageStore; });
-  const struct {
-    RWClassID ender;  // 0: the failing store
-    Tokens out;
-  } cases[] = {{0, {"JA"}}, {kGJobAbortId, {"JA"}}, {kGDocumentEndId, {"DS", "1", "DE"}}};
+  // clang-format off
+  const struct { RWClassID ender; Tokens out; } cases[] = {  // 0: the failing store
+      {0, {"JA"}}, {kGJobAbortId, {"JA"}}, {kGDocumentEndId, {"DS", "1", "DE"}}};
+  // clang-format on
   for (const auto& [ender, out] : cases) {
     auto* filter = Use(new GReverseFilter);
     job->Submit(Document({{710, 1}}));
     if (ender) {
       GSpoolDirectory::SetFaultHook(nullptr);
-      for (const GCountedPtr& c : {Start(1), Tag(1), Command(kGPageEndId), Start(2), Tag(2)})
-        job->Submit(c);  // a page, then an open one
+      Page(1);
+      job->Submit(Start()), job->Submit(Tag(2));  // an open page
       EXPECT_FALSE(SpoolLockIsFree());
       job->Submit(Command(ender));
     } else {
-      EXPECT_EQ(job->Submit(Start(1)), kSpoolFailure);
+      EXPECT_EQ(job->Submit(Start()), kSpoolFailure);
     }
     EXPECT_EQ(job->Summary(), out);
-    EXPECT_TRUE(SpoolLockIsFree() && Clean());
-    EXPECT_EQ(filter->IsEnabled(), ender == kGDocumentEndId);
+    EXPECT_TRUE(SpoolLockIsFree() && Clean() && filter->IsEnabled() == (ender == kGDocumentEndId));
   }
 }
 
 // --- Manual duplex
 
-// The paper path the passes are worked out from: output bins 1 (fifth
-// value 1: kind 1) and 2 (kind 2) on an installed output device, and an
-// optional paper source with tray 6, installed when `six`, beside the
-// fixture's "Tray 1" (1) and "Tray 2" (2).
-void AddPaperPath(GAttributeComposite* settings, bool six) {
-  auto* devices = FindComposite(settings, 90);
-  auto part = [](std::initializer_list<GAttribute*> children) {
-    auto* composite = new GAttributeComposite(0u);
-    for (GAttribute* child : children)
-      composite->AddChild(child);
-    return composite;
-  };
-  auto* bins = new GPaperHandlingDevice(RWCString("Bins"), kOutputDevice, 0, 0, 1, 0, 0u);
-  bins->SetPart(1, part({new GBin(0, "B1", 1, 0, 0, -1, -1, 1, 0, nullptr, 0u),
-                         new GBin(0, "B2", 2, 0, 0, -1, -1, 0, 0, nullptr, 0u)}));
-  auto* source = new GPaperHandlingDevice(RWCString("Six"), kPaperSource, 1, 0, 1, 0, 0u);
-  source->SetPart(1, part({new GTray(RWCString("Tray 6"), 6, 0u)}));
-  source->SetInstalled(six ? 1 : 0);
-  devices->AddChild(bins);
-  devices->AddChild(source);
-}
-
 class ManualDuplex : public HoldFilters {
  protected:
+  // The paper path the passes are worked out from: output bins 1 (fifth
+  // value 1: kind 1) and 2 (kind 2) on an installed output device, and an
+  // installed optional source with tray 6, beside "Tray 1" and "Tray 2".
   void SetUp() override {
     HoldFilters::SetUp();
-    AddPaperPath(JobSettings(), true);
-  }
-  // Page n of a duplex document: {265: 90, 258: tray}, tag n, end.
-  void Page(std::int16_t n, std::uint16_t tray = 1) {
-    GCountedPtr start = Command(kGPageStartId, {{265, 90}, {258, tray}});
-    for (const GCountedPtr& c : {start, Tag(n), Command(kGPageEndId)})
-      job->Submit(c);
+    auto *bins = new GAttributeComposite(0u), *trays = new GAttributeComposite(0u);
+    bins->AddChild(new GBin(0, "B1", 1, 0, 0, -1, -1, 1, 0, nullptr, 0u));
+    bins->AddChild(new GBin(0, "B2", 2, 0, 0, -1, -1, 0, 0, nullptr, 0u));
+    trays->AddChild(new GTray(RWCString("Tray 6"), 6, 0u));
+    auto* output = new GPaperHandlingDevice(RWCString("Bins"), kOutputDevice, 0, 0, 1, 0, 0u);
+    auto* source = new GPaperHandlingDevice(RWCString("Six"), kPaperSource, 1, 1, 1, 0, 0u);
+    output->SetPart(1, bins), source->SetPart(1, trays);
+    FindComposite(JobSettings(), 90)->AddChild(output);
+    FindComposite(JobSettings(), 90)->AddChild(source);
   }
   // The (258, 265) of each page start recorded from event `from` on.
   std::vector<std::pair<int, int>> Trays(std::size_t from) {
@@ -254,7 +203,6 @@ TEST_F(ManualDuplex, StoresItsFixedTray) {
   };
   const std::string head = save(base);
   EXPECT_EQ(save(filter), head + Unhex("01 00 00 00 07 00"));
-  EXPECT_EQ(filter.StoredSize(), base.StoredSize() + 6);
   for (const auto& [tail, tray] : {std::pair{"01 00 00 00 07 00", 7}, {"02 00 00 00 07 00", 0}}) {
     WriteAll(path.str(), head + Unhex(tail));
     GManualDuplexFilter read;
@@ -267,20 +215,15 @@ TEST_F(ManualDuplex, StoresItsFixedTray) {
     auto* copy = dynamic_cast<GManualDuplexFilter*>(back.get());
     EXPECT_TRUE(copy && copy->FixedTray() == 7 && copy->IsEqualContent(&filter));
   }
-  EXPECT_EQ(GManualDuplexFilter(filter).FixedTray(), 7);
 }
 
 TEST_F(ManualDuplex, DocumentStartDecides) {
   auto* filter = Use(new GManualDuplexFilter);
   // (245, 204 of the job; 253, 905 and the medium's type and size of the
   // document) -> taken, 253 and 1123 afterwards. 188 is {1, 23}.
-  const struct {
-    int mode, unit, duplex, refused;
-    const char* type;
-    std::uint16_t size;
-    bool taken;
-    int duplex_after, chosen_after;
-  } cases[] = {
+  // clang-format off
+  const struct { int mode, unit, duplex, refused; const char* type; std::uint16_t size; bool taken;
+                 int duplex_after, chosen_after; } cases[] = {
       {1, 1, 0, 0, "Plain", 5, false, 0, 0},      // one-sided
       {0, 0, 2, 0, "Plain", 5, false, 0, 0},      // no manual duplex, no unit
       {3, 0, 2, 0, "Labels", 5, false, 2, 0},     // never two-sided
@@ -289,11 +232,10 @@ TEST_F(ManualDuplex, DocumentStartDecides) {
       {1, 1, 2, 0, "Courier PS", 1, true, 0, 1},  // a listed name: refused
       {1, 1, 2, 1, "Plain", 1, true, 0, 1},       // 905
       {0, 1, 2, 1, "Plain", 1, false, 0, 0},      // refused without the mode
-      {0, 1, 2, 0, "Plain", 1, false, 2, 0},
-      {2, 0, 1, 0, "Transparency", 5, false, 1, 0},
       {2, 0, 1, 0, "Plain", 5, true, 1, 1},
-      {1, 1, 2, 0, nullptr, 0, false, 2, 0},  // no medium
+      {1, 1, 2, 0, nullptr, 0, false, 2, 0},      // no medium
   };
+  // clang-format on
   for (const auto& c : cases) {
     Job()->GetOutputChain()->Reset();
     SetValue(JobSettings(), 245, c.mode);
@@ -308,43 +250,15 @@ TEST_F(ManualDuplex, DocumentStartDecides) {
   }
 }
 
-TEST_F(ManualDuplex, PassOrdersFollowTheBinAndTheTray) {
-  auto* filter = Use(new GManualDuplexFilter);
-  // (bin, 245, 1226 = 2, the first page's tray) -> (second, first).
-  const struct {
-    int bin, mode;
-    bool kind_two;
-    std::uint16_t tray;
-    int second, first;
-  } cases[] = {{2, 3, true, 1, 0, 2}, {2, 3, false, 1, 0, 3}, {1, 1, false, 1, 1, 3},
-               {1, 2, true, 1, 2, 1}, {2, 1, false, 1, 3, 0}, {9, 1, false, 5, 3, 1}};
-  for (const auto& c : cases) {
-    SetValue(JobSettings(), 245, c.mode);
-    SetValue(JobSettings(), 1226, c.kind_two ? 2 : 0);
-    job->Submit(Document({{253, 2}, {248, c.bin}}, "Plain"));
-    Page(1, c.tray);
-    EXPECT_TRUE(filter->SecondPassOrder() == c.second && filter->FirstPassOrder() == c.first)
-        << c.bin << c.mode;
-    job->Submit(Command(kGJobAbortId));
-    Job()->GetOutputChain()->Reset();
-  }
-}
-
 TEST_F(ManualDuplex, PassesComeOutAtTheBreakAndTheEnd) {
   using TrayList = std::vector<std::pair<int, int>>;
-  SetValue(JobSettings(), 1010, 1);
-  // Orders 3/0: bin 2, mode 3, tray kind 1; 1/2: bin 1, mode 2, kind 2;
-  // 2/0: bin 2, mode 2, kind 2. Page 3 is on tray 2, the others on 1; all
-  // at 90 degrees. Trays: (258, 265) of the page starts, when checked.
-  const struct {
-    std::uint16_t fixed;
-    int duplex, bin, mode;
-    bool kind_two;
-    int copies, pages;
-    Tokens at_break, at_end;
-    TrayList break_trays, end_trays;
-  } cases[] = {
-      // clang-format off
+  // Pass orders (first/second) from the bin's kind, the mode and the
+  // tray's kind: 3/0 from bin 2, mode 3, kind 1; 2/0 from 2, 3, 2; 1/2 from
+  // 1, 2, 2; 3/1 from 1, 1, 1. Page 3 on tray 2, the others on 1, all at 90
+  // degrees. Trays: (258, 265) of the page starts, when checked.
+  // clang-format off
+  const struct { std::uint16_t fixed; int duplex, bin, mode; bool kind_two; int copies, pages;
+                 Tokens at_break, at_end; TrayList break_trays, end_trays; } cases[] = {
       {0, 2, 2, 3, false, 1, 5, {"DS", "blank", "4", "2", "718"}, {"1", "3", "5", "DE"},
        {{2, 90}, {2, 270}, {1, 270}}, {{1, 90}, {1, 90}, {1, 90}}},
       {7, 1, 2, 3, false, -3, 5, {"DS", "blank", "4", "2", "718"}, {"1", "3", "5", "DE"},
@@ -353,12 +267,14 @@ TEST_F(ManualDuplex, PassesComeOutAtTheBreakAndTheEnd) {
        {"1", "3", "5", "1", "3", "5", "DE"}, {}, {}},
       {0, 2, 1, 2, true, 1, 6, {"DS", "5", "3", "1", "718"}, {"2", "4", "6", "DE"},
        {{2, 270}, {2, 270}, {1, 270}}, {{1, 90}, {1, 90}, {1, 90}}},
-      {0, 2, 2, 2, true, 1, 1, {"DS", "1"}, {"DE"}, {}, {}},
+      {0, 2, 2, 3, true, 1, 1, {"DS", "1"}, {"DE"}, {}, {}},
+      {0, 2, 1, 1, false, 1, 4, {"DS", "4", "2", "718"}, {"3", "1", "DE"}, {}, {}},
       // clang-format on
   };
   std::size_t seen = 0;
   for (const auto& c : cases) {
     auto* filter = Use(new GManualDuplexFilter(c.fixed, 0u));
+    SetValue(JobSettings(), 1010, 1);
     SetValue(JobSettings(), 245, c.mode);
     SetValue(JobSettings(), 1226, c.kind_two ? 2 : 0);
     job->Submit(Document({{253, c.duplex}, {248, c.bin}, {247, c.copies}}, "Plain"));
@@ -374,37 +290,57 @@ TEST_F(ManualDuplex, PassesComeOutAtTheBreakAndTheEnd) {
     EXPECT_EQ(Since(seen), c.at_end) << c.pages;
     EXPECT_TRUE(c.end_trays.empty() || Trays(end_from) == c.end_trays) << c.pages;
     GAttributeComposite* end = SetOf(job->recorder->events.size() - 1);
-    EXPECT_EQ(end && FindStringAttribute(end, 800) && ValueOf(end, 801) == 1, c.fixed == 0);
-    EXPECT_TRUE(!end || !FindStringAttribute(end, 800) ||
-                FindStringAttribute(end, 800)->GetValue() == "test");
+    GStringAttribute* message = FindStringAttribute(end, 800);
+    EXPECT_TRUE(c.fixed ? !message : message->GetValue() == "test" && ValueOf(end, 801) == 1);
     EXPECT_EQ(ValueOf(JobSettings(), 1010), c.pages == 1 ? 0 : 1);
     EXPECT_TRUE(filter->GetFlags() == 0 && filter->IsEnabled() && Clean());
   }
+  // Tray 18 of a first-pass page start (orders 1/2 from bin 1, mode 2,
+  // kind 2: page 1): 6 when an installed source has it, else 19.
+  const GCountedPtrVector& devices = FindComposite(JobSettings(), 90)->Children();
+  SetValue(JobSettings(), 245, 2), SetValue(JobSettings(), 1226, 2);
+  for (bool six : {true, false}) {
+    auto* filter = Use(new GManualDuplexFilter);
+    static_cast<GPaperHandlingDevice*>(devices[devices.Count() - 1].Get())->SetInstalled(six);
+    job->Submit(Document({{253, 2}, {248, 1}}, "Plain"));
+    GCountedPtr start = Command(kGPageStartId, {{258, 18}});
+    filter->AdjustPageStart(SetOf(start));
+    EXPECT_EQ(ValueOf(SetOf(start), 258), six ? 6 : 19);
+  }
 }
 
-TEST_F(ManualDuplex, PageStartsOfTheFirstPass) {
-  // Tray 18 of a first-pass page start goes to tray 6 when an installed
-  // source has it, else to 19; it is turned unless bound on the short edge.
-  SetValue(JobSettings(), 245, 2);
-  SetValue(JobSettings(), 1226, 2);  // orders 1/2: page 1 is of the first pass
-  const struct {
-    bool six;
-    int duplex, tray, turn;
-  } cases[] = {{true, 2, 6, 270}, {false, 2, 19, 270}, {true, 1, 6, 90}};
-  for (const auto& c : cases) {
-    auto* filter = Use(new GManualDuplexFilter);
-    const GCountedPtrVector& devices = FindComposite(JobSettings(), 90)->Children();
-    static_cast<GPaperHandlingDevice*>(devices[devices.Count() - 1].Get())->SetInstalled(c.six);
-    job->Submit(Document({{253, c.duplex}, {248, 1}}, "Plain"));
-    GCountedPtr start = Command(kGPageStartId, {{258, 18}, {265, 90}});
-    filter->AdjustPageStart(SetOf(start));  // the first page
-    EXPECT_TRUE(ValueOf(SetOf(start), 258) == c.tray && ValueOf(SetOf(start), 265) == c.turn);
-    job->Submit(Command(kGJobAbortId));
+TEST_F(ManualDuplex, HeldPagesKeepTheirCommandsAndNames) {
+  // Page n's files: the cookie XOR n (reverse), XOR n - 1 (manual duplex:
+  // named before the counter moves). A pass-through inside page 2 is held
+  // with it.
+  static const std::uint8_t bytes[] = {'@', 'P'};
+  SetValue(JobSettings(), 245, 3);
+  for (bool duplex : {false, true}) {
+    auto* reverse = duplex ? nullptr : Use(new GReverseFilter);
+    auto* manual = duplex ? Use(new GManualDuplexFilter) : nullptr;
+    const GPageSpool& spool = duplex ? manual->Spool() : reverse->Spool();
+    job->Submit(Document({{710, 1}, {253, 2}, {248, 2}}, "Plain"));
+    for (std::int16_t n = 1; n <= 2; ++n) {
+      job->Submit(Start());
+      const std::string stem =
+          spool.DirectoryPath() + "/" + GPageSpool::PageName(n - duplex, Cookie());
+      EXPECT_TRUE(std::filesystem::exists(stem + (duplex ? ".dpg" : ".rpg")) &&
+                  std::filesystem::exists(stem + (duplex ? ".dft" : ".rft")));
+      job->Submit(Tag(n));
+      if (n == 2) job->Submit(GCountedPtr(new GPassThroughCommand(bytes, 2, 0, 0u)));
+      job->Submit(Command(kGPageEndId));
+    }
+    if (duplex) job->Submit(Command(kPassBreakId));
+    job->Submit(Command(kGDocumentEndId));
+    EXPECT_EQ(job->Summary(),
+              duplex ? Tokens({"DS", "2", "718", "1", "DE"}) : Tokens({"DS", "2", "1", "DE"}));
+    EXPECT_EQ(job->recorder->events.at(4).command->ClassId(), kGPassThroughCommandId);
+    EXPECT_TRUE(Clean() && !spool.IsActive());
   }
 }
 
 TEST_F(ManualDuplex, DocumentsThatEndOddlyOrComeWhole) {
-  auto* filter = Use(new GManualDuplexFilter);
+  Use(new GManualDuplexFilter);
   SetValue(JobSettings(), 245, 3);  // orders 3/0
   // No pass break: the held document start goes before the second pass.
   job->Submit(Document({{253, 2}, {248, 2}}, "Plain"));
@@ -435,10 +371,6 @@ TEST_F(ManualDuplex, DocumentsThatEndOddlyOrComeWhole) {
   job->Submit(Command(kGDocumentEndId));
   EXPECT_EQ(job->Summary(), Tokens({"DS", "1", "3", "DE", "DS", "2", "718", "718", "1", "DE", "DS",
                                     "2", "718", "1", "DE"}));
-  // Copies beyond the job's range (none: 1).
-  delete JobSettings()->RemoveByKey(199);
-  job->Submit(Document({{253, 2}, {247, 2}}, "Plain"));
-  EXPECT_EQ(filter->CopyCount(), 1);
 }
 
 TEST_F(ManualDuplex, DamagedPagesFailTheJobOnly) {
@@ -453,20 +385,13 @@ TEST_F(ManualDuplex, DamagedPagesFailTheJobOnly) {
     for (const auto& file : std::filesystem::recursive_directory_iterator(SpoolParent())) {
       if (file.path().extension() != ".dpg") continue;
       std::string bytes = ReadAll(file.path());
-      if (round < 20) bytes.resize(bytes.size() * round / 20);
-      if (round >= 20) bytes[random() % bytes.size()] ^= static_cast<char>(1 + random() % 255);
+      round < 20 ? bytes.resize(bytes.size() * round / 20)
+                 : void(bytes[random() % bytes.size()] ^= static_cast<char>(1 + random() % 255));
       WriteAll(file.path(), bytes);
     }
     const std::uint16_t code =
         job->Submit(Command(kPassBreakId)) | job->Submit(Command(kGDocumentEndId));
-    const auto& events = job->recorder->events;
-    EXPECT_TRUE(code == 0 || (code == kSpoolFailure && std::any_of(events.begin(), events.end(),
-                                                                   [](const RecordedEvent& e) {
-                                                                     return e.command->ClassId() ==
-                                                                            kGJobAbortId;
-                                                                   })))
-        << round;
-    EXPECT_TRUE(Clean()) << round;
+    EXPECT_TRUE((code == 0 || code == kSpoolFailure) && Clean()) << round;
   }
 }
 
