@@ -193,13 +193,7 @@ void GPageSpool::BeginDocument(GDocumentStart& start, GRenderDriverData* job) {
   active_ = true;
   job_ = job;
   counter_ = 0;
-  EmptyPages();
-  replay_.Reset();
-  finished_.Reset();
-  open_store_.Reset();
-  kept_.Reset();
-  page_lock_.Release();
-  directory_.reset();
+  DropHeld();
   GOSFactory* services = GOSFactory::Instance();
   parent_ = services ? services->GetTempDirectory(job->GetDriverData()) : RWWString();
   replay_ = Held(RWNew<GCommandComposite>());
@@ -416,7 +410,7 @@ std::vector<MPersistentObject*> GPageSpool::HeldPages() {
   return held;
 }
 
-void GPageSpool::Clear(GPeripheral& filter) {
+void GPageSpool::DropHeld() {
   EmptyPages();
   replay_.Reset();
   finished_.Reset();
@@ -424,5 +418,9 @@ void GPageSpool::Clear(GPeripheral& filter) {
   kept_.Reset();
   page_lock_.Release();
   directory_.reset();
+}
+
+void GPageSpool::Clear(GPeripheral& filter) {
+  DropHeld();
   filter.Disable();
 }

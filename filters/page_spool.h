@@ -258,6 +258,8 @@ class GPageSpool {
   std::uint16_t Fail(GPeripheral& filter);
   void AppendPages(GReplayOrder order);
   void EmptyPages();
+  // Pages, replays, the open store, the kept set, the lock, the directory.
+  void DropHeld();
   GCountedPtr Walk(GPeripheral& filter, const GCountedPtr& composite);
   // `child` of `composite` taken apart through `filter`, its result put in
   // its place (kExpandWhileIdle).

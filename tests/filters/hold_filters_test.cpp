@@ -37,11 +37,10 @@ GCountedPtr Start(std::uint16_t source = 1, const char* type = nullptr) {
   return start;
 }
 
+// Whether another thread takes SpoolLock at once.
 bool SpoolLockIsFree() {
   bool taken = false;
-  std::thread([&] {
-    if ((taken = SpoolLock().try_lock_for(std::chrono::seconds(1)))) SpoolLock().unlock();
-  }).join();
+  std::thread([&] { (taken = SpoolLock().try_lock()) ? SpoolLock().unlock() : void(); }).join();
   return taken;
 }
 
