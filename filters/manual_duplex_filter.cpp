@@ -247,6 +247,7 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
   Enable();
   pass_break_count_ = 0;
   tray_mapped_ = -1;
+  first_tray_ = remaining_tray_ = kNoTray;  // until page starts give theirs
   saved_.Reset();
   if (auto bin = FilterValue(document, kOutputBinKey))
     output_bin_ = static_cast<std::uint16_t>(*bin);

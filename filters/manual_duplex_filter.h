@@ -67,7 +67,8 @@
 // job's copies range 199 (1 without it); a document end without a pass
 // break hands on the held document start first; the last-sheet flag is
 // worked out anew at every taken document, the tray kinds' mapped value
-// too; trays are written into page starts that lack one.
+// too; a page start without a tray counts as tray 19 (as the document's own
+// missing trays do), and trays are written into page starts that lack one.
 //
 // Class id 1110, registered as "GManualDuplexFilter". Stored form: the
 // frame's (filter_class.h), version 1, then
