@@ -20,12 +20,14 @@
 //
 // Its own operations, in slot order: 5 GetPrinterHandle, 6 AddMediaForms,
 // 7-17 the entry operations, 18 GetPrinterIdentity, 19
-// GetCompanionFilePath, 43-47 the handles and the default device mode, 50
-// and 51 the sheet record, 60, 62 and 63 the mass-storage font files
-// (context_font_files.cpp). The entry operations answer failure here (what
-// the entry point answers without a context) until the operations of the
-// device mode, the sheets, capabilities, events, upgrade and the device
-// query override them; the slots those call come with them.
+// GetCompanionFilePath, 20-42 the capability answers
+// (context_capabilities.cpp, with the print-job query), 43-47 the handles
+// and the default device mode, 50 and 51 the sheet record, 53-59 the
+// printer events (context_events.cpp, with the upgrade), 60, 62 and 63 the
+// mass-storage font files (context_font_files.cpp). The document-property,
+// conversion, sheet and document-event operations answer failure here
+// (what the entry point answers without a context) until the operations of
+// the device mode and the sheets override them.
 //
 // The driver data's operations it takes over: 0 the destructor, 1 the host
 // refresh, 2, 3 and 9 (GUIDriverData's), 6 UpdateFromDevice, 8 Retarget,
@@ -47,6 +49,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "driver/driver_context_base.h"
 #include "driver/sheet_record.h"
@@ -137,6 +140,54 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
                                platform::DWORD size_in, void* in, platform::DWORD size_out,
                                void* out);
 
+  // 20-42: the capability answers that DrvDeviceCapabilities dispatches
+  // to (context_capabilities.cpp; the layouts of what they write are in
+  // device_capabilities.h). Each runs after the bind. Lists with a null
+  // `output` only count.
+  virtual platform::DWORD CapBinNames(void* output);          // 20
+  virtual platform::DWORD CapBins(void* output);              // 21
+  virtual platform::DWORD CapCopies();                        // 22
+  virtual platform::DWORD CapDriver();                        // 23
+  virtual platform::DWORD CapDuplex();                        // 24
+  virtual platform::DWORD CapEnumResolutions(void* output);   // 25
+  virtual platform::DWORD CapExtra();                         // 26
+  virtual platform::DWORD CapFields();                        // 27
+  virtual platform::DWORD CapFileDependencies(void* output);  // 28
+  virtual platform::DWORD CapMaxExtent();                     // 29
+  virtual platform::DWORD CapMinExtent();                     // 30
+  virtual platform::DWORD CapOrientation();                   // 31
+  virtual platform::DWORD CapPaperNames(void* output);        // 32
+  virtual platform::DWORD CapPapers(void* output);            // 33
+  virtual platform::DWORD CapPaperSize(void* output);         // 34
+  virtual platform::DWORD CapSize();                          // 35
+  virtual platform::DWORD CapTrueType();                      // 36
+  virtual platform::DWORD CapVersion();                       // 37
+  virtual platform::DWORD CapOther(platform::WORD code, void* output);  // 38
+  virtual platform::DWORD CapCollate();                       // 39
+  virtual platform::DWORD CapHelpRecord(void* output);        // 40
+  // 41: the paper list (rebuilt when stale) copied into the outputs that
+  // are given (names of kPaperNameUnits units, u16 numbers, two i32 sizes
+  // per entry); the count, or kCapabilityFailed for none.
+  virtual platform::DWORD GetPaperList(char16_t* names, platform::WORD* numbers,
+                                       std::int32_t* sizes);
+  virtual platform::DWORD CapColorDevice();  // 42
+
+  // The default settings held, made anew (CreateDefaultSettings) when none
+  // are held or state bit 0 asks for a rebuild; null when none can be made.
+  GAttributeComposite* CurrentDefaultSettings();
+
+  // 53-59: the printer events that DrvPrinterEvent dispatches to
+  // (context_events.cpp).
+  virtual platform::BOOL OnAddConnection(const char16_t* printer_name, platform::DWORD flags);
+  virtual platform::BOOL OnDeleteConnection(const char16_t* printer_name, platform::DWORD flags);
+  // The automatic configuration update; see context_events.cpp.
+  virtual platform::BOOL OnInitializePrinter(const char16_t* printer_name, platform::DWORD flags);
+  virtual platform::BOOL OnDeletePrinter(const char16_t* printer_name, platform::DWORD flags);
+  virtual platform::BOOL OnCacheRefresh(const char16_t* printer_name, platform::DWORD flags);
+  virtual platform::BOOL OnCacheDelete(const char16_t* printer_name, platform::DWORD flags);
+  virtual platform::BOOL OnOtherPrinterEvent(const char16_t* printer_name, int event,
+                                             platform::DWORD flags, platform::LPARAM lparam);
+
   // 18: the printer name, the creation handle, and 0.
   virtual void GetPrinterIdentity(RWWString& name, platform::HANDLE& printer, std::uint32_t& flag);
   // 19: the job settings' string 374 in the directory of this library's
@@ -205,6 +256,9 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // device-mode object; driver and port names are the key's; the host
   // refresh last.
   void Retarget(const GPrinterKey& key) override;
+  // Base 0: the base's bind; the paper list turns stale when the bound
+  // record's bytes changed (or a record was bound for the first time).
+  std::int32_t BindDevMode(const platform::DevModeW* dev_mode) override;
   // 26: a key of the creation handle, the three names and flag 0.
   GPrinterKey* CreatePrinterKey() override;
   // 29: the write test (for a local printer), a bind without a device
@@ -249,4 +303,13 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   [[maybe_unused]] std::uint32_t watermark_selection_ = 0;
   [[maybe_unused]] std::uint32_t watermark_grayscale_ = 0;
   std::uint32_t cookie_ = 0;
+  // The paper list of slot 41: stale until built, and again after a bind
+  // that changed the record or a form this context added.
+  struct PaperList {
+    bool stale = true;
+    std::vector<char16_t> names;  // kPaperNameUnits per entry
+    std::vector<platform::WORD> numbers;
+    std::vector<std::int32_t> sizes;  // width, height per entry
+  } papers_;
+  void BuildPaperList();
 };

@@ -4,14 +4,18 @@
 #include <span>
 
 #include "driver/devmode/dev_mode_settings.h"
+#include "driver/plm_provider.h"
 #include "foundation/rw/registration.h"
 #include "output/core/load.h"
 
 namespace {
 
-// Each source file's registration list, in the driver's building order; no
-// driver class is persistable yet.
-constinit RWSubsystemClasses g_classes{std::span<const RWSubsystemClasses::List>()};
+// Each source file's registration list, in the driver's building order.
+constexpr RWSubsystemClasses::List kDriverLists[] = {
+    &PLMProviderClasses,
+};
+
+constinit RWSubsystemClasses g_classes(kDriverLists);
 std::atomic<int> g_loads{0};
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "driver/entry_points.h"
 #include "driver/library_entry.h"
 #include "driver/out_of_memory_handler.h"
+#include "driver/plm_provider.h"
 #include "persist/port_handler.h"
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
@@ -68,6 +69,8 @@ TEST_F(EntryPoints, AttachMakesWhatTheEntryPointsNeedAndDetachTakesItDown) {
   EXPECT_EQ(OutOfMemoryReserveSize(), kOutOfMemoryReserveBytes);
   EXPECT_TRUE(OutOfMemoryReserveHeld());
   EXPECT_TRUE(ModuleKeepAlive().IsPinned());
+  EXPECT_NE(dynamic_cast<GPLMProvider*>(GPortHandlerRegistry::Instance().Find("KVPLM 1.0")),
+            nullptr);
   auto locale = platform::RuntimeLocaleLog();
   ASSERT_EQ(locale.size(), 1u);
   EXPECT_EQ(locale[0].category, platform::kLcAll);
@@ -88,6 +91,7 @@ TEST_F(EntryPoints, AttachMakesWhatTheEntryPointsNeedAndDetachTakesItDown) {
   EXPECT_EQ(live_contexts.load(), 0);
   EXPECT_EQ(GDriverServer::Instance(), server);  // the server stays
   EXPECT_EQ(DocumentEventTable(), nullptr);
+  EXPECT_EQ(GPortHandlerRegistry::Instance().Find("KVPLM 1.0"), nullptr);
   EXPECT_EQ(LibraryModule(), nullptr);
   EXPECT_EQ(std::get_new_handler(), before);
   EXPECT_EQ(DllMain(nullptr, kDllThreadAttach, nullptr), 1);
