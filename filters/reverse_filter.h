@@ -42,7 +42,8 @@
 // starts a page (or of the page end of one that ends the first page).
 //
 // Class id 1109, registered as "GReverseFilter". Stored form: the frame's
-// (filter_class.h) with no fields of its own.
+// (filter_class.h) with no fields of its own. Content equality: the same
+// class id first, then the GPeripheral comparison.
 //
 // Ownership: the filter owns its spool. Threads: one job's thread.
 #pragma once
@@ -56,7 +57,7 @@
 
 inline constexpr RWClassID kGReverseFilterId = 1109;
 
-class GReverseFilter final : public GFilterClass<GReverseFilter, kGReverseFilterId>,
+class GReverseFilter final : public GFilterClass<GReverseFilter, kGReverseFilterId, true>,
                              private GSpoolWalkHook {
  public:
   // Key 0 (the factory's creator); no spool state.

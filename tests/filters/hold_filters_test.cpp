@@ -192,6 +192,7 @@ class ManualDuplex : public HoldFilters {
 TEST_F(ManualDuplex, StoresItsFixedTray) {
   // The GPeripheral part, version 1, the fixed tray (u16): "01 00 00 00
   // 07 00" after the device part; a version other than 1 reads no tray.
+  // The reverse filter: the device part and version 1 alone.
   TempPath path("duplex");
   GPeripheral base(0u);
   GManualDuplexFilter filter(7, 0u);
@@ -202,6 +203,9 @@ TEST_F(ManualDuplex, StoresItsFixedTray) {
   };
   const std::string head = save(base);
   EXPECT_EQ(save(filter), head + Unhex("01 00 00 00 07 00"));
+  GReverseFilter reverse;  // compared by class first, stored as the frame
+  reverse.SetSerialNumber(base.SerialNumber());
+  EXPECT_TRUE(!reverse.IsEqualContent(&base) && save(reverse) == head + Unhex("01 00 00 00"));
   for (const auto& [tail, tray] : {std::pair{"01 00 00 00 07 00", 7}, {"02 00 00 00 07 00", 0}}) {
     WriteAll(path.str(), head + Unhex(tail));
     GManualDuplexFilter read;
