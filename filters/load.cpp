@@ -1,5 +1,6 @@
 #include "filters/load.h"
 
+#include "filters/booklet_filter.h"
 #include "filters/face_up_filter.h"
 #include "filters/nup_filter.h"
 #include "fonts/load.h"
@@ -8,7 +9,8 @@
 namespace {
 
 // Each source file's registration list, in building order.
-constexpr RWSubsystemClasses::List kFiltersLists[] = {&FaceUpFilterClasses, &NupFilterClasses};
+constexpr RWSubsystemClasses::List kFiltersLists[] = {&FaceUpFilterClasses, &NupFilterClasses,
+                                                      &BookletFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

@@ -240,7 +240,8 @@ void GNupFilter::TurnMedium(GMedia& medium, std::int32_t orientation) {
 }
 
 void GNupFilter::ReadNupSettings(GAttributeComposite* set) {
-  auto* settings = set ? dynamic_cast<GAttributeComposite*>(set->FindByKey(kNupSettingsKey)) : nullptr;
+  auto* settings =
+      set ? dynamic_cast<GAttributeComposite*>(set->FindByKey(kNupSettingsKey)) : nullptr;
   const std::optional<std::int16_t> pages = FilterValue(settings, kPagesPerSheetKey);
   const std::optional<std::int16_t> order = FilterValue(settings, kPlacementOrderKey);
   const std::optional<std::int16_t> borders = FilterValue(settings, kBordersKey);
@@ -387,7 +388,8 @@ void GNupFilter::Refuse(GAttributeComposite* set) {
   pages_per_sheet_ = 1;
   cells_.clear();
   Disable();
-  if (auto* value = dynamic_cast<GValueAttribute*>(set ? set->FindByKey(kSheetOrientationKey) : nullptr))
+  if (auto* value =
+          dynamic_cast<GValueAttribute*>(set ? set->FindByKey(kSheetOrientationKey) : nullptr))
     value->SetValue(static_cast<std::uint16_t>(document_orientation_));
 }
 
@@ -538,16 +540,17 @@ GCountedPtr GNupFilter::ApplyGeneralRule(const GCountedPtr& command) {
   GCountedPtr set = in_hand->DetachAttributes();
   if (!set) return command;
   auto& attributes = static_cast<GAttributeComposite&>(*set.Get());
-  if (auto* own = dynamic_cast<GTransformAttribute*>(attributes.FindByClassId(kGTransformAttributeId))) {
+  if (auto* own =
+          dynamic_cast<GTransformAttribute*>(attributes.FindByClassId(kGTransformAttributeId))) {
     GTransformAttribute composed = ComposeTransforms(page_transform_, *own);
     composed.SetKey(own->Key());
     attributes.ReplaceByClassId(kGTransformAttributeId, &composed);
   }
   if (GCountedPtr clip = Held(attributes.RemoveByClassId(kGClipToPageId))) {
     const GSize16 printable = page_media_.GetPrintableSize();
-    attributes.AddChild(RWNew<GClipToSingleRectangle>(
-        GShortRect{0, 0, printable.width, printable.height}, kDefaultClipValue, kDefaultClipValue,
-        kClipKey));
+    attributes.AddChild(
+        RWNew<GClipToSingleRectangle>(GShortRect{0, 0, printable.width, printable.height},
+                                      kDefaultClipValue, kDefaultClipValue, kClipKey));
   }
   in_hand->AttachAttributes(&attributes);
   return command;
@@ -569,8 +572,8 @@ GCountedPtr GNupFilter::MakeCellFrame(const GNupCell& cell) {
   bundle->AddChild(RWNew<GRasterOperation>(kFrameRop, kRopWholeCode, 0u));
   bundle->AddChild(RWNew<GNoBrush>(0u));
   if (borders_ != 0) {
-    bundle->AddChild(RWNew<GPen>(
-        kFramePenWidth, RWNew<GColorPaint>(RWNew<GRGBColor>(0, 0, 0, 255), 0u), 0u));
+    bundle->AddChild(
+        RWNew<GPen>(kFramePenWidth, RWNew<GColorPaint>(RWNew<GRGBColor>(0, 0, 0, 255), 0u), 0u));
     const GShortRect frame{Narrow(cell.x - 1 - ox), Narrow(cell.y - 1 - oy),
                            Narrow(cell.x + cell.width + 1 - ox),
                            Narrow(cell.y + cell.height + 1 - oy)};
@@ -593,7 +596,8 @@ GScalePair GNupFilter::GetPageScale(GAttributeComposite* document, GAttributeCom
   if (!orientation || !medium) return GScalePair{layout_scale_x_, layout_scale_y_};
   GMedia turned(*medium);
   TurnMedium(turned, *orientation);
-  const GNupCell& cell = cells_[page_number % static_cast<std::uint32_t>(pages_per_sheet_) % cells_.size()];
+  const GNupCell& cell =
+      cells_[page_number % static_cast<std::uint32_t>(pages_per_sheet_) % cells_.size()];
   return cell.ComputeTransform(PagePlace(turned, *orientation)).GetScale();
 }
 
@@ -625,8 +629,8 @@ template <class In>
 void GNupFilter::RestoreOwnFields(In& in, MRestoreScope& scope, std::uint32_t version) {
   if (version != kNupVersion) return;
   std::int16_t document = 0, page = 0;
-  if (!GetItem(in, left_) || !GetItem(in, right_) || !GetItem(in, top_) ||
-      !GetItem(in, bottom_) || !GetItem(in, vertical_gap_) || !GetItem(in, horizontal_gap_) ||
+  if (!GetItem(in, left_) || !GetItem(in, right_) || !GetItem(in, top_) || !GetItem(in, bottom_) ||
+      !GetItem(in, vertical_gap_) || !GetItem(in, horizontal_gap_) ||
       !GetItem(in, pages_per_sheet_) || !GetItem(in, placement_order_) || !GetItem(in, document) ||
       !GetItem(in, page) || !GetItem(in, borders_) || !GetEmbedded(in, page_media_) ||
       !GetEmbedded(in, layout_media_)) {

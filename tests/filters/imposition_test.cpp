@@ -2,16 +2,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 
 #include "config/attributes/value_attribute.h"
+#include "filters/booklet_filter.h"
 #include "filters/nup_filter.h"
+#include "filters/spool_directory.h"
 #include "foundation/rw/file.h"
 #include "output/attributes/clip.h"
 #include "output/attributes/pen.h"
 #include "output/attributes/raster_operation.h"
 #include "output/commands/job_commands.h"
 #include "output/commands/null_command.h"
+#include "output/core/result_commands.h"
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
 #include "tests/support/filter_harness.h"
@@ -28,11 +32,12 @@ using Tokens = std::vector<std::string>;
 struct TurningJob : GRenderDriverData {
   GFontDatabase* GetFontDatabase() override { return nullptr; }
   void UpdateMediaSize(GMedia* m, std::uint32_t orientation) override {
-    const bool quarter = (NormalizeAngle(std::int32_t(orientation - m->GetOrientation())) % 180) != 0;
+    const bool quarter =
+        (NormalizeAngle(std::int32_t(orientation - m->GetOrientation())) % 180) != 0;
     auto turn = [&](GSize16 s) { return quarter ? GSize16(s.height, s.width) : s; };
     *m = GMedia("", turn(m->GetPaperSize()), turn(m->GetPrintableSize()),
-                turn(m->GetPrintableOrigin()), orientation, m->GetPaperSizeId(), 600, 600,
-                m->Key(), 0, "", m->GetMediaType().Data());
+                turn(m->GetPrintableOrigin()), orientation, m->GetPaperSizeId(), 600, 600, m->Key(),
+                0, "", m->GetMediaType().Data());
   }
 };
 
@@ -43,16 +48,16 @@ GMedia* Paper(std::int16_t w, std::int16_t h, std::int16_t m, std::uint16_t code
 }
 // The fixture printer's Letter: 4900 x 6400 printable at (150, 100).
 GMedia* Letter() {
-  return new GMedia("", GSize16(5100, 6600), GSize16(4900, 6400), GSize16(150, 100), 0, 1, 600,
-                    600, kSetMediumKey, 0, "", "");
+  return new GMedia("", GSize16(5100, 6600), GSize16(4900, 6400), GSize16(150, 100), 0, 1, 600, 600,
+                    kSetMediumKey, 0, "", "");
 }
 
 // A document set: 329 {266 n, 268 order, 267 borders}, 265, and `medium`.
 GState* DocumentSet(int n, int order, int borders, GMedia* medium, int orientation = 0) {
   auto* set = new GState(0u);
   auto* nup = new GAttributeComposite(kNupSettingsKey);
-  for (auto [key, value] : {std::pair{kPagesPerSheetKey, n}, {kPlacementOrderKey, order},
-                            {kBordersKey, borders}})
+  for (auto [key, value] :
+       {std::pair{kPagesPerSheetKey, n}, {kPlacementOrderKey, order}, {kBordersKey, borders}})
     if (value >= 0) nup->AddChild(new GValueAttribute(std::uint16_t(value), key));
   set->AddChild(nup);
   if (orientation >= 0) set->AddChild(new GValueAttribute(std::uint16_t(orientation), 265));
@@ -128,16 +133,66 @@ TEST(NupFilter, LayoutsOfTheSheet) {
     std::vector<std::pair<int, int>> origins;
     std::int16_t cell_w, cell_h;
   } cases[] = {
-      {5100, 6600, 2, 0, {772, {1535, 1518, 2633, 651}, 3}, 1, 2, 90, 3165.0f / 5100,
-       {{122, 122}, {3313, 122}}, 3161, 4856},
-      {5100, 6600, 3, 0, {772, {2314, 2264, 3975, 432}, 3}, 1, 3, 90, 2100.0f / 5100,
-       {{122, 122}, {2248, 122}, {4374, 122}}, 2096, 4856},
-      {5100, 6600, 4, 0, {772, {763, 763, 1310, 1310}, 0}, 2, 2, 0, 2415.0f / 5100,
-       {{122, 122}, {2563, 122}, {122, 3313}, {2563, 3313}}, 2411, 3161},
-      {5100, 6600, 4, 2, {772, {763, 763, 1310, 1310}, 0}, 2, 2, 0, 2415.0f / 5100,
-       {{2563, 122}, {122, 122}, {2563, 3313}, {122, 3313}}, 2411, 3161},
-      {6601, 5100, 2, 0, {1294, {2633, 2605, 1535, 379}, 2}, 2, 1, 0, 3165.0f / 5100,
-       {{122, 122}, {122, 2563}}, 6357, 2411},
+      {5100,
+       6600,
+       2,
+       0,
+       {772, {1535, 1518, 2633, 651}, 3},
+       1,
+       2,
+       90,
+       3165.0f / 5100,
+       {{122, 122}, {3313, 122}},
+       3161,
+       4856},
+      {5100,
+       6600,
+       3,
+       0,
+       {772, {2314, 2264, 3975, 432}, 3},
+       1,
+       3,
+       90,
+       2100.0f / 5100,
+       {{122, 122}, {2248, 122}, {4374, 122}},
+       2096,
+       4856},
+      {5100,
+       6600,
+       4,
+       0,
+       {772, {763, 763, 1310, 1310}, 0},
+       2,
+       2,
+       0,
+       2415.0f / 5100,
+       {{122, 122}, {2563, 122}, {122, 3313}, {2563, 3313}},
+       2411,
+       3161},
+      {5100,
+       6600,
+       4,
+       2,
+       {772, {763, 763, 1310, 1310}, 0},
+       2,
+       2,
+       0,
+       2415.0f / 5100,
+       {{2563, 122}, {122, 122}, {2563, 3313}, {122, 3313}},
+       2411,
+       3161},
+      {6601,
+       5100,
+       2,
+       0,
+       {1294, {2633, 2605, 1535, 379}, 2},
+       2,
+       1,
+       0,
+       3165.0f / 5100,
+       {{122, 122}, {122, 2563}},
+       6357,
+       2411},
   };
   TurningJob job;
   for (const auto& c : cases) {
@@ -147,8 +202,8 @@ TEST(NupFilter, LayoutsOfTheSheet) {
     const GNupRatios& got = filter.Ratios();
     EXPECT_TRUE(got.ratio == c.ratios.ratio && got.index == c.ratios.index &&
                 std::equal(got.candidates, got.candidates + 4, c.ratios.candidates))
-        << c.n << " " << got.candidates[0] << " " << got.candidates[1] << " "
-        << got.candidates[2] << " " << got.candidates[3];
+        << c.n << " " << got.candidates[0] << " " << got.candidates[1] << " " << got.candidates[2]
+        << " " << got.candidates[3];
     EXPECT_TRUE(filter.Rows() == c.rows && filter.Columns() == c.columns &&
                 filter.SheetOrientation() == c.sheet && filter.LayoutScale() == c.scale &&
                 filter.IsEnabled() && filter.GetFlags() == kNupFlag)
@@ -221,6 +276,24 @@ class Imposition : public JobContextFixture {
     return codes | run.Submit(Command(kGDocumentEndId));
   }
   // The recorded lines of class `id`, without their submission numbers.
+  // The sheets that came out, each side "a,b": a page's tag number, or b
+  // for a blank (a page is told by its start's 900, or a null command
+  // carrying it).
+  static Tokens Sides(const FilterJob& run) {
+    Tokens sides;
+    for (const RecordedEvent& e : run.recorder->events) {
+      const RWClassID id = e.command->ClassId();
+      if (id == kGPageStartId) sides.emplace_back();
+      if (sides.empty()) continue;
+      if ((id == kGPageStartId || id == kGNullCommandId) &&
+          e.line.find("763:900=") != std::string::npos)
+        sides.back() += sides.back().empty() ? "b" : ",b";
+      if (id == kGRectangleGraphicId)
+        sides.back().back() = static_cast<char>(
+            '0' + static_cast<GRectangleGraphic*>(e.command.Get())->GetBounds().left);
+    }
+    return sides;
+  }
   static Tokens Lines(const FilterJob& run, RWClassID id) {
     Tokens lines;
     for (const RecordedEvent& e : run.recorder->events)
@@ -265,8 +338,8 @@ TEST_F(Imposition, NupSheetsOfFourPages) {
               starts[1].starts_with("709 k0 M {763:900=5 763:265=0 1002:259="))
       << starts[0];
   Tokens nulls = Lines(run, kGNullCommandId);
-  for (const char* carried : {"712 k0 M {763:900=2}", "712 k0 M {763:900=3}",
-                              "712 k0 M {763:900=4}"})
+  for (const char* carried :
+       {"712 k0 M {763:900=2}", "712 k0 M {763:900=3}", "712 k0 M {763:900=4}"})
     EXPECT_NE(std::find(nulls.begin(), nulls.end(), carried), nulls.end()) << carried;
   EXPECT_EQ(Lines(run, kGPageEndId).size(), 2u);
   const auto& events = run.recorder->events;
@@ -309,16 +382,16 @@ TEST_F(Imposition, NupRefusalsPassTheDocumentAndEachDocumentGetsItsGrid) {
   const struct {
     int n, order, pages_key, orientation;
     GMedia* medium;
-  } refused[] = {{0, 0, 1, 0, Letter()},  {17, 0, 1, 0, Letter()},
-                 {1, 0, 1, 0, Letter()},  {2, 4, 1, 0, Letter()},
-                 {2, 0, 0, 0, Letter()},  {2, 0, 1, 0, nullptr},
-                 {2, 0, 1, -1, Letter()}, {2, 0, 1, 0, Paper(5100, 0, 0)},
-                 {2, 0, 1, 0, Paper(60, 60, 15)}};
+  } refused[] = {
+      {0, 0, 1, 0, Letter()},  {17, 0, 1, 0, Letter()},         {1, 0, 1, 0, Letter()},
+      {2, 4, 1, 0, Letter()},  {2, 0, 0, 0, Letter()},          {2, 0, 1, 0, nullptr},
+      {2, 0, 1, -1, Letter()}, {2, 0, 1, 0, Paper(5100, 0, 0)}, {2, 0, 1, 0, Paper(60, 60, 15)}};
   for (const auto& c : refused) {
     auto* nup = new GNupFilter;
     FilterJob run(Job(), {nup});
-    EXPECT_EQ(Document(run, DocumentSet(c.pages_key ? c.n : -1, c.order, 0, c.medium,
-                                        c.orientation), 2), 0);
+    EXPECT_EQ(
+        Document(run, DocumentSet(c.pages_key ? c.n : -1, c.order, 0, c.medium, c.orientation), 2),
+        0);
     EXPECT_EQ(run.Summary(), Tokens({"DS", "1", "2", "DE"})) << c.n << " " << c.order;
     EXPECT_TRUE(!nup->IsEnabled() && nup->GetFlags() == 0 && Lines(run, 712).empty());
   }
@@ -330,7 +403,8 @@ TEST_F(Imposition, NupRefusalsPassTheDocumentAndEachDocumentGetsItsGrid) {
   EXPECT_EQ(Document(run, DocumentSet(2, 0, 0, Letter()), 3), 0);
   EXPECT_EQ(run.Summary(), Tokens({"DS", "4", "5", "DE", "DS", "2", "3", "DE"}));
   EXPECT_TRUE(nup->Rows() == 1 && nup->SheetOrientation() == 90);
-  run.Submit(GCountedPtr(new GDocumentStart(DocumentSet(2, 0, 0, Letter()), u"", u"", nullptr, 0u)));
+  run.Submit(
+      GCountedPtr(new GDocumentStart(DocumentSet(2, 0, 0, Letter()), u"", u"", nullptr, 0u)));
   run.Submit(Page(1));
   run.Submit(Command(710));
   run.Submit(Command(kGPageStartId, {{265, 0}}));
@@ -363,6 +437,90 @@ TEST(NupFilter, PageScaleQueries) {
   EXPECT_TRUE(scale.x == 1 && scale.y == 1 && off.PagesPerSheet() == 1 && !off.IsEnabled());
   off.Reset();
   EXPECT_TRUE(off.IsEnabled() && !off.IsInitialised() && off.GetFlags() == 0);
+}
+
+TEST_F(Imposition, BookletsOfFivePages) {
+  // Five pages padded to eight; with pairing 1 the sides are (8, 1), (2, 7),
+  // (6, 3), (4, 5); pairing 2 turns each round; sheet order 1 starts from
+  // the middle. Pages 6 to 8 are blank.
+  const struct {
+    int pairing, order;
+    Tokens sides;
+  } cases[] = {{1, 0, {"b,1", "2,b", "b,3", "4,5"}},
+               {2, 0, {"1,b", "b,2", "3,b", "5,4"}},
+               {1, 1, {"b,3", "4,5", "b,1", "2,b"}}};
+  for (const auto& c : cases) {
+    auto* booklet = new GBookletFilter;
+    FilterJob run(Job(), {booklet});
+    GState* set = DocumentSet(-1, -1, -1, Letter());
+    set->AddChild(new GValueAttribute(std::uint16_t(c.pairing), 279));
+    set->AddChild(new GValueAttribute(std::uint16_t(c.order), 288));
+    run.Submit(GCountedPtr(new GDocumentStart(set, u"", u"", nullptr, 0u)));
+    // While the document is held: the flag, and the inner N-up's scale of
+    // a page on the copy of the document's set (Letter turned to 90: cells
+    // 3181 x 4896, so 3181 / 5100), which answers only once.
+    std::uint32_t status = 0;
+    GCountedPtr page = Page(1);
+    GAttributeComposite* page_set = static_cast<GCommand*>(page.Get())->GetAttributes();
+    EXPECT_EQ(Job()->GetOutputChain()->GetFlags(), kBookletFlag);
+    EXPECT_EQ(Job()->GetOutputChain()->GetPageScale(nullptr, page_set, 0, status).x,
+              3181.0f / 5100);
+    EXPECT_EQ(status, 3u);
+    for (std::int16_t n = 1; n <= 5; ++n)
+      run.Submit(Page(n)), run.Submit(Tag(n)), run.Submit(Command(710));
+    EXPECT_TRUE(run.recorder->events.empty());
+    ASSERT_EQ(run.Submit(Command(kGDocumentEndId)), 0);
+    EXPECT_EQ(Sides(run), c.sides) << c.pairing << c.order;
+    // 329 was there for the inner N-up, which turned the sheet and 253
+    // from 2 to 1; it is gone now.
+    const std::string& start = run.recorder->events.at(0).line;
+    EXPECT_TRUE(start.find("763:253=1") != std::string::npos &&
+                start.find(":329=") == std::string::npos)
+        << start;
+    EXPECT_TRUE(Lines(run, kGPageStartId).at(0).find("763:265=90") != std::string::npos);
+    status = 0;
+    EXPECT_EQ(booklet->GetPageScale(nullptr, page_set, 0, status).x, 0.0f);
+    EXPECT_TRUE(std::filesystem::is_empty(SpoolParent()));
+  }
+}
+
+TEST_F(Imposition, BookletOffPassBreakAndFailures) {
+  // 279 = 0: the document passes unchanged, the filter off.
+  auto* booklet = new GBookletFilter;
+  FilterJob run(Job(), {booklet});
+  EXPECT_EQ(run.Document({{279, 0}}, 2), 0);
+  EXPECT_TRUE(run.Summary() == Tokens({"DS", "1", "2", "DE"}) && !booklet->IsEnabled() &&
+              booklet->GetFlags() == 0);
+  // A pass break builds the booklet of the pages so far; the document end
+  // after it passes on alone.
+  auto* second = new GBookletFilter;
+  FilterJob broken(Job(), {second});
+  GState* set = DocumentSet(-1, -1, -1, Letter());
+  set->AddChild(new GValueAttribute(1, 279));
+  broken.Submit(GCountedPtr(new GDocumentStart(set, u"", u"", nullptr, 0u)));
+  for (std::int16_t n = 1; n <= 2; ++n)
+    broken.Submit(Page(n)), broken.Submit(Tag(n)), broken.Submit(Command(710));
+  broken.Submit(Command(kPassBreakId));
+  EXPECT_EQ(Sides(broken), Tokens({"b,1", "2,b"}));
+  broken.Submit(Command(kGDocumentEndId));
+  EXPECT_EQ(broken.Summary().back(), "DE");
+  EXPECT_EQ(broken.Summary().size(), 5u);  // DS, two sheets, 718, DE
+  // Spool failures (each step of the spool's seam): the job is aborted,
+  // nothing comes out, the lock is free and the files gone.
+  static int failing = -1;
+  GSpoolDirectory::SetFaultHook([](GSpoolDirectory::Step step) { return int(step) == failing; });
+  for (failing = 0; failing < 4; ++failing) {
+    auto* held = new GBookletFilter;
+    FilterJob failed(Job(), {held});
+    GState* doc = DocumentSet(-1, -1, -1, Letter());
+    doc->AddChild(new GValueAttribute(1, 279));
+    EXPECT_EQ(Document(failed, doc, 2), kSpoolFailure) << failing;
+    EXPECT_TRUE(failed.Summary().at(0) == "JA" && !held->IsEnabled() && held->GetFlags() == 0);
+    EXPECT_TRUE(SpoolLock().try_lock_for(std::chrono::seconds(1)));
+    SpoolLock().unlock();
+    EXPECT_TRUE(std::filesystem::is_empty(SpoolParent()));
+  }
+  GSpoolDirectory::SetFaultHook(nullptr);
 }
 
 }  // namespace
