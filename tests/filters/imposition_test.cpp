@@ -523,4 +523,36 @@ TEST_F(Imposition, BookletOffPassBreakAndFailures) {
   GSpoolDirectory::SetFaultHook(nullptr);
 }
 
+TEST_F(Imposition, BookletInsertPagesTakeTheInsertMediaType) {
+  // Inserts asked (1218, tray 5, type "Insert"; 253 on, the job's manual
+  // duplex 245 on and 204 off, a usable medium): two insert pages lead the
+  // booklet on the insert tray and type; the first page keeps its own type
+  // (none; the document's is "Plain") and carries 1218 = 1.
+  SetValue(JobSettings(), 245, 1);
+  auto* booklet = new GBookletFilter;
+  FilterJob run(Job(), {booklet});
+  GMedia* plain = Letter();
+  plain->SetMediaType("Plain");
+  GState* set = DocumentSet(-1, -1, -1, plain);
+  for (auto [key, value] : {std::pair{279, 2}, {253, 1}, {1218, 1}, {1214, 5}})
+    set->AddChild(new GValueAttribute(std::uint16_t(value), key));
+  set->AddChild(new GStringAttribute("Insert", 1215));
+  EXPECT_EQ(Document(run, set, 2), 0);
+  EXPECT_EQ(Sides(run).size(), 4u);  // 2 pages, 2 blanks, 4 inserts
+  Tokens pages;
+  for (const RecordedEvent& e : run.recorder->events) {
+    GAttributeComposite* page = static_cast<GCommand*>(e.command.Get())->GetAttributes();
+    if (!page || !page->FindByKey(900)) continue;
+    auto* medium = dynamic_cast<GMedia*>(page->FindByKey(kSetMediumKey));
+    pages.push_back(std::to_string(ValueOf(page, 1218)) + " " + std::to_string(ValueOf(page, 258)) +
+                    " " + (medium ? medium->GetMediaType().Data() : "-"));
+  }
+  // Pairing 2, sheet by sheet: (insert 1, insert 4), (insert 3, insert 2),
+  // (page 1, blank), (blank, page 2); each sheet's first start carries the
+  // page's medium type on the sheet's medium.
+  ASSERT_EQ(pages.size(), 8u);
+  EXPECT_EQ(pages[0], "1 5 Insert");
+  EXPECT_EQ(pages[4], "1 -1 ");
+}
+
 }  // namespace
