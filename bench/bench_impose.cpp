@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/spool_bench_job.h"
 #include "config/attributes/value_attribute.h"
 #include "config/paper/media.h"
 #include "driver/services/driver_data.h"
@@ -32,77 +33,13 @@
 #include "output/core/state.h"
 #include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
-#include "tests/support/test_os_factory.h"
 
 namespace {
 
 constexpr int kRectangles = 10;
 
-class ImposeRender : public GRenderDriverData {
- public:
-  explicit ImposeRender(GDriverData* data) : data_(data), fonts_(this) {}
-  GFontDatabase* GetFontDatabase() override { return &fonts_; }
-  std::uint32_t GetJobCookie() override { return cookie; }
-  GDriverData* GetDriverData() override { return data_; }
-
-  std::uint32_t cookie = 0;
-
- private:
-  GDriverData* data_;
-  GJobFontDatabase fonts_;
-};
-
-class ImposeJob : public GDriverData {
- public:
-  GRenderDriverData* AsRenderDriverData() override { return &render; }
-  GAttributeComposite* BuildDefaultSettings() override { return nullptr; }
-  RWWString GetSupportFilePath() override { return RWWString(); }
-  int ApplySeries(const RWWString&, GAttributeComposite*) override { return 0; }
-  GAttributeComposite* GetJobSettings() override { return nullptr; }
-  void WriteBinAndTrayMaps(GAttributeComposite*) override {}
-  int GetPaperCodeOfMedia(std::uint16_t, std::uint16_t&) override { return 0; }
-
-  ImposeRender render{this};
-};
-
-// The chain's last device: executes what reaches it and ends the pass.
-class Sink : public GPeripheral {
- public:
-  GCountedPtr Transform(const GCountedPtr& command) override {
-    GPeripheral::Transform(command);
-    return done_;
-  }
-  std::uint16_t DrawRectangle(GRectangleGraphic&) override {
-    ++rectangles;
-    return 0;
-  }
-  std::uint64_t rectangles = 0;
-
- private:
-  GCountedPtr done_{new GNoCommand(0u)};
-};
-
-struct Environment {
-  Environment() {
-    FiltersLoad();
-    GJobFontDatabase::CreateLock();
-    std::filesystem::create_directories(directory);
-    GDriverServer::Create();
-    auto* job = new ImposeJob;
-    render = &job->render;
-    render->cookie = GDriverServer::Instance()->EnterRenderData(job);
-    services.SetPrinterDataString(job, u"TempDirectoryLocation",
-                                  RWWString::FromMultiByte(directory.c_str()));
-  }
-  ~Environment() { std::filesystem::remove_all(directory); }
-
-  TestOSFactory services;
-  std::string directory = "/tmp/bench_impose_" + std::to_string(::getpid());
-  ImposeRender* render = nullptr;
-};
-
-Environment& Env() {
-  static Environment environment;
+SpoolBenchEnvironment& Env() {
+  static SpoolBenchEnvironment environment("bench_impose");
   return environment;
 }
 
@@ -140,7 +77,7 @@ GCountedPtr Rectangle(int i) {
 }
 
 void Run(benchmark::State& state, GPeripheral* filter, int pages_per_sheet) {
-  Environment& env = Env();
+  SpoolBenchEnvironment& env = Env();
   GCountedPtr chain(new GPeripheralComposite);
   auto* sink = new Sink;
   chain->AddChild(filter);

@@ -429,19 +429,21 @@ GCountedPtr GNupFilter::Transform(const GCountedPtr& command) {
       return OnPageEnd(command);
     case kGDocumentEndId:
     case kPassBreakId:
-      if (page_counter_ != 0) {
-        page_counter_ = 0;
-        GCountedPtr result = Held(RWNew<GCommandComposite>());
-        if (!result) return command;
-        result->AddChild(RWNew<GPageEnd>(0u));
-        result->AddChild(in_hand);
-        return result;
-      }
+      if (page_counter_ != 0) return CloseSheet(command);
       break;
     default:
       break;
   }
   return ApplyGeneralRule(command);
+}
+
+GCountedPtr GNupFilter::CloseSheet(const GCountedPtr& command) {
+  page_counter_ = 0;
+  GCountedPtr result = Held(RWNew<GCommandComposite>());
+  if (!result) return command;
+  result->AddChild(RWNew<GPageEnd>(0u));
+  result->AddChild(command.Get());
+  return result;
 }
 
 GCountedPtr GNupFilter::OnDocumentStart(const GCountedPtr& command) {
@@ -471,13 +473,7 @@ GCountedPtr GNupFilter::OnPageStart(const GCountedPtr& command) {
     // Nothing to place the page by: the filter stands aside, closing a
     // sheet it left open.
     Disable();
-    if (page_counter_ == 0) return command;
-    page_counter_ = 0;
-    GCountedPtr result = Held(RWNew<GCommandComposite>());
-    if (!result) return command;
-    result->AddChild(RWNew<GPageEnd>(0u));
-    result->AddChild(start);
-    return result;
+    return page_counter_ == 0 ? command : CloseSheet(command);
   }
   GCountedPtr set = start->DetachAttributes();
   auto& page_set = static_cast<GAttributeComposite&>(*set.Get());

@@ -222,6 +222,8 @@ class GNupFilter final : public GFilterClass<GNupFilter, kGNupFilterId, false, k
   GCountedPtr OnPageStart(const GCountedPtr& command);
   GCountedPtr OnPageEnd(const GCountedPtr& command);
   GCountedPtr ApplyGeneralRule(const GCountedPtr& command);
+  // A new GPageEnd ahead of `command`: the open sheet closed.
+  GCountedPtr CloseSheet(const GCountedPtr& command);
   GCountedPtr MakeCellFrame(const GNupCell& cell);
   // The page place of a page of `medium`, turned to `orientation`.
   GNupCell PagePlace(const GMedia& medium, std::int32_t orientation) const;
