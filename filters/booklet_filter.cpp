@@ -234,7 +234,9 @@ std::uint16_t GBookletFilter::EndBooklet(GCommand& end) {
   std::vector<GCountedPtr> pages = front_inserts_;
   for (GCountedPtr& page : spool_.Pages())
     pages.push_back(std::move(page));
-  for (; page_count_ % 4 != 0; ++page_count_)
+  // Padded by what is held: a page left open at the end is not.
+  const std::size_t fronts = front_inserts_.size();
+  for (; (pages.size() - fronts) % 4 != 0; ++page_count_)
     pages.push_back(
         GPageSpool::MakeBlankPage(static_cast<GAttributeComposite*>(first_page_.Get())));
   if (insert_flag_) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <random>
 
 #include "config/attributes/value_attribute.h"
 #include "filters/booklet_filter.h"
@@ -21,6 +22,8 @@
 #include "tests/support/filter_harness.h"
 #include "tests/support/graph.h"
 #include "tests/support/test_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
@@ -110,6 +113,29 @@ TEST(NupFilter, StoredTailRoundTripsAndRestoreZeroesTheLayout) {
   EXPECT_TRUE(set_up.Rows() == 0 && set_up.Columns() == 0 && set_up.LayoutScale() == 0 &&
               set_up.SheetOrientation() == 0 && set_up.PageTransform().GetScale().x == 1.0f &&
               set_up.Cells().size() == 2 && set_up.IsInitialised());
+}
+
+TEST(NupFilter, DamagedStoredFiltersFailTheRead) {
+  // Every cut of a stored filter (margins, N and order of its own, the
+  // media a set-up left) fails the read; seeded flips and the corpus go
+  // through the fuzz target, which also sets up what it read.
+  TurningJob job;
+  GNupFilter filter("", nullptr, nullptr, 0u, &job);
+  GCountedPtr doc(DocumentSet(5, 3, 1, Paper(6600, 5100, 150)));
+  filter.Setup(static_cast<GState*>(doc.Get()));
+  const std::string bytes = SaveToFileBytes(&filter);
+  for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+    bool ok = true;
+    DeleteGraph(RestoreFromFileBytes(bytes.substr(0, cut), &ok));
+    EXPECT_FALSE(ok) << cut;
+  }
+  std::mt19937 random(52);
+  for (int i = 0; i < 400; ++i) {
+    std::string flipped = bytes;
+    flipped[random() % flipped.size()] ^= static_cast<char>(1 + random() % 255);
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(flipped.data()), flipped.size());
+  }
+  EXPECT_GT(ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 0);
 }
 
 TEST(NupFilter, LayoutsOfTheSheet) {
