@@ -13,17 +13,22 @@
 //
 // Counters: put_ms and take_ms per 10,000 commands (wall time of one
 // thread's phase), file_kb one thread's file after the puts (for our store,
-// after the close that writes the index), each averaged over the threads;
-// items_per_second counts puts and takes of all threads together. All
-// threads share the record store's process-wide lock; SQLite connections
-// share nothing.
+// after the close that writes the index), put_calls and take_calls the
+// system calls of one thread's phase per command (counted by the kernel's
+// raw_syscalls:sys_enter tracepoint; -1 where perf events cannot count
+// it), each averaged over the threads; items_per_second counts puts and
+// takes of all threads together. All threads share the record store's
+// process-wide lock; SQLite connections share nothing.
 #include <benchmark/benchmark.h>
+#include <linux/perf_event.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -104,6 +109,40 @@ double FileKb(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? st.st_size / 1024.0 : 0;
 }
 
+// The system calls the calling thread makes, from the kernel's
+// raw_syscalls:sys_enter tracepoint; Count answers -1 where it cannot be
+// opened (no tracefs, or perf events not allowed).
+class SyscallCounter {
+ public:
+  SyscallCounter() {
+    long id = -1;
+    for (const char* path : {"/sys/kernel/tracing/events/raw_syscalls/sys_enter/id",
+                             "/sys/kernel/debug/tracing/events/raw_syscalls/sys_enter/id"}) {
+      if (std::ifstream(path) >> id) break;
+    }
+    if (id < 0) return;
+    perf_event_attr attr{};
+    attr.type = PERF_TYPE_TRACEPOINT;
+    attr.size = sizeof attr;
+    attr.config = static_cast<std::uint64_t>(id);
+    fd_ = static_cast<int>(::syscall(SYS_perf_event_open, &attr, 0, -1, -1, 0));
+  }
+  ~SyscallCounter() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  SyscallCounter(const SyscallCounter&) = delete;
+  SyscallCounter& operator=(const SyscallCounter&) = delete;
+
+  long long Count() const {
+    std::uint64_t value = 0;
+    if (fd_ < 0 || ::read(fd_, &value, sizeof value) != sizeof value) return -1;
+    return static_cast<long long>(value);
+  }
+
+ private:
+  int fd_ = -1;
+};
+
 using Clock = std::chrono::steady_clock;
 
 double MsSince(Clock::time_point start) {
@@ -112,13 +151,28 @@ double MsSince(Clock::time_point start) {
 
 struct Totals {
   double put_ms = 0, take_ms = 0, file_kb = 0;
+  long long put_calls = 0, take_calls = 0;  // -1 once uncounted
   int runs = 0;
+  SyscallCounter calls;
+  long long mark = 0;
+  // Starts a phase's count; Add answers the calls since, added to `total`.
+  void Start() { mark = calls.Count(); }
+  void Add(long long& total) {
+    const long long now = calls.Count();
+    total = now < 0 || mark < 0 || total < 0 ? -1 : total + now - mark;
+  }
   void Report(benchmark::State& state) const {
     // Each thread's own figures, averaged over the threads.
     constexpr auto kAvg = benchmark::Counter::kAvgThreads;
     state.counters["put_ms"] = benchmark::Counter(put_ms / runs, kAvg);
     state.counters["take_ms"] = benchmark::Counter(take_ms / runs, kAvg);
     state.counters["file_kb"] = benchmark::Counter(file_kb / runs, kAvg);
+    auto per_command = [&](long long total) {
+      return benchmark::Counter(total < 0 ? -1.0 : static_cast<double>(total) / runs / kCommands,
+                                kAvg);
+    };
+    state.counters["put_calls"] = per_command(put_calls);
+    state.counters["take_calls"] = per_command(take_calls);
     state.SetItemsProcessed(static_cast<std::int64_t>(2) * kCommands * runs);
   }
 };
@@ -132,13 +186,16 @@ void BM_CommandCompositeOnDisk(benchmark::State& state) {
     std::remove(path.c_str());
     GCommandCompositeOnDisk list(name, 1, 0);
     auto start = Clock::now();
+    totals.Start();
     for (int i = 0; i < kCommands; ++i)
       list.PutRecord(GCountedPtr(new SpoolCommand(static_cast<std::uint32_t>(i), Payload(i))));
     list.Close();
+    totals.Add(totals.put_calls);
     totals.put_ms += MsSince(start);
     totals.file_kb += FileKb(path);
 
     start = Clock::now();
+    totals.Start();
     std::unique_ptr<MRecordIterator> replay(list.NewChildIterator());
     std::uint32_t expected = 0;
     while (replay->Next()) {
@@ -146,6 +203,7 @@ void BM_CommandCompositeOnDisk(benchmark::State& state) {
       if (!command || command->Key() != expected++) state.SkipWithError("take");
     }
     replay.reset();
+    totals.Add(totals.take_calls);
     totals.take_ms += MsSince(start);
     if (expected != kCommands || list.IsInError()) state.SkipWithError("store");
     ++totals.runs;
@@ -197,6 +255,7 @@ void BM_SQLite(benchmark::State& state) {
     sqlite3_prepare_v2(db, "DELETE FROM spool WHERE seq = ?", -1, &remove, nullptr);
 
     auto start = Clock::now();
+    totals.Start();
     Exec(db, "BEGIN");
     for (int i = 0; i < kCommands; ++i) {
       SpoolCommand command(static_cast<std::uint32_t>(i), Payload(i));
@@ -206,10 +265,12 @@ void BM_SQLite(benchmark::State& state) {
       sqlite3_reset(insert);
     }
     Exec(db, "COMMIT");
+    totals.Add(totals.put_calls);
     totals.put_ms += MsSince(start);
     totals.file_kb += FileKb(path);
 
     start = Clock::now();
+    totals.Start();
     Exec(db, "BEGIN");
     std::uint32_t expected = 0;
     while (sqlite3_step(first) == SQLITE_ROW) {
@@ -224,6 +285,7 @@ void BM_SQLite(benchmark::State& state) {
     }
     sqlite3_reset(first);
     Exec(db, "COMMIT");
+    totals.Add(totals.take_calls);
     totals.take_ms += MsSince(start);
     if (expected != kCommands) state.SkipWithError("count");
     sqlite3_finalize(insert);

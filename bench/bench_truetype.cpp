@@ -1,15 +1,18 @@
 // The TrueType reader beside its natural peers on the same font (2,000
 // glyphs of 26 bytes, 500 'cmap' segments): glyph look-ups from the
 // reader's glyph cache beside a std::unordered_map of glyph bytes;
-// character mapping through the cached 'cmap' beside a std::unordered_map
-// of codes; and opening a font and preloading its tables with positioned
-// reads beside reading the whole file into memory and finding the same
-// tables in it.
+// character mapping through the cached 'cmap' of 500 and of 5,000 format 4
+// segments beside a binary search of the same segments (held in host
+// order) and a std::unordered_map of codes; and opening a font and
+// preloading its tables with positioned reads beside reading the whole file
+// into memory and finding the same tables in it.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,15 +28,26 @@ using namespace testing_support;
 
 constexpr std::uint16_t kGlyphs = 2000;
 
+// Segment s maps the four codes from 0x100 + 8s to glyphs from 4s + 1.
+std::uint16_t SegmentStart(std::uint32_t s) {
+  return static_cast<std::uint16_t>(0x100 + 8 * s);
+}
+
+// The i-th code mapped: spread over the segments, each code of a segment.
+std::uint16_t CodeOf(std::uint32_t i, std::uint32_t segments) {
+  return static_cast<std::uint16_t>(SegmentStart(i * 7919 % segments) + i % 4);
+}
+
 struct BenchFont {
-  std::string path = "/tmp/bench_truetype.ttf";
-  BenchFont() {
+  std::string path;
+  explicit BenchFont(std::uint16_t segment_count)
+      : path("/tmp/bench_truetype_" + std::to_string(segment_count) + ".ttf") {
     FontsLoad();
     std::vector<std::string> glyphs(kGlyphs, SimpleGlyph(4));
     auto [glyf, loca] = GlyfAndLoca(glyphs, true);
     std::vector<Format4Segment> segments;
-    for (std::uint16_t s = 0; s < 500; ++s) {
-      const std::uint16_t start = static_cast<std::uint16_t>(0x100 + 8 * s);
+    for (std::uint16_t s = 0; s < segment_count; ++s) {
+      const std::uint16_t start = SegmentStart(s);
       segments.push_back({start,
                           static_cast<std::uint16_t>(start + 3),
                           static_cast<std::uint16_t>(4 * s + 1 - start),
@@ -58,9 +72,9 @@ struct BenchFont {
   ~BenchFont() { std::remove(path.c_str()); }
 };
 
-BenchFont& Font() {
-  static BenchFont font;
-  return font;
+BenchFont& Font(std::uint16_t segments = 500) {
+  static std::map<std::uint16_t, BenchFont> fonts;
+  return fonts.try_emplace(segments, segments).first->second;
 }
 
 void BM_GlyphLookup_Reader(benchmark::State& state) {
@@ -101,34 +115,60 @@ void BM_GlyphLookup_UnorderedMap(benchmark::State& state) {
 }
 BENCHMARK(BM_GlyphLookup_UnorderedMap);
 
+// Argument: the number of segments.
 void BM_MapChar_Reader(benchmark::State& state) {
+  const auto segments = static_cast<std::uint16_t>(state.range(0));
   GTTFileReader reader(1);
-  reader.OpenHost(Font().path.c_str());
+  reader.OpenHost(Font(segments).path.c_str());
   reader.PreloadTables(0, 0);
   std::uint32_t i = 0;
   for (auto _ : state) {
-    const std::uint32_t code = 0x100 + 8 * (i % 500) + (i % 4);
-    benchmark::DoNotOptimize(reader.MapCharToGlyph(0, 0, code, 16));
+    benchmark::DoNotOptimize(reader.MapCharToGlyph(0, 0, CodeOf(i, segments), 16));
     ++i;
   }
 }
-BENCHMARK(BM_MapChar_Reader);
+BENCHMARK(BM_MapChar_Reader)->Arg(500)->Arg(5000);
+
+// The same segments in host order, found by std::upper_bound on their end
+// codes.
+void BM_MapChar_BinarySearch(benchmark::State& state) {
+  const auto segments = static_cast<std::uint16_t>(state.range(0));
+  struct Segment {
+    std::uint16_t end, start, delta;
+  };
+  std::vector<Segment> table;
+  for (std::uint16_t s = 0; s < segments; ++s) {
+    const std::uint16_t start = SegmentStart(s);
+    table.push_back({static_cast<std::uint16_t>(start + 3), start,
+                     static_cast<std::uint16_t>(4 * s + 1 - start)});
+  }
+  table.push_back({0xFFFF, 0xFFFF, 1});
+  std::uint32_t i = 0;
+  for (auto _ : state) {
+    const std::uint16_t code = CodeOf(i, segments);
+    auto it = std::lower_bound(table.begin(), table.end(), code,
+                               [](const Segment& s, std::uint16_t c) { return s.end < c; });
+    benchmark::DoNotOptimize(it->start > code ? 0 : static_cast<std::uint16_t>(code + it->delta));
+    ++i;
+  }
+}
+BENCHMARK(BM_MapChar_BinarySearch)->Arg(500)->Arg(5000);
 
 void BM_MapChar_UnorderedMap(benchmark::State& state) {
+  const auto segments = static_cast<std::uint16_t>(state.range(0));
   std::unordered_map<std::uint16_t, std::uint16_t> codes;
-  for (std::uint16_t s = 0; s < 500; ++s) {
+  for (std::uint16_t s = 0; s < segments; ++s) {
     for (std::uint16_t k = 0; k < 4; ++k)
-      codes[static_cast<std::uint16_t>(0x100 + 8 * s + k)] =
+      codes[static_cast<std::uint16_t>(SegmentStart(s) + k)] =
           static_cast<std::uint16_t>(4 * s + 1 + k);
   }
   std::uint32_t i = 0;
   for (auto _ : state) {
-    const std::uint16_t code = static_cast<std::uint16_t>(0x100 + 8 * (i % 500) + (i % 4));
-    benchmark::DoNotOptimize(codes.find(code)->second);
+    benchmark::DoNotOptimize(codes.find(CodeOf(i, segments))->second);
     ++i;
   }
 }
-BENCHMARK(BM_MapChar_UnorderedMap);
+BENCHMARK(BM_MapChar_UnorderedMap)->Arg(500)->Arg(5000);
 
 void BM_OpenAndPreload_PositionedReads(benchmark::State& state) {
   for (auto _ : state) {

@@ -19,6 +19,7 @@
 #include "output/core/result_commands.h"
 #include "output/graphics/primitive_graphic.h"
 #include "tests/support/test_os_factory.h"
+#include "tests/support/test_render_services.h"
 
 class BenchRender : public GRenderDriverData {
  public:
@@ -34,17 +35,12 @@ class BenchRender : public GRenderDriverData {
   GJobFontDatabase fonts_;
 };
 
-class BenchJob : public GDriverData {
+// The tests' job shell, answering with the bench's render view.
+class BenchJob : public TestRenderJob {
  public:
-  GRenderDriverData* AsRenderDriverData() override { return &render; }
-  GAttributeComposite* BuildDefaultSettings() override { return nullptr; }
-  RWWString GetSupportFilePath() override { return RWWString(); }
-  int ApplySeries(const RWWString&, GAttributeComposite*) override { return 0; }
-  GAttributeComposite* GetJobSettings() override { return nullptr; }
-  void WriteBinAndTrayMaps(GAttributeComposite*) override {}
-  int GetPaperCodeOfMedia(std::uint16_t, std::uint16_t&) override { return 0; }
+  GRenderDriverData* AsRenderDriverData() override { return &bench_render; }
 
-  BenchRender render{this};
+  BenchRender bench_render{this};
 };
 
 // The chain's last device: executes what reaches it, counting, and ends
@@ -75,7 +71,7 @@ struct SpoolBenchEnvironment {
     std::filesystem::create_directories(directory);
     GDriverServer::Create();
     auto* job = new BenchJob;
-    render = &job->render;
+    render = &job->bench_render;
     render->cookie = GDriverServer::Instance()->EnterRenderData(job);
     services.SetPrinterDataString(job, u"TempDirectoryLocation",
                                   RWWString::FromMultiByte(directory.c_str()));

@@ -83,11 +83,15 @@ int GDriverDataImp::IsRemotePrinter() {
   return 0;
 }
 
-int GDriverDataImp::IsResolutionSupported(std::uint16_t x, std::uint16_t y) {
+GAttributeComposite* GDriverDataImp::GetResolutionList() {
   const bool alternate =
       SignedValueOr(default_settings_, kResolutionListSelectorKey, 0) == kAlternateResolutions;
-  GAttributeComposite* list =
-      FindComposite(GetJobSettings(), alternate ? kAlternateResolutionListKey : kResolutionListKey);
+  return FindComposite(GetJobSettings(),
+                       alternate ? kAlternateResolutionListKey : kResolutionListKey);
+}
+
+int GDriverDataImp::IsResolutionSupported(std::uint16_t x, std::uint16_t y) {
+  GAttributeComposite* list = GetResolutionList();
   if (!list) return 0;
   const GCountedPtrVector& entries = list->Children();
   for (RWSize i = 0; i < entries.Count(); ++i) {

@@ -258,6 +258,9 @@ class GDriverDataImp : public virtual GDriverData {
 
   // The configuration's child keyed 76 when it is a device, else null.
   GPeripheral* FindPrinterObject();
+  // The job settings' resolution list: 1300 when the default settings held
+  // have 1302 = 2, else 206; null without it.
+  GAttributeComposite* GetResolutionList();
   // The job settings' media list 189 (a GMediaPool), bin pool 90 (an
   // attribute composite), or null.
   GMediaPool* GetMediaList();

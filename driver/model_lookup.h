@@ -14,6 +14,7 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/paper/media_from_custom_size.h"
+#include "driver/services/driver_data.h"
 #include "driver/services/os_factory.h"
 #include "foundation/rw/cstring.h"
 #include "persist/child_iterator.h"
@@ -37,6 +38,13 @@ inline std::int32_t SignedValueOr(MPersistentObject* in, std::uint32_t key, std:
   return value ? static_cast<std::int16_t>(value->GetValue()) : fallback;
 }
 
+// Sets that attribute's value when there is one; false otherwise.
+inline bool SetValueIfPresent(MPersistentObject* in, std::uint32_t key, std::int32_t value) {
+  GValueAttribute* attribute = FindValueAttribute(in, key);
+  if (attribute) attribute->SetValue(static_cast<std::uint16_t>(value));
+  return attribute != nullptr;
+}
+
 // The string attribute keyed `key`, or null.
 inline GStringAttribute* FindStringAttribute(MPersistentObject* in, std::uint32_t key) {
   return FindOfClass<GStringAttribute>(in, key);
@@ -45,6 +53,20 @@ inline GStringAttribute* FindStringAttribute(MPersistentObject* in, std::uint32_
 // The attribute composite keyed `key` (any kind of 757), or null.
 inline GAttributeComposite* FindComposite(MPersistentObject* in, std::uint32_t key) {
   return FindOfClass<GAttributeComposite>(in, key);
+}
+
+// The job settings' key path to the encoding of stored settings (the
+// device mode's private part and named objects): 1 selects the flat
+// settings record, anything else the object-graph form.
+inline constexpr std::uint32_t kStoredEncodingPath[] = {359, 366, 940};
+// That value attribute's value; 0 when a step is missing, of another
+// class, or there is no printer.
+inline std::uint16_t ReadStoredEncoding(GDriverData* printer) {
+  MPersistentObject* node = printer ? printer->GetJobSettings() : nullptr;
+  for (std::uint32_t key : kStoredEncodingPath)
+    node = node ? node->FindByKey(key) : nullptr;
+  const auto* value = dynamic_cast<const GValueAttribute*>(node);
+  return value ? value->GetValue() : 0;
 }
 
 // The resolution (composite 249: 323 x, 324 y) and orientation (265,

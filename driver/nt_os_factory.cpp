@@ -8,6 +8,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/printer_data_store_adapter.h"
 #include "driver/chunked_value.h"
+#include "driver/model_lookup.h"
 #include "driver/services/driver_data.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
@@ -301,12 +302,7 @@ int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name,
 std::uint16_t GNTOSFactory::NamedObjectEncoding(GDriverData* printer) {
   std::int32_t known = named_object_encoding_.load(std::memory_order_acquire);
   if (known >= 0 || !printer) return static_cast<std::uint16_t>(known < 0 ? 0 : known);
-  std::int32_t read = 0;
-  MPersistentObject* node = printer->GetJobSettings();
-  for (std::uint32_t key : kEncodingPath) {
-    node = node ? node->FindByKey(key) : nullptr;
-  }
-  if (const auto* value = dynamic_cast<const GValueAttribute*>(node)) read = value->GetValue();
+  std::int32_t read = ReadStoredEncoding(printer);
   // The first reader's answer stands.
   named_object_encoding_.compare_exchange_strong(known, read, std::memory_order_acq_rel);
   return static_cast<std::uint16_t>(named_object_encoding_.load(std::memory_order_acquire));

@@ -41,8 +41,6 @@ class GNTOSFactory : public GOSFactory {
   static constexpr int kNamedObjectAttempts = 3;
   // The named object that is never a flat settings record.
   static constexpr char16_t kBinPoolName[] = u"VROBinPool";
-  // The key path of the named-object encoding in the job settings.
-  static constexpr std::uint32_t kEncodingPath[] = {359, 366, 940};
   // Units of the module file name read for the module directory.
   static constexpr platform::DWORD kModuleNameUnits = 260;
 

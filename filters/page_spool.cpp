@@ -175,13 +175,7 @@ void GPageSpool::BeginDocument(GDocumentStart& start, GRenderDriverData* job) {
   active_ = true;
   job_ = job;
   counter_ = 0;
-  EmptyPages();
-  replay_.Reset();
-  finished_.Reset();
-  open_store_.Reset();
-  kept_.Reset();
-  page_lock_.Release();
-  directory_.reset();
+  DropHeld();
   GOSFactory* services = GOSFactory::Instance();
   parent_ = services ? services->GetTempDirectory(job->GetDriverData()) : RWWString();
   replay_ = Held(RWNew<GCommandComposite>());
@@ -391,7 +385,7 @@ void GPageSpool::Finish(GCommand& end, bool ends_document) {
   }
 }
 
-void GPageSpool::Clear(GPeripheral& filter) {
+void GPageSpool::DropHeld() {
   EmptyPages();
   replay_.Reset();
   finished_.Reset();
@@ -399,5 +393,9 @@ void GPageSpool::Clear(GPeripheral& filter) {
   kept_.Reset();
   page_lock_.Release();
   directory_.reset();
+}
+
+void GPageSpool::Clear(GPeripheral& filter) {
+  DropHeld();
   filter.Disable();
 }

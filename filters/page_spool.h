@@ -231,6 +231,8 @@ class GPageSpool {
   // The replay's end: `end` appended, the pages dropped, the replay
   // finished.
   void Finish(GCommand& end, bool ends_document);
+  // Pages, replays, the open store, the kept set, the lock, the directory.
+  void DropHeld();
   GCountedPtr Walk(GPeripheral& filter, const GCountedPtr& composite);
 
   const GSpoolPolicy policy_;

@@ -1,7 +1,16 @@
 // The glyph-level algorithms of GTTFontReader: character mapping through
 // 'cmap', vertical forms through 'mort' and 'GSUB', and the composite-glyph
-// walk. Every table is read through ReadTable with may-cache set and every
-// offset in it is checked against the table's length.
+// walk. Every table is read through ReadTable with may-cache set (a table
+// the cache holds is borrowed from it, without a buffer) and every offset
+// in it is checked against the table's length.
+//
+// A format 4 look-up finds its segment by the forward scan, or, in a
+// cached 'cmap' whose chosen subtable was found with its end codes in order
+// when the choice was first made (the note kept beside the table), by
+// halving probes, which find the same segment there in log time. A damaged
+// table, whose end codes are out of order, keeps the scan and its answers.
+#include <bit>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -10,6 +19,7 @@
 #include "driver/services/unicode_converter.h"
 #include "fonts/font_items.h"
 #include "fonts/tt_font_reader.h"
+#include "fonts/tt_table_cache.h"
 #include "output/core/byte_buffer.h"
 
 namespace {
@@ -77,21 +87,121 @@ std::uint32_t OSMajorVersion() {
   return version.version >> 16;
 }
 
-// A table read whole through the reader, freed with the scope.
+// A table read whole through the reader: borrowed from the table cache
+// when it holds the table, else a buffer freed with the scope.
 struct Table {
   std::unique_ptr<GByteBuffer> buffer;
+  const std::uint8_t* bytes = nullptr;
   std::uint32_t length = 0;
+  bool cached = false;  // `bytes` are the table cache's
 
-  const std::uint8_t* Data() const { return buffer ? buffer->GetData() : nullptr; }
-  bool Present() const { return buffer && length > 0; }
+  const std::uint8_t* Data() const { return bytes; }
+  bool Present() const { return bytes && length > 0; }
 };
 
-Table ReadWhole(GTTFontReader& reader, std::uint32_t source, std::uint32_t tag_index) {
+inline Table ReadWhole(GTTFontReader& reader, std::uint32_t source, std::uint32_t tag_index) {
   Table table;
+  if (const GTTTableCache* cache = reader.TableCache(); cache && cache->Holds(tag_index)) {
+    table.length = cache->Length(tag_index);
+    table.bytes = table.length > 0 ? cache->Bytes(tag_index) : nullptr;
+    table.cached = true;
+    return table;
+  }
   GByteBuffer* out = nullptr;
   table.length = reader.ReadTable(source, tag_index, 1, out);
   table.buffer.reset(out);
+  table.bytes = out ? out->GetData() : nullptr;
   return table;
+}
+
+// A format 4 subtable after its 6-byte header: segCountX2 at 0, then from
+// 8 the endCode array, a reserved word, and the startCode, idDelta and
+// idRangeOffset arrays, segCount words each.
+class Format4 {
+ public:
+  // False when the subtable has no segments or its arrays do not lie
+  // inside `length`.
+  bool Open(const std::uint8_t* subtable, std::size_t length) {
+    bytes_ = GFontBytes(subtable, length);
+    std::uint16_t seg_x2 = 0;
+    if (!bytes_.U16(0, seg_x2)) return false;
+    segments_ = seg_x2 / 2;
+    starts_ = kEnds + 2 * std::uint64_t{segments_} + 2;
+    deltas_ = starts_ + 2 * std::uint64_t{segments_};
+    range_offsets_ = deltas_ + 2 * std::uint64_t{segments_};
+    return segments_ > 0 && bytes_.Holds(range_offsets_, segments_, 2);
+  }
+  std::uint32_t Segments() const { return segments_; }
+  std::uint16_t End(std::uint32_t segment) const {
+    return BigEndian16(bytes_.Data(), kEnds + 2 * std::uint64_t{segment});
+  }
+  // Where the search for `code` starts: past rangeShift bytes of endCode
+  // when the endCode at byte searchRange is not above the code.
+  std::uint32_t FirstSegment(std::uint32_t code) const {
+    if (segments_ < 8) return 0;
+    const std::uint32_t power = std::bit_floor(segments_);  // searchRange / 2
+    return End(power) <= code ? segments_ - power : 0;
+  }
+  // Whether the endCodes never decrease: then halving probes from the
+  // first segment find what the forward scan finds.
+  bool EndsSorted() const {
+    for (std::uint32_t s = 1; s < segments_; ++s) {
+      if (End(s) < End(s - 1)) return false;
+    }
+    return true;
+  }
+  // The first segment from `first` whose endCode is at least `code`, by
+  // halving probes; Segments() when none is. REQUIRES: EndsSorted().
+  std::uint32_t ProbeFrom(std::uint32_t first, std::uint32_t code) const {
+    std::uint32_t count = segments_ - first;
+    if (count == 0) return first;
+    // The answer lies in [first, first + count]; each probe halves the
+    // range, choosing without a branch. The words are read whole and
+    // swapped: the probes wait on each other's loads.
+    const std::uint8_t* ends = bytes_.Data() + kEnds;
+    auto end = [ends](std::uint32_t segment) {
+      std::uint16_t word;
+      std::memcpy(&word, ends + 2 * std::size_t{segment}, 2);
+      return __builtin_bswap16(word);
+    };
+    while (count > 1) {
+      const std::uint32_t half = count / 2;
+      first = end(first + half) < code ? first + half : first;
+      count -= half;
+    }
+    return end(first) < code ? first + 1 : first;
+  }
+  // The glyph of `code` in `segment`. REQUIRES: segment < Segments().
+  std::uint16_t Glyph(std::uint32_t segment, std::uint32_t code) const {
+    const std::uint8_t* data = bytes_.Data();
+    const std::uint16_t start = BigEndian16(data, starts_ + 2 * std::uint64_t{segment});
+    if (start > code) return 0;
+    const std::uint16_t delta = BigEndian16(data, deltas_ + 2 * std::uint64_t{segment});
+    const std::uint64_t word = range_offsets_ + 2 * std::uint64_t{segment};
+    const std::uint16_t range_offset = BigEndian16(data, word);
+    if (range_offset == 0) return static_cast<std::uint16_t>(code + delta);
+    std::uint16_t value = 0;
+    if (!bytes_.U16(word + range_offset + 2 * (code - start), value) || value == 0) return 0;
+    return static_cast<std::uint16_t>(value + delta);
+  }
+
+ private:
+  static constexpr std::uint64_t kEnds = 8;
+
+  GFontBytes bytes_{nullptr, 0};
+  std::uint32_t segments_ = 0;
+  std::uint64_t starts_ = 0;
+  std::uint64_t deltas_ = 0;
+  std::uint64_t range_offsets_ = 0;
+};
+
+// What MapFormat4 answers, for a subtable whose end codes never decrease.
+std::uint16_t MapSortedFormat4(const std::uint8_t* subtable, std::size_t length,
+                               std::uint32_t code) {
+  Format4 table;
+  if (code > 0xFFFF || !table.Open(subtable, length)) return 0;
+  const std::uint32_t segment = table.ProbeFrom(table.FirstSegment(code), code);
+  return segment == table.Segments() ? 0 : table.Glyph(segment, code);
 }
 
 // The fixed 'mort' layout whose one lookup gives vertical forms: the bytes
@@ -231,8 +341,25 @@ std::uint16_t GTTFontReader::MapCharToGlyph(std::uint32_t source, std::uint32_t 
   Table cmap = ReadWhole(*this, source, kTagCmap);
   // A table too short for the words read from it counts as missing.
   if (!cmap.Present() || !os2.Present() || os2.length < kOS2LastCharAt + 2) return 0;
+  // A cached 'cmap' keeps, per character set, the subtable chosen and
+  // whether its end codes are in order, worked out on first use.
   GCmapChoice choice;
-  SelectCmapSubtable(cmap.Data(), cmap.length, selector, choice);
+  bool sorted_ends = false;
+  GTTTableCache* cache = cmap.cached ? TableCache() : nullptr;
+  if (const GTTCmapNote* note = cache ? cache->FindNote(kTagCmap, selector) : nullptr) {
+    choice = GCmapChoice{note->found, note->format, note->offset, note->platform, note->encoding};
+    sorted_ends = note->sorted_ends;
+  } else {
+    SelectCmapSubtable(cmap.Data(), cmap.length, selector, choice);
+    if (cache) {
+      const std::uint64_t body = std::uint64_t{choice.offset} + kSubtableHeaderSize;
+      Format4 subtable;
+      sorted_ends = choice.found && choice.format == 4 && body <= cmap.length &&
+                    subtable.Open(cmap.Data() + body, cmap.length - body) && subtable.EndsSorted();
+      cache->AddNote(kTagCmap, GTTCmapNote{selector, choice.found, choice.format, choice.offset,
+                                           choice.platform, choice.encoding, sorted_ends});
+    }
+  }
   if (!choice.found) return 0;
   bool ok = true;
   std::uint16_t adjusted = AdjustCode(choice, os2.Data(), code, selector, ok);
@@ -245,7 +372,8 @@ std::uint16_t GTTFontReader::MapCharToGlyph(std::uint32_t source, std::uint32_t 
   if (choice.format == 2) {
     glyph = MapFormat2(subtable, left, adjusted);
   } else if (choice.format == 4) {
-    glyph = MapFormat4(subtable, left, adjusted);
+    glyph = sorted_ends ? MapSortedFormat4(subtable, left, adjusted)
+                        : MapFormat4(subtable, left, adjusted);
   } else {
     return 0;
   }

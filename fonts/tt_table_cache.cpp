@@ -16,7 +16,6 @@ constexpr RWClassRegistration kTTTableCacheClasses[] = {
     {&RWCreate<GTTTableCache>, kGTTTableCacheId, "GTTTableCache"},
 };
 
-constexpr std::int32_t kSlotFilled = 1;
 constexpr std::int32_t kSlotEmpty = 0;
 
 }  // namespace
@@ -37,19 +36,23 @@ void GTTTableCache::Store(std::uint32_t tag_index, GByteBuffer* buffer) {
   slot.state = kSlotFilled;
   slot.length = length;
   slot.data = std::move(data);
+  slot.notes.clear();
   ++count_;
 }
 
-bool GTTTableCache::Holds(std::uint32_t tag_index) const {
-  return tag_index < kTTTableSlotCount && slots_[tag_index].state == kSlotFilled;
+const GTTCmapNote* GTTTableCache::FindNote(std::uint32_t tag_index, std::uint32_t selector) const {
+  if (!Holds(tag_index)) return nullptr;
+  for (const GTTCmapNote& note : slots_[tag_index].notes) {
+    if (note.selector == selector) return &note;
+  }
+  return nullptr;
 }
 
-std::uint32_t GTTTableCache::Length(std::uint32_t tag_index) const {
-  return Holds(tag_index) ? slots_[tag_index].length : 0;
-}
-
-const std::uint8_t* GTTTableCache::Bytes(std::uint32_t tag_index) const {
-  return Holds(tag_index) ? slots_[tag_index].data.get() : nullptr;
+void GTTTableCache::AddNote(std::uint32_t tag_index, const GTTCmapNote& note) {
+  if (!Holds(tag_index)) return;
+  std::vector<GTTCmapNote>& notes = slots_[tag_index].notes;
+  if (notes.size() >= kTTNotesPerSlot) notes.erase(notes.begin());
+  notes.push_back(note);
 }
 
 GByteBuffer* GTTTableCache::Lookup(std::uint32_t tag_index) const {

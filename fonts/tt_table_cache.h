@@ -17,6 +17,10 @@
 // cache), as does a length that the source cannot hold. A copy takes only
 // the persistent base and starts empty.
 //
+// Beside a slot's bytes the cache may keep notes that a reader worked out
+// from them (GTTCmapNote): never stored, compared or copied, moved with the
+// bytes by Merge and dropped with them by Store and a restore.
+//
 // Ownership: the cache owns its slots' bytes; lookups lend them out.
 // Threads: one thread at a time (the reader's lock guards it).
 #pragma once
@@ -24,6 +28,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "foundation/rw/registration.h"
 #include "persist/model_class.h"
@@ -34,6 +39,22 @@ inline constexpr RWClassID kGTTTableCacheId = 872;
 inline constexpr std::uint32_t kTTTableCacheVersion = 1;
 // One slot more than there are tag indexes.
 inline constexpr std::uint32_t kTTTableSlotCount = 26;
+
+// What character mapping worked out once from a cached 'cmap' for one
+// character set: the subtable chosen (as the reader's GCmapChoice) and
+// whether it is of format 4 with its end codes in order, which allows
+// halving probes.
+struct GTTCmapNote {
+  std::uint32_t selector = 0;
+  bool found = false;
+  std::uint16_t format = 0;
+  std::uint32_t offset = 0;  // from the start of 'cmap'
+  std::uint16_t platform = 0;
+  std::uint16_t encoding = 0;
+  bool sorted_ends = false;
+};
+// Notes kept per slot; a new one beyond this replaces the oldest.
+inline constexpr std::uint32_t kTTNotesPerSlot = 8;
 
 class GTTTableCache final
     : public MPersistentClass<GTTTableCache, MPersistentObject, kGTTTableCacheId> {
@@ -57,11 +78,22 @@ class GTTTableCache final
   GByteBuffer* Lookup(std::uint32_t tag_index) const;
   // Whether the slot is filled, and its length and bytes (without a new
   // buffer).
-  bool Holds(std::uint32_t tag_index) const;
-  std::uint32_t Length(std::uint32_t tag_index) const;
-  const std::uint8_t* Bytes(std::uint32_t tag_index) const;
+  bool Holds(std::uint32_t tag_index) const {
+    return tag_index < kTTTableSlotCount && slots_[tag_index].state == kSlotFilled;
+  }
+  std::uint32_t Length(std::uint32_t tag_index) const {
+    return Holds(tag_index) ? slots_[tag_index].length : 0;
+  }
+  const std::uint8_t* Bytes(std::uint32_t tag_index) const {
+    return Holds(tag_index) ? slots_[tag_index].data.get() : nullptr;
+  }
 
   std::uint32_t Count() const { return count_; }
+
+  // The note on a filled slot for `selector`, or null.
+  const GTTCmapNote* FindNote(std::uint32_t tag_index, std::uint32_t selector) const;
+  // Keeps `note` beside the slot's bytes. REQUIRES: Holds(tag_index).
+  void AddNote(std::uint32_t tag_index, const GTTCmapNote& note);
 
   // Moves every filled slot of `other` whose slot here is empty to this
   // cache (the other's slot is emptied); slots filled on both sides keep
@@ -77,10 +109,13 @@ class GTTTableCache final
  private:
   friend class MPersistentClass;
 
+  static constexpr std::int32_t kSlotFilled = 1;
+
   struct Slot {
-    std::int32_t state = 0;  // 1 filled
+    std::int32_t state = 0;  // kSlotFilled, else empty
     std::uint32_t length = 0;
     std::unique_ptr<std::uint8_t[]> data;  // null when length is 0
+    std::vector<GTTCmapNote> notes;        // worked out from `data`
   };
 
   template <class Out>

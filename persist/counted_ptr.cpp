@@ -219,6 +219,12 @@ void GCountedPtrVector::Append(const GCountedPtr& entry) {
   ++count_;
 }
 
+void GCountedPtrVector::Append(GCountedPtr&& entry) {
+  if (count_ == capacity_ && !Reallocate(count_ + kGrowth)) return;
+  entries_[count_] = std::move(entry);
+  ++count_;
+}
+
 RWSize GCountedPtrVector::Occurrences(const GCountedPtr& entry) const {
   RWSize n = 0;
   for (RWSize i = 0; i < count_; ++i)

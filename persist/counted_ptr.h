@@ -120,6 +120,9 @@ class GCountedPtrVector {
   virtual RWSize IndexOf(const GCountedPtr& entry) const;
   // 2: the target at index Count(), held (grows by kGrowth when full).
   virtual void Append(const GCountedPtr& entry);
+  // The same, taking over `entry`'s hold (left empty, or holding still
+  // when the vector could not grow).
+  void Append(GCountedPtr&& entry);
   // 3: how many entries have the same target.
   virtual RWSize Occurrences(const GCountedPtr& entry) const;
   // 4: removes the first entry with that target, keeping the order of the

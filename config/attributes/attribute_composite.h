@@ -173,6 +173,11 @@ class GAttributeComposite : public GAttribute {
   bool HoldsDescendant(const MPersistentObject* object) const;
   // The children's vector: count, capacity and the entry at an index.
   const GCountedPtrVector& Children() const { return children_; }
+  // Makes room for `count` children in all (nothing when there is), so
+  // that a reader that knows how many will come allocates once.
+  void ReserveChildren(RWSize count) {
+    if (count > children_.Capacity()) children_.Resize(count);
+  }
 
   // Reads one reference to an attribute composite, as operator>> does.
   static void ReadPointer(RWVirtualInputStream& stream, GAttributeComposite*& composite);

@@ -1,7 +1,5 @@
 #include "driver/render/job_driver_data.h"
 
-#include <new>
-
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
 
@@ -44,10 +42,7 @@ void GJobDriverData::Park() {
 }
 
 GDriverData* MakeJobDriverData(const GPrinterKey& key) {
-  auto* made = new (std::nothrow) GJobDriverData(key.GetPrinterHandle(), key.GetPrinterName(),
-                                                 key.GetDriverName(), key.GetPortName());
-  if (made) made->InitAppFlags();
-  return made;
+  return MakeJobDriverDataOf<GJobDriverData>(key);
 }
 
 GJobDriverData* CheckOutJobDriverData(GPrinterKey* key, std::uint32_t& cookie,

@@ -22,12 +22,12 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 
 #include "driver/driver_context_base.h"
+#include "driver/printer_key.h"
 #include "driver/render/render_driver_data_imp.h"
 #include "platform/host/types.h"
-
-class GPrinterKey;
 
 class GJobDriverData : public GRenderDriverDataImp, public GDriverContextBase {
  public:
@@ -53,7 +53,15 @@ class GJobDriverData : public GRenderDriverDataImp, public GDriverContextBase {
 };
 
 // The maker the driver server is given: a new GJobDriverData (the
-// caller's), null when memory is exhausted.
+// caller's), null when memory is exhausted. MakeJobDriverDataOf makes a
+// class derived from it that keeps its constructor's arguments.
+template <class Job>
+GDriverData* MakeJobDriverDataOf(const GPrinterKey& key) {
+  auto* made = new (std::nothrow)
+      Job(key.GetPrinterHandle(), key.GetPrinterName(), key.GetDriverName(), key.GetPortName());
+  if (made) made->InitAppFlags();
+  return made;
+}
 GDriverData* MakeJobDriverData(const GPrinterKey& key);
 
 // Checks a job driver data out of the driver server for `key` (which the

@@ -61,10 +61,6 @@ bool IsOne(MPersistentObject* in, std::uint32_t key) {
   return SignedValueOr(in, key, 0) == 1;
 }
 
-void SetValueIfPresent(MPersistentObject* in, std::uint32_t key, std::uint16_t value) {
-  if (GValueAttribute* attribute = FindValueAttribute(in, key)) attribute->SetValue(value);
-}
-
 std::int16_t Clamp16(std::int64_t value) {
   return static_cast<std::int16_t>(std::clamp<std::int64_t>(value, 0, kLargestMediaLength));
 }

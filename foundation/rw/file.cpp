@@ -20,6 +20,18 @@ RWFile::RWFile(const char* name, const char* mode) : name_(name ? name : "") {
   }
 }
 
+RWFile::RWFile(InMemory, void* data, std::size_t size, const char* mode) : memory_size_(size) {
+  std::strncpy(mode_, mode, 8);
+  mode_[8] = '\0';
+  file_ = data && size > 0 ? ::fmemopen(data, size, mode) : nullptr;
+}
+
+std::unique_ptr<RWFile> RWFile::OverMemory(void* data, std::size_t size, const char* mode) {
+  std::unique_ptr<RWFile> file(new (std::nothrow) RWFile(InMemory{}, data, size, mode));
+  if (!file || !file->IsValid()) return nullptr;
+  return file;
+}
+
 RWFile::~RWFile() {
   if (file_) std::fclose(file_);
 }
@@ -167,6 +179,9 @@ std::uint64_t RWFile::BytesRemaining() {
   last_ = Direction::kNone;
   struct stat st;
   std::int64_t at = CurrentOffset();
+  if (at >= 0 && memory_size_ != kAnywhere) {
+    return memory_size_ > static_cast<std::uint64_t>(at) ? memory_size_ - at : 0;
+  }
   if (at < 0 || ::fstat(::fileno(file_), &st) != 0 || st.st_size < at) return 0;
   return static_cast<std::uint64_t>(st.st_size - at);
 }
@@ -188,6 +203,7 @@ void RWFile::ClearError() {
 
 bool RWFile::IsEmpty() const {
   if (!file_) return true;
+  if (memory_size_ != kAnywhere) return memory_size_ == 0;
   struct stat st;
   std::fflush(file_);
   return ::fstat(::fileno(file_), &st) == 0 && st.st_size == 0;

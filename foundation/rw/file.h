@@ -33,6 +33,14 @@ class RWFile {
   // Opens `name` with `mode`; without a mode, opens an existing file with
   // "rb+", else creates it with "wb+". Mode() keeps the last mode tried.
   explicit RWFile(const char* name, const char* mode = nullptr);
+  // A file over `size` bytes at `data` in memory, opened with `mode`: "rb"
+  // reads them; "wb" writes them from the start, and fails a write past
+  // their end. The runtime ends what was written with a NUL, over the last
+  // byte when the writes filled them: a caller keeps one byte spare. The
+  // file has no name and no descriptor: the positioned transfers fail on
+  // it, and BytesRemaining counts to `size`. Null when the runtime cannot
+  // open it (or `size` is 0). REQUIRES: the bytes outlive the file.
+  static std::unique_ptr<RWFile> OverMemory(void* data, std::size_t size, const char* mode);
   virtual ~RWFile();
   RWFile(const RWFile&) = delete;
   RWFile& operator=(const RWFile&) = delete;
@@ -147,6 +155,8 @@ class RWFile {
 
  private:
   bool Open(const char* mode);
+  struct InMemory {};
+  RWFile(InMemory, void* data, std::size_t size, const char* mode);
 
   template <class T>
   bool ReadItems(T* p, std::size_t n);
@@ -173,6 +183,9 @@ class RWFile {
   char mode_[9] = {};  // the last mode tried, at most 8 characters
   std::string name_;
   std::FILE* file_ = nullptr;
+  // The size of a file over memory (BytesRemaining and IsEmpty need no
+  // descriptor); kAnywhere for a file on disk.
+  std::uint64_t memory_size_ = kAnywhere;
   bool marked_error_ = false;
   Direction last_ = Direction::kNone;  // the last transfer, positioned ones included
   // Set by positioned transfers, whose place this holds until the stream

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "config/attributes/attribute_composite.h"
 #include "foundation/rw/file.h"
@@ -33,6 +34,21 @@ bool SameOrEqual(const MPersistentObject* a, const MPersistentObject* b) {
 
 GCountedPtr SubmitPiece(GPeripheral& device, const GCountedPtr& piece) {
   return device.Submit(piece);
+}
+
+// Appends, held, the first `count` pieces of the composite in memory
+// `whole`, which came back from the devices as they went, but for the no-op
+// commands, which go no further. False when no iterator can be made.
+bool AppendUnchangedPieces(GCommand& whole, RWSize count, GCountedPtrVector& results) {
+  std::unique_ptr<MChildIterator> pieces(whole.NewChildIterator());
+  if (!pieces) return false;
+  for (RWSize taken = 0; taken < count && pieces->Next();) {
+    MPersistentObject* piece = pieces->Current();
+    if (!piece) continue;
+    ++taken;
+    if (piece->ClassId() != kGNoCommandId) results.Append(GCountedPtr(piece, g_file_lock));
+  }
+  return true;
 }
 
 }  // namespace
@@ -230,34 +246,49 @@ GCountedPtr GPeripheral::ExpandComposite(const GCountedPtr& composite) {
 GCountedPtr GPeripheral::ExpandThrough(const GCountedPtr& composite, PieceRoad road) {
   GCommand* whole = AsCommand(composite);
   if (!whole || !whole->AsComposite()) return composite;
-  std::unique_ptr<MChildIterator> pieces(whole->NewChildIterator());
-  if (!pieces) return GCountedPtr();  // [NOMEM]: nothing goes on
-  // The command list on disk reads its pieces from its file: copies, which
-  // a device may have changed in place, so they always go on in a new
-  // composite. A composite in memory hands its own children out, and goes
-  // on itself when each came back as it went.
+  // A command composite lends its own children to the devices; any other
+  // composite hands its pieces out through its iterator, each held while
+  // the devices have it. The command list on disk reads its pieces from
+  // its file: copies, which a device may have changed in place, so they
+  // always go on in a new composite. A composite in memory goes on itself
+  // when each piece came back as it went: the results are gathered only
+  // from the first piece that did not, the pieces before it taken again
+  // from the composite.
+  const auto* list = dynamic_cast<const GCommandList*>(whole);
+  std::unique_ptr<MChildIterator> pieces(list ? nullptr : whole->NewChildIterator());
+  if (!list && !pieces) return GCountedPtr();  // [NOMEM]: nothing goes on
   auto* records = dynamic_cast<MRecordIterator*>(pieces.get());
-  bool changed = records != nullptr;
-  GCountedPtrVector results(whole->EntryCount());
-  while (pieces->Next()) {
-    GCountedPtr piece =
-        records ? records->CurrentObject() : GCountedPtr(pieces->Current(), g_file_lock);
+  std::optional<GCountedPtrVector> results;
+  RWSize unchanged = 0;  // pieces that came back as they went, before any other
+  if (records) results.emplace(whole->EntryCount());
+  for (RWSize i = 0; list ? i < list->Children().Count() : pieces->Next(); ++i) {
+    GCountedPtr held;
+    if (!list)
+      held = records ? records->CurrentObject() : GCountedPtr(pieces->Current(), g_file_lock);
+    const GCountedPtr& piece = list ? list->Children()[i] : held;
     if (!piece) continue;
     GCountedPtr result = road(*this, piece);
-    if (result.Get() != piece.Get()) changed = true;
+    if (result && result->ClassId() == kGErrorCommandId) return result;
+    if (!results) {
+      if (result.Get() == piece.Get()) {
+        ++unchanged;
+        continue;
+      }
+      results.emplace(whole->EntryCount());
+      if (!AppendUnchangedPieces(*whole, unchanged, *results)) return GCountedPtr();
+    }
     if (!result || result->ClassId() == kGNoCommandId) continue;
-    if (result->ClassId() == kGErrorCommandId) return result;
-    results.Append(result);
+    results->Append(std::move(result));
   }
   // A spooled page whose file failed never passes for a shorter page.
   if (records && records->Failed())
     return GCountedPtr(RWNew<GErrorCommand>(kSpoolFailure, whole, 0u), g_file_lock);
-  if (!changed) return composite;
-  if (results.Count() == 0) return GCountedPtr(RWNew<GNoCommand>(), g_file_lock);
+  if (!results) return composite;
+  if (results->Count() == 0) return GCountedPtr(RWNew<GNoCommand>(), g_file_lock);
   GCountedPtr built(RWNew<GCommandComposite>(), g_file_lock);
   if (!built) return GCountedPtr();
-  for (RWSize i = 0; i < results.Count(); ++i) {
-    if (GCommand* command = AsCommand(results[i])) {
+  for (RWSize i = 0; i < results->Count(); ++i) {
+    if (GCommand* command = AsCommand((*results)[i])) {
       command->PrepareForComposite();
       built->AddChild(command);
     }

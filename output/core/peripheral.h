@@ -31,7 +31,10 @@
 // from its file by its replay iterator: copies, which a device may change
 // in place, so they always go on in a new composite; when the list's file
 // failed during the walk (or was gone), the answer is a new
-// GErrorCommand(kSpoolFailure) holding the list.
+// GErrorCommand(kSpoolFailure) holding the list. The pieces of a command
+// composite are its own children, lent to the devices while it is taken
+// apart: no device may change that composite meanwhile. The new
+// composite's list is gathered only once a piece has come back changed.
 //
 // The job-event handlers move the job state: DocumentStart to 1 (in a
 // document), PageStart to 2 (in a page), PageEnd to 1, DocumentEnd and

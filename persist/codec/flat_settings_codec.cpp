@@ -4,6 +4,8 @@
 #include <array>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/display_string.h"
@@ -335,23 +337,148 @@ bool Writer::WriteChild(MPersistentObject& child) {
 // ---------------------------------------------------------------------------
 // Reading
 
-// What the reader keeps per key of a pattern node's children.
-struct PatternEntry {
-  RWClassID type_id = 0;
-  bool read = false;
+// The direct children of `node` that are there, in order; false when the
+// iterator cannot be made.
+template <class Each>
+void ForEachChild(MPersistentObject& node, Each each) {
+  std::unique_ptr<MChildIterator> children(node.NewChildIterator());
+  while (children && children->Next()) {
+    if (MPersistentObject* child = children->Current()) each(*child);
+  }
+}
+
+bool IsPrinterWide(std::uint32_t key) {
+  return std::ranges::find(kSeriesPrinterWideKeys, key) != std::end(kSeriesPrinterWideKeys);
+}
+
+}  // namespace
+
+// What every decode asks of the template, worked out once when it is built:
+// for each pattern node, FindByKey's answer for every key below it, and its
+// children by key. The template does not change while the codec keeps it.
+class GFlatPatternIndex {
+ public:
+  static constexpr std::uint32_t kNoSlot = ~std::uint32_t{0};
+
+  // A key of a node's children: the TypeId of its last child, and whether
+  // it is one that a device mode's series node (360) takes from the
+  // pattern (kSeriesPrinterWideKeys).
+  struct Expected {
+    std::uint32_t key = 0;
+    RWClassID type_id = 0;
+    bool printer_wide = false;
+  };
+  struct Node;
+  // A node of the template and its entry (null for a node no decode
+  // reaches as a pattern: below one whose FindByKey does not walk its
+  // children).
+  struct Found {
+    MPersistentObject* object = nullptr;
+    const Node* node = nullptr;
+  };
+  struct Node {
+    // Whether the node's FindByKey walks its children depth first; only
+    // then does `below` hold its answers (first match per key).
+    bool walks = false;
+    std::unordered_map<std::uint32_t, Found> below;
+    std::vector<Expected> expected;  // by key
+    // The children in order, each with its slot in `expected`; and those
+    // a decode fills in when the record lacks them (no placeholder).
+    std::vector<std::pair<MPersistentObject*, std::uint32_t>> children;
+    std::vector<std::pair<MPersistentObject*, std::uint32_t>> fills;
+    // The children's keys and slots in order: a record written from a tree
+    // like the template's brings its children in this order.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> order;
+
+    // The slot of `key` in `expected`, or kNoSlot.
+    std::uint32_t SlotOf(std::uint32_t key) const {
+      auto it = std::ranges::lower_bound(expected, key, {}, &Expected::key);
+      return it != expected.end() && it->key == key
+                 ? static_cast<std::uint32_t>(it - expected.begin())
+                 : kNoSlot;
+    }
+  };
+
+  explicit GFlatPatternIndex(MPersistentObject& root) : root_{&root, &Add(root)} {}
+
+  const Found& Root() const { return root_; }
+
+  // What `parent.object->FindByKey(key)` answers.
+  Found FindByKey(const Found& parent, std::uint32_t key) const {
+    if (parent.node && parent.node->walks) {
+      auto it = parent.node->below.find(key);
+      return it == parent.node->below.end() ? Found{} : it->second;
+    }
+    MPersistentObject* object = parent.object->FindByKey(key);
+    if (!object) return Found{};
+    auto it = nodes_.find(object);
+    return Found{object, it == nodes_.end() ? nullptr : &it->second};
+  }
+
+  // Fills in `node` for `object`, all but `below`.
+  static void Describe(MPersistentObject& object, Node& node) {
+    ForEachChild(object,
+                 [&](MPersistentObject& child) { node.children.emplace_back(&child, kNoSlot); });
+    // A composite's FindByKey tests its first child before anything else;
+    // any other FindByKey answers the object itself or nothing.
+    if (!node.children.empty()) {
+      MPersistentObject* first = node.children.front().first;
+      node.walks = object.FindByKey(first->Key()) == first;
+    }
+    // One entry per key, with the type of the key's last child.
+    for (auto it = node.children.rbegin(); it != node.children.rend(); ++it) {
+      const std::uint32_t key = it->first->Key();
+      node.expected.push_back(Expected{key, it->first->TypeId(), IsPrinterWide(key)});
+    }
+    std::ranges::stable_sort(node.expected, {}, &Expected::key);
+    const auto repeated = std::ranges::unique(node.expected, {}, &Expected::key);
+    node.expected.erase(repeated.begin(), repeated.end());
+    for (auto& [child, slot] : node.children) {
+      slot = node.SlotOf(child->Key());
+      node.order.emplace_back(child->Key(), slot);
+      if (!IsPlaceholder(child->Key())) node.fills.emplace_back(child, slot);
+    }
+  }
+
+ private:
+  const Node& Add(MPersistentObject& object) {
+    auto [entry, made] = nodes_.try_emplace(&object);
+    Node& node = entry->second;
+    if (!made) return node;  // held in two places
+    Describe(object, node);
+    if (!node.walks) return node;
+    for (const auto& [child, slot] : node.children) {
+      const Node& below = Add(*child);
+      node.below.try_emplace(child->Key(), Found{child, &below});
+      if (!below.walks) continue;
+      for (const auto& [key, found] : below.below)
+        node.below.try_emplace(key, found);
+    }
+    return node;
+  }
+
+  std::unordered_map<const MPersistentObject*, Node> nodes_;
+  Found root_;
 };
+
+namespace {
+
+// What a composite being read knows of a key of its pattern's children.
+constexpr std::uint8_t kKeySupplied = 1;  // the record supplied a child
+constexpr std::uint8_t kKeyHeld = 2;      // the composite holds a child
 
 class Reader {
  public:
-  Reader(RWVirtualInputStream& in, GPersistenceInputStream& holder, bool short_numbers)
-      : in_(in), holder_(holder), short_(short_numbers) {}
+  Reader(RWVirtualInputStream& in, GPersistenceInputStream& holder, bool short_numbers,
+         const GFlatPatternIndex& index)
+      : in_(in), holder_(holder), short_(short_numbers), index_(index) {}
 
   // A composite node of type 1, 2 or 9 whose type byte was read, matched
-  // against `pattern_parent`. Null when it cannot be read; when only its
-  // key is unknown to the pattern, `skip_to` receives where it ends (else
-  // -1).
-  MPersistentObject* ReadComposite(MPersistentObject& pattern_parent, std::uint8_t type,
-                                   std::int64_t& skip_to);
+  // against `pattern_parent`, a node of the indexed template. Null when it
+  // cannot be read; when only its key is unknown to the pattern, `skip_to`
+  // receives where it ends (else -1).
+  MPersistentObject* ReadComposite(const GFlatPatternIndex::Found& pattern_parent,
+                                   std::uint8_t type, std::int64_t& skip_to);
   // The top-level lists.
   MPersistentObject* ReadFontListComposite();
   MPersistentObject* ReadAssociationList();
@@ -405,7 +532,12 @@ class Reader {
   RWVirtualInputStream& in_;
   GPersistenceInputStream& holder_;
   bool short_;
+  const GFlatPatternIndex& index_;
   bool lost_ = false;  // the input ended or can no longer be followed
+  // Per open composite, from where it begins: for each key of its pattern's
+  // children (GFlatPatternIndex::Node::expected), kKeySupplied and
+  // kKeyHeld.
+  std::vector<std::uint8_t> read_;
 };
 
 bool Reader::SkipTo(std::int64_t target) {
@@ -548,8 +680,8 @@ MPersistentObject* Reader::ReadLeaf(std::uint8_t type) {
   }
 }
 
-MPersistentObject* Reader::ReadComposite(MPersistentObject& pattern_parent, std::uint8_t type,
-                                         std::int64_t& skip_to) {
+MPersistentObject* Reader::ReadComposite(const GFlatPatternIndex::Found& pattern_parent,
+                                         std::uint8_t type, std::int64_t& skip_to) {
   skip_to = -1;
   std::uint32_t version = 0;
   std::uint32_t key = 0;
@@ -559,27 +691,19 @@ MPersistentObject* Reader::ReadComposite(MPersistentObject& pattern_parent, std:
   if (!GetU16(length)) return nullptr;
   const std::int64_t end = NodeEnd(length_at, length);
 
-  MPersistentObject* pattern = pattern_parent.FindByKey(key);
-  if (!pattern) {
+  GFlatPatternIndex::Found pattern = index_.FindByKey(pattern_parent, key);
+  if (!pattern.object) {
     skip_to = end;
     return nullptr;
   }
-
-  // The pattern's children by key; a later child of a key wins.
-  std::unordered_map<std::uint32_t, PatternEntry> expected;
-  const bool printer_wide_from_pattern = key == kFlatSeriesKey && short_;
-  {
-    std::unique_ptr<MChildIterator> children(pattern->NewChildIterator());
-    while (children && children->Next()) {
-      const MPersistentObject* child = children->Current();
-      if (!child) continue;
-      if (printer_wide_from_pattern && std::ranges::find(kSeriesPrinterWideKeys, child->Key()) !=
-                                           std::end(kSeriesPrinterWideKeys)) {
-        continue;
-      }
-      expected[child->Key()] = PatternEntry{child->TypeId(), false};
-    }
+  GFlatPatternIndex::Node described;
+  if (!pattern.node) {
+    GFlatPatternIndex::Describe(*pattern.object, described);
+    described.walks = false;  // its children are found by its own FindByKey
+    pattern.node = &described;
   }
+  const GFlatPatternIndex::Node* expected = pattern.node;
+  const bool printer_wide_from_pattern = key == kFlatSeriesKey && short_;
 
   std::unique_ptr<GAttributeComposite> node;
   switch (type) {
@@ -598,12 +722,34 @@ MPersistentObject* Reader::ReadComposite(MPersistentObject& pattern_parent, std:
 
   const bool string_parent =
       std::ranges::find(kStringParentKeys, key) != std::end(kStringParentKeys);
+  node->ReserveChildren(static_cast<RWSize>(expected->children.size()));
+  const std::size_t read_at = read_.size();
+  read_.resize(read_at + expected->expected.size(), 0);
+  // A state replaces, or refuses, a child whose key and type it holds
+  // already (GState::AddChild); a child of a key it holds none of is
+  // simply appended, which the composite's own AddChild does without the
+  // state's search.
+  const bool state = type == kFlatState;
+  auto add = [&](MPersistentObject* child, std::uint32_t slot) {
+    if (slot == GFlatPatternIndex::kNoSlot) {
+      node->AddChild(child);
+      return;
+    }
+    std::uint8_t& flags = read_[read_at + slot];
+    if (state && !(flags & kKeyHeld)) {
+      node->GAttributeComposite::AddChild(child);
+    } else {
+      node->AddChild(child);
+    }
+    flags |= kKeyHeld;
+  };
+  std::size_t next = 0;  // in expected->order
   std::uint8_t child_type = 0;
   while (GetByte(child_type) && child_type != kFlatEndByte) {
     MPersistentObject* child = nullptr;
     std::int64_t child_end = -1;
     if (child_type == kFlatComposite || child_type == kFlatState || child_type == kFlatEnum) {
-      child = ReadComposite(*pattern, child_type, child_end);
+      child = ReadComposite(pattern, child_type, child_end);
     } else {
       child = ReadLeaf(child_type);
     }
@@ -628,32 +774,34 @@ MPersistentObject* Reader::ReadComposite(MPersistentObject& pattern_parent, std:
     }
     const std::uint32_t child_key = child->Key();
     const RWClassID child_type_id = child->TypeId();
-    const auto found = expected.find(child_key);
-    bool accept = (found != expected.end() && found->second.type_id == child_type_id) ||
-                  child_key == kFlatUserInterfaceFlagKey ||
+    std::uint32_t slot;
+    if (next < expected->order.size() && expected->order[next].first == child_key) {
+      slot = expected->order[next++].second;
+    } else {
+      slot = expected->SlotOf(child_key);
+    }
+    const bool known = slot != GFlatPatternIndex::kNoSlot &&
+                       !(printer_wide_from_pattern && expected->expected[slot].printer_wide) &&
+                       expected->expected[slot].type_id == child_type_id;
+    bool accept = known || child_key == kFlatUserInterfaceFlagKey ||
                   (string_parent && child_type_id == kGStringAttributeId) ||
                   key == kFlatQuicksetKey || child_key == kFlatQuicksetKey ||
                   (key == kFlatKeyLocksKey && child_type_id == kGValueAttributeId);
     if (key == kFlatNeverFromRecordKey) accept = false;
     if (accept) {
-      node->AddChild(child);
-      expected[child_key].read = true;
+      add(child, slot);
+      if (slot != GFlatPatternIndex::kNoSlot) read_[read_at + slot] |= kKeySupplied;
     } else {
       GAttributeComposite::Refuse(child);
     }
   }
 
   // The pattern's children that the record did not supply, in order.
-  std::unique_ptr<MChildIterator> children(pattern->NewChildIterator());
-  while (children && children->Next()) {
-    MPersistentObject* child = children->Current();
-    if (!child) continue;
-    const std::uint32_t child_key = child->Key();
-    if (IsPlaceholder(child_key)) continue;
-    const auto found = expected.find(child_key);
-    if (found != expected.end() && found->second.read) continue;
-    node->AddChild(CopyOfPattern(*child));
+  for (const auto& [child, slot] : expected->fills) {
+    if (slot != GFlatPatternIndex::kNoSlot && (read_[read_at + slot] & kKeySupplied)) continue;
+    add(CopyOfPattern(*child), slot);
   }
+  read_.resize(read_at);
   return node.release();
 }
 
@@ -822,10 +970,10 @@ MPersistentObject* GFlatSettingsCodec::Decode(RWVirtualInputStream* stream,
   if (mode != kFlatShortNumbers && mode != kFlatLongNumbers) return nullptr;
   short_numbers_ = mode == kFlatShortNumbers ? 1 : 0;
   if (!template_root_) BuildTemplate(driver_data);
-  if (!stream || !holder || !template_root_) return nullptr;
+  if (!stream || !holder || !template_root_ || !index_) return nullptr;
 
   RWErrorScope scope;
-  Reader reader(*stream, *holder, short_numbers_ != 0);
+  Reader reader(*stream, *holder, short_numbers_ != 0, *index_);
   std::uint8_t byte = 0;
   for (std::size_t i = 0; i < kFlatMarkerLength; ++i) {
     if (!reader.GetByte(byte) || byte != kFlatMarkerByte) return nullptr;
@@ -840,7 +988,7 @@ MPersistentObject* GFlatSettingsCodec::Decode(RWVirtualInputStream* stream,
       return reader.ReadAssociationList();
     default: {
       std::int64_t unused = -1;
-      return reader.ReadComposite(*template_root_, byte, unused);
+      return reader.ReadComposite(index_->Root(), byte, unused);
     }
   }
 }
@@ -876,4 +1024,5 @@ void GFlatSettingsCodec::BuildTemplate(GDriverData* driver_data) {
     AddToComposite(
         sizes, new GCustomMediaSize(0, RWCString(), kHundredthInch, 0, 0, kFlatUserCustomSizeKey));
   }
+  index_ = std::make_unique<GFlatPatternIndex>(root);
 }

@@ -68,7 +68,10 @@
 //
 // Reading. A composite node is looked up in its pattern parent by key
 // (FindByKey, depth first, first match); a node whose key the pattern does
-// not hold is skipped whole by its own length, as is nothing else. A child
+// not hold is skipped whole by its own length, as is nothing else. Those
+// answers, and each pattern node's children by key, are worked out once
+// when the template is built and kept beside it, so that a decode costs
+// in proportion to the record. A child
 // is kept when the pattern node has a child of that key and TypeId (the
 // last such child counts), or by the rules in flat_settings_codec.cpp; the
 // pattern's children that the record did not supply follow as deep copies.
@@ -92,6 +95,7 @@
 
 class GAttributeComposite;
 class GDriverData;
+class GFlatPatternIndex;
 class GPersistenceInputStream;
 class GPersistenceOutputStream;
 class MPersistentObject;
@@ -200,4 +204,5 @@ class GFlatSettingsCodec {
 
   std::uint32_t short_numbers_ = 1;                     // 1: 16-bit V and K
   std::unique_ptr<GAttributeComposite> template_root_;  // built by the first Decode
+  std::unique_ptr<GFlatPatternIndex> index_;            // of the template, built with it
 };

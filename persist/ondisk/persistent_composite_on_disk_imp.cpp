@@ -94,6 +94,35 @@ std::string DirectoryOf(const std::string& host) {
   return slash == std::string::npos ? std::string() : host.substr(0, slash);
 }
 
+// Up to `size` bytes at `offset` in a new buffer, and in `got` how many
+// there are: fewer where the file ends first (a block's padding after its
+// object is never written). One positioned read for a block of up to
+// kFirstRead bytes; a longer one is read in pieces, each at most doubling
+// the buffer, so that a damaged length word allocates no more than twice
+// what the file holds. Null when the file fails.
+std::unique_ptr<std::uint8_t[]> ReadImage(RWFile& file, std::uint32_t offset, std::uint32_t size,
+                                          std::uint32_t& got) {
+  constexpr std::uint32_t kFirstRead = 1 << 16;
+  got = 0;
+  std::uint32_t room = std::min(size, kFirstRead);
+  std::unique_ptr<std::uint8_t[]> image = RWNewArrayForOverwrite<std::uint8_t>(room);
+  while (image) {
+    if (!file.ReadAt(std::uint64_t{offset} + got, image.get() + got, room - got)) {
+      const std::int64_t end = file.CurrentOffset();
+      if (file.Error() || end < std::int64_t{offset} + got) return nullptr;
+      got = static_cast<std::uint32_t>(end - offset);
+      return image;
+    }
+    got = room;
+    if (got == size) return image;
+    room = size - got > got ? 2 * got : size;
+    std::unique_ptr<std::uint8_t[]> bigger = RWNewArrayForOverwrite<std::uint8_t>(room);
+    if (bigger) std::memcpy(bigger.get(), image.get(), got);
+    image = std::move(bigger);
+  }
+  return nullptr;
+}
+
 void FreeUnheld(MPersistentObject* object) {
   if (object && object->ReferenceCount() < 0) delete object;
 }
@@ -360,26 +389,44 @@ bool MPersistentCompositeOnDiskImp::WriteObject(const MPersistentObject& object,
   SerialKey(record.Serial(), key);
   const RWSize size = object.GraphStoreSize();
   const std::uint32_t offset = file_->Allocate(size);
-  if (offset == RWFileSpaceManager::kNoOffset || !file_->SeekTo(offset)) return false;
-  WriteCollectablePointerToFile(*file_, &object);
-  // A save longer than its stored size would have run into the next block.
-  if (file_->Error() || file_->CurrentOffset() != std::int64_t{offset} + size) return false;
-  return tree_->Insert(key, offset);
+  if (offset == RWFileSpaceManager::kNoOffset) return false;
+  // The object is saved into memory and written with one positioned write.
+  // A save longer than its stored size, which would have run into the next
+  // block, fails the image (room for the runtime's NUL after it).
+  std::unique_ptr<std::uint8_t[]> image =
+      RWNewArrayForOverwrite<std::uint8_t>(std::uint64_t{size} + 1);
+  if (!image) return false;
+  std::unique_ptr<RWFile> memory = RWFile::OverMemory(image.get(), std::size_t{size} + 1, "wb");
+  if (!memory) return false;
+  WriteCollectablePointerToFile(*memory, &object);
+  if (!memory->Flush() || memory->Error() || memory->CurrentOffset() != std::int64_t{size}) {
+    return false;
+  }
+  return file_->WriteAt(offset, image.get(), size) && tree_->Insert(key, offset);
 }
 
 MPersistentObject* MPersistentCompositeOnDiskImp::ReadBlock(std::uint32_t offset) {
   std::uint32_t length;
-  if (!PlausibleBlock(offset, length) || !file_->SeekTo(offset)) {
+  if (!PlausibleBlock(offset, length)) {
+    Fail();
+    return nullptr;
+  }
+  // The object is restored from the block's bytes in memory, where a
+  // length inside it that the block cannot hold fails.
+  std::uint32_t size = 0;
+  std::unique_ptr<std::uint8_t[]> image = ReadImage(*file_, offset, length - 4, size);
+  std::unique_ptr<RWFile> memory;
+  if (!image || !(memory = RWFile::OverMemory(image.get(), size, "rb"))) {
     Fail();
     return nullptr;
   }
   MPersistentObject* object = nullptr;
   {
     ReadingFrom reading(directory_);
-    MPersistentObject::ReadPointerFromFile(*file_, object);
+    MPersistentObject::ReadPointerFromFile(*memory, object);
   }
-  const std::int64_t read = file_->CurrentOffset() - std::int64_t{offset};
-  if (!object || file_->Error() || read < 0 || read > std::int64_t{length} - 4 ||
+  const std::int64_t read = memory->CurrentOffset();
+  if (!object || memory->Error() || read < 0 || read > std::int64_t{size} ||
       read != std::int64_t{object->GraphStoreSize()}) {
     FreeUnheld(object);
     Fail();

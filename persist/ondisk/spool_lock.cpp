@@ -8,8 +8,8 @@ thread_local bool t_holds_spool_lock = false;
 
 }  // namespace
 
-std::timed_mutex& SpoolLock() {
-  static std::timed_mutex lock;
+std::mutex& SpoolLock() {
+  static std::mutex lock;
   return lock;
 }
 

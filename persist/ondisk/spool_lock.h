@@ -20,8 +20,8 @@
 
 #include <mutex>
 
-// The lock itself (tests wait on it with try_lock_for).
-std::timed_mutex& SpoolLock();
+// The lock itself (tests poll it with try_lock).
+std::mutex& SpoolLock();
 
 class GSpoolLockOwner {
  public:

@@ -255,6 +255,17 @@ struct DrawItemStruct {
   ULONG_PTR item_data = 0;
 };
 
+// WM_HELP's record (lParam).
+inline constexpr int kHelpInfoWindow = 1;  // context type: a control
+struct HelpInfo {
+  UINT size = sizeof(HelpInfo);
+  int context_type = kHelpInfoWindow;
+  int control_id = 0;
+  HANDLE item = nullptr;  // the control's window
+  ULONG_PTR context_id = 0;
+  Point mouse;
+};
+
 struct CreateStruct {
   void* create_params = nullptr;  // the last argument of CreateWindowExW
   HINSTANCE instance = nullptr;

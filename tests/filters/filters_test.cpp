@@ -190,11 +190,9 @@ TEST(SpoolDamage, HeldPageFilesCutFlippedOrGoneFailTheJob) {
 int g_failing = -1;  // the seam step that fails
 
 TEST_F(FaceUp, FailedStepsAbortTheJobLeaveNoFileAndFreeTheLock) {
-  auto taken_elsewhere = [] {
+  auto taken_elsewhere = [] {  // at once: nothing else would free it later
     bool taken = false;
-    std::thread([&] {
-      if ((taken = SpoolLock().try_lock_for(std::chrono::seconds(1)))) SpoolLock().unlock();
-    }).join();
+    std::thread([&] { (taken = SpoolLock().try_lock()) ? SpoolLock().unlock() : void(); }).join();
     return taken;
   };
   // Rows 0-3 fail a step of the seam; 4 and 5 limit the files' size (a

@@ -74,6 +74,13 @@ TEST(TableCache, StoresLooksUpAndMergesOnlyEmptySlots) {
   EXPECT_TRUE(other.Holds(1));
   EXPECT_EQ(cache.Count(), 2u);
   EXPECT_EQ(other.Count(), 2u);
+  // Notes go with their slot's bytes, and a store over the slot drops them.
+  other.Store(5, Owned("five"));
+  other.AddNote(5, GTTCmapNote{16});
+  cache.Merge(other);
+  EXPECT_NE(cache.FindNote(5, 16), nullptr);
+  cache.Store(5, Owned("new"));
+  EXPECT_EQ(cache.FindNote(5, 16), nullptr);
 }
 
 TEST(TableCache, EqualityLooksAtStatesLengthsAndBytes) {

@@ -151,6 +151,45 @@ TEST(MapCharToGlyph, CodesAdjustedBySubtableAndCharacterSet) {
   EXPECT_EQ(vertical.reader->MapCharToGlyph(0, 1, 0x41, 16), 4);
 }
 
+TEST(MapCharToGlyph, CachedCmapAnswersAsTheScanSortedOrNot) {
+  // Sorted: 40 segments (the search starts past rangeShift), two with equal
+  // end codes, some through glyph arrays. Damaged: end codes out of order,
+  // where halving probes would pass 0x30's segment (the first whose end is
+  // above it): the scan stops there, 0x30 + 0x100.
+  std::vector<Format4Segment> sorted;
+  for (std::uint16_t s = 0; s < 40; ++s) {
+    const auto start = static_cast<std::uint16_t>(0x200 + 37 * s);
+    sorted.push_back({start,
+                      static_cast<std::uint16_t>(start + 5 + s % 3 * 10),
+                      static_cast<std::uint16_t>(s * 3),
+                      {}});
+    if (s % 4 == 1)
+      sorted.back().glyphs.assign(sorted.back().end - start + 1u, static_cast<std::uint16_t>(s));
+  }
+  sorted[7].end = sorted[6].end;
+  sorted.push_back({0xFFFF, 0xFFFF, 1, {}});
+  std::vector<Format4Segment> damaged = {{0x30, 0x50, 0x100, {}},
+                                         {0x55, 0x60, 7, {}},
+                                         {0x01, 0x05, 9, {}},
+                                         {0x65, 0x70, 3, {}},
+                                         {0xFFFF, 0xFFFF, 1, {}}};
+  for (const auto* segments : {&sorted, &damaged}) {
+    const std::string subtable = CmapFormat4(*segments);
+    MemoryReader reader;
+    reader.tables[TTTag("cmap")] = CmapTable({{3, 1, subtable}});
+    reader.tables[TTTag("OS/2")] = Os2Table(0x20, 0xFFFF, 0);
+    reader.MapCharToGlyph(0, 0, 0x41, 16);  // caches the tables
+    for (std::uint32_t code = 0; code <= 0xFFFF; ++code)
+      ASSERT_EQ(reader.MapCharToGlyph(0, 0, code, 16), Map(subtable, code)) << std::hex << code;
+  }
+  MemoryReader reader;
+  reader.tables[TTTag("cmap")] = CmapTable({{3, 1, CmapFormat4(damaged)}});
+  reader.tables[TTTag("OS/2")] = Os2Table(0x20, 0xFFFF, 0);
+  for (int pass = 0; pass < 2; ++pass)
+    EXPECT_EQ(reader.MapCharToGlyph(0, 0, 0x30, 16), 0x130) << pass;
+  EXPECT_EQ(reader.whole_reads, 2);  // then borrowed from the cache
+}
+
 TEST(VerticalForms, MortOnlyInItsOneLayoutAndGsubsFirstVert) {
   const std::string mort = MortVertical({{1, 4}, {2, 5}, {1, 9}});
   EXPECT_EQ(GTTFontReader::LookupMortVertical(tt_testing::Bytes(mort), mort.size(), 1), 4);

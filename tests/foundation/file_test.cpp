@@ -194,6 +194,31 @@ TEST(RWFile, ReadNewItemHandsOutAnAllocation) {
   EXPECT_EQ(file.ReadNewItem<std::int16_t>(), nullptr);
 }
 
+TEST(RWFile, AFileOverMemoryMovesItsItemsWithoutADescriptor) {
+  // Two items written into 7 bytes (one spare for the runtime's NUL), read
+  // back; a third item does not fit, and positioned transfers fail.
+  unsigned char bytes[7] = {};
+  auto out = RWFile::OverMemory(bytes, sizeof bytes, "wb");
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(out->WriteULong(0x04030201) && out->WriteUShort(0x0605) && out->Flush());
+  EXPECT_EQ(out->CurrentOffset(), 6);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), 6), "\x01\x02\x03\x04\x05\x06");
+  out->WriteUShort(0x0807);
+  EXPECT_FALSE(out->Flush());
+  std::uint8_t byte = 1;
+  EXPECT_FALSE(out->WriteAt(0, &byte, 1));
+
+  auto in = RWFile::OverMemory(bytes, 6, "rb");
+  ASSERT_TRUE(in);
+  std::uint32_t word = 0;
+  EXPECT_TRUE(in->ReadULong(word));
+  EXPECT_EQ(word, 0x04030201u);
+  EXPECT_EQ(in->BytesRemaining(), 2u);
+  EXPECT_FALSE(in->ReadULong(word));
+  EXPECT_TRUE(in->Eof());
+  EXPECT_FALSE(RWFile::OverMemory(bytes, 0, "rb"));
+}
+
 TEST(RWFile, LongModesAreKeptToEightCharacters) {
   TempPath path;
   RWFile file(path.c_str(), "wb+xxxxxxxx");

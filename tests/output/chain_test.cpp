@@ -270,6 +270,27 @@ TEST(Chain, CompositesAreTakenApartPieceByPiece) {
   EXPECT_TRUE(log.empty());
 }
 
+// Pieces that came back as they went before the first that did not go on
+// in the new composite, but for a no-op piece among them.
+TEST(Chain, PiecesBeforeTheFirstChangeGoOnWithoutTheNoOps) {
+  Log log;
+  RecordingDevice device("D", log);
+  device.answers = {{710, Answer::kNew}};
+  GCountedPtr composite =
+      Composite({new GNoCommand(5), new GPageStart(nullptr, 1), new GNoCommand(6),
+                 new GPageStart(nullptr, 2), new GPageEnd(3), new GPageEnd(4)});
+  GCountedPtr answer = device.Submit(composite);
+  auto* built = dynamic_cast<GCommandComposite*>(answer.Get());
+  ASSERT_NE(built, nullptr);
+  ASSERT_NE(built, composite.Get());
+  std::string pieces;
+  for (RWSize i = 0; i < built->Children().Count(); ++i)
+    pieces += Describe(built->Children()[i].Get()) + " ";
+  EXPECT_EQ(pieces, "709/1 709/2 712/50 712/50 ");
+  EXPECT_EQ(built->Children()[0].Get(),
+            static_cast<GCommandComposite*>(composite.Get())->Children()[1].Get());
+}
+
 // The hooks run, in order, before Transform, and only for what goes on to
 // it; Submit clears the command word of what it takes.
 TEST(Chain, HooksRunBeforeTransform) {

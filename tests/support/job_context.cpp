@@ -31,13 +31,6 @@ class MarkedJobDriverData : public GJobDriverData {
   }
 };
 
-GDriverData* MakeMarkedJob(const GPrinterKey& key) {
-  auto* made = new MarkedJobDriverData(key.GetPrinterHandle(), key.GetPrinterName(),
-                                       key.GetDriverName(), key.GetPortName());
-  made->InitAppFlags();
-  return made;
-}
-
 }  // namespace
 
 void JobContextFixture::SetUp() {
@@ -71,8 +64,8 @@ GJobDriverData* JobContextFixture::Job() {
 }
 
 GJobDriverData* JobContextFixture::CheckOutJob(std::uint32_t& cookie) {
-  GJobDriverData* job =
-      CheckOutJobDriverData(new GPrinterKey(printer_, kFixturePrinter, 0), cookie, &MakeMarkedJob);
+  GJobDriverData* job = CheckOutJobDriverData(new GPrinterKey(printer_, kFixturePrinter, 0), cookie,
+                                              &MakeJobDriverDataOf<MarkedJobDriverData>);
   if (job) Services().SetContextHandle(job, printer_);
   return job;
 }

@@ -117,6 +117,7 @@ GAttributeComposite* BuildFixtureDefaults() {
   GAttributeComposite* defaults = acceptance::Model();
   defaults->SetKey(359);
   Grow(defaults, 362, {V(265, 0), V(1260, 2159), V(1261, 2794)});
+  Grow(defaults, 0, {G(329, {V(266, 0), V(267, 0), V(268, 0)})});
   Grow(defaults, 365,
        {V(918, 0), V(310, 0), V(239, 0), V(275, 0), V(451, 0), V(520, 0), V(197, 0), V(213, 0),
         V(318, 0), V(441, 0), V(976, 0), new GFormToTrayDatabase(510)});
@@ -151,7 +152,8 @@ GAttributeComposite* BuildFixtureJobSettings() {
         G(1300, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 300), V(324, 300)})}),
         Quickset(kQuicksetTemplateKey), T(401, "KVQCF.DLL"), T(374, "KVTEST.HLP"), T(445, ""),
         V(958, 0), V(984, 1), G(kTrayOrderKey, {V(0, 4), V(0, 1), V(0, 2), V(0, 7), V(0, 3)}),
-        T(1132, "Courier PS"), V(1122, 1), V(911, 0), R(199, 1, 999, 1), BuildFixtureDefaults()});
+        T(1132, "Courier PS"), V(1122, 1), V(911, 0), R(199, 1, 999, 1), R(203, 0, 2, 0),
+        G(205, {V(0, 0), V(0, 90), V(0, 180), V(0, 270)}), BuildFixtureDefaults()});
   return job;
 }
 

@@ -500,6 +500,41 @@ TEST_F(FlatRecordTemplate, AChildThatCannotBeReadEndsItsParentOnly) {
   }
 }
 
+TEST_F(FlatRecordTemplate, PatternsAreFoundDepthFirstAndKeysRepeatInThem) {
+  // 600 inside 362's state comes before the 600 of the job settings; 610
+  // and the state 620 hold two children of one key (a value, then a string).
+  GAttributeComposite* job = printer_.GetJobSettings();
+  job->FindByKey(90)->AddChild(Composite(600, {Value(1, 601)}));
+  job->AddChild(Composite(600, {Value(2, 602)}));
+  job->AddChild(Composite(610, {Value(2, 611), new GStringAttribute("s", 611)}));
+  auto* state = new GState(620);
+  state->AddChild(Value(1, 621));
+  state->AddChild(new GStringAttribute("s", 621));
+  job->AddChild(state);
+  struct Case {
+    MPersistentObject* record;
+    const char* decoded;
+  };
+  const Case cases[] = {
+      {Composite(600, {Value(5, 602)}), "600{601=1}"},
+      {Composite(610, {Value(5, 611)}), "610{611=2,611='s'}"},  // the last child's class
+      {Composite(610, {new GStringAttribute("t", 611)}), "610{611='t'}"},
+      {new GState(620), "620<621=1,621='s'>"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(RoundTrip(c.record, 0), c.decoded);
+  // A state read with two strings of one key keeps the second in the
+  // first's place (the type byte after the marker made 2).
+  std::string bytes =
+      EncodeFlat(
+          Owned(Composite(620, {new GStringAttribute("a", 621), new GStringAttribute("b", 621)}))
+              .get(),
+          0)
+          .bytes;
+  bytes[20] = 2;
+  EXPECT_EQ(Decoded(bytes, 0), "620<621='b'>");
+}
+
 TEST(FlatRecordModes, OnlyModes0And1ReadOrWrite) {
   std::string block(64, '\x55');
   {

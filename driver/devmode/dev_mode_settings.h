@@ -1,0 +1,79 @@
+// GDevModeSettings: the device-mode settings of one printer's context, the
+// object that GDriverContextBase binds (through GDevModeSettingsInterface)
+// and that the context's entry operations reach with From. Besides
+// GDriverSettings it accepts the printer's own record, tests records for
+// validity, and maps the form name through the spooler's forms of the
+// context.
+//
+// Construction (owner, printer handle): the printer's record when it is
+// acceptable (AcceptPrinterDevMode), else the default record; the model is
+// the record's private part in the current form, else in an older form
+// rebuilt, else (the default record has none) the driver data's
+// BuildDefaultSettings. The colour policy runs on the record either way.
+//
+// The printer's record is acceptable with spec version 0x0401, dmSize 220,
+// dmDriverExtra 952, format version 4 and, through the checked view, a data
+// length within the capacity of 902: a record the spooler keeps is outside
+// data like any other.
+//
+// Readings taken: FormNameToIndex hands the model's y and x resolutions to
+// FindFormIndex in that order, as its callers have always passed them; the
+// form name is written for a default source of 15 whether or not the
+// default-source bit is set.
+//
+// Ownership: the context (owner) owns the object and outlives it. Threads:
+// one caller at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/devmode/driver_settings.h"
+#include "platform/host/types.h"
+
+class GDriverContextBase;
+
+// The data type whose printers take EMF spooling.
+inline constexpr char16_t kEmfDataType[] = u"NT EMF 1.003";
+
+class GDevModeSettings final : public GDriverSettings {
+ public:
+  // REQUIRES: `owner` outlives the object; `printer` may be null.
+  GDevModeSettings(GDriverContextBase& owner, platform::HANDLE printer);
+  ~GDevModeSettings() override;
+
+  // The object behind a context's device-mode interface, or null.
+  static GDevModeSettings* From(GDevModeSettingsInterface* object) {
+    return dynamic_cast<GDevModeSettings*>(object);
+  }
+  // The maker the driver installs (SetDevModeSettingsMaker): a new object
+  // (the caller's), null when memory is short.
+  static GDevModeSettingsInterface* Make(GDriverContextBase& owner, platform::HANDLE printer);
+
+  // 1: also puts the driver data's printer name into dmDeviceName when it
+  // differs.
+  int AttachDriverData(GDriverDataImp* driver_data) override;
+  // 6, 7: add the form name (see driver_settings.h and the file comment).
+  int PublicFromSettings(GAttributeComposite* model, platform::DevModeW* record) override;
+  int SettingsFromPublic(const platform::DevModeW* record, GAttributeComposite* model) override;
+  // 35: 1 when the printer's data type was exactly kEmfDataType.
+  int IsEmfDataType() override { return emf_data_type_ == 1 ? 1 : 0; }
+  // 43: copies the printer's default record when acceptable (see the file
+  // comment): 1, the from-printer flag set and the colour policy run; else
+  // 0. The EMF flag follows the printer's data type when it has one.
+  virtual int AcceptPrinterDevMode(platform::HANDLE printer);
+  // 44: 1 for a record of spec 0x0401, dmSize 220, dmDriverExtra 952, total
+  // size 1172, header size 46, format version 4 and capacity 902; else 0.
+  virtual int IsValidDevMode(const platform::DevModeW* record);
+  // 45: the first spooler form named `name` (case ignored) that the
+  // context's form table (IsFormAvailable) accepts at that angle and
+  // resolution gives its 1-based position in `index`; the table's answer,
+  // 0 when no form has the name.
+  virtual int FindFormIndex(const RWWString& name, std::uint32_t angle, std::uint16_t x,
+                            std::uint16_t y, std::uint16_t& index, int flag);
+  // 46: FindFormIndex at the record's orientation (90 for landscape, else
+  // 0) and the model's resolution.
+  virtual int FormNameToIndex(const RWWString& name, std::uint16_t& index, int flag);
+
+ private:
+  GDriverContextBase* owner_;  // not owned
+};

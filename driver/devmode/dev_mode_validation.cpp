@@ -1,0 +1,288 @@
+// GDriverSettings: the checks of a record's public fields, the print-quality
+// tables and the paper-change reset.
+//
+// The quality table is the job settings' 903: entries (composites) of 902
+// (quality code), 323, 324, 325 and further attributes of the model (value
+// or string attributes) that the quality implies. Without it the
+// resolution list (1300 or 206, GDriverDataImp::GetResolutionList) answers
+// alone.
+#include "config/attributes/attribute_composite.h"
+#include "config/paper/form_to_tray.h"
+#include "driver/devmode/dev_mode_keys.h"
+#include "driver/devmode/driver_settings.h"
+#include "driver/driver_data_imp.h"
+#include "driver/model_lookup.h"
+#include "persist/capabilities.h"
+
+namespace {
+
+constexpr std::uint16_t kFirstCheckedSpecVersion = 0x030A;
+constexpr std::uint16_t kLeastCheckedSize = 68;
+// ResetForPaper's resolution where the model has none.
+constexpr std::int32_t kResetResolution = 600;
+// The quality code none of a table's entries has.
+constexpr std::int32_t kNoQuality = 0x10000;
+
+bool IsEntryKey(std::uint32_t key) {
+  return key == kDmQualityKey || key == kXResolutionKey || key == kYResolutionKey ||
+         key == kDmResolutionThirdKey;
+}
+
+// Calls `each` with every further attribute of a table entry.
+template <class Each>
+bool ForEachFurther(MPersistentObject* entry, Each each) {
+  auto* composite = dynamic_cast<GAttributeComposite*>(entry);
+  const RWSize count = composite ? composite->Children().Count() : 0;
+  for (RWSize i = 0; i < count; ++i) {
+    MPersistentObject* child = composite->Children()[i].Get();
+    if (child && !IsEntryKey(child->Key()) && !each(child)) return false;
+  }
+  return true;
+}
+
+// Whether each further attribute equals the model's of the same key and
+// class (strings byte for byte).
+bool FurtherMatch(MPersistentObject* entry, GAttributeComposite* model) {
+  return ForEachFurther(entry, [model](MPersistentObject* child) {
+    if (auto* value = dynamic_cast<GValueAttribute*>(child)) {
+      GValueAttribute* mine = FindValueAttribute(model, child->Key());
+      return mine && mine->GetValue() == value->GetValue();
+    }
+    if (auto* text = dynamic_cast<GStringAttribute*>(child)) {
+      GStringAttribute* mine = FindStringAttribute(model, child->Key());
+      return mine && mine->GetValue() == text->GetValue();
+    }
+    return true;
+  });
+}
+
+// Writes the further attributes into the model's attributes of the same key
+// and class only; others are left alone.
+void WriteFurther(MPersistentObject* entry, GAttributeComposite* model) {
+  if (!model) return;
+  ForEachFurther(entry, [model](MPersistentObject* child) {
+    if (auto* value = dynamic_cast<GValueAttribute*>(child))
+      SetValueIfPresent(model, child->Key(), value->GetValue());
+    if (auto* text = dynamic_cast<GStringAttribute*>(child)) {
+      if (GStringAttribute* mine = FindStringAttribute(model, child->Key()))
+        mine->SetValue(text->GetValue());
+    }
+    return true;
+  });
+}
+
+// The entries of a table or list, in order.
+template <class Each>
+void ForEachEntry(GAttributeComposite* list, Each each) {
+  const RWSize count = list ? list->Children().Count() : 0;
+  for (RWSize i = 0; i < count; ++i) {
+    if (MPersistentObject* entry = list->Children()[i].Get(); entry && !each(entry)) return;
+  }
+}
+
+bool HasResolution(MPersistentObject* entry, std::uint16_t x, std::uint16_t y) {
+  return SignedValueOr(entry, kXResolutionKey, -1) == std::int16_t(x) &&
+         SignedValueOr(entry, kYResolutionKey, -1) == std::int16_t(y);
+}
+
+}  // namespace
+
+int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int check_all,
+                                    std::uint32_t& mask) {
+  mask = 0;
+  const GDevModeView in(record);
+  if (in.Size() < kLeastCheckedSize || in.U16(kDmSpecVersion) < kFirstCheckedSpecVersion) return 0;
+  GDriverDataImp& driver_data = *GetDriverData();
+  GAttributeComposite* job = JobSettings();
+  const std::uint32_t fields = in.Fields();
+  int result = 1;
+  auto checking = [&] { return result == 1 || check_all == 1; };
+  auto fail = [&](std::uint32_t bits) {
+    result = 0;
+    mask |= bits;
+  };
+  const std::uint16_t x = GetXResolution();
+  const std::uint16_t y = GetYResolution();
+  const std::uint32_t angle = in.I16(kDmOrientation) == kDmLandscape ? 90 : 0;
+
+  const std::int16_t orientation = in.I16(kDmOrientation);
+  if (checking() && in.HasField(kDmOrientationBit, kDmOrientation) && orientation != kDmPortrait &&
+      orientation != kDmLandscape) {
+    fail(kDmOrientationBit);
+  }
+  if (checking() && in.HasField(kDmPrintQualityBit, kDmPrintQuality)) {
+    const std::int16_t quality = in.I16(kDmPrintQuality);
+    if (quality < 1 || !in.HasField(kDmYResolutionBit, kDmYResolution)) {
+      std::uint16_t found_x = 0;
+      std::uint16_t found_y = 0;
+      std::uint16_t third = 0;
+      if (!QualityToResolution(quality, found_x, found_y, third, nullptr))
+        fail(fields & kDmResolutionBits);
+    } else if (!driver_data.IsResolutionSupported(static_cast<std::uint16_t>(quality),
+                                                  in.U16(kDmYResolution))) {
+      fail(kDmResolutionBits);
+    }
+  }
+  if (checking() && (fields & (kDmPaperWidthBit | kDmPaperLengthBit))) {
+    std::int32_t low_width = 0, low_length = 0, high_width = 0, high_length = 0;
+    CustomSizeLimits(x, y, low_width, low_length, high_width, high_length);
+    const std::int16_t width = in.I16(kDmPaperWidth);
+    const std::int16_t length = in.I16(kDmPaperLength);
+    std::uint32_t bits = 0;
+    if (in.HasField(kDmPaperWidthBit, kDmPaperWidth) && (width < low_width || width > high_width))
+      bits |= kDmPaperWidthBit;
+    if (in.HasField(kDmPaperLengthBit, kDmPaperLength) &&
+        (length < low_length || length > high_length)) {
+      bits |= kDmPaperLengthBit;
+    }
+    if (bits) fail(bits);
+  }
+  if (checking() && in.HasField(kDmPaperSizeBit, kDmPaperSize)) {
+    const std::uint16_t paper = in.U16(kDmPaperSize);
+    if (!driver_data.IsFormUsable(angle, x, y, 1, paper) &&
+        !(SignedValueOr(job, kDmPaperCheckKey, 0) != 0 &&
+          driver_data.IsFormUsable(angle, x, y, 0, paper))) {
+      fail(kDmPaperSizeBit);
+    }
+  }
+  if (checking() && in.HasField(kDmDefaultSourceBit, kDmDefaultSource)) {
+    if (auto* table = FindOfClass<GFormToTrayDatabase>(job, kFormToTrayKey)) {
+      const std::uint16_t source = in.U16(kDmDefaultSource);
+      const bool known = table->HasNonDefaultAssociation()
+                             ? source == kDmFormSource
+                             : source != kDmFormSource && (driver_data.HasTrayMapping(source) ||
+                                                           driver_data.HasResourceMapping(source));
+      if (!known) fail(kDmDefaultSourceBit);
+    }
+  }
+  if (checking() && in.HasField(kDmCopiesBit, kDmCopies)) {
+    auto* range = FindOfClass<GRangeAttribute>(job, kDmCopiesRangeKey);
+    if (!range || !range->Contains(in.I16(kDmCopies))) fail(kDmCopiesBit);
+  }
+  const std::int16_t colour = in.I16(kDmColor);
+  if (checking() && in.HasField(kDmColorBit, kDmColor) && colour != kDmMonochrome &&
+      colour != kDmColour) {
+    fail(kDmColorBit);
+  }
+  if (checking() && in.HasField(kDmDuplexBit, kDmDuplex)) {
+    const bool portrait =
+        static_cast<std::int16_t>(LoadU16(Record(), kDmOrientation)) != kDmLandscape;
+    const std::int16_t duplex = in.I16(kDmDuplex);
+    std::int16_t value = -1;
+    if (duplex == kDmSimplex) value = 0;
+    if (duplex == kDmVertical) value = portrait ? 2 : 1;
+    if (duplex == kDmHorizontal) value = portrait ? 1 : 2;
+    auto* range = FindOfClass<GRangeAttribute>(job, kDmDuplexRangeKey);
+    if (value < 0 || !range || !range->Contains(value)) fail(kDmDuplexBit);
+  }
+  const std::uint16_t spec = in.U16(kDmSpecVersion);
+  if (in.Size() >= kDmPublicSize && (spec == kDmSpecVersion400 || spec == kDmSpecVersionValue)) {
+    const std::int16_t collate = in.I16(kDmCollate);
+    if (checking() && in.HasField(kDmCollateBit, kDmCollate) && collate != 0 &&
+        (collate != 1 || SignedValueOr(job, kDmCollationAvailableKey, 0) == 0)) {
+      fail(kDmCollateBit);
+    }
+    if (checking() && in.HasField(kDmFormNameBit, kDmFormName, 2 * kDmNameUnits) &&
+        !IsKnownFormName(in.Name(kDmFormName))) {
+      fail(kDmFormNameBit);
+    }
+  }
+  return result;
+}
+
+int GDriverSettings::IsKnownFormName(const RWWString&) {
+  return 0;
+}
+
+int GDriverSettings::QualityToResolution(std::int16_t quality, std::uint16_t& x, std::uint16_t& y,
+                                         std::uint16_t& third, GAttributeComposite* model) {
+  GAttributeComposite* table = FindComposite(JobSettings(), kDmQualityTableKey);
+  int found = 0;
+  ForEachEntry(table ? table : GetDriverData()->GetResolutionList(), [&](MPersistentObject* entry) {
+    if (SignedValueOr(entry, kDmQualityKey, kNoQuality) != quality) return true;
+    x = static_cast<std::uint16_t>(SignedValueOr(entry, kXResolutionKey, 0));
+    y = static_cast<std::uint16_t>(SignedValueOr(entry, kYResolutionKey, 0));
+    third = static_cast<std::uint16_t>(SignedValueOr(entry, kDmResolutionThirdKey, 0));
+    if (table) WriteFurther(entry, model);
+    found = 1;
+    return false;
+  });
+  return found;
+}
+
+int GDriverSettings::ResolutionToQuality(std::uint16_t x, std::uint16_t y, std::int16_t& quality,
+                                         GAttributeComposite* model) {
+  GAttributeComposite* table = FindComposite(JobSettings(), kDmQualityTableKey);
+  MPersistentObject* match = nullptr;
+  MPersistentObject* near = nullptr;  // the last that failed only on a further attribute
+  ForEachEntry(table ? table : GetDriverData()->GetResolutionList(), [&](MPersistentObject* entry) {
+    if (!HasResolution(entry, x, y) || !FindValueAttribute(entry, kDmQualityKey)) return true;
+    if (!table || FurtherMatch(entry, model)) {
+      match = entry;
+      return false;
+    }
+    near = entry;
+    return true;
+  });
+  if (!match && near) {
+    match = near;
+    WriteFurther(near, model);
+  }
+  if (!match) return 0;
+  quality = static_cast<std::int16_t>(SignedValueOr(match, kDmQualityKey, 0));
+  return 1;
+}
+
+void GDriverSettings::ResetForPaper(GAttributeComposite* model, std::uint16_t code) {
+  GDriverDataImp& driver_data = *GetDriverData();
+  GAttributeComposite* group = FindComposite(model, kResolutionKey);
+  const auto x =
+      static_cast<std::uint16_t>(SignedValueOr(group, kXResolutionKey, kResetResolution));
+  const auto y =
+      static_cast<std::uint16_t>(SignedValueOr(group, kYResolutionKey, kResetResolution));
+  const auto angle = static_cast<std::uint32_t>(SignedValueOr(model, kOrientationKey, 0) & 0xFFFF);
+  std::uint16_t number = 0;
+  if (!driver_data.PaperIdToFormIndex(code, number) ||
+      driver_data.IsFormUsable(angle, x, y, 1, number)) {
+    return;
+  }
+  std::uint16_t paper = 1;
+  switch (driver_data.NormalizePaperId(model, code)) {
+    case 22:
+    case 39:
+    case 65:
+    case 66:
+      paper = 23;
+      break;
+    case 31:
+      paper = 21;
+      break;
+    case 44: {
+      std::uint16_t form = 0;
+      paper = 43;
+      if (driver_data.PaperIdToFormIndex(43, form)) driver_data.FormIndexToPaperId(form, paper);
+      break;
+    }
+    case 64:
+      paper = 22;
+      break;
+    default:  // 21, 62 and every other paper
+      break;
+  }
+  SetValueIfPresent(model, kDmNormalPaperKey, paper);
+  SetValueIfPresent(model, kDmPaperChangeSecondKey, 1);
+  SetValueIfPresent(model, kDmPaperChangeKey, 1);
+  ResetPaperDependents(model);
+}
+
+void GDriverSettings::ResetPaperDependents(GAttributeComposite* model) {
+  SetValueIfPresent(model, kDmResetToOneKey, 1);
+  SetValueIfPresent(model, kDmResetToHundredKey, 100);
+  MPersistentObject* entry = FindOfClass<MPersistentObject>(JobSettings(), kDmCapabilityEntryKey);
+  auto* capabilities = FindOfClass<GCapabilities>(entry, kDmCapabilityListKey);
+  if (SignedValueOr(model, kDmClearedUnlessCapableKey, 0) != 0 &&
+      !(capabilities && capabilities->HasCapability(0))) {
+    SetValueIfPresent(model, kDmClearedUnlessCapableKey, 0);
+  }
+  SetValueIfPresent(model, kDmClearedKey, 0);
+}

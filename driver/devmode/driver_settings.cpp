@@ -1,0 +1,213 @@
+// GDriverSettings: merging, storing, copying, the compatibility test, the
+// defaults, the colour and collate policies. The field mapping is in
+// dev_mode_mapping.cpp, the checks and quality tables in
+// dev_mode_validation.cpp.
+#include "driver/devmode/driver_settings.h"
+
+#include <cstring>
+#include <memory>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/paper/media_pool.h"
+#include "driver/devmode/dev_mode_keys.h"
+#include "driver/driver_data_imp.h"
+#include "driver/model_lookup.h"
+
+namespace {
+
+// Application flag: colour records are printed in monochrome.
+constexpr std::uint32_t kMonochromeAppFlag = 0x80;
+// Cached values (value 339) of the colour rules.
+constexpr std::int32_t kCachedMonochrome = 0;
+constexpr std::int32_t kCachedColour = 1;
+constexpr std::int32_t kCachedOther = 2;
+// Records up to this spec version and size have no collate field.
+constexpr std::uint16_t kLastOldSpecVersion = 0x0309;
+constexpr std::uint16_t kOldestPublicSize = 67;
+// The default form and paper.
+constexpr char16_t kLetterName[] = u"Letter";
+constexpr std::int16_t kLetterPaper = 1;
+constexpr std::int16_t kFullScale = 100;
+
+// The ICM method of the default record for 350.
+std::uint32_t DefaultIcmMethod(std::int32_t method) {
+  return method >= 0 && method <= 3 ? static_cast<std::uint32_t>(method) + 1 : 1;
+}
+
+}  // namespace
+
+GAttributeComposite* GDriverSettings::JobSettings() {
+  return GetDriverData()->GetJobSettings();
+}
+
+int GDriverSettings::MergeDevMode(const platform::DevModeW* record) {
+  if (!record) return 0;
+  std::unique_ptr<GAttributeComposite> model;
+  if (IsCompatiblePrivatePart(record)) {
+    const GDevModeView in(record);
+    SetContextValue(in.PrivateU32(kDmContextValue));
+    SetContextWord(in.PrivateU16(kDmContextWord));
+    model.reset(LoadAnyForm(record));
+  }
+  if (model) {
+    SettingsFromPublic(record, model.get());
+    ReplaceSettings(model.release());
+  } else {
+    // Without a model there is nothing the fields could go into.
+    if (!GetSettings()) return 0;
+    SettingsFromPublic(record, GetSettings());
+  }
+  SetSettings(nullptr);
+  return 1;
+}
+
+int GDriverSettings::CopyFrom(const GDriverSettings& other) {
+  const int result = SetPublicPart(reinterpret_cast<const platform::DevModeW*>(other.Record()));
+  std::memcpy(Record() + kDmTotalSize, other.Record() + kDmTotalSize, kDmPrivatePrefix);
+  const std::size_t capacity =
+      std::min<std::size_t>(LoadU16(other.Record(), kDmDataCapacity), kDmDataCapacityValue);
+  CopyPrivateData(Record() + kDmData, other.Record() + kDmData, capacity);
+  return result;
+}
+
+int GDriverSettings::SetSettings(GAttributeComposite* model) {
+  if (model) {
+    // Copied before the old model goes: `model` may be that model.
+    std::unique_ptr<MPersistentObject> copy(model->DeepCopy());
+    auto* settings = dynamic_cast<GAttributeComposite*>(copy.get());
+    if (!settings) return 0;
+    copy.release();
+    ReplaceSettings(settings);
+  }
+  GAttributeComposite* current = GetSettings();
+  if (!current) return 0;
+  const int written = PublicFromSettings(current, GetDevMode());
+  if (written != 1) return written;
+  StoreU16(Record(), kDmFormatVersion, kDmFormatVersionValue);
+  StoreU16(Record(), kDmFormatWord, kDmFormatWordValue);
+  const std::uint16_t stored = StoreSettings(current, GetDevMode());
+  if (stored == 0) return 0;
+  StoreU16(Record(), kDmDataLength, stored);
+  return 1;
+}
+
+int GDriverSettings::IsCompatiblePrivatePart(const platform::DevModeW* record) {
+  const GDevModeView in(record);
+  if (!in.HasPrivatePart() || !SameDriverName(in.Bytes(), Record())) return 0;
+  if (Encoding() == 1) return 1;
+  for (std::size_t offset :
+       {kDmTotalSize, kDmHeaderSize, kDmFormatVersion, kDmFormatWord, kDmDataCapacity}) {
+    if (in.PrivateU16(offset) != LoadU16(Record(), offset)) return 0;
+  }
+  return 1;
+}
+
+void GDriverSettings::ApplyColorPolicy() {
+  if (!(GetDriverData()->GetAppFlags() & kMonochromeAppFlag) ||
+      static_cast<std::int16_t>(LoadU16(Record(), kDmColor)) != kDmColour) {
+    return;
+  }
+  const std::int32_t cached = GetDriverData()->GetCachedValue();
+  if (cached != kCachedMonochrome && cached != kCachedOther) return;
+  StoreU16(Record(), kDmColor, kDmMonochrome);
+  SetFieldBit(Record(), kDmColorBit, true);
+}
+
+int GDriverSettings::NormalizeCollate() {
+  std::uint8_t* record = Record();
+  const std::uint16_t spec = LoadU16(record, kDmSpecVersion);
+  const std::uint16_t size = LoadU16(record, kDmSize);
+  if (spec <= kLastOldSpecVersion || size <= kOldestPublicSize) return 1;
+  if (size < kDmPublicSize || (spec != kDmSpecVersion400 && spec != kDmSpecVersionValue)) return 1;
+  if (SignedValueOr(JobSettings(), kDmCollationAvailableKey, 0) != 0) {
+    const std::uint16_t collate = LoadU16(record, kDmCollate);
+    if (!(LoadU32(record, kDmFields) & kDmCollateBit)) {
+      SetFieldBit(record, kDmCollateBit, true);
+      StoreU16(record, kDmCollate, 1);
+    } else if (collate > 1) {
+      StoreU16(record, kDmCollate, 1);
+    }
+  } else {
+    SetFieldBit(record, kDmCollateBit, false);
+    StoreU16(record, kDmCollate, 0);
+  }
+  return 1;
+}
+
+int GDriverSettings::IsSameDevMode(const platform::DevModeW* record) {
+  const GDevModeView in(record);
+  return !in.IsNull() && in.Size() == LoadU16(Record(), kDmSize) &&
+                 in.DriverExtra() == LoadU16(Record(), kDmDriverExtra) &&
+                 std::memcmp(in.Bytes(), Record(), in.Length()) == 0
+             ? 1
+             : 0;
+}
+
+void GDriverSettings::MakeDefaultDevMode() {
+  std::uint8_t* record = Record();
+  StoreName(record, kDmDeviceName, GetDriverData()->GetPrinterName());
+  StoreU16(record, kDmSpecVersion, kDmSpecVersionValue);
+  StoreU16(record, kDmDriverVersion, kDmDriverVersionValue);
+  StoreU16(record, kDmSize, kDmPublicSize);
+  StoreU16(record, kDmDriverExtra, kDmDriverExtraValue);
+  StoreU32(record, kDmFields, 0);
+  StoreU16(record, kDmPaperSize, kLetterPaper);
+  StoreU16(record, kDmPaperLength, 0);
+  StoreU16(record, kDmPaperWidth, 0);
+  StoreName(record, kDmFormName, RWWString(kLetterName));
+  SetFieldBit(record, kDmFormNameBit, true);
+  StoreU16(record, kDmCollate, 0);
+  StoreU16(record, kDmScale, static_cast<std::uint16_t>(kFullScale));
+  // The TrueType option, log pixels and every field from bits per pel to
+  // the panning height.
+  StoreU16(record, kDmTTOption, 0);
+  std::memset(record + kDmLogPixels, 0, kDmPublicSize - kDmLogPixels);
+  GAttributeComposite* job = JobSettings();
+  if (SignedValueOr(job, kDmIcmOnKey, 0) == 1) {
+    if (GValueAttribute* method = FindValueAttribute(job, kDmIcmMethodKey)) {
+      StoreU32(record, kDmICMMethod,
+               DefaultIcmMethod(static_cast<std::int16_t>(method->GetValue())));
+      SetFieldBit(record, kDmICMMethodBit, true);
+    }
+    if (GValueAttribute* intent = FindValueAttribute(job, kDmIcmIntentKey)) {
+      const std::uint32_t field = IcmIntentField(static_cast<std::int16_t>(intent->GetValue()));
+      StoreU32(record, kDmICMIntent, field ? field : 2);
+      SetFieldBit(record, kDmICMIntentBit, true);
+    }
+  }
+  const bool colour = SignedValueOr(job, kDmColourPossibleKey, 0) == 0 ||
+                      GetDriverData()->GetCachedValue() == kCachedColour;
+  StoreU16(record, kDmColor, static_cast<std::uint16_t>(colour ? kDmColour : kDmMonochrome));
+  SetFieldBit(record, kDmColorBit, colour);
+  StoreU16(record, kDmDuplex, static_cast<std::uint16_t>(kDmSimplex));
+  SetFieldBit(record, kDmDuplexBit, true);
+
+  StoreU16(record, kDmTotalSize, kDmRecordSize);
+  StoreU16(record, kDmHeaderSize, kDmPrivateHeaderSize);
+  StoreU32(record, kDmContextValue, 0);
+  StoreU16(record, kDmContextWord, 0);
+  StoreDriverName(record, GetDriverData()->GetDriverName());
+  StoreU16(record, kDmFormatVersion, kDmFormatVersionValue);
+  StoreU16(record, kDmFormatWord, kDmFormatWordValue);
+  StoreU16(record, kDmDataCapacity, kDmDataCapacityValue);
+  record[kDmData] = 0;
+  ApplyColorPolicy();
+}
+
+void GDriverSettings::CustomSizeLimits(std::uint16_t x, std::uint16_t y, std::int32_t& low_width,
+                                       std::int32_t& low_length, std::int32_t& high_width,
+                                       std::int32_t& high_length) {
+  low_width = low_length = 0;
+  high_width = high_length = kLargestMediaLength;
+  GMediaPool* media = GetDriverData()->GetMediaList();
+  if (!media) return;
+  const auto tenths = &DotsToTenths;
+  if (GMedia* low = media->FindByPaperSizeId(kSmallestCustomSizeId, 0, x, y)) {
+    low_width = tenths(low->GetPaperSize().width, x);
+    low_length = tenths(low->GetPaperSize().height, y);
+  }
+  if (GMedia* high = media->FindByPaperSizeId(kLargestCustomSizeId, 0, x, y)) {
+    high_width = tenths(high->GetPaperSize().width, x);
+    high_length = tenths(high->GetPaperSize().height, y);
+  }
+}

@@ -1,0 +1,146 @@
+// GDriverSettings: the device-mode settings with the public fields kept in
+// step with the model, the merge of incoming records, the defaults, and
+// the checks and print-quality tables of the record (dev_mode_validation.cpp).
+//
+// Mapping (dev_mode_mapping.cpp). PublicFromSettings (model -> record)
+// sets a field's dmFields bit when it writes the field and clears it when
+// the attribute is missing; SettingsFromPublic (record -> model) acts only
+// on fields whose bit is set and that lie inside the record's dmSize, in
+// the order orientation, paper size, paper width and length, copies,
+// default source, print quality, colour, duplex, collate, ICM method, ICM
+// intent. Exception kept from the mapping table: the collate step also
+// runs with its bit clear (292 becomes 0). Keys: dev_mode_keys.h.
+// Readings taken:
+//   - duplex, model -> record, takes portrait and landscape from the
+//     model's angle (265); record -> model from 265 after the orientation
+//     step;
+//   - the colour bit's rule (kept only while the cached value is 0 or 1)
+//     follows both colour branches;
+//   - a non-positive quality that no quality entry matches clears both
+//     resolution bits;
+//   - a dmOrientation other than 1 and 2 counts as portrait;
+//   - the model's 193 is the form-to-tray table through which the default
+//     source's bin and form-name look-ups (41 and 42) go;
+//   - the default record takes its colour (294) and ICM (298, 350, 351)
+//     from the job settings: it is made before any model exists.
+// The ICM mappings are kept as they are, though they do not invert each
+// other: method 2 and 3 (system) come back as 350 = 1, and an intent 351
+// outside 0-3 clears the method bit.
+//
+// Validation and tables (dev_mode_validation.cpp). ValidatePublic checks
+// each set field against the printer; its form-name check asks
+// IsKnownFormName, which answers 0 here, so a record with DM_FORMNAME set is
+// always reported with 0x10000 (derived classes may know forms). Custom
+// sizes are limited by the media list's media 17385 (lower) and 17384
+// (upper) at the model's resolution, in tenths of a millimetre (dots x 254
+// / resolution; a resolution of 0 gives 0, never a division). Validation
+// passes no model to QualityToResolution: checking a record changes no
+// setting. Quality entries write their further attributes only into model
+// attributes of the same key and class.
+//
+// Ownership and threads: as GDevModeBuffer.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/devmode/dev_mode_buffer.h"
+
+class GAttributeComposite;
+
+// The fields ValidatePublic reports (dmFields bits) when they fail.
+inline constexpr std::uint32_t kDmResolutionBits = kDmPrintQualityBit | kDmYResolutionBit;
+
+class GDriverSettings : public GDevModeBuffer {
+ public:
+  // 3: takes an incoming record (REQUIRES of GDevModeView): when its private
+  // part is compatible, its context value and word and its model (current
+  // form, else an older form rebuilt) are taken; its public fields are
+  // applied to that model (else to the current one), then the record and
+  // private part are written again (SetSettings(null)). 0 for null and
+  // when there is no model at all; else 1.
+  int MergeDevMode(const platform::DevModeW* record) override;
+  // 4: copies `other`'s public part, private header and data area; the
+  // public copy's answer.
+  virtual int CopyFrom(const GDriverSettings& other);
+  // 5: keeps a deep copy of `model` (null: the current model), rewrites the
+  // public fields and stores the model: 1; 0 without a model, when the
+  // public fields are not written, or when the store fails (the data length
+  // then stays).
+  int SetSettings(GAttributeComposite* model) override;
+  // 6, 7: see the file comment. 1, or 0 for a null model or record.
+  // REQUIRES: `record` of PublicFromSettings is a whole record.
+  virtual int PublicFromSettings(GAttributeComposite* model, platform::DevModeW* record);
+  virtual int SettingsFromPublic(const platform::DevModeW* record, GAttributeComposite* model);
+  // 11: 1 when `record`'s private part is ours (checked view) with our
+  // driver name and, unless the encoding is 1, our total size, header size,
+  // format version, format word and capacity.
+  virtual int IsCompatiblePrivatePart(const platform::DevModeW* record);
+
+  // 29: with application flag 0x80 and colour in the record, monochrome
+  // (and the bit set) unless the cached value is neither 0 nor 2.
+  virtual void ApplyColorPolicy();
+  // 30: the record's collate field against the job settings' 231; 1.
+  int NormalizeCollate() override;
+  // 31, 32
+  std::uint16_t GetSpecVersion() const { return kDmSpecVersionValue; }
+  std::uint16_t GetDriverVersion() const { return kDmDriverVersionValue; }
+  // 33: 1 when every checked field of `record` is acceptable; `mask`
+  // collects the dmFields bits of the fields that are not. With
+  // `check_all` 0 the first failure ends the checks. `unused` is not read.
+  virtual int ValidatePublic(void* unused, const platform::DevModeW* record, int check_all,
+                             std::uint32_t& mask);
+  // 34: 1 when `record` has our dmSize and dmDriverExtra and the same bytes.
+  int IsSameDevMode(const platform::DevModeW* record) override;
+  // 36: writes the default record: the printer's name, Letter with its
+  // form name, scale 100, colour from the job settings' 294 and the cached
+  // value, ICM from the job settings' 298, 350 and 351, simplex, the
+  // private header with no model stored; then the colour policy.
+  virtual void MakeDefaultDevMode();
+  // 37: the first quality entry of `quality` gives its 323, 324 and 325;
+  // with table 903 its further attributes go into `model` (may be null). 1
+  // when found.
+  virtual int QualityToResolution(std::int16_t quality, std::uint16_t& x, std::uint16_t& y,
+                                  std::uint16_t& third, GAttributeComposite* model);
+  // 38: the quality of resolution (x, y) under `model`'s further
+  // attributes (table 903), else of the resolution list; 1 when found.
+  virtual int ResolutionToQuality(std::uint16_t x, std::uint16_t y, std::int16_t& quality,
+                                  GAttributeComposite* model);
+  // 39: whether `name` is a form this class knows: 0.
+  virtual int IsKnownFormName(const RWWString& name);
+  // 41: the form name of spooler bin `bin`: through the resource mappings
+  // and the model's form-to-tray table 193, else the name of the driver
+  // data's bin list entry. 1 when written.
+  virtual int FormNameForBin(GAttributeComposite* model, std::uint16_t bin, RWCString& name);
+  // 42: the spooler bin of the tray that the model's table 193 links to
+  // form `name`. 1 when written.
+  virtual int FormNameToBin(GAttributeComposite* model, const RWCString& name, std::uint16_t& bin);
+
+  // Resets the paper's dependents when `model`'s printer does not take
+  // paper `code` strictly (see dev_mode_validation.cpp).
+  void ResetForPaper(GAttributeComposite* model, std::uint16_t code);
+  void ResetPaperDependents(GAttributeComposite* model);
+
+ protected:
+  using GDevModeBuffer::GDevModeBuffer;
+
+  // Dots at `resolution` in tenths of a millimetre; 0 for resolution 0.
+  static std::int32_t DotsToTenths(std::int32_t dots, std::uint16_t resolution) {
+    return resolution ? dots * 254 / resolution : 0;
+  }
+  // The model's 323 and 324 (0 where missing).
+  static void ModelResolution(GAttributeComposite* model, std::uint16_t& x, std::uint16_t& y);
+  // The job settings (null without).
+  GAttributeComposite* JobSettings();
+  // The custom size limits in tenths of a millimetre at resolution (x, y).
+  void CustomSizeLimits(std::uint16_t x, std::uint16_t y, std::int32_t& low_width,
+                        std::int32_t& low_length, std::int32_t& high_width,
+                        std::int32_t& high_length);
+
+ private:
+  // Record -> model steps that need more than a few lines.
+  void OrientationFromPublic(std::int16_t orientation, GAttributeComposite* model);
+  void ResolutionFromPublic(const GDevModeView& in, GAttributeComposite* model);
+  void ResolutionToPublic(GAttributeComposite* model, std::uint8_t* out);
+  void PaperSizeToPublic(GAttributeComposite* model, std::uint8_t* out);
+  void CustomSizeFromPublic(const GDevModeView& in, GAttributeComposite* model);
+};
