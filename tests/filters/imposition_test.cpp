@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <thread>
 
 #include "config/attributes/value_attribute.h"
 #include "filters/booklet_filter.h"
@@ -159,66 +160,18 @@ TEST(NupFilter, LayoutsOfTheSheet) {
     std::vector<std::pair<int, int>> origins;
     std::int16_t cell_w, cell_h;
   } cases[] = {
-      {5100,
-       6600,
-       2,
-       0,
-       {772, {1535, 1518, 2633, 651}, 3},
-       1,
-       2,
-       90,
-       3165.0f / 5100,
-       {{122, 122}, {3313, 122}},
-       3161,
-       4856},
-      {5100,
-       6600,
-       3,
-       0,
-       {772, {2314, 2264, 3975, 432}, 3},
-       1,
-       3,
-       90,
-       2100.0f / 5100,
-       {{122, 122}, {2248, 122}, {4374, 122}},
-       2096,
-       4856},
-      {5100,
-       6600,
-       4,
-       0,
-       {772, {763, 763, 1310, 1310}, 0},
-       2,
-       2,
-       0,
-       2415.0f / 5100,
-       {{122, 122}, {2563, 122}, {122, 3313}, {2563, 3313}},
-       2411,
-       3161},
-      {5100,
-       6600,
-       4,
-       2,
-       {772, {763, 763, 1310, 1310}, 0},
-       2,
-       2,
-       0,
-       2415.0f / 5100,
-       {{2563, 122}, {122, 122}, {2563, 3313}, {122, 3313}},
-       2411,
-       3161},
-      {6601,
-       5100,
-       2,
-       0,
-       {1294, {2633, 2605, 1535, 379}, 2},
-       2,
-       1,
-       0,
-       3165.0f / 5100,
-       {{122, 122}, {122, 2563}},
-       6357,
-       2411},
+      // clang-format off
+      {5100, 6600, 2, 0, {772, {1535, 1518, 2633, 651}, 3}, 1, 2, 90, 3165.0f / 5100,
+       {{122, 122}, {3313, 122}}, 3161, 4856},
+      {5100, 6600, 3, 0, {772, {2314, 2264, 3975, 432}, 3}, 1, 3, 90, 2100.0f / 5100,
+       {{122, 122}, {2248, 122}, {4374, 122}}, 2096, 4856},
+      {5100, 6600, 4, 0, {772, {763, 763, 1310, 1310}, 0}, 2, 2, 0, 2415.0f / 5100,
+       {{122, 122}, {2563, 122}, {122, 3313}, {2563, 3313}}, 2411, 3161},
+      {5100, 6600, 4, 2, {772, {763, 763, 1310, 1310}, 0}, 2, 2, 0, 2415.0f / 5100,
+       {{2563, 122}, {122, 122}, {2563, 3313}, {122, 3313}}, 2411, 3161},
+      {6601, 5100, 2, 0, {1294, {2633, 2605, 1535, 379}, 2}, 2, 1, 0, 3165.0f / 5100,
+       {{122, 122}, {122, 2563}}, 6357, 2411},
+      // clang-format on
   };
   TurningJob job;
   for (const auto& c : cases) {
@@ -285,6 +238,16 @@ TEST(NupFilter, PagesArePlacedScaledAndCentredInTheirCells) {
 
 class Imposition : public JobContextFixture {
  protected:
+  static GCountedPtr Start(GState* set) {
+    return GCountedPtr(new GDocumentStart(set, u"", u"", nullptr, 0u));
+  }
+  // A booklet's document set on Letter: 279 pairing, 288 order.
+  static GState* BookletSet(int pairing, int order = 0) {
+    GState* set = DocumentSet(-1, -1, -1, Letter());
+    set->AddChild(new GValueAttribute(std::uint16_t(pairing), 279));
+    set->AddChild(new GValueAttribute(std::uint16_t(order), 288));
+    return set;
+  }
   // A page start {265 orientation, 259 Letter, 900 n}.
   static GCountedPtr Page(std::int16_t n, std::int16_t orientation = 0) {
     GCountedPtr start = Command(kGPageStartId, {{265, orientation}});
@@ -294,14 +257,12 @@ class Imposition : public JobContextFixture {
   }
   // A document on `run`: its start on `set`, pages 1..`pages` (each a
   // start, a tag, an end), its end. The codes OR'ed.
-  static std::uint16_t Document(FilterJob& run, GState* set, int pages,
-                                std::int16_t orientation = 0) {
-    std::uint16_t codes = run.Submit(GCountedPtr(new GDocumentStart(set, u"", u"", nullptr, 0u)));
+  static std::uint16_t Document(FilterJob& run, GState* set, int pages) {
+    std::uint16_t codes = run.Submit(Start(set));
     for (std::int16_t n = 1; n <= pages; ++n)
-      codes |= run.Submit(Page(n, orientation)) | run.Submit(Tag(n)) | run.Submit(Command(710));
+      codes |= run.Submit(Page(n)) | run.Submit(Tag(n)) | run.Submit(Command(710));
     return codes | run.Submit(Command(kGDocumentEndId));
   }
-  // The recorded lines of class `id`, without their submission numbers.
   // The sheets that came out, each side "a,b": a page's tag number, or b
   // for a blank (a page is told by its start's 900, or a null command
   // carrying it).
@@ -320,6 +281,7 @@ class Imposition : public JobContextFixture {
     }
     return sides;
   }
+  // The recorded lines of class `id`, without their submission numbers.
   static Tokens Lines(const FilterJob& run, RWClassID id) {
     Tokens lines;
     for (const RecordedEvent& e : run.recorder->events)
@@ -339,7 +301,7 @@ TEST_F(Imposition, NupSheetsOfFourPages) {
   FilterJob run(Job(), {nup});
   GState* set = DocumentSet(4, 0, 1, Letter());
   set->AddChild(new GValueAttribute(7, kSheetOrientationKey));
-  run.Submit(GCountedPtr(new GDocumentStart(set, u"", u"", nullptr, 0u)));
+  run.Submit(Start(set));
   EXPECT_TRUE(nup->GetFlags() == kNupFlag && ValueOf(set, kSheetOrientationKey) == 0);
   for (std::int16_t n = 1; n <= 5; ++n) {
     run.Submit(Page(n, n == 1 ? 180 : 0));
@@ -429,8 +391,7 @@ TEST_F(Imposition, NupRefusalsPassTheDocumentAndEachDocumentGetsItsGrid) {
   EXPECT_EQ(Document(run, DocumentSet(2, 0, 0, Letter()), 3), 0);
   EXPECT_EQ(run.Summary(), Tokens({"DS", "4", "5", "DE", "DS", "2", "3", "DE"}));
   EXPECT_TRUE(nup->Rows() == 1 && nup->SheetOrientation() == 90);
-  run.Submit(
-      GCountedPtr(new GDocumentStart(DocumentSet(2, 0, 0, Letter()), u"", u"", nullptr, 0u)));
+  run.Submit(Start(DocumentSet(2, 0, 0, Letter())));
   run.Submit(Page(1));
   run.Submit(Command(710));
   run.Submit(Command(kGPageStartId, {{265, 0}}));
@@ -440,29 +401,22 @@ TEST_F(Imposition, NupRefusalsPassTheDocumentAndEachDocumentGetsItsGrid) {
 
 TEST(NupFilter, PageScaleQueries) {
   // Before any document (no driver data: compatibility off, media not
-  // turned): set up from the document set; N = 2 on upright Letter with
-  // margins 120 lays a 90-degree sheet, and a page of it is scaled by
-  // 3161 / 5100 into its cell. A device ahead answered (status 3): (0, 0);
-  // N = 1: (1, 1).
+  // turned) the query sets the filter up: N = 2 on upright paper with
+  // margins 120 lays a 90-degree sheet whose medium stays upright, so the
+  // cells are (5100 - 270) / 2 - 4 = 2411 wide and a page is scaled by
+  // 2411 / 5100. Status 3 (a device ahead answered): (0, 0); N = 1: (1, 1).
   GCountedPtr doc(DocumentSet(2, 0, 0, Paper(5100, 6600, 120)));
-  GCountedPtr page(new GState(0u));
-  auto* page_set = static_cast<GState*>(page.Get());
-  page_set->AddChild(new GValueAttribute(0, 265));
-  page_set->AddChild(Paper(5100, 6600, 120));
+  GCountedPtr page(DocumentSet(-1, -1, -1, Paper(5100, 6600, 120)));
+  auto* set = static_cast<GState*>(page.Get());
   GNupFilter filter, off;
-  std::uint32_t status = 0;
-  GScalePair scale = filter.GetPageScale(static_cast<GState*>(doc.Get()), page_set, 1, status);
-  EXPECT_TRUE(filter.IsInitialised() && status == 0 && filter.SheetOrientation() == 90);
-  // The layout medium stayed upright: cells (5100 - 270) / 2 - 4 wide.
-  EXPECT_TRUE(scale.x == 2411.0f / 5100 && scale.y == scale.x) << scale.x;
-  status = 3;
-  scale = filter.GetPageScale(nullptr, page_set, 1, status);
-  EXPECT_TRUE(scale.x == 0 && scale.y == 0);
-  status = 0;
-  scale = off.GetPageScale(nullptr, nullptr, 0, status);
-  EXPECT_TRUE(scale.x == 1 && scale.y == 1 && off.PagesPerSheet() == 1 && !off.IsEnabled());
+  std::uint32_t status = 0, three = 3;
+  const GScalePair scale = filter.GetPageScale(static_cast<GState*>(doc.Get()), set, 1, status);
+  EXPECT_TRUE(scale.x == 2411.0f / 5100 && scale.y == scale.x && status == 0 &&
+              filter.SheetOrientation() == 90 &&
+              filter.GetPageScale(nullptr, set, 1, three).x == 0);
+  EXPECT_TRUE(off.GetPageScale(nullptr, nullptr, 0, status).x == 1 && !off.IsEnabled());
   off.Reset();
-  EXPECT_TRUE(off.IsEnabled() && !off.IsInitialised() && off.GetFlags() == 0);
+  EXPECT_TRUE(off.IsEnabled() && !off.IsInitialised() && off.PagesPerSheet() == 1);
 }
 
 TEST_F(Imposition, BookletsOfFivePages) {
@@ -478,10 +432,7 @@ TEST_F(Imposition, BookletsOfFivePages) {
   for (const auto& c : cases) {
     auto* booklet = new GBookletFilter;
     FilterJob run(Job(), {booklet});
-    GState* set = DocumentSet(-1, -1, -1, Letter());
-    set->AddChild(new GValueAttribute(std::uint16_t(c.pairing), 279));
-    set->AddChild(new GValueAttribute(std::uint16_t(c.order), 288));
-    run.Submit(GCountedPtr(new GDocumentStart(set, u"", u"", nullptr, 0u)));
+    run.Submit(Start(BookletSet(c.pairing, c.order)));
     // While the document is held: the flag, and the inner N-up's scale of
     // a page on the copy of the document's set (Letter turned to 90: cells
     // 3181 x 4896, so 3181 / 5100), which answers only once.
@@ -521,9 +472,7 @@ TEST_F(Imposition, BookletOffPassBreakAndFailures) {
   // after it passes on alone.
   auto* second = new GBookletFilter;
   FilterJob broken(Job(), {second});
-  GState* set = DocumentSet(-1, -1, -1, Letter());
-  set->AddChild(new GValueAttribute(1, 279));
-  broken.Submit(GCountedPtr(new GDocumentStart(set, u"", u"", nullptr, 0u)));
+  broken.Submit(Start(BookletSet(1)));
   for (std::int16_t n = 1; n <= 2; ++n)
     broken.Submit(Page(n)), broken.Submit(Tag(n)), broken.Submit(Command(710));
   broken.Submit(Command(kPassBreakId));
@@ -538,12 +487,11 @@ TEST_F(Imposition, BookletOffPassBreakAndFailures) {
   for (failing = 0; failing < 4; ++failing) {
     auto* held = new GBookletFilter;
     FilterJob failed(Job(), {held});
-    GState* doc = DocumentSet(-1, -1, -1, Letter());
-    doc->AddChild(new GValueAttribute(1, 279));
-    EXPECT_EQ(Document(failed, doc, 2), kSpoolFailure) << failing;
+    EXPECT_EQ(Document(failed, BookletSet(1), 2), kSpoolFailure) << failing;
     EXPECT_TRUE(failed.Summary().at(0) == "JA" && !held->IsEnabled() && held->GetFlags() == 0);
-    EXPECT_TRUE(SpoolLock().try_lock_for(std::chrono::seconds(1)));
-    SpoolLock().unlock();
+    bool free = false;  // another thread takes it at once
+    std::thread([&] { (free = SpoolLock().try_lock()) ? SpoolLock().unlock() : void(); }).join();
+    EXPECT_TRUE(free);
     EXPECT_TRUE(std::filesystem::is_empty(SpoolParent()));
   }
   GSpoolDirectory::SetFaultHook(nullptr);
@@ -557,10 +505,9 @@ TEST_F(Imposition, BookletInsertPagesTakeTheInsertMediaType) {
   SetValue(JobSettings(), 245, 1);
   auto* booklet = new GBookletFilter;
   FilterJob run(Job(), {booklet});
-  GMedia* plain = Letter();
-  plain->SetMediaType("Plain");
-  GState* set = DocumentSet(-1, -1, -1, plain);
-  for (auto [key, value] : {std::pair{279, 2}, {253, 1}, {1218, 1}, {1214, 5}})
+  GState* set = BookletSet(2);
+  static_cast<GMedia*>(set->FindByKey(kSetMediumKey))->SetMediaType("Plain");
+  for (auto [key, value] : {std::pair{253, 1}, {1218, 1}, {1214, 5}})
     set->AddChild(new GValueAttribute(std::uint16_t(value), key));
   set->AddChild(new GStringAttribute("Insert", 1215));
   EXPECT_EQ(Document(run, set, 2), 0);
