@@ -68,6 +68,7 @@ GDriverContext::GDriverContext(platform::HANDLE printer, const RWWString& printe
 }
 
 GDriverContext::~GDriverContext() {
+  EndSheet();
   if (own_handle_) ClosePrinterHandle();
   for (auto& block : blocks_)
     block.reset();
@@ -110,58 +111,8 @@ int GDriverContext::AddMediaForms() {
     if (!matched && PutFormForCustomSize(GetPrinterHandle(), *size, platform::kFormPrinter, 0))
       walk.added = true;
   }
+  if (walk.added) papers_.stale = true;
   return walk.added ? 1 : 0;
-}
-
-platform::DWORD GDriverContext::DrvDeviceCapabilities(platform::HANDLE, const char16_t*,
-                                                      platform::WORD, void*,
-                                                      const platform::DevModeW*) {
-  return kNoContextCapabilities;
-}
-
-platform::LONG GDriverContext::DrvDocumentProperties(platform::HWND, platform::HANDLE,
-                                                     const char16_t*, platform::DevModeW*,
-                                                     platform::DevModeW*, platform::DWORD) {
-  return kNoContextResult;
-}
-
-platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiInfo*,
-                                                         platform::LPARAM) {
-  return kNoContextResult;
-}
-
-platform::LONG GDriverContext::DrvAdvancedDocumentProperties(platform::HWND, platform::HANDLE,
-                                                             const char16_t*, platform::DevModeW*,
-                                                             platform::DevModeW*) {
-  return kNoContextResult;
-}
-
-platform::BOOL GDriverContext::DrvConvertDevMode(const char16_t*, platform::DevModeW*,
-                                                 platform::DevModeW*, platform::LONG*,
-                                                 platform::DWORD) {
-  return kNoContextResult;
-}
-
-platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo*,
-                                                       platform::LPARAM) {
-  return kNoContextResult;
-}
-
-platform::BOOL GDriverContext::PrinterProperties(platform::HWND, platform::HANDLE) {
-  return kNoContextResult;
-}
-
-platform::BOOL GDriverContext::DevQueryPrintEx(platform::DevQueryPrintInfo*) {
-  return kNoContextResult;
-}
-
-platform::BOOL GDriverContext::DrvUpgradePrinter(platform::DWORD, platform::BYTE*) {
-  return kNoContextResult;
-}
-
-platform::BOOL GDriverContext::DrvPrinterEvent(const char16_t*, int, platform::DWORD,
-                                               platform::LPARAM) {
-  return kNoContextResult;
 }
 
 int GDriverContext::DrvDocumentEvent(platform::HANDLE, platform::HDC, int, platform::DWORD, void*,
@@ -290,6 +241,9 @@ std::uint32_t GDriverContext::UpdateFromDevice(std::uint32_t argument) {
 }
 
 void GDriverContext::Retarget(const GPrinterKey& key) {
+  // The paper list was made for the old printer and handle.
+  if (key.GetPrinterHandle() != creation_handle_ || !(key.GetPrinterName() == GetPrinterName()))
+    papers_.stale = true;
   GUIDriverData::Retarget(key);
   creation_handle_ = key.GetPrinterHandle();
   if (!(key.GetPrinterName() == GetPrinterName())) {

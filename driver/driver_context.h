@@ -20,12 +20,47 @@
 //
 // Its own operations, in slot order: 5 GetPrinterHandle, 6 AddMediaForms,
 // 7-17 the entry operations, 18 GetPrinterIdentity, 19
-// GetCompanionFilePath, 43-47 the handles and the default device mode, 50
-// and 51 the sheet record, 60, 62 and 63 the mass-storage font files
-// (context_font_files.cpp). The entry operations answer failure here (what
-// the entry point answers without a context) until the operations of the
-// device mode, the sheets, capabilities, events, upgrade and the device
-// query override them; the slots those call come with them.
+// GetCompanionFilePath, 20-42 the capability answers
+// (context_capabilities.cpp, with the print-job query), 43-47 the handles
+// and the default device mode, 48 and 49 document properties without and
+// with a sheet, 50 and 51 the sheet record, 53-59 the printer events
+// (context_events.cpp, with the upgrade), 60, 62 and 63 the mass-storage
+// font files (context_font_files.cpp). The device-mode and sheet
+// operations (8-13, 48, 49) are in context_sheets.cpp; the document event
+// answers failure here (what the entry point answers without a context)
+// until the printed document's operations override it.
+//
+// Sheets (context_sheets.cpp). A document or device sheet holds the sheet
+// record and the page list of the property-sheet hook
+// (driver/property_sheet_hook.h) from its init to its destroy. Access
+// flags (the host record's bits 0-3, driver/ui_plugin_records.h): a
+// document sheet asked without permission has 1 (and 4|8 on major version
+// 5 or later); an advanced one 2; otherwise 4|8 when the user may not
+// write printer data on major 5 or later, and, unless the request is for
+// the user's default, 2 for a print server's printer on major 4 or from
+// another program than the shell ("EXPLORER.EXE" in the upper-cased path
+// of the calling program), else 2 (and 4|8 on major 5 or later) when the
+// user may not write printer data. A device sheet has 1 without
+// permission, else 2. Printer data: "ExportPrinting" ("ExportConfig") 1 at
+// a sheet's init, 0 after an apply that found it set with attribute 1100
+// at 1 (the shell then exports the factory contexts); "PhySetting" at a
+// device sheet's init; "LastUpdated" and "LastUpdateType" "User" after a
+// device apply whose 365 differs from "PhySetting".
+// Readings: "holds a printer handle" is the own handle; the writable test
+// runs for a printer that is not a print server's; a device apply writes
+// the update stamps and the default device mode whether or not its save
+// worked (only the export needs the save); the plug-in step of
+// UpdateFromDevice succeeds when a plug-in ran and all answered 0; the
+// conversion opens and closes a creation handle of its own and gives the
+// context its former one back; a refused conversion mode (2 or unknown)
+// leaves the caller's last error as it was, though making the device-mode
+// object first reads the printer.
+// Mended: a document-properties call of mode 0x100A resets the private
+// part only after its own record was copied, and not at all under the
+// public-part-only application flags (the caller was told 220 bytes);
+// DrvConvertDevMode with a null size or name answers FALSE, last error
+// 87, and touches nothing; a sheet started while another holds the
+// context frees the other's record and pages first.
 //
 // The driver data's operations it takes over: 0 the destructor, 1 the host
 // refresh, 2, 3 and 9 (GUIDriverData's), 6 UpdateFromDevice, 8 Retarget,
@@ -47,13 +82,16 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "driver/driver_context_base.h"
+#include "driver/property_sheet_hook.h"
 #include "driver/sheet_record.h"
 #include "driver/ui_driver_data.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/types.h"
 
+class GDevModeSettings;
 class GDriverContext;
 
 // The plug-in step of GDriverContext::UpdateFromDevice: lets the
@@ -137,6 +175,54 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
                                platform::DWORD size_in, void* in, platform::DWORD size_out,
                                void* out);
 
+  // 20-42: the capability answers that DrvDeviceCapabilities dispatches
+  // to (context_capabilities.cpp; the layouts of what they write are in
+  // device_capabilities.h). Each runs after the bind. Lists with a null
+  // `output` only count.
+  virtual platform::DWORD CapBinNames(void* output);          // 20
+  virtual platform::DWORD CapBins(void* output);              // 21
+  virtual platform::DWORD CapCopies();                        // 22
+  virtual platform::DWORD CapDriver();                        // 23
+  virtual platform::DWORD CapDuplex();                        // 24
+  virtual platform::DWORD CapEnumResolutions(void* output);   // 25
+  virtual platform::DWORD CapExtra();                         // 26
+  virtual platform::DWORD CapFields();                        // 27
+  virtual platform::DWORD CapFileDependencies(void* output);  // 28
+  virtual platform::DWORD CapMaxExtent();                     // 29
+  virtual platform::DWORD CapMinExtent();                     // 30
+  virtual platform::DWORD CapOrientation();                   // 31
+  virtual platform::DWORD CapPaperNames(void* output);        // 32
+  virtual platform::DWORD CapPapers(void* output);            // 33
+  virtual platform::DWORD CapPaperSize(void* output);         // 34
+  virtual platform::DWORD CapSize();                          // 35
+  virtual platform::DWORD CapTrueType();                      // 36
+  virtual platform::DWORD CapVersion();                       // 37
+  virtual platform::DWORD CapOther(platform::WORD code, void* output);  // 38
+  virtual platform::DWORD CapCollate();                       // 39
+  virtual platform::DWORD CapHelpRecord(void* output);        // 40
+  // 41: the paper list (rebuilt when stale) copied into the outputs that
+  // are given (names of kPaperNameUnits units, u16 numbers, two i32 sizes
+  // per entry); the count, or kCapabilityFailed for none.
+  virtual platform::DWORD GetPaperList(char16_t* names, platform::WORD* numbers,
+                                       std::int32_t* sizes);
+  virtual platform::DWORD CapColorDevice();  // 42
+
+  // The default settings held, made anew (CreateDefaultSettings) when none
+  // are held or state bit 0 asks for a rebuild; null when none can be made.
+  GAttributeComposite* CurrentDefaultSettings();
+
+  // 53-59: the printer events that DrvPrinterEvent dispatches to
+  // (context_events.cpp).
+  virtual platform::BOOL OnAddConnection(const char16_t* printer_name, platform::DWORD flags);
+  virtual platform::BOOL OnDeleteConnection(const char16_t* printer_name, platform::DWORD flags);
+  // The automatic configuration update; see context_events.cpp.
+  virtual platform::BOOL OnInitializePrinter(const char16_t* printer_name, platform::DWORD flags);
+  virtual platform::BOOL OnDeletePrinter(const char16_t* printer_name, platform::DWORD flags);
+  virtual platform::BOOL OnCacheRefresh(const char16_t* printer_name, platform::DWORD flags);
+  virtual platform::BOOL OnCacheDelete(const char16_t* printer_name, platform::DWORD flags);
+  virtual platform::BOOL OnOtherPrinterEvent(const char16_t* printer_name, int event,
+                                             platform::DWORD flags, platform::LPARAM lparam);
+
   // 18: the printer name, the creation handle, and 0.
   virtual void GetPrinterIdentity(RWWString& name, platform::HANDLE& printer, std::uint32_t& flag);
   // 19: the job settings' string 374 in the directory of this library's
@@ -162,6 +248,18 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // object, a handle, or a record.
   virtual int StoreDefaultDevMode();
 
+  // 48: on `header` (null: 0): the device-mode size for mode 0 or no
+  // output record; else the device mode bound (to the input record under
+  // modify or prompt), copied to the output under update or copy (0 when
+  // that fails), and, for mode 0x100A, the output's private part reset to
+  // the 152-byte "VKVK" block (see Mended); 1.
+  virtual platform::LONG DocumentPropertiesWithoutSheet(platform::DocumentPropertyHeader* header);
+  // 49: a document property header of the arguments; under prompt a sheet
+  // of the common service (DrvDocumentPropertySheets of the entry points)
+  // whose out result is the answer, else slot 48.
+  virtual platform::LONG DocumentPropertiesWithSheet(
+      platform::HWND window, platform::HANDLE printer, const char16_t* device_name,
+      platform::DevModeW* dev_mode_out, platform::DevModeW* dev_mode_in, platform::DWORD mode);
   // 50: a new sheet record (sheet_record.h) with this context's view, the
   // services' version record, CreateDefaultSettings whose 313 (when there)
   // is 1 when the port-handler registry holds a handler of flag 0x10000,
@@ -189,6 +287,14 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   std::uint32_t GetCookie() const { return cookie_; }
 
   platform::HANDLE GetOwnHandle() const { return own_handle_; }
+  // The open sheet's record and page list (null between sheets).
+  GSheetRecord* GetSheetRecord() const { return sheet_record_; }
+  GUIPluginPageList* GetPageList() const { return page_list_.get(); }
+  // The device-mode size the callers are told: 1172, or 220 under the
+  // public-part-only application flags.
+  std::uint32_t DevModeSizeForCaller() { return GetDevModeSizeForUser(0); }
+  // Whether the calling program's path, upper-cased, holds "EXPLORER.EXE".
+  static bool IsCallerShell();
   const RWWString& GetHostModulePath() const { return host_module_path_; }
 
   // --- The driver data's operations.
@@ -205,6 +311,9 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // device-mode object; driver and port names are the key's; the host
   // refresh last.
   void Retarget(const GPrinterKey& key) override;
+  // Base 0: the base's bind; the paper list turns stale when the bound
+  // record's bytes changed (or a record was bound for the first time).
+  std::int32_t BindDevMode(const platform::DevModeW* dev_mode) override;
   // 26: a key of the creation handle, the three names and flag 0.
   GPrinterKey* CreatePrinterKey() override;
   // 29: the write test (for a local printer), a bind without a device
@@ -229,6 +338,25 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   virtual std::uint32_t RegisterWithManager(const char* name, std::uint32_t mode);
 
  private:
+  // The sheets' shared steps (context_sheets.cpp): a new sheet record and
+  // page list for `info` (false when none could be made), their end, the
+  // own handle given up, a printer-data number, the document sheet's
+  // access flags, the major version of the system.
+  bool BeginSheet(platform::PropSheetUiInfo* info, std::uint32_t page_flags);
+  void EndSheet();
+  void ReleaseOwnHandle();
+  void WritePrinterDword(const char16_t* name, std::uint32_t value);
+  std::uint32_t DocumentAccessFlags(platform::DWORD mode, std::uint32_t restricted,
+                                    std::uint32_t major);
+  static std::uint32_t SystemMajor();
+  // The export of an applying sheet whose flag value `flag_name` is set.
+  void ExportAfterApply(const char16_t* flag_name);
+  // Steps 4 to 8 of DrvConvertDevMode on the creation handle, which it
+  // opens and closes (null afterwards); true on success.
+  bool ConvertOnPrinter(const char16_t* printer_name, GDevModeSettings& dev_mode,
+                        const platform::DevModeW* dev_mode_in, platform::DevModeW* dev_mode_out,
+                        platform::LONG& size, bool merge);
+
   // Opens the stored printer into the creation handle for the font files;
   // false when it does not open.
   bool OpenCreationHandle();
@@ -243,10 +371,21 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // stand.
   RWWString job_name_;
   [[maybe_unused]] GSheetRecord* shown_sheet_record_ = nullptr;  // not owned
+  GSheetRecord* sheet_record_ = nullptr;                         // owned: the open sheet's
+  std::unique_ptr<GUIPluginPageList> page_list_;
   std::unique_ptr<GJobHookHolder> job_hooks_;
   [[maybe_unused]] std::uint32_t page_counter_ = 0;
   [[maybe_unused]] std::uint32_t watermark_mode_ = 0;  // 0 none, 1 first page, 2 every page
   [[maybe_unused]] std::uint32_t watermark_selection_ = 0;
   [[maybe_unused]] std::uint32_t watermark_grayscale_ = 0;
   std::uint32_t cookie_ = 0;
+  // The paper list of slot 41: stale until built, and again after a bind
+  // that changed the record or a form this context added.
+  struct PaperList {
+    bool stale = true;
+    std::vector<char16_t> names;  // kPaperNameUnits per entry
+    std::vector<platform::WORD> numbers;
+    std::vector<std::int32_t> sizes;  // width, height per entry
+  } papers_;
+  void BuildPaperList();
 };

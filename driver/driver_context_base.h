@@ -330,11 +330,11 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // also matches the medium when it has the name that the paper-size
   // mapping's string gives the medium in the support library.
   int SearchFormForPaperId(std::uint16_t id, std::uint16_t& number, bool by_name);
-
- private:
   // Deletes the object and makes a new one for GetPrinterHandle; false when
   // none could be made.
   bool RemakeDevModeSettings();
+
+ private:
   // Slots 21 and 22; `by_tray` filters through the form-to-tray database.
   std::int32_t WalkForms(GFormCallback callback, void* data, int check,
                          GAttributeComposite* settings, bool by_tray);

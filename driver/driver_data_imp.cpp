@@ -17,8 +17,10 @@
 #include "output/core/peripheral.h"
 #include "persist/locale_info.h"
 #include "persist/persistent_association.h"
+#include "persist/port_handler.h"
 #include "persist/resource_mapping.h"
 #include "persist/string_conversion.h"
+#include "persist/value_source.h"
 
 namespace {
 
@@ -53,7 +55,13 @@ GDriverDataImp::~GDriverDataImp() {
 }
 
 std::uint32_t GDriverDataImp::UpdateFromDevice(std::uint32_t) {
-  return kNoDeviceValues;
+  // A handler of the second list answers this flag with a value source.
+  std::unique_ptr<GNamedValueSource> reader(static_cast<GNamedValueSource*>(
+      GPortHandlerRegistry::Instance().OpenPortEx(GetPortName(), static_cast<GDriverData*>(this),
+                                                  kPortFlagsOpenExFirst)));
+  GAttributeComposite* job_settings = reader ? GetJobSettings() : nullptr;
+  if (!job_settings) return kNoDeviceValues;
+  return reader->UpdateConfiguration(job_settings, 1) & 0xFFFF;
 }
 
 void GDriverDataImp::Retarget(const GPrinterKey&) {

@@ -106,6 +106,9 @@ inline constexpr char16_t kBinPoolName[] = u"VROBinPool";
 inline constexpr char16_t kOSTrayMapName[] = u"VROOSTrayMap";
 inline constexpr char16_t kPDLTrayMapName[] = u"VROPDLTrayMap";
 inline constexpr char16_t kWQMBinMapName[] = u"VROWQMBinMap";
+// The stored physical settings and the kind of their last update.
+inline constexpr char16_t kPhysicalSettingsName[] = u"PhySetting";
+inline constexpr char16_t kLastUpdateTypeName[] = u"LastUpdateType";
 // UpdateFromDevice without a device-value reader.
 inline constexpr std::uint32_t kNoDeviceValues = 603;
 // The first and last paper ids AddCustomForm gives.
@@ -139,9 +142,12 @@ class GDriverDataImp : public virtual GDriverData {
   // 4 (GDriverData's), 5: the default settings that the driver data keeps,
   // made anew; the caller owns them.
   virtual GAttributeComposite* CreateDefaultSettings() = 0;
-  // 6: the job settings from the device values; `argument` is the
-  // context's (its plug-in step runs only for 0). No reader of them is
-  // built yet: kNoDeviceValues.
+  // 6: the job settings from the device values: the port-handler
+  // registry's value source for the port (flag 0x10000, the registry
+  // agent's reader) runs UpdateConfiguration on the job settings with match
+  // flag 1 and is deleted; its 16-bit answer, or kNoDeviceValues without a
+  // source or job settings. `argument` is the context's (its plug-in step
+  // runs only for 0).
   virtual std::uint32_t UpdateFromDevice(std::uint32_t argument);
   // 7: the installed options of `settings` (the part 365 itself, or a
   // composite holding it as a direct child; null: the default settings

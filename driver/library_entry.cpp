@@ -6,6 +6,7 @@
 #include "driver/document_event_table.h"
 #include "driver/module_keep_alive.h"
 #include "driver/out_of_memory_handler.h"
+#include "driver/plm_provider.h"
 #include "driver/services/driver_server.h"
 #include "driver/services/lock.h"
 #include "driver/services/os_factory.h"
@@ -27,6 +28,7 @@ struct LibraryState {
   platform::HMODULE module = nullptr;
   GDocumentEventTable* table = nullptr;
   GLock* table_lock = nullptr;
+  GPLMProvider* provider = nullptr;
   std::uint32_t app_flags = 0;
 };
 
@@ -68,6 +70,11 @@ platform::BOOL ProcessAttach(platform::HMODULE module) {
   g_library.table = new (std::nothrow) GDocumentEventTable;
   if (!g_library.table) return 0;
   services->EnsureLock(&g_library.table_lock);
+  if (!g_library.provider) {
+    g_library.provider = new (std::nothrow) GPLMProvider;
+    if (g_library.provider)
+      GPortHandlerRegistry::Instance().Register(g_library.provider, kAgentProviderName);
+  }
   SetRuntimeLocale();
   ModuleKeepAlive().Arm(module);
   g_library.app_flags = ReadApplicationFlags(module);
@@ -84,6 +91,8 @@ void ProcessDetach() {
     server->ClearTables();
   }
   GPortHandlerRegistry::Instance().Unregister(kAgentProviderName);
+  delete g_library.provider;
+  g_library.provider = nullptr;
   g_library.module = nullptr;
   RemoveOutOfMemoryHandler();
 }
@@ -116,4 +125,8 @@ GDocumentEventTable* DocumentEventTable() {
 
 GLock* DocumentEventLock() {
   return g_library.table_lock;
+}
+
+GPLMProvider* AgentProvider() {
+  return g_library.provider;
 }

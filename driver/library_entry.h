@@ -5,7 +5,9 @@
 // services (CreateOSFactory; none: FALSE); install the out-of-memory
 // handler with its 1024-byte reserve; give the services the module handle;
 // make the driver server (none: FALSE); make the document-event table (no
-// memory: FALSE) and have the services make its lock; set the runtime
+// memory: FALSE) and have the services make its lock; make the registry
+// agent's provider (plm_provider.h; none when memory fails) and register it
+// with the port-handler registry as "KVPLM 1.0"; set the runtime
 // locale to ".ACP" (every category when the system's primary language is
 // Chinese, Japanese or Korean, else the character types); arm the module
 // keep-alive; and read the application flags: "GetAppFlags" of
@@ -15,13 +17,10 @@
 // Process detach, in order: free the document-event table and its lock,
 // have the driver server delete its parked and then every cached context
 // (the server stays), unregister "KVPLM 1.0" from the port-handler
-// registry, forget the module handle and remove the out-of-memory handler.
+// registry and delete the provider, forget the module handle and remove
+// the out-of-memory handler.
 // Thread attach and detach do nothing. Every reason answers TRUE but a
 // failed attach.
-//
-// The registry agent's provider, registered as "KVPLM 1.0" between the
-// table's lock and the locale, comes with the device values; until then
-// the attach registers none.
 //
 // Threads: the process calls DllMain while no entry point runs.
 #pragma once
@@ -32,6 +31,7 @@
 
 class GDocumentEventTable;
 class GLock;
+class GPLMProvider;
 
 inline constexpr platform::DWORD kDllProcessDetach = 0;
 inline constexpr platform::DWORD kDllProcessAttach = 1;
@@ -53,3 +53,5 @@ std::uint32_t ApplicationFlags();
 // The document-event table and its lock (null outside attach and detach).
 GDocumentEventTable* DocumentEventTable();
 GLock* DocumentEventLock();
+// The registry agent's provider (null outside attach and detach).
+GPLMProvider* AgentProvider();

@@ -5,6 +5,7 @@
 
 #include "driver/driver_context.h"
 #include "driver/printer_key.h"
+#include "driver/update_request.h"
 #include "platform/host/spooler.h"
 
 namespace {
@@ -60,6 +61,11 @@ RWWString GUIOSFactory::GetDriverDataFile(GDriverData* printer) {
 platform::HANDLE GUIOSFactory::GetPrinterHandle(GDriverData* printer) {
   GDriverContext* context = GDriverContext::FromDriverData(printer);
   return context ? context->GetPrinterHandle() : nullptr;
+}
+
+GMiniInstaller* GUIOSFactory::NewMiniInstaller(const RWWString& printer_name,
+                                               platform::HANDLE printer, std::uintptr_t) {
+  return new (std::nothrow) GMiniInstaller(printer_name, printer);
 }
 
 void CreateOSFactory() {

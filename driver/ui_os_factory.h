@@ -1,7 +1,8 @@
 // GUIOSFactory: the driver services that this library installs (the
 // platform services of GNTOSFactory, plus what the user-interface library
 // needs): it makes the per-printer contexts, finds a printer's driver data
-// file and answers the printer handle that a driver data's context uses.
+// file, answers the printer handle that a driver data's context uses, and
+// makes the mini-installer.
 //
 // CreateOSFactory makes the process's services at library attach; the
 // library keeps them until the process ends.
@@ -26,6 +27,10 @@ class GUIOSFactory : public GNTOSFactory {
   // The handle of `printer`'s context; null for a driver data that is no
   // context.
   platform::HANDLE GetPrinterHandle(GDriverData* printer) override;
+  // A new GMiniInstaller for the printer (update_request.h), which runs
+  // the update request as it is made; null when memory is exhausted.
+  GMiniInstaller* NewMiniInstaller(const RWWString& printer_name, platform::HANDLE printer,
+                                   std::uintptr_t unused) override;
 };
 
 // Makes a GUIOSFactory and installs it when no services are installed.

@@ -32,6 +32,7 @@ void ResetHostServices() {
   host_internal::ResetClockLocked();
   host_internal::ResetThreadsLocked();
   host_internal::ResetSystemLocked();
+  host_internal::ResetUuidsLocked();
 }
 
 namespace host_internal {

@@ -50,6 +50,7 @@ void ResetClockLocked();
 void ResetThreadsLocked();
 void ResetSystemLocked();
 void ResetUiLocked();
+void ResetUuidsLocked();
 
 // The folded server name of the printer that `printer` opens and the
 // handle's access; false for a handle that is not open. REQUIRES: the lock.

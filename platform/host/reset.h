@@ -5,6 +5,7 @@
 // refused), the host clock, WinExec answering 33 with an empty log, the
 // windowing host emptied (no windows, timers, bitmaps, registered classes
 // or messages, scripts, expectations or logs; its failure handler stays),
+// the unique-id generator reseeded from the host's entropy,
 // and every counter, log and failure knob cleared. Safe from any thread, but
 // handles and export pointers other threads still hold become invalid.
 #pragma once

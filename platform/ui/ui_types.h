@@ -17,8 +17,9 @@ using ATOM = WORD;
 
 // The kinds of object the host's one handle table holds; each has a live
 // count (UiHandleCount in platform/ui/ui_host.h) so that leaks show.
-enum class UiHandleKind { kWindow, kDialog, kCursor, kBitmap, kTimer };
-inline constexpr int kUiHandleKinds = 5;
+// Property sheets and their pages (platform/ui/property_sheet.h) count too.
+enum class UiHandleKind { kWindow, kDialog, kCursor, kBitmap, kTimer, kSheet, kSheetPage };
+inline constexpr int kUiHandleKinds = 7;
 
 struct Point {
   LONG x = 0;

@@ -11,6 +11,7 @@
 #include "driver/entry_points.h"
 #include "driver/library_entry.h"
 #include "driver/out_of_memory_handler.h"
+#include "driver/plm_provider.h"
 #include "persist/port_handler.h"
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
@@ -68,6 +69,8 @@ TEST_F(EntryPoints, AttachMakesWhatTheEntryPointsNeedAndDetachTakesItDown) {
   EXPECT_EQ(OutOfMemoryReserveSize(), kOutOfMemoryReserveBytes);
   EXPECT_TRUE(OutOfMemoryReserveHeld());
   EXPECT_TRUE(ModuleKeepAlive().IsPinned());
+  EXPECT_NE(dynamic_cast<GPLMProvider*>(GPortHandlerRegistry::Instance().Find("KVPLM 1.0")),
+            nullptr);
   auto locale = platform::RuntimeLocaleLog();
   ASSERT_EQ(locale.size(), 1u);
   EXPECT_EQ(locale[0].category, platform::kLcAll);
@@ -88,6 +91,7 @@ TEST_F(EntryPoints, AttachMakesWhatTheEntryPointsNeedAndDetachTakesItDown) {
   EXPECT_EQ(live_contexts.load(), 0);
   EXPECT_EQ(GDriverServer::Instance(), server);  // the server stays
   EXPECT_EQ(DocumentEventTable(), nullptr);
+  EXPECT_EQ(GPortHandlerRegistry::Instance().Find("KVPLM 1.0"), nullptr);
   EXPECT_EQ(LibraryModule(), nullptr);
   EXPECT_EQ(std::get_new_handler(), before);
   EXPECT_EQ(DllMain(nullptr, kDllThreadAttach, nullptr), 1);
@@ -148,7 +152,8 @@ TEST_F(EntryPoints, EveryEntryPointCallsTheOperationOfItsName) {
        0},
       {"DrvConvertDevMode",
        [](const char16_t* n, platform::HANDLE) {
-         return static_cast<long>(DrvConvertDevMode(n, nullptr, nullptr, nullptr, 0));
+         platform::LONG size = 0;
+         return static_cast<long>(DrvConvertDevMode(n, nullptr, nullptr, &size, 0));
        },
        0},
       {"PrinterProperties",
@@ -218,6 +223,9 @@ TEST_F(EntryPoints, RefusedArgumentsTouchNoContext) {
        [] { return long{DrvDocumentPropertySheets(nullptr, 0)}; }, -1, 0},
       {"document sheet init without header",
        [&] { return long{DrvDocumentPropertySheets(&no_header, 0)}; }, -1, 0},
+      {"conversion without a size",
+       [] { return long{DrvConvertDevMode(u"P1", nullptr, nullptr, nullptr, 1)}; }, 0,
+       platform::kErrorInvalidParameter},
       {"device query without record", [] { return long{DevQueryPrintEx(nullptr)}; }, 0, 0},
       {"upgrade at level 2",
        [&] { return long{DrvUpgradePrinter(2, reinterpret_cast<platform::BYTE*>(&complete))}; }, 0,

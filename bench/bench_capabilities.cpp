@@ -1,0 +1,122 @@
+// DC_PAPERNAMES and DC_BINNAMES through the exported entry point, as the
+// spooler and applications ask them (a count call, then a fill call), for
+// the tests' printer P1 with 100 spooler forms and its context parked in
+// the driver server between calls; beside copying the same names out of a
+// std::vector: the least a cached answer could cost. The entry point's side
+// includes the check-out (re-targeting the parked context), the bind of the
+// caller's device mode and, for bin names, loading the resource library.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/device_capabilities.h"
+#include "driver/driver_context.h"
+#include "driver/entry_points.h"
+#include "driver/load.h"
+#include "driver/printer_key.h"
+#include "driver/services/driver_server.h"
+#include "lang/joblang_zdl5/load.h"
+#include "platform/host/modules.h"
+#include "platform/host/reset.h"
+#include "platform/host/spooler.h"
+#include "tests/support/printer_fixture.h"
+#include "tests/support/test_os_factory.h"
+
+namespace {
+
+constexpr int kForms = 100;
+
+struct Fixture {
+  std::string folder = std::filesystem::temp_directory_path() / "bench_capabilities";
+  std::unique_ptr<HostOSFactory> services;
+  platform::HANDLE printer = nullptr;
+  std::vector<unsigned char> record;  // the caller's device mode
+
+  Fixture() {
+    platform::ResetHostServices();
+    DriverLoad();
+    JobLanguageLoad();
+    std::filesystem::create_directories(folder);
+    services = std::make_unique<HostOSFactory>();
+    testing_support::InstallFixturePrinter(folder);
+    platform::AddModule({u"C:\\Drv\\KVQCF.DLL",
+                         {},
+                         {{10551, u"Tray 1"}, {10552, u"Tray 2"}, {10554, u"Manual Feed"},
+                          {10120, u"User Defined"}}});
+    for (int i = 0; i < kForms; ++i) {
+      platform::AddServerForm(u"", platform::kFormUser, u"Form " + std::u16string(1, u'A' + i % 26) +
+                                                            static_cast<char16_t>(u'0' + i / 26),
+                              100000 + 1000 * i, 150000 + 1000 * i);
+    }
+    new GDriverServer;
+    platform::OpenPrinterW(u"P1", &printer, nullptr);
+    // One call makes the context and parks it; its record is the caller's.
+    std::uint32_t cookie = 0;
+    auto* context = GDriverContext::FromDriverData(
+        GDriverServer::Instance()->GetContext(new GPrinterKey(printer, u"P1", 0), cookie));
+    context->BindDevMode(nullptr);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(
+        context->GetDevModeSettings()->GetDevMode());
+    record.assign(bytes, bytes + 1172);
+    GDriverServer::Instance()->ReleaseContext(cookie);
+  }
+  const platform::DevModeW* DevMode() const {
+    return reinterpret_cast<const platform::DevModeW*>(record.data());
+  }
+};
+
+Fixture& Get() {
+  static Fixture* fixture = new Fixture;
+  return *fixture;
+}
+
+void Names(benchmark::State& state, platform::WORD code, int units) {
+  Fixture& f = Get();
+  std::vector<char16_t> out;
+  for (auto _ : state) {
+    const platform::DWORD count = DrvDeviceCapabilities(f.printer, u"P1", code, nullptr, f.DevMode());
+    out.resize(static_cast<std::size_t>(count) * units);
+    benchmark::DoNotOptimize(
+        DrvDeviceCapabilities(f.printer, u"P1", code, out.data(), f.DevMode()));
+  }
+  state.counters["names"] = static_cast<double>(out.size() / units);
+}
+
+void Plain(benchmark::State& state, platform::WORD code, int units) {
+  Fixture& f = Get();
+  // The same names, fetched once.
+  const platform::DWORD count = DrvDeviceCapabilities(f.printer, u"P1", code, nullptr, f.DevMode());
+  std::vector<char16_t> names(static_cast<std::size_t>(count) * units);
+  DrvDeviceCapabilities(f.printer, u"P1", code, names.data(), f.DevMode());
+  std::vector<char16_t> out;
+  for (auto _ : state) {
+    out.resize(names.size());
+    std::memcpy(out.data(), names.data(), names.size() * sizeof(char16_t));
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.counters["names"] = static_cast<double>(count);
+}
+
+void BM_PaperNames_EntryPoint(benchmark::State& state) {
+  Names(state, kDcPaperNames, kPaperNameUnits);
+}
+void BM_PaperNames_Vector(benchmark::State& state) {
+  Plain(state, kDcPaperNames, kPaperNameUnits);
+}
+void BM_BinNames_EntryPoint(benchmark::State& state) {
+  Names(state, kDcBinNames, kBinNameUnits);
+}
+void BM_BinNames_Vector(benchmark::State& state) {
+  Plain(state, kDcBinNames, kBinNameUnits);
+}
+
+BENCHMARK(BM_PaperNames_EntryPoint);
+BENCHMARK(BM_PaperNames_Vector);
+BENCHMARK(BM_BinNames_EntryPoint);
+BENCHMARK(BM_BinNames_Vector);
+
+}  // namespace

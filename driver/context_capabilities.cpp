@@ -1,0 +1,515 @@
+// GDriverContext: the capability queries (DrvDeviceCapabilities and slots
+// 20-42) and the print-job query (DevQueryPrintEx).
+//
+// Mended: list queries called without an output (the spooler's first call,
+// which sizes its buffer) only count and write nothing; DevQueryPrintEx
+// loads its reason into a buffer of at most kMostReasonUnits units, however
+// large the caller says its own buffer is.
+//
+// Readings taken: an extent whose medium is missing answers 0, like an
+// overflow; DC_ORIENTATION reads 265 of the bound device mode's settings;
+// the "blank" of a tray's name stays in front of the map entry's string
+// when the tray has no text of its own.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "config/paper/form_to_tray.h"
+#include "config/paper/form_to_tray_links.h"
+#include "config/paper/media.h"
+#include "config/paper/media_pool.h"
+#include "config/paper/paper_parts.h"
+#include "driver/device_capabilities.h"
+#include "driver/devmode/dev_mode_record.h"
+#include "driver/devmode/driver_settings.h"
+#include "driver/driver_context.h"
+#include "driver/model_lookup.h"
+#include "driver/resource_string_loader.h"
+#include "persist/resource_mapping.h"
+#include "platform/host/modules.h"
+#include "platform/host/system.h"
+
+namespace {
+
+using platform::DWORD;
+using platform::WORD;
+
+// Keys read here.
+constexpr std::uint32_t kCopiesKey = 199;
+constexpr std::uint32_t kCollateKey = 310;
+constexpr std::uint32_t kColorDeviceKey = 339;
+constexpr std::uint32_t kDuplexUnitKey = 308;
+constexpr std::uint32_t kManualDuplexKey = 245;
+constexpr std::uint32_t kBinsWithResourcesKey = 197;
+constexpr std::uint32_t kRotationKey = 265;
+constexpr std::uint32_t kBothResolutionsKey = 902;
+constexpr std::uint32_t kCustomRangeSwitchKey = 915;
+constexpr std::uint32_t kUserWidthKey = 1260;
+constexpr std::uint32_t kUserHeightKey = 1261;
+// Paper-size ids of the smallest and largest custom sizes.
+constexpr std::uint16_t kMinExtentId = 17385;
+constexpr std::uint16_t kMaxExtentId = 17384;
+constexpr int kTenthsPerInch = 254;
+// The application flag that refuses resolution lists of square entries.
+constexpr std::uint32_t kNoSquareResolutionsFlag = 0x20000000;
+constexpr std::int32_t kExtentOverflow = 65535;
+constexpr std::uint32_t kMicrometresPerTenth = 100;
+
+template <class T>
+void PutAt(void* output, std::size_t index, T value) {
+  std::memcpy(static_cast<unsigned char*>(output) + index * sizeof(T), &value, sizeof(T));
+}
+
+// Copies at most `units` of `text` into the slot at `index` of `output`,
+// zero-filled behind; a text that fills the slot has no terminator.
+void PutName(void* output, std::size_t index, int units, const char16_t* text, std::size_t length) {
+  char16_t slot[kPaperNameUnits] = {};
+  std::copy_n(text, std::min<std::size_t>(length, static_cast<std::size_t>(units)), slot);
+  std::memcpy(static_cast<unsigned char*>(output) + index * units * sizeof(char16_t), slot,
+              units * sizeof(char16_t));
+}
+
+void PutName(void* output, std::size_t index, int units, const RWWString& text) {
+  PutName(output, index, units, text.Data(), text.Length());
+}
+
+// The walks of the bin queries: the output (names or numbers) and the
+// resource library the names come from.
+struct BinWalk {
+  void* output;
+  bool names;
+  platform::HMODULE library;
+};
+
+int ReportTray(GTray* tray, GResourceMapping* entry, std::uint32_t index, void* buffer,
+               std::uint32_t& reported) {
+  auto* walk = static_cast<BinWalk*>(buffer);
+  reported = 1;
+  if (!walk->names) {
+    PutAt<WORD>(walk->output, index, entry ? entry->SystemNumber() : 0);
+    return 1;
+  }
+  RWWString text;
+  const GDisplayString& shown = tray->GetDisplayString();
+  GResourceStringLoader(walk->library)
+      .LoadText(text, shown.GetStringId(), shown.GetText(), shown.GetModuleName());
+  if (text.IsNull() && entry) text = LoadFormName(walk->library, entry->StringResourceId());
+  if (text.IsNull()) {
+    PutName(walk->output, index, kBinNameUnits, u"", 0);
+    return 1;
+  }
+  const RWWString name = RWWString(u" ") + text;
+  PutName(walk->output, index, kBinNameUnits, name);
+  return 1;
+}
+
+int ReportResourceName(GResourceMapping* mapping, const RWWString* name, std::uint32_t index,
+                       void* buffer, std::uint32_t& reported) {
+  auto* walk = static_cast<BinWalk*>(buffer);
+  reported = 1;
+  if (!walk->names) {
+    PutAt<WORD>(walk->output, index, mapping->SystemNumber());
+    return 1;
+  }
+  RWWString text = LoadFormName(walk->library, mapping->StringResourceId());
+  if (text.IsNull() && name) text = *name;
+  PutName(walk->output, index, kBinNameUnits, text);
+  return 1;
+}
+
+}  // namespace
+
+std::uint32_t DeviceQueryReasonId(std::uint32_t mask) {
+  switch (mask) {
+    case kDmPaperSizeBit:
+    case kDmPaperLengthBit:
+    case kDmPaperWidthBit:
+    case kDmPaperLengthBit | kDmPaperWidthBit:
+    case kDmFormNameBit:
+      return 12003;
+    case kDmDefaultSourceBit:
+      return 12004;
+    case kDmPrintQualityBit:
+    case kDmYResolutionBit:
+    case kDmPrintQualityBit | kDmYResolutionBit:
+      return 12002;
+    case kDmDuplexBit:
+      return 12005;
+    case kDmCollateBit:
+      return 12006;
+    default:
+      return 12001;
+  }
+}
+
+GAttributeComposite* GDriverContext::CurrentDefaultSettings() {
+  if (!GetDefaultSettings() || (GetStateFlags() & kStateRebuildDefaults))
+    SetDefaultSettings(CreateDefaultSettings());
+  return GetDefaultSettings();
+}
+
+std::int32_t GDriverContext::BindDevMode(const platform::DevModeW* dev_mode) {
+  GDevModeSettingsInterface* before = GetDevModeSettings();
+  std::vector<platform::BYTE> bytes;
+  if (before && before->GetDevMode()) {
+    const GDevModeView view(before->GetDevMode());
+    bytes.assign(view.Bytes(), view.Bytes() + view.Length());
+  }
+  const std::int32_t bound = GDriverContextBase::BindDevMode(dev_mode);
+  GDevModeSettingsInterface* after = GetDevModeSettings();
+  if (!after || after != before || !after->GetDevMode()) {
+    papers_.stale = true;
+  } else {
+    const GDevModeView view(after->GetDevMode());
+    if (view.Length() != bytes.size() ||
+        !std::equal(bytes.begin(), bytes.end(), view.Bytes())) {
+      papers_.stale = true;
+    }
+  }
+  return bound;
+}
+
+DWORD GDriverContext::DrvDeviceCapabilities(platform::HANDLE, const char16_t*, WORD capability,
+                                            void* output, const platform::DevModeW* dev_mode) {
+  if (BindDevMode(dev_mode) != 1) return kCapabilityFailed;
+  switch (capability) {
+    case kDcFields:
+      return CapFields();
+    case kDcPapers:
+      return CapPapers(output);
+    case kDcPaperSize:
+      return CapPaperSize(output);
+    case kDcMinExtent:
+      return CapMinExtent();
+    case kDcMaxExtent:
+      return CapMaxExtent();
+    case kDcBins:
+      return CapBins(output);
+    case kDcDuplex:
+      return CapDuplex();
+    case kDcSize:
+      return CapSize();
+    case kDcExtra:
+      return CapExtra();
+    case kDcVersion:
+      return CapVersion();
+    case kDcDriver:
+      return CapDriver();
+    case kDcBinNames:
+      return CapBinNames(output);
+    case kDcEnumResolutions:
+      return CapEnumResolutions(output);
+    case kDcFileDependencies:
+      return CapFileDependencies(output);
+    case kDcTrueType:
+      return CapTrueType();
+    case kDcPaperNames:
+      return CapPaperNames(output);
+    case kDcOrientation:
+      return CapOrientation();
+    case kDcCopies:
+      return CapCopies();
+    case kDcCollate:
+      return CapCollate();
+    case kDcColorDevice:
+      return CapColorDevice();
+    case kDcHelpQuery:
+      return CapHelpRecord(output);
+    default:
+      return CapOther(capability, output);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The fixed fields of the bound record
+
+namespace {
+
+// A u16 of the public part of `context`'s bound record (its own buffer,
+// always a whole record), or 0 without one.
+std::uint16_t RecordWord(GDevModeSettingsInterface* dev_mode, std::size_t offset) {
+  const platform::DevModeW* record = dev_mode ? dev_mode->GetDevMode() : nullptr;
+  return record ? LoadU16(reinterpret_cast<const std::uint8_t*>(record), offset) : 0;
+}
+
+}  // namespace
+
+DWORD GDriverContext::CapFields() {
+  return RecordWord(GetDevModeSettings(), kDmFields) |
+         static_cast<DWORD>(RecordWord(GetDevModeSettings(), kDmFields + 2)) << 16;
+}
+
+DWORD GDriverContext::CapSize() {
+  return RecordWord(GetDevModeSettings(), kDmSize);
+}
+
+DWORD GDriverContext::CapExtra() {
+  if (GetAppFlags() & kPublicDevModeFlags) return 0;
+  return RecordWord(GetDevModeSettings(), kDmDriverExtra);
+}
+
+DWORD GDriverContext::CapVersion() {
+  return RecordWord(GetDevModeSettings(), kDmSpecVersion);
+}
+
+DWORD GDriverContext::CapDriver() {
+  return RecordWord(GetDevModeSettings(), kDmDriverVersion);
+}
+
+// ---------------------------------------------------------------------------
+// Yes/no answers and single values
+
+DWORD GDriverContext::CapDuplex() {
+  auto* options = FindComposite(EnsureDefaultSettings(), kInstalledOptionsPartKey);
+  return SignedValueOr(options, kDuplexUnitKey, 0) != 0 ||
+                 SignedValueOr(options, kManualDuplexKey, 0) != 0
+             ? 1
+             : 0;
+}
+
+DWORD GDriverContext::CapCollate() {
+  return SignedValueOr(GetJobSettings(), kCollateKey, 0) == 1 ? 1 : 0;
+}
+
+DWORD GDriverContext::CapColorDevice() {
+  return SignedValueOr(GetJobSettings(), kColorDeviceKey, 0) == 1 ? 1 : 0;
+}
+
+DWORD GDriverContext::CapCopies() {
+  auto* copies = FindOfClass<GRangeAttribute>(GetJobSettings(), kCopiesKey);
+  return copies ? static_cast<DWORD>(static_cast<std::int32_t>(copies->GetMaximum())) : 0;
+}
+
+DWORD GDriverContext::CapOrientation() {
+  GDevModeSettingsInterface* dev_mode = GetDevModeSettings();
+  GValueAttribute* rotation =
+      FindValueAttribute(dev_mode ? dev_mode->GetSettings() : nullptr, kRotationKey);
+  if (!rotation) return 0;
+  return rotation->GetValue() == 270 || rotation->GetValue() == 180 ? 270 : 90;
+}
+
+DWORD GDriverContext::CapTrueType() {
+  return kTrueTypeDownload;
+}
+
+DWORD GDriverContext::CapFileDependencies(void* output) {
+  if (output) PutAt<char16_t>(output, 0, 0);
+  return 0;
+}
+
+DWORD GDriverContext::CapOther(WORD, void*) {
+  return kCapabilityFailed;
+}
+
+DWORD GDriverContext::CapHelpRecord(void* output) {
+  if (!output) return kHelpRecordSize;
+  auto* bytes = static_cast<unsigned char*>(output);
+  bytes[0] = static_cast<unsigned char>(kHelpRecordMarker);
+  bytes[1] = static_cast<unsigned char>(kHelpRecordMarker >> 8);
+  for (std::size_t i = 0; i < std::size(kHelpTexts); ++i)
+    std::memcpy(bytes + 2 + i * kHelpFieldBytes, kHelpTexts[i], std::strlen(kHelpTexts[i]) + 1);
+  return kHelpRecordSize;
+}
+
+// ---------------------------------------------------------------------------
+// Extents and resolutions
+
+namespace {
+
+DWORD Extent(GDriverContext& context, std::uint16_t id) {
+  GDevModeSettingsInterface* dev_mode = context.GetDevModeSettings();
+  GMediaPool* pool = context.GetSymmetricMediaPool();
+  GMedia* medium = pool && dev_mode ? pool->FindByPaperSizeId(id, 0, dev_mode->GetXResolution(),
+                                                              dev_mode->GetYResolution())
+                                    : nullptr;
+  if (!medium) return 0;
+  const std::int32_t width = static_cast<std::uint16_t>(
+      platform::MulDiv(medium->GetPaperSize().width, kTenthsPerInch, medium->GetXResolution()));
+  const std::int32_t height = static_cast<std::uint16_t>(
+      platform::MulDiv(medium->GetPaperSize().height, kTenthsPerInch, medium->GetYResolution()));
+  if (width == kExtentOverflow || height == kExtentOverflow) return 0;
+  return static_cast<DWORD>(width) | static_cast<DWORD>(height) << 16;
+}
+
+}  // namespace
+
+DWORD GDriverContext::CapMinExtent() {
+  return Extent(*this, kMinExtentId);
+}
+
+DWORD GDriverContext::CapMaxExtent() {
+  return Extent(*this, kMaxExtentId);
+}
+
+DWORD GDriverContext::CapEnumResolutions(void* output) {
+  GAttributeComposite* list = GetResolutionList();
+  if (!list) return kCapabilityFailed;
+  std::int32_t last_x = 0, last_y = 0;
+  DWORD count = 0;
+  for (RWSize i = 0; i < list->Children().Count(); ++i) {
+    MPersistentObject* entry = list->Children()[i].Get();
+    std::int32_t x = 0, y = 0;
+    if (GValueAttribute* both = FindValueAttribute(entry, kBothResolutionsKey)) {
+      if (GetAppFlags() & kNoSquareResolutionsFlag) return kCapabilityFailed;
+      x = y = both->GetValue();
+    } else {
+      x = SignedValueOr(entry, kXResolutionKey, 0);
+      y = SignedValueOr(entry, kYResolutionKey, 0);
+    }
+    if (x == last_x && y == last_y) continue;
+    last_x = x;
+    last_y = y;
+    if (output) {
+      PutAt<std::int32_t>(output, 2 * count, x);
+      PutAt<std::int32_t>(output, 2 * count + 1, y);
+    }
+    ++count;
+  }
+  return count;
+}
+
+// ---------------------------------------------------------------------------
+// Bins
+
+namespace {
+
+DWORD Bins(GDriverContext& context, void* output, bool names) {
+  platform::HMODULE library = nullptr;
+  if (names) {
+    library = platform::LoadLibraryW(context.GetSupportFilePath().Data());
+    if (!library) return kCapabilityFailed;
+  }
+  std::unique_ptr<void, void (*)(void*)> release(library, [](void* module) {
+    if (module) platform::FreeLibrary(static_cast<platform::HMODULE>(module));
+  });
+  GAttributeComposite* defaults = context.CurrentDefaultSettings();
+  auto* database = FindOfClass<GFormToTrayDatabase>(defaults, kFormToTrayKey);
+  if (database && GFormToTrayLinks(*database).HasNonDefaultAssociation()) {
+    if (output && names) PutName(output, 0, kBinNameUnits, kFormSourceName, 11);
+    if (output && !names) PutAt<WORD>(output, 0, kFormSourceBin);
+    return 1;
+  }
+  context.ApplyInstalledOptions(nullptr);
+  BinWalk walk{output, names, library};
+  void* buffer = output ? &walk : nullptr;
+  std::uint32_t index = 0;
+  context.EnumTrays(&ReportTray, buffer, 1, index);
+  auto* options = FindComposite(defaults, kInstalledOptionsPartKey);
+  if (SignedValueOr(options, kBinsWithResourcesKey, 0) == 1)
+    context.EnumResourceNames(&ReportResourceName, buffer, 1, index);
+  return index ? index : kCapabilityFailed;
+}
+
+}  // namespace
+
+DWORD GDriverContext::CapBins(void* output) {
+  return Bins(*this, output, false);
+}
+
+DWORD GDriverContext::CapBinNames(void* output) {
+  return Bins(*this, output, true);
+}
+
+// ---------------------------------------------------------------------------
+// The paper list
+
+void GDriverContext::BuildPaperList() {
+  papers_ = PaperList{};
+  papers_.stale = false;
+  GDevModeSettingsInterface* dev_mode = GetDevModeSettings();
+  const platform::DevModeW* record = dev_mode ? dev_mode->GetDevMode() : nullptr;
+  const std::uint16_t x = dev_mode ? dev_mode->GetXResolution() : 0;
+  const std::uint16_t y = dev_mode ? dev_mode->GetYResolution() : 0;
+  const std::uint32_t orientation = record && DevModeOrientation(record) == kDevModePortrait ? 0 : 90;
+  GAttributeComposite* defaults = EnsureDefaultSettings();
+  const int check = SignedValueOr(defaults, kCustomRangeSwitchKey, 0) == 0 ? 1 : 0;
+  const auto add = [this](const char16_t* name, std::size_t length, WORD number,
+                          std::int32_t width, std::int32_t height) {
+    const std::size_t at = papers_.names.size();
+    papers_.names.resize(at + kPaperNameUnits, 0);
+    std::copy_n(name, std::min<std::size_t>(length, kPaperNameUnits), papers_.names.begin() + at);
+    papers_.numbers.push_back(number);
+    papers_.sizes.push_back(width);
+    papers_.sizes.push_back(height);
+  };
+  {
+    GFormList forms = EnumForms();
+    for (std::uint32_t i = 0; i < forms.Count(); ++i) {
+      if (!IsFormAvailable(forms, i, x, y, orientation, check)) continue;
+      const platform::FormInfo1W& form = forms[i];
+      const char16_t* name = form.name ? form.name : u"";
+      std::size_t length = 0;
+      while (length < kPaperNameUnits && name[length]) ++length;
+      add(name, length, static_cast<WORD>(i + 1), form.size.cx / kMicrometresPerTenth,
+          form.size.cy / kMicrometresPerTenth);
+    }
+  }
+  const RWWString user = LoadSupportString(kUserSizeNameId);
+  GValueAttribute* width = FindValueAttribute(defaults, kUserWidthKey);
+  GValueAttribute* height = FindValueAttribute(defaults, kUserHeightKey);
+  const bool both = width && height;
+  add(user.Data(), user.Length(), kUserSizePaperNumber, both ? width->GetValue() : 0,
+      both ? height->GetValue() : 0);
+}
+
+DWORD GDriverContext::GetPaperList(char16_t* names, WORD* numbers, std::int32_t* sizes) {
+  if (papers_.stale) BuildPaperList();
+  const std::size_t count = papers_.numbers.size();
+  if (count == 0) return kCapabilityFailed;
+  if (names) std::memcpy(names, papers_.names.data(), papers_.names.size() * sizeof(char16_t));
+  if (numbers) std::memcpy(numbers, papers_.numbers.data(), count * sizeof(WORD));
+  if (sizes) std::memcpy(sizes, papers_.sizes.data(), papers_.sizes.size() * sizeof(std::int32_t));
+  return static_cast<DWORD>(count);
+}
+
+DWORD GDriverContext::CapPaperNames(void* output) {
+  return GetPaperList(static_cast<char16_t*>(output), nullptr, nullptr);
+}
+
+DWORD GDriverContext::CapPapers(void* output) {
+  return GetPaperList(nullptr, static_cast<WORD*>(output), nullptr);
+}
+
+DWORD GDriverContext::CapPaperSize(void* output) {
+  return GetPaperList(nullptr, nullptr, static_cast<std::int32_t*>(output));
+}
+
+// ---------------------------------------------------------------------------
+// The print-job query
+
+platform::BOOL GDriverContext::DevQueryPrintEx(platform::DevQueryPrintInfo* info) {
+  if (!info || info->size != kDevQueryRecordSize || info->level != kDevQueryLevel ||
+      !info->printer) {
+    return 0;
+  }
+  if (!info->dev_mode) return 1;
+  if (BindDevMode(nullptr) != 1) return 0;
+  if (!CurrentDefaultSettings()) return 0;
+  ApplyInstalledOptions(nullptr);
+  auto* settings = dynamic_cast<GDriverSettings*>(GetDevModeSettings());
+  if (!settings) return 0;
+  std::uint32_t mask = 0;
+  if (settings->ValidatePublic(nullptr, info->dev_mode, 0, mask)) return 1;
+  platform::HMODULE library = platform::LoadLibraryW(GetSupportFilePath().Data());
+  if (!library) return 0;
+  // The reason's buffer: the caller's count (top bit cleared) but at
+  // least, and now also at most, kMostReasonUnits.
+  char16_t reason[kMostReasonUnits + 1] = {};
+  const int length = platform::LoadStringW(library, DeviceQueryReasonId(mask), reason,
+                                           kMostReasonUnits);
+  platform::FreeLibrary(library);
+  if (length > 0) {
+    // The caller's count is taken as bytes: half of it in characters.
+    const DWORD room = info->error_text ? info->error_text_size / 2 : 0;
+    if (room > 0) {
+      const DWORD copied = std::min<DWORD>(room, static_cast<DWORD>(length) + 1);
+      std::copy_n(reason, copied, info->error_text);
+      info->error_text[copied - 1] = 0;
+    }
+    info->error_text_needed = static_cast<DWORD>(length) + 1;
+  } else if (info->error_text && info->error_text_size >= 2) {
+    info->error_text[0] = 0;
+    info->error_text_needed = 2;
+  }
+  return 0;
+}
