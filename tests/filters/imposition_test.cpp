@@ -94,6 +94,9 @@ TEST(NupFilter, StoredTailRoundTripsAndRestoreZeroesTheLayout) {
             Hex(Unhex("03 00 00 00 78 00 78 00 78 00 78 00 1E 00 00 00 1E 00 00 00 02 00 00 00 "
                       "00 00 00 00 00 00 00 00 88 88 00 00 EA 03")));
   EXPECT_EQ(bytes.size(), filter.StoredSize());
+  GBookletFilter booklet;  // the booklet stores the version word 1 alone
+  booklet.SetSerialNumber(base.SerialNumber());
+  EXPECT_EQ(save(booklet), head + Unhex("01 00 00 00"));
   for (Encoding e : kAllEncodings) {
     const std::string text = SaveToStreamBytes(&filter, e);
     std::unique_ptr<RWCollectable> again(RestoreFromStreamBytes(text, e));
