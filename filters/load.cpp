@@ -1,7 +1,9 @@
 #include "filters/load.h"
 
+#include "filters/booklet_filter.h"
 #include "filters/face_up_filter.h"
 #include "filters/manual_duplex_filter.h"
+#include "filters/nup_filter.h"
 #include "filters/reverse_filter.h"
 #include "fonts/load.h"
 #include "persist/ondisk/load.h"
@@ -10,7 +12,8 @@ namespace {
 
 // Each source file's registration list, in building order.
 constexpr RWSubsystemClasses::List kFiltersLists[] = {
-    &FaceUpFilterClasses, &ManualDuplexFilterClasses, &ReverseFilterClasses};
+    &FaceUpFilterClasses, &NupFilterClasses, &BookletFilterClasses, &ManualDuplexFilterClasses,
+    &ReverseFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

@@ -364,14 +364,14 @@ void GManualDuplexFilter::MarkLastSheetPage(MPersistentObject& page) {
 void GManualDuplexFilter::ReplayPass(int order) {
   GCommandComposite* replay = spool_.Replay();
   if (!replay) return;
-  const std::vector<MPersistentObject*> pages = spool_.HeldPages();
+  const std::vector<GCountedPtr> pages = spool_.Pages();
   const auto n = static_cast<std::int64_t>(pages.size());
   const std::int64_t b = pass_break_count_;
   // Pages by position from 1; each at most once per pass.
   auto replay_page = [&](std::int64_t position, int as_order, std::int64_t ordinal) {
     if (position < 1 || position > n || !pages[position - 1]) return;
-    PreparePage(*pages[position - 1], as_order, static_cast<std::uint32_t>(ordinal));
-    replay->AddChild(pages[position - 1]);
+    PreparePage(*pages[position - 1].Get(), as_order, static_cast<std::uint32_t>(ordinal));
+    replay->AddChild(pages[position - 1].Get());
   };
   switch (order) {
     case 1:
@@ -417,10 +417,10 @@ std::uint16_t GManualDuplexFilter::OnCommand718(GCommand& command) {
   if (n == 1) SetIfPresent(JobSettings(), kOnePageKey, 0);
   pass_break_count_ = n;
   if (last_sheet_ && !(n <= 2 && (first_tray_ != kNoTray || !document_type_.IsNull()))) {
-    const std::vector<MPersistentObject*> pages = spool_.HeldPages();
+    const std::vector<GCountedPtr> pages = spool_.Pages();
     const std::uint32_t marked = n == 1 || first_order_ >= 2 ? n : n - 1;
     if (marked >= 1 && marked <= pages.size() && pages[marked - 1])
-      MarkLastSheetPage(*pages[marked - 1]);
+      MarkLastSheetPage(*pages[marked - 1].Get());
   }
   for (std::int32_t copy = 0; copy < copies_; ++copy)
     ReplayPass(first_order_);
@@ -444,7 +444,7 @@ std::uint16_t GManualDuplexFilter::DocumentEnd(GDocumentEnd& command) {
     }
   }
   saved_.Reset();
-  spool_.EndDocument(command, GReplayOrder::kNone, false, true);
+  spool_.EndDocument(command, {}, true);
   return 0;
 }
 

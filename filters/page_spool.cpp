@@ -362,8 +362,6 @@ void GPageSpool::AppendPages(GReplayOrder order) {
       }
       if (left == 1) append(cursor.Advance(0));
       break;
-    case GReplayOrder::kNone:
-      break;
   }
 }
 
@@ -373,10 +371,29 @@ void GPageSpool::EndDocument(GCommand& end, GReplayOrder order, bool pad_to_even
   page_lock_.Release();
   if (pad_to_even && pages_.Count() % 2 == 1 && policy_.blank != GBlankSource::kNone)
     FileBlankPage();
-  if (replay_) {
-    AppendPages(order);
-    replay_->AddChild(HoldForCall(end).Get());
-  }
+  if (replay_) AppendPages(order);
+  Finish(end, ends_document);
+}
+
+void GPageSpool::EndDocument(GCommand& end, std::span<const GCountedPtr> pages,
+                             bool ends_document) {
+  open_store_.Reset();
+  page_lock_.Release();
+  for (const GCountedPtr& page : pages)
+    if (replay_ && page) replay_->AddChild(page.Get());
+  Finish(end, ends_document);
+}
+
+std::vector<GCountedPtr> GPageSpool::Pages() {
+  std::vector<GCountedPtr> pages;
+  RWDoubleLinkListIterator cursor(pages_.Untyped());
+  while (RWDoubleLink* link = cursor.Advance())
+    pages.emplace_back(static_cast<PageListNode*>(link)->page, g_file_lock);
+  return pages;
+}
+
+void GPageSpool::Finish(GCommand& end, bool ends_document) {
+  if (replay_) replay_->AddChild(HoldForCall(end).Get());
   EmptyPages();
   finished_ = std::move(replay_);
   if (ends_document) {
@@ -399,15 +416,6 @@ void GPageSpool::FinishReplay() {
 
 void GPageSpool::RestartReplay() {
   replay_ = Held(RWNew<GCommandComposite>());
-}
-
-std::vector<MPersistentObject*> GPageSpool::HeldPages() {
-  std::vector<MPersistentObject*> held;
-  held.reserve(pages_.Count());
-  RWDoubleLinkListIterator cursor(pages_.Untyped());
-  while (RWDoubleLink* link = cursor.Advance())
-    held.push_back(static_cast<PageListNode*>(link)->page.Get());
-  return held;
 }
 
 void GPageSpool::DropHeld() {

@@ -76,6 +76,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -101,7 +102,6 @@ enum class GReplayOrder {
   kForward,       // 1, 2, ..., n
   kReverse,       // n, n-1, ..., 1
   kReversePairs,  // (n-1, n), (n-3, n-2), ..., (1, 2); an odd first page alone last
-  kNone,          // none: the filter put the pages into the replay itself
 };
 
 struct GSpoolPolicy {
@@ -200,6 +200,11 @@ class GPageSpool {
   // job context go and the spool is idle; otherwise a new, empty replay
   // composite takes what follows. REQUIRES: HasReplay().
   void EndDocument(GCommand& end, GReplayOrder order, bool pad_to_even, bool ends_document);
+  // The same with the caller's `pages` (drawn from Pages(), or built) in
+  // place of the held pages and their order. REQUIRES: HasReplay().
+  void EndDocument(GCommand& end, std::span<const GCountedPtr> pages, bool ends_document);
+  // The finished replay, handed over (empty when none).
+  GCountedPtr TakeReplay() { return std::move(finished_); }
   // The replay composite being built (the filter may add to it), or null.
   GCommandComposite* Replay() const;
   // Hands the replay being built on as it stands (Transform gives it in
@@ -208,8 +213,6 @@ class GPageSpool {
   void FinishReplay();
   // A new, empty replay composite in place of any being built.
   void RestartReplay();
-  // The held pages, head first; valid while the page list holds them.
-  std::vector<MPersistentObject*> HeldPages();
   // Pages, replay composites, the open store and the kept attributes are
   // dropped, SpoolLock is let go, and `filter` is disabled. The counter and
   // the active flag stay.
@@ -231,6 +234,8 @@ class GPageSpool {
   // unless one is kept.
   void KeepPageAttributes(GCommand& command);
   GAttributeComposite* KeptAttributes() const;
+  // The held pages, in arrival order.
+  std::vector<GCountedPtr> Pages();
   // The page start of the last held page (read back for a spooled one),
   // or empty.
   GCountedPtr LastPageStart();
@@ -258,6 +263,9 @@ class GPageSpool {
   std::uint16_t Fail(GPeripheral& filter);
   void AppendPages(GReplayOrder order);
   void EmptyPages();
+  // The replay's end: `end` appended, the pages dropped, the replay
+  // finished.
+  void Finish(GCommand& end, bool ends_document);
   // Pages, replays, the open store, the kept set, the lock, the directory.
   void DropHeld();
   GCountedPtr Walk(GPeripheral& filter, const GCountedPtr& composite);
