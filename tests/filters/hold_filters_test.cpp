@@ -1,5 +1,4 @@
-// The reverse-order and manual-duplex filters on a real job (the filters'
-// harness, tests/support/filter_harness.h).
+// The reverse-order and manual-duplex filters on a job (filter_harness.h).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -42,7 +41,6 @@ GCountedPtr Start(std::uint16_t source = 1, const char* type = nullptr) {
   return WithMedium(Command(kGPageStartId, {{265, 90}, {258, source}}), type);
 }
 
-// Whether another thread takes SpoolLock at once.
 bool SpoolLockIsFree() {
   bool taken = false;
   std::thread([&] { (taken = SpoolLock().try_lock()) ? SpoolLock().unlock() : void(); }).join();
@@ -129,15 +127,13 @@ TEST_F(HoldFilters, ReverseLetterheadSheetsKeepFrontAndBackTogether) {
       Page(++n, static_cast<std::uint16_t>(source), media);
     job->Submit(Command(kGDocumentEndId));
     EXPECT_TRUE(Since(seen) == out && Clean()) << type << pages.size();
-    // The closing blank (after the document start) is the last sheet's
-    // back: page 1's set with the last page's paper source.
+    // The closing blank is page 1's set with the last page's tray.
     EXPECT_TRUE(&pages != &cases[3].pages || ValueOf(SetOf(first + 1), 258) == 2);
   }
 }
 
 TEST_F(HoldFilters, AnAbandonedPageLetsTheSpoolLockGo) {
-  // A failed page store, a job abort and a document end, each inside a
-  // page that holds SpoolLock from its start.
+  // A failed page store, a job abort, a document end in a page.
   GSpoolDirectory::SetFaultHook(
       [](GSpoolDirectory::Step step) { return step == GSpoolDirectory::Step::kCreatePageStore; });
   // clang-format off
@@ -165,9 +161,8 @@ TEST_F(HoldFilters, AnAbandonedPageLetsTheSpoolLockGo) {
 
 class ManualDuplex : public HoldFilters {
  protected:
-  // The paper path the passes are worked out from: output bins 1 (fifth
-  // value 1: kind 1) and 2 (kind 2) on an installed output device, and an
-  // installed optional source with tray 6, beside "Tray 1" and "Tray 2".
+  // Output bins 1 (fifth value 1: kind 1) and 2 (kind 2), and an optional
+  // source with tray 6, installed, beside "Tray 1" and "Tray 2".
   void SetUp() override {
     HoldFilters::SetUp();
     auto *bins = new GAttributeComposite(0u), *trays = new GAttributeComposite(0u);
@@ -191,9 +186,8 @@ class ManualDuplex : public HoldFilters {
 };
 
 TEST_F(ManualDuplex, StoresItsFixedTray) {
-  // The GPeripheral part, version 1, the fixed tray (u16): "01 00 00 00
-  // 07 00" after the device part; a version other than 1 reads no tray.
-  // The reverse filter: the device part and version 1 alone.
+  // After the device part: version 1, the fixed tray (u16); a version other
+  // than 1 reads no tray. The reverse filter: version 1 alone.
   TempPath path("duplex");
   GPeripheral base(0u);
   GManualDuplexFilter filter(7, 0u);
@@ -298,8 +292,7 @@ TEST_F(ManualDuplex, PassesComeOutAtTheBreakAndTheEnd) {
     EXPECT_EQ(ValueOf(JobSettings(), 1010), c.pages == 1 ? 0 : 1);
     EXPECT_TRUE(filter->GetFlags() == 0 && filter->IsEnabled() && Clean());
   }
-  // Tray 18 of a first-pass page start (orders 1/2 from bin 1, mode 2,
-  // kind 2: page 1): 6 when an installed source has it, else 19.
+  // First-pass tray 18 (orders 1/2: page 1): 6 when installed, else 19.
   const GCountedPtrVector& devices = FindComposite(JobSettings(), 90)->Children();
   SetValue(JobSettings(), 245, 2), SetValue(JobSettings(), 1226, 2);
   for (bool six : {true, false}) {
@@ -313,9 +306,8 @@ TEST_F(ManualDuplex, PassesComeOutAtTheBreakAndTheEnd) {
 }
 
 TEST_F(ManualDuplex, HeldPagesKeepTheirCommandsAndNames) {
-  // Page n's files: the cookie XOR n (reverse), XOR n - 1 (manual duplex:
-  // named before the counter moves). A pass-through inside page 2 is held
-  // with it.
+  // Page n's files: the cookie XOR n (reverse), XOR n - 1 (manual duplex).
+  // A pass-through inside page 2 is held with it.
   static const std::uint8_t bytes[] = {'@', 'P'};
   SetValue(JobSettings(), 245, 3);
   for (bool duplex : {false, true}) {
@@ -376,8 +368,8 @@ TEST_F(ManualDuplex, DocumentsThatEndOddlyOrComeWhole) {
 }
 
 TEST_F(ManualDuplex, DamagedPagesFailTheJobOnly) {
-  // The passes read each held page start back and write it again: a page
-  // file cut, emptied or flipped fails the job (code 2, job abort) at most.
+  // Page starts are read back and written again: a cut or flipped page
+  // file fails the job (code 2, job abort) at most.
   SetValue(JobSettings(), 245, 3);
   std::mt19937 random(53);
   for (int round = 0; round < 60; ++round) {
