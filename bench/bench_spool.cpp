@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/spool_bench_job.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/driver_server.h"
@@ -35,74 +36,11 @@
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
-#include "tests/support/test_os_factory.h"
-#include "tests/support/test_render_services.h"
 
 namespace {
 
-// A job: the render view of a driver data entered in the driver server,
-// with a real font database.
-class BenchRender : public GRenderDriverData {
- public:
-  explicit BenchRender(GDriverData* data) : data_(data), fonts_(this) {}
-  GFontDatabase* GetFontDatabase() override { return &fonts_; }
-  std::uint32_t GetJobCookie() override { return cookie; }
-  GDriverData* GetDriverData() override { return data_; }
-
-  std::uint32_t cookie = 0;
-
- private:
-  GDriverData* data_;
-  GJobFontDatabase fonts_;
-};
-
-// The tests' job shell, answering with the bench's render view.
-class BenchJob : public TestRenderJob {
- public:
-  GRenderDriverData* AsRenderDriverData() override { return &bench_render; }
-
-  BenchRender bench_render{this};
-};
-
-// The chain's last device: executes what reaches it, counting, and ends
-// the pass (a no-op answered), so nothing after it walks the pages again.
-class Sink : public GPeripheral {
- public:
-  GCountedPtr Transform(const GCountedPtr& command) override {
-    GPeripheral::Transform(command);
-    return done_;
-  }
-  std::uint16_t DrawRectangle(GRectangleGraphic&) override {
-    ++rectangles;
-    return 0;
-  }
-  std::uint64_t rectangles = 0;
-
- private:
-  GCountedPtr done_{new GNoCommand(0u)};
-};
-
-struct Environment {
-  Environment() {
-    FiltersLoad();
-    GJobFontDatabase::CreateLock();
-    std::filesystem::create_directories(directory);
-    GDriverServer::Create();
-    auto* job = new BenchJob;
-    render = &job->bench_render;
-    render->cookie = GDriverServer::Instance()->EnterRenderData(job);
-    services.SetPrinterDataString(job, u"TempDirectoryLocation",
-                                  RWWString::FromMultiByte(directory.c_str()));
-  }
-  ~Environment() { std::filesystem::remove_all(directory); }
-
-  TestOSFactory services;
-  std::string directory = "/tmp/bench_spool_" + std::to_string(::getpid());
-  BenchRender* render = nullptr;
-};
-
-Environment& Env() {
-  static Environment environment;
+SpoolBenchEnvironment& Env() {
+  static SpoolBenchEnvironment environment("bench_spool");
   return environment;
 }
 
@@ -138,7 +76,7 @@ void Report(benchmark::State& state, std::uint64_t rectangles) {
 }
 
 void BM_FaceUpSpool(benchmark::State& state) {
-  Environment& env = Env();
+  SpoolBenchEnvironment& env = Env();
   GCountedPtr chain(new GPeripheralComposite);
   auto* sink = new Sink;
   chain->AddChild(new GFaceUpFilter);

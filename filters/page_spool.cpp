@@ -350,10 +350,29 @@ void GPageSpool::EndDocument(GCommand& end, GReplayOrder order, bool pad_to_even
       source = static_cast<GCommand*>(last_start.Get())->GetAttributes();
     if (source) FilePage(MakeBlankPage(source));
   }
-  if (replay_) {
-    AppendPages(order);
-    replay_->AddChild(HoldForCall(end).Get());
-  }
+  if (replay_) AppendPages(order);
+  Finish(end, ends_document);
+}
+
+void GPageSpool::EndDocument(GCommand& end, std::span<const GCountedPtr> pages,
+                             bool ends_document) {
+  open_store_.Reset();
+  page_lock_.Release();
+  for (const GCountedPtr& page : pages)
+    if (replay_ && page) replay_->AddChild(page.Get());
+  Finish(end, ends_document);
+}
+
+std::vector<GCountedPtr> GPageSpool::Pages() {
+  std::vector<GCountedPtr> pages;
+  RWDoubleLinkListIterator cursor(pages_.Untyped());
+  while (RWDoubleLink* link = cursor.Advance())
+    pages.emplace_back(static_cast<PageListNode*>(link)->page, g_file_lock);
+  return pages;
+}
+
+void GPageSpool::Finish(GCommand& end, bool ends_document) {
+  if (replay_) replay_->AddChild(HoldForCall(end).Get());
   EmptyPages();
   finished_ = std::move(replay_);
   if (ends_document) {

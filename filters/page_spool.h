@@ -69,7 +69,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "foundation/rw/dlist.h"
 #include "output/core/command.h"
@@ -177,6 +179,11 @@ class GPageSpool {
   // job context go and the spool is idle; otherwise a new, empty replay
   // composite takes what follows. REQUIRES: HasReplay().
   void EndDocument(GCommand& end, GReplayOrder order, bool pad_to_even, bool ends_document);
+  // The same with the caller's `pages` (drawn from Pages(), or built) in
+  // place of the held pages and their order. REQUIRES: HasReplay().
+  void EndDocument(GCommand& end, std::span<const GCountedPtr> pages, bool ends_document);
+  // The finished replay, handed over (empty when none).
+  GCountedPtr TakeReplay() { return std::move(finished_); }
   // Pages, replay composites, the open store and the kept attributes are
   // dropped, SpoolLock is let go, and `filter` is disabled. The counter and
   // the active flag stay.
@@ -192,6 +199,8 @@ class GPageSpool {
   // Keeps a deep copy of `start`'s set unless one is kept.
   void KeepPageAttributes(GPageStart& start);
   GAttributeComposite* KeptAttributes() const;
+  // The held pages, in arrival order.
+  std::vector<GCountedPtr> Pages();
   // The page start of the last held page (read back for a spooled one),
   // or empty.
   GCountedPtr LastPageStart();
@@ -219,6 +228,9 @@ class GPageSpool {
   std::uint16_t Fail(GPeripheral& filter);
   void AppendPages(GReplayOrder order);
   void EmptyPages();
+  // The replay's end: `end` appended, the pages dropped, the replay
+  // finished.
+  void Finish(GCommand& end, bool ends_document);
   // Pages, replays, the open store, the kept set, the lock, the directory.
   void DropHeld();
   GCountedPtr Walk(GPeripheral& filter, const GCountedPtr& composite);
