@@ -262,11 +262,11 @@ TEST_F(PluginTest, TimedDialogAndPluginWithAndWithoutTheLibrary) {
   EXPECT_EQ(notice.GetShowAgain(), 0);
   SetModuleLoadFailure(kLibrary, true);
   EXPECT_EQ(notice.DoModal(nullptr, kLibrary), kNoResourceLibrary);
-  // The plug-in then answers 0 in both modes and makes nothing.
-  host.page_flags = 3;
-  Records records(host, 8, 8);
+  Records records(host, 8, 8);  // the plug-in then answers 0 in both modes, making nothing
   EXPECT_EQ(UI_INITIALIZE(&host, kUIManualDuplexIndex) + UI_INITIALIZE(&host, 0), 0);
-  EXPECT_EQ(host.context, nullptr);
+  SetModuleLoadFailure(kLibrary, false), LoadResourceLibrary(kLibrary), UI_DESTROY(&host);
+  EXPECT_EQ(ResourceLibraryLoads(), 1u);  // no context made, and another sheet's load stays
+  ReleaseResourceLibrary();
 }
 
 TEST_F(PluginTest, BadHostRecordsAreRefusedOrSurvived) {
