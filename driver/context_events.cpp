@@ -181,7 +181,8 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
   if (defaults && SignedValueOr(defaults, kRefreshFromHelperKey, 0) == 1) {
     write(u"Stale", u"FALSE");
     GQCFUpdateCheck check(defaults, this);
-    check.RunUpdateCheck(printer_name ? RWWString(printer_name) : RWWString(), kUpdateCheckInitialise);
+    check.RunUpdateCheck(printer_name ? RWWString(printer_name) : RWWString(),
+                         kUpdateCheckInitialise);
   }
   if (SaveSettings(defaults, 1)) StoreDefaultDevMode();
   close();

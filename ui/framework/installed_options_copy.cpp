@@ -6,9 +6,10 @@
 #include "config/attributes/value_attribute.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
+#include "driver/device_value_reader.h"
 #include "driver/model_lookup.h"
-#include "persist/child_iterator.h"
 #include "driver/ui_plugin_records.h"
+#include "persist/child_iterator.h"
 #include "ui/framework/ui_context.h"
 
 namespace {
@@ -96,14 +97,14 @@ void VisitDevices(GAttributeComposite* devices, GAttributeComposite* settings) {
 std::int16_t ConfigToSettings(GUIData* host) {
   if (!host || host->size != kUIDataSize) return 0;
   GAttributeComposite* options =
-      FindComposite(ConfigurationTreeOf(host->configuration), kOptionsKey);
-  GAttributeComposite* settings = FindComposite(host->settings, kInstalledOptionsKey);
+      FindComposite(ConfigurationTreeOf(host->configuration), kPrinterModelKey);
+  GAttributeComposite* settings = FindComposite(host->settings, kInstalledOptionsPartKey);
   if (!options || !settings) return 0;
 
   // 1.
   std::uint16_t state = 0;
-  if (!Read(options, kConfigStateKey, state) ||
-      !SetValueIfPresent(settings, kConfigStateKey, state) || state != kOptionsFromDevice) {
+  if (!Read(options, kDeviceStatusKey, state) ||
+      !SetValueIfPresent(settings, kDeviceStatusKey, state) || state != kOptionsFromDevice) {
     return 0;
   }
   // 2.
