@@ -22,7 +22,7 @@ int GAutoConfigFeature::StatusLine(std::uint32_t status_id, int) {
     case kStatusAlways:
       return 1;
     case kStatusAutoConfigured:
-      return GetAttributeValue(kConfigStateKey) == kConfigStateAuto ? 1 : 0;
+      return GetAttributeValue(kDeviceStatusKey) == kOptionsFromDevice ? 1 : 0;
     case kStatusAdministrator: {
       GOSFactory* services = GOSFactory::Instance();
       GDriverData* printer = GetContext()->GetDriverContext();

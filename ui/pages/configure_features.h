@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "driver/device_value_reader.h"
 #include "ui/framework/installed_options_copy.h"
 #include "ui/pages/page_groups.h"
 
@@ -19,8 +20,6 @@
 inline constexpr std::uint32_t kStatusAutoConfigured = 14113;
 inline constexpr std::uint32_t kStatusAlways = 14118;
 inline constexpr std::uint32_t kStatusAdministrator = 14119;
-// The configured state's automatic value (kConfigStateKey, 313).
-inline constexpr std::int32_t kConfigStateAuto = 2;
 
 class GAutoConfigFeature : public GPageFeature {
  public:

@@ -25,6 +25,7 @@
 #include "tests/support/printer_fixture.h"
 #include "tests/support/sheet_driver.h"
 #include "tests/support/ui_driver.h"
+#include "tests/ui/plugin/plugin_fixture.h"
 #include "ui/framework/installed_options_copy.h"
 #include "ui/framework/property_page.h"
 #include "ui/framework/resource_library.h"
@@ -43,39 +44,20 @@ using testing_support::UiDialog;
 
 namespace {
 
-constexpr char16_t kLibrary[] = u"KVQCF.DLL";
-
-class PagesTest : public testing_support::PrinterFixture {
+class PagesTest : public testing_support::PluginFixture {
  protected:
   void SetUp() override {
-    PrinterFixture::SetUp();
-    ASSERT_TRUE(AddModule({kLibrary, {}, {}}));
-    ASSERT_TRUE(AddModuleResources(kLibrary, resources::ResourceLibrary()));
-    host.driver_data = DriverData();
-    host.settings = static_cast<GAttributeComposite*>(settings.Get());
-    host.configuration = configuration.Get();
+    PluginFixture::SetUp();
     host.page_flags = 5;  // document and device pages
-    for (std::size_t i = 0; i < 10; ++i) {
-      pages[i].size = kPropSheetPageSize;
-      pages[i].lparam = reinterpret_cast<LPARAM>(&entries[i]);
-      entries[i].host = &host;
-    }
-    host.pages = pages;
-    host.page_count = 10;
   }
   // UI_DESTROY, and the titles freed as the host would.
   void Destroy() {
     EXPECT_EQ(UI_DESTROY(&host), 0);
-    for (auto& page : pages) {
-      GUIFreeText(page.title);
-      page.title = nullptr;
-    }
+    records.FreeTitles();
   }
   void TearDown() override {
     Destroy();
-    EXPECT_EQ(ResourceLibraryLoads(), 0u);
-    ui.ExpectAllDone();
-    PrinterFixture::TearDown();
+    PluginFixture::TearDown();
   }
   // The printer object's language becomes a generator of `kind`.
   void UseLanguage(RWClassID kind) {
@@ -85,9 +67,6 @@ class PagesTest : public testing_support::PrinterFixture {
     if (kind == kGVexalonId) printer->AddChild(new GVexalon(name, nullptr, nullptr, 101, 0, 0, 0));
     if (kind == kGPostScriptId)
       printer->AddChild(new GPostScript(name, nullptr, nullptr, 101, 0, 0, 0));
-  }
-  GPropertyPage* Page(std::size_t index) {
-    return static_cast<GPropertyPage*>(entries[index].page_object);
   }
   GPropertyPage* PageOf(std::uint32_t template_id) {
     for (auto& entry : entries) {
@@ -104,12 +83,9 @@ class PagesTest : public testing_support::PrinterFixture {
     return nullptr;
   }
 
-  testing_support::UiDriver ui;
-  GCountedPtr settings{testing_support::BuildFixtureDefaults()};
-  GCountedPtr configuration{testing_support::BuildFixtureConfiguration()};
-  GUIData host;
-  PropSheetPageW pages[10] = {};
-  UIPageEntry entries[10] = {};
+  testing_support::PluginRecords records{host, 10, 10};
+  std::vector<PropSheetPageW>& pages = records.pages;
+  std::vector<UIPageEntry>& entries = records.entries;
 };
 
 // Every control of a page's or dialog's groups is in its template, every
@@ -174,7 +150,7 @@ TEST_F(PagesTest, GroupsAndDialogsFollowThePagesTables) {
       {3000, 3034, 13001, {9002, 9015, 6044, 7074, 3021, 3023, 9020, 9033, 9034}},
       {3000, 3034, 9000, {9002, 9015, 6044, 3021, 3023, 1002}}};
   const ModuleResources library = resources::ResourceLibrary();
-  SetValueIfPresent(settings->FindByKey(kInstalledOptionsKey), kJobStorageKey, 1);
+  SetValueIfPresent(FindComposite(settings.Get(), 365), kJobStorageKey, 1);
   for (RWClassID kind : {kGZdl5eId, kGVexalonId, kGPostScriptId}) {
     SCOPED_TRACE(kind);
     if (kind != kGZdl5eId) UseLanguage(kind);
@@ -269,7 +245,7 @@ TEST_F(PagesTest, PaperOutsideTheLimitsInBothOrientations) {
 
 TEST_F(PagesTest, StatusLinesAndQualityChanges) {
   static_cast<GAttributeComposite*>(settings.Get())
-      ->AddChild(new GValueAttribute(0, kConfigStateKey));
+      ->AddChild(new GValueAttribute(0, kDeviceStatusKey));
   GUIContext context(&host);
   GAutoConfigFeature config(&context);
   GOSFactory* services = GOSFactory::Instance();
@@ -280,7 +256,7 @@ TEST_F(PagesTest, StatusLinesAndQualityChanges) {
   } const cases[] = {
       {2, u"Auto", {1, 1, 0, 0}}, {0, u"Admin", {0, 1, 1, 0}}, {1, u"", {0, 1, 0, 0}}};
   for (const Case& c : cases) {
-    ASSERT_TRUE(SetValueIfPresent(settings.Get(), kConfigStateKey, c.state));
+    ASSERT_TRUE(SetValueIfPresent(settings.Get(), kDeviceStatusKey, c.state));
     services->SetPrinterDataString(DriverData(), RWWString(u"LastUpdateType"),
                                    RWWString(c.update_type));
     const std::uint32_t ids[] = {14113, 14118, 14119, 14114};
@@ -372,7 +348,7 @@ LONG AddPages(PropSheetUiInfo* info, LPARAM parameter) {
 }
 
 TEST_F(PagesTest, EveryPageOpensInTheSheetAndLeavesNothing) {
-  SetValueIfPresent(settings->FindByKey(kInstalledOptionsKey), kJobStorageKey, 1);
+  SetValueIfPresent(FindComposite(settings.Get(), 365), kJobStorageKey, 1);
   for (bool ok : {true, false}) {
     ASSERT_EQ(UI_INITIALIZE(&host, 0), 9);
     testing_support::OnSheet([&](testing_support::SheetDriver& sheet) {
@@ -384,8 +360,9 @@ TEST_F(PagesTest, EveryPageOpensInTheSheetAndLeavesNothing) {
       ok ? sheet.ok() : sheet.cancel();
     });
     ULONG_PTR result = 0;
-    EXPECT_EQ(CommonPropertySheetUIW(nullptr, AddPages, reinterpret_cast<LPARAM>(pages), &result),
-              1);
+    EXPECT_EQ(
+        CommonPropertySheetUIW(nullptr, AddPages, reinterpret_cast<LPARAM>(pages.data()), &result),
+        1);
     Destroy();
     for (int kind = 0; kind < kUiHandleKinds; ++kind)
       EXPECT_EQ(UiHandleCount(UiHandleKind(kind)), 0u) << kind;
@@ -409,7 +386,9 @@ TEST_F(PagesTest, PagesSurviveSettingsWithoutTheirAttributes) {
       sheet.activate(i);
     sheet.ok();
   });
-  EXPECT_EQ(CommonPropertySheetUIW(nullptr, AddPages, reinterpret_cast<LPARAM>(pages), nullptr), 1);
+  EXPECT_EQ(
+      CommonPropertySheetUIW(nullptr, AddPages, reinterpret_cast<LPARAM>(pages.data()), nullptr),
+      1);
   Destroy();
 }
 

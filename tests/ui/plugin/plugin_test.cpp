@@ -18,6 +18,7 @@
 #include "resources/resource_library.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/sheet_driver.h"
+#include "tests/ui/plugin/plugin_fixture.h"
 #include "ui/framework/installed_options_copy.h"
 #include "ui/framework/property_page.h"
 #include "ui/framework/resource_library.h"
@@ -31,51 +32,18 @@ using namespace testing_support;
 
 namespace {
 
-constexpr char16_t kLibrary[] = u"KVQCF.DLL";  // the fixture's support file path
+constexpr const char16_t* kLibrary = kPluginLibrary;
 
 std::int32_t ValueOf(MPersistentObject* in, std::uint32_t key) {
   return SignedValueOr(in, key, -1);
 }
 
-class PluginTest : public PrinterFixture {
+class PluginTest : public PluginFixture {
  protected:
-  void SetUp() override {
-    PrinterFixture::SetUp();
-    ASSERT_TRUE(AddModule({kLibrary, {}, {}}) &&
-                AddModuleResources(kLibrary, resources::ResourceLibrary()));
-    host.driver_data = DriverData();
-    host.settings = static_cast<GAttributeComposite*>(settings.Get());
-    host.configuration = configuration.Get();
-  }
-  void TearDown() override {
-    EXPECT_EQ(ResourceLibraryLoads(), 0u);
-    ui.ExpectAllDone();
-    PrinterFixture::TearDown();
-  }
   GAttributeComposite* Installed() { return FindComposite(settings.Get(), 365); }
-
-  UiDriver ui;
-  GCountedPtr settings{BuildFixtureDefaults()};
-  GCountedPtr configuration{BuildFixtureConfiguration()};
-  GUIData host;
 };
 
-// Page records with their entries; the titles are freed as the host would.
-struct Records {
-  std::vector<PropSheetPageW> pages;
-  std::vector<UIPageEntry> entries;
-  Records(GUIData& host, std::size_t made, std::uint32_t count) : pages(made), entries(made) {
-    for (std::size_t i = 0; i < made; ++i) {
-      pages[i].lparam = reinterpret_cast<LPARAM>(&entries[i]);
-      entries[i].host = &host;
-    }
-    host.pages = pages.data(), host.page_count = count;
-  }
-  ~Records() {
-    for (auto& page : pages)
-      GUIFreeText(page.title);
-  }
-};
+using Records = PluginRecords;
 
 // On a printer without the Color page (the fill test's printer has one).
 TEST_F(PluginTest, CountsByPageFlagsAndLanguage) {
