@@ -21,6 +21,7 @@
 #include "platform/host/registry.h"
 #include "platform/ui/property_sheet.h"
 #include "platform/ui/ui_host.h"
+#include "platform/ui/window.h"
 #include "resources/resource_library.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/sheet_driver.h"
@@ -356,6 +357,17 @@ TEST_F(PagesTest, EveryPageOpensInTheSheetAndLeavesNothing) {
       for (std::size_t i = 0; i < sheet.pages(); ++i) {
         ASSERT_TRUE(sheet.activate(i));
         EXPECT_NE(sheet.page().Handle(), nullptr) << i;
+      }
+      // Each inner dialog opens from its button over its page.
+      const std::tuple<std::size_t, int, UINT> buttons[] = {
+          {0, 3034, 13001}, {1, 6013, 5000}, {2, 2016, 8000}, {7, 7071, 7100}, {7, 7049, 7500}};
+      for (const auto& [page, button, dialog] : buttons) {
+        ASSERT_TRUE(sheet.activate(page));
+        ui.OnDialog(dialog, [&](UiDialog shown) {
+          EXPECT_EQ(GetParent(shown.Handle()), sheet.page().Handle()) << dialog;
+          shown.Click(ok ? kIdOk : kIdCancel);
+        });
+        EXPECT_TRUE(sheet.page().Click(button));
       }
       ok ? sheet.ok() : sheet.cancel();
     });
