@@ -15,10 +15,9 @@
 // path answered FALSE although the work was done); OnInitializePrinter's
 // result after its save is the save's result, not 1 whatever happened.
 //
-// Left for the pieces that bring them: the built-in watermarks of
-// initialisation (AddDefaultWatermarks) and the configuration helper's
-// update check run after "Stale" is written; neither stands in this
-// library yet.
+// Left for the piece that brings it: the configuration helper's update
+// check run after "Stale" is written; it does not stand in this library
+// yet.
 #include <cstdio>
 #include <memory>
 
@@ -145,6 +144,7 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
   BOOL result = 0;
   if (BindDevMode(nullptr) == 1) {
     GAttributeComposite* defaults = CurrentDefaultSettings();
+    AddDefaultWatermarks();
     if (GAttributeComposite* group = FindComposite(defaults, kJobFeatureGroupKey)) {
       std::unique_ptr<GMiniInstaller> installer;
       if (SignedValueOr(group, kRunMiniInstallerKey, 0) == 1 && services)

@@ -55,10 +55,6 @@ GPluginSettingsUpdater SetPluginSettingsUpdater(GPluginSettingsUpdater updater) 
   return g_plugin_updater.exchange(updater);
 }
 
-GJobHookHolder::~GJobHookHolder() {
-  if (module) platform::FreeLibrary(module);
-}
-
 GDriverContext::GDriverContext(platform::HANDLE printer, const RWWString& printer_name,
                                const RWWString& driver_name, const RWWString& port_name)
     : GDriverData(printer_name, driver_name, port_name),
@@ -68,9 +64,11 @@ GDriverContext::GDriverContext(platform::HANDLE printer, const RWWString& printe
 }
 
 GDriverContext::~GDriverContext() {
+  JoinNotice();
   if (own_handle_) ClosePrinterHandle();
   for (auto& block : blocks_)
     block.reset();
+  watermark_record_.reset();
   job_hooks_.reset();
   job_name_ = RWWString();
 }
@@ -144,11 +142,6 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
 
 platform::BOOL GDriverContext::PrinterProperties(platform::HWND, platform::HANDLE) {
   return kNoContextResult;
-}
-
-int GDriverContext::DrvDocumentEvent(platform::HANDLE, platform::HDC, int, platform::DWORD, void*,
-                                     platform::DWORD, void*) {
-  return kNoContextDocumentEvent;
 }
 
 void GDriverContext::GetPrinterIdentity(RWWString& name, platform::HANDLE& printer,

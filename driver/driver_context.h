@@ -51,6 +51,8 @@
 #include <memory>
 #include <vector>
 
+#include "driver/document/job_hooks.h"
+#include "driver/document/watermark_record.h"
 #include "driver/driver_context_base.h"
 #include "driver/sheet_record.h"
 #include "driver/ui_driver_data.h"
@@ -59,22 +61,40 @@
 
 class GDriverContext;
 
+// The job-storage notice of a document: its five texts in the order of
+// its controls (printer, port, user, job name, location), the resource
+// library it comes from and its help file. Shown by the user-interface
+// side on the document's notice thread.
+struct GJobStorageNotice {
+  RWWString texts[5];
+  RWWString resource_library;
+  RWCString help_file;
+};
+// Shows the notice modally without an owner and answers its show-again
+// flag (0: the user asked not to see it again). Without one installed the
+// notice is not shown. Any thread.
+using GJobStorageNoticeShower = int (*)(const GJobStorageNotice& notice);
+GJobStorageNoticeShower SetJobStorageNoticeShower(GJobStorageNoticeShower shower);
+// Runs the user-interface plug-ins on the instructions sheet of printing
+// the second side by hand: `record` is the context's sheet record with
+// page flags 3, access 0, this library's module and NonPropPageSheet as
+// the service callback; the plug-ins are asked for page index
+// kInstructionsPageIndex. Without one installed nothing is shown.
+using GInstructionsSheetRunner = void (*)(GDriverContext& context, GSheetRecord& record);
+GInstructionsSheetRunner SetInstructionsSheetRunner(GInstructionsSheetRunner runner);
+inline constexpr std::uint32_t kInstructionsPageIndex = 0x789A;
+
+// The page-set callback of the instructions sheet: answers `first` and
+// does nothing else.
+platform::LPARAM NonPropPageSheet(platform::HANDLE sheet, platform::UINT function,
+                                  platform::LPARAM first, platform::LPARAM second);
+
 // The plug-in step of GDriverContext::UpdateFromDevice: lets the
 // user-interface plug-ins update `defaults` (the context's default
 // settings) and answers 1 on success. The property-sheet hook installs it;
 // without one the step answers 0. Any thread.
 using GPluginSettingsUpdater = int (*)(GDriverContext& context, GAttributeComposite& defaults);
 GPluginSettingsUpdater SetPluginSettingsUpdater(GPluginSettingsUpdater updater);
-
-// The holder of the job-hook library that a document loads (none until
-// then); the library is freed with the holder.
-struct GJobHookHolder {
-  GJobHookHolder() = default;
-  GJobHookHolder(const GJobHookHolder&) = delete;
-  GJobHookHolder& operator=(const GJobHookHolder&) = delete;
-  ~GJobHookHolder();
-  platform::HMODULE module = nullptr;
-};
 
 // The write test of EnsureWritablePrinterData: its value name and text.
 inline constexpr char16_t kWriteTestName[] = u"RegWriteTestStr";
@@ -235,6 +255,34 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // lies inside the driver directory.
   virtual void DeleteMassStorageFontFiles(const RWWString& printer_name);
 
+  // 52: shows the instructions for printing the second side by hand when
+  // the default settings' 253 and 245 are both non-zero (the sheet record
+  // held meanwhile, an own handle released after); 1.
+  virtual int ShowManualDuplexInstructions();
+  // The document end's escape 0x303EB8EE with `state` when the default
+  // settings' 253 and 245 are both non-zero; with state 1, an answer of 1
+  // and no 1010, ShowManualDuplexInstructions. 1.
+  int SendManualDuplexState(platform::HDC dc, std::uint32_t state);
+
+  // 61: fills an empty watermark list (366 -> 378 of the default settings
+  // held) with the four built-in watermarks in the face and character set
+  // of the support library's code page.
+  virtual void AddDefaultWatermarks();
+  // 64: chooses the document's watermark mode from the job's watermark
+  // settings (364 -> 379) and prepares the selected definition; 1.
+  virtual int BeginWatermark();
+  // 65: draws the watermark on the page when the mode asks for this page
+  // (mode 2, or mode 1 on page 1), in a saved state; RenderWatermark's
+  // answer, else 1.
+  virtual int DrawWatermark(platform::HDC dc);
+  // 66: fills the drawing record from a definition (made on first use).
+  virtual void PrepareWatermark(GAttributeComposite* definition);
+  // 67: draws the text across the page centre, bracketed by the escape
+  // 0x303EB8ED with state 1 and 0; 0 without a drawing record, else 1.
+  virtual int RenderWatermark(platform::HDC dc);
+  const GWatermarkRecord* GetWatermarkRecord() const { return watermark_record_.get(); }
+  std::uint32_t GetWatermarkMode() const { return watermark_mode_; }
+
   // The cookie of the property sheet that keeps this context checked out.
   void SetCookie(std::uint32_t cookie) { cookie_ = cookie; }
   std::uint32_t GetCookie() const { return cookie_; }
@@ -293,15 +341,22 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   std::uint32_t use_own_handle_ = 0;
   std::unique_ptr<platform::BYTE[]> blocks_[3];  // the sheet operations'
   RWWString host_module_path_;                   // empty at construction
-  // The document events' and the manual-duplex notice's, used once they
-  // stand.
-  RWWString job_name_;
-  [[maybe_unused]] GSheetRecord* shown_sheet_record_ = nullptr;  // not owned
+  RWWString job_name_;                          // of the document events
+  GSheetRecord* shown_sheet_record_ = nullptr;  // while the instructions show
   std::unique_ptr<GJobHookHolder> job_hooks_;
-  [[maybe_unused]] std::uint32_t page_counter_ = 0;
-  [[maybe_unused]] std::uint32_t watermark_mode_ = 0;  // 0 none, 1 first page, 2 every page
-  [[maybe_unused]] std::uint32_t watermark_selection_ = 0;
-  [[maybe_unused]] std::uint32_t watermark_grayscale_ = 0;
+  std::uint32_t page_counter_ = 0;   // start-page events
+  std::uint32_t watermark_mode_ = 0;  // 0 none, 1 first page, 2 every page
+  std::uint32_t watermark_selection_ = 0;
+  std::uint32_t watermark_grayscale_ = 0;
+  std::unique_ptr<GWatermarkRecord> watermark_record_;
+  // Per document, kept here rather than process-wide so that documents of
+  // several contexts do not mix: the end-page count, the group size, the
+  // notice thread and the device-mode copies handed out.
+  std::int32_t document_pages_ = 0;
+  std::int32_t group_size_ = 0;
+  platform::HANDLE notice_thread_ = nullptr;
+  std::unique_ptr<GJobStorageNotice> notice_;
+  std::vector<std::unique_ptr<platform::BYTE[]>> dev_mode_copies_;
   std::uint32_t cookie_ = 0;
   // The paper list of slot 41: stale until built, and again after a bind
   // that changed the record or a form this context added.
@@ -312,4 +367,18 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
     std::vector<std::int32_t> sizes;  // width, height per entry
   } papers_;
   void BuildPaperList();
+
+  // The document events' steps (document_events.cpp).
+  int CopyDevMode(const void* in, platform::DWORD size_in, std::size_t entry, bool stamp_if_ic,
+                  void* out, platform::DWORD size_out);
+  int RefreshFromCopy(const void* in, platform::DWORD size_in);
+  void StartDocument(platform::HDC dc, const platform::DocInfoW* info);
+  void SendJobAccounting(platform::HDC dc);
+  RWWString JobUserName();
+  void StartJobStorage(platform::HDC dc);
+  void StartNotice(GAttributeComposite* storage);
+  void JoinNotice();
+  void EndDocument();
+  bool ManualDuplexDecision();
+  static platform::DWORD NoticeThread(void* context);
 };

@@ -12,13 +12,13 @@ struct OpaqueCursor;
 struct OpaqueBitmap;
 using HCURSOR = OpaqueCursor*;
 using HBITMAP = OpaqueBitmap*;
-using HGDIOBJ = void*;  // any drawing object (bitmaps for now)
+using HGDIOBJ = void*;  // any drawing object (bitmaps and fonts)
 using ATOM = WORD;
 
 // The kinds of object the host's one handle table holds; each has a live
 // count (UiHandleCount in platform/ui/ui_host.h) so that leaks show.
-enum class UiHandleKind { kWindow, kDialog, kCursor, kBitmap, kTimer };
-inline constexpr int kUiHandleKinds = 5;
+enum class UiHandleKind { kWindow, kDialog, kCursor, kBitmap, kTimer, kDeviceContext, kFont };
+inline constexpr int kUiHandleKinds = 7;
 
 struct Point {
   LONG x = 0;
