@@ -17,7 +17,7 @@
 #include "config/attributes/value_attribute.h"
 #include "persist/counted_ptr.h"
 #include "ui/framework/feature.h"
-#include "ui/framework/host_records.h"
+#include "driver/ui_plugin_records.h"
 #include "ui/framework/ui_context.h"
 
 namespace {

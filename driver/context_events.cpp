@@ -8,16 +8,13 @@
 // successful device update), "EACLastUpdate" (the date after that update;
 // "ERROR" when it did not run and the mini-installer failed),
 // "PrinterUUID" (a new id in its 36-character text form) and "Stale"
-// ("FALSE", when the default settings hold 1100 = 1).
+// ("FALSE", when the default settings hold 1100 = 1, before the
+// configuration helper's update check runs on them).
 //
 // Mended: DrvUpgradePrinter answers TRUE on the path that rebuilt and
 // merged the printer's settings when the save and the merge succeeded (the
 // path answered FALSE although the work was done); OnInitializePrinter's
 // result after its save is the save's result, not 1 whatever happened.
-//
-// Left for the piece that brings it: the configuration helper's update
-// check run after "Stale" is written; it does not stand in this library
-// yet.
 #include <cstdio>
 #include <memory>
 
@@ -25,6 +22,7 @@
 #include "config/fonts/msd_font_file.h"
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
+#include "driver/qcf_update_check.h"
 #include "driver/update_request.h"
 #include "platform/host/spooler.h"
 #include "platform/host/system.h"
@@ -177,8 +175,12 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
   platform::Sleep(kSettleMilliseconds);
   if (!open()) return result;
   GAttributeComposite* defaults = GetDefaultSettings();
-  if (defaults && SignedValueOr(defaults, kRefreshFromHelperKey, 0) == 1)
+  if (defaults && SignedValueOr(defaults, kRefreshFromHelperKey, 0) == 1) {
     write(u"Stale", u"FALSE");
+    GQCFUpdateCheck check(defaults, this);
+    check.RunUpdateCheck(printer_name ? RWWString(printer_name) : RWWString(),
+                         kUpdateCheckInitialise);
+  }
   if (SaveSettings(defaults, 1)) StoreDefaultDevMode();
   close();
   return result;

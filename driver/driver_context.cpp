@@ -65,6 +65,7 @@ GDriverContext::GDriverContext(platform::HANDLE printer, const RWWString& printe
 
 GDriverContext::~GDriverContext() {
   JoinNotice();
+  EndSheet();
   if (own_handle_) ClosePrinterHandle();
   for (auto& block : blocks_)
     block.reset();
@@ -110,38 +111,6 @@ int GDriverContext::AddMediaForms() {
   }
   if (walk.added) papers_.stale = true;
   return walk.added ? 1 : 0;
-}
-
-platform::LONG GDriverContext::DrvDocumentProperties(platform::HWND, platform::HANDLE,
-                                                     const char16_t*, platform::DevModeW*,
-                                                     platform::DevModeW*, platform::DWORD) {
-  return kNoContextResult;
-}
-
-platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiInfo*,
-                                                         platform::LPARAM) {
-  return kNoContextResult;
-}
-
-platform::LONG GDriverContext::DrvAdvancedDocumentProperties(platform::HWND, platform::HANDLE,
-                                                             const char16_t*, platform::DevModeW*,
-                                                             platform::DevModeW*) {
-  return kNoContextResult;
-}
-
-platform::BOOL GDriverContext::DrvConvertDevMode(const char16_t*, platform::DevModeW*,
-                                                 platform::DevModeW*, platform::LONG*,
-                                                 platform::DWORD) {
-  return kNoContextResult;
-}
-
-platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo*,
-                                                       platform::LPARAM) {
-  return kNoContextResult;
-}
-
-platform::BOOL GDriverContext::PrinterProperties(platform::HWND, platform::HANDLE) {
-  return kNoContextResult;
 }
 
 void GDriverContext::GetPrinterIdentity(RWWString& name, platform::HANDLE& printer,

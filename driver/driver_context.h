@@ -22,12 +22,45 @@
 // 7-17 the entry operations, 18 GetPrinterIdentity, 19
 // GetCompanionFilePath, 20-42 the capability answers
 // (context_capabilities.cpp, with the print-job query), 43-47 the handles
-// and the default device mode, 50 and 51 the sheet record, 53-59 the
-// printer events (context_events.cpp, with the upgrade), 60, 62 and 63 the
-// mass-storage font files (context_font_files.cpp). The document-property,
-// conversion, sheet and document-event operations answer failure here
-// (what the entry point answers without a context) until the operations of
-// the device mode and the sheets override them.
+// and the default device mode, 48 and 49 document properties without and
+// with a sheet, 50 and 51 the sheet record, 53-59 the printer events
+// (context_events.cpp, with the upgrade), 60, 62 and 63 the mass-storage
+// font files (context_font_files.cpp). The device-mode and sheet
+// operations (8-13, 48, 49) are in context_sheets.cpp; the document event
+// answers failure here (what the entry point answers without a context)
+// until the printed document's operations override it.
+//
+// Sheets (context_sheets.cpp). A document or device sheet holds the sheet
+// record and the page list of the property-sheet hook
+// (driver/property_sheet_hook.h) from its init to its destroy. Access
+// flags (the host record's bits 0-3, driver/ui_plugin_records.h): a
+// document sheet asked without permission has 1 (and 4|8 on major version
+// 5 or later); an advanced one 2; otherwise 4|8 when the user may not
+// write printer data on major 5 or later, and, unless the request is for
+// the user's default, 2 for a print server's printer on major 4 or from
+// another program than the shell ("EXPLORER.EXE" in the upper-cased path
+// of the calling program), else 2 (and 4|8 on major 5 or later) when the
+// user may not write printer data. A device sheet has 1 without
+// permission, else 2. Printer data: "ExportPrinting" ("ExportConfig") 1 at
+// a sheet's init, 0 after an apply that found it set with attribute 1100
+// at 1 (the shell then exports the factory contexts); "PhySetting" at a
+// device sheet's init; "LastUpdated" and "LastUpdateType" "User" after a
+// device apply whose 365 differs from "PhySetting".
+// Readings: "holds a printer handle" is the own handle; the writable test
+// runs for a printer that is not a print server's; a device apply writes
+// the update stamps and the default device mode whether or not its save
+// worked (only the export needs the save); the plug-in step of
+// UpdateFromDevice succeeds when a plug-in ran and all answered 0; the
+// conversion opens and closes a creation handle of its own and gives the
+// context its former one back; a refused conversion mode (2 or unknown)
+// leaves the caller's last error as it was, though making the device-mode
+// object first reads the printer.
+// Mended: a document-properties call of mode 0x100A resets the private
+// part only after its own record was copied, and not at all under the
+// public-part-only application flags (the caller was told 220 bytes);
+// DrvConvertDevMode with a null size or name answers FALSE, last error
+// 87, and touches nothing; a sheet started while another holds the
+// context frees the other's record and pages first.
 //
 // The driver data's operations it takes over: 0 the destructor, 1 the host
 // refresh, 2, 3 and 9 (GUIDriverData's), 6 UpdateFromDevice, 8 Retarget,
@@ -54,11 +87,13 @@
 #include "driver/document/job_hooks.h"
 #include "driver/document/watermark_record.h"
 #include "driver/driver_context_base.h"
+#include "driver/property_sheet_hook.h"
 #include "driver/sheet_record.h"
 #include "driver/ui_driver_data.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/types.h"
 
+class GDevModeSettings;
 class GDriverContext;
 
 // The job-storage notice of a document: its five texts in the order of
@@ -75,15 +110,6 @@ struct GJobStorageNotice {
 // notice is not shown. Any thread.
 using GJobStorageNoticeShower = int (*)(const GJobStorageNotice& notice);
 GJobStorageNoticeShower SetJobStorageNoticeShower(GJobStorageNoticeShower shower);
-// Runs the user-interface plug-ins on the instructions sheet of printing
-// the second side by hand: `record` is the context's sheet record with
-// page flags 3, access 0, this library's module and NonPropPageSheet as
-// the service callback; the plug-ins are asked for page index
-// kInstructionsPageIndex. Without one installed nothing is shown.
-using GInstructionsSheetRunner = void (*)(GDriverContext& context, GSheetRecord& record);
-GInstructionsSheetRunner SetInstructionsSheetRunner(GInstructionsSheetRunner runner);
-inline constexpr std::uint32_t kInstructionsPageIndex = 0x789A;
-
 // The page-set callback of the instructions sheet: answers `first` and
 // does nothing else.
 platform::LPARAM NonPropPageSheet(platform::HANDLE sheet, platform::UINT function,
@@ -233,6 +259,18 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // object, a handle, or a record.
   virtual int StoreDefaultDevMode();
 
+  // 48: on `header` (null: 0): the device-mode size for mode 0 or no
+  // output record; else the device mode bound (to the input record under
+  // modify or prompt), copied to the output under update or copy (0 when
+  // that fails), and, for mode 0x100A, the output's private part reset to
+  // the 152-byte "VKVK" block (see Mended); 1.
+  virtual platform::LONG DocumentPropertiesWithoutSheet(platform::DocumentPropertyHeader* header);
+  // 49: a document property header of the arguments; under prompt a sheet
+  // of the common service (DrvDocumentPropertySheets of the entry points)
+  // whose out result is the answer, else slot 48.
+  virtual platform::LONG DocumentPropertiesWithSheet(
+      platform::HWND window, platform::HANDLE printer, const char16_t* device_name,
+      platform::DevModeW* dev_mode_out, platform::DevModeW* dev_mode_in, platform::DWORD mode);
   // 50: a new sheet record (sheet_record.h) with this context's view, the
   // services' version record, CreateDefaultSettings whose 313 (when there)
   // is 1 when the port-handler registry holds a handler of flag 0x10000,
@@ -256,8 +294,12 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   virtual void DeleteMassStorageFontFiles(const RWWString& printer_name);
 
   // 52: shows the instructions for printing the second side by hand when
-  // the default settings' 253 and 245 are both non-zero (the sheet record
-  // held meanwhile, an own handle released after); 1.
+  // the default settings' 253 and 245 are both non-zero: a sheet record
+  // (page flags 3, access 0, the services' module as the sheet handle and
+  // NonPropPageSheet as the service callback) held meanwhile, on which a
+  // property-sheet hook asks the first user-interface plug-in for page
+  // index kUIManualDuplexIndex and then frees its pages; an own handle is
+  // released after. 1.
   virtual int ShowManualDuplexInstructions();
   // The document end's escape 0x303EB8EE with `state` when the default
   // settings' 253 and 245 are both non-zero; with state 1, an answer of 1
@@ -288,6 +330,14 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   std::uint32_t GetCookie() const { return cookie_; }
 
   platform::HANDLE GetOwnHandle() const { return own_handle_; }
+  // The open sheet's record and page list (null between sheets).
+  GSheetRecord* GetSheetRecord() const { return sheet_record_; }
+  GUIPluginPageList* GetPageList() const { return page_list_.get(); }
+  // The device-mode size the callers are told: 1172, or 220 under the
+  // public-part-only application flags.
+  std::uint32_t DevModeSizeForCaller() { return GetDevModeSizeForUser(0); }
+  // Whether the calling program's path, upper-cased, holds "EXPLORER.EXE".
+  static bool IsCallerShell();
   const RWWString& GetHostModulePath() const { return host_module_path_; }
 
   // --- The driver data's operations.
@@ -331,6 +381,25 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   virtual std::uint32_t RegisterWithManager(const char* name, std::uint32_t mode);
 
  private:
+  // The sheets' shared steps (context_sheets.cpp): a new sheet record and
+  // page list for `info` (false when none could be made), their end, the
+  // own handle given up, a printer-data number, the document sheet's
+  // access flags, the major version of the system.
+  bool BeginSheet(platform::PropSheetUiInfo* info, std::uint32_t page_flags);
+  void EndSheet();
+  void ReleaseOwnHandle();
+  void WritePrinterDword(const char16_t* name, std::uint32_t value);
+  std::uint32_t DocumentAccessFlags(platform::DWORD mode, std::uint32_t restricted,
+                                    std::uint32_t major);
+  static std::uint32_t SystemMajor();
+  // The export of an applying sheet whose flag value `flag_name` is set.
+  void ExportAfterApply(const char16_t* flag_name);
+  // Steps 4 to 8 of DrvConvertDevMode on the creation handle, which it
+  // opens and closes (null afterwards); true on success.
+  bool ConvertOnPrinter(const char16_t* printer_name, GDevModeSettings& dev_mode,
+                        const platform::DevModeW* dev_mode_in, platform::DevModeW* dev_mode_out,
+                        platform::LONG& size, bool merge);
+
   // Opens the stored printer into the creation handle for the font files;
   // false when it does not open.
   bool OpenCreationHandle();
@@ -343,6 +412,8 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   RWWString host_module_path_;                   // empty at construction
   RWWString job_name_;                          // of the document events
   GSheetRecord* shown_sheet_record_ = nullptr;  // while the instructions show
+  GSheetRecord* sheet_record_ = nullptr;        // owned: the open sheet's
+  std::unique_ptr<GUIPluginPageList> page_list_;
   std::unique_ptr<GJobHookHolder> job_hooks_;
   std::uint32_t page_counter_ = 0;   // start-page events
   std::uint32_t watermark_mode_ = 0;  // 0 none, 1 first page, 2 every page

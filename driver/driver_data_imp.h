@@ -106,6 +106,9 @@ inline constexpr char16_t kBinPoolName[] = u"VROBinPool";
 inline constexpr char16_t kOSTrayMapName[] = u"VROOSTrayMap";
 inline constexpr char16_t kPDLTrayMapName[] = u"VROPDLTrayMap";
 inline constexpr char16_t kWQMBinMapName[] = u"VROWQMBinMap";
+// The stored physical settings and the kind of their last update.
+inline constexpr char16_t kPhysicalSettingsName[] = u"PhySetting";
+inline constexpr char16_t kLastUpdateTypeName[] = u"LastUpdateType";
 // UpdateFromDevice without a device-value reader.
 inline constexpr std::uint32_t kNoDeviceValues = 603;
 // The first and last paper ids AddCustomForm gives.

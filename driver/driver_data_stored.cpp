@@ -22,8 +22,6 @@
 namespace {
 
 constexpr char16_t kAddedFontsName[] = u"AddedFonts";
-constexpr char16_t kPhysicalSettingsName[] = u"PhySetting";
-constexpr char16_t kLastUpdateTypeName[] = u"LastUpdateType";
 
 // The physical settings: the configuration states that exempt them from
 // the update-type check, and the values and texts compared, in order.

@@ -128,6 +128,12 @@ platform::LONG DrvAdvancedDocumentProperties(platform::HWND window, HANDLE print
 platform::BOOL DrvConvertDevMode(const char16_t* printer_name, platform::DevModeW* dev_mode_in,
                                  platform::DevModeW* dev_mode_out, platform::LONG* size,
                                  platform::DWORD mode) {
+  // No printer to look up, or nowhere to answer the size.
+  if (!printer_name || !size) {
+    ModuleKeepAlive().MarkActivity();
+    platform::SetLastError(platform::kErrorInvalidParameter);
+    return 0;
+  }
   return ThroughContext(
       nullptr, NameOf(printer_name), kNoContextResult, [&](GDriverContext& context) {
         return context.DrvConvertDevMode(printer_name, dev_mode_in, dev_mode_out, size, mode);

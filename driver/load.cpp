@@ -4,7 +4,9 @@
 #include <span>
 
 #include "driver/devmode/dev_mode_settings.h"
+#include "driver/driver_context.h"
 #include "driver/plm_provider.h"
+#include "driver/property_sheet_hook.h"
 #include "foundation/rw/registration.h"
 #include "output/core/load.h"
 
@@ -23,13 +25,19 @@ std::atomic<int> g_loads{0};
 void DriverLoad() {
   OutputCoreLoad();
   g_classes.Load();
-  // Contexts bind their device modes through the real device-mode object.
-  if (g_loads.fetch_add(1) == 0) SetDevModeSettingsMaker(&GDevModeSettings::Make);
+  // Contexts bind their device modes through the real device-mode object,
+  // and their defaults take the plug-ins' copy of the configuration.
+  if (g_loads.fetch_add(1) == 0) {
+    SetDevModeSettingsMaker(&GDevModeSettings::Make);
+    SetPluginSettingsUpdater(&GCPSOSUI::UpdateSettings);
+  }
 }
 
 void DriverUnload() {
-  if (g_loads.fetch_sub(1) == 1 && GetDevModeSettingsMaker() == &GDevModeSettings::Make)
-    SetDevModeSettingsMaker(nullptr);
+  if (g_loads.fetch_sub(1) == 1) {
+    if (GetDevModeSettingsMaker() == &GDevModeSettings::Make) SetDevModeSettingsMaker(nullptr);
+    SetPluginSettingsUpdater(nullptr);
+  }
   g_classes.Unload();
   OutputCoreUnload();
 }

@@ -13,10 +13,11 @@
 
 #include <cstdint>
 
+#include "platform/host/printer_interface.h"
 #include "platform/host/types.h"
 
 class GAttributeComposite;
-class GUIData;
+struct GUIData;
 class GUIDriverData;
 class RWCollectable;
 struct GOSVersion;
@@ -37,9 +38,9 @@ struct GSheetRecord {
   std::uint32_t page_flags = 0;
   std::uint32_t access_flags = 0;
   platform::HANDLE property_sheet = nullptr;  // the service's handle
-  void* service_callback = nullptr;
+  platform::ComPropSheetProc service_callback = nullptr;
   platform::HWND parent = nullptr;
-  void* sheet_procedure = nullptr;
+  platform::PropSheetUiProc sheet_procedure = nullptr;
   platform::LPARAM sheet_argument = 0;
   std::uint16_t apply = kSheetNotApplied;
   GUIData* ui_data = nullptr;  // the hook's host record; none at creation

@@ -1,6 +1,5 @@
 #include "config/import/configuration_importer.h"
 
-#include <cstdio>
 #include <iterator>
 
 #include "config/attributes/attribute_composite.h"
@@ -8,6 +7,7 @@
 #include "config/import/setting_converter.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/os_factory.h"
+#include "driver/services/update_stamp.h"
 #include "foundation/rw/support.h"
 #include "platform/host/modules.h"
 
@@ -48,10 +48,6 @@ constexpr CopyPair kFromColorMediaSettings[] = {
 };
 // The pairs whose difference makes the copy needed.
 constexpr CopyPair kCopyTriggers[] = {{293, 220}, {585, 589}};
-
-// The import stamp: month, separator, day, separator, four-digit year.
-constexpr char kStampFormat[] = "%2.2d%s%2.2d%s%4.4d";
-constexpr char kStampSeparator[] = "/ ";
 
 constexpr char16_t kTrue[] = u"TRUE";
 constexpr char16_t kFalse[] = u"FALSE";
@@ -343,16 +339,14 @@ void GConfigurationImporter::WriteImportStamp(bool result) {
     return;
   }
   // No date gives an empty stamp.
-  RWWString stamp;
-  GTimeRecord local;
-  GTimeRecord shifted;
-  std::int16_t offset = 0;
-  GOSFactory* services = GOSFactory::Instance();
-  if (services != nullptr && services->GetCurrentDate(local, shifted, offset) != 0) {
-    char text[32];
-    std::snprintf(text, sizeof text, kStampFormat, local.month, kStampSeparator, local.day,
-                  kStampSeparator, local.year);
-    stamp = RWWString::FromMultiByte(text);
-  }
+  const RWWString stamp = LocalDateStamp();
   WriteLastUpdate(stamp);
+}
+
+std::uint32_t GConfigurationImporter::ExportFactoryContexts() {
+  if (store_ == nullptr || store_->StartExport(printer_name_.Data(), kContextName, 1) == 0) return 0;
+  std::uint32_t result = Export(kFactoryPhysicalContext);
+  if (result == 1) result = Export(kFactoryPrintingContext);
+  store_->EndExport();
+  return result;
 }

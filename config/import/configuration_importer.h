@@ -12,8 +12,7 @@
 // The driver derives the concrete importer, which defines Run: it settles
 // the printer name (SetPrinterName, IsStale), opens a configuration run on
 // the feature store, imports, writes the stamp (WriteImportStamp) and
-// closes the run; its export opens an export run and calls Export for
-// "factory/physical", then for "factory/printing".
+// closes the run; its export is ExportFactoryContexts.
 //
 // Failures are answered, never reported: a missing library, a context that
 // cannot be enumerated, a name outside the table, a missing attribute or an
@@ -101,6 +100,11 @@ class GConfigurationImporter {
   virtual void SetPrinterName(const RWWString& name);
   // Whether the driver data's job settings hold 228 -> 313 with value 2.
   virtual bool IsJobSettingKind2();
+  // The export of a concrete importer: opens an export run for the
+  // printer name, exports "factory/physical" and, when that answered 1,
+  // "factory/printing", and closes the run. The last export's answer; 0
+  // when the run does not open.
+  std::uint32_t ExportFactoryContexts();
   // Stores `composite` as the named object "QCFQuickset" of the driver
   // data's printer; 0 when that fails, else 1 (also for null).
   virtual std::uint32_t SaveQuickset(GAttributeComposite* composite);

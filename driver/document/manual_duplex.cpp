@@ -2,7 +2,8 @@
 // the first pass's end through the escape 0x303EB8EE; the user is then
 // shown how to turn the paper over, on a sheet without property pages that
 // the user-interface plug-ins fill (page index 0x789A).
-#include <atomic>
+#include <memory>
+#include <new>
 
 #include "driver/document/escape_records.h"
 #include "driver/driver_context.h"
@@ -16,8 +17,6 @@ constexpr std::uint32_t kDuplexPassKey = 245;
 constexpr std::uint32_t kInstructionsKey = 1010;
 constexpr std::uint32_t kInstructionsPageFlags = 3;
 
-std::atomic<GInstructionsSheetRunner> g_instructions_runner{nullptr};
-
 // Both 253 and 245 exist and are non-zero.
 bool IsManualDuplexJob(GAttributeComposite* defaults) {
   GValueAttribute* manual = FindValueAttribute(defaults, kManualDuplexKey);
@@ -26,10 +25,6 @@ bool IsManualDuplexJob(GAttributeComposite* defaults) {
 }
 
 }  // namespace
-
-GInstructionsSheetRunner SetInstructionsSheetRunner(GInstructionsSheetRunner runner) {
-  return g_instructions_runner.exchange(runner);
-}
 
 platform::LPARAM NonPropPageSheet(platform::HANDLE, platform::UINT, platform::LPARAM first,
                                   platform::LPARAM) {
@@ -55,8 +50,12 @@ int GDriverContext::ShowManualDuplexInstructions() {
     record.access_flags = 0;
     GOSFactory* services = GOSFactory::Instance();
     record.property_sheet = services ? services->GetModuleHandle() : nullptr;
-    record.service_callback = reinterpret_cast<void*>(&NonPropPageSheet);
-    if (GInstructionsSheetRunner runner = g_instructions_runner.load()) runner(*this, record);
+    record.service_callback = &NonPropPageSheet;
+    std::unique_ptr<GUIPluginPageList> hook(new (std::nothrow) GUIPluginPageList);
+    if (hook) {
+      hook->AddPages(&record, kUIManualDuplexIndex);
+      hook->FreePages(&record);
+    }
     DeleteSheetRecord(shown_sheet_record_);
     shown_sheet_record_ = nullptr;
   }

@@ -19,6 +19,12 @@ struct DevModeW;
 inline constexpr DWORD kPropSheetUiReasonInit = 0;
 inline constexpr DWORD kPropSheetUiReasonGetInfoHeader = 1;
 inline constexpr DWORD kPropSheetUiReasonDestroy = 2;
+inline constexpr DWORD kPropSheetUiReasonSetResult = 3;
+inline constexpr DWORD kPropSheetUiReasonGetIcon = 4;
+
+// The common property-sheet service's callback (platform/ui/
+// property_sheet.h): `function` on the sheet `sheet` with two parameters.
+using ComPropSheetProc = LONG_PTR (*)(HANDLE sheet, UINT function, LPARAM first, LPARAM second);
 
 // The common property-sheet service's record of one sheet call.
 struct PropSheetUiInfo {
@@ -27,11 +33,54 @@ struct PropSheetUiInfo {
   WORD flags;
   WORD reason;
   HANDLE property_sheet;  // the service's handle of the sheet
-  void* service_callback;
+  ComPropSheetProc service_callback;
   LPARAM lparam_init;   // the document or device property header
   ULONG_PTR user_data;  // the driver's own word, kept across the calls
   ULONG_PTR result;
 };
+
+// A sheet's procedure: called with each reason; `lparam` is the parameter
+// (init), a PropSheetUiInfoHeader (get info header) or a SetResultInfo (set
+// result).
+using PropSheetUiProc = LONG (*)(PropSheetUiInfo* info, LPARAM lparam);
+
+// What the procedure says of its sheet at reason 1.
+inline constexpr WORD kPsuiHdrfNoApplyNow = 0x0002;
+inline constexpr WORD kPsuiHdrfPropTitle = 0x0004;
+inline constexpr WORD kPsuiHdrfDefTitle = 0x0010;
+struct PropSheetUiInfoHeader {
+  WORD size;
+  WORD flags;
+  const char16_t* title;
+  HWND parent;
+  HINSTANCE instance;
+  ULONG_PTR icon_id;
+};
+
+// The result that reason 3 delivers.
+struct SetResultInfo {
+  WORD size;
+  WORD reserved;
+  HANDLE set_result;  // who set it (a page handle)
+  LRESULT result;     // kCpsuiOk, kCpsuiCancel, ...
+};
+inline constexpr LRESULT kCpsuiCancel = 0;
+inline constexpr LRESULT kCpsuiOk = 1;
+
+// The mode bits of a document-properties request (fMode).
+inline constexpr DWORD kDmModeUpdate = 0x01;
+inline constexpr DWORD kDmModeCopy = 0x02;
+inline constexpr DWORD kDmModePrompt = 0x04;
+inline constexpr DWORD kDmModeModify = 0x08;
+inline constexpr DWORD kDmModeAdvanced = 0x10;
+inline constexpr DWORD kDmModeNoPermission = 0x20;
+inline constexpr DWORD kDmModeUserDefault = 0x40;
+// The modes of a device-mode conversion.
+inline constexpr DWORD kCdmConvert = 1;
+inline constexpr DWORD kCdmConvert351 = 2;
+inline constexpr DWORD kCdmDriverDefault = 4;
+// The flag of a device properties request.
+inline constexpr WORD kDpsNoPermission = 0x0001;
 
 // The header of a document-properties request.
 struct DocumentPropertyHeader {

@@ -252,6 +252,8 @@ void ResetUiLocked() {
   state.cursor = 0;
   state.module_cursors.clear();
   state.scripts.clear();
+  state.sheet_scripts.clear();
+  state.sheet_log.clear();
   state.strict_dialogs = true;
   state.box_expectations.clear();
   state.box_handler = nullptr;

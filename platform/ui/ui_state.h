@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -139,6 +140,10 @@ struct UiState {
   std::vector<std::uintptr_t> timers;  // in the order they were set
   ATOM next_atom = 0xC000;
   std::map<UINT, std::deque<DialogScript>> scripts;
+  // Property sheets (property_sheet.cpp): the scripts of the next sheets
+  // and the service's log.
+  std::deque<std::function<void(HANDLE)>> sheet_scripts;
+  std::vector<std::string> sheet_log;
   // Modal dialogs running, with the value EndDialog gave once it was called.
   std::map<std::uintptr_t, std::optional<INT_PTR>> modal_results;
   bool strict_dialogs = true;

@@ -10,6 +10,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/import/configuration_importer.h"
 #include "driver/device_value_reader.h"
 #include "driver/model_lookup.h"
 #include "driver/plm_provider.h"
@@ -365,6 +366,8 @@ TEST_F(Events, InitializationStampsTheUpdate) {
   EXPECT_EQ(Text(u"LastUpdateType"), u"Auto");
   EXPECT_EQ(Text(u"EACLastUpdate"), u"07/ 04/ 2005");
   EXPECT_EQ(Text(u"Stale"), u"FALSE");
+  // The configuration helper's check ran after it (no helper: its failure).
+  EXPECT_EQ(Text(GConfigurationImporter::kLastUpdateValue), u"ERROR");
   const std::u16string first = Text(u"PrinterUUID");
   EXPECT_EQ(first.size(), 36u);
   // No agent now (status 0) and an installer whose start fails: "ERROR".

@@ -152,7 +152,8 @@ TEST_F(EntryPoints, EveryEntryPointCallsTheOperationOfItsName) {
        0},
       {"DrvConvertDevMode",
        [](const char16_t* n, platform::HANDLE) {
-         return static_cast<long>(DrvConvertDevMode(n, nullptr, nullptr, nullptr, 0));
+         platform::LONG size = 0;
+         return static_cast<long>(DrvConvertDevMode(n, nullptr, nullptr, &size, 0));
        },
        0},
       {"PrinterProperties",
@@ -222,6 +223,9 @@ TEST_F(EntryPoints, RefusedArgumentsTouchNoContext) {
        [] { return long{DrvDocumentPropertySheets(nullptr, 0)}; }, -1, 0},
       {"document sheet init without header",
        [&] { return long{DrvDocumentPropertySheets(&no_header, 0)}; }, -1, 0},
+      {"conversion without a size",
+       [] { return long{DrvConvertDevMode(u"P1", nullptr, nullptr, nullptr, 1)}; }, 0,
+       platform::kErrorInvalidParameter},
       {"device query without record", [] { return long{DevQueryPrintEx(nullptr)}; }, 0, 0},
       {"upgrade at level 2",
        [&] { return long{DrvUpgradePrinter(2, reinterpret_cast<platform::BYTE*>(&complete))}; }, 0,

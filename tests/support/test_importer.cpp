@@ -43,10 +43,5 @@ bool TestImporter::Run(std::uint32_t mode) {
 
 std::uint32_t TestImporter::ExportFactorySettings() {
   SetPrinterName(name_);
-  GQCFLibrary* store = GetFeatureStore();
-  if (store == nullptr || store->StartExport(PrinterName().Data(), kContextName, 1) == 0) return 0;
-  std::uint32_t result = Export(kFactoryPhysicalContext);
-  if (result == 1) result = Export(kFactoryPrintingContext);
-  store->EndExport();
-  return result;
+  return ExportFactoryContexts();
 }

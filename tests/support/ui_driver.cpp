@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/host/reset.h"
+#include "platform/ui/property_sheet.h"
 
 namespace testing_support {
 namespace {
@@ -184,8 +185,9 @@ void UiDriver::ExpectBox(std::u16string text, std::u16string caption, UINT flags
 void UiDriver::ExpectAllDone() const {
   EXPECT_EQ(PendingDialogScripts(), 0u) << "dialog scripts never used";
   EXPECT_EQ(PendingMessageBoxExpectations(), 0u) << "message boxes never shown";
+  EXPECT_EQ(PendingSheetScripts(), 0u) << "sheet scripts never used";
   for (UiHandleKind kind : {UiHandleKind::kWindow, UiHandleKind::kDialog, UiHandleKind::kBitmap,
-                            UiHandleKind::kTimer}) {
+                            UiHandleKind::kTimer, UiHandleKind::kSheet, UiHandleKind::kSheetPage}) {
     EXPECT_EQ(UiHandleCount(kind), 0u) << "handles of kind " << int(kind) << " left";
   }
 }

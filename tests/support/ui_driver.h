@@ -3,7 +3,7 @@
 // them. A verb on a missing, hidden or disabled control fails the test, as
 // does every failure the host reports while a driver lives. UiFixture checks
 // after each test that every script and box expectation was used and no
-// window, dialog, bitmap or timer is left (and, after the reset, nothing at
+// window, dialog, bitmap, timer or sheet is left (and, after the reset, nothing at
 // all). Scripts run on their dialog's thread; one driver at a time.
 #pragma once
 
@@ -89,7 +89,7 @@ class UiDriver {
   std::size_t Pump() { return platform::PumpMessages(); }
 
   // Test failures unless every script and expectation was used and no
-  // window, dialog, bitmap or timer is left.
+  // window, dialog, bitmap, timer or sheet is left.
   void ExpectAllDone() const;
 
  private:

@@ -22,7 +22,7 @@
 
 #include "platform/host/types.h"
 #include "ui/framework/dialog_base.h"
-#include "ui/framework/host_records.h"
+#include "driver/ui_plugin_records.h"
 
 // Flags a page record of this plug-in always carries; kPspHasHelp is
 // added for a page with help.

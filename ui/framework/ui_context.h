@@ -53,7 +53,7 @@
 #include "persist/counted_ptr.h"
 #include "platform/host/types.h"
 #include "ui/framework/attribute_view.h"
-#include "ui/framework/host_records.h"
+#include "driver/ui_plugin_records.h"
 #include "ui/framework/value_list.h"
 
 class GAttributeComposite;

@@ -15,7 +15,7 @@
 #include "persist/counted_ptr.h"
 #include "tests/support/printer_fixture.h"
 #include "ui/framework/feature.h"
-#include "ui/framework/host_records.h"
+#include "driver/ui_plugin_records.h"
 #include "ui/framework/ui_context.h"
 
 namespace framework_testing {

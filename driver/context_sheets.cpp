@@ -1,0 +1,440 @@
+// GDriverContext: document properties, the device-mode conversion and the
+// property sheets (slots 8-13, 48 and 49); see driver_context.h.
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "driver/devmode/dev_mode_record.h"
+#include "driver/devmode/dev_mode_settings.h"
+#include "driver/driver_context.h"
+#include "driver/entry_points.h"
+#include "driver/model_lookup.h"
+#include "driver/qcf_update_check.h"
+#include "driver/services/os_version.h"
+#include "driver/services/update_stamp.h"
+#include "driver/spooler_forms.h"
+#include "platform/host/modules.h"
+#include "platform/host/spooler.h"
+#include "platform/ui/property_sheet.h"
+
+namespace {
+
+// Settings keys read by the sheets.
+constexpr std::uint32_t kExportRequestKey = 1100;
+constexpr std::uint32_t kLocalJobStorageKey = 1033;
+constexpr std::uint32_t kPhysicalSettingsKey = 365;
+
+// Printer-data values.
+constexpr char16_t kExportPrintingName[] = u"ExportPrinting";
+constexpr char16_t kExportConfigName[] = u"ExportConfig";
+constexpr char16_t kLastUpdatedName[] = u"LastUpdated";
+constexpr char16_t kUserUpdateType[] = u"User";
+constexpr char16_t kFalseText[] = u"FALSE";
+
+// Answers of the sheet operations and of document properties.
+constexpr platform::LONG kNoHeader = -1;
+constexpr platform::LONG kIdOk = 1;
+constexpr platform::LONG kIdCancel = 2;
+
+// The mode masks of document properties and the one the advanced
+// properties ask for.
+constexpr platform::DWORD kBindInputModes = platform::kDmModePrompt | platform::kDmModeModify;
+constexpr platform::DWORD kCopyOutModes = platform::kDmModeUpdate | platform::kDmModeCopy;
+constexpr platform::DWORD kAdvancedMode =
+    platform::kDmModeAdvanced | platform::kDmModePrompt | platform::kDmModeCopy;
+// The request that resets the output's private part, and that part.
+constexpr platform::DWORD kResetPrivateMode = 0x100A;
+constexpr std::uint32_t kResetBlockSize = 152;
+constexpr std::uint8_t kResetSignature[] = {'V', 'K', 'V', 'K'};
+
+// The sizes the headers announce (the platform's records').
+constexpr platform::WORD kDocumentHeaderSize = 28;
+constexpr platform::WORD kDeviceHeaderSize = 12;
+
+// Flags of the info header, and the device sheet's icon.
+constexpr platform::WORD kSheetHeaderFlags =
+    platform::kPsuiHdrfNoApplyNow | platform::kPsuiHdrfPropTitle;
+constexpr platform::ULONG_PTR kPrinterIconId = 64082;
+
+// The calling program's path as read for the shell test, and the name.
+constexpr platform::DWORD kCallerPathBytes = 512;
+constexpr char kShellProgram[] = "EXPLORER.EXE";
+// The major version from which the user-only access bits apply.
+constexpr std::uint32_t kRightsMajor = 5;
+
+GDevModeSettings* DevModeOf(GDriverContext& context) {
+  return GDevModeSettings::From(context.GetDevModeSettings());
+}
+
+int CopyDevModeOut(GDriverContext& context, platform::DevModeW* out) {
+  GDevModeSettings* dev_mode = DevModeOf(context);
+  return dev_mode && out ? dev_mode->CopyDevModeTo(out) : 0;
+}
+
+}  // namespace
+
+bool GDriverContext::IsCallerShell() {
+  char path[kCallerPathBytes] = {};
+  const platform::DWORD length = platform::GetModuleFileNameA(nullptr, path, kCallerPathBytes);
+  if (length == 0) return false;
+  for (char& c : path)
+    c = char(std::toupper(static_cast<unsigned char>(c)));
+  path[kCallerPathBytes - 1] = '\0';
+  return std::strstr(path, kShellProgram) != nullptr;
+}
+
+std::uint32_t GDriverContext::SystemMajor() {
+  GOSVersion version;
+  if (GOSFactory* services = GOSFactory::Instance()) services->GetOSVersion(version);
+  return version.version >> 16;
+}
+
+void GDriverContext::WritePrinterDword(const char16_t* name, std::uint32_t value) {
+  if (GOSFactory* services = GOSFactory::Instance())
+    services->SetPrinterDataDword(this, RWWString(name), value);
+}
+
+void GDriverContext::ReleaseOwnHandle() {
+  if (!own_handle_) return;
+  UseOwnHandle(0);
+  ClosePrinterHandle();
+}
+
+bool GDriverContext::BeginSheet(platform::PropSheetUiInfo* info, std::uint32_t page_flags) {
+  // A second sheet on this context replaces the first's record and pages.
+  EndSheet();
+  sheet_record_ = CreateSheetRecord();
+  if (!sheet_record_) return false;
+  page_list_.reset(new (std::nothrow) GUIPluginPageList);
+  sheet_record_->property_sheet = info->property_sheet;
+  sheet_record_->service_callback = info->service_callback;
+  sheet_record_->page_flags = page_flags;
+  return true;
+}
+
+void GDriverContext::EndSheet() {
+  if (page_list_) page_list_->FreePages(sheet_record_);
+  page_list_.reset();
+  DeleteSheetRecord(sheet_record_);
+  sheet_record_ = nullptr;
+}
+
+std::uint32_t GDriverContext::DocumentAccessFlags(platform::DWORD mode, std::uint32_t restricted,
+                                                  std::uint32_t major) {
+  if (mode & platform::kDmModeNoPermission)
+    return kUIAccessNoPermission | (major >= kRightsMajor ? kUIAccessUserOnly : 0);
+  if (mode & platform::kDmModeAdvanced) return kUIAccessNoPrinterWide;
+  std::uint32_t flags = restricted && major >= kRightsMajor ? kUIAccessUserOnly : 0;
+  if (mode & platform::kDmModeUserDefault) return flags;
+  const std::uint32_t again = SystemMajor();
+  const bool shell = IsCallerShell();
+  const bool remote = IsRemotePrinter() != 0;
+  if (remote && again < kRightsMajor) flags |= kUIAccessNoPrinterWide;
+  if (remote && (again <= 4 || !shell)) return flags | kUIAccessNoPrinterWide;
+  if (restricted) {
+    flags |= kUIAccessNoPrinterWide;
+    if (again >= kRightsMajor) flags |= kUIAccessUserOnly;
+  }
+  return flags;
+}
+
+void GDriverContext::ExportAfterApply(const char16_t* flag_name) {
+  GOSFactory* services = GOSFactory::Instance();
+  GValueAttribute* request = FindValueAttribute(sheet_record_->settings, kExportRequestKey);
+  if (!services || !request || request->GetValue() != 1) return;
+  if (services->GetPrinterDataDword(this, RWWString(flag_name), 0) == 0) return;
+  if (IsCallerShell()) {
+    GQCFUpdateCheck check(sheet_record_->settings, this);
+    check.ImportFactorySettings(GetPrinterName());
+  }
+  WritePrinterDword(flag_name, 0);
+}
+
+// ---- Document properties.
+
+platform::LONG GDriverContext::DrvDocumentProperties(
+    platform::HWND window, platform::HANDLE printer, const char16_t* device_name,
+    platform::DevModeW* dev_mode_out, platform::DevModeW* dev_mode_in, platform::DWORD mode) {
+  if (mode == 0 || !dev_mode_out) return platform::LONG(DevModeSizeForCaller());
+  const platform::LONG result =
+      DocumentPropertiesWithSheet(window, printer, device_name, dev_mode_out, dev_mode_in, mode);
+  if (result > 0) return kIdOk;
+  return result == 0 ? kIdCancel : result;
+}
+
+platform::LONG GDriverContext::DrvAdvancedDocumentProperties(platform::HWND window,
+                                                             platform::HANDLE printer,
+                                                             const char16_t* device_name,
+                                                             platform::DevModeW* dev_mode_out,
+                                                             platform::DevModeW* dev_mode_in) {
+  if (!dev_mode_out) return platform::LONG(DevModeSizeForCaller());
+  return DocumentPropertiesWithSheet(window, printer, device_name, dev_mode_out, dev_mode_in,
+                                     kAdvancedMode) > 0
+             ? 1
+             : 0;
+}
+
+platform::LONG GDriverContext::DocumentPropertiesWithSheet(
+    platform::HWND window, platform::HANDLE printer, const char16_t* device_name,
+    platform::DevModeW* dev_mode_out, platform::DevModeW* dev_mode_in, platform::DWORD mode) {
+  platform::DocumentPropertyHeader header{
+      kDocumentHeaderSize, 0, printer, const_cast<char16_t*>(device_name), dev_mode_in,
+      dev_mode_out,        0, mode};
+  if (!(mode & platform::kDmModePrompt)) return DocumentPropertiesWithoutSheet(&header);
+  platform::ULONG_PTR result = 0;
+  platform::CommonPropertySheetUIW(window, &::DrvDocumentPropertySheets,
+                                   reinterpret_cast<platform::LPARAM>(&header), &result);
+  return platform::LONG(result);
+}
+
+platform::LONG GDriverContext::DocumentPropertiesWithoutSheet(
+    platform::DocumentPropertyHeader* header) {
+  if (!header) return 0;
+  const platform::DWORD mode = header->mode;
+  platform::DevModeW* out = header->dev_mode_out;
+  if (mode == 0 || !out) return platform::LONG(DevModeSizeForCaller());
+  BindDevMode(mode & kBindInputModes ? header->dev_mode_in : nullptr);
+  platform::LONG result = 1;
+  if ((mode & kCopyOutModes) && CopyDevModeOut(*this, out) == 0) result = 0;
+  // The reset writes past the public part: only into a whole record that
+  // was just copied there (under the public-only flags the caller owns 220
+  // bytes).
+  if (mode == kResetPrivateMode && result == 1 && DevModeSizeForCaller() == kFullDevModeSize) {
+    std::uint8_t* bytes = DevModeBytes(out);
+    const std::uint16_t public_size = LoadU16(bytes, kDmSize);
+    std::uint32_t extra = std::uint16_t(kFullDevModeSize - public_size);
+    if (extra < kResetBlockSize + 1) extra = kResetBlockSize;
+    StoreU16(bytes, kDmDriverExtra, std::uint16_t(extra));
+    std::uint8_t* block = bytes + public_size;
+    std::memset(block, 0, kResetBlockSize);
+    std::memcpy(block, kResetSignature, sizeof kResetSignature);
+    StoreU16(block, sizeof kResetSignature, std::uint16_t(kResetBlockSize));
+  }
+  return result;
+}
+
+platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiInfo* info,
+                                                         platform::LPARAM lparam) {
+  auto* header =
+      reinterpret_cast<platform::DocumentPropertyHeader*>(info ? info->lparam_init : lparam);
+  if (!header) return kNoHeader;
+  std::uint32_t restricted = 1;
+  if (IsRemotePrinter()) {
+    if (own_handle_) {
+      restricted = 0;
+    } else if (OpenPrinterFullAccess()) {
+      ClosePrinterHandle();
+      restricted = 0;
+    }
+  } else if (EnsureWritablePrinterData()) {
+    restricted = 0;
+  }
+  const std::uint32_t major = SystemMajor();
+  SetLocalWatermarkFlag(restricted && major >= kRightsMajor ? 1 : 0);
+
+  if (!info) {
+    const platform::LONG result = DocumentPropertiesWithoutSheet(header);
+    ReleaseOwnHandle();
+    return result;
+  }
+  const platform::DWORD mode = header->mode;
+  switch (info->reason) {
+    case platform::kPropSheetUiReasonInit: {
+      WritePrinterDword(kExportPrintingName, 1);
+      BindDevMode(mode & platform::kDmModeModify ? header->dev_mode_in : nullptr);
+      info->result = 0;
+      if (!BeginSheet(info, kUIDocumentPages)) return 0;
+      sheet_record_->access_flags = DocumentAccessFlags(mode, restricted, major);
+      return page_list_ && page_list_->AddPages(sheet_record_, 0) != 0 ? 1 : 0;
+    }
+    case platform::kPropSheetUiReasonGetInfoHeader: {
+      auto* info_header = reinterpret_cast<platform::PropSheetUiInfoHeader*>(lparam);
+      if (!info_header) return 0;
+      info_header->flags = kSheetHeaderFlags;
+      if (mode & platform::kDmModeUserDefault) info_header->flags |= platform::kPsuiHdrfDefTitle;
+      info_header->title = header->printer_name;
+      GOSFactory* services = GOSFactory::Instance();
+      info_header->instance = services ? services->GetModuleHandle() : nullptr;
+      info_header->icon_id = 0;
+      return 1;
+    }
+    case platform::kPropSheetUiReasonDestroy:
+      EndSheet();
+      ReleaseOwnHandle();
+      return 1;
+    case platform::kPropSheetUiReasonSetResult: {
+      auto* set = reinterpret_cast<platform::SetResultInfo*>(lparam);
+      if (!set || !sheet_record_) return 0;
+      if (set->result == platform::kCpsuiOk) {
+        GAttributeComposite* settings = sheet_record_->settings;
+        const std::uint32_t save_mode = (sheet_record_->access_flags & 3) == 0 ? 1 : 0;
+        if (SaveSettings(settings, save_mode)) ExportAfterApply(kExportPrintingName);
+        if (GValueAttribute* local = FindValueAttribute(settings, kLocalJobStorageKey))
+          SetLocalJobStorageValue(local->GetValue() == 0 ? 1 : 0);
+        if ((mode & kCopyOutModes) && header->dev_mode_out)
+          CopyDevModeOut(*this, header->dev_mode_out);
+      }
+      info->result = platform::ULONG_PTR(set->result);
+      return 1;
+    }
+    default:
+      return 0;
+  }
+}
+
+// ---- Conversion.
+
+platform::BOOL GDriverContext::DrvConvertDevMode(const char16_t* printer_name,
+                                                 platform::DevModeW* dev_mode_in,
+                                                 platform::DevModeW* dev_mode_out,
+                                                 platform::LONG* size, platform::DWORD mode) {
+  if (!printer_name || !size) {
+    platform::SetLastError(platform::kErrorInvalidParameter);
+    return 0;
+  }
+  // Making the object reads the printer; a refused mode leaves the caller's
+  // last error as it was.
+  const platform::DWORD last_error = platform::GetLastError();
+  if (!RemakeDevModeSettings()) return 0;
+  GDevModeSettings* dev_mode = DevModeOf(*this);
+  if (!dev_mode) return 0;
+  if (mode == platform::kCdmConvert) {
+    if (!dev_mode->IsValidDevMode(dev_mode_in) || !dev_mode->IsValidDevMode(dev_mode_out)) {
+      platform::SetLastError(platform::kErrorInvalidParameter);
+      return 0;
+    }
+  } else if (mode != platform::kCdmDriverDefault) {
+    platform::SetLastError(last_error);
+    return 0;
+  }
+  if (*size < platform::LONG(kFullDevModeSize)) {
+    *size = platform::LONG(kFullDevModeSize);
+    platform::SetLastError(platform::kErrorInsufficientBuffer);
+    return 0;
+  }
+
+  // The printer, reopened with every right when it is local; the
+  // context's own creation handle is back when the conversion ends.
+  const platform::HANDLE kept_handle = creation_handle_;
+  const bool ok = ConvertOnPrinter(printer_name, *dev_mode, dev_mode_in, dev_mode_out, *size,
+                                   mode == platform::kCdmConvert);
+  creation_handle_ = kept_handle;
+  return ok ? 1 : 0;
+}
+
+bool GDriverContext::ConvertOnPrinter(const char16_t* printer_name, GDevModeSettings& dev_mode,
+                                      const platform::DevModeW* dev_mode_in,
+                                      platform::DevModeW* dev_mode_out, platform::LONG& size,
+                                      bool merge) {
+  creation_handle_ = nullptr;
+  if (platform::OpenPrinterW(printer_name, &creation_handle_, nullptr) != 1) return false;
+  std::unique_ptr<platform::BYTE[]> record = ReadPrinterInfo2(creation_handle_);
+  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.get());
+  const bool local = !info || !info->server_name || info->server_name[0] == 0;
+  platform::ClosePrinter(creation_handle_);
+  const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
+  creation_handle_ = nullptr;
+  if (platform::OpenPrinterW(printer_name, &creation_handle_, local ? &all : nullptr) != 1)
+    return false;
+
+  bool ok = true;
+  if (dev_mode.AcceptPrinterDevMode(creation_handle_) == 0) {
+    std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
+    GValueAttribute* request = FindValueAttribute(built.get(), kExportRequestKey);
+    if (request && request->GetValue() == 1) {
+      MPersistentObject* kept = FindComposite(GetDefaultSettings(), kWatermarkListKey);
+      MPersistentObject* part = FindComposite(built.get(), kWatermarkPartKey);
+      if (kept && part) ReplaceDirectChild(*part, kWatermarkListKey, *kept);
+      if (GOSFactory* services = GOSFactory::Instance())
+        services->SetPrinterDataString(this, RWWString(GConfigurationImporter::kStaleValue),
+                                       RWWString(kFalseText));
+      GQCFUpdateCheck check(built.get(), this);
+      check.RunUpdateCheck(RWWString(printer_name), kUpdateCheckConversion);
+    }
+    ok = built && SaveSettings(built.get(), 0) != 0;
+    if (ok) StoreDefaultDevMode();
+  }
+  if (ok && merge && dev_mode.MergeDevMode(dev_mode_in) == 0) {
+    platform::SetLastError(platform::kErrorInvalidParameter);
+    ok = false;
+  }
+  if (ok && dev_mode_out) {
+    dev_mode.CopyDevModeTo(dev_mode_out);
+    size = platform::LONG(dev_mode.GetDevModeSize());
+  }
+  if (platform::ClosePrinter(creation_handle_) != 1) {
+    if (const platform::DWORD error = platform::GetLastError()) platform::SetLastError(error);
+  }
+  creation_handle_ = nullptr;
+  return ok;
+}
+
+// ---- The device sheet.
+
+platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo* info,
+                                                       platform::LPARAM lparam) {
+  if (!info || !info->lparam_init) return kNoHeader;
+  auto* header = reinterpret_cast<platform::DevicePropertyHeader*>(info->lparam_init);
+  GOSFactory* services = GOSFactory::Instance();
+  switch (info->reason) {
+    case platform::kPropSheetUiReasonInit: {
+      BindDevMode(nullptr);
+      info->result = 0;
+      if (BeginSheet(info, kUIDevicePages)) {
+        sheet_record_->access_flags = header->flags & platform::kDpsNoPermission
+                                          ? kUIAccessNoPermission
+                                          : sheet_record_->access_flags | kUIAccessNoPrinterWide;
+        if (page_list_) page_list_->AddPages(sheet_record_, 0);
+      }
+      WritePrinterDword(kExportConfigName, 1);
+      GAttributeComposite* physical =
+          sheet_record_ ? FindComposite(sheet_record_->settings, kPhysicalSettingsKey) : nullptr;
+      if (physical && services)
+        services->StoreNamedObject(this, RWWString(kPhysicalSettingsName), physical);
+      return 1;
+    }
+    case platform::kPropSheetUiReasonGetInfoHeader: {
+      auto* info_header = reinterpret_cast<platform::PropSheetUiInfoHeader*>(lparam);
+      if (!info_header) return 0;
+      info_header->flags = kSheetHeaderFlags;
+      info_header->title = header->printer_name;
+      info_header->instance = services ? services->GetModuleHandle() : nullptr;
+      info_header->icon_id = kPrinterIconId;
+      return 1;
+    }
+    case platform::kPropSheetUiReasonDestroy:
+      EndSheet();
+      return 1;
+    case platform::kPropSheetUiReasonSetResult: {
+      auto* set = reinterpret_cast<platform::SetResultInfo*>(lparam);
+      if (!set || !sheet_record_) return 0;
+      if (set->result == platform::kCpsuiOk &&
+          !(sheet_record_->access_flags & kUIAccessNoPermission)) {
+        GAttributeComposite* settings = sheet_record_->settings;
+        if (SaveSettings(settings, 1)) ExportAfterApply(kExportConfigName);
+        GAttributeComposite* physical = FindComposite(settings, kPhysicalSettingsKey);
+        if (physical && services && IsPhysicalSettingsCurrent(physical) == 0) {
+          services->SetPrinterDataString(this, RWWString(kLastUpdatedName), LocalDateStamp());
+          services->SetPrinterDataString(this, RWWString(kLastUpdateTypeName),
+                                         RWWString(kUserUpdateType));
+        }
+        StoreDefaultDevMode();
+      }
+      info->result = platform::ULONG_PTR(set->result);
+      return 1;
+    }
+    default:
+      return 0;
+  }
+}
+
+platform::BOOL GDriverContext::PrinterProperties(platform::HWND window, platform::HANDLE printer) {
+  platform::DevicePropertyHeader header{kDeviceHeaderSize, 0, printer, nullptr};
+  platform::ULONG_PTR result = 1;
+  platform::CommonPropertySheetUIW(window, &::DrvDevicePropertySheets,
+                                   reinterpret_cast<platform::LPARAM>(&header), &result);
+  return platform::LONG(result) > 0 ? 1 : 0;
+}
