@@ -25,6 +25,7 @@ struct SystemState {
   std::string locale = "C";
   std::vector<LocaleCall> locale_log;
   std::u16string user = u"User";
+  bool user_available = true;
   TimeZoneSpec zone;
 };
 
@@ -167,7 +168,7 @@ BOOL GetUserNameW(char16_t* buffer, DWORD* size) {
   if (size == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
   Lock lock(Mutex());
   const std::u16string& user = State().user;
-  if (user.empty()) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  if (!State().user_available) return Fail<BOOL>(kErrorInvalidParameter, 0);
   const DWORD needed = DWORD(user.size() + 1);
   if (buffer == nullptr || *size < needed) {
     *size = needed;
@@ -200,9 +201,10 @@ bool RuntimeFtime(RuntimeTimeB* now) {
   return true;
 }
 
-void SetUserName(std::u16string_view name) {
+void SetUserName(std::u16string_view name, bool available) {
   Lock lock(Mutex());
   State().user = std::u16string(name);
+  State().user_available = available;
 }
 
 void SetTimeZone(const TimeZoneSpec& zone) {

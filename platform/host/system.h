@@ -91,7 +91,8 @@ int MulDiv(int number, int numerator, int denominator);
 // Copies the user's name and a terminator into `buffer` of `*size` units
 // and sets `*size` to the units copied with the terminator; when it does
 // not fit (or no buffer), fails with kErrorInsufficientBuffer and sets
-// `*size` to the units needed. Fails (kErrorInvalidParameter) with no user.
+// `*size` to the units needed. Fails (kErrorInvalidParameter) while no user
+// can be named.
 BOOL GetUserNameW(char16_t* buffer, DWORD* size);
 
 // The bias, in minutes west of universal time, and the zone's state.
@@ -118,8 +119,8 @@ bool RuntimeFtime(RuntimeTimeB* now);
 
 // ---- Test controls ----
 
-// The user GetUserNameW answers ("User" after a reset); empty: none.
-void SetUserName(std::u16string_view name);
+// The user GetUserNameW answers ("User" after a reset), or none.
+void SetUserName(std::u16string_view name, bool available = true);
 // The zone both views describe: universal time after a reset.
 struct TimeZoneSpec {
   LONG bias = 0;          // minutes west, without daylight saving
