@@ -445,7 +445,7 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   int RefreshFromCopy(const void* in, platform::DWORD size_in);
   void StartDocument(platform::HDC dc, const platform::DocInfoW* info);
   void SendJobAccounting(platform::HDC dc);
-  RWWString JobUserName();
+  RWWString JobUserName(const RWWString& name);
   void StartJobStorage(platform::HDC dc);
   void StartNotice(GAttributeComposite* storage);
   void JoinNotice();

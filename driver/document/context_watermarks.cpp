@@ -1,6 +1,7 @@
 // GDriverContext: the built-in watermarks and the page watermark.
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 #include "driver/document/escape_records.h"
 #include "driver/driver_context.h"
@@ -8,7 +9,6 @@
 #include "persist/string_conversion.h"
 #include "platform/host/modules.h"
 #include "platform/host/system.h"
-#include "platform/host/version_info.h"
 #include "platform/ui/ui_resources.h"
 
 namespace {
@@ -52,11 +52,6 @@ RWCString Narrow(const RWWString& wide) {
   return narrow;
 }
 
-std::uint16_t ValueOr(MPersistentObject* in, std::uint32_t key, std::uint16_t fallback) {
-  GValueAttribute* value = FindValueAttribute(in, key);
-  return value ? value->GetValue() : fallback;
-}
-
 RWWString WideText(MPersistentObject* in, std::uint32_t key) {
   RWWString wide;
   if (GStringAttribute* text = FindStringAttribute(in, key)) NarrowToWide(text->GetValue(), wide);
@@ -65,19 +60,9 @@ RWWString WideText(MPersistentObject* in, std::uint32_t key) {
 
 // The code page of a library's first translation; 0 without one.
 std::uint32_t TranslationCodePage(const RWWString& path) {
-  platform::DWORD handle = 0;
-  const platform::DWORD size = platform::GetFileVersionInfoSizeW(path.Data(), &handle);
-  if (size == 0) return 0;
-  std::string block(size, '\0');
-  void* value = nullptr;
-  platform::UINT length = 0;
-  if (!platform::GetFileVersionInfoW(path.Data(), handle, size, block.data()) ||
-      !platform::VerQueryValueW(block.data(), u"\\VarFileInfo\\Translation", &value, &length) ||
-      length < 4) {
-    return 0;
-  }
-  const auto* pair = static_cast<const std::uint8_t*>(value);
-  return std::uint32_t(pair[2] | pair[3] << 8);
+  std::string block;
+  GVersionTranslation first, last;
+  return ReadVersionData(path, block, first, last) ? first.code_page : 0;
 }
 
 }  // namespace

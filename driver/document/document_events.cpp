@@ -131,13 +131,17 @@ RWWString SanitizedName(const RWWString& name) {
   return out;
 }
 
-RWWString Cut(const RWWString& text, std::size_t characters) {
-  return text.Length() > characters ? RWWString(text.Data(), characters) : text;
+// The logged-on user's name (42 units at most), or false.
+bool LoggedOnUser(RWWString& name) {
+  char16_t buffer[kUserNameUnits] = {};
+  platform::DWORD units = kUserNameUnits;
+  if (!platform::GetUserNameW(buffer, &units)) return false;
+  name = RWWString(buffer);
+  return true;
 }
 
-std::uint16_t ValueOr(MPersistentObject* in, std::uint32_t key, std::uint16_t fallback) {
-  GValueAttribute* value = FindValueAttribute(in, key);
-  return value ? value->GetValue() : fallback;
+RWWString Cut(const RWWString& text, std::size_t characters) {
+  return text.Length() > characters ? RWWString(text.Data(), characters) : text;
 }
 
 }  // namespace
@@ -249,11 +253,7 @@ void GDriverContext::StartDocument(platform::HDC dc, const platform::DocInfoW* i
   if (job_hooks_) job_hooks_->BeginJob(*this, GetDefaultSettings(), info);
 }
 
-RWWString GDriverContext::JobUserName() {
-  char16_t buffer[kUserNameUnits] = {};
-  platform::DWORD units = kUserNameUnits;
-  if (!platform::GetUserNameW(buffer, &units)) return RWWString();
-  RWWString name(buffer);
+RWWString GDriverContext::JobUserName(const RWWString& name) {
   GAttributeComposite* defaults = EnsureDefaultSettings();
   if (!FindComposite(defaults, kJobStorageKey)) return name;
   const auto resource = [&](std::uint32_t id, const char16_t* fallback) {
@@ -288,9 +288,8 @@ RWWString GDriverContext::JobUserName() {
 }
 
 void GDriverContext::SendJobAccounting(platform::HDC dc) {
-  char16_t probe[kUserNameUnits] = {};
-  platform::DWORD units = kUserNameUnits;
-  if (platform::GetUserNameW(probe, &units)) SendWideTextEscape(dc, kEscapeUser, JobUserName());
+  RWWString user;
+  if (LoggedOnUser(user)) SendWideTextEscape(dc, kEscapeUser, JobUserName(user));
   RWCString text;
   if (ReadMachineText(kComputerKey, "ComputerName", text)) SendTextEscape(dc, kEscapeComputer, text);
   if (ReadMachineText(kWinlogonKey, "CachePrimaryDomain", text) ||
@@ -339,9 +338,8 @@ void GDriverContext::StartNotice(GAttributeComposite* storage) {
   notice.texts[1] = GetPortName();
   GValueAttribute* logged_on = FindValueAttribute(storage, kNoticeLoggedOnKey);
   if (logged_on && logged_on->GetValue() == 0) {
-    char16_t buffer[kUserNameUnits] = {};
-    platform::DWORD units = kUserNameUnits;
-    if (platform::GetUserNameW(buffer, &units)) notice.texts[2] = Cut(RWWString(buffer), kJobUserCharacters);
+    RWWString user;
+    if (LoggedOnUser(user)) notice.texts[2] = Cut(user, kJobUserCharacters);
   } else if (GStringAttribute* user = FindStringAttribute(storage, kNoticeUserKey)) {
     NarrowToWide(user->GetValue(), notice.texts[2]);
   }

@@ -73,31 +73,43 @@ void SendSystemRecord(platform::HDC dc) {
   SendTextEscape(dc, kEscapeSystem, RWCString(text.c_str()));
 }
 
+bool ReadVersionData(const RWWString& path, std::string& block, GVersionTranslation& first,
+                     GVersionTranslation& last) {
+  platform::DWORD handle = 0;
+  const platform::DWORD size = platform::GetFileVersionInfoSizeW(path.Data(), &handle);
+  if (size == 0) return false;
+  block.assign(size, '\0');
+  void* value = nullptr;
+  platform::UINT length = 0;
+  if (!platform::GetFileVersionInfoW(path.Data(), handle, size, block.data()) ||
+      !platform::VerQueryValueW(block.data(), u"\\VarFileInfo\\Translation", &value, &length) ||
+      length < 4) {
+    return false;
+  }
+  const auto at = [value](std::size_t offset) {
+    const auto* bytes = static_cast<const std::uint8_t*>(value) + offset;
+    return GVersionTranslation{static_cast<platform::WORD>(bytes[0] | bytes[1] << 8),
+                               static_cast<platform::WORD>(bytes[2] | bytes[3] << 8)};
+  };
+  first = at(0);
+  last = at((length / 4 - 1) * 4);
+  return true;
+}
+
 void SendProgramRecords(platform::HDC dc) {
   char16_t path[kModulePathUnits] = {};
   platform::GetModuleFileNameW(nullptr, path, kModulePathUnits);
-  platform::DWORD handle = 0;
-  const platform::DWORD size = platform::GetFileVersionInfoSizeW(path, &handle);
+  std::string block;
+  GVersionTranslation first, last;
   RWWString description, product, version;
   bool have_description = false, have_all = false;
-  if (size != 0) {
-    std::string block(size, '\0');
-    void* translation = nullptr;
-    platform::UINT length = 0;
-    if (platform::GetFileVersionInfoW(path, handle, size, block.data()) &&
-        platform::VerQueryValueW(block.data(), u"\\VarFileInfo\\Translation", &translation,
-                                 &length) &&
-        length >= 4) {
-      // The last translation names the strings.
-      const auto* pairs = static_cast<const std::uint8_t*>(translation) + (length / 4 - 1) * 4;
-      const auto language = static_cast<platform::WORD>(pairs[0] | pairs[1] << 8);
-      const auto code_page = static_cast<platform::WORD>(pairs[2] | pairs[3] << 8);
-      have_description =
-          VersionString(block.data(), language, code_page, "FileDescription", description);
-      have_all = have_description &&
-                 VersionString(block.data(), language, code_page, "ProductName", product) &&
-                 VersionString(block.data(), language, code_page, "ProductVersion", version);
-    }
+  if (ReadVersionData(RWWString(path), block, first, last)) {
+    // The last translation names the strings.
+    have_description =
+        VersionString(block.data(), last.language, last.code_page, "FileDescription", description);
+    have_all = have_description &&
+               VersionString(block.data(), last.language, last.code_page, "ProductName", product) &&
+               VersionString(block.data(), last.language, last.code_page, "ProductVersion", version);
   }
   if (have_description) SendWideTextEscape(dc, kEscapeProgram, description);
   if (have_all) {

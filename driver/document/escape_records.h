@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/wstring.h"
@@ -70,6 +71,15 @@ void SendProgramRecords(platform::HDC dc);
 void SendFileNameRecord(platform::HDC dc, const RWWString& path);
 // 0x303EB8F1 with a new UUID; nothing when no text can be made.
 void SendJobIdRecord(platform::HDC dc);
+
+// The version data of the file at `path` into `block`, and the language
+// and code page of its first and last translations; false without one.
+struct GVersionTranslation {
+  platform::WORD language = 0;
+  platform::WORD code_page = 0;
+};
+bool ReadVersionData(const RWWString& path, std::string& block, GVersionTranslation& first,
+                     GVersionTranslation& last);
 
 // The job-name query: true and the reply up to its NUL (at most 511 bytes,
 // so that a reply without one still ends) when the escape answers above 0.
