@@ -110,14 +110,18 @@ std::int32_t WatermarkAngle(std::uint32_t kind, std::int16_t custom, int width, 
     return width == 0 ? 90 : std::int32_t(std::atan(double(height) / width) * 180.0 / kPi);
   };
   switch (kind) {
-    case 1: return diagonal();
+    case 1:
+      return diagonal();
     case 3: {
       const std::int32_t angle = -diagonal();
       return angle < 0 ? angle + 360 : angle;
     }
-    case 2: return 90;
-    case 4: return custom;
-    default: return 0;
+    case 2:
+      return 90;
+    case 4:
+      return custom;
+    default:
+      return 0;
   }
 }
 
@@ -172,7 +176,8 @@ void GDriverContext::AddDefaultWatermarks() {
 int GDriverContext::BeginWatermark() {
   watermark_mode_ = kWatermarkNone;
   GAttributeComposite* defaults = GetDefaultSettings();
-  GAttributeComposite* job = FindComposite(FindComposite(defaults, kJobFeaturesKey), kJobWatermarkKey);
+  GAttributeComposite* job =
+      FindComposite(FindComposite(defaults, kJobFeaturesKey), kJobWatermarkKey);
   if (!job) return 1;
   GValueAttribute* pages = FindValueAttribute(job, kWatermarkPagesKey);
   if (pages && pages->GetValue() == 0) watermark_mode_ = kWatermarkEveryPage;
@@ -252,10 +257,10 @@ void GDriverContext::PrepareWatermark(GAttributeComposite* definition) {
   record->kept1 = ValueOr(definition, kWatermarkKept1Key, 0);
   record->kept2 = ValueOr(definition, kWatermarkKept2Key, 0);
   record->gray = ValueOr(definition, kWatermarkGrayKey, 0);
-  record->color = WatermarkColor(record->gray, ValueOr(definition, kWatermarkRedKey, 0) != 0,
-                                 ValueOr(definition, kWatermarkGreenKey, 0) != 0,
-                                 ValueOr(definition, kWatermarkBlueKey, 0) != 0,
-                                 watermark_grayscale_ != 0);
+  record->color =
+      WatermarkColor(record->gray, ValueOr(definition, kWatermarkRedKey, 0) != 0,
+                     ValueOr(definition, kWatermarkGreenKey, 0) != 0,
+                     ValueOr(definition, kWatermarkBlueKey, 0) != 0, watermark_grayscale_ != 0);
   record->angle_kind = ValueOr(definition, kWatermarkAngleKindKey, 0);
   record->custom_angle = std::int16_t(ValueOr(definition, kWatermarkAngleKey, 0));
   record->prepared = 1;
@@ -267,7 +272,8 @@ int GDriverContext::RenderWatermark(platform::HDC dc) {
   const int saved = platform::SaveDC(dc);
   const int width = platform::GetDeviceCaps(dc, platform::kHorzRes);
   const int height = platform::GetDeviceCaps(dc, platform::kVertRes);
-  const std::int32_t angle = WatermarkAngle(record->angle_kind, record->custom_angle, width, height);
+  const std::int32_t angle =
+      WatermarkAngle(record->angle_kind, record->custom_angle, width, height);
   record->font.escapement = record->font.orientation = angle * 10;
   record->font.height =
       -platform::MulDiv(record->point_size, platform::GetDeviceCaps(dc, platform::kLogPixelsY), 72);

@@ -78,7 +78,8 @@ constexpr char16_t kUntitled[] = u"Untitled";
 constexpr char16_t kUntitledUpper[] = u"UNTITLED";
 constexpr char16_t kJobNameSuffix[] = u"(01-99)";
 constexpr char16_t kLocalJobStorageValue[] = u"LocalJobStorage";
-constexpr char16_t kComputerKey[] = u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
+constexpr char16_t kComputerKey[] =
+    u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName";
 constexpr char16_t kWinlogonKey[] = u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 
 std::atomic<GJobStorageNoticeShower> g_notice_shower{nullptr};
@@ -105,7 +106,8 @@ bool ReadMachineText(const char16_t* key_path, const char* name, RWCString& text
                                                reinterpret_cast<platform::BYTE*>(buffer),
                                                &size) == platform::kErrorSuccess;
   platform::RegCloseKey(key);
-  if (read) text = RWCString(buffer, strnlen(buffer, std::min<platform::DWORD>(size, kRegistryTextBytes)));
+  if (read)
+    text = RWCString(buffer, strnlen(buffer, std::min<platform::DWORD>(size, kRegistryTextBytes)));
   return read;
 }
 
@@ -291,7 +293,8 @@ void GDriverContext::SendJobAccounting(platform::HDC dc) {
   RWWString user;
   if (LoggedOnUser(user)) SendWideTextEscape(dc, kEscapeUser, JobUserName(user));
   RWCString text;
-  if (ReadMachineText(kComputerKey, "ComputerName", text)) SendTextEscape(dc, kEscapeComputer, text);
+  if (ReadMachineText(kComputerKey, "ComputerName", text))
+    SendTextEscape(dc, kEscapeComputer, text);
   if (ReadMachineText(kWinlogonKey, "CachePrimaryDomain", text) ||
       ReadMachineText(kWinlogonKey, "DefaultDomainName", text)) {
     SendTextEscape(dc, kEscapeDomain, text);
@@ -304,7 +307,8 @@ void GDriverContext::StartJobStorage(platform::HDC dc) {
   RWWString key;
   GetLocalJobStorageKey(key);
   platform::DWORD local = 0;
-  if (ReadRegistryDword(platform::kHkeyCurrentUser, key, RWWString(kLocalJobStorageValue), local) != 0)
+  if (ReadRegistryDword(platform::kHkeyCurrentUser, key, RWWString(kLocalJobStorageValue), local) !=
+      0)
     local = 0;
   if (local == 0) {
     SetDefaultSettings(CreateDefaultSettings());
@@ -384,8 +388,7 @@ void GDriverContext::EndDocument() {
 bool GDriverContext::ManualDuplexDecision() {
   GAttributeComposite* defaults = GetDefaultSettings();
   if (!FindOfClass<MPersistentObject>(defaults, kInstructionsKey)) return false;
-  const bool pages_pass =
-      group_size_ != 0 && document_pages_ != 1 && document_pages_ > group_size_;
+  const bool pages_pass = group_size_ != 0 && document_pages_ != 1 && document_pages_ > group_size_;
   if (!pages_pass && SignedValueOr(defaults, kAlwaysDecideKey, 0) == 0) return false;
   for (std::uint32_t key : kUnlistedTextKeys) {
     GStringAttribute* text = FindStringAttribute(defaults, key);

@@ -107,9 +107,10 @@ void SendProgramRecords(platform::HDC dc) {
     // The last translation names the strings.
     have_description =
         VersionString(block.data(), last.language, last.code_page, "FileDescription", description);
-    have_all = have_description &&
-               VersionString(block.data(), last.language, last.code_page, "ProductName", product) &&
-               VersionString(block.data(), last.language, last.code_page, "ProductVersion", version);
+    have_all =
+        have_description &&
+        VersionString(block.data(), last.language, last.code_page, "ProductName", product) &&
+        VersionString(block.data(), last.language, last.code_page, "ProductVersion", version);
   }
   if (have_description) SendWideTextEscape(dc, kEscapeProgram, description);
   if (have_all) {

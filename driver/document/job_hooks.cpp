@@ -45,20 +45,19 @@ GJobHookModule& GJobHookModule::operator=(const GJobHookModule& other) {
 bool GJobHookModule::Load() {
   Unload();
   RWCString narrow;
-  if (!WideToNarrow(name_, narrow) || platform::OpenFile(narrow.Data(), platform::kOfExist) ==
-                                          platform::kHFileError) {
+  if (!WideToNarrow(name_, narrow) ||
+      platform::OpenFile(narrow.Data(), platform::kOfExist) == platform::kHFileError) {
     return false;
   }
   library_ = platform::LoadLibraryW(name_.Data());
   if (!library_) return false;
-  begin_job_ = reinterpret_cast<platform::KsBeginJobFn>(
-      platform::GetProcAddress(library_, "ksBeginJob"));
+  begin_job_ =
+      reinterpret_cast<platform::KsBeginJobFn>(platform::GetProcAddress(library_, "ksBeginJob"));
   begin_job_ex_ = reinterpret_cast<platform::KsBeginJobExFn>(
       platform::GetProcAddress(library_, "ksBeginJobEx"));
   end_page_ =
       reinterpret_cast<platform::KsEndPageFn>(platform::GetProcAddress(library_, "ksEndPage"));
-  end_job_ =
-      reinterpret_cast<platform::KsEndJobFn>(platform::GetProcAddress(library_, "ksEndJob"));
+  end_job_ = reinterpret_cast<platform::KsEndJobFn>(platform::GetProcAddress(library_, "ksEndJob"));
   if ((begin_job_ || begin_job_ex_) && end_page_ && end_job_) return true;
   Unload();
   return false;
@@ -101,13 +100,11 @@ void GJobHookHolder::BeginJob(GDriverData& printer, GAttributeComposite* default
                               const platform::DocInfoW* info) {
   module_ = std::make_unique<GJobHookModule>();
   const GJobHookBeginRecord record = MakeJobHookBeginRecord(defaults, printer.GetJobSettings());
-  const RWWString output =
-      info && info->output ? RWWString(info->output) : printer.GetPortName();
-  const RWWString document = info && info->document_name ? RWWString(info->document_name)
-                                                         : RWWString();
-  if (!module_->Load() ||
-      module_->Begin(RWWString(kApplicationName), document, printer.GetPrinterName(), output,
-                     record) == 0) {
+  const RWWString output = info && info->output ? RWWString(info->output) : printer.GetPortName();
+  const RWWString document =
+      info && info->document_name ? RWWString(info->document_name) : RWWString();
+  if (!module_->Load() || module_->Begin(RWWString(kApplicationName), document,
+                                         printer.GetPrinterName(), output, record) == 0) {
     module_.reset();
   }
 }

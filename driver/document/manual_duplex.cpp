@@ -34,8 +34,7 @@ platform::LPARAM NonPropPageSheet(platform::HANDLE, platform::UINT, platform::LP
 int GDriverContext::SendManualDuplexState(platform::HDC dc, std::uint32_t state) {
   GAttributeComposite* defaults = GetDefaultSettings();
   if (!IsManualDuplexJob(defaults)) return 1;
-  const int answer =
-      SendStateEscape(dc, kEscapeManualDuplex, kManualDuplexMarker, state, 0);
+  const int answer = SendStateEscape(dc, kEscapeManualDuplex, kManualDuplexMarker, state, 0);
   if (state == 1 && answer == 1 && !FindOfClass<MPersistentObject>(defaults, kInstructionsKey))
     ShowManualDuplexInstructions();
   return 1;

@@ -19,7 +19,9 @@ HookState& State() {
   return *state;
 }
 
-std::u16string Text(const char16_t* text) { return text ? std::u16string(text) : u"(null)"; }
+std::u16string Text(const char16_t* text) {
+  return text ? std::u16string(text) : u"(null)";
+}
 
 void Record(JobHookCall call, const BYTE* record, std::size_t size) {
   if (record) call.record.assign(record, record + size);
@@ -39,8 +41,7 @@ DWORD BeginJobEx(const char16_t* application, const char16_t* document, const ch
 
 DWORD BeginJob(const char16_t* document, const char16_t* output, const char16_t* output2,
                const BYTE* record) {
-  Record({"ksBeginJob", {Text(document), Text(output), Text(output2)},
-          {}}, record,
+  Record({"ksBeginJob", {Text(document), Text(output), Text(output2)}, {}}, record,
          kJobHookBeginRecordSize);
   Lock lock(Mutex());
   return State().job;

@@ -20,8 +20,8 @@ inline constexpr std::size_t kJobHookBeginRecordSize = 28;
 inline constexpr std::size_t kJobHookPageRecordSize = 16;
 
 // application, document, printer, output, output, begin record -> job.
-using KsBeginJobExFn = DWORD (*)(const char16_t*, const char16_t*, const char16_t*,
-                                 const char16_t*, const char16_t*, const BYTE*);
+using KsBeginJobExFn = DWORD (*)(const char16_t*, const char16_t*, const char16_t*, const char16_t*,
+                                 const char16_t*, const BYTE*);
 // document, output, output, begin record -> job.
 using KsBeginJobFn = DWORD (*)(const char16_t*, const char16_t*, const char16_t*, const BYTE*);
 using KsEndPageFn = DWORD (*)(DWORD job, const BYTE* record);
@@ -40,11 +40,11 @@ struct JobHookLibrarySpec {
 bool InstallJobHookLibrary(const JobHookLibrarySpec& spec);
 
 struct JobHookCall {
-  std::string entry;                // "ksBeginJobEx", ...
+  std::string entry;  // "ksBeginJobEx", ...
   std::vector<std::u16string> texts;
-  std::vector<BYTE> record;         // the record's bytes (begin and page)
-  DWORD job = 0;                    // ksEndPage, ksEndJob
-  DWORD aborted = 0;                // ksEndJob
+  std::vector<BYTE> record;  // the record's bytes (begin and page)
+  DWORD job = 0;             // ksEndPage, ksEndJob
+  DWORD aborted = 0;         // ksEndJob
 };
 std::vector<JobHookCall> JobHookCalls();
 

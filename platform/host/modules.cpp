@@ -300,7 +300,8 @@ int LoadStringW(HINSTANCE module, UINT id, char16_t* buffer, int buffer_max) {
 int OpenFile(const char* name, UINT style) {
   if (name == nullptr || style != kOfExist) return Fail<int>(kErrorInvalidParameter, kHFileError);
   std::u16string wide;
-  if (!MultiByteToWide(name, std::strlen(name), wide)) return Fail<int>(kErrorFileNotFound, kHFileError);
+  if (!MultiByteToWide(name, std::strlen(name), wide))
+    return Fail<int>(kErrorFileNotFound, kHFileError);
   {
     Lock lock(Mutex());
     Source* source = Resolve(wide);

@@ -37,7 +37,9 @@ std::uint32_t Get32(const BYTE* at) {
          std::uint32_t(at[3]) << 24;
 }
 
-std::size_t Padded(std::size_t size) { return (size + 3) / 4 * 4; }
+std::size_t Padded(std::size_t size) {
+  return (size + 3) / 4 * 4;
+}
 
 void PutEntry(std::vector<BYTE>& out, std::u16string_view name, const void* value,
               std::size_t size) {
@@ -127,7 +129,9 @@ void SetFileVersionData(std::u16string_view path, const FileVersionData& data) {
 
 namespace host_internal {
 
-void ResetVersionInfoLocked() { Blocks().clear(); }
+void ResetVersionInfoLocked() {
+  Blocks().clear();
+}
 
 }  // namespace host_internal
 }  // namespace platform

@@ -36,7 +36,7 @@ BOOL VerQueryValueW(const void* block, const char16_t* sub_block, void** value, 
 // ---- Test controls ----
 
 struct FileVersionData {
-  std::vector<std::pair<WORD, WORD>> translations;            // language, code page
+  std::vector<std::pair<WORD, WORD>> translations;                 // language, code page
   std::vector<std::pair<std::u16string, std::u16string>> strings;  // sub-block, text
 };
 // Declares (replacing) the version data of the file at `path`.

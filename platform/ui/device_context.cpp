@@ -134,8 +134,9 @@ BOOL SetWindowOrgEx(HDC dc, int x, int y, Point* previous) {
 }
 
 UINT SetTextAlign(HDC dc, UINT align) {
-  return WithDc(dc, kGdiError,
-                [align](DeviceContext& context) { return std::exchange(context.state.text_align, align); });
+  return WithDc(dc, kGdiError, [align](DeviceContext& context) {
+    return std::exchange(context.state.text_align, align);
+  });
 }
 
 COLORREF SetTextColor(HDC dc, COLORREF color) {
@@ -231,10 +232,14 @@ BOOL GetTextExtentPoint32W(HDC dc, const char16_t* text, int count, Size* size) 
 int GetDeviceCaps(HDC dc, int index) {
   return WithDc(dc, 0, [index](DeviceContext& context) {
     switch (index) {
-      case kHorzRes: return context.page.width;
-      case kVertRes: return context.page.height;
-      case kLogPixelsY: return context.page.dpi;
-      default: return 0;
+      case kHorzRes:
+        return context.page.width;
+      case kVertRes:
+        return context.page.height;
+      case kLogPixelsY:
+        return context.page.dpi;
+      default:
+        return 0;
     }
   });
 }

@@ -132,18 +132,18 @@ struct DcState {
   COLORREF text_color = 0;
   int bk_mode = kOpaque;
   int char_extra = 0;
-  Rect clip;  // the page at first
+  Rect clip;      // the page at first
   LogFontW font;  // of the selected font (zeros for the stock one)
 };
 
 enum class DcCall { kEscape, kTextOut, kSave, kRestore };
 struct DcEvent {
   DcCall call = DcCall::kEscape;
-  int code = 0;                     // escapes
-  std::vector<BYTE> bytes;          // escapes: the input
-  std::u16string text;              // text output
-  Point at;                         // text output
-  DcState state;                    // text output
+  int code = 0;             // escapes
+  std::vector<BYTE> bytes;  // escapes: the input
+  std::u16string text;      // text output
+  Point at;                 // text output
+  DcState state;            // text output
 };
 // What reached the context, in order (empty for an unknown handle).
 std::vector<DcEvent> DeviceContextLog(HDC dc);

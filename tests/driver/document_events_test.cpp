@@ -70,11 +70,13 @@ GAttributeComposite* Part(GAttributeComposite* root, std::initializer_list<std::
   return root;
 }
 void Put(GAttributeComposite* in, std::uint32_t key, std::uint16_t value) {
-  if (auto* found = dynamic_cast<GValueAttribute*>(in->FindByKey(key))) return found->SetValue(value);
+  if (auto* found = dynamic_cast<GValueAttribute*>(in->FindByKey(key)))
+    return found->SetValue(value);
   in->AddChild(new GValueAttribute(value, key));
 }
 void Put(GAttributeComposite* in, std::uint32_t key, const RWCString& text) {
-  if (auto* found = dynamic_cast<GStringAttribute*>(in->FindByKey(key))) return found->SetValue(text);
+  if (auto* found = dynamic_cast<GStringAttribute*>(in->FindByKey(key)))
+    return found->SetValue(text);
   in->AddChild(new GStringAttribute(text, key));
 }
 
@@ -113,9 +115,9 @@ class DocumentEvents : public testing_support::PrinterFixture {
   int Event(int event, std::vector<void*> entries = {}, void** out = nullptr,
             DocContext* context = nullptr, platform::HDC dc = nullptr) {
     return (context ? context : context_.get())
-        ->DrvDocumentEvent(handle_, dc ? dc : dc_, event,
-                           platform::DWORD(entries.size() * sizeof(void*)),
-                           entries.empty() ? nullptr : entries.data(), out ? sizeof(void*) : 0, out);
+        ->DrvDocumentEvent(
+            handle_, dc ? dc : dc_, event, platform::DWORD(entries.size() * sizeof(void*)),
+            entries.empty() ? nullptr : entries.data(), out ? sizeof(void*) : 0, out);
   }
   // A document: start, start post, `pages` pages, end, end post.
   void Document(int pages, DocContext* context = nullptr, platform::HDC dc = nullptr) {
@@ -168,10 +170,10 @@ void SetMachineText(const char16_t* path, const char16_t* name, const std::u16st
 // text with its NUL; the system record "OS Info: " major "." minor ";"
 // build ";" with "WinNT Kernel;" first below version 5 on NT.
 TEST_F(DocumentEvents, DocumentStartSendsTheJobRecordsInOrder) {
-  SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
-                 u"ComputerName", u"PC-7");
-  SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
-                 u"DefaultDomainName", u"CORP");
+  SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName", u"ComputerName",
+                 u"PC-7");
+  SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", u"DefaultDomainName",
+                 u"CORP");
   struct Case {
     platform::SystemVersion version;
     bool version_data;
@@ -197,12 +199,11 @@ TEST_F(DocumentEvents, DocumentStartSendsTheJobRecordsInOrder) {
   for (const Case& c : cases) {
     platform::SetSystemVersion(c.version);
     if (c.version_data) {
-      platform::SetFileVersionData(
-          u"C:\\Program Files\\App\\WRITER.EXE",
-          {{{0x0409, 0x04B0}},
-           {{u"\\StringFileInfo\\040904b0\\FileDescription", u"Writer"},
-            {u"\\StringFileInfo\\040904b0\\ProductName", u"Office"},
-            {u"\\StringFileInfo\\040904b0\\ProductVersion", u"1.0"}}});
+      platform::SetFileVersionData(u"C:\\Program Files\\App\\WRITER.EXE",
+                                   {{{0x0409, 0x04B0}},
+                                    {{u"\\StringFileInfo\\040904b0\\FileDescription", u"Writer"},
+                                     {u"\\StringFileInfo\\040904b0\\ProductName", u"Office"},
+                                     {u"\\StringFileInfo\\040904b0\\ProductVersion", u"1.0"}}});
     } else {
       platform::SetFileVersionData(u"C:\\Program Files\\App\\WRITER.EXE", {});
     }
@@ -237,8 +238,8 @@ TEST_F(DocumentEvents, DocumentStartSendsTheJobRecordsInOrder) {
 // format-4 subtable from its doubled segment count: 2 segments, 'A'-'Z'
 // and 0xFFFF) decides, big-endian.
 TEST_F(DocumentEvents, JobUserNamesAreSanitisedOrCheckedAgainstTheFontMap) {
-  const char kMap[] = {0, 4, 0, 4, 0, 1, 0, 0, 0, 0x5A, char(0xFF), char(0xFF),
-                       0, 0, 0, 0x41, char(0xFF), char(0xFF)};
+  const char kMap[] = {0,    4,          0,          4, 0, 1, 0,    0,          0,
+                       0x5A, char(0xFF), char(0xFF), 0, 0, 0, 0x41, char(0xFF), char(0xFF)};
   context_->GetJobSettings()->AddChild(new GStringAttribute(RWCString(kMap, sizeof kMap), 1026));
   ASSERT_TRUE(platform::AddModule({kSupport, {}, {{11029, u"Untitled"}}}));
   struct Case {
@@ -336,7 +337,8 @@ TEST_F(DocumentEvents, DeviceModeCopiesAreStampedOnlyIntoPaddingOrTheirHeader) {
   Bytes foreign(264, 0);
   EXPECT_EQ(Event(platform::kDocumentEventResetDcPost, {foreign.data()}), -1);
   void* copy = &copy;
-  EXPECT_EQ(Event(platform::kDocumentEventCreateDcPre, {nullptr, nullptr, nullptr, nullptr}, &copy), 1);
+  EXPECT_EQ(Event(platform::kDocumentEventCreateDcPre, {nullptr, nullptr, nullptr, nullptr}, &copy),
+            1);
   EXPECT_EQ(copy, nullptr);
 }
 
@@ -348,8 +350,14 @@ TEST_F(DocumentEvents, WatermarksDrawOnTheirPagesBetweenTheirEscapes) {
   Put(definition, 384, "Draft");
   Put(definition, 385, "DRAFT");
   Put(definition, 386, "Arial");
-  for (auto [key, value] : {std::pair{387, 0}, {388, 1}, {390, 100}, {393, 2}, {403, 255},
-                            {398, 1}, {399, 0}, {400, 0}})
+  for (auto [key, value] : {std::pair{387, 0},
+                            {388, 1},
+                            {390, 100},
+                            {393, 2},
+                            {403, 255},
+                            {398, 1},
+                            {399, 0},
+                            {400, 0}})
     Put(definition, key, std::uint16_t(value));
   GAttributeComposite* job = Part(context_->defaults.get(), {364, 379});
   Put(job, 381, 0);
@@ -398,15 +406,18 @@ TEST_F(DocumentEvents, WatermarksDrawOnTheirPagesBetweenTheirEscapes) {
 
 TEST_F(DocumentEvents, BuiltInWatermarksTakeTheSupportLibrarysCodePage) {
   for (auto [code_page, char_set, face] :
-       {std::tuple{932u, 128, u"\uFF2D\uFF33 \uFF30\u660E\u671D"}, {936u, 134, u"\u5B8B\u4F53"},
-        {949u, 129, u"\uBC14\uD0D5"}, {950u, 136, u"\u65B0\u7D30\u660E\u9AD4"},
-        {1252u, 0, u"Arial"}, {874u, 222, u"Arial"}, {437u, 255, u"Arial"}}) {
+       {std::tuple{932u, 128, u"\uFF2D\uFF33 \uFF30\u660E\u671D"},
+        {936u, 134, u"\u5B8B\u4F53"},
+        {949u, 129, u"\uBC14\uD0D5"},
+        {950u, 136, u"\u65B0\u7D30\u660E\u9AD4"},
+        {1252u, 0, u"Arial"},
+        {874u, 222, u"Arial"},
+        {437u, 255, u"Arial"}}) {
     EXPECT_EQ(WatermarkFaceForCodePage(code_page).char_set, char_set);
     EXPECT_EQ(std::u16string(WatermarkFaceForCodePage(code_page).face), face);
   }
-  ASSERT_TRUE(platform::AddModule({kSupport,
-                                   {},
-                                   {{11060, u"Sample"}, {11074, u"Draft"}, {11077, u"72"}}}));
+  ASSERT_TRUE(
+      platform::AddModule({kSupport, {}, {{11060, u"Sample"}, {11074, u"Draft"}, {11077, u"72"}}}));
   platform::SetFileVersionData(kSupport, {{{0x0404, 950}}, {}});
   Part(context_->defaults.get(), {366, 378});
   context_->CurrentDefaultSettings();
@@ -426,8 +437,8 @@ TEST_F(DocumentEvents, BuiltInWatermarksTakeTheSupportLibrarysCodePage) {
   EXPECT_EQ(text(1, 384), "Draft");
   EXPECT_EQ(text(0, 386), "\xE6\x96\xB0\xE7\xB4\xB0\xE6\x98\x8E\xE9\xAB\x94");
   EXPECT_EQ(value(0, 387), 136);
-  EXPECT_EQ(value(0, 390), 72);   // its size string
-  EXPECT_EQ(value(1, 390), 72);   // no size string: the previous size
+  EXPECT_EQ(value(0, 390), 72);  // its size string
+  EXPECT_EQ(value(1, 390), 72);  // no size string: the previous size
   EXPECT_EQ(value(1, 388), 1);
   EXPECT_EQ(value(2, 1112), 3);
   EXPECT_EQ(value(3, 403), 224);  // no 924
@@ -445,7 +456,10 @@ TEST_F(DocumentEvents, ManualDuplexEscapeAndInstructions) {
     std::size_t escapes;
     int shown;
   } cases[] = {
-      {1, 1, 1, false, 1, 1}, {1, 1, 0, false, 1, 0}, {1, 1, 1, true, 1, 0}, {1, 0, 1, false, 0, 0},
+      {1, 1, 1, false, 1, 1},
+      {1, 1, 0, false, 1, 0},
+      {1, 1, 1, true, 1, 0},
+      {1, 0, 1, false, 0, 0},
   };
   for (const Case& c : cases) {
     Put(defaults, 253, std::uint16_t(c.manual));
@@ -476,11 +490,11 @@ TEST_F(DocumentEvents, DocumentEndDecidesOnTheInstructions) {
     std::uint32_t broken;  // the clearing condition that fails
     int shown;
   } cases[] = {
-      {"one page", 1, 2, 0, false, 0, 0},      {"three of two", 3, 2, 0, false, 0, 1},
-      {"two of two", 2, 2, 0, false, 0, 0},    {"group 0", 3, 0, 0, false, 0, 0},
-      {"279", 1, 2, 1, false, 0, 1},           {"cleared", 3, 2, 0, true, 0, 0},
-      {"duplex unit", 3, 2, 0, true, 308, 1},  {"plain paper", 3, 2, 0, true, 905, 1},
-      {"media", 3, 2, 0, true, 260, 1},        {"listed text", 3, 2, 0, true, 261, 1},
+      {"one page", 1, 2, 0, false, 0, 0},     {"three of two", 3, 2, 0, false, 0, 1},
+      {"two of two", 2, 2, 0, false, 0, 0},   {"group 0", 3, 0, 0, false, 0, 0},
+      {"279", 1, 2, 1, false, 0, 1},          {"cleared", 3, 2, 0, true, 0, 0},
+      {"duplex unit", 3, 2, 0, true, 308, 1}, {"plain paper", 3, 2, 0, true, 905, 1},
+      {"media", 3, 2, 0, true, 260, 1},       {"listed text", 3, 2, 0, true, 261, 1},
   };
   for (const Case& c : cases) {
     context_->defaults = std::make_unique<GAttributeComposite>(359);
@@ -491,7 +505,7 @@ TEST_F(DocumentEvents, DocumentEndDecidesOnTheInstructions) {
     if (c.clear) {
       Put(defaults, 905, c.broken == 905 ? 1 : 0);
       Put(defaults, 308, c.broken == 308 ? 0 : 1);
-      Put(defaults, 260, c.broken == 260 ? 5 : 1);  // 188 holds 1 and 23
+      Put(defaults, 260, c.broken == 260 ? 5 : 1);            // 188 holds 1 and 23
       if (c.broken == 261) Put(defaults, 261, "Courier PS");  // listed in 1132
     }
     context_->instructions = 0;
@@ -502,8 +516,8 @@ TEST_F(DocumentEvents, DocumentEndDecidesOnTheInstructions) {
 
 // Begin record: 0, 4, u16 4, u16 1 (no 364 -> 291), u16 2 (no 434), zeros.
 TEST_F(DocumentEvents, JobHooksHearOfTheJobItsPagesAndItsEnd) {
-  const Bytes begin = {0, 0, 0, 0, 4, 0, 0, 0, 4, 0, 1, 0, 2, 0, 0, 0,
-                       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const Bytes begin = {0, 0, 0, 0, 4, 0, 0, 0, 4, 0, 1, 0, 2, 0,
+                       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   const Bytes page = {0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   struct Case {
     platform::JobHookLibrarySpec spec;
@@ -533,8 +547,8 @@ TEST_F(DocumentEvents, JobHooksHearOfTheJobItsPagesAndItsEnd) {
       EXPECT_EQ(calls[2].job, c.spec.job);
     }
     if (!names.empty() && names[0] == "ksBeginJobEx") {
-      EXPECT_EQ(calls[0].texts, (std::vector<std::u16string>{u"Application", u"Doc", u"P1",
-                                                              u"USB001", u"USB001"}));
+      EXPECT_EQ(calls[0].texts,
+                (std::vector<std::u16string>{u"Application", u"Doc", u"P1", u"USB001", u"USB001"}));
     }
     EXPECT_EQ(platform::GetModuleCounters(platform::kJobHookLibraryName).references, 0u);
   }
@@ -606,8 +620,8 @@ TEST_F(DocumentEvents, BadEventRecordsAnswerWithoutHarm) {
       void* out = nullptr;
       context_->DrvDocumentEvent(handle_, dc_, event, platform::DWORD(size),
                                  size ? junk.data() : nullptr, 0, nullptr);
-      context_->DrvDocumentEvent(handle_, dc_, event, platform::DWORD(size), nullptr,
-                                 sizeof out, &out);
+      context_->DrvDocumentEvent(handle_, dc_, event, platform::DWORD(size), nullptr, sizeof out,
+                                 &out);
     }
   }
   EXPECT_EQ(Event(platform::kDocumentEventCreateDcPre, {nullptr, nullptr}), -1);

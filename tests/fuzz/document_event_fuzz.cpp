@@ -45,10 +45,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<void*> entries(shape & 3 ? (shape & 3) + 1 : 0);
     for (std::size_t i = 0; i < entries.size(); ++i) {
       switch ((shape >> (2 + i)) & 3) {
-        case 0: entries[i] = nullptr; break;
-        case 1: entries[i] = event == 5 ? static_cast<void*>(&info) : blob.data(); break;
-        case 2: entries[i] = last_copy; break;
-        default: entries[i] = reinterpret_cast<void*>(std::uintptr_t(shape >> 7)); break;
+        case 0:
+          entries[i] = nullptr;
+          break;
+        case 1:
+          entries[i] = event == 5 ? static_cast<void*>(&info) : blob.data();
+          break;
+        case 2:
+          entries[i] = last_copy;
+          break;
+        default:
+          entries[i] = reinterpret_cast<void*>(std::uintptr_t(shape >> 7));
+          break;
       }
     }
     void* out = nullptr;
