@@ -15,8 +15,8 @@
 // the host program's path, the job name of document events, the sheet
 // record shown by the manual-duplex instructions, the job-hook holder, the
 // page counter and the three watermark words, and the cookie of an open
-// property sheet. The property-sheet hook and the watermark drawing record
-// join them with their classes.
+// property sheet, then the watermark drawing record and the per-document
+// state of the document events (driver/document/).
 //
 // Its own operations, in slot order: 5 GetPrinterHandle, 6 AddMediaForms,
 // 7-17 the entry operations, 18 GetPrinterIdentity, 19
@@ -25,10 +25,11 @@
 // and the default device mode, 48 and 49 document properties without and
 // with a sheet, 50 and 51 the sheet record, 53-59 the printer events
 // (context_events.cpp, with the upgrade), 60, 62 and 63 the mass-storage
-// font files (context_font_files.cpp). The device-mode and sheet
-// operations (8-13, 48, 49) are in context_sheets.cpp; the document event
-// answers failure here (what the entry point answers without a context)
-// until the printed document's operations override it.
+// font files (context_font_files.cpp), 52 the manual-duplex instructions
+// (document/manual_duplex.cpp), 61 and 64-67 the watermarks
+// (document/context_watermarks.cpp). The device-mode and sheet operations
+// (8-13, 48, 49) are in context_sheets.cpp; the document events (17) in
+// document/document_events.cpp.
 //
 // Sheets (context_sheets.cpp). A document or device sheet holds the sheet
 // record and the page list of the property-sheet hook
