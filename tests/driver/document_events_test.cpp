@@ -23,6 +23,7 @@
 #include "platform/host/version_info.h"
 #include "platform/ui/device_context.h"
 #include "tests/support/printer_fixture.h"
+#include "tests/support/test_plugins.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -449,6 +450,9 @@ TEST_F(DocumentEvents, BuiltInWatermarksTakeTheSupportLibrarysCodePage) {
 // The manual-duplex record is the marker 0xCFC14711, the mode and 0.
 TEST_F(DocumentEvents, ManualDuplexEscapeAndInstructions) {
   GAttributeComposite* defaults = context_->defaults.get();
+  Part(defaults, {kPluginNamesKey})->AddChild(new GStringAttribute("PLUGA.DLL", 0));
+  testing_support::TestPlugin& plugin =
+      testing_support::InstallTestPlugin(0, u"PLUGA.DLL", {1}, u"A");
   const Bytes record = {0x11, 0x47, 0xC1, 0xCF, 0x01, 0, 0, 0, 0, 0, 0, 0};
   struct Case {
     int manual, pass, answer;
@@ -470,12 +474,19 @@ TEST_F(DocumentEvents, ManualDuplexEscapeAndInstructions) {
     dc_ = platform::CreatePrinterDC({});
     platform::ScriptEscape(dc_, kEscapeManualDuplex, c.answer);
     context_->instructions = 0;
+    plugin.indices.clear();
     EXPECT_EQ(Event(platform::kDocumentEventEndDoc), 1);
     ASSERT_EQ(Escapes(kEscapeManualDuplex).size(), c.escapes);
     if (c.escapes) {
       EXPECT_EQ(Escapes(kEscapeManualDuplex)[0].bytes, record);
     }
     EXPECT_EQ(context_->instructions, c.shown);
+    // Shown: the sheet hook asks the plug-in for the instructions alone.
+    EXPECT_EQ(plugin.indices, c.shown ? std::vector<std::int16_t>{kUIManualDuplexIndex}
+                                      : std::vector<std::int16_t>{});
+    if (c.shown) {
+      EXPECT_EQ(plugin.page_flags, 3u);
+    }
   }
   EXPECT_EQ(NonPropPageSheet(nullptr, 0, 5, 9), 5);
 }
