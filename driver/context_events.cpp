@@ -15,10 +15,6 @@
 // merged the printer's settings when the save and the merge succeeded (the
 // path answered FALSE although the work was done); OnInitializePrinter's
 // result after its save is the save's result, not 1 whatever happened.
-//
-// Left for the piece that brings them: the built-in watermarks of
-// initialisation (AddDefaultWatermarks); they do not stand in this library
-// yet.
 #include <cstdio>
 #include <memory>
 
@@ -146,6 +142,7 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
   BOOL result = 0;
   if (BindDevMode(nullptr) == 1) {
     GAttributeComposite* defaults = CurrentDefaultSettings();
+    AddDefaultWatermarks();
     if (GAttributeComposite* group = FindComposite(defaults, kJobFeatureGroupKey)) {
       std::unique_ptr<GMiniInstaller> installer;
       if (SignedValueOr(group, kRunMiniInstallerKey, 0) == 1 && services)

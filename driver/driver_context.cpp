@@ -55,10 +55,6 @@ GPluginSettingsUpdater SetPluginSettingsUpdater(GPluginSettingsUpdater updater) 
   return g_plugin_updater.exchange(updater);
 }
 
-GJobHookHolder::~GJobHookHolder() {
-  if (module) platform::FreeLibrary(module);
-}
-
 GDriverContext::GDriverContext(platform::HANDLE printer, const RWWString& printer_name,
                                const RWWString& driver_name, const RWWString& port_name)
     : GDriverData(printer_name, driver_name, port_name),
@@ -68,10 +64,12 @@ GDriverContext::GDriverContext(platform::HANDLE printer, const RWWString& printe
 }
 
 GDriverContext::~GDriverContext() {
+  JoinNotice();
   EndSheet();
   if (own_handle_) ClosePrinterHandle();
   for (auto& block : blocks_)
     block.reset();
+  watermark_record_.reset();
   job_hooks_.reset();
   job_name_ = RWWString();
 }
@@ -113,11 +111,6 @@ int GDriverContext::AddMediaForms() {
   }
   if (walk.added) papers_.stale = true;
   return walk.added ? 1 : 0;
-}
-
-int GDriverContext::DrvDocumentEvent(platform::HANDLE, platform::HDC, int, platform::DWORD, void*,
-                                     platform::DWORD, void*) {
-  return kNoContextDocumentEvent;
 }
 
 void GDriverContext::GetPrinterIdentity(RWWString& name, platform::HANDLE& printer,

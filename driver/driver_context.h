@@ -15,8 +15,8 @@
 // the host program's path, the job name of document events, the sheet
 // record shown by the manual-duplex instructions, the job-hook holder, the
 // page counter and the three watermark words, and the cookie of an open
-// property sheet. The property-sheet hook and the watermark drawing record
-// join them with their classes.
+// property sheet, then the watermark drawing record and the per-document
+// state of the document events (driver/document/).
 //
 // Its own operations, in slot order: 5 GetPrinterHandle, 6 AddMediaForms,
 // 7-17 the entry operations, 18 GetPrinterIdentity, 19
@@ -25,10 +25,11 @@
 // and the default device mode, 48 and 49 document properties without and
 // with a sheet, 50 and 51 the sheet record, 53-59 the printer events
 // (context_events.cpp, with the upgrade), 60, 62 and 63 the mass-storage
-// font files (context_font_files.cpp). The device-mode and sheet
-// operations (8-13, 48, 49) are in context_sheets.cpp; the document event
-// answers failure here (what the entry point answers without a context)
-// until the printed document's operations override it.
+// font files (context_font_files.cpp), 52 the manual-duplex instructions
+// (document/manual_duplex.cpp), 61 and 64-67 the watermarks
+// (document/context_watermarks.cpp). The device-mode and sheet operations
+// (8-13, 48, 49) are in context_sheets.cpp; the document events (17) in
+// document/document_events.cpp.
 //
 // Sheets (context_sheets.cpp). A document or device sheet holds the sheet
 // record and the page list of the property-sheet hook
@@ -84,6 +85,8 @@
 #include <memory>
 #include <vector>
 
+#include "driver/document/job_hooks.h"
+#include "driver/document/watermark_record.h"
 #include "driver/driver_context_base.h"
 #include "driver/property_sheet_hook.h"
 #include "driver/sheet_record.h"
@@ -94,22 +97,31 @@
 class GDevModeSettings;
 class GDriverContext;
 
+// The job-storage notice of a document: its five texts in the order of
+// its controls (printer, port, user, job name, location), the resource
+// library it comes from and its help file. Shown by the user-interface
+// side on the document's notice thread.
+struct GJobStorageNotice {
+  RWWString texts[5];
+  RWWString resource_library;
+  RWCString help_file;
+};
+// Shows the notice modally without an owner and answers its show-again
+// flag (0: the user asked not to see it again). Without one installed the
+// notice is not shown. Any thread.
+using GJobStorageNoticeShower = int (*)(const GJobStorageNotice& notice);
+GJobStorageNoticeShower SetJobStorageNoticeShower(GJobStorageNoticeShower shower);
+// The page-set callback of the instructions sheet: answers `first` and
+// does nothing else.
+platform::LPARAM NonPropPageSheet(platform::HANDLE sheet, platform::UINT function,
+                                  platform::LPARAM first, platform::LPARAM second);
+
 // The plug-in step of GDriverContext::UpdateFromDevice: lets the
 // user-interface plug-ins update `defaults` (the context's default
 // settings) and answers 1 on success. The property-sheet hook installs it;
 // without one the step answers 0. Any thread.
 using GPluginSettingsUpdater = int (*)(GDriverContext& context, GAttributeComposite& defaults);
 GPluginSettingsUpdater SetPluginSettingsUpdater(GPluginSettingsUpdater updater);
-
-// The holder of the job-hook library that a document loads (none until
-// then); the library is freed with the holder.
-struct GJobHookHolder {
-  GJobHookHolder() = default;
-  GJobHookHolder(const GJobHookHolder&) = delete;
-  GJobHookHolder& operator=(const GJobHookHolder&) = delete;
-  ~GJobHookHolder();
-  platform::HMODULE module = nullptr;
-};
 
 // The write test of EnsureWritablePrinterData: its value name and text.
 inline constexpr char16_t kWriteTestName[] = u"RegWriteTestStr";
@@ -282,6 +294,38 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // lies inside the driver directory.
   virtual void DeleteMassStorageFontFiles(const RWWString& printer_name);
 
+  // 52: shows the instructions for printing the second side by hand when
+  // the default settings' 253 and 245 are both non-zero: a sheet record
+  // (page flags 3, access 0, the services' module as the sheet handle and
+  // NonPropPageSheet as the service callback) held meanwhile, on which a
+  // property-sheet hook asks the first user-interface plug-in for page
+  // index kUIManualDuplexIndex and then frees its pages; an own handle is
+  // released after. 1.
+  virtual int ShowManualDuplexInstructions();
+  // The document end's escape 0x303EB8EE with `state` when the default
+  // settings' 253 and 245 are both non-zero; with state 1, an answer of 1
+  // and no 1010, ShowManualDuplexInstructions. 1.
+  int SendManualDuplexState(platform::HDC dc, std::uint32_t state);
+
+  // 61: fills an empty watermark list (366 -> 378 of the default settings
+  // held) with the four built-in watermarks in the face and character set
+  // of the support library's code page.
+  virtual void AddDefaultWatermarks();
+  // 64: chooses the document's watermark mode from the job's watermark
+  // settings (364 -> 379) and prepares the selected definition; 1.
+  virtual int BeginWatermark();
+  // 65: draws the watermark on the page when the mode asks for this page
+  // (mode 2, or mode 1 on page 1), in a saved state; RenderWatermark's
+  // answer, else 1.
+  virtual int DrawWatermark(platform::HDC dc);
+  // 66: fills the drawing record from a definition (made on first use).
+  virtual void PrepareWatermark(GAttributeComposite* definition);
+  // 67: draws the text across the page centre, bracketed by the escape
+  // 0x303EB8ED with state 1 and 0; 0 without a drawing record, else 1.
+  virtual int RenderWatermark(platform::HDC dc);
+  const GWatermarkRecord* GetWatermarkRecord() const { return watermark_record_.get(); }
+  std::uint32_t GetWatermarkMode() const { return watermark_mode_; }
+
   // The cookie of the property sheet that keeps this context checked out.
   void SetCookie(std::uint32_t cookie) { cookie_ = cookie; }
   std::uint32_t GetCookie() const { return cookie_; }
@@ -367,17 +411,24 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   std::uint32_t use_own_handle_ = 0;
   std::unique_ptr<platform::BYTE[]> blocks_[3];  // the sheet operations'
   RWWString host_module_path_;                   // empty at construction
-  // The document events' and the manual-duplex notice's, used once they
-  // stand.
-  RWWString job_name_;
-  [[maybe_unused]] GSheetRecord* shown_sheet_record_ = nullptr;  // not owned
-  GSheetRecord* sheet_record_ = nullptr;                         // owned: the open sheet's
+  RWWString job_name_;                          // of the document events
+  GSheetRecord* shown_sheet_record_ = nullptr;  // while the instructions show
+  GSheetRecord* sheet_record_ = nullptr;        // owned: the open sheet's
   std::unique_ptr<GUIPluginPageList> page_list_;
   std::unique_ptr<GJobHookHolder> job_hooks_;
-  [[maybe_unused]] std::uint32_t page_counter_ = 0;
-  [[maybe_unused]] std::uint32_t watermark_mode_ = 0;  // 0 none, 1 first page, 2 every page
-  [[maybe_unused]] std::uint32_t watermark_selection_ = 0;
-  [[maybe_unused]] std::uint32_t watermark_grayscale_ = 0;
+  std::uint32_t page_counter_ = 0;   // start-page events
+  std::uint32_t watermark_mode_ = 0;  // 0 none, 1 first page, 2 every page
+  std::uint32_t watermark_selection_ = 0;
+  std::uint32_t watermark_grayscale_ = 0;
+  std::unique_ptr<GWatermarkRecord> watermark_record_;
+  // Per document, kept here rather than process-wide so that documents of
+  // several contexts do not mix: the end-page count, the group size, the
+  // notice thread and the device-mode copies handed out.
+  std::int32_t document_pages_ = 0;
+  std::int32_t group_size_ = 0;
+  platform::HANDLE notice_thread_ = nullptr;
+  std::unique_ptr<GJobStorageNotice> notice_;
+  std::vector<std::unique_ptr<platform::BYTE[]>> dev_mode_copies_;
   std::uint32_t cookie_ = 0;
   // The paper list of slot 41: stale until built, and again after a bind
   // that changed the record or a form this context added.
@@ -388,4 +439,18 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
     std::vector<std::int32_t> sizes;  // width, height per entry
   } papers_;
   void BuildPaperList();
+
+  // The document events' steps (document_events.cpp).
+  int CopyDevMode(const void* in, platform::DWORD size_in, std::size_t entry, bool stamp_if_ic,
+                  void* out, platform::DWORD size_out);
+  int RefreshFromCopy(const void* in, platform::DWORD size_in);
+  void StartDocument(platform::HDC dc, const platform::DocInfoW* info);
+  void SendJobAccounting(platform::HDC dc);
+  RWWString JobUserName(const RWWString& name);
+  void StartJobStorage(platform::HDC dc);
+  void StartNotice(GAttributeComposite* storage);
+  void JoinNotice();
+  void EndDocument();
+  bool ManualDuplexDecision();
+  static platform::DWORD NoticeThread(void* context);
 };

@@ -38,6 +38,12 @@ inline std::int32_t SignedValueOr(MPersistentObject* in, std::uint32_t key, std:
   return value ? static_cast<std::int16_t>(value->GetValue()) : fallback;
 }
 
+// That attribute's value as stored, or `fallback` without one.
+inline std::uint16_t ValueOr(MPersistentObject* in, std::uint32_t key, std::uint16_t fallback) {
+  GValueAttribute* value = FindValueAttribute(in, key);
+  return value ? value->GetValue() : fallback;
+}
+
 // Sets that attribute's value when there is one; false otherwise.
 inline bool SetValueIfPresent(MPersistentObject* in, std::uint32_t key, std::int32_t value) {
   GValueAttribute* attribute = FindValueAttribute(in, key);

@@ -30,6 +30,7 @@ void ResetHostServices() {
   host_internal::ResetRegistryLocked();
   host_internal::ResetFilesLocked();
   host_internal::ResetClockLocked();
+  host_internal::ResetVersionInfoLocked();
   host_internal::ResetThreadsLocked();
   host_internal::ResetSystemLocked();
   host_internal::ResetUuidsLocked();

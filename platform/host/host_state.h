@@ -51,6 +51,7 @@ void ResetThreadsLocked();
 void ResetSystemLocked();
 void ResetUiLocked();
 void ResetUuidsLocked();
+void ResetVersionInfoLocked();
 
 // The folded server name of the printer that `printer` opens and the
 // handle's access; false for a handle that is not open. REQUIRES: the lock.

@@ -2,13 +2,16 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
+#include "platform/host/files.h"
 #include "platform/host/host_state.h"
 #include "platform/text.h"
 
@@ -292,6 +295,22 @@ int LoadStringW(HINSTANCE module, UINT id, char16_t* buffer, int buffer_max) {
   std::copy_n(it->second.data(), copied, buffer);
   buffer[copied] = u'\0';
   return static_cast<int>(copied);
+}
+
+int OpenFile(const char* name, UINT style) {
+  if (name == nullptr || style != kOfExist) return Fail<int>(kErrorInvalidParameter, kHFileError);
+  std::u16string wide;
+  if (!MultiByteToWide(name, std::strlen(name), wide))
+    return Fail<int>(kErrorFileNotFound, kHFileError);
+  {
+    Lock lock(Mutex());
+    Source* source = Resolve(wide);
+    if (source != nullptr && !State().failing.count(BaseKey(wide))) return 1;
+  }
+  std::optional<std::string> host = ToHostPath(wide);
+  struct stat facts;
+  if (host && ::stat(host->c_str(), &facts) == 0 && S_ISREG(facts.st_mode)) return 1;
+  return Fail<int>(kErrorFileNotFound, kHFileError);
 }
 
 bool AddModule(const ModuleSpec& module) {

@@ -68,6 +68,15 @@ DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size);
 // buffer_max below 1 (the read-only-pointer form is not offered).
 int LoadStringW(HINSTANCE module, UINT id, char16_t* buffer, int buffer_max);
 
+// OpenFile with kOfExist, the only style offered: whether a file of `name`
+// (8-bit, code page) exists, where a library load would find it (the name
+// resolves as LoadLibraryW resolves it) or as a host file
+// (platform/host/files.h). Answers 1, or kHFileError with
+// kErrorFileNotFound (kErrorInvalidParameter for another style).
+inline constexpr UINT kOfExist = 0x4000;
+inline constexpr int kHFileError = -1;
+int OpenFile(const char* name, UINT style);
+
 // ---- Test controls ----
 
 struct ModuleSpec {

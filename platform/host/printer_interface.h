@@ -119,8 +119,31 @@ struct DriverUpgradeInfo1 {
   char16_t* old_driver_directory;
 };
 
-// Document events of DrvDocumentEvent.
+// Document events of DrvDocumentEvent. Each event's `pvIn` is a row of
+// pointer-sized entries: create-DC (driver, device, device mode, bIC),
+// reset-DC (device mode, ...), the post events (the device mode that the
+// pre event handed out), start-doc (the DOCINFOW).
 inline constexpr int kDocumentEventCreateDcPre = 1;
+inline constexpr int kDocumentEventCreateDcPost = 2;
+inline constexpr int kDocumentEventResetDcPre = 3;
+inline constexpr int kDocumentEventResetDcPost = 4;
+inline constexpr int kDocumentEventStartDoc = 5;
+inline constexpr int kDocumentEventStartPage = 6;
+inline constexpr int kDocumentEventEndPage = 7;
+inline constexpr int kDocumentEventEndDoc = 8;
+inline constexpr int kDocumentEventAbortDoc = 9;
 inline constexpr int kDocumentEventDeleteDc = 10;
+inline constexpr int kDocumentEventEscape = 11;
+inline constexpr int kDocumentEventEndDocPost = 12;
+inline constexpr int kDocumentEventStartDocPost = 13;
+
+// The document record of a start-doc event.
+struct DocInfoW {
+  int size;
+  const char16_t* document_name;
+  const char16_t* output;
+  const char16_t* data_type;
+  DWORD type;
+};
 
 }  // namespace platform

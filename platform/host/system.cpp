@@ -24,6 +24,9 @@ struct SystemState {
   std::map<std::u16string, std::u16string> environment;  // folded name -> value
   std::string locale = "C";
   std::vector<LocaleCall> locale_log;
+  std::u16string user = u"User";
+  bool user_available = true;
+  TimeZoneSpec zone;
 };
 
 SystemState& State() {
@@ -159,6 +162,54 @@ void SetCodePages(UINT oem, UINT ansi) {
 std::vector<LocaleCall> RuntimeLocaleLog() {
   Lock lock(Mutex());
   return State().locale_log;
+}
+
+BOOL GetUserNameW(char16_t* buffer, DWORD* size) {
+  if (size == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  Lock lock(Mutex());
+  const std::u16string& user = State().user;
+  if (!State().user_available) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  const DWORD needed = DWORD(user.size() + 1);
+  if (buffer == nullptr || *size < needed) {
+    *size = needed;
+    return Fail<BOOL>(kErrorInsufficientBuffer, 0);
+  }
+  std::copy(user.begin(), user.end(), buffer);
+  buffer[user.size()] = u'\0';
+  *size = needed;
+  return 1;
+}
+
+DWORD GetTimeZoneInformation(TimeZoneInformation* zone) {
+  if (zone == nullptr) return Fail<DWORD>(kErrorInvalidParameter, kTimeZoneIdInvalid);
+  Lock lock(Mutex());
+  const TimeZoneSpec& spec = State().zone;
+  if (!spec.available) return kTimeZoneIdInvalid;
+  zone->bias = spec.bias - (spec.daylight ? 60 : 0);
+  zone->standard_bias = 0;
+  zone->daylight_bias = -60;
+  return spec.daylight ? kTimeZoneIdDaylight : kTimeZoneIdStandard;
+}
+
+bool RuntimeFtime(RuntimeTimeB* now) {
+  const std::int64_t seconds = RuntimeTime();
+  if (now == nullptr || seconds < 0) return false;
+  Lock lock(Mutex());
+  now->time = seconds;
+  now->timezone = std::int16_t(State().zone.bias);
+  now->dstflag = State().zone.daylight ? 1 : 0;
+  return true;
+}
+
+void SetUserName(std::u16string_view name, bool available) {
+  Lock lock(Mutex());
+  State().user = std::u16string(name);
+  State().user_available = available;
+}
+
+void SetTimeZone(const TimeZoneSpec& zone) {
+  Lock lock(Mutex());
+  State().zone = zone;
 }
 
 namespace host_internal {

@@ -12,7 +12,9 @@
 //  - the code pages the system names (GetACP, GetOEMCP): numbers only, for
 //    callers that choose by them; the text itself is always converted by
 //    platform/text.h;
-//  - the kernel's scaling arithmetic (MulDiv), pure.
+//  - the kernel's scaling arithmetic (MulDiv), pure;
+//  - the logged-on user's name (GetUserNameW) and the time zone
+//    (GetTimeZoneInformation, and the runtime's _ftime view of it).
 // Any thread; the stand-ins' one lock guards the shared values.
 #pragma once
 
@@ -86,7 +88,46 @@ UINT GetOEMCP();
 // 32 bits.
 int MulDiv(int number, int numerator, int denominator);
 
+// Copies the user's name and a terminator into `buffer` of `*size` units
+// and sets `*size` to the units copied with the terminator; when it does
+// not fit (or no buffer), fails with kErrorInsufficientBuffer and sets
+// `*size` to the units needed. Fails (kErrorInvalidParameter) while no user
+// can be named.
+BOOL GetUserNameW(char16_t* buffer, DWORD* size);
+
+// The bias, in minutes west of universal time, and the zone's state.
+inline constexpr DWORD kTimeZoneIdUnknown = 0;
+inline constexpr DWORD kTimeZoneIdStandard = 1;
+inline constexpr DWORD kTimeZoneIdDaylight = 2;
+inline constexpr DWORD kTimeZoneIdInvalid = 0xFFFFFFFF;
+struct TimeZoneInformation {
+  LONG bias = 0;
+  LONG standard_bias = 0;
+  LONG daylight_bias = 0;
+};
+// kTimeZoneIdInvalid (the record untouched) while the zone is unavailable.
+DWORD GetTimeZoneInformation(TimeZoneInformation* zone);
+// The runtime's _ftime: seconds as RuntimeTime, minutes west of universal
+// time and whether daylight saving is in force; false when no local time
+// can be made (the clock is unavailable).
+struct RuntimeTimeB {
+  std::int64_t time = 0;
+  std::int16_t timezone = 0;
+  std::int16_t dstflag = 0;
+};
+bool RuntimeFtime(RuntimeTimeB* now);
+
 // ---- Test controls ----
+
+// The user GetUserNameW answers ("User" after a reset), or none.
+void SetUserName(std::u16string_view name, bool available = true);
+// The zone both views describe: universal time after a reset.
+struct TimeZoneSpec {
+  LONG bias = 0;          // minutes west, without daylight saving
+  bool daylight = false;  // daylight saving in force (60 minutes)
+  bool available = true;  // GetTimeZoneInformation answers
+};
+void SetTimeZone(const TimeZoneSpec& zone);
 
 struct SystemVersion {
   DWORD major_version = 5;

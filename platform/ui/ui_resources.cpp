@@ -49,6 +49,7 @@ BOOL DeleteObject(HGDIOBJ object) {
   Lock lock(Mutex());
   auto& handles = StateLocked().handles;
   std::uintptr_t id = host_internal::IdFromHandle(object);
+  if (DeleteFontLocked(id)) return 1;
   if (handles.Find<Bitmap>(id) == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
   handles.Remove(id);
   return 1;

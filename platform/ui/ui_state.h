@@ -207,6 +207,9 @@ bool PaintWindow(HWND window);
 // terminator; answers the units copied (0 for a null buffer or no room).
 LRESULT CopyText(std::u16string_view text, char16_t* buffer, std::size_t units);
 
+// Frees the font of id `id`; false when it is none (device_context.cpp).
+bool DeleteFontLocked(std::uintptr_t id);
+
 // Sets the calling thread's focus and sends the focus messages.
 HWND MoveFocus(HWND window);
 

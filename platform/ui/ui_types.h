@@ -12,14 +12,25 @@ struct OpaqueCursor;
 struct OpaqueBitmap;
 using HCURSOR = OpaqueCursor*;
 using HBITMAP = OpaqueBitmap*;
-using HGDIOBJ = void*;  // any drawing object (bitmaps for now)
+using HGDIOBJ = void*;  // any drawing object (bitmaps and fonts)
 using ATOM = WORD;
 
 // The kinds of object the host's one handle table holds; each has a live
 // count (UiHandleCount in platform/ui/ui_host.h) so that leaks show.
-// Property sheets and their pages (platform/ui/property_sheet.h) count too.
-enum class UiHandleKind { kWindow, kDialog, kCursor, kBitmap, kTimer, kSheet, kSheetPage };
-inline constexpr int kUiHandleKinds = 7;
+// Property sheets and their pages (platform/ui/property_sheet.h), device
+// contexts and fonts (platform/ui/device_context.h) count too.
+enum class UiHandleKind {
+  kWindow,
+  kDialog,
+  kCursor,
+  kBitmap,
+  kTimer,
+  kSheet,
+  kSheetPage,
+  kDeviceContext,
+  kFont
+};
+inline constexpr int kUiHandleKinds = 9;
 
 struct Point {
   LONG x = 0;

@@ -8,6 +8,7 @@
 #include "ui/framework/property_page.h"
 #include "ui/framework/resource_library.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/job_storage_notice.h"
 #include "ui/plugin/instruction_dialog.h"
 #include "ui/plugin/page_builders.h"
 
@@ -175,5 +176,6 @@ bool ExportPluginEntryPoints(std::u16string_view module) {
   for (const auto& [name, function] : entries) {
     if (!platform::AddModuleExport(module, name, function)) return false;
   }
+  InstallJobStorageNotice();
   return true;
 }

@@ -67,7 +67,9 @@ std::int16_t UI_SETTINGSTOCONFIG(GUIData* host);
 
 // Adds the five entry points, by name, to the exports of the module table's
 // entry that `module` resolves to (the library's own: its path, or its
-// base name); false when nothing resolves.
+// base name); false when nothing resolves. The library's user-interface
+// side then also shows the documents' job-storage notices
+// (InstallJobStorageNotice).
 bool ExportPluginEntryPoints(std::u16string_view module);
 
 // The printer-language object of a host record's configuration, or null.

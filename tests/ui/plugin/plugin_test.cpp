@@ -23,6 +23,7 @@
 #include "ui/framework/property_page.h"
 #include "ui/framework/resource_library.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/job_storage_notice.h"
 #include "ui/pages/timed_dialog.h"
 #include "ui/plugin/ui_plugin.h"
 
@@ -235,6 +236,21 @@ TEST_F(PluginTest, TimedDialogAndPluginWithAndWithoutTheLibrary) {
   SetModuleLoadFailure(kLibrary, false), LoadResourceLibrary(kLibrary), UI_DESTROY(&host);
   EXPECT_EQ(ResourceLibraryLoads(), 1u);  // no context made, and another sheet's load stays
   ReleaseResourceLibrary();
+}
+
+// A document's notice, as the document events hand it over: its texts
+// in the controls' order, and the box read back as the show-again flag.
+TEST_F(PluginTest, DocumentNoticeShowsItsTextsAndAnswersTheBox) {
+  const GJobStorageNotice notice{{u"P1", u"USB001", u"ALICE", u"JOB(01-99)", u""}, kLibrary, ""};
+  for (bool ticked : {true, false}) {
+    ui.OnDialog(kTimedDialogTemplate, [&](UiDialog dialog) {
+      for (int i = 0; i < kTimedDialogTexts; ++i)
+        EXPECT_EQ(dialog.Text(kTimedDialogFirstText + i), notice.texts[i].Data());
+      dialog.Check(kTimedDialogShowAgainBox, ticked);
+      dialog.Click(kIdOk);
+    });
+    EXPECT_EQ(ShowJobStorageNotice(notice), ticked ? 0 : 1);
+  }
 }
 
 TEST_F(PluginTest, BadHostRecordsAreRefusedOrSurvived) {

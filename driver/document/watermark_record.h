@@ -1,0 +1,80 @@
+// The page watermark's drawing record and the facts it is built from.
+//
+// A watermark definition (a composite keyed 380 in the watermark list 366
+// -> 378) holds by key: 384 name, 385 text, 386 face name, 387 character
+// set, 388 style bits (0 bold, 1 italic, 2 underline, 3 strike-out), 389
+// weight, 390 point size, 392 character width, 393 angle kind (1 diagonal,
+// 2 vertical, 3 the other diagonal, 4 custom, else 0 degrees), 394 custom
+// angle, 396 and 397 (kept, not drawn), 398-400 the red, green and blue
+// flags, 403 gray level, 1112 the built-in entry's number. Texts are 8-bit
+// (the system's code page, UTF-8); the face name reaches the font as
+// UTF-16.
+//
+// The record is the context's, refilled for each document. Pure helpers;
+// any thread.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/rw/wstring.h"
+#include "platform/host/types.h"
+#include "platform/ui/device_context.h"
+
+inline constexpr std::uint32_t kWatermarkDefinitionKey = 380;
+inline constexpr std::uint32_t kWatermarkTextKey = 385;
+inline constexpr std::uint32_t kWatermarkFaceKey = 386;
+inline constexpr std::uint32_t kWatermarkCharSetKey = 387;
+inline constexpr std::uint32_t kWatermarkStyleKey = 388;
+inline constexpr std::uint32_t kWatermarkWeightKey = 389;
+inline constexpr std::uint32_t kWatermarkPointSizeKey = 390;
+inline constexpr std::uint32_t kWatermarkWidthKey = 392;
+inline constexpr std::uint32_t kWatermarkAngleKindKey = 393;
+inline constexpr std::uint32_t kWatermarkAngleKey = 394;
+inline constexpr std::uint32_t kWatermarkKept1Key = 396;
+inline constexpr std::uint32_t kWatermarkKept2Key = 397;
+inline constexpr std::uint32_t kWatermarkRedKey = 398;
+inline constexpr std::uint32_t kWatermarkGreenKey = 399;
+inline constexpr std::uint32_t kWatermarkBlueKey = 400;
+inline constexpr std::uint32_t kWatermarkGrayKey = 403;
+inline constexpr std::uint32_t kWatermarkNumberKey = 1112;
+// The job's watermark settings: 364 -> 379, with 381 (0 to draw), 382
+// pages (0 every page, 1 the first), 383 the selected name, 585 grayscale.
+inline constexpr std::uint32_t kJobFeaturesKey = 364;
+inline constexpr std::uint32_t kJobWatermarkKey = 379;
+
+// The context's watermark modes.
+inline constexpr std::uint32_t kWatermarkNone = 0;
+inline constexpr std::uint32_t kWatermarkFirstPage = 1;
+inline constexpr std::uint32_t kWatermarkEveryPage = 2;
+
+struct GWatermarkRecord {
+  RWWString text;
+  std::uint32_t length = 0;  // characters
+  platform::LogFontW font;
+  std::uint32_t prepared = 0;
+  std::int32_t point_size = 0;
+  platform::COLORREF color = 0;
+  std::uint32_t gray = 0;
+  std::uint32_t kept1 = 0;  // 396
+  std::uint32_t kept2 = 0;  // 397
+  std::int32_t start_x = 0;
+  std::int32_t start_y = 0;
+  std::uint32_t angle_kind = 0;
+  std::int16_t custom_angle = 0;
+};
+
+// The character set and face of a code page's built-in watermarks: 932,
+// 936, 949 and 950 have their own face, every other page "Arial".
+struct GWatermarkFace {
+  std::uint8_t char_set;
+  const char16_t* face;
+};
+GWatermarkFace WatermarkFaceForCodePage(std::uint32_t code_page);
+
+// The colour of `level` (255 counts as 232) with the three flags: with one
+// or two set (and not `grayscale`), each flagged channel is 255 and the
+// others the level; else every channel is the level.
+platform::COLORREF WatermarkColor(std::uint32_t level, bool red, bool green, bool blue,
+                                  bool grayscale);
+// The angle in whole degrees of an angle kind on a page.
+std::int32_t WatermarkAngle(std::uint32_t kind, std::int16_t custom, int width, int height);
