@@ -17,6 +17,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -103,7 +104,10 @@ void BM_FaceUpSpool(benchmark::State& state) {
   Report(state, sink->rectangles);
 }
 
-void BM_InMemory(benchmark::State& state) {
+// The pages of each document kept in memory and handed on last first
+// (`reverse`) or in order, `copies` times each. The rectangles that
+// reached the sink, per copy.
+std::uint64_t HoldInMemory(benchmark::State& state, bool reverse, int copies) {
   Sink sink;
   for (auto _ : state) {
     sink.Submit(DocumentStart());
@@ -114,11 +118,18 @@ void BM_InMemory(benchmark::State& state) {
         held->AddChild(command.Get());
       pages.push_back(held);
     }
-    for (auto page = pages.rbegin(); page != pages.rend(); ++page)
-      sink.Submit(*page);
+    if (reverse) std::reverse(pages.begin(), pages.end());
+    for (const GCountedPtr& page : pages) {
+      for (int k = 0; k < copies; ++k)
+        sink.Submit(page);
+    }
     sink.Submit(GCountedPtr(new GDocumentEnd(nullptr, u"", u"", 0u)));
   }
-  Report(state, sink.rectangles);
+  return sink.rectangles / static_cast<std::uint64_t>(copies);
+}
+
+void BM_InMemory(benchmark::State& state) {
+  Report(state, HoldInMemory(state, true, 1));
 }
 
 void Exec(sqlite3* db, const char* sql) {
@@ -214,10 +225,13 @@ struct PassBreak final : GCommandClass<PassBreak, GCommand, kPassBreakId> {
   std::uint16_t Execute(GPeripheral& on) override { return on.OnCommand718(*this); }
 };
 
-BenchRender* DuplexRender() {
+// The render view of a `Job` entered in the server once, its spool in the
+// environment's directory.
+template <class Job>
+BenchRender* EnteredRender() {
   static BenchRender* render = [] {
     Env();
-    auto* job = new DuplexJob;
+    auto* job = new Job;
     auto* view = static_cast<BenchRender*>(job->AsRenderDriverData());
     view->cookie = GDriverServer::Instance()->EnterRenderData(job);
     Env().services.SetPrinterDataString(job, u"TempDirectoryLocation",
@@ -270,7 +284,7 @@ void BM_ReverseSpool(benchmark::State& state) {
 
 void BM_ManualDuplexSpool(benchmark::State& state) {
   const int copies = static_cast<int>(state.range(2));
-  Report(state, HoldDocuments(state, new GManualDuplexFilter, DuplexRender(),
+  Report(state, HoldDocuments(state, new GManualDuplexFilter, EnteredRender<DuplexJob>(),
                               {{253, 2}, {247, copies}}, true, copies));
 }
 
@@ -317,44 +331,14 @@ class CopyJob : public BenchJob {
   CopySettings settings_;
 };
 
-BenchRender* CopyRender() {
-  static BenchRender* render = [] {
-    Env();
-    auto* job = new CopyJob;
-    auto* view = static_cast<BenchRender*>(job->AsRenderDriverData());
-    view->cookie = GDriverServer::Instance()->EnterRenderData(job);
-    Env().services.SetPrinterDataString(job, u"TempDirectoryLocation",
-                                        RWWString::FromMultiByte(Env().directory.c_str()));
-    return view;
-  }();
-  return render;
-}
-
 void BM_CopyPageSpool(benchmark::State& state) {
   const int copies = static_cast<int>(state.range(2));
-  Report(state, HoldDocuments(state, new GCopyPageFilter, CopyRender(),
+  Report(state, HoldDocuments(state, new GCopyPageFilter, EnteredRender<CopyJob>(),
                               {{907, 1}, {291, 2}, {247, 1}}, false, copies, copies));
 }
 
 void BM_CopyInMemory(benchmark::State& state) {
-  Sink sink;
-  const int copies = static_cast<int>(state.range(2));
-  for (auto _ : state) {
-    sink.Submit(DocumentStart());
-    std::vector<GCountedPtr> pages;
-    for (int page = 0; page < state.range(0); ++page) {
-      GCountedPtr held(new GCommandComposite);
-      for (const GCountedPtr& command : Page(page, static_cast<int>(state.range(1))))
-        held->AddChild(command.Get());
-      pages.push_back(held);
-    }
-    for (const GCountedPtr& page : pages) {
-      for (int k = 0; k < copies; ++k)
-        sink.Submit(page);
-    }
-    sink.Submit(GCountedPtr(new GDocumentEnd(nullptr, u"", u"", 0u)));
-  }
-  Report(state, sink.rectangles / static_cast<std::uint64_t>(copies));
+  Report(state, HoldInMemory(state, false, static_cast<int>(state.range(2))));
 }
 
 BENCHMARK(BM_ReverseSpool)->Apply(HeldSizes);

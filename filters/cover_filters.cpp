@@ -84,6 +84,30 @@ bool IsTwoSidedType(const RWCString& type) {
   return type.EqualsChars("Preprinted") || type.EqualsChars("Letterhead");
 }
 
+// The cover's paper source and media type from `set`'s `source_key` and
+// `type_key`; false (nothing changed) unless both are there.
+bool ReadCoverPaper(GAttributeComposite* set, std::uint32_t source_key, std::uint32_t type_key,
+                    std::uint16_t& source, RWCString& type) {
+  const std::optional<std::int16_t> value = FilterValue(set, source_key);
+  GStringAttribute* text = StringAt(set, type_key);
+  if (!value || !text) return false;
+  source = static_cast<std::uint16_t>(*value);
+  type = text->GetValue();
+  return true;
+}
+
+// The command a cover filter acts on: null when it is not a command, when
+// it is a document start (run on `filter` here) or when the filter is
+// disabled.
+GCommand* CommandToWatch(GPeripheral& filter, const GCountedPtr& command) {
+  auto* in_hand = dynamic_cast<GCommand*>(command.Get());
+  if (in_hand && in_hand->ClassId() == kGDocumentStartId) {
+    filter.DocumentStart(static_cast<GDocumentStart&>(*in_hand));
+    return nullptr;
+  }
+  return in_hand && filter.IsEnabled() ? in_hand : nullptr;
+}
+
 // What a cover copied from `set` needs: a medium and a paper source, and
 // under the simplex rule a duplex value to set.
 bool CanCover(GAttributeComposite* set, bool simplex_rule) {
@@ -140,14 +164,9 @@ std::optional<bool> SimplexCoverRule(GAttributeComposite* document) {
 // Front cover
 
 GCountedPtr GFrontCoverFilter::Transform(const GCountedPtr& command) {
-  auto* in_hand = dynamic_cast<GCommand*>(command.Get());
+  GCommand* in_hand = CommandToWatch(*this, command);
   if (!in_hand) return command;
   const RWClassID id = in_hand->ClassId();
-  if (id == kGDocumentStartId) {
-    DocumentStart(static_cast<GDocumentStart&>(*in_hand));
-    return command;
-  }
-  if (!IsEnabled()) return command;
   GCountedPtr answer = command;
   if (id == kGPageStartId) {
     if (++counter_ != 1 || front_cover_ == 0 || !InsertCover(answer)) Disable();
@@ -165,16 +184,9 @@ std::uint16_t GFrontCoverFilter::DocumentStart(GDocumentStart& command) {
   }
   job_ = command.GetJobContext();
   front_cover_ = Unsigned(document, kFrontCoverKey);
-  if (front_cover_ != 0) {
-    const std::optional<std::int16_t> source = FilterValue(document, kFrontSourceKey);
-    GStringAttribute* type = StringAt(document, kFrontTypeKey);
-    if (source && type) {
-      cover_source_ = static_cast<std::uint16_t>(*source);
-      cover_type_ = type->GetValue();
-    } else {
-      front_cover_ = 0;
-    }
-  }
+  if (front_cover_ != 0 &&
+      !ReadCoverPaper(document, kFrontSourceKey, kFrontTypeKey, cover_source_, cover_type_))
+    front_cover_ = 0;
   const std::optional<bool> rule = SimplexCoverRule(document);
   if (front_cover_ == 0 || !rule) {
     Disable();
@@ -277,16 +289,9 @@ std::uint16_t GBackCoverFilter::DocumentStart(GDocumentStart& command) {
   GAttributeComposite* document = command.GetAttributes();
   page_.Reset();
   back_cover_ = Unsigned(document, kBackCoverKey);
-  if (back_cover_ == 2) {
-    const std::optional<std::int16_t> source = FilterValue(document, kBackSourceKey);
-    GStringAttribute* type = StringAt(document, kBackTypeKey);
-    if (source && type) {
-      cover_source_ = static_cast<std::uint16_t>(*source);
-      cover_type_ = type->GetValue();
-    } else {
-      back_cover_ = 0;
-    }
-  }
+  if (back_cover_ == 2 &&
+      !ReadCoverPaper(document, kBackSourceKey, kBackTypeKey, cover_source_, cover_type_))
+    back_cover_ = 0;
   const std::optional<bool> rule = SimplexCoverRule(document);
   if (!document || back_cover_ == 0 || !rule) {
     Disable();
@@ -362,14 +367,9 @@ GCountedPtr GBackCoverFilter::MakeCovers(const GCountedPtr& end) {
 }
 
 GCountedPtr GBackCoverFilter::Transform(const GCountedPtr& command) {
-  auto* in_hand = dynamic_cast<GCommand*>(command.Get());
+  GCommand* in_hand = CommandToWatch(*this, command);
   if (!in_hand) return command;
   const RWClassID id = in_hand->ClassId();
-  if (id == kGDocumentStartId) {
-    DocumentStart(static_cast<GDocumentStart&>(*in_hand));
-    return command;
-  }
-  if (!IsEnabled()) return command;
   if (id == kGPageStartId) {
     WatchPage(in_hand->GetAttributes());
   } else if (id == kGDocumentEndId && page_) {
