@@ -69,8 +69,7 @@ std::uint32_t IsCoverSizeListed(GRenderDriverData* job, GAttributeComposite* cov
 // None when cover mode is 1 but the pages per sheet are missing.
 std::optional<bool> SimplexCoverRule(GAttributeComposite* document);
 
-class GFrontCoverFilter final
-    : public GFilterClass<GFrontCoverFilter, kGFrontCoverFilterId, true> {
+class GFrontCoverFilter final : public GFilterClass<GFrontCoverFilter, kGFrontCoverFilterId, true> {
  public:
   GFrontCoverFilter() = default;
   GFrontCoverFilter(const GFrontCoverFilter& other) : GFilterClass(other) {}

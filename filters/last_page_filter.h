@@ -81,9 +81,7 @@ class GLastPageFilter final : public GFilterClass<GLastPageFilter, kGLastPageFil
   std::uint32_t NoMediaListed(GAttributeComposite* document);
   static bool IsPageMarked(MPersistentObject& page);
   static void SetPagePairing(MPersistentObject& page, std::uint16_t pairing);
-  void SetPageToLastMedia(MPersistentObject& page) {
-    SetPagePaper(page, last_name_, last_number_);
-  }
+  void SetPageToLastMedia(MPersistentObject& page) { SetPagePaper(page, last_name_, last_number_); }
   void ClearSpool() { spool_.Clear(*this); }
 
   const GPageSpool& Spool() const { return spool_; }

@@ -15,9 +15,9 @@ namespace {
 
 // Each source file's registration list, in building order.
 constexpr RWSubsystemClasses::List kFiltersLists[] = {
-    &FaceUpFilterClasses, &NupFilterClasses, &BookletFilterClasses, &ManualDuplexFilterClasses,
-    &ReverseFilterClasses, &CopyPageFilterClasses, &LastPageFilterClasses,
-    &CoverFilterClasses};
+    &FaceUpFilterClasses,       &NupFilterClasses,     &BookletFilterClasses,
+    &ManualDuplexFilterClasses, &ReverseFilterClasses, &CopyPageFilterClasses,
+    &LastPageFilterClasses,     &CoverFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

@@ -108,7 +108,8 @@ void ChangePageStart(MPersistentObject& page,
 void SetPagePaper(MPersistentObject& page, const RWCString& type, std::uint16_t tray) {
   ChangePageStart(page, [&](GAttributeComposite* set) {
     if (!set) return false;
-    if (auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kPageMediumKey))) medium->SetMediaType(type);
+    if (auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kPageMediumKey)))
+      medium->SetMediaType(type);
     if (auto* source = dynamic_cast<GValueAttribute*>(set->FindByKey(kPaperSourceKey))) {
       source->SetValue(tray);
     } else {

@@ -13,6 +13,7 @@
 #include "filters/manual_duplex_filter.h"
 #include "foundation/rw/file.h"
 #include "output/commands/job_commands.h"
+#include "output/core/command_composite.h"
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
 #include "persist/persistent_association.h"
@@ -38,7 +39,8 @@ GCountedPtr With(GCountedPtr command, const Strings& strings, const char* type,
   GAttributeComposite* set = SetOf(command);
   for (const auto& [key, text] : strings)
     set->AddChild(new GStringAttribute(text, key));
-  if (type) set->AddChild(new GMedia(nullptr, {}, {}, {}, 0, size, 600, 600, 259, 0, nullptr, type));
+  if (type)
+    set->AddChild(new GMedia(nullptr, {}, {}, {}, 0, size, 600, 600, 259, 0, nullptr, type));
   if (nup) {
     auto* settings = new GAttributeComposite(329u);
     settings->AddChild(new GValueAttribute(static_cast<std::uint16_t>(nup), 266));
@@ -70,8 +72,8 @@ class PageRules : public JobContextFixture {
   }
   // Page n: a start {265: 90, 258: source, `extra`, medium of `type`}, tag
   // n, an end (with `end` in its set).
-  void Page(std::int16_t n, std::uint16_t source = 1, const char* type = "Plain",
-            Values extra = {}, Values end = {}) {
+  void Page(std::int16_t n, std::uint16_t source = 1, const char* type = "Plain", Values extra = {},
+            Values end = {}) {
     GCountedPtr start = Command(kGPageStartId, {{265, 90}, {258, source}});
     if (source == 0) SetValue(SetOf(start), 258, -1);
     for (const auto& [key, value] : extra)
@@ -111,8 +113,8 @@ class PageRules : public JobContextFixture {
       holder = dynamic_cast<QualityList*>(JobSettings()->Children()[i].Get());
     if (!holder) JobSettings()->AddChild(holder = new QualityList);
     holder->list = GCountedPtr(new MAssociationList(906u));
-    holder->list->AddChild(new MPersistentAssociation(new GValueAttribute(1, 0u),
-                                                      new GSelectionString(text, 1)));
+    holder->list->AddChild(
+        new MPersistentAssociation(new GValueAttribute(1, 0u), new GSelectionString(text, 1)));
   }
 
   std::unique_ptr<FilterJob> job;
@@ -252,7 +254,9 @@ TEST_F(PageRules, LastPageMovesTheTailToTheLastMedia) {
     EXPECT_EQ(out, c.out) << c.last << c.pages << c.marked;
     if (out.size() > 2 && out[out.size() - 2].starts_with("blank")) {  // the letterhead blank
       EXPECT_EQ(starts.at(starts.size() - 2).substr(0, 2), "2/");
-      EXPECT_EQ(ValueOf(SetOf(job->recorder->events.at(job->recorder->events.size() - 3).command), 265), 90);
+      EXPECT_EQ(
+          ValueOf(SetOf(job->recorder->events.at(job->recorder->events.size() - 3).command), 265),
+          90);
     }
   }
 }
@@ -267,6 +271,21 @@ TEST_F(PageRules, LastPageTakesEachPassOnItsOwn) {
   job->Submit(Command(kGDocumentEndId));
   EXPECT_EQ(Since(), Tokens({"DS", "1", "2", "718", "3", "4", "5", "DE"}));
   EXPECT_EQ(Starts(), Tokens({"-1/1/Plain", "-1/5/Bond", "-1/1/Plain", "-1/1/Plain", "-1/5/Bond"}));
+  // A whole document in one composite: the walk replays at its end.
+  GCountedPtr whole(new GCommandComposite);
+  whole->AddChild(With(Command(kGDocumentStartId, {{263, 1}, {1212, 5}}, Job()),
+                       {{1213, "Bond"}, {262, "Plain"}}, "Plain")
+                      .Get());
+  for (std::int16_t n = 1; n <= 2; ++n) {
+    auto* page = new GCommandComposite;
+    for (const GCountedPtr& c : {Command(kGPageStartId, {{258, 1}}), Tag(n), Command(kGPageEndId)})
+      page->AddChild(c.Get());
+    whole->AddChild(page);
+  }
+  whole->AddChild(Command(kGDocumentEndId).Get());
+  job->Submit(whole);
+  EXPECT_EQ(Since(), Tokens({"DS", "1", "2", "DE"}));
+  EXPECT_EQ(Starts().back(), "-1/5/-");
   EXPECT_TRUE(Clean());
 }
 
@@ -330,8 +349,13 @@ TEST_F(PageRules, CopyPageBalancesTheManualDuplexPasses) {
 TEST_F(PageRules, HeldPagesAreNamedByTheirFilters) {
   // Last page: the first page is the cookie itself; copy page: 1 XOR it.
   SetQuality("LOW");
-  const struct { GPeripheral* filter; Values doc; const char* page; const char* font;
-                 std::uint32_t name; } cases[] = {
+  const struct {
+    GPeripheral* filter;
+    Values doc;
+    const char* page;
+    const char* font;
+    std::uint32_t name;
+  } cases[] = {
       {new GLastPageFilter, {{263, 1}, {1212, 5}}, ".dpg", ".dft", Cookie()},
       {new GCopyPageFilter, {{907, 1}, {291, 2}, {247, 1}}, ".cpg", ".cft", Cookie() ^ 1},
   };
@@ -356,14 +380,16 @@ TEST_F(PageRules, DamagedHeldPagesFailTheJob) {
   // document end: the end's code and the file as it was.
   auto run = [&](bool copy, const std::string* bytes) {
     Use({copy ? static_cast<GPeripheral*>(new GCopyPageFilter) : new GLastPageFilter});
-    copy ? Start({{907, 1}, {291, 2}, {247, 1}}) : Start({{263, 1}, {1212, 5}}, {{1213, "Bond"}, {262, "Plain"}});
+    copy ? Start({{907, 1}, {291, 2}, {247, 1}})
+         : Start({{263, 1}, {1212, 5}}, {{1213, "Bond"}, {262, "Plain"}});
     Page(1);
     std::string held;
     for (const auto& file : std::filesystem::recursive_directory_iterator(SpoolParent())) {
       if (file.path().extension() != (copy ? ".cpg" : ".dpg")) continue;
       held = ReadAll(file.path().string());
-      if (bytes) bytes->empty() ? void(std::filesystem::remove(file.path()))
-                                : WriteAll(file.path().string(), *bytes);
+      if (bytes)
+        bytes->empty() ? void(std::filesystem::remove(file.path()))
+                       : WriteAll(file.path().string(), *bytes);
     }
     std::uint16_t code = job->Submit(Command(kGDocumentEndId));
     if (code != 0) job->Submit(Command(kGJobAbortId));
