@@ -339,7 +339,7 @@ GAttributeComposite* GBackCoverFilter::ApplyCoverSettings(GAttributeComposite* s
   if (FilterValue(set, kDuplexKey) != static_cast<std::int16_t>(duplex))
     PutValue(*set, kDuplexKey, duplex);
   if (GMedia* medium = MediumOf(set)) medium->SetMediaType(type);
-  set->AddChild(RWNew<GValueAttribute>(source, kSourceKey));
+  PutValue(*set, kSourceKey, source);  // in place of the set's own
   return set;
 }
 

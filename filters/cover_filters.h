@@ -111,7 +111,8 @@ class GBackCoverFilter final : public GFilterClass<GBackCoverFilter, kGBackCover
   std::uint16_t DocumentStart(GDocumentStart& command) override;
 
   // `set` given duplex `duplex` (253, added when missing), the medium's
-  // media type `type` and paper source `source` (258); returns `set`.
+  // media type `type` and paper source `source` (258, added when missing);
+  // returns `set`.
   static GAttributeComposite* ApplyCoverSettings(GAttributeComposite* set, std::uint16_t duplex,
                                                  const RWCString& type, std::uint16_t source);
   std::uint32_t IsCoverSizeListed(GAttributeComposite* cover) {
