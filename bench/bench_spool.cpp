@@ -9,6 +9,7 @@
 //     journal_mode=OFF, each command saved in the binary stream encoding
 //     as it arrives and restored at replay by a select ordered by page
 //     descending, then seq (one transaction per phase).
+// The copy-page filter's copies (k = 1 and 10) are at the end.
 // n = 10 ... 10,000 pages by r = 10 ... 1,000 rectangles, up to a million
 // rectangles a document. Counters: ns per page and ns per record (every
 // command of the document counted, page starts and ends included).
@@ -16,6 +17,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -26,6 +28,7 @@
 #include "config/paper/media.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/driver_server.h"
+#include "filters/copy_page_filter.h"
 #include "filters/face_up_filter.h"
 #include "filters/load.h"
 #include "filters/manual_duplex_filter.h"
@@ -40,6 +43,8 @@
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
+#include "persist/persistent_association.h"
+#include "persist/selection_string.h"
 
 namespace {
 
@@ -99,7 +104,10 @@ void BM_FaceUpSpool(benchmark::State& state) {
   Report(state, sink->rectangles);
 }
 
-void BM_InMemory(benchmark::State& state) {
+// The pages of each document kept in memory and handed on last first
+// (`reverse`) or in order, `copies` times each. The rectangles that
+// reached the sink, per copy.
+std::uint64_t HoldInMemory(benchmark::State& state, bool reverse, int copies) {
   Sink sink;
   for (auto _ : state) {
     sink.Submit(DocumentStart());
@@ -110,11 +118,18 @@ void BM_InMemory(benchmark::State& state) {
         held->AddChild(command.Get());
       pages.push_back(held);
     }
-    for (auto page = pages.rbegin(); page != pages.rend(); ++page)
-      sink.Submit(*page);
+    if (reverse) std::reverse(pages.begin(), pages.end());
+    for (const GCountedPtr& page : pages) {
+      for (int k = 0; k < copies; ++k)
+        sink.Submit(page);
+    }
     sink.Submit(GCountedPtr(new GDocumentEnd(nullptr, u"", u"", 0u)));
   }
-  Report(state, sink.rectangles);
+  return sink.rectangles / static_cast<std::uint64_t>(copies);
+}
+
+void BM_InMemory(benchmark::State& state) {
+  Report(state, HoldInMemory(state, true, 1));
 }
 
 void Exec(sqlite3* db, const char* sql) {
@@ -210,10 +225,13 @@ struct PassBreak final : GCommandClass<PassBreak, GCommand, kPassBreakId> {
   std::uint16_t Execute(GPeripheral& on) override { return on.OnCommand718(*this); }
 };
 
-BenchRender* DuplexRender() {
+// The render view of a `Job` entered in the server once, its spool in the
+// environment's directory.
+template <class Job>
+BenchRender* EnteredRender() {
   static BenchRender* render = [] {
     Env();
-    auto* job = new DuplexJob;
+    auto* job = new Job;
     auto* view = static_cast<BenchRender*>(job->AsRenderDriverData());
     view->cookie = GDriverServer::Instance()->EnterRenderData(job);
     Env().services.SetPrinterDataString(job, u"TempDirectoryLocation",
@@ -225,10 +243,11 @@ BenchRender* DuplexRender() {
 
 // One document of state.range(0) pages of 10 rectangles through `filter`;
 // `settings` the document start's values; a pass break before the end when
-// `pass_break`. The rectangles that reached the sink, per copy.
+// `pass_break`; each page end asking for `page_copies` (257) when not 0.
+// The rectangles that reached the sink, per copy.
 std::uint64_t HoldDocuments(benchmark::State& state, GPeripheral* filter, GRenderDriverData* job,
                             std::initializer_list<std::pair<std::uint32_t, int>> settings,
-                            bool pass_break, int copies) {
+                            bool pass_break, int copies, int page_copies = 0) {
   GCountedPtr chain(new GPeripheralComposite);
   auto* sink = new Sink;
   chain->AddChild(filter);
@@ -241,7 +260,13 @@ std::uint64_t HoldDocuments(benchmark::State& state, GPeripheral* filter, GRende
     set->AddChild(new GMedia(nullptr, {}, {}, {}, 0, 1, 600, 600, 259, 0, nullptr, "Plain"));
     device->Submit(GCountedPtr(new GDocumentStart(set, u"", u"bench", job, 0u)));
     for (int page = 0; page < state.range(0); ++page) {
-      for (const GCountedPtr& command : Page(page, static_cast<int>(state.range(1))))
+      std::vector<GCountedPtr> commands = Page(page, static_cast<int>(state.range(1)));
+      if (page_copies != 0) {  // the page end's 257
+        auto* set = new GState(0u);
+        set->AddChild(new GValueAttribute(static_cast<std::uint16_t>(page_copies), 257));
+        static_cast<GCommand*>(commands.back().Get())->AttachAttributes(set);
+      }
+      for (const GCountedPtr& command : commands)
         device->Submit(command);
     }
     if (pass_break && device->Submit(GCountedPtr(new PassBreak))->ClassId() == kGErrorCommandId)
@@ -259,7 +284,7 @@ void BM_ReverseSpool(benchmark::State& state) {
 
 void BM_ManualDuplexSpool(benchmark::State& state) {
   const int copies = static_cast<int>(state.range(2));
-  Report(state, HoldDocuments(state, new GManualDuplexFilter, DuplexRender(),
+  Report(state, HoldDocuments(state, new GManualDuplexFilter, EnteredRender<DuplexJob>(),
                               {{253, 2}, {247, copies}}, true, copies));
 }
 
@@ -277,7 +302,48 @@ void DuplexSizes(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
+// --- The copy-page filter: each page filed once and replayed k times in a
+// row (every copy reads the same page store back), beside the same pages
+// kept in memory and handed on k times each. The document asks for 2
+// copies ("LOW" selected); each page end's 257 gives its k.
+
+// The job settings hold attributes only: these answer key 906 with the
+// quality list {1: "LOW"}.
+class CopySettings : public GAttributeComposite {
+ public:
+  CopySettings() : GAttributeComposite(0u), list_(new MAssociationList(906u)) {
+    list_->AddChild(
+        new MPersistentAssociation(new GValueAttribute(1, 0u), new GSelectionString("LOW", 1)));
+  }
+  MPersistentObject* FindByKey(const std::uint32_t& key) override {
+    return key == 906 ? list_.Get() : GAttributeComposite::FindByKey(key);
+  }
+
+ private:
+  GCountedPtr list_;
+};
+
+class CopyJob : public BenchJob {
+ public:
+  GAttributeComposite* GetJobSettings() override { return &settings_; }
+
+ private:
+  CopySettings settings_;
+};
+
+void BM_CopyPageSpool(benchmark::State& state) {
+  const int copies = static_cast<int>(state.range(2));
+  Report(state, HoldDocuments(state, new GCopyPageFilter, EnteredRender<CopyJob>(),
+                              {{907, 1}, {291, 2}, {247, 1}}, false, copies, copies));
+}
+
+void BM_CopyInMemory(benchmark::State& state) {
+  Report(state, HoldInMemory(state, false, static_cast<int>(state.range(2))));
+}
+
 BENCHMARK(BM_ReverseSpool)->Apply(HeldSizes);
 BENCHMARK(BM_ManualDuplexSpool)->Apply(DuplexSizes);
+BENCHMARK(BM_CopyPageSpool)->Apply(DuplexSizes);
+BENCHMARK(BM_CopyInMemory)->Apply(DuplexSizes);
 
 }  // namespace

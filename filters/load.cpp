@@ -1,7 +1,10 @@
 #include "filters/load.h"
 
 #include "filters/booklet_filter.h"
+#include "filters/copy_page_filter.h"
+#include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
+#include "filters/last_page_filter.h"
 #include "filters/manual_duplex_filter.h"
 #include "filters/nup_filter.h"
 #include "filters/reverse_filter.h"
@@ -12,8 +15,9 @@ namespace {
 
 // Each source file's registration list, in building order.
 constexpr RWSubsystemClasses::List kFiltersLists[] = {
-    &FaceUpFilterClasses, &NupFilterClasses, &BookletFilterClasses, &ManualDuplexFilterClasses,
-    &ReverseFilterClasses};
+    &FaceUpFilterClasses,       &NupFilterClasses,     &BookletFilterClasses,
+    &ManualDuplexFilterClasses, &ReverseFilterClasses, &CopyPageFilterClasses,
+    &LastPageFilterClasses,     &CoverFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

@@ -88,35 +88,6 @@ GMedia* MediumOf(GAttributeComposite* set) {
   return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediaKey)) : nullptr;
 }
 
-GAttributeComposite* SetOf(MPersistentObject& command) {
-  return static_cast<GCommand&>(command).GetAttributes();
-}
-
-// Runs `change` on the set of `page`'s page start: a spooled page's is read
-// back and written again; in a composite, the first page start, page or
-// composite among its children is taken.
-template <class Change>
-void ChangePageStart(MPersistentObject& page, Change change) {
-  if (page.ClassId() == kGCommandCompositeOnDiskId) {
-    RWErrorScope scope;  // a failed store shows when the page is replayed
-    auto& store = static_cast<GCommandCompositeOnDisk&>(page);
-    if (GCountedPtr start = store.FindPtrByClassId(kGPageStartId)) {
-      change(SetOf(*start.Get()));
-      store.ReplaceRecordByClassId(kGPageStartId, start.Get());
-    }
-    if (!store.IsInError()) store.Close();
-    return;
-  }
-  if (page.ClassId() == kGPageStartId) return change(SetOf(page));
-  if (page.ClassId() != kGCommandCompositeId) return;
-  const GCountedPtrVector& children = static_cast<GCommandComposite&>(page).Children();
-  for (RWSize i = 0; i < children.Count(); ++i) {
-    const RWClassID id = children[i] ? children[i]->ClassId() : 0;
-    if (id == kGCommandCompositeId || id == kGCommandCompositeOnDiskId || id == kGPageStartId)
-      return ChangePageStart(*children[i].Get(), change);
-  }
-}
-
 // The first part of class `Part` with id `id` among the parts of the
 // installed devices of `type` in `devices`, devices and parts in order.
 template <class Part>
@@ -334,7 +305,10 @@ std::uint16_t GManualDuplexFilter::PageEnd(GPageEnd& command) {
 
 void GManualDuplexFilter::OnWalkPage(MPersistentObject& child, bool has_start, bool, bool) {
   if (has_start && spool_.IsActive())
-    ChangePageStart(child, [this](GAttributeComposite* set) { AdjustPageStart(set); });
+    ChangePageStart(child, [this](GAttributeComposite* set) {
+      AdjustPageStart(set);
+      return true;
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -351,14 +325,14 @@ void GManualDuplexFilter::PreparePage(MPersistentObject& page, int order, std::u
   if (tray_mapped_ == 1 && order == second_order_ && ordinal != pass_first)
     current_tray_ = first_tray_;
   const std::uint16_t tray = current_tray_;
-  ChangePageStart(page, [tray](GAttributeComposite* set) { PutValue(set, kPaperSourceKey, tray); });
+  ChangePageStart(page, [tray](GAttributeComposite* set) {
+    PutValue(set, kPaperSourceKey, tray);
+    return true;
+  });
 }
 
 void GManualDuplexFilter::MarkLastSheetPage(MPersistentObject& page) {
-  ChangePageStart(page, [this](GAttributeComposite* set) {
-    if (GMedia* medium = MediumOf(set)) medium->SetMediaType(last_sheet_type_);
-    PutValue(set, kPaperSourceKey, last_sheet_tray_);
-  });
+  SetPagePaper(page, last_sheet_type_, last_sheet_tray_);
 }
 
 void GManualDuplexFilter::ReplayPass(int order) {

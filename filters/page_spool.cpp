@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "config/attributes/value_attribute.h"
+#include "config/paper/media.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/os_factory.h"
 #include "driver/services/render_driver_data.h"
@@ -22,6 +23,9 @@
 namespace {
 
 constinit RWLockRecord g_file_lock;
+
+constexpr std::uint32_t kPageMediumKey = 259;
+constexpr std::uint32_t kPaperSourceKey = 258;
 
 GCommand* AsCommand(const GCountedPtr& object) {
   MPersistentObject* target = object.Get();
@@ -73,6 +77,47 @@ bool IsStoreInError(const GCountedPtr& store) {
 }
 
 }  // namespace
+
+void ChangePageStart(MPersistentObject& page,
+                     const std::function<bool(GAttributeComposite*)>& change) {
+  const RWClassID id = page.ClassId();
+  if (id == kGCommandCompositeOnDiskId) {
+    RWErrorScope scope;
+    auto& store = static_cast<GCommandCompositeOnDisk&>(page);
+    if (GCountedPtr start = store.FindPtrByClassId(kGPageStartId);
+        start && change(static_cast<GCommand*>(start.Get())->GetAttributes())) {
+      store.ReplaceRecordByClassId(kGPageStartId, start.Get());
+    }
+    if (!store.IsInError()) store.Close();
+    return;
+  }
+  if (id == kGPageStartId) {
+    change(static_cast<GCommand&>(page).GetAttributes());
+    return;
+  }
+  if (id != kGCommandCompositeId) return;
+  const GCountedPtrVector& children = static_cast<GCommandComposite&>(page).Children();
+  for (RWSize i = 0; i < children.Count(); ++i) {
+    const RWClassID child = children[i] ? children[i]->ClassId() : 0;
+    if (child == kGCommandCompositeId || child == kGCommandCompositeOnDiskId ||
+        child == kGPageStartId)
+      return ChangePageStart(*children[i].Get(), change);
+  }
+}
+
+void SetPagePaper(MPersistentObject& page, const RWCString& type, std::uint16_t tray) {
+  ChangePageStart(page, [&](GAttributeComposite* set) {
+    if (!set) return false;
+    if (auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kPageMediumKey)))
+      medium->SetMediaType(type);
+    if (auto* source = dynamic_cast<GValueAttribute*>(set->FindByKey(kPaperSourceKey))) {
+      source->SetValue(tray);
+    } else {
+      set->AddChild(RWNew<GValueAttribute>(tray, kPaperSourceKey));
+    }
+    return true;
+  });
+}
 
 RWCollectable* GSpooledPage::CreateCopy() const {
   return RWNew<GSpooledPage>(*this);

@@ -75,6 +75,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -138,6 +139,16 @@ struct PageListNode : RWDoubleLink {
 // A page store of the spool: the command list on disk, deleting its file
 // when it goes, holding the spool directory meanwhile. Class id and stored
 // form are the command list's (606).
+// Runs `change` on the set of `page`'s page start: a spooled page's is read
+// back, and written again when `change` answers true (a failed store shows
+// when the page is replayed); in a composite, the first page start, page
+// or composite among its children is taken. Nothing without a page start.
+void ChangePageStart(MPersistentObject& page,
+                     const std::function<bool(GAttributeComposite*)>& change);
+// `page`'s page start given the medium's (259) media type `type`, when it
+// has a medium, and the paper source (258) `tray`.
+void SetPagePaper(MPersistentObject& page, const RWCString& type, std::uint16_t tray);
+
 class GSpooledPage final : public GCommandCompositeOnDisk {
  public:
   GSpooledPage(const RWWString& path, std::shared_ptr<GSpoolDirectory> directory)
@@ -175,6 +186,9 @@ class GPageSpool {
   // is one (without one, a pass break passes on); while active, every
   // other command by a new GNoCommand.
   GCountedPtr Transform(GPeripheral& filter, const GCountedPtr& command);
+  // The walk of `composite` (a GCommandComposite) as the walk policy says,
+  // whether or not a document is held (Submit takes it while idle).
+  GCountedPtr Walk(GPeripheral& filter, const GCountedPtr& composite);
 
   // --- The handlers' steps.
 
@@ -268,7 +282,6 @@ class GPageSpool {
   void Finish(GCommand& end, bool ends_document);
   // Pages, replays, the open store, the kept set, the lock, the directory.
   void DropHeld();
-  GCountedPtr Walk(GPeripheral& filter, const GCountedPtr& composite);
   // `child` of `composite` taken apart through `filter`, its result put in
   // its place (kExpandWhileIdle).
   void ExpandInPlace(GPeripheral& filter, const GCountedPtr& composite, const GCountedPtr& child);

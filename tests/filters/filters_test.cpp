@@ -7,7 +7,10 @@
 #include <thread>
 
 #include "driver/services/driver_server.h"
+#include "filters/copy_page_filter.h"
+#include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
+#include "filters/last_page_filter.h"
 #include "filters/manual_duplex_filter.h"
 #include "filters/reverse_filter.h"
 #include "filters/spool_directory.h"
@@ -34,7 +37,11 @@ using Tokens = std::vector<std::string>;
 constexpr std::pair<RWClassID, const char*> kFilters[] = {
     {kGFaceUpFilterId, "GFaceUpFilter"},
     {kGReverseFilterId, "GReverseFilter"},
-    {kGManualDuplexFilterId, "GManualDuplexFilter"}};
+    {kGManualDuplexFilterId, "GManualDuplexFilter"},
+    {kGCopyPageFilterId, "GCopyPageFilter"},
+    {kGLastPageFilterId, "GLastPageFilter"},
+    {kGFrontCoverFilterId, "GFrontCoverFilter"},
+    {kGBackCoverFilterId, "GBackCoverFilter"}};
 
 TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   const std::vector<RWClassID> checked = CheckEveryRegisteredClass().checked;
@@ -56,6 +63,17 @@ TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   };
   const std::string head = save(base);  // the GPeripheral part
   EXPECT_EQ(save(filter), head + Unhex("01 00 00 00"));
+  for (RWClassID id : {kGCopyPageFilterId, kGLastPageFilterId, kGFrontCoverFilterId,
+                       kGBackCoverFilterId}) {  // no fields of their own either
+    std::unique_ptr<GPeripheral> other(dynamic_cast<GPeripheral*>(CreateByClassId(id)));
+    other->SetSerialNumber(base.SerialNumber());
+    EXPECT_EQ(save(*other), head + Unhex("01 00 00 00")) << id;
+    std::unique_ptr<GPeripheral> back(dynamic_cast<GPeripheral*>(CreateByClassId(id)));
+    RWFile file(path.c_str(), "rb");
+    back->RestoreFromFile(file);
+    EXPECT_TRUE(!file.Error() && back->IsEqualContent(other.get()) &&
+                !back->IsEqualContent(&filter));
+  }
   WriteAll(path.str(), head + Unhex("07 00 00 00"));  // the word's value is not acted on
   RWFile file(path.c_str(), "rb");
   restored.RestoreFromFile(file);
