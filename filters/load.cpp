@@ -2,7 +2,9 @@
 
 #include "filters/booklet_filter.h"
 #include "filters/face_up_filter.h"
+#include "filters/geometry_filters.h"
 #include "filters/nup_filter.h"
+#include "filters/reducing_filter.h"
 #include "fonts/load.h"
 #include "persist/ondisk/load.h"
 
@@ -10,7 +12,9 @@ namespace {
 
 // Each source file's registration list, in building order.
 constexpr RWSubsystemClasses::List kFiltersLists[] = {&FaceUpFilterClasses, &NupFilterClasses,
-                                                      &BookletFilterClasses};
+                                                      &BookletFilterClasses,
+                                                      &GeometryFilterClasses,
+                                                      &ReducingFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 
