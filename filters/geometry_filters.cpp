@@ -1,8 +1,7 @@
 #include "filters/geometry_filters.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cstdlib>
-#include <limits>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/paper/media_pool.h"
@@ -38,13 +37,9 @@ std::int16_t Narrow(std::int32_t value) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
 }
 
-// t(): a float truncated toward zero into 32 bits (a value beyond the
-// range is its end, a NaN 0: a plain conversion of either is undefined).
+// t(): truncation toward zero, as the transforms compose.
 std::int32_t Trunc(float value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 2147483648.0f) return std::numeric_limits<std::int32_t>::max();
-  if (value < -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(value);
+  return TruncateTowardZero(value);
 }
 
 // The smaller of two signed 16-bit values.
@@ -179,20 +174,12 @@ GTransformAttribute ScaleIntoArea(const GSize16& paper, const GSize16& area,
 // ---------------------------------------------------------------------------
 // GEmulateMarginsFilter
 
-GCountedPtr GEmulateMarginsFilter::Transform(const GCountedPtr& command) {
-  auto* in_hand = dynamic_cast<GCommand*>(command.Get());
-  if (!in_hand) return command;
-  switch (in_hand->ClassId()) {
-    case kGDocumentStartId:
-      return OnDocumentStart(command);
-    case kGPageStartId:
-      return OnPageStart(command);
-    case kGDocumentEndId:
-      flags_ = kEmulationIdleFlags;
-      return command;
-    default:
-      return mode_ == 0 ? ComposeIntoCommand(command, transform_) : command;
+GCountedPtr GEmulateMarginsFilter::OnOtherCommand(const GCountedPtr& command) {
+  if (static_cast<GCommand*>(command.Get())->ClassId() == kGDocumentEndId) {
+    flags_ = kEmulationIdleFlags;
+    return command;
   }
+  return mode_ == 0 ? ComposeIntoCommand(command, transform_) : command;
 }
 
 GCountedPtr GEmulateMarginsFilter::OnDocumentStart(const GCountedPtr& command) {
@@ -306,17 +293,8 @@ void GEmulateMarginsFilter::RestoreOwnFields(In&, MRestoreScope&, std::uint32_t 
 // ---------------------------------------------------------------------------
 // GFitToSizeFilter
 
-GCountedPtr GFitToSizeFilter::Transform(const GCountedPtr& command) {
-  auto* in_hand = dynamic_cast<GCommand*>(command.Get());
-  if (!in_hand) return command;
-  switch (in_hand->ClassId()) {
-    case kGDocumentStartId:
-      return OnDocumentStart(command);
-    case kGPageStartId:
-      return OnPageStart(command);
-    default:
-      return ComposeIntoCommand(command, transform_);
-  }
+GCountedPtr GFitToSizeFilter::OnOtherCommand(const GCountedPtr& command) {
+  return ComposeIntoCommand(command, transform_);
 }
 
 GCountedPtr GFitToSizeFilter::OnDocumentStart(const GCountedPtr& command) {
@@ -438,18 +416,9 @@ GTransformAttribute GSymetricalDuplexFilter::ComputeTransform(const GMedia& medi
                              GScalePair{s, s});
 }
 
-GCountedPtr GSymetricalDuplexFilter::Transform(const GCountedPtr& command) {
-  auto* in_hand = dynamic_cast<GCommand*>(command.Get());
-  if (!in_hand) return command;
-  switch (in_hand->ClassId()) {
-    case kGDocumentStartId:
-      return OnDocumentStart(command);
-    case kGPageStartId:
-      return OnPageStart(command);
-    default:
-      if (duplex_ != 0 && !IsIdentity(transform_)) return ComposeIntoCommand(command, transform_);
-      return command;
-  }
+GCountedPtr GSymetricalDuplexFilter::OnOtherCommand(const GCountedPtr& command) {
+  if (duplex_ != 0 && !IsIdentity(transform_)) return ComposeIntoCommand(command, transform_);
+  return command;
 }
 
 GCountedPtr GSymetricalDuplexFilter::OnDocumentStart(const GCountedPtr& command) {
@@ -516,17 +485,8 @@ void GSymetricalDuplexFilter::RestoreOwnFields(In&, MRestoreScope&, std::uint32_
 // ---------------------------------------------------------------------------
 // GScalePageFilter
 
-GCountedPtr GScalePageFilter::Transform(const GCountedPtr& command) {
-  auto* in_hand = dynamic_cast<GCommand*>(command.Get());
-  if (!in_hand) return command;
-  switch (in_hand->ClassId()) {
-    case kGDocumentStartId:
-      return OnDocumentStart(command);
-    case kGPageStartId:
-      return OnPageStart(command);
-    default:
-      return ComposeIntoCommand(command, transform_);
-  }
+GCountedPtr GScalePageFilter::OnOtherCommand(const GCountedPtr& command) {
+  return ComposeIntoCommand(command, transform_);
 }
 
 GCountedPtr GScalePageFilter::OnDocumentStart(const GCountedPtr& command) {

@@ -66,6 +66,7 @@
 #include "filters/filter_class.h"
 #include "foundation/rw/registration.h"
 #include "output/attributes/transform.h"
+#include "output/commands/job_commands.h"
 
 class GRenderDriverData;
 
@@ -104,16 +105,40 @@ inline constexpr std::uint16_t kCustomReferenceId = 17384;
 GTransformAttribute ScaleIntoArea(const GSize16& paper, const GSize16& area,
                                   const GSize16& area_origin, const GMedia& source);
 
+// What the four filters share: attribute hooks that do nothing (a
+// command's attributes never reach the filter's working state), a page
+// scale to answer, and Transform's dispatch by class id to Self's
+// OnDocumentStart, OnPageStart and OnOtherCommand.
+template <class Self, RWClassID kId>
+class GGeometryFilter : public GFilterClass<Self, kId> {
+ public:
+  GGeometryFilter() = default;
+  GGeometryFilter(const GGeometryFilter& other) = default;
+
+  GCountedPtr Transform(const GCountedPtr& command) override {
+    auto* in_hand = dynamic_cast<GCommand*>(command.Get());
+    if (!in_hand) return command;
+    Self& self = static_cast<Self&>(*this);
+    switch (in_hand->ClassId()) {
+      case kGDocumentStartId:
+        return self.OnDocumentStart(command);
+      case kGPageStartId:
+        return self.OnPageStart(command);
+      default:
+        return self.OnOtherCommand(command);
+    }
+  }
+  void AttributeHookBefore(GCommand&) override {}
+  void AttributeHookAfter(GCommand&) override {}
+  std::uint32_t HasPageScale() override { return 1; }
+};
+
 class GEmulateMarginsFilter final
-    : public GFilterClass<GEmulateMarginsFilter, kGEmulateMarginsFilterId> {
+    : public GGeometryFilter<GEmulateMarginsFilter, kGEmulateMarginsFilterId> {
  public:
   GEmulateMarginsFilter() = default;
   GEmulateMarginsFilter(const GEmulateMarginsFilter& other) = default;
 
-  GCountedPtr Transform(const GCountedPtr& command) override;
-  void AttributeHookBefore(GCommand&) override {}
-  void AttributeHookAfter(GCommand&) override {}
-  std::uint32_t HasPageScale() override { return 1; }
   GScalePair GetPageScale(GAttributeComposite* document, GAttributeComposite* page,
                           std::uint32_t page_number, std::uint32_t& status) override;
   std::uint32_t GetFlags() override { return flags_; }
@@ -129,6 +154,7 @@ class GEmulateMarginsFilter final
 
  private:
   friend GFilterClass;
+  friend GGeometryFilter;
   template <class In>
   void RestoreOwnFields(In& in, MRestoreScope& scope, std::uint32_t version);
 
@@ -136,6 +162,7 @@ class GEmulateMarginsFilter final
   void Emulate(const GMedia& medium, GMedia& emulated, GTransformAttribute& transform) const;
   GCountedPtr OnDocumentStart(const GCountedPtr& command);
   GCountedPtr OnPageStart(const GCountedPtr& command);
+  GCountedPtr OnOtherCommand(const GCountedPtr& command);
 
   std::uint32_t flags_ = kEmulationIdleFlags;
   std::uint32_t mode_ = 0;  // 0 emulate margins, 1 swap the medium only
@@ -146,15 +173,11 @@ class GEmulateMarginsFilter final
   GRenderDriverData* job_ = nullptr;  // not owned
 };
 
-class GFitToSizeFilter final : public GFilterClass<GFitToSizeFilter, kGFitToSizeFilterId> {
+class GFitToSizeFilter final : public GGeometryFilter<GFitToSizeFilter, kGFitToSizeFilterId> {
  public:
   GFitToSizeFilter() = default;
   GFitToSizeFilter(const GFitToSizeFilter& other) = default;
 
-  GCountedPtr Transform(const GCountedPtr& command) override;
-  void AttributeHookBefore(GCommand&) override {}
-  void AttributeHookAfter(GCommand&) override {}
-  std::uint32_t HasPageScale() override { return 1; }
   GScalePair GetPageScale(GAttributeComposite* document, GAttributeComposite* page,
                           std::uint32_t page_number, std::uint32_t& status) override;
   std::uint32_t GetFlags() override { return scale_choice_ != 0 ? kScalingFlags : 0; }
@@ -169,6 +192,7 @@ class GFitToSizeFilter final : public GFilterClass<GFitToSizeFilter, kGFitToSize
 
  private:
   friend GFilterClass;
+  friend GGeometryFilter;
   RWSize OwnFieldsSize() const;
   bool SameOwnFields(const GFitToSizeFilter& other) const;
   template <class Out>
@@ -178,6 +202,7 @@ class GFitToSizeFilter final : public GFilterClass<GFitToSizeFilter, kGFitToSize
 
   GCountedPtr OnDocumentStart(const GCountedPtr& command);
   GCountedPtr OnPageStart(const GCountedPtr& command);
+  GCountedPtr OnOtherCommand(const GCountedPtr& command);
   // The stored target turned to `orientation` (none: as it is).
   GMedia TurnedTarget(GAttributeComposite* page) const;
 
@@ -189,15 +214,11 @@ class GFitToSizeFilter final : public GFilterClass<GFitToSizeFilter, kGFitToSize
 };
 
 class GSymetricalDuplexFilter final
-    : public GFilterClass<GSymetricalDuplexFilter, kGSymetricalDuplexFilterId> {
+    : public GGeometryFilter<GSymetricalDuplexFilter, kGSymetricalDuplexFilterId> {
  public:
   GSymetricalDuplexFilter() = default;
   GSymetricalDuplexFilter(const GSymetricalDuplexFilter& other) = default;
 
-  GCountedPtr Transform(const GCountedPtr& command) override;
-  void AttributeHookBefore(GCommand&) override {}
-  void AttributeHookAfter(GCommand&) override {}
-  std::uint32_t HasPageScale() override { return 1; }
   GScalePair GetPageScale(GAttributeComposite* document, GAttributeComposite* page,
                           std::uint32_t page_number, std::uint32_t& status) override;
   std::uint32_t GetFlags() override { return auto_scaling_ == 0 ? kScalingFlags : 0; }
@@ -212,11 +233,13 @@ class GSymetricalDuplexFilter final
 
  private:
   friend GFilterClass;
+  friend GGeometryFilter;
   template <class In>
   void RestoreOwnFields(In& in, MRestoreScope& scope, std::uint32_t version);
 
   GCountedPtr OnDocumentStart(const GCountedPtr& command);
   GCountedPtr OnPageStart(const GCountedPtr& command);
+  GCountedPtr OnOtherCommand(const GCountedPtr& command);
 
   GTransformAttribute transform_;
   std::uint16_t duplex_ = 0;
@@ -224,15 +247,11 @@ class GSymetricalDuplexFilter final
   std::uint32_t back_side_ = 0;
 };
 
-class GScalePageFilter final : public GFilterClass<GScalePageFilter, kGScalePageFilterId> {
+class GScalePageFilter final : public GGeometryFilter<GScalePageFilter, kGScalePageFilterId> {
  public:
   GScalePageFilter() = default;
   GScalePageFilter(const GScalePageFilter& other) = default;
 
-  GCountedPtr Transform(const GCountedPtr& command) override;
-  void AttributeHookBefore(GCommand&) override {}
-  void AttributeHookAfter(GCommand&) override {}
-  std::uint32_t HasPageScale() override { return 1; }
   // The factor of the document's 269, enabled or not.
   GScalePair GetPageScale(GAttributeComposite* document, GAttributeComposite* page,
                           std::uint32_t page_number, std::uint32_t& status) override;
@@ -243,11 +262,13 @@ class GScalePageFilter final : public GFilterClass<GScalePageFilter, kGScalePage
 
  private:
   friend GFilterClass;
+  friend GGeometryFilter;
   template <class In>
   void RestoreOwnFields(In& in, MRestoreScope& scope, std::uint32_t version);
 
   GCountedPtr OnDocumentStart(const GCountedPtr& command);
   GCountedPtr OnPageStart(const GCountedPtr& command);
+  GCountedPtr OnOtherCommand(const GCountedPtr& command);
 
   GTransformAttribute transform_;
   float factor_ = 1.0f;
