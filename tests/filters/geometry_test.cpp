@@ -21,6 +21,8 @@
 #include "tests/support/graph.h"
 #include "tests/support/test_support.h"
 
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
 namespace {
 
 using namespace testing_support;
@@ -134,8 +136,9 @@ TEST(GeometryFilters, StoredTailsRoundTripAndRestoreResets) {
   for (int i = 0; i < 300; ++i) {
     std::string flipped = bytes;
     flipped[random() % flipped.size()] ^= static_cast<char>(1 + random() % 255);
-    DeleteGraph(RestoreFromFileBytes(flipped));
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(flipped.data()), flipped.size());
   }
+  EXPECT_GT(ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 0);
 }
 
 TEST(GeometryFilters, ScalePageFilterScalesPagesAndGraphics) {
