@@ -217,6 +217,14 @@ bool GReducingFilter::TakeIn(GRectangleRecord record) {
   Pieces pending;
   pending.push_back(std::move(record));
   for (HeldRecord h = run_.begin(); h != run_.end();) {
+    // Most held records meet no piece: the pending list then stands as it
+    // is.
+    if (std::none_of(pending.begin(), pending.end(), [&](const GRectangleRecord& piece) {
+          return Overlaps(BoxOf(piece), BoxOf(*h));
+        })) {
+      ++h;
+      continue;
+    }
     Pieces next;
     bool removed = false;
     for (auto piece = pending.begin(); piece != pending.end(); ++piece) {
