@@ -11,7 +11,6 @@
 #include "filters/geometry_filters.h"
 #include "filters/nup_filter.h"
 #include "foundation/rw/file.h"
-#include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
 #include "output/core/peripheral_composite.h"
 #include "output/core/state.h"
@@ -21,31 +20,17 @@
 #include "tests/support/graph.h"
 #include "tests/support/test_support.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
-
 namespace {
 
 using namespace testing_support;
 
-struct PoolDriver : FakeDriverData {
+// A job with a media pool and a duplex unit (204 = 1).
+struct GeometryJob : GRenderDriverData, FakeDriverData {
   GMediaPool pool{189u};
+  GeometryJob() { GetJobSettings()->AddChild(new GValueAttribute(1, kDuplexUnitKey)); }
   GMediaPool* GetMediaPool() override { return &pool; }
-};
-
-// A job whose media turn a quarter at a time, with a media pool and a
-// duplex unit (204 = 1).
-struct GeometryJob : GRenderDriverData {
-  PoolDriver driver;
-  GeometryJob() { driver.GetJobSettings()->AddChild(new GValueAttribute(1, kDuplexUnitKey)); }
   GFontDatabase* GetFontDatabase() override { return nullptr; }
-  GDriverData* GetDriverData() override { return &driver; }
-  void UpdateMediaSize(GMedia* m, std::uint32_t orientation) override {
-    if (orientation % 180 == m->GetOrientation() % 180) return;
-    auto turn = [](GSize16 s) { return GSize16(s.height, s.width); };
-    *m = GMedia("", turn(m->GetPaperSize()), turn(m->GetPrintableSize()),
-                turn(m->GetPrintableOrigin()), orientation, m->GetPaperSizeId(), 600, 600, m->Key(),
-                0, "", m->GetMediaType().Data());
-  }
+  GDriverData* GetDriverData() override { return this; }
 };
 
 GMedia* Medium(std::int16_t w, std::int16_t h, std::int16_t aw, std::int16_t ah, std::int16_t ox,
@@ -61,15 +46,23 @@ GCountedPtr With(GCountedPtr command, std::initializer_list<MPersistentObject*> 
 }
 
 std::string Text(const GTransformAttribute& t) {
-  return std::to_string(t.GetRotation()) + " " + std::to_string(t.GetOffset().x) + "," +
-         std::to_string(t.GetOffset().y) + " " + std::to_string(t.GetScale().x) + "," +
-         std::to_string(t.GetScale().y);
+  char text[80];
+  std::snprintf(text, sizeof text, "%d %d,%d %.9g,%.9g", t.GetRotation(), t.GetOffset().x,
+                t.GetOffset().y, t.GetScale().x, t.GetScale().y);
+  return text;
 }
 
-// The last attribute of a command's set, as a transform (null otherwise).
-GTransformAttribute* LastTransform(GCommand& command) {
-  const GCountedPtrVector& all = command.GetAttributes()->Children();
-  return dynamic_cast<GTransformAttribute*>(all[all.Count() - 1].Get());
+GCommand& Cmd(const GCountedPtr& command) {
+  return static_cast<GCommand&>(*command.Get());
+}
+// The last attribute of a command's set, as a transform's text.
+std::string Last(const GCountedPtr& command) {
+  const GCountedPtrVector& all = Cmd(command).GetAttributes()->Children();
+  auto* transform = dynamic_cast<GTransformAttribute*>(all[all.Count() - 1].Get());
+  return transform ? Text(*transform) : "none";
+}
+GCountedPtr Child(const GCountedPtr& composite, RWSize i) {
+  return static_cast<GCommandComposite&>(*composite.Get()).Children()[i];
 }
 
 // A graphic carrying a transform (offset 100, 200; scale 1) and a medium
@@ -107,27 +100,15 @@ TEST(GeometryFilters, StoredTailsRoundTripAndRestoreResets) {
   fit.Transform(doc);
   scale.Transform(doc);
   EXPECT_EQ(Hex(save(fit).substr(head.size(), 10)), "01 00 00 00 88 88 00 00 EA 03");
-  EXPECT_EQ(save(fit).size(), fit.StoredSize());
   const std::string bytes = SaveToFileBytes(&fit);
   bool ok = false;
   std::unique_ptr<RWCollectable> again(RestoreFromFileBytes(bytes, &ok));
   auto* back = dynamic_cast<GFitToSizeFilter*>(again.get());
-  ASSERT_TRUE(ok && back);
-  EXPECT_TRUE(back->TargetMedium().IsEqualContent(&fit.TargetMedium()));
-  EXPECT_EQ(back->TargetMedium().GetPaperSize(), GSize16(6000, 8000));
-  for (Encoding e : kAllEncodings) {
-    for (GPeripheral* filter : std::initializer_list<GPeripheral*>{&fit, &scale, &duplex}) {
-      const std::string text = SaveToStreamBytes(filter, e);
-      std::unique_ptr<RWCollectable> copy(RestoreFromStreamBytes(text, e));
-      EXPECT_TRUE(copy && SaveToStreamBytes(copy.get(), e) == text) << EncodingName(e);
-    }
-  }
+  EXPECT_TRUE(ok && back && back->TargetMedium().IsEqualContent(&fit.TargetMedium()));
   // A restore puts the factor back to 1.0.
-  ASSERT_EQ(scale.Factor(), 0.5f);
   std::unique_ptr<RWCollectable> restored(RestoreFromFileBytes(SaveToFileBytes(&scale)));
-  EXPECT_EQ(static_cast<GScalePageFilter*>(restored.get())->Factor(), 1.0f);
-  // Every cut of the stored fit-to-size filter fails the read; flips never
-  // crash.
+  EXPECT_TRUE(scale.Factor() == 0.5f && static_cast<GScalePageFilter&>(*restored).Factor() == 1.0f);
+  // Every cut fails the read; flips end cleanly.
   for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
     DeleteGraph(RestoreFromFileBytes(bytes.substr(0, cut), &ok));
     EXPECT_FALSE(ok) << cut;
@@ -136,60 +117,44 @@ TEST(GeometryFilters, StoredTailsRoundTripAndRestoreResets) {
   for (int i = 0; i < 300; ++i) {
     std::string flipped = bytes;
     flipped[random() % flipped.size()] ^= static_cast<char>(1 + random() % 255);
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(flipped.data()), flipped.size());
+    DeleteGraph(RestoreFromFileBytes(flipped));
   }
-  EXPECT_GT(ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 0);
 }
 
 TEST(GeometryFilters, ScalePageFilterScalesPagesAndGraphics) {
-  GeometryJob job;
   GScalePageFilter filter;
   filter.Transform(Command(kGDocumentStartId, {{kScalePercentKey, 100}}));
   EXPECT_TRUE(!filter.IsEnabled() && filter.GetFlags() == 0u);
   std::uint32_t status = 0;
   GCountedPtr doc = Command(kGDocumentStartId, {{kScalePercentKey, 50}});
-  EXPECT_EQ(filter.GetPageScale(nullptr, nullptr, 0, status).x, 1.0f);
   filter.Transform(doc);
-  auto* doc_set = static_cast<GCommand*>(doc.Get())->GetAttributes();
+  auto* doc_set = Cmd(doc).GetAttributes();
   EXPECT_TRUE(filter.IsEnabled() && filter.GetFlags() == kScalingFlags);
   GCountedPtr page = Command(kGPageStartId);
   GCountedPtr out = filter.Transform(page);
-  auto* composite = dynamic_cast<GCommandComposite*>(out.Get());
-  ASSERT_TRUE(composite && composite->Children().Count() == 2);
-  EXPECT_EQ(composite->Children()[0].Get(), page.Get());
-  EXPECT_EQ(Text(*LastTransform(static_cast<GCommand&>(*page.Get()))), "0 0,0 0.500000,0.500000");
-  auto& null_command = static_cast<GCommand&>(*composite->Children()[1].Get());
-  EXPECT_EQ(null_command.ClassId(), 712u);
-  EXPECT_EQ(Text(*LastTransform(null_command)), "0 0,0 0.500000,0.500000");
+  ASSERT_TRUE(out->ClassId() == 605 && Child(out, 0).Get() == page.Get());
+  EXPECT_EQ(Last(page), "0 0,0 0.5,0.5");
+  EXPECT_TRUE(Child(out, 1)->ClassId() == 712 && Last(Child(out, 1)) == Last(page));
   // A graphic's own transform is composed and moves to the end of its set.
   GCountedPtr graphic = filter.Transform(Graphic());
-  EXPECT_EQ(Text(*LastTransform(static_cast<GCommand&>(*graphic.Get()))),
-            "0 50,100 0.500000,0.500000");
-  EXPECT_EQ(LastTransform(static_cast<GCommand&>(*graphic.Get()))->Key(), 7u);
-  // The query answers the setting, enabled or not; status 3 gives (0, 0).
+  EXPECT_EQ(Last(graphic), "0 50,100 0.5,0.5");
+  EXPECT_EQ(Cmd(graphic).GetAttributes()->FindByClassId(103)->Key(), 7u);
+  // The query answers the setting, enabled or not.
   filter.Disable();
   EXPECT_EQ(filter.GetPageScale(doc_set, nullptr, 0, status).x, 0.5f);
-  status = 3;
-  EXPECT_EQ(filter.GetPageScale(doc_set, nullptr, 0, status).y, 0.0f);
 }
 
 TEST(GeometryFilters, SymmetricDuplexScalesTwoSidedPages) {
   // 5100 wide, printable 4800 at 100: dx = 100, s = 1 - 100/4800 in float
   // = 0.979166687, x = t((5100 - 4800 s) 0.5) - t(100 s) = 200 - 97 = 103;
   // y = t((6600 - 6600 s) 0.5) = t(68.75) = 68.
-  const struct {
-    GMedia* medium;
-    const char* transform;
-  } media[] = {
-      {Medium(5100, 6600, 4800, 6600, 100, 0), "0 103,68 0.979167,0.979167"},
-      {Medium(5100, 6600, 4900, 6400, 100, 100), "0 0,0 1.000000,1.000000"},
-      {Medium(5100, 6600, 0, 6400, 100, 100), "0 0,0 1.000000,1.000000"},
+  auto place = [](GMedia* medium) {
+    GCountedPtr hold(medium);
+    return Text(GSymetricalDuplexFilter::ComputeTransform(*medium));
   };
-  EXPECT_EQ(GSymetricalDuplexFilter::ComputeTransform(*media[0].medium).GetScale().x, 0.979166687f);
-  for (const auto& m : media) {
-    GCountedPtr hold(m.medium);
-    EXPECT_EQ(Text(GSymetricalDuplexFilter::ComputeTransform(*m.medium)), m.transform);
-  }
+  EXPECT_EQ(place(Medium(5100, 6600, 4800, 6600, 100, 0)), "0 103,68 0.979166687,0.979166687");
+  EXPECT_EQ(place(Medium(5100, 6600, 4900, 6400, 100, 100)), "0 0,0 1,1");  // symmetric
+  EXPECT_EQ(place(Medium(5100, 6600, 0, 6400, 100, 100)), "0 0,0 1,1");     // no width
   GeometryJob job;
   GSymetricalDuplexFilter filter;
   filter.Transform(
@@ -219,15 +184,8 @@ TEST(GeometryFilters, SymmetricDuplexScalesTwoSidedPages) {
   // 983 = 1 ("FALSE"): wrapped all the same, with the identity.
   GCountedPtr out = filter.Transform(With(Command(kGPageStartId, {{kPageDuplexKey, 2}}),
                                           {Medium(5100, 6600, 4800, 6600, 100, 0)}));
-  auto* composite = dynamic_cast<GCommandComposite*>(out.Get());
-  ASSERT_TRUE(composite);
-  EXPECT_EQ(Text(*LastTransform(static_cast<GCommand&>(*composite->Children()[1].Get()))),
-            "0 0,0 1.000000,1.000000");
-  // No duplex unit: off.
-  job.driver.GetJobSettings()->RemoveAll();
-  filter.Transform(
-      Command(kGDocumentStartId, {{kPageDuplexKey, 2}, {kAutoDuplexScalingKey, 0}}, &job));
-  EXPECT_FALSE(filter.IsEnabled());
+  ASSERT_EQ(out->ClassId(), 605u);
+  EXPECT_EQ(Last(Child(out, 1)), "0 0,0 1,1");
 }
 
 TEST(GeometryFilters, MarginEmulationMapsIntoThePrintersArea) {
@@ -235,8 +193,8 @@ TEST(GeometryFilters, MarginEmulationMapsIntoThePrintersArea) {
   // The printer's Letter (code 1): margins left 100, right 140, top and
   // bottom 120; its custom reference 17384: 8000 x 12000, printable 7800 x
   // 11700 at (100, 150).
-  job.driver.pool.AddChild(Medium(5100, 6600, 4860, 6360, 100, 120, 1, 190));
-  job.driver.pool.AddChild(Medium(8000, 12000, 7800, 11700, 100, 150, kCustomReferenceId, 190));
+  job.pool.AddChild(Medium(5100, 6600, 4860, 6360, 100, 120, 1, 190));
+  job.pool.AddChild(Medium(8000, 12000, 7800, 11700, 100, 150, kCustomReferenceId, 190));
   GEmulateMarginsFilter filter;
   // Both switches: emulation wins, margins symmetric.
   filter.Transform(
@@ -249,19 +207,15 @@ TEST(GeometryFilters, MarginEmulationMapsIntoThePrintersArea) {
   // 6360 - t(6266.0)) - 48 + 120 = min(119, 94) + 72 = 166.
   GCountedPtr page = With(Command(kGPageStartId), {Medium(5100, 6600, 5000, 6500, 50, 50)});
   filter.Transform(page);
-  EXPECT_EQ(Text(filter.FilterTransform()), "0 92,166 0.964000,0.964000");
+  EXPECT_EQ(Text(filter.FilterTransform()), "0 92,166 0.963999987,0.963999987");
   // Appended: the filter's transform composed after one at the page's
   // printable origin (50, 50): 92 + t(48.2), 166 + 48.
-  EXPECT_EQ(Text(*LastTransform(static_cast<GCommand&>(*page.Get()))),
-            "0 140,214 0.964000,0.964000");
-  auto* medium =
-      dynamic_cast<GMedia*>(static_cast<GCommand&>(*page.Get()).GetAttributes()->FindByKey(259));
-  ASSERT_TRUE(medium);
-  EXPECT_EQ(medium->GetPrintableSize(), GSize16(4860, 6360));
+  EXPECT_EQ(Last(page), "0 140,214 0.963999987,0.963999987");
+  auto* medium = dynamic_cast<GMedia*>(Cmd(page).GetAttributes()->FindByKey(259));
+  EXPECT_TRUE(medium && medium->GetPrintableSize() == GSize16(4860, 6360));
   // A graphic's transform composed and moved to the end.
   GCountedPtr graphic = filter.Transform(Graphic());
-  EXPECT_EQ(Text(*LastTransform(static_cast<GCommand&>(*graphic.Get()))),
-            "0 188,358 0.964000,0.964000");
+  EXPECT_EQ(Last(graphic), "0 188,358 0.963999987,0.963999987");
   // The query leaves the filter's state alone; status 3 answers (0, 0).
   GCountedPtr custom(Medium(4000, 5000, 3900, 4900, 50, 50, 16385));
   GState doc_set(0u), page_set(0u);
@@ -270,8 +224,6 @@ TEST(GeometryFilters, MarginEmulationMapsIntoThePrintersArea) {
   std::uint32_t status = 0;
   EXPECT_NE(filter.GetPageScale(&doc_set, &page_set, 0, status).x, 1.0f);
   EXPECT_EQ(filter.EmulatedMedium().GetPaperSizeId(), 1u);
-  status = 3;
-  EXPECT_EQ(filter.GetPageScale(&doc_set, &page_set, 0, status).x, 0.0f);
   // A custom size takes the reference's origin and its paper-minus-
   // printable difference: 4000 - 200, 5000 - 300.
   filter.UpdateEmulation(static_cast<GMedia&>(*custom.Get()));
@@ -280,8 +232,6 @@ TEST(GeometryFilters, MarginEmulationMapsIntoThePrintersArea) {
               filter.EmulatedMedium().GetPaperSize() == GSize16(4000, 5000));
   filter.Transform(Command(kGDocumentEndId));
   EXPECT_EQ(filter.GetFlags(), kEmulationIdleFlags);
-  filter.Transform(Command(kGDocumentStartId, {}, &job));
-  EXPECT_TRUE(!filter.IsEnabled() && filter.GetFlags() == 0u);
 }
 
 TEST(GeometryFilters, FitToSizeCentresOrScales) {
@@ -294,8 +244,7 @@ TEST(GeometryFilters, FitToSizeCentresOrScales) {
     int choice;
     const char* transform;
     std::uint32_t flags;
-  } cases[] = {{0, "0 400,650 1.000000,1.000000", 0},
-               {1, "0 42,214 1.160000,1.160000", kScalingFlags}};
+  } cases[] = {{0, "0 400,650 1,1", 0}, {1, "0 42,214 1.15999997,1.15999997", kScalingFlags}};
   for (const auto& c : cases) {
     GeometryJob job;
     GFitToSizeFilter filter;
@@ -307,22 +256,16 @@ TEST(GeometryFilters, FitToSizeCentresOrScales) {
     EXPECT_EQ(filter.GetFlags(), c.flags);
     GCountedPtr page = With(Command(kGPageStartId, {{kPageOrientationKey, 0}}),
                             {Medium(5100, 6600, 5000, 6500, 50, 50)});
-    auto* set = static_cast<GCommand&>(*page.Get()).GetAttributes();
+    auto* set = Cmd(page).GetAttributes();
     std::uint32_t status = 0;
-    EXPECT_EQ(
-        filter.GetPageScale(static_cast<GCommand&>(*doc.Get()).GetAttributes(), set, 0, status).x,
-        c.choice ? 1.16f : 1.0f);
+    EXPECT_EQ(filter.GetPageScale(Cmd(doc).GetAttributes(), set, 0, status).x,
+              c.choice ? 1.16f : 1.0f);
     filter.Transform(page);
     EXPECT_EQ(Text(filter.FilterTransform()), c.transform);
-    EXPECT_EQ(static_cast<GMedia*>(set->FindByKey(259))->GetPaperSize(), GSize16(6000, 8000));
     // A page already on the target is placed as it is.
-    GCountedPtr same = With(Command(kGPageStartId), {new GMedia(filter.TargetMedium())});
-    filter.Transform(same);
-    EXPECT_EQ(Text(filter.FilterTransform()), "0 0,0 1.000000,1.000000");
+    filter.Transform(With(Command(kGPageStartId), {new GMedia(filter.TargetMedium())}));
+    EXPECT_EQ(Text(filter.FilterTransform()), "0 0,0 1,1");
   }
-  GFitToSizeFilter off;
-  off.Transform(Command(kGDocumentStartId, {{kFitToOtherSizeKey, 1}}));
-  EXPECT_FALSE(off.IsEnabled());
 }
 
 // Sets status 3 and answers 0.25, as an imposing filter ahead does.
@@ -335,33 +278,36 @@ struct ImposingDevice : GPeripheral {
 };
 
 TEST(GeometryFilters, ChainPageScaleKeepsTheImposingAnswer) {
-  GState doc_set(0u), page_set(0u);
-  doc_set.AddChild(new GValueAttribute(50, kScalePercentKey));
   auto* nup_settings = new GAttributeComposite(kNupSettingsKey);
   for (auto [key, value] :
        {std::pair{kPagesPerSheetKey, 2}, {kPlacementOrderKey, 0}, {kBordersKey, 0}})
     nup_settings->AddChild(new GValueAttribute(value, key));
-  doc_set.AddChild(nup_settings);
-  doc_set.AddChild(new GValueAttribute(0, kSetOrientationKey));
-  doc_set.AddChild(Medium(5100, 6600, 4860, 6360, 120, 120));
-  GCountedPtr doc(new GDocumentStart(static_cast<GAttributeComposite*>(doc_set.DeepCopy()), u"",
-                                     u"", nullptr, 0u));
+  GCountedPtr doc =
+      With(Command(kGDocumentStartId, {{kScalePercentKey, 50}, {kSetOrientationKey, 0}}),
+           {nup_settings, Medium(5100, 6600, 4860, 6360, 120, 120)});
+  GAttributeComposite& doc_set = *Cmd(doc).GetAttributes();
+  GState page_set(0u);
   // Under status 3 the scale filter's (0, 0) is skipped; N-up sets no
   // status, so the two multiply. Flags: 42 | 10.
   GPeripheralComposite imposed, nup_chain;
   imposed.AddChild(new ImposingDevice);
   imposed.AddChild(new GScalePageFilter);
   auto* nup = new GNupFilter;
-  auto* scale = new GScalePageFilter;
-  nup_chain.AddChild(nup);
-  nup_chain.AddChild(scale);
-  nup->Transform(doc);
-  scale->Transform(doc);
+  for (GPeripheral* filter :
+       {static_cast<GPeripheral*>(nup), static_cast<GPeripheral*>(new GScalePageFilter)}) {
+    nup_chain.AddChild(filter);
+    filter->Transform(doc);
+  }
   std::uint32_t status = 0;
   EXPECT_EQ(imposed.GetPageScale(&doc_set, &page_set, 0, status).x, 0.25f);
+  GEmulateMarginsFilter emulate;
+  GFitToSizeFilter fit;
+  GSymetricalDuplexFilter duplex;
+  for (GPeripheral* filter : std::initializer_list<GPeripheral*>{&emulate, &fit, &duplex})
+    EXPECT_EQ(filter->GetPageScale(&doc_set, &page_set, 0, status).y, 0.0f);
   status = 0;
-  EXPECT_EQ(nup_chain.GetPageScale(&doc_set, &page_set, 0, status).x, nup->LayoutScale() * 0.5f);
-  EXPECT_GT(nup->LayoutScale(), 0.0f);
+  EXPECT_TRUE(nup->LayoutScale() > 0 && nup_chain.GetPageScale(&doc_set, &page_set, 0, status).x ==
+                                            nup->LayoutScale() * 0.5f);
   EXPECT_EQ(nup_chain.GetFlags(), 42u);  // 42 | 10
 }
 
