@@ -4,9 +4,11 @@
 #include "filters/copy_page_filter.h"
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
+#include "filters/geometry_filters.h"
 #include "filters/last_page_filter.h"
 #include "filters/manual_duplex_filter.h"
 #include "filters/nup_filter.h"
+#include "filters/reducing_filter.h"
 #include "filters/reverse_filter.h"
 #include "fonts/load.h"
 #include "persist/ondisk/load.h"
@@ -15,9 +17,10 @@ namespace {
 
 // Each source file's registration list, in building order.
 constexpr RWSubsystemClasses::List kFiltersLists[] = {
-    &FaceUpFilterClasses,       &NupFilterClasses,     &BookletFilterClasses,
-    &ManualDuplexFilterClasses, &ReverseFilterClasses, &CopyPageFilterClasses,
-    &LastPageFilterClasses,     &CoverFilterClasses};
+    &FaceUpFilterClasses,       &NupFilterClasses,      &BookletFilterClasses,
+    &ManualDuplexFilterClasses, &ReverseFilterClasses,  &GeometryFilterClasses,
+    &CopyPageFilterClasses,     &LastPageFilterClasses, &CoverFilterClasses,
+    &ReducingFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

@@ -10,8 +10,10 @@
 #include "filters/copy_page_filter.h"
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
+#include "filters/geometry_filters.h"
 #include "filters/last_page_filter.h"
 #include "filters/manual_duplex_filter.h"
+#include "filters/reducing_filter.h"
 #include "filters/reverse_filter.h"
 #include "filters/spool_directory.h"
 #include "fonts/font_database.h"
@@ -41,7 +43,12 @@ constexpr std::pair<RWClassID, const char*> kFilters[] = {
     {kGCopyPageFilterId, "GCopyPageFilter"},
     {kGLastPageFilterId, "GLastPageFilter"},
     {kGFrontCoverFilterId, "GFrontCoverFilter"},
-    {kGBackCoverFilterId, "GBackCoverFilter"}};
+    {kGBackCoverFilterId, "GBackCoverFilter"},
+    {kGEmulateMarginsFilterId, "GEmulateMarginsFilter"},
+    {kGFitToSizeFilterId, "GFitToSizeFilter"},
+    {kGSymetricalDuplexFilterId, "GSymetricalDuplexFilter"},
+    {kGScalePageFilterId, "GScalePageFilter"},
+    {kGReducingFilterId, "GReducingFilter"}};
 
 TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   const std::vector<RWClassID> checked = CheckEveryRegisteredClass().checked;
