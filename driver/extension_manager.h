@@ -137,6 +137,7 @@ class GExtensionManager {
  private:
   // The job side's state, used once the job hooks stand.
   std::uint16_t MapResult(std::uint32_t flags, std::uint16_t tray, std::uint16_t bin) const;
+  std::uint16_t ChangeMaps(const ExtensionDriverTable& table, std::uint32_t flags, bool apply);
 
   [[maybe_unused]] ExtensionDescription* descriptions_[kMaxExtensions] = {};
   [[maybe_unused]] ExtensionJobTable* job_tables_[kMaxExtensions] = {};

@@ -16,6 +16,10 @@
 #include "driver/extension_values.h"
 #include "driver/model_lookup.h"
 #include "driver/property_sheet_hook.h"
+#include "config/paper/paper_handling_device.h"
+#include "persist/persistent_association.h"
+#include "persist/resource_mapping.h"
+#include "persist/selection_string.h"
 #include "output/commands/job_commands.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/test_extensions.h"
@@ -144,6 +148,89 @@ TEST_F(Extensions, PlaceholderListsAreReplaced) {
   EXPECT_EQ(SignedValueOr(List(368, 987)->Children()[0].Get(), 995, -1), 0);
   ASSERT_EQ(List(367, 997)->Children().Count(), 1u);
   EXPECT_EQ(SignedValueOr(List(367, 997)->Children()[0].Get(), 995, -1), 0);
+}
+
+// Map records as an extension hands them over: a device record, its items.
+template <class Item>
+std::vector<unsigned char> MapRecords(const char* device, std::vector<Item> items) {
+  const ExtensionDeviceRecord record{device, static_cast<std::int16_t>(items.size()), 0};
+  std::vector<unsigned char> bytes(sizeof record + items.size() * sizeof(Item));
+  std::memcpy(bytes.data(), &record, sizeof record);
+  if (!items.empty()) std::memcpy(bytes.data() + sizeof record, items.data(), items.size() * sizeof(Item));
+  return bytes;
+}
+
+TEST_F(Extensions, TrayAndBinMaps) {
+  const RWWString os_name(kOSTrayMapName), wqm_name(kWQMBinMapName);
+  InstallTestExtension(0, u"ext0.dll", "Id", "T", kExtHasTrayMap, "ext0.dll", "");
+  TestExtension& ext = TestExtensionAt(0);
+  ext.map_records[0] = MapRecords<ExtensionTrayItem>(
+      "Ext Feeder", {{"Top", 0, 7}, {"Deep", 19, 8}, {"Off", 20, 9}});
+  ext.map_count[0] = 1;
+  ASSERT_EQ(Data()->RegisterExtension("ext0.dll", 0), 0u);
+  std::unique_ptr<GResourceMappingList> os(LoadNamedObjectAs<GResourceMappingList>(Data(), os_name));
+  ASSERT_TRUE(os);
+  // (10550 + code, 256 + id, id) with id = code + 32; code 20 is id 52.
+  for (auto [second, string_id, system] : {std::tuple{32, 10550u, 288}, {51, 10569u, 307}}) {
+    GResourceMapping* mapping = os->FindBySecondNumber(static_cast<std::int16_t>(second));
+    ASSERT_TRUE(mapping) << second;
+    EXPECT_EQ(mapping->StringResourceId(), string_id);
+    EXPECT_EQ(mapping->SystemNumber(), system);
+  }
+  EXPECT_FALSE(os->FindBySecondNumber(52));
+  std::unique_ptr<MAssociationList> pdl(
+      LoadNamedObjectAs<MAssociationList>(Data(), RWWString(kPDLTrayMapName)));
+  GValueAttribute key(51, 0);
+  auto* pdl_tray = pdl ? dynamic_cast<GValueAttribute*>(pdl->FindValue(&key)) : nullptr;
+  ASSERT_TRUE(pdl_tray);
+  EXPECT_EQ(pdl_tray->GetValue(), 8);
+  GStringAttribute* source = FindStringAttribute(FindComposite(Defaults(), 365), 315);
+  ASSERT_TRUE(source);
+  EXPECT_EQ(source->GetValue(), "Ext Feeder");
+  // The installed options take the stored pool and install the device.
+  ASSERT_EQ(Data()->ApplyInstalledOptions(nullptr), 1);
+  auto find_device = [&](const char* name) -> GPaperHandlingDevice* {
+    GAttributeComposite* pool = Data()->GetBinPool();
+    for (RWSize i = 0; pool && i < pool->Children().Count(); ++i) {
+      auto* device = dynamic_cast<GPaperHandlingDevice*>(pool->Children()[i].Get());
+      RWCString held;
+      if (device && device->GetName(held) == name) return device;
+    }
+    return nullptr;
+  };
+  ASSERT_TRUE(find_device("Ext Feeder"));
+  EXPECT_EQ(find_device("Ext Feeder")->IsInstalled(), 1u);
+
+  ASSERT_EQ(Data()->RegisterExtension("ext0.dll", 1), 0u);
+  os.reset(LoadNamedObjectAs<GResourceMappingList>(Data(), os_name));
+  EXPECT_FALSE(os->FindBySecondNumber(32));
+  source = FindStringAttribute(FindComposite(Defaults(), 365), 315);
+  EXPECT_EQ(source->GetValue(), "");
+  ASSERT_EQ(Data()->ApplyInstalledOptions(nullptr), 1);
+  EXPECT_FALSE(find_device("Ext Feeder"));
+
+  // Both maps, the tray map failing with 5: the bins are applied, 5 comes
+  // back.
+  // The printer has no job-language bin map: 8 until one is stored.
+  InstallTestExtension(1, u"ext1.dll", "Id", "B", kExtHasTrayMap | kExtHasBinMap, "ext1.dll", "");
+  TestExtension& both = TestExtensionAt(1);
+  both.map_result[0] = 5;
+  both.map_records[1] = MapRecords<ExtensionBinItem>("Ext Stacker", {{"Face Up", 1, 0, "UP"}});
+  both.map_count[1] = 1;
+  EXPECT_EQ(Data()->RegisterExtension("ext1.dll", 0), 5u);
+  both.map_result[0] = 0;
+  InstallTestExtension(2, u"ext2.dll", "Id", "C", kExtHasBinMap, "ext2.dll", "");
+  TestExtensionAt(2).map_records[1] = both.map_records[1];
+  TestExtensionAt(2).map_count[1] = 1;
+  EXPECT_EQ(Data()->RegisterExtension("ext2.dll", 0), 8u);
+  MAssociationList empty;
+  ASSERT_NE(GOSFactory::Instance()->StoreNamedObject(Data(), wqm_name, &empty), 0);
+  EXPECT_EQ(Data()->RegisterExtension("ext2.dll", 0), 0u);
+  std::unique_ptr<MAssociationList> wqm(LoadNamedObjectAs<MAssociationList>(Data(), wqm_name));
+  GValueAttribute bin_key(31, 0);
+  auto* bin = wqm ? dynamic_cast<GSelectionString*>(wqm->FindValue(&bin_key)) : nullptr;
+  ASSERT_TRUE(bin);
+  EXPECT_EQ(bin->Text(), "UP");
 }
 
 // The settings copy-out, the exports' versions and their handles.

@@ -17,11 +17,12 @@ struct Slot {
     std::memcpy(description, &E().description, sizeof *description);
     return E().describe_result;
   }
+  template <int M>
   static std::uint16_t Map(const void** records, std::uint16_t* count, std::uint16_t) {
-    E().log.push_back("map");
-    *records = E().map_records.empty() ? nullptr : E().map_records.data();
-    *count = E().map_count;
-    return E().map_result;
+    E().log.push_back(M == 0 ? "tray map" : "bin map");
+    *records = E().map_records[M].empty() ? nullptr : E().map_records[M].data();
+    *count = E().map_count[M];
+    return E().map_result[M];
   }
   static std::uint16_t Installed() {
     E().log.push_back("installed");
@@ -55,8 +56,8 @@ struct Slot {
     E().log.push_back("query " + std::to_string(version));
     if (version == kExtDriverTableVersion) {
       *static_cast<ExtensionDriverTable*>(table) = {
-          E().describes ? &Describe : nullptr, E().maps ? &Map : nullptr,
-          E().maps ? &Map : nullptr,           &Installed,
+          E().describes ? &Describe : nullptr, E().maps ? &Map<0> : nullptr,
+          E().maps ? &Map<1> : nullptr,        &Installed,
           &Removed,                            E().has_defaults ? &Defaults : nullptr};
     } else if (version == kExtUITableVersion) {
       *static_cast<ExtensionUITable*>(table) = {E().has_pages ? &Pages : nullptr,

@@ -24,9 +24,10 @@ struct TestExtension {
   std::uint16_t describe_result = 0;
   ExtensionDescription description{};
   bool maps = true;  // provides the tray and bin map functions
-  std::uint16_t map_result = 0;
-  std::vector<unsigned char> map_records;  // what the map functions hand over
-  std::uint16_t map_count = 0;
+  // By map (0 trays, 1 bins): result, records handed over, record count.
+  std::uint16_t map_result[2] = {};
+  std::vector<unsigned char> map_records[2];
+  std::uint16_t map_count[2] = {};
   bool has_defaults = true;
   std::uint16_t defaults_result = 0;
   std::string defaults;
