@@ -2,6 +2,7 @@
 // settings copy-out, the exports' handles, the value dispatcher and the
 // built-in user-interface manager through the sheet hook's module.
 #include <cstring>
+#include <random>
 #include <memory>
 #include <string>
 #include <vector>
@@ -399,6 +400,28 @@ TEST_F(Extensions, UIManagerPagesAndSettings) {
   ext.release_result = 6;
   EXPECT_EQ(direct.Destroy(&host), 6);
   EXPECT_EQ(module.Destroy(&host), 6);
+}
+
+}  // namespace
+
+extern GDriverDataImp* ExtensionFuzzTarget;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+// The fuzz target's corpus, and 2,000 seeded extensions of random bytes
+// (texts without NUL, any counts and codes, failures at every step).
+TEST_F(Extensions, DamagedExtensionsReplay) {
+  ExtensionFuzzTarget = Data();
+  EXPECT_GT(ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 2);
+  std::mt19937 random(46);
+  for (int seed = 0; seed < 2000; ++seed) {
+    std::vector<std::uint8_t> input(random() % 400);
+    for (std::uint8_t& byte : input)
+      byte = static_cast<std::uint8_t>(random());
+    LLVMFuzzerTestOneInput(input.data(), input.size());
+  }
+  ExtensionFuzzTarget = nullptr;
 }
 
 }  // namespace
