@@ -24,16 +24,16 @@
 
 // Codes of the exports and of the manager operations.
 inline constexpr std::uint16_t kExtOk = 0;
-inline constexpr std::uint16_t kExtFailed = 1;          // null handle, no module...
-inline constexpr std::uint16_t kExtBufferShort = 2;     // first buffer-size bytes copied
+inline constexpr std::uint16_t kExtFailed = 1;       // null handle, no module...
+inline constexpr std::uint16_t kExtBufferShort = 2;  // first buffer-size bytes copied
 inline constexpr std::uint16_t kExtUnknownValue = 3;
-inline constexpr std::uint16_t kExtNotOnSheet = 4;      // value ids 60 to 67 on a sheet
+inline constexpr std::uint16_t kExtNotOnSheet = 4;  // value ids 60 to 67 on a sheet
 inline constexpr std::uint16_t kExtNotSupported = 5;
 inline constexpr std::uint16_t kExtTrayMapMissing = 7;
 inline constexpr std::uint16_t kExtBinMapMissing = 8;
 inline constexpr std::uint16_t kExtTooMany = 9;
-inline constexpr std::uint16_t kExtNoSettings = 10;     // also: not registered
-inline constexpr std::uint16_t kExtBufferLong = 11;     // all copied, room left
+inline constexpr std::uint16_t kExtNoSettings = 10;  // also: not registered
+inline constexpr std::uint16_t kExtBufferLong = 11;  // all copied, room left
 inline constexpr std::uint16_t kExtSameName = 13;
 inline constexpr std::uint16_t kExtMissingText = 14;
 inline constexpr std::uint16_t kExtSettingsTooLong = 15;
@@ -100,7 +100,7 @@ struct ExtensionTextField {
   std::uint32_t key;
 };
 inline constexpr ExtensionTextField kExtensionTextFields[] = {
-    {0, 40, 988}, {40, 40, 989}, {80, 32, 990}, {116, 30, 991},
+    {0, 40, 988},   {40, 40, 989},  {80, 32, 990}, {116, 30, 991},
     {146, 30, 992}, {176, 40, 993}, {216, 60, 994}};
 // The field at offset 146 (job module): required only with kExtHasJobModule.
 inline constexpr std::size_t kJobModuleOffset = 146;
@@ -175,5 +175,5 @@ struct ExtensionBinItem {
 // kExtBufferShort, kExtBufferLong or kExtOk.
 // REQUIRES: `buffer` holds `size` bytes; `count` <= 4.
 std::uint16_t CopyOutExtensionSettings(ExtensionDescription* const* descriptions,
-                                       const RWCString* settings, std::uint16_t count,
-                                       char* buffer, std::uint16_t size, const char* name);
+                                       const RWCString* settings, std::uint16_t count, char* buffer,
+                                       std::uint16_t size, const char* name);

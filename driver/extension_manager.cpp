@@ -26,7 +26,8 @@ void SetDescriptionFlags(ExtensionDescription& description, std::uint32_t flags)
     description.flags[i] = static_cast<std::uint8_t>(flags >> (8 * i));
 }
 
-RWCString DescriptionText(const ExtensionDescription& description, const ExtensionTextField& field) {
+RWCString DescriptionText(const ExtensionDescription& description,
+                          const ExtensionTextField& field) {
   const char* text = reinterpret_cast<const char*>(&description) + field.offset;
   return RWCString(text, strnlen(text, field.size));
 }
@@ -40,8 +41,8 @@ void SetDescriptionText(ExtensionDescription& description, const ExtensionTextFi
 }
 
 std::uint16_t CopyOutExtensionSettings(ExtensionDescription* const* descriptions,
-                                       const RWCString* settings, std::uint16_t count,
-                                       char* buffer, std::uint16_t size, const char* name) {
+                                       const RWCString* settings, std::uint16_t count, char* buffer,
+                                       std::uint16_t size, const char* name) {
   RWCString found;
   for (std::uint16_t i = 0; i < count && i < kMaxExtensions; ++i) {
     if (descriptions[i] && name && DescriptionName(*descriptions[i]) == name) found = settings[i];
@@ -238,7 +239,8 @@ void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into) {
   for (RWSize i = 0; i < EntryCount(values); ++i) {
     GAttributeComposite* entry = EntryAt(values, i);
     const std::int32_t index = entry ? EntryIndex(entry) : -1;
-    if (index >= 0 && index < kMaxExtensions) into.settings[index] = TextOf(entry, kExtSettingsBytesKey);
+    if (index >= 0 && index < kMaxExtensions)
+      into.settings[index] = TextOf(entry, kExtSettingsBytesKey);
   }
 }
 
@@ -323,7 +325,8 @@ std::uint16_t GExtensionManager::Register(const char* module_name) {
     result = DefaultSettings(extension.table, bytes);
     if (result == kExtOk && defaults) {
       GAttributeComposite* part = EnsureComposite(defaults, kExtSettingsCompositeKey);
-      if (index < 0) index = static_cast<std::int32_t>(EntryCount(FindComposite(part, kExtSettingsListKey)));
+      if (index < 0)
+        index = static_cast<std::int32_t>(EntryCount(FindComposite(part, kExtSettingsListKey)));
       if (part && index < kMaxExtensions) {
         auto* entry = new (std::nothrow) GAttributeComposite();
         if (!entry) return kExtFailed;
@@ -351,11 +354,10 @@ std::uint16_t GExtensionManager::Unregister(const char* module_name) {
     GAttributeComposite* list = FindComposite(settings_root_, kExtDescriptionListKey);
     const RWCString identity = DescriptionText(extension.description, kExtensionTextFields[0]);
     const RWCString name = DescriptionName(extension.description);
-    removed = EntryCount(list) == 0
-                  ? -1
-                  : RemoveEntries(list, true, [&](GAttributeComposite* entry) {
-                      return TextOf(entry, 988) == identity && TextOf(entry, 989) == name;
-                    });
+    removed =
+        EntryCount(list) == 0 ? -1 : RemoveEntries(list, true, [&](GAttributeComposite* entry) {
+          return TextOf(entry, 988) == identity && TextOf(entry, 989) == name;
+        });
     if (removed < 0) result = kExtNoSettings;
     if (removed >= 0) Renumber(list, removed);
   }

@@ -41,15 +41,15 @@
 #include <cstdint>
 #include <memory>
 
-#include "foundation/rw/cstring.h"
 #include "driver/extension_interface.h"
+#include "foundation/rw/cstring.h"
 #include "persist/dynamic_library.h"
 
 class GAttributeComposite;
 class GCommand;
 class GDriverDataImp;
 class GPeripheral;
-struct ExtensionJobTable;     // a job module's function table
+struct ExtensionJobTable;  // a job module's function table
 
 // Extensions a printer takes.
 inline constexpr std::uint16_t kMaxExtensions = 4;
@@ -143,9 +143,9 @@ class GExtensionManager {
   [[maybe_unused]] ExtensionJobTable* job_tables_[kMaxExtensions] = {};
   GDynamicLibrary job_modules_[kMaxExtensions];
   [[maybe_unused]] std::uint32_t masks_[kMaxExtensions] = {};
-  GDriverDataImp* owner_;                                             // not owned
+  GDriverDataImp* owner_;                            // not owned
   GDriverQueryInterface query_interface_ = nullptr;  // handed to extensions
-  GAttributeComposite* settings_root_ = nullptr;                      // the owner's 368
+  GAttributeComposite* settings_root_ = nullptr;     // the owner's 368
   std::uint16_t loaded_count_ = 0;
   std::unique_ptr<ExtensionJobContext> job_context_;  // during a job
 };

@@ -102,7 +102,8 @@ std::uint16_t CallMap(ExtGetMap map, std::uint16_t language, std::vector<MapDevi
 
 // The named object `name`, else a deep copy of `fallback` when it is a T.
 template <class T>
-std::unique_ptr<T> LoadOrCopy(GDriverData* owner, const char16_t* name, MPersistentObject* fallback) {
+std::unique_ptr<T> LoadOrCopy(GDriverData* owner, const char16_t* name,
+                              MPersistentObject* fallback) {
   std::unique_ptr<T> loaded(LoadNamedObjectAs<T>(owner, RWWString(name)));
   if (loaded || !dynamic_cast<T*>(fallback)) return loaded;
   MPersistentObject* copy = fallback->DeepCopy();
@@ -135,17 +136,17 @@ GPaperHandlingDevice* BuildDevice(const MapDevice& device, std::uint32_t kind) {
   for (const ExtensionTrayItem& tray : device.trays) {
     if (!TrayInRange(tray)) continue;
     const RWCString name = Text(tray.name);
-    parts->AddChild(new (std::nothrow) GTray(0, name, static_cast<std::uint16_t>(TrayId(tray)), 0,
-                                             0, kUnmappedValue, kUnmappedValue, nullptr,
-                                             name.Data(), kTrayKey));
+    parts->AddChild(new (std::nothrow)
+                        GTray(0, name, static_cast<std::uint16_t>(TrayId(tray)), 0, 0,
+                              kUnmappedValue, kUnmappedValue, nullptr, name.Data(), kTrayKey));
   }
   for (const ExtensionBinItem& bin : device.bins) {
     const std::int32_t id = bin.code + kBinIdOffset;
     if (id < 0 || id > kMostBinId) continue;
     const RWCString name = Text(bin.name);
-    parts->AddChild(new (std::nothrow) GBin(0, name, static_cast<std::uint16_t>(id), 0, 0,
-                                            kUnmappedValue, kUnmappedValue, 0, 0, name.Data(),
-                                            kBinKey));
+    parts->AddChild(new (std::nothrow)
+                        GBin(0, name, static_cast<std::uint16_t>(id), 0, 0, kUnmappedValue,
+                             kUnmappedValue, 0, 0, name.Data(), kBinKey));
   }
   made->SetPart(0, parts);
   return made;
@@ -170,7 +171,8 @@ void RemoveDevices(GAttributeComposite* pool, const std::vector<MapDevice>& devi
 
 // 315 or 316 of `options`: `name` when empty (made when missing), or empty
 // again when it equals `name` at removal.
-void NameDevice(GAttributeComposite* options, std::uint32_t key, const RWCString& name, bool apply) {
+void NameDevice(GAttributeComposite* options, std::uint32_t key, const RWCString& name,
+                bool apply) {
   if (!options) return;
   GStringAttribute* held = FindStringAttribute(options, key);
   if (apply && !held) {
@@ -197,7 +199,8 @@ std::uint16_t GExtensionManager::ApplyMaps(const ExtensionDriverTable& table, st
   return ChangeMaps(table, flags, true);
 }
 
-std::uint16_t GExtensionManager::RemoveMaps(const ExtensionDriverTable& table, std::uint32_t flags) {
+std::uint16_t GExtensionManager::RemoveMaps(const ExtensionDriverTable& table,
+                                            std::uint32_t flags) {
   return ChangeMaps(table, flags, false);
 }
 
@@ -217,7 +220,8 @@ std::uint16_t GExtensionManager::ChangeMaps(const ExtensionDriverTable& table, s
   std::unique_ptr<GAttributeComposite> pool = LoadOrCopy<GAttributeComposite>(
       owner_, kBinPoolName,
       FindComposite(FindComposite(owner_->GetJobSettings(), kPrinterModelKey), kPaperHandlingKey));
-  GAttributeComposite* options = FindComposite(owner_->GetDefaultSettings(), kInstalledOptionsPartKey);
+  GAttributeComposite* options =
+      FindComposite(owner_->GetDefaultSettings(), kInstalledOptionsPartKey);
   if (!pool) return MapResult(flags, tray_result, bin_result);
 
   std::unique_ptr<GResourceMappingList> os_map;
@@ -230,10 +234,11 @@ std::uint16_t GExtensionManager::ChangeMaps(const ExtensionDriverTable& table, s
     } else {
       RemoveDevices(pool.get(), trays, kPaperSource);
     }
-    os_map = LoadOrCopy<GResourceMappingList>(owner_, kOSTrayMapName,
-                                              dynamic_cast<MPersistentObject*>(owner_->GetTrayMap()));
+    os_map = LoadOrCopy<GResourceMappingList>(
+        owner_, kOSTrayMapName, dynamic_cast<MPersistentObject*>(owner_->GetTrayMap()));
     pdl_map = LoadOrCopy<MAssociationList>(
-        owner_, kPDLTrayMapName, FindOfClass<MAssociationList>(owner_->DeviceSettings(kDeviceKey), kPDLTrayMapKey));
+        owner_, kPDLTrayMapName,
+        FindOfClass<MAssociationList>(owner_->DeviceSettings(kDeviceKey), kPDLTrayMapKey));
     if (!os_map || !pdl_map) {
       tray_result = kExtTrayMapMissing;
     } else {

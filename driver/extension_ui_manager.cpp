@@ -59,9 +59,9 @@ void GExtensionUIManager::Unload(std::uint16_t i) {
 void GExtensionUIManager::LoadModules() {
   GOSFactory* services = GOSFactory::Instance();
   const RWWString directory = services ? services->GetModuleDirectory() : RWWString();
-  for (std::uint16_t i = 0; i < extensions_.count; ++i) {
+  for (std::uint16_t i = 0; i < record_.extensions.count; ++i) {
     Unload(i);
-    const ExtensionDescription* description = extensions_.descriptions[i];
+    const ExtensionDescription* description = record_.extensions.descriptions[i];
     tables_[i] = new (std::nothrow) ExtensionUITable{};
     if (!tables_[i] || !description || !(DescriptionFlags(*description) & kExtHasUIModule))
       continue;
@@ -70,24 +70,24 @@ void GExtensionUIManager::LoadModules() {
     const RWCString name = DescriptionText(*description, kExtensionTextFields[3]);
     path += RWWString::FromMultiByte(name.Data(), name.Length());
     modules_[i] = platform::LoadLibraryW(path.Data());
-    auto query = modules_[i] ? reinterpret_cast<ExtQueryInterfaceFn>(platform::GetProcAddress(
-                                   modules_[i], kExtQueryInterfaceName))
+    auto query = modules_[i] ? reinterpret_cast<ExtQueryInterfaceFn>(
+                                   platform::GetProcAddress(modules_[i], kExtQueryInterfaceName))
                              : nullptr;
     if (query && query(kExtUITableVersion, tables_[i]) != kExtOk) *tables_[i] = {};
   }
 }
 
 std::int16_t GExtensionUIManager::Initialize(GUIData* host, std::int16_t index) {
-  host_ = host;
+  record_.host = host;
   if (!host || (host->page_flags & kUIDevicePages) || !(host->page_flags & kUIDocumentPages))
     return 0;
   if (!host->pages) {
     for (std::uint16_t i = 0; i < kMaxExtensions; ++i)
       Unload(i);
-    LoadExtensionEntries(host->settings, extensions_);
+    LoadExtensionEntries(host->settings, record_.extensions);
     LoadModules();
     std::int32_t total = 0;
-    for (std::uint16_t i = 0; i < extensions_.count; ++i) {
+    for (std::uint16_t i = 0; i < record_.extensions.count; ++i) {
       std::uint16_t count = 0;
       if (tables_[i] && tables_[i]->get_pages &&
           tables_[i]->get_pages(&count, nullptr, nullptr, this) == kExtOk)
@@ -101,8 +101,8 @@ std::int16_t GExtensionUIManager::Initialize(GUIData* host, std::int16_t index) 
 std::int16_t GExtensionUIManager::FillPages(GUIData& host, std::int16_t index) {
   std::int32_t total = 0;
   std::int32_t next = index;
-  for (std::uint16_t i = 0; i < extensions_.count; ++i) {
-    const ExtensionDescription* description = extensions_.descriptions[i];
+  for (std::uint16_t i = 0; i < record_.extensions.count; ++i) {
+    const ExtensionDescription* description = record_.extensions.descriptions[i];
     ExtensionUITable* table = tables_[i];
     if (!description || !(DescriptionFlags(*description) & kExtHasUIModule) || !table ||
         !table->get_pages)
@@ -134,32 +134,33 @@ std::int16_t GExtensionUIManager::Destroy(GUIData*) {
     if (tables_[i] && tables_[i]->release)
       result = static_cast<std::int16_t>(tables_[i]->release(this));
     Unload(i);
-    delete extensions_.descriptions[i];
-    extensions_.descriptions[i] = nullptr;
+    delete record_.extensions.descriptions[i];
+    record_.extensions.descriptions[i] = nullptr;
   }
   return result;
 }
 
 std::uint16_t GExtensionUIManager::GetValue(std::uint16_t id, void* output) {
-  GExtensionManager* manager = ManagerOf(host_);
-  if (!manager || !output || !host_->settings) return kExtFailed;
+  GExtensionManager* manager = ManagerOf(record_.host);
+  if (!manager || !output || !record_.host->settings) return kExtFailed;
   ExtensionJobContext* context = manager->EnsureJobContext();
   if (!context) return kExtFailed;
   context->printer_language = manager->GetOwner()->GetPrinterLanguage();
-  return DispatchExtensionValue(id, output, host_->settings, manager);
+  return DispatchExtensionValue(id, output, record_.host->settings, manager);
 }
 
 std::uint16_t GExtensionUIManager::SetSettings(const char* data, std::uint16_t count,
                                                const char* name) {
   if (count > kMostExtensionSettings) return kExtSettingsTooLong;
   std::int32_t target = -1;
-  for (std::uint16_t i = 0; i < extensions_.count; ++i) {
-    if (name && extensions_.descriptions[i] && DescriptionName(*extensions_.descriptions[i]) == name)
+  for (std::uint16_t i = 0; i < record_.extensions.count; ++i) {
+    if (name && record_.extensions.descriptions[i] &&
+        DescriptionName(*record_.extensions.descriptions[i]) == name)
       target = i;
   }
-  if (target < 0 || !host_) return kExtFailed;
+  if (target < 0 || !record_.host) return kExtFailed;
   GAttributeComposite* list = FindComposite(
-      FindComposite(host_->settings, kExtSettingsCompositeKey), kExtSettingsListKey);
+      FindComposite(record_.host->settings, kExtSettingsCompositeKey), kExtSettingsListKey);
   const RWCString bytes = data ? RWCString(data, count) : RWCString();
   std::uint16_t result = kExtFailed;
   for (RWSize i = 0; list && i < list->Children().Count(); ++i) {
@@ -171,7 +172,7 @@ std::uint16_t GExtensionUIManager::SetSettings(const char* data, std::uint16_t c
     } else {
       entry->AddChild(new (std::nothrow) GStringAttribute(bytes, kExtSettingsBytesKey));
     }
-    extensions_.settings[target] = bytes;
+    record_.extensions.settings[target] = bytes;
     result = kExtOk;
   }
   return result;

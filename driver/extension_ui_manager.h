@@ -39,6 +39,13 @@
 #include "driver/extension_manager.h"
 #include "driver/ui_plugin_records.h"
 
+// What the manager keeps of a sheet: the host record of the last
+// Initialize and the extensions loaded from its settings.
+struct ExtensionUIRecord {
+  GUIData* host = nullptr;  // the hook's
+  ExtensionSet extensions;
+};
+
 class GExtensionUIManager {
  public:
   GExtensionUIManager();
@@ -54,19 +61,18 @@ class GExtensionUIManager {
   // The exports' work (see above).
   std::uint16_t GetValue(std::uint16_t id, void* output);
   std::uint16_t GetSettings(char* buffer, std::uint16_t size, const char* name) const {
-    return extensions_.CopyOut(buffer, size, name);
+    return record_.extensions.CopyOut(buffer, size, name);
   }
   std::uint16_t SetSettings(const char* data, std::uint16_t count, const char* name);
 
-  std::uint16_t Count() const { return extensions_.count; }
+  std::uint16_t Count() const { return record_.extensions.count; }
 
  private:
   void LoadModules();
   std::int16_t FillPages(GUIData& host, std::int16_t index);
   void Unload(std::uint16_t i);
 
-  GUIData* host_ = nullptr;  // of the last Initialize
-  ExtensionSet extensions_;
+  ExtensionUIRecord record_;
   ExtensionUITable* tables_[kMaxExtensions] = {};
   platform::HMODULE modules_[kMaxExtensions] = {};
   ExtQueryInterfaceFn query_interface_;

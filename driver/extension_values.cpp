@@ -31,16 +31,16 @@ constexpr From kSources[5][4] = {
 
 // How a row reads its value.
 enum class Read {
-  kValue,       // value attribute `key` (inside composite `part`)
-  kString,      // string attribute `key`, through the media type map
-  kPaperCode,   // from a command: the medium's paper size code
-  kOrientation, // from a command: the medium's orientation
-  kMediaType,   // from a command: the medium's media type name
-  kMediaField,  // the medium's geometry by id - 60; not on a sheet
-  kResolution,  // composite 249 with 323, 324 and 325
-  kWith278,     // `key` only when 278 is in the same source
-  kGated,       // 442 behind the gate 444 of composite 365
-  kCollation,   // 292 on a sheet, 247 on the job side; answers 0
+  kValue,        // value attribute `key` (inside composite `part`)
+  kString,       // string attribute `key`, through the media type map
+  kPaperCode,    // from a command: the medium's paper size code
+  kOrientation,  // from a command: the medium's orientation
+  kMediaType,    // from a command: the medium's media type name
+  kMediaField,   // the medium's geometry by id - 60; not on a sheet
+  kResolution,   // composite 249 with 323, 324 and 325
+  kWith278,      // `key` only when 278 is in the same source
+  kGated,        // 442 behind the gate 444 of composite 365
+  kCollation,    // 292 on a sheet, 247 on the job side; answers 0
 };
 
 struct Pair {
@@ -60,10 +60,9 @@ constexpr Pair kPaperPairs[] = {{1, 31},  {6, 32},  {8, 40},  {13, 42}, {14, 43}
                                 {16, 44}, {17, 34}, {18, 59}, {19, 59}, {20, 59}, {21, 35},
                                 {22, 36}, {23, 33}, {27, 37}, {39, 38}, {40, 39}, {41, 47},
                                 {42, 48}, {43, 50}, {44, 49}, {55, 46}};
-constexpr Pair kTrayPairs[] = {{1, 116}, {2, 126}, {3, 117}, {4, 127}, {5, 128},
+constexpr Pair kTrayPairs[] = {{1, 116}, {2, 126},  {3, 117},  {4, 127},  {5, 128},
                                {6, 115}, {13, 118}, {18, 114}, {19, 113}, {20, 119}};
-constexpr Pair kBinPairs[] = {{0, 131}, {1, 132}, {2, 133}, {3, 134},
-                              {4, 149}, {5, 135}, {6, 136}};
+constexpr Pair kBinPairs[] = {{0, 131}, {1, 132}, {2, 133}, {3, 134}, {4, 149}, {5, 135}, {6, 136}};
 constexpr Pair kDuplexPairs[] = {{1, 152}, {2, 153}};
 constexpr Pair kBookletPairs[] = {{1, 161}, {2, 162}};
 constexpr Pair kNupPairs[] = {{1, 0}, {2, 172}, {4, 173}, {6, 174}, {9, 175}, {16, 176}};
@@ -142,11 +141,11 @@ struct MediaName {
   std::uint16_t code;
 };
 constexpr MediaName kMediaNames[] = {
-    {"Plain", 89},       {"Preprinted", 90},  {"Letterhead", 88},  {"Transparency", 94},
-    {"Prepunched", 91},  {"Labels", 87},      {"Bond", 84},        {"Recycled", 92},
-    {"Color", 86},       {"Card Stock", 85},  {"Rough", 93},       {"Vellum", 95},
-    {"Heavy", 96},       {"Glossy", 97},      {"Gloss", 97},       {"28lb Type1", 98},
-    {"28 lb Type1", 98}, {"28lb Type2", 99},  {"28 lb Type2", 99}, {"Envelope", 100}};
+    {"Plain", 89},       {"Preprinted", 90}, {"Letterhead", 88},  {"Transparency", 94},
+    {"Prepunched", 91},  {"Labels", 87},     {"Bond", 84},        {"Recycled", 92},
+    {"Color", 86},       {"Card Stock", 85}, {"Rough", 93},       {"Vellum", 95},
+    {"Heavy", 96},       {"Glossy", 97},     {"Gloss", 97},       {"28lb Type1", 98},
+    {"28 lb Type1", 98}, {"28lb Type2", 99}, {"28 lb Type2", 99}, {"Envelope", 100}};
 constexpr std::uint16_t kOtherMediaType = 83;
 constexpr std::uint16_t kOtherPaperSize = 59;
 

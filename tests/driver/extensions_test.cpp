@@ -2,8 +2,8 @@
 // settings copy-out, the exports' handles, the value dispatcher and the
 // built-in user-interface manager through the sheet hook's module.
 #include <cstring>
-#include <random>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -11,19 +11,22 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/paper/paper_handling_device.h"
 #include "driver/driver_data_imp.h"
 #include "driver/extension_exports.h"
 #include "driver/extension_manager.h"
 #include "driver/extension_values.h"
 #include "driver/model_lookup.h"
 #include "driver/property_sheet_hook.h"
-#include "config/paper/paper_handling_device.h"
+#include "output/commands/job_commands.h"
 #include "persist/persistent_association.h"
 #include "persist/resource_mapping.h"
 #include "persist/selection_string.h"
-#include "output/commands/job_commands.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/test_extensions.h"
+
+extern GDriverDataImp* ExtensionFuzzTarget;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
@@ -45,7 +48,8 @@ class Extensions : public PrinterFixture {
       MPersistentObject* child = composite->Children()[i].Get();
       out += std::to_string(child->Key()) + "=";
       if (auto* text = dynamic_cast<GStringAttribute*>(child)) out += text->GetValue().Data();
-      if (auto* value = dynamic_cast<GValueAttribute*>(child)) out += std::to_string(value->GetValue());
+      if (auto* value = dynamic_cast<GValueAttribute*>(child))
+        out += std::to_string(value->GetValue());
       out += " ";
     }
     return out;
@@ -101,7 +105,7 @@ TEST_F(Extensions, RegistrationCodes) {
   TestExtensionAt(1).describes = false;
   EXPECT_EQ(Data()->RegisterExtension("ext1.dll", 0), 14u);
   InstallTestExtension(1, u"ext1.dll", "Id", "B", 0, "e.dll", "");
-  SetTestText(TestExtensionAt(1).description, 80, 32, "");
+  SetDescriptionText(TestExtensionAt(1).description, kExtensionTextFields[2], "");
   EXPECT_EQ(Data()->RegisterExtension("ext1.dll", 0), 14u);
   EXPECT_EQ(Register(1, "B", 0, std::string(51, 's')), 15);
   EXPECT_EQ(Register(2, "C", 0, ""), 0);  // an empty settings entry
@@ -132,44 +136,27 @@ TEST_F(Extensions, RegistrationCodes) {
   EXPECT_EQ(Data()->RegisterExtension("ext0.dll", 0), 5u);
 }
 
+// P1's defaults hold the shipped placeholder lists (one entry, index 100).
 TEST_F(Extensions, PlaceholderListsAreReplaced) {
-  auto placeholder = [](std::uint32_t part, std::uint32_t list) {
-    auto* entry = new GAttributeComposite();
-    entry->AddChild(new GValueAttribute(100, 995));
-    auto* l = new GAttributeComposite(list);
-    l->AddChild(entry);
-    auto* p = new GAttributeComposite(part);
-    p->AddChild(l);
-    return p;
-  };
-  Defaults()->AddChild(placeholder(368, 987));
-  Defaults()->AddChild(placeholder(367, 997));
-  ASSERT_EQ(Register(0, "A"), 0);
-  ASSERT_EQ(List(368, 987)->Children().Count(), 1u);
-  EXPECT_EQ(SignedValueOr(List(368, 987)->Children()[0].Get(), 995, -1), 0);
-  ASSERT_EQ(List(367, 997)->Children().Count(), 1u);
-  EXPECT_EQ(SignedValueOr(List(367, 997)->Children()[0].Get(), 995, -1), 0);
-}
-
-// Map records as an extension hands them over: a device record, its items.
-template <class Item>
-std::vector<unsigned char> MapRecords(const char* device, std::vector<Item> items) {
-  const ExtensionDeviceRecord record{device, static_cast<std::int16_t>(items.size()), 0};
-  std::vector<unsigned char> bytes(sizeof record + items.size() * sizeof(Item));
-  std::memcpy(bytes.data(), &record, sizeof record);
-  if (!items.empty()) std::memcpy(bytes.data() + sizeof record, items.data(), items.size() * sizeof(Item));
-  return bytes;
+  ASSERT_EQ(SignedValueOr(List(368, 987), 995, -1), 100);
+  InstallTestExtension(0, u"ext0.dll", "Id", "A", 0, "u.dll", "abc");
+  ASSERT_EQ(Data()->GDriverDataImp::RegisterExtension("ext0.dll", 0), 0u);
+  for (GAttributeComposite* list : {List(368, 987), List(367, 997)}) {
+    ASSERT_EQ(list->Children().Count(), 1u);
+    EXPECT_EQ(SignedValueOr(list->Children()[0].Get(), 995, -1), 0);
+  }
 }
 
 TEST_F(Extensions, TrayAndBinMaps) {
   const RWWString os_name(kOSTrayMapName), wqm_name(kWQMBinMapName);
   InstallTestExtension(0, u"ext0.dll", "Id", "T", kExtHasTrayMap, "ext0.dll", "");
   TestExtension& ext = TestExtensionAt(0);
-  ext.map_records[0] = MapRecords<ExtensionTrayItem>(
-      "Ext Feeder", {{"Top", 0, 7}, {"Deep", 19, 8}, {"Off", 20, 9}});
+  AppendMapRecord<ExtensionTrayItem>(ext.map_records[0], "Ext Feeder", 3,
+                                     {{"Top", 0, 7}, {"Deep", 19, 8}, {"Off", 20, 9}});
   ext.map_count[0] = 1;
   ASSERT_EQ(Data()->RegisterExtension("ext0.dll", 0), 0u);
-  std::unique_ptr<GResourceMappingList> os(LoadNamedObjectAs<GResourceMappingList>(Data(), os_name));
+  std::unique_ptr<GResourceMappingList> os(
+      LoadNamedObjectAs<GResourceMappingList>(Data(), os_name));
   ASSERT_TRUE(os);
   // (10550 + code, 256 + id, id) with id = code + 32; code 20 is id 52.
   for (auto [second, string_id, system] : {std::tuple{32, 10550u, 288}, {51, 10569u, 307}}) {
@@ -183,11 +170,9 @@ TEST_F(Extensions, TrayAndBinMaps) {
       LoadNamedObjectAs<MAssociationList>(Data(), RWWString(kPDLTrayMapName)));
   GValueAttribute key(51, 0);
   auto* pdl_tray = pdl ? dynamic_cast<GValueAttribute*>(pdl->FindValue(&key)) : nullptr;
-  ASSERT_TRUE(pdl_tray);
-  EXPECT_EQ(pdl_tray->GetValue(), 8);
+  EXPECT_TRUE(pdl_tray && pdl_tray->GetValue() == 8);
   GStringAttribute* source = FindStringAttribute(FindComposite(Defaults(), 365), 315);
-  ASSERT_TRUE(source);
-  EXPECT_EQ(source->GetValue(), "Ext Feeder");
+  EXPECT_TRUE(source && source->GetValue() == "Ext Feeder");
   // The installed options take the stored pool and install the device.
   ASSERT_EQ(Data()->ApplyInstalledOptions(nullptr), 1);
   auto find_device = [&](const char* name) -> GPaperHandlingDevice* {
@@ -199,8 +184,7 @@ TEST_F(Extensions, TrayAndBinMaps) {
     }
     return nullptr;
   };
-  ASSERT_TRUE(find_device("Ext Feeder"));
-  EXPECT_EQ(find_device("Ext Feeder")->IsInstalled(), 1u);
+  EXPECT_TRUE(find_device("Ext Feeder") && find_device("Ext Feeder")->IsInstalled());
 
   ASSERT_EQ(Data()->RegisterExtension("ext0.dll", 1), 0u);
   os.reset(LoadNamedObjectAs<GResourceMappingList>(Data(), os_name));
@@ -216,7 +200,8 @@ TEST_F(Extensions, TrayAndBinMaps) {
   InstallTestExtension(1, u"ext1.dll", "Id", "B", kExtHasTrayMap | kExtHasBinMap, "ext1.dll", "");
   TestExtension& both = TestExtensionAt(1);
   both.map_result[0] = 5;
-  both.map_records[1] = MapRecords<ExtensionBinItem>("Ext Stacker", {{"Face Up", 1, 0, "UP"}});
+  AppendMapRecord<ExtensionBinItem>(both.map_records[1], "Ext Stacker", 1,
+                                    {{"Face Up", 1, 0, "UP"}});
   both.map_count[1] = 1;
   EXPECT_EQ(Data()->RegisterExtension("ext1.dll", 0), 5u);
   both.map_result[0] = 0;
@@ -230,8 +215,7 @@ TEST_F(Extensions, TrayAndBinMaps) {
   std::unique_ptr<MAssociationList> wqm(LoadNamedObjectAs<MAssociationList>(Data(), wqm_name));
   GValueAttribute bin_key(31, 0);
   auto* bin = wqm ? dynamic_cast<GSelectionString*>(wqm->FindValue(&bin_key)) : nullptr;
-  ASSERT_TRUE(bin);
-  EXPECT_EQ(bin->Text(), "UP");
+  EXPECT_TRUE(bin && bin->Text() == "UP");
 }
 
 // The settings copy-out, the exports' versions and their handles.
@@ -243,8 +227,11 @@ TEST_F(Extensions, CopyOutAndHandles) {
     const char* name;
     std::uint16_t size, code;
     const char* bytes;
-  } cases[] = {{"A", 3, 0, "abc#"}, {"A", 2, 2, "ab##"}, {"A", 10, 11, "abc#"},
-               {"B", 10, 10, "####"}, {"Z", 10, 10, "####"}};
+  } cases[] = {{"A", 3, 0, "abc#"},
+               {"A", 2, 2, "ab##"},
+               {"A", 10, 11, "abc#"},
+               {"B", 10, 10, "####"},
+               {"Z", 10, 10, "####"}};
   for (const Case& c : cases) {
     char buffer[12];
     std::memset(buffer, '#', sizeof buffer);
@@ -271,44 +258,25 @@ TEST_F(Extensions, CopyOutAndHandles) {
 // One row per id x source (5 the property sheet), expectations by hand
 // from the value table.
 TEST_F(Extensions, ValueDispatcher) {
-  // Sets each value in `into` (its own child when there is one).
-  auto values = [](std::initializer_list<std::pair<std::uint32_t, int>> pairs,
-                   GAttributeComposite* into) {
-    for (auto [key, value] : pairs) {
-      auto* held = dynamic_cast<GValueAttribute*>(FindDirectChild(into, key));
-      if (held) held->SetValue(static_cast<std::uint16_t>(value));
-      else into->AddChild(new GValueAttribute(static_cast<std::uint16_t>(value), key));
-    }
+  auto values = [](GAttributeComposite* into,
+                   std::initializer_list<std::pair<std::uint32_t, int>> pairs) {
+    for (auto [key, value] : pairs)
+      into->AddChild(new GValueAttribute(static_cast<std::uint16_t>(value), key));
     return into;
   };
-  GAttributeComposite* in = nullptr;
-  auto part = [&](std::uint32_t key, std::initializer_list<std::pair<std::uint32_t, int>> pairs) {
-    auto* held = dynamic_cast<GAttributeComposite*>(FindDirectChild(in, key));
-    if (held) {
-      values(pairs, held);
-      return static_cast<GAttributeComposite*>(nullptr);
-    }
-    return values(pairs, new GAttributeComposite(key));
-  };
-  auto add = [&](GAttributeComposite* to, GAttributeComposite* made) {
-    if (made) to->AddChild(made);
-  };
   // Default settings and a command set that differ in every key.
-  std::unique_ptr<GAttributeComposite> own(new GAttributeComposite());
-  GAttributeComposite* defaults = own.get();
-  values({{253, 1}, {258, 3}, {248, 4}, {266 + 0, 0}, {292, 1}, {247, 1}, {272, 23}}, defaults);
-  in = defaults;
-  add(defaults, part(329, {{266, 2}, {268, 3}}));
-  add(defaults, part(365, {{444, 1}, {308, 1}, {310, 2}}));
-  add(defaults, part(249, {{323, 600}, {324, 600}, {325, 2}}));
+  std::unique_ptr<GAttributeComposite> defaults(values(
+      new GAttributeComposite(), {{253, 1}, {258, 3}, {248, 4}, {292, 1}, {247, 1}, {272, 23}}));
+  defaults->AddChild(values(new GAttributeComposite(329), {{266, 2}, {268, 3}}));
+  defaults->AddChild(values(new GAttributeComposite(365), {{444, 1}, {308, 1}, {310, 2}}));
+  defaults->AddChild(values(new GAttributeComposite(249), {{323, 600}, {324, 600}, {325, 2}}));
   defaults->AddChild(new GStringAttribute("Gloss", 973));
   defaults->AddChild(new GStringAttribute("gloss", 262));
-  auto* attributes = values({{253, 2}, {258, 20}, {248, 17}, {442, -1}, {278, 0}, {289, 7},
-                             {247, 3}},
-                            new GAttributeComposite());
-  in = attributes;
-  add(attributes, part(329, {{266, 1}}));
-  add(attributes, part(249, {{323, 300}, {324, 300}, {325, 1}}));
+  auto* attributes =
+      values(new GAttributeComposite(),
+             {{253, 2}, {258, 20}, {248, 17}, {442, -1}, {278, 0}, {289, 7}, {247, 3}});
+  attributes->AddChild(values(new GAttributeComposite(329), {{266, 1}}));
+  attributes->AddChild(values(new GAttributeComposite(249), {{323, 300}, {324, 300}, {325, 1}}));
   auto* media = new GMedia();
   media->SetPaperSizeId(0x4000);
   media->SetKey(259);
@@ -321,7 +289,7 @@ TEST_F(Extensions, ValueDispatcher) {
   GCommand* commands[] = {&document_start, &page_start, &page_end, &other};
   document_start.AttachAttributes(attributes);
   page_start.AttachAttributes(attributes);
-  Manager().EnsureJobContext()->default_settings = defaults;
+  Manager().EnsureJobContext()->default_settings = defaults.get();
 
   struct Row {
     std::uint16_t id;
@@ -329,27 +297,27 @@ TEST_F(Extensions, ValueDispatcher) {
     std::uint16_t code, value;
   } rows[] = {
       {150, 0, 0, 153}, {150, 1, 0, 153}, {150, 2, 0, 152}, {150, 3, 1, 0}, {150, 4, 0, 152},
-      {110, 0, 0, 117}, {110, 1, 0, 119}, {110, 2, 0, 117}, {110, 3, 1, 0},
-      {130, 0, 0, 138}, {130, 1, 0, 149}, {170, 0, 0, 0},   {170, 2, 0, 172},
-      {180, 0, 1, 0},   {180, 1, 0, 184}, {200, 0, 0, 201}, {200, 2, 0, 204},
-      {210, 0, 0, 211}, {210, 3, 1, 0},   {191, 0, 0, 199}, {191, 2, 1, 0},
-      {245, 0, 0, 0},   {245, 3, 0, 0},   {245, 4, 0, 1},   {261, 3, 0, 1},
-      {264, 3, 0, 0},   {264, 4, 0, 0},   {82, 2, 0, 97},   {81, 2, 0, 83},
-      {30, 0, 0, 59},   {60, 4, 4, 0},    {60, 0, 0, 0},    {250, 1, 0, 33},
-      {10, 3, 0, 11},   {31, 0, 3, 0},    {266, 0, 3, 0},   {0, 4, 3, 0},
+      {110, 0, 0, 117}, {110, 1, 0, 119}, {110, 2, 0, 117}, {110, 3, 1, 0}, {130, 0, 0, 138},
+      {130, 1, 0, 149}, {170, 0, 0, 0},   {170, 2, 0, 172}, {180, 0, 1, 0}, {180, 1, 0, 184},
+      {200, 0, 0, 201}, {200, 2, 0, 204}, {210, 0, 0, 211}, {210, 3, 1, 0}, {191, 0, 0, 199},
+      {191, 2, 1, 0},   {245, 0, 0, 0},   {245, 3, 0, 0},   {245, 4, 0, 1}, {261, 3, 0, 1},
+      {264, 3, 0, 0},   {264, 4, 0, 0},   {82, 2, 0, 97},   {81, 2, 0, 83}, {30, 0, 0, 59},
+      {60, 4, 4, 0},    {60, 0, 0, 0},    {250, 1, 0, 33},  {10, 3, 0, 11}, {31, 0, 3, 0},
+      {266, 0, 3, 0},   {0, 4, 3, 0},
   };
   Manager().GetJobContext()->printer_language = Data()->GetPrinterLanguage();
   for (const Row& r : rows) {
     std::uint16_t out = 0;
     ExtensionJobContext& context = *Manager().GetJobContext();
     context.command = r.source < 4 ? commands[r.source] : nullptr;
-    const std::uint16_t code =
-        r.source == 4 ? DispatchExtensionValue(r.id, &out, defaults, &Manager())
-                      : KVDrv_GetValue(r.id, &out, &Manager());
+    const std::uint16_t code = r.source == 4
+                                   ? DispatchExtensionValue(r.id, &out, defaults.get(), &Manager())
+                                   : KVDrv_GetValue(r.id, &out, &Manager());
     EXPECT_EQ(code, r.code) << r.id << " from " << r.source;
     EXPECT_EQ(out, r.value) << r.id << " from " << r.source;
   }
   Manager().GetJobContext()->command = nullptr;
+  Manager().GetJobContext()->default_settings = nullptr;
 }
 
 // The built-in manager through the hook's module alone (the library's own
@@ -358,8 +326,7 @@ TEST_F(Extensions, UIManagerPagesAndSettings) {
   ASSERT_EQ(Register(0, "A", kExtHasUIModule, "abc"), 0);
   TestExtension& ext = TestExtensionAt(0);
   ext.has_pages = ext.has_release = true;
-  ext.count_reply = 4;
-  ext.fill_reply = 9;  // more than counted: at most 4 placed
+  ext.count_reply = 4, ext.fill_reply = 9;  // more than counted: at most 4 placed
 
   GUIPluginModule module;
   ASSERT_EQ(module.Load(kBuiltInUIManagerName), 1);
@@ -378,7 +345,6 @@ TEST_F(Extensions, UIManagerPagesAndSettings) {
   EXPECT_EQ(pages[8].flags, 0x82u);
   EXPECT_EQ(reinterpret_cast<std::uintptr_t>(pages[9].template_name), 203u);
 
-  // The pages call back with the manager as handle.
   std::uint16_t out = 0;
   GExtensionUIManager direct;
   host.pages = nullptr;
@@ -401,13 +367,6 @@ TEST_F(Extensions, UIManagerPagesAndSettings) {
   EXPECT_EQ(direct.Destroy(&host), 6);
   EXPECT_EQ(module.Destroy(&host), 6);
 }
-
-}  // namespace
-
-extern GDriverDataImp* ExtensionFuzzTarget;
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
-
-namespace {
 
 // The fuzz target's corpus, and 2,000 seeded extensions of random bytes
 // (texts without NUL, any counts and codes, failures at every step).

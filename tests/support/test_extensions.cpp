@@ -24,12 +24,9 @@ struct Slot {
     *count = E().map_count[M];
     return E().map_result[M];
   }
-  static std::uint16_t Installed() {
-    E().log.push_back("installed");
-    return 0;
-  }
-  static std::uint16_t Removed() {
-    E().log.push_back("removed");
+  template <int N>
+  static std::uint16_t Notify() {
+    E().log.push_back(N ? "removed" : "installed");
     return 0;
   }
   static std::uint16_t Defaults(const char** data, std::uint16_t* count) {
@@ -56,9 +53,8 @@ struct Slot {
     E().log.push_back("query " + std::to_string(version));
     if (version == kExtDriverTableVersion) {
       *static_cast<ExtensionDriverTable*>(table) = {
-          E().describes ? &Describe : nullptr, E().maps ? &Map<0> : nullptr,
-          E().maps ? &Map<1> : nullptr,        &Installed,
-          &Removed,                            E().has_defaults ? &Defaults : nullptr};
+          E().describes ? &Describe : nullptr,   &Map<0>, &Map<1>, &Notify<0>, &Notify<1>,
+          E().has_defaults ? &Defaults : nullptr};
     } else if (version == kExtUITableVersion) {
       *static_cast<ExtensionUITable*>(table) = {E().has_pages ? &Pages : nullptr,
                                                 E().has_release ? &Release : nullptr};
@@ -72,28 +68,23 @@ constexpr ExtQueryInterfaceFn kSlotQueries[] = {&Slot<0>::Query, &Slot<1>::Query
 
 }  // namespace
 
-void SetTestText(ExtensionDescription& description, std::size_t offset, std::size_t size,
-                 const char* text) {
-  char* field = reinterpret_cast<char*>(&description) + offset;
-  std::memset(field, 0, size);
-  std::memcpy(field, text, std::min(std::strlen(text), size));
-}
-
 TestExtension& InstallTestExtension(int slot, const std::u16string& module, const char* identity,
-                                    const char* name, std::uint32_t flags,
-                                    const char* ui_module, const std::string& defaults) {
+                                    const char* name, std::uint32_t flags, const char* ui_module,
+                                    const std::string& defaults) {
   TestExtension& e = extensions[slot];
   e = TestExtension{};
   for (const ExtensionTextField& field : kExtensionTextFields)
-    SetTestText(e.description, field.offset, field.size, "x");
-  SetTestText(e.description, 0, 40, identity);
-  SetTestText(e.description, 40, 40, name);
-  SetTestText(e.description, 116, 30, ui_module);
+    SetDescriptionText(e.description, field, "x");
+  SetDescriptionText(e.description, kExtensionTextFields[0], identity);
+  SetDescriptionText(e.description, kExtensionTextFields[1], name);
+  SetDescriptionText(e.description, kExtensionTextFields[3], ui_module);
   SetDescriptionFlags(e.description, flags);
   e.defaults = defaults;
   e.defaults_count = static_cast<std::uint16_t>(defaults.size());
-  platform::AddModule({module, {{kExtQueryInterfaceName,
-                                 reinterpret_cast<platform::FARPROC>(kSlotQueries[slot])}}, {}});
+  platform::AddModule(
+      {module,
+       {{kExtQueryInterfaceName, reinterpret_cast<platform::FARPROC>(kSlotQueries[slot])}},
+       {}});
   platform::AddModuleExport(module, kExtQueryInterfaceName,
                             reinterpret_cast<platform::FARPROC>(kSlotQueries[slot]));
   return e;

@@ -23,7 +23,6 @@ struct TestExtension {
   bool describes = true;
   std::uint16_t describe_result = 0;
   ExtensionDescription description{};
-  bool maps = true;  // provides the tray and bin map functions
   // By map (0 trays, 1 bins): result, records handed over, record count.
   std::uint16_t map_result[2] = {};
   std::vector<unsigned char> map_records[2];
@@ -45,12 +44,20 @@ struct TestExtension {
 // Adds module `name` serving slot `slot`, described as (identity, name,
 // flags, UI module), the other texts "x"; settings `defaults`.
 TestExtension& InstallTestExtension(int slot, const std::u16string& module, const char* identity,
-                                    const char* name, std::uint32_t flags,
-                                    const char* ui_module, const std::string& defaults);
+                                    const char* name, std::uint32_t flags, const char* ui_module,
+                                    const std::string& defaults);
 TestExtension& TestExtensionAt(int slot);
-// Fills the description fields byte by byte (no NUL written past a field
-// when a text fills it).
-void SetTestText(ExtensionDescription& description, std::size_t offset, std::size_t size,
-                 const char* text);
+
+// Appends a device record (`count` as handed over) and `items`, laid out
+// as an extension hands them over.
+template <class Item>
+void AppendMapRecord(std::vector<unsigned char>& to, const char* device, std::int16_t count,
+                     const std::vector<Item>& items) {
+  const ExtensionDeviceRecord record{device, count, 0};
+  const auto* at = reinterpret_cast<const unsigned char*>(&record);
+  to.insert(to.end(), at, at + sizeof record);
+  at = reinterpret_cast<const unsigned char*>(items.data());
+  to.insert(to.end(), at, at + items.size() * sizeof(Item));
+}
 
 }  // namespace testing_support
