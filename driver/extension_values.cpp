@@ -228,16 +228,13 @@ std::optional<std::uint16_t> ReadRow(const ValueRow& row, MPersistentObject* sou
   GMedia* media = FindOfClass<GMedia>(source, 259);
   std::optional<std::int32_t> value;
   switch (row.read) {
-    case Read::kString: {
-      GStringAttribute* name = FindStringAttribute(source, key);
-      if (!name) return std::nullopt;
-      return MediaTypeCode(name->GetValue());
-    }
-    case Read::kMediaType: {
+    case Read::kMediaType:
       if (from_command) {
         if (!media) return std::nullopt;
         return MediaTypeCode(media->GetMediaType());
       }
+      [[fallthrough]];
+    case Read::kString: {
       GStringAttribute* name = FindStringAttribute(source, key);
       if (!name) return std::nullopt;
       return MediaTypeCode(name->GetValue());

@@ -1,6 +1,7 @@
 // The extension interface over printer P1: registration and its codes, the
 // settings copy-out, the exports' handles, the value dispatcher and the
 // built-in user-interface manager through the sheet hook's module.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -100,7 +101,6 @@ TEST_F(Extensions, DescriptionBytesAndStoredEntries) {
 TEST_F(Extensions, RegistrationCodes) {
   EXPECT_EQ(Register(0, "A"), 0);
   EXPECT_EQ(Register(1, "A"), 13);
-  TestExtensionAt(1).log.clear();
   InstallTestExtension(1, u"ext1.dll", "Id", "B", 0, "e.dll", "");
   TestExtensionAt(1).describes = false;
   EXPECT_EQ(Data()->RegisterExtension("ext1.dll", 0), 14u);
@@ -302,8 +302,8 @@ TEST_F(Extensions, ValueDispatcher) {
       {200, 0, 0, 201}, {200, 2, 0, 204}, {210, 0, 0, 211}, {210, 3, 1, 0}, {191, 0, 0, 199},
       {191, 2, 1, 0},   {245, 0, 0, 0},   {245, 3, 0, 0},   {245, 4, 0, 1}, {261, 3, 0, 1},
       {264, 3, 0, 0},   {264, 4, 0, 0},   {82, 2, 0, 97},   {81, 2, 0, 83}, {30, 0, 0, 59},
-      {60, 4, 4, 0},    {60, 0, 0, 0},    {250, 1, 0, 33},  {10, 3, 0, 11}, {31, 0, 3, 0},
-      {266, 0, 3, 0},   {0, 4, 3, 0},
+      {60, 4, 4, 0},    {60, 0, 0, 0},    {250, 1, 0, 33},  {10, 3, 0, 11}, {80, 0, 0, 83},
+      {80, 2, 1, 0},    {70, 0, 0, 71},   {31, 0, 3, 0},    {266, 0, 3, 0}, {0, 4, 3, 0},
   };
   Manager().GetJobContext()->printer_language = Data()->GetPrinterLanguage();
   for (const Row& r : rows) {
@@ -376,8 +376,7 @@ TEST_F(Extensions, DamagedExtensionsReplay) {
   std::mt19937 random(46);
   for (int seed = 0; seed < 2000; ++seed) {
     std::vector<std::uint8_t> input(random() % 400);
-    for (std::uint8_t& byte : input)
-      byte = static_cast<std::uint8_t>(random());
+    std::generate(input.begin(), input.end(), [&] { return static_cast<std::uint8_t>(random()); });
     LLVMFuzzerTestOneInput(input.data(), input.size());
   }
   ExtensionFuzzTarget = nullptr;
