@@ -21,88 +21,30 @@
 #include <string>
 #include <vector>
 
+#include "bench/spool_bench_job.h"
 #include "config/attributes/value_attribute.h"
+#include "config/paper/media.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/driver_server.h"
 #include "filters/face_up_filter.h"
 #include "filters/load.h"
+#include "filters/manual_duplex_filter.h"
+#include "filters/reverse_filter.h"
 #include "fonts/font_database.h"
 #include "foundation/rw/binarystream.h"
 #include "foundation/rw/rwstore.h"
 #include "output/commands/job_commands.h"
+#include "output/core/command_class.h"
 #include "output/core/command_composite.h"
 #include "output/core/peripheral_composite.h"
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
-#include "tests/support/test_os_factory.h"
-#include "tests/support/test_render_services.h"
 
 namespace {
 
-// A job: the render view of a driver data entered in the driver server,
-// with a real font database.
-class BenchRender : public GRenderDriverData {
- public:
-  explicit BenchRender(GDriverData* data) : data_(data), fonts_(this) {}
-  GFontDatabase* GetFontDatabase() override { return &fonts_; }
-  std::uint32_t GetJobCookie() override { return cookie; }
-  GDriverData* GetDriverData() override { return data_; }
-
-  std::uint32_t cookie = 0;
-
- private:
-  GDriverData* data_;
-  GJobFontDatabase fonts_;
-};
-
-// The tests' job shell, answering with the bench's render view.
-class BenchJob : public TestRenderJob {
- public:
-  GRenderDriverData* AsRenderDriverData() override { return &bench_render; }
-
-  BenchRender bench_render{this};
-};
-
-// The chain's last device: executes what reaches it, counting, and ends
-// the pass (a no-op answered), so nothing after it walks the pages again.
-class Sink : public GPeripheral {
- public:
-  GCountedPtr Transform(const GCountedPtr& command) override {
-    GPeripheral::Transform(command);
-    return done_;
-  }
-  std::uint16_t DrawRectangle(GRectangleGraphic&) override {
-    ++rectangles;
-    return 0;
-  }
-  std::uint64_t rectangles = 0;
-
- private:
-  GCountedPtr done_{new GNoCommand(0u)};
-};
-
-struct Environment {
-  Environment() {
-    FiltersLoad();
-    GJobFontDatabase::CreateLock();
-    std::filesystem::create_directories(directory);
-    GDriverServer::Create();
-    auto* job = new BenchJob;
-    render = &job->bench_render;
-    render->cookie = GDriverServer::Instance()->EnterRenderData(job);
-    services.SetPrinterDataString(job, u"TempDirectoryLocation",
-                                  RWWString::FromMultiByte(directory.c_str()));
-  }
-  ~Environment() { std::filesystem::remove_all(directory); }
-
-  TestOSFactory services;
-  std::string directory = "/tmp/bench_spool_" + std::to_string(::getpid());
-  BenchRender* render = nullptr;
-};
-
-Environment& Env() {
-  static Environment environment;
+SpoolBenchEnvironment& Env() {
+  static SpoolBenchEnvironment environment("bench_spool");
   return environment;
 }
 
@@ -138,7 +80,7 @@ void Report(benchmark::State& state, std::uint64_t rectangles) {
 }
 
 void BM_FaceUpSpool(benchmark::State& state) {
-  Environment& env = Env();
+  SpoolBenchEnvironment& env = Env();
   GCountedPtr chain(new GPeripheralComposite);
   auto* sink = new Sink;
   chain->AddChild(new GFaceUpFilter);
@@ -240,5 +182,102 @@ void Sizes(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_FaceUpSpool)->Apply(Sizes);
 BENCHMARK(BM_InMemory)->Apply(Sizes);
 BENCHMARK(BM_SQLite)->Apply(Sizes);
+
+// --- The reverse-order and manual-duplex filters on the same road, beside
+// the face-up filter's rows of 10 rectangles a page: the reverse filter
+// holds SpoolLock from page start to page end; the manual-duplex filter
+// hands a first pass on at the pass break and the second at document end,
+// each page's start read back and written again as it is prepared, the
+// whole of each pass `copies` times.
+
+// A job whose settings ask for manual duplex (245 = 2 with no duplex unit,
+// 204 = 0) and allow up to 999 copies (199).
+class DuplexJob : public BenchJob {
+ public:
+  DuplexJob() {
+    settings_->AddChild(new GValueAttribute(2, 245));
+    settings_->AddChild(new GValueAttribute(0, 204));
+    settings_->AddChild(new GRangeAttribute(1, 999, 1, 1, 199));
+  }
+  GAttributeComposite* GetJobSettings() override { return settings_.get(); }
+
+ private:
+  std::unique_ptr<GAttributeComposite> settings_{new GAttributeComposite(0u)};
+};
+
+// The pass break (718, which no class of the system has).
+struct PassBreak final : GCommandClass<PassBreak, GCommand, kPassBreakId> {
+  std::uint16_t Execute(GPeripheral& on) override { return on.OnCommand718(*this); }
+};
+
+BenchRender* DuplexRender() {
+  static BenchRender* render = [] {
+    Env();
+    auto* job = new DuplexJob;
+    auto* view = static_cast<BenchRender*>(job->AsRenderDriverData());
+    view->cookie = GDriverServer::Instance()->EnterRenderData(job);
+    Env().services.SetPrinterDataString(job, u"TempDirectoryLocation",
+                                        RWWString::FromMultiByte(Env().directory.c_str()));
+    return view;
+  }();
+  return render;
+}
+
+// One document of state.range(0) pages of 10 rectangles through `filter`;
+// `settings` the document start's values; a pass break before the end when
+// `pass_break`. The rectangles that reached the sink, per copy.
+std::uint64_t HoldDocuments(benchmark::State& state, GPeripheral* filter, GRenderDriverData* job,
+                            std::initializer_list<std::pair<std::uint32_t, int>> settings,
+                            bool pass_break, int copies) {
+  GCountedPtr chain(new GPeripheralComposite);
+  auto* sink = new Sink;
+  chain->AddChild(filter);
+  chain->AddChild(sink);
+  auto* device = static_cast<GPeripheral*>(chain.Get());
+  for (auto _ : state) {
+    auto* set = new GState(0u);
+    for (const auto& [key, value] : settings)
+      set->AddChild(new GValueAttribute(static_cast<std::uint16_t>(value), key));
+    set->AddChild(new GMedia(nullptr, {}, {}, {}, 0, 1, 600, 600, 259, 0, nullptr, "Plain"));
+    device->Submit(GCountedPtr(new GDocumentStart(set, u"", u"bench", job, 0u)));
+    for (int page = 0; page < state.range(0); ++page) {
+      for (const GCountedPtr& command : Page(page, static_cast<int>(state.range(1))))
+        device->Submit(command);
+    }
+    if (pass_break && device->Submit(GCountedPtr(new PassBreak))->ClassId() == kGErrorCommandId)
+      state.SkipWithError("spool");
+    GCountedPtr end(new GDocumentEnd(nullptr, u"", u"", 0u));
+    if (device->Submit(end)->ClassId() == kGErrorCommandId) state.SkipWithError("spool");
+    job->GetFontDatabase()->Reset();
+  }
+  return sink->rectangles / static_cast<std::uint64_t>(copies);
+}
+
+void BM_ReverseSpool(benchmark::State& state) {
+  Report(state, HoldDocuments(state, new GReverseFilter, Env().render, {{710, 1}}, false, 1));
+}
+
+void BM_ManualDuplexSpool(benchmark::State& state) {
+  const int copies = static_cast<int>(state.range(2));
+  Report(state, HoldDocuments(state, new GManualDuplexFilter, DuplexRender(),
+                              {{253, 2}, {247, copies}}, true, copies));
+}
+
+// n = 10 ... 10,000 pages of 10 rectangles (and the copies).
+void HeldSizes(benchmark::internal::Benchmark* b) {
+  for (long pages : {10, 100, 1000, 10000})
+    b->Args({pages, 10});
+  b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+void DuplexSizes(benchmark::internal::Benchmark* b) {
+  for (long pages : {10, 100, 1000, 10000}) {
+    for (long copies : {1, 10})
+      b->Args({pages, 10, copies});
+  }
+  b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+BENCHMARK(BM_ReverseSpool)->Apply(HeldSizes);
+BENCHMARK(BM_ManualDuplexSpool)->Apply(DuplexSizes);
 
 }  // namespace

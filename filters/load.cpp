@@ -1,13 +1,19 @@
 #include "filters/load.h"
 
+#include "filters/booklet_filter.h"
 #include "filters/face_up_filter.h"
+#include "filters/manual_duplex_filter.h"
+#include "filters/nup_filter.h"
+#include "filters/reverse_filter.h"
 #include "fonts/load.h"
 #include "persist/ondisk/load.h"
 
 namespace {
 
 // Each source file's registration list, in building order.
-constexpr RWSubsystemClasses::List kFiltersLists[] = {&FaceUpFilterClasses};
+constexpr RWSubsystemClasses::List kFiltersLists[] = {
+    &FaceUpFilterClasses, &NupFilterClasses, &BookletFilterClasses, &ManualDuplexFilterClasses,
+    &ReverseFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

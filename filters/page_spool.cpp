@@ -126,6 +126,7 @@ GCountedPtr GPageSpool::Transform(GPeripheral& filter, const GCountedPtr& comman
   }
   if (!filter.IsEnabled()) return command;
   if (finished_ && (id == kGDocumentEndId || id == kPassBreakId)) return std::move(finished_);
+  if (id == kPassBreakId) return command;
   if (active_) return Held(RWNew<GNoCommand>(0u));
   return command;
 }
@@ -139,16 +140,20 @@ GCountedPtr GPageSpool::Walk(GPeripheral& filter, const GCountedPtr& composite) 
     GCountedPtr child = children[i];
     if (!child) continue;
     const RWClassID id = child->ClassId();
-    if (id == kGCommandCompositeId || id == kGCommandCompositeOnDiskId) {
+    if (id == kGCommandCompositeId && !active_ && policy_.walk == GSpoolWalk::kExpandWhileIdle) {
+      ExpandInPlace(filter, composite, child);
+    } else if (id == kGCommandCompositeId || id == kGCommandCompositeOnDiskId) {
       const bool has_start = Holds(*child.Get(), kGPageStartId);
       const bool has_end = Holds(*child.Get(), kGPageEndId);
+      if (walk_hook_ && (has_start || has_end))
+        walk_hook_->OnWalkPage(*child.Get(), has_start, has_end, static_cast<bool>(gathered));
       if (has_start && has_end) {
         FilePage(child);
       } else if (has_start) {
         gathered = Held(RWNew<GCommandComposite>());
         if (gathered) gathered->AddChild(child.Get());
       } else if (!gathered) {
-        filter.Disable();
+        if (policy_.walk != GSpoolWalk::kExpandWhileIdle) filter.Disable();
       } else {
         gathered->AddChild(child.Get());
         if (has_end) {
@@ -161,11 +166,24 @@ GCountedPtr GPageSpool::Walk(GPeripheral& filter, const GCountedPtr& composite) 
     } else if (id == kGDocumentStartId) {
       filter.Transform(child);
     } else if ((id == kGDocumentEndId || id == kGJobAbortId || id == kPassBreakId) &&
-               policy_.walk == GSpoolWalk::kDocumentCommands) {
+               policy_.walk != GSpoolWalk::kDocumentStartOnly) {
       answer = filter.Transform(child);
     }
   }
   return answer;
+}
+
+void GPageSpool::ExpandInPlace(GPeripheral& filter, const GCountedPtr& composite,
+                               const GCountedPtr& child) {
+  GCountedPtr result = filter.ExpandComposite(child);
+  std::unique_ptr<MChildIterator> walk(composite->NewChildIterator());
+  auto* children = dynamic_cast<GChildIterator*>(walk.get());
+  while (children && children->Next()) {
+    if (children->Current() != child.Get()) continue;
+    result ? children->ReplaceCurrent(result.Get()) : void(children->RemoveCurrent());
+    static_cast<GCommand*>(composite.Get())->SetCommandWord(1);
+    break;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -283,9 +301,9 @@ void GPageSpool::EmptyPages() {
   }
 }
 
-void GPageSpool::KeepPageAttributes(GPageStart& start) {
-  if (kept_ || !start.GetAttributes()) return;
-  kept_ = Held(start.GetAttributes()->DeepCopy());
+void GPageSpool::KeepPageAttributes(GCommand& command) {
+  if (kept_ || !command.GetAttributes()) return;
+  kept_ = Held(command.GetAttributes()->DeepCopy());
 }
 
 GCountedPtr GPageSpool::LastPageStart() {
@@ -298,6 +316,14 @@ GCountedPtr GPageSpool::LastPageStart() {
   GCountedPtr start = page.FindPtrByClassId(kGPageStartId);
   static_cast<GCommandCompositeOnDisk&>(page).Close();
   return start;
+}
+
+void GPageSpool::FileBlankPage() {
+  GCountedPtr last_start;
+  GAttributeComposite* source = KeptAttributes();
+  if (!source && (last_start = LastPageStart()))
+    source = static_cast<GCommand*>(last_start.Get())->GetAttributes();
+  if (source) FilePage(MakeBlankPage(source));
 }
 
 GCountedPtr GPageSpool::MakeBlankPage(GAttributeComposite* source) {
@@ -343,17 +369,31 @@ void GPageSpool::EndDocument(GCommand& end, GReplayOrder order, bool pad_to_even
                              bool ends_document) {
   open_store_.Reset();
   page_lock_.Release();
-  if (pad_to_even && pages_.Count() % 2 == 1 && policy_.blank != GBlankSource::kNone) {
-    GCountedPtr last_start;
-    GAttributeComposite* source = KeptAttributes();
-    if (!source && (last_start = LastPageStart()))
-      source = static_cast<GCommand*>(last_start.Get())->GetAttributes();
-    if (source) FilePage(MakeBlankPage(source));
-  }
-  if (replay_) {
-    AppendPages(order);
-    replay_->AddChild(HoldForCall(end).Get());
-  }
+  if (pad_to_even && pages_.Count() % 2 == 1 && policy_.blank != GBlankSource::kNone)
+    FileBlankPage();
+  if (replay_) AppendPages(order);
+  Finish(end, ends_document);
+}
+
+void GPageSpool::EndDocument(GCommand& end, std::span<const GCountedPtr> pages,
+                             bool ends_document) {
+  open_store_.Reset();
+  page_lock_.Release();
+  for (const GCountedPtr& page : pages)
+    if (replay_ && page) replay_->AddChild(page.Get());
+  Finish(end, ends_document);
+}
+
+std::vector<GCountedPtr> GPageSpool::Pages() {
+  std::vector<GCountedPtr> pages;
+  RWDoubleLinkListIterator cursor(pages_.Untyped());
+  while (RWDoubleLink* link = cursor.Advance())
+    pages.emplace_back(static_cast<PageListNode*>(link)->page, g_file_lock);
+  return pages;
+}
+
+void GPageSpool::Finish(GCommand& end, bool ends_document) {
+  if (replay_) replay_->AddChild(HoldForCall(end).Get());
   EmptyPages();
   finished_ = std::move(replay_);
   if (ends_document) {
@@ -364,6 +404,18 @@ void GPageSpool::EndDocument(GCommand& end, GReplayOrder order, bool pad_to_even
   } else {
     replay_ = Held(RWNew<GCommandComposite>());
   }
+}
+
+GCommandComposite* GPageSpool::Replay() const {
+  return static_cast<GCommandComposite*>(replay_.Get());
+}
+
+void GPageSpool::FinishReplay() {
+  if (replay_) finished_ = std::move(replay_);
+}
+
+void GPageSpool::RestartReplay() {
+  replay_ = Held(RWNew<GCommandComposite>());
 }
 
 void GPageSpool::DropHeld() {

@@ -42,7 +42,14 @@
 //             (result dropped) and its document end, job abort or pass
 //             break through Transform, whose result Submit answers;
 //             kDocumentStartOnly runs only the document start, and Submit
-//             answers the composite itself;
+//             answers the composite itself; kExpandWhileIdle is
+//             kDocumentCommands, but a composite child met while no
+//             document is held is taken apart through the filter
+//             (ExpandComposite) and its result put in the child's place
+//             (the submitted composite's command word becomes 1), and a
+//             child without a page start and no page being gathered is
+//             left alone instead of disabling the filter;
+//             a filter may watch each page child first (GSpoolWalkHook);
 //   blank     the set a blank page that pads an odd count is built on:
 //             kKeptThenLastPageStart the kept attributes, else a deep copy
 //             of the last held page's page start's set; kNone: no padding.
@@ -69,7 +76,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "foundation/rw/dlist.h"
 #include "output/core/command.h"
@@ -77,6 +86,7 @@
 #include "persist/ondisk/command_composite_on_disk.h"
 #include "persist/ondisk/spool_lock.h"
 
+class GCommandComposite;
 class GDocumentStart;
 class GPageStart;
 class GPageEnd;
@@ -86,7 +96,7 @@ class GSpoolDirectory;
 
 enum class GSpoolNaming { kCountThenName, kNameThenCount };
 enum class GSpoolLocking { kPerHandler, kPerPage };
-enum class GSpoolWalk { kDocumentCommands, kDocumentStartOnly };
+enum class GSpoolWalk { kDocumentCommands, kDocumentStartOnly, kExpandWhileIdle };
 enum class GBlankSource { kNone, kKeptThenLastPageStart };
 enum class GReplayOrder {
   kForward,       // 1, 2, ..., n
@@ -107,6 +117,18 @@ struct GSpoolPolicy {
 // The keys of a spooled page's attribute set.
 inline constexpr std::uint32_t kSpoolFontFileKey = GCommandCompositeOnDisk::kFontFileKey;  // 407
 inline constexpr std::uint32_t kSpoolCookieKey = GCommandCompositeOnDisk::kCookieKey;      // 408
+
+// What a filter adds to Submit's walk: each composite child (in memory or
+// on disk) that holds a page start or a page end, before it is filed or
+// gathered; `gathering` whether a page is being gathered.
+class GSpoolWalkHook {
+ public:
+  virtual void OnWalkPage(MPersistentObject& child, bool has_start, bool has_end,
+                          bool gathering) = 0;
+
+ protected:
+  ~GSpoolWalkHook() = default;
+};
 
 // One held page.
 struct PageListNode : RWDoubleLink {
@@ -150,7 +172,8 @@ class GPageSpool {
   // kSpoolFailure); any other command is executed on `filter`, a non-zero
   // code giving a new GErrorCommand. Then, for an enabled filter: a
   // document end or pass break is replaced by a finished replay when there
-  // is one; while active, every other command by a new GNoCommand.
+  // is one (without one, a pass break passes on); while active, every
+  // other command by a new GNoCommand.
   GCountedPtr Transform(GPeripheral& filter, const GCountedPtr& command);
 
   // --- The handlers' steps.
@@ -177,6 +200,19 @@ class GPageSpool {
   // job context go and the spool is idle; otherwise a new, empty replay
   // composite takes what follows. REQUIRES: HasReplay().
   void EndDocument(GCommand& end, GReplayOrder order, bool pad_to_even, bool ends_document);
+  // The same with the caller's `pages` (drawn from Pages(), or built) in
+  // place of the held pages and their order. REQUIRES: HasReplay().
+  void EndDocument(GCommand& end, std::span<const GCountedPtr> pages, bool ends_document);
+  // The finished replay, handed over (empty when none).
+  GCountedPtr TakeReplay() { return std::move(finished_); }
+  // The replay composite being built (the filter may add to it), or null.
+  GCommandComposite* Replay() const;
+  // Hands the replay being built on as it stands (Transform gives it in
+  // the pass break's or the document end's place); the pages stay held and
+  // no replay is built until RestartReplay. Nothing without a replay.
+  void FinishReplay();
+  // A new, empty replay composite in place of any being built.
+  void RestartReplay();
   // Pages, replay composites, the open store and the kept attributes are
   // dropped, SpoolLock is let go, and `filter` is disabled. The counter and
   // the active flag stay.
@@ -189,9 +225,17 @@ class GPageSpool {
   // Files `page` at the tail of the page list (made self-contained first);
   // the counter moves.
   void FilePage(const GCountedPtr& page);
-  // Keeps a deep copy of `start`'s set unless one is kept.
-  void KeepPageAttributes(GPageStart& start);
+  // Files a blank page (MakeBlankPage) on the kept attributes, else on the
+  // last held page's page start's set; nothing when there is neither.
+  void FileBlankPage();
+  // The filter that watches the walk (null: none); not owned.
+  void SetWalkHook(GSpoolWalkHook* hook) { walk_hook_ = hook; }
+  // Keeps a deep copy of `command`'s set (a page start's, as a rule)
+  // unless one is kept.
+  void KeepPageAttributes(GCommand& command);
   GAttributeComposite* KeptAttributes() const;
+  // The held pages, in arrival order.
+  std::vector<GCountedPtr> Pages();
   // The page start of the last held page (read back for a spooled one),
   // or empty.
   GCountedPtr LastPageStart();
@@ -219,9 +263,15 @@ class GPageSpool {
   std::uint16_t Fail(GPeripheral& filter);
   void AppendPages(GReplayOrder order);
   void EmptyPages();
+  // The replay's end: `end` appended, the pages dropped, the replay
+  // finished.
+  void Finish(GCommand& end, bool ends_document);
   // Pages, replays, the open store, the kept set, the lock, the directory.
   void DropHeld();
   GCountedPtr Walk(GPeripheral& filter, const GCountedPtr& composite);
+  // `child` of `composite` taken apart through `filter`, its result put in
+  // its place (kExpandWhileIdle).
+  void ExpandInPlace(GPeripheral& filter, const GCountedPtr& composite, const GCountedPtr& child);
 
   const GSpoolPolicy policy_;
   RWTypedDoubleLinkList<PageListNode> pages_;
@@ -236,4 +286,5 @@ class GPageSpool {
   std::shared_ptr<GSpoolDirectory> directory_;
   std::string font_path_;      // the open page's font file (host path)
   GSpoolLockOwner page_lock_;  // held from page start to page end (kPerPage)
+  GSpoolWalkHook* walk_hook_ = nullptr;
 };

@@ -8,6 +8,8 @@
 
 #include "driver/services/driver_server.h"
 #include "filters/face_up_filter.h"
+#include "filters/manual_duplex_filter.h"
+#include "filters/reverse_filter.h"
 #include "filters/spool_directory.h"
 #include "fonts/font_database.h"
 #include "foundation/rw/factory.h"
@@ -29,7 +31,10 @@ using namespace testing_support;
 using Tokens = std::vector<std::string>;
 
 // The filters (ids 1101-1120, no 1106), as they are built.
-constexpr std::pair<RWClassID, const char*> kFilters[] = {{kGFaceUpFilterId, "GFaceUpFilter"}};
+constexpr std::pair<RWClassID, const char*> kFilters[] = {
+    {kGFaceUpFilterId, "GFaceUpFilter"},
+    {kGReverseFilterId, "GReverseFilter"},
+    {kGManualDuplexFilterId, "GManualDuplexFilter"}};
 
 TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   const std::vector<RWClassID> checked = CheckEveryRegisteredClass().checked;

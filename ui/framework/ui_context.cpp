@@ -14,15 +14,15 @@
 #include "persist/child_iterator.h"
 #include "persist/resource_mapping.h"
 #include "ui/framework/feature.h"
+#include "ui/framework/installed_options_copy.h"
 
-namespace {
-
-// The job settings of the configuration object's printer object.
-GAttributeComposite* ConfigurationTree(RWCollectable* configuration) {
+GAttributeComposite* ConfigurationTreeOf(RWCollectable* configuration) {
   auto* root = dynamic_cast<MPersistentObject*>(configuration);
   auto* printer = dynamic_cast<GPeripheral*>(root ? root->FindByKey(kPrinterObjectKey) : nullptr);
   return printer ? dynamic_cast<GAttributeComposite*>(printer->GetConfiguration()) : nullptr;
 }
+
+namespace {
 
 // Puts `previous` in place of the descendant `current` of `in`; false when
 // `current` is not there.
@@ -46,7 +46,7 @@ GUIContext::GUIContext(GUIData* host)
     : host_(host),
       driver_data_(host ? host->driver_data : nullptr),
       settings_(host ? host->settings : nullptr),
-      configuration_(host ? ConfigurationTree(host->configuration) : nullptr) {
+      configuration_(host ? ConfigurationTreeOf(host->configuration) : nullptr) {
   EnsureUIObjects();
   if (driver_data_) {
     auto* map = dynamic_cast<GResourceMappingList*>(driver_data_->GetTrayMap());
@@ -208,6 +208,12 @@ int GUIContext::CommitConfiguration() {
   const int result = driver_data_ ? driver_data_->ApplyInstalledOptions(settings_) : 0;
   SetConfigurationPending(1);
   return result;
+}
+
+std::uint32_t GUIContext::AutoConfigure() {
+  const std::uint32_t code = driver_data_ ? driver_data_->UpdateFromDevice(1) : kNoDeviceValues;
+  if (code == 0) ConfigToSettings(host_);
+  return code;
 }
 
 GAttributeComposite* GUIContext::GetDefaultSettings() {

@@ -76,6 +76,11 @@ inline constexpr int kMostDispatchPasses = 101;
 // The source every installed-sources list holds: any paper.
 inline constexpr std::uint16_t kAnySource = 19;
 
+// The configuration tree of a host record's configuration object: the job
+// settings of its printer object (child 76); null when either is missing
+// or of another class.
+GAttributeComposite* ConfigurationTreeOf(RWCollectable* configuration);
+
 class GUIContext {
  public:
   // REQUIRES: `host` (may be null: then nothing is reachable) outlives the
@@ -118,6 +123,14 @@ class GUIContext {
   // 15: the driver data's ApplyInstalledOptions with the settings, then the
   // pending flag 1; answers the driver data's result (0 without one).
   virtual int CommitConfiguration();
+  // The automatic configuration: the driver data's UpdateFromDevice(1)
+  // (the device values into the job settings) and, when that answered 0,
+  // the plug-in's configuration-to-settings copy on the host record
+  // (ConfigToSettings). Answers UpdateFromDevice's code: 0, 8 when the
+  // printer's model does not match, kNoDeviceValues without device values
+  // (and without driver data). The configuration program the host
+  // record's printer and port names are kept for is not started.
+  virtual std::uint32_t AutoConfigure();
 
   // --- Views.
 

@@ -1,0 +1,84 @@
+// What the benchmarks of the page-holding filters share: a job (a driver
+// data entered in the driver server, whose render view has a real font
+// database and points its spool at a private directory through the tests'
+// services) and the chain's last device, which executes what reaches it,
+// counting rectangles, and ends the pass. Header-only; one environment per
+// benchmark program, made on first use. Not synchronised.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "driver/services/driver_data.h"
+#include "driver/services/driver_server.h"
+#include "filters/load.h"
+#include "fonts/font_database.h"
+#include "output/core/peripheral.h"
+#include "output/core/result_commands.h"
+#include "output/graphics/primitive_graphic.h"
+#include "tests/support/test_os_factory.h"
+#include "tests/support/test_render_services.h"
+
+class BenchRender : public GRenderDriverData {
+ public:
+  explicit BenchRender(GDriverData* data) : data_(data), fonts_(this) {}
+  GFontDatabase* GetFontDatabase() override { return &fonts_; }
+  std::uint32_t GetJobCookie() override { return cookie; }
+  GDriverData* GetDriverData() override { return data_; }
+
+  std::uint32_t cookie = 0;
+
+ private:
+  GDriverData* data_;
+  GJobFontDatabase fonts_;
+};
+
+// The tests' job shell, answering with the bench's render view.
+class BenchJob : public TestRenderJob {
+ public:
+  GRenderDriverData* AsRenderDriverData() override { return &bench_render; }
+
+  BenchRender bench_render{this};
+};
+
+// The chain's last device: executes what reaches it, counting, and ends
+// the pass (a no-op answered), so nothing after it walks the pages again.
+class Sink : public GPeripheral {
+ public:
+  GCountedPtr Transform(const GCountedPtr& command) override {
+    GPeripheral::Transform(command);
+    return done_;
+  }
+  std::uint16_t DrawRectangle(GRectangleGraphic&) override {
+    ++rectangles;
+    return 0;
+  }
+  std::uint64_t rectangles = 0;
+
+ private:
+  GCountedPtr done_{new GNoCommand(0u)};
+};
+
+// The filters loaded, the driver server and one job in it, its spool
+// directory "/tmp/<name>_<pid>" (removed at exit).
+struct SpoolBenchEnvironment {
+  explicit SpoolBenchEnvironment(const std::string& name)
+      : directory("/tmp/" + name + "_" + std::to_string(::getpid())) {
+    FiltersLoad();
+    GJobFontDatabase::CreateLock();
+    std::filesystem::create_directories(directory);
+    GDriverServer::Create();
+    auto* job = new BenchJob;
+    render = &job->bench_render;
+    render->cookie = GDriverServer::Instance()->EnterRenderData(job);
+    services.SetPrinterDataString(job, u"TempDirectoryLocation",
+                                  RWWString::FromMultiByte(directory.c_str()));
+  }
+  ~SpoolBenchEnvironment() { std::filesystem::remove_all(directory); }
+
+  TestOSFactory services;
+  std::string directory;
+  BenchRender* render = nullptr;
+};
