@@ -21,7 +21,10 @@ std::uint16_t KVDrv_QueryInterface(std::uint16_t version, void* table) {
 
 std::uint16_t KVDrv_GetValue(std::uint16_t id, void* output, void* handle) {
   if (!output || !IsLiveExtensionManager(handle)) return kExtFailed;
-  return DispatchExtensionValue(id, output, nullptr, static_cast<GExtensionManager*>(handle));
+  // Before any command the ids that need none answer from the defaults.
+  auto* manager = static_cast<GExtensionManager*>(handle);
+  manager->EnsureJobContext();
+  return DispatchExtensionValue(id, output, nullptr, manager);
 }
 
 std::uint16_t KVDrv_GetExtSettings(char* buffer, std::uint16_t size, const char* name,

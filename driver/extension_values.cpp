@@ -6,6 +6,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/paper/media.h"
+#include "driver/driver_data_imp.h"
 #include "driver/extension_interface.h"
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
@@ -288,7 +289,11 @@ std::uint16_t DispatchExtensionValue(std::uint16_t id, void* output, GAttributeC
   const bool sheet = settings != nullptr;
   if (sheet && row->read == Read::kMediaField) return kExtNotOnSheet;
 
-  GAttributeComposite* defaults = sheet ? settings : context->default_settings;
+  // Without a job's defaults (no document yet), the owner's as they are now.
+  GAttributeComposite* defaults = sheet                       ? settings
+                                  : context->default_settings ? context->default_settings
+                                  : context->owner            ? context->owner->GetDefaultSettings()
+                                                              : nullptr;
   if (row->read == Read::kGated) {
     const auto gate = ValueAt(FindComposite(defaults, 365), 444);
     if (!gate || *gate == -1) {
