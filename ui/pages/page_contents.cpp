@@ -11,6 +11,7 @@
 #include "ui/framework/ui_context.h"
 #include "ui/pages/configure_features.h"
 #include "ui/pages/font_card_list.h"
+#include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
 #include "ui/pages/paper_features.h"
 
@@ -166,7 +167,7 @@ GModalDialog* MakeQualityDialog(GUIContext* context, std::uint16_t kind) {
   groups.Plain({{9015, 331}, {9007, kNo}, {9, 1300}});  // pattern scaling
   groups.Plain({{6044, 346}});
   if (zdl5) groups.Tip({{7074, kNo}}, 0x400000A7, 0x400000A8, 0);
-  groups.Plain({{3021, 313}, {9003, kNo}});  // TrueType as bitmap
+  groups.Add<GCheckBoxWrapper>(new GTrueTypeBitmapFeature(context), {{3021, 313}, {9003, kNo}});
   groups.Tip({{3023, kNo}}, 0x4000003B, 0x4000003C, 0);
   if (zdl5) {
     groups.Plain({{9020, 334}, {9021, 335}, {9022, 336}, {9023, 337}, {9024, 338}, {9004, kNo}});
@@ -221,7 +222,7 @@ void AddPaperGroups(GDialogBase* page, GUIContext* context) {
   GModalDialog* custom = MakeCustomSizeDialog(context);
   groups.Add(new GDialogButtonWrapper(new GPaperSizeLimitsFeature(context),
                                       Ended({{2016, 206}}).data(), custom));
-  groups.Plain({{11582, 203}, {11581, 203}});  // paper type
+  groups.Add<GMediaTypeListWrapper>(new GMediaTypeFeature(context), {{11582, 203}, {11581, 203}});
   groups.Plain({{11584, 205}, {11583, 205}});  // paper source
   groups.Tip({{12138, kNo}}, 0x40000091, 0x40000092, 0);
   groups.Plain({{2021, 210}});  // tray picture

@@ -1,0 +1,235 @@
+// The controls of the Paper, Finishing and Color pages on the printer
+// fixture, with the default error handler in force: the paper-type list,
+// the check box and the description texts, each on a test page made from
+// the Paper page's template whose procedure hands every message to the
+// wrappers under test.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "config/attributes/tintvector_attribute.h"
+#include "config/attributes/value_attribute.h"
+#include "config/paper/form_to_tray.h"
+#include "driver/model_lookup.h"
+#include "output/core/peripheral_composite.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/messages.h"
+#include "platform/ui/window.h"
+#include "tests/ui/plugin/plugin_fixture.h"
+#include "ui/framework/resource_library.h"
+#include "ui/framework/ui_context.h"
+#include "ui/pages/media_type_controls.h"
+
+using namespace platform;
+using testing_support::UiDialog;
+
+namespace {
+
+constexpr int kPaperPage = 2000;
+constexpr int kTypeList = 11582;
+
+std::vector<GControlWrapper*>* g_routed = nullptr;
+
+INT_PTR RouteToWrappers(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT handled = 0;
+  for (GControlWrapper* wrapper : g_routed ? *g_routed : std::vector<GControlWrapper*>{})
+    handled |= wrapper->HandleMessage(message, wparam, lparam);
+  return handled;
+}
+
+class PageControlsTest : public testing_support::PluginFixture {
+ protected:
+  void SetUp() override {
+    PluginFixture::SetUp();
+    ASSERT_TRUE(LoadResourceLibrary(RWWString(testing_support::kPluginLibrary)));
+    context = std::make_unique<GUIContext>(&host);
+    g_routed = &routed;
+  }
+  void TearDown() override {
+    if (sheet) DestroyWindow(sheet);
+    for (GControlWrapper* wrapper : routed)
+      delete wrapper;
+    g_routed = nullptr;
+    context.reset();
+    ReleaseResourceLibrary();
+    PluginFixture::TearDown();
+  }
+  // Opens the test page with `wrapper` on it, initialised and refreshed.
+  template <class W>
+  W* Place(W* wrapper, bool on_sheet = false) {
+    if (!page) {
+      sheet = CreateDialogParamW(GetResourceModuleHandle(), MakeIntResourceW(9000), nullptr,
+                                 RouteToWrappers, 0);
+      page = CreateDialogParamW(GetResourceModuleHandle(), MakeIntResourceW(kPaperPage), sheet,
+                                RouteToWrappers, 0);
+      ShowWindow(sheet, kSwShow);
+      ShowWindow(page, kSwShow);
+    }
+    EXPECT_NE(page, nullptr) << GetLastError();
+    routed.push_back(wrapper);
+    wrapper->AttachDialog(on_sheet ? sheet : page);
+    wrapper->OnInit();
+    wrapper->Refresh(1);
+    return wrapper;
+  }
+  GAttributeView Settings() { return context->GetSettingsView(); }
+  void Ui(std::uint32_t id, std::int32_t value) { context->GetUIObjectView().SetValue(id, value); }
+  void Add(MPersistentObject* child) {
+    static_cast<GAttributeComposite*>(settings.Get())->AddChild(child);
+  }
+  RWCString Type(std::uint32_t key) {
+    RWCString value;
+    Settings().GetString(key, value);
+    return value;
+  }
+
+  std::unique_ptr<GUIContext> context;
+  std::vector<GControlWrapper*> routed;
+  HWND sheet = nullptr;  // the page's parent
+  HWND page = nullptr;
+};
+
+// The state by page group (selector s), with F = 0x40000071 = 1 and the
+// message M, and the type lock 0x40000093 first.
+TEST_F(PageControlsTest, MediaTypeStateByPageGroup) {
+  GMediaTypeFeature feature(context.get());
+  Add(new GValueAttribute(0, 920));
+  Add(new GValueAttribute(0, 1218));
+  struct Case {
+    std::int32_t selector, back, front, message, lock, state;
+  } const cases[] = {
+      {0, 2, 2, 5161, 0, 0}, {1, 2, 2, 5161, 0, 1}, {1, 2, 2, 5162, 0, 0}, {1, 2, 2, 5170, 0, 1},
+      {2, 0, 2, 5161, 0, 2}, {2, 1, 2, 5161, 0, 1}, {2, 2, 2, 5162, 0, 1}, {2, 2, 2, 5163, 0, 0},
+      {3, 2, 0, 5161, 0, 2}, {3, 2, 3, 0, 0, 1},    {3, 2, 2, 5163, 0, 1}, {3, 2, 2, 5169, 0, 0},
+      {4, 2, 2, 5388, 0, 1}, {4, 2, 2, 5170, 0, 0}, {5, 2, 2, 5161, 0, 0}, {4, 2, 2, 5388, 1, 1},
+      {0, 2, 2, 0, 1, 1},
+  };
+  for (const Case& c : cases) {
+    Ui(kPageGroupSelector, c.selector);
+    Ui(0x40000071, 1);
+    Ui(0x40000072, c.message);
+    Ui(0x40000093, c.lock);
+    SetValueIfPresent(settings.Get(), 920, c.back);
+    SetValueIfPresent(settings.Get(), 1218, c.front);
+    EXPECT_EQ(feature.GetState(), c.state) << c.selector << " " << c.message;
+  }
+}
+
+TEST_F(PageControlsTest, NamesAndStringIds) {
+  EXPECT_EQ(MediaTypeNameToStringId(""), 11101);
+  EXPECT_EQ(MediaTypeNameToStringId("Gloss Film"), 11575);
+  EXPECT_EQ(MediaTypeNameToStringId("gloss film"), 11381);
+  EXPECT_EQ(MediaTypeNameToStringId("Plain "), 11381);
+  EXPECT_EQ(MediaTypeStringIdToName(11111), "Card Stock");
+  EXPECT_EQ(MediaTypeStringIdToName(11381), "");
+  EXPECT_EQ(MediaTypeStringIdToName(11913), "");
+}
+
+// The list: the fixed types, then at most five user types; a restricting
+// form-to-tray table keeps "Unspecified" and the types linked to the
+// current paper size.
+TEST_F(PageControlsTest, TypeListFollowsUserTypesAndTheTable) {
+  // The fixture's three user types and three more.
+  for (const char* name : {"Mine 1", "", "Mine 3"})
+    context->FindUserMediaTypes()->AddChild(new GStringAttribute(name, 0));
+  Add(new GValueAttribute(1, 922));
+  Settings().SetString(261, "");
+  auto* wrapper =
+      Place(new GMediaTypeListWrapper(new GMediaTypeFeature(context.get()),
+                                      std::vector<GControlEntry>{{kTypeList, 203}, {0, 0}}.data()));
+  UiDialog dialog(page);
+  std::vector<std::u16string> items = dialog.Items(kTypeList);
+  ASSERT_EQ(items.size(), 24u);
+  EXPECT_EQ(items[0], u"Unspecified");
+  EXPECT_EQ(items[10], u"Cardstock 164-220 g/m2");
+  EXPECT_EQ(items[18], u"Tough Paper");
+  EXPECT_EQ(items[21], u"Auto Select");
+  EXPECT_EQ(items[23], u"");
+  EXPECT_EQ(items[dialog.Selection(kTypeList)], u"Plain");  // 922 = 1: empty shows "Plain"
+
+  // A table linking Letter (1) to "Bond" only: "Unspecified" and "Bond".
+  auto* table = dynamic_cast<GFormToTrayDatabase*>(Settings().FindTyped(510, 1012));
+  ASSERT_NE(table, nullptr);
+  table->SetAssociation(6, 1, 11108);  // tray slot = paper, form slot = tray
+  SetValueIfPresent(settings.Get(), 260, 1);
+  wrapper->UpdateControl(1);
+  EXPECT_EQ(dialog.Items(kTypeList), (std::vector<std::u16string>{u"Unspecified", u"Bond"}));
+  SetValueIfPresent(settings.Get(), 260, 23);
+  wrapper->UpdateControl(1);
+  EXPECT_EQ(dialog.Items(kTypeList), std::vector<std::u16string>{u"Unspecified"});
+}
+
+// Choosing a type writes the section's attribute (all five from the first
+// page while 264 is 0) and, in the colour modes 7-10, sets 304 and the
+// colour table from the configuration.
+TEST_F(PageControlsTest, ChoosingATypeWritesSectionsAndColours) {
+  for (std::uint32_t key : {973u, 1213u, 1215u})
+    Add(new GStringAttribute("", key));
+  const GTintvectorEnhancedAttributeVer2::Settings transparency{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  const GTintvectorEnhancedAttributeVer2::Settings paper{9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+  auto* job = context->GetConfiguration();
+  job->AddChild(new GTintvectorEnhancedAttributeVer2(227, transparency));
+  job->AddChild(new GTintvectorEnhancedAttributeVer2(208, paper));
+  Add(new GTintvectorEnhancedAttributeVer2(295));
+  SetValueIfPresent(settings.Get(), 304, 9);
+  auto* wrapper =
+      Place(new GMediaTypeListWrapper(new GMediaTypeFeature(context.get()),
+                                      std::vector<GControlEntry>{{kTypeList, 203}, {0, 0}}.data()));
+  UiDialog dialog(page);
+  ASSERT_TRUE(dialog.Select(kTypeList, u"Transparency"));
+  for (std::uint32_t key : {261u, 262u, 973u, 1213u, 1215u})
+    EXPECT_EQ(Type(key), "Transparency") << key;
+  std::int32_t mode = 0;
+  Settings().GetValue(304, mode);
+  EXPECT_EQ(mode, 8);
+  auto* colours = dynamic_cast<GTintvectorEnhancedAttributeVer2*>(
+      Settings().FindTyped(295, kGTintvectorEnhancedAttributeVer2Id));
+  ASSERT_NE(colours, nullptr);
+  std::uint8_t grey = 0;
+  ASSERT_TRUE(colours->GetSetting(0, 0, grey));
+  EXPECT_EQ(grey, 1);
+
+  // Other pages only, and back to mode 7 with another type.
+  SetValueIfPresent(settings.Get(), 264, 1);
+  Ui(kPageGroupSelector, 1);
+  wrapper->UpdateControl(1);
+  ASSERT_TRUE(dialog.Select(kTypeList, u"Bond"));
+  EXPECT_EQ(Type(262), "Bond");
+  EXPECT_EQ(Type(261), "Transparency");
+  Settings().GetValue(304, mode);
+  EXPECT_EQ(mode, 7);
+}
+
+// Missing or wrong-class attributes: the list still fills, a choice
+// writes nothing it cannot.
+TEST_F(PageControlsTest, TypeControlsSurviveMissingAttributes) {
+  auto* tree = static_cast<GAttributeComposite*>(settings.Get());
+  for (std::uint32_t key : {261u, 304u, 510u, 701u})
+    delete tree->RemoveByKey(key);
+  Add(new GValueAttribute(3, 261));
+  Add(new GValueAttribute(1, 701));
+  Place(new GMediaTypeListWrapper(new GMediaTypeFeature(context.get()),
+                                  std::vector<GControlEntry>{{kTypeList, 203}, {0, 0}}.data()));
+  UiDialog dialog(page);
+  EXPECT_EQ(dialog.Items(kTypeList).size(), 19u);
+  EXPECT_TRUE(dialog.Select(kTypeList, u"Bond"));
+  EXPECT_EQ(Type(262), "Bond");
+}
+
+TEST_F(PageControlsTest, CheckBoxFollowsItsAttribute) {
+  auto* feature = new GTrueTypeBitmapFeature(context.get());
+  auto* box = Place(
+      new GCheckBoxWrapper(feature, std::vector<GControlEntry>{{3021, 313}, {0, 0}}.data()), true);
+  UiDialog dialog(sheet);
+  EXPECT_FALSE(dialog.Checked(3021));
+  ASSERT_TRUE(dialog.Click(3021));
+  EXPECT_EQ(feature->GetValue(), 1);
+  feature->SetValue(0);
+  box->UpdateControl(0);
+  EXPECT_FALSE(dialog.Checked(3021));
+  Ui(0x4000003B, 1);
+  box->Refresh(1);
+  EXPECT_FALSE(dialog.Enabled(3021));
+}
+
+}  // namespace
