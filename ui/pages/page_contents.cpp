@@ -10,6 +10,7 @@
 #include "ui/framework/modal_dialog.h"
 #include "ui/framework/ui_context.h"
 #include "ui/pages/configure_features.h"
+#include "ui/pages/description_texts.h"
 #include "ui/pages/font_card_list.h"
 #include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
@@ -163,7 +164,7 @@ GModalDialog* MakeQualityDialog(GUIContext* context, std::uint16_t kind) {
   GModalDialog* dialog =
       zdl5 ? Dialog(13001, context, 0, 332) : Dialog(9000, context, kWithHelp, 332);
   Groups groups(dialog, context);
-  groups.Plain({{9002, kNo}, {9001, kNo}});
+  groups.Add<GQualityDescriptionWrapper>(new GQualityFeature(context), {{9002, kNo}, {9001, kNo}});
   groups.Plain({{9015, 331}, {9007, kNo}, {9, 1300}});  // pattern scaling
   groups.Plain({{6044, 346}});
   if (zdl5) groups.Tip({{7074, kNo}}, 0x400000A7, 0x400000A8, 0);

@@ -18,6 +18,8 @@
 #include "tests/ui/plugin/plugin_fixture.h"
 #include "ui/framework/resource_library.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/accessory_choices.h"
+#include "ui/pages/description_texts.h"
 #include "ui/pages/media_type_controls.h"
 
 using namespace platform;
@@ -113,6 +115,18 @@ TEST_F(PageControlsTest, MediaTypeStateByPageGroup) {
     SetValueIfPresent(settings.Get(), 1218, c.front);
     EXPECT_EQ(feature.GetState(), c.state) << c.selector << " " << c.message;
   }
+}
+
+TEST_F(PageControlsTest, AccessoryChoices) {
+  struct Case {
+    std::int16_t value;
+    const char* part;
+    std::int32_t skip, allowed;
+  } const cases[] = {{3, "", 0, 0},       {3, "Z7142", 0, 1}, {3, "z7142", 0, 0},
+                     {3, "Z7142 ", 0, 0}, {3, "", 1, 1},      {1, "", 0, 1}};
+  for (const Case& c : cases)
+    EXPECT_EQ(IsAccessoryChoiceAllowed(c.value, RWCString(c.part), c.skip), c.allowed) << c.part;
+  EXPECT_EQ(AcceptAnyChoiceA() + AcceptAnyChoiceB(3, "", 0) + AcceptAnyChoiceC(-1, nullptr), 3);
 }
 
 TEST_F(PageControlsTest, NamesAndStringIds) {
@@ -230,6 +244,36 @@ TEST_F(PageControlsTest, CheckBoxFollowsItsAttribute) {
   Ui(0x4000003B, 1);
   box->Refresh(1);
   EXPECT_FALSE(dialog.Enabled(3021));
+}
+
+// Modes 7-10 are "Automatic"; the text moves only when forced or when the
+// colour table changed. The quality text follows the defaults.
+TEST_F(PageControlsTest, DescriptionTexts) {
+  auto* color =
+      Place(new GColorDescriptionWrapper(new GColorModeFeature(context.get()),
+                                         std::vector<GControlEntry>{{1070, 901}, {0, 0}}.data()));
+  auto* quality = Place(new GQualityDescriptionWrapper(
+      new GQualityFeature(context.get()), std::vector<GControlEntry>{{1010, 901}, {0, 0}}.data()));
+  UiDialog dialog(page);
+  EXPECT_EQ(dialog.Text(1010), u"This is the \"Default\" setting");
+  const std::pair<std::int32_t, const char16_t*> modes[] = {
+      {7, u"Automatic"}, {10, u"Automatic"}, {6, u"Custom"}, {11, u"Custom"}};
+  for (const auto& [mode, word] : modes) {
+    SetValueIfPresent(settings.Get(), 304, mode);
+    color->UpdateControl(1);
+    EXPECT_NE(dialog.Text(1070).find(word), std::u16string::npos) << mode;
+  }
+  SetValueIfPresent(settings.Get(), 304, 8);
+  color->UpdateControl(0);
+  EXPECT_EQ(dialog.Text(1070), u"This is a \"Custom\" setting");
+  context->BeginUpdate(nullptr);
+  context->RecordChange(295);
+  ASSERT_TRUE(Settings().SetValue(323, 300));
+  color->UpdateControl(0);
+  quality->UpdateControl(0);
+  EXPECT_EQ(dialog.Text(1070), u"This is the \"Automatic\" setting");
+  EXPECT_EQ(dialog.Text(1010), u"This is a \"Custom\" setting");
+  context->EndUpdate();
 }
 
 }  // namespace
