@@ -11,6 +11,7 @@
 #include "ui/framework/ui_context.h"
 #include "ui/pages/configure_features.h"
 #include "ui/pages/description_texts.h"
+#include "ui/pages/feature_tip.h"
 #include "ui/pages/font_card_list.h"
 #include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
@@ -27,8 +28,6 @@ constexpr GControlEntry kAboutTable[] = {{11525, kNo}, {0, 0}};
 constexpr GControlEntry kPreviewTable[] = {{1070, 901}, {0, 0}};
 constexpr GControlEntry kQuicksetTable[] = {
     {1011, 902}, {1012, 903}, {1014, 904}, {1010, kNo}, {0, 0}};
-constexpr GControlEntry kQuicksetTip1[] = {{1013, kNo}, {0, 0}};
-constexpr GControlEntry kQuicksetTip2[] = {{1015, kNo}, {0, 0}};
 constexpr std::uint32_t kQuicksetTipFlag = 0x4000009D;
 constexpr std::uint32_t kQuicksetTipMessage = 0x4000009E;
 
@@ -76,7 +75,8 @@ class Groups {
   void Add(GControlWrapper* wrapper) { to_->AddWrapper(wrapper); }
   void Plain(Pairs pairs) { Add(new GPageFeature(context_), pairs); }
   void Tip(Pairs pairs, std::uint32_t flag, std::uint32_t message, int style) {
-    Add(new GTipGroupFeature(context_, flag, message, style), pairs);
+    to_->AddWrapper(new GFeatureTipWrapper(new GFeatureTipFeature(context_, &flag, &message),
+                                           Ended(pairs).data(), style));
   }
   void About() {
     to_->AddWrapper(new GAboutButtonWrapper(new GAboutFeature(context_), kAboutTable));
@@ -89,10 +89,8 @@ class Groups {
     About();
     if (preview) Preview();
     to_->AddWrapper(new GQuicksetComboWrapper(new GQuicksetPoolFeature(context_), kQuicksetTable));
-    to_->AddWrapper(new GPageWrapper(
-        new GTipGroupFeature(context_, kQuicksetTipFlag, kQuicksetTipMessage, 1), kQuicksetTip1));
-    to_->AddWrapper(new GPageWrapper(
-        new GTipGroupFeature(context_, kQuicksetTipFlag, kQuicksetTipMessage, 1), kQuicksetTip2));
+    Tip({{1013, kNo}}, kQuicksetTipFlag, kQuicksetTipMessage, 1);
+    Tip({{1015, kNo}}, kQuicksetTipFlag, kQuicksetTipMessage, 1);
   }
   GUIContext* Context() const { return context_; }
 

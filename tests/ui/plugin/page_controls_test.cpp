@@ -12,14 +12,18 @@
 #include "config/paper/form_to_tray.h"
 #include "driver/model_lookup.h"
 #include "output/core/peripheral_composite.h"
+#include "platform/message_box.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/drawing.h"
 #include "platform/ui/messages.h"
+#include "platform/ui/ui_host.h"
 #include "platform/ui/window.h"
 #include "tests/ui/plugin/plugin_fixture.h"
 #include "ui/framework/resource_library.h"
 #include "ui/framework/ui_context.h"
 #include "ui/pages/accessory_choices.h"
 #include "ui/pages/description_texts.h"
+#include "ui/pages/feature_tip.h"
 #include "ui/pages/media_type_controls.h"
 
 using namespace platform;
@@ -274,6 +278,80 @@ TEST_F(PageControlsTest, DescriptionTexts) {
   EXPECT_EQ(dialog.Text(1070), u"This is the \"Automatic\" setting");
   EXPECT_EQ(dialog.Text(1010), u"This is a \"Custom\" setting");
   context->EndUpdate();
+}
+
+// The tip's state by the access flags, its flag and its message.
+TEST_F(PageControlsTest, TipStates) {
+  constexpr std::uint32_t kTipFlag = 0x4000007C, kTipMessage = 0x4000007D;
+  GFeatureTipFeature tip(context.get(), &kTipFlag, &kTipMessage);
+  EXPECT_EQ(tip.GetState(), kStateHidden);  // neither exists
+  struct Case {
+    std::uint32_t access;
+    std::int32_t flag, message;
+    int state;
+  } const cases[] = {{0, 1, 11902, 2}, {0, 1, 5161, 0}, {0, 0, 5301, 0}, {0, 2, 5320, 0},
+                     {0, 2, 5161, 2},  {0, 0, 0, 2},    {1, 1, 5161, 2}, {2, 1, 5161, 0}};
+  for (const Case& c : cases) {
+    host.access_flags = c.access;
+    Ui(kTipFlag, c.flag);
+    Ui(kTipMessage, c.message);
+    EXPECT_EQ(tip.GetState(), c.state) << c.access << " " << c.flag << " " << c.message;
+  }
+}
+
+// The pictures are drawn centred in the 80 x 16 button: the 8 x 8 bitmap
+// at (36, 4). Row 0 of 11280 (and 11282) is blue at x 3-4; row 1 of 11281
+// (and 11283) at x 4-5 (the resource script's pixels).
+TEST_F(PageControlsTest, TipDrawsItsPicturesAndShowsItsMessage) {
+  constexpr std::uint32_t kTipFlag = 0x4000007C, kTipMessage = 0x4000007D;
+  constexpr COLORREF kBlue = 0xFF0000, kFace = 0xC0C0C0, kWhite = 0xFFFFFF;
+  auto* tip =
+      Place(new GFeatureTipWrapper(new GFeatureTipFeature(context.get(), &kTipFlag, &kTipMessage),
+                                   std::vector<GControlEntry>{{2064, kNoHelp}, {0, 0}}.data(), 0));
+  auto* white =
+      Place(new GFeatureTipWrapper(new GFeatureTipFeature(context.get(), &kTipFlag, &kTipMessage),
+                                   std::vector<GControlEntry>{{2024, kNoHelp}, {0, 0}}.data(), 1));
+  HWND button = GetDlgItem(page, 2064);
+  InvalidateRect(button, nullptr, 0);
+  ui.Pump();
+  EXPECT_EQ(GetWindowPixel(button, 39, 4), kBlue);
+  EXPECT_EQ(GetWindowPixel(button, 40, 5), kFace);
+  EXPECT_EQ(GetWindowPixel(button, 0, 0), kFace);  // the face around it, no focus frame
+  // Pressed and focused: 11281, and the focus frame inverts (0, 0).
+  auto draw = [&](GFeatureTipWrapper* wrapper, HWND item, UINT state) {
+    DrawItemStruct record;
+    record.control_id = UINT(GetDlgCtrlID(item));
+    record.item_state = state;
+    record.item = item;
+    record.dc = GetDC(item);
+    record.item_rect = Rect{0, 0, 80, 16};
+    wrapper->HandleMessage(kWmDrawItem, record.control_id, reinterpret_cast<LPARAM>(&record));
+    ReleaseDC(item, record.dc);
+  };
+  draw(tip, button, kOdsSelected | kOdsFocus);
+  EXPECT_EQ(GetWindowPixel(button, 40, 5), kBlue);
+  EXPECT_EQ(GetWindowPixel(button, 39, 4), kFace);
+  EXPECT_EQ(GetWindowPixel(button, 0, 0), kFace ^ 0xFFFFFF);
+  EXPECT_EQ(GetWindowPixel(button, 1, 0), kFace);
+  HWND other = GetDlgItem(page, 2024);
+  draw(white, other, kOdsSelected);
+  EXPECT_EQ(GetWindowPixel(other, 40, 5), kBlue);
+  EXPECT_EQ(GetWindowPixel(other, 0, 0), kWhite);
+
+  // A click shows the message in a "Feature Tip" box owned by the page; a
+  // message without text shows none.
+  Ui(kTipFlag, 1);
+  Ui(kTipMessage, 5161);
+  tip->Refresh(1);
+  ui.ExpectBox(u"In order to use this feature, choose a source tray different from first page.",
+               u"Feature Tip", kMbIconInformation, kIdOk);
+  UiDialog dialog(page);
+  ASSERT_TRUE(dialog.Click(2064));
+  EXPECT_EQ(ui.Boxes().back().owner, page);
+  EXPECT_EQ(GetCursor(), tip->Cursor());
+  Ui(kTipMessage, 5999);
+  ASSERT_TRUE(dialog.Click(2064));
+  EXPECT_EQ(ui.Boxes().size(), 1u);
 }
 
 }  // namespace
