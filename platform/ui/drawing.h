@@ -77,6 +77,8 @@ int ReleaseDC(HWND window, HDC dc);
 BOOL BitBlt(HDC dc, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop);
 // The pixel's colour; kClrInvalid outside the surface.
 COLORREF GetPixel(HDC dc, int x, int y);
+// Sets the pixel; answers the colour set, kClrInvalid outside the surface.
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 // Fills with the context's brush, from (x, y), the 4-connected area of
 // pixels of `color` (kFloodFillSurface) or of pixels other than `color`
 // (kFloodFillBorder). 0 when the seed lies outside the surface or does not

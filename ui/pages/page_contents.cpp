@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "config/paper/form_to_tray.h"
 #include "driver/services/os_factory.h"
 #include "driver/ui_driver_data.h"
 #include "platform/ui/messages.h"
@@ -16,6 +17,7 @@
 #include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
 #include "ui/pages/paper_features.h"
+#include "ui/pages/tray_picture.h"
 
 namespace {
 
@@ -224,7 +226,10 @@ void AddPaperGroups(GDialogBase* page, GUIContext* context) {
   groups.Add<GMediaTypeListWrapper>(new GMediaTypeFeature(context), {{11582, 203}, {11581, 203}});
   groups.Plain({{11584, 205}, {11583, 205}});  // paper source
   groups.Tip({{12138, kNo}}, 0x40000091, 0x40000092, 0);
-  groups.Plain({{2021, 210}});  // tray picture
+  auto* table = dynamic_cast<GFormToTrayDatabase*>(
+      context->GetSettingsView().FindTyped(kFormToTrayKey, kGFormToTrayDatabaseId));
+  groups.Add(new GPrinterPictureWrapper(new GTrayPicturePart(context), Ended({{2021, 210}}).data(),
+                                        table && table->HasNonDefaultAssociation() ? 0 : 1));
   groups.Tip({{2025, kNo}}, 0x40000039, 0x4000003A, 1);
   groups.Shared(true);
 }
@@ -338,7 +343,8 @@ void AddConfigureGroups(GDialogBase* page, GUIContext* context) {
   groups.Add(new GDialogButtonWrapper(new GPageFeature(context),
                                       Ended({{7049, 6180}, {7045, kNo}}).data(), more));
   groups.Add<GAutoConfigWrapper>(new GAutoConfigFeature(context), {{7052, 605}, {7050, kNo}});
-  groups.Plain({{2021, 606}});  // tray picture, not interactive
+  groups.Add(
+      new GPrinterPictureWrapper(new GTrayPicturePart(context), Ended({{2021, 606}}).data(), 0));
   groups.About();
 }
 

@@ -9,7 +9,9 @@
 // Groups that a later part of the library gives their own classes hold
 // their places as plain pairs with their final tables: the paper sources
 // of the Paper page, the quality details' option groups, the Configure
-// page's option groups and the forms page's links.
+// page's option groups and the forms page's links. The Paper page's tray
+// picture lets clicks select a tray unless the form-to-tray table links a
+// tray to a form or paper type other than the default.
 //
 // The groups without a class of their own, all plain pairs here:
 //   Configure 1 (7013, 7010)         configuration status

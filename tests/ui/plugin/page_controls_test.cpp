@@ -25,6 +25,7 @@
 #include "ui/pages/description_texts.h"
 #include "ui/pages/feature_tip.h"
 #include "ui/pages/media_type_controls.h"
+#include "ui/pages/tray_picture.h"
 
 using namespace platform;
 using testing_support::UiDialog;
@@ -82,6 +83,11 @@ class PageControlsTest : public testing_support::PluginFixture {
   void Ui(std::uint32_t id, std::int32_t value) { context->GetUIObjectView().SetValue(id, value); }
   void Add(MPersistentObject* child) {
     static_cast<GAttributeComposite*>(settings.Get())->AddChild(child);
+  }
+  std::int32_t GetAttributeValueFor(std::uint32_t key) {
+    std::int32_t value = 0;
+    Settings().GetValue(key, value);
+    return value;
   }
   RWCString Type(std::uint32_t key) {
     RWCString value;
@@ -352,6 +358,98 @@ TEST_F(PageControlsTest, TipDrawsItsPicturesAndShowsItsMessage) {
   Ui(kTipMessage, 5999);
   ASSERT_TRUE(dialog.Click(2064));
   EXPECT_EQ(ui.Boxes().size(), 1u);
+}
+
+// The five page groups' trays and options, each made when missing.
+void AddTrays(GAttributeView settings, GAttributeComposite* tree) {
+  for (std::uint32_t key : {258u, 263u, 921u, 1214u, 1212u, 920u, 1218u, 264u})
+    if (!settings.Has(key)) tree->AddChild(new GValueAttribute(0, key));
+}
+
+// Hot spots that overlap: the upper one covers the others.
+class OverlappingPicture : public GTrayPicturePart {
+ public:
+  using GTrayPicturePart::GTrayPicturePart;
+  std::array<Polygon, 3> HotSpots() const override {
+    const Polygon all{{{0, 0}, {200, 0}, {200, 200}, {0, 200}}};
+    return {all, all, all};
+  }
+};
+
+TEST_F(PageControlsTest, TrayPartReadsWritesAndHitTests) {
+  AddTrays(Settings(), static_cast<GAttributeComposite*>(settings.Get()));
+  GTrayPicturePart part(context.get());
+  part.SetOrigin(5, 5);
+  EXPECT_EQ(part.GetValue(), GetAttributeValueFor(258));
+  EXPECT_TRUE(context->GetUIObjectView().Has(kPageGroupSelector));
+  // Selector 0 with the same paper for all pages writes all five trays.
+  part.SetValue(3);
+  for (std::uint32_t key : {258u, 263u, 921u, 1214u, 1212u})
+    EXPECT_EQ(GetAttributeValueFor(key), 3) << key;
+  Ui(kPageGroupSelector, 2);
+  EXPECT_EQ(part.GetValue(), 0);  // back cover off: no tray, nothing highlighted
+  part.SetValue(6);
+  EXPECT_EQ(part.GetValue(), 6);
+  EXPECT_EQ(GetAttributeValueFor(920), 2);
+  EXPECT_EQ(GetAttributeValueFor(258), 3);
+
+  struct Case {
+    int x, y;
+    const char* accessory;
+    std::int32_t lock, value;
+  } const cases[] = {{125, 133, "", 0, 1},       {115, 155, "", 0, -1},  {115, 155, "Z7142", 0, 3},
+                     {104, 93, "", 0, 6},        {125, 133, "", 1, -1},  {-4, -4, "", 0, -1},
+                     {113, 133, "Z7142", 0, -1}, {5000, 5000, "", 0, -1}};
+  for (const Case& c : cases) {
+    Settings().SetString(315, c.accessory);
+    Ui(kTraySelectionLock, c.lock);
+    EXPECT_EQ(part.GetValueAtPoint(c.x, c.y), c.value) << c.x << "," << c.y << " " << c.accessory;
+  }
+  Ui(kTraySelectionLock, 0);
+  OverlappingPicture overlapping(context.get());
+  EXPECT_EQ(overlapping.GetValueAtPoint(110, 150), 6);
+
+  // Saved values: made with their defaults; one of another class reads
+  // its default and stays.
+  EXPECT_EQ(part.GetSavedValue(1), -1);
+  EXPECT_EQ(part.GetSavedPair(2), 0u);
+  part.SetSavedPair(0, 0x00070003);
+  EXPECT_EQ(part.GetSavedPair(0), 0x00070003u);
+  context->GetUIObjects()->AddChild(new GStringAttribute("x", 0x40000050));
+  EXPECT_EQ(part.GetSavedValue(0), 0);
+}
+
+// A click on the middle tray selects tray 1 and repaints: the tray-1 area
+// turns green, every other pixel stays the picture's.
+TEST_F(PageControlsTest, PictureClickSelectsAndHighlights) {
+  AddTrays(Settings(), static_cast<GAttributeComposite*>(settings.Get()));
+  auto* picture =
+      Place(new GPrinterPictureWrapper(new GTrayPicturePart(context.get()),
+                                       std::vector<GControlEntry>{{2021, 210}, {0, 0}}.data(), 1));
+  auto* part = static_cast<GTrayPicturePart*>(picture->GetFeature());
+  const Point origin = part->GetOrigin();
+  EXPECT_EQ(origin.x + origin.y, 10);
+  UiDialog dialog(page);
+  ASSERT_TRUE(dialog.ClickAt(2021, origin.x + 120, origin.y + 128));
+  EXPECT_EQ(GetAttributeValueFor(258), 1);
+  EXPECT_EQ(picture->Selected(), 1);
+  EXPECT_GT(ui.Pump(), 0u);
+  HWND button = GetDlgItem(page, 2021);
+  HDC source = part->Picture();
+  constexpr COLORREF kTray1 = 0x5070A0;  // A07050 in the script
+  int green = 0;
+  for (int y = 0; y < 175; ++y) {
+    for (int x = 0; x < 170; ++x) {
+      const COLORREF was = GetPixel(source, x, y);
+      const COLORREF now = GetWindowPixel(button, origin.x + x, origin.y + y);
+      EXPECT_EQ(now, was == kTray1 ? 0x00FF00 : was) << x << "," << y;
+      green += now == 0x00FF00;
+    }
+  }
+  EXPECT_GT(green, 100);
+  // Nothing under the lower tray without the accessory.
+  ASSERT_TRUE(dialog.ClickAt(2021, origin.x + 120, origin.y + 150));
+  EXPECT_EQ(GetAttributeValueFor(258), 1);
 }
 
 }  // namespace
