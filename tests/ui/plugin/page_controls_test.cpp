@@ -10,6 +10,8 @@
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "config/paper/form_to_tray.h"
+#include "config/paper/paper_handling_device.h"
+#include "config/paper/paper_parts.h"
 #include "driver/model_lookup.h"
 #include "output/core/peripheral_composite.h"
 #include "platform/message_box.h"
@@ -25,6 +27,7 @@
 #include "ui/pages/description_texts.h"
 #include "ui/pages/feature_tip.h"
 #include "ui/pages/media_type_controls.h"
+#include "ui/pages/output_bin.h"
 #include "ui/pages/tray_picture.h"
 
 using namespace platform;
@@ -450,6 +453,56 @@ TEST_F(PageControlsTest, PictureClickSelectsAndHighlights) {
   // Nothing under the lower tray without the accessory.
   ASSERT_TRUE(dialog.ClickAt(2021, origin.x + 120, origin.y + 150));
   EXPECT_EQ(GetAttributeValueFor(258), 1);
+}
+
+// Bins of installed output devices only, by their part ids; names from the
+// parts or from the bins' default strings.
+TEST_F(PageControlsTest, OutputBinsListAndWriteBack) {
+  GAttributeComposite* devices = context->GetConfigView().FindComposite(kPaperHandlingKey);
+  ASSERT_NE(devices, nullptr);
+  devices->RemoveAll();
+  auto device = [&](std::uint32_t type, std::uint32_t optional,
+                    std::initializer_list<std::pair<int, const char*>> bins) {
+    auto* made = new GPaperHandlingDevice(RWCString("D"), type, optional, 0, 1, 0, 0);
+    for (const auto& [id, text] : bins)
+      made->SetPart(std::uint16_t(id),
+                    new GBin(0, RWCString("B"), std::uint16_t(id), 0, 0, -1, -1, 0, 0, text, 0));
+    devices->AddChild(made);
+  };
+  device(kOutputDevice, 1, {{1, ""}});  // optional, not installed
+  device(kPaperSource, 0, {{21, ""}});
+  device(kOutputDevice, 0,
+         {{1, ""},
+          {2, "Two"},
+          {4, ""},
+          {20, ""},
+          {21, "Stacker X"},
+          {22, ""},
+          {40, ""},
+          {41, ""},
+          {70, "Last"},
+          {71, ""}});
+  if (!SetValueIfPresent(settings.Get(), kOutputBinKey, 59))
+    Add(new GValueAttribute(59, kOutputBinKey));
+  auto* wrapper = Place(new GOutputBinComboWrapper(
+      new GOutputBinFeature(context.get()),
+      std::vector<GControlEntry>{{2014, 0}, {2013, 0}, {2015, 0}, {11581, 0}, {11584, 0}, {0, 0}}
+          .data()));
+  UiDialog dialog(page);
+  // In the device's walking order of its parts (ids 1, 21, 70, 41).
+  EXPECT_EQ(dialog.Items(2015),
+            (std::vector<std::u16string>{u"Top Bin (Face-Down)", u"Stacker X", u"Last", u""}));
+  EXPECT_EQ(dialog.Selection(2015), 2);
+  EXPECT_EQ(dialog.Items(11584), std::vector<std::u16string>{u"(None)"});
+  EXPECT_FALSE(dialog.Enabled(11584));
+  ASSERT_TRUE(dialog.Select(2015, u"Stacker X"));
+  EXPECT_EQ(GetAttributeValueFor(kOutputBinKey), 3);
+  // Without bins nothing is selected and the choice reads as bin 1.
+  devices->RemoveAll();
+  wrapper->UpdateControl(1);
+  EXPECT_TRUE(dialog.Items(2015).empty());
+  wrapper->ReadControl();
+  EXPECT_EQ(GetAttributeValueFor(kOutputBinKey), 1);
 }
 
 }  // namespace
