@@ -8,7 +8,6 @@
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "config/paper/form_to_tray.h"
-#include "platform/text.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/window.h"
@@ -93,18 +92,6 @@ bool IsOneOf(std::int32_t value, std::initializer_list<std::int32_t> set) {
   return false;
 }
 
-RWWString ToWide(const RWCString& text) {
-  std::u16string wide;
-  if (!MultiByteToWide(text.Data(), text.Length(), wide)) return RWWString();
-  return RWWString(wide.data(), wide.size());
-}
-
-RWCString ToNarrow(const RWWString& text) {
-  std::string narrow;
-  if (!WideToMultiByte(text.Data(), text.Length(), narrow)) return RWCString();
-  return RWCString(narrow.data(), narrow.size());
-}
-
 }  // namespace
 
 std::uint16_t MediaTypeNameToStringId(const RWCString& name) {
@@ -177,7 +164,7 @@ bool GMediaTypeFeature::NextUserType(RWWString& name) {
   while (*next_user_type_ < types->EntryCount()) {
     auto* type = dynamic_cast<const GStringAttribute*>(children[(*next_user_type_)++].Get());
     if (!type) continue;
-    name = ToWide(type->GetValue());
+    name = RWWString::FromMultiByte(type->GetValue());
     return true;
   }
   return false;
@@ -191,13 +178,13 @@ void GMediaTypeFeature::GetCurrentType(RWWString& name) {
   if (IsFixedMediaType(id)) {
     LoadResString(id, name);
   } else {
-    name = ToWide(stored);
+    name = RWWString::FromMultiByte(stored);
   }
 }
 
 void GMediaTypeFeature::SetCurrentType(const RWWString& display, std::uint32_t data) {
   const auto id = static_cast<std::uint16_t>(data);
-  const RWCString name = IsFixedMediaType(id) ? MediaTypeStringIdToName(id) : ToNarrow(display);
+  const RWCString name = IsFixedMediaType(id) ? MediaTypeStringIdToName(id) : display.ToMultiByte();
   GAttributeView settings = GetContext()->GetSettingsView();
   const std::int32_t section = Section();
   if (section == 0) {
