@@ -409,6 +409,15 @@ TEST_F(PageControlsTest, TrayPartReadsWritesAndHitTests) {
     EXPECT_EQ(part.GetValueAtPoint(c.x, c.y), c.value) << c.x << "," << c.y << " " << c.accessory;
   }
   Ui(kTraySelectionLock, 0);
+  // Trays of another class are passed over and not written.
+  auto* tree = static_cast<GAttributeComposite*>(settings.Get());
+  for (std::uint32_t key : {258u, 263u}) {
+    delete tree->RemoveByKey(key);
+    Add(new GStringAttribute("1", key));
+  }
+  Ui(kPageGroupSelector, 0);
+  part.SetValue(1);
+  EXPECT_EQ(GetAttributeValueFor(1212), 1);
   OverlappingPicture overlapping(context.get());
   EXPECT_EQ(overlapping.GetValueAtPoint(110, 150), 6);
 
