@@ -219,14 +219,6 @@ COLORREF GetPixel(HDC dc, int x, int y) {
   });
 }
 
-COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
-  return WithSurface(dc, kClrInvalid, [&](DeviceContext&, SurfaceView s) {
-    if (x < 0 || y < 0 || x >= s.width || y >= s.height) return kClrInvalid;
-    s.pixels[std::size_t(y) * s.width + x] = PixelOf(color);
-    return color & 0x00FFFFFF;
-  });
-}
-
 BOOL ExtFloodFill(HDC dc, int x, int y, COLORREF color, UINT type) {
   return WithSurface(dc, BOOL(0), [&](DeviceContext& context, SurfaceView s) -> BOOL {
     if (x < 0 || y < 0 || x >= s.width || y >= s.height) return 0;

@@ -39,6 +39,7 @@ inline constexpr DWORD kSrcCopy = 0x00CC0020;
 inline constexpr DWORD kSrcInvert = 0x00660046;
 inline constexpr DWORD kSrcAnd = 0x008800C6;
 inline constexpr DWORD kPatCopy = 0x00F00021;
+inline constexpr DWORD kDstInvert = 0x00550009;
 // ExtFloodFill types.
 inline constexpr UINT kFloodFillBorder = 0;
 inline constexpr UINT kFloodFillSurface = 1;
@@ -74,11 +75,10 @@ int ReleaseDC(HWND window, HDC dc);
 // Copies `width` x `height` pixels from `source` at (sx, sy) to `dc` at
 // (x, y) through the ternary raster operation `rop` (its bits 16-23; the
 // pattern is `dc`'s brush); the parts outside either surface are left out.
+// A null `source` reads as black (for operations that use none).
 BOOL BitBlt(HDC dc, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop);
 // The pixel's colour; kClrInvalid outside the surface.
 COLORREF GetPixel(HDC dc, int x, int y);
-// Sets the pixel; answers the colour set, kClrInvalid outside the surface.
-COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 // Fills with the context's brush, from (x, y), the 4-connected area of
 // pixels of `color` (kFloodFillSurface) or of pixels other than `color`
 // (kFloodFillBorder). 0 when the seed lies outside the surface or does not

@@ -256,13 +256,25 @@ void GPrinterPictureWrapper::Draw(const DrawItemStruct& record) {
     DrawItemStruct on_scratch = record;
     on_scratch.dc = scratch;
     part_->HighlightValue(on_scratch);
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x)
-        SetPixel(mask, x, y,
-                 GetPixel(scratch, x, y) == GetPixel(record.dc, x, y) ? Rgb(0xFF, 0xFF, 0xFF) : 0);
-    BitBlt(record.dc, 0, 0, width, height, scratch, 0, 0, kSrcInvert);
-    BitBlt(record.dc, 0, 0, width, height, mask, 0, 0, kSrcAnd);
-    BitBlt(record.dc, 0, 0, width, height, scratch, 0, 0, kSrcInvert);
+    // The changed pixels are the area filled from the value's point: in
+    // picture xor scratch, inverted, they are the one area of a colour
+    // other than white around that point, which a black fill turns into
+    // the mask. Nothing changed: nothing to lay over.
+    const Point spot = part_->GetPointForValue(part_->GetValue());
+    const int x = origin.x + spot.x, y = origin.y + spot.y;
+    if ((spot.x != 0 || spot.y != 0) && GetPixel(scratch, x, y) != GetPixel(record.dc, x, y)) {
+      BitBlt(mask, 0, 0, width, height, record.dc, 0, 0, kSrcCopy);
+      BitBlt(mask, 0, 0, width, height, scratch, 0, 0, kSrcInvert);
+      BitBlt(mask, 0, 0, width, height, nullptr, 0, 0, kDstInvert);
+      HBRUSH black = CreateSolidBrush(0);
+      HGDIOBJ white = SelectObject(mask, black);
+      ExtFloodFill(mask, x, y, GetPixel(mask, x, y), kFloodFillSurface);
+      SelectObject(mask, white);
+      DeleteObject(black);
+      BitBlt(record.dc, 0, 0, width, height, scratch, 0, 0, kSrcInvert);
+      BitBlt(record.dc, 0, 0, width, height, mask, 0, 0, kSrcAnd);
+      BitBlt(record.dc, 0, 0, width, height, scratch, 0, 0, kSrcInvert);
+    }
     SelectObject(scratch, scratch_stock);
     SelectObject(mask, mask_stock);
   }
