@@ -96,17 +96,18 @@ HGDIOBJ AddLocked(std::unique_ptr<Object> object) {
   return host_internal::HandleFromId<HGDIOBJ>(StateLocked().handles.Add(std::move(object)));
 }
 
-// The ternary operation `code` (bits 16-23 of a raster operation) on each
-// of the 24 colour bits of pattern, source and destination.
+// The ternary operation `code` (bits 16-23 of a raster operation) on the
+// 24 colour bits of pattern, source and destination at once: bit i of the
+// code is the result where (pattern, source, destination) spell i.
 std::uint32_t Ternary(std::uint32_t code, std::uint32_t pattern, std::uint32_t source,
                       std::uint32_t dest) {
   std::uint32_t out = 0;
-  for (int bit = 0; bit < 24; ++bit) {
-    const std::uint32_t index =
-        (((pattern >> bit) & 1) << 2) | (((source >> bit) & 1) << 1) | ((dest >> bit) & 1);
-    out |= ((code >> index) & 1) << bit;
+  for (std::uint32_t index = 0; index < 8; ++index) {
+    if (((code >> index) & 1) == 0) continue;
+    out |= ((index & 4) ? pattern : ~pattern) & ((index & 2) ? source : ~source) &
+           ((index & 1) ? dest : ~dest);
   }
-  return out;
+  return out & 0x00FFFFFF;
 }
 
 }  // namespace
