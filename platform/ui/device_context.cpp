@@ -4,34 +4,9 @@
 #include <cstdlib>
 #include <map>
 
-#include "platform/ui/ui_state.h"
+#include "platform/ui/drawing_state.h"
 
 namespace platform {
-namespace ui_internal {
-
-struct Font : UiObject {
-  Font() : UiObject(UiHandleKind::kFont) {}
-  static bool Holds(UiHandleKind k) { return k == UiHandleKind::kFont; }
-  LogFontW record;
-};
-
-struct DeviceContext : UiObject {
-  DeviceContext() : UiObject(UiHandleKind::kDeviceContext) {}
-  static bool Holds(UiHandleKind k) { return k == UiHandleKind::kDeviceContext; }
-  PrinterPage page;
-  DcState state;
-  std::uintptr_t font = 0;  // 0: the stock font
-  std::vector<DcState> saved;
-  std::vector<std::uintptr_t> saved_fonts;
-  std::vector<DcEvent> log;
-  struct Answer {
-    int result = 0;
-    std::vector<BYTE> reply;
-  };
-  std::map<int, Answer> answers;
-};
-
-}  // namespace ui_internal
 
 namespace {
 
@@ -183,6 +158,9 @@ HFONT CreateFontIndirectW(const LogFontW* record) {
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
   return WithDc(dc, HGDIOBJ(nullptr), [object](DeviceContext& context) -> HGDIOBJ {
     const std::uintptr_t id = host_internal::IdFromHandle(object);
+    std::uintptr_t replaced = 0;
+    if (SelectDrawingObjectLocked(context, id, replaced))
+      return host_internal::HandleFromId<HGDIOBJ>(replaced);
     Font* font = StateLocked().handles.Find<Font>(id);
     if (font == nullptr && id != kStockFont) return Fail<HGDIOBJ>(kErrorInvalidHandle, nullptr);
     const std::uintptr_t previous = context.font ? context.font : kStockFont;

@@ -96,8 +96,9 @@ int GetTextCharacterExtra(HDC dc);
 
 // A new font; null for a null record.
 HFONT CreateFontIndirectW(const LogFontW* font);
-// Selects a font into a context; answers the font it replaces (a context's
-// first font is the stock one, a permanent handle), null on failure.
+// Selects a font into a context, or a brush or bitmap (platform/ui/drawing.h);
+// answers the object of that kind it replaces (a context's first ones are
+// stock, permanent handles), null on failure.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 // Narrows the clip to its intersection with the rectangle.
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);

@@ -250,7 +250,7 @@ struct DrawItemStruct {
   UINT item_action = 0;  // kOdaDrawEntire, ...
   UINT item_state = 0;   // kOdsSelected | kOdsDisabled | kOdsFocus
   HWND item = nullptr;
-  HDC dc = nullptr;  // none yet: the host has no drawing surfaces
+  HDC dc = nullptr;  // on the control's surface (platform/ui/drawing.h)
   Rect item_rect;
   ULONG_PTR item_data = 0;
 };

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/host/threads.h"
+#include "platform/ui/drawing.h"
 #include "platform/ui/ui_state.h"
 #include "platform/ui/window.h"
 
@@ -272,7 +273,11 @@ bool PaintWindow(HWND handle) {
     draw.item_rect =
         Rect{0, 0, window->rect.right - window->rect.left, window->rect.bottom - window->rect.top};
   }
+  // The control draws on its own surface, through a context the host gives
+  // back afterwards.
+  draw.dc = GetDC(handle);
   SendMessageW(parent, kWmDrawItem, draw.control_id, reinterpret_cast<LPARAM>(&draw));
+  DeleteDC(draw.dc);
   return true;
 }
 

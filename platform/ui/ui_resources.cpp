@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/ui/dialog.h"
-#include "platform/ui/ui_state.h"
+#include "platform/ui/drawing_state.h"
 
 namespace platform {
 
@@ -49,7 +49,7 @@ BOOL DeleteObject(HGDIOBJ object) {
   Lock lock(Mutex());
   auto& handles = StateLocked().handles;
   std::uintptr_t id = host_internal::IdFromHandle(object);
-  if (DeleteFontLocked(id)) return 1;
+  if (DeleteFontLocked(id) || DeleteDrawingObjectLocked(id)) return 1;
   if (handles.Find<Bitmap>(id) == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
   handles.Remove(id);
   return 1;

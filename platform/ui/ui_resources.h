@@ -21,8 +21,8 @@ namespace platform {
 HBITMAP LoadBitmapW(HINSTANCE instance, const char16_t* name);
 HCURSOR LoadCursorW(HINSTANCE instance, const char16_t* name);
 
-// Frees a bitmap or a font (platform/ui/device_context.h); 0 for anything
-// else.
+// Frees a bitmap, a font (platform/ui/device_context.h), a brush or a
+// region (platform/ui/drawing.h); 0 for anything else.
 BOOL DeleteObject(HGDIOBJ object);
 
 // What GetObjectW tells of a bitmap: 32 bits per pixel, one plane.

@@ -55,9 +55,11 @@ struct Window : UiObject {
   Rect rect;  // in the parent's client area (the screen for top-level ones)
   HINSTANCE instance = nullptr;
   LONG_PTR user_data = 0;
-  std::vector<unsigned char> extra;  // window longs at indexes 0 and up
-  DWORD thread = 0;                  // the thread that made it
-  bool invalid = false;              // waits for painting
+  std::vector<unsigned char> extra;    // window longs at indexes 0 and up
+  DWORD thread = 0;                    // the thread that made it
+  bool invalid = false;                // waits for painting
+  std::vector<std::uint32_t> surface;  // 0x00RRGGBB, rect's size; made on first use
+  int surface_width = 0;
   bool destroying = false;
   // Buttons.
   int check = 0;

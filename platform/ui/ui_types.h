@@ -18,7 +18,8 @@ using ATOM = WORD;
 // The kinds of object the host's one handle table holds; each has a live
 // count (UiHandleCount in platform/ui/ui_host.h) so that leaks show.
 // Property sheets and their pages (platform/ui/property_sheet.h), device
-// contexts and fonts (platform/ui/device_context.h) count too.
+// contexts and fonts (platform/ui/device_context.h), brushes and regions
+// (platform/ui/drawing.h) count too.
 enum class UiHandleKind {
   kWindow,
   kDialog,
@@ -28,9 +29,11 @@ enum class UiHandleKind {
   kSheet,
   kSheetPage,
   kDeviceContext,
-  kFont
+  kFont,
+  kBrush,
+  kRegion
 };
-inline constexpr int kUiHandleKinds = 9;
+inline constexpr int kUiHandleKinds = 11;
 
 struct Point {
   LONG x = 0;

@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "config/paper/form_to_tray.h"
 #include "driver/services/os_factory.h"
 #include "driver/ui_driver_data.h"
 #include "platform/ui/messages.h"
@@ -10,9 +11,13 @@
 #include "ui/framework/modal_dialog.h"
 #include "ui/framework/ui_context.h"
 #include "ui/pages/configure_features.h"
+#include "ui/pages/description_texts.h"
+#include "ui/pages/feature_tip.h"
 #include "ui/pages/font_card_list.h"
+#include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
 #include "ui/pages/paper_features.h"
+#include "ui/pages/tray_picture.h"
 
 namespace {
 
@@ -25,8 +30,6 @@ constexpr GControlEntry kAboutTable[] = {{11525, kNo}, {0, 0}};
 constexpr GControlEntry kPreviewTable[] = {{1070, 901}, {0, 0}};
 constexpr GControlEntry kQuicksetTable[] = {
     {1011, 902}, {1012, 903}, {1014, 904}, {1010, kNo}, {0, 0}};
-constexpr GControlEntry kQuicksetTip1[] = {{1013, kNo}, {0, 0}};
-constexpr GControlEntry kQuicksetTip2[] = {{1015, kNo}, {0, 0}};
 constexpr std::uint32_t kQuicksetTipFlag = 0x4000009D;
 constexpr std::uint32_t kQuicksetTipMessage = 0x4000009E;
 
@@ -74,7 +77,8 @@ class Groups {
   void Add(GControlWrapper* wrapper) { to_->AddWrapper(wrapper); }
   void Plain(Pairs pairs) { Add(new GPageFeature(context_), pairs); }
   void Tip(Pairs pairs, std::uint32_t flag, std::uint32_t message, int style) {
-    Add(new GTipGroupFeature(context_, flag, message, style), pairs);
+    to_->AddWrapper(new GFeatureTipWrapper(new GFeatureTipFeature(context_, &flag, &message),
+                                           Ended(pairs).data(), style));
   }
   void About() {
     to_->AddWrapper(new GAboutButtonWrapper(new GAboutFeature(context_), kAboutTable));
@@ -87,10 +91,8 @@ class Groups {
     About();
     if (preview) Preview();
     to_->AddWrapper(new GQuicksetComboWrapper(new GQuicksetPoolFeature(context_), kQuicksetTable));
-    to_->AddWrapper(new GPageWrapper(
-        new GTipGroupFeature(context_, kQuicksetTipFlag, kQuicksetTipMessage, 1), kQuicksetTip1));
-    to_->AddWrapper(new GPageWrapper(
-        new GTipGroupFeature(context_, kQuicksetTipFlag, kQuicksetTipMessage, 1), kQuicksetTip2));
+    Tip({{1013, kNo}}, kQuicksetTipFlag, kQuicksetTipMessage, 1);
+    Tip({{1015, kNo}}, kQuicksetTipFlag, kQuicksetTipMessage, 1);
   }
   GUIContext* Context() const { return context_; }
 
@@ -162,11 +164,11 @@ GModalDialog* MakeQualityDialog(GUIContext* context, std::uint16_t kind) {
   GModalDialog* dialog =
       zdl5 ? Dialog(13001, context, 0, 332) : Dialog(9000, context, kWithHelp, 332);
   Groups groups(dialog, context);
-  groups.Plain({{9002, kNo}, {9001, kNo}});
+  groups.Add<GQualityDescriptionWrapper>(new GQualityFeature(context), {{9002, kNo}, {9001, kNo}});
   groups.Plain({{9015, 331}, {9007, kNo}, {9, 1300}});  // pattern scaling
   groups.Plain({{6044, 346}});
   if (zdl5) groups.Tip({{7074, kNo}}, 0x400000A7, 0x400000A8, 0);
-  groups.Plain({{3021, 313}, {9003, kNo}});  // TrueType as bitmap
+  groups.Add<GCheckBoxWrapper>(new GTrueTypeBitmapFeature(context), {{3021, 313}, {9003, kNo}});
   groups.Tip({{3023, kNo}}, 0x4000003B, 0x4000003C, 0);
   if (zdl5) {
     groups.Plain({{9020, 334}, {9021, 335}, {9022, 336}, {9023, 337}, {9024, 338}, {9004, kNo}});
@@ -221,10 +223,13 @@ void AddPaperGroups(GDialogBase* page, GUIContext* context) {
   GModalDialog* custom = MakeCustomSizeDialog(context);
   groups.Add(new GDialogButtonWrapper(new GPaperSizeLimitsFeature(context),
                                       Ended({{2016, 206}}).data(), custom));
-  groups.Plain({{11582, 203}, {11581, 203}});  // paper type
+  groups.Add<GMediaTypeListWrapper>(new GMediaTypeFeature(context), {{11582, 203}, {11581, 203}});
   groups.Plain({{11584, 205}, {11583, 205}});  // paper source
   groups.Tip({{12138, kNo}}, 0x40000091, 0x40000092, 0);
-  groups.Plain({{2021, 210}});  // tray picture
+  auto* table = dynamic_cast<GFormToTrayDatabase*>(
+      context->GetSettingsView().FindTyped(kFormToTrayKey, kGFormToTrayDatabaseId));
+  groups.Add(new GPrinterPictureWrapper(new GTrayPicturePart(context), Ended({{2021, 210}}).data(),
+                                        table && table->HasNonDefaultAssociation() ? 0 : 1));
   groups.Tip({{2025, kNo}}, 0x40000039, 0x4000003A, 1);
   groups.Shared(true);
 }
@@ -338,7 +343,8 @@ void AddConfigureGroups(GDialogBase* page, GUIContext* context) {
   groups.Add(new GDialogButtonWrapper(new GPageFeature(context),
                                       Ended({{7049, 6180}, {7045, kNo}}).data(), more));
   groups.Add<GAutoConfigWrapper>(new GAutoConfigFeature(context), {{7052, 605}, {7050, kNo}});
-  groups.Plain({{2021, 606}});  // tray picture, not interactive
+  groups.Add(
+      new GPrinterPictureWrapper(new GTrayPicturePart(context), Ended({{2021, 606}}).data(), 0));
   groups.About();
 }
 

@@ -7,11 +7,11 @@
 // function and then build the page's help table.
 //
 // Groups that a later part of the library gives their own classes hold
-// their places as plain pairs with their final tables: the feature tips
-// (GTipGroupFeature keeps the flag and message ids and the style), the
-// paper-type list and paper sources of the Paper page, the pictures, the
-// quality details' option groups, the Configure page's option groups and
-// the forms page's links.
+// their places as plain pairs with their final tables: the paper sources
+// of the Paper page, the quality details' option groups, the Configure
+// page's option groups and the forms page's links. The Paper page's tray
+// picture lets clicks select a tray unless the form-to-tray table links a
+// tray to a form or paper type other than the default.
 //
 // The groups without a class of their own, all plain pairs here:
 //   Configure 1 (7013, 7010)         configuration status

@@ -7,9 +7,6 @@
 //
 //   GPageFeature / GPageWrapper        the plain pair (and the pair of the
 //                                      groups without a class of their own)
-//   GTipGroupFeature                   a feature tip's place: its flag and
-//                                      message ids and its style, kept for
-//                                      the tip's own classes
 //   GOrientationFeature                the orientation attribute (265)
 //   GAboutFeature / GAboutButtonWrapper
 //   GQuicksetPoolFeature / GQuicksetComboWrapper
@@ -49,19 +46,6 @@ class GPageWrapper : public GControlWrapper {
  public:
   using GControlWrapper::GControlWrapper;
   void RefreshState() override;
-};
-
-class GTipGroupFeature : public GPageFeature {
- public:
-  GTipGroupFeature(GUIContext* owner, std::uint32_t flag, std::uint32_t message, int style)
-      : GPageFeature(owner), flag_(flag), message_(message), style_(style) {}
-  std::uint32_t FlagId() const { return flag_; }
-  std::uint32_t MessageId() const { return message_; }
-  int Style() const { return style_; }
-
- private:
-  std::uint32_t flag_, message_;
-  int style_;
 };
 
 class GOrientationFeature : public GAttributeFeature {

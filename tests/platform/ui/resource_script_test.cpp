@@ -114,7 +114,7 @@ TEST(ResourceScript, TheGeneratedResourcesLoad) {
             (std::vector<unsigned char>{0xC0, 0xC0, 0xC0, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00,
                                         0x00, 0x00, 0xC0, 0xC0, 0xC0, 0x00}));
   DeleteObject(bitmap);
-  EXPECT_EQ(library.bitmaps.size(), 4u);
+  EXPECT_EQ(library.bitmaps.size(), 5u);  // the tips' four and the printer picture
   EXPECT_NE(LoadCursorW(module, MakeIntResourceW(11270)), nullptr);
   FreeLibrary(module);
   ResetHostServices();
