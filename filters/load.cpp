@@ -5,6 +5,7 @@
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
 #include "filters/last_page_filter.h"
+#include "filters/letterhead_filter.h"
 #include "filters/manual_duplex_filter.h"
 #include "filters/nup_filter.h"
 #include "filters/reverse_filter.h"
@@ -17,7 +18,8 @@ namespace {
 constexpr RWSubsystemClasses::List kFiltersLists[] = {
     &FaceUpFilterClasses,       &NupFilterClasses,     &BookletFilterClasses,
     &ManualDuplexFilterClasses, &ReverseFilterClasses, &CopyPageFilterClasses,
-    &LastPageFilterClasses,     &CoverFilterClasses};
+    &LastPageFilterClasses,     &CoverFilterClasses,
+    &LetterheadFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

@@ -11,6 +11,7 @@
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
 #include "filters/last_page_filter.h"
+#include "filters/letterhead_filter.h"
 #include "filters/manual_duplex_filter.h"
 #include "filters/reverse_filter.h"
 #include "filters/spool_directory.h"
@@ -41,7 +42,8 @@ constexpr std::pair<RWClassID, const char*> kFilters[] = {
     {kGCopyPageFilterId, "GCopyPageFilter"},
     {kGLastPageFilterId, "GLastPageFilter"},
     {kGFrontCoverFilterId, "GFrontCoverFilter"},
-    {kGBackCoverFilterId, "GBackCoverFilter"}};
+    {kGBackCoverFilterId, "GBackCoverFilter"},
+    {kGLetterheadFilterId, "GLetterheadFilter"}};
 
 TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   const std::vector<RWClassID> checked = CheckEveryRegisteredClass().checked;
@@ -64,7 +66,7 @@ TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   const std::string head = save(base);  // the GPeripheral part
   EXPECT_EQ(save(filter), head + Unhex("01 00 00 00"));
   for (RWClassID id : {kGCopyPageFilterId, kGLastPageFilterId, kGFrontCoverFilterId,
-                       kGBackCoverFilterId}) {  // no fields of their own either
+                       kGBackCoverFilterId, kGLetterheadFilterId}) {  // no fields of their own either
     std::unique_ptr<GPeripheral> other(dynamic_cast<GPeripheral*>(CreateByClassId(id)));
     other->SetSerialNumber(base.SerialNumber());
     EXPECT_EQ(save(*other), head + Unhex("01 00 00 00")) << id;
