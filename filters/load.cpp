@@ -1,6 +1,7 @@
 #include "filters/load.h"
 
 #include "filters/booklet_filter.h"
+#include "filters/color_adjustment_filter.h"
 #include "filters/copy_page_filter.h"
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
@@ -18,7 +19,7 @@ namespace {
 constexpr RWSubsystemClasses::List kFiltersLists[] = {
     &FaceUpFilterClasses,       &NupFilterClasses,     &BookletFilterClasses,
     &ManualDuplexFilterClasses, &ReverseFilterClasses, &CopyPageFilterClasses,
-    &LastPageFilterClasses,     &CoverFilterClasses,
+    &LastPageFilterClasses,     &CoverFilterClasses,   &TintvectorFilterClasses,
     &LetterheadFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "driver/services/driver_server.h"
+#include "filters/color_adjustment_filter.h"
 #include "filters/copy_page_filter.h"
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
@@ -43,7 +44,8 @@ constexpr std::pair<RWClassID, const char*> kFilters[] = {
     {kGLastPageFilterId, "GLastPageFilter"},
     {kGFrontCoverFilterId, "GFrontCoverFilter"},
     {kGBackCoverFilterId, "GBackCoverFilter"},
-    {kGLetterheadFilterId, "GLetterheadFilter"}};
+    {kGLetterheadFilterId, "GLetterheadFilter"},
+    {kGTintvectorFilterId, "GTintvectorFilter"}};
 
 TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   const std::vector<RWClassID> checked = CheckEveryRegisteredClass().checked;
@@ -65,8 +67,9 @@ TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   };
   const std::string head = save(base);  // the GPeripheral part
   EXPECT_EQ(save(filter), head + Unhex("01 00 00 00"));
-  for (RWClassID id : {kGCopyPageFilterId, kGLastPageFilterId, kGFrontCoverFilterId,
-                       kGBackCoverFilterId, kGLetterheadFilterId}) {  // no fields of their own either
+  for (RWClassID id :
+       {kGCopyPageFilterId, kGLastPageFilterId, kGFrontCoverFilterId, kGBackCoverFilterId,
+        kGLetterheadFilterId}) {  // no fields of their own either
     std::unique_ptr<GPeripheral> other(dynamic_cast<GPeripheral*>(CreateByClassId(id)));
     other->SetSerialNumber(base.SerialNumber());
     EXPECT_EQ(save(*other), head + Unhex("01 00 00 00")) << id;
