@@ -5,6 +5,7 @@
 #include "filters/copy_page_filter.h"
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
+#include "filters/handoff_filters.h"
 #include "filters/last_page_filter.h"
 #include "filters/letterhead_filter.h"
 #include "filters/manual_duplex_filter.h"
@@ -20,7 +21,7 @@ constexpr RWSubsystemClasses::List kFiltersLists[] = {
     &FaceUpFilterClasses,       &NupFilterClasses,     &BookletFilterClasses,
     &ManualDuplexFilterClasses, &ReverseFilterClasses, &CopyPageFilterClasses,
     &LastPageFilterClasses,     &CoverFilterClasses,   &TintvectorFilterClasses,
-    &LetterheadFilterClasses};
+    &LetterheadFilterClasses,   &HandOffFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

@@ -5,15 +5,22 @@
 #include "config/attributes/style_attribute.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/paper/media.h"
+#include "driver/services/extension_job_hooks.h"
 #include "filters/color_adjustment_filter.h"
+#include "filters/handoff_filters.h"
 #include "filters/letterhead_filter.h"
 #include "filters/reverse_filter.h"
 #include "foundation/rw/file.h"
 #include "output/commands/job_commands.h"
+#include "output/commands/null_command.h"
+#include "output/core/command_composite.h"
+#include "output/core/peripheral_composite.h"
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
 #include "output/graphics/raster_graphic.h"
 #include "output/text/text_string.h"
+#include "persist/ondisk/command_composite_on_disk.h"
+#include "persist/string_conversion.h"
 #include "tests/support/filter_harness.h"
 #include "tests/support/graph.h"
 #include "tests/support/test_support.h"
@@ -125,12 +132,165 @@ TEST_F(DecorateFilters, SpooledHalftoneReachesTheGeneratorAsTheEnhancedClass) {
   EXPECT_EQ(seen, 1);
 }
 
-// A job context without driver data whose setting 339 is `carried`.
+// The extensions' job side as the hand-off filters see it: each call
+// logged; a page command gets two data commands (keys bit + 1, bit + 2)
+// before (end) or after (start) it when `mask` has the call's bit.
+struct RecordingHooks final : GExtensionJobHooks {
+  void BeginDocument(GCommand*) override { calls.push_back("begin"); }
+  void EndDocument(GCommand*) override { calls.push_back("end"); }
+  GCommand* AddStartData(GCommand* page, std::uint32_t filter) override {
+    return Add(page, filter ? 0x800 : 0x200, true);
+  }
+  GCommand* AddEndData(GCommand* page, std::uint32_t filter) override {
+    return Add(page, filter ? 0x1000 : 0x400, false);
+  }
+  GCommand* Add(GCommand* page, std::uint32_t bit, bool start) {
+    calls.push_back(std::to_string(bit));
+    if ((mask & bit) == 0) return page;
+    auto* composite = new GCommandComposite;
+    if (start) composite->AddChild(page);
+    composite->AddChild(new GNullCommand(nullptr, bit + 1));
+    composite->AddChild(new GNullCommand(nullptr, bit + 2));
+    if (!start) composite->AddChild(page);
+    return composite;
+  }
+  std::uint32_t mask = 0;
+  std::vector<std::string> calls;
+};
+
+// A job context without driver data whose setting 339 is `carried`, and
+// whose extension hooks are `hooks`.
 struct StubJob final : GRenderDriverData {
   GFontDatabase* GetFontDatabase() override { return nullptr; }
   std::int32_t GetCachedValue() override { return carried; }
+  GExtensionJobHooks* GetExtensionJobHooks() override { return hooks; }
   std::int32_t carried = 0;
+  GExtensionJobHooks* hooks = nullptr;
 };
+
+// What reached the recorder: the class id, a data command's key.
+std::vector<std::string> Reached(const GRecordingDevice& recorder) {
+  std::vector<std::string> out;
+  for (const RecordedEvent& event : recorder.events)
+    out.push_back(dynamic_cast<GNullCommand*>(event.command.Get())
+                      ? "d" + std::to_string(event.command->Key())
+                      : std::to_string(event.command->ClassId()));
+  return out;
+}
+
+TEST(HandOff, PagesGetTheExtensionsDataInTheirPlace) {
+  using Tokens = std::vector<std::string>;
+  const Tokens begin_end = {"begin", "512", "2048", "1024", "4096", "end"};
+  const struct {
+    bool hooks;
+    std::uint32_t mask;
+    Tokens reached, calls;
+  } cases[] = {
+      {false, 0, {"705", "709", "659", "710", "706"}, {}},
+      {true, 0, {"705", "709", "659", "710", "706"}, begin_end},
+      {true, 0x200, {"705", "709", "d513", "d514", "659", "710", "706"}, begin_end},
+      {true, 0x400, {"705", "709", "659", "d1025", "d1026", "710", "706"}, begin_end},
+      {true, 0x800, {"705", "709", "d2049", "d2050", "659", "710", "706"}, begin_end},
+      {true, 0x1000, {"705", "709", "659", "d4097", "d4098", "710", "706"}, begin_end},
+      // The second filter gets the first's composite apart: its own data
+      // next to the page command, the first's outside.
+      {true,
+       0x1E00,
+       {"705", "709", "d2049", "d2050", "d513", "d514", "659", "d1025", "d1026", "d4097", "d4098",
+        "710", "706"},
+       begin_end},
+  };
+  for (const auto& c : cases) {
+    RecordingHooks hooks;
+    hooks.mask = c.mask;
+    StubJob job;
+    job.hooks = c.hooks ? &hooks : nullptr;
+    auto* first = new GAAFilter1;
+    auto* second = new GAAFilter2;
+    auto* recorder = new GRecordingDevice;
+    GPeripheralComposite chain;
+    chain.AddChild(first);
+    chain.AddChild(second);
+    chain.AddChild(recorder);
+    const GCountedPtr commands[] = {Command(kGDocumentStartId, {}, &job), Command(kGPageStartId),
+                                    Tag(1), Command(kGPageEndId), Command(kGDocumentEndId)};
+    for (const GCountedPtr& command : commands) {
+      chain.Submit(command);
+      if (command->ClassId() == kGDocumentStartId) {
+        EXPECT_TRUE(first->JobContext() == &job && second->JobContext() == &job);
+      }
+    }
+    EXPECT_EQ(Reached(*recorder), c.reached) << c.mask;
+    EXPECT_EQ(hooks.calls, c.calls) << c.mask;
+    for (std::size_t i = 0; c.mask == 0 && i < 5; ++i)  // nothing added: the very commands pass
+      EXPECT_EQ(recorder->events.at(i).command.Get(), commands[i].Get());
+    // Let go at document end (the job's driver data may go next).
+    EXPECT_TRUE(!first->JobContext() && !first->Hooks() && !second->Hooks());
+    chain.Submit(Command(kGDocumentStartId, {}, &job));
+    chain.Submit(Command(kGJobAbortId));
+    EXPECT_TRUE(!first->JobContext() && !second->JobContext());
+  }
+}
+
+// The hand-off filters store nothing, not even the GPeripheral part; a
+// chain that holds one comes back with the filter's pointers null.
+TEST(HandOff, StoresNothingAndRestoresWithoutAJob) {
+  TempPath path("handoff");
+  RecordingHooks hooks;
+  StubJob job;
+  job.hooks = &hooks;
+  GPeripheralComposite chain;
+  auto* first = new GAAFilter1;
+  chain.AddChild(first);
+  chain.AddChild(new GAAFilter2);
+  chain.Submit(Command(kGDocumentStartId, {}, &job));
+  ASSERT_TRUE(first->Hooks() == &hooks);
+  first->SaveToFile(*std::make_unique<RWFile>(path.c_str(), "wb"));
+  EXPECT_TRUE(ReadAll(path.str()).empty() && first->StoredSize() == 0);
+  for (Encoding encoding : kAllEncodings) {
+    bool ok = false;
+    std::unique_ptr<RWCollectable> back(
+        RestoreFromStreamBytes(SaveToStreamBytes(&chain, encoding), encoding, &ok));
+    auto* restored = dynamic_cast<GPeripheralComposite*>(back.get());
+    ASSERT_TRUE(ok && restored && restored->EntryCount() == 2) << EncodingName(encoding);
+    auto* one = dynamic_cast<GAAFilter1*>(restored->FindByClassId(kGAAFilter1Id));
+    auto* two = dynamic_cast<GAAFilter2*>(restored->FindByClassId(kGAAFilter2Id));
+    ASSERT_TRUE(one && two);
+    EXPECT_TRUE(!one->JobContext() && !one->Hooks() && !two->JobContext() && !two->Hooks());
+  }
+}
+
+// A spooled page reaches GAAFilter2 whole: its page start and page end
+// records are rewritten in place, the store marked and handed on.
+TEST(HandOff, SpooledPageRecordsAreRewrittenInTheStore) {
+  TempPath path("handoff");
+  RWWString name;
+  ASSERT_EQ(NarrowToWide(path.c_str(), name), 1);
+  RecordingHooks hooks;
+  hooks.mask = 0x1800;
+  StubJob job;
+  job.hooks = &hooks;
+  GAAFilter2 filter;
+  filter.Submit(Command(kGDocumentStartId, {}, &job));
+  GCountedPtr store(new GCommandCompositeOnDisk(name, 1u, 0u));
+  for (const GCountedPtr& command : {Command(kGPageStartId), Tag(1), Command(kGPageEndId)})
+    static_cast<GCommand*>(store.Get())->PutRecord(command);
+  EXPECT_EQ(filter.Submit(store).Get(), store.Get());
+  EXPECT_EQ(static_cast<GCommand*>(store.Get())->CommandWord(), 1u);
+  EXPECT_EQ(hooks.calls, (std::vector<std::string>{"2048", "4096"}));
+  std::vector<std::string> records;
+  std::unique_ptr<MRecordIterator> walk(
+      static_cast<GCommandCompositeOnDisk*>(store.Get())->NewChildIterator());
+  while (walk->Next()) {
+    GCountedPtr record = walk->CurrentObject();
+    ASSERT_TRUE(record);
+    records.push_back(std::to_string(record->ClassId()) + "/" +
+                      std::to_string(record->EntryCount()) +
+                      (record->FindByClassId(kGPageStartId) ? "S" : "") +
+                      (record->FindByClassId(kGPageEndId) ? "E" : ""));
+  }
+  EXPECT_EQ(records, (std::vector<std::string>{"605/3S", "659/1", "605/3E"}));
+}
 
 // A new command of class `T` holding an empty set (and `extra`).
 template <class T>

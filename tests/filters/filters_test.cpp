@@ -11,6 +11,7 @@
 #include "filters/copy_page_filter.h"
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
+#include "filters/handoff_filters.h"
 #include "filters/last_page_filter.h"
 #include "filters/letterhead_filter.h"
 #include "filters/manual_duplex_filter.h"
@@ -45,7 +46,9 @@ constexpr std::pair<RWClassID, const char*> kFilters[] = {
     {kGFrontCoverFilterId, "GFrontCoverFilter"},
     {kGBackCoverFilterId, "GBackCoverFilter"},
     {kGLetterheadFilterId, "GLetterheadFilter"},
-    {kGTintvectorFilterId, "GTintvectorFilter"}};
+    {kGTintvectorFilterId, "GTintvectorFilter"},
+    {kGAAFilter1Id, "GAAFilter1"},
+    {kGAAFilter2Id, "GAAFilter2"}};
 
 TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   const std::vector<RWClassID> checked = CheckEveryRegisteredClass().checked;
