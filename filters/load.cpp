@@ -11,6 +11,7 @@
 #include "filters/manual_duplex_filter.h"
 #include "filters/nup_filter.h"
 #include "filters/reverse_filter.h"
+#include "filters/watermark_filter.h"
 #include "fonts/load.h"
 #include "persist/ondisk/load.h"
 
@@ -21,7 +22,7 @@ constexpr RWSubsystemClasses::List kFiltersLists[] = {
     &FaceUpFilterClasses,       &NupFilterClasses,     &BookletFilterClasses,
     &ManualDuplexFilterClasses, &ReverseFilterClasses, &CopyPageFilterClasses,
     &LastPageFilterClasses,     &CoverFilterClasses,   &TintvectorFilterClasses,
-    &LetterheadFilterClasses,   &HandOffFilterClasses};
+    &LetterheadFilterClasses,   &HandOffFilterClasses, &WatermarkFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

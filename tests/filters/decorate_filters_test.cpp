@@ -10,6 +10,7 @@
 #include "filters/handoff_filters.h"
 #include "filters/letterhead_filter.h"
 #include "filters/reverse_filter.h"
+#include "filters/watermark_filter.h"
 #include "foundation/rw/file.h"
 #include "output/commands/job_commands.h"
 #include "output/commands/null_command.h"
@@ -164,8 +165,29 @@ struct StubJob final : GRenderDriverData {
   GFontDatabase* GetFontDatabase() override { return nullptr; }
   std::int32_t GetCachedValue() override { return carried; }
   GExtensionJobHooks* GetExtensionJobHooks() override { return hooks; }
+  std::uint32_t IsTextAsBlack() override { return text_as_black; }
+  // Fonts 101, 102, ... (none when `no_fonts`); each command a null
+  // command keyed by its font; the releases logged, the handle left as is.
+  std::uint32_t CreateWatermarkFont(const GWatermarkDescription* description, const GSize16&,
+                                    std::int32_t* value) override {
+    last = *description;
+    *value = 5;
+    return no_fonts ? 0 : 101 + made++;
+  }
+  void ReleaseWatermarkFont(std::uint32_t* font) override { released.push_back(*font); }
+  GCommand* MakeWatermarkCommand(RWWString, std::uint32_t font, std::int32_t value,
+                                 const GRGBColor*, GMedia* medium, std::uint32_t) override {
+    built_for.push_back(medium->GetXResolution());
+    return value == 5 ? new GNullCommand(nullptr, font) : nullptr;
+  }
   std::int32_t carried = 0;
   GExtensionJobHooks* hooks = nullptr;
+  std::uint32_t text_as_black = 0;
+  bool no_fonts = false;
+  std::uint32_t made = 0;
+  GWatermarkDescription last;
+  std::vector<std::uint32_t> released;
+  std::vector<std::int32_t> built_for;
 };
 
 // What reached the recorder: the class id, a data command's key.
@@ -230,6 +252,138 @@ TEST(HandOff, PagesGetTheExtensionsDataInTheirPlace) {
     chain.Submit(Command(kGJobAbortId));
     EXPECT_TRUE(!first->JobContext() && !second->JobContext());
   }
+}
+
+// A document start whose watermark setting (379) holds `values`.
+GCountedPtr WatermarkStart(StubJob& job, Values values, bool setting = true) {
+  GCountedPtr start = Command(kGDocumentStartId, {}, &job);
+  if (!setting) return start;
+  auto* watermark = new GAttributeComposite(379u);
+  for (const auto& [key, value] : values)
+    watermark->AddChild(new GValueAttribute(static_cast<std::uint16_t>(value), key));
+  watermark->AddChild(new GStringAttribute("DRAFT", 385u));
+  SetOf(start)->AddChild(watermark);
+  return start;
+}
+
+// A page start with a medium of x resolution `dpi` (0: no medium).
+GCountedPtr PageAt(std::uint16_t dpi) {
+  GCountedPtr start = Command(kGPageStartId);
+  if (dpi)
+    SetOf(start)->AddChild(
+        new GMedia(nullptr, {}, {}, {}, 0, 1, dpi, dpi, 259, 0, nullptr, "Plain"));
+  return start;
+}
+
+TEST(Watermark, ChosenPagesGetACommandBuiltForTheirMediumBeforeTheirEnd) {
+  using Tokens = std::vector<std::string>;
+  const Tokens none = {"705", "709", "710", "709", "710", "706"};
+  const struct {
+    Values setting;
+    bool has_setting, no_fonts;
+    std::vector<std::uint16_t> dpi;  // per page, each document
+    int documents;
+    Tokens reached;
+    std::vector<std::int32_t> built_for;
+  } cases[] = {
+      {{{381, 0}, {382, 0}},
+       true,
+       false,
+       {300, 0, 1200},
+       1,
+       {"705", "709", "d101", "710", "709", "710", "709", "d102", "710", "706"},
+       {300, 1200}},
+      {{{381, 0}, {382, 1}},
+       true,
+       false,
+       {600, 600},
+       2,
+       {"705", "709", "d101", "710", "709", "710", "706", "705", "709", "d102", "710", "709", "710",
+        "706"},
+       {600, 600}},
+      {{{381, 0}, {382, 2}}, true, false, {600, 600}, 1, none, {}},
+      {{{381, 1}, {382, 0}}, true, false, {600, 600}, 1, none, {}},
+      {{{382, 0}}, true, false, {600, 600}, 1, none, {}},
+      {{{381, 0}}, true, false, {600, 600}, 1, none, {}},
+      {{}, false, false, {600, 600}, 1, none, {}},
+      {{{381, 0}, {382, 0}}, true, true, {600, 600}, 1, none, {}},  // no font made
+  };
+  for (const auto& c : cases) {
+    StubJob job;
+    job.no_fonts = c.no_fonts;
+    GPeripheralComposite chain;
+    auto* filter = new GWatermarkFilter;
+    auto* recorder = new GRecordingDevice;
+    chain.AddChild(filter);
+    chain.AddChild(recorder);
+    for (int document = 0; document < c.documents; ++document) {
+      chain.Submit(WatermarkStart(job, c.setting, c.has_setting));
+      for (std::uint16_t dpi : c.dpi) {
+        chain.Submit(PageAt(dpi));
+        chain.Submit(Command(kGPageEndId));
+      }
+      chain.Submit(Command(kGDocumentEndId));
+      chain.Reset();
+    }
+    EXPECT_EQ(Reached(*recorder), c.reached) << c.reached.size();
+    EXPECT_EQ(job.built_for, c.built_for);
+    // Each font released once, by its own handle; none released unmade.
+    std::vector<std::uint32_t> fonts;
+    for (std::uint32_t i = 0; i < (c.no_fonts ? 0 : job.made); ++i)
+      fonts.push_back(101 + i);
+    EXPECT_EQ(job.released, fonts);
+    EXPECT_EQ(filter->FontHandle(), 0u);
+  }
+}
+
+TEST(Watermark, DescriptionFromTheSetting) {
+  const struct {
+    Values setting;  // 388 style, 390 points, 398-400 colour, 403 shade
+    std::uint16_t dpi;
+    std::uint32_t text_as_black;
+    std::int32_t height;
+    std::uint32_t weight, italic, underline, strike_out;
+    std::array<int, 3> color;
+  } cases[] = {
+      {{{388, 3}, {390, 48}, {398, 255}, {403, 128}}, 600, 0, -400, 700, 1, 0, 0, {255, 128, 128}},
+      {{{388, 12}, {390, 10}, {398, 255}, {403, 255}}, 300, 0, -41, 400, 0, 1, 1, {255, 232, 232}},
+      {{{398, 255}, {399, 255}, {400, 255}, {403, 128}}, 600, 0, 0, 400, 0, 0, 0, {128, 128, 128}},
+      {{{398, 255}, {403, 128}}, 600, 1, 0, 400, 0, 0, 0, {128, 128, 128}},
+      {{{399, 224}, {400, 255}, {403, 64}}, 600, 0, 0, 400, 0, 0, 0, {64, 255, 255}},
+      {{{399, 255}, {403, 0}}, 600, 0, 0, 400, 0, 0, 0, {0, 255, 0}},
+  };
+  for (const auto& c : cases) {
+    StubJob job;
+    job.text_as_black = c.text_as_black;
+    GWatermarkFilter filter;
+    GCountedPtr start = WatermarkStart(job, {{381, 0}, {382, 0}});
+    for (const auto& [key, value] : c.setting)
+      SetOf(start)->FindByKey(379)->AddChild(
+          new GValueAttribute(static_cast<std::uint16_t>(value), key));
+    filter.Submit(start);
+    filter.Submit(PageAt(c.dpi));
+    filter.Submit(Command(kGPageEndId));
+    const GWatermarkDescription& d = job.last;
+    EXPECT_TRUE(d.text == RWWString(u"DRAFT") && d.text_length == 5 && d.character_set == 1 &&
+                d.output_precision == 4);
+    EXPECT_EQ(d.height, c.height);
+    EXPECT_TRUE(d.weight == c.weight && d.italic == c.italic && d.underline == c.underline &&
+                d.strike_out == c.strike_out);
+    EXPECT_EQ((std::array<int, 4>{d.color.GetRed(), d.color.GetGreen(), d.color.GetBlue(),
+                                  d.color.GetFourth()}),
+              (std::array<int, 4>{c.color[0], c.color[1], c.color[2], 255}));
+  }
+  // A restore clears the page mode: a configured filter read back draws
+  // nothing until its next document start.
+  StubJob job;
+  GWatermarkFilter filter;
+  filter.Submit(WatermarkStart(job, {{381, 0}, {382, 0}}));
+  ASSERT_EQ(filter.PageMode(), 2u);
+  TempPath path("watermark");
+  filter.SaveToFile(*std::make_unique<RWFile>(path.c_str(), "wb"));
+  RWFile file(path.c_str(), "rb");
+  filter.RestoreFromFile(file);
+  EXPECT_TRUE(!file.Error() && filter.PageMode() == 0);
 }
 
 // The hand-off filters store nothing, not even the GPeripheral part; a

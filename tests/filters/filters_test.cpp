@@ -17,6 +17,7 @@
 #include "filters/manual_duplex_filter.h"
 #include "filters/reverse_filter.h"
 #include "filters/spool_directory.h"
+#include "filters/watermark_filter.h"
 #include "fonts/font_database.h"
 #include "foundation/rw/factory.h"
 #include "foundation/rw/file.h"
@@ -48,7 +49,8 @@ constexpr std::pair<RWClassID, const char*> kFilters[] = {
     {kGLetterheadFilterId, "GLetterheadFilter"},
     {kGTintvectorFilterId, "GTintvectorFilter"},
     {kGAAFilter1Id, "GAAFilter1"},
-    {kGAAFilter2Id, "GAAFilter2"}};
+    {kGAAFilter2Id, "GAAFilter2"},
+    {kGWatermarkFilterId, "GWatermarkFilter"}};
 
 TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   const std::vector<RWClassID> checked = CheckEveryRegisteredClass().checked;
@@ -72,7 +74,7 @@ TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   EXPECT_EQ(save(filter), head + Unhex("01 00 00 00"));
   for (RWClassID id :
        {kGCopyPageFilterId, kGLastPageFilterId, kGFrontCoverFilterId, kGBackCoverFilterId,
-        kGLetterheadFilterId}) {  // no fields of their own either
+        kGLetterheadFilterId, kGWatermarkFilterId}) {  // no fields of their own either
     std::unique_ptr<GPeripheral> other(dynamic_cast<GPeripheral*>(CreateByClassId(id)));
     other->SetSerialNumber(base.SerialNumber());
     EXPECT_EQ(save(*other), head + Unhex("01 00 00 00")) << id;
