@@ -23,7 +23,6 @@
 #include "persist/ondisk/command_composite_on_disk.h"
 #include "persist/string_conversion.h"
 #include "tests/support/filter_harness.h"
-#include "tests/support/graph.h"
 #include "tests/support/test_support.h"
 
 namespace {
