@@ -5,10 +5,31 @@
 // and page commands. The registered extensions live in the owner's default
 // settings: composite 368 holds the description list 987.
 //
-// What stands here: the manager's fields, its construction and
-// destruction, and LoadSettingsRoot. Registration and unregistration are
-// not built yet and answer 1 (the module did not load); the job side has
-// nothing loaded.
+// Register (the module named as given is loaded for the call only):
+//  1-3. the driver table (version 0) and the description (describe with
+//       the language code); a required text left empty gives 14;
+//  4. an entry {988, 989, 990, 996, 991, 992, 993, 994, 995} joins list
+//     987 of 368 (9 when four are there, 13 for a name already there);
+//  5. the default settings bytes join list 997 of 367 (15 over 50 bytes);
+//  6. ApplyMaps; 7. the extension's installed function.
+// Unregister removes the first entry of the same identity and name and
+// the settings entries of its index, renumbering the later entries of both
+// lists, then RemoveMaps and the removed function.
+// A list holding one entry of index 100 is the shipped placeholder and
+// counts as empty; composites 368 and 367 and their lists are made when
+// missing. Mended: the settings entry takes the new description's index
+// (the settings list's count could attach it to another extension).
+//
+// ApplyMaps/RemoveMaps (extension_maps.cpp) turn the tray and bin maps of
+// an extension into paper-handling devices and map entries stored as the
+// printer's named objects "VROBinPool", "VROOSTrayMap", "VROPDLTrayMap"
+// and "VROWQMBinMap".
+//
+// Live managers are kept in a registry so that the exports can refuse a
+// handle that is not one (IsLiveExtensionManager).
+//
+// The job side (the job modules, their masks, the job hooks) is not built
+// here; the class stays open for it.
 //
 // ExtensionJobContext: what the manager keeps for the value requests that
 // job modules make during a job (extensions never see it).
@@ -20,6 +41,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "driver/extension_interface.h"
 #include "foundation/rw/cstring.h"
 #include "persist/dynamic_library.h"
 
@@ -27,8 +49,7 @@ class GAttributeComposite;
 class GCommand;
 class GDriverDataImp;
 class GPeripheral;
-struct ExtensionDescription;  // the extensions' 276-byte description
-struct ExtensionJobTable;     // a job module's function table
+struct ExtensionJobTable;  // a job module's function table
 
 // Extensions a printer takes.
 inline constexpr std::uint16_t kMaxExtensions = 4;
@@ -39,6 +60,33 @@ inline constexpr std::uint32_t kExtensionCompositeKey = 368;
 // table to fill) -> code.
 using GDriverQueryInterface = std::uint16_t (*)(std::uint16_t version, void* table);
 
+// Loaded extensions: descriptions and settings strings by index.
+struct ExtensionSet {
+  ExtensionDescription* descriptions[kMaxExtensions] = {};  // owned
+  RWCString settings[kMaxExtensions];
+  std::uint16_t count = 0;
+
+  ExtensionSet() = default;
+  ExtensionSet(const ExtensionSet&) = delete;
+  ExtensionSet& operator=(const ExtensionSet&) = delete;
+  ~ExtensionSet() { Clear(); }
+  // Frees the descriptions, empties the strings, count 0.
+  void Clear();
+  std::uint16_t CopyOut(char* buffer, std::uint16_t size, const char* name) const {
+    return CopyOutExtensionSettings(descriptions, settings, count, buffer, size, name);
+  }
+};
+
+// Loads into `into` (cleared first) the entries of list 987 (of 368) of
+// `settings` whose index is below 4, with descriptions filled from 988 to
+// 996, and the settings strings (998) of list 997 (of 367) by their index;
+// the count is one past the highest index loaded. Placeholder lists load
+// nothing.
+void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into);
+
+// Whether `handle` is a live GExtensionManager.
+bool IsLiveExtensionManager(const void* handle);
+
 struct ExtensionJobContext {
   // The owner; every pointer null, the strings empty, no extension.
   explicit ExtensionJobContext(GDriverDataImp* owner_data) : owner(owner_data) {}
@@ -47,9 +95,7 @@ struct ExtensionJobContext {
   GAttributeComposite* default_settings = nullptr;  // the owner's
   GCommand* command = nullptr;                      // being handled
   GPeripheral* printer_language = nullptr;
-  ExtensionDescription* descriptions[kMaxExtensions] = {};
-  RWCString settings[kMaxExtensions];
-  std::uint16_t count = 0;
+  ExtensionSet extensions;
 };
 
 class GExtensionManager {
@@ -62,9 +108,23 @@ class GExtensionManager {
   ~GExtensionManager();
 
   // Registration of the extension library `module_name` and its undoing:
-  // the extension codes. Not built yet: 1.
+  // the extension codes (see above).
   std::uint16_t Register(const char* module_name);
   std::uint16_t Unregister(const char* module_name);
+
+  // The tray and bin maps of `table` by `flags` (extension_maps.cpp).
+  std::uint16_t ApplyMaps(const ExtensionDriverTable& table, std::uint32_t flags);
+  std::uint16_t RemoveMaps(const ExtensionDriverTable& table, std::uint32_t flags);
+
+  // 12 for a printer language of class 767, 11 for 788, else 0.
+  std::uint16_t LanguageCode();
+
+  // The job context, made on first use (null when that fails).
+  ExtensionJobContext* EnsureJobContext();
+  ExtensionJobContext* GetJobContext() const { return job_context_.get(); }
+  // Fills the job context's descriptions and settings strings from
+  // `settings` (the default settings when null): LoadExtensionEntries.
+  void LoadJobExtensions(GAttributeComposite* settings);
 
   // 1 when the owner holds default settings (their composite 368, when it
   // is one, becomes the settings root; else none), 0 otherwise.
@@ -76,13 +136,16 @@ class GExtensionManager {
 
  private:
   // The job side's state, used once the job hooks stand.
+  std::uint16_t MapResult(std::uint32_t flags, std::uint16_t tray, std::uint16_t bin) const;
+  std::uint16_t ChangeMaps(const ExtensionDriverTable& table, std::uint32_t flags, bool apply);
+
   [[maybe_unused]] ExtensionDescription* descriptions_[kMaxExtensions] = {};
   [[maybe_unused]] ExtensionJobTable* job_tables_[kMaxExtensions] = {};
   GDynamicLibrary job_modules_[kMaxExtensions];
   [[maybe_unused]] std::uint32_t masks_[kMaxExtensions] = {};
-  GDriverDataImp* owner_;                                             // not owned
-  [[maybe_unused]] GDriverQueryInterface query_interface_ = nullptr;  // handed to extensions
-  GAttributeComposite* settings_root_ = nullptr;                      // the owner's 368
+  GDriverDataImp* owner_;                            // not owned
+  GDriverQueryInterface query_interface_ = nullptr;  // handed to extensions
+  GAttributeComposite* settings_root_ = nullptr;     // the owner's 368
   std::uint16_t loaded_count_ = 0;
   std::unique_ptr<ExtensionJobContext> job_context_;  // during a job
 };

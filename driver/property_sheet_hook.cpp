@@ -94,8 +94,11 @@ void ExtendCaption(platform::HWND page, GUIData& host) {
 int GUIPluginModule::Load(const RWWString& name) {
   Unload();
   name_ = name;
-  // The built-in manager joins with the extension interface.
-  if (name == kBuiltInUIManagerName) return 0;
+  if (name == kBuiltInUIManagerName) {
+    built_in_.reset(new (std::nothrow) GExtensionUIManager);
+    version_ = built_in_ ? kUIInterfaceVersion : 0;
+    return built_in_ ? 1 : 0;
+  }
   library_ = platform::LoadLibraryW(name.Data());
   if (!library_) library_ = platform::LoadLibraryW(GDriverContextBase::BesideModule(name).Data());
   if (!library_) return 0;
@@ -113,6 +116,7 @@ int GUIPluginModule::Load(const RWWString& name) {
 }
 
 void GUIPluginModule::Unload() {
+  built_in_.reset();
   if (library_) platform::FreeLibrary(library_);
   library_ = nullptr;
   version_ = 0;
@@ -121,18 +125,22 @@ void GUIPluginModule::Unload() {
 }
 
 std::int16_t GUIPluginModule::Initialize(GUIData* host, std::int16_t index) {
+  if (built_in_) return built_in_->Initialize(host, index);
   return library_ && initialize_ ? initialize_(host, index) : 0;
 }
 
 std::int16_t GUIPluginModule::Destroy(GUIData* host) {
+  if (built_in_) return built_in_->Destroy(host);
   return library_ && destroy_ ? destroy_(host) : 0;
 }
 
 std::int16_t GUIPluginModule::ConfigToSettings(GUIData* host) {
+  if (built_in_) return built_in_->ConfigToSettings(host);
   return library_ && config_to_settings_ ? config_to_settings_(host) : 0;
 }
 
 std::int16_t GUIPluginModule::SettingsToConfig(GUIData* host) {
+  if (built_in_) return built_in_->SettingsToConfig(host);
   return library_ && settings_to_config_ ? settings_to_config_(host) : 0;
 }
 

@@ -5,8 +5,8 @@
 // GUIPluginModule: one loaded plug-in: a library found by name (else beside
 // this library's module) that exports UI_INTERFACEVERSION answering 2 and
 // the four other entries. The built-in manager's name,
-// kBuiltInUIManagerName, names a module that does not load until the
-// extension interface brings it.
+// kBuiltInUIManagerName, loads no library: the module makes a
+// GExtensionUIManager and calls it in place of the entries.
 //
 // GUIPluginPageList: the plug-ins of one sheet (the names of the settings'
 // attribute 63, read when the list is first used while empty) and the
@@ -66,6 +66,7 @@
 #include <memory>
 #include <vector>
 
+#include "driver/extension_ui_manager.h"
 #include "driver/ui_plugin_records.h"
 #include "foundation/rw/wstring.h"
 
@@ -108,6 +109,7 @@ class GUIPluginModule {
   void Unload();
 
   RWWString name_;
+  std::unique_ptr<GExtensionUIManager> built_in_;  // for kBuiltInUIManagerName
   platform::HMODULE library_ = nullptr;
   std::uint32_t version_ = 0;
   GUIInitializeEntry initialize_ = nullptr;

@@ -5,11 +5,13 @@
 #include "filters/copy_page_filter.h"
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
+#include "filters/geometry_filters.h"
 #include "filters/handoff_filters.h"
 #include "filters/last_page_filter.h"
 #include "filters/letterhead_filter.h"
 #include "filters/manual_duplex_filter.h"
 #include "filters/nup_filter.h"
+#include "filters/reducing_filter.h"
 #include "filters/reverse_filter.h"
 #include "filters/watermark_filter.h"
 #include "fonts/load.h"
@@ -19,10 +21,11 @@ namespace {
 
 // Each source file's registration list, in building order.
 constexpr RWSubsystemClasses::List kFiltersLists[] = {
-    &FaceUpFilterClasses,       &NupFilterClasses,     &BookletFilterClasses,
-    &ManualDuplexFilterClasses, &ReverseFilterClasses, &CopyPageFilterClasses,
-    &LastPageFilterClasses,     &CoverFilterClasses,   &TintvectorFilterClasses,
-    &LetterheadFilterClasses,   &HandOffFilterClasses, &WatermarkFilterClasses};
+    &FaceUpFilterClasses,       &NupFilterClasses,        &BookletFilterClasses,
+    &ManualDuplexFilterClasses, &ReverseFilterClasses,    &GeometryFilterClasses,
+    &CopyPageFilterClasses,     &LastPageFilterClasses,   &CoverFilterClasses,
+    &ReducingFilterClasses,     &LetterheadFilterClasses, &HandOffFilterClasses,
+    &TintvectorFilterClasses,   &WatermarkFilterClasses};
 
 constinit RWSubsystemClasses g_classes(kFiltersLists);
 

@@ -60,13 +60,8 @@ bool Div(std::int32_t a, std::int32_t b, std::int32_t& quotient) {
   return true;
 }
 
-// A float truncated toward zero into 32 bits: beyond the range its end, a
-// NaN 0 (a plain conversion of either is undefined).
 std::int32_t Trunc(float value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 2147483648.0f) return std::numeric_limits<std::int32_t>::max();
-  if (value < -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(value);
+  return TruncateTowardZero(value);
 }
 
 std::int16_t Narrow(std::int32_t value) {

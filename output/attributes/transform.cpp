@@ -18,23 +18,21 @@ std::int16_t Wrap16(std::int32_t value) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
 }
 
-// `product` truncated toward zero into 32 bits: a value beyond the range
-// is its end, a NaN is 0 (a plain conversion of either is undefined).
-std::int32_t Truncate(float product) {
-  if (std::isnan(product)) return 0;
-  constexpr float kHigh = 2147483648.0f;  // 2^31, the first value beyond
-  if (product >= kHigh) return std::numeric_limits<std::int32_t>::max();
-  if (product < -kHigh) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(product);
-}
-
 std::int16_t PlaceOffset(std::int16_t outer_offset, std::int16_t inner_offset, float outer_scale) {
   std::uint32_t sum = static_cast<std::uint32_t>(std::int32_t{outer_offset}) +
-                      static_cast<std::uint32_t>(Truncate(inner_offset * outer_scale));
+                      static_cast<std::uint32_t>(TruncateTowardZero(inner_offset * outer_scale));
   return Wrap16(static_cast<std::int32_t>(sum));
 }
 
 }  // namespace
+
+std::int32_t TruncateTowardZero(float value) {
+  if (std::isnan(value)) return 0;
+  constexpr float kHigh = 2147483648.0f;  // 2^31, the first value beyond
+  if (value >= kHigh) return std::numeric_limits<std::int32_t>::max();
+  if (value < -kHigh) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(value);
+}
 
 std::span<const RWClassRegistration> TransformClasses() {
   return kTransformClasses;

@@ -69,6 +69,10 @@ class GTransformAttribute final
   GScalePair scale_;
 };
 
+// `value` truncated toward zero into 32 bits: a value beyond the range is
+// that range's end, a NaN is 0 (a plain conversion of either is undefined).
+std::int32_t TruncateTowardZero(float value);
+
 // `inner` placed by `outer`: a new transform (key 0) with, per axis,
 // offset = outer offset + inner offset x outer scale, the product (a
 // single-precision float) truncated toward zero; scale = outer scale x

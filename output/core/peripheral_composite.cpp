@@ -74,7 +74,11 @@ GScalePair GPeripheralComposite::GetPageScale(GAttributeComposite* document,
   GScalePair scale;
   ForEachDevice([&](GPeripheral& device) {
     if (!device.IsEnabled()) return true;
+    const bool answered_ahead = status == 3;
     GScalePair factor = device.GetPageScale(document, page, page_number, status);
+    // Once an imposing device ahead has answered (status 3), later devices
+    // answer (0, 0) to say they stand aside: that answer keeps the scale.
+    if (answered_ahead && factor.x == 0.0f && factor.y == 0.0f) return true;
     scale.x *= factor.x;
     scale.y *= factor.y;
     return !(scale.x == 0.0f && scale.y == 0.0f);

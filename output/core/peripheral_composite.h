@@ -14,7 +14,9 @@
 // or not. HasPageScale answers 1 only when every child answers non-zero;
 // GetPageScale starts from (1.0, 1.0) and multiplies in the answers of the
 // enabled children in order, handing each the same arguments and status
-// word, and stops once both factors are 0; GetFlags answers the OR of the
+// word, and stops once both factors are 0; a (0, 0) answer of a child asked
+// under status 3 (an imposing device ahead has answered) is skipped, so
+// that the imposing device's scale survives. GetFlags answers the OR of the
 // enabled children's flag words. The child protocol is GChildHolder's
 // (child_holder.h), over devices (kind 760) only.
 //

@@ -430,9 +430,14 @@ class GFlatPatternIndex {
       const std::uint32_t key = it->first->Key();
       node.expected.push_back(Expected{key, it->first->TypeId(), IsPrinterWide(key)});
     }
-    std::ranges::stable_sort(node.expected, {}, &Expected::key);
-    const auto repeated = std::ranges::unique(node.expected, {}, &Expected::key);
-    node.expected.erase(repeated.begin(), repeated.end());
+    // Iterator-pair algorithms: clang's ranges over this standard library
+    // refuse a vector of a nested type here, which the fuzz build needs.
+    const auto by_key = [](const Expected& a, const Expected& b) { return a.key < b.key; };
+    std::stable_sort(node.expected.begin(), node.expected.end(), by_key);
+    node.expected.erase(
+        std::unique(node.expected.begin(), node.expected.end(),
+                    [](const Expected& a, const Expected& b) { return a.key == b.key; }),
+        node.expected.end());
     for (auto& [child, slot] : node.children) {
       slot = node.SlotOf(child->Key());
       node.order.emplace_back(child->Key(), slot);

@@ -7,14 +7,18 @@
 #include <thread>
 
 #include "driver/services/driver_server.h"
+#include "filters/booklet_filter.h"
 #include "filters/color_adjustment_filter.h"
 #include "filters/copy_page_filter.h"
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
+#include "filters/geometry_filters.h"
 #include "filters/handoff_filters.h"
 #include "filters/last_page_filter.h"
 #include "filters/letterhead_filter.h"
 #include "filters/manual_duplex_filter.h"
+#include "filters/nup_filter.h"
+#include "filters/reducing_filter.h"
 #include "filters/reverse_filter.h"
 #include "filters/spool_directory.h"
 #include "filters/watermark_filter.h"
@@ -37,8 +41,10 @@ namespace {
 using namespace testing_support;
 using Tokens = std::vector<std::string>;
 
-// The filters (ids 1101-1120, no 1106), as they are built.
+// The 19 filters (ids 1101-1120, no 1106).
 constexpr std::pair<RWClassID, const char*> kFilters[] = {
+    {kGNupFilterId, "GNupFilter"},
+    {kGBookletFilterId, "GBookletFilter"},
     {kGFaceUpFilterId, "GFaceUpFilter"},
     {kGReverseFilterId, "GReverseFilter"},
     {kGManualDuplexFilterId, "GManualDuplexFilter"},
@@ -46,6 +52,11 @@ constexpr std::pair<RWClassID, const char*> kFilters[] = {
     {kGLastPageFilterId, "GLastPageFilter"},
     {kGFrontCoverFilterId, "GFrontCoverFilter"},
     {kGBackCoverFilterId, "GBackCoverFilter"},
+    {kGEmulateMarginsFilterId, "GEmulateMarginsFilter"},
+    {kGFitToSizeFilterId, "GFitToSizeFilter"},
+    {kGSymetricalDuplexFilterId, "GSymetricalDuplexFilter"},
+    {kGScalePageFilterId, "GScalePageFilter"},
+    {kGReducingFilterId, "GReducingFilter"},
     {kGLetterheadFilterId, "GLetterheadFilter"},
     {kGTintvectorFilterId, "GTintvectorFilter"},
     {kGAAFilter1Id, "GAAFilter1"},
