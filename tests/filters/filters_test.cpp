@@ -7,15 +7,21 @@
 #include <thread>
 
 #include "driver/services/driver_server.h"
+#include "filters/booklet_filter.h"
+#include "filters/color_adjustment_filter.h"
 #include "filters/copy_page_filter.h"
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
 #include "filters/geometry_filters.h"
+#include "filters/handoff_filters.h"
 #include "filters/last_page_filter.h"
+#include "filters/letterhead_filter.h"
 #include "filters/manual_duplex_filter.h"
+#include "filters/nup_filter.h"
 #include "filters/reducing_filter.h"
 #include "filters/reverse_filter.h"
 #include "filters/spool_directory.h"
+#include "filters/watermark_filter.h"
 #include "fonts/font_database.h"
 #include "foundation/rw/factory.h"
 #include "foundation/rw/file.h"
@@ -35,8 +41,10 @@ namespace {
 using namespace testing_support;
 using Tokens = std::vector<std::string>;
 
-// The filters (ids 1101-1120, no 1106), as they are built.
+// The 19 filters (ids 1101-1120, no 1106).
 constexpr std::pair<RWClassID, const char*> kFilters[] = {
+    {kGNupFilterId, "GNupFilter"},
+    {kGBookletFilterId, "GBookletFilter"},
     {kGFaceUpFilterId, "GFaceUpFilter"},
     {kGReverseFilterId, "GReverseFilter"},
     {kGManualDuplexFilterId, "GManualDuplexFilter"},
@@ -48,7 +56,12 @@ constexpr std::pair<RWClassID, const char*> kFilters[] = {
     {kGFitToSizeFilterId, "GFitToSizeFilter"},
     {kGSymetricalDuplexFilterId, "GSymetricalDuplexFilter"},
     {kGScalePageFilterId, "GScalePageFilter"},
-    {kGReducingFilterId, "GReducingFilter"}};
+    {kGReducingFilterId, "GReducingFilter"},
+    {kGLetterheadFilterId, "GLetterheadFilter"},
+    {kGTintvectorFilterId, "GTintvectorFilter"},
+    {kGAAFilter1Id, "GAAFilter1"},
+    {kGAAFilter2Id, "GAAFilter2"},
+    {kGWatermarkFilterId, "GWatermarkFilter"}};
 
 TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   const std::vector<RWClassID> checked = CheckEveryRegisteredClass().checked;
@@ -70,8 +83,9 @@ TEST(FilterFrame, FiltersAreMadeByIdAndNameAndStoreTheirVersionWord) {
   };
   const std::string head = save(base);  // the GPeripheral part
   EXPECT_EQ(save(filter), head + Unhex("01 00 00 00"));
-  for (RWClassID id : {kGCopyPageFilterId, kGLastPageFilterId, kGFrontCoverFilterId,
-                       kGBackCoverFilterId}) {  // no fields of their own either
+  for (RWClassID id :
+       {kGCopyPageFilterId, kGLastPageFilterId, kGFrontCoverFilterId, kGBackCoverFilterId,
+        kGLetterheadFilterId, kGWatermarkFilterId}) {  // no fields of their own either
     std::unique_ptr<GPeripheral> other(dynamic_cast<GPeripheral*>(CreateByClassId(id)));
     other->SetSerialNumber(base.SerialNumber());
     EXPECT_EQ(save(*other), head + Unhex("01 00 00 00")) << id;

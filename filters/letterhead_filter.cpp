@@ -1,0 +1,81 @@
+#include "filters/letterhead_filter.h"
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "config/paper/media.h"
+#include "driver/services/driver_data.h"
+#include "driver/services/render_driver_data.h"
+#include "output/commands/job_commands.h"
+
+namespace {
+
+constexpr std::uint32_t kDuplexUnitKey = 308;
+constexpr std::uint32_t kMediaKey = 259;
+constexpr std::uint32_t kDuplexKey = 253;
+constexpr std::uint32_t kStraightPathKey = 905;
+constexpr std::uint32_t kPageOrderKey = 710;
+constexpr std::uint32_t kOrientationKey = 265;
+
+constexpr RWClassRegistration kLetterheadFilterClasses[] = {
+    {&RWCreate<GLetterheadFilter>, kGLetterheadFilterId, "GLetterheadFilter"},
+};
+
+}  // namespace
+
+template class MPersistentClass<GLetterheadFilter, GPeripheral, kGLetterheadFilterId>;
+
+std::span<const RWClassRegistration> LetterheadFilterClasses() {
+  return kLetterheadFilterClasses;
+}
+
+std::uint16_t GLetterheadFilter::DocumentStart(GDocumentStart& command) {
+  GAttributeComposite* document = command.GetAttributes();
+  GRenderDriverData* job = command.GetJobContext();
+  GDriverData* data = job ? job->GetDriverData() : nullptr;
+  GAttributeComposite* settings = data ? data->GetJobSettings() : nullptr;
+  if (FilterValue(settings, kDuplexUnitKey).value_or(0) == 0) {
+    Disable();
+    return 0;
+  }
+  // No medium: not a letterhead document (rather than reading through a
+  // null one).
+  auto* medium = document ? dynamic_cast<GMedia*>(document->FindByKey(kMediaKey)) : nullptr;
+  const bool qualifies = medium && medium->GetMediaType().EqualsChars("Letterhead") &&
+                         FilterValue(document, kDuplexKey).value_or(0) != 0 &&
+                         FilterValue(document, kStraightPathKey).value_or(0) == 0;
+  auto* order =
+      document ? dynamic_cast<GValueAttribute*>(document->FindByKey(kPageOrderKey)) : nullptr;
+  if (qualifies && order && order->GetValue() != 1) {
+    order->SetValue(1);
+    Enable();
+  } else {
+    Disable();
+  }
+  return 0;
+}
+
+std::uint16_t GLetterheadFilter::PageStart(GPageStart& command) {
+  return TurnPage(command.GetAttributes());
+}
+
+std::uint16_t GLetterheadFilter::TurnPage(GAttributeComposite* page) {
+  auto* angle = page ? dynamic_cast<GValueAttribute*>(page->FindByKey(kOrientationKey)) : nullptr;
+  if (!angle) return 0;
+  switch (angle->GetValue()) {
+    case 0:
+      angle->SetValue(180);
+      break;
+    case 90:
+      angle->SetValue(270);
+      break;
+    case 180:
+      angle->SetValue(0);
+      break;
+    case 270:
+      angle->SetValue(90);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
