@@ -87,28 +87,29 @@ void GExtensionManager::LoadJobModules() {
   }
 }
 
-const ExtensionJobTable* GExtensionManager::AskedFor(std::uint16_t index,
-                                                     std::uint32_t code) const {
-  const ExtensionJobTable& table = job_tables_[index];
-  return table.get_data && (masks_[index] & code) ? &table : nullptr;
+template <class Take>
+void GExtensionManager::ForEachAnswer(std::uint32_t code, Take take) {
+  for (std::uint16_t i = 0; i < loaded_count_; ++i) {
+    const ExtensionJobTable& table = job_tables_[i];
+    const std::uint8_t* bytes = nullptr;
+    std::uint16_t count = 0;
+    if (!table.get_data || !(masks_[i] & code) ||
+        table.get_data(code, &bytes, &count, this) != kExtOk)
+      continue;
+    take(bytes, bytes ? count : std::uint16_t{0});
+    if (table.free_data) table.free_data(bytes, this);
+  }
 }
 
 void GExtensionManager::AddDocumentData(GCommand* command, std::uint32_t code, std::uint32_t key) {
   GAttributeComposite* attributes = command ? command->GetAttributes() : nullptr;
   std::unique_ptr<GAttributeComposite> data;
-  for (std::uint16_t i = 0; i < loaded_count_; ++i) {
-    const ExtensionJobTable* table = AskedFor(i, code);
-    const std::uint8_t* bytes = nullptr;
-    std::uint16_t count = 0;
-    if (!table || table->get_data(code, &bytes, &count, this) != kExtOk) continue;
+  ForEachAnswer(code, [&](const std::uint8_t* bytes, std::uint16_t count) {
     if (!data) data.reset(new (std::nothrow) GAttributeComposite(key));
-    if (data) {
-      data->AddChild(new (std::nothrow) GStringAttribute(
-          bytes ? RWCString(reinterpret_cast<const char*>(bytes), count) : RWCString(),
-          std::uint32_t{0}));
-    }
-    if (table->free_data) table->free_data(bytes, this);
-  }
+    if (!data) return;
+    data->AddChild(new (std::nothrow) GStringAttribute(
+        RWCString(reinterpret_cast<const char*>(bytes), count), std::uint32_t{0}));
+  });
   // Without an attribute set the answers have nowhere to go.
   if (data && attributes) attributes->AddChild(data.release());
 }
@@ -120,18 +121,13 @@ GCommand* GExtensionManager::WrapPageCommand(GCommand* command, std::uint32_t co
   const RWClassID class_id = language ? language->ClassId() : 0;
   const RWClassID target = class_id == 767 || class_id == 788 ? class_id : 0;
   std::vector<std::unique_ptr<GPassThroughCommand>> added;
-  for (std::uint16_t i = 0; i < loaded_count_; ++i) {
-    const ExtensionJobTable* table = AskedFor(i, code);
-    const std::uint8_t* bytes = nullptr;
-    std::uint16_t count = 0;
-    if (!table || table->get_data(code, &bytes, &count, this) != kExtOk) continue;
+  ForEachAnswer(code, [&](const std::uint8_t* bytes, std::uint16_t count) {
     std::unique_ptr<GPassThroughCommand> data(
-        new (std::nothrow) GPassThroughCommand(bytes, bytes ? count : 0, target, std::uint32_t{0}));
+        new (std::nothrow) GPassThroughCommand(bytes, count, target, std::uint32_t{0}));
     // A command that cannot keep its own copy is dropped: the bytes go
-    // back to the extension now.
+    // back to the extension after this.
     if (data && data->OwnData()) added.push_back(std::move(data));
-    if (table->free_data) table->free_data(bytes, this);
-  }
+  });
   // The composite is made only when there is data: it holds the command,
   // and a composite let go of would take the caller's command with it.
   if (added.empty() || !command) return command;

@@ -180,8 +180,11 @@ class GExtensionManager final : public GExtensionJobHooks {
   // [command, data...] or, with `data_first`, [data..., command]; or the
   // command when no extension answers `code`.
   GCommand* WrapPageCommand(GCommand* command, std::uint32_t code, bool data_first);
-  // The table of a loaded extension that takes `code`, else null.
-  const ExtensionJobTable* AskedFor(std::uint16_t index, std::uint32_t code) const;
+  // take(bytes, count) for each loaded extension that answers `code` (its
+  // table has get data, its mask the bit), in order; the extension frees
+  // the bytes after each.
+  template <class Take>
+  void ForEachAnswer(std::uint32_t code, Take take);
   // Lets go of the tables, masks, modules and descriptions; count 0.
   void ReleaseJob();
 
