@@ -150,6 +150,36 @@ struct ExtensionUITable {
   ExtRelease release;
 };
 
+// Job table (version 2): start(driver export, mask, handle) -> 0 or a
+// failure, end(handle), get data(code, bytes, byte count, handle) -> 0
+// when bytes are handed over, free data(bytes, handle). The bytes stay the
+// extension's until free data.
+using ExtJobStart = std::uint16_t (*)(ExtQueryInterfaceFn driver_query, std::uint32_t* mask,
+                                      void* handle);
+using ExtJobEnd = std::uint16_t (*)(void* handle);
+using ExtGetJobData = std::uint16_t (*)(std::uint32_t code, const std::uint8_t** data,
+                                        std::uint16_t* count, void* handle);
+using ExtFreeJobData = std::uint16_t (*)(const std::uint8_t* data, void* handle);
+struct ExtensionJobTable {
+  ExtJobStart start;
+  ExtJobEnd end;
+  ExtGetJobData get_data;
+  ExtFreeJobData free_data;
+};
+
+// Data codes of the job table, and the bits of the mask a start function
+// sets: an extension is asked for a code only when its mask has the bit.
+// kExtJobNoData is the mask before start and after a failed start.
+inline constexpr std::uint32_t kExtJobNoData = 0x10;
+inline constexpr std::uint32_t kExtDocStartJobLanguage = 0x20;
+inline constexpr std::uint32_t kExtDocEndJobLanguage = 0x40;
+inline constexpr std::uint32_t kExtDocStartPageDescription = 0x80;
+inline constexpr std::uint32_t kExtDocEndPageDescription = 0x100;
+inline constexpr std::uint32_t kExtPageStartFirst = 0x200;  // first hand-off filter
+inline constexpr std::uint32_t kExtPageEndFirst = 0x400;
+inline constexpr std::uint32_t kExtPageStartSecond = 0x800;  // second hand-off filter
+inline constexpr std::uint32_t kExtPageEndSecond = 0x1000;
+
 // Map records an extension hands over. A device record is followed by its
 // items; the next record starts after them.
 struct ExtensionDeviceRecord {

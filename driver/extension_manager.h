@@ -28,8 +28,31 @@
 // Live managers are kept in a registry so that the exports can refuse a
 // handle that is not one (IsLiveExtensionManager).
 //
-// The job side (the job modules, their masks, the job hooks) is not built
-// here; the class stays open for it.
+// The job side (GExtensionJobHooks, driver/services/extension_job_hooks.h;
+// extension_jobs.cpp), called by the job's hand-off filters:
+//  BeginDocument  loads the registered extensions (LoadExtensionEntries on
+//       the default settings), then the job module of each with flag 0x8
+//       (the module directory's file of the description's job-module
+//       text), its job table through "KVExt_QueryInterface" version 2 (a
+//       module that does not load, lacks the export or answers nonzero
+//       keeps an empty table), and calls each start function with mask
+//       0x10 (a failed start leaves 0x10: no data, but end is still
+//       called). Then asks for 0x20 and 0x80.
+//  EndDocument    asks for 0x40 and 0x100, calls every end function and
+//       lets go of the tables, masks, descriptions and modules.
+//  Document data joins the command's attribute set as composite 985 (job
+//       language) or 986 (page description), one GStringAttribute of key 0
+//       per extension that answered, none when no extension answered.
+//  AddStartData / AddEndData ask for 0x200 / 0x400 (filter 0) or 0x800 /
+//       0x1000 (other filters) and wrap the answers as GPassThroughCommands
+//       aimed at the printer-language device's class (767, 788, else 0):
+//       [page start, data...] or [data..., page end] as a new composite,
+//       or the given command itself when nothing was added.
+// Each operation makes its command the job context's current command.
+// Mended: EndDocument also sets the loaded count to 0, so page data after
+// it adds nothing and the next BeginDocument starts afresh. Reading: the
+// loaded count is one past the highest index loaded (as on the UI side),
+// so a gap in the indexes hides no extension.
 //
 // ExtensionJobContext: what the manager keeps for the value requests that
 // job modules make during a job (extensions never see it).
@@ -42,6 +65,7 @@
 #include <memory>
 
 #include "driver/extension_interface.h"
+#include "driver/services/extension_job_hooks.h"
 #include "foundation/rw/cstring.h"
 #include "persist/dynamic_library.h"
 
@@ -49,7 +73,6 @@ class GAttributeComposite;
 class GCommand;
 class GDriverDataImp;
 class GPeripheral;
-struct ExtensionJobTable;  // a job module's function table
 
 // Extensions a printer takes.
 inline constexpr std::uint16_t kMaxExtensions = 4;
@@ -98,14 +121,19 @@ struct ExtensionJobContext {
   ExtensionSet extensions;
 };
 
-class GExtensionManager {
+// The file name of `field` (a module text) of `description` in the
+// services' module directory.
+RWWString ExtensionModulePath(const ExtensionDescription& description,
+                              const ExtensionTextField& field);
+
+class GExtensionManager final : public GExtensionJobHooks {
  public:
   // Keeps `owner`; nothing loaded, no settings root, no job context.
   explicit GExtensionManager(GDriverDataImp* owner);
   GExtensionManager(const GExtensionManager&) = delete;
   GExtensionManager& operator=(const GExtensionManager&) = delete;
   // Clears the owner and frees the job context.
-  ~GExtensionManager();
+  ~GExtensionManager() override;
 
   // Registration of the extension library `module_name` and its undoing:
   // the extension codes (see above).
@@ -131,18 +159,39 @@ class GExtensionManager {
   int LoadSettingsRoot();
   GAttributeComposite* GetSettingsRoot() const { return settings_root_; }
 
+  // The job hooks (see above).
+  void BeginDocument(GCommand* document_start) override;
+  void EndDocument(GCommand* document_end) override;
+  GCommand* AddStartData(GCommand* page_start, std::uint32_t filter) override;
+  GCommand* AddEndData(GCommand* page_end, std::uint32_t filter) override;
+
   GDriverDataImp* GetOwner() const { return owner_; }
   std::uint16_t GetLoadedCount() const { return loaded_count_; }
 
  private:
-  // The job side's state, used once the job hooks stand.
   std::uint16_t MapResult(std::uint32_t flags, std::uint16_t tray, std::uint16_t bin) const;
   std::uint16_t ChangeMaps(const ExtensionDriverTable& table, std::uint32_t flags, bool apply);
 
-  [[maybe_unused]] ExtensionDescription* descriptions_[kMaxExtensions] = {};
-  [[maybe_unused]] ExtensionJobTable* job_tables_[kMaxExtensions] = {};
+  // The job side (extension_jobs.cpp).
+  void LoadJobModules();
+  // Composite `key` of each extension's answer to `code`, added to the
+  // command's attribute set when one answered.
+  void AddDocumentData(GCommand* command, std::uint32_t code, std::uint32_t key);
+  // [command, data...] or, with `data_first`, [data..., command]; or the
+  // command when no extension answers `code`.
+  GCommand* WrapPageCommand(GCommand* command, std::uint32_t code, bool data_first);
+  // take(bytes, count) for each loaded extension that answers `code` (its
+  // table has get data, its mask the bit), in order; the extension frees
+  // the bytes after each.
+  template <class Take>
+  void ForEachAnswer(std::uint32_t code, Take take);
+  // Lets go of the tables, masks, modules and descriptions; count 0.
+  void ReleaseJob();
+
+  // The descriptions are the job context's (its ExtensionSet).
+  ExtensionJobTable job_tables_[kMaxExtensions] = {};
   GDynamicLibrary job_modules_[kMaxExtensions];
-  [[maybe_unused]] std::uint32_t masks_[kMaxExtensions] = {};
+  std::uint32_t masks_[kMaxExtensions] = {};
   GDriverDataImp* owner_;                            // not owned
   GDriverQueryInterface query_interface_ = nullptr;  // handed to extensions
   GAttributeComposite* settings_root_ = nullptr;     // the owner's 368

@@ -12,7 +12,6 @@
 #include "driver/extension_exports.h"
 #include "driver/extension_values.h"
 #include "driver/model_lookup.h"
-#include "driver/services/os_factory.h"
 #include "driver/ui_driver_data.h"
 #include "platform/host/modules.h"
 
@@ -57,18 +56,13 @@ void GExtensionUIManager::Unload(std::uint16_t i) {
 }
 
 void GExtensionUIManager::LoadModules() {
-  GOSFactory* services = GOSFactory::Instance();
-  const RWWString directory = services ? services->GetModuleDirectory() : RWWString();
   for (std::uint16_t i = 0; i < record_.extensions.count; ++i) {
     Unload(i);
     const ExtensionDescription* description = record_.extensions.descriptions[i];
     tables_[i] = new (std::nothrow) ExtensionUITable{};
     if (!tables_[i] || !description || !(DescriptionFlags(*description) & kExtHasUIModule))
       continue;
-    RWWString path = directory;
-    path += u"\\";
-    const RWCString name = DescriptionText(*description, kExtensionTextFields[3]);
-    path += RWWString::FromMultiByte(name.Data(), name.Length());
+    const RWWString path = ExtensionModulePath(*description, kExtensionTextFields[3]);
     modules_[i] = platform::LoadLibraryW(path.Data());
     auto query = modules_[i] ? reinterpret_cast<ExtQueryInterfaceFn>(
                                    platform::GetProcAddress(modules_[i], kExtQueryInterfaceName))

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "config/attributes/attribute_composite.h"
+#include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
 #include "driver/services/os_factory.h"
 #include "fonts/font_database.h"
@@ -310,6 +311,12 @@ GFontDatabase* GRenderDriverDataImp::GetFontDatabase() {
 
 std::uint32_t GRenderDriverDataImp::GetOwnerId() {
   return owner_id_;
+}
+
+GExtensionJobHooks* GRenderDriverDataImp::GetExtensionJobHooks() {
+  GExtensionManager* manager = GetExtensionManager();
+  if (manager) return manager;
+  return &job_hooks_;
 }
 
 void GRenderDriverDataImp::ReleaseJobObjects() {

@@ -20,8 +20,9 @@
 // AsRenderDriverData (itself), AsUIDriverData (none), Retarget and Park
 // (ReleaseJobObjects).
 //
-// The extension manager's job operations are answered by a pass-through
-// (GPassThroughJobHooks) until the manager's job side is built.
+// The extension manager's job operations are the driver data's own
+// manager (GExtensionManager); a pass-through (GPassThroughJobHooks) only
+// when the data has no manager.
 //
 // Readings taken here:
 //   - settings words are read from the driver data's default settings
@@ -295,7 +296,8 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // settings' custom sizes (276); others, and codes the driver has no
   // medium for, leave `medium` as it is.
   void UpdateMediaSize(GMedia* medium, std::uint32_t orientation) override;
-  GExtensionJobHooks* GetExtensionJobHooks() override { return &job_hooks_; }
+  // The driver data's extension manager, else the pass-through.
+  GExtensionJobHooks* GetExtensionJobHooks() override;
 
   // --- Non-virtual operations.
 
@@ -433,5 +435,5 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   std::uint32_t preprinted_pending_ = 0;
   std::uint32_t owner_id_;
   std::uint32_t job_cookie_ = 0;
-  GPassThroughJobHooks job_hooks_;  // until the manager's job side stands
+  GPassThroughJobHooks job_hooks_;  // when there is no manager
 };

@@ -18,9 +18,9 @@
 // DocumentStart and DocumentEnd are the same operations under the names the
 // filters use.
 //
-// GPassThroughJobHooks answers every operation with the command it was
-// given and adds nothing: what a job has while the extension manager's job
-// side (which loads the extensions' job modules) is not built.
+// The driver's GExtensionManager (driver/extension_manager.h) implements
+// them. GPassThroughJobHooks answers every operation with the command it
+// was given and adds nothing: what a job has without a manager.
 //
 // Ownership: a returned composite is the caller's; a command given back
 // unchanged stays the caller's. Threads: the thread that pushes the job's
@@ -47,8 +47,7 @@ class GExtensionJobHooks {
   void DocumentEnd(GCommand* document_end) { EndDocument(document_end); }
 };
 
-// Awaiting the extension manager's job side: nothing is loaded, nothing
-// added.
+// No extension manager: nothing is loaded, nothing added.
 class GPassThroughJobHooks final : public GExtensionJobHooks {
  public:
   void BeginDocument(GCommand*) override {}

@@ -6,6 +6,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,9 +21,13 @@
 #include "driver/model_lookup.h"
 #include "driver/property_sheet_hook.h"
 #include "output/commands/job_commands.h"
+#include "output/core/command_composite.h"
+#include "output/core/pass_through_command.h"
+#include "output/core/state.h"
 #include "persist/persistent_association.h"
 #include "persist/resource_mapping.h"
 #include "persist/selection_string.h"
+#include "platform/host/modules.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/test_extensions.h"
 
@@ -366,6 +371,77 @@ TEST_F(Extensions, UIManagerPagesAndSettings) {
   ext.release_result = 6;
   EXPECT_EQ(direct.Destroy(&host), 6);
   EXPECT_EQ(module.Destroy(&host), 6);
+}
+
+// The job side: document data (985/986), page data, masks, extensions left out.
+class ExtensionJobs : public Extensions {
+ protected:
+  // Slot `slot` with a job module (its own unless named) starting `mask`.
+  TestExtension& RegisterJob(int slot, std::uint32_t mask, std::string job = "") {
+    const std::string m = "ext" + std::to_string(slot) + ".dll";
+    TestExtension& e = InstallTestExtension(slot, {m.begin(), m.end()}, "Id", m.c_str(),
+                                            kExtHasJobModule, "u", "");
+    SetDescriptionText(e.description, kExtensionTextFields[4], (job.empty() ? m : job).c_str());
+    EXPECT_EQ(Data()->RegisterExtension(m.c_str(), 0), 0u);
+    return e.start_mask = mask, e;
+  }
+  // A page start/end through its hook: "same", or "page" and "bytes@target"s.
+  std::string Page(bool start, std::uint32_t filter) {
+    GCommand* page = start ? static_cast<GCommand*>(new GPageStart(new GState, 1)) : new GPageEnd;
+    GCountedPtr got(start ? Manager().AddStartData(page, filter)
+                          : Manager().AddEndData(page, filter));
+    auto* list = dynamic_cast<GCommandComposite*>(got.Get());
+    std::string out = got.Get() == page ? "same" : "";
+    for (RWSize i = 0; list && i < list->Children().Count(); ++i) {
+      auto* data = dynamic_cast<GPassThroughCommand*>(list->Children()[i].Get());
+      out += data ? std::string(reinterpret_cast<const char*>(data->GetData()), data->GetLength()) +
+                        "@" + std::to_string(data->GetTarget()) + " "
+                  : "page ";
+    }
+    return out;
+  }
+  static std::string Attached(GCommand& c, std::uint32_t key) {
+    return Describe(FindComposite(c.GetAttributes(), key));
+  }
+  static std::string Log(int slot) { return std::exchange(TestExtensionAt(slot).job_log, ""); }
+};
+
+TEST_F(ExtensionJobs, DataInExtensionOrderAroundThePages) {
+  RegisterJob(0, 0x20 | 0x40 | 0x200 | 0x400).job_data = {
+      {0x20, "JA"}, {0x40, "DA"}, {0x200, "s1"}, {0x400, "e1"}, {0x800, "x"}};
+  RegisterJob(1, 0x80 | 0x200 | 0x400).job_data = {
+      {0x80, "PB"}, {0x100, "x"}, {0x200, "s2"}, {0x400, "e2"}};
+  RegisterJob(2, 0x800 | 0x1000).job_data = {{0x800, "t3"}};  // no 0x1000: answers 1
+  RegisterJob(3, 0xffff).start_result = 1;                    // failed start: never asked
+  for (int round = 0; round < 2; ++round) {                   // a second document after the first
+    EXPECT_EQ(Page(true, 0), "same");  // before the start, after the end: nobody asked
+    GDocumentStart start(new GState, u"P", u"Do", nullptr, 3);
+    Manager().BeginDocument(&start);
+    EXPECT_EQ(Attached(start, 985) + "|" + Attached(start, 986), "0=JA |0=PB ");
+    EXPECT_EQ(Page(true, 0), "page s1@788 s2@788 ");  // P1's printer language: 788
+    EXPECT_EQ(Page(false, 0), "e1@788 e2@788 page ");
+    EXPECT_EQ(Page(true, 1), "page t3@788 ");
+    EXPECT_EQ(Page(false, 1), "same");
+    GDocumentEnd end;
+    end.SetAttributes(new GState);
+    Manager().EndDocument(&end);
+    EXPECT_EQ(Describe(end.GetAttributes()) + Attached(end, 985), "985= 0=DA ");
+    EXPECT_EQ(Log(0), "start get 32 free get 512 free get 1024 free get 64 free end ");
+    EXPECT_EQ(Log(2), "start get 2048 free get 4096 end ");  // no 0x200, no free after 1
+    EXPECT_EQ(Log(3), "start end ");  // mask 0x10 again after the failed start
+  }
+}
+
+// Job modules that do not load, lack the entry point or refuse the table.
+TEST_F(ExtensionJobs, UnusableJobModulesAreLeftOut) {
+  platform::AddModule({u"bare.dll", {}, {}});  // no "KVExt_QueryInterface"
+  RegisterJob(0, 0xffff, "missing.dll");
+  RegisterJob(1, 0xffff, "bare.dll");
+  RegisterJob(2, 0xffff).query_result = 5;
+  GDocumentStart start(new GState, u"P", u"Do", nullptr, 3);
+  Manager().BeginDocument(&start);
+  EXPECT_EQ(Describe(start.GetAttributes()) + Page(true, 0), "same");
+  EXPECT_EQ(TestExtensionAt(2).log.back() + Log(0) + Log(1) + Log(2), "query 2");
 }
 
 // The fuzz target's corpus, and 2,000 seeded extensions of random bytes

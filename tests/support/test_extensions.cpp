@@ -49,6 +49,19 @@ struct Slot {
     E().log.push_back("release");
     return E().release_result;
   }
+  static std::uint16_t Start(ExtQueryInterfaceFn, std::uint32_t* mask, void*) {
+    return E().job_log += "start ", *mask = E().start_mask, E().start_result;
+  }
+  static std::uint16_t End(void*) { return E().job_log += "end ", 0; }
+  static std::uint16_t Free(const std::uint8_t*, void*) { return E().job_log += "free ", 0; }
+  static std::uint16_t Get(std::uint32_t code, const std::uint8_t** data, std::uint16_t* count,
+                           void*) {
+    E().job_log += "get " + std::to_string(code) + " ";
+    if (!E().job_data.count(code)) return 1;
+    *data = reinterpret_cast<const std::uint8_t*>(E().job_data[code].data());
+    *count = static_cast<std::uint16_t>(E().job_data[code].size());
+    return 0;
+  }
   static std::uint16_t Query(std::uint16_t version, void* table) {
     E().log.push_back("query " + std::to_string(version));
     if (version == kExtDriverTableVersion) {
@@ -58,6 +71,8 @@ struct Slot {
     } else if (version == kExtUITableVersion) {
       *static_cast<ExtensionUITable*>(table) = {E().has_pages ? &Pages : nullptr,
                                                 E().has_release ? &Release : nullptr};
+    } else if (version == kExtJobTableVersion) {
+      *static_cast<ExtensionJobTable*>(table) = {&Start, &End, &Get, &Free};
     }
     return E().query_result;
   }

@@ -3,12 +3,14 @@
 // the module `name`; every answer, result and piece of data it hands over
 // is settable in its TestExtension, and each call is logged by name
 // ("query 0", "describe", "tray map", "bin map", "installed", "removed",
-// "defaults", "pages count", "pages fill", "release").
+// "defaults", "pages count", "pages fill", "release"). Job table (start
+// sets start_mask, get data hands job_data[code]): calls in job_log.
 //
 // State is process-wide; InstallTestExtension resets a slot. One thread.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,10 @@ struct TestExtension {
   std::uint16_t fill_reply = 0;   // the filling call's count
   bool has_release = false;
   std::uint16_t release_result = 0;
+  std::uint16_t start_result = 0;
+  std::uint32_t start_mask = 0;
+  std::map<std::uint32_t, std::string> job_data;
+  std::string job_log;
   std::vector<std::string> log;
 };
 

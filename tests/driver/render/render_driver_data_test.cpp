@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/paper/media.h"
+#include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
@@ -123,6 +124,8 @@ TEST_F(RenderDataTest, PrepareJobSetsTheJobWords) {
   EXPECT_NE(context->GetDriverData()->GetMediaPool(), nullptr);
   EXPECT_EQ(context->GetDriverData()->IsNameNotListed("Courier PS"), 0);
   EXPECT_EQ(context->GetDriverData()->IsMediaSizeInRange(nullptr, 16385), 1);
+  GExtensionJobHooks* manager = Job()->GetExtensionManager();
+  EXPECT_EQ(context->GetExtensionJobHooks(), manager);
 }
 
 TEST_F(RenderDataTest, CopiesStayInRangeAndCollationPicksTheCounts) {
