@@ -259,8 +259,10 @@ TEST(RasterGraphic, StoredFormCopiesAndKinds) {
           .IsEqual(&borrowing));
 }
 
+// The whole source and target of the clip cases.
+constexpr GShortRect kS{0, 0, 10, 10}, kT{0, 0, 100, 100};
+
 TEST(RasterGraphic, FitsItsRectanglesToTheClip) {
-  constexpr GShortRect kS{0, 0, 10, 10}, kT{0, 0, 100, 100};
   const struct {
     int clip_kind;
     GShortRect clip, visible_source, visible_target;

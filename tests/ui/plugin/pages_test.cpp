@@ -361,7 +361,8 @@ TEST_F(PagesTest, EveryPageOpensInTheSheetAndLeavesNothing) {
       // Each inner dialog opens from its button over its page.
       const std::tuple<std::size_t, int, UINT> buttons[] = {
           {0, 3034, 13001}, {1, 6013, 5000}, {2, 2016, 8000}, {7, 7071, 7100}, {7, 7049, 7500}};
-      for (const auto& [page, button, dialog] : buttons) {
+      for (const auto& [page, button, shown_dialog] : buttons) {
+        const UINT dialog = shown_dialog;  // a plain local the callback may capture
         ASSERT_TRUE(sheet.activate(page));
         ui.OnDialog(dialog, [&](UiDialog shown) {
           EXPECT_EQ(GetParent(shown.Handle()), sheet.page().Handle()) << dialog;
