@@ -4,6 +4,7 @@
 #include "ui/framework/property_page.h"
 #include "ui/framework/resource_library.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/duplex_tray_rules.h"
 #include "ui/pages/inert_rule.h"
 #include "ui/pages/page_contents.h"
 
@@ -99,20 +100,47 @@ GListFeature* MakeNupConflictRule(GUIContext* context, GPropertyPage*) {
   return new GInertRule(context, "GNupConflictRule");
 }
 
+namespace {
+
+template <class Rule>
+GListFeature* Make(GUIContext* context) {
+  return new Rule(context);
+}
+
+}  // namespace
+
 void BuildRules(GUIContext* context, MPersistentObject* language) {
-  // nullptr: position 16, the rasterisation rule, only for kind 788.
-  static constexpr const char* kRules[] = {
-      "GFitToPaperNoticeRule", "GTrayMediaRule",        "GDuplexMediaRule",   "GBookletRule",
-      "framework rule 5",      "GPermissionRule",       "GScaleConflictRule", "GSizeLimitRule",
-      "GAutoConfigNoticeRule", "GTrueTypeBitmapRule",   "GTray1SyncRule",     "GTrayConflictRule",
-      "GMemoryRule",           "GBackCoverBookletRule", "framework rule 15",  nullptr,
-      "framework rule 17",     "framework rule 18",     "GConfigStatusRule",  "framework rule 20"};
+  // A maker, or the name of an inert position; position 16, the
+  // rasterisation rule, only for kind 788.
+  struct Position {
+    GListFeature* (*make)(GUIContext*);
+    const char* inert;
+  };
+  static constexpr Position kRules[] = {{nullptr, "GFitToPaperNoticeRule"},
+                                        {&Make<GTrayMediaRule>, nullptr},
+                                        {&Make<GDuplexMediaRule>, nullptr},
+                                        {nullptr, "GBookletRule"},
+                                        {nullptr, "framework rule 5"},
+                                        {nullptr, "GPermissionRule"},
+                                        {nullptr, "GScaleConflictRule"},
+                                        {nullptr, "GSizeLimitRule"},
+                                        {nullptr, "GAutoConfigNoticeRule"},
+                                        {nullptr, "GTrueTypeBitmapRule"},
+                                        {&Make<GTray1SyncRule>, nullptr},
+                                        {nullptr, "GTrayConflictRule"},
+                                        {nullptr, "GMemoryRule"},
+                                        {nullptr, "GBackCoverBookletRule"},
+                                        {nullptr, "framework rule 15"},
+                                        {nullptr, "GRasterizationRule"},
+                                        {nullptr, "framework rule 17"},
+                                        {nullptr, "framework rule 18"},
+                                        {nullptr, "GConfigStatusRule"},
+                                        {nullptr, "framework rule 20"}};
+  constexpr std::size_t kRasterizationPosition = 15;
   const bool zdl5 = LanguageKind(language) == kLanguageZdl5;
-  for (const char* name : kRules) {
-    if (name) {
-      context->AddListener(new GInertRule(context, name));
-    } else if (zdl5) {
-      context->AddListener(new GInertRule(context, "GRasterizationRule"));
-    }
+  for (std::size_t i = 0; i < std::size(kRules); ++i) {
+    if (i == kRasterizationPosition && !zdl5) continue;
+    context->AddListener(kRules[i].make ? kRules[i].make(context)
+                                        : new GInertRule(context, kRules[i].inert));
   }
 }

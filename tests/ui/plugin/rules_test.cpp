@@ -1,0 +1,249 @@
+// The constraint rules on the printer fixture with the resource library
+// loaded and the default error handler in force. Each row starts from the
+// fixture's defaults, sets its attributes, makes its changes inside one
+// update and dispatches through the context with only the rule under test
+// registered; boxes are expected by text id, caption "Incompatible Options"
+// and flags, and answered by the row.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "config/paper/media.h"
+#include "config/paper/media_pool.h"
+#include "config/paper/paper_handling_device.h"
+#include "config/paper/paper_parts.h"
+#include "output/core/peripheral_composite.h"
+#include "platform/ui/message_boxes.h"
+#include "tests/ui/plugin/plugin_fixture.h"
+#include "ui/framework/attribute_view.h"
+#include "ui/framework/ui_context.h"
+#include "ui/pages/duplex_tray_rules.h"
+
+namespace {
+
+using platform::MessageBoxExpectation;
+
+constexpr std::uint32_t kLockList = 1102;
+
+// A value (or, when text is set, a string) for an attribute.
+struct Setting {
+  std::uint32_t id;
+  std::int32_t value;
+  const char* text = nullptr;
+};
+
+struct Box {
+  std::uint32_t text_id;
+  platform::UINT flags;
+  int answer;
+};
+
+class RulesTest : public testing_support::PluginFixture {
+ protected:
+  void SetUp() override {
+    PluginFixture::SetUp();
+    ASSERT_TRUE(LoadResourceLibrary(RWWString(testing_support::kPluginLibrary)));
+  }
+  void TearDown() override {
+    context.reset();
+    ReleaseResourceLibrary();
+    PluginFixture::TearDown();
+  }
+
+  // Fresh defaults holding `given` (added at the top when missing), the
+  // ids of `locks` in the lock list, and a context on them.
+  void Start(const std::vector<Setting>& given, const std::vector<std::uint32_t>& locks = {}) {
+    context.reset();
+    settings = GCountedPtr(testing_support::BuildFixtureDefaults());
+    host.settings = static_cast<GAttributeComposite*>(settings.Get());
+    for (const Setting& s : given) Put(host.settings, s);
+    if (!locks.empty()) {
+      auto* list = dynamic_cast<GAttributeComposite*>(host.settings->FindByKey(kLockList));
+      ASSERT_NE(list, nullptr);
+      for (std::uint32_t id : locks) list->AddChild(new GValueAttribute(id, id));
+    }
+    context = std::make_unique<GUIContext>(&host);
+  }
+  static void Put(MPersistentObject* in, const Setting& s) {
+    MPersistentObject* found = in->FindByKey(s.id);
+    if (s.text) {
+      if (auto* text = dynamic_cast<GStringAttribute*>(found)) text->SetValue(RWCString(s.text));
+      else in->AddChild(new GStringAttribute(s.text, s.id));
+    } else if (auto* value = dynamic_cast<GValueAttribute*>(found)) {
+      value->SetValue(static_cast<std::uint16_t>(s.value));
+    } else {
+      in->AddChild(new GValueAttribute(static_cast<std::uint16_t>(s.value), s.id));
+    }
+  }
+  // Makes `changes` in one update and dispatches them to `rule`, the boxes
+  // expected in order.
+  // `touched` ids are recorded as changed without a write (the installed
+  // sources 315 are a list, changed by replacement).
+  void Dispatch(GListFeature* rule, const std::vector<Setting>& changes, int force,
+                const std::vector<Box>& boxes, const std::vector<std::uint32_t>& touched = {}) {
+    context->AddListener(rule);
+    for (const Box& box : boxes) {
+      MessageBoxExpectation e;
+      e.text_id = box.text_id;
+      e.text_module = GetResourceModuleHandle();
+      e.caption = u"Incompatible Options";
+      e.flags = box.flags;
+      e.answer = box.answer;
+      ui.ExpectBox(e);
+    }
+    context->BeginUpdate(nullptr);
+    GAttributeView view = context->GetSettingsView();
+    for (const Setting& s : changes)
+      s.text ? view.SetString(s.id, RWCString(s.text)) : view.SetValue(s.id, s.value);
+    for (std::uint32_t id : touched) context->RecordChange(id);
+    context->DispatchChanges(force);
+    context->EndUpdate();
+    EXPECT_EQ(platform::PendingMessageBoxExpectations(), 0u);
+  }
+  std::int32_t Value(std::uint32_t id) const {
+    std::int32_t value = -1;
+    context->GetSettingsView().GetValue(id, value);
+    return value;
+  }
+
+  GCountedPtr settings;
+  std::unique_ptr<GUIContext> context;
+};
+
+constexpr int kOk = 1, kCancel = 2;
+
+}  // namespace
+
+// Duplex: 245 manual, 253 on, 308 unit; flags 0x4000001B/1D, message 1C.
+TEST_F(RulesTest, DuplexAgainstTypeAndSize) {
+  struct Row {
+    const char* name;
+    std::vector<Setting> given;
+    std::vector<std::uint32_t> locks;
+    std::vector<Setting> changes;
+    std::vector<Box> boxes;
+    std::int32_t duplex, flag, message;
+    std::int32_t paper = -2;  // -2: not checked
+  } const rows[] = {
+      {"no unit, no manual: hidden", {{308, 0}, {245, 0}, {253, 0}}, {}, {{260, 9}}, {}, 0, 2, 0},
+      {"manual takes Card Stock", {{245, 1}, {308, 0}, {253, 1}}, {}, {{261, 0, "Card Stock"}}, {},
+       1, 0, 0},
+      {"manual refuses Labels", {{245, 1}, {308, 0}, {253, 1}}, {}, {{261, 0, "Labels"}},
+       {{5101, 0x41, kOk}}, 0, 1, 5112},
+      {"unit refuses Card Stock", {{308, 1}, {245, 0}, {253, 1}}, {}, {{261, 0, "Card Stock"}},
+       {{5101, 0x41, kOk}}, 0, 1, 5112},
+      {"envelope size, OK", {{308, 1}, {245, 0}, {253, 0}, {260, 1}}, {}, {{253, 1}, {260, 9}},
+       {{5102, 0x41, kOk}}, 0, 1, 5111, 9},
+      {"envelope size, Cancel", {{308, 1}, {245, 0}, {253, 0}, {260, 1}}, {}, {{253, 1}, {260, 9}},
+       {{5102, 0x41, kCancel}}, 0, 0, 0, 1},
+      {"strict size: Legal 5 refused", {{308, 1}, {245, 0}, {253, 1}, {260, 1}}, {}, {{260, 5}},
+       {{5102, 0x41, kOk}}, 0, 1, 5111, 5},
+      {"manual size is lenient", {{245, 1}, {308, 0}, {253, 1}, {260, 1}}, {}, {{260, 5}}, {}, 1, 0,
+       0},
+      {"fit to other size reads 272", {{308, 1}, {245, 0}, {253, 1}, {270, 1}, {272, 1}}, {},
+       {{260, 12}}, {}, 1, 0, 0},
+      {"locked size: 5201 then revert", {{308, 1}, {245, 0}, {253, 1}, {260, 1}}, {253},
+       {{260, 9}}, {{5201, 0x40, kOk}}, 1, 1, 5200, 1},
+      {"locked type: 5202 then revert", {{308, 1}, {245, 0}, {253, 1}}, {253},
+       {{262, 0, "Labels"}}, {{5202, 0x40, kOk}}, 1, 1, 5200},
+      {"locked, no conflict: 5200", {{308, 1}, {245, 0}, {253, 1}, {260, 1}}, {253}, {{260, 23}},
+       {}, 1, 1, 5200},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<Setting> given = row.given;
+    if (row.given.size() < 4 || row.given[3].id != 260) given.push_back({260, 1});
+    given.push_back({261, 0, "Plain"});
+    Start(given, row.locks);
+    Dispatch(new GDuplexMediaRule(context.get()), row.changes, 0, row.boxes);
+    EXPECT_EQ(Value(253), row.duplex);
+    EXPECT_EQ(Value(0x4000001B), row.flag);
+    EXPECT_EQ(Value(0x4000001D), row.flag);
+    EXPECT_EQ(Value(0x4000001C), row.message);
+    if (row.paper != -2) {
+      EXPECT_EQ(Value(260), row.paper);
+    }
+  }
+}
+
+// Trays: 1 and 3 restrict type and size, 6 is Tray 1. Papers 100 (4 x 6
+// inches) and 101 (8 x 10) at 600 dpi: 2400 x 3600 and 4800 x 6000 dots.
+TEST_F(RulesTest, TrayAgainstTypeAndSize) {
+  struct Row {
+    const char* name;
+    std::vector<Setting> given;
+    std::vector<std::uint32_t> locks;
+    std::vector<Setting> changes;
+    std::vector<Box> boxes;
+    std::vector<std::pair<std::uint32_t, std::int32_t>> expected;
+  } const rows[] = {
+      {"Envelope for source 1, OK", {{258, 1}}, {}, {{261, 0, "Envelope"}}, {{5103, 0x41, kOk}},
+       {{258, 6}}},
+      {"Envelope for source 1, Cancel", {{258, 1}}, {}, {{261, 0, "Envelope"}},
+       {{5103, 0x41, kCancel}}, {{258, 1}}},
+      {"tray locked: 5204", {{258, 1}}, {258}, {{261, 0, "Envelope"}}, {{5204, 0x40, kOk}},
+       {{258, 1}}},
+      {"source changed: 5105, revert", {{258, 6}, {261, 0, "Envelope"}}, {}, {{258, 3}},
+       {{5105, 0x40, kOk}}, {{258, 6}}},
+      {"source changed, type locked: 5203", {{258, 6}, {261, 0, "Envelope"}}, {261}, {{258, 1}},
+       {{5203, 0x40, kOk}}, {{258, 6}}},
+      {"Tray 1 takes Envelope", {{258, 6}}, {}, {{261, 0, "Envelope"}}, {}, {{258, 6}}},
+      {"4 x 6 on source 1: 5104, OK", {{258, 1}, {260, 1}}, {}, {{260, 100}},
+       {{5104, 0x41, kOk}}, {{258, 6}}},
+      {"4 x 6 on source 3, Cancel keeps sources", {{258, 3}, {263, 1}, {264, 1}, {260, 1}}, {},
+       {{260, 100}}, {{5104, 0x41, kCancel}}, {{258, 3}, {263, 1}, {260, 1}}},
+      {"4 x 6 on Tray 1", {{258, 6}, {260, 1}}, {}, {{260, 100}}, {}, {{258, 6}}},
+      {"8 x 10 on sources 1 and 3", {{258, 1}, {263, 3}, {264, 1}, {260, 1}}, {}, {{260, 101}},
+       {}, {{258, 1}, {263, 3}}},
+      {"other pages refuse without 264: moved, no box", {{258, 6}, {263, 1}, {264, 0}, {260, 1}},
+       {}, {{260, 100}}, {}, {{258, 6}, {263, 6}}},
+      {"size, tray locked: 5205", {{258, 1}, {260, 1}}, {258}, {{260, 100}}, {{5205, 0x40, kOk}},
+       {{258, 1}, {260, 1}}},
+      {"size, source changed: 5106", {{258, 6}, {260, 100}}, {}, {{258, 1}}, {{5106, 0x40, kOk}},
+       {{258, 6}}},
+      {"source not installed becomes 19", {{258, 6}}, {}, {{258, 77}}, {}, {{258, 19}}},
+  };
+  auto* media = dynamic_cast<GMediaPool*>(
+      GAttributeView(ConfigurationTreeOf(configuration.Get()), nullptr, true)
+          .FindTyped(kMediaListKey, kGMediaPoolId));
+  ASSERT_NE(media, nullptr);
+  // The fixture installs sources 1, 2, 4 and 7: add 3 and Tray 1.
+  GAttributeComposite* devices =
+      GAttributeView(ConfigurationTreeOf(configuration.Get()), nullptr, true)
+          .FindComposite(kPaperHandlingKey);
+  ASSERT_NE(devices, nullptr);
+  for (std::uint32_t i = 0; i < devices->EntryCount(); ++i) {
+    auto* device = dynamic_cast<GPaperHandlingDevice*>(devices->Children()[i].Get());
+    if (!device || device->GetDeviceType() != kPaperSource || !device->IsInstalled()) continue;
+    auto* part = dynamic_cast<GAttributeComposite*>(device->GetPart(device->GetCurrentPartId()));
+    ASSERT_NE(part, nullptr);
+    part->AddChild(new GTray("Tray 3", 3, kTrayKey));
+    part->AddChild(new GTray("Tray 1", 6, kTrayKey));
+    break;
+  }
+  for (auto [id, width, height] : {std::tuple{100, 2400, 3600}, std::tuple{101, 4800, 6000}})
+    media->AddChild(new GMedia("", GSize16(width, height), GSize16(width, height), GSize16(0, 0),
+                               0, id, 600, 600, kMediumKey, 0, nullptr, nullptr));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<Setting> given = {{323, 600}, {324, 600}, {261, 0, "Plain"}, {262, 0, "Plain"}};
+    given.insert(given.end(), row.given.begin(), row.given.end());
+    Start(given, row.locks);
+    Dispatch(new GTrayMediaRule(context.get()), row.changes, 0, row.boxes);
+    for (const auto& [id, value] : row.expected) EXPECT_EQ(Value(id), value) << id;
+  }
+}
+
+TEST_F(RulesTest, Tray1SettingFollowsTheInstalledSources) {
+  for (const auto& [changed, force, copied] : {std::tuple{315u, 0, 5}, std::tuple{260u, 0, 0},
+                                               std::tuple{260u, 1, 5}}) {
+    Start({{274, 5}, {318, 0}, {260, 1}});
+    Dispatch(new GTray1SyncRule(context.get()), {}, force, {}, {changed});
+    EXPECT_EQ(Value(318), copied) << changed << force;
+  }
+}
