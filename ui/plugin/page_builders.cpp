@@ -6,6 +6,7 @@
 #include "ui/framework/ui_context.h"
 #include "ui/pages/duplex_tray_rules.h"
 #include "ui/pages/inert_rule.h"
+#include "ui/pages/layout_rules.h"
 #include "ui/pages/page_contents.h"
 
 using platform::PropSheetPageW;
@@ -97,7 +98,7 @@ GPropertyPage* BuildConfigurePage(PropSheetPageW* record, GUIContext* context, i
 }
 
 GListFeature* MakeNupConflictRule(GUIContext* context, GPropertyPage*) {
-  return new GInertRule(context, "GNupConflictRule");
+  return new GNupConflictRule(context);
 }
 
 namespace {
@@ -116,22 +117,22 @@ void BuildRules(GUIContext* context, MPersistentObject* language) {
     GListFeature* (*make)(GUIContext*);
     const char* inert;
   };
-  static constexpr Position kRules[] = {{nullptr, "GFitToPaperNoticeRule"},
+  static constexpr Position kRules[] = {{&Make<GFitToPaperNoticeRule>, nullptr},
                                         {&Make<GTrayMediaRule>, nullptr},
                                         {&Make<GDuplexMediaRule>, nullptr},
-                                        {nullptr, "GBookletRule"},
+                                        {&Make<GBookletRule>, nullptr},
                                         {nullptr, "framework rule 5"},
                                         {nullptr, "GPermissionRule"},
-                                        {nullptr, "GScaleConflictRule"},
-                                        {nullptr, "GSizeLimitRule"},
+                                        {&Make<GScaleConflictRule>, nullptr},
+                                        {&Make<GSizeLimitRule>, nullptr},
                                         {nullptr, "GAutoConfigNoticeRule"},
-                                        {nullptr, "GTrueTypeBitmapRule"},
+                                        {&Make<GTrueTypeBitmapRule>, nullptr},
                                         {&Make<GTray1SyncRule>, nullptr},
                                         {nullptr, "GTrayConflictRule"},
                                         {nullptr, "GMemoryRule"},
-                                        {nullptr, "GBackCoverBookletRule"},
+                                        {&Make<GBackCoverBookletRule>, nullptr},
                                         {nullptr, "framework rule 15"},
-                                        {nullptr, "GRasterizationRule"},
+                                        {&Make<GRasterizationRule>, nullptr},
                                         {nullptr, "framework rule 17"},
                                         {nullptr, "framework rule 18"},
                                         {nullptr, "GConfigStatusRule"},

@@ -23,6 +23,7 @@
 #include "ui/framework/attribute_view.h"
 #include "ui/framework/ui_context.h"
 #include "ui/pages/duplex_tray_rules.h"
+#include "ui/pages/layout_rules.h"
 
 namespace {
 
@@ -98,8 +99,10 @@ class RulesTest : public testing_support::PluginFixture {
     }
     context->BeginUpdate(nullptr);
     GAttributeView view = context->GetSettingsView();
-    for (const Setting& s : changes)
-      s.text ? view.SetString(s.id, RWCString(s.text)) : view.SetValue(s.id, s.value);
+    for (const Setting& s : changes) {
+      if (s.id >= 0x40000000) context->GetUIObjectView().SetValue(s.id, s.value);
+      else s.text ? view.SetString(s.id, RWCString(s.text)) : view.SetValue(s.id, s.value);
+    }
     for (std::uint32_t id : touched) context->RecordChange(id);
     context->DispatchChanges(force);
     context->EndUpdate();
@@ -245,5 +248,106 @@ TEST_F(RulesTest, Tray1SettingFollowsTheInstalledSources) {
     Start({{274, 5}, {318, 0}, {260, 1}});
     Dispatch(new GTray1SyncRule(context.get()), {}, force, {}, {changed});
     EXPECT_EQ(Value(318), copied) << changed << force;
+  }
+}
+
+namespace {
+
+template <class Rule>
+GListFeature* MakeRule(GUIContext* context) {
+  return new Rule(context);
+}
+
+// A rule, the settings it starts from, the changes (forced when `force`)
+// and the values expected after the dispatch.
+struct ChainRow {
+  const char* name;
+  GListFeature* (*make)(GUIContext*);
+  std::vector<Setting> given;
+  std::vector<Setting> changes;
+  int force;
+  std::vector<std::pair<std::uint32_t, std::int32_t>> expected;
+};
+
+}  // namespace
+
+// Flags and messages: N-up 0x40000023/24, scale 25/26, booklet 27/28, size
+// limits 29/2A, fit notice 37/38, TrueType 3B/3C, back cover 7C/7D,
+// rasterisation P1 A3/A4, P2 A5/A6, P3 A7/A8. The fixture's printer lacks
+// the raster capability; its size limits at 600 dpi take Letter, not
+// Tabloid (3).
+TEST_F(RulesTest, LayoutChains) {
+  const std::vector<Setting> booklet_ok = {{308, 1}, {245, 0}, {253, 1}, {279, 1}, {260, 1},
+                                           {266, 1}, {269, 100}, {270, 0}, {920, 0}, {1212, 19},
+                                           {1213, 0, ""}, {288, 1}};
+  auto with = [&](std::vector<Setting> more) {
+    std::vector<Setting> all = booklet_ok;
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+  };
+  const ChainRow rows[] = {
+      {"booklet without duplex", &MakeRule<GBookletRule>,
+       with({{308, 0}, {245, 0}}), {{260, 23}}, 0,
+       {{0x40000027, 2}, {279, 0}, {253, 2}, {288, 1}}},
+      {"booklet on Letter", &MakeRule<GBookletRule>, booklet_ok, {}, 1,
+       {{0x40000027, 0}, {0x40000028, 0}, {279, 1}, {288, 0}}},
+      {"booklet on Legal 5", &MakeRule<GBookletRule>, booklet_ok, {{260, 5}}, 0,
+       {{0x40000027, 1}, {0x40000028, 5116}, {279, 0}, {253, 2}}},
+      {"booklet, one-sided: marker", &MakeRule<GBookletRule>, with({{253, 0}}), {}, 1,
+       {{0x40000027, 1}, {0x40000028, 11902}, {279, 0}, {253, 0}}},
+      {"booklet, last page on its own tray", &MakeRule<GBookletRule>, with({{1212, 3}}), {}, 1,
+       {{0x40000028, 5320}}},
+      {"booklet, last page type on other pages' tray", &MakeRule<GBookletRule>,
+       with({{263, 4}, {1212, 4}, {262, 0, "Bond"}, {1213, 0, "Bond"}}), {}, 1,
+       {{0x40000027, 0}}},
+      {"booklet, back cover 1", &MakeRule<GBookletRule>, with({{920, 1}}), {}, 1,
+       {{0x40000028, 7418}}},
+      {"raster 3 with a watermark", &MakeRule<GRasterizationRule>,
+       {{255, 0}, {383, 0, "Draft"}, {585, 1}}, {{255, 3}}, 0,
+       {{255, 0}, {0x400000A3, 1}, {0x400000A5, 1}, {0x400000A7, 0}, {0x400000A4, 14121},
+        {0x400000A6, 14121}, {0x400000A8, 14121}}},
+      {"raster 3 alone", &MakeRule<GRasterizationRule>, {{255, 0}, {383, 0, ""}, {585, 1}},
+       {{255, 3}}, 0,
+       {{585, 0}, {0x400000A7, 1}, {0x400000A3, 0}, {0x400000A4, 14123}, {0x400000A6, 14123},
+        {0x400000A8, 14123}}},
+      {"raster 2 with text as black", &MakeRule<GRasterizationRule>,
+       {{255, 0}, {383, 0, ""}, {585, 1}}, {{255, 2}}, 0,
+       {{0x400000A3, 1}, {0x400000A5, 0}, {0x400000A4, 14120}, {0x400000A6, 0}}},
+      {"raster, no trigger", &MakeRule<GRasterizationRule>, {{266, 2}, {383, 0, ""}},
+       {{260, 5}}, 0, {{0x400000A3, 0}, {0x400000A5, 0}, {0x400000A4, 0}}},
+      {"raster, 2 pages per sheet", &MakeRule<GRasterizationRule>, {{383, 0, ""}}, {{266, 2}},
+       0, {{0x400000A3, 1}, {0x400000A5, 1}, {0x400000A6, 14122}}},
+      {"N-up scaled", &MakeRule<GNupConflictRule>, {{269, 100}, {279, 1}}, {{269, 50}}, 0,
+       {{0x40000023, 1}, {0x40000024, 5108}}},
+      {"N-up booklet", &MakeRule<GNupConflictRule>, {{269, 100}, {279, 1}}, {}, 1,
+       {{0x40000023, 1}, {0x40000024, 5115}}},
+      {"scale with 2 pages", &MakeRule<GScaleConflictRule>, {{266, 1}, {270, 1}}, {{266, 2}}, 0,
+       {{0x40000025, 1}, {0x40000026, 5109}}},
+      {"scale, fit to other", &MakeRule<GScaleConflictRule>, {{266, 1}, {270, 1}}, {}, 1,
+       {{0x40000025, 1}, {0x40000026, 5135}}},
+      {"TrueType, scaled", &MakeRule<GTrueTypeBitmapRule>, {{269, 100}, {293, 1}}, {{269, 50}},
+       0, {{0x4000003B, 1}, {0x4000003C, 5108}, {293, 0}}},
+      {"TrueType, nothing", &MakeRule<GTrueTypeBitmapRule>, {{269, 100}, {293, 1}}, {}, 1,
+       {{0x4000003B, 0}, {0x4000003C, 0}, {293, 1}}},
+      {"size limits, bitmaps", &MakeRule<GSizeLimitRule>, {{293, 0}}, {{293, 1}}, 0,
+       {{0x40000029, 1}, {0x4000002A, 5110}}},
+      {"size limits, Tabloid", &MakeRule<GSizeLimitRule>,
+       {{323, 600}, {324, 600}, {260, 1}}, {{260, 3}}, 0, {{0x4000002A, 11013}}},
+      {"size limits, Letter", &MakeRule<GSizeLimitRule>, {{323, 600}, {324, 600}, {260, 3}},
+       {{260, 1}}, 0, {{0x40000029, 0}, {0x4000002A, 0}}},
+      {"back cover booklet", &MakeRule<GBackCoverBookletRule>, {{279, 1}}, {{0x40000041, 2}}, 0,
+       {{0x4000007C, 1}, {0x4000007D, 5388}}},
+      {"back cover, first page", &MakeRule<GBackCoverBookletRule>, {{279, 1}},
+       {{0x40000041, 1}}, 0, {{0x4000007C, 0}, {0x4000007D, 0}}},
+      {"fit notice", &MakeRule<GFitToPaperNoticeRule>, {{270, 1}, {272, 1}, {260, 1}},
+       {{272, 5}}, 0, {{0x40000037, 1}, {0x40000038, 5301}}},
+      {"fit notice, same paper", &MakeRule<GFitToPaperNoticeRule>, {{270, 1}, {272, 5}, {260, 1}},
+       {{272, 1}}, 0, {{0x40000037, 0}, {0x40000038, 0}}},
+  };
+  for (const ChainRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    Start(row.given);
+    Dispatch(row.make(context.get()), row.changes, row.force, {});
+    for (const auto& [id, value] : row.expected) EXPECT_EQ(Value(id), value) << std::hex << id;
   }
 }
