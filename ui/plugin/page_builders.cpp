@@ -4,6 +4,7 @@
 #include "ui/framework/property_page.h"
 #include "ui/framework/resource_library.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/access_rules.h"
 #include "ui/pages/duplex_tray_rules.h"
 #include "ui/pages/inert_rule.h"
 #include "ui/pages/layout_rules.h"
@@ -122,20 +123,20 @@ void BuildRules(GUIContext* context, MPersistentObject* language) {
                                         {&Make<GDuplexMediaRule>, nullptr},
                                         {&Make<GBookletRule>, nullptr},
                                         {nullptr, "framework rule 5"},
-                                        {nullptr, "GPermissionRule"},
+                                        {&Make<GPermissionRule>, nullptr},
                                         {&Make<GScaleConflictRule>, nullptr},
                                         {&Make<GSizeLimitRule>, nullptr},
-                                        {nullptr, "GAutoConfigNoticeRule"},
+                                        {&Make<GAutoConfigNoticeRule>, nullptr},
                                         {&Make<GTrueTypeBitmapRule>, nullptr},
                                         {&Make<GTray1SyncRule>, nullptr},
-                                        {nullptr, "GTrayConflictRule"},
-                                        {nullptr, "GMemoryRule"},
+                                        {&Make<GTrayConflictRule>, nullptr},
+                                        {&Make<GMemoryRule>, nullptr},
                                         {&Make<GBackCoverBookletRule>, nullptr},
                                         {nullptr, "framework rule 15"},
                                         {&Make<GRasterizationRule>, nullptr},
                                         {nullptr, "framework rule 17"},
                                         {nullptr, "framework rule 18"},
-                                        {nullptr, "GConfigStatusRule"},
+                                        {&Make<GConfigStatusRule>, nullptr},
                                         {nullptr, "framework rule 20"}};
   constexpr std::size_t kRasterizationPosition = 15;
   const bool zdl5 = LanguageKind(language) == kLanguageZdl5;

@@ -22,6 +22,7 @@
 #include "tests/ui/plugin/plugin_fixture.h"
 #include "ui/framework/attribute_view.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/access_rules.h"
 #include "ui/pages/duplex_tray_rules.h"
 #include "ui/pages/layout_rules.h"
 
@@ -62,11 +63,15 @@ class RulesTest : public testing_support::PluginFixture {
     context.reset();
     settings = GCountedPtr(testing_support::BuildFixtureDefaults());
     host.settings = static_cast<GAttributeComposite*>(settings.Get());
-    for (const Setting& s : given) Put(host.settings, s);
-    if (!locks.empty()) {
+    std::vector<std::uint32_t> all_locks = locks;
+    for (const Setting& s : given) {
+      if (s.id == kLockList) all_locks.push_back(static_cast<std::uint32_t>(s.value));
+      else Put(host.settings, s);
+    }
+    if (!all_locks.empty()) {
       auto* list = dynamic_cast<GAttributeComposite*>(host.settings->FindByKey(kLockList));
       ASSERT_NE(list, nullptr);
-      for (std::uint32_t id : locks) list->AddChild(new GValueAttribute(id, id));
+      for (std::uint32_t id : all_locks) list->AddChild(new GValueAttribute(id, id));
     }
     context = std::make_unique<GUIContext>(&host);
   }
@@ -266,7 +271,7 @@ struct ChainRow {
   std::vector<Setting> given;
   std::vector<Setting> changes;
   int force;
-  std::vector<std::pair<std::uint32_t, std::int32_t>> expected;
+  std::vector<Setting> expected;  // values, or strings when text is set
 };
 
 }  // namespace
@@ -285,7 +290,43 @@ TEST_F(RulesTest, LayoutChains) {
     all.insert(all.end(), more.begin(), more.end());
     return all;
   };
+  const std::vector<Setting> trays = {{258, 1}, {261, 0, "Bond"}, {263, 2},  {262, 0, "Plain"},
+                                      {920, 2}, {1218, 2},          {1212, 5}, {1213, 0, ""},
+                                      {1214, 6}, {1215, 0, "Labels"}, {921, 7}, {973, 0, ""}};
+  auto tray_with = [&](std::vector<Setting> more) {
+    std::vector<Setting> all = trays;
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+  };
   const ChainRow rows[] = {
+      {"other pages on the first page's tray", &MakeRule<GTrayConflictRule>, trays,
+       {{0x40000041, 1}, {263, 1}}, 0,
+       {{262, 0, "Bond"}, {0x40000071, 1}, {0x40000072, 5161}}},
+      {"the same with 261 locked", &MakeRule<GTrayConflictRule>, tray_with({{1102, 261}}),
+       {{0x40000041, 1}, {263, 1}}, 0,
+       {{262, 0, "Plain"}, {0x40000071, 1}, {0x40000072, 5200}}},
+      {"back cover while its option is 1", &MakeRule<GTrayConflictRule>,
+       tray_with({{920, 1}, {921, 1}}), {{0x40000041, 2}}, 0,
+       {{973, 0, ""}, {0x40000071, 0}}},
+      {"no tray never conflicts", &MakeRule<GTrayConflictRule>, tray_with({{258, 19}}),
+       {{0x40000041, 1}, {263, 19}}, 0, {{0x40000071, 0}, {0x40000072, 0}}},
+      {"last page on the front cover's tray", &MakeRule<GTrayConflictRule>, trays,
+       {{0x40000041, 4}, {1212, 6}}, 0,
+       {{1213, 0, "Labels"}, {0x40000072, 5169}, {0x40000092, 5169}, {0x400000B5, 0}}},
+      {"last page with booklet", &MakeRule<GTrayConflictRule>, tray_with({{279, 1}}),
+       {{0x40000041, 4}}, 0, {{0x40000072, 5388}, {0x40000092, 5388}, {0x400000B5, 1}}},
+      {"memory alone", &MakeRule<GConfigStatusRule>, {{927, 14117}}, {{925, 96}}, 0,
+       {{927, 14118}}},
+      {"memory and status", &MakeRule<GConfigStatusRule>, {{927, 14117}},
+       {{925, 96}, {927, 14113}}, 0, {{927, 14113}}},
+      {"memory 96 with a disk", &MakeRule<GMemoryRule>, {{925, 256}, {239, 1}}, {{925, 96}}, 0,
+       {{0x4000006D, 0}, {0x4000007A, 0}}},
+      {"memory 96 without", &MakeRule<GMemoryRule>, {{925, 256}, {239, 0}}, {{925, 96}}, 0,
+       {{0x4000006D, 1}, {0x4000007A, 1}, {0x4000006E, 5160}}},
+      {"no bidirectional link", &MakeRule<GAutoConfigNoticeRule>, {{313, 0}}, {}, 1,
+       {{0x40000031, 0}, {0x40000033, 1}, {0x40000034, 5144}, {0x40000032, 0}}},
+      {"configured automatically", &MakeRule<GAutoConfigNoticeRule>, {{313, 2}}, {}, 1,
+       {{0x40000031, 0}, {0x40000033, 0}, {0x40000032, 5136}, {0x40000034, 0}}},
       {"booklet without duplex", &MakeRule<GBookletRule>,
        with({{308, 0}, {245, 0}}), {{260, 23}}, 0,
        {{0x40000027, 2}, {279, 0}, {253, 2}, {288, 1}}},
@@ -348,6 +389,29 @@ TEST_F(RulesTest, LayoutChains) {
     SCOPED_TRACE(row.name);
     Start(row.given);
     Dispatch(row.make(context.get()), row.changes, row.force, {});
-    for (const auto& [id, value] : row.expected) EXPECT_EQ(Value(id), value) << std::hex << id;
+    for (const Setting& e : row.expected) {
+      if (e.text) {
+        RWCString text;
+        context->GetSettingsView().GetString(e.id, text);
+        EXPECT_TRUE(text == e.text) << e.id;
+      } else {
+        EXPECT_EQ(Value(e.id), e.value) << std::hex << e.id;
+      }
+    }
   }
+}
+
+// Access word bits 0-1 flag the printer-wide settings; bit 2 clears bit 1
+// of the effective flags.
+TEST_F(RulesTest, PermissionFollowsTheAccessWord) {
+  for (const auto& [access, flag, effective] :
+       {std::tuple{0u, 0, 0}, std::tuple{1u, 1, 1}, std::tuple{6u, 1, 0}}) {
+    host.access_flags = access;
+    Start({});
+    Dispatch(new GPermissionRule(context.get()), {}, 1, {});
+    EXPECT_EQ(Value(0x40000039), flag) << access;
+    EXPECT_EQ(Value(0x4000003A), flag ? 5137 : 0) << access;
+    EXPECT_EQ(Value(0x4000009D), effective) << access;
+  }
+  host.access_flags = 0;
 }
