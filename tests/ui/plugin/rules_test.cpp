@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "config/paper/media_pool.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
+#include "lang/joblang_zdl5/zdl5e.h"
 #include "output/core/peripheral_composite.h"
 #include "platform/ui/message_boxes.h"
 #include "tests/ui/plugin/plugin_fixture.h"
@@ -25,6 +27,7 @@
 #include "ui/pages/access_rules.h"
 #include "ui/pages/duplex_tray_rules.h"
 #include "ui/pages/layout_rules.h"
+#include "ui/plugin/page_builders.h"
 
 namespace {
 
@@ -414,4 +417,51 @@ TEST_F(RulesTest, PermissionFollowsTheAccessWord) {
     EXPECT_EQ(Value(0x4000009D), effective) << access;
   }
   host.access_flags = 0;
+}
+
+namespace {
+
+// Counts the passes of a dispatch.
+class PassCounter : public GListFeature {
+ public:
+  PassCounter(GUIContext* owner, int& passes) : GListFeature(owner), passes_(passes) {}
+  void OnChanges(const GValueList&, int) override { ++passes_; }
+
+ private:
+  int& passes_;
+};
+
+}  // namespace
+
+// Seeded random settings and changes through every rule of the builder,
+// the boxes answered at random: no crash, at most 101 passes.
+TEST_F(RulesTest, RandomSettingsThroughAFullDispatch) {
+  static constexpr std::uint32_t kIds[] = {239, 245, 253, 255, 258, 260, 262, 263, 264, 266,
+                                           269, 270, 272, 279, 293, 308, 313, 315, 585, 920,
+                                           921, 925, 927, 1212, 1214, 1218, 0x40000041};
+  static constexpr std::uint32_t kTexts[] = {261, 262, 383, 973, 1213, 1215};
+  static const char* const kNames[] = {"", "Envelope", "Labels", "Card Stock", "Bond"};
+  GZdl5e language(RWCString("Device"), nullptr, nullptr, 101, 0, 0, 0);
+  std::mt19937 random(51);
+  platform::SetMessageBoxHandler(
+      [&](const platform::MessageBoxRecord& box) { return box.flags & 1 ? 1 + random() % 2 : 1; });
+  auto pick = [&](std::uint32_t n) { return static_cast<std::int32_t>(random() % n); };
+  auto any_setting = [&] {
+    if (pick(4) == 0) return Setting{kTexts[pick(6)], 0, kNames[pick(5)]};
+    const std::int32_t value = pick(3) == 0 ? pick(40) - 5 : pick(4);
+    return Setting{kIds[pick(std::size(kIds))], value};
+  };
+  for (int seed = 0; seed < 1000; ++seed) {
+    std::vector<Setting> given(pick(12)), changes(1 + pick(4));
+    for (Setting& s : given) s = any_setting();
+    for (Setting& s : changes) s = any_setting();
+    const bool locked = pick(3) == 0;
+    Start(given, locked ? std::vector<std::uint32_t>{253, 258, 261} : std::vector<std::uint32_t>{});
+    int passes = 0;
+    BuildRules(context.get(), &language);
+    context->AddListener(MakeNupConflictRule(context.get(), nullptr));
+    Dispatch(new PassCounter(context.get(), passes), changes, pick(2), {});
+    ASSERT_LE(passes, 101) << seed;
+  }
+  platform::SetMessageBoxHandler({});
 }
