@@ -46,6 +46,12 @@ void GLayoutRule::Report(std::int32_t message) {
   SetUIValue(message_, message);
 }
 
+std::int32_t GLayoutRule::ScalePagesFitConflict() const {
+  if (Value(kScale, 100) != 100) return 5108;
+  if (Value(kPagesPerSheet, 1) != 1) return 5109;
+  return Value(kFitToOther) == 1 ? 5135 : 0;
+}
+
 bool GLayoutRule::HasRasterCapability() const {
   GAttributeComposite* entry = GetContext()->GetConfigView().FindComposite(kCapabilityEntry);
   auto* set = entry ? dynamic_cast<GCapabilities*>(entry->FindByKey(kCapabilitySet)) : nullptr;
@@ -68,14 +74,9 @@ void GTrueTypeBitmapRule::OnChanges(const GValueList&, int) {
   std::int32_t message = 0;
   if (HasRasterCapability()) {
     if (Value(kRasterization) == 3) message = 5153;
-  } else if (Value(kScale, 100) != 100) {
-    message = 5108;
-  } else if (Value(kPagesPerSheet, 1) != 1) {
-    message = 5109;
-  } else if (Value(kFitToOther) == 1) {
-    message = 5135;
-  } else if (Value(kBooklet) != 0) {
-    message = 5115;
+  } else {
+    message = ScalePagesFitConflict();
+    if (message == 0 && Value(kBooklet) != 0) message = 5115;
   }
   if (message == 0) return;
   Report(message);
@@ -111,21 +112,12 @@ void GBookletRule::OnChanges(const GValueList&, int) {
           : true;
   const std::int32_t paper = Value(kPaperSize);
   const std::int32_t back_cover = Value(kBackCover);
-  std::int32_t message = 0;
-  if (Value(kDuplex) == 0) {
-    message = kBookletNeedsDuplex;
-  } else if (Value(kScale, 100) != 100) {
-    message = 5108;
-  } else if (Value(kPagesPerSheet, 1) != 1) {
-    message = 5109;
-  } else if (Value(kFitToOther) == 1) {
-    message = 5135;
-  } else if (paper != 1 && paper != 6 && paper != 23) {
-    message = 5116;
-  } else if (last_page_conflict) {
-    message = 5320;
-  } else if (back_cover == 1 || back_cover == 2) {
-    message = 7418;
+  std::int32_t message = Value(kDuplex) == 0 ? kBookletNeedsDuplex : ScalePagesFitConflict();
+  if (message == 0) {
+    message = paper != 1 && paper != 6 && paper != 23 ? 5116
+              : last_page_conflict                    ? 5320
+              : back_cover == 1 || back_cover == 2    ? 7418
+                                                      : 0;
   }
   if (message != 0) {
     SetBookletLevel(1);

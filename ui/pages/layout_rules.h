@@ -25,6 +25,9 @@ class GLayoutRule : public GConstraintRule {
 
  protected:
   void Report(std::int32_t message);
+  // The shared checks: scaled (5108), several pages per sheet (5109),
+  // printed on another size (5135); 0 for none.
+  std::int32_t ScalePagesFitConflict() const;
   // Bit 0 of the printer's capability set (configuration 112, child 135).
   bool HasRasterCapability() const;
   std::uint32_t Flag() const { return flag_; }
