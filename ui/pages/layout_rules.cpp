@@ -1,6 +1,8 @@
 #include "ui/pages/layout_rules.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "driver/model_lookup.h"
+#include "output/core/peripheral.h"
 #include "persist/capabilities.h"
 #include "ui/framework/attribute_view.h"
 #include "ui/framework/ui_context.h"
@@ -53,8 +55,12 @@ std::int32_t GLayoutRule::ScalePagesFitConflict() const {
 }
 
 bool GLayoutRule::HasRasterCapability() const {
-  GAttributeComposite* entry = GetContext()->GetConfigView().FindComposite(kCapabilityEntry);
-  auto* set = entry ? dynamic_cast<GCapabilities*>(entry->FindByKey(kCapabilitySet)) : nullptr;
+  // An attribute composite holds attributes only: the entry is a device
+  // whose configuration holds the set.
+  GAttributeComposite* tree = GetContext()->GetConfiguration();
+  MPersistentObject* entry = tree ? tree->FindByKey(kCapabilityEntry) : nullptr;
+  if (auto* device = dynamic_cast<GPeripheral*>(entry)) entry = device->GetConfiguration();
+  auto* set = FindOfClass<GCapabilities>(entry, kCapabilitySet);
   return set && set->HasCapability(0);
 }
 

@@ -18,6 +18,8 @@
 #include "config/paper/paper_parts.h"
 #include "lang/joblang_zdl5/zdl5e.h"
 #include "output/core/peripheral_composite.h"
+#include "persist/capabilities.h"
+#include "persist/persistent_composite.h"
 #include "platform/ui/message_boxes.h"
 #include "tests/ui/plugin/plugin_fixture.h"
 #include "ui/framework/attribute_view.h"
@@ -392,4 +394,19 @@ TEST_F(RulesTest, RandomSettingsThroughAFullDispatch) {
     ASSERT_LE(passes, 101) << seed;
   }
   platform::SetMessageBoxHandler({});
+}
+
+// With capability bit 0 (configuration 112, set 135) only rasterisation 3
+// counts: a scale of 50 raises nothing.
+TEST_F(RulesTest, TrueTypeOnARasterPrinter) {
+  auto* set = new MPersistentComposite(0);
+  set->AddChild(new GCapabilities(135, 1, 0));
+  ConfigurationTreeOf(configuration.Get())
+      ->AddChild(new GPeripheral("", nullptr, set, 112, 0, 0, 0));
+  for (const auto& [raster, message] : {std::pair{0, 0}, std::pair{3, 5153}}) {
+    Start({{269, 50}, {255, raster}, {293, 1}});
+    Dispatch(new GTrueTypeBitmapRule(context.get()), {}, 1, {});
+    EXPECT_EQ(Value(0x4000003C), message);
+    EXPECT_EQ(Value(293), message ? 0 : 1);
+  }
 }
