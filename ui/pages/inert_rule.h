@@ -6,15 +6,10 @@
 // Ownership: the context's. Threads: the sheet's.
 #pragma once
 
-#include "ui/framework/feature.h"
+#include "ui/pages/constraint_rule.h"
 
-class GInertRule : public GListFeature {
+class GInertRule : public GConstraintRule {
  public:
-  // `name` is a literal (kept, not copied).
-  GInertRule(GUIContext* owner, const char* name) : GListFeature(owner), name_(name) {}
+  using GConstraintRule::GConstraintRule;
   void OnChanges(const GValueList& changed, int force) override;
-  const char* Name() const { return name_; }
-
- private:
-  const char* name_;
 };

@@ -4,7 +4,10 @@
 #include "ui/framework/property_page.h"
 #include "ui/framework/resource_library.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/access_rules.h"
+#include "ui/pages/duplex_tray_rules.h"
 #include "ui/pages/inert_rule.h"
+#include "ui/pages/layout_rules.h"
 #include "ui/pages/page_contents.h"
 
 using platform::PropSheetPageW;
@@ -96,23 +99,50 @@ GPropertyPage* BuildConfigurePage(PropSheetPageW* record, GUIContext* context, i
 }
 
 GListFeature* MakeNupConflictRule(GUIContext* context, GPropertyPage*) {
-  return new GInertRule(context, "GNupConflictRule");
+  return new GNupConflictRule(context);
 }
 
+namespace {
+
+template <class Rule>
+GListFeature* Make(GUIContext* context) {
+  return new Rule(context);
+}
+
+}  // namespace
+
 void BuildRules(GUIContext* context, MPersistentObject* language) {
-  // nullptr: position 16, the rasterisation rule, only for kind 788.
-  static constexpr const char* kRules[] = {
-      "GFitToPaperNoticeRule", "GTrayMediaRule",        "GDuplexMediaRule",   "GBookletRule",
-      "framework rule 5",      "GPermissionRule",       "GScaleConflictRule", "GSizeLimitRule",
-      "GAutoConfigNoticeRule", "GTrueTypeBitmapRule",   "GTray1SyncRule",     "GTrayConflictRule",
-      "GMemoryRule",           "GBackCoverBookletRule", "framework rule 15",  nullptr,
-      "framework rule 17",     "framework rule 18",     "GConfigStatusRule",  "framework rule 20"};
+  // A maker, or the name of an inert position; position 16, the
+  // rasterisation rule, only for kind 788.
+  struct Position {
+    GListFeature* (*make)(GUIContext*);
+    const char* inert;
+  };
+  static constexpr Position kRules[] = {{&Make<GFitToPaperNoticeRule>, nullptr},
+                                        {&Make<GTrayMediaRule>, nullptr},
+                                        {&Make<GDuplexMediaRule>, nullptr},
+                                        {&Make<GBookletRule>, nullptr},
+                                        {nullptr, "framework rule 5"},
+                                        {&Make<GPermissionRule>, nullptr},
+                                        {&Make<GScaleConflictRule>, nullptr},
+                                        {&Make<GSizeLimitRule>, nullptr},
+                                        {&Make<GAutoConfigNoticeRule>, nullptr},
+                                        {&Make<GTrueTypeBitmapRule>, nullptr},
+                                        {&Make<GTray1SyncRule>, nullptr},
+                                        {&Make<GTrayConflictRule>, nullptr},
+                                        {&Make<GMemoryRule>, nullptr},
+                                        {&Make<GBackCoverBookletRule>, nullptr},
+                                        {nullptr, "framework rule 15"},
+                                        {&Make<GRasterizationRule>, nullptr},
+                                        {nullptr, "framework rule 17"},
+                                        {nullptr, "framework rule 18"},
+                                        {&Make<GConfigStatusRule>, nullptr},
+                                        {nullptr, "framework rule 20"}};
+  constexpr std::size_t kRasterizationPosition = 15;
   const bool zdl5 = LanguageKind(language) == kLanguageZdl5;
-  for (const char* name : kRules) {
-    if (name) {
-      context->AddListener(new GInertRule(context, name));
-    } else if (zdl5) {
-      context->AddListener(new GInertRule(context, "GRasterizationRule"));
-    }
+  for (std::size_t i = 0; i < std::size(kRules); ++i) {
+    if (i == kRasterizationPosition && !zdl5) continue;
+    context->AddListener(kRules[i].make ? kRules[i].make(context)
+                                        : new GInertRule(context, kRules[i].inert));
   }
 }

@@ -178,7 +178,7 @@ class RecordingContext : public GUIContext {
  public:
   using GUIContext::GUIContext;
   void AddListener(GListFeature* listener) override {
-    auto* rule = dynamic_cast<GInertRule*>(listener);
+    auto* rule = dynamic_cast<GConstraintRule*>(listener);
     names.push_back(rule ? rule->Name() : "?");
     GUIContext::AddListener(listener);
   }

@@ -1,0 +1,128 @@
+#include "ui/pages/access_rules.h"
+
+#include "ui/framework/ui_context.h"
+
+namespace {
+
+constexpr std::uint32_t kFirstType = 261;
+constexpr std::uint32_t kBooklet = 279;
+constexpr std::uint32_t kBackCover = 920;
+constexpr std::uint32_t kFrontCover = 1218;
+constexpr std::uint32_t kPageGroup = 0x40000041;
+constexpr std::uint32_t kConfigStatus = 927;
+constexpr std::int32_t kNoTray = 19;
+
+constexpr std::uint32_t kTrayFlag = 0x40000071;
+constexpr std::uint32_t kTrayMessage = 0x40000072;
+constexpr std::uint32_t kLastPageFlag = 0x400000B5;
+constexpr std::uint32_t kLastPageMessage = 0x40000092;
+
+// The page groups by number (1 first page ... 5 last page).
+struct Group {
+  std::uint32_t tray, type;
+};
+constexpr Group kGroups[6] = {{0, 0},      {258, 261},   {263, 262},
+                              {921, 973},  {1214, 1215}, {1212, 1213}};
+constexpr int kLastPage = 5;
+// The groups each selectable group is compared with, in order (indexed by
+// the selector 1-4).
+constexpr int kCompared[5][4] = {{}, {1, 4, 5, 3}, {1, 4, 2, 5}, {1, 2, 5, 3}, {1, 4, 2, 3}};
+constexpr std::int32_t kTrayMessages[6] = {0, 5161, 5162, 5163, 5169, 5170};
+
+}  // namespace
+
+void GTrayConflictRule::Initialize() {
+  ResetUIValue(kTrayFlag);
+  ResetUIValue(kLastPageFlag);
+}
+
+void GTrayConflictRule::OnChanges(const GValueList&, int) {
+  const std::int32_t selector = Value(kPageGroup);
+  if ((Value(kBackCover, 2) != 2 && selector == 2) ||
+      (Value(kFrontCover, 2) != 2 && selector == 3) || selector < 1 || selector > 4)
+    return;
+  const int selected = selector + 1;
+  const bool locked = Locked(kFirstType);
+  const std::int32_t tray = Value(kGroups[selected].tray, kNoTray);
+  int shared = 0;
+  if (tray != kNoTray && !locked) {
+    for (int other : kCompared[selector]) {
+      if (Value(kGroups[other].tray, kNoTray) != tray) continue;
+      SetString(kGroups[selected].type, String(kGroups[other].type));
+      shared = other;
+      break;
+    }
+  }
+  std::int32_t message = kTrayMessages[shared];
+  if (locked) {
+    message = 5200;
+  } else if (selected == kLastPage && Value(kBooklet) != 0) {
+    message = 5388;
+    RaiseUIValue(kLastPageFlag, 1);
+  }
+  RaiseUIValue(kTrayFlag, message != 0 ? 1 : 0);
+  if (message != 0) {
+    RaiseUIValue(0x40000073, 0);
+    RaiseUIValue(0x400000B8, 0);
+  }
+  SetUIValue(kTrayMessage, message);
+  if (selected == kLastPage) SetUIValue(kLastPageMessage, message);
+}
+
+void GConfigStatusRule::OnChanges(const GValueList& changed, int) {
+  if (changed.Contains(kConfigStatus)) return;
+  if (Holds(changed, {308, 245, 315, 239, 520, 310, 925, 307, 197, 317, 915, 1240, 451}))
+    SetValue(kConfigStatus, 14118);
+}
+
+namespace {
+
+constexpr std::uint32_t kMemoryFlags[] = {0x4000006D, 0x4000007A};
+
+}  // namespace
+
+void GMemoryRule::Initialize() {
+  for (std::uint32_t flag : kMemoryFlags) ResetUIValue(flag);
+}
+
+void GMemoryRule::OnChanges(const GValueList&, int) {
+  const bool short_of_memory = Value(925, 64) < 128 && Value(239) != 1;
+  for (std::uint32_t flag : kMemoryFlags)
+    short_of_memory ? RaiseUIValue(flag, 1) : ResetUIValue(flag);
+  if (short_of_memory) SetUIValue(0x4000006E, 5160);
+}
+
+void GAutoConfigNoticeRule::Initialize() {
+  SetUIValue(0x40000032, 0);
+  SetUIValue(0x40000034, 0);
+  ResetUIValue(0x40000031);
+  ResetUIValue(0x40000033);
+}
+
+void GAutoConfigNoticeRule::OnChanges(const GValueList&, int) {
+  const std::int32_t state = Value(313);
+  RaiseUIValue(0x40000031, 0);
+  RaiseUIValue(0x40000033, state == 0 ? 1 : 0);
+  if (state == 0) SetUIValue(0x40000034, 5144);
+  if (state == 2) SetUIValue(0x40000032, 5136);
+}
+
+void GPermissionRule::Initialize() {
+  SetUIValue(0x4000003A, 0);
+  ResetUIValue(0x40000039);
+}
+
+void GPermissionRule::OnChanges(const GValueList&, int) {
+  struct Pair {
+    std::uint32_t flags, flag, message;
+  } const pairs[] = {{GetContext()->GetAccessFlags(), 0x40000039, 0x4000003A},
+                     {GetContext()->GetEffectiveAccessFlags(), 0x4000009D, 0x4000009E}};
+  for (const Pair& pair : pairs) {
+    if (pair.flags != 0) {
+      RaiseUIValue(pair.flag, 1);
+      SetUIValue(pair.message, 5137);
+    } else {
+      ResetUIValue(pair.flag);
+    }
+  }
+}
