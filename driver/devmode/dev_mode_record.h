@@ -6,8 +6,8 @@
 // and written byte by byte, never as a struct):
 //   public part, 220 bytes
 //     0    device name, 32 UTF-16 units
-//     64   u16 spec version (0x0401)    66  u16 driver version (24)
-//     68   u16 dmSize (220)             70  u16 dmDriverExtra (952)
+//     64   u16 dmSpecVersion (0x0401)   66  u16 driver version (24)
+//     68   u16 dmSize (220)               70  u16 dmDriverExtra (952)
 //     72   u32 dmFields
 //     76   thirteen i16: orientation, paper size, paper length, paper
 //          width, scale, copies, default source, print quality, colour,
@@ -84,7 +84,7 @@ inline constexpr std::size_t kDmData = 270;
 inline constexpr std::size_t kDmNameUnits = 32;  // device and form names
 inline constexpr std::size_t kDmDriverNameBytes = 32;
 inline constexpr std::uint16_t kDmSpecVersionValue = 0x0401;
-// The other spec version whose records carry collate and form name.
+// The other dmSpecVersion whose records carry collate and form name.
 inline constexpr std::uint16_t kDmSpecVersion400 = 0x0400;
 inline constexpr std::uint16_t kDmDriverVersionValue = 24;
 inline constexpr std::uint16_t kDmPublicSize = 220;

@@ -11,7 +11,7 @@
 // rebuilt, else (the default record has none) the driver data's
 // BuildDefaultSettings. The colour policy runs on the record either way.
 //
-// The printer's record is acceptable with spec version 0x0401, dmSize 220,
+// The printer's record is acceptable with dmSpecVersion 0x0401, dmSize 220,
 // dmDriverExtra 952, format version 4 and, through the checked view, a data
 // length within the capacity of 902: a record the spooler keeps is outside
 // data like any other.
@@ -61,7 +61,7 @@ class GDevModeSettings final : public GDriverSettings {
   // comment): 1, the from-printer flag set and the colour policy run; else
   // 0. The EMF flag follows the printer's data type when it has one.
   virtual int AcceptPrinterDevMode(platform::HANDLE printer);
-  // 44: 1 for a record of spec 0x0401, dmSize 220, dmDriverExtra 952, total
+  // 44: 1 for a record of version 0x0401, dmSize 220, dmDriverExtra 952, total
   // size 1172, header size 46, format version 4 and capacity 902; else 0.
   virtual int IsValidDevMode(const platform::DevModeW* record);
   // 45: the first spooler form named `name` (case ignored) that the

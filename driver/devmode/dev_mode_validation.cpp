@@ -175,8 +175,9 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
     auto* range = FindOfClass<GRangeAttribute>(job, kDmDuplexRangeKey);
     if (value < 0 || !range || !range->Contains(value)) fail(kDmDuplexBit);
   }
-  const std::uint16_t spec = in.U16(kDmSpecVersion);
-  if (in.Size() >= kDmPublicSize && (spec == kDmSpecVersion400 || spec == kDmSpecVersionValue)) {
+  const std::uint16_t version = in.U16(kDmSpecVersion);
+  if (in.Size() >= kDmPublicSize &&
+      (version == kDmSpecVersion400 || version == kDmSpecVersionValue)) {
     const std::int16_t collate = in.I16(kDmCollate);
     if (checking() && in.HasField(kDmCollateBit, kDmCollate) && collate != 0 &&
         (collate != 1 || SignedValueOr(job, kDmCollationAvailableKey, 0) == 0)) {

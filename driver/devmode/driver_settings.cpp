@@ -21,7 +21,7 @@ constexpr std::uint32_t kMonochromeAppFlag = 0x80;
 constexpr std::int32_t kCachedMonochrome = 0;
 constexpr std::int32_t kCachedColour = 1;
 constexpr std::int32_t kCachedOther = 2;
-// Records up to this spec version and size have no collate field.
+// Records up to this dmSpecVersion and size have no collate field.
 constexpr std::uint16_t kLastOldSpecVersion = 0x0309;
 constexpr std::uint16_t kOldestPublicSize = 67;
 // The default form and paper.
@@ -115,10 +115,11 @@ void GDriverSettings::ApplyColorPolicy() {
 
 int GDriverSettings::NormalizeCollate() {
   std::uint8_t* record = Record();
-  const std::uint16_t spec = LoadU16(record, kDmSpecVersion);
+  const std::uint16_t version = LoadU16(record, kDmSpecVersion);
   const std::uint16_t size = LoadU16(record, kDmSize);
-  if (spec <= kLastOldSpecVersion || size <= kOldestPublicSize) return 1;
-  if (size < kDmPublicSize || (spec != kDmSpecVersion400 && spec != kDmSpecVersionValue)) return 1;
+  if (version <= kLastOldSpecVersion || size <= kOldestPublicSize) return 1;
+  if (size < kDmPublicSize || (version != kDmSpecVersion400 && version != kDmSpecVersionValue))
+    return 1;
   if (SignedValueOr(JobSettings(), kDmCollationAvailableKey, 0) != 0) {
     const std::uint16_t collate = LoadU16(record, kDmCollate);
     if (!(LoadU32(record, kDmFields) & kDmCollateBit)) {

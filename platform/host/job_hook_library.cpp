@@ -59,18 +59,18 @@ DWORD EndJob(DWORD job, DWORD aborted) {
 
 }  // namespace
 
-bool InstallJobHookLibrary(const JobHookLibrarySpec& spec) {
+bool InstallJobHookLibrary(const JobHookLibrarySpec& script) {
   ModuleSpec module{kJobHookLibraryName, {}, {}};
   auto add = [&](bool wanted, const char* name, FARPROC function) {
     if (wanted) module.exports.emplace_back(name, function);
   };
-  add(spec.begin_job, "ksBeginJob", reinterpret_cast<FARPROC>(&BeginJob));
-  add(spec.begin_job_ex, "ksBeginJobEx", reinterpret_cast<FARPROC>(&BeginJobEx));
-  add(spec.end_page, "ksEndPage", reinterpret_cast<FARPROC>(&EndPage));
-  add(spec.end_job, "ksEndJob", reinterpret_cast<FARPROC>(&EndJob));
+  add(script.begin_job, "ksBeginJob", reinterpret_cast<FARPROC>(&BeginJob));
+  add(script.begin_job_ex, "ksBeginJobEx", reinterpret_cast<FARPROC>(&BeginJobEx));
+  add(script.end_page, "ksEndPage", reinterpret_cast<FARPROC>(&EndPage));
+  add(script.end_job, "ksEndJob", reinterpret_cast<FARPROC>(&EndJob));
   {
     Lock lock(Mutex());
-    State().job = spec.job;
+    State().job = script.job;
     State().calls.clear();
   }
   return AddModule(module);

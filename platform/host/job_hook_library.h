@@ -37,7 +37,7 @@ struct JobHookLibrarySpec {
   DWORD job = 0x4B31;  // what the begin calls answer
 };
 // Adds the module (a bare-named entry) with the chosen exports.
-bool InstallJobHookLibrary(const JobHookLibrarySpec& spec);
+bool InstallJobHookLibrary(const JobHookLibrarySpec& script);
 
 struct JobHookCall {
   std::string entry;  // "ksBeginJobEx", ...

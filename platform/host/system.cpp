@@ -183,12 +183,12 @@ BOOL GetUserNameW(char16_t* buffer, DWORD* size) {
 DWORD GetTimeZoneInformation(TimeZoneInformation* zone) {
   if (zone == nullptr) return Fail<DWORD>(kErrorInvalidParameter, kTimeZoneIdInvalid);
   Lock lock(Mutex());
-  const TimeZoneSpec& spec = State().zone;
-  if (!spec.available) return kTimeZoneIdInvalid;
-  zone->bias = spec.bias - (spec.daylight ? 60 : 0);
+  const TimeZoneSpec& set = State().zone;
+  if (!set.available) return kTimeZoneIdInvalid;
+  zone->bias = set.bias - (set.daylight ? 60 : 0);
   zone->standard_bias = 0;
   zone->daylight_bias = -60;
-  return spec.daylight ? kTimeZoneIdDaylight : kTimeZoneIdStandard;
+  return set.daylight ? kTimeZoneIdDaylight : kTimeZoneIdStandard;
 }
 
 bool RuntimeFtime(RuntimeTimeB* now) {

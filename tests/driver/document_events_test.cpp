@@ -531,7 +531,7 @@ TEST_F(DocumentEvents, JobHooksHearOfTheJobItsPagesAndItsEnd) {
                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   const Bytes page = {0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   struct Case {
-    platform::JobHookLibrarySpec spec;
+    platform::JobHookLibrarySpec script;
     std::vector<std::string> calls;
   } cases[] = {
       {{}, {"ksBeginJobEx", "ksEndPage", "ksEndJob"}},
@@ -541,7 +541,7 @@ TEST_F(DocumentEvents, JobHooksHearOfTheJobItsPagesAndItsEnd) {
   };
   for (const Case& c : cases) {
     platform::ResetHostServices();
-    ASSERT_TRUE(platform::InstallJobHookLibrary(c.spec));
+    ASSERT_TRUE(platform::InstallJobHookLibrary(c.script));
     platform::DocInfoW info{20, u"Doc", nullptr, nullptr, 0};
     Event(platform::kDocumentEventStartDoc, {&info});
     Event(platform::kDocumentEventEndPage);
@@ -555,7 +555,7 @@ TEST_F(DocumentEvents, JobHooksHearOfTheJobItsPagesAndItsEnd) {
       EXPECT_EQ(calls[0].record, begin);
       EXPECT_EQ(calls[1].record, page);
       EXPECT_EQ(calls[2].aborted, 1u);
-      EXPECT_EQ(calls[2].job, c.spec.job);
+      EXPECT_EQ(calls[2].job, c.script.job);
     }
     if (!names.empty() && names[0] == "ksBeginJobEx") {
       EXPECT_EQ(calls[0].texts,

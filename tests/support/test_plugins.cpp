@@ -71,7 +71,7 @@ std::int16_t Nothing(GUIData*) {
 }
 
 template <int S>
-platform::ModuleSpec Spec(const std::u16string& name) {
+platform::ModuleSpec ModuleOf(const std::u16string& name) {
   auto entry = [](auto function) { return reinterpret_cast<platform::FARPROC>(function); };
   return {name,
           {{kUIEntryInterfaceVersion, entry(&Version)},
@@ -86,8 +86,8 @@ platform::ModuleSpec Spec(const std::u16string& name) {
 
 TestPlugin& InstallTestPlugin(int slot, const std::u16string& name,
                               std::vector<std::int16_t> counts, std::u16string prefix) {
-  static platform::ModuleSpec (*const kSpecs[kTestPluginSlots])(const std::u16string&) = {&Spec<0>,
-                                                                                          &Spec<1>};
+  static platform::ModuleSpec (*const kSpecs[kTestPluginSlots])(const std::u16string&) = {
+      &ModuleOf<0>, &ModuleOf<1>};
   g_slots[slot] = Slot();
   g_slots[slot].plugin.counts = std::move(counts);
   g_slots[slot].plugin.prefix = std::move(prefix);

@@ -50,7 +50,7 @@ platform::DevModeW* Dm(const Bytes& bytes) {
   return reinterpret_cast<platform::DevModeW*>(const_cast<std::uint8_t*>(bytes.data()));
 }
 
-// A record of spec 0x0401 and dmSize 220 with `fields`, zero otherwise.
+// A record of version 0x0401 and dmSize 220 with `fields`, zero otherwise.
 Bytes Public(std::uint32_t fields) {
   Bytes record(kDmRecordSize);
   StoreU16(record.data(), kDmSpecVersion, kDmSpecVersionValue);
@@ -171,7 +171,7 @@ class DevMode : public testing_support::PrinterFixture {
 };
 
 TEST_F(DevMode, TheDefaultRecordIsWrittenFieldByField) {
-  // From the layout: "P1"; spec 0x0401, version 24, dmSize 220, extra 952;
+  // From the layout: "P1"; version 0x0401, version 24, dmSize 220, extra 952;
   // dmFields DM_COLOR | DM_DUPLEX | DM_FORMNAME; orientation 0 (untouched),
   // Letter (1), scale 100, colour 2, simplex; "Letter"; the private header
   // 1172, 46, "KV Test", context 0, format 4 and 50, no data, capacity 902.
