@@ -15,6 +15,7 @@
 #include "ui/pages/description_texts.h"
 #include "ui/pages/feature_tip.h"
 #include "ui/pages/font_card_list.h"
+#include "ui/pages/form_to_tray_links_wrapper.h"
 #include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
 #include "ui/pages/paper_features.h"
@@ -297,18 +298,21 @@ void AddJobStorageGroups(GDialogBase* page, GUIContext* context) {
 
 void AddNTFormsGroups(GDialogBase* page, GUIContext* context) {
   Groups groups(page, context);
-  groups.Plain({{12003, 701},
-                {12006, 702},
-                {12008, 703},
-                {12009, 704},
-                {12002, 701},
-                {12005, 702},
-                {12007, 703},
-                {12001, kNo},
-                {12010, kNo},
-                {12004, kNo},
-                {12011, kNo},
-                {12012, kNo}});
+  groups.Add(new GFormToTrayLinkWrapper(new GFormToTrayFeature(context),
+                                        new GMediaTypeFeature(context),
+                                        Ended({{12003, 701},
+                                               {12006, 702},
+                                               {12008, 703},
+                                               {12009, 704},
+                                               {12002, 701},
+                                               {12005, 702},
+                                               {12007, 703},
+                                               {12001, kNo},
+                                               {12010, kNo},
+                                               {12004, kNo},
+                                               {12011, kNo},
+                                               {12012, kNo}})
+                                            .data()));
   groups.About();
 }
 
