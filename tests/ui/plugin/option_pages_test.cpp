@@ -13,6 +13,7 @@
 #include "output/core/peripheral_composite.h"
 #include "platform/host/spooler.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/help.h"
 #include "platform/ui/window.h"
 #include "tests/ui/plugin/plugin_fixture.h"
 #include "ui/framework/resource_library.h"
@@ -29,9 +30,8 @@ GControlWrapper* g_wrapper = nullptr;
 
 INT_PTR RouteToWrapper(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
   if (!g_wrapper) return 0;
-  const LRESULT handled = g_wrapper->HandleMessage(message, wparam, lparam);
-  g_wrapper->Refresh(0);
-  return handled;
+  // The wrappers under test refresh themselves after what they store.
+  return g_wrapper->HandleMessage(message, wparam, lparam);
 }
 
 class OptionPagesTest : public testing_support::PluginFixture {
@@ -54,6 +54,7 @@ class OptionPagesTest : public testing_support::PluginFixture {
   GAttributeComposite* Tree() { return static_cast<GAttributeComposite*>(settings.Get()); }
   // Opens page `template_id` with `made` on it, initialised and refreshed.
   UiDialog Open(int template_id, GControlWrapper* made) {
+    g_wrapper = nullptr;
     wrapper.reset(made);
     sheet = CreateDialogParamW(GetResourceModuleHandle(), MakeIntResourceW(9000), nullptr,
                                RouteToWrapper, 0);
@@ -128,6 +129,58 @@ TEST_F(OptionPagesTest, FormsPageStoresLinks) {
   ASSERT_TRUE(dialog.Click(12009));
   EXPECT_EQ(Table()->GetAssociations().EntryCount(), 0u);
   EXPECT_EQ(dialog.Selection(12006), -1);
+}
+
+// The builder's records: ten memory sizes; work space 1.00 to 230.00 by
+// 1.00. 20-digit texts clamp (memory) or fall back to 6.00 (work space).
+TEST_F(OptionPagesTest, MemoryAndWorkSpaceFields) {
+  const std::int16_t memory_list[] = {1, 10, 64, 96, 128, 160, 192, 256, 288, 320, 384, 512};
+  const GControlEntry memory_table[] = {{7091, 611}, {7092, 611}, {0, 0}};
+  UiDialog memory = Open(
+      7500, new GMemoryEditWrapper(new GMemoryFeature(context.get()), memory_table, memory_list));
+  for (auto [typed, value] : {std::pair{u"100", 96},
+                              {u"600", 512},
+                              {u"-5", 64},
+                              {u"99999999999999999999", 512},
+                              {u"96", 96}}) {
+    ASSERT_TRUE(memory.Type(7091, typed));
+    ASSERT_TRUE(memory.Blur());
+    EXPECT_EQ(Value(925), value);
+  }
+  EXPECT_EQ(memory.Text(7091), u"96");
+  ASSERT_TRUE(memory.Spin(7092, 1));
+  EXPECT_EQ(Value(925), 128);
+  EXPECT_EQ(memory.Text(7091), u"128");
+  for (std::uint32_t key : {520u, 310u, 451u})
+    EXPECT_EQ(Value(key), 1) << key;
+
+  DestroyWindow(sheet);
+  sheet = nullptr;
+  SetProfileString(u"intl", u"sDecimal", u",");
+  context->BeginUpdate(nullptr);  // forgets the memory's changes
+  context->EndUpdate();
+  const std::int16_t space_limits[] = {0, 100, 230 * 100, 100};
+  const GControlEntry space_table[] = {{7041, 608}, {7042, 608}, {0, 0}};
+  UiDialog space =
+      Open(7500, new GDwsEditWrapper(new GDwsFeature(context.get()), space_table, space_limits));
+  for (auto [typed, value, shown] : {std::tuple{u"22,00", 2200, u"22,00"},
+                                     {u"7,25", 725, u"7,25"},
+                                     {u"500", 600, u"6,00"},
+                                     {u"12345678901234567890", 600, u"6,00"}}) {
+    ASSERT_TRUE(space.Type(7041, typed));
+    ASSERT_TRUE(space.Blur());
+    EXPECT_EQ(Value(307), value);
+    EXPECT_EQ(space.Text(7041), shown);
+  }
+  ASSERT_TRUE(space.Spin(7042, 1));
+  EXPECT_EQ(Value(307), 700);
+  // A memory change shows D(96) at the next refresh.
+  context->BeginUpdate(nullptr);
+  ASSERT_TRUE(context->GetSettingsView().SetValue(925, 96));
+  wrapper->Refresh(0);
+  EXPECT_EQ(Value(307), 2200);
+  EXPECT_EQ(space.Text(7041), u"22,00");
+  context->EndUpdate();
 }
 
 }  // namespace
