@@ -50,6 +50,7 @@ constexpr std::uint32_t kFailedText = 11058;
 constexpr std::uint32_t kInformationCaption = 11909;
 constexpr std::uint32_t kWrongModelCode = 8;
 constexpr std::size_t kEdit = 0;
+constexpr std::size_t kSpin = 1;
 constexpr std::size_t kSecondBox = 1;
 
 // The edit's text, at most `most` characters.
@@ -76,6 +77,37 @@ void Check(HWND dialog, int id, bool checked) {
 }
 
 }  // namespace
+
+// --- The edits with an up-down.
+
+void GSpinEditWrapper::LimitEdit(std::int32_t low, std::int32_t high) {
+  SendDlgItemMessageW(GetDialogWindow(), GetControlId(kSpin), kUdmSetRange, 0,
+                      MakeLParam(static_cast<WORD>(high), static_cast<WORD>(low)));
+  SendDlgItemMessageW(GetDialogWindow(), GetControlId(kEdit), kEmLimitText, 7, 0);
+}
+
+LRESULT GSpinEditWrapper::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == kWmNotify && lparam) {
+    const auto* notify = reinterpret_cast<const UpDownNotify*>(lparam);
+    if (notify->header.code != kUdnDeltaPos ||
+        static_cast<int>(notify->header.id_from) != GetControlId(kSpin))
+      return 0;
+    // The wrapper moves the value itself: the up-down's own step is refused.
+    Step(notify->delta > 0);
+    return 1;
+  }
+  if (message == kWmVScroll) {
+    if (LowWord(wparam) == GetControlId(kEdit))
+      SendDlgItemMessageW(GetDialogWindow(), GetControlId(kEdit), kEmSetSel, 0, 0);
+    return 0;
+  }
+  if (message == kWmCommand && LowWord(wparam) == GetControlId(kEdit) &&
+      HighWord(wparam) == kEnKillFocus) {
+    Leave();
+    return 1;
+  }
+  return 0;
+}
 
 // --- Memory.
 
@@ -111,9 +143,11 @@ std::int32_t GMemoryFeature::ReadText(std::u16string_view text, const GSpinLimit
   }
   auto result = static_cast<std::int32_t>(std::clamp<std::int64_t>(value, limits.min, limits.max));
   if (limits.IsList()) {
+    // The largest allowed value not above it (the first one is the floor).
+    std::int32_t taken = limits.values.front();
     for (std::int32_t allowed : limits.values)
-      if (allowed <= result) value = allowed;
-    return static_cast<std::int32_t>(value);
+      if (allowed <= result) taken = allowed;
+    return taken;
   }
   return result - result % limits.step;
 }
@@ -160,12 +194,10 @@ void GMemoryFeature::SetDependents(GMemoryChange change) {
 
 GMemoryEditWrapper::GMemoryEditWrapper(GMemoryFeature* feature, const GControlEntry* table,
                                        const std::int16_t* limits)
-    : GPageWrapper(feature, table), limits_(GSpinLimits::FromRecord(limits)) {}
+    : GSpinEditWrapper(feature, table), limits_(GSpinLimits::FromRecord(limits)) {}
 
 void GMemoryEditWrapper::OnInit() {
-  SendDlgItemMessageW(GetDialogWindow(), GetControlId(1), kUdmSetRange, 0,
-                      MakeLParam(static_cast<WORD>(limits_.max), static_cast<WORD>(limits_.min)));
-  SendDlgItemMessageW(GetDialogWindow(), GetControlId(kEdit), kEmLimitText, 7, 0);
+  LimitEdit(limits_.min, limits_.max);
 }
 
 void GMemoryEditWrapper::UpdateControl(int force) {
@@ -180,31 +212,17 @@ void GMemoryEditWrapper::ReadControl() {
       ReadEdit(GetDialogWindow(), GetControlId(kEdit), kMostTypedCharacters), limits_));
 }
 
-LRESULT GMemoryEditWrapper::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == kWmNotify && lparam) {
-    const auto* notify = reinterpret_cast<const UpDownNotify*>(lparam);
-    if (notify->header.code != kUdnDeltaPos ||
-        static_cast<int>(notify->header.id_from) != GetControlId(1))
-      return 0;
-    const int delta = notify->delta > 0 ? limits_.step : -limits_.step;
-    Memory()->SetValue(GMemoryFeature::Step(Memory()->GetValue(), delta, limits_));
-    Memory()->SetDependents(delta > 0 ? GMemoryChange::kStepUp : GMemoryChange::kStepDown);
-    UpdateControl(1);
-    return 1;
-  }
-  if (message == kWmVScroll) {
-    if (LowWord(wparam) == GetControlId(kEdit))
-      SendDlgItemMessageW(GetDialogWindow(), GetControlId(kEdit), kEmSetSel, 0, 0);
-    return 0;
-  }
-  if (message == kWmCommand && LowWord(wparam) == GetControlId(kEdit) &&
-      HighWord(wparam) == kEnKillFocus) {
-    ReadControl();
-    Memory()->SetDependents(GMemoryChange::kLeftEdit);
-    UpdateControl(1);
-    return 1;
-  }
-  return 0;
+void GMemoryEditWrapper::Step(bool up) {
+  const int delta = up ? limits_.step : -limits_.step;
+  Memory()->SetValue(GMemoryFeature::Step(Memory()->GetValue(), delta, limits_));
+  Memory()->SetDependents(up ? GMemoryChange::kStepUp : GMemoryChange::kStepDown);
+  UpdateControl(1);
+}
+
+void GMemoryEditWrapper::Leave() {
+  ReadControl();
+  Memory()->SetDependents(GMemoryChange::kLeftEdit);
+  UpdateControl(1);
 }
 
 // --- Driver work space.
@@ -268,15 +286,13 @@ RWWString GDwsFeature::DecimalSeparator() {
 
 GDwsEditWrapper::GDwsEditWrapper(GDwsFeature* feature, const GControlEntry* table,
                                  const std::int16_t* limits)
-    : GPageWrapper(feature, table),
+    : GSpinEditWrapper(feature, table),
       min_(limits[1] < 1 ? 100 : limits[1]),
       max_(limits[2] < 1 ? 230 * 100 : limits[2]),
       step_(limits[3] < 1 ? 1 : limits[3]) {}
 
 void GDwsEditWrapper::OnInit() {
-  SendDlgItemMessageW(GetDialogWindow(), GetControlId(1), kUdmSetRange, 0,
-                      MakeLParam(static_cast<WORD>(max_), static_cast<WORD>(min_)));
-  SendDlgItemMessageW(GetDialogWindow(), GetControlId(kEdit), kEmLimitText, 7, 0);
+  LimitEdit(min_, max_);
 }
 
 void GDwsEditWrapper::Show() {
@@ -307,32 +323,17 @@ void GDwsEditWrapper::ReadControl() {
   if (value != WorkSpace()->GetValue()) WorkSpace()->SetValue(value);
 }
 
-LRESULT GDwsEditWrapper::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == kWmNotify && lparam) {
-    const auto* notify = reinterpret_cast<const UpDownNotify*>(lparam);
-    if (notify->header.code != kUdnDeltaPos ||
-        static_cast<int>(notify->header.id_from) != GetControlId(1))
-      return 0;
-    ReadControl();
-    const std::int64_t next =
-        std::int64_t{WorkSpace()->GetValue()} + (notify->delta > 0 ? step_ : -step_);
-    WorkSpace()->SetValue(static_cast<std::int32_t>(
-        std::min<std::int64_t>(std::max<std::int64_t>(next, min_), max_)));
-    Show();
-    return 1;
-  }
-  if (message == kWmVScroll) {
-    if (LowWord(wparam) == GetControlId(kEdit))
-      SendDlgItemMessageW(GetDialogWindow(), GetControlId(kEdit), kEmSetSel, 0, 0);
-    return 0;
-  }
-  if (message == kWmCommand && LowWord(wparam) == GetControlId(kEdit) &&
-      HighWord(wparam) == kEnKillFocus) {
-    ReadControl();
-    Show();
-    return 1;
-  }
-  return 0;
+void GDwsEditWrapper::Step(bool up) {
+  ReadControl();
+  const std::int64_t next = std::int64_t{WorkSpace()->GetValue()} + (up ? step_ : -step_);
+  WorkSpace()->SetValue(
+      static_cast<std::int32_t>(std::min<std::int64_t>(std::max<std::int64_t>(next, min_), max_)));
+  Show();
+}
+
+void GDwsEditWrapper::Leave() {
+  ReadControl();
+  Show();
 }
 
 // --- Paper sources.

@@ -83,7 +83,24 @@ class GMemoryFeature : public GAttributeFeature {
   void SetDependents(GMemoryChange change);
 };
 
-class GMemoryEditWrapper : public GPageWrapper {
+// An edit (entry 0) with an up-down (entry 1): a step of the up-down
+// (UDN_DELTAPOS, refused: the wrapper sets the value) calls Step, the edit
+// losing the focus calls Leave, and the up-down's scroll message clears
+// the edit's selection.
+class GSpinEditWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+  platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
+                                  platform::LPARAM lparam) override;
+
+ protected:
+  virtual void Step(bool up) = 0;
+  virtual void Leave() = 0;
+  // The up-down's range and the edit's limit of 7 characters.
+  void LimitEdit(std::int32_t low, std::int32_t high);
+};
+
+class GMemoryEditWrapper : public GSpinEditWrapper {
  public:
   // Entries: 0 the edit, 1 the up-down. REQUIRES: `limits` as FromRecord.
   GMemoryEditWrapper(GMemoryFeature* feature, const GControlEntry* table,
@@ -91,10 +108,10 @@ class GMemoryEditWrapper : public GPageWrapper {
   void OnInit() override;
   void UpdateControl(int force) override;
   void ReadControl() override;
-  platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
-                                  platform::LPARAM lparam) override;
 
  private:
+  void Step(bool up) override;
+  void Leave() override;
   GMemoryFeature* Memory() const { return static_cast<GMemoryFeature*>(GetFeature()); }
   GSpinLimits limits_;
 };
@@ -122,7 +139,7 @@ class GDwsFeature : public GAttributeFeature {
   bool memory_changed_ = false;
 };
 
-class GDwsEditWrapper : public GPageWrapper {
+class GDwsEditWrapper : public GSpinEditWrapper {
  public:
   // Entries: 0 the edit, 1 the up-down. `limits`: words 1-3 min, max and
   // step in hundredths.
@@ -130,10 +147,10 @@ class GDwsEditWrapper : public GPageWrapper {
   void OnInit() override;
   void UpdateControl(int force) override;
   void ReadControl() override;
-  platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
-                                  platform::LPARAM lparam) override;
 
  private:
+  void Step(bool up) override;
+  void Leave() override;
   GDwsFeature* WorkSpace() const { return static_cast<GDwsFeature*>(GetFeature()); }
   void Show();
   std::int32_t min_;
