@@ -357,7 +357,7 @@ TEST_F(ConfigurePagesTest, StatusAppliesItsSet) {
   } const cases[] = {{8, u""}, {7, u""}};
   for (const Case& c : cases) {
     context->code = c.code;
-    ui.ExpectBox(c.text, u"", platform::kMbIconHand, 1);
+    ui.ExpectBox(c.text, u"For Your Information", platform::kMbIconHand, 1);
     status.SetValue(14113);
     ASSERT_FALSE(ui.Boxes().empty());
     EXPECT_EQ(ui.Boxes().back().owner, nullptr);
