@@ -10,16 +10,23 @@
 #include "ui/framework/dialog_base.h"
 #include "ui/framework/modal_dialog.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/configure_controls.h"
 #include "ui/pages/configure_features.h"
 #include "ui/pages/description_texts.h"
 #include "ui/pages/feature_tip.h"
 #include "ui/pages/font_card_list.h"
+#include "ui/pages/form_to_tray_links_wrapper.h"
 #include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
 #include "ui/pages/paper_features.h"
 #include "ui/pages/tray_picture.h"
 
 namespace {
+
+// The memory field's list of sizes (mode 1, ten values) and the work
+// space's limits in hundredths of a megabyte (min, max, step).
+constexpr std::int16_t kMemoryLimits[] = {1, 10, 64, 96, 128, 160, 192, 256, 288, 320, 384, 512};
+constexpr std::int16_t kWorkSpaceLimits[] = {0, 100, 230 * 100, 100};
 
 using Pairs = std::initializer_list<GControlEntry>;
 constexpr std::int32_t kNo = kNoHelp;
@@ -165,7 +172,8 @@ GModalDialog* MakeQualityDialog(GUIContext* context, std::uint16_t kind) {
       zdl5 ? Dialog(13001, context, 0, 332) : Dialog(9000, context, kWithHelp, 332);
   Groups groups(dialog, context);
   groups.Add<GQualityDescriptionWrapper>(new GQualityFeature(context), {{9002, kNo}, {9001, kNo}});
-  groups.Plain({{9015, 331}, {9007, kNo}, {9, 1300}});  // pattern scaling
+  groups.Add<GPatternScalingCheckWrapper>(new GPatternScalingFeature(context),
+                                          {{9015, 331}, {9007, kNo}, {9, 1300}});
   groups.Plain({{6044, 346}});
   if (zdl5) groups.Tip({{7074, kNo}}, 0x400000A7, 0x400000A8, 0);
   groups.Add<GCheckBoxWrapper>(new GTrueTypeBitmapFeature(context), {{3021, 313}, {9003, kNo}});
@@ -186,9 +194,14 @@ GModalDialog* MakeQualityDialog(GUIContext* context, std::uint16_t kind) {
 GModalDialog* MakeMoreOptionsDialog(GUIContext* context) {
   GModalDialog* dialog = Dialog(7500, context, kWithHelp, 618);
   Groups groups(dialog, context);
-  groups.Plain({{7041, 608}, {7042, 608}, {7043, 608}});               // driver work space
-  groups.Plain({{7091, 611}, {7092, 611}, {7093, 611}, {7040, kNo}});  // memory
-  groups.Plain({{7046, 610}, {7061, 617}, {7070, kNo}});               // hard disk
+  groups.Add(new GDwsEditWrapper(new GDwsFeature(context),
+                                 Ended({{7041, 608}, {7042, 608}, {7043, 608}}).data(),
+                                 kWorkSpaceLimits));
+  groups.Add(new GMemoryEditWrapper(
+      new GMemoryFeature(context),
+      Ended({{7091, 611}, {7092, 611}, {7093, 611}, {7040, kNo}}).data(), kMemoryLimits));
+  groups.Add<GHardDiskCheckWrapper>(new GHardDiskFeature(context),
+                                    {{7046, 610}, {7061, 617}, {7070, kNo}});
   groups.Tip({{7066, kNo}}, 0x4000007A, 0x4000006E, 0);
   groups.Plain({{7055, 627}, {7054, kNo}});
   groups.Plain({{7076, 634}});
@@ -285,29 +298,34 @@ void AddJobStorageGroups(GDialogBase* page, GUIContext* context) {
 
 void AddNTFormsGroups(GDialogBase* page, GUIContext* context) {
   Groups groups(page, context);
-  groups.Plain({{12003, 701},
-                {12006, 702},
-                {12008, 703},
-                {12009, 704},
-                {12002, 701},
-                {12005, 702},
-                {12007, 703},
-                {12001, kNo},
-                {12010, kNo},
-                {12004, kNo},
-                {12011, kNo},
-                {12012, kNo}});
+  groups.Add(new GFormToTrayLinkWrapper(new GFormToTrayFeature(context),
+                                        new GMediaTypeFeature(context),
+                                        Ended({{12003, 701},
+                                               {12006, 702},
+                                               {12008, 703},
+                                               {12009, 704},
+                                               {12002, 701},
+                                               {12005, 702},
+                                               {12007, 703},
+                                               {12001, kNo},
+                                               {12010, kNo},
+                                               {12004, kNo},
+                                               {12011, kNo},
+                                               {12012, kNo}})
+                                            .data()));
   groups.About();
 }
 
 void AddConfigureGroups(GDialogBase* page, GUIContext* context) {
   Groups groups(page, context);
-  groups.Plain({{7013, 612}, {7010, kNo}});  // configuration status
+  groups.Add<GConfigStatusComboWrapper>(new GConfigStatusFeature(context),
+                                        {{7013, 612}, {7010, kNo}});
   groups.Plain({{7026, 607}, {7020, kNo}});
-  groups.Plain({{7023, 630}});  // manual duplex
-  groups.Plain({{7024, 609}});  // collation
+  groups.Add<GManualDuplexCheckWrapper>(new GManualDuplexFeature(context), {{7023, 630}});
+  groups.Add<GCollationCheckWrapper>(new GCollationFeature(context), {{7024, 609}});
   groups.Tip({{7025, kNo}}, 0x4000006D, 0x4000006E, 0);
-  groups.Plain({{7037, 604}, {7038, 604}});  // paper sources
+  groups.Add<GPaperSourcesComboWrapper>(new GPaperSourcesFeature(context),
+                                        {{7037, 604}, {7038, 604}});
   GModalDialog* more = MakeMoreOptionsDialog(context);
 
   GModalDialog* error = Dialog(7300, context, 0, 0);

@@ -8,18 +8,15 @@
 //
 // Groups that a later part of the library gives their own classes hold
 // their places as plain pairs with their final tables: the paper sources
-// of the Paper page, the quality details' option groups, the Configure
-// page's option groups and the forms page's links. The Paper page's tray
-// picture lets clicks select a tray unless the form-to-tray table links a
-// tray to a form or paper type other than the default.
+// of the Paper page and the quality details' option groups. The Paper
+// page's tray picture lets clicks select a tray unless the form-to-tray
+// table links a tray to a form or paper type other than the default.
 //
-// The groups without a class of their own, all plain pairs here:
-//   Configure 1 (7013, 7010)         configuration status
-//   Configure 3 (7023)               manual duplex
-//   Configure 4 (7024)               collation
-//   Configure 6 (7037, 7038)         paper sources
-//   dialog 7500 (7046, 7061, 7070)   the hard-disk pair
-//   Finishing 9b (9015, 9007, 9)     pattern scaling
+// The Configure page's options (configuration status, manual duplex,
+// collation, paper sources), its dialog's memory, work-space and
+// hard-disk groups, the Finishing details' pattern scaling and the forms
+// page's links have their own wrappers (configure_controls.h,
+// form_to_tray_links_wrapper.h).
 //
 // The "Print Quality Details" dialog of the Finishing page exists for a
 // printer language of kind 767 (template 9000, with help) or 788 (13001,

@@ -1,0 +1,274 @@
+// The Configure page's option controls and those of its "More
+// Configuration Options" dialog (and the Finishing page's pattern
+// scaling): each a feature over the settings with the wrapper that owns it.
+//
+//   GMemoryFeature/GMemoryEditWrapper        installed memory (925), an
+//       edit with an up-down: typed values are clamped to the limits (in
+//       list mode the largest allowed value not above them), steps walk the
+//       list; after a step or leaving the edit, job storage (520),
+//       collation (310) and the third option (451) follow the memory and
+//       the hard disk (239).
+//   GDwsFeature/GDwsEditWrapper              driver work space (307) in
+//       hundredths of a megabyte, shown with two decimals and the user's
+//       decimal separator; a memory change shows D(m).
+//   GConfigStatusFeature/...ComboWrapper     configuration status (927):
+//       choosing a status applies its stored set of options.
+//   GPaperSourcesFeature/...ComboWrapper     the optional paper sources
+//       (315, an accessory part number).
+//   GManualDuplexFeature, GHardDiskFeature, GCollationFeature,
+//   GPatternScalingFeature and their check-box wrappers.
+//
+// Texts typed into the edits are read locale-free and at most 8
+// characters; a memory text beyond 32 bits clamps, it never wraps.
+//
+// Ownership: each wrapper owns its feature; the configuration-status
+// feature owns its automatic-configuration feature. Threads: the sheet's.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "foundation/rw/cstring.h"
+#include "foundation/rw/wstring.h"
+#include "ui/framework/combo_box_helper.h"
+#include "ui/framework/feature.h"
+#include "ui/pages/configure_features.h"
+#include "ui/pages/media_type_controls.h"
+#include "ui/pages/page_groups.h"
+
+// Settings of the Configure page.
+inline constexpr std::uint32_t kMemoryKey = 925;
+inline constexpr std::uint32_t kWorkSpaceKey = 307;
+inline constexpr std::uint32_t kCollationKey = 310;
+inline constexpr std::uint32_t kThirdOptionKey = 451;
+inline constexpr std::uint32_t kConfigStatusKey = 927;
+inline constexpr std::uint32_t kPaperSourcesKey = 315;
+inline constexpr std::uint32_t kOutputAccessoryKey = 316;
+inline constexpr std::uint32_t kManualDuplexKey = 245;
+inline constexpr std::uint32_t kPatternScalingKey = 277;
+// The configuration sets of the device configuration and of the settings.
+inline constexpr std::uint32_t kDeviceConfigSetsKey = 369;
+inline constexpr std::uint32_t kSettingsConfigSetsKey = 1120;
+
+// The limits of the memory field, from its record of 16-bit words.
+struct GSpinLimits {
+  int mode = 2;
+  std::int32_t min = 16;
+  std::int32_t max = 384;
+  std::int32_t step = 1;
+  std::vector<std::int32_t> values;  // list mode only, ascending
+
+  // Mode 0: min, max, step; mode 1: count (at most 20) and the values;
+  // any other mode 16..384 by 1. REQUIRES: `record` holds what its mode
+  // reads.
+  static GSpinLimits FromRecord(const std::int16_t* record);
+  bool IsList() const { return mode == 1 && !values.empty(); }
+};
+
+// What made the memory change, for the dependent options.
+enum class GMemoryChange { kLeftEdit, kStepUp, kStepDown };
+
+class GMemoryFeature : public GAttributeFeature {
+ public:
+  explicit GMemoryFeature(GUIContext* owner) : GAttributeFeature(owner, &kMemoryKey) {}
+
+  // The value a typed text stands for (at most its first 8 characters).
+  static std::int32_t ReadText(std::u16string_view text, const GSpinLimits& limits);
+  // The value after a step of `delta` from `value`.
+  static std::int32_t Step(std::int32_t value, int delta, const GSpinLimits& limits);
+  // Sets 520, 310 and 451 as the memory and the hard disk ask after `change`.
+  void SetDependents(GMemoryChange change);
+};
+
+// An edit (entry 0) with an up-down (entry 1): a step of the up-down
+// (UDN_DELTAPOS, refused: the wrapper sets the value) calls Step, the edit
+// losing the focus calls Leave, and the up-down's scroll message clears
+// the edit's selection.
+class GSpinEditWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+  platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
+                                  platform::LPARAM lparam) override;
+
+ protected:
+  virtual void Step(bool up) = 0;
+  virtual void Leave() = 0;
+  // The up-down's range and the edit's limit of 7 characters.
+  void LimitEdit(std::int32_t low, std::int32_t high);
+};
+
+class GMemoryEditWrapper : public GSpinEditWrapper {
+ public:
+  // Entries: 0 the edit, 1 the up-down. REQUIRES: `limits` as FromRecord.
+  GMemoryEditWrapper(GMemoryFeature* feature, const GControlEntry* table,
+                     const std::int16_t* limits);
+  void OnInit() override;
+  void UpdateControl(int force) override;
+  void ReadControl() override;
+
+ private:
+  void Step(bool up) override;
+  void Leave() override;
+  GMemoryFeature* Memory() const { return static_cast<GMemoryFeature*>(GetFeature()); }
+  GSpinLimits limits_;
+};
+
+class GDwsFeature : public GAttributeFeature {
+ public:
+  explicit GDwsFeature(GUIContext* owner) : GAttributeFeature(owner, &kWorkSpaceKey) {}
+
+  // Also notes whether the memory changed (kept until used).
+  bool WasChanged() override;
+  bool TakeMemoryNote() { return std::exchange(memory_changed_, false); }
+  // D(m) for the memory of the settings (below 1 counts as 64).
+  std::int32_t DerivedValue() const;
+  static std::int32_t Derived(std::int32_t memory);
+  // "v/100<separator>v%100" with two digits after the separator.
+  static RWWString Format(std::int32_t value, std::u16string_view separator);
+  // The number of a text (at most 8 characters, `separator` read as the
+  // point) times 100, rounded; `fallback` when it is no number.
+  static std::int32_t Parse(std::u16string_view text, std::u16string_view separator,
+                            std::int32_t fallback);
+  // The user's decimal separator ("intl", "sDecimal", default ".").
+  static RWWString DecimalSeparator();
+
+ private:
+  bool memory_changed_ = false;
+};
+
+class GDwsEditWrapper : public GSpinEditWrapper {
+ public:
+  // Entries: 0 the edit, 1 the up-down. `limits`: words 1-3 min, max and
+  // step in hundredths.
+  GDwsEditWrapper(GDwsFeature* feature, const GControlEntry* table, const std::int16_t* limits);
+  void OnInit() override;
+  void UpdateControl(int force) override;
+  void ReadControl() override;
+
+ private:
+  void Step(bool up) override;
+  void Leave() override;
+  GDwsFeature* WorkSpace() const { return static_cast<GDwsFeature*>(GetFeature()); }
+  void Show();
+  std::int32_t min_;
+  std::int32_t max_;
+  std::int32_t step_;
+};
+
+class GPaperSourcesFeature : public GAttributeFeature {
+ public:
+  explicit GPaperSourcesFeature(GUIContext* owner) : GAttributeFeature(owner, &kPaperSourcesKey) {}
+  bool WasChanged() override;
+  // Writes 315; on a change also 264 = 0, the five trays = 19, the commit
+  // and the links of trays no longer installed dropped.
+  static void SetPaperSources(GUIContext* context, const RWCString& part_number);
+  RWCString GetPartNumber() const;
+  // The list's items: (text, part number), "(None)" first.
+  void BuildList(std::vector<RWWString>& texts, std::vector<RWCString>& parts) const;
+};
+
+class GPaperSourcesComboWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+  void OnInit() override;
+  void UpdateControl(int force) override;
+  void ReadControl() override;
+
+ private:
+  GComboBoxHelper list_;
+  std::vector<RWCString> parts_;
+};
+
+class GConfigStatusFeature : public GAttributeFeature {
+ public:
+  explicit GConfigStatusFeature(GUIContext* owner)
+      : GAttributeFeature(owner, &kConfigStatusKey), auto_config_(owner) {}
+  // Sets 927 and applies the status's set (see the file comment).
+  void SetValue(std::int32_t value) override;
+  // From the printer's "LastUpdateType": "Auto" and "Admin" confirmed.
+  void InitFromLastUpdate();
+  // The list's items: the loadable statuses of 369, then the named sets
+  // of 1120.
+  void BuildList(std::vector<RWWString>& texts, std::vector<std::int32_t>& ids) const;
+  GAutoConfigFeature& AutoConfig() { return auto_config_; }
+
+ private:
+  GAutoConfigFeature auto_config_;
+};
+
+class GConfigStatusComboWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+  void OnInit() override;
+  void UpdateControl(int force) override;
+  void ReadControl() override;
+
+ private:
+  void Fill();
+  GComboBoxHelper list_;
+};
+
+class GManualDuplexFeature : public GAttributeFeature {
+ public:
+  explicit GManualDuplexFeature(GUIContext* owner) : GAttributeFeature(owner, &kManualDuplexKey) {}
+  // Writes 245; off without a duplex unit also sets 253 to 0; commits.
+  void SetValue(std::int32_t value) override;
+};
+
+class GManualDuplexCheckWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+  void OnInit() override;
+  void UpdateControl(int force) override;
+  void ReadControl() override;
+};
+
+class GHardDiskFeature : public GAttributeFeature {
+ public:
+  explicit GHardDiskFeature(GUIContext* owner) : GAttributeFeature(owner, &kHardDiskKey) {}
+  void SetValue(std::int32_t value) override;
+  bool WasChanged() override;
+  // Whether the default settings' 441 is 1.
+  bool IsJobStorageAvailable() const;
+  void SetJobStorage(std::int32_t value);
+};
+
+class GHardDiskCheckWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+  void UpdateControl(int force) override;
+  platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
+                                  platform::LPARAM lparam) override;
+};
+
+class GCollationFeature : public GAttributeFeature {
+ public:
+  explicit GCollationFeature(GUIContext* owner) : GAttributeFeature(owner, &kCollationKey) {}
+  // 1 without a hard disk and with memory below 128.
+  int GetState() override;
+  void SetValue(std::int32_t value) override;
+};
+
+class GCollationCheckWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+  void OnInit() override;
+  void UpdateControl(int force) override;
+  void ReadControl() override;
+  void RefreshState() override;
+};
+
+class GPatternScalingFeature : public GAttributeFeature {
+ public:
+  explicit GPatternScalingFeature(GUIContext* owner)
+      : GAttributeFeature(owner, &kPatternScalingKey) {}
+};
+
+// Checked writes 1, unchecked 0; checked while the value is not 0.
+class GPatternScalingCheckWrapper : public GCheckBoxWrapper {
+ public:
+  using GCheckBoxWrapper::GCheckBoxWrapper;
+};
