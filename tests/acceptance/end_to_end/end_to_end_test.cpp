@@ -1,0 +1,147 @@
+// P1 driven end to end from the outside (tests/support/acceptance_printer.h):
+// every call goes through an export of the loaded library, and the sheets
+// are worked as a user works them. Every expected byte is written by hand;
+// the comments say where each comes from.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "driver/driver_context.h"
+#include "driver/devmode/dev_mode_settings.h"
+#include "driver/model_lookup.h"
+#include "driver/printer_key.h"
+#include "driver/services/driver_server.h"
+#include "platform/host/printer_interface.h"
+#include "platform/ui/property_sheet.h"
+#include "tests/support/acceptance_printer.h"
+#include "tests/support/printer_fixture.h"
+#include "tests/support/sheet_driver.h"
+
+namespace {
+
+using namespace testing_support;
+using Bytes = std::vector<std::uint8_t>;
+using DocumentPropertiesEntry = platform::LONG(platform::HWND, platform::HANDLE, const char16_t*,
+                                               platform::DevModeW*, platform::DevModeW*,
+                                               platform::DWORD);
+
+// The record: 220 public bytes and 952 of the driver's.
+constexpr std::size_t kRecordBytes = 1172;
+// Document pages of a colour printer without job storage, in the order the
+// plug-in adds them: Finishing, Effects, Paper, Basics, Color.
+constexpr std::size_t kPaperPage = 2;
+constexpr std::size_t kBasicsPage = 3;
+// Paper: the paper-type list and the "Envelope" item's data.
+constexpr int kPaperType = 11582;
+constexpr platform::ULONG_PTR kEnvelope = 11120;
+
+Bytes Slice(const Bytes& bytes, std::size_t at, std::size_t count) {
+  return Bytes(bytes.begin() + at, bytes.begin() + at + count);
+}
+
+// The reasons the sheet procedure saw, repeats folded ("0 1 3 2"), and
+// whether every result it was given was 1.
+std::string Reasons(const std::vector<std::string>& log, bool& results_one) {
+  std::string reasons, last;
+  results_one = true;
+  for (const std::string& event : log) {
+    if (event.starts_with("result ")) results_one = results_one && event == "result 1";
+    if (!event.starts_with("reason ") || event == last) continue;
+    reasons += (reasons.empty() ? "" : " ") + event.substr(7);
+    last = event;
+  }
+  return reasons;
+}
+
+class EndToEnd : public AcceptancePrinter {
+ protected:
+  platform::LONG Properties(Bytes* out, Bytes* in, platform::DWORD mode) {
+    auto* call = Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
+    return call(nullptr, Printer(), kFixturePrinter,
+                out ? reinterpret_cast<platform::DevModeW*>(out->data()) : nullptr,
+                in ? reinterpret_cast<platform::DevModeW*>(in->data()) : nullptr, mode);
+  }
+  // The settings a record carries, read by P1's own device-mode settings.
+  std::unique_ptr<GAttributeComposite> Decode(Bytes& record) {
+    std::uint32_t cookie = 0;
+    GDriverServer* server = GDriverServer::Instance();
+    auto* context = GDriverContext::FromDriverData(
+        server->GetContext(new GPrinterKey(Printer(), kFixturePrinter, 0), cookie));
+    std::unique_ptr<GAttributeComposite> settings;
+    if (auto* dev_mode = context ? GDevModeSettings::From(context->GetDevModeSettings()) : nullptr)
+      settings.reset(
+          dev_mode->LoadSettings(reinterpret_cast<platform::DevModeW*>(record.data()), 0));
+    if (context) server->ReleaseContext(cookie);
+    return settings;
+  }
+};
+
+// The user's road of document properties. The Basics page's orientation
+// buttons carry no behaviour yet, so landscape comes with the
+// application's record (dmOrientation 2) instead of a click.
+TEST_F(EndToEnd, DocumentPropertiesThroughTheSheet) {
+  EXPECT_EQ(Initialised(), 1);
+  // The driver's default record, asked for duplex on the long edge (2,
+  // which range 203 admits; dmFields gains DM_DUPLEX 0x1000) and landscape.
+  Bytes in(kRecordBytes);
+  ASSERT_EQ(Properties(&in, nullptr, platform::kDmModeCopy), 1);
+  in[94] = 2, in[95] = 0;
+  in[76] = 2, in[77] = 0;
+  in[73] |= 0x10;
+  platform::ClearPropertySheetLog();
+
+  std::size_t pages = 0;
+  OnSheet([&](SheetDriver& sheet) {
+    pages = sheet.pages();
+    ASSERT_TRUE(sheet.activate(kBasicsPage));
+    ASSERT_TRUE(sheet.activate(kPaperPage));
+    // Envelopes cannot go through the duplex unit: the user is told (5101
+    // under 5100, information with OK and Cancel: 0x40 | 0x01) and agrees.
+    ui.ExpectBox(u"The selected paper type cannot be used with the \"Print on Both Sides\" "
+                 u"(duplexing) feature.",
+                 u"Incompatible Options", 0x41, platform::kIdOk);
+    EXPECT_TRUE(sheet.page().SelectData(kPaperType, kEnvelope));
+    sheet.ok();
+  });
+  Bytes out(kRecordBytes, 0xEE);
+  EXPECT_EQ(Properties(&out, &in, platform::kDmModeCopy | platform::kDmModePrompt |
+                                      platform::kDmModeModify),
+            1);
+  // dmSpecVersion 0x0401, dmDriverVersion 0x0018, dmSize 220 (0xDC),
+  // dmDriverExtra 1172 - 220 = 952 (0x3B8).
+  EXPECT_EQ(Slice(out, 64, 8), (Bytes{0x01, 0x04, 0x18, 0x00, 0xDC, 0x00, 0xB8, 0x03}));
+  EXPECT_EQ(Slice(out, 76, 2), (Bytes{0x02, 0x00}));  // DMORIENT_LANDSCAPE
+  EXPECT_EQ(Slice(out, 94, 2), (Bytes{0x01, 0x00}));  // DMDUP_SIMPLEX: the box turned it off
+  // The private block: the whole record's size 1172 (0x494) and the
+  // header's 46 (0x2E); at 262 the format version 4 and 50 (0x32); the
+  // settings' data at 270 is a zlib stream of the default level (78 9C).
+  EXPECT_EQ(Slice(out, 220, 4), (Bytes{0x94, 0x04, 0x2E, 0x00}));
+  EXPECT_EQ(Slice(out, 262, 4), (Bytes{0x04, 0x00, 0x32, 0x00}));
+  EXPECT_EQ(Slice(out, 270, 2), (Bytes{0x78, 0x9C}));
+  std::unique_ptr<GAttributeComposite> settings = Decode(out);
+  ASSERT_NE(settings, nullptr);
+  EXPECT_EQ(SignedValueOr(settings.get(), 253, -1), 0);
+  GStringAttribute* type = FindStringAttribute(settings.get(), 261);
+  ASSERT_NE(type, nullptr);
+  EXPECT_STREQ(type->GetValue().Data(), "Envelope");
+  EXPECT_EQ(SignedValueOr(settings.get(), 265, -1), 90);
+
+  // The procedure: init (0), the pages (1), apply with result 1 (3) for
+  // each page made, destroy (2); every added page released.
+  const std::vector<std::string> log = platform::PropertySheetLog();
+  bool results_one = false;
+  EXPECT_EQ(Reasons(log, results_one), "0 1 3 2");
+  EXPECT_TRUE(results_one);
+  ASSERT_GT(pages, kBasicsPage);
+  for (std::size_t i = 0; i < pages; ++i)
+    EXPECT_EQ(std::count(log.begin(), log.end(), "release " + std::to_string(i)), 1) << i;
+  EXPECT_TRUE(ui.Boxes().size() == 1);
+}
+
+}  // namespace
