@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <tuple>
 #include <utility>
 
 #include "config/attributes/attribute_composite.h"
@@ -83,6 +84,22 @@ void AcceptancePrinter::SetUp() {
   ASSERT_TRUE(InstallFixturePrinter(folder_.str(), root.get()));
   ASSERT_TRUE(platform::AddModule({kAcceptanceSupportFile, {}, {}}) &&
               platform::AddModuleResources(kAcceptanceSupportFile, resources::ResourceLibrary()));
+  // The names of the operating-system trays' strings (mapping 84), as the
+  // bin pool names trays 1-4.
+  const std::pair<platform::UINT, const char16_t*> trays[] = {
+      {10551, u"Tray 1"}, {10552, u"Tray 2 500-Sheet"}, {10553, u"Tray 3"}, {10554, u"Manual Feed"}};
+  for (const auto& [id, name] : trays)
+    ASSERT_TRUE(platform::AddModuleString(kAcceptanceSupportFile, id, name));
+  // The system's first nine forms (thousandths of a millimetre): mapping
+  // 191 takes 1, 3, 5 and 9 to Letter, Tabloid, Legal and A4.
+  const std::tuple<const char16_t*, platform::LONG, platform::LONG> forms[] = {
+      {u"Letter", 215900, 279400},    {u"Letter Small", 215900, 279400},
+      {u"Tabloid", 279400, 431800},   {u"Ledger", 431800, 279400},
+      {u"Legal", 215900, 355600},     {u"Statement", 139700, 215900},
+      {u"Executive", 184150, 266700}, {u"A3", 297000, 420000},
+      {u"A4", 210000, 297000}};
+  for (const auto& [name, width, height] : forms)
+    platform::AddServerForm(u"", 1, name, width, height);
   ASSERT_TRUE(platform::SetFixedClock({2026, 12, 6, 15, 30, 0}));
   platform::SetTimeZone({300, false, true});
   ASSERT_TRUE(ExportDriverEntryPoints());

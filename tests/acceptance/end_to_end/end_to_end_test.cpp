@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
@@ -30,6 +31,8 @@ using Bytes = std::vector<std::uint8_t>;
 using DocumentPropertiesEntry = platform::LONG(platform::HWND, platform::HANDLE, const char16_t*,
                                                platform::DevModeW*, platform::DevModeW*,
                                                platform::DWORD);
+using CapabilitiesEntry = platform::DWORD(platform::HANDLE, const char16_t*, platform::WORD, void*,
+                                          const platform::DevModeW*);
 
 // The record: 220 public bytes and 952 of the driver's.
 constexpr std::size_t kRecordBytes = 1172;
@@ -141,7 +144,30 @@ TEST_F(EndToEnd, DocumentPropertiesThroughTheSheet) {
   ASSERT_GT(pages, kBasicsPage);
   for (std::size_t i = 0; i < pages; ++i)
     EXPECT_EQ(std::count(log.begin(), log.end(), "release " + std::to_string(i)), 1) << i;
-  EXPECT_TRUE(ui.Boxes().size() == 1);
+  EXPECT_EQ(ui.Boxes().size(), 1u);
+
+
+  // Capabilities with the record: duplex 1, orientation 90 (landscape
+  // turns counter-clockwise), dmSize 220, dmDriverExtra 952, the spec
+  // version 0x0401 and the driver version 0x18.
+  auto* capabilities = Entry<CapabilitiesEntry>("DrvDeviceCapabilities");
+  auto* record = reinterpret_cast<const platform::DevModeW*>(out.data());
+  const std::pair<platform::WORD, platform::DWORD> answers[] = {
+      {7, 1}, {17, 90}, {8, 220}, {9, 952}, {10, 0x0401}, {11, 0x18}};
+  for (const auto& [capability, answer] : answers)
+    EXPECT_EQ(capabilities(Printer(), kFixturePrinter, capability, nullptr, record), answer)
+        << capability;
+  // DC_PAPERS (2): the count asked first is the count filled.
+  const platform::DWORD papers = capabilities(Printer(), kFixturePrinter, 2, nullptr, record);
+  std::vector<platform::WORD> paper_ids(papers + 1);
+  EXPECT_EQ(capabilities(Printer(), kFixturePrinter, 2, paper_ids.data(), record), papers);
+  // DC_BINNAMES (12): 24 units a name; slot 0 is " " and the walk's first
+  // tray (1114 starts with tray 4, "Manual Feed" of the main unit).
+  const platform::DWORD bins = capabilities(Printer(), kFixturePrinter, 12, nullptr, record);
+  ASSERT_GT(bins, 0u);
+  std::vector<char16_t> names(24 * bins);
+  EXPECT_EQ(capabilities(Printer(), kFixturePrinter, 12, names.data(), record), bins);
+  EXPECT_EQ(std::u16string(names.data()), u" Manual Feed");
 }
 
 }  // namespace
