@@ -10,7 +10,6 @@
 #include "driver/entry_points.h"
 #include "driver/library_entry.h"
 #include "driver/model_lookup.h"
-#include "driver/module_keep_alive.h"
 #include "driver/property_sheet_hook.h"
 #include "lang/joblang_zdl5/load.h"
 #include "output/core/peripheral.h"
@@ -21,6 +20,7 @@
 #include "platform/host/system.h"
 #include "platform/host/threads.h"
 #include "resources/resource_library.h"
+#include "tests/driver/context_testing.h"
 #include "tests/support/printer_fixture.h"
 #include "ui/plugin/ui_plugin.h"
 
@@ -140,14 +140,7 @@ void AcceptancePrinter::TearDown() {
   if (library_) {
     EXPECT_EQ(Entry<DllMainEntry>("DllMain")(library_, kDllProcessDetach, nullptr), 1);
     // The keep-alive's watcher ends once its periods pass idle.
-    ModuleKeepAlive().MarkActivity();
-    for (int i = 0; i < 8 && platform::LiveThreadCount() != 0; ++i) {
-      EXPECT_TRUE(platform::AwaitThreadsIdle());
-      platform::AdvanceWaitClock(GModuleKeepAlive::kDefaultPeriod);
-      ModuleKeepAlive().SetKeepLoaded(0);
-    }
-    EXPECT_TRUE(platform::AwaitThreadsIdle());
-    EXPECT_EQ(platform::LiveThreadCount(), 0u);
+    driver_testing::DrainKeepAlive();
     EXPECT_EQ(platform::FreeLibrary(library_), 1);
     library_ = nullptr;
   }
