@@ -155,8 +155,8 @@ TEST_F(EndToEnd, DocumentPropertiesThroughTheSheet) {
   EXPECT_EQ(Slice(merged, 0, 266), Slice(out, 0, 266));
 
   // Capabilities with the record: duplex 1, orientation 90 (landscape
-  // turns counter-clockwise), dmSize 220, dmDriverExtra 952, the spec
-  // version 0x0401 and the driver version 0x18.
+  // turns counter-clockwise), dmSize 220, dmDriverExtra 952, the
+  // dmSpecVersion 0x0401 and the driver version 0x18.
   auto* capabilities = Entry<CapabilitiesEntry>("DrvDeviceCapabilities");
   auto* record = reinterpret_cast<const platform::DevModeW*>(out.data());
   const std::pair<platform::WORD, platform::DWORD> answers[] = {
