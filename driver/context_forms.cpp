@@ -106,7 +106,11 @@ int GDriverContextBase::IsRemotePrinter() {
 namespace {
 
 // The custom size range in micrometres at one resolution and orientation,
-// computed once for a walk over many forms.
+// computed once for a walk over many forms. The limits are the media of
+// that orientation, which a turned pool holds turned: swapping them back
+// for 90 and 270 degrees compares the upright form with an upright range,
+// so a landscape record's paper fits whenever the portrait one's does.
+// (Taking the limits at 0 degrees and swapping them refused Letter turned.)
 class CustomRange {
  public:
   CustomRange(GDriverDataImp& data, std::uint16_t x, std::uint16_t y, std::uint32_t orientation,
@@ -115,7 +119,7 @@ class CustomRange {
     if (!check_ || !known_) return;
     GSize16 minimum(0, 0);
     GSize16 maximum(kLargestMediaLength, kLargestMediaLength);
-    data.CustomSizeLimits(0, x, y, minimum, maximum);
+    data.CustomSizeLimits(orientation, x, y, minimum, maximum);
     low_x_ = platform::MulDiv(minimum.width, kMicrometresPerInch, x);
     low_y_ = platform::MulDiv(minimum.height, kMicrometresPerInch, y);
     high_x_ = platform::MulDiv(maximum.width, kMicrometresPerInch, x);

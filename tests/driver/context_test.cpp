@@ -235,8 +235,18 @@ TEST_F(Context, WalksReportFittingFormsWithTheirIds) {
   // Tabloid, Land (too short at 0 degrees), Huge or unmapped Odd.
   EXPECT_EQ(Ids(1, false), "1 16385 16387 5 23 ");
   EXPECT_EQ(Ids(0, false), "1 16385 3 16387 5 16389 16390 23 ");
-  SetValue(defaults_, 265, 90);  // the range swapped: Land alone fits
-  EXPECT_EQ(Ids(1, false), "16389 ");
+  // At 90 degrees the limits are the media 17385 and 17384 at 90 degrees,
+  // held turned (3000 x 1800 and 8400 x 5100 dots); swapped back, the range
+  // is the upright one and the same forms fit. Without them it is open.
+  SetValue(defaults_, 265, 90);
+  EXPECT_EQ(Ids(1, false), Ids(0, false));
+  GMediaPool* pool = context_->GetSymmetricMediaPool();
+  ASSERT_NE(pool, nullptr);
+  pool->AddChild(new GMedia("Smallest", {3000, 1800}, {0, 0}, {0, 0}, 90, 17385, 600, 600, 190, 0,
+                            "", ""));
+  pool->AddChild(new GMedia("Largest", {8400, 5100}, {0, 0}, {0, 0}, 90, 17384, 600, 600, 190, 0,
+                            "", ""));
+  EXPECT_EQ(Ids(1, false), "1 16385 16387 5 23 ");
   SetValue(defaults_, 265, 0);
   // A link other than the default: only the forms assigned to a tray.
   auto* database = FindOfClass<GFormToTrayDatabase>(defaults_, kFormToTrayKey);

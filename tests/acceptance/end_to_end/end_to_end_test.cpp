@@ -154,6 +154,14 @@ TEST_F(EndToEnd, DocumentPropertiesThroughTheSheet) {
   EXPECT_EQ(Properties(&merged, &out, platform::kDmModeModify | platform::kDmModeCopy), 1);
   EXPECT_EQ(Slice(merged, 0, 266), Slice(out, 0, 266));
 
+  // The job query: the landscape Letter record is printable (P1 holds
+  // Letter at 90 degrees), and no reason is written.
+  std::u16string reason(64, u'?');
+  platform::DevQueryPrintInfo query{24, 1, Printer(), reinterpret_cast<platform::DevModeW*>(out.data()),
+                                    reason.data(), 128, 0};
+  EXPECT_EQ(Entry<platform::BOOL(platform::DevQueryPrintInfo*)>("DevQueryPrintEx")(&query), 1);
+  EXPECT_EQ(query.error_text_needed, 0u);
+
   // Capabilities with the record: duplex 1, orientation 90 (landscape
   // turns counter-clockwise), dmSize 220, dmDriverExtra 952, the
   // dmSpecVersion 0x0401 and the driver version 0x18.
