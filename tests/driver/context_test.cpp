@@ -242,10 +242,10 @@ TEST_F(Context, WalksReportFittingFormsWithTheirIds) {
   EXPECT_EQ(Ids(1, false), Ids(0, false));
   GMediaPool* pool = context_->GetSymmetricMediaPool();
   ASSERT_NE(pool, nullptr);
-  pool->AddChild(new GMedia("Smallest", {3000, 1800}, {0, 0}, {0, 0}, 90, 17385, 600, 600, 190, 0,
-                            "", ""));
-  pool->AddChild(new GMedia("Largest", {8400, 5100}, {0, 0}, {0, 0}, 90, 17384, 600, 600, 190, 0,
-                            "", ""));
+  pool->AddChild(
+      new GMedia("Smallest", {3000, 1800}, {0, 0}, {0, 0}, 90, 17385, 600, 600, 190, 0, "", ""));
+  pool->AddChild(
+      new GMedia("Largest", {8400, 5100}, {0, 0}, {0, 0}, 90, 17384, 600, 600, 190, 0, "", ""));
   EXPECT_EQ(Ids(1, false), "1 16385 16387 5 23 ");
   SetValue(defaults_, 265, 0);
   // A link other than the default: only the forms assigned to a tray.

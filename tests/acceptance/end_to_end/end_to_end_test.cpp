@@ -4,8 +4,8 @@
 // the comments say where each comes from.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -13,8 +13,8 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
-#include "driver/driver_context.h"
 #include "driver/devmode/dev_mode_settings.h"
+#include "driver/driver_context.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
@@ -106,15 +106,16 @@ TEST_F(EndToEnd, DocumentPropertiesThroughTheSheet) {
     ASSERT_TRUE(sheet.activate(kPaperPage));
     // Envelopes cannot go through the duplex unit: the user is told (5101
     // under 5100, information with OK and Cancel: 0x40 | 0x01) and agrees.
-    ui.ExpectBox(u"The selected paper type cannot be used with the \"Print on Both Sides\" "
-                 u"(duplexing) feature.",
-                 u"Incompatible Options", 0x41, platform::kIdOk);
+    ui.ExpectBox(
+        u"The selected paper type cannot be used with the \"Print on Both Sides\" "
+        u"(duplexing) feature.",
+        u"Incompatible Options", 0x41, platform::kIdOk);
     EXPECT_TRUE(sheet.page().SelectData(kPaperType, kEnvelope));
     sheet.ok();
   });
   Bytes out(kRecordBytes, 0xEE);
-  EXPECT_EQ(Properties(&out, &in, platform::kDmModeCopy | platform::kDmModePrompt |
-                                      platform::kDmModeModify),
+  EXPECT_EQ(Properties(&out, &in,
+                       platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify),
             1);
   // dmSpecVersion 0x0401, dmDriverVersion 0x0018, dmSize 220 (0xDC),
   // dmDriverExtra 1172 - 220 = 952 (0x3B8).
@@ -146,7 +147,6 @@ TEST_F(EndToEnd, DocumentPropertiesThroughTheSheet) {
     EXPECT_EQ(std::count(log.begin(), log.end(), "release " + std::to_string(i)), 1) << i;
   EXPECT_EQ(ui.Boxes().size(), 1u);
 
-
   // Merge: DM_MODIFY | DM_COPY of the record, no prompt, gives back the
   // same public part and private header (the settings' stream that follows
   // is not yet byte for byte the same; see the README).
@@ -154,21 +154,35 @@ TEST_F(EndToEnd, DocumentPropertiesThroughTheSheet) {
   EXPECT_EQ(Properties(&merged, &out, platform::kDmModeModify | platform::kDmModeCopy), 1);
   EXPECT_EQ(Slice(merged, 0, 266), Slice(out, 0, 266));
 
-  // The job query: the landscape Letter record is printable (P1 holds
-  // Letter at 90 degrees), and no reason is written.
+  // The job query: the landscape Letter record is printable, and no
+  // reason is written.
   std::u16string reason(64, u'?');
-  platform::DevQueryPrintInfo query{24, 1, Printer(), reinterpret_cast<platform::DevModeW*>(out.data()),
-                                    reason.data(), 128, 0};
+  platform::DevQueryPrintInfo query{
+      24, 1, Printer(), reinterpret_cast<platform::DevModeW*>(out.data()), reason.data(), 128, 0};
   EXPECT_EQ(Entry<platform::BOOL(platform::DevQueryPrintInfo*)>("DevQueryPrintEx")(&query), 1);
   EXPECT_EQ(query.error_text_needed, 0u);
+
+  // Conversion (mode 1) of the record into a record of this driver: the
+  // same public part and private header, as the merge (the settings'
+  // stream that follows differs the same way).
+  Bytes converted(kRecordBytes, 0xEE);
+  platform::LONG size = kRecordBytes;
+  EXPECT_EQ(Entry<platform::BOOL(const char16_t*, platform::DevModeW*, platform::DevModeW*,
+                                 platform::LONG*, platform::DWORD)>("DrvConvertDevMode")(
+                kFixturePrinter, reinterpret_cast<platform::DevModeW*>(out.data()),
+                reinterpret_cast<platform::DevModeW*>(converted.data()), &size, 1),
+            1)
+      << platform::GetLastError();
+  EXPECT_EQ(size, platform::LONG(kRecordBytes));
+  EXPECT_EQ(Slice(converted, 0, 266), Slice(out, 0, 266));
 
   // Capabilities with the record: duplex 1, orientation 90 (landscape
   // turns counter-clockwise), dmSize 220, dmDriverExtra 952, the
   // dmSpecVersion 0x0401 and the driver version 0x18.
   auto* capabilities = Entry<CapabilitiesEntry>("DrvDeviceCapabilities");
   auto* record = reinterpret_cast<const platform::DevModeW*>(out.data());
-  const std::pair<platform::WORD, platform::DWORD> answers[] = {
-      {7, 1}, {17, 90}, {8, 220}, {9, 952}, {10, 0x0401}, {11, 0x18}};
+  const std::pair<platform::WORD, platform::DWORD> answers[] = {{7, 1},   {17, 90},     {8, 220},
+                                                                {9, 952}, {10, 0x0401}, {11, 0x18}};
   for (const auto& [capability, answer] : answers)
     EXPECT_EQ(capabilities(Printer(), kFixturePrinter, capability, nullptr, record), answer)
         << capability;
