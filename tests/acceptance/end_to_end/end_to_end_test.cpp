@@ -165,7 +165,9 @@ TEST_F(EndToEnd, DocumentPropertiesThroughTheSheet) {
   // Conversion (mode 1) of the record into a record of this driver: the
   // same public part and private header, as the merge (the settings'
   // stream that follows differs the same way).
-  Bytes converted(kRecordBytes, 0xEE);
+  // The output buffer holds a valid record of the target form: the
+  // application's record, which differs in duplex and its private part.
+  Bytes converted(in);
   platform::LONG size = kRecordBytes;
   EXPECT_EQ(Entry<platform::BOOL(const char16_t*, platform::DevModeW*, platform::DevModeW*,
                                  platform::LONG*, platform::DWORD)>("DrvConvertDevMode")(
