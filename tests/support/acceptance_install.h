@@ -1,0 +1,58 @@
+// The printer of the acceptance tests and the demonstration, reached only
+// from the outside: the library is loaded through the platform loader and
+// attached by its DllMain; P1 of the printer fixture (printer_fixture.md)
+// is installed in the stand-in spooler, which then sends the library the
+// initialise event; the clock reads 6 December 2026 15:30:00 and the
+// time-zone bias is 300 minutes. P1's file differs from the fixture's in
+// two keys only: 365's 308 (duplex unit) is 1, and the defaults name the
+// plug-ins (63) "UI.DLL" (this library) and "GExtensionUIManager".
+//
+// The library's entry points are exports of our own module's entry in the
+// module table ("C:\Drv\UI.DLL", in the driver directory), added by name;
+// callers reach them only through GetProcAddress. The support file
+// "KVQCF.DLL" holds the resource library.
+//
+// Timed waits run on the manual wait clock. Uninstall detaches the
+// library and drains the keep-alive until no thread is left. No test
+// framework here: the demonstration uses it as the tests do.
+#pragma once
+
+#include <string>
+
+#include "platform/host/modules.h"
+#include "platform/host/types.h"
+
+namespace testing_support {
+
+// The support file of the resources.
+inline constexpr char16_t kAcceptanceSupportFile[] = u"KVQCF.DLL";
+
+class AcceptanceInstall {
+ public:
+  // Installs P1 with its host folder `folder` (made here), loads and
+  // attaches the library and opens P1 with every right. Answers what
+  // failed, empty when all went well. The host services are the caller's
+  // to reset before and after.
+  std::string Install(const std::string& folder);
+  // Closes P1, detaches and frees the library; answers what failed.
+  std::string Uninstall();
+
+  // The export `name` of the loaded library as a `Function` pointer, null
+  // when it is missing.
+  template <typename Function>
+  Function* Entry(const char* name) const {
+    return reinterpret_cast<Function*>(platform::GetProcAddress(library_, name));
+  }
+
+  platform::HMODULE Library() const { return library_; }
+  platform::HANDLE Printer() const { return printer_; }
+  // What the initialise event answered.
+  platform::BOOL Initialised() const { return initialised_; }
+
+ private:
+  platform::HMODULE library_ = nullptr;
+  platform::HANDLE printer_ = nullptr;
+  platform::BOOL initialised_ = 0;
+};
+
+}  // namespace testing_support
