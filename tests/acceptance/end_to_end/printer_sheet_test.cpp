@@ -1,0 +1,86 @@
+// P1's printer sheet, opened through the PrinterProperties export and
+// worked as a user works it: the installed memory set in the "More
+// Configuration Options" dialog of the Configure page. Expected values are
+// written by hand; the comments say where each comes from.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "config/attributes/attribute_composite.h"
+#include "driver/driver_context.h"
+#include "driver/model_lookup.h"
+#include "driver/printer_key.h"
+#include "driver/services/driver_server.h"
+#include "platform/host/spooler.h"
+#include "tests/support/acceptance_printer.h"
+#include "tests/support/printer_fixture.h"
+#include "tests/support/sheet_driver.h"
+
+namespace {
+
+using namespace testing_support;
+using Bytes = std::vector<std::uint8_t>;
+
+class PrinterSheet : public AcceptancePrinter {
+ protected:
+  // Printer-data value `name` as stored, or "missing".
+  Bytes Data(const char16_t* name) {
+    Bytes data(256);
+    platform::DWORD type = 0, needed = 0;
+    if (platform::GetPrinterDataW(Printer(), name, &type, data.data(),
+                                  platform::DWORD(data.size()), &needed) != 0) {
+      return Bytes{'m', 'i', 's', 's', 'i', 'n', 'g'};
+    }
+    data.resize(needed);
+    return data;
+  }
+  // The named object "365" (the installed options) as P1's driver data
+  // reads it back.
+  std::unique_ptr<GAttributeComposite> InstalledOptions() {
+    std::uint32_t cookie = 0;
+    GDriverServer* server = GDriverServer::Instance();
+    GDriverData* data = server->GetContext(new GPrinterKey(Printer(), kFixturePrinter, 0), cookie);
+    std::unique_ptr<GAttributeComposite> options(
+        data ? LoadNamedObjectAs<GAttributeComposite>(data, RWWString(u"365")) : nullptr);
+    if (data) server->ReleaseContext(cookie);
+    return options;
+  }
+};
+
+// Configure is the device sheet's second page, after the forms page. The
+// group of 7049 and 7045 opens "More Configuration Options" (7500) when its
+// main control, the first of its table (7049), is clicked; 7045 is its
+// second control, without help context. The memory field 7091 takes 128
+// (one of its ten sizes) when the focus leaves it.
+TEST_F(PrinterSheet, MemorySetOnTheConfigurePageIsStoredAndStamped) {
+  OnSheet([&](SheetDriver& sheet) {
+    ASSERT_EQ(sheet.pages(), 2u);
+    ASSERT_TRUE(sheet.activate(1));
+    ui.OnDialog(7500, [](UiDialog more) {
+      EXPECT_TRUE(more.Type(7091, u"128"));
+      EXPECT_TRUE(more.Blur());
+      EXPECT_TRUE(more.Click(platform::kIdOk));
+    });
+    EXPECT_TRUE(sheet.page().Click(7049));
+    sheet.ok();
+  });
+  using PrinterPropertiesEntry = platform::BOOL(platform::HWND, platform::HANDLE);
+  EXPECT_EQ(Entry<PrinterPropertiesEntry>("PrinterProperties")(nullptr, Printer()), 1);
+
+  // The memory, and the status the configuration-status rule gives any
+  // change of an installed option: 14118 ("User-Configured").
+  std::unique_ptr<GAttributeComposite> options = InstalledOptions();
+  ASSERT_NE(options, nullptr);
+  EXPECT_EQ(SignedValueOr(options.get(), 925, -1), 128);
+  EXPECT_EQ(SignedValueOr(options.get(), 927, -1), 14118);
+  // The stamps of a changed configuration: "%2.2d%s%2.2d%s%4.4d" of 12,
+  // "/ ", 6, "/ ", 2026 ("12/ 06/ 2026"), and "User"; printer-data texts
+  // are UTF-16LE characters without a terminator.
+  EXPECT_EQ(Data(u"LastUpdated"), (Bytes{0x31, 0, 0x32, 0, 0x2F, 0, 0x20, 0, 0x30, 0, 0x36, 0,
+                                         0x2F, 0, 0x20, 0, 0x32, 0, 0x30, 0, 0x32, 0, 0x36, 0}));
+  EXPECT_EQ(Data(u"LastUpdateType"), (Bytes{'U', 0, 's', 0, 'e', 0, 'r', 0}));
+}
+
+}  // namespace
