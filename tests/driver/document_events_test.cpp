@@ -156,25 +156,14 @@ class DocumentEvents : public testing_support::PrinterFixture {
   platform::HDC dc_ = nullptr;
 };
 
-void SetMachineText(const char16_t* path, const char16_t* name, const std::u16string& text) {
-  platform::HKEY key = nullptr;
-  ASSERT_EQ(platform::RegCreateKeyExW(platform::kHkeyLocalMachine, path, 0, nullptr, 0,
-                                      platform::kKeyAllAccess, nullptr, &key, nullptr),
-            0);
-  platform::RegSetValueExW(key, name, 0, platform::kRegSz,
-                           reinterpret_cast<const platform::BYTE*>(text.c_str()),
-                           platform::DWORD((text.size() + 1) * 2));
-  platform::RegCloseKey(key);
-}
-
 // The records at document start, hand-derived from the stored forms: each
 // text with its NUL; the system record "OS Info: " major "." minor ";"
 // build ";" with "WinNT Kernel;" first below version 5 on NT.
 TEST_F(DocumentEvents, DocumentStartSendsTheJobRecordsInOrder) {
-  SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName", u"ComputerName",
-                 u"PC-7");
-  SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", u"DefaultDomainName",
-                 u"CORP");
+  ASSERT_TRUE(testing_support::SetMachineText(
+      u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName", u"ComputerName", u"PC-7"));
+  ASSERT_TRUE(testing_support::SetMachineText(
+      u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", u"DefaultDomainName", u"CORP"));
   struct Case {
     platform::SystemVersion version;
     bool version_data;

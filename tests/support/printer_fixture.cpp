@@ -24,6 +24,7 @@
 #include "persist/resource_mapping.h"
 #include "platform/host/files.h"
 #include "platform/host/modules.h"
+#include "platform/host/registry.h"
 #include "platform/host/spooler.h"
 #include "tests/config/acceptance/acceptance_model.h"
 
@@ -212,6 +213,19 @@ bool InstallFixturePrinter(const std::string& host_folder, const MPersistentObje
   return platform::AddPrinter(kFixturePrinter) &&
          platform::SetPrinterDriver(kFixturePrinter, kFixtureDriver, kFixturePort,
                                     kFixtureDataFile);
+}
+
+bool SetMachineText(const char16_t* path, const char16_t* name, const std::u16string& text) {
+  platform::HKEY key = nullptr;
+  if (platform::RegCreateKeyExW(platform::kHkeyLocalMachine, path, 0, nullptr, 0,
+                                platform::kKeyAllAccess, nullptr, &key, nullptr) != 0) {
+    return false;
+  }
+  const bool set = platform::RegSetValueExW(key, name, 0, platform::kRegSz,
+                                            reinterpret_cast<const platform::BYTE*>(text.c_str()),
+                                            platform::DWORD((text.size() + 1) * 2)) == 0;
+  platform::RegCloseKey(key);
+  return set;
 }
 
 PrinterFixture::PrinterFixture() = default;

@@ -75,6 +75,11 @@ bool SaveDriverDataFile(const MPersistentObject& root, const std::string& host_p
 // worked. REQUIRES: the host stand-ins were reset (HostFixture).
 bool InstallFixturePrinter(const std::string& host_folder, const MPersistentObject* root = nullptr);
 
+// Sets the REG_SZ value `name` (UTF-16 with its terminator) of the
+// machine key `path`, made when missing; false when that fails. Document
+// starts read the machine's names so.
+bool SetMachineText(const char16_t* path, const char16_t* name, const std::u16string& text);
+
 class PrinterFixture : public HostFixture {
  protected:
   PrinterFixture();

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "driver/entry_points.h"
 #include "platform/host/modules.h"
 #include "platform/host/printer_interface.h"
-#include "platform/host/registry.h"
 #include "platform/host/threads.h"
 #include "platform/host/version_info.h"
 #include "platform/ui/device_context.h"
@@ -23,12 +23,6 @@ namespace {
 
 using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
-using DocumentPropertiesEntry = platform::LONG(platform::HWND, platform::HANDLE, const char16_t*,
-                                               platform::DevModeW*, platform::DevModeW*,
-                                               platform::DWORD);
-using DocumentEventEntry = int(platform::HANDLE, platform::HDC, int, platform::DWORD, void*,
-                               platform::DWORD, void*);
-
 constexpr std::size_t kRecordBytes = 1172;  // 220 public and 952 private bytes
 constexpr int kEscapeBase = 0x303EB800;     // the private escapes 0x303EB8E7 to F9
 // Invented for this test (README): the machine's names and the program.
@@ -38,17 +32,6 @@ Bytes Text(const std::string& text) {
   Bytes bytes(text.begin(), text.end());
   bytes.push_back(0);
   return bytes;
-}
-
-void SetMachineText(const char16_t* path, const char16_t* name, const std::u16string& text) {
-  platform::HKEY key = nullptr;
-  ASSERT_EQ(platform::RegCreateKeyExW(platform::kHkeyLocalMachine, path, 0, nullptr, 0,
-                                      platform::kKeyAllAccess, nullptr, &key, nullptr),
-            0);
-  platform::RegSetValueExW(key, name, 0, platform::kRegSz,
-                           reinterpret_cast<const platform::BYTE*>(text.c_str()),
-                           platform::DWORD((text.size() + 1) * 2));
-  platform::RegCloseKey(key);
 }
 
 // References held on our own module: the host's and the loader's (idle),
@@ -65,20 +48,19 @@ class Document : public AcceptancePrinter {
   // which no public field carries, chosen on the Paper page of a short
   // sheet run. Duplex stays off, so no box comes.
   Bytes SheetRecord() {
-    auto* properties = Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
+    auto* properties = Entry<decltype(DrvDocumentProperties)>("DrvDocumentProperties");
     Bytes in(kRecordBytes), out(kRecordBytes);
-    EXPECT_EQ(properties(nullptr, Printer(), kFixturePrinter, Record(in), nullptr,
-                         platform::kDmModeCopy),
-              1);
+    EXPECT_EQ(
+        properties(nullptr, Printer(), kFixturePrinter, Record(in), nullptr, platform::kDmModeCopy),
+        1);
     in[76] = 2, in[77] = 0;  // dmOrientation: DMORIENT_LANDSCAPE
     OnSheet([](SheetDriver& sheet) {
-      ASSERT_TRUE(sheet.activate(2));  // Paper (Finishing, Effects, Paper, ...)
+      ASSERT_TRUE(sheet.activate(2));                      // Paper (Finishing, Effects, Paper, ...)
       EXPECT_TRUE(sheet.page().SelectData(11582, 11120));  // "Envelope"
       sheet.ok();
     });
     EXPECT_EQ(properties(nullptr, Printer(), kFixturePrinter, Record(out), Record(in),
-                         platform::kDmModeCopy | platform::kDmModePrompt |
-                             platform::kDmModeModify),
+                         platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify),
               1);
     return out;
   }
@@ -86,7 +68,7 @@ class Document : public AcceptancePrinter {
     return reinterpret_cast<platform::DevModeW*>(bytes.data());
   }
   int Event(platform::HDC dc, int event, std::vector<void*> in = {}, void** out = nullptr) {
-    return Entry<DocumentEventEntry>("DrvDocumentEvent")(
+    return Entry<decltype(DrvDocumentEvent)>("DrvDocumentEvent")(
         Printer(), dc, event, platform::DWORD(in.size() * sizeof(void*)),
         in.empty() ? nullptr : in.data(), out ? sizeof(void*) : 0, out);
   }
@@ -101,15 +83,16 @@ class Document : public AcceptancePrinter {
 };
 
 TEST_F(Document, PrintedWithTheSheetsRecord) {
-  SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName", u"ComputerName",
-                 u"KVPC7");
-  SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", u"DefaultDomainName",
-                 u"KVCORP");
+  ASSERT_TRUE(SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
+                             u"ComputerName", u"KVPC7"));
+  ASSERT_TRUE(SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+                             u"DefaultDomainName", u"KVCORP"));
   platform::SetHostProgramPath(kProgram);
-  platform::SetFileVersionData(kProgram, {{{0x0409, 0x04B0}},
-                                          {{u"\\StringFileInfo\\040904b0\\FileDescription", u"Writer"},
-                                           {u"\\StringFileInfo\\040904b0\\ProductName", u"Office"},
-                                           {u"\\StringFileInfo\\040904b0\\ProductVersion", u"1.0"}}});
+  platform::SetFileVersionData(kProgram,
+                               {{{0x0409, 0x04B0}},
+                                {{u"\\StringFileInfo\\040904b0\\FileDescription", u"Writer"},
+                                 {u"\\StringFileInfo\\040904b0\\ProductName", u"Office"},
+                                 {u"\\StringFileInfo\\040904b0\\ProductVersion", u"1.0"}}});
   Bytes record = SheetRecord();
   // Landscape, and simplex (DMDUP_SIMPLEX 1: attribute 253 = 0).
   EXPECT_EQ(Bytes(record.begin() + 76, record.begin() + 78), (Bytes{0x02, 0x00}));
@@ -134,7 +117,8 @@ TEST_F(Document, PrintedWithTheSheetsRecord) {
   // dmSize 220 + dmDriverExtra 952: 1172 bytes, the rest as given.
   EXPECT_EQ(copied[68] | copied[69] << 8, 220);
   EXPECT_EQ(copied[70] | copied[71] << 8, 952);
-  for (std::size_t at : {256, 257, 258, 259, 260, 261}) copied[at] = record[at];
+  for (std::size_t at : {256, 257, 258, 259, 260, 261})
+    copied[at] = record[at];
   EXPECT_EQ(copied, record);
   EXPECT_EQ(Event(dc, platform::kDocumentEventCreateDcPost, {copy}), 1);
 
@@ -170,8 +154,9 @@ TEST_F(Document, PrintedWithTheSheetsRecord) {
       {0xEC, Text("KVPC7")},
       {0xEB, Text("KVCORP")},
       {0xF1, {}},
-      {0xF0, {0x4F, 0x53, 0x20, 0x49, 0x6E, 0x66, 0x6F, 0x3A, 0x20, 0x35, 0x2E, 0x31, 0x3B, 0x32,
-              0x36, 0x30, 0x30, 0x3B, 0x00}},
+      {0xF0,
+       {0x4F, 0x53, 0x20, 0x49, 0x6E, 0x66, 0x6F, 0x3A, 0x20, 0x35, 0x2E, 0x31, 0x3B, 0x32, 0x36,
+        0x30, 0x30, 0x3B, 0x00}},
       {0xE7, Text("Writer")},
       {0xE9, Text("Application Info: Writer;Office;1.0;")},
       {0xF9, Text("WRITER.EXE")},

@@ -10,6 +10,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "driver/driver_context.h"
+#include "driver/entry_points.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
@@ -29,8 +30,8 @@ class PrinterSheet : public AcceptancePrinter {
   Bytes Data(const char16_t* name) {
     Bytes data(256);
     platform::DWORD type = 0, needed = 0;
-    if (platform::GetPrinterDataW(Printer(), name, &type, data.data(),
-                                  platform::DWORD(data.size()), &needed) != 0) {
+    if (platform::GetPrinterDataW(Printer(), name, &type, data.data(), platform::DWORD(data.size()),
+                                  &needed) != 0) {
       return Bytes{'m', 'i', 's', 's', 'i', 'n', 'g'};
     }
     data.resize(needed);
@@ -66,8 +67,7 @@ TEST_F(PrinterSheet, MemorySetOnTheConfigurePageIsStoredAndStamped) {
     EXPECT_TRUE(sheet.page().Click(7049));
     sheet.ok();
   });
-  using PrinterPropertiesEntry = platform::BOOL(platform::HWND, platform::HANDLE);
-  EXPECT_EQ(Entry<PrinterPropertiesEntry>("PrinterProperties")(nullptr, Printer()), 1);
+  EXPECT_EQ(Entry<decltype(PrinterProperties)>("PrinterProperties")(nullptr, Printer()), 1);
 
   // The memory, and the status the configuration-status rule gives any
   // change of an installed option: 14118 ("User-Configured").
