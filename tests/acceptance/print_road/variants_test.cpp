@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <functional>
 
+#include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "config/paper/media.h"
 #include "examples/print_road/canonical_chain.h"
+#include "filters/color_adjustment_filter.h"
 #include "filters/page_spool.h"
 #include "lang/joblang_zdl5/zdl5e.h"
 #include "output/attributes/transform.h"
@@ -138,6 +140,40 @@ class PrintRoad : public JobContextFixture {
   std::string Port() { return ReadAll(HostPath("job.prn")); }
   bool NoSpoolFiles() { return std::filesystem::is_empty(SpoolParent()); }
 };
+
+TEST_F(PrintRoad, TheChainStandsInItsOrderAndTakesTheColourMode) {
+  // The order, front to back, by class id: 1115 GAAFilter1, 1112 reducing,
+  // 1107 Tintvector, 1102 watermark, 1105 booklet, 1101 N-up, 1108
+  // margins, 1103 fit to size, 1104 scale, 1117 symmetrical duplex, 1118
+  // front and 1111 back cover, 1119 last page, 1114 letterhead, 1110
+  // manual duplex, 1113 copy page, 1109 reverse, 1120 face up, 1116
+  // GAAFilter2; then the tail.
+  const std::vector<RWClassID> order = {1115, 1112, 1107, 1102, 1105, 1101, 1108, 1103, 1104, 1117,
+                                        1118, 1111, 1119, 1114, 1110, 1113, 1109, 1120, 1116, 788};
+  // The colour mode by the class of the settings' 295: none 0, 792 1,
+  // 797 3, 1201 4.
+  const std::pair<MPersistentObject*, std::int32_t> modes[] = {
+      {nullptr, 0},
+      {new GTintvectorAttribute(kTintvectorKey), 1},
+      {new GTintvectorEnhancedAttribute(kTintvectorKey), 3},
+      {new GTintvectorEnhancedAttributeVer2(kTintvectorKey), 4}};
+  for (const auto& [attribute, mode] : modes) {
+    GCountedPtr set(new GState(0u));
+    if (attribute) static_cast<GState*>(set.Get())->AddChild(attribute);
+    GCountedPtr chain = BuildCanonicalChain(static_cast<GState*>(set.Get()), {new GZdl5e, nullptr});
+    const GCountedPtrVector& devices = static_cast<GPeripheralComposite*>(chain.Get())->Children();
+    std::vector<RWClassID> ids;
+    for (RWSize i = 0; i < devices.Count(); ++i)
+      ids.push_back(devices[i]->ClassId());
+    EXPECT_EQ(ids, order);
+    EXPECT_EQ(static_cast<GTintvectorFilter*>(devices[2].Get())->Mode(), mode);
+  }
+  // The document start carries a copy of the job's settings and the job.
+  std::unique_ptr<GDocumentStart> start(MakeDocumentStart(*Job(), kPort, u"doc"));
+  ASSERT_TRUE(start && start->GetJobContext() == Job() && start->GetPortName() == kPort);
+  EXPECT_TRUE(start->GetAttributes() != Defaults() &&
+              start->GetAttributes()->NodeCount() == Defaults()->NodeCount());
+}
 
 TEST_F(PrintRoad, VariantsThroughTheCanonicalChain) {
   // N-up 2 (329 -> 266), five pages on a sheet 6601 x 5100 with margins
