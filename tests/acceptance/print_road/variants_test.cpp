@@ -168,11 +168,26 @@ TEST_F(PrintRoad, TheChainStandsInItsOrderAndTakesTheColourMode) {
     EXPECT_EQ(ids, order);
     EXPECT_EQ(static_cast<GTintvectorFilter*>(devices[2].Get())->Mode(), mode);
   }
-  // The document start carries a copy of the job's settings and the job.
-  std::unique_ptr<GDocumentStart> start(MakeDocumentStart(*Job(), kPort, u"doc"));
-  ASSERT_TRUE(start && start->GetJobContext() == Job() && start->GetPortName() == kPort);
-  EXPECT_TRUE(start->GetAttributes() != Defaults() &&
-              start->GetAttributes()->NodeCount() == Defaults()->NodeCount());
+  // The document start carries a copy of the job's settings and the job;
+  // P1's settings ask for no filter but the colour adjustment, in mode 4
+  // (their 295 is a 1201): each page start gets its enhanced attribute.
+  GCountedPtr start(MakeDocumentStart(*Job(), kPort, u"doc"));
+  auto* document = static_cast<GDocumentStart*>(start.Get());
+  ASSERT_TRUE(document && document->GetJobContext() == Job() && document->GetPortName() == kPort);
+  EXPECT_TRUE(document->GetAttributes() != Defaults() &&
+              document->GetAttributes()->NodeCount() == Defaults()->NodeCount());
+  auto* recorder = new GRecordingDevice;
+  Chain(document->GetAttributes(), recorder);
+  EXPECT_EQ(Print(start, 2), 0);
+  EXPECT_EQ(Transcript(*recorder), "DS [ 1 ] [ 2 ] DE");
+  for (const RecordedEvent& event : recorder->events) {
+    GAttributeComposite* set = static_cast<GCommand*>(event.command.Get())->GetAttributes();
+    if (event.command->ClassId() == kGPageStartId) {
+      MPersistentObject* enhanced = set->FindByKey(295);
+      EXPECT_TRUE(enhanced && enhanced->ClassId() == kGTintvectorEnhancedAttributeVer2Id);
+    }
+  }
+  EXPECT_TRUE(NoSpoolFiles());
 }
 
 TEST_F(PrintRoad, VariantsThroughTheCanonicalChain) {
