@@ -187,19 +187,31 @@ std::uint16_t GRenderDriverDataImp::Submit(GCommand* command) {
   if (!command || !output_chain_) return 0;
   // Held across the pass: the chain may keep it, or let go of it.
   GCountedPtr held(command, g_file_lock);
-  if (command->ClassId() == kGDocumentStartId) {
+  const RWClassID id = command->ClassId();
+  if (id == kGDocumentStartId) {
     auto* start = static_cast<GDocumentStart*>(command);
     if (!start->GetJobContext()) start->SetJobContext(this);
+    document_ = held;
   }
   // The chain may be given up while it runs (a re-target): held meanwhile.
   GCountedPtr chain(output_chain_, g_file_lock);
   auto* device = static_cast<GPeripheral*>(chain.Get());
   GCountedPtr answer = device->Submit(held);
-  if (!answer || answer->ClassId() != kGErrorCommandId) return 0;
+  if (!answer || answer->ClassId() != kGErrorCommandId) {
+    if (id == kGDocumentEndId) document_.Reset();
+    return 0;
+  }
   const std::uint16_t code = static_cast<GErrorCommand*>(answer.Get())->GetCode();
   answer.Reset();
   device->Submit(GCountedPtr(RWNew<GJobAbort>(), g_file_lock));
+  CloseDocumentPort();
   return code;
+}
+
+void GRenderDriverDataImp::CloseDocumentPort() {
+  GCountedPtr document = std::move(document_);
+  auto* start = static_cast<GDocumentStart*>(document.Get());
+  if (GOutputTarget* port = start ? start->GetPort() : nullptr) port->Finish();
 }
 
 void GRenderDriverDataImp::SetOutputChain(GPeripheral* chain) {
@@ -324,6 +336,7 @@ void GRenderDriverDataImp::ReleaseJobObjects() {
   for (GCountedPtr& object : job_objects_)
     object.Reset();
   job_list_.clear();
+  document_.Reset();
   output_chain_.Reset();
 }
 

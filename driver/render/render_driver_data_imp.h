@@ -15,7 +15,7 @@
 // watermark operations. Slots 3, 10, 20, 33 and 34 are the rendering
 // device's own and not declared here. The slots that hand objects to the
 // output chain are declared and answer nothing until the generators need
-// them: 2, 12, 13, 14 (which only counts the page), 15, 19, 21, 22 and 27
+// them: 2, 12, 13, 14 (which only counts the page), 15, 19 and 27
 // to 32, 35 and 36. The driver data's slots it replaces: the destructor,
 // AsRenderDriverData (itself), AsUIDriverData (none), Retarget and Park
 // (ReleaseJobObjects).
@@ -229,9 +229,13 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // and 0, without a chain), a document start with this render data as its
   // job context when it carries none. A command that comes back as a
   // GErrorCommand gives its code, after a new GJobAbort has been handed to
-  // the chain; anything else gives 0. The command is held for the pass: a
-  // command nobody held is the chain's from then on (the caller keeps it
-  // only by holding it itself).
+  // the chain (each filter clears its spool) and the port of the
+  // document's start has been finished (closed: nothing more reaches it);
+  // anything else gives 0. The document start is held from its submission
+  // until its document end went through, or the job aborted, so that an
+  // abort finds the port the generator opened. The command is held for the
+  // pass: a command nobody held is the chain's from then on (the caller
+  // keeps it only by holding it itself).
   virtual std::uint16_t Submit(GCommand* command);
   virtual std::uint16_t SubmitCommand(GCommand* command);
   // 23: the default settings' 364 -> 291 below 0 becomes 1, above the
@@ -389,6 +393,9 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   GMedia* CustomMedium(std::uint16_t code, std::uint16_t x_resolution, std::uint16_t y_resolution,
                        std::uint32_t orientation);
   void ClearJobWords();
+  // After a job abort: the held document start's port finished, the start
+  // let go.
+  void CloseDocumentPort();
 
   std::uintptr_t services_object_ = 0;  // the services' Placeholder1 for it
   std::unique_ptr<GJobFontDatabase> font_database_;
@@ -423,6 +430,7 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   std::uint32_t enabled_ = 1;
   GCountedPtr job_objects_[8];  // in pairs; [0] the command object
   GCountedPtr output_chain_;    // a GPeripheral, or empty
+  GCountedPtr document_;        // the document start in progress, or empty
   GScalePair scale_pair_{1.0F, 1.0F};
   std::uint32_t color_word_ = 0;
   std::uint32_t capability_word_ = 0;
