@@ -122,6 +122,7 @@ platform::LONG EndToEnd::Road(Bytes& in, int answer, std::function<void(SheetDri
     pages_ = sheet.pages();
     ASSERT_TRUE(sheet.activate(kBasicsPage));
     EXPECT_TRUE(sheet.page().Click(kLandscape));
+    EXPECT_TRUE(sheet.page().Checked(kLandscape));
     ASSERT_TRUE(sheet.activate(kPaperPage));
     // Envelopes cannot go through the duplex unit: the user is told (5101
     // under 5100, information with OK and Cancel: 0x40 | 0x01).
