@@ -94,6 +94,11 @@ std::int16_t GDevModeBuffer::Encoding() {
 std::uint16_t GDevModeBuffer::StoreSettings(GAttributeComposite* model,
                                             platform::DevModeW* record) {
   if (!model || !record) return 0;
+  // Serial numbers only tell live objects apart. Stored, they would make
+  // the same settings give other bytes on every save (a deep copy's
+  // composites and a decoded model's leaves take new ones), so a merged
+  // or converted record would not come back as it went in.
+  model->ClearSerialNumbers();
   const bool flat = Encoding() == 1;
   std::unique_ptr<char[]> block(new (std::nothrow) char[kDmWorkBlock]);
   if (!block) return 0;

@@ -13,7 +13,12 @@
 //                   stream)
 //   other encodings the object-graph form of the model (portable text)
 // The encoding is the job settings' 359 -> 366 -> 940, read once when first
-// needed. Two older forms are still read: flag 1, the object-graph form in
+// needed. The model is stored with its serial numbers cleared: the
+// object-graph form writes them, and a model decoded and stored again
+// (a merge, a conversion) must give the same bytes. Reading taken: the
+// clearing belongs to the store itself, not only to the context's save
+// before SetSettings, whose deep copy would give the composites new
+// numbers and whose merge path does not clear at all. Two older forms are still read: flag 1, the object-graph form in
 // portable text packed with zlib; flag 5, the same packed with LZW. A model
 // read from them is rebuilt in the current form (flat-encoded, decoded on
 // the codec's template) and the driver data's value migration
@@ -89,10 +94,10 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   // REQUIRES: both hold `count` bytes.
   static int CopyPrivateData(std::uint8_t* destination, const std::uint8_t* source,
                              std::size_t count);
-  // 25: writes `model` into the data area of `record` (see the file
-  // comment): the number of compressed bytes, or 0 (nothing written) when
-  // the stream fails or the packed model does not fit the 902 bytes. The
-  // caller writes the data length.
+  // 25: clears the serial numbers of `model` and writes it into the data
+  // area of `record` (see the file comment): the number of compressed
+  // bytes, or 0 (nothing written) when the stream fails or the packed
+  // model does not fit the 902 bytes. The caller writes the data length.
   // REQUIRES: `record` is a whole record (1172 bytes).
   virtual std::uint16_t StoreSettings(GAttributeComposite* model, platform::DevModeW* record);
   // 26: a new model (the caller's) read from `record`'s private part in the

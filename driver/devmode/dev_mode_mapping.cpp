@@ -27,6 +27,17 @@ bool IsPortraitAngle(std::int32_t angle) {
   return angle != 90 && angle != 270;
 }
 
+// Whether the allowed angles 205 of `job` (may be null) hold `angle`.
+bool IsAllowedAngle(GAttributeComposite* job, std::uint16_t angle) {
+  GAttributeComposite* allowed = FindComposite(job, kDmAllowedAnglesKey);
+  const RWSize count = allowed ? allowed->Children().Count() : 0;
+  for (RWSize i = 0; i < count; ++i) {
+    auto* entry = dynamic_cast<GValueAttribute*>(allowed->Children()[i].Get());
+    if (entry && entry->GetValue() == angle) return true;
+  }
+  return false;
+}
+
 // A record writer: each field written sets its bit.
 struct FieldWriter {
   std::uint8_t* out;
@@ -327,31 +338,24 @@ int GDriverSettings::SettingsFromPublic(const platform::DevModeW* record,
 }
 
 void GDriverSettings::OrientationFromPublic(std::int16_t orientation, GAttributeComposite* model) {
-  GAttributeComposite* job = JobSettings();
   GValueAttribute* angle = Value(model, kOrientationKey);
-  GAttributeComposite* allowed = FindComposite(job, kDmAllowedAnglesKey);
-  if (!angle || !allowed) return;
-  const std::uint16_t current = angle->GetValue();
+  std::uint16_t chosen = 0;
+  if (angle && ChooseOrientationAngle(JobSettings(), angle->GetValue(), orientation == kDmLandscape,
+                                      chosen)) {
+    angle->SetValue(chosen);
+  }
+}
+
+bool ChooseOrientationAngle(GAttributeComposite* job, std::uint16_t current, bool landscape,
+                            std::uint16_t& angle) {
   const bool turned = current == 180 || current == 270;
   const bool flip = SignedValueOr(job, kDmOrientationFlipKey, 0) != 0;
-  std::uint16_t target = turned ? 180 : flip ? 90 : 0;
-  std::uint16_t alternative = 0;
-  if (orientation == kDmLandscape) {
-    target = turned ? 270 : flip ? 0 : 90;
-    alternative = 90;
-  }
-  bool alternative_allowed = false;
-  const GCountedPtrVector& entries = allowed->Children();
-  for (RWSize i = 0; i < entries.Count(); ++i) {
-    auto* entry = dynamic_cast<GValueAttribute*>(entries[i].Get());
-    if (!entry) continue;
-    if (entry->GetValue() == target) {
-      angle->SetValue(target);
-      return;
-    }
-    alternative_allowed = alternative_allowed || entry->GetValue() == alternative;
-  }
-  if (alternative_allowed) angle->SetValue(alternative);
+  std::uint16_t target = landscape != flip ? 90 : 0;
+  if (turned) target = landscape ? 270 : 180;
+  const std::uint16_t alternative = landscape ? 90 : 0;
+  if (!IsAllowedAngle(job, target) && !IsAllowedAngle(job, alternative)) return false;
+  angle = IsAllowedAngle(job, target) ? target : alternative;
+  return true;
 }
 
 void GDriverSettings::ResolutionFromPublic(const GDevModeView& in, GAttributeComposite* model) {

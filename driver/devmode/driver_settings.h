@@ -47,6 +47,16 @@
 
 class GAttributeComposite;
 
+// The angle that portrait, or landscape (`landscape`), means for a model
+// now at angle `current` under the job settings `job` (the record -> model
+// orientation step): 0 or 90 (90 or 0 with the flip modifier 929), 180 or
+// 270 when `current` is turned; when the allowed angles 205 lack that
+// target, 0 or 90. False, `angle`
+// untouched, when 205 (or `job`) is missing or allows neither. The
+// settings pages' orientation buttons choose by it too.
+bool ChooseOrientationAngle(GAttributeComposite* job, std::uint16_t current, bool landscape,
+                            std::uint16_t& angle);
+
 // The fields ValidatePublic reports (dmFields bits) when they fail.
 inline constexpr std::uint32_t kDmResolutionBits = kDmPrintQualityBit | kDmYResolutionBit;
 

@@ -216,8 +216,8 @@ GModalDialog* MakeMoreOptionsDialog(GUIContext* context) {
 void AddBasicsGroups(GDialogBase* page, GUIContext* context) {
   Groups groups(page, context);
   groups.Plain({{1021, 101}, {1022, 101}, {1024, 101}, {1023, 101}, {1020, kNo}});  // copies
-  groups.Add(new GOrientationFeature(context),
-             {{1031, 102}, {1032, 103}, {1033, 104}, {1030, kNo}});
+  groups.Add<GOrientationWrapper>(new GOrientationFeature(context),
+                                  {{1031, 102}, {1032, 103}, {1033, 104}, {1030, kNo}});
   groups.Add<GAboutButtonWrapper>(new GAboutFeature(context), {{1050, 105}});
   groups.Shared(true);
 }

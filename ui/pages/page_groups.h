@@ -7,7 +7,9 @@
 //
 //   GPageFeature / GPageWrapper        the plain pair (and the pair of the
 //                                      groups without a class of their own)
-//   GOrientationFeature                the orientation attribute (265)
+//   GOrientationFeature / GOrientationWrapper
+//                                      the orientation attribute (265) and
+//                                      its buttons
 //   GAboutFeature / GAboutButtonWrapper
 //   GQuicksetPoolFeature / GQuicksetComboWrapper
 //   GPreviewFeature / GPreviewWrapper  the preview pair (1070, 901)
@@ -48,10 +50,28 @@ class GPageWrapper : public GControlWrapper {
   void RefreshState() override;
 };
 
+// The orientation angle (265): portrait at 0 and 180, landscape at 90 and
+// 270. Choose picks portrait or landscape as a record's dmOrientation does
+// (ChooseOrientationAngle: a page turned upside down stays turned, the
+// flip modifier and the configuration's allowed angles 205 count); a
+// choice that 205 refuses changes nothing.
 class GOrientationFeature : public GAttributeFeature {
  public:
   explicit GOrientationFeature(GUIContext* owner)
       : GAttributeFeature(owner, &kPageOrientationKey) {}
+  bool IsLandscape() { return GetValue() == 90 || GetValue() == 270; }
+  void Choose(bool landscape);
+};
+
+// The orientation group: the portrait (main control) and landscape radio
+// buttons show the angle, and a click on one chooses it. The group's third
+// control only shows and enables.
+class GOrientationWrapper : public GPageWrapper {
+ public:
+  using GPageWrapper::GPageWrapper;
+  void UpdateControl(int force) override;
+  platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
+                                  platform::LPARAM lparam) override;
 };
 
 class GAboutFeature : public GPageFeature {
