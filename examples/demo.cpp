@@ -1,7 +1,13 @@
 // A tour of the library: strings, narrow and wide, saved to a binary file,
 // read back, and shown next to the file's bytes; an object graph in portable
-// text; and a small settings tree as a device mode carries it, in the flat
-// settings record, compressed with zlib and expanded again.
+// text; a small settings tree as a device mode carries it, in the flat
+// settings record, compressed with zlib and expanded again; and, headless,
+// printer P1 of the acceptance tests driven from the outside: document
+// properties through the exported entry point with the document sheet worked
+// as a user works it, the record it leaves, and the escape records a
+// document printed with that record sends to the rendering side.
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +18,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "driver/model_lookup.h"
 #include "driver/load.h"
 #include "driver/services/os_factory.h"
 #include "foundation/rw/btree.h"
@@ -24,6 +31,21 @@
 #include "persist/codec/flat_settings_codec.h"
 #include "persist/codec/zlib_compressor.h"
 #include "persist/persistent_stream.h"
+#ifdef DRV_DEMO_PRINTER
+#include "platform/host/modules.h"
+#include "platform/host/printer_interface.h"
+#include "platform/host/registry.h"
+#include "platform/host/reset.h"
+#include "platform/host/system.h"
+#include "platform/host/version_info.h"
+#include "platform/ui/device_context.h"
+#include "platform/ui/message_boxes.h"
+#include "platform/ui/property_sheet.h"
+#include "platform/ui/ui_host.h"
+#include "tests/support/acceptance_install.h"
+#include "tests/support/acceptance_scenario.h"
+#include "tests/support/printer_fixture.h"
+#endif
 
 namespace {
 
@@ -73,6 +95,191 @@ void ShowSettingsRecord() {
   std::cout << "compressed to " << packed.str().size() << " bytes; expanded "
             << (back ? "exactly" : "WRONGLY") << "\n";
 }
+
+
+#ifdef DRV_DEMO_PRINTER
+// ---- P1 from the outside (tests/support/acceptance_install.h).
+
+using testing_support::Record;
+
+std::string Narrow(const std::u16string& text) {
+  return RWWString(text.c_str()).ToMultiByte().Data();
+}
+
+// `count` bytes of `record` from `at`, in hex.
+std::string Hex(const Record& record, std::size_t at, std::size_t count) {
+  std::string text;
+  char byte[4];
+  for (std::size_t i = at; i < at + count && i < record.size(); ++i) {
+    std::snprintf(byte, sizeof byte, "%s%02X", i == at ? "" : " ", record[i]);
+    text += byte;
+  }
+  return text;
+}
+
+unsigned Word(const Record& record, std::size_t at) {
+  return record[at] | unsigned(record[at + 1]) << 8;
+}
+
+// What the user does (acceptance_scenario.h), what the sheet showed and the
+// record it leaves.
+void ShowSheet(const testing_support::AcceptanceInstall& install, Record& out) {
+  Record in = testing_support::ScenarioRequest(install, install.Printer(),
+                                               testing_support::kFixturePrinter);
+  if (in.empty()) {
+    std::cout << "no default record\n";
+    return;
+  }
+  platform::ClearPropertySheetLog();
+  testing_support::ScenarioSheet seen;
+  testing_support::QueueScenarioSheet(false, &seen);
+  out.assign(testing_support::kAcceptanceRecordBytes, 0xEE);
+  const platform::LONG answer = testing_support::DocumentProperties(
+      install, install.Printer(), testing_support::kFixturePrinter, &out, &in,
+      platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify);
+  std::cout << "DrvDocumentProperties(DM_COPY | DM_PROMPT | DM_MODIFY) answers " << answer << "\n";
+  std::cout << "sheet: " << seen.pages << " pages; opened:";
+  for (const std::u16string& caption : seen.opened)
+    std::cout << " \"" << Narrow(caption) << "\"";
+  std::string reasons, last;
+  for (const std::string& event : platform::PropertySheetLog()) {
+    if (!event.starts_with("reason ") || event == last) continue;
+    reasons += (reasons.empty() ? "" : " ") + event.substr(7);
+    last = event;
+  }
+  std::cout << "\nsheet procedure reasons: " << reasons << "\n";
+  for (const platform::MessageBoxRecord& box : platform::MessageBoxLog()) {
+    char flags[8];
+    std::snprintf(flags, sizeof flags, "0x%02X", box.flags);
+    std::cout << "box \"" << Narrow(box.caption) << "\" " << flags << ": \""
+              << Narrow(box.text) << "\" answered " << box.answer << "\n";
+  }
+  std::printf(
+      "record out: dmSpecVersion 0x%04X, dmDriverVersion 0x%04X, dmSize %u, dmDriverExtra %u, "
+      "dmOrientation %u, dmDuplex %u\n",
+      Word(out, 64), Word(out, 66), Word(out, 68), Word(out, 70), Word(out, 76), Word(out, 94));
+  const std::pair<std::size_t, std::size_t> ranges[] = {{64, 8},  {76, 2},  {94, 2},
+                                                        {220, 4}, {262, 4}, {270, 2}};
+  for (const auto& [at, count] : ranges)
+    std::cout << "  bytes " << at << "-" << at + count - 1 << ": " << Hex(out, at, count) << "\n";
+  std::unique_ptr<GAttributeComposite> settings =
+      testing_support::DecodeRecord(install.Printer(), testing_support::kFixturePrinter, out);
+  if (!settings) {
+    std::cout << "the record does not decode\n";
+    return;
+  }
+  GStringAttribute* paper = FindStringAttribute(settings.get(), 261);
+  std::cout << "decoded: 253 (duplex) = " << SignedValueOr(settings.get(), 253, -1)
+            << ", 261 (paper type) = \"" << (paper ? paper->GetValue().Data() : "") << "\""
+            << ", 265 (orientation) = " << SignedValueOr(settings.get(), 265, -1) << "\n";
+}
+
+// A machine text in the registry, as the system keeps it.
+void SetMachineText(const char16_t* path, const char16_t* name, const std::u16string& text) {
+  platform::HKEY key = nullptr;
+  if (platform::RegCreateKeyExW(platform::kHkeyLocalMachine, path, 0, nullptr, 0,
+                                platform::kKeyAllAccess, nullptr, &key, nullptr) != 0)
+    return;
+  platform::RegSetValueExW(key, name, 0, platform::kRegSz,
+                           reinterpret_cast<const platform::BYTE*>(text.c_str()),
+                           platform::DWORD((text.size() + 1) * 2));
+  platform::RegCloseKey(key);
+}
+
+// One document of two pages printed with `record` through DrvDocumentEvent
+// by the program "WRITER.EXE" (Writer, Office 1.0) of user "User" on
+// computer "PC-7" in domain "CORP", on a recording printer device context:
+// the copy's private header and every escape of the document, by the
+// code's last byte (the job id, new every time, by its shape).
+void ShowDocument(const testing_support::AcceptanceInstall& install, Record& record) {
+  using Event = int(platform::HANDLE, platform::HDC, int, platform::DWORD, void*, platform::DWORD,
+                    void*);
+  auto* event = install.Entry<Event>("DrvDocumentEvent");
+  if (!event) return;
+  const char16_t program[] = u"C:\\Program Files\\App\\WRITER.EXE";
+  platform::SetHostProgramPath(program);
+  platform::SetFileVersionData(program, {{{0x0409, 0x04B0}},
+                                         {{u"\\StringFileInfo\\040904b0\\FileDescription", u"Writer"},
+                                          {u"\\StringFileInfo\\040904b0\\ProductName", u"Office"},
+                                          {u"\\StringFileInfo\\040904b0\\ProductVersion", u"1.0"}}});
+  SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
+                 u"ComputerName", u"PC-7");
+  SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+                 u"DefaultDomainName", u"CORP");
+  platform::HDC dc = platform::CreatePrinterDC({});
+  const auto send = [&](int which, std::vector<void*> in, void** out = nullptr) {
+    return event(install.Printer(), dc, which, platform::DWORD(in.size() * sizeof(void*)),
+                 in.empty() ? nullptr : in.data(), out ? sizeof(void*) : 0, out);
+  };
+  void* copy = nullptr;
+  const int created =
+      send(platform::kDocumentEventCreateDcPre, {nullptr, nullptr, record.data(), nullptr}, &copy);
+  std::cout << "\ndocument: create-DC answers " << created;
+  if (copy) {
+    const auto* bytes = static_cast<const std::uint8_t*>(copy);
+    std::cout << "; the copy's bytes 256-263: " << Hex(Record(bytes, bytes + 264), 256, 8);
+  }
+  std::cout << "\n";
+  send(platform::kDocumentEventCreateDcPost, {copy});
+  platform::DocInfoW info{20, u"Doc", nullptr, nullptr, 0};
+  send(platform::kDocumentEventStartDoc, {&info});
+  send(platform::kDocumentEventStartDocPost, {});
+  for (int page = 0; page < 2; ++page) {
+    send(platform::kDocumentEventStartPage, {});
+    send(platform::kDocumentEventEndPage, {});
+  }
+  send(platform::kDocumentEventEndDoc, {});
+  send(platform::kDocumentEventEndDocPost, {});
+  std::cout << "delete-DC answers " << send(platform::kDocumentEventDeleteDc, {})
+            << "; escapes of the document:\n";
+  for (const platform::DcEvent& escape : platform::DeviceContextLog(dc)) {
+    if (escape.call != platform::DcCall::kEscape) continue;
+    std::string text(escape.bytes.begin(), escape.bytes.end());
+    if (!text.empty() && text.back() == '\0') text.pop_back();
+    if ((escape.code & 0xFF) == 0xF1)
+      for (char& c : text)
+        if (std::isxdigit(static_cast<unsigned char>(c))) c = 'x';
+    std::printf("  escape %02X (%zu bytes) \"%s\"\n", escape.code & 0xFF, escape.bytes.size(),
+                text.c_str());
+  }
+  platform::DeleteDC(dc);
+  platform::SetHostProgramPath(testing_support::kFixtureHostProgram);
+}
+
+// Failures of the windowing host (a refused verb, an unexpected box) are
+// printed and make the demonstration fail.
+bool ShowPrinter() {
+  int failures = 0;
+  platform::SetUiFailureHandler([&failures](const std::string& message) {
+    ++failures;
+    std::cout << "FAILURE: " << message << "\n";
+  });
+  platform::ResetHostServices();
+  const std::string folder =
+      (std::filesystem::temp_directory_path() / "driverui-demo-printer").string();
+  std::filesystem::remove_all(folder);
+  testing_support::AcceptanceInstall install;
+  std::cout << "\nprinter P1, document properties through the sheet:\n";
+  std::string failed = install.Install(folder);
+  if (failed.empty()) {
+    Record record;
+    ShowSheet(install, record);
+    if (record.size() == testing_support::kAcceptanceRecordBytes) ShowDocument(install, record);
+  }
+  const std::string unloaded = install.Uninstall();
+  if (failed.empty()) failed = unloaded;
+  if (!failed.empty()) std::cout << "FAILURE: " << failed << "\n";
+  std::filesystem::remove_all(folder);
+  platform::ResetHostServices();
+  platform::SetUiFailureHandler(nullptr);
+  return failed.empty() && failures == 0;
+}
+#else
+bool ShowPrinter() {
+  std::cout << "\n(printer P1 is shown when the tests are built)\n";
+  return true;
+}
+#endif
 
 }  // namespace
 
@@ -149,6 +356,7 @@ int main() {
 
   DriverLoad();
   ShowSettingsRecord();
+  const bool printer_shown = ShowPrinter();
   DriverUnload();
-  return 0;
+  return printer_shown ? 0 : 1;
 }

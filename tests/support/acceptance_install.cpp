@@ -81,13 +81,42 @@ bool ExportDriverEntryPoints() {
     if (!(condition)) return what;       \
   } while (false)
 
-std::string AcceptanceInstall::Install(const std::string& folder) {
+std::string AcceptanceInstall::Initialise(const char16_t* printer) {
+  // The spooler sends the initialise event on a thread of its own; the
+  // event's pause passes on the manual clock.
+  struct Call {
+    PrinterEventEntry* event;
+    const char16_t* printer;
+    platform::BOOL result;
+  } call{Entry<PrinterEventEntry>("DrvPrinterEvent"), printer, 0};
+  ACCEPTANCE_STEP(call.event, "DrvPrinterEvent");
+  auto run = [](void* data) -> platform::DWORD {
+    auto* call = static_cast<Call*>(data);
+    call->result = call->event(call->printer, kPrinterEventInitialize, 0, 0);
+    return 0;
+  };
+  platform::HANDLE thread = platform::CreateThread(nullptr, 0, run, &call, 0, nullptr);
+  ACCEPTANCE_STEP(thread, "the spooler's thread");
+  const bool idle = platform::AwaitThreadsIdle();
+  platform::AdvanceWaitClock(kInitialisePause);
+  platform::WaitForSingleObject(thread, platform::kInfinite);
+  platform::CloseHandle(thread);
+  ACCEPTANCE_STEP(idle, "the initialise event's wait");
+  initialised_ = initialised_ && call.result;
+  return {};
+}
+
+std::string AcceptanceInstall::Install(const std::string& folder, bool second_printer) {
   JobLanguageLoad();
   platform::UseManualWaitClock();
   std::filesystem::create_directory(folder);
   std::unique_ptr<MPersistentComposite> root = AcceptanceDataFile();
   ACCEPTANCE_STEP(root, "P1's data file");
   ACCEPTANCE_STEP(InstallFixturePrinter(folder, root.get()), "installing P1");
+  ACCEPTANCE_STEP(!second_printer || (platform::AddPrinter(kSecondPrinter) &&
+                                      platform::SetPrinterDriver(kSecondPrinter, kFixtureDriver,
+                                                                 kFixturePort, kFixtureDataFile)),
+                  "installing P2");
   ACCEPTANCE_STEP(platform::AddModule({kAcceptanceSupportFile, {}, {}}) &&
                       platform::AddModuleResources(kAcceptanceSupportFile,
                                                    resources::ResourceLibrary()),
@@ -117,36 +146,23 @@ std::string AcceptanceInstall::Install(const std::string& folder) {
   auto* attach = Entry<DllMainEntry>("DllMain");
   ACCEPTANCE_STEP(attach && attach(library_, kDllProcessAttach, nullptr) == 1, "DllMain attach");
 
-  // The spooler sends the initialise event on a thread of its own; the
-  // event's pause passes on the manual clock.
-  struct Call {
-    PrinterEventEntry* event;
-    platform::BOOL result;
-  } call{Entry<PrinterEventEntry>("DrvPrinterEvent"), 0};
-  ACCEPTANCE_STEP(call.event, "DrvPrinterEvent");
-  auto run = [](void* data) -> platform::DWORD {
-    auto* call = static_cast<Call*>(data);
-    call->result = call->event(kFixturePrinter, kPrinterEventInitialize, 0, 0);
-    return 0;
-  };
-  platform::HANDLE thread = platform::CreateThread(nullptr, 0, run, &call, 0, nullptr);
-  ACCEPTANCE_STEP(thread, "the spooler's thread");
-  const bool idle = platform::AwaitThreadsIdle();
-  platform::AdvanceWaitClock(kInitialisePause);
-  platform::WaitForSingleObject(thread, platform::kInfinite);
-  platform::CloseHandle(thread);
-  ACCEPTANCE_STEP(idle, "the initialise event's wait");
-  initialised_ = call.result;
-
+  const char16_t* const names[] = {kFixturePrinter, kSecondPrinter};
   const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
-  ACCEPTANCE_STEP(platform::OpenPrinterW(kFixturePrinter, &printer_, &all) == 1, "opening P1");
+  initialised_ = 1;
+  for (int i = 0; i < (second_printer ? 2 : 1); ++i) {
+    const std::string failed = Initialise(names[i]);
+    if (!failed.empty()) return failed;
+    ACCEPTANCE_STEP(platform::OpenPrinterW(names[i], &printers_[i], &all) == 1, "opening a printer");
+  }
   return {};
 }
 
 std::string AcceptanceInstall::Uninstall() {
   std::string failed;
-  if (printer_) platform::ClosePrinter(printer_);
-  printer_ = nullptr;
+  for (platform::HANDLE& printer : printers_) {
+    if (printer) platform::ClosePrinter(printer);
+    printer = nullptr;
+  }
   if (library_) {
     auto* detach = Entry<DllMainEntry>("DllMain");
     if (!detach || detach(library_, kDllProcessDetach, nullptr) != 1) failed = "DllMain detach";

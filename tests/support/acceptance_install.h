@@ -12,6 +12,9 @@
 // callers reach them only through GetProcAddress. The support file
 // "KVQCF.DLL" holds the resource library.
 //
+// Asked for, a second printer "P2" of the same driver, port and data file
+// is installed, initialised and opened beside P1.
+//
 // Timed waits run on the manual wait clock. Uninstall detaches the
 // library and drains the keep-alive until no thread is left. No test
 // framework here: the demonstration uses it as the tests do.
@@ -26,15 +29,18 @@ namespace testing_support {
 
 // The support file of the resources.
 inline constexpr char16_t kAcceptanceSupportFile[] = u"KVQCF.DLL";
+// The second printer.
+inline constexpr char16_t kSecondPrinter[] = u"P2";
 
 class AcceptanceInstall {
  public:
-  // Installs P1 with its host folder `folder` (made here), loads and
-  // attaches the library and opens P1 with every right. Answers what
-  // failed, empty when all went well. The host services are the caller's
-  // to reset before and after.
-  std::string Install(const std::string& folder);
-  // Closes P1, detaches and frees the library; answers what failed.
+  // Installs P1 (and P2 with `second_printer`) with its host folder
+  // `folder` (made here), loads and attaches the library and opens the
+  // printers with every right. Answers what failed, empty when all went
+  // well. The host services are the caller's to reset before and after.
+  std::string Install(const std::string& folder, bool second_printer = false);
+  // Closes the printers, detaches and frees the library; answers what
+  // failed.
   std::string Uninstall();
 
   // The export `name` of the loaded library as a `Function` pointer, null
@@ -45,13 +51,18 @@ class AcceptanceInstall {
   }
 
   platform::HMODULE Library() const { return library_; }
-  platform::HANDLE Printer() const { return printer_; }
-  // What the initialise event answered.
+  platform::HANDLE Printer() const { return printers_[0]; }
+  // P2, null unless asked for.
+  platform::HANDLE SecondPrinter() const { return printers_[1]; }
+  // What P1's (and P2's) initialise event answered.
   platform::BOOL Initialised() const { return initialised_; }
 
  private:
+  // Sends `printer` the initialise event as the spooler does.
+  std::string Initialise(const char16_t* printer);
+
   platform::HMODULE library_ = nullptr;
-  platform::HANDLE printer_ = nullptr;
+  platform::HANDLE printers_[2] = {};
   platform::BOOL initialised_ = 0;
 };
 

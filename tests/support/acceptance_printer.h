@@ -1,5 +1,6 @@
 // The acceptance tests' fixture: each test starts with the host services
-// reset and P1 installed and loaded (tests/support/acceptance_install.h),
+// reset and P1 (and P2 when a test's fixture asks) installed and loaded
+// (tests/support/acceptance_install.h),
 // and ends with the library detached, the keep-alive drained and no
 // window, sheet or expected box left. One test thread.
 #pragma once
@@ -30,10 +31,15 @@ class AcceptancePrinter : public HostFixture {
   platform::HMODULE Library() const { return install_.Library(); }
   // P1, opened with every right.
   platform::HANDLE Printer() const { return install_.Printer(); }
+  // P2, when asked for.
+  platform::HANDLE SecondPrinter() const { return install_.SecondPrinter(); }
+  const AcceptanceInstall& Installed() const { return install_; }
   // What the initialise event answered.
   platform::BOOL Initialised() const { return install_.Initialised(); }
 
   UiDriver ui;
+  // Set before SetUp: P2 is installed beside P1.
+  bool second_printer_ = false;
 
  private:
   TempPath folder_{"acceptance"};

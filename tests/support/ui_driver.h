@@ -1,7 +1,7 @@
 // Drives the headless windowing host (platform/ui/) as a user would: dialogs
-// by template, controls by id, verbs as platform/ui/ui_host.h describes
-// them. A verb on a missing, hidden or disabled control fails the test, as
-// does every failure the host reports while a driver lives. UiFixture checks
+// by template, controls by id, through the verbs of tests/support/ui_user.h.
+// While a driver lives, every failure the host reports fails the test, and
+// so does a verb on a missing, hidden or disabled control. UiFixture checks
 // after each test that every script and box expectation was used and no
 // window, dialog, bitmap, timer or sheet is left (and, after the reset, nothing at
 // all). Scripts run on their dialog's thread; one driver at a time.
@@ -11,61 +11,15 @@
 
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_boxes.h"
 #include "platform/ui/ui_host.h"
-#include "platform/ui/window.h"
 #include "tests/support/host_fixture.h"
+#include "tests/support/ui_user.h"
 
 namespace testing_support {
-
-// The text of a window, whole.
-std::u16string WindowText(platform::HWND window);
-
-// One dialog as the user sees it.
-class UiDialog {
- public:
-  explicit UiDialog(platform::HWND dialog = nullptr) : dialog_(dialog) {}
-
-  platform::HWND Handle() const { return dialog_; }
-  // The control `id`; null (and a test failure) when there is none.
-  platform::HWND Control(int id) const;
-
-  // ---- Verbs; false (and a test failure) when the user cannot act.
-  bool Click(int id);
-  // Clicks the box when its state differs from `checked`.
-  bool Check(int id, bool checked);
-  // Chooses the item of exactly this text, or of this item data.
-  bool Select(int id, std::u16string_view text);
-  bool SelectData(int id, platform::ULONG_PTR data);
-  bool Type(int id, std::u16string_view text);
-  // The focus leaves the control that has it.
-  bool Blur();
-  bool Spin(int id, int delta);
-  bool Hover(int id, int x, int y);
-  bool ClickAt(int id, int x, int y);
-
-  // ---- What the screen shows.
-  std::u16string Caption() const { return WindowText(dialog_); }
-  std::u16string Text(int id) const;
-  std::vector<std::u16string> Items(int id) const;
-  // The selected item's index, -1 for none.
-  int Selection(int id) const;
-  bool Checked(int id) const;
-  bool Enabled(int id) const;
-  bool Visible(int id) const;
-
- private:
-  // The control when the user can act on it; else a test failure.
-  platform::HWND Usable(int id, const char* verb) const;
-  // `action` on the usable control; a test failure when it answers false.
-  bool Act(int id, const char* verb, const std::function<bool(platform::HWND)>& action);
-
-  platform::HWND dialog_;
-};
 
 class UiDriver {
  public:
