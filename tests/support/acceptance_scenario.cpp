@@ -39,7 +39,6 @@ Record ScenarioRequest(const AcceptanceInstall& install, platform::HANDLE printe
   Record in(kAcceptanceRecordBytes);
   if (DocumentProperties(install, printer, name, &in, nullptr, platform::kDmModeCopy) != 1)
     return {};
-  in[76] = 2, in[77] = 0;  // dmOrientation: landscape
   in[94] = 2, in[95] = 0;  // dmDuplex: the long edge
   in[73] |= 0x10;          // dmFields: DM_DUPLEX (0x1000)
   return in;
@@ -48,11 +47,11 @@ Record ScenarioRequest(const AcceptanceInstall& install, platform::HANDLE printe
 void QueueScenarioSheet(bool every_page, ScenarioSheet* seen) {
   OnSheet([every_page, seen](SheetDriver& sheet) {
     if (seen) seen->pages = sheet.pages();
-    if (every_page) {
-      for (std::size_t i = 0; i < sheet.pages(); ++i)
-        if (i != kScenarioPaperPage && sheet.activate(i)) Opened(sheet, seen);
-    } else if (sheet.activate(kScenarioBasicsPage)) {
+    for (std::size_t i = 0; i < sheet.pages(); ++i) {
+      if (i == kScenarioPaperPage || (!every_page && i != kScenarioBasicsPage)) continue;
+      if (!sheet.activate(i)) return;
       Opened(sheet, seen);
+      if (i == kScenarioBasicsPage && !sheet.page().Click(kScenarioLandscape)) return;
     }
     if (!sheet.activate(kScenarioPaperPage)) return;
     Opened(sheet, seen);

@@ -5,8 +5,8 @@
 // document sheet worked as a user works it.
 //
 // The application's record is the driver's default one asked for duplex on
-// the long edge (dmDuplex 2, DM_DUPLEX) and landscape (dmOrientation 2).
-// In the sheet the user opens Basics (or every page in order), then Paper,
+// the long edge (dmDuplex 2, DM_DUPLEX). In the sheet the user opens Basics
+// (or every page in order) and clicks landscape there, then opens Paper,
 // chooses "Envelope" (item data 11120) in the paper-type list 11582, agrees
 // to the box that follows (5101 under 5100, information with OK and Cancel:
 // 0x41) and presses OK.
@@ -36,6 +36,9 @@ inline constexpr std::size_t kAcceptanceRecordBytes = 1172;
 // plug-in adds them: Finishing, Effects, Paper, Basics, Color.
 inline constexpr std::size_t kScenarioPaperPage = 2;
 inline constexpr std::size_t kScenarioBasicsPage = 3;
+// Basics: the landscape button. Paper: the paper-type list and the
+// "Envelope" item's data.
+inline constexpr int kScenarioLandscape = 1032;
 inline constexpr int kScenarioPaperType = 11582;
 inline constexpr platform::ULONG_PTR kScenarioEnvelope = 11120;
 inline constexpr char16_t kScenarioBoxText[] =

@@ -14,17 +14,14 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
-#include "driver/devmode/dev_mode_settings.h"
-#include "driver/driver_context.h"
 #include "driver/model_lookup.h"
-#include "driver/printer_key.h"
-#include "driver/services/driver_server.h"
 #include "driver/ui_plugin_records.h"
 #include "platform/host/printer_interface.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/property_sheet.h"
 #include "platform/ui/window.h"
 #include "tests/support/acceptance_printer.h"
+#include "tests/support/acceptance_scenario.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/sheet_driver.h"
 #include "ui/framework/property_page.h"
@@ -34,23 +31,12 @@ namespace {
 
 using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
-using DocumentPropertiesEntry = platform::LONG(platform::HWND, platform::HANDLE, const char16_t*,
-                                               platform::DevModeW*, platform::DevModeW*,
-                                               platform::DWORD);
 using CapabilitiesEntry = platform::DWORD(platform::HANDLE, const char16_t*, platform::WORD, void*,
                                           const platform::DevModeW*);
 
-// The record: 220 public bytes and 952 of the driver's.
-constexpr std::size_t kRecordBytes = 1172;
-// Document pages of a colour printer without job storage, in the order the
-// plug-in adds them: Finishing, Effects, Paper, Basics, Color.
-constexpr std::size_t kPaperPage = 2;
-constexpr std::size_t kBasicsPage = 3;
-// Basics: the landscape button. Paper: the paper-type list and the
-// "Envelope" item's data.
-constexpr int kLandscape = 1032;
-constexpr int kPaperType = 11582;
-constexpr platform::ULONG_PTR kEnvelope = 11120;
+constexpr std::size_t kRecordBytes = kAcceptanceRecordBytes;
+constexpr std::size_t kPaperPage = kScenarioPaperPage;
+constexpr std::size_t kBasicsPage = kScenarioBasicsPage;
 
 Bytes Slice(const Bytes& bytes, std::size_t at, std::size_t count) {
   return Bytes(bytes.begin() + at, bytes.begin() + at + count);
@@ -83,23 +69,11 @@ class EndToEnd : public AcceptancePrinter {
   platform::LONG Road(Bytes& in, int answer, std::function<void(SheetDriver&)> close, Bytes& out);
   std::size_t pages_ = 0;
   platform::LONG Properties(Bytes* out, Bytes* in, platform::DWORD mode) {
-    auto* call = Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
-    return call(nullptr, Printer(), kFixturePrinter,
-                out ? reinterpret_cast<platform::DevModeW*>(out->data()) : nullptr,
-                in ? reinterpret_cast<platform::DevModeW*>(in->data()) : nullptr, mode);
+    return DocumentProperties(Installed(), Printer(), kFixturePrinter, out, in, mode);
   }
   // The settings a record carries, read by P1's own device-mode settings.
   std::unique_ptr<GAttributeComposite> Decode(Bytes& record) {
-    std::uint32_t cookie = 0;
-    GDriverServer* server = GDriverServer::Instance();
-    auto* context = GDriverContext::FromDriverData(
-        server->GetContext(new GPrinterKey(Printer(), kFixturePrinter, 0), cookie));
-    std::unique_ptr<GAttributeComposite> settings;
-    if (auto* dev_mode = context ? GDevModeSettings::From(context->GetDevModeSettings()) : nullptr)
-      settings.reset(
-          dev_mode->LoadSettings(reinterpret_cast<platform::DevModeW*>(record.data()), 0));
-    if (context) server->ReleaseContext(cookie);
-    return settings;
+    return DecodeRecord(Printer(), kFixturePrinter, record);
   }
 };
 
@@ -121,16 +95,13 @@ platform::LONG EndToEnd::Road(Bytes& in, int answer, std::function<void(SheetDri
   OnSheet([&](SheetDriver& sheet) {
     pages_ = sheet.pages();
     ASSERT_TRUE(sheet.activate(kBasicsPage));
-    EXPECT_TRUE(sheet.page().Click(kLandscape));
-    EXPECT_TRUE(sheet.page().Checked(kLandscape));
+    EXPECT_TRUE(sheet.page().Click(kScenarioLandscape));
+    EXPECT_TRUE(sheet.page().Checked(kScenarioLandscape));
     ASSERT_TRUE(sheet.activate(kPaperPage));
     // Envelopes cannot go through the duplex unit: the user is told (5101
     // under 5100, information with OK and Cancel: 0x40 | 0x01).
-    ui.ExpectBox(
-        u"The selected paper type cannot be used with the \"Print on Both Sides\" "
-        u"(duplexing) feature.",
-        u"Incompatible Options", 0x41, answer);
-    EXPECT_TRUE(sheet.page().SelectData(kPaperType, kEnvelope));
+    ui.ExpectBox(kScenarioBoxText, kScenarioBoxCaption, 0x41, answer);
+    EXPECT_TRUE(sheet.page().SelectData(kScenarioPaperType, kScenarioEnvelope));
     close(sheet);
   });
   return Properties(&out, &in,
