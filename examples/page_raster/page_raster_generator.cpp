@@ -39,6 +39,16 @@ constexpr RWSubsystemClasses::List kPageRasterLists[] = {&PageRasterGeneratorCla
 constinit RWSubsystemClasses g_classes(kPageRasterLists);
 
 constexpr std::uint8_t kGreyMiddle = 128;
+// Coordinates are held within this distance of the page, far outside any
+// page, so that a placement of outside data never leaves the integers.
+constexpr double kFar = 1 << 20;
+// The widest pen drawn.
+constexpr std::int32_t kWidestPen = 64;
+
+// The pixel that holds `v`, within kFar.
+std::int32_t Pixel(double v) {
+  return static_cast<std::int32_t>(std::clamp(std::floor(v), -kFar, kFar));
+}
 // A colour of the page's, or none.
 constexpr int kNoColour = -1;
 
@@ -66,8 +76,9 @@ struct Placement {
       cos = std::cos(radians);
       sin = std::sin(radians);
     }
-    sx = t.GetScale().x;
-    sy = t.GetScale().y;
+    // A scale that is no number scales nothing.
+    sx = std::isfinite(t.GetScale().x) ? t.GetScale().x : 1.0;
+    sy = std::isfinite(t.GetScale().y) ? t.GetScale().y : 1.0;
     ox = t.GetOffset().x;
     oy = t.GetOffset().y;
   }
@@ -135,8 +146,9 @@ struct GPageRasterGenerator::Page {
     byte = static_cast<std::uint8_t>(colour == kPageWhite ? byte | mask : byte & ~mask);
   }
   void Square(double x, double y, std::int32_t size, int colour) {
-    const auto left = static_cast<std::int32_t>(std::floor(x)) - (size - 1) / 2;
-    const auto top = static_cast<std::int32_t>(std::floor(y)) - (size - 1) / 2;
+    const std::int32_t left = Pixel(x) - (size - 1) / 2;
+    const std::int32_t top = Pixel(y) - (size - 1) / 2;
+    if (left >= width || top >= height || left + size <= 0 || top + size <= 0) return;
     for (std::int32_t row = top; row < top + size; ++row)
       for (std::int32_t column = left; column < left + size; ++column)
         Set(column, row, colour);
@@ -332,7 +344,8 @@ GPageRasterGenerator::Style GPageRasterGenerator::StyleOf(GCommand& graphic, boo
   GPen* pen = bundle ? bundle->FindPen() : nullptr;
   if (pen && pen->ClassId() != kGNoPenId) {
     style.pen = kPageBlack;
-    style.pen_size = std::clamp<std::int32_t>(std::int32_t(pen->GetWidth()), 1, 256);
+    style.pen_size =
+        static_cast<std::int32_t>(std::clamp<std::uint32_t>(pen->GetWidth(), 1, kWidestPen));
     if (GPaint* paint = pen->GetPaint()) {
       paint_colour_ = kPageBlack;
       paint->ApplyToPen(*this);
@@ -359,8 +372,8 @@ void GPageRasterGenerator::DrawFigure(std::span<const double> xs, std::span<cons
   if (style.fill != kNoColour && n >= 3) {
     const double top = *std::min_element(ys.begin(), ys.end());
     const double bottom = *std::max_element(ys.begin(), ys.end());
-    const auto first = static_cast<std::int32_t>(std::max(0.0, std::floor(top)));
-    const auto last = static_cast<std::int32_t>(std::min(double(page_->height), std::ceil(bottom)));
+    const std::int32_t first = std::max(0, Pixel(top));
+    const std::int32_t last = std::min(page_->height, Pixel(std::ceil(bottom)));
     std::vector<std::pair<double, int>> crossings;
     for (std::int32_t y = first; y < last; ++y) {
       const double centre = y + 0.5;
@@ -378,9 +391,10 @@ void GPageRasterGenerator::DrawFigure(std::span<const double> xs, std::span<cons
         const bool inside = fill_rule_ == kFillWinding ? winding != 0 : winding % 2 != 0;
         if (!inside) continue;
         // Pixels whose centres lie in [a, b).
-        const double from = std::max(std::ceil(crossings[k].first - 0.5), -1.0);
-        const double to = std::min(std::ceil(crossings[k + 1].first - 0.5), double(page_->width));
-        for (auto x = static_cast<std::int32_t>(from); x < static_cast<std::int32_t>(to); ++x)
+        const std::int32_t from = std::max(-1, Pixel(std::ceil(crossings[k].first - 0.5)));
+        const std::int32_t to =
+            std::min(page_->width, Pixel(std::ceil(crossings[k + 1].first - 0.5)));
+        for (std::int32_t x = from; x < to; ++x)
           page_->Set(x, y, style.fill);
       }
     }
@@ -447,7 +461,7 @@ std::uint16_t GPageRasterGenerator::DrawBitmap(GRasterGraphic& graphic) {
   style.placement.Map(t.left, t.top, x0, y0);
   style.placement.Map(t.right, t.bottom, x1, y1);
   auto edge = [](double v) {
-    return static_cast<std::int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
+    return static_cast<std::int16_t>(std::clamp(Pixel(v + 0.5), -32768, 32767));
   };
   const GShortRect target{edge(std::min(x0, x1)), edge(std::min(y0, y1)), edge(std::max(x0, x1)),
                           edge(std::max(y0, y1))};
@@ -493,8 +507,8 @@ std::uint16_t GPageRasterGenerator::DrawTextString(GTextStringGraphic& graphic) 
     const std::unique_ptr<GByteBuffer> glyph(fetched);
     const std::uint32_t row_bytes =
         (std::uint32_t(std::max<std::int16_t>(metrics.width, 0)) + 31) / 32 * 4;
-    const auto left = static_cast<std::int32_t>(std::floor(pen_x)) + metrics.x;
-    const auto top = static_cast<std::int32_t>(std::floor(pen_y)) - metrics.y;
+    const std::int32_t left = Pixel(pen_x) + metrics.x;
+    const std::int32_t top = Pixel(pen_y) - metrics.y;
     if (glyph && size >= row_bytes * std::uint32_t(std::max<std::int16_t>(metrics.height, 0)) &&
         glyph->GetData()) {
       for (std::int32_t r = 0; r < metrics.height; ++r)

@@ -19,6 +19,7 @@
 #include "filters/geometry_filters.h"
 #include "filters/load.h"
 #include "fonts/font_database.h"
+#include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
 #include "output/attributes/fill_mode.h"
 #include "output/commands/job_commands.h"
@@ -28,8 +29,10 @@
 #include "output/graphics/primitive_graphic.h"
 #include "output/graphics/raster_graphic.h"
 #include "output/port/file_output_target.h"
+#include "output/text/text_string.h"
 #include "platform/host/files.h"
 #include "platform/host/system.h"
+#include "tests/fonts/font_test_support.h"
 #include "tests/support/acceptance_printer.h"
 #include "tests/support/printer_fixture.h"
 
@@ -187,6 +190,18 @@ TEST(PageRasterGenerator, DrawsEachGraphicByItsStateAndPlacement) {
     GBitmap bitmap(new GBitmapImp(2, 1, 1, 1, kTwoPixels, new GPaletteTable(palette)));
     return new GRasterGraphic(bitmap, {0, 0, 2, 1}, {0, 0, 4, 2}, GBitmap(), nullptr, 0u);
   };
+  // "AA" in a font whose 'A' fills the em, 2 pixels high, at (1, 3) and
+  // (5, 3): each glyph's top left at its pen less its height.
+  GTTFontPool::CreateInstance();
+  tt_testing::OpenedFont square(tt_testing::SquareFont(), 41);
+  ASSERT_TRUE(square.opened);
+  GFontDescriptionRecord record;
+  record.selector = 16;
+  record.height = 2;
+  static const std::uint16_t kText[] = {'A', 'A'};
+  static const GShortPoint kPens[] = {{1, 3}, {5, 3}};
+  auto* font = new GFont(
+      new GTTFontImp(0, record, {}, GTTFontPool::Instance(), square.reader.release()), nullptr);
   const std::string kBlank = "........";
   struct Case {
     const char* what;
@@ -218,6 +233,10 @@ TEST(PageRasterGenerator, DrawsEachGraphicByItsStateAndPlacement) {
        nullptr,
        {"########", kBlank, kBlank, kBlank}},
       {"raster scaled", raster(), nullptr, {"##......", "##......", kBlank, kBlank}},
+      {"text",
+       new GTextStringGraphic(font, GCodeBuffer(kText, 2), 16, kPens, 0, nullptr),
+       nullptr,
+       {kBlank, ".##..##.", ".##..##.", kBlank}},
   };
   for (Case& c : cases) {
     GCountedPtr graphic(c.graphic);
@@ -234,6 +253,7 @@ TEST(PageRasterGenerator, DrawsEachGraphicByItsStateAndPlacement) {
     EXPECT_EQ(generator.PageEnd(end), 0) << c.what;
     EXPECT_EQ(picture, c.picture) << c.what;
   }
+  GTTFontPool::DestroyInstance();
 }
 
 }  // namespace
