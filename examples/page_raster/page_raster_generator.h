@@ -65,12 +65,13 @@
 // DocumentStart: the generator base's (the port opened and held), then
 // the display line. DocumentEnd and JobAbort: an open page is dropped
 // (JobAbort) or finished (DocumentEnd), the sink flushed and a port the
-// generator opened closed. Every handler answers the sink's kept write
-// error when it has no error of its own.
+// generator opened closed. Every other handler answers the sink's kept
+// write error when it has no error of its own; JobAbort answers 0.
 //
 // Observers (run-time only, not copied): the command observer sees each
 // command as it reaches the generator's Transform; the page observer sees
-// each finished picture before its rows are written.
+// each finished picture before its rows are written (a handle it copies
+// keeps the pixels).
 //
 // Class id kGPageRasterGeneratorId (a user class id, outside the ranges of
 // the library and of the collection classes), registered as
@@ -150,9 +151,11 @@ class GPageRasterGenerator final
   const GMedia* FindMedium(GAttributeComposite* set) const;
   // The last transform of `set`, when it has one, becomes the page's.
   void TakePageTransform(GAttributeComposite* set);
-  // The graphic's drawing state from its set.
+  // The graphic's drawing state from its set (a `bezier` run without a
+  // pen takes a black pen of 1); sets the page's cut to its clip.
   Style StyleOf(GCommand& graphic, bool bezier);
-  // Fills and outlines the closed figure `points` (page pixels, placed).
+  // Fills and outlines the figure of points (xs[i], ys[i]) (page pixels,
+  // placed); the fill closes it.
   void DrawFigure(std::span<const double> xs, std::span<const double> ys, const Style& style);
   // Writes the page in hand and drops it.
   void WritePage();
