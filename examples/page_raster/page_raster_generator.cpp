@@ -88,6 +88,19 @@ struct Placement {
   }
 };
 
+// The box on the page that `rect` covers once placed (two corners mapped,
+// rounded to pixel edges), within 16 bits.
+GShortRect PlacedBox(const Placement& placement, const GShortRect& rect) {
+  double x0, y0, x1, y1;
+  placement.Map(rect.left, rect.top, x0, y0);
+  placement.Map(rect.right, rect.bottom, x1, y1);
+  auto edge = [](double v) {
+    return static_cast<std::int16_t>(std::clamp(Pixel(v + 0.5), -32768, 32767));
+  };
+  return {edge(std::min(x0, x1)), edge(std::min(y0, y1)), edge(std::max(x0, x1)),
+          edge(std::max(y0, y1))};
+}
+
 // The points of a figure, placed.
 struct Figure {
   std::vector<double> xs, ys;
@@ -358,6 +371,7 @@ GPageRasterGenerator::Style GPageRasterGenerator::StyleOf(GCommand& graphic, boo
                  std::int16_t(page_ ? page_->height : 0)};
   GClip* clip = bundle ? bundle->FindClip() : nullptr;
   if (GShortRect bounds; clip && clip->GetBounds(bounds)) {
+    bounds = PlacedBox(style.placement, bounds);
     cut = GShortRect{std::max(cut.left, bounds.left), std::max(cut.top, bounds.top),
                      std::min(cut.right, bounds.right), std::min(cut.bottom, bounds.bottom)};
   }
@@ -456,15 +470,7 @@ std::uint16_t GPageRasterGenerator::BeginBezier(GPolyBezierGraphic& graphic) {
 std::uint16_t GPageRasterGenerator::DrawBitmap(GRasterGraphic& graphic) {
   const Style style = StyleOf(graphic, false);
   if (!page_) return Answer();
-  const GShortRect t = graphic.GetSecondRect();
-  double x0, y0, x1, y1;
-  style.placement.Map(t.left, t.top, x0, y0);
-  style.placement.Map(t.right, t.bottom, x1, y1);
-  auto edge = [](double v) {
-    return static_cast<std::int16_t>(std::clamp(Pixel(v + 0.5), -32768, 32767));
-  };
-  const GShortRect target{edge(std::min(x0, x1)), edge(std::min(y0, y1)), edge(std::max(x0, x1)),
-                          edge(std::max(y0, y1))};
+  const GShortRect target = PlacedBox(style.placement, graphic.GetSecondRect());
   GShortRect source = graphic.GetFirstRect();
   GRasterChainValues values;
   values.scaling_mode = 1;

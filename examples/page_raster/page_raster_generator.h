@@ -51,7 +51,9 @@
 //                brush's. A GNoPen, or no pen, outlines nothing; a Bezier
 //                run without a pen is drawn with a black pen of 1.
 //   clip (177)   a clip with a rectangle (GClip::GetBounds) cuts every
-//                drawing of the graphic to it (in page pixels).
+//                drawing of the graphic to the box it covers once placed
+//                (the graphic's coordinates, as the imposing filters give
+//                their clips).
 // Raster graphics (DrawBitmap) go through GRasterSourceBuilder into the
 // placed target rectangle (scaled, dithered to 1 bit through a 4 x 4
 // ordered matrix), then are set into the picture. Text (DrawTextString):

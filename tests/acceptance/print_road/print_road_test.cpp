@@ -21,6 +21,7 @@
 #include "fonts/font_database.h"
 #include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
+#include "output/attributes/clip.h"
 #include "output/attributes/fill_mode.h"
 #include "output/commands/job_commands.h"
 #include "output/core/peripheral_composite.h"
@@ -228,6 +229,13 @@ TEST(PageRasterGenerator, DrawsEachGraphicByItsStateAndPlacement) {
        new GRectangleGraphic({0, 0, 2, 1}, nullptr, 0u),
        new GTransformAttribute(90, {0, 3}, {1.0F, 1.0F}),
        {kBlank, "#.......", "#.......", kBlank}},
+      {"clip placed with the graphic",
+       new GRectangleGraphic({0, 0, 8, 4},
+                             Bundle({new GClipToSingleRectangle({2, 1, 4, 3}, 0, 0, kClipKey),
+                                     new GTransformAttribute(0, {1, 0}, {1.0F, 1.0F})}),
+                             0u),
+       nullptr,
+       {kBlank, "...##...", "...##...", kBlank}},
       {"Bezier run",
        new GPolyBezierGraphic(GShortPointArray(kBezier, 4), nullptr, 0u),
        nullptr,
