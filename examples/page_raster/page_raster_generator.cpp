@@ -158,13 +158,28 @@ struct GPageRasterGenerator::Page {
     const auto mask = static_cast<std::uint8_t>(0x80u >> (x % 8));
     byte = static_cast<std::uint8_t>(colour == kPageWhite ? byte | mask : byte & ~mask);
   }
+  // Pixels `from` up to `to` of row `y`, a byte at a time where whole.
+  void Span(std::int32_t y, std::int32_t from, std::int32_t to, int colour) {
+    if (colour == kNoColour || y < std::max<std::int32_t>(0, cut.top) ||
+        y >= std::min<std::int32_t>(height, cut.bottom))
+      return;
+    from = std::max({from, 0, std::int32_t{cut.left}});
+    to = std::min({to, width, std::int32_t{cut.right}});
+    std::uint8_t* row = pixels + std::size_t(y) * stride;
+    const std::uint8_t fill = colour == kPageWhite ? 0xFF : 0x00;
+    for (; from < to && from % 8 != 0; ++from)
+      Set(from, y, colour);
+    for (; to - from >= 8; from += 8)
+      row[from / 8] = fill;
+    for (; from < to; ++from)
+      Set(from, y, colour);
+  }
   void Square(double x, double y, std::int32_t size, int colour) {
     const std::int32_t left = Pixel(x) - (size - 1) / 2;
     const std::int32_t top = Pixel(y) - (size - 1) / 2;
     if (left >= width || top >= height || left + size <= 0 || top + size <= 0) return;
     for (std::int32_t row = top; row < top + size; ++row)
-      for (std::int32_t column = left; column < left + size; ++column)
-        Set(column, row, colour);
+      Span(row, left, left + size, colour);
   }
   void Line(double x0, double y0, double x1, double y1, std::int32_t size, int colour) {
     const double steps = std::ceil(std::max(std::fabs(x1 - x0), std::fabs(y1 - y0)));
@@ -408,8 +423,7 @@ void GPageRasterGenerator::DrawFigure(std::span<const double> xs, std::span<cons
         const std::int32_t from = std::max(-1, Pixel(std::ceil(crossings[k].first - 0.5)));
         const std::int32_t to =
             std::min(page_->width, Pixel(std::ceil(crossings[k + 1].first - 0.5)));
-        for (std::int32_t x = from; x < to; ++x)
-          page_->Set(x, y, style.fill);
+        page_->Span(y, from, to, style.fill);
       }
     }
   }
