@@ -14,6 +14,7 @@
 #include "driver/render/job_driver_data.h"
 #include "driver/render/load.h"
 #include "driver/services/driver_server.h"
+#include "driver/services/os_factory.h"
 #include "examples/page_raster/page_raster_generator.h"
 #include "filters/face_up_filter.h"
 #include "filters/geometry_filters.h"
@@ -32,7 +33,6 @@
 #include "output/port/file_output_target.h"
 #include "output/text/text_string.h"
 #include "platform/host/files.h"
-#include "platform/host/system.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/acceptance_printer.h"
 #include "tests/support/printer_fixture.h"
@@ -57,10 +57,11 @@ class PrintRoadGolden : public AcceptancePrinter {
     ASSERT_EQ(RegisterFilePortHandler(), 0);
     job_ = CheckOutJobDriverData(new GPrinterKey(Printer(), kFixturePrinter, 0), cookie_);
     ASSERT_NE(job_, nullptr);
-    // Spools go to a folder of the test's: the services read no printer
-    // data through a job's driver data (it is no context), so the spool
-    // directory comes from the environment.
-    ASSERT_TRUE(platform::SetEnvironmentVariableW(u"TMP", u"C:\\Out\\Spool"));
+    // Spools go to a folder of the test's, named in P1's printer data,
+    // which the services reach through the job's own handle.
+    ASSERT_EQ(GOSFactory::Instance()->SetPrinterDataString(job_, u"TempDirectoryLocation",
+                                                           u"C:\\Out\\Spool"),
+              1);
   }
   void TearDown() override {
     if (job_) GDriverServer::Instance()->ReleaseRenderData(cookie_);
