@@ -112,7 +112,7 @@ struct Figure {
   }
 };
 
-// `value` held, or none.
+// `value` as a `T`, or null.
 template <class T>
 T* As(MPersistentObject* value) {
   return dynamic_cast<T*>(value);
@@ -140,14 +140,19 @@ struct GPageRasterGenerator::Page {
       return false;
     }
     std::fill_n(block.get(), bytes, std::uint8_t{0xFF});
-    pixels = block.get();
+    std::uint8_t* const block_start = block.get();
     auto* implementation = new (std::nothrow)
         GBitmapImp(std::uint32_t(w), std::uint32_t(h), 1, 1, std::move(block), palette);
-    if (!implementation) return false;
+    if (!implementation) {
+      delete palette;
+      return false;
+    }
     bitmap = GBitmap(implementation);
+    pixels = block_start;
     width = w;
     height = h;
     stride = implementation->GetRowStride();
+    cut = GShortRect{0, 0, std::int16_t(w), std::int16_t(h)};
     return true;
   }
   void Set(std::int32_t x, std::int32_t y, int colour) {
