@@ -27,8 +27,15 @@ if(DRV_FUZZ)
 endif()
 
 # drv_add_library(name SOURCES...) - one static library per subsystem, with the
-# project root as its include root ("foundation/rw/cstring.h").
+# project root as its include root ("foundation/rw/cstring.h"). Its code is
+# position-independent, since the library's shared object (ui/module/) is
+# linked from these same archives; without semantic interposition, so that
+# the compiler still inlines and binds our own calls directly.
 function(drv_add_library name)
   add_library(${name} STATIC ${ARGN})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${name} PRIVATE -fno-semantic-interposition)
+  endif()
 endfunction()

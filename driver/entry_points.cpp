@@ -80,18 +80,19 @@ platform::LONG SheetCall(platform::PropSheetUiInfo* info, HANDLE printer, Call c
 
 }  // namespace
 
-platform::DWORD DrvDeviceCapabilities(HANDLE printer, const char16_t* device_name,
-                                      platform::WORD capability, void* output,
-                                      const platform::DevModeW* dev_mode) {
+platform::DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, const char16_t* device_name,
+                                             platform::WORD capability, void* output,
+                                             const platform::DevModeW* dev_mode) {
   return ThroughContext(
       printer, NameOf(device_name), kNoContextCapabilities, [&](GDriverContext& context) {
         return context.DrvDeviceCapabilities(printer, device_name, capability, output, dev_mode);
       });
 }
 
-platform::LONG DrvDocumentProperties(platform::HWND window, HANDLE printer,
-                                     const char16_t* device_name, platform::DevModeW* dev_mode_out,
-                                     platform::DevModeW* dev_mode_in, platform::DWORD mode) {
+platform::LONG WINAPI DrvDocumentProperties(platform::HWND window, HANDLE printer,
+                                            const char16_t* device_name,
+                                            platform::DevModeW* dev_mode_out,
+                                            platform::DevModeW* dev_mode_in, platform::DWORD mode) {
   return ThroughContext(printer, NameOf(device_name), kNoContextResult,
                         [&](GDriverContext& context) {
                           return context.DrvDocumentProperties(window, printer, device_name,
@@ -99,7 +100,8 @@ platform::LONG DrvDocumentProperties(platform::HWND window, HANDLE printer,
                         });
 }
 
-platform::LONG DrvDocumentPropertySheets(platform::PropSheetUiInfo* info, platform::LPARAM lparam) {
+platform::LONG WINAPI DrvDocumentPropertySheets(platform::PropSheetUiInfo* info,
+                                                platform::LPARAM lparam) {
   ModuleKeepAlive().MarkActivity();
   auto call = [&](GDriverContext& context) {
     return context.DrvDocumentPropertySheets(info, lparam);
@@ -114,10 +116,10 @@ platform::LONG DrvDocumentPropertySheets(platform::PropSheetUiInfo* info, platfo
   return SheetCall(info, header ? header->printer : nullptr, call);
 }
 
-platform::LONG DrvAdvancedDocumentProperties(platform::HWND window, HANDLE printer,
-                                             const char16_t* device_name,
-                                             platform::DevModeW* dev_mode_out,
-                                             platform::DevModeW* dev_mode_in) {
+platform::LONG WINAPI DrvAdvancedDocumentProperties(platform::HWND window, HANDLE printer,
+                                                    const char16_t* device_name,
+                                                    platform::DevModeW* dev_mode_out,
+                                                    platform::DevModeW* dev_mode_in) {
   return ThroughContext(printer, NameOf(device_name), kNoContextResult,
                         [&](GDriverContext& context) {
                           return context.DrvAdvancedDocumentProperties(window, printer, device_name,
@@ -125,9 +127,10 @@ platform::LONG DrvAdvancedDocumentProperties(platform::HWND window, HANDLE print
                         });
 }
 
-platform::BOOL DrvConvertDevMode(const char16_t* printer_name, platform::DevModeW* dev_mode_in,
-                                 platform::DevModeW* dev_mode_out, platform::LONG* size,
-                                 platform::DWORD mode) {
+platform::BOOL WINAPI DrvConvertDevMode(const char16_t* printer_name,
+                                        platform::DevModeW* dev_mode_in,
+                                        platform::DevModeW* dev_mode_out, platform::LONG* size,
+                                        platform::DWORD mode) {
   // No printer to look up, or nowhere to answer the size.
   if (!printer_name || !size) {
     ModuleKeepAlive().MarkActivity();
@@ -140,7 +143,8 @@ platform::BOOL DrvConvertDevMode(const char16_t* printer_name, platform::DevMode
       });
 }
 
-platform::LONG DrvDevicePropertySheets(platform::PropSheetUiInfo* info, platform::LPARAM lparam) {
+platform::LONG WINAPI DrvDevicePropertySheets(platform::PropSheetUiInfo* info,
+                                              platform::LPARAM lparam) {
   ModuleKeepAlive().MarkActivity();
   if (!info || !info->lparam_init) return kRefusedArguments;
   const auto* header = reinterpret_cast<const platform::DevicePropertyHeader*>(info->lparam_init);
@@ -149,20 +153,20 @@ platform::LONG DrvDevicePropertySheets(platform::PropSheetUiInfo* info, platform
   });
 }
 
-platform::BOOL PrinterProperties(platform::HWND window, HANDLE printer) {
+platform::BOOL WINAPI PrinterProperties(platform::HWND window, HANDLE printer) {
   return ThroughContext(printer, RWWString(), kNoContextResult, [&](GDriverContext& context) {
     return context.PrinterProperties(window, printer);
   });
 }
 
-platform::BOOL DevQueryPrintEx(platform::DevQueryPrintInfo* info) {
+platform::BOOL WINAPI DevQueryPrintEx(platform::DevQueryPrintInfo* info) {
   ModuleKeepAlive().MarkActivity();
   if (!info) return 0;
   return WithContext(info->printer, RWWString(), kNoContextResult,
                      [&](GDriverContext& context) { return context.DevQueryPrintEx(info); });
 }
 
-platform::BOOL DrvUpgradePrinter(platform::DWORD level, platform::BYTE* info) {
+platform::BOOL WINAPI DrvUpgradePrinter(platform::DWORD level, platform::BYTE* info) {
   ModuleKeepAlive().MarkActivity();
   const auto* upgrade = reinterpret_cast<const platform::DriverUpgradeInfo1*>(info);
   if (level != 1 || !upgrade || !upgrade->printer_name || !upgrade->old_driver_directory) {
@@ -174,16 +178,16 @@ platform::BOOL DrvUpgradePrinter(platform::DWORD level, platform::BYTE* info) {
       [&](GDriverContext& context) { return context.DrvUpgradePrinter(level, info); });
 }
 
-platform::BOOL DrvPrinterEvent(const char16_t* printer_name, int event, platform::DWORD flags,
-                               platform::LPARAM lparam) {
+platform::BOOL WINAPI DrvPrinterEvent(const char16_t* printer_name, int event,
+                                      platform::DWORD flags, platform::LPARAM lparam) {
   return ThroughContext(nullptr, NameOf(printer_name), kNoContextResult,
                         [&](GDriverContext& context) {
                           return context.DrvPrinterEvent(printer_name, event, flags, lparam);
                         });
 }
 
-int DrvDocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in, void* in,
-                     platform::DWORD size_out, void* out) {
+int WINAPI DrvDocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in,
+                            void* in, platform::DWORD size_out, void* out) {
   ModuleKeepAlive().MarkActivity();
   GDocumentEventTable* table = DocumentEventTable();
   GDriverServer* server = GDriverServer::Instance();
@@ -226,8 +230,8 @@ int DrvDocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWOR
   return result;
 }
 
-std::uint16_t KVDrv_RegisterExtension(const char* printer_name, void*, const char* name,
-                                      std::uint32_t mode) {
+std::uint16_t WINAPI KVDrv_RegisterExtension(const char* printer_name, void*, const char* name,
+                                             std::uint32_t mode) {
   RWWString wide;
   if (printer_name) NarrowToWide(RWCString(printer_name), wide);
   return WithContext(nullptr, wide, kNoContextExtension, [&](GDriverContext& context) {

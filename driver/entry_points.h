@@ -36,41 +36,50 @@ inline constexpr std::uint16_t kNoContextExtension = 1;
 // The source name of the document-event lock's reports.
 inline constexpr char kDocumentEventSource[] = ".\\winnt40\\nt40qddi";
 
-platform::DWORD DrvDeviceCapabilities(platform::HANDLE printer, const char16_t* device_name,
-                                      platform::WORD capability, void* output,
-                                      const platform::DevModeW* dev_mode);
-platform::LONG DrvDocumentProperties(platform::HWND window, platform::HANDLE printer,
-                                     const char16_t* device_name, platform::DevModeW* dev_mode_out,
-                                     platform::DevModeW* dev_mode_in, platform::DWORD mode);
+// The exports, by these names with C linkage (ui/module/exports.map).
+extern "C" {
+
+platform::DWORD WINAPI DrvDeviceCapabilities(platform::HANDLE printer, const char16_t* device_name,
+                                             platform::WORD capability, void* output,
+                                             const platform::DevModeW* dev_mode);
+platform::LONG WINAPI DrvDocumentProperties(platform::HWND window, platform::HANDLE printer,
+                                            const char16_t* device_name,
+                                            platform::DevModeW* dev_mode_out,
+                                            platform::DevModeW* dev_mode_in, platform::DWORD mode);
 // Without a sheet record, `lparam` is the document property header (none:
 // -1) and the context is checked out for this call only.
-platform::LONG DrvDocumentPropertySheets(platform::PropSheetUiInfo* info, platform::LPARAM lparam);
-platform::LONG DrvAdvancedDocumentProperties(platform::HWND window, platform::HANDLE printer,
-                                             const char16_t* device_name,
-                                             platform::DevModeW* dev_mode_out,
-                                             platform::DevModeW* dev_mode_in);
-platform::BOOL DrvConvertDevMode(const char16_t* printer_name, platform::DevModeW* dev_mode_in,
-                                 platform::DevModeW* dev_mode_out, platform::LONG* size,
-                                 platform::DWORD mode);
+platform::LONG WINAPI DrvDocumentPropertySheets(platform::PropSheetUiInfo* info,
+                                                platform::LPARAM lparam);
+platform::LONG WINAPI DrvAdvancedDocumentProperties(platform::HWND window, platform::HANDLE printer,
+                                                    const char16_t* device_name,
+                                                    platform::DevModeW* dev_mode_out,
+                                                    platform::DevModeW* dev_mode_in);
+platform::BOOL WINAPI DrvConvertDevMode(const char16_t* printer_name,
+                                        platform::DevModeW* dev_mode_in,
+                                        platform::DevModeW* dev_mode_out, platform::LONG* size,
+                                        platform::DWORD mode);
 // The sheet record and its device property header must be present (else
 // -1).
-platform::LONG DrvDevicePropertySheets(platform::PropSheetUiInfo* info, platform::LPARAM lparam);
-platform::BOOL PrinterProperties(platform::HWND window, platform::HANDLE printer);
+platform::LONG WINAPI DrvDevicePropertySheets(platform::PropSheetUiInfo* info,
+                                              platform::LPARAM lparam);
+platform::BOOL WINAPI PrinterProperties(platform::HWND window, platform::HANDLE printer);
 // A null query answers FALSE.
-platform::BOOL DevQueryPrintEx(platform::DevQueryPrintInfo* info);
+platform::BOOL WINAPI DevQueryPrintEx(platform::DevQueryPrintInfo* info);
 // Level 1 with a record naming the printer and the old driver directory;
 // else the last error 87 and FALSE.
-platform::BOOL DrvUpgradePrinter(platform::DWORD level, platform::BYTE* info);
-platform::BOOL DrvPrinterEvent(const char16_t* printer_name, int event, platform::DWORD flags,
-                               platform::LPARAM lparam);
+platform::BOOL WINAPI DrvUpgradePrinter(platform::DWORD level, platform::BYTE* info);
+platform::BOOL WINAPI DrvPrinterEvent(const char16_t* printer_name, int event,
+                                      platform::DWORD flags, platform::LPARAM lparam);
 // The event is read as 16 bits; any event but create-DC on a handle without
 // a create-DC answers -1.
-int DrvDocumentEvent(platform::HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in,
-                     void* in, platform::DWORD size_out, void* out);
+int WINAPI DrvDocumentEvent(platform::HANDLE printer, platform::HDC dc, int event,
+                            platform::DWORD size_in, void* in, platform::DWORD size_out, void* out);
 
 // Registers the extension library `name` with `mode` for the printer named
 // in 8-bit text, through the context's driver data; answers the low 16
 // bits of the registration's result (1 without a context). Marks no
 // activity; the second argument is not used.
-std::uint16_t KVDrv_RegisterExtension(const char* printer_name, void* unused, const char* name,
-                                      std::uint32_t mode);
+std::uint16_t WINAPI KVDrv_RegisterExtension(const char* printer_name, void* unused,
+                                             const char* name, std::uint32_t mode);
+
+}  // extern "C"

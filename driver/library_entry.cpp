@@ -99,7 +99,7 @@ void ProcessDetach() {
 
 }  // namespace
 
-platform::BOOL DllMain(platform::HMODULE module, platform::DWORD reason, void*) {
+platform::BOOL WINAPI DllMain(platform::HMODULE module, platform::DWORD reason, void*) {
   switch (reason) {
     case kDllProcessAttach:
       return ProcessAttach(module);

@@ -44,7 +44,9 @@ inline constexpr char kAppFlagsEntry[] = "GetAppFlags";
 // The name of the registry agent's provider in the port-handler registry.
 inline constexpr char kAgentProviderName[] = "KVPLM 1.0";
 
-platform::BOOL DllMain(platform::HMODULE module, platform::DWORD reason, void* reserved);
+// Exported by this name with C linkage (ui/module/exports.map).
+extern "C" platform::BOOL WINAPI DllMain(platform::HMODULE module, platform::DWORD reason,
+                                         void* reserved);
 
 // The library's own module, null before attach and after detach.
 platform::HMODULE LibraryModule();

@@ -17,7 +17,11 @@
 // reference; the free that drops the last reference unloads it (a shared
 // object is closed), and its handle is refused from then on; a later load
 // makes a new handle. Our own module is an entry with a Windows-style path,
-// loaded once by the host from the start.
+// loaded once by the host from the start: the library, when it is linked
+// into the program. A program that loads the library as a shared object
+// instead names its own module after itself (SetOwnModulePath), so that
+// the library's path ("C:\Drv\UI.DLL") resolves to the shared object
+// mapped to its base name.
 //
 // Every call may come from any thread; all state sits under the stand-ins'
 // one lock. Export pointers stay valid while their module is loaded.

@@ -39,6 +39,11 @@ struct OpaqueDeviceContext;
 using HWND = OpaqueWindow*;
 using HDC = OpaqueDeviceContext*;
 
+// The calling convention of the exports that a host finds by name (the
+// original platform's standard call): x86-64 has one convention, so it
+// marks them and changes nothing.
+#define WINAPI
+
 // An export as GetProcAddress answers it; callers cast it to its real type
 // (this type converts to any function type without a warning).
 using FARPROC = void (*)();

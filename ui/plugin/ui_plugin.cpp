@@ -128,11 +128,11 @@ MPersistentObject* FindPrinterLanguageObject(const GUIData* host) {
   return from ? from->FindByKey(kLanguageKey) : nullptr;
 }
 
-std::uint32_t UI_INTERFACEVERSION() {
+std::uint32_t WINAPI UI_INTERFACEVERSION() {
   return kUIInterfaceVersion;
 }
 
-std::int16_t UI_INITIALIZE(GUIData* host, std::int16_t index) {
+std::int16_t WINAPI UI_INITIALIZE(GUIData* host, std::int16_t index) {
   if (!IsHostRecord(host)) return 0;
   if (index != kUIManualDuplexIndex) return Initialize(*host, index);
   if (!Begin(*host)) return 0;
@@ -140,7 +140,7 @@ std::int16_t UI_INITIALIZE(GUIData* host, std::int16_t index) {
   return 1;
 }
 
-std::int16_t UI_DESTROY(GUIData* host) {
+std::int16_t WINAPI UI_DESTROY(GUIData* host) {
   if (!IsHostRecord(host)) return 0;
   platform::HMODULE library = GetResourceModuleHandle();
   for (std::uint32_t i = 0; library && host->pages && i < host->page_count; ++i) {
@@ -158,11 +158,11 @@ std::int16_t UI_DESTROY(GUIData* host) {
   return 0;
 }
 
-std::int16_t UI_CONFIGTOSETTINGS(GUIData* host) {
+std::int16_t WINAPI UI_CONFIGTOSETTINGS(GUIData* host) {
   return ConfigToSettings(host);
 }
 
-std::int16_t UI_SETTINGSTOCONFIG(GUIData*) {
+std::int16_t WINAPI UI_SETTINGSTOCONFIG(GUIData*) {
   return 0;
 }
 

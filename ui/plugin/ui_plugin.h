@@ -59,11 +59,14 @@ class MPersistentObject;
 inline constexpr std::int16_t kDocumentPageCount = 6;
 inline constexpr std::int16_t kDevicePageCount = 2;
 
-std::uint32_t UI_INTERFACEVERSION();
-std::int16_t UI_INITIALIZE(GUIData* host, std::int16_t index);
-std::int16_t UI_DESTROY(GUIData* host);
-std::int16_t UI_CONFIGTOSETTINGS(GUIData* host);
-std::int16_t UI_SETTINGSTOCONFIG(GUIData* host);
+// Exported by these names with C linkage (ui/module/exports.map).
+extern "C" {
+std::uint32_t WINAPI UI_INTERFACEVERSION();
+std::int16_t WINAPI UI_INITIALIZE(GUIData* host, std::int16_t index);
+std::int16_t WINAPI UI_DESTROY(GUIData* host);
+std::int16_t WINAPI UI_CONFIGTOSETTINGS(GUIData* host);
+std::int16_t WINAPI UI_SETTINGSTOCONFIG(GUIData* host);
+}  // extern "C"
 
 // Adds the five entry points, by name, to the exports of the module table's
 // entry that `module` resolves to (the library's own: its path, or its
