@@ -29,17 +29,22 @@ std::uint16_t GWqm::DocumentStart(GDocumentStart& command) {
   return WriteJobHeader(command);
 }
 
+bool GWqm::MakeDisplayLine(GAttributeComposite* document, RWCString& line) {
+  auto* text = Find<GStringAttribute>(document, kDisplayTextKey);
+  if (!text) return false;
+  auto* operator_message = Find<GValueAttribute>(document, kOperatorMessageKey);
+  line = operator_message && operator_message->GetValue() != 0 ? "OPMSG DISPLAY = "
+                                                               : "RDYMSG DISPLAY = ";
+  line += '"';
+  line += text->GetValue();
+  line += "\"\r\n";
+  return true;
+}
+
 std::uint16_t GWqm::WriteJobHeader(GDocumentStart& command) {
   GOutputTarget* port = command.GetPort() ? command.GetPort() : GetOutput();
   std::uint16_t result = 0;
-  GAttributeComposite* document = command.GetAttributes();
-  if (auto* text = Find<GStringAttribute>(document, kDisplayTextKey)) {
-    auto* operator_message = Find<GValueAttribute>(document, kOperatorMessageKey);
-    RWCString line(operator_message && operator_message->GetValue() != 0 ? "OPMSG DISPLAY = "
-                                                                         : "RDYMSG DISPLAY = ");
-    line += '"';
-    line += text->GetValue();
-    line += "\"\r\n";
+  if (RWCString line; MakeDisplayLine(command.GetAttributes(), line)) {
     std::uint32_t written = 0;
     if (port) result = port->Write(line, written);
   }

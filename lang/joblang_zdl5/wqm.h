@@ -45,6 +45,9 @@ class GWqm final : public GCommandClass<GWqm, GPeripheral, kGWqmId> {
 
   std::uint16_t DocumentStart(GDocumentStart& command) override;
   std::uint16_t WriteJobHeader(GDocumentStart& command);
+  // The display line of `document` (a document's set; null: none), CR LF
+  // included, into `line`; false, `line` untouched, without a display text.
+  static bool MakeDisplayLine(GAttributeComposite* document, RWCString& line);
 
   const GCallLog& GetCallLog() const { return log_; }
 
