@@ -23,10 +23,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "config/attributes/value_attribute.h"
+#include "config/paper/media.h"
 #include "driver/model_lookup.h"
 #include "examples/page_raster/page_raster_generator.h"
 #include "examples/port_to_png/port_to_png.h"
@@ -43,6 +45,8 @@ constexpr int kPages = 5;
 constexpr std::int16_t kCopies = 2;
 constexpr std::int16_t kLongEdge = 2;  // DMDUP_VERTICAL
 constexpr std::uint16_t kPagesPerSheet = 2;
+constexpr std::uint32_t kPaperCodeKey = 260;
+constexpr std::uint32_t kCopiesKey = 291;
 
 // The rendered picture `page` (palette index kPageBlack black) as a PBM
 // file, whose set bits are black.
@@ -66,20 +70,36 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
     std::fprintf(stderr, "print_demo: P1's device mode could not be had\n");
     return 1;
   }
-  GJobDriverData* job = printer.CheckOutJob(record);
+  GJobDriverData* job = printer.CheckOutJob(record, kPagesPerSheet);
   GAttributeComposite* settings = job ? job->EnsureDefaultSettings() : nullptr;
   GAttributeComposite* nup = FindComposite(settings, kNupSettingsKey);
-  if (!nup || !SetValueIfPresent(nup, kPagesPerSheetKey, kPagesPerSheet)) {
+  if (!nup) {
     std::fprintf(stderr, "print_demo: no job bound to the device mode\n");
     return 1;
   }
-  std::printf("P1: %d copies, two-sided (long edge), %d pages a sheet\n", kCopies,
-              kPagesPerSheet);
+  // As the job's settings now hold them.
+  std::printf("P1's job: copies (291) %u, duplex (253) %u, pages a sheet (266) %u\n",
+              ValueOr(settings, kCopiesKey, 0), ValueOr(settings, kDuplexChoiceKey, 0),
+              ValueOr(nup, kPagesPerSheetKey, 0));
 
+  // The pages' medium: the document's paper (260) as the job makes it.
+  const std::unique_ptr<GMedia> medium(job->MakeMedium(ValueOr(settings, kPaperCodeKey, 0)));
+  if (!medium) {
+    std::fprintf(stderr, "print_demo: no medium for the document's paper\n");
+    return 1;
+  }
   GCountedPtr start(MakeDocumentStart(*job, print_demo::kDemoPort, u"print demo"));
   auto* document = static_cast<GDocumentStart*>(start.Get());
   if (!document) return 1;
-  document->GetAttributes()->AddChild(new GStringAttribute("print demo", kDisplayTextKey));
+  // The document's medium (259) and orientation (265), which the imposing
+  // filters lay their sheets out by, and the display line's text (800).
+  GAttributeComposite* set = document->GetAttributes();
+  auto* sheet = new GMedia(*medium);
+  sheet->SetKey(kSetMediumKey);
+  set->AddChild(sheet);
+  if (!FindValueAttribute(set, kSetOrientationKey))
+    set->AddChild(new GValueAttribute(0, kSetOrientationKey));
+  set->AddChild(new GStringAttribute("print demo", kDisplayTextKey));
 
   auto* generator = new GPageRasterGenerator;
   int pictures = 0;
@@ -91,15 +111,14 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
     std::printf("  page %d rendered, %u x %u\n", pictures, page.GetWidth(), page.GetHeight());
     if (rendered) WritePbm(out + "/rendered-" + std::to_string(pictures) + ".pbm", page);
   });
-  GCountedPtr chain = BuildCanonicalChain(document->GetAttributes(),
+  GCountedPtr chain = BuildCanonicalChain(set,
                                                       {new GWqm, generator});
   if (!chain) return 1;
   job->SetOutputChain(static_cast<GPeripheral*>(chain.Get()));
 
   print_demo::DemoFont font(out);
-  GMedia* medium = FindOfClass<GMedia>(settings, 259);
   std::vector<GCountedPtr> commands = {start};
-  for (int n = 1; n <= kPages && medium; ++n)
+  for (int n = 1; n <= kPages; ++n)
     for (GCountedPtr& command : print_demo::MakePage(n, *medium, &font, *job))
       commands.push_back(command);
   commands.emplace_back(new GDocumentEnd(nullptr, print_demo::kDemoPort, u"print demo", 0u));

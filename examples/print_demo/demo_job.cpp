@@ -10,9 +10,9 @@
 #include "driver/printer_key.h"
 #include "driver/render/load.h"
 #include "driver/services/driver_server.h"
-#include "driver/services/os_factory.h"
 #include "examples/page_raster/page_raster_generator.h"
 #include "filters/load.h"
+#include "filters/nup_filter.h"
 #include "fonts/font_database.h"
 #include "fonts/tt_file_reader.h"
 #include "fonts/tt_font_imp.h"
@@ -28,7 +28,9 @@
 #include "output/text/text_string.h"
 #include "platform/host/files.h"
 #include "platform/host/printer_interface.h"
+#include "platform/host/registry.h"
 #include "platform/host/reset.h"
+#include "platform/host/spooler.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/truetype_writer.h"
 
@@ -209,17 +211,31 @@ bool DemoPrinter::SetCopiesAndDuplex(std::vector<std::uint8_t>& record, std::int
                       platform::kDmModeCopy | platform::kDmModeModify) == 1;
 }
 
-GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record) {
+GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record,
+                                         std::uint16_t pages_per_sheet) {
   ReleaseJob();
   auto* key = new GPrinterKey(install_.Printer(), testing_support::kFixturePrinter, 0);
   job_ = CheckOutJobDriverData(key, cookie_);
   if (!job_) return nullptr;
-  GOSFactory* services = GOSFactory::Instance();
+  // The spool directory, in P1's printer data as the spooler keeps it.
+  const std::u16string spool = kSpoolFolder;
   if (job_->BindDevMode(reinterpret_cast<const platform::DevModeW*>(record.data())) != 1 ||
-      !services || services->SetPrinterDataString(job_, u"TempDirectoryLocation", kSpoolFolder) != 1) {
+      platform::SetPrinterDataW(install_.Printer(), u"TempDirectoryLocation", platform::kRegSz,
+                                reinterpret_cast<const platform::BYTE*>(spool.c_str()),
+                                platform::DWORD(2 * (spool.size() + 1))) != 0) {
     ReleaseJob();
     return nullptr;
   }
+  // The pages a sheet in the bound device mode's document part, then that
+  // part (and the copies' part) in the job's settings, and the N-up
+  // settings from it.
+  GAttributeComposite* document = FindComposite(job_->GetDevModeSettingsModel(), kDocumentPartKey);
+  if (!SetValueIfPresent(document, kPagesPerSheetKey, pages_per_sheet)) {
+    ReleaseJob();
+    return nullptr;
+  }
+  job_->RefreshJobParts();
+  job_->CopyMappedValues(job_->EnsureDefaultSettings(), job_->EnsureDefaultSettings());
   return job_;
 }
 

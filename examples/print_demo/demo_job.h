@@ -65,9 +65,12 @@ class DemoPrinter {
   bool SetCopiesAndDuplex(std::vector<std::uint8_t>& record, std::int16_t copies,
                           std::int16_t duplex);
   // A job of P1 checked out of the driver server, bound to `record`, its
-  // spool directory set; null when it cannot be had. The printer keeps it
-  // until ReleaseJob or Stop.
-  GJobDriverData* CheckOutJob(const std::vector<std::uint8_t>& record);
+  // spool directory set; the bound settings' document part (362) takes
+  // `pages_per_sheet` (266), and the job's settings that part, the copies'
+  // part (364) and the N-up settings (329) mapped from 362. Null when it
+  // cannot be had. The printer keeps it until ReleaseJob or Stop.
+  GJobDriverData* CheckOutJob(const std::vector<std::uint8_t>& record,
+                              std::uint16_t pages_per_sheet);
   void ReleaseJob();
 
   testing_support::AcceptanceInstall& Install() { return install_; }
