@@ -16,9 +16,10 @@
 //   --rendered   also writes each picture as the generator rendered it, as
 //                DIR/rendered-N.pbm (1 black), for the pictures' test
 //
-// Exit status: 0 after a printed job; the chain's error code (after the
-// job abort) when the chain fails, with no spool file left; 1 when the
-// set-up or the pictures fail.
+// Exit status: 0 after a printed job; the chain's error code (its low
+// byte; after the job abort) when the chain fails and no spool file is
+// left; 1 otherwise (the set-up, the pictures, a spool file left).
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -111,8 +112,7 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
     std::printf("  page %d rendered, %u x %u\n", pictures, page.GetWidth(), page.GetHeight());
     if (rendered) WritePbm(out + "/rendered-" + std::to_string(pictures) + ".pbm", page);
   });
-  GCountedPtr chain = BuildCanonicalChain(set,
-                                                      {new GWqm, generator});
+  GCountedPtr chain = BuildCanonicalChain(set, {new GWqm, generator});
   if (!chain) return 1;
   job->SetOutputChain(static_cast<GPeripheral*>(chain.Get()));
 
@@ -125,9 +125,13 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
   for (const GCountedPtr& command : commands) {
     std::printf("%s\n", GetFactory()->StringIdOf(command->ClassId()).Data());
     if (const std::uint16_t code = job->Submit(static_cast<GCommand*>(command.Get()))) {
-      std::fprintf(stderr, "print_demo: the chain failed with error %u; the job was aborted\n",
-                   code);
-      return code;
+      const int left = printer.SpoolFileCount();
+      std::fprintf(stderr,
+                   "print_demo: the chain failed with error %u; the job was aborted, %d spool "
+                   "files left\n",
+                   code, left);
+      // The exit status keeps the code's low byte; never 0 for a failure.
+      return left != 0 || (code & 0xFF) == 0 ? 1 : code;
     }
   }
 
@@ -157,6 +161,10 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // A file-size limit on the port file is a write error the job reports,
+  // not the end of the process.
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // in order with the errors
   print_demo::DemoPrinter printer;
   if (std::string failed = printer.Start(out); !failed.empty()) {
     std::fprintf(stderr, "print_demo: the set-up failed: %s\n", failed.c_str());

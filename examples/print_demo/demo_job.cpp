@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "config/attributes/value_attribute.h"
 #include "config/paper/media.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
@@ -17,7 +18,6 @@
 #include "fonts/tt_file_reader.h"
 #include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
-#include "config/attributes/value_attribute.h"
 #include "output/commands/job_commands.h"
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
@@ -121,15 +121,15 @@ std::string FontBytes() {
   const auto count = std::uint16_t(glyphs.size());
   auto [glyf, loca] = GlyfAndLoca(glyphs, false);
   TrueTypeWriter font;
-  font.Add("cmap", CmapTable({{3, 1,
-                               CmapFormat4({{kFirstCode, kLastCode, 0, map},
-                                            {0xFFFF, 0xFFFF, 1, {}}})}}));
+  font.Add(
+      "cmap",
+      CmapTable({{3, 1, CmapFormat4({{kFirstCode, kLastCode, 0, map}, {0xFFFF, 0xFFFF, 1, {}}})}}));
   font.Add("glyf", glyf);
   font.Add("head", HeadTable(0, 0, 0, kGlyphColumns * kCell, kGlyphRows * kCell));
   font.Add("hhea", MetricsHeader(count));
-  font.Add("hmtx", MetricsTable(std::vector<std::pair<std::uint16_t, std::int16_t>>(
-                                    count, {kAdvance, 0}),
-                                {}));
+  font.Add(
+      "hmtx",
+      MetricsTable(std::vector<std::pair<std::uint16_t, std::int16_t>>(count, {kAdvance, 0}), {}));
   font.Add("loca", loca);
   font.Add("maxp", MaxpTable(count));
   font.Add("name", NameTable());
@@ -244,6 +244,15 @@ void DemoPrinter::ReleaseJob() {
   job_ = nullptr;
 }
 
+int DemoPrinter::SpoolFileCount() const {
+  int count = 0;
+  std::error_code failed;
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(folder_ + "/Spool", failed))
+    count += entry.is_regular_file() ? 1 : 0;
+  return count;
+}
+
 DemoFont::DemoFont(const std::string& folder) : path_(folder + "/demo-font.ttf") {
   std::ofstream(path_, std::ios::binary) << FontBytes();
   auto reader = std::make_unique<GTTFileReader>(0u);
@@ -286,7 +295,8 @@ std::vector<GCountedPtr> MakePage(int n, const GMedia& medium, DemoFont* font,
   const GSize16 size = medium.GetPrintableSize();
   const int unit = std::min(size.width, size.height) / 12;
   auto at = [&](int x, int y) {
-    return GShortPoint{std::int16_t(origin.width + x * unit), std::int16_t(origin.height + y * unit)};
+    return GShortPoint{std::int16_t(origin.width + x * unit),
+                       std::int16_t(origin.height + y * unit)};
   };
   // The tag: a square whose place along the top tells the page.
   const GShortPoint tag = at(1 + n, 1);
@@ -300,8 +310,8 @@ std::vector<GCountedPtr> MakePage(int n, const GMedia& medium, DemoFont* font,
   GShortPointArray::CopyOf(star, 5, star_points);
   page.emplace_back(new GPolygonGraphic(star_points, nullptr, 0u));
   // A wave of two Bezier segments.
-  const GShortPoint wave[] = {at(7, 5), at(8, 3), at(9, 7), at(10, 5), at(11, 3), at(11, 7),
-                              at(11, 5)};
+  const GShortPoint wave[] = {at(7, 5),  at(8, 3),  at(9, 7), at(10, 5),
+                              at(11, 3), at(11, 7), at(11, 5)};
   GShortPointArray wave_points;
   GShortPointArray::CopyOf(wave, 7, wave_points);
   page.emplace_back(new GPolyBezierGraphic(wave_points, nullptr, 0u));
@@ -329,11 +339,11 @@ std::vector<GCountedPtr> MakePage(int n, const GMedia& medium, DemoFont* font,
       pixels[y * stride + x] = std::uint8_t(x * 4 + y / 12);
   GBitmap gradient(new GBitmapImp(kWidth, kHeight, 8, 1, std::move(pixels), nullptr));
   const GShortPoint corner = at(6, 8);
-  page.emplace_back(new GRasterGraphic(
-      gradient, nullptr, GShortRect{0, 0, kWidth, kHeight},
-      GShortRect{corner.x, corner.y, std::int16_t(corner.x + 4 * unit),
-                 std::int16_t(corner.y + 3 * unit)},
-      GBitmap()));
+  page.emplace_back(
+      new GRasterGraphic(gradient, nullptr, GShortRect{0, 0, kWidth, kHeight},
+                         GShortRect{corner.x, corner.y, std::int16_t(corner.x + 4 * unit),
+                                    std::int16_t(corner.y + 3 * unit)},
+                         GBitmap()));
   page.emplace_back(new GPageEnd(0u));
   return page;
 }

@@ -73,6 +73,9 @@ class DemoPrinter {
                               std::uint16_t pages_per_sheet);
   void ReleaseJob();
 
+  // The files left in the spool directory (its folders included).
+  int SpoolFileCount() const;
+
   testing_support::AcceptanceInstall& Install() { return install_; }
 
  private:
@@ -109,7 +112,6 @@ class DemoFont {
 // text "Page n" in `font` (a new handle of it; none without a font) and a
 // 64 x 48 grey gradient raster, then the page end. The drawing is laid out
 // on the medium's printable area.
-std::vector<GCountedPtr> MakePage(int n, const GMedia& medium, DemoFont* font,
-                                  GJobDriverData& job);
+std::vector<GCountedPtr> MakePage(int n, const GMedia& medium, DemoFont* font, GJobDriverData& job);
 
 }  // namespace print_demo
