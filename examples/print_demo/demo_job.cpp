@@ -31,6 +31,7 @@
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
+#include "platform/host/system.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/truetype_writer.h"
 
@@ -106,6 +107,17 @@ std::string CellGlyph(const char* cells) {
     }
   }
   return glyph + xs + ys;
+}
+
+// The font's record for a face `pixels` high.
+GFontDescriptionRecord Record(std::int16_t pixels) {
+  GFontDescriptionRecord record;
+  record.selector = kUnicodeSelector;
+  record.height = pixels;
+  record.words2[2] = kFirstCode;
+  record.words2[3] = kLastCode;
+  record.words2[4] = kFirstCode;  // codes without a glyph print as spaces
+  return record;
 }
 
 std::string FontBytes() {
@@ -217,12 +229,16 @@ GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record
   auto* key = new GPrinterKey(install_.Printer(), testing_support::kFixturePrinter, 0);
   job_ = CheckOutJobDriverData(key, cookie_);
   if (!job_) return nullptr;
-  // The spool directory, in P1's printer data as the spooler keeps it.
+  // The spool directory: P1's printer data names it, as the spooler keeps
+  // it; the services cannot reach a job's printer handle (they know the
+  // handles of the user interface's contexts only), so the process's TMP
+  // names it too, which they read next.
   const std::u16string spool = kSpoolFolder;
   if (job_->BindDevMode(reinterpret_cast<const platform::DevModeW*>(record.data())) != 1 ||
       platform::SetPrinterDataW(install_.Printer(), u"TempDirectoryLocation", platform::kRegSz,
                                 reinterpret_cast<const platform::BYTE*>(spool.c_str()),
-                                platform::DWORD(2 * (spool.size() + 1))) != 0) {
+                                platform::DWORD(2 * (spool.size() + 1))) != 0 ||
+      platform::SetEnvironmentVariableW(u"TMP", kSpoolFolder) != 1) {
     ReleaseJob();
     return nullptr;
   }
@@ -256,25 +272,22 @@ int DemoPrinter::SpoolFileCount() const {
 DemoFont::DemoFont(const std::string& folder) : path_(folder + "/demo-font.ttf") {
   std::ofstream(path_, std::ios::binary) << FontBytes();
   auto reader = std::make_unique<GTTFileReader>(0u);
-  if (reader->OpenHost(path_.c_str())) reader_ = reader.release();
+  if (!reader->OpenHost(path_.c_str())) return;
+  reader_ = reader.release();
+  // The pool takes the reader and frees it with its last handle.
+  anchor_ = std::make_unique<GTTFontImp>(0, Record(0), GFontAngleBlock{}, GTTFontPool::Instance(),
+                                         reader_);
 }
 
 DemoFont::~DemoFont() {
-  if (!pooled_) delete reader_;
+  anchor_.reset();
   std::filesystem::remove(path_);
 }
 
 GFont* DemoFont::NewFont(GJobDriverData& job, std::int16_t pixels) {
   GJobFontDatabase* database = job.GetJobFontDatabase();
   if (!reader_ || !database) return nullptr;
-  GFontDescriptionRecord record;
-  record.selector = kUnicodeSelector;
-  record.height = pixels;
-  record.words2[2] = kFirstCode;
-  record.words2[3] = kLastCode;
-  record.words2[4] = kFirstCode;  // codes without a glyph print as spaces
-  auto* face = new GTTFontImp(0, record, {}, GTTFontPool::Instance(), reader_);
-  pooled_ = true;
+  auto* face = new GTTFontImp(0, Record(pixels), {}, GTTFontPool::Instance(), reader_);
   face->SetDatabaseKey(GJobFontDatabase::NextSerial());
   database->CountReference(face);
   return new GFont(face, &job);

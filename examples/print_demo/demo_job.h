@@ -28,6 +28,7 @@
 
 class GFont;
 class GMedia;
+class GTTFontImp;
 class GTTFontReader;
 
 namespace print_demo {
@@ -86,7 +87,8 @@ class DemoPrinter {
   bool started_ = false;
 };
 
-// The demonstration's font, its reader opened on a file in `folder`.
+// The demonstration's font, its reader opened on a file in `folder` and
+// kept in the font pool (which must outlive it) by a face of its own.
 class DemoFont {
  public:
   explicit DemoFont(const std::string& folder);
@@ -102,8 +104,8 @@ class DemoFont {
 
  private:
   std::string path_;
-  GTTFontReader* reader_ = nullptr;  // the font pool's once a face is made
-  bool pooled_ = false;
+  GTTFontReader* reader_ = nullptr;     // the font pool's
+  std::unique_ptr<GTTFontImp> anchor_;  // a face that keeps the reader pooled
 };
 
 // Page `n`'s commands for `job` (each held), in the order submitted: the
