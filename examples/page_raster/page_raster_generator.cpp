@@ -45,8 +45,8 @@ constexpr int kNoColour = -1;
 // The raster graphics' ordered dither: a 4 x 4 Bayer matrix, thresholds
 // spread evenly over 8..248.
 const GDitherMatrix& RasterDither() {
-  static const std::uint8_t kThresholds[16] = {8,   136, 40,  168, 200, 72,  232, 104,
-                                               56,  184, 24,  152, 248, 120, 216, 88};
+  static const std::uint8_t kThresholds[16] = {8,  136, 40, 168, 200, 72,  232, 104,
+                                               56, 184, 24, 152, 248, 120, 216, 88};
   static const GDitherMatrix matrix(4, 4, kThresholds, 0, 0);
   return matrix;
 }
@@ -117,8 +117,8 @@ struct GPageRasterGenerator::Page {
     }
     std::fill_n(block.get(), bytes, std::uint8_t{0xFF});
     pixels = block.get();
-    auto* implementation = new (std::nothrow) GBitmapImp(std::uint32_t(w), std::uint32_t(h), 1, 1,
-                                                         std::move(block), palette);
+    auto* implementation = new (std::nothrow)
+        GBitmapImp(std::uint32_t(w), std::uint32_t(h), 1, 1, std::move(block), palette);
     if (!implementation) return false;
     bitmap = GBitmap(implementation);
     width = w;
@@ -187,8 +187,7 @@ const GBitmap* GPageRasterGenerator::GetPage() const {
 GCountedPtr GPageRasterGenerator::Transform(const GCountedPtr& command) {
   if (auto* in_hand = As<GCommand>(command.Get())) {
     if (command_observer_) command_observer_(*in_hand);
-    if (page_ && in_hand->ClassId() == kGNullCommandId)
-      TakePageTransform(in_hand->GetAttributes());
+    if (page_ && in_hand->ClassId() == kGNullCommandId) TakePageTransform(in_hand->GetAttributes());
   }
   return GGeneratorClass::Transform(command);
 }
@@ -271,9 +270,9 @@ void GPageRasterGenerator::WritePage() {
   GetSink().Put(RWCString(line));
   const GShortRect whole{0, 0, std::int16_t(page->width), std::int16_t(page->height)};
   GShortRect source = whole;
-  std::unique_ptr<GRasterRowChain> chain =
-      GRasterSourceBuilder::Build(whole, source, nullptr, page->bitmap,
-                                  std::make_unique<GAdaptiveRowEncoder>(1, 1), GRasterChainValues{});
+  std::unique_ptr<GRasterRowChain> chain = GRasterSourceBuilder::Build(
+      whole, source, nullptr, page->bitmap, std::make_unique<GAdaptiveRowEncoder>(1, 1),
+      GRasterChainValues{});
   if (chain) {
     std::vector<std::uint8_t> row(chain->GetMaxRowBytes());
     for (;;) {
@@ -303,10 +302,10 @@ std::uint16_t GPageRasterGenerator::SetPenColor(GColorPaint& paint) {
 
 std::uint16_t GPageRasterGenerator::SetBrushColor(GColorPaint& paint) {
   const GRGBColor* colour = paint.GetColor();
-  paint_colour_ = colour && ColorToGray(colour->GetRed(), colour->GetGreen(), colour->GetBlue()) >=
-                                kGreyMiddle
-                      ? kPageWhite
-                      : kPageBlack;
+  paint_colour_ =
+      colour && ColorToGray(colour->GetRed(), colour->GetGreen(), colour->GetBlue()) >= kGreyMiddle
+          ? kPageWhite
+          : kPageBlack;
   return 0;
 }
 
@@ -317,7 +316,8 @@ GPageRasterGenerator::Style GPageRasterGenerator::StyleOf(GCommand& graphic, boo
   const GTransformAttribute* own = nullptr;
   for (RWSize i = 0; set && i < set->EntryCount(); ++i) {
     if (auto* transform = As<GTransformAttribute>(set->Children()[i].Get())) own = transform;
-    if (auto* mode = As<GFillMode>(set->Children()[i].Get()); mode && mode->GetMode() <= kFillWinding)
+    if (auto* mode = As<GFillMode>(set->Children()[i].Get());
+        mode && mode->GetMode() <= kFillWinding)
       fill_rule_ = mode->GetMode();
   }
   style.placement = Placement(own ? *own : page_transform_);
@@ -395,9 +395,9 @@ std::uint16_t GPageRasterGenerator::DrawRectangle(GRectangleGraphic& graphic) {
   const Style style = StyleOf(graphic, false);
   const GShortRect& r = graphic.GetBounds();
   Figure figure;
-  for (auto [x, y] : {std::pair{r.left, r.top}, std::pair{r.right, r.top},
-                      std::pair{r.right, r.bottom}, std::pair{r.left, r.bottom},
-                      std::pair{r.left, r.top}})
+  for (auto [x, y] :
+       {std::pair{r.left, r.top}, std::pair{r.right, r.top}, std::pair{r.right, r.bottom},
+        std::pair{r.left, r.bottom}, std::pair{r.left, r.top}})
     figure.Add(style.placement, x, y);
   DrawFigure(figure.xs, figure.ys, style);
   return Answer();
@@ -408,7 +408,8 @@ std::uint16_t GPageRasterGenerator::DrawPolygon(GPolygonGraphic& graphic) {
   Figure figure;
   for (std::uint32_t i = 0; i < graphic.GetPointCount(); ++i)
     figure.Add(style.placement, graphic.GetPoint(i)->x, graphic.GetPoint(i)->y);
-  if (!figure.xs.empty()) figure.Add(style.placement, graphic.GetPoint(0)->x, graphic.GetPoint(0)->y);
+  if (!figure.xs.empty())
+    figure.Add(style.placement, graphic.GetPoint(0)->x, graphic.GetPoint(0)->y);
   DrawFigure(figure.xs, figure.ys, style);
   return Answer();
 }
@@ -487,10 +488,11 @@ std::uint16_t GPageRasterGenerator::DrawTextString(GTextStringGraphic& graphic) 
   for (std::uint32_t i = 0; i < text->GetLength(); ++i) {
     GGlyphMetrics metrics;
     GByteBuffer* fetched = nullptr;
-    const std::uint32_t size = scaled.GetGlyphData(text->GetCode(i), font->GetSelector(), metrics,
-                                                   fetched);
+    const std::uint32_t size =
+        scaled.GetGlyphData(text->GetCode(i), font->GetSelector(), metrics, fetched);
     const std::unique_ptr<GByteBuffer> glyph(fetched);
-    const std::uint32_t row_bytes = (std::uint32_t(std::max<std::int16_t>(metrics.width, 0)) + 31) / 32 * 4;
+    const std::uint32_t row_bytes =
+        (std::uint32_t(std::max<std::int16_t>(metrics.width, 0)) + 31) / 32 * 4;
     const auto left = static_cast<std::int32_t>(std::floor(pen_x)) + metrics.x;
     const auto top = static_cast<std::int32_t>(std::floor(pen_y)) - metrics.y;
     if (glyph && size >= row_bytes * std::uint32_t(std::max<std::int16_t>(metrics.height, 0)) &&

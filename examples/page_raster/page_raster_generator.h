@@ -158,7 +158,7 @@ class GPageRasterGenerator final
   void WritePage();
   std::uint16_t Answer(std::uint16_t code = 0) { return code ? code : GetSink().GetWriteError(); }
 
-  std::unique_ptr<Page> page_;          // the page in hand
+  std::unique_ptr<Page> page_;           // the page in hand
   std::unique_ptr<GMedia> last_medium_;  // the previous page's
   GTransformAttribute page_transform_;
   std::uint32_t fill_rule_ = 0;     // kFillEvenOdd or kFillWinding

@@ -20,10 +20,13 @@
 #include "filters/load.h"
 #include "fonts/font_database.h"
 #include "fonts/tt_font_pool.h"
+#include "output/attributes/fill_mode.h"
 #include "output/commands/job_commands.h"
 #include "output/core/peripheral_composite.h"
 #include "output/core/state.h"
+#include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
+#include "output/graphics/raster_graphic.h"
 #include "output/port/file_output_target.h"
 #include "platform/host/files.h"
 #include "platform/host/system.h"
@@ -126,10 +129,10 @@ TEST_F(PrintRoadGolden, AFaceUpJobReachesThePortFileByteForByte) {
   chain->AddChild(new GPageRasterGenerator);
   job_->SetOutputChain(chain);
 
-  EXPECT_EQ(Submit(new GDocumentStart(Set({new GValueAttribute(1, kFaceUpKey),
-                                           new GStringAttribute("demo", 800),
-                                           new GValueAttribute(0, 801)}),
-                                      u"FILE:C:\\Out\\road.prn", u"road", job_, 0u)),
+  EXPECT_EQ(Submit(new GDocumentStart(
+                Set({new GValueAttribute(1, kFaceUpKey), new GStringAttribute("demo", 800),
+                     new GValueAttribute(0, 801)}),
+                u"FILE:C:\\Out\\road.prn", u"road", job_, 0u)),
             0);
   for (int page = 1; page <= 2; ++page) {
     EXPECT_EQ(Submit(new GPageStart(Set({new GMedia(*medium)}), 0u)), 0);
@@ -140,16 +143,97 @@ TEST_F(PrintRoadGolden, AFaceUpJobReachesThePortFileByteForByte) {
   }
   EXPECT_EQ(Submit(new GDocumentEnd(nullptr, u"", u"", 0u)), 0);
 
-  const std::string kPage2 = "PAGE 32 4\r\n" + std::string("\x02\x00\x02\xFD\x00", 5) +
-                             std::string("\x03\x00\x00", 3) +
-                             std::string("\x03\x00\x02\x01\xFF", 5) +
-                             std::string("\x03\x00\x00", 3) + "ENDPAGE\r\n";
+  const std::string kPage2 =
+      "PAGE 32 4\r\n" + std::string("\x02\x00\x02\xFD\x00", 5) + std::string("\x03\x00\x00", 3) +
+      std::string("\x03\x00\x02\x01\xFF", 5) + std::string("\x03\x00\x00", 3) + "ENDPAGE\r\n";
   const std::string kPage1 = "PAGE 32 4\r\n" + std::string("\x02\x00\x02\xFD\x00", 5) +
-                             std::string("\x03\x00\x00\x03\x00\x00\x03\x00\x00", 9) +
-                             "ENDPAGE\r\n";
+                             std::string("\x03\x00\x00\x03\x00\x00\x03\x00\x00", 9) + "ENDPAGE\r\n";
   EXPECT_EQ(Hex(ReadAll(out_.str() + "/road.prn")),
             Hex("RDYMSG DISPLAY = \"demo\"\r\n" + kPage2 + kPage1));
   EXPECT_TRUE(std::filesystem::is_empty(out_.str() + "/Spool"));
+}
+
+// The picture as rows of '#' (black) and '.' (white).
+std::vector<std::string> Picture(const GBitmap& page) {
+  std::vector<std::string> rows;
+  const GBitmapImp* image = page.GetImplementation();
+  for (std::uint32_t y = 0; image && y < image->GetHeight(); ++y) {
+    std::string& row = rows.emplace_back();
+    for (std::uint32_t x = 0; x < image->GetWidth(); ++x)
+      row += (image->GetPixels()[y * image->GetRowStride() + x / 8] >> (7 - x % 8)) & 1 ? '.' : '#';
+  }
+  return rows;
+}
+
+GGraphicBundle* Bundle(std::initializer_list<GAttribute*> attributes) {
+  auto* bundle = new GGraphicBundle;
+  for (GAttribute* attribute : attributes)
+    bundle->AddChild(attribute);
+  return bundle;
+}
+
+// Each graphic drawn alone on an 8 x 4 page (the page start's set: the
+// medium, and a transform where given), its picture read when the page
+// ends. Pixels are inside when their centres are.
+TEST(PageRasterGenerator, DrawsEachGraphicByItsStateAndPlacement) {
+  // A square traced twice: every row crosses its sides twice over.
+  static const GShortPoint kTwice[] = {{0, 0}, {4, 0}, {4, 4}, {0, 4},
+                                       {0, 0}, {4, 0}, {4, 4}, {0, 4}};
+  static const GShortPoint kBezier[] = {{0, 0}, {2, 0}, {5, 0}, {7, 0}};
+  // Two 1-bit pixels, black then white, in a padded row.
+  static const std::uint8_t kTwoPixels[4] = {0x40, 0, 0, 0};
+  const GPaletteEntry palette[2] = {{0, 0, 0, 255}, {255, 255, 255, 255}};
+  auto raster = [&] {
+    GBitmap bitmap(new GBitmapImp(2, 1, 1, 1, kTwoPixels, new GPaletteTable(palette)));
+    return new GRasterGraphic(bitmap, {0, 0, 2, 1}, {0, 0, 4, 2}, GBitmap(), nullptr, 0u);
+  };
+  const std::string kBlank = "........";
+  struct Case {
+    const char* what;
+    GCommand* graphic;
+    GTransformAttribute* page_transform;
+    std::vector<std::string> picture;
+  } cases[] = {
+      {"winding rule",
+       new GPolygonGraphic(GShortPointArray(kTwice, 8), Bundle({new GFillMode(kFillWinding, 0u)}),
+                           0u),
+       nullptr,
+       {"####....", "####....", "####....", "####...."}},
+      {"even-odd rule",
+       new GPolygonGraphic(GShortPointArray(kTwice, 8), Bundle({new GFillMode(kFillEvenOdd, 0u)}),
+                           0u),
+       nullptr,
+       {kBlank, kBlank, kBlank, kBlank}},
+      {"pen alone",
+       new GRectangleGraphic({1, 1, 7, 3},
+                             Bundle({new GNoBrush(kBrushKey), new GPen(1, nullptr, kPenKey)}), 0u),
+       nullptr,
+       {kBlank, ".#######", ".#.....#", ".#######"}},
+      {"turned by the page",
+       new GRectangleGraphic({0, 0, 2, 1}, nullptr, 0u),
+       new GTransformAttribute(90, {0, 3}, {1.0F, 1.0F}),
+       {kBlank, "#.......", "#.......", kBlank}},
+      {"Bezier run",
+       new GPolyBezierGraphic(GShortPointArray(kBezier, 4), nullptr, 0u),
+       nullptr,
+       {"########", kBlank, kBlank, kBlank}},
+      {"raster scaled", raster(), nullptr, {"##......", "##......", kBlank, kBlank}},
+  };
+  for (Case& c : cases) {
+    GCountedPtr graphic(c.graphic);
+    GPageRasterGenerator generator;
+    std::vector<std::string> picture;
+    generator.SetPageObserver([&](const GBitmap& page) { picture = Picture(page); });
+    GState* set =
+        Set({new GMedia("", {8, 4}, {8, 4}, {0, 0}, 0, 0, 600, 600, kPageMediumKey, 0, "", "")});
+    if (c.page_transform) set->AddChild(c.page_transform);
+    GPageStart start(set, 0u);
+    GPageEnd end(0u);
+    EXPECT_EQ(generator.PageStart(start), 0) << c.what;
+    EXPECT_EQ(c.graphic->Execute(generator), 0) << c.what;
+    EXPECT_EQ(generator.PageEnd(end), 0) << c.what;
+    EXPECT_EQ(picture, c.picture) << c.what;
+  }
 }
 
 }  // namespace
