@@ -44,31 +44,21 @@ struct Printer {
 };
 Printer* g_printer = nullptr;
 
-// `key` of `set` (its first, depth first) := `value`, added when missing.
-void SetOrAdd(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
-  if (!SetValueIfPresent(set, key, value)) set->AddChild(new GValueAttribute(value, key));
-}
-
-// A document start for the job, its medium (259) and orientation (265),
-// and the settings of `road`.
+// A document start for the job with the settings of `road`.
 GCountedPtr Document(Road road) {
-  GCountedPtr start(MakeDocumentStart(*g_printer->job, kPort, u"bench"));
+  GCountedPtr start = print_demo::MakeDocument(*g_printer->job, *g_printer->medium, kPort);
   GAttributeComposite* set = static_cast<GCommand*>(start.Get())->GetAttributes();
-  auto* sheet = new GMedia(*g_printer->medium);
-  sheet->SetKey(kSetMediumKey);
-  set->AddChild(sheet);
-  SetOrAdd(set, kSetOrientationKey, 0);
   SetValueIfPresent(FindComposite(set, kNupSettingsKey), kPagesPerSheetKey,
                     road == Road::kNup4 ? 4 : 1);
   if (road == Road::kChain) {
-    SetOrAdd(set, 710, 1);
-    SetOrAdd(set, 1229, 1);
+    print_demo::SetOrAddValue(set, 710, 1);
+    print_demo::SetOrAddValue(set, 1229, 1);
     auto* mark = new GAttributeComposite(379u);
     mark->AddChild(new GValueAttribute(0, 381));
     mark->AddChild(new GValueAttribute(0, 382));
     set->AddChild(mark);
   }
-  if (road == Road::kBooklet) SetOrAdd(set, 279, 1);
+  if (road == Road::kBooklet) print_demo::SetOrAddValue(set, 279, 1);
   return start;
 }
 
@@ -89,12 +79,8 @@ void PrintPages(benchmark::State& state, Road road) {
     }
     GJobDriverData& job = *g_printer->job;
     job.SetOutputChain(static_cast<GPeripheral*>(chain.Get()));
-    std::uint16_t codes = job.Submit(static_cast<GCommand*>(start.Get()));
-    for (int n = 1; n <= pages; ++n)
-      for (const GCountedPtr& command :
-           print_demo::MakePage(n, *g_printer->medium, g_printer->font.get(), job))
-        codes |= job.Submit(static_cast<GCommand*>(command.Get()));
-    codes |= job.Submit(new GDocumentEnd(nullptr, kPort, u"bench", 0u));
+    const std::uint16_t codes =
+        print_demo::PrintDocument(job, start, pages, *g_printer->medium, g_printer->font.get());
     job.SetOutputChain(nullptr);
     job.ResetFonts();  // the pages' faces
     if (codes) {

@@ -89,18 +89,10 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
     std::fprintf(stderr, "print_demo: no medium for the document's paper\n");
     return 1;
   }
-  GCountedPtr start(MakeDocumentStart(*job, print_demo::kDemoPort, u"print demo"));
-  auto* document = static_cast<GDocumentStart*>(start.Get());
-  if (!document) return 1;
-  // The document's medium (259) and orientation (265), which the imposing
-  // filters lay their sheets out by, and the display line's text (800).
-  GAttributeComposite* set = document->GetAttributes();
-  auto* sheet = new GMedia(*medium);
-  sheet->SetKey(kSetMediumKey);
-  set->AddChild(sheet);
-  if (!FindValueAttribute(set, kSetOrientationKey))
-    set->AddChild(new GValueAttribute(0, kSetOrientationKey));
-  set->AddChild(new GStringAttribute("print demo", kDisplayTextKey));
+  GCountedPtr start = print_demo::MakeDocument(*job, *medium, print_demo::kDemoPort);
+  if (!start) return 1;
+  GAttributeComposite* set = static_cast<GCommand*>(start.Get())->GetAttributes();
+  set->AddChild(new GStringAttribute("print demo", kDisplayTextKey));  // the display line
 
   auto* generator = new GPageRasterGenerator;
   int pictures = 0;
@@ -117,22 +109,18 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
   job->SetOutputChain(static_cast<GPeripheral*>(chain.Get()));
 
   print_demo::DemoFont font(out);
-  std::vector<GCountedPtr> commands = {start};
-  for (int n = 1; n <= kPages; ++n)
-    for (GCountedPtr& command : print_demo::MakePage(n, *medium, &font, *job))
-      commands.push_back(command);
-  commands.emplace_back(new GDocumentEnd(nullptr, print_demo::kDemoPort, u"print demo", 0u));
-  for (const GCountedPtr& command : commands) {
-    std::printf("%s\n", GetFactory()->StringIdOf(command->ClassId()).Data());
-    if (const std::uint16_t code = job->Submit(static_cast<GCommand*>(command.Get()))) {
-      const int left = printer.SpoolFileCount();
-      std::fprintf(stderr,
-                   "print_demo: the chain failed with error %u; the job was aborted, %d spool "
-                   "files left\n",
-                   code, left);
-      // The exit status keeps the code's low byte; never 0 for a failure.
-      return left != 0 || (code & 0xFF) == 0 ? 1 : code;
-    }
+  const std::uint16_t code =
+      print_demo::PrintDocument(*job, start, kPages, *medium, &font, [](const GCommand& command) {
+        std::printf("%s\n", GetFactory()->StringIdOf(command.ClassId()).Data());
+      });
+  if (code) {
+    const int left = printer.SpoolFileCount();
+    std::fprintf(stderr,
+                 "print_demo: the chain failed with error %u; the job was aborted, %d spool "
+                 "files left\n",
+                 code, left);
+    // The exit status keeps the code's low byte; never 0 for a failure.
+    return left != 0 || (code & 0xFF) == 0 ? 1 : code;
   }
 
   std::string error;

@@ -12,6 +12,7 @@
 #include "driver/render/load.h"
 #include "driver/services/driver_server.h"
 #include "examples/page_raster/page_raster_generator.h"
+#include "examples/print_road/canonical_chain.h"
 #include "filters/load.h"
 #include "filters/nup_filter.h"
 #include "fonts/font_database.h"
@@ -291,6 +292,40 @@ GFont* DemoFont::NewFont(GJobDriverData& job, std::int16_t pixels) {
   face->SetDatabaseKey(GJobFontDatabase::NextSerial());
   database->CountReference(face);
   return new GFont(face, &job);
+}
+
+GCountedPtr MakeDocument(GJobDriverData& job, const GMedia& medium, const RWWString& port) {
+  GCountedPtr start(MakeDocumentStart(job, port, u"print demo"));
+  GAttributeComposite* set = start ? static_cast<GCommand*>(start.Get())->GetAttributes() : nullptr;
+  if (!set) return GCountedPtr();
+  auto* sheet = new GMedia(medium);
+  sheet->SetKey(kSetMediumKey);
+  set->AddChild(sheet);
+  if (!FindValueAttribute(set, kSetOrientationKey))
+    set->AddChild(new GValueAttribute(0, kSetOrientationKey));
+  return start;
+}
+
+void SetOrAddValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
+  if (!SetValueIfPresent(set, key, value)) set->AddChild(new GValueAttribute(value, key));
+}
+
+std::uint16_t PrintDocument(GJobDriverData& job, const GCountedPtr& start, int pages,
+                            const GMedia& medium, DemoFont* font,
+                            const std::function<void(const GCommand&)>& before) {
+  std::vector<GCountedPtr> commands = {start};
+  for (int n = 1; n <= pages; ++n)
+    for (GCountedPtr& command : MakePage(n, medium, font, job))
+      commands.push_back(command);
+  commands.emplace_back(new GDocumentEnd(
+      nullptr, start.Get() ? static_cast<GDocumentStart*>(start.Get())->GetPortName() : RWWString(),
+      u"print demo", 0u));
+  for (const GCountedPtr& command : commands) {
+    auto* in_hand = static_cast<GCommand*>(command.Get());
+    if (before) before(*in_hand);
+    if (const std::uint16_t code = job.Submit(in_hand)) return code;
+  }
+  return 0;
 }
 
 std::vector<GCountedPtr> MakePage(int n, const GMedia& medium, DemoFont* font,

@@ -18,14 +18,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "driver/render/job_driver_data.h"
+#include "foundation/rw/wstring.h"
 #include "persist/counted_ptr.h"
 #include "tests/support/acceptance_install.h"
 
+class GAttributeComposite;
+class GCommand;
 class GFont;
 class GMedia;
 class GTTFontImp;
@@ -107,6 +111,23 @@ class DemoFont {
   GTTFontReader* reader_ = nullptr;     // the font pool's
   std::unique_ptr<GTTFontImp> anchor_;  // a face that keeps the reader pooled
 };
+
+// A document start for `job` (MakeDocumentStart's: a copy of the job's
+// settings) on `port`, with a copy of `medium` (259) and orientation 0
+// (265) unless the settings hold one: what the imposing filters lay their
+// sheets out by. Null when it cannot be made.
+GCountedPtr MakeDocument(GJobDriverData& job, const GMedia& medium, const RWWString& port);
+
+// `key` of `set` (its first, depth first, as the filters find it) set to
+// `value`; a new value attribute when there is none.
+void SetOrAddValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value);
+
+// Hands `start`, pages 1 to `pages` (MakePage) and a document end to the
+// job driver, `before` told of each command first. Answers the first
+// error code (the job then aborted; nothing more is handed on), else 0.
+std::uint16_t PrintDocument(GJobDriverData& job, const GCountedPtr& start, int pages,
+                            const GMedia& medium, DemoFont* font,
+                            const std::function<void(const GCommand&)>& before = {});
 
 // Page `n`'s commands for `job` (each held), in the order submitted: the
 // page start on a copy of `medium` (key 259) with orientation 0 (265), a
