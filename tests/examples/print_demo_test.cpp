@@ -7,11 +7,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "examples/port_to_png/port_to_png.h"
 #include "platform/host/types.h"
 #include "tests/support/test_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
@@ -74,6 +77,48 @@ TEST(PrintDemo, AFullDiskOnThePortAbortsTheJobWithItsError) {
   EXPECT_NE(testing_support::ReadAll(folder.str() + "/demo.log").find("GJobAbort"),
             std::string::npos);
   std::filesystem::remove_all(folder.str());
+}
+
+// The port file of the print road's golden, written by hand: the display
+// line; a page of 32 x 4 pixels whose rows are 02 00 02 FD 00 (run-length:
+// FD repeats the next byte 257 - 253 = 4 times, a white row), 03 00 00 (a
+// delta row changing nothing: the seed again), 03 00 02 01 FF (byte 1 of
+// the seed becomes FF: pixels 8-15 black), 03 00 00; then a white page.
+const std::string kLine = "RDYMSG DISPLAY = \"demo\"\r\n";
+const std::string kFirst = testing_support::Unhex(
+    "50 41 47 45 20 33 32 20 34 0D 0A 02 00 02 FD 00 03 00 00 03 00 02 01 FF 03 00 00 "
+    "45 4E 44 50 41 47 45 0D 0A");
+const std::string kSecond = testing_support::Unhex(
+    "50 41 47 45 20 33 32 20 34 0D 0A 02 00 02 FD 00 03 00 00 03 00 00 03 00 00 "
+    "45 4E 44 50 41 47 45 0D 0A");
+
+TEST(PortFile, DecodesTheGoldenAndRefusesItsDamage) {
+  const std::string file = kLine + kFirst + kSecond;
+  std::vector<PortPage> pages;
+  std::vector<std::string> lines;
+  std::string error;
+  ASSERT_TRUE(port_to_png::ReadPortPages(file, pages, lines, error)) << error;
+  using Rows = std::vector<std::vector<std::uint8_t>>;
+  const Rows white(4, {0, 0, 0, 0}),
+      marked = {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0xFF, 0, 0}, {0, 0xFF, 0, 0}};
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_EQ(pages[0].rows, marked);
+  EXPECT_EQ(pages[1].rows, white);
+  EXPECT_EQ(lines, std::vector<std::string>{"RDYMSG DISPLAY = \"demo\""});
+  // Every prefix fails but those that end after a line or a page.
+  for (std::size_t n = 0; n < file.size(); ++n) {
+    pages.clear(), lines.clear();
+    const bool whole = n == 0 || n == kLine.size() || n == kLine.size() + kFirst.size();
+    EXPECT_EQ(port_to_png::ReadPortPages(file.substr(0, n), pages, lines, error), whole) << n;
+  }
+  // Seeded flips: the fuzz target's checks, and its corpus.
+  std::mt19937 random(58);
+  for (int round = 0; round < 2000; ++round) {
+    std::string flipped = file;
+    flipped[random() % flipped.size()] ^= char(1 << random() % 8);
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(flipped.data()), flipped.size());
+  }
+  EXPECT_EQ(testing_support::ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 3);
 }
 
 }  // namespace
