@@ -1,6 +1,7 @@
 #include "examples/print_demo/demo_job.h"
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
