@@ -59,7 +59,9 @@ RWWString GUIOSFactory::GetDriverDataFile(GDriverData* printer) {
 }
 
 platform::HANDLE GUIOSFactory::GetPrinterHandle(GDriverData* printer) {
-  GDriverContext* context = GDriverContext::FromDriverData(printer);
+  // A job's render-time driver data stands on the context base too: its
+  // printer data is read through the handle the job was made with.
+  auto* context = dynamic_cast<GDriverContextBase*>(printer);
   return context ? context->GetPrinterHandle() : nullptr;
 }
 

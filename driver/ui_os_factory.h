@@ -24,8 +24,8 @@ class GUIOSFactory : public GNTOSFactory {
   // context's handle (GetPrinterHandle's) or, without one, a handle opened
   // by the printer's name (and closed again); empty when it cannot be read.
   RWWString GetDriverDataFile(GDriverData* printer) override;
-  // The handle of `printer`'s context; null for a driver data that is no
-  // context.
+  // The handle of `printer`'s context (a job's driver data included: it
+  // stands on the context base); null for a driver data that is none.
   platform::HANDLE GetPrinterHandle(GDriverData* printer) override;
   // A new GMiniInstaller for the printer (update_request.h), which runs
   // the update request as it is made; null when memory is exhausted.

@@ -39,6 +39,16 @@ constexpr RWSubsystemClasses::List kPageRasterLists[] = {&PageRasterGeneratorCla
 constinit RWSubsystemClasses g_classes(kPageRasterLists);
 
 constexpr std::uint8_t kGreyMiddle = 128;
+// Coordinates are held within this distance of the page, far outside any
+// page, so that a placement of outside data never leaves the integers.
+constexpr double kFar = 1 << 20;
+// The widest pen drawn.
+constexpr std::int32_t kWidestPen = 64;
+
+// The pixel that holds `v`, within kFar.
+std::int32_t Pixel(double v) {
+  return static_cast<std::int32_t>(std::clamp(std::floor(v), -kFar, kFar));
+}
 // A colour of the page's, or none.
 constexpr int kNoColour = -1;
 
@@ -66,8 +76,9 @@ struct Placement {
       cos = std::cos(radians);
       sin = std::sin(radians);
     }
-    sx = t.GetScale().x;
-    sy = t.GetScale().y;
+    // A scale that is no number scales nothing.
+    sx = std::isfinite(t.GetScale().x) ? t.GetScale().x : 1.0;
+    sy = std::isfinite(t.GetScale().y) ? t.GetScale().y : 1.0;
     ox = t.GetOffset().x;
     oy = t.GetOffset().y;
   }
@@ -76,6 +87,19 @@ struct Placement {
     py = oy + sy * (-x * sin + y * cos);
   }
 };
+
+// The box on the page that `rect` covers once placed (two corners mapped,
+// rounded to pixel edges), within 16 bits.
+GShortRect PlacedBox(const Placement& placement, const GShortRect& rect) {
+  double x0, y0, x1, y1;
+  placement.Map(rect.left, rect.top, x0, y0);
+  placement.Map(rect.right, rect.bottom, x1, y1);
+  auto edge = [](double v) {
+    return static_cast<std::int16_t>(std::clamp(Pixel(v + 0.5), -32768, 32767));
+  };
+  return {edge(std::min(x0, x1)), edge(std::min(y0, y1)), edge(std::max(x0, x1)),
+          edge(std::max(y0, y1))};
+}
 
 // The points of a figure, placed.
 struct Figure {
@@ -88,7 +112,7 @@ struct Figure {
   }
 };
 
-// `value` held, or none.
+// `value` as a `T`, or null.
 template <class T>
 T* As(MPersistentObject* value) {
   return dynamic_cast<T*>(value);
@@ -116,14 +140,19 @@ struct GPageRasterGenerator::Page {
       return false;
     }
     std::fill_n(block.get(), bytes, std::uint8_t{0xFF});
-    pixels = block.get();
+    std::uint8_t* const block_start = block.get();
     auto* implementation = new (std::nothrow)
         GBitmapImp(std::uint32_t(w), std::uint32_t(h), 1, 1, std::move(block), palette);
-    if (!implementation) return false;
+    if (!implementation) {
+      delete palette;
+      return false;
+    }
     bitmap = GBitmap(implementation);
+    pixels = block_start;
     width = w;
     height = h;
     stride = implementation->GetRowStride();
+    cut = GShortRect{0, 0, std::int16_t(w), std::int16_t(h)};
     return true;
   }
   void Set(std::int32_t x, std::int32_t y, int colour) {
@@ -134,12 +163,28 @@ struct GPageRasterGenerator::Page {
     const auto mask = static_cast<std::uint8_t>(0x80u >> (x % 8));
     byte = static_cast<std::uint8_t>(colour == kPageWhite ? byte | mask : byte & ~mask);
   }
+  // Pixels `from` up to `to` of row `y`, a byte at a time where whole.
+  void Span(std::int32_t y, std::int32_t from, std::int32_t to, int colour) {
+    if (colour == kNoColour || y < std::max<std::int32_t>(0, cut.top) ||
+        y >= std::min<std::int32_t>(height, cut.bottom))
+      return;
+    from = std::max({from, 0, std::int32_t{cut.left}});
+    to = std::min({to, width, std::int32_t{cut.right}});
+    std::uint8_t* row = pixels + std::size_t(y) * stride;
+    const std::uint8_t fill = colour == kPageWhite ? 0xFF : 0x00;
+    for (; from < to && from % 8 != 0; ++from)
+      Set(from, y, colour);
+    for (; to - from >= 8; from += 8)
+      row[from / 8] = fill;
+    for (; from < to; ++from)
+      Set(from, y, colour);
+  }
   void Square(double x, double y, std::int32_t size, int colour) {
-    const auto left = static_cast<std::int32_t>(std::floor(x)) - (size - 1) / 2;
-    const auto top = static_cast<std::int32_t>(std::floor(y)) - (size - 1) / 2;
+    const std::int32_t left = Pixel(x) - (size - 1) / 2;
+    const std::int32_t top = Pixel(y) - (size - 1) / 2;
+    if (left >= width || top >= height || left + size <= 0 || top + size <= 0) return;
     for (std::int32_t row = top; row < top + size; ++row)
-      for (std::int32_t column = left; column < left + size; ++column)
-        Set(column, row, colour);
+      Span(row, left, left + size, colour);
   }
   void Line(double x0, double y0, double x1, double y1, std::int32_t size, int colour) {
     const double steps = std::ceil(std::max(std::fabs(x1 - x0), std::fabs(y1 - y0)));
@@ -332,7 +377,8 @@ GPageRasterGenerator::Style GPageRasterGenerator::StyleOf(GCommand& graphic, boo
   GPen* pen = bundle ? bundle->FindPen() : nullptr;
   if (pen && pen->ClassId() != kGNoPenId) {
     style.pen = kPageBlack;
-    style.pen_size = std::clamp<std::int32_t>(std::int32_t(pen->GetWidth()), 1, 256);
+    style.pen_size =
+        static_cast<std::int32_t>(std::clamp<std::uint32_t>(pen->GetWidth(), 1, kWidestPen));
     if (GPaint* paint = pen->GetPaint()) {
       paint_colour_ = kPageBlack;
       paint->ApplyToPen(*this);
@@ -345,6 +391,7 @@ GPageRasterGenerator::Style GPageRasterGenerator::StyleOf(GCommand& graphic, boo
                  std::int16_t(page_ ? page_->height : 0)};
   GClip* clip = bundle ? bundle->FindClip() : nullptr;
   if (GShortRect bounds; clip && clip->GetBounds(bounds)) {
+    bounds = PlacedBox(style.placement, bounds);
     cut = GShortRect{std::max(cut.left, bounds.left), std::max(cut.top, bounds.top),
                      std::min(cut.right, bounds.right), std::min(cut.bottom, bounds.bottom)};
   }
@@ -359,8 +406,8 @@ void GPageRasterGenerator::DrawFigure(std::span<const double> xs, std::span<cons
   if (style.fill != kNoColour && n >= 3) {
     const double top = *std::min_element(ys.begin(), ys.end());
     const double bottom = *std::max_element(ys.begin(), ys.end());
-    const auto first = static_cast<std::int32_t>(std::max(0.0, std::floor(top)));
-    const auto last = static_cast<std::int32_t>(std::min(double(page_->height), std::ceil(bottom)));
+    const std::int32_t first = std::max(0, Pixel(top));
+    const std::int32_t last = std::min(page_->height, Pixel(std::ceil(bottom)));
     std::vector<std::pair<double, int>> crossings;
     for (std::int32_t y = first; y < last; ++y) {
       const double centre = y + 0.5;
@@ -378,10 +425,10 @@ void GPageRasterGenerator::DrawFigure(std::span<const double> xs, std::span<cons
         const bool inside = fill_rule_ == kFillWinding ? winding != 0 : winding % 2 != 0;
         if (!inside) continue;
         // Pixels whose centres lie in [a, b).
-        const double from = std::max(std::ceil(crossings[k].first - 0.5), -1.0);
-        const double to = std::min(std::ceil(crossings[k + 1].first - 0.5), double(page_->width));
-        for (auto x = static_cast<std::int32_t>(from); x < static_cast<std::int32_t>(to); ++x)
-          page_->Set(x, y, style.fill);
+        const std::int32_t from = std::max(-1, Pixel(std::ceil(crossings[k].first - 0.5)));
+        const std::int32_t to =
+            std::min(page_->width, Pixel(std::ceil(crossings[k + 1].first - 0.5)));
+        page_->Span(y, from, to, style.fill);
       }
     }
   }
@@ -442,15 +489,7 @@ std::uint16_t GPageRasterGenerator::BeginBezier(GPolyBezierGraphic& graphic) {
 std::uint16_t GPageRasterGenerator::DrawBitmap(GRasterGraphic& graphic) {
   const Style style = StyleOf(graphic, false);
   if (!page_) return Answer();
-  const GShortRect t = graphic.GetSecondRect();
-  double x0, y0, x1, y1;
-  style.placement.Map(t.left, t.top, x0, y0);
-  style.placement.Map(t.right, t.bottom, x1, y1);
-  auto edge = [](double v) {
-    return static_cast<std::int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
-  };
-  const GShortRect target{edge(std::min(x0, x1)), edge(std::min(y0, y1)), edge(std::max(x0, x1)),
-                          edge(std::max(y0, y1))};
+  const GShortRect target = PlacedBox(style.placement, graphic.GetSecondRect());
   GShortRect source = graphic.GetFirstRect();
   GRasterChainValues values;
   values.scaling_mode = 1;
@@ -493,8 +532,8 @@ std::uint16_t GPageRasterGenerator::DrawTextString(GTextStringGraphic& graphic) 
     const std::unique_ptr<GByteBuffer> glyph(fetched);
     const std::uint32_t row_bytes =
         (std::uint32_t(std::max<std::int16_t>(metrics.width, 0)) + 31) / 32 * 4;
-    const auto left = static_cast<std::int32_t>(std::floor(pen_x)) + metrics.x;
-    const auto top = static_cast<std::int32_t>(std::floor(pen_y)) - metrics.y;
+    const std::int32_t left = Pixel(pen_x) + metrics.x;
+    const std::int32_t top = Pixel(pen_y) - metrics.y;
     if (glyph && size >= row_bytes * std::uint32_t(std::max<std::int16_t>(metrics.height, 0)) &&
         glyph->GetData()) {
       for (std::int32_t r = 0; r < metrics.height; ++r)

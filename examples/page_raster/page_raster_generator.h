@@ -51,7 +51,9 @@
 //                brush's. A GNoPen, or no pen, outlines nothing; a Bezier
 //                run without a pen is drawn with a black pen of 1.
 //   clip (177)   a clip with a rectangle (GClip::GetBounds) cuts every
-//                drawing of the graphic to it (in page pixels).
+//                drawing of the graphic to the box it covers once placed
+//                (the graphic's coordinates, as the imposing filters give
+//                their clips).
 // Raster graphics (DrawBitmap) go through GRasterSourceBuilder into the
 // placed target rectangle (scaled, dithered to 1 bit through a 4 x 4
 // ordered matrix), then are set into the picture. Text (DrawTextString):
@@ -65,12 +67,15 @@
 // DocumentStart: the generator base's (the port opened and held), then
 // the display line. DocumentEnd and JobAbort: an open page is dropped
 // (JobAbort) or finished (DocumentEnd), the sink flushed and a port the
-// generator opened closed. Every handler answers the sink's kept write
-// error when it has no error of its own.
+// generator opened closed. The pass break (718) writes nothing: the pages
+// held before it reach the port as they end. Every other handler answers
+// the sink's kept write error when it has no error of its own; JobAbort
+// answers 0.
 //
 // Observers (run-time only, not copied): the command observer sees each
 // command as it reaches the generator's Transform; the page observer sees
-// each finished picture before its rows are written.
+// each finished picture before its rows are written (a handle it copies
+// keeps the pixels).
 //
 // Class id kGPageRasterGeneratorId (a user class id, outside the ranges of
 // the library and of the collection classes), registered as
@@ -150,9 +155,11 @@ class GPageRasterGenerator final
   const GMedia* FindMedium(GAttributeComposite* set) const;
   // The last transform of `set`, when it has one, becomes the page's.
   void TakePageTransform(GAttributeComposite* set);
-  // The graphic's drawing state from its set.
+  // The graphic's drawing state from its set (a `bezier` run without a
+  // pen takes a black pen of 1); sets the page's cut to its clip.
   Style StyleOf(GCommand& graphic, bool bezier);
-  // Fills and outlines the closed figure `points` (page pixels, placed).
+  // Fills and outlines the figure of points (xs[i], ys[i]) (page pixels,
+  // placed); the fill closes it.
   void DrawFigure(std::span<const double> xs, std::span<const double> ys, const Style& style);
   // Writes the page in hand and drops it.
   void WritePage();

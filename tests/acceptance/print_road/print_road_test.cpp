@@ -14,12 +14,15 @@
 #include "driver/render/job_driver_data.h"
 #include "driver/render/load.h"
 #include "driver/services/driver_server.h"
+#include "driver/services/os_factory.h"
 #include "examples/page_raster/page_raster_generator.h"
 #include "filters/face_up_filter.h"
 #include "filters/geometry_filters.h"
 #include "filters/load.h"
 #include "fonts/font_database.h"
+#include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
+#include "output/attributes/clip.h"
 #include "output/attributes/fill_mode.h"
 #include "output/commands/job_commands.h"
 #include "output/core/peripheral_composite.h"
@@ -28,8 +31,9 @@
 #include "output/graphics/primitive_graphic.h"
 #include "output/graphics/raster_graphic.h"
 #include "output/port/file_output_target.h"
+#include "output/text/text_string.h"
 #include "platform/host/files.h"
-#include "platform/host/system.h"
+#include "tests/fonts/font_test_support.h"
 #include "tests/support/acceptance_printer.h"
 #include "tests/support/printer_fixture.h"
 
@@ -53,10 +57,11 @@ class PrintRoadGolden : public AcceptancePrinter {
     ASSERT_EQ(RegisterFilePortHandler(), 0);
     job_ = CheckOutJobDriverData(new GPrinterKey(Printer(), kFixturePrinter, 0), cookie_);
     ASSERT_NE(job_, nullptr);
-    // Spools go to a folder of the test's: the services read no printer
-    // data through a job's driver data (it is no context), so the spool
-    // directory comes from the environment.
-    ASSERT_TRUE(platform::SetEnvironmentVariableW(u"TMP", u"C:\\Out\\Spool"));
+    // Spools go to a folder of the test's, named in P1's printer data,
+    // which the services reach through the job's own handle.
+    ASSERT_EQ(GOSFactory::Instance()->SetPrinterDataString(job_, u"TempDirectoryLocation",
+                                                           u"C:\\Out\\Spool"),
+              1);
   }
   void TearDown() override {
     if (job_) GDriverServer::Instance()->ReleaseRenderData(cookie_);
@@ -187,6 +192,18 @@ TEST(PageRasterGenerator, DrawsEachGraphicByItsStateAndPlacement) {
     GBitmap bitmap(new GBitmapImp(2, 1, 1, 1, kTwoPixels, new GPaletteTable(palette)));
     return new GRasterGraphic(bitmap, {0, 0, 2, 1}, {0, 0, 4, 2}, GBitmap(), nullptr, 0u);
   };
+  // "AA" in a font whose 'A' fills the em, 2 pixels high, at (1, 3) and
+  // (5, 3): each glyph's top left at its pen less its height.
+  GTTFontPool::CreateInstance();
+  tt_testing::OpenedFont square(tt_testing::SquareFont(), 41);
+  ASSERT_TRUE(square.opened);
+  GFontDescriptionRecord record;
+  record.selector = 16;
+  record.height = 2;
+  static const std::uint16_t kText[] = {'A', 'A'};
+  static const GShortPoint kPens[] = {{1, 3}, {5, 3}};
+  auto* font = new GFont(
+      new GTTFontImp(0, record, {}, GTTFontPool::Instance(), square.reader.release()), nullptr);
   const std::string kBlank = "........";
   struct Case {
     const char* what;
@@ -213,11 +230,22 @@ TEST(PageRasterGenerator, DrawsEachGraphicByItsStateAndPlacement) {
        new GRectangleGraphic({0, 0, 2, 1}, nullptr, 0u),
        new GTransformAttribute(90, {0, 3}, {1.0F, 1.0F}),
        {kBlank, "#.......", "#.......", kBlank}},
+      {"clip placed with the graphic",
+       new GRectangleGraphic({0, 0, 8, 4},
+                             Bundle({new GClipToSingleRectangle({2, 1, 4, 3}, 0, 0, kClipKey),
+                                     new GTransformAttribute(0, {1, 0}, {1.0F, 1.0F})}),
+                             0u),
+       nullptr,
+       {kBlank, "...##...", "...##...", kBlank}},
       {"Bezier run",
        new GPolyBezierGraphic(GShortPointArray(kBezier, 4), nullptr, 0u),
        nullptr,
        {"########", kBlank, kBlank, kBlank}},
       {"raster scaled", raster(), nullptr, {"##......", "##......", kBlank, kBlank}},
+      {"text",
+       new GTextStringGraphic(font, GCodeBuffer(kText, 2), 16, kPens, 0, nullptr),
+       nullptr,
+       {kBlank, ".##..##.", ".##..##.", kBlank}},
   };
   for (Case& c : cases) {
     GCountedPtr graphic(c.graphic);
@@ -234,6 +262,7 @@ TEST(PageRasterGenerator, DrawsEachGraphicByItsStateAndPlacement) {
     EXPECT_EQ(generator.PageEnd(end), 0) << c.what;
     EXPECT_EQ(picture, c.picture) << c.what;
   }
+  GTTFontPool::DestroyInstance();
 }
 
 }  // namespace
