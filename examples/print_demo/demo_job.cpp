@@ -33,7 +33,6 @@
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
-#include "platform/host/system.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/truetype_writer.h"
 
@@ -232,15 +231,12 @@ GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record
   job_ = CheckOutJobDriverData(key, cookie_);
   if (!job_) return nullptr;
   // The spool directory: P1's printer data names it, as the spooler keeps
-  // it; the services cannot reach a job's printer handle (they know the
-  // handles of the user interface's contexts only), so the process's TMP
-  // names it too, which they read next.
+  // it.
   const std::u16string spool = kSpoolFolder;
   if (job_->BindDevMode(reinterpret_cast<const platform::DevModeW*>(record.data())) != 1 ||
       platform::SetPrinterDataW(install_.Printer(), u"TempDirectoryLocation", platform::kRegSz,
                                 reinterpret_cast<const platform::BYTE*>(spool.c_str()),
-                                platform::DWORD(2 * (spool.size() + 1))) != 0 ||
-      platform::SetEnvironmentVariableW(u"TMP", kSpoolFolder) != 1) {
+                                platform::DWORD(2 * (spool.size() + 1))) != 0) {
     ReleaseJob();
     return nullptr;
   }
