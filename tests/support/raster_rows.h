@@ -1,6 +1,7 @@
-// A row source over rows in memory, and a printer's decoding of the row
-// encoders' wire formats (output/raster/encoders.h), for the raster tests,
-// the encoder fuzz target and the benchmark.
+// A row source over rows in memory, and round trips through the row
+// encoders (output/raster/encoders.h) and the printer's decoding of them
+// (adaptive_decoder.h), for the raster tests, the encoder fuzz target and
+// the benchmark.
 #pragma once
 
 #include <algorithm>
@@ -10,11 +11,10 @@
 #include <vector>
 
 #include "output/raster/encoders.h"
+#include "tests/support/adaptive_decoder.h"
 #include "tests/support/test_support.h"
 
 namespace testing_support {
-
-using Row = std::vector<std::uint8_t>;
 
 // Hands out `rows` in order, each with its repeat count (1 when not given),
 // one row delivered and its place (the repeat counts before it added up) as
@@ -94,65 +94,6 @@ inline std::string DrainRows(GRasterRowSource& source, int limit = 64) {
     rows += (rows.empty() ? "" : " | ") + std::to_string(index) + " " + std::to_string(repeat) +
             ": " + Hex(std::string(block.get() + 1, block.get() + 1 + length));
   }
-}
-
-// The decoders answer false where a printer would meet a malformed row.
-inline bool UnpackRunLength(const std::uint8_t* in, std::size_t n, Row& out) {
-  for (std::size_t i = 0; i < n;) {
-    const std::size_t control = in[i++];
-    if (control == 0x80 || i == n || (control < 0x80 && n - i < control + 1)) return false;
-    if (control < 0x80) out.insert(out.end(), in + i, in + i + control + 1);
-    if (control > 0x80) out.insert(out.end(), 257 - control, in[i]);
-    i += control < 0x80 ? control + 1 : 1;
-  }
-  return true;
-}
-
-inline bool ApplyDeltaRow(const std::uint8_t* in, std::size_t n, Row& seed) {
-  for (std::size_t i = 0, at = 0; i < n;) {
-    const std::size_t count = (in[i] >> 5) + 1u;
-    std::size_t offset = in[i++] & 31u;
-    for (std::uint8_t more = offset == 31 ? 255 : 0; more == 255; offset += more) {
-      if (i == n) return false;
-      more = in[i++];
-    }
-    at += offset;
-    if (at + count > seed.size() || n - i < count) return false;
-    std::copy(in + i, in + i + count, seed.begin() + at);
-    i += count;
-    at += count;
-  }
-  return true;
-}
-
-// Appends the rows of adaptive blocks to `rows`; `seed` (row size bytes)
-// is the printer's seed row, carried from call to call.
-inline bool DecodeAdaptive(const std::uint8_t* in, std::size_t n, std::size_t padding, Row& seed,
-                           std::vector<Row>& rows) {
-  for (std::size_t i = 0; i < n;) {
-    if (n - i < 3) return false;
-    const std::uint8_t mode = in[i];
-    const std::size_t count = std::size_t{in[i + 1]} << 8 | in[i + 2];
-    i += 3;
-    if (mode == 5 && !rows.empty()) {
-      rows.insert(rows.end(), count, rows.back());
-      continue;
-    }
-    if (n - i < count) return false;
-    Row data;
-    if (mode == 0) data.assign(in + i, in + i + count);
-    bool ok = mode == 0 || (mode == 2 && UnpackRunLength(in + i, count, data)) ||
-              (mode == 3 && ApplyDeltaRow(in + i, count, seed));
-    if (ok && mode != 3) {  // the row, then its padding as 0 bytes
-      ok = data.size() == seed.size() + padding &&
-           std::all_of(data.begin() + seed.size(), data.end(), [](auto b) { return b == 0; });
-      if (ok) seed.assign(data.begin(), data.begin() + seed.size());
-    }
-    if (!ok) return false;
-    rows.push_back(seed);
-    i += count;
-  }
-  return true;
 }
 
 // Encodes `rows` (`width` pixels of `bits`, each standing for its repeat

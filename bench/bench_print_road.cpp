@@ -1,0 +1,141 @@
+// The print road's pages per second: the demonstration's text-and-raster
+// pages (examples/print_demo/demo_job.h) printed on P1 through the
+// canonical chain, then GWqm and the page-raster generator into a port
+// file, beside the same pages given to the generator alone.
+//
+//   Chain/20      20 pages, every filter on that the settings allow here:
+//                 reverse order (710), face-up holding (1229), the
+//                 watermark (379, whose job slots are the library's stubs);
+//                 the others stand aside on P1's settings
+//   Nup4/20       20 pages four to a sheet (329 -> 266 = 4)
+//   Booklet/16    a booklet of 16 pages (279 = 1)
+//   Generator/N   the same N pages, the generator alone on the job driver
+// The counter "pages" is the document's pages per second of wall-clock time
+// (the spools' file work included), "sheets" the pictures a document.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "config/attributes/value_attribute.h"
+#include "config/paper/media.h"
+#include "driver/model_lookup.h"
+#include "examples/page_raster/page_raster_generator.h"
+#include "examples/print_demo/demo_job.h"
+#include "examples/print_road/canonical_chain.h"
+#include "filters/nup_filter.h"
+#include "lang/joblang_zdl5/wqm.h"
+#include "output/commands/job_commands.h"
+#include "output/core/peripheral_composite.h"
+
+namespace {
+
+constexpr char16_t kPort[] = u"FILE:C:\\Out\\bench.prn";
+
+enum class Road { kChain, kNup4, kBooklet, kGenerator };
+
+struct Printer {
+  print_demo::DemoPrinter printer;
+  std::unique_ptr<print_demo::DemoFont> font;
+  GJobDriverData* job = nullptr;
+  std::unique_ptr<GMedia> medium;
+  std::string out;
+};
+Printer* g_printer = nullptr;
+
+// A document start for the job with the settings of `road`.
+GCountedPtr Document(Road road) {
+  GCountedPtr start = print_demo::MakeDocument(*g_printer->job, *g_printer->medium, kPort);
+  GAttributeComposite* set = static_cast<GCommand*>(start.Get())->GetAttributes();
+  SetValueIfPresent(FindComposite(set, kNupSettingsKey), kPagesPerSheetKey,
+                    road == Road::kNup4 ? 4 : 1);
+  if (road == Road::kChain) {
+    print_demo::SetOrAddValue(set, 710, 1);
+    print_demo::SetOrAddValue(set, 1229, 1);
+    auto* mark = new GAttributeComposite(379u);
+    mark->AddChild(new GValueAttribute(0, 381));
+    mark->AddChild(new GValueAttribute(0, 382));
+    set->AddChild(mark);
+  }
+  if (road == Road::kBooklet) print_demo::SetOrAddValue(set, 279, 1);
+  return start;
+}
+
+void PrintPages(benchmark::State& state, Road road) {
+  const int pages = int(state.range(0));
+  int pictures = 0;
+  for (auto _ : state) {
+    GCountedPtr start = Document(road);
+    auto* generator = new GPageRasterGenerator;
+    generator->SetPageObserver([&](const GBitmap&) { ++pictures; });
+    GCountedPtr chain;
+    if (road == Road::kGenerator) {
+      chain = GCountedPtr(new GPeripheralComposite);
+      static_cast<GPeripheralComposite*>(chain.Get())->AddChild(generator);
+    } else {
+      chain = BuildCanonicalChain(static_cast<GCommand*>(start.Get())->GetAttributes(),
+                                  {new GWqm, generator});
+    }
+    GJobDriverData& job = *g_printer->job;
+    job.SetOutputChain(static_cast<GPeripheral*>(chain.Get()));
+    const std::uint16_t codes =
+        print_demo::PrintDocument(job, start, pages, *g_printer->medium, g_printer->font.get());
+    job.SetOutputChain(nullptr);
+    job.ResetFonts();  // the pages' faces
+    if (codes) {
+      state.SkipWithError(("the chain failed: " + std::to_string(codes)).c_str());
+      break;
+    }
+  }
+  state.counters["pages"] =
+      benchmark::Counter(double(pages) * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["sheets"] = double(pictures) / double(state.iterations());
+}
+
+void Chain(benchmark::State& state) {
+  PrintPages(state, Road::kChain);
+}
+void Nup4(benchmark::State& state) {
+  PrintPages(state, Road::kNup4);
+}
+void Booklet(benchmark::State& state) {
+  PrintPages(state, Road::kBooklet);
+}
+void Generator(benchmark::State& state) {
+  PrintPages(state, Road::kGenerator);
+}
+BENCHMARK(Chain)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Nup4)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Booklet)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Generator)->Arg(20)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  Printer printer;
+  printer.out = (std::filesystem::temp_directory_path() / "bench_print_road").string();
+  if (std::string failed = printer.printer.Start(printer.out); !failed.empty()) {
+    std::fprintf(stderr, "bench_print_road: %s\n", failed.c_str());
+    return 1;
+  }
+  std::vector<std::uint8_t> record = printer.printer.DefaultRecord();
+  printer.job = record.empty() ? nullptr : printer.printer.CheckOutJob(record, 1);
+  GAttributeComposite* settings = printer.job ? printer.job->EnsureDefaultSettings() : nullptr;
+  printer.medium.reset(printer.job ? printer.job->MakeMedium(ValueOr(settings, 260, 0)) : nullptr);
+  printer.font = std::make_unique<print_demo::DemoFont>(printer.out);
+  if (!printer.medium || !printer.font->IsOpen()) {
+    std::fprintf(stderr, "bench_print_road: no job on P1\n");
+    return 1;
+  }
+  g_printer = &printer;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  g_printer = nullptr;
+  printer.font.reset();
+  printer.printer.Stop();
+  std::filesystem::remove_all(printer.out);
+  return 0;
+}

@@ -1,0 +1,140 @@
+// The demonstration's print road, shared by print_demo and the print road's
+// benchmark: printer P1 installed and loaded as the acceptance tests do it
+// (tests/support/acceptance_install.h), a job of the rendering side bound
+// to a device mode, the demonstration's font and the five kinds of page it
+// prints.
+//
+// Paths: the printer's host folder is a fresh temporary folder (removed by
+// Stop); the Windows folder kOutFolder ("C:\Out") is served from the
+// caller's out/ folder, so the port FILE:C:\Out\job.prn is out/job.prn
+// (a file port reaches the host only through a mapped Windows path). The
+// job's spool directory is "C:\Drv\Spool", in the host folder.
+//
+// The font: the tests' TrueType writer (tests/support/truetype_writer.h)
+// makes a font whose glyphs are 5 x 7 grids of square cells, for
+// "Page 0".."Page 9" and a space; FreeType renders it (fonts/tt_font_imp.h).
+//
+// Threads: the process's main thread only; one DemoPrinter at a time.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/render/job_driver_data.h"
+#include "foundation/rw/wstring.h"
+#include "persist/counted_ptr.h"
+#include "tests/support/acceptance_install.h"
+
+class GAttributeComposite;
+class GCommand;
+class GFont;
+class GMedia;
+class GTTFontImp;
+class GTTFontReader;
+
+namespace print_demo {
+
+inline constexpr char16_t kOutFolder[] = u"C:\\Out";
+inline constexpr char16_t kDemoPort[] = u"FILE:C:\\Out\\job.prn";
+inline constexpr char16_t kSpoolFolder[] = u"C:\\Drv\\Spool";
+// A device mode of P1: 220 public bytes and the driver's 952.
+inline constexpr std::size_t kRecordBytes = 1172;
+// The font's cells: 5 x 7 of them a glyph, a glyph's advance 6 cells.
+inline constexpr int kGlyphColumns = 5;
+inline constexpr int kGlyphRows = 7;
+
+class DemoPrinter {
+ public:
+  DemoPrinter() = default;
+  DemoPrinter(const DemoPrinter&) = delete;
+  DemoPrinter& operator=(const DemoPrinter&) = delete;
+  ~DemoPrinter();
+
+  // Resets the host services, loads the library's classes and the page
+  // generator's, installs and loads P1, serves kOutFolder from `out`
+  // (made when missing) and makes the font pool. Answers what failed,
+  // empty when all went well.
+  std::string Start(const std::string& out);
+  // Gives the job back, uninstalls P1 and undoes Start; answers what failed.
+  std::string Stop();
+
+  // P1's default device mode from DrvDocumentProperties (DM_OUT_BUFFER);
+  // empty when it fails.
+  std::vector<std::uint8_t> DefaultRecord();
+  // The record with `copies` and `duplex` (a DMDUP_ value) in its public
+  // fields, merged by DrvDocumentProperties (DM_IN_BUFFER | DM_OUT_BUFFER);
+  // false when the merge fails.
+  bool SetCopiesAndDuplex(std::vector<std::uint8_t>& record, std::int16_t copies,
+                          std::int16_t duplex);
+  // A job of P1 checked out of the driver server, bound to `record`, its
+  // spool directory set; the bound settings' document part (362) takes
+  // `pages_per_sheet` (266), and the job's settings that part, the copies'
+  // part (364) and the N-up settings (329) mapped from 362. Null when it
+  // cannot be had. The printer keeps it until ReleaseJob or Stop.
+  GJobDriverData* CheckOutJob(const std::vector<std::uint8_t>& record,
+                              std::uint16_t pages_per_sheet);
+  void ReleaseJob();
+
+  // The files left in the spool directory (its folders included).
+  int SpoolFileCount() const;
+
+  testing_support::AcceptanceInstall& Install() { return install_; }
+
+ private:
+  std::string folder_;  // the printer's host folder
+  testing_support::AcceptanceInstall install_;
+  GJobDriverData* job_ = nullptr;
+  std::uint32_t cookie_ = 0;
+  bool started_ = false;
+};
+
+// The demonstration's font, its reader opened on a file in `folder` and
+// kept in the font pool (which must outlive it) by a face of its own.
+class DemoFont {
+ public:
+  explicit DemoFont(const std::string& folder);
+  ~DemoFont();
+  DemoFont(const DemoFont&) = delete;
+  DemoFont& operator=(const DemoFont&) = delete;
+
+  bool IsOpen() const { return reader_ != nullptr; }
+  // A new handle (the caller's) on a face `pixels` high for `job`, its
+  // implementation entered in the job's font database, so that text on a
+  // spooled page finds it again. Null when the font is not open.
+  GFont* NewFont(GJobDriverData& job, std::int16_t pixels);
+
+ private:
+  std::string path_;
+  GTTFontReader* reader_ = nullptr;     // the font pool's
+  std::unique_ptr<GTTFontImp> anchor_;  // a face that keeps the reader pooled
+};
+
+// A document start for `job` (MakeDocumentStart's: a copy of the job's
+// settings) on `port`, with a copy of `medium` (259) and orientation 0
+// (265) unless the settings hold one: what the imposing filters lay their
+// sheets out by. Null when it cannot be made.
+GCountedPtr MakeDocument(GJobDriverData& job, const GMedia& medium, const RWWString& port);
+
+// `key` of `set` (its first, depth first, as the filters find it) set to
+// `value`; a new value attribute when there is none.
+void SetOrAddValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value);
+
+// Hands `start`, pages 1 to `pages` (MakePage) and a document end to the
+// job driver, `before` told of each command first. Answers the first
+// error code (the job then aborted; nothing more is handed on), else 0.
+std::uint16_t PrintDocument(GJobDriverData& job, const GCountedPtr& start, int pages,
+                            const GMedia& medium, DemoFont* font,
+                            const std::function<void(const GCommand&)>& before = {});
+
+// Page `n`'s commands for `job` (each held), in the order submitted: the
+// page start on a copy of `medium` (key 259) with orientation 0 (265), a
+// tag rectangle whose place tells the page, a polygon, a Bezier run, the
+// text "Page n" in `font` (a new handle of it; none without a font) and a
+// 64 x 48 grey gradient raster, then the page end. The drawing is laid out
+// on the medium's printable area.
+std::vector<GCountedPtr> MakePage(int n, const GMedia& medium, DemoFont* font, GJobDriverData& job);
+
+}  // namespace print_demo
