@@ -199,7 +199,7 @@ std::string DemoPrinter::Stop() {
 }
 
 std::vector<std::uint8_t> DemoPrinter::DefaultRecord() {
-  std::vector<std::uint8_t> record(kRecordBytes);
+  std::vector<std::uint8_t> record(kAcceptanceRecordBytes);
   auto* call = install_.Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
   if (!call || call(nullptr, install_.Printer(), testing_support::kFixturePrinter,
                     reinterpret_cast<platform::DevModeW*>(record.data()), nullptr,
@@ -210,7 +210,7 @@ std::vector<std::uint8_t> DemoPrinter::DefaultRecord() {
 
 bool DemoPrinter::SetCopiesAndDuplex(std::vector<std::uint8_t>& record, std::int16_t copies,
                                      std::int16_t duplex) {
-  if (record.size() != kRecordBytes) return false;
+  if (record.size() != kAcceptanceRecordBytes) return false;
   std::vector<std::uint8_t> in(record);
   in[kCopiesAt] = std::uint8_t(copies), in[kCopiesAt + 1] = std::uint8_t(copies >> 8);
   in[kDuplexAt] = std::uint8_t(duplex), in[kDuplexAt + 1] = std::uint8_t(duplex >> 8);

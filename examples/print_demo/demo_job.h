@@ -40,8 +40,7 @@ namespace print_demo {
 inline constexpr char16_t kOutFolder[] = u"C:\\Out";
 inline constexpr char16_t kDemoPort[] = u"FILE:C:\\Out\\job.prn";
 inline constexpr char16_t kSpoolFolder[] = u"C:\\Drv\\Spool";
-// A device mode of P1: 220 public bytes and the driver's 952.
-inline constexpr std::size_t kRecordBytes = 1172;
+using testing_support::kAcceptanceRecordBytes;
 // The font's cells: 5 x 7 of them a glyph, a glyph's advance 6 cells.
 inline constexpr int kGlyphColumns = 5;
 inline constexpr int kGlyphRows = 7;

@@ -20,6 +20,7 @@
 // framework here: the demonstration uses it as the tests do.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/host/modules.h"
@@ -27,6 +28,8 @@
 
 namespace testing_support {
 
+// A device mode of P1: 220 public bytes and 952 of the driver's.
+inline constexpr std::size_t kAcceptanceRecordBytes = 1172;
 // The support file of the resources.
 inline constexpr char16_t kAcceptanceSupportFile[] = u"KVQCF.DLL";
 // The second printer.

@@ -30,8 +30,6 @@ namespace testing_support {
 
 using Record = std::vector<std::uint8_t>;
 
-// The record: 220 public bytes and 952 of the driver's.
-inline constexpr std::size_t kAcceptanceRecordBytes = 1172;
 // Document pages of a colour printer without job storage, in the order the
 // plug-in adds them: Finishing, Effects, Paper, Basics, Color.
 inline constexpr std::size_t kScenarioPaperPage = 2;

@@ -23,7 +23,7 @@ namespace {
 
 using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
-constexpr std::size_t kRecordBytes = 1172;  // 220 public and 952 private bytes
+constexpr std::size_t kRecordBytes = kAcceptanceRecordBytes;
 constexpr int kEscapeBase = 0x303EB800;     // the private escapes 0x303EB8E7 to F9
 // Invented for this test (README): the machine's names and the program.
 constexpr char16_t kProgram[] = u"C:\\Apps\\WRITER.EXE";
