@@ -117,22 +117,16 @@ void AddValue(GAttributeComposite* entry, std::uint32_t key, std::int32_t value)
   entry->AddChild(new (std::nothrow) GValueAttribute(static_cast<std::uint16_t>(value), key));
 }
 
-// Removes from `list` the entries `match` accepts (the first only when
-// `first_only`). Answers the last removed index, or -1.
-template <class Match>
-std::int32_t RemoveEntries(GAttributeComposite* list, bool first_only, Match match) {
-  std::int32_t removed = -1;
+// Removes from `list` every entry of index `index`.
+void RemoveIndex(GAttributeComposite* list, std::int32_t index) {
   for (RWSize i = 0; list && i < list->Children().Count();) {
     GAttributeComposite* entry = EntryAt(list, i);
-    if (entry && match(entry)) {
-      removed = EntryIndex(entry);
+    if (entry && EntryIndex(entry) == index) {
       delete list->RemoveChild(entry);
-      if (first_only) break;
       continue;
     }
     ++i;
   }
-  return removed;
 }
 
 // Every entry of `list` with an index above `removed` gets index - 1 (a
@@ -354,12 +348,21 @@ std::uint16_t GExtensionManager::Unregister(const char* module_name) {
     GAttributeComposite* list = FindComposite(settings_root_, kExtDescriptionListKey);
     const RWCString identity = DescriptionText(extension.description, kExtensionTextFields[0]);
     const RWCString name = DescriptionName(extension.description);
-    removed =
-        EntryCount(list) == 0 ? -1 : RemoveEntries(list, true, [&](GAttributeComposite* entry) {
-          return TextOf(entry, 988) == identity && TextOf(entry, 989) == name;
-        });
-    if (removed < 0) result = kExtNoSettings;
-    if (removed >= 0) Renumber(list, removed);
+    // An entry that lost its index is the one at its place in the list.
+    GAttributeComposite* match = nullptr;
+    for (RWSize i = 0; i < EntryCount(list) && !match; ++i) {
+      GAttributeComposite* entry = EntryAt(list, i);
+      if (entry && TextOf(entry, 988) == identity && TextOf(entry, 989) == name) {
+        match = entry;
+        removed = EntryIndex(entry) >= 0 ? EntryIndex(entry) : static_cast<std::int32_t>(i);
+      }
+    }
+    if (match) {
+      delete list->RemoveChild(match);
+      Renumber(list, removed);
+    } else {
+      result = kExtNoSettings;
+    }
   }
   if (result == kExtOk && extension.table.get_default_settings) {
     RWCString bytes;
@@ -367,8 +370,7 @@ std::uint16_t GExtensionManager::Unregister(const char* module_name) {
     if (result == kExtOk && defaults) {
       GAttributeComposite* list =
           FindComposite(FindComposite(defaults, kExtSettingsCompositeKey), kExtSettingsListKey);
-      RemoveEntries(list, false,
-                    [&](GAttributeComposite* entry) { return EntryIndex(entry) == removed; });
+      RemoveIndex(list, removed);
       Renumber(list, removed);
     }
   }
