@@ -146,6 +146,31 @@ RWCString TextOf(GAttributeComposite* entry, std::uint32_t key) {
   return text ? text->GetValue() : RWCString();
 }
 
+// Whether the entries of `list` that load (index 0 to 3) are whole: each
+// index once, each entry as `fits` wants it.
+template <class Fits>
+bool LoadsWhole(GAttributeComposite* list, Fits fits) {
+  bool seen[kMaxExtensions] = {};
+  for (RWSize i = 0; i < EntryCount(list); ++i) {
+    GAttributeComposite* entry = EntryAt(list, i);
+    const std::int32_t index = entry ? EntryIndex(entry) : -1;
+    if (index < 0 || index >= kMaxExtensions) continue;
+    if (seen[index] || !fits(entry)) return false;
+    seen[index] = true;
+  }
+  return true;
+}
+
+// A description entry's texts fit their fields with the NUL that ends them.
+bool DescriptionFits(GAttributeComposite* entry) {
+  for (const ExtensionTextField& field : kExtensionTextFields) {
+    const RWCString text = TextOf(entry, field.key);
+    if (text.Length() >= field.size || strnlen(text.Data(), field.size) != text.Length())
+      return false;
+  }
+  return true;
+}
+
 // A loaded extension module and its driver table, freed with the object.
 struct LoadedExtension {
   explicit LoadedExtension(const char* module_name) {
@@ -214,6 +239,15 @@ void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into) {
   into.Clear();
   GAttributeComposite* list =
       FindComposite(FindComposite(settings, kExtensionCompositeKey), kExtDescriptionListKey);
+  GAttributeComposite* values =
+      FindComposite(FindComposite(settings, kExtSettingsCompositeKey), kExtSettingsListKey);
+  // Lists from a stored record load whole or not at all: a name cut to
+  // its field, or one extension's entry hidden behind another's, would
+  // hand an extension what is not its own.
+  const auto settings_fit = [](GAttributeComposite* entry) {
+    return TextOf(entry, kExtSettingsBytesKey).Length() <= kMostExtensionSettings;
+  };
+  if (!LoadsWhole(list, DescriptionFits) || !LoadsWhole(values, settings_fit)) return;
   for (RWSize i = 0; i < EntryCount(list); ++i) {
     GAttributeComposite* entry = EntryAt(list, i);
     const std::int32_t index = entry ? EntryIndex(entry) : -1;
@@ -228,8 +262,6 @@ void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into) {
     into.descriptions[index] = description;
     into.count = std::max<std::uint16_t>(into.count, static_cast<std::uint16_t>(index + 1));
   }
-  GAttributeComposite* values =
-      FindComposite(FindComposite(settings, kExtSettingsCompositeKey), kExtSettingsListKey);
   for (RWSize i = 0; i < EntryCount(values); ++i) {
     GAttributeComposite* entry = EntryAt(values, i);
     const std::int32_t index = entry ? EntryIndex(entry) : -1;

@@ -104,7 +104,9 @@ struct ExtensionSet {
 // `settings` whose index is below 4, with descriptions filled from 988 to
 // 996, and the settings strings (998) of list 997 (of 367) by their index;
 // the count is one past the highest index loaded. Placeholder lists load
-// nothing.
+// nothing. Mended: when an entry that would load repeats an index, has a
+// text that does not fit its field (or holds a NUL) or settings over 50
+// bytes, nothing loads (it used to cut texts and let the later entry win).
 void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into);
 
 // Whether `handle` is a live GExtensionManager.
