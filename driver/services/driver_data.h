@@ -13,7 +13,7 @@
 // own, where the comments say, are declared by the real class,
 // GDriverDataImp (driver/driver_data_imp.h), which derives virtually from
 // this one. Where the models call an operation by another name, that name is a
-// non-virtual member below that forwards to the virtual one. Two operations
+// member below, most of them forwarding to the virtual one. Two operations
 // have no slot among the driver's own and follow them: the job settings,
 // which the driver reaches through the configuration model (so it must be
 // virtual at this level), the bin and tray maps, and the three queries
