@@ -14,7 +14,9 @@
 //  6. ApplyMaps; 7. the extension's installed function.
 // Unregister removes the first entry of the same identity and name and
 // the settings entries of its index, renumbering the later entries of both
-// lists, then RemoveMaps and the removed function.
+// lists, then RemoveMaps and the removed function. Mended: an entry
+// without its index takes its place in the list as index (it used to be
+// removed alone and answer 10).
 // A list holding one entry of index 100 is the shipped placeholder and
 // counts as empty; composites 368 and 367 and their lists are made when
 // missing. Mended: the settings entry takes the new description's index
