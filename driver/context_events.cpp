@@ -58,7 +58,6 @@ constexpr DWORD kSettleMilliseconds = 3000;
 // The mass-storage sources that an upgrade enables again.
 constexpr std::uint32_t kFirstUpgradedMsd = 6;
 constexpr std::uint32_t kLastUpgradedMsd = 9;
-constexpr std::uint32_t kMsdEnabled = 1;
 constexpr DWORD kErrorInvalidParameter = 87;
 
 // The local date as "MM/ DD/ YYYY"; empty when the services give no time.
@@ -189,10 +188,11 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
 BOOL GDriverContext::DrvUpgradePrinter(DWORD level, platform::BYTE* info) {
   int upgraded = UpgradeObjectByKey(kPhysicalPartKey) == 1 ? 1 : 0;
   if (upgraded) {
-    const std::uint32_t disabled = GetDisabledMsds(this);
+    // Two bits per source; a source the user switched off stays off.
     for (std::uint32_t index = kFirstUpgradedMsd; index <= kLastUpgradedMsd; ++index) {
       GMsdFontList faces(index, this);
-      if ((disabled & (1u << index)) == 0) SetMsdState(this, index, kMsdEnabled);
+      if ((GetMsdState(this, index) & kMsdStateDisabled) == 0)
+        SetMsdState(this, index, kMsdStateEnabled);
     }
     const int watermarks = UpgradeObjectByKey(kWatermarkPartKey366);
     const int extension = UpgradeObjectByKey(kExtensionPartKey);
@@ -221,8 +221,9 @@ BOOL GDriverContext::DrvUpgradePrinter(DWORD level, platform::BYTE* info) {
     result = settings && SaveSettings(settings.get(), 1) ? 1 : 0;
     settings.reset();
     const auto* stored = reinterpret_cast<const platform::PrinterInfo2W*>(printer.get());
-    if (stored && stored->dev_mode && !(dev_mode && dev_mode->MergeDevMode(
-                                                   static_cast<const platform::DevModeW*>(stored->dev_mode))))
+    if (stored && stored->dev_mode &&
+        !(dev_mode &&
+          dev_mode->MergeDevMode(static_cast<const platform::DevModeW*>(stored->dev_mode))))
       result = 0;
   }
   platform::ClosePrinter(creation_handle_);

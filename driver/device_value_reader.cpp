@@ -514,7 +514,9 @@ void GDeviceValueReader::NameOutputBins(GAttributeComposite& devices,
   auto* high = FindOfClass<GRangeAttribute>(model_, kHighBinRangeKey);
   const int first = low && high ? low->GetValue() : kFirstNamedBin;
   const int last = low && high ? high->GetValue() : kLastNamedBin;
+  // The shown names are this update's when the printer reported any.
   GAttributeComposite* shown = FindComposite(model_, kBinNamesKey);
+  if (shown && !names.empty()) shown->RemoveAll();
   std::size_t next = 0;
   for (RWSize d = 0; d < devices.Children().Count() && next < names.size(); ++d) {
     auto* device = dynamic_cast<GPaperHandlingDevice*>(devices.Children()[d].Get());
@@ -555,7 +557,9 @@ std::uint32_t GDeviceValueReader::HandleMediaNames(MPersistentObject* child, int
   if (const std::uint32_t asked = AskAgent(); asked != kDeviceValuesDone) return asked;
   std::uint32_t mask = 0;
   if (!ReadDwordOrBinary(mask_name, mask)) return kDeviceValuesFailed;
+  // The printer answered: its names replace the last update's.
   auto& list = static_cast<GAttributeComposite&>(*child);
+  list.RemoveAll();
   for (int i = first; i <= last; ++i) {
     const bool wanted =
         mask == kDeviceValuePlaceholder || (i >= 1 && i <= kMaskBits && (mask >> (i - 1) & 1) != 0);

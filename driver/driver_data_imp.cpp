@@ -56,9 +56,9 @@ GDriverDataImp::~GDriverDataImp() {
 
 std::uint32_t GDriverDataImp::UpdateFromDevice(std::uint32_t) {
   // A handler of the second list answers this flag with a value source.
-  std::unique_ptr<GNamedValueSource> reader(static_cast<GNamedValueSource*>(
-      GPortHandlerRegistry::Instance().OpenPortEx(GetPortName(), static_cast<GDriverData*>(this),
-                                                  kPortFlagsOpenExFirst)));
+  std::unique_ptr<GNamedValueSource> reader(
+      static_cast<GNamedValueSource*>(GPortHandlerRegistry::Instance().OpenPortEx(
+          GetPortName(), static_cast<GDriverData*>(this), kPortFlagsOpenExFirst)));
   GAttributeComposite* job_settings = reader ? GetJobSettings() : nullptr;
   if (!job_settings) return kNoDeviceValues;
   return reader->UpdateConfiguration(job_settings, 1) & 0xFFFF;
@@ -319,8 +319,17 @@ std::int32_t GDriverDataImp::GetEastAsianFlag() {
 }
 
 int GDriverDataImp::IsNameNotListed(const RWCString& name) {
-  GStringAttribute* listed = FindStringAttribute(GetJobSettings(), kExcludedNameKey);
-  return listed && listed->GetValue() == name ? 0 : 1;
+  // The job settings may refuse several names, each its own attribute.
+  const auto listed = [&name](auto& self, GAttributeComposite* in) -> bool {
+    for (RWSize i = 0; in && i < in->Children().Count(); ++i) {
+      MPersistentObject* child = in->Children()[i].Get();
+      auto* text = dynamic_cast<GStringAttribute*>(child);
+      if (text && child->Key() == kExcludedNameKey && text->GetValue() == name) return true;
+      if (self(self, dynamic_cast<GAttributeComposite*>(child))) return true;
+    }
+    return false;
+  };
+  return listed(listed, GetJobSettings()) ? 0 : 1;
 }
 
 GAttributeComposite* GDriverDataImp::CopyMappedValues(GAttributeComposite* source,

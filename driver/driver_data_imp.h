@@ -210,6 +210,11 @@ class GDriverDataImp : public virtual GDriverData {
                          std::uint16_t y_resolution);
   // 25: string attribute 401 of the job settings, widened; empty without.
   RWWString GetSupportFilePath() override;
+  // The same text, whatever a context makes of its support path.
+  RWWString& GetHelperLibraryPath(RWWString& out) final {
+    out = GDriverDataImp::GetSupportFilePath();
+    return out;
+  }
   // 26
   GPrinterKey* CreatePrinterKey() override = 0;
   // 27: in the job settings' list 369, the first entry whose string 370,
@@ -290,7 +295,7 @@ class GDriverDataImp : public virtual GDriverData {
   // orientation, between the media 17389 and 17388 of the media list in
   // both directions; else 0.
   int IsMediaSizeInRange(GAttributeComposite* settings, std::uint16_t id) final;
-  // 0 when a string attribute 1132 of the job settings equals `name`,
+  // 0 when any string attribute 1132 of the job settings equals `name`,
   // else 1.
   int IsNameNotListed(const RWCString& name) final;
   // Appends to `list` a mapping (string id 0, system number 16690 + i,

@@ -117,22 +117,16 @@ void AddValue(GAttributeComposite* entry, std::uint32_t key, std::int32_t value)
   entry->AddChild(new (std::nothrow) GValueAttribute(static_cast<std::uint16_t>(value), key));
 }
 
-// Removes from `list` the entries `match` accepts (the first only when
-// `first_only`). Answers the last removed index, or -1.
-template <class Match>
-std::int32_t RemoveEntries(GAttributeComposite* list, bool first_only, Match match) {
-  std::int32_t removed = -1;
+// Removes from `list` every entry of index `index`.
+void RemoveIndex(GAttributeComposite* list, std::int32_t index) {
   for (RWSize i = 0; list && i < list->Children().Count();) {
     GAttributeComposite* entry = EntryAt(list, i);
-    if (entry && match(entry)) {
-      removed = EntryIndex(entry);
+    if (entry && EntryIndex(entry) == index) {
       delete list->RemoveChild(entry);
-      if (first_only) break;
       continue;
     }
     ++i;
   }
-  return removed;
 }
 
 // Every entry of `list` with an index above `removed` gets index - 1 (a
@@ -150,6 +144,31 @@ void Renumber(GAttributeComposite* list, std::int32_t removed) {
 RWCString TextOf(GAttributeComposite* entry, std::uint32_t key) {
   GStringAttribute* text = FindStringAttribute(entry, key);
   return text ? text->GetValue() : RWCString();
+}
+
+// Whether the entries of `list` that load (index 0 to 3) are whole: each
+// index once, each entry as `fits` wants it.
+template <class Fits>
+bool LoadsWhole(GAttributeComposite* list, Fits fits) {
+  bool seen[kMaxExtensions] = {};
+  for (RWSize i = 0; i < EntryCount(list); ++i) {
+    GAttributeComposite* entry = EntryAt(list, i);
+    const std::int32_t index = entry ? EntryIndex(entry) : -1;
+    if (index < 0 || index >= kMaxExtensions) continue;
+    if (seen[index] || !fits(entry)) return false;
+    seen[index] = true;
+  }
+  return true;
+}
+
+// A description entry's texts fit their fields with the NUL that ends them.
+bool DescriptionFits(GAttributeComposite* entry) {
+  for (const ExtensionTextField& field : kExtensionTextFields) {
+    const RWCString text = TextOf(entry, field.key);
+    if (text.Length() >= field.size || strnlen(text.Data(), field.size) != text.Length())
+      return false;
+  }
+  return true;
 }
 
 // A loaded extension module and its driver table, freed with the object.
@@ -220,6 +239,15 @@ void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into) {
   into.Clear();
   GAttributeComposite* list =
       FindComposite(FindComposite(settings, kExtensionCompositeKey), kExtDescriptionListKey);
+  GAttributeComposite* values =
+      FindComposite(FindComposite(settings, kExtSettingsCompositeKey), kExtSettingsListKey);
+  // Lists from a stored record load whole or not at all: a name cut to
+  // its field, or one extension's entry hidden behind another's, would
+  // hand an extension what is not its own.
+  const auto settings_fit = [](GAttributeComposite* entry) {
+    return TextOf(entry, kExtSettingsBytesKey).Length() <= kMostExtensionSettings;
+  };
+  if (!LoadsWhole(list, DescriptionFits) || !LoadsWhole(values, settings_fit)) return;
   for (RWSize i = 0; i < EntryCount(list); ++i) {
     GAttributeComposite* entry = EntryAt(list, i);
     const std::int32_t index = entry ? EntryIndex(entry) : -1;
@@ -234,8 +262,6 @@ void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into) {
     into.descriptions[index] = description;
     into.count = std::max<std::uint16_t>(into.count, static_cast<std::uint16_t>(index + 1));
   }
-  GAttributeComposite* values =
-      FindComposite(FindComposite(settings, kExtSettingsCompositeKey), kExtSettingsListKey);
   for (RWSize i = 0; i < EntryCount(values); ++i) {
     GAttributeComposite* entry = EntryAt(values, i);
     const std::int32_t index = entry ? EntryIndex(entry) : -1;
@@ -354,12 +380,21 @@ std::uint16_t GExtensionManager::Unregister(const char* module_name) {
     GAttributeComposite* list = FindComposite(settings_root_, kExtDescriptionListKey);
     const RWCString identity = DescriptionText(extension.description, kExtensionTextFields[0]);
     const RWCString name = DescriptionName(extension.description);
-    removed =
-        EntryCount(list) == 0 ? -1 : RemoveEntries(list, true, [&](GAttributeComposite* entry) {
-          return TextOf(entry, 988) == identity && TextOf(entry, 989) == name;
-        });
-    if (removed < 0) result = kExtNoSettings;
-    if (removed >= 0) Renumber(list, removed);
+    // An entry that lost its index is the one at its place in the list.
+    GAttributeComposite* match = nullptr;
+    for (RWSize i = 0; i < EntryCount(list) && !match; ++i) {
+      GAttributeComposite* entry = EntryAt(list, i);
+      if (entry && TextOf(entry, 988) == identity && TextOf(entry, 989) == name) {
+        match = entry;
+        removed = EntryIndex(entry) >= 0 ? EntryIndex(entry) : static_cast<std::int32_t>(i);
+      }
+    }
+    if (match) {
+      delete list->RemoveChild(match);
+      Renumber(list, removed);
+    } else {
+      result = kExtNoSettings;
+    }
   }
   if (result == kExtOk && extension.table.get_default_settings) {
     RWCString bytes;
@@ -367,8 +402,7 @@ std::uint16_t GExtensionManager::Unregister(const char* module_name) {
     if (result == kExtOk && defaults) {
       GAttributeComposite* list =
           FindComposite(FindComposite(defaults, kExtSettingsCompositeKey), kExtSettingsListKey);
-      RemoveEntries(list, false,
-                    [&](GAttributeComposite* entry) { return EntryIndex(entry) == removed; });
+      RemoveIndex(list, removed);
       Renumber(list, removed);
     }
   }

@@ -14,7 +14,9 @@
 //  6. ApplyMaps; 7. the extension's installed function.
 // Unregister removes the first entry of the same identity and name and
 // the settings entries of its index, renumbering the later entries of both
-// lists, then RemoveMaps and the removed function.
+// lists, then RemoveMaps and the removed function. Mended: an entry
+// without its index takes its place in the list as index (it used to be
+// removed alone and answer 10).
 // A list holding one entry of index 100 is the shipped placeholder and
 // counts as empty; composites 368 and 367 and their lists are made when
 // missing. Mended: the settings entry takes the new description's index
@@ -104,7 +106,9 @@ struct ExtensionSet {
 // `settings` whose index is below 4, with descriptions filled from 988 to
 // 996, and the settings strings (998) of list 997 (of 367) by their index;
 // the count is one past the highest index loaded. Placeholder lists load
-// nothing.
+// nothing. Mended: when an entry that would load repeats an index, has a
+// text that does not fit its field (or holds a NUL) or settings over 50
+// bytes, nothing loads (it used to cut texts and let the later entry win).
 void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into);
 
 // Whether `handle` is a live GExtensionManager.

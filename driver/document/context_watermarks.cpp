@@ -204,10 +204,11 @@ int GDriverContext::BeginWatermark() {
     watermark_mode_ = kWatermarkNone;
     return 1;
   }
+  // Without the list nothing is prepared for this document: the mode goes
+  // off, or every page would fail or draw the last document's watermark.
   GAttributeComposite* list =
       FindComposite(FindComposite(defaults, kWatermarkPartKey), kWatermarkListKey);
-  if (!list) return 1;
-  for (std::uint32_t i = 0; i < list->EntryCount(); ++i) {
+  for (std::uint32_t i = 0; list && i < list->EntryCount(); ++i) {
     auto* definition = dynamic_cast<GAttributeComposite*>(list->Children()[i].Get());
     GStringAttribute* name = FindStringAttribute(definition, kWatermarkNameKey);
     if (name && name->GetValue() == selected) {

@@ -13,7 +13,7 @@
 // own, where the comments say, are declared by the real class,
 // GDriverDataImp (driver/driver_data_imp.h), which derives virtually from
 // this one. Where the models call an operation by another name, that name is a
-// non-virtual member below that forwards to the virtual one. Two operations
+// member below, most of them forwarding to the virtual one. Two operations
 // have no slot among the driver's own and follow them: the job settings,
 // which the driver reaches through the configuration model (so it must be
 // virtual at this level), the bin and tray maps, and the three queries
@@ -135,15 +135,20 @@ class GDriverData {
 
   // --- The same operations under the names the models call them by.
 
-  RWWString& GetHelperLibraryPath(RWWString& out) {
+  // The configuration importer's helper library: the text of attribute 401
+  // as it stands (empty: none). The driver's support path puts its own
+  // directory in front, so the driver data answers this one itself.
+  virtual RWWString& GetHelperLibraryPath(RWWString& out) {
     out = GetSupportFilePath();
     return out;
   }
   int SelectBundle(const RWWString& model_name, GAttributeComposite* root) {
     return ApplySeries(model_name, root);
   }
-  std::uint16_t MapCustomPaperCode(GAttributeComposite* root, std::uint16_t paper_code) {
-    return NormalizePaperId(root, paper_code);
+  // A custom paper code stays the user's own in an export, even when a
+  // model medium has its size.
+  std::uint16_t MapCustomPaperCode(GAttributeComposite*, std::uint16_t paper_code) {
+    return paper_code;
   }
 
   // The printer this driver data serves (the services open it by this

@@ -229,14 +229,28 @@ TEST_F(Queries, UpgradeEnablesSourcesOnlyWithStoredOptions) {
   platform::SetLastError(0);
   EXPECT_EQ(context_->DrvUpgradePrinter(2, bytes), 0);
   EXPECT_EQ(platform::GetLastError(), 87u);
-  for (bool stored : {false, true}) {
-    ASSERT_EQ(SetDisabledMsds(context_, 0), 1);
-    if (!stored) {
+  // "DisabledMSDs" holds two bits per source (2 or 3: the user switched it
+  // off); the states of sources 3 and 6 to 9 before and after, as digits.
+  const struct {
+    bool stored;
+    std::uint32_t before;
+    const char* after;
+  } cases[] = {
+      {false, 0, "00000"},
+      {true, 0, "01111"},
+      {true, 2u << 6, "21111"},                         // bit 7 is source 3's
+      {true, 2u << 14 | 3u << 16 | 1u << 18, "01231"},  // 7 and 8 stay off
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(SetDisabledMsds(context_, c.before), 1);
+    if (!c.stored) {
       ASSERT_EQ(Services().DeletePrinterDataValue(context_, u"365"), 1);
     }
     EXPECT_EQ(context_->DrvUpgradePrinter(1, bytes), 1);
-    for (std::uint32_t index = 6; index <= 9; ++index)
-      EXPECT_EQ(GetMsdState(context_, index), stored ? 1u : 0u) << index;
+    std::string states;
+    for (std::uint32_t index : {3, 6, 7, 8, 9})
+      states += std::to_string(GetMsdState(context_, index));
+    EXPECT_EQ(states, c.after) << c.before;
     EXPECT_EQ(context_->DrvUpgradePrinter(2, bytes), 0);
   }
 }

@@ -269,6 +269,8 @@ TEST_F(Context, WalksReportFittingFormsWithTheirIds) {
   // Papers: A4 Copy is medium A4 (23); U2 is no model medium.
   EXPECT_EQ(context_->NormalizePaperId(defaults_, 16387), 23);
   EXPECT_EQ(context_->NormalizePaperId(defaults_, 16385), 16385);
+  // The configuration export keeps the user's form as the user's.
+  EXPECT_EQ(context_->MapCustomPaperCode(defaults_, 16387), 16387);
   EXPECT_EQ(context_->CheckPaper(defaults_, 23, 0, 600, 600), 1);
   EXPECT_EQ(context_->CheckPaper(defaults_, 16385, 0, 600, 600), 2);
   EXPECT_EQ(context_->CheckPaper(defaults_, 16399, 0, 600, 600), 0);  // form 16: none

@@ -11,6 +11,8 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/import/configuration_importer.h"
+#include "config/paper/paper_handling_device.h"
+#include "config/paper/paper_parts.h"
 #include "driver/device_value_reader.h"
 #include "driver/model_lookup.h"
 #include "driver/plm_provider.h"
@@ -179,6 +181,41 @@ TEST_F(DeviceValues, UpdateCodesAndMappings) {
   agent.SetText(u"MODEL_NAME", u"KV Test");
   EXPECT_EQ(context_->GDriverDataImp::UpdateFromDevice(1), 0u);
   EXPECT_EQ(Value(313), 2);
+}
+
+// Media-type names (701) and bin names (314) are the last update's, however
+// often the printer is asked; values left at their placeholders keep them.
+TEST_F(DeviceValues, NamesAreReplacedNotAppended) {
+  Model()->AddChild(new GAttributeComposite(701));
+  auto* sorter = new GPaperHandlingDevice(RWCString("Sorter"), kOutputDevice, 0, 1, 0, 0, 0);
+  auto* bins = new GAttributeComposite(0);
+  bins->AddChild(new GBin(RWCString("Bin 4"), 4, kBinKey));
+  bins->AddChild(new GBin(RWCString("Bin 5"), 5, kBinKey));
+  sorter->SetPart(2, bins);
+  FindComposite(Model(), kPaperHandlingKey)->AddChild(sorter);
+  const auto names = [&](std::uint32_t key) {
+    std::string out;
+    GAttributeComposite* list = FindComposite(Model(), key);
+    for (RWSize i = 0; i < list->Children().Count(); ++i)
+      out += dynamic_cast<GStringAttribute*>(list->Children()[i].Get())->GetValue().Data() +
+             std::string(" ");
+    return out;
+  };
+  ScriptedAgent agent(u"P1");
+  for (bool answers : {true, true, false}) {
+    agent.script.clear();
+    agent.SetText(u"MODEL_NAME", u"KV Test");
+    if (answers) {
+      agent.SetDword(u"MEDIA-NUMBER-OF-TYPE-SUPPORTED", 2);
+      agent.SetDword(u"Media-Names-Available", 3);
+      agent.SetText(u"MEDIA1-NAME", u"Bond");
+      agent.SetText(u"MEDIA2-NAME", u"Card");
+      agent.SetText(u"prtOutputName1", u"Left");
+    }
+    EXPECT_EQ(Reader()->UpdateConfiguration(context_->GetJobSettings(), 1), 0u);
+    EXPECT_EQ(names(701), "Bond Card ");
+    EXPECT_EQ(names(314), "Left ");
+  }
 }
 
 TEST_F(DeviceValues, NumbersFromWordsOrBinaries) {

@@ -387,11 +387,27 @@ TEST_F(DocumentEvents, WatermarksDrawOnTheirPagesBetweenTheirEscapes) {
     ASSERT_TRUE(platform::CurrentDcState(dc_, state));
     EXPECT_EQ(state.bk_mode, platform::kOpaque);
   }
-  // A selected name that the list lacks draws nothing; a page still ends.
+  // A selected name that the list lacks draws nothing.
   Put(job, 383, "Other");
   context_->CurrentDefaultSettings();
   context_->BeginWatermark();
   EXPECT_EQ(context_->GetWatermarkMode(), kWatermarkNone);
+  Put(job, 383, "Draft");
+  // Settings without the list (366 -> 378) draw nothing, not the last
+  // document's watermark, and their pages end.
+  for (GAttributeComposite* settings : {context_->defaults.get(), context_->GetDefaultSettings()})
+    delete Part(settings, {366})->RemoveByKey(378);
+  platform::DeleteDC(dc_);
+  dc_ = platform::CreatePrinterDC({5100, 6600, 600});
+  platform::DocInfoW info{20, u"Doc", nullptr, nullptr, 0};
+  Event(platform::kDocumentEventStartDoc, {&info});
+  Event(platform::kDocumentEventStartDocPost);
+  EXPECT_EQ(context_->GetWatermarkMode(), kWatermarkNone);
+  Event(platform::kDocumentEventStartPage);
+  EXPECT_EQ(Event(platform::kDocumentEventEndPage), 1);
+  Event(platform::kDocumentEventEndDoc), Event(platform::kDocumentEventEndDocPost);
+  for (auto& event : platform::DeviceContextLog(dc_))
+    EXPECT_NE(event.call, platform::DcCall::kTextOut);
 }
 
 TEST_F(DocumentEvents, BuiltInWatermarksTakeTheSupportLibrarysCodePage) {

@@ -154,6 +154,18 @@ TEST_F(DriverDataTest, SmallQueriesAnswerFromTheModel) {
   EXPECT_EQ(data->GDriverDataImp::CheckPaper(nullptr, 23, 0, 600, 600), 1);
   EXPECT_EQ(data->IsNameNotListed(RWCString("Courier PS")), 0);
   EXPECT_EQ(data->IsNameNotListed(RWCString("Courier")), 1);
+  // Every refused name counts, not only the first.
+  job->AddChild(new GStringAttribute("Labels", 1132));
+  EXPECT_EQ(data->IsNameNotListed(RWCString("Labels")), 0);
+  EXPECT_EQ(data->IsNameNotListed(RWCString("Courier PS")), 0);
+  // The importer's helper is the text of 401 as it stands: the context's
+  // support path is beside the driver, an empty name is no library.
+  RWWString helper;
+  EXPECT_EQ(data->GetHelperLibraryPath(helper), u"KVQCF.DLL");
+  EXPECT_NE(data->GetSupportFilePath(), u"KVQCF.DLL");
+  FindStringAttribute(job, 401)->SetValue("");
+  EXPECT_EQ(data->GetHelperLibraryPath(helper), u"");
+  FindStringAttribute(job, 401)->SetValue("KVQCF.DLL");
   EXPECT_EQ(data->HasResourceMapping(15), 1);
   EXPECT_EQ(data->HasResourceMapping(16692), 1);  // the third name of 701
   EXPECT_EQ(data->HasResourceMapping(16693), 0);

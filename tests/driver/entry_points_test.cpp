@@ -4,8 +4,11 @@
 // registration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <new>
+#include <random>
+#include <vector>
 
 #include "driver/document_event_table.h"
 #include "driver/entry_points.h"
@@ -17,6 +20,8 @@
 #include "platform/host/spooler.h"
 #include "platform/host/system.h"
 #include "tests/driver/context_testing.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
@@ -349,6 +354,18 @@ TEST_F(EntryPoints, ExtensionRegistrationGoesToTheDriverData) {
   GDriverServer::Instance()->ReleaseContext(cookie);
   EXPECT_EQ(KVDrv_RegisterExtension("Missing", nullptr, "KVEXT.DLL", 1), kNoContextExtension);
   EXPECT_EQ(KVDrv_RegisterExtension(nullptr, nullptr, nullptr, 0), 7);
+}
+
+// The extension settings exports' fuzz target: its corpus, and seeded
+// random records and calls.
+TEST_F(EntryPoints, ExtensionSettingsReplay) {
+  EXPECT_GT(testing_support::ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 5);
+  std::mt19937 random(63);
+  for (int seed = 0; seed < 1000; ++seed) {
+    std::vector<std::uint8_t> input(random() % 300);
+    std::generate(input.begin(), input.end(), [&] { return static_cast<std::uint8_t>(random()); });
+    LLVMFuzzerTestOneInput(input.data(), input.size());
+  }
 }
 
 }  // namespace

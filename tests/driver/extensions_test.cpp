@@ -127,14 +127,21 @@ TEST_F(Extensions, RegistrationCodes) {
   InstallTestExtension(2, u"ext2.dll", "Id", "C", 0, "e.dll", "");
   EXPECT_EQ(Data()->RegisterExtension("ext2.dll", 1), 0u);
   EXPECT_EQ(TestExtensionAt(2).log.back(), "removed");
-  std::string names, settings;
-  for (RWSize i = 0; i < List(368, 987)->Children().Count(); ++i)
-    names += Describe(List(368, 987)->Children()[i].Get()).substr(7, 6) +
-             std::to_string(SignedValueOr(List(368, 987)->Children()[i].Get(), 995, -1)) + " ";
-  for (RWSize i = 0; i < List(367, 997)->Children().Count(); ++i)
-    settings += Describe(List(367, 997)->Children()[i].Get());
-  EXPECT_EQ(names, "989=A 0 989=D 1 989=E 2 ");
-  EXPECT_EQ(settings, "998=abc 995=0 998=abc 995=1 998=abc 995=2 ");
+  const auto lists = [&] {
+    std::string names;
+    for (RWSize i = 0; i < List(368, 987)->Children().Count(); ++i)
+      names += Describe(List(368, 987)->Children()[i].Get()).substr(7, 6) +
+               std::to_string(SignedValueOr(List(368, 987)->Children()[i].Get(), 995, -1)) + " ";
+    for (RWSize i = 0; i < List(367, 997)->Children().Count(); ++i)
+      names += Describe(List(367, 997)->Children()[i].Get());
+    return names;
+  };
+  EXPECT_EQ(lists(), "989=A 0 989=D 1 989=E 2 998=abc 995=0 998=abc 995=1 998=abc 995=2 ");
+  // An entry without its index is the one at its place in the list.
+  delete static_cast<GAttributeComposite*>(List(368, 987)->Children()[1].Get())->RemoveByKey(995);
+  EXPECT_EQ(Data()->GDriverDataImp::RegisterExtension("ext3.dll", 1), 0u);
+  EXPECT_EQ(TestExtensionAt(3).log.back(), "removed");
+  EXPECT_EQ(lists(), "989=A 0 989=E 1 998=abc 995=0 998=abc 995=1 ");
 
   SetValueIfPresent(Data()->GetJobSettings(), 984, 0);
   EXPECT_EQ(Data()->RegisterExtension("", 0), 0u);

@@ -303,12 +303,11 @@ TEST_F(Paper, PaperSizeTwinsMarkerTargetAndMapping) {
   EXPECT_EQ(Apply(u"PaperSize"), 1u);
   EXPECT_EQ(ValueAt(260), 77);
 
-  // Custom sizes (above 4000) are mapped before the table is searched.
+  // Custom sizes (above 4000) stay the user's: a model medium of the same
+  // size does not stand in for them.
   SetValue(260, 4100);
-  EXPECT_EQ(Extract(u"PaperSize"), 0u);
   driver_data_.SetNormalizedPaperId(4100, 21);
-  EXPECT_EQ(Extract(u"PaperSize"), 1u);
-  EXPECT_EQ(Written(), std::vector<std::string>{"printing/PaperSize=11X17"});
+  EXPECT_EQ(Extract(u"PaperSize"), 0u);
 }
 
 TEST_F(Paper, OptionalSourcesInstallTheirDeviceAndRefuseWhatDoesNotFit) {
