@@ -198,7 +198,7 @@ GCountedPtr GPageSpool::Walk(GPeripheral& filter, const GCountedPtr& composite) 
         gathered = Held(RWNew<GCommandComposite>());
         if (gathered) gathered->AddChild(child.Get());
       } else if (!gathered) {
-        if (policy_.walk != GSpoolWalk::kExpandWhileIdle) filter.Disable();
+        if (policy_.walk != GSpoolWalk::kExpandWhileIdle) Abandon(filter);
       } else {
         gathered->AddChild(child.Get());
         if (has_end) {
