@@ -64,6 +64,10 @@
 // device that reads it (output/core/peripheral.h); the job driver's job
 // abort then clears the spool.
 //
+// A spooled page met in the walk whose file failed (gone or damaged) ends
+// the walk with kSpoolFailure (after Abandon), instead of being dropped or
+// passed on for a stray piece.
+//
 // A filter that stands aside (disabled) holds nothing: the walk that
 // disables it and a refused document start clear the spool, so that the
 // job's end, whichever way it came, leaves no spool file (a disabled
