@@ -220,7 +220,7 @@ TEST(SpoolDamage, HeldFilesDamagedThroughTheHoldingFiltersFailTheJobOrDoNoHarm) 
   // on a wrong outcome).
   EXPECT_GT(ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 0);
   std::mt19937 random(50);
-  for (int i = 0; i < 60; ++i) {
+  for (int i = 0; i < 30; ++i) {
     std::vector<std::uint8_t> input(2 + 4 * (1 + random() % 3));
     for (std::uint8_t& byte : input)
       byte = static_cast<std::uint8_t>(random());
