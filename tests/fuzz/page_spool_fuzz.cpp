@@ -55,83 +55,74 @@ struct QualitySettings final : GAttributeComposite {
   GCountedPtr list;
 };
 
-struct SpoolRender final : GRenderDriverData {
-  GFontDatabase* GetFontDatabase() override { return &fonts; }
-  std::uint32_t GetJobCookie() override { return cookie; }
-  GDriverData* GetDriverData() override { return data; }
-  GJobFontDatabase fonts{this};
-  GDriverData* data = nullptr;
-  std::uint32_t cookie = 0;
-};
-
-struct SpoolJob final : TestRenderJob {
-  GRenderDriverData* AsRenderDriverData() override { return &spool; }
+// The job: its settings above, and the font handling's own database.
+struct SpoolJob final : TestRenderJob, GRenderDriverData {
+  GRenderDriverData* AsRenderDriverData() override { return this; }
   GAttributeComposite* GetJobSettings() override {
     return static_cast<GAttributeComposite*>(settings.Get());
   }
-  SpoolRender spool;
+  GFontDatabase* GetFontDatabase() override { return &fonts; }
+  std::uint32_t GetJobCookie() override { return cookie; }
+  GDriverData* GetDriverData() override { return this; }
   GCountedPtr settings{new QualitySettings};
+  GJobFontDatabase fonts{this};
+  std::uint32_t cookie = 0;
 };
 
-struct Outcome {
-  std::uint16_t code = 0;
-  std::vector<std::string> tokens;
-  bool left = false;  // a spool file outlived the job
-};
-
+// Step `step` (above) on the spool's files.
 void Damage(const std::uint8_t* step) {
   std::vector<std::filesystem::path> files;
   for (const auto& file : std::filesystem::recursive_directory_iterator(g_parent)) {
-    const std::string extension = file.path().extension().string();
-    if (file.is_regular_file() && extension.size() == 4 &&
-        extension.substr(2) == (step[0] & 1 ? "ft" : "pg"))
+    const std::string extension = file.path().extension().string();  // ".?pg" or ".?ft"
+    if (extension.size() == 4 && extension.compare(2, 2, step[0] & 1 ? "ft" : "pg") == 0)
       files.push_back(file.path());
   }
   if (files.empty()) return;
   std::sort(files.begin(), files.end());
   const std::filesystem::path& path = files[step[1] % files.size()];
   std::string bytes = ReadAll(path);
-  const std::size_t at = bytes.empty() ? 0 : (step[2] | step[3] << 8) % bytes.size();
-  switch (step[0] / 2 % 3) {
-    case 0:
-      return void(std::filesystem::remove(path));
-    case 1:
-      bytes.resize(at);
-      break;
-    default:
-      if (!bytes.empty()) bytes[at] ^= static_cast<char>(step[0] | 1);
+  const std::size_t at = (step[2] | step[3] << 8) % std::max<std::size_t>(bytes.size(), 1);
+  if (step[0] / 2 % 3 == 0) return void(std::filesystem::remove(path));
+  if (step[0] / 2 % 3 == 1) {
+    bytes.resize(at);
+  } else if (!bytes.empty()) {
+    bytes[at] ^= static_cast<char>(step[0] | 1);
   }
   WriteAll(path, bytes);
 }
 
-Outcome RunJob(std::uint8_t filters, int pages, const std::uint8_t* steps, std::size_t count) {
-  Outcome outcome;
+// The document through the filters as the job driver takes it (a job abort
+// after an error), the steps done before its end: the first error's code
+// and what came out. Aborts when a spool file outlives the job.
+std::pair<std::uint16_t, std::vector<std::string>> RunJob(std::uint8_t filters, int pages,
+                                                          const std::uint8_t* steps,
+                                                          std::size_t count) {
   GDriverServer::Create();
   auto* job = new SpoolJob;  // the server's once entered
+  job->cookie = GDriverServer::Instance()->EnterRenderData(job);
   TestOSFactory services;
   services.SetPrinterDataString(job, u"TempDirectoryLocation",
                                 RWWString::FromMultiByte(g_parent.c_str()));
-  const std::uint32_t cookie = GDriverServer::Instance()->EnterRenderData(job);
-  job->spool.cookie = cookie, job->spool.data = job;
   auto* recorder = new GRecordingDevice;
   GCountedPtr chain(new GPeripheralComposite);
-  for (GPeripheral* filter : std::initializer_list<GPeripheral*>{
-           new GLastPageFilter, new GCopyPageFilter, new GReverseFilter, new GFaceUpFilter})
-    chain->AddChild(filter);
-  chain->AddChild(recorder);
-  auto submit = [&](const GCountedPtr& command) {  // as the job driver does
-    GCountedPtr answer = static_cast<GPeripheral*>(chain.Get())->Submit(command);
-    auto* error = dynamic_cast<GErrorCommand*>(answer.Get());
-    if (!error) return;
-    outcome.code = outcome.code ? outcome.code : error->GetCode();
-    static_cast<GPeripheral*>(chain.Get())->Submit(Command(kGJobAbortId));
+  for (GPeripheral* device :
+       std::initializer_list<GPeripheral*>{new GLastPageFilter, new GCopyPageFilter,
+                                           new GReverseFilter, new GFaceUpFilter, recorder})
+    chain->AddChild(device);
+  std::uint16_t code = 0;
+  auto submit = [&](const GCountedPtr& command) {
+    auto* device = static_cast<GPeripheral*>(chain.Get());
+    GCountedPtr answer = device->Submit(command);
+    if (auto* error = dynamic_cast<GErrorCommand*>(answer.Get()); error && !code)
+      code = error->GetCode(), device->Submit(Command(kGJobAbortId));
   };
-  const std::vector<std::pair<std::uint32_t, std::uint16_t>> document[] = {
+  // What each filter takes a document on: last page, copy page, reverse, face up.
+  const std::vector<std::pair<std::uint32_t, std::uint16_t>> settings[] = {
       {{263, 1}, {1212, 5}}, {{907, 1}, {291, 2}, {247, 1}}, {{710, 1}}, {{1229, 1}}};
-  GCountedPtr start = Command(kGDocumentStartId, {}, &job->spool);
-  auto* set = static_cast<GCommand*>(start.Get())->GetAttributes();
+  GCountedPtr start = Command(kGDocumentStartId, {}, job);
+  GAttributeComposite* set = static_cast<GCommand*>(start.Get())->GetAttributes();
   for (int bit = 0; bit < 4; ++bit)
-    for (const auto& [key, value] : document[bit])
+    for (const auto& [key, value] : settings[bit])
       if (filters >> bit & 1) set->AddChild(new GValueAttribute(value, key));
   set->AddChild(new GStringAttribute("Bond", 1213));
   set->AddChild(new GStringAttribute("Plain", 262));
@@ -142,14 +133,12 @@ Outcome RunJob(std::uint8_t filters, int pages, const std::uint8_t* steps, std::
   for (std::size_t i = 0; i < count; ++i)
     Damage(steps + 4 * i);
   submit(Command(kGDocumentEndId));
-  outcome.tokens = Summary(*recorder);
-  outcome.left = !std::filesystem::is_empty(g_parent);
+  if (!std::filesystem::is_empty(g_parent)) std::abort();  // while the filters live
+  std::vector<std::string> out = Summary(*recorder);
   chain.Reset();
-  GDriverServer::Instance()->ReleaseRenderData(cookie);
+  GDriverServer::Instance()->ReleaseRenderData(job->cookie);
   GDriverServer::Instance()->DeleteParked();
-  std::filesystem::remove_all(g_parent);
-  std::filesystem::create_directory(g_parent);
-  return outcome;
+  return {code, out};
 }
 
 }  // namespace
@@ -168,19 +157,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   LLVMFuzzerInitialize(nullptr, nullptr);
   const std::uint8_t filters = (data[0] & 15) ? data[0] & 15 : 8;
-  const int pages = 1 + data[1] % 4;
-  const std::size_t steps = std::min<std::size_t>((size - 2) / 4, 8);
-  const Outcome sound = RunJob(filters, pages, nullptr, 0);
-  const Outcome damaged = RunJob(filters, pages, data + 2, steps);
-  if (sound.code != 0 || sound.left || damaged.left) std::abort();
-  if (damaged.code == 0) {
-    if (damaged.tokens != sound.tokens) std::abort();  // a changed page came out
-    return 0;
-  }
-  if (damaged.code != kSpoolFailure || damaged.tokens.back() != "JA") std::abort();
-  for (std::size_t i = 0; i + 1 < damaged.tokens.size(); ++i)
-    if (std::find(sound.tokens.begin(), sound.tokens.end(), damaged.tokens[i]) ==
-        sound.tokens.end())
-      std::abort();
+  const auto [code, sound] = RunJob(filters, 1 + data[1] % 4, nullptr, 0);
+  const auto [damaged_code, damaged] =
+      RunJob(filters, 1 + data[1] % 4, data + 2, std::min<std::size_t>((size - 2) / 4, 8));
+  // Undamaged, or the spool failure with no page but the document's.
+  if (code != 0 || (damaged_code == 0 && damaged != sound)) std::abort();
+  if (damaged_code != 0 && (damaged_code != kSpoolFailure || damaged.back() != "JA")) std::abort();
+  for (const std::string& token : damaged)
+    if (token != "JA" && std::find(sound.begin(), sound.end(), token) == sound.end()) std::abort();
   return 0;
 }
