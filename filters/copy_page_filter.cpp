@@ -111,7 +111,8 @@ std::uint16_t GCopyPageFilter::DocumentStart(GDocumentStart& command) {
     }
   }
   if (!taken) {
-    Disable();
+    ClearSpool();  // standing aside, it keeps nothing (page_spool.h)
+    spool_.SetIdle();
     return 0;
   }
   Enable();

@@ -56,7 +56,7 @@ std::uint16_t GFaceUpFilter::DocumentStart(GDocumentStart& command) {
   if (!document) return 0;
   GRenderDriverData* job = command.GetJobContext();
   if (FilterValue(document, kFaceUpKey) != 1 || !job) {
-    Disable();
+    spool_.Abandon(*this);
     return 0;
   }
   Enable();

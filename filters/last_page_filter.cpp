@@ -113,7 +113,7 @@ std::uint16_t GLastPageFilter::DocumentStart(GDocumentStart& command) {
   if (!document) return 0;
   job_ = command.GetJobContext();
   if (!Accepts(document)) {
-    Disable();
+    spool_.Abandon(*this);
     return 0;
   }
   Enable();

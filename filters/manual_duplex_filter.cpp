@@ -162,7 +162,7 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
   GAttributeComposite* settings = data ? data->GetJobSettings() : nullptr;
   const GMedia* medium = MediumOf(document);
   if (duplex_mode_ == 0 || !settings || !medium) {
-    Disable();
+    spool_.Abandon(*this);
     return 0;
   }
   mode_ = FilterValue(settings, kModeKey).value_or(0);
@@ -212,11 +212,11 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
     SetIfPresent(document, kDuplexKey, 0);
   }
   if (!taken) {
-    Disable();
+    spool_.Abandon(*this);
     return 0;
   }
   Enable();
-  pass_break_count_ = 0;
+  pass_break_count_ = first_pass_pages_ = 0;
   tray_mapped_ = -1;
   first_tray_ = remaining_tray_ = kNoTray;  // until page starts give theirs
   saved_.Reset();
@@ -335,17 +335,19 @@ void GManualDuplexFilter::MarkLastSheetPage(MPersistentObject& page) {
   SetPagePaper(page, last_sheet_type_, last_sheet_tray_);
 }
 
-void GManualDuplexFilter::ReplayPass(int order) {
+std::uint32_t GManualDuplexFilter::ReplayPass(int order) {
   GCommandComposite* replay = spool_.Replay();
-  if (!replay) return;
+  if (!replay) return 0;
   const std::vector<GCountedPtr> pages = spool_.Pages();
   const auto n = static_cast<std::int64_t>(pages.size());
   const std::int64_t b = pass_break_count_;
+  std::uint32_t replayed = 0;
   // Pages by position from 1; each at most once per pass.
   auto replay_page = [&](std::int64_t position, int as_order, std::int64_t ordinal) {
     if (position < 1 || position > n || !pages[position - 1]) return;
     PreparePage(*pages[position - 1].Get(), as_order, static_cast<std::uint32_t>(ordinal));
     replay->AddChild(pages[position - 1].Get());
+    ++replayed;
   };
   switch (order) {
     case 1:
@@ -354,21 +356,31 @@ void GManualDuplexFilter::ReplayPass(int order) {
         replay_page(at, order, ordinal);
       break;
     case 2:
-      if (b == 1) return replay_page(1, order, 1);
+      if (b == 1) {
+        replay_page(1, order, 1);
+        break;
+      }
       for (std::int64_t at = 2; at <= n; at += 2)
         replay_page(at, order, at);
       break;
     case 3:
-      if (n == 1) return replay_page(1, order, 2);
+      if (n == 1) {
+        replay_page(1, order, 2);
+        break;
+      }
       for (std::int64_t at = n & ~std::int64_t{1}, ordinal = 2; ordinal <= n; at -= 2, ordinal += 2)
         replay_page(at, order, ordinal);
       break;
     default:
-      if (b == 1) return replay_page(2, 0, 1);
+      if (b == 1) {
+        replay_page(2, 0, 1);
+        break;
+      }
       for (std::int64_t at = 1; at <= n; at += 2)
         replay_page(at, order, at);
       break;
   }
+  return replayed;
 }
 
 std::uint16_t GManualDuplexFilter::OnCommand718(GCommand& command) {
@@ -397,7 +409,7 @@ std::uint16_t GManualDuplexFilter::OnCommand718(GCommand& command) {
       MarkLastSheetPage(*pages[marked - 1].Get());
   }
   for (std::int32_t copy = 0; copy < copies_; ++copy)
-    ReplayPass(first_order_);
+    first_pass_pages_ += ReplayPass(first_order_);
   current_tray_ = base_tray_;
   if (n != 1) spool_.Replay()->AddChild(&command);
   spool_.FinishReplay();
@@ -408,7 +420,8 @@ std::uint16_t GManualDuplexFilter::DocumentEnd(GDocumentEnd& command) {
   if (!spool_.IsActive()) return 0;
   // Without a pass break the held document start goes first.
   if (!spool_.Replay()) spool_.RestartReplay();
-  for (std::int32_t copy = 0; copy < copies_; ++copy)
+  const bool no_back = pass_break_count_ == 1 && first_pass_pages_ != 0;
+  for (std::int32_t copy = 0; copy < copies_ && !no_back; ++copy)
     ReplayPass(second_order_);
   if (fixed_tray_ == 0) {
     if (!command.GetAttributes()) command.SetAttributes(RWNew<GState>(0u));

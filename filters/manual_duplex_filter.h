@@ -69,6 +69,9 @@
 // worked out anew at every taken document, the tray kinds' mapped value
 // too; a page start without a tray counts as tray 19 (as the document's own
 // missing trays do), and trays are written into page starts that lack one.
+// A one-page document has no back: when the pass break handed its page on
+// (orders 1, 2 and 3 all replay page 1 there), the second pass hands on
+// nothing, whatever its order, so that the page is printed once per copy.
 //
 // Class id 1110, registered as "GManualDuplexFilter". Stored form: the
 // frame's (filter_class.h), version 1, then
@@ -121,8 +124,9 @@ class GManualDuplexFilter final : public GFilterClass<GManualDuplexFilter, kGMan
   int FindTrayKind(std::uint16_t tray);
   int FindBinKind(std::uint16_t bin);
   bool HasTraySix();
-  // The held pages of `order`, each prepared, into the replay.
-  void ReplayPass(int order);
+  // The held pages of `order`, each prepared, into the replay; answers how
+  // many went in.
+  std::uint32_t ReplayPass(int order);
   // Chooses the current tray for the `ordinal`-th page of a pass in
   // `order` and writes it into `page`'s page start.
   void PreparePage(MPersistentObject& page, int order, std::uint32_t ordinal);
@@ -168,6 +172,7 @@ class GManualDuplexFilter final : public GFilterClass<GManualDuplexFilter, kGMan
   int first_order_ = 0;
   int second_order_ = 0;
   std::uint32_t pass_break_count_ = 0;  // pages at the pass break; 0 before
+  std::uint32_t first_pass_pages_ = 0;  // pages the pass break handed on
   std::int32_t tray_mapped_ = -1;       // the first tray's first mapped value
   bool last_sheet_ = false;             // the last sheet has paper of its own
   RWCString last_sheet_type_;           // 1213 of the document

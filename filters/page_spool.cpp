@@ -190,6 +190,12 @@ GCountedPtr GPageSpool::Walk(GPeripheral& filter, const GCountedPtr& composite) 
     } else if (id == kGCommandCompositeId || id == kGCommandCompositeOnDiskId) {
       const bool has_start = Holds(*child.Get(), kGPageStartId);
       const bool has_end = Holds(*child.Get(), kGPageEndId);
+      // A held page whose file failed is no page without a start: it would
+      // be dropped, or passed on as a stray piece. The job fails instead.
+      if (id == kGCommandCompositeOnDiskId && IsStoreInError(child)) {
+        Abandon(filter);
+        return NewError(kSpoolFailure, AsCommand(child));
+      }
       if (walk_hook_ && (has_start || has_end))
         walk_hook_->OnWalkPage(*child.Get(), has_start, has_end, static_cast<bool>(gathered));
       if (has_start && has_end) {
@@ -198,7 +204,7 @@ GCountedPtr GPageSpool::Walk(GPeripheral& filter, const GCountedPtr& composite) 
         gathered = Held(RWNew<GCommandComposite>());
         if (gathered) gathered->AddChild(child.Get());
       } else if (!gathered) {
-        if (policy_.walk != GSpoolWalk::kExpandWhileIdle) filter.Disable();
+        if (policy_.walk != GSpoolWalk::kExpandWhileIdle) Abandon(filter);
       } else {
         gathered->AddChild(child.Get());
         if (has_end) {

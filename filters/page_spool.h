@@ -64,6 +64,15 @@
 // device that reads it (output/core/peripheral.h); the job driver's job
 // abort then clears the spool.
 //
+// A spooled page met in the walk whose file failed (gone or damaged) ends
+// the walk with kSpoolFailure (after Abandon), instead of being dropped or
+// passed on for a stray piece.
+//
+// A filter that stands aside (disabled) holds nothing: the walk that
+// disables it and a refused document start clear the spool, so that the
+// job's end, whichever way it came, leaves no spool file (a disabled
+// filter is not reached by the job abort).
+//
 // Readings: while idle (no accepted document), commands pass unchanged
 // and the page handlers hold nothing; a graphic, null or page end with no
 // page open passes unchanged; a pass break ends the held pages' stretch as
@@ -231,6 +240,14 @@ class GPageSpool {
   // dropped, SpoolLock is let go, and `filter` is disabled. The counter and
   // the active flag stay.
   void Clear(GPeripheral& filter);
+  // Clear, and idle: how a filter stands aside (a refused document start,
+  // a walk that meets a piece of no page). A disabled filter sees no later
+  // command, a job abort included, so it keeps nothing that would outlive
+  // the job.
+  void Abandon(GPeripheral& filter) {
+    Clear(filter);
+    active_ = false;
+  }
   // Active flag 0 (a job abort, after Clear).
   void SetIdle() { active_ = false; }
 

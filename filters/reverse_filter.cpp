@@ -85,7 +85,7 @@ std::uint16_t GReverseFilter::DocumentStart(GDocumentStart& command) {
   const bool duplex = invert && FilterValue(document, kDuplexKey).value_or(0) != 0;
   GRenderDriverData* job = command.GetJobContext();
   if (!order || *order != ((invert && duplex) ? 0 : 1) || !job) {
-    Disable();
+    spool_.Abandon(*this);
     return 0;
   }
   Enable();

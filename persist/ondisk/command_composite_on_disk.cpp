@@ -55,8 +55,8 @@ RWCollectable* RestoreInPlace(RWVirtualInputStream& stream, RWCollectable* exist
 // handle is closed again when the iterator goes.
 class ReplayIterator : public MRecordIterator {
  public:
-  ReplayIterator(MPersistentCompositeOnDisk& handle, MRecordIterator* walk)
-      : handle_(handle), walk_(walk) {}
+  ReplayIterator(MPersistentCompositeOnDisk& handle, MRecordIterator* walk, bool fonts_failed)
+      : handle_(handle), walk_(walk), fonts_failed_(fonts_failed) {}
   ~ReplayIterator() override {
     walk_.reset();
     handle_.Close();
@@ -64,7 +64,9 @@ class ReplayIterator : public MRecordIterator {
 
   MPersistentObject* Current() override { return walk_->Current(); }
   void ReplaceCurrent(MPersistentObject* object) override { walk_->ReplaceCurrent(object); }
-  bool Next() override { return walk_->Next(); }
+  // Nothing is handed out after the fonts failed: text without its font
+  // is not the page that was held.
+  bool Next() override { return !fonts_failed_ && walk_->Next(); }
   void Reset() override { walk_->Reset(); }
   GCountedPtr CurrentObject() override { return walk_->CurrentObject(); }
   GCountedPtr TakeCurrent() override { return walk_->TakeCurrent(); }
@@ -72,12 +74,14 @@ class ReplayIterator : public MRecordIterator {
     return walk_->ReplaceCurrentObject(object);
   }
   bool Previous() override { return walk_->Previous(); }
-  // The store's file failed: not opened again, damaged, or unreadable.
-  bool Failed() override { return handle_.Status() != 0; }
+  // The store's file failed (not opened again, damaged, or unreadable), or
+  // the font file it names did.
+  bool Failed() override { return fonts_failed_ || handle_.Status() != 0; }
 
  private:
   MPersistentCompositeOnDisk& handle_;  // the list's; outlives the iterator
   std::unique_ptr<MRecordIterator> walk_;
+  const bool fonts_failed_;
 };
 
 }  // namespace
@@ -86,18 +90,20 @@ std::span<const RWClassRegistration> CommandCompositeOnDiskClasses() {
   return kCommandCompositeOnDiskClasses;
 }
 
-GCommandCompositeOnDisk::GCommandCompositeOnDisk() : GCommand(0), handle_(0) {}
+GCommandCompositeOnDisk::GCommandCompositeOnDisk() : GCommand(0), handle_(0) {
+  handle_.SetChecksummed(true);  // a restore opens the handle on a spooled file
+}
 
 GCommandCompositeOnDisk::GCommandCompositeOnDisk(const RWWString& name,
                                                  const std::uint32_t& delete_flag,
                                                  const std::uint32_t& key)
-    : GCommand(key), handle_(name, delete_flag, key) {}
+    : GCommand(key), handle_(name, delete_flag, key, true) {}
 
 GCommandCompositeOnDisk::GCommandCompositeOnDisk(const RWWString& name,
                                                  GAttributeComposite* attributes,
                                                  const std::uint32_t& delete_flag,
                                                  const std::uint32_t& key)
-    : GCommand(attributes, key), handle_(name, delete_flag, key) {}
+    : GCommand(attributes, key), handle_(name, delete_flag, key, true) {}
 
 GCommandCompositeOnDisk::GCommandCompositeOnDisk(const GCommandCompositeOnDisk& other)
     : GCommand(other), handle_(other.handle_) {}
@@ -255,33 +261,33 @@ std::uint32_t GCommandCompositeOnDisk::Status() {
 // ---------------------------------------------------------------------------
 // Replay
 
-void GCommandCompositeOnDisk::LoadFontDatabase() {
+bool GCommandCompositeOnDisk::LoadFontDatabase() {
   GAttributeComposite* set = GetAttributes();
-  if (!set) return;
+  if (!set) return true;
   auto* file = dynamic_cast<GStringAttribute*>(set->FindByKey(kFontFileKey));
   auto* cookie = dynamic_cast<GStringAttribute*>(set->FindByKey(kCookieKey));
   if (!file || !cookie || file->GetValue().Length() == 0 || cookie->GetValue().Length() == 0) {
-    return;
+    return true;
   }
   GDriverServer* server = GDriverServer::Instance();
   GRenderDriverData* data =
       server ? server->FindRenderData(ParseCookie(cookie->GetValue())) : nullptr;
   GFontDatabase* fonts = data ? data->GetFontDatabase() : nullptr;
-  if (!fonts) return;
+  if (!fonts) return true;
   RWWString path;
   NarrowToWide(file->GetValue(), path);
   // The spool's lock first, then the database's own (spool_lock.h).
   GSpoolLockOwner spool(true);
   std::lock_guard<platform::CriticalSection> lock(fonts->Lock());
-  fonts->LoadFromPath(path);
+  return fonts->LoadFromPath(path) == 1;
 }
 
 MRecordIterator* GCommandCompositeOnDisk::NewChildIterator() {
-  LoadFontDatabase();
+  const bool fonts_failed = !LoadFontDatabase();
   handle_.Open();
   MRecordIterator* walk = handle_.NewChildIterator();
   if (!walk) return nullptr;
-  auto* replay = new (std::nothrow) ReplayIterator(handle_, walk);
+  auto* replay = new (std::nothrow) ReplayIterator(handle_, walk, fonts_failed);
   if (!replay) {
     delete walk;
     RWRaiseNoMemory(sizeof(ReplayIterator));

@@ -17,7 +17,13 @@
 // database's own lock, spool_lock.h), then reopens the handle and walks its
 // records; deleting the iterator closes the handle. The iterator's Failed
 // answers whether the store's file failed meanwhile (a file gone since the
-// list was closed is not made anew, persistent_composite_on_disk.h).
+// list was closed is not made anew, persistent_composite_on_disk.h) or the
+// font database did not load from the file named (gone or damaged): then
+// it hands out no record, so that no text replays without its font.
+//
+// The list's file is a spooled one, written and read back by one job: its
+// handle is checksummed (store_format.h), so that a page changed on disk
+// fails instead of replaying changed graphics.
 //
 // Class id 606, registered as "GCommandCompositeOnDisk"; kind test 606,
 // 601 and 751.
@@ -122,8 +128,9 @@ class GCommandCompositeOnDisk : public GCommand {
   void SaveItems(Out& out) const;
   template <class In>
   void RestoreItems(In& in);
-  // Loads the job's font database named by the attribute set, if any.
-  void LoadFontDatabase();
+  // Loads the job's font database named by the attribute set, if any;
+  // false when the load failed.
+  bool LoadFontDatabase();
 
   MPersistentCompositeOnDisk handle_;
 };

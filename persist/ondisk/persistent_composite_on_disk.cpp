@@ -76,8 +76,8 @@ std::span<const RWClassRegistration> PersistentCompositeOnDiskClasses() {
 
 MPersistentCompositeOnDisk::MPersistentCompositeOnDisk(const RWWString& name,
                                                        const std::uint32_t& delete_flag,
-                                                       const std::uint32_t& key)
-    : MPersistentObject(key), delete_flag_(delete_flag) {
+                                                       const std::uint32_t& key, bool checksummed)
+    : MPersistentObject(key), delete_flag_(delete_flag), checksummed_(checksummed) {
   WideToNarrow(name, name_);
   Open();
 }
@@ -92,7 +92,8 @@ MPersistentCompositeOnDisk::MPersistentCompositeOnDisk(const MPersistentComposit
       delete_flag_(other.delete_flag_),
       status_(other.status_),
       refused_(other.refused_),
-      had_file_(other.had_file_) {
+      had_file_(other.had_file_),
+      checksummed_(other.checksummed_) {
   // Open adds the copy's own entry to the list, so that closing either
   // handle leaves the other's file open.
   Open();
@@ -110,6 +111,7 @@ MPersistentCompositeOnDisk& MPersistentCompositeOnDisk::operator=(
   status_ = other.status_;
   refused_ = other.refused_;
   had_file_ = other.had_file_;
+  checksummed_ = other.checksummed_;
   if (other.state_ == kOpen) Open();
   return *this;
 }
@@ -140,7 +142,7 @@ void MPersistentCompositeOnDisk::Open() {
     had_file_ = true;
     return;
   }
-  auto* imp = RWNew<MPersistentCompositeOnDiskImp>(name_);
+  auto* imp = RWNew<MPersistentCompositeOnDiskImp>(name_, checksummed_);
   if (!imp) return;
   imp_.Reset(imp, g_file_lock);
   if (!AddOpenFile(name_, imp_)) {

@@ -15,6 +15,11 @@
 // The delete flag (1) deletes the file when the handle is destroyed, but
 // only when no other handle has the file open.
 //
+// A checksummed handle (the command list on disk's) keeps its file with the
+// trailer of store_format.h: a file whose checksum differs when it is
+// opened is damaged (Status 1). The choice is the handle's own and is not
+// stored: the class that embeds the handle makes it.
+//
 // A new file is made only by a handle's first open (mode 0600, never over
 // a link): once a handle had its file open, a reopen that finds the file
 // gone fails (Status 1) instead of starting an empty store, so that a
@@ -65,9 +70,9 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   static constexpr std::uint32_t kClosed = 2;
 
   // On the file `name` (converted with WideToNarrow), with the key; opened
-  // at once.
+  // at once, checksummed or not.
   MPersistentCompositeOnDisk(const RWWString& name, const std::uint32_t& delete_flag,
-                             const std::uint32_t& key);
+                             const std::uint32_t& key, bool checksummed = false);
   // No file; closed.
   explicit MPersistentCompositeOnDisk(const std::uint32_t& delete_flag = 0);
   // The same file, name, flag and key; the copy is open (sharing the file)
@@ -129,6 +134,10 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   // The implementation's file name (the handle's own without one).
   RWCString FileName() const;
 
+  // Whether the file is checksummed; a change takes effect at the next
+  // open that makes the file's implementation.
+  bool IsChecksummed() const { return checksummed_; }
+  void SetChecksummed(bool checksummed) { checksummed_ = checksummed; }
   std::uint32_t State() const { return state_; }
   std::uint32_t DeleteFlag() const { return delete_flag_; }
   void SetDeleteFlag(std::uint32_t flag) { delete_flag_ = flag; }
@@ -147,8 +156,9 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   GCountedPtr imp_;  // the shared MPersistentCompositeOnDiskImp, or empty
   std::uint32_t delete_flag_ = 0;
   std::uint32_t status_ = 0;
-  bool refused_ = false;   // a restored name outside the store's directory
-  bool had_file_ = false;  // opened its file once: a reopen never makes one
+  bool refused_ = false;      // a restored name outside the store's directory
+  bool had_file_ = false;     // opened its file once: a reopen never makes one
+  bool checksummed_ = false;  // the file ends in its checksum while closed
 };
 
 // The handle's class, for registration.

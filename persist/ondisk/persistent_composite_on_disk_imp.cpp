@@ -123,6 +123,14 @@ std::unique_ptr<std::uint8_t[]> ReadImage(RWFile& file, std::uint32_t offset, st
   return nullptr;
 }
 
+// Runs `step` on the file `host` opened for update, never through a link.
+bool OnFile(const std::string& host, bool (*step)(int fd)) {
+  const int fd = ::open(host.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool done = step(fd);
+  return ::close(fd) == 0 && done;
+}
+
 void FreeUnheld(MPersistentObject* object) {
   if (object && object->ReferenceCount() < 0) delete object;
 }
@@ -219,7 +227,9 @@ class MPersistentCompositeOnDiskImp::Searching {
 
 MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp() = default;
 
-MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp(const RWCString& name) : name_(name) {}
+MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp(const RWCString& name,
+                                                             bool checksummed)
+    : name_(name), checksummed_(checksummed) {}
 
 MPersistentCompositeOnDiskImp::MPersistentCompositeOnDiskImp(
     const MPersistentCompositeOnDiskImp& other)
@@ -252,6 +262,7 @@ void MPersistentCompositeOnDiskImp::OpenFile(bool may_create) {
     Fail();
     return;
   }
+  host_ = *host;
   directory_ = DirectoryOf(*host);
   // An existing empty file would be made a new heap before its missing
   // index could be told: it is refused untouched (see below). A link is
@@ -260,6 +271,12 @@ void MPersistentCompositeOnDiskImp::OpenFile(bool may_create) {
   struct stat status;
   const bool existing = ::lstat(host->c_str(), &status) == 0;
   if (existing ? !S_ISREG(status.st_mode) || status.st_size == 0 : !may_create) {
+    Fail();
+    return;
+  }
+  // The whole file is checked before its heap is read: damage that its
+  // structure would not show (a changed graphic) is found too.
+  if (existing && checksummed_ && !OnFile(*host, &CheckAndStripChecksum)) {
     Fail();
     return;
   }
@@ -365,6 +382,7 @@ void MPersistentCompositeOnDiskImp::CloseFile() {
     if (!file_->Error() && !file_->Flush()) Fail();
     if (file_->Error()) Fail();
     file_.reset();
+    if (checksummed_ && error_ == 0 && !OnFile(host_, &AppendChecksum)) Fail();
   }
   for (RWDoubleLink* link = iterators_.First(); link != iterators_.Tail(); link = link->Next())
     static_cast<MPersistentCompositeOnDiskImpIterator*>(link)->current_ = nullptr;

@@ -69,9 +69,10 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
  public:
   // No file: the error state is 0 and no record operation does anything.
   MPersistentCompositeOnDiskImp();
-  // On `name` (a host path, or a Windows path mapped by the platform);
-  // OpenFile opens it.
-  explicit MPersistentCompositeOnDiskImp(const RWCString& name);
+  // On `name` (a host path, or a Windows path mapped by the platform),
+  // with the trailer of store_format.h when `checksummed`; OpenFile opens
+  // it.
+  explicit MPersistentCompositeOnDiskImp(const RWCString& name, bool checksummed = false);
   // Key and serial number; no file.
   MPersistentCompositeOnDiskImp(const MPersistentCompositeOnDiskImp& other);
   MPersistentCompositeOnDiskImp& operator=(const MPersistentCompositeOnDiskImp&) = delete;
@@ -118,13 +119,15 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   // 52: as ReplaceRecordByKey, matching the object's serial number.
   virtual bool ReplaceRecordEqual(const MPersistentObject* object, MPersistentObject* new_object);
 
-  // Opens the file of the name: an existing one for update (its index is
-  // read back), else, with `may_create`, a new one (mode 0600, made only
-  // when no file or link of the name is there). A link, an existing empty
-  // file and any failure set the error flag.
+  // Opens the file of the name: an existing one for update (its checksum
+  // checked and cut off first when checksummed, then its index read back),
+  // else, with `may_create`, a new one (mode 0600, made only when no file
+  // or link of the name is there). A link, an existing empty file, a
+  // checksum that differs and any failure set the error flag.
   void OpenFile(bool may_create = true);
-  // Writes the index into the file, closes it and lets go of the records;
-  // nothing when no file is open. The error state stays readable.
+  // Writes the index into the file, closes it, appends the checksum when
+  // checksummed, and lets go of the records; nothing when no file is open.
+  // The error state stays readable.
   void CloseFile();
   // 1 once an operation on the file failed or it could not be opened.
   std::uint32_t ErrorState() const;
@@ -173,9 +176,11 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   std::unique_ptr<RWDiskBTree> tree_;
   GRecordComposite index_;
   RWCString name_;
+  std::string host_;       // the host path of the file
   std::string directory_;  // the host directory of the file
   std::uint32_t error_ = 0;
   bool searching_ = false;      // inside a search of the index
+  bool checksummed_ = false;    // the file ends in its checksum while closed
   RWDoubleLinkList iterators_;  // the live iterators, for their positions
 };
 

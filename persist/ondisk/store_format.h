@@ -35,6 +35,18 @@
 // every record of the index has its key in the tree: an opened file whose
 // tree and index disagree, or that lacks the index, is damaged or was not
 // closed, and the store reports it.
+//
+// A checksummed store (the command list on disk's files: pages spooled and
+// read back by the same job, never kept beyond it) is, while it is closed,
+// the heap above followed by a trailer of kChecksumSize bytes:
+//
+//   size - 4   CRC-32 (zlib's crc32) of bytes 0 .. size - 5, u32 little-
+//              endian
+//
+// Opening checks the trailer and cuts it off before the heap is read;
+// closing appends it anew once the heap is flushed. A file shorter than a
+// trailer and one byte, or whose CRC differs, is damaged. A plain store
+// (the record store's own handle) has no trailer.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +60,7 @@ inline constexpr std::uint32_t kOrder = 10;
 inline constexpr std::uint32_t kMinFill = 10;
 inline constexpr std::uint32_t kCacheNodes = 10;
 inline constexpr char kIndexKey[] = "IndexOfRecords";
+inline constexpr std::uint32_t kChecksumSize = 4;
 
 // A put without replacing refuses a new top-level record once the index
 // holds more than this many, except for the classes below.
@@ -69,5 +82,13 @@ void SerialKey(std::uint32_t serial, char (&key)[kKeyLength + 1]);
 // The serial number whose record key `key` is (its first kKeyLength bytes,
 // up to a NUL); false for anything SerialKey does not write.
 bool SerialOfKey(const char* key, std::uint32_t& serial);
+
+// Checks the trailer of the checksummed store open for update as `fd` and
+// cuts it off; false (the file untouched) when it is damaged or cannot be
+// read, or the cut fails.
+bool CheckAndStripChecksum(int fd);
+// Appends to the heap open for update as `fd` its trailer; false when the
+// file cannot be read or written.
+bool AppendChecksum(int fd);
 
 }  // namespace record_store

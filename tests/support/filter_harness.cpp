@@ -84,9 +84,13 @@ std::uint16_t FilterJob::Document(Values settings, int pages, bool end) {
 }
 
 std::vector<std::string> FilterJob::Summary() const {
+  return testing_support::Summary(*recorder);
+}
+
+std::vector<std::string> Summary(const GRecordingDevice& recorder) {
   std::vector<std::string> tokens;
   bool in_page = false;
-  for (const RecordedEvent& event : recorder->events) {
+  for (const RecordedEvent& event : recorder.events) {
     const RWClassID id = event.command->ClassId();
     if (id == kGPageStartId) tokens.push_back("blank");
     if (id == kGPageStartId || id == kGPageEndId) in_page = id == kGPageStartId;

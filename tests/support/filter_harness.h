@@ -45,6 +45,9 @@ using Values = std::initializer_list<std::pair<std::uint32_t, std::int32_t>>;
 GCountedPtr Command(RWClassID id, Values values = {}, GRenderDriverData* job = nullptr);
 GCountedPtr Tag(std::int16_t n);
 
+// The Summary tokens of what `recorder` logged.
+std::vector<std::string> Summary(const GRecordingDevice& recorder);
+
 struct FilterJob {
   FilterJob(GJobDriverData* job, std::initializer_list<GPeripheral*> filters);
   // Through the job driver: 0, or an error's code. Document: the start,

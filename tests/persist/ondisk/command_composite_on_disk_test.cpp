@@ -177,6 +177,44 @@ TEST_F(CommandList, ReplayLoadsTheNamedFontDatabaseFirst) {
   }
 }
 
+// CRC-32 bit by bit (the reflected polynomial 0xEDB88320), apart from zlib.
+std::uint32_t Crc32(const std::string& bytes) {
+  std::uint32_t crc = 0xFFFFFFFF;
+  for (unsigned char c : bytes) {
+    crc ^= c;
+    for (int bit = 0; bit < 8; ++bit)
+      crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+TEST_F(CommandList, ItsFileEndsInTheChecksumOfTheRestAndAnyChangeFails) {
+  // By hand: the store's bytes, then their CRC-32 little-endian (the CRC of
+  // "123456789" is the published check value 0xCBF43926).
+  ASSERT_EQ(Crc32("123456789"), 0xCBF43926u);
+  auto list = List("sum.fpg", nullptr, 0);
+  for (std::uint32_t key : {1, 2, 3})
+    Put(*list, key);
+  list.reset();
+  const std::string whole = testing_support::ReadAll(dir.File("sum.fpg"));
+  const std::uint32_t crc = Crc32(whole.substr(0, whole.size() - 4));
+  EXPECT_EQ(Hex(whole.substr(whole.size() - 4)),
+            Hex({char(crc), char(crc >> 8), char(crc >> 16), char(crc >> 24)}));
+  // Each cut, and each byte changed, fails the replay before any record.
+  auto replay = [&](const std::string& bytes) {
+    testing_support::WriteAll(dir.File("damaged.fpg"), bytes);
+    auto damaged = List("damaged.fpg");
+    return std::make_pair(RecordKeys(*damaged), damaged->IsInError());
+  };
+  EXPECT_EQ(replay(whole), std::make_pair(Keys{1, 2, 3}, false));
+  for (std::size_t at = 0; at < whole.size(); ++at) {
+    std::string changed = whole;
+    changed[at] ^= static_cast<char>(1 << at % 8);
+    EXPECT_EQ(replay(changed), std::make_pair(Keys{}, true)) << at;
+    EXPECT_EQ(replay(whole.substr(0, at)), std::make_pair(Keys{}, true)) << at;
+  }
+}
+
 TEST_F(CommandList, StoredFormByHand) {
   // A list with key 7 and no attribute set, its store closed, serial
   // numbers 0; from the stored forms: the GCommand part (version 1, key 7,
