@@ -29,12 +29,10 @@
 // is read as the next level's data. GStyleAttribute reads its version word
 // and nothing further, whatever its value.
 //
-// The device base: GPeripheral (output/core/peripheral.h) derives from
-// GAttribute, and every attribute kind's Execute calls one of its
-// operations. So the configuration model includes that header, but only
-// ever calls GPeripheral's virtual operations through a reference it is
-// given: it needs no symbol of the output_core library at link time, and
-// stays below it in the link order.
+// The device: every attribute kind's Execute calls one handler of
+// GAttributeHandlers (output/core/attribute_handlers.h), an interface below
+// this library. The device base, GPeripheral (output/core/peripheral.h),
+// derives from GAttribute above it and implements the handlers.
 //
 // Ownership and threads: as MPersistentObject.
 #pragma once
@@ -44,14 +42,7 @@
 
 #include "persist/persistent_object.h"
 
-class GPeripheral;
-
-// Marks a function that calls GPeripheral's operations (see above).
-#if defined(__GNUC__) || defined(__clang__)
-#define DRV_DEVICE_DISPATCH __attribute__((no_sanitize("vptr")))
-#else
-#define DRV_DEVICE_DISPATCH
-#endif
+class GAttributeHandlers;
 
 inline constexpr RWClassID kGAttributeId = 753;
 inline constexpr RWClassID kGStyleAttributeId = 754;
@@ -86,7 +77,7 @@ class GAttribute : public MPersistentObject {
   virtual void Assign(const GAttribute& other);
   // Hands the attribute to the device operation of its kind and answers
   // that operation's result.
-  virtual std::uint16_t Execute(GPeripheral& device) = 0;
+  virtual std::uint16_t Execute(GAttributeHandlers& device) = 0;
 
   std::int32_t State() const { return state_; }
   void SetState(std::int32_t state) { state_ = state; }

@@ -285,7 +285,7 @@ void GAttributeComposite::Assign(const GAttribute& other) {
   }
 }
 
-std::uint16_t GAttributeComposite::Execute(GPeripheral& device) {
+std::uint16_t GAttributeComposite::Execute(GAttributeHandlers& device) {
   std::uint16_t result = 0;
   const RWSize count = children_.Count();
   for (RWSize i = 0; i < count && i < children_.Count(); ++i) {

@@ -142,7 +142,7 @@ class GAttributeComposite : public GAttribute {
   // children had when it began (children removed meanwhile shorten the
   // walk); then clears its own state word. Answers the last nonzero child
   // result, or 0.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
   // State 1 / 0 on each direct child, then on the composite itself.
   virtual void ActivateChildren();

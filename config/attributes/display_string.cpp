@@ -96,7 +96,7 @@ bool GDisplayStringAttribute::IsEqualContent(const MPersistentObject* other) con
   return same && display_string_.IsEqualContent(&same->display_string_);
 }
 
-std::uint16_t GDisplayStringAttribute::Execute(GPeripheral&) {
+std::uint16_t GDisplayStringAttribute::Execute(GAttributeHandlers&) {
   return 0;
 }
 

@@ -110,7 +110,7 @@ class GDisplayStringAttribute final
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // No device operation: answers 0.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend class MPersistentClass;

@@ -5,8 +5,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
-// Only virtual operations of the device are called: see attribute.h.
-#include "output/core/peripheral.h"
+#include "output/core/attribute_handlers.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -236,7 +235,7 @@ MPersistentObject* GEnumAttribute::DeepCopy() {
 
 void GEnumAttribute::Assign(const GAttribute&) {}
 
-DRV_DEVICE_DISPATCH std::uint16_t GEnumAttribute::Execute(GPeripheral& device) {
+std::uint16_t GEnumAttribute::Execute(GAttributeHandlers& device) {
   std::uint16_t result = device.SetEnumAttribute(*this);
   SetState(kAttributeInactive);
   return result;

@@ -88,7 +88,7 @@ class GEnumAttribute : public GAttributeComposite {
   void Assign(const GAttribute& other) override;
   // GPeripheral::SetEnumAttribute with this enumeration, then state 0;
   // answers the device's result.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
   // Makes the descendant that FindEqual finds the current choice and
   // answers it; null (the choice unchanged) when there is none.

@@ -84,7 +84,7 @@ bool GOptionComposite<Self, kId>::IsEqualContent(const MPersistentObject* other)
 }
 
 template <class Self, RWClassID kId>
-std::uint16_t GOptionComposite<Self, kId>::Execute(GPeripheral&) {
+std::uint16_t GOptionComposite<Self, kId>::Execute(GAttributeHandlers&) {
   return 1;
 }
 

@@ -73,7 +73,7 @@ class GOptionComposite : public MPersistentClass<Self, GAttribute, kId> {
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // No device operation: answers 1.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  protected:
   std::uint16_t OwnerId() const { return owner_id_; }

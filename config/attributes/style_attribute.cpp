@@ -3,8 +3,7 @@
 #include "config/attributes/style_translation.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
-// Only virtual operations of the device are called: see attribute.h.
-#include "output/core/peripheral.h"
+#include "output/core/attribute_handlers.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -82,30 +81,30 @@ template class GStyleChoice<GSRGBExtension, kGSRGBExtensionId, 100, 552>;
 // ---------------------------------------------------------------------------
 // The device operations
 
-DRV_DEVICE_DISPATCH std::uint16_t GColorMap::Execute(GPeripheral& device) {
+std::uint16_t GColorMap::Execute(GAttributeHandlers& device) {
   return device.SetColorMap(*this);
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GHalftone::Execute(GPeripheral& device) {
+std::uint16_t GHalftone::Execute(GAttributeHandlers& device) {
   return device.SetHalftone(*this);
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GHalftoneEnhanced::Execute(GPeripheral& device) {
+std::uint16_t GHalftoneEnhanced::Execute(GAttributeHandlers& device) {
   return device.SetHalftoneEnhanced(*this);
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GNeutralGrays::Execute(GPeripheral& device) {
+std::uint16_t GNeutralGrays::Execute(GAttributeHandlers& device) {
   return device.SetNeutralGrays(*this);
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GEdgeControl::Execute(GPeripheral& device) {
+std::uint16_t GEdgeControl::Execute(GAttributeHandlers& device) {
   return device.SetEdgeControl(*this);
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GSRGBColor::Execute(GPeripheral& device) {
+std::uint16_t GSRGBColor::Execute(GAttributeHandlers& device) {
   return device.SetSRGBColor(*this);
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GSRGBExtension::Execute(GPeripheral& device) {
+std::uint16_t GSRGBExtension::Execute(GAttributeHandlers& device) {
   return device.SetSRGBExtension(*this);
 }

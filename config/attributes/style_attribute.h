@@ -100,44 +100,44 @@ class GStyleChoice : public MPersistentClass<Self, GStyleChoiceAttribute, kId> {
 class GColorMap final : public GStyleChoice<GColorMap, kGColorMapId, 15, 537> {
  public:
   using GStyleChoice::GStyleChoice;
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
 class GHalftone final : public GStyleChoice<GHalftone, kGHalftoneId, 40, 533> {
  public:
   using GStyleChoice::GStyleChoice;
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
 class GHalftoneEnhanced final
     : public GStyleChoice<GHalftoneEnhanced, kGHalftoneEnhancedId, 40, 533> {
  public:
   using GStyleChoice::GStyleChoice;
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
 class GNeutralGrays final : public GStyleChoice<GNeutralGrays, kGNeutralGraysId, 70, 543> {
  public:
   using GStyleChoice::GStyleChoice;
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
 class GEdgeControl final : public GStyleChoice<GEdgeControl, kGEdgeControlId, 93, 545> {
  public:
   using GStyleChoice::GStyleChoice;
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
 class GSRGBColor final : public GStyleChoice<GSRGBColor, kGSRGBColorId, 98, 552> {
  public:
   using GStyleChoice::GStyleChoice;
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
 class GSRGBExtension final : public GStyleChoice<GSRGBExtension, kGSRGBExtensionId, 100, 552> {
  public:
   using GStyleChoice::GStyleChoice;
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
 extern template class MPersistentClass<GColorMap, GStyleChoiceAttribute, kGColorMapId>;

@@ -109,7 +109,7 @@ bool GTintvectorKind<Self, Base, kId>::IsEqualContent(const MPersistentObject* o
 }
 
 template <class Self, class Base, RWClassID kId>
-std::uint16_t GTintvectorKind<Self, Base, kId>::Execute(GPeripheral&) {
+std::uint16_t GTintvectorKind<Self, Base, kId>::Execute(GAttributeHandlers&) {
   return 0;
 }
 

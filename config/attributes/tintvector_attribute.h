@@ -95,7 +95,7 @@ class GTintvectorKind : public MPersistentClass<Self, Base, kId> {
   bool IsKindOf(const RWClassID& id) const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // No device operation: answers 0.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
   // The same object, or the same class id and own used bytes.
   bool operator==(const Self& other) const;

@@ -5,8 +5,7 @@
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
-// Only virtual operations of the device are called: see attribute.h.
-#include "output/core/peripheral.h"
+#include "output/core/attribute_handlers.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -107,7 +106,7 @@ void GValueAttribute::ReadFields(In& in) {
   if (GetItem(in, item)) value_ = static_cast<std::uint16_t>(item);
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GValueAttribute::Execute(GPeripheral& device) {
+std::uint16_t GValueAttribute::Execute(GAttributeHandlers& device) {
   return device.SetValueAttribute(*this);
 }
 
@@ -124,7 +123,7 @@ void GValue32Attribute::ReadFields(In& in) {
   GetItem(in, value_);
 }
 
-std::uint16_t GValue32Attribute::Execute(GPeripheral&) {
+std::uint16_t GValue32Attribute::Execute(GAttributeHandlers&) {
   return 0;
 }
 
@@ -156,7 +155,7 @@ void GStringAttribute::ReadFields(In& in) {
   GetItem(in, value_);
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GStringAttribute::Execute(GPeripheral& device) {
+std::uint16_t GStringAttribute::Execute(GAttributeHandlers& device) {
   return device.SetStringAttribute(*this);
 }
 
@@ -218,7 +217,7 @@ void GRangeAttribute::ReadFields(In& in) {
   }
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GRangeAttribute::Execute(GPeripheral& device) {
+std::uint16_t GRangeAttribute::Execute(GAttributeHandlers& device) {
   return device.SetRangeAttribute(*this);
 }
 

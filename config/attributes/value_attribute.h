@@ -89,7 +89,7 @@ class GValueAttribute final : public GAttributeLeaf<GValueAttribute, kGValueAttr
   bool IsTrue() const { return value_ != 0; }
   bool IsFalse() const { return value_ == 0; }
 
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend GAttributeLeaf;
@@ -114,7 +114,7 @@ class GValue32Attribute final : public GAttributeLeaf<GValue32Attribute, kGValue
   void SetValue(std::uint32_t value) { value_ = value; }
 
   // No device operation: answers 0.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend GAttributeLeaf;
@@ -144,7 +144,7 @@ class GStringAttribute final : public GAttributeLeaf<GStringAttribute, kGStringA
   // A null text stores the empty string.
   void SetValue(const char* text);
 
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend GAttributeLeaf;
@@ -188,7 +188,7 @@ class GRangeAttribute final : public GAttributeLeaf<GRangeAttribute, kGRangeAttr
   void Decrement();
   bool Contains(std::int16_t value) const { return minimum_ <= value && value <= maximum_; }
 
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend GAttributeLeaf;

@@ -130,7 +130,7 @@ bool GCustomMediaSize::IsEqualContent(const MPersistentObject* other) const {
   return GetSizeIn(kMicrometre) == same->GetSizeIn(kMicrometre);
 }
 
-std::uint16_t GCustomMediaSize::Execute(GPeripheral&) {
+std::uint16_t GCustomMediaSize::Execute(GAttributeHandlers&) {
   return 0;
 }
 

@@ -70,7 +70,7 @@ bool GFormToTrayAssociation::IsEqualContent(const MPersistentObject* other) cons
          media_type_.IsEqualContent(&same->media_type_) && form_name_ == same->form_name_;
 }
 
-std::uint16_t GFormToTrayAssociation::Execute(GPeripheral&) {
+std::uint16_t GFormToTrayAssociation::Execute(GAttributeHandlers&) {
   return 1;
 }
 
@@ -244,7 +244,7 @@ bool GFormToTrayDatabase::IsEqualContent(const MPersistentObject* other) const {
   return same && associations_.IsEqualContent(&same->associations_);
 }
 
-std::uint16_t GFormToTrayDatabase::Execute(GPeripheral&) {
+std::uint16_t GFormToTrayDatabase::Execute(GAttributeHandlers&) {
   return 1;
 }
 

@@ -89,7 +89,7 @@ class GFormToTrayAssociation final
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // No device operation: answers 1.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend class MPersistentClass;
@@ -160,7 +160,7 @@ class GFormToTrayDatabase final
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // No device operation: answers 1.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend class MPersistentClass;

@@ -2,8 +2,7 @@
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
-// Only virtual operations of the device are called: see attribute.h.
-#include "output/core/peripheral.h"
+#include "output/core/attribute_handlers.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -129,7 +128,7 @@ bool GMedia::IsEqualContent(const MPersistentObject* other) const {
          paper_size_id_ == same->paper_size_id_;
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GMedia::Execute(GPeripheral& device) {
+std::uint16_t GMedia::Execute(GAttributeHandlers& device) {
   return static_cast<std::uint16_t>(device.SetMedia(*this));
 }
 

@@ -114,7 +114,7 @@ class GMedia final : public MPersistentClass<GMedia, GAttribute, kGMediaId> {
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // GPeripheral::SetMedia with this medium; its answer, cut to 16 bits.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend class MPersistentClass;

@@ -337,7 +337,7 @@ MChildIterator* GPaperHandlingDevice::NewChildIterator() {
   return RWNew<MEmptyChildIterator>();
 }
 
-std::uint16_t GPaperHandlingDevice::Execute(GPeripheral&) {
+std::uint16_t GPaperHandlingDevice::Execute(GAttributeHandlers&) {
   return 1;
 }
 

@@ -164,7 +164,7 @@ class GPaperHandlingDevice final
   // current part. Null when memory runs out.
   MChildIterator* NewChildIterator() override;
   // No device operation: answers 1.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend class MPersistentClass;

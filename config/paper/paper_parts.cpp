@@ -6,8 +6,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
-// Only virtual operations of the device are called: see attribute.h.
-#include "output/core/peripheral.h"
+#include "output/core/attribute_handlers.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -168,7 +167,7 @@ bool GTray::ReadOwnFields(In& in) {
   return true;
 }
 
-DRV_DEVICE_DISPATCH std::uint16_t GTray::Execute(GPeripheral& device) {
+std::uint16_t GTray::Execute(GAttributeHandlers& device) {
   return static_cast<std::uint16_t>(device.SetTray(*this));
 }
 
@@ -198,7 +197,7 @@ bool GBin::ReadOwnFields(In& in) {
   return true;
 }
 
-std::uint16_t GBin::Execute(GPeripheral&) {
+std::uint16_t GBin::Execute(GAttributeHandlers&) {
   return 1;
 }
 

@@ -169,7 +169,7 @@ class GTray final : public GPaperPart<GTray, kGTrayId> {
   GMedia* GetMedium() const { return medium_.get(); }
 
   // GPeripheral::SetTray with this tray; its answer, cut to 16 bits.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend GPaperPart;
@@ -214,7 +214,7 @@ class GBin final : public GPaperPart<GBin, kGBinId> {
   void SetValue6(std::uint32_t value) { value6_ = value; }
 
   // No device operation: answers 1.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
  private:
   friend GPaperPart;

@@ -44,7 +44,7 @@ GPaint* GBrush::GetPaint() const {
   return static_cast<GPaint*>(paint_.Get());
 }
 
-std::uint16_t GBrush::Execute(GPeripheral& device) {
+std::uint16_t GBrush::Execute(GAttributeHandlers& device) {
   return device.SetBrush(*this);
 }
 

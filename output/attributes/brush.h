@@ -56,7 +56,7 @@ class GBrush : public MPersistentClass<GBrush, GStyleAttribute, kGBrushId> {
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // device.SetBrush(*this).
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
   // The paint, or null.
   GPaint* GetPaint() const;

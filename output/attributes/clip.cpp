@@ -117,7 +117,7 @@ std::uint32_t GClipToRectangle::GetBounds(GShortRect& bounds) const {
   return 1;
 }
 
-std::uint16_t GClipToRectangle::Execute(GPeripheral& device) {
+std::uint16_t GClipToRectangle::Execute(GAttributeHandlers& device) {
   return device.SetClipToRectangle(*this);
 }
 
@@ -176,7 +176,7 @@ std::uint32_t GClipToSingleRectangle::GetBounds(GShortRect& bounds) const {
   return 1;
 }
 
-std::uint16_t GClipToSingleRectangle::Execute(GPeripheral& device) {
+std::uint16_t GClipToSingleRectangle::Execute(GAttributeHandlers& device) {
   return device.SetClipToSingleRectangle(*this);
 }
 
@@ -209,7 +209,7 @@ template class MPersistentClass<GClipToSingleRectangle, GClip, kGClipToSingleRec
 // ---------------------------------------------------------------------------
 // GClipToPage
 
-std::uint16_t GClipToPage::Execute(GPeripheral& device) {
+std::uint16_t GClipToPage::Execute(GAttributeHandlers& device) {
   return device.SetClipToPage(*this);
 }
 

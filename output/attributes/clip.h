@@ -123,7 +123,7 @@ class GClipToRectangle final
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // device.SetClipToRectangle(*this).
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
   // The least left and top and the greatest right and bottom over the list;
   // 1. An empty list has no rectangle: all zero, and 0.
   std::uint32_t GetBounds(GShortRect& bounds) const override;
@@ -160,7 +160,7 @@ class GClipToSingleRectangle final
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // device.SetClipToSingleRectangle(*this).
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
   // The rectangle; 1.
   std::uint32_t GetBounds(GShortRect& bounds) const override;
 
@@ -185,7 +185,7 @@ class GClipToPage final : public GCommandClass<GClipToPage, GClip, kGClipToPageI
   GClipToPage(const GClipToPage& other) = default;
 
   // device.SetClipToPage(*this).
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
   // No rectangle: all zero, and 0.
   std::uint32_t GetBounds(GShortRect& bounds) const override;
 };

@@ -55,7 +55,7 @@ void GDashedPen::CopyPattern(const GDashedPen& other) {
   length_ = other.length_;
 }
 
-std::uint16_t GDashedPen::Execute(GPeripheral& device) {
+std::uint16_t GDashedPen::Execute(GAttributeHandlers& device) {
   return device.SetDashedPen(*this);
 }
 

@@ -50,7 +50,7 @@ class GDashedPen final : public MPersistentClass<GDashedPen, GPen, kGDashedPenId
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // device.SetDashedPen(*this).
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
   // The entries, or null when there is no pattern.
   const std::uint16_t* GetPattern() const { return pattern_.get(); }

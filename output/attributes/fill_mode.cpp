@@ -43,6 +43,6 @@ bool GFillMode::IsEqualContent(const MPersistentObject* other) const {
   return mode && other->ClassId() == ClassId() && mode_ == mode->mode_;
 }
 
-std::uint16_t GFillMode::Execute(GPeripheral& device) {
+std::uint16_t GFillMode::Execute(GAttributeHandlers& device) {
   return device.SetFillMode(*this);
 }

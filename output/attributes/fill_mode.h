@@ -40,7 +40,7 @@ class GFillMode final : public MPersistentClass<GFillMode, GStyleAttribute, kGFi
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // device.SetFillMode(*this).
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
   std::uint32_t GetMode() const { return mode_; }
 

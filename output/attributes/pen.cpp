@@ -47,7 +47,7 @@ GPaint* GPen::GetPaint() const {
   return static_cast<GPaint*>(paint_.Get());
 }
 
-std::uint16_t GPen::Execute(GPeripheral& device) {
+std::uint16_t GPen::Execute(GAttributeHandlers& device) {
   return device.SetPen(*this);
 }
 

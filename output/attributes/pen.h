@@ -58,7 +58,7 @@ class GPen : public MPersistentClass<GPen, GStyleAttribute, kGPenId> {
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // device.SetPen(*this).
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
   std::uint32_t GetWidth() const { return width_; }
   // The paint, or null.

@@ -45,6 +45,6 @@ bool GRasterOperation::IsEqualContent(const MPersistentObject* other) const {
          kind_ == operation->kind_;
 }
 
-std::uint16_t GRasterOperation::Execute(GPeripheral& device) {
+std::uint16_t GRasterOperation::Execute(GAttributeHandlers& device) {
   return device.SetRasterOperation(*this);
 }

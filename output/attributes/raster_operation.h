@@ -50,7 +50,7 @@ class GRasterOperation final
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // device.SetRasterOperation(*this).
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
   // The 16-bit code as it came.
   std::uint16_t GetRop() const { return code_; }

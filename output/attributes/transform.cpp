@@ -38,7 +38,7 @@ std::span<const RWClassRegistration> TransformClasses() {
   return kTransformClasses;
 }
 
-std::uint16_t GTransformAttribute::Execute(GPeripheral& device) {
+std::uint16_t GTransformAttribute::Execute(GAttributeHandlers& device) {
   return device.SetTransform(*this);
 }
 

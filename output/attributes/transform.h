@@ -48,7 +48,7 @@ class GTransformAttribute final
   RWSize StoredSize() const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // device.SetTransform(*this).
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
   std::int16_t GetRotation() const { return rotation_; }
   const GShortPoint& GetOffset() const { return offset_; }

@@ -14,7 +14,7 @@
 #include "output/core/held_reference.h"
 #include "output/core/output_target.h"
 #include "output/core/result_commands.h"
-#include "persist/ondisk/record_iterator.h"
+#include "persist/record_iterator.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -132,7 +132,7 @@ bool GPeripheral::IsEqualContent(const MPersistentObject* other) const {
          SameOrEqual(configuration_.Get(), device->configuration_.Get());
 }
 
-std::uint16_t GPeripheral::Execute(GPeripheral&) {
+std::uint16_t GPeripheral::Execute(GAttributeHandlers&) {
   return 0;
 }
 

@@ -56,11 +56,10 @@
 // comments mark the places of operations that the output model has not
 // built yet, for the classes to come to take in place.
 //
-// Layering: the configuration model (below this library) includes this
-// header and calls the attribute operations, but only as virtual calls
-// through a device reference it is given; it needs no symbol of
-// output_core at link time. Keep every operation the attributes call
-// virtual, and never make them inline non-virtual helpers.
+// Layering: the handlers of settings are those of GAttributeHandlers
+// (attribute_handlers.h), the interface through which the attributes of
+// the configuration model, below this library, reach a device; the device
+// implements them here, in their places among its operations.
 //
 // Class id 760, not registered with the factory; kind test 760, 753, 751.
 // Content equality: the same object; or a device (of any class: a derived
@@ -102,6 +101,7 @@
 
 #include "config/attributes/attribute.h"
 #include "foundation/rw/cstring.h"
+#include "output/core/attribute_handlers.h"
 #include "output/core/output_target.h"
 #include "persist/counted_ptr.h"
 
@@ -113,32 +113,10 @@ class GPageStart;
 class GPageEnd;
 class GJobAbort;
 class GPassThroughCommand;
-class GColorMap;
-class GHalftone;
-class GHalftoneEnhanced;
-class GNeutralGrays;
-class GEdgeControl;
-class GSRGBColor;
-class GSRGBExtension;
-class GValueAttribute;
-class GStringAttribute;
-class GEnumAttribute;
-class GRangeAttribute;
-class GMedia;
-class GTray;
 class GPolyBezierGraphic;
 class GPolygonGraphic;
 class GRectangleGraphic;
 class GRasterGraphic;
-class GClipToRectangle;
-class GClipToSingleRectangle;
-class GClipToPage;
-class GPen;
-class GDashedPen;
-class GBrush;
-class GTransformAttribute;
-class GFillMode;
-class GRasterOperation;
 class GColorPaint;
 class GTextStringGraphic;
 class GDownloadFace;
@@ -163,7 +141,7 @@ struct GScalePair {
   float y = 1.0f;
 };
 
-class GPeripheral : public GAttribute {
+class GPeripheral : public GAttribute, public GAttributeHandlers {
  public:
   // Key 0; no name, set or configuration; values 0; enabled.
   GPeripheral();
@@ -194,7 +172,7 @@ class GPeripheral : public GAttribute {
   bool IsKindOf(const RWClassID& id) const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
   // 0: no device operation takes a device.
-  std::uint16_t Execute(GPeripheral& device) override;
+  std::uint16_t Execute(GAttributeHandlers& device) override;
 
   // The command (a counted GCommand) to hand to the next device; see the
   // file comment. Anything that is not a command comes back unchanged.
@@ -243,37 +221,37 @@ class GPeripheral : public GAttribute {
   virtual std::uint16_t JobAbort(GJobAbort& command);
 
   // The rendering-style settings.
-  virtual std::uint16_t SetColorMap(GColorMap& attribute);
+  std::uint16_t SetColorMap(GColorMap& attribute) override;
   // (two operations of the output model)
-  virtual std::uint16_t SetHalftone(GHalftone& attribute);
-  virtual std::uint16_t SetHalftoneEnhanced(GHalftoneEnhanced& attribute);
-  virtual std::uint16_t SetNeutralGrays(GNeutralGrays& attribute);
-  virtual std::uint16_t SetEdgeControl(GEdgeControl& attribute);
-  virtual std::uint16_t SetSRGBColor(GSRGBColor& attribute);
-  virtual std::uint16_t SetSRGBExtension(GSRGBExtension& attribute);
+  std::uint16_t SetHalftone(GHalftone& attribute) override;
+  std::uint16_t SetHalftoneEnhanced(GHalftoneEnhanced& attribute) override;
+  std::uint16_t SetNeutralGrays(GNeutralGrays& attribute) override;
+  std::uint16_t SetEdgeControl(GEdgeControl& attribute) override;
+  std::uint16_t SetSRGBColor(GSRGBColor& attribute) override;
+  std::uint16_t SetSRGBExtension(GSRGBExtension& attribute) override;
   // The drawing attributes: each one's Execute calls the one of its kind
   // with itself.
-  virtual std::uint16_t SetClipToRectangle(GClipToRectangle& clip);
-  virtual std::uint16_t SetClipToSingleRectangle(GClipToSingleRectangle& clip);
-  virtual std::uint16_t SetPen(GPen& pen);
-  virtual std::uint16_t SetDashedPen(GDashedPen& pen);
-  virtual std::uint16_t SetFillMode(GFillMode& mode);
-  virtual std::uint16_t SetBrush(GBrush& brush);
-  virtual std::uint16_t SetTransform(GTransformAttribute& transform);
+  std::uint16_t SetClipToRectangle(GClipToRectangle& clip) override;
+  std::uint16_t SetClipToSingleRectangle(GClipToSingleRectangle& clip) override;
+  std::uint16_t SetPen(GPen& pen) override;
+  std::uint16_t SetDashedPen(GDashedPen& pen) override;
+  std::uint16_t SetFillMode(GFillMode& mode) override;
+  std::uint16_t SetBrush(GBrush& brush) override;
+  std::uint16_t SetTransform(GTransformAttribute& transform) override;
   // The value settings. An enumeration clears its own state word after
   // SetEnumAttribute.
-  virtual std::uint16_t SetValueAttribute(GValueAttribute& attribute);
-  virtual std::uint16_t SetStringAttribute(GStringAttribute& attribute);
-  virtual std::uint16_t SetEnumAttribute(GEnumAttribute& attribute);
-  virtual std::uint16_t SetRangeAttribute(GRangeAttribute& attribute);
-  virtual std::uint16_t SetClipToPage(GClipToPage& clip);
+  std::uint16_t SetValueAttribute(GValueAttribute& attribute) override;
+  std::uint16_t SetStringAttribute(GStringAttribute& attribute) override;
+  std::uint16_t SetEnumAttribute(GEnumAttribute& attribute) override;
+  std::uint16_t SetRangeAttribute(GRangeAttribute& attribute) override;
+  std::uint16_t SetClipToPage(GClipToPage& clip) override;
   // A pass-through command's Execute calls this with itself.
   virtual std::uint16_t PassThrough(GPassThroughCommand& command);
   // (two operations of the output model)
   // The paper path: a medium's and a tray's Execute pass these answers on.
-  virtual std::uint32_t SetMedia(GMedia& medium);
-  virtual std::uint32_t SetTray(GTray& tray);
-  virtual std::uint16_t SetRasterOperation(GRasterOperation& operation);
+  std::uint32_t SetMedia(GMedia& medium) override;
+  std::uint32_t SetTray(GTray& tray) override;
+  std::uint16_t SetRasterOperation(GRasterOperation& operation) override;
   // (fifteen operations of the output model)
   // A colour paint's ApplyToPen and ApplyToBrush call these with itself.
   virtual std::uint16_t SetPenColor(GColorPaint& paint);

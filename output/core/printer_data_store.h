@@ -6,9 +6,9 @@
 // services for a store destroys it through this interface.
 //
 // Layering: the adapter lives in the configuration model, below the
-// output_core library. So this interface is header-only (its constructor and
-// destructor are inline), and deriving from it needs no symbol of
-// output_core. It holds no data.
+// output_core library; this interface belongs to the header-only library
+// output_interfaces below both (its constructor and destructor are
+// inline). It holds no data.
 //
 // Results: the set and store operations answer nonzero on success; the get
 // operations answer the value read, or the given default; GetBinary and the

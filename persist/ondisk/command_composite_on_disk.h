@@ -46,7 +46,7 @@
 #include "foundation/rw/wstring.h"
 #include "output/core/command.h"
 #include "persist/ondisk/persistent_composite_on_disk.h"
-#include "persist/ondisk/record_iterator.h"
+#include "persist/record_iterator.h"
 
 inline constexpr RWClassID kGCommandCompositeOnDiskId = 606;
 inline constexpr std::uint32_t kCommandCompositeOnDiskVersion = 1;

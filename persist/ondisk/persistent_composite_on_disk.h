@@ -56,8 +56,8 @@
 #include "foundation/rw/registration.h"
 #include "foundation/rw/wstring.h"
 #include "persist/counted_ptr.h"
-#include "persist/ondisk/record_iterator.h"
 #include "persist/persistent_object.h"
+#include "persist/record_iterator.h"
 
 inline constexpr RWClassID kMPersistentCompositeOnDiskId = 781;
 inline constexpr std::uint32_t kOnDiskCompositeVersion = 1;

@@ -49,8 +49,8 @@
 #include "foundation/rw/filespace.h"
 #include "foundation/rw/registration.h"
 #include "persist/ondisk/record.h"
-#include "persist/ondisk/record_iterator.h"
 #include "persist/persistent_object.h"
+#include "persist/record_iterator.h"
 
 inline constexpr RWClassID kMPersistentCompositeOnDiskImpId = 782;
 inline constexpr std::uint32_t kImpVersion = 1;
@@ -184,7 +184,7 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   RWDoubleLinkList iterators_;  // the live iterators, for their positions
 };
 
-// The store's iterator (record_iterator.h).
+// The store's iterator (persist/record_iterator.h).
 class MPersistentCompositeOnDiskImpIterator : public MRecordIterator, public RWDoubleLink {
  public:
   explicit MPersistentCompositeOnDiskImpIterator(MPersistentCompositeOnDiskImp* imp);

@@ -9,6 +9,10 @@
 // through the store) moves the iterator back to the record before, so that
 // Next reaches the one that followed; a replaced record keeps its place.
 //
+// An interface of the persistent model, below the output model's core:
+// the device chain replays a command list on disk through it without
+// linking the record store (persist/ondisk/), which implements it.
+//
 // Ownership: whoever asked NewChildIterator deletes the iterator; it keeps
 // the store's shared file alive meanwhile. Not for use from two threads at
 // once (the store's operations themselves are under its process-wide lock).
