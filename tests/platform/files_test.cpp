@@ -50,7 +50,9 @@ TEST_F(Files, WindowsPathsMapUnderTheirLongestPrefix) {
       {u"\\\\SERVER\\share\\d\\p.dat", "/h/share/d/p.dat"},
       {u"\\\\Server\\Other\\p.dat", nullptr},
       {u"\\Drv\\a.dat", nullptr},
-      {u"/tmp/host/../file", "/tmp/host/../file"},  // host paths pass unchanged
+      {u"/tmp/host/../file", "/tmp/file"},       // host paths resolve ".." too
+      {u"/tmp//host/./a\\b", "/tmp/host/a\\b"},  // "\" separates nothing there
+      {u"/tmp/../..", nullptr},
       {u"sub\\a.dat", "sub/a.dat"},
       {u"sub\\..\\..\\a.dat", nullptr},
       {u"", nullptr},
@@ -135,6 +137,43 @@ TEST_F(Files, CreateAndDeleteGoThroughTheMapping) {
   EXPECT_EQ(OpenFileCount(), 0u);
   EXPECT_EQ(CloseHandle(kept), 0);
   EXPECT_EQ(ToHostPath(std::u16string_view(u"C:\\Drv\\f\\b.dat")), std::nullopt);
+  fs::remove_all(root.str());
+}
+
+// Only where a file really is counts: links are followed, ".." refused.
+TEST_F(Files, AFileIsInAFolderOnlyWhereItResolves) {
+  namespace fs = std::filesystem;
+  testing_support::TempPath root("resolve");
+  const std::string drv = root.str() + "/drv", out = root.str() + "/out";
+  fs::create_directories(drv + "/sub");
+  fs::create_directories(out);
+  testing_support::WriteAll(drv + "/a.dat", "a");
+  fs::create_directory_symlink(out, drv + "/away");
+  fs::create_symlink(out + "/gone", drv + "/dangling");
+  fs::create_symlink(drv + "/a.dat", out + "/into");
+  ASSERT_TRUE(MapPathPrefix(u"C:\\Drv", drv));
+  ASSERT_TRUE(MapPathPrefix(u"C:\\Out", out));
+  const std::u16string host = fs::path(drv).u16string();
+  const struct {
+    std::u16string path;
+    bool inside;
+  } cases[] = {
+      {u"C:\\Drv\\a.dat", true},
+      {u"C:\\Drv\\sub\\new.dat", true},
+      {host + u"/a.dat", true},
+      {u"C:\\Out\\into", true},  // a link in
+      {u"C:\\Drv\\away\\x.dat", false},
+      {u"C:\\Drv\\dangling", false},
+      {u"C:\\Drv\\sub\\..\\a.dat", false},
+      {host + u"/sub/../a.dat", false},
+      {host + u"/../out/x", false},
+      {u"C:\\Drv\\none\\x.dat", false},
+      {u"C:\\Drv", false},
+      {std::u16string(u"C:\\Drv\\a.dat\0x", 14), false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(IsFileInFolder(c.path, u"C:\\Drv"), c.inside) << fs::path(c.path).string();
+  EXPECT_EQ(ResolveFilePath(u"C:\\Drv\\away\\x"), fs::canonical(out).string() + "/x");
   fs::remove_all(root.str());
 }
 
