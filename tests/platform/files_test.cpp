@@ -147,33 +147,22 @@ TEST_F(Files, AFileIsInAFolderOnlyWhereItResolves) {
   const std::string drv = root.str() + "/drv", out = root.str() + "/out";
   fs::create_directories(drv + "/sub");
   fs::create_directories(out);
-  testing_support::WriteAll(drv + "/a.dat", "a");
   fs::create_directory_symlink(out, drv + "/away");
   fs::create_symlink(out + "/gone", drv + "/dangling");
-  fs::create_symlink(drv + "/a.dat", out + "/into");
-  ASSERT_TRUE(MapPathPrefix(u"C:\\Drv", drv));
-  ASSERT_TRUE(MapPathPrefix(u"C:\\Out", out));
+  fs::create_symlink(drv + "/sub", out + "/into");
+  ASSERT_TRUE(MapPathPrefix(u"C:\\Drv", drv) && MapPathPrefix(u"C:\\Out", out));
   const std::u16string host = fs::path(drv).u16string();
-  const struct {
-    std::u16string path;
-    bool inside;
-  } cases[] = {
-      {u"C:\\Drv\\a.dat", true},
-      {u"C:\\Drv\\sub\\new.dat", true},
-      {host + u"/a.dat", true},
-      {u"C:\\Out\\into", true},  // a link in
-      {u"C:\\Drv\\away\\x.dat", false},
-      {u"C:\\Drv\\dangling", false},
-      {u"C:\\Drv\\sub\\..\\a.dat", false},
-      {host + u"/sub/../a.dat", false},
-      {host + u"/../out/x", false},
-      {u"C:\\Drv\\none\\x.dat", false},
-      {u"C:\\Drv", false},
-      {std::u16string(u"C:\\Drv\\a.dat\0x", 14), false},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(IsFileInFolder(c.path, u"C:\\Drv"), c.inside) << fs::path(c.path).string();
-  EXPECT_EQ(ResolveFilePath(u"C:\\Drv\\away\\x"), fs::canonical(out).string() + "/x");
+  const std::pair<std::u16string, bool> cases[] = {{u"C:\\Drv\\sub\\new", true},
+                                                   {u"C:\\Out\\into\\new", true},
+                                                   {host + u"/sub/new", true},
+                                                   {u"C:\\Drv\\away\\new", false},
+                                                   {u"C:\\Drv\\dangling", false},
+                                                   {u"C:\\Drv\\sub\\..\\new", false},
+                                                   {host + u"/../out/new", false},
+                                                   {u"C:\\Drv\\none\\new", false},
+                                                   {std::u16string(u"C:\\Drv\\x\0y", 10), false}};
+  for (const auto& [path, inside] : cases)
+    EXPECT_EQ(IsFileInFolder(path, u"C:\\Drv"), inside) << fs::path(path).string();
   fs::remove_all(root.str());
 }
 
