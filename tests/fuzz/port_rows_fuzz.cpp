@@ -11,6 +11,8 @@
 // inverting); the file cut short reads only where a line or a page ends,
 // as the pages before, and fails with a message elsewhere; a flipped bit
 // reads as an error with a message or as pages of exactly their rows.
+// Built as a libFuzzer program with clang; the port-rows test replays the
+// corpus.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
