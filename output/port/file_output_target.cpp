@@ -49,7 +49,7 @@ bool IsOwnFile(const std::u16string& path, GRenderDriverData* job) {
 platform::HANDLE CreateHostFile(const RWWString& path, GRenderDriverData* job) {
   if (!IsRootedWindowsPath(path)) return platform::kInvalidHandleValue;
   const std::u16string terminated(path.Data(), path.Length());
-  if (!platform::ResolveFilePath(terminated) || IsOwnFile(terminated, job))
+  if (!platform::IsInItsMapping(terminated) || IsOwnFile(terminated, job))
     return platform::kInvalidHandleValue;
   return platform::CreateFileW(terminated.c_str(), platform::kGenericWrite, 0, nullptr,
                                platform::kCreateAlways, platform::kFileAttributeNormal, nullptr);

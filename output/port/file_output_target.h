@@ -4,12 +4,11 @@
 // mapping (platform/host/files.h, MapPathPrefix): a host path, a relative
 // path, a drive-relative one, one holding a NUL or one no mapping serves
 // opens no file, and the port is then not ready (IsReady false). Nor does
-// a path that, resolved (links followed, ".." refused), would be one of
-// the driver's or the spool's own files: below the driver directory, below
-// the job's temporary directory (where its spools live), or the job's
-// driver data file. The constructor creates the file, emptying one that
-// exists, so that the readiness test a generator asks before Open can
-// tell.
+// a path that, resolved (links followed, ".." refused), leaves the host
+// directory of its mapping or would be one of the driver's or the spool's
+// own files: below the driver directory, below the job's temporary
+// directory (where its spools live), or the job's driver data file. The constructor creates the
+// file, emptying one that exists, so that the readiness test a generator asks before Open can tell.
 //
 // A job that fails leaves no file that looks like output: once a write
 // could not go whole, or after Abort, finishing the port removes its file.

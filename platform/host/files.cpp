@@ -143,6 +143,13 @@ std::optional<std::string> RealPath(const std::string& path) {
   return std::string(real.get());
 }
 
+// Whether the resolved `file` lies below the resolved `folder`.
+bool Below(const std::optional<std::string>& file, std::optional<std::string> folder) {
+  if (!file || !folder) return false;
+  if (folder->back() != '/') *folder += '/';
+  return file->size() > folder->size() && file->starts_with(*folder);
+}
+
 // Whether a name of `path` (split at "\" and "/") is "..".
 bool HoldsParentName(std::u16string_view path) {
   for (std::size_t start = 0; start <= path.size();) {
@@ -236,11 +243,20 @@ std::optional<std::string> ResolveFilePath(std::u16string_view path) {
 }
 
 bool IsFileInFolder(std::u16string_view path, std::u16string_view folder) {
-  std::optional<std::string> file = ResolveFilePath(path);
-  std::optional<std::string> directory = ResolveFilePath(folder);
-  if (!file || !directory) return false;
-  if (directory->back() != '/') *directory += '/';
-  return file->size() > directory->size() && file->starts_with(*directory);
+  return Below(ResolveFilePath(path), ResolveFilePath(folder));
+}
+
+bool IsInItsMapping(std::u16string_view path) {
+  std::optional<WindowsPath> resolved = Resolve(path);
+  if (!resolved || resolved->root.empty()) return false;
+  std::string directory;
+  {
+    Lock lock(Mutex());
+    const Mapping* mapping = Longest(*resolved);
+    if (mapping == nullptr) return false;
+    directory = mapping->host_directory;
+  }
+  return Below(ResolveFilePath(path), RealPath(directory));
 }
 
 HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD, const void*, DWORD disposition, DWORD,

@@ -43,6 +43,11 @@ std::optional<std::string> ResolveFilePath(std::u16string_view path);
 // resolved by ResolveFilePath; false when either has no resolution.
 bool IsFileInFolder(std::u16string_view path, std::u16string_view folder);
 
+// Whether the file the Windows path `path` names really lies below the
+// host directory of the mapping that serves it (as IsFileInFolder tells):
+// no link leads it out of there. False when no mapping serves it.
+bool IsInItsMapping(std::u16string_view path);
+
 // Access, dispositions and attributes of CreateFileW.
 inline constexpr DWORD kGenericRead = 0x80000000;
 inline constexpr DWORD kGenericWrite = 0x40000000;

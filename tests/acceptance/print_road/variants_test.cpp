@@ -329,22 +329,28 @@ TEST_F(PrintRoad, AFullDiskUnderThePortIsReportedAndTheJobAborted) {
 
 TEST_F(PrintRoad, APortIsNeverOneOfTheDriversOrTheSpoolsFiles) {
   // Spools go to C:\Out\Spool; C:\Out\drv is a link to the driver
-  // directory C:\Drv, which holds the driver data file.
+  // directory C:\Drv, which holds the driver data file; C:\Out\up a link
+  // out of C:\Out.
   std::filesystem::create_directory(out_.str() + "/Spool");
   std::filesystem::create_directory_symlink(HostPath(""), out_.str() + "/drv");
+  TempPath away("away");
+  std::filesystem::create_directory(away.str());
+  std::filesystem::create_directory_symlink(away.str(), out_.str() + "/up");
   ASSERT_EQ(GOSFactory::Instance()->SetPrinterDataString(Job(), u"TempDirectoryLocation",
                                                          u"C:\\Out\\Spool"),
             1);
   const std::string data = ReadAll(HostPath(kFixtureDataFileName));
-  for (const char16_t* port : {u"FILE:C:\\Drv\\KVTEST.DAT", u"FILE:C:\\Out\\drv\\KVTEST.DAT",
-                               u"FILE:C:\\Drv\\job.prn", u"FILE:C:\\Out\\Spool\\job.prn"}) {
+  for (const char16_t* port :
+       {u"FILE:C:\\Drv\\KVTEST.DAT", u"FILE:C:\\Out\\drv\\KVTEST.DAT", u"FILE:C:\\Drv\\job.prn",
+        u"FILE:C:\\Out\\Spool\\job.prn", u"FILE:C:\\Out\\up\\job.prn"}) {
     GCountedPtr start = Document({}, port);
     Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
     EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(start.Get())), kPortNotReady);
   }
   EXPECT_EQ(ReadAll(HostPath(kFixtureDataFileName)), data);
   EXPECT_FALSE(std::filesystem::exists(HostPath("job.prn")) ||
-               std::filesystem::exists(out_.str() + "/Spool/job.prn"));
+               std::filesystem::exists(out_.str() + "/Spool/job.prn") ||
+               !std::filesystem::is_empty(away.str()));
 }
 
 }  // namespace
