@@ -1,8 +1,6 @@
 #include "config/fonts/font_sources.h"
 
 #include <algorithm>
-#include <optional>
-#include <string>
 #include <string_view>
 
 #include "driver/services/os_factory.h"
@@ -39,18 +37,10 @@ RWWString Joined(const RWWString& directory, char16_t separator, const RWWString
   return joined;
 }
 
-// Whether the host file of `path` lies below the host directory of
-// `directory` (".." resolved; neither may hold a NUL).
+// Whether the file `path` names really lies below `directory` (links
+// followed, ".." refused): a name from the printer's data may try to climb.
 bool InsideDirectory(const RWWString& path, const RWWString& directory) {
-  if (View(path).find(u'\0') != std::u16string_view::npos ||
-      View(directory).find(u'\0') != std::u16string_view::npos) {
-    return false;
-  }
-  std::optional<std::string> file = platform::ToHostPath(View(path));
-  std::optional<std::string> folder = platform::ToHostPath(View(directory));
-  if (!file || !folder) return false;
-  std::string prefix = *folder == "/" ? *folder : *folder + "/";
-  return file->size() > prefix.size() && file->compare(0, prefix.size(), prefix) == 0;
+  return platform::IsFileInFolder(View(path), View(directory));
 }
 
 std::uint32_t StateOf(std::uint32_t disabled, std::uint32_t index) {

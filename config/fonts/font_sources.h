@@ -68,11 +68,13 @@ int WriteMsdFileName(GDriverData* printer, std::uint32_t index, const RWWString&
 // Forgets source `index`'s file name when it names `path` exactly (as
 // ReadMsdFileName completes it), then deletes the file `path` names (a bare
 // or relative path taken in the driver directory) when it lies inside the
-// driver directory. Nothing is deleted without a driver directory.
+// driver directory (as IsInDriverDirectory tells). Nothing is deleted
+// without a driver directory.
 void RemoveMsdFontFile(GDriverData* printer, std::uint32_t index, const RWWString& path);
 
-// Whether `path` names a file below the driver directory (".." resolved,
-// at the file boundary); false without a driver directory.
+// Whether `path` names a file that really lies below the driver directory
+// (links followed; false for a path holding ".."); false without a driver
+// directory.
 bool IsInDriverDirectory(const RWWString& path);
 
 // "DisabledMSDs" (0 when missing or 0xFFFFFFFF), and writing it.

@@ -211,7 +211,7 @@ std::uint16_t GRenderDriverDataImp::Submit(GCommand* command) {
 void GRenderDriverDataImp::CloseDocumentPort() {
   GCountedPtr document = std::move(document_);
   auto* start = static_cast<GDocumentStart*>(document.Get());
-  if (GOutputTarget* port = start ? start->GetPort() : nullptr) port->Finish();
+  if (GOutputTarget* port = start ? start->GetPort() : nullptr) port->Abort();
 }
 
 void GRenderDriverDataImp::SetOutputChain(GPeripheral* chain) {

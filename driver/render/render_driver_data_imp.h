@@ -393,8 +393,8 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   GMedia* CustomMedium(std::uint16_t code, std::uint16_t x_resolution, std::uint16_t y_resolution,
                        std::uint32_t orientation);
   void ClearJobWords();
-  // After a job abort: the held document start's port finished, the start
-  // let go.
+  // After a job abort: the held document start's port aborted (finished,
+  // and what it took dropped), the start let go.
   void CloseDocumentPort();
 
   std::uintptr_t services_object_ = 0;  // the services' Placeholder1 for it

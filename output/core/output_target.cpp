@@ -64,6 +64,10 @@ std::uint16_t GOutputTarget::Finish() {
   return result;
 }
 
+std::uint16_t GOutputTarget::Abort() {
+  return Finish();
+}
+
 GOutputTargetRef::GOutputTargetRef(GOutputTarget* target, bool hold)
     : target_(target), holds_(target && hold) {
   if (holds_) target_->holders_.fetch_add(1, std::memory_order_relaxed);

@@ -66,6 +66,9 @@ class GOutputTarget {
   // Ends a job in progress, closes an open target, and finishes in every
   // state; answers the code of the last call (0 when none).
   virtual std::uint16_t Finish();
+  // The job the port serves failed: Finish, and a port that keeps what it
+  // took (a file) drops it, so that nothing cut short looks like output.
+  virtual std::uint16_t Abort();
   // Whether the destination was reached, so that the port can take
   // output once opened; a generator's document start asks it first.
   virtual bool IsReady() = 0;

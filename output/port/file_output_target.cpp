@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "driver/services/os_factory.h"
+#include "driver/services/render_driver_data.h"
 #include "platform/host/files.h"
 
 namespace {
@@ -24,17 +26,42 @@ bool IsRootedWindowsPath(const RWWString& path) {
   return letter && p[1] == u':' && (p[2] == u'\\' || p[2] == u'/');
 }
 
-platform::HANDLE CreateHostFile(const RWWString& path) {
+// Whether `path` is, or lies in, what the driver or the spool keep for
+// themselves: the driver directory, the job's temporary directory and the
+// job's driver data file.
+bool IsOwnFile(const std::u16string& path, GRenderDriverData* job) {
+  GOSFactory* services = GOSFactory::Instance();
+  if (!services) return false;
+  auto view = [](const RWWString& s) { return std::u16string_view(s.Data(), s.Length()); };
+  const RWWString driver_directory = services->GetModuleDirectory();
+  if (!driver_directory.IsNull() && platform::IsFileInFolder(path, view(driver_directory)))
+    return true;
+  GDriverData* printer = job ? job->GetDriverData() : nullptr;
+  if (!printer) return false;
+  const RWWString temp = services->GetTempDirectory(printer);
+  if (!temp.IsNull() && platform::IsFileInFolder(path, view(temp))) return true;
+  const RWWString data_file = services->GetDriverDataFile(printer);
+  if (data_file.IsNull()) return false;
+  const std::optional<std::string> own = platform::ResolveFilePath(view(data_file));
+  return own && own == platform::ResolveFilePath(path);
+}
+
+platform::HANDLE CreateHostFile(const RWWString& path, GRenderDriverData* job) {
   if (!IsRootedWindowsPath(path)) return platform::kInvalidHandleValue;
   const std::u16string terminated(path.Data(), path.Length());
+  if (!platform::IsInItsMapping(terminated) || IsOwnFile(terminated, job))
+    return platform::kInvalidHandleValue;
   return platform::CreateFileW(terminated.c_str(), platform::kGenericWrite, 0, nullptr,
                                platform::kCreateAlways, platform::kFileAttributeNormal, nullptr);
 }
 
 }  // namespace
 
-GFileOutputTarget::GFileOutputTarget(const RWWString& path)
-    : GOutputTarget(path.ToMultiByte()), file_(CreateHostFile(path)) {}
+GFileOutputTarget::GFileOutputTarget(const RWWString& path, GRenderDriverData* job)
+    : GOutputTarget(path.ToMultiByte()),
+      path_(path.Data(), path.Length()),
+      file_(CreateHostFile(path, job)),
+      made_(file_ != platform::kInvalidHandleValue) {}
 
 GFileOutputTarget::~GFileOutputTarget() {
   Finish();
@@ -48,14 +75,25 @@ std::uint16_t GFileOutputTarget::WriteRaw(const std::uint8_t* data, std::uint32_
   platform::BOOL ok = platform::WriteFile(file_, data, length, &went);
   written = went;
   SetCount(GetCount() + went);
-  return ok ? 0 : static_cast<std::uint16_t>(platform::GetLastError());
+  if (ok) return 0;
+  incomplete_ = true;
+  return static_cast<std::uint16_t>(platform::GetLastError());
 }
 
 std::uint16_t GFileOutputTarget::Finish() {
   std::uint16_t result = GOutputTarget::Finish();
   if (file_ != platform::kInvalidHandleValue) platform::CloseHandle(file_);
   file_ = platform::kInvalidHandleValue;
+  if (made_ && incomplete_) {
+    platform::DeleteFileW(path_.c_str());
+    made_ = false;
+  }
   return result;
+}
+
+std::uint16_t GFileOutputTarget::Abort() {
+  incomplete_ = true;
+  return Finish();
 }
 
 bool GFileOutputTarget::IsReady() {
@@ -70,7 +108,8 @@ RWCollectable* GFilePortHandler::CreateCopy() const {
   return new (std::nothrow) GFilePortHandler(*this);
 }
 
-void* GFilePortHandler::Open(const RWWString& destination, const RWCString&, std::uint32_t, void*) {
+void* GFilePortHandler::Open(const RWWString& destination, const RWCString&, std::uint32_t,
+                             void* extra) {
   if (destination.Length() < kFilePrefixLength) return nullptr;
   for (RWSize i = 0; i < kFilePrefixLength; ++i) {
     char16_t c = destination.Data()[i];
@@ -78,7 +117,8 @@ void* GFilePortHandler::Open(const RWWString& destination, const RWCString&, std
     if (c != kFilePrefix[i]) return nullptr;
   }
   RWWString path(destination.Data() + kFilePrefixLength, destination.Length() - kFilePrefixLength);
-  GOutputTarget* port = new (std::nothrow) GFileOutputTarget(path);
+  GOutputTarget* port =
+      new (std::nothrow) GFileOutputTarget(path, static_cast<GRenderDriverData*>(extra));
   return port;
 }
 

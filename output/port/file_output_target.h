@@ -3,10 +3,15 @@
 // it writes, and it reaches a host file only through a declared path
 // mapping (platform/host/files.h, MapPathPrefix): a host path, a relative
 // path, a drive-relative one, one holding a NUL or one no mapping serves
-// opens no file, and
-// the port is then not ready (IsReady false). The constructor creates the
-// file, emptying one that exists, so that the readiness test a generator
-// asks before Open can tell.
+// opens no file, and the port is then not ready (IsReady false). Nor does
+// a path that, resolved (links followed, ".." refused), leaves the host
+// directory of its mapping or would be one of the driver's or the spool's
+// own files: below the driver directory, below the job's temporary
+// directory (where its spools live), or the job's driver data file. The constructor creates the
+// file, emptying one that exists, so that the readiness test a generator asks before Open can tell.
+//
+// A job that fails leaves no file that looks like output: once a write
+// could not go whole, or after Abort, finishing the port removes its file.
 //
 // WriteRaw, while the port is open or in a job, appends the bytes; the
 // count is the bytes written so far (it wraps past 4 GiB, as the
@@ -20,7 +25,8 @@
 // SIGXFSZ ignored, or a write past the limit ends it.
 //
 // GFilePortHandler: the port handler (persist/port_handler.h) that opens
-// destinations "FILE:<path>" ("FILE:" in any case) as a GFileOutputTarget,
+// destinations "FILE:<path>" ("FILE:" in any case) as a GFileOutputTarget
+// for the job context the registry passes (a GRenderDriverData*, or null),
 // handed out as a GOutputTarget* in the void* the registry answers; any
 // other destination it leaves to other handlers. Its flags are
 // kFilePortFlags (first list, opened through Open). Not registered with
@@ -33,30 +39,40 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "foundation/rw/wstring.h"
 #include "output/core/output_target.h"
 #include "persist/port_handler.h"
 #include "platform/host/types.h"
 
+class GRenderDriverData;
+
 inline constexpr std::uint32_t kFilePortFlags = 0x1;
 
 class GFileOutputTarget final : public GOutputTarget {
  public:
-  // Creates the host file of `path` when a mapping serves it.
-  explicit GFileOutputTarget(const RWWString& path);
+  // Creates the host file of `path` when a mapping serves it and it is
+  // none of the driver's or the spool's files (of `job`'s printer, when
+  // given; `job` is not kept).
+  explicit GFileOutputTarget(const RWWString& path, GRenderDriverData* job = nullptr);
   // Finish.
   ~GFileOutputTarget() override;
 
   std::uint16_t WriteRaw(const std::uint8_t* data, std::uint32_t length,
                          std::uint32_t& written) override;
-  // The base's Finish, then the file closed.
+  // The base's Finish, then the file closed; removed when incomplete.
   std::uint16_t Finish() override;
+  // The file is incomplete; then Finish.
+  std::uint16_t Abort() override;
   // Whether the file was created and is still open.
   bool IsReady() override;
 
  private:
-  platform::HANDLE file_;  // kInvalidHandleValue when none
+  std::u16string path_;      // the Windows path, NUL-terminated
+  platform::HANDLE file_;    // kInvalidHandleValue when none
+  bool made_ = false;        // the file was created and is still there
+  bool incomplete_ = false;  // a write failed, or the job was aborted
 };
 
 class GFilePortHandler final : public GPortHandler {

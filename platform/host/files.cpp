@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/host/host_state.h"
@@ -108,6 +110,56 @@ std::optional<std::string> Join(std::string base, const std::vector<std::u16stri
   return base.empty() ? std::string(".") : base;
 }
 
+// A host path with its empty and "." names dropped and ".." resolved
+// lexically, as a Windows path is; none when ".." climbs above the root or
+// a NUL would cut the path short.
+std::optional<std::string> NormalHostPath(std::string_view path) {
+  if (path.find('\0') != path.npos) return std::nullopt;
+  std::vector<std::string_view> names;
+  for (std::size_t start = 1; start <= path.size();) {
+    const std::size_t cut = std::min(path.find('/', start), path.size());
+    const std::string_view name = path.substr(start, cut - start);
+    start = cut + 1;
+    if (name.empty() || name == ".") continue;
+    if (name == "..") {
+      if (names.empty()) return std::nullopt;
+      names.pop_back();
+      continue;
+    }
+    names.push_back(name);
+  }
+  std::string out;
+  for (std::string_view name : names) {
+    out += '/';
+    out += name;
+  }
+  return out.empty() ? std::string("/") : out;
+}
+
+// realpath(3) of `path`, or none.
+std::optional<std::string> RealPath(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+  if (!real) return std::nullopt;
+  return std::string(real.get());
+}
+
+// Whether the resolved `file` lies below the resolved `folder`.
+bool Below(const std::optional<std::string>& file, std::optional<std::string> folder) {
+  if (!file || !folder) return false;
+  if (folder->back() != '/') *folder += '/';
+  return file->size() > folder->size() && file->starts_with(*folder);
+}
+
+// Whether a name of `path` (split at "\" and "/") is "..".
+bool HoldsParentName(std::u16string_view path) {
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t cut = std::min(path.find_first_of(u"\\/", start), path.size());
+    if (path.substr(start, cut - start) == u"..") return true;
+    start = cut + 1;
+  }
+  return false;
+}
+
 DWORD ErrorOfErrno(int error) {
   switch (error) {
     case ENOENT:
@@ -153,7 +205,7 @@ std::optional<std::string> ToHostPath(std::u16string_view path) {
   if (!path.empty() && path[0] == u'/') {
     std::string host;
     if (!WideToMultiByte(path.data(), path.size(), host)) return std::nullopt;
-    return host;
+    return NormalHostPath(host);
   }
   std::optional<WindowsPath> resolved = Resolve(path);
   if (!resolved) return std::nullopt;
@@ -165,10 +217,46 @@ std::optional<std::string> ToHostPath(std::u16string_view path) {
 }
 
 std::optional<std::string> ToHostPath(std::string_view path) {
-  if (!path.empty() && path[0] == '/') return std::string(path);
+  if (!path.empty() && path[0] == '/') return NormalHostPath(path);
   std::u16string wide;
   if (!MultiByteToWide(path.data(), path.size(), wide)) return std::nullopt;
   return ToHostPath(std::u16string_view(wide));
+}
+
+std::optional<std::string> ResolveFilePath(std::u16string_view path) {
+  if (HoldsParentName(path)) return std::nullopt;
+  std::optional<std::string> host = ToHostPath(path);
+  if (!host) return std::nullopt;
+  struct stat info {};
+  // Something by the name (a dangling link too): followed to its end.
+  if (::lstat(host->c_str(), &info) == 0) return RealPath(*host);
+  if (errno != ENOENT) return std::nullopt;
+  // Nothing by the name: its folder resolved, the name put back.
+  const std::size_t slash = host->rfind('/');
+  const bool bare = slash == std::string::npos;
+  std::optional<std::string> folder = RealPath(bare         ? "."
+                                               : slash == 0 ? "/"
+                                                            : host->substr(0, slash));
+  if (!folder) return std::nullopt;
+  if (folder->back() != '/') *folder += '/';
+  return *folder + host->substr(bare ? 0 : slash + 1);
+}
+
+bool IsFileInFolder(std::u16string_view path, std::u16string_view folder) {
+  return Below(ResolveFilePath(path), ResolveFilePath(folder));
+}
+
+bool IsInItsMapping(std::u16string_view path) {
+  std::optional<WindowsPath> resolved = Resolve(path);
+  if (!resolved || resolved->root.empty()) return false;
+  std::string directory;
+  {
+    Lock lock(Mutex());
+    const Mapping* mapping = Longest(*resolved);
+    if (mapping == nullptr) return false;
+    directory = mapping->host_directory;
+  }
+  return Below(ResolveFilePath(path), RealPath(directory));
 }
 
 HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD, const void*, DWORD disposition, DWORD,

@@ -4,9 +4,10 @@
 // program declared; CreateFileW and DeleteFileW use it, and every other
 // opener of a file translates first. Any thread; one lock for everything.
 //
-// ToHostPath passes a host path (one that starts with "/") unchanged. In any
-// other path it reads "\" and "/" alike, drops empty and "." names and
-// resolves ".." lexically; then:
+// ToHostPath reads a host path (one that starts with "/") with "/" alone as
+// its separator, any other path with "\" and "/" alike; in either it drops
+// empty and "." names and resolves ".." lexically. A host path comes back
+// so (none when ".." climbs above the root or it holds a NUL); any other:
 //  - a Windows path ("C:\...", "\\server\share\...", "\...") is served by
 //    the longest mapped prefix it lies under (names compare
 //    case-insensitively), its remaining names joined with "/" below that
@@ -30,6 +31,22 @@ namespace platform {
 // The host path of `path` (UTF-16, or 8-bit in the code page), in UTF-8.
 std::optional<std::string> ToHostPath(std::u16string_view path);
 std::optional<std::string> ToHostPath(std::string_view path);
+
+// Where the file `path` names really is: its host path with every link
+// followed (realpath), of the whole path when something by that name
+// exists, else of its folder with the last name put back. None when `path`
+// holds a ".." name, has no host path, or cannot be resolved (a missing
+// folder, a dangling link). For paths that come from data: compare these,
+// never the texts.
+std::optional<std::string> ResolveFilePath(std::u16string_view path);
+// Whether the file `path` names lies below the folder `folder`, both
+// resolved by ResolveFilePath; false when either has no resolution.
+bool IsFileInFolder(std::u16string_view path, std::u16string_view folder);
+
+// Whether the file the Windows path `path` names really lies below the
+// host directory of the mapping that serves it (as IsFileInFolder tells):
+// no link leads it out of there. False when no mapping serves it.
+bool IsInItsMapping(std::u16string_view path);
 
 // Access, dispositions and attributes of CreateFileW.
 inline constexpr DWORD kGenericRead = 0x80000000;

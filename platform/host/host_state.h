@@ -4,10 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "platform/host/modules.h"
 #include "platform/host/resources.h"
 #include "platform/host/types.h"
 
@@ -39,6 +43,22 @@ T Fail(DWORD error, T result) {
   SetLastError(error);
   return result;
 }
+
+// A log that tests read: the newest kHostLogCapacity entries, the oldest
+// dropped first. REQUIRES: the lock around every use.
+template <typename T>
+class BoundedLog {
+ public:
+  void Add(T entry) {
+    if (entries_.size() == kHostLogCapacity) entries_.pop_front();
+    entries_.push_back(std::move(entry));
+  }
+  std::vector<T> Entries() const { return {entries_.begin(), entries_.end()}; }
+  void Clear() { entries_.clear(); }
+
+ private:
+  std::deque<T> entries_;
+};
 
 // Each service's reset, called with the lock held.
 void ResetModulesLocked();

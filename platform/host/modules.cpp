@@ -50,7 +50,7 @@ struct ModuleState {
   std::vector<std::unique_ptr<Source>> sources;
   std::map<std::uintptr_t, Instance> instances;
   std::set<std::u16string> failing;  // base-name keys
-  std::vector<ModuleEvent> log;
+  host_internal::BoundedLog<ModuleEvent> log;
   std::u16string host_program;
   Source* own = nullptr;
 };
@@ -107,7 +107,7 @@ HMODULE HandleOf(const Source& source) {
 }
 
 void Log(ModuleCall call, std::u16string_view module, std::string_view export_name, bool ok) {
-  State().log.push_back(ModuleEvent{call, std::u16string(module), std::string(export_name), ok});
+  State().log.Add(ModuleEvent{call, std::u16string(module), std::string(export_name), ok});
 }
 
 // Makes the loaded instance of `source`; false when its shared object does
@@ -176,7 +176,7 @@ void StartFresh(ModuleState& state) {
     Unload(state, *source);
   state.sources.clear();
   state.failing.clear();
-  state.log.clear();
+  state.log.Clear();
   state.host_program = u"C:\\Windows\\System32\\spoolsv.exe";
   state.sources.push_back(NewEntry(kDefaultOwnModulePath));
   state.own = state.sources.back().get();
@@ -445,12 +445,12 @@ ModuleCounters GetModuleCounters(std::u16string_view name) {
 
 std::vector<ModuleEvent> ModuleLog() {
   Lock lock(Mutex());
-  return State().log;
+  return State().log.Entries();
 }
 
 void ClearModuleLog() {
   Lock lock(Mutex());
-  State().log.clear();
+  State().log.Clear();
 }
 
 namespace host_internal {

@@ -27,6 +27,7 @@
 // one lock. Export pointers stay valid while their module is loaded.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -131,8 +132,15 @@ struct ModuleCounters {
 // Counters of the module that `name` resolves to (zeros when none does).
 ModuleCounters GetModuleCounters(std::u16string_view name);
 
-// Every LoadLibrary, FreeLibrary and GetProcAddress, in order. `module` is
-// the name asked for (loads) or the module's name; `ok` whether it worked.
+// The stand-ins' logs (this one, the property sheets', the message boxes',
+// the help calls' and the windowing host's failures) keep their newest
+// kHostLogCapacity entries: a process that lives long does not grow by
+// them.
+inline constexpr std::size_t kHostLogCapacity = 4096;
+
+// Every LoadLibrary, FreeLibrary and GetProcAddress, in order (the newest
+// kHostLogCapacity). `module` is the name asked for (loads) or the
+// module's name; `ok` whether it worked.
 enum class ModuleCall { kLoad, kFree, kGetProcAddress };
 struct ModuleEvent {
   ModuleCall call;

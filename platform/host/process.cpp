@@ -7,7 +7,7 @@ namespace {
 
 struct ProcessState {
   UINT result = kDefaultWinExecResult;
-  std::vector<WinExecCall> log;
+  host_internal::BoundedLog<WinExecCall> log;
 };
 
 ProcessState& State() {
@@ -19,7 +19,7 @@ ProcessState& State() {
 
 UINT WinExec(const char* command_line, UINT show) {
   host_internal::Lock lock(host_internal::Mutex());
-  State().log.push_back(WinExecCall{command_line != nullptr ? command_line : "", show});
+  State().log.Add(WinExecCall{command_line != nullptr ? command_line : "", show});
   return State().result;
 }
 
@@ -30,7 +30,7 @@ void SetWinExecResult(UINT result) {
 
 std::vector<WinExecCall> WinExecLog() {
   host_internal::Lock lock(host_internal::Mutex());
-  return State().log;
+  return State().log.Entries();
 }
 
 namespace host_internal {

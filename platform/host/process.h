@@ -24,6 +24,7 @@ struct WinExecCall {
 
 // The answer of every later call (kDefaultWinExecResult after a reset).
 void SetWinExecResult(UINT result);
+// The calls so far (the newest kHostLogCapacity, platform/host/modules.h).
 std::vector<WinExecCall> WinExecLog();
 
 }  // namespace platform

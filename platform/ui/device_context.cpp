@@ -16,6 +16,12 @@ using namespace ui_internal;
 // no one.
 const std::uintptr_t kStockFont = 0x2;
 
+DcEvent Event(DcCall call) {
+  DcEvent event;
+  event.call = call;
+  return event;
+}
+
 DeviceContext* FindDcLocked(HDC dc) {
   DeviceContext* found = StateLocked().handles.Find<DeviceContext>(host_internal::IdFromHandle(dc));
   if (found == nullptr) SetLastError(kErrorInvalidHandle);
@@ -42,7 +48,7 @@ int ExtEscape(HDC dc, int code, int in_size, const char* in, int out_size, char*
     event.call = DcCall::kEscape;
     event.code = code;
     event.bytes.assign(in, in + in_size);
-    context.log.push_back(std::move(event));
+    context.log.Add(std::move(event));
     auto it = context.answers.find(code);
     if (it == context.answers.end()) return 0;
     std::copy_n(it->second.reply.begin(),
@@ -55,7 +61,7 @@ int SaveDC(HDC dc) {
   return WithDc(dc, 0, [](DeviceContext& context) {
     context.saved.push_back(context.state);
     context.saved_fonts.push_back(context.font);
-    context.log.emplace_back().call = DcCall::kSave;
+    context.log.Add(Event(DcCall::kSave));
     return int(context.saved.size());
   });
 }
@@ -69,7 +75,7 @@ BOOL RestoreDC(HDC dc, int saved) {
     context.font = context.saved_fonts[std::size_t(level - 1)];
     context.saved.resize(std::size_t(level - 1));
     context.saved_fonts.resize(std::size_t(level - 1));
-    context.log.emplace_back().call = DcCall::kRestore;
+    context.log.Add(Event(DcCall::kRestore));
     return 1;
   });
 }
@@ -192,7 +198,7 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT, const Rect*, const char16_t* text, 
     event.text.assign(text ? text : u"", count);
     event.at = Point{x, y};
     event.state = context.state;
-    context.log.push_back(std::move(event));
+    context.log.Add(std::move(event));
     return 1;
   });
 }
@@ -238,7 +244,8 @@ HDC CreatePrinterDC(const PrinterPage& page) {
 }
 
 std::vector<DcEvent> DeviceContextLog(HDC dc) {
-  return WithDc(dc, std::vector<DcEvent>(), [](DeviceContext& context) { return context.log; });
+  return WithDc(dc, std::vector<DcEvent>(),
+                [](DeviceContext& context) { return context.log.Entries(); });
 }
 
 bool ScriptEscape(HDC dc, int code, int result, std::vector<BYTE> reply) {

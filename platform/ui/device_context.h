@@ -146,7 +146,8 @@ struct DcEvent {
   Point at;                 // text output
   DcState state;            // text output
 };
-// What reached the context, in order (empty for an unknown handle).
+// What reached the context, in order (empty for an unknown handle), the
+// newest kHostLogCapacity events (platform/host/modules.h).
 std::vector<DcEvent> DeviceContextLog(HDC dc);
 // The answers of escape `code` from now on: `result`, and `reply` copied to
 // the caller's buffer.

@@ -27,7 +27,7 @@ struct DeviceContext : UiObject {
   std::uintptr_t font = 0;  // 0: the stock font
   std::vector<DcState> saved;
   std::vector<std::uintptr_t> saved_fonts;
-  std::vector<DcEvent> log;
+  host_internal::BoundedLog<DcEvent> log;
   struct Answer {
     int result = 0;
     std::vector<BYTE> reply;

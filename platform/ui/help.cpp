@@ -18,7 +18,7 @@ BOOL WinHelpA(HWND window, const char* help_file, UINT command, ULONG_PTR data) 
     }
   }
   Lock lock(Mutex());
-  StateLocked().help_log.push_back(std::move(call));
+  StateLocked().help_log.Add(std::move(call));
   return 1;
 }
 
@@ -38,7 +38,7 @@ DWORD GetProfileStringW(const char16_t* section, const char16_t* key, const char
 
 std::vector<HelpCall> WinHelpLog() {
   Lock lock(Mutex());
-  return StateLocked().help_log;
+  return StateLocked().help_log.Entries();
 }
 
 void SetProfileString(std::u16string_view section, std::u16string_view key,

@@ -37,6 +37,7 @@ struct HelpCall {
   ULONG_PTR data = 0;
   std::vector<std::pair<DWORD, DWORD>> pairs;  // the help table, when one was given
 };
+// The calls so far (the newest kHostLogCapacity, platform/host/modules.h).
 std::vector<HelpCall> WinHelpLog();
 
 // Sets one value of the profile table.

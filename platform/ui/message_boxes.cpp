@@ -111,7 +111,7 @@ int MessageBoxW(HWND owner, const char16_t* text, const char16_t* caption, UINT 
   bool has_cancel = std::find(buttons.begin(), buttons.end(), kIdCancel) != buttons.end();
   box.answer = answer.value_or(has_cancel ? kIdCancel : buttons.front());
   Lock lock(Mutex());
-  StateLocked().box_log.push_back(box);
+  StateLocked().box_log.Add(box);
   return box.answer;
 }
 
@@ -132,7 +132,7 @@ void SetMessageBoxHandler(MessageBoxHandler handler) {
 
 std::vector<MessageBoxRecord> MessageBoxLog() {
   Lock lock(Mutex());
-  return StateLocked().box_log;
+  return StateLocked().box_log.Entries();
 }
 
 }  // namespace platform

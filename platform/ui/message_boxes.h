@@ -58,6 +58,7 @@ std::size_t PendingMessageBoxExpectations();
 using MessageBoxHandler = std::function<int(const MessageBoxRecord& box)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);
 
+// The boxes shown so far (the newest kHostLogCapacity, platform/host/modules.h).
 std::vector<MessageBoxRecord> MessageBoxLog();
 
 // The buttons of a box's flags, in the order they show; empty for button

@@ -54,7 +54,7 @@ SheetPage* FindPageLocked(std::uintptr_t sheet_id, std::size_t index) {
 }
 
 void LogLocked(std::string text) {
-  StateLocked().sheet_log.push_back(std::move(text));
+  StateLocked().sheet_log.Add(std::move(text));
 }
 
 void LogPageLocked(const char* event, std::size_t index) {
@@ -389,12 +389,12 @@ bool SheetCancel(HANDLE sheet_handle) {
 
 std::vector<std::string> PropertySheetLog() {
   Lock lock(Mutex());
-  return StateLocked().sheet_log;
+  return StateLocked().sheet_log.Entries();
 }
 
 void ClearPropertySheetLog() {
   Lock lock(Mutex());
-  StateLocked().sheet_log.clear();
+  StateLocked().sheet_log.Clear();
 }
 
 }  // namespace platform

@@ -130,6 +130,7 @@ bool SheetActivate(HANDLE sheet, std::size_t index);
 bool SheetOk(HANDLE sheet);
 bool SheetCancel(HANDLE sheet);
 
+// The log (the newest kHostLogCapacity, platform/host/modules.h).
 std::vector<std::string> PropertySheetLog();
 void ClearPropertySheetLog();
 

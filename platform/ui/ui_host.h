@@ -81,6 +81,7 @@ UINT DialogTemplateId(HWND dialog);
 using UiFailureHandler = std::function<void(const std::string& message)>;
 // Answers the previous handler.
 UiFailureHandler SetUiFailureHandler(UiFailureHandler handler);
+// The failures so far (the newest kHostLogCapacity, platform/host/modules.h).
 std::vector<std::string> UiFailures();
 // Reports a failure (the host's own calls, and test drivers' checks).
 void ReportUiFailure(const std::string& message);

@@ -211,7 +211,7 @@ void ReportUiFailure(const std::string& message) {
   UiFailureHandler handler;
   {
     Lock lock(Mutex());
-    StateLocked().failures.push_back(message);
+    StateLocked().failures.Add(message);
     handler = ui_internal::FailureHandlerLocked();
   }
   if (handler) {
@@ -228,7 +228,7 @@ UiFailureHandler SetUiFailureHandler(UiFailureHandler handler) {
 
 std::vector<std::string> UiFailures() {
   Lock lock(Mutex());
-  return StateLocked().failures;
+  return StateLocked().failures.Entries();
 }
 
 std::size_t UiHandleCount(UiHandleKind kind) {
@@ -253,14 +253,14 @@ void ResetUiLocked() {
   state.module_cursors.clear();
   state.scripts.clear();
   state.sheet_scripts.clear();
-  state.sheet_log.clear();
+  state.sheet_log.Clear();
   state.strict_dialogs = true;
   state.box_expectations.clear();
   state.box_handler = nullptr;
-  state.box_log.clear();
-  state.help_log.clear();
+  state.box_log.Clear();
+  state.help_log.Clear();
   state.profile.clear();
-  state.failures.clear();
+  state.failures.Clear();
 }
 
 void ReleaseModuleUiObjectsLocked(std::uintptr_t module) {

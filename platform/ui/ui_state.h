@@ -145,16 +145,16 @@ struct UiState {
   // Property sheets (property_sheet.cpp): the scripts of the next sheets
   // and the service's log.
   std::deque<std::function<void(HANDLE)>> sheet_scripts;
-  std::vector<std::string> sheet_log;
+  host_internal::BoundedLog<std::string> sheet_log;
   // Modal dialogs running, with the value EndDialog gave once it was called.
   std::map<std::uintptr_t, std::optional<INT_PTR>> modal_results;
   bool strict_dialogs = true;
   std::deque<MessageBoxExpectation> box_expectations;
   MessageBoxHandler box_handler;
-  std::vector<MessageBoxRecord> box_log;
-  std::vector<HelpCall> help_log;
+  host_internal::BoundedLog<MessageBoxRecord> box_log;
+  host_internal::BoundedLog<HelpCall> help_log;
   std::map<std::pair<std::u16string, std::u16string>, std::u16string> profile;
-  std::vector<std::string> failures;
+  host_internal::BoundedLog<std::string> failures;
 };
 
 // REQUIRES: the lock (the first call builds the built-in classes, the desktop

@@ -484,9 +484,15 @@ TEST_F(Context, FontFilesComeOnlyFromAndIntoTheDriverDirectory) {
   for (const char* name : {"2/good.ttf", "3/three.ttf", "2/x.ttf", "2/a/b.ttf", "2/..b.ttf"})
     testing_support::WriteAll(server.str() + "/w32x86/" + name, name);
   testing_support::WriteAll(other.str() + "/x.ttf", "kept");
+  std::filesystem::create_directory_symlink(other.str(), HostPath("away"));  // out of C:\Drv
   // Bare names live in the driver directory; the others are taken whole.
-  const char16_t* values[] = {u"good.ttf",         u"three.ttf",        u"C:\\Other\\x.ttf",
-                              u"C:\\Drv\\a/b.ttf", u"C:\\Drv\\..b.ttf", u"C:\\Drv\\missing.ttf"};
+  const char16_t* values[] = {u"good.ttf",
+                              u"three.ttf",
+                              u"C:\\Other\\x.ttf",
+                              u"C:\\Drv\\a/b.ttf",
+                              u"C:\\Drv\\..b.ttf",
+                              u"C:\\Drv\\missing.ttf",
+                              u"C:\\Drv\\away\\x.ttf"};
   for (std::uint32_t i = 0; i < std::size(values); ++i) {
     ASSERT_TRUE(Services().SetPrinterDataString(context_, kFontSources[i].value_name, values[i]));
   }

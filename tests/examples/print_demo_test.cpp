@@ -76,6 +76,7 @@ TEST(PrintDemo, AFullDiskOnThePortAbortsTheJobWithItsError) {
   EXPECT_EQ(RunDemo(folder.str(), "", 100), int(platform::kErrorDiskFull));
   EXPECT_NE(testing_support::ReadAll(folder.str() + "/demo.log").find("GJobAbort"),
             std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(folder.str() + "/out/job.prn"));
   std::filesystem::remove_all(folder.str());
 }
 

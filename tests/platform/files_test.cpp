@@ -50,7 +50,9 @@ TEST_F(Files, WindowsPathsMapUnderTheirLongestPrefix) {
       {u"\\\\SERVER\\share\\d\\p.dat", "/h/share/d/p.dat"},
       {u"\\\\Server\\Other\\p.dat", nullptr},
       {u"\\Drv\\a.dat", nullptr},
-      {u"/tmp/host/../file", "/tmp/host/../file"},  // host paths pass unchanged
+      {u"/tmp/host/../file", "/tmp/file"},       // host paths resolve ".." too
+      {u"/tmp//host/./a\\b", "/tmp/host/a\\b"},  // "\" separates nothing there
+      {u"/tmp/../..", nullptr},
       {u"sub\\a.dat", "sub/a.dat"},
       {u"sub\\..\\..\\a.dat", nullptr},
       {u"", nullptr},
@@ -135,6 +137,32 @@ TEST_F(Files, CreateAndDeleteGoThroughTheMapping) {
   EXPECT_EQ(OpenFileCount(), 0u);
   EXPECT_EQ(CloseHandle(kept), 0);
   EXPECT_EQ(ToHostPath(std::u16string_view(u"C:\\Drv\\f\\b.dat")), std::nullopt);
+  fs::remove_all(root.str());
+}
+
+// Only where a file really is counts: links are followed, ".." refused.
+TEST_F(Files, AFileIsInAFolderOnlyWhereItResolves) {
+  namespace fs = std::filesystem;
+  testing_support::TempPath root("resolve");
+  const std::string drv = root.str() + "/drv", out = root.str() + "/out";
+  fs::create_directories(drv + "/sub");
+  fs::create_directories(out);
+  fs::create_directory_symlink(out, drv + "/away");
+  fs::create_symlink(out + "/gone", drv + "/dangling");
+  fs::create_symlink(drv + "/sub", out + "/into");
+  ASSERT_TRUE(MapPathPrefix(u"C:\\Drv", drv) && MapPathPrefix(u"C:\\Out", out));
+  const std::u16string host = fs::path(drv).u16string();
+  const std::pair<std::u16string, bool> cases[] = {{u"C:\\Drv\\sub\\new", true},
+                                                   {u"C:\\Out\\into\\new", true},
+                                                   {host + u"/sub/new", true},
+                                                   {u"C:\\Drv\\away\\new", false},
+                                                   {u"C:\\Drv\\dangling", false},
+                                                   {u"C:\\Drv\\sub\\..\\new", false},
+                                                   {host + u"/../out/new", false},
+                                                   {u"C:\\Drv\\none\\new", false},
+                                                   {std::u16string(u"C:\\Drv\\x\0y", 10), false}};
+  for (const auto& [path, inside] : cases)
+    EXPECT_EQ(IsFileInFolder(path, u"C:\\Drv"), inside) << fs::path(path).string();
   fs::remove_all(root.str());
 }
 

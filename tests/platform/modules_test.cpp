@@ -193,6 +193,16 @@ TEST_F(Modules, LoadFailuresAndTheLogOfCalls) {
   }
   ClearModuleLog();
   EXPECT_TRUE(ModuleLog().empty());
+
+  // A long-lived process keeps only the newest events.
+  module = LoadLibraryA("Plug.dll");
+  for (std::size_t i = 0; i <= kHostLogCapacity; ++i)
+    GetProcAddress(module, i == kHostLogCapacity ? "Seven" : "Nine");
+  log = ModuleLog();
+  ASSERT_EQ(log.size(), kHostLogCapacity);
+  EXPECT_EQ(log.back().export_name, "Seven");
+  EXPECT_EQ(log.front().call, ModuleCall::kGetProcAddress);  // the load went first
+  FreeLibrary(module);
 }
 
 TEST_F(Modules, LoadStringCutsToTheBufferAndTerminates) {

@@ -32,7 +32,7 @@ namespace {
 
 using namespace testing_support;
 
-constexpr char16_t kPort[] = u"FILE:C:\\Drv\\job.prn";
+constexpr char16_t kPort[] = u"FILE:C:\\Out\\job.prn";
 
 // A page 6601 x 5100 dots with margins 120, "Plain", of a paper code the
 // driver has no medium for (the job leaves it as it is), keyed 259.
@@ -104,10 +104,13 @@ class PrintRoad : public JobContextFixture {
  protected:
   void SetUp() override {
     JobContextFixture::SetUp();
+    std::filesystem::create_directory(out_.str());
+    ASSERT_TRUE(platform::MapPathPrefix(u"C:\\Out", out_.str()));
     ASSERT_EQ(RegisterFilePortHandler(), 0);
   }
   void TearDown() override {
     UnregisterFilePortHandler();
+    std::filesystem::remove_all(out_.str());
     JobContextFixture::TearDown();
   }
   // The canonical chain for `document`, ending in `tail`, driven by the job.
@@ -115,12 +118,12 @@ class PrintRoad : public JobContextFixture {
     Job()->SetOutputChain(static_cast<GPeripheral*>(BuildCanonicalChain(document, {tail}).Get()));
   }
   // A document start on `values` and a Sheet(), for kPort.
-  GCountedPtr Document(Values values) {
+  GCountedPtr Document(Values values, const char16_t* port = kPort) {
     auto* set = new GState(0u);
     for (const auto& [key, value] : values)
       set->AddChild(new GValueAttribute(static_cast<std::uint16_t>(value), key));
     set->AddChild(Sheet());
-    return GCountedPtr(new GDocumentStart(set, kPort, u"doc", Job(), 0u));
+    return GCountedPtr(new GDocumentStart(set, port, u"doc", Job(), 0u));
   }
   // Pages 1..n (each a start on {265: 0, 258: 1} and a Sheet(), its tag and
   // an end), a pass break after page `pass_break` (none: 0), the end.
@@ -137,8 +140,11 @@ class PrintRoad : public JobContextFixture {
     if (end) codes |= Job()->Submit(static_cast<GCommand*>(Command(kGDocumentEndId).Get()));
     return codes;
   }
-  std::string Port() { return ReadAll(HostPath("job.prn")); }
+  std::string Port() { return ReadAll(out_.str() + "/job.prn"); }
+  bool NoPort() { return !std::filesystem::exists(out_.str() + "/job.prn"); }
   bool NoSpoolFiles() { return std::filesystem::is_empty(SpoolParent()); }
+
+  TempPath out_{"road-out"};  // C:\Out
 };
 
 TEST_F(PrintRoad, TheChainStandsInItsOrderAndTakesTheColourMode) {
@@ -294,6 +300,7 @@ TEST_F(PrintRoad, AHeldPageFileGoneAbortsTheJob) {
   EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(Command(kGDocumentEndId).Get())), kSpoolFailure);
   EXPECT_EQ(generator->GetJobState(), 0u);  // the job abort reached it
   EXPECT_TRUE(NoSpoolFiles());
+  EXPECT_TRUE(NoPort());  // nothing of a failed job looks like output
   GOutputTarget* port = static_cast<GDocumentStart*>(start.Get())->GetPort();
   ASSERT_NE(port, nullptr);
   EXPECT_EQ(port->GetState(), GOutputTarget::kFinished);
@@ -302,7 +309,8 @@ TEST_F(PrintRoad, AHeldPageFileGoneAbortsTheJob) {
 
 TEST_F(PrintRoad, AFullDiskUnderThePortIsReportedAndTheJobAborted) {
   // The pass break's 200 zeros meet a file-size limit of 100 bytes: the
-  // write error is kept and answered; the process lives on.
+  // write error is kept and answered; the process lives on, and the cut
+  // file is gone.
   GCountedPtr start = Document({});
   Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
   std::uint16_t code = 0;
@@ -316,7 +324,33 @@ TEST_F(PrintRoad, AFullDiskUnderThePortIsReportedAndTheJobAborted) {
   EXPECT_EQ(static_cast<GDocumentStart*>(start.Get())->GetPort()->GetState(),
             GOutputTarget::kFinished);
   EXPECT_EQ(platform::OpenFileCount(), 0u);
-  EXPECT_EQ(Port(), std::string(100, '\0'));
+  EXPECT_TRUE(NoPort());
+}
+
+TEST_F(PrintRoad, APortIsNeverOneOfTheDriversOrTheSpoolsFiles) {
+  // Spools go to C:\Out\Spool; C:\Out\drv is a link to the driver
+  // directory C:\Drv, which holds the driver data file; C:\Out\up a link
+  // out of C:\Out.
+  std::filesystem::create_directory(out_.str() + "/Spool");
+  std::filesystem::create_directory_symlink(HostPath(""), out_.str() + "/drv");
+  TempPath away("away");
+  std::filesystem::create_directory(away.str());
+  std::filesystem::create_directory_symlink(away.str(), out_.str() + "/up");
+  ASSERT_EQ(GOSFactory::Instance()->SetPrinterDataString(Job(), u"TempDirectoryLocation",
+                                                         u"C:\\Out\\Spool"),
+            1);
+  const std::string data = ReadAll(HostPath(kFixtureDataFileName));
+  for (const char16_t* port :
+       {u"FILE:C:\\Drv\\KVTEST.DAT", u"FILE:C:\\Out\\drv\\KVTEST.DAT", u"FILE:C:\\Drv\\job.prn",
+        u"FILE:C:\\Out\\Spool\\job.prn", u"FILE:C:\\Out\\up\\job.prn"}) {
+    GCountedPtr start = Document({}, port);
+    Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
+    EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(start.Get())), kPortNotReady);
+  }
+  EXPECT_EQ(ReadAll(HostPath(kFixtureDataFileName)), data);
+  EXPECT_FALSE(std::filesystem::exists(HostPath("job.prn")) ||
+               std::filesystem::exists(out_.str() + "/Spool/job.prn") ||
+               !std::filesystem::is_empty(away.str()));
 }
 
 }  // namespace

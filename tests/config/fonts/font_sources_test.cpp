@@ -205,8 +205,14 @@ TEST_F(FontSources, RemovingAFileStaysInTheDriverDirectory) {
   EXPECT_EQ(StoredName(1), RWWString(u"c.dat"));
   EXPECT_FALSE(driver_->Exists("b.dat"));
 
-  for (const char16_t* outside : {u"C:\\Drv\\..\\Other\\outside.dat", u"C:\\Other\\outside.dat",
-                                  u"..\\Other\\outside.dat", u"C:\\Drv", u""}) {
+  // A link in the driver directory leads out of it; so does ".." after a
+  // host path, which a text comparison would take for inside.
+  std::filesystem::create_directory_symlink(other_folder.str(), driver_->HostPath("away"));
+  const std::u16string climb = std::filesystem::path(driver_->HostPath("../x\\y")).u16string();
+  EXPECT_FALSE(IsInDriverDirectory(RWWString(climb.c_str())));
+  for (const char16_t* outside :
+       {u"C:\\Drv\\..\\Other\\outside.dat", u"C:\\Other\\outside.dat", u"..\\Other\\outside.dat",
+        u"C:\\Drv\\away\\outside.dat", u"C:\\Drv", u""}) {
     RemoveMsdFontFile(kPrinter, 1, RWWString(outside));
     EXPECT_TRUE(std::filesystem::exists(other_folder.str() + "/outside.dat"));
   }
