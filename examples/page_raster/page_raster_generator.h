@@ -8,8 +8,9 @@
 //
 // Port file, in the order written:
 //   the display line of the job language (GWqm's, lang/joblang_zdl5/
-//   wqm.h: `RDYMSG DISPLAY = "<key 800>"` CR LF, or OPMSG with 801 set),
-//   at document start, when the document's set holds key 800;
+//   wqm.h: `RDYMSG DISPLAY = "<key 800>"` CR LF, or OPMSG with 801 set;
+//   the text cleaned as GWqm cleans it), at document start, when the
+//   document's set holds key 800;
 //   per page:  "PAGE <width> <height>" CR LF  (decimal pixels)
 //              the rows as adaptive row blocks (output/raster/encoders.h:
 //              mode u8, length u16 high byte first, data; 05 00 n repeats)

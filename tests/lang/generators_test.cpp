@@ -43,18 +43,34 @@ GAttributeComposite* Set(std::initializer_list<GAttribute*> children) {
   return set;
 }
 
+// The display text is cleaned before it reaches the printer: a quote or a
+// line end of its own would end the line and let the rest of the text
+// stand as job-language commands.
 TEST(Wqm, TheJobHeaderGetsTheDisplayLine) {
+  const std::string longest(kDisplayTextLimit, 'x');
   struct Case {
-    const char* text;      // null: no 800
+    std::string text;      // "-": no 800
     int operator_message;  // -1: no 801
-    const char* line;
-  } cases[] = {{"test", 1, "OPMSG DISPLAY = \"test\"\r\n"},
-               {"test", 0, "RDYMSG DISPLAY = \"test\"\r\n"},
-               {"a b", -1, "RDYMSG DISPLAY = \"a b\"\r\n"},
-               {nullptr, 1, ""}};
+    std::string line;
+  } cases[] = {
+      {"test", 1, "OPMSG DISPLAY = \"test\"\r\n"},
+      {"test", 0, "RDYMSG DISPLAY = \"test\"\r\n"},
+      {"a b", -1, "RDYMSG DISPLAY = \"a b\"\r\n"},
+      {"-", 1, ""},
+      {"x\"\r\n@ZJL SET COPIES=999\r\n", 0, "RDYMSG DISPLAY = \"x@ZJL SET COPIES=999\"\r\n"},
+      {"a\x1b"
+       "E\tb\x7f\xc3\xa9!",
+       0, "RDYMSG DISPLAY = \"aEb!\"\r\n"},
+      {std::string(100000, 'x'), 0, "RDYMSG DISPLAY = \"" + longest + "\"\r\n"},
+      {"\"\"" + longest + "\r\n", 0, "RDYMSG DISPLAY = \"" + longest + "\"\r\n"},
+      {"\r\n", 1, "OPMSG DISPLAY = \"\"\r\n"},
+  };
   for (const Case& c : cases) {
     GAttributeComposite* document = Set({});
-    if (c.text) document->AddChild(new GStringAttribute(c.text, kDisplayTextKey));
+    if (c.text != "-") {
+      document->AddChild(
+          new GStringAttribute(RWCString(c.text.data(), c.text.size()), kDisplayTextKey));
+    }
     if (c.operator_message >= 0) {
       document->AddChild(new GValueAttribute(c.operator_message, kOperatorMessageKey));
     }
@@ -65,7 +81,8 @@ TEST(Wqm, TheJobHeaderGetsTheDisplayLine) {
     start.SetPort(&port);
     GWqm wqm;
     EXPECT_EQ(wqm.DocumentStart(start), 0);
-    EXPECT_TRUE(port.bytes == c.line && wqm.GetCallLog().Text().IsNull());
+    EXPECT_EQ(port.bytes, c.line);
+    EXPECT_TRUE(wqm.GetCallLog().Text().IsNull());
   }
   // The manual-duplex header line is a stand-in; key 1010 stays as found.
   JobContext job;

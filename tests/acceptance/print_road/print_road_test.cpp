@@ -158,6 +158,18 @@ TEST_F(PrintRoadGolden, AFaceUpJobReachesThePortFileByteForByte) {
   EXPECT_TRUE(std::filesystem::is_empty(out_.str() + "/Spool"));
 }
 
+// A display text that tries to end its line and add a command reaches the
+// port file as one cleaned display line.
+TEST_F(PrintRoadGolden, TheDisplayTextCannotAddCommands) {
+  job_->SetOutputChain(new GPageRasterGenerator);
+  EXPECT_EQ(Submit(new GDocumentStart(
+                Set({new GStringAttribute("x\"\r\n@ZJL SET COPIES=999\r\n\x1b", 800)}),
+                u"FILE:C:\\Out\\text.prn", u"text", job_, 0u)),
+            0);
+  EXPECT_EQ(Submit(new GDocumentEnd(nullptr, u"", u"", 0u)), 0);
+  EXPECT_EQ(ReadAll(out_.str() + "/text.prn"), "RDYMSG DISPLAY = \"x@ZJL SET COPIES=999\"\r\n");
+}
+
 // The picture as rows of '#' (black) and '.' (white).
 std::vector<std::string> Picture(const GBitmap& page) {
   std::vector<std::string> rows;
