@@ -170,6 +170,26 @@ TEST(Generators, StandInsRecordTheirCalls) {
   EXPECT_EQ(zdl5.HasEscape(plain) + vexalon.HasEscape(plain) + postscript.HasEscape(escape), 0);
 }
 
+// Page end and job abort leave no path or clip path open for the next page
+// or job.
+TEST(Generators, PageEndAndJobAbortCloseTheirPathAndClipPath) {
+  GZdl5e zdl5;
+  GVexalon vexalon;
+  GPostScript postscript;
+  for (GPrinterLanguage* generator :
+       {static_cast<GPrinterLanguage*>(&zdl5), static_cast<GPrinterLanguage*>(&vexalon),
+        static_cast<GPrinterLanguage*>(&postscript)}) {
+    GPageEnd page_end(0u);
+    GJobAbort abort(0u);
+    for (GCommand* command : {static_cast<GCommand*>(&page_end), static_cast<GCommand*>(&abort)}) {
+      generator->SetPathDepth(3);
+      generator->SetClipPathMode(1);
+      EXPECT_EQ(command->Execute(*generator), 0);
+      EXPECT_FALSE(generator->IsInPath() || generator->InClipPathMode());
+    }
+  }
+}
+
 class FilePort : public testing_support::HostFixture {
  protected:
   void SetUp() override {

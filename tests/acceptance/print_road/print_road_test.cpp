@@ -35,6 +35,7 @@
 #include "platform/host/files.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/acceptance_printer.h"
+#include "tests/support/memory_port.h"
 #include "tests/support/printer_fixture.h"
 
 namespace testing_support {
@@ -168,6 +169,26 @@ TEST_F(PrintRoadGolden, TheDisplayTextCannotAddCommands) {
             0);
   EXPECT_EQ(Submit(new GDocumentEnd(nullptr, u"", u"", 0u)), 0);
   EXPECT_EQ(ReadAll(out_.str() + "/text.prn"), "RDYMSG DISPLAY = \"x@ZJL SET COPIES=999\"\r\n");
+}
+
+// The demonstration's generator closes its path and clip path at page end
+// and job abort; a job abort before any document start touches no port.
+TEST(PageRasterGenerator, PageEndAndJobAbortCloseTheirPathAndClipPath) {
+  GPageRasterGenerator generator;
+  MemoryPort* port = new MemoryPort;
+  port->Open(u"doc");
+  generator.SetOutput(port, true);
+  generator.GetSink().Put(RWCString("held"));
+  GPageEnd page_end(0u);
+  GJobAbort abort(0u);
+  for (GCommand* command : {static_cast<GCommand*>(&page_end), static_cast<GCommand*>(&abort)}) {
+    generator.SetPathDepth(2);
+    generator.SetClipPathMode(1);
+    EXPECT_EQ(command->Execute(generator), 0);
+    EXPECT_FALSE(generator.IsInPath() || generator.InClipPathMode());
+  }
+  EXPECT_EQ(port->GetState(), GOutputTarget::kOpen);
+  EXPECT_EQ(port->bytes, "");
 }
 
 // The picture as rows of '#' (black) and '.' (white).
