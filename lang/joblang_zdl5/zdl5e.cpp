@@ -94,8 +94,10 @@ std::uint16_t GZdl5e::DrawTextString(GTextStringGraphic& graphic) {
   const GTextString mapped(*text, kFontCodeSet, GetCodeMap());
   for (std::uint32_t i = 0; i < mapped.GetLength(); ++i) {
     const std::uint16_t code = mapped.GetCode(i);
-    if (code != kNoMappedCode && !list->ContainsCode(code))
-      SendCharacter(*font, *list, text->GetCode(i), code);
+    // Code 0 passes through the map as itself: only another code that
+    // comes back as kNoMappedCode found the numbering run out.
+    const bool unmapped = code == kNoMappedCode && text->GetCode(i) != 0;
+    if (!unmapped && !list->ContainsCode(code)) SendCharacter(*font, *list, text->GetCode(i), code);
   }
   list->SetLastUse(++use_stamp_);
   CallLog().Record("DrawText", {list->GetFontId(), text->GetLength()});

@@ -270,8 +270,8 @@ TEST(FontBooks, EachGeneratorMakesItsOwnBooks) {
 }
 
 // Pages of text on the ZDL5 generator: the first downloads the font and
-// its characters once (A renders 40 bytes at 10 pixels; B, and 0x2000,
-// which has no glyph and maps to 32768, render none); a font of
+// its characters once (A renders 40 bytes at 10 pixels; B, 0x2000, which
+// has no glyph and maps to 32768, and code 0 render none); a font of
 // its own with the same description finds the entry in the cache, and a
 // handle on the first implementation carries it; eviction deletes the soft
 // font, and the next page downloads it again under a new id.
@@ -287,10 +287,10 @@ TEST(FontBooks, TextOnZdl5eDownloadsOnceAndReusesTheEntry) {
     };
     GZdl5e zdl5;
     ResetSoftFontIds();
-    const std::vector<std::uint16_t> codes = {'A', 'B', 'A', 0x2000};
-    const GShortPoint points[] = {{0, 0}, {10, 0}, {20, 0}, {30, 0}};
+    const std::vector<std::uint16_t> codes = {'A', 'B', 'A', 0x2000, 0};
+    const GShortPoint points[] = {{0, 0}, {10, 0}, {20, 0}, {30, 0}, {40, 0}};
     auto page = [&](GFont* font) {
-      GTextStringGraphic graphic(font, GCodeBuffer(codes.data(), 4), kWideCodeSet, points, 0,
+      GTextStringGraphic graphic(font, GCodeBuffer(codes.data(), 5), kWideCodeSet, points, 0,
                                  nullptr);
       EXPECT_EQ(graphic.Execute(zdl5), 0);
     };
@@ -298,20 +298,21 @@ TEST(FontBooks, TextOnZdl5eDownloadsOnceAndReusesTheEntry) {
     page(new GFont(*first));
     std::string log =
         "DownloadFont 1001\nDownloadCharacter 1001 65 40\nDownloadCharacter 1001 66 0\n"
-        "DownloadCharacter 1001 32768 0\nDrawText 1001 4\n";
+        "DownloadCharacter 1001 32768 0\nDownloadCharacter 1001 0 0\nDrawText 1001 5\n";
     EXPECT_EQ(zdl5.GetCallLog().Text(), RWCString(log.c_str()));
     page(new_font());
     page(new GFont(*first));
-    log += "DrawText 1001 4\nDrawText 1001 4\n";
+    log += "DrawText 1001 5\nDrawText 1001 5\n";
     EXPECT_EQ(zdl5.GetCallLog().Text(), RWCString(log.c_str()));
     // The header and each character with the item overhead of 1.
-    EXPECT_EQ(zdl5.GetFontCache()->GetTotalPrinterMemory(), 1u + 41 + 1 + 1);
+    EXPECT_EQ(zdl5.GetFontCache()->GetTotalPrinterMemory(), 1u + 41 + 1 + 1 + 1);
     EXPECT_EQ(zdl5.GetFontCache()->Count(), 1u);
-    EXPECT_EQ(zdl5.GetFontCache()->EvictOne(), 44u);
+    EXPECT_EQ(zdl5.GetFontCache()->EvictOne(), 45u);
     page(new GFont(*first));
     log +=
         "DeleteSoftFont 1001\nDownloadFont 1002\nDownloadCharacter 1002 65 40\n"
-        "DownloadCharacter 1002 66 0\nDownloadCharacter 1002 32768 0\nDrawText 1002 4\n";
+        "DownloadCharacter 1002 66 0\nDownloadCharacter 1002 32768 0\nDownloadCharacter 1002 0 0\n"
+        "DrawText 1002 5\n";
     EXPECT_EQ(zdl5.GetCallLog().Text(), RWCString(log.c_str()));
   }
   GTTFontPool::DestroyInstance();
