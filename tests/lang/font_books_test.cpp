@@ -11,7 +11,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "config/fonts/device_font_description.h"
+#include "config/attributes/value_attribute.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "fonts/tt_font_imp.h"
 #include "lang/font_books/char_code_maps.h"
 #include "lang/font_books/postscript_books.h"
@@ -21,6 +22,8 @@
 #include "lang/xl_ps/postscript.h"
 #include "lang/xl_ps/vexalon.h"
 #include "output/text/text_string.h"
+#include "persist/persistable_integer.h"
+#include "persist/persistent_association.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/persist/media.h"
 
@@ -195,6 +198,67 @@ TEST(FontBooks, TheCacheSearchMatchesByState) {
     if (found) {
       EXPECT_EQ(font.GetDownloadRecord(), found);
       EXPECT_EQ(found->GetEntry(), list->GetEntry());
+    }
+  }
+}
+
+// A request for a font in the printer (glyph flags 2) selects a device font
+// that serves it instead of downloading; requests it does not serve, or
+// whose selection cannot be made, are downloaded. The printer's name for
+// the font is its list's short-id name, else its face name.
+TEST(FontBooks, Zdl5eSelectsADeviceFontThatServesTheRequest) {
+  enum Change { kNone, kStyle, kSet, kHeight, kTypeface };
+  const char kTemplate[] = "\x1b(s#HEIGHTv#PITCHH";
+  struct Case {
+    std::uint32_t kind, scalable, flags;
+    Change change;
+    std::int16_t height;
+    const char* log;  // the first line
+  } cases[] = {
+      {1, 1, 2, kNone, 1013, "SelectFont \x1b(s10.25v11.71H"},
+      {2, 1, 2, kNone, 10, "SelectFont \x1b(s#HEIGHTv#PITCHH"},  // kind 2: as it is
+      {5, 0, 2, kSet, 2000, "SelectFont \x1b(s20.00v6.00H"},     // kinds 4-7: set, height relaxed
+      {1, 1, 2, kNone, 10, "DownloadFont 1001"},                 // the pitch cannot be made
+      {1, 0, 2, kHeight, 1013, "DownloadFont 1001"},
+      {1, 0, 2, kNone, 1013, "SelectFont \x1b(s10.25v11.71H"},
+      {1, 1, 2, kSet, 1013, "DownloadFont 1001"},
+      {5, 1, 2, kStyle, 1013, "DownloadFont 1001"},
+      {5, 1, 2, kTypeface, 1013, "DownloadFont 1001"},
+      {1, 1, 0, kNone, 1013, "DownloadFont 1001"},  // not a request for a printer font
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    GSymbolSetList sets;
+    sets.Append(c.change == kSet ? 9 : 16);
+    auto* fonts = new GDeviceFontList(416);
+    fonts->AddDescription(GDeviceFontDescription(
+        "Square", kTemplate, 16, sets, 1 + (c.change == kStyle), 7 + (c.change == kTypeface), 0, 0,
+        c.scalable, 1013 + (c.change == kHeight), 4, c.kind));
+    fonts->SetShortIdNames(new MAssociationList);
+    fonts->GetShortIdNames()->SetAssociation(new MPersistentAssociation(
+        new GPersistableULong(c.kind == 1 ? 4 : 5), new GStringAttribute("SQ", 0)));
+    auto* lists = new GDeviceFontListComposite;
+    lists->AddList(fonts);
+    auto* configuration = new MPersistentComposite;
+    configuration->AddChild(lists);
+    GZdl5e zdl5("Z", nullptr, configuration, 0, 0, 0, 0);
+    ResetSoftFontIds();
+    GFontDescriptionRecord record = BaseRecord();
+    record.height = c.height;
+    GFontAngleBlock block = BaseBlock();
+    block.glyph_flags = c.flags;
+    const std::uint16_t codes[] = {'A', 'B'};
+    const GShortPoint points[] = {{0, 0}, {10, 0}};
+    GTextStringGraphic graphic(new GFont(new KindImp(0, record, block), nullptr),
+                               GCodeBuffer(codes, 2), kWideCodeSet, points, 0, nullptr);
+    EXPECT_EQ(graphic.Execute(zdl5), 0);
+    const std::string log = zdl5.GetCallLog().Text().Data();
+    EXPECT_EQ(log.substr(0, log.find('\n')), c.log);
+    auto* list = static_cast<GFontList*>(graphic.GetFont()->GetDownloadRecord());
+    if (c.log[0] == 'S') {
+      EXPECT_EQ(log.substr(log.find('\n') + 1), "DrawText 0 2\n");
+      EXPECT_EQ(list->GetName(), RWCString(c.kind == 1 ? "SQ" : "Square"));
+      EXPECT_EQ(zdl5.GetFontCache()->GetTotalPrinterMemory(), 0u);
     }
   }
 }
