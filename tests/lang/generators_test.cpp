@@ -170,6 +170,19 @@ TEST(Generators, StandInsRecordTheirCalls) {
   EXPECT_EQ(zdl5.HasEscape(plain) + vexalon.HasEscape(plain) + postscript.HasEscape(escape), 0);
 }
 
+// A generator lives as long as its printer's chain: its record of stand-in
+// calls keeps the newest lines within a bound, a line too long cut to it.
+TEST(Generators, TheCallLogStaysBounded) {
+  GZdl5e zdl5;
+  for (std::uint32_t id = 0; id < 100000; ++id)
+    zdl5.DeleteSoftFont(id);
+  const std::string log = zdl5.GetCallLog().Text().Data();
+  EXPECT_LE(log.size(), kCallLogLimit);
+  EXPECT_TRUE(log.starts_with("DeleteSoftFont ") && log.ends_with("\nDeleteSoftFont 99999\n"));
+  zdl5.RemoveDownloadedFont(RWCString('F', 3 * kCallLogLimit));
+  EXPECT_EQ(zdl5.GetCallLog().Text().Length(), kCallLogLimit);
+}
+
 // Page end and job abort leave no path or clip path open for the next page
 // or job.
 TEST(Generators, PageEndAndJobAbortCloseTheirPathAndClipPath) {
