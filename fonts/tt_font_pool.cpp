@@ -7,6 +7,7 @@
 #include "driver/services/driver_server.h"
 #include "driver/services/lock.h"
 #include "driver/services/os_factory.h"
+#include "fonts/font_lock.h"
 #include "fonts/tt_font_reader.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/support.h"
@@ -180,7 +181,7 @@ void GTTFontPool::DestroyInstance() {
 }
 
 GTTFontPool::GTTFontPool() : readers_(RWNew<GKeyedPool>(&PoolPolicy, &IsReader)) {
-  if (GOSFactory* services = GOSFactory::Instance()) services->EnsureLock(&lock_);
+  EnsureFontLock(&lock_);
 }
 
 GTTFontPool::~GTTFontPool() {

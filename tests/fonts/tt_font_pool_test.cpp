@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "driver/services/os_factory.h"
 #include "fonts/keyed_pool.h"
 #include "fonts/tt_font_pool.h"
 #include "fonts/tt_table_cache.h"
@@ -221,6 +222,36 @@ TEST(FontPoolThreads, HandlesOnOneReaderFromSeveralThreads) {
     thread.join();
   EXPECT_EQ(reader->UseCount(), 1);
   EXPECT_FALSE(reader->IsLocked());
+  GTTFontPool::DestroyInstance();
+}
+
+// A pool (and its readers) made before any driver services exist is still
+// reached from every job's thread: jobs that mark and release their fonts
+// at once must find it locked (a race here shows under ThreadSanitizer, or
+// as a damaged pool).
+TEST(FontPoolThreads, JobsReleasingAtOnceOnAPoolMadeWithoutServices) {
+  ASSERT_EQ(GOSFactory::Instance(), nullptr);
+  GTTFontPool* pool = GTTFontPool::CreateInstance();
+  OpenedFont opened(TestFont().Build(), 78);
+  ASSERT_TRUE(opened.opened);
+  GTTFileReader* reader = opened.reader.release();
+  pool->Add(reader);
+  const std::unique_ptr<GTTFontFile> kept(pool->MakeFontFile(reader));  // never released
+  std::vector<std::thread> jobs;
+  for (std::uint32_t owner = 1; owner <= 4; ++owner) {
+    jobs.emplace_back([pool, reader, owner] {
+      for (int i = 0; i < 300; ++i) {
+        std::unique_ptr<GTTFontFile> handle(pool->MakeFontFile(reader));
+        handle->AddKey(owner);
+        EXPECT_EQ(handle->MapCharToGlyph(0, 0, 0x41, 16), 1);
+        pool->ReleaseOwner(owner);
+      }
+    });
+  }
+  for (std::thread& job : jobs)
+    job.join();
+  EXPECT_EQ(reader->UseCount(), 2);
+  EXPECT_TRUE(pool->Contains(78) && !reader->IsLocked());
   GTTFontPool::DestroyInstance();
 }
 
