@@ -14,6 +14,9 @@
 #include "tests/support/test_os_factory.h"
 #include "tests/support/truetype_writer.h"
 
+extern "C" int LLVMFuzzerInitialize(int*, char***);
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
 namespace {
 
 using namespace testing_support;
@@ -252,6 +255,14 @@ TEST(FontPoolThreads, JobsReleasingAtOnceOnAPoolMadeWithoutServices) {
     job.join();
   EXPECT_EQ(reader->UseCount(), 2);
   EXPECT_TRUE(pool->Contains(78) && !reader->IsLocked());
+  GTTFontPool::DestroyInstance();
+}
+
+// The font-file handle's fuzz corpus (tests/fuzz/font_pool_fuzz.cpp), with
+// the default error handler in force.
+TEST(FontPoolCorpus, EveryInputEndsCleanlyAndRestoresWhatWasSaved) {
+  LLVMFuzzerInitialize(nullptr, nullptr);
+  EXPECT_GT(ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 10);
   GTTFontPool::DestroyInstance();
 }
 
