@@ -41,7 +41,9 @@
 // A restore of another version keeps the handle as it was; otherwise the
 // handle lets its reader go and takes the process-wide pool's reader under
 // the key when that one's generation is at least the stored one (none
-// otherwise, and none when there is no pool).
+// otherwise, and none when there is no pool). A handle met inside a pool's
+// own stored form (damage: it holds readers alone) takes no reader, since
+// the restoring thread holds the pool lock.
 //
 // Ownership: the pool deletes a reader whose use count it lowers to 0;
 // whoever else lowers it to 0 deletes it too. Handles are their holders'.
