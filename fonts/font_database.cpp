@@ -8,6 +8,7 @@
 #include "driver/services/driver_server.h"
 #include "driver/services/lock.h"
 #include "driver/services/os_factory.h"
+#include "fonts/font_lock.h"
 #include "fonts/tt_font_pool.h"
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/error.h"
@@ -276,7 +277,7 @@ void GJobFontDatabase::SetSerialCounter(std::uint32_t value) {
 }
 
 void GJobFontDatabase::CreateLock() {
-  if (GOSFactory* services = GOSFactory::Instance()) services->EnsureLock(&g_database_lock);
+  EnsureFontLock(&g_database_lock);
 }
 
 void GJobFontDatabase::DestroyLock() {

@@ -135,7 +135,8 @@ class GJobFontDatabase : public GFontDatabase {
   static std::uint32_t NextSerial();
   // Sets the counter (tests).
   static void SetSerialCounter(std::uint32_t value);
-  // Make and delete the process-wide database lock.
+  // Make (with or without driver services, fonts/font_lock.h) and delete
+  // the process-wide database lock.
   static void CreateLock();
   static void DestroyLock();
 

@@ -7,6 +7,7 @@
 #include "driver/services/driver_server.h"
 #include "driver/services/lock.h"
 #include "driver/services/os_factory.h"
+#include "fonts/font_lock.h"
 #include "fonts/tt_font_reader.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/support.h"
@@ -31,6 +32,20 @@ std::mutex g_pool_creation;
 // an owner and around ReleaseOwner, under the pool lock; 0 otherwise.
 std::uint32_t g_adding_owner = 0;
 std::uint32_t g_releasing_owner = 0;
+
+// Set on a thread while it restores a pool's readers under the pool lock.
+// A font-file handle in that stored form is damage (the form holds readers
+// alone); its restore must not ask the pool, whose lock this thread holds
+// and cannot take again.
+thread_local int g_restoring_pool = 0;
+
+class PoolRestore {
+ public:
+  PoolRestore() { ++g_restoring_pool; }
+  ~PoolRestore() { --g_restoring_pool; }
+  PoolRestore(const PoolRestore&) = delete;
+  PoolRestore& operator=(const PoolRestore&) = delete;
+};
 
 GTTFontReader* AsReader(MPersistentObject* entry) {
   return static_cast<GTTFontReader*>(entry);
@@ -180,7 +195,7 @@ void GTTFontPool::DestroyInstance() {
 }
 
 GTTFontPool::GTTFontPool() : readers_(RWNew<GKeyedPool>(&PoolPolicy, &IsReader)) {
-  if (GOSFactory* services = GOSFactory::Instance()) services->EnsureLock(&lock_);
+  EnsureFontLock(&lock_);
 }
 
 GTTFontPool::~GTTFontPool() {
@@ -338,11 +353,13 @@ std::uint32_t GTTFontPool::SaveToFile(RWFile& file, std::uint32_t owner) {
 
 std::uint32_t GTTFontPool::RestoreFromStream(RWVirtualInputStream& stream) {
   GTTFontPoolLock hold(this, __LINE__);
+  PoolRestore restoring;
   return readers_->RestoreFromStream(stream);
 }
 
 std::uint32_t GTTFontPool::RestoreFromFile(RWFile& file) {
   GTTFontPoolLock hold(this, __LINE__);
+  PoolRestore restoring;
   return readers_->RestoreFromFile(file);
 }
 
@@ -362,6 +379,7 @@ std::uint32_t GTTFontPool::RestoreFromServiceStream(std::uint32_t owner, const R
   RWVirtualInputStream* in = stream ? stream->VirtualStream() : nullptr;
   if (!in || !in->Good()) return 0;
   GTTFontPoolLock hold(this, __LINE__);
+  PoolRestore restoring;
   g_adding_owner = owner;
   std::uint32_t result = readers_->RestoreFromStream(*in);
   g_adding_owner = 0;
@@ -565,7 +583,8 @@ void GTTFontFile::RestoreItems(In& in) {
   GTTFontPool::ReleaseHandleReader(reader_);
   reader_ = nullptr;
   pool_ = GTTFontPool::Instance();
-  if (pool_ && generation != kTTNoGeneration) reader_ = pool_->Acquire(key, generation);
+  if (pool_ && generation != kTTNoGeneration && !g_restoring_pool)
+    reader_ = pool_->Acquire(key, generation);
 }
 
 template class MPersistentClass<GTTFontFile, MPersistentObject, kGTTFontFileId>;

@@ -26,7 +26,9 @@
 // holds the owner are written, and each written one leaves it.
 //
 // Locks: every pool operation takes the pool lock first and a reader's lock
-// after it; a lock failure is reported through ReportDriverError ("ttflpool",
+// after it; the pool and each reader have their lock whether or not the
+// driver services exist (fonts/font_lock.h), since any job's thread may
+// reach them; a lock failure is reported through ReportDriverError ("ttflpool",
 // ids 301 and 302). A handle's destruction also takes the pool lock before
 // its reader's, so the two orders never meet.
 //
@@ -39,7 +41,9 @@
 // A restore of another version keeps the handle as it was; otherwise the
 // handle lets its reader go and takes the process-wide pool's reader under
 // the key when that one's generation is at least the stored one (none
-// otherwise, and none when there is no pool).
+// otherwise, and none when there is no pool). A handle met inside a pool's
+// own stored form (damage: it holds readers alone) takes no reader, since
+// the restoring thread holds the pool lock.
 //
 // Ownership: the pool deletes a reader whose use count it lowers to 0;
 // whoever else lowers it to 0 deletes it too. Handles are their holders'.
@@ -142,7 +146,7 @@ class GTTFontPool {
   std::uint32_t ReleaseHeldReader(GTTFontReader* reader);
 
   std::vector<std::uintptr_t> tags_;
-  GLock* lock_ = nullptr;  // owned; null: no locking
+  GLock* lock_ = nullptr;  // owned; null only when no memory was left
   std::unique_ptr<GKeyedPool> readers_;
   std::uint32_t next_id_ = 0;
 };

@@ -8,6 +8,7 @@
 #include "driver/services/lock.h"
 #include "driver/services/os_factory.h"
 #include "fonts/font_items.h"
+#include "fonts/font_lock.h"
 #include "fonts/glyph_cache.h"
 #include "fonts/tt_table_cache.h"
 #include "foundation/rw/file.h"
@@ -37,11 +38,6 @@ constexpr std::uint8_t kLongLocFormat = 1;
 // values (4 x 6).
 constexpr RWSize kReaderPartSize = 57;
 
-GLock* NewServicesLock() {
-  GOSFactory* services = GOSFactory::Instance();
-  return services ? services->CreateLock() : nullptr;
-}
-
 std::uint64_t End(std::uint32_t offset, std::uint32_t length) {
   return std::uint64_t{offset} + length;
 }
@@ -51,13 +47,12 @@ std::uint64_t End(std::uint32_t offset, std::uint32_t length) {
 // ---------------------------------------------------------------------------
 // Construction and locking
 
-GTTFontReader::GTTFontReader() : lock_(NewServicesLock()) {}
+GTTFontReader::GTTFontReader() : lock_(NewFontLock()) {}
 
-GTTFontReader::GTTFontReader(std::uint32_t font_key)
-    : lock_(NewServicesLock()), font_key_(font_key) {}
+GTTFontReader::GTTFontReader(std::uint32_t font_key) : lock_(NewFontLock()), font_key_(font_key) {}
 
 GTTFontReader::GTTFontReader(const GTTFontReader& other)
-    : MPersistentObject(other), lock_(NewServicesLock()) {}
+    : MPersistentObject(other), lock_(NewFontLock()) {}
 
 GTTFontReader::~GTTFontReader() {
   table_cache_.Reset();

@@ -106,7 +106,7 @@ class GTTFontReader : public MPersistentObject {
   };
 
   // Font key 0 (or `font_key`), indexToLocFormat unread, everything else
-  // zero; the lock object from the driver services (none without them).
+  // zero; a lock object of its own (fonts/font_lock.h).
   GTTFontReader();
   explicit GTTFontReader(std::uint32_t font_key);
   // The persistent base of `other` only; everything else as constructed.
@@ -287,7 +287,7 @@ class GTTFontReader : public MPersistentObject {
   std::uint16_t VerticalForm(std::uint32_t source, std::uint16_t glyph);
   void GrowGeneration() { ++generation_; }
 
-  GLock* lock_ = nullptr;  // owned; null: no locking
+  GLock* lock_ = nullptr;  // owned; null only when no memory was left
   std::uint32_t locked_ = 0;
   std::uint32_t generation_ = 0;
   std::uint32_t font_key_ = 0;

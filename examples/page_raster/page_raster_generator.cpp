@@ -258,7 +258,7 @@ std::uint16_t GPageRasterGenerator::DocumentEnd(GDocumentEnd& command) {
 std::uint16_t GPageRasterGenerator::JobAbort(GJobAbort& command) {
   GGeneratorClass::JobAbort(command);
   page_.reset();
-  SetPathDepth(0);
+  if (!IsDocumentOpen()) return 0;
   GetSink().Flush();
   if (OwnsOutput() && GetOutput()) GetOutput()->Close();
   return 0;
@@ -301,7 +301,6 @@ std::uint16_t GPageRasterGenerator::PageStart(GPageStart& command) {
 
 std::uint16_t GPageRasterGenerator::PageEnd(GPageEnd& command) {
   GGeneratorClass::PageEnd(command);
-  SetPathDepth(0);
   if (page_) WritePage();
   return Answer();
 }

@@ -8,8 +8,9 @@
 //
 // Port file, in the order written:
 //   the display line of the job language (GWqm's, lang/joblang_zdl5/
-//   wqm.h: `RDYMSG DISPLAY = "<key 800>"` CR LF, or OPMSG with 801 set),
-//   at document start, when the document's set holds key 800;
+//   wqm.h: `RDYMSG DISPLAY = "<key 800>"` CR LF, or OPMSG with 801 set;
+//   the text cleaned as GWqm cleans it), at document start, when the
+//   document's set holds key 800;
 //   per page:  "PAGE <width> <height>" CR LF  (decimal pixels)
 //              the rows as adaptive row blocks (output/raster/encoders.h:
 //              mode u8, length u16 high byte first, data; 05 00 n repeats)
@@ -67,7 +68,8 @@
 // DocumentStart: the generator base's (the port opened and held), then
 // the display line. DocumentEnd and JobAbort: an open page is dropped
 // (JobAbort) or finished (DocumentEnd), the sink flushed and a port the
-// generator opened closed. The pass break (718) writes nothing: the pages
+// generator opened closed; a job abort before any document start does no
+// more than drop the page. The pass break (718) writes nothing: the pages
 // held before it reach the port as they end. Every other handler answers
 // the sink's kept write error when it has no error of its own; JobAbort
 // answers 0.

@@ -1,5 +1,7 @@
 #include "lang/joblang_zdl5/wqm.h"
 
+#include <algorithm>
+
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/services/driver_data.h"
@@ -16,6 +18,18 @@ constexpr RWClassRegistration kWqmClasses[] = {
 template <class T>
 T* Find(GAttributeComposite* set, std::uint32_t key) {
   return set ? dynamic_cast<T*>(set->FindByKey(key)) : nullptr;
+}
+
+// `text` as it may stand between the display line's quotes: printable
+// ASCII alone (no control character, no byte of a multi-byte character,
+// no quote that would end the field), at most kDisplayTextLimit bytes.
+RWCString DisplayText(const RWCString& text) {
+  RWCString kept(RWReserve{std::min<RWSize>(text.Length(), kDisplayTextLimit)});
+  for (RWSize i = 0; i < text.Length() && kept.Length() < kDisplayTextLimit; ++i) {
+    const char c = text[i];
+    if (c >= ' ' && c <= '~' && c != '"') kept += c;
+  }
+  return kept;
 }
 
 }  // namespace
@@ -36,7 +50,7 @@ bool GWqm::MakeDisplayLine(GAttributeComposite* document, RWCString& line) {
   line = operator_message && operator_message->GetValue() != 0 ? "OPMSG DISPLAY = "
                                                                : "RDYMSG DISPLAY = ";
   line += '"';
-  line += text->GetValue();
+  line += DisplayText(text->GetValue());
   line += "\"\r\n";
   return true;
 }

@@ -9,7 +9,10 @@
 //       OPMSG DISPLAY = "<text>"   when the value attribute keyed
 //                                  kOperatorMessageKey (801) is non-zero
 //       RDYMSG DISPLAY = "<text>"  otherwise (also without 801)
-//     then CR LF, nothing before it; the text goes as it is;
+//     then CR LF, nothing before it. The text is cleaned first, so that
+//     it cannot end the line and pass commands of its own to the printer:
+//     only printable ASCII (32 to 126) is kept, without '"', and only its
+//     first kDisplayTextLimit bytes;
 //   - when the job settings (through the job context's driver data) hold
 //     the value 1 under kManualDuplexHeaderKey (1010), the manual-duplex
 //     header line follows; its bytes are not given, so it records
@@ -24,6 +27,7 @@
 // version u32 1. Ownership and threads: as GPeripheral.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -36,6 +40,8 @@ inline constexpr RWClassID kGWqmId = 769;
 inline constexpr std::uint32_t kDisplayTextKey = 800;
 inline constexpr std::uint32_t kOperatorMessageKey = 801;
 inline constexpr std::uint32_t kManualDuplexHeaderKey = 1010;
+// The most bytes of display text a display line carries.
+inline constexpr std::size_t kDisplayTextLimit = 80;
 
 class GWqm final : public GCommandClass<GWqm, GPeripheral, kGWqmId> {
  public:

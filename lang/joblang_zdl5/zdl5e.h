@@ -1,7 +1,7 @@
 // GZdl5e: the ZDL5 generator, the last device of a ZDL5 job. So far it
 // answers the pass break, the escape query, its document start, the
-// template language of its device-font selection and the road of text to
-// its downloaded fonts; its page stream comes later.
+// selection of device fonts with its template language and the road of
+// text to its downloaded fonts; its page stream comes later.
 //
 // Books: its own font cache and code map (lang/font_books/zdl5e_books.h,
 // char_code_maps.h), made at construction and after a restore or an
@@ -11,8 +11,16 @@
 // Text (DrawTextString, and DownloadFace for a face sent ahead): the font's
 // list is the one it carries or the cache finds (font_books.h); else a new
 // one, in the state the font asks for (ExpectedFontState), goes into the
-// cache and a clone onto the font. A list that holds no printer memory (new,
-// or released since) is downloaded: it gets its soft-font id (none left: no
+// cache and a clone onto the font. A request for a font in the printer
+// (state 1, lang/font_books/font_books.h) first looks for a device font
+// that serves it (lang/font_books/device_fonts.h) and whose selection can
+// be made for its height; the new list then holds a copy of that device
+// font as its value and the printer's name for it (the face name when the
+// list names none). A device font's list is never downloaded; its text
+// records "SelectFont <selection>" (MakeSelection for the request's
+// height; nothing at all when that fails) and "DrawText 0 <length>".
+// Any other list that holds no printer memory (new, or released since) is
+// downloaded: it gets its soft-font id (none left: no
 // download, and the text is not drawn), reserves the per-item overhead (at
 // least 1 byte) and records "DownloadFont <id>". The text is then
 // re-encoded into the font's code set through the code map; each mapped
@@ -48,6 +56,9 @@
 // "#PITCH" by kPitchProgram's, for the requested value A; when one fails
 // the whole fill fails (a request below 12.5 leaves the pitch program
 // dividing by 0), so that the font is not chosen by its template.
+// MakeSelection appends a device font's selection command for the
+// requested value: its template as it is for a font of kind
+// kSelectionAsIsKind, else filled.
 //
 // Class id 788, registered as "GZdl5e"; kind test 788 and GPrinterLanguage's.
 // Stored form: the GPrinterLanguage part, then version u32 1.
@@ -66,6 +77,10 @@ inline constexpr std::uint32_t kZdl5PaddingBytes = 200;
 inline constexpr char kHeightProgram[] = "%f25 2/A+25/i25*100/%F2";
 inline constexpr char kPitchProgram[] = "%f12000 25 2/A+25/i25*/%F2";
 inline constexpr int kTemplateDepth = 32;
+// Device fonts of this kind are selected by their template unfilled.
+inline constexpr std::uint32_t kSelectionAsIsKind = 2;
+
+class GDeviceFontDescription;
 
 class GZdl5e final : public GGeneratorClass<GZdl5e, kGZdl5eId>, public GSoftFontDeletion {
  public:
@@ -89,10 +104,11 @@ class GZdl5e final : public GGeneratorClass<GZdl5e, kGZdl5eId>, public GSoftFont
   // nothing).
   static bool FillTemplate(const char* program, double requested, RWCString& out);
   static bool FillSelectionTemplate(const RWCString& selection, double requested, RWCString& out);
+  static bool MakeSelection(const GDeviceFontDescription& font, double requested, RWCString& out);
 
  private:
-  // The font's list, downloaded first when it holds no printer memory;
-  // null when none can be had.
+  // The font's list: a device font's, or one downloaded first when it
+  // holds no printer memory; null when none can be had.
   GZdl5eFontList* DownloadFont(GFont& font);
   void SendCharacter(GFont& font, GZdl5eFontList& list, std::uint16_t code, std::uint16_t mapped);
 

@@ -162,6 +162,20 @@ std::uint16_t GPrinterLanguage::PageStart(GPageStart&) {
   return 0;
 }
 
+std::uint16_t GPrinterLanguage::PageEnd(GPageEnd& command) {
+  GPeripheralComposite::PageEnd(command);
+  path_depth_ = 0;
+  clip_path_mode_ = 0;
+  return 0;
+}
+
+std::uint16_t GPrinterLanguage::JobAbort(GJobAbort& command) {
+  GPeripheralComposite::JobAbort(command);
+  path_depth_ = 0;
+  clip_path_mode_ = 0;
+  return 0;
+}
+
 void GPrinterLanguage::ReadItemOverhead() {
   if (auto* overhead = ConfigurationChild<GValueAttribute>(*this, kItemOverheadKey)) {
     budget_.SetItemOverhead(overhead->GetValue());

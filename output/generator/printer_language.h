@@ -163,6 +163,12 @@ class GPrinterLanguage : public GPeripheralComposite, public GPrinterLanguageQue
   std::uint16_t DocumentStart(GDocumentStart& command) override;
   // 0, and nothing else.
   std::uint16_t PageStart(GPageStart& command) override;
+  // The device's own (job state), then path depth and clip-path flag := 0,
+  // so that no path or clip path reaches into the next page or job; 0.
+  // A generator's own job abort does its port work only while
+  // IsDocumentOpen (before any document start there is none to end).
+  std::uint16_t PageEnd(GPageEnd& command) override;
+  std::uint16_t JobAbort(GJobAbort& command) override;
 
   // The budget's Release and Reserve; each answers the free bytes.
   virtual std::uint32_t ReleasePrinterMemory(std::uint32_t n);

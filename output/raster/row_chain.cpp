@@ -25,16 +25,21 @@ std::int64_t Area(const GShortRect& r) {
 // GRasterRowChain
 
 GRasterRowChain::GRasterRowChain(std::vector<std::unique_ptr<GRasterRowSource>> stages) {
+  bool last_linked = false;
   for (std::unique_ptr<GRasterRowSource>& stage : stages) {
+    last_linked = false;
     if (!stage) continue;
     if (!stages_.empty()) {
       stage->SetUpstream(stages_.back().get());
       if (!stage->Begin()) continue;  // deleted with `stages`
     }
     stages_.push_back(std::move(stage));
+    last_linked = true;
   }
-  upstream_ = stages_.empty() ? nullptr : stages_.back().get();
-  ready_ = 1;
+  // Without its last stage (the encoder) the rows would leave the chain in
+  // some other stage's form: such a chain hands out nothing.
+  upstream_ = last_linked ? stages_.back().get() : nullptr;
+  ready_ = last_linked ? 1 : 0;
 }
 
 GRasterRowChain::~GRasterRowChain() {
@@ -104,5 +109,7 @@ std::unique_ptr<GRasterRowChain> GRasterSourceBuilder::Build(
   if (clip && resizes) stages.push_back(MakeStage<GClipRowSource>(clip));
   stages.push_back(std::move(encoder));
   source = visible;
-  return std::unique_ptr<GRasterRowChain>(RWNew<GRasterRowChain>(std::move(stages)));
+  std::unique_ptr<GRasterRowChain> chain(RWNew<GRasterRowChain>(std::move(stages)));
+  if (!chain || !chain->IsReady()) return nullptr;
+  return chain;
 }

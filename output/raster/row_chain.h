@@ -7,7 +7,10 @@
 // its upstream and is begun: when Begin succeeds it becomes the head,
 // otherwise it is deleted and the chain goes on without it. Null stages
 // are absent. The chain is ready at once and answers everything from its
-// head (rows, skips, bounds, row size, depth, palette).
+// head (rows, skips, bounds, row size, depth, palette), unless its last
+// stage (the encoder) is absent or cannot begin: the chain is then refused,
+// not ready, with no head, and hands out no rows, since the rows would
+// otherwise leave it unencoded.
 //
 // GRasterSourceBuilder::Build (target, source, clip, bitmap, encoder,
 // values) makes the chain that draws the source rectangle of `bitmap` (in
@@ -38,8 +41,9 @@
 //      cannot cut: the bitmap source then reads the visible part alone and
 //      no clip window is made;
 //   5. the caller's source rectangle becomes the visible part.
-// A bitmap that cannot be read (no pixels, a source outside them) makes no
-// chain either. Without a chain the encoder is deleted with the rest.
+// A bitmap that cannot be read (no pixels, a source outside them), or an
+// encoder that cannot begin (the chain refused), makes no chain either. Without a chain the encoder
+// is deleted with the rest.
 //
 // Ownership: the chain owns its stages and deletes them when it goes; the
 // stages share the bitmap's implementation. The clip is read only while
@@ -60,7 +64,7 @@ class GDitherMatrix;
 
 class GRasterRowChain : public GRasterRowSource {
  public:
-  // See above. REQUIRES: the last stage is present.
+  // See above; IsReady tells a refused chain.
   explicit GRasterRowChain(std::vector<std::unique_ptr<GRasterRowSource>> stages);
   ~GRasterRowChain() override;
 

@@ -11,7 +11,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "config/fonts/device_font_description.h"
+#include "config/attributes/value_attribute.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "fonts/tt_font_imp.h"
 #include "lang/font_books/char_code_maps.h"
 #include "lang/font_books/postscript_books.h"
@@ -21,6 +22,8 @@
 #include "lang/xl_ps/postscript.h"
 #include "lang/xl_ps/vexalon.h"
 #include "output/text/text_string.h"
+#include "persist/persistable_integer.h"
+#include "persist/persistent_association.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/persist/media.h"
 
@@ -199,6 +202,67 @@ TEST(FontBooks, TheCacheSearchMatchesByState) {
   }
 }
 
+// A request for a font in the printer (glyph flags 2) selects a device font
+// that serves it instead of downloading; requests it does not serve, or
+// whose selection cannot be made, are downloaded. The printer's name for
+// the font is its list's short-id name, else its face name.
+TEST(FontBooks, Zdl5eSelectsADeviceFontThatServesTheRequest) {
+  enum Change { kNone, kStyle, kSet, kHeight, kTypeface };
+  const char kTemplate[] = "\x1b(s#HEIGHTv#PITCHH";
+  struct Case {
+    std::uint32_t kind, scalable, flags;
+    Change change;
+    std::int16_t height;
+    const char* log;  // the first line
+  } cases[] = {
+      {1, 1, 2, kNone, 1013, "SelectFont \x1b(s10.25v11.71H"},
+      {2, 1, 2, kNone, 10, "SelectFont \x1b(s#HEIGHTv#PITCHH"},  // kind 2: as it is
+      {5, 0, 2, kSet, 2000, "SelectFont \x1b(s20.00v6.00H"},     // kinds 4-7: set, height relaxed
+      {1, 1, 2, kNone, 10, "DownloadFont 1001"},                 // the pitch cannot be made
+      {1, 0, 2, kHeight, 1013, "DownloadFont 1001"},
+      {1, 0, 2, kNone, 1013, "SelectFont \x1b(s10.25v11.71H"},
+      {1, 1, 2, kSet, 1013, "DownloadFont 1001"},
+      {5, 1, 2, kStyle, 1013, "DownloadFont 1001"},
+      {5, 1, 2, kTypeface, 1013, "DownloadFont 1001"},
+      {1, 1, 0, kNone, 1013, "DownloadFont 1001"},  // not a request for a printer font
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    GSymbolSetList sets;
+    sets.Append(c.change == kSet ? 9 : 16);
+    auto* fonts = new GDeviceFontList(416);
+    fonts->AddDescription(GDeviceFontDescription(
+        "Square", kTemplate, 16, sets, 1 + (c.change == kStyle), 7 + (c.change == kTypeface), 0, 0,
+        c.scalable, 1013 + (c.change == kHeight), 4, c.kind));
+    fonts->SetShortIdNames(new MAssociationList);
+    fonts->GetShortIdNames()->SetAssociation(new MPersistentAssociation(
+        new GPersistableULong(c.kind == 1 ? 4 : 5), new GStringAttribute("SQ", 0)));
+    auto* lists = new GDeviceFontListComposite;
+    lists->AddList(fonts);
+    auto* configuration = new MPersistentComposite;
+    configuration->AddChild(lists);
+    GZdl5e zdl5("Z", nullptr, configuration, 0, 0, 0, 0);
+    ResetSoftFontIds();
+    GFontDescriptionRecord record = BaseRecord();
+    record.height = c.height;
+    GFontAngleBlock block = BaseBlock();
+    block.glyph_flags = c.flags;
+    const std::uint16_t codes[] = {'A', 'B'};
+    const GShortPoint points[] = {{0, 0}, {10, 0}};
+    GTextStringGraphic graphic(new GFont(new KindImp(0, record, block), nullptr),
+                               GCodeBuffer(codes, 2), kWideCodeSet, points, 0, nullptr);
+    EXPECT_EQ(graphic.Execute(zdl5), 0);
+    const std::string log = zdl5.GetCallLog().Text().Data();
+    EXPECT_EQ(log.substr(0, log.find('\n')), c.log);
+    auto* list = static_cast<GFontList*>(graphic.GetFont()->GetDownloadRecord());
+    if (c.log[0] == 'S') {
+      EXPECT_EQ(log.substr(log.find('\n') + 1), "DrawText 0 2\n");
+      EXPECT_EQ(list->GetName(), RWCString(c.kind == 1 ? "SQ" : "Square"));
+      EXPECT_EQ(zdl5.GetFontCache()->GetTotalPrinterMemory(), 0u);
+    }
+  }
+}
+
 TEST(FontBooks, ReleasesGoThroughTheGeneratorsDeletionHooks) {
   GZdl5e zdl5;
   ResetSoftFontIds();
@@ -270,8 +334,8 @@ TEST(FontBooks, EachGeneratorMakesItsOwnBooks) {
 }
 
 // Pages of text on the ZDL5 generator: the first downloads the font and
-// its characters once (A renders 40 bytes at 10 pixels; B, and 0x2000,
-// which has no glyph and maps to 32768, render none); a font of
+// its characters once (A renders 40 bytes at 10 pixels; B, 0x2000, which
+// has no glyph and maps to 32768, and code 0 render none); a font of
 // its own with the same description finds the entry in the cache, and a
 // handle on the first implementation carries it; eviction deletes the soft
 // font, and the next page downloads it again under a new id.
@@ -287,10 +351,10 @@ TEST(FontBooks, TextOnZdl5eDownloadsOnceAndReusesTheEntry) {
     };
     GZdl5e zdl5;
     ResetSoftFontIds();
-    const std::vector<std::uint16_t> codes = {'A', 'B', 'A', 0x2000};
-    const GShortPoint points[] = {{0, 0}, {10, 0}, {20, 0}, {30, 0}};
+    const std::vector<std::uint16_t> codes = {'A', 'B', 'A', 0x2000, 0};
+    const GShortPoint points[] = {{0, 0}, {10, 0}, {20, 0}, {30, 0}, {40, 0}};
     auto page = [&](GFont* font) {
-      GTextStringGraphic graphic(font, GCodeBuffer(codes.data(), 4), kWideCodeSet, points, 0,
+      GTextStringGraphic graphic(font, GCodeBuffer(codes.data(), 5), kWideCodeSet, points, 0,
                                  nullptr);
       EXPECT_EQ(graphic.Execute(zdl5), 0);
     };
@@ -298,20 +362,21 @@ TEST(FontBooks, TextOnZdl5eDownloadsOnceAndReusesTheEntry) {
     page(new GFont(*first));
     std::string log =
         "DownloadFont 1001\nDownloadCharacter 1001 65 40\nDownloadCharacter 1001 66 0\n"
-        "DownloadCharacter 1001 32768 0\nDrawText 1001 4\n";
+        "DownloadCharacter 1001 32768 0\nDownloadCharacter 1001 0 0\nDrawText 1001 5\n";
     EXPECT_EQ(zdl5.GetCallLog().Text(), RWCString(log.c_str()));
     page(new_font());
     page(new GFont(*first));
-    log += "DrawText 1001 4\nDrawText 1001 4\n";
+    log += "DrawText 1001 5\nDrawText 1001 5\n";
     EXPECT_EQ(zdl5.GetCallLog().Text(), RWCString(log.c_str()));
     // The header and each character with the item overhead of 1.
-    EXPECT_EQ(zdl5.GetFontCache()->GetTotalPrinterMemory(), 1u + 41 + 1 + 1);
+    EXPECT_EQ(zdl5.GetFontCache()->GetTotalPrinterMemory(), 1u + 41 + 1 + 1 + 1);
     EXPECT_EQ(zdl5.GetFontCache()->Count(), 1u);
-    EXPECT_EQ(zdl5.GetFontCache()->EvictOne(), 44u);
+    EXPECT_EQ(zdl5.GetFontCache()->EvictOne(), 45u);
     page(new GFont(*first));
     log +=
         "DeleteSoftFont 1001\nDownloadFont 1002\nDownloadCharacter 1002 65 40\n"
-        "DownloadCharacter 1002 66 0\nDownloadCharacter 1002 32768 0\nDrawText 1002 4\n";
+        "DownloadCharacter 1002 66 0\nDownloadCharacter 1002 32768 0\nDownloadCharacter 1002 0 0\n"
+        "DrawText 1002 5\n";
     EXPECT_EQ(zdl5.GetCallLog().Text(), RWCString(log.c_str()));
   }
   GTTFontPool::DestroyInstance();

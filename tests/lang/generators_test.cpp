@@ -43,18 +43,30 @@ GAttributeComposite* Set(std::initializer_list<GAttribute*> children) {
   return set;
 }
 
+// The display text is cleaned: a quote or line end would end the line.
 TEST(Wqm, TheJobHeaderGetsTheDisplayLine) {
+  const std::string longest(kDisplayTextLimit, 'x');
   struct Case {
-    const char* text;      // null: no 800
+    std::string text;      // "-": no 800
     int operator_message;  // -1: no 801
-    const char* line;
-  } cases[] = {{"test", 1, "OPMSG DISPLAY = \"test\"\r\n"},
-               {"test", 0, "RDYMSG DISPLAY = \"test\"\r\n"},
-               {"a b", -1, "RDYMSG DISPLAY = \"a b\"\r\n"},
-               {nullptr, 1, ""}};
+    std::string line;
+  } cases[] = {
+      {"test", 1, "OPMSG DISPLAY = \"test\"\r\n"},
+      {"test", 0, "RDYMSG DISPLAY = \"test\"\r\n"},
+      {"a b", -1, "RDYMSG DISPLAY = \"a b\"\r\n"},
+      {"-", 1, ""},
+      {"x\"\r\n@ZJL SET COPIES=999\r\n", 0, "RDYMSG DISPLAY = \"x@ZJL SET COPIES=999\"\r\n"},
+      {"a\x1b"
+       "E\tb\x7f\xc3\xa9!",
+       0, "RDYMSG DISPLAY = \"aEb!\"\r\n"},
+      {std::string(100000, 'x'), 0, "RDYMSG DISPLAY = \"" + longest + "\"\r\n"},
+  };
   for (const Case& c : cases) {
     GAttributeComposite* document = Set({});
-    if (c.text) document->AddChild(new GStringAttribute(c.text, kDisplayTextKey));
+    if (c.text != "-") {
+      document->AddChild(
+          new GStringAttribute(RWCString(c.text.data(), c.text.size()), kDisplayTextKey));
+    }
     if (c.operator_message >= 0) {
       document->AddChild(new GValueAttribute(c.operator_message, kOperatorMessageKey));
     }
@@ -65,7 +77,8 @@ TEST(Wqm, TheJobHeaderGetsTheDisplayLine) {
     start.SetPort(&port);
     GWqm wqm;
     EXPECT_EQ(wqm.DocumentStart(start), 0);
-    EXPECT_TRUE(port.bytes == c.line && wqm.GetCallLog().Text().IsNull());
+    EXPECT_EQ(port.bytes, c.line);
+    EXPECT_TRUE(wqm.GetCallLog().Text().IsNull());
   }
   // The manual-duplex header line is a stand-in; key 1010 stays as found.
   JobContext job;
@@ -151,6 +164,31 @@ TEST(Generators, StandInsRecordTheirCalls) {
   const RWCString escape("a\x1b"), plain("abc");
   EXPECT_EQ(zdl5.HasEscape(escape) + vexalon.HasEscape(escape), 2);
   EXPECT_EQ(zdl5.HasEscape(plain) + vexalon.HasEscape(plain) + postscript.HasEscape(escape), 0);
+}
+
+// A generator's record of stand-in calls keeps its newest lines in a bound.
+TEST(Generators, TheCallLogStaysBounded) {
+  GZdl5e zdl5;
+  for (std::uint32_t id = 0; id < 100000; ++id)
+    zdl5.DeleteSoftFont(id);
+  const std::string log = zdl5.GetCallLog().Text().Data();
+  EXPECT_LE(log.size(), kCallLogLimit);
+  EXPECT_TRUE(log.starts_with("DeleteSoftFont ") && log.ends_with("\nDeleteSoftFont 99999\n"));
+  zdl5.RemoveDownloadedFont(RWCString('F', 3 * kCallLogLimit));
+  EXPECT_EQ(zdl5.GetCallLog().Text().Length(), kCallLogLimit);
+}
+
+// Page end and job abort leave no path or clip path open for what follows.
+TEST(Generators, PageEndAndJobAbortCloseTheirPathAndClipPath) {
+  GZdl5e zdl5;
+  GPageEnd page_end(0u);
+  GJobAbort abort(0u);
+  for (GCommand* command : {static_cast<GCommand*>(&page_end), static_cast<GCommand*>(&abort)}) {
+    zdl5.SetPathDepth(3);
+    zdl5.SetClipPathMode(1);
+    EXPECT_EQ(command->Execute(zdl5), 0);
+    EXPECT_FALSE(zdl5.IsInPath() || zdl5.InClipPathMode());
+  }
 }
 
 class FilePort : public testing_support::HostFixture {

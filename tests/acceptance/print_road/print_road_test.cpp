@@ -35,6 +35,7 @@
 #include "platform/host/files.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/acceptance_printer.h"
+#include "tests/support/memory_port.h"
 #include "tests/support/printer_fixture.h"
 
 namespace testing_support {
@@ -156,6 +157,29 @@ TEST_F(PrintRoadGolden, AFaceUpJobReachesThePortFileByteForByte) {
   EXPECT_EQ(Hex(ReadAll(out_.str() + "/road.prn")),
             Hex("RDYMSG DISPLAY = \"demo\"\r\n" + kPage2 + kPage1));
   EXPECT_TRUE(std::filesystem::is_empty(out_.str() + "/Spool"));
+}
+
+// A display text that would end its line and add a command stays one line.
+TEST_F(PrintRoadGolden, TheDisplayTextCannotAddCommands) {
+  job_->SetOutputChain(new GPageRasterGenerator);
+  EXPECT_EQ(Submit(new GDocumentStart(
+                Set({new GStringAttribute("x\"\r\n@ZJL SET COPIES=999\r\n\x1b", 800)}),
+                u"FILE:C:\\Out\\text.prn", u"text", job_, 0u)),
+            0);
+  EXPECT_EQ(Submit(new GDocumentEnd(nullptr, u"", u"", 0u)), 0);
+  EXPECT_EQ(ReadAll(out_.str() + "/text.prn"), "RDYMSG DISPLAY = \"x@ZJL SET COPIES=999\"\r\n");
+}
+
+// The demonstration's job abort before any document start touches no port.
+TEST(PageRasterGenerator, AJobAbortOutsideADocumentLeavesThePort) {
+  GPageRasterGenerator generator;
+  MemoryPort* port = new MemoryPort;
+  port->Open(u"doc");
+  generator.SetOutput(port, true);
+  generator.GetSink().Put(RWCString("held"));
+  GJobAbort abort(0u);
+  EXPECT_EQ(abort.Execute(generator), 0);
+  EXPECT_TRUE(port->GetState() == GOutputTarget::kOpen && port->bytes.empty());
 }
 
 // The picture as rows of '#' (black) and '.' (white).

@@ -161,6 +161,16 @@ TEST(RasterSourceBuilder, ChoosesItsStagesByModeSizeClipAndDepth) {
     EXPECT_FALSE(rows.ends_with("!"));
     EXPECT_TRUE(c.clip.left != 1 || rows.starts_with("0 1: 14 1E 28")) << rows;
   }
+  // An encoder that cannot begin (alignment 0) refuses the chain: its
+  // upstream's raw rows must never pass for encoded ones.
+  for (std::uint32_t mode : {0u, 1u}) {
+    GShortRect source{0, 0, 10, 10};
+    EXPECT_EQ(Stages(GRasterSourceBuilder::Build({0, 0, 10, 10}, source, nullptr, bitmaps[0],
+                                                 std::make_unique<GRowPadder>(0, 0),
+                                                 {0, mode, 0, 0, &matrix, 0, 0})
+                         .get()),
+              "none");
+  }
 }
 
 // A 100 x 80 colour image drawn at 250 x 200 from (13, 7), dithered 8 x 8

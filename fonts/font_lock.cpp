@@ -1,0 +1,24 @@
+#include "fonts/font_lock.h"
+
+#include <atomic>
+#include <new>
+
+#include "driver/services/lock.h"
+#include "driver/services/os_factory.h"
+
+GLock* NewFontLock() {
+  GOSFactory* services = GOSFactory::Instance();
+  return services ? services->CreateLock() : new (std::nothrow) GSemaphore;
+}
+
+void EnsureFontLock(GLock** slot) {
+  if (GOSFactory* services = GOSFactory::Instance()) {
+    services->EnsureLock(slot);
+    return;
+  }
+  std::atomic_ref<GLock*> shared(*slot);
+  if (shared.load(std::memory_order_acquire)) return;
+  GLock* made = new (std::nothrow) GSemaphore;
+  GLock* none = nullptr;
+  if (!shared.compare_exchange_strong(none, made, std::memory_order_acq_rel)) delete made;
+}
