@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/paper/custom_media_size.h"
@@ -51,28 +52,47 @@ void GDriverContextBase::DropDevModeSettings() {
   dev_mode_settings_ = nullptr;
 }
 
+std::vector<std::uint8_t> GDriverContextBase::ReadStoredDefault() {
+  const platform::HANDLE printer = GetPrinterHandle();
+  std::unique_ptr<platform::BYTE[]> block = printer ? ReadPrinterInfo2(printer) : nullptr;
+  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(block.get());
+  if (!info || !info->dev_mode) return {};
+  // The spooler hands out the length the record states.
+  const auto* bytes = static_cast<const std::uint8_t*>(info->dev_mode);
+  const auto word = [bytes](std::size_t at) { return std::size_t{bytes[at]} | bytes[at + 1] << 8; };
+  return {bytes,
+          bytes + word(platform::kDevModeSizeOffset) + word(platform::kDevModeDriverExtraOffset)};
+}
+
 bool GDriverContextBase::RemakeDevModeSettings() {
   DropDevModeSettings();
+  stored_default_ = ReadStoredDefault();
   GDevModeSettingsMaker maker = GetDevModeSettingsMaker();
   dev_mode_settings_ = maker ? maker(*this, GetPrinterHandle()) : nullptr;
   return dev_mode_settings_ != nullptr;
 }
 
 std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode) {
+  bool for_release = false;
   if (dev_mode_settings_) {
     if (!dev_mode) {
-      if (dev_mode_released_ == 1) {
-        if (!RemakeDevModeSettings()) return 0;
-        state_flags_ |= kStateRemadeForRelease;
-        return 1;
-      }
+      for_release = dev_mode_released_ == 1;
       dev_mode_released_ = 1;
     } else {
-      if (dev_mode_settings_->IsSameDevMode(dev_mode) == 1) return 1;
+      // The object answers for the record only while the printer's default
+      // it was made from still stands.
+      if (dev_mode_settings_->IsSameDevMode(dev_mode) == 1 &&
+          ReadStoredDefault() == stored_default_) {
+        return 1;
+      }
       dev_mode_released_ = 0;
     }
   }
-  state_flags_ = kStateMadeAnew;
+  if (for_release) {
+    state_flags_ |= kStateRemadeForRelease;
+  } else {
+    state_flags_ = kStateMadeAnew;
+  }
   if (!RemakeDevModeSettings()) return 0;
   GDevModeSettingsInterface& bound = *dev_mode_settings_;
   const bool from_printer = bound.IsFromPrinter() == 1;
@@ -84,6 +104,9 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
     if (options) ApplyInstalledOptions(options.get());
     bound.NormalizeCollate();
   }
+  // A re-made object gets its settings as a new one does (a bare default
+  // record would go out otherwise), and nothing more.
+  if (for_release) return 1;
   std::int32_t result = 1;
   if (dev_mode) result = bound.MergeDevMode(dev_mode);
   if (GOSFactory* services = GOSFactory::Instance())

@@ -18,8 +18,8 @@
 // (a merge, a conversion) must give the same bytes. Reading taken: the
 // clearing belongs to the store itself, not only to the context's save
 // before SetSettings, whose deep copy would give the composites new
-// numbers and whose merge path does not clear at all. Two older forms are still read: flag 1, the object-graph form in
-// portable text packed with zlib; flag 5, the same packed with LZW. A model
+// numbers and whose merge path does not clear at all. Two older forms are still read: flag 1, the
+// object-graph form in portable text packed with zlib; flag 5, the same packed with LZW. A model
 // read from them is rebuilt in the current form (flat-encoded, decoded on
 // the codec's template) and the driver data's value migration
 // (CopyMappedValues) carries its old values over.
@@ -72,6 +72,10 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   // 0 in the copy) and the data area's capacity bytes. 0 for null, else 1.
   // REQUIRES: `out` holds 1172 bytes (220 under those flags).
   virtual int CopyDevModeTo(platform::DevModeW* out);
+  // The same into a caller's buffer of `out_size` bytes, never written
+  // past: a record that does not fit goes out as its public part alone
+  // (dmDriverExtra 0), and less than the public part gets nothing (0).
+  int CopyDevModeTo(platform::DevModeW* out, std::uint32_t out_size);
 
   // 8, 9: the device name, and the driver name as 8-bit text.
   RWWString GetDeviceName() const;
@@ -133,6 +137,8 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   GAttributeComposite* Migrate(GAttributeComposite* loaded);
   // Keeps `model` (taken; null: none) as the model, freeing the old one.
   void ReplaceSettings(GAttributeComposite* model) { settings_.reset(model); }
+  // Gives the model up to the caller (null without one).
+  GAttributeComposite* ReleaseSettings() { return settings_.release(); }
 
   std::uint8_t* Record() { return record_; }
   const std::uint8_t* Record() const { return record_; }

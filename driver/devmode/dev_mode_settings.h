@@ -61,6 +61,12 @@ class GDevModeSettings final : public GDriverSettings {
   // comment): 1, the from-printer flag set and the colour policy run; else
   // 0. The EMF flag follows the printer's data type when it has one.
   virtual int AcceptPrinterDevMode(platform::HANDLE printer);
+  // AcceptPrinterDevMode, then the accepted record taken in as a merge
+  // takes an application's (its public fields checked, its settings
+  // loaded and written back), so that what the object holds prints: into
+  // the record's own settings, else the printer's defaults, else the
+  // default record. 1 when the printer's record was accepted.
+  int TakePrinterDevMode(platform::HANDLE printer);
   // 44: 1 for a record of version 0x0401, dmSize 220, dmDriverExtra 952, total
   // size 1172, header size 46, format version 4 and capacity 902; else 0.
   virtual int IsValidDevMode(const platform::DevModeW* record);

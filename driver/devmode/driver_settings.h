@@ -66,16 +66,24 @@ class GDriverSettings : public GDevModeBuffer {
   // part is compatible, its context value and word and its model (current
   // form, else an older form rebuilt) are taken; its public fields are
   // applied to that model (else to the current one), then the record and
-  // private part are written again (SetSettings(null)). 0 for null and
-  // when there is no model at all; else 1.
+  // private part are written again (SetSettings(null)). Fields the printer
+  // cannot print (ValidatePublic) are not taken, but copies and custom
+  // sizes are brought into range; a written field the printer cannot print
+  // takes the default settings' value (TakeDefaultsFor). A model that then
+  // still does not store or print is not taken: the fields go into the
+  // current model instead. 1 when the record was written and prints but
+  // for what this object's record could not print before; else 0, the
+  // object as it was (also for null and without any model).
   int MergeDevMode(const platform::DevModeW* record) override;
   // 4: copies `other`'s public part, private header and data area; the
   // public copy's answer.
   virtual int CopyFrom(const GDriverSettings& other);
   // 5: keeps a deep copy of `model` (null: the current model), rewrites the
-  // public fields and stores the model: 1; 0 without a model, when the
-  // public fields are not written, or when the store fails (the data length
-  // then stays).
+  // public fields, lets the model take back what they say
+  // (SettingsFromPublic, then the fields again), stores the model and keeps
+  // it as the store gives it back (read and stored again): 1. 0 without a
+  // model, when the public fields are not written or the store fails; the
+  // record and model then stay as they were.
   int SetSettings(GAttributeComposite* model) override;
   // 6, 7: see the file comment. 1, or 0 for a null model or record.
   // REQUIRES: `record` of PublicFromSettings is a whole record.
@@ -125,6 +133,14 @@ class GDriverSettings : public GDevModeBuffer {
   // form `name`. 1 when written.
   virtual int FormNameToBin(GAttributeComposite* model, const RWCString& name, std::uint16_t& bin);
 
+  // The dmFields bits of `record`'s fields that the printer cannot print
+  // (ValidatePublic checking all).
+  std::uint32_t Unprintable(const platform::DevModeW* record);
+  // Sets the attributes behind the `fields` (dmFields bits) of `model` to
+  // the default settings' (the job settings' 359), the paper to the driver
+  // data's default paper.
+  void TakeDefaultsFor(std::uint32_t fields, GAttributeComposite* model);
+
   // Resets the paper's dependents when `model`'s printer does not take
   // paper `code` strictly (see dev_mode_validation.cpp).
   void ResetForPaper(GAttributeComposite* model, std::uint16_t code);
@@ -146,7 +162,18 @@ class GDriverSettings : public GDevModeBuffer {
                         std::int32_t& low_length, std::int32_t& high_width,
                         std::int32_t& high_length);
 
+  // MergeDevMode, with the fields in `tolerated` allowed to stay
+  // unprintable when the record's own settings are not taken.
+  int MergeTolerating(const platform::DevModeW* record, std::uint32_t tolerated);
+
  private:
+  // SetSettings on the current model: the public fields, the model's
+  // answer to them, the store and the store of the model read back.
+  int WriteRecord();
+  // Applies `fields` to the current model and writes the record, a field
+  // that does not print taking its default; true when it stored and prints
+  // but for `tolerated`.
+  bool TakeFields(const platform::DevModeW* fields, std::uint32_t tolerated);
   // Record -> model steps that need more than a few lines.
   void OrientationFromPublic(std::int16_t orientation, GAttributeComposite* model);
   void ResolutionFromPublic(const GDevModeView& in, GAttributeComposite* model);
