@@ -97,15 +97,17 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
   GDevModeSettingsInterface& bound = *dev_mode_settings_;
   const bool from_printer = bound.IsFromPrinter() == 1;
   if (!from_printer) {
+    // A re-made object leaves the printer's parts as the first one stored
+    // them.
     std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
-    SaveSettings(built.get(), 1);
+    SaveSettings(built.get(), for_release ? 0 : 1);
   } else {
     std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsPartKey));
     if (options) ApplyInstalledOptions(options.get());
     bound.NormalizeCollate();
   }
-  // A re-made object gets its settings as a new one does (a bare default
-  // record would go out otherwise), and nothing more.
+  // A re-made object gets its settings as a new one does (else a bare
+  // default record would go out), and nothing more.
   if (for_release) return 1;
   std::int32_t result = 1;
   if (dev_mode) result = bound.MergeDevMode(dev_mode);

@@ -100,7 +100,8 @@ class GDriverContextBase : public virtual GDriverDataImp {
 
   // 0: binds `dev_mode` (null: none) as the settings' device mode. With an
   // object bound already: no device mode twice in a row re-makes the object
-  // (state bit 1), gives it its settings as below and answers 1; the same
+  // (state bit 1), gives it its settings as below (without storing the
+  // printer's parts again) and answers 1; the same
   // record answers 1 and changes nothing while the printer's stored default
   // is the one the object was made from. Otherwise a new object is made
   // (state all ones): from a

@@ -135,10 +135,18 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   // Rebuilds `loaded` (taken) in the current form and carries its old
   // values over; null when it cannot be rebuilt.
   GAttributeComposite* Migrate(GAttributeComposite* loaded);
-  // Keeps `model` (taken; null: none) as the model, freeing the old one.
-  void ReplaceSettings(GAttributeComposite* model) { settings_.reset(model); }
+  // Keeps `model` (taken; null: none) as the model, freeing the old one;
+  // `as_read`: it is as reading the stored form gives it back.
+  void ReplaceSettings(GAttributeComposite* model, bool as_read = false) {
+    settings_.reset(model);
+    model_as_read_ = as_read;
+  }
   // Gives the model up to the caller (null without one).
   GAttributeComposite* ReleaseSettings() { return settings_.release(); }
+  // Whether the model is as read back from the stored form; a child added
+  // to it ends that (MarkModelGrown).
+  bool IsModelAsRead() const { return model_as_read_; }
+  void MarkModelGrown() { model_as_read_ = false; }
 
   std::uint8_t* Record() { return record_; }
   const std::uint8_t* Record() const { return record_; }
@@ -156,4 +164,5 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   std::int16_t encoding_ = -1;  // -1 until read
   GFlatSettingsCodec codec_;
   std::unique_ptr<GAttributeComposite> settings_;
+  bool model_as_read_ = false;
 };

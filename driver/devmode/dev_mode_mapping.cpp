@@ -431,6 +431,7 @@ void GDriverSettings::CustomSizeFromPublic(const GDevModeView& in, GAttributeCom
       attribute->SetValue(value);
     } else {
       model->AddChild(new GValueAttribute(value, sides[i].key));
+      if (model == GetSettings()) MarkModelGrown();
     }
   }
 }

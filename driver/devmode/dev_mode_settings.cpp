@@ -46,9 +46,9 @@ int GDevModeSettings::TakePrinterDevMode(platform::HANDLE printer) {
   const std::vector<std::uint8_t> stored(Record(), Record() + kDmRecordSize);
   const auto* record = reinterpret_cast<const platform::DevModeW*>(stored.data());
   ReplaceSettings(nullptr);
-  if (MergeTolerating(record, 0)) return 1;
+  if (Merge(record, true, LoadAnyForm(record))) return 1;
   ReplaceSettings(DevModeDefaults(*GetDriverData()));
-  if (MergeTolerating(record, 0)) return 1;
+  if (Merge(record, true, nullptr)) return 1;
   MakeDefaultDevMode();
   SetSettings(nullptr);
   return 1;

@@ -36,6 +36,9 @@ std::uint32_t DefaultIcmMethod(std::int32_t method) {
   return method >= 0 && method <= 3 ? static_cast<std::uint32_t>(method) + 1 : 1;
 }
 
+// The paper fields (the form name stands for a paper too).
+constexpr std::uint32_t kDmPaperBits =
+    kDmPaperSizeBit | kDmPaperLengthBit | kDmPaperWidthBit | kDmFormNameBit;
 // Fields that the merge brings into range rather than leaving out.
 constexpr std::uint32_t kDmRangedBits = kDmCopiesBit | kDmPaperWidthBit | kDmPaperLengthBit;
 
@@ -76,53 +79,72 @@ GAttributeComposite* GDriverSettings::JobSettings() {
 
 int GDriverSettings::MergeDevMode(const platform::DevModeW* record) {
   if (!record) return 0;
-  return MergeTolerating(record, Unprintable(GetDevMode()));
+  const bool ours = IsCompatiblePrivatePart(record) != 0;
+  return Merge(record, ours, ours ? LoadAnyForm(record) : nullptr);
 }
 
-int GDriverSettings::MergeTolerating(const platform::DevModeW* record, std::uint32_t tolerated) {
+int GDriverSettings::Merge(const platform::DevModeW* record, bool ours,
+                           GAttributeComposite* loaded) {
+  std::unique_ptr<GAttributeComposite> own(loaded);
   // Incoming fields the printer cannot print are not taken (copies and
   // custom sizes are brought into range instead).
   const PublicFields fields(record, Unprintable(record) & ~kDmRangedBits);
   const std::vector<std::uint8_t> saved_record(Record(), Record() + kDmRecordSize);
-  const std::unique_ptr<GAttributeComposite> saved_model(CopyOf(GetSettings()));
-  auto restore = [&] {
-    std::memcpy(Record(), saved_record.data(), saved_record.size());
-    ReplaceSettings(CopyOf(saved_model.get()));
-  };
-  const bool ours = IsCompatiblePrivatePart(record) != 0;
+  const bool saved_as_read = IsModelAsRead();
+  std::unique_ptr<GAttributeComposite> saved_model(ReleaseSettings());
   auto take_context = [&] {
+    std::memcpy(Record(), saved_record.data(), saved_record.size());
     if (!ours) return;
     const GDevModeView in(record);
     SetContextValue(in.PrivateU32(kDmContextValue));
     SetContextWord(in.PrivateU16(kDmContextWord));
   };
   take_context();
-  if (GAttributeComposite* model = ours ? LoadAnyForm(record) : nullptr) {
-    ReplaceSettings(model);
-    if (TakeFields(fields.Get(), 0)) return 1;
-    // Its settings do not store, or print only with a field this object's
-    // record could print: the fields go into this object's settings.
-    restore();
+  if (own) {
+    ReplaceSettings(own.release(), true);
+    if (TakeFields(fields.Get())) return 1;
+    // Its settings do not store: the fields go into this object's.
     take_context();
   }
   // Without a model there is nothing the fields could go into.
-  if (GetSettings() && TakeFields(fields.Get(), tolerated)) return 1;
-  restore();
+  if (saved_model) {
+    ReplaceSettings(CopyOf(saved_model.get()), saved_as_read);
+    if (GetSettings() && TakeFields(fields.Get())) return 1;
+  }
+  std::memcpy(Record(), saved_record.data(), saved_record.size());
+  ReplaceSettings(saved_model.release(), saved_as_read);
   return 0;
 }
 
-bool GDriverSettings::TakeFields(const platform::DevModeW* fields, std::uint32_t tolerated) {
-  // Both writes start from the record as it is: a field that the second
-  // leaves alone keeps what it held, not what the first wrote.
+bool GDriverSettings::TakeFields(const platform::DevModeW* fields) {
+  // Every write starts from the record as it is: a field that a later one
+  // leaves alone keeps what it held, not what an earlier one wrote.
   std::uint8_t before[kDmPublicSize];
   std::memcpy(before, Record(), sizeof before);
+  // (The merge restores the object when a write fails.)
+  auto write = [&] {
+    std::memcpy(Record(), before, sizeof before);
+    return WriteRecord() == 1;
+  };
   SettingsFromPublic(fields, GetSettings());
-  if (SetSettings(nullptr) != 1) return false;
-  const std::uint32_t refused = Unprintable(GetDevMode()) & ~tolerated;
+  if (!write()) return false;
+  const std::uint32_t refused = Unprintable(GetDevMode());
   if (refused == 0) return true;
-  TakeDefaultsFor(refused, GetSettings());
-  std::memcpy(Record(), before, sizeof before);
-  return SetSettings(nullptr) == 1 && (Unprintable(GetDevMode()) & ~tolerated) == 0;
+  // A field the printer cannot print takes the printer's default; where
+  // that does not print either, it keeps what it was.
+  const std::unique_ptr<GAttributeComposite> chosen(CopyOf(GetSettings()));
+  TakeFieldsFrom(refused, FindComposite(JobSettings(), kDmDefaultsKey), GetSettings());
+  if (refused & kDmPaperBits) {
+    SetValueIfPresent(GetSettings(), kDmPaperCodeKey,
+                      static_cast<std::int32_t>(GetDriverData()->GetDefaultPaperId()));
+  }
+  if (!write()) return false;
+  const std::uint32_t kept = Unprintable(GetDevMode()) & refused;
+  if (kept) {
+    TakeFieldsFrom(kept, chosen.get(), GetSettings());
+    if (!write()) return false;
+  }
+  return (Unprintable(GetDevMode()) & ~kept) == 0;
 }
 
 std::uint32_t GDriverSettings::Unprintable(const platform::DevModeW* record) {
@@ -131,15 +153,15 @@ std::uint32_t GDriverSettings::Unprintable(const platform::DevModeW* record) {
   return mask;
 }
 
-void GDriverSettings::TakeDefaultsFor(std::uint32_t fields, GAttributeComposite* model) {
+void GDriverSettings::TakeFieldsFrom(std::uint32_t fields, GAttributeComposite* source,
+                                     GAttributeComposite* model) {
   // The attributes behind each field.
   static constexpr struct {
     std::uint32_t bits;
     std::uint32_t keys[4];
   } kFields[] = {
       {kDmOrientationBit, {kOrientationKey}},
-      {kDmPaperSizeBit | kDmPaperLengthBit | kDmPaperWidthBit | kDmFormNameBit,
-       {kDmCustomWidthKey, kDmCustomLengthKey}},
+      {kDmPaperBits, {kDmPaperCodeKey, kDmCustomWidthKey, kDmCustomLengthKey}},
       {kDmResolutionBits, {kXResolutionKey, kYResolutionKey, kDmResolutionThirdKey, kDmQualityKey}},
       {kDmDefaultSourceBit, {kDmTrayKey}},
       {kDmCopiesBit, {kDmCopiesKey}},
@@ -147,21 +169,17 @@ void GDriverSettings::TakeDefaultsFor(std::uint32_t fields, GAttributeComposite*
       {kDmDuplexBit, {kDmDuplexKey}},
       {kDmCollateBit, {kDmCollateKey}},
   };
-  GAttributeComposite* defaults = FindComposite(JobSettings(), kDmDefaultsKey);
   for (const auto& field : kFields) {
     if (!(fields & field.bits)) continue;
     for (std::uint32_t key : field.keys) {
-      if (GValueAttribute* value = key ? FindValueAttribute(defaults, key) : nullptr)
+      if (GValueAttribute* value = key ? FindValueAttribute(source, key) : nullptr)
         SetValueIfPresent(model, key, value->GetValue());
     }
   }
-  if (fields & (kDmPaperSizeBit | kDmFormNameBit))
-    SetValueIfPresent(model, kDmPaperCodeKey,
-                      static_cast<std::int32_t>(GetDriverData()->GetDefaultPaperId()));
   if (fields & (kDmDefaultSourceBit | kDmFormNameBit)) {
     GStringAttribute* form = FindStringAttribute(model, kDmFormNameKey);
-    GStringAttribute* fallback = FindStringAttribute(defaults, kDmFormNameKey);
-    if (form && fallback) form->SetValue(fallback->GetValue());
+    GStringAttribute* from = FindStringAttribute(source, kDmFormNameKey);
+    if (form && from) form->SetValue(from->GetValue());
   }
 }
 
@@ -180,12 +198,13 @@ int GDriverSettings::SetSettings(GAttributeComposite* model) {
   GAttributeComposite* work = CopyOf(model ? model : GetSettings());
   if (!work) return 0;
   const std::vector<std::uint8_t> saved_record(Record(), Record() + kDmRecordSize);
+  const bool as_read = IsModelAsRead();
   std::unique_ptr<GAttributeComposite> previous(ReleaseSettings());
-  ReplaceSettings(work);
+  ReplaceSettings(work, as_read && (!model || model == previous.get()));
   const int written = WriteRecord();
   if (written == 1) return 1;
   std::memcpy(Record(), saved_record.data(), saved_record.size());
-  ReplaceSettings(previous.release());
+  ReplaceSettings(previous.release(), as_read);
   return written;
 }
 
@@ -203,13 +222,14 @@ int GDriverSettings::WriteRecord() {
   std::uint16_t stored = StoreSettings(current, GetDevMode());
   if (stored == 0) return 0;
   StoreU16(Record(), kDmDataLength, stored);
-  // The model as the record gives it back, stored again: a decoder may
-  // order a model otherwise than it was built, and a record must come back
-  // from a merge with the same bytes. (One that does not read back stays
-  // as first stored.)
+  // The model as the record gives it back, stored again: the flat record's
+  // decoder orders a model by its template, not as it was built, and a
+  // record must come back from a merge with the same bytes. (One that does
+  // not read back stays as first stored.)
+  if (Encoding() != 1 || IsModelAsRead()) return 1;
   GAttributeComposite* read = LoadSettings(GetDevMode(), kDmLoadCurrent);
   if (!read) return 1;
-  ReplaceSettings(read);
+  ReplaceSettings(read, true);
   stored = StoreSettings(read, GetDevMode());
   if (stored == 0) return 0;
   StoreU16(Record(), kDmDataLength, stored);

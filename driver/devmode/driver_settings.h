@@ -68,12 +68,11 @@ class GDriverSettings : public GDevModeBuffer {
   // applied to that model (else to the current one), then the record and
   // private part are written again (SetSettings(null)). Fields the printer
   // cannot print (ValidatePublic) are not taken, but copies and custom
-  // sizes are brought into range; a written field the printer cannot print
-  // takes the default settings' value (TakeDefaultsFor). A model that then
-  // still does not store or print is not taken: the fields go into the
-  // current model instead. 1 when the record was written and prints but
-  // for what this object's record could not print before; else 0, the
-  // object as it was (also for null and without any model).
+  // sizes are brought into range; a written field that does not print
+  // takes the default settings' value where that prints. A model that does
+  // not store is not taken: the fields go into the current model instead.
+  // 1 when the record was written; else 0, the object as it was (also for
+  // null and without any model).
   int MergeDevMode(const platform::DevModeW* record) override;
   // 4: copies `other`'s public part, private header and data area; the
   // public copy's answer.
@@ -136,10 +135,11 @@ class GDriverSettings : public GDevModeBuffer {
   // The dmFields bits of `record`'s fields that the printer cannot print
   // (ValidatePublic checking all).
   std::uint32_t Unprintable(const platform::DevModeW* record);
-  // Sets the attributes behind the `fields` (dmFields bits) of `model` to
-  // the default settings' (the job settings' 359), the paper to the driver
-  // data's default paper.
-  void TakeDefaultsFor(std::uint32_t fields, GAttributeComposite* model);
+  // Sets the value attributes behind the `fields` (dmFields bits) of
+  // `model`, and for the default source and form name the form name, to
+  // those of `source` (may be null).
+  void TakeFieldsFrom(std::uint32_t fields, GAttributeComposite* source,
+                      GAttributeComposite* model);
 
   // Resets the paper's dependents when `model`'s printer does not take
   // paper `code` strictly (see dev_mode_validation.cpp).
@@ -162,18 +162,18 @@ class GDriverSettings : public GDevModeBuffer {
                         std::int32_t& low_length, std::int32_t& high_width,
                         std::int32_t& high_length);
 
-  // MergeDevMode, with the fields in `tolerated` allowed to stay
-  // unprintable when the record's own settings are not taken.
-  int MergeTolerating(const platform::DevModeW* record, std::uint32_t tolerated);
+  // MergeDevMode with the record's own settings already read (`loaded`,
+  // taken; null: none) and whether its private part is ours.
+  int Merge(const platform::DevModeW* record, bool ours, GAttributeComposite* loaded);
 
  private:
   // SetSettings on the current model: the public fields, the model's
   // answer to them, the store and the store of the model read back.
   int WriteRecord();
   // Applies `fields` to the current model and writes the record, a field
-  // that does not print taking its default; true when it stored and prints
-  // but for `tolerated`.
-  bool TakeFields(const platform::DevModeW* fields, std::uint32_t tolerated);
+  // that does not print taking its default where that prints; true when
+  // it stored and nothing else fails to print.
+  bool TakeFields(const platform::DevModeW* fields);
   // Record -> model steps that need more than a few lines.
   void OrientationFromPublic(std::int16_t orientation, GAttributeComposite* model);
   void ResolutionFromPublic(const GDevModeView& in, GAttributeComposite* model);

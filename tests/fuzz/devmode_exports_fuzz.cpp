@@ -18,12 +18,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "driver/entry_points.h"
 #include "driver/load.h"
+#include "driver/model_lookup.h"
 #include "driver/services/driver_server.h"
 #include "lang/joblang_zdl5/load.h"
+#include "output/core/peripheral.h"
+#include "persist/persistent_composite.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
 #include "tests/support/printer_fixture.h"
@@ -89,7 +93,7 @@ void Run(std::uint8_t road, std::uint8_t shape, Bytes& in) {
     }
     case 1: {  // conversion into an output of the size given
       const platform::LONG sizes[] = {0, 72, 220, 1171, 1172, 1500};
-      Bytes out(std::size_t(sizes[shape % 6]));
+      Bytes out(static_cast<std::size_t>(sizes[shape % 6]));
       std::copy_n(in.begin(), std::min(in.size(), out.size()), out.begin());
       platform::LONG size = sizes[shape % 6];
       if (::DrvConvertDevMode(kP1, Dm(in), Dm(out), &size, shape & 0x40 ? 4 : 1)) CheckOut(out);
@@ -145,7 +149,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const std::string folder = std::filesystem::temp_directory_path() / "devmode_exports_fuzz";
   std::filesystem::create_directories(folder);
   new HostOSFactory;
-  if (!testing_support::InstallFixturePrinter(folder)) std::abort();
+  // The model stored as the flat record (the sheets' printer, which replays
+  // the corpus, keeps the object-graph form).
+  std::unique_ptr<MPersistentComposite> root(testing_support::BuildFixtureDataFile());
+  auto* printer = FindOfClass<GPeripheral>(root->FindByKey(353), 76);
+  SetValueIfPresent(FindComposite(FindComposite(printer->GetConfiguration(), 359), 366), 940, 1);
+  if (!testing_support::InstallFixturePrinter(folder, root.get())) std::abort();
   // The sheets' forms: Letter and A4 where mapping 191 puts them.
   platform::AddServerForm(u"", 1, u"Letter", 215900, 279400);
   for (const char16_t* filler : {u"F2", u"F3", u"F4", u"F5", u"F6", u"F7", u"F8"})
