@@ -1,5 +1,15 @@
 // GDriverContext: document properties, the device-mode conversion and the
 // property sheets (slots 8-13, 48 and 49); see driver_context.h.
+//
+// Mended: an output is written only as far as its caller says it reaches:
+// the header's size on both roads of the document sheet (the road through
+// the common service gives the size the application was told), the whole
+// record when it fits, its public part alone (dmDriverExtra 0) when 220
+// bytes do, else nothing (answer 0); the 0x100A reset only into a whole
+// record. Document properties without a sheet answer 0 and write nothing
+// when the input record is not taken. A conversion looks at its output's
+// record only once *pcbNeeded holds a whole one, and takes the printer's
+// stored default in with its settings before it merges.
 #include <cctype>
 #include <cstring>
 #include <memory>

@@ -8,7 +8,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/paper/custom_media_size.h"
@@ -52,21 +51,8 @@ void GDriverContextBase::DropDevModeSettings() {
   dev_mode_settings_ = nullptr;
 }
 
-std::vector<std::uint8_t> GDriverContextBase::ReadStoredDefault() {
-  const platform::HANDLE printer = GetPrinterHandle();
-  std::unique_ptr<platform::BYTE[]> block = printer ? ReadPrinterInfo2(printer) : nullptr;
-  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(block.get());
-  if (!info || !info->dev_mode) return {};
-  // The spooler hands out the length the record states.
-  const auto* bytes = static_cast<const std::uint8_t*>(info->dev_mode);
-  const auto word = [bytes](std::size_t at) { return std::size_t{bytes[at]} | bytes[at + 1] << 8; };
-  return {bytes,
-          bytes + word(platform::kDevModeSizeOffset) + word(platform::kDevModeDriverExtraOffset)};
-}
-
 bool GDriverContextBase::RemakeDevModeSettings() {
   DropDevModeSettings();
-  stored_default_ = ReadStoredDefault();
   GDevModeSettingsMaker maker = GetDevModeSettingsMaker();
   dev_mode_settings_ = maker ? maker(*this, GetPrinterHandle()) : nullptr;
   return dev_mode_settings_ != nullptr;
@@ -79,12 +65,7 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
       for_release = dev_mode_released_ == 1;
       dev_mode_released_ = 1;
     } else {
-      // The object answers for the record only while the printer's default
-      // it was made from still stands.
-      if (dev_mode_settings_->IsSameDevMode(dev_mode) == 1 &&
-          ReadStoredDefault() == stored_default_) {
-        return 1;
-      }
+      if (dev_mode_settings_->IsSameDevMode(dev_mode) == 1) return 1;
       dev_mode_released_ = 0;
     }
   }

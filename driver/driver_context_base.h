@@ -58,7 +58,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "driver/dev_mode_settings_interface.h"
 #include "driver/driver_data_imp.h"
@@ -101,11 +100,10 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // 0: binds `dev_mode` (null: none) as the settings' device mode. With an
   // object bound already: no device mode twice in a row re-makes the object
   // (state bit 1), gives it its settings as below (without storing the
-  // printer's parts again) and answers 1; the same
-  // record answers 1 and changes nothing while the printer's stored default
-  // is the one the object was made from. Otherwise a new object is made
-  // (state all ones): from a
-  // default record, settings are built and saved with their printer-wide
+  // printer's parts again) and answers 1; the same record answers 1 and
+  // changes nothing (the object's record is what a merge of it gives).
+  // Otherwise a new object is made (state all ones): from a default
+  // record, settings are built and saved with their printer-wide
   // parts; from the printer's record, the stored installed options are
   // applied and the collate field normalised. A given record is merged;
   // then the object's context word goes to the services' SetTimeBias and,
@@ -337,9 +335,6 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // Deletes the object and makes a new one for GetPrinterHandle; false when
   // none could be made.
   bool RemakeDevModeSettings();
-  // The printer's stored default record as the spooler hands it out (empty
-  // without one or without a printer handle).
-  std::vector<std::uint8_t> ReadStoredDefault();
 
  private:
   // Slots 21 and 22; `by_tray` filters through the form-to-tray database.
@@ -349,6 +344,5 @@ class GDriverContextBase : public virtual GDriverDataImp {
   GDevModeSettingsInterface* dev_mode_settings_ = nullptr;  // owned
   std::uint32_t state_flags_ = kStateMadeAnew;
   std::uint32_t dev_mode_released_ = 0;
-  std::vector<std::uint8_t> stored_default_;  // the one the object was made from
   std::uint32_t emf_data_type_ = 0;
 };

@@ -99,9 +99,10 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   static int CopyPrivateData(std::uint8_t* destination, const std::uint8_t* source,
                              std::size_t count);
   // 25: clears the serial numbers of `model` and writes it into the data
-  // area of `record` (see the file comment): the number of compressed
-  // bytes, or 0 (nothing written) when the stream fails or the packed
-  // model does not fit the 902 bytes. The caller writes the data length.
+  // area of `record` (see the file comment), zeros behind it: the number of
+  // compressed bytes, or 0 when the stream fails or the packed model does
+  // not fit the 902 bytes (the area then holds what the packing reached).
+  // The caller writes the data length.
   // REQUIRES: `record` is a whole record (1172 bytes).
   virtual std::uint16_t StoreSettings(GAttributeComposite* model, platform::DevModeW* record);
   // 26: a new model (the caller's) read from `record`'s private part in the

@@ -6,10 +6,17 @@
 // context.
 //
 // Construction (owner, printer handle): the printer's record when it is
-// acceptable (AcceptPrinterDevMode), else the default record; the model is
+// acceptable (TakePrinterDevMode), else the default record; the model is
 // the record's private part in the current form, else in an older form
-// rebuilt, else (the default record has none) the driver data's
-// BuildDefaultSettings. The colour policy runs on the record either way.
+// rebuilt, else the driver data's BuildDefaultSettings. The colour policy
+// runs on the record either way.
+//
+// Mended: the printer's record is taken in as a merge takes an
+// application's (its fields checked, its settings written back with them),
+// into its own settings, else the printer's defaults, else the default
+// record stands in: a damaged stored default (no copies, an unknown paper,
+// settings that do not load) no longer goes out as it is, and what the
+// object holds prints and merges into itself.
 //
 // The printer's record is acceptable with dmSpecVersion 0x0401, dmSize 220,
 // dmDriverExtra 952, format version 4 and, through the checked view, a data

@@ -38,6 +38,18 @@
 // setting. Quality entries write their further attributes only into model
 // attributes of the same key and class.
 //
+// Mended, so that every record the driver hands out passes its own job
+// query and merges into the same bytes: a merge takes only the fields that
+// ValidatePublic passes, brings copies into the job settings' range 199
+// (not only up to 1) and custom sizes into their limits, gives a written
+// field that does not print the default settings' value (where that
+// prints), and answers 0, the object as it was, when nothing stores (it
+// answered 1 over a private part left old). SetSettings writes nothing on
+// failure, lets the model take back what the fields it wrote say, and in
+// the flat form keeps the model as the store reads it back. ValidatePublic
+// takes the user-defined size 256, whose width and length its size check
+// judges.
+//
 // Ownership and threads: as GDevModeBuffer.
 #pragma once
 

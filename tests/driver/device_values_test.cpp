@@ -95,8 +95,7 @@ TEST_F(DeviceValues, ProviderConnectsOnlyForItsVersionAndKeepsItsSets) {
   // serial), the attribute part (version 1, state 1) and the composite's
   // version 1 with no children.
   const auto u32 = [](std::string& s, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-      s += static_cast<char>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
   };
   std::string golden;
   u32(golden, 0x8888);
@@ -189,14 +188,10 @@ TEST_F(DeviceValues, NumbersFromWordsOrBinaries) {
     int ok;
     std::uint32_t value;
   } cases[] = {
-      {3, {0x01, 0, 0, 0}, 1, 1},
-      {3, {0, 0x02, 0, 0}, 1, 2},
-      {3, {0x12, 0x34, 0, 0}, 1, 0x1234},
-      {3, {0x12, 0x34, 0x56, 0x78, 9}, 1, 0x12345678},
-      {3, {0x07}, 1, 7},
-      {3, {}, 1, 0},
-      {4, {0x12, 0x34, 0, 0}, 1, 0x3412},
-      {4, {1, 2, 3}, 0, 0},
+      {3, {0x01, 0, 0, 0}, 1, 1},       {3, {0, 0x02, 0, 0}, 1, 2},
+      {3, {0x12, 0x34, 0, 0}, 1, 0x1234}, {3, {0x12, 0x34, 0x56, 0x78, 9}, 1, 0x12345678},
+      {3, {0x07}, 1, 7},                {3, {}, 1, 0},
+      {4, {0x12, 0x34, 0, 0}, 1, 0x3412}, {4, {1, 2, 3}, 0, 0},
       {1, {0x31, 0}, 0, 0},
   };
   auto reader = Reader();
@@ -216,28 +211,19 @@ TEST_F(DeviceValues, NumbersFromWordsOrBinaries) {
 // Hostile agents: random value names of the exchange with random types,
 // sizes and counts. Every update ends with one of its codes.
 TEST_F(DeviceValues, HostileScriptsEndCleanly) {
-  const char16_t* names[] = {u"MODEL_NAME",
-                             u"hrMemorySize",
-                             u"PHD1-MODEL",
-                             u"PHD1-DEVICE-MEMORY",
-                             u"PHD1-NUMBER-OF-OPTIONS",
-                             u"PHD2-NUMBER-OF-OPTIONS",
-                             u"MEDIA-NUMBER-OF-TYPE-SUPPORTED",
-                             u"Media-Names-Available",
-                             u"MEDIA40-NAME",
-                             u"prtOutputName1",
-                             u"prtInputMaxCapacity2",
-                             u"hrDiskStorageMedia1",
-                             u"PHD1-OPTION1-OPTION_MODEL",
-                             u"HOST-APPLICATION-AVAILABLE-MEMORY"};
+  const char16_t* names[] = {u"MODEL_NAME", u"hrMemorySize", u"PHD1-MODEL",
+                             u"PHD1-DEVICE-MEMORY", u"PHD1-NUMBER-OF-OPTIONS",
+                             u"PHD2-NUMBER-OF-OPTIONS", u"MEDIA-NUMBER-OF-TYPE-SUPPORTED",
+                             u"Media-Names-Available", u"MEDIA40-NAME", u"prtOutputName1",
+                             u"prtInputMaxCapacity2", u"hrDiskStorageMedia1",
+                             u"PHD1-OPTION1-OPTION_MODEL", u"HOST-APPLICATION-AVAILABLE-MEMORY"};
   std::mt19937 random(43);
   ScriptedAgent agent(u"P1");
   for (int run = 0; run < 1000; ++run) {
     agent.script.clear();
     agent.SetText(u"MODEL_NAME", u"KV Test");
     for (int i = 0; i < 6; ++i) {
-      ScriptedAgent::Value value{
-          names[random() % std::size(names)], static_cast<DWORD>(random() % 5), {}};
+      ScriptedAgent::Value value{names[random() % std::size(names)], static_cast<DWORD>(random() % 5), {}};
       const std::uint32_t size = random() % 3 == 0 ? 4 : random() % 12;
       for (std::uint32_t b = 0; b < size; ++b)
         value.bytes.push_back(random() % 3 == 0 ? 0xFF : static_cast<BYTE>(random()));
@@ -274,7 +260,7 @@ TEST_F(DeviceValues, UpdateRequestDecidesWhetherTheInstallerRuns) {
   const struct {
     const char16_t* printer;  // as asked
     const char16_t* key;      // as the registry keeps it
-    std::int64_t request;     // -1: absent; 0xFFFFFFFF: stored so, which reads as absent
+    std::int64_t request;     // -1: absent (0xFFFFFFFF stored reads so too)
     std::int32_t start;
     int starts;
     std::uint32_t done;
