@@ -103,7 +103,8 @@ int GDriverSettings::Merge(const platform::DevModeW* record, bool ours,
   if (own) {
     ReplaceSettings(own.release(), true);
     if (TakeFields(fields.Get())) return 1;
-    // Its settings do not store: the fields go into this object's.
+    // Its settings do not store, or a repair made another field fail: the
+    // fields go into this object's settings instead.
     take_context();
   }
   // Without a model there is nothing the fields could go into.

@@ -82,7 +82,8 @@ class GDriverSettings : public GDevModeBuffer {
   // cannot print (ValidatePublic) are not taken, but copies and custom
   // sizes are brought into range; a written field that does not print
   // takes the default settings' value where that prints. A model that does
-  // not store is not taken: the fields go into the current model instead.
+  // not store (or whose repair makes another field fail) is not taken: the
+  // fields go into the current model instead.
   // 1 when the record was written; else 0, the object as it was (also for
   // null and without any model).
   int MergeDevMode(const platform::DevModeW* record) override;
