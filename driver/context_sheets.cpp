@@ -1,5 +1,15 @@
 // GDriverContext: document properties, the device-mode conversion and the
 // property sheets (slots 8-13, 48 and 49); see driver_context.h.
+//
+// Mended: an output is written only as far as its caller says it reaches:
+// the header's size on both roads of the document sheet (the road through
+// the common service gives the size the application was told), the whole
+// record when it fits, its public part alone (dmDriverExtra 0) when 220
+// bytes do, else nothing (answer 0); the 0x100A reset only into a whole
+// record. Document properties without a sheet answer 0 and write nothing
+// when the input record is not taken. A conversion looks at its output's
+// record only once *pcbNeeded holds a whole one, and takes the printer's
+// stored default in with its settings before it merges.
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -69,9 +79,10 @@ GDevModeSettings* DevModeOf(GDriverContext& context) {
   return GDevModeSettings::From(context.GetDevModeSettings());
 }
 
-int CopyDevModeOut(GDriverContext& context, platform::DevModeW* out) {
+// Into an output of `out_size` bytes (the size its header gives).
+int CopyDevModeOut(GDriverContext& context, platform::DevModeW* out, platform::DWORD out_size) {
   GDevModeSettings* dev_mode = DevModeOf(context);
-  return dev_mode && out ? dev_mode->CopyDevModeTo(out) : 0;
+  return dev_mode && out ? dev_mode->CopyDevModeTo(out, out_size) : 0;
 }
 
 }  // namespace
@@ -180,9 +191,15 @@ platform::LONG GDriverContext::DrvAdvancedDocumentProperties(platform::HWND wind
 platform::LONG GDriverContext::DocumentPropertiesWithSheet(
     platform::HWND window, platform::HANDLE printer, const char16_t* device_name,
     platform::DevModeW* dev_mode_out, platform::DevModeW* dev_mode_in, platform::DWORD mode) {
-  platform::DocumentPropertyHeader header{
-      kDocumentHeaderSize, 0, printer, const_cast<char16_t*>(device_name), dev_mode_in,
-      dev_mode_out,        0, mode};
+  // The output holds what the application was told a record takes.
+  platform::DocumentPropertyHeader header{kDocumentHeaderSize,
+                                          0,
+                                          printer,
+                                          const_cast<char16_t*>(device_name),
+                                          dev_mode_in,
+                                          dev_mode_out,
+                                          DevModeSizeForCaller(),
+                                          mode};
   if (!(mode & platform::kDmModePrompt)) return DocumentPropertiesWithoutSheet(&header);
   platform::ULONG_PTR result = 0;
   platform::CommonPropertySheetUIW(window, &::DrvDocumentPropertySheets,
@@ -196,13 +213,16 @@ platform::LONG GDriverContext::DocumentPropertiesWithoutSheet(
   const platform::DWORD mode = header->mode;
   platform::DevModeW* out = header->dev_mode_out;
   if (mode == 0 || !out) return platform::LONG(DevModeSizeForCaller());
-  BindDevMode(mode & kBindInputModes ? header->dev_mode_in : nullptr);
+  // A record that cannot be taken leaves the output alone.
+  if (BindDevMode(mode & kBindInputModes ? header->dev_mode_in : nullptr) != 1) return 0;
   platform::LONG result = 1;
-  if ((mode & kCopyOutModes) && CopyDevModeOut(*this, out) == 0) result = 0;
+  const platform::DWORD out_size = header->dev_mode_out_size;
+  if ((mode & kCopyOutModes) && CopyDevModeOut(*this, out, out_size) == 0) result = 0;
   // The reset writes past the public part: only into a whole record that
-  // was just copied there (under the public-only flags the caller owns 220
-  // bytes).
-  if (mode == kResetPrivateMode && result == 1 && DevModeSizeForCaller() == kFullDevModeSize) {
+  // was just copied there (under the public-only flags, or into a smaller
+  // output, only the public part was).
+  if (mode == kResetPrivateMode && result == 1 && DevModeSizeForCaller() == kFullDevModeSize &&
+      out_size >= kFullDevModeSize) {
     std::uint8_t* bytes = DevModeBytes(out);
     const std::uint16_t public_size = LoadU16(bytes, kDmSize);
     std::uint32_t extra = std::uint16_t(kFullDevModeSize - public_size);
@@ -275,7 +295,7 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
         if (GValueAttribute* local = FindValueAttribute(settings, kLocalJobStorageKey))
           SetLocalJobStorageValue(local->GetValue() == 0 ? 1 : 0);
         if ((mode & kCopyOutModes) && header->dev_mode_out)
-          CopyDevModeOut(*this, header->dev_mode_out);
+          CopyDevModeOut(*this, header->dev_mode_out, header->dev_mode_out_size);
       }
       info->result = platform::ULONG_PTR(set->result);
       return 1;
@@ -302,7 +322,7 @@ platform::BOOL GDriverContext::DrvConvertDevMode(const char16_t* printer_name,
   GDevModeSettings* dev_mode = DevModeOf(*this);
   if (!dev_mode) return 0;
   if (mode == platform::kCdmConvert) {
-    if (!dev_mode->IsValidDevMode(dev_mode_in) || !dev_mode->IsValidDevMode(dev_mode_out)) {
+    if (!dev_mode->IsValidDevMode(dev_mode_in)) {
       platform::SetLastError(platform::kErrorInvalidParameter);
       return 0;
     }
@@ -310,9 +330,15 @@ platform::BOOL GDriverContext::DrvConvertDevMode(const char16_t* printer_name,
     platform::SetLastError(last_error);
     return 0;
   }
+  // The output holds `*size` bytes, whatever its record claims: it is
+  // looked at only once it can hold a whole record.
   if (*size < platform::LONG(kFullDevModeSize)) {
     *size = platform::LONG(kFullDevModeSize);
     platform::SetLastError(platform::kErrorInsufficientBuffer);
+    return 0;
+  }
+  if (mode == platform::kCdmConvert && !dev_mode->IsValidDevMode(dev_mode_out)) {
+    platform::SetLastError(platform::kErrorInvalidParameter);
     return 0;
   }
 
@@ -341,7 +367,7 @@ bool GDriverContext::ConvertOnPrinter(const char16_t* printer_name, GDevModeSett
     return false;
 
   bool ok = true;
-  if (dev_mode.AcceptPrinterDevMode(creation_handle_) == 0) {
+  if (dev_mode.TakePrinterDevMode(creation_handle_) == 0) {
     std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
     GValueAttribute* request = FindValueAttribute(built.get(), kExportRequestKey);
     if (request && request->GetValue() == 1) {
@@ -362,7 +388,7 @@ bool GDriverContext::ConvertOnPrinter(const char16_t* printer_name, GDevModeSett
     ok = false;
   }
   if (ok && dev_mode_out) {
-    dev_mode.CopyDevModeTo(dev_mode_out);
+    dev_mode.CopyDevModeTo(dev_mode_out, platform::DWORD(size));
     size = platform::LONG(dev_mode.GetDevModeSize());
   }
   if (platform::ClosePrinter(creation_handle_) != 1) {

@@ -59,31 +59,37 @@ bool GDriverContextBase::RemakeDevModeSettings() {
 }
 
 std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode) {
+  bool for_release = false;
   if (dev_mode_settings_) {
     if (!dev_mode) {
-      if (dev_mode_released_ == 1) {
-        if (!RemakeDevModeSettings()) return 0;
-        state_flags_ |= kStateRemadeForRelease;
-        return 1;
-      }
+      for_release = dev_mode_released_ == 1;
       dev_mode_released_ = 1;
     } else {
       if (dev_mode_settings_->IsSameDevMode(dev_mode) == 1) return 1;
       dev_mode_released_ = 0;
     }
   }
-  state_flags_ = kStateMadeAnew;
+  if (for_release) {
+    state_flags_ |= kStateRemadeForRelease;
+  } else {
+    state_flags_ = kStateMadeAnew;
+  }
   if (!RemakeDevModeSettings()) return 0;
   GDevModeSettingsInterface& bound = *dev_mode_settings_;
   const bool from_printer = bound.IsFromPrinter() == 1;
   if (!from_printer) {
+    // A re-made object leaves the printer's parts as the first one stored
+    // them.
     std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
-    SaveSettings(built.get(), 1);
+    SaveSettings(built.get(), for_release ? 0 : 1);
   } else {
     std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsPartKey));
     if (options) ApplyInstalledOptions(options.get());
     bound.NormalizeCollate();
   }
+  // A re-made object gets its settings as a new one does (else a bare
+  // default record would go out), and nothing more.
+  if (for_release) return 1;
   std::int32_t result = 1;
   if (dev_mode) result = bound.MergeDevMode(dev_mode);
   if (GOSFactory* services = GOSFactory::Instance())

@@ -99,9 +99,11 @@ class GDriverContextBase : public virtual GDriverDataImp {
 
   // 0: binds `dev_mode` (null: none) as the settings' device mode. With an
   // object bound already: no device mode twice in a row re-makes the object
-  // (state bit 1) and answers 1; the same record answers 1 and changes
-  // nothing. Otherwise a new object is made (state all ones): from a
-  // default record, settings are built and saved with their printer-wide
+  // (state bit 1), gives it its settings as below (without storing the
+  // printer's parts again) and answers 1; the same record answers 1 and
+  // changes nothing (the object's record is what a merge of it gives).
+  // Otherwise a new object is made (state all ones): from a default
+  // record, settings are built and saved with their printer-wide
   // parts; from the printer's record, the stored installed options are
   // applied and the collate field normalised. A given record is merged;
   // then the object's context word goes to the services' SetTimeBias and,

@@ -2,6 +2,7 @@
 
 #include "driver/services/os_factory.h"
 #include "platform/host/modules.h"
+#include "platform/host/registry.h"
 #include "platform/host/spooler.h"
 
 namespace {
@@ -9,6 +10,21 @@ namespace {
 constexpr std::uint32_t kNoRequestValue = 0xFFFFFFFF;
 constexpr std::uint32_t kRequested = 1;
 constexpr std::uint32_t kInstallerFlag = 1;
+
+// Writes the REG_DWORD `value` as the request of the machine's `key`,
+// whatever the request holds (a stored -1 reads as no value at all).
+void WriteRequest(const RWWString& key, std::uint32_t value) {
+  platform::HKEY opened = nullptr;
+  if (platform::RegOpenKeyExW(platform::kHkeyLocalMachine, key.Data(), 0, platform::kKeySetValue,
+                              &opened) != 0) {
+    return;
+  }
+  const platform::BYTE bytes[4] = {
+      static_cast<platform::BYTE>(value), static_cast<platform::BYTE>(value >> 8),
+      static_cast<platform::BYTE>(value >> 16), static_cast<platform::BYTE>(value >> 24)};
+  platform::RegSetValueExW(opened, kUpdateRequestName, 0, platform::kRegDword, bytes, sizeof bytes);
+  platform::RegCloseKey(opened);
+}
 
 }  // namespace
 
@@ -40,7 +56,7 @@ void GPrinterDBUpdateRequest::Run() {
   const std::uint32_t request =
       services->ReadMachineDword(key, kUpdateRequestName, kNoRequestValue);
   if (request != kNoRequestValue && request != kRequested) return;
-  if (request == kNoRequestValue) services->EnsureMachineDword(key, kUpdateRequestName, 0);
+  if (request == kNoRequestValue) WriteRequest(key, 0);
   if (IsBusy()) return;
   SetRequested(1);
   if (LoadModule()) {

@@ -8,8 +8,8 @@
 // GPrinterDBUpdateRequest: decides whether the work runs. The printer's
 // "KvrdbUpdateRequest" (REG_DWORD) under the machine's
 // "System\CurrentControlSet\Control\Print\Printers\<printer>\PrinterDriverData"
-// must ask for it: absent counts as a request (the value
-// is then created with 0), 1 is a request, anything else is none. A printer
+// must ask for it: absent (or read as -1) counts as a request (the value
+// is then written as 0), 1 is a request, anything else is none. A printer
 // connection whose key is missing ("\\server\printer") is looked up in the
 // spooler's form of a connection, every "\" turned into "," (",,server,
 // printer"); with neither key nothing runs.

@@ -47,6 +47,15 @@ int GDevModeBuffer::CopyDevModeTo(platform::DevModeW* out) {
   return CopyPrivateData(bytes + kDmData, record_ + kDmData, capacity);
 }
 
+int GDevModeBuffer::CopyDevModeTo(platform::DevModeW* out, std::uint32_t out_size) {
+  const bool whole = !(driver_data_->GetAppFlags() & kPublicDevModeFlags);
+  if (out_size >= (whole ? kDmRecordSize : kDmPublicSize)) return CopyDevModeTo(out);
+  if (!out || out_size < kDmPublicSize) return 0;
+  std::memcpy(out, record_, kDmPublicSize);
+  StoreU16(DevModeBytes(out), kDmDriverExtra, 0);
+  return 1;
+}
+
 RWWString GDevModeBuffer::GetDeviceName() const {
   return GDevModeView(record_).Name(kDmDeviceName);
 }
@@ -126,7 +135,11 @@ std::uint16_t GDevModeBuffer::StoreSettings(GAttributeComposite* model,
   // The compressor's own seeks move the block's high-water mark: the
   // length is the write position.
   const std::streamoff length = packed.tellp();
-  return length > 0 ? static_cast<std::uint16_t>(length) : 0;
+  if (length <= 0) return 0;
+  // Behind the data, zeros: a record holds nothing of what was stored before.
+  std::memset(DevModeBytes(record) + kDmData + length, 0,
+              kDmDataCapacityValue - static_cast<std::size_t>(length));
+  return static_cast<std::uint16_t>(length);
 }
 
 GAttributeComposite* GDevModeBuffer::LoadSettings(const platform::DevModeW* record,

@@ -18,11 +18,12 @@
 // (a merge, a conversion) must give the same bytes. Reading taken: the
 // clearing belongs to the store itself, not only to the context's save
 // before SetSettings, whose deep copy would give the composites new
-// numbers and whose merge path does not clear at all. Two older forms are still read: flag 1, the object-graph form in
-// portable text packed with zlib; flag 5, the same packed with LZW. A model
-// read from them is rebuilt in the current form (flat-encoded, decoded on
-// the codec's template) and the driver data's value migration
-// (CopyMappedValues) carries its old values over.
+// numbers and whose merge path does not clear at all. Two older forms are
+// still read: flag 1, the object-graph form in portable text packed with
+// zlib; flag 5, the same packed with LZW. A model read from them is
+// rebuilt in the current form (flat-encoded, decoded on the codec's
+// template) and the driver data's value migration (CopyMappedValues)
+// carries its old values over.
 //
 // Every record read goes through the checked view (GDevModeView): only the
 // data length's bytes of a private part that is ours are expanded, only the
@@ -72,6 +73,10 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   // 0 in the copy) and the data area's capacity bytes. 0 for null, else 1.
   // REQUIRES: `out` holds 1172 bytes (220 under those flags).
   virtual int CopyDevModeTo(platform::DevModeW* out);
+  // The same into a caller's buffer of `out_size` bytes, never written
+  // past: a record that does not fit goes out as its public part alone
+  // (dmDriverExtra 0), and less than the public part gets nothing (0).
+  int CopyDevModeTo(platform::DevModeW* out, std::uint32_t out_size);
 
   // 8, 9: the device name, and the driver name as 8-bit text.
   RWWString GetDeviceName() const;
@@ -95,9 +100,10 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   static int CopyPrivateData(std::uint8_t* destination, const std::uint8_t* source,
                              std::size_t count);
   // 25: clears the serial numbers of `model` and writes it into the data
-  // area of `record` (see the file comment): the number of compressed
-  // bytes, or 0 (nothing written) when the stream fails or the packed
-  // model does not fit the 902 bytes. The caller writes the data length.
+  // area of `record` (see the file comment), zeros behind it: the number of
+  // compressed bytes, or 0 when the stream fails or the packed model does
+  // not fit the 902 bytes (the area then holds what the packing reached).
+  // The caller writes the data length.
   // REQUIRES: `record` is a whole record (1172 bytes).
   virtual std::uint16_t StoreSettings(GAttributeComposite* model, platform::DevModeW* record);
   // 26: a new model (the caller's) read from `record`'s private part in the
@@ -131,8 +137,18 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   // Rebuilds `loaded` (taken) in the current form and carries its old
   // values over; null when it cannot be rebuilt.
   GAttributeComposite* Migrate(GAttributeComposite* loaded);
-  // Keeps `model` (taken; null: none) as the model, freeing the old one.
-  void ReplaceSettings(GAttributeComposite* model) { settings_.reset(model); }
+  // Keeps `model` (taken; null: none) as the model, freeing the old one;
+  // `as_read`: it is as reading the stored form gives it back.
+  void ReplaceSettings(GAttributeComposite* model, bool as_read = false) {
+    settings_.reset(model);
+    model_as_read_ = as_read;
+  }
+  // Gives the model up to the caller (null without one).
+  GAttributeComposite* ReleaseSettings() { return settings_.release(); }
+  // Whether the model is as read back from the stored form; a child added
+  // to it ends that (MarkModelGrown).
+  bool IsModelAsRead() const { return model_as_read_; }
+  void MarkModelGrown() { model_as_read_ = false; }
 
   std::uint8_t* Record() { return record_; }
   const std::uint8_t* Record() const { return record_; }
@@ -150,4 +166,5 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   std::int16_t encoding_ = -1;  // -1 until read
   GFlatSettingsCodec codec_;
   std::unique_ptr<GAttributeComposite> settings_;
+  bool model_as_read_ = false;
 };

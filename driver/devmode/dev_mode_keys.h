@@ -47,6 +47,9 @@ inline constexpr std::uint32_t kDmCollationAvailableKey = 231;
 inline constexpr std::uint32_t kDmFormTableFlagKey = 915;
 inline constexpr std::uint32_t kDmOrientationFlipKey = 929;
 inline constexpr std::uint32_t kDmQualityTableKey = 903;
+// The default settings a device mode starts from (the printer's own value
+// of a field it cannot print).
+inline constexpr std::uint32_t kDmDefaultsKey = 359;
 // Job settings and defaults: the second paper check and the paper-change
 // reset switch.
 inline constexpr std::uint32_t kDmPaperCheckKey = 911;

@@ -278,8 +278,14 @@ int GDriverSettings::SettingsFromPublic(const platform::DevModeW* record,
 
   CustomSizeFromPublic(in, model);
 
-  if (in.HasField(kDmCopiesBit, kDmCopies))
-    SetValueIfPresent(model, kDmCopiesKey, std::max<std::int16_t>(in.I16(kDmCopies), 1));
+  if (in.HasField(kDmCopiesBit, kDmCopies)) {
+    // Into the printer's copies range (at least 1 without one).
+    std::int16_t copies = std::max<std::int16_t>(in.I16(kDmCopies), 1);
+    if (auto* range = FindOfClass<GRangeAttribute>(job, kDmCopiesRangeKey))
+      copies = std::clamp(copies, range->GetMinimum(),
+                          std::max(range->GetMinimum(), range->GetMaximum()));
+    SetValueIfPresent(model, kDmCopiesKey, copies);
+  }
 
   if (in.HasField(kDmDefaultSourceBit, kDmDefaultSource)) {
     const std::uint16_t bin = in.U16(kDmDefaultSource);
@@ -425,6 +431,7 @@ void GDriverSettings::CustomSizeFromPublic(const GDevModeView& in, GAttributeCom
       attribute->SetValue(value);
     } else {
       model->AddChild(new GValueAttribute(value, sides[i].key));
+      if (model == GetSettings()) MarkModelGrown();
     }
   }
 }

@@ -3,23 +3,55 @@
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <vector>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/paper/custom_media_size.h"
 #include "driver/devmode/dev_mode_keys.h"
 #include "driver/driver_context_base.h"
+#include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
 #include "driver/spooler_forms.h"
 
+namespace {
+
+// The default settings as a device mode carries them: without the parts the
+// printer keeps apart (which do not fit the record's data area) and without
+// custom sizes (the spooler's forms hold them).
+GAttributeComposite* DevModeDefaults(GDriverDataImp& driver_data) {
+  GAttributeComposite* settings = driver_data.BuildDefaultSettings();
+  if (!settings) return nullptr;
+  for (std::uint32_t key : {kUserInterfacePartKey, kExtensionCompositeKey, kWatermarkPartKey,
+                            kInstalledOptionsPartKey}) {
+    delete TakeDirectChild(*settings, key);
+  }
+  if (GAttributeComposite* sizes = FindComposite(settings, kCustomSizesKey)) sizes->RemoveAll();
+  return settings;
+}
+
+}  // namespace
+
 GDevModeSettings::GDevModeSettings(GDriverContextBase& owner, platform::HANDLE printer)
     : GDriverSettings(&owner), owner_(&owner) {
-  if (printer) AcceptPrinterDevMode(printer);
-  if (from_printer_) {
-    ReplaceSettings(LoadAnyForm(GetDevMode()));
-    ApplyColorPolicy();
-  } else {
-    MakeDefaultDevMode();
-  }
+  if (!printer || !TakePrinterDevMode(printer)) MakeDefaultDevMode();
   if (!GetSettings()) ReplaceSettings(GetDriverData()->BuildDefaultSettings());
+}
+
+int GDevModeSettings::TakePrinterDevMode(platform::HANDLE printer) {
+  if (!AcceptPrinterDevMode(printer)) return 0;
+  // The spooler's copy is outside data: it is merged like an application's
+  // record, into its own settings when they load and print, else into the
+  // printer's defaults; when neither gives a record that prints, the
+  // default record stands in.
+  const std::vector<std::uint8_t> stored(Record(), Record() + kDmRecordSize);
+  const auto* record = reinterpret_cast<const platform::DevModeW*>(stored.data());
+  ReplaceSettings(nullptr);
+  if (Merge(record, true, LoadAnyForm(record))) return 1;
+  ReplaceSettings(DevModeDefaults(*GetDriverData()));
+  if (Merge(record, true, nullptr)) return 1;
+  MakeDefaultDevMode();
+  SetSettings(nullptr);
+  return 1;
 }
 
 GDevModeSettings::~GDevModeSettings() = default;

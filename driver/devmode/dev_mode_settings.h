@@ -6,10 +6,17 @@
 // context.
 //
 // Construction (owner, printer handle): the printer's record when it is
-// acceptable (AcceptPrinterDevMode), else the default record; the model is
+// acceptable (TakePrinterDevMode), else the default record; the model is
 // the record's private part in the current form, else in an older form
-// rebuilt, else (the default record has none) the driver data's
-// BuildDefaultSettings. The colour policy runs on the record either way.
+// rebuilt, else the driver data's BuildDefaultSettings. The colour policy
+// runs on the record either way.
+//
+// Mended: the printer's record is taken in as a merge takes an
+// application's (its fields checked, its settings written back with them),
+// into its own settings, else the printer's defaults, else the default
+// record stands in: a damaged stored default (no copies, an unknown paper,
+// settings that do not load) no longer goes out as it is, and what the
+// object holds prints and merges into itself.
 //
 // The printer's record is acceptable with dmSpecVersion 0x0401, dmSize 220,
 // dmDriverExtra 952, format version 4 and, through the checked view, a data
@@ -61,6 +68,12 @@ class GDevModeSettings final : public GDriverSettings {
   // comment): 1, the from-printer flag set and the colour policy run; else
   // 0. The EMF flag follows the printer's data type when it has one.
   virtual int AcceptPrinterDevMode(platform::HANDLE printer);
+  // AcceptPrinterDevMode, then the accepted record taken in as a merge
+  // takes an application's (its public fields checked, its settings
+  // loaded and written back), so that what the object holds prints: into
+  // the record's own settings, else the printer's defaults, else the
+  // default record. 1 when the printer's record was accepted.
+  int TakePrinterDevMode(platform::HANDLE printer);
   // 44: 1 for a record of version 0x0401, dmSize 220, dmDriverExtra 952, total
   // size 1172, header size 46, format version 4 and capacity 902; else 0.
   virtual int IsValidDevMode(const platform::DevModeW* record);

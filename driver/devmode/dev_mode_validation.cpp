@@ -12,6 +12,7 @@
 #include "driver/devmode/driver_settings.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
+#include "driver/spooler_forms.h"
 #include "persist/capabilities.h"
 
 namespace {
@@ -137,7 +138,10 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
     }
     if (bits) fail(bits);
   }
-  if (checking() && in.HasField(kDmPaperSizeBit, kDmPaperSize)) {
+  // The user-defined size (256) is the printer's when its width and length
+  // lie within the limits, which the check above judges.
+  if (checking() && in.HasField(kDmPaperSizeBit, kDmPaperSize) &&
+      in.U16(kDmPaperSize) != kCustomSizeFormNumber) {
     const std::uint16_t paper = in.U16(kDmPaperSize);
     if (!driver_data.IsFormUsable(angle, x, y, 1, paper) &&
         !(SignedValueOr(job, kDmPaperCheckKey, 0) != 0 &&

@@ -4,8 +4,10 @@
 // dev_mode_validation.cpp.
 #include "driver/devmode/driver_settings.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/paper/media_pool.h"
@@ -34,6 +36,41 @@ std::uint32_t DefaultIcmMethod(std::int32_t method) {
   return method >= 0 && method <= 3 ? static_cast<std::uint32_t>(method) + 1 : 1;
 }
 
+// The paper fields (the form name stands for a paper too).
+constexpr std::uint32_t kDmPaperBits =
+    kDmPaperSizeBit | kDmPaperLengthBit | kDmPaperWidthBit | kDmFormNameBit;
+// Fields that the merge brings into range rather than leaving out.
+constexpr std::uint32_t kDmRangedBits = kDmCopiesBit | kDmPaperWidthBit | kDmPaperLengthBit;
+
+// A deep copy of `model` (null for null).
+GAttributeComposite* CopyOf(GAttributeComposite* model) {
+  std::unique_ptr<MPersistentObject> copy(model ? model->DeepCopy() : nullptr);
+  auto* composite = dynamic_cast<GAttributeComposite*>(copy.get());
+  if (composite) copy.release();
+  return composite;
+}
+
+// The public part of a record as a merge takes it: at most its first 220
+// bytes (dmSize cut to that, dmDriverExtra 0) without the fields `dropped`.
+class PublicFields {
+ public:
+  // REQUIRES: as GDevModeView's.
+  PublicFields(const platform::DevModeW* record, std::uint32_t dropped) {
+    const GDevModeView in(record);
+    const std::uint16_t size = std::min(in.Size(), kDmPublicSize);
+    std::memcpy(bytes_, in.Bytes(), std::max<std::size_t>(size, kDmFields));
+    StoreU16(bytes_, kDmSize, size);
+    StoreU16(bytes_, kDmDriverExtra, 0);
+    if (in.HasPublic(kDmFields, 4)) StoreU32(bytes_, kDmFields, in.Fields() & ~dropped);
+  }
+  const platform::DevModeW* Get() const {
+    return reinterpret_cast<const platform::DevModeW*>(bytes_);
+  }
+
+ private:
+  std::uint8_t bytes_[kDmPublicSize] = {};
+};
+
 }  // namespace
 
 GAttributeComposite* GDriverSettings::JobSettings() {
@@ -42,23 +79,109 @@ GAttributeComposite* GDriverSettings::JobSettings() {
 
 int GDriverSettings::MergeDevMode(const platform::DevModeW* record) {
   if (!record) return 0;
-  std::unique_ptr<GAttributeComposite> model;
-  if (IsCompatiblePrivatePart(record)) {
+  const bool ours = IsCompatiblePrivatePart(record) != 0;
+  return Merge(record, ours, ours ? LoadAnyForm(record) : nullptr);
+}
+
+int GDriverSettings::Merge(const platform::DevModeW* record, bool ours,
+                           GAttributeComposite* loaded) {
+  std::unique_ptr<GAttributeComposite> own(loaded);
+  // Incoming fields the printer cannot print are not taken (copies and
+  // custom sizes are brought into range instead).
+  const PublicFields fields(record, Unprintable(record) & ~kDmRangedBits);
+  const std::vector<std::uint8_t> saved_record(Record(), Record() + kDmRecordSize);
+  const bool saved_as_read = IsModelAsRead();
+  std::unique_ptr<GAttributeComposite> saved_model(ReleaseSettings());
+  auto take_context = [&] {
+    std::memcpy(Record(), saved_record.data(), saved_record.size());
+    if (!ours) return;
     const GDevModeView in(record);
     SetContextValue(in.PrivateU32(kDmContextValue));
     SetContextWord(in.PrivateU16(kDmContextWord));
-    model.reset(LoadAnyForm(record));
+  };
+  take_context();
+  if (own) {
+    ReplaceSettings(own.release(), true);
+    if (TakeFields(fields.Get())) return 1;
+    // Its settings do not store, or a repair made another field fail: the
+    // fields go into this object's settings instead.
+    take_context();
   }
-  if (model) {
-    SettingsFromPublic(record, model.get());
-    ReplaceSettings(model.release());
-  } else {
-    // Without a model there is nothing the fields could go into.
-    if (!GetSettings()) return 0;
-    SettingsFromPublic(record, GetSettings());
+  // Without a model there is nothing the fields could go into.
+  if (saved_model) {
+    ReplaceSettings(CopyOf(saved_model.get()), saved_as_read);
+    if (GetSettings() && TakeFields(fields.Get())) return 1;
   }
-  SetSettings(nullptr);
-  return 1;
+  std::memcpy(Record(), saved_record.data(), saved_record.size());
+  ReplaceSettings(saved_model.release(), saved_as_read);
+  return 0;
+}
+
+bool GDriverSettings::TakeFields(const platform::DevModeW* fields) {
+  // Every write starts from the record as it is: a field that a later one
+  // leaves alone keeps what it held, not what an earlier one wrote.
+  std::uint8_t before[kDmPublicSize];
+  std::memcpy(before, Record(), sizeof before);
+  // (The merge restores the object when a write fails.)
+  auto write = [&] {
+    std::memcpy(Record(), before, sizeof before);
+    return WriteRecord() == 1;
+  };
+  SettingsFromPublic(fields, GetSettings());
+  if (!write()) return false;
+  const std::uint32_t refused = Unprintable(GetDevMode());
+  if (refused == 0) return true;
+  // A field the printer cannot print takes the printer's default; where
+  // that does not print either, it keeps what it was.
+  const std::unique_ptr<GAttributeComposite> chosen(CopyOf(GetSettings()));
+  TakeFieldsFrom(refused, FindComposite(JobSettings(), kDmDefaultsKey), GetSettings());
+  if (refused & kDmPaperBits) {
+    SetValueIfPresent(GetSettings(), kDmPaperCodeKey,
+                      static_cast<std::int32_t>(GetDriverData()->GetDefaultPaperId()));
+  }
+  if (!write()) return false;
+  const std::uint32_t kept = Unprintable(GetDevMode()) & refused;
+  if (kept) {
+    TakeFieldsFrom(kept, chosen.get(), GetSettings());
+    if (!write()) return false;
+  }
+  return (Unprintable(GetDevMode()) & ~kept) == 0;
+}
+
+std::uint32_t GDriverSettings::Unprintable(const platform::DevModeW* record) {
+  std::uint32_t mask = 0;
+  ValidatePublic(nullptr, record, 1, mask);
+  return mask;
+}
+
+void GDriverSettings::TakeFieldsFrom(std::uint32_t fields, GAttributeComposite* source,
+                                     GAttributeComposite* model) {
+  // The attributes behind each field.
+  static constexpr struct {
+    std::uint32_t bits;
+    std::uint32_t keys[4];
+  } kFields[] = {
+      {kDmOrientationBit, {kOrientationKey}},
+      {kDmPaperBits, {kDmPaperCodeKey, kDmCustomWidthKey, kDmCustomLengthKey}},
+      {kDmResolutionBits, {kXResolutionKey, kYResolutionKey, kDmResolutionThirdKey, kDmQualityKey}},
+      {kDmDefaultSourceBit, {kDmTrayKey}},
+      {kDmCopiesBit, {kDmCopiesKey}},
+      {kDmColorBit, {kDmColourModeKey}},
+      {kDmDuplexBit, {kDmDuplexKey}},
+      {kDmCollateBit, {kDmCollateKey}},
+  };
+  for (const auto& field : kFields) {
+    if (!(fields & field.bits)) continue;
+    for (std::uint32_t key : field.keys) {
+      if (GValueAttribute* value = key ? FindValueAttribute(source, key) : nullptr)
+        SetValueIfPresent(model, key, value->GetValue());
+    }
+  }
+  if (fields & (kDmDefaultSourceBit | kDmFormNameBit)) {
+    GStringAttribute* form = FindStringAttribute(model, kDmFormNameKey);
+    GStringAttribute* from = FindStringAttribute(source, kDmFormNameKey);
+    if (form && from) form->SetValue(from->GetValue());
+  }
 }
 
 int GDriverSettings::CopyFrom(const GDriverSettings& other) {
@@ -71,21 +194,44 @@ int GDriverSettings::CopyFrom(const GDriverSettings& other) {
 }
 
 int GDriverSettings::SetSettings(GAttributeComposite* model) {
-  if (model) {
-    // Copied before the old model goes: `model` may be that model.
-    std::unique_ptr<MPersistentObject> copy(model->DeepCopy());
-    auto* settings = dynamic_cast<GAttributeComposite*>(copy.get());
-    if (!settings) return 0;
-    copy.release();
-    ReplaceSettings(settings);
-  }
+  // Written on a copy (`model` may be the current model): a failure leaves
+  // the object as it was, never new public fields over an old private part.
+  GAttributeComposite* work = CopyOf(model ? model : GetSettings());
+  if (!work) return 0;
+  const std::vector<std::uint8_t> saved_record(Record(), Record() + kDmRecordSize);
+  const bool as_read = IsModelAsRead();
+  std::unique_ptr<GAttributeComposite> previous(ReleaseSettings());
+  ReplaceSettings(work, as_read && (!model || model == previous.get()));
+  const int written = WriteRecord();
+  if (written == 1) return 1;
+  std::memcpy(Record(), saved_record.data(), saved_record.size());
+  ReplaceSettings(previous.release(), as_read);
+  return written;
+}
+
+int GDriverSettings::WriteRecord() {
   GAttributeComposite* current = GetSettings();
-  if (!current) return 0;
   const int written = PublicFromSettings(current, GetDevMode());
   if (written != 1) return written;
+  // The model takes back what its fields now say (a colour mode, a copy
+  // count or a size the fields bring into range), so that the record,
+  // taken in again, gives itself.
+  SettingsFromPublic(GetDevMode(), current);
+  PublicFromSettings(current, GetDevMode());
   StoreU16(Record(), kDmFormatVersion, kDmFormatVersionValue);
   StoreU16(Record(), kDmFormatWord, kDmFormatWordValue);
-  const std::uint16_t stored = StoreSettings(current, GetDevMode());
+  std::uint16_t stored = StoreSettings(current, GetDevMode());
+  if (stored == 0) return 0;
+  StoreU16(Record(), kDmDataLength, stored);
+  // The model as the record gives it back, stored again: the flat record's
+  // decoder orders a model by its template, not as it was built, and a
+  // record must come back from a merge with the same bytes. (One that does
+  // not read back stays as first stored.)
+  if (Encoding() != 1 || IsModelAsRead()) return 1;
+  GAttributeComposite* read = LoadSettings(GetDevMode(), kDmLoadCurrent);
+  if (!read) return 1;
+  ReplaceSettings(read, true);
+  stored = StoreSettings(read, GetDevMode());
   if (stored == 0) return 0;
   StoreU16(Record(), kDmDataLength, stored);
   return 1;

@@ -38,6 +38,18 @@
 // setting. Quality entries write their further attributes only into model
 // attributes of the same key and class.
 //
+// Mended, so that every record the driver hands out passes its own job
+// query and merges into the same bytes: a merge takes only the fields that
+// ValidatePublic passes, brings copies into the job settings' range 199
+// (not only up to 1) and custom sizes into their limits, gives a written
+// field that does not print the default settings' value (where that
+// prints), and answers 0, the object as it was, when nothing stores (it
+// answered 1 over a private part left old). SetSettings writes nothing on
+// failure, lets the model take back what the fields it wrote say, and in
+// the flat form keeps the model as the store reads it back. ValidatePublic
+// takes the user-defined size 256, whose width and length its size check
+// judges.
+//
 // Ownership and threads: as GDevModeBuffer.
 #pragma once
 
@@ -66,16 +78,24 @@ class GDriverSettings : public GDevModeBuffer {
   // part is compatible, its context value and word and its model (current
   // form, else an older form rebuilt) are taken; its public fields are
   // applied to that model (else to the current one), then the record and
-  // private part are written again (SetSettings(null)). 0 for null and
-  // when there is no model at all; else 1.
+  // private part are written again (SetSettings(null)). Fields the printer
+  // cannot print (ValidatePublic) are not taken, but copies and custom
+  // sizes are brought into range; a written field that does not print
+  // takes the default settings' value where that prints. A model that does
+  // not store (or whose repair makes another field fail) is not taken: the
+  // fields go into the current model instead.
+  // 1 when the record was written; else 0, the object as it was (also for
+  // null and without any model).
   int MergeDevMode(const platform::DevModeW* record) override;
   // 4: copies `other`'s public part, private header and data area; the
   // public copy's answer.
   virtual int CopyFrom(const GDriverSettings& other);
   // 5: keeps a deep copy of `model` (null: the current model), rewrites the
-  // public fields and stores the model: 1; 0 without a model, when the
-  // public fields are not written, or when the store fails (the data length
-  // then stays).
+  // public fields, lets the model take back what they say
+  // (SettingsFromPublic, then the fields again), stores the model and keeps
+  // it as the store gives it back (read and stored again): 1. 0 without a
+  // model, when the public fields are not written or the store fails; the
+  // record and model then stay as they were.
   int SetSettings(GAttributeComposite* model) override;
   // 6, 7: see the file comment. 1, or 0 for a null model or record.
   // REQUIRES: `record` of PublicFromSettings is a whole record.
@@ -125,6 +145,15 @@ class GDriverSettings : public GDevModeBuffer {
   // form `name`. 1 when written.
   virtual int FormNameToBin(GAttributeComposite* model, const RWCString& name, std::uint16_t& bin);
 
+  // The dmFields bits of `record`'s fields that the printer cannot print
+  // (ValidatePublic checking all).
+  std::uint32_t Unprintable(const platform::DevModeW* record);
+  // Sets the value attributes behind the `fields` (dmFields bits) of
+  // `model`, and for the default source and form name the form name, to
+  // those of `source` (may be null).
+  void TakeFieldsFrom(std::uint32_t fields, GAttributeComposite* source,
+                      GAttributeComposite* model);
+
   // Resets the paper's dependents when `model`'s printer does not take
   // paper `code` strictly (see dev_mode_validation.cpp).
   void ResetForPaper(GAttributeComposite* model, std::uint16_t code);
@@ -146,7 +175,18 @@ class GDriverSettings : public GDevModeBuffer {
                         std::int32_t& low_length, std::int32_t& high_width,
                         std::int32_t& high_length);
 
+  // MergeDevMode with the record's own settings already read (`loaded`,
+  // taken; null: none) and whether its private part is ours.
+  int Merge(const platform::DevModeW* record, bool ours, GAttributeComposite* loaded);
+
  private:
+  // SetSettings on the current model: the public fields, the model's
+  // answer to them, the store and the store of the model read back.
+  int WriteRecord();
+  // Applies `fields` to the current model and writes the record, a field
+  // that does not print taking its default where that prints; true when
+  // it stored and nothing else fails to print.
+  bool TakeFields(const platform::DevModeW* fields);
   // Record -> model steps that need more than a few lines.
   void OrientationFromPublic(std::int16_t orientation, GAttributeComposite* model);
   void ResolutionFromPublic(const GDevModeView& in, GAttributeComposite* model);

@@ -201,7 +201,7 @@ TEST_F(ContextBase, BindingFollowsTheRecordsAndStoresThePrintersParts) {
        {std::tuple{record_a, 0, 1, 1, true, "Make FromPrinter Set Merge Word "},
         {record_a, 0, 1, 1, false, "Same "},
         {nullptr, 0, 1, 1, true, "Make FromPrinter Set Word "},  // released: made again
-        {nullptr, 0, 1, 1, false, "Make "},                      // twice: re-made only
+        {nullptr, 0, 1, 1, false, "Make FromPrinter Set "},      // twice: re-made, no merge
         {record_b, 1, 1, 1, false, "Same Make FromPrinter Collate Merge Word Emf "},
         {record_a, 1, 0, 0, false, "Same Make FromPrinter Collate Merge Word Emf "}}) {
     for (const char16_t* part : {u"365", u"366", u"368"})

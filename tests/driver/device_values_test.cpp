@@ -297,12 +297,13 @@ TEST_F(DeviceValues, UpdateRequestDecidesWhetherTheInstallerRuns) {
   const struct {
     const char16_t* printer;  // as asked
     const char16_t* key;      // as the registry keeps it
-    std::int64_t request;     // -1: absent
+    std::int64_t request;     // -1: absent (0xFFFFFFFF stored reads so too)
     std::int32_t start;
     int starts;
     std::uint32_t done;
   } cases[] = {
-      {u"P1", u"P1", -1, 0, 1, 1}, {u"P1", u"P1", 0, 0, 0, 0},  {u"P1", u"P1", 1, 1, 1, 1},
+      {u"P1", u"P1", -1, 0, 1, 1}, {u"P1", u"P1", 0xFFFFFFFF, 0, 1, 1},
+      {u"P1", u"P1", 0, 0, 0, 0},  {u"P1", u"P1", 1, 1, 1, 1},
       {u"P1", u"P1", 1, 2, 1, 0},  {u"\\\\srv\\q", u",,srv,q", 1, 0, 1, 1},
       {u"Q9", u"Q8", 1, 0, 0, 0},
   };
@@ -330,7 +331,7 @@ TEST_F(DeviceValues, UpdateRequestDecidesWhetherTheInstallerRuns) {
     DWORD type = 0, value = 0xAA, size = 4;
     const bool read = platform::RegQueryValueExW(key, u"KvrdbUpdateRequest", nullptr, &type,
                                                  reinterpret_cast<BYTE*>(&value), &size) == 0;
-    if (c.request < 0) {
+    if (c.request < 0 || c.request == 0xFFFFFFFF) {
       EXPECT_TRUE(read && type == platform::kRegDword && value == 0);
     }
     platform::RegCloseKey(key);
