@@ -364,8 +364,8 @@ TEST_F(ContextBase, InstalledOptionsSetValuesMarkDevicesAndPlaceTheStoredMaps) {
   EXPECT_EQ(values_landed, "96 3 1 1 0 6 -1 1 4 7 5 ");
   // Main Unit, Lower Cassette, MBX-1, Lower Cassette, a tray-5 feeder.
   GAttributeComposite* pool = Pool();
-  pool->AddChild(acceptance::Device("Lower Cassette", kPaperSource, 1, {{"Tray 3", 3}}));
-  pool->AddChild(acceptance::Device("Feeder", kPaperSource, 1, {{"Envelopes", 5}}));
+  pool->AddChild(support::Device("Lower Cassette", kPaperSource, 1, {{"Tray 3", 3}}));
+  pool->AddChild(support::Device("Feeder", kPaperSource, 1, {{"Envelopes", 5}}));
   for (RWSize i : {0, 1, 3})
     static_cast<GPaperHandlingDevice*>(pool->Children()[i].Get())->SetPart(2, Group(0, {}));
   using Row = std::tuple<const char*, const char*, int, const char*>;
@@ -395,7 +395,7 @@ TEST_F(ContextBase, InstalledOptionsSetValuesMarkDevicesAndPlaceTheStoredMaps) {
   acceptance::FillStore(store);
   ASSERT_TRUE(store.Install());
   SetProductData(&acceptance::kProduct);
-  GCountedPtr root(acceptance::Model());
+  GCountedPtr root(support::Model());
   auto* imported = static_cast<GAttributeComposite*>(root.Get());
   EXPECT_EQ(TestImporter(imported, context_, RWWString(u"P1")).ImportPhysical(), 1u);
   SetProductData(nullptr);

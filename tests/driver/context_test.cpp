@@ -421,8 +421,8 @@ TEST_F(Context, WriteTestOpensItsOwnHandleOnlyWhenItMust) {
 TEST_F(Context, RegistrationSavesOnlyAfterASuccessfulRegistration) {
   for (std::uint32_t answer : {1u, 0u}) {
     RegisteringContext context(Open(u"P1", platform::kPrinterAccessUse), u"P1");
-    std::unique_ptr<GPersistentInputStream> file(Services().NewFileInputStream(
-        testing_support::kFixtureDataFile, GOSFactory::kBinaryEncoding));
+    std::unique_ptr<GPersistentInputStream> file(
+        Services().NewFileInputStream(support::kFixtureDataFile, GOSFactory::kBinaryEncoding));
     ASSERT_TRUE(file && LoadDriverDataFile(*file, context));
     context.answer = answer;
     auto stored = [&context] {
@@ -463,7 +463,7 @@ TEST_F(Context, SheetRecordsRetargetingAndTheHost) {
   EXPECT_EQ(context_->GetDevModeSettings(), nullptr);
   EXPECT_EQ(context_->GetPrinterName(), RWWString(u"P2"));
 
-  EXPECT_EQ(context_->GetHostModulePath(), RWWString(testing_support::kFixtureHostProgram));
+  EXPECT_EQ(context_->GetHostModulePath(), RWWString(support::kFixtureHostProgram));
   EXPECT_EQ(context_->RefreshHost(), 0);
   platform::SetHostProgramPath(u"C:\\Apps\\Word.exe");
   EXPECT_EQ(context_->RefreshHost(), 1);
@@ -521,9 +521,8 @@ TEST_F(Context, FontFilesComeOnlyFromAndIntoTheDriverDirectory) {
 // once: each walks its forms and stores its default device mode.
 TEST_F(Context, TwoPrintersOnTwoThreads) {
   ASSERT_TRUE(platform::AddPrinter(u"P2"));
-  ASSERT_TRUE(platform::SetPrinterDriver(u"P2", testing_support::kFixtureDriver,
-                                         testing_support::kFixturePort,
-                                         testing_support::kFixtureDataFile));
+  ASSERT_TRUE(platform::SetPrinterDriver(u"P2", support::kFixtureDriver, support::kFixturePort,
+                                         support::kFixtureDataFile));
   std::uint32_t cookie = 0;
   platform::HANDLE p2 = Open(u"P2", platform::kPrinterAllAccess);
   auto* second =

@@ -31,6 +31,7 @@
 
 namespace {
 
+using namespace support;
 using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
 

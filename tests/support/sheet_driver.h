@@ -3,5 +3,5 @@
 // which fails the running test on every refused verb.
 #pragma once
 
+#include "support/ui_user.h"
 #include "tests/support/ui_driver.h"
-#include "tests/support/ui_user.h"

@@ -578,7 +578,7 @@ TEST_F(DevMode, ANewPaperResetsItsDependentsFirst) {
   }
 }
 
-TEST_F(DevMode, DamagedRecordsEndCleanly) {
+TEST_F(DevMode, DamagedRecordsNeverCrash) {
   auto settings = Stored();
   const Bytes good = RecordOf(*settings);
   const Bytes flat = Inflate(good.data() + kDmData, LoadU16(good.data(), kDmDataLength));
