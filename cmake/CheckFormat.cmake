@@ -1,14 +1,16 @@
 # Run by the clang_format test (tests/CMakeLists.txt):
 #   cmake -DDRV_ROOT=<source root> -DDRV_CLANG_FORMAT=<clang-format> -P CheckFormat.cmake
-# Fails, naming them, when C++ files of the project's folders (the top
-# folders that hold a CMakeLists.txt) differ from what clang-format makes of
-# them with the root's .clang-format. `clang-format -i <file>` mends one.
+# Fails, naming them, when C++ files of the source tree (every top folder
+# but hidden ones and build trees, whose CMakeCache.txt lies one or two
+# levels down) differ from what clang-format makes of them with the root's
+# .clang-format. `clang-format -i <file>` mends one.
 cmake_minimum_required(VERSION 3.25)
 
 file(GLOB tops LIST_DIRECTORIES true RELATIVE ${DRV_ROOT} ${DRV_ROOT}/*)
 set(files)
 foreach(top ${tops})
-  if(IS_DIRECTORY ${DRV_ROOT}/${top} AND EXISTS ${DRV_ROOT}/${top}/CMakeLists.txt)
+  file(GLOB caches ${DRV_ROOT}/${top}/CMakeCache.txt ${DRV_ROOT}/${top}/*/CMakeCache.txt)
+  if(IS_DIRECTORY ${DRV_ROOT}/${top} AND NOT top MATCHES "^\\." AND NOT caches)
     file(GLOB_RECURSE found RELATIVE ${DRV_ROOT} ${DRV_ROOT}/${top}/*.cpp ${DRV_ROOT}/${top}/*.h)
     list(APPEND files ${found})
   endif()

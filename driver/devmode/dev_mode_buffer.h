@@ -18,8 +18,8 @@
 // (a merge, a conversion) must give the same bytes. Reading taken: the
 // clearing belongs to the store itself, not only to the context's save
 // before SetSettings, whose deep copy would give the composites new
-// numbers and whose merge path does not clear at all. Two older forms are still read: flag 1, the object-graph form in
-// portable text packed with zlib; flag 5, the same packed with LZW. A model
+// numbers and whose merge path does not clear at all. Two older forms are still read: flag 1, the
+// object-graph form in portable text packed with zlib; flag 5, the same packed with LZW. A model
 // read from them is rebuilt in the current form (flat-encoded, decoded on
 // the codec's template) and the driver data's value migration
 // (CopyMappedValues) carries its old values over.
