@@ -1,8 +1,8 @@
 // The acceptance tests' fixture: each test starts with the host services
 // reset and P1 (and P2 when a test's fixture asks) installed and loaded
-// (tests/support/acceptance_install.h),
-// and ends with the library detached, the keep-alive drained and no
-// window, sheet or expected box left. One test thread.
+// (support/acceptance_install.h), and ends with the library detached, the
+// keep-alive drained and no window, sheet or expected box left. One test
+// thread.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The property sheets' driver of the tests: SheetDriver and OnSheet
-// (tests/support/ui_user.h) with the test driver of the windowing host,
+// (support/ui_user.h) with the test driver of the windowing host,
 // which fails the running test on every refused verb.
 #pragma once
 

@@ -1,5 +1,5 @@
 // Drives the headless windowing host (platform/ui/) as a user would: dialogs
-// by template, controls by id, through the verbs of tests/support/ui_user.h.
+// by template, controls by id, through the verbs of support/ui_user.h.
 // While a driver lives, every failure the host reports fails the test, and
 // so does a verb on a missing, hidden or disabled control. UiFixture checks
 // after each test that every script and box expectation was used and no
