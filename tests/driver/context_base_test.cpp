@@ -66,14 +66,18 @@ class ContextBase : public testing_support::PrinterFixture {
   void SetUp() override {
     PrinterFixture::SetUp();
     g_script = Script();
-    SetDevModeSettingsMaker([](GDriverContextBase&, platform::HANDLE) {
+    previous_maker_ = SetDevModeSettingsMaker([](GDriverContextBase&, platform::HANDLE) {
       return static_cast<GDevModeSettingsInterface*>((Log("Make", 0), new RecordingDevMode));
     });
     ASSERT_NE(context_ = DriverData(), nullptr);
     job_ = context_->GetJobSettings();
     model_ = FindComposite(job_, kPrinterModelKey);
   }
-  void TearDown() override { PrinterFixture::TearDown(), SetDevModeSettingsMaker(nullptr); }
+  // The library's own maker comes back for the tests after this one.
+  void TearDown() override {
+    PrinterFixture::TearDown();
+    SetDevModeSettingsMaker(previous_maker_);
+  }
   GAttributeComposite* Pool() { return FindComposite(model_, kPaperHandlingKey); }
   // Printer data: null deletes; "d<n>" a DWORD; "s<text>" a string.
   void PutData(const char16_t* name, const char* text) {
@@ -86,6 +90,7 @@ class ContextBase : public testing_support::PrinterFixture {
   GDriverContext* context_ = nullptr;
   GAttributeComposite* job_ = nullptr;
   GAttributeComposite* model_ = nullptr;
+  GDevModeSettingsMaker previous_maker_ = nullptr;
 };
 
 void PutValue(platform::HKEY root, std::u16string_view key, const char16_t* name,

@@ -118,7 +118,7 @@ class Context : public testing_support::PrinterFixture {
   void SetUp() override {
     PrinterFixture::SetUp();
     g_geometry = Geometry();
-    SetDevModeSettingsMaker([](GDriverContextBase&, platform::HANDLE) {
+    previous_maker_ = SetDevModeSettingsMaker([](GDriverContextBase&, platform::HANDLE) {
       return static_cast<GDevModeSettingsInterface*>(new FakeDevMode);
     });
     // The system's forms where mapping 191 puts them (Letter 1, Tabloid 3,
@@ -139,7 +139,11 @@ class Context : public testing_support::PrinterFixture {
     ASSERT_EQ(context_->BindDevMode(nullptr), 1);
     defaults_ = context_->EnsureDefaultSettings();
   }
-  void TearDown() override { PrinterFixture::TearDown(), SetDevModeSettingsMaker(nullptr); }
+  // The library's own maker comes back for the tests after this one.
+  void TearDown() override {
+    PrinterFixture::TearDown();
+    SetDevModeSettingsMaker(previous_maker_);
+  }
 
   std::string Ids(int check, bool by_tray) {
     std::string ids;
@@ -151,6 +155,7 @@ class Context : public testing_support::PrinterFixture {
 
   GDriverContext* context_ = nullptr;
   GAttributeComposite* defaults_ = nullptr;
+  GDevModeSettingsMaker previous_maker_ = nullptr;
 };
 
 TEST_F(Context, FormNumbersAndPaperIdsBothWays) {
