@@ -1,5 +1,5 @@
 // Scenario (a) of the acceptance tests from call to return
-// (tests/support/acceptance_scenario.h): DrvDocumentProperties through the
+// (support/acceptance_scenario.h): DrvDocumentProperties through the
 // loaded library's export with the document sheet worked by a user who
 // opens every document page, then Paper, chooses "Envelope", agrees to the
 // duplex box and presses OK; beside it, as the floor, the device-mode
@@ -17,14 +17,14 @@
 #include "platform/host/reset.h"
 #include "platform/ui/message_boxes.h"
 #include "platform/ui/property_sheet.h"
-#include "tests/support/acceptance_install.h"
-#include "tests/support/acceptance_scenario.h"
-#include "tests/support/printer_fixture.h"
-#include "tests/support/ui_user.h"
+#include "support/acceptance_install.h"
+#include "support/acceptance_scenario.h"
+#include "support/fixture_printer.h"
+#include "support/ui_user.h"
 
 namespace {
 
-using namespace testing_support;
+using namespace support;
 
 struct Fixture {
   AcceptanceInstall install;

@@ -1,6 +1,6 @@
 // DC_PAPERNAMES and DC_BINNAMES through the exported entry point, as the
 // spooler and applications ask them (a count call, then a fill call), for
-// the tests' printer P1 with 100 spooler forms and its context parked in
+// the fixture printer P1 with 100 spooler forms and its context parked in
 // the driver server between calls; beside copying the same names out of a
 // std::vector: the least a cached answer could cost. The entry point's side
 // includes the check-out (re-targeting the parked context), the bind of the
@@ -23,8 +23,8 @@
 #include "platform/host/modules.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
-#include "tests/support/printer_fixture.h"
-#include "tests/support/test_os_factory.h"
+#include "support/fixture_printer.h"
+#include "support/test_os_factory.h"
 
 namespace {
 
@@ -42,15 +42,18 @@ struct Fixture {
     JobLanguageLoad();
     std::filesystem::create_directories(folder);
     services = std::make_unique<HostOSFactory>();
-    testing_support::InstallFixturePrinter(folder);
+    support::InstallFixturePrinter(folder);
     platform::AddModule({u"C:\\Drv\\KVQCF.DLL",
                          {},
-                         {{10551, u"Tray 1"}, {10552, u"Tray 2"}, {10554, u"Manual Feed"},
+                         {{10551, u"Tray 1"},
+                          {10552, u"Tray 2"},
+                          {10554, u"Manual Feed"},
                           {10120, u"User Defined"}}});
     for (int i = 0; i < kForms; ++i) {
-      platform::AddServerForm(u"", platform::kFormUser, u"Form " + std::u16string(1, u'A' + i % 26) +
-                                                            static_cast<char16_t>(u'0' + i / 26),
-                              100000 + 1000 * i, 150000 + 1000 * i);
+      platform::AddServerForm(
+          u"", platform::kFormUser,
+          u"Form " + std::u16string(1, u'A' + i % 26) + static_cast<char16_t>(u'0' + i / 26),
+          100000 + 1000 * i, 150000 + 1000 * i);
     }
     new GDriverServer;
     platform::OpenPrinterW(u"P1", &printer, nullptr);
@@ -59,8 +62,8 @@ struct Fixture {
     auto* context = GDriverContext::FromDriverData(
         GDriverServer::Instance()->GetContext(new GPrinterKey(printer, u"P1", 0), cookie));
     context->BindDevMode(nullptr);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(
-        context->GetDevModeSettings()->GetDevMode());
+    const auto* bytes =
+        reinterpret_cast<const unsigned char*>(context->GetDevModeSettings()->GetDevMode());
     record.assign(bytes, bytes + 1172);
     GDriverServer::Instance()->ReleaseContext(cookie);
   }
@@ -78,7 +81,8 @@ void Names(benchmark::State& state, platform::WORD code, int units) {
   Fixture& f = Get();
   std::vector<char16_t> out;
   for (auto _ : state) {
-    const platform::DWORD count = DrvDeviceCapabilities(f.printer, u"P1", code, nullptr, f.DevMode());
+    const platform::DWORD count =
+        DrvDeviceCapabilities(f.printer, u"P1", code, nullptr, f.DevMode());
     out.resize(static_cast<std::size_t>(count) * units);
     benchmark::DoNotOptimize(
         DrvDeviceCapabilities(f.printer, u"P1", code, out.data(), f.DevMode()));

@@ -1,5 +1,5 @@
 // The stream compressors against zlib called directly, on a settings-sized
-// sample (the fixture of tests/support/settings_sample.h, about 2.3 kB):
+// sample (support/settings_sample.h, about 2.3 kB):
 // zlib's levels 1, 6 and 9 for ratio and speed beside GZlibCompressor (zlib's
 // default level through the runtime streams); GZlibCompressor's expansion
 // beside uncompress; and LZW expansion beside inflate on the same bytes, as
@@ -14,12 +14,12 @@
 #include "foundation/rw/memorystream.h"
 #include "persist/codec/lzw_compressor.h"
 #include "persist/codec/zlib_compressor.h"
-#include "tests/support/settings_sample.h"
+#include "support/settings_sample.h"
 
 namespace {
 
 const std::string& Sample(int size) {
-  static const std::string small = testing_support::SettingsSample();
+  static const std::string small = support::SettingsSample();
   static const std::string large = [] {
     std::string s;
     for (int i = 0; i < 64; ++i) {

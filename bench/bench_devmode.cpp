@@ -4,7 +4,7 @@
 // beside the work underneath it done directly: the flat settings codec's
 // encode and decode of the same model, and zlib's compress2 and uncompress
 // of the same record bytes. The model is P1's default settings (the
-// printer fixture's configuration, tests/support/printer_fixture.md)
+// printer fixture's configuration, support/fixture_printer.md)
 // stored as the flat record.
 #include <benchmark/benchmark.h>
 #include <zlib.h>
@@ -19,7 +19,7 @@
 #include "output/core/peripheral_composite.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
-#include "tests/support/printer_fixture.h"
+#include "support/fixture_printer.h"
 
 namespace {
 
@@ -37,13 +37,12 @@ Fixture& Get() {
   if (fixture) return *fixture;
   DriverLoad();
   auto* f = new Fixture;
-  f->context = std::make_unique<GDriverContext>(nullptr, testing_support::kFixturePrinter,
-                                                testing_support::kFixtureDriver,
-                                                testing_support::kFixturePort);
-  f->context->SetConfiguration(testing_support::BuildFixtureConfiguration());
-  f->context->SetPaperSizeMapping(testing_support::BuildFixturePaperSizeMapping());
-  f->context->SetTrayMap(testing_support::BuildFixtureTrayMap());
-  f->context->SetResourceMappings(testing_support::BuildFixtureResourceMappings());
+  f->context = std::make_unique<GDriverContext>(nullptr, support::kFixturePrinter,
+                                                support::kFixtureDriver, support::kFixturePort);
+  f->context->SetConfiguration(support::BuildFixtureConfiguration());
+  f->context->SetPaperSizeMapping(support::BuildFixturePaperSizeMapping());
+  f->context->SetTrayMap(support::BuildFixtureTrayMap());
+  f->context->SetResourceMappings(support::BuildFixtureResourceMappings());
   SetValueIfPresent(FindComposite(f->context->GetJobSettings(), 366), 940, 1);
   f->settings = std::make_unique<GDevModeSettings>(*f->context, nullptr);
   f->model.reset(f->context->BuildDefaultSettings());

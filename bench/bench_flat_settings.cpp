@@ -2,7 +2,7 @@
 // encoding and decoding a device-mode tree (16-bit numbers) and a named-
 // object tree (32-bit numbers), each a settings tree of some three hundred
 // (and, for decoding, some three thousand) attributes with every node type
-// (tests/support/settings_tree.h), beside
+// (support/settings_tree.h), beside
 // compress2 (zlib's default level) and uncompress of the record those trees
 // make. Decoding runs against a template built once (the codec keeps it) that
 // expects every child, so each decode also merges nothing; it includes
@@ -16,8 +16,8 @@
 #include "driver/services/os_factory.h"
 #include "output/core/load.h"
 #include "persist/persistent_stream.h"
-#include "tests/support/fake_driver_data.h"
-#include "tests/support/settings_tree.h"
+#include "support/fake_driver_data.h"
+#include "support/settings_tree.h"
 
 namespace {
 
@@ -50,13 +50,12 @@ Fixture& Get(std::uint16_t mode, int groups = kGroups) {
   if (!fixture) {
     OutputCoreLoad();
     auto* f = new Fixture;
-    f->tree.reset(testing_support::BuildSettingsTree(mode == 0 ? 362 : 365, groups));
-    testing_support::UseAsDefaults(f->printer,
-                                   static_cast<GAttributeComposite*>(f->tree->DeepCopy()));
-    f->record = testing_support::EncodeFlat(f->tree.get(), mode, 1 << 16).bytes;
+    f->tree.reset(support::BuildSettingsTree(mode == 0 ? 362 : 365, groups));
+    support::UseAsDefaults(f->printer, static_cast<GAttributeComposite*>(f->tree->DeepCopy()));
+    f->record = support::EncodeFlat(f->tree.get(), mode, 1 << 16).bytes;
     f->packed = Deflate(f->record);
     // Builds the template.
-    delete testing_support::DecodeFlat(f->codec, f->record, &f->printer, mode);
+    delete support::DecodeFlat(f->codec, f->record, &f->printer, mode);
     fixture = f;
   }
   return *fixture;
@@ -86,7 +85,7 @@ void BM_Decode(benchmark::State& state) {
   Fixture& f = Get(mode, static_cast<int>(state.range(1)));
   for (auto _ : state) {
     std::unique_ptr<MPersistentObject> tree(
-        testing_support::DecodeFlat(f.codec, f.record, &f.printer, mode));
+        support::DecodeFlat(f.codec, f.record, &f.printer, mode));
     benchmark::DoNotOptimize(tree.get());
   }
   Sizes(state, f);

@@ -1,7 +1,7 @@
 // The 20 constraint rules of the rules builder (a ZDL5 printer: the
 // rasterisation rule included) and the N-up rule, dispatched once after
 // one change (the scale, 269, from 100 to 90 and back) and once forced,
-// over the tests' printer with its default settings grown to about 2,500
+// over the fixture printer P1 with its default settings grown to about 2,500
 // attributes at depth 6 (unique keys, shuffled); beside the same reads
 // answered from a std::unordered_map of the tree's keys built once, the
 // bound that an index would give. No box is shown: the settings hold no
@@ -22,7 +22,7 @@
 #include "output/core/peripheral_composite.h"
 #include "persist/child_iterator.h"
 #include "persist/counted_ptr.h"
-#include "tests/support/printer_fixture.h"
+#include "support/fixture_printer.h"
 #include "ui/framework/attribute_view.h"
 #include "ui/framework/ui_context.h"
 #include "ui/plugin/page_builders.h"
@@ -33,14 +33,14 @@ namespace {
 constexpr int kLeaves[] = {20, 16, 14, 12, 10, 10};
 constexpr int kComposites[] = {4, 3, 2, 2, 2, 0};
 // The ids the rules read in one pass, each once (the bound's work).
-constexpr std::uint32_t kRead[] = {
-    239, 245, 253, 255, 258, 260, 261, 262, 263, 264, 266, 269, 270, 272, 274, 279,
-    293, 308, 313, 315, 323, 324, 383, 585, 920, 921, 925, 927, 973, 1212, 1213, 1214,
-    1215, 1218, 1102, 0x40000041};
+constexpr std::uint32_t kRead[] = {239, 245, 253,  255,  258,  260,  261,  262,  263,
+                                   264, 266, 269,  270,  272,  274,  279,  293,  308,
+                                   313, 315, 323,  324,  383,  585,  920,  921,  925,
+                                   927, 973, 1212, 1213, 1214, 1215, 1218, 1102, 0x40000041};
 
 struct Sheet {
-  GCountedPtr settings{testing_support::BuildFixtureDefaults()};
-  GCountedPtr configuration{testing_support::BuildFixtureConfiguration()};
+  GCountedPtr settings{support::BuildFixtureDefaults()};
+  GCountedPtr configuration{support::BuildFixtureConfiguration()};
   GZdl5e language{RWCString("Device"), nullptr, nullptr, 101, 0, 0, 0};
   GUIData host;
   std::unique_ptr<GUIContext> context;
@@ -63,7 +63,8 @@ struct Sheet {
   void Grow(MPersistentObject& node, std::size_t level, const std::vector<std::uint32_t>& keys,
             std::size_t& next) {
     if (level >= std::size(kLeaves)) return;
-    for (int i = 0; i < kLeaves[level]; ++i) node.AddChild(new GValueAttribute(1, keys[next++]));
+    for (int i = 0; i < kLeaves[level]; ++i)
+      node.AddChild(new GValueAttribute(1, keys[next++]));
     for (int i = 0; i < kComposites[level]; ++i) {
       auto* child = new GAttributeComposite(keys[next++]);
       node.AddChild(child);
@@ -98,7 +99,8 @@ BENCHMARK(BM_RulesAfterOneChange)->Unit(benchmark::kMicrosecond);
 
 void BM_RulesForced(benchmark::State& state) {
   Sheet sheet;
-  for (auto _ : state) sheet.context->DispatchChanges(1);
+  for (auto _ : state)
+    sheet.context->DispatchChanges(1);
 }
 BENCHMARK(BM_RulesForced)->Unit(benchmark::kMicrosecond);
 
@@ -107,8 +109,8 @@ void BM_SameReadsInUnorderedMap(benchmark::State& state) {
   for (auto _ : state) {
     for (std::uint32_t key : kRead) {
       auto found = sheet.index.find(key);
-      auto* value = found == sheet.index.end() ? nullptr
-                                               : dynamic_cast<GValueAttribute*>(found->second);
+      auto* value =
+          found == sheet.index.end() ? nullptr : dynamic_cast<GValueAttribute*>(found->second);
       benchmark::DoNotOptimize(value ? value->GetValue() : 0);
     }
   }

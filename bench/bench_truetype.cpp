@@ -20,11 +20,11 @@
 #include "fonts/load.h"
 #include "fonts/tt_file_reader.h"
 #include "output/core/byte_buffer.h"
-#include "tests/support/truetype_writer.h"
+#include "support/truetype_writer.h"
 
 namespace {
 
-using namespace testing_support;
+using namespace support;
 
 constexpr std::uint16_t kGlyphs = 2000;
 

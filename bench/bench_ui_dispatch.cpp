@@ -15,9 +15,9 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "driver/ui_plugin_records.h"
 #include "persist/counted_ptr.h"
 #include "ui/framework/feature.h"
-#include "driver/ui_plugin_records.h"
 #include "ui/framework/ui_context.h"
 
 namespace {

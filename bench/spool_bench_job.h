@@ -1,9 +1,9 @@
 // What the benchmarks of the page-holding filters share: a job (a driver
 // data entered in the driver server, whose render view has a real font
-// database and points its spool at a private directory through the tests'
-// services) and the chain's last device, which executes what reaches it,
-// counting rectangles, and ends the pass. Header-only; one environment per
-// benchmark program, made on first use. Not synchronised.
+// database and points its spool at a private directory through the memory
+// services of support/test_os_factory.h) and the chain's last device, which executes what reaches
+// it, counting rectangles, and ends the pass. Header-only; one environment per benchmark program,
+// made on first use. Not synchronised.
 #pragma once
 
 #include <unistd.h>
@@ -18,8 +18,8 @@
 #include "output/core/peripheral.h"
 #include "output/core/result_commands.h"
 #include "output/graphics/primitive_graphic.h"
-#include "tests/support/test_os_factory.h"
-#include "tests/support/test_render_services.h"
+#include "support/test_os_factory.h"
+#include "support/test_render_services.h"
 
 class BenchRender : public GRenderDriverData {
  public:
@@ -35,7 +35,7 @@ class BenchRender : public GRenderDriverData {
   GJobFontDatabase fonts_;
 };
 
-// The tests' job shell, answering with the bench's render view.
+// The render stand-ins' job shell, answering with the bench's render view.
 class BenchJob : public TestRenderJob {
  public:
   GRenderDriverData* AsRenderDriverData() override { return &bench_render; }

@@ -14,6 +14,7 @@
 # owns in its folders. An include is allowed when one of the header's
 # owners is the includer, a target it links, or one that a linked target
 # passes on to its users (PUBLIC or INTERFACE, transitively).
+# Nothing checked includes a file under tests/.
 cmake_minimum_required(VERSION 3.25)
 include(${DRV_TARGETS})
 
@@ -101,7 +102,13 @@ macro(check_file file)
     includes_of(${current} included)
     foreach(header ${included})
       owners_of(${header} owners)
-      if(owners STREQUAL "?")
+      set(via "")
+      if(NOT current STREQUAL file)
+        set(via " (through ${current})")
+      endif()
+      if(header MATCHES "^tests/")
+        list(APPEND problems "${file}${via}: includes ${header}, which only the tests may include")
+      elseif(owners STREQUAL "?")
         list(APPEND problems "${header}: ${unplaced}")
       elseif(NOT owners)
         if(NOT header IN_LIST seen)
@@ -117,10 +124,6 @@ macro(check_file file)
         endforeach()
         if(NOT allowed)
           string(REPLACE ";" ", " owners "${owners}")
-          set(via "")
-          if(NOT current STREQUAL file)
-            set(via " (through ${current})")
-          endif()
           list(APPEND problems
                "${file}${via}: includes ${header} of ${owners}, which ${target} does not link")
         endif()

@@ -6,10 +6,10 @@
 # build; CheckLayering.cmake reads it and the sources when the test runs.
 #
 # Top folders whose targets' own includes are not checked (an include of
-# their headers from a checked target still is): the tests, and the
-# examples and benchmarks, which still build on tests/support/. Drop a
-# folder from this list to check it too.
-set(DRV_LAYERING_UNCHECKED tests examples bench)
+# their headers from a checked target still is): the tests, whose programs
+# gather what they test from every layer. Drop a folder from this list to
+# check it too.
+set(DRV_LAYERING_UNCHECKED tests)
 
 function(drv_collect_targets dir out)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)

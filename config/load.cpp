@@ -7,6 +7,9 @@
 #include "config/attributes/style_attribute.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/fonts/device_font_description.h"
+#include "config/fonts/device_font_list.h"
+#include "config/fonts/device_font_list_composite.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
 #include "config/paper/margin_pool.h"
@@ -14,9 +17,6 @@
 #include "config/paper/media_pool.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
-#include "config/fonts/device_font_description.h"
-#include "config/fonts/device_font_list.h"
-#include "config/fonts/device_font_list_composite.h"
 #include "persist/load.h"
 
 namespace {

@@ -161,8 +161,7 @@ std::int32_t GDriverContext::BindDevMode(const platform::DevModeW* dev_mode) {
     papers_.stale = true;
   } else {
     const GDevModeView view(after->GetDevMode());
-    if (view.Length() != bytes.size() ||
-        !std::equal(bytes.begin(), bytes.end(), view.Bytes())) {
+    if (view.Length() != bytes.size() || !std::equal(bytes.begin(), bytes.end(), view.Bytes())) {
       papers_.stale = true;
     }
   }
@@ -420,11 +419,12 @@ void GDriverContext::BuildPaperList() {
   const platform::DevModeW* record = dev_mode ? dev_mode->GetDevMode() : nullptr;
   const std::uint16_t x = dev_mode ? dev_mode->GetXResolution() : 0;
   const std::uint16_t y = dev_mode ? dev_mode->GetYResolution() : 0;
-  const std::uint32_t orientation = record && DevModeOrientation(record) == kDevModePortrait ? 0 : 90;
+  const std::uint32_t orientation =
+      record && DevModeOrientation(record) == kDevModePortrait ? 0 : 90;
   GAttributeComposite* defaults = EnsureDefaultSettings();
   const int check = SignedValueOr(defaults, kCustomRangeSwitchKey, 0) == 0 ? 1 : 0;
-  const auto add = [this](const char16_t* name, std::size_t length, WORD number,
-                          std::int32_t width, std::int32_t height) {
+  const auto add = [this](const char16_t* name, std::size_t length, WORD number, std::int32_t width,
+                          std::int32_t height) {
     const std::size_t at = papers_.names.size();
     papers_.names.resize(at + kPaperNameUnits, 0);
     std::copy_n(name, std::min<std::size_t>(length, kPaperNameUnits), papers_.names.begin() + at);
@@ -439,7 +439,8 @@ void GDriverContext::BuildPaperList() {
       const platform::FormInfo1W& form = forms[i];
       const char16_t* name = form.name ? form.name : u"";
       std::size_t length = 0;
-      while (length < kPaperNameUnits && name[length]) ++length;
+      while (length < kPaperNameUnits && name[length])
+        ++length;
       add(name, length, static_cast<WORD>(i + 1), form.size.cx / kMicrometresPerTenth,
           form.size.cy / kMicrometresPerTenth);
     }
@@ -495,8 +496,8 @@ platform::BOOL GDriverContext::DevQueryPrintEx(platform::DevQueryPrintInfo* info
   // The reason's buffer: the caller's count (top bit cleared) but at
   // least, and now also at most, kMostReasonUnits.
   char16_t reason[kMostReasonUnits + 1] = {};
-  const int length = platform::LoadStringW(library, DeviceQueryReasonId(mask), reason,
-                                           kMostReasonUnits);
+  const int length =
+      platform::LoadStringW(library, DeviceQueryReasonId(mask), reason, kMostReasonUnits);
   platform::FreeLibrary(library);
   if (length > 0) {
     // The caller's count is taken as bytes: half of it in characters.

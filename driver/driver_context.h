@@ -191,27 +191,27 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // to (context_capabilities.cpp; the layouts of what they write are in
   // device_capabilities.h). Each runs after the bind. Lists with a null
   // `output` only count.
-  virtual platform::DWORD CapBinNames(void* output);          // 20
-  virtual platform::DWORD CapBins(void* output);              // 21
-  virtual platform::DWORD CapCopies();                        // 22
-  virtual platform::DWORD CapDriver();                        // 23
-  virtual platform::DWORD CapDuplex();                        // 24
-  virtual platform::DWORD CapEnumResolutions(void* output);   // 25
-  virtual platform::DWORD CapExtra();                         // 26
-  virtual platform::DWORD CapFields();                        // 27
-  virtual platform::DWORD CapFileDependencies(void* output);  // 28
-  virtual platform::DWORD CapMaxExtent();                     // 29
-  virtual platform::DWORD CapMinExtent();                     // 30
-  virtual platform::DWORD CapOrientation();                   // 31
-  virtual platform::DWORD CapPaperNames(void* output);        // 32
-  virtual platform::DWORD CapPapers(void* output);            // 33
-  virtual platform::DWORD CapPaperSize(void* output);         // 34
-  virtual platform::DWORD CapSize();                          // 35
-  virtual platform::DWORD CapTrueType();                      // 36
-  virtual platform::DWORD CapVersion();                       // 37
+  virtual platform::DWORD CapBinNames(void* output);                    // 20
+  virtual platform::DWORD CapBins(void* output);                        // 21
+  virtual platform::DWORD CapCopies();                                  // 22
+  virtual platform::DWORD CapDriver();                                  // 23
+  virtual platform::DWORD CapDuplex();                                  // 24
+  virtual platform::DWORD CapEnumResolutions(void* output);             // 25
+  virtual platform::DWORD CapExtra();                                   // 26
+  virtual platform::DWORD CapFields();                                  // 27
+  virtual platform::DWORD CapFileDependencies(void* output);            // 28
+  virtual platform::DWORD CapMaxExtent();                               // 29
+  virtual platform::DWORD CapMinExtent();                               // 30
+  virtual platform::DWORD CapOrientation();                             // 31
+  virtual platform::DWORD CapPaperNames(void* output);                  // 32
+  virtual platform::DWORD CapPapers(void* output);                      // 33
+  virtual platform::DWORD CapPaperSize(void* output);                   // 34
+  virtual platform::DWORD CapSize();                                    // 35
+  virtual platform::DWORD CapTrueType();                                // 36
+  virtual platform::DWORD CapVersion();                                 // 37
   virtual platform::DWORD CapOther(platform::WORD code, void* output);  // 38
-  virtual platform::DWORD CapCollate();                       // 39
-  virtual platform::DWORD CapHelpRecord(void* output);        // 40
+  virtual platform::DWORD CapCollate();                                 // 39
+  virtual platform::DWORD CapHelpRecord(void* output);                  // 40
   // 41: the paper list (rebuilt when stale) copied into the outputs that
   // are given (names of kPaperNameUnits units, u16 numbers, two i32 sizes
   // per entry); the count, or kCapabilityFailed for none.
@@ -411,12 +411,12 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   std::uint32_t use_own_handle_ = 0;
   std::unique_ptr<platform::BYTE[]> blocks_[3];  // the sheet operations'
   RWWString host_module_path_;                   // empty at construction
-  RWWString job_name_;                          // of the document events
-  GSheetRecord* shown_sheet_record_ = nullptr;  // while the instructions show
-  GSheetRecord* sheet_record_ = nullptr;        // owned: the open sheet's
+  RWWString job_name_;                           // of the document events
+  GSheetRecord* shown_sheet_record_ = nullptr;   // while the instructions show
+  GSheetRecord* sheet_record_ = nullptr;         // owned: the open sheet's
   std::unique_ptr<GUIPluginPageList> page_list_;
   std::unique_ptr<GJobHookHolder> job_hooks_;
-  std::uint32_t page_counter_ = 0;   // start-page events
+  std::uint32_t page_counter_ = 0;    // start-page events
   std::uint32_t watermark_mode_ = 0;  // 0 none, 1 first page, 2 every page
   std::uint32_t watermark_selection_ = 0;
   std::uint32_t watermark_grayscale_ = 0;

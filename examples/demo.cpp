@@ -18,8 +18,8 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
-#include "driver/model_lookup.h"
 #include "driver/load.h"
+#include "driver/model_lookup.h"
 #include "driver/services/os_factory.h"
 #include "foundation/rw/btree.h"
 #include "foundation/rw/file.h"
@@ -31,7 +31,6 @@
 #include "persist/codec/flat_settings_codec.h"
 #include "persist/codec/zlib_compressor.h"
 #include "persist/persistent_stream.h"
-#ifdef DRV_DEMO_PRINTER
 #include "platform/host/modules.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/registry.h"
@@ -42,10 +41,9 @@
 #include "platform/ui/message_boxes.h"
 #include "platform/ui/property_sheet.h"
 #include "platform/ui/ui_host.h"
-#include "tests/support/acceptance_install.h"
-#include "tests/support/acceptance_scenario.h"
-#include "tests/support/printer_fixture.h"
-#endif
+#include "support/acceptance_install.h"
+#include "support/acceptance_scenario.h"
+#include "support/fixture_printer.h"
 
 namespace {
 
@@ -96,11 +94,9 @@ void ShowSettingsRecord() {
             << (back ? "exactly" : "WRONGLY") << "\n";
 }
 
+// ---- P1 from the outside (support/acceptance_install.h).
 
-#ifdef DRV_DEMO_PRINTER
-// ---- P1 from the outside (tests/support/acceptance_install.h).
-
-using testing_support::Record;
+using support::Record;
 
 std::string Narrow(const std::u16string& text) {
   return RWWString(text.c_str()).ToMultiByte().Data();
@@ -123,19 +119,18 @@ unsigned Word(const Record& record, std::size_t at) {
 
 // What the user does (acceptance_scenario.h), what the sheet showed and the
 // record it leaves.
-void ShowSheet(const testing_support::AcceptanceInstall& install, Record& out) {
-  Record in = testing_support::ScenarioRequest(install, install.Printer(),
-                                               testing_support::kFixturePrinter);
+void ShowSheet(const support::AcceptanceInstall& install, Record& out) {
+  Record in = support::ScenarioRequest(install, install.Printer(), support::kFixturePrinter);
   if (in.empty()) {
     std::cout << "no default record\n";
     return;
   }
   platform::ClearPropertySheetLog();
-  testing_support::ScenarioSheet seen;
-  testing_support::QueueScenarioSheet(false, &seen);
-  out.assign(testing_support::kAcceptanceRecordBytes, 0xEE);
-  const platform::LONG answer = testing_support::DocumentProperties(
-      install, install.Printer(), testing_support::kFixturePrinter, &out, &in,
+  support::ScenarioSheet seen;
+  support::QueueScenarioSheet(false, &seen);
+  out.assign(support::kAcceptanceRecordBytes, 0xEE);
+  const platform::LONG answer = support::DocumentProperties(
+      install, install.Printer(), support::kFixturePrinter, &out, &in,
       platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify);
   std::cout << "DrvDocumentProperties(DM_COPY | DM_PROMPT | DM_MODIFY) answers " << answer << "\n";
   std::cout << "sheet: " << seen.pages << " pages; opened:";
@@ -151,8 +146,8 @@ void ShowSheet(const testing_support::AcceptanceInstall& install, Record& out) {
   for (const platform::MessageBoxRecord& box : platform::MessageBoxLog()) {
     char flags[8];
     std::snprintf(flags, sizeof flags, "0x%02X", box.flags);
-    std::cout << "box \"" << Narrow(box.caption) << "\" " << flags << ": \""
-              << Narrow(box.text) << "\" answered " << box.answer << "\n";
+    std::cout << "box \"" << Narrow(box.caption) << "\" " << flags << ": \"" << Narrow(box.text)
+              << "\" answered " << box.answer << "\n";
   }
   std::printf(
       "record out: dmSpecVersion 0x%04X, dmDriverVersion 0x%04X, dmSize %u, dmDriverExtra %u, "
@@ -163,7 +158,7 @@ void ShowSheet(const testing_support::AcceptanceInstall& install, Record& out) {
   for (const auto& [at, count] : ranges)
     std::cout << "  bytes " << at << "-" << at + count - 1 << ": " << Hex(out, at, count) << "\n";
   std::unique_ptr<GAttributeComposite> settings =
-      testing_support::DecodeRecord(install.Printer(), testing_support::kFixturePrinter, out);
+      support::DecodeRecord(install.Printer(), support::kFixturePrinter, out);
   if (!settings) {
     std::cout << "the record does not decode\n";
     return;
@@ -174,38 +169,27 @@ void ShowSheet(const testing_support::AcceptanceInstall& install, Record& out) {
             << ", 265 (orientation) = " << SignedValueOr(settings.get(), 265, -1) << "\n";
 }
 
-// A machine text in the registry, as the system keeps it.
-void SetMachineText(const char16_t* path, const char16_t* name, const std::u16string& text) {
-  platform::HKEY key = nullptr;
-  if (platform::RegCreateKeyExW(platform::kHkeyLocalMachine, path, 0, nullptr, 0,
-                                platform::kKeyAllAccess, nullptr, &key, nullptr) != 0)
-    return;
-  platform::RegSetValueExW(key, name, 0, platform::kRegSz,
-                           reinterpret_cast<const platform::BYTE*>(text.c_str()),
-                           platform::DWORD((text.size() + 1) * 2));
-  platform::RegCloseKey(key);
-}
-
 // One document of two pages printed with `record` through DrvDocumentEvent
 // by the program "WRITER.EXE" (Writer, Office 1.0) of user "User" on
 // computer "PC-7" in domain "CORP", on a recording printer device context:
 // the copy's private header and every escape of the document, by the
 // code's last byte (the job id, new every time, by its shape).
-void ShowDocument(const testing_support::AcceptanceInstall& install, Record& record) {
-  using Event = int(platform::HANDLE, platform::HDC, int, platform::DWORD, void*, platform::DWORD,
-                    void*);
+void ShowDocument(const support::AcceptanceInstall& install, Record& record) {
+  using Event =
+      int(platform::HANDLE, platform::HDC, int, platform::DWORD, void*, platform::DWORD, void*);
   auto* event = install.Entry<Event>("DrvDocumentEvent");
   if (!event) return;
   const char16_t program[] = u"C:\\Program Files\\App\\WRITER.EXE";
   platform::SetHostProgramPath(program);
-  platform::SetFileVersionData(program, {{{0x0409, 0x04B0}},
-                                         {{u"\\StringFileInfo\\040904b0\\FileDescription", u"Writer"},
-                                          {u"\\StringFileInfo\\040904b0\\ProductName", u"Office"},
-                                          {u"\\StringFileInfo\\040904b0\\ProductVersion", u"1.0"}}});
-  SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
-                 u"ComputerName", u"PC-7");
-  SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
-                 u"DefaultDomainName", u"CORP");
+  platform::SetFileVersionData(program,
+                               {{{0x0409, 0x04B0}},
+                                {{u"\\StringFileInfo\\040904b0\\FileDescription", u"Writer"},
+                                 {u"\\StringFileInfo\\040904b0\\ProductName", u"Office"},
+                                 {u"\\StringFileInfo\\040904b0\\ProductVersion", u"1.0"}}});
+  support::SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
+                          u"ComputerName", u"PC-7");
+  support::SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+                          u"DefaultDomainName", u"CORP");
   platform::HDC dc = platform::CreatePrinterDC({});
   const auto send = [&](int which, std::vector<void*> in, void** out = nullptr) {
     return event(install.Printer(), dc, which, platform::DWORD(in.size() * sizeof(void*)),
@@ -243,7 +227,7 @@ void ShowDocument(const testing_support::AcceptanceInstall& install, Record& rec
                 text.c_str());
   }
   platform::DeleteDC(dc);
-  platform::SetHostProgramPath(testing_support::kFixtureHostProgram);
+  platform::SetHostProgramPath(support::kFixtureHostProgram);
 }
 
 // Failures of the windowing host (a refused verb, an unexpected box) are
@@ -258,13 +242,13 @@ bool ShowPrinter() {
   const std::string folder =
       (std::filesystem::temp_directory_path() / "driverui-demo-printer").string();
   std::filesystem::remove_all(folder);
-  testing_support::AcceptanceInstall install;
+  support::AcceptanceInstall install;
   std::cout << "\nprinter P1, document properties through the sheet:\n";
   std::string failed = install.Install(folder);
   if (failed.empty()) {
     Record record;
     ShowSheet(install, record);
-    if (record.size() == testing_support::kAcceptanceRecordBytes) ShowDocument(install, record);
+    if (record.size() == support::kAcceptanceRecordBytes) ShowDocument(install, record);
   }
   const std::string unloaded = install.Uninstall();
   if (failed.empty()) failed = unloaded;
@@ -274,12 +258,6 @@ bool ShowPrinter() {
   platform::SetUiFailureHandler(nullptr);
   return failed.empty() && failures == 0;
 }
-#else
-bool ShowPrinter() {
-  std::cout << "\n(printer P1 is shown when the tests are built)\n";
-  return true;
-}
-#endif
 
 }  // namespace
 

@@ -35,8 +35,7 @@ template <class T, class In>
 bool ReadUnheldObject(In& in, MRestoreScope& scope, GCountedPtr& slot) {
   T* object = nullptr;
   ReadModelPointer(in, object);
-  if (!scope.Ok() ||
-      (object && (object->ReferenceCount() >= 0 || !MayHoldRestoredChild(object)))) {
+  if (!scope.Ok() || (object && (object->ReferenceCount() >= 0 || !MayHoldRestoredChild(object)))) {
     if (object) RefuseRestored(in, object);
     scope.Fail();
     return false;

@@ -344,7 +344,8 @@ void GConfigurationImporter::WriteImportStamp(bool result) {
 }
 
 std::uint32_t GConfigurationImporter::ExportFactoryContexts() {
-  if (store_ == nullptr || store_->StartExport(printer_name_.Data(), kContextName, 1) == 0) return 0;
+  if (store_ == nullptr || store_->StartExport(printer_name_.Data(), kContextName, 1) == 0)
+    return 0;
   std::uint32_t result = Export(kFactoryPhysicalContext);
   if (result == 1) result = Export(kFactoryPrintingContext);
   store_->EndExport();

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "tests/support/adaptive_decoder.h"
+#include "support/adaptive_decoder.h"
 
 namespace port_to_png {
 namespace {
@@ -49,7 +49,7 @@ bool ParsePageLine(const std::string& line, std::uint32_t& width, std::uint32_t&
 // The rows of one page's blocks from `at`, `at` moved past them.
 bool ReadRows(const std::string& bytes, std::size_t& at, PortPage& page, std::string& error) {
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-  testing_support::Row seed((page.width + 7) / 8, 0);  // each page starts from white
+  support::Row seed((page.width + 7) / 8, 0);  // each page starts from white
   while (page.rows.size() < page.height) {
     if (bytes.size() - at < kBlockHeader) return error = "a row block cut short", false;
     const std::size_t count = std::size_t{data[at + 1]} << 8 | data[at + 2];
@@ -58,7 +58,7 @@ bool ReadRows(const std::string& bytes, std::size_t& at, PortPage& page, std::st
     if (bytes.size() - at < block) return error = "a row block cut short", false;
     if (repeat && count > page.height - page.rows.size())
       return error = "more rows than the page has", false;
-    if (!testing_support::DecodeAdaptive(data + at, block, 0, seed, page.rows))
+    if (!support::DecodeAdaptive(data + at, block, 0, seed, page.rows))
       return error = "a malformed row block at byte " + std::to_string(at), false;
     at += block;
   }

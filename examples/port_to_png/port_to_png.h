@@ -1,6 +1,6 @@
 // The demonstration's page pictures: the pages of a port file that the
 // page-raster generator (examples/page_raster/) wrote, decoded with the
-// tests' adaptive decoder (tests/support/adaptive_decoder.h) and written as
+// printer's adaptive decoder (support/adaptive_decoder.h) and written as
 // PNG files through the system's libpng.
 //
 // The port file, as the generator frames it (the framing is the

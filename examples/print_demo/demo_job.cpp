@@ -33,8 +33,8 @@
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
-#include "tests/support/printer_fixture.h"
-#include "tests/support/truetype_writer.h"
+#include "support/fixture_printer.h"
+#include "support/truetype_writer.h"
 
 namespace print_demo {
 namespace {
@@ -89,7 +89,7 @@ std::string CellGlyph(const char* cells) {
     boxes.push_back({x, y, std::int16_t(x + kCell), std::int16_t(y + kCell)});
   }
   if (boxes.empty()) return "";
-  using testing_support::Be16;
+  using support::Be16;
   // As the writer's box glyph: each contour (x0, y0), (x0, y1), (x1, y1),
   // (x1, y0), clockwise, all points on the curve as 16-bit deltas.
   std::string glyph = Be16(std::uint16_t(boxes.size())) + Be16(0) + Be16(0) +
@@ -122,7 +122,7 @@ GFontDescriptionRecord Record(std::int16_t pixels) {
 }
 
 std::string FontBytes() {
-  using namespace testing_support;
+  using namespace support;
   // Glyph 0 .notdef and 1 the space, empty; then kFontCharacters in order.
   std::vector<std::string> glyphs = {"", ""};
   std::vector<std::uint16_t> map(kLastCode - kFirstCode + 1, 0);
@@ -201,7 +201,7 @@ std::string DemoPrinter::Stop() {
 std::vector<std::uint8_t> DemoPrinter::DefaultRecord() {
   std::vector<std::uint8_t> record(kAcceptanceRecordBytes);
   auto* call = install_.Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
-  if (!call || call(nullptr, install_.Printer(), testing_support::kFixturePrinter,
+  if (!call || call(nullptr, install_.Printer(), support::kFixturePrinter,
                     reinterpret_cast<platform::DevModeW*>(record.data()), nullptr,
                     platform::kDmModeCopy) != 1)
     record.clear();
@@ -218,7 +218,7 @@ bool DemoPrinter::SetCopiesAndDuplex(std::vector<std::uint8_t>& record, std::int
   for (int i = 0; i < 4; ++i)
     in[kFieldsAt + i] |= std::uint8_t(fields >> (8 * i));
   auto* call = install_.Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
-  return call && call(nullptr, install_.Printer(), testing_support::kFixturePrinter,
+  return call && call(nullptr, install_.Printer(), support::kFixturePrinter,
                       reinterpret_cast<platform::DevModeW*>(record.data()),
                       reinterpret_cast<platform::DevModeW*>(in.data()),
                       platform::kDmModeCopy | platform::kDmModeModify) == 1;
@@ -227,7 +227,7 @@ bool DemoPrinter::SetCopiesAndDuplex(std::vector<std::uint8_t>& record, std::int
 GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record,
                                          std::uint16_t pages_per_sheet) {
   ReleaseJob();
-  auto* key = new GPrinterKey(install_.Printer(), testing_support::kFixturePrinter, 0);
+  auto* key = new GPrinterKey(install_.Printer(), support::kFixturePrinter, 0);
   job_ = CheckOutJobDriverData(key, cookie_);
   if (!job_) return nullptr;
   // The spool directory: P1's printer data names it, as the spooler keeps

@@ -1,6 +1,6 @@
 // The demonstration's print road, shared by print_demo and the print road's
 // benchmark: printer P1 installed and loaded as the acceptance tests do it
-// (tests/support/acceptance_install.h), a job of the rendering side bound
+// (support/acceptance_install.h), a job of the rendering side bound
 // to a device mode, the demonstration's font and the five kinds of page it
 // prints.
 //
@@ -10,7 +10,7 @@
 // (a file port reaches the host only through a mapped Windows path). The
 // job's spool directory is "C:\Drv\Spool", in the host folder.
 //
-// The font: the tests' TrueType writer (tests/support/truetype_writer.h)
+// The font: the TrueType writer of support/ (support/truetype_writer.h)
 // makes a font whose glyphs are 5 x 7 grids of square cells, for
 // "Page 0".."Page 9" and a space; FreeType renders it (fonts/tt_font_imp.h).
 //
@@ -26,7 +26,7 @@
 #include "driver/render/job_driver_data.h"
 #include "foundation/rw/wstring.h"
 #include "persist/counted_ptr.h"
-#include "tests/support/acceptance_install.h"
+#include "support/acceptance_install.h"
 
 class GAttributeComposite;
 class GCommand;
@@ -40,7 +40,7 @@ namespace print_demo {
 inline constexpr char16_t kOutFolder[] = u"C:\\Out";
 inline constexpr char16_t kDemoPort[] = u"FILE:C:\\Out\\job.prn";
 inline constexpr char16_t kSpoolFolder[] = u"C:\\Drv\\Spool";
-using testing_support::kAcceptanceRecordBytes;
+using support::kAcceptanceRecordBytes;
 // The font's cells: 5 x 7 of them a glyph, a glyph's advance 6 cells.
 inline constexpr int kGlyphColumns = 5;
 inline constexpr int kGlyphRows = 7;
@@ -80,11 +80,11 @@ class DemoPrinter {
   // The files left in the spool directory (its folders included).
   int SpoolFileCount() const;
 
-  testing_support::AcceptanceInstall& Install() { return install_; }
+  support::AcceptanceInstall& Install() { return install_; }
 
  private:
   std::string folder_;  // the printer's host folder
-  testing_support::AcceptanceInstall install_;
+  support::AcceptanceInstall install_;
   GJobDriverData* job_ = nullptr;
   std::uint32_t cookie_ = 0;
   bool started_ = false;

@@ -8,8 +8,8 @@
 
 #include "config/attributes/value_attribute.h"
 #include "config/printer_data_store_adapter.h"
-#include "tests/support/fake_driver_data.h"
-#include "tests/support/test_os_factory.h"
+#include "support/fake_driver_data.h"
+#include "support/test_os_factory.h"
 
 namespace {
 

@@ -93,17 +93,27 @@ TEST_F(Queries, AnswersByCode) {
     int rotation;  // -1: absent
     DWORD answer;
   } cases[] = {
-      {kDcExtra, 0, 0, kDmDriverExtraValue}, {kDcExtra, 0x100, 0, 0},
-      {kDcSize, 0, 0, kDmPublicSize},        {kDcVersion, 0, 0, kDmSpecVersionValue},
-      {kDcDriver, 0, 0, kDmDriverVersionValue}, {kDcOrientation, 0, 270, 270},
-      {kDcOrientation, 0, 180, 270},         {kDcOrientation, 0, 90, 90},
-      {kDcOrientation, 0, -1, 0},            {19, 0, 0, kCapabilityFailed},
-      {20, 0, 0, kCapabilityFailed},         {21, 0, 0, kCapabilityFailed},
-      {kDcTrueType, 0, 0, 2},                {kDcCopies, 0, 0, 999},
-      {kDcCollate, 0, 0, 0},                 {kDcDuplex, 0, 0, 0},
-      {kDcEnumResolutions, 0, 0, 2},         {kDcHelpQuery, 0, 0, kHelpRecordSize},
+      {kDcExtra, 0, 0, kDmDriverExtraValue},
+      {kDcExtra, 0x100, 0, 0},
+      {kDcSize, 0, 0, kDmPublicSize},
+      {kDcVersion, 0, 0, kDmSpecVersionValue},
+      {kDcDriver, 0, 0, kDmDriverVersionValue},
+      {kDcOrientation, 0, 270, 270},
+      {kDcOrientation, 0, 180, 270},
+      {kDcOrientation, 0, 90, 90},
+      {kDcOrientation, 0, -1, 0},
+      {19, 0, 0, kCapabilityFailed},
+      {20, 0, 0, kCapabilityFailed},
+      {21, 0, 0, kCapabilityFailed},
+      {kDcTrueType, 0, 0, 2},
+      {kDcCopies, 0, 0, 999},
+      {kDcCollate, 0, 0, 0},
+      {kDcDuplex, 0, 0, 0},
+      {kDcEnumResolutions, 0, 0, 2},
+      {kDcHelpQuery, 0, 0, kHelpRecordSize},
       // 1800 x 3000 dots at 600 dpi: 762 x 1270 tenths of a millimetre.
-      {kDcMinExtent, 0, 0, 0x04F602FA},      {kDcFileDependencies, 0, 0, 0},
+      {kDcMinExtent, 0, 0, 0x04F602FA},
+      {kDcFileDependencies, 0, 0, 0},
   };
   for (const auto& c : cases) {
     context_->ApplyAppFlags(c.flags);
@@ -117,8 +127,8 @@ TEST_F(Queries, AnswersByCode) {
   // 600 x 600 once, then 1200 x 1200, as x, y pairs.
   BYTE pairs[16] = {};
   EXPECT_EQ(Ask(kDcEnumResolutions, pairs), 2u);
-  EXPECT_EQ(Bytes(pairs, 16), (std::vector<BYTE>{0x58, 2, 0, 0, 0x58, 2, 0, 0, 0xB0, 4, 0, 0,
-                                                  0xB0, 4, 0, 0}));
+  EXPECT_EQ(Bytes(pairs, 16),
+            (std::vector<BYTE>{0x58, 2, 0, 0, 0x58, 2, 0, 0, 0xB0, 4, 0, 0, 0xB0, 4, 0, 0}));
   // A bind that fails answers -1 for every code.
   const GDevModeSettingsMaker maker = SetDevModeSettingsMaker(nullptr);
   EXPECT_EQ(context_->DrvDeviceCapabilities(nullptr, u"P1", kDcSize, nullptr, nullptr),
@@ -134,8 +144,8 @@ TEST_F(Queries, ListsCountThenFill) {
   const struct {
     platform::WORD code;
     std::size_t entry;
-  } lists[] = {{kDcBins, 2},        {kDcBinNames, 48}, {kDcPapers, 2},
-               {kDcPaperSize, 8},   {kDcPaperNames, 128}};
+  } lists[] = {
+      {kDcBins, 2}, {kDcBinNames, 48}, {kDcPapers, 2}, {kDcPaperSize, 8}, {kDcPaperNames, 128}};
   for (const auto& list : lists) {
     const DWORD count = Ask(list.code);
     ASSERT_NE(count, kCapabilityFailed) << list.code;
@@ -199,8 +209,9 @@ TEST_F(Queries, HelpRecordWritesOnlyItsTexts) {
 TEST_F(Queries, PrintJobQuery) {
   const struct {
     std::uint32_t mask, id;
-  } reasons[] = {{2, 12003}, {0xC, 12003}, {0x10000, 12003}, {0x200, 12004}, {0x2400, 12002},
-                 {0x1000, 12005}, {0x8000, 12006}, {0x600, 12001}, {0, 12001}};
+  } reasons[] = {{2, 12003},      {0xC, 12003},    {0x10000, 12003},
+                 {0x200, 12004},  {0x2400, 12002}, {0x1000, 12005},
+                 {0x8000, 12006}, {0x600, 12001},  {0, 12001}};
   for (const auto& reason : reasons)
     EXPECT_EQ(DeviceQueryReasonId(reason.mask), reason.id) << reason.mask;
   // Duplex asked of a printer without a duplex unit (duplex modes 0 to 0).
@@ -210,8 +221,13 @@ TEST_F(Queries, PrintJobQuery) {
   SetFieldBit(job.data(), kDmDuplexBit, true);
   char16_t text[40];
   std::fill(std::begin(text), std::end(text), u'#');
-  platform::DevQueryPrintInfo info{24, 1, reinterpret_cast<platform::HANDLE>(1),
-                                   reinterpret_cast<platform::DevModeW*>(job.data()), text, 40, 0};
+  platform::DevQueryPrintInfo info{24,
+                                   1,
+                                   reinterpret_cast<platform::HANDLE>(1),
+                                   reinterpret_cast<platform::DevModeW*>(job.data()),
+                                   text,
+                                   40,
+                                   0};
   EXPECT_EQ(context_->DevQueryPrintEx(&info), 0);
   EXPECT_EQ(std::u16string(text), u"Mismatch: User sele");
   EXPECT_EQ(text[20], u'#');

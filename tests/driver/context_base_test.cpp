@@ -66,14 +66,18 @@ class ContextBase : public testing_support::PrinterFixture {
   void SetUp() override {
     PrinterFixture::SetUp();
     g_script = Script();
-    SetDevModeSettingsMaker([](GDriverContextBase&, platform::HANDLE) {
+    previous_maker_ = SetDevModeSettingsMaker([](GDriverContextBase&, platform::HANDLE) {
       return static_cast<GDevModeSettingsInterface*>((Log("Make", 0), new RecordingDevMode));
     });
     ASSERT_NE(context_ = DriverData(), nullptr);
     job_ = context_->GetJobSettings();
     model_ = FindComposite(job_, kPrinterModelKey);
   }
-  void TearDown() override { PrinterFixture::TearDown(), SetDevModeSettingsMaker(nullptr); }
+  // The library's own maker comes back for the tests after this one.
+  void TearDown() override {
+    PrinterFixture::TearDown();
+    SetDevModeSettingsMaker(previous_maker_);
+  }
   GAttributeComposite* Pool() { return FindComposite(model_, kPaperHandlingKey); }
   // Printer data: null deletes; "d<n>" a DWORD; "s<text>" a string.
   void PutData(const char16_t* name, const char* text) {
@@ -86,6 +90,7 @@ class ContextBase : public testing_support::PrinterFixture {
   GDriverContext* context_ = nullptr;
   GAttributeComposite* job_ = nullptr;
   GAttributeComposite* model_ = nullptr;
+  GDevModeSettingsMaker previous_maker_ = nullptr;
 };
 
 void PutValue(platform::HKEY root, std::u16string_view key, const char16_t* name,
@@ -364,8 +369,8 @@ TEST_F(ContextBase, InstalledOptionsSetValuesMarkDevicesAndPlaceTheStoredMaps) {
   EXPECT_EQ(values_landed, "96 3 1 1 0 6 -1 1 4 7 5 ");
   // Main Unit, Lower Cassette, MBX-1, Lower Cassette, a tray-5 feeder.
   GAttributeComposite* pool = Pool();
-  pool->AddChild(acceptance::Device("Lower Cassette", kPaperSource, 1, {{"Tray 3", 3}}));
-  pool->AddChild(acceptance::Device("Feeder", kPaperSource, 1, {{"Envelopes", 5}}));
+  pool->AddChild(support::Device("Lower Cassette", kPaperSource, 1, {{"Tray 3", 3}}));
+  pool->AddChild(support::Device("Feeder", kPaperSource, 1, {{"Envelopes", 5}}));
   for (RWSize i : {0, 1, 3})
     static_cast<GPaperHandlingDevice*>(pool->Children()[i].Get())->SetPart(2, Group(0, {}));
   using Row = std::tuple<const char*, const char*, int, const char*>;
@@ -395,7 +400,7 @@ TEST_F(ContextBase, InstalledOptionsSetValuesMarkDevicesAndPlaceTheStoredMaps) {
   acceptance::FillStore(store);
   ASSERT_TRUE(store.Install());
   SetProductData(&acceptance::kProduct);
-  GCountedPtr root(acceptance::Model());
+  GCountedPtr root(support::Model());
   auto* imported = static_cast<GAttributeComposite*>(root.Get());
   EXPECT_EQ(TestImporter(imported, context_, RWWString(u"P1")).ImportPhysical(), 1u);
   SetProductData(nullptr);

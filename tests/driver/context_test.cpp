@@ -118,7 +118,7 @@ class Context : public testing_support::PrinterFixture {
   void SetUp() override {
     PrinterFixture::SetUp();
     g_geometry = Geometry();
-    SetDevModeSettingsMaker([](GDriverContextBase&, platform::HANDLE) {
+    previous_maker_ = SetDevModeSettingsMaker([](GDriverContextBase&, platform::HANDLE) {
       return static_cast<GDevModeSettingsInterface*>(new FakeDevMode);
     });
     // The system's forms where mapping 191 puts them (Letter 1, Tabloid 3,
@@ -139,7 +139,11 @@ class Context : public testing_support::PrinterFixture {
     ASSERT_EQ(context_->BindDevMode(nullptr), 1);
     defaults_ = context_->EnsureDefaultSettings();
   }
-  void TearDown() override { PrinterFixture::TearDown(), SetDevModeSettingsMaker(nullptr); }
+  // The library's own maker comes back for the tests after this one.
+  void TearDown() override {
+    PrinterFixture::TearDown();
+    SetDevModeSettingsMaker(previous_maker_);
+  }
 
   std::string Ids(int check, bool by_tray) {
     std::string ids;
@@ -151,6 +155,7 @@ class Context : public testing_support::PrinterFixture {
 
   GDriverContext* context_ = nullptr;
   GAttributeComposite* defaults_ = nullptr;
+  GDevModeSettingsMaker previous_maker_ = nullptr;
 };
 
 TEST_F(Context, FormNumbersAndPaperIdsBothWays) {
@@ -421,8 +426,8 @@ TEST_F(Context, WriteTestOpensItsOwnHandleOnlyWhenItMust) {
 TEST_F(Context, RegistrationSavesOnlyAfterASuccessfulRegistration) {
   for (std::uint32_t answer : {1u, 0u}) {
     RegisteringContext context(Open(u"P1", platform::kPrinterAccessUse), u"P1");
-    std::unique_ptr<GPersistentInputStream> file(Services().NewFileInputStream(
-        testing_support::kFixtureDataFile, GOSFactory::kBinaryEncoding));
+    std::unique_ptr<GPersistentInputStream> file(
+        Services().NewFileInputStream(support::kFixtureDataFile, GOSFactory::kBinaryEncoding));
     ASSERT_TRUE(file && LoadDriverDataFile(*file, context));
     context.answer = answer;
     auto stored = [&context] {
@@ -463,7 +468,7 @@ TEST_F(Context, SheetRecordsRetargetingAndTheHost) {
   EXPECT_EQ(context_->GetDevModeSettings(), nullptr);
   EXPECT_EQ(context_->GetPrinterName(), RWWString(u"P2"));
 
-  EXPECT_EQ(context_->GetHostModulePath(), RWWString(testing_support::kFixtureHostProgram));
+  EXPECT_EQ(context_->GetHostModulePath(), RWWString(support::kFixtureHostProgram));
   EXPECT_EQ(context_->RefreshHost(), 0);
   platform::SetHostProgramPath(u"C:\\Apps\\Word.exe");
   EXPECT_EQ(context_->RefreshHost(), 1);
@@ -527,9 +532,8 @@ TEST_F(Context, FontFilesComeOnlyFromAndIntoTheDriverDirectory) {
 // once: each walks its forms and stores its default device mode.
 TEST_F(Context, TwoPrintersOnTwoThreads) {
   ASSERT_TRUE(platform::AddPrinter(u"P2"));
-  ASSERT_TRUE(platform::SetPrinterDriver(u"P2", testing_support::kFixtureDriver,
-                                         testing_support::kFixturePort,
-                                         testing_support::kFixtureDataFile));
+  ASSERT_TRUE(platform::SetPrinterDriver(u"P2", support::kFixtureDriver, support::kFixturePort,
+                                         support::kFixtureDataFile));
   std::uint32_t cookie = 0;
   platform::HANDLE p2 = Open(u"P2", platform::kPrinterAllAccess);
   auto* second =

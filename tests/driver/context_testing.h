@@ -24,8 +24,8 @@
 #include "persist/resource_mapping.h"
 #include "platform/host/spooler.h"
 #include "platform/host/threads.h"
+#include "support/test_os_factory.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/test_os_factory.h"
 #include "tests/support/test_support.h"
 
 namespace driver_testing {

@@ -97,7 +97,8 @@ TEST_F(DeviceValues, ProviderConnectsOnlyForItsVersionAndKeepsItsSets) {
   // serial), the attribute part (version 1, state 1) and the composite's
   // version 1 with no children.
   const auto u32 = [](std::string& s, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      s += static_cast<char>(v >> (8 * i));
   };
   std::string golden;
   u32(golden, 0x8888);
@@ -225,10 +226,14 @@ TEST_F(DeviceValues, NumbersFromWordsOrBinaries) {
     int ok;
     std::uint32_t value;
   } cases[] = {
-      {3, {0x01, 0, 0, 0}, 1, 1},       {3, {0, 0x02, 0, 0}, 1, 2},
-      {3, {0x12, 0x34, 0, 0}, 1, 0x1234}, {3, {0x12, 0x34, 0x56, 0x78, 9}, 1, 0x12345678},
-      {3, {0x07}, 1, 7},                {3, {}, 1, 0},
-      {4, {0x12, 0x34, 0, 0}, 1, 0x3412}, {4, {1, 2, 3}, 0, 0},
+      {3, {0x01, 0, 0, 0}, 1, 1},
+      {3, {0, 0x02, 0, 0}, 1, 2},
+      {3, {0x12, 0x34, 0, 0}, 1, 0x1234},
+      {3, {0x12, 0x34, 0x56, 0x78, 9}, 1, 0x12345678},
+      {3, {0x07}, 1, 7},
+      {3, {}, 1, 0},
+      {4, {0x12, 0x34, 0, 0}, 1, 0x3412},
+      {4, {1, 2, 3}, 0, 0},
       {1, {0x31, 0}, 0, 0},
   };
   auto reader = Reader();
@@ -248,19 +253,28 @@ TEST_F(DeviceValues, NumbersFromWordsOrBinaries) {
 // Hostile agents: random value names of the exchange with random types,
 // sizes and counts. Every update ends with one of its codes.
 TEST_F(DeviceValues, HostileScriptsEndCleanly) {
-  const char16_t* names[] = {u"MODEL_NAME", u"hrMemorySize", u"PHD1-MODEL",
-                             u"PHD1-DEVICE-MEMORY", u"PHD1-NUMBER-OF-OPTIONS",
-                             u"PHD2-NUMBER-OF-OPTIONS", u"MEDIA-NUMBER-OF-TYPE-SUPPORTED",
-                             u"Media-Names-Available", u"MEDIA40-NAME", u"prtOutputName1",
-                             u"prtInputMaxCapacity2", u"hrDiskStorageMedia1",
-                             u"PHD1-OPTION1-OPTION_MODEL", u"HOST-APPLICATION-AVAILABLE-MEMORY"};
+  const char16_t* names[] = {u"MODEL_NAME",
+                             u"hrMemorySize",
+                             u"PHD1-MODEL",
+                             u"PHD1-DEVICE-MEMORY",
+                             u"PHD1-NUMBER-OF-OPTIONS",
+                             u"PHD2-NUMBER-OF-OPTIONS",
+                             u"MEDIA-NUMBER-OF-TYPE-SUPPORTED",
+                             u"Media-Names-Available",
+                             u"MEDIA40-NAME",
+                             u"prtOutputName1",
+                             u"prtInputMaxCapacity2",
+                             u"hrDiskStorageMedia1",
+                             u"PHD1-OPTION1-OPTION_MODEL",
+                             u"HOST-APPLICATION-AVAILABLE-MEMORY"};
   std::mt19937 random(43);
   ScriptedAgent agent(u"P1");
   for (int run = 0; run < 1000; ++run) {
     agent.script.clear();
     agent.SetText(u"MODEL_NAME", u"KV Test");
     for (int i = 0; i < 6; ++i) {
-      ScriptedAgent::Value value{names[random() % std::size(names)], static_cast<DWORD>(random() % 5), {}};
+      ScriptedAgent::Value value{
+          names[random() % std::size(names)], static_cast<DWORD>(random() % 5), {}};
       const std::uint32_t size = random() % 3 == 0 ? 4 : random() % 12;
       for (std::uint32_t b = 0; b < size; ++b)
         value.bytes.push_back(random() % 3 == 0 ? 0xFF : static_cast<BYTE>(random()));
@@ -345,7 +359,7 @@ class Events : public DeviceValues {
   void SetUp() override {
     // The default settings' job-feature group (364) asks for the device
     // update (306), the mini-installer (1025) and the helper refresh (1100).
-    std::unique_ptr<MPersistentComposite> root(testing_support::BuildFixtureDataFile());
+    std::unique_ptr<MPersistentComposite> root(support::BuildFixtureDataFile());
     auto* printer = dynamic_cast<GPeripheral*>(root->FindByKey(353)->FindByKey(76));
     ASSERT_NE(printer, nullptr);
     auto* group = FindComposite(FindComposite(printer->GetConfiguration(), 359), 364);

@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 namespace {
 
 using Bytes = std::vector<platform::BYTE>;
-using testing_support::kFixturePort;
-using testing_support::kFixturePrinter;
+using support::kFixturePort;
+using support::kFixturePrinter;
 // The support library, beside the services' module (the host program's).
 constexpr char16_t kSupport[] = u"C:\\Program Files\\App\\KVQCF.DLL";
 
@@ -46,8 +46,8 @@ Bytes Text(const std::string& text) {
 class DocContext : public GDriverContext {
  public:
   explicit DocContext(platform::HANDLE printer)
-      : GDriverData(kFixturePrinter, testing_support::kFixtureDriver, kFixturePort),
-        GDriverContext(printer, kFixturePrinter, testing_support::kFixtureDriver, kFixturePort) {}
+      : GDriverData(kFixturePrinter, support::kFixtureDriver, kFixturePort),
+        GDriverContext(printer, kFixturePrinter, support::kFixtureDriver, kFixturePort) {}
   GAttributeComposite* CreateDefaultSettings() override {
     return static_cast<GAttributeComposite*>(defaults->DeepCopy());
   }
@@ -107,8 +107,8 @@ class DocumentEvents : public testing_support::PrinterFixture {
   }
   std::unique_ptr<DocContext> MakeContext() {
     auto context = std::make_unique<DocContext>(handle_);
-    std::unique_ptr<GPersistentInputStream> file(Services().NewFileInputStream(
-        testing_support::kFixtureDataFile, GOSFactory::kBinaryEncoding));
+    std::unique_ptr<GPersistentInputStream> file(
+        Services().NewFileInputStream(support::kFixtureDataFile, GOSFactory::kBinaryEncoding));
     EXPECT_TRUE(file && LoadDriverDataFile(*file, *context));
     return context;
   }
@@ -160,10 +160,10 @@ class DocumentEvents : public testing_support::PrinterFixture {
 // text with its NUL; the system record "OS Info: " major "." minor ";"
 // build ";" with "WinNT Kernel;" first below version 5 on NT.
 TEST_F(DocumentEvents, DocumentStartSendsTheJobRecordsInOrder) {
-  ASSERT_TRUE(testing_support::SetMachineText(
+  ASSERT_TRUE(support::SetMachineText(
       u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName", u"ComputerName", u"PC-7"));
-  ASSERT_TRUE(testing_support::SetMachineText(
-      u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", u"DefaultDomainName", u"CORP"));
+  ASSERT_TRUE(support::SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+                                      u"DefaultDomainName", u"CORP"));
   struct Case {
     platform::SystemVersion version;
     bool version_data;

@@ -14,11 +14,11 @@
 #include "persist/resource_mapping.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
-#include "tests/support/fake_driver_data.h"
+#include "support/fake_driver_data.h"
+#include "support/settings_tree.h"
+#include "support/test_os_factory.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/settings_tree.h"
 #include "tests/support/test_collectable.h"
-#include "tests/support/test_os_factory.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -185,7 +185,7 @@ class FlatNamedObjects : public NamedObjects {
 };
 
 TEST_F(FlatNamedObjects, ASettingsTreeRoundTripsAsAFlatRecord) {
-  auto tree = std::unique_ptr<GAttributeComposite>(testing_support::BuildSettingsTree(365, 12));
+  auto tree = std::unique_ptr<GAttributeComposite>(support::BuildSettingsTree(365, 12));
   UseFlatRecords(static_cast<GAttributeComposite*>(tree->DeepCopy()));
   ASSERT_GE(tree->NodeCount(), 300u);
   ASSERT_NE(services_.StoreNamedObject(&printer_, RWCString("365"), tree.get()), 0);
@@ -201,7 +201,7 @@ TEST_F(FlatNamedObjects, ASettingsTreeRoundTripsAsAFlatRecord) {
   EXPECT_EQ(Load(u"365", 1), nullptr);
 
   // A top-level list, and an object that is no model object.
-  auto maps = std::unique_ptr<MPersistentObject>(testing_support::BuildMappingList(1005, 12));
+  auto maps = std::unique_ptr<MPersistentObject>(support::BuildMappingList(1005, 12));
   ASSERT_NE(services_.StoreNamedObject(&printer_, u"VROWQMBinMap", maps.get()), 0);
   EXPECT_EQ(Loaded(u"VROWQMBinMap")[20], '\x10');
   auto maps_loaded = Load(u"VROWQMBinMap");

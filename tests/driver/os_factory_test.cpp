@@ -6,9 +6,9 @@
 #include <string>
 
 #include "persist/persistent_stream.h"
-#include "tests/support/fake_driver_data.h"
+#include "support/fake_driver_data.h"
+#include "support/test_os_factory.h"
 #include "tests/support/test_collectable.h"
-#include "tests/support/test_os_factory.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include "config/attributes/value_attribute.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
-#include "tests/support/fake_driver_data.h"
+#include "support/fake_driver_data.h"
+#include "support/test_os_factory.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/test_os_factory.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include "platform/host/clock.h"
 #include "platform/host/files.h"
 #include "platform/host/modules.h"
-#include "tests/support/fake_driver_data.h"
+#include "support/fake_driver_data.h"
+#include "support/test_os_factory.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/test_os_factory.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Document properties, the device-mode conversion and the property sheets of
-// P1 (tests/support/printer_fixture.md), through the property-sheet hook and
+// P1 (support/fixture_printer.md), through the property-sheet hook and
 // the test plug-ins (tests/support/test_plugins.h): "PLUGA.DLL" with 4 pages
 // titled A0-A3 and "PLUGB.DLL" with 3 titled B0-B2, named by the defaults'
 // 63; the defaults also hold 1100 (export requested) and the start page
@@ -36,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace {
 
+using namespace support;
 using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
 

@@ -18,9 +18,9 @@
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
 #include "platform/host/system.h"
-#include "tests/support/fake_driver_data.h"
+#include "support/fake_driver_data.h"
+#include "support/test_os_factory.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/test_os_factory.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "output/core/peripheral_composite.h"
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
-#include "tests/support/fake_driver_data.h"
+#include "support/fake_driver_data.h"
 #include "tests/support/filter_harness.h"
 #include "tests/support/graph.h"
 #include "tests/support/test_support.h"

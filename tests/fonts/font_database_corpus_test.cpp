@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace {
 
-TEST(CorpusReplay, EveryInputEndsCleanly) {
+TEST(FontDatabaseCorpus, EveryInputEndsCleanly) {
   LLVMFuzzerInitialize(nullptr, nullptr);
   EXPECT_GT(testing_support::ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 10);
 }

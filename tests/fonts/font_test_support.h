@@ -15,8 +15,8 @@
 #include "output/core/byte_buffer.h"
 #include "persist/model_class.h"
 #include "persist/stored_form.h"
+#include "support/truetype_writer.h"
 #include "tests/support/test_support.h"
-#include "tests/support/truetype_writer.h"
 
 namespace tt_testing {
 
@@ -141,7 +141,7 @@ inline void RegisterTestFontObject() {
 // Glyph 0 and 2 empty, glyph 1 a square filling the em (1000 units);
 // 'A' -> 1 and 'B' -> 2.
 inline std::string SquareFont() {
-  using namespace testing_support;
+  using namespace support;
   auto [glyf, loca] = GlyfAndLoca({"", BoxGlyph(0, 0, 1000, 1000), ""}, false);
   TrueTypeWriter font;
   font.Add("cmap",

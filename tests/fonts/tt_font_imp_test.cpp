@@ -8,10 +8,10 @@
 #include "driver/services/driver_server.h"
 #include "fonts/tt_font_imp.h"
 #include "output/core/byte_buffer.h"
+#include "support/test_render_services.h"
+#include "support/truetype_writer.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/graph.h"
-#include "tests/support/test_render_services.h"
-#include "tests/support/truetype_writer.h"
 
 namespace {
 

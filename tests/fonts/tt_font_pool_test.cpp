@@ -9,16 +9,17 @@
 #include "fonts/keyed_pool.h"
 #include "fonts/tt_font_pool.h"
 #include "fonts/tt_table_cache.h"
+#include "support/test_os_factory.h"
+#include "support/truetype_writer.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/graph.h"
-#include "tests/support/test_os_factory.h"
-#include "tests/support/truetype_writer.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***);
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
 
+using namespace support;
 using namespace testing_support;
 using tt_testing::OpenedFont;
 

@@ -4,12 +4,13 @@
 
 #include "driver/services/unicode_converter.h"
 #include "fonts/glyph_cache.h"
+#include "support/test_os_factory.h"
+#include "support/truetype_writer.h"
 #include "tests/fonts/font_test_support.h"
-#include "tests/support/test_os_factory.h"
-#include "tests/support/truetype_writer.h"
 
 namespace {
 
+using namespace support;
 using namespace testing_support;
 using tt_testing::MemoryReader;
 using tt_testing::OpenedFont;

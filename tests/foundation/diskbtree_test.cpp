@@ -447,7 +447,7 @@ TEST(DiskBTree, CompareFunctionAndCacheSizeCanChange) {
   EXPECT_EQ(seen.front().second, 59u);  // descending
   EXPECT_EQ(seen.back().second, 0u);
   EXPECT_EQ(tree->SetCacheSize(2), 10u);
-  EXPECT_EQ(tree->SetCacheSize(0), 2u);            // a cache of one node still works
+  EXPECT_EQ(tree->SetCacheSize(0), 2u);  // a cache of one node still works
   RWCString found;
   std::uint32_t value;
   for (int i = 0; i < 60; ++i)

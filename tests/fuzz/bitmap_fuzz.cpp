@@ -65,7 +65,7 @@ void RunBitmap(const GBitmap& bitmap, const std::uint8_t* options) {
 }
 
 void RunMatrix(GDitherMatrix& matrix, const std::uint8_t* options) {
-  std::vector<testing_support::Row> rows(3, testing_support::Row(150));
+  std::vector<support::Row> rows(3, support::Row(150));
   for (std::size_t i = 0; i < 150; ++i)
     rows[i % 3][i] = std::uint8_t(i * 5);
   testing_support::MemoryRowSource upstream(rows, 150, 8, {1, 3, 200});

@@ -21,25 +21,40 @@
 #include "driver/plm_provider.h"
 #include "lang/joblang_zdl5/load.h"
 #include "platform/host/spooler.h"
-#include "tests/support/printer_fixture.h"
+#include "support/fixture_printer.h"
 #include "tests/support/scripted_agent.h"
 
 namespace {
 
-constexpr const char16_t* kNames[] = {
-    u"MODEL_NAME",           u"hrMemorySize",          u"PAGE-FRAME-MEMORY-AVAILABLE",
-    u"HOST-APPLICATION-AVAILABLE-MEMORY", u"MOPY_MODE", u"HELD-JOB-ENABLE",
-    u"NOT-READY-SOURCE-SCANNER", u"hrDiskStorageMedia1", u"PHD1-MODEL",
-    u"PHD1-DEVICE-MEMORY",   u"PHD2-MODEL",            u"PHD2-DEVICE-MEMORY",
-    u"prtInputMaxCapacity1", u"prtInputMaxCapacity3",  u"prtOutputName1",
-    u"MEDIA-NUMBER-OF-TYPE-SUPPORTED", u"Media-Names-Available", u"MEDIA1-NAME",
-    u"MEDIA8-NAME",          u"PHD1-NUMBER-OF-OPTIONS", u"PHD1-OPTION1-OPTION_MODEL",
-    u"PHD1-OPTION2-OPTION_MODEL", u"prtMediaPathType2", u"prtInputMaxCapacity2"};
+constexpr const char16_t* kNames[] = {u"MODEL_NAME",
+                                      u"hrMemorySize",
+                                      u"PAGE-FRAME-MEMORY-AVAILABLE",
+                                      u"HOST-APPLICATION-AVAILABLE-MEMORY",
+                                      u"MOPY_MODE",
+                                      u"HELD-JOB-ENABLE",
+                                      u"NOT-READY-SOURCE-SCANNER",
+                                      u"hrDiskStorageMedia1",
+                                      u"PHD1-MODEL",
+                                      u"PHD1-DEVICE-MEMORY",
+                                      u"PHD2-MODEL",
+                                      u"PHD2-DEVICE-MEMORY",
+                                      u"prtInputMaxCapacity1",
+                                      u"prtInputMaxCapacity3",
+                                      u"prtOutputName1",
+                                      u"MEDIA-NUMBER-OF-TYPE-SUPPORTED",
+                                      u"Media-Names-Available",
+                                      u"MEDIA1-NAME",
+                                      u"MEDIA8-NAME",
+                                      u"PHD1-NUMBER-OF-OPTIONS",
+                                      u"PHD1-OPTION1-OPTION_MODEL",
+                                      u"PHD1-OPTION2-OPTION_MODEL",
+                                      u"prtMediaPathType2",
+                                      u"prtInputMaxCapacity2"};
 
 // The reader asks its driver data for the printer's name only.
 GDriverContext* FixtureContext() {
-  return new GDriverContext(nullptr, testing_support::kFixturePrinter,
-                            testing_support::kFixtureDriver, testing_support::kFixturePort);
+  return new GDriverContext(nullptr, support::kFixturePrinter, support::kFixtureDriver,
+                            support::kFixturePort);
 }
 
 }  // namespace
@@ -53,11 +68,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static std::unique_ptr<GDriverContext> context(FixtureContext());
   platform::HANDLE printer = nullptr;
-  if (platform::OpenPrinterW(testing_support::kFixturePrinter, &printer, nullptr) == 1)
+  if (platform::OpenPrinterW(support::kFixturePrinter, &printer, nullptr) == 1)
     platform::ClosePrinter(printer);
   else
-    platform::AddPrinter(testing_support::kFixturePrinter);
-  testing_support::ScriptedAgent agent(testing_support::kFixturePrinter);
+    platform::AddPrinter(support::kFixturePrinter);
+  testing_support::ScriptedAgent agent(support::kFixturePrinter);
   for (std::size_t at = 0; at + 3 <= size;) {
     const std::size_t length = std::min<std::size_t>(data[at + 2], size - at - 3);
     agent.Set({kNames[data[at] % std::size(kNames)], data[at + 1] % 8u,
@@ -65,9 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     at += 3 + length;
   }
   GPLMProvider provider;
-  std::unique_ptr<GAttributeComposite> model(testing_support::BuildFixtureJobSettings());
+  std::unique_ptr<GAttributeComposite> model(support::BuildFixtureJobSettings());
   GDeviceValueReader reader(&provider, "KVPLM 1.0", context.get(), u"USB001");
-  const std::uint32_t code = reader.UpdateConfiguration(model.get(), data && size ? data[0] & 1 : 1);
+  const std::uint32_t code =
+      reader.UpdateConfiguration(model.get(), data && size ? data[0] & 1 : 1);
   if (code != 0 && code != 1 && code != 6 && code != 8 && code != 602) std::abort();
   return 0;
 }

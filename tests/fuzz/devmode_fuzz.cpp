@@ -27,7 +27,7 @@
 #include "output/core/peripheral_composite.h"
 #include "persist/resource_mapping.h"
 #include "platform/host/spooler.h"
-#include "tests/support/printer_fixture.h"
+#include "support/fixture_printer.h"
 
 namespace devmode_fuzz {
 
@@ -61,13 +61,12 @@ void Exercise(GDevModeSettings& settings, GDriverContextBase& context, const std
 namespace {
 
 GDriverContext* FixtureContext() {
-  auto* context =
-      new GDriverContext(nullptr, testing_support::kFixturePrinter, testing_support::kFixtureDriver,
-                         testing_support::kFixturePort);
-  context->SetConfiguration(testing_support::BuildFixtureConfiguration());
-  context->SetPaperSizeMapping(testing_support::BuildFixturePaperSizeMapping());
-  context->SetTrayMap(testing_support::BuildFixtureTrayMap());
-  context->SetResourceMappings(testing_support::BuildFixtureResourceMappings());
+  auto* context = new GDriverContext(nullptr, support::kFixturePrinter, support::kFixtureDriver,
+                                     support::kFixturePort);
+  context->SetConfiguration(support::BuildFixtureConfiguration());
+  context->SetPaperSizeMapping(support::BuildFixturePaperSizeMapping());
+  context->SetTrayMap(support::BuildFixtureTrayMap());
+  context->SetResourceMappings(support::BuildFixtureResourceMappings());
   // The current form is the flat record; the object-graph forms are the
   // older ones.
   SetValueIfPresent(FindComposite(context->GetJobSettings(), 366), 940, 1);

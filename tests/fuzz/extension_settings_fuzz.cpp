@@ -23,7 +23,7 @@
 #include "driver/load.h"
 #include "driver/model_lookup.h"
 #include "platform/host/spooler.h"
-#include "tests/support/test_os_factory.h"
+#include "support/test_os_factory.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 
 #include "config/attributes/value_attribute.h"
 #include "output/core/load.h"
-#include "tests/support/fake_driver_data.h"
-#include "tests/support/settings_tree.h"
+#include "support/fake_driver_data.h"
+#include "support/settings_tree.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -28,7 +28,7 @@ FakeDriverData* Printer() {
   static FakeDriverData* printer = [] {
     auto* made = new FakeDriverData;
     GAttributeComposite* job = made->GetJobSettings();
-    job->AddChild(testing_support::BuildSettingsTree(362, 2));
+    job->AddChild(support::BuildSettingsTree(362, 2));
     for (std::uint32_t key : {360u, 63u, 701u, 314u, 378u, 276u, 375u, 1102u}) {
       auto* node = new GAttributeComposite(key);
       node->AddChild(new GValueAttribute(1, key + 1));
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   record.append(reinterpret_cast<const char*>(data) + 1, size - 1);
 
   std::unique_ptr<MPersistentObject> tree(
-      testing_support::DecodeFlat(codecs[mode], record, Printer(), mode));
-  if (tree) testing_support::EncodeFlat(tree.get(), mode, 1 << 16);
+      support::DecodeFlat(codecs[mode], record, Printer(), mode));
+  if (tree) support::EncodeFlat(tree.get(), mode, 1 << 16);
   return 0;
 }

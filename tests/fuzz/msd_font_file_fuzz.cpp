@@ -18,8 +18,8 @@
 #include "config/fonts/font_sources.h"
 #include "config/fonts/msd_font_file.h"
 #include "config/load.h"
+#include "support/fake_driver_data.h"
 #include "tests/config/fonts/font_files.h"
-#include "tests/support/fake_driver_data.h"
 #include "tests/support/graph.h"
 
 namespace {

@@ -33,9 +33,9 @@
 #include "output/core/result_commands.h"
 #include "persist/persistent_association.h"
 #include "persist/selection_string.h"
+#include "support/test_os_factory.h"
+#include "support/test_render_services.h"
 #include "tests/support/filter_harness.h"
-#include "tests/support/test_os_factory.h"
-#include "tests/support/test_render_services.h"
 
 using namespace testing_support;
 

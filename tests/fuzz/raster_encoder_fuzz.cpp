@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t at = 6;
   std::vector<std::uint8_t> repeats(data + at, data + std::min(size, at + 1 + data[5] % 8));
   at += repeats.size();
-  std::vector<testing_support::Row> rows(1 + data[5] % 8,
-                                         testing_support::Row((bits * width + 7) / 8));
+  std::vector<support::Row> rows(1 + data[5] % 8, support::Row((bits * width + 7) / 8));
   for (std::size_t r = 0; r < rows.size(); ++r) {
     if (r > 0) rows[r] = rows[r - 1];
     for (std::size_t i = 0; i < rows[r].size() && at < size; ++i)

@@ -30,9 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       flagged({i16(1), i16(3), i16(5), i16(7)}, 0, 1, 0);
   const GClip* clips[] = {nullptr, &page, &single, &flagged};
   const GClip* clip = clips[data[9] & 3];
-  model_testing::Restored back = model_testing::Restore(
-      std::string(reinterpret_cast<const char*>(data) + 10, size - 10),
-      model_testing::kAllMedia[data[0] & 3]);
+  model_testing::Restored back =
+      model_testing::Restore(std::string(reinterpret_cast<const char*>(data) + 10, size - 10),
+                             model_testing::kAllMedia[data[0] & 3]);
   GShortRect source, target;
   auto* graphic = dynamic_cast<GRasterGraphic*>(back.object);
   if (graphic) graphic->FitToClip(clip, source, target);

@@ -1,13 +1,13 @@
 // The acceptance tests' fixture: each test starts with the host services
 // reset and P1 (and P2 when a test's fixture asks) installed and loaded
-// (tests/support/acceptance_install.h),
-// and ends with the library detached, the keep-alive drained and no
-// window, sheet or expected box left. One test thread.
+// (support/acceptance_install.h), and ends with the library detached, the
+// keep-alive drained and no window, sheet or expected box left. One test
+// thread.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include "tests/support/acceptance_install.h"
+#include "support/acceptance_install.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui_driver.h"
@@ -33,7 +33,7 @@ class AcceptancePrinter : public HostFixture {
   platform::HANDLE Printer() const { return install_.Printer(); }
   // P2, when asked for.
   platform::HANDLE SecondPrinter() const { return install_.SecondPrinter(); }
-  const AcceptanceInstall& Installed() const { return install_; }
+  const support::AcceptanceInstall& Installed() const { return install_; }
   // What the initialise event answered.
   platform::BOOL Initialised() const { return install_.Initialised(); }
 
@@ -43,7 +43,7 @@ class AcceptancePrinter : public HostFixture {
 
  private:
   TempPath folder_{"acceptance"};
-  AcceptanceInstall install_;
+  support::AcceptanceInstall install_;
 };
 
 }  // namespace testing_support

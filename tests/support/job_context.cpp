@@ -12,6 +12,8 @@
 
 namespace testing_support {
 
+using support::kFixturePrinter;
+
 namespace {
 
 class MarkedJobDriverData : public GJobDriverData {

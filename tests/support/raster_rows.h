@@ -11,10 +11,16 @@
 #include <vector>
 
 #include "output/raster/encoders.h"
-#include "tests/support/adaptive_decoder.h"
+#include "support/adaptive_decoder.h"
 #include "tests/support/test_support.h"
 
 namespace testing_support {
+
+// The printer's decoders, for the round trips below and their users.
+using support::ApplyDeltaRow;
+using support::DecodeAdaptive;
+using support::Row;
+using support::UnpackRunLength;
 
 // Hands out `rows` in order, each with its repeat count (1 when not given),
 // one row delivered and its place (the repeat counts before it added up) as

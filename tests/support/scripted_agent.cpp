@@ -17,8 +17,8 @@ ScriptedAgent::ScriptedAgent(std::u16string printer) : printer_(std::move(printe
   window_class.procedure = &Procedure;
   window_class.class_name = u"kvplm";
   platform::RegisterClassW(&window_class);
-  window_ = platform::CreateWindowExW(0, u"kvplm", nullptr, 0, 0, 0, 0, 0, nullptr, 0, nullptr,
-                                      nullptr);
+  window_ =
+      platform::CreateWindowExW(0, u"kvplm", nullptr, 0, 0, 0, 0, 0, nullptr, 0, nullptr, nullptr);
 }
 
 ScriptedAgent::~ScriptedAgent() {
@@ -28,7 +28,8 @@ ScriptedAgent::~ScriptedAgent() {
 }
 
 void ScriptedAgent::SetDword(std::u16string name, std::uint32_t value) {
-  Set({std::move(name), platform::kRegDword,
+  Set({std::move(name),
+       platform::kRegDword,
        {static_cast<platform::BYTE>(value), static_cast<platform::BYTE>(value >> 8),
         static_cast<platform::BYTE>(value >> 16), static_cast<platform::BYTE>(value >> 24)}});
 }

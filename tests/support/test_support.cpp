@@ -101,7 +101,6 @@ void ErrorCapture::Clear() {
   Captured().clear();
 }
 
-
 int ReplayCorpus(const char* folder, int (*one_input)(const std::uint8_t*, std::size_t)) {
   int inputs = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {

@@ -6,6 +6,7 @@
 namespace testing_support {
 
 using namespace platform;
+using support::UiDialog;
 
 UiDriver::UiDriver() {
   previous_ = SetUiFailureHandler([](const std::string& message) { ADD_FAILURE() << message; });

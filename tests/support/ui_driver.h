@@ -1,5 +1,5 @@
 // Drives the headless windowing host (platform/ui/) as a user would: dialogs
-// by template, controls by id, through the verbs of tests/support/ui_user.h.
+// by template, controls by id, through the verbs of support/ui_user.h.
 // While a driver lives, every failure the host reports fails the test, and
 // so does a verb on a missing, hidden or disabled control. UiFixture checks
 // after each test that every script and box expectation was used and no
@@ -16,8 +16,8 @@
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_boxes.h"
 #include "platform/ui/ui_host.h"
+#include "support/ui_user.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/ui_user.h"
 
 namespace testing_support {
 
@@ -30,9 +30,9 @@ class UiDriver {
   UiDriver& operator=(const UiDriver&) = delete;
 
   // The next modal dialog of `template_id` runs `script`.
-  void OnDialog(platform::UINT template_id, std::function<void(UiDialog)> script);
+  void OnDialog(platform::UINT template_id, std::function<void(support::UiDialog)> script);
   // The newest live dialog of `template_id` (a test failure when none).
-  UiDialog Dialog(platform::UINT template_id) const;
+  support::UiDialog Dialog(platform::UINT template_id) const;
 
   // The next box must show `text` with `caption` and `flags`; it answers
   // `answer`.

@@ -20,9 +20,9 @@
 
 #include <cstdint>
 
+#include "driver/ui_plugin_records.h"
 #include "platform/host/types.h"
 #include "ui/framework/dialog_base.h"
-#include "driver/ui_plugin_records.h"
 
 // Flags a page record of this plug-in always carries; kPspHasHelp is
 // added for a page with help.

@@ -49,11 +49,11 @@
 #include <vector>
 
 #include "driver/driver_data_imp.h"
+#include "driver/ui_plugin_records.h"
 #include "foundation/rw/cstring.h"
 #include "persist/counted_ptr.h"
 #include "platform/host/types.h"
 #include "ui/framework/attribute_view.h"
-#include "driver/ui_plugin_records.h"
 #include "ui/framework/value_list.h"
 
 class GAttributeComposite;

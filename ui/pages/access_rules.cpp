@@ -21,8 +21,8 @@ constexpr std::uint32_t kLastPageMessage = 0x40000092;
 struct Group {
   std::uint32_t tray, type;
 };
-constexpr Group kGroups[6] = {{0, 0},      {258, 261},   {263, 262},
-                              {921, 973},  {1214, 1215}, {1212, 1213}};
+constexpr Group kGroups[6] = {{0, 0},     {258, 261},   {263, 262},
+                              {921, 973}, {1214, 1215}, {1212, 1213}};
 constexpr int kLastPage = 5;
 // The groups each selectable group is compared with, in order (indexed by
 // the selector 1-4).
@@ -82,7 +82,8 @@ constexpr std::uint32_t kMemoryFlags[] = {0x4000006D, 0x4000007A};
 }  // namespace
 
 void GMemoryRule::Initialize() {
-  for (std::uint32_t flag : kMemoryFlags) ResetUIValue(flag);
+  for (std::uint32_t flag : kMemoryFlags)
+    ResetUIValue(flag);
 }
 
 void GMemoryRule::OnChanges(const GValueList&, int) {

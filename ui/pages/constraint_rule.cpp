@@ -37,4 +37,6 @@ int GConstraintRule::Box(std::uint32_t text_id, std::uint32_t flags) {
   return ResMessageBox(GetContext()->GetOwnerWindow(), text_id, kIncompatibleOptionsTitle, flags);
 }
 
-void GConstraintRule::RevertAll() { GetContext()->RevertAll(); }
+void GConstraintRule::RevertAll() {
+  GetContext()->RevertAll();
+}

@@ -56,7 +56,9 @@ bool IsEnvelopeSize(std::int32_t id) {
 }
 
 // Sources 1 and 3 are the trays with restrictions.
-bool Restricted(std::int32_t source) { return source == 1 || source == 3; }
+bool Restricted(std::int32_t source) {
+  return source == 1 || source == 3;
+}
 
 bool TypeAcceptedBy(std::int32_t source, const RWCString& type) {
   return !Restricted(source) || !NamedOneOf(type, {"Card Stock", "Extra Heavy", "Envelope"});
@@ -86,8 +88,8 @@ void GDuplexMediaRule::Initialize() {
 bool GDuplexMediaRule::TypeAllowed(const RWCString& type) const {
   if (Value(kManualDuplex) != 0) return !NamedOneOf(type, {"Transparency", "Labels", "Envelope"});
   if (Value(kDuplexUnit) != 0)
-    return !NamedOneOf(type, {"Transparency", "Labels", "Card Stock", "Extra Heavy", "Gloss Film",
-                              "Envelope"});
+    return !NamedOneOf(
+        type, {"Transparency", "Labels", "Card Stock", "Extra Heavy", "Gloss Film", "Envelope"});
   return true;
 }
 
@@ -120,7 +122,8 @@ bool GDuplexMediaRule::TypeCheck(const GValueList& changed, int force) {
     if (!force && !Holds(changed, {kDuplex, id})) continue;
     if (Value(kDuplex) != 0 && !TypeAllowed(String(id))) Conflict(true);
   }
-  for (std::uint32_t id : kTypes) refused = refused || !TypeAllowed(String(id));
+  for (std::uint32_t id : kTypes)
+    refused = refused || !TypeAllowed(String(id));
   return refused;
 }
 
@@ -210,7 +213,8 @@ void GTrayMediaRule::CheckType(const GValueList& changed) {
       return;
     }
   }
-  if (!TypeAcceptedBy(Value(picked->source), String(picked->type))) SetValue(picked->source, kTray1);
+  if (!TypeAcceptedBy(Value(picked->source), String(picked->type)))
+    SetValue(picked->source, kTray1);
 }
 
 bool GTrayMediaRule::Fits(std::uint16_t paper_id) {
@@ -254,7 +258,8 @@ void GTrayMediaRule::CheckSize(const GValueList& changed, int force) {
                                     (refuses[1] || refuses[3] || refuses[4] || refuses[2]));
   if (shown) {
     bool source_changed = false;
-    for (std::uint32_t id : kSources) source_changed = source_changed || GetContext()->WasChanged(id);
+    for (std::uint32_t id : kSources)
+      source_changed = source_changed || GetContext()->WasChanged(id);
     if (source_changed) {
       Box(5106, kBoxInfoOk);
       RevertAll();

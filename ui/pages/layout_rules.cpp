@@ -164,8 +164,10 @@ constexpr Pair kP3 = {0x400000A7, 0x400000A8};
 }  // namespace
 
 void GRasterizationRule::Initialize() {
-  for (const Pair& pair : {kP1, kP2, kP3}) SetUIValue(pair.message, 0);
-  for (const Pair& pair : {kP3, kP1, kP2}) ResetUIValue(pair.flag);
+  for (const Pair& pair : {kP1, kP2, kP3})
+    SetUIValue(pair.message, 0);
+  for (const Pair& pair : {kP3, kP1, kP2})
+    ResetUIValue(pair.flag);
 }
 
 void GRasterizationRule::OnChanges(const GValueList& changed, int force) {

@@ -118,6 +118,8 @@ void BuildRules(GUIContext* context, MPersistentObject* language) {
     GListFeature* (*make)(GUIContext*);
     const char* inert;
   };
+  // One rule a line: the list is in the rules' positions.
+  // clang-format off
   static constexpr Position kRules[] = {{&Make<GFitToPaperNoticeRule>, nullptr},
                                         {&Make<GTrayMediaRule>, nullptr},
                                         {&Make<GDuplexMediaRule>, nullptr},
@@ -138,6 +140,7 @@ void BuildRules(GUIContext* context, MPersistentObject* language) {
                                         {nullptr, "framework rule 18"},
                                         {&Make<GConfigStatusRule>, nullptr},
                                         {nullptr, "framework rule 20"}};
+  // clang-format on
   constexpr std::size_t kRasterizationPosition = 15;
   const bool zdl5 = LanguageKind(language) == kLanguageZdl5;
   for (std::size_t i = 0; i < std::size(kRules); ++i) {

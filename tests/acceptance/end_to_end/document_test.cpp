@@ -15,16 +15,17 @@
 #include "platform/host/threads.h"
 #include "platform/host/version_info.h"
 #include "platform/ui/device_context.h"
+#include "support/fixture_printer.h"
 #include "tests/support/acceptance_printer.h"
-#include "tests/support/printer_fixture.h"
 #include "tests/support/sheet_driver.h"
 
 namespace {
 
+using namespace support;
 using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kRecordBytes = kAcceptanceRecordBytes;
-constexpr int kEscapeBase = 0x303EB800;     // the private escapes 0x303EB8E7 to F9
+constexpr int kEscapeBase = 0x303EB800;  // the private escapes 0x303EB8E7 to F9
 // Invented for this test (README): the machine's names and the program.
 constexpr char16_t kProgram[] = u"C:\\Apps\\WRITER.EXE";
 

@@ -20,15 +20,16 @@
 #include "platform/ui/messages.h"
 #include "platform/ui/property_sheet.h"
 #include "platform/ui/window.h"
+#include "support/acceptance_scenario.h"
+#include "support/fixture_printer.h"
 #include "tests/support/acceptance_printer.h"
-#include "tests/support/acceptance_scenario.h"
-#include "tests/support/printer_fixture.h"
 #include "tests/support/sheet_driver.h"
 #include "ui/framework/property_page.h"
 #include "ui/framework/ui_context.h"
 
 namespace {
 
+using namespace support;
 using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
 using CapabilitiesEntry = platform::DWORD(platform::HANDLE, const char16_t*, platform::WORD, void*,

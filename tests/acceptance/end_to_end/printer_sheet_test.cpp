@@ -15,12 +15,13 @@
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
 #include "platform/host/spooler.h"
+#include "support/fixture_printer.h"
 #include "tests/support/acceptance_printer.h"
-#include "tests/support/printer_fixture.h"
 #include "tests/support/sheet_driver.h"
 
 namespace {
 
+using namespace support;
 using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
 

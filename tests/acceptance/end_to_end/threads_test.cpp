@@ -9,12 +9,13 @@
 #include "platform/host/files.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/threads.h"
+#include "support/acceptance_scenario.h"
+#include "support/fixture_printer.h"
 #include "tests/support/acceptance_printer.h"
-#include "tests/support/acceptance_scenario.h"
-#include "tests/support/printer_fixture.h"
 
 namespace {
 
+using namespace support;
 using namespace testing_support;
 
 class TwoPrinters : public AcceptancePrinter {
@@ -37,9 +38,9 @@ struct PrinterRun {
 platform::DWORD RunScenario(void* data) {
   auto* run = static_cast<PrinterRun*>(data);
   run->out.assign(kAcceptanceRecordBytes, 0xEE);
-  run->answer = DocumentProperties(
-      *run->install, run->printer, run->name, &run->out, &run->in,
-      platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify);
+  run->answer =
+      DocumentProperties(*run->install, run->printer, run->name, &run->out, &run->in,
+                         platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify);
   if (std::unique_ptr<GAttributeComposite> settings =
           DecodeRecord(run->printer, run->name, run->out)) {
     run->duplex = SignedValueOr(settings.get(), 253, -1);

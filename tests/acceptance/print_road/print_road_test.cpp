@@ -41,6 +41,8 @@
 namespace testing_support {
 namespace {
 
+using namespace support;
+
 constexpr std::uint16_t kRoadSize = 16386;  // a custom size of P1's defaults
 constexpr std::uint32_t kFaceUpKey = 1229;
 

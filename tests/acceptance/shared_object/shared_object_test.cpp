@@ -16,6 +16,8 @@
 namespace testing_support {
 namespace {
 
+using namespace support;
+
 using SharedObjectTest = HostFixture;
 
 TEST_F(SharedObjectTest, AnswersTheSpoolerThroughTheLoader) {

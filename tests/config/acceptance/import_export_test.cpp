@@ -14,6 +14,7 @@
 #include "config/attributes/tintvector_attribute.h"
 #include "platform/host/clock.h"
 #include "tests/config/acceptance/acceptance_model.h"
+#include "tests/config/import/import_fixture.h"
 #include "tests/support/test_importer.h"
 
 namespace {
@@ -121,9 +122,9 @@ class Acceptance : public import_test::ImportFixture {
   void SetUp() override {
     ImportFixture::SetUp();
     SetProductData(&acceptance::kProduct);
-    acceptance::FillJobSettings(driver_data_.GetJobSettings());
+    support::FillJobSettings(driver_data_.GetJobSettings());
     acceptance::FillStore(store_);
-    root_.Reset(acceptance::Model());
+    root_.Reset(support::Model());
     initial_.Reset(root_->DeepCopy());
     ASSERT_TRUE(platform::SetFixedClock({2026, 12, 6, 15, 30, 0}));
     PutPrinterText(u"Stale", u"FALSE");

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/host/files.h"
-#include "tests/support/test_os_factory.h"
+#include "support/test_os_factory.h"
 #include "tests/support/test_support.h"
 
 namespace font_testing {

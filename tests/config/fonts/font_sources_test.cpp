@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "config/fonts/font_sources.h"
+#include "support/fake_driver_data.h"
 #include "tests/config/fonts/font_files.h"
-#include "tests/support/fake_driver_data.h"
 #include "tests/support/host_fixture.h"
 
 namespace {

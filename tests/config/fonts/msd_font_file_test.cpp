@@ -13,8 +13,8 @@
 #include "config/fonts/device_font_list.h"
 #include "config/fonts/font_sources.h"
 #include "config/fonts/msd_font_file.h"
+#include "support/fake_driver_data.h"
 #include "tests/config/fonts/font_files.h"
-#include "tests/support/fake_driver_data.h"
 #include "tests/support/host_fixture.h"
 
 namespace {

@@ -18,25 +18,17 @@
 #include "platform/host/modules.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
-#include "tests/support/fake_driver_data.h"
+#include "support/fake_driver_data.h"
+#include "support/fixture_settings.h"
+#include "support/test_os_factory.h"
 #include "tests/support/fake_feature_store.h"
 #include "tests/support/host_fixture.h"
-#include "tests/support/test_os_factory.h"
 
 namespace import_test {
 
-inline GValueAttribute* Value(std::uint32_t key, std::uint16_t value) {
-  return new GValueAttribute(value, key);
-}
-inline GStringAttribute* Text(std::uint32_t key, const char* text) {
-  return new GStringAttribute(text, key);
-}
-inline GAttributeComposite* Group(std::uint32_t key, std::initializer_list<GAttribute*> children) {
-  auto* group = new GAttributeComposite(key);
-  for (GAttribute* child : children)
-    group->AddChild(child);
-  return group;
-}
+using support::Group;
+using support::Text;
+using support::Value;
 
 // The 16-bit value of the value attribute `key` under `in` (found depth
 // first), or -1 when there is none.

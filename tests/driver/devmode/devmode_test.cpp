@@ -1,4 +1,4 @@
-// The device-mode record on P1's context (tests/support/printer_fixture.md,
+// The device-mode record on P1's context (support/fixture_printer.md,
 // with nine spooler forms): the stored forms derived by hand, the older
 // forms, acceptance and export, the field mapping both ways, the checks,
 // the quality tables, the paper-change reset, and damage.
@@ -578,7 +578,7 @@ TEST_F(DevMode, ANewPaperResetsItsDependentsFirst) {
   }
 }
 
-TEST_F(DevMode, DamagedRecordsEndCleanly) {
+TEST_F(DevMode, DamagedRecordsNeverCrash) {
   auto settings = Stored();
   const Bytes good = RecordOf(*settings);
   const Bytes flat = Inflate(good.data() + kDmData, LoadU16(good.data(), kDmDataLength));

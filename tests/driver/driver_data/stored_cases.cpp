@@ -16,9 +16,9 @@
 #include "output/core/printer_data_store.h"
 #include "persist/persistent_composite.h"
 #include "persist/resource_mapping.h"
+#include "support/settings_tree.h"
 #include "tests/config/fonts/font_files.h"
 #include "tests/driver/driver_data/driver_data_testing.h"
-#include "tests/support/settings_tree.h"
 
 namespace {
 
@@ -170,7 +170,7 @@ TEST_F(DriverDataStored, ALargeQuicksetPoolUpgradesOntoTheTemplate) {
     set->AddChild(new GValueAttribute(3, 258));
     pool.AddChild(set);
   }
-  ASSERT_GT(testing_support::EncodeFlat(&pool, kFlatLongNumbers).bytes.size(), 4096u);
+  ASSERT_GT(support::EncodeFlat(&pool, kFlatLongNumbers).bytes.size(), 4096u);
   ASSERT_NE(Os().StoreNamedObject(data, RWCString("QuicksetPool"), &pool), 0);
   EXPECT_NE(data->UpgradeNamedObject(RWCString("QuicksetPool")), 0);
 
@@ -246,7 +246,7 @@ TEST_F(DriverDataStored, BinAndTrayMapsAreStoredForTheInstalledOptions) {
 // Objects of another class under the keys the driver data reads count as
 // missing.
 TEST_F(DriverDataStored, WrongClassesCountAsMissing) {
-  std::unique_ptr<MPersistentComposite> root(testing_support::BuildFixtureDataFile());
+  std::unique_ptr<MPersistentComposite> root(support::BuildFixtureDataFile());
   for (std::uint32_t key : {kPaperSizeMappingKey, kOSTrayMapKey, kResourceMappingsKey}) {
     delete root->RemoveByKey(key);
     root->AddChild(new GAttributeComposite(key));

@@ -1,6 +1,6 @@
 // The walks over trays, media and resource names, and the size queries,
 // on the printer fixture (its media, trays and mappings are listed in
-// tests/support/printer_fixture.md).
+// support/fixture_printer.md).
 #include <string>
 #include <vector>
 

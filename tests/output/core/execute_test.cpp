@@ -182,7 +182,7 @@ TEST(Execute, HandlersThatRemoveChildrenNeverOverrun) {
 
 // The device part is the attribute part; the class is not registered, so
 // the round trip registers it for the while.
-TEST(Peripheral, RoundTripsAsAnAttribute) {
+TEST(PeripheralAsAttribute, RoundTrips) {
   const RWClassRegistration classes[] = {{&RWCreate<GPeripheral>, kGPeripheralId, "GPeripheral"}};
   RWRegisterClasses(classes);
   GPeripheral device(198);

@@ -14,9 +14,9 @@
 #include "foundation/rw/registration.h"
 #include "output/commands/job_commands.h"
 #include "output/generator/generator_class.h"
+#include "support/test_os_factory.h"
 #include "tests/output/stored_forms.h"
 #include "tests/support/memory_port.h"
-#include "tests/support/test_os_factory.h"
 
 namespace {
 

@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace {
 
+using support::Row;
 using testing_support::DrainRows;
-using testing_support::Row;
 
 // A bitmap owning its pixels: byte i of row y is `byte(i, y)`.
 template <class Byte>
@@ -210,7 +210,7 @@ TEST(RasterSourceBuilder, DrawsAScaledDitheredClippedImageEndToEnd) {
     std::uint8_t repeat = 1, delivered = 1;
     chain->GetRow(block.data(), index, length, repeat, delivered);
     ASSERT_LE(length, block.size());
-    ASSERT_TRUE(testing_support::DecodeAdaptive(block.data(), length, 0, seed, got));
+    ASSERT_TRUE(support::DecodeAdaptive(block.data(), length, 0, seed, got));
   }
   EXPECT_EQ(got, want);
 }

@@ -25,9 +25,9 @@ namespace {
 
 using output_testing::ExpectStoredForm;
 using output_testing::RestoreHex;
+using support::Row;
 using testing_support::DrainRows;
 using testing_support::Hex;
-using testing_support::Row;
 using testing_support::Unhex;
 
 // Spaced tokens of up to two characters, with repeats ("FF*3": FF FF FF).

@@ -9,7 +9,7 @@
 
 #include "foundation/rw/memorystream.h"
 #include "persist/codec/bit_stream.h"
-#include "tests/support/settings_sample.h"
+#include "support/settings_sample.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -194,7 +194,7 @@ TEST(LZWCompressor, MalformedInputsFail) {
 }
 
 TEST(LZWCompressor, TruncationAndByteFlipsEndCleanly) {
-  std::string sample = testing_support::SettingsSample();
+  std::string sample = support::SettingsSample();
   std::string packed = Pack(sample);
   int result = 0;
   for (std::size_t n = 0; n < packed.size(); ++n) {

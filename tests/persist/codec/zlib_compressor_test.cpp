@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "foundation/rw/memorystream.h"
-#include "tests/support/settings_sample.h"
+#include "support/settings_sample.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ std::string ExpandInto(const std::string& input, std::size_t room, int& result,
 TEST(ZlibCompressor, SettingsSampleFitsThePrivatePartAndComesBack) {
   // The device mode keeps at most 902 compressed bytes and expands into a
   // 4096-byte block.
-  std::string sample = testing_support::SettingsSample();
+  std::string sample = support::SettingsSample();
   ASSERT_GT(sample.size(), 2000u);  // some 400 attributes
   ASSERT_LT(sample.size(), 4096u);
   char packed[902];
@@ -62,7 +62,7 @@ TEST(ZlibCompressor, SettingsSampleFitsThePrivatePartAndComesBack) {
 }
 
 TEST(ZlibCompressor, CompressFailuresWriteNothing) {
-  std::string sample = testing_support::SettingsSample();
+  std::string sample = support::SettingsSample();
   std::string random_bytes(1000, '\0');
   std::mt19937 random(3);
   for (char& c : random_bytes)
@@ -98,7 +98,7 @@ TEST(ZlibCompressor, CompressFailuresWriteNothing) {
 TEST(ZlibCompressor, ExpandResultsAtTheLimitsAndOnBadData) {
   std::string at_limit(GZlibCompressor::kExpansionLimit, 'x');
   std::string over_limit(GZlibCompressor::kExpansionLimit + 1, 'x');
-  std::string sample = Deflate(testing_support::SettingsSample());
+  std::string sample = Deflate(support::SettingsSample());
   std::string damaged = sample;
   damaged[damaged.size() / 2] ^= 0x55;
   struct Case {
@@ -136,7 +136,7 @@ TEST(ZlibCompressor, ExpandResultsAtTheLimitsAndOnBadData) {
 }
 
 TEST(ZlibCompressor, GrowingStreamsTakeTheWholeResult) {
-  std::string sample = testing_support::SettingsSample();
+  std::string sample = support::SettingsSample();
   std::istringstream in(sample);
   std::ostringstream packed;
   ASSERT_EQ(GZlibCompressor().Compress(in, packed), 1);
@@ -147,7 +147,7 @@ TEST(ZlibCompressor, GrowingStreamsTakeTheWholeResult) {
 }
 
 TEST(ZlibCompressor, SeededByteFlipsEndCleanly) {
-  std::string packed = Deflate(testing_support::SettingsSample());
+  std::string packed = Deflate(support::SettingsSample());
   std::mt19937 random(11);
   for (int round = 0; round < 2000; ++round) {
     std::string damaged = packed;

@@ -15,9 +15,9 @@
 #include "output/core/peripheral.h"
 #include "output/core/result_commands.h"
 #include "platform/host/files.h"
+#include "support/test_render_services.h"
 #include "tests/persist/media.h"
 #include "tests/persist/ondisk/store_testing.h"
-#include "tests/support/test_render_services.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -13,8 +13,8 @@
 namespace {
 
 using namespace platform;
+using support::UiDialog;
 using testing_support::heard;
-using testing_support::UiDialog;
 using Lines = std::vector<std::string>;
 
 // Public members: the table's steps reach them.

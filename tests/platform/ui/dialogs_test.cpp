@@ -10,8 +10,8 @@
 namespace {
 
 using namespace platform;
+using support::UiDialog;
 using testing_support::heard;
-using testing_support::UiDialog;
 using Lines = std::vector<std::string>;
 
 class Dialogs : public testing_support::ModuleFixture {

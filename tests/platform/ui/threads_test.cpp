@@ -13,7 +13,7 @@
 namespace {
 
 using namespace platform;
-using testing_support::UiDialog;
+using support::UiDialog;
 
 using UiThreads = testing_support::ModuleFixture;
 

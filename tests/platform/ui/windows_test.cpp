@@ -66,7 +66,7 @@ TEST_F(Windows, TheAgentsWindowIsFoundByClassAndAnswersItsMessage) {
   // A dialog's control of a registered class is made with WM_CREATE.
   HWND dialog = CreateDialogParamW(module_, MakeIntResourceW(600), nullptr, nullptr, 0);
   EXPECT_EQ(heard.Take(), Lines{"create 0"});
-  EXPECT_EQ(testing_support::UiDialog(dialog).Text(601), u"custom");
+  EXPECT_EQ(support::UiDialog(dialog).Text(601), u"custom");
   DestroyWindow(dialog);
 
   WndClassW again;

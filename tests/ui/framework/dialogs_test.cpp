@@ -9,7 +9,7 @@
 #include "platform/message_box.h"
 #include "platform/ui/help.h"
 #include "platform/ui/messages.h"
-#include "tests/support/test_os_factory.h"
+#include "support/test_os_factory.h"
 #include "tests/support/ui_driver.h"
 #include "tests/ui/framework/framework_testing.h"
 #include "ui/framework/combo_box_helper.h"
@@ -24,7 +24,7 @@ platform::ModuleResources FrameworkResources();
 
 using namespace framework_testing;
 using namespace platform;
-using testing_support::UiDialog;
+using support::UiDialog;
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
+#include "driver/ui_plugin_records.h"
 #include "output/core/peripheral_composite.h"
 #include "persist/counted_ptr.h"
 #include "tests/support/printer_fixture.h"
 #include "ui/framework/feature.h"
-#include "driver/ui_plugin_records.h"
 #include "ui/framework/ui_context.h"
 
 namespace framework_testing {
@@ -28,8 +28,8 @@ inline constexpr std::uint32_t kFormToTray = 510;
 inline constexpr std::uint32_t kFlag = 0x40000010;
 
 struct Sheet {
-  GCountedPtr settings{testing_support::BuildFixtureDefaults()};
-  GCountedPtr configuration{testing_support::BuildFixtureConfiguration()};
+  GCountedPtr settings{support::BuildFixtureDefaults()};
+  GCountedPtr configuration{support::BuildFixtureConfiguration()};
   GUIData host;
   std::unique_ptr<GUIContext> context;
 

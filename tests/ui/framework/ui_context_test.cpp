@@ -284,7 +284,7 @@ TEST_F(DriverDataTest, WhatTheContextTakesFromTheDriverData) {
 
 // Random trees under the keys the framework reads, of every class it may
 // meet there, read and written through every road; nothing may crash.
-TEST(BadInputTest, RandomTreesOfWrongClasses) {
+TEST(BadInputTest, RandomTreesOfWrongClassesNeverCrash) {
   const std::uint32_t keys[] = {kUIObjectsKey,   kLockListKey,      kUserMediaTypesKey,
                                 kFormToTray,     kPaperHandlingKey, kMediaListKey,
                                 kCustomSizesKey, kOrientation,      kFlag};
@@ -324,7 +324,7 @@ TEST(BadInputTest, RandomTreesOfWrongClasses) {
       settings.Get()->AddChild(make(0, 0));
       job.Get()->AddChild(make(0, 0));
     }
-    GCountedPtr configuration(testing_support::BuildFixtureConfiguration());
+    GCountedPtr configuration(support::BuildFixtureConfiguration());
     GUIData host;
     host.settings = static_cast<GAttributeComposite*>(settings.Get());
     host.configuration = configuration.Get();

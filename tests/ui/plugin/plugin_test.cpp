@@ -16,9 +16,9 @@
 #include "platform/host/spooler.h"
 #include "platform/host/threads.h"
 #include "resources/resource_library.h"
-#include "tests/support/printer_fixture.h"
+#include "support/fixture_printer.h"
 #include "tests/support/sheet_driver.h"
-#include "tests/ui/plugin/plugin_fixture.h"
+#include "tests/ui/pages/plugin_fixture.h"
 #include "ui/framework/installed_options_copy.h"
 #include "ui/framework/property_page.h"
 #include "ui/framework/resource_library.h"
@@ -29,6 +29,7 @@
 
 using namespace platform;
 using namespace std::string_literals;
+using namespace support;
 using namespace testing_support;
 
 namespace {

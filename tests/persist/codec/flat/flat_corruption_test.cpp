@@ -12,8 +12,8 @@
 #include "output/core/state.h"
 #include "persist/persistent_association.h"
 #include "persist/resource_mapping.h"
-#include "tests/support/fake_driver_data.h"
-#include "tests/support/settings_tree.h"
+#include "support/fake_driver_data.h"
+#include "support/settings_tree.h"
 #include "tests/support/test_collectable.h"
 #include "tests/support/test_support.h"
 
@@ -25,8 +25,8 @@ extern "C" const char* __asan_default_options() {
 
 namespace {
 
-using testing_support::DecodeFlat;
-using testing_support::EncodeFlat;
+using support::DecodeFlat;
+using support::EncodeFlat;
 using testing_support::Unhex;
 
 const std::string kMarker(20, 's');
@@ -46,8 +46,8 @@ Sample MakeSample(MPersistentObject* tree, std::uint16_t mode) {
   Sample sample;
   sample.tree = Owned(tree);
   if (auto* composite = dynamic_cast<GAttributeComposite*>(tree)) {
-    testing_support::UseAsDefaults(*sample.printer,
-                                   static_cast<GAttributeComposite*>(composite->DeepCopy()));
+    support::UseAsDefaults(*sample.printer,
+                           static_cast<GAttributeComposite*>(composite->DeepCopy()));
   }
   sample.bytes = EncodeFlat(tree, mode).bytes;
   return sample;
@@ -56,7 +56,7 @@ Sample MakeSample(MPersistentObject* tree, std::uint16_t mode) {
 TEST(FlatCorruption, EveryTruncationKeepsWhatWasReadAndFillsInThePattern) {
   for (std::uint16_t mode : {kFlatShortNumbers, kFlatLongNumbers}) {
     SCOPED_TRACE(mode);
-    Sample sample = MakeSample(testing_support::BuildSettingsTree(362, 4), mode);
+    Sample sample = MakeSample(support::BuildSettingsTree(362, 4), mode);
     // Marker, type byte, V, K and L.
     const std::size_t header = 20 + 1 + (mode == kFlatShortNumbers ? 6 : 10);
     GFlatSettingsCodec codec;
@@ -75,8 +75,8 @@ TEST(FlatCorruption, EveryTruncationKeepsWhatWasReadAndFillsInThePattern) {
   }
   // The lists keep the members read before the cut.
   for (MPersistentObject* list :
-       {static_cast<MPersistentObject*>(testing_support::BuildMappingList(1005, 6)),
-        static_cast<MPersistentObject*>(testing_support::BuildAssociationList(8))}) {
+       {static_cast<MPersistentObject*>(support::BuildMappingList(1005, 6)),
+        static_cast<MPersistentObject*>(support::BuildAssociationList(8))}) {
     Sample sample = MakeSample(list, kFlatLongNumbers);
     GFlatSettingsCodec codec;
     std::uint32_t last = 0;
@@ -92,10 +92,10 @@ TEST(FlatCorruption, EveryTruncationKeepsWhatWasReadAndFillsInThePattern) {
 
 TEST(FlatCorruption, SeededRandomDamage) {
   Sample samples[] = {
-      MakeSample(testing_support::BuildSettingsTree(362, 2), kFlatShortNumbers),
-      MakeSample(testing_support::BuildSettingsTree(362, 2), kFlatLongNumbers),
-      MakeSample(testing_support::BuildMappingList(1005, 4), kFlatLongNumbers),
-      MakeSample(testing_support::BuildAssociationList(8), kFlatShortNumbers),
+      MakeSample(support::BuildSettingsTree(362, 2), kFlatShortNumbers),
+      MakeSample(support::BuildSettingsTree(362, 2), kFlatLongNumbers),
+      MakeSample(support::BuildMappingList(1005, 4), kFlatLongNumbers),
+      MakeSample(support::BuildAssociationList(8), kFlatShortNumbers),
   };
   GFlatSettingsCodec codecs[2];
   std::mt19937 random(20240521);
@@ -126,7 +126,7 @@ TEST(FlatCorruption, CraftedLengthsAndClassIds) {
   auto* document = new GAttributeComposite(362);
   document->AddChild(new GValueAttribute(1, 253));
   document->AddChild(state);
-  testing_support::UseAsDefaults(printer, document);
+  support::UseAsDefaults(printer, document);
   TestItemRegistration items;
 
   struct Case {
@@ -205,7 +205,7 @@ TEST(FlatCorruption, NestingIsBoundedByThePattern) {
   // looked up under the first's pattern, which has no 362, and skipped
   // whole by its length; the rest of the record is never walked.
   FakeDriverData printer;
-  testing_support::UseAsDefaults(printer, new GAttributeComposite(362));
+  support::UseAsDefaults(printer, new GAttributeComposite(362));
   std::string record = kMarker;
   for (int i = 0; i < 20000; ++i)
     record += Unhex("01 01 00 6A 01 FF FF");

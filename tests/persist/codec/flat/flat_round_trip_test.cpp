@@ -17,13 +17,13 @@
 #include "persist/persistent_association.h"
 #include "persist/resource_mapping.h"
 #include "persist/selection_string.h"
-#include "tests/support/fake_driver_data.h"
-#include "tests/support/settings_tree.h"
+#include "support/fake_driver_data.h"
+#include "support/settings_tree.h"
 
 namespace {
 
-using testing_support::DecodeFlat;
-using testing_support::EncodeFlat;
+using support::DecodeFlat;
+using support::EncodeFlat;
 
 constexpr int kGroups = 12;
 // The device mode's work block, into which its data area is expanded.
@@ -38,16 +38,15 @@ std::unique_ptr<MPersistentObject> Owned(MPersistentObject* object) {
 std::unique_ptr<MPersistentObject> RoundTrip(MPersistentObject* tree, std::uint16_t mode) {
   FakeDriverData printer;
   if (auto* composite = dynamic_cast<GAttributeComposite*>(tree))
-    testing_support::UseAsDefaults(printer,
-                                   static_cast<GAttributeComposite*>(composite->DeepCopy()));
-  testing_support::Encoded encoded = EncodeFlat(tree, mode);
+    support::UseAsDefaults(printer, static_cast<GAttributeComposite*>(composite->DeepCopy()));
+  support::Encoded encoded = EncodeFlat(tree, mode);
   EXPECT_EQ(encoded.result, 1);
   GFlatSettingsCodec codec;
   return Owned(DecodeFlat(codec, encoded.bytes, &printer, mode));
 }
 
 TEST(FlatRoundTrip, ASettingsTreeWithEveryNodeTypeInBothModes) {
-  auto tree = Owned(testing_support::BuildSettingsTree(362, kGroups));
+  auto tree = Owned(support::BuildSettingsTree(362, kGroups));
   ASSERT_GE(tree->NodeCount(), 300u);
   for (std::uint16_t mode : {kFlatShortNumbers, kFlatLongNumbers}) {
     SCOPED_TRACE(mode);
@@ -64,10 +63,10 @@ TEST(FlatRoundTrip, ThroughTheDeviceModesZlibStep) {
   // block's zeros after the record unread). This tree packs to some 1.2 kB,
   // more than a device mode's 902-byte data area holds: the compressor is
   // given room enough.
-  auto tree = Owned(testing_support::BuildSettingsTree(362, kGroups));
+  auto tree = Owned(support::BuildSettingsTree(362, kGroups));
   FakeDriverData printer;
-  testing_support::UseAsDefaults(printer, static_cast<GAttributeComposite*>(tree->DeepCopy()));
-  testing_support::Encoded encoded = EncodeFlat(tree.get(), kFlatShortNumbers, kBlock);
+  support::UseAsDefaults(printer, static_cast<GAttributeComposite*>(tree->DeepCopy()));
+  support::Encoded encoded = EncodeFlat(tree.get(), kFlatShortNumbers, kBlock);
   ASSERT_EQ(encoded.result, 1);
   ASSERT_LT(encoded.bytes.size(), kBlock);
 
@@ -95,9 +94,9 @@ TEST(FlatRoundTrip, TopLevelLists) {
     MPersistentObject* list;
   };
   const Case cases[] = {
-      {"associations of every value kind", testing_support::BuildAssociationList(8)},
-      {"resource mappings", testing_support::BuildMappingList(1005, 40)},
-      {"font lists", testing_support::BuildFontLists(4)},
+      {"associations of every value kind", support::BuildAssociationList(8)},
+      {"resource mappings", support::BuildMappingList(1005, 40)},
+      {"font lists", support::BuildFontLists(4)},
   };
   for (const Case& c : cases) {
     auto list = Owned(c.list);

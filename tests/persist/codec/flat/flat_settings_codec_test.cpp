@@ -26,15 +26,15 @@
 #include "persist/persistent_association.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
-#include "tests/support/fake_driver_data.h"
+#include "support/fake_driver_data.h"
+#include "support/settings_tree.h"
 #include "tests/support/graph.h"
-#include "tests/support/settings_tree.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-using testing_support::DecodeFlat;
-using testing_support::EncodeFlat;
+using support::DecodeFlat;
+using support::EncodeFlat;
 using testing_support::Hex;
 using testing_support::Unhex;
 
@@ -85,7 +85,7 @@ std::string Describe(const MPersistentObject* object) {
 // Encodes `tree` (owned) and answers the bytes after the marker.
 std::string Written(MPersistentObject* tree, std::uint16_t mode) {
   auto owned = Owned(tree);
-  testing_support::Encoded encoded = EncodeFlat(tree, mode);
+  support::Encoded encoded = EncodeFlat(tree, mode);
   EXPECT_EQ(encoded.result, 1);
   EXPECT_EQ(encoded.bytes.substr(0, 20), kMarker);
   return encoded.bytes.substr(20);
@@ -238,8 +238,7 @@ TEST(FlatRecordGolden, WholeRecords) {
     FakeDriverData printer;
     auto original = Owned(c.make());
     if (auto* composite = dynamic_cast<GAttributeComposite*>(original.get()))
-      testing_support::UseAsDefaults(printer,
-                                     static_cast<GAttributeComposite*>(composite->DeepCopy()));
+      support::UseAsDefaults(printer, static_cast<GAttributeComposite*>(composite->DeepCopy()));
     GFlatSettingsCodec codec;
     auto decoded = Owned(DecodeFlat(codec, kMarker + expected, &printer, c.mode));
     ASSERT_NE(decoded, nullptr);
@@ -251,7 +250,7 @@ TEST(FlatRecordGolden, FontListsAreObjectGraphsInATypeTwelveNode) {
   // 0C, V, K 414 = 0x19E, L = 2 + (0E, V 3, the list's object form) + 2;
   // the list (key 416, serial numbers cleared) in the object-graph form of
   // the binary encoding, no key of its own in the record.
-  auto lists = Owned(testing_support::BuildFontLists(1));
+  auto lists = Owned(support::BuildFontLists(1));
   lists->ClearSerialNumbers();
   const auto* list = static_cast<GDeviceFontListComposite&>(*lists).FindByKey(416);
   const std::string object =
@@ -265,7 +264,7 @@ TEST(FlatRecordGolden, FontListsAreObjectGraphsInATypeTwelveNode) {
     expected += static_cast<char>(length & 0xFF);
     expected += static_cast<char>(length >> 8);
     expected += node + '\0';
-    testing_support::Encoded encoded = EncodeFlat(lists.get(), mode);
+    support::Encoded encoded = EncodeFlat(lists.get(), mode);
     EXPECT_EQ(encoded.result, 1);
     EXPECT_EQ(Hex(encoded.bytes.substr(20)), Hex(expected));
   }
@@ -302,7 +301,7 @@ TEST(FlatRecordGolden, AKeyCutTo16BitsReadsBackZeroExtended) {
   // 6F 18 00: value 1 under key 0x40000018 in mode 0; a pattern that
   // expects key 24 takes it.
   FakeDriverData printer;
-  testing_support::UseAsDefaults(printer, Composite(5, {Value(0, 24)}));
+  support::UseAsDefaults(printer, Composite(5, {Value(0, 24)}));
   GFlatSettingsCodec codec;
   auto decoded =
       Owned(DecodeFlat(codec, kMarker + Unhex("01 01 00 05 00 07 00 6F 18 00 00"), &printer, 0));
@@ -343,7 +342,7 @@ class FlatRecordTemplate : public testing::Test {
   // Encodes `record` (owned) in `mode` and decodes it with the fixture's
   // codec; "null" when Decode answers null.
   std::string RoundTrip(MPersistentObject* record, std::uint16_t mode) {
-    testing_support::Encoded encoded = EncodeFlat(Owned(record).get(), mode);
+    support::Encoded encoded = EncodeFlat(Owned(record).get(), mode);
     return Decoded(encoded.bytes, mode);
   }
   std::string Decoded(const std::string& bytes, std::uint16_t mode) {
@@ -587,18 +586,18 @@ TEST(FlatRecordWriter, FailuresCloseEveryOpenNode) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    testing_support::Encoded encoded = EncodeFlat(Owned(c.tree).get(), 0);
+    support::Encoded encoded = EncodeFlat(Owned(c.tree).get(), 0);
     EXPECT_EQ(encoded.result, 0);
     EXPECT_TRUE(encoded.stream_good);
     EXPECT_EQ(Hex(encoded.bytes.substr(20)), Hex(Unhex(c.bytes)));
   }
   // The longest string that fits a composite of its own: L FF FF, count
   // 65526 = F6 FF; one more character fails the stream through L.
-  testing_support::Encoded longest =
+  support::Encoded longest =
       EncodeFlat(Owned(Composite(5, {new GStringAttribute(RWCString('x', 65525), 1)})).get(), 0);
   EXPECT_EQ(longest.result, 1);
   EXPECT_EQ(Hex(longest.bytes.substr(20, 12)), "01 01 00 05 00 FF FF 07 01 00 F6 FF");
-  testing_support::Encoded longer =
+  support::Encoded longer =
       EncodeFlat(Owned(Composite(5, {new GStringAttribute(RWCString('x', 65526), 1)})).get(), 0);
   EXPECT_EQ(longer.result, 0);
   EXPECT_FALSE(longer.stream_good);
@@ -607,11 +606,11 @@ TEST(FlatRecordWriter, FailuresCloseEveryOpenNode) {
   auto* big = new GAttributeComposite(5);
   for (std::uint32_t key = 1; key <= 3; ++key)
     big->AddChild(new GStringAttribute(RWCString('y', 30000), key));
-  testing_support::Encoded too_long = EncodeFlat(Owned(big).get(), 0);
+  support::Encoded too_long = EncodeFlat(Owned(big).get(), 0);
   EXPECT_EQ(too_long.result, 0);
   EXPECT_FALSE(too_long.stream_good);
   // A block too small.
-  testing_support::Encoded small = EncodeFlat(Owned(Composite(5, {Value(1, 1)})).get(), 0, 24);
+  support::Encoded small = EncodeFlat(Owned(Composite(5, {Value(1, 1)})).get(), 0, 24);
   EXPECT_EQ(small.result, 0);
   EXPECT_FALSE(small.stream_good);
 }

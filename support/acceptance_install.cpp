@@ -1,0 +1,193 @@
+#include "support/acceptance_install.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "driver/driver_data_imp.h"
+#include "driver/entry_points.h"
+#include "driver/library_entry.h"
+#include "driver/model_lookup.h"
+#include "driver/module_keep_alive.h"
+#include "driver/property_sheet_hook.h"
+#include "lang/joblang_zdl5/load.h"
+#include "output/core/peripheral.h"
+#include "persist/persistent_composite.h"
+#include "platform/host/clock.h"
+#include "platform/host/files.h"
+#include "platform/host/spooler.h"
+#include "platform/host/system.h"
+#include "platform/host/threads.h"
+#include "resources/resource_library.h"
+#include "support/fixture_printer.h"
+#include "ui/plugin/ui_plugin.h"
+
+namespace support {
+namespace {
+
+using DllMainEntry = platform::BOOL(platform::HMODULE, platform::DWORD, void*);
+using PrinterEventEntry = platform::BOOL(const char16_t*, int, platform::DWORD, platform::LPARAM);
+
+constexpr int kPrinterEventInitialize = 3;
+// The initialise event's pause before it reads the settings back.
+constexpr platform::DWORD kInitialisePause = 3000;
+
+// P1's file: the fixture's with a duplex unit and the two plug-ins.
+std::unique_ptr<MPersistentComposite> AcceptanceDataFile() {
+  std::unique_ptr<MPersistentComposite> root(BuildFixtureDataFile());
+  auto* printer = FindOfClass<GPeripheral>(root->FindByKey(353), kPrinterObjectKey);
+  if (!printer) return nullptr;
+  GAttributeComposite* defaults = FindComposite(printer->GetConfiguration(), 359);
+  if (!defaults || !SetValueIfPresent(FindComposite(defaults, 365), 308, 1)) return nullptr;
+  auto* names = new GAttributeComposite(kPluginNamesKey);
+  names->AddChild(new GStringAttribute("UI.DLL", 0));
+  names->AddChild(new GStringAttribute("GExtensionUIManager", 1));
+  defaults->AddChild(names);
+  return root;
+}
+
+// The library's exports, as its symbol list names them.
+bool ExportDriverEntryPoints() {
+  const std::pair<const char*, platform::FARPROC> entries[] = {
+      {"DllMain", reinterpret_cast<platform::FARPROC>(&DllMain)},
+      {"DrvDeviceCapabilities", reinterpret_cast<platform::FARPROC>(&DrvDeviceCapabilities)},
+      {"DrvDocumentProperties", reinterpret_cast<platform::FARPROC>(&DrvDocumentProperties)},
+      {"DrvDocumentPropertySheets",
+       reinterpret_cast<platform::FARPROC>(&DrvDocumentPropertySheets)},
+      {"DrvAdvancedDocumentProperties",
+       reinterpret_cast<platform::FARPROC>(&DrvAdvancedDocumentProperties)},
+      {"DrvConvertDevMode", reinterpret_cast<platform::FARPROC>(&DrvConvertDevMode)},
+      {"DrvDevicePropertySheets", reinterpret_cast<platform::FARPROC>(&DrvDevicePropertySheets)},
+      {"PrinterProperties", reinterpret_cast<platform::FARPROC>(&PrinterProperties)},
+      {"DevQueryPrintEx", reinterpret_cast<platform::FARPROC>(&DevQueryPrintEx)},
+      {"DrvUpgradePrinter", reinterpret_cast<platform::FARPROC>(&DrvUpgradePrinter)},
+      {"DrvPrinterEvent", reinterpret_cast<platform::FARPROC>(&DrvPrinterEvent)},
+      {"DrvDocumentEvent", reinterpret_cast<platform::FARPROC>(&DrvDocumentEvent)},
+      {"KVDrv_RegisterExtension", reinterpret_cast<platform::FARPROC>(&KVDrv_RegisterExtension)}};
+  for (const auto& [name, function] : entries) {
+    if (!platform::AddModuleExport(platform::kDefaultOwnModulePath, name, function)) return false;
+  }
+  return ExportPluginEntryPoints(platform::kDefaultOwnModulePath);
+}
+
+}  // namespace
+
+// Each step of the set-up answers what failed, or nothing.
+#define ACCEPTANCE_STEP(condition, what) \
+  do {                                   \
+    if (!(condition)) return what;       \
+  } while (false)
+
+std::string AcceptanceInstall::Initialise(const char16_t* printer) {
+  // The spooler sends the initialise event on a thread of its own; the
+  // event's pause passes on the manual clock.
+  struct Call {
+    PrinterEventEntry* event;
+    const char16_t* printer;
+    platform::BOOL result;
+  } call{Entry<PrinterEventEntry>("DrvPrinterEvent"), printer, 0};
+  ACCEPTANCE_STEP(call.event, "DrvPrinterEvent");
+  auto run = [](void* data) -> platform::DWORD {
+    auto* call = static_cast<Call*>(data);
+    call->result = call->event(call->printer, kPrinterEventInitialize, 0, 0);
+    return 0;
+  };
+  platform::HANDLE thread = platform::CreateThread(nullptr, 0, run, &call, 0, nullptr);
+  ACCEPTANCE_STEP(thread, "the spooler's thread");
+  const bool idle = platform::AwaitThreadsIdle();
+  platform::AdvanceWaitClock(kInitialisePause);
+  platform::WaitForSingleObject(thread, platform::kInfinite);
+  platform::CloseHandle(thread);
+  ACCEPTANCE_STEP(idle, "the initialise event's wait");
+  initialised_ = initialised_ && call.result;
+  return {};
+}
+
+std::string AcceptanceInstall::Install(const std::string& folder, bool second_printer) {
+  JobLanguageLoad();
+  platform::UseManualWaitClock();
+  std::filesystem::create_directory(folder);
+  std::unique_ptr<MPersistentComposite> root = AcceptanceDataFile();
+  ACCEPTANCE_STEP(root, "P1's data file");
+  ACCEPTANCE_STEP(InstallFixturePrinter(folder, root.get()), "installing P1");
+  ACCEPTANCE_STEP(!second_printer || (platform::AddPrinter(kSecondPrinter) &&
+                                      platform::SetPrinterDriver(kSecondPrinter, kFixtureDriver,
+                                                                 kFixturePort, kFixtureDataFile)),
+                  "installing P2");
+  ACCEPTANCE_STEP(
+      platform::AddModule({kAcceptanceSupportFile, {}, {}}) &&
+          platform::AddModuleResources(kAcceptanceSupportFile, resources::ResourceLibrary()),
+      "the support file");
+  // The names of the operating-system trays' strings (mapping 84), as the
+  // bin pool names trays 1-4.
+  const std::pair<platform::UINT, const char16_t*> trays[] = {{10551, u"Tray 1"},
+                                                              {10552, u"Tray 2 500-Sheet"},
+                                                              {10553, u"Tray 3"},
+                                                              {10554, u"Manual Feed"}};
+  for (const auto& [id, name] : trays)
+    ACCEPTANCE_STEP(platform::AddModuleString(kAcceptanceSupportFile, id, name), "tray strings");
+  // The system's first nine forms (thousandths of a millimetre): mapping
+  // 191 takes 1, 3, 5 and 9 to Letter, Tabloid, Legal and A4.
+  const std::tuple<const char16_t*, platform::LONG, platform::LONG> forms[] = {
+      {u"Letter", 215900, 279400},    {u"Letter Small", 215900, 279400},
+      {u"Tabloid", 279400, 431800},   {u"Ledger", 431800, 279400},
+      {u"Legal", 215900, 355600},     {u"Statement", 139700, 215900},
+      {u"Executive", 184150, 266700}, {u"A3", 297000, 420000},
+      {u"A4", 210000, 297000}};
+  for (const auto& [name, width, height] : forms)
+    platform::AddServerForm(u"", 1, name, width, height);
+  ACCEPTANCE_STEP(platform::SetFixedClock({2026, 12, 6, 15, 30, 0}), "the clock");
+  platform::SetTimeZone({300, false, true});
+  ACCEPTANCE_STEP(ExportDriverEntryPoints(), "the exports");
+
+  library_ = platform::LoadLibraryW(platform::kDefaultOwnModulePath);
+  ACCEPTANCE_STEP(library_, "loading the library");
+  auto* attach = Entry<DllMainEntry>("DllMain");
+  ACCEPTANCE_STEP(attach && attach(library_, kDllProcessAttach, nullptr) == 1, "DllMain attach");
+
+  const char16_t* const names[] = {kFixturePrinter, kSecondPrinter};
+  const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
+  initialised_ = 1;
+  for (int i = 0; i < (second_printer ? 2 : 1); ++i) {
+    const std::string failed = Initialise(names[i]);
+    if (!failed.empty()) return failed;
+    ACCEPTANCE_STEP(platform::OpenPrinterW(names[i], &printers_[i], &all) == 1,
+                    "opening a printer");
+  }
+  return {};
+}
+
+std::string AcceptanceInstall::Uninstall() {
+  std::string failed;
+  for (platform::HANDLE& printer : printers_) {
+    if (printer) platform::ClosePrinter(printer);
+    printer = nullptr;
+  }
+  if (library_) {
+    auto* detach = Entry<DllMainEntry>("DllMain");
+    if (!detach || detach(library_, kDllProcessDetach, nullptr) != 1) failed = "DllMain detach";
+    // The keep-alive's watcher ends once its periods pass idle (a period
+    // at a time; an activity is marked first because the process's
+    // keep-alive outlives the detach here).
+    ModuleKeepAlive().MarkActivity();
+    for (int i = 0; i < 8 && platform::LiveThreadCount() != 0; ++i) {
+      if (!platform::AwaitThreadsIdle()) break;
+      platform::AdvanceWaitClock(GModuleKeepAlive::kDefaultPeriod);
+      ModuleKeepAlive().SetKeepLoaded(0);
+    }
+    if (!platform::AwaitThreadsIdle() || platform::LiveThreadCount() != 0)
+      failed = "the keep-alive's watcher";
+    if (platform::FreeLibrary(library_) != 1) failed = "FreeLibrary";
+    library_ = nullptr;
+  }
+  JobLanguageUnload();
+  return failed;
+}
+
+#undef ACCEPTANCE_STEP
+
+}  // namespace support

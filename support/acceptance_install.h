@@ -1,0 +1,71 @@
+// The printer of the acceptance tests and the demonstration, reached only
+// from the outside: the library is loaded through the platform loader and
+// attached by its DllMain; the fixture printer P1 (fixture_printer.h)
+// is installed in the stand-in spooler, which then sends the library the
+// initialise event; the clock reads 6 December 2026 15:30:00 and the
+// time-zone bias is 300 minutes. P1's file differs from the fixture's in
+// two keys only: 365's 308 (duplex unit) is 1, and the defaults name the
+// plug-ins (63) "UI.DLL" (this library) and "GExtensionUIManager".
+//
+// The library's entry points are exports of our own module's entry in the
+// module table ("C:\Drv\UI.DLL", in the driver directory), added by name;
+// callers reach them only through GetProcAddress. The support file
+// "KVQCF.DLL" holds the resource library.
+//
+// Asked for, a second printer "P2" of the same driver, port and data file
+// is installed, initialised and opened beside P1.
+//
+// Timed waits run on the manual wait clock. Uninstall detaches the
+// library and drains the keep-alive until no thread is left.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/host/modules.h"
+#include "platform/host/types.h"
+
+namespace support {
+
+// A device mode of P1: 220 public bytes and 952 of the driver's.
+inline constexpr std::size_t kAcceptanceRecordBytes = 1172;
+// The support file of the resources.
+inline constexpr char16_t kAcceptanceSupportFile[] = u"KVQCF.DLL";
+// The second printer.
+inline constexpr char16_t kSecondPrinter[] = u"P2";
+
+class AcceptanceInstall {
+ public:
+  // Installs P1 (and P2 with `second_printer`) with its host folder
+  // `folder` (made here), loads and attaches the library and opens the
+  // printers with every right. Answers what failed, empty when all went
+  // well. The host services are the caller's to reset before and after.
+  std::string Install(const std::string& folder, bool second_printer = false);
+  // Closes the printers, detaches and frees the library; answers what
+  // failed.
+  std::string Uninstall();
+
+  // The export `name` of the loaded library as a `Function` pointer, null
+  // when it is missing.
+  template <typename Function>
+  Function* Entry(const char* name) const {
+    return reinterpret_cast<Function*>(platform::GetProcAddress(library_, name));
+  }
+
+  platform::HMODULE Library() const { return library_; }
+  platform::HANDLE Printer() const { return printers_[0]; }
+  // P2, null unless asked for.
+  platform::HANDLE SecondPrinter() const { return printers_[1]; }
+  // What P1's (and P2's) initialise event answered.
+  platform::BOOL Initialised() const { return initialised_; }
+
+ private:
+  // Sends `printer` the initialise event as the spooler does.
+  std::string Initialise(const char16_t* printer);
+
+  platform::HMODULE library_ = nullptr;
+  platform::HANDLE printers_[2] = {};
+  platform::BOOL initialised_ = 0;
+};
+
+}  // namespace support

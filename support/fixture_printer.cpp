@@ -1,0 +1,230 @@
+#include "support/fixture_printer.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <utility>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "config/paper/custom_media_size.h"
+#include "config/paper/form_to_tray.h"
+#include "config/paper/media.h"
+#include "config/paper/media_pool.h"
+#include "config/paper/paper_handling_device.h"
+#include "driver/driver_data_imp.h"
+#include "driver/model_lookup.h"
+#include "foundation/rw/rwstore.h"
+#include "lang/joblang_zdl5/zdl5e.h"
+#include "output/core/peripheral_composite.h"
+#include "persist/configuration.h"
+#include "persist/persistent_association.h"
+#include "persist/persistent_composite.h"
+#include "persist/persistent_stream.h"
+#include "persist/resource_mapping.h"
+#include "platform/host/files.h"
+#include "platform/host/modules.h"
+#include "platform/host/registry.h"
+#include "platform/host/spooler.h"
+#include "support/fixture_settings.h"
+
+namespace support {
+namespace {
+
+// The builders, short.
+constexpr auto V = &Value;
+constexpr auto T = &Text;
+constexpr auto G = &Group;
+
+GRangeAttribute* R(std::uint32_t key, std::int16_t low, std::int16_t high, std::int16_t value) {
+  return new GRangeAttribute(low, high, 1, value, key);
+}
+
+// A medium at 600 by 600 dots per inch, orientation 0.
+GMedia* Medium(const char* name, std::uint16_t id, GSize16 paper, GSize16 printable, GSize16 origin,
+               std::uint32_t key = kMediumKey) {
+  return new GMedia(name, paper, printable, origin, 0, id, 600, 600, key, 0, "", "");
+}
+
+// Appends `children` to the direct child of `in` keyed `key` (to `in`
+// itself for key 0).
+void Grow(GAttributeComposite* in, std::uint32_t key, std::initializer_list<GAttribute*> children) {
+  auto* target = key ? dynamic_cast<GAttributeComposite*>(FindDirectChild(in, key)) : in;
+  for (GAttribute* child : children)
+    target->AddChild(child);
+}
+
+// The parts a quick set keeps: its name, watermark, target, paper, tray,
+// duplex and copies.
+GAttributeComposite* Quickset(std::uint32_t key) {
+  return G(key, {T(376, ""), G(379, {T(383, "None"), V(1112, 0)}),
+                 G(328, {V(218, 0), V(220, 0), V(589, 0)}), V(260, 1), V(258, 19), V(253, 0),
+                 V(291, 1)});
+}
+
+GAttributeComposite* PlaceholderList(std::uint32_t key) {
+  return G(key, {G(0, {V(995, 100)})});
+}
+
+GResourceMappingList* Mappings(std::uint32_t key,
+                               std::initializer_list<std::pair<std::uint16_t, std::int16_t>> pairs,
+                               std::uint32_t first_string) {
+  auto* list = new GResourceMappingList(key);
+  std::uint32_t string = first_string;
+  for (const auto& [system, second] : pairs)
+    list->AddMapping(new GResourceMapping(string++, system, second, 0));
+  return list;
+}
+
+// The gray tables of the render data (970): weights, addend and shift.
+GAttributeComposite* RenderSettings() {
+  return G(970, {G(972, {V(0, 77), V(0, 150), V(0, 29), V(0, 128), V(0, 8)}),
+                 G(971, {V(0, 1), V(0, 1), V(0, 1), V(0, 0), V(0, 2)})});
+}
+
+}  // namespace
+
+GMediaPool* BuildFixtureMediaList() {
+  auto* pool = new GMediaPool(kMediaListKey);
+  pool->AddChild(Medium("Letter", 1, {5100, 6600}, {4900, 6400}, {150, 100}));
+  pool->AddChild(Medium("Legal", 5, {5100, 8400}, {4900, 8200}, {100, 100}));
+  pool->AddChild(Medium("A4", 23, {4960, 7016}, {4760, 6816}, {100, 100}));
+  pool->AddChild(Medium("Tabloid", 3, {6600, 10200}, {6400, 10000}, {100, 100}));
+  pool->AddChild(Medium("Small Card", 50, {1200, 1800}, {1000, 1600}, {100, 100}));
+  pool->AddChild(
+      Medium("Largest Custom", kLargestCustomSizeId, {5100, 8400}, {4900, 8200}, {100, 100}));
+  pool->AddChild(
+      Medium("Smallest Custom", kSmallestCustomSizeId, {1800, 3000}, {1600, 2800}, {100, 100}));
+  pool->AddChild(
+      Medium("Upper Limit", kUpperSizeLimitId, {7200, 10800}, {7000, 10600}, {100, 100}));
+  pool->AddChild(Medium("Lower Limit", kLowerSizeLimitId, {1200, 1800}, {1000, 1600}, {100, 100}));
+  return pool;
+}
+
+GResourceMappingList* BuildFixturePaperSizeMapping() {
+  return Mappings(kPaperSizeMappingKey, {{1, 1}, {5, 5}, {9, 23}, {3, 3}}, 10101);
+}
+
+GResourceMappingList* BuildFixtureTrayMap() {
+  return Mappings(kOSTrayMapKey, {{257, 1}, {258, 2}, {259, 3}, {260, 4}}, 10551);
+}
+
+GResourceMappingList* BuildFixtureResourceMappings() {
+  return Mappings(kResourceMappingsKey, {{15, 15}}, 10615);
+}
+
+GAttributeComposite* BuildFixtureDefaults() {
+  // The acceptance test's settings model (362, 364, 365, 366, 328), grown.
+  GAttributeComposite* defaults = Model();
+  defaults->SetKey(359);
+  Grow(defaults, 362, {V(265, 0), V(1260, 2159), V(1261, 2794)});
+  Grow(defaults, 0, {G(329, {V(266, 0), V(267, 0), V(268, 0)})});
+  Grow(defaults, 365,
+       {V(918, 0), V(310, 0), V(239, 0), V(275, 0), V(451, 0), V(520, 0), V(197, 0), V(213, 0),
+        V(318, 0), V(441, 0), V(976, 0), new GFormToTrayDatabase(510)});
+  Grow(defaults, 366, {V(940, 0)});
+  auto* custom = new GCustomMediaSize(16385, RWCString("Custom A"), kHundredthInch, 400, 600, 0);
+  Grow(defaults, 0,
+       {G(kCustomSizesKey, {custom}),
+        G(kResourceNamesKey,
+          {T(0, "Envelope Feeder"), T(0, "Manual Envelope"), T(0, "Auto Select")}),
+        V(711, 0), V(1302, 1), G(368, {PlaceholderList(987)}), G(367, {PlaceholderList(997)}),
+        G(283, {}), G(kQuicksetPoolKey, {Quickset(0), Quickset(kQuicksetTemplateKey)})});
+  return defaults;
+}
+
+GAttributeComposite* BuildFixtureJobSettings() {
+  // The acceptance test's job settings (90, 326, 327, 369, 228, 295), the
+  // bin pool moved into the printer model 228, grown.
+  auto* job = G(198, {});
+  FillJobSettings(job);
+  Grow(job, kPrinterModelKey,
+       {static_cast<GAttribute*>(job->RemoveByKey(kPaperHandlingKey)), T(229, ""),
+        G(230, {T(0, "KV Test"), T(0, "KV Test Pro")}), V(313, 0), V(201, 64), R(202, 0, 1000, 64),
+        V(204, 0), V(226, 0), V(231, 0), V(441, 0), V(980, 0), V(1011, 0), V(1211, 0),
+        R(232, 1, 2, 1), R(233, 1, 5, 1), R(234, 1, 3, 1), R(236, 1, 2, 1), R(700, 1, 8, 1),
+        G(314, {})});
+  Grow(job, 0, {RenderSettings(), V(561, 0), V(562, 0), T(560, ""), G(188, {V(0, 1), V(0, 23)})});
+  auto* alternatives = new GMediaPool(kAlternativeMediaListKey);
+  alternatives->AddChild(Medium("Letter", 1, {5100, 6600}, {4800, 6400}, {150, 100}));
+  Grow(job, 0,
+       {BuildFixtureMediaList(), alternatives,
+        G(206, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 1200), V(324, 1200)})}),
+        G(1300, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 300), V(324, 300)})}),
+        Quickset(kQuicksetTemplateKey), T(401, "KVQCF.DLL"), T(374, "KVTEST.HLP"), T(445, ""),
+        V(958, 0), V(984, 1), G(kTrayOrderKey, {V(0, 4), V(0, 1), V(0, 2), V(0, 7), V(0, 3)}),
+        T(1132, "Courier PS"), V(1122, 1), V(911, 0), R(199, 1, 999, 1), R(203, 0, 2, 0),
+        G(205, {V(0, 0), V(0, 90), V(0, 180), V(0, 270)}), BuildFixtureDefaults()});
+  return job;
+}
+
+GPeripheralComposite* BuildFixtureConfiguration() {
+  auto* working = G(0, {G(246, {Medium("Letter", 1, {5100, 6600}, {4900, 6400}, {150, 100}, 259),
+                                V(260, 1), V(272, 1)}),
+                        G(256, {V(265, 0)})});
+  auto* printer_object = new GPeripheralComposite(
+      RWCString("KV Test"), working, BuildFixtureJobSettings(), kPrinterObjectKey, 0, 0, 0);
+  // Device 101's settings are a configuration, which holds its PDL tray map
+  // beside attributes.
+  auto* pdl_trays = new MAssociationList(85);
+  pdl_trays->AddChild(new MPersistentAssociation(V(0, 1), V(0, 4)));
+  auto* device = new GConfiguration(198);
+  device->AddChild(V(317, 0));
+  device->AddChild(pdl_trays);
+  printer_object->AddChild(new GZdl5e(RWCString("Device"), nullptr, device, 101, 0, 0, 0));
+  printer_object->AddChild(
+      new GPeripheralComposite(RWCString("Job Language"), nullptr, G(198, {}), 106, 0, 0, 0));
+  auto* configuration =
+      new GPeripheralComposite(RWCString("Configuration"), nullptr, G(198, {V(kCachedValueKey, 1)}),
+                               kDriverConfigurationKey, 0, 0, 0);
+  configuration->AddChild(printer_object);
+  return configuration;
+}
+
+MPersistentComposite* BuildFixtureDataFile() {
+  auto* root = new MPersistentComposite(1);
+  root->AddChild(BuildFixtureConfiguration());
+  root->AddChild(BuildFixturePaperSizeMapping());
+  root->AddChild(BuildFixtureTrayMap());
+  root->AddChild(BuildFixtureResourceMappings());
+  return root;
+}
+
+bool SaveDriverDataFile(const MPersistentObject& root, const std::string& host_path) {
+  GPersistentOutputStream stream(RWWString::FromMultiByte(host_path.c_str()),
+                                 GOSFactory::kBinaryEncoding);
+  if (!stream.VirtualStream() || !stream.VirtualStream()->Good()) return false;
+  WriteCollectablePointerToStream(*stream.VirtualStream(), &root);
+  stream.VirtualStream()->Flush();
+  return stream.VirtualStream()->Good();
+}
+
+bool InstallFixturePrinter(const std::string& host_folder, const MPersistentObject* root) {
+  if (!platform::MapPathPrefix(kFixtureDirectory, host_folder)) return false;
+  platform::SetHostProgramPath(kFixtureHostProgram);
+  const std::string path = host_folder + "/" + kFixtureDataFileName;
+  if (root) {
+    if (!SaveDriverDataFile(*root, path)) return false;
+  } else {
+    std::unique_ptr<MPersistentComposite> made(BuildFixtureDataFile());
+    if (!SaveDriverDataFile(*made, path)) return false;
+  }
+  return platform::AddPrinter(kFixturePrinter) &&
+         platform::SetPrinterDriver(kFixturePrinter, kFixtureDriver, kFixturePort,
+                                    kFixtureDataFile);
+}
+
+bool SetMachineText(const char16_t* path, const char16_t* name, const std::u16string& text) {
+  platform::HKEY key = nullptr;
+  if (platform::RegCreateKeyExW(platform::kHkeyLocalMachine, path, 0, nullptr, 0,
+                                platform::kKeyAllAccess, nullptr, &key, nullptr) != 0) {
+    return false;
+  }
+  const bool set = platform::RegSetValueExW(key, name, 0, platform::kRegSz,
+                                            reinterpret_cast<const platform::BYTE*>(text.c_str()),
+                                            platform::DWORD((text.size() + 1) * 2)) == 0;
+  platform::RegCloseKey(key);
+  return set;
+}
+
+}  // namespace support
