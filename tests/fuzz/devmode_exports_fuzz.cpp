@@ -113,10 +113,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   const std::string folder = std::filesystem::temp_directory_path() / "devmode_exports_fuzz";
   std::filesystem::create_directories(folder);
   new HostOSFactory;
-  std::unique_ptr<MPersistentComposite> root(testing_support::BuildFixtureDataFile());
+  std::unique_ptr<MPersistentComposite> root(support::BuildFixtureDataFile());
   auto* printer = FindOfClass<GPeripheral>(root->FindByKey(353), 76);
   SetValueIfPresent(FindComposite(FindComposite(printer->GetConfiguration(), 359), 366), 940, 1);
-  if (!testing_support::InstallFixturePrinter(folder, root.get())) std::abort();
+  if (!support::InstallFixturePrinter(folder, root.get())) std::abort();
   platform::AddServerForm(u"", 1, u"Letter", 215900, 279400);
   for (const char16_t* filler : {u"F2", u"F3", u"F4", u"F5", u"F6", u"F7", u"F8"})
     platform::AddServerForm(u"", 1, filler, 1000, 1000);

@@ -339,7 +339,7 @@ TEST_F(PrintRoad, APortIsNeverOneOfTheDriversOrTheSpoolsFiles) {
   ASSERT_EQ(GOSFactory::Instance()->SetPrinterDataString(Job(), u"TempDirectoryLocation",
                                                          u"C:\\Out\\Spool"),
             1);
-  const std::string data = ReadAll(HostPath(kFixtureDataFileName));
+  const std::string data = ReadAll(HostPath(support::kFixtureDataFileName));
   for (const char16_t* port :
        {u"FILE:C:\\Drv\\KVTEST.DAT", u"FILE:C:\\Out\\drv\\KVTEST.DAT", u"FILE:C:\\Drv\\job.prn",
         u"FILE:C:\\Out\\Spool\\job.prn", u"FILE:C:\\Out\\up\\job.prn"}) {
@@ -347,7 +347,7 @@ TEST_F(PrintRoad, APortIsNeverOneOfTheDriversOrTheSpoolsFiles) {
     Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
     EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(start.Get())), kPortNotReady);
   }
-  EXPECT_EQ(ReadAll(HostPath(kFixtureDataFileName)), data);
+  EXPECT_EQ(ReadAll(HostPath(support::kFixtureDataFileName)), data);
   EXPECT_FALSE(std::filesystem::exists(HostPath("job.prn")) ||
                std::filesystem::exists(out_.str() + "/Spool/job.prn") ||
                !std::filesystem::is_empty(away.str()));
