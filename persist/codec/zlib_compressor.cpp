@@ -2,12 +2,110 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
 #include "foundation/rw/error.h"
 
 namespace {
+
+// The calling thread's zlib states. Making a deflate state costs more than
+// packing a settings record (some 270 KB allocated and cleared), so each
+// thread keeps one and resets it per record; a reset state packs to the
+// same bytes as a new one.
+class ThreadStreams {
+ public:
+  ThreadStreams() = default;
+  ThreadStreams(const ThreadStreams&) = delete;
+  ThreadStreams& operator=(const ThreadStreams&) = delete;
+  ~ThreadStreams() {
+    if (deflate_made_) deflateEnd(&deflate_);
+    if (inflate_made_) inflateEnd(&inflate_);
+  }
+
+  // A deflate state fresh for a new stream, or null when none can be made.
+  z_stream* Deflater() {
+    if (deflate_made_) return deflateReset(&deflate_) == Z_OK ? &deflate_ : nullptr;
+    deflate_ = z_stream{};
+    // compress()'s settings: its level, and deflateInit's window, memory
+    // level and strategy.
+    deflate_made_ = deflateInit(&deflate_, Z_DEFAULT_COMPRESSION) == Z_OK;
+    return deflate_made_ ? &deflate_ : nullptr;
+  }
+
+  // An inflate state fresh for a new stream, or null when none can be made.
+  z_stream* Inflater() {
+    if (inflate_made_) return inflateReset(&inflate_) == Z_OK ? &inflate_ : nullptr;
+    inflate_ = z_stream{};
+    inflate_made_ = inflateInit(&inflate_) == Z_OK;
+    return inflate_made_ ? &inflate_ : nullptr;
+  }
+
+ private:
+  z_stream deflate_{};
+  z_stream inflate_{};
+  bool deflate_made_ = false;
+  bool inflate_made_ = false;
+};
+
+thread_local ThreadStreams t_streams;
+
+// zlib counts in uInt: longer buffers go in pieces of at most this.
+constexpr std::size_t kLargestPiece = static_cast<uInt>(-1);
+
+// Packs `length` bytes of `source` into at most `room` bytes of `packed`
+// as compress() does; false when the result does not fit (or no state can
+// be made). `packed_length` receives the length.
+bool Deflate(const Bytef* source, std::size_t length, Bytef* packed, std::size_t room,
+             std::size_t& packed_length) {
+  z_stream* stream = t_streams.Deflater();
+  if (!stream) return false;
+  // A reset keeps the counts a failed call left: every field set anew.
+  stream->next_in = const_cast<Bytef*>(source);
+  stream->avail_in = 0;
+  stream->next_out = packed;
+  stream->avail_out = 0;
+  int result = Z_OK;
+  do {
+    if (stream->avail_out == 0) {
+      stream->avail_out = static_cast<uInt>(std::min(room, kLargestPiece));
+      room -= stream->avail_out;
+    }
+    if (stream->avail_in == 0) {
+      stream->avail_in = static_cast<uInt>(std::min(length, kLargestPiece));
+      length -= stream->avail_in;
+    }
+    result = deflate(stream, length ? Z_NO_FLUSH : Z_FINISH);
+  } while (result == Z_OK);
+  packed_length = static_cast<std::size_t>(stream->total_out);
+  return result == Z_STREAM_END;
+}
+
+// Expands the zlib stream in `length` bytes of `source` into at most `room`
+// bytes of `expanded`, as uncompress() does (bytes after the stream's end
+// are ignored); false when the input is no complete stream or its result
+// does not fit. `expanded_length` receives the length.
+bool Inflate(const Bytef* source, std::size_t length, Bytef* expanded, std::size_t room,
+             std::size_t& expanded_length) {
+  z_stream* stream = t_streams.Inflater();
+  if (!stream) return false;
+  stream->next_in = const_cast<Bytef*>(source);
+  stream->avail_in = 0;
+  stream->next_out = expanded;
+  stream->avail_out = static_cast<uInt>(room);
+  int result = Z_OK;
+  do {
+    if (stream->avail_in == 0) {
+      stream->avail_in = static_cast<uInt>(std::min(length, kLargestPiece));
+      length -= stream->avail_in;
+    }
+    // With the whole input given, Z_FINISH spares the state its window.
+    result = inflate(stream, length ? Z_NO_FLUSH : Z_FINISH);
+  } while (result == Z_OK);
+  expanded_length = static_cast<std::size_t>(stream->total_out);
+  return result == Z_STREAM_END;
+}
 
 // The whole input from position 0, or null when it cannot be read.
 std::unique_ptr<Bytef[]> ReadWhole(std::istream& input, std::size_t& length) {
@@ -55,8 +153,8 @@ int GZlibCompressor::Compress(std::istream& input, std::ostream& output) const {
   // answers Z_BUF_ERROR for what does not shrink.
   std::unique_ptr<Bytef[]> packed(new (std::nothrow) Bytef[length]);
   if (!packed) return fail();
-  uLongf packed_length = static_cast<uLongf>(length - 1);
-  if (compress(packed.get(), &packed_length, source.get(), static_cast<uLong>(length)) != Z_OK ||
+  std::size_t packed_length = 0;
+  if (!Deflate(source.get(), length, packed.get(), length - 1, packed_length) ||
       !Fits(output, 0, packed_length)) {
     return fail();
   }
@@ -72,11 +170,8 @@ int GZlibCompressor::Expand(std::istream& input, std::ostream& output) const {
   if (!source) return 0;
   std::unique_ptr<Bytef[]> expanded(new (std::nothrow) Bytef[kExpansionLimit]);
   if (!expanded) return 0;
-  uLongf expanded_length = kExpansionLimit;
-  if (uncompress(expanded.get(), &expanded_length, source.get(), static_cast<uLong>(length)) !=
-      Z_OK) {
-    return 0;
-  }
+  std::size_t expanded_length = 0;
+  if (!Inflate(source.get(), length, expanded.get(), kExpansionLimit, expanded_length)) return 0;
   std::streamoff start = output.tellp();
   if (start < 0 || !Fits(output, start, expanded_length)) return 0;
   return WriteAll(output, expanded.get(), expanded_length) ? 1 : 0;

@@ -11,7 +11,12 @@
 // written; a stream whose end is at the write position (a growing stream, or
 // a full block) takes the write, and its outcome decides.
 //
-// No state: one compressor may be used from several threads at once.
+// Each thread keeps one deflate and one inflate state, made on its first
+// call and freed when it ends; every call resets the state it uses first,
+// so nothing of an earlier (or a failed) call reaches the next one. The
+// packed bytes are those of zlib's one-call compress at the same settings.
+// No state of its own: one compressor may be used from several threads at
+// once.
 #pragma once
 
 #include <cstddef>

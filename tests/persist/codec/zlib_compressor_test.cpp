@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/rw/memorystream.h"
@@ -144,6 +146,51 @@ TEST(ZlibCompressor, GrowingStreamsTakeTheWholeResult) {
   std::ostringstream expanded;
   ASSERT_EQ(GZlibCompressor().Expand(packed_in, expanded), 1);
   EXPECT_EQ(expanded.str(), sample);
+}
+
+TEST(ZlibCompressor, EachRecordPacksAsANewStreamWouldOnEveryThread) {
+  // Longer records before shorter ones, and failed calls between them (too
+  // little room, bytes that do not shrink, a stream cut short), leave
+  // nothing in the thread's states: each record packs to zlib's one-call
+  // bytes at level 6 and comes back whole.
+  const std::string sample = support::SettingsSample();
+  const std::string cut = Deflate(sample).substr(0, 40);
+  auto run = [&](int seed, int& faults) {
+    std::mt19937 random(static_cast<unsigned>(seed));
+    for (int round = 0; round < 30; ++round) {
+      std::string record = sample.substr(random() % 200, 300 + random() % 1800);
+      record[random() % record.size()] ^= 0x21;
+      const bool fails = round % 3 == 1;
+      if (fails && round % 2) {
+        for (char& c : record)
+          c = static_cast<char>(random());
+      }
+      std::string packed(4096, '\0');
+      RWMemoryInputStream in(record.data(), record.size());
+      RWMemoryOutputStream out(packed.data(), fails && !(round % 2) ? 20 : packed.size());
+      const int result = GZlibCompressor().Compress(in, out);
+      packed.resize(static_cast<std::size_t>(out.tellp()));
+      int expanded = 0;
+      std::streamoff position = 0;
+      std::string block = ExpandInto(fails ? cut : packed, 4096, expanded, position);
+      if (fails) {
+        faults += result != 0 || expanded != 0;
+      } else {
+        faults += result != 1 || packed != Deflate(record) || expanded != 1 ||
+                  block.substr(0, record.size()) != record;
+      }
+    }
+  };
+  int faults = 0;
+  run(0, faults);
+  EXPECT_EQ(faults, 0);
+  std::vector<std::thread> threads;
+  std::vector<int> thread_faults(4, 0);
+  for (int i = 0; i < 4; ++i)
+    threads.emplace_back(run, i + 1, std::ref(thread_faults[i]));
+  for (std::thread& thread : threads)
+    thread.join();
+  EXPECT_EQ(thread_faults, std::vector<int>(4, 0));
 }
 
 TEST(ZlibCompressor, SeededByteFlipsEndCleanly) {
