@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "platform/host/host_state.h"
 #include "platform/host/modules.h"
@@ -25,9 +26,12 @@ const HANDLE kCurrentThread = reinterpret_cast<HANDLE>(~std::uintptr_t{1});
 constexpr auto kIdleBound = std::chrono::seconds(10);
 
 // A semaphore or a thread: what a handle names. Waiters keep the object
-// alive past the close of its handle.
+// alive past the close of its handle. Each object has its own lock and
+// condition, so a release wakes only the threads waiting on that object.
 struct SyncObject {
-  bool is_thread = false;
+  std::mutex mutex;                   // guards the fields below but manual_deadline
+  std::condition_variable signalled;  // a release, an end, or the clock of a timed waiter moved
+  bool is_thread = false;             // set before the object is shared
   // Semaphores.
   LONG count = 0;
   LONG maximum = 0;
@@ -35,19 +39,29 @@ struct SyncObject {
   bool release_fails = false;
   // Threads.
   bool ended = false;
-  bool created = false;  // made by CreateThread
-  DWORD id = 0;
+  bool created = false;  // made by CreateThread; set before the object is shared
+  DWORD id = 0;          // likewise
   DWORD exit_code = 0;
   // Set while the thread blocks in a timed wait on the manual clock: the
-  // manual time at which the wait ends.
+  // manual time at which the wait ends. Guarded by the registry's lock.
   std::optional<std::uint64_t> manual_deadline;
 };
 
+// A thread blocked in a timed wait on `object`, woken when the clock moves.
+struct TimedWait {
+  std::shared_ptr<SyncObject> object;
+  std::uint64_t manual_deadline = 0;  // on the manual clock, whichever is in force
+};
+
+// What is not an object's own: the handles, the threads, the wait clock and
+// the knobs. Its lock may be taken while an object's is held, never the
+// other way round.
 struct SyncState {
   std::mutex mutex;
-  std::condition_variable changed;  // any state change: notify all
+  std::condition_variable idle_changed;  // for AwaitThreadsIdle only
   std::map<std::uintptr_t, std::shared_ptr<SyncObject>> handles;
   std::set<std::shared_ptr<SyncObject>> created_threads;  // not ended yet
+  std::vector<TimedWait> timed_waits;
   bool manual = false;
   std::uint64_t manual_now = 0;
   bool fail_semaphores = false;
@@ -63,28 +77,49 @@ SyncState& State() {
 
 using Guard = std::unique_lock<std::mutex>;
 
+// Wakes the timed waiters that `wake` picks. REQUIRES: state.mutex held,
+// which this lets go (the objects' locks come first).
+template <class Pick>
+void WakeTimedWaiters(SyncState& state, Guard& lock, Pick wake) {
+  std::vector<std::shared_ptr<SyncObject>> woken;
+  for (const TimedWait& wait : state.timed_waits) {
+    if (wake(wait)) woken.push_back(wait.object);
+  }
+  lock.unlock();
+  for (const auto& object : woken) {
+    // A waiter that read the old clock holds its object's lock until it
+    // blocks: taking the lock once makes sure the wake-up reaches it.
+    { std::lock_guard<std::mutex> object_lock(object->mutex); }
+    object->signalled.notify_all();
+  }
+}
+
 // The calling thread's record, made on first use; the record counts as ended
 // when the thread's storage goes.
 class ThreadHolder {
  public:
   ~ThreadHolder() {
-    if (!record_) return;
-    SyncState& state = State();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    End(state, *record_);
+    if (record_) End(State(), *record_);
   }
   std::shared_ptr<SyncObject>& Record() { return record_; }
 
+  // The handle is signalled and the thread leaves the live threads in one
+  // step: whoever sees one sees the other.
   static void End(SyncState& state, SyncObject& record) {
-    record.ended = true;
-    record.manual_deadline.reset();
-    for (auto it = state.created_threads.begin(); it != state.created_threads.end(); ++it) {
-      if (it->get() == &record) {
-        state.created_threads.erase(it);
-        break;
+    {
+      std::lock_guard<std::mutex> lock(record.mutex);
+      record.ended = true;
+      std::lock_guard<std::mutex> registry(state.mutex);
+      record.manual_deadline.reset();
+      for (auto it = state.created_threads.begin(); it != state.created_threads.end(); ++it) {
+        if (it->get() == &record) {
+          state.created_threads.erase(it);
+          break;
+        }
       }
     }
-    state.changed.notify_all();
+    state.idle_changed.notify_all();
+    record.signalled.notify_all();
   }
 
  private:
@@ -111,6 +146,12 @@ std::shared_ptr<SyncObject> FindLocked(SyncState& state, HANDLE handle) {
   return it == state.handles.end() ? nullptr : it->second;
 }
 
+std::shared_ptr<SyncObject> Find(HANDLE handle) {
+  SyncState& state = State();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return FindLocked(state, handle);
+}
+
 // REQUIRES: state.mutex held.
 HANDLE AddHandleLocked(SyncState& state, std::shared_ptr<SyncObject> object) {
   std::uintptr_t id = host_internal::NewHandleId();
@@ -118,30 +159,37 @@ HANDLE AddHandleLocked(SyncState& state, std::shared_ptr<SyncObject> object) {
   return host_internal::HandleFromId<HANDLE>(id);
 }
 
+// REQUIRES: the object's lock held.
 bool Signalled(const SyncObject& object) {
   return object.is_thread ? object.ended : object.count > 0;
 }
 
-// Waits on `lock` until `ready` holds or the time-out passes on the wait
-// clock; true when ready. A timed wait on the manual clock marks the calling
-// thread as blocked until its deadline, for AwaitThreadsIdle.
+// Waits on `object` (its lock held in `lock`) until `ready` holds or the
+// time-out passes on the wait clock; true when ready. A timed wait on the
+// manual clock marks the calling thread as blocked until its deadline, for
+// AwaitThreadsIdle.
 template <class Ready>
-bool WaitLocked(SyncState& state, Guard& lock, DWORD milliseconds, Ready ready) {
+bool WaitOn(const std::shared_ptr<SyncObject>& object, Guard& lock, DWORD milliseconds,
+            Ready ready) {
   if (ready()) return true;
   if (milliseconds == 0) return false;
   if (milliseconds == kInfinite) {
-    state.changed.wait(lock, ready);
+    object->signalled.wait(lock, ready);
     return true;
   }
-  std::shared_ptr<SyncObject> self = CurrentRecordLocked(state);
-  const bool manual = state.manual;
-  const std::uint64_t manual_deadline = state.manual_now + milliseconds;
+  SyncState& state = State();
   const SteadyClock::time_point real_deadline =
       SteadyClock::now() + std::chrono::milliseconds(milliseconds);
-  if (manual) {
-    self->manual_deadline = manual_deadline;
-    state.changed.notify_all();
+  std::uint64_t manual_deadline = 0;
+  std::shared_ptr<SyncObject> self;
+  {
+    std::lock_guard<std::mutex> registry(state.mutex);
+    self = CurrentRecordLocked(state);
+    manual_deadline = state.manual_now + milliseconds;
+    if (state.manual) self->manual_deadline = manual_deadline;
+    state.timed_waits.push_back({object, manual_deadline});
   }
+  state.idle_changed.notify_all();
   bool result = false;
   for (;;) {
     if (ready()) {
@@ -150,19 +198,31 @@ bool WaitLocked(SyncState& state, Guard& lock, DWORD milliseconds, Ready ready) 
     }
     // The clock is the one in force now: a reset while waiting switches a
     // manual wait to the host's clock.
-    if (state.manual ? state.manual_now >= manual_deadline : SteadyClock::now() >= real_deadline) {
-      break;
+    bool manual = false;
+    {
+      std::lock_guard<std::mutex> registry(state.mutex);
+      manual = state.manual;
+      if (manual ? state.manual_now >= manual_deadline : SteadyClock::now() >= real_deadline) {
+        break;
+      }
     }
-    if (state.manual) {
-      state.changed.wait(lock);
+    if (manual) {
+      object->signalled.wait(lock);
     } else {
-      state.changed.wait_until(lock, real_deadline);
+      object->signalled.wait_until(lock, real_deadline);
     }
   }
-  if (self->manual_deadline) {
+  {
+    std::lock_guard<std::mutex> registry(state.mutex);
+    for (auto it = state.timed_waits.begin(); it != state.timed_waits.end(); ++it) {
+      if (it->object == object && it->manual_deadline == manual_deadline) {
+        state.timed_waits.erase(it);
+        break;
+      }
+    }
     self->manual_deadline.reset();
-    state.changed.notify_all();
   }
+  state.idle_changed.notify_all();
   return result;
 }
 
@@ -173,15 +233,13 @@ struct StartBlock {
 };
 
 void RunThread(StartBlock block) {
-  SyncState& state = State();
-  {
-    std::lock_guard<std::mutex> lock(state.mutex);
-    this_thread.Record() = block.record;
-  }
+  this_thread.Record() = block.record;
   DWORD code = block.start(block.parameter);
-  std::lock_guard<std::mutex> lock(state.mutex);
-  if (block.record->exit_code == 0) block.record->exit_code = code;
-  ThreadHolder::End(state, *block.record);
+  {
+    std::lock_guard<std::mutex> lock(block.record->mutex);
+    if (block.record->exit_code == 0) block.record->exit_code = code;
+  }
+  ThreadHolder::End(State(), *block.record);
 }
 
 }  // namespace
@@ -244,25 +302,31 @@ HANDLE CreateSemaphoreW(const void*, LONG initial, LONG maximum, const char16_t*
 }
 
 BOOL ReleaseSemaphore(HANDLE handle, LONG count, LONG* previous) {
-  SyncState& state = State();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  std::shared_ptr<SyncObject> semaphore = FindLocked(state, handle);
+  std::shared_ptr<SyncObject> semaphore = Find(handle);
   if (!semaphore || semaphore->is_thread) return Fail<BOOL>(kErrorInvalidHandle, 0);
   if (count <= 0) return Fail<BOOL>(kErrorInvalidParameter, 0);
-  if (semaphore->release_fails || count > semaphore->maximum - semaphore->count) {
-    return Fail<BOOL>(kErrorTooManyPosts, 0);
+  {
+    std::lock_guard<std::mutex> lock(semaphore->mutex);
+    if (semaphore->release_fails || count > semaphore->maximum - semaphore->count) {
+      return Fail<BOOL>(kErrorTooManyPosts, 0);
+    }
+    if (previous != nullptr) *previous = semaphore->count;
+    semaphore->count += count;
   }
-  if (previous != nullptr) *previous = semaphore->count;
-  semaphore->count += count;
-  state.changed.notify_all();
+  // Every waiter of a semaphore waits for the same thing: one count wakes
+  // one of them.
+  if (count == 1) {
+    semaphore->signalled.notify_one();
+  } else {
+    semaphore->signalled.notify_all();
+  }
   return 1;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-  SyncState& state = State();
-  Guard lock(state.mutex);
-  std::shared_ptr<SyncObject> object = FindLocked(state, handle);
+  std::shared_ptr<SyncObject> object = Find(handle);
   if (!object) return Fail<DWORD>(kErrorInvalidHandle, kWaitFailed);
+  Guard lock(object->mutex);
   DWORD success = kWaitObject0;
   if (object->next_wait) {
     DWORD forced = *object->next_wait;
@@ -270,7 +334,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     if (forced == kWaitFailed) return Fail<DWORD>(kErrorInvalidHandle, kWaitFailed);
     success = forced;
   }
-  if (!WaitLocked(state, lock, milliseconds, [&] { return Signalled(*object); })) {
+  if (!WaitOn(object, lock, milliseconds, [&] { return Signalled(*object); })) {
     return kWaitTimeout;
   }
   if (!object->is_thread) --object->count;
@@ -278,9 +342,10 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 void Sleep(DWORD milliseconds) {
-  SyncState& state = State();
-  Guard lock(state.mutex);
-  WaitLocked(state, lock, milliseconds, [] { return false; });
+  // A wait on an object of its own, which only the clock ends.
+  auto nothing = std::make_shared<SyncObject>();
+  Guard lock(nothing->mutex);
+  WaitOn(nothing, lock, milliseconds, [] { return false; });
 }
 
 DWORD GetTickCount() {
@@ -294,22 +359,23 @@ DWORD GetTickCount() {
 
 void FreeLibraryAndExitThread(HMODULE module, DWORD exit_code) {
   FreeLibrary(module);
-  SyncState& state = State();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  CurrentRecordLocked(state)->exit_code = exit_code;
+  std::shared_ptr<SyncObject> self = Find(kCurrentThread);
+  std::lock_guard<std::mutex> lock(self->mutex);
+  self->exit_code = exit_code;
 }
 
 void UseManualWaitClock() {
   SyncState& state = State();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  Guard lock(state.mutex);
   state.manual = true;
   state.manual_now = 0;
-  state.changed.notify_all();
+  state.idle_changed.notify_all();
+  WakeTimedWaiters(state, lock, [](const TimedWait&) { return true; });
 }
 
 void AdvanceWaitClock(DWORD milliseconds) {
   SyncState& state = State();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  Guard lock(state.mutex);
   state.manual_now += milliseconds;
   // Threads whose deadline passed are no longer blocked, from now on, even
   // before they wake.
@@ -318,13 +384,18 @@ void AdvanceWaitClock(DWORD milliseconds) {
       thread->manual_deadline.reset();
     }
   }
-  state.changed.notify_all();
+  state.idle_changed.notify_all();
+  const bool manual = state.manual;
+  const std::uint64_t now = state.manual_now;
+  WakeTimedWaiters(state, lock, [manual, now](const TimedWait& wait) {
+    return manual && wait.manual_deadline <= now;
+  });
 }
 
 bool AwaitThreadsIdle() {
   SyncState& state = State();
   Guard lock(state.mutex);
-  return state.changed.wait_for(lock, kIdleBound, [&] {
+  return state.idle_changed.wait_for(lock, kIdleBound, [&] {
     for (const auto& thread : state.created_threads) {
       if (!thread->manual_deadline || *thread->manual_deadline <= state.manual_now) return false;
     }
@@ -339,19 +410,17 @@ std::size_t LiveThreadCount() {
 }
 
 bool SetNextWaitResult(HANDLE handle, DWORD result) {
-  SyncState& state = State();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  std::shared_ptr<SyncObject> semaphore = FindLocked(state, handle);
+  std::shared_ptr<SyncObject> semaphore = Find(handle);
   if (!semaphore || semaphore->is_thread) return false;
+  std::lock_guard<std::mutex> lock(semaphore->mutex);
   semaphore->next_wait = result;
   return true;
 }
 
 bool SetReleaseFailure(HANDLE handle, bool fail) {
-  SyncState& state = State();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  std::shared_ptr<SyncObject> semaphore = FindLocked(state, handle);
+  std::shared_ptr<SyncObject> semaphore = Find(handle);
   if (!semaphore || semaphore->is_thread) return false;
+  std::lock_guard<std::mutex> lock(semaphore->mutex);
   semaphore->release_fails = fail;
   return true;
 }
@@ -378,16 +447,23 @@ bool CloseSyncHandle(HANDLE handle) {
 
 void ResetThreadsLocked() {
   SyncState& state = State();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  Guard lock(state.mutex);
   state.manual = false;
   state.manual_now = 0;
   state.fail_semaphores = false;
   state.fail_threads = false;
-  for (auto& [id, object] : state.handles) {
+  std::vector<std::shared_ptr<SyncObject>> objects;
+  objects.reserve(state.handles.size());
+  for (const auto& [id, object] : state.handles)
+    objects.push_back(object);
+  state.idle_changed.notify_all();
+  // Timed waits go on on the host's clock.
+  WakeTimedWaiters(state, lock, [](const TimedWait&) { return true; });
+  for (const auto& object : objects) {
+    std::lock_guard<std::mutex> object_lock(object->mutex);
     object->next_wait.reset();
     object->release_fails = false;
   }
-  state.changed.notify_all();
 }
 
 }  // namespace host_internal

@@ -24,7 +24,9 @@
 // clears the knobs, but leaves semaphores and threads alone: the objects
 // that own them (locks, the module keep-alive) outlive a test.
 //
-// Any thread; one lock of its own guards the state.
+// Any thread. Each semaphore and thread has a lock and a condition of its
+// own, so a release or an end wakes only the threads waiting on that object;
+// one more lock guards the handles, the threads and the wait clock.
 #pragma once
 
 #include <cstddef>
