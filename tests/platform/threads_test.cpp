@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/host/clock.h"
@@ -69,19 +71,10 @@ TEST_F(Threads, TimedWaitsFollowTheManualClock) {
 
 // Each thread waits on an object of its own: the clock ends exactly the
 // waits whose deadline it passed, a release exactly the wait on its object.
-struct Timed {
-  HANDLE semaphore;
-  DWORD milliseconds;
-  DWORD result = 0;
-};
-
 DWORD TimedWaiter(void* argument) {
-  auto* wait = static_cast<Timed*>(argument);
-  if (wait->semaphore == nullptr) {
-    Sleep(wait->milliseconds);
-  } else {
-    wait->result = WaitForSingleObject(wait->semaphore, wait->milliseconds);
-  }
+  const auto [semaphore, milliseconds] = *static_cast<std::pair<HANDLE, DWORD>*>(argument);
+  if (semaphore) return WaitForSingleObject(semaphore, milliseconds);
+  Sleep(milliseconds);
   return 0;
 }
 
@@ -89,60 +82,49 @@ TEST_F(Threads, TheClockAndAReleaseEndOnlyTheirOwnWaits) {
   UseManualWaitClock();
   HANDLE first = CreateSemaphoreW(nullptr, 0, 1, nullptr);
   HANDLE second = CreateSemaphoreW(nullptr, 0, 1, nullptr);
-  Timed waits[] = {{nullptr, 100}, {first, 200}, {second, 300}, {nullptr, 300}};
+  std::pair<HANDLE, DWORD> waits[] = {{nullptr, 100}, {first, 200}, {second, 300}, {nullptr, 300}};
   HANDLE threads[4];
   for (int i = 0; i < 4; ++i)
     threads[i] = CreateThread(nullptr, 0, TimedWaiter, &waits[i], 0, nullptr);
-  ASSERT_TRUE(AwaitThreadsIdle());
-  // Which threads have ended after each step.
-  struct Step {
-    DWORD advance;
-    HANDLE release;
-    const char* ended;
-  } steps[] = {{99, nullptr, "...."},  {1, nullptr, "x..."},  {0, second, "x.x."},
-               {100, nullptr, "xxx."}, {99, nullptr, "xxx."}, {1, nullptr, "xxxx"}};
-  for (const Step& step : steps) {
-    AdvanceWaitClock(step.advance);
-    if (step.release) {
-      ASSERT_EQ(ReleaseSemaphore(step.release, 1, nullptr), 1);
-    }
+  // The clock's advance, a release, and which threads have ended after them.
+  const std::tuple<DWORD, HANDLE, const char*> steps[] = {
+      {99, nullptr, "...."},  {1, nullptr, "x..."},  {0, second, "x.x."},
+      {100, nullptr, "xxx."}, {99, nullptr, "xxx."}, {1, nullptr, "xxxx"}};
+  for (const auto& [advance, release, ended] : steps) {
     ASSERT_TRUE(AwaitThreadsIdle());
+    AdvanceWaitClock(advance);
+    if (release) ReleaseSemaphore(release, 1, nullptr);
+    ASSERT_TRUE(AwaitThreadsIdle());  // a wake-up that never comes fails here
     for (int i = 0; i < 4; ++i) {
-      const bool ended = step.ended[i] == 'x';
-      EXPECT_EQ(WaitForSingleObject(threads[i], ended ? kInfinite : 0),
-                ended ? kWaitObject0 : kWaitTimeout)
-          << "thread " << i << " after advancing " << step.advance;
+      EXPECT_EQ(WaitForSingleObject(threads[i], ended[i] == 'x' ? kInfinite : 0),
+                ended[i] == 'x' ? kWaitObject0 : kWaitTimeout)
+          << "thread " << i << " after advancing " << advance;
     }
   }
-  EXPECT_EQ(waits[1].result, kWaitTimeout);
-  EXPECT_EQ(waits[2].result, kWaitObject0);
   for (HANDLE handle : {threads[0], threads[1], threads[2], threads[3], first, second})
     CloseHandle(handle);
 }
 
-// Threads hand one count round a ring of semaphores, with timed and untimed
+// Threads hand one count round a ring of semaphores, in timed and untimed
 // waits: a wake-up lost on the way would stop the ring.
 TEST_F(Threads, ARingOfSemaphoresLosesNoWakeUp) {
-  constexpr int kThreads = 6;
-  constexpr int kRounds = 300;
-  HANDLE ring[kThreads];
+  HANDLE ring[6];
   for (HANDLE& semaphore : ring)
     semaphore = CreateSemaphoreW(nullptr, 0, 1, nullptr);
   std::vector<std::thread> threads;
-  for (int i = 0; i < kThreads; ++i) {
+  for (int i = 0; i < 6; ++i) {
     threads.emplace_back([&, i] {
-      for (int round = 0; round < kRounds; ++round) {
+      for (int round = 0; round < 300; ++round) {
         while (WaitForSingleObject(ring[i], round % 2 ? kInfinite : 1) == kWaitTimeout) {
         }
-        ReleaseSemaphore(ring[(i + 1) % kThreads], 1, nullptr);
+        ReleaseSemaphore(ring[(i + 1) % 6], 1, nullptr);
       }
     });
   }
   ASSERT_EQ(ReleaseSemaphore(ring[0], 1, nullptr), 1);
   for (std::thread& thread : threads)
     thread.join();
-  // The last release came back to the first semaphore.
-  EXPECT_EQ(WaitForSingleObject(ring[0], 0), kWaitObject0);
+  EXPECT_EQ(WaitForSingleObject(ring[0], 0), kWaitObject0);  // the count came back
   for (HANDLE semaphore : ring)
     CloseHandle(semaphore);
 }
