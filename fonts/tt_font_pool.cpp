@@ -512,6 +512,13 @@ std::uint32_t GTTFontFile::GetVerticalMetrics(std::uint32_t source, std::uint16_
   DRV_FORWARD(GetVerticalMetrics(source, glyph, advance_height, top_side_bearing));
 }
 
+std::uint32_t GTTFontFile::RenderGlyph(std::uint32_t source, std::uint32_t code,
+                                       std::uint32_t selector, std::int32_t pixels,
+                                       GGlyphMetrics& metrics, GByteBuffer*& out) {
+  out = nullptr;
+  DRV_FORWARD(RenderGlyph(source, code, selector, pixels, metrics, out));
+}
+
 #undef DRV_FORWARD
 
 std::uint32_t GTTFontFile::GetConvertedGlyph(std::uint32_t source, std::uint32_t may_cache,

@@ -65,6 +65,7 @@ class GByteBuffer;
 class GLock;
 class GTTFontFile;
 class GTTFontReader;
+struct GGlyphMetrics;
 
 inline constexpr RWClassID kGTTFontFileId = 859;
 inline constexpr std::uint32_t kTTFontFileVersion = 1;
@@ -197,6 +198,11 @@ class GTTFontFile final : public MPersistentClass<GTTFontFile, MPersistentObject
                                      std::uint16_t& advance_width, std::int16_t& left_side_bearing);
   std::uint32_t GetVerticalMetrics(std::uint32_t source, std::uint16_t glyph,
                                    std::uint16_t& advance_height, std::int16_t& top_side_bearing);
+
+  // The reader's RenderGlyph under its lock; 0 and no buffer without a
+  // reader.
+  std::uint32_t RenderGlyph(std::uint32_t source, std::uint32_t code, std::uint32_t selector,
+                            std::int32_t pixels, GGlyphMetrics& metrics, GByteBuffer*& out);
 
   // The glyph's cached second block when there is one (its size, the buffer
   // lending it); else, under the reader's lock, the reader's conversion,
