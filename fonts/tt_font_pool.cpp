@@ -257,6 +257,9 @@ std::uint32_t GTTFontPool::ReleaseHeldReader(GTTFontReader* reader) {
     case 2:
       if (readers_->Contains(reader->FontKey()))
         RemoveTag(reinterpret_cast<std::uintptr_t>(reader));
+      // Held by the pool alone, the reader renders nothing until a handle
+      // comes: its font need not stay in memory.
+      if (readers_->Find(reader->FontKey()) == reader) reader->DropRenderer();
       reader->SetUseCount(1);
       return 0;
     case 1:

@@ -98,8 +98,9 @@ class GTTFontPool {
   // A new handle on `reader` (its use count + 1); the caller owns it.
   GTTFontFile* MakeFontFile(GTTFontReader* reader);
   // Lowers the use count of `reader`; at 1 it releases the reader's lock
-  // and deletes it. 1 when the reader was deleted. REQUIRES: the caller
-  // holds the reader's lock.
+  // and deletes it; when the pool's own hold is all that is left, the
+  // reader's renderer goes. 1 when the reader was deleted. REQUIRES: the
+  // caller holds the reader's lock.
   std::uint32_t ReleaseReader(GTTFontReader* reader);
   // Enters `reader` under its font key; when it was not there, its use
   // count + 1. Answers 1.

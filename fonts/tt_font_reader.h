@@ -181,6 +181,9 @@ class GTTFontReader : public MPersistentObject {
                             std::int32_t pixels, GGlyphMetrics& metrics, GByteBuffer*& out);
   // The renderer's font bytes (0 while there is none).
   std::size_t RendererFontSize() const;
+  // Lets the renderer go; the next glyph makes a new one. The pool calls it
+  // when no handle holds the reader any more.
+  void DropRenderer();
 
   // Reads and keeps the preloaded tables and glyph 0 (and, for character
   // set 17, the glyph of 0xA5) once; answers 1.
@@ -301,8 +304,6 @@ class GTTFontReader : public MPersistentObject {
                            std::uint32_t selector, bool& ok);
   std::uint16_t VerticalForm(std::uint32_t source, std::uint16_t glyph);
   void GrowGeneration() { ++generation_; }
-  // The renderer goes, and the next glyph makes a new one.
-  void DropRenderer();
 
   GLock* lock_ = nullptr;  // owned; null only when no memory was left
   std::uint32_t locked_ = 0;
