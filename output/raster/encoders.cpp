@@ -20,7 +20,8 @@ void CopyRow(std::uint8_t* to, const std::uint8_t* from, std::uint32_t count, bo
     to[i] = static_cast<std::uint8_t>(~from[i]);
 }
 
-// Eight bytes at `at`, in the host's order (only compared, never stored).
+// Eight bytes at `at` as one word in the host's order (compared, or stored
+// back as they came).
 std::uint64_t Word(const std::uint8_t* at) {
   std::uint64_t word;
   std::memcpy(&word, at, sizeof word);
@@ -100,7 +101,14 @@ std::uint8_t* WriteDeltaRun(std::uint8_t* out, std::uint32_t offset, const std::
       *out++ = 255;
     *out++ = static_cast<std::uint8_t>(rest);
   }
-  // A run is at most kDeltaRunMax bytes: copied here rather than by a call.
+  // A run is at most kDeltaRunMax bytes: copied here rather than by a call,
+  // a whole run as one word.
+  static_assert(kDeltaRunMax == sizeof(std::uint64_t));
+  if (count == kDeltaRunMax) {
+    const std::uint64_t word = Word(bytes) ^ (invert ? ~std::uint64_t{0} : 0);
+    std::memcpy(out, &word, sizeof word);
+    return out + count;
+  }
   const std::uint8_t flip = invert ? 0xFF : 0x00;
   for (std::uint32_t i = 0; i < count; ++i)
     out[i] = static_cast<std::uint8_t>(bytes[i] ^ flip);
