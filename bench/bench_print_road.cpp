@@ -11,11 +11,16 @@
 //   Booklet/16    a booklet of 16 pages (279 = 1)
 //   Generator/N   the same N pages, the generator alone on the job driver
 // The counter "pages" is the document's pages per second of wall-clock time
-// (the spools' file work included), "sheets" the pictures a document.
+// (the spools' file work included), "sheets" the pictures a document,
+// "font_bytes" the bytes of font tables its text held at its end (each
+// page's text is set in a new face of the demonstration's font). After the
+// runs each road's pages per second is printed as a share of the generator
+// alone on as many pages (medians when repeated).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -26,6 +31,7 @@
 #include "examples/print_demo/demo_job.h"
 #include "examples/print_road/canonical_chain.h"
 #include "filters/nup_filter.h"
+#include "fonts/tt_outline_renderer.h"
 #include "lang/joblang_zdl5/wqm.h"
 #include "output/commands/job_commands.h"
 #include "output/core/peripheral_composite.h"
@@ -66,6 +72,7 @@ GCountedPtr Document(Road road) {
 void PrintPages(benchmark::State& state, Road road) {
   const int pages = int(state.range(0));
   int pictures = 0;
+  std::size_t font_bytes = 0;
   for (auto _ : state) {
     GCountedPtr start = Document(road);
     auto* generator = new GPageRasterGenerator;
@@ -83,6 +90,7 @@ void PrintPages(benchmark::State& state, Road road) {
     const std::uint16_t codes =
         print_demo::PrintDocument(job, start, pages, *g_printer->medium, g_printer->font.get());
     job.SetOutputChain(nullptr);
+    font_bytes = GTTOutlineRenderer::HeldFontBytes();
     job.ResetFonts();  // the pages' faces
     if (codes) {
       state.SkipWithError(("the chain failed: " + std::to_string(codes)).c_str());
@@ -92,7 +100,36 @@ void PrintPages(benchmark::State& state, Road road) {
   state.counters["pages"] =
       benchmark::Counter(double(pages) * double(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["sheets"] = double(pictures) / double(state.iterations());
+  state.counters["font_bytes"] = double(font_bytes);
 }
+
+// The console's report, and each road's pages per second beside the
+// generator alone on as many pages.
+class RoadReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      if (auto pages = run.counters.find("pages"); pages != run.counters.end())
+        pages_[run.run_name.function_name][run.run_name.args] = pages->second.value;
+    }
+  }
+  void PrintRatios() const {
+    auto alone = pages_.find("Generator");
+    if (alone == pages_.end()) return;
+    for (const auto& [road, by_pages] : pages_) {
+      for (const auto& [pages, rate] : by_pages) {
+        if (road == "Generator" || !alone->second.contains(pages)) continue;
+        std::printf("%s/%s: %.2fx the generator alone's pages per second\n", road.c_str(),
+                    pages.c_str(), rate / alone->second.at(pages));
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, std::map<std::string, double>> pages_;  // by road, then pages
+};
 
 void Chain(benchmark::State& state) {
   PrintPages(state, Road::kChain);
@@ -131,7 +168,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   g_printer = &printer;
-  benchmark::RunSpecifiedBenchmarks();
+  RoadReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatios();
   benchmark::Shutdown();
   g_printer = nullptr;
   printer.font.reset();

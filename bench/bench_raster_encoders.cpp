@@ -5,12 +5,16 @@
 // each from three samples: text (white with short dark strokes, lines repeating), halftone (a
 // dither pattern that shifts every line) and photo (a smooth gradient with noise). Counters: MB/s
 // of raw rows and the encoded size per raw byte. GJpegEncoder compresses a 5,100 x 64 photo beside
-// jpeg_write_scanlines called directly with the same settings.
+// jpeg_write_scanlines called directly with the same settings. After the
+// runs the delta-row and adaptive encoders' times are printed as shares of
+// the run-length encoder's on the same rows (medians when repeated).
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <random>
 #include <vector>
@@ -207,4 +211,49 @@ void BM_Jpeg_Direct(benchmark::State& state) {
 }
 BENCHMARK(BM_Jpeg_Direct)->Unit(benchmark::kMillisecond);
 
+// The console's report, and the row encoders' times beside run-length's.
+class RowsReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      if (run.run_name.function_name == "BM_Rows")
+        times_[run.run_name.args] = run.GetAdjustedRealTime();
+    }
+  }
+  void PrintRatios() const {
+    static const char* const kSamples[] = {"text", "halftone", "photo"};
+    for (int bits : {1, 24}) {
+      for (int sample : {kText, kHalftone, kPhoto}) {
+        auto time = [&](int encoding) {
+          const auto found =
+              times_.find("enc:" + std::to_string(encoding) + "/bpp:" + std::to_string(bits) +
+                          "/sample:" + std::to_string(sample));
+          return found == times_.end() ? 0.0 : found->second;
+        };
+        if (time(0) == 0) continue;
+        for (auto [encoding, name] : {std::pair{1, "delta row"}, std::pair{3, "adaptive"}}) {
+          if (time(encoding) != 0)
+            std::printf("%s / run-length, %d bit, %s: %.2fx the time\n", name, bits,
+                        kSamples[sample], time(encoding) / time(0));
+        }
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, double> times_;  // by the runs' arguments
+};
+
 }  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RowsReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatios();
+  benchmark::Shutdown();
+  return 0;
+}

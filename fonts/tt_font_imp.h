@@ -3,14 +3,12 @@
 // glyphs through the reader's 'cmap' in the record's character set (a code
 // without a glyph of its own takes the default code's, as the code tables
 // say); glyph bitmaps are rendered from the font's outlines by FreeType at
-// the record's height in pixels (its magnitude), monochrome and unhinted,
-// rows of bits with the most significant first, each row padded to 32
-// bits; the metrics give the bitmap's left and top from the glyph's origin
-// (y up) and its size. A glyph without an outline gives an empty bitmap
-// (size 0, an empty buffer). FreeType reads the font from the tables the
-// reader can give (a reader read back without its file gives what its
-// caches hold); a font it cannot read, a height of 0 or above
-// kTTMaxPixelHeight, and a glyph it cannot render give no bitmap.
+// the record's height in pixels (its magnitude), through the renderer that
+// the reader keeps for all the faces of its font (tt_outline_renderer.h:
+// the bitmaps' form, the font made from the tables the reader can give; a
+// reader read back without its file gives what its caches hold). A font
+// FreeType cannot read, a height of 0 or above kTTMaxPixelHeight, and a
+// glyph it cannot render give no bitmap.
 //
 // Kind: 1 (GetFontKind), its glyphs are bitmaps rendered from outlines;
 // the further glyph requests answer 1, glyphs being rendered on demand.
@@ -24,7 +22,7 @@
 // reference may name). A restore of another version keeps the object as it
 // was. Stored size: GFontImp's, 4 and the handle's reference.
 //
-// Ownership: the implementation owns its handle and its FreeType state.
+// Ownership: the implementation owns its handle.
 // Threads: as the font objects (one job's thread); the handle locks its
 // reader around every read.
 #pragma once
@@ -77,11 +75,6 @@ class GTTFontImp final : public MPersistentClass<GTTFontImp, GFontImp, kGTTFontI
 
  private:
   friend class MPersistentClass;
-  struct Renderer;
-
-  // The FreeType face of the reader's font, made on first use; null when
-  // it cannot be had.
-  Renderer* GetRenderer();
 
   template <class Out>
   void SaveItems(Out& out) const;
@@ -89,8 +82,6 @@ class GTTFontImp final : public MPersistentClass<GTTFontImp, GFontImp, kGTTFontI
   void RestoreItems(In& in);
 
   GTTFontFile font_file_;
-  std::unique_ptr<Renderer> renderer_;
-  bool renderer_failed_ = false;
 };
 
 extern template class MPersistentClass<GTTFontImp, GFontImp, kGTTFontImpId>;

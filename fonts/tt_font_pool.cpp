@@ -257,6 +257,9 @@ std::uint32_t GTTFontPool::ReleaseHeldReader(GTTFontReader* reader) {
     case 2:
       if (readers_->Contains(reader->FontKey()))
         RemoveTag(reinterpret_cast<std::uintptr_t>(reader));
+      // Held by the pool alone, the reader renders nothing until a handle
+      // comes: its font need not stay in memory.
+      if (readers_->Find(reader->FontKey()) == reader) reader->DropRenderer();
       reader->SetUseCount(1);
       return 0;
     case 1:
@@ -510,6 +513,13 @@ std::uint32_t GTTFontFile::GetVerticalMetrics(std::uint32_t source, std::uint16_
                                               std::uint16_t& advance_height,
                                               std::int16_t& top_side_bearing) {
   DRV_FORWARD(GetVerticalMetrics(source, glyph, advance_height, top_side_bearing));
+}
+
+std::uint32_t GTTFontFile::RenderGlyph(std::uint32_t source, std::uint32_t code,
+                                       std::uint32_t selector, std::int32_t pixels,
+                                       GGlyphMetrics& metrics, GByteBuffer*& out) {
+  out = nullptr;
+  DRV_FORWARD(RenderGlyph(source, code, selector, pixels, metrics, out));
 }
 
 #undef DRV_FORWARD

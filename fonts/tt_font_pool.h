@@ -65,6 +65,7 @@ class GByteBuffer;
 class GLock;
 class GTTFontFile;
 class GTTFontReader;
+struct GGlyphMetrics;
 
 inline constexpr RWClassID kGTTFontFileId = 859;
 inline constexpr std::uint32_t kTTFontFileVersion = 1;
@@ -97,8 +98,9 @@ class GTTFontPool {
   // A new handle on `reader` (its use count + 1); the caller owns it.
   GTTFontFile* MakeFontFile(GTTFontReader* reader);
   // Lowers the use count of `reader`; at 1 it releases the reader's lock
-  // and deletes it. 1 when the reader was deleted. REQUIRES: the caller
-  // holds the reader's lock.
+  // and deletes it; when the pool's own hold is all that is left, the
+  // reader's renderer goes. 1 when the reader was deleted. REQUIRES: the
+  // caller holds the reader's lock.
   std::uint32_t ReleaseReader(GTTFontReader* reader);
   // Enters `reader` under its font key; when it was not there, its use
   // count + 1. Answers 1.
@@ -197,6 +199,11 @@ class GTTFontFile final : public MPersistentClass<GTTFontFile, MPersistentObject
                                      std::uint16_t& advance_width, std::int16_t& left_side_bearing);
   std::uint32_t GetVerticalMetrics(std::uint32_t source, std::uint16_t glyph,
                                    std::uint16_t& advance_height, std::int16_t& top_side_bearing);
+
+  // The reader's RenderGlyph under its lock; 0 and no buffer without a
+  // reader.
+  std::uint32_t RenderGlyph(std::uint32_t source, std::uint32_t code, std::uint32_t selector,
+                            std::int32_t pixels, GGlyphMetrics& metrics, GByteBuffer*& out);
 
   // The glyph's cached second block when there is one (its size, the buffer
   // lending it); else, under the reader's lock, the reader's conversion,

@@ -7,9 +7,11 @@
 #include "driver/services/driver_server.h"
 #include "driver/services/lock.h"
 #include "driver/services/os_factory.h"
+#include "fonts/font.h"
 #include "fonts/font_items.h"
 #include "fonts/font_lock.h"
 #include "fonts/glyph_cache.h"
+#include "fonts/tt_outline_renderer.h"
 #include "fonts/tt_table_cache.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
@@ -179,9 +181,42 @@ void GTTFontReader::StoreTable(std::uint32_t tag_index, GByteBuffer* buffer) {
   if (!table_cache_) table_cache_.Reset(RWNew<GTTTableCache>());
   GTTTableCache* cache = TableCache();
   if (!cache) return;
-  std::uint32_t before = cache->Count();
+  const std::uint32_t before = cache->Count();
+  const bool has_bytes = owned->GetSize() != 0;
   cache->Store(tag_index, owned.release());
-  if (cache->Count() > before) GrowGeneration();
+  if (cache->Count() == before) return;
+  GrowGeneration();
+  // A table the renderer may lack: an empty one (a table the font has not)
+  // adds nothing to its font.
+  if (has_bytes) DropRenderer();
+}
+
+void GTTFontReader::DropRenderer() {
+  renderer_.reset();
+  renderer_tried_ = false;
+}
+
+std::uint32_t GTTFontReader::RenderGlyph(std::uint32_t source, std::uint32_t code,
+                                         std::uint32_t selector, std::int32_t pixels,
+                                         GGlyphMetrics& metrics, GByteBuffer*& out) {
+  out = nullptr;
+  if (renderer_ && renderer_->Source() != source) DropRenderer();
+  if (!renderer_ && !renderer_tried_) {
+    std::unique_ptr<GTTOutlineRenderer> made = GTTOutlineRenderer::Make(*this, source);
+    // Its reads may have dropped a renderer and its failure mark; set both now.
+    renderer_ = std::move(made);
+    renderer_tried_ = true;
+  }
+  if (!renderer_) {
+    metrics = GGlyphMetrics();
+    return 0;
+  }
+  const std::uint16_t glyph = MapCharToGlyph(source, 0, code, selector);
+  return renderer_->Render(glyph, pixels, metrics, out);
+}
+
+std::size_t GTTFontReader::RendererFontSize() const {
+  return renderer_ ? renderer_->FontSize() : 0;
 }
 
 void GTTFontReader::CacheGlyph(std::uint16_t glyph, GByteBuffer* first, GByteBuffer* second) {
@@ -394,6 +429,7 @@ std::uint32_t GTTFontReader::PreloadTables(std::uint32_t source, std::uint32_t s
 void GTTFontReader::Merge(GTTFontReader& other) {
   if (&other == this) return;
   if (GTTTableCache* theirs = other.TableCache()) {
+    DropRenderer();
     if (!table_cache_) table_cache_.Reset(RWNew<GTTTableCache>());
     if (TableCache()) TableCache()->Merge(*theirs);
   }
@@ -492,6 +528,7 @@ void GTTFontReader::RestoreItems(In& in) {
     return;
   table_cache_.Reset();
   glyph_cache_.Reset();
+  DropRenderer();
   if (!ReadUnheldObject<GTTTableCache>(in, scope, table_cache_)) return;
   ReadUnheldObject<GGlyphCache>(in, scope, glyph_cache_);
 }

@@ -37,19 +37,20 @@
 //   numOfLongVerMetrics i32 read flag, u16
 //   table cache         object reference (nil when absent)
 //   glyph cache         object reference (nil when absent)
-// The lock, the locked flag, both owner lists, the use count and the
-// preloaded flag are not stored. A restore of another version keeps the
-// reader as it was; a cache that is of another class, or already held
-// elsewhere in the graph, fails the read.
+// The lock, the locked flag, both owner lists, the use count, the
+// preloaded flag and the renderer are not stored. A restore of another
+// version keeps the reader as it was; a cache that is of another class, or
+// already held elsewhere in the graph, fails the read.
 //
-// Ownership: the reader owns its lock object and its caches; buffers it
-// hands out belong to the caller (a buffer lending cached bytes must not
-// outlive the reader's next change). Threads: every use runs between Lock
+// Ownership: the reader owns its lock object, its caches and its renderer;
+// buffers it hands out belong to the caller (a buffer lending cached bytes
+// must not outlive the reader's next change). Threads: every use runs between Lock
 // and Unlock of the reader's own lock (a handle does this); the cache
 // generation and the caches change only under it.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "fonts/font_description_record.h"
@@ -60,7 +61,9 @@
 class GByteBuffer;
 class GGlyphCache;
 class GLock;
+class GTTOutlineRenderer;
 class GTTTableCache;
+struct GGlyphMetrics;
 
 inline constexpr std::uint32_t kTTFontReaderVersion = 1;
 // Tables shorter than this are read whole once and kept; longer ones are
@@ -166,6 +169,21 @@ class GTTFontReader : public MPersistentObject {
   // 1 with a new buffer lending the cached block; 0 and none when absent.
   std::uint32_t FindCachedGlyph(std::uint16_t glyph, GByteBuffer*& out) const;
   std::uint32_t FindCachedGlyphSecond(std::uint16_t glyph, GByteBuffer*& out) const;
+
+  // The bitmap of the glyph of `code` in the character set `selector` at
+  // `pixels` (GTTOutlineRenderer::Render), rendered through the reader's
+  // renderer: made from its tables for `source` at first use, then shared
+  // by every face of the font until a table joins the cache (a merge, a
+  // restore) or another source asks. A renderer that cannot be made is not
+  // tried again until then, and the glyph is not mapped without one. 0 and
+  // no buffer when no bitmap can be had.
+  std::uint32_t RenderGlyph(std::uint32_t source, std::uint32_t code, std::uint32_t selector,
+                            std::int32_t pixels, GGlyphMetrics& metrics, GByteBuffer*& out);
+  // The renderer's font bytes (0 while there is none).
+  std::size_t RendererFontSize() const;
+  // Lets the renderer go; the next glyph makes a new one. The pool calls it
+  // when no handle holds the reader any more.
+  void DropRenderer();
 
   // Reads and keeps the preloaded tables and glyph 0 (and, for character
   // set 17, the glyph of 0xA5) once; answers 1.
@@ -301,8 +319,10 @@ class GTTFontReader : public MPersistentObject {
   CachedValue<std::uint16_t> number_of_v_metrics_;
   std::int16_t use_count_ = 0;
   std::uint32_t preloaded_ = 0;
-  GCountedPtr table_cache_;  // GTTTableCache, made on first store
-  GCountedPtr glyph_cache_;  // GGlyphCache, made on first store
+  GCountedPtr table_cache_;                       // GTTTableCache, made on first store
+  GCountedPtr glyph_cache_;                       // GGlyphCache, made on first store
+  std::unique_ptr<GTTOutlineRenderer> renderer_;  // run time only, made on first glyph
+  bool renderer_tried_ = false;                   // whether making it failed since the drop
 };
 
 // Whether a segment of the format-4 character map `subtable` (from its

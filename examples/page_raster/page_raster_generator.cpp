@@ -163,6 +163,54 @@ struct GPageRasterGenerator::Page {
     const auto mask = static_cast<std::uint8_t>(0x80u >> (x % 8));
     byte = static_cast<std::uint8_t>(colour == kPageWhite ? byte | mask : byte & ~mask);
   }
+  // Lays `count` bits of `bits` (most significant first) into row `y` from
+  // pixel `left` on, within the page and the cut, a page byte at a time:
+  // kCopy sets each pixel to its bit (1 white), kInk blackens the pixels
+  // whose bit is 1 and leaves the others.
+  enum class Lay { kCopy, kInk };
+  void LayBits(std::int32_t y, std::int32_t left, const std::uint8_t* bits, std::int32_t count,
+               Lay lay) {
+    if (y < std::max<std::int32_t>(0, cut.top) || y >= std::min<std::int32_t>(height, cut.bottom))
+      return;
+    const std::int64_t from = std::max<std::int64_t>({left, 0, cut.left});
+    const std::int64_t to = std::min<std::int64_t>(
+        {std::int64_t{left} + std::max(count, 0), width, std::int64_t{cut.right}});
+    if (from >= to) return;
+    // Page byte b takes source bytes k and k + 1 shifted left by `shift`,
+    // where 8 k = 8 b - left - shift; only the edge bytes may reach outside
+    // the source (read as 0, then masked off).
+    const std::int64_t shift = ((-std::int64_t{left}) % 8 + 8) % 8;
+    const std::int64_t source_bytes = (std::int64_t{count} + 7) / 8;
+    auto source = [&](std::int64_t k) -> std::uint32_t {
+      return k >= 0 && k < source_bytes ? bits[k] : 0;
+    };
+    auto laid = [&](std::int64_t byte, bool edge) {
+      const std::int64_t k = (byte * 8 - left - shift) / 8;
+      const std::uint32_t high = edge ? source(k) : bits[k];
+      if (shift == 0) return static_cast<std::uint8_t>(high);
+      const std::uint32_t low = edge ? source(k + 1) : bits[k + 1];
+      return static_cast<std::uint8_t>(high << shift | low >> (8 - shift));
+    };
+    std::uint8_t* row = pixels + std::size_t(y) * stride;
+    auto put = [&](std::int64_t byte, std::uint8_t mask, std::uint8_t laid_bits) {
+      if (lay == Lay::kCopy)
+        row[byte] = static_cast<std::uint8_t>((row[byte] & ~mask) | (laid_bits & mask));
+      else
+        row[byte] = static_cast<std::uint8_t>(row[byte] & ~(laid_bits & mask));
+    };
+    auto edge = [&](std::int64_t byte) {
+      const std::int64_t first = std::max(byte * 8, from) - byte * 8;
+      const std::int64_t last = std::min(byte * 8 + 8, to) - byte * 8;
+      put(byte, static_cast<std::uint8_t>((0xFFu >> first) & (0xFFu << (8 - last))),
+          laid(byte, true));
+    };
+    const std::int64_t first = from / 8, last = (to - 1) / 8;
+    edge(first);
+    if (last == first) return;
+    for (std::int64_t byte = first + 1; byte < last; ++byte)
+      put(byte, 0xFF, laid(byte, false));
+    edge(last);
+  }
   // Pixels `from` up to `to` of row `y`, a byte at a time where whole.
   void Span(std::int32_t y, std::int32_t from, std::int32_t to, int colour) {
     if (colour == kNoColour || y < std::max<std::int32_t>(0, cut.top) ||
@@ -508,8 +556,7 @@ std::uint16_t GPageRasterGenerator::DrawBitmap(GRasterGraphic& graphic) {
     if (length == 0 || length > row.size()) break;
     const std::int32_t width = std::min<std::int32_t>(bounds.right - bounds.left, length * 8);
     for (std::uint8_t r = 0; r < std::max<std::uint8_t>(repeat, 1); ++r, ++y)
-      for (std::int32_t x = 0; x < width; ++x)
-        page_->Set(bounds.left + x, y, (row[x / 8] >> (7 - x % 8)) & 1 ? kPageWhite : kPageBlack);
+      page_->LayBits(y, bounds.left, row.data(), width, Page::Lay::kCopy);
   }
   return Answer();
 }
@@ -536,9 +583,8 @@ std::uint16_t GPageRasterGenerator::DrawTextString(GTextStringGraphic& graphic) 
     if (glyph && size >= row_bytes * std::uint32_t(std::max<std::int16_t>(metrics.height, 0)) &&
         glyph->GetData()) {
       for (std::int32_t r = 0; r < metrics.height; ++r)
-        for (std::int32_t c = 0; c < metrics.width; ++c)
-          if ((glyph->GetData()[r * row_bytes + c / 8] >> (7 - c % 8)) & 1)
-            page_->Set(left + c, top + r, kPageBlack);
+        page_->LayBits(top + r, left, glyph->GetData() + r * row_bytes, metrics.width,
+                       Page::Lay::kInk);
     }
     if (escapements && (escapements->GetPrimaryTable() || escapements->GetSecondaryTable())) {
       if (escapements->GetPrimaryTable())

@@ -20,6 +20,31 @@ void CopyRow(std::uint8_t* to, const std::uint8_t* from, std::uint32_t count, bo
     to[i] = static_cast<std::uint8_t>(~from[i]);
 }
 
+// Eight bytes at `at` as one word in the host's order (compared, or stored
+// back as they came).
+std::uint64_t Word(const std::uint8_t* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// The first index from `i` at which `a` and `b` may differ, stepping by
+// whole words: every byte before it is equal; at most `n`.
+std::uint32_t SkipEqualWords(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t i,
+                             std::uint32_t n) {
+  while (n - i >= 8 && Word(a + i) == Word(b + i))
+    i += 8;
+  return i;
+}
+
+// How many of the `n` bytes of `a` equal the byte at the same place in `b`.
+std::uint32_t CountEqualBytes(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t n) {
+  std::uint32_t equal = 0;
+  for (std::uint32_t i = 0; i < n; ++i)
+    equal += a[i] == b[i];
+  return equal;
+}
+
 // Packs `n` bytes as run-length packets (encoders.h); answers the bytes
 // written, at most n + (n + 127) / 128.
 std::uint32_t PackRunLength(const std::uint8_t* in, std::uint32_t n, std::uint8_t* out) {
@@ -76,7 +101,17 @@ std::uint8_t* WriteDeltaRun(std::uint8_t* out, std::uint32_t offset, const std::
       *out++ = 255;
     *out++ = static_cast<std::uint8_t>(rest);
   }
-  CopyRow(out, bytes, count, invert);
+  // A run is at most kDeltaRunMax bytes: copied here rather than by a call,
+  // a whole run as one word.
+  static_assert(kDeltaRunMax == sizeof(std::uint64_t));
+  if (count == kDeltaRunMax) {
+    const std::uint64_t word = Word(bytes) ^ (invert ? ~std::uint64_t{0} : 0);
+    std::memcpy(out, &word, sizeof word);
+    return out + count;
+  }
+  const std::uint8_t flip = invert ? 0xFF : 0x00;
+  for (std::uint32_t i = 0; i < count; ++i)
+    out[i] = static_cast<std::uint8_t>(bytes[i] ^ flip);
   return out + count;
 }
 
@@ -129,26 +164,34 @@ std::uint32_t GDeltaRowEncoder::EncodeRow(const std::uint8_t* row, std::uint8_t*
   std::uint8_t* const seed = seed_.get();
   std::uint8_t* const start = out;
   if (length_prefix_) out += 2;
-  std::uint32_t offset = 0;  // unchanged bytes since the last run
-  std::uint32_t run = 0;     // changed bytes in the current run
-  for (std::uint32_t i = 0; i < row_size_; ++i) {
-    if (row[i] == seed[i]) {
-      if (run != 0) {
-        out = WriteDeltaRun(out, offset, row + i - run, run, invert);
-        run = 0;
-        offset = 0;
+  const std::uint32_t n = row_size_;
+  std::uint32_t run_end = 0;  // where the last run ended (the row's start at first)
+  std::uint32_t i = 0;
+  for (;;) {
+    if (i < n && row[i] == seed[i]) {
+      // Unchanged bytes: a few one at a time, then eight at a time, since
+      // most of a row is usually unchanged.
+      const std::uint32_t bytes_end = std::min(n, i + 8);
+      do {
+        ++i;
+      } while (i < bytes_end && row[i] == seed[i]);
+      if (i == bytes_end) {
+        i = SkipEqualWords(row, seed, i, n);
+        while (i < n && row[i] == seed[i])
+          ++i;
       }
-      ++offset;
-      continue;
     }
-    seed[i] = row[i];
-    if (++run == kDeltaRunMax) {
-      out = WriteDeltaRun(out, offset, row + i + 1 - run, run, invert);
-      run = 0;
-      offset = 0;
-    }
+    if (i == n) break;
+    // A run: changed bytes up to an unchanged one, kDeltaRunMax or the row's end.
+    const std::uint32_t first = i;
+    const std::uint32_t end = std::min(n, i + kDeltaRunMax);
+    do {
+      seed[i] = row[i];
+      ++i;
+    } while (i < end && row[i] != seed[i]);
+    out = WriteDeltaRun(out, first - run_end, row + first, i - first, invert);
+    run_end = i;
   }
-  if (run != 0) out = WriteDeltaRun(out, offset, row + row_size_ - run, run, invert);
   const std::uint32_t length = static_cast<std::uint32_t>(out - start);
   if (length_prefix_) {
     start[0] = static_cast<std::uint8_t>(length - 2);
@@ -203,12 +246,10 @@ std::uint32_t GAdaptiveRowEncoder::GetRow(std::uint8_t* row, std::uint16_t& row_
   std::uint8_t* const seed = delta_row_->Seed();
   std::uint32_t repeats = 0;
   std::uint32_t matches = 0;
-  for (std::uint32_t i = 1; i < row_size_; ++i)
-    repeats += in[i] == in[i - 1];
-  if (seed_valid_) {
-    for (std::uint32_t i = 0; i < row_size_; ++i)
-      matches += in[i] == seed[i];
-  }
+  if (seed_valid_) matches = CountEqualBytes(in, seed, row_size_);
+  // A row that matches its seed whole goes as delta row whatever its
+  // repeats (at most row size - 1), which then need no counting.
+  if (row_size_ > 1 && matches < row_size_) repeats = CountEqualBytes(in + 1, in, row_size_ - 1);
   seed_valid_ = true;
 
   std::uint8_t* const data = row + 3;

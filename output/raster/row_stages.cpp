@@ -18,27 +18,37 @@ std::uint32_t RowBytes(std::int32_t pixels, std::uint32_t bits) {
 
 // Dithers `width` pixels of `row` (kBits each, most significant first) to
 // `out`: bit 1 where the grey level is at least the pixel's threshold; the
-// threshold index wraps at `matrix_width`.
+// threshold index wraps at `matrix_width`. `thresholds` holds the matrix row
+// and its first 8 entries again after it, so that a whole output byte reads
+// its eight thresholds in one stretch.
 template <unsigned kBits>
 void DitherPixels(const std::uint8_t* row, std::uint32_t width, const std::uint8_t* grey,
                   const std::uint8_t* thresholds, std::uint32_t matrix_width, std::uint8_t* out) {
-  std::uint32_t t = 0;
-  std::uint32_t bits = 0;
-  for (std::uint32_t x = 0; x < width; ++x) {
-    std::uint8_t value;
+  auto value = [row](std::uint32_t x) -> std::uint8_t {
     if constexpr (kBits == 8) {
-      value = row[x];
+      return row[x];
     } else {
       constexpr unsigned kPerByte = 8 / kBits;
       constexpr unsigned kMask = (1u << kBits) - 1;
       const unsigned shift = (kPerByte - 1 - x % kPerByte) * kBits;
-      value = static_cast<std::uint8_t>(row[x / kPerByte] & (kMask << shift));
+      return static_cast<std::uint8_t>(row[x / kPerByte] & (kMask << shift));
     }
-    bits = bits << 1 | (grey[value] >= thresholds[t] ? 1u : 0u);
-    if (++t == matrix_width) t = 0;
-    if (x % 8 == 7) out[x / 8] = static_cast<std::uint8_t>(bits);
+  };
+  std::uint32_t t = 0;
+  std::uint32_t x = 0;
+  for (; width - x >= 8; x += 8) {
+    const std::uint8_t* const limit = thresholds + t;
+    unsigned bits = 0;
+    for (unsigned k = 0; k < 8; ++k)
+      bits = bits << 1 | (grey[value(x + k)] >= limit[k] ? 1u : 0u);
+    out[x / 8] = static_cast<std::uint8_t>(bits);
+    t = (t + 8) % matrix_width;
   }
-  if (width % 8 != 0) out[width / 8] = static_cast<std::uint8_t>(bits << (8 - width % 8));
+  if (x == width) return;
+  unsigned bits = 0;
+  for (std::uint32_t k = 0; x + k < width; ++k)
+    bits = bits << 1 | (grey[value(x + k)] >= thresholds[t + k] ? 1u : 0u);
+  out[x / 8] = static_cast<std::uint8_t>(bits << (8 - width % 8));
 }
 
 }  // namespace
@@ -211,6 +221,8 @@ GDitherRowSource::~GDitherRowSource() = default;
 std::uint32_t GDitherRowSource::Begin() {
   ready_ = 0;
   pending_rows_ = 0;
+  reuse_ = false;
+  repeats_.reset();
   if (!upstream_ || !matrix_ || !matrix_->GetThresholds()) return 0;
   source_bits_ = upstream_->GetBitsPerPixel();
   if (source_bits_ != 1 && source_bits_ != 4 && source_bits_ != 8) return 0;
@@ -224,7 +236,7 @@ std::uint32_t GDitherRowSource::Begin() {
   matrix_width_ = static_cast<std::uint16_t>(matrix_->GetWidth());
   matrix_height_ = static_cast<std::uint16_t>(matrix_->GetHeight());
   row_buffer_ = RWNewArray<std::uint8_t>(row_buffer_size_);
-  thresholds_ = RWNewArray<std::uint8_t>(matrix_width_);
+  thresholds_ = RWNewArray<std::uint8_t>(matrix_width_ + 8u);
   if (!row_buffer_ || !thresholds_) return 0;
 
   // Grey levels by pixel value, masked in place within its byte.
@@ -269,20 +281,38 @@ std::uint32_t GDitherRowSource::GetRow(std::uint8_t* row, std::uint16_t& row_ind
     if (length == 0) return result;
     if (length < row_buffer_size_)
       std::memset(row_buffer_.get() + length, 0, row_buffer_size_ - length);
+    first_repeat_ = row_index;
+    reuse_ = repeat_count > matrix_height_ && output_row_bytes_ != 0;
+    if (reuse_ && !repeats_)
+      repeats_ = RWNewArray<std::uint8_t>(std::size_t{matrix_height_} * output_row_bytes_);
     if (repeat_count > 1) {
       pending_rows_ = repeat_count - 1u;
       next_row_ = static_cast<std::uint16_t>(row_index + 1);
       repeat_count = 1;
     }
   }
-  Dither(row_index, row);
+  // The rows of a repeated row come out alike one matrix height apart: the
+  // first height of them are dithered and kept, the others copied.
+  const std::uint32_t k = static_cast<std::uint16_t>(row_index - first_repeat_);
+  std::uint8_t* const kept =
+      reuse_ && repeats_ ? repeats_.get() + std::size_t{k % matrix_height_} * output_row_bytes_
+                         : nullptr;
+  if (kept && k >= matrix_height_) {
+    std::memcpy(row, kept, output_row_bytes_);
+  } else {
+    Dither(row_index, row);
+    if (kept) std::memcpy(kept, row, output_row_bytes_);
+  }
   length = output_row_bytes_;
   return result;
 }
 
 void GDitherRowSource::Dither(std::uint16_t row_number, std::uint8_t* out) {
   const auto matrix_row = static_cast<std::uint16_t>((row_number + y_phase_) % matrix_height_);
-  matrix_->CopyRotatedRow(thresholds_.get(), x_phase_, matrix_row);
+  std::uint8_t* const thresholds = thresholds_.get();
+  matrix_->CopyRotatedRow(thresholds, x_phase_, matrix_row);
+  for (std::uint32_t k = 0; k < 8; ++k)
+    thresholds[matrix_width_ + k] = thresholds[k % matrix_width_];
   const std::uint32_t width = right_ > left_ ? static_cast<std::uint32_t>(right_ - left_) : 0;
   const std::uint8_t* source = row_buffer_.get();
   switch (source_bits_) {

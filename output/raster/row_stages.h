@@ -174,6 +174,11 @@ class GDitherRowSource : public GRasterPointSource {
   std::uint16_t x_phase_ = 0;
   std::int32_t y_phase_ = 0;
   GGreyConverter converter_;
-  std::unique_ptr<std::uint8_t[]> thresholds_;  // one matrix row, rotated
+  std::unique_ptr<std::uint8_t[]> thresholds_;  // one matrix row, rotated, + its first 8
   std::uint32_t output_row_bytes_ = 0;
+  // One matrix height of dithered rows of the repeated row in hand, made
+  // when a row first repeats more often than that.
+  std::unique_ptr<std::uint8_t[]> repeats_;
+  std::uint16_t first_repeat_ = 0;  // the number of its first row
+  bool reuse_ = false;              // whether its rows are kept and copied
 };

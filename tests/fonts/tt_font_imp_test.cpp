@@ -1,12 +1,14 @@
 // The TrueType font implementation: glyph bitmaps rendered by FreeType from
-// a hand-made font, code tables through the reader, a font spooled on a
-// page and found again in another database, and damaged database files.
+// a hand-made font, code tables through the reader, the font's tables held
+// once for all its faces, a font spooled on a page and found again in
+// another database, and damaged database files.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "driver/services/driver_server.h"
 #include "fonts/tt_font_imp.h"
+#include "fonts/tt_outline_renderer.h"
 #include "output/core/byte_buffer.h"
 #include "support/test_render_services.h"
 #include "support/truetype_writer.h"
@@ -117,6 +119,33 @@ TEST_F(TTFontImpTest, CodeTablesMapThroughTheReader) {
   GFont no_default(NewImp(10, 'Z'), nullptr);
   EXPECT_EQ(no_default.GetCodeRangeTable(0x3F, 0x41, range), 0u);
   EXPECT_EQ(no_default.GetCodeTable(codes, list), 0u);
+}
+
+// A document that makes a new face per page holds the font's tables once,
+// in the renderer of its reader; the reader lets it go when the pool's hold
+// is all that is left.
+TEST_F(TTFontImpTest, FacesOfOneFontHoldItsTablesOnce) {
+  const std::size_t before = GTTOutlineRenderer::HeldFontBytes();
+  reader_ = font_.reader.release();
+  GTTFontPool::Instance()->Add(reader_);
+  GGlyphMetrics metrics;
+  std::uint32_t size = 0;
+  bool buffer = false;
+  std::vector<std::unique_ptr<GFont>> pages;
+  for (std::int16_t page = 0; page < 12; ++page) {
+    pages.push_back(std::make_unique<GFont>(NewImp(10 + page % 2), nullptr));
+    Bitmap(*pages.back()->GetImplementation(), 'A', metrics, size, buffer);
+    EXPECT_EQ(size, 4u * metrics.height) << page;  // a row of 10 or 11 bits in 4 bytes
+    EXPECT_EQ(metrics.height, 10 + page % 2) << page;
+  }
+  Bitmap(*pages.front()->GetImplementation(), 'A', metrics, size, buffer);
+  EXPECT_EQ(metrics.height, 10);
+  // The renderer's font: the directory, then each table at a 4-byte
+  // boundary, as the font file lays out the same tables.
+  EXPECT_EQ(GTTOutlineRenderer::HeldFontBytes() - before, tt_testing::SquareFont().size());
+  pages.clear();
+  EXPECT_EQ(GTTFontPool::Instance()->Contains(40), 1u);
+  EXPECT_EQ(GTTOutlineRenderer::HeldFontBytes(), before);
 }
 
 // The render-time driver data of one job, with a font database.

@@ -157,6 +157,41 @@ TEST(RowEncoders, RandomRowsRoundTripAtEveryAlignment) {
   }
 }
 
+// Each adaptive block's mode against the counts its rule names, counted
+// here byte by byte, on short rows of few values (near the thresholds).
+TEST(RowEncoders, AdaptiveBlocksFollowTheirRule) {
+  std::mt19937 random(5);
+  for (int trial = 0; trial < 300; ++trial) {
+    const std::size_t size = 1 + random() % 40;
+    std::vector<Row> rows(1, Row(size));
+    for (int r = 0; r < 5; ++r) {
+      rows.push_back(rows.back());
+      for (std::size_t edits = random() % (size + 1); edits-- > 0;)
+        rows.back()[random() % size] = std::uint8_t(random() % 3);
+    }
+    MemoryRowSource source(rows, std::int16_t(size), 8);
+    GAdaptiveRowEncoder encoder(1, 0);
+    encoder.SetUpstream(&source);
+    ASSERT_EQ(encoder.Begin(), 1u);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      Row out(encoder.GetMaxRowBytes());
+      std::uint16_t index = 0;
+      std::uint32_t length = 0;
+      std::uint8_t repeat = 1, delivered = 1;
+      encoder.GetRow(out.data(), index, length, repeat, delivered);
+      std::size_t repeats = 0, matches = 0;  // the seed is the row before
+      for (std::size_t i = 0; i < size; ++i) {
+        repeats += i > 0 && rows[r][i] == rows[r][i - 1];
+        matches += r > 0 && rows[r][i] == rows[r - 1][i];
+      }
+      const std::uint8_t mode = repeats < size / 3 && matches < size / 3 ? kAdaptiveRaw
+                                : repeats > matches                      ? kAdaptiveRunLength
+                                                                         : kAdaptiveDeltaRow;
+      EXPECT_EQ(out[0], mode) << size << " bytes, row " << r;
+    }
+  }
+}
+
 TEST(RowEncoders, FuzzCorpusReplays) {
   EXPECT_GT(ReplayCorpus(DRV_FUZZ_CORPUS, &LLVMFuzzerTestOneInput), 10);
 }

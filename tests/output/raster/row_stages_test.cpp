@@ -411,6 +411,15 @@ TEST(DitherRowSource, DithersEachRowWithItsOwnThresholds) {
       // from y phase 0 and 1.
       {8, {0, 0, 1, 4}, "19", 4, 1, 4, "0A 14 1E 28", "0 1: 80 | 1 1: 80 | 2 1: 00 | 3 1: 00"},
       {8, {0, 1, 1, 5}, "19", 4, 1, 4, "0A 14 1E 28", "0 1: 80 | 1 1: 00 | 2 1: 00 | 3 1: 80"},
+      // Standing for 6: the rows one matrix height apart come out alike.
+      {8,
+       {0, 1, 1, 7},
+       "19",
+       6,
+       1,
+       4,
+       "0A 14 1E 28",
+       "0 1: 80 | 1 1: 00 | 2 1: 00 | 3 1: 80 | 4 1: 80 | 5 1: 00"},
       // 1-bit pixels take the palette's grey at every bit position; without
       // a palette 1 is white, and 4-bit levels 15, 0, 8, 15 are spread over
       // 255: 255, 0, 136, 255.
