@@ -404,10 +404,8 @@ int GDriverContextBase::IsFormAvailable(const GFormList& forms, std::uint32_t po
   const std::uint16_t id = FormPaperId(form, position);
   if (id == 0) return 0;
   if (!facts.trays_taken) TakeTrayFacts(facts);
-  return facts.every_id ||
-                 std::binary_search(facts.assigned.begin(), facts.assigned.end(), id)
-             ? 1
-             : 0;
+  if (facts.every_id) return 1;
+  return std::binary_search(facts.assigned.begin(), facts.assigned.end(), id) ? 1 : 0;
 }
 
 void GDriverContextBase::TakeTrayFacts(FormListFacts& facts) {

@@ -359,7 +359,7 @@ class GDriverContextBase : public virtual GDriverDataImp {
     int check = 0;
     GFormRange range;
     bool trays_taken = false;
-    bool every_id = true;                // no database, or only default links
+    bool every_id = true;                 // no database, or only default links
     std::vector<std::uint16_t> assigned;  // else the ids it offers, sorted
   };
   void TakeTrayFacts(FormListFacts& facts);

@@ -33,8 +33,7 @@ GMediaPoolIterator::GMediaPoolIterator(GMediaPool* pool, GCountedPtrVector& chil
 bool GMediaPoolIterator::Next() {
   while (GEnumChildIterator::Next()) {
     const GMedia* medium = AsMedium(Current());
-    if (medium &&
-        Passes(*medium, orientation_, x_resolution_, y_resolution_, minimum_, maximum_)) {
+    if (medium && Passes(*medium, orientation_, x_resolution_, y_resolution_, minimum_, maximum_)) {
       return true;
     }
   }

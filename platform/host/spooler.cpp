@@ -22,8 +22,8 @@ using host_internal::Mutex;
 struct PrinterHandle {
   std::u16string data_key;  // PrinterDataKeyPath of the printer
   DWORD access;
-  std::u16string folded;             // the printer's folded name
-  host_internal::StoreKey* data;     // that key, for its stamp
+  std::u16string folded;          // the printer's folded name
+  host_internal::StoreKey* data;  // that key, for its stamp
 };
 
 struct Printer {
@@ -31,8 +31,8 @@ struct Printer {
   std::u16string driver_name;
   std::u16string port_name;
   std::u16string data_file;
-  std::u16string server;               // empty: the local machine
-  std::vector<BYTE> default_dev_mode;  // empty: none stored
+  std::u16string server;                                   // empty: the local machine
+  std::vector<BYTE> default_dev_mode;                      // empty: none stored
   std::uint64_t stamp = host_internal::NextChangeStamp();  // of the record's last change
 };
 
@@ -127,9 +127,9 @@ BOOL OpenPrinterW(const char16_t* name, HANDLE* printer, const PrinterDefaultsW*
   std::uintptr_t id = host_internal::NewHandleId();
   std::u16string data_key = PrinterDataKeyPath(it->second.name);
   host_internal::StoreKey* data = host_internal::StoreFindKey(Hive::kMachine, data_key);
-  State().handles.emplace(id, PrinterHandle{std::move(data_key),
-                                            access != 0 ? access : kPrinterAccessUse, it->first,
-                                            data});
+  State().handles.emplace(
+      id, PrinterHandle{std::move(data_key), access != 0 ? access : kPrinterAccessUse, it->first,
+                        data});
   ++State().counters.opens;
   *printer = host_internal::HandleFromId<HANDLE>(id);
   return 1;
@@ -250,8 +250,10 @@ bool AddPrinter(std::u16string_view name) {
   if (name.empty() || name.find(u'\\') != name.npos) return false;
   Lock lock(Mutex());
   if (!State()
-           .printers.emplace(Fold(name), Printer{std::u16string(name), {}, {}, {}, {}, {},
-                                                 host_internal::NextChangeStamp()})
+           .printers
+           .emplace(
+               Fold(name),
+               Printer{std::u16string(name), {}, {}, {}, {}, {}, host_internal::NextChangeStamp()})
            .second) {
     return false;
   }
