@@ -6,6 +6,14 @@
 // loads its reason into a buffer of at most kMostReasonUnits units, however
 // large the caller says its own buffer is.
 //
+// Kept answers: the paper list, and the bin answers past the form-to-tray
+// database (asked every time, as a user edits it in place), stay with the
+// context while the printer's change stamp (its data, record and forms)
+// and the driver data's model changes stay those they were made with; so
+// the installed options are applied once, not on every bin query. The
+// paper list used to follow only the bound record: a form added since
+// (by another program, or this context's AddCustomForm) stayed out of it.
+//
 // Readings taken: an extent whose medium is missing answers 0, like an
 // overflow; DC_ORIENTATION reads 265 of the bound device mode's settings;
 // the "blank" of a tray's name stays in front of the map entry's string

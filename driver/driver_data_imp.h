@@ -270,10 +270,9 @@ class GDriverDataImp : public virtual GDriverData {
   // How many times the driver data changed its model or its default
   // settings itself: default settings made or replaced, installed options
   // applied, device values read (and, in a context, another printer or
-  // handle served). Answers kept from
-  // the model are kept while this stays (and the printer's change stamp,
-  // platform::GetPrinterChangeStamp, too). Edits that others make inside
-  // the trees do not count.
+  // handle served). Answers kept from the model are kept while this stays
+  // (and the printer's change stamp, platform::GetPrinterChangeStamp, too).
+  // Edits that others make inside the trees do not count.
   std::uint64_t GetModelChanges() const { return model_changes_; }
 
   // The configuration's child keyed 76 when it is a device, else null.

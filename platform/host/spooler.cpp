@@ -4,6 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "platform/host/host_state.h"
@@ -249,14 +250,8 @@ bool SetPrinterDriver(std::u16string_view printer, std::u16string_view driver_na
 bool AddPrinter(std::u16string_view name) {
   if (name.empty() || name.find(u'\\') != name.npos) return false;
   Lock lock(Mutex());
-  if (!State()
-           .printers
-           .emplace(
-               Fold(name),
-               Printer{std::u16string(name), {}, {}, {}, {}, {}, host_internal::NextChangeStamp()})
-           .second) {
-    return false;
-  }
+  Printer added{std::u16string(name), {}, {}, {}, {}, {}, host_internal::NextChangeStamp()};
+  if (!State().printers.emplace(Fold(name), std::move(added)).second) return false;
   return host_internal::StoreCreateKey(Hive::kMachine, PrinterDataKeyPath(name));
 }
 
