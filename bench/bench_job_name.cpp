@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "driver/render/job_driver_data.h"
 #include "driver/render/load.h"
 #include "driver/ui_os_factory.h"

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/model_lookup.h"
 #include "examples/page_raster/page_raster_generator.h"

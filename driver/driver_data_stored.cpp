@@ -9,6 +9,7 @@
 #include "config/fonts/device_font_list_composite.h"
 #include "config/fonts/font_sources.h"
 #include "config/fonts/msd_font_file.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
@@ -25,7 +26,6 @@ constexpr char16_t kAddedFontsName[] = u"AddedFonts";
 
 // The physical settings: the configuration states that exempt them from
 // the update-type check, and the values and texts compared, in order.
-constexpr std::uint32_t kConfiguredStateKey = 927;
 constexpr std::uint16_t kAutoConfigured = 14113;
 constexpr std::uint16_t kAdministratorConfigured = 14119;
 constexpr std::uint32_t kComparedValues[] = {307, 925, 451, 918, 308, 245,  310, 311,
@@ -34,7 +34,6 @@ constexpr std::uint32_t kComparedTexts[] = {316, 315};
 
 // The parts of a quick set: its name, and what the default quick set keeps
 // of its own.
-constexpr std::uint32_t kQuicksetNameKey = 376;
 constexpr std::uint32_t kDefaultQuicksetParts[] = {kQuicksetNameKey, 379, 328, 260};
 
 // `quickset`'s name in `result` once: replaced where the template had one,
@@ -113,7 +112,7 @@ int GDriverDataImp::IsPhysicalSettingsCurrent(GAttributeComposite* settings) {
   int result = 1;
   const RWWString update_type =
       services->GetPrinterDataString(this, RWWString(kLastUpdateTypeName), RWWString(u"FAILED"));
-  if (GValueAttribute* state = FindValueAttribute(settings, kConfiguredStateKey)) {
+  if (GValueAttribute* state = FindValueAttribute(settings, kConfigStatusKey)) {
     const std::uint16_t value = state->GetValue();
     if (value != kAutoConfigured && value != kAdministratorConfigured &&
         (update_type == u"Admin" || update_type == u"Auto")) {

@@ -59,16 +59,6 @@ inline constexpr std::uint32_t kExtHasJobModule = 0x8;
 inline constexpr std::uint16_t kExtLanguageXL = 12;    // class 767
 inline constexpr std::uint16_t kExtLanguageZdl5 = 11;  // class 788
 
-// Settings model: the extension composite 368 with the description list
-// 987 (entries 988-994 texts, 996 flags, 995 index), the settings
-// composite 367 with the settings list 997 (998 bytes, 995 index), and the
-// job settings' switch 984.
-inline constexpr std::uint32_t kExtSettingsCompositeKey = 367;
-inline constexpr std::uint32_t kExtDescriptionListKey = 987;
-inline constexpr std::uint32_t kExtSettingsListKey = 997;
-inline constexpr std::uint32_t kExtIndexKey = 995;
-inline constexpr std::uint32_t kExtFlagsKey = 996;
-inline constexpr std::uint32_t kExtSettingsBytesKey = 998;
 // The index of the shipped placeholder entry.
 inline constexpr std::int32_t kExtPlaceholderIndex = 100;
 

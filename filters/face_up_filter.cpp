@@ -1,14 +1,11 @@
 #include "filters/face_up_filter.h"
 
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
 
 namespace {
-
-constexpr std::uint32_t kFaceUpKey = 1229;
-constexpr std::uint32_t kDuplexUnitKey = 308;
-constexpr std::uint32_t kDuplexKey = 253;
 
 constexpr GSpoolPolicy kFaceUpSpool = {
     ".fpg",
@@ -55,7 +52,7 @@ std::uint16_t GFaceUpFilter::DocumentStart(GDocumentStart& command) {
   GAttributeComposite* document = command.GetAttributes();
   if (!document) return 0;
   GRenderDriverData* job = command.GetJobContext();
-  if (FilterValue(document, kFaceUpKey) != 1 || !job) {
+  if (FilterValue(document, kRuleSwitchKey) != 1 || !job) {
     spool_.Abandon(*this);
     return 0;
   }

@@ -2,6 +2,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
@@ -10,8 +11,6 @@
 
 namespace {
 
-constexpr std::uint32_t kWatermarkKey = 379;
-constexpr std::uint32_t kMediaKey = 259;
 // A page start that no class of the system carries; handled as 709.
 constexpr RWClassID kOtherPageStartId = 711;
 
@@ -66,7 +65,8 @@ std::uint16_t GWatermarkFilter::DocumentStart(GDocumentStart& command) {
   page_counter_ = 0;
   job_ = command.GetJobContext();
   GAttributeComposite* set = command.GetAttributes();
-  Configure(set ? dynamic_cast<GAttributeComposite*>(set->FindByKey(kWatermarkKey)) : nullptr);
+  Configure(set ? dynamic_cast<GAttributeComposite*>(set->FindByKey(kWatermarkSettingKey))
+                : nullptr);
   if (page_mode_ == 0) Disable();
   return 0;
 }
@@ -148,7 +148,7 @@ void GWatermarkFilter::PageStartSeen(GCommand& start) {
   ++page_counter_;
   GAttributeComposite* set = start.GetAttributes();
   if (!TakesWatermark() || !set) return;
-  auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kMediaKey));
+  auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kMediumKey));
   current_.reset(medium ? new GMedia(*medium) : nullptr);
   if (!finishing_ && current_) finishing_ = std::make_unique<GMedia>(*current_);
 }

@@ -8,6 +8,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_data_imp.h"
 #include "driver/entry_points.h"
 #include "driver/library_entry.h"

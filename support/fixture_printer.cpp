@@ -7,6 +7,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
 #include "config/paper/media.h"
@@ -42,7 +43,7 @@ GRangeAttribute* R(std::uint32_t key, std::int16_t low, std::int16_t high, std::
 
 // A medium at 600 by 600 dots per inch, orientation 0.
 GMedia* Medium(const char* name, std::uint16_t id, GSize16 paper, GSize16 printable, GSize16 origin,
-               std::uint32_t key = kMediumKey) {
+               std::uint32_t key = kModelMediumKey) {
   return new GMedia(name, paper, printable, origin, 0, id, 600, 600, key, 0, "", "");
 }
 
@@ -126,7 +127,7 @@ GAttributeComposite* BuildFixtureDefaults() {
   auto* custom = new GCustomMediaSize(16385, RWCString("Custom A"), kHundredthInch, 400, 600, 0);
   Grow(defaults, 0,
        {G(kCustomSizesKey, {custom}),
-        G(kResourceNamesKey,
+        G(kUserMediaTypesKey,
           {T(0, "Envelope Feeder"), T(0, "Manual Envelope"), T(0, "Auto Select")}),
         V(711, 0), V(1302, 1), G(368, {PlaceholderList(987)}), G(367, {PlaceholderList(997)}),
         G(283, {}), G(kQuicksetPoolKey, {Quickset(0), Quickset(kQuicksetTemplateKey)})});
@@ -175,7 +176,7 @@ GPeripheralComposite* BuildFixtureConfiguration() {
   printer_object->AddChild(
       new GPeripheralComposite(RWCString("Job Language"), nullptr, G(198, {}), 106, 0, 0, 0));
   auto* configuration =
-      new GPeripheralComposite(RWCString("Configuration"), nullptr, G(198, {V(kCachedValueKey, 1)}),
+      new GPeripheralComposite(RWCString("Configuration"), nullptr, G(198, {V(kColorDeviceKey, 1)}),
                                kDriverConfigurationKey, 0, 0, 0);
   configuration->AddChild(printer_object);
   return configuration;

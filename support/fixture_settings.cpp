@@ -3,6 +3,7 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
 
@@ -37,7 +38,7 @@ GAttributeComposite* Model() {
   auto* color_media =
       Group(364, {Text(261, "Plain"), Text(262, "Plain"), Value(263, 19), Value(264, 0),
                   Value(291, 1), Value(293, 0), Value(296, 0), Value(304, 0),
-                  new GTintvectorEnhancedAttributeVer2(kTintvectorKey), watermark});
+                  new GTintvectorEnhancedAttributeVer2(kColorAdjustmentKey), watermark});
   auto* installed =
       Group(365, {Value(925, 64), Value(307, 1000), Value(308, 0), Value(245, 0), Text(315, ""),
                   Value(915, 0), Text(316, ""), Value(311, 0), Value(981, 0), Value(974, 0),
@@ -84,7 +85,7 @@ void FillJobSettings(GAttributeComposite* job_settings) {
   job_settings->AddChild(
       Group(228, {Group(1208, {Group(0, {Value(1207, 1205), Text(1206, "Kit-A")}),
                                Group(0, {Value(1207, 1203), Text(1206, "Punch-2/3")})})}));
-  job_settings->AddChild(new GTintvectorEnhancedAttributeVer2(kTintvectorKey));
+  job_settings->AddChild(new GTintvectorEnhancedAttributeVer2(kColorAdjustmentKey));
 }
 
 }  // namespace support

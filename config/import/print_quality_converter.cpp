@@ -4,6 +4,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
 #include "config/import/layout_converters.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 
 namespace {
@@ -41,7 +42,7 @@ std::span<const GPresetPair> GPrintQualityConverter::Presets() {
 
 template <class Visit>
 void GPrintQualityConverter::ForEachPair(const Sides& sides, Visit visit) {
-  GValueAttribute* halftone_set = FindValue(sides.preset, kHalftoneSetKey);
+  GValueAttribute* halftone_set = FindValue(sides.preset, kPresetHalftoneSetKey);
   const bool with_halftone = halftone_set != nullptr && halftone_set->GetValue() != 0;
   // The resolution pairs need the preset's resolution and the settings'.
   MPersistentObject* preset_resolution = FindComposite(sides.preset, kPresetResolutionKey);

@@ -11,6 +11,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/render_driver_data.h"
 #include "foundation/rw/factory.h"
 #include "lang/joblang_zdl5/wqm.h"
@@ -82,7 +83,7 @@ TEST(Wqm, TheJobHeaderGetsTheDisplayLine) {
   }
   // The manual-duplex header line is a stand-in; key 1010 stays as found.
   JobContext job;
-  job.GetJobSettings()->AddChild(new GValueAttribute(1, kManualDuplexHeaderKey));
+  job.GetJobSettings()->AddChild(new GValueAttribute(1, kManualDuplexInstructionsKey));
   GDocumentStart start(Set({}), u"MEM:", u"doc", &job, 0);
   GWqm wqm;
   EXPECT_EQ(wqm.DocumentStart(start), 0);  // no port: nothing written

@@ -39,10 +39,6 @@
 
 struct GUIData;
 
-// Keys that the copy reads and writes besides the printer model (228),
-// the installed options (365) and the update status (313) of the driver.
-inline constexpr std::uint32_t kJobStorageKey = 520;
-inline constexpr std::uint32_t kHardDiskKey = 239;
 // The status 313 has once the options were read from the printer.
 inline constexpr std::uint16_t kOptionsFromDevice = 2;
 // The memory (MB) from which job storage works without a disk.

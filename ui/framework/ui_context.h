@@ -64,11 +64,6 @@ class GUIDriverData;
 class GValueAttribute;
 class MPersistentObject;
 
-// Keys of the settings the framework reads.
-inline constexpr std::uint32_t kUIObjectsKey = 283;
-inline constexpr std::uint32_t kLockListKey = 1102;
-inline constexpr std::uint32_t kUserMediaTypesKey = 701;
-inline constexpr std::uint32_t kCompanionFileKey = 374;
 // The first id of the user-interface objects (flags and messages).
 inline constexpr std::uint32_t kFirstUIObjectId = 0x40000000;
 // The most passes of one dispatch.

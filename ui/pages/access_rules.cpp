@@ -1,21 +1,11 @@
 #include "ui/pages/access_rules.h"
 
+#include "config/keys/settings_keys.h"
 #include "ui/framework/ui_context.h"
 
 namespace {
 
-constexpr std::uint32_t kFirstType = 261;
-constexpr std::uint32_t kBooklet = 279;
-constexpr std::uint32_t kBackCover = 920;
-constexpr std::uint32_t kFrontCover = 1218;
-constexpr std::uint32_t kPageGroup = 0x40000041;
-constexpr std::uint32_t kConfigStatus = 927;
 constexpr std::int32_t kNoTray = 19;
-
-constexpr std::uint32_t kTrayFlag = 0x40000071;
-constexpr std::uint32_t kTrayMessage = 0x40000072;
-constexpr std::uint32_t kLastPageFlag = 0x400000B5;
-constexpr std::uint32_t kLastPageMessage = 0x40000092;
 
 // The page groups by number (1 first page ... 5 last page).
 struct Group {
@@ -32,17 +22,17 @@ constexpr std::int32_t kTrayMessages[6] = {0, 5161, 5162, 5163, 5169, 5170};
 }  // namespace
 
 void GTrayConflictRule::Initialize() {
-  ResetUIValue(kTrayFlag);
-  ResetUIValue(kLastPageFlag);
+  ResetUIValue(kTrayConflictFlagKey);
+  ResetUIValue(kLastPageConflictFlagKey);
 }
 
 void GTrayConflictRule::OnChanges(const GValueList&, int) {
-  const std::int32_t selector = Value(kPageGroup);
-  if ((Value(kBackCover, 2) != 2 && selector == 2) ||
-      (Value(kFrontCover, 2) != 2 && selector == 3) || selector < 1 || selector > 4)
+  const std::int32_t selector = Value(kPageGroupSelectorKey);
+  if ((Value(kBackCoverKey, 2) != 2 && selector == 2) ||
+      (Value(kFrontCoverKey, 2) != 2 && selector == 3) || selector < 1 || selector > 4)
     return;
   const int selected = selector + 1;
-  const bool locked = Locked(kFirstType);
+  const bool locked = Locked(kMediaTypeKey);
   const std::int32_t tray = Value(kGroups[selected].tray, kNoTray);
   int shared = 0;
   if (tray != kNoTray && !locked) {
@@ -56,23 +46,23 @@ void GTrayConflictRule::OnChanges(const GValueList&, int) {
   std::int32_t message = kTrayMessages[shared];
   if (locked) {
     message = 5200;
-  } else if (selected == kLastPage && Value(kBooklet) != 0) {
+  } else if (selected == kLastPage && Value(kBookletKey) != 0) {
     message = 5388;
-    RaiseUIValue(kLastPageFlag, 1);
+    RaiseUIValue(kLastPageConflictFlagKey, 1);
   }
-  RaiseUIValue(kTrayFlag, message != 0 ? 1 : 0);
+  RaiseUIValue(kTrayConflictFlagKey, message != 0 ? 1 : 0);
   if (message != 0) {
     RaiseUIValue(0x40000073, 0);
     RaiseUIValue(0x400000B8, 0);
   }
-  SetUIValue(kTrayMessage, message);
-  if (selected == kLastPage) SetUIValue(kLastPageMessage, message);
+  SetUIValue(kTrayConflictMessageKey, message);
+  if (selected == kLastPage) SetUIValue(kLastPageConflictMessageKey, message);
 }
 
 void GConfigStatusRule::OnChanges(const GValueList& changed, int) {
-  if (changed.Contains(kConfigStatus)) return;
+  if (changed.Contains(kConfigStatusKey)) return;
   if (Holds(changed, {308, 245, 315, 239, 520, 310, 925, 307, 197, 317, 915, 1240, 451}))
-    SetValue(kConfigStatus, 14118);
+    SetValue(kConfigStatusKey, 14118);
 }
 
 namespace {

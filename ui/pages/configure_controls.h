@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/wstring.h"
 #include "ui/framework/combo_box_helper.h"
@@ -38,20 +39,6 @@
 #include "ui/pages/configure_features.h"
 #include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
-
-// Settings of the Configure page.
-inline constexpr std::uint32_t kMemoryKey = 925;
-inline constexpr std::uint32_t kWorkSpaceKey = 307;
-inline constexpr std::uint32_t kCollationKey = 310;
-inline constexpr std::uint32_t kThirdOptionKey = 451;
-inline constexpr std::uint32_t kConfigStatusKey = 927;
-inline constexpr std::uint32_t kPaperSourcesKey = 315;
-inline constexpr std::uint32_t kOutputAccessoryKey = 316;
-inline constexpr std::uint32_t kManualDuplexKey = 245;
-inline constexpr std::uint32_t kPatternScalingKey = 277;
-// The configuration sets of the device configuration and of the settings.
-inline constexpr std::uint32_t kDeviceConfigSetsKey = 369;
-inline constexpr std::uint32_t kSettingsConfigSetsKey = 1120;
 
 // The limits of the memory field, from its record of 16-bit words.
 struct GSpinLimits {
@@ -118,7 +105,7 @@ class GMemoryEditWrapper : public GSpinEditWrapper {
 
 class GDwsFeature : public GAttributeFeature {
  public:
-  explicit GDwsFeature(GUIContext* owner) : GAttributeFeature(owner, &kWorkSpaceKey) {}
+  explicit GDwsFeature(GUIContext* owner) : GAttributeFeature(owner, &kDriverWorkSpaceKey) {}
 
   // Also notes whether the memory changed (kept until used).
   bool WasChanged() override;
@@ -160,7 +147,8 @@ class GDwsEditWrapper : public GSpinEditWrapper {
 
 class GPaperSourcesFeature : public GAttributeFeature {
  public:
-  explicit GPaperSourcesFeature(GUIContext* owner) : GAttributeFeature(owner, &kPaperSourcesKey) {}
+  explicit GPaperSourcesFeature(GUIContext* owner)
+      : GAttributeFeature(owner, &kOptionalPaperSourcesKey) {}
   bool WasChanged() override;
   // Writes 315; on a change also 264 = 0, the five trays = 19, the commit
   // and the links of trays no longer installed dropped.
@@ -228,7 +216,7 @@ class GManualDuplexCheckWrapper : public GPageWrapper {
 
 class GHardDiskFeature : public GAttributeFeature {
  public:
-  explicit GHardDiskFeature(GUIContext* owner) : GAttributeFeature(owner, &kHardDiskKey) {}
+  explicit GHardDiskFeature(GUIContext* owner) : GAttributeFeature(owner, &kPrinterHardDiskKey) {}
   void SetValue(std::int32_t value) override;
   bool WasChanged() override;
   // Whether the default settings' 441 is 1.
@@ -246,7 +234,7 @@ class GHardDiskCheckWrapper : public GPageWrapper {
 
 class GCollationFeature : public GAttributeFeature {
  public:
-  explicit GCollationFeature(GUIContext* owner) : GAttributeFeature(owner, &kCollationKey) {}
+  explicit GCollationFeature(GUIContext* owner) : GAttributeFeature(owner, &kCollationUnitKey) {}
   // 1 without a hard disk and with memory below 128.
   int GetState() override;
   void SetValue(std::int32_t value) override;

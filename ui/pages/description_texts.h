@@ -13,10 +13,9 @@
 
 #include <cstdint>
 
+#include "config/keys/settings_keys.h"
 #include "ui/pages/configure_features.h"
 
-inline constexpr std::uint32_t kColorTableKey = 295;
-inline constexpr std::uint32_t kColorModeKey = 304;
 // The texts, at most this many characters.
 inline constexpr int kMostDescriptionCharacters = 128;
 

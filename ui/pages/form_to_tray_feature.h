@@ -31,14 +31,6 @@
 
 class GFormToTrayDatabase;
 
-// Settings the feature reads: the tray the forms page shows, the
-// resolution composite and its two values, the installed options.
-inline constexpr std::uint32_t kShownTrayKey = 511;
-inline constexpr std::uint32_t kResolutionKey = 249;
-inline constexpr std::uint32_t kResolutionXKey = 323;
-inline constexpr std::uint32_t kResolutionYKey = 324;
-inline constexpr std::uint32_t kInstalledOptionsKey = 365;
-
 class GFormToTrayFeature : public GFeature {
  public:
   explicit GFormToTrayFeature(GUIContext* owner) : GFeature(owner) {}

@@ -25,18 +25,17 @@
 #include <cstdint>
 #include <optional>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/wstring.h"
 #include "ui/framework/combo_box_helper.h"
 #include "ui/pages/page_groups.h"
 
 // The page-group selector and the paper-type string ids.
-inline constexpr std::uint32_t kPageGroupSelector = 0x40000041;
 inline constexpr std::uint16_t kUnspecifiedTypeId = 11101;
 inline constexpr std::uint16_t kPlainTypeId = 11102;
 inline constexpr std::uint16_t kFirstUserTypeId = 11381;
 inline constexpr int kMostUserTypes = 5;
-inline constexpr std::uint32_t kTrueTypeBitmapKey = 293;
 
 // The string id of a paper-type name (exact compare), kFirstUserTypeId for
 // a name the fixed table lacks.
@@ -71,7 +70,7 @@ class GMediaTypeFeature : public GFeature {
   void SetCurrentType(const RWWString& display, std::uint32_t data);
 
  private:
-  std::int32_t Section() const { return GetAttributeValue(kPageGroupSelector); }
+  std::int32_t Section() const { return GetAttributeValue(kPageGroupSelectorKey); }
 
   std::optional<std::size_t> next_user_type_;  // empty until BeginUserTypes
 };
@@ -106,7 +105,7 @@ class GCheckBoxWrapper : public GPageWrapper {
 class GTrueTypeBitmapFeature : public GAttributeFeature {
  public:
   explicit GTrueTypeBitmapFeature(GUIContext* owner)
-      : GAttributeFeature(owner, &kTrueTypeBitmapKey) {}
+      : GAttributeFeature(owner, &kTrueTypeAsBitmapKey) {}
   // The state the notice 0x4000003B asks for.
   int GetState() override;
 };

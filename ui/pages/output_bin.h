@@ -15,11 +15,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/wstring.h"
 #include "ui/framework/combo_box_helper.h"
 #include "ui/pages/page_groups.h"
 
-inline constexpr std::uint32_t kOutputBinKey = 248;
 inline constexpr std::int16_t kNoBin = -1;
 
 class GOutputBinFeature : public GAttributeFeature {

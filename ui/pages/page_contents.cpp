@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
 #include "driver/services/os_factory.h"
 #include "driver/ui_driver_data.h"
@@ -37,8 +38,6 @@ constexpr GControlEntry kAboutTable[] = {{11525, kNo}, {0, 0}};
 constexpr GControlEntry kPreviewTable[] = {{1070, 901}, {0, 0}};
 constexpr GControlEntry kQuicksetTable[] = {
     {1011, 902}, {1012, 903}, {1014, 904}, {1010, kNo}, {0, 0}};
-constexpr std::uint32_t kQuicksetTipFlag = 0x4000009D;
-constexpr std::uint32_t kQuicksetTipMessage = 0x4000009E;
 
 // `pairs` with the (0, 0) end; the wrapper copies it.
 std::vector<GControlEntry> Ended(Pairs pairs) {
@@ -98,8 +97,8 @@ class Groups {
     About();
     if (preview) Preview();
     to_->AddWrapper(new GQuicksetComboWrapper(new GQuicksetPoolFeature(context_), kQuicksetTable));
-    Tip({{1013, kNo}}, kQuicksetTipFlag, kQuicksetTipMessage, 1);
-    Tip({{1015, kNo}}, kQuicksetTipFlag, kQuicksetTipMessage, 1);
+    Tip({{1013, kNo}}, kEffectivePermissionFlagKey, kEffectivePermissionMessageKey, 1);
+    Tip({{1015, kNo}}, kEffectivePermissionFlagKey, kEffectivePermissionMessageKey, 1);
   }
   GUIContext* Context() const { return context_; }
 
@@ -379,5 +378,5 @@ void ReadLocalJobStorageChoice(GUIContext* context) {
     printer->GetLocalJobStorageKey(key);
     stored = services->ReadUserDword(key, RWWString(u"LocalJobStorage"), 0);
   }
-  context->GetSettingsView().SetValue(kLocalJobStorageChoiceKey, stored == 0 ? 1 : 0);
+  context->GetSettingsView().SetValue(kLocalJobStorageKey, stored == 0 ? 1 : 0);
 }

@@ -39,8 +39,6 @@ class GUIContext;
 // Printer-language kinds the Finishing page asks for.
 inline constexpr std::uint16_t kLanguageXL = 767;
 inline constexpr std::uint16_t kLanguageZdl5 = 788;
-// The settings' local job storage choice.
-inline constexpr std::uint32_t kLocalJobStorageChoiceKey = 1033;
 
 // REQUIRES for each: `page` and `context` are not null. `language_kind` is
 // the printer-language object's kind (kLanguageXL, kLanguageZdl5, or 0).

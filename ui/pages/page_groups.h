@@ -27,12 +27,10 @@
 #include <memory>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "ui/framework/control_wrapper.h"
 #include "ui/framework/feature.h"
 #include "ui/framework/modal_dialog.h"
-
-// The orientation attribute of the settings.
-inline constexpr std::uint32_t kPageOrientationKey = 265;
 
 class GPageFeature : public GFeature {
  public:
@@ -57,8 +55,7 @@ class GPageWrapper : public GControlWrapper {
 // choice that 205 refuses changes nothing.
 class GOrientationFeature : public GAttributeFeature {
  public:
-  explicit GOrientationFeature(GUIContext* owner)
-      : GAttributeFeature(owner, &kPageOrientationKey) {}
+  explicit GOrientationFeature(GUIContext* owner) : GAttributeFeature(owner, &kOrientationKey) {}
   bool IsLandscape() { return GetValue() == 90 || GetValue() == 270; }
   void Choose(bool landscape);
 };

@@ -16,11 +16,10 @@
 
 #include <cstdint>
 
+#include "config/keys/settings_keys.h"
 #include "ui/framework/feature.h"
 #include "ui/pages/page_groups.h"
 
-inline constexpr std::uint32_t kPaperSizeKey = 260;
-inline constexpr std::uint32_t kFitToPaperKey = 270;
 inline constexpr std::uint16_t kSmallestLimitMedium = 17385;
 inline constexpr std::uint16_t kLargestLimitMedium = 17384;
 
@@ -43,7 +42,7 @@ class GPaperSizeFeature : public GAttributeFeature {
 
 class GFitToPaperFeature : public GAttributeFeature {
  public:
-  explicit GFitToPaperFeature(GUIContext* owner) : GAttributeFeature(owner, &kFitToPaperKey) {}
+  explicit GFitToPaperFeature(GUIContext* owner) : GAttributeFeature(owner, &kFitToOtherSizeKey) {}
 };
 
 // The paper-size group: the limits feature and the paper size.

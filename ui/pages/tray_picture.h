@@ -34,7 +34,6 @@
 #include "ui/pages/page_groups.h"
 
 inline constexpr std::uint32_t kPictureBitmap = 2021;
-inline constexpr std::uint32_t kTraySelectionLock = 0x40000091;
 inline constexpr std::int32_t kNoPart = -1;
 
 class GPicturePart : public GFeature {
