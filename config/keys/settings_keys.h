@@ -692,11 +692,12 @@ inline constexpr std::uint32_t kBookletFlagKey = 0x40000027;
 inline constexpr std::uint32_t kBookletMessageKey = 0x40000028;
 inline constexpr std::uint32_t kSizeLimitFlagKey = 0x40000029;
 inline constexpr std::uint32_t kSizeLimitMessageKey = 0x4000002A;
-// The automatic-configuration notices.
-inline constexpr std::uint32_t kAutoConfigFlagKey = 0x40000031;
-inline constexpr std::uint32_t kAutoConfigMessageKey = 0x40000032;
-inline constexpr std::uint32_t kAutoConfigFailedFlagKey = 0x40000033;
-inline constexpr std::uint32_t kAutoConfigFailedMessageKey = 0x40000034;
+// The automatic-configuration notices: the options were read from the
+// printer, the reading has not run.
+inline constexpr std::uint32_t kAutoConfigDoneFlagKey = 0x40000031;
+inline constexpr std::uint32_t kAutoConfigDoneMessageKey = 0x40000032;
+inline constexpr std::uint32_t kAutoConfigNotRunFlagKey = 0x40000033;
+inline constexpr std::uint32_t kAutoConfigNotRunMessageKey = 0x40000034;
 // The fit-to-paper notice.
 inline constexpr std::uint32_t kFitToPaperFlagKey = 0x40000037;
 inline constexpr std::uint32_t kFitToPaperMessageKey = 0x40000038;

@@ -181,7 +181,7 @@ void GUIContext::NoteReplacement(MPersistentObject* old_child, MPersistentObject
   if (new_child) {
     undo_.push_back({UndoEntry::kReplaced, GCountedPtr(new_child), GCountedPtr(old_child), 0, {}});
   }
-  // A replaced 283 must be found again.
+  // A replaced kUIObjectsKey must be found again.
   EnsureUIObjects();
 }
 

@@ -11,8 +11,12 @@ constexpr std::int32_t kNoTray = 19;
 struct Group {
   std::uint32_t tray, type;
 };
-constexpr Group kGroups[6] = {{0, 0},     {258, 261},   {263, 262},
-                              {921, 973}, {1214, 1215}, {1212, 1213}};
+constexpr Group kGroups[6] = {{0, 0},
+                              {kPaperSourceKey, kMediaTypeKey},
+                              {kOtherPagesSourceKey, kOtherPagesMediaTypeKey},
+                              {kBackCoverSourceKey, kBackCoverMediaTypeKey},
+                              {kFrontCoverSourceKey, kFrontCoverMediaTypeKey},
+                              {kLastPageSourceKey, kLastPageMediaTypeKey}};
 constexpr int kLastPage = 5;
 // The groups each selectable group is compared with, in order (indexed by
 // the selector 1-4).
@@ -52,8 +56,8 @@ void GTrayConflictRule::OnChanges(const GValueList&, int) {
   }
   RaiseUIValue(kTrayConflictFlagKey, message != 0 ? 1 : 0);
   if (message != 0) {
-    RaiseUIValue(0x40000073, 0);
-    RaiseUIValue(0x400000B8, 0);
+    RaiseUIValue(kTrayConflictSecondFlagKey, 0);
+    RaiseUIValue(kTrayConflictThirdFlagKey, 0);
   }
   SetUIValue(kTrayConflictMessageKey, message);
   if (selected == kLastPage) SetUIValue(kLastPageConflictMessageKey, message);
@@ -61,13 +65,16 @@ void GTrayConflictRule::OnChanges(const GValueList&, int) {
 
 void GConfigStatusRule::OnChanges(const GValueList& changed, int) {
   if (changed.Contains(kConfigStatusKey)) return;
-  if (Holds(changed, {308, 245, 315, 239, 520, 310, 925, 307, 197, 317, 915, 1240, 451}))
+  if (Holds(changed, {kDuplexUnitKey, kManualDuplexKey, kOptionalPaperSourcesKey,
+                      kPrinterHardDiskKey, kJobRetentionKey, kCollationUnitKey, kMemoryKey,
+                      kDriverWorkSpaceKey, kBinsWithResourcesKey, kFontModuleKey,
+                      kScaleFromLargePaperKey, kCoverModeKey, kIgnoreCollationKey}))
     SetValue(kConfigStatusKey, 14118);
 }
 
 namespace {
 
-constexpr std::uint32_t kMemoryFlags[] = {0x4000006D, 0x4000007A};
+constexpr std::uint32_t kMemoryFlags[] = {kMemoryFlagKey, kMemorySecondFlagKey};
 
 }  // namespace
 
@@ -77,37 +84,38 @@ void GMemoryRule::Initialize() {
 }
 
 void GMemoryRule::OnChanges(const GValueList&, int) {
-  const bool short_of_memory = Value(925, 64) < 128 && Value(239) != 1;
+  const bool short_of_memory = Value(kMemoryKey, 64) < 128 && Value(kPrinterHardDiskKey) != 1;
   for (std::uint32_t flag : kMemoryFlags)
     short_of_memory ? RaiseUIValue(flag, 1) : ResetUIValue(flag);
-  if (short_of_memory) SetUIValue(0x4000006E, 5160);
+  if (short_of_memory) SetUIValue(kMemoryMessageKey, 5160);
 }
 
 void GAutoConfigNoticeRule::Initialize() {
-  SetUIValue(0x40000032, 0);
-  SetUIValue(0x40000034, 0);
-  ResetUIValue(0x40000031);
-  ResetUIValue(0x40000033);
+  SetUIValue(kAutoConfigDoneMessageKey, 0);
+  SetUIValue(kAutoConfigNotRunMessageKey, 0);
+  ResetUIValue(kAutoConfigDoneFlagKey);
+  ResetUIValue(kAutoConfigNotRunFlagKey);
 }
 
 void GAutoConfigNoticeRule::OnChanges(const GValueList&, int) {
-  const std::int32_t state = Value(313);
-  RaiseUIValue(0x40000031, 0);
-  RaiseUIValue(0x40000033, state == 0 ? 1 : 0);
-  if (state == 0) SetUIValue(0x40000034, 5144);
-  if (state == 2) SetUIValue(0x40000032, 5136);
+  const std::int32_t state = Value(kDeviceUpdateStatusKey);
+  RaiseUIValue(kAutoConfigDoneFlagKey, 0);
+  RaiseUIValue(kAutoConfigNotRunFlagKey, state == 0 ? 1 : 0);
+  if (state == 0) SetUIValue(kAutoConfigNotRunMessageKey, 5144);
+  if (state == 2) SetUIValue(kAutoConfigDoneMessageKey, 5136);
 }
 
 void GPermissionRule::Initialize() {
-  SetUIValue(0x4000003A, 0);
-  ResetUIValue(0x40000039);
+  SetUIValue(kPermissionMessageKey, 0);
+  ResetUIValue(kPermissionFlagKey);
 }
 
 void GPermissionRule::OnChanges(const GValueList&, int) {
   struct Pair {
     std::uint32_t flags, flag, message;
-  } const pairs[] = {{GetContext()->GetAccessFlags(), 0x40000039, 0x4000003A},
-                     {GetContext()->GetEffectiveAccessFlags(), 0x4000009D, 0x4000009E}};
+  } const pairs[] = {{GetContext()->GetAccessFlags(), kPermissionFlagKey, kPermissionMessageKey},
+                     {GetContext()->GetEffectiveAccessFlags(), kEffectivePermissionFlagKey,
+                      kEffectivePermissionMessageKey}};
   for (const Pair& pair : pairs) {
     if (pair.flags != 0) {
       RaiseUIValue(pair.flag, 1);

@@ -30,10 +30,13 @@ constexpr int kMostListValues = 20;
 constexpr std::int32_t kPlentyOfMemory = kJobStorageMemory;
 constexpr std::int32_t kFallbackWorkSpace = 600;
 constexpr std::size_t kMostTypedCharacters = 8;
-constexpr std::uint32_t kWorkSpaceCopies[] = {337, 336};
-constexpr std::uint32_t kPageTrays[] = {258, 263, 1212, 1214, 921};
-constexpr std::uint32_t kSetOptions[] = {308, 245, 310, 239, 520, 451,
-                                         925, 307, 915, 197, 317, 1240};
+constexpr std::uint32_t kWorkSpaceCopies[] = {kWorkSpaceCopyKey, kWorkSpaceSecondCopyKey};
+constexpr std::uint32_t kPageTrays[] = {kPaperSourceKey, kOtherPagesSourceKey, kLastPageSourceKey,
+                                        kFrontCoverSourceKey, kBackCoverSourceKey};
+constexpr std::uint32_t kSetOptions[] = {
+    kDuplexUnitKey,          kManualDuplexKey,      kCollationUnitKey, kPrinterHardDiskKey,
+    kJobRetentionKey,        kIgnoreCollationKey,   kMemoryKey,        kDriverWorkSpaceKey,
+    kScaleFromLargePaperKey, kBinsWithResourcesKey, kFontModuleKey,    kCoverModeKey};
 constexpr std::int32_t kSkippedSetValue = -101;
 constexpr std::int32_t kNoStatusSelected = 7;
 constexpr std::uint32_t kNoneText = 11150;

@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr std::uint32_t kQualityKeys[] = {323, 324, 325, 902};
+constexpr std::uint32_t kQualityKeys[] = {kXResolutionKey, kYResolutionKey, kResolutionModeKey,
+                                          kQualityKey};
 
 }  // namespace
 

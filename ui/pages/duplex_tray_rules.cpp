@@ -133,7 +133,8 @@ void GDuplexMediaRule::OnChanges(const GValueList& changed, int force) {
 // ---- GTrayMediaRule.
 
 void GTrayMediaRule::Initialize() {
-  for (std::uint32_t id : {0x4000003Fu, 0x40000040u, 0x40000073u, 0x400000B5u, 0x400000B8u})
+  for (std::uint32_t id : {kTrayMediaFlagKey, kTrayMediaSecondFlagKey, kTrayConflictSecondFlagKey,
+                           kLastPageConflictFlagKey, kTrayConflictThirdFlagKey})
     ResetUIValue(id);
 }
 

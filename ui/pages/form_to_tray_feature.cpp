@@ -65,7 +65,7 @@ template <class Edit>
 void GFormToTrayFeature::EditTable(Edit edit) {
   GAttributeView settings = GetContext()->GetSettingsView();
   if (!settings.FindTyped(kFormToTrayKey, kGFormToTrayDatabaseId)) {
-    // Anything else under 510 is left alone; a missing table is added
+    // Anything else under kFormToTrayKey is left alone; a missing table is added
     // where the device-mode code reads it.
     GAttributeComposite* options = settings.FindComposite(kInstalledOptionsKey);
     if (settings.Composite() && settings.Composite()->FindByKey(kFormToTrayKey)) return;

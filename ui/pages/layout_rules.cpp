@@ -65,7 +65,7 @@ void GTrueTypeBitmapRule::OnChanges(const GValueList&, int) {
   }
   if (message == 0) return;
   Report(message);
-  SetValue(220, 0);
+  SetValue(kPresetTrueTypeAsBitmapKey, 0);
   SetValue(kTrueTypeAsBitmapKey, 0);
 }
 
@@ -110,7 +110,7 @@ void GBookletRule::OnChanges(const GValueList&, int) {
   } else {
     ResetUIValue(Flag());
   }
-  SetValue(288, 0);
+  SetValue(kBookletSheetOrderKey, 0);
 }
 
 void GBackCoverBookletRule::Initialize() {
@@ -137,9 +137,9 @@ namespace {
 struct Pair {
   std::uint32_t flag, message;
 };
-constexpr Pair kP1 = {0x400000A3, 0x400000A4};
-constexpr Pair kP2 = {0x400000A5, 0x400000A6};
-constexpr Pair kP3 = {0x400000A7, 0x400000A8};
+constexpr Pair kP1 = {kRasterizationFlagKey, kRasterizationMessageKey};
+constexpr Pair kP2 = {kRasterizationSecondFlagKey, kRasterizationSecondMessageKey};
+constexpr Pair kP3 = {kRasterizationThirdFlagKey, kRasterizationThirdMessageKey};
 
 }  // namespace
 
@@ -151,9 +151,9 @@ void GRasterizationRule::Initialize() {
 }
 
 void GRasterizationRule::OnChanges(const GValueList& changed, int force) {
-  if (!force &&
-      !Holds(changed, {kPagesPerSheetKey, kSelectedWatermarkKey, kRasterizationKey,
-                       kScalePercentKey, 277, kTrueTypeAsBitmapKey, 250, kTextAsBlackKey}))
+  if (!force && !Holds(changed, {kPagesPerSheetKey, kSelectedWatermarkKey, kRasterizationKey,
+                                 kScalePercentKey, kPatternScalingKey, kTrueTypeAsBitmapKey,
+                                 kRetChoiceKey, kTextAsBlackKey}))
     return;
   const std::int32_t raster = Value(kRasterizationKey);
   const bool pages = Value(kPagesPerSheetKey, 1) != 1;
@@ -164,7 +164,7 @@ void GRasterizationRule::OnChanges(const GValueList& changed, int force) {
   std::int32_t m1 = 0, m2 = 0;
   if (raster == 2 || raster == 3) {
     if (pages || watermark || scaled || booklet || fit) {
-      // The next pass sees 255 change and decides again.
+      // The next pass sees kRasterizationKey change and decides again.
       SetValue(kRasterizationKey, 0);
     } else if (raster == 3) {
       SetValue(kTextAsBlackKey, 0);

@@ -274,5 +274,5 @@ void GCheckBoxWrapper::ReadControl() {
 }
 
 int GTrueTypeBitmapFeature::GetState() {
-  return GetUIState(0x4000003B);
+  return GetUIState(kTrueTypeBitmapFlagKey);
 }

@@ -8,7 +8,7 @@
 //   GPageFeature / GPageWrapper        the plain pair (and the pair of the
 //                                      groups without a class of their own)
 //   GOrientationFeature / GOrientationWrapper
-//                                      the orientation attribute (265) and
+//                                      the orientation attribute (kOrientationKey) and
 //                                      its buttons
 //   GAboutFeature / GAboutButtonWrapper
 //   GQuicksetPoolFeature / GQuicksetComboWrapper
@@ -48,11 +48,11 @@ class GPageWrapper : public GControlWrapper {
   void RefreshState() override;
 };
 
-// The orientation angle (265): portrait at 0 and 180, landscape at 90 and
+// The orientation angle (kOrientationKey): portrait at 0 and 180, landscape at 90 and
 // 270. Choose picks portrait or landscape as a record's dmOrientation does
 // (ChooseOrientationAngle: a page turned upside down stays turned, the
-// flip modifier and the configuration's allowed angles 205 count); a
-// choice that 205 refuses changes nothing.
+// flip modifier and the configuration's allowed angles kAllowedAnglesKey count); a
+// choice that kAllowedAnglesKey refuses changes nothing.
 class GOrientationFeature : public GAttributeFeature {
  public:
   explicit GOrientationFeature(GUIContext* owner) : GAttributeFeature(owner, &kOrientationKey) {}

@@ -2,9 +2,9 @@
 //   GPaperSizeLimitsFeature  the feature of the groups bound by the custom
 //                            size limits (the custom size dialog, its
 //                            button, the size and fit-to-paper groups);
-//   GPaperSizeFeature        the paper size (260), and whether a paper lies
+//   GPaperSizeFeature        the paper size (kPaperSizeKey), and whether a paper lies
 //                            outside the custom size limits;
-//   GFitToPaperFeature       fit to other size (270).
+//   GFitToPaperFeature       fit to other size (kFitToOtherSizeKey).
 //
 // The limits are the configuration's limit media: the smallest paper is
 // medium 17385 and the largest 17384, as the driver data decides them (one
@@ -34,8 +34,8 @@ class GPaperSizeFeature : public GAttributeFeature {
 
   // Whether paper `paper_id` (0: the current one) is narrower or shorter
   // than the smallest limit medium, or wider or taller than the largest,
-  // all taken from the configuration at the current orientation (265) and
-  // the smaller of the resolutions 323 and 324. False when a medium is
+  // all taken from the configuration at the current orientation (kOrientationKey) and
+  // the smaller of the resolutions kXResolutionKey and kYResolutionKey. False when a medium is
   // missing or the resolution is 0.
   bool IsOutsideSizeLimits(std::uint16_t paper_id);
 };

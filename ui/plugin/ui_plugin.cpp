@@ -19,7 +19,7 @@ namespace {
 
 // The kind of the PostScript generator, which takes one record more.
 constexpr RWClassID kPostScriptKind = 768;
-// The cached value (attribute 339) of a printer with the Color page.
+// The cached value (attribute kColorDeviceKey) of a printer with the Color page.
 constexpr std::int32_t kColorPrinter = 1;
 constexpr int kWithHelp = 1;
 
