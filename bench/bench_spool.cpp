@@ -222,7 +222,7 @@ class DuplexJob : public BenchJob {
 
 // The pass break (718, which no class of the system has).
 struct PassBreak final : GCommandClass<PassBreak, GCommand, kPassBreakId> {
-  std::uint16_t Execute(GPeripheral& on) override { return on.OnCommand718(*this); }
+  std::uint16_t Execute(GPeripheral& on) override { return on.OnPassBreak(*this); }
 };
 
 // The render view of a `Job` entered in the server once, its spool in the

@@ -215,7 +215,7 @@ std::uint16_t GBookletFilter::DocumentEnd(GDocumentEnd& command) {
   return EndBooklet(command);
 }
 
-std::uint16_t GBookletFilter::OnCommand718(GCommand& command) {
+std::uint16_t GBookletFilter::OnPassBreak(GCommand& command) {
   return EndBooklet(command);
 }
 

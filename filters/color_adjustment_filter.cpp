@@ -68,7 +68,7 @@ std::uint16_t GTintvectorFilter::DocumentEnd(GDocumentEnd&) {
   return ForgetSettings();
 }
 
-std::uint16_t GTintvectorFilter::OnCommand718(GCommand&) {
+std::uint16_t GTintvectorFilter::OnPassBreak(GCommand&) {
   return ForgetSettings();
 }
 

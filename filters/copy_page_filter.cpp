@@ -192,7 +192,7 @@ void GCopyPageFilter::EmitPages(GCommand& end, bool ends_document) {
   spool_.EndDocument(end, pages, ends_document);
 }
 
-std::uint16_t GCopyPageFilter::OnCommand718(GCommand& command) {
+std::uint16_t GCopyPageFilter::OnPassBreak(GCommand& command) {
   if (!spool_.HasReplay()) return 0;
   EmitPages(command, false);
   after_break_ = true;

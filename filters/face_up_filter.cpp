@@ -87,7 +87,7 @@ std::uint16_t GFaceUpFilter::DocumentEnd(GDocumentEnd& command) {
 // The pass break ends the stretch held so far, as a document end does, but
 // the document stays held: the pages after it are held and replayed in
 // their own turn.
-std::uint16_t GFaceUpFilter::OnCommand718(GCommand& command) {
+std::uint16_t GFaceUpFilter::OnPassBreak(GCommand& command) {
   if (spool_.HasReplay()) ReplayPages(command, false);
   return 0;
 }

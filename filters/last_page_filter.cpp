@@ -181,7 +181,7 @@ std::uint16_t GLastPageFilter::DocumentEnd(GDocumentEnd& command) {
   return 0;
 }
 
-std::uint16_t GLastPageFilter::OnCommand718(GCommand& command) {
+std::uint16_t GLastPageFilter::OnPassBreak(GCommand& command) {
   if (spool_.HasReplay()) ReplayPages(command, false);
   return 0;
 }

@@ -366,7 +366,7 @@ std::uint32_t GManualDuplexFilter::ReplayPass(int order) {
   return replayed;
 }
 
-std::uint16_t GManualDuplexFilter::OnCommand718(GCommand& command) {
+std::uint16_t GManualDuplexFilter::OnPassBreak(GCommand& command) {
   if (!spool_.IsActive() || !spool_.Replay()) return 0;  // a second break passes on
   std::uint32_t n = spool_.PageCount();
   if (n % 2 == 1 && n != 1) {

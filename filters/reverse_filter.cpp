@@ -139,7 +139,7 @@ std::uint16_t GReverseFilter::DocumentEnd(GDocumentEnd& command) {
   return 0;
 }
 
-std::uint16_t GReverseFilter::OnCommand718(GCommand& command) {
+std::uint16_t GReverseFilter::OnPassBreak(GCommand& command) {
   if (spool_.HasReplay()) ReplayPages(command);
   insert_blank_ = false;
   return 0;

@@ -75,7 +75,7 @@ std::uint16_t GWatermarkFilter::DocumentEnd(GDocumentEnd&) {
   return Clear();
 }
 
-std::uint16_t GWatermarkFilter::OnCommand718(GCommand&) {
+std::uint16_t GWatermarkFilter::OnPassBreak(GCommand&) {
   return 0;
 }
 

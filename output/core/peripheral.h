@@ -124,7 +124,7 @@ class GDownloadFace;
 inline constexpr RWClassID kGPeripheralId = 760;
 inline constexpr std::uint32_t kPeripheralVersion = 1;
 // The class id of the pass-break command, which no class of this system
-// has; a device executes it through OnCommand718.
+// has; a device executes it through OnPassBreak.
 inline constexpr RWClassID kPassBreakId = 718;
 
 // The job state that the job-event handlers set.
@@ -212,7 +212,7 @@ class GPeripheral : public GAttribute, public GAttributeHandlers {
   virtual std::uint16_t DocumentStart(GDocumentStart& command);
   virtual std::uint16_t DocumentEnd(GDocumentEnd& command);
   // The pass break: a command of class id kPassBreakId.
-  virtual std::uint16_t OnCommand718(GCommand& command);
+  virtual std::uint16_t OnPassBreak(GCommand& command);
   virtual std::uint16_t PageStart(GPageStart& command);
   virtual std::uint16_t PageEnd(GPageEnd& command);
   virtual std::uint16_t JobAbort(GJobAbort& command);

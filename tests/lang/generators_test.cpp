@@ -95,7 +95,7 @@ TEST(Zdl5e, PaddingIsTwoHundredZerosInOneFlush) {
   MemoryPort port;
   zdl5.SetOutput(&port, false);
   GNullCommand pass_break;
-  EXPECT_EQ(zdl5.OnCommand718(pass_break), 0);
+  EXPECT_EQ(zdl5.OnPassBreak(pass_break), 0);
   EXPECT_EQ(port.bytes, std::string(200, '\0'));
   EXPECT_EQ(port.writes, 1);
 }
@@ -238,7 +238,7 @@ TEST_F(FilePort, EachGeneratorWritesADocumentToAFile) {
     GWqm wqm;
     EXPECT_EQ(wqm.DocumentStart(*start), 0);
     GNullCommand pass_break;
-    EXPECT_EQ(generator->OnCommand718(pass_break), 0);
+    EXPECT_EQ(generator->OnPassBreak(pass_break), 0);
     if (auto* vexalon = dynamic_cast<GVexalon*>(generator.get()))
       vexalon_log = vexalon->GetCallLog().Text();
     EXPECT_EQ(platform::OpenFileCount(), 1u);
