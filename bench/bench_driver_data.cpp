@@ -51,7 +51,7 @@ struct Printer {
                                600, 600, kModelMediumKey, 0, "", ""));
     plain.push_back({kSmallestCustomSizeId, 0, 1800, 3000});
     plain.push_back({kLargestCustomSizeId, 0, 5100, 8400});
-    auto* job = new GAttributeComposite(198);
+    auto* job = new GAttributeComposite(kDeviceSettingsKey);
     job->AddChild(media);
     auto* printer_object =
         new GPeripheralComposite(RWCString(), nullptr, job, kPrinterObjectKey, 0, 0, 0);

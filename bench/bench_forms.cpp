@@ -85,11 +85,11 @@ struct Printer {
     auto* resolution = new GAttributeComposite(kResolutionKey);
     resolution->AddChild(new GValueAttribute(600, kXResolutionKey));
     resolution->AddChild(new GValueAttribute(600, kYResolutionKey));
-    auto* built = new GAttributeComposite(359);
+    auto* built = new GAttributeComposite(kDefaultSettingsKey);
     built->AddChild(resolution);
     built->AddChild(new GValueAttribute(0, kOrientationKey));
     built->AddChild(options);
-    auto* job = new GAttributeComposite(198);
+    auto* job = new GAttributeComposite(kDeviceSettingsKey);
     job->AddChild(media);
     job->AddChild(built);
     auto* printer_object =

@@ -61,12 +61,13 @@ GCountedPtr DocumentStart(int pages_per_sheet) {
   GState* set = PageSet();
   if (pages_per_sheet > 0) {
     auto* nup = new GAttributeComposite(kNupSettingsKey);
-    nup->AddChild(new GValueAttribute(static_cast<std::uint16_t>(pages_per_sheet), 266));
-    nup->AddChild(new GValueAttribute(0, 268));
-    nup->AddChild(new GValueAttribute(0, 267));
+    nup->AddChild(
+        new GValueAttribute(static_cast<std::uint16_t>(pages_per_sheet), kPagesPerSheetKey));
+    nup->AddChild(new GValueAttribute(0, kNupPageOrderKey));
+    nup->AddChild(new GValueAttribute(0, kNupBordersKey));
     set->AddChild(nup);
   } else {
-    set->AddChild(new GValueAttribute(1, 279));
+    set->AddChild(new GValueAttribute(1, kBookletKey));
   }
   return GCountedPtr(new GDocumentStart(set, u"", u"bench", Env().render, 0u));
 }

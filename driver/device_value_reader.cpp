@@ -225,18 +225,18 @@ std::uint32_t GDeviceValueReader::Dispatch(MPersistentObject* child, int mode) {
     Handler handle;
   } kHandlers[] = {
       {kPrinterModelKey, kGAttributeCompositeId, &GDeviceValueReader::HandlePrinterModel},
-      {202, kGRangeAttributeId, &GDeviceValueReader::HandleAvailableMemory},
-      {204, kGValueAttributeId, &GDeviceValueReader::HandleMediaPath},
-      {201, kGValueAttributeId, &GDeviceValueReader::HandleMemorySize},
-      {1211, kGValueAttributeId, &GDeviceValueReader::HandlePageFrameMemory},
-      {231, kGValueAttributeId, &GDeviceValueReader::HandleMopyMode},
-      {980, kGValueAttributeId, &GDeviceValueReader::HandleTray1Capacity},
+      {kPrinterMemoryKey, kGRangeAttributeId, &GDeviceValueReader::HandleAvailableMemory},
+      {kDuplexUnitReportedKey, kGValueAttributeId, &GDeviceValueReader::HandleMediaPath},
+      {kMemorySizeKey, kGValueAttributeId, &GDeviceValueReader::HandleMemorySize},
+      {kPageFrameMemoryKey, kGValueAttributeId, &GDeviceValueReader::HandlePageFrameMemory},
+      {kCollationAvailableKey, kGValueAttributeId, &GDeviceValueReader::HandleMopyMode},
+      {kTray1CapacityKey, kGValueAttributeId, &GDeviceValueReader::HandleTray1Capacity},
       {kPaperHandlingKey, kGAttributeCompositeId, &GDeviceValueReader::HandleAccessories},
       {kUserMediaTypesKey, kGAttributeCompositeId, &GDeviceValueReader::HandleMediaNames},
-      {226, kGValueAttributeId, &GDeviceValueReader::HandleDisks},
-      {441, kGValueAttributeId, &GDeviceValueReader::HandleHeldJobs},
-      {1011, kGValueAttributeId, &GDeviceValueReader::HandleScanner},
-      {1208, kGAttributeCompositeId, &GDeviceValueReader::HandleAccessoryOptions},
+      {kDiskCountKey, kGValueAttributeId, &GDeviceValueReader::HandleDisks},
+      {kJobRetentionAvailableKey, kGValueAttributeId, &GDeviceValueReader::HandleHeldJobs},
+      {kScannerKey, kGValueAttributeId, &GDeviceValueReader::HandleScanner},
+      {kAccessoryOptionsKey, kGAttributeCompositeId, &GDeviceValueReader::HandleAccessoryOptions},
   };
   for (const auto& row : kHandlers) {
     if (child->Key() == row.key && child->ClassId() == row.class_id)

@@ -330,9 +330,11 @@ GAttributeComposite* GDriverDataImp::CopyMappedValues(GAttributeComposite* sourc
     std::uint32_t source_key, source_part, target_key, target_part;
   };
   static constexpr Row kRows[] = {
-      {kGValueAttributeId, 266, 362, 266, 329},
-      {kGValueAttributeId, 267, 362, 267, 329},
-      {kGValueAttributeId, 268, 362, 268, 329},
+      {kGValueAttributeId, kPagesPerSheetKey, kDocumentSettingsKey, kPagesPerSheetKey,
+       kNupSettingsKey},
+      {kGValueAttributeId, kNupBordersKey, kDocumentSettingsKey, kNupBordersKey, kNupSettingsKey},
+      {kGValueAttributeId, kNupPageOrderKey, kDocumentSettingsKey, kNupPageOrderKey,
+       kNupSettingsKey},
       {0, 0, 0, 0, 0},
   };
   for (const Row* row = kRows; row->source_key != 0; ++row) {

@@ -28,13 +28,17 @@ constexpr char16_t kAddedFontsName[] = u"AddedFonts";
 // the update-type check, and the values and texts compared, in order.
 constexpr std::uint16_t kAutoConfigured = 14113;
 constexpr std::uint16_t kAdministratorConfigured = 14119;
-constexpr std::uint32_t kComparedValues[] = {307, 925, 451, 918, 308, 245,  310, 311,
-                                             239, 275, 520, 915, 197, 1205, 1203};
-constexpr std::uint32_t kComparedTexts[] = {316, 315};
+constexpr std::uint32_t kComparedValues[] = {
+    kDriverWorkSpaceKey,   kMemoryKey,           kIgnoreCollationKey, kScannerChoiceKey,
+    kDuplexUnitKey,        kManualDuplexKey,     kCollationUnitKey,   kStaplerInstalledKey,
+    kPrinterHardDiskKey,   kEnvelopeFeederKey,   kJobRetentionKey,    kScaleFromLargePaperKey,
+    kBinsWithResourcesKey, kPostInsertionKitKey, kPunchUnitTypeKey};
+constexpr std::uint32_t kComparedTexts[] = {kAccessoryOutputBinsKey, kOptionalPaperSourcesKey};
 
 // The parts of a quick set: its name, and what the default quick set keeps
 // of its own.
-constexpr std::uint32_t kDefaultQuicksetParts[] = {kQuicksetNameKey, 379, 328, 260};
+constexpr std::uint32_t kDefaultQuicksetParts[] = {kQuicksetNameKey, kWatermarkSettingKey,
+                                                   kPrintingTargetKey, kPaperSizeKey};
 
 // `quickset`'s name in `result` once: replaced where the template had one,
 // else added.

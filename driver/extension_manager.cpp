@@ -329,7 +329,8 @@ std::uint16_t GExtensionManager::Register(const char* module_name) {
     const RWSize count = EntryCount(list);
     const RWCString name = DescriptionName(extension.description);
     for (RWSize i = 0; i < count; ++i) {
-      if (EntryAt(list, i) && TextOf(EntryAt(list, i), 989) == name) result = kExtSameName;
+      if (EntryAt(list, i) && TextOf(EntryAt(list, i), kExtensionNameKey) == name)
+        result = kExtSameName;
     }
     if (count >= kMaxExtensions) result = kExtTooMany;
     if (result == kExtOk && root) {
@@ -386,7 +387,8 @@ std::uint16_t GExtensionManager::Unregister(const char* module_name) {
     GAttributeComposite* match = nullptr;
     for (RWSize i = 0; i < EntryCount(list) && !match; ++i) {
       GAttributeComposite* entry = EntryAt(list, i);
-      if (entry && TextOf(entry, 988) == identity && TextOf(entry, 989) == name) {
+      if (entry && TextOf(entry, kExtensionIdentityKey) == identity &&
+          TextOf(entry, kExtensionNameKey) == name) {
         match = entry;
         removed = EntryIndex(entry) >= 0 ? EntryIndex(entry) : static_cast<std::int32_t>(i);
       }

@@ -55,13 +55,18 @@ struct ValueCopy {
 };
 
 constexpr ValueCopy kFirstCopies[] = {
-    {925, Target::kModel, 201, false}, {918, Target::kModel, 1011, false},
-    {308, Target::kModel, 204, false}, {245, Target::kJob, 245, false},
-    {310, Target::kModel, 231, false}, {311, Target::kJob, 311, false},
-    {239, Target::kModel, 226, true},  {317, Target::kDevice, 317, false}};
-constexpr ValueCopy kLastCopies[] = {{441, Target::kModel, 441, false},
-                                     {915, Target::kJob, 915, false},
-                                     {976, Target::kModel, 976, false}};
+    {kMemoryKey, Target::kModel, kMemorySizeKey, false},
+    {kScannerChoiceKey, Target::kModel, kScannerKey, false},
+    {kDuplexUnitKey, Target::kModel, kDuplexUnitReportedKey, false},
+    {kManualDuplexKey, Target::kJob, kManualDuplexKey, false},
+    {kCollationUnitKey, Target::kModel, kCollationAvailableKey, false},
+    {kStaplerInstalledKey, Target::kJob, kStaplerInstalledKey, false},
+    {kPrinterHardDiskKey, Target::kModel, kDiskCountKey, true},
+    {kFontModuleKey, Target::kDevice, kFontModuleKey, false}};
+constexpr ValueCopy kLastCopies[] = {
+    {441, Target::kModel, 441, false},
+    {kScaleFromLargePaperKey, Target::kJob, kScaleFromLargePaperKey, false},
+    {kModelOptionKey, Target::kModel, kModelOptionKey, false}};
 
 struct Places {
   GAttributeComposite* options;  // S

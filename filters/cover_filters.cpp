@@ -16,8 +16,8 @@ constinit RWLockRecord g_file_lock;
 
 constexpr std::int16_t kFirstCustomPaper = 16384;
 // The names the media test asks the job about, after the medium's type.
-constexpr std::uint32_t kMediaNameKeys[] = {kFrontCoverMediaTypeKey, kBackCoverMediaTypeKey, 1213,
-                                            262};
+constexpr std::uint32_t kMediaNameKeys[] = {kFrontCoverMediaTypeKey, kBackCoverMediaTypeKey,
+                                            kLastPageMediaTypeKey, kOtherPagesMediaTypeKey};
 
 constexpr RWClassRegistration kCoverFilterClasses[] = {
     {&RWCreate<GFrontCoverFilter>, kGFrontCoverFilterId, "GFrontCoverFilter"},

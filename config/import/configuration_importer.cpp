@@ -32,14 +32,31 @@ struct CopyPair {
   std::uint32_t target;
 };
 constexpr CopyPair kFromDocumentSettings[] = {
-    {250, 218}, {277, 221}, {442, 443}, {251, 219}, {245, 402}, {405, 409},
-    {703, 705}, {323, 223}, {324, 224}, {325, 225}, {911, 912},
+    {kRetChoiceKey, kPresetRetChoiceKey},
+    {kPatternScalingKey, kPresetPatternScalingKey},
+    {kEdgeToEdgeKey, kPresetEdgeToEdgeKey},
+    {kMetChoiceKey, kPresetMetChoiceKey},
+    {kManualDuplexKey, kPresetManualDuplexKey},
+    {kQualityDocumentOptionKey, kPresetQualityDocumentOptionKey},
+    {kQualityDocumentSecondOptionKey, kPresetQualityDocumentSecondOptionKey},
+    {kXResolutionKey, kPresetXResolutionKey},
+    {kYResolutionKey, kPresetYResolutionKey},
+    {kResolutionModeKey, kPresetResolutionModeKey},
+    {kPaperCheckKey, kPresetPaperCheckKey},
 };
 constexpr CopyPair kFromColorMediaSettings[] = {
-    {255, 242}, {293, 220}, {585, 589}, {582, 586}, {583, 587}, {584, 588}, {900, 404}, {910, 913},
+    {kRasterizationKey, kPresetRasterizationKey},
+    {kTrueTypeAsBitmapKey, kPresetTrueTypeAsBitmapKey},
+    {kTextAsBlackKey, kPresetTextAsBlackKey},
+    {kFirstHalftoneKey, kPresetFirstHalftoneKey},
+    {kSecondHalftoneKey, kPresetSecondHalftoneKey},
+    {kThirdHalftoneKey, kPresetThirdHalftoneKey},
+    {kQualityColorOptionKey, kPresetQualityColorOptionKey},
+    {kQualityColorSecondOptionKey, kPresetQualityColorSecondOptionKey},
 };
 // The pairs whose difference makes the copy needed.
-constexpr CopyPair kCopyTriggers[] = {{293, 220}, {585, 589}};
+constexpr CopyPair kCopyTriggers[] = {{kTrueTypeAsBitmapKey, kPresetTrueTypeAsBitmapKey},
+                                      {kTextAsBlackKey, kPresetTextAsBlackKey}};
 
 constexpr char16_t kTrue[] = u"TRUE";
 constexpr char16_t kFalse[] = u"FALSE";

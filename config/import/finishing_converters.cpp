@@ -24,8 +24,8 @@ struct KitRow {
   const char16_t* path;
 };
 constexpr KitRow kKitRows[] = {
-    {1205, u"KVPostInsertionKit", u"physical/KVPostInsertionKit"},
-    {1203, u"KVPunchUnitType", u"physical/KVPunchUnitType"},
+    {kPostInsertionKitKey, u"KVPostInsertionKit", u"physical/KVPostInsertionKit"},
+    {kPunchUnitTypeKey, u"KVPunchUnitType", u"physical/KVPunchUnitType"},
 };
 
 }  // namespace

@@ -73,6 +73,7 @@
 #include <span>
 
 #include "config/import/table_converter.h"
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/cstring.h"
 
 class GDriverData;
@@ -110,7 +111,9 @@ class GInputBinConverter final : public GTableConverter {
   static constexpr std::uint16_t kAutomaticTray = 0x13;
   static constexpr char16_t kAutomaticWord[] = u"PrinterSelect";
   // Set with the rest of the document's tray.
-  static constexpr std::uint32_t kFollowingTrayKeys[] = {921, 1212, 1214, 1216, 1217};
+  static constexpr std::uint32_t kFollowingTrayKeys[] = {kBackCoverSourceKey, kLastPageSourceKey,
+                                                         kFrontCoverSourceKey, kFurtherSourceKey,
+                                                         kFurtherSecondSourceKey};
 
   // REQUIRES: `driver_data` (null allowed: every word gives the automatic
   // tray) outlives the converter; `selector` < kSelectorCount.
@@ -136,7 +139,8 @@ class GInputBinConverter final : public GTableConverter {
 class GMediaTypeConverter final : public GTableConverter {
  public:
   // Set with the rest of the document's media.
-  static constexpr std::uint32_t kFollowingMediaKeys[] = {973, 1213, 1215};
+  static constexpr std::uint32_t kFollowingMediaKeys[] = {
+      kBackCoverMediaTypeKey, kLastPageMediaTypeKey, kFrontCoverMediaTypeKey};
 
   // REQUIRES: `selector` < kSelectorCount.
   GMediaTypeConverter(GQCFLibrary* store, std::uint16_t selector);

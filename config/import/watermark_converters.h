@@ -52,12 +52,15 @@
 
 #include "config/import/converter_descriptors.h"  // the descriptor sub-keys
 #include "config/import/table_converter.h"
+#include "config/keys/settings_keys.h"
 
 class GWatermarksConverter final : public GTableConverter {
  public:
   // The properties a definition hands the current watermark, in order.
-  static constexpr std::uint32_t kPropertyKeys[] = {390, 1112, 403, 388, 382, 393,
-                                                    394, 398,  399, 400, 387, 386};
+  static constexpr std::uint32_t kPropertyKeys[] = {
+      kWatermarkPointSizeKey, kWatermarkNumberKey,    kWatermarkShadeKey,   kWatermarkStyleKey,
+      kWatermarkPagesKey,     kWatermarkAngleKindKey, kWatermarkAngleKey,   kWatermarkRedKey,
+      kWatermarkGreenKey,     kWatermarkBlueKey,      kWatermarkCharSetKey, kWatermarkFaceKey};
 
   explicit GWatermarksConverter(GQCFLibrary* store);
   std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;

@@ -629,14 +629,15 @@ inline constexpr std::uint32_t kLocalJobStorageKey = 1033;
 // settings (in kExtensionSettingsKey).
 inline constexpr std::uint32_t kExtensionDescriptionsKey = 987;
 inline constexpr std::uint32_t kExtensionSettingsListKey = 997;
-// A description's texts, in the order of the description record.
+// A description's texts, in the order of the description record: its
+// identity, name, text, user-interface module, job module and about texts.
 inline constexpr std::uint32_t kExtensionIdentityKey = 988;
 inline constexpr std::uint32_t kExtensionNameKey = 989;
-inline constexpr std::uint32_t kExtensionVersionKey = 990;
-inline constexpr std::uint32_t kExtensionCompanyKey = 991;
-inline constexpr std::uint32_t kExtensionCopyrightKey = 992;
-inline constexpr std::uint32_t kExtensionAboutKey = 993;
-inline constexpr std::uint32_t kExtensionLibraryKey = 994;
+inline constexpr std::uint32_t kExtensionTextKey = 990;
+inline constexpr std::uint32_t kExtensionUIModuleKey = 991;
+inline constexpr std::uint32_t kExtensionJobModuleKey = 992;
+inline constexpr std::uint32_t kExtensionAboutTextKey = 993;
+inline constexpr std::uint32_t kExtensionAboutMoreKey = 994;
 // An entry's index, flags and settings bytes.
 inline constexpr std::uint32_t kExtensionIndexKey = 995;
 inline constexpr std::uint32_t kExtensionFlagsKey = 996;

@@ -332,9 +332,9 @@ std::vector<GCountedPtr> MakePage(int n, const GMedia& medium, DemoFont* font,
   std::vector<GCountedPtr> page;
   auto* set = new GState(0u);
   auto* placed = new GMedia(medium);
-  placed->SetKey(259);
+  placed->SetKey(kMediumKey);
   set->AddChild(placed);
-  set->AddChild(new GValueAttribute(0, 265));
+  set->AddChild(new GValueAttribute(0, kOrientationKey));
   page.emplace_back(new GPageStart(set, 0u));
 
   // Laid out in twelfths of the printable area's smaller side.

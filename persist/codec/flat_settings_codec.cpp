@@ -32,7 +32,8 @@ namespace {
 
 // Children of the series node (360) that a device mode always takes from
 // the pattern: they are printer-wide and kept in printer data.
-constexpr std::uint32_t kSeriesPrinterWideKeys[] = {365, 366, 368, 283};
+constexpr std::uint32_t kSeriesPrinterWideKeys[] = {kInstalledOptionsKey, kKeyLocksKey,
+                                                    kExtensionCompositeKey, kUIObjectsKey};
 // Children that the pattern gains only so that the record may supply them
 // (the watermark under 378, the user custom size under 276): never copied
 // in from the pattern, at any depth.
@@ -41,7 +42,7 @@ bool IsPlaceholder(std::uint32_t key) {
   return key == kWatermarkTemplateKey || key == kUserCustomSizeKey;
 }
 // Parents whose string children are always taken from the record.
-constexpr std::uint32_t kStringParentKeys[] = {701, 314};
+constexpr std::uint32_t kStringParentKeys[] = {kUserMediaTypesKey, kAccessoryBinNamesKey};
 
 // The watermark template under 378: string children (text, key), then value
 // children (value, key), in this order.
@@ -53,10 +54,14 @@ struct TemplateValue {
   std::uint16_t value;
   std::uint32_t key;
 };
-constexpr TemplateString kWatermarkStrings[] = {{"", 384}, {"", 385}, {"Arial", 386}};
-constexpr TemplateValue kWatermarkValues[] = {{0, 387}, {0, 388}, {0, 389}, {20, 390}, {0, 392},
-                                              {0, 393}, {0, 394}, {0, 396}, {0, 397},  {0, 403},
-                                              {0, 398}, {0, 399}, {0, 400}, {0, 1112}};
+constexpr TemplateString kWatermarkStrings[] = {
+    {"", kWatermarkNameKey}, {"", kWatermarkTextKey}, {"Arial", kWatermarkFaceKey}};
+constexpr TemplateValue kWatermarkValues[] = {
+    {0, kWatermarkCharSetKey},    {0, kWatermarkStyleKey}, {0, kWatermarkWeightKey},
+    {20, kWatermarkPointSizeKey}, {0, kWatermarkWidthKey}, {0, kWatermarkAngleKindKey},
+    {0, kWatermarkAngleKey},      {0, kWatermarkKeptKey},  {0, kWatermarkSecondKeptKey},
+    {0, kWatermarkShadeKey},      {0, kWatermarkRedKey},   {0, kWatermarkGreenKey},
+    {0, kWatermarkBlueKey},       {0, kWatermarkNumberKey}};
 
 // Hands `child` to `parent` when it is a composite; otherwise the child,
 // which a leaf would not take, is destroyed.
