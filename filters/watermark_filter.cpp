@@ -112,7 +112,7 @@ std::uint32_t GWatermarkFilter::LoadDescription(GAttributeComposite* setting) {
   d.width = Value(setting, kWatermarkWidthKey);
   d.output_precision = 4;
   d.clip_precision = d.quality = d.pitch_and_family = 0;
-  d.weight = (style & 1) != 0 ? 700 : kWatermarkBlueKey;
+  d.weight = (style & 1) != 0 ? 700 : 400;
   d.italic = (style & 2) != 0 ? 1 : 0;
   d.underline = (style & 4) != 0 ? 1 : 0;
   d.strike_out = (style & 8) != 0 ? 1 : 0;
