@@ -55,7 +55,7 @@ GCountedPtr Document(Road road) {
   if (road == Road::kChain) {
     print_demo::SetOrAddValue(set, kPageOrderKey, 1);
     print_demo::SetOrAddValue(set, kRuleSwitchKey, 1);
-    auto* mark = new GAttributeComposite(379u);
+    auto* mark = new GAttributeComposite(kWatermarkSettingKey);
     mark->AddChild(new GValueAttribute(0, kWatermarkOffKey));
     mark->AddChild(new GValueAttribute(0, kWatermarkPagesKey));
     set->AddChild(mark);

@@ -22,7 +22,8 @@ constinit RWLockRecord g_file_lock;
 
 constexpr std::uint32_t kFirstCustomPaper = 16384;
 // The names CheckInsertPages asks the job about, after the medium's type.
-constexpr std::uint32_t kInsertNameKeys[] = {kFrontCoverMediaTypeKey, 973, 1213, 262};
+constexpr std::uint32_t kInsertNameKeys[] = {kFrontCoverMediaTypeKey, kBackCoverMediaTypeKey,
+                                             kLastPageMediaTypeKey, kOtherPagesMediaTypeKey};
 
 constexpr GSpoolPolicy kBookletSpool = {
     ".pg",

@@ -15,8 +15,8 @@ namespace {
 
 constexpr std::uint16_t kAnyMedia = 19;
 // NoMediaListed's names, in order; 0 stands for the medium's type.
-constexpr std::uint32_t kListedNameKeys[] = {1215, 0, 973, kLastPageMediaTypeKey,
-                                             kOtherPagesMediaTypeKey};
+constexpr std::uint32_t kListedNameKeys[] = {kFrontCoverMediaTypeKey, 0, kBackCoverMediaTypeKey,
+                                             kLastPageMediaTypeKey, kOtherPagesMediaTypeKey};
 
 constexpr GSpoolPolicy kLastPageSpool = {
     ".dpg",

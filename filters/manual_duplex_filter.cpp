@@ -21,7 +21,8 @@ namespace {
 
 constinit RWLockRecord g_file_lock;
 
-constexpr std::uint32_t kMediaNameKeys[] = {1215, 973, 1213, 262};
+constexpr std::uint32_t kMediaNameKeys[] = {kFrontCoverMediaTypeKey, kBackCoverMediaTypeKey,
+                                            kLastPageMediaTypeKey, kOtherPagesMediaTypeKey};
 constexpr std::uint16_t kNoTray = 19;
 constexpr std::uint16_t kTrayEighteen = 18;
 constexpr std::uint16_t kCustomSizes = 16384;

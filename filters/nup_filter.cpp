@@ -89,7 +89,8 @@ GCountedPtr TakeOut(GAttributeComposite& set, std::uint32_t key) {
   return Held(set.RemoveByKey(key));
 }
 
-// 253: its values 1 and 2 exchanged (0 stays), taken out and put back.
+// The duplex choice with its values 1 and 2 exchanged (0 stays), taken out
+// and put back.
 void SwapDuplexChoice(GAttributeComposite& set) {
   GCountedPtr taken = TakeOut(set, kDuplexKey);
   auto* value = dynamic_cast<GValueAttribute*>(taken.Get());

@@ -50,8 +50,10 @@ constexpr platform::DWORD kUserNameUnits = 42;
 constexpr std::size_t kJobUserCharacters = 16;
 constexpr platform::DWORD kRegistryTextBytes = 32;
 
-constexpr std::uint32_t kUnlistedTextKeys[] = {261, 1215, 973, 1213, 262};
-constexpr std::uint32_t kPlainPaperKeys[] = {905, 1227};
+constexpr std::uint32_t kUnlistedTextKeys[] = {kMediaTypeKey, kFrontCoverMediaTypeKey,
+                                               kBackCoverMediaTypeKey, kLastPageMediaTypeKey,
+                                               kOtherPagesMediaTypeKey};
+constexpr std::uint32_t kPlainPaperKeys[] = {kStraightPaperPathKey, kStraightPaperPathSecondKey};
 constexpr std::uint16_t kOverriddenMedia[] = {21, 22, 44, 39};
 constexpr std::uint16_t kCurrentCustomId = 16384;
 

@@ -244,11 +244,11 @@ GCommand* GRenderDriverDataImp::MakeOwnerObject() {
   return nullptr;
 }
 
-GCommand* GRenderDriverDataImp::GetClass379Object() {
+GCommand* GRenderDriverDataImp::GetWatermarkSettingObject() {
   return nullptr;
 }
 
-GCommand* GRenderDriverDataImp::MakeClass379Object() {
+GCommand* GRenderDriverDataImp::MakeWatermarkSettingObject() {
   return nullptr;
 }
 
