@@ -84,9 +84,6 @@ inline constexpr char16_t kUpdateRequestValue[] = u"KvrdbUpdateRequest";
 inline constexpr char16_t kAgentNameValue[] = u"RegistryAgentName";
 inline constexpr char16_t kAgentNameText[] = u"KVPLM";
 inline constexpr char16_t kModelNameValue[] = u"MODEL_NAME";
-// The printer composite of a model and its update status (313: 2 done, 1
-// failed, 0 not run).
-inline constexpr std::uint32_t kDeviceStatusKey = 313;
 
 class GDeviceValueReader : public GNamedValueSource {
  public:
@@ -98,9 +95,10 @@ class GDeviceValueReader : public GNamedValueSource {
                      const RWWString& wide_name);
   ~GDeviceValueReader() override;
 
-  // 1: 1 when "MODEL_NAME" was read at construction (non-empty).
+  // The virtual operations below are in slot order.
+  // 1 when "MODEL_NAME" was read at construction (non-empty).
   std::int32_t IsAvailable() const override;
-  // 4: the exchange on `model`'s printer composite (228); see above.
+  // The exchange on `model`'s printer composite (228); see above.
   std::uint32_t UpdateConfiguration(MPersistentObject* model, std::uint32_t match) override;
 
   // Value access on the reader's handle; each answers 1 on success.

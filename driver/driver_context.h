@@ -143,10 +143,10 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // since a view may come from any caller.
   static GDriverContext* FromDriverData(GDriverData* view);
 
-  // 5: the own handle while the use-own-handle flag is 1, else the
+  // The own handle while the use-own-handle flag is 1, else the
   // creation handle (null for a key built from a name).
   platform::HANDLE GetPrinterHandle() override;
-  // 6: adds a printer form for each medium of the media walk (at 0 degrees
+  // Adds a printer form for each medium of the media walk (at 0 degrees
   // for a portrait device mode, else 90, at its resolution) whose
   // paper-size mapping has spooler number 0, named by the mapping's string
   // in the support library (a name that does not load is skipped), and one
@@ -154,7 +154,7 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // (other than a built-in one) matched before. 1 when a form was added.
   virtual int AddMediaForms();
 
-  // 7-17: the entry operations, in the order the entry points are
+  // The entry operations, in the order the entry points are
   // declared; each receives the entry point's own arguments.
   virtual platform::DWORD DrvDeviceCapabilities(platform::HANDLE printer,
                                                 const char16_t* device_name,
@@ -187,43 +187,43 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
                                platform::DWORD size_in, void* in, platform::DWORD size_out,
                                void* out);
 
-  // 20-42: the capability answers that DrvDeviceCapabilities dispatches
+  // The capability answers that DrvDeviceCapabilities dispatches
   // to (context_capabilities.cpp; the layouts of what they write are in
   // device_capabilities.h). Each runs after the bind. Lists with a null
   // `output` only count.
-  virtual platform::DWORD CapBinNames(void* output);                    // 20
-  virtual platform::DWORD CapBins(void* output);                        // 21
-  virtual platform::DWORD CapCopies();                                  // 22
-  virtual platform::DWORD CapDriver();                                  // 23
-  virtual platform::DWORD CapDuplex();                                  // 24
-  virtual platform::DWORD CapEnumResolutions(void* output);             // 25
-  virtual platform::DWORD CapExtra();                                   // 26
-  virtual platform::DWORD CapFields();                                  // 27
-  virtual platform::DWORD CapFileDependencies(void* output);            // 28
-  virtual platform::DWORD CapMaxExtent();                               // 29
-  virtual platform::DWORD CapMinExtent();                               // 30
-  virtual platform::DWORD CapOrientation();                             // 31
-  virtual platform::DWORD CapPaperNames(void* output);                  // 32
-  virtual platform::DWORD CapPapers(void* output);                      // 33
-  virtual platform::DWORD CapPaperSize(void* output);                   // 34
-  virtual platform::DWORD CapSize();                                    // 35
-  virtual platform::DWORD CapTrueType();                                // 36
-  virtual platform::DWORD CapVersion();                                 // 37
-  virtual platform::DWORD CapOther(platform::WORD code, void* output);  // 38
-  virtual platform::DWORD CapCollate();                                 // 39
-  virtual platform::DWORD CapHelpRecord(void* output);                  // 40
-  // 41: the paper list (rebuilt when stale) copied into the outputs that
+  virtual platform::DWORD CapBinNames(void* output);
+  virtual platform::DWORD CapBins(void* output);
+  virtual platform::DWORD CapCopies();
+  virtual platform::DWORD CapDriver();
+  virtual platform::DWORD CapDuplex();
+  virtual platform::DWORD CapEnumResolutions(void* output);
+  virtual platform::DWORD CapExtra();
+  virtual platform::DWORD CapFields();
+  virtual platform::DWORD CapFileDependencies(void* output);
+  virtual platform::DWORD CapMaxExtent();
+  virtual platform::DWORD CapMinExtent();
+  virtual platform::DWORD CapOrientation();
+  virtual platform::DWORD CapPaperNames(void* output);
+  virtual platform::DWORD CapPapers(void* output);
+  virtual platform::DWORD CapPaperSize(void* output);
+  virtual platform::DWORD CapSize();
+  virtual platform::DWORD CapTrueType();
+  virtual platform::DWORD CapVersion();
+  virtual platform::DWORD CapOther(platform::WORD code, void* output);
+  virtual platform::DWORD CapCollate();
+  virtual platform::DWORD CapHelpRecord(void* output);
+  // The paper list (rebuilt when stale) copied into the outputs that
   // are given (names of kPaperNameUnits units, u16 numbers, two i32 sizes
   // per entry); the count, or kCapabilityFailed for none.
   virtual platform::DWORD GetPaperList(char16_t* names, platform::WORD* numbers,
                                        std::int32_t* sizes);
-  virtual platform::DWORD CapColorDevice();  // 42
+  virtual platform::DWORD CapColorDevice();
 
   // The default settings held, made anew (CreateDefaultSettings) when none
   // are held or state bit 0 asks for a rebuild; null when none can be made.
   GAttributeComposite* CurrentDefaultSettings();
 
-  // 53-59: the printer events that DrvPrinterEvent dispatches to
+  // The printer events that DrvPrinterEvent dispatches to
   // (context_events.cpp).
   virtual platform::BOOL OnAddConnection(const char16_t* printer_name, platform::DWORD flags);
   virtual platform::BOOL OnDeleteConnection(const char16_t* printer_name, platform::DWORD flags);
@@ -235,44 +235,44 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   virtual platform::BOOL OnOtherPrinterEvent(const char16_t* printer_name, int event,
                                              platform::DWORD flags, platform::LPARAM lparam);
 
-  // 18: the printer name, the creation handle, and 0.
+  // The printer name, the creation handle, and 0.
   virtual void GetPrinterIdentity(RWWString& name, platform::HANDLE& printer, std::uint32_t& flag);
-  // 19: the job settings' string 374 in the directory of this library's
+  // The job settings' string 374 in the directory of this library's
   // module file (BesideModule); empty without 374.
   virtual void GetCompanionFilePath(RWCString& path);
 
-  // 43: closes an open own handle, then opens the printer by name with
+  // Closes an open own handle, then opens the printer by name with
   // every right as the own handle: 1, or 0 and none.
   virtual int OpenPrinterFullAccess();
-  // 44: closes the own handle (a failure ignored) and clears the flag; 1.
+  // Closes the own handle (a failure ignored) and clears the flag; 1.
   virtual int ClosePrinterHandle();
-  // 45: 1 uses the own handle when one is open; anything else stops using
+  // 1 uses the own handle when one is open; anything else stops using
   // it.
   virtual void UseOwnHandle(std::uint32_t flag);
-  // 46: writes the printer-data string kWriteTestName through the
+  // Writes the printer-data string kWriteTestName through the
   // services: 1 when it is written. Otherwise, with no own handle open yet,
   // opens and uses one and writes again: 1 keeps it in use; a failure
   // closes it. 0 leaves no own handle open.
   virtual int EnsureWritablePrinterData();
-  // 47: the device-mode object's record as the printer's default
+  // The device-mode object's record as the printer's default
   // (SetPrinterW level 2 over a fresh GetPrinterW record, no security
   // descriptor, the last error reset before): 1 when set; 0 without an
   // object, a handle, or a record.
   virtual int StoreDefaultDevMode();
 
-  // 48: on `header` (null: 0): the device-mode size for mode 0 or no
+  // On `header` (null: 0): the device-mode size for mode 0 or no
   // output record; else the device mode bound (to the input record under
   // modify or prompt), copied to the output under update or copy (0 when
   // that fails), and, for mode 0x100A, the output's private part reset to
   // the 152-byte "VKVK" block (see Mended); 1.
   virtual platform::LONG DocumentPropertiesWithoutSheet(platform::DocumentPropertyHeader* header);
-  // 49: a document property header of the arguments; under prompt a sheet
+  // A document property header of the arguments; under prompt a sheet
   // of the common service (DrvDocumentPropertySheets of the entry points)
-  // whose out result is the answer, else slot 48.
+  // whose out result is the answer, else DocumentPropertiesWithoutSheet.
   virtual platform::LONG DocumentPropertiesWithSheet(
       platform::HWND window, platform::HANDLE printer, const char16_t* device_name,
       platform::DevModeW* dev_mode_out, platform::DevModeW* dev_mode_in, platform::DWORD mode);
-  // 50: a new sheet record (sheet_record.h) with this context's view, the
+  // A new sheet record (sheet_record.h) with this context's view, the
   // services' version record, CreateDefaultSettings whose 313 (when there)
   // is 1 when the port-handler registry holds a handler of flag 0x10000,
   // the configuration and the services' module; null unless both the
@@ -280,21 +280,21 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   virtual GSheetRecord* CreateSheetRecord();
   virtual void DeleteSheetRecord(GSheetRecord* record);
 
-  // 60: the job settings' string 445, when not empty, becomes font-file
+  // The job settings' string 445, when not empty, becomes font-file
   // value 6; before that "MassStorageFonts" is set to 1 when the job
   // settings' 317 is not 0.
   virtual void CarryJobFontFile();
-  // 62: opens the stored printer into the creation handle; then, for each
+  // Opens the stored printer into the creation handle; then, for each
   // font-file value 0-9 that names a file inside the driver directory,
   // copies the file of the same name from `printer_name`'s server (its
   // text up to the last separator) + "\print$\w32x86\2\", else "...\3\",
   // over it. Closes the printer and clears the creation handle.
   virtual void FetchMassStorageFontFiles(const RWWString& printer_name);
-  // 63: the same opening; deletes the local file of each value 0-9 that
+  // The same opening; deletes the local file of each value 0-9 that
   // lies inside the driver directory.
   virtual void DeleteMassStorageFontFiles(const RWWString& printer_name);
 
-  // 52: shows the instructions for printing the second side by hand when
+  // Shows the instructions for printing the second side by hand when
   // the default settings' 253 and 245 are both non-zero: a sheet record
   // (page flags 3, access 0, the services' module as the sheet handle and
   // NonPropPageSheet as the service callback) held meanwhile, on which a
@@ -307,20 +307,20 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // and no 1010, ShowManualDuplexInstructions. 1.
   int SendManualDuplexState(platform::HDC dc, std::uint32_t state);
 
-  // 61: fills an empty watermark list (366 -> 378 of the default settings
+  // Fills an empty watermark list (366 -> 378 of the default settings
   // held) with the four built-in watermarks in the face and character set
   // of the support library's code page.
   virtual void AddDefaultWatermarks();
-  // 64: chooses the document's watermark mode from the job's watermark
+  // Chooses the document's watermark mode from the job's watermark
   // settings (364 -> 379) and prepares the selected definition; 1.
   virtual int BeginWatermark();
-  // 65: draws the watermark on the page when the mode asks for this page
+  // Draws the watermark on the page when the mode asks for this page
   // (mode 2, or mode 1 on page 1), in a saved state; RenderWatermark's
   // answer, else 1.
   virtual int DrawWatermark(platform::HDC dc);
-  // 66: fills the drawing record from a definition (made on first use).
+  // Fills the drawing record from a definition (made on first use).
   virtual void PrepareWatermark(GAttributeComposite* definition);
-  // 67: draws the text across the page centre, bracketed by the escape
+  // Draws the text across the page centre, bracketed by the escape
   // 0x303EB8ED with state 1 and 0; 0 without a drawing record, else 1.
   virtual int RenderWatermark(platform::HDC dc);
   const GWatermarkRecord* GetWatermarkRecord() const { return watermark_record_.get(); }
@@ -343,14 +343,14 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
 
   // --- The driver data's operations.
 
-  // 1: the host refresh (RefreshHost).
+  // The host refresh (RefreshHost).
   void InitAppFlags() override;
-  // 6: the driver data's update, then (see the file comment) the plug-in
+  // The driver data's update, then (see the file comment) the plug-in
   // step when it answered 0 and `argument` is 0: the default settings made
   // when none are held (BuildDefaultSettings), handed to the installed
   // GPluginSettingsUpdater.
   std::uint32_t UpdateFromDevice(std::uint32_t argument) override;
-  // 8: the driver data's re-target; the handle becomes the key's; another
+  // The driver data's re-target; the handle becomes the key's; another
   // printer name (whole wide strings) replaces the name and drops the
   // device-mode object; driver and port names are the key's; the host
   // refresh last.
@@ -358,16 +358,16 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // Base 0: the base's bind; the paper list turns stale when the bound
   // record's bytes changed (or a record was bound for the first time).
   std::int32_t BindDevMode(const platform::DevModeW* dev_mode) override;
-  // 26: a key of the creation handle, the three names and flag 0.
+  // A key of the creation handle, the three names and flag 0.
   GPrinterKey* CreatePrinterKey() override;
-  // 29: the write test (for a local printer), a bind without a device
+  // The write test (for a local printer), a bind without a device
   // mode, default settings made anew (CreateDefaultSettings), the
   // registration (RegisterWithManager); after a registration of a named
   // extension answering 0 the default settings are saved in mode 1 and,
   // when that worked, stored as the default device mode. An own handle
   // still open is released. The registration's answer.
   std::uint32_t RegisterExtension(const char* name, std::uint32_t mode) override;
-  // 32: PaperIdToFormIndex's search, with the medium (at 0 degrees for a
+  // PaperIdToFormIndex's search, with the medium (at 0 degrees for a
   // portrait device mode, else 90) also matching a form by the name the
   // support library gives it.
   int ContextPaperIdToFormIndex(std::uint16_t id, std::uint16_t& number) override;
@@ -430,7 +430,7 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   std::unique_ptr<GJobStorageNotice> notice_;
   std::vector<std::unique_ptr<platform::BYTE[]>> dev_mode_copies_;
   std::uint32_t cookie_ = 0;
-  // The paper list of slot 41: stale until built, and again after a bind
+  // The paper list of GetPaperList: stale until built, and again after a bind
   // that changed the record or a form this context added, and whenever the
   // printer's change stamp or the driver data's model changes differ from
   // those it was built with (a form added by anyone, say).

@@ -71,14 +71,7 @@ class GMedia;
 // The longest module path read (in units, with the terminator).
 inline constexpr platform::DWORD kMaxModulePath = 260;
 
-// Keys of the settings parts kept apart from the device mode.
-inline constexpr std::uint32_t kWatermarkPartKey = 366;
-inline constexpr std::uint32_t kUserInterfacePartKey = 283;
-inline constexpr std::uint32_t kBuiltSettingsKey = 360;
 // Keys of the watermark list and its entries.
-inline constexpr std::uint32_t kWatermarkListKey = 378;
-inline constexpr std::uint32_t kWatermarkNameKey = 384;
-inline constexpr std::uint32_t kWatermarkScopeKey = 1125;
 inline constexpr std::uint16_t kSharedWatermark = 1;
 inline constexpr std::uint16_t kLocalWatermark = 2;
 // The application flags that cut device modes to their public part.
@@ -98,7 +91,7 @@ class GDriverContextBase : public virtual GDriverDataImp {
 
   // --- Its own operations, in slot order.
 
-  // 0: binds `dev_mode` (null: none) as the settings' device mode. With an
+  // Binds `dev_mode` (null: none) as the settings' device mode. With an
   // object bound already: no device mode twice in a row re-makes the object
   // (state bit 1), gives it its settings as below (without storing the
   // printer's parts again) and answers 1; the same record answers 1 and
@@ -111,7 +104,7 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // for a record from the printer, the EMF flag is taken. 1 when bound (the
   // merge's answer for a record), 0 without an object.
   virtual std::int32_t BindDevMode(const platform::DevModeW* dev_mode);
-  // 1: empties the custom sizes (276), applies the installed options,
+  // Empties the custom sizes (276), applies the installed options,
   // takes the parts 283, 368, 366 and 365 out (a missing 368, 366 or 365
   // becomes a new empty GState), collects the local watermarks while the
   // flag is set, in mode 1 stores each part the settings held as a named
@@ -120,13 +113,13 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // when the device mode was not written (or no settings), else 1 unless a
   // named store failed.
   virtual int SaveSettings(GAttributeComposite* settings, std::uint32_t mode);
-  // 2: the named object `key` (in decimal) when it is an attribute
+  // The named object `key` (in decimal) when it is an attribute
   // composite; else null (anything else loaded is deleted).
   virtual GAttributeComposite* LoadNamedSettings(const std::uint32_t& key);
-  // 3: stores `object` as the named object of its key in decimal; the
+  // Stores `object` as the named object of its key in decimal; the
   // store's answer (0 for null).
   virtual int StoreNamedSettings(MPersistentObject* object);
-  // 4: for each association of the job settings' list 950 (a value
+  // For each association of the job settings' list 950 (a value
   // attribute holding a key, a string attribute holding a value name),
   // sets the attribute of that key in `settings`' part 365 from printer
   // data: a value attribute from the DWORD unless it is absent (-1), a
@@ -135,61 +128,61 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // becomes 1 for the OEM code pages 932, 936, 949, 950 and 1361, else 0.
   // Entries of other classes are skipped.
   virtual void ApplyPrinterDataValues(GAttributeComposite* settings);
-  // 5: the spooler handle the context uses now.
+  // The spooler handle the context uses now.
   virtual platform::HANDLE GetPrinterHandle() = 0;
 
   // --- The driver data's operations.
 
-  // 1: the library's application flags, gated (ApplyAppFlags).
+  // The library's application flags, gated (ApplyAppFlags).
   void InitAppFlags() override;
-  // 4: a deep copy of the job settings' 359 keyed 360, with deep copies of
+  // A deep copy of the job settings' 359 keyed 360, with deep copies of
   // the working set's 246 (keyed 362; its medium 259 dropped, 260 added as
   // the default paper id, 272 set to it) and 256 (keyed 363); the series
   // of printer data's "Base", or else (with 1122 = 1) of the driver name's
   // text before " series"/" zdl" (ignoring case), applied; printer-data
   // values applied. Null without 359.
   GAttributeComposite* BuildDefaultSettings() override;
-  // 5: a deep copy of the device mode's model with the stored parts 365
+  // A deep copy of the device mode's model with the stored parts 365
   // (installed options applied), 366 (scopes ensured, local watermarks
   // merged while the flag is set) and 368; when any is missing (or there is
   // no model), BuildDefaultSettings. Clears state bit 0.
   GAttributeComposite* CreateDefaultSettings() override;
-  // 33: "Software\Kestrova\" + printer data's "PrinterUUID" +
+  // "Software\Kestrova\" + printer data's "PrinterUUID" +
   // "\LocalJobStorageData".
   void GetLocalJobStorageKey(RWWString& key) override;
-  // 34: the device-mode object's model (its own), or null.
+  // The device-mode object's model (its own), or null.
   GAttributeComposite* GetDevModeSettingsModel() override;
 
   // --- The driver data's form operations (see Forms above).
 
-  // 12: whether the form numbered `number` fits the custom size range at
+  // Whether the form numbered `number` fits the custom size range at
   // that orientation and resolution (FormFitsCustomRange); 0 for 0, 256
   // and numbers beyond the list.
   int IsFormUsable(std::uint32_t orientation, std::uint16_t x_resolution,
                    std::uint16_t y_resolution, int check, std::uint16_t number) override;
-  // 13: 1 when the printer's level 2 record reads and names a server.
+  // 1 when the printer's level 2 record reads and names a server.
   int IsRemotePrinter() override;
-  // 16: 256 gives 16384; a form that is not built-in gives its position's
+  // 256 gives 16384; a form that is not built-in gives its position's
   // id (none for the positions that name no form), a built-in one the
   // paper-size mapping's id of its number. 1, or 0 and `id` untouched.
   int FormIndexToPaperId(std::uint16_t number, std::uint16_t& id) override;
-  // 17: 16384 gives 256, an id of a form position its number; else the
+  // 16384 gives 256, an id of a form position its number; else the
   // paper-size mapping's number; else the first form (not built-in) that
   // matches the symmetric pool's medium of that id at the device mode's
   // orientation (0, or 90 for landscape) and resolution. 1, or 0.
   int PaperIdToFormIndex(std::uint16_t id, std::uint16_t& number) override;
-  // 19: PutFormForCustomSize (user form, replacing); then the custom size
+  // PutFormForCustomSize (user form, replacing); then the custom size
   // takes the id of its form's position and is put in `list`
   // (PutCustomSize): 1. 0, the spooler untouched, when its form would land
   // on a position that names no form; 0 when the spooler refused. `size`
   // stays the caller's unless 1.
   int AddCustomForm(GCustomMediaSize* size, GAttributeComposite* list) override;
-  // 20: deletes the spooler form named like the custom size `object`; then
+  // Deletes the spooler form named like the custom size `object`; then
   // `list` is emptied and refilled (AddCustomSizesFromForms) with the
   // geometry of `settings` and the check of their 915 (0: checked): 1.
   int DeleteCustomForm(MPersistentObject* object, GAttributeComposite* list,
                        GAttributeComposite* settings) override;
-  // 21, 22: walk the forms that fit the custom size range at the geometry
+  // Walk the forms that fit the custom size range at the geometry
   // of `settings` (null: the default settings, made when missing), each
   // with its id (a built-in form without a mapped id, and positions that
   // name no form, are skipped); `callback` (may be null) gets the running
@@ -201,21 +194,21 @@ class GDriverContextBase : public virtual GDriverDataImp {
                                    GAttributeComposite* settings) override;
   std::int32_t EnumAllForms(GFormCallback callback, void* data, int check,
                             GAttributeComposite* settings) override;
-  // 24: an id that PaperIdToFormIndex turns into a form number (not 256)
+  // An id that PaperIdToFormIndex turns into a form number (not 256)
   // is checked as the paper id of MediumForFormNumber's medium (0 when
   // none can be made); any other id as it is.
   int CheckPaper(GAttributeComposite* settings, std::uint16_t paper_id, std::uint32_t orientation,
                  std::uint16_t x_resolution, std::uint16_t y_resolution) override;
-  // 25: GDriverDataImp's file name in the directory of the services'
+  // GDriverDataImp's file name in the directory of the services'
   // module (BesideModule).
   RWWString GetSupportFilePath() override;
-  // 28: the paper id (below 4000) of the medium of the form that
+  // The paper id (below 4000) of the medium of the form that
   // PaperIdToFormIndex gives, at the geometry of `settings`; else `id`.
   std::uint16_t NormalizePaperId(GAttributeComposite* settings, std::uint16_t id) override;
-  // 30: `callback` (count from 1, mapped id or 0, name) for each built-in
+  // `callback` (count from 1, mapped id or 0, name) for each built-in
   // form until it answers 0; its last answer, 1 when there was none.
   int EnumBuiltInForms(GFormCallback callback, void* data) override;
-  // 31: 1 when the form named like `size` exists and is built-in.
+  // 1 when the form named like `size` exists and is built-in.
   int IsBuiltInForm(const GCustomMediaSize& size) override;
 
   // --- Their supporting operations.
@@ -341,7 +334,7 @@ class GDriverContextBase : public virtual GDriverDataImp {
   bool RemakeDevModeSettings();
 
  private:
-  // Slots 21 and 22; `by_tray` filters through the form-to-tray database.
+  // EnumFormsForPrinter and EnumAllForms; `by_tray` filters through the form-to-tray database.
   std::int32_t WalkForms(GFormCallback callback, void* data, int check,
                          GAttributeComposite* settings, bool by_tray);
 

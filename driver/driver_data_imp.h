@@ -17,13 +17,14 @@
 // (GUIDriverData, the context base, the render-time driver data), so that
 // an object has one driver data part whatever its diamond.
 //
-// The virtual operations come in the driver data's slot order (the
-// comments number the slots). Slots 1, 2, 3, 4, 5, 9, 26, 33 and 34 are
-// pure: the context and the render-time driver data answer them. The
-// operations the low interface has but this slot table has not (the job
-// settings, the bin and tray maps, the paper codes of media, and the media
-// pool, excluded-name and custom-size queries of a job's filters) are
-// final here.
+// The virtual operations come in the driver data's slot order. InitAppFlags,
+// the two views, the two default-settings makers (BuildDefaultSettings and
+// CreateDefaultSettings), Park, CreatePrinterKey, GetLocalJobStorageKey and
+// GetDevModeSettingsModel are pure: the context and the render-time driver
+// data answer them. The operations the low interface has but this slot
+// table has not (the job settings, the bin and tray maps, the paper codes of
+// media, and the media pool, excluded-name and custom-size queries of a
+// job's filters) are final here.
 //
 // The model. The configuration (353) is a device (a kind of 760) whose
 // own configuration set holds value 339; its child keyed 76 is the printer
@@ -86,21 +87,6 @@ using GResourceNameCallback = int (*)(GResourceMapping* mapping, const RWWString
 using GFormCallback = int (*)(std::uint32_t count, std::uint16_t paper_id, const RWWString& name,
                               void* data);
 
-// Keys of the driver data's model.
-inline constexpr std::uint32_t kDriverConfigurationKey = 353;
-inline constexpr std::uint32_t kPrinterObjectKey = 76;
-inline constexpr std::uint32_t kPaperSizeMappingKey = 191;
-inline constexpr std::uint32_t kOSTrayMapKey = 84;
-inline constexpr std::uint32_t kResourceMappingsKey = 194;
-inline constexpr std::uint32_t kCachedValueKey = 339;
-inline constexpr std::uint32_t kMediaListKey = 189;
-inline constexpr std::uint32_t kAlternativeMediaListKey = 195;
-inline constexpr std::uint32_t kPrinterModelKey = 228;
-inline constexpr std::uint32_t kInstalledOptionsPartKey = 365;
-inline constexpr std::uint32_t kQuicksetTemplateKey = 375;
-inline constexpr std::uint32_t kQuicksetPoolKey = 0x4000005C;
-inline constexpr std::uint32_t kResourceNamesKey = 701;
-inline constexpr std::uint32_t kTrayOrderKey = 1114;
 // The named objects of the printer's paper path (installed options).
 inline constexpr char16_t kBinPoolName[] = u"VROBinPool";
 inline constexpr char16_t kOSTrayMapName[] = u"VROOSTrayMap";
@@ -132,108 +118,105 @@ class GDriverDataImp : public virtual GDriverData {
   // manager; GDriverData deletes the parts.
   ~GDriverDataImp() override;
 
-  // --- The virtual operations, in slot order.
+  // --- The virtual operations, in slot order; those it inherits unchanged
+  // from GDriverData keep their places there.
 
-  // 1: copies the library's application flags into the driver data.
+  // Copies the library's application flags into the driver data.
   virtual void InitAppFlags() = 0;
-  // 2, 3: the render-time and the user-interface views.
+  // The render-time and the user-interface views.
   GRenderDriverData* AsRenderDriverData() override = 0;
   GDriverData* AsUIDriverData() override = 0;
-  // 4 (GDriverData's), 5: the default settings that the driver data keeps,
-  // made anew; the caller owns them.
+  // The default settings that the driver data keeps, made anew; the
+  // caller owns them.
   virtual GAttributeComposite* CreateDefaultSettings() = 0;
-  // 6: the job settings from the device values: the port-handler
+  // The job settings from the device values: the port-handler
   // registry's value source for the port (flag 0x10000, the registry
   // agent's reader) runs UpdateConfiguration on the job settings with match
   // flag 1 and is deleted; its 16-bit answer, or kNoDeviceValues without a
   // source or job settings. `argument` is the context's (its plug-in step
   // runs only for 0).
   virtual std::uint32_t UpdateFromDevice(std::uint32_t argument);
-  // 7: the installed options of `settings` (the part 365 itself, or a
+  // The installed options of `settings` (the part 365 itself, or a
   // composite holding it as a direct child; null: the default settings
   // held) applied to the model; 1 when it ran, 0 without the options part.
   // See installed_options.cpp.
   virtual int ApplyInstalledOptions(GAttributeComposite* settings);
-  // 8: serves the printer of `key` from now on: value 339 is read again
+  // Serves the printer of `key` from now on: value 339 is read again
   // (the cached value is forgotten) and the symmetric pool is dropped.
   void Retarget(const GPrinterKey& key) override;
-  // 9
   void Park() override = 0;
-  // 10: GDriverData's (nothing released).
-  // 11: value 339 of the configuration's own settings, sign-extended,
-  // read when stale; 0 until it was read.
+  // Value kColorDeviceKey of the configuration's own settings,
+  // sign-extended, read when stale; 0 until it was read.
   virtual std::int32_t GetCachedValue();
-  // 12: 1 when the walk of media (`check`: within the custom size limits;
+  // 1 when the walk of media (`check`: within the custom size limits;
   // mapped only) meets one whose paper-size mapping has spooler number
   // `paper_number`, or a custom size of the default settings turns into
   // that number (PaperIdToFormIndex) and lies within the limits at the
   // resolution; else 0.
   virtual int IsFormUsable(std::uint32_t orientation, std::uint16_t x_resolution,
                            std::uint16_t y_resolution, int check, std::uint16_t paper_number);
-  // 13: 0.
+  // 0.
   virtual int IsRemotePrinter();
-  // 14: 1 when a tray of the walk maps to operating-system number
+  // 1 when a tray of the walk maps to operating-system number
   // `number`.
   virtual int HasTrayMapping(std::uint16_t number);
-  // 15: 1 when an entry of the job settings' list 1300 (when the default
+  // 1 when an entry of the job settings' list 1300 (when the default
   // settings hold 1302 = 2) or else 206 has 323 = `x` and 324 = `y`.
   virtual int IsResolutionSupported(std::uint16_t x, std::uint16_t y);
-  // 16, 17: the paper-size mapping from spooler number to model id and
+  // The paper-size mapping from spooler number to model id and
   // back: 1 and the out value, or 0 and the out value untouched.
   virtual int FormIndexToPaperId(std::uint16_t number, std::uint16_t& id);
   virtual int PaperIdToFormIndex(std::uint16_t id, std::uint16_t& number);
-  // 18: 23 (A4) for a user's country code above 2 outside 50-59 and
+  // 23 (A4) for a user's country code above 2 outside 50-59 and
   // 500-599, else 1 (Letter, also without the user's settings); computed
   // once.
   virtual std::uint32_t GetDefaultPaperId();
-  // 19: gives `size` the smallest id of kFirstCustomFormId to
+  // Gives `size` the smallest id of kFirstCustomFormId to
   // kLastCustomFormId no entry of `list` has and puts it in `list`
   // (PutCustomSize): 1. Every id taken (or a null argument): 0, nothing
   // changed, and `size` stays the caller's.
   virtual int AddCustomForm(GCustomMediaSize* size, GAttributeComposite* list);
-  // 20: removes `object` from `list` by identity and deletes it: 1; else 0.
+  // Removes `object` from `list` by identity and deletes it: 1; else 0.
   virtual int DeleteCustomForm(MPersistentObject* object, GAttributeComposite* list,
                                GAttributeComposite* settings);
-  // 21, 22: the forms the context enumerates; 0 here.
+  // The forms the context enumerates; 0 here.
   virtual std::int32_t EnumFormsForPrinter(GFormCallback callback, void* data, int check,
                                            GAttributeComposite* settings);
   virtual std::int32_t EnumAllForms(GFormCallback callback, void* data, int check,
                                     GAttributeComposite* settings);
-  // 23: CheckPaper with the resolution (249: 323, 324) and orientation
+  // CheckPaper with the resolution (249: 323, 324) and orientation
   // (265) of `settings` (0 where missing).
   virtual int CheckPaperForSettings(GAttributeComposite* settings, std::uint16_t paper_id);
-  // 24: 2 for an id of 16384 or more; else 1 unless the job settings hold
+  // 2 for an id of 16384 or more; else 1 unless the job settings hold
   // an association list 192 without an association whose key is a value
   // attribute equal to the id (2).
   virtual int CheckPaper(GAttributeComposite* settings, std::uint16_t paper_id,
                          std::uint32_t orientation, std::uint16_t x_resolution,
                          std::uint16_t y_resolution);
-  // 25: string attribute 401 of the job settings, widened; empty without.
+  // String attribute 401 of the job settings, widened; empty without.
   RWWString GetSupportFilePath() override;
   // The same text, whatever a context makes of its support path.
   RWWString& GetHelperLibraryPath(RWWString& out) final {
     out = GDriverDataImp::GetSupportFilePath();
     return out;
   }
-  // 26
   GPrinterKey* CreatePrinterKey() override = 0;
-  // 27: in the job settings' list 369, the first entry whose string 370,
+  // In the job settings' list 369, the first entry whose string 370,
   // upper-cased, equals `name` upper-cased assigns its attribute 360 to
   // `settings` (GAttribute::Assign): 1. None: 0.
   int ApplySeries(const RWWString& name, GAttributeComposite* settings) override;
-  // 28: GDriverData's (the id unchanged).
-  // 29: value 984 of the job settings (0 without) for an empty (or null)
+  // Value kExtensionSupportKey of the job settings (0 without) for an empty (or null)
   // name; kExtensionUnsupported when it is 0; else the extension manager
   // registers (`mode` 0) or unregisters the extension and answers its
   // code; without a manager 1.
   std::uint32_t RegisterExtension(const char* name, std::uint32_t mode) override;
-  // 30, 31, 32: the context's forms; 0 here.
+  // The context's forms; 0 here.
   virtual int EnumBuiltInForms(GFormCallback callback, void* data);
   virtual int IsBuiltInForm(const GCustomMediaSize& size);
   virtual int ContextPaperIdToFormIndex(std::uint16_t id, std::uint16_t& number);
-  // 33: the user's registry key of local job storage.
+  // The user's registry key of local job storage.
   virtual void GetLocalJobStorageKey(RWWString& key) = 0;
-  // 34: the settings model of the bound device mode (not the caller's).
+  // The settings model of the bound device mode (not the caller's).
   virtual GAttributeComposite* GetDevModeSettingsModel() = 0;
 
   // --- The low interface's operations that have no slot of their own.

@@ -15,6 +15,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media_from_custom_size.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/os_factory.h"
@@ -72,7 +73,8 @@ inline GAttributeComposite* FindComposite(MPersistentObject* in, std::uint32_t k
 // The job settings' key path to the encoding of stored settings (the
 // device mode's private part and named objects): 1 selects the flat
 // settings record, anything else the object-graph form.
-inline constexpr std::uint32_t kStoredEncodingPath[] = {359, 366, 940};
+inline constexpr std::uint32_t kStoredEncodingPath[] = {kDefaultSettingsKey, kKeyLocksKey,
+                                                        kStoredEncodingKey};
 // That value attribute's value; 0 when a step is missing, of another
 // class, or there is no printer.
 inline std::uint16_t ReadStoredEncoding(GDriverData* printer) {

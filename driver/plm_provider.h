@@ -69,15 +69,16 @@ class GPLMProvider final : public MPersistentClass<GPLMProvider, GPortHandler, k
   GPLMProvider(const GPLMProvider& other);
   GPLMProvider& operator=(const GPLMProvider&) = delete;
 
-  // 52: a new device-value reader, as a GNamedValueSource* (the caller's;
+  // The virtual operations below are in slot order.
+  // A new device-value reader, as a GNamedValueSource* (the caller's;
   // null when memory fails), for the driver data `extra` (a GDriverData*),
   // keeping `name` (the name the provider is registered under) and
   // `destination` (the port).
   void* OpenEx(const RWWString& destination, const RWCString& name, std::uint32_t flags,
                void* extra) override;
-  // 54: kAgentInterfaceVersion.
+  // kAgentInterfaceVersion.
   std::uint32_t Flags() const override { return kAgentInterfaceVersion; }
-  // 55: for kAgentInterfaceVersion, whether the agent is connected, or else
+  // For kAgentInterfaceVersion, whether the agent is connected, or else
   // can be connected now; any other version false, without looking.
   bool HasFlags(std::uint32_t version) const override;
 

@@ -5,9 +5,11 @@
 // parks with nothing to release, and asks the printer's language whether a
 // text holds an escape (for the property pages).
 //
-// Slots 1, 4, 5, 26, 33 and 34 stay pure: it is built only as a base of
-// the context, beside the context's other bases, all sharing one virtual
-// driver data part.
+// InitAppFlags, the two default-settings makers (BuildDefaultSettings and
+// CreateDefaultSettings), CreatePrinterKey, GetLocalJobStorageKey and
+// GetDevModeSettingsModel stay pure: it is built only as a base of the
+// context, beside the context's other bases, all sharing one virtual driver
+// data part.
 //
 // Ownership and threads: as GDriverDataImp.
 #pragma once

@@ -54,9 +54,10 @@ class GUpdateRecord {
   GUpdateRecord& operator=(const GUpdateRecord&) = delete;
   virtual ~GUpdateRecord() = default;
 
-  // 1: calls the module's start routine: 0 or 1 when it ran.
+  // The virtual operations below are in slot order.
+  // Calls the module's start routine: 0 or 1 when it ran.
   virtual std::int32_t StartModule() = 0;
-  // 2: calls its stop routine.
+  // Calls its stop routine.
   virtual std::int32_t StopModule() = 0;
 
   std::uint32_t IsDone() const { return done_; }
@@ -77,9 +78,10 @@ class GPrinterDBUpdateRequest : public GUpdateRecord {
   // UnloadModule.
   ~GPrinterDBUpdateRequest() override;
 
-  // 3: whether work is under way already: 0.
+  // The virtual operations below are in slot order.
+  // Whether work is under way already: 0.
   virtual std::uint32_t IsBusy();
-  // 4: records the request: 1, nothing else here.
+  // Records the request: 1, nothing else here.
   virtual std::uint32_t SetRequested(std::uint32_t flag);
 
   // Decides (see the file comment) and, asked for, loads the module and

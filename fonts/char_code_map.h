@@ -36,17 +36,18 @@ class GCharCodeMap {
   GCharCodeMap() = default;
   GCharCodeMap(const GCharCodeMap&) = delete;
   GCharCodeMap& operator=(const GCharCodeMap&) = delete;
-  // 0: Clear.
+  // The virtual operations below are in slot order.
+  // Calls Clear.
   virtual ~GCharCodeMap();
 
-  // 1: the code a font holds for `code`: the code itself when it passes
+  // The code a font holds for `code`: the code itself when it passes
   // through; else the code given it before, or the next free code (then
   // NextCode advances the numbering). kNoMappedCode when the numbering has
   // run out or no memory is left for the page.
   virtual std::uint16_t Map(std::uint16_t code);
-  // 2: frees every page and the directory; the next free code is 256.
+  // Frees every page and the directory; the next free code is 256.
   virtual void Clear();
-  // 3: advances the next free code: each generator's own numbering.
+  // Advances the next free code: each generator's own numbering.
   virtual void NextCode() = 0;
 
   std::uint16_t GetNextFreeCode() const { return next_free_code_; }
@@ -73,7 +74,7 @@ class GCharCodeSet {
   GCharCodeSet() = default;
   GCharCodeSet(const GCharCodeSet&) = delete;
   GCharCodeSet& operator=(const GCharCodeSet&) = delete;
-  // Clear.
+  // Calls Clear.
   ~GCharCodeSet();
 
   // Sets the code's bit, inserting a zeroed block for it in base order

@@ -134,13 +134,14 @@ class GFontAccess : public MPersistentClass<GFontAccess, MPersistentObject, kGFo
   GFontAccess() = default;
   GFontAccess(const GFontAccess& other) = default;
 
-  // 52: the values of the codes `first` to `last` into `table` (last -
+  // The virtual operations below are in slot order.
+  // The values of the codes `first` to `last` into `table` (last -
   // first + 1 entries); non-zero on success.
   virtual std::uint32_t RequestRange(std::uint32_t source, std::uint16_t first, std::uint16_t last,
                                      std::uint16_t* table);
-  // 53: the value of one code; non-zero on success.
+  // The value of one code; non-zero on success.
   virtual std::uint32_t RequestCode(std::uint32_t source, std::uint16_t code, std::uint16_t& value);
-  // 54, 55: glyph requests.
+  // Glyph requests.
   virtual std::uint32_t RequestGlyphs(std::uint32_t source, std::uint16_t value, std::uint32_t a,
                                       std::uint32_t b);
   virtual std::uint32_t RequestGlyphsEx(std::uint32_t source, std::uint16_t value, std::uint32_t a,
@@ -174,12 +175,13 @@ class GFontImp : public MPersistentClass<GFontImp, GFontDatabaseEntry, kGFontImp
   // Deletes the download record and lets the font-access object go.
   ~GFontImp() override;
 
-  // 52, 53: the font's class bits (1: glyphs come as bitmaps rendered from
+  // The virtual operations below are in slot order.
+  // The font's class bits (1: glyphs come as bitmaps rendered from
   // outlines), 0 here.
   virtual std::uint32_t GetFontKind() const;
   virtual std::uint32_t GetFontSubKind() const;
 
-  // 54-87: the fields (an index past a group answers 0).
+  // The fields (an index past a group answers 0).
   const GFontDescriptionRecord* GetDescription() const { return &record_; }
   const GFontAngleBlock* GetAngleBlock() const { return &block_; }
   std::uint32_t GetSource() const { return source_; }
@@ -208,20 +210,20 @@ class GFontImp : public MPersistentClass<GFontImp, GFontDatabaseEntry, kGFontImp
   std::uint16_t GetLastWord() const { return record_.last_word; }
   void SetLastWord(std::uint16_t word) { record_.last_word = word; }
 
-  // 88: marks the font for the database's next save (the glyph-request
+  // Marks the font for the database's next save (the glyph-request
   // flag, the database's save mark, := 1). The driver data saving it is
   // given for concrete fonts; it is not used here.
   virtual void MarkInUse(GRenderDriverData* driver_data);
-  // 89: does nothing.
+  // Does nothing.
   virtual void Reserved();
-  // 90: the serial + 1, unless it holds 0xFFFFFFFF; answers it.
+  // The serial + 1, unless it holds 0xFFFFFFFF; answers it.
   virtual std::uint32_t RaiseSerial();
-  // 91: the value of each code into the table's entry of the same index
+  // The value of each code into the table's entry of the same index
   // (made private first); a code without one takes the default code's
   // value, looked up once on first need. 0 when that lookup fails or the
   // table has fewer entries than there are codes, else 1.
   virtual std::uint32_t GetCodeTable(std::span<const std::uint16_t> codes, GCharTable& table);
-  // 92: the values of the codes `first` to `last` into table entries 0 to
+  // The values of the codes `first` to `last` into table entries 0 to
   // last - first (made private first); codes outside the font's first to
   // last code take the default code's value, and the rest are asked for
   // at once (LookUpRange) and, when that fails, code by code, the default
@@ -230,22 +232,22 @@ class GFontImp : public MPersistentClass<GFontImp, GFontDatabaseEntry, kGFontImp
   // table is too short; else 1.
   virtual std::uint32_t GetCodeRangeTable(std::uint16_t first, std::uint16_t last,
                                           GCharTable& table);
-  // 93, 94: the font-access object's glyph requests with the source, the
+  // The font-access object's glyph requests with the source, the
   // height plus the record's fourth first-word (16-bit) and `a`, `b`; 0
   // without the object.
   virtual std::uint32_t AccessGlyphs(std::uint32_t a, std::uint32_t b);
   virtual std::uint32_t AccessGlyphsEx(std::uint32_t a, std::uint32_t b);
-  // 95: 1, the font is ready.
+  // 1, the font is ready.
   virtual std::uint32_t IsReady();
-  // 96: the bitmap of `code` (`option`: the character set the code is in)
+  // The bitmap of `code` (`option`: the character set the code is in)
   // in a new buffer in `out` with its metrics; answers its size. 0 and no
   // buffer here.
   virtual std::uint32_t GetGlyphBitmap(std::uint16_t code, std::uint32_t option,
                                        GGlyphMetrics& metrics, GByteBuffer*& out);
-  // 97, 98: further glyph requests; 0 here.
+  // Further glyph requests; 0 here.
   virtual std::uint32_t RequestGlyphs(std::uint32_t a, std::uint32_t b);
   virtual std::uint32_t RequestGlyphsEx(std::uint32_t a, std::uint32_t b);
-  // 99-102: the two generator words.
+  // The two generator words.
   std::uint16_t GetGeneratorWord() const { return generator_word_; }
   void SetGeneratorWord(std::uint16_t word) { generator_word_ = word; }
   std::uint32_t GetGeneratorLong() const { return generator_long_; }
@@ -351,9 +353,10 @@ class GFont final : public MPersistentClass<GFont, MPersistentObject, kGFontId> 
   const RWCString& GetFaceName() const;
   std::uint32_t GetLong3() const;
   void GetFirstAngle(float& degrees) const;
-  // Slot 81: the implementation's third angle.
+  // The virtual operations below are in slot order.
+  // The implementation's third angle.
   void GetSecondAngle(float& degrees) const;
-  // Slot 82: the implementation's second angle.
+  // The implementation's second angle.
   void GetThirdAngle(float& degrees) const;
   std::uint32_t GetBlockLong(std::uint32_t index) const;
   std::uint16_t GetBlockWord() const;

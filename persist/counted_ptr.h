@@ -72,7 +72,7 @@ class GCountedPtr : public RWCollectable {
   MPersistentObject* operator->() const { return target_; }
   explicit operator bool() const { return target_ != nullptr; }
 
-  // Slots 0 and 1 answer null.
+  // CreateDefault and CreateCopy answer null.
   RWCollectable* CreateDefault() const override;
   RWCollectable* CreateCopy() const override;
   RWClassID ClassId() const override;
@@ -87,9 +87,10 @@ class GCountedPtr : public RWCollectable {
   void SaveToStream(RWVirtualOutputStream& stream) const override;
   void SaveToFile(RWFile& file) const override;
 
-  // 12: true for 773 and 751.
+  // The virtual operations below are in slot order.
+  // True for 773 and 751.
   virtual bool IsKindOf(const RWClassID& id) const;
-  // 13: the target's DeepCopy, held by nobody: the caller owns it. Null when
+  // The target's DeepCopy, held by nobody: the caller owns it. Null when
   // empty.
   virtual MPersistentObject* CloneTarget() const;
 
@@ -114,21 +115,22 @@ class GCountedPtrVector {
   GCountedPtrVector(const GCountedPtrVector& other);
   GCountedPtrVector& operator=(const GCountedPtrVector&) = delete;
 
-  // 0: lets go of every entry.
+  // The virtual operations below are in slot order.
+  // Lets go of every entry.
   virtual ~GCountedPtrVector();
-  // 1: the index of the first entry with the same target, or RW_NPOS.
+  // The index of the first entry with the same target, or RW_NPOS.
   virtual RWSize IndexOf(const GCountedPtr& entry) const;
-  // 2: the target at index Count(), held (grows by kGrowth when full).
+  // The target at index Count(), held (grows by kGrowth when full).
   virtual void Append(const GCountedPtr& entry);
   // The same, taking over `entry`'s hold (left empty, or holding still
   // when the vector could not grow).
   void Append(GCountedPtr&& entry);
-  // 3: how many entries have the same target.
+  // How many entries have the same target.
   virtual RWSize Occurrences(const GCountedPtr& entry) const;
-  // 4: removes the first entry with that target, keeping the order of the
+  // Removes the first entry with that target, keeping the order of the
   // others, and lets go of it; false when there is none.
   virtual bool Remove(const GCountedPtr& entry);
-  // 5: removes every entry with that target, keeping the order of the
+  // Removes every entry with that target, keeping the order of the
   // others; answers how many.
   virtual RWSize RemoveAllOf(const GCountedPtr& entry);
 

@@ -119,9 +119,10 @@ class MPersistentComposite : public MPersistentObject {
 
   using ChildFunction = void (*)(const GCountedPtr& entry, void* data);
   using ChildPredicate = bool (*)(const GCountedPtr& entry, void* data);
-  // 52: calls `function` with each child's entry and `data`, in order.
+  // The virtual operations below are in slot order.
+  // Calls `function` with each child's entry and `data`, in order.
   virtual void ForEachChild(ChildFunction function, void* data);
-  // 53: the first child whose entry `predicate` accepts, else null.
+  // The first child whose entry `predicate` accepts, else null.
   virtual MPersistentObject* FindFirstChild(ChildPredicate predicate, void* data);
 
   // The children's vector: count, capacity and the entry at an index.

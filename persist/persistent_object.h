@@ -57,7 +57,7 @@ class MPersistentObject : public RWCollectable {
   MPersistentObject& operator=(const MPersistentObject& other);
   ~MPersistentObject() override;
 
-  // The collectable's slots 0-11.
+  // The collectable's operations, first in the slot order.
   RWCollectable* CreateDefault() const override = 0;
   RWCollectable* CreateCopy() const override = 0;
   RWClassID ClassId() const override = 0;
@@ -73,14 +73,15 @@ class MPersistentObject : public RWCollectable {
   void SaveToStream(RWVirtualOutputStream& stream) const override;
   void SaveToFile(RWFile& file) const override;
 
-  // 12: true for this class's id and its bases' ids (751 here).
+  // The virtual operations below are in slot order.
+  // True for this class's id and its bases' ids (751 here).
   virtual bool IsKindOf(const RWClassID& id) const;
-  // 13: equal keys.
+  // Equal keys.
   virtual bool IsEqualContent(const MPersistentObject* other) const;
-  // 14: not IsEqualContent.
+  // Not IsEqualContent.
   virtual bool IsDifferent(const MPersistentObject* other) const;
 
-  // 15-23, the child protocol. A leaf adds nothing and removes and
+  // The child protocol. A leaf adds nothing and removes and
   // replaces nothing (null or false).
   virtual void AddChild(MPersistentObject* object);
   virtual void InsertFirst(MPersistentObject* object);
@@ -95,7 +96,7 @@ class MPersistentObject : public RWCollectable {
   virtual bool ReplaceObject(const MPersistentObject* match, MPersistentObject* object);
   virtual bool ReplaceKindOf(const RWClassID& id, MPersistentObject* object);
 
-  // 24-30, the record-store group: meaningful only for the on-disk
+  // The record-store group: meaningful only for the on-disk
   // composites; nothing, empty or false here.
   virtual void PutRecord(const GCountedPtr& record);
   virtual void UpdateRecord(const GCountedPtr& record);
@@ -105,14 +106,13 @@ class MPersistentObject : public RWCollectable {
   virtual bool ReplaceRecordByKey(const std::uint32_t& key, MPersistentObject* object);
   virtual bool ReplaceRecordByClassId(const RWClassID& id, MPersistentObject* object);
 
-  // 31
   virtual void RemoveAll();
-  // 32-35: a leaf answers itself when it matches, else null.
+  // A leaf answers itself when it matches, else null.
   virtual MPersistentObject* FindByKey(const std::uint32_t& key);
   virtual MPersistentObject* FindByClassId(const RWClassID& id);
   virtual MPersistentObject* FindEqual(const MPersistentObject* object);
   virtual MPersistentObject* FindKindOf(const RWClassID& id);
-  // 36-41: a leaf that matches adds itself to `into` (its AddChild); the
+  // A leaf that matches adds itself to `into` (its AddChild); the
   // collections answer `into`. A selection answers a new MPersistentComposite
   // holding this leaf when it matches, else null.
   virtual MPersistentObject* CollectByClassId(const RWClassID& id, MPersistentObject* into);
@@ -121,24 +121,23 @@ class MPersistentObject : public RWCollectable {
   virtual MPersistentObject* SelectByClassId(const RWClassID& id);
   virtual MPersistentObject* CollectKindOf(const RWClassID& id, MPersistentObject* into);
   virtual MPersistentObject* SelectKindOf(const RWClassID& id);
-  // 42-44: a counted pointer to this object itself when it matches (never
+  // A counted pointer to this object itself when it matches (never
   // to a child, for composites too), else an empty one.
   virtual GCountedPtr FindPtrByKey(const std::uint32_t& key);
   virtual GCountedPtr FindPtrByClassId(const RWClassID& id);
   virtual GCountedPtr FindPtrEqual(const MPersistentObject* object);
-  // 45: null for a leaf; a composite answers itself.
+  // Null for a leaf; a composite answers itself.
   virtual MPersistentObject* AsComposite();
-  // 46
   virtual std::uint32_t SerialNumber() const;
-  // 47, 48: 1 for a leaf.
+  // 1 for a leaf.
   virtual std::uint32_t EntryCount() const;
   virtual std::uint32_t NodeCount() const;
-  // 49: a new iterator over the direct children (none for a leaf); the
+  // A new iterator over the direct children (none for a leaf); the
   // caller deletes it.
   virtual MChildIterator* NewChildIterator();
-  // 50: the class id; attribute kinds answer a constant of their own.
+  // The class id; attribute kinds answer a constant of their own.
   virtual RWClassID TypeId() const;
-  // 51: a leaf answers CreateCopy (same key and serial number); a composite
+  // A leaf answers CreateCopy (same key and serial number); a composite
   // a new object of its class (a new serial number) with its key and the
   // deep copies of its children. Nobody holds the copy: the caller owns it.
   virtual MPersistentObject* DeepCopy();

@@ -65,16 +65,17 @@ class GPortHandler : public MPersistentObject {
   // False for every pair: a port handler never equals another in content.
   bool IsEqualContent(const MPersistentObject* other) const override;
 
-  // 52, 53: open `destination` for the second list's protocol (OpenEx) or
+  // The virtual operations below are in slot order.
+  // Open `destination` for the second list's protocol (OpenEx) or
   // the first's (Open); `name` is the name the handler is registered under.
   // The answer is the caller's; null (the base's answer) when not opened.
   virtual void* OpenEx(const RWWString& destination, const RWCString& name, std::uint32_t flags,
                        void* extra);
   virtual void* Open(const RWWString& destination, const RWCString& name, std::uint32_t flags,
                      void* extra);
-  // 54: the handler's flags.
+  // The handler's flags.
   virtual std::uint32_t Flags() const = 0;
-  // 55: whether every bit of `flags` is among the handler's flags.
+  // Whether every bit of `flags` is among the handler's flags.
   virtual bool HasFlags(std::uint32_t flags) const;
 
  private:

@@ -25,12 +25,12 @@ class GValueSource {
   GValueSource() = default;
   GValueSource(const GValueSource&) = delete;
   GValueSource& operator=(const GValueSource&) = delete;
-  // 0
   virtual ~GValueSource() = default;
-  // 1: whether `other` names the same source; 0 unless a derived class
+  // The virtual operations below are in slot order.
+  // Whether `other` names the same source; 0 unless a derived class
   // says otherwise.
   virtual std::int32_t IsEqual(const GValueSource* other) const;
-  // 2: whether `other` belongs to the same driver.
+  // Whether `other` belongs to the same driver.
   virtual std::int32_t IsSameDriver(const GValueSource* other) const = 0;
 };
 
@@ -40,14 +40,14 @@ class GNamedValueSource {
       : source_id_(source_id), context_(context), name_(name) {}
   GNamedValueSource(const GNamedValueSource&) = delete;
   GNamedValueSource& operator=(const GNamedValueSource&) = delete;
-  // 0
   virtual ~GNamedValueSource() = default;
-  // 1: whether the source can answer at all.
+  // The virtual operations below are in slot order.
+  // Whether the source can answer at all.
   virtual std::int32_t IsAvailable() const = 0;
-  // 2, 3: the two texts.
+  // The two texts.
   virtual RWCString& FirstText() { return first_text_; }
   virtual RWCString& SecondText() { return second_text_; }
-  // 4: applies the source's values to a configuration model; answers the
+  // Applies the source's values to a configuration model; answers the
   // outcome code.
   virtual std::uint32_t UpdateConfiguration(MPersistentObject* model, std::uint32_t match) = 0;
 

@@ -64,10 +64,11 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
  public:
   ~GDevModeBuffer() override;
 
-  // 1: takes `driver_data` (not null) and rewrites the driver name when it
+  // The virtual operations below are in slot order.
+  // Takes `driver_data` (not null) and rewrites the driver name when it
   // differs from the driver data's; 1.
   virtual int AttachDriverData(GDriverDataImp* driver_data);
-  // 2: exports the record into `out`: with an application flag of 0x40100
+  // Exports the record into `out`: with an application flag of 0x40100
   // only the 220 public bytes (dmSize 220, dmDriverExtra 0 in the copy),
   // else the public part, the private header (the driver name's last byte
   // 0 in the copy) and the data area's capacity bytes. 0 for null, else 1.
@@ -78,38 +79,38 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   // (dmDriverExtra 0), and less than the public part gets nothing (0).
   int CopyDevModeTo(platform::DevModeW* out, std::uint32_t out_size);
 
-  // 8, 9: the device name, and the driver name as 8-bit text.
+  // The device name, and the driver name as 8-bit text.
   RWWString GetDeviceName() const;
   RWCString GetDriverName() const;
-  // 13, 14: the record (the object's own, 1172 bytes) and the model.
+  // The record (the object's own, 1172 bytes) and the model.
   platform::DevModeW* GetDevMode() override;
   GAttributeComposite* GetSettings() override { return settings_.get(); }
-  // 15-19: the sizes.
+  // The sizes.
   std::uint32_t GetDevModeSize() const { return kDmRecordSize; }
   std::uint32_t GetPublicSize() const { return kDmPublicSize; }
   std::uint32_t GetPrivateHeaderSize() const { return kDmPrivateHeaderSize; }
   std::uint32_t GetPrivateDataSize() const { return kDmPrivateDataSize; }
   std::uint32_t GetTotalSize() const { return GetDevModeSize(); }
-  // 20: 1 once the printer's own record was accepted.
+  // 1 once the printer's own record was accepted.
   int IsFromPrinter() override { return from_printer_; }
-  // 21, 22: the model's 323 and 324 (0 without).
+  // The model's 323 and 324 (0 without).
   std::uint16_t GetXResolution() override;
   std::uint16_t GetYResolution() override;
-  // 23, 24: copies `count` bytes; 1.
+  // Copies `count` bytes; 1.
   // REQUIRES: both hold `count` bytes.
   static int CopyPrivateData(std::uint8_t* destination, const std::uint8_t* source,
                              std::size_t count);
-  // 25: clears the serial numbers of `model` and writes it into the data
+  // Clears the serial numbers of `model` and writes it into the data
   // area of `record` (see the file comment), zeros behind it: the number of
   // compressed bytes, or 0 when the stream fails or the packed model does
   // not fit the 902 bytes (the area then holds what the packing reached).
   // The caller writes the data length.
   // REQUIRES: `record` is a whole record (1172 bytes).
   virtual std::uint16_t StoreSettings(GAttributeComposite* model, platform::DevModeW* record);
-  // 26: a new model (the caller's) read from `record`'s private part in the
+  // A new model (the caller's) read from `record`'s private part in the
   // form `flags` names; null when there is none or it does not read.
   virtual GAttributeComposite* LoadSettings(const platform::DevModeW* record, std::uint32_t flags);
-  // 27, 28: the 220 public bytes out of / into the record; 1. SetPublicPart
+  // The 220 public bytes out of / into the record; 1. SetPublicPart
   // answers 0, copying nothing, when `in` has no 220-byte public part.
   int GetPublicPart(platform::DevModeW* out) const;
   int SetPublicPart(const platform::DevModeW* in);

@@ -56,15 +56,16 @@ class GDevModeSettings final : public GDriverSettings {
   // (the caller's), null when memory is short.
   static GDevModeSettingsInterface* Make(GDriverContextBase& owner, platform::HANDLE printer);
 
-  // 1: also puts the driver data's printer name into dmDeviceName when it
+  // The virtual operations below are in slot order.
+  // Also puts the driver data's printer name into dmDeviceName when it
   // differs.
   int AttachDriverData(GDriverDataImp* driver_data) override;
-  // 6, 7: add the form name (see driver_settings.h and the file comment).
+  // Add the form name (see driver_settings.h and the file comment).
   int PublicFromSettings(GAttributeComposite* model, platform::DevModeW* record) override;
   int SettingsFromPublic(const platform::DevModeW* record, GAttributeComposite* model) override;
-  // 35: 1 when the printer's data type was exactly kEmfDataType.
+  // 1 when the printer's data type was exactly kEmfDataType.
   int IsEmfDataType() override { return emf_data_type_ == 1 ? 1 : 0; }
-  // 43: copies the printer's default record when acceptable (see the file
+  // Copies the printer's default record when acceptable (see the file
   // comment): 1, the from-printer flag set and the colour policy run; else
   // 0. The EMF flag follows the printer's data type when it has one.
   virtual int AcceptPrinterDevMode(platform::HANDLE printer);
@@ -74,16 +75,16 @@ class GDevModeSettings final : public GDriverSettings {
   // the record's own settings, else the printer's defaults, else the
   // default record. 1 when the printer's record was accepted.
   int TakePrinterDevMode(platform::HANDLE printer);
-  // 44: 1 for a record of version 0x0401, dmSize 220, dmDriverExtra 952, total
+  // 1 for a record of version 0x0401, dmSize 220, dmDriverExtra 952, total
   // size 1172, header size 46, format version 4 and capacity 902; else 0.
   virtual int IsValidDevMode(const platform::DevModeW* record);
-  // 45: the first spooler form named `name` (case ignored) that the
+  // The first spooler form named `name` (case ignored) that the
   // context's form table (IsFormAvailable) accepts at that angle and
   // resolution gives its 1-based position in `index`; the table's answer,
   // 0 when no form has the name.
   virtual int FindFormIndex(const RWWString& name, std::uint32_t angle, std::uint16_t x,
                             std::uint16_t y, std::uint16_t& index, int flag);
-  // 46: FindFormIndex at the record's orientation (90 for landscape, else
+  // FindFormIndex at the record's orientation (90 for landscape, else
   // 0) and the model's resolution.
   virtual int FormNameToIndex(const RWWString& name, std::uint16_t& index, int flag);
 

@@ -9,7 +9,7 @@
 // the order orientation, paper size, paper width and length, copies,
 // default source, print quality, colour, duplex, collate, ICM method, ICM
 // intent. Exception kept from the mapping table: the collate step also
-// runs with its bit clear (292 becomes 0). Keys: dev_mode_keys.h.
+// runs with its bit clear (kCollateKey becomes 0).
 // Readings taken:
 //   - duplex, model -> record, takes portrait and landscape from the
 //     model's angle (265); record -> model from 265 after the orientation
@@ -74,7 +74,8 @@ inline constexpr std::uint32_t kDmResolutionBits = kDmPrintQualityBit | kDmYReso
 
 class GDriverSettings : public GDevModeBuffer {
  public:
-  // 3: takes an incoming record (REQUIRES of GDevModeView): when its private
+  // The virtual operations below are in slot order.
+  // Takes an incoming record (REQUIRES of GDevModeView): when its private
   // part is compatible, its context value and word and its model (current
   // form, else an older form rebuilt) are taken; its public fields are
   // applied to that model (else to the current one), then the record and
@@ -87,61 +88,60 @@ class GDriverSettings : public GDevModeBuffer {
   // 1 when the record was written; else 0, the object as it was (also for
   // null and without any model).
   int MergeDevMode(const platform::DevModeW* record) override;
-  // 4: copies `other`'s public part, private header and data area; the
+  // Copies `other`'s public part, private header and data area; the
   // public copy's answer.
   virtual int CopyFrom(const GDriverSettings& other);
-  // 5: keeps a deep copy of `model` (null: the current model), rewrites the
+  // Keeps a deep copy of `model` (null: the current model), rewrites the
   // public fields, lets the model take back what they say
   // (SettingsFromPublic, then the fields again), stores the model and keeps
   // it as the store gives it back (read and stored again): 1. 0 without a
   // model, when the public fields are not written or the store fails; the
   // record and model then stay as they were.
   int SetSettings(GAttributeComposite* model) override;
-  // 6, 7: see the file comment. 1, or 0 for a null model or record.
+  // See the file comment. 1, or 0 for a null model or record.
   // REQUIRES: `record` of PublicFromSettings is a whole record.
   virtual int PublicFromSettings(GAttributeComposite* model, platform::DevModeW* record);
   virtual int SettingsFromPublic(const platform::DevModeW* record, GAttributeComposite* model);
-  // 11: 1 when `record`'s private part is ours (checked view) with our
+  // 1 when `record`'s private part is ours (checked view) with our
   // driver name and, unless the encoding is 1, our total size, header size,
   // format version, format word and capacity.
   virtual int IsCompatiblePrivatePart(const platform::DevModeW* record);
 
-  // 29: with application flag 0x80 and colour in the record, monochrome
+  // With application flag 0x80 and colour in the record, monochrome
   // (and the bit set) unless the cached value is neither 0 nor 2.
   virtual void ApplyColorPolicy();
-  // 30: the record's collate field against the job settings' 231; 1.
+  // The record's collate field against the job settings' 231; 1.
   int NormalizeCollate() override;
-  // 31, 32
   std::uint16_t GetSpecVersion() const { return kDmSpecVersionValue; }
   std::uint16_t GetDriverVersion() const { return kDmDriverVersionValue; }
-  // 33: 1 when every checked field of `record` is acceptable; `mask`
+  // 1 when every checked field of `record` is acceptable; `mask`
   // collects the dmFields bits of the fields that are not. With
   // `check_all` 0 the first failure ends the checks. `unused` is not read.
   virtual int ValidatePublic(void* unused, const platform::DevModeW* record, int check_all,
                              std::uint32_t& mask);
-  // 34: 1 when `record` has our dmSize and dmDriverExtra and the same bytes.
+  // 1 when `record` has our dmSize and dmDriverExtra and the same bytes.
   int IsSameDevMode(const platform::DevModeW* record) override;
-  // 36: writes the default record: the printer's name, Letter with its
+  // Writes the default record: the printer's name, Letter with its
   // form name, scale 100, colour from the job settings' 294 and the cached
   // value, ICM from the job settings' 298, 350 and 351, simplex, the
   // private header with no model stored; then the colour policy.
   virtual void MakeDefaultDevMode();
-  // 37: the first quality entry of `quality` gives its 323, 324 and 325;
+  // The first quality entry of `quality` gives its 323, 324 and 325;
   // with table 903 its further attributes go into `model` (may be null). 1
   // when found.
   virtual int QualityToResolution(std::int16_t quality, std::uint16_t& x, std::uint16_t& y,
                                   std::uint16_t& third, GAttributeComposite* model);
-  // 38: the quality of resolution (x, y) under `model`'s further
+  // The quality of resolution (x, y) under `model`'s further
   // attributes (table 903), else of the resolution list; 1 when found.
   virtual int ResolutionToQuality(std::uint16_t x, std::uint16_t y, std::int16_t& quality,
                                   GAttributeComposite* model);
-  // 39: whether `name` is a form this class knows: 0.
+  // Whether `name` is a form this class knows: 0.
   virtual int IsKnownFormName(const RWWString& name);
-  // 41: the form name of spooler bin `bin`: through the resource mappings
+  // The form name of spooler bin `bin`: through the resource mappings
   // and the model's form-to-tray table 193, else the name of the driver
   // data's bin list entry. 1 when written.
   virtual int FormNameForBin(GAttributeComposite* model, std::uint16_t bin, RWCString& name);
-  // 42: the spooler bin of the tray that the model's table 193 links to
+  // The spooler bin of the tray that the model's table 193 links to
   // form `name`. 1 when written.
   virtual int FormNameToBin(GAttributeComposite* model, const RWCString& name, std::uint16_t& bin);
 

@@ -10,15 +10,17 @@
 // made for it), the stored job's name and the job attributes
 // (render_job_attributes.cpp).
 //
-// Its virtual operations come in the render data's slot order (0-38; the
-// comments number them). Slots 4, 5 and 6 are the low interface's
-// watermark operations. Slots 3, 10, 20, 33 and 34 are the rendering
-// device's own and not declared here. The slots that hand objects to the
-// output chain are declared and answer nothing until the generators need
-// them: 2, 12, 13, 14 (which only counts the page), 15, 19 and 27
-// to 32, 35 and 36. The driver data's slots it replaces: the destructor,
-// AsRenderDriverData (itself), AsUIDriverData (none), Retarget and Park
-// (ReleaseJobObjects).
+// Its virtual operations come in the render data's slot order. The low
+// interface's three watermark operations sit between AddPageObject and
+// GetJobStarted; the rendering device's own five (one each after
+// AddPageObject, GetFirstName and EndSection, two after GraphicsStateStep)
+// are not declared here. The operations that hand objects to the output
+// chain are declared and answer nothing until the generators need them:
+// AddPageObject, ResetPage to MakeJobStartCommand (BuildPageSettings only
+// counts the page), EndSection and MakeOwnerObject to
+// RestoreGraphicsState. The driver data's operations it replaces: the
+// destructor, AsRenderDriverData (itself), AsUIDriverData (none),
+// Retarget and Park (ReleaseJobObjects).
 //
 // The extension manager's job operations are the driver data's own
 // manager (GExtensionManager); a pass-through (GPassThroughJobHooks) only
@@ -84,15 +86,16 @@ class GRenderConnection {
   GRenderConnection& operator=(const GRenderConnection&) = delete;
   virtual ~GRenderConnection();
 
-  // 1: told by the holder that takes it, with the holder's argument.
+  // The virtual operations below are in slot order.
+  // Told by the holder that takes it, with the holder's argument.
   virtual void SelectGrayConversion(GConnectionHolder& holder, std::uint32_t argument) = 0;
-  // 2: its answer to the holder's query; also what a holder calls before
+  // Its answer to the holder's query; also what a holder calls before
   // it lets the connection go.
   virtual std::uint32_t Query() = 0;
   virtual std::uint32_t Forward3(std::uint32_t argument) = 0;
   virtual std::uint32_t Forward4(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                  std::uint32_t d) = 0;
-  // 5: whether it serves `argument`.
+  // Whether it serves `argument`.
   virtual bool Accepts(std::uint32_t argument) = 0;
 };
 
@@ -101,28 +104,29 @@ class GConnectionHolder {
   GConnectionHolder() = default;
   GConnectionHolder(const GConnectionHolder&) = delete;
   GConnectionHolder& operator=(const GConnectionHolder&) = delete;
-  // 0: deletes the connection.
+  // The virtual operations below are in slot order.
+  // Deletes the connection.
   virtual ~GConnectionHolder();
 
-  // 1: the owner mark is not 0.
+  // The owner mark is not 0.
   virtual bool IsMarked() const;
-  // 2, 3: the connection's slots 3 and 4; 0 without one.
+  // The connection's Forward3 and Forward4; 0 without one.
   virtual std::uint32_t Forward3(std::uint32_t argument);
   virtual std::uint32_t Forward4(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                  std::uint32_t d);
-  // 4: keeps `connection` (the one held before is deleted), then calls its
+  // Keeps `connection` (the one held before is deleted), then calls its
   // SelectGrayConversion with this holder and `argument`.
   virtual void Attach(GRenderConnection* connection, std::uint32_t argument);
-  // 5: clears the owner mark when it is `mark`.
+  // Clears the owner mark when it is `mark`.
   virtual void Unmark(std::uint32_t mark);
-  // 6: the connection's Query; 0 without one.
+  // The connection's Query; 0 without one.
   virtual std::uint32_t Query();
-  // 7
+  // Marks the holder with `mark`.
   virtual void SetMark(std::uint32_t mark);
-  // 8: 2 without a connection; 1 when it accepts `argument`; else its Query
+  // 2 without a connection; 1 when it accepts `argument`; else its Query
   // is called, it is deleted and forgotten, and 2 is answered.
   virtual std::uint32_t Check(std::uint32_t argument);
-  // 9: the connection when it accepts `argument`, else null.
+  // The connection when it accepts `argument`, else null.
   virtual GRenderConnection* Find(std::uint32_t argument);
 
   // Deletes the connection (Query first); the owner mark stays.
@@ -145,13 +149,6 @@ struct GGrayTable {
   std::uint8_t Apply(std::uint8_t r, std::uint8_t g, std::uint8_t b) const;
 };
 
-// Keys of the render data's settings.
-inline constexpr std::uint32_t kDocumentPartKey = 362;    // job storage, job name
-inline constexpr std::uint32_t kPagePartKey = 363;        // copies target
-inline constexpr std::uint32_t kColorMediaPartKey = 364;  // copies
-inline constexpr std::uint32_t kJobPaperMediumKey = 273;  // BuildJobSettings' media
-inline constexpr std::uint32_t kJobTargetMediumKey = 281;
-inline constexpr std::uint32_t kConnectionKey = 1012;  // 1 local port, 3 other
 // The language words PrepareJob writes.
 inline constexpr char kPassThroughLanguage[] = "ZDL XL";
 // EndJob without a job.
@@ -173,26 +170,25 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // Releases the job objects, then the font database.
   ~GRenderDriverDataImp() override;
 
-  // --- The render data's operations, in slot order.
+  // --- The render data's operations, in slot order; the rendering device
+  // fills the slots left out here, and GRenderDriverData's watermark stubs
+  // stay as they are.
 
-  // 0: evaluates the job's settings into the job words (see the .cpp).
+  // Evaluates the job's settings into the job words (see the .cpp).
   virtual void PrepareJob();
-  // 1: mode 0 the output model's ColorToGray; 1 and 2 the gray tables of
+  // Mode 0 the output model's ColorToGray; 1 and 2 the gray tables of
   // the job settings' 970 -> 972 and 971; a missing table, or another
   // mode, falls back to mode 0.
   virtual void SelectGrayConversion(std::uint8_t mode);
-  // 2: a page-description object; none yet.
+  // A page-description object; none yet.
   virtual GCommand* AddPageObject(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                   std::uint32_t d);
-  // (3: the rendering device's.)
-  // 4, 5, 6: GRenderDriverData's watermark stubs.
-  // 7, 8: the job-started word: answered; set to 1.
+  // The job-started word: answered; set to 1.
   virtual std::uint32_t GetJobStarted();
   virtual void SetJobStarted();
-  // 9: the first name field.
+  // The first name field.
   virtual RWWString* GetFirstName();
-  // (10: the rendering device's.)
-  // 11: a new job composite (the caller's): deep copies of 296, 297, 405,
+  // A new job composite (the caller's): deep copies of 296, 297, 405,
   // with 295 also 304, 295, 208 and 227, and the tint vectors (classes 792,
   // 797, 1201) of the default settings; 1012 = 1 when the fourth name
   // begins LPT, USB or DOT4 (the first occurrence of each character at
@@ -200,32 +196,30 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // (keyed 273) and, with the compatibility flag off, 272 (keyed 281); a
   // paper code that gives none is set to 0.
   virtual GAttributeComposite* BuildJobSettings();
-  // 12 (clears the page's two words), 13, 14 (counts the page), 15: the
-  // page reset, a command object, the page settings, the job start; none
-  // yet.
+  // The page reset (it clears the page's two words), a command object,
+  // the page settings (they count the page), the job start; none yet.
   virtual GCommand* ResetPage();
   virtual GCommand* MakeCommandObject();
   virtual GCommand* BuildPageSettings();
   virtual GCommand* MakeJobStartCommand();
-  // 16: a new medium (the caller's) for paper code `code`: below 16384 or
+  // A new medium (the caller's) for paper code `code`: below 16384 or
   // above 17383 a copy of the symmetric pool's medium at the default
   // settings' resolution (249: 323, 324) and orientation 0; else the
   // custom size of that id made into a medium against the configuration.
   // With 442 = 1, ApplyMargins. Null when there is none.
   virtual GMedia* MakeMedium(std::uint16_t code);
-  // 17: the same at a given resolution and orientation (a medium of the
+  // The same at a given resolution and orientation (a medium of the
   // driver's table turned to it).
   virtual GMedia* MakeMediumOfSize(std::uint16_t code, std::uint16_t x_resolution,
                                    std::uint16_t y_resolution, std::uint32_t orientation);
-  // 18: `medium` (deleted) replaced by a new one whose printable area is
+  // `medium` (deleted) replaced by a new one whose printable area is
   // the paper less the margins 501 (width) and 502 (height) of the default
   // settings, in ten-thousandths of the paper (swapped at 90 and 270),
   // never below 0. Null for null.
   virtual GMedia* ApplyMargins(GMedia* medium);
-  // 19: the end of a section; 0.
+  // The end of a section; 0.
   virtual std::uint16_t EndSection();
-  // (20: the rendering device's.)
-  // 21, 22: the job driver. Hands `command` to the output chain (nothing,
+  // The job driver. Hands `command` to the output chain (nothing,
   // and 0, without a chain), a document start with this render data as its
   // job context when it carries none. A command that comes back as a
   // GErrorCommand gives its code, after a new GJobAbort has been handed to
@@ -238,53 +232,53 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // keeps it only by holding it itself).
   virtual std::uint16_t Submit(GCommand* command);
   virtual std::uint16_t SubmitCommand(GCommand* command);
-  // 23: the default settings' 364 -> 291 below 0 becomes 1, above the
+  // The default settings' 364 -> 291 below 0 becomes 1, above the
   // job settings' range 199's maximum that maximum; then ApplyCollation on
   // the default settings' 364, 362, 363 and 365.
   virtual void NormalizeCopies();
-  // 24: a copy of `source`'s 291 is added to `job`; with `unit`'s 310 = 1
+  // A copy of `source`'s 291 is added to `job`; with `unit`'s 310 = 1
   // and `source`'s 292 or `unit`'s 451 = 1, `job`'s 247 takes the count and
   // `target`'s 257 1; otherwise 247 takes 1 and 257 the count (each only
   // where present).
   virtual void ApplyCollation(GAttributeComposite* source, GAttributeComposite* job,
                               GAttributeComposite* target, GAttributeComposite* unit);
-  // 25: kNoJobStarted (and the state word 3) without a started job; else
+  // kNoJobStarted (and the state word 3) without a started job; else
   // the end-of-job command's submit result (the state word 3 when not 0),
   // the job no longer started.
   virtual std::uint16_t EndJob();
-  // 26: the font database's reset.
+  // The font database's reset.
   virtual void ResetFonts();
-  // 27 to 32, 35, 36: the owner object, the class-379 object (made, and
+  // The owner object, the object keyed kWatermarkSettingKey (made, and
   // answered), nested sections, graphics-state steps and snapshots; none
   // yet.
   virtual GCommand* MakeOwnerObject();
-  virtual GCommand* GetClass379Object();
-  virtual GCommand* MakeClass379Object();
+  virtual GCommand* GetWatermarkSettingObject();
+  virtual GCommand* MakeWatermarkSettingObject();
   virtual std::uint16_t BeginNestedSection();
   virtual std::uint16_t EndNestedSection();
   virtual std::uint16_t GraphicsStateStep(std::uint32_t code);
-  // (33, 34: the rendering device's.)
   virtual std::uint16_t SaveGraphicsState();
   virtual std::uint16_t RestoreGraphicsState();
-  // 37: with a pre-printed page pending, the page again with 1246 = 1, or
+  // With a pre-printed page pending, the page again with 1246 = 1, or
   // the job start (render_job_attributes.cpp).
   virtual std::uint16_t RepeatPreprintedPage();
-  // 38: the query of the default settings' 364; 0 (what it asks is the
+  // The query of the default settings' 364; 0 (what it asks is the
   // generators').
   virtual std::uint32_t QueryColorMedia();
 
   // --- The driver data's operations.
 
-  // 2, 3: this object; none.
+  // This object; none.
   GRenderDriverData* AsRenderDriverData() override;
   GDriverData* AsUIDriverData() override;
-  // 8: the driver data's re-target, the job words cleared, the
+  // The driver data's re-target, the job words cleared, the
   // connection dropped when the holder is marked, PrepareJob, both names
   // emptied, a new font database and the command object let go.
   void Retarget(const GPrinterKey& key) override;
-  // 9: ReleaseJobObjects.
+  // ReleaseJobObjects.
   void Park() override;
-  // 11, and the job context's setting 339: GDriverDataImp's.
+  // GDriverDataImp's; it also answers the job context's setting
+  // kColorDeviceKey.
   std::int32_t GetCachedValue() override;
 
   // --- The job context (GRenderDriverData).
@@ -314,7 +308,7 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // The conversion of mode 0, and the conversion now selected.
   GGrayConversion GetGrayConversion() const { return gray_conversion_; }
   std::uint8_t ConvertToGray(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const;
-  // Slot 9's release: three words cleared, every job object let go.
+  // Park's release: three words cleared, every job object let go.
   void ReleaseJobObjects();
   // Replaces the default settings' 362, 363 and 364 by deep copies of the
   // device-mode settings model's (where both hold them), then
@@ -399,7 +393,7 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
 
   std::uintptr_t services_object_ = 0;  // the services' Placeholder1 for it
   std::unique_ptr<GJobFontDatabase> font_database_;
-  std::uint32_t job_started_ = 0;  // slots 7, 8
+  std::uint32_t job_started_ = 0;  // GetJobStarted, SetJobStarted
   std::uint32_t state_word_ = 0;   // 3 once the job ended
   RWWString first_name_;
   RWWString second_name_;

@@ -51,7 +51,7 @@ class GFontDatabase {
   // otherwise; 1 here, where there is nothing to write. REQUIRES: the
   // caller holds Lock().
   virtual std::uint32_t SaveToPath(const RWWString& path);
-  // The reset that the render-time driver data runs (its slot 26) between
+  // The reset that the render-time driver data runs (its ResetFonts) between
   // jobs: every font object let go. Nothing here.
   virtual void Reset();
 
@@ -90,21 +90,23 @@ class GRenderDriverData {
   // 1 when the job prints text as black (setting 585 was 1 when the job
   // started); 0 here.
   virtual std::uint32_t IsTextAsBlack();
-  // Setting 339, read once and kept (driver_data_imp.h's slot 11); 0 here.
+  // Setting kColorDeviceKey, read once and kept (GDriverDataImp's
+  // GetCachedValue); 0 here.
   virtual std::int32_t GetCachedValue();
   // Nothing when `medium`'s orientation, brought into 0..359, is
   // `orientation` already; else the medium becomes, keeping its key, the
   // driver's medium of its paper-size code and resolution at that
   // orientation. Nothing here.
   virtual void UpdateMediaSize(GMedia* medium, std::uint32_t orientation);
-  // Slot 4: a font for the watermark described, on paper of
+  // The virtual operations below are in slot order.
+  // A font for the watermark described, on paper of
   // `paper_size`; it may fill `*font_value`. The font's handle, 0 when none
   // is made (always, here).
   virtual std::uint32_t CreateWatermarkFont(const GWatermarkDescription* description,
                                             const GSize16& paper_size, std::int32_t* font_value);
-  // Slot 5: releases the font `*font` names; nothing here.
+  // Releases the font `*font` names; nothing here.
   virtual void ReleaseWatermarkFont(std::uint32_t* font);
-  // Slot 6: the watermark command to put before the page end (the
+  // The watermark command to put before the page end (the
   // caller's), or null (always, here: the text is discarded).
   virtual GCommand* MakeWatermarkCommand(RWWString text, std::uint32_t font,
                                          std::int32_t font_value, const GRGBColor* color,

@@ -54,26 +54,27 @@ class RWVirtualOutputStream : public RWStreamState {
   std::uint32_t StringMode() const { return string_mode_; }
   void SetStringMode(std::uint32_t mode) { string_mode_ = mode; }
 
-  // 0: a counted string of n characters (embedded NULs kept).
+  // The virtual operations below are in slot order.
+  // A counted string of n characters (embedded NULs kept).
   virtual RWVirtualOutputStream& PutString(const char* s, RWSize n) = 0;
-  virtual RWVirtualOutputStream& PutUShort(std::uint16_t v) = 0;  // 1
-  virtual RWVirtualOutputStream& PutShort(std::int16_t v) = 0;    // 2
-  virtual RWVirtualOutputStream& PutULong(std::uint32_t v) = 0;   // 3
-  virtual RWVirtualOutputStream& PutLong(std::int32_t v) = 0;     // 4
-  virtual RWVirtualOutputStream& PutUInt(std::uint32_t v) = 0;    // 5
-  virtual RWVirtualOutputStream& PutInt(std::int32_t v) = 0;      // 6
-  virtual RWVirtualOutputStream& PutFloat(float v) = 0;           // 7
-  virtual RWVirtualOutputStream& PutDouble(double v) = 0;         // 8
-  // 9: in character form, written as PutChar writes.
+  virtual RWVirtualOutputStream& PutUShort(std::uint16_t v) = 0;
+  virtual RWVirtualOutputStream& PutShort(std::int16_t v) = 0;
+  virtual RWVirtualOutputStream& PutULong(std::uint32_t v) = 0;
+  virtual RWVirtualOutputStream& PutLong(std::int32_t v) = 0;
+  virtual RWVirtualOutputStream& PutUInt(std::uint32_t v) = 0;
+  virtual RWVirtualOutputStream& PutInt(std::int32_t v) = 0;
+  virtual RWVirtualOutputStream& PutFloat(float v) = 0;
+  virtual RWVirtualOutputStream& PutDouble(double v) = 0;
+  // In character form, written as PutChar writes.
   virtual RWVirtualOutputStream& PutUChar(std::uint8_t c) = 0;
-  // 10: one character in character form (the graph tokens use it).
+  // One character in character form (the graph tokens use it).
   virtual RWVirtualOutputStream& PutChar(char c) = 0;
-  // 11: PutString with the text's length; null writes an empty string.
+  // PutString with the text's length; null writes an empty string.
   // REQUIRES: s is NUL-terminated or null.
   virtual RWVirtualOutputStream& PutCString(const char* s);
-  // 12: asks the runtime stream to synchronise; bad when it cannot.
+  // Asks the runtime stream to synchronise; bad when it cannot.
   virtual RWVirtualOutputStream& Flush() = 0;
-  // 13-21: arrays, the values one after another.
+  // Arrays, the values one after another.
   virtual RWVirtualOutputStream& PutDoubles(const double* p, RWSize n) = 0;
   virtual RWVirtualOutputStream& PutFloats(const float* p, RWSize n) = 0;
   virtual RWVirtualOutputStream& PutULongs(const std::uint32_t* p, RWSize n) = 0;
@@ -82,13 +83,13 @@ class RWVirtualOutputStream : public RWStreamState {
   virtual RWVirtualOutputStream& PutInts(const std::int32_t* p, RWSize n) = 0;
   virtual RWVirtualOutputStream& PutUShorts(const std::uint16_t* p, RWSize n) = 0;
   virtual RWVirtualOutputStream& PutShorts(const std::int16_t* p, RWSize n) = 0;
-  // 21: unsigned characters as numbers.
+  // Unsigned characters as numbers.
   virtual RWVirtualOutputStream& PutUChars(const std::uint8_t* p, RWSize n) = 0;
-  // 22: one unsigned character as a number.
+  // One unsigned character as a number.
   virtual RWVirtualOutputStream& PutUCharAsNumber(std::uint8_t c) = 0;
-  // 23: characters as numbers (the string operations when StringMode() is 0).
+  // Characters as numbers (the string operations when StringMode() is 0).
   virtual RWVirtualOutputStream& PutChars(const char* p, RWSize n) = 0;
-  // 24: one signed character as a number.
+  // One signed character as a number.
   virtual RWVirtualOutputStream& PutSCharAsNumber(std::int8_t c) = 0;
 
  private:
@@ -110,7 +111,8 @@ class RWVirtualInputStream : public RWStreamState {
   std::uint32_t StringMode() const { return string_mode_; }
   void SetStringMode(std::uint32_t mode) { string_mode_ = mode; }
 
-  // 0-8: arrays of n values.
+  // The virtual operations below are in slot order.
+  // Arrays of n values.
   virtual RWVirtualInputStream& GetULongs(std::uint32_t* p, RWSize n) = 0;
   virtual RWVirtualInputStream& GetUInts(std::uint32_t* p, RWSize n) = 0;
   virtual RWVirtualInputStream& GetUShorts(std::uint16_t* p, RWSize n) = 0;
@@ -120,29 +122,29 @@ class RWVirtualInputStream : public RWStreamState {
   virtual RWVirtualInputStream& GetInts(std::int32_t* p, RWSize n) = 0;
   virtual RWVirtualInputStream& GetFloats(float* p, RWSize n) = 0;
   virtual RWVirtualInputStream& GetDoubles(double* p, RWSize n) = 0;
-  // 9: characters as numbers (pairs with PutChars).
+  // Characters as numbers (pairs with PutChars).
   virtual RWVirtualInputStream& GetChars(char* p, RWSize n) = 0;
-  // 10, 11: one character as a number (pair with PutUCharAsNumber and
+  // One character as a number (pair with PutUCharAsNumber and
   // PutSCharAsNumber).
   virtual RWVirtualInputStream& GetUCharAsNumber(std::uint8_t& c) = 0;
   virtual RWVirtualInputStream& GetCharAsNumber(char& c) = 0;
-  // 12: one character in character form, or -1 at the end of input.
+  // One character in character form, or -1 at the end of input.
   virtual int Get() = 0;
-  // 13: a counted string into `buffer`: at most size - 1 characters are
+  // A counted string into `buffer`: at most size - 1 characters are
   // kept, always NUL-terminated; a longer string is read to its end, the
   // rest dropped, and the fail bit set. Size 0 stores nothing and fails.
   virtual RWVirtualInputStream& GetString(char* buffer, RWSize size);
-  virtual RWVirtualInputStream& GetULong(std::uint32_t& v) = 0;   // 14
-  virtual RWVirtualInputStream& GetUInt(std::uint32_t& v) = 0;    // 15
-  virtual RWVirtualInputStream& GetUShort(std::uint16_t& v) = 0;  // 16
-  // 17: in character form, as GetChar reads.
+  virtual RWVirtualInputStream& GetULong(std::uint32_t& v) = 0;
+  virtual RWVirtualInputStream& GetUInt(std::uint32_t& v) = 0;
+  virtual RWVirtualInputStream& GetUShort(std::uint16_t& v) = 0;
+  // In character form, as GetChar reads.
   virtual RWVirtualInputStream& GetUChar(std::uint8_t& c) = 0;
-  virtual RWVirtualInputStream& GetShort(std::int16_t& v) = 0;  // 18
-  virtual RWVirtualInputStream& GetLong(std::int32_t& v) = 0;   // 19
-  virtual RWVirtualInputStream& GetInt(std::int32_t& v) = 0;    // 20
-  virtual RWVirtualInputStream& GetFloat(float& v) = 0;         // 21
-  virtual RWVirtualInputStream& GetDouble(double& v) = 0;       // 22
-  // 23: a token character (pairs with PutChar; the graph tokens use it).
+  virtual RWVirtualInputStream& GetShort(std::int16_t& v) = 0;
+  virtual RWVirtualInputStream& GetLong(std::int32_t& v) = 0;
+  virtual RWVirtualInputStream& GetInt(std::int32_t& v) = 0;
+  virtual RWVirtualInputStream& GetFloat(float& v) = 0;
+  virtual RWVirtualInputStream& GetDouble(double& v) = 0;
+  // A token character (pairs with PutChar; the graph tokens use it).
   virtual RWVirtualInputStream& GetChar(char& c) = 0;
 
   // The counted-string reader beneath GetString: hands the first

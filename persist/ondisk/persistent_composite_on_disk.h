@@ -120,7 +120,7 @@ class MPersistentCompositeOnDisk : public MPersistentObject {
   // The implementation's iterator over the top-level records (null when
   // the handle has no implementation); the caller deletes it.
   MRecordIterator* NewChildIterator() override;
-  // 52: replaces the object whose record has `object`'s serial number.
+  // Replaces the object whose record has `object`'s serial number.
   virtual bool ReplaceRecordEqual(const MPersistentObject* object, MPersistentObject* new_object);
 
   // Under the lock; nothing when open (or refused, which sets the status).

@@ -116,7 +116,7 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   std::uint32_t NodeCount() const override;
   // A new MPersistentCompositeOnDiskImpIterator; the caller deletes it.
   MRecordIterator* NewChildIterator() override;
-  // 52: as ReplaceRecordByKey, matching the object's serial number.
+  // As ReplaceRecordByKey, matching the object's serial number.
   virtual bool ReplaceRecordEqual(const MPersistentObject* object, MPersistentObject* new_object);
 
   // Opens the file of the name: an existing one for update (its checksum

@@ -128,7 +128,6 @@ class GRecord : public RWCollectable {
   RWCollectable* CreateDefault() const override;
   RWCollectable* CreateCopy() const override;
   RWClassID ClassId() const override;
-  // 14.
   RWSize StoredSize() const override;
   // The same class and fields (and kept objects, child records).
   bool IsEqual(const RWCollectable* other) const override;
@@ -137,15 +136,15 @@ class GRecord : public RWCollectable {
   void SaveToStream(RWVirtualOutputStream& stream) const override;
   void SaveToFile(RWFile& file) const override;
 
-  // 12: the record's list of child records; null for a plain record.
+  // The record's list of child records; null for a plain record.
   virtual GRecordComposite* ChildRecords();
-  // 13: appends `record`, held; nothing for a plain record (which then
+  // Appends `record`, held; nothing for a plain record (which then
   // destroys it when nobody holds it).
   virtual void AddChildRecord(GRecord* record);
-  // 14-22: answers the query when this record matches (`parent` and `node`
+  // Answers the query when this record matches (`parent` and `node`
   // say where it is listed), else false.
   virtual bool Search(GRecordQuery& query, GRecordComposite* parent, GRecordNode* node);
-  // 23: the plain records this one stands for: 1.
+  // The plain records this one stands for: 1.
   virtual std::uint32_t RecordCount() const;
 
   // 14-22 by name: each searches this record and those below it for the
@@ -254,9 +253,10 @@ class GRecordComposite : public GRecord {
   bool Search(GRecordQuery& query, GRecordComposite* parent, GRecordNode* node) override;
   // The sum of the children's counts.
   std::uint32_t RecordCount() const override;
-  // 24: lets go of every child record.
+  // The virtual operations below are in slot order.
+  // Lets go of every child record.
   virtual void RemoveAllRecords();
-  // 25: the number of direct child records.
+  // The number of direct child records.
   virtual std::uint32_t DirectCount() const;
 
   // The children only, never this record itself.
