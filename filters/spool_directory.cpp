@@ -21,8 +21,8 @@ std::atomic<GSpoolDirectory::FaultHook> g_fault_hook{nullptr};
 
 }  // namespace
 
-std::shared_ptr<GSpoolDirectory> GSpoolDirectory::Make(const RWWString& parent,
-                                                       const char* prefix) {
+std::shared_ptr<GSpoolDirectory> GSpoolDirectory::Make(const RWWString& parent, const char* prefix,
+                                                       const std::string& pages) {
   if (Faults(Step::kMakeDirectory)) return nullptr;
   RWCString narrow;
   WideToNarrow(parent, narrow);
@@ -35,11 +35,20 @@ std::shared_ptr<GSpoolDirectory> GSpoolDirectory::Make(const RWWString& parent,
   pattern += "-XXXXXX";
   if (!::mkdtemp(pattern.data())) return nullptr;
   std::shared_ptr<GSpoolDirectory> made(new (std::nothrow) GSpoolDirectory(pattern));
-  if (!made) ::rmdir(pattern.c_str());
+  if (!made) {
+    ::rmdir(pattern.c_str());
+    return nullptr;
+  }
+  made->pages_ = GSpoolFile::Make(pattern, pages);
+  if (!made->pages_) return nullptr;  // the directory goes with `made`
   return made;
 }
 
 GSpoolDirectory::~GSpoolDirectory() {
+  // No store opens in the spool file any more; one still open closes into
+  // it after its name is gone.
+  if (pages_) pages_->Retire();
+  pages_.reset();
   // Names first, then the removals: the walk is not disturbed.
   std::vector<std::string> names;
   if (DIR* directory = ::opendir(path_.c_str())) {
@@ -55,12 +64,10 @@ GSpoolDirectory::~GSpoolDirectory() {
 }
 
 bool GSpoolDirectory::Holds(const std::string& name) const {
-  struct stat status;
-  return ::lstat(FilePath(name).c_str(), &status) == 0;
+  return pages_ && pages_->Holds(FilePath(name));
 }
 
 bool GSpoolDirectory::CreateFile(const std::string& name) const {
-  if (Faults(Step::kCreateFontFile)) return false;
   const int made =
       ::open(FilePath(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (made < 0) return false;

@@ -4,10 +4,13 @@
 // driver data) with mkdtemp, mode 0700, so that no two jobs, no two
 // filters (the last-page and manual-duplex filters use the same file
 // names) and no other user meet in it; the file names of the spool rule
-// are used inside it. Its files are made exclusively (O_EXCL, never
-// through a link, mode 0600); the stored separator "\" of the spool's
-// paths never reaches the file system: names are joined to the host
-// directory with "/".
+// are used inside it. It holds one spool file (persist/ondisk/spool_file.h)
+// made with it: the page stores named in the directory live in that file,
+// so a held page makes no file of its own; a font file is made only for a
+// page whose fonts are saved. Its files are made exclusively (O_EXCL,
+// never through a link, mode 0600); the stored separator "\" of the
+// spool's paths never reaches the file system: names are joined to the
+// host directory with "/".
 //
 // The directory is shared (std::shared_ptr) by the spool that made it and
 // by every page stored in it (GSpooledPage, page_spool.h), so that it
@@ -26,17 +29,22 @@
 #include <string>
 
 #include "foundation/rw/wstring.h"
+#include "persist/ondisk/spool_file.h"
 
 class GSpoolDirectory {
  public:
-  // The spool's file steps, as the fault hook names them.
+  // The spool's file steps, as the fault hook names them: the directory
+  // with its spool file, a page store at page start, and at page end the
+  // font file (whether or not the page needs one) and the fonts' save.
   enum class Step { kMakeDirectory, kCreatePageStore, kCreateFontFile, kSaveFonts };
   using FaultHook = bool (*)(Step step);
 
   // Makes "<parent>/<prefix>-XXXXXX" under the host path of `parent` (a
-  // Windows path is mapped as every path from the services is). Null when
-  // the parent has no host path or the directory cannot be made.
-  static std::shared_ptr<GSpoolDirectory> Make(const RWWString& parent, const char* prefix);
+  // Windows path is mapped as every path from the services is), with the
+  // spool file `pages` in it. Null when the parent has no host path or the
+  // directory or its spool file cannot be made.
+  static std::shared_ptr<GSpoolDirectory> Make(const RWWString& parent, const char* prefix,
+                                               const std::string& pages);
 
   GSpoolDirectory(const GSpoolDirectory&) = delete;
   GSpoolDirectory& operator=(const GSpoolDirectory&) = delete;
@@ -46,7 +54,7 @@ class GSpoolDirectory {
   // The host path of the directory, and of a file `name` in it.
   const std::string& Path() const { return path_; }
   std::string FilePath(const std::string& name) const { return path_ + "/" + name; }
-  // Whether anything (a file or a link) named `name` is in the directory.
+  // Whether a page store named `name` is held in the spool file.
   bool Holds(const std::string& name) const;
   // Makes the empty file `name`: exclusively, never through a link, mode
   // 0600. False when something of the name is there or it cannot be made.
@@ -62,4 +70,5 @@ class GSpoolDirectory {
   explicit GSpoolDirectory(std::string path) : path_(std::move(path)) {}
 
   std::string path_;
+  std::shared_ptr<GSpoolFile> pages_;
 };

@@ -16,6 +16,7 @@
 #include "output/core/command_composite.h"
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
+#include "persist/ondisk/spool_file.h"
 #include "persist/persistent_association.h"
 #include "persist/selection_string.h"
 #include "tests/support/filter_harness.h"
@@ -359,15 +360,24 @@ TEST_F(PageRules, HeldPagesAreNamedByTheirFilters) {
       {new GLastPageFilter, {{263, 1}, {1212, 5}}, ".dpg", ".dft", Cookie()},
       {new GCopyPageFilter, {{907, 1}, {291, 2}, {247, 1}}, ".cpg", ".cft", Cookie() ^ 1},
   };
+  // The page's store lies in the spool file, beside the page's font file.
+  HeldFont font(Job()->GetJobFontDatabase());
   for (const auto& c : cases) {
     Use({c.filter});
     Start(c.doc, {{1213, "Bond"}, {262, "Plain"}});
     job->Submit(Command(kGPageStartId));
+    job->Submit(Command(kGPageEndId));
     std::set<std::string> names;
-    for (const auto& file : std::filesystem::recursive_directory_iterator(SpoolParent()))
-      if (file.is_regular_file()) names.insert(file.path().filename().string());
+    std::string directory;
+    for (const auto& file : std::filesystem::recursive_directory_iterator(SpoolParent())) {
+      if (!file.is_regular_file()) continue;
+      names.insert(file.path().filename().string());
+      directory = file.path().parent_path().string();
+    }
     const std::string name = GPageSpool::PageName(c.name, 0);
-    EXPECT_EQ(names, std::set<std::string>({name + c.page, name + c.font}));
+    EXPECT_EQ(names, std::set<std::string>({std::string("pages") + c.page, name + c.font}));
+    std::shared_ptr<GSpoolFile> pages = GSpoolFile::Of(directory);
+    EXPECT_TRUE(pages && pages->Holds(directory + "/" + name + c.page));
     job->Submit(Command(kGJobAbortId));
     EXPECT_TRUE(c.filter->GetFlags() == 0 && !c.filter->IsEnabled() && Clean());
   }

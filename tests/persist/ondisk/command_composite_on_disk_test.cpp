@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "config/attributes/attribute_composite.h"
@@ -14,6 +15,7 @@
 #include "output/core/command_composite.h"
 #include "output/core/peripheral.h"
 #include "output/core/result_commands.h"
+#include "persist/ondisk/spool_file.h"
 #include "platform/host/files.h"
 #include "support/test_render_services.h"
 #include "tests/persist/media.h"
@@ -213,6 +215,70 @@ TEST_F(CommandList, ItsFileEndsInTheChecksumOfTheRestAndAnyChangeFails) {
     EXPECT_EQ(replay(changed), std::make_pair(Keys{}, true)) << at;
     EXPECT_EQ(replay(whole.substr(0, at)), std::make_pair(Keys{}, true)) << at;
   }
+}
+
+TEST_F(CommandList, StoresOfASpoolFilesDirectoryLiveInItAndItsDamageFailsThem) {
+  // Page 1 written, taken from and written again (a new stretch, the old
+  // one left behind), page 2 written once between: the file holds page
+  // 1's old image, page 2's, page 1's new one. Each row damages the file.
+  enum class Damage { kNone, kFlipFirst, kFlipLast, kCutToPage2, kDelete };
+  const struct {
+    Damage damage;
+    Keys first, second;  // what each page gives back (empty: failed)
+  } cases[] = {{Damage::kNone, {1, 3}, {4}},
+               {Damage::kFlipFirst, {1, 3}, {4}},  // in the old image: harmless
+               {Damage::kFlipLast, {}, {4}},
+               {Damage::kCutToPage2, {}, {4}},
+               {Damage::kDelete, {}, {}}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    const std::string sub = std::to_string(i);
+    std::filesystem::create_directory(dir.File(sub));
+    std::shared_ptr<GSpoolFile> spool = GSpoolFile::Make(dir.File(sub), "pages.fpg");
+    ASSERT_TRUE(spool);
+    auto first = List(sub + "/1.fpg"), second = List(sub + "/2.fpg");
+    for (std::uint32_t key : {1, 2, 3})
+      Put(*first, key);
+    Put(*second, 4);
+    first->Close();
+    second->Close();
+    const auto page2_end = std::filesystem::file_size(spool->Path());
+    first->TakeRecordByKey(2);
+    first->Close();
+    EXPECT_FALSE(Exists(dir.File(sub + "/1.fpg")) || Exists(dir.File(sub + "/2.fpg")));
+    std::string bytes = testing_support::ReadAll(spool->Path());
+    switch (cases[i].damage) {
+      case Damage::kNone:
+        break;
+      case Damage::kFlipFirst:
+      case Damage::kFlipLast:
+        bytes[cases[i].damage == Damage::kFlipFirst ? 0 : bytes.size() - 1] ^= 0x10;
+        testing_support::WriteAll(spool->Path(), bytes);
+        break;
+      case Damage::kCutToPage2:
+        testing_support::WriteAll(spool->Path(), bytes.substr(0, page2_end));
+        break;
+      case Damage::kDelete:
+        std::filesystem::remove(spool->Path());
+        break;
+    }
+    EXPECT_EQ(RecordKeys(*first), cases[i].first);
+    EXPECT_EQ(RecordKeys(*second), cases[i].second);
+    EXPECT_EQ(first->IsInError(), cases[i].first.empty());
+    // A list dropped takes its image with it (delete flag 1).
+    first.reset();
+    EXPECT_FALSE(spool->Holds(dir.File(sub + "/1.fpg")));
+  }
+  // A store closed in error (an object put again) does not open again as
+  // it was before.
+  std::shared_ptr<GSpoolFile> spool = GSpoolFile::Make(dir.str(), "pages.fpg");
+  auto list = List("twice.fpg");
+  GCountedPtr twice(new TestCommand(5));
+  list->PutRecord(twice);
+  list->Close();
+  list->PutRecord(twice);
+  list->Close();
+  EXPECT_TRUE(RecordKeys(*list).empty() && list->IsInError());
 }
 
 TEST_F(CommandList, StoredFormByHand) {
