@@ -65,14 +65,17 @@ GValueAttribute* ValueAt(GAttributeComposite* set, std::uint32_t key) {
   return set ? dynamic_cast<GValueAttribute*>(set->FindByKey(key)) : nullptr;
 }
 
-// Sets the value `key` of `set`, adding it when it is missing.
-void PutValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
-  if (!set) return;
+// Sets the value `key` of `set`, adding it when it is missing; whether the
+// set changed.
+bool PutValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
+  if (!set) return false;
   if (GValueAttribute* found = ValueAt(set, key)) {
+    if (found->GetValue() == value) return false;
     found->SetValue(value);
   } else {
     set->AddChild(RWNew<GValueAttribute>(value, key));
   }
+  return true;
 }
 
 void SetIfPresent(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
@@ -325,10 +328,10 @@ void GManualDuplexFilter::PreparePage(MPersistentObject& page, int order, std::u
   if (tray_mapped_ == 1 && order == second_order_ && ordinal != pass_first)
     current_tray_ = first_tray_;
   const std::uint16_t tray = current_tray_;
-  ChangePageStart(page, [tray](GAttributeComposite* set) {
-    PutValue(set, kPaperSourceKey, tray);
-    return true;
-  });
+  // A held page is written again only when its tray changes (each copy of
+  // a pass prepares it anew).
+  ChangePageStart(
+      page, [tray](GAttributeComposite* set) { return PutValue(set, kPaperSourceKey, tray); });
 }
 
 void GManualDuplexFilter::MarkLastSheetPage(MPersistentObject& page) {

@@ -263,8 +263,7 @@ void GPageSpool::BeginDocument(GDocumentStart& start, GRenderDriverData* job) {
 
 bool GPageSpool::EnsureDirectory() {
   if (!directory_) {
-    directory_ = GSpoolDirectory::Make(parent_, policy_.directory_prefix,
-                                       std::string("pages") + policy_.page_extension);
+    directory_ = GSpoolDirectory::Make(parent_, policy_.directory_prefix, policy_.page_extension);
   }
   return static_cast<bool>(directory_);
 }

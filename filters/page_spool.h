@@ -21,8 +21,8 @@
 // A spooled page: the page store "<name><page extension>" with the records
 // page start, a GNullCommand (key 0), the page's graphics, null and
 // pass-through commands in arrival order, and the page end, kept in the
-// spool directory's one spool file "pages<page extension>" (so no file is
-// made per page); its attribute set is a GGraphicBundle of two string
+// spool directory's one spool file (so no file is made per page,
+// spool_directory.h); its attribute set is a GGraphicBundle of two string
 // attributes, key 407 the font file's path (empty when none was made) and
 // key 408 the job's cookie in lower-case hex (not XORed). The font file
 // "<name><font extension>" holds the job's font database as saved at page

@@ -393,16 +393,15 @@ void MPersistentCompositeOnDiskImp::OpenImage(bool may_create) {
 
 bool MPersistentCompositeOnDiskImp::LoadImageIndex() {
   std::span<std::uint8_t> bytes = image_->Index();
-  std::unique_ptr<RWFile> memory;
-  if (bytes.empty() || !(memory = RWFile::OverMemory(bytes.data(), bytes.size(), "rb")))
-    return false;
+  GImageStream* stream = image_->Stream();
+  if (bytes.empty() || !stream) return false;
+  RWVirtualInputStream& in = stream->ReadFrom(bytes.data(), bytes.size());
   GRecordComposite* read = nullptr;
   {
     ReadingFrom reading(directory_);
-    ReadTypedPointerFromFile(*memory, read);
+    ReadTypedPointerFromStream(in, read);
   }
-  const bool ok = read && !memory->Error() &&
-                  memory->CurrentOffset() == static_cast<std::int64_t>(bytes.size());
+  const bool ok = read && !in.Fail() && stream->Read() == bytes.size();
   if (read && ok) index_.TakeChildrenFrom(*read);
   delete read;  // a partial index holds what it read, and frees it
   return ok && IndexMatchesTree();
@@ -538,6 +537,27 @@ MPersistentObject* MPersistentCompositeOnDiskImp::ReadBlock(std::uint32_t offset
   return ReadSaved(image.get(), size);
 }
 
+MPersistentObject* MPersistentCompositeOnDiskImp::ReadImaged(std::span<std::uint8_t> saved) {
+  GImageStream* stream = image_->Stream();
+  if (!stream) {
+    Fail();
+    return nullptr;
+  }
+  RWVirtualInputStream& in = stream->ReadFrom(saved.data(), saved.size());
+  MPersistentObject* object = nullptr;
+  {
+    ReadingFrom reading(directory_);
+    MPersistentObject::ReadPointerFromStream(in, object);
+  }
+  // The whole block, and no more, is the object.
+  if (!object || in.Fail() || stream->Read() != saved.size()) {
+    FreeUnheld(object);
+    Fail();
+    return nullptr;
+  }
+  return object;
+}
+
 MPersistentObject* MPersistentCompositeOnDiskImp::ReadSaved(std::uint8_t* bytes,
                                                             std::uint32_t size) {
   // The object is restored from its bytes in memory, where a length inside
@@ -575,9 +595,7 @@ MPersistentObject* MPersistentCompositeOnDiskImp::ReadObject(const GRecord& reco
     Fail();
     return nullptr;
   }
-  MPersistentObject* object =
-      image_ ? ReadSaved(saved.data(), static_cast<std::uint32_t>(saved.size()))
-             : ReadBlock(offset);
+  MPersistentObject* object = image_ ? ReadImaged(saved) : ReadBlock(offset);
   if (!object) return nullptr;
   // The object must be the one the record names: anything else is a mixed
   // record. (An object stored with serial number 0 gets a new one when

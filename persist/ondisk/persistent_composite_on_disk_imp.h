@@ -189,6 +189,8 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   MPersistentObject* ReadBlock(std::uint32_t offset);
   // The object saved in the `size` bytes at `bytes`, the same way.
   MPersistentObject* ReadSaved(std::uint8_t* bytes, std::uint32_t size);
+  // The object of an image's block (`saved`), the same way.
+  MPersistentObject* ReadImaged(std::span<std::uint8_t> saved);
   bool PlausibleBlock(std::uint32_t offset, std::uint32_t& length);
   // A record's entry leaves a list: iterators on it step back.
   GRecordRef Unlist(GRecordComposite* parent, GRecordNode* node);

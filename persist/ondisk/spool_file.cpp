@@ -1,6 +1,5 @@
 #include "persist/ondisk/spool_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,16 +26,12 @@ std::vector<Entry>& Entries() {
 
 }  // namespace
 
-std::shared_ptr<GSpoolFile> GSpoolFile::Make(const std::string& directory,
-                                             const std::string& name) {
+std::shared_ptr<GSpoolFile> GSpoolFile::Make(int fd, const std::string& path,
+                                             const std::string& directory) {
   std::lock_guard<std::recursive_mutex> lock(StoreLock());
-  const std::string path = directory + "/" + name;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return nullptr;
   std::shared_ptr<GSpoolFile> made(new (std::nothrow) GSpoolFile(fd, directory, path));
   if (!made) {
     ::close(fd);
-    ::unlink(path.c_str());
     RWRaiseNoMemory(sizeof(GSpoolFile));
     return nullptr;
   }
@@ -46,8 +41,7 @@ std::shared_ptr<GSpoolFile> GSpoolFile::Make(const std::string& directory,
     entries.push_back(Entry{directory, made});
   } catch (const std::bad_alloc&) {
     RWRaiseNoMemory(sizeof(Entry));
-    made.reset();
-    ::unlink(path.c_str());
+    return nullptr;
   }
   return made;
 }

@@ -1,22 +1,23 @@
 // GSpoolFile: one file that holds the images (store_format.h) of the
-// checksummed stores of its directory, so that holding a page makes no file
-// of its own. The page spool makes one in each of its private directories;
-// from then on a checksummed store whose file would lie in that directory
-// lives in the spool file instead, under its file's path: its image is
-// written at the file's end with one positioned write when the store closes
-// changed, and read back with one positioned read when it opens
+// checksummed stores named in one directory, so that holding a page makes
+// no file of its own. The page spool makes one for each document it holds
+// (filters/spool_directory.h); from then on a checksummed store whose file
+// would lie in that directory lives in the spool file instead, under its
+// file's path, whether or not the directory exists: its image is written at
+// the file's end with one positioned write when the store closes changed,
+// and read back with one positioned read when it opens
 // (persistent_composite_on_disk_imp.h). A store that is written again gets
 // a new stretch; the old one, like a deleted store's, is not used again: the
-// file lives for one document and goes with its directory.
+// file lives for one document.
 //
-// The file is made exclusively (never through a link, mode 0600) and kept
-// open. A read finds the file as it is on disk: one gone from the directory
+// The file is made by its maker (exclusively, never through a link, mode
+// 0600) and kept open. A read finds the file as it is on disk: one gone
 // (deleted, or replaced by another) or ending before a stretch fails.
 //
 // Ownership: shared by whoever made it (the spool directory) and by the
-// stores open in it; the spool files of live directories are found by
-// directory (Of) until Retire. Threads: every call takes the record store's
-// lock (StoreLock()).
+// stores open in it; the spool files are found by their stores' directory
+// (Of) until Retire. Threads: every call takes the record store's lock
+// (StoreLock()).
 #pragma once
 
 #include <cstddef>
@@ -28,15 +29,18 @@
 
 class GSpoolFile {
  public:
-  // Makes the file `name` in the host directory `directory` and enters it
-  // as that directory's spool file; null when it cannot be made.
-  static std::shared_ptr<GSpoolFile> Make(const std::string& directory, const std::string& name);
+  // Takes `fd`, open on the file `path` that the caller made, and enters it
+  // as the spool file of the stores named in the host directory
+  // `directory`; null (`fd` closed, the file left to the caller) when
+  // memory runs out.
+  static std::shared_ptr<GSpoolFile> Make(int fd, const std::string& path,
+                                          const std::string& directory);
   // The spool file entered for the host directory `directory`, or null.
   static std::shared_ptr<GSpoolFile> Of(const std::string& directory);
 
   GSpoolFile(const GSpoolFile&) = delete;
   GSpoolFile& operator=(const GSpoolFile&) = delete;
-  // Closes the file (it stays on disk: its directory removes it).
+  // Closes the file (it stays on disk: its maker removes it).
   ~GSpoolFile();
 
   // Leaves the directory's entry: no store opens in it any more (those

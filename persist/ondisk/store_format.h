@@ -44,10 +44,10 @@
 //
 //   0         block count n, u32
 //   4         n blocks, each: the serial number u32, the length u32, then
-//             the object as one object reference of an RWFile save (its
-//             GraphStoreSize: length bytes)
+//             the object as one object reference (length bytes) in the
+//             plain binary encoding of the virtual streams (binarystream.h)
 //   ...       the index's length u32, then the record index as one object
-//             reference (a GRecordComposite, record.h)
+//             reference in the same encoding (a GRecordComposite, record.h)
 //   size - 4  CRC-32 (zlib's crc32) of bytes 0 .. size - 5, u32
 //
 // Every record of the index has its block and every block its record; no

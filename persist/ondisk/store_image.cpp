@@ -5,7 +5,6 @@
 #include <new>
 
 #include "foundation/rw/collect.h"
-#include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/support.h"
 #include "persist/ondisk/store_format.h"
@@ -66,19 +65,42 @@ bool GStoreImage::Reserve(std::size_t bytes) {
   return true;
 }
 
-bool GStoreImage::SaveAt(std::size_t header, std::uint32_t size, const RWCollectable& object) {
-  // One byte spare: the runtime ends what it wrote with a NUL.
-  std::unique_ptr<RWFile> memory =
-      RWFile::OverMemory(buffer_.get() + end_ + header, std::size_t{size} + 1, "wb");
-  if (!memory) return false;
-  WriteCollectablePointerToFile(*memory, &object);
-  return memory->Flush() && !memory->Error() && memory->CurrentOffset() == std::int64_t{size};
+RWVirtualInputStream& GImageStream::ReadFrom(const std::uint8_t* bytes, std::size_t size) {
+  // The get area is only read.
+  bytes_.Get(reinterpret_cast<char*>(const_cast<std::uint8_t*>(bytes)), bytes ? size : 0);
+  in_.clear();
+  return reader_;
+}
+
+RWVirtualOutputStream& GImageStream::WriteTo(std::uint8_t* bytes, std::size_t room) {
+  bytes_.Put(reinterpret_cast<char*>(bytes), bytes ? room : 0);
+  out_.clear();
+  return writer_;
+}
+
+GImageStream* GStoreImage::Stream() {
+  if (!stream_) stream_.reset(RWNew<GImageStream>());
+  return stream_.get();
+}
+
+std::uint32_t GStoreImage::SaveAt(std::size_t header, const RWCollectable& object) {
+  // The stored size is a good first guess: the encodings agree on widths.
+  std::size_t room = std::max<RWSize>(object.GraphStoreSize(), 64);
+  if (!Stream()) return 0;
+  // Room for a checksum after it too: the index is saved last.
+  while (Reserve(header + room + kChecksumSize)) {
+    RWVirtualOutputStream& out = stream_->WriteTo(buffer_.get() + end_ + header, room);
+    WriteCollectablePointerToStream(out, &object);
+    if (!out.Fail()) return static_cast<std::uint32_t>(stream_->Written());
+    if (stream_->Written() < room || room >= kRWMaxAllocation / 2) return 0;  // not for room
+    room *= 2;
+  }
+  return 0;
 }
 
 bool GStoreImage::Put(std::uint32_t serial, const RWCollectable& object) {
-  const RWSize size = object.GraphStoreSize();
-  if (!Reserve(std::size_t{kBlockHeaderSize} + size + 1) || !SaveAt(kBlockHeaderSize, size, object))
-    return false;
+  const std::uint32_t size = SaveAt(kBlockHeaderSize, object);
+  if (size == 0) return false;
   try {
     blocks_.emplace(serial, Block{end_ + kBlockHeaderSize, size});
   } catch (const std::bad_alloc&) {
@@ -126,11 +148,8 @@ bool GStoreImage::Compact() {
 }
 
 std::span<const std::uint8_t> GStoreImage::Finish(const RWCollectable& index) {
-  const RWSize size = index.GraphStoreSize();
-  if ((dropped_ && !Compact()) || !Reserve(4 + std::size_t{size} + 1 + kChecksumSize) ||
-      !SaveAt(4, size, index)) {
-    return {};
-  }
+  std::uint32_t size = 0;
+  if ((dropped_ && !Compact()) || (size = SaveAt(4, index)) == 0) return {};
   std::uint8_t* p = buffer_.get();
   PutWord(p, static_cast<std::uint32_t>(blocks_.size()));
   PutWord(p + end_, size);

@@ -239,7 +239,7 @@ TEST_F(FaceUp, FailedStepsAbortTheJobLeaveNoFileAndFreeTheLock) {
     return taken;
   };
   // Rows 0-3 fail a step of the seam; 4 and 5 limit the files' size (a
-  // held page of the document is 380 bytes once closed: the first page's
+  // held page of the document is 394 bytes once closed: the first page's
   // write fails, then the second's).
   GSpoolDirectory::SetFaultHook([](GSpoolDirectory::Step step) { return int(step) == g_failing; });
   for (g_failing = 0; g_failing < 6; ++g_failing) {

@@ -153,8 +153,9 @@ TEST_F(HoldFilters, ReverseAheadOfFaceUpEndsWithEmptySpools) {
     for (std::int16_t n = 1; n <= 3; ++n)
       Page(n);
     if (extension) {
-      const std::string path = reverse->Spool().DirectoryPath() + "/" +
-                               (page ? GPageSpool::PageName(page, Cookie()) : "pages") + extension;
+      const std::string path = reverse->Spool().DirectoryPath() +
+                               (page ? "/" + GPageSpool::PageName(page, Cookie()) : std::string()) +
+                               extension;
       keep ? WriteAll(path, ReadAll(path).substr(0, keep)) : void(std::filesystem::remove(path));
     }
     const std::uint16_t code = job->Submit(Command(kGDocumentEndId));

@@ -367,17 +367,18 @@ TEST_F(PageRules, HeldPagesAreNamedByTheirFilters) {
     Start(c.doc, {{1213, "Bond"}, {262, "Plain"}});
     job->Submit(Command(kGPageStartId));
     job->Submit(Command(kGPageEndId));
+    // "<spool>.?pg" and "<spool>/<name>.?ft", <spool> the spool's own.
     std::set<std::string> names;
-    std::string directory;
+    std::string spool;
     for (const auto& file : std::filesystem::recursive_directory_iterator(SpoolParent())) {
       if (!file.is_regular_file()) continue;
-      names.insert(file.path().filename().string());
-      directory = file.path().parent_path().string();
+      names.insert(file.path().lexically_relative(SpoolParent()).string());
+      if (file.path().extension() == c.page) spool = file.path().stem().string();
     }
     const std::string name = GPageSpool::PageName(c.name, 0);
-    EXPECT_EQ(names, std::set<std::string>({std::string("pages") + c.page, name + c.font}));
-    std::shared_ptr<GSpoolFile> pages = GSpoolFile::Of(directory);
-    EXPECT_TRUE(pages && pages->Holds(directory + "/" + name + c.page));
+    EXPECT_EQ(names, std::set<std::string>({spool + c.page, spool + "/" + name + c.font}));
+    std::shared_ptr<GSpoolFile> pages = GSpoolFile::Of(SpoolParent() + "/" + spool);
+    EXPECT_TRUE(pages && pages->Holds(SpoolParent() + "/" + spool + "/" + name + c.page));
     job->Submit(Command(kGJobAbortId));
     EXPECT_TRUE(c.filter->GetFlags() == 0 && !c.filter->IsEnabled() && Clean());
   }

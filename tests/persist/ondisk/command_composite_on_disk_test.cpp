@@ -4,10 +4,10 @@
 // store, and a device that takes a spooled page apart record by record.
 #include "persist/ondisk/command_composite_on_disk.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 
 #include "config/attributes/attribute_composite.h"
@@ -60,6 +60,13 @@ class CommandList : public store_testing::StoreTest {
                                                 std::uint32_t delete_flag = 1) {
     return std::make_unique<GCommandCompositeOnDisk>(Wide(dir.File(name)), attributes, delete_flag,
                                                      std::uint32_t{0});
+  }
+
+  // The spool file "<name>.fpg" of the stores in "<name>/".
+  std::shared_ptr<GSpoolFile> SpoolFile(const std::string& name) {
+    const std::string path = dir.File(name + ".fpg");
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    return fd < 0 ? nullptr : GSpoolFile::Make(fd, path, dir.File(name));
   }
 
   static void Put(MPersistentObject& list, std::uint32_t key) {
@@ -232,9 +239,8 @@ TEST_F(CommandList, StoresOfASpoolFilesDirectoryLiveInItAndItsDamageFailsThem) {
                {Damage::kDelete, {}, {}}};
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
-    const std::string sub = std::to_string(i);
-    std::filesystem::create_directory(dir.File(sub));
-    std::shared_ptr<GSpoolFile> spool = GSpoolFile::Make(dir.File(sub), "pages.fpg");
+    const std::string sub = std::to_string(i);  // a directory never made
+    std::shared_ptr<GSpoolFile> spool = SpoolFile(sub);
     ASSERT_TRUE(spool);
     auto first = List(sub + "/1.fpg"), second = List(sub + "/2.fpg");
     for (std::uint32_t key : {1, 2, 3})
@@ -245,7 +251,7 @@ TEST_F(CommandList, StoresOfASpoolFilesDirectoryLiveInItAndItsDamageFailsThem) {
     const auto page2_end = std::filesystem::file_size(spool->Path());
     first->TakeRecordByKey(2);
     first->Close();
-    EXPECT_FALSE(Exists(dir.File(sub + "/1.fpg")) || Exists(dir.File(sub + "/2.fpg")));
+    EXPECT_FALSE(Exists(dir.File(sub)));
     std::string bytes = testing_support::ReadAll(spool->Path());
     switch (cases[i].damage) {
       case Damage::kNone:
@@ -271,8 +277,8 @@ TEST_F(CommandList, StoresOfASpoolFilesDirectoryLiveInItAndItsDamageFailsThem) {
   }
   // A store closed in error (an object put again) does not open again as
   // it was before.
-  std::shared_ptr<GSpoolFile> spool = GSpoolFile::Make(dir.str(), "pages.fpg");
-  auto list = List("twice.fpg");
+  std::shared_ptr<GSpoolFile> spool = SpoolFile("twice");
+  auto list = List("twice/1.fpg");
   GCountedPtr twice(new TestCommand(5));
   list->PutRecord(twice);
   list->Close();
