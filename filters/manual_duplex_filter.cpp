@@ -317,7 +317,8 @@ void GManualDuplexFilter::OnWalkPage(MPersistentObject& child, bool has_start, b
 // ---------------------------------------------------------------------------
 // The passes
 
-void GManualDuplexFilter::PreparePage(MPersistentObject& page, int order, std::uint32_t ordinal) {
+void GManualDuplexFilter::PreparePage(MPersistentObject& page, int order, std::uint32_t ordinal,
+                                      bool write) {
   if (order == first_order_) {
     const bool first_sheet = order == 0 || order == 2
                                  ? ordinal <= 2
@@ -327,9 +328,9 @@ void GManualDuplexFilter::PreparePage(MPersistentObject& page, int order, std::u
   const std::uint32_t pass_first = order == 0 || order == 1 ? 1 : 2;
   if (tray_mapped_ == 1 && order == second_order_ && ordinal != pass_first)
     current_tray_ = first_tray_;
+  if (!write) return;
   const std::uint16_t tray = current_tray_;
-  // A held page is written again only when its tray changes (each copy of
-  // a pass prepares it anew).
+  // A held page is written again only when its tray changes.
   ChangePageStart(
       page, [tray](GAttributeComposite* set) { return PutValue(set, kPaperSourceKey, tray); });
 }
@@ -338,7 +339,7 @@ void GManualDuplexFilter::MarkLastSheetPage(MPersistentObject& page) {
   SetPagePaper(page, last_sheet_type_, last_sheet_tray_);
 }
 
-std::uint32_t GManualDuplexFilter::ReplayPass(int order) {
+std::uint32_t GManualDuplexFilter::ReplayPass(int order, bool write) {
   GCommandComposite* replay = spool_.Replay();
   if (!replay) return 0;
   const std::vector<GCountedPtr> pages = spool_.Pages();
@@ -348,7 +349,7 @@ std::uint32_t GManualDuplexFilter::ReplayPass(int order) {
   // Pages by position from 1; each at most once per pass.
   auto replay_page = [&](std::int64_t position, int as_order, std::int64_t ordinal) {
     if (position < 1 || position > n || !pages[position - 1]) return;
-    PreparePage(*pages[position - 1].Get(), as_order, static_cast<std::uint32_t>(ordinal));
+    PreparePage(*pages[position - 1].Get(), as_order, static_cast<std::uint32_t>(ordinal), write);
     replay->AddChild(pages[position - 1].Get());
     ++replayed;
   };
@@ -412,7 +413,7 @@ std::uint16_t GManualDuplexFilter::OnCommand718(GCommand& command) {
       MarkLastSheetPage(*pages[marked - 1].Get());
   }
   for (std::int32_t copy = 0; copy < copies_; ++copy)
-    first_pass_pages_ += ReplayPass(first_order_);
+    first_pass_pages_ += ReplayPass(first_order_, copy + 1 == copies_);
   current_tray_ = base_tray_;
   if (n != 1) spool_.Replay()->AddChild(&command);
   spool_.FinishReplay();
@@ -425,7 +426,7 @@ std::uint16_t GManualDuplexFilter::DocumentEnd(GDocumentEnd& command) {
   if (!spool_.Replay()) spool_.RestartReplay();
   const bool no_back = pass_break_count_ == 1 && first_pass_pages_ != 0;
   for (std::int32_t copy = 0; copy < copies_ && !no_back; ++copy)
-    ReplayPass(second_order_);
+    ReplayPass(second_order_, copy + 1 == copies_);
   if (fixed_tray_ == 0) {
     if (!command.GetAttributes()) command.SetAttributes(RWNew<GState>(0u));
     if (GAttributeComposite* set = command.GetAttributes()) {
