@@ -1,15 +1,20 @@
 // What the benchmarks of the page-holding filters share: a job (a driver
 // data entered in the driver server, whose render view has a real font
 // database and points its spool at a private directory through the memory
-// services of support/test_os_factory.h) and the chain's last device, which executes what reaches
-// it, counting rectangles, and ends the pass. Header-only; one environment per benchmark program,
-// made on first use. Not synchronised.
+// services of support/test_os_factory.h), the chain's last device, which
+// executes what reaches it, counting rectangles, and ends the pass, and
+// the side-by-side timing of ours and its peers. Header-only; one
+// environment per benchmark program, made on first use. Not synchronised.
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "driver/services/driver_data.h"
 #include "driver/services/driver_server.h"
@@ -82,3 +87,38 @@ struct SpoolBenchEnvironment {
   std::string directory;
   BenchRender* render = nullptr;
 };
+
+// A peer of ours: its name in the counters and one run of the same work.
+struct BenchPeer {
+  const char* name;
+  std::function<void()> run;
+};
+
+// Runs `ours`, then each peer, in every iteration, so that a load on the
+// machine falls on all of them alike; the iteration's time is ours (set
+// the benchmark's UseManualTime). Counters: ns_per_page, ours; <peer>_ns
+// (per page), each peer's; x_<peer>, ours over the peer's time.
+inline void SideBySide(benchmark::State& state, double pages, const std::function<void()>& ours,
+                       const std::vector<BenchPeer>& peers) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<double> peer_seconds(peers.size());
+  double ours_seconds = 0;
+  for (auto _ : state) {
+    Clock::time_point start = Clock::now();
+    ours();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    ours_seconds += seconds;
+    for (std::size_t i = 0; i < peers.size(); ++i) {
+      start = Clock::now();
+      peers[i].run();
+      peer_seconds[i] += std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    state.SetIterationTime(seconds);
+  }
+  const double done = pages * static_cast<double>(state.iterations()) / 1e9;
+  state.counters["ns_per_page"] = ours_seconds / done;
+  for (std::size_t i = 0; i < peers.size(); ++i) {
+    state.counters[std::string(peers[i].name) + "_ns"] = peer_seconds[i] / done;
+    state.counters[std::string("x_") + peers[i].name] = ours_seconds / peer_seconds[i];
+  }
+}

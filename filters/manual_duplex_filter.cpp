@@ -46,14 +46,17 @@ GValueAttribute* ValueAt(GAttributeComposite* set, std::uint32_t key) {
   return set ? dynamic_cast<GValueAttribute*>(set->FindByKey(key)) : nullptr;
 }
 
-// Sets the value `key` of `set`, adding it when it is missing.
-void PutValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
-  if (!set) return;
+// Sets the value `key` of `set`, adding it when it is missing; whether the
+// set changed.
+bool PutValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
+  if (!set) return false;
   if (GValueAttribute* found = ValueAt(set, key)) {
+    if (found->GetValue() == value) return false;
     found->SetValue(value);
   } else {
     set->AddChild(RWNew<GValueAttribute>(value, key));
   }
+  return true;
 }
 
 void SetIfPresent(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
@@ -298,7 +301,8 @@ void GManualDuplexFilter::OnWalkPage(MPersistentObject& child, bool has_start, b
 // ---------------------------------------------------------------------------
 // The passes
 
-void GManualDuplexFilter::PreparePage(MPersistentObject& page, int order, std::uint32_t ordinal) {
+void GManualDuplexFilter::PreparePage(MPersistentObject& page, int order, std::uint32_t ordinal,
+                                      bool write) {
   if (order == first_order_) {
     const bool first_sheet = order == 0 || order == 2
                                  ? ordinal <= 2
@@ -308,18 +312,18 @@ void GManualDuplexFilter::PreparePage(MPersistentObject& page, int order, std::u
   const std::uint32_t pass_first = order == 0 || order == 1 ? 1 : 2;
   if (tray_mapped_ == 1 && order == second_order_ && ordinal != pass_first)
     current_tray_ = first_tray_;
+  if (!write) return;
   const std::uint16_t tray = current_tray_;
-  ChangePageStart(page, [tray](GAttributeComposite* set) {
-    PutValue(set, kPaperSourceKey, tray);
-    return true;
-  });
+  // A held page is written again only when its tray changes.
+  ChangePageStart(
+      page, [tray](GAttributeComposite* set) { return PutValue(set, kPaperSourceKey, tray); });
 }
 
 void GManualDuplexFilter::MarkLastSheetPage(MPersistentObject& page) {
   SetPagePaper(page, last_sheet_type_, last_sheet_tray_);
 }
 
-std::uint32_t GManualDuplexFilter::ReplayPass(int order) {
+std::uint32_t GManualDuplexFilter::ReplayPass(int order, bool write) {
   GCommandComposite* replay = spool_.Replay();
   if (!replay) return 0;
   const std::vector<GCountedPtr> pages = spool_.Pages();
@@ -329,7 +333,7 @@ std::uint32_t GManualDuplexFilter::ReplayPass(int order) {
   // Pages by position from 1; each at most once per pass.
   auto replay_page = [&](std::int64_t position, int as_order, std::int64_t ordinal) {
     if (position < 1 || position > n || !pages[position - 1]) return;
-    PreparePage(*pages[position - 1].Get(), as_order, static_cast<std::uint32_t>(ordinal));
+    PreparePage(*pages[position - 1].Get(), as_order, static_cast<std::uint32_t>(ordinal), write);
     replay->AddChild(pages[position - 1].Get());
     ++replayed;
   };
@@ -393,7 +397,7 @@ std::uint16_t GManualDuplexFilter::OnPassBreak(GCommand& command) {
       MarkLastSheetPage(*pages[marked - 1].Get());
   }
   for (std::int32_t copy = 0; copy < copies_; ++copy)
-    first_pass_pages_ += ReplayPass(first_order_);
+    first_pass_pages_ += ReplayPass(first_order_, copy + 1 == copies_);
   current_tray_ = base_tray_;
   if (n != 1) spool_.Replay()->AddChild(&command);
   spool_.FinishReplay();
@@ -406,7 +410,7 @@ std::uint16_t GManualDuplexFilter::DocumentEnd(GDocumentEnd& command) {
   if (!spool_.Replay()) spool_.RestartReplay();
   const bool no_back = pass_break_count_ == 1 && first_pass_pages_ != 0;
   for (std::int32_t copy = 0; copy < copies_ && !no_back; ++copy)
-    ReplayPass(second_order_);
+    ReplayPass(second_order_, copy + 1 == copies_);
   if (fixed_tray_ == 0) {
     if (!command.GetAttributes()) command.SetAttributes(RWNew<GState>(0u));
     if (GAttributeComposite* set = command.GetAttributes()) {

@@ -125,11 +125,16 @@ class GManualDuplexFilter final : public GFilterClass<GManualDuplexFilter, kGMan
   int FindBinKind(std::uint16_t bin);
   bool HasTraySix();
   // The held pages of `order`, each prepared, into the replay; answers how
-  // many went in.
-  std::uint32_t ReplayPass(int order);
+  // many went in. The replay holds the same pages once per copy and is read
+  // only once the pass is whole, so every copy reads a page as the last
+  // copy left it: only the last copy (`write`) writes the trays, the
+  // earlier ones choose them all the same (a copy's first tray follows from
+  // the one before). Each held page is then read and written once a pass,
+  // not once a copy.
+  std::uint32_t ReplayPass(int order, bool write);
   // Chooses the current tray for the `ordinal`-th page of a pass in
-  // `order` and writes it into `page`'s page start.
-  void PreparePage(MPersistentObject& page, int order, std::uint32_t ordinal);
+  // `order` and, with `write`, writes it into `page`'s page start.
+  void PreparePage(MPersistentObject& page, int order, std::uint32_t ordinal, bool write);
   // The last sheet's media type and tray into `page`'s page start.
   void MarkLastSheetPage(MPersistentObject& page);
   // Everything held dropped; the filter disabled.

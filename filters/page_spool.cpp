@@ -9,6 +9,8 @@
 #include "driver/services/os_factory.h"
 #include "driver/services/render_driver_data.h"
 #include "filters/spool_directory.h"
+#include "fonts/font_database.h"
+#include "fonts/tt_font_pool.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
 #include "output/commands/job_commands.h"
@@ -68,6 +70,14 @@ bool Holds(MPersistentObject& page, RWClassID id) {
   if (page.ClassId() == kGCommandCompositeOnDiskId)
     return static_cast<bool>(page.FindPtrByClassId(id));
   return page.FindByClassId(id) != nullptr;
+}
+
+// Whether a save of `fonts` would write nothing and change nothing: a job
+// database without objects while no font reader is pooled.
+bool HoldsNothing(GFontDatabase& fonts) {
+  auto* job_fonts = dynamic_cast<GJobFontDatabase*>(&fonts);
+  GTTFontPool* pool = GTTFontPool::Instance();
+  return job_fonts && job_fonts->Count() == 0 && (!pool || pool->Count() == 0);
 }
 
 bool IsStoreInError(const GCountedPtr& store) {
@@ -250,7 +260,9 @@ void GPageSpool::BeginDocument(GDocumentStart& start, GRenderDriverData* job) {
 }
 
 bool GPageSpool::EnsureDirectory() {
-  if (!directory_) directory_ = GSpoolDirectory::Make(parent_, policy_.directory_prefix);
+  if (!directory_) {
+    directory_ = GSpoolDirectory::Make(parent_, policy_.directory_prefix, policy_.page_extension);
+  }
   return static_cast<bool>(directory_);
 }
 
@@ -282,11 +294,12 @@ std::uint16_t GPageSpool::BeginPage(GPeripheral& filter, GPageStart& start) {
     return Fail(filter);
   }
   open_store_ = Held(RWNew<GSpooledPage>(Wide(directory_->FilePath(store_name)), directory_));
-  if (!open_store_ || !directory_->CreateFile(font_name)) return Fail(filter);
-  font_path_ = directory_->FilePath(font_name);
+  if (!open_store_) return Fail(filter);
+  font_name_ = font_name;
   auto* bundle = RWNew<GGraphicBundle>();
   if (!bundle) return Fail(filter);
-  bundle->AddChild(RWNew<GStringAttribute>(RWCString(font_path_.c_str()), kSpoolFontFileKey));
+  const std::string font_path = directory_->FilePath(font_name);
+  bundle->AddChild(RWNew<GStringAttribute>(RWCString(font_path.c_str()), kSpoolFontFileKey));
   bundle->AddChild(
       RWNew<GStringAttribute>(RWCString(Hex(job_->GetJobCookie()).c_str()), kSpoolCookieKey));
   auto* store = static_cast<GCommandCompositeOnDisk*>(open_store_.Get());
@@ -316,15 +329,26 @@ std::uint16_t GPageSpool::EndPage(GPeripheral& filter, GPageEnd& end) {
     if (store->IsInError() || scope.Failed()) return Fail(filter);
     AddNode(open_store_);
     if (policy_.naming == GSpoolNaming::kNameThenCount) ++counter_;
-    open_store_.Reset();
     GFontDatabase* fonts = job_ ? job_->GetFontDatabase() : nullptr;
-    if (GSpoolDirectory::Faults(GSpoolDirectory::Step::kSaveFonts)) {
+    if (GSpoolDirectory::Faults(GSpoolDirectory::Step::kCreateFontFile) ||
+        GSpoolDirectory::Faults(GSpoolDirectory::Step::kSaveFonts)) {
       result = kSpoolFailure;
     } else if (fonts) {
       // SpoolLock, then the database's own lock.
       std::lock_guard<platform::CriticalSection> fonts_lock(fonts->Lock());
-      if (fonts->SaveToPath(Wide(font_path_)) != 1 || scope.Failed()) result = kSpoolFailure;
+      if (HoldsNothing(*fonts)) {
+        // No file: the page names none, and its replay loads none.
+        if (auto* file = dynamic_cast<GStringAttribute*>(
+                store->GetAttributes() ? store->GetAttributes()->FindByKey(kSpoolFontFileKey)
+                                       : nullptr)) {
+          file->SetValue(RWCString());
+        }
+      } else if (!directory_->CreateFile(font_name_) ||
+                 fonts->SaveToPath(Wide(directory_->FilePath(font_name_))) != 1 || scope.Failed()) {
+        result = kSpoolFailure;
+      }
     }
+    open_store_.Reset();
   }
   lock.Release();
   return result;

@@ -18,16 +18,20 @@
 //     deep copy of a page start's set, for blank pages), the active flag;
 //   - the spool directory (spool_directory.h), made at the first page.
 //
-// A spooled page: the store file "<name><page extension>" with the records
+// A spooled page: the page store "<name><page extension>" with the records
 // page start, a GNullCommand (key 0), the page's graphics, null and
-// pass-through commands in arrival order, and the page end; its attribute
-// set is a GGraphicBundle of two string attributes, key 407 the font
-// file's path and key 408 the job's cookie in lower-case hex (not XORed).
-// The font file "<name><font extension>" holds the job's font database as
-// saved at page end; a page read back loads it first (the command list on
-// disk does, under SpoolLock and then the database's lock). The name is
-// the page counter XOR the job's cookie, unsigned lower-case hex without
-// leading zeros (PageName).
+// pass-through commands in arrival order, and the page end, kept in the
+// spool directory's one spool file (so no file is made per page,
+// spool_directory.h); its attribute set is a GGraphicBundle of two string
+// attributes, key 407 the font file's path (empty when none was made) and
+// key 408 the job's cookie in lower-case hex (not XORed). The font file
+// "<name><font extension>" holds the job's font database as saved at page
+// end; it is made only when the database holds something to save (a job
+// database without objects while no font reader is pooled holds nothing,
+// and a save of it would change nothing). A page read back loads it first
+// (the command list on disk does, under SpoolLock and then the database's
+// lock). The name is the page counter XOR the job's cookie, unsigned
+// lower-case hex without leading zeros (PageName).
 //
 // Policies:
 //   naming    kCountThenName: the counter moves at page start, then names
@@ -79,8 +83,9 @@
 // a document end does, but the document stays held.
 //
 // Ownership: the spool holds its pages, composites and kept set through
-// counted pointers (its file's lock); dropping a page store deletes its
-// file. Threads: one job's thread; SpoolLock serialises the files.
+// counted pointers (its file's lock); dropping a page store forgets its
+// image in the spool file. Threads: one job's thread; SpoolLock serialises
+// the files.
 #pragma once
 
 #include <cstdint>
@@ -146,7 +151,7 @@ struct PageListNode : RWDoubleLink {
   GCountedPtr page;  // a GCommandCompositeOnDisk or a GCommandComposite
 };
 
-// A page store of the spool: the command list on disk, deleting its file
+// A page store of the spool: the command list on disk, forgetting its image
 // when it goes, holding the spool directory meanwhile. Class id and stored
 // form are the command list's (606).
 // Runs `change` on the set of `page`'s page start: a spooled page's is read
@@ -207,14 +212,16 @@ class GPageSpool {
   // parent asked of the services for the job; a new replay composite with
   // `start`. REQUIRES: `job` not null.
   void BeginDocument(GDocumentStart& start, GRenderDriverData* job);
-  // While active: names the page, makes its store and font file, puts the
-  // bundle, `start` and a GNullCommand; kSpoolFailure (after Clear) when
-  // any step fails, else 0. Idle: 0, nothing held.
+  // While active: names the page, makes its store, puts the bundle,
+  // `start` and a GNullCommand; kSpoolFailure (after Clear) when any step
+  // fails, else 0. Idle: 0, nothing held.
   std::uint16_t BeginPage(GPeripheral& filter, GPageStart& start);
-  // With a page open: puts `end`, closes the store, files the page, saves
-  // the job's font database to the page's font file. kSpoolFailure after
-  // Clear when the store fails, kSpoolFailure alone when the save fails,
-  // else 0. Without an open page: 0.
+  // With a page open: puts `end`, closes the store (its image written),
+  // files the page, saves the job's font database to the page's font file,
+  // made then (none, and the bundle's path emptied, when the database holds
+  // nothing). kSpoolFailure after Clear when the store fails, kSpoolFailure
+  // alone when the font file or the save fails, else 0. Without an open
+  // page: 0.
   std::uint16_t EndPage(GPeripheral& filter, GPageEnd& end);
   // The end of the held pages' stretch: an open page is dropped; with
   // `pad_to_even` and an odd count a blank page (the blank policy) is
@@ -315,7 +322,7 @@ class GPageSpool {
   bool active_ = false;
   RWWString parent_;  // the services' temporary directory for the job
   std::shared_ptr<GSpoolDirectory> directory_;
-  std::string font_path_;      // the open page's font file (host path)
+  std::string font_name_;      // the open page's font file's name
   GSpoolLockOwner page_lock_;  // held from page start to page end (kPerPage)
   GSpoolWalkHook* walk_hook_ = nullptr;
 };

@@ -11,6 +11,7 @@
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/ondisk/persistent_composite_on_disk_imp.h"
+#include "persist/ondisk/spool_file.h"
 #include "persist/stored_form.h"
 #include "persist/string_conversion.h"
 #include "platform/host/files.h"
@@ -62,10 +63,19 @@ void RemoveOpenFile(const RWCString& name) {
   }
 }
 
-void DeleteStoreFile(const RWCString& name) {
+// Deletes the store's file; a checksummed store kept in its directory's
+// spool file has its stretch forgotten instead.
+void DeleteStoreFile(const RWCString& name, bool checksummed) {
   std::string_view text(name.Data(), name.Length());
   if (text.empty() || text.find('\0') != std::string_view::npos) return;
-  if (std::optional<std::string> host = platform::ToHostPath(text)) std::remove(host->c_str());
+  std::optional<std::string> host = platform::ToHostPath(text);
+  if (!host) return;
+  const std::size_t slash = host->rfind('/');
+  std::shared_ptr<GSpoolFile> spool =
+      checksummed
+          ? GSpoolFile::Of(slash == std::string::npos ? std::string() : host->substr(0, slash))
+          : nullptr;
+  spool ? spool->Forget(*host) : void(std::remove(host->c_str()));
 }
 
 }  // namespace
@@ -120,7 +130,7 @@ MPersistentCompositeOnDisk::~MPersistentCompositeOnDisk() {
   std::lock_guard<std::recursive_mutex> lock(StoreLock());
   Close();
   // Another handle's file must not vanish under it.
-  if (delete_flag_ == 1 && !FindOpenFile(name_)) DeleteStoreFile(name_);
+  if (delete_flag_ == 1 && !FindOpenFile(name_)) DeleteStoreFile(name_, checksummed_);
   imp_.Reset(nullptr, g_file_lock);
 }
 

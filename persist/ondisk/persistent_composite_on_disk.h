@@ -15,10 +15,11 @@
 // The delete flag (1) deletes the file when the handle is destroyed, but
 // only when no other handle has the file open.
 //
-// A checksummed handle (the command list on disk's) keeps its file with the
-// trailer of store_format.h: a file whose checksum differs when it is
-// opened is damaged (Status 1). The choice is the handle's own and is not
-// stored: the class that embeds the handle makes it.
+// A checksummed handle (the command list on disk's) keeps its store as the
+// checksummed image of store_format.h, in its own file or in its
+// directory's spool file (spool_file.h): an image whose checksum differs
+// when it is opened is damaged (Status 1). The choice is the handle's own
+// and is not stored: the class that embeds the handle makes it.
 //
 // A new file is made only by a handle's first open (mode 0600, never over
 // a link): once a handle had its file open, a reopen that finds the file

@@ -1,5 +1,6 @@
 #include "persist/ondisk/persistent_composite_on_disk_imp.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "foundation/rw/error.h"
@@ -121,14 +123,6 @@ std::unique_ptr<std::uint8_t[]> ReadImage(RWFile& file, std::uint32_t offset, st
     image = std::move(bigger);
   }
   return nullptr;
-}
-
-// Runs `step` on the file `host` opened for update, never through a link.
-bool OnFile(const std::string& host, bool (*step)(int fd)) {
-  const int fd = ::open(host.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool done = step(fd);
-  return ::close(fd) == 0 && done;
 }
 
 void FreeUnheld(MPersistentObject* object) {
@@ -245,6 +239,7 @@ void MPersistentCompositeOnDiskImp::Fail() {
 }
 
 bool MPersistentCompositeOnDiskImp::Usable() const {
+  if (image_) return error_ == 0;
   return file_ && tree_ && error_ == 0 && !file_->Error();
 }
 
@@ -264,6 +259,7 @@ void MPersistentCompositeOnDiskImp::OpenFile(bool may_create) {
   }
   host_ = *host;
   directory_ = DirectoryOf(*host);
+  if (checksummed_) return OpenImage(may_create);
   // An existing empty file would be made a new heap before its missing
   // index could be told: it is refused untouched (see below). A link is
   // never followed, and a new file is made here, private to the user and
@@ -271,12 +267,6 @@ void MPersistentCompositeOnDiskImp::OpenFile(bool may_create) {
   struct stat status;
   const bool existing = ::lstat(host->c_str(), &status) == 0;
   if (existing ? !S_ISREG(status.st_mode) || status.st_size == 0 : !may_create) {
-    Fail();
-    return;
-  }
-  // The whole file is checked before its heap is read: damage that its
-  // structure would not show (a changed graphic) is found too.
-  if (existing && checksummed_ && !OnFile(*host, &CheckAndStripChecksum)) {
     Fail();
     return;
   }
@@ -343,12 +333,20 @@ bool MPersistentCompositeOnDiskImp::LoadIndex() {
 
 bool MPersistentCompositeOnDiskImp::IndexMatchesTree() {
   const std::uint32_t n = index_.AllRecords();
-  if (tree_->Count() != n) return false;
+  if ((image_ ? image_->Count() : tree_->Count()) != n) return false;
   if (n == 0) return true;
   std::unique_ptr<std::uint32_t[]> serials = RWNewArray<std::uint32_t>(n);
-  std::unique_ptr<std::uint32_t[]> keys = RWNewArray<std::uint32_t>(n);
-  if (!serials || !keys) return false;
+  if (!serials) return false;
   CollectSerials(index_, serials.get(), 0);
+  if (image_) {
+    // As many blocks as records, serial numbers distinct: one block each.
+    std::sort(serials.get(), serials.get() + n);
+    return std::adjacent_find(serials.get(), serials.get() + n) == serials.get() + n &&
+           std::all_of(serials.get(), serials.get() + n,
+                       [&](std::uint32_t serial) { return image_->Has(serial); });
+  }
+  std::unique_ptr<std::uint32_t[]> keys = RWNewArray<std::uint32_t>(n);
+  if (!keys) return false;
   TreeKeys tree_keys{keys.get(), n};
   tree_->ForEach(&CollectTreeKey, &tree_keys);
   if (tree_keys.bad || tree_keys.count != n || file_->Error()) return false;
@@ -358,10 +356,109 @@ bool MPersistentCompositeOnDiskImp::IndexMatchesTree() {
          std::equal(serials.get(), serials.get() + n, keys.get());
 }
 
+void MPersistentCompositeOnDiskImp::OpenImage(bool may_create) {
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::size_t size = 0;
+  bool existing = false;
+  spool_ = GSpoolFile::Of(directory_);
+  if (spool_) {
+    existing = spool_->Holds(host_);
+    if (existing) bytes = spool_->Read(host_, size);
+  } else {
+    // Never through a link; an existing file must be a regular one with an
+    // image in it (an empty one would be a store never closed).
+    own_file_ = ::open(host_.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    existing = own_file_ >= 0 || errno != ENOENT;
+    struct stat status;
+    if (own_file_ >= 0 && ::fstat(own_file_, &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_size > 0 && static_cast<std::uint64_t>(status.st_size) <= kRWMaxAllocation) {
+      own_size_ = static_cast<std::uint64_t>(status.st_size);
+      bytes = RWNewArrayForOverwrite<std::uint8_t>(own_size_);
+      if (bytes && ::pread(own_file_, bytes.get(), own_size_, 0) == static_cast<ssize_t>(own_size_))
+        size = own_size_;
+    } else if (!existing && may_create) {
+      own_file_ = ::open(host_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      own_size_ = 0;
+    }
+  }
+  image_.reset(RWNew<GStoreImage>());
+  bool ok =
+      image_ && (existing ? size != 0 && image_->Load(std::move(bytes), size) && LoadImageIndex()
+                          : may_create && (spool_ || own_file_ >= 0));
+  if (!ok) {
+    DropImage();
+    Fail();
+  }
+}
+
+bool MPersistentCompositeOnDiskImp::LoadImageIndex() {
+  std::span<std::uint8_t> bytes = image_->Index();
+  GImageStream* stream = image_->Stream();
+  if (bytes.empty() || !stream) return false;
+  RWVirtualInputStream& in = stream->ReadFrom(bytes.data(), bytes.size());
+  GRecordComposite* read = nullptr;
+  {
+    ReadingFrom reading(directory_);
+    ReadTypedPointerFromStream(in, read);
+  }
+  const bool ok = read && !in.Fail() && stream->Read() == bytes.size();
+  if (read && ok) index_.TakeChildrenFrom(*read);
+  delete read;  // a partial index holds what it read, and frees it
+  return ok && IndexMatchesTree();
+}
+
+void MPersistentCompositeOnDiskImp::DropImage() {
+  image_.reset();
+  spool_.reset();
+  if (own_file_ >= 0) ::close(own_file_);
+  own_file_ = -1;
+}
+
+void MPersistentCompositeOnDiskImp::CloseImage() {
+  {
+    Operation operation(*this);
+    if (Usable() && image_->Changed()) {
+      std::span<const std::uint8_t> whole = image_->Finish(index_);
+      if (whole.empty()) {
+        Fail();
+      } else if (spool_) {
+        if (!spool_->Write(host_, whole)) Fail();
+      } else if (::pwrite(own_file_, whole.data(), whole.size(), 0) !=
+                     static_cast<ssize_t>(whole.size()) ||
+                 (whole.size() < own_size_ &&
+                  ::ftruncate(own_file_, static_cast<off_t>(whole.size())) != 0)) {
+        Fail();
+      }
+    }
+    // A store closed in error must not open again as if it were whole.
+    if (error_ != 0) {
+      if (spool_) {
+        spool_->Spoil(host_);
+      } else if (own_file_ >= 0) {
+        (void)::ftruncate(own_file_, 0);
+      }
+    }
+    image_.reset();
+    if (own_file_ >= 0 && ::close(own_file_) != 0) Fail();
+    own_file_ = -1;
+    spool_.reset();
+  }
+}
+
+bool MPersistentCompositeOnDiskImp::HasBlock(std::uint32_t serial) {
+  if (image_) return image_->Has(serial);
+  char key[kKeyLength + 1];
+  SerialKey(serial, key);
+  RWCString found;
+  std::uint32_t offset;
+  return tree_->Find(key, found, offset);
+}
+
 void MPersistentCompositeOnDiskImp::CloseFile() {
   std::lock_guard<std::recursive_mutex> lock(StoreLock());
-  if (!file_) return;
-  {
+  if (image_) {
+    CloseImage();
+  } else if (file_) {
     Operation operation(*this);
     if (Usable()) {
       const RWSize size = index_.GraphStoreSize();
@@ -382,7 +479,8 @@ void MPersistentCompositeOnDiskImp::CloseFile() {
     if (!file_->Error() && !file_->Flush()) Fail();
     if (file_->Error()) Fail();
     file_.reset();
-    if (checksummed_ && error_ == 0 && !OnFile(host_, &AppendChecksum)) Fail();
+  } else {
+    return;
   }
   for (RWDoubleLink* link = iterators_.First(); link != iterators_.Tail(); link = link->Next())
     static_cast<MPersistentCompositeOnDiskImpIterator*>(link)->current_ = nullptr;
@@ -403,6 +501,7 @@ bool MPersistentCompositeOnDiskImp::PlausibleBlock(std::uint32_t offset, std::ui
 
 bool MPersistentCompositeOnDiskImp::WriteObject(const MPersistentObject& object,
                                                 const GRecord& record) {
+  if (image_) return image_->Put(record.Serial(), object);
   char key[kKeyLength + 1];
   SerialKey(record.Serial(), key);
   const RWSize size = object.GraphStoreSize();
@@ -429,12 +528,42 @@ MPersistentObject* MPersistentCompositeOnDiskImp::ReadBlock(std::uint32_t offset
     Fail();
     return nullptr;
   }
-  // The object is restored from the block's bytes in memory, where a
-  // length inside it that the block cannot hold fails.
   std::uint32_t size = 0;
   std::unique_ptr<std::uint8_t[]> image = ReadImage(*file_, offset, length - 4, size);
+  if (!image) {
+    Fail();
+    return nullptr;
+  }
+  return ReadSaved(image.get(), size);
+}
+
+MPersistentObject* MPersistentCompositeOnDiskImp::ReadImaged(std::span<std::uint8_t> saved) {
+  GImageStream* stream = image_->Stream();
+  if (!stream) {
+    Fail();
+    return nullptr;
+  }
+  RWVirtualInputStream& in = stream->ReadFrom(saved.data(), saved.size());
+  MPersistentObject* object = nullptr;
+  {
+    ReadingFrom reading(directory_);
+    MPersistentObject::ReadPointerFromStream(in, object);
+  }
+  // The whole block, and no more, is the object.
+  if (!object || in.Fail() || stream->Read() != saved.size()) {
+    FreeUnheld(object);
+    Fail();
+    return nullptr;
+  }
+  return object;
+}
+
+MPersistentObject* MPersistentCompositeOnDiskImp::ReadSaved(std::uint8_t* bytes,
+                                                            std::uint32_t size) {
+  // The object is restored from its bytes in memory, where a length inside
+  // it that the block cannot hold fails.
   std::unique_ptr<RWFile> memory;
-  if (!image || !(memory = RWFile::OverMemory(image.get(), size, "rb"))) {
+  if (!bytes || !(memory = RWFile::OverMemory(bytes, size, "rb"))) {
     Fail();
     return nullptr;
   }
@@ -457,13 +586,16 @@ MPersistentObject* MPersistentCompositeOnDiskImp::ReadObject(const GRecord& reco
   char key[kKeyLength + 1];
   SerialKey(record.Serial(), key);
   RWCString found;
-  std::uint32_t offset;
-  bool present = take ? tree_->Remove(key, found, offset) : tree_->Find(key, found, offset);
+  std::uint32_t offset = 0;
+  std::span<std::uint8_t> saved;
+  bool present = image_ ? !(saved = image_->Get(record.Serial())).empty()
+                 : take ? tree_->Remove(key, found, offset)
+                        : tree_->Find(key, found, offset);
   if (!present) {  // a record without its object
     Fail();
     return nullptr;
   }
-  MPersistentObject* object = ReadBlock(offset);
+  MPersistentObject* object = image_ ? ReadImaged(saved) : ReadBlock(offset);
   if (!object) return nullptr;
   // The object must be the one the record names: anything else is a mixed
   // record. (An object stored with serial number 0 gets a new one when
@@ -474,7 +606,7 @@ MPersistentObject* MPersistentCompositeOnDiskImp::ReadObject(const GRecord& reco
     Fail();
     return nullptr;
   }
-  if (take) file_->Deallocate(offset);
+  if (take) image_ ? image_->Drop(record.Serial()) : file_->Deallocate(offset);
   if (!Usable()) {
     FreeUnheld(object);
     return nullptr;
@@ -549,11 +681,7 @@ GRecordRef MPersistentCompositeOnDiskImp::Store(MPersistentObject* object, bool 
 
   // Copies share serial numbers, and a record is found by its serial: a
   // second object under a stored serial would hide the first.
-  char key[kKeyLength + 1];
-  SerialKey(object->SerialNumber(), key);
-  RWCString found;
-  std::uint32_t offset;
-  if (tree_->Find(key, found, offset) || !Usable()) {
+  if (HasBlock(object->SerialNumber()) || !Usable()) {
     Fail();
     return {};
   }
@@ -628,18 +756,11 @@ GCountedPtr MPersistentCompositeOnDiskImp::TakeAt(GRecordComposite* parent, GRec
 bool MPersistentCompositeOnDiskImp::ReplaceAt(GRecordComposite* parent, GRecordNode* node,
                                               MPersistentObject* object) {
   GRecordRef old = node->record;
-  char key[kKeyLength + 1];
-  RWCString found;
-  std::uint32_t offset;
-  if (object->SerialNumber() != old->Serial()) {
-    SerialKey(object->SerialNumber(), key);
-    if (tree_->Find(key, found, offset)) {
-      Fail();
-      return false;
-    }
+  if (object->SerialNumber() != old->Serial() && HasBlock(object->SerialNumber())) {
+    Fail();
+    return false;
   }
-  SerialKey(old->Serial(), key);
-  if (tree_->Find(key, found, offset)) {
+  if (HasBlock(old->Serial())) {
     MPersistentObject* gone = ReadRecord(*old, true);
     if (!gone) return false;
     FreeUnheld(gone);
@@ -749,13 +870,17 @@ void MPersistentCompositeOnDiskImp::RemoveAll() {
     Operation operation(*this);
     tree_.reset();
     file_.reset();
+    DropImage();
   }
   for (RWDoubleLink* link = iterators_.First(); link != iterators_.Tail(); link = link->Next())
     static_cast<MPersistentCompositeOnDiskImpIterator*>(link)->current_ = nullptr;
   index_.RemoveAllRecords();
   // A new file under the name: the old one goes entirely, so that the new
   // one is made, not opened.
-  if (std::optional<std::string> host = HostPath(name_)) std::remove(host->c_str());
+  if (std::optional<std::string> host = HostPath(name_)) {
+    std::shared_ptr<GSpoolFile> spool = checksummed_ ? GSpoolFile::Of(DirectoryOf(*host)) : nullptr;
+    spool ? spool->Forget(*host) : void(std::remove(host->c_str()));
+  }
   OpenFile();
 }
 

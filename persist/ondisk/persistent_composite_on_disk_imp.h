@@ -5,6 +5,13 @@
 // GRecordComposite of the top-level records in the order they were stored.
 // The file's layout is in store_format.h.
 //
+// A checksummed store has no heap: it reads its image whole when it opens
+// and holds its blocks in memory (store_image.h) until it closes, when it
+// writes the image whole if anything changed. The image is its own file,
+// or a stretch of its directory's spool file when that directory has one
+// (spool_file.h); then no file of the store's name is made, and deleting
+// the store forgets its stretch.
+//
 // Storing writes an object once; taking reads it back and frees its space;
 // reading (the Find operations) leaves it stored. A composite is stored as
 // its children's records and a shell (a copy without its children) and
@@ -49,6 +56,8 @@
 #include "foundation/rw/filespace.h"
 #include "foundation/rw/registration.h"
 #include "persist/ondisk/record.h"
+#include "persist/ondisk/spool_file.h"
+#include "persist/ondisk/store_image.h"
 #include "persist/persistent_object.h"
 #include "persist/record_iterator.h"
 
@@ -70,8 +79,8 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   // No file: the error state is 0 and no record operation does anything.
   MPersistentCompositeOnDiskImp();
   // On `name` (a host path, or a Windows path mapped by the platform),
-  // with the trailer of store_format.h when `checksummed`; OpenFile opens
-  // it.
+  // held as the checksummed image of store_format.h when `checksummed`;
+  // OpenFile opens it.
   explicit MPersistentCompositeOnDiskImp(const RWCString& name, bool checksummed = false);
   // Key and serial number; no file.
   MPersistentCompositeOnDiskImp(const MPersistentCompositeOnDiskImp& other);
@@ -119,20 +128,22 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   // As ReplaceRecordByKey, matching the object's serial number.
   virtual bool ReplaceRecordEqual(const MPersistentObject* object, MPersistentObject* new_object);
 
-  // Opens the file of the name: an existing one for update (its checksum
-  // checked and cut off first when checksummed, then its index read back),
-  // else, with `may_create`, a new one (mode 0600, made only when no file
-  // or link of the name is there). A link, an existing empty file, a
-  // checksum that differs and any failure set the error flag.
+  // Opens the file of the name: an existing one for update (a checksummed
+  // store's image read whole and its checksum checked), its index read
+  // back, else, with `may_create`, a new one (mode 0600, made only when no
+  // file or link of the name is there; for a store in a spool file, none
+  // is made). A link, an existing empty file, a checksum that differs and
+  // any failure set the error flag.
   void OpenFile(bool may_create = true);
-  // Writes the index into the file, closes it, appends the checksum when
-  // checksummed, and lets go of the records; nothing when no file is open.
-  // The error state stays readable.
+  // Writes the index into the file (a checksummed store: its image, when
+  // changed), closes it and lets go of the records; nothing when no file
+  // is open. The error state stays readable; a checksummed store closed in
+  // error leaves an image that fails its next open.
   void CloseFile();
   // 1 once an operation on the file failed or it could not be opened.
   std::uint32_t ErrorState() const;
   const RWCString& FileName() const { return name_; }
-  bool HasFile() const { return file_ != nullptr; }
+  bool HasFile() const { return file_ != nullptr || image_ != nullptr; }
   // The top-level records.
   std::uint32_t TopLevelCount() const { return index_.DirectCount(); }
 
@@ -148,6 +159,14 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   void Fail();
   bool LoadIndex();
   bool IndexMatchesTree();
+  // The checksummed store's OpenFile, CloseFile and index read.
+  void OpenImage(bool may_create);
+  void CloseImage();
+  bool LoadImageIndex();
+  // Leaves the image and the own file without writing either.
+  void DropImage();
+  // Whether an object block of `serial` is stored.
+  bool HasBlock(std::uint32_t serial);
 
   GCountedPtr Take(GRecordQuery& query);
   GCountedPtr Find(GRecordQuery& query);
@@ -168,19 +187,27 @@ class MPersistentCompositeOnDiskImp : public MPersistentObject {
   // The object in the block at `offset`; null (after Fail) when the block
   // or the object is bad.
   MPersistentObject* ReadBlock(std::uint32_t offset);
+  // The object saved in the `size` bytes at `bytes`, the same way.
+  MPersistentObject* ReadSaved(std::uint8_t* bytes, std::uint32_t size);
+  // The object of an image's block (`saved`), the same way.
+  MPersistentObject* ReadImaged(std::span<std::uint8_t> saved);
   bool PlausibleBlock(std::uint32_t offset, std::uint32_t& length);
   // A record's entry leaves a list: iterators on it step back.
   GRecordRef Unlist(GRecordComposite* parent, GRecordNode* node);
 
   std::unique_ptr<RWFileSpaceManager> file_;
   std::unique_ptr<RWDiskBTree> tree_;
+  std::unique_ptr<GStoreImage> image_;  // a checksummed store's, while open
+  std::shared_ptr<GSpoolFile> spool_;   // the spool file holding its image
+  int own_file_ = -1;                   // else its own file, while open
+  std::uint64_t own_size_ = 0;          //   and that file's size
   GRecordComposite index_;
   RWCString name_;
   std::string host_;       // the host path of the file
   std::string directory_;  // the host directory of the file
   std::uint32_t error_ = 0;
   bool searching_ = false;      // inside a search of the index
-  bool checksummed_ = false;    // the file ends in its checksum while closed
+  bool checksummed_ = false;    // held in memory as an image while open
   RWDoubleLinkList iterators_;  // the live iterators, for their positions
 };
 

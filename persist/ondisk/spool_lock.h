@@ -1,5 +1,5 @@
 // SpoolLock: the one process-wide lock around the filters' page spools:
-// the opening of a page store with its two file names, the closing of a
+// the opening of a page store with its names, the closing of a
 // page store with the saving of the job's font database, and the reading
 // back of a spooled page's font database (command_composite_on_disk.h).
 // It lies here, beside the command list on disk, because that read-back is

@@ -1,13 +1,8 @@
 #include "persist/ondisk/store_format.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <memory>
-
-#include "foundation/rw/support.h"
 
 namespace record_store {
 
@@ -47,58 +42,13 @@ bool SerialOfKey(const char* key, std::uint32_t& serial) {
   return true;
 }
 
-namespace {
-
-// The CRC-32 of the first `size` bytes of `fd`; false when they cannot all
-// be read.
-bool Crc32Of(int fd, std::uint64_t size, std::uint32_t& crc) {
-  constexpr std::size_t kChunk = 1 << 16;
-  std::unique_ptr<std::uint8_t[]> buffer = RWNewArrayForOverwrite<std::uint8_t>(kChunk);
-  if (!buffer) return false;
+std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size) {
   uLong value = crc32(0L, Z_NULL, 0);
-  for (std::uint64_t at = 0; at < size;) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, size - at));
-    const ssize_t got = ::pread(fd, buffer.get(), want, static_cast<off_t>(at));
-    if (got <= 0) return false;
-    value = crc32(value, buffer.get(), static_cast<uInt>(got));
-    at += static_cast<std::uint64_t>(got);
-  }
-  crc = static_cast<std::uint32_t>(value);
-  return true;
-}
-
-bool SizeOf(int fd, std::uint64_t& size) {
-  struct stat status;
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) return false;
-  size = static_cast<std::uint64_t>(status.st_size);
-  return true;
-}
-
-}  // namespace
-
-bool CheckAndStripChecksum(int fd) {
-  std::uint64_t size = 0;
-  std::uint32_t crc = 0;
-  std::uint8_t trailer[kChecksumSize];
-  if (!SizeOf(fd, size) || size <= kChecksumSize) return false;
-  const std::uint64_t heap = size - kChecksumSize;
-  if (::pread(fd, trailer, kChecksumSize, static_cast<off_t>(heap)) != kChecksumSize ||
-      !Crc32Of(fd, heap, crc)) {
-    return false;
-  }
-  const std::uint32_t stored = trailer[0] | trailer[1] << 8 | trailer[2] << 16 |
-                               static_cast<std::uint32_t>(trailer[3]) << 24;
-  return stored == crc && ::ftruncate(fd, static_cast<off_t>(heap)) == 0;
-}
-
-bool AppendChecksum(int fd) {
-  std::uint64_t size = 0;
-  std::uint32_t crc = 0;
-  if (!SizeOf(fd, size) || !Crc32Of(fd, size, crc)) return false;
-  const std::uint8_t trailer[kChecksumSize] = {
-      static_cast<std::uint8_t>(crc), static_cast<std::uint8_t>(crc >> 8),
-      static_cast<std::uint8_t>(crc >> 16), static_cast<std::uint8_t>(crc >> 24)};
-  return ::pwrite(fd, trailer, kChecksumSize, static_cast<off_t>(size)) == kChecksumSize;
+  // zlib takes at most 4 GB a call.
+  constexpr std::size_t kStep = std::size_t{1} << 30;
+  for (std::size_t at = 0; at < size; at += kStep)
+    value = crc32(value, bytes + at, static_cast<uInt>(std::min(kStep, size - at)));
+  return static_cast<std::uint32_t>(value);
 }
 
 }  // namespace record_store

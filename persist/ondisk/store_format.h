@@ -36,19 +36,30 @@
 // tree and index disagree, or that lacks the index, is damaged or was not
 // closed, and the store reports it.
 //
-// A checksummed store (the command list on disk's files: pages spooled and
-// read back by the same job, never kept beyond it) is, while it is closed,
-// the heap above followed by a trailer of kChecksumSize bytes:
+// A checksummed store (the command list on disk's stores: pages spooled
+// and read back by the same job, never kept beyond it) is no heap. While it
+// is open its records are held in memory (store_image.h); closed, it is one
+// image, written whole with one positioned write when a close finds it
+// changed, and read whole with one positioned read when it opens:
 //
-//   size - 4   CRC-32 (zlib's crc32) of bytes 0 .. size - 5, u32 little-
-//              endian
+//   0         block count n, u32
+//   4         n blocks, each: the serial number u32, the length u32, then
+//             the object as one object reference (length bytes) in the
+//             plain binary encoding of the virtual streams (binarystream.h)
+//   ...       the index's length u32, then the record index as one object
+//             reference in the same encoding (a GRecordComposite, record.h)
+//   size - 4  CRC-32 (zlib's crc32) of bytes 0 .. size - 5, u32
 //
-// Opening checks the trailer and cuts it off before the heap is read;
-// closing appends it anew once the heap is flushed. A file shorter than a
-// trailer and one byte, or whose CRC differs, is damaged. A plain store
-// (the record store's own handle) has no trailer.
+// Every record of the index has its block and every block its record; no
+// serial number is there twice. The image is the store's own file, or, for
+// a store whose file would lie in the directory of a spool file
+// (spool_file.h), a stretch of that file. A file or stretch that ends
+// before its image, one whose CRC differs, and an image whose counts or
+// lengths do not add up to its size are damaged. The form is read back
+// only by the job that wrote it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/rw/defs.h"
@@ -61,6 +72,9 @@ inline constexpr std::uint32_t kMinFill = 10;
 inline constexpr std::uint32_t kCacheNodes = 10;
 inline constexpr char kIndexKey[] = "IndexOfRecords";
 inline constexpr std::uint32_t kChecksumSize = 4;
+inline constexpr std::uint32_t kBlockHeaderSize = 8;  // serial number, length
+// The least image: no block, an index length and the checksum.
+inline constexpr std::uint32_t kMinImageSize = 4 + 4 + kChecksumSize;
 
 // A put without replacing refuses a new top-level record once the index
 // holds more than this many, except for the classes below.
@@ -83,12 +97,18 @@ void SerialKey(std::uint32_t serial, char (&key)[kKeyLength + 1]);
 // up to a NUL); false for anything SerialKey does not write.
 bool SerialOfKey(const char* key, std::uint32_t& serial);
 
-// Checks the trailer of the checksummed store open for update as `fd` and
-// cuts it off; false (the file untouched) when it is damaged or cannot be
-// read, or the cut fails.
-bool CheckAndStripChecksum(int fd);
-// Appends to the heap open for update as `fd` its trailer; false when the
-// file cannot be read or written.
-bool AppendChecksum(int fd);
+// The CRC-32 of `size` bytes at `bytes`.
+std::uint32_t Crc32(const std::uint8_t* bytes, std::size_t size);
+
+// A u32 little-endian at `p`, and written at `p`.
+inline std::uint32_t GetWord(const std::uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+inline void PutWord(std::uint8_t* p, std::uint32_t value) {
+  p[0] = static_cast<std::uint8_t>(value);
+  p[1] = static_cast<std::uint8_t>(value >> 8);
+  p[2] = static_cast<std::uint8_t>(value >> 16);
+  p[3] = static_cast<std::uint8_t>(value >> 24);
+}
 
 }  // namespace record_store

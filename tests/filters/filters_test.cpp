@@ -153,7 +153,9 @@ TEST_F(FaceUp, DocumentsComeOutInTheirOrders) {
 TEST_F(FaceUp, HeldPagesComeBackWholeFromTheirFilesWithTheEnd) {
   // Stored: page start, a null command keyed 0, the page, page end; read
   // back as byte-equal copies with the end (submission 8), each after the
-  // font file its bundle names (407) for its job (408) was loaded.
+  // font file its bundle names (407) for its job (408) was loaded (the
+  // job's database holds a font, so each page has one).
+  HeldFont font(Job()->GetJobFontDatabase());
   SetValue(JobSettings(), 308, 1);
   job->recorder->probe = [&](const GCommand& c) {
     RWCString path;
@@ -237,12 +239,13 @@ TEST_F(FaceUp, FailedStepsAbortTheJobLeaveNoFileAndFreeTheLock) {
     return taken;
   };
   // Rows 0-3 fail a step of the seam; 4 and 5 limit the files' size (a
-  // held page of the document is about 1100 bytes once closed).
+  // held page of the document is 394 bytes once closed: the first page's
+  // write fails, then the second's).
   GSpoolDirectory::SetFaultHook([](GSpoolDirectory::Step step) { return int(step) == g_failing; });
   for (g_failing = 0; g_failing < 6; ++g_failing) {
     auto* failing = new GFaceUpFilter;
     FilterJob run(Job(), {failing});
-    FileSizeLimit limit(g_failing < 4 ? RLIM_INFINITY : g_failing == 4 ? 600 : 1050);
+    FileSizeLimit limit(g_failing < 4 ? RLIM_INFINITY : g_failing == 4 ? 300 : 600);
     EXPECT_EQ(run.Document({{1229, 1}}, 2), kSpoolFailure) << g_failing;
     EXPECT_EQ(run.Summary().at(0), "JA");  // nothing held came out
     EXPECT_TRUE(!failing->IsEnabled() && Clean() && taken_elsewhere());

@@ -18,6 +18,7 @@
 #include "output/core/command_composite.h"
 #include "output/core/pass_through_command.h"
 #include "output/core/result_commands.h"
+#include "persist/ondisk/spool_file.h"
 #include "tests/support/filter_harness.h"
 #include "tests/support/graph.h"
 
@@ -133,15 +134,17 @@ TEST_F(HoldFilters, ReverseLetterheadSheetsKeepFrontAndBackTogether) {
 }
 
 TEST_F(HoldFilters, ReverseAheadOfFaceUpEndsWithEmptySpools) {
-  // The reverse filter's file of page n (extension) cut to `keep` bytes, or
-  // gone, before the end: the job fails, or all comes out; either way no
-  // spool file is left while the filters live.
+  // The reverse filter's spool file of all its pages (.rpg) or the font
+  // file of page n (.rft) cut to `keep` bytes, or gone, before the end:
+  // the job fails, or all comes out; either way no spool file is left
+  // while the filters live.
   const struct {
     const char* extension;
     std::int16_t page;
     std::size_t keep;
-  } cases[] = {{nullptr, 0, 0},  {".rpg", 2, 0}, {".rpg", 3, 0},
-               {".rpg", 1, 300}, {".rft", 2, 0}, {".rft", 1, 3}};
+  } cases[] = {{nullptr, 0, 0},  {".rpg", 0, 0}, {".rpg", 0, 700},
+               {".rpg", 0, 300}, {".rft", 2, 0}, {".rft", 1, 3}};
+  HeldFont font(Job()->GetJobFontDatabase());
   for (const auto& [extension, page, keep] : cases) {
     auto* reverse = new GReverseFilter;
     job = std::make_unique<FilterJob>(
@@ -150,8 +153,9 @@ TEST_F(HoldFilters, ReverseAheadOfFaceUpEndsWithEmptySpools) {
     for (std::int16_t n = 1; n <= 3; ++n)
       Page(n);
     if (extension) {
-      const std::string path =
-          reverse->Spool().DirectoryPath() + "/" + GPageSpool::PageName(page, Cookie()) + extension;
+      const std::string path = reverse->Spool().DirectoryPath() +
+                               (page ? "/" + GPageSpool::PageName(page, Cookie()) : std::string()) +
+                               extension;
       keep ? WriteAll(path, ReadAll(path).substr(0, keep)) : void(std::filesystem::remove(path));
     }
     const std::uint16_t code = job->Submit(Command(kGDocumentEndId));
@@ -296,8 +300,12 @@ TEST_F(ManualDuplex, PassesComeOutAtTheBreakAndTheEnd) {
        {{2, 90}, {2, 270}, {1, 270}}, {{1, 90}, {1, 90}, {1, 90}}},
       {7, 1, 2, 3, false, -3, 5, {"DS", "blank", "4", "2", "718"}, {"1", "3", "5", "DE"},
        {{2, 90}, {2, 90}, {1, 90}}, {{7, 90}, {7, 90}, {7, 90}}},
+      // Two copies: each reads its pages as one copy does (the trays of the
+      // first row, twice).
       {0, 2, 2, 3, false, 2, 5, {"DS", "blank", "4", "2", "blank", "4", "2", "718"},
-       {"1", "3", "5", "1", "3", "5", "DE"}, {}, {}},
+       {"1", "3", "5", "1", "3", "5", "DE"},
+       {{2, 90}, {2, 270}, {1, 270}, {2, 90}, {2, 270}, {1, 270}},
+       {{1, 90}, {1, 90}, {1, 90}, {1, 90}, {1, 90}, {1, 90}}},
       {0, 2, 1, 2, true, 1, 6, {"DS", "5", "3", "1", "718"}, {"2", "4", "6", "DE"},
        {{2, 270}, {2, 270}, {1, 270}}, {{1, 90}, {1, 90}, {1, 90}}},
       {0, 2, 2, 3, true, 1, 1, {"DS", "1"}, {"DE"}, {}, {}},
@@ -346,9 +354,10 @@ TEST_F(ManualDuplex, PassesComeOutAtTheBreakAndTheEnd) {
 }
 
 TEST_F(ManualDuplex, HeldPagesKeepTheirCommandsAndNames) {
-  // Page n's files: the cookie XOR n (reverse), XOR n - 1 (manual duplex).
-  // A pass-through inside page 2 is held with it.
+  // Page n's store and font file: the cookie XOR n (reverse), XOR n - 1
+  // (manual duplex). A pass-through inside page 2 is held with it.
   static const std::uint8_t bytes[] = {'@', 'P'};
+  HeldFont font(Job()->GetJobFontDatabase());
   SetValue(JobSettings(), 245, 3);
   for (bool duplex : {false, true}) {
     const GPageSpool& spool =
@@ -358,11 +367,12 @@ TEST_F(ManualDuplex, HeldPagesKeepTheirCommandsAndNames) {
       job->Submit(Start());
       const std::string stem =
           spool.DirectoryPath() + "/" + GPageSpool::PageName(n - duplex, Cookie());
-      EXPECT_TRUE(std::filesystem::exists(stem + (duplex ? ".dpg" : ".rpg")) &&
-                  std::filesystem::exists(stem + (duplex ? ".dft" : ".rft")));
       job->Submit(Tag(n));
       if (n == 2) job->Submit(GCountedPtr(new GPassThroughCommand(bytes, 2, 0, 0u)));
       job->Submit(Command(kGPageEndId));
+      std::shared_ptr<GSpoolFile> pages = GSpoolFile::Of(spool.DirectoryPath());
+      EXPECT_TRUE(pages && pages->Holds(stem + (duplex ? ".dpg" : ".rpg")) &&
+                  std::filesystem::exists(stem + (duplex ? ".dft" : ".rft")));
     }
     if (duplex) job->Submit(Command(kPassBreakId));
     job->Submit(Command(kGDocumentEndId));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -16,6 +17,7 @@
 #include "output/core/command_composite.h"
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
+#include "persist/ondisk/spool_file.h"
 #include "persist/persistent_association.h"
 #include "persist/selection_string.h"
 #include "tests/support/filter_harness.h"
@@ -359,15 +361,29 @@ TEST_F(PageRules, HeldPagesAreNamedByTheirFilters) {
       {new GLastPageFilter, {{263, 1}, {1212, 5}}, ".dpg", ".dft", Cookie()},
       {new GCopyPageFilter, {{907, 1}, {291, 2}, {247, 1}}, ".cpg", ".cft", Cookie() ^ 1},
   };
+  // The page's store lies in the spool file; the page's font file is made
+  // when the job's database holds a font (the second case), else none.
   for (const auto& c : cases) {
+    std::optional<HeldFont> font;
+    if (&c == &cases[1]) font.emplace(Job()->GetJobFontDatabase());
     Use({c.filter});
     Start(c.doc, {{1213, "Bond"}, {262, "Plain"}});
     job->Submit(Command(kGPageStartId));
+    job->Submit(Command(kGPageEndId));
+    // "<spool>.?pg" and "<spool>/<name>.?ft", <spool> the spool's own.
     std::set<std::string> names;
-    for (const auto& file : std::filesystem::recursive_directory_iterator(SpoolParent()))
-      if (file.is_regular_file()) names.insert(file.path().filename().string());
+    std::string spool;
+    for (const auto& file : std::filesystem::recursive_directory_iterator(SpoolParent())) {
+      if (!file.is_regular_file()) continue;
+      names.insert(file.path().lexically_relative(SpoolParent()).string());
+      if (file.path().extension() == c.page) spool = file.path().stem().string();
+    }
     const std::string name = GPageSpool::PageName(c.name, 0);
-    EXPECT_EQ(names, std::set<std::string>({name + c.page, name + c.font}));
+    std::set<std::string> expected = {spool + c.page};
+    if (font) expected.insert(spool + "/" + name + c.font);
+    EXPECT_EQ(names, expected);
+    std::shared_ptr<GSpoolFile> pages = GSpoolFile::Of(SpoolParent() + "/" + spool);
+    EXPECT_TRUE(pages && pages->Holds(SpoolParent() + "/" + spool + "/" + name + c.page));
     job->Submit(Command(kGJobAbortId));
     EXPECT_TRUE(c.filter->GetFlags() == 0 && !c.filter->IsEnabled() && Clean());
   }

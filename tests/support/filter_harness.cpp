@@ -20,6 +20,19 @@ struct GPassBreak final : GCommandClass<GPassBreak, GCommand, kPassBreakId> {
 
 }  // namespace
 
+HeldFont::HeldFont(GJobFontDatabase* fonts) : fonts_(fonts), font_(new GFontImp) {
+  font_->SetDatabaseKey(GJobFontDatabase::NextSerial());
+  font_->SetSaveMark(1);
+  font_->SetUseCount(1);  // the handle's
+  fonts_->CountReference(font_);
+}
+
+HeldFont::~HeldFont() {
+  // Still in the database unless the job's reset let it go.
+  if (fonts_->Contains(font_->DatabaseKey())) fonts_->Remove(font_->DatabaseKey());
+  delete font_;
+}
+
 GCountedPtr GRecordingDevice::Submit(const GCountedPtr& command) {
   auto* in_hand = dynamic_cast<GCommand*>(command.Get());
   const RWClassID id = in_hand ? in_hand->ClassId() : 0;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "fonts/font.h"
+#include "fonts/font_database.h"
 #include "output/core/peripheral.h"
 #include "tests/support/job_context.h"
 
@@ -47,6 +49,20 @@ GCountedPtr Tag(std::int16_t n);
 
 // The Summary tokens of what `recorder` logged.
 std::vector<std::string> Summary(const GRecordingDevice& recorder);
+
+// A font in `fonts` that a handle holds as well, so that every page end
+// saves the database to a font file of the page; taken out when it goes.
+class HeldFont {
+ public:
+  explicit HeldFont(GJobFontDatabase* fonts);
+  ~HeldFont();
+  HeldFont(const HeldFont&) = delete;
+  HeldFont& operator=(const HeldFont&) = delete;
+
+ private:
+  GJobFontDatabase* fonts_;
+  GFontImp* font_;
+};
 
 struct FilterJob {
   FilterJob(GJobDriverData* job, std::initializer_list<GPeripheral*> filters);
