@@ -23,6 +23,7 @@
 #include <tuple>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "driver/devmode/dev_mode_settings.h"
 #include "driver/driver_context.h"
 #include "driver/load.h"
@@ -81,7 +82,8 @@ Fixture& Get() {
   f->context->SetPaperSizeMapping(support::BuildFixturePaperSizeMapping());
   f->context->SetTrayMap(support::BuildFixtureTrayMap());
   f->context->SetResourceMappings(support::BuildFixtureResourceMappings());
-  SetValueIfPresent(FindComposite(f->context->GetJobSettings(), 366), 940, 1);
+  SetValueIfPresent(FindComposite(f->context->GetJobSettings(), kKeyLocksKey), kStoredEncodingKey,
+                    1);
   f->settings = std::make_unique<GDevModeSettings>(*f->context, nullptr);
   f->model.reset(f->context->BuildDefaultSettings());
   f->settings->SetSettings(f->model.get());

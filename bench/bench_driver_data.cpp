@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "config/paper/media_pool.h"
 #include "driver/driver_context.h"
@@ -40,17 +41,17 @@ struct Printer {
       const GSize16 size = SizeOf(i);
       const std::uint32_t orientation = i % 2 ? 90 : 0;
       const auto id = static_cast<std::uint16_t>(100 + i);
-      media->AddChild(
-          new GMedia("M", size, size, {0, 0}, orientation, id, 600, 600, kMediumKey, 0, "", ""));
+      media->AddChild(new GMedia("M", size, size, {0, 0}, orientation, id, 600, 600,
+                                 kModelMediumKey, 0, "", ""));
       plain.push_back({id, orientation, size.width, size.height});
     }
     media->AddChild(new GMedia("Min", {1800, 3000}, {1800, 3000}, {0, 0}, 0, kSmallestCustomSizeId,
-                               600, 600, kMediumKey, 0, "", ""));
+                               600, 600, kModelMediumKey, 0, "", ""));
     media->AddChild(new GMedia("Max", {5100, 8400}, {5100, 8400}, {0, 0}, 0, kLargestCustomSizeId,
-                               600, 600, kMediumKey, 0, "", ""));
+                               600, 600, kModelMediumKey, 0, "", ""));
     plain.push_back({kSmallestCustomSizeId, 0, 1800, 3000});
     plain.push_back({kLargestCustomSizeId, 0, 5100, 8400});
-    auto* job = new GAttributeComposite(198);
+    auto* job = new GAttributeComposite(kDeviceSettingsKey);
     job->AddChild(media);
     auto* printer_object =
         new GPeripheralComposite(RWCString(), nullptr, job, kPrinterObjectKey, 0, 0, 0);

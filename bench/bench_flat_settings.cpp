@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "config/keys/settings_keys.h"
 #include "driver/services/os_factory.h"
 #include "output/core/load.h"
 #include "persist/persistent_stream.h"
@@ -50,7 +51,8 @@ Fixture& Get(std::uint16_t mode, int groups = kGroups) {
   if (!fixture) {
     OutputCoreLoad();
     auto* f = new Fixture;
-    f->tree.reset(support::BuildSettingsTree(mode == 0 ? 362 : 365, groups));
+    f->tree.reset(support::BuildSettingsTree(
+        mode == 0 ? kDocumentSettingsKey : kInstalledOptionsKey, groups));
     support::UseAsDefaults(f->printer, static_cast<GAttributeComposite*>(f->tree->DeepCopy()));
     f->record = support::EncodeFlat(f->tree.get(), mode, 1 << 16).bytes;
     f->packed = Deflate(f->record);

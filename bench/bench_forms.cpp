@@ -14,6 +14,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
 #include "config/paper/form_to_tray_links.h"
 #include "config/paper/media.h"
@@ -67,9 +68,9 @@ struct Printer {
 
     auto* media = new GMediaPool(kMediaListKey);
     media->AddChild(new GMedia("Min", {1800, 3000}, {1800, 3000}, {0, 0}, 0, kSmallestCustomSizeId,
-                               600, 600, kMediumKey, 0, "", ""));
+                               600, 600, kModelMediumKey, 0, "", ""));
     media->AddChild(new GMedia("Max", {5100, 8400}, {5100, 8400}, {0, 0}, 0, kLargestCustomSizeId,
-                               600, 600, kMediumKey, 0, "", ""));
+                               600, 600, kModelMediumKey, 0, "", ""));
     // Default settings: the resolution, the orientation and a database that
     // links a tray to every seventh form.
     auto* database = new GFormToTrayDatabase(kFormToTrayKey);
@@ -79,16 +80,16 @@ struct Printer {
                                                          "");
       assigned.push_back(id);
     }
-    auto* options = new GAttributeComposite(kInstalledOptionsPartKey);
+    auto* options = new GAttributeComposite(kInstalledOptionsKey);
     options->AddChild(database);
     auto* resolution = new GAttributeComposite(kResolutionKey);
     resolution->AddChild(new GValueAttribute(600, kXResolutionKey));
     resolution->AddChild(new GValueAttribute(600, kYResolutionKey));
-    auto* built = new GAttributeComposite(359);
+    auto* built = new GAttributeComposite(kDefaultSettingsKey);
     built->AddChild(resolution);
     built->AddChild(new GValueAttribute(0, kOrientationKey));
     built->AddChild(options);
-    auto* job = new GAttributeComposite(198);
+    auto* job = new GAttributeComposite(kDeviceSettingsKey);
     job->AddChild(media);
     job->AddChild(built);
     auto* printer_object =

@@ -18,6 +18,7 @@
 
 #include "bench/spool_bench_job.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/driver_server.h"
@@ -45,12 +46,12 @@ SpoolBenchEnvironment& Env() {
 
 GMedia* Letter() {
   return new GMedia("", GSize16(5100, 6600), GSize16(4900, 6400), GSize16(150, 100), 0, 1, 600, 600,
-                    kSetMediumKey, 0, "", "");
+                    kMediumKey, 0, "", "");
 }
 
 GState* PageSet() {
   auto* set = new GState(0u);
-  set->AddChild(new GValueAttribute(0, kSetOrientationKey));
+  set->AddChild(new GValueAttribute(0, kOrientationKey));
   set->AddChild(Letter());
   return set;
 }
@@ -60,12 +61,13 @@ GCountedPtr DocumentStart(int pages_per_sheet) {
   GState* set = PageSet();
   if (pages_per_sheet > 0) {
     auto* nup = new GAttributeComposite(kNupSettingsKey);
-    nup->AddChild(new GValueAttribute(static_cast<std::uint16_t>(pages_per_sheet), 266));
-    nup->AddChild(new GValueAttribute(0, 268));
-    nup->AddChild(new GValueAttribute(0, 267));
+    nup->AddChild(
+        new GValueAttribute(static_cast<std::uint16_t>(pages_per_sheet), kPagesPerSheetKey));
+    nup->AddChild(new GValueAttribute(0, kNupPageOrderKey));
+    nup->AddChild(new GValueAttribute(0, kNupBordersKey));
     set->AddChild(nup);
   } else {
-    set->AddChild(new GValueAttribute(1, 279));
+    set->AddChild(new GValueAttribute(1, kBookletKey));
   }
   return GCountedPtr(new GDocumentStart(set, u"", u"bench", Env().render, 0u));
 }

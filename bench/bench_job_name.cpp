@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "driver/render/job_driver_data.h"
 #include "driver/render/load.h"
 #include "driver/ui_os_factory.h"
@@ -24,9 +25,9 @@ struct Job {
   Job() {
     RenderLoad();
     CreateOSFactory();
-    auto* defaults = new GAttributeComposite(359);
-    defaults->AddChild(new GAttributeComposite(362));
-    auto* settings = new GAttributeComposite(198);
+    auto* defaults = new GAttributeComposite(kDefaultSettingsKey);
+    defaults->AddChild(new GAttributeComposite(kDocumentSettingsKey));
+    auto* settings = new GAttributeComposite(kDeviceSettingsKey);
     settings->AddChild(defaults);
     auto* configuration = new GPeripheralComposite(kDriverConfigurationKey);
     configuration->AddChild(

@@ -25,6 +25,7 @@
 #include <string>
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/model_lookup.h"
 #include "examples/page_raster/page_raster_generator.h"
@@ -58,14 +59,14 @@ GCountedPtr Document(Road road) {
   SetValueIfPresent(FindComposite(set, kNupSettingsKey), kPagesPerSheetKey,
                     road == Road::kNup4 ? 4 : 1);
   if (road == Road::kChain) {
-    print_demo::SetOrAddValue(set, 710, 1);
-    print_demo::SetOrAddValue(set, 1229, 1);
+    print_demo::SetOrAddValue(set, kPageOrderKey, 1);
+    print_demo::SetOrAddValue(set, kRuleSwitchKey, 1);
     auto* mark = new GAttributeComposite(379u);
-    mark->AddChild(new GValueAttribute(0, 381));
-    mark->AddChild(new GValueAttribute(0, 382));
+    mark->AddChild(new GValueAttribute(0, kWatermarkOffKey));
+    mark->AddChild(new GValueAttribute(0, kWatermarkPagesKey));
     set->AddChild(mark);
   }
-  if (road == Road::kBooklet) print_demo::SetOrAddValue(set, 279, 1);
+  if (road == Road::kBooklet) print_demo::SetOrAddValue(set, kBookletKey, 1);
   return start;
 }
 
@@ -161,7 +162,8 @@ int main(int argc, char** argv) {
   std::vector<std::uint8_t> record = printer.printer.DefaultRecord();
   printer.job = record.empty() ? nullptr : printer.printer.CheckOutJob(record, 1);
   GAttributeComposite* settings = printer.job ? printer.job->EnsureDefaultSettings() : nullptr;
-  printer.medium.reset(printer.job ? printer.job->MakeMedium(ValueOr(settings, 260, 0)) : nullptr);
+  printer.medium.reset(printer.job ? printer.job->MakeMedium(ValueOr(settings, kPaperSizeKey, 0))
+                                   : nullptr);
   printer.font = std::make_unique<print_demo::DemoFont>(printer.out);
   if (!printer.medium || !printer.font->IsOpen()) {
     std::fprintf(stderr, "bench_print_road: no job on P1\n");

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "filters/reducing_filter.h"
 #include "output/attributes/brush.h"
 #include "output/attributes/pen.h"

@@ -17,6 +17,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/ui_plugin_records.h"
 #include "lang/joblang_zdl5/zdl5e.h"
 #include "output/core/peripheral_composite.h"
@@ -33,15 +34,47 @@ namespace {
 constexpr int kLeaves[] = {20, 16, 14, 12, 10, 10};
 constexpr int kComposites[] = {4, 3, 2, 2, 2, 0};
 // The ids the rules read in one pass, each once (the bound's work).
-constexpr std::uint32_t kRead[] = {239, 245, 253,  255,  258,  260,  261,  262,  263,
-                                   264, 266, 269,  270,  272,  274,  279,  293,  308,
-                                   313, 315, 323,  324,  383,  585,  920,  921,  925,
-                                   927, 973, 1212, 1213, 1214, 1215, 1218, 1102, 0x40000041};
+constexpr std::uint32_t kRead[] = {kPrinterHardDiskKey,
+                                   kManualDuplexKey,
+                                   kDuplexKey,
+                                   kRasterizationKey,
+                                   kPaperSourceKey,
+                                   kPaperSizeKey,
+                                   kMediaTypeKey,
+                                   kOtherPagesMediaTypeKey,
+                                   kOtherPagesSourceKey,
+                                   kDifferentFirstPageKey,
+                                   kPagesPerSheetKey,
+                                   kScalePercentKey,
+                                   kFitToOtherSizeKey,
+                                   kTargetPaperSizeKey,
+                                   kTray1ModeKey,
+                                   kBookletKey,
+                                   kTrueTypeAsBitmapKey,
+                                   kDuplexUnitKey,
+                                   kDeviceUpdateStatusKey,
+                                   kOptionalPaperSourcesKey,
+                                   kXResolutionKey,
+                                   kYResolutionKey,
+                                   kSelectedWatermarkKey,
+                                   kTextAsBlackKey,
+                                   kBackCoverKey,
+                                   kBackCoverSourceKey,
+                                   kMemoryKey,
+                                   kConfigStatusKey,
+                                   kBackCoverMediaTypeKey,
+                                   kLastPageSourceKey,
+                                   kLastPageMediaTypeKey,
+                                   kFrontCoverSourceKey,
+                                   kFrontCoverMediaTypeKey,
+                                   kFrontCoverKey,
+                                   kLockListKey,
+                                   kPageGroupSelectorKey};
 
 struct Sheet {
   GCountedPtr settings{support::BuildFixtureDefaults()};
   GCountedPtr configuration{support::BuildFixtureConfiguration()};
-  GZdl5e language{RWCString("Device"), nullptr, nullptr, 101, 0, 0, 0};
+  GZdl5e language{RWCString("Device"), nullptr, nullptr, kPrinterLanguageDeviceKey, 0, 0, 0};
   GUIData host;
   std::unique_ptr<GUIContext> context;
   std::unordered_map<std::uint32_t, MPersistentObject*> index;
@@ -88,7 +121,7 @@ void BM_RulesAfterOneChange(benchmark::State& state) {
   std::int32_t scale = 90;
   for (auto _ : state) {
     sheet.context->BeginUpdate(nullptr);
-    sheet.context->GetSettingsView().SetValue(269, scale);
+    sheet.context->GetSettingsView().SetValue(kScalePercentKey, scale);
     sheet.context->DispatchChanges(0);
     sheet.context->EndUpdate();
     scale = scale == 90 ? 100 : 90;

@@ -25,6 +25,7 @@
 
 #include "bench/spool_bench_job.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/driver_server.h"
@@ -55,7 +56,7 @@ SpoolBenchEnvironment& Env() {
 
 GCountedPtr DocumentStart() {
   auto* settings = new GState(0u);
-  settings->AddChild(new GValueAttribute(1, 1229));
+  settings->AddChild(new GValueAttribute(1, kRuleSwitchKey));
   return GCountedPtr(new GDocumentStart(settings, u"", u"bench", Env().render, 0u));
 }
 
@@ -210,9 +211,9 @@ BENCHMARK(BM_SQLite)->Apply(Sizes);
 class DuplexJob : public BenchJob {
  public:
   DuplexJob() {
-    settings_->AddChild(new GValueAttribute(2, 245));
-    settings_->AddChild(new GValueAttribute(0, 204));
-    settings_->AddChild(new GRangeAttribute(1, 999, 1, 1, 199));
+    settings_->AddChild(new GValueAttribute(2, kManualDuplexKey));
+    settings_->AddChild(new GValueAttribute(0, kDuplexUnitReportedKey));
+    settings_->AddChild(new GRangeAttribute(1, 999, 1, 1, kCopiesRangeKey));
   }
   GAttributeComposite* GetJobSettings() override { return settings_.get(); }
 
@@ -222,7 +223,7 @@ class DuplexJob : public BenchJob {
 
 // The pass break (718, which no class of the system has).
 struct PassBreak final : GCommandClass<PassBreak, GCommand, kPassBreakId> {
-  std::uint16_t Execute(GPeripheral& on) override { return on.OnCommand718(*this); }
+  std::uint16_t Execute(GPeripheral& on) override { return on.OnPassBreak(*this); }
 };
 
 // The render view of a `Job` entered in the server once, its spool in the
@@ -257,13 +258,14 @@ std::uint64_t HoldDocuments(benchmark::State& state, GPeripheral* filter, GRende
     auto* set = new GState(0u);
     for (const auto& [key, value] : settings)
       set->AddChild(new GValueAttribute(static_cast<std::uint16_t>(value), key));
-    set->AddChild(new GMedia(nullptr, {}, {}, {}, 0, 1, 600, 600, 259, 0, nullptr, "Plain"));
+    set->AddChild(new GMedia(nullptr, {}, {}, {}, 0, 1, 600, 600, kMediumKey, 0, nullptr, "Plain"));
     device->Submit(GCountedPtr(new GDocumentStart(set, u"", u"bench", job, 0u)));
     for (int page = 0; page < state.range(0); ++page) {
       std::vector<GCountedPtr> commands = Page(page, static_cast<int>(state.range(1)));
       if (page_copies != 0) {  // the page end's 257
         auto* set = new GState(0u);
-        set->AddChild(new GValueAttribute(static_cast<std::uint16_t>(page_copies), 257));
+        set->AddChild(
+            new GValueAttribute(static_cast<std::uint16_t>(page_copies), kPrinterCopiesKey));
         static_cast<GCommand*>(commands.back().Get())->AttachAttributes(set);
       }
       for (const GCountedPtr& command : commands)
@@ -279,13 +281,14 @@ std::uint64_t HoldDocuments(benchmark::State& state, GPeripheral* filter, GRende
 }
 
 void BM_ReverseSpool(benchmark::State& state) {
-  Report(state, HoldDocuments(state, new GReverseFilter, Env().render, {{710, 1}}, false, 1));
+  Report(state,
+         HoldDocuments(state, new GReverseFilter, Env().render, {{kPageOrderKey, 1}}, false, 1));
 }
 
 void BM_ManualDuplexSpool(benchmark::State& state) {
   const int copies = static_cast<int>(state.range(2));
   Report(state, HoldDocuments(state, new GManualDuplexFilter, EnteredRender<DuplexJob>(),
-                              {{253, 2}, {247, copies}}, true, copies));
+                              {{kDuplexKey, 2}, {kCollatedCopiesKey, copies}}, true, copies));
 }
 
 // n = 10 ... 10,000 pages of 10 rectangles (and the copies).
@@ -316,7 +319,7 @@ class CopySettings : public GAttributeComposite {
         new MPersistentAssociation(new GValueAttribute(1, 0u), new GSelectionString("LOW", 1)));
   }
   MPersistentObject* FindByKey(const std::uint32_t& key) override {
-    return key == 906 ? list_.Get() : GAttributeComposite::FindByKey(key);
+    return key == kCopyPageChoicesKey ? list_.Get() : GAttributeComposite::FindByKey(key);
   }
 
  private:
@@ -334,7 +337,8 @@ class CopyJob : public BenchJob {
 void BM_CopyPageSpool(benchmark::State& state) {
   const int copies = static_cast<int>(state.range(2));
   Report(state, HoldDocuments(state, new GCopyPageFilter, EnteredRender<CopyJob>(),
-                              {{907, 1}, {291, 2}, {247, 1}}, false, copies, copies));
+                              {{kCopyPageChoiceKey, 1}, {kCopiesKey, 2}, {kCollatedCopiesKey, 1}},
+                              false, copies, copies));
 }
 
 void BM_CopyInMemory(benchmark::State& state) {

@@ -11,6 +11,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/ui_plugin_records.h"
 #include "persist/counted_ptr.h"
 #include "platform/host/modules.h"
@@ -35,7 +36,8 @@ void BM_PictureHighlight(benchmark::State& state) {
   AddModuleResources(kLibrary, resources::ResourceLibrary());
   LoadResourceLibrary(RWWString(kLibrary));
   GCountedPtr settings(new GAttributeComposite(0));
-  static_cast<GAttributeComposite*>(settings.Get())->AddChild(new GValueAttribute(1, 258));
+  static_cast<GAttributeComposite*>(settings.Get())
+      ->AddChild(new GValueAttribute(1, kPaperSourceKey));
   GUIData host;
   host.settings = static_cast<GAttributeComposite*>(settings.Get());
   GUIContext context(&host);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 
+#include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
 #include "config/paper/form_to_tray_links.h"
 #include "config/paper/media.h"
@@ -34,18 +35,6 @@ namespace {
 using platform::DWORD;
 using platform::WORD;
 
-// Keys read here.
-constexpr std::uint32_t kCopiesKey = 199;
-constexpr std::uint32_t kCollateKey = 310;
-constexpr std::uint32_t kColorDeviceKey = 339;
-constexpr std::uint32_t kDuplexUnitKey = 308;
-constexpr std::uint32_t kManualDuplexKey = 245;
-constexpr std::uint32_t kBinsWithResourcesKey = 197;
-constexpr std::uint32_t kRotationKey = 265;
-constexpr std::uint32_t kBothResolutionsKey = 902;
-constexpr std::uint32_t kCustomRangeSwitchKey = 915;
-constexpr std::uint32_t kUserWidthKey = 1260;
-constexpr std::uint32_t kUserHeightKey = 1261;
 // Paper-size ids of the smallest and largest custom sizes.
 constexpr std::uint16_t kMinExtentId = 17385;
 constexpr std::uint16_t kMaxExtentId = 17384;
@@ -259,7 +248,7 @@ DWORD GDriverContext::CapDriver() {
 // Yes/no answers and single values
 
 DWORD GDriverContext::CapDuplex() {
-  auto* options = FindComposite(EnsureDefaultSettings(), kInstalledOptionsPartKey);
+  auto* options = FindComposite(EnsureDefaultSettings(), kInstalledOptionsKey);
   return SignedValueOr(options, kDuplexUnitKey, 0) != 0 ||
                  SignedValueOr(options, kManualDuplexKey, 0) != 0
              ? 1
@@ -267,7 +256,7 @@ DWORD GDriverContext::CapDuplex() {
 }
 
 DWORD GDriverContext::CapCollate() {
-  return SignedValueOr(GetJobSettings(), kCollateKey, 0) == 1 ? 1 : 0;
+  return SignedValueOr(GetJobSettings(), kCollationUnitKey, 0) == 1 ? 1 : 0;
 }
 
 DWORD GDriverContext::CapColorDevice() {
@@ -275,14 +264,14 @@ DWORD GDriverContext::CapColorDevice() {
 }
 
 DWORD GDriverContext::CapCopies() {
-  auto* copies = FindOfClass<GRangeAttribute>(GetJobSettings(), kCopiesKey);
+  auto* copies = FindOfClass<GRangeAttribute>(GetJobSettings(), kCopiesRangeKey);
   return copies ? static_cast<DWORD>(static_cast<std::int32_t>(copies->GetMaximum())) : 0;
 }
 
 DWORD GDriverContext::CapOrientation() {
   GDevModeSettingsInterface* dev_mode = GetDevModeSettings();
   GValueAttribute* rotation =
-      FindValueAttribute(dev_mode ? dev_mode->GetSettings() : nullptr, kRotationKey);
+      FindValueAttribute(dev_mode ? dev_mode->GetSettings() : nullptr, kOrientationKey);
   if (!rotation) return 0;
   return rotation->GetValue() == 270 || rotation->GetValue() == 180 ? 270 : 90;
 }
@@ -348,7 +337,7 @@ DWORD GDriverContext::CapEnumResolutions(void* output) {
   for (RWSize i = 0; i < list->Children().Count(); ++i) {
     MPersistentObject* entry = list->Children()[i].Get();
     std::int32_t x = 0, y = 0;
-    if (GValueAttribute* both = FindValueAttribute(entry, kBothResolutionsKey)) {
+    if (GValueAttribute* both = FindValueAttribute(entry, kQualityKey)) {
       if (GetAppFlags() & kNoSquareResolutionsFlag) return kCapabilityFailed;
       x = y = both->GetValue();
     } else {
@@ -393,7 +382,7 @@ DWORD Bins(GDriverContext& context, void* output, bool names) {
   void* buffer = output ? &walk : nullptr;
   std::uint32_t index = 0;
   context.EnumTrays(&ReportTray, buffer, 1, index);
-  auto* options = FindComposite(defaults, kInstalledOptionsPartKey);
+  auto* options = FindComposite(defaults, kInstalledOptionsKey);
   if (SignedValueOr(options, kBinsWithResourcesKey, 0) == 1)
     context.EnumResourceNames(&ReportResourceName, buffer, 1, index);
   return index ? index : kCapabilityFailed;
@@ -422,7 +411,7 @@ void GDriverContext::BuildPaperList() {
   const std::uint32_t orientation =
       record && DevModeOrientation(record) == kDevModePortrait ? 0 : 90;
   GAttributeComposite* defaults = EnsureDefaultSettings();
-  const int check = SignedValueOr(defaults, kCustomRangeSwitchKey, 0) == 0 ? 1 : 0;
+  const int check = SignedValueOr(defaults, kScaleFromLargePaperKey, 0) == 0 ? 1 : 0;
   const auto add = [this](const char16_t* name, std::size_t length, WORD number, std::int32_t width,
                           std::int32_t height) {
     const std::size_t at = papers_.names.size();
@@ -446,8 +435,8 @@ void GDriverContext::BuildPaperList() {
     }
   }
   const RWWString user = LoadSupportString(kUserSizeNameId);
-  GValueAttribute* width = FindValueAttribute(defaults, kUserWidthKey);
-  GValueAttribute* height = FindValueAttribute(defaults, kUserHeightKey);
+  GValueAttribute* width = FindValueAttribute(defaults, kCustomWidthKey);
+  GValueAttribute* height = FindValueAttribute(defaults, kCustomHeightKey);
   const bool both = width && height;
   add(user.Data(), user.Length(), kUserSizePaperNumber, both ? width->GetValue() : 0,
       both ? height->GetValue() : 0);

@@ -20,6 +20,7 @@
 
 #include "config/fonts/font_sources.h"
 #include "config/fonts/msd_font_file.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
 #include "driver/qcf_update_check.h"
@@ -43,14 +44,6 @@ constexpr int kEventCacheRefresh = 5;
 constexpr int kEventCacheDelete = 6;
 
 // Keys read here.
-constexpr std::uint32_t kJobFeatureGroupKey = 364;
-constexpr std::uint32_t kRunMiniInstallerKey = 1025;
-constexpr std::uint32_t kAskDeviceKey = 306;
-constexpr std::uint32_t kRefreshFromHelperKey = 1100;
-constexpr std::uint32_t kUpdateStatusKey = 313;
-constexpr std::uint32_t kPhysicalPartKey = 365;
-constexpr std::uint32_t kWatermarkPartKey366 = 366;
-constexpr std::uint32_t kExtensionPartKey = 368;
 constexpr int kUpdateSucceeded = 2;
 constexpr int kUpdateNotRun = 0;
 // The wait between closing and re-opening the printer at initialisation.
@@ -142,7 +135,7 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
   if (BindDevMode(nullptr) == 1) {
     GAttributeComposite* defaults = CurrentDefaultSettings();
     AddDefaultWatermarks();
-    if (GAttributeComposite* group = FindComposite(defaults, kJobFeatureGroupKey)) {
+    if (GAttributeComposite* group = FindComposite(defaults, kColorMediaSettingsKey)) {
       std::unique_ptr<GMiniInstaller> installer;
       if (SignedValueOr(group, kRunMiniInstallerKey, 0) == 1 && services)
         installer.reset(services->NewMiniInstaller(name, creation_handle_, 0));
@@ -151,7 +144,7 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
       write(u"LastUpdated", date);
       write(u"LastUpdateType", u"Default");
       MPersistentObject* model = FindDirectChild(GetJobSettings(), kPrinterModelKey);
-      if (GValueAttribute* status = FindValueAttribute(model, kUpdateStatusKey)) {
+      if (GValueAttribute* status = FindValueAttribute(model, kDeviceUpdateStatusKey)) {
         if (status->GetValue() == kUpdateSucceeded) {
           write(u"EACLastUpdate", date);
           write(u"LastUpdateType", u"Auto");
@@ -174,7 +167,7 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
   platform::Sleep(kSettleMilliseconds);
   if (!open()) return result;
   GAttributeComposite* defaults = GetDefaultSettings();
-  if (defaults && SignedValueOr(defaults, kRefreshFromHelperKey, 0) == 1) {
+  if (defaults && SignedValueOr(defaults, kConfigRefreshKey, 0) == 1) {
     write(u"Stale", u"FALSE");
     GQCFUpdateCheck check(defaults, this);
     check.RunUpdateCheck(printer_name ? RWWString(printer_name) : RWWString(),
@@ -186,7 +179,7 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
 }
 
 BOOL GDriverContext::DrvUpgradePrinter(DWORD level, platform::BYTE* info) {
-  int upgraded = UpgradeObjectByKey(kPhysicalPartKey) == 1 ? 1 : 0;
+  int upgraded = UpgradeObjectByKey(kInstalledOptionsKey) == 1 ? 1 : 0;
   if (upgraded) {
     // Two bits per source; a source the user switched off stays off.
     for (std::uint32_t index = kFirstUpgradedMsd; index <= kLastUpgradedMsd; ++index) {
@@ -194,8 +187,8 @@ BOOL GDriverContext::DrvUpgradePrinter(DWORD level, platform::BYTE* info) {
       if ((GetMsdState(this, index) & kMsdStateDisabled) == 0)
         SetMsdState(this, index, kMsdStateEnabled);
     }
-    const int watermarks = UpgradeObjectByKey(kWatermarkPartKey366);
-    const int extension = UpgradeObjectByKey(kExtensionPartKey);
+    const int watermarks = UpgradeObjectByKey(kKeyLocksKey);
+    const int extension = UpgradeObjectByKey(kExtensionCompositeKey);
     if (!watermarks || !extension) upgraded = 0;
     UpgradeNamedObject("QuicksetPool");
   }

@@ -2,16 +2,13 @@
 // printer connected from a print server.
 #include "config/attributes/attribute_composite.h"
 #include "config/fonts/font_sources.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
 #include "persist/string_conversion.h"
 #include "platform/host/files.h"
 
 namespace {
-
-// Keys read here.
-constexpr std::uint32_t kJobFontFileKey = 445;
-constexpr std::uint32_t kFontModuleKey = 317;
 
 // Where a print server keeps the driver files of its clients.
 constexpr char16_t kServerDriverFiles[] = u"\\print$\\w32x86\\";

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
 #include "config/paper/form_to_tray_links.h"
@@ -25,14 +26,11 @@ namespace {
 using platform::FormInfo1W;
 
 // Keys read here.
-constexpr std::uint32_t kCustomRangeSwitchKey = 915;  // 0: forms are checked
-constexpr std::uint32_t kCustomWidthKey = 1260;       // tenths of a millimetre
-constexpr std::uint32_t kCustomHeightKey = 1261;
 constexpr std::uint32_t kMicrometresPerTenth = 100;
 
 // The check of the custom size range that `settings` ask for.
 int RangeCheckOf(MPersistentObject* settings) {
-  return SignedValueOr(settings, kCustomRangeSwitchKey, 0) == 0 ? 1 : 0;
+  return SignedValueOr(settings, kScaleFromLargePaperKey, 0) == 0 ? 1 : 0;
 }
 
 // Whether the form-to-tray database lets paper id `id` be offered: no
@@ -400,9 +398,9 @@ int GDriverContextBase::IsFormAvailable(const GFormList& forms, std::uint32_t po
   const std::uint16_t id = FormPaperId(form, position);
   if (id == 0) return 0;
   std::unique_ptr<GAttributeComposite> stored;
-  GAttributeComposite* options = FindComposite(GetDefaultSettings(), kInstalledOptionsPartKey);
+  GAttributeComposite* options = FindComposite(GetDefaultSettings(), kInstalledOptionsKey);
   if (!options) {
-    stored.reset(LoadNamedSettings(kInstalledOptionsPartKey));
+    stored.reset(LoadNamedSettings(kInstalledOptionsKey));
     options = stored.get();
   }
   return OfferedByTrays(FindOfClass<GFormToTrayDatabase>(options, kFormToTrayKey), id) ? 1 : 0;

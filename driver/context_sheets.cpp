@@ -17,6 +17,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/devmode/dev_mode_record.h"
 #include "driver/devmode/dev_mode_settings.h"
 #include "driver/driver_context.h"
@@ -31,11 +32,6 @@
 #include "platform/ui/property_sheet.h"
 
 namespace {
-
-// Settings keys read by the sheets.
-constexpr std::uint32_t kExportRequestKey = 1100;
-constexpr std::uint32_t kLocalJobStorageKey = 1033;
-constexpr std::uint32_t kPhysicalSettingsKey = 365;
 
 // Printer-data values.
 constexpr char16_t kExportPrintingName[] = u"ExportPrinting";
@@ -154,7 +150,7 @@ std::uint32_t GDriverContext::DocumentAccessFlags(platform::DWORD mode, std::uin
 
 void GDriverContext::ExportAfterApply(const char16_t* flag_name) {
   GOSFactory* services = GOSFactory::Instance();
-  GValueAttribute* request = FindValueAttribute(sheet_record_->settings, kExportRequestKey);
+  GValueAttribute* request = FindValueAttribute(sheet_record_->settings, kConfigRefreshKey);
   if (!services || !request || request->GetValue() != 1) return;
   if (services->GetPrinterDataDword(this, RWWString(flag_name), 0) == 0) return;
   if (IsCallerShell()) {
@@ -369,10 +365,10 @@ bool GDriverContext::ConvertOnPrinter(const char16_t* printer_name, GDevModeSett
   bool ok = true;
   if (dev_mode.TakePrinterDevMode(creation_handle_) == 0) {
     std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
-    GValueAttribute* request = FindValueAttribute(built.get(), kExportRequestKey);
+    GValueAttribute* request = FindValueAttribute(built.get(), kConfigRefreshKey);
     if (request && request->GetValue() == 1) {
       MPersistentObject* kept = FindComposite(GetDefaultSettings(), kWatermarkListKey);
-      MPersistentObject* part = FindComposite(built.get(), kWatermarkPartKey);
+      MPersistentObject* part = FindComposite(built.get(), kKeyLocksKey);
       if (kept && part) ReplaceDirectChild(*part, kWatermarkListKey, *kept);
       if (GOSFactory* services = GOSFactory::Instance())
         services->SetPrinterDataString(this, RWWString(GConfigurationImporter::kStaleValue),
@@ -417,7 +413,7 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
       }
       WritePrinterDword(kExportConfigName, 1);
       GAttributeComposite* physical =
-          sheet_record_ ? FindComposite(sheet_record_->settings, kPhysicalSettingsKey) : nullptr;
+          sheet_record_ ? FindComposite(sheet_record_->settings, kInstalledOptionsKey) : nullptr;
       if (physical && services)
         services->StoreNamedObject(this, RWWString(kPhysicalSettingsName), physical);
       return 1;
@@ -441,7 +437,7 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
           !(sheet_record_->access_flags & kUIAccessNoPermission)) {
         GAttributeComposite* settings = sheet_record_->settings;
         if (SaveSettings(settings, 1)) ExportAfterApply(kExportConfigName);
-        GAttributeComposite* physical = FindComposite(settings, kPhysicalSettingsKey);
+        GAttributeComposite* physical = FindComposite(settings, kInstalledOptionsKey);
         if (physical && services && IsPhysicalSettingsCurrent(physical) == 0) {
           services->SetPrinterDataString(this, RWWString(kLastUpdatedName), LocalDateStamp());
           services->SetPrinterDataString(this, RWWString(kLastUpdateTypeName),

@@ -7,6 +7,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
 #include "driver/driver_data_imp.h"
@@ -23,19 +24,6 @@ namespace {
 using platform::BYTE;
 using platform::DWORD;
 
-// Keys of the model the handlers read.
-constexpr std::uint32_t kModelListKey = 230;
-constexpr std::uint32_t kModelNameKey = 229;
-constexpr std::uint32_t kAccessoryRangeKey = 232;
-constexpr std::uint32_t kTrayRangeKey = 233;
-constexpr std::uint32_t kBinRangeKey = 234;
-constexpr std::uint32_t kDiskRangeKey = 236;
-constexpr std::uint32_t kMediaRangeKey = 700;
-constexpr std::uint32_t kBinNamesKey = 314;
-constexpr std::uint32_t kLowBinRangeKey = 555;
-constexpr std::uint32_t kHighBinRangeKey = 556;
-constexpr std::uint32_t kOptionNameKey = 1206;
-constexpr std::uint32_t kOptionTargetKey = 1207;
 // Output bins that take names without the range 555-556.
 constexpr std::uint16_t kFirstNamedBin = 4;
 constexpr std::uint16_t kLastNamedBin = 19;
@@ -237,18 +225,18 @@ std::uint32_t GDeviceValueReader::Dispatch(MPersistentObject* child, int mode) {
     Handler handle;
   } kHandlers[] = {
       {kPrinterModelKey, kGAttributeCompositeId, &GDeviceValueReader::HandlePrinterModel},
-      {202, kGRangeAttributeId, &GDeviceValueReader::HandleAvailableMemory},
-      {204, kGValueAttributeId, &GDeviceValueReader::HandleMediaPath},
-      {201, kGValueAttributeId, &GDeviceValueReader::HandleMemorySize},
-      {1211, kGValueAttributeId, &GDeviceValueReader::HandlePageFrameMemory},
-      {231, kGValueAttributeId, &GDeviceValueReader::HandleMopyMode},
-      {980, kGValueAttributeId, &GDeviceValueReader::HandleTray1Capacity},
+      {kPrinterMemoryKey, kGRangeAttributeId, &GDeviceValueReader::HandleAvailableMemory},
+      {kDuplexUnitReportedKey, kGValueAttributeId, &GDeviceValueReader::HandleMediaPath},
+      {kMemorySizeKey, kGValueAttributeId, &GDeviceValueReader::HandleMemorySize},
+      {kPageFrameMemoryKey, kGValueAttributeId, &GDeviceValueReader::HandlePageFrameMemory},
+      {kCollationAvailableKey, kGValueAttributeId, &GDeviceValueReader::HandleMopyMode},
+      {kTray1CapacityKey, kGValueAttributeId, &GDeviceValueReader::HandleTray1Capacity},
       {kPaperHandlingKey, kGAttributeCompositeId, &GDeviceValueReader::HandleAccessories},
-      {kResourceNamesKey, kGAttributeCompositeId, &GDeviceValueReader::HandleMediaNames},
-      {226, kGValueAttributeId, &GDeviceValueReader::HandleDisks},
-      {441, kGValueAttributeId, &GDeviceValueReader::HandleHeldJobs},
-      {1011, kGValueAttributeId, &GDeviceValueReader::HandleScanner},
-      {1208, kGAttributeCompositeId, &GDeviceValueReader::HandleAccessoryOptions},
+      {kUserMediaTypesKey, kGAttributeCompositeId, &GDeviceValueReader::HandleMediaNames},
+      {kDiskCountKey, kGValueAttributeId, &GDeviceValueReader::HandleDisks},
+      {kJobRetentionAvailableKey, kGValueAttributeId, &GDeviceValueReader::HandleHeldJobs},
+      {kScannerKey, kGValueAttributeId, &GDeviceValueReader::HandleScanner},
+      {kAccessoryOptionsKey, kGAttributeCompositeId, &GDeviceValueReader::HandleAccessoryOptions},
   };
   for (const auto& row : kHandlers) {
     if (child->Key() == row.key && child->ClassId() == row.class_id)
@@ -317,7 +305,7 @@ std::uint32_t GDeviceValueReader::HandlePrinterModel(MPersistentObject* child, i
       if (result == kDeviceValuesNotHandled) result = kDeviceValuesDone;
     }
   }
-  SetValueIfPresent(child, kDeviceStatusKey, result != kDeviceValuesDone ? 1 : 2);
+  SetValueIfPresent(child, kDeviceUpdateStatusKey, result != kDeviceValuesDone ? 1 : 2);
   return result;
 }
 
@@ -515,7 +503,7 @@ void GDeviceValueReader::NameOutputBins(GAttributeComposite& devices,
   const int first = low && high ? low->GetValue() : kFirstNamedBin;
   const int last = low && high ? high->GetValue() : kLastNamedBin;
   // The shown names are this update's when the printer reported any.
-  GAttributeComposite* shown = FindComposite(model_, kBinNamesKey);
+  GAttributeComposite* shown = FindComposite(model_, kAccessoryBinNamesKey);
   if (shown && !names.empty()) shown->RemoveAll();
   std::size_t next = 0;
   for (RWSize d = 0; d < devices.Children().Count() && next < names.size(); ++d) {
@@ -550,7 +538,7 @@ std::uint32_t GDeviceValueReader::HandleMediaNames(MPersistentObject* child, int
   if (!ReadDword(count_name, count)) return kDeviceValuesFailed;
   if (count == kDeviceValuePlaceholder) return kDeviceValuesDone;
   int first = 0, last = 0;
-  IndexRange(kMediaRangeKey, first, last);
+  IndexRange(kMediaTypeRangeKey, first, last);
   if (static_cast<std::int64_t>(count) < last) last = static_cast<int>(count);
   for (int i = first; i <= last; ++i)
     WriteText(ValueName("MEDIA%d-NAME", i), kDeviceTextPlaceholder);

@@ -84,9 +84,6 @@ inline constexpr char16_t kUpdateRequestValue[] = u"KvrdbUpdateRequest";
 inline constexpr char16_t kAgentNameValue[] = u"RegistryAgentName";
 inline constexpr char16_t kAgentNameText[] = u"KVPLM";
 inline constexpr char16_t kModelNameValue[] = u"MODEL_NAME";
-// The printer composite of a model and its update status (313: 2 done, 1
-// failed, 0 not run).
-inline constexpr std::uint32_t kDeviceStatusKey = 313;
 
 class GDeviceValueReader : public GNamedValueSource {
  public:

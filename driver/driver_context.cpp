@@ -8,6 +8,7 @@
 #include <new>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/media.h"
 #include "driver/entry_points.h"
@@ -20,11 +21,6 @@
 #include "platform/host/modules.h"
 
 namespace {
-
-// Keys read here.
-constexpr std::uint32_t kDefaultSettingsKey = 359;
-constexpr std::uint32_t kCompanionFileKey = 374;
-constexpr std::uint32_t kHandlerStatusKey = 313;
 
 std::atomic<GPluginSettingsUpdater> g_plugin_updater{nullptr};
 
@@ -189,7 +185,7 @@ GSheetRecord* GDriverContext::CreateSheetRecord() {
   record->os_version = new (std::nothrow) GOSVersion;
   if (record->os_version && services) services->GetOSVersion(*record->os_version);
   record->settings = CreateDefaultSettings();
-  if (GValueAttribute* status = FindValueAttribute(record->settings, kHandlerStatusKey)) {
+  if (GValueAttribute* status = FindValueAttribute(record->settings, kDeviceUpdateStatusKey)) {
     status->SetValue(GPortHandlerRegistry::Instance().CountHandlers(kPortFlagsOpenExFirst) != 0);
   }
   record->configuration = GetConfiguration();

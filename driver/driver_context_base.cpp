@@ -10,6 +10,7 @@
 #include <string>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
@@ -83,7 +84,7 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
     std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
     SaveSettings(built.get(), for_release ? 0 : 1);
   } else {
-    std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsPartKey));
+    std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
     if (options) ApplyInstalledOptions(options.get());
     bound.NormalizeCollate();
   }
@@ -102,14 +103,14 @@ int GDriverContextBase::SaveSettings(GAttributeComposite* settings, std::uint32_
   if (!settings) return 0;
   if (GAttributeComposite* sizes = FindComposite(settings, kCustomSizesKey)) sizes->RemoveAll();
   ApplyInstalledOptions(settings);
-  KeptPart parts[] = {{kUserInterfacePartKey, nullptr},
+  KeptPart parts[] = {{kUIObjectsKey, nullptr},
                       {kExtensionCompositeKey, nullptr},
-                      {kWatermarkPartKey, nullptr},
-                      {kInstalledOptionsPartKey, nullptr}};
+                      {kKeyLocksKey, nullptr},
+                      {kInstalledOptionsKey, nullptr}};
   for (KeptPart& part : parts) {
     part.object.reset(TakeDirectChild(*settings, part.key));
     part.held = part.object != nullptr;
-    if (!part.held && part.key != kUserInterfacePartKey)
+    if (!part.held && part.key != kUIObjectsKey)
       part.object.reset(new (std::nothrow) GState(part.key));
   }
   KeptPart& watermarks = parts[2];
@@ -119,7 +120,7 @@ int GDriverContextBase::SaveSettings(GAttributeComposite* settings, std::uint32_
   // A part the settings lacked is not stored: an empty one would erase
   // what the printer keeps (settings from an older device mode have none).
   for (KeptPart& part : parts) {
-    if (mode == 1 && part.held && part.key != kUserInterfacePartKey &&
+    if (mode == 1 && part.held && part.key != kUIObjectsKey &&
         !StoreNamedSettings(part.object.get())) {
       result = 0;
     }
@@ -143,12 +144,12 @@ int GDriverContextBase::StoreNamedSettings(MPersistentObject* object) {
 }
 
 GAttributeComposite* GDriverContextBase::CreateDefaultSettings() {
-  std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsPartKey));
+  std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
   if (options) ApplyInstalledOptions(options.get());
   GAttributeComposite* model = GetDevModeSettingsModel();
   std::unique_ptr<MPersistentObject> copy(model ? model->DeepCopy() : nullptr);
   auto* settings = dynamic_cast<GAttributeComposite*>(copy.get());
-  std::unique_ptr<GAttributeComposite> watermarks(LoadNamedSettings(kWatermarkPartKey));
+  std::unique_ptr<GAttributeComposite> watermarks(LoadNamedSettings(kKeyLocksKey));
   if (watermarks) {
     EnsureWatermarkScope(watermarks.get());
     if (GetLocalWatermarkFlag())

@@ -70,14 +70,7 @@ class GMedia;
 // The longest module path read (in units, with the terminator).
 inline constexpr platform::DWORD kMaxModulePath = 260;
 
-// Keys of the settings parts kept apart from the device mode.
-inline constexpr std::uint32_t kWatermarkPartKey = 366;
-inline constexpr std::uint32_t kUserInterfacePartKey = 283;
-inline constexpr std::uint32_t kBuiltSettingsKey = 360;
 // Keys of the watermark list and its entries.
-inline constexpr std::uint32_t kWatermarkListKey = 378;
-inline constexpr std::uint32_t kWatermarkNameKey = 384;
-inline constexpr std::uint32_t kWatermarkScopeKey = 1125;
 inline constexpr std::uint16_t kSharedWatermark = 1;
 inline constexpr std::uint16_t kLocalWatermark = 2;
 // The application flags that cut device modes to their public part.

@@ -9,6 +9,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_context_base.h"
 #include "driver/library_entry.h"
 #include "driver/model_lookup.h"
@@ -20,19 +21,6 @@
 #include "platform/host/system.h"
 
 namespace {
-
-// Keys read here.
-constexpr std::uint32_t kDefaultSettingsKey = 359;
-constexpr std::uint32_t kDocumentSetKey = 246;
-constexpr std::uint32_t kPageSetKey = 256;
-constexpr std::uint32_t kDocumentPartKey = 362;
-constexpr std::uint32_t kPagePartKey = 363;
-constexpr std::uint32_t kDocumentMediumKey = 259;
-constexpr std::uint32_t kPaperIdKey = 260;
-constexpr std::uint32_t kSecondPaperKey = 272;
-constexpr std::uint32_t kSeriesSwitchKey = 1122;
-constexpr std::uint32_t kPrinterDataValuesKey = 950;
-constexpr std::uint32_t kEastAsianKey = 958;
 
 // Printer data and registry names.
 constexpr char16_t kBaseName[] = u"Base";
@@ -157,21 +145,21 @@ GAttributeComposite* GDriverContextBase::BuildDefaultSettings() {
 
   GPeripheral* printer_object = FindPrinterObject();
   GAttributeComposite* working = printer_object ? printer_object->GetWorkingAttributes() : nullptr;
-  if (auto* document = FindComposite(working, kDocumentSetKey)) {
+  if (auto* document = FindComposite(working, kDocumentAttributesKey)) {
     std::unique_ptr<MPersistentObject> part(document->DeepCopy());
     if (auto* set = dynamic_cast<GAttributeComposite*>(part.get())) {
       const auto paper_id = static_cast<std::uint16_t>(GetDefaultPaperId());
-      delete TakeDirectChild(*set, kDocumentMediumKey);
-      set->AddChild(new (std::nothrow) GValueAttribute(paper_id, kPaperIdKey));
-      if (GValueAttribute* second = FindValueAttribute(set, kSecondPaperKey))
+      delete TakeDirectChild(*set, kMediumKey);
+      set->AddChild(new (std::nothrow) GValueAttribute(paper_id, kPaperSizeKey));
+      if (GValueAttribute* second = FindValueAttribute(set, kTargetPaperSizeKey))
         second->SetValue(paper_id);
-      set->SetKey(kDocumentPartKey);
+      set->SetKey(kDocumentSettingsKey);
       settings->AddChild(part.release());
     }
   }
-  if (auto* page = FindComposite(working, kPageSetKey)) {
+  if (auto* page = FindComposite(working, kPageAttributesKey)) {
     if (MPersistentObject* part = page->DeepCopy()) {
-      part->SetKey(kPagePartKey);
+      part->SetKey(kPageSettingsKey);
       settings->AddChild(part);
     }
   }
@@ -196,7 +184,7 @@ void GDriverContextBase::ApplyPrinterDataValues(GAttributeComposite* settings) {
   GOSFactory* services = GOSFactory::Instance();
   GAttributeComposite* job = GetJobSettings();
   auto* options =
-      dynamic_cast<GAttributeComposite*>(FindDirectChild(settings, kInstalledOptionsPartKey));
+      dynamic_cast<GAttributeComposite*>(FindDirectChild(settings, kInstalledOptionsKey));
   if (!services || !job || !options) return;
   if (auto* list = FindOfClass<MAssociationList>(job, kPrinterDataValuesKey)) {
     std::unique_ptr<MChildIterator> walk(list->NewChildIterator());

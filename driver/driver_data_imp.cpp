@@ -7,6 +7,7 @@
 #include <new>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/media_from_custom_size.h"
 #include "config/paper/media_pool.h"
@@ -24,18 +25,6 @@
 
 namespace {
 
-// Keys read here.
-constexpr std::uint32_t kPaperAssociationsKey = 192;
-constexpr std::uint32_t kResolutionListKey = 206;
-constexpr std::uint32_t kAlternateResolutionListKey = 1300;
-constexpr std::uint32_t kResolutionListSelectorKey = 1302;
-constexpr std::uint32_t kSeriesListKey = 369;
-constexpr std::uint32_t kSeriesNameKey = 370;
-constexpr std::uint32_t kSeriesSettingsKey = 360;
-constexpr std::uint32_t kSupportFileKey = 401;
-constexpr std::uint32_t kExtensionSwitchKey = 984;
-constexpr std::uint32_t kEastAsianKey = 958;
-constexpr std::uint32_t kExcludedNameKey = 1132;
 // The selector value of list 1300.
 constexpr std::int32_t kAlternateResolutions = 2;
 // The first paper id that is no model medium.
@@ -80,7 +69,7 @@ MPersistentObject* GDriverDataImp::ConfigurationSettings() {
 
 std::int32_t GDriverDataImp::GetCachedValue() {
   if (cache_stale_) {
-    if (GValueAttribute* value = FindValueAttribute(ConfigurationSettings(), kCachedValueKey))
+    if (GValueAttribute* value = FindValueAttribute(ConfigurationSettings(), kColorDeviceKey))
       cached_value_ = static_cast<std::int16_t>(value->GetValue());
     cache_stale_ = 0;
   }
@@ -219,18 +208,18 @@ RWWString GDriverDataImp::GetSupportFilePath() {
 }
 
 int GDriverDataImp::ApplySeries(const RWWString& name, GAttributeComposite* settings) {
-  GAttributeComposite* series = FindComposite(GetJobSettings(), kSeriesListKey);
+  GAttributeComposite* series = FindComposite(GetJobSettings(), kBundlesKey);
   if (!series) return 0;
   const RWWString wanted = ToUpper(name);
   const GCountedPtrVector& entries = series->Children();
   for (RWSize i = 0; i < entries.Count(); ++i) {
     MPersistentObject* entry = entries[i].Get();
-    GStringAttribute* entry_name = FindStringAttribute(entry, kSeriesNameKey);
+    GStringAttribute* entry_name = FindStringAttribute(entry, kBundleNameKey);
     if (!entry_name) continue;
     RWWString wide;
     NarrowToWide(entry_name->GetValue(), wide);
     if (!(ToUpper(wide) == wanted)) continue;
-    auto* chosen = FindOfClass<GAttribute>(entry, kSeriesSettingsKey);
+    auto* chosen = FindOfClass<GAttribute>(entry, kBuiltSettingsKey);
     if (chosen && settings) settings->Assign(*chosen);
     return 1;
   }
@@ -239,7 +228,7 @@ int GDriverDataImp::ApplySeries(const RWWString& name, GAttributeComposite* sett
 
 std::uint32_t GDriverDataImp::RegisterExtension(const char* name, std::uint32_t mode) {
   const auto support =
-      static_cast<std::uint32_t>(SignedValueOr(GetJobSettings(), kExtensionSwitchKey, 0) & 0xFFFF);
+      static_cast<std::uint32_t>(SignedValueOr(GetJobSettings(), kExtensionSupportKey, 0) & 0xFFFF);
   if (!name || *name == '\0') return support;
   if (support == 0) return kExtensionUnsupported;
   // Without a manager (its allocation failed) nothing can be loaded.
@@ -324,7 +313,7 @@ int GDriverDataImp::IsNameNotListed(const RWCString& name) {
     for (RWSize i = 0; in && i < in->Children().Count(); ++i) {
       MPersistentObject* child = in->Children()[i].Get();
       auto* text = dynamic_cast<GStringAttribute*>(child);
-      if (text && child->Key() == kExcludedNameKey && text->GetValue() == name) return true;
+      if (text && child->Key() == kRefusedMediaNamesKey && text->GetValue() == name) return true;
       if (self(self, dynamic_cast<GAttributeComposite*>(child))) return true;
     }
     return false;
@@ -341,9 +330,11 @@ GAttributeComposite* GDriverDataImp::CopyMappedValues(GAttributeComposite* sourc
     std::uint32_t source_key, source_part, target_key, target_part;
   };
   static constexpr Row kRows[] = {
-      {kGValueAttributeId, 266, 362, 266, 329},
-      {kGValueAttributeId, 267, 362, 267, 329},
-      {kGValueAttributeId, 268, 362, 268, 329},
+      {kGValueAttributeId, kPagesPerSheetKey, kDocumentSettingsKey, kPagesPerSheetKey,
+       kNupSettingsKey},
+      {kGValueAttributeId, kNupBordersKey, kDocumentSettingsKey, kNupBordersKey, kNupSettingsKey},
+      {kGValueAttributeId, kNupPageOrderKey, kDocumentSettingsKey, kNupPageOrderKey,
+       kNupSettingsKey},
       {0, 0, 0, 0, 0},
   };
   for (const Row* row = kRows; row->source_key != 0; ++row) {

@@ -86,21 +86,6 @@ using GResourceNameCallback = int (*)(GResourceMapping* mapping, const RWWString
 using GFormCallback = int (*)(std::uint32_t count, std::uint16_t paper_id, const RWWString& name,
                               void* data);
 
-// Keys of the driver data's model.
-inline constexpr std::uint32_t kDriverConfigurationKey = 353;
-inline constexpr std::uint32_t kPrinterObjectKey = 76;
-inline constexpr std::uint32_t kPaperSizeMappingKey = 191;
-inline constexpr std::uint32_t kOSTrayMapKey = 84;
-inline constexpr std::uint32_t kResourceMappingsKey = 194;
-inline constexpr std::uint32_t kCachedValueKey = 339;
-inline constexpr std::uint32_t kMediaListKey = 189;
-inline constexpr std::uint32_t kAlternativeMediaListKey = 195;
-inline constexpr std::uint32_t kPrinterModelKey = 228;
-inline constexpr std::uint32_t kInstalledOptionsPartKey = 365;
-inline constexpr std::uint32_t kQuicksetTemplateKey = 375;
-inline constexpr std::uint32_t kQuicksetPoolKey = 0x4000005C;
-inline constexpr std::uint32_t kResourceNamesKey = 701;
-inline constexpr std::uint32_t kTrayOrderKey = 1114;
 // The named objects of the printer's paper path (installed options).
 inline constexpr char16_t kBinPoolName[] = u"VROBinPool";
 inline constexpr char16_t kOSTrayMapName[] = u"VROOSTrayMap";

@@ -9,6 +9,7 @@
 #include "config/fonts/device_font_list_composite.h"
 #include "config/fonts/font_sources.h"
 #include "config/fonts/msd_font_file.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
@@ -25,17 +26,19 @@ constexpr char16_t kAddedFontsName[] = u"AddedFonts";
 
 // The physical settings: the configuration states that exempt them from
 // the update-type check, and the values and texts compared, in order.
-constexpr std::uint32_t kConfiguredStateKey = 927;
 constexpr std::uint16_t kAutoConfigured = 14113;
 constexpr std::uint16_t kAdministratorConfigured = 14119;
-constexpr std::uint32_t kComparedValues[] = {307, 925, 451, 918, 308, 245,  310, 311,
-                                             239, 275, 520, 915, 197, 1205, 1203};
-constexpr std::uint32_t kComparedTexts[] = {316, 315};
+constexpr std::uint32_t kComparedValues[] = {
+    kDriverWorkSpaceKey,   kMemoryKey,           kIgnoreCollationKey, kScannerChoiceKey,
+    kDuplexUnitKey,        kManualDuplexKey,     kCollationUnitKey,   kStaplerInstalledKey,
+    kPrinterHardDiskKey,   kEnvelopeFeederKey,   kJobRetentionKey,    kScaleFromLargePaperKey,
+    kBinsWithResourcesKey, kPostInsertionKitKey, kPunchUnitTypeKey};
+constexpr std::uint32_t kComparedTexts[] = {kAccessoryOutputBinsKey, kOptionalPaperSourcesKey};
 
 // The parts of a quick set: its name, and what the default quick set keeps
 // of its own.
-constexpr std::uint32_t kQuicksetNameKey = 376;
-constexpr std::uint32_t kDefaultQuicksetParts[] = {kQuicksetNameKey, 379, 328, 260};
+constexpr std::uint32_t kDefaultQuicksetParts[] = {kQuicksetNameKey, kWatermarkSettingKey,
+                                                   kPrintingTargetKey, kPaperSizeKey};
 
 // `quickset`'s name in `result` once: replaced where the template had one,
 // else added.
@@ -113,7 +116,7 @@ int GDriverDataImp::IsPhysicalSettingsCurrent(GAttributeComposite* settings) {
   int result = 1;
   const RWWString update_type =
       services->GetPrinterDataString(this, RWWString(kLastUpdateTypeName), RWWString(u"FAILED"));
-  if (GValueAttribute* state = FindValueAttribute(settings, kConfiguredStateKey)) {
+  if (GValueAttribute* state = FindValueAttribute(settings, kConfigStatusKey)) {
     const std::uint16_t value = state->GetValue();
     if (value != kAutoConfigured && value != kAdministratorConfigured &&
         (update_type == u"Admin" || update_type == u"Auto")) {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/media.h"
 #include "config/paper/media_from_custom_size.h"
@@ -17,10 +18,6 @@
 #include "persist/string_conversion.h"
 
 namespace {
-
-// Keys read here.
-constexpr std::uint32_t kSymmetricListKey = 711;
-constexpr std::uint32_t kSymmetricMarginsKey = 713;
 
 // One walk's state under the shared callback contract (driver_data_imp.h).
 class Walk {
@@ -103,10 +100,10 @@ int FindNumber(Item*, GResourceMapping* entry, std::uint32_t, void* buffer,
 }  // namespace
 
 GMediaPool* GDriverDataImp::GetSymmetricMediaPool() {
-  if (SignedValueOr(default_settings_, kSymmetricListKey, 0) != 0)
+  if (SignedValueOr(default_settings_, kEmulateMarginsKey, 0) != 0)
     return FindOfClass<GMediaPool>(GetJobSettings(), kAlternativeMediaListKey);
   GMediaPool* media = GetMediaList();
-  if (SignedValueOr(default_settings_, kSymmetricMarginsKey, 0) == 0) return media;
+  if (SignedValueOr(default_settings_, kSymmetricalMarginsKey, 0) == 0) return media;
   if (symmetric_pool_ || !media) return symmetric_pool_;
   auto* pool = new (std::nothrow) GMediaPool(0);
   if (!pool) return nullptr;
@@ -241,7 +238,7 @@ int GDriverDataImp::EnumResourceNames(GResourceNameCallback callback, void* buff
 }
 
 GAttributeComposite* GDriverDataImp::FillResourceMappings(GResourceMappingList& list) {
-  GAttributeComposite* names = FindComposite(EnsureDefaultSettings(), kResourceNamesKey);
+  GAttributeComposite* names = FindComposite(EnsureDefaultSettings(), kUserMediaTypesKey);
   if (!names) return nullptr;
   // The numbers stop where the second number would leave 16 bits.
   constexpr std::int32_t kMostAppended = INT16_MAX - kFirstResourceSecondNumber;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "config/keys/settings_keys.h"
 #include "driver/driver_data_file.h"
 #include "driver/printer_key.h"
 #include "driver/services/driver_data.h"
@@ -17,12 +18,6 @@
 namespace {
 
 constexpr char kSource[] = "drvrsrvr";
-
-// Keys of the driver data file's parts.
-constexpr std::uint32_t kConfigurationKey = 353;
-constexpr std::uint32_t kPaperSizeMappingKey = 191;
-constexpr std::uint32_t kTrayMapKey = 84;
-constexpr std::uint32_t kResourceMappingsKey = 194;
 
 // The root's part keyed `key` when it is a mapping list; anything else
 // under the key is deleted and counts as missing.
@@ -55,9 +50,9 @@ bool LoadDriverDataFile(GPersistenceInputStream& stream, GDriverData& object) {
   }
   std::unique_ptr<MPersistentObject> root(read);
   if (!root) return false;
-  object.SetConfiguration(root->RemoveByKey(kConfigurationKey));
+  object.SetConfiguration(root->RemoveByKey(kDriverConfigurationKey));
   object.SetPaperSizeMapping(TakeMappings(*root, kPaperSizeMappingKey));
-  object.SetTrayMap(TakeMappings(*root, kTrayMapKey));
+  object.SetTrayMap(TakeMappings(*root, kOSTrayMapKey));
   MPersistentObject* mappings = TakeMappings(*root, kResourceMappingsKey);
   if (!mappings) mappings = new (std::nothrow) GResourceMappingList(kResourceMappingsKey);
   object.SetResourceMappings(mappings);

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/cstring.h"
 
 // Codes of the exports and of the manager operations.
@@ -59,16 +60,6 @@ inline constexpr std::uint32_t kExtHasJobModule = 0x8;
 inline constexpr std::uint16_t kExtLanguageXL = 12;    // class 767
 inline constexpr std::uint16_t kExtLanguageZdl5 = 11;  // class 788
 
-// Settings model: the extension composite 368 with the description list
-// 987 (entries 988-994 texts, 996 flags, 995 index), the settings
-// composite 367 with the settings list 997 (998 bytes, 995 index), and the
-// job settings' switch 984.
-inline constexpr std::uint32_t kExtSettingsCompositeKey = 367;
-inline constexpr std::uint32_t kExtDescriptionListKey = 987;
-inline constexpr std::uint32_t kExtSettingsListKey = 997;
-inline constexpr std::uint32_t kExtIndexKey = 995;
-inline constexpr std::uint32_t kExtFlagsKey = 996;
-inline constexpr std::uint32_t kExtSettingsBytesKey = 998;
 // The index of the shipped placeholder entry.
 inline constexpr std::int32_t kExtPlaceholderIndex = 100;
 
@@ -92,16 +83,18 @@ static_assert(offsetof(ExtensionDescription, job_module) == 146);
 static_assert(offsetof(ExtensionDescription, about_text) == 176);
 static_assert(offsetof(ExtensionDescription, about_more) == 216);
 
-// The text fields in settings order: (offset, size, settings key). The
-// flags (996) follow the third.
+// The text fields in settings order: (offset, size, settings key); the
+// flags (kExtensionFlagsKey) follow the third.
 struct ExtensionTextField {
   std::size_t offset;
   std::size_t size;
   std::uint32_t key;
 };
 inline constexpr ExtensionTextField kExtensionTextFields[] = {
-    {0, 40, 988},   {40, 40, 989},  {80, 32, 990}, {116, 30, 991},
-    {146, 30, 992}, {176, 40, 993}, {216, 60, 994}};
+    {0, 40, kExtensionIdentityKey},    {40, 40, kExtensionNameKey},
+    {80, 32, kExtensionTextKey},       {116, 30, kExtensionUIModuleKey},
+    {146, 30, kExtensionJobModuleKey}, {176, 40, kExtensionAboutTextKey},
+    {216, 60, kExtensionAboutMoreKey}};
 // The field at offset 146 (job module): required only with kExtHasJobModule.
 inline constexpr std::size_t kJobModuleOffset = 146;
 

@@ -7,6 +7,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_data_imp.h"
 #include "driver/extension_manager.h"
 #include "driver/services/os_factory.h"
@@ -15,13 +16,7 @@
 #include "output/core/peripheral.h"
 #include "platform/host/modules.h"
 
-namespace {
-
-// Attribute keys of the document data: job language, page description.
-constexpr std::uint32_t kJobLanguageDataKey = 985;
-constexpr std::uint32_t kPageDescriptionDataKey = 986;
-
-}  // namespace
+namespace {}  // namespace
 
 RWWString ExtensionModulePath(const ExtensionDescription& description,
                               const ExtensionTextField& field) {

@@ -7,6 +7,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_data_imp.h"
 #include "driver/extension_exports.h"
 #include "driver/model_lookup.h"
@@ -69,7 +70,7 @@ GAttributeComposite* EntryAt(GAttributeComposite* list, RWSize i) {
 }
 
 std::int32_t EntryIndex(GAttributeComposite* entry) {
-  return SignedValueOr(entry, kExtIndexKey, -1);
+  return SignedValueOr(entry, kExtensionIndexKey, -1);
 }
 
 // The entry count with the placeholder rule applied.
@@ -136,8 +137,8 @@ void Renumber(GAttributeComposite* list, std::int32_t removed) {
     GAttributeComposite* entry = EntryAt(list, i);
     const std::int32_t index = entry ? EntryIndex(entry) : -1;
     if (index <= removed) continue;
-    GValueAttribute renumbered(static_cast<std::uint16_t>(index - 1), kExtIndexKey);
-    entry->ReplaceChildByKey(kExtIndexKey, &renumbered);
+    GValueAttribute renumbered(static_cast<std::uint16_t>(index - 1), kExtensionIndexKey);
+    entry->ReplaceChildByKey(kExtensionIndexKey, &renumbered);
   }
 }
 
@@ -238,14 +239,14 @@ void ExtensionSet::Clear() {
 void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into) {
   into.Clear();
   GAttributeComposite* list =
-      FindComposite(FindComposite(settings, kExtensionCompositeKey), kExtDescriptionListKey);
+      FindComposite(FindComposite(settings, kExtensionCompositeKey), kExtensionDescriptionsKey);
   GAttributeComposite* values =
-      FindComposite(FindComposite(settings, kExtSettingsCompositeKey), kExtSettingsListKey);
+      FindComposite(FindComposite(settings, kExtensionSettingsKey), kExtensionSettingsListKey);
   // Lists from a stored record load whole or not at all: a name cut to
   // its field, or one extension's entry hidden behind another's, would
   // hand an extension what is not its own.
   const auto settings_fit = [](GAttributeComposite* entry) {
-    return TextOf(entry, kExtSettingsBytesKey).Length() <= kMostExtensionSettings;
+    return TextOf(entry, kExtensionSettingsBytesKey).Length() <= kMostExtensionSettings;
   };
   if (!LoadsWhole(list, DescriptionFits) || !LoadsWhole(values, settings_fit)) return;
   for (RWSize i = 0; i < EntryCount(list); ++i) {
@@ -257,7 +258,7 @@ void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into) {
     for (const ExtensionTextField& field : kExtensionTextFields)
       SetDescriptionText(*description, field, TextOf(entry, field.key));
     SetDescriptionFlags(*description,
-                        static_cast<std::uint32_t>(SignedValueOr(entry, kExtFlagsKey, 0)));
+                        static_cast<std::uint32_t>(SignedValueOr(entry, kExtensionFlagsKey, 0)));
     delete into.descriptions[index];
     into.descriptions[index] = description;
     into.count = std::max<std::uint16_t>(into.count, static_cast<std::uint16_t>(index + 1));
@@ -266,7 +267,7 @@ void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into) {
     GAttributeComposite* entry = EntryAt(values, i);
     const std::int32_t index = entry ? EntryIndex(entry) : -1;
     if (index >= 0 && index < kMaxExtensions)
-      into.settings[index] = TextOf(entry, kExtSettingsBytesKey);
+      into.settings[index] = TextOf(entry, kExtensionSettingsBytesKey);
   }
 }
 
@@ -324,11 +325,12 @@ std::uint16_t GExtensionManager::Register(const char* module_name) {
     GAttributeComposite* root =
         settings_root_ ? settings_root_ : EnsureComposite(defaults, kExtensionCompositeKey);
     settings_root_ = root;
-    GAttributeComposite* list = FindComposite(root, kExtDescriptionListKey);
+    GAttributeComposite* list = FindComposite(root, kExtensionDescriptionsKey);
     const RWSize count = EntryCount(list);
     const RWCString name = DescriptionName(extension.description);
     for (RWSize i = 0; i < count; ++i) {
-      if (EntryAt(list, i) && TextOf(EntryAt(list, i), 989) == name) result = kExtSameName;
+      if (EntryAt(list, i) && TextOf(EntryAt(list, i), kExtensionNameKey) == name)
+        result = kExtSameName;
     }
     if (count >= kMaxExtensions) result = kExtTooMany;
     if (result == kExtOk && root) {
@@ -339,10 +341,10 @@ std::uint16_t GExtensionManager::Register(const char* module_name) {
         const ExtensionTextField& field = kExtensionTextFields[f];
         entry->AddChild(new (std::nothrow) GStringAttribute(
             DescriptionText(extension.description, field), field.key));
-        if (f == 2) AddValue(entry, kExtFlagsKey, static_cast<std::int32_t>(flags));
+        if (f == 2) AddValue(entry, kExtensionFlagsKey, static_cast<std::int32_t>(flags));
       }
-      AddValue(entry, kExtIndexKey, index);
-      AppendEntry(root, kExtDescriptionListKey, entry);
+      AddValue(entry, kExtensionIndexKey, index);
+      AppendEntry(root, kExtensionDescriptionsKey, entry);
     }
   }
 
@@ -350,15 +352,16 @@ std::uint16_t GExtensionManager::Register(const char* module_name) {
     RWCString bytes;
     result = DefaultSettings(extension.table, bytes);
     if (result == kExtOk && defaults) {
-      GAttributeComposite* part = EnsureComposite(defaults, kExtSettingsCompositeKey);
+      GAttributeComposite* part = EnsureComposite(defaults, kExtensionSettingsKey);
       if (index < 0)
-        index = static_cast<std::int32_t>(EntryCount(FindComposite(part, kExtSettingsListKey)));
+        index =
+            static_cast<std::int32_t>(EntryCount(FindComposite(part, kExtensionSettingsListKey)));
       if (part && index < kMaxExtensions) {
         auto* entry = new (std::nothrow) GAttributeComposite();
         if (!entry) return kExtFailed;
-        entry->AddChild(new (std::nothrow) GStringAttribute(bytes, kExtSettingsBytesKey));
-        AddValue(entry, kExtIndexKey, index);
-        AppendEntry(part, kExtSettingsListKey, entry);
+        entry->AddChild(new (std::nothrow) GStringAttribute(bytes, kExtensionSettingsBytesKey));
+        AddValue(entry, kExtensionIndexKey, index);
+        AppendEntry(part, kExtensionSettingsListKey, entry);
       }
     }
   }
@@ -377,14 +380,15 @@ std::uint16_t GExtensionManager::Unregister(const char* module_name) {
   GAttributeComposite* defaults = owner_ ? owner_->GetDefaultSettings() : nullptr;
 
   if (result == kExtOk && LoadSettingsRoot()) {
-    GAttributeComposite* list = FindComposite(settings_root_, kExtDescriptionListKey);
+    GAttributeComposite* list = FindComposite(settings_root_, kExtensionDescriptionsKey);
     const RWCString identity = DescriptionText(extension.description, kExtensionTextFields[0]);
     const RWCString name = DescriptionName(extension.description);
     // An entry that lost its index is the one at its place in the list.
     GAttributeComposite* match = nullptr;
     for (RWSize i = 0; i < EntryCount(list) && !match; ++i) {
       GAttributeComposite* entry = EntryAt(list, i);
-      if (entry && TextOf(entry, 988) == identity && TextOf(entry, 989) == name) {
+      if (entry && TextOf(entry, kExtensionIdentityKey) == identity &&
+          TextOf(entry, kExtensionNameKey) == name) {
         match = entry;
         removed = EntryIndex(entry) >= 0 ? EntryIndex(entry) : static_cast<std::int32_t>(i);
       }
@@ -401,7 +405,7 @@ std::uint16_t GExtensionManager::Unregister(const char* module_name) {
     result = DefaultSettings(extension.table, bytes);
     if (result == kExtOk && defaults) {
       GAttributeComposite* list =
-          FindComposite(FindComposite(defaults, kExtSettingsCompositeKey), kExtSettingsListKey);
+          FindComposite(FindComposite(defaults, kExtensionSettingsKey), kExtensionSettingsListKey);
       RemoveIndex(list, removed);
       Renumber(list, removed);
     }

@@ -78,8 +78,6 @@ class GPeripheral;
 
 // Extensions a printer takes.
 inline constexpr std::uint16_t kMaxExtensions = 4;
-// The extension composite of the default settings.
-inline constexpr std::uint32_t kExtensionCompositeKey = 368;
 
 // The driver's export that extensions are handed: (interface version,
 // table to fill) -> code.

@@ -29,6 +29,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
 #include "driver/driver_data_imp.h"
@@ -40,14 +41,6 @@
 
 namespace {
 
-constexpr std::uint32_t kTrayKey = 82;
-constexpr std::uint32_t kBinKey = 91;
-constexpr std::uint32_t kTrayDeviceName = 315;
-constexpr std::uint32_t kBinDeviceName = 316;
-constexpr std::uint32_t kDeviceKey = 101;
-constexpr std::uint32_t kJobLanguageKey = 106;
-constexpr std::uint32_t kPDLTrayMapKey = 85;
-constexpr std::uint32_t kWQMBinMapKey = 93;
 constexpr std::int32_t kTrayIdOffset = 32, kMostTrayId = 51;
 constexpr std::int32_t kBinIdOffset = 41, kMostBinId = 70;
 constexpr std::int32_t kBinKeyOffset = 30, kMostBinKey = 59;
@@ -220,8 +213,7 @@ std::uint16_t GExtensionManager::ChangeMaps(const ExtensionDriverTable& table, s
   std::unique_ptr<GAttributeComposite> pool = LoadOrCopy<GAttributeComposite>(
       owner_, kBinPoolName,
       FindComposite(FindComposite(owner_->GetJobSettings(), kPrinterModelKey), kPaperHandlingKey));
-  GAttributeComposite* options =
-      FindComposite(owner_->GetDefaultSettings(), kInstalledOptionsPartKey);
+  GAttributeComposite* options = FindComposite(owner_->GetDefaultSettings(), kInstalledOptionsKey);
   if (!pool) return MapResult(flags, tray_result, bin_result);
 
   std::unique_ptr<GResourceMappingList> os_map;
@@ -238,7 +230,8 @@ std::uint16_t GExtensionManager::ChangeMaps(const ExtensionDriverTable& table, s
         owner_, kOSTrayMapName, dynamic_cast<MPersistentObject*>(owner_->GetTrayMap()));
     pdl_map = LoadOrCopy<MAssociationList>(
         owner_, kPDLTrayMapName,
-        FindOfClass<MAssociationList>(owner_->DeviceSettings(kDeviceKey), kPDLTrayMapKey));
+        FindOfClass<MAssociationList>(owner_->DeviceSettings(kPrinterLanguageDeviceKey),
+                                      kPdlTrayMapKey));
     if (!os_map || !pdl_map) {
       tray_result = kExtTrayMapMissing;
     } else {
@@ -261,7 +254,7 @@ std::uint16_t GExtensionManager::ChangeMaps(const ExtensionDriverTable& table, s
           }
         }
       }
-      NameDevice(options, kTrayDeviceName, trays.front().name, apply);
+      NameDevice(options, kOptionalPaperSourcesKey, trays.front().name, apply);
     }
   }
   if (!bins.empty()) {
@@ -274,7 +267,8 @@ std::uint16_t GExtensionManager::ChangeMaps(const ExtensionDriverTable& table, s
     }
     wqm_map = LoadOrCopy<MAssociationList>(
         owner_, kWQMBinMapName,
-        FindOfClass<MAssociationList>(owner_->DeviceSettings(kJobLanguageKey), kWQMBinMapKey));
+        FindOfClass<MAssociationList>(owner_->DeviceSettings(kJobLanguageDeviceKey),
+                                      kJobLanguageBinMapKey));
     if (!wqm_map) {
       bin_result = kExtBinMapMissing;
     } else {
@@ -293,7 +287,7 @@ std::uint16_t GExtensionManager::ChangeMaps(const ExtensionDriverTable& table, s
           }
         }
       }
-      NameDevice(options, kBinDeviceName, bins.front().name, apply);
+      NameDevice(options, kAccessoryOutputBinsKey, bins.front().name, apply);
     }
   }
   Store(owner_, kBinPoolName, pool.get());

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_data_imp.h"
 #include "driver/extension_exports.h"
 #include "driver/extension_values.h"
@@ -154,17 +155,17 @@ std::uint16_t GExtensionUIManager::SetSettings(const char* data, std::uint16_t c
   }
   if (target < 0 || !record_.host) return kExtFailed;
   GAttributeComposite* list = FindComposite(
-      FindComposite(record_.host->settings, kExtSettingsCompositeKey), kExtSettingsListKey);
+      FindComposite(record_.host->settings, kExtensionSettingsKey), kExtensionSettingsListKey);
   const RWCString bytes = data ? RWCString(data, count) : RWCString();
   std::uint16_t result = kExtFailed;
   for (RWSize i = 0; list && i < list->Children().Count(); ++i) {
     auto* entry = dynamic_cast<GAttributeComposite*>(list->Children()[i].Get());
-    if (SignedValueOr(entry, kExtIndexKey, -1) != target) continue;
-    GStringAttribute* stored = FindStringAttribute(entry, kExtSettingsBytesKey);
+    if (SignedValueOr(entry, kExtensionIndexKey, -1) != target) continue;
+    GStringAttribute* stored = FindStringAttribute(entry, kExtensionSettingsBytesKey);
     if (stored) {
       stored->SetValue(bytes);
     } else {
-      entry->AddChild(new (std::nothrow) GStringAttribute(bytes, kExtSettingsBytesKey));
+      entry->AddChild(new (std::nothrow) GStringAttribute(bytes, kExtensionSettingsBytesKey));
     }
     record_.extensions.settings[target] = bytes;
     result = kExtOk;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/driver_data_imp.h"
 #include "driver/extension_interface.h"
@@ -32,16 +33,16 @@ constexpr From kSources[5][4] = {
 
 // How a row reads its value.
 enum class Read {
-  kValue,        // value attribute `key` (inside composite `part`)
-  kString,       // string attribute `key`, through the media type map
-  kPaperCode,    // from a command: the medium's paper size code
-  kOrientation,  // from a command: the medium's orientation
-  kMediaType,    // from a command: the medium's media type name
-  kMediaField,   // the medium's geometry by id - 60; not on a sheet
-  kResolution,   // composite 249 with 323, 324 and 325
-  kWith278,      // `key` only when 278 is in the same source
-  kGated,        // 442 behind the gate 444 of composite 365
-  kCollation,    // 292 on a sheet, 247 on the job side; answers 0
+  kValue,              // value attribute `key` (inside composite `part`)
+  kString,             // string attribute `key`, through the media type map
+  kPaperCode,          // from a command: the medium's paper size code
+  kOrientation,        // from a command: the medium's orientation
+  kMediaType,          // from a command: the medium's media type name
+  kMediaField,         // the medium's geometry by id - 60; not on a sheet
+  kResolution,         // composite 249 with 323, 324 and 325
+  kWithStaplerChoice,  // `key` only when 278 is in the same source
+  kGated,              // 442 behind the gate 444 of composite 365
+  kCollation,          // 292 on a sheet, 247 on the job side; answers 0
 };
 
 struct Pair {
@@ -83,7 +84,7 @@ constexpr Translation kTray = Pairs(kTrayPairs, Otherwise::kRaw, 21, 26, 99);
 constexpr Translation kBin = Pairs(kBinPairs, Otherwise::kRaw, 16, 27, 121);
 constexpr Translation kFlag = Pairs(kFlagPairs, Otherwise::kZero);
 constexpr Translation kMediaTypeMap = kRaw;  // names: MediaTypeCode
-constexpr Translation k191 = {nullptr, 0, 0, 7, 192, Otherwise::kRaw};
+constexpr Translation kStaplingCodes = {nullptr, 0, 0, 7, 192, Otherwise::kRaw};
 
 struct ValueRow {
   std::uint16_t id;
@@ -96,7 +97,7 @@ struct ValueRow {
 };
 
 constexpr ValueRow kValueRows[] = {
-    {30, Rule::kR2, Read::kPaperCode, 260, 0, 0, kPaper},
+    {30, Rule::kR2, Read::kPaperCode, kPaperSizeKey, 0, 0, kPaper},
     {60, Rule::kR2, Read::kMediaField, 0, 0, 0, kRaw},
     {61, Rule::kR2, Read::kMediaField, 0, 0, 0, kRaw},
     {62, Rule::kR2, Read::kMediaField, 0, 0, 0, kRaw},
@@ -105,35 +106,35 @@ constexpr ValueRow kValueRows[] = {
     {65, Rule::kR2, Read::kMediaField, 0, 0, 0, kRaw},
     {66, Rule::kR2, Read::kMediaField, 0, 0, 0, kRaw},
     {67, Rule::kR2, Read::kMediaField, 0, 0, 0, kRaw},
-    {70, Rule::kR2, Read::kOrientation, 265, 0, 0, Pairs(kOrientationPairs)},
-    {80, Rule::kR2, Read::kMediaType, 261, 0, 0, kMediaTypeMap},
-    {81, Rule::kR3, Read::kString, 262, 0, 0, kMediaTypeMap},
-    {82, Rule::kR3, Read::kString, 973, 0, 0, kMediaTypeMap},
-    {110, Rule::kR4, Read::kValue, 258, 0, 0, kTray},
-    {111, Rule::kR3, Read::kValue, 263, 0, 0, kTray},
-    {112, Rule::kR3, Read::kValue, 921, 0, 0, kTray},
-    {130, Rule::kR1, Read::kValue, 248, 0, 0, kBin},
-    {150, Rule::kR2, Read::kValue, 253, 0, 0, Pairs(kDuplexPairs)},
-    {160, Rule::kR1, Read::kValue, 279, 0, 0, Pairs(kBookletPairs)},
-    {165, Rule::kR3, Read::kValue, 280, 0, 0, kPaper},
-    {170, Rule::kR1, Read::kValue, 266, 0, 329, Pairs(kNupPairs)},
-    {180, Rule::kR1, Read::kValue, 268, 0, 329, Pairs(kNupOrderPairs)},
-    {190, Rule::kR1, Read::kValue, 278, 0, 0, kRaw},
-    {191, Rule::kR1, Read::kWith278, 289, 0, 0, k191},
-    {200, Rule::kR2, Read::kResolution, 249, 0, 0, kRaw},
-    {210, Rule::kR1, Read::kGated, 442, 0, 0, Pairs(kGatedPairs)},
-    {220, Rule::kR1, Read::kValue, 270, 0, 0, kFlag},
-    {224, Rule::kR1, Read::kValue, 271, 0, 0, kFlag},
-    {230, Rule::kR1, Read::kValue, 269, 0, 0, kRaw},
-    {240, Rule::kR1, Read::kValue, 291, 0, 0, kRaw},
-    {245, Rule::kR3, Read::kCollation, 247, 292, 0, kRaw},
-    {250, Rule::kR3, Read::kValue, 272, 0, 0, kPaper},
-    {260, Rule::kR5, Read::kValue, 239, 0, 365, kFlag},
-    {261, Rule::kR5, Read::kValue, 308, 0, 365, kFlag},
-    {262, Rule::kR5, Read::kValue, 925, 0, 365, kRaw},
-    {263, Rule::kR5, Read::kValue, 307, 0, 365, kRaw},
-    {264, Rule::kR5, Read::kValue, 310, 0, 365, kFlag},
-    {265, Rule::kR1, Read::kValue, 252, 0, 0, kRaw},
+    {70, Rule::kR2, Read::kOrientation, kOrientationKey, 0, 0, Pairs(kOrientationPairs)},
+    {80, Rule::kR2, Read::kMediaType, kMediaTypeKey, 0, 0, kMediaTypeMap},
+    {81, Rule::kR3, Read::kString, kOtherPagesMediaTypeKey, 0, 0, kMediaTypeMap},
+    {82, Rule::kR3, Read::kString, kBackCoverMediaTypeKey, 0, 0, kMediaTypeMap},
+    {110, Rule::kR4, Read::kValue, kPaperSourceKey, 0, 0, kTray},
+    {111, Rule::kR3, Read::kValue, kOtherPagesSourceKey, 0, 0, kTray},
+    {112, Rule::kR3, Read::kValue, kBackCoverSourceKey, 0, 0, kTray},
+    {130, Rule::kR1, Read::kValue, kOutputBinKey, 0, 0, kBin},
+    {150, Rule::kR2, Read::kValue, kDuplexKey, 0, 0, Pairs(kDuplexPairs)},
+    {160, Rule::kR1, Read::kValue, kBookletKey, 0, 0, Pairs(kBookletPairs)},
+    {165, Rule::kR3, Read::kValue, kBookletTargetSizeKey, 0, 0, kPaper},
+    {170, Rule::kR1, Read::kValue, kPagesPerSheetKey, 0, kNupSettingsKey, Pairs(kNupPairs)},
+    {180, Rule::kR1, Read::kValue, kNupPageOrderKey, 0, kNupSettingsKey, Pairs(kNupOrderPairs)},
+    {190, Rule::kR1, Read::kValue, kStaplerChoiceKey, 0, 0, kRaw},
+    {191, Rule::kR1, Read::kWithStaplerChoice, kStaplerStaplingKey, 0, 0, kStaplingCodes},
+    {200, Rule::kR2, Read::kResolution, kResolutionKey, 0, 0, kRaw},
+    {210, Rule::kR1, Read::kGated, kEdgeToEdgeKey, 0, 0, Pairs(kGatedPairs)},
+    {220, Rule::kR1, Read::kValue, kFitToOtherSizeKey, 0, 0, kFlag},
+    {224, Rule::kR1, Read::kValue, kScalePageChoiceKey, 0, 0, kFlag},
+    {230, Rule::kR1, Read::kValue, kScalePercentKey, 0, 0, kRaw},
+    {240, Rule::kR1, Read::kValue, kCopiesKey, 0, 0, kRaw},
+    {245, Rule::kR3, Read::kCollation, kCollatedCopiesKey, kCollateKey, 0, kRaw},
+    {250, Rule::kR3, Read::kValue, kTargetPaperSizeKey, 0, 0, kPaper},
+    {260, Rule::kR5, Read::kValue, kPrinterHardDiskKey, 0, kInstalledOptionsKey, kFlag},
+    {261, Rule::kR5, Read::kValue, kDuplexUnitKey, 0, kInstalledOptionsKey, kFlag},
+    {262, Rule::kR5, Read::kValue, kMemoryKey, 0, kInstalledOptionsKey, kRaw},
+    {263, Rule::kR5, Read::kValue, kDriverWorkSpaceKey, 0, kInstalledOptionsKey, kRaw},
+    {264, Rule::kR5, Read::kValue, kCollationUnitKey, 0, kInstalledOptionsKey, kFlag},
+    {265, Rule::kR1, Read::kValue, kTonerliteKey, 0, 0, kRaw},
 };
 
 // Media type names in the order they are tested; any other is 83.
@@ -205,10 +206,10 @@ std::int32_t MediaField(const GMedia& media, int which) {
 }
 
 std::optional<std::uint16_t> Resolution(MPersistentObject* source) {
-  GAttributeComposite* resolution = FindComposite(source, 249);
-  const auto x = ValueAt(resolution, 323);
-  const auto y = ValueAt(resolution, 324);
-  const auto kind = ValueAt(resolution, 325);
+  GAttributeComposite* resolution = FindComposite(source, kResolutionKey);
+  const auto x = ValueAt(resolution, kXResolutionKey);
+  const auto y = ValueAt(resolution, kYResolutionKey);
+  const auto kind = ValueAt(resolution, kResolutionModeKey);
   if (!x || !y || !kind) return std::nullopt;
   if (*x == 300 && *y == 300 && *kind == 1) return 201;
   if (*x == 600 && *y == 600 && *kind == 1) return 202;
@@ -226,7 +227,7 @@ void Write(void* output, std::uint16_t code) {
 std::optional<std::uint16_t> ReadRow(const ValueRow& row, MPersistentObject* source,
                                      bool from_command, bool sheet, std::uint16_t id) {
   const std::uint32_t key = sheet && row.sheet_key ? row.sheet_key : row.key;
-  GMedia* media = FindOfClass<GMedia>(source, 259);
+  GMedia* media = FindOfClass<GMedia>(source, kMediumKey);
   std::optional<std::int32_t> value;
   switch (row.read) {
     case Read::kMediaType:
@@ -254,8 +255,8 @@ std::optional<std::uint16_t> ReadRow(const ValueRow& row, MPersistentObject* sou
       return static_cast<std::uint16_t>(MediaField(*media, id - 60));
     case Read::kResolution:
       return Resolution(source);
-    case Read::kWith278:
-      if (!FindValueAttribute(source, 278)) return std::nullopt;
+    case Read::kWithStaplerChoice:
+      if (!FindValueAttribute(source, kStaplerChoiceKey)) return std::nullopt;
       value = ValueAt(source, key);
       break;
     case Read::kValue:
@@ -295,7 +296,7 @@ std::uint16_t DispatchExtensionValue(std::uint16_t id, void* output, GAttributeC
                                   : context->owner            ? context->owner->GetDefaultSettings()
                                                               : nullptr;
   if (row->read == Read::kGated) {
-    const auto gate = ValueAt(FindComposite(defaults, 365), 444);
+    const auto gate = ValueAt(FindComposite(defaults, kInstalledOptionsKey), kEdgeToEdgeGateKey);
     if (!gate || *gate == -1) {
       Write(output, 211);
       return kExtOk;

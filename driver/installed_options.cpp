@@ -31,6 +31,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
 #include "driver/driver_data_imp.h"
@@ -41,18 +42,6 @@
 
 namespace {
 
-constexpr std::uint32_t kDeviceKey = 101;
-constexpr std::uint32_t kJobLanguageKey = 106;
-constexpr std::uint32_t kDeviceRangeKey = 202;
-constexpr std::uint32_t kDeviceRangeOption = 307;
-constexpr std::uint32_t kPDLTrayMapKey = 85;
-constexpr std::uint32_t kWQMBinMapKey = 93;
-constexpr std::uint32_t kOutputDeviceName = 316;
-constexpr std::uint32_t kOutputDevicePart = 213;
-constexpr std::uint32_t kPaperSourceName = 315;
-constexpr std::uint32_t kPaperSourcePart = 318;
-constexpr std::uint32_t kEnvelopeFeeder = 275;
-constexpr std::uint32_t kFixedSourcePart = 274;
 // The tray id that makes a paper source the envelope feeder.
 constexpr std::uint16_t kEnvelopeFeederTray = 5;
 
@@ -66,13 +55,18 @@ struct ValueCopy {
 };
 
 constexpr ValueCopy kFirstCopies[] = {
-    {925, Target::kModel, 201, false}, {918, Target::kModel, 1011, false},
-    {308, Target::kModel, 204, false}, {245, Target::kJob, 245, false},
-    {310, Target::kModel, 231, false}, {311, Target::kJob, 311, false},
-    {239, Target::kModel, 226, true},  {317, Target::kDevice, 317, false}};
-constexpr ValueCopy kLastCopies[] = {{441, Target::kModel, 441, false},
-                                     {915, Target::kJob, 915, false},
-                                     {976, Target::kModel, 976, false}};
+    {kMemoryKey, Target::kModel, kMemorySizeKey, false},
+    {kScannerChoiceKey, Target::kModel, kScannerKey, false},
+    {kDuplexUnitKey, Target::kModel, kDuplexUnitReportedKey, false},
+    {kManualDuplexKey, Target::kJob, kManualDuplexKey, false},
+    {kCollationUnitKey, Target::kModel, kCollationAvailableKey, false},
+    {kStaplerInstalledKey, Target::kJob, kStaplerInstalledKey, false},
+    {kPrinterHardDiskKey, Target::kModel, kDiskCountKey, true},
+    {kFontModuleKey, Target::kDevice, kFontModuleKey, false}};
+constexpr ValueCopy kLastCopies[] = {
+    {441, Target::kModel, 441, false},
+    {kScaleFromLargePaperKey, Target::kJob, kScaleFromLargePaperKey, false},
+    {kModelOptionKey, Target::kModel, kModelOptionKey, false}};
 
 struct Places {
   GAttributeComposite* options;  // S
@@ -126,12 +120,12 @@ bool FirstTrayIs(GPaperHandlingDevice& device, std::uint16_t id) {
 
 void MarkDevices(GAttributeComposite* options, GAttributeComposite* pool) {
   if (!pool) return;
-  GStringAttribute* output_name = FindStringAttribute(options, kOutputDeviceName);
-  GStringAttribute* source_name = FindStringAttribute(options, kPaperSourceName);
-  Pending output_part(FindValueAttribute(options, kOutputDevicePart));
-  Pending source_part(FindValueAttribute(options, kPaperSourcePart));
-  Pending feeder(FindValueAttribute(options, kEnvelopeFeeder));
-  Pending fixed_part(FindValueAttribute(options, kFixedSourcePart));
+  GStringAttribute* output_name = FindStringAttribute(options, kAccessoryOutputBinsKey);
+  GStringAttribute* source_name = FindStringAttribute(options, kOptionalPaperSourcesKey);
+  Pending output_part(FindValueAttribute(options, kAccessoryPartKey));
+  Pending source_part(FindValueAttribute(options, kSourcePartKey));
+  Pending feeder(FindValueAttribute(options, kEnvelopeFeederKey));
+  Pending fixed_part(FindValueAttribute(options, kTray1ModeKey));
   bool source_pending = source_name != nullptr;
   const GCountedPtrVector& devices = pool->Children();
   for (RWSize i = 0; i < devices.Count(); ++i) {
@@ -175,21 +169,21 @@ int GDriverDataImp::ApplyInstalledOptions(GAttributeComposite* settings) {
   if (!settings) settings = GetDefaultSettings();
   if (!settings) return 0;
   auto* options =
-      settings->Key() == kInstalledOptionsPartKey
+      settings->Key() == kInstalledOptionsKey
           ? settings
-          : dynamic_cast<GAttributeComposite*>(FindDirectChild(settings, kInstalledOptionsPartKey));
+          : dynamic_cast<GAttributeComposite*>(FindDirectChild(settings, kInstalledOptionsKey));
   if (!options) return 0;
   GAttributeComposite* job = GetJobSettings();
   GAttributeComposite* model = FindComposite(job, kPrinterModelKey);
-  MPersistentObject* device = DeviceSettings(kDeviceKey);
+  MPersistentObject* device = DeviceSettings(kPrinterLanguageDeviceKey);
   const Places at{options, job, model, device};
 
   if (device) {
-    MPersistentObject* held = device->FindByKey(kDeviceRangeKey);
+    MPersistentObject* held = device->FindByKey(kPrinterMemoryKey);
     auto* range = dynamic_cast<GRangeAttribute*>(held);
-    if (!held && (range = FindOfClass<GRangeAttribute>(model, kDeviceRangeKey)) != nullptr)
+    if (!held && (range = FindOfClass<GRangeAttribute>(model, kPrinterMemoryKey)) != nullptr)
       device->AddChild(range);  // a second holder of the model's own range
-    GValueAttribute* value = FindValueAttribute(options, kDeviceRangeOption);
+    GValueAttribute* value = FindValueAttribute(options, kDriverWorkSpaceKey);
     if (range && value) range->SetValue(static_cast<std::int16_t>(value->GetValue()));
   }
   CopyValues(at, kFirstCopies);
@@ -199,8 +193,9 @@ int GDriverDataImp::ApplyInstalledOptions(GAttributeComposite* settings) {
           LoadNamedObjectAs<GResourceMappingList>(this, RWWString(kOSTrayMapName))) {
     SetTrayMap(tray_map);
   }
-  PlaceMap<MAssociationList>(this, kPDLTrayMapName, device, kPDLTrayMapKey);
-  PlaceMap<MAssociationList>(this, kWQMBinMapName, DeviceSettings(kJobLanguageKey), kWQMBinMapKey);
+  PlaceMap<MAssociationList>(this, kPDLTrayMapName, device, kPdlTrayMapKey);
+  PlaceMap<MAssociationList>(this, kWQMBinMapName, DeviceSettings(kJobLanguageDeviceKey),
+                             kJobLanguageBinMapKey);
 
   MarkDevices(options, FindComposite(model, kPaperHandlingKey));
   CopyValues(at, kLastCopies);

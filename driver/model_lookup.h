@@ -13,6 +13,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media_from_custom_size.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/os_factory.h"

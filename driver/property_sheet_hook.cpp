@@ -6,6 +6,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
 #include "driver/sheet_record.h"
@@ -49,15 +50,15 @@ void FreeNames(GUIData& host) {
 // The settings' 364 -> 1118 widened; empty without it.
 RWWString StartPageTitle(GAttributeComposite* settings) {
   RWWString title;
-  if (GStringAttribute* stored =
-          FindStringAttribute(FindComposite(settings, kStartPagePartKey), kStartPageTitleKey)) {
+  if (GStringAttribute* stored = FindStringAttribute(
+          FindComposite(settings, kColorMediaSettingsKey), kStartPageTitleKey)) {
     NarrowToWide(stored->GetValue(), title);
   }
   return title;
 }
 
 void StoreStartPageTitle(GAttributeComposite* settings, const char16_t* title) {
-  GAttributeComposite* part = FindComposite(settings, kStartPagePartKey);
+  GAttributeComposite* part = FindComposite(settings, kColorMediaSettingsKey);
   if (!part) return;
   RWCString narrow;
   WideToNarrow(RWWString(title), narrow);

@@ -77,10 +77,6 @@ struct GUIHostRecord;  // the host record with the hook's own flag
 
 // The most pages one plug-in may ask for.
 inline constexpr std::int16_t kMostPluginPages = 64;
-// Settings keys: the plug-in names, the page part and the start page title.
-inline constexpr std::uint32_t kPluginNamesKey = 63;
-inline constexpr std::uint32_t kStartPagePartKey = 364;
-inline constexpr std::uint32_t kStartPageTitleKey = 1118;
 // The caption text of the support library and its longest read.
 inline constexpr platform::UINT kCaptionStringId = 13620;
 inline constexpr int kCaptionUnits = 80;

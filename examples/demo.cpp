@@ -18,6 +18,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/load.h"
 #include "driver/model_lookup.h"
 #include "driver/services/os_factory.h"
@@ -63,10 +64,10 @@ void PrintHex(const std::string& path) {
 // (323), the paper "Letter" (261); written as a device mode's flat record,
 // then packed as its private part is.
 void ShowSettingsRecord() {
-  GAttributeComposite settings(362);
-  settings.AddChild(new GValueAttribute(3, 253));
-  settings.AddChild(new GValueAttribute(600, 323));
-  settings.AddChild(new GStringAttribute("Letter", 261));
+  GAttributeComposite settings(kDocumentSettingsKey);
+  settings.AddChild(new GValueAttribute(3, kDuplexKey));
+  settings.AddChild(new GValueAttribute(600, kXResolutionKey));
+  settings.AddChild(new GStringAttribute("Letter", kMediaTypeKey));
 
   std::string block(4096, '\0');
   GPersistentOutputStream stream(block.data(), block.size(), GOSFactory::kBinaryEncoding);
@@ -163,10 +164,11 @@ void ShowSheet(const support::AcceptanceInstall& install, Record& out) {
     std::cout << "the record does not decode\n";
     return;
   }
-  GStringAttribute* paper = FindStringAttribute(settings.get(), 261);
-  std::cout << "decoded: 253 (duplex) = " << SignedValueOr(settings.get(), 253, -1)
+  GStringAttribute* paper = FindStringAttribute(settings.get(), kMediaTypeKey);
+  std::cout << "decoded: 253 (duplex) = " << SignedValueOr(settings.get(), kDuplexKey, -1)
             << ", 261 (paper type) = \"" << (paper ? paper->GetValue().Data() : "") << "\""
-            << ", 265 (orientation) = " << SignedValueOr(settings.get(), 265, -1) << "\n";
+            << ", 265 (orientation) = " << SignedValueOr(settings.get(), kOrientationKey, -1)
+            << "\n";
 }
 
 // One document of two pages printed with `record` through DrvDocumentEvent

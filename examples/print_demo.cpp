@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/model_lookup.h"
 #include "examples/page_raster/page_raster_generator.h"
@@ -46,8 +47,6 @@ constexpr int kPages = 5;
 constexpr std::int16_t kCopies = 2;
 constexpr std::int16_t kLongEdge = 2;  // DMDUP_VERTICAL
 constexpr std::uint16_t kPagesPerSheet = 2;
-constexpr std::uint32_t kPaperCodeKey = 260;
-constexpr std::uint32_t kCopiesKey = 291;
 
 // The rendered picture `page` (palette index kPageBlack black) as a PBM
 // file, whose set bits are black.
@@ -80,11 +79,11 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
   }
   // As the job's settings now hold them.
   std::printf("P1's job: copies (291) %u, duplex (253) %u, pages a sheet (266) %u\n",
-              ValueOr(settings, kCopiesKey, 0), ValueOr(settings, kDuplexChoiceKey, 0),
+              ValueOr(settings, kCopiesKey, 0), ValueOr(settings, kDuplexKey, 0),
               ValueOr(nup, kPagesPerSheetKey, 0));
 
   // The pages' medium: the document's paper (260) as the job makes it.
-  const std::unique_ptr<GMedia> medium(job->MakeMedium(ValueOr(settings, kPaperCodeKey, 0)));
+  const std::unique_ptr<GMedia> medium(job->MakeMedium(ValueOr(settings, kPaperSizeKey, 0)));
   if (!medium) {
     std::fprintf(stderr, "print_demo: no medium for the document's paper\n");
     return 1;

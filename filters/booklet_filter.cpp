@@ -2,6 +2,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/render_driver_data.h"
@@ -19,20 +20,9 @@ namespace {
 
 constinit RWLockRecord g_file_lock;
 
-constexpr std::uint32_t kBookletKey = 279;
-constexpr std::uint32_t kSheetOrderKey = 288;
-constexpr std::uint32_t kTargetMediumKey = 281;
-constexpr std::uint32_t kTrayKey = 258;
-constexpr std::uint32_t kInsertKey = 1218;
-constexpr std::uint32_t kInsertTrayKey = 1214;
-constexpr std::uint32_t kInsertMediaTypeKey = 1215;
-constexpr std::uint32_t kManualDuplexKey = 245;
-constexpr std::uint32_t kDuplexUnitKey = 204;
-constexpr std::uint32_t kDuplexPapersKey = 188;
-constexpr std::uint32_t kInsertAnyKey = 1212;
 constexpr std::uint32_t kFirstCustomPaper = 16384;
 // The names CheckInsertPages asks the job about, after the medium's type.
-constexpr std::uint32_t kInsertNameKeys[] = {kInsertMediaTypeKey, 973, 1213, 262};
+constexpr std::uint32_t kInsertNameKeys[] = {kFrontCoverMediaTypeKey, 973, 1213, 262};
 
 constexpr GSpoolPolicy kBookletSpool = {
     ".pg",
@@ -53,7 +43,7 @@ GCountedPtr Held(MPersistentObject* object) {
 }
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kSetMediumKey)) : nullptr;
+  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
 }
 
 RWCString StringOf(GAttributeComposite* set, std::uint32_t key) {
@@ -88,7 +78,7 @@ void PutStart(MPersistentObject& page, const GCountedPtr& start) {
 struct PaperOf {
   PaperOf(std::uint16_t tray, const RWCString& type) : tray(tray), type(type) {}
   explicit PaperOf(GAttributeComposite* set)
-      : tray(static_cast<std::uint16_t>(FilterValue(set, kTrayKey).value_or(0))),
+      : tray(static_cast<std::uint16_t>(FilterValue(set, kPaperSourceKey).value_or(0))),
         type(MediumOf(set) ? MediumOf(set)->GetMediaType() : RWCString()) {}
   std::uint16_t tray;
   RWCString type;
@@ -176,7 +166,7 @@ std::uint16_t GBookletFilter::DocumentStart(GDocumentStart& command) {
   }
   page_pairing_ = booklet;
   flags_ = booklet > 0 ? kBookletFlag : 0;
-  sheet_order_ = FilterValue(set, kSheetOrderKey).value_or(0);
+  sheet_order_ = FilterValue(set, kBookletSheetOrderKey).value_or(0);
   Enable();
   page_count_ = 0;
   answer_.Reset();
@@ -187,14 +177,14 @@ std::uint16_t GBookletFilter::DocumentStart(GDocumentStart& command) {
   auto* nup = RWNew<GAttributeComposite>(kNupSettingsKey);
   if (nup) {
     nup->AddChild(RWNew<GValueAttribute>(2, kPagesPerSheetKey));
-    nup->AddChild(RWNew<GValueAttribute>(0, kPlacementOrderKey));
-    nup->AddChild(RWNew<GValueAttribute>(0, kBordersKey));
+    nup->AddChild(RWNew<GValueAttribute>(0, kNupPageOrderKey));
+    nup->AddChild(RWNew<GValueAttribute>(0, kNupBordersKey));
   }
   set->AddChild(nup);
-  set->AddChild(RWNew<GValueAttribute>(2, kDuplexChoiceKey));
+  set->AddChild(RWNew<GValueAttribute>(2, kDuplexKey));
   // The sheets' medium: the target turned to the document's orientation.
-  auto* target = dynamic_cast<GMedia*>(set->FindByKey(kTargetMediumKey));
-  const std::optional<std::int16_t> orientation = FilterValue(set, kSetOrientationKey);
+  auto* target = dynamic_cast<GMedia*>(set->FindByKey(kBookletMediumKey));
+  const std::optional<std::int16_t> orientation = FilterValue(set, kOrientationKey);
   if (target && orientation) {
     const std::int32_t turn =
         NormalizeAngle(static_cast<std::int32_t>(target->GetOrientation()) - *orientation);
@@ -208,11 +198,11 @@ std::uint16_t GBookletFilter::DocumentStart(GDocumentStart& command) {
       made = RWNew<GMedia>("", turned(target->GetPaperSize()), turned(target->GetPrintableSize()),
                            turned(target->GetPrintableOrigin()), target->GetOrientation(),
                            target->GetPaperSizeId(), target->GetXResolution(),
-                           target->GetYResolution(), kMediumKey, 0, "", "");
+                           target->GetYResolution(), kModelMediumKey, 0, "", "");
     }
     if (made) {
       if (GMedia* own = MediumOf(set)) made->SetMediaType(own->GetMediaType());
-      made->SetKey(kSetMediumKey);
+      made->SetKey(kMediumKey);
       set->AddChild(made);
     }
   }
@@ -225,7 +215,7 @@ std::uint16_t GBookletFilter::DocumentEnd(GDocumentEnd& command) {
   return EndBooklet(command);
 }
 
-std::uint16_t GBookletFilter::OnCommand718(GCommand& command) {
+std::uint16_t GBookletFilter::OnPassBreak(GCommand& command) {
   return EndBooklet(command);
 }
 
@@ -281,16 +271,16 @@ std::uint16_t GBookletFilter::PageStart(GPageStart& command) {
   if (!spool_.IsActive()) return 0;
   ++page_count_;
   GAttributeComposite* set = command.GetAttributes();
-  if (set) set->AddChild(RWNew<GValueAttribute>(2, kDuplexChoiceKey));
+  if (set) set->AddChild(RWNew<GValueAttribute>(2, kDuplexKey));
   const bool first = page_count_ == 1;
   if (first && set) {
     first_page_ = Held(set->DeepCopy());
     if (insert_flag_) {
-      set->AddChild(RWNew<GValueAttribute>(1, kInsertKey));
+      set->AddChild(RWNew<GValueAttribute>(1, kFrontCoverKey));
       insert_page_ = Held(set->DeepCopy());
       auto* inserts = static_cast<GAttributeComposite*>(insert_page_.Get());
       if (inserts) {
-        PutValue(*inserts, kTrayKey, insert_tray_);
+        PutValue(*inserts, kPaperSourceKey, insert_tray_);
         if (GMedia* medium = MediumOf(inserts)) medium->SetMediaType(insert_media_type_);
       }
     }
@@ -361,7 +351,7 @@ bool GBookletFilter::AssignCoverTrays(std::uint32_t side, const GCountedPtr& fir
   auto give = [](GCommand& start, const PaperOf& paper) {
     GAttributeComposite* set = start.GetAttributes();
     if (!set) return;
-    PutValue(*set, kTrayKey, paper.tray);
+    PutValue(*set, kPaperSourceKey, paper.tray);
     if (GMedia* medium = MediumOf(set)) medium->SetMediaType(paper.type);
   };
   if (first && first->ClassId() == kGCommandCompositeOnDiskId) {
@@ -400,9 +390,9 @@ bool GBookletFilter::AssignCoverTrays(std::uint32_t side, const GCountedPtr& fir
 // Insert pages and the page-scale query
 
 bool GBookletFilter::ReadInsertSettings(GAttributeComposite* set) {
-  if (FilterValue(set, kInsertKey).value_or(0) == 0) return false;
-  const std::optional<std::int16_t> tray = FilterValue(set, kInsertTrayKey);
-  auto* type = dynamic_cast<GStringAttribute*>(set->FindByKey(kInsertMediaTypeKey));
+  if (FilterValue(set, kFrontCoverKey).value_or(0) == 0) return false;
+  const std::optional<std::int16_t> tray = FilterValue(set, kFrontCoverSourceKey);
+  auto* type = dynamic_cast<GStringAttribute*>(set->FindByKey(kFrontCoverMediaTypeKey));
   if (tray && type) {
     insert_tray_ = static_cast<std::uint16_t>(*tray);
     insert_media_type_ = type->GetValue();
@@ -412,10 +402,10 @@ bool GBookletFilter::ReadInsertSettings(GAttributeComposite* set) {
 
 bool GBookletFilter::CheckInsertPages(GAttributeComposite* set) {
   GDriverData* data = job_ ? job_->GetDriverData() : nullptr;
-  if (FilterValue(set, kDuplexChoiceKey).value_or(0) == 0 || !data) return false;
+  if (FilterValue(set, kDuplexKey).value_or(0) == 0 || !data) return false;
   GAttributeComposite* job_settings = data->GetJobSettings();
   const std::int16_t a = FilterValue(job_settings, kManualDuplexKey).value_or(0);
-  const std::int16_t b = FilterValue(job_settings, kDuplexUnitKey).value_or(0);
+  const std::int16_t b = FilterValue(job_settings, kDuplexUnitReportedKey).value_or(0);
   if (a == 0) return false;
   GMedia* medium = MediumOf(set);
   const std::uint16_t paper = medium ? medium->GetPaperSizeId() : 0;
@@ -425,12 +415,13 @@ bool GBookletFilter::CheckInsertPages(GAttributeComposite* set) {
   bool listed = data->IsNameNotListed(type) == 0;
   for (std::uint32_t key : kInsertNameKeys)
     listed = listed || data->IsNameNotListed(StringOf(set, key)) == 0;
-  listed = listed || FilterValue(set, kInsertAnyKey).value_or(0) != 0;
+  listed = listed || FilterValue(set, kLastPageSourceKey).value_or(0) != 0;
   if (listed) return true;
   bool answer = false;
-  auto* papers = job_settings
-                     ? dynamic_cast<GAttributeComposite*>(job_settings->FindByKey(kDuplexPapersKey))
-                     : nullptr;
+  auto* papers =
+      job_settings
+          ? dynamic_cast<GAttributeComposite*>(job_settings->FindByKey(kDuplexPaperSizesKey))
+          : nullptr;
   for (RWSize i = 0; papers && i < papers->EntryCount(); ++i) {
     auto* value = dynamic_cast<GValueAttribute*>(papers->Children()[i].Get());
     if (!value) continue;

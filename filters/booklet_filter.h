@@ -84,7 +84,7 @@ class GBookletFilter final : public GFilterClass<GBookletFilter, kGBookletFilter
 
   std::uint16_t DocumentStart(GDocumentStart& command) override;
   std::uint16_t DocumentEnd(GDocumentEnd& command) override;
-  std::uint16_t OnCommand718(GCommand& command) override;
+  std::uint16_t OnPassBreak(GCommand& command) override;
   std::uint16_t PageStart(GPageStart& command) override;
   std::uint16_t PageEnd(GPageEnd& command) override;
   std::uint16_t JobAbort(GJobAbort& command) override;

@@ -3,14 +3,13 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/style_attribute.h"
 #include "config/attributes/tintvector_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command.h"
 #include "output/core/result_commands.h"
 
 namespace {
-
-constexpr std::uint32_t kColorAdjustmentKey = 295;
 
 constexpr RWClassRegistration kTintvectorFilterClasses[] = {
     {&RWCreate<GTintvectorFilter>, kGTintvectorFilterId, "GTintvectorFilter"},
@@ -69,7 +68,7 @@ std::uint16_t GTintvectorFilter::DocumentEnd(GDocumentEnd&) {
   return ForgetSettings();
 }
 
-std::uint16_t GTintvectorFilter::OnCommand718(GCommand&) {
+std::uint16_t GTintvectorFilter::OnPassBreak(GCommand&) {
   return ForgetSettings();
 }
 

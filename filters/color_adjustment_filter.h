@@ -56,7 +56,7 @@ class GTintvectorFilter final
 
   std::uint16_t DocumentStart(GDocumentStart& command) override;
   std::uint16_t DocumentEnd(GDocumentEnd& command) override;
-  std::uint16_t OnCommand718(GCommand& command) override;
+  std::uint16_t OnPassBreak(GCommand& command) override;
   std::uint16_t JobAbort(GJobAbort& command) override;
 
   // The choices of `set`'s key-295 attribute, once per document; nothing

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/render_driver_data.h"
 #include "filters/face_up_filter.h"
@@ -13,12 +14,6 @@
 #include "persist/selection_string.h"
 
 namespace {
-
-constexpr std::uint32_t kSelectKey = 907;
-constexpr std::uint32_t kQualityListKey = 906;
-constexpr std::uint32_t kCopiesKey = 291;
-constexpr std::uint32_t kCollateCopiesKey = 247;
-constexpr std::uint32_t kPrinterCopiesKey = 257;
 
 constexpr GSpoolPolicy kCopyPageSpool = {
     ".cpg",
@@ -42,8 +37,8 @@ GValueAttribute* ValueAt(GAttributeComposite* set, std::uint32_t key) {
 bool SelectsLow(GRenderDriverData* job, std::uint16_t s) {
   GDriverData* data = job ? job->GetDriverData() : nullptr;
   GAttributeComposite* settings = data ? data->GetJobSettings() : nullptr;
-  auto* list =
-      settings ? dynamic_cast<MAssociationList*>(settings->FindByKey(kQualityListKey)) : nullptr;
+  auto* list = settings ? dynamic_cast<MAssociationList*>(settings->FindByKey(kCopyPageChoicesKey))
+                        : nullptr;
   if (!list) return false;
   const GValueAttribute probe(s, 0u);
   auto* entry = dynamic_cast<GSelectionString*>(list->FindValue(&probe));
@@ -98,10 +93,10 @@ std::uint16_t GCopyPageFilter::DocumentStart(GDocumentStart& command) {
   if (!document) return 0;
   GRenderDriverData* job = command.GetJobContext();
   bool taken = false;
-  if (const std::optional<std::int16_t> s = FilterValue(document, kSelectKey);
+  if (const std::optional<std::int16_t> s = FilterValue(document, kCopyPageChoiceKey);
       s && SelectsLow(job, static_cast<std::uint16_t>(*s))) {
     GValueAttribute* copies = ValueAt(document, kCopiesKey);
-    GValueAttribute* collate = ValueAt(document, kCollateCopiesKey);
+    GValueAttribute* collate = ValueAt(document, kCollatedCopiesKey);
     if (copies && collate && copies->GetValue() > 1 && collate->GetValue() != copies->GetValue()) {
       ResetCopies();
       copy_count_ = document_copies_ = copies->GetValue();
@@ -197,7 +192,7 @@ void GCopyPageFilter::EmitPages(GCommand& end, bool ends_document) {
   spool_.EndDocument(end, pages, ends_document);
 }
 
-std::uint16_t GCopyPageFilter::OnCommand718(GCommand& command) {
+std::uint16_t GCopyPageFilter::OnPassBreak(GCommand& command) {
   if (!spool_.HasReplay()) return 0;
   EmitPages(command, false);
   after_break_ = true;

@@ -62,7 +62,7 @@ class GCopyPageFilter final : public GFilterClass<GCopyPageFilter, kGCopyPageFil
 
   std::uint16_t DocumentStart(GDocumentStart& command) override;
   std::uint16_t DocumentEnd(GDocumentEnd& command) override;
-  std::uint16_t OnCommand718(GCommand& command) override;
+  std::uint16_t OnPassBreak(GCommand& command) override;
   std::uint16_t PageStart(GPageStart& command) override;
   std::uint16_t PageEnd(GPageEnd& command) override;
   std::uint16_t JobAbort(GJobAbort& command) override;

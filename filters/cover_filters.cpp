@@ -2,6 +2,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/render_driver_data.h"
@@ -13,28 +14,10 @@ namespace {
 
 constinit RWLockRecord g_file_lock;
 
-constexpr std::uint32_t kFrontCoverKey = 1218;
-constexpr std::uint32_t kFrontSourceKey = 1214;
-constexpr std::uint32_t kFrontTypeKey = 1215;
-constexpr std::uint32_t kCoverModeKey = 1240;
-constexpr std::uint32_t kCancelRuleKey = 1229;
-constexpr std::uint32_t kDuplexKey = 253;
-constexpr std::uint32_t kNupKey = 329;
-constexpr std::uint32_t kPagesPerSheetKey = 266;
-constexpr std::uint32_t kBookletKey = 279;
-constexpr std::uint32_t kMediaKey = 259;
-constexpr std::uint32_t kSourceKey = 258;
-constexpr std::uint32_t kStraightPathKey = 905;
-constexpr std::uint32_t kManualDuplexKey = 245;
-constexpr std::uint32_t kDuplexUnitKey = 204;
-constexpr std::uint32_t kPaperSizesKey = 188;
-constexpr std::uint32_t kManualDuplexReadyKey = 1010;
-constexpr std::uint32_t kBackCoverKey = 920;
-constexpr std::uint32_t kBackSourceKey = 921;
-constexpr std::uint32_t kBackTypeKey = 973;
 constexpr std::int16_t kFirstCustomPaper = 16384;
 // The names the media test asks the job about, after the medium's type.
-constexpr std::uint32_t kMediaNameKeys[] = {kFrontTypeKey, kBackTypeKey, 1213, 262};
+constexpr std::uint32_t kMediaNameKeys[] = {kFrontCoverMediaTypeKey, kBackCoverMediaTypeKey,
+                                            kLastPageMediaTypeKey, kOtherPagesMediaTypeKey};
 
 constexpr RWClassRegistration kCoverFilterClasses[] = {
     {&RWCreate<GFrontCoverFilter>, kGFrontCoverFilterId, "GFrontCoverFilter"},
@@ -46,7 +29,7 @@ GCountedPtr Held(MPersistentObject* object) {
 }
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediaKey)) : nullptr;
+  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
 }
 
 GStringAttribute* StringAt(GAttributeComposite* set, std::uint32_t key) {
@@ -111,7 +94,8 @@ GCommand* CommandToWatch(GPeripheral& filter, const GCountedPtr& command) {
 // What a cover copied from `set` needs: a medium and a paper source, and
 // under the simplex rule a duplex value to set.
 bool CanCover(GAttributeComposite* set, bool simplex_rule) {
-  return MediumOf(set) && ValueAt(set, kSourceKey) && (!simplex_rule || ValueAt(set, kDuplexKey));
+  return MediumOf(set) && ValueAt(set, kPaperSourceKey) &&
+         (!simplex_rule || ValueAt(set, kDuplexKey));
 }
 
 // A deep copy of `set` (none when null).
@@ -142,8 +126,9 @@ std::uint32_t IsCoverSizeListed(GRenderDriverData* job, GAttributeComposite* cov
   if (static_cast<std::int16_t>(code) >= kFirstCustomPaper)
     return data->IsMediaSizeInRange(cover, code) != 0 ? 1 : 0;
   GAttributeComposite* settings = data->GetJobSettings();
-  auto* sizes =
-      settings ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperSizesKey)) : nullptr;
+  auto* sizes = settings
+                    ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kDuplexPaperSizesKey))
+                    : nullptr;
   for (RWSize i = 0; sizes && i < sizes->EntryCount(); ++i) {
     auto* value = dynamic_cast<GValueAttribute*>(sizes->Children()[i].Get());
     if (value && value->GetValue() == code) return 1;
@@ -153,11 +138,12 @@ std::uint32_t IsCoverSizeListed(GRenderDriverData* job, GAttributeComposite* cov
 
 std::optional<bool> SimplexCoverRule(GAttributeComposite* document) {
   if (FilterValue(document, kCoverModeKey).value_or(0) != 1) return false;
-  auto* nup = document ? dynamic_cast<GAttributeComposite*>(document->FindByKey(kNupKey)) : nullptr;
+  auto* nup =
+      document ? dynamic_cast<GAttributeComposite*>(document->FindByKey(kNupSettingsKey)) : nullptr;
   const std::optional<std::int16_t> per_sheet = FilterValue(nup, kPagesPerSheetKey);
   if (!per_sheet) return std::nullopt;
   return *per_sheet == 1 && FilterValue(document, kDuplexKey).value_or(0) == 0 &&
-         FilterValue(document, kCancelRuleKey).value_or(0) == 0;
+         FilterValue(document, kRuleSwitchKey).value_or(0) == 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -184,8 +170,8 @@ std::uint16_t GFrontCoverFilter::DocumentStart(GDocumentStart& command) {
   }
   job_ = command.GetJobContext();
   front_cover_ = Unsigned(document, kFrontCoverKey);
-  if (front_cover_ != 0 &&
-      !ReadCoverPaper(document, kFrontSourceKey, kFrontTypeKey, cover_source_, cover_type_))
+  if (front_cover_ != 0 && !ReadCoverPaper(document, kFrontCoverSourceKey, kFrontCoverMediaTypeKey,
+                                           cover_source_, cover_type_))
     front_cover_ = 0;
   const std::optional<bool> rule = SimplexCoverRule(document);
   if (front_cover_ == 0 || !rule) {
@@ -216,21 +202,22 @@ std::uint32_t GFrontCoverFilter::CheckCoverMedia(GAttributeComposite* set) {
   if (duplex_ == 0 || !data) return 0;
   GAttributeComposite* settings = data->GetJobSettings();
   const std::int16_t manual_duplex = FilterValue(settings, kManualDuplexKey).value_or(0);
-  const std::int16_t duplex_unit = FilterValue(settings, kDuplexUnitKey).value_or(1);
+  const std::int16_t duplex_unit = FilterValue(settings, kDuplexUnitReportedKey).value_or(1);
   GMedia* medium = MediumOf(set);
   const std::uint16_t code = medium ? medium->GetPaperSizeId() : 0;
   const RWCString type = medium ? medium->GetMediaType() : RWCString();
   bool listed = data->IsNameNotListed(type) == 0;
   for (std::uint32_t key : kMediaNameKeys)
     listed = listed || data->IsNameNotListed(StringOf(set, key)) == 0;
-  listed = listed || FilterValue(set, kStraightPathKey).value_or(0) != 0;
+  listed = listed || FilterValue(set, kStraightPaperPathKey).value_or(0) != 0;
   const bool ordinary = !type.EqualsChars("Transparency") && !type.EqualsChars("Labels");
   if (manual_duplex == 0) return 0;
   if (duplex_unit == 0) return ordinary ? 1 : 0;
   if (listed) return 1;
   std::uint32_t answer = 0;
-  auto* sizes =
-      settings ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperSizesKey)) : nullptr;
+  auto* sizes = settings
+                    ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kDuplexPaperSizesKey))
+                    : nullptr;
   for (RWSize i = 0; sizes && ordinary && i < sizes->EntryCount(); ++i) {
     auto* value = dynamic_cast<GValueAttribute*>(sizes->Children()[i].Get());
     if (!value) continue;
@@ -254,7 +241,7 @@ bool GFrontCoverFilter::InsertCover(GCountedPtr& holder) {
     GAttributeComposite* cover = CopyOf(page);
     if (cover) {
       MediumOf(cover)->SetMediaType(cover_type_);
-      PutValue(*cover, kSourceKey, cover_source_);
+      PutValue(*cover, kPaperSourceKey, cover_source_);
     }
     return cover;
   };
@@ -282,15 +269,15 @@ std::uint16_t GBackCoverFilter::DocumentStart(GDocumentStart& command) {
   job_ = command.GetJobContext();
   if (GAttributeComposite* settings = JobSettingsOf(job_)) {
     manual_duplex_ = FilterValue(settings, kManualDuplexKey).value_or(0) != 0 &&
-                     settings->FindByKey(kManualDuplexReadyKey);
+                     settings->FindByKey(kManualDuplexInstructionsKey);
   } else {
     manual_duplex_ = false;
   }
   GAttributeComposite* document = command.GetAttributes();
   page_.Reset();
   back_cover_ = Unsigned(document, kBackCoverKey);
-  if (back_cover_ == 2 &&
-      !ReadCoverPaper(document, kBackSourceKey, kBackTypeKey, cover_source_, cover_type_))
+  if (back_cover_ == 2 && !ReadCoverPaper(document, kBackCoverSourceKey, kBackCoverMediaTypeKey,
+                                          cover_source_, cover_type_))
     back_cover_ = 0;
   const std::optional<bool> rule = SimplexCoverRule(document);
   if (!document || back_cover_ == 0 || !rule) {
@@ -302,7 +289,7 @@ std::uint16_t GBackCoverFilter::DocumentStart(GDocumentStart& command) {
   counter_ = 0;
   last_source_ = 0;
   last_type_ = RWCString();
-  document_source_ = Unsigned(document, kSourceKey);
+  document_source_ = Unsigned(document, kPaperSourceKey);
   if (back_cover_ == 1) {
     cover_source_ = document_source_;
     cover_type_ = RWCString();
@@ -317,7 +304,7 @@ void GBackCoverFilter::WatchPage(GAttributeComposite* page) {
   ++counter_;
   page_ = Held(page);
   GMedia* medium = MediumOf(page);
-  const std::optional<std::int16_t> source = FilterValue(page, kSourceKey);
+  const std::optional<std::int16_t> source = FilterValue(page, kPaperSourceKey);
   if (counter_ == 1 && back_cover_ == 1) {
     if (source) cover_source_ = static_cast<std::uint16_t>(*source);
     if (medium) cover_type_ = medium->GetMediaType();
@@ -339,7 +326,7 @@ GAttributeComposite* GBackCoverFilter::ApplyCoverSettings(GAttributeComposite* s
   if (FilterValue(set, kDuplexKey) != static_cast<std::int16_t>(duplex))
     PutValue(*set, kDuplexKey, duplex);
   if (GMedia* medium = MediumOf(set)) medium->SetMediaType(type);
-  PutValue(*set, kSourceKey, source);  // in place of the set's own
+  PutValue(*set, kPaperSourceKey, source);  // in place of the set's own
   return set;
 }
 
@@ -359,7 +346,7 @@ GCountedPtr GBackCoverFilter::MakeCovers(const GCountedPtr& end) {
       AddPage(pages, ApplyCoverSettings(CopyOf(page), duplex, cover_type_, cover_source_));
   } else {
     MediumOf(base)->SetMediaType(cover_type_);
-    PutValue(*base, kSourceKey, cover_source_);
+    PutValue(*base, kPaperSourceKey, cover_source_);
     AddPage(pages, base);
   }
   pages.AddChild(end.Get());

@@ -1,14 +1,11 @@
 #include "filters/face_up_filter.h"
 
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
 
 namespace {
-
-constexpr std::uint32_t kFaceUpKey = 1229;
-constexpr std::uint32_t kDuplexUnitKey = 308;
-constexpr std::uint32_t kDuplexKey = 253;
 
 constexpr GSpoolPolicy kFaceUpSpool = {
     ".fpg",
@@ -55,7 +52,7 @@ std::uint16_t GFaceUpFilter::DocumentStart(GDocumentStart& command) {
   GAttributeComposite* document = command.GetAttributes();
   if (!document) return 0;
   GRenderDriverData* job = command.GetJobContext();
-  if (FilterValue(document, kFaceUpKey) != 1 || !job) {
+  if (FilterValue(document, kRuleSwitchKey) != 1 || !job) {
     spool_.Abandon(*this);
     return 0;
   }
@@ -90,7 +87,7 @@ std::uint16_t GFaceUpFilter::DocumentEnd(GDocumentEnd& command) {
 // The pass break ends the stretch held so far, as a document end does, but
 // the document stays held: the pages after it are held and replayed in
 // their own turn.
-std::uint16_t GFaceUpFilter::OnCommand718(GCommand& command) {
+std::uint16_t GFaceUpFilter::OnPassBreak(GCommand& command) {
   if (spool_.HasReplay()) ReplayPages(command, false);
   return 0;
 }

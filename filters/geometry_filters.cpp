@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media_pool.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/render_driver_data.h"
@@ -47,7 +48,7 @@ std::int16_t Min16(std::int32_t a, std::int32_t b) {
   return std::min(Narrow(a), Narrow(b));
 }
 
-GMedia* MediumIn(GAttributeComposite* set, std::uint32_t key = kPageMediumKey) {
+GMedia* MediumIn(GAttributeComposite* set, std::uint32_t key = kMediumKey) {
   return set ? dynamic_cast<GMedia*>(set->FindByKey(key)) : nullptr;
 }
 
@@ -213,9 +214,9 @@ GCountedPtr GEmulateMarginsFilter::OnPageStart(const GCountedPtr& command) {
   GCountedPtr set = start->DetachAttributes();
   auto& attributes = static_cast<GAttributeComposite&>(*set.Get());
   // Held here, so released once the page carries the emulated copy.
-  GCountedPtr medium = Held(attributes.RemoveByKey(kPageMediumKey));
+  GCountedPtr medium = Held(attributes.RemoveByKey(kMediumKey));
   UpdateEmulation(static_cast<GMedia&>(*medium.Get()));
-  attributes.AddChild(RWNew<GMedia>(WithKey(emulated_, kPageMediumKey)));
+  attributes.AddChild(RWNew<GMedia>(WithKey(emulated_, kMediumKey)));
   const GTransformAttribute base = PageBase(attributes, last_page_);
   attributes.AddChild(
       RWNew<GTransformAttribute>(mode_ == 0 ? ComposeTransforms(transform_, base) : base));
@@ -307,10 +308,10 @@ GCountedPtr GFitToSizeFilter::OnDocumentStart(const GCountedPtr& command) {
   job_ = start.GetJobContext();
   GMedia* target = MediumIn(attributes, kTargetMediumKey);
   if (FilterValue(attributes, kFitToOtherSizeKey) == 1 && target) {
-    target_ = WithKey(*target, kPageMediumKey);
-    Held(attributes->RemoveByKey(kPageMediumKey));
+    target_ = WithKey(*target, kMediumKey);
+    Held(attributes->RemoveByKey(kMediumKey));
     attributes->AddChild(RWNew<GMedia>(target_));
-    scale_choice_ = FilterValue(attributes, kScaleChoiceKey).value_or(0);
+    scale_choice_ = FilterValue(attributes, kScalePageChoiceKey).value_or(0);
     Enable();
   } else {
     Disable();
@@ -321,7 +322,7 @@ GCountedPtr GFitToSizeFilter::OnDocumentStart(const GCountedPtr& command) {
 
 GMedia GFitToSizeFilter::TurnedTarget(GAttributeComposite* page) const {
   GMedia turned(target_);
-  const std::optional<std::int16_t> orientation = FilterValue(page, kPageOrientationKey);
+  const std::optional<std::int16_t> orientation = FilterValue(page, kOrientationKey);
   if (job_ && orientation)
     job_->UpdateMediaSize(&turned, static_cast<std::uint32_t>(std::int32_t{*orientation}));
   return turned;
@@ -366,7 +367,7 @@ GScalePair GFitToSizeFilter::GetPageScale(GAttributeComposite* document, GAttrib
   GMedia* target = MediumIn(document, kTargetMediumKey);
   GMedia* medium = MediumIn(page);
   if (FilterValue(document, kFitToOtherSizeKey) != 1 || !target || !medium) return kUnitScale;
-  const GMedia target_page = WithKey(*target, kPageMediumKey);
+  const GMedia target_page = WithKey(*target, kMediumKey);
   if (medium->IsEqualContent(&target_page)) return kUnitScale;
   return ComputeFitTransform(TurnedTarget(page), *medium).GetScale();
 }
@@ -430,11 +431,11 @@ GCountedPtr GSymetricalDuplexFilter::OnDocumentStart(const GCountedPtr& command)
   GAttributeComposite* settings = driver ? driver->GetJobSettings() : nullptr;
   GAttributeComposite* set = start.GetAttributes();
   const std::optional<std::int16_t> automatic = FilterValue(set, kAutoDuplexScalingKey);
-  if (FilterValue(settings, kDuplexUnitKey).value_or(0) == 0 || !set || !automatic) {
+  if (FilterValue(settings, kDuplexUnitReportedKey).value_or(0) == 0 || !set || !automatic) {
     Disable();
     return command;
   }
-  if (std::optional<std::int16_t> duplex = FilterValue(set, kPageDuplexKey))
+  if (std::optional<std::int16_t> duplex = FilterValue(set, kDuplexKey))
     duplex_ = static_cast<std::uint16_t>(*duplex);
   auto_scaling_ = static_cast<std::uint16_t>(*automatic);
   Enable();
@@ -449,7 +450,7 @@ GCountedPtr GSymetricalDuplexFilter::OnPageStart(const GCountedPtr& command) {
     back_side_ = 0;
     return command;
   }
-  if (std::optional<std::int16_t> duplex = FilterValue(set, kPageDuplexKey)) {
+  if (std::optional<std::int16_t> duplex = FilterValue(set, kDuplexKey)) {
     // Another two-sided choice waits for a front side; one-sided acts now.
     if (*duplex == 0 || back_side_ == 0) duplex_ = static_cast<std::uint16_t>(*duplex);
   }
@@ -467,7 +468,7 @@ GScalePair GSymetricalDuplexFilter::GetPageScale(GAttributeComposite*, GAttribut
                                                  std::uint32_t, std::uint32_t& status) {
   if (status == 3) return kNoScale;
   if (!page || auto_scaling_ != 0) return kUnitScale;
-  if (std::optional<std::int16_t> duplex = FilterValue(page, kPageDuplexKey))
+  if (std::optional<std::int16_t> duplex = FilterValue(page, kDuplexKey))
     duplex_ = static_cast<std::uint16_t>(*duplex);
   GMedia* medium = MediumIn(page);
   if (duplex_ == 0 || !medium) return kUnitScale;

@@ -75,19 +75,6 @@ inline constexpr RWClassID kGFitToSizeFilterId = 1103;
 inline constexpr RWClassID kGSymetricalDuplexFilterId = 1117;
 inline constexpr RWClassID kGScalePageFilterId = 1104;
 
-// Setting keys.
-inline constexpr std::uint32_t kPageMediumKey = 259;
-inline constexpr std::uint32_t kPageOrientationKey = 265;
-inline constexpr std::uint32_t kScalePercentKey = 269;
-inline constexpr std::uint32_t kFitToOtherSizeKey = 270;
-inline constexpr std::uint32_t kScaleChoiceKey = 271;
-inline constexpr std::uint32_t kTargetMediumKey = 273;
-inline constexpr std::uint32_t kEmulateMarginsKey = 711;
-inline constexpr std::uint32_t kSymmetricalMarginsKey = 713;
-inline constexpr std::uint32_t kDuplexUnitKey = 204;
-inline constexpr std::uint32_t kPageDuplexKey = 253;
-inline constexpr std::uint32_t kAutoDuplexScalingKey = 983;
-
 // Flag words.
 inline constexpr std::uint32_t kEmulationIdleFlags = 0x8000;
 inline constexpr std::uint32_t kEmulationFlags = 42;

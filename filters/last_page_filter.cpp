@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/render_driver_data.h"
@@ -12,17 +13,10 @@
 
 namespace {
 
-constexpr std::uint32_t kDuplexKey = 253;
-constexpr std::uint32_t kManualDuplexKey = 245;
-constexpr std::uint32_t kLastNumberKey = 1212;
-constexpr std::uint32_t kLastNameKey = 1213;
-constexpr std::uint32_t kDocumentNumberKey = 263;
-constexpr std::uint32_t kDocumentNameKey = 262;
-constexpr std::uint32_t kMarkedKey = 1246;
-constexpr std::uint32_t kMediaKey = 259;
 constexpr std::uint16_t kAnyMedia = 19;
 // NoMediaListed's names, in order; 0 stands for the medium's type.
-constexpr std::uint32_t kListedNameKeys[] = {1215, 0, 973, kLastNameKey, kDocumentNameKey};
+constexpr std::uint32_t kListedNameKeys[] = {1215, 0, 973, kLastPageMediaTypeKey,
+                                             kOtherPagesMediaTypeKey};
 
 constexpr GSpoolPolicy kLastPageSpool = {
     ".dpg",
@@ -44,7 +38,7 @@ GStringAttribute* StringAt(GAttributeComposite* set, std::uint32_t key) {
 
 RWCString NameAt(GAttributeComposite* set, std::uint32_t key) {
   if (key == 0) {
-    auto* medium = set ? dynamic_cast<GMedia*>(set->FindByKey(kMediaKey)) : nullptr;
+    auto* medium = set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
     return medium ? medium->GetMediaType() : RWCString();
   }
   GStringAttribute* text = StringAt(set, key);
@@ -92,10 +86,10 @@ bool GLastPageFilter::Accepts(GAttributeComposite* document) {
   if (pairing != 0 && (FilterValue(data->GetJobSettings(), kManualDuplexKey).value_or(0) != 0 ||
                        NoMediaListed(document) == 0))
     return false;
-  const std::optional<std::int16_t> last_number = FilterValue(document, kLastNumberKey);
-  const std::optional<std::int16_t> document_number = FilterValue(document, kDocumentNumberKey);
-  GStringAttribute* last_name = StringAt(document, kLastNameKey);
-  GStringAttribute* document_name = StringAt(document, kDocumentNameKey);
+  const std::optional<std::int16_t> last_number = FilterValue(document, kLastPageSourceKey);
+  const std::optional<std::int16_t> document_number = FilterValue(document, kOtherPagesSourceKey);
+  GStringAttribute* last_name = StringAt(document, kLastPageMediaTypeKey);
+  GStringAttribute* document_name = StringAt(document, kOtherPagesMediaTypeKey);
   if (!last_number || !document_number || !last_name || !document_name) return false;
   last_number_ = static_cast<std::uint16_t>(*last_number);
   last_name_ = last_name->GetValue();
@@ -132,7 +126,7 @@ std::uint16_t GLastPageFilter::PageEnd(GPageEnd& command) {
 bool GLastPageFilter::IsPageMarked(MPersistentObject& page) {
   bool marked = false;
   ChangePageStart(page, [&](GAttributeComposite* set) {
-    marked = FilterValue(set, kMarkedKey).value_or(0) == 1;
+    marked = FilterValue(set, kRepeatedPageKey).value_or(0) == 1;
     return false;
   });
   return marked;
@@ -187,7 +181,7 @@ std::uint16_t GLastPageFilter::DocumentEnd(GDocumentEnd& command) {
   return 0;
 }
 
-std::uint16_t GLastPageFilter::OnCommand718(GCommand& command) {
+std::uint16_t GLastPageFilter::OnPassBreak(GCommand& command) {
   if (spool_.HasReplay()) ReplayPages(command, false);
   return 0;
 }

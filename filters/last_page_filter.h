@@ -69,7 +69,7 @@ class GLastPageFilter final : public GFilterClass<GLastPageFilter, kGLastPageFil
 
   std::uint16_t DocumentStart(GDocumentStart& command) override;
   std::uint16_t DocumentEnd(GDocumentEnd& command) override;
-  std::uint16_t OnCommand718(GCommand& command) override;
+  std::uint16_t OnPassBreak(GCommand& command) override;
   std::uint16_t PageStart(GPageStart& command) override;
   std::uint16_t PageEnd(GPageEnd& command) override;
   std::uint16_t JobAbort(GJobAbort& command) override;

@@ -2,19 +2,13 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
 
 namespace {
-
-constexpr std::uint32_t kDuplexUnitKey = 308;
-constexpr std::uint32_t kMediaKey = 259;
-constexpr std::uint32_t kDuplexKey = 253;
-constexpr std::uint32_t kStraightPathKey = 905;
-constexpr std::uint32_t kPageOrderKey = 710;
-constexpr std::uint32_t kOrientationKey = 265;
 
 constexpr RWClassRegistration kLetterheadFilterClasses[] = {
     {&RWCreate<GLetterheadFilter>, kGLetterheadFilterId, "GLetterheadFilter"},
@@ -39,10 +33,10 @@ std::uint16_t GLetterheadFilter::DocumentStart(GDocumentStart& command) {
   }
   // No medium: not a letterhead document (rather than reading through a
   // null one).
-  auto* medium = document ? dynamic_cast<GMedia*>(document->FindByKey(kMediaKey)) : nullptr;
+  auto* medium = document ? dynamic_cast<GMedia*>(document->FindByKey(kMediumKey)) : nullptr;
   const bool qualifies = medium && medium->GetMediaType().EqualsChars("Letterhead") &&
                          FilterValue(document, kDuplexKey).value_or(0) != 0 &&
-                         FilterValue(document, kStraightPathKey).value_or(0) == 0;
+                         FilterValue(document, kStraightPaperPathKey).value_or(0) == 0;
   auto* order =
       document ? dynamic_cast<GValueAttribute*>(document->FindByKey(kPageOrderKey)) : nullptr;
   if (qualifies && order && order->GetValue() != 1) {

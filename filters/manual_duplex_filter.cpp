@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
@@ -20,28 +21,7 @@ namespace {
 
 constinit RWLockRecord g_file_lock;
 
-constexpr std::uint32_t kDuplexKey = 253;
-constexpr std::uint32_t kMediaKey = 259;
 constexpr std::uint32_t kMediaNameKeys[] = {1215, 973, 1213, 262};
-constexpr std::uint32_t kLastSheetTypeKey = 1213;
-constexpr std::uint32_t kDocumentTypeKey = 262;
-constexpr std::uint32_t kDocumentTrayKey = 263;
-constexpr std::uint32_t kLastSheetTrayKey = 1212;
-constexpr std::uint32_t kRefusedMediaKey = 905;
-constexpr std::uint32_t kManualChosenKey = 1123;
-constexpr std::uint32_t kCopiesKey = 247;
-constexpr std::uint32_t kOutputBinKey = 248;
-constexpr std::uint32_t kMessageKindKey = 801;
-constexpr std::uint32_t kMessageKey = 800;
-constexpr std::uint32_t kModeKey = 245;
-constexpr std::uint32_t kDuplexUnitKey = 204;
-constexpr std::uint32_t kDuplexSizesKey = 188;
-constexpr std::uint32_t kPaperPathKey = 90;
-constexpr std::uint32_t kTrayKindKey = 1226;
-constexpr std::uint32_t kOnePageKey = 1010;
-constexpr std::uint32_t kCopiesRangeKey = 199;
-constexpr std::uint32_t kPaperSourceKey = 258;
-constexpr std::uint32_t kOrientationKey = 265;
 constexpr std::uint16_t kNoTray = 19;
 constexpr std::uint16_t kTrayEighteen = 18;
 constexpr std::uint16_t kCustomSizes = 16384;
@@ -85,7 +65,7 @@ RWCString TextAt(GAttributeComposite* set, std::uint32_t key) {
 }
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediaKey)) : nullptr;
+  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
 }
 
 // The first part of class `Part` with id `id` among the parts of the
@@ -165,27 +145,27 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
     spool_.Abandon(*this);
     return 0;
   }
-  mode_ = FilterValue(settings, kModeKey).value_or(0);
-  const std::int16_t unit = FilterValue(settings, kDuplexUnitKey).value_or(1);
+  mode_ = FilterValue(settings, kManualDuplexKey).value_or(0);
+  const std::int16_t unit = FilterValue(settings, kDuplexUnitReportedKey).value_or(1);
   const std::uint16_t size_id = medium->GetPaperSizeId();
   document_type_ = medium->GetMediaType();
-  last_sheet_type_ = TextAt(document, kLastSheetTypeKey);
+  last_sheet_type_ = TextAt(document, kLastPageMediaTypeKey);
   last_sheet_tray_ =
-      static_cast<std::uint16_t>(FilterValue(document, kLastSheetTrayKey).value_or(kNoTray));
+      static_cast<std::uint16_t>(FilterValue(document, kLastPageSourceKey).value_or(kNoTray));
   const auto document_tray =
-      static_cast<std::uint16_t>(FilterValue(document, kDocumentTrayKey).value_or(kNoTray));
+      static_cast<std::uint16_t>(FilterValue(document, kOtherPagesSourceKey).value_or(kNoTray));
   if (last_sheet_tray_ != document_tray && last_sheet_tray_ != kNoTray) {
     last_sheet_ = true;
   } else {
     last_sheet_ =
-        last_sheet_type_ != TextAt(document, kDocumentTypeKey) && !last_sheet_type_.IsNull();
+        last_sheet_type_ != TextAt(document, kOtherPagesMediaTypeKey) && !last_sheet_type_.IsNull();
   }
   const bool allowed = document_type_ != "Transparency" && document_type_ != "Labels";
   bool refused = data->IsNameNotListed(document_type_) == 0;
   for (std::uint32_t key : kMediaNameKeys)
     refused = refused || data->IsNameNotListed(TextAt(document, key)) == 0;
-  refused = refused || FilterValue(document, kRefusedMediaKey).value_or(0) != 0;
-  auto* sizes = dynamic_cast<GAttributeComposite*>(settings->FindByKey(kDuplexSizesKey));
+  refused = refused || FilterValue(document, kStraightPaperPathKey).value_or(0) != 0;
+  auto* sizes = dynamic_cast<GAttributeComposite*>(settings->FindByKey(kDuplexPaperSizesKey));
   bool taken = false;
   if (mode_ != 0 && unit != 0) {
     taken = refused;
@@ -204,7 +184,7 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
     }
     if (taken || !allowed) {
       SetIfPresent(document, kDuplexKey, 0);
-      SetIfPresent(document, kManualChosenKey, 1);
+      SetIfPresent(document, kManualDuplexChosenKey, 1);
     }
   } else if (mode_ != 0) {
     taken = allowed;
@@ -222,11 +202,11 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
   saved_.Reset();
   if (auto bin = FilterValue(document, kOutputBinKey))
     output_bin_ = static_cast<std::uint16_t>(*bin);
-  std::int32_t copies = FilterValue(document, kCopiesKey).value_or(1);
+  std::int32_t copies = FilterValue(document, kCollatedCopiesKey).value_or(1);
   auto* range = dynamic_cast<GRangeAttribute*>(settings->FindByKey(kCopiesRangeKey));
   copies_ = std::clamp<std::int32_t>(copies, 1,
                                      std::max<std::int32_t>(1, range ? range->GetMaximum() : 1));
-  SetIfPresent(document, kManualChosenKey, 1);
+  SetIfPresent(document, kManualDuplexChosenKey, 1);
   spool_.BeginDocument(command, job);
   return 0;
 }
@@ -269,8 +249,9 @@ void GManualDuplexFilter::ComputePassOrders() {
 
 int GManualDuplexFilter::FindTrayKind(std::uint16_t tray) {
   GAttributeComposite* settings = JobSettings();
-  auto* devices =
-      settings ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperPathKey)) : nullptr;
+  auto* devices = settings
+                      ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperHandlingKey))
+                      : nullptr;
   const GTray* found = FindInstalledPart<GTray>(devices, kPaperSource, tray);
   if (!found) return 0;
   tray_mapped_ = found->GetMappedValue1();
@@ -279,8 +260,9 @@ int GManualDuplexFilter::FindTrayKind(std::uint16_t tray) {
 
 int GManualDuplexFilter::FindBinKind(std::uint16_t bin) {
   GAttributeComposite* settings = JobSettings();
-  auto* devices =
-      settings ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperPathKey)) : nullptr;
+  auto* devices = settings
+                      ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperHandlingKey))
+                      : nullptr;
   const GBin* found = FindInstalledPart<GBin>(devices, kOutputDevice, bin);
   if (!found) return 0;
   return found->GetValue5() == 1 ? 1 : 2;
@@ -288,8 +270,9 @@ int GManualDuplexFilter::FindBinKind(std::uint16_t bin) {
 
 bool GManualDuplexFilter::HasTraySix() {
   GAttributeComposite* settings = JobSettings();
-  auto* devices =
-      settings ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperPathKey)) : nullptr;
+  auto* devices = settings
+                      ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperHandlingKey))
+                      : nullptr;
   return FindInstalledPart<GTray>(devices, kPaperSource, 6) != nullptr;
 }
 
@@ -383,7 +366,7 @@ std::uint32_t GManualDuplexFilter::ReplayPass(int order) {
   return replayed;
 }
 
-std::uint16_t GManualDuplexFilter::OnCommand718(GCommand& command) {
+std::uint16_t GManualDuplexFilter::OnPassBreak(GCommand& command) {
   if (!spool_.IsActive() || !spool_.Replay()) return 0;  // a second break passes on
   std::uint32_t n = spool_.PageCount();
   if (n % 2 == 1 && n != 1) {
@@ -400,7 +383,7 @@ std::uint16_t GManualDuplexFilter::OnCommand718(GCommand& command) {
     n = spool_.PageCount();
   }
   saved_.Reset();
-  if (n == 1) SetIfPresent(JobSettings(), kOnePageKey, 0);
+  if (n == 1) SetIfPresent(JobSettings(), kManualDuplexInstructionsKey, 0);
   pass_break_count_ = n;
   if (last_sheet_ && !(n <= 2 && (first_tray_ != kNoTray || !document_type_.IsNull()))) {
     const std::vector<GCountedPtr> pages = spool_.Pages();
@@ -426,8 +409,8 @@ std::uint16_t GManualDuplexFilter::DocumentEnd(GDocumentEnd& command) {
   if (fixed_tray_ == 0) {
     if (!command.GetAttributes()) command.SetAttributes(RWNew<GState>(0u));
     if (GAttributeComposite* set = command.GetAttributes()) {
-      set->AddChild(RWNew<GValueAttribute>(std::uint16_t{1}, kMessageKindKey));
-      set->AddChild(RWNew<GStringAttribute>(kMessage, kMessageKey));
+      set->AddChild(RWNew<GValueAttribute>(std::uint16_t{1}, kOperatorMessageKey));
+      set->AddChild(RWNew<GStringAttribute>(kMessage, kDisplayTextKey));
     }
   }
   saved_.Reset();

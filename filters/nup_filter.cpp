@@ -8,6 +8,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/render_driver_data.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/support.h"
@@ -80,7 +81,7 @@ std::optional<std::int32_t> AngleOf(GAttributeComposite* set, std::uint32_t key)
 }
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kSetMediumKey)) : nullptr;
+  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
 }
 
 // Takes the first child keyed `key` out of `set`; the caller holds it.
@@ -90,7 +91,7 @@ GCountedPtr TakeOut(GAttributeComposite& set, std::uint32_t key) {
 
 // 253: its values 1 and 2 exchanged (0 stays), taken out and put back.
 void SwapDuplexChoice(GAttributeComposite& set) {
-  GCountedPtr taken = TakeOut(set, kDuplexChoiceKey);
+  GCountedPtr taken = TakeOut(set, kDuplexKey);
   auto* value = dynamic_cast<GValueAttribute*>(taken.Get());
   if (!value) return;
   if (value->GetValue() != 0) value->SetValue(value->GetValue() == 1 ? 2 : 1);
@@ -238,8 +239,8 @@ void GNupFilter::ReadNupSettings(GAttributeComposite* set) {
   auto* settings =
       set ? dynamic_cast<GAttributeComposite*>(set->FindByKey(kNupSettingsKey)) : nullptr;
   const std::optional<std::int16_t> pages = FilterValue(settings, kPagesPerSheetKey);
-  const std::optional<std::int16_t> order = FilterValue(settings, kPlacementOrderKey);
-  const std::optional<std::int16_t> borders = FilterValue(settings, kBordersKey);
+  const std::optional<std::int16_t> order = FilterValue(settings, kNupPageOrderKey);
+  const std::optional<std::int16_t> borders = FilterValue(settings, kNupBordersKey);
   if (settings && !CompatibilityOn() && pages && order && borders) {
     pages_per_sheet_ = *pages;
     placement_order_ = *order;
@@ -253,7 +254,7 @@ void GNupFilter::ReadNupSettings(GAttributeComposite* set) {
 
 bool GNupFilter::ReadSheetMedia(GAttributeComposite* set) {
   GMedia* medium = MediumOf(set);
-  const std::optional<std::int32_t> orientation = AngleOf(set, kSetOrientationKey);
+  const std::optional<std::int32_t> orientation = AngleOf(set, kOrientationKey);
   if (!medium || !orientation) return false;
   sheet_media_ = *medium;
   document_orientation_ = *orientation;
@@ -463,7 +464,7 @@ GNupCell GNupFilter::PagePlace(const GMedia& medium, std::int32_t orientation) c
 GCountedPtr GNupFilter::OnPageStart(const GCountedPtr& command) {
   auto* start = static_cast<GCommand*>(command.Get());
   GAttributeComposite* peek = start->GetAttributes();
-  const std::optional<std::int16_t> raw = FilterValue(peek, kSetOrientationKey);
+  const std::optional<std::int16_t> raw = FilterValue(peek, kOrientationKey);
   if (!raw || !MediumOf(peek) || cells_.empty()) {
     // Nothing to place the page by: the filter stands aside, closing a
     // sheet it left open.
@@ -472,10 +473,10 @@ GCountedPtr GNupFilter::OnPageStart(const GCountedPtr& command) {
   }
   GCountedPtr set = start->DetachAttributes();
   auto& page_set = static_cast<GAttributeComposite&>(*set.Get());
-  TakeOut(page_set, kSetOrientationKey);
+  TakeOut(page_set, kOrientationKey);
   page_orientation_ = Normalized(*raw);
   {
-    GCountedPtr medium = TakeOut(page_set, kSetMediumKey);
+    GCountedPtr medium = TakeOut(page_set, kMediumKey);
     page_media_ = static_cast<GMedia&>(*medium.Get());
   }
   TurnMedium(page_media_, page_orientation_);
@@ -489,7 +490,7 @@ GCountedPtr GNupFilter::OnPageStart(const GCountedPtr& command) {
     sheet_orientation_ = layout_orientation_;
     if (*raw == 270 || *raw == 180) sheet_orientation_ = layout_orientation_ == 90 ? 270 : 180;
     page_set.AddChild(
-        RWNew<GValueAttribute>(static_cast<std::uint16_t>(sheet_orientation_), kSetOrientationKey));
+        RWNew<GValueAttribute>(static_cast<std::uint16_t>(sheet_orientation_), kOrientationKey));
     if (Normalized(static_cast<std::int32_t>(sheet_media_.GetOrientation())) != sheet_orientation_)
       TurnMedium(sheet_media_, sheet_orientation_);
     if (!(page_media_.GetMediaType() == sheet_media_.GetMediaType()))
@@ -582,7 +583,7 @@ GScalePair GNupFilter::GetPageScale(GAttributeComposite* document, GAttributeCom
   if (status == 3) return GScalePair{0.0f, 0.0f};
   if (!initialised_) Setup(document);
   if (pages_per_sheet_ == 1 || cells_.empty()) return GScalePair{1.0f, 1.0f};
-  const std::optional<std::int32_t> orientation = AngleOf(page, kSetOrientationKey);
+  const std::optional<std::int32_t> orientation = AngleOf(page, kOrientationKey);
   GMedia* medium = MediumOf(page);
   if (!orientation || !medium) return GScalePair{layout_scale_x_, layout_scale_y_};
   GMedia turned(*medium);

@@ -96,16 +96,6 @@ inline constexpr std::uint32_t kNupFlag = 42;
 // The largest N accepted.
 inline constexpr std::int32_t kMaxPagesPerSheet = 16;
 
-// Keys of the N-up settings.
-inline constexpr std::uint32_t kNupSettingsKey = 329;
-inline constexpr std::uint32_t kPagesPerSheetKey = 266;
-inline constexpr std::uint32_t kBordersKey = 267;
-inline constexpr std::uint32_t kPlacementOrderKey = 268;
-inline constexpr std::uint32_t kSetMediumKey = 259;
-inline constexpr std::uint32_t kSetOrientationKey = 265;
-inline constexpr std::uint32_t kSheetOrientationKey = 1235;
-inline constexpr std::uint32_t kDuplexChoiceKey = 253;
-
 // One cell of the grid, or the place of a page.
 class GNupCell {
  public:

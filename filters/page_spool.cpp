@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/os_factory.h"
@@ -23,9 +24,6 @@
 namespace {
 
 constinit RWLockRecord g_file_lock;
-
-constexpr std::uint32_t kPageMediumKey = 259;
-constexpr std::uint32_t kPaperSourceKey = 258;
 
 GCommand* AsCommand(const GCountedPtr& object) {
   MPersistentObject* target = object.Get();
@@ -108,7 +106,7 @@ void ChangePageStart(MPersistentObject& page,
 void SetPagePaper(MPersistentObject& page, const RWCString& type, std::uint16_t tray) {
   ChangePageStart(page, [&](GAttributeComposite* set) {
     if (!set) return false;
-    if (auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kPageMediumKey)))
+    if (auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)))
       medium->SetMediaType(type);
     if (auto* source = dynamic_cast<GValueAttribute*>(set->FindByKey(kPaperSourceKey))) {
       source->SetValue(tray);

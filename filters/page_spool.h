@@ -90,6 +90,7 @@
 #include <string>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/dlist.h"
 #include "output/core/command.h"
 #include "persist/counted_ptr.h"
@@ -125,8 +126,8 @@ struct GSpoolPolicy {
 };
 
 // The keys of a spooled page's attribute set.
-inline constexpr std::uint32_t kSpoolFontFileKey = GCommandCompositeOnDisk::kFontFileKey;  // 407
-inline constexpr std::uint32_t kSpoolCookieKey = GCommandCompositeOnDisk::kCookieKey;      // 408
+inline constexpr std::uint32_t kSpoolFontFileKey = kFontFilePathKey;  // 407
+inline constexpr std::uint32_t kSpoolCookieKey = kJobCookieKey;       // 408
 
 // What a filter adds to Submit's walk: each composite child (in memory or
 // on disk) that holds a page start or a page end, before it is filed or

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
 #include "output/attributes/brush.h"
@@ -192,9 +193,9 @@ bool GReducingFilter::MakeRecord(GRectangleGraphic& rectangle, GRectangleRecord&
   }
   record.brush = Held(set->RemoveByKey(kBrushKey));
   record.pen = Held(set->RemoveByKey(kPenKey));
-  record.attribute182 = Held(set->RemoveByKey(kBundleKey182));
-  record.attribute172 = Held(set->RemoveByKey(kBundleKey172));
-  record.attribute166 = Held(set->RemoveByKey(kBundleKey166));
+  record.attribute182 = Held(set->RemoveByKey(kBundleThirdKey));
+  record.attribute172 = Held(set->RemoveByKey(kBundleSecondKey));
+  record.attribute166 = Held(set->RemoveByKey(kBundleFirstKey));
   return true;
 }
 

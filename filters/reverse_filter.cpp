@@ -1,5 +1,6 @@
 #include "filters/reverse_filter.h"
 
+#include "config/keys/settings_keys.h"
 #include "filters/face_up_filter.h"
 
 #include "config/attributes/value_attribute.h"
@@ -10,13 +11,6 @@
 
 namespace {
 
-constexpr std::uint32_t kPageOrderKey = 710;
-constexpr std::uint32_t kInvertOrderKey = 1116;
-constexpr std::uint32_t kDuplexKey = 253;
-constexpr std::uint32_t kDuplexUnitKey = 308;
-constexpr std::uint32_t kStraightPathKey = 905;
-constexpr std::uint32_t kMediaKey = 259;
-constexpr std::uint32_t kPaperSourceKey = 258;
 constexpr char kLetterhead[] = "Letterhead";
 
 constexpr GSpoolPolicy kReverseSpool = {
@@ -34,7 +28,7 @@ constexpr RWClassRegistration kReverseFilterClasses[] = {
 };
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediaKey)) : nullptr;
+  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
 }
 
 }  // namespace
@@ -95,7 +89,7 @@ std::uint16_t GReverseFilter::DocumentStart(GDocumentStart& command) {
   letterhead_ = FilterValue(settings, kDuplexUnitKey).value_or(0) != 0 && medium &&
                 medium->GetMediaType() == kLetterhead &&
                 FilterValue(document, kDuplexKey).value_or(0) != 0 &&
-                FilterValue(document, kStraightPathKey).value_or(0) == 0;
+                FilterValue(document, kStraightPaperPathKey).value_or(0) == 0;
   ResetDocumentState();
   spool_.BeginDocument(command, job);
   return 0;
@@ -145,7 +139,7 @@ std::uint16_t GReverseFilter::DocumentEnd(GDocumentEnd& command) {
   return 0;
 }
 
-std::uint16_t GReverseFilter::OnCommand718(GCommand& command) {
+std::uint16_t GReverseFilter::OnPassBreak(GCommand& command) {
   if (spool_.HasReplay()) ReplayPages(command);
   insert_blank_ = false;
   return 0;

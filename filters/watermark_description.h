@@ -29,8 +29,8 @@ struct GWatermarkDescription {
   std::uint16_t point_size = 0;  // 390
   GRGBColor color;               // the shaded parts and 255
   std::uint16_t shade = 0;       // 403
-  std::int32_t value_396 = 0;    // carried to the job context unchanged
-  std::int32_t value_397 = 0;
+  std::int32_t kept_value = 0;   // carried to the job context unchanged
+  std::int32_t second_kept_value = 0;
   std::int32_t angle_kind = 0;    // 393: horizontal 0 ... custom 4
   std::int32_t custom_angle = 0;  // 394
 };

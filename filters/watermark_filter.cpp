@@ -2,6 +2,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
@@ -10,8 +11,6 @@
 
 namespace {
 
-constexpr std::uint32_t kWatermarkKey = 379;
-constexpr std::uint32_t kMediaKey = 259;
 // A page start that no class of the system carries; handled as 709.
 constexpr RWClassID kOtherPageStartId = 711;
 
@@ -66,7 +65,8 @@ std::uint16_t GWatermarkFilter::DocumentStart(GDocumentStart& command) {
   page_counter_ = 0;
   job_ = command.GetJobContext();
   GAttributeComposite* set = command.GetAttributes();
-  Configure(set ? dynamic_cast<GAttributeComposite*>(set->FindByKey(kWatermarkKey)) : nullptr);
+  Configure(set ? dynamic_cast<GAttributeComposite*>(set->FindByKey(kWatermarkSettingKey))
+                : nullptr);
   if (page_mode_ == 0) Disable();
   return 0;
 }
@@ -75,7 +75,7 @@ std::uint16_t GWatermarkFilter::DocumentEnd(GDocumentEnd&) {
   return Clear();
 }
 
-std::uint16_t GWatermarkFilter::OnCommand718(GCommand&) {
+std::uint16_t GWatermarkFilter::OnPassBreak(GCommand&) {
   return 0;
 }
 
@@ -88,11 +88,11 @@ void GWatermarkFilter::Configure(GAttributeComposite* setting) {
   ready_ = 0;
   prepared_ = GCountedPtr();
   if (!job_ || !setting) return;
-  const std::optional<std::int16_t> which = FilterValue(setting, 382);
+  const std::optional<std::int16_t> which = FilterValue(setting, kWatermarkPagesKey);
   if (which == 0) page_mode_ = 2;
   if (which == 1) page_mode_ = 1;
   if (page_mode_ == 0) return;
-  if (FilterValue(setting, 381) != 0) {
+  if (FilterValue(setting, kWatermarkOffKey) != 0) {
     page_mode_ = 0;
     return;
   }
@@ -102,28 +102,29 @@ void GWatermarkFilter::Configure(GAttributeComposite* setting) {
 
 std::uint32_t GWatermarkFilter::LoadDescription(GAttributeComposite* setting) {
   GWatermarkDescription& d = description_;
-  d.text = Text(setting, 385);
+  d.text = Text(setting, kWatermarkTextKey);
   d.text_length = static_cast<std::uint32_t>(d.text.Length());
-  d.face_name = Text(setting, 386);
-  if (FilterValue(setting, 387)) d.character_set = Value(setting, 387);
-  const std::int32_t style = Value(setting, 388);
+  d.face_name = Text(setting, kWatermarkFaceKey);
+  if (FilterValue(setting, kWatermarkCharSetKey))
+    d.character_set = Value(setting, kWatermarkCharSetKey);
+  const std::int32_t style = Value(setting, kWatermarkStyleKey);
   d.height = 0;
-  d.width = Value(setting, 392);
+  d.width = Value(setting, kWatermarkWidthKey);
   d.output_precision = 4;
   d.clip_precision = d.quality = d.pitch_and_family = 0;
-  d.weight = (style & 1) != 0 ? 700 : 400;
+  d.weight = (style & 1) != 0 ? 700 : kWatermarkBlueKey;
   d.italic = (style & 2) != 0 ? 1 : 0;
   d.underline = (style & 4) != 0 ? 1 : 0;
   d.strike_out = (style & 8) != 0 ? 1 : 0;
-  d.point_size = static_cast<std::uint16_t>(Value(setting, 390));
-  d.shade = static_cast<std::uint16_t>(Value(setting, 403));
-  d.value_396 = Value(setting, 396);
-  d.value_397 = Value(setting, 397);
-  d.angle_kind = Value(setting, 393);
-  d.custom_angle = Value(setting, 394);
-  auto red = static_cast<std::uint8_t>(Value(setting, 398));
-  auto green = static_cast<std::uint8_t>(Value(setting, 399));
-  auto blue = static_cast<std::uint8_t>(Value(setting, 400));
+  d.point_size = static_cast<std::uint16_t>(Value(setting, kWatermarkPointSizeKey));
+  d.shade = static_cast<std::uint16_t>(Value(setting, kWatermarkShadeKey));
+  d.kept_value = Value(setting, kWatermarkKeptKey);
+  d.second_kept_value = Value(setting, kWatermarkSecondKeptKey);
+  d.angle_kind = Value(setting, kWatermarkAngleKindKey);
+  d.custom_angle = Value(setting, kWatermarkAngleKey);
+  auto red = static_cast<std::uint8_t>(Value(setting, kWatermarkRedKey));
+  auto green = static_cast<std::uint8_t>(Value(setting, kWatermarkGreenKey));
+  auto blue = static_cast<std::uint8_t>(Value(setting, kWatermarkBlueKey));
   ShadeColor(d.shade, &red, &green, &blue);
   d.color = GRGBColor(red, green, blue, 255);
   return 1;
@@ -148,7 +149,7 @@ void GWatermarkFilter::PageStartSeen(GCommand& start) {
   ++page_counter_;
   GAttributeComposite* set = start.GetAttributes();
   if (!TakesWatermark() || !set) return;
-  auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kMediaKey));
+  auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kMediumKey));
   current_.reset(medium ? new GMedia(*medium) : nullptr);
   if (!finishing_ && current_) finishing_ = std::make_unique<GMedia>(*current_);
 }

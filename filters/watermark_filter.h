@@ -65,7 +65,7 @@ class GWatermarkFilter final : public GFilterClass<GWatermarkFilter, kGWatermark
 
   std::uint16_t DocumentStart(GDocumentStart& command) override;
   std::uint16_t DocumentEnd(GDocumentEnd& command) override;
-  std::uint16_t OnCommand718(GCommand& command) override;
+  std::uint16_t OnPassBreak(GCommand& command) override;
   std::uint16_t JobAbort(GJobAbort& command) override;
 
   // The colour parts as drawn at `shade`: a part that is on is 255, the

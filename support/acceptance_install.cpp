@@ -8,6 +8,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_data_imp.h"
 #include "driver/entry_points.h"
 #include "driver/library_entry.h"
@@ -39,10 +40,13 @@ constexpr platform::DWORD kInitialisePause = 3000;
 // P1's file: the fixture's with a duplex unit and the two plug-ins.
 std::unique_ptr<MPersistentComposite> AcceptanceDataFile() {
   std::unique_ptr<MPersistentComposite> root(BuildFixtureDataFile());
-  auto* printer = FindOfClass<GPeripheral>(root->FindByKey(353), kPrinterObjectKey);
+  auto* printer =
+      FindOfClass<GPeripheral>(root->FindByKey(kDriverConfigurationKey), kPrinterObjectKey);
   if (!printer) return nullptr;
-  GAttributeComposite* defaults = FindComposite(printer->GetConfiguration(), 359);
-  if (!defaults || !SetValueIfPresent(FindComposite(defaults, 365), 308, 1)) return nullptr;
+  GAttributeComposite* defaults = FindComposite(printer->GetConfiguration(), kDefaultSettingsKey);
+  if (!defaults ||
+      !SetValueIfPresent(FindComposite(defaults, kInstalledOptionsKey), kDuplexUnitKey, 1))
+    return nullptr;
   auto* names = new GAttributeComposite(kPluginNamesKey);
   names->AddChild(new GStringAttribute("UI.DLL", 0));
   names->AddChild(new GStringAttribute("GExtensionUIManager", 1));

@@ -2,6 +2,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "persist/string_conversion.h"
 
 namespace {
@@ -13,9 +14,9 @@ GAttributeComposite* AsComposite(MPersistentObject* object) {
 }  // namespace
 
 FakeDriverData::FakeDriverData(const RWWString& printer_name) : GDriverData(printer_name) {
-  auto* configuration = new GAttributeComposite(kConfigurationKey);
+  auto* configuration = new GAttributeComposite(kDriverConfigurationKey);
   auto* printer_object = new GAttributeComposite(kPrinterObjectKey);
-  printer_object->AddChild(new GAttributeComposite(kJobSettingsKey));
+  printer_object->AddChild(new GAttributeComposite(kDeviceSettingsKey));
   configuration->AddChild(printer_object);
   configuration_.Reset(configuration);
 }
@@ -59,7 +60,7 @@ GAttributeComposite* FakeDriverData::GetJobSettings() {
   GAttributeComposite* configuration = Configuration();
   if (!configuration) return nullptr;
   MPersistentObject* printer_object = configuration->FindByKey(kPrinterObjectKey);
-  return printer_object ? AsComposite(printer_object->FindByKey(kJobSettingsKey)) : nullptr;
+  return printer_object ? AsComposite(printer_object->FindByKey(kDeviceSettingsKey)) : nullptr;
 }
 
 void FakeDriverData::WriteBinAndTrayMaps(GAttributeComposite* root) {

@@ -19,11 +19,6 @@
 
 class FakeDriverData : public GDriverData {
  public:
-  static constexpr std::uint32_t kConfigurationKey = 353;
-  static constexpr std::uint32_t kPrinterObjectKey = 76;
-  static constexpr std::uint32_t kJobSettingsKey = 198;
-  static constexpr std::uint32_t kSupportFileKey = 401;
-
   explicit FakeDriverData(const RWWString& printer_name = RWWString());
   ~FakeDriverData() override;
 

@@ -7,6 +7,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
 #include "config/paper/media.h"
@@ -42,7 +43,7 @@ GRangeAttribute* R(std::uint32_t key, std::int16_t low, std::int16_t high, std::
 
 // A medium at 600 by 600 dots per inch, orientation 0.
 GMedia* Medium(const char* name, std::uint16_t id, GSize16 paper, GSize16 printable, GSize16 origin,
-               std::uint32_t key = kMediumKey) {
+               std::uint32_t key = kModelMediumKey) {
   return new GMedia(name, paper, printable, origin, 0, id, 600, 600, key, 0, "", "");
 }
 
@@ -57,13 +58,16 @@ void Grow(GAttributeComposite* in, std::uint32_t key, std::initializer_list<GAtt
 // The parts a quick set keeps: its name, watermark, target, paper, tray,
 // duplex and copies.
 GAttributeComposite* Quickset(std::uint32_t key) {
-  return G(key, {T(376, ""), G(379, {T(383, "None"), V(1112, 0)}),
-                 G(328, {V(218, 0), V(220, 0), V(589, 0)}), V(260, 1), V(258, 19), V(253, 0),
-                 V(291, 1)});
+  return G(key,
+           {T(kQuicksetNameKey, ""),
+            G(kWatermarkSettingKey, {T(kSelectedWatermarkKey, "None"), V(kWatermarkNumberKey, 0)}),
+            G(kPrintingTargetKey, {V(kPresetRetChoiceKey, 0), V(kPresetTrueTypeAsBitmapKey, 0),
+                                   V(kPresetTextAsBlackKey, 0)}),
+            V(kPaperSizeKey, 1), V(kPaperSourceKey, 19), V(kDuplexKey, 0), V(kCopiesKey, 1)});
 }
 
 GAttributeComposite* PlaceholderList(std::uint32_t key) {
-  return G(key, {G(0, {V(995, 100)})});
+  return G(key, {G(0, {V(kExtensionIndexKey, 100)})});
 }
 
 GResourceMappingList* Mappings(std::uint32_t key,
@@ -78,8 +82,9 @@ GResourceMappingList* Mappings(std::uint32_t key,
 
 // The gray tables of the render data (970): weights, addend and shift.
 GAttributeComposite* RenderSettings() {
-  return G(970, {G(972, {V(0, 77), V(0, 150), V(0, 29), V(0, 128), V(0, 8)}),
-                 G(971, {V(0, 1), V(0, 1), V(0, 1), V(0, 0), V(0, 2)})});
+  return G(kGrayTablesKey,
+           {G(kFirstGrayTableKey, {V(0, 77), V(0, 150), V(0, 29), V(0, 128), V(0, 8)}),
+            G(kSecondGrayTableKey, {V(0, 1), V(0, 1), V(0, 1), V(0, 0), V(0, 2)})});
 }
 
 }  // namespace
@@ -116,67 +121,86 @@ GResourceMappingList* BuildFixtureResourceMappings() {
 GAttributeComposite* BuildFixtureDefaults() {
   // The acceptance test's settings model (362, 364, 365, 366, 328), grown.
   GAttributeComposite* defaults = Model();
-  defaults->SetKey(359);
-  Grow(defaults, 362, {V(265, 0), V(1260, 2159), V(1261, 2794)});
-  Grow(defaults, 0, {G(329, {V(266, 0), V(267, 0), V(268, 0)})});
-  Grow(defaults, 365,
-       {V(918, 0), V(310, 0), V(239, 0), V(275, 0), V(451, 0), V(520, 0), V(197, 0), V(213, 0),
-        V(318, 0), V(441, 0), V(976, 0), new GFormToTrayDatabase(510)});
-  Grow(defaults, 366, {V(940, 0)});
+  defaults->SetKey(kDefaultSettingsKey);
+  Grow(defaults, kDocumentSettingsKey,
+       {V(kOrientationKey, 0), V(kCustomWidthKey, 2159), V(kCustomHeightKey, 2794)});
+  Grow(defaults, 0,
+       {G(kNupSettingsKey,
+          {V(kPagesPerSheetKey, 0), V(kNupBordersKey, 0), V(kNupPageOrderKey, 0)})});
+  Grow(defaults, kInstalledOptionsKey,
+       {V(kScannerChoiceKey, 0), V(kCollationUnitKey, 0), V(kPrinterHardDiskKey, 0),
+        V(kEnvelopeFeederKey, 0), V(kIgnoreCollationKey, 0), V(kJobRetentionKey, 0),
+        V(kBinsWithResourcesKey, 0), V(kAccessoryPartKey, 0), V(kSourcePartKey, 0),
+        V(kJobRetentionAvailableKey, 0), V(kModelOptionKey, 0),
+        new GFormToTrayDatabase(kFormToTrayKey)});
+  Grow(defaults, kKeyLocksKey, {V(kStoredEncodingKey, 0)});
   auto* custom = new GCustomMediaSize(16385, RWCString("Custom A"), kHundredthInch, 400, 600, 0);
   Grow(defaults, 0,
        {G(kCustomSizesKey, {custom}),
-        G(kResourceNamesKey,
+        G(kUserMediaTypesKey,
           {T(0, "Envelope Feeder"), T(0, "Manual Envelope"), T(0, "Auto Select")}),
-        V(711, 0), V(1302, 1), G(368, {PlaceholderList(987)}), G(367, {PlaceholderList(997)}),
-        G(283, {}), G(kQuicksetPoolKey, {Quickset(0), Quickset(kQuicksetTemplateKey)})});
+        V(kEmulateMarginsKey, 0), V(kResolutionListSelectorKey, 1),
+        G(kExtensionCompositeKey, {PlaceholderList(kExtensionDescriptionsKey)}),
+        G(kExtensionSettingsKey, {PlaceholderList(kExtensionSettingsListKey)}),
+        G(kUIObjectsKey, {}), G(kQuicksetPoolKey, {Quickset(0), Quickset(kQuicksetTemplateKey)})});
   return defaults;
 }
 
 GAttributeComposite* BuildFixtureJobSettings() {
   // The acceptance test's job settings (90, 326, 327, 369, 228, 295), the
   // bin pool moved into the printer model 228, grown.
-  auto* job = G(198, {});
+  auto* job = G(kDeviceSettingsKey, {});
   FillJobSettings(job);
   Grow(job, kPrinterModelKey,
-       {static_cast<GAttribute*>(job->RemoveByKey(kPaperHandlingKey)), T(229, ""),
-        G(230, {T(0, "KV Test"), T(0, "KV Test Pro")}), V(313, 0), V(201, 64), R(202, 0, 1000, 64),
-        V(204, 0), V(226, 0), V(231, 0), V(441, 0), V(980, 0), V(1011, 0), V(1211, 0),
-        R(232, 1, 2, 1), R(233, 1, 5, 1), R(234, 1, 3, 1), R(236, 1, 2, 1), R(700, 1, 8, 1),
-        G(314, {})});
-  Grow(job, 0, {RenderSettings(), V(561, 0), V(562, 0), T(560, ""), G(188, {V(0, 1), V(0, 23)})});
+       {static_cast<GAttribute*>(job->RemoveByKey(kPaperHandlingKey)), T(kModelNameKey, ""),
+        G(kModelListKey, {T(0, "KV Test"), T(0, "KV Test Pro")}), V(kDeviceUpdateStatusKey, 0),
+        V(kMemorySizeKey, 64), R(kPrinterMemoryKey, 0, 1000, 64), V(kDuplexUnitReportedKey, 0),
+        V(kDiskCountKey, 0), V(kCollationAvailableKey, 0), V(kJobRetentionAvailableKey, 0),
+        V(kTray1CapacityKey, 0), V(kScannerKey, 0), V(kPageFrameMemoryKey, 0),
+        R(kAccessoryRangeKey, 1, 2, 1), R(kTrayRangeKey, 1, 5, 1), R(kBinRangeKey, 1, 3, 1),
+        R(kDiskRangeKey, 1, 2, 1), R(kMediaTypeRangeKey, 1, 8, 1), G(kAccessoryBinNamesKey, {})});
+  Grow(job, 0,
+       {RenderSettings(), V(kLanguageKey, 0), V(kLanguageLevelKey, 0), T(kLanguageNameKey, ""),
+        G(kDuplexPaperSizesKey, {V(0, 1), V(0, 23)})});
   auto* alternatives = new GMediaPool(kAlternativeMediaListKey);
   alternatives->AddChild(Medium("Letter", 1, {5100, 6600}, {4800, 6400}, {150, 100}));
   Grow(job, 0,
        {BuildFixtureMediaList(), alternatives,
-        G(206, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 1200), V(324, 1200)})}),
-        G(1300, {G(0, {V(323, 600), V(324, 600)}), G(0, {V(323, 300), V(324, 300)})}),
-        Quickset(kQuicksetTemplateKey), T(401, "KVQCF.DLL"), T(374, "KVTEST.HLP"), T(445, ""),
-        V(958, 0), V(984, 1), G(kTrayOrderKey, {V(0, 4), V(0, 1), V(0, 2), V(0, 7), V(0, 3)}),
-        T(1132, "Courier PS"), V(1122, 1), V(911, 0), R(199, 1, 999, 1), R(203, 0, 2, 0),
-        G(205, {V(0, 0), V(0, 90), V(0, 180), V(0, 270)}), BuildFixtureDefaults()});
+        G(kResolutionListKey, {G(0, {V(kXResolutionKey, 600), V(kYResolutionKey, 600)}),
+                               G(0, {V(kXResolutionKey, 1200), V(kYResolutionKey, 1200)})}),
+        G(kAlternateResolutionListKey, {G(0, {V(kXResolutionKey, 600), V(kYResolutionKey, 600)}),
+                                        G(0, {V(kXResolutionKey, 300), V(kYResolutionKey, 300)})}),
+        Quickset(kQuicksetTemplateKey), T(kSupportFileKey, "KVQCF.DLL"),
+        T(kCompanionFileKey, "KVTEST.HLP"), T(kJobFontFileKey, ""), V(kEastAsianKey, 0),
+        V(kExtensionSupportKey, 1), G(kTrayOrderKey, {V(0, 4), V(0, 1), V(0, 2), V(0, 7), V(0, 3)}),
+        T(kRefusedMediaNamesKey, "Courier PS"), V(kSeriesSwitchKey, 1), V(kPaperCheckKey, 0),
+        R(kCopiesRangeKey, 1, 999, 1), R(kDuplexRangeKey, 0, 2, 0),
+        G(kAllowedAnglesKey, {V(0, 0), V(0, 90), V(0, 180), V(0, 270)}), BuildFixtureDefaults()});
   return job;
 }
 
 GPeripheralComposite* BuildFixtureConfiguration() {
-  auto* working = G(0, {G(246, {Medium("Letter", 1, {5100, 6600}, {4900, 6400}, {150, 100}, 259),
-                                V(260, 1), V(272, 1)}),
-                        G(256, {V(265, 0)})});
+  auto* working = G(0, {G(kDocumentAttributesKey,
+                          {Medium("Letter", 1, {5100, 6600}, {4900, 6400}, {150, 100}, kMediumKey),
+                           V(kPaperSizeKey, 1), V(kTargetPaperSizeKey, 1)}),
+                        G(kPageAttributesKey, {V(kOrientationKey, 0)})});
   auto* printer_object = new GPeripheralComposite(
       RWCString("KV Test"), working, BuildFixtureJobSettings(), kPrinterObjectKey, 0, 0, 0);
   // Device 101's settings are a configuration, which holds its PDL tray map
   // beside attributes.
-  auto* pdl_trays = new MAssociationList(85);
+  auto* pdl_trays = new MAssociationList(kPdlTrayMapKey);
   pdl_trays->AddChild(new MPersistentAssociation(V(0, 1), V(0, 4)));
-  auto* device = new GConfiguration(198);
-  device->AddChild(V(317, 0));
+  auto* device = new GConfiguration(kDeviceSettingsKey);
+  device->AddChild(V(kFontModuleKey, 0));
   device->AddChild(pdl_trays);
-  printer_object->AddChild(new GZdl5e(RWCString("Device"), nullptr, device, 101, 0, 0, 0));
   printer_object->AddChild(
-      new GPeripheralComposite(RWCString("Job Language"), nullptr, G(198, {}), 106, 0, 0, 0));
-  auto* configuration =
-      new GPeripheralComposite(RWCString("Configuration"), nullptr, G(198, {V(kCachedValueKey, 1)}),
-                               kDriverConfigurationKey, 0, 0, 0);
+      new GZdl5e(RWCString("Device"), nullptr, device, kPrinterLanguageDeviceKey, 0, 0, 0));
+  printer_object->AddChild(new GPeripheralComposite(RWCString("Job Language"), nullptr,
+                                                    G(kDeviceSettingsKey, {}),
+                                                    kJobLanguageDeviceKey, 0, 0, 0));
+  auto* configuration = new GPeripheralComposite(RWCString("Configuration"), nullptr,
+                                                 G(kDeviceSettingsKey, {V(kColorDeviceKey, 1)}),
+                                                 kDriverConfigurationKey, 0, 0, 0);
   configuration->AddChild(printer_object);
   return configuration;
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "config/keys/settings_keys.h"
+
 namespace support {
 
 inline std::string SettingsSample() {
@@ -34,7 +36,7 @@ inline std::string SettingsSample() {
   // A composite: type 1, version, key, length (patched), children, end byte 0.
   out += '\x01';
   put16(1);
-  put16(362);
+  put16(kDocumentSettingsKey);
   std::size_t root_length_at = out.size();
   put16(0);
   for (int group = 0; group < 16; ++group) {

@@ -45,9 +45,6 @@ inline constexpr RWClassID kGOptMediaCompositeId = 796;
 inline constexpr RWClassID kGBookletCompositeId = 794;
 inline constexpr std::uint32_t kOptionCompositeVersion = 2;
 inline constexpr RWSize kMaxOptionCodes = 32767;
-// Keys of the attributes whose children the lists are.
-inline constexpr std::uint32_t kMediaOptionListsKey = 978;
-inline constexpr std::uint32_t kBookletOptionListsKey = 909;
 
 // What the two lists share, given the class's id.
 template <class Self, RWClassID kId>

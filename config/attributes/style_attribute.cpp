@@ -1,6 +1,7 @@
 #include "config/attributes/style_attribute.h"
 
 #include "config/attributes/style_translation.h"
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
 #include "output/core/attribute_handlers.h"
@@ -70,13 +71,13 @@ template class MPersistentClass<GEdgeControl, GStyleChoiceAttribute, kGEdgeContr
 template class MPersistentClass<GSRGBColor, GStyleChoiceAttribute, kGSRGBColorId>;
 template class MPersistentClass<GSRGBExtension, GStyleChoiceAttribute, kGSRGBExtensionId>;
 
-template class GStyleChoice<GColorMap, kGColorMapId, 15, 537>;
-template class GStyleChoice<GHalftone, kGHalftoneId, 40, 533>;
-template class GStyleChoice<GHalftoneEnhanced, kGHalftoneEnhancedId, 40, 533>;
-template class GStyleChoice<GNeutralGrays, kGNeutralGraysId, 70, 543>;
-template class GStyleChoice<GEdgeControl, kGEdgeControlId, 93, 545>;
-template class GStyleChoice<GSRGBColor, kGSRGBColorId, 98, 552>;
-template class GStyleChoice<GSRGBExtension, kGSRGBExtensionId, 100, 552>;
+template class GStyleChoice<GColorMap, kGColorMapId, 15, kColorMapListKey>;
+template class GStyleChoice<GHalftone, kGHalftoneId, 40, kHalftoneListKey>;
+template class GStyleChoice<GHalftoneEnhanced, kGHalftoneEnhancedId, 40, kHalftoneListKey>;
+template class GStyleChoice<GNeutralGrays, kGNeutralGraysId, 70, kNeutralGraysListKey>;
+template class GStyleChoice<GEdgeControl, kGEdgeControlId, 93, kEdgeControlListKey>;
+template class GStyleChoice<GSRGBColor, kGSRGBColorId, 98, kSRGBColorListKey>;
+template class GStyleChoice<GSRGBExtension, kGSRGBExtensionId, 100, kSRGBColorListKey>;
 
 // ---------------------------------------------------------------------------
 // The device operations

@@ -38,6 +38,7 @@
 #include <span>
 
 #include "config/attributes/attribute.h"
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/registration.h"
 #include "persist/counted_ptr.h"
 #include "persist/model_class.h"
@@ -97,44 +98,47 @@ class GStyleChoice : public MPersistentClass<Self, GStyleChoiceAttribute, kId> {
   std::int16_t MapToDeviceValue(const GCountedPtr& root) override;
 };
 
-class GColorMap final : public GStyleChoice<GColorMap, kGColorMapId, 15, 537> {
+class GColorMap final : public GStyleChoice<GColorMap, kGColorMapId, 15, kColorMapListKey> {
  public:
   using GStyleChoice::GStyleChoice;
   std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
-class GHalftone final : public GStyleChoice<GHalftone, kGHalftoneId, 40, 533> {
+class GHalftone final : public GStyleChoice<GHalftone, kGHalftoneId, 40, kHalftoneListKey> {
  public:
   using GStyleChoice::GStyleChoice;
   std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
 class GHalftoneEnhanced final
-    : public GStyleChoice<GHalftoneEnhanced, kGHalftoneEnhancedId, 40, 533> {
+    : public GStyleChoice<GHalftoneEnhanced, kGHalftoneEnhancedId, 40, kHalftoneListKey> {
  public:
   using GStyleChoice::GStyleChoice;
   std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
-class GNeutralGrays final : public GStyleChoice<GNeutralGrays, kGNeutralGraysId, 70, 543> {
+class GNeutralGrays final
+    : public GStyleChoice<GNeutralGrays, kGNeutralGraysId, 70, kNeutralGraysListKey> {
  public:
   using GStyleChoice::GStyleChoice;
   std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
-class GEdgeControl final : public GStyleChoice<GEdgeControl, kGEdgeControlId, 93, 545> {
+class GEdgeControl final
+    : public GStyleChoice<GEdgeControl, kGEdgeControlId, 93, kEdgeControlListKey> {
  public:
   using GStyleChoice::GStyleChoice;
   std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
-class GSRGBColor final : public GStyleChoice<GSRGBColor, kGSRGBColorId, 98, 552> {
+class GSRGBColor final : public GStyleChoice<GSRGBColor, kGSRGBColorId, 98, kSRGBColorListKey> {
  public:
   using GStyleChoice::GStyleChoice;
   std::uint16_t Execute(GAttributeHandlers& device) override;
 };
 
-class GSRGBExtension final : public GStyleChoice<GSRGBExtension, kGSRGBExtensionId, 100, 552> {
+class GSRGBExtension final
+    : public GStyleChoice<GSRGBExtension, kGSRGBExtensionId, 100, kSRGBColorListKey> {
  public:
   using GStyleChoice::GStyleChoice;
   std::uint16_t Execute(GAttributeHandlers& device) override;
@@ -148,13 +152,13 @@ extern template class MPersistentClass<GNeutralGrays, GStyleChoiceAttribute, kGN
 extern template class MPersistentClass<GEdgeControl, GStyleChoiceAttribute, kGEdgeControlId>;
 extern template class MPersistentClass<GSRGBColor, GStyleChoiceAttribute, kGSRGBColorId>;
 extern template class MPersistentClass<GSRGBExtension, GStyleChoiceAttribute, kGSRGBExtensionId>;
-extern template class GStyleChoice<GColorMap, kGColorMapId, 15, 537>;
-extern template class GStyleChoice<GHalftone, kGHalftoneId, 40, 533>;
-extern template class GStyleChoice<GHalftoneEnhanced, kGHalftoneEnhancedId, 40, 533>;
-extern template class GStyleChoice<GNeutralGrays, kGNeutralGraysId, 70, 543>;
-extern template class GStyleChoice<GEdgeControl, kGEdgeControlId, 93, 545>;
-extern template class GStyleChoice<GSRGBColor, kGSRGBColorId, 98, 552>;
-extern template class GStyleChoice<GSRGBExtension, kGSRGBExtensionId, 100, 552>;
+extern template class GStyleChoice<GColorMap, kGColorMapId, 15, kColorMapListKey>;
+extern template class GStyleChoice<GHalftone, kGHalftoneId, 40, kHalftoneListKey>;
+extern template class GStyleChoice<GHalftoneEnhanced, kGHalftoneEnhancedId, 40, kHalftoneListKey>;
+extern template class GStyleChoice<GNeutralGrays, kGNeutralGraysId, 70, kNeutralGraysListKey>;
+extern template class GStyleChoice<GEdgeControl, kGEdgeControlId, 93, kEdgeControlListKey>;
+extern template class GStyleChoice<GSRGBColor, kGSRGBColorId, 98, kSRGBColorListKey>;
+extern template class GStyleChoice<GSRGBExtension, kGSRGBExtensionId, 100, kSRGBColorListKey>;
 
 // The file's classes, in registration order: GHalftoneEnhanced before
 // GHalftone, so that it wins id 790.

@@ -1,6 +1,7 @@
 #include "config/attributes/style_translation.h"
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "persist/persistent_association.h"
 
 namespace {

@@ -20,12 +20,6 @@
 #include "foundation/rw/cstring.h"
 #include "persist/counted_ptr.h"
 
-inline constexpr std::uint32_t kHalftoneListKey = 533;
-inline constexpr std::uint32_t kColorMapListKey = 537;
-inline constexpr std::uint32_t kNeutralGraysListKey = 543;
-inline constexpr std::uint32_t kEdgeControlListKey = 545;
-inline constexpr std::uint32_t kSRGBColorListKey = 552;  // sRGB colour and extension
-
 // The 16-bit value of the found GValueAttribute, or 0.
 std::int16_t TranslateStyleCode(std::uint32_t list_key, const GCountedPtr& holder,
                                 std::uint16_t code);

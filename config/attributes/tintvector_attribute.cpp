@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
 #include "persist/stored_form.h"
@@ -123,8 +124,8 @@ bool GTintvectorKind<Self, Base, kId>::operator==(const Self& other) const {
 
 GTintvectorAttribute::GTintvectorAttribute(const std::uint32_t& key)
     : GTintvectorKind(key), halftone_{40, 50, 62} {
-  color_map_ = key == kTintvectorAlternateKey ? std::array<std::uint8_t, 3>{16, 22, 32}
-                                              : std::array<std::uint8_t, 3>{15, 21, 31};
+  color_map_ = key == kTransparencyColorAdjustmentKey ? std::array<std::uint8_t, 3>{16, 22, 32}
+                                                      : std::array<std::uint8_t, 3>{15, 21, 31};
 }
 
 GTintvectorAttribute::GTintvectorAttribute(const std::uint32_t& key, const Settings& settings)
@@ -344,7 +345,7 @@ namespace {
 template <class T>
 const T* FindTintvector(MPersistentObject* attributes) {
   if (!attributes) return nullptr;
-  return dynamic_cast<const T*>(attributes->FindByKey(kTintvectorKey));
+  return dynamic_cast<const T*>(attributes->FindByKey(kColorAdjustmentKey));
 }
 
 template <class T>

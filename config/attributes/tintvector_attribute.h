@@ -65,10 +65,6 @@ inline constexpr RWClassID kGTintvectorAttributeId = 792;
 inline constexpr RWClassID kGTintvectorEnhancedAttributeId = 797;
 inline constexpr RWClassID kGTintvectorEnhancedAttributeVer2Id = 1201;
 inline constexpr std::uint32_t kTintvectorVersion = 1;
-// Where the settings tree keeps the colour adjustment.
-inline constexpr std::uint32_t kTintvectorKey = 295;
-// The key whose colour-map defaults are 16, 22, 32 instead of 15, 21, 31.
-inline constexpr std::uint32_t kTintvectorAlternateKey = 227;
 // What a query answers when it finds nothing to read.
 inline constexpr std::uint16_t kNoTintvectorSetting = 0xFFFF;
 

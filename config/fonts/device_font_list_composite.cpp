@@ -1,5 +1,6 @@
 #include "config/fonts/device_font_list_composite.h"
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/support.h"
@@ -38,10 +39,10 @@ std::span<const RWClassRegistration> DeviceFontListCompositeClasses() {
   return kDeviceFontListCompositeClasses;
 }
 
-GDeviceFontListComposite::GDeviceFontListComposite() : MPersistentClass(kDefaultKey) {}
+GDeviceFontListComposite::GDeviceFontListComposite() : MPersistentClass(kDeviceFontListsKey) {}
 
 GDeviceFontListComposite::GDeviceFontListComposite(const GDeviceFontListComposite& other)
-    : MPersistentClass(kDefaultKey) {
+    : MPersistentClass(kDeviceFontListsKey) {
   *this = other;
 }
 

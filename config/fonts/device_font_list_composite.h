@@ -36,8 +36,6 @@ class GDeviceFontListComposite final
     : public MPersistentClass<GDeviceFontListComposite, MPersistentObject,
                               kGDeviceFontListCompositeId> {
  public:
-  static constexpr std::uint32_t kDefaultKey = 414;
-
   // Key 414, no lists.
   GDeviceFontListComposite();
   // Key 414 and a new serial number (the source's key is not copied); the

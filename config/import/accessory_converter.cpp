@@ -7,6 +7,7 @@
 #include "config/import/converter_descriptors.h"
 #include "config/import/paper_devices.h"
 #include "config/import/product_data.h"
+#include "config/keys/settings_keys.h"
 
 namespace {
 

@@ -22,8 +22,6 @@ class GDriverData;
 
 class GAccessoryOutputBinsConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kStaplerInstalledKey = 311;   // in 365
-  static constexpr std::uint32_t kStitcherInstalledKey = 981;  // in 365
   static constexpr char16_t kNotInstalled[] = u"NotInstalled";
 
   // REQUIRES: `driver_data` (null allowed: no device is marked) outlives

@@ -4,6 +4,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
 #include "config/import/product_data.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 #include "persist/string_conversion.h"
 
@@ -37,15 +38,15 @@ std::uint32_t GBundlesConverter::Apply(GAttributeComposite* root, GAttributeComp
 }
 
 std::uint32_t GBundlesConverter::Extract(GAttributeComposite* root) {
-  GValueAttribute* number = FindValue(FindPath(root, kInstalledOptionsPath), kBundleNumberKey);
+  GValueAttribute* number = FindValue(FindPath(root, kInstalledOptionsPath), kConfigStatusKey);
   if (number == nullptr || driver_data_ == nullptr) return 0;
   GAttributeComposite* job_settings = driver_data_->GetJobSettings();
-  GAttributeComposite* bundles = FindComposite(job_settings, kBundleListKey);
+  GAttributeComposite* bundles = FindComposite(job_settings, kBundlesKey);
   if (bundles == nullptr) return 0;
   const GCountedPtrVector& children = bundles->Children();
   for (RWSize i = 0; i < children.Count(); ++i) {
     MPersistentObject* bundle = children[i].Get();
-    GValueAttribute* carried = FindValue(bundle, kBundleNumberKey);
+    GValueAttribute* carried = FindValue(bundle, kConfigStatusKey);
     if (carried == nullptr || carried->GetValue() != number->GetValue()) continue;
     const GStringAttribute* name = FindText(bundle, kBundleNameKey);
     RWWString wide_name = Widened(name != nullptr ? name->GetValue().Data() : "");

@@ -25,9 +25,6 @@ class GBundlesConverter final : public GSettingConverter {
  public:
   static constexpr char16_t kKey[] = u"physical/Bundles";
   static constexpr std::uint32_t kBufferUnits = 128;
-  static constexpr std::uint32_t kBundleNumberKey = 927;  // in 365 and in each bundle
-  static constexpr std::uint32_t kBundleListKey = 369;    // in the job settings
-  static constexpr std::uint32_t kBundleNameKey = 370;    // in each bundle
 
   // REQUIRES: `driver_data` (null allowed: both ways answer 0) outlives the
   // converter.

@@ -4,6 +4,7 @@
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 
 namespace {
@@ -279,7 +280,7 @@ bool GTintvectorConverter::ReadSubKeys(GAttributeComposite* root,
   GAttributeComposite* job_settings =
       driver_data_ != nullptr ? driver_data_->GetJobSettings() : nullptr;
   MPersistentObject* standard =
-      job_settings != nullptr ? job_settings->FindByKey(kTintvectorKey) : nullptr;
+      job_settings != nullptr ? job_settings->FindByKey(kColorAdjustmentKey) : nullptr;
   if (standard == nullptr || !adjustment.Object()->IsEqualContent(standard)) {
     RecordCopy(destination, *adjustment.Object());
   }

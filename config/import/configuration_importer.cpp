@@ -5,6 +5,7 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/import/setting_converter.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/os_factory.h"
 #include "driver/services/update_stamp.h"
@@ -16,15 +17,6 @@ namespace {
 constinit RWLockRecord g_file_lock;
 
 // Keys of the printing post-step and of the job settings.
-constexpr std::uint32_t kResolutionChoiceKey = 901;
-constexpr std::uint32_t kResolutionKey = 249;  // composite of 323, 324, 325
-constexpr std::uint32_t kResolutionXKey = 323;
-constexpr std::uint32_t kResolutionYKey = 324;
-constexpr std::uint32_t kDifferentFirstPageKey = 264;
-constexpr std::uint32_t kMediaTypeNameKey = 261;
-constexpr std::uint32_t kPhotoMediaFlagKey = 1029;
-constexpr std::uint32_t kPrinterModelKey = 228;
-constexpr std::uint32_t kJobSettingKindKey = 313;
 constexpr std::uint16_t kJobSettingKind2 = 2;
 
 constexpr std::uint16_t kFineResolution = 600;
@@ -40,14 +32,31 @@ struct CopyPair {
   std::uint32_t target;
 };
 constexpr CopyPair kFromDocumentSettings[] = {
-    {250, 218}, {277, 221}, {442, 443}, {251, 219}, {245, 402}, {405, 409},
-    {703, 705}, {323, 223}, {324, 224}, {325, 225}, {911, 912},
+    {kRetChoiceKey, kPresetRetChoiceKey},
+    {kPatternScalingKey, kPresetPatternScalingKey},
+    {kEdgeToEdgeKey, kPresetEdgeToEdgeKey},
+    {kMetChoiceKey, kPresetMetChoiceKey},
+    {kManualDuplexKey, kPresetManualDuplexKey},
+    {kQualityDocumentOptionKey, kPresetQualityDocumentOptionKey},
+    {kQualityDocumentSecondOptionKey, kPresetQualityDocumentSecondOptionKey},
+    {kXResolutionKey, kPresetXResolutionKey},
+    {kYResolutionKey, kPresetYResolutionKey},
+    {kResolutionModeKey, kPresetResolutionModeKey},
+    {kPaperCheckKey, kPresetPaperCheckKey},
 };
 constexpr CopyPair kFromColorMediaSettings[] = {
-    {255, 242}, {293, 220}, {585, 589}, {582, 586}, {583, 587}, {584, 588}, {900, 404}, {910, 913},
+    {kRasterizationKey, kPresetRasterizationKey},
+    {kTrueTypeAsBitmapKey, kPresetTrueTypeAsBitmapKey},
+    {kTextAsBlackKey, kPresetTextAsBlackKey},
+    {kFirstHalftoneKey, kPresetFirstHalftoneKey},
+    {kSecondHalftoneKey, kPresetSecondHalftoneKey},
+    {kThirdHalftoneKey, kPresetThirdHalftoneKey},
+    {kQualityColorOptionKey, kPresetQualityColorOptionKey},
+    {kQualityColorSecondOptionKey, kPresetQualityColorSecondOptionKey},
 };
 // The pairs whose difference makes the copy needed.
-constexpr CopyPair kCopyTriggers[] = {{293, 220}, {585, 589}};
+constexpr CopyPair kCopyTriggers[] = {{kTrueTypeAsBitmapKey, kPresetTrueTypeAsBitmapKey},
+                                      {kTextAsBlackKey, kPresetTextAsBlackKey}};
 
 constexpr char16_t kTrue[] = u"TRUE";
 constexpr char16_t kFalse[] = u"FALSE";
@@ -70,7 +79,7 @@ GConfigurationImporter::GConfigurationImporter(GAttributeComposite* root, GDrive
       store_(RWNew<GQCFLibrary>()),
       driver_data_(driver_data),
       converters_(&DefaultConverterTable()) {
-  destination_.Reset(RWNew<GAttributeComposite>(kDestinationKey), g_file_lock);
+  destination_.Reset(RWNew<GAttributeComposite>(kImportDestinationKey), g_file_lock);
   if (store_ == nullptr || store_->Usable() == 0 || driver_data_ == nullptr) return;
   RWWString helper_path;
   driver_data_->GetHelperLibraryPath(helper_path);
@@ -172,7 +181,7 @@ std::uint32_t GConfigurationImporter::Export(const char16_t* context) {
 
 void GConfigurationImporter::RunPrintingPostStep() {
   MPersistentObject* document = Find(root_, kDocumentSettingsKey);
-  GValueAttribute* choice = GSettingConverter::FindValue(document, kResolutionChoiceKey);
+  GValueAttribute* choice = GSettingConverter::FindValue(document, kPrintQualityKey);
   MPersistentObject* resolution = Find(document, kResolutionKey);
 
   if (choice == nullptr) {
@@ -191,12 +200,12 @@ void GConfigurationImporter::RunPrintingPostStep() {
   }
 
   MPersistentObject* color_media = Find(root_, kColorMediaSettingsKey);
-  auto* media = dynamic_cast<GStringAttribute*>(Find(color_media, kMediaTypeNameKey));
+  auto* media = dynamic_cast<GStringAttribute*>(Find(color_media, kMediaTypeKey));
   if (media == nullptr) return;
   // Without the resolution and both of its axes nothing is changed; a
   // missing different-first-page flag counts as 0.
-  GValueAttribute* x = GSettingConverter::FindValue(resolution, kResolutionXKey);
-  GValueAttribute* y = GSettingConverter::FindValue(resolution, kResolutionYKey);
+  GValueAttribute* x = GSettingConverter::FindValue(resolution, kXResolutionKey);
+  GValueAttribute* y = GSettingConverter::FindValue(resolution, kYResolutionKey);
   if (x == nullptr || y == nullptr) return;
   GValueAttribute* different_first =
       GSettingConverter::FindValue(color_media, kDifferentFirstPageKey);
@@ -217,7 +226,7 @@ void GConfigurationImporter::RunPrintingPostStep() {
 
   GAttributeComposite* destination = GetDestination();
   if (IsPhotoMedia(media->GetValue())) {
-    if (GValueAttribute* photo = GSettingConverter::FindValue(document, kPhotoMediaFlagKey)) {
+    if (GValueAttribute* photo = GSettingConverter::FindValue(document, kPhotoMediaKey)) {
       photo->SetValue(1);
       GSettingConverter::RecordCopy(destination, *photo);
     }
@@ -315,7 +324,7 @@ bool GConfigurationImporter::IsJobSettingKind2() {
   GAttributeComposite* job_settings =
       driver_data_ != nullptr ? driver_data_->GetJobSettings() : nullptr;
   GValueAttribute* kind =
-      GSettingConverter::FindValue(Find(job_settings, kPrinterModelKey), kJobSettingKindKey);
+      GSettingConverter::FindValue(Find(job_settings, kPrinterModelKey), kDeviceUpdateStatusKey);
   return kind != nullptr && kind->GetValue() == kJobSettingKind2;
 }
 

@@ -15,15 +15,15 @@
 
 #include "config/import/setting_converter.h"
 #include "config/import/table_converter.h"
+#include "config/keys/settings_keys.h"
 
 // Group paths from the model root.
 inline constexpr std::uint32_t kDocumentSettingsPath[] = {kDocumentSettingsKey};
 inline constexpr std::uint32_t kColorMediaSettingsPath[] = {kColorMediaSettingsKey};
 inline constexpr std::uint32_t kInstalledOptionsPath[] = {kInstalledOptionsKey};
 // The current watermark, a composite in the colour and media settings.
-inline constexpr std::uint32_t kCurrentWatermarkKey = 379;
 inline constexpr std::uint32_t kCurrentWatermarkPath[] = {kColorMediaSettingsKey,
-                                                          kCurrentWatermarkKey};
+                                                          kWatermarkSettingKey};
 
 // What a selector (a converter's 16-bit constructor argument) picks among
 // the keys of the paper-size, input-bin and media-type converters: the

@@ -3,6 +3,7 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 
 namespace {
@@ -23,8 +24,8 @@ struct KitRow {
   const char16_t* path;
 };
 constexpr KitRow kKitRows[] = {
-    {1205, u"KVPostInsertionKit", u"physical/KVPostInsertionKit"},
-    {1203, u"KVPunchUnitType", u"physical/KVPunchUnitType"},
+    {kPostInsertionKitKey, u"KVPostInsertionKit", u"physical/KVPostInsertionKit"},
+    {kPunchUnitTypeKey, u"KVPunchUnitType", u"physical/KVPunchUnitType"},
 };
 
 }  // namespace
@@ -158,17 +159,18 @@ std::uint32_t GPostInsertionKitConverter::Extract(GAttributeComposite* root) {
   }
   GAttributeComposite* job_settings =
       driver_data_ != nullptr ? driver_data_->GetJobSettings() : nullptr;
-  GAttributeComposite* records = FindComposite(
-      job_settings != nullptr ? job_settings->FindByKey(kModelKey) : nullptr, kAccessoryListKey);
+  GAttributeComposite* records =
+      FindComposite(job_settings != nullptr ? job_settings->FindByKey(kPrinterModelKey) : nullptr,
+                    kAccessoryOptionsKey);
   if (records == nullptr) return 0;
   // Every record of this accessory is written; the store keeps the last.
   std::uint32_t result = 0;
   const GCountedPtrVector& children = records->Children();
   for (RWSize i = 0; i < children.Count(); ++i) {
     MPersistentObject* record = children[i].Get();
-    GValueAttribute* kind = FindValue(record, kAccessoryKindKey);
+    GValueAttribute* kind = FindValue(record, kOptionTargetKey);
     if (kind == nullptr || kind->GetValue() != key_) continue;
-    const GStringAttribute* name = FindText(record, kAccessoryNameKey);
+    const GStringAttribute* name = FindText(record, kOptionNameKey);
     if (WriteText(path_, name != nullptr ? name->GetValue().Data() : nullptr) != 0) result = 1;
   }
   return result;

@@ -47,7 +47,6 @@ class GDriverData;
 
 class GTray1Converter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kTray1ModeKey = 274;  // in 365
   static constexpr std::uint16_t kTray1Installed = 8;
   static constexpr std::uint16_t kTray1Missing = 7;
 
@@ -63,8 +62,6 @@ class GStraightPaperPathConverter final : public GTableConverter {
 
 class GAutoDuplexScalingConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kDuplexUnitKey = 308;          // in 365
-  static constexpr std::uint32_t kSymmetricalMarginsKey = 713;  // in 362
   static constexpr char16_t kScalingKey[] = u"printing/Duplex/KVAutoDuplexScaling";
 
   explicit GAutoDuplexScalingConverter(GQCFLibrary* store);
@@ -73,7 +70,6 @@ class GAutoDuplexScalingConverter final : public GTableConverter {
 
 class GFoldingConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kFoldingUnitKey = 1004;  // in 365
   static constexpr std::uint16_t kFoldingUnitSet = 3;
 
   explicit GFoldingConverter(GQCFLibrary* store);
@@ -82,10 +78,6 @@ class GFoldingConverter final : public GTableConverter {
 
 class GPostInsertionKitConverter final : public GSettingConverter {
  public:
-  static constexpr std::uint32_t kModelKey = 228;           // in the job settings
-  static constexpr std::uint32_t kAccessoryListKey = 1208;  // in 228
-  static constexpr std::uint32_t kAccessoryNameKey = 1206;  // in each record
-  static constexpr std::uint32_t kAccessoryKindKey = 1207;  // in each record
   static constexpr std::uint32_t kBufferUnits = 255;
   static constexpr char16_t kNoneWord[] = u"None";
   static constexpr char16_t kNoneExported[] = u"none";

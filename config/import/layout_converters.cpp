@@ -5,6 +5,7 @@
 #include "config/import/converter_descriptors.h"
 #include "config/import/finishing_converters.h"
 #include "config/import/paper_converters.h"
+#include "config/keys/settings_keys.h"
 
 namespace {
 
@@ -20,10 +21,11 @@ std::uint32_t GBookletPrintingChoiceConverter::Apply(GAttributeComposite* root,
   GApplyOutcome found;
   const std::uint32_t result = ApplyCommon(root, destination, Binding(), &found);
   if (!found.read || found.attribute == nullptr || found.attribute->GetValue() == 0) return result;
-  GValueAttribute* n_up = FindValue(found.group, kNUpChoiceKey);
+  GValueAttribute* n_up = FindValue(found.group, kPagesPerSheetKey);
   if (n_up != nullptr && n_up->GetValue() != 1) {
     n_up->SetValue(1);
-    if (GValueAttribute* recorded = FindValue(destination, kNUpChoiceKey)) recorded->SetValue(1);
+    if (GValueAttribute* recorded = FindValue(destination, kPagesPerSheetKey))
+      recorded->SetValue(1);
   }
   return result;
 }

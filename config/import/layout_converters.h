@@ -47,7 +47,6 @@ class GDriverData;
 
 class GBookletPrintingChoiceConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kNUpChoiceKey = 266;
   explicit GBookletPrintingChoiceConverter(GQCFLibrary* store);
   std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
 };
@@ -61,7 +60,6 @@ class GTextAsBlackConverter final : public GTableConverter {
 
 class GNUpChoiceConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kBookletKey = 279;  // in 362
   static constexpr std::uint16_t kOneUp = 1;
 
   explicit GNUpChoiceConverter(GQCFLibrary* store);
@@ -84,8 +82,6 @@ class GFitToOtherSizeChoiceConverter final : public GTableConverter {
 
 class GDuplexConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kDuplexUnitKey = 308;  // in 365
-  static constexpr std::uint32_t kPageOrderKey = 710;   // in 362
   static constexpr char16_t kEdgeKey[] = u"printing/Duplex/DuplexEdge";
   static constexpr std::uint16_t kLongEdge = 2;
 

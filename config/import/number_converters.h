@@ -85,8 +85,6 @@ class GDryTimeConverter final : public GTableConverter {
 
 class GMemoryConverter final : public GNumberRuleConverter {
  public:
-  static constexpr std::uint32_t kMemoryShareKey = 307;  // in 365
-
   explicit GMemoryConverter(GQCFLibrary* store);
   std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
   std::uint32_t Extract(GAttributeComposite* root) override;

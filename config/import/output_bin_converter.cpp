@@ -6,6 +6,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
 #include "config/import/product_data.h"
+#include "config/keys/settings_keys.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ GOutputBinConverter::GOutputBinConverter(GQCFLibrary* store)
 
 bool GOutputBinConverter::OfferToHelper(std::uint32_t direction) {
   return FeatureStore() != nullptr &&
-         FeatureStore()->CallHelper(kHelperRequest, this, direction, 0) != 0;
+         FeatureStore()->CallHelper(kOutputBinKey, this, direction, 0) != 0;
 }
 
 std::uint32_t GOutputBinConverter::Apply(GAttributeComposite* root,
@@ -82,7 +83,7 @@ std::uint32_t GOutputBinConverter::Apply(GAttributeComposite* root,
     result = ApplyCommon(root, nullptr, Binding(), &found);
     if (!found.read || found.attribute == nullptr) return 0;
     const GStringAttribute* accessory =
-        FindText(FindPath(root, kInstalledOptionsPath), kAccessoryKey);
+        FindText(FindPath(root, kInstalledOptionsPath), kAccessoryOutputBinsKey);
     if (found.row != nullptr && accessory != nullptr) {
       const std::string_view text(accessory->GetValue().Data(), accessory->GetValue().Length());
       for (const Remap& remap : kRemaps) {

@@ -25,9 +25,6 @@
 
 class GOutputBinConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kHelperRequest = 248;
-  static constexpr std::uint32_t kAccessoryKey = 316;  // in 365
-
   explicit GOutputBinConverter(GQCFLibrary* store);
   std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
   std::uint32_t Extract(GAttributeComposite* root) override;

@@ -6,6 +6,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
 #include "config/import/paper_devices.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 
 namespace {
@@ -166,10 +167,10 @@ std::uint32_t GPaperSizeConverter::Apply(GAttributeComposite* root,
   }
   size->SetValue(code);
   RecordCopy(destination, *size);
-  if (destination != nullptr) destination->AddChild(RWNew<GValueAttribute>(0, kMarkerKey));
+  if (destination != nullptr) destination->AddChild(RWNew<GValueAttribute>(0, kPaperSizeMarkerKey));
   // The fit-to-size target follows the paper size while fitting is off.
-  GValueAttribute* fit = FindValue(found.group, kFitToSizeKey);
-  GValueAttribute* target = FindValue(found.group, kTargetSizeKey);
+  GValueAttribute* fit = FindValue(found.group, kFitToOtherSizeKey);
+  GValueAttribute* target = FindValue(found.group, kTargetPaperSizeKey);
   if (fit != nullptr && fit->GetValue() == 0 && target != nullptr) target->SetValue(code);
   return 1;
 }
@@ -254,12 +255,12 @@ std::uint32_t GInputBinConverter::Apply(GAttributeComposite* root,
   // The rest of the document, the back cover and the finishing trays take
   // the same tray while the first page is the same.
   if (selector_ == kPlainSelector && SameFirstPage(root, kDifferentFirstPageKey) &&
-      FindValue(root, kRestTrayKey) != nullptr) {
-    SetAndRecord(root, kRestTrayKey, id, destination);
+      FindValue(root, kOtherPagesSourceKey) != nullptr) {
+    SetAndRecord(root, kOtherPagesSourceKey, id, destination);
     for (std::uint32_t key : kFollowingTrayKeys)
       SetAndRecord(root, key, id, destination);
   }
-  RecordLockWhenLocked(root, Binding().apply_key, kLockedKey, buffer);
+  RecordLockWhenLocked(root, Binding().apply_key, kPaperSourceKey, buffer);
   return 1;
 }
 
@@ -301,14 +302,14 @@ std::uint32_t GMediaTypeConverter::Apply(GAttributeComposite* root,
       RecordCopy(destination, *media);
     }
     if (selector_ == kPlainSelector && SameFirstPage(root, kDifferentFirstPageKey) &&
-        FindText(root, kRestMediaKey) != nullptr) {
-      SetAndRecord(root, kRestMediaKey, row.media_name, destination);
+        FindText(root, kOtherPagesMediaTypeKey) != nullptr) {
+      SetAndRecord(root, kOtherPagesMediaTypeKey, row.media_name, destination);
       for (std::uint32_t key : kFollowingMediaKeys)
         SetAndRecord(root, key, row.media_name, destination);
     }
     break;
   }
-  RecordLockWhenLocked(root, Binding().apply_key, kLockedKey, buffer);
+  RecordLockWhenLocked(root, Binding().apply_key, kMediaTypeKey, buffer);
   return 1;
 }
 

@@ -73,6 +73,7 @@
 #include <span>
 
 #include "config/import/table_converter.h"
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/cstring.h"
 
 class GDriverData;
@@ -91,9 +92,6 @@ struct GMediaRow {
 
 class GPaperSizeConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kMarkerKey = 1111;
-  static constexpr std::uint32_t kFitToSizeKey = 270;   // in 362
-  static constexpr std::uint32_t kTargetSizeKey = 272;  // in 362
   // Codes above this are custom sizes.
   static constexpr std::uint16_t kLastStandardCode = 4000;
 
@@ -112,11 +110,10 @@ class GInputBinConverter final : public GTableConverter {
  public:
   static constexpr std::uint16_t kAutomaticTray = 0x13;
   static constexpr char16_t kAutomaticWord[] = u"PrinterSelect";
-  static constexpr std::uint32_t kDifferentFirstPageKey = 264;
-  static constexpr std::uint32_t kRestTrayKey = 263;
   // Set with the rest of the document's tray.
-  static constexpr std::uint32_t kFollowingTrayKeys[] = {921, 1212, 1214, 1216, 1217};
-  static constexpr std::uint32_t kLockedKey = 258;
+  static constexpr std::uint32_t kFollowingTrayKeys[] = {kBackCoverSourceKey, kLastPageSourceKey,
+                                                         kFrontCoverSourceKey, kFurtherSourceKey,
+                                                         kFurtherSecondSourceKey};
 
   // REQUIRES: `driver_data` (null allowed: every word gives the automatic
   // tray) outlives the converter; `selector` < kSelectorCount.
@@ -141,11 +138,9 @@ class GInputBinConverter final : public GTableConverter {
 
 class GMediaTypeConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kDifferentFirstPageKey = 264;
-  static constexpr std::uint32_t kRestMediaKey = 262;
   // Set with the rest of the document's media.
-  static constexpr std::uint32_t kFollowingMediaKeys[] = {973, 1213, 1215};
-  static constexpr std::uint32_t kLockedKey = 261;
+  static constexpr std::uint32_t kFollowingMediaKeys[] = {
+      kBackCoverMediaTypeKey, kLastPageMediaTypeKey, kFrontCoverMediaTypeKey};
 
   // REQUIRES: `selector` < kSelectorCount.
   GMediaTypeConverter(GQCFLibrary* store, std::uint16_t selector);

@@ -1,6 +1,7 @@
 #include "config/import/paper_devices.h"
 
 #include "config/import/setting_converter.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 
 GAttributeComposite* PaperDevices(GDriverData* driver_data) {

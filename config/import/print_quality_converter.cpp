@@ -4,6 +4,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
 #include "config/import/layout_converters.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 
 namespace {
@@ -11,16 +12,26 @@ namespace {
 using Target = GPresetPair::Target;
 
 constexpr GPresetPair kPresetPairs[] = {
-    {218, 250, Target::kDocument, false},   {221, 277, Target::kDocument, false},
-    {443, 442, Target::kDocument, false},   {219, 251, Target::kDocument, false},
-    {242, 255, Target::kColorMedia, false}, {220, 293, Target::kColorMedia, false},
-    {589, 585, Target::kColorMedia, false}, {586, 582, Target::kColorMedia, true},
-    {587, 583, Target::kColorMedia, true},  {588, 584, Target::kColorMedia, true},
-    {402, 245, Target::kDocument, false},   {409, 405, Target::kDocument, false},
-    {705, 703, Target::kDocument, false},   {404, 900, Target::kColorMedia, false},
-    {223, 323, Target::kResolution, false}, {224, 324, Target::kResolution, false},
-    {225, 325, Target::kResolution, false}, {913, 910, Target::kColorMedia, false},
-    {912, 911, Target::kDocument, false},
+    {kPresetRetChoiceKey, kRetChoiceKey, Target::kDocument, false},
+    {kPresetPatternScalingKey, kPatternScalingKey, Target::kDocument, false},
+    {kPresetEdgeToEdgeKey, kEdgeToEdgeKey, Target::kDocument, false},
+    {kPresetMetChoiceKey, kMetChoiceKey, Target::kDocument, false},
+    {kPresetRasterizationKey, kRasterizationKey, Target::kColorMedia, false},
+    {kPresetTrueTypeAsBitmapKey, kTrueTypeAsBitmapKey, Target::kColorMedia, false},
+    {kPresetTextAsBlackKey, kTextAsBlackKey, Target::kColorMedia, false},
+    {kPresetFirstHalftoneKey, kFirstHalftoneKey, Target::kColorMedia, true},
+    {kPresetSecondHalftoneKey, kSecondHalftoneKey, Target::kColorMedia, true},
+    {kPresetThirdHalftoneKey, kThirdHalftoneKey, Target::kColorMedia, true},
+    {kPresetManualDuplexKey, kManualDuplexKey, Target::kDocument, false},
+    {kPresetQualityDocumentOptionKey, kQualityDocumentOptionKey, Target::kDocument, false},
+    {kPresetQualityDocumentSecondOptionKey, kQualityDocumentSecondOptionKey, Target::kDocument,
+     false},
+    {kPresetQualityColorOptionKey, kQualityColorOptionKey, Target::kColorMedia, false},
+    {kPresetXResolutionKey, kXResolutionKey, Target::kResolution, false},
+    {kPresetYResolutionKey, kYResolutionKey, Target::kResolution, false},
+    {kPresetResolutionModeKey, kResolutionModeKey, Target::kResolution, false},
+    {kPresetQualityColorSecondOptionKey, kQualityColorSecondOptionKey, Target::kColorMedia, false},
+    {kPresetPaperCheckKey, kPaperCheckKey, Target::kDocument, false},
 };
 
 }  // namespace
@@ -41,7 +52,7 @@ std::span<const GPresetPair> GPrintQualityConverter::Presets() {
 
 template <class Visit>
 void GPrintQualityConverter::ForEachPair(const Sides& sides, Visit visit) {
-  GValueAttribute* halftone_set = FindValue(sides.preset, kHalftoneSetKey);
+  GValueAttribute* halftone_set = FindValue(sides.preset, kPresetHalftoneSetKey);
   const bool with_halftone = halftone_set != nullptr && halftone_set->GetValue() != 0;
   // The resolution pairs need the preset's resolution and the settings'.
   MPersistentObject* preset_resolution = FindComposite(sides.preset, kPresetResolutionKey);

@@ -41,11 +41,6 @@ struct GPresetPair {
 
 class GPrintQualityConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kBestPresetKey = 326;    // in the job settings
-  static constexpr std::uint32_t kNormalPresetKey = 327;  // in the job settings
-  static constexpr std::uint32_t kPresetResolutionKey = 222;
-  static constexpr std::uint32_t kResolutionKey = 249;   // in 362
-  static constexpr std::uint32_t kHalftoneSetKey = 593;  // in the preset
   static constexpr char16_t kBestWord[] = u"Best";
   static constexpr char16_t kNormalWord[] = u"Normal";
   static constexpr char16_t kCustomWord[] = u"Custom";

@@ -3,6 +3,7 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
+#include "config/keys/settings_keys.h"
 
 namespace {
 
@@ -25,9 +26,9 @@ std::span<const GResolutionRow> GResolutionConverter::Rows() {
 bool GResolutionConverter::Find(GAttributeComposite* root, Attributes& found) {
   MPersistentObject* resolution =
       FindComposite(FindPath(root, kDocumentSettingsPath), kResolutionKey);
-  found.mode = FindValue(resolution, kModeKey);
-  found.x = FindValue(resolution, kXKey);
-  found.y = FindValue(resolution, kYKey);
+  found.mode = FindValue(resolution, kResolutionModeKey);
+  found.x = FindValue(resolution, kXResolutionKey);
+  found.y = FindValue(resolution, kYResolutionKey);
   return found.mode != nullptr && found.x != nullptr && found.y != nullptr;
 }
 

@@ -36,10 +36,6 @@ struct GResolutionRow {
 class GResolutionConverter final : public GSettingConverter {
  public:
   static constexpr char16_t kKey[] = u"printing/Resolution";
-  static constexpr std::uint32_t kResolutionKey = 249;  // in 362
-  static constexpr std::uint32_t kXKey = 323;
-  static constexpr std::uint32_t kYKey = 324;
-  static constexpr std::uint32_t kModeKey = 325;
   static constexpr std::uint32_t kBufferUnits = 128;
 
   explicit GResolutionConverter(GQCFLibrary* store) : GSettingConverter(store) {}

@@ -8,6 +8,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/support.h"
 
 namespace {

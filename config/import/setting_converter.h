@@ -41,15 +41,6 @@ class GStringAttribute;
 class GValueAttribute;
 class MPersistentObject;
 
-// Keys of the settings model that the framework uses.
-inline constexpr std::uint32_t kDocumentSettingsKey = 362;    // document settings
-inline constexpr std::uint32_t kColorMediaSettingsKey = 364;  // second document settings
-inline constexpr std::uint32_t kInstalledOptionsKey = 365;    // physical configuration
-inline constexpr std::uint32_t kKeyLocksKey = 366;            // holds the lock list
-inline constexpr std::uint32_t kLockListKey = 1102;           // locks, inside 366
-inline constexpr std::uint32_t kPrintingTargetKey = 328;      // filled by the printing copy
-inline constexpr std::uint32_t kDestinationKey = 1101;        // what an import changed
-
 // The named attribute of a key that says it is locked, and its two words.
 inline constexpr char16_t kLockAttributeName[] = u"lock";
 

@@ -7,6 +7,7 @@
 #include "config/import/converter_descriptors.h"
 #include "config/import/output_bin_converter.h"
 #include "config/import/product_data.h"
+#include "config/keys/settings_keys.h"
 
 namespace {
 
@@ -46,8 +47,8 @@ std::uint32_t GStaplerChoiceStaplingConverter::Apply(GAttributeComposite* root,
   if (WideStringsEqual(row->word, kStitching) != 0) {
     target = FindValue(found.group, kStitchingKey);
     if (target == nullptr) return 0;
-  } else if (const GStringAttribute* accessory = FindText(FindPath(root, kInstalledOptionsPath),
-                                                          GOutputBinConverter::kAccessoryKey)) {
+  } else if (const GStringAttribute* accessory =
+                 FindText(FindPath(root, kInstalledOptionsPath), kAccessoryOutputBinsKey)) {
     const std::string_view text(accessory->GetValue().Data(), accessory->GetValue().Length());
     if (IsAccessory(text, ProductData().accessories.stitcher)) {
       if (WideStringsEqual(row->word, kOneParallel) != 0) code = kStitcherOneParallel;

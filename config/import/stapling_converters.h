@@ -31,8 +31,6 @@
 
 class GStaplerChoiceStaplingConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kStaplerChoiceKey = 278;  // in 362
-  static constexpr std::uint32_t kStitchingKey = 982;      // in 362
   static constexpr std::uint16_t kNoStaples = 7;
   static constexpr char16_t kStitching[] = u"Stitching";
 
@@ -43,8 +41,6 @@ class GStaplerChoiceStaplingConverter final : public GTableConverter {
 
 class GStaplerChoiceConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kStaplerInstalledKey = 311;  // in 365
-
   explicit GStaplerChoiceConverter(GQCFLibrary* store);
   std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
   std::uint32_t Extract(GAttributeComposite* root) override;

@@ -6,6 +6,7 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
+#include "config/keys/settings_keys.h"
 
 namespace {
 
@@ -58,20 +59,20 @@ GWatermarksConverter::GWatermarksConverter(GQCFLibrary* store)
 std::uint32_t GWatermarksConverter::Apply(GAttributeComposite* root,
                                           GAttributeComposite* destination) {
   MPersistentObject* current = FindPath(root, Binding().group_path);
-  GStringAttribute* name = FindText(current, kNameKey);
+  GStringAttribute* name = FindText(current, kSelectedWatermarkKey);
   GValueAttribute* code = FindValue(current, Binding().attribute_key);
   if (name == nullptr || code == nullptr) return 0;
   GOptionBuffer buffer(Binding().buffer_units);
   if (ReadWord(Binding().apply_key, buffer) == 0) return 0;
   const GOptionRow* row = MatchWord(Binding().rows, buffer.Data());
   if (row == nullptr) return 0;
-  MPersistentObject* pool = root->FindByKey(kPoolKey);
+  MPersistentObject* pool = root->FindByKey(kWatermarkListKey);
   if (pool == nullptr) return 1;
   MPersistentObject* definition = FindDefinition(pool, [&](MPersistentObject* each) {
     GValueAttribute* each_code = FindValue(each, Binding().attribute_key);
     return each_code != nullptr && each_code->GetValue() == row->code;
   });
-  if (GStringAttribute* definition_name = FindText(definition, kDefinitionNameKey)) {
+  if (GStringAttribute* definition_name = FindText(definition, kWatermarkNameKey)) {
     name->SetValue(definition_name->GetValue());
     code->SetValue(row->code);
     RecordCopy(destination, *name);
@@ -97,12 +98,12 @@ std::uint32_t GWatermarksConverter::Extract(GAttributeComposite* root) {
   if (code == nullptr) return 0;
   if (WriteFirstTaken(Binding().ExtractKey(), Binding().rows, code->GetValue()) == 0) return 0;
   if (code->GetValue() == 0) return 1;
-  GStringAttribute* name = FindText(current, kNameKey);
-  MPersistentObject* pool = root->FindByKey(kPoolKey);
+  GStringAttribute* name = FindText(current, kSelectedWatermarkKey);
+  MPersistentObject* pool = root->FindByKey(kWatermarkListKey);
   if (name == nullptr || pool == nullptr) return 0;
   auto* definition =
       dynamic_cast<GAttributeComposite*>(FindDefinition(pool, [&](MPersistentObject* each) {
-        GStringAttribute* each_name = FindText(each, kDefinitionNameKey);
+        GStringAttribute* each_name = FindText(each, kWatermarkNameKey);
         return each_name != nullptr && each_name->GetValue() == name->GetValue();
       }));
   if (definition == nullptr) return 1;
@@ -124,7 +125,7 @@ std::uint32_t GWMFontEscapementConverter::Apply(GAttributeComposite* root,
                                                 GAttributeComposite* destination) {
   GApplyOutcome found;
   GValueAttribute* escapement = Locate(root, Binding(), found, true);
-  GValueAttribute* angle = FindOrMakeValue(found.group, kAngleKey, kMadeAngle);
+  GValueAttribute* angle = FindOrMakeValue(found.group, kWatermarkAngleKey, kMadeAngle);
   if (escapement == nullptr) return 0;
   GOptionBuffer buffer(Binding().buffer_units);
   if (ReadWord(Binding().apply_key, buffer) == 0) return 0;
@@ -151,7 +152,7 @@ std::uint32_t GWMFontEscapementConverter::Extract(GAttributeComposite* root) {
   if (row == nullptr) return 0;
   WriteWord(Binding().ExtractKey(), row->word);
   if (row->code != kCustom) return 1;
-  GValueAttribute* angle = FindValue(root, kAngleKey);
+  GValueAttribute* angle = FindValue(root, kWatermarkAngleKey);
   return angle != nullptr ? WriteNumber(kAnglePath, angle->GetValue()) : 0;
 }
 
@@ -164,9 +165,9 @@ std::span<const GWatermarkColorRow> GWMColorConverter::Rows() {
 std::uint32_t GWMColorConverter::Apply(GAttributeComposite* root,
                                        GAttributeComposite* destination) {
   MPersistentObject* watermark = FindPath(root, kCurrentWatermarkPath);
-  GValueAttribute* red = FindOrMakeValue(watermark, kRedKey, kMadeValue);
-  GValueAttribute* green = FindOrMakeValue(watermark, kGreenKey, kMadeValue);
-  GValueAttribute* blue = FindOrMakeValue(watermark, kBlueKey, kMadeValue);
+  GValueAttribute* red = FindOrMakeValue(watermark, kWatermarkRedKey, kMadeValue);
+  GValueAttribute* green = FindOrMakeValue(watermark, kWatermarkGreenKey, kMadeValue);
+  GValueAttribute* blue = FindOrMakeValue(watermark, kWatermarkBlueKey, kMadeValue);
   if (red == nullptr || green == nullptr || blue == nullptr) return 0;
   GOptionBuffer buffer;
   if (ReadWord(kKey, buffer) == 0) return 0;
@@ -188,7 +189,8 @@ std::uint32_t GWMColorConverter::Extract(GAttributeComposite* root) {
     GValueAttribute* value = FindValue(root, key);
     return value != nullptr ? value->GetValue() & 0xFF : 0;
   };
-  const std::uint32_t rgb = Rgb(low_byte(kRedKey), low_byte(kGreenKey), low_byte(kBlueKey));
+  const std::uint32_t rgb =
+      Rgb(low_byte(kWatermarkRedKey), low_byte(kWatermarkGreenKey), low_byte(kWatermarkBlueKey));
   for (const GWatermarkColorRow& row : kColorRows) {
     if (row.rgb != rgb) continue;
     WriteWord(kKey, row.word);
@@ -205,8 +207,8 @@ std::span<const GWatermarkFontRow> GWMFontConverter::Rows() {
 
 std::uint32_t GWMFontConverter::Apply(GAttributeComposite* root, GAttributeComposite* destination) {
   MPersistentObject* watermark = FindPath(root, kCurrentWatermarkPath);
-  GStringAttribute* face = FindOrMakeText(watermark, kFaceKey, kMadeFace);
-  FindOrMakeValue(watermark, kFontSetKey, 0);
+  GStringAttribute* face = FindOrMakeText(watermark, kWatermarkFaceKey, kMadeFace);
+  FindOrMakeValue(watermark, kWatermarkCharSetKey, 0);
   if (face == nullptr) return 0;
   GOptionBuffer buffer;
   if (ReadWord(kKey, buffer) == 0) return 0;
@@ -220,7 +222,7 @@ std::uint32_t GWMFontConverter::Apply(GAttributeComposite* root, GAttributeCompo
 }
 
 std::uint32_t GWMFontConverter::Extract(GAttributeComposite* root) {
-  const GStringAttribute* face = FindText(root, kFaceKey);
+  const GStringAttribute* face = FindText(root, kWatermarkFaceKey);
   if (face == nullptr) return 0;
   const std::string_view text(face->GetValue().Data(), face->GetValue().Length());
   for (const GWatermarkFontRow& row : kFontRows) {

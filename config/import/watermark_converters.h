@@ -52,15 +52,15 @@
 
 #include "config/import/converter_descriptors.h"  // the descriptor sub-keys
 #include "config/import/table_converter.h"
+#include "config/keys/settings_keys.h"
 
 class GWatermarksConverter final : public GTableConverter {
  public:
-  static constexpr std::uint32_t kNameKey = 383;  // in the current watermark
-  static constexpr std::uint32_t kPoolKey = 378;  // below the root
-  static constexpr std::uint32_t kDefinitionNameKey = 384;
   // The properties a definition hands the current watermark, in order.
-  static constexpr std::uint32_t kPropertyKeys[] = {390, 1112, 403, 388, 382, 393,
-                                                    394, 398,  399, 400, 387, 386};
+  static constexpr std::uint32_t kPropertyKeys[] = {
+      kWatermarkPointSizeKey, kWatermarkNumberKey,    kWatermarkShadeKey,   kWatermarkStyleKey,
+      kWatermarkPagesKey,     kWatermarkAngleKindKey, kWatermarkAngleKey,   kWatermarkRedKey,
+      kWatermarkGreenKey,     kWatermarkBlueKey,      kWatermarkCharSetKey, kWatermarkFaceKey};
 
   explicit GWatermarksConverter(GQCFLibrary* store);
   std::uint32_t Apply(GAttributeComposite* root, GAttributeComposite* destination) override;
@@ -70,7 +70,6 @@ class GWatermarksConverter final : public GTableConverter {
 class GWMFontEscapementConverter final : public GTableConverter {
  public:
   static constexpr std::uint16_t kCustom = 4;
-  static constexpr std::uint32_t kAngleKey = 394;
   static constexpr std::uint16_t kMadeAngle = 0;
   static constexpr char16_t kAnglePath[] = u"printing/Watermarks/WMFontEscapement/WMCustomAngle";
 
@@ -88,9 +87,6 @@ struct GWatermarkColorRow {
 class GWMColorConverter final : public GSettingConverter {
  public:
   static constexpr char16_t kKey[] = u"printing/Watermarks/WMColor";
-  static constexpr std::uint32_t kRedKey = 398;
-  static constexpr std::uint32_t kGreenKey = 399;
-  static constexpr std::uint32_t kBlueKey = 400;
   static constexpr std::uint16_t kMadeValue = 224;
 
   explicit GWMColorConverter(GQCFLibrary* store) : GSettingConverter(store) {}
@@ -109,8 +105,6 @@ struct GWatermarkFontRow {
 class GWMFontConverter final : public GSettingConverter {
  public:
   static constexpr char16_t kKey[] = u"printing/Watermarks/WMFont";
-  static constexpr std::uint32_t kFaceKey = 386;
-  static constexpr std::uint32_t kFontSetKey = 387;
   static constexpr char kMadeFace[] = "Arial";
 
   explicit GWMFontConverter(GQCFLibrary* store) : GSettingConverter(store) {}

@@ -55,10 +55,6 @@ inline constexpr std::uint32_t kMillimetre = 1;
 inline constexpr std::uint32_t kTenThousandthInch = 2;
 inline constexpr std::uint32_t kMicrometre = 3;
 
-// Where the settings keep the user's custom size.
-inline constexpr std::uint32_t kCustomSizesKey = 276;
-inline constexpr std::uint32_t kUserCustomSizeKey = 0x40000019;
-
 // A pair of 32-bit lengths: width and height.
 struct GSize32 {
   std::uint32_t width = 0;

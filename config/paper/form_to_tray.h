@@ -65,8 +65,6 @@
 inline constexpr RWClassID kGFormToTrayDatabaseId = 1012;
 inline constexpr RWClassID kGFormToTrayAssociationId = 1013;
 inline constexpr std::uint32_t kFormToTrayVersion = 1;
-// The settings key of the database.
-inline constexpr std::uint32_t kFormToTrayKey = 510;
 // The string id of "Unspecified", the default media type.
 inline constexpr std::uint16_t kUnspecifiedMediaType = 11913;
 inline constexpr std::uint16_t kDefaultTray = 0;

@@ -27,13 +27,13 @@
 #include <cstdint>
 #include <span>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/registration.h"
 #include "foundation/rw/value_vector.h"
 #include "persist/model_class.h"
 
 inline constexpr RWClassID kGMarginPoolId = 1014;
 inline constexpr std::uint32_t kMarginPoolVersion = 1;
-inline constexpr std::uint32_t kMarginPoolKey = 959;
 inline constexpr std::uint32_t kMarginSetLength = 16;
 
 // One margin set (see above).

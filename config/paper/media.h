@@ -15,7 +15,7 @@
 // interpreted; media made from custom sizes leave them 0 and empty.
 //
 // Class id 1002, registered as "GMedia"; kind test 1002, 753, 751; default
-// key 190 (kMediumKey). Content equality: the same object, or the same
+// key 190 (kModelMediumKey). Content equality: the same object, or the same
 // class id and key and every field equal (strings byte for byte).
 //
 // Stored form, after the GAttribute part (attribute.h):
@@ -40,6 +40,7 @@
 #include <span>
 
 #include "config/attributes/attribute.h"
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/registration.h"
 #include "persist/model_class.h"
@@ -47,7 +48,6 @@
 inline constexpr RWClassID kGMediaId = 1002;
 inline constexpr std::uint32_t kMediaVersion = 1;
 // The key of a medium in the settings, and of every medium made here.
-inline constexpr std::uint32_t kMediumKey = 190;
 inline constexpr std::uint16_t kDefaultResolution = 600;
 
 // A pair of 16-bit lengths: width and height, or left and top.
@@ -73,7 +73,7 @@ class GMedia final : public MPersistentClass<GMedia, GAttribute, kGMediaId> {
  public:
   // Key 190, empty strings, every length 0, orientation 0, codes 0, 600 by
   // 600 dots per inch.
-  GMedia() : MPersistentClass(kMediumKey) {}
+  GMedia() : MPersistentClass(kModelMediumKey) {}
   // A null text leaves its string empty.
   GMedia(const char* name, const GSize16& paper_size, const GSize16& printable_size,
          const GSize16& printable_origin, std::uint32_t orientation, std::uint16_t paper_size_id,

@@ -5,6 +5,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/margin_pool.h"
 #include "foundation/rw/support.h"
 
@@ -41,7 +42,7 @@ Margins PoolMargins(const GMarginPool& pool, std::uint32_t orientation) {
 
 Margins AttributeMargins(MPersistentObject* source) {
   Margins margins;
-  auto* composite = FindAs<GAttributeComposite>(source, kMarginCompositeKey);
+  auto* composite = FindAs<GAttributeComposite>(source, kMarginsKey);
   GValueAttribute* sides[4] = {};
   const std::uint32_t keys[4] = {kLeftMarginKey, kTopMarginKey, kRightMarginKey, kBottomMarginKey};
   for (int i = 0; i < 4; ++i) {
@@ -100,7 +101,7 @@ GMedia* MakeMediaFromCustomSize(const GCustomMediaSize& custom_size,
   GSize16 printable(Dots16(width - std::int64_t{near.width} - far.width),
                     Dots16(height - std::int64_t{near.height} - far.height));
   return RWNew<GMedia>(custom_size.GetName().Data(), paper_size, printable, origin, orientation,
-                       custom_size.GetId(), x_resolution, y_resolution, kMediumKey, 0, nullptr,
+                       custom_size.GetId(), x_resolution, y_resolution, kModelMediumKey, 0, nullptr,
                        nullptr);
 }
 

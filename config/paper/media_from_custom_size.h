@@ -39,17 +39,6 @@
 
 class MPersistentObject;
 
-// Keys read from the margin source and the settings.
-inline constexpr std::uint32_t kMarginCompositeKey = 331;
-inline constexpr std::uint32_t kLeftMarginKey = 332;
-inline constexpr std::uint32_t kTopMarginKey = 333;
-inline constexpr std::uint32_t kRightMarginKey = 334;
-inline constexpr std::uint32_t kBottomMarginKey = 335;
-inline constexpr std::uint32_t kResolutionKey = 249;
-inline constexpr std::uint32_t kXResolutionKey = 323;
-inline constexpr std::uint32_t kYResolutionKey = 324;
-inline constexpr std::uint32_t kOrientationKey = 265;
-
 // `margin_source` may be null (no margins).
 GMedia* MakeMediaFromCustomSize(const GCustomMediaSize& custom_size,
                                 MPersistentObject* margin_source, std::uint16_t x_resolution,

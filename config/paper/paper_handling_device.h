@@ -84,9 +84,6 @@ inline constexpr RWClassID kGPaperHandlingDeviceId = 1010;
 inline constexpr std::uint32_t kPaperHandlingDeviceVersion = 2;
 inline constexpr std::uint32_t kPaperSource = 0;
 inline constexpr std::uint32_t kOutputDevice = 1;
-// The paper-handling composite of the job settings, whose children the
-// devices are.
-inline constexpr std::uint32_t kPaperHandlingKey = 90;
 
 class GPaperHandlingDevice final
     : public MPersistentClass<GPaperHandlingDevice, GAttribute, kGPaperHandlingDeviceId> {

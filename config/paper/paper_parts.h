@@ -63,8 +63,6 @@ inline constexpr RWClassID kGTrayId = 1001;
 inline constexpr RWClassID kGBinId = 1009;
 inline constexpr std::uint32_t kPaperPartVersion = 2;
 // The keys the driver entry gives trays and bins.
-inline constexpr std::uint32_t kTrayKey = 82;
-inline constexpr std::uint32_t kBinKey = 91;
 inline constexpr std::int32_t kUnmappedValue = -1;
 
 // What trays and bins share: the fields before and after their own, and

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_context_base.h"
 #include "driver/model_lookup.h"
 #include "foundation/rw/error.h"

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray_links.h"
 #include "config/paper/media_pool.h"
-#include "driver/devmode/dev_mode_keys.h"
 #include "driver/devmode/driver_settings.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
@@ -29,7 +29,7 @@ bool IsPortraitAngle(std::int32_t angle) {
 
 // Whether the allowed angles 205 of `job` (may be null) hold `angle`.
 bool IsAllowedAngle(GAttributeComposite* job, std::uint16_t angle) {
-  GAttributeComposite* allowed = FindComposite(job, kDmAllowedAnglesKey);
+  GAttributeComposite* allowed = FindComposite(job, kAllowedAnglesKey);
   const RWSize count = allowed ? allowed->Children().Count() : 0;
   for (RWSize i = 0; i < count; ++i) {
     auto* entry = dynamic_cast<GValueAttribute*>(allowed->Children()[i].Get());
@@ -120,7 +120,7 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
 
   PaperSizeToPublic(model, write.out);
 
-  if (GValueAttribute* copies = Value(model, kDmCopiesKey)) {
+  if (GValueAttribute* copies = Value(model, kCopiesKey)) {
     write.Put(kDmCopies, copies->GetValue(), kDmCopiesBit);
   } else {
     write.Clear(kDmCopiesBit);
@@ -129,14 +129,14 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
   bool have_bin = false;
   std::uint16_t bin = 0;
   GResourceMappingList* trays = TrayMap(*GetDriverData());
-  GValueAttribute* tray = Value(model, kDmTrayKey);
+  GValueAttribute* tray = Value(model, kPaperSourceKey);
   if (GResourceMapping* mapping =
           tray && trays ? trays->FindBySecondNumber(static_cast<std::int16_t>(tray->GetValue()))
                         : nullptr) {
     bin = mapping->SystemNumber();
     have_bin = true;
   }
-  if (GStringAttribute* form = FindStringAttribute(model, kDmFormNameKey)) {
+  if (GStringAttribute* form = FindStringAttribute(model, kMediaTypeKey)) {
     std::uint16_t form_bin = 0;
     if (FormNameToBin(model, form->GetValue(), form_bin)) {
       bin = form_bin;
@@ -149,15 +149,15 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
   ResolutionToPublic(model, write.out);
 
   std::int16_t colour = kDmColour;
-  if (SignedValueOr(model, kDmColourPossibleKey, 0) != 0) {
-    const std::int32_t mode = SignedValueOr(model, kDmColourModeKey, -1);
+  if (SignedValueOr(model, kColorPossibleKey, 0) != 0) {
+    const std::int32_t mode = SignedValueOr(model, kPrintColorAsGrayKey, -1);
     colour = mode == 3 || mode == 1 ? kDmMonochrome : kDmColour;
   }
   write.Put(kDmColor, colour, kDmColorBit);
   const std::int32_t cached = GetDriverData()->GetCachedValue();
   if (cached != 0 && cached != 1) write.Clear(kDmColorBit);
 
-  if (GValueAttribute* duplex = Value(model, kDmDuplexKey)) {
+  if (GValueAttribute* duplex = Value(model, kDuplexKey)) {
     const bool portrait = IsPortraitAngle(SignedValueOr(model, kOrientationKey, 0));
     std::int16_t field = kDmSimplex;
     if (duplex->GetValue() == 1) field = portrait ? kDmHorizontal : kDmVertical;
@@ -167,17 +167,17 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
     write.Clear(kDmDuplexBit);
   }
 
-  if (SignedValueOr(job, kDmCollationAvailableKey, 0) != 0) {
-    write.Put(kDmCollate, SignedValueOr(model, kDmCollateKey, 0) == 1 ? 1 : 0, kDmCollateBit);
+  if (SignedValueOr(job, kCollationAvailableKey, 0) != 0) {
+    write.Put(kDmCollate, SignedValueOr(model, kCollateKey, 0) == 1 ? 1 : 0, kDmCollateBit);
   } else {
     write.Clear(kDmCollateBit);
     StoreU16(write.out, kDmCollate, 0);
   }
 
-  if (GValueAttribute* icm = Value(model, kDmIcmOnKey)) {
+  if (GValueAttribute* icm = Value(model, kIcmKey)) {
     if (icm->GetValue() != 1) {
       write.Put32(kDmICMMethod, 1, kDmICMMethodBit);
-    } else if (GValueAttribute* method = Value(model, kDmIcmMethodKey)) {
+    } else if (GValueAttribute* method = Value(model, kIcmMethodKey)) {
       const std::int16_t value = static_cast<std::int16_t>(method->GetValue());
       if (value == 0) {
         write.Put32(kDmICMMethod, 1, kDmICMMethodBit);
@@ -193,7 +193,7 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
   } else {
     write.Clear(kDmICMMethodBit);
   }
-  if (GValueAttribute* intent = Value(model, kDmIcmIntentKey)) {
+  if (GValueAttribute* intent = Value(model, kIcmIntentKey)) {
     const std::int16_t value = static_cast<std::int16_t>(intent->GetValue());
     if (IcmIntentField(value) != 0) {
       write.Put32(kDmICMIntent, IcmIntentField(value), kDmICMIntentBit);
@@ -208,7 +208,7 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
 
 void GDriverSettings::PaperSizeToPublic(GAttributeComposite* model, std::uint8_t* out) {
   const FieldWriter write{out};
-  GValueAttribute* code = Value(model, kDmPaperCodeKey);
+  GValueAttribute* code = Value(model, kPaperSizeKey);
   std::uint16_t number = 0;
   if (code && GetDriverData()->PaperIdToFormIndex(code->GetValue(), number)) {
     write.Put(kDmPaperSize, number, kDmPaperSizeBit);
@@ -219,9 +219,9 @@ void GDriverSettings::PaperSizeToPublic(GAttributeComposite* model, std::uint8_t
   write.Clear(kDmPaperLengthBit);
   if (!code) return;
   if (code->GetValue() == kCustomSizePaperId) {
-    if (GValueAttribute* width = Value(model, kDmCustomWidthKey))
+    if (GValueAttribute* width = Value(model, kCustomWidthKey))
       write.Put(kDmPaperWidth, width->GetValue(), kDmPaperWidthBit);
-    if (GValueAttribute* length = Value(model, kDmCustomLengthKey))
+    if (GValueAttribute* length = Value(model, kCustomHeightKey))
       write.Put(kDmPaperLength, length->GetValue(), kDmPaperLengthBit);
     return;
   }
@@ -243,7 +243,7 @@ void GDriverSettings::ResolutionToPublic(GAttributeComposite* model, std::uint8_
   write.Clear(kDmPrintQualityBit);
   write.Clear(kDmYResolutionBit);
   if (!x || !y) return;
-  GValueAttribute* quality = Value(model, kDmQualityKey);
+  GValueAttribute* quality = Value(model, kQualityKey);
   if (!quality || static_cast<std::int16_t>(quality->GetValue()) > 0) {
     write.Put(kDmPrintQuality, x->GetValue(), kDmPrintQualityBit);
     write.Put(kDmYResolution, y->GetValue(), kDmYResolutionBit);
@@ -267,10 +267,10 @@ int GDriverSettings::SettingsFromPublic(const platform::DevModeW* record,
   std::uint16_t code = 0;
   if (in.HasField(kDmPaperSizeBit, kDmPaperSize) &&
       driver_data.FormIndexToPaperId(in.U16(kDmPaperSize), code)) {
-    GValueAttribute* current = Value(model, kDmPaperCodeKey);
+    GValueAttribute* current = Value(model, kPaperSizeKey);
     // The reset reads the paper it replaces: it runs before 260 changes.
-    if (SignedValueOr(driver_data.GetDefaultSettings(), kDmPaperCheckKey, 0) == 1 &&
-        Value(model, kDmPaperChangeKey) && (!current || current->GetValue() != code)) {
+    if (SignedValueOr(driver_data.GetDefaultSettings(), kPaperCheckKey, 0) == 1 &&
+        Value(model, kFitToOtherSizeKey) && (!current || current->GetValue() != code)) {
       ResetForPaper(model, code);
     }
     if (current) current->SetValue(code);
@@ -281,10 +281,10 @@ int GDriverSettings::SettingsFromPublic(const platform::DevModeW* record,
   if (in.HasField(kDmCopiesBit, kDmCopies)) {
     // Into the printer's copies range (at least 1 without one).
     std::int16_t copies = std::max<std::int16_t>(in.I16(kDmCopies), 1);
-    if (auto* range = FindOfClass<GRangeAttribute>(job, kDmCopiesRangeKey))
+    if (auto* range = FindOfClass<GRangeAttribute>(job, kCopiesRangeKey))
       copies = std::clamp(copies, range->GetMinimum(),
                           std::max(range->GetMinimum(), range->GetMaximum()));
-    SetValueIfPresent(model, kDmCopiesKey, copies);
+    SetValueIfPresent(model, kCopiesKey, copies);
   }
 
   if (in.HasField(kDmDefaultSourceBit, kDmDefaultSource)) {
@@ -292,52 +292,53 @@ int GDriverSettings::SettingsFromPublic(const platform::DevModeW* record,
     GResourceMappingList* trays = TrayMap(driver_data);
     RWCString form;
     if (GResourceMapping* mapping = trays ? trays->FindBySystemNumber(bin) : nullptr) {
-      SetValueIfPresent(model, kDmTrayKey, mapping->SecondNumber());
+      SetValueIfPresent(model, kPaperSourceKey, mapping->SecondNumber());
     } else if (FormNameForBin(model, bin, form)) {
-      if (GStringAttribute* name = FindStringAttribute(model, kDmFormNameKey)) name->SetValue(form);
+      if (GStringAttribute* name = FindStringAttribute(model, kMediaTypeKey)) name->SetValue(form);
     }
   }
 
   ResolutionFromPublic(in, model);
 
-  if (in.HasField(kDmColorBit, kDmColor) && SignedValueOr(model, kDmColourPossibleKey, 0) == 1) {
+  if (in.HasField(kDmColorBit, kDmColor) && SignedValueOr(model, kColorPossibleKey, 0) == 1) {
     const std::int32_t cached = driver_data.GetCachedValue();
     const std::int16_t colour = in.I16(kDmColor);
-    if (colour == kDmMonochrome) SetValueIfPresent(model, kDmColourModeKey, cached == 2 ? 3 : 1);
+    if (colour == kDmMonochrome)
+      SetValueIfPresent(model, kPrintColorAsGrayKey, cached == 2 ? 3 : 1);
     if (colour == kDmColour)
-      SetValueIfPresent(model, kDmColourModeKey, cached == 1 ? 0 : cached == 0 ? 1 : 3);
+      SetValueIfPresent(model, kPrintColorAsGrayKey, cached == 1 ? 0 : cached == 0 ? 1 : 3);
   }
 
   if (in.HasField(kDmDuplexBit, kDmDuplex)) {
-    if (GValueAttribute* duplex = Value(model, kDmDuplexKey)) {
+    if (GValueAttribute* duplex = Value(model, kDuplexKey)) {
       const bool portrait = IsPortraitAngle(SignedValueOr(model, kOrientationKey, 0));
       const std::int16_t field = in.I16(kDmDuplex);
       std::uint16_t value = 0;
       if (field == kDmVertical) value = portrait ? 2 : 1;
       if (field == kDmHorizontal) value = portrait ? 1 : 2;
       duplex->SetValue(value);
-      if (GValueAttribute* source = value ? Value(model, kDmDuplexFollowerSourceKey) : nullptr)
-        SetValueIfPresent(model, kDmDuplexFollowerKey, source->GetValue() == 1 ? 1 : 0);
+      if (GValueAttribute* source = value ? Value(model, kAutoDuplexScalingKey) : nullptr)
+        SetValueIfPresent(model, kSymmetricalMarginsKey, source->GetValue() == 1 ? 1 : 0);
     }
   }
 
   // Runs with the bit clear too: a record without collation collates not.
-  if (GValueAttribute* collate = Value(model, kDmCollateKey)) {
+  if (GValueAttribute* collate = Value(model, kCollateKey)) {
     const std::int16_t field =
         in.HasField(kDmCollateBit, kDmCollate) ? in.I16(kDmCollate) : std::int16_t{0};
     if (field == 0) collate->SetValue(0);
-    if (field == 1) collate->SetValue(SignedValueOr(job, kDmCollationAvailableKey, 0) != 0 ? 1 : 0);
+    if (field == 1) collate->SetValue(SignedValueOr(job, kCollationAvailableKey, 0) != 0 ? 1 : 0);
   }
 
-  if (SignedValueOr(model, kDmIcmOnKey, 0) == 1) {
+  if (SignedValueOr(model, kIcmKey, 0) == 1) {
     if (in.HasField(kDmICMMethodBit, kDmICMMethod, 4)) {
       const std::uint32_t method = in.U32(kDmICMMethod);
-      SetValueIfPresent(model, kDmIcmMethodKey, method >= 2 && method <= 4 ? 1 : 0);
+      SetValueIfPresent(model, kIcmMethodKey, method >= 2 && method <= 4 ? 1 : 0);
     }
     if (in.HasField(kDmICMIntentBit, kDmICMIntent, 4)) {
       constexpr std::int32_t kIntents[] = {0, 1, 0, 2, 3};
       const std::uint32_t intent = in.U32(kDmICMIntent);
-      SetValueIfPresent(model, kDmIcmIntentKey, intent <= 4 ? kIntents[intent] : 0);
+      SetValueIfPresent(model, kIcmIntentKey, intent <= 4 ? kIntents[intent] : 0);
     }
   }
   return 1;
@@ -355,7 +356,7 @@ void GDriverSettings::OrientationFromPublic(std::int16_t orientation, GAttribute
 bool ChooseOrientationAngle(GAttributeComposite* job, std::uint16_t current, bool landscape,
                             std::uint16_t& angle) {
   const bool turned = current == 180 || current == 270;
-  const bool flip = SignedValueOr(job, kDmOrientationFlipKey, 0) != 0;
+  const bool flip = SignedValueOr(job, kOrientationFlipKey, 0) != 0;
   std::uint16_t target = landscape != flip ? 90 : 0;
   if (turned) target = landscape ? 270 : 180;
   const std::uint16_t alternative = landscape ? 90 : 0;
@@ -386,7 +387,7 @@ void GDriverSettings::ResolutionFromPublic(const GDevModeView& in, GAttributeCom
     y = in.U16(kDmYResolution);
   }
   std::int16_t code = 0;
-  if (GValueAttribute* stored = Value(model, kDmQualityKey)) {
+  if (GValueAttribute* stored = Value(model, kQualityKey)) {
     if (ResolutionToQuality(x, y, code, model)) stored->SetValue(static_cast<std::uint16_t>(code));
   }
   SetValueIfPresent(model, kXResolutionKey, x);
@@ -399,7 +400,7 @@ void GDriverSettings::ResolutionFromPublic(const GDevModeView& in, GAttributeCom
         SignedValueOr(entry, kYResolutionKey, -1) != y) {
       continue;
     }
-    for (std::uint32_t key : {kDmResolutionThirdKey, kDmPaperCheckKey}) {
+    for (std::uint32_t key : {kResolutionModeKey, kPaperCheckKey}) {
       if (GValueAttribute* from = FindValueAttribute(entry, key))
         SetValueIfPresent(model, key, from->GetValue());
     }
@@ -410,7 +411,7 @@ void GDriverSettings::ResolutionFromPublic(const GDevModeView& in, GAttributeCom
 void GDriverSettings::CustomSizeFromPublic(const GDevModeView& in, GAttributeComposite* model) {
   const bool width = in.HasField(kDmPaperWidthBit, kDmPaperWidth);
   const bool length = in.HasField(kDmPaperLengthBit, kDmPaperLength);
-  if ((!width && !length) || SignedValueOr(model, kDmPaperCodeKey, 0) != kCustomSizePaperId) return;
+  if ((!width && !length) || SignedValueOr(model, kPaperSizeKey, 0) != kCustomSizePaperId) return;
   std::uint16_t x = 0;
   std::uint16_t y = 0;
   ModelResolution(model, x, y);
@@ -421,8 +422,7 @@ void GDriverSettings::CustomSizeFromPublic(const GDevModeView& in, GAttributeCom
     bool given;
     std::size_t offset;
     std::uint32_t key;
-  } sides[] = {{width, kDmPaperWidth, kDmCustomWidthKey},
-               {length, kDmPaperLength, kDmCustomLengthKey}};
+  } sides[] = {{width, kDmPaperWidth, kCustomWidthKey}, {length, kDmPaperLength, kCustomHeightKey}};
   for (int i = 0; i < 2; ++i) {
     if (!sides[i].given) continue;
     const auto value = static_cast<std::uint16_t>(
@@ -444,7 +444,7 @@ int GDriverSettings::FormNameForBin(GAttributeComposite* model, std::uint16_t bi
     name = search.name.ToMultiByte();
     return 1;
   }
-  auto* forms = FindOfClass<GFormToTrayDatabase>(model, kDmBinFormsKey);
+  auto* forms = FindOfClass<GFormToTrayDatabase>(model, kBinFormsKey);
   RWWString form;
   if (!forms ||
       !GFormToTrayLinks(*forms).GetFormNameOfTray(static_cast<std::uint16_t>(search.tray), form)) {
@@ -456,7 +456,7 @@ int GDriverSettings::FormNameForBin(GAttributeComposite* model, std::uint16_t bi
 
 int GDriverSettings::FormNameToBin(GAttributeComposite* model, const RWCString& name,
                                    std::uint16_t& bin) {
-  auto* forms = FindOfClass<GFormToTrayDatabase>(model, kDmBinFormsKey);
+  auto* forms = FindOfClass<GFormToTrayDatabase>(model, kBinFormsKey);
   std::uint16_t tray = 0;
   if (!forms || !GFormToTrayLinks(*forms).FindTrayOfFormName(RWWString::FromMultiByte(name), tray))
     return 0;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
-#include "driver/devmode/dev_mode_keys.h"
 #include "driver/driver_context_base.h"
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
@@ -21,8 +21,8 @@ namespace {
 GAttributeComposite* DevModeDefaults(GDriverDataImp& driver_data) {
   GAttributeComposite* settings = driver_data.BuildDefaultSettings();
   if (!settings) return nullptr;
-  for (std::uint32_t key : {kUserInterfacePartKey, kExtensionCompositeKey, kWatermarkPartKey,
-                            kInstalledOptionsPartKey}) {
+  for (std::uint32_t key :
+       {kUIObjectsKey, kExtensionCompositeKey, kKeyLocksKey, kInstalledOptionsKey}) {
     delete TakeDirectChild(*settings, key);
   }
   if (GAttributeComposite* sizes = FindComposite(settings, kCustomSizesKey)) sizes->RemoveAll();
@@ -128,7 +128,7 @@ int GDevModeSettings::PublicFromSettings(GAttributeComposite* model, platform::D
   std::uint8_t* out = DevModeBytes(record);
   bool named = false;
   std::uint16_t number = 0;
-  GValueAttribute* code = FindValueAttribute(model, kDmPaperCodeKey);
+  GValueAttribute* code = FindValueAttribute(model, kPaperSizeKey);
   if (static_cast<std::int16_t>(LoadU16(out, kDmDefaultSource)) == kDmFormSource && code &&
       GetDriverData()->PaperIdToFormIndex(code->GetValue(), number)) {
     const GFormList forms = owner_->EnumForms();
@@ -150,13 +150,13 @@ int GDevModeSettings::SettingsFromPublic(const platform::DevModeW* record,
       !in.HasField(kDmFormNameBit, kDmFormName, 2 * kDmNameUnits)) {
     return 1;
   }
-  const int flag = SignedValueOr(JobSettings(), kDmFormTableFlagKey, 0) != 0 ? 0 : 1;
+  const int flag = SignedValueOr(JobSettings(), kScaleFromLargePaperKey, 0) != 0 ? 0 : 1;
   std::uint16_t index = 0;
   std::uint16_t code = 0;
   if (!FormNameToIndex(in.Name(kDmFormName), index, flag) ||
       !GetDriverData()->FormIndexToPaperId(index, code)) {
     code = static_cast<std::uint16_t>(GetDriverData()->GetDefaultPaperId());
   }
-  SetValueIfPresent(model, kDmPaperCodeKey, code);
+  SetValueIfPresent(model, kPaperSizeKey, code);
   return 1;
 }

@@ -7,8 +7,8 @@
 // resolution list (1300 or 206, GDriverDataImp::GetResolutionList) answers
 // alone.
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
-#include "driver/devmode/dev_mode_keys.h"
 #include "driver/devmode/driver_settings.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
@@ -25,8 +25,8 @@ constexpr std::int32_t kResetResolution = 600;
 constexpr std::int32_t kNoQuality = 0x10000;
 
 bool IsEntryKey(std::uint32_t key) {
-  return key == kDmQualityKey || key == kXResolutionKey || key == kYResolutionKey ||
-         key == kDmResolutionThirdKey;
+  return key == kQualityKey || key == kXResolutionKey || key == kYResolutionKey ||
+         key == kResolutionModeKey;
 }
 
 // Calls `each` with every further attribute of a table entry.
@@ -144,7 +144,7 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
       in.U16(kDmPaperSize) != kCustomSizeFormNumber) {
     const std::uint16_t paper = in.U16(kDmPaperSize);
     if (!driver_data.IsFormUsable(angle, x, y, 1, paper) &&
-        !(SignedValueOr(job, kDmPaperCheckKey, 0) != 0 &&
+        !(SignedValueOr(job, kPaperCheckKey, 0) != 0 &&
           driver_data.IsFormUsable(angle, x, y, 0, paper))) {
       fail(kDmPaperSizeBit);
     }
@@ -160,7 +160,7 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
     }
   }
   if (checking() && in.HasField(kDmCopiesBit, kDmCopies)) {
-    auto* range = FindOfClass<GRangeAttribute>(job, kDmCopiesRangeKey);
+    auto* range = FindOfClass<GRangeAttribute>(job, kCopiesRangeKey);
     if (!range || !range->Contains(in.I16(kDmCopies))) fail(kDmCopiesBit);
   }
   const std::int16_t colour = in.I16(kDmColor);
@@ -176,7 +176,7 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
     if (duplex == kDmSimplex) value = 0;
     if (duplex == kDmVertical) value = portrait ? 2 : 1;
     if (duplex == kDmHorizontal) value = portrait ? 1 : 2;
-    auto* range = FindOfClass<GRangeAttribute>(job, kDmDuplexRangeKey);
+    auto* range = FindOfClass<GRangeAttribute>(job, kDuplexRangeKey);
     if (value < 0 || !range || !range->Contains(value)) fail(kDmDuplexBit);
   }
   const std::uint16_t version = in.U16(kDmSpecVersion);
@@ -184,7 +184,7 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
       (version == kDmSpecVersion400 || version == kDmSpecVersionValue)) {
     const std::int16_t collate = in.I16(kDmCollate);
     if (checking() && in.HasField(kDmCollateBit, kDmCollate) && collate != 0 &&
-        (collate != 1 || SignedValueOr(job, kDmCollationAvailableKey, 0) == 0)) {
+        (collate != 1 || SignedValueOr(job, kCollationAvailableKey, 0) == 0)) {
       fail(kDmCollateBit);
     }
     if (checking() && in.HasField(kDmFormNameBit, kDmFormName, 2 * kDmNameUnits) &&
@@ -201,13 +201,13 @@ int GDriverSettings::IsKnownFormName(const RWWString&) {
 
 int GDriverSettings::QualityToResolution(std::int16_t quality, std::uint16_t& x, std::uint16_t& y,
                                          std::uint16_t& third, GAttributeComposite* model) {
-  GAttributeComposite* table = FindComposite(JobSettings(), kDmQualityTableKey);
+  GAttributeComposite* table = FindComposite(JobSettings(), kQualityTableKey);
   int found = 0;
   ForEachEntry(table ? table : GetDriverData()->GetResolutionList(), [&](MPersistentObject* entry) {
-    if (SignedValueOr(entry, kDmQualityKey, kNoQuality) != quality) return true;
+    if (SignedValueOr(entry, kQualityKey, kNoQuality) != quality) return true;
     x = static_cast<std::uint16_t>(SignedValueOr(entry, kXResolutionKey, 0));
     y = static_cast<std::uint16_t>(SignedValueOr(entry, kYResolutionKey, 0));
-    third = static_cast<std::uint16_t>(SignedValueOr(entry, kDmResolutionThirdKey, 0));
+    third = static_cast<std::uint16_t>(SignedValueOr(entry, kResolutionModeKey, 0));
     if (table) WriteFurther(entry, model);
     found = 1;
     return false;
@@ -217,11 +217,11 @@ int GDriverSettings::QualityToResolution(std::int16_t quality, std::uint16_t& x,
 
 int GDriverSettings::ResolutionToQuality(std::uint16_t x, std::uint16_t y, std::int16_t& quality,
                                          GAttributeComposite* model) {
-  GAttributeComposite* table = FindComposite(JobSettings(), kDmQualityTableKey);
+  GAttributeComposite* table = FindComposite(JobSettings(), kQualityTableKey);
   MPersistentObject* match = nullptr;
   MPersistentObject* near = nullptr;  // the last that failed only on a further attribute
   ForEachEntry(table ? table : GetDriverData()->GetResolutionList(), [&](MPersistentObject* entry) {
-    if (!HasResolution(entry, x, y) || !FindValueAttribute(entry, kDmQualityKey)) return true;
+    if (!HasResolution(entry, x, y) || !FindValueAttribute(entry, kQualityKey)) return true;
     if (!table || FurtherMatch(entry, model)) {
       match = entry;
       return false;
@@ -234,7 +234,7 @@ int GDriverSettings::ResolutionToQuality(std::uint16_t x, std::uint16_t y, std::
     WriteFurther(near, model);
   }
   if (!match) return 0;
-  quality = static_cast<std::int16_t>(SignedValueOr(match, kDmQualityKey, 0));
+  quality = static_cast<std::int16_t>(SignedValueOr(match, kQualityKey, 0));
   return 1;
 }
 
@@ -274,20 +274,20 @@ void GDriverSettings::ResetForPaper(GAttributeComposite* model, std::uint16_t co
     default:  // 21, 62 and every other paper
       break;
   }
-  SetValueIfPresent(model, kDmNormalPaperKey, paper);
-  SetValueIfPresent(model, kDmPaperChangeSecondKey, 1);
-  SetValueIfPresent(model, kDmPaperChangeKey, 1);
+  SetValueIfPresent(model, kTargetPaperSizeKey, paper);
+  SetValueIfPresent(model, kScalePageChoiceKey, 1);
+  SetValueIfPresent(model, kFitToOtherSizeKey, 1);
   ResetPaperDependents(model);
 }
 
 void GDriverSettings::ResetPaperDependents(GAttributeComposite* model) {
-  SetValueIfPresent(model, kDmResetToOneKey, 1);
-  SetValueIfPresent(model, kDmResetToHundredKey, 100);
-  MPersistentObject* entry = FindOfClass<MPersistentObject>(JobSettings(), kDmCapabilityEntryKey);
-  auto* capabilities = FindOfClass<GCapabilities>(entry, kDmCapabilityListKey);
-  if (SignedValueOr(model, kDmClearedUnlessCapableKey, 0) != 0 &&
+  SetValueIfPresent(model, kPagesPerSheetKey, 1);
+  SetValueIfPresent(model, kScalePercentKey, 100);
+  MPersistentObject* entry = FindOfClass<MPersistentObject>(JobSettings(), kCapabilitiesKey);
+  auto* capabilities = FindOfClass<GCapabilities>(entry, kModeCapabilitiesKey);
+  if (SignedValueOr(model, kTrueTypeAsBitmapKey, 0) != 0 &&
       !(capabilities && capabilities->HasCapability(0))) {
-    SetValueIfPresent(model, kDmClearedUnlessCapableKey, 0);
+    SetValueIfPresent(model, kTrueTypeAsBitmapKey, 0);
   }
-  SetValueIfPresent(model, kDmClearedKey, 0);
+  SetValueIfPresent(model, kBookletKey, 0);
 }

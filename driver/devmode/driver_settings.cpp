@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media_pool.h"
-#include "driver/devmode/dev_mode_keys.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
 
@@ -134,9 +134,9 @@ bool GDriverSettings::TakeFields(const platform::DevModeW* fields) {
   // A field the printer cannot print takes the printer's default; where
   // that does not print either, it keeps what it was.
   const std::unique_ptr<GAttributeComposite> chosen(CopyOf(GetSettings()));
-  TakeFieldsFrom(refused, FindComposite(JobSettings(), kDmDefaultsKey), GetSettings());
+  TakeFieldsFrom(refused, FindComposite(JobSettings(), kDefaultSettingsKey), GetSettings());
   if (refused & kDmPaperBits) {
-    SetValueIfPresent(GetSettings(), kDmPaperCodeKey,
+    SetValueIfPresent(GetSettings(), kPaperSizeKey,
                       static_cast<std::int32_t>(GetDriverData()->GetDefaultPaperId()));
   }
   if (!write()) return false;
@@ -162,13 +162,13 @@ void GDriverSettings::TakeFieldsFrom(std::uint32_t fields, GAttributeComposite* 
     std::uint32_t keys[4];
   } kFields[] = {
       {kDmOrientationBit, {kOrientationKey}},
-      {kDmPaperBits, {kDmPaperCodeKey, kDmCustomWidthKey, kDmCustomLengthKey}},
-      {kDmResolutionBits, {kXResolutionKey, kYResolutionKey, kDmResolutionThirdKey, kDmQualityKey}},
-      {kDmDefaultSourceBit, {kDmTrayKey}},
-      {kDmCopiesBit, {kDmCopiesKey}},
-      {kDmColorBit, {kDmColourModeKey}},
-      {kDmDuplexBit, {kDmDuplexKey}},
-      {kDmCollateBit, {kDmCollateKey}},
+      {kDmPaperBits, {kPaperSizeKey, kCustomWidthKey, kCustomHeightKey}},
+      {kDmResolutionBits, {kXResolutionKey, kYResolutionKey, kResolutionModeKey, kQualityKey}},
+      {kDmDefaultSourceBit, {kPaperSourceKey}},
+      {kDmCopiesBit, {kCopiesKey}},
+      {kDmColorBit, {kPrintColorAsGrayKey}},
+      {kDmDuplexBit, {kDuplexKey}},
+      {kDmCollateBit, {kCollateKey}},
   };
   for (const auto& field : kFields) {
     if (!(fields & field.bits)) continue;
@@ -178,8 +178,8 @@ void GDriverSettings::TakeFieldsFrom(std::uint32_t fields, GAttributeComposite* 
     }
   }
   if (fields & (kDmDefaultSourceBit | kDmFormNameBit)) {
-    GStringAttribute* form = FindStringAttribute(model, kDmFormNameKey);
-    GStringAttribute* from = FindStringAttribute(source, kDmFormNameKey);
+    GStringAttribute* form = FindStringAttribute(model, kMediaTypeKey);
+    GStringAttribute* from = FindStringAttribute(source, kMediaTypeKey);
     if (form && from) form->SetValue(from->GetValue());
   }
 }
@@ -266,7 +266,7 @@ int GDriverSettings::NormalizeCollate() {
   if (version <= kLastOldSpecVersion || size <= kOldestPublicSize) return 1;
   if (size < kDmPublicSize || (version != kDmSpecVersion400 && version != kDmSpecVersionValue))
     return 1;
-  if (SignedValueOr(JobSettings(), kDmCollationAvailableKey, 0) != 0) {
+  if (SignedValueOr(JobSettings(), kCollationAvailableKey, 0) != 0) {
     const std::uint16_t collate = LoadU16(record, kDmCollate);
     if (!(LoadU32(record, kDmFields) & kDmCollateBit)) {
       SetFieldBit(record, kDmCollateBit, true);
@@ -310,19 +310,19 @@ void GDriverSettings::MakeDefaultDevMode() {
   StoreU16(record, kDmTTOption, 0);
   std::memset(record + kDmLogPixels, 0, kDmPublicSize - kDmLogPixels);
   GAttributeComposite* job = JobSettings();
-  if (SignedValueOr(job, kDmIcmOnKey, 0) == 1) {
-    if (GValueAttribute* method = FindValueAttribute(job, kDmIcmMethodKey)) {
+  if (SignedValueOr(job, kIcmKey, 0) == 1) {
+    if (GValueAttribute* method = FindValueAttribute(job, kIcmMethodKey)) {
       StoreU32(record, kDmICMMethod,
                DefaultIcmMethod(static_cast<std::int16_t>(method->GetValue())));
       SetFieldBit(record, kDmICMMethodBit, true);
     }
-    if (GValueAttribute* intent = FindValueAttribute(job, kDmIcmIntentKey)) {
+    if (GValueAttribute* intent = FindValueAttribute(job, kIcmIntentKey)) {
       const std::uint32_t field = IcmIntentField(static_cast<std::int16_t>(intent->GetValue()));
       StoreU32(record, kDmICMIntent, field ? field : 2);
       SetFieldBit(record, kDmICMIntentBit, true);
     }
   }
-  const bool colour = SignedValueOr(job, kDmColourPossibleKey, 0) == 0 ||
+  const bool colour = SignedValueOr(job, kColorPossibleKey, 0) == 0 ||
                       GetDriverData()->GetCachedValue() == kCachedColour;
   StoreU16(record, kDmColor, static_cast<std::uint16_t>(colour ? kDmColour : kDmMonochrome));
   SetFieldBit(record, kDmColorBit, colour);

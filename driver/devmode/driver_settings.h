@@ -9,7 +9,7 @@
 // the order orientation, paper size, paper width and length, copies,
 // default source, print quality, colour, duplex, collate, ICM method, ICM
 // intent. Exception kept from the mapping table: the collate step also
-// runs with its bit clear (292 becomes 0). Keys: dev_mode_keys.h.
+// runs with its bit clear (kCollateKey becomes 0).
 // Readings taken:
 //   - duplex, model -> record, takes portrait and landscape from the
 //     model's angle (265); record -> model from 265 after the orientation

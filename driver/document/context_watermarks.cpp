@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "config/keys/settings_keys.h"
 #include "driver/document/escape_records.h"
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
@@ -13,11 +14,6 @@
 
 namespace {
 
-constexpr std::uint32_t kWatermarkSelectionKey = 381;
-constexpr std::uint32_t kWatermarkPagesKey = 382;
-constexpr std::uint32_t kWatermarkSelectedKey = 383;
-constexpr std::uint32_t kWatermarkGrayscaleKey = 585;
-constexpr std::uint32_t kDefaultGrayKey = 924;
 constexpr std::uint16_t kDefaultGray = 224;
 constexpr int kResourceTextUnits = 256;
 constexpr double kPi = 3.14159265358979323846;
@@ -127,13 +123,14 @@ std::int32_t WatermarkAngle(std::uint32_t kind, std::int16_t custom, int width, 
 
 void GDriverContext::AddDefaultWatermarks() {
   GAttributeComposite* list =
-      FindComposite(FindComposite(GetDefaultSettings(), kWatermarkPartKey), kWatermarkListKey);
+      FindComposite(FindComposite(GetDefaultSettings(), kKeyLocksKey), kWatermarkListKey);
   const RWWString support = GetSupportFilePath();
   platform::HMODULE library = platform::LoadLibraryW(support.Data());
   if (list && list->EntryCount() == 0) {
     const GWatermarkFace face = WatermarkFaceForCodePage(TranslationCodePage(support));
     const RWCString face_name = Narrow(RWWString(face.face));
-    const std::uint16_t gray = ValueOr(GetDefaultSettings(), kDefaultGrayKey, kDefaultGray);
+    const std::uint16_t gray =
+        ValueOr(GetDefaultSettings(), kDefaultWatermarkGrayKey, kDefaultGray);
     std::uint16_t point_size = 100;
     RWWString text;
     for (const BuiltIn& entry : kBuiltIns) {
@@ -157,9 +154,9 @@ void GDriverContext::AddDefaultWatermarks() {
           {kWatermarkWidthKey, 0},
           {kWatermarkAngleKindKey, 1},
           {kWatermarkAngleKey, 0},
-          {kWatermarkKept1Key, 0},
-          {kWatermarkKept2Key, 0},
-          {kWatermarkGrayKey, gray},
+          {kWatermarkKeptKey, 0},
+          {kWatermarkSecondKeptKey, 0},
+          {kWatermarkShadeKey, gray},
           {kWatermarkRedKey, gray},
           {kWatermarkGreenKey, gray},
           {kWatermarkBlueKey, gray},
@@ -177,21 +174,21 @@ int GDriverContext::BeginWatermark() {
   watermark_mode_ = kWatermarkNone;
   GAttributeComposite* defaults = GetDefaultSettings();
   GAttributeComposite* job =
-      FindComposite(FindComposite(defaults, kJobFeaturesKey), kJobWatermarkKey);
+      FindComposite(FindComposite(defaults, kColorMediaSettingsKey), kWatermarkSettingKey);
   if (!job) return 1;
   GValueAttribute* pages = FindValueAttribute(job, kWatermarkPagesKey);
   if (pages && pages->GetValue() == 0) watermark_mode_ = kWatermarkEveryPage;
   if (pages && pages->GetValue() == 1) watermark_mode_ = kWatermarkFirstPage;
-  watermark_grayscale_ = ValueOr(job, kWatermarkGrayscaleKey, 0) == 1 ? 1 : 0;
+  watermark_grayscale_ = ValueOr(job, kTextAsBlackKey, 0) == 1 ? 1 : 0;
   RWCString selected;
   if (watermark_mode_ != kWatermarkNone) {
-    GValueAttribute* selection = FindValueAttribute(job, kWatermarkSelectionKey);
+    GValueAttribute* selection = FindValueAttribute(job, kWatermarkOffKey);
     if (selection && selection->GetValue() == 0) {
       watermark_selection_ = 0;
     } else {
       watermark_mode_ = kWatermarkNone;
     }
-    GStringAttribute* name = FindStringAttribute(job, kWatermarkSelectedKey);
+    GStringAttribute* name = FindStringAttribute(job, kSelectedWatermarkKey);
     if (name && !name->GetValue().IsNull()) {
       selected = name->GetValue();
     } else {
@@ -207,7 +204,7 @@ int GDriverContext::BeginWatermark() {
   // Without the list nothing is prepared for this document: the mode goes
   // off, or every page would fail or draw the last document's watermark.
   GAttributeComposite* list =
-      FindComposite(FindComposite(defaults, kWatermarkPartKey), kWatermarkListKey);
+      FindComposite(FindComposite(defaults, kKeyLocksKey), kWatermarkListKey);
   for (std::uint32_t i = 0; list && i < list->EntryCount(); ++i) {
     auto* definition = dynamic_cast<GAttributeComposite*>(list->Children()[i].Get());
     GStringAttribute* name = FindStringAttribute(definition, kWatermarkNameKey);
@@ -255,9 +252,9 @@ void GDriverContext::PrepareWatermark(GAttributeComposite* definition) {
   for (std::size_t i = 0; i < face.Length() && i + 1 < std::size_t(platform::kLfFaceSize); ++i)
     font.face_name[i] = face[i];
   record->point_size = std::int16_t(ValueOr(definition, kWatermarkPointSizeKey, 0));
-  record->kept1 = ValueOr(definition, kWatermarkKept1Key, 0);
-  record->kept2 = ValueOr(definition, kWatermarkKept2Key, 0);
-  record->gray = ValueOr(definition, kWatermarkGrayKey, 0);
+  record->kept1 = ValueOr(definition, kWatermarkKeptKey, 0);
+  record->kept2 = ValueOr(definition, kWatermarkSecondKeptKey, 0);
+  record->gray = ValueOr(definition, kWatermarkShadeKey, 0);
   record->color =
       WatermarkColor(record->gray, ValueOr(definition, kWatermarkRedKey, 0) != 0,
                      ValueOr(definition, kWatermarkGreenKey, 0) != 0,

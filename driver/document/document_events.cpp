@@ -28,6 +28,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/fonts/device_font_list_composite.h"
+#include "config/keys/settings_keys.h"
 #include "driver/devmode/dev_mode_record.h"
 #include "driver/document/escape_records.h"
 #include "driver/driver_context.h"
@@ -49,27 +50,9 @@ constexpr platform::DWORD kUserNameUnits = 42;
 constexpr std::size_t kJobUserCharacters = 16;
 constexpr platform::DWORD kRegistryTextBytes = 32;
 
-constexpr std::uint32_t kJobStorageKey = 362;
-constexpr std::uint32_t kJobStorageOnKey = 287;
-constexpr std::uint32_t kAskRendererKey = 1035;
-constexpr std::uint32_t kJobNameTextKey = 1031;
-constexpr std::uint32_t kJobNameSuffixKey = 1232;
-constexpr std::uint32_t kNoticeLoggedOnKey = 1034;
-constexpr std::uint32_t kNoticeUserKey = 1036;
-constexpr std::uint32_t kCheckUserKey = 1027;
-constexpr std::uint32_t kUserCmapKey = 1026;
-constexpr std::uint32_t kGroupPartKey = 329;
-constexpr std::uint32_t kGroupSizeKey = 266;
-constexpr std::uint32_t kInstructionsKey = 1010;
-constexpr std::uint32_t kAlwaysDecideKey = 279;
 constexpr std::uint32_t kUnlistedTextKeys[] = {261, 1215, 973, 1213, 262};
 constexpr std::uint32_t kPlainPaperKeys[] = {905, 1227};
-constexpr std::uint32_t kDuplexUnitKey = 308;
-constexpr std::uint32_t kMediaIdKey = 260;
-constexpr std::uint32_t kMediaOverrideKey = 270;
-constexpr std::uint32_t kOverrideMediaKey = 272;
 constexpr std::uint16_t kOverriddenMedia[] = {21, 22, 44, 39};
-constexpr std::uint32_t kDuplexMediaKey = 188;
 constexpr std::uint16_t kCurrentCustomId = 16384;
 
 constexpr std::uint32_t kUntitledString = 11029;
@@ -257,13 +240,13 @@ void GDriverContext::StartDocument(platform::HDC dc, const platform::DocInfoW* i
 
 RWWString GDriverContext::JobUserName(const RWWString& name) {
   GAttributeComposite* defaults = EnsureDefaultSettings();
-  if (!FindComposite(defaults, kJobStorageKey)) return name;
+  if (!FindComposite(defaults, kDocumentSettingsKey)) return name;
   const auto resource = [&](std::uint32_t id, const char16_t* fallback) {
     RWWString text = LoadSupportString(id);
     return text.IsNull() ? RWWString(fallback) : text;
   };
-  if (FindOfClass<MPersistentObject>(defaults, kCheckUserKey)) {
-    GStringAttribute* cmap = FindStringAttribute(GetJobSettings(), kUserCmapKey);
+  if (FindOfClass<MPersistentObject>(defaults, kJobNameCheckKey)) {
+    GStringAttribute* cmap = FindStringAttribute(GetJobSettings(), kJobNameCharMapKey);
     const RWCString map = cmap ? cmap->GetValue() : RWCString();
     RWWString checked;
     bool any_kept = false;
@@ -312,14 +295,14 @@ void GDriverContext::StartJobStorage(platform::HDC dc) {
     local = 0;
   if (local == 0) {
     SetDefaultSettings(CreateDefaultSettings());
-    GAttributeComposite* storage = FindComposite(GetDefaultSettings(), kJobStorageKey);
-    if (storage && ValueOr(storage, kJobStorageOnKey, 0) != 0) {
+    GAttributeComposite* storage = FindComposite(GetDefaultSettings(), kDocumentSettingsKey);
+    if (storage && ValueOr(storage, kJobRetentionModeKey, 0) != 0) {
       job_name_ = RWWString();
-      GValueAttribute* ask = FindValueAttribute(storage, kAskRendererKey);
+      GValueAttribute* ask = FindValueAttribute(storage, kJobNameFromRendererKey);
       if (ask && ask->GetValue() == 0) {
         RWCString reply;
         if (QueryJobName(dc, reply)) NarrowToWide(reply, job_name_);
-      } else if (GStringAttribute* text = FindStringAttribute(storage, kJobNameTextKey)) {
+      } else if (GStringAttribute* text = FindStringAttribute(storage, kJobNameKey)) {
         NarrowToWide(text->GetValue(), job_name_);
       }
       if (ValueOr(storage, kJobNameSuffixKey, 0) == 1) job_name_ += kJobNameSuffix;
@@ -327,8 +310,8 @@ void GDriverContext::StartJobStorage(platform::HDC dc) {
     }
   }
   page_counter_ = 0;
-  if (GValueAttribute* group =
-          FindValueAttribute(FindComposite(GetDefaultSettings(), kGroupPartKey), kGroupSizeKey)) {
+  if (GValueAttribute* group = FindValueAttribute(
+          FindComposite(GetDefaultSettings(), kNupSettingsKey), kPagesPerSheetKey)) {
     group_size_ = static_cast<std::int16_t>(group->GetValue());
   }
 }
@@ -340,7 +323,7 @@ void GDriverContext::StartNotice(GAttributeComposite* storage) {
   GJobStorageNotice& notice = *notice_;
   notice.texts[0] = GetPrinterName();
   notice.texts[1] = GetPortName();
-  GValueAttribute* logged_on = FindValueAttribute(storage, kNoticeLoggedOnKey);
+  GValueAttribute* logged_on = FindValueAttribute(storage, kNoticeLoggedOnUserKey);
   if (logged_on && logged_on->GetValue() == 0) {
     RWWString user;
     if (LoggedOnUser(user)) notice.texts[2] = Cut(user, kJobUserCharacters);
@@ -387,9 +370,9 @@ void GDriverContext::EndDocument() {
 
 bool GDriverContext::ManualDuplexDecision() {
   GAttributeComposite* defaults = GetDefaultSettings();
-  if (!FindOfClass<MPersistentObject>(defaults, kInstructionsKey)) return false;
+  if (!FindOfClass<MPersistentObject>(defaults, kManualDuplexInstructionsKey)) return false;
   const bool pages_pass = group_size_ != 0 && document_pages_ != 1 && document_pages_ > group_size_;
-  if (!pages_pass && SignedValueOr(defaults, kAlwaysDecideKey, 0) == 0) return false;
+  if (!pages_pass && SignedValueOr(defaults, kBookletKey, 0) == 0) return false;
   for (std::uint32_t key : kUnlistedTextKeys) {
     GStringAttribute* text = FindStringAttribute(defaults, key);
     if (text && IsNameNotListed(text->GetValue()) == 0) return true;
@@ -400,14 +383,14 @@ bool GDriverContext::ManualDuplexDecision() {
     plain = plain || (value && value->GetValue() == 0);
   }
   if (!plain || SignedValueOr(defaults, kDuplexUnitKey, 0) != 1) return true;
-  std::uint16_t media = ValueOr(defaults, kMediaIdKey, 0);
-  if (ValueOr(defaults, kMediaOverrideKey, 0) != 0 ||
+  std::uint16_t media = ValueOr(defaults, kPaperSizeKey, 0);
+  if (ValueOr(defaults, kFitToOtherSizeKey, 0) != 0 ||
       std::find(std::begin(kOverriddenMedia), std::end(kOverriddenMedia), media) !=
           std::end(kOverriddenMedia)) {
-    media = ValueOr(defaults, kOverrideMediaKey, 0);
+    media = ValueOr(defaults, kTargetPaperSizeKey, 0);
   }
   if (media > kCurrentCustomId) media = NormalizePaperId(defaults, media);
-  if (GAttributeComposite* list = FindComposite(GetJobSettings(), kDuplexMediaKey)) {
+  if (GAttributeComposite* list = FindComposite(GetJobSettings(), kDuplexPaperSizesKey)) {
     for (std::uint32_t i = 0; i < list->EntryCount(); ++i) {
       auto* id = dynamic_cast<GValueAttribute*>(list->Children()[i].Get());
       if (id && id->GetValue() == media) return false;

@@ -1,14 +1,12 @@
 #include "driver/document/job_hooks.h"
 
+#include "config/keys/settings_keys.h"
 #include "driver/model_lookup.h"
 #include "persist/string_conversion.h"
 #include "platform/host/modules.h"
 
 namespace {
 
-constexpr std::uint32_t kJobWatermarkSettingsKey = 364;
-constexpr std::uint32_t kBeginCopiesKey = 291;
-constexpr std::uint32_t kBeginJobKindKey = 434;
 constexpr char16_t kApplicationName[] = u"Application";
 
 void Put16(std::uint8_t* at, std::uint16_t value) {
@@ -24,8 +22,8 @@ GJobHookBeginRecord MakeJobHookBeginRecord(GAttributeComposite* defaults,
   record[4] = 4;
   record[8] = 4;
   GValueAttribute* copies =
-      FindValueAttribute(FindComposite(defaults, kJobWatermarkSettingsKey), kBeginCopiesKey);
-  GValueAttribute* kind = FindValueAttribute(job_settings, kBeginJobKindKey);
+      FindValueAttribute(FindComposite(defaults, kColorMediaSettingsKey), kCopiesKey);
+  GValueAttribute* kind = FindValueAttribute(job_settings, kJobKindKey);
   Put16(&record[10], copies ? copies->GetValue() : 1);
   Put16(&record[12], kind ? kind->GetValue() : 2);
   return record;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "config/keys/settings_keys.h"
 #include "driver/document/escape_records.h"
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
@@ -12,15 +13,12 @@
 
 namespace {
 
-constexpr std::uint32_t kManualDuplexKey = 253;
-constexpr std::uint32_t kDuplexPassKey = 245;
-constexpr std::uint32_t kInstructionsKey = 1010;
 constexpr std::uint32_t kInstructionsPageFlags = 3;
 
 // Both 253 and 245 exist and are non-zero.
 bool IsManualDuplexJob(GAttributeComposite* defaults) {
-  GValueAttribute* manual = FindValueAttribute(defaults, kManualDuplexKey);
-  GValueAttribute* pass = FindValueAttribute(defaults, kDuplexPassKey);
+  GValueAttribute* manual = FindValueAttribute(defaults, kDuplexKey);
+  GValueAttribute* pass = FindValueAttribute(defaults, kManualDuplexKey);
   return manual && pass && manual->GetValue() != 0 && pass->GetValue() != 0;
 }
 
@@ -35,7 +33,8 @@ int GDriverContext::SendManualDuplexState(platform::HDC dc, std::uint32_t state)
   GAttributeComposite* defaults = GetDefaultSettings();
   if (!IsManualDuplexJob(defaults)) return 1;
   const int answer = SendStateEscape(dc, kEscapeManualDuplex, kManualDuplexMarker, state, 0);
-  if (state == 1 && answer == 1 && !FindOfClass<MPersistentObject>(defaults, kInstructionsKey))
+  if (state == 1 && answer == 1 &&
+      !FindOfClass<MPersistentObject>(defaults, kManualDuplexInstructionsKey))
     ShowManualDuplexInstructions();
   return 1;
 }

@@ -20,28 +20,6 @@
 #include "platform/host/types.h"
 #include "platform/ui/device_context.h"
 
-inline constexpr std::uint32_t kWatermarkDefinitionKey = 380;
-inline constexpr std::uint32_t kWatermarkTextKey = 385;
-inline constexpr std::uint32_t kWatermarkFaceKey = 386;
-inline constexpr std::uint32_t kWatermarkCharSetKey = 387;
-inline constexpr std::uint32_t kWatermarkStyleKey = 388;
-inline constexpr std::uint32_t kWatermarkWeightKey = 389;
-inline constexpr std::uint32_t kWatermarkPointSizeKey = 390;
-inline constexpr std::uint32_t kWatermarkWidthKey = 392;
-inline constexpr std::uint32_t kWatermarkAngleKindKey = 393;
-inline constexpr std::uint32_t kWatermarkAngleKey = 394;
-inline constexpr std::uint32_t kWatermarkKept1Key = 396;
-inline constexpr std::uint32_t kWatermarkKept2Key = 397;
-inline constexpr std::uint32_t kWatermarkRedKey = 398;
-inline constexpr std::uint32_t kWatermarkGreenKey = 399;
-inline constexpr std::uint32_t kWatermarkBlueKey = 400;
-inline constexpr std::uint32_t kWatermarkGrayKey = 403;
-inline constexpr std::uint32_t kWatermarkNumberKey = 1112;
-// The job's watermark settings: 364 -> 379, with 381 (0 to draw), 382
-// pages (0 every page, 1 the first), 383 the selected name, 585 grayscale.
-inline constexpr std::uint32_t kJobFeaturesKey = 364;
-inline constexpr std::uint32_t kJobWatermarkKey = 379;
-
 // The context's watermark modes.
 inline constexpr std::uint32_t kWatermarkNone = 0;
 inline constexpr std::uint32_t kWatermarkFirstPage = 1;

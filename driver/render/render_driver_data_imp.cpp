@@ -9,6 +9,7 @@
 #include <new>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
 #include "driver/services/os_factory.h"
@@ -22,9 +23,6 @@ namespace {
 
 constinit RWLockRecord g_file_lock;
 
-constexpr std::uint32_t kGrayTablesKey = 970;
-constexpr std::uint32_t kFirstGrayTableKey = 972;
-constexpr std::uint32_t kSecondGrayTableKey = 971;
 constexpr std::uint32_t kMostGrayShift = 31;
 // The state word of an ended job.
 constexpr std::uint32_t kJobEnded = 3;

@@ -145,13 +145,6 @@ struct GGrayTable {
   std::uint8_t Apply(std::uint8_t r, std::uint8_t g, std::uint8_t b) const;
 };
 
-// Keys of the render data's settings.
-inline constexpr std::uint32_t kDocumentPartKey = 362;    // job storage, job name
-inline constexpr std::uint32_t kPagePartKey = 363;        // copies target
-inline constexpr std::uint32_t kColorMediaPartKey = 364;  // copies
-inline constexpr std::uint32_t kJobPaperMediumKey = 273;  // BuildJobSettings' media
-inline constexpr std::uint32_t kJobTargetMediumKey = 281;
-inline constexpr std::uint32_t kConnectionKey = 1012;  // 1 local port, 3 other
 // The language words PrepareJob writes.
 inline constexpr char kPassThroughLanguage[] = "ZDL XL";
 // EndJob without a job.

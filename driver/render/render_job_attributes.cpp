@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "config/paper/media_from_custom_size.h"
 #include "driver/model_lookup.h"
@@ -34,32 +35,6 @@
 
 namespace {
 
-// Keys read here.
-constexpr std::uint32_t kJobNameKey = 1031;
-constexpr std::uint32_t kFallbackNameKey = 1032;
-constexpr std::uint32_t kCmapCheckKey = 1027;
-constexpr std::uint32_t kCmapKey = 1026;
-constexpr std::uint32_t kDuplexPapersKey = 188;
-constexpr std::uint32_t kPageGroupKey = 329;
-constexpr std::uint32_t kGroupSizeKey = 266;
-constexpr std::uint32_t kPageDuplexKey = 253;
-constexpr std::uint32_t kPageMediumKey = 259;
-constexpr std::uint32_t kRuleSwitchKey = 1229;
-constexpr std::uint32_t kRepeatedPageKey = 1246;
-constexpr std::uint32_t kScaleKey = 269;
-constexpr std::uint32_t kLayoutFlagKey = 293;
-constexpr std::uint32_t kLayoutWordKey = 279;
-constexpr std::uint32_t kPaperSizeKey = 260;
-constexpr std::uint32_t kReplacedPaperKey = 272;
-constexpr std::uint32_t kPaperWordKey = 271;
-constexpr std::uint32_t kFitKey = 270;
-constexpr std::uint32_t kModeCapabilities = 135;
-constexpr std::uint32_t kInstalledPartKey = 365;
-constexpr std::uint32_t kMappedSourceKey = 1243;
-constexpr std::uint32_t kMappedFlagKey = 1244;
-constexpr std::uint32_t kMappedTargetKey = 330;
-// The job-storage attributes, in the order they are copied.
-constexpr std::uint32_t kJobStorageKeys[] = {975, 1000, 999, 1007, 1008, 1022, 1131};
 // The document names' application prefix.
 constexpr char kApplicationPrefix[] = "Microsoft [A-Z,a-z]+ - ";
 // The bytes a name is converted back from.
@@ -118,16 +93,16 @@ RWCString GRenderDriverDataImp::MakeJobName() {
     if (at != RW_NPOS && length > 0) narrow = narrow(at + length, narrow.Length() - at - length);
   } else {
     GStringAttribute* fallback =
-        FindStringAttribute(FindComposite(defaults, kDocumentPartKey), kFallbackNameKey);
+        FindStringAttribute(FindComposite(defaults, kDocumentSettingsKey), kFallbackJobNameKey);
     narrow = fallback && !fallback->GetValue().IsNull() ? fallback->GetValue() : stamp;
   }
   RWWString wide;
   NarrowToWide(WholeCharacters(narrow, kNameBytes), wide);
   wide = CutName(wide);
-  const bool cmap_check = SignedValueOr(defaults, kCmapCheckKey, 0) == 1;
+  const bool cmap_check = SignedValueOr(defaults, kJobNameCheckKey, 0) == 1;
   bool passed = false;
   if (cmap_check) {
-    GStringAttribute* cmap = FindStringAttribute(GetJobSettings(), kCmapKey);
+    GStringAttribute* cmap = FindStringAttribute(GetJobSettings(), kJobNameCharMapKey);
     passed = cmap && AllCharsInCmap(wide, cmap->GetValue());
   } else {
     passed = SanitizeJobNameChars(wide);
@@ -154,22 +129,22 @@ RWCString GRenderDriverDataImp::MakeJobName() {
 
 void GRenderDriverDataImp::FillJobName() {
   if (GStringAttribute* name =
-          FindStringAttribute(FindComposite(Defaults(), kDocumentPartKey), kJobNameKey))
+          FindStringAttribute(FindComposite(Defaults(), kDocumentSettingsKey), kJobNameKey))
     name->SetValue(MakeJobName());
 }
 
 void GRenderDriverDataImp::MarkPreprintedMedia(GAttributeComposite* page_settings) {
   preprinted_pending_ = 0;
-  GAttributeComposite* group = FindComposite(page_settings, kPageGroupKey);
-  if (SignedValueOr(group, kGroupSizeKey, 0) != 1) return;
-  auto* medium = FindOfClass<GMedia>(page_settings, kPageMediumKey);
+  GAttributeComposite* group = FindComposite(page_settings, kNupSettingsKey);
+  if (SignedValueOr(group, kPagesPerSheetKey, 0) != 1) return;
+  auto* medium = FindOfClass<GMedia>(page_settings, kMediumKey);
   if (!medium) return;
   const RWCString& type = medium->GetMediaType();
   if (!(type == "Preprinted" || type == "Letterhead")) return;
   const std::uint16_t id = medium->GetPaperSizeId();
   bool takes = false;
   if (id < kFirstCustomCode) {
-    if (GAttributeComposite* papers = FindComposite(GetJobSettings(), kDuplexPapersKey)) {
+    if (GAttributeComposite* papers = FindComposite(GetJobSettings(), kDuplexPaperSizesKey)) {
       const GCountedPtrVector& entries = papers->Children();
       for (RWSize i = 0; i < entries.Count() && !takes; ++i) {
         auto* entry = dynamic_cast<GValueAttribute*>(entries[i].Get());
@@ -180,7 +155,7 @@ void GRenderDriverDataImp::MarkPreprintedMedia(GAttributeComposite* page_setting
     takes = IsMediaSizeInRange(nullptr, id) != 0;
   }
   if (!takes || SignedValueOr(page_settings, kRuleSwitchKey, 0) != 0) return;
-  GValueAttribute* duplex = FindValueAttribute(group, kPageDuplexKey);
+  GValueAttribute* duplex = FindValueAttribute(group, kDuplexKey);
   if (duplex && duplex->GetValue() == 0) {
     duplex->SetValue(2);
     preprinted_pending_ = 1;
@@ -202,7 +177,7 @@ std::uint16_t GRenderDriverDataImp::RepeatPreprintedPage() {
 }
 
 void GRenderDriverDataImp::CopyJobStorageAttributes(GAttributeComposite* job) {
-  GAttributeComposite* storage = FindComposite(Defaults(), kDocumentPartKey);
+  GAttributeComposite* storage = FindComposite(Defaults(), kDocumentSettingsKey);
   if (!job || !storage) return;
   for (std::uint32_t key : kJobStorageKeys) {
     if (auto* attribute = FindOfClass<GAttribute>(storage, key))
@@ -222,9 +197,9 @@ int GRenderDriverDataImp::CheckJobPaper(GAttributeComposite* settings) {
   PaperIdToFormIndex(paper, number);
   if (const int usable = IsFormUsable(orientation, x, y, 1, number)) return usable;
   const std::uint16_t mapped = NormalizePaperId(settings, paper);
-  if (GValueAttribute* replaced = FindValueAttribute(settings, kReplacedPaperKey))
+  if (GValueAttribute* replaced = FindValueAttribute(settings, kTargetPaperSizeKey))
     replaced->SetValue(mapped == 22 || mapped == 39 ? 23 : mapped == 44 ? 43 : 1);
-  for (std::uint32_t key : {kPaperWordKey, kFitKey}) {
+  for (std::uint32_t key : {kScalePageChoiceKey, kFitToOtherSizeKey}) {
     if (GValueAttribute* word = FindValueAttribute(settings, key)) word->SetValue(1);
   }
   ResetPageLayout(settings);
@@ -232,18 +207,18 @@ int GRenderDriverDataImp::CheckJobPaper(GAttributeComposite* settings) {
 }
 
 void GRenderDriverDataImp::ResetPageLayout(GAttributeComposite* settings) {
-  if (GValueAttribute* group = FindValueAttribute(settings, kGroupSizeKey)) group->SetValue(1);
-  if (GValueAttribute* scale = FindValueAttribute(settings, kScaleKey)) scale->SetValue(100);
-  GValueAttribute* layout = FindValueAttribute(settings, kLayoutFlagKey);
-  if (layout && layout->GetValue() != 0 && !HasJobCapability(kModeCapabilities, 0))
+  if (GValueAttribute* group = FindValueAttribute(settings, kPagesPerSheetKey)) group->SetValue(1);
+  if (GValueAttribute* scale = FindValueAttribute(settings, kScalePercentKey)) scale->SetValue(100);
+  GValueAttribute* layout = FindValueAttribute(settings, kTrueTypeAsBitmapKey);
+  if (layout && layout->GetValue() != 0 && !HasJobCapability(kModeCapabilitiesKey, 0))
     layout->SetValue(0);
-  if (GValueAttribute* word = FindValueAttribute(settings, kLayoutWordKey)) word->SetValue(0);
+  if (GValueAttribute* word = FindValueAttribute(settings, kBookletKey)) word->SetValue(0);
 }
 
 int GRenderDriverDataImp::AddMappedJobAttributes(GAttributeComposite* job) {
-  if (!job || !job->FindByKey(kMappedFlagKey)) return 0;
+  if (!job || !job->FindByKey(kMappedSwitchKey)) return 0;
   GValueAttribute* source =
-      FindValueAttribute(FindComposite(Defaults(), kInstalledPartKey), kMappedSourceKey);
+      FindValueAttribute(FindComposite(Defaults(), kInstalledOptionsKey), kMappedSourceKey);
   auto* configuration = dynamic_cast<GPeripheral*>(GetConfiguration());
   auto* map = FindOfClass<MAssociationList>(
       configuration ? configuration->GetConfiguration() : nullptr, kMappedSourceKey);

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/media.h"
 #include "config/paper/media_from_custom_size.h"
@@ -19,36 +20,7 @@
 namespace {
 
 // Keys read here.
-constexpr std::uint32_t kLayoutFlagKey = 293;
-constexpr std::uint32_t kTextAsBlackKey = 585;
-constexpr std::uint32_t kLanguageChoiceKey = 1115;
-constexpr std::uint32_t kLanguageKey = 561;
-constexpr std::uint32_t kLanguageLevelKey = 562;
-constexpr std::uint32_t kLanguageNameKey = 560;
-constexpr std::uint32_t kDuplexChoiceKey = 570;
-constexpr std::uint32_t kBinChoiceKey = 571;
-constexpr std::uint32_t kInstalledPartKey = 365;
-constexpr std::uint32_t kDuplexUnitKey = 308;
-constexpr std::uint32_t kRasterChoiceKey = 255;
-constexpr std::uint32_t kColorChoiceKey = 296;
-constexpr std::uint32_t kCapabilitiesKey = 112;
-constexpr std::uint32_t kDuplexCapabilities = 113;
 constexpr std::uint32_t kBinCapabilities = 120;
-constexpr std::uint32_t kModeCapabilities = 135;
-constexpr std::uint32_t kRasterCapabilities = 136;
-constexpr std::uint32_t kTintvectorKey = 295;
-constexpr std::uint32_t kPaperSizeKey = 260;
-constexpr std::uint32_t kTargetPaperKey = 272;
-constexpr std::uint32_t kMarginSwitchKey = 442;
-constexpr std::uint32_t kWidthMarginKey = 501;
-constexpr std::uint32_t kHeightMarginKey = 502;
-constexpr std::uint32_t kCopiesKey = 291;
-constexpr std::uint32_t kCopiesRangeKey = 199;
-constexpr std::uint32_t kCollateKey = 292;
-constexpr std::uint32_t kCollationUnitKey = 310;
-constexpr std::uint32_t kUnitCollateKey = 451;
-constexpr std::uint32_t kJobCopiesKey = 247;
-constexpr std::uint32_t kTargetCopiesKey = 257;
 // The printer's answer to this name says whether it takes pass-through data.
 constexpr char16_t kPassThroughName[] = u"PassThrough";
 // Paper codes of custom sizes.
@@ -106,7 +78,7 @@ void GRenderDriverDataImp::PrepareJob() {
   saved_color_ = color_;
   transform_ = GTransformAttribute();
   GAttributeComposite* defaults = Defaults();
-  layout_flag_ = IsOne(defaults, kLayoutFlagKey) ? 1 : 0;
+  layout_flag_ = IsOne(defaults, kTrueTypeAsBitmapKey) ? 1 : 0;
   text_as_black_ = IsOne(defaults, kTextAsBlackKey) ? 1 : 0;
   ChooseLanguage();
   ReadDuplexAndBin();
@@ -144,9 +116,9 @@ void GRenderDriverDataImp::ChooseLanguage() {
 void GRenderDriverDataImp::ReadDuplexAndBin() {
   GAttributeComposite* defaults = Defaults();
   second_duplex_flag_ = 0;
-  switch (SignedValueOr(defaults, kDuplexChoiceKey, 0)) {
+  switch (SignedValueOr(defaults, kRenderDuplexChoiceKey, 0)) {
     case 0:
-      duplex_word_ = IsOne(FindComposite(defaults, kInstalledPartKey), kDuplexUnitKey) ? 1 : 0;
+      duplex_word_ = IsOne(FindComposite(defaults, kInstalledOptionsKey), kDuplexUnitKey) ? 1 : 0;
       break;
     case 1:
       duplex_word_ = 1;
@@ -159,29 +131,29 @@ void GRenderDriverDataImp::ReadDuplexAndBin() {
       duplex_word_ = 0;
       break;
   }
-  const std::int32_t bin = SignedValueOr(defaults, kBinChoiceKey, 0);
+  const std::int32_t bin = SignedValueOr(defaults, kRenderBinChoiceKey, 0);
   bin_word_ = bin >= 0 && bin <= 2 ? static_cast<std::uint32_t>(bin) : 0;
 }
 
 void GRenderDriverDataImp::ReadModeWords() {
   GAttributeComposite* defaults = Defaults();
   const std::uint32_t flags = GetAppFlags();
-  const std::int32_t raster = SignedValueOr(defaults, kRasterChoiceKey, 0);
+  const std::int32_t raster = SignedValueOr(defaults, kRasterizationKey, 0);
   if (raster == 3 || raster == 2) {
     mode_word_ = static_cast<std::uint32_t>(raster);
   } else {
     mode_word_ = (flags & kAppFlagRasterMode) ? 3 : (flags & kAppFlagHalfRasterMode) ? 2 : 1;
   }
-  if (((flags & kAppFlagCheckRaster1) && !HasJobCapability(kRasterCapabilities, 1)) ||
-      ((flags & kAppFlagCheckRaster2) && !HasJobCapability(kRasterCapabilities, 2))) {
+  if (((flags & kAppFlagCheckRaster1) && !HasJobCapability(kRasterCapabilitiesKey, 1)) ||
+      ((flags & kAppFlagCheckRaster2) && !HasJobCapability(kRasterCapabilitiesKey, 2))) {
     mode_word_ = 3;
   }
-  capability_word_ = HasJobCapability(kModeCapabilities, mode_word_ == 1 ? 1 : 4) ? 1 : 0;
-  duplex_capability_word_ = HasJobCapability(kDuplexCapabilities, 1) && IsDuplexMode(0) ? 1 : 0;
+  capability_word_ = HasJobCapability(kModeCapabilitiesKey, mode_word_ == 1 ? 1 : 4) ? 1 : 0;
+  duplex_capability_word_ = HasJobCapability(kDuplexCapabilitiesKey, 1) && IsDuplexMode(0) ? 1 : 0;
   bin_capability_word_ =
       HasJobCapability(kBinCapabilities, 9) && (flags & kAppFlagSecondWord) != 0 ? 1 : 0;
   if (flags & kAppFlagClearWords) duplex_capability_word_ = bin_capability_word_ = 0;
-  switch (SignedValueOr(defaults, kColorChoiceKey, -1)) {
+  switch (SignedValueOr(defaults, kPrintColorAsGrayKey, -1)) {
     case 0:
       color_word_ = 1;
       break;
@@ -215,8 +187,8 @@ GAttributeComposite* GRenderDriverDataImp::BuildJobSettings() {
   };
   for (std::uint32_t key : {296u, 297u, 405u})
     copy(FindOfClass<GAttribute>(defaults, key));
-  if (FindOfClass<GAttribute>(defaults, kTintvectorKey)) {
-    for (std::uint32_t key : {304u, kTintvectorKey, 208u, 227u})
+  if (FindOfClass<GAttribute>(defaults, kColorAdjustmentKey)) {
+    for (std::uint32_t key : {304u, kColorAdjustmentKey, 208u, 227u})
       copy(FindOfClass<GAttribute>(defaults, key));
   }
   for (RWClassID id : {RWClassID{792}, RWClassID{797}, RWClassID{1201}})
@@ -229,8 +201,8 @@ GAttributeComposite* GRenderDriverDataImp::BuildJobSettings() {
     std::uint32_t paper_key, medium_key;
     bool without_compatibility;
   };
-  for (const Paper& paper : {Paper{kPaperSizeKey, kJobPaperMediumKey, false},
-                             Paper{kTargetPaperKey, kJobTargetMediumKey, true}}) {
+  for (const Paper& paper : {Paper{kPaperSizeKey, kTargetMediumKey, false},
+                             Paper{kTargetPaperSizeKey, kBookletMediumKey, true}}) {
     if (paper.without_compatibility && compat_mode_) continue;
     GValueAttribute* code = FindValueAttribute(defaults, paper.paper_key);
     if (!code) continue;
@@ -255,7 +227,7 @@ GMedia* GRenderDriverDataImp::MakeMedium(std::uint16_t code) {
     const auto orientation =
         static_cast<std::uint32_t>(NormalizeAngle(SignedValueOr(defaults, kOrientationKey, 0)));
     GMedia* medium = CustomMedium(code, x, y, orientation);
-    return IsOne(defaults, kMarginSwitchKey) ? ApplyMargins(medium) : medium;
+    return IsOne(defaults, kEdgeToEdgeKey) ? ApplyMargins(medium) : medium;
   }
   return MakeMediumOfSize(code, x, y, 0);
 }
@@ -264,7 +236,7 @@ GMedia* GRenderDriverDataImp::MakeMediumOfSize(std::uint16_t code, std::uint16_t
                                                std::uint16_t y_resolution,
                                                std::uint32_t orientation) {
   GMedia* medium = MediumOfTable(code, x_resolution, y_resolution, orientation);
-  return IsOne(Defaults(), kMarginSwitchKey) ? ApplyMargins(medium) : medium;
+  return IsOne(Defaults(), kEdgeToEdgeKey) ? ApplyMargins(medium) : medium;
 }
 
 GMedia* GRenderDriverDataImp::MediumOfTable(std::uint16_t code, std::uint16_t x_resolution,
@@ -334,7 +306,7 @@ void GRenderDriverDataImp::UpdateMediaSize(GMedia* medium, std::uint32_t orienta
 void GRenderDriverDataImp::NormalizeCopies() {
   GAttributeComposite* defaults = Defaults();
   if (GValueAttribute* copies =
-          FindValueAttribute(FindComposite(defaults, kColorMediaPartKey), kCopiesKey)) {
+          FindValueAttribute(FindComposite(defaults, kColorMediaSettingsKey), kCopiesKey)) {
     std::int32_t count = static_cast<std::int16_t>(copies->GetValue());
     if (count < 0) count = 1;
     if (auto* range = FindOfClass<GRangeAttribute>(GetJobSettings(), kCopiesRangeKey))
@@ -351,23 +323,24 @@ void GRenderDriverDataImp::ApplyCollation(GAttributeComposite* source, GAttribut
   // One copy count in the job composite, however often this runs.
   if (job) PutDirectChild(*job, copies->DeepCopy());
   const bool collated = IsOne(unit, kCollationUnitKey) &&
-                        (IsOne(source, kCollateKey) || IsOne(unit, kUnitCollateKey));
-  SetValueIfPresent(job, kJobCopiesKey, collated ? copies->GetValue() : 1);
-  SetValueIfPresent(target, kTargetCopiesKey, collated ? 1 : copies->GetValue());
+                        (IsOne(source, kCollateKey) || IsOne(unit, kIgnoreCollationKey));
+  SetValueIfPresent(job, kCollatedCopiesKey, collated ? copies->GetValue() : 1);
+  SetValueIfPresent(target, kPrinterCopiesKey, collated ? 1 : copies->GetValue());
 }
 
 void GRenderDriverDataImp::ApplyDefaultCollation() {
   GAttributeComposite* defaults = Defaults();
-  ApplyCollation(FindComposite(defaults, kColorMediaPartKey),
-                 FindComposite(defaults, kDocumentPartKey), FindComposite(defaults, kPagePartKey),
-                 FindComposite(defaults, kInstalledPartKey));
+  ApplyCollation(FindComposite(defaults, kColorMediaSettingsKey),
+                 FindComposite(defaults, kDocumentSettingsKey),
+                 FindComposite(defaults, kPageSettingsKey),
+                 FindComposite(defaults, kInstalledOptionsKey));
 }
 
 void GRenderDriverDataImp::RefreshJobParts() {
   GAttributeComposite* defaults = Defaults();
   GAttributeComposite* model = GetDevModeSettingsModel();
   if (defaults && model) {
-    for (std::uint32_t key : {kDocumentPartKey, kPagePartKey, kColorMediaPartKey}) {
+    for (std::uint32_t key : {kDocumentSettingsKey, kPageSettingsKey, kColorMediaSettingsKey}) {
       if (MPersistentObject* part = FindDirectChild(model, key))
         ReplaceDirectChild(*defaults, key, *part);
     }

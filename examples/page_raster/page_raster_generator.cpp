@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/render/render_driver_data_imp.h"
 #include "driver/services/driver_data.h"
@@ -314,13 +315,13 @@ std::uint16_t GPageRasterGenerator::JobAbort(GJobAbort& command) {
 
 const GMedia* GPageRasterGenerator::FindMedium(GAttributeComposite* set) const {
   if (set) {
-    if (auto* medium = As<GMedia>(set->FindByKey(kPageMediumKey))) return medium;
+    if (auto* medium = As<GMedia>(set->FindByKey(kMediumKey))) return medium;
     if (auto* medium = As<GMedia>(set->FindByClassId(kGMediaId))) return medium;
   }
   if (last_medium_) return last_medium_.get();
   GDriverData* data = GetJobContext() ? GetJobContext()->GetDriverData() : nullptr;
   GAttributeComposite* job = data ? data->GetJobSettings() : nullptr;
-  return job ? As<GMedia>(job->FindByKey(kJobPaperMediumKey)) : nullptr;
+  return job ? As<GMedia>(job->FindByKey(kTargetMediumKey)) : nullptr;
 }
 
 void GPageRasterGenerator::TakePageTransform(GAttributeComposite* set) {

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
@@ -243,7 +244,8 @@ GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record
   // The pages a sheet in the bound device mode's document part, then that
   // part (and the copies' part) in the job's settings, and the N-up
   // settings from it.
-  GAttributeComposite* document = FindComposite(job_->GetDevModeSettingsModel(), kDocumentPartKey);
+  GAttributeComposite* document =
+      FindComposite(job_->GetDevModeSettingsModel(), kDocumentSettingsKey);
   if (!SetValueIfPresent(document, kPagesPerSheetKey, pages_per_sheet)) {
     ReleaseJob();
     return nullptr;
@@ -296,10 +298,10 @@ GCountedPtr MakeDocument(GJobDriverData& job, const GMedia& medium, const RWWStr
   GAttributeComposite* set = start ? static_cast<GCommand*>(start.Get())->GetAttributes() : nullptr;
   if (!set) return GCountedPtr();
   auto* sheet = new GMedia(medium);
-  sheet->SetKey(kSetMediumKey);
+  sheet->SetKey(kMediumKey);
   set->AddChild(sheet);
-  if (!FindValueAttribute(set, kSetOrientationKey))
-    set->AddChild(new GValueAttribute(0, kSetOrientationKey));
+  if (!FindValueAttribute(set, kOrientationKey))
+    set->AddChild(new GValueAttribute(0, kOrientationKey));
   return start;
 }
 
@@ -330,9 +332,9 @@ std::vector<GCountedPtr> MakePage(int n, const GMedia& medium, DemoFont* font,
   std::vector<GCountedPtr> page;
   auto* set = new GState(0u);
   auto* placed = new GMedia(medium);
-  placed->SetKey(259);
+  placed->SetKey(kMediumKey);
   set->AddChild(placed);
-  set->AddChild(new GValueAttribute(0, 265));
+  set->AddChild(new GValueAttribute(0, kOrientationKey));
   page.emplace_back(new GPageStart(set, 0u));
 
   // Laid out in twelfths of the printable area's smaller side.

@@ -4,6 +4,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/tintvector_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/render/render_driver_data_imp.h"
 #include "filters/booklet_filter.h"
 #include "filters/color_adjustment_filter.h"
@@ -32,7 +33,7 @@ GPeripheral* Make(Args&&... args) {
 }  // namespace
 
 std::int32_t TintvectorModeOf(GAttributeComposite* settings) {
-  MPersistentObject* found = settings ? settings->FindByKey(kTintvectorKey) : nullptr;
+  MPersistentObject* found = settings ? settings->FindByKey(kColorAdjustmentKey) : nullptr;
   if (!found) return 0;
   switch (found->ClassId()) {
     case kGTintvectorAttributeId:

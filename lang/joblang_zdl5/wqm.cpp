@@ -4,6 +4,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_data.h"
 #include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
@@ -64,7 +65,7 @@ std::uint16_t GWqm::WriteJobHeader(GDocumentStart& command) {
   }
   auto* driver_data = dynamic_cast<GDriverData*>(command.GetJobContext());
   GAttributeComposite* job = driver_data ? driver_data->GetJobSettings() : nullptr;
-  auto* manual_duplex = Find<GValueAttribute>(job, kManualDuplexHeaderKey);
+  auto* manual_duplex = Find<GValueAttribute>(job, kManualDuplexInstructionsKey);
   if (manual_duplex && manual_duplex->GetValue() == 1) log_.Record("ManualDuplexHeader");
   return result;
 }

@@ -14,7 +14,7 @@
 //     only printable ASCII (32 to 126) is kept, without '"', and only its
 //     first kDisplayTextLimit bytes;
 //   - when the job settings (through the job context's driver data) hold
-//     the value 1 under kManualDuplexHeaderKey (1010), the manual-duplex
+//     the value 1 under kManualDuplexInstructionsKey (1010), the manual-duplex
 //     header line follows; its bytes are not given, so it records
 //     "ManualDuplexHeader" in the call log (output/generator/call_log.h)
 //     and writes nothing; key 1010 is left as it is.
@@ -37,9 +37,6 @@
 #include "output/generator/call_log.h"
 
 inline constexpr RWClassID kGWqmId = 769;
-inline constexpr std::uint32_t kDisplayTextKey = 800;
-inline constexpr std::uint32_t kOperatorMessageKey = 801;
-inline constexpr std::uint32_t kManualDuplexHeaderKey = 1010;
 // The most bytes of display text a display line carries.
 inline constexpr std::size_t kDisplayTextLimit = 80;
 

@@ -42,7 +42,7 @@ std::uint16_t GZdl5e::DocumentStart(GDocumentStart& command) {
   return StartDocument(command, true);
 }
 
-std::uint16_t GZdl5e::OnCommand718(GCommand&) {
+std::uint16_t GZdl5e::OnPassBreak(GCommand&) {
   return SendPadding();
 }
 

@@ -89,7 +89,7 @@ class GZdl5e final : public GGeneratorClass<GZdl5e, kGZdl5eId>, public GSoftFont
   GZdl5e(const GZdl5e& other) = default;
 
   std::uint16_t DocumentStart(GDocumentStart& command) override;
-  std::uint16_t OnCommand718(GCommand& command) override;
+  std::uint16_t OnPassBreak(GCommand& command) override;
   int HasEscape(const RWCString& text) override;
   std::uint16_t DrawTextString(GTextStringGraphic& graphic) override;
   std::uint16_t DownloadFace(GDownloadFace& command) override;

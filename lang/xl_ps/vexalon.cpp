@@ -19,7 +19,7 @@ std::uint16_t GVexalon::DocumentStart(GDocumentStart& command) {
   return StartDocument(command, true);
 }
 
-std::uint16_t GVexalon::OnCommand718(GCommand&) {
+std::uint16_t GVexalon::OnPassBreak(GCommand&) {
   return SendPadding();
 }
 

@@ -39,7 +39,7 @@ class GVexalon final : public GGeneratorClass<GVexalon, kGVexalonId> {
   GVexalon(const GVexalon& other) = default;
 
   std::uint16_t DocumentStart(GDocumentStart& command) override;
-  std::uint16_t OnCommand718(GCommand& command) override;
+  std::uint16_t OnPassBreak(GCommand& command) override;
   int HasEscape(const RWCString& text) override;
 
   std::uint16_t SendPadding();

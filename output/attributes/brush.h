@@ -36,8 +36,6 @@
 inline constexpr RWClassID kGBrushId = 251;
 inline constexpr RWClassID kGNoBrushId = 252;
 inline constexpr std::uint32_t kBrushVersion = 1;
-// The key of the brush in a graphic's bundle.
-inline constexpr std::uint32_t kBrushKey = 154;
 
 class GBrush : public MPersistentClass<GBrush, GStyleAttribute, kGBrushId> {
  public:

@@ -61,8 +61,6 @@ inline constexpr std::uint32_t kClipVersion = 1;
 inline constexpr std::uint32_t kClipToRectangleVersion = 1;
 inline constexpr std::uint32_t kClipToSingleRectangleVersion = 1;
 inline constexpr std::uint32_t kDefaultClipValue = 2;
-// The key of the clip in a graphic's bundle.
-inline constexpr std::uint32_t kClipKey = 177;
 
 using GShortRectList = RWValueVector<GShortRect>;
 

@@ -38,8 +38,6 @@
 inline constexpr RWClassID kGPenId = 201;
 inline constexpr RWClassID kGNoPenId = 202;
 inline constexpr std::uint32_t kPenVersion = 1;
-// The key of the pen in a graphic's bundle.
-inline constexpr std::uint32_t kPenKey = 160;
 
 class GPen : public MPersistentClass<GPen, GStyleAttribute, kGPenId> {
  public:

@@ -33,8 +33,6 @@ inline constexpr std::uint32_t kRasterOperationVersion = 1;
 inline constexpr std::uint32_t kRopWholeCode = 0;
 inline constexpr std::uint32_t kRopLowByte = 1;
 inline constexpr std::uint32_t kRopIgnored = 2;
-// The key of the raster operation in a graphic's bundle.
-inline constexpr std::uint32_t kRasterOperationKey = 183;
 
 class GRasterOperation final
     : public MPersistentClass<GRasterOperation, GStyleAttribute, kGRasterOperationId> {

@@ -1,5 +1,6 @@
 #include "output/commands/job_commands.h"
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
 #include "output/core/peripheral.h"
@@ -32,12 +33,12 @@ std::span<const RWClassRegistration> JobCommandClasses() {
 
 GDocumentCommand::GDocumentCommand(GAttributeComposite* attributes, const RWWString& port_name,
                                    const RWWString& document_name, const std::uint32_t& key)
-    : GCommand(Keyed(attributes, kDocumentSetKey), key),
+    : GCommand(Keyed(attributes, kDocumentAttributesKey), key),
       port_name_(port_name),
       document_name_(document_name) {}
 
 bool GDocumentCommand::ForcedSetKey(std::uint32_t& key) const {
-  key = kDocumentSetKey;
+  key = kDocumentAttributesKey;
   return true;
 }
 
@@ -103,10 +104,10 @@ std::uint16_t GDocumentEnd::Execute(GPeripheral& device) {
 }
 
 GPageStart::GPageStart(GAttributeComposite* attributes, const std::uint32_t& key)
-    : GCommandClass(Keyed(attributes, kPageSetKey), key) {}
+    : GCommandClass(Keyed(attributes, kPageAttributesKey), key) {}
 
 bool GPageStart::ForcedSetKey(std::uint32_t& key) const {
-  key = kPageSetKey;
+  key = kPageAttributesKey;
   return true;
 }
 
@@ -114,10 +115,11 @@ std::uint16_t GPageStart::Execute(GPeripheral& device) {
   return device.PageStart(*this);
 }
 
-GPageEnd::GPageEnd(const std::uint32_t& key) : GCommandClass(RWNew<GState>(kPageSetKey), key) {}
+GPageEnd::GPageEnd(const std::uint32_t& key)
+    : GCommandClass(RWNew<GState>(kPageAttributesKey), key) {}
 
 bool GPageEnd::ForcedSetKey(std::uint32_t& key) const {
-  key = kPageSetKey;
+  key = kPageAttributesKey;
   return true;
 }
 

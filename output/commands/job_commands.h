@@ -10,7 +10,7 @@
 // reaches it. The command borrows the port, or holds it beside the
 // generator that opened it (output_target.h). A document command's
 // attribute set (the document's settings) carries the key
-// kDocumentSetKey: the constructors and SetAttributes give it that key.
+// kDocumentAttributesKey: the constructors and SetAttributes give it that key.
 // Not registered: only the start and end are made; no kind id of its own.
 // Content equality: the same object; or the same class id, equal GCommand
 // parts and both names equal.
@@ -20,7 +20,7 @@
 // driver puts in and the filters and generators read.
 // GDocumentEnd (706, "GDocumentEnd").
 // GPageStart (709, "GPageStart") and GPageEnd (710, "GPageEnd"): a page
-// command's set (the page's settings) carries the key kPageSetKey; a page
+// command's set (the page's settings) carries the key kPageAttributesKey; a page
 // end made by its key constructor holds a new, empty GState.
 // GJobAbort (713, "GJobAbort"): ends the job early (after an error).
 // Kind tests: the own id, 601 and 751.
@@ -58,15 +58,12 @@ inline constexpr RWClassID kGPageStartId = 709;
 inline constexpr RWClassID kGPageEndId = 710;
 inline constexpr RWClassID kGJobAbortId = 713;
 inline constexpr std::uint32_t kDocumentCommandVersion = 1;
-// The keys of the document's and of a page's attribute set.
-inline constexpr std::uint32_t kDocumentSetKey = 246;
-inline constexpr std::uint32_t kPageSetKey = 256;
 
 class GDocumentCommand : public GCommand {
  public:
   // No set, empty names, no port; key 0.
   GDocumentCommand() = default;
-  // Holds `attributes` (none when null), whose key becomes kDocumentSetKey.
+  // Holds `attributes` (none when null), whose key becomes kDocumentAttributesKey.
   GDocumentCommand(GAttributeComposite* attributes, const RWWString& port_name,
                    const RWWString& document_name, const std::uint32_t& key);
   GDocumentCommand(const GDocumentCommand& other) = default;
@@ -138,7 +135,7 @@ class GPageStart final : public GCommandClass<GPageStart, GCommand, kGPageStartI
  public:
   // No set; key 0.
   GPageStart() = default;
-  // Adopts `attributes` (none when null), whose key becomes kPageSetKey.
+  // Adopts `attributes` (none when null), whose key becomes kPageAttributesKey.
   GPageStart(GAttributeComposite* attributes, const std::uint32_t& key);
   GPageStart(const GPageStart& other) = default;
 
@@ -151,7 +148,7 @@ class GPageStart final : public GCommandClass<GPageStart, GCommand, kGPageStartI
 
 class GPageEnd final : public GCommandClass<GPageEnd, GCommand, kGPageEndId> {
  public:
-  // A new, empty GState keyed kPageSetKey (none after [NOMEM]).
+  // A new, empty GState keyed kPageAttributesKey (none after [NOMEM]).
   explicit GPageEnd(const std::uint32_t& key = 0);
   GPageEnd(const GPageEnd& other) = default;
 

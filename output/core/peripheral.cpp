@@ -363,7 +363,7 @@ std::uint16_t GPeripheral::DocumentEnd(GDocumentEnd&) {
   return 0;
 }
 
-std::uint16_t GPeripheral::OnCommand718(GCommand&) {
+std::uint16_t GPeripheral::OnPassBreak(GCommand&) {
   return 0;
 }
 

@@ -45,7 +45,7 @@
 // its working copy, a deep copy made at construction, at restore and at
 // Reset, which the device may change while it runs; a configuration (any
 // model object, normally the attribute composite of the device's settings,
-// keyed kConfigurationKey; or none); three 32-bit values that its maker
+// keyed kDeviceSettingsKey; or none); three 32-bit values that its maker
 // gives; the enabled flag (1 after construction; Reset sets it again); the
 // job state; the output object (not persistable) with its owns flag.
 //
@@ -123,11 +123,8 @@ class GDownloadFace;
 
 inline constexpr RWClassID kGPeripheralId = 760;
 inline constexpr std::uint32_t kPeripheralVersion = 1;
-// The key of a device's configuration (the printer object's is the job
-// settings).
-inline constexpr std::uint32_t kConfigurationKey = 198;
 // The class id of the pass-break command, which no class of this system
-// has; a device executes it through OnCommand718.
+// has; a device executes it through OnPassBreak.
 inline constexpr RWClassID kPassBreakId = 718;
 
 // The job state that the job-event handlers set.
@@ -215,7 +212,7 @@ class GPeripheral : public GAttribute, public GAttributeHandlers {
   virtual std::uint16_t DocumentStart(GDocumentStart& command);
   virtual std::uint16_t DocumentEnd(GDocumentEnd& command);
   // The pass break: a command of class id kPassBreakId.
-  virtual std::uint16_t OnCommand718(GCommand& command);
+  virtual std::uint16_t OnPassBreak(GCommand& command);
   virtual std::uint16_t PageStart(GPageStart& command);
   virtual std::uint16_t PageEnd(GPageEnd& command);
   virtual std::uint16_t JobAbort(GJobAbort& command);

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/os_factory.h"
 #include "fonts/char_code_map.h"
 #include "foundation/rw/file.h"
@@ -214,8 +215,7 @@ int GPrinterLanguage::HoldsEscape(const RWCString& text) {
 }
 
 GDeviceFontListComposite* GPrinterLanguage::GetDeviceFontList() {
-  auto* found =
-      ConfigurationChild<GDeviceFontListComposite>(*this, GDeviceFontListComposite::kDefaultKey);
+  auto* found = ConfigurationChild<GDeviceFontListComposite>(*this, kDeviceFontListsKey);
   device_font_list_.Reset(found ? found : new (std::nothrow) GDeviceFontListComposite, g_file_lock);
   return static_cast<GDeviceFontListComposite*>(device_font_list_.Get());
 }

@@ -95,8 +95,6 @@ inline constexpr std::uint32_t kPrinterLanguageVersion = 1;
 inline constexpr std::uint16_t kPortNotReady = 601;
 // The printer memory setting (a range attribute, in units of 10485 bytes)
 // and the per-item download overhead (a value attribute).
-inline constexpr std::uint32_t kPrinterMemoryKey = 202;
-inline constexpr std::uint32_t kItemOverheadKey = 932;
 inline constexpr std::int32_t kBytesPerMemoryUnit = 10485;
 
 // Printer memory available for downloads: used bytes, capacity and a

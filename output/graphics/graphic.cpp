@@ -1,5 +1,6 @@
 #include "output/graphics/graphic.h"
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
 #include "persist/stored_form.h"

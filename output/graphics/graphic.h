@@ -20,8 +20,6 @@
 
 inline constexpr RWClassID kGGraphicId = 602;
 inline constexpr std::uint32_t kGraphicVersion = 1;
-// The key of a graphic's attribute set.
-inline constexpr std::uint32_t kGraphicBundleKey = 244;
 
 class GGraphic : public GCommand {
  public:

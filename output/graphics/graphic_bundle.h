@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <span>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/registration.h"
 #include "output/attributes/brush.h"
 #include "output/attributes/clip.h"
@@ -42,10 +43,6 @@
 
 inline constexpr RWClassID kGGraphicBundleId = 101;
 inline constexpr std::uint32_t kGraphicBundleVersion = 1;
-// Bundle keys whose attributes the bundle carries as they are.
-inline constexpr std::uint32_t kBundleKey166 = 166;
-inline constexpr std::uint32_t kBundleKey172 = 172;
-inline constexpr std::uint32_t kBundleKey182 = 182;
 
 class GGraphicBundle final : public MPersistentClass<GGraphicBundle, GState, kGGraphicBundleId> {
  public:

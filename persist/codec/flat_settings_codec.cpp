@@ -14,6 +14,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/fonts/device_font_list.h"
 #include "config/fonts/device_font_list_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
 #include "driver/services/driver_data.h"
@@ -31,16 +32,17 @@ namespace {
 
 // Children of the series node (360) that a device mode always takes from
 // the pattern: they are printer-wide and kept in printer data.
-constexpr std::uint32_t kSeriesPrinterWideKeys[] = {365, 366, 368, 283};
+constexpr std::uint32_t kSeriesPrinterWideKeys[] = {kInstalledOptionsKey, kKeyLocksKey,
+                                                    kExtensionCompositeKey, kUIObjectsKey};
 // Children that the pattern gains only so that the record may supply them
 // (the watermark under 378, the user custom size under 276): never copied
 // in from the pattern, at any depth.
-constexpr std::uint32_t kWatermarkTemplateKey = kFlatWatermarkKey;
+constexpr std::uint32_t kWatermarkTemplateKey = kWatermarkDefinitionKey;
 bool IsPlaceholder(std::uint32_t key) {
-  return key == kWatermarkTemplateKey || key == kFlatUserCustomSizeKey;
+  return key == kWatermarkTemplateKey || key == kUserCustomSizeKey;
 }
 // Parents whose string children are always taken from the record.
-constexpr std::uint32_t kStringParentKeys[] = {701, 314};
+constexpr std::uint32_t kStringParentKeys[] = {kUserMediaTypesKey, kAccessoryBinNamesKey};
 
 // The watermark template under 378: string children (text, key), then value
 // children (value, key), in this order.
@@ -52,10 +54,14 @@ struct TemplateValue {
   std::uint16_t value;
   std::uint32_t key;
 };
-constexpr TemplateString kWatermarkStrings[] = {{"", 384}, {"", 385}, {"Arial", 386}};
-constexpr TemplateValue kWatermarkValues[] = {{0, 387}, {0, 388}, {0, 389}, {20, 390}, {0, 392},
-                                              {0, 393}, {0, 394}, {0, 396}, {0, 397},  {0, 403},
-                                              {0, 398}, {0, 399}, {0, 400}, {0, 1112}};
+constexpr TemplateString kWatermarkStrings[] = {
+    {"", kWatermarkNameKey}, {"", kWatermarkTextKey}, {"Arial", kWatermarkFaceKey}};
+constexpr TemplateValue kWatermarkValues[] = {
+    {0, kWatermarkCharSetKey},    {0, kWatermarkStyleKey}, {0, kWatermarkWeightKey},
+    {20, kWatermarkPointSizeKey}, {0, kWatermarkWidthKey}, {0, kWatermarkAngleKindKey},
+    {0, kWatermarkAngleKey},      {0, kWatermarkKeptKey},  {0, kWatermarkSecondKeptKey},
+    {0, kWatermarkShadeKey},      {0, kWatermarkRedKey},   {0, kWatermarkGreenKey},
+    {0, kWatermarkBlueKey},       {0, kWatermarkNumberKey}};
 
 // Hands `child` to `parent` when it is a composite; otherwise the child,
 // which a leaf would not take, is destroyed.
@@ -77,7 +83,7 @@ void Discard(MPersistentObject* object) {
 MPersistentObject* CopyOfPattern(MPersistentObject& child) {
   MPersistentObject* copy = child.DeepCopy();
   if (!copy || !copy->AsComposite()) return copy;
-  for (std::uint32_t key : {kWatermarkTemplateKey, kFlatUserCustomSizeKey}) {
+  for (std::uint32_t key : {kWatermarkTemplateKey, kUserCustomSizeKey}) {
     while (MPersistentObject* placeholder = copy->RemoveByKey(key))
       Discard(placeholder);
   }
@@ -708,7 +714,7 @@ MPersistentObject* Reader::ReadComposite(const GFlatPatternIndex::Found& pattern
     pattern.node = &described;
   }
   const GFlatPatternIndex::Node* expected = pattern.node;
-  const bool printer_wide_from_pattern = key == kFlatSeriesKey && short_;
+  const bool printer_wide_from_pattern = key == kBuiltSettingsKey && short_;
 
   std::unique_ptr<GAttributeComposite> node;
   switch (type) {
@@ -788,11 +794,11 @@ MPersistentObject* Reader::ReadComposite(const GFlatPatternIndex::Found& pattern
     const bool known = slot != GFlatPatternIndex::kNoSlot &&
                        !(printer_wide_from_pattern && expected->expected[slot].printer_wide) &&
                        expected->expected[slot].type_id == child_type_id;
-    bool accept = known || child_key == kFlatUserInterfaceFlagKey ||
+    bool accept = known || child_key == kRecordedUIObjectKey ||
                   (string_parent && child_type_id == kGStringAttributeId) ||
-                  key == kFlatQuicksetKey || child_key == kFlatQuicksetKey ||
-                  (key == kFlatKeyLocksKey && child_type_id == kGValueAttributeId);
-    if (key == kFlatNeverFromRecordKey) accept = false;
+                  key == kImportDestinationKey || child_key == kImportDestinationKey ||
+                  (key == kLockListKey && child_type_id == kGValueAttributeId);
+    if (key == kPluginNamesKey) accept = false;
     if (accept) {
       add(child, slot);
       if (slot != GFlatPatternIndex::kNoSlot) read_[read_at + slot] |= kKeySupplied;
@@ -1005,29 +1011,29 @@ void GFlatSettingsCodec::BuildTemplate(GDriverData* driver_data) {
     if (GAttributeComposite* defaults = driver_data->BuildDefaultSettings())
       root.AddChild(defaults);
   }
-  root.AddChild(new GAttributeComposite(kFlatQuicksetKey));
+  root.AddChild(new GAttributeComposite(kImportDestinationKey));
   if (GAttributeComposite* job = driver_data ? driver_data->GetJobSettings() : nullptr) {
-    if (MPersistentObject* entry = job->FindByKey(kFlatJobEntryKey)) {
+    if (MPersistentObject* entry = job->FindByKey(kQuicksetTemplateKey)) {
       MPersistentObject* copy = entry->DeepCopy();
       copy->SetKey(0);
-      AddToComposite(copy, new GStringAttribute("", kFlatJobEntryTextKey));
-      AddToComposite(copy, new GValueAttribute(0, kFlatJobEntryValueKey));
-      auto* holder = new GAttributeComposite(kFlatJobEntryHolderKey);
+      AddToComposite(copy, new GStringAttribute("", kQuicksetNameKey));
+      AddToComposite(copy, new GValueAttribute(0, kQuicksetValueKey));
+      auto* holder = new GAttributeComposite(kQuicksetTemplateCopyKey);
       holder->AddChild(copy);
       root.AddChild(holder);
     }
   }
-  if (MPersistentObject* watermarks = root.FindByKey(kFlatWatermarksKey)) {
-    auto* watermark = new GAttributeComposite(kFlatWatermarkKey);
+  if (MPersistentObject* watermarks = root.FindByKey(kWatermarkListKey)) {
+    auto* watermark = new GAttributeComposite(kWatermarkDefinitionKey);
     for (const TemplateString& s : kWatermarkStrings)
       watermark->AddChild(new GStringAttribute(s.text, s.key));
     for (const TemplateValue& v : kWatermarkValues)
       watermark->AddChild(new GValueAttribute(v.value, v.key));
     AddToComposite(watermarks, watermark);
   }
-  if (MPersistentObject* sizes = root.FindByKey(kFlatCustomSizesKey)) {
-    AddToComposite(
-        sizes, new GCustomMediaSize(0, RWCString(), kHundredthInch, 0, 0, kFlatUserCustomSizeKey));
+  if (MPersistentObject* sizes = root.FindByKey(kCustomSizesKey)) {
+    AddToComposite(sizes,
+                   new GCustomMediaSize(0, RWCString(), kHundredthInch, 0, 0, kUserCustomSizeKey));
   }
   index_ = std::make_unique<GFlatPatternIndex>(root);
 }

@@ -148,21 +148,6 @@ inline constexpr std::uint16_t kFlatLongNumbers = 1;
 // cannot be written.
 inline constexpr std::uint32_t kFlatMaxLength = 0xFFFF;
 
-// Keys the template and the reader's rules name.
-inline constexpr std::uint32_t kFlatQuicksetKey = 1101;  // the importer's destination
-inline constexpr std::uint32_t kFlatJobEntryHolderKey = 0x40000047;
-inline constexpr std::uint32_t kFlatJobEntryKey = 375;  // of the job settings
-inline constexpr std::uint32_t kFlatJobEntryTextKey = 376;
-inline constexpr std::uint32_t kFlatJobEntryValueKey = 1124;
-inline constexpr std::uint32_t kFlatWatermarksKey = 378;
-inline constexpr std::uint32_t kFlatWatermarkKey = 380;
-inline constexpr std::uint32_t kFlatCustomSizesKey = 276;
-inline constexpr std::uint32_t kFlatUserCustomSizeKey = 0x40000019;
-inline constexpr std::uint32_t kFlatUserInterfaceFlagKey = 0x40000018;
-inline constexpr std::uint32_t kFlatKeyLocksKey = 1102;
-inline constexpr std::uint32_t kFlatNeverFromRecordKey = 63;
-inline constexpr std::uint32_t kFlatSeriesKey = 360;
-
 class GFlatSettingsCodec {
  public:
   // 16-bit numbers, no template.

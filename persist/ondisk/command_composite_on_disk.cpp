@@ -5,6 +5,7 @@
 #include <new>
 
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/driver_server.h"
 #include "driver/services/render_driver_data.h"
 #include "foundation/rw/file.h"
@@ -264,8 +265,8 @@ std::uint32_t GCommandCompositeOnDisk::Status() {
 bool GCommandCompositeOnDisk::LoadFontDatabase() {
   GAttributeComposite* set = GetAttributes();
   if (!set) return true;
-  auto* file = dynamic_cast<GStringAttribute*>(set->FindByKey(kFontFileKey));
-  auto* cookie = dynamic_cast<GStringAttribute*>(set->FindByKey(kCookieKey));
+  auto* file = dynamic_cast<GStringAttribute*>(set->FindByKey(kFontFilePathKey));
+  auto* cookie = dynamic_cast<GStringAttribute*>(set->FindByKey(kJobCookieKey));
   if (!file || !cookie || file->GetValue().Length() == 0 || cookie->GetValue().Length() == 0) {
     return true;
   }

@@ -10,8 +10,8 @@
 // kKeyedCommandKey (PutKeyed, TakeKeyed).
 //
 // Replay: the list's child iterator first restores the job's font database
-// when the attribute set names one (string attributes kFontFileKey, the
-// font database's file, and kCookieKey, the job's cookie in base 16: the
+// when the attribute set names one (string attributes kFontFilePathKey, the
+// font database's file, and kJobCookieKey, the job's cookie in base 16: the
 // render-time driver data of that cookie, found through the driver server,
 // loads its font database from the file under the spool lock and then the
 // database's own lock, spool_lock.h), then reopens the handle and walks its
@@ -53,10 +53,6 @@ inline constexpr std::uint32_t kCommandCompositeOnDiskVersion = 1;
 
 class GCommandCompositeOnDisk : public GCommand {
  public:
-  static constexpr std::uint32_t kKeyedCommandKey = 406;
-  static constexpr std::uint32_t kFontFileKey = 407;
-  static constexpr std::uint32_t kCookieKey = 408;
-
   // Key 0; the handle without a file, delete flag 0.
   GCommandCompositeOnDisk();
   // On the file `name`, opened at once; the handle gets the flag and key.

@@ -11,6 +11,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/document/escape_records.h"
 #include "driver/driver_context.h"
 #include "driver/driver_data_file.h"

@@ -82,7 +82,7 @@ class Sheets : public PrinterFixture {
       names->AddChild(new GStringAttribute(name, 0));
     defaults->AddChild(names);
     defaults->AddChild(new GValueAttribute(1, 1100));
-    FindComposite(defaults, kStartPagePartKey)->AddChild(new GStringAttribute("B1", 1118));
+    FindComposite(defaults, kColorMediaSettingsKey)->AddChild(new GStringAttribute("B1", 1118));
     ASSERT_TRUE(RewriteDataFile(*root));
     // The spooler's handle of a user who administers the printer.
     const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};

@@ -27,14 +27,14 @@ using namespace testing_support;
 // A job with a media pool and a duplex unit (204 = 1).
 struct GeometryJob : GRenderDriverData, FakeDriverData {
   GMediaPool pool{189u};
-  GeometryJob() { GetJobSettings()->AddChild(new GValueAttribute(1, kDuplexUnitKey)); }
+  GeometryJob() { GetJobSettings()->AddChild(new GValueAttribute(1, kDuplexUnitReportedKey)); }
   GMediaPool* GetMediaPool() override { return &pool; }
   GFontDatabase* GetFontDatabase() override { return nullptr; }
   GDriverData* GetDriverData() override { return this; }
 };
 
 GMedia* Medium(std::int16_t w, std::int16_t h, std::int16_t aw, std::int16_t ah, std::int16_t ox,
-               std::int16_t oy, std::uint16_t code = 1, std::uint32_t key = kPageMediumKey) {
+               std::int16_t oy, std::uint16_t code = 1, std::uint32_t key = kMediumKey) {
   return new GMedia("", GSize16(w, h), GSize16(aw, ah), GSize16(ox, oy), 0, code, 600, 600, key, 0,
                     "", "");
 }
@@ -157,8 +157,7 @@ TEST(GeometryFilters, SymmetricDuplexScalesTwoSidedPages) {
   EXPECT_EQ(place(Medium(5100, 6600, 0, 6400, 100, 100)), "0 0,0 1,1");     // no width
   GeometryJob job;
   GSymetricalDuplexFilter filter;
-  filter.Transform(
-      Command(kGDocumentStartId, {{kPageDuplexKey, 2}, {kAutoDuplexScalingKey, 0}}, &job));
+  filter.Transform(Command(kGDocumentStartId, {{kDuplexKey, 2}, {kAutoDuplexScalingKey, 0}}, &job));
   ASSERT_TRUE(filter.IsEnabled() && filter.GetFlags() == kScalingFlags);
   // 253 per page: 2 -> 1 on a back side waits for the next front side;
   // -> 0 acts at once (the page passes unchanged).
@@ -168,7 +167,7 @@ TEST(GeometryFilters, SymmetricDuplexScalesTwoSidedPages) {
     bool back, wrapped;
   } pages[] = {{2, 2, true, true}, {1, 2, false, true}, {1, 1, true, true}, {0, 0, false, false}};
   for (const auto& p : pages) {
-    GCountedPtr page = With(Command(kGPageStartId, {{kPageDuplexKey, p.duplex}}),
+    GCountedPtr page = With(Command(kGPageStartId, {{kDuplexKey, p.duplex}}),
                             {Medium(5100, 6600, 4800, 6600, 100, 0)});
     GCountedPtr out = filter.Transform(page);
     EXPECT_TRUE(filter.DuplexValue() == p.adopted && filter.IsBackSide() == p.back &&
@@ -176,14 +175,13 @@ TEST(GeometryFilters, SymmetricDuplexScalesTwoSidedPages) {
         << p.duplex;
   }
   // A new document starts on a front side.
-  filter.Transform(With(Command(kGPageStartId, {{kPageDuplexKey, 2}}), {}));
+  filter.Transform(With(Command(kGPageStartId, {{kDuplexKey, 2}}), {}));
   ASSERT_TRUE(filter.IsBackSide());
-  filter.Transform(
-      Command(kGDocumentStartId, {{kPageDuplexKey, 2}, {kAutoDuplexScalingKey, 1}}, &job));
+  filter.Transform(Command(kGDocumentStartId, {{kDuplexKey, 2}, {kAutoDuplexScalingKey, 1}}, &job));
   EXPECT_TRUE(!filter.IsBackSide() && filter.GetFlags() == 0u);
   // 983 = 1 ("FALSE"): wrapped all the same, with the identity.
-  GCountedPtr out = filter.Transform(With(Command(kGPageStartId, {{kPageDuplexKey, 2}}),
-                                          {Medium(5100, 6600, 4800, 6600, 100, 0)}));
+  GCountedPtr out = filter.Transform(
+      With(Command(kGPageStartId, {{kDuplexKey, 2}}), {Medium(5100, 6600, 4800, 6600, 100, 0)}));
   ASSERT_EQ(out->ClassId(), 605u);
   EXPECT_EQ(Last(Child(out, 1)), "0 0,0 1,1");
 }
@@ -248,13 +246,14 @@ TEST(GeometryFilters, FitToSizeCentresOrScales) {
   for (const auto& c : cases) {
     GeometryJob job;
     GFitToSizeFilter filter;
-    GCountedPtr doc = With(
-        Command(kGDocumentStartId, {{kFitToOtherSizeKey, 1}, {kScaleChoiceKey, c.choice}}, &job),
-        {Medium(6000, 8000, 5800, 7800, 100, 100, 2, kTargetMediumKey)});
+    GCountedPtr doc =
+        With(Command(kGDocumentStartId, {{kFitToOtherSizeKey, 1}, {kScalePageChoiceKey, c.choice}},
+                     &job),
+             {Medium(6000, 8000, 5800, 7800, 100, 100, 2, kTargetMediumKey)});
     filter.Transform(doc);
     ASSERT_TRUE(filter.IsEnabled());
     EXPECT_EQ(filter.GetFlags(), c.flags);
-    GCountedPtr page = With(Command(kGPageStartId, {{kPageOrientationKey, 0}}),
+    GCountedPtr page = With(Command(kGPageStartId, {{kOrientationKey, 0}}),
                             {Medium(5100, 6600, 5000, 6500, 50, 50)});
     auto* set = Cmd(page).GetAttributes();
     std::uint32_t status = 0;
@@ -280,11 +279,10 @@ struct ImposingDevice : GPeripheral {
 TEST(GeometryFilters, ChainPageScaleKeepsTheImposingAnswer) {
   auto* nup_settings = new GAttributeComposite(kNupSettingsKey);
   for (auto [key, value] :
-       {std::pair{kPagesPerSheetKey, 2}, {kPlacementOrderKey, 0}, {kBordersKey, 0}})
+       {std::pair{kPagesPerSheetKey, 2}, {kNupPageOrderKey, 0}, {kNupBordersKey, 0}})
     nup_settings->AddChild(new GValueAttribute(value, key));
-  GCountedPtr doc =
-      With(Command(kGDocumentStartId, {{kScalePercentKey, 50}, {kSetOrientationKey, 0}}),
-           {nup_settings, Medium(5100, 6600, 4860, 6360, 120, 120)});
+  GCountedPtr doc = With(Command(kGDocumentStartId, {{kScalePercentKey, 50}, {kOrientationKey, 0}}),
+                         {nup_settings, Medium(5100, 6600, 4860, 6360, 120, 120)});
   GAttributeComposite& doc_set = *Cmd(doc).GetAttributes();
   GState page_set(0u);
   // Under status 3 the scale filter's (0, 0) is skipped; N-up sets no

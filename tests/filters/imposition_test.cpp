@@ -48,12 +48,12 @@ struct TurningJob : GRenderDriverData {
 // A medium of paper w x h with even margins `m` (key 259).
 GMedia* Paper(std::int16_t w, std::int16_t h, std::int16_t m, std::uint16_t code = 1) {
   return new GMedia("", GSize16(w, h), GSize16(w - 2 * m, h - 2 * m), GSize16(m, m), 0, code, 600,
-                    600, kSetMediumKey, 0, "", "");
+                    600, kMediumKey, 0, "", "");
 }
 // The fixture printer's Letter: 4900 x 6400 printable at (150, 100).
 GMedia* Letter() {
   return new GMedia("", GSize16(5100, 6600), GSize16(4900, 6400), GSize16(150, 100), 0, 1, 600, 600,
-                    kSetMediumKey, 0, "", "");
+                    kMediumKey, 0, "", "");
 }
 
 // A document set: 329 {266 n, 268 order, 267 borders}, 265, and `medium`.
@@ -61,7 +61,7 @@ GState* DocumentSet(int n, int order, int borders, GMedia* medium, int orientati
   auto* set = new GState(0u);
   auto* nup = new GAttributeComposite(kNupSettingsKey);
   for (auto [key, value] :
-       {std::pair{kPagesPerSheetKey, n}, {kPlacementOrderKey, order}, {kBordersKey, borders}})
+       {std::pair{kPagesPerSheetKey, n}, {kNupPageOrderKey, order}, {kNupBordersKey, borders}})
     if (value >= 0) nup->AddChild(new GValueAttribute(std::uint16_t(value), key));
   set->AddChild(nup);
   if (orientation >= 0) set->AddChild(new GValueAttribute(std::uint16_t(orientation), 265));
@@ -509,7 +509,7 @@ TEST_F(Imposition, BookletInsertPagesTakeTheInsertMediaType) {
   auto* booklet = new GBookletFilter;
   FilterJob run(Job(), {booklet});
   GState* set = BookletSet(2);
-  static_cast<GMedia*>(set->FindByKey(kSetMediumKey))->SetMediaType("Plain");
+  static_cast<GMedia*>(set->FindByKey(kMediumKey))->SetMediaType("Plain");
   for (auto [key, value] : {std::pair{253, 1}, {1218, 1}, {1214, 5}})
     set->AddChild(new GValueAttribute(std::uint16_t(value), key));
   set->AddChild(new GStringAttribute("Insert", 1215));
@@ -519,7 +519,7 @@ TEST_F(Imposition, BookletInsertPagesTakeTheInsertMediaType) {
   for (const RecordedEvent& e : run.recorder->events) {
     GAttributeComposite* page = static_cast<GCommand*>(e.command.Get())->GetAttributes();
     if (!page || !page->FindByKey(900)) continue;
-    auto* medium = dynamic_cast<GMedia*>(page->FindByKey(kSetMediumKey));
+    auto* medium = dynamic_cast<GMedia*>(page->FindByKey(kMediumKey));
     pages.push_back(std::to_string(ValueOf(page, 1218)) + " " + std::to_string(ValueOf(page, 258)) +
                     " " + (medium ? medium->GetMediaType().Data() : "-"));
   }

@@ -155,7 +155,7 @@ TEST(ReducingFilter, RecordsAndRebuiltRectangles) {
   // operation (key 0).
   GCountedPtr rect =
       Rect(9, 8, 1, 2, 0xF0, kRed, new GClipToSingleRectangle({30, 30, 0, 0}, 4, 5, kClipKey));
-  for (std::uint32_t key : {kBundleKey172, kBundleKey166})
+  for (std::uint32_t key : {kBundleSecondKey, kBundleFirstKey})
     static_cast<GCommand&>(*rect.Get()).GetAttributes()->AddChild(new GRasterOperation(1, 0, key));
   GRectangleRecord record;
   ASSERT_TRUE(GReducingFilter::MakeRecord(static_cast<GRectangleGraphic&>(*rect.Get()), record));

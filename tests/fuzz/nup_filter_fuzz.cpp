@@ -28,16 +28,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   GCountedPtr document(new GState(0u)), page(new GState(0u));
   auto* settings = new GAttributeComposite(kNupSettingsKey);
   for (auto [key, value] : {std::pair{kPagesPerSheetKey, nup->PagesPerSheet()},
-                            {kPlacementOrderKey, nup->PlacementOrder()},
-                            {kBordersKey, 1}})
+                            {kNupPageOrderKey, nup->PlacementOrder()},
+                            {kNupBordersKey, 1}})
     settings->AddChild(new GValueAttribute(static_cast<std::uint16_t>(value), key));
   auto* doc_set = static_cast<GState*>(document.Get());
   doc_set->AddChild(settings);
-  doc_set->AddChild(new GValueAttribute(static_cast<std::uint16_t>(nup->DocumentOrientation()),
-                                        kSetOrientationKey));
+  doc_set->AddChild(
+      new GValueAttribute(static_cast<std::uint16_t>(nup->DocumentOrientation()), kOrientationKey));
   doc_set->AddChild(new GMedia(nup->LayoutMedia()));
   auto* page_set = static_cast<GState*>(page.Get());
-  page_set->AddChild(new GValueAttribute(90, kSetOrientationKey));
+  page_set->AddChild(new GValueAttribute(90, kOrientationKey));
   page_set->AddChild(new GMedia(nup->LayoutMedia()));
   std::uint32_t status = 0;
   for (std::uint32_t n = 0; n < 3; ++n)

@@ -11,6 +11,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "driver/services/render_driver_data.h"
 #include "foundation/rw/factory.h"
 #include "lang/joblang_zdl5/wqm.h"
@@ -82,7 +83,7 @@ TEST(Wqm, TheJobHeaderGetsTheDisplayLine) {
   }
   // The manual-duplex header line is a stand-in; key 1010 stays as found.
   JobContext job;
-  job.GetJobSettings()->AddChild(new GValueAttribute(1, kManualDuplexHeaderKey));
+  job.GetJobSettings()->AddChild(new GValueAttribute(1, kManualDuplexInstructionsKey));
   GDocumentStart start(Set({}), u"MEM:", u"doc", &job, 0);
   GWqm wqm;
   EXPECT_EQ(wqm.DocumentStart(start), 0);  // no port: nothing written
@@ -94,7 +95,7 @@ TEST(Zdl5e, PaddingIsTwoHundredZerosInOneFlush) {
   MemoryPort port;
   zdl5.SetOutput(&port, false);
   GNullCommand pass_break;
-  EXPECT_EQ(zdl5.OnCommand718(pass_break), 0);
+  EXPECT_EQ(zdl5.OnPassBreak(pass_break), 0);
   EXPECT_EQ(port.bytes, std::string(200, '\0'));
   EXPECT_EQ(port.writes, 1);
 }
@@ -237,7 +238,7 @@ TEST_F(FilePort, EachGeneratorWritesADocumentToAFile) {
     GWqm wqm;
     EXPECT_EQ(wqm.DocumentStart(*start), 0);
     GNullCommand pass_break;
-    EXPECT_EQ(generator->OnCommand718(pass_break), 0);
+    EXPECT_EQ(generator->OnPassBreak(pass_break), 0);
     if (auto* vexalon = dynamic_cast<GVexalon*>(generator.get()))
       vexalon_log = vexalon->GetCallLog().Text();
     EXPECT_EQ(platform::OpenFileCount(), 1u);

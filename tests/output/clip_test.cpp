@@ -2,6 +2,7 @@
 // copies and assignment, one clip per key in an attribute set, content
 // equality, and damaged stored data.
 #include "output/attributes/clip.h"
+#include "config/keys/settings_keys.h"
 
 #include <gtest/gtest.h>
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "output/attributes/brush.h"
 #include "output/attributes/clip.h"
 #include "output/attributes/dashed_pen.h"

@@ -214,22 +214,22 @@ TEST(GraphicState, TheBundleHoldsOneAttributePerKey) {
 
   // Taken out: the attribute itself when the bundle held it alone, a copy
   // while another holder keeps it.
-  for (std::uint32_t key : {kBundleKey166, kBundleKey172, kBundleKey182}) {
+  for (std::uint32_t key : {kBundleFirstKey, kBundleSecondKey, kBundleThirdKey}) {
     bundle.Set(key, new GValueAttribute(static_cast<std::uint16_t>(key), 0));
   }
-  GAttribute* own = bundle.Find(kBundleKey172);
-  std::unique_ptr<GAttribute> taken(bundle.Take(kBundleKey172));
+  GAttribute* own = bundle.Find(kBundleSecondKey);
+  std::unique_ptr<GAttribute> taken(bundle.Take(kBundleSecondKey));
   EXPECT_EQ(taken.get(), own);
-  GCountedPtr kept(bundle.Find(kBundleKey182));
-  std::unique_ptr<GAttribute> copy(bundle.Take(kBundleKey182));
+  GCountedPtr kept(bundle.Find(kBundleThirdKey));
+  std::unique_ptr<GAttribute> copy(bundle.Take(kBundleThirdKey));
   EXPECT_NE(copy.get(), kept.Get());
   EXPECT_TRUE(copy->IsEqualContent(kept.Get()));
-  EXPECT_EQ(bundle.Find(kBundleKey182), nullptr);
+  EXPECT_EQ(bundle.Find(kBundleThirdKey), nullptr);
   std::unique_ptr<GClip> none(bundle.TakeClip());
   EXPECT_FALSE(none);
 
-  bundle.Set(kBundleKey166, nullptr);  // nothing: the key is emptied
-  EXPECT_EQ(bundle.Find(kBundleKey166), nullptr);
+  bundle.Set(kBundleFirstKey, nullptr);  // nothing: the key is emptied
+  EXPECT_EQ(bundle.Find(kBundleFirstKey), nullptr);
   EXPECT_EQ(bundle.EntryCount(), 2u);
 
   // A bundle is an attribute set that a command takes.

@@ -2,6 +2,7 @@
 // content equality, owned colours (copies, replacement, a colour shared in
 // a damaged graph), what a raster operation stands for, and damaged data.
 #include "output/color/paint.h"
+#include "config/keys/settings_keys.h"
 
 #include <gtest/gtest.h>
 

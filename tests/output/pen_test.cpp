@@ -1,5 +1,6 @@
 // Pens and dashed pens: stored forms, the pattern the pen owns, content
 // equality, and damaged stored data.
+#include "config/keys/settings_keys.h"
 #include "output/attributes/dashed_pen.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // constructors' fields, closing polygons, the Bezier start point, bounds,
 // borrowed and owned points, content equality, and damaged stored data.
 #include "output/graphics/primitive_graphic.h"
+#include "config/keys/settings_keys.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@ namespace testing_support {
 namespace {
 
 struct GPassBreak final : GCommandClass<GPassBreak, GCommand, kPassBreakId> {
-  std::uint16_t Execute(GPeripheral& device) override { return device.OnCommand718(*this); }
+  std::uint16_t Execute(GPeripheral& device) override { return device.OnPassBreak(*this); }
 };
 
 }  // namespace

@@ -9,7 +9,7 @@
 // (the change dispatch hands it to the rules) and keeps what it takes to
 // undo the write (GUIContext::RevertAll). A read-only view refuses every
 // write. Values are created only inside the context's user-interface
-// composite (283): elsewhere a missing id is refused.
+// composite (kUIObjectsKey): elsewhere a missing id is refused.
 //
 // A view is a small value: the composite, the context and the flag. It
 // stays valid while its composite is part of the tree; take views afresh
@@ -77,7 +77,7 @@ class GAttributeView {
   // `resolution`, the caller's: for a custom size id (16384-17383) made
   // from the context settings' custom size of that id, when there is one,
   // with the configuration's margins; otherwise a copy of the medium from
-  // the media list (189) under the view's composite. Null when none.
+  // the media list (kMediaListKey) under the view's composite. Null when none.
   std::unique_ptr<GMedia> FindMediaSquare(std::uint16_t paper_id, std::uint32_t orientation,
                                           std::uint16_t resolution) const;
 

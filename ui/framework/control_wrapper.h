@@ -45,39 +45,40 @@ class GControlWrapper {
   GControlWrapper(GFeature* feature, const GControlEntry* table);
   GControlWrapper(const GControlWrapper&) = delete;
   GControlWrapper& operator=(const GControlWrapper&) = delete;
-  // 0: deletes the feature.
+  // The virtual operations follow in slot order, the destructor first.
+  // Deletes the feature.
   virtual ~GControlWrapper();
 
-  // 1: with `force` the controls are told their state again; then
+  // With `force` the controls are told their state again; then
   // RefreshState and UpdateControl(force).
   virtual void Refresh(int force);
-  // 2: WM_COMMAND reads the control (ReadControl) and answers 1; any other
+  // WM_COMMAND reads the control (ReadControl) and answers 1; any other
   // message 0.
   virtual platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
                                           platform::LPARAM lparam);
-  // 3: nothing here.
+  // Nothing here.
   virtual void OnInit();
-  // 4: whether `window` is one of the wrapper's controls.
+  // Whether `window` is one of the wrapper's controls.
   virtual bool OwnsWindow(platform::HWND window) const;
-  // 5: whether the table holds `control_id`.
+  // Whether the table holds `control_id`.
   virtual bool HasControlId(std::int32_t control_id) const;
-  // 6: whether `other` drives the same main control of the same dialog.
+  // Whether `other` drives the same main control of the same dialog.
   virtual bool IsSame(const GControlWrapper& other) const;
-  // 7: the table copy, (0, 0) ended.
+  // The table copy, (0, 0) ended.
   virtual const GControlEntry* GetIdTable() const { return table_.data(); }
-  // 8, 9: nothing here.
+  // Nothing here.
   virtual void UpdateControl(int force);
   virtual void ReadControl();
-  // 10: tells the controls the feature's state (SetState).
+  // Tells the controls the feature's state (SetState).
   virtual void RefreshState() = 0;
-  // 11: 0 shows and enables, 1 shows and disables, 2 hides and disables.
+  // 0 shows and enables, 1 shows and disables, 2 hides and disables.
   virtual void SetState(int state);
-  // 12-15: every control, or the control of entry `index`.
+  // Every control, or the control of entry `index`.
   virtual void EnableAll(bool enable);
   virtual void EnableItem(std::size_t index, bool enable);
   virtual void ShowAll(bool show);
   virtual void ShowItem(std::size_t index, bool show);
-  // 16.
+  // The dialog the wrapper is attached to.
   virtual platform::HWND GetDialogWindow() const { return dialog_; }
 
   // The control id of entry `index` (0 past the end).

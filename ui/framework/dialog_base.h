@@ -42,14 +42,14 @@ class GDialogBase {
   GDialogBase& operator=(const GDialogBase&) = delete;
   virtual ~GDialogBase();
 
-  // 1: appends `wrapper` (null: nothing), which the dialog owns.
+  // Appends `wrapper` (null: nothing), which the dialog owns.
   virtual void AddWrapper(GControlWrapper* wrapper);
   // The routing above; the dialog procedure's answer.
   virtual platform::INT_PTR HandleMessage(platform::HWND dialog, platform::UINT message,
                                           platform::WPARAM wparam, platform::LPARAM lparam);
   // Refresh of every wrapper, in order.
   virtual void RefreshAll(int force);
-  // 12: the pairs (control id, help id) of every wrapper's table, in
+  // Builds the pairs (control id, help id) of every wrapper's table, in
   // order, without those whose help id is -1, ended by (0, 0).
   virtual void BuildHelpTable();
 

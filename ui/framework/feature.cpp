@@ -4,6 +4,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "ui/framework/ui_context.h"
 
 namespace {

@@ -7,7 +7,7 @@
 //                      GUIContext, which calls Initialize in the first pass
 //                      of each dispatch and OnChanges in every pass.
 //
-// The user-interface objects (ids from 0x40000000, in the settings' 283)
+// The user-interface objects (ids from 0x40000000, in the settings' kUIObjectsKey)
 // carry the rules' flags and messages; a feature turns a flag into its
 // state with GetUIState: the flag's value clamped to 0-2 (0 when missing),
 // the larger of two flags.
@@ -28,14 +28,14 @@ class GFeature {
   explicit GFeature(GUIContext* owner) : owner_(owner) {}
   GFeature(const GFeature&) = delete;
   GFeature& operator=(const GFeature&) = delete;
-  // Slot 0.
+  // The virtual operations follow in slot order, the destructor first.
   virtual ~GFeature();
 
-  // 1: 0 here.
+  // The feature's state (see above); 0 here.
   virtual int GetState();
-  // 2: the context's access flags (bits 0-1 of the host's word).
+  // The context's access flags (bits 0-1 of the host's word).
   virtual std::uint32_t GetAccessFlags();
-  // 3: 1 here.
+  // Whether the feature is supported; 1 here.
   virtual int IsSupported();
 
   GUIContext* GetContext() const { return owner_; }
@@ -56,13 +56,13 @@ class GAttributeFeature : public GFeature {
   // REQUIRES: `id` is not null.
   GAttributeFeature(GUIContext* owner, const std::uint32_t* id) : GFeature(owner), id_(*id) {}
 
-  // 0.
+  // 0 here.
   int GetState() override;
-  // 4: writes the value through the writable settings view.
+  // Writes the value through the writable settings view.
   virtual void SetValue(std::int32_t value);
-  // 5: whether the attribute changed in the current update.
+  // Whether the attribute changed in the current update.
   virtual bool WasChanged();
-  // 6: the 16-bit value sign-extended, 0 when missing.
+  // The 16-bit value sign-extended, 0 when missing.
   virtual std::int32_t GetValue();
 
   std::uint32_t GetAttributeId() const { return id_; }
@@ -79,19 +79,20 @@ class GListFeature {
   // The context deletes its listeners through this base: virtual.
   virtual ~GListFeature();
 
-  // 0: nothing here.
+  // The virtual operations in slot order. Runs in the first pass of each
+  // dispatch; nothing here.
   virtual void Initialize();
-  // 1: the ids changed in the previous pass (or since the last dispatch)
+  // The ids changed in the previous pass (or since the last dispatch)
   // and the force flag.
   virtual void OnChanges(const GValueList& changed, int force) = 0;
-  // 2: 0 here.
+  // Reserved; 0 here.
   virtual int Reserved();
-  // 3: sets the user-interface object `id` to `value` when it is lower (or
+  // Sets the user-interface object `id` to `value` when it is lower (or
   // creates it with `value` when missing).
   virtual void RaiseUIValue(std::uint32_t id, std::int32_t value);
-  // 4: sets the user-interface object `id` to 0 (creating it when missing).
+  // Sets the user-interface object `id` to 0 (creating it when missing).
   virtual void ResetUIValue(std::uint32_t id);
-  // 5: whether the settings' lock list (1102) holds a value child equal to
+  // Whether the settings' lock list (kLockListKey) holds a value child equal to
   // `*id`.
   virtual bool IsLocked(const std::uint32_t* id);
 

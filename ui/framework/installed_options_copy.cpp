@@ -4,6 +4,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
 #include "driver/device_value_reader.h"
@@ -13,26 +14,6 @@
 #include "ui/framework/ui_context.h"
 
 namespace {
-
-// Keys of the options (O) and the installed-options part (S).
-constexpr std::uint32_t kMemoryShareRange = 202;
-constexpr std::uint32_t kMemoryShare = 307;
-constexpr std::uint32_t kMemory = 201;
-constexpr std::uint32_t kExtraMemory = 1211;
-constexpr std::uint32_t kTotalMemory = 925;
-constexpr std::uint32_t kDuplexOption = 204;
-constexpr std::uint32_t kDuplexUnit = 308;
-constexpr std::uint32_t kMediaTypes = 701;
-constexpr std::uint32_t kHardDiskOption = 226;
-constexpr std::uint32_t kCollationOption = 231;
-constexpr std::uint32_t kCollation = 310;
-constexpr std::uint32_t kCollationCopy = 451;
-constexpr std::uint32_t kPaperSources = 315;
-constexpr std::uint32_t kEnvelopeFeeder = 275;
-constexpr std::uint32_t kAccessory = 316;
-constexpr std::uint32_t kAccessoryPart = 213;
-constexpr std::uint32_t kAccessoryBins = 314;
-constexpr std::uint32_t kFixedUnitPart = 274;
 
 // The 16-bit value of `key` in `in` into `out`; false when missing.
 bool Read(MPersistentObject* in, std::uint32_t key, std::uint16_t& out) {
@@ -60,9 +41,9 @@ bool IsEmptyString(MPersistentObject* in, std::uint32_t key) {
 // Step 9's output device: its name, its part, and its accessory bins.
 void TakeAccessory(GPaperHandlingDevice& device, GAttributeComposite* settings) {
   RWCString name;
-  SetString(settings, kAccessory, device.GetName(name));
-  SetValueIfPresent(settings, kAccessoryPart, device.GetCurrentPartId());
-  GAttributeComposite* bins = FindComposite(settings, kAccessoryBins);
+  SetString(settings, kAccessoryOutputBinsKey, device.GetName(name));
+  SetValueIfPresent(settings, kAccessoryPartKey, device.GetCurrentPartId());
+  GAttributeComposite* bins = FindComposite(settings, kAccessoryBinNamesKey);
   if (!bins) return;
   bins->RemoveAll();
   std::unique_ptr<MChildIterator> walk(device.NewChildIterator());
@@ -79,15 +60,16 @@ void VisitDevices(GAttributeComposite* devices, GAttributeComposite* settings) {
     auto* device = dynamic_cast<GPaperHandlingDevice*>(devices->Children()[i].Get());
     if (!device) continue;
     if (device->IsOptional() && device->IsInstalled()) {
-      if (device->GetDeviceType() == kOutputDevice && IsEmptyString(settings, kAccessory)) {
+      if (device->GetDeviceType() == kOutputDevice &&
+          IsEmptyString(settings, kAccessoryOutputBinsKey)) {
         TakeAccessory(*device, settings);
       } else if (device->GetDeviceType() == kPaperSource &&
-                 IsEmptyString(settings, kPaperSources)) {
+                 IsEmptyString(settings, kOptionalPaperSourcesKey)) {
         RWCString name;
-        SetString(settings, kPaperSources, device->GetName(name));
+        SetString(settings, kOptionalPaperSourcesKey, device->GetName(name));
       }
     } else if (!device->IsOptional() && device->GetPartCount() > 1) {
-      SetValueIfPresent(settings, kFixedUnitPart, device->GetCurrentPartId());
+      SetValueIfPresent(settings, kTray1ModeKey, device->GetCurrentPartId());
     }
   }
 }
@@ -98,52 +80,53 @@ std::int16_t ConfigToSettings(GUIData* host) {
   if (!host || host->size != kUIDataSize) return 0;
   GAttributeComposite* options =
       FindComposite(ConfigurationTreeOf(host->configuration), kPrinterModelKey);
-  GAttributeComposite* settings = FindComposite(host->settings, kInstalledOptionsPartKey);
+  GAttributeComposite* settings = FindComposite(host->settings, kInstalledOptionsKey);
   if (!options || !settings) return 0;
 
   // 1.
   std::uint16_t state = 0;
-  if (!Read(options, kDeviceStatusKey, state) ||
-      !SetValueIfPresent(settings, kDeviceStatusKey, state) || state != kOptionsFromDevice) {
+  if (!Read(options, kDeviceUpdateStatusKey, state) ||
+      !SetValueIfPresent(settings, kDeviceUpdateStatusKey, state) || state != kOptionsFromDevice) {
     return 0;
   }
   // 2.
-  if (auto* share = FindOfClass<GRangeAttribute>(options, kMemoryShareRange))
-    SetValueIfPresent(settings, kMemoryShare, share->GetValue());
+  if (auto* share = FindOfClass<GRangeAttribute>(options, kPrinterMemoryKey))
+    SetValueIfPresent(settings, kDriverWorkSpaceKey, share->GetValue());
   // 3.
   std::uint16_t memory = 0;
-  const bool has_memory = Read(options, kMemory, memory);
+  const bool has_memory = Read(options, kMemorySizeKey, memory);
   std::uint16_t extra = 0;
-  if (Read(options, kExtraMemory, extra)) memory = static_cast<std::uint16_t>(memory + extra);
-  if (has_memory) SetValueIfPresent(settings, kTotalMemory, memory);
+  if (Read(options, kPageFrameMemoryKey, extra))
+    memory = static_cast<std::uint16_t>(memory + extra);
+  if (has_memory) SetValueIfPresent(settings, kMemoryKey, memory);
   // 4, 5.
-  Copy(options, kDuplexOption, settings, kDuplexUnit);
-  if (MPersistentObject* media_types = options->FindByKey(kMediaTypes))
-    settings->ReplaceByKey(kMediaTypes, media_types);
+  Copy(options, kDuplexUnitReportedKey, settings, kDuplexUnitKey);
+  if (MPersistentObject* media_types = options->FindByKey(kUserMediaTypesKey))
+    settings->ReplaceByKey(kUserMediaTypesKey, media_types);
   // 6.
   std::uint16_t disk = 0;
-  GValueAttribute* disk_present = FindValueAttribute(settings, kHardDiskKey);
-  if (disk_present && Read(options, kHardDiskOption, disk)) {
+  GValueAttribute* disk_present = FindValueAttribute(settings, kPrinterHardDiskKey);
+  if (disk_present && Read(options, kDiskCountKey, disk)) {
     disk_present->SetValue(static_cast<std::int16_t>(disk) > 0 ? 1 : 0);
-    SetValueIfPresent(settings, kJobStorageKey, disk != 0 || memory >= kJobStorageMemory);
+    SetValueIfPresent(settings, kJobRetentionKey, disk != 0 || memory >= kJobStorageMemory);
   } else {
     disk = 0;
   }
   // 7.
   std::uint16_t collation = 0;
-  GValueAttribute* collation_setting = FindValueAttribute(settings, kCollation);
-  if (collation_setting && Read(options, kCollationOption, collation)) {
+  GValueAttribute* collation_setting = FindValueAttribute(settings, kCollationUnitKey);
+  if (collation_setting && Read(options, kCollationAvailableKey, collation)) {
     if (disk == 0 && memory < kJobStorageMemory) {
       collation_setting->SetValue(0);
     } else {
       collation_setting->SetValue(collation);
-      if (collation != 0) SetValueIfPresent(settings, kCollationCopy, collation);
+      if (collation != 0) SetValueIfPresent(settings, kIgnoreCollationKey, collation);
     }
   }
   // 8.
-  SetString(settings, kPaperSources, RWCString());
-  SetValueIfPresent(settings, kEnvelopeFeeder, 0);
-  SetString(settings, kAccessory, RWCString());
+  SetString(settings, kOptionalPaperSourcesKey, RWCString());
+  SetValueIfPresent(settings, kEnvelopeFeederKey, 0);
+  SetString(settings, kAccessoryOutputBinsKey, RWCString());
   // 9.
   if (GAttributeComposite* devices = FindComposite(options, kPaperHandlingKey))
     VisitDevices(devices, settings);

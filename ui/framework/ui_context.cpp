@@ -5,6 +5,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
 #include "driver/driver_context.h"
@@ -180,7 +181,7 @@ void GUIContext::NoteReplacement(MPersistentObject* old_child, MPersistentObject
   if (new_child) {
     undo_.push_back({UndoEntry::kReplaced, GCountedPtr(new_child), GCountedPtr(old_child), 0, {}});
   }
-  // A replaced 283 must be found again.
+  // A replaced kUIObjectsKey must be found again.
   EnsureUIObjects();
 }
 

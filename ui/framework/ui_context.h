@@ -5,8 +5,8 @@
 //
 // What it keeps: the host record; the settings composite (the host's);
 // the configuration tree (the job settings of the configuration object's
-// printer object, child 76); the user-interface composite 283 of the
-// settings, added when missing (a 283 of another class is replaced by a new
+// printer object, child kPrinterObjectKey); the user-interface composite kUIObjectsKey of the
+// settings, added when missing (a kUIObjectsKey of another class is replaced by a new
 // composite), which holds the flags and messages of the rules; a copy of
 // the driver data's tray map taken at construction; the default settings
 // the driver data builds (the "third composite"), made on first use; the
@@ -64,11 +64,6 @@ class GUIDriverData;
 class GValueAttribute;
 class MPersistentObject;
 
-// Keys of the settings the framework reads.
-inline constexpr std::uint32_t kUIObjectsKey = 283;
-inline constexpr std::uint32_t kLockListKey = 1102;
-inline constexpr std::uint32_t kUserMediaTypesKey = 701;
-inline constexpr std::uint32_t kCompanionFileKey = 374;
 // The first id of the user-interface objects (flags and messages).
 inline constexpr std::uint32_t kFirstUIObjectId = 0x40000000;
 // The most passes of one dispatch.
@@ -77,7 +72,7 @@ inline constexpr int kMostDispatchPasses = 101;
 inline constexpr std::uint16_t kAnySource = 19;
 
 // The configuration tree of a host record's configuration object: the job
-// settings of its printer object (child 76); null when either is missing
+// settings of its printer object (child kPrinterObjectKey); null when either is missing
 // or of another class.
 GAttributeComposite* ConfigurationTreeOf(RWCollectable* configuration);
 
@@ -92,35 +87,35 @@ class GUIContext {
   // composite.
   virtual ~GUIContext();
 
-  // --- Operations in slot order (the comments number them).
+  // --- Virtual operations, in slot order.
 
-  // 2: appends `listener` (null: nothing), which the context owns.
+  // Appends `listener` (null: nothing), which the context owns.
   virtual void AddListener(GListFeature* listener);
-  // 3: opens an update level; the first keeps `owner` and clears the change
+  // Opens an update level; the first keeps `owner` and clears the change
   // records and the undo log.
   virtual void BeginUpdate(platform::HWND owner);
-  // 4: closes a level (nothing when none is open).
+  // Closes a level (nothing when none is open).
   virtual void EndUpdate();
-  // 5: see the file comment.
+  // See the file comment.
   virtual void DispatchChanges(int force);
-  // 6: see the file comment.
+  // See the file comment.
   virtual void RevertAll();
-  // 7: whether `id` was recorded in the current update.
+  // Whether `id` was recorded in the current update.
   virtual bool WasChanged(std::uint32_t id) const;
-  // 8: records `id` as changed.
+  // Records `id` as changed.
   virtual void RecordChange(std::uint32_t id);
-  // 9: the owner window of the current update.
+  // The owner window of the current update.
   virtual platform::HWND GetOwnerWindow() const { return owner_window_; }
-  // 10: the configuration-pending flag.
+  // The configuration-pending flag.
   virtual void SetConfigurationPending(std::uint32_t pending) { pending_configuration_ = pending; }
   virtual std::uint32_t IsConfigurationPending() const { return pending_configuration_; }
-  // 12, 13: snapshots of the settings for modal dialogs.
+  // Snapshots of the settings for modal dialogs.
   virtual void PushSnapshot();
   // Drops the newest snapshot; with `restore`, first puts its children back
   // into the settings composite (the same object) and forces the next
   // refresh. Nothing without a snapshot.
   virtual void PopSnapshot(bool restore);
-  // 15: the driver data's ApplyInstalledOptions with the settings, then the
+  // The driver data's ApplyInstalledOptions with the settings, then the
   // pending flag 1; answers the driver data's result (0 without one).
   virtual int CommitConfiguration();
   // The automatic configuration: the driver data's UpdateFromDevice(1)
@@ -138,7 +133,7 @@ class GUIContext {
   GAttributeView GetSettingsView();
   // Read-only on the configuration tree.
   GAttributeView GetConfigView();
-  // Writable on the user-interface composite 283.
+  // Writable on the user-interface composite kUIObjectsKey.
   GAttributeView GetUIObjectView();
 
   // --- What the host gave, and what is made of it.
@@ -164,13 +159,13 @@ class GUIContext {
   std::uint16_t GetDefaultPaperId();
   // The copy of the driver data's tray map (null when it had none).
   GResourceMappingList* GetTrayMap() const { return tray_map_.get(); }
-  // The settings' list of user-defined paper types (701), or null.
+  // The settings' list of user-defined paper types (kUserMediaTypesKey), or null.
   GAttributeComposite* FindUserMediaTypes() const;
   // The help file of the pages: the printer context's companion file, or
-  // the configuration's string 374 as it is.
+  // the configuration's string kCompanionFileKey as it is.
   RWCString GetHelpFile() const;
   // The installed sources: the tray ids of the current parts of the
-  // installed paper-source devices of the configuration's devices (90), in
+  // installed paper-source devices of the configuration's devices (kPaperHandlingKey), in
   // order, and kAnySource.
   void CollectInstalledSources(GValueList& sources) const;
 

@@ -1,6 +1,7 @@
 #include "ui/framework/ui_helpers.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/media_pool.h"
 #include "driver/spooler_forms.h"

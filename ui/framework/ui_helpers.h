@@ -10,7 +10,7 @@ class GUIContext;
 inline constexpr std::uint16_t kNoTrayName = 0xFFFF;
 
 // A custom size id (16384 and up) becomes the paper id of the medium of
-// the configuration's media list (189) that has the custom size's name
+// the configuration's media list (kMediaListKey) that has the custom size's name
 // (exactly); any other id, or one whose custom size or medium is missing,
 // stays as it is.
 std::uint16_t MapCustomPaperToStandardId(std::uint16_t id, GUIContext* context);

@@ -1,28 +1,22 @@
 #include "ui/pages/access_rules.h"
 
+#include "config/keys/settings_keys.h"
 #include "ui/framework/ui_context.h"
 
 namespace {
 
-constexpr std::uint32_t kFirstType = 261;
-constexpr std::uint32_t kBooklet = 279;
-constexpr std::uint32_t kBackCover = 920;
-constexpr std::uint32_t kFrontCover = 1218;
-constexpr std::uint32_t kPageGroup = 0x40000041;
-constexpr std::uint32_t kConfigStatus = 927;
 constexpr std::int32_t kNoTray = 19;
-
-constexpr std::uint32_t kTrayFlag = 0x40000071;
-constexpr std::uint32_t kTrayMessage = 0x40000072;
-constexpr std::uint32_t kLastPageFlag = 0x400000B5;
-constexpr std::uint32_t kLastPageMessage = 0x40000092;
 
 // The page groups by number (1 first page ... 5 last page).
 struct Group {
   std::uint32_t tray, type;
 };
-constexpr Group kGroups[6] = {{0, 0},     {258, 261},   {263, 262},
-                              {921, 973}, {1214, 1215}, {1212, 1213}};
+constexpr Group kGroups[6] = {{0, 0},
+                              {kPaperSourceKey, kMediaTypeKey},
+                              {kOtherPagesSourceKey, kOtherPagesMediaTypeKey},
+                              {kBackCoverSourceKey, kBackCoverMediaTypeKey},
+                              {kFrontCoverSourceKey, kFrontCoverMediaTypeKey},
+                              {kLastPageSourceKey, kLastPageMediaTypeKey}};
 constexpr int kLastPage = 5;
 // The groups each selectable group is compared with, in order (indexed by
 // the selector 1-4).
@@ -32,17 +26,17 @@ constexpr std::int32_t kTrayMessages[6] = {0, 5161, 5162, 5163, 5169, 5170};
 }  // namespace
 
 void GTrayConflictRule::Initialize() {
-  ResetUIValue(kTrayFlag);
-  ResetUIValue(kLastPageFlag);
+  ResetUIValue(kTrayConflictFlagKey);
+  ResetUIValue(kLastPageConflictFlagKey);
 }
 
 void GTrayConflictRule::OnChanges(const GValueList&, int) {
-  const std::int32_t selector = Value(kPageGroup);
-  if ((Value(kBackCover, 2) != 2 && selector == 2) ||
-      (Value(kFrontCover, 2) != 2 && selector == 3) || selector < 1 || selector > 4)
+  const std::int32_t selector = Value(kPageGroupSelectorKey);
+  if ((Value(kBackCoverKey, 2) != 2 && selector == 2) ||
+      (Value(kFrontCoverKey, 2) != 2 && selector == 3) || selector < 1 || selector > 4)
     return;
   const int selected = selector + 1;
-  const bool locked = Locked(kFirstType);
+  const bool locked = Locked(kMediaTypeKey);
   const std::int32_t tray = Value(kGroups[selected].tray, kNoTray);
   int shared = 0;
   if (tray != kNoTray && !locked) {
@@ -56,28 +50,31 @@ void GTrayConflictRule::OnChanges(const GValueList&, int) {
   std::int32_t message = kTrayMessages[shared];
   if (locked) {
     message = 5200;
-  } else if (selected == kLastPage && Value(kBooklet) != 0) {
+  } else if (selected == kLastPage && Value(kBookletKey) != 0) {
     message = 5388;
-    RaiseUIValue(kLastPageFlag, 1);
+    RaiseUIValue(kLastPageConflictFlagKey, 1);
   }
-  RaiseUIValue(kTrayFlag, message != 0 ? 1 : 0);
+  RaiseUIValue(kTrayConflictFlagKey, message != 0 ? 1 : 0);
   if (message != 0) {
-    RaiseUIValue(0x40000073, 0);
-    RaiseUIValue(0x400000B8, 0);
+    RaiseUIValue(kTrayConflictSecondFlagKey, 0);
+    RaiseUIValue(kTrayConflictThirdFlagKey, 0);
   }
-  SetUIValue(kTrayMessage, message);
-  if (selected == kLastPage) SetUIValue(kLastPageMessage, message);
+  SetUIValue(kTrayConflictMessageKey, message);
+  if (selected == kLastPage) SetUIValue(kLastPageConflictMessageKey, message);
 }
 
 void GConfigStatusRule::OnChanges(const GValueList& changed, int) {
-  if (changed.Contains(kConfigStatus)) return;
-  if (Holds(changed, {308, 245, 315, 239, 520, 310, 925, 307, 197, 317, 915, 1240, 451}))
-    SetValue(kConfigStatus, 14118);
+  if (changed.Contains(kConfigStatusKey)) return;
+  if (Holds(changed, {kDuplexUnitKey, kManualDuplexKey, kOptionalPaperSourcesKey,
+                      kPrinterHardDiskKey, kJobRetentionKey, kCollationUnitKey, kMemoryKey,
+                      kDriverWorkSpaceKey, kBinsWithResourcesKey, kFontModuleKey,
+                      kScaleFromLargePaperKey, kCoverModeKey, kIgnoreCollationKey}))
+    SetValue(kConfigStatusKey, 14118);
 }
 
 namespace {
 
-constexpr std::uint32_t kMemoryFlags[] = {0x4000006D, 0x4000007A};
+constexpr std::uint32_t kMemoryFlags[] = {kMemoryFlagKey, kMemorySecondFlagKey};
 
 }  // namespace
 
@@ -87,37 +84,38 @@ void GMemoryRule::Initialize() {
 }
 
 void GMemoryRule::OnChanges(const GValueList&, int) {
-  const bool short_of_memory = Value(925, 64) < 128 && Value(239) != 1;
+  const bool short_of_memory = Value(kMemoryKey, 64) < 128 && Value(kPrinterHardDiskKey) != 1;
   for (std::uint32_t flag : kMemoryFlags)
     short_of_memory ? RaiseUIValue(flag, 1) : ResetUIValue(flag);
-  if (short_of_memory) SetUIValue(0x4000006E, 5160);
+  if (short_of_memory) SetUIValue(kMemoryMessageKey, 5160);
 }
 
 void GAutoConfigNoticeRule::Initialize() {
-  SetUIValue(0x40000032, 0);
-  SetUIValue(0x40000034, 0);
-  ResetUIValue(0x40000031);
-  ResetUIValue(0x40000033);
+  SetUIValue(kAutoConfigDoneMessageKey, 0);
+  SetUIValue(kAutoConfigNotRunMessageKey, 0);
+  ResetUIValue(kAutoConfigDoneFlagKey);
+  ResetUIValue(kAutoConfigNotRunFlagKey);
 }
 
 void GAutoConfigNoticeRule::OnChanges(const GValueList&, int) {
-  const std::int32_t state = Value(313);
-  RaiseUIValue(0x40000031, 0);
-  RaiseUIValue(0x40000033, state == 0 ? 1 : 0);
-  if (state == 0) SetUIValue(0x40000034, 5144);
-  if (state == 2) SetUIValue(0x40000032, 5136);
+  const std::int32_t state = Value(kDeviceUpdateStatusKey);
+  RaiseUIValue(kAutoConfigDoneFlagKey, 0);
+  RaiseUIValue(kAutoConfigNotRunFlagKey, state == 0 ? 1 : 0);
+  if (state == 0) SetUIValue(kAutoConfigNotRunMessageKey, 5144);
+  if (state == 2) SetUIValue(kAutoConfigDoneMessageKey, 5136);
 }
 
 void GPermissionRule::Initialize() {
-  SetUIValue(0x4000003A, 0);
-  ResetUIValue(0x40000039);
+  SetUIValue(kPermissionMessageKey, 0);
+  ResetUIValue(kPermissionFlagKey);
 }
 
 void GPermissionRule::OnChanges(const GValueList&, int) {
   struct Pair {
     std::uint32_t flags, flag, message;
-  } const pairs[] = {{GetContext()->GetAccessFlags(), 0x40000039, 0x4000003A},
-                     {GetContext()->GetEffectiveAccessFlags(), 0x4000009D, 0x4000009E}};
+  } const pairs[] = {{GetContext()->GetAccessFlags(), kPermissionFlagKey, kPermissionMessageKey},
+                     {GetContext()->GetEffectiveAccessFlags(), kEffectivePermissionFlagKey,
+                      kEffectivePermissionMessageKey}};
   for (const Pair& pair : pairs) {
     if (pair.flags != 0) {
       RaiseUIValue(pair.flag, 1);

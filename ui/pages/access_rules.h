@@ -1,14 +1,14 @@
 // The rules of the paper sources of the page groups, the configuration
 // status and access:
 //   GTrayConflictRule      the page group selected on the Paper page
-//                          (0x40000041) against the trays of the others:
+//                          (kPageGroupSelectorKey) against the trays of the others:
 //                          a shared tray takes that group's paper type;
 //   GConfigStatusRule      a change of an installable option marks the
-//                          configuration "User-Configured" (927 = 14118);
+//                          configuration "User-Configured" (kConfigStatusKey = 14118);
 //   GMemoryRule            less than 128 MB without a hard disk;
-//   GAutoConfigNoticeRule  the automatic-configuration state (313);
+//   GAutoConfigNoticeRule  the automatic-configuration state (kDeviceUpdateStatusKey);
 //   GPermissionRule        the sheet's access flags.
-// Defaults here: 920 and 1218 2, 925 64, a missing tray 19 (no tray).
+// Defaults here: kBackCoverKey and kFrontCoverKey 2, kMemoryKey 64, a missing tray 19 (no tray).
 //
 // Ownership: the context's. Threads: the sheet's.
 #pragma once

@@ -9,6 +9,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "driver/driver_data_imp.h"
 #include "driver/services/os_factory.h"
@@ -29,17 +30,13 @@ constexpr int kMostListValues = 20;
 constexpr std::int32_t kPlentyOfMemory = kJobStorageMemory;
 constexpr std::int32_t kFallbackWorkSpace = 600;
 constexpr std::size_t kMostTypedCharacters = 8;
-constexpr std::uint32_t kDuplexUnitKey = 308;
-constexpr std::uint32_t kDuplexChoiceKey = 253;
-constexpr std::uint32_t kFirstPageKey = 264;
-constexpr std::uint32_t kFontCollationKey = 292;
-constexpr std::uint32_t kJobStorageAvailableKey = 441;
-constexpr std::uint32_t kWorkSpaceCopies[] = {337, 336};
-constexpr std::uint32_t kPageTrays[] = {258, 263, 1212, 1214, 921};
-constexpr std::uint32_t kSetOptions[] = {308, 245, 310, 239, 520, 451,
-                                         925, 307, 915, 197, 317, 1240};
-constexpr std::uint32_t kSetNameKey = 370;
-constexpr std::uint32_t kSetExtraKey = 976;
+constexpr std::uint32_t kWorkSpaceCopies[] = {kWorkSpaceCopyKey, kWorkSpaceSecondCopyKey};
+constexpr std::uint32_t kPageTrays[] = {kPaperSourceKey, kOtherPagesSourceKey, kLastPageSourceKey,
+                                        kFrontCoverSourceKey, kBackCoverSourceKey};
+constexpr std::uint32_t kSetOptions[] = {
+    kDuplexUnitKey,          kManualDuplexKey,      kCollationUnitKey, kPrinterHardDiskKey,
+    kJobRetentionKey,        kIgnoreCollationKey,   kMemoryKey,        kDriverWorkSpaceKey,
+    kScaleFromLargePaperKey, kBinsWithResourcesKey, kFontModuleKey,    kCoverModeKey};
 constexpr std::int32_t kSkippedSetValue = -101;
 constexpr std::int32_t kNoStatusSelected = 7;
 constexpr std::uint32_t kNoneText = 11150;
@@ -171,7 +168,7 @@ std::int32_t GMemoryFeature::Step(std::int32_t value, int delta, const GSpinLimi
 
 void GMemoryFeature::SetDependents(GMemoryChange change) {
   const std::int32_t memory = GetValue();
-  const bool disk = GetAttributeValue(kHardDiskKey) == 1;
+  const bool disk = GetAttributeValue(kPrinterHardDiskKey) == 1;
   const bool plenty = memory >= kPlentyOfMemory;
   int on = 0;
   switch (change) {
@@ -182,14 +179,14 @@ void GMemoryFeature::SetDependents(GMemoryChange change) {
       on = plenty || disk;
       break;
     case GMemoryChange::kStepDown:
-      if (!plenty && disk && GetAttributeValue(kThirdOptionKey) != 1) {
-        SetAll(GetContext(), {kThirdOptionKey}, 0);
+      if (!plenty && disk && GetAttributeValue(kIgnoreCollationKey) != 1) {
+        SetAll(GetContext(), {kIgnoreCollationKey}, 0);
         return;
       }
       on = plenty || disk;
       break;
   }
-  SetAll(GetContext(), {kJobStorageKey, kCollationKey, kThirdOptionKey}, on);
+  SetAll(GetContext(), {kJobRetentionKey, kCollationUnitKey, kIgnoreCollationKey}, on);
 }
 
 GMemoryEditWrapper::GMemoryEditWrapper(GMemoryFeature* feature, const GControlEntry* table,
@@ -339,22 +336,22 @@ void GDwsEditWrapper::Leave() {
 // --- Paper sources.
 
 bool GPaperSourcesFeature::WasChanged() {
-  return GetContext()->WasChanged(kPaperSourcesKey);
+  return GetContext()->WasChanged(kOptionalPaperSourcesKey);
 }
 
 RWCString GPaperSourcesFeature::GetPartNumber() const {
   RWCString part;
-  GetContext()->GetSettingsView().GetString(kPaperSourcesKey, part);
+  GetContext()->GetSettingsView().GetString(kOptionalPaperSourcesKey, part);
   return part;
 }
 
 void GPaperSourcesFeature::SetPaperSources(GUIContext* context, const RWCString& part_number) {
   GAttributeView settings = context->GetSettingsView();
   RWCString old;
-  settings.GetString(kPaperSourcesKey, old);
-  settings.SetString(kPaperSourcesKey, part_number);
+  settings.GetString(kOptionalPaperSourcesKey, old);
+  settings.SetString(kOptionalPaperSourcesKey, part_number);
   if (old == part_number) return;
-  settings.SetValue(kFirstPageKey, 0);
+  settings.SetValue(kDifferentFirstPageKey, 0);
   for (std::uint32_t tray : kPageTrays)
     settings.SetValue(tray, kAnySource);
   context->CommitConfiguration();
@@ -433,8 +430,7 @@ void GConfigStatusFeature::InitFromLastUpdate() {
 
 void GConfigStatusFeature::BuildList(std::vector<RWWString>& texts,
                                      std::vector<std::int32_t>& ids) const {
-  GAttributeComposite* device_sets =
-      GetContext()->GetConfigView().FindComposite(kDeviceConfigSetsKey);
+  GAttributeComposite* device_sets = GetContext()->GetConfigView().FindComposite(kBundlesKey);
   for (std::uint32_t i = 0; device_sets && i < device_sets->EntryCount(); ++i) {
     std::int32_t status = 0;
     const GAttributeView set(device_sets->Children()[i].Get(), nullptr, true);
@@ -450,7 +446,7 @@ void GConfigStatusFeature::BuildList(std::vector<RWWString>& texts,
     const GAttributeView set(own_sets->Children()[i].Get(), nullptr, true);
     RWWString name;
     std::int32_t status = 0;
-    set.GetWideString(kSetNameKey, name);
+    set.GetWideString(kBundleNameKey, name);
     set.GetValue(kConfigStatusKey, status);
     if (name.Length() == 0) continue;
     texts.push_back(name);
@@ -471,7 +467,7 @@ void GConfigStatusFeature::SetValue(std::int32_t value) {
                    value == static_cast<std::int32_t>(kStatusAlways);
   GAttributeComposite* sets =
       own ? GetContext()->GetSettingsView().FindComposite(kSettingsConfigSetsKey)
-          : GetContext()->GetConfigView().FindComposite(kDeviceConfigSetsKey);
+          : GetContext()->GetConfigView().FindComposite(kBundlesKey);
   for (std::uint32_t i = 0; sets && i < sets->EntryCount(); ++i) {
     const GAttributeView set(sets->Children()[i].Get(), nullptr, true);
     std::int32_t status = 0;
@@ -483,11 +479,12 @@ void GConfigStatusFeature::SetValue(std::int32_t value) {
       settings.SetValue(key, stored);
     }
     RWCString text;
-    if (set.GetString(kPaperSourcesKey, text))
+    if (set.GetString(kOptionalPaperSourcesKey, text))
       GPaperSourcesFeature::SetPaperSources(GetContext(), text);
-    if (set.GetString(kOutputAccessoryKey, text)) settings.SetString(kOutputAccessoryKey, text);
+    if (set.GetString(kAccessoryOutputBinsKey, text))
+      settings.SetString(kAccessoryOutputBinsKey, text);
     std::int32_t extra = 0;
-    if (!own && set.GetValue(kSetExtraKey, extra)) settings.SetValue(kSetExtraKey, extra);
+    if (!own && set.GetValue(kModelOptionKey, extra)) settings.SetValue(kModelOptionKey, extra);
     GetContext()->CommitConfiguration();
     return;
   }
@@ -528,7 +525,7 @@ void GConfigStatusComboWrapper::ReadControl() {
 void GManualDuplexFeature::SetValue(std::int32_t value) {
   GAttributeFeature::SetValue(value);
   if (value == 0 && GetAttributeValue(kDuplexUnitKey) == 0)
-    GetContext()->GetSettingsView().SetValue(kDuplexChoiceKey, 0);
+    GetContext()->GetSettingsView().SetValue(kDuplexKey, 0);
   GetContext()->CommitConfiguration();
 }
 
@@ -549,31 +546,31 @@ void GManualDuplexCheckWrapper::ReadControl() {
 bool GHardDiskFeature::IsJobStorageAvailable() const {
   GAttributeComposite* defaults = GetContext()->GetDefaultSettings();
   std::int32_t available = 0;
-  GAttributeView(defaults, nullptr, true).GetValue(kJobStorageAvailableKey, available);
+  GAttributeView(defaults, nullptr, true).GetValue(kJobRetentionAvailableKey, available);
   return available == 1;
 }
 
 void GHardDiskFeature::SetJobStorage(std::int32_t value) {
-  if (IsJobStorageAvailable()) GetContext()->GetSettingsView().SetValue(kJobStorageKey, value);
+  if (IsJobStorageAvailable()) GetContext()->GetSettingsView().SetValue(kJobRetentionKey, value);
 }
 
 void GHardDiskFeature::SetValue(std::int32_t value) {
   GAttributeView settings = GetContext()->GetSettingsView();
-  const std::int32_t work_space = GetAttributeValue(kWorkSpaceKey);
+  const std::int32_t work_space = GetAttributeValue(kDriverWorkSpaceKey);
   for (std::uint32_t key : kWorkSpaceCopies)
     settings.SetValue(key, work_space);
   if (value == 0 && GetAttributeValue(kMemoryKey) < kPlentyOfMemory) {
-    SetAll(GetContext(), {kCollationKey, kFontCollationKey}, 0);
+    SetAll(GetContext(), {kCollationUnitKey, kCollateKey}, 0);
     SetJobStorage(0);
   } else {
-    SetAll(GetContext(), {kCollationKey, kFontCollationKey, kThirdOptionKey}, 1);
+    SetAll(GetContext(), {kCollationUnitKey, kCollateKey, kIgnoreCollationKey}, 1);
     SetJobStorage(1);
   }
   GAttributeFeature::SetValue(value);
 }
 
 bool GHardDiskFeature::WasChanged() {
-  return GAttributeFeature::WasChanged() || GetContext()->WasChanged(kJobStorageAvailableKey) ||
+  return GAttributeFeature::WasChanged() || GetContext()->WasChanged(kJobRetentionAvailableKey) ||
          GetContext()->WasChanged(kMemoryKey);
 }
 
@@ -592,7 +589,7 @@ void GHardDiskCheckWrapper::UpdateControl(int force) {
     return;
   }
   EnableItem(kSecondBox, true);
-  Check(dialog, GetControlId(kSecondBox), feature->GetAttributeValue(kJobStorageKey) != 0);
+  Check(dialog, GetControlId(kSecondBox), feature->GetAttributeValue(kJobRetentionKey) != 0);
 }
 
 LRESULT GHardDiskCheckWrapper::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -611,19 +608,20 @@ LRESULT GHardDiskCheckWrapper::HandleMessage(UINT message, WPARAM wparam, LPARAM
 }
 
 int GCollationFeature::GetState() {
-  return GetAttributeValue(kHardDiskKey) == 0 && GetAttributeValue(kMemoryKey) < kPlentyOfMemory
+  return GetAttributeValue(kPrinterHardDiskKey) == 0 &&
+                 GetAttributeValue(kMemoryKey) < kPlentyOfMemory
              ? kStateDisabled
              : kStateEnabled;
 }
 
 void GCollationFeature::SetValue(std::int32_t value) {
-  if (GetValue() != 1 && value == 1) SetAll(GetContext(), {kThirdOptionKey}, 1);
+  if (GetValue() != 1 && value == 1) SetAll(GetContext(), {kIgnoreCollationKey}, 1);
   GAttributeFeature::SetValue(value);
 }
 
 void GCollationCheckWrapper::OnInit() {
   if (static_cast<GAttributeFeature*>(GetFeature())->GetValue() == 0)
-    SetAll(GetFeature()->GetContext(), {kFontCollationKey}, 0);
+    SetAll(GetFeature()->GetContext(), {kCollateKey}, 0);
 }
 
 void GCollationCheckWrapper::UpdateControl(int force) {
@@ -635,7 +633,7 @@ void GCollationCheckWrapper::UpdateControl(int force) {
 void GCollationCheckWrapper::ReadControl() {
   const int value = IsChecked(GetDialogWindow(), GetControlId(0)) ? 1 : 0;
   static_cast<GAttributeFeature*>(GetFeature())->SetValue(value);
-  SetAll(GetFeature()->GetContext(), {kFontCollationKey}, value);
+  SetAll(GetFeature()->GetContext(), {kCollateKey}, value);
 }
 
 void GCollationCheckWrapper::RefreshState() {

@@ -2,19 +2,19 @@
 // Configuration Options" dialog (and the Finishing page's pattern
 // scaling): each a feature over the settings with the wrapper that owns it.
 //
-//   GMemoryFeature/GMemoryEditWrapper        installed memory (925), an
+//   GMemoryFeature/GMemoryEditWrapper        installed memory (kMemoryKey), an
 //       edit with an up-down: typed values are clamped to the limits (in
 //       list mode the largest allowed value not above them), steps walk the
-//       list; after a step or leaving the edit, job storage (520),
-//       collation (310) and the third option (451) follow the memory and
-//       the hard disk (239).
-//   GDwsFeature/GDwsEditWrapper              driver work space (307) in
+//       list; after a step or leaving the edit, job storage (kJobRetentionKey),
+//       collation (kCollationUnitKey) and the third option (kIgnoreCollationKey) follow the memory
+//       and the hard disk (kPrinterHardDiskKey).
+//   GDwsFeature/GDwsEditWrapper              driver work space (kDriverWorkSpaceKey) in
 //       hundredths of a megabyte, shown with two decimals and the user's
 //       decimal separator; a memory change shows D(m).
-//   GConfigStatusFeature/...ComboWrapper     configuration status (927):
+//   GConfigStatusFeature/...ComboWrapper     configuration status (kConfigStatusKey):
 //       choosing a status applies its stored set of options.
 //   GPaperSourcesFeature/...ComboWrapper     the optional paper sources
-//       (315, an accessory part number).
+//       (kOptionalPaperSourcesKey, an accessory part number).
 //   GManualDuplexFeature, GHardDiskFeature, GCollationFeature,
 //   GPatternScalingFeature and their check-box wrappers.
 //
@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/wstring.h"
 #include "ui/framework/combo_box_helper.h"
@@ -38,20 +39,6 @@
 #include "ui/pages/configure_features.h"
 #include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
-
-// Settings of the Configure page.
-inline constexpr std::uint32_t kMemoryKey = 925;
-inline constexpr std::uint32_t kWorkSpaceKey = 307;
-inline constexpr std::uint32_t kCollationKey = 310;
-inline constexpr std::uint32_t kThirdOptionKey = 451;
-inline constexpr std::uint32_t kConfigStatusKey = 927;
-inline constexpr std::uint32_t kPaperSourcesKey = 315;
-inline constexpr std::uint32_t kOutputAccessoryKey = 316;
-inline constexpr std::uint32_t kManualDuplexKey = 245;
-inline constexpr std::uint32_t kPatternScalingKey = 277;
-// The configuration sets of the device configuration and of the settings.
-inline constexpr std::uint32_t kDeviceConfigSetsKey = 369;
-inline constexpr std::uint32_t kSettingsConfigSetsKey = 1120;
 
 // The limits of the memory field, from its record of 16-bit words.
 struct GSpinLimits {
@@ -79,7 +66,8 @@ class GMemoryFeature : public GAttributeFeature {
   static std::int32_t ReadText(std::u16string_view text, const GSpinLimits& limits);
   // The value after a step of `delta` from `value`.
   static std::int32_t Step(std::int32_t value, int delta, const GSpinLimits& limits);
-  // Sets 520, 310 and 451 as the memory and the hard disk ask after `change`.
+  // Sets kJobRetentionKey, kCollationUnitKey and kIgnoreCollationKey as the memory and the hard
+  // disk ask after `change`.
   void SetDependents(GMemoryChange change);
 };
 
@@ -118,7 +106,7 @@ class GMemoryEditWrapper : public GSpinEditWrapper {
 
 class GDwsFeature : public GAttributeFeature {
  public:
-  explicit GDwsFeature(GUIContext* owner) : GAttributeFeature(owner, &kWorkSpaceKey) {}
+  explicit GDwsFeature(GUIContext* owner) : GAttributeFeature(owner, &kDriverWorkSpaceKey) {}
 
   // Also notes whether the memory changed (kept until used).
   bool WasChanged() override;
@@ -160,10 +148,11 @@ class GDwsEditWrapper : public GSpinEditWrapper {
 
 class GPaperSourcesFeature : public GAttributeFeature {
  public:
-  explicit GPaperSourcesFeature(GUIContext* owner) : GAttributeFeature(owner, &kPaperSourcesKey) {}
+  explicit GPaperSourcesFeature(GUIContext* owner)
+      : GAttributeFeature(owner, &kOptionalPaperSourcesKey) {}
   bool WasChanged() override;
-  // Writes 315; on a change also 264 = 0, the five trays = 19, the commit
-  // and the links of trays no longer installed dropped.
+  // Writes kOptionalPaperSourcesKey; on a change also kDifferentFirstPageKey = 0, the five trays =
+  // 19, the commit and the links of trays no longer installed dropped.
   static void SetPaperSources(GUIContext* context, const RWCString& part_number);
   RWCString GetPartNumber() const;
   // The list's items: (text, part number), "(None)" first.
@@ -186,12 +175,12 @@ class GConfigStatusFeature : public GAttributeFeature {
  public:
   explicit GConfigStatusFeature(GUIContext* owner)
       : GAttributeFeature(owner, &kConfigStatusKey), auto_config_(owner) {}
-  // Sets 927 and applies the status's set (see the file comment).
+  // Sets kConfigStatusKey and applies the status's set (see the file comment).
   void SetValue(std::int32_t value) override;
   // From the printer's "LastUpdateType": "Auto" and "Admin" confirmed.
   void InitFromLastUpdate();
-  // The list's items: the loadable statuses of 369, then the named sets
-  // of 1120.
+  // The list's items: the loadable statuses of kBundlesKey, then the named sets
+  // of kSettingsConfigSetsKey.
   void BuildList(std::vector<RWWString>& texts, std::vector<std::int32_t>& ids) const;
   GAutoConfigFeature& AutoConfig() { return auto_config_; }
 
@@ -214,7 +203,7 @@ class GConfigStatusComboWrapper : public GPageWrapper {
 class GManualDuplexFeature : public GAttributeFeature {
  public:
   explicit GManualDuplexFeature(GUIContext* owner) : GAttributeFeature(owner, &kManualDuplexKey) {}
-  // Writes 245; off without a duplex unit also sets 253 to 0; commits.
+  // Writes kManualDuplexKey; off without a duplex unit also sets kDuplexKey to 0; commits.
   void SetValue(std::int32_t value) override;
 };
 
@@ -228,10 +217,10 @@ class GManualDuplexCheckWrapper : public GPageWrapper {
 
 class GHardDiskFeature : public GAttributeFeature {
  public:
-  explicit GHardDiskFeature(GUIContext* owner) : GAttributeFeature(owner, &kHardDiskKey) {}
+  explicit GHardDiskFeature(GUIContext* owner) : GAttributeFeature(owner, &kPrinterHardDiskKey) {}
   void SetValue(std::int32_t value) override;
   bool WasChanged() override;
-  // Whether the default settings' 441 is 1.
+  // Whether the default settings' kJobRetentionAvailableKey is 1.
   bool IsJobStorageAvailable() const;
   void SetJobStorage(std::int32_t value);
 };
@@ -246,7 +235,7 @@ class GHardDiskCheckWrapper : public GPageWrapper {
 
 class GCollationFeature : public GAttributeFeature {
  public:
-  explicit GCollationFeature(GUIContext* owner) : GAttributeFeature(owner, &kCollationKey) {}
+  explicit GCollationFeature(GUIContext* owner) : GAttributeFeature(owner, &kCollationUnitKey) {}
   // 1 without a hard disk and with memory below 128.
   int GetState() override;
   void SetValue(std::int32_t value) override;

@@ -1,6 +1,7 @@
 #include "ui/pages/configure_features.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "driver/driver_data_imp.h"
 #include "driver/services/os_factory.h"
 #include "driver/ui_driver_data.h"
@@ -9,7 +10,8 @@
 
 namespace {
 
-constexpr std::uint32_t kQualityKeys[] = {323, 324, 325, 902};
+constexpr std::uint32_t kQualityKeys[] = {kXResolutionKey, kYResolutionKey, kResolutionModeKey,
+                                          kQualityKey};
 
 }  // namespace
 
@@ -22,7 +24,7 @@ int GAutoConfigFeature::StatusLine(std::uint32_t status_id, int) {
     case kStatusAlways:
       return 1;
     case kStatusAutoConfigured:
-      return GetAttributeValue(kDeviceStatusKey) == kOptionsFromDevice ? 1 : 0;
+      return GetAttributeValue(kDeviceUpdateStatusKey) == kOptionsFromDevice ? 1 : 0;
     case kStatusAdministrator: {
       GOSFactory* services = GOSFactory::Instance();
       GDriverData* printer = GetContext()->GetDriverContext();

@@ -2,8 +2,8 @@
 // group:
 //   GAutoConfigFeature  runs the automatic configuration and says which
 //                       configuration-status line holds;
-//   GQualityFeature     the print quality (resolutions 323 and 324,
-//                       quality 325, quick set 902): whether it changed in
+//   GQualityFeature     the print quality (resolutions kXResolutionKey and kYResolutionKey,
+//                       quality kResolutionModeKey, quick set kQualityKey): whether it changed in
 //                       the current update and whether it differs from the
 //                       default settings.
 //
@@ -30,7 +30,7 @@ class GAutoConfigFeature : public GPageFeature {
   // `argument` is 0.
   std::uint32_t Run(int argument);
   // 1 when the state confirms line `status_id`: 14113 while the settings'
-  // 313 is 2, 14119 while the printer's "LastUpdateType" is "Admin", 14118
+  // kDeviceUpdateStatusKey is 2, 14119 while the printer's "LastUpdateType" is "Admin", 14118
   // always; else 0. `argument` is 0.
   int StatusLine(std::uint32_t status_id, int argument);
 };
@@ -39,7 +39,8 @@ class GQualityFeature : public GPageFeature {
  public:
   explicit GQualityFeature(GUIContext* owner) : GPageFeature(owner) {}
 
-  // Whether 323, 324, 325 or 902 changed in the current update.
+  // Whether kXResolutionKey, kYResolutionKey, kResolutionModeKey or kQualityKey changed in the
+  // current update.
   bool WasChanged() const;
   // Non-zero when one of them differs from the default settings (missing
   // reads 0 on both sides); 0 without default settings.

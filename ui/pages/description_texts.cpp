@@ -1,5 +1,6 @@
 #include "ui/pages/description_texts.h"
 
+#include "config/keys/settings_keys.h"
 #include "platform/ui/dialog.h"
 #include "ui/framework/resource_library.h"
 #include "ui/framework/ui_context.h"
@@ -24,7 +25,7 @@ void ShowText(const GControlWrapper& wrapper, std::uint32_t text_id) {
 }  // namespace
 
 bool GColorModeFeature::WasChanged() {
-  return GetContext()->WasChanged(kColorTableKey);
+  return GetContext()->WasChanged(kColorAdjustmentKey);
 }
 
 void GQualityDescriptionWrapper::UpdateControl(int force) {

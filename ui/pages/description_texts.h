@@ -4,8 +4,8 @@
 // GColorDescriptionWrapper on the Color page (over GColorModeFeature).
 // Both only display; they read nothing back.
 //
-// The colour feature reports a change of the colour table (295) and reads
-// the colour mode from the colour adjustment choice (304), the attribute
+// The colour feature reports a change of the colour table (kColorAdjustmentKey) and reads
+// the colour mode from the colour adjustment choice (kColorModeKey), the attribute
 // whose modes 7 to 10 the paper-type list switches between.
 //
 // Ownership: each wrapper owns its feature. Threads: the sheet's.
@@ -13,17 +13,16 @@
 
 #include <cstdint>
 
+#include "config/keys/settings_keys.h"
 #include "ui/pages/configure_features.h"
 
-inline constexpr std::uint32_t kColorTableKey = 295;
-inline constexpr std::uint32_t kColorModeKey = 304;
 // The texts, at most this many characters.
 inline constexpr int kMostDescriptionCharacters = 128;
 
 class GColorModeFeature : public GAttributeFeature {
  public:
   explicit GColorModeFeature(GUIContext* owner) : GAttributeFeature(owner, &kColorModeKey) {}
-  // Whether the colour table (295) changed in the current update.
+  // Whether the colour table (kColorAdjustmentKey) changed in the current update.
   bool WasChanged() override;
   // The colour mode; 7 to 10 are the automatic ones.
   std::int32_t GetColorMode() { return GetValue(); }
@@ -41,7 +40,7 @@ class GColorDescriptionWrapper : public GPageWrapper {
  public:
   // REQUIRES: `feature` is a GColorModeFeature.
   using GPageWrapper::GPageWrapper;
-  // When forced or 295 changed: "Automatic" (11360) for modes 7-10, else
+  // When forced or kColorAdjustmentKey changed: "Automatic" (11360) for modes 7-10, else
   // "Custom" (11361).
   void UpdateControl(int force) override;
 };

@@ -3,41 +3,13 @@
 #include <algorithm>
 #include <memory>
 
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "ui/framework/attribute_view.h"
 #include "ui/framework/ui_context.h"
 #include "ui/framework/ui_helpers.h"
 
 namespace {
-
-constexpr std::uint32_t kManualDuplex = 245;
-constexpr std::uint32_t kDuplex = 253;
-constexpr std::uint32_t kFirstSource = 258;
-constexpr std::uint32_t kPaperSize = 260;
-constexpr std::uint32_t kFirstType = 261;
-constexpr std::uint32_t kOtherType = 262;
-constexpr std::uint32_t kOtherSource = 263;
-constexpr std::uint32_t kDifferentFirstPage = 264;
-constexpr std::uint32_t kOrientation = 265;
-constexpr std::uint32_t kFitToOther = 270;
-constexpr std::uint32_t kTargetSize = 272;
-constexpr std::uint32_t kTray1Setting = 274;
-constexpr std::uint32_t kEnvelopeFeeder = 275;
-constexpr std::uint32_t kDuplexUnit = 308;
-constexpr std::uint32_t kOptionalSources = 315;
-constexpr std::uint32_t kTray1Copy = 318;
-constexpr std::uint32_t kXResolution = 323;
-constexpr std::uint32_t kYResolution = 324;
-constexpr std::uint32_t kBackSource = 921;
-constexpr std::uint32_t kBackType = 973;
-constexpr std::uint32_t kLastSource = 1212;
-constexpr std::uint32_t kLastType = 1213;
-constexpr std::uint32_t kFrontSource = 1214;
-constexpr std::uint32_t kFrontType = 1215;
-
-constexpr std::uint32_t kDuplexFlag = 0x4000001B;
-constexpr std::uint32_t kDuplexMessage = 0x4000001C;
-constexpr std::uint32_t kDuplexGroupFlag = 0x4000001D;
 
 constexpr std::int32_t kTray1 = 6;
 
@@ -74,20 +46,21 @@ std::int64_t Hundredths(std::int64_t dots, std::int64_t dpi) {
 // ---- GDuplexMediaRule.
 
 GDuplexMediaRule::GDuplexMediaRule(GUIContext* owner) : GConstraintRule(owner, "GDuplexMediaRule") {
-  if ((Value(kManualDuplex) == 0 && !SizeAllowed(CurrentPaper(), true)) ||
-      !TypeAllowed(String(kFirstType)))
-    SetValue(kDuplex, 0);
+  if ((Value(kManualDuplexKey) == 0 && !SizeAllowed(CurrentPaper(), true)) ||
+      !TypeAllowed(String(kMediaTypeKey)))
+    SetValue(kDuplexKey, 0);
 }
 
 void GDuplexMediaRule::Initialize() {
-  SetUIValue(kDuplexMessage, 0);
-  ResetUIValue(kDuplexGroupFlag);
-  ResetUIValue(kDuplexFlag);
+  SetUIValue(kDuplexMessageKey, 0);
+  ResetUIValue(kDuplexGroupFlagKey);
+  ResetUIValue(kDuplexFlagKey);
 }
 
 bool GDuplexMediaRule::TypeAllowed(const RWCString& type) const {
-  if (Value(kManualDuplex) != 0) return !NamedOneOf(type, {"Transparency", "Labels", "Envelope"});
-  if (Value(kDuplexUnit) != 0)
+  if (Value(kManualDuplexKey) != 0)
+    return !NamedOneOf(type, {"Transparency", "Labels", "Envelope"});
+  if (Value(kDuplexUnitKey) != 0)
     return !NamedOneOf(
         type, {"Transparency", "Labels", "Card Stock", "Extra Heavy", "Gloss Film", "Envelope"});
   return true;
@@ -100,27 +73,29 @@ bool GDuplexMediaRule::SizeAllowed(std::uint16_t paper_id, bool strict) const {
 }
 
 std::uint16_t GDuplexMediaRule::CurrentPaper() const {
-  return static_cast<std::uint16_t>(Value(Value(kFitToOther) != 0 ? kTargetSize : kPaperSize));
+  return static_cast<std::uint16_t>(
+      Value(Value(kFitToOtherSizeKey) != 0 ? kTargetPaperSizeKey : kPaperSizeKey));
 }
 
 void GDuplexMediaRule::Conflict(bool type) {
-  if (Locked(kDuplex)) {
+  if (Locked(kDuplexKey)) {
     Box(type ? 5202 : 5201, kBoxInfoOk);
     RevertAll();
   } else if (Box(type ? 5101 : 5102, kBoxInfoOkCancel) == kBoxCancel) {
     RevertAll();
   } else {
-    SetValue(kDuplex, 0);
+    SetValue(kDuplexKey, 0);
   }
 }
 
 bool GDuplexMediaRule::TypeCheck(const GValueList& changed, int force) {
-  static constexpr std::uint32_t kTypes[] = {kFirstType, kOtherType, kLastType, kBackType,
-                                             kFrontType};
+  static constexpr std::uint32_t kTypes[] = {kMediaTypeKey, kOtherPagesMediaTypeKey,
+                                             kLastPageMediaTypeKey, kBackCoverMediaTypeKey,
+                                             kFrontCoverMediaTypeKey};
   bool refused = false;
   for (std::uint32_t id : kTypes) {
-    if (!force && !Holds(changed, {kDuplex, id})) continue;
-    if (Value(kDuplex) != 0 && !TypeAllowed(String(id))) Conflict(true);
+    if (!force && !Holds(changed, {kDuplexKey, id})) continue;
+    if (Value(kDuplexKey) != 0 && !TypeAllowed(String(id))) Conflict(true);
   }
   for (std::uint32_t id : kTypes)
     refused = refused || !TypeAllowed(String(id));
@@ -128,15 +103,15 @@ bool GDuplexMediaRule::TypeCheck(const GValueList& changed, int force) {
 }
 
 bool GDuplexMediaRule::SizeCheck(bool strict) {
-  if (Value(kDuplex) != 0 && !SizeAllowed(CurrentPaper(), strict)) Conflict(false);
+  if (Value(kDuplexKey) != 0 && !SizeAllowed(CurrentPaper(), strict)) Conflict(false);
   return !SizeAllowed(CurrentPaper(), strict);
 }
 
 void GDuplexMediaRule::OnChanges(const GValueList& changed, int force) {
-  const bool manual = Value(kManualDuplex) != 0;
-  if (Value(kDuplexUnit) == 0 && !manual) {
-    RaiseUIValue(kDuplexGroupFlag, 2);
-    RaiseUIValue(kDuplexFlag, 2);
+  const bool manual = Value(kManualDuplexKey) != 0;
+  if (Value(kDuplexUnitKey) == 0 && !manual) {
+    RaiseUIValue(kDuplexGroupFlagKey, 2);
+    RaiseUIValue(kDuplexFlagKey, 2);
     return;
   }
   std::int32_t notice = 0;
@@ -147,18 +122,19 @@ void GDuplexMediaRule::OnChanges(const GValueList& changed, int force) {
   } else if (!manual && SizeCheck(true)) {
     notice = 5111;
   }
-  if (Locked(kDuplex)) notice = 5200;
+  if (Locked(kDuplexKey)) notice = 5200;
   if (notice != 0) {
-    RaiseUIValue(kDuplexGroupFlag, 1);
-    RaiseUIValue(kDuplexFlag, 1);
+    RaiseUIValue(kDuplexGroupFlagKey, 1);
+    RaiseUIValue(kDuplexFlagKey, 1);
   }
-  SetUIValue(kDuplexMessage, notice);
+  SetUIValue(kDuplexMessageKey, notice);
 }
 
 // ---- GTrayMediaRule.
 
 void GTrayMediaRule::Initialize() {
-  for (std::uint32_t id : {0x4000003Fu, 0x40000040u, 0x40000073u, 0x400000B5u, 0x400000B8u})
+  for (std::uint32_t id : {kTrayMediaFlagKey, kTrayMediaSecondFlagKey, kTrayConflictSecondFlagKey,
+                           kLastPageConflictFlagKey, kTrayConflictThirdFlagKey})
     ResetUIValue(id);
 }
 
@@ -169,24 +145,26 @@ void GTrayMediaRule::OnChanges(const GValueList& changed, int force) {
 }
 
 void GTrayMediaRule::CheckAvailability(const GValueList& changed, int force) {
-  if (!force && !Holds(changed, {kOptionalSources, kFirstSource, kOtherSource, kEnvelopeFeeder,
-                                 kFrontSource, kBackSource, kLastSource}))
+  if (!force && !Holds(changed, {kOptionalPaperSourcesKey, kPaperSourceKey, kOtherPagesSourceKey,
+                                 kEnvelopeFeederKey, kFrontCoverSourceKey, kBackCoverSourceKey,
+                                 kLastPageSourceKey}))
     return;
   GValueList installed;
   GetContext()->CollectInstalledSources(installed);
-  const std::int32_t source = Value(kFirstSource);
-  if (!installed.Contains(static_cast<std::uint32_t>(source))) SetValue(kFirstSource, kAnySource);
+  const std::int32_t source = Value(kPaperSourceKey);
+  if (!installed.Contains(static_cast<std::uint32_t>(source)))
+    SetValue(kPaperSourceKey, kAnySource);
 }
 
 void GTrayMediaRule::CheckType(const GValueList& changed) {
   struct Section {
     std::uint32_t source, type;
   };
-  static constexpr Section kSections[] = {{kFirstSource, kFirstType},
-                                          {kOtherSource, kOtherType},
-                                          {kLastSource, kLastType},
-                                          {kBackSource, kBackType},
-                                          {kFrontSource, kFrontType}};
+  static constexpr Section kSections[] = {{kPaperSourceKey, kMediaTypeKey},
+                                          {kOtherPagesSourceKey, kOtherPagesMediaTypeKey},
+                                          {kLastPageSourceKey, kLastPageMediaTypeKey},
+                                          {kBackCoverSourceKey, kBackCoverMediaTypeKey},
+                                          {kFrontCoverSourceKey, kFrontCoverMediaTypeKey}};
   const Section* picked = nullptr;
   for (const Section& section : kSections) {
     if (Holds(changed, {section.source, section.type})) {
@@ -198,7 +176,7 @@ void GTrayMediaRule::CheckType(const GValueList& changed) {
   const std::int32_t source = Value(picked->source);
   if (source != kTray1 && !TypeAcceptedBy(source, String(picked->type))) {
     if (!GetContext()->WasChanged(picked->source)) {
-      if (Locked(kFirstSource)) {
+      if (Locked(kPaperSourceKey)) {
         Box(5204, kBoxInfoOk);
         RevertAll();
         return;
@@ -208,7 +186,7 @@ void GTrayMediaRule::CheckType(const GValueList& changed) {
         return;
       }
     } else {
-      Box(Locked(kFirstType) ? 5203 : 5105, kBoxInfoOk);
+      Box(Locked(kMediaTypeKey) ? 5203 : 5105, kBoxInfoOk);
       RevertAll();
       return;
     }
@@ -219,9 +197,9 @@ void GTrayMediaRule::CheckType(const GValueList& changed) {
 
 bool GTrayMediaRule::Fits(std::uint16_t paper_id) {
   if (OneOf(paper_id, {8, 13, 14, 15, 16, 71})) return false;
-  std::int64_t x_dpi = Value(kXResolution);
-  std::int64_t y_dpi = Value(kYResolution);
-  const std::int32_t orientation = Value(kOrientation);
+  std::int64_t x_dpi = Value(kXResolutionKey);
+  std::int64_t y_dpi = Value(kYResolutionKey);
+  const std::int32_t orientation = Value(kOrientationKey);
   if (x_dpi <= 0 || y_dpi <= 0) return false;
   const std::unique_ptr<GMedia> medium = GetContext()->GetConfigView().FindMediaSquare(
       paper_id, static_cast<std::uint32_t>(orientation), static_cast<std::uint16_t>(x_dpi));
@@ -240,13 +218,15 @@ bool GTrayMediaRule::SizeAccepted(std::int32_t source, std::uint16_t paper_id) {
 }
 
 void GTrayMediaRule::CheckSize(const GValueList& changed, int force) {
-  static constexpr std::uint32_t kSources[] = {kFirstSource, kOtherSource, kLastSource, kBackSource,
-                                               kFrontSource};
-  if (!force && !Holds(changed, {kPaperSize, kFirstSource, kOtherSource, kLastSource, kFitToOther,
-                                 kBackSource, kFrontSource, kTargetSize}))
+  static constexpr std::uint32_t kSources[] = {kPaperSourceKey, kOtherPagesSourceKey,
+                                               kLastPageSourceKey, kBackCoverSourceKey,
+                                               kFrontCoverSourceKey};
+  if (!force && !Holds(changed, {kPaperSizeKey, kPaperSourceKey, kOtherPagesSourceKey,
+                                 kLastPageSourceKey, kFitToOtherSizeKey, kBackCoverSourceKey,
+                                 kFrontCoverSourceKey, kTargetPaperSizeKey}))
     return;
-  const auto paper =
-      static_cast<std::uint16_t>(Value(Value(kFitToOther) != 0 ? kTargetSize : kPaperSize));
+  const auto paper = static_cast<std::uint16_t>(
+      Value(Value(kFitToOtherSizeKey) != 0 ? kTargetPaperSizeKey : kPaperSizeKey));
   bool refuses[5] = {};
   std::int32_t values[5] = {};
   for (int i = 0; i < 5; ++i) {
@@ -254,7 +234,7 @@ void GTrayMediaRule::CheckSize(const GValueList& changed, int force) {
     refuses[i] = !SizeAccepted(values[i], paper);
   }
   // The first page, then (with a different first page) the others.
-  const bool shown = refuses[0] || (Value(kDifferentFirstPage) != 0 &&
+  const bool shown = refuses[0] || (Value(kDifferentFirstPageKey) != 0 &&
                                     (refuses[1] || refuses[3] || refuses[4] || refuses[2]));
   if (shown) {
     bool source_changed = false;
@@ -265,7 +245,7 @@ void GTrayMediaRule::CheckSize(const GValueList& changed, int force) {
       RevertAll();
       return;
     }
-    if (Locked(kFirstSource)) {
+    if (Locked(kPaperSourceKey)) {
       Box(5205, kBoxInfoOk);
       RevertAll();
       return;
@@ -282,9 +262,9 @@ void GTrayMediaRule::CheckSize(const GValueList& changed, int force) {
 // ---- GTray1SyncRule.
 
 void GTray1SyncRule::OnChanges(const GValueList& changed, int force) {
-  if (!force && !changed.Contains(kOptionalSources)) return;
+  if (!force && !changed.Contains(kOptionalPaperSourcesKey)) return;
   std::int32_t tray1 = 0;
-  if (!GetContext()->GetSettingsView().GetValue(kTray1Setting, tray1)) return;
-  SetValue(kTray1Copy, tray1);
+  if (!GetContext()->GetSettingsView().GetValue(kTray1ModeKey, tray1)) return;
+  SetValue(kSourcePartKey, tray1);
   GetContext()->CommitConfiguration();
 }

@@ -1,11 +1,11 @@
 // The rules that keep two-sided printing and the paper sources consistent
 // with the paper type and size:
-//   GDuplexMediaRule  two-sided printing (253) against the types of the five
-//                     page sections and the current size; flags 0x4000001B
-//                     and 0x4000001D, message 0x4000001C;
+//   GDuplexMediaRule  two-sided printing (kDuplexKey) against the types of the five
+//                     page sections and the current size; flags kDuplexFlagKey
+//                     and kDuplexGroupFlagKey, message kDuplexMessageKey;
 //   GTrayMediaRule    each section's source against its type and the size,
 //                     moving a refusing source to Tray 1 (6);
-//   GTray1SyncRule    copies the Tray 1 setting (274 -> 318) and commits the
+//   GTray1SyncRule    copies the Tray 1 setting (kTray1ModeKey -> kSourcePartKey) and commits the
 //                     configuration when the installed sources change.
 //
 // Paper types are compared by exact name. The texts of the duplex and tray
@@ -13,7 +13,7 @@
 //
 // A box that reverts the dispatch (Cancel, or a lock's OK-only box) ends the
 // tray rule's step: moving the sources afterwards would undo the Cancel and
-// override the administrator's lock on 258.
+// override the administrator's lock on kPaperSourceKey.
 //
 // Ownership: the context's. Threads: the sheet's.
 #pragma once

@@ -6,6 +6,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
 #include "config/paper/form_to_tray_links.h"
 #include "config/paper/media.h"
@@ -64,7 +65,7 @@ template <class Edit>
 void GFormToTrayFeature::EditTable(Edit edit) {
   GAttributeView settings = GetContext()->GetSettingsView();
   if (!settings.FindTyped(kFormToTrayKey, kGFormToTrayDatabaseId)) {
-    // Anything else under 510 is left alone; a missing table is added
+    // Anything else under kFormToTrayKey is left alone; a missing table is added
     // where the device-mode code reads it.
     GAttributeComposite* options = settings.FindComposite(kInstalledOptionsKey);
     if (settings.Composite() && settings.Composite()->FindByKey(kFormToTrayKey)) return;
@@ -176,8 +177,8 @@ bool GFormToTrayFeature::FitsTray(std::uint16_t paper_id, std::uint16_t tray) co
   const GAttributeView resolution = GetContext()->GetSettingsView().Descend(kResolutionKey);
   std::int32_t x = 0;
   std::int32_t y = 0;
-  resolution.GetValue(kResolutionXKey, x);
-  resolution.GetValue(kResolutionYKey, y);
+  resolution.GetValue(kXResolutionKey, x);
+  resolution.GetValue(kYResolutionKey, y);
   const std::int32_t square = std::min(x, y);
   // A resolution of 0 (or below) gives no size in inches.
   if (square <= 0) return false;

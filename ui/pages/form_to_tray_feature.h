@@ -1,14 +1,14 @@
 // GFormToTrayFeature: the model side of the forms page. It reads and edits
-// the settings' form-to-tray table (510) through the adapter keyed by tray
+// the settings' form-to-tray table (kFormToTrayKey) through the adapter keyed by tray
 // (GFormToTrayLinks), lists the installed trays, the spooler forms and the
-// user-defined paper types, keeps the tray that the page shows (511) and
+// user-defined paper types, keeps the tray that the page shows (kShownTrayKey) and
 // answers which paper types and sizes a tray refuses.
 //
-// Table edits take a deep copy of 510, edit it and put it in place of the
+// Table edits take a deep copy of kFormToTrayKey, edit it and put it in place of the
 // settings' child: the replacement records no change (no rule runs), but
-// the context can undo it. A missing 510 reads as an empty table (form 0,
+// the context can undo it. A missing kFormToTrayKey reads as an empty table (form 0,
 // paper type 11913); the first edit adds one to the installed options
-// (365). DropLinksOfRemovedTrays edits the same way, so that a Cancel
+// (kInstalledOptionsKey). DropLinksOfRemovedTrays edits the same way, so that a Cancel
 // after an accessory change gives back the dropped links with the rest.
 //
 // FitsTray compares unrounded quotients (paper dots over dots per inch):
@@ -31,14 +31,6 @@
 
 class GFormToTrayDatabase;
 
-// Settings the feature reads: the tray the forms page shows, the
-// resolution composite and its two values, the installed options.
-inline constexpr std::uint32_t kShownTrayKey = 511;
-inline constexpr std::uint32_t kResolutionKey = 249;
-inline constexpr std::uint32_t kResolutionXKey = 323;
-inline constexpr std::uint32_t kResolutionYKey = 324;
-inline constexpr std::uint32_t kInstalledOptionsKey = 365;
-
 class GFormToTrayFeature : public GFeature {
  public:
   explicit GFormToTrayFeature(GUIContext* owner) : GFeature(owner) {}
@@ -58,13 +50,13 @@ class GFormToTrayFeature : public GFeature {
   void ClearLinks();
   // Appends the ids (and, when `names` is given, the names) of the trays of
   // the installed paper sources' current parts. 0 without the paper-
-  // handling composite (90), lists untouched; else 1.
+  // handling composite (kPaperHandlingKey), lists untouched; else 1.
   virtual int GetInstalledTrays(GValueList& ids, std::vector<RWWString>* names);
   void BeginUserTypes();
   // The next user-defined paper type into `name` (untouched at the end).
   bool NextUserType(RWWString& name);
   // Removes the links of trays that `ids` (appended to by
-  // GetInstalledTrays) does not hold; nothing without composite 90.
+  // GetInstalledTrays) does not hold; nothing without composite kPaperHandlingKey.
   void DropLinksOfRemovedTrays(GValueList& ids);
   std::uint16_t GetCurrentTray() const;
   void SetCurrentTray(std::uint16_t tray);
@@ -75,8 +67,8 @@ class GFormToTrayFeature : public GFeature {
   std::uint16_t GetDefaultPaperId();
 
  private:
-  // A deep copy of the table (an empty one when 510 is missing), edited by
-  // `edit` and put in place of 510.
+  // A deep copy of the table (an empty one when kFormToTrayKey is missing), edited by
+  // `edit` and put in place of kFormToTrayKey.
   template <class Edit>
   void EditTable(Edit edit);
 

@@ -3,7 +3,7 @@
 // (12008), 3 the reset button (12009), then their labels and statics.
 //
 // The tray list holds the installed trays but 18 and 19; the shown tray
-// is the settings' 511 (the first listed when 511 names none). The form
+// is the settings' kShownTrayKey (the first listed when kShownTrayKey names none). The form
 // list holds the spooler forms that the shown tray does not refuse; the
 // type list "Unspecified" (stored and read as the table's default type
 // 11913, so choosing it adds no restriction), the fixed types the tray

@@ -1,18 +1,19 @@
-// The rules that keep the page-layout options apart: pages per sheet (266),
-// scaling (269), booklet printing (279), printing on another size (270),
-// TrueType as bitmaps (293), rasterising (255), text as black (585),
-// watermarks (383) and the back cover (920). Each publishes an
-// availability flag (0 available, 1 disabled, 2 hidden) and a tip message
-// (a string id; 11902 marks "disabled, no tip") as user-interface objects,
-// decided by a chain of checks whose first hit gives the message; some also
-// force an option back. The chains read a missing attribute as its
-// default (266 1, 269 100, 263 and 1212 19, others 0 or empty).
+// The rules that keep the page-layout options apart: pages per sheet (kPagesPerSheetKey),
+// scaling (kScalePercentKey), booklet printing (kBookletKey), printing on another size
+// (kFitToOtherSizeKey), TrueType as bitmaps (kTrueTypeAsBitmapKey), rasterising
+// (kRasterizationKey), text as black (kTextAsBlackKey), watermarks (kSelectedWatermarkKey) and the
+// back cover (kBackCoverKey). Each publishes an availability flag (0 available, 1 disabled, 2
+// hidden) and a tip message (a string id; 11902 marks "disabled, no tip") as user-interface
+// objects, decided by a chain of checks whose first hit gives the message; some also force an
+// option back. The chains read a missing attribute as its default (kPagesPerSheetKey 1,
+// kScalePercentKey 100, kOtherPagesSourceKey and kLastPageSourceKey 19, others 0 or empty).
 //
 // Ownership: the context's. Threads: the sheet's.
 #pragma once
 
 #include <cstdint>
 
+#include "config/keys/settings_keys.h"
 #include "ui/pages/constraint_rule.h"
 
 // A rule with one flag and one message: Initialize sets both to 0, Report
@@ -28,7 +29,8 @@ class GLayoutRule : public GConstraintRule {
   // The shared checks: scaled (5108), several pages per sheet (5109),
   // printed on another size (5135); 0 for none.
   std::int32_t ScalePagesFitConflict() const;
-  // Bit 0 of the printer's capability set (configuration 112, child 135).
+  // Bit 0 of the printer's capability set (configuration kCapabilitiesKey, child
+  // kModeCapabilitiesKey).
   bool HasRasterCapability() const;
   std::uint32_t Flag() const { return flag_; }
   std::uint32_t Message() const { return message_; }
@@ -40,38 +42,39 @@ class GLayoutRule : public GConstraintRule {
 class GNupConflictRule : public GLayoutRule {
  public:
   explicit GNupConflictRule(GUIContext* owner)
-      : GLayoutRule(owner, "GNupConflictRule", 0x40000023, 0x40000024) {}
+      : GLayoutRule(owner, "GNupConflictRule", kNupConflictFlagKey, kNupConflictMessageKey) {}
   void OnChanges(const GValueList& changed, int force) override;
 };
 
 class GScaleConflictRule : public GLayoutRule {
  public:
   explicit GScaleConflictRule(GUIContext* owner)
-      : GLayoutRule(owner, "GScaleConflictRule", 0x40000025, 0x40000026) {}
+      : GLayoutRule(owner, "GScaleConflictRule", kScaleConflictFlagKey, kScaleConflictMessageKey) {}
   void OnChanges(const GValueList& changed, int force) override;
 };
 
-// With a message it also clears 220 and 293.
+// With a message it also clears kPresetTrueTypeAsBitmapKey and kTrueTypeAsBitmapKey.
 class GTrueTypeBitmapRule : public GLayoutRule {
  public:
   explicit GTrueTypeBitmapRule(GUIContext* owner)
-      : GLayoutRule(owner, "GTrueTypeBitmapRule", 0x4000003B, 0x4000003C) {}
+      : GLayoutRule(owner, "GTrueTypeBitmapRule", kTrueTypeBitmapFlagKey,
+                    kTrueTypeBitmapMessageKey) {}
   void OnChanges(const GValueList& changed, int force) override;
 };
 
 class GSizeLimitRule : public GLayoutRule {
  public:
   explicit GSizeLimitRule(GUIContext* owner)
-      : GLayoutRule(owner, "GSizeLimitRule", 0x40000029, 0x4000002A) {}
+      : GLayoutRule(owner, "GSizeLimitRule", kSizeLimitFlagKey, kSizeLimitMessageKey) {}
   void OnChanges(const GValueList& changed, int force) override;
 };
 
-// Needs a duplex unit or manual duplex; clears 288 whenever it gets past
+// Needs a duplex unit or manual duplex; clears kBookletSheetOrderKey whenever it gets past
 // that test.
 class GBookletRule : public GLayoutRule {
  public:
   explicit GBookletRule(GUIContext* owner)
-      : GLayoutRule(owner, "GBookletRule", 0x40000027, 0x40000028) {}
+      : GLayoutRule(owner, "GBookletRule", kBookletFlagKey, kBookletMessageKey) {}
   void OnChanges(const GValueList& changed, int force) override;
   // Raises the flag to `level`; a non-zero level turns booklet printing
   // off, and two-sided printing, when on, to 2.
@@ -81,7 +84,8 @@ class GBookletRule : public GLayoutRule {
 class GBackCoverBookletRule : public GLayoutRule {
  public:
   explicit GBackCoverBookletRule(GUIContext* owner)
-      : GLayoutRule(owner, "GBackCoverBookletRule", 0x4000007C, 0x4000007D) {}
+      : GLayoutRule(owner, "GBackCoverBookletRule", kBackCoverBookletFlagKey,
+                    kBackCoverBookletMessageKey) {}
   void Initialize() override;
   void OnChanges(const GValueList& changed, int force) override;
 };
@@ -89,7 +93,7 @@ class GBackCoverBookletRule : public GLayoutRule {
 class GFitToPaperNoticeRule : public GLayoutRule {
  public:
   explicit GFitToPaperNoticeRule(GUIContext* owner)
-      : GLayoutRule(owner, "GFitToPaperNoticeRule", 0x40000037, 0x40000038) {}
+      : GLayoutRule(owner, "GFitToPaperNoticeRule", kFitToPaperFlagKey, kFitToPaperMessageKey) {}
   void OnChanges(const GValueList& changed, int force) override;
 };
 

@@ -7,6 +7,7 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/messages.h"
@@ -46,43 +47,24 @@ constexpr std::array<MediaType, 19> kMediaTypes{{{"", 11101},
 constexpr std::uint16_t kFirstListedId = 11101;
 constexpr std::uint16_t kLastListedId = 11587;
 
-constexpr std::uint32_t kTypeLock = 0x40000093;
-constexpr std::uint32_t kConflictFlag = 0x40000071;
-constexpr std::uint32_t kConflictMessage = 0x40000072;
-constexpr std::uint32_t kBackCoverOption = 920;
-constexpr std::uint32_t kFrontCoverOption = 1218;
-constexpr std::uint32_t kDifferentFirstPage = 264;
-constexpr std::uint32_t kTargetPaperSize = 272;
 constexpr std::uint32_t kEmptyMeansPlain = 922;
-constexpr std::uint32_t kColorMode = 304;
-constexpr std::uint32_t kTransparencyColors = 227;
 constexpr std::uint32_t kPaperColors = 208;
 constexpr std::int32_t kTransparencyMode = 8;
 constexpr std::int32_t kPaperMode = 7;
 constexpr std::int32_t kLastAdjustableMode = 10;
-constexpr std::uint32_t kPaperSizeAttribute = 260;
-constexpr std::uint32_t kFitToOtherSize = 270;
-
-// The type attributes of the sections 0-4 (first, other pages, back
-// cover, front cover, last page).
-constexpr std::uint32_t kFirstPageType = 261;
-constexpr std::uint32_t kOtherPagesType = 262;
-constexpr std::uint32_t kBackCoverType = 973;
-constexpr std::uint32_t kFrontCoverType = 1215;
-constexpr std::uint32_t kLastPageType = 1213;
 
 std::uint32_t TypeAttributeOf(std::int32_t section) {
   switch (section) {
     case 0:
-      return kFirstPageType;
+      return kMediaTypeKey;
     case 1:
-      return kOtherPagesType;
+      return kOtherPagesMediaTypeKey;
     case 3:
-      return kFrontCoverType;
+      return kFrontCoverMediaTypeKey;
     case 4:
-      return kLastPageType;
+      return kLastPageMediaTypeKey;
     default:
-      return kBackCoverType;
+      return kBackCoverMediaTypeKey;
   }
 }
 
@@ -113,9 +95,9 @@ bool IsFixedMediaType(std::uint16_t id) {
 }
 
 int GMediaTypeFeature::GetState() {
-  if (GetAttributeValue(kTypeLock) == 1) return kStateDisabled;
-  const std::int32_t flag = GetAttributeValue(kConflictFlag);
-  const std::int32_t message = GetAttributeValue(kConflictMessage);
+  if (GetAttributeValue(kMediaTypeLockKey) == 1) return kStateDisabled;
+  const std::int32_t flag = GetAttributeValue(kTrayConflictFlagKey);
+  const std::int32_t message = GetAttributeValue(kTrayConflictMessageKey);
   auto cover = [&](std::uint32_t option, std::initializer_list<std::int32_t> messages) {
     const std::int32_t choice = GetAttributeValue(option);
     if (choice == 0) return kStateHidden;
@@ -126,9 +108,9 @@ int GMediaTypeFeature::GetState() {
     case 1:
       return IsOneOf(message, {5161, 5163, 5169, 5170}) ? flag : kStateEnabled;
     case 2:
-      return cover(kBackCoverOption, {5161, 5162, 5169, 5170});
+      return cover(kBackCoverKey, {5161, 5162, 5169, 5170});
     case 3:
-      return cover(kFrontCoverOption, {5161, 5162, 5163, 5170});
+      return cover(kFrontCoverKey, {5161, 5162, 5163, 5170});
     case 4:
       return IsOneOf(message, {5161, 5162, 5163, 5169, 5388}) ? flag : kStateEnabled;
     default:
@@ -146,9 +128,9 @@ bool GMediaTypeFeature::IsTypeAvailable(std::uint16_t string_id) const {
   auto* table = dynamic_cast<GFormToTrayDatabase*>(
       GetContext()->GetSettingsView().FindTyped(kFormToTrayKey, kGFormToTrayDatabaseId));
   if (!table) return false;
-  const std::int32_t paper = GetAttributeValue(kFitToOtherSize) != 0
-                                 ? GetAttributeValue(kTargetPaperSize)
-                                 : GetAttributeValue(kPaperSizeAttribute);
+  const std::int32_t paper = GetAttributeValue(kFitToOtherSizeKey) != 0
+                                 ? GetAttributeValue(kTargetPaperSizeKey)
+                                 : GetAttributeValue(kPaperSizeKey);
   // The table keeps a link's paper in the slot it calls the tray.
   return table->HasAssociation(static_cast<std::uint16_t>(paper), string_id) != 0;
 }
@@ -188,28 +170,30 @@ void GMediaTypeFeature::SetCurrentType(const RWWString& display, std::uint32_t d
   GAttributeView settings = GetContext()->GetSettingsView();
   const std::int32_t section = Section();
   if (section == 0) {
-    settings.SetString(kFirstPageType, name);
-    if (GetAttributeValue(kDifferentFirstPage) == 0) {
-      for (std::uint32_t key : {kOtherPagesType, kLastPageType, kBackCoverType, kFrontCoverType})
+    settings.SetString(kMediaTypeKey, name);
+    if (GetAttributeValue(kDifferentFirstPageKey) == 0) {
+      for (std::uint32_t key : {kOtherPagesMediaTypeKey, kLastPageMediaTypeKey,
+                                kBackCoverMediaTypeKey, kFrontCoverMediaTypeKey})
         settings.SetString(key, name);
     }
   } else {
-    settings.SetString(section < 0 || section > 4 ? kFirstPageType : TypeAttributeOf(section),
-                       name);
+    settings.SetString(section < 0 || section > 4 ? kMediaTypeKey : TypeAttributeOf(section), name);
   }
 
   std::int32_t mode = 0;
-  if (!settings.GetValue(kColorMode, mode) || mode < kPaperMode || mode > kLastAdjustableMode)
+  if (!settings.GetValue(kColorModeKey, mode) || mode < kPaperMode || mode > kLastAdjustableMode)
     return;
   const bool transparency = name == "Transparency";
-  settings.SetValue(kColorMode, transparency ? kTransparencyMode : kPaperMode);
+  settings.SetValue(kColorModeKey, transparency ? kTransparencyMode : kPaperMode);
   auto* from =
       dynamic_cast<GTintvectorEnhancedAttributeVer2*>(GetContext()->GetConfigView().FindTyped(
-          transparency ? kTransparencyColors : kPaperColors, kGTintvectorEnhancedAttributeVer2Id));
-  if (!from || !settings.FindTyped(kTintvectorKey, kGTintvectorEnhancedAttributeVer2Id)) return;
-  GTintvectorEnhancedAttributeVer2 table(kTintvectorKey);
+          transparency ? kTransparencyColorAdjustmentKey : kPaperColors,
+          kGTintvectorEnhancedAttributeVer2Id));
+  if (!from || !settings.FindTyped(kColorAdjustmentKey, kGTintvectorEnhancedAttributeVer2Id))
+    return;
+  GTintvectorEnhancedAttributeVer2 table(kColorAdjustmentKey);
   table.AssignSettings(*from);
-  settings.ReplaceAttribute(kTintvectorKey, &table);
+  settings.ReplaceAttribute(kColorAdjustmentKey, &table);
 }
 
 void GMediaTypeListWrapper::OnInit() {
@@ -239,12 +223,12 @@ void GMediaTypeListWrapper::Fill() {
 
 void GMediaTypeListWrapper::UpdateControl(int force) {
   GAttributeView settings = GetFeature()->GetContext()->GetSettingsView();
-  bool relevant = force != 0 || settings.WasChanged(kPageGroupSelector);
-  for (std::uint32_t key : {kFirstPageType, kOtherPagesType, kBackCoverType, kDifferentFirstPage,
-                            kFrontCoverType, kLastPageType, kUserMediaTypesKey})
+  bool relevant = force != 0 || settings.WasChanged(kPageGroupSelectorKey);
+  for (std::uint32_t key :
+       {kMediaTypeKey, kOtherPagesMediaTypeKey, kBackCoverMediaTypeKey, kDifferentFirstPageKey,
+        kFrontCoverMediaTypeKey, kLastPageMediaTypeKey, kUserMediaTypesKey})
     relevant = relevant || settings.WasChanged(key);
-  if (!relevant && !(settings.WasChanged(kPaperSizeAttribute) && Feature()->HasPoolRestriction()))
-    return;
+  if (!relevant && !(settings.WasChanged(kPaperSizeKey) && Feature()->HasPoolRestriction())) return;
   if (!list_.Control()) list_.Attach(GetDialogWindow(), GetControlId(0));
   Fill();
   RWWString current;
@@ -290,5 +274,5 @@ void GCheckBoxWrapper::ReadControl() {
 }
 
 int GTrueTypeBitmapFeature::GetState() {
-  return GetUIState(0x4000003B);
+  return GetUIState(kTrueTypeBitmapFlagKey);
 }

@@ -1,13 +1,13 @@
 // The paper-type controls of the Paper and NT Forms pages and the option
 // controls of the "Print Quality Details" dialog:
 //   GMediaTypeFeature      the paper type of the page section being edited
-//                          (the selector 0x40000041: 0 first page, 1 other
+//                          (the selector kPageGroupSelectorKey: 0 first page, 1 other
 //                          pages, 2 back cover, 3 front cover, 4 last page),
 //                          the form-to-tray table's pool restriction and the
 //                          user-defined types;
 //   GMediaTypeListWrapper  the drop-down list of paper types;
 //   GCheckBoxWrapper       a check box over a 16-bit attribute;
-//   GTrueTypeBitmapFeature the TrueType-as-bitmap option (293).
+//   GTrueTypeBitmapFeature the TrueType-as-bitmap option (kTrueTypeAsBitmapKey).
 //
 // Paper types are stored as 8-bit names and shown by string ids of the
 // resource library (the fixed table, MediaTypeNameToStringId); a name the
@@ -25,18 +25,17 @@
 #include <cstdint>
 #include <optional>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/wstring.h"
 #include "ui/framework/combo_box_helper.h"
 #include "ui/pages/page_groups.h"
 
 // The page-group selector and the paper-type string ids.
-inline constexpr std::uint32_t kPageGroupSelector = 0x40000041;
 inline constexpr std::uint16_t kUnspecifiedTypeId = 11101;
 inline constexpr std::uint16_t kPlainTypeId = 11102;
 inline constexpr std::uint16_t kFirstUserTypeId = 11381;
 inline constexpr int kMostUserTypes = 5;
-inline constexpr std::uint32_t kTrueTypeBitmapKey = 293;
 
 // The string id of a paper-type name (exact compare), kFirstUserTypeId for
 // a name the fixed table lacks.
@@ -50,28 +49,28 @@ class GMediaTypeFeature : public GFeature {
  public:
   explicit GMediaTypeFeature(GUIContext* owner) : GFeature(owner) {}
 
-  // 1 while 0x40000093 is 1; else by the section (see the file comment) the
-  // tray conflict flag 0x40000071 for the conflicting messages of
-  // 0x40000072, 2 or 1 while a cover is off, otherwise 0.
+  // 1 while kMediaTypeLockKey is 1; else by the section (see the file comment) the
+  // tray conflict flag kTrayConflictFlagKey for the conflicting messages of
+  // kTrayConflictMessageKey, 2 or 1 while a cover is off, otherwise 0.
   int GetState() override;
-  // Whether the form-to-tray table (510) holds a link that is not the
+  // Whether the form-to-tray table (kFormToTrayKey) holds a link that is not the
   // default.
   bool HasPoolRestriction() const;
-  // Whether a link of the table pairs the current paper size (260, or 272
-  // while 270 is on) with paper type `string_id` as stored.
+  // Whether a link of the table pairs the current paper size (kPaperSizeKey, or kTargetPaperSizeKey
+  // while kFitToOtherSizeKey is on) with paper type `string_id` as stored.
   bool IsTypeAvailable(std::uint16_t string_id) const;
-  // The user-defined names (701), one per call; false at the end.
+  // The user-defined names (kUserMediaTypesKey), one per call; false at the end.
   void BeginUserTypes();
   bool NextUserType(RWWString& name);
   // The display text of the current section's type into `name`.
   void GetCurrentType(RWWString& name);
   // Writes the type of list item `data` (`display` for a user type) to the
-  // current section, then keeps the colour mode (304) and colour table (295)
-  // in step with transparencies.
+  // current section, then keeps the colour mode (kColorModeKey) and colour table
+  // (kColorAdjustmentKey) in step with transparencies.
   void SetCurrentType(const RWWString& display, std::uint32_t data);
 
  private:
-  std::int32_t Section() const { return GetAttributeValue(kPageGroupSelector); }
+  std::int32_t Section() const { return GetAttributeValue(kPageGroupSelectorKey); }
 
   std::optional<std::size_t> next_user_type_;  // empty until BeginUserTypes
 };
@@ -106,7 +105,7 @@ class GCheckBoxWrapper : public GPageWrapper {
 class GTrueTypeBitmapFeature : public GAttributeFeature {
  public:
   explicit GTrueTypeBitmapFeature(GUIContext* owner)
-      : GAttributeFeature(owner, &kTrueTypeBitmapKey) {}
-  // The state the notice 0x4000003B asks for.
+      : GAttributeFeature(owner, &kTrueTypeAsBitmapKey) {}
+  // The state the notice kTrueTypeBitmapFlagKey asks for.
   int GetState() override;
 };

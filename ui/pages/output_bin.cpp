@@ -1,6 +1,7 @@
 #include "ui/pages/output_bin.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
 #include "driver/resource_string_loader.h"
@@ -12,8 +13,6 @@ using namespace platform;
 
 namespace {
 
-constexpr std::uint32_t kOutputAccessory = 316;
-constexpr std::uint32_t kAccessoryPart = 213;
 constexpr std::uint16_t kSkippedPart = 2;
 constexpr std::uint16_t kNoString = 65535;
 constexpr std::uint32_t kNoneText = 11150;
@@ -23,8 +22,8 @@ constexpr std::size_t kSecondEntry = 4;
 }  // namespace
 
 bool GOutputBinFeature::WasChanged() {
-  return GAttributeFeature::WasChanged() || GetContext()->WasChanged(kOutputAccessory) ||
-         GetContext()->WasChanged(kAccessoryPart);
+  return GAttributeFeature::WasChanged() || GetContext()->WasChanged(kAccessoryOutputBinsKey) ||
+         GetContext()->WasChanged(kAccessoryPartKey);
 }
 
 std::int16_t GOutputBinFeature::BinIdToValue(std::uint16_t id) {

@@ -1,6 +1,6 @@
-// The output-bin choice: GOutputBinFeature (attribute 248) lists the bins
+// The output-bin choice: GOutputBinFeature (attribute kOutputBinKey) lists the bins
 // of the installed output devices of the configuration's paper-handling
-// composite (90), and GOutputBinComboWrapper shows them in the drop-down
+// composite (kPaperHandlingKey), and GOutputBinComboWrapper shows them in the drop-down
 // list of its table's entry 2 (with a second, always disabled list on
 // entry 4 that only says "(None)") and writes the chosen bin back.
 //
@@ -15,21 +15,22 @@
 #include <cstdint>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "foundation/rw/wstring.h"
 #include "ui/framework/combo_box_helper.h"
 #include "ui/pages/page_groups.h"
 
-inline constexpr std::uint32_t kOutputBinKey = 248;
 inline constexpr std::int16_t kNoBin = -1;
 
 class GOutputBinFeature : public GAttributeFeature {
  public:
   explicit GOutputBinFeature(GUIContext* owner) : GAttributeFeature(owner, &kOutputBinKey) {}
 
-  // 248, the output accessory (316) or its selected part (213) changed.
+  // Whether the bin, the output accessory (kAccessoryOutputBinsKey) or its
+  // selected part (kAccessoryPartKey) changed.
   bool WasChanged() override;
   // The bins in display order: values and names, parallel; both empty
-  // without composite 90.
+  // without composite kPaperHandlingKey.
   void BuildBinList(std::vector<std::int16_t>& values, std::vector<RWWString>& names);
   static std::int16_t BinIdToValue(std::uint16_t id);
   static std::uint16_t BinValueToStringId(std::int16_t value);

@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
 #include "driver/services/os_factory.h"
 #include "driver/ui_driver_data.h"
@@ -37,8 +38,6 @@ constexpr GControlEntry kAboutTable[] = {{11525, kNo}, {0, 0}};
 constexpr GControlEntry kPreviewTable[] = {{1070, 901}, {0, 0}};
 constexpr GControlEntry kQuicksetTable[] = {
     {1011, 902}, {1012, 903}, {1014, 904}, {1010, kNo}, {0, 0}};
-constexpr std::uint32_t kQuicksetTipFlag = 0x4000009D;
-constexpr std::uint32_t kQuicksetTipMessage = 0x4000009E;
 
 // `pairs` with the (0, 0) end; the wrapper copies it.
 std::vector<GControlEntry> Ended(Pairs pairs) {
@@ -98,8 +97,8 @@ class Groups {
     About();
     if (preview) Preview();
     to_->AddWrapper(new GQuicksetComboWrapper(new GQuicksetPoolFeature(context_), kQuicksetTable));
-    Tip({{1013, kNo}}, kQuicksetTipFlag, kQuicksetTipMessage, 1);
-    Tip({{1015, kNo}}, kQuicksetTipFlag, kQuicksetTipMessage, 1);
+    Tip({{1013, kNo}}, kEffectivePermissionFlagKey, kEffectivePermissionMessageKey, 1);
+    Tip({{1015, kNo}}, kEffectivePermissionFlagKey, kEffectivePermissionMessageKey, 1);
   }
   GUIContext* Context() const { return context_; }
 
@@ -150,14 +149,14 @@ GModalDialog* MakeWatermarkDialog(GUIContext* context) {
                                                          {5018, 517},
                                                          {5010, kNo},
                                                          {9, 1300}});
-  groups.Tip({{6533, kNo}}, 0x4000009F, 0x400000A0, 0);
+  groups.Tip({{6533, kNo}}, kWatermarkFontTipFlagKey, kWatermarkFontTipMessageKey, 0);
   groups.Plain({{5002, 510}, {5003, 511}, {5004, 512}, {5006, 521}, {5001, kNo}, {5005, kNo}});
   groups.Plain({{5016, 518}, {5017, 518}, {5015, 518}});
   groups.Add(new GWatermarkLayoutWrapper(
       new GPageFeature(context), new GWatermarkLayoutFeature(context),
       Ended({{5008, 513}, {5009, 514}, {5021, 519}, {5022, 520}, {5028, 524}, {5007, kNo}})
           .data()));
-  groups.Tip({{5020, kNo}}, 0x40000048, 0x40000049, 0);
+  groups.Tip({{5020, kNo}}, kWatermarkLayoutTipFlagKey, kWatermarkLayoutTipMessageKey, 0);
   groups.Preview();
   dialog->BuildHelpTable();
   return dialog;
@@ -175,14 +174,14 @@ GModalDialog* MakeQualityDialog(GUIContext* context, std::uint16_t kind) {
   groups.Add<GPatternScalingCheckWrapper>(new GPatternScalingFeature(context),
                                           {{9015, 331}, {9007, kNo}, {9, 1300}});
   groups.Plain({{6044, 346}});
-  if (zdl5) groups.Tip({{7074, kNo}}, 0x400000A7, 0x400000A8, 0);
+  if (zdl5) groups.Tip({{7074, kNo}}, kRasterizationThirdFlagKey, kRasterizationThirdMessageKey, 0);
   groups.Add<GCheckBoxWrapper>(new GTrueTypeBitmapFeature(context), {{3021, 313}, {9003, kNo}});
-  groups.Tip({{3023, kNo}}, 0x4000003B, 0x4000003C, 0);
+  groups.Tip({{3023, kNo}}, kTrueTypeBitmapFlagKey, kTrueTypeBitmapMessageKey, 0);
   if (zdl5) {
     groups.Plain({{9020, 334}, {9021, 335}, {9022, 336}, {9023, 337}, {9024, 338}, {9004, kNo}});
-    groups.Tip({{9033, kNo}}, 0x400000A3, 0x400000A4, 0);
+    groups.Tip({{9033, kNo}}, kRasterizationFlagKey, kRasterizationMessageKey, 0);
     dialog->BuildHelpTable();
-    groups.Tip({{9034, kNo}}, 0x400000A5, 0x400000A6, 0);
+    groups.Tip({{9034, kNo}}, kRasterizationSecondFlagKey, kRasterizationSecondMessageKey, 0);
   } else {
     groups.Plain({{1002, 327}, {1005, 327}, {9010, kNo}});
     dialog->BuildHelpTable();
@@ -202,10 +201,10 @@ GModalDialog* MakeMoreOptionsDialog(GUIContext* context) {
       Ended({{7091, 611}, {7092, 611}, {7093, 611}, {7040, kNo}}).data(), kMemoryLimits));
   groups.Add<GHardDiskCheckWrapper>(new GHardDiskFeature(context),
                                     {{7046, 610}, {7061, 617}, {7070, kNo}});
-  groups.Tip({{7066, kNo}}, 0x4000007A, 0x4000006E, 0);
+  groups.Tip({{7066, kNo}}, kMemorySecondFlagKey, kMemoryMessageKey, 0);
   groups.Plain({{7055, 627}, {7054, kNo}});
   groups.Plain({{7076, 634}});
-  groups.Tip({{7077, kNo}}, 0x400000BF, 0x400000C0, 0);
+  groups.Tip({{7077, kNo}}, kMoreOptionsTipFlagKey, kMoreOptionsTipMessageKey, 0);
   groups.Plain({{7062, 307}, {7065, kNo}, {9, 1300}});
   dialog->BuildHelpTable();
   return dialog;
@@ -226,24 +225,24 @@ void AddPaperGroups(GDialogBase* page, GUIContext* context) {
   Groups groups(page, context);
   groups.Plain({{11586, 214}, {11555, kNo}});  // different first page
   groups.Plain({{11553, 223}});
-  groups.Tip({{2064, kNo}}, 0x4000007C, 0x4000007D, 0);
+  groups.Tip({{2064, kNo}}, kBackCoverBookletFlagKey, kBackCoverBookletMessageKey, 0);
   groups.Plain({{11554, 224}});
-  groups.Tip({{11585, kNo}}, 0x40000071, 0x40000072, 0);
+  groups.Tip({{11585, kNo}}, kTrayConflictFlagKey, kTrayConflictMessageKey, 0);
   groups.Add(new GPaperSizeWrapper(new GPaperSizeLimitsFeature(context),
                                    new GPaperSizeFeature(context),
                                    Ended({{2015, 202}, {2014, 215}, {2013, 202}}).data()));
-  groups.Tip({{2024, kNo}}, 0x40000037, 0x40000038, 0);
+  groups.Tip({{2024, kNo}}, kFitToPaperFlagKey, kFitToPaperMessageKey, 0);
   GModalDialog* custom = MakeCustomSizeDialog(context);
   groups.Add(new GDialogButtonWrapper(new GPaperSizeLimitsFeature(context),
                                       Ended({{2016, 206}}).data(), custom));
   groups.Add<GMediaTypeListWrapper>(new GMediaTypeFeature(context), {{11582, 203}, {11581, 203}});
   groups.Plain({{11584, 205}, {11583, 205}});  // paper source
-  groups.Tip({{12138, kNo}}, 0x40000091, 0x40000092, 0);
+  groups.Tip({{12138, kNo}}, kTraySelectionLockKey, kLastPageConflictMessageKey, 0);
   auto* table = dynamic_cast<GFormToTrayDatabase*>(
       context->GetSettingsView().FindTyped(kFormToTrayKey, kGFormToTrayDatabaseId));
   groups.Add(new GPrinterPictureWrapper(new GTrayPicturePart(context), Ended({{2021, 210}}).data(),
                                         table && table->HasNonDefaultAssociation() ? 0 : 1));
-  groups.Tip({{2025, kNo}}, 0x40000039, 0x4000003A, 1);
+  groups.Tip({{2025, kNo}}, kPermissionFlagKey, kPermissionMessageKey, 1);
   groups.Shared(true);
 }
 
@@ -251,12 +250,12 @@ void AddFinishingGroups(GDialogBase* page, GUIContext* context, std::uint16_t la
   Groups groups(page, context);
   groups.Plain({{3010, kNo}, {3030, kNo}});
   groups.Plain({{3011, 302}, {3012, 303}});
-  groups.Tip({{3013, kNo}}, 0x4000001B, 0x4000001C, 0);
+  groups.Tip({{3013, kNo}}, kDuplexFlagKey, kDuplexMessageKey, 0);
   groups.Plain({{3024, 301}, {3025, 301}});
-  groups.Tip({{3026, kNo}}, 0x40000027, 0x40000028, 0);
+  groups.Tip({{3026, kNo}}, kBookletFlagKey, kBookletMessageKey, 0);
   groups.Add(new GQualityFeature(context),
              {{3015, 323}, {3017, 323}, {3019, 324}, {3040, 325}, {3041, 325}});
-  groups.Tip({{3018, kNo}}, 0x40000023, 0x40000024, 0);
+  groups.Tip({{3018, kNo}}, kNupConflictFlagKey, kNupConflictMessageKey, 0);
   groups.Plain({{3031, 310}, {3033, 312}});
   GModalDialog* details = MakeQualityDialog(context, language_kind);
   groups.Plain({{3035, 314}});
@@ -272,11 +271,11 @@ void AddFinishingGroups(GDialogBase* page, GUIContext* context, std::uint16_t la
 void AddEffectsGroups(GDialogBase* page, GUIContext* context) {
   Groups groups(page, context);
   groups.Plain({{6021, 505}, {6022, 505}, {6023, 506}});
-  groups.Tip({{6025, kNo}}, 0x40000025, 0x40000026, 0);
+  groups.Tip({{6025, kNo}}, kScaleConflictFlagKey, kScaleConflictMessageKey, 0);
   groups.Add(
       new GFitToLetterWrapper(new GPaperSizeLimitsFeature(context), new GFitToPaperFeature(context),
                               Ended({{6024, 507}, {6033, 508}, {6034, 509}, {6020, kNo}}).data()));
-  groups.Tip({{6026, kNo}}, 0x40000029, 0x4000002A, 0);
+  groups.Tip({{6026, kNo}}, kSizeLimitFlagKey, kSizeLimitMessageKey, 0);
   groups.Plain({{6012, 503}});
   groups.Plain({{6011, 501}, {6010, kNo}});
   GModalDialog* watermark = MakeWatermarkDialog(context);
@@ -323,7 +322,7 @@ void AddConfigureGroups(GDialogBase* page, GUIContext* context) {
   groups.Plain({{7026, 607}, {7020, kNo}});
   groups.Add<GManualDuplexCheckWrapper>(new GManualDuplexFeature(context), {{7023, 630}});
   groups.Add<GCollationCheckWrapper>(new GCollationFeature(context), {{7024, 609}});
-  groups.Tip({{7025, kNo}}, 0x4000006D, 0x4000006E, 0);
+  groups.Tip({{7025, kNo}}, kMemoryFlagKey, kMemoryMessageKey, 0);
   groups.Add<GPaperSourcesComboWrapper>(new GPaperSourcesFeature(context),
                                         {{7037, 604}, {7038, 604}});
   GModalDialog* more = MakeMoreOptionsDialog(context);
@@ -357,7 +356,7 @@ void AddConfigureGroups(GDialogBase* page, GUIContext* context) {
   cards_button->KeepDialog(add);
   groups.Add(cards_button);
   groups.Plain({{7069, 633}, {7068, kNo}});
-  groups.Tip({{7073, kNo}}, 0x40000097, 0x40000098, 0);
+  groups.Tip({{7073, kNo}}, kFontCardTipFlagKey, kFontCardTipMessageKey, 0);
   groups.Add(new GDialogButtonWrapper(new GPageFeature(context),
                                       Ended({{7049, 6180}, {7045, kNo}}).data(), more));
   groups.Add<GAutoConfigWrapper>(new GAutoConfigFeature(context), {{7052, 605}, {7050, kNo}});
@@ -379,5 +378,5 @@ void ReadLocalJobStorageChoice(GUIContext* context) {
     printer->GetLocalJobStorageKey(key);
     stored = services->ReadUserDword(key, RWWString(u"LocalJobStorage"), 0);
   }
-  context->GetSettingsView().SetValue(kLocalJobStorageChoiceKey, stored == 0 ? 1 : 0);
+  context->GetSettingsView().SetValue(kLocalJobStorageKey, stored == 0 ? 1 : 0);
 }

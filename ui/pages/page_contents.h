@@ -24,7 +24,7 @@
 // groups 9a-9c are left out and the button that would open it (3034)
 // stays disabled.
 //
-// The Job Storage page first sets the settings' 1033 to 1 when the
+// The Job Storage page first sets the settings' kLocalJobStorageKey to 1 when the
 // current user's "LocalJobStorage" (a 4-byte value under the driver
 // data's local job storage key) reads 0 or is missing, else to 0.
 //
@@ -39,8 +39,6 @@ class GUIContext;
 // Printer-language kinds the Finishing page asks for.
 inline constexpr std::uint16_t kLanguageXL = 767;
 inline constexpr std::uint16_t kLanguageZdl5 = 788;
-// The settings' local job storage choice.
-inline constexpr std::uint32_t kLocalJobStorageChoiceKey = 1033;
 
 // REQUIRES for each: `page` and `context` are not null. `language_kind` is
 // the printer-language object's kind (kLanguageXL, kLanguageZdl5, or 0).
@@ -52,5 +50,5 @@ void AddJobStorageGroups(GDialogBase* page, GUIContext* context);
 void AddNTFormsGroups(GDialogBase* page, GUIContext* context);
 void AddConfigureGroups(GDialogBase* page, GUIContext* context);
 void AddColorGroups(GDialogBase* page, GUIContext* context);
-// Sets 1033 from "LocalJobStorage", before the Job Storage page is made.
+// Sets kLocalJobStorageKey from "LocalJobStorage", before the Job Storage page is made.
 void ReadLocalJobStorageChoice(GUIContext* context);

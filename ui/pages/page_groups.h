@@ -8,7 +8,7 @@
 //   GPageFeature / GPageWrapper        the plain pair (and the pair of the
 //                                      groups without a class of their own)
 //   GOrientationFeature / GOrientationWrapper
-//                                      the orientation attribute (265) and
+//                                      the orientation attribute (kOrientationKey) and
 //                                      its buttons
 //   GAboutFeature / GAboutButtonWrapper
 //   GQuicksetPoolFeature / GQuicksetComboWrapper
@@ -27,12 +27,10 @@
 #include <memory>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "ui/framework/control_wrapper.h"
 #include "ui/framework/feature.h"
 #include "ui/framework/modal_dialog.h"
-
-// The orientation attribute of the settings.
-inline constexpr std::uint32_t kPageOrientationKey = 265;
 
 class GPageFeature : public GFeature {
  public:
@@ -50,15 +48,14 @@ class GPageWrapper : public GControlWrapper {
   void RefreshState() override;
 };
 
-// The orientation angle (265): portrait at 0 and 180, landscape at 90 and
+// The orientation angle (kOrientationKey): portrait at 0 and 180, landscape at 90 and
 // 270. Choose picks portrait or landscape as a record's dmOrientation does
 // (ChooseOrientationAngle: a page turned upside down stays turned, the
-// flip modifier and the configuration's allowed angles 205 count); a
-// choice that 205 refuses changes nothing.
+// flip modifier and the configuration's allowed angles kAllowedAnglesKey count); a
+// choice that kAllowedAnglesKey refuses changes nothing.
 class GOrientationFeature : public GAttributeFeature {
  public:
-  explicit GOrientationFeature(GUIContext* owner)
-      : GAttributeFeature(owner, &kPageOrientationKey) {}
+  explicit GOrientationFeature(GUIContext* owner) : GAttributeFeature(owner, &kOrientationKey) {}
   bool IsLandscape() { return GetValue() == 90 || GetValue() == 270; }
   void Choose(bool landscape);
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "config/paper/media_from_custom_size.h"
 #include "ui/framework/ui_context.h"

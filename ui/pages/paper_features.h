@@ -2,9 +2,9 @@
 //   GPaperSizeLimitsFeature  the feature of the groups bound by the custom
 //                            size limits (the custom size dialog, its
 //                            button, the size and fit-to-paper groups);
-//   GPaperSizeFeature        the paper size (260), and whether a paper lies
+//   GPaperSizeFeature        the paper size (kPaperSizeKey), and whether a paper lies
 //                            outside the custom size limits;
-//   GFitToPaperFeature       fit to other size (270).
+//   GFitToPaperFeature       fit to other size (kFitToOtherSizeKey).
 //
 // The limits are the configuration's limit media: the smallest paper is
 // medium 17385 and the largest 17384, as the driver data decides them (one
@@ -16,11 +16,10 @@
 
 #include <cstdint>
 
+#include "config/keys/settings_keys.h"
 #include "ui/framework/feature.h"
 #include "ui/pages/page_groups.h"
 
-inline constexpr std::uint32_t kPaperSizeKey = 260;
-inline constexpr std::uint32_t kFitToPaperKey = 270;
 inline constexpr std::uint16_t kSmallestLimitMedium = 17385;
 inline constexpr std::uint16_t kLargestLimitMedium = 17384;
 
@@ -35,15 +34,15 @@ class GPaperSizeFeature : public GAttributeFeature {
 
   // Whether paper `paper_id` (0: the current one) is narrower or shorter
   // than the smallest limit medium, or wider or taller than the largest,
-  // all taken from the configuration at the current orientation (265) and
-  // the smaller of the resolutions 323 and 324. False when a medium is
+  // all taken from the configuration at the current orientation (kOrientationKey) and
+  // the smaller of the resolutions kXResolutionKey and kYResolutionKey. False when a medium is
   // missing or the resolution is 0.
   bool IsOutsideSizeLimits(std::uint16_t paper_id);
 };
 
 class GFitToPaperFeature : public GAttributeFeature {
  public:
-  explicit GFitToPaperFeature(GUIContext* owner) : GAttributeFeature(owner, &kFitToPaperKey) {}
+  explicit GFitToPaperFeature(GUIContext* owner) : GAttributeFeature(owner, &kFitToOtherSizeKey) {}
 };
 
 // The paper-size group: the limits feature and the paper size.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "config/keys/settings_keys.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/drawing.h"
 #include "platform/ui/ui_resources.h"
@@ -15,10 +16,6 @@ using namespace platform;
 
 namespace {
 
-constexpr std::uint32_t kOptionalSources = 315;
-constexpr std::uint32_t kFirstSavedPair = 0x4000004A;
-constexpr std::uint32_t kSavedValue1 = 0x40000050;
-constexpr std::uint32_t kSavedValue2 = 0x40000051;
 constexpr COLORREF kHighlight = PaletteRgb(0x00, 0xFF, 0x00);
 constexpr COLORREF kGrey = Rgb(0x80, 0x80, 0x80);
 constexpr int kLowerTrayKind = 2;
@@ -28,14 +25,6 @@ constexpr std::int32_t kUpperTray = 6;
 constexpr std::int32_t kAnyTray = 18;
 constexpr std::int32_t kMiddleTray = 1;
 constexpr std::int32_t kLowerTray = 3;
-constexpr std::uint32_t kFirstPageTray = 258;
-constexpr std::uint32_t kOtherPagesTray = 263;
-constexpr std::uint32_t kBackCoverTray = 921;
-constexpr std::uint32_t kFrontCoverTray = 1214;
-constexpr std::uint32_t kLastPageTray = 1212;
-constexpr std::uint32_t kBackCoverOption = 920;
-constexpr std::uint32_t kFrontCoverOption = 1218;
-constexpr std::uint32_t kDifferentFirstPage = 264;
 constexpr std::int32_t kCoverOn = 2;
 
 }  // namespace
@@ -52,7 +41,7 @@ GPicturePart::~GPicturePart() {
 
 int GPicturePart::GetAccessoryKind() {
   RWCString part;
-  GetContext()->GetSettingsView().GetString(kOptionalSources, part);
+  GetContext()->GetSettingsView().GetString(kOptionalPaperSourcesKey, part);
   return part == kLowerTrayAccessory ? kLowerTrayKind : 0;
 }
 
@@ -89,33 +78,36 @@ std::int32_t GPicturePart::ReadSaved(std::uint32_t id, std::int32_t fallback) {
 }
 
 std::uint32_t GPicturePart::GetSavedPair(int index) {
-  const std::uint32_t first = kFirstSavedPair + 2 * std::uint32_t(std::clamp(index, 0, 2));
+  const std::uint32_t first = kTrayPictureFirstPairKey + 2 * std::uint32_t(std::clamp(index, 0, 2));
   return (std::uint32_t(ReadSaved(first, 0)) & 0xFFFF) |
          (std::uint32_t(ReadSaved(first + 1, 0)) << 16);
 }
 
 void GPicturePart::SetSavedPair(int index, std::uint32_t pair) {
-  const std::uint32_t first = kFirstSavedPair + 2 * std::uint32_t(std::clamp(index, 0, 2));
+  const std::uint32_t first = kTrayPictureFirstPairKey + 2 * std::uint32_t(std::clamp(index, 0, 2));
   GAttributeView objects = GetContext()->GetUIObjectView();
   objects.SetValue(first, std::int32_t(pair & 0xFFFF));
   objects.SetValue(first + 1, std::int32_t(pair >> 16));
 }
 
 std::int32_t GPicturePart::GetSavedValue(int index) {
-  return index == 0 ? ReadSaved(kSavedValue1, 0) : ReadSaved(kSavedValue2, -1);
+  return index == 0 ? ReadSaved(kTrayPictureSavedValueKey, 0)
+                    : ReadSaved(kTrayPictureSecondSavedValueKey, -1);
 }
 
 void GPicturePart::SetSavedValue(int index, std::int32_t value) {
-  GetContext()->GetUIObjectView().SetValue(index == 0 ? kSavedValue1 : kSavedValue2, value);
+  GetContext()->GetUIObjectView().SetValue(
+      index == 0 ? kTrayPictureSavedValueKey : kTrayPictureSecondSavedValueKey, value);
 }
 
 // ---- GTrayPicturePart
 
 bool GTrayPicturePart::IsAffectedByChange() {
   GUIContext* context = GetContext();
-  for (std::uint32_t id : {kFirstPageTray, kOtherPagesTray, kBackCoverTray, kPageGroupSelector,
-                           kBackCoverOption, kFrontCoverOption, kFrontCoverTray, 275u,
-                           kOptionalSources, 308u, 316u, kDifferentFirstPage, kLastPageTray}) {
+  for (std::uint32_t id :
+       {kPaperSourceKey, kOtherPagesSourceKey, kBackCoverSourceKey, kPageGroupSelectorKey,
+        kBackCoverKey, kFrontCoverKey, kFrontCoverSourceKey, 275u, kOptionalPaperSourcesKey, 308u,
+        316u, kDifferentFirstPageKey, kLastPageSourceKey}) {
     if (context->WasChanged(id)) return true;
   }
   return false;
@@ -144,7 +136,7 @@ std::array<GTrayPicturePart::Polygon, 3> GTrayPicturePart::HotSpots() const {
 std::int32_t GTrayPicturePart::GetValueAtPoint(int x, int y) {
   x -= GetOrigin().x;
   y -= GetOrigin().y;
-  if (GetAttributeValue(kTraySelectionLock) == 1) return kNoPart;
+  if (GetAttributeValue(kTraySelectionLockKey) == 1) return kNoPart;
   const std::array<Polygon, 3> spots = HotSpots();
   const std::int32_t values[] = {kUpperTray, kMiddleTray, kLowerTray};
   const int count = (GetAccessoryKind() & kLowerTrayKind) ? 3 : 2;
@@ -161,18 +153,18 @@ std::int32_t GTrayPicturePart::GetValueAtPoint(int x, int y) {
 
 std::int32_t GTrayPicturePart::GetValue() {
   GAttributeView objects = GetContext()->GetUIObjectView();
-  if (!objects.Has(kPageGroupSelector)) objects.SetValue(kPageGroupSelector, 0);
-  switch (GetAttributeValue(kPageGroupSelector)) {
+  if (!objects.Has(kPageGroupSelectorKey)) objects.SetValue(kPageGroupSelectorKey, 0);
+  switch (GetAttributeValue(kPageGroupSelectorKey)) {
     case 0:
-      return GetAttributeValue(kFirstPageTray);
+      return GetAttributeValue(kPaperSourceKey);
     case 1:
-      return GetAttributeValue(kOtherPagesTray);
+      return GetAttributeValue(kOtherPagesSourceKey);
     case 2:
-      return GetAttributeValue(kBackCoverOption) ? GetAttributeValue(kBackCoverTray) : 0;
+      return GetAttributeValue(kBackCoverKey) ? GetAttributeValue(kBackCoverSourceKey) : 0;
     case 3:
-      return GetAttributeValue(kFrontCoverOption) ? GetAttributeValue(kFrontCoverTray) : 0;
+      return GetAttributeValue(kFrontCoverKey) ? GetAttributeValue(kFrontCoverSourceKey) : 0;
     case 4:
-      return GetAttributeValue(kLastPageTray);
+      return GetAttributeValue(kLastPageSourceKey);
     default:
       return 0;
   }
@@ -180,27 +172,28 @@ std::int32_t GTrayPicturePart::GetValue() {
 
 void GTrayPicturePart::SetValue(std::int32_t value) {
   GAttributeView settings = GetContext()->GetSettingsView();
-  switch (GetAttributeValue(kPageGroupSelector)) {
+  switch (GetAttributeValue(kPageGroupSelectorKey)) {
     case 0:
-      settings.SetValue(kFirstPageTray, value);
-      if (GetAttributeValue(kDifferentFirstPage) == 0) {
-        for (std::uint32_t id : {kOtherPagesTray, kLastPageTray, kBackCoverTray, kFrontCoverTray})
+      settings.SetValue(kPaperSourceKey, value);
+      if (GetAttributeValue(kDifferentFirstPageKey) == 0) {
+        for (std::uint32_t id :
+             {kOtherPagesSourceKey, kLastPageSourceKey, kBackCoverSourceKey, kFrontCoverSourceKey})
           settings.SetValue(id, value);
       }
       break;
     case 1:
-      settings.SetValue(kOtherPagesTray, value);
+      settings.SetValue(kOtherPagesSourceKey, value);
       break;
     case 2:
-      settings.SetValue(kBackCoverTray, value);
-      settings.SetValue(kBackCoverOption, kCoverOn);
+      settings.SetValue(kBackCoverSourceKey, value);
+      settings.SetValue(kBackCoverKey, kCoverOn);
       break;
     case 3:
-      settings.SetValue(kFrontCoverTray, value);
-      settings.SetValue(kFrontCoverOption, kCoverOn);
+      settings.SetValue(kFrontCoverSourceKey, value);
+      settings.SetValue(kFrontCoverKey, kCoverOn);
       break;
     case 4:
-      settings.SetValue(kLastPageTray, value);
+      settings.SetValue(kLastPageSourceKey, value);
       break;
     default:
       break;

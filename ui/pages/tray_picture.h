@@ -7,7 +7,7 @@
 //   GTrayPicturePart       the trays of the printer (values 6 and 18 upper,
 //                          1 middle, 3 lower with the "Z7142" accessory),
 //                          read and written for the page group that the
-//                          selector 0x40000041 names;
+//                          selector kPageGroupSelectorKey names;
 //   GPrinterPictureWrapper the owner-drawn button (2021) that shows the
 //                          picture (bitmap 2021) with the current tray
 //                          highlighted and, when interactive, selects the
@@ -34,7 +34,6 @@
 #include "ui/pages/page_groups.h"
 
 inline constexpr std::uint32_t kPictureBitmap = 2021;
-inline constexpr std::uint32_t kTraySelectionLock = 0x40000091;
 inline constexpr std::int32_t kNoPart = -1;
 
 class GPicturePart : public GFeature {
@@ -42,32 +41,32 @@ class GPicturePart : public GFeature {
   explicit GPicturePart(GUIContext* owner) : GFeature(owner) {}
   ~GPicturePart() override;
 
-  // 4: whether a change of the current update concerns the picture.
+  // Whether a change of the current update concerns the picture.
   virtual bool IsAffectedByChange() = 0;
-  // 5: 2 while the optional paper source (315) is "Z7142", else 0.
+  // 2 while the optional paper source (kOptionalPaperSourcesKey) is "Z7142",
+  // else 0.
   virtual int GetAccessoryKind();
-  // 6: the point (relative to the origin) of `value`; (0, 0) for none.
+  // The point (relative to the origin) of `value`; (0, 0) for none.
   virtual platform::Point GetPointForValue(std::int32_t value) = 0;
-  // 7: the value at (x, y) of the control, kNoPart for none.
+  // The value at (x, y) of the control, kNoPart for none.
   virtual std::int32_t GetValueAtPoint(int x, int y) = 0;
-  // 8.
+  // The picture's origin in the control.
   virtual platform::Point GetOrigin() const { return origin_; }
-  // 9.
+  // The current value.
   virtual std::int32_t GetValue() = 0;
-  // 10: fills, in green, the area of the current value's point on the
+  // Fills, in green, the area of the current value's point on the
   // record's context; nothing when the value has no point.
   virtual void HighlightValue(const platform::DrawItemStruct& record);
-  // 11-13 and 16-18: the pairs 0x4000004A/4B, 4C/4D, 4E/4F (`index` 0-2),
-  // the first in the low 16 bits; a missing one is made with 0.
+  // The three pairs of user-interface objects from kTrayPictureFirstPairKey
+  // on (`index` 0-2), the first in the low 16 bits; a missing one is made
+  // with 0.
   virtual std::uint32_t GetSavedPair(int index);
   virtual void SetSavedPair(int index, std::uint32_t pair);
-  // 14, 15 and 19, 20: 0x40000050 (made with 0) and 0x40000051 (made with
-  // -1), `index` 0 or 1.
+  // kTrayPictureSavedValueKey (made with 0) and
+  // kTrayPictureSecondSavedValueKey (made with -1), `index` 0 or 1.
   virtual std::int32_t GetSavedValue(int index);
   virtual void SetSavedValue(int index, std::int32_t value);
-  // 21.
   virtual void SetOrigin(int x, int y) { origin_ = platform::Point{x, y}; }
-  // 22.
   virtual void SetValue(std::int32_t value) = 0;
 
   // The picture in a memory context (made on first use, null when the
@@ -94,7 +93,7 @@ class GTrayPicturePart : public GPicturePart {
 
   bool IsAffectedByChange() override;
   platform::Point GetPointForValue(std::int32_t value) override;
-  // kNoPart while the tray-selection lock (0x40000091) is 1; the lower
+  // kNoPart while the tray-selection lock (kTraySelectionLockKey) is 1; the lower
   // tray only with the accessory.
   std::int32_t GetValueAtPoint(int x, int y) override;
   std::int32_t GetValue() override;

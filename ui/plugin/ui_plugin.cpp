@@ -1,5 +1,6 @@
 #include "ui/plugin/ui_plugin.h"
 
+#include "config/keys/settings_keys.h"
 #include "driver/library_entry.h"
 #include "driver/ui_driver_data.h"
 #include "persist/persistent_object.h"
@@ -16,14 +17,9 @@ using platform::PropSheetPageW;
 
 namespace {
 
-// Keys of the printer-language object and of the settings read here.
-constexpr std::uint32_t kLanguageGroupKey = 98;
-constexpr std::uint32_t kLanguageKey = 101;
-constexpr std::uint32_t kDiskSetting = 239;
-constexpr std::uint32_t kStoredJobChoice = 287;
 // The kind of the PostScript generator, which takes one record more.
 constexpr RWClassID kPostScriptKind = 768;
-// The cached value (attribute 339) of a printer with the Color page.
+// The cached value (attribute kColorDeviceKey) of a printer with the Color page.
 constexpr std::int32_t kColorPrinter = 1;
 constexpr int kWithHelp = 1;
 
@@ -76,11 +72,11 @@ void BuildDocumentPages(GUIData& host, RecordCursor& records, MPersistentObject*
   GUIContext* context = host.context;
   GAttributeView settings = context->GetSettingsView();
   std::int32_t disk = 0, choice = 0, job_storage = 0;
-  settings.GetValue(kDiskSetting, disk);
-  settings.GetValue(kStoredJobChoice, choice);
-  settings.GetValue(kJobStorageKey, job_storage);
+  settings.GetValue(kPrinterHardDiskKey, disk);
+  settings.GetValue(kJobRetentionModeKey, choice);
+  settings.GetValue(kJobRetentionKey, job_storage);
   if (disk == 0 && job_storage != 0 && (choice == 1 || choice == 3))
-    settings.SetValue(kStoredJobChoice, 0);
+    settings.SetValue(kJobRetentionModeKey, 0);
 
   if (PropSheetPageW* record = records.Next()) {
     GPropertyPage* finishing = BuildFinishingPage(record, context, kWithHelp, language);
@@ -89,7 +85,7 @@ void BuildDocumentPages(GUIData& host, RecordCursor& records, MPersistentObject*
   if (PropSheetPageW* record = records.Next()) BuildEffectsPage(record, context, kWithHelp);
   if (PropSheetPageW* record = records.Next()) BuildPaperPage(record, context, kWithHelp);
   job_storage = 0;
-  settings.GetValue(kJobStorageKey, job_storage);
+  settings.GetValue(kJobRetentionKey, job_storage);
   if (job_storage == 1) {
     if (PropSheetPageW* record = records.Next()) BuildJobStoragePage(record, context, kWithHelp);
   } else {
@@ -125,7 +121,7 @@ MPersistentObject* FindPrinterLanguageObject(const GUIData* host) {
   MPersistentObject* printer = root ? root->FindByKey(kPrinterObjectKey) : nullptr;
   MPersistentObject* group = root ? root->FindByKey(kLanguageGroupKey) : nullptr;
   MPersistentObject* from = group ? group : printer;
-  return from ? from->FindByKey(kLanguageKey) : nullptr;
+  return from ? from->FindByKey(kPrinterLanguageDeviceKey) : nullptr;
 }
 
 std::uint32_t WINAPI UI_INTERFACEVERSION() {

@@ -11,14 +11,13 @@
 //   filling   the resource library that the driver data's support file
 //             path names is loaded (counted; failure answers 0), a
 //             GUIContext is made at the host's `context`; for document
-//             pages: 287 is set to 0 when 239 is 0, 520 is not 0 and 287 is
-//             1 or 3; Finishing (then MakeNupConflictRule's rule, the first
-//             listener), Effects, Paper, Job Storage when 520 is 1 (else the
-//             count drops by one), Basics, Color when the cached value is 1;
-//             for device pages NT Forms and Configure, from the next free
-//             record; then BuildRules when the count is above 0. Answers the
-//             count, which is larger than the records filled (the count
-//             reserves one record more, and one more for PostScript): the
+//             pages: kJobRetentionModeKey is set to 0 when kPrinterHardDiskKey is 0,
+//             kJobRetentionKey is not 0 and kJobRetentionModeKey is 1 or 3; Finishing (then
+//             MakeNupConflictRule's rule, the first listener), Effects, Paper, Job Storage when
+//             kJobRetentionKey is 1 (else the count drops by one), Basics, Color when the cached
+//             value is 1; for device pages NT Forms and Configure, from the next free record; then
+//             BuildRules when the count is above 0. Answers the count, which is larger than the
+//             records filled (the count reserves one record more, and one more for PostScript): the
 //             host advances its index by it.
 //   0x789A    the library loaded and a context made as above, the
 //             instructions of two-sided printing by hand are shown
@@ -29,10 +28,10 @@
 // (ui/framework/installed_options_copy.h); 0. UI_SETTINGSTOCONFIG does
 // nothing; 0. UI_INTERFACEVERSION answers 2.
 //
-// The printer-language object is the configuration's child 98 -> 101; our
-// configuration model keeps the printer's devices directly under its
-// printer object (76), so without a 98 it is the printer object's device
-// keyed 101.
+// The printer-language object is the configuration's child kLanguageGroupKey ->
+// kPrinterLanguageDeviceKey; our configuration model keeps the printer's devices directly under its
+// printer object (kPrinterObjectKey), so without a kLanguageGroupKey it is the printer object's
+// device keyed kPrinterLanguageDeviceKey.
 //
 // Mended, as records from a host are outside data: a null host record, or
 // one whose size marker is not 60, is refused (0) by every entry point;

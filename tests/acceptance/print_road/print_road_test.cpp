@@ -96,7 +96,7 @@ class PrintRoadGolden : public AcceptancePrinter {
     FindComposite(defaults, kCustomSizesKey)
         ->AddChild(new GCustomMediaSize(kRoadSize, RWCString("Road"), kHundredthInch, 32, 4, 0));
     GMedia* medium = job_->MakeMedium(kRoadSize);
-    if (medium) medium->SetKey(kPageMediumKey);
+    if (medium) medium->SetKey(kMediumKey);
     return medium;
   }
 
@@ -279,7 +279,7 @@ TEST(PageRasterGenerator, DrawsEachGraphicByItsStateAndPlacement) {
     std::vector<std::string> picture;
     generator.SetPageObserver([&](const GBitmap& page) { picture = Picture(page); });
     GState* set =
-        Set({new GMedia("", {8, 4}, {8, 4}, {0, 0}, 0, 0, 600, 600, kPageMediumKey, 0, "", "")});
+        Set({new GMedia("", {8, 4}, {8, 4}, {0, 0}, 0, 0, 600, 600, kMediumKey, 0, "", "")});
     if (c.page_transform) set->AddChild(c.page_transform);
     GPageStart start(set, 0u);
     GPageEnd end(0u);

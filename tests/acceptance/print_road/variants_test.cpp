@@ -160,9 +160,9 @@ TEST_F(PrintRoad, TheChainStandsInItsOrderAndTakesTheColourMode) {
   // 797 3, 1201 4.
   const std::pair<MPersistentObject*, std::int32_t> modes[] = {
       {nullptr, 0},
-      {new GTintvectorAttribute(kTintvectorKey), 1},
-      {new GTintvectorEnhancedAttribute(kTintvectorKey), 3},
-      {new GTintvectorEnhancedAttributeVer2(kTintvectorKey), 4}};
+      {new GTintvectorAttribute(kColorAdjustmentKey), 1},
+      {new GTintvectorEnhancedAttribute(kColorAdjustmentKey), 3},
+      {new GTintvectorEnhancedAttributeVer2(kColorAdjustmentKey), 4}};
   for (const auto& [attribute, mode] : modes) {
     GCountedPtr set(new GState(0u));
     if (attribute) static_cast<GState*>(set.Get())->AddChild(attribute);

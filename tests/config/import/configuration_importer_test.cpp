@@ -9,6 +9,7 @@
 
 #include "config/import/configuration_importer.h"
 #include "config/import/converter_table.h"
+#include "config/keys/settings_keys.h"
 #include "platform/host/clock.h"
 #include "tests/config/import/import_fixture.h"
 #include "tests/support/test_importer.h"

@@ -57,6 +57,7 @@
 #include "config/import/converter_table.h"
 #include "config/import/product_data.h"
 #include "config/import/setting_converter.h"
+#include "config/keys/settings_keys.h"
 #include "tests/config/import/import_fixture.h"
 
 namespace import_test {
@@ -108,10 +109,10 @@ inline GAttributeComposite* ConverterModel() {
       Group(379, {Value(585, 0), Text(383, "Mark-0"), Value(1112, 0), Value(390, 0), Value(382, 0),
                   Value(388, 0), Value(403, 224), Text(386, "Arial"), Value(387, 0), Value(393, 0),
                   Value(394, 0), Value(398, 0), Value(399, 0), Value(400, 0)});
-  auto* color_media =
-      Group(364, {Value(291, 1), Value(293, 0), Value(255, 0), Value(451, 0), Text(261, "Plain"),
-                  Text(262, "Plain"), Value(263, kAutomaticTray), Value(264, 0), Value(296, 0),
-                  Value(304, 0), new GTintvectorEnhancedAttributeVer2(kTintvectorKey), watermark});
+  auto* color_media = Group(
+      364, {Value(291, 1), Value(293, 0), Value(255, 0), Value(451, 0), Text(261, "Plain"),
+            Text(262, "Plain"), Value(263, kAutomaticTray), Value(264, 0), Value(296, 0),
+            Value(304, 0), new GTintvectorEnhancedAttributeVer2(kColorAdjustmentKey), watermark});
   auto* installed =
       Group(365, {Value(239, 0),    Value(310, 0),  Value(441, 0),  Value(520, 0), Value(275, 0),
                   Value(981, 0),    Value(613, 0),  Value(918, 0),  Value(518, 0), Value(974, 0),
@@ -155,7 +156,7 @@ class ConverterFixture : public ImportFixture {
     ImportFixture::SetUp();
     library_ = std::make_unique<GQCFLibrary>();
     root_.Reset(ConverterModel());
-    destination_.Reset(new GAttributeComposite(kDestinationKey));
+    destination_.Reset(new GAttributeComposite(kImportDestinationKey));
     SetProductData(&kPlaceholderProduct);
   }
   void TearDown() override {
@@ -171,7 +172,7 @@ class ConverterFixture : public ImportFixture {
   // A fresh model (and destination).
   void Reset() {
     root_.Reset(ConverterModel());
-    destination_.Reset(new GAttributeComposite(kDestinationKey));
+    destination_.Reset(new GAttributeComposite(kImportDestinationKey));
   }
   void AddAccessory(const char* text) {
     GSettingConverter::FindComposite(Root(), kInstalledOptionsKey)->AddChild(Text(316, text));

@@ -13,6 +13,7 @@
 #include "config/import/bundles_converter.h"
 #include "config/import/finishing_converters.h"
 #include "config/import/resolution_converters.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/paper_handling_device.h"
 #include "tests/config/import/converter_model.h"
 #include "tests/support/test_importer.h"

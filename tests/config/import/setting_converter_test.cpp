@@ -9,6 +9,7 @@
 
 #include "config/import/qcf_library.h"
 #include "config/import/setting_converter.h"
+#include "config/keys/settings_keys.h"
 #include "tests/config/import/import_fixture.h"
 
 namespace {
@@ -113,7 +114,7 @@ TEST_F(Steps, ApplySetsTheFirstEqualRowAndRecordsByPolicy) {
     GFeatureBinding binding = c.binding;
     binding.apply_key = key.c_str();
     GCountedPtr root(Model());
-    GCountedPtr destination(new GAttributeComposite(kDestinationKey));
+    GCountedPtr destination(new GAttributeComposite(kImportDestinationKey));
     GQCFLibrary library;
     store_.ClearLog();
     StepsConverter converter(&library, binding);
@@ -244,7 +245,7 @@ TEST_F(Steps, MissingAttributesAreMadeWithTheirDefaultAndKept) {
     GFeatureBinding binding = made;
     binding.apply_key = key.c_str();
     GCountedPtr root(Model());
-    GCountedPtr destination(new GAttributeComposite(kDestinationKey));
+    GCountedPtr destination(new GAttributeComposite(kImportDestinationKey));
     auto* model = static_cast<GAttributeComposite*>(root.Get());
     GQCFLibrary library;
     StepsConverter converter(&library, binding);

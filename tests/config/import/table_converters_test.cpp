@@ -353,7 +353,7 @@ TEST_P(EveryServedName, AMissingKeyAnOverLongWordOrAMissingAttributeChangeNothin
       {u"KVPostInsertionKit", 1205, u"physical/KVPostInsertionKit", u"Kit"},
       {u"KVPunchUnitType", 1203, u"physical/KVPunchUnitType", u"Unit"},
       // The colour adjustment the sRGB bytes go to.
-      {u"RGBColor", kTintvectorKey, GRGBColorConverter::kKey, u"AdobeRGB"},
+      {u"RGBColor", kColorAdjustmentKey, GRGBColorConverter::kKey, u"AdobeRGB"},
   };
   std::uint32_t key = 0;
   for (const auto& other : others) {

@@ -164,7 +164,7 @@ TEST(MediaFromCustomSize, PaperPrintableAreaAndOrigin) {
     EXPECT_EQ(medium->GetOrientation(), c.orientation);
     EXPECT_EQ(medium->GetName(), "Mine");
     EXPECT_EQ(medium->GetPaperSizeId(), 300);
-    EXPECT_EQ(medium->Key(), kMediumKey);
+    EXPECT_EQ(medium->Key(), kModelMediumKey);
     EXPECT_EQ(medium->GetAuxCode(), 0);
   }
 

@@ -3,6 +3,7 @@
 // adapter that keys links by tray, through which two trays on one form
 // coexist.
 #include "config/paper/form_to_tray.h"
+#include "config/keys/settings_keys.h"
 
 #include <gtest/gtest.h>
 

@@ -18,19 +18,20 @@ GMedia* Medium(const char* name, std::int16_t width, std::int16_t height, std::u
                std::uint16_t code, std::uint16_t x_resolution = 600,
                std::uint16_t y_resolution = 600) {
   return new GMedia(name, GSize16(width, height), GSize16(width, height), GSize16(0, 0),
-                    orientation, code, x_resolution, y_resolution, kMediumKey, 0, nullptr, nullptr);
+                    orientation, code, x_resolution, y_resolution, kModelMediumKey, 0, nullptr,
+                    nullptr);
 }
 
 TEST(Media, DefaultsAndDerivedLengths) {
   GMedia plain;
   EXPECT_EQ(plain.GetXResolution(), 600);
   EXPECT_EQ(plain.GetYResolution(), 600);
-  EXPECT_EQ(plain.Key(), kMediumKey);
+  EXPECT_EQ(plain.Key(), kModelMediumKey);
   EXPECT_EQ(plain.GetOrientation(), 0u);
   EXPECT_EQ(plain.GetMediaType(), "");
 
   GMedia letter("Letter", GSize16(5100, 6600), GSize16(4800, 6360), GSize16(150, 120), 0, 1, 600,
-                600, kMediumKey, 3, "aux", "Plain");
+                600, kModelMediumKey, 3, "aux", "Plain");
   EXPECT_EQ(letter.GetPrintableRect(), (GRect16{150, 120, 4950, 6480}));
   EXPECT_EQ(letter.GetPrintableBottomRight(), GSize16(4950, 6480));
   EXPECT_EQ(letter.GetRightBottomMargins(), GSize16(150, 120));
@@ -47,26 +48,26 @@ TEST(Media, DefaultsAndDerivedLengths) {
 
 TEST(Media, EveryFieldTakesPartInEquality) {
   const GMedia base("A4", GSize16(4960, 7016), GSize16(4760, 6816), GSize16(100, 100), 0, 23, 600,
-                    600, kMediumKey, 0, nullptr, "Plain");
+                    600, kModelMediumKey, 0, nullptr, "Plain");
   struct Case {
     const char* name;
     GMedia other;
   };
   const Case cases[] = {
       {"name", GMedia("a4", GSize16(4960, 7016), GSize16(4760, 6816), GSize16(100, 100), 0, 23, 600,
-                      600, kMediumKey, 0, nullptr, "Plain")},
+                      600, kModelMediumKey, 0, nullptr, "Plain")},
       {"paper", GMedia("A4", GSize16(4960, 7017), GSize16(4760, 6816), GSize16(100, 100), 0, 23,
-                       600, 600, kMediumKey, 0, nullptr, "Plain")},
+                       600, 600, kModelMediumKey, 0, nullptr, "Plain")},
       {"orientation", GMedia("A4", GSize16(4960, 7016), GSize16(4760, 6816), GSize16(100, 100), 90,
-                             23, 600, 600, kMediumKey, 0, nullptr, "Plain")},
+                             23, 600, 600, kModelMediumKey, 0, nullptr, "Plain")},
       {"x resolution", GMedia("A4", GSize16(4960, 7016), GSize16(4760, 6816), GSize16(100, 100), 0,
-                              23, 1200, 600, kMediumKey, 0, nullptr, "Plain")},
+                              23, 1200, 600, kModelMediumKey, 0, nullptr, "Plain")},
       {"y resolution", GMedia("A4", GSize16(4960, 7016), GSize16(4760, 6816), GSize16(100, 100), 0,
-                              23, 600, 1200, kMediumKey, 0, nullptr, "Plain")},
+                              23, 600, 1200, kModelMediumKey, 0, nullptr, "Plain")},
       {"auxiliary name", GMedia("A4", GSize16(4960, 7016), GSize16(4760, 6816), GSize16(100, 100),
-                                0, 23, 600, 600, kMediumKey, 0, "x", "Plain")},
+                                0, 23, 600, 600, kModelMediumKey, 0, "x", "Plain")},
       {"media type", GMedia("A4", GSize16(4960, 7016), GSize16(4760, 6816), GSize16(100, 100), 0,
-                            23, 600, 600, kMediumKey, 0, nullptr, "")},
+                            23, 600, 600, kModelMediumKey, 0, nullptr, "")},
       {"key", GMedia("A4", GSize16(4960, 7016), GSize16(4760, 6816), GSize16(100, 100), 0, 23, 600,
                      600, 259, 0, nullptr, "Plain")},
   };

@@ -33,7 +33,7 @@ std::unique_ptr<MPersistentObject> DeviceSample() {
   trays->AddChild(
       new GTray("Tray 1", 1, 0, 0, 7, -1,
                 new GMedia("A4", GSize16(4960, 7016), GSize16(4760, 6816), GSize16(100, 100), 90,
-                           23, 600, 600, kMediumKey, 0, nullptr, "Plain"),
+                           23, 600, 600, kModelMediumKey, 0, nullptr, "Plain"),
                 kTrayKey));
   trays->AddChild(new GTray("Tray 2", 4, kTrayKey));
   device->SetPart(0, trays);

@@ -169,7 +169,7 @@ TEST(PaperHandlingDevice, CopiesAreDeepAndEqualityComparesParts) {
 
 TEST(PaperParts, TraysOwnTheirMedia) {
   auto* medium = new GMedia("A4", GSize16(4960, 7016), GSize16(4760, 6816), GSize16(100, 100), 0,
-                            23, 600, 600, kMediumKey, 0, nullptr, nullptr);
+                            23, 600, 600, kModelMediumKey, 0, nullptr, nullptr);
   GTray tray(1203, "Tray 1", 1, 0, 0, 7, -1, medium, "Tray 1", "kvres.dll", kTrayKey);
   EXPECT_EQ(tray.GetMedium(), medium);
   GTray copy = tray;

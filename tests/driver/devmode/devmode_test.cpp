@@ -144,7 +144,7 @@ class DevMode : public testing_support::PrinterFixture {
   }
   void SetCachedValue(std::uint16_t value) {
     auto* configuration = dynamic_cast<GPeripheral*>(context_->GetConfiguration());
-    Put(configuration->GetConfiguration(), kCachedValueKey, value);
+    Put(configuration->GetConfiguration(), kColorDeviceKey, value);
     context_->GDriverDataImp::Retarget(GPrinterKey(nullptr, u"P1", u"KV Test", u"USB001", 0));
   }
   void Apply(std::initializer_list<Set> sets, GAttributeComposite* model, std::uint8_t* record) {
@@ -500,7 +500,8 @@ TEST_F(DevMode, TheChecksReportEveryOffendingField) {
   // A custom-size limit from a medium at resolution 0 is 0, never a
   // division by 0.
   context_->GetMediaList()->AddChild(new GMedia("Zero", {100, 100}, {100, 100}, {0, 0}, 0,
-                                                kLargestCustomSizeId, 0, 0, kMediumKey, 0, "", ""));
+                                                kLargestCustomSizeId, 0, 0, kModelMediumKey, 0, "",
+                                                ""));
   Put(settings->GetSettings(), 323, 0), Put(settings->GetSettings(), 324, 0);
   Bytes wide = Public(kDmPaperWidthBit);
   StoreU16(wide.data(), kDmPaperWidth, 1);

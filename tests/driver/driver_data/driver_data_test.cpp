@@ -59,12 +59,12 @@ TEST_F(DriverDataTest, TheCachedValueIsReadAgainAfterARetarget) {
   auto* configuration = dynamic_cast<GPeripheral*>(data->GetConfiguration());
   MPersistentObject* own = configuration->GetConfiguration();
   EXPECT_EQ(data->GetCachedValue(), 1);
-  SetValue(own, kCachedValueKey, 0xFFFE);
+  SetValue(own, kColorDeviceKey, 0xFFFE);
   EXPECT_EQ(data->GetCachedValue(), 1);  // cached
   const GPrinterKey key(nullptr, u"P1", u"KV Test", u"USB001", 0);
   data->Retarget(key);
   EXPECT_EQ(data->GetCachedValue(), -2);  // sign-extended
-  delete own->RemoveByKey(kCachedValueKey);
+  delete own->RemoveByKey(kColorDeviceKey);
   data->Retarget(key);
   EXPECT_EQ(data->GetCachedValue(), 0);  // not the other printer's -2
 }

@@ -253,8 +253,8 @@ TEST_F(DriverDataStored, WrongClassesCountAsMissing) {
   }
   auto* configuration = dynamic_cast<GPeripheral*>(root->FindByKey(kDriverConfigurationKey));
   auto* own = dynamic_cast<GAttributeComposite*>(configuration->GetConfiguration());
-  delete own->RemoveByKey(kCachedValueKey);
-  own->AddChild(new GStringAttribute("1", kCachedValueKey));
+  delete own->RemoveByKey(kColorDeviceKey);
+  own->AddChild(new GStringAttribute("1", kColorDeviceKey));
   ASSERT_TRUE(RewriteDataFile(*root));
   GDriverContext* data = DriverData();
   ASSERT_NE(data, nullptr);

@@ -146,7 +146,7 @@ TEST_F(DriverDataWalks, SymmetricMarginsTakeTheLargerSide) {
   ASSERT_NE(data, nullptr);
   GMediaPool* media = data->GetMediaList();
   media->AddChild(new GMedia("Odd", {1000, 1000}, {100, 1000}, {800, 0}, 0, 60, 600, 600,
-                             kMediumKey, 0, "", ""));
+                             kModelMediumKey, 0, "", ""));
   GAttributeComposite* defaults = data->EnsureDefaultSettings();
   EXPECT_EQ(data->GetSymmetricMediaPool(), media);
   SetValue(defaults, 713, 1);

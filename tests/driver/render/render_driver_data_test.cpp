@@ -166,18 +166,18 @@ TEST_F(RenderDataTest, JobSettingsNameTheConnectionAndCarryThePaperMedia) {
     EXPECT_EQ(ValueOf(job.get(), kConnectionKey), connection);
   }
   std::unique_ptr<GAttributeComposite> job(Job()->BuildJobSettings());
-  auto* paper = FindOfClass<GMedia>(job.get(), kJobPaperMediumKey);
+  auto* paper = FindOfClass<GMedia>(job.get(), kTargetMediumKey);
   ASSERT_NE(paper, nullptr);
   EXPECT_EQ(paper->GetPaperSize(), GSize16(5100, 6600));
-  EXPECT_NE(FindOfClass<GMedia>(job.get(), kJobTargetMediumKey), nullptr);
+  EXPECT_NE(FindOfClass<GMedia>(job.get(), kBookletMediumKey), nullptr);
   EXPECT_NE(FindValueAttribute(job.get(), 296), nullptr);
   // Compatibility leaves out the second medium; a paper without one is 0.
   Job()->ApplyAppFlags(kAppFlagCompatibility);
   Job()->PrepareJob();
   SetValue(DefaultsPart(362), 260, 999);
   job.reset(Job()->BuildJobSettings());
-  EXPECT_EQ(FindOfClass<GMedia>(job.get(), kJobPaperMediumKey), nullptr);
-  EXPECT_EQ(FindOfClass<GMedia>(job.get(), kJobTargetMediumKey), nullptr);
+  EXPECT_EQ(FindOfClass<GMedia>(job.get(), kTargetMediumKey), nullptr);
+  EXPECT_EQ(FindOfClass<GMedia>(job.get(), kBookletMediumKey), nullptr);
   EXPECT_EQ(ValueOf(DefaultsPart(362), 260), 0);
 }
 

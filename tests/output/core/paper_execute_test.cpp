@@ -44,7 +44,7 @@ TEST(PaperExecute, EachKindCallsItsOperation) {
   };
   Case cases[] = {
       {std::make_unique<GMedia>("A4", GSize16(1, 1), GSize16(1, 1), GSize16(0, 0), 0, 23, 600, 600,
-                                kMediumKey, 0, nullptr, nullptr),
+                                kModelMediumKey, 0, nullptr, nullptr),
        {"media A4"},
        5},
       {std::make_unique<GTray>("Tray 2", 4, kTrayKey), {"tray 4"}, 6},

@@ -3,6 +3,7 @@
 // sink's writes and polling. A generator of the test's own class stands
 // for the three.
 #include "output/generator/printer_language.h"
+#include "config/keys/settings_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ struct Registered {
 
 // A generator whose configuration holds `children`.
 std::unique_ptr<TestLanguage> Language(std::initializer_list<GAttribute*> children = {}) {
-  auto* configuration = new GAttributeComposite(kConfigurationKey);
+  auto* configuration = new GAttributeComposite(kDeviceSettingsKey);
   for (GAttribute* child : children)
     configuration->AddChild(child);
   return std::make_unique<TestLanguage>("ZDL", nullptr, configuration, 5, 0, 0, 0);

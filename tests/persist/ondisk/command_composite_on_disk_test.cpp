@@ -3,6 +3,7 @@
 // font database first, its stored form, a spooled page kept inside another
 // store, and a device that takes a spooled page apart record by record.
 #include "persist/ondisk/command_composite_on_disk.h"
+#include "config/keys/settings_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +78,7 @@ TEST_F(CommandList, TakesCommandsOnlyAndKeepsOneKeyedCommand) {
   GCountedPtr second(new TestCommand(6));
   list->PutKeyed(first);
   list->PutKeyed(second);
-  EXPECT_EQ(second->Key(), GCommandCompositeOnDisk::kKeyedCommandKey);
+  EXPECT_EQ(second->Key(), kKeyedCommandKey);
   EXPECT_EQ(list->EntryCount(), 2u);
   GCountedPtr keyed = list->TakeKeyed();
   ASSERT_TRUE(keyed);

@@ -132,7 +132,7 @@ TEST_F(ConfigurePagesTest, TraysRefuseTypesAndSizes) {
   ASSERT_NE(media, nullptr);
   const auto add = [&](std::uint16_t id, std::int16_t w, std::int16_t h) {
     media->AddChild(
-        new GMedia("T", {w, h}, {w, h}, {0, 0}, 0, id, 600, 600, kMediumKey, 0, "", ""));
+        new GMedia("T", {w, h}, {w, h}, {0, 0}, 0, id, 600, 600, kModelMediumKey, 0, "", ""));
   };
   add(60, 3496, 6600);  // 5.8267 x 11
   add(61, 3498, 6600);  // 5.83 x 11
@@ -170,7 +170,7 @@ TEST_F(ConfigurePagesTest, TraysRefuseTypesAndSizes) {
   EXPECT_FALSE(feature->IsTypeRefusedForCurrentTray(11381));  // a user type: no name
   // A resolution of 0 (or a missing one) fits nothing.
   GAttributeView settings = context->GetSettingsView();
-  ASSERT_TRUE(settings.Descend(kResolutionKey).SetValue(kResolutionXKey, 0));
+  ASSERT_TRUE(settings.Descend(kResolutionKey).SetValue(kXResolutionKey, 0));
   EXPECT_FALSE(feature->FitsTray(5, 1));
   EXPECT_TRUE(feature->IsSizeRefusedForTray(5, 1));
   delete Tree()->RemoveByKey(kResolutionKey);

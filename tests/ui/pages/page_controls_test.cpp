@@ -120,7 +120,7 @@ TEST_F(PageControlsTest, MediaTypeStateByPageGroup) {
       {0, 2, 2, 0, 1, 1},
   };
   for (const Case& c : cases) {
-    Ui(kPageGroupSelector, c.selector);
+    Ui(kPageGroupSelectorKey, c.selector);
     Ui(0x40000071, 1);
     Ui(0x40000072, c.message);
     Ui(0x40000093, c.lock);
@@ -218,7 +218,7 @@ TEST_F(PageControlsTest, ChoosingATypeWritesSectionsAndColours) {
 
   // Other pages only, and back to mode 7 with another type.
   SetValueIfPresent(settings.Get(), 264, 1);
-  Ui(kPageGroupSelector, 1);
+  Ui(kPageGroupSelectorKey, 1);
   wrapper->UpdateControl(1);
   ASSERT_TRUE(dialog.Select(kTypeList, u"Bond"));
   EXPECT_EQ(Type(262), "Bond");
@@ -384,12 +384,12 @@ TEST_F(PageControlsTest, TrayPartReadsWritesAndHitTests) {
   GTrayPicturePart part(context.get());
   part.SetOrigin(5, 5);
   EXPECT_EQ(part.GetValue(), GetAttributeValueFor(258));
-  EXPECT_TRUE(context->GetUIObjectView().Has(kPageGroupSelector));
+  EXPECT_TRUE(context->GetUIObjectView().Has(kPageGroupSelectorKey));
   // Selector 0 with the same paper for all pages writes all five trays.
   part.SetValue(3);
   for (std::uint32_t key : {258u, 263u, 921u, 1214u, 1212u})
     EXPECT_EQ(GetAttributeValueFor(key), 3) << key;
-  Ui(kPageGroupSelector, 2);
+  Ui(kPageGroupSelectorKey, 2);
   EXPECT_EQ(part.GetValue(), 0);  // back cover off: no tray, nothing highlighted
   part.SetValue(6);
   EXPECT_EQ(part.GetValue(), 6);
@@ -405,17 +405,17 @@ TEST_F(PageControlsTest, TrayPartReadsWritesAndHitTests) {
                      {113, 133, "Z7142", 0, -1}, {5000, 5000, "", 0, -1}};
   for (const Case& c : cases) {
     Settings().SetString(315, c.accessory);
-    Ui(kTraySelectionLock, c.lock);
+    Ui(kTraySelectionLockKey, c.lock);
     EXPECT_EQ(part.GetValueAtPoint(c.x, c.y), c.value) << c.x << "," << c.y << " " << c.accessory;
   }
-  Ui(kTraySelectionLock, 0);
+  Ui(kTraySelectionLockKey, 0);
   // Trays of another class are passed over and not written.
   auto* tree = static_cast<GAttributeComposite*>(settings.Get());
   for (std::uint32_t key : {258u, 263u}) {
     delete tree->RemoveByKey(key);
     Add(new GStringAttribute("1", key));
   }
-  Ui(kPageGroupSelector, 0);
+  Ui(kPageGroupSelectorKey, 0);
   part.SetValue(1);
   EXPECT_EQ(GetAttributeValueFor(1212), 1);
   OverlappingPicture overlapping(context.get());

@@ -151,7 +151,7 @@ TEST_F(PagesTest, GroupsAndDialogsFollowThePagesTables) {
       {3000, 3034, 13001, {9002, 9015, 6044, 7074, 3021, 3023, 9020, 9033, 9034}},
       {3000, 3034, 9000, {9002, 9015, 6044, 3021, 3023, 1002}}};
   const ModuleResources library = resources::ResourceLibrary();
-  SetValueIfPresent(FindComposite(settings.Get(), 365), kJobStorageKey, 1);
+  SetValueIfPresent(FindComposite(settings.Get(), 365), kJobRetentionKey, 1);
   for (RWClassID kind : {kGZdl5eId, kGVexalonId, kGPostScriptId}) {
     SCOPED_TRACE(kind);
     if (kind != kGZdl5eId) UseLanguage(kind);
@@ -218,7 +218,7 @@ TEST_F(PagesTest, PaperOutsideTheLimitsInBothOrientations) {
       {3, 10200, 6600},    {50, 1800, 1200},    {23, 7016, 4960}};
   for (const auto& [id, width, height] : turned) {
     media->AddChild(new GMedia("", GSize16(width, height), GSize16(width, height), GSize16(0, 0), 1,
-                               id, 600, 600, kMediumKey, 0, nullptr, nullptr));
+                               id, 600, 600, kModelMediumKey, 0, nullptr, nullptr));
   }
   GUIContext context(&host);
   GPaperSizeFeature size(&context);
@@ -246,7 +246,7 @@ TEST_F(PagesTest, PaperOutsideTheLimitsInBothOrientations) {
 
 TEST_F(PagesTest, StatusLinesAndQualityChanges) {
   static_cast<GAttributeComposite*>(settings.Get())
-      ->AddChild(new GValueAttribute(0, kDeviceStatusKey));
+      ->AddChild(new GValueAttribute(0, kDeviceUpdateStatusKey));
   GUIContext context(&host);
   GAutoConfigFeature config(&context);
   GOSFactory* services = GOSFactory::Instance();
@@ -257,7 +257,7 @@ TEST_F(PagesTest, StatusLinesAndQualityChanges) {
   } const cases[] = {
       {2, u"Auto", {1, 1, 0, 0}}, {0, u"Admin", {0, 1, 1, 0}}, {1, u"", {0, 1, 0, 0}}};
   for (const Case& c : cases) {
-    ASSERT_TRUE(SetValueIfPresent(settings.Get(), kDeviceStatusKey, c.state));
+    ASSERT_TRUE(SetValueIfPresent(settings.Get(), kDeviceUpdateStatusKey, c.state));
     services->SetPrinterDataString(DriverData(), RWWString(u"LastUpdateType"),
                                    RWWString(c.update_type));
     const std::uint32_t ids[] = {14113, 14118, 14119, 14114};
@@ -283,7 +283,7 @@ TEST_F(PagesTest, StatusLinesAndQualityChanges) {
 // number; else 0.
 TEST_F(PagesTest, JobStorageChoiceFollowsTheUsersValue) {
   static_cast<GAttributeComposite*>(settings.Get())
-      ->AddChild(new GValueAttribute(7, kLocalJobStorageChoiceKey));
+      ->AddChild(new GValueAttribute(7, kLocalJobStorageKey));
   GUIContext context(&host);
   GOSFactory::Instance()->SetPrinterDataString(DriverData(), RWWString(u"PrinterUUID"),
                                                RWWString(u"{U}"));
@@ -309,7 +309,7 @@ TEST_F(PagesTest, JobStorageChoiceFollowsTheUsersValue) {
     RegCloseKey(opened);
     ReadLocalJobStorageChoice(&context);
     std::int32_t choice = -1;
-    context.GetSettingsView().GetValue(kLocalJobStorageChoiceKey, choice);
+    context.GetSettingsView().GetValue(kLocalJobStorageKey, choice);
     EXPECT_EQ(choice, c.choice);
   }
 }
@@ -349,7 +349,7 @@ LONG AddPages(PropSheetUiInfo* info, LPARAM parameter) {
 }
 
 TEST_F(PagesTest, EveryPageOpensInTheSheetAndLeavesNothing) {
-  SetValueIfPresent(FindComposite(settings.Get(), 365), kJobStorageKey, 1);
+  SetValueIfPresent(FindComposite(settings.Get(), 365), kJobRetentionKey, 1);
   for (bool ok : {true, false}) {
     ASSERT_EQ(UI_INITIALIZE(&host, 0), 9);
     support::OnSheet([&](support::SheetDriver& sheet) {

@@ -249,7 +249,7 @@ TEST_F(RulesTest, TrayAgainstTypeAndSize) {
   }
   for (auto [id, width, height] : {std::tuple{100, 2400, 3600}, std::tuple{101, 4800, 6000}})
     media->AddChild(new GMedia("", GSize16(width, height), GSize16(width, height), GSize16(0, 0), 0,
-                               id, 600, 600, kMediumKey, 0, nullptr, nullptr));
+                               id, 600, 600, kModelMediumKey, 0, nullptr, nullptr));
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     std::vector<Setting> given = {{323, 600}, {324, 600}, {261, 0, "Plain"}, {262, 0, "Plain"}};

@@ -50,7 +50,7 @@ using Records = PluginRecords;
 // On a printer without the Color page (the fill test's printer has one).
 TEST_F(PluginTest, CountsByPageFlagsAndLanguage) {
   auto* printer = dynamic_cast<GPeripheral*>(DriverData()->GetConfiguration());
-  ASSERT_TRUE(SetValueIfPresent(printer->GetConfiguration(), kCachedValueKey, 0));
+  ASSERT_TRUE(SetValueIfPresent(printer->GetConfiguration(), kColorDeviceKey, 0));
   const struct {
     std::uint32_t flags;
     RWClassID language;  // of device 101: 788 the fixture's, 0 none
@@ -92,8 +92,8 @@ TEST_F(PluginTest, FillsRecordsInPageOrderAndDestroysOnlyItsOwn) {
   static_cast<GAttributeComposite*>(settings.Get())->AddChild(new GValueAttribute(0, 287));
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.flags << " " << c.index);
-    SetValueIfPresent(Installed(), kJobStorageKey, c.job_storage);
-    SetValueIfPresent(Installed(), kHardDiskKey, c.disk);
+    SetValueIfPresent(Installed(), kJobRetentionKey, c.job_storage);
+    SetValueIfPresent(Installed(), kPrinterHardDiskKey, c.disk);
     SetValueIfPresent(settings.Get(), 287, c.choice);
     host.page_flags = c.flags;
     Records records(host, 10, c.count);
@@ -204,12 +204,12 @@ TEST_F(PluginTest, InstructionsDialogOwnedByTheFocusAndCancelRestores) {
   SetFocus(window);
   ui.OnDialog(7400, [&](UiDialog dialog) {
     EXPECT_EQ(GetParent(dialog.Handle()), window);
-    host.context->GetSettingsView().SetValue(kJobStorageKey, 1);
-    EXPECT_EQ(ValueOf(settings.Get(), kJobStorageKey), 1);
+    host.context->GetSettingsView().SetValue(kJobRetentionKey, 1);
+    EXPECT_EQ(ValueOf(settings.Get(), kJobRetentionKey), 1);
     dialog.Click(kIdCancel);
   });
   EXPECT_EQ(UI_INITIALIZE(&host, kUIManualDuplexIndex), 1);
-  EXPECT_EQ(ValueOf(settings.Get(), kJobStorageKey), 0);
+  EXPECT_EQ(ValueOf(settings.Get(), kJobRetentionKey), 0);
   UI_DESTROY(&host);
   DestroyWindow(window);
   FreeLibrary(library);

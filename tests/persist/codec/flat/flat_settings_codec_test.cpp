@@ -19,6 +19,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/fonts/device_font_list.h"
 #include "config/fonts/device_font_list_composite.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
 #include "driver/services/os_factory.h"
@@ -292,7 +293,7 @@ TEST(FlatRecordGolden, FontListsAreObjectGraphsInATypeTwelveNode) {
                                     nullptr, kFlatShortNumbers));
     ASSERT_NE(decoded, nullptr);
     // The composite keeps its own key.
-    EXPECT_EQ(decoded->Key(), GDeviceFontListComposite::kDefaultKey);
+    EXPECT_EQ(decoded->Key(), kDeviceFontListsKey);
     EXPECT_EQ(static_cast<GDeviceFontListComposite&>(*decoded).GetCount(), c.lists);
   }
 }
