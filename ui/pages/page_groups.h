@@ -146,6 +146,10 @@ class GDialogButtonWrapper : public GPageWrapper {
   GModalDialog* Dialog() const { return dialog_.get(); }
   // Keeps `dialog` too (a dialog the opened one's flows show).
   void KeepDialog(GModalDialog* dialog) { kept_.emplace_back(dialog); }
+  GControlKind ExpectedKind(std::size_t index) const override {
+    return index == 0 ? GControlKind::kPushButton : GControlKind::kAny;
+  }
+  void CollectDialogs(std::vector<GDialogBase*>* out) const override;
 
  private:
   std::unique_ptr<GModalDialog> dialog_;
