@@ -6,6 +6,14 @@
 // loads its reason into a buffer of at most kMostReasonUnits units, however
 // large the caller says its own buffer is.
 //
+// Kept answers: the paper list, and the bin answers past the form-to-tray
+// database (asked every time, as a user edits it in place), stay with the
+// context while the printer's change stamp (its data, record and forms)
+// and the driver data's model changes stay those they were made with; so
+// the installed options are applied once, not on every bin query. The
+// paper list used to follow only the bound record: a form added since
+// (by another program, or this context's AddCustomForm) stayed out of it.
+//
 // Readings taken: an extent whose medium is missing answers 0, like an
 // overflow; DC_ORIENTATION reads 265 of the bound device mode's settings;
 // the "blank" of a tray's name stays in front of the map entry's string
@@ -28,6 +36,7 @@
 #include "driver/resource_string_loader.h"
 #include "persist/resource_mapping.h"
 #include "platform/host/modules.h"
+#include "platform/host/spooler.h"
 #include "platform/host/system.h"
 
 namespace {
@@ -62,33 +71,43 @@ void PutName(void* output, std::size_t index, int units, const RWWString& text) 
   PutName(output, index, units, text.Data(), text.Length());
 }
 
-// The walks of the bin queries: the output (names or numbers) and the
-// resource library the names come from.
+// The walks of the bin queries: the answer's bytes, grown entry by entry
+// (names or numbers), and the resource library the names come from.
 struct BinWalk {
-  void* output;
+  std::vector<unsigned char>* answer;
   bool names;
   platform::HMODULE library;
 };
+
+// Entry `index` of the answer (`bytes` each), which grows to hold it.
+void* Entry(BinWalk& walk, std::uint32_t index, std::size_t bytes) {
+  const std::size_t end = (std::size_t{index} + 1) * bytes;
+  if (walk.answer->size() < end) walk.answer->resize(end);
+  return walk.answer->data() + end - bytes;
+}
+
+constexpr std::size_t kBinNameBytes = kBinNameUnits * sizeof(char16_t);
 
 int ReportTray(GTray* tray, GResourceMapping* entry, std::uint32_t index, void* buffer,
                std::uint32_t& reported) {
   auto* walk = static_cast<BinWalk*>(buffer);
   reported = 1;
   if (!walk->names) {
-    PutAt<WORD>(walk->output, index, entry ? entry->SystemNumber() : 0);
+    PutAt<WORD>(Entry(*walk, index, sizeof(WORD)), 0, entry ? entry->SystemNumber() : 0);
     return 1;
   }
+  void* slot = Entry(*walk, index, kBinNameBytes);
   RWWString text;
   const GDisplayString& shown = tray->GetDisplayString();
   GResourceStringLoader(walk->library)
       .LoadText(text, shown.GetStringId(), shown.GetText(), shown.GetModuleName());
   if (text.IsNull() && entry) text = LoadFormName(walk->library, entry->StringResourceId());
   if (text.IsNull()) {
-    PutName(walk->output, index, kBinNameUnits, u"", 0);
+    PutName(slot, 0, kBinNameUnits, u"", 0);
     return 1;
   }
   const RWWString name = RWWString(u" ") + text;
-  PutName(walk->output, index, kBinNameUnits, name);
+  PutName(slot, 0, kBinNameUnits, name);
   return 1;
 }
 
@@ -97,13 +116,25 @@ int ReportResourceName(GResourceMapping* mapping, const RWWString* name, std::ui
   auto* walk = static_cast<BinWalk*>(buffer);
   reported = 1;
   if (!walk->names) {
-    PutAt<WORD>(walk->output, index, mapping->SystemNumber());
+    PutAt<WORD>(Entry(*walk, index, sizeof(WORD)), 0, mapping->SystemNumber());
     return 1;
   }
   RWWString text = LoadFormName(walk->library, mapping->StringResourceId());
   if (text.IsNull() && name) text = *name;
-  PutName(walk->output, index, kBinNameUnits, text);
+  PutName(Entry(*walk, index, kBinNameBytes), 0, kBinNameUnits, text);
   return 1;
+}
+
+// Copies a kept answer out in pieces of at most 2 KB: some processors copy
+// a long block by string moves many times slower when the caller's buffer
+// lies just above the answer modulo 4 KB, and the caller chooses the
+// buffer; pieces this size are copied by vector moves at any alignment.
+void CopyOut(void* output, const void* answer, std::size_t bytes) {
+  constexpr std::size_t kPiece = 2048;
+  auto* to = static_cast<unsigned char*>(output);
+  const auto* from = static_cast<const unsigned char*>(answer);
+  for (std::size_t at = 0; at < bytes; at += kPiece)
+    std::memcpy(to + at, from + at, std::min(kPiece, bytes - at));
 }
 
 }  // namespace
@@ -359,43 +390,50 @@ DWORD GDriverContext::CapEnumResolutions(void* output) {
 // ---------------------------------------------------------------------------
 // Bins
 
-namespace {
-
-DWORD Bins(GDriverContext& context, void* output, bool names) {
+DWORD GDriverContext::BinList(void* output, bool names) {
   platform::HMODULE library = nullptr;
   if (names) {
-    library = platform::LoadLibraryW(context.GetSupportFilePath().Data());
+    library = platform::LoadLibraryW(GetSupportFilePath().Data());
     if (!library) return kCapabilityFailed;
   }
   std::unique_ptr<void, void (*)(void*)> release(library, [](void* module) {
     if (module) platform::FreeLibrary(static_cast<platform::HMODULE>(module));
   });
-  GAttributeComposite* defaults = context.CurrentDefaultSettings();
+  GAttributeComposite* defaults = CurrentDefaultSettings();
   auto* database = FindOfClass<GFormToTrayDatabase>(defaults, kFormToTrayKey);
   if (database && GFormToTrayLinks(*database).HasNonDefaultAssociation()) {
     if (output && names) PutName(output, 0, kBinNameUnits, kFormSourceName, 11);
     if (output && !names) PutAt<WORD>(output, 0, kFormSourceBin);
     return 1;
   }
-  context.ApplyInstalledOptions(nullptr);
-  BinWalk walk{output, names, library};
-  void* buffer = output ? &walk : nullptr;
-  std::uint32_t index = 0;
-  context.EnumTrays(&ReportTray, buffer, 1, index);
-  auto* options = FindComposite(defaults, kInstalledOptionsKey);
-  if (SignedValueOr(options, kBinsWithResourcesKey, 0) == 1)
-    context.EnumResourceNames(&ReportResourceName, buffer, 1, index);
-  return index ? index : kCapabilityFailed;
+  KeptBins& kept = bins_[names ? 1 : 0];
+  const std::uint64_t stamp = platform::GetPrinterChangeStamp(GetPrinterHandle());
+  if (!kept.held || stamp == 0 || kept.printer_stamp != stamp ||
+      kept.model_changes != GetModelChanges()) {
+    kept = KeptBins{};
+    ApplyInstalledOptions(nullptr);
+    BinWalk walk{&kept.answer, names, library};
+    std::uint32_t index = 0;
+    EnumTrays(&ReportTray, &walk, 1, index);
+    auto* options = FindComposite(defaults, kInstalledOptionsKey);
+    if (SignedValueOr(options, kBinsWithResourcesKey, 0) == 1)
+      EnumResourceNames(&ReportResourceName, &walk, 1, index);
+    kept.count = index;
+    kept.held = true;
+    kept.printer_stamp = stamp;
+    kept.model_changes = GetModelChanges();  // the options just applied included
+  }
+  if (kept.count == 0) return kCapabilityFailed;
+  if (output) CopyOut(output, kept.answer.data(), kept.answer.size());
+  return kept.count;
 }
 
-}  // namespace
-
 DWORD GDriverContext::CapBins(void* output) {
-  return Bins(*this, output, false);
+  return BinList(output, false);
 }
 
 DWORD GDriverContext::CapBinNames(void* output) {
-  return Bins(*this, output, true);
+  return BinList(output, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -443,12 +481,18 @@ void GDriverContext::BuildPaperList() {
 }
 
 DWORD GDriverContext::GetPaperList(char16_t* names, WORD* numbers, std::int32_t* sizes) {
-  if (papers_.stale) BuildPaperList();
+  const std::uint64_t stamp = platform::GetPrinterChangeStamp(GetPrinterHandle());
+  if (papers_.stale || stamp == 0 || papers_.printer_stamp != stamp ||
+      papers_.model_changes != GetModelChanges()) {
+    BuildPaperList();
+    papers_.printer_stamp = stamp;
+    papers_.model_changes = GetModelChanges();
+  }
   const std::size_t count = papers_.numbers.size();
   if (count == 0) return kCapabilityFailed;
-  if (names) std::memcpy(names, papers_.names.data(), papers_.names.size() * sizeof(char16_t));
-  if (numbers) std::memcpy(numbers, papers_.numbers.data(), count * sizeof(WORD));
-  if (sizes) std::memcpy(sizes, papers_.sizes.data(), papers_.sizes.size() * sizeof(std::int32_t));
+  if (names) CopyOut(names, papers_.names.data(), papers_.names.size() * sizeof(char16_t));
+  if (numbers) CopyOut(numbers, papers_.numbers.data(), count * sizeof(WORD));
+  if (sizes) CopyOut(sizes, papers_.sizes.data(), papers_.sizes.size() * sizeof(std::int32_t));
   return static_cast<DWORD>(count);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/keys/settings_keys.h"
@@ -109,36 +110,25 @@ namespace {
 // for 90 and 270 degrees compares the upright form with an upright range,
 // so a landscape record's paper fits whenever the portrait one's does.
 // (Taking the limits at 0 degrees and swapping them refused Letter turned.)
-class CustomRange {
- public:
-  CustomRange(GDriverDataImp& data, std::uint16_t x, std::uint16_t y, std::uint32_t orientation,
-              int check)
-      : check_(check != 0), known_(x != 0 && y != 0) {
-    if (!check_ || !known_) return;
-    GSize16 minimum(0, 0);
-    GSize16 maximum(kLargestMediaLength, kLargestMediaLength);
-    data.CustomSizeLimits(orientation, x, y, minimum, maximum);
-    low_x_ = platform::MulDiv(minimum.width, kMicrometresPerInch, x);
-    low_y_ = platform::MulDiv(minimum.height, kMicrometresPerInch, y);
-    high_x_ = platform::MulDiv(maximum.width, kMicrometresPerInch, x);
-    high_y_ = platform::MulDiv(maximum.height, kMicrometresPerInch, y);
-    if (Landscape(orientation)) {
-      std::swap(low_x_, low_y_);
-      std::swap(high_x_, high_y_);
-    }
+GFormRange CustomRange(GDriverDataImp& data, std::uint16_t x, std::uint16_t y,
+                       std::uint32_t orientation, int check) {
+  GFormRange range;
+  range.check = check != 0;
+  range.known = x != 0 && y != 0;  // a resolution of 0 gives no range: nothing fits
+  if (!range.check || !range.known) return range;
+  GSize16 minimum(0, 0);
+  GSize16 maximum(kLargestMediaLength, kLargestMediaLength);
+  data.CustomSizeLimits(orientation, x, y, minimum, maximum);
+  range.low_x = platform::MulDiv(minimum.width, kMicrometresPerInch, x);
+  range.low_y = platform::MulDiv(minimum.height, kMicrometresPerInch, y);
+  range.high_x = platform::MulDiv(maximum.width, kMicrometresPerInch, x);
+  range.high_y = platform::MulDiv(maximum.height, kMicrometresPerInch, y);
+  if (Landscape(orientation)) {
+    std::swap(range.low_x, range.low_y);
+    std::swap(range.high_x, range.high_y);
   }
-  bool Fits(const FormInfo1W& form) const {
-    if (form.size.cx <= 0 || form.size.cy <= 0) return false;
-    if (!check_) return true;
-    return known_ && high_x_ >= form.size.cx && high_y_ >= form.size.cy && low_x_ <= form.size.cx &&
-           low_y_ <= form.size.cy;
-  }
-
- private:
-  bool check_;
-  bool known_;  // a resolution of 0 gives no range: nothing fits
-  std::int64_t low_x_ = 0, low_y_ = 0, high_x_ = 0, high_y_ = 0;
-};
+  return range;
+}
 
 }  // namespace
 
@@ -356,7 +346,7 @@ int GDriverContextBase::AddCustomSizesFromForms(GAttributeComposite* list,
                                                 std::uint32_t orientation, int check) {
   if (!list) return 0;
   GFormList forms = EnumForms();
-  const CustomRange range(*this, x_resolution, y_resolution, orientation, check);
+  const GFormRange range = CustomRange(*this, x_resolution, y_resolution, orientation, check);
   int added = 0;
   for (std::uint32_t i = 0; i < forms.Count(); ++i) {
     const FormInfo1W& form = forms[i];
@@ -393,17 +383,46 @@ int GDriverContextBase::IsFormAvailable(const GFormList& forms, std::uint32_t po
                                         std::uint16_t x_resolution, std::uint16_t y_resolution,
                                         std::uint32_t orientation, int check) {
   if (position >= forms.Count()) return 0;
+  FormListFacts& facts = form_list_facts_;
+  if (facts.list != forms.Serial() || forms.Serial() == 0) {
+    facts = FormListFacts{};
+    facts.list = forms.Serial();
+  }
+  if (!facts.range_taken || facts.x != x_resolution || facts.y != y_resolution ||
+      facts.orientation != orientation || facts.check != check) {
+    facts.range = CustomRange(*this, x_resolution, y_resolution, orientation, check);
+    facts.range_taken = true;
+    facts.x = x_resolution;
+    facts.y = y_resolution;
+    facts.orientation = orientation;
+    facts.check = check;
+  }
   const FormInfo1W& form = forms[position];
-  if (!FormFitsCustomRange(form, x_resolution, y_resolution, orientation, check)) return 0;
+  if (!facts.range.Fits(form)) return 0;
   const std::uint16_t id = FormPaperId(form, position);
   if (id == 0) return 0;
+  if (!facts.trays_taken) TakeTrayFacts(facts);
+  if (facts.every_id) return 1;
+  return std::binary_search(facts.assigned.begin(), facts.assigned.end(), id) ? 1 : 0;
+}
+
+void GDriverContextBase::TakeTrayFacts(FormListFacts& facts) {
   std::unique_ptr<GAttributeComposite> stored;
   GAttributeComposite* options = FindComposite(GetDefaultSettings(), kInstalledOptionsKey);
   if (!options) {
     stored.reset(LoadNamedSettings(kInstalledOptionsKey));
     options = stored.get();
   }
-  return OfferedByTrays(FindOfClass<GFormToTrayDatabase>(options, kFormToTrayKey), id) ? 1 : 0;
+  auto* database = FindOfClass<GFormToTrayDatabase>(options, kFormToTrayKey);
+  facts.trays_taken = true;
+  // OfferedByTrays for every id at once: the ids the links assign.
+  facts.every_id = !database || !GFormToTrayLinks(*database).HasNonDefaultAssociation();
+  if (facts.every_id) return;
+  RWShortVector forms;
+  GFormToTrayLinks(*database).CollectForms(forms);
+  for (RWSize i = 0; i < forms.Count(); ++i)
+    facts.assigned.push_back(forms[i]);
+  std::sort(facts.assigned.begin(), facts.assigned.end());
 }
 
 std::int32_t GDriverContextBase::WalkForms(GFormCallback callback, void* data, int check,
@@ -414,16 +433,19 @@ std::int32_t GDriverContextBase::WalkForms(GFormCallback callback, void* data, i
   // Asked once, not per form.
   if (database && !GFormToTrayLinks(*database).HasNonDefaultAssociation()) database = nullptr;
   GFormList forms = EnumForms();
-  const CustomRange range(*this, geometry.x, geometry.y, geometry.orientation, check);
+  const GFormRange range = CustomRange(*this, geometry.x, geometry.y, geometry.orientation, check);
   std::int32_t count = 0;
+  RWWString name;  // one buffer for the names handed out, unless a callback keeps one
   for (std::uint32_t i = 0; i < forms.Count(); ++i) {
     const FormInfo1W& form = forms[i];
     if (!range.Fits(form)) continue;
     const std::uint16_t id = FormPaperId(form, i);
     if (id == 0 || !OfferedByTrays(database, id)) continue;
     ++count;
-    if (callback && callback(static_cast<std::uint32_t>(count), id, FormName(form), data) != 1)
-      break;
+    if (!callback) continue;
+    const char16_t* text = form.name ? form.name : u"";
+    name.Replace(0, name.Length(), text, std::char_traits<char16_t>::length(text));
+    if (callback(static_cast<std::uint32_t>(count), id, name, data) != 1) break;
   }
   return count;
 }

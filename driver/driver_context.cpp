@@ -226,13 +226,18 @@ std::uint32_t GDriverContext::UpdateFromDevice(std::uint32_t argument) {
   if (!GetDefaultSettings()) SetDefaultSettings(BuildDefaultSettings());
   GAttributeComposite* defaults = GetDefaultSettings();
   GPluginSettingsUpdater updater = g_plugin_updater.load();
-  return defaults && updater && updater(*this, *defaults) == 1 ? 1 : 0;
+  if (!defaults || !updater) return 0;
+  const int updated = updater(*this, *defaults);
+  NoteModelChange();  // the updater edits the default settings in place
+  return updated == 1 ? 1 : 0;
 }
 
 void GDriverContext::Retarget(const GPrinterKey& key) {
-  // The paper list was made for the old printer and handle.
-  if (key.GetPrinterHandle() != creation_handle_ || !(key.GetPrinterName() == GetPrinterName()))
+  // The paper list and the bins were made for the old printer and handle.
+  if (key.GetPrinterHandle() != creation_handle_ || !(key.GetPrinterName() == GetPrinterName())) {
     papers_.stale = true;
+    NoteModelChange();
+  }
   GUIDriverData::Retarget(key);
   creation_handle_ = key.GetPrinterHandle();
   if (!(key.GetPrinterName() == GetPrinterName())) {

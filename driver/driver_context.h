@@ -431,14 +431,31 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   std::vector<std::unique_ptr<platform::BYTE[]>> dev_mode_copies_;
   std::uint32_t cookie_ = 0;
   // The paper list of slot 41: stale until built, and again after a bind
-  // that changed the record or a form this context added.
+  // that changed the record or a form this context added, and whenever the
+  // printer's change stamp or the driver data's model changes differ from
+  // those it was built with (a form added by anyone, say).
   struct PaperList {
     bool stale = true;
+    std::uint64_t printer_stamp = 0;
+    std::uint64_t model_changes = 0;
     std::vector<char16_t> names;  // kPaperNameUnits per entry
     std::vector<platform::WORD> numbers;
     std::vector<std::int32_t> sizes;  // width, height per entry
   } papers_;
   void BuildPaperList();
+  // The tray part of the bin answers (DC_BINS [0], DC_BINNAMES [1]): the
+  // installed options applied and the trays walked once, then kept while
+  // the printer's change stamp and the driver data's model changes stay
+  // those they were made with. The form-to-tray database, a part of the
+  // default settings that a user edits in place, is asked every time.
+  struct KeptBins {
+    bool held = false;
+    std::uint64_t printer_stamp = 0;
+    std::uint64_t model_changes = 0;
+    platform::DWORD count = 0;
+    std::vector<unsigned char> answer;  // what a fill call writes
+  } bins_[2];
+  platform::DWORD BinList(void* output, bool names);
 
   // The document events' steps (document_events.cpp).
   int CopyDevMode(const void* in, platform::DWORD size_in, std::size_t entry, bool stamp_if_ic,

@@ -58,6 +58,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "driver/dev_mode_settings_interface.h"
 #include "driver/driver_data_imp.h"
@@ -263,6 +264,9 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // range and has an id, and, when part 365 (of the default settings held,
   // else the stored one) has a form-to-tray database 510 with an
   // association other than the default, that id is assigned to a tray.
+  // The range and the database are read at the first call with a list
+  // (GFormList::Serial) and kept for the calls that pass the same list: a
+  // caller that changes either reads the forms anew.
   int IsFormAvailable(const GFormList& forms, std::uint32_t position, std::uint16_t x_resolution,
                       std::uint16_t y_resolution, std::uint32_t orientation, int check);
   // `name` in the directory (up to the last "\") of the services' module
@@ -334,8 +338,28 @@ class GDriverContextBase : public virtual GDriverDataImp {
   std::int32_t WalkForms(GFormCallback callback, void* data, int check,
                          GAttributeComposite* settings, bool by_tray);
 
+  // What IsFormAvailable takes from the model once per form list (by its
+  // serial number) instead of once per form: the custom size range at the
+  // resolution and orientation last asked, and the paper ids that the
+  // form-to-tray database offers. A caller walks one list at a time, and
+  // the model does not change under a walk.
+  struct FormListFacts {
+    std::uint64_t list = 0;  // the list's serial number
+    bool range_taken = false;
+    std::uint16_t x = 0;
+    std::uint16_t y = 0;
+    std::uint32_t orientation = 0;
+    int check = 0;
+    GFormRange range;
+    bool trays_taken = false;
+    bool every_id = true;                 // no database, or only default links
+    std::vector<std::uint16_t> assigned;  // else the ids it offers, sorted
+  };
+  void TakeTrayFacts(FormListFacts& facts);
+
   GDevModeSettingsInterface* dev_mode_settings_ = nullptr;  // owned
   std::uint32_t state_flags_ = kStateMadeAnew;
   std::uint32_t dev_mode_released_ = 0;
   std::uint32_t emf_data_type_ = 0;
+  FormListFacts form_list_facts_;
 };

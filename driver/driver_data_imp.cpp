@@ -50,7 +50,9 @@ std::uint32_t GDriverDataImp::UpdateFromDevice(std::uint32_t) {
           GetPortName(), static_cast<GDriverData*>(this), kPortFlagsOpenExFirst)));
   GAttributeComposite* job_settings = reader ? GetJobSettings() : nullptr;
   if (!job_settings) return kNoDeviceValues;
-  return reader->UpdateConfiguration(job_settings, 1) & 0xFFFF;
+  const std::uint32_t answer = reader->UpdateConfiguration(job_settings, 1) & 0xFFFF;
+  NoteModelChange();
+  return answer;
 }
 
 void GDriverDataImp::Retarget(const GPrinterKey&) {
@@ -278,7 +280,10 @@ int GDriverDataImp::GetMediaIdOfPaperCode(std::uint16_t, std::uint16_t&) {
 }
 
 GAttributeComposite* GDriverDataImp::EnsureDefaultSettings() {
-  if (!default_settings_) default_settings_ = CreateDefaultSettings();
+  if (!default_settings_) {
+    default_settings_ = CreateDefaultSettings();
+    NoteModelChange();
+  }
   return default_settings_;
 }
 
@@ -286,6 +291,7 @@ void GDriverDataImp::SetDefaultSettings(GAttributeComposite* settings) {
   if (settings == default_settings_) return;
   delete default_settings_;
   default_settings_ = settings;
+  NoteModelChange();
 }
 
 GMediaPool* GDriverDataImp::GetMediaList() {

@@ -252,6 +252,14 @@ class GDriverDataImp : public virtual GDriverData {
   GAttributeComposite* GetDefaultSettings() const { return default_settings_; }
   GAttributeComposite* EnsureDefaultSettings();
 
+  // How many times the driver data changed its model or its default
+  // settings itself: default settings made or replaced, installed options
+  // applied, device values read (and, in a context, another printer or
+  // handle served). Answers kept from the model are kept while this stays
+  // (and the printer's change stamp, platform::GetPrinterChangeStamp, too).
+  // Edits that others make inside the trees do not count.
+  std::uint64_t GetModelChanges() const { return model_changes_; }
+
   // The configuration's child keyed 76 when it is a device, else null.
   GPeripheral* FindPrinterObject();
   // The job settings' resolution list: 1300 when the default settings held
@@ -362,6 +370,7 @@ class GDriverDataImp : public virtual GDriverData {
   void SetFourthName(const RWWString& name) { fourth_name_ = name; }
   // Deletes the default settings held and keeps `settings` (null: none).
   void SetDefaultSettings(GAttributeComposite* settings);
+  void NoteModelChange() { ++model_changes_; }
 
  private:
   // The configuration's own configuration set, or null.
@@ -376,4 +385,5 @@ class GDriverDataImp : public virtual GDriverData {
   std::uint32_t default_paper_id_ = 0;               // 0 until computed
   GExtensionManager* extension_manager_ = nullptr;   // owned
   std::uint32_t document_flag_ = 0;
+  std::uint64_t model_changes_ = 0;
 };

@@ -122,12 +122,12 @@ void GDriverDataImp::CustomSizeLimits(std::uint32_t orientation, std::uint16_t x
                                       GSize16& maximum) {
   GMediaPool* pool = GetSymmetricMediaPool();
   if (!pool) return;
-  if (GMedia* medium =
-          pool->FindByPaperSizeId(kSmallestCustomSizeId, orientation, x_resolution, y_resolution))
-    minimum = medium->GetPaperSize();
-  if (GMedia* medium =
-          pool->FindByPaperSizeId(kLargestCustomSizeId, orientation, x_resolution, y_resolution))
-    maximum = medium->GetPaperSize();
+  GMedia* smallest = nullptr;
+  GMedia* largest = nullptr;
+  pool->FindByPaperSizeIds(kSmallestCustomSizeId, kLargestCustomSizeId, orientation, x_resolution,
+                           y_resolution, smallest, largest);
+  if (smallest) minimum = smallest->GetPaperSize();
+  if (largest) maximum = largest->GetPaperSize();
 }
 
 int GDriverDataImp::EnumMedia(GMediaCallback callback, std::uint32_t orientation,
@@ -140,11 +140,14 @@ int GDriverDataImp::EnumMedia(GMediaCallback callback, std::uint32_t orientation
   GSize16 maximum(kLargestMediaLength, kLargestMediaLength);
   if (check) CustomSizeLimits(orientation, x_resolution, y_resolution, minimum, maximum);
   auto* mapping = dynamic_cast<GResourceMappingList*>(GetPaperSizeMapping());
-  std::unique_ptr<GMediaPoolIterator> media(
-      pool->CreateFilteredIterator(orientation, x_resolution, y_resolution, minimum, maximum));
-  while (media && media->Next()) {
-    auto* medium = dynamic_cast<GMedia*>(media->Current());
-    if (!medium) continue;
+  // The pool's filtering walk, over its children in place.
+  const GCountedPtrVector& media = pool->Children();
+  for (RWSize i = 0; i < media.Count(); ++i) {
+    GMedia* medium = AsMedium(media[i].Get());
+    if (!medium || !GMediaPoolIterator::Passes(*medium, orientation, x_resolution, y_resolution,
+                                               minimum, maximum)) {
+      continue;
+    }
     GResourceMapping* entry = nullptr;
     if (mapped_only) {
       entry = mapping

@@ -199,5 +199,6 @@ int GDriverDataImp::ApplyInstalledOptions(GAttributeComposite* settings) {
 
   MarkDevices(options, FindComposite(model, kPaperHandlingKey));
   CopyValues(at, kLastCopies);
+  NoteModelChange();
   return 1;
 }

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <type_traits>
+#include <typeinfo>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
@@ -25,7 +27,13 @@
 // is null, nothing has the key, or the first match is of another class.
 template <class T>
 T* FindOfClass(MPersistentObject* in, std::uint32_t key) {
-  return in ? dynamic_cast<T*>(in->FindByKey(key)) : nullptr;
+  MPersistentObject* found = in ? in->FindByKey(key) : nullptr;
+  if constexpr (std::is_final_v<T>) {
+    // Of a final class one type test decides, for less than the cast.
+    return found && typeid(*found) == typeid(T) ? static_cast<T*>(found) : nullptr;
+  } else {
+    return dynamic_cast<T*>(found);
+  }
 }
 
 // The 16-bit value attribute keyed `key`, or null.

@@ -1,5 +1,6 @@
 #include "driver/spooler_forms.h"
 
+#include <atomic>
 #include <new>
 #include <utility>
 
@@ -33,10 +34,16 @@ bool Within(std::int64_t length, std::int64_t target, std::int32_t tolerance) {
   return difference <= tolerance && -difference <= tolerance;
 }
 
+std::uint64_t NextSerial() {
+  static std::atomic<std::uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 }  // namespace
 
 GFormList GFormList::Enumerate(platform::HANDLE printer) {
   GFormList list;
+  list.serial_ = NextSerial();
   platform::DWORD count = 0;
   list.block_ =
       ReadBlock([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD& needed) {
@@ -51,6 +58,7 @@ GFormList GFormList::Enumerate(platform::HANDLE printer) {
 
 GFormList GFormList::Get(platform::HANDLE printer, const RWWString& name) {
   GFormList list;
+  list.serial_ = NextSerial();
   list.block_ =
       ReadBlock([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD& needed) {
         return platform::GetFormW(printer, name.Data(), 1, buffer, size, &needed) == 1;

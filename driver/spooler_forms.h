@@ -53,6 +53,9 @@ class GFormList {
   static GFormList Get(platform::HANDLE printer, const RWWString& name);
 
   std::uint32_t Count() const { return count_; }
+  // A number that no other list read in this process has (0 for a
+  // default-made list): what the context keys what it reads once per list by.
+  std::uint64_t Serial() const { return serial_; }
   // REQUIRES: position < Count().
   const platform::FormInfo1W& operator[](std::uint32_t position) const {
     return records_[position];
@@ -65,6 +68,28 @@ class GFormList {
   std::unique_ptr<platform::BYTE[]> block_;
   const platform::FormInfo1W* records_ = nullptr;  // in block_
   std::uint32_t count_ = 0;
+  std::uint64_t serial_ = 0;
+};
+
+// The custom size range that forms are checked against at one resolution
+// and orientation, in thousandths of a millimetre (the context works it
+// out from its media, context_forms.cpp). Without the check every form of
+// a positive size fits; with it, a range whose resolution is unknown (0)
+// takes none.
+struct GFormRange {
+  bool check = false;
+  bool known = false;
+  std::int64_t low_x = 0;
+  std::int64_t low_y = 0;
+  std::int64_t high_x = 0;
+  std::int64_t high_y = 0;
+
+  bool Fits(const platform::FormInfo1W& form) const {
+    if (form.size.cx <= 0 || form.size.cy <= 0) return false;
+    if (!check) return true;
+    return known && high_x >= form.size.cx && high_y >= form.size.cy && low_x <= form.size.cx &&
+           low_y <= form.size.cy;
+  }
 };
 
 // The printer's level 2 record (platform::PrinterInfo2W at the block's

@@ -1,5 +1,7 @@
 #include "config/paper/form_to_tray.h"
 
+#include <typeinfo>
+
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
@@ -81,8 +83,12 @@ template <class Match>
 GFormToTrayAssociation* GFormToTrayDatabase::FindFirst(Match match) const {
   const GCountedPtrVector& children = associations_.Children();
   for (RWSize i = 0; i < children.Count(); ++i) {
-    auto* association = dynamic_cast<GFormToTrayAssociation*>(children[i].Get());
-    if (association && match(*association)) return association;
+    // The class is final: one type test stands for the cast, which cost
+    // more than the match in the form walks' many look-ups.
+    MPersistentObject* child = children[i].Get();
+    if (!child || typeid(*child) != typeid(GFormToTrayAssociation)) continue;
+    auto* association = static_cast<GFormToTrayAssociation*>(child);
+    if (match(*association)) return association;
   }
   return nullptr;
 }
@@ -204,6 +210,13 @@ std::uint32_t GFormToTrayDatabase::HasNonDefaultAssociation() const {
 void GFormToTrayDatabase::GetForms(RWShortVector& forms) const {
   FindFirst([&forms](const GFormToTrayAssociation& a) {
     forms.Append(a.GetForm());
+    return false;
+  });
+}
+
+void GFormToTrayDatabase::GetTrays(RWShortVector& trays) const {
+  FindFirst([&trays](const GFormToTrayAssociation& a) {
+    trays.Append(a.GetTray());
     return false;
   });
 }

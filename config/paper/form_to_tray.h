@@ -151,8 +151,9 @@ class GFormToTrayDatabase final
   std::uint32_t HasTrayWithFormName(std::uint16_t tray, const RWWString& form_name) const;
   // Some association's tray or media type is not the default.
   std::uint32_t HasNonDefaultAssociation() const;
-  // Appends every association's form, in order.
+  // Appends every association's form (tray), in order.
   void GetForms(RWShortVector& forms) const;
+  void GetTrays(RWShortVector& trays) const;
 
   // The attribute part, 4 and the composite's size.
   RWSize StoredSize() const override;

@@ -43,8 +43,9 @@ class GFormToTrayLinks {
                               const char* name);
   // Removes every link.
   void Clear() { database_.RemoveAllAssociations(); }
-  // Appends the tray of every link, in link order.
+  // Appends the tray (the form) of every link, in link order.
   void CollectTrays(RWShortVector& trays) const { database_.GetForms(trays); }
+  void CollectForms(RWShortVector& forms) const { database_.GetTrays(forms); }
   // Removes the tray's link; nothing when there is none.
   void RemoveLinkForTray(std::uint16_t tray) { database_.RemoveAssociation(tray); }
   // 1 when a link has that form (paper id), else 0.

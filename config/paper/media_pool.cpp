@@ -1,7 +1,5 @@
 #include "config/paper/media_pool.h"
 
-#include <memory>
-
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
 #include "persist/stored_form.h"
@@ -32,18 +30,12 @@ GMediaPoolIterator::GMediaPoolIterator(GMediaPool* pool, GCountedPtrVector& chil
       minimum_(minimum),
       maximum_(maximum) {}
 
-bool GMediaPoolIterator::Passes(const GMedia& medium) const {
-  const GSize16& paper = medium.GetPaperSize();
-  return medium.GetOrientation() == orientation_ && medium.GetXResolution() == x_resolution_ &&
-         medium.GetYResolution() == y_resolution_ && minimum_.width <= paper.width &&
-         paper.width <= maximum_.width && minimum_.height <= paper.height &&
-         paper.height <= maximum_.height;
-}
-
 bool GMediaPoolIterator::Next() {
   while (GEnumChildIterator::Next()) {
-    auto* medium = dynamic_cast<const GMedia*>(Current());
-    if (medium && Passes(*medium)) return true;
+    const GMedia* medium = AsMedium(Current());
+    if (medium && Passes(*medium, orientation_, x_resolution_, y_resolution_, minimum_, maximum_)) {
+      return true;
+    }
   }
   return false;
 }
@@ -53,14 +45,30 @@ bool GMediaPoolIterator::Next() {
 
 GMedia* GMediaPool::FindByPaperSizeId(std::uint16_t paper_size_id, std::uint32_t orientation,
                                       std::uint16_t x_resolution, std::uint16_t y_resolution) {
-  std::unique_ptr<GMediaPoolIterator> walk(
-      CreateFilteredIterator(orientation, x_resolution, y_resolution, GSize16(0, 0),
-                             GSize16(kLargestMediaLength, kLargestMediaLength)));
-  while (walk && walk->Next()) {
-    auto* medium = static_cast<GMedia*>(walk->Current());  // Next stops at media only
-    if (medium->GetPaperSizeId() == paper_size_id) return medium;
+  GMedia* found = nullptr;
+  GMedia* unused = nullptr;
+  FindByPaperSizeIds(paper_size_id, paper_size_id, orientation, x_resolution, y_resolution, found,
+                     unused);
+  return found;
+}
+
+void GMediaPool::FindByPaperSizeIds(std::uint16_t first_id, std::uint16_t second_id,
+                                    std::uint32_t orientation, std::uint16_t x_resolution,
+                                    std::uint16_t y_resolution, GMedia*& first, GMedia*& second) {
+  first = second = nullptr;
+  // The filtering walk's choices, read in place: no iterator is made.
+  const GSize16 minimum(0, 0);
+  const GSize16 maximum(kLargestMediaLength, kLargestMediaLength);
+  const GCountedPtrVector& media = Children();
+  for (RWSize i = 0; i < media.Count() && !(first && second); ++i) {
+    GMedia* medium = AsMedium(media[i].Get());
+    if (!medium || !GMediaPoolIterator::Passes(*medium, orientation, x_resolution, y_resolution,
+                                               minimum, maximum)) {
+      continue;
+    }
+    if (!first && medium->GetPaperSizeId() == first_id) first = medium;
+    if (!second && medium->GetPaperSizeId() == second_id) second = medium;
   }
-  return nullptr;
 }
 
 GMediaPoolIterator* GMediaPool::CreateFilteredIterator(std::uint32_t orientation,

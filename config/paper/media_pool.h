@@ -60,9 +60,17 @@ class GMediaPoolIterator final : public GEnumChildIterator {
   // (the position is then -1 again).
   bool Next() override;
 
- private:
-  bool Passes(const GMedia& medium) const;
+  // The filter itself, for walks that only read the pool's children.
+  static bool Passes(const GMedia& medium, std::uint32_t orientation, std::uint16_t x_resolution,
+                     std::uint16_t y_resolution, const GSize16& minimum, const GSize16& maximum) {
+    const GSize16& paper = medium.GetPaperSize();
+    return medium.GetOrientation() == orientation && medium.GetXResolution() == x_resolution &&
+           medium.GetYResolution() == y_resolution && minimum.width <= paper.width &&
+           paper.width <= maximum.width && minimum.height <= paper.height &&
+           paper.height <= maximum.height;
+  }
 
+ private:
   std::uint16_t x_resolution_;
   std::uint16_t y_resolution_;
   std::uint32_t orientation_;
@@ -83,6 +91,11 @@ class GMediaPool final : public MPersistentClass<GMediaPool, GEnumAttribute, kGM
   // when there is none.
   GMedia* FindByPaperSizeId(std::uint16_t paper_size_id, std::uint32_t orientation,
                             std::uint16_t x_resolution, std::uint16_t y_resolution);
+  // FindByPaperSizeId of two codes in one walk: `first` and `second` get
+  // the media of `first_id` and `second_id` (null for a missing one).
+  void FindByPaperSizeIds(std::uint16_t first_id, std::uint16_t second_id,
+                          std::uint32_t orientation, std::uint16_t x_resolution,
+                          std::uint16_t y_resolution, GMedia*& first, GMedia*& second);
   // A new filtering walk, which the caller deletes; null when memory runs
   // out. The second form takes one resolution for x and y.
   GMediaPoolIterator* CreateFilteredIterator(std::uint32_t orientation, std::uint16_t x_resolution,

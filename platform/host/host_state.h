@@ -78,6 +78,9 @@ void ResetVersionInfoLocked();
 bool PrinterServerLocked(HANDLE printer, std::u16string& server, DWORD& access);
 // The forms' part of ResetSpoolerLocked.
 void ResetFormsLocked();
+// The stamp (registry_store.h) of the last change of that server's forms;
+// 0 while they never changed. REQUIRES: the lock.
+std::uint64_t FormsStampLocked(const std::u16string& folded_server);
 
 // The resources of a loaded module, or null (the module is not loaded or
 // lacks the id). REQUIRES: the lock held; the pointer is good while it is.

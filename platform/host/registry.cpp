@@ -1,5 +1,7 @@
 #include "platform/host/registry.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -11,6 +13,16 @@
 #include "platform/text.h"
 
 namespace platform {
+namespace host_internal {
+
+struct StoreKey {
+  std::map<std::u16string, std::unique_ptr<StoreKey>> subkeys;  // by folded name
+  std::map<std::u16string, RegistryValue> values;               // by folded name
+  std::uint64_t stamp = NextChangeStamp();                      // of the last change
+};
+
+}  // namespace host_internal
+
 namespace {
 
 using host_internal::Fold;
@@ -19,10 +31,7 @@ using host_internal::Lock;
 using host_internal::Mutex;
 using host_internal::RegistryValue;
 
-struct Key {
-  std::map<std::u16string, std::unique_ptr<Key>> subkeys;  // by folded name
-  std::map<std::u16string, RegistryValue> values;          // by folded name
-};
+using Key = host_internal::StoreKey;
 
 struct OpenKey {
   Hive hive;
@@ -151,6 +160,7 @@ DWORD SetValueAt(Hive hive, const std::u16string& folded_path, Key* key, std::u1
   if (value.name.empty()) value.name = name;
   value.type = type;
   value.data.assign(data, data + size);
+  key->stamp = host_internal::NextChangeStamp();
   return kErrorSuccess;
 }
 
@@ -257,8 +267,9 @@ LONG RegDeleteValueW(HKEY key, const char16_t* name) {
   Lock lock(Mutex());
   OpenKey open;
   if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
-  return open.key->values.erase(Fold(name != nullptr ? name : u"")) != 0 ? kErrorSuccess
-                                                                         : kErrorFileNotFound;
+  if (open.key->values.erase(Fold(name != nullptr ? name : u"")) == 0) return kErrorFileNotFound;
+  open.key->stamp = host_internal::NextChangeStamp();
+  return kErrorSuccess;
 }
 
 std::vector<std::u16string> RegistryValueNames(HKEY root, std::u16string_view path) {
@@ -306,6 +317,20 @@ std::size_t OpenRegistryKeyCount() {
 }
 
 namespace host_internal {
+
+std::uint64_t NextChangeStamp() {
+  // Atomic: the hives' roots are made before anyone takes the lock.
+  static std::atomic<std::uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+StoreKey* StoreFindKey(Hive hive, std::u16string_view path) {
+  return WalkPath(hive, path, false);
+}
+
+std::uint64_t StoreKeyStamp(const StoreKey& key) {
+  return key.stamp;
+}
 
 bool StoreCreateKey(Hive hive, std::u16string_view path) {
   return WalkPath(hive, path, true) != nullptr;

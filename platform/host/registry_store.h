@@ -3,6 +3,7 @@
 // printer's machine key. Callers hold the stand-ins' lock.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,20 @@
 namespace platform::host_internal {
 
 enum class Hive { kMachine, kUser };
+
+// A stamp for a change of stored state: each call answers a larger number
+// than any before in the process (resets included), so that two changes
+// never share a stamp.
+std::uint64_t NextChangeStamp();
+
+// A key of the store. Keys are never removed, only dropped all at once by
+// the reset (which also closes every handle that could lead to one).
+struct StoreKey;
+// The key at `path`, or null when it is missing.
+StoreKey* StoreFindKey(Hive hive, std::u16string_view path);
+// The stamp of the key's last change: a value written or deleted, or the
+// key made.
+std::uint64_t StoreKeyStamp(const StoreKey& key);
 
 struct RegistryValue {
   std::u16string name;  // as first written

@@ -1,8 +1,10 @@
 #include "platform/host/spooler.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "platform/host/host_state.h"
@@ -21,7 +23,8 @@ using host_internal::Mutex;
 struct PrinterHandle {
   std::u16string data_key;  // PrinterDataKeyPath of the printer
   DWORD access;
-  std::u16string folded;  // the printer's folded name
+  std::u16string folded;          // the printer's folded name
+  host_internal::StoreKey* data;  // that key, for its stamp
 };
 
 struct Printer {
@@ -29,8 +32,9 @@ struct Printer {
   std::u16string driver_name;
   std::u16string port_name;
   std::u16string data_file;
-  std::u16string server;               // empty: the local machine
-  std::vector<BYTE> default_dev_mode;  // empty: none stored
+  std::u16string server;                                   // empty: the local machine
+  std::vector<BYTE> default_dev_mode;                      // empty: none stored
+  std::uint64_t stamp = host_internal::NextChangeStamp();  // of the record's last change
 };
 
 struct SpoolerState {
@@ -122,8 +126,11 @@ BOOL OpenPrinterW(const char16_t* name, HANDLE* printer, const PrinterDefaultsW*
     return Fail<BOOL>(kErrorAccessDenied, 0);
   }
   std::uintptr_t id = host_internal::NewHandleId();
-  State().handles.emplace(id, PrinterHandle{PrinterDataKeyPath(it->second.name),
-                                            access != 0 ? access : kPrinterAccessUse, it->first});
+  std::u16string data_key = PrinterDataKeyPath(it->second.name);
+  host_internal::StoreKey* data = host_internal::StoreFindKey(Hive::kMachine, data_key);
+  State().handles.emplace(
+      id, PrinterHandle{std::move(data_key), access != 0 ? access : kPrinterAccessUse, it->first,
+                        data});
   ++State().counters.opens;
   *printer = host_internal::HandleFromId<HANDLE>(id);
   return 1;
@@ -197,8 +204,20 @@ BOOL SetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD command) {
   const std::size_t length =
       std::size_t{Word(dev_mode + kDevModeSizeOffset)} + Word(dev_mode + kDevModeDriverExtraOffset);
   if (length < kDevModeDriverExtraOffset + 2) return Fail<BOOL>(kErrorInvalidParameter, 0);
-  State().printers[handle->folded].default_dev_mode.assign(dev_mode, dev_mode + length);
+  Printer& stored = State().printers[handle->folded];
+  stored.default_dev_mode.assign(dev_mode, dev_mode + length);
+  stored.stamp = host_internal::NextChangeStamp();
   return 1;
+}
+
+std::uint64_t GetPrinterChangeStamp(HANDLE printer) {
+  Lock lock(Mutex());
+  const PrinterHandle* handle = FindHandle(printer);
+  const Printer* found = FindPrinter(printer);
+  if (handle == nullptr || found == nullptr) return 0;
+  std::uint64_t stamp = found->stamp;
+  if (handle->data != nullptr) stamp = std::max(stamp, host_internal::StoreKeyStamp(*handle->data));
+  return std::max(stamp, host_internal::FormsStampLocked(Fold(found->server)));
 }
 
 BOOL GetPrinterDriverW(HANDLE printer, const char16_t*, DWORD level, BYTE* buffer, DWORD size,
@@ -224,17 +243,15 @@ bool SetPrinterDriver(std::u16string_view printer, std::u16string_view driver_na
   it->second.driver_name = driver_name;
   it->second.port_name = port_name;
   it->second.data_file = data_file;
+  it->second.stamp = host_internal::NextChangeStamp();
   return true;
 }
 
 bool AddPrinter(std::u16string_view name) {
   if (name.empty() || name.find(u'\\') != name.npos) return false;
   Lock lock(Mutex());
-  if (!State()
-           .printers.emplace(Fold(name), Printer{std::u16string(name), {}, {}, {}, {}, {}})
-           .second) {
-    return false;
-  }
+  Printer added{std::u16string(name), {}, {}, {}, {}, {}, host_internal::NextChangeStamp()};
+  if (!State().printers.emplace(Fold(name), std::move(added)).second) return false;
   return host_internal::StoreCreateKey(Hive::kMachine, PrinterDataKeyPath(name));
 }
 
@@ -243,6 +260,7 @@ bool SetPrinterServer(std::u16string_view printer, std::u16string_view server) {
   auto it = State().printers.find(Fold(printer));
   if (it == State().printers.end()) return false;
   it->second.server = server;
+  it->second.stamp = host_internal::NextChangeStamp();
   return true;
 }
 

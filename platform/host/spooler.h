@@ -161,6 +161,16 @@ BOOL AddFormW(HANDLE printer, DWORD level, const BYTE* form);
 BOOL SetFormW(HANDLE printer, const char16_t* name, DWORD level, const BYTE* form);
 BOOL DeleteFormW(HANDLE printer, const char16_t* name);
 
+// A stamp of the printer's last change: a value of its data written or
+// deleted (through any handle, or through the registry under its data
+// key), its record changed (SetPrinterW, SetPrinterDriver,
+// SetPrinterServer), or a form of its server added, changed or deleted.
+// Stamps only grow and no two changes share one, so an equal stamp means
+// none of these changed in between, for whatever handle of the printer
+// asks; cheap enough to ask before each use of what was read from them.
+// 0 for a handle that is not open.
+std::uint64_t GetPrinterChangeStamp(HANDLE printer);
+
 // ---- Test controls ----
 
 // The driver name, port name and driver data file that the printer's

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/host/host_state.h"
+#include "platform/host/registry_store.h"
 #include "platform/host/spooler.h"
 
 namespace platform {
@@ -26,6 +27,20 @@ struct Form {
 std::map<std::u16string, std::vector<Form>>& Servers() {
   static std::map<std::u16string, std::vector<Form>> servers;
   return servers;
+}
+
+// Folded server name -> the stamp of its forms' last change.
+std::map<std::u16string, std::uint64_t>& Stamps() {
+  static std::map<std::u16string, std::uint64_t> stamps;
+  return stamps;
+}
+
+// Stamps the forms of `printer`'s server (known open).
+void Changed(HANDLE printer) {
+  std::u16string server;
+  DWORD access = 0;
+  host_internal::PrinterServerLocked(printer, server, access);
+  Stamps()[server] = host_internal::NextChangeStamp();
 }
 
 // The forms of the server of `printer`; null, with the last error, for a
@@ -110,6 +125,7 @@ BOOL AddFormW(HANDLE printer, DWORD level, const BYTE* form) {
   }
   if (Find(*forms, record->name) != forms->end()) return Fail<BOOL>(kErrorFileExists, 0);
   forms->push_back(Form{record->flags, record->name, record->size, record->imageable_area});
+  Changed(printer);
   return 1;
 }
 
@@ -125,6 +141,7 @@ BOOL SetFormW(HANDLE printer, const char16_t* name, DWORD level, const BYTE* for
   if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
   it->size = record->size;
   it->area = record->imageable_area;
+  Changed(printer);
   return 1;
 }
 
@@ -136,6 +153,7 @@ BOOL DeleteFormW(HANDLE printer, const char16_t* name) {
   if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
   if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
   forms->erase(it);
+  Changed(printer);
   return 1;
 }
 
@@ -143,12 +161,19 @@ void AddServerForm(std::u16string_view server, DWORD flags, std::u16string_view 
                    LONG cy) {
   Lock lock(Mutex());
   Servers()[Fold(server)].push_back(Form{flags, std::u16string(name), {cx, cy}, {0, 0, cx, cy}});
+  Stamps()[Fold(server)] = host_internal::NextChangeStamp();
 }
 
 namespace host_internal {
 
 void ResetFormsLocked() {
   Servers().clear();
+  Stamps().clear();
+}
+
+std::uint64_t FormsStampLocked(const std::u16string& folded_server) {
+  auto it = Stamps().find(folded_server);
+  return it == Stamps().end() ? 0 : it->second;
 }
 
 }  // namespace host_internal

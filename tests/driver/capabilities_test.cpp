@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "driver/devmode/dev_mode_record.h"
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
+#include "persist/resource_mapping.h"
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
 #include "platform/host/system.h"
@@ -192,6 +194,48 @@ TEST_F(Queries, ListsCountThenFill) {
   ASSERT_EQ(Ask(kDcBinNames, names), 1u);
   EXPECT_EQ(bins[0], 15);
   EXPECT_EQ(std::u16string(names[0]), u"Form Select");
+}
+
+// What a parked context keeps of the bin and paper answers goes when the
+// printer changes under it: its tray map rewritten in printer data, a form
+// added through another handle. Context A is the fixture's; B answers the
+// entry point and is parked between calls.
+TEST_F(Queries, KeptAnswersFollowThePrinter) {
+  platform::HANDLE other = nullptr;
+  const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
+  ASSERT_EQ(platform::OpenPrinterW(u"P1", &other, &all), 1);
+  const auto bins = [&](bool parked) {
+    platform::WORD out[4] = {};
+    const DWORD count =
+        parked ? DrvDeviceCapabilities(other, u"P1", kDcBins, out, Record()) : Ask(kDcBins, out);
+    return std::vector<int>(out, out + (count == kCapabilityFailed ? 0 : count));
+  };
+  const auto papers = [&](bool parked) {
+    return parked ? DrvDeviceCapabilities(other, u"P1", kDcPapers, nullptr, Record())
+                  : Ask(kDcPapers);
+  };
+  for (bool parked : {false, true}) {
+    EXPECT_EQ(bins(parked), (std::vector<int>{260, 257, 258})) << parked;
+    EXPECT_EQ(papers(parked), 3u) << parked;
+  }
+  // Tray 1 (bin 257) loses its mapping in the stored map.
+  auto* map = dynamic_cast<GResourceMappingList*>(context_->GetTrayMap());
+  ASSERT_NE(map, nullptr);
+  std::unique_ptr<MPersistentObject> copy(map->DeepCopy());
+  auto* fewer = static_cast<GResourceMappingList*>(copy.get());
+  delete fewer->RemoveBySecondNumber(1);
+  ASSERT_EQ(Services().StoreNamedObject(context_, RWWString(u"VROOSTrayMap"), fewer), 1);
+  // A form that fits the custom size range, added by another program.
+  const platform::FormInfo1W form{platform::kFormUser,
+                                  const_cast<char16_t*>(u"Postcard"),
+                                  {100000, 148000},
+                                  {0, 0, 100000, 148000}};
+  ASSERT_EQ(platform::AddFormW(other, 1, reinterpret_cast<const BYTE*>(&form)), 1);
+  for (bool parked : {false, true}) {
+    EXPECT_EQ(bins(parked), (std::vector<int>{260, 258})) << parked;
+    EXPECT_EQ(papers(parked), 4u) << parked;
+  }
+  platform::ClosePrinter(other);
 }
 
 TEST_F(Queries, HelpRecordWritesOnlyItsTexts) {

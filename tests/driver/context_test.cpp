@@ -281,6 +281,32 @@ TEST_F(Context, WalksReportFittingFormsWithTheirIds) {
   EXPECT_EQ(context_->CheckPaper(defaults_, 16399, 0, 600, 600), 0);  // form 16: none
 }
 
+// IsFormAvailable reads the range and the form-to-tray links once per form
+// list and geometry: another resolution or check, or a list read afresh
+// after the links changed, is answered from the model as it then is.
+TEST_F(Context, AvailabilityFollowsTheListAndTheGeometry) {
+  const auto available = [this](const GFormList& forms, std::uint16_t dpi, int check) {
+    std::string answer;
+    for (std::uint32_t i = 0; i < forms.Count(); ++i)
+      answer += std::to_string(context_->IsFormAvailable(forms, i, dpi, dpi, 0, check));
+    return answer;
+  };
+  const GFormList forms = context_->EnumForms();
+  const struct {
+    std::uint16_t dpi;
+    int check;
+    const char* answer;
+  } asks[] = {
+      {600, 1, "110110001"}, {0, 1, "000000000"}, {600, 0, "111111101"}, {600, 1, "110110001"}};
+  for (const auto& ask : asks)
+    EXPECT_EQ(available(forms, ask.dpi, ask.check), ask.answer) << ask.dpi << ask.check;
+  GFormToTrayLinks links(*FindOfClass<GFormToTrayDatabase>(defaults_, kFormToTrayKey));
+  links.SetAssociationWithName(1, 16387, 11913, "A4 Copy");
+  EXPECT_EQ(available(context_->EnumForms(), 600, 1), "000100000");
+  links.Clear();
+  EXPECT_EQ(available(context_->EnumForms(), 600, 1), "110110001");
+}
+
 TEST_F(Context, CustomSizesAreTheSpoolersForms) {
   // The defaults' current size (2159 x 2794 tenths of a millimetre), then
   // the fitting user forms; with 915 set every user form, a landscape

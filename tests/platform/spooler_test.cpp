@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -264,6 +265,58 @@ TEST_F(Spooler, PrinterRecordsKeepTheDefaultDeviceModeAndServer) {
   EXPECT_EQ(OpenPrinterW(u"P1", &denied, nullptr), 1);
   for (HANDLE h : {printer, reader, denied})
     ClosePrinter(h);
+}
+
+// The change stamp moves with each change of the printer's data, record or
+// forms, through whatever handle or the registry, and with nothing else.
+TEST_F(Spooler, ChangeStampMovesWithEachChangeOfThePrinter) {
+  ASSERT_TRUE(AddPrinter(u"A") && AddPrinter(u"B"));
+  HANDLE a = Open(u"A"), reader = Open(u"a", 0), b = Open(u"B");
+  HKEY key = nullptr;
+  ASSERT_EQ(
+      RegOpenKeyExW(kHkeyLocalMachine, PrinterDataKeyPath(u"A").c_str(), 0, kKeyAllAccess, &key),
+      0);
+  const BYTE one[] = {1};
+  std::vector<BYTE> info(1024), dev_mode(72, 0);
+  DWORD needed = 0;
+  ASSERT_EQ(GetPrinterW(a, 2, info.data(), 1024, &needed), 1);
+  dev_mode[68] = 72;
+  reinterpret_cast<PrinterInfo2W*>(info.data())->dev_mode = dev_mode.data();
+  FormInfo1W form{kFormUser, const_cast<char16_t*>(u"Mine"), {100, 200}, {0, 0, 100, 200}};
+  const auto* bytes = reinterpret_cast<const BYTE*>(&form);
+  const struct {
+    const char* step;
+    std::function<bool()> run;
+    bool a_changes, b_changes;
+  } steps[] = {
+      {"write", [&] { return SetPrinterDataW(a, u"V", kRegBinary, one, 1) == 0; }, true, false},
+      {"read", [&] { return Get(reader, u"V").size() == 1; }, false, false},
+      {"refused", [&] { return SetPrinterDataW(reader, u"V", kRegBinary, one, 1) != 0; }, false,
+       false},
+      {"registry write", [&] { return RegSetValueExW(key, u"W", 0, kRegBinary, one, 1) == 0; },
+       true, false},
+      {"registry delete", [&] { return RegDeleteValueW(key, u"W") == 0; }, true, false},
+      {"nothing deleted", [&] { return RegDeleteValueW(key, u"W") != 0; }, false, false},
+      {"B's data", [&] { return SetPrinterDataW(b, u"V", kRegBinary, one, 1) == 0; }, false, true},
+      {"record", [&] { return SetPrinterW(a, 2, info.data(), 0) == 1; }, true, false},
+      {"form by B", [&] { return AddFormW(b, 1, bytes) == 1; }, true, true},
+      {"form changed", [&] { return SetFormW(a, u"mine", 1, bytes) == 1; }, true, true},
+      {"form deleted", [&] { return DeleteFormW(a, u"Mine") == 1; }, true, true},
+      {"server", [&] { return SetPrinterServer(u"A", u"\\\\S"); }, true, false},
+      {"old server's form", [&] { return AddFormW(b, 1, bytes) == 1; }, false, true},
+  };
+  for (const auto& step : steps) {
+    const std::uint64_t a_before = GetPrinterChangeStamp(a);
+    const std::uint64_t b_before = GetPrinterChangeStamp(b);
+    ASSERT_TRUE(step.run()) << step.step;
+    EXPECT_EQ(GetPrinterChangeStamp(a) != a_before, step.a_changes) << step.step;
+    EXPECT_EQ(GetPrinterChangeStamp(b) != b_before, step.b_changes) << step.step;
+    EXPECT_EQ(GetPrinterChangeStamp(reader), GetPrinterChangeStamp(a)) << step.step;
+  }
+  RegCloseKey(key);
+  for (HANDLE h : {a, reader, b})
+    ClosePrinter(h);
+  EXPECT_EQ(GetPrinterChangeStamp(a), 0u);
 }
 
 TEST(MulDiv, RoundsHalfAwayFromZero) {
