@@ -99,6 +99,10 @@ std::u16string GNumberEditWrapper::EditText() const {
 }
 
 void GNumberEditWrapper::Show() {
+  // The up-down's range runs upwards, so that its steps keep their sign.
+  std::int32_t low = 0, high = 0;
+  if (Limits(low, high))
+    SendDlgItemMessageW(GetDialogWindow(), GetControlId(kSpin), kUdmSetRange32, WPARAM(low), high);
   SetDlgItemTextIfChanged(GetDialogWindow(), GetControlId(kEdit), Format(Shown(), decimals_));
 }
 
