@@ -23,11 +23,32 @@ void GControlWrapper::Refresh(int force) {
   UpdateControl(force);
 }
 
-platform::LRESULT GControlWrapper::HandleMessage(platform::UINT message, platform::WPARAM,
+platform::LRESULT GControlWrapper::HandleMessage(platform::UINT message, platform::WPARAM wparam,
                                                  platform::LPARAM) {
   if (message != platform::kWmCommand) return 0;
+  if (!IsChangeCommand(wparam)) return 0;
   ReadControl();
   return 1;
+}
+
+GControlKind GControlWrapper::ExpectedKind(std::size_t) const {
+  return GControlKind::kAny;
+}
+
+void GControlWrapper::CollectDialogs(std::vector<GDialogBase*>*) const {}
+
+std::size_t GControlWrapper::IndexOfControl(std::int32_t control_id) const {
+  for (std::size_t i = 0; i < GetControlCount(); ++i)
+    if (table_[i].control_id == control_id) return i;
+  return GetControlCount();
+}
+
+bool GControlWrapper::IsChangeCommand(platform::WPARAM wparam) const {
+  const std::size_t index = IndexOfControl(platform::LowWord(wparam));
+  // A command the table does not hold (a routed id of a shared control)
+  // is the wrapper's own business, as before.
+  if (index == GetControlCount()) return true;
+  return IsChangeNotification(ExpectedKind(index), platform::HighWord(wparam));
 }
 
 void GControlWrapper::OnInit() {}

@@ -24,7 +24,9 @@
 #include <vector>
 
 #include "platform/host/types.h"
+#include "ui/framework/control_kind.h"
 
+class GDialogBase;
 class GFeature;
 
 // One entry of a control table.
@@ -53,7 +55,9 @@ class GControlWrapper {
   // RefreshState and UpdateControl(force).
   virtual void Refresh(int force);
   // WM_COMMAND reads the control (ReadControl) and answers 1; any other
-  // message 0.
+  // message 0. A WM_COMMAND from a control whose kind the wrapper names
+  // (ExpectedKind) is read only when its notification means a change (a
+  // click, a selection change, an edit losing focus).
   virtual platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
                                           platform::LPARAM lparam);
   // Nothing here.
@@ -81,11 +85,24 @@ class GControlWrapper {
   // The dialog the wrapper is attached to.
   virtual platform::HWND GetDialogWindow() const { return dialog_; }
 
+  // Operations of our own, after the slots above.
+  // The kind of control entry `index` drives; kAny (the base) is not
+  // checked and lets every notification through.
+  virtual GControlKind ExpectedKind(std::size_t index) const;
+  // Appends the dialogs the wrapper keeps (and opens) to `out`.
+  virtual void CollectDialogs(std::vector<GDialogBase*>* out) const;
+
   // The control id of entry `index` (0 past the end).
   std::int32_t GetControlId(std::size_t index) const;
   // The control window of entry `index` (null when the dialog lacks it).
   platform::HWND GetControl(std::size_t index) const;
   std::size_t GetControlCount() const { return table_.size() - 1; }
+  // The index of `control_id` in the table; GetControlCount() when absent.
+  std::size_t IndexOfControl(std::int32_t control_id) const;
+  // Whether WM_COMMAND's `wparam` comes from one of the wrapper's controls
+  // with a notification that means a change (IsChangeNotification of the
+  // control's expected kind).
+  bool IsChangeCommand(platform::WPARAM wparam) const;
   // A message box with the resource library's texts (ResMessageBox).
   int MessageBox(platform::HWND owner, std::uint32_t text_id, std::uint32_t caption_id,
                  platform::UINT flags) const;

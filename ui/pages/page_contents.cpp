@@ -1,6 +1,7 @@
 #include "ui/pages/page_contents.h"
 
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 #include "config/keys/settings_keys.h"
@@ -11,6 +12,7 @@
 #include "ui/framework/dialog_base.h"
 #include "ui/framework/modal_dialog.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/basics_groups.h"
 #include "ui/pages/configure_controls.h"
 #include "ui/pages/configure_features.h"
 #include "ui/pages/description_texts.h"
@@ -20,6 +22,7 @@
 #include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
 #include "ui/pages/paper_features.h"
+#include "ui/pages/paper_groups.h"
 #include "ui/pages/tray_picture.h"
 
 namespace {
@@ -116,21 +119,29 @@ GModalDialog* Dialog(std::uint32_t template_id, GUIContext* context, int with_he
 GModalDialog* MakeCustomSizeDialog(GUIContext* context) {
   GModalDialog* dialog = Dialog(8000, context, kWithHelp, 219);
   Groups groups(dialog, context);
+  // Letter printers measure in inches, the others in millimetres.
+  auto units = std::make_shared<GCustomUnits>();
+  if (context->GetDefaultPaperId() == kLetterPaperId) units->unit = GCustomUnits::kInches;
   groups.Add<GCustomPaperNameWrapper>(new GPaperSizeLimitsFeature(context),
                                       {{2050, 218}, {2051, 217}, {8, 221}, {2049, kNo}, {9, 1300}});
-  groups.Add(new GPaperSizeLimitsFeature(context),
-             {{11421, 211}, {11422, 211}, {11431, kNo}, {11433, kNo}, {2054, 211}});
-  groups.Add(new GPaperSizeLimitsFeature(context), {{11411, 212},
-                                                    {11412, 212},
-                                                    {11430, kNo},
-                                                    {11432, kNo},
-                                                    {2053, 212},
-                                                    {11413, kNo},
-                                                    {11414, kNo},
-                                                    {11423, kNo},
-                                                    {11424, kNo},
-                                                    {2055, kNo}});
-  groups.Add(new GPaperSizeLimitsFeature(context), {{2052, 213}});
+  groups.Add(new GCustomLengthWrapper(
+      new GCustomSizeFeature(context, kCustomHeightKey),
+      Ended({{11421, 211}, {11422, 211}, {11431, kNo}, {11433, kNo}, {2054, 211}}).data(), units));
+  groups.Add(new GCustomLengthWrapper(new GCustomSizeFeature(context, kCustomWidthKey),
+                                      Ended({{11411, 212},
+                                             {11412, 212},
+                                             {11430, kNo},
+                                             {11432, kNo},
+                                             {2053, 212},
+                                             {11413, kNo},
+                                             {11414, kNo},
+                                             {11423, kNo},
+                                             {11424, kNo},
+                                             {2055, kNo}})
+                                          .data(),
+                                      units));
+  groups.Add(new GCustomUnitsWrapper(new GPaperSizeLimitsFeature(context),
+                                     Ended({{2052, 213}}).data(), units));
   dialog->BuildHelpTable();
   return dialog;
 }
@@ -214,7 +225,9 @@ GModalDialog* MakeMoreOptionsDialog(GUIContext* context) {
 
 void AddBasicsGroups(GDialogBase* page, GUIContext* context) {
   Groups groups(page, context);
-  groups.Plain({{1021, 101}, {1022, 101}, {1024, 101}, {1023, 101}, {1020, kNo}});  // copies
+  groups.Add(new GCopiesWrapper(
+      new GCopiesFeature(context), new GCollateFeature(context),
+      Ended({{1021, 101}, {1022, 101}, {1024, 101}, {1023, 101}, {1020, kNo}}).data()));
   groups.Add<GOrientationWrapper>(new GOrientationFeature(context),
                                   {{1031, 102}, {1032, 103}, {1033, 104}, {1030, kNo}});
   groups.Add<GAboutButtonWrapper>(new GAboutFeature(context), {{1050, 105}});
@@ -223,10 +236,11 @@ void AddBasicsGroups(GDialogBase* page, GUIContext* context) {
 
 void AddPaperGroups(GDialogBase* page, GUIContext* context) {
   Groups groups(page, context);
-  groups.Plain({{11586, 214}, {11555, kNo}});  // different first page
-  groups.Plain({{11553, 223}});
+  groups.Add<GDifferentFirstPageWrapper>(new GDifferentFirstPageFeature(context),
+                                         {{11586, 214}, {11555, kNo}});
+  groups.Add<GPageSectionWrapper>(new GPageSectionFeature(context, 0), {{11553, 223}});
   groups.Tip({{2064, kNo}}, kBackCoverBookletFlagKey, kBackCoverBookletMessageKey, 0);
-  groups.Plain({{11554, 224}});
+  groups.Add<GPageSectionWrapper>(new GPageSectionFeature(context, 1), {{11554, 224}});
   groups.Tip({{11585, kNo}}, kTrayConflictFlagKey, kTrayConflictMessageKey, 0);
   groups.Add(new GPaperSizeWrapper(new GPaperSizeLimitsFeature(context),
                                    new GPaperSizeFeature(context),
@@ -236,7 +250,7 @@ void AddPaperGroups(GDialogBase* page, GUIContext* context) {
   groups.Add(new GDialogButtonWrapper(new GPaperSizeLimitsFeature(context),
                                       Ended({{2016, 206}}).data(), custom));
   groups.Add<GMediaTypeListWrapper>(new GMediaTypeFeature(context), {{11582, 203}, {11581, 203}});
-  groups.Plain({{11584, 205}, {11583, 205}});  // paper source
+  groups.Add<GPaperSourceWrapper>(new GPaperSourceFeature(context), {{11584, 205}, {11583, 205}});
   groups.Tip({{12138, kNo}}, kTraySelectionLockKey, kLastPageConflictMessageKey, 0);
   auto* table = dynamic_cast<GFormToTrayDatabase*>(
       context->GetSettingsView().FindTyped(kFormToTrayKey, kGFormToTrayDatabaseId));

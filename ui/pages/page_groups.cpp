@@ -61,3 +61,9 @@ LRESULT GOrientationWrapper::HandleMessage(UINT message, WPARAM wparam, LPARAM) 
       ->Choose(control == GetControlId(kLandscapeButton));
   return 1;
 }
+
+void GDialogButtonWrapper::CollectDialogs(std::vector<GDialogBase*>* out) const {
+  out->push_back(dialog_.get());
+  for (const auto& dialog : kept_)
+    out->push_back(dialog.get());
+}

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -62,13 +63,16 @@ class GOrientationFeature : public GAttributeFeature {
 
 // The orientation group: the portrait (main control) and landscape radio
 // buttons show the angle, and a click on one chooses it. The group's third
-// control only shows and enables.
+// control (its picture) and fourth (its label) only show and enable.
 class GOrientationWrapper : public GPageWrapper {
  public:
   using GPageWrapper::GPageWrapper;
   void UpdateControl(int force) override;
   platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
                                   platform::LPARAM lparam) override;
+  GControlKind ExpectedKind(std::size_t index) const override {
+    return index < 2 ? GControlKind::kRadioButton : GControlKind::kStatic;
+  }
 };
 
 class GAboutFeature : public GPageFeature {
@@ -98,9 +102,18 @@ class GPreviewWrapper : public GPageWrapper {
   using GPageWrapper::GPageWrapper;
 };
 
+// The custom size's name group of the "Custom Paper Size" dialog: the name
+// (an edit), two buttons, a label and Help. It only shows and enables: no
+// setting is given to its controls.
 class GCustomPaperNameWrapper : public GPageWrapper {
  public:
   using GPageWrapper::GPageWrapper;
+  GControlKind ExpectedKind(std::size_t index) const override {
+    constexpr GControlKind kKinds[] = {GControlKind::kEdit, GControlKind::kPushButton,
+                                       GControlKind::kPushButton, GControlKind::kStatic,
+                                       GControlKind::kPushButton};
+    return index < std::size(kKinds) ? kKinds[index] : GControlKind::kAny;
+  }
 };
 class GWMFontWrapper : public GPageWrapper {
  public:
@@ -146,6 +159,10 @@ class GDialogButtonWrapper : public GPageWrapper {
   GModalDialog* Dialog() const { return dialog_.get(); }
   // Keeps `dialog` too (a dialog the opened one's flows show).
   void KeepDialog(GModalDialog* dialog) { kept_.emplace_back(dialog); }
+  GControlKind ExpectedKind(std::size_t index) const override {
+    return index == 0 ? GControlKind::kPushButton : GControlKind::kAny;
+  }
+  void CollectDialogs(std::vector<GDialogBase*>* out) const override;
 
  private:
   std::unique_ptr<GModalDialog> dialog_;

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "config/keys/settings_keys.h"
+#include "ui/framework/combo_box_helper.h"
 #include "ui/framework/feature.h"
 #include "ui/pages/page_groups.h"
 
@@ -31,6 +32,8 @@ class GPaperSizeLimitsFeature : public GPageFeature {
 class GPaperSizeFeature : public GAttributeFeature {
  public:
   explicit GPaperSizeFeature(GUIContext* owner) : GAttributeFeature(owner, &kPaperSizeKey) {}
+  // Disabled without kPaperSizeKey.
+  int GetState() override;
 
   // Whether paper `paper_id` (0: the current one) is narrower or shorter
   // than the smallest limit medium, or wider or taller than the largest,
@@ -45,12 +48,27 @@ class GFitToPaperFeature : public GAttributeFeature {
   explicit GFitToPaperFeature(GUIContext* owner) : GAttributeFeature(owner, &kFitToOtherSizeKey) {}
 };
 
-// The paper-size group: the limits feature and the paper size.
+// The paper-size group: the limits feature and the paper size. The list
+// (entry 0) holds the forms the printer offers for the settings (the driver
+// data's EnumFormsForPrinter: the forms in the custom size range, only
+// those linked to a tray while the form-to-tray table links any), then the
+// current custom size (kCustomSizePaperId, "Custom") when the settings hold
+// one; a choice writes kPaperSizeKey. Entries 1 and 2 are shown only.
 class GPaperSizeWrapper : public GPairedWrapper {
  public:
   GPaperSizeWrapper(GPaperSizeLimitsFeature* limits, GPaperSizeFeature* size,
                     const GControlEntry* table)
       : GPairedWrapper(limits, size, table) {}
+  void OnInit() override;
+  void RefreshState() override;
+  void UpdateControl(int force) override;
+  platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
+                                  platform::LPARAM lparam) override;
+  GControlKind ExpectedKind(std::size_t index) const override;
+
+ private:
+  GPaperSizeFeature* Size() const { return static_cast<GPaperSizeFeature*>(Second()); }
+  GComboBoxHelper list_;
 };
 
 // The fit-to-paper group: the limits feature and fit to other size.

@@ -27,6 +27,7 @@
 #include "tests/support/sheet_driver.h"
 #include "tests/support/ui_driver.h"
 #include "tests/ui/pages/plugin_fixture.h"
+#include "ui/framework/control_kind.h"
 #include "ui/framework/installed_options_copy.h"
 #include "ui/framework/property_page.h"
 #include "ui/framework/resource_library.h"
@@ -169,6 +170,49 @@ TEST_F(PagesTest, GroupsAndDialogsFollowThePagesTables) {
     // No details dialog for another language: its button stays disabled.
     GControlWrapper* button = Wrapper<GControlWrapper>(PageOf(3000), 3034);
     EXPECT_EQ(button->GetFeature()->GetState() == kStateDisabled, kind == kGPostScriptId);
+    Destroy();
+  }
+}
+
+// Every control a wrapper names a kind for is of that kind in its page's or
+// dialog's template, on every page of both sheets and every dialog the
+// groups keep, for each language (the details dialog differs by language).
+void ExpectKinds(const ModuleResources& library, GDialogBase* dialog) {
+  SCOPED_TRACE(dialog->TemplateId());
+  const auto found =
+      std::find_if(library.dialogs.begin(), library.dialogs.end(),
+                   [&](const DialogTemplate& d) { return d.id == dialog->TemplateId(); });
+  ASSERT_NE(found, library.dialogs.end());
+  for (GControlWrapper* wrapper : dialog->Wrappers()) {
+    for (std::size_t i = 0; i < wrapper->GetControlCount(); ++i) {
+      const GControlKind expected = wrapper->ExpectedKind(i);
+      if (expected == GControlKind::kAny) continue;
+      const int id = wrapper->GetControlId(i);
+      const auto item = std::find_if(found->items.begin(), found->items.end(),
+                                     [&](const DialogItemTemplate& item) { return item.id == id; });
+      ASSERT_NE(item, found->items.end()) << id;
+      EXPECT_TRUE(ControlKindFits(expected, KindOfControl(*item)))
+          << id << " is a " << ControlKindName(KindOfControl(*item)) << ", its wrapper drives a "
+          << ControlKindName(expected);
+    }
+    std::vector<GDialogBase*> inner;
+    wrapper->CollectDialogs(&inner);
+    for (GDialogBase* kept : inner)
+      ExpectKinds(library, kept);
+  }
+}
+
+TEST_F(PagesTest, EveryControlIsOfTheKindItsWrapperDrives) {
+  const ModuleResources library = resources::ResourceLibrary();
+  SetValueIfPresent(FindComposite(settings.Get(), 365), kJobRetentionKey, 1);
+  for (RWClassID kind : {kGZdl5eId, kGVexalonId, kGPostScriptId}) {
+    SCOPED_TRACE(kind);
+    if (kind != kGZdl5eId) UseLanguage(kind);
+    const int made = UI_INITIALIZE(&host, 0);
+    ASSERT_GT(made, 0);
+    for (int i = 0; i < made; ++i)
+      if (entries[i].page_object)
+        ExpectKinds(library, static_cast<GPropertyPage*>(entries[i].page_object));
     Destroy();
   }
 }
