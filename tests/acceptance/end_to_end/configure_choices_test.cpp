@@ -119,34 +119,40 @@ TEST_F(ConfigureChoices, EveryGroupEndsUpInPrinterData) {
   // P1 starts with 64 MB, no hard disk, no collation unit, work space
   // 10.00 MB and no optional paper source (fixture_printer.md).
   const std::vector<Row> rows = {
-      {7013, "the status list offers no set on P1: nothing to choose, nothing written",
+      {7013,
+       "the status list offers no set on P1: nothing to choose, nothing written",
        [](ConfigureChoices&, UiDialog& page) {
          EXPECT_TRUE(page.Items(7013).empty());
          EXPECT_EQ(page.Selection(7013), -1);
        },
        {}},
       {7026, "shown only", [](ConfigureChoices&, UiDialog& page) { page.Click(7026); }, {}},
-      {7023, "manual duplex, then Cancel: nothing stored",
+      {7023,
+       "manual duplex, then Cancel: nothing stored",
        [](ConfigureChoices&, UiDialog& page) { EXPECT_TRUE(page.Check(7023, true)); },
        {},
        true},
       // Checked writes 3; the status rule marks the change.
-      {7023, "manual duplex",
+      {7023,
+       "manual duplex",
        [](ConfigureChoices&, UiDialog& page) { EXPECT_TRUE(page.Check(7023, true)); },
        {{245, 3}, {927, kUserConfigured}}},
       // 64 MB without a disk: collation is shown disabled, never set.
-      {7024, "collation unavailable",
+      {7024,
+       "collation unavailable",
        [](ConfigureChoices&, UiDialog& page) {
          EXPECT_TRUE(page.Visible(7024));
          EXPECT_FALSE(page.Enabled(7024));
        },
        {}},
       // Item 1 is the fixture's "Lower Cassette" (no display text).
-      {7037, "optional paper source",
+      {7037,
+       "optional paper source",
        [](ConfigureChoices&, UiDialog& page) { EXPECT_TRUE(page.SelectData(7037, 1)); },
        {}},
       // "12.5" is 12.50 MB: 1250 hundredths, within 1.00-230.00.
-      {7041, "driver work space",
+      {7041,
+       "driver work space",
        [](ConfigureChoices& self, UiDialog& page) {
          self.More(page, [](UiDialog& more) {
            EXPECT_TRUE(more.Type(7041, u"12.5"));
@@ -157,7 +163,8 @@ TEST_F(ConfigureChoices, EveryGroupEndsUpInPrinterData) {
       // "100" reads as 96, the largest size not above it; below 128 MB
       // without a disk job storage, collation and 451 go off; the work
       // space follows the memory: D(96) = ((96*5-320)*10/100+6)*100 = 2200.
-      {7091, "memory, a typed size between two sizes",
+      {7091,
+       "memory, a typed size between two sizes",
        [](ConfigureChoices& self, UiDialog& page) {
          self.More(page, [](UiDialog& more) {
            EXPECT_TRUE(more.Type(7091, u"100"));
@@ -167,7 +174,8 @@ TEST_F(ConfigureChoices, EveryGroupEndsUpInPrinterData) {
        {{925, 96}, {520, 0}, {310, 0}, {451, 0}, {307, 2200}}},
       // "9999" clamps to the largest size, 512; from 128 MB on the three
       // options go on; D(512) = ((2560-320)*10/100+6)*100 = 23000.
-      {7091, "memory, out of range",
+      {7091,
+       "memory, out of range",
        [](ConfigureChoices& self, UiDialog& page) {
          self.More(page, [](UiDialog& more) {
            EXPECT_TRUE(more.Type(7091, u"9999"));
@@ -175,7 +183,8 @@ TEST_F(ConfigureChoices, EveryGroupEndsUpInPrinterData) {
          });
        },
        {{925, 512}, {520, 1}, {310, 1}, {451, 1}, {307, 23000}}},
-      {7049, "More Configuration Options cancelled: nothing stored",
+      {7049,
+       "More Configuration Options cancelled: nothing stored",
        [](ConfigureChoices& self, UiDialog& page) {
          self.More(
              page,
@@ -188,7 +197,8 @@ TEST_F(ConfigureChoices, EveryGroupEndsUpInPrinterData) {
        {}},
       // The disk on: collation and 451 on (already); job storage is not
       // available on P1, its box hidden.
-      {7046, "hard disk",
+      {7046,
+       "hard disk",
        [](ConfigureChoices& self, UiDialog& page) {
          self.More(page, [](UiDialog& more) {
            EXPECT_FALSE(more.Visible(7061));
@@ -196,23 +206,27 @@ TEST_F(ConfigureChoices, EveryGroupEndsUpInPrinterData) {
          });
        },
        {{239, 1}}},
-      {7055, "shown only",
+      {7055,
+       "shown only",
        [](ConfigureChoices& self, UiDialog& page) {
          self.More(page, [](UiDialog& more) { more.Click(7055); });
        },
        {}},
-      {7076, "shown only",
+      {7076,
+       "shown only",
        [](ConfigureChoices& self, UiDialog& page) {
          self.More(page, [](UiDialog& more) { more.Click(7076); });
        },
        {}},
-      {7062, "shown only",
+      {7062,
+       "shown only",
        [](ConfigureChoices& self, UiDialog& page) {
          self.More(page, [](UiDialog& more) { more.Click(7062); });
        },
        {}},
       // Source 3's fonts disabled: state 2 in bits 4-5 of "DisabledMSDs".
-      {7071, "font cards",
+      {7071,
+       "font cards",
        [](ConfigureChoices& self, UiDialog& page) {
          self.OnDialog(7100, [](UiDialog cards) {
            EXPECT_TRUE(cards.Select(7105, u"3 (Enabled)"));
@@ -224,10 +238,14 @@ TEST_F(ConfigureChoices, EveryGroupEndsUpInPrinterData) {
        {}},
       {7069, "shown only", [](ConfigureChoices&, UiDialog& page) { page.Click(7069); }, {}},
       // Without two-way communication the printer answers nothing.
-      {7052, "automatic configuration", [](ConfigureChoices&, UiDialog& page) { page.Click(7052); },
+      {7052,
+       "automatic configuration",
+       [](ConfigureChoices&, UiDialog& page) { page.Click(7052); },
        {}},
       // Not interactive here: a click on the upper tray picks nothing.
-      {2021, "printer picture", [](ConfigureChoices&, UiDialog& page) { page.ClickAt(2021, 120, 90); },
+      {2021,
+       "printer picture",
+       [](ConfigureChoices&, UiDialog& page) { page.ClickAt(2021, 120, 90); },
        {}},
   };
 
@@ -296,7 +314,7 @@ TEST_F(ConfigureChoices, FontCardsAddedAndRemovedLandInPrinterData) {
     });
     EXPECT_TRUE(page.Click(7071));
   });
-  EXPECT_EQ(PrinterText(u"FlashFonts1"), path);  // stored bare
+  EXPECT_EQ(PrinterText(u"FlashFonts1"), path);       // stored bare
   EXPECT_EQ(PrinterDword(u"DisabledMSDs"), 1u << 8);  // state 1 in bits 8-9
   EXPECT_EQ(PrinterDword(u"MassStorageFonts"), 1u);
 
