@@ -106,6 +106,11 @@ LRESULT GSpinEditWrapper::HandleMessage(UINT message, WPARAM wparam, LPARAM lpar
   return 0;
 }
 
+GControlKind GSpinEditWrapper::ExpectedKind(std::size_t index) const {
+  if (index == kEdit) return GControlKind::kEdit;
+  return index == kSpin ? GControlKind::kUpDown : GControlKind::kStatic;
+}
+
 // --- Memory.
 
 GSpinLimits GSpinLimits::FromRecord(const std::int16_t* record) {
@@ -389,6 +394,10 @@ void GPaperSourcesFeature::BuildList(std::vector<RWWString>& texts,
   }
 }
 
+GControlKind GPaperSourcesComboWrapper::ExpectedKind(std::size_t index) const {
+  return index == 0 ? GControlKind::kDropDownList : GControlKind::kStatic;
+}
+
 void GPaperSourcesComboWrapper::OnInit() {
   list_.Attach(GetDialogWindow(), GetControlId(0));
   list_.ResetContent();
@@ -490,6 +499,10 @@ void GConfigStatusFeature::SetValue(std::int32_t value) {
   }
 }
 
+GControlKind GConfigStatusComboWrapper::ExpectedKind(std::size_t index) const {
+  return index == 0 ? GControlKind::kDropDownList : GControlKind::kStatic;
+}
+
 void GConfigStatusComboWrapper::Fill() {
   std::vector<RWWString> texts;
   std::vector<std::int32_t> ids;
@@ -572,6 +585,10 @@ void GHardDiskFeature::SetValue(std::int32_t value) {
 bool GHardDiskFeature::WasChanged() {
   return GAttributeFeature::WasChanged() || GetContext()->WasChanged(kJobRetentionAvailableKey) ||
          GetContext()->WasChanged(kMemoryKey);
+}
+
+GControlKind GHardDiskCheckWrapper::ExpectedKind(std::size_t index) const {
+  return index <= kSecondBox ? GControlKind::kCheckBox : GControlKind::kGroupBox;
 }
 
 void GHardDiskCheckWrapper::UpdateControl(int force) {

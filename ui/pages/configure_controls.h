@@ -78,6 +78,8 @@ class GMemoryFeature : public GAttributeFeature {
 class GSpinEditWrapper : public GPageWrapper {
  public:
   using GPageWrapper::GPageWrapper;
+  // The edit, the up-down, then labels.
+  GControlKind ExpectedKind(std::size_t index) const override;
   platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
                                   platform::LPARAM lparam) override;
 
@@ -162,6 +164,8 @@ class GPaperSourcesFeature : public GAttributeFeature {
 class GPaperSourcesComboWrapper : public GPageWrapper {
  public:
   using GPageWrapper::GPageWrapper;
+  // The list, then its label.
+  GControlKind ExpectedKind(std::size_t index) const override;
   void OnInit() override;
   void UpdateControl(int force) override;
   void ReadControl() override;
@@ -191,6 +195,9 @@ class GConfigStatusFeature : public GAttributeFeature {
 class GConfigStatusComboWrapper : public GPageWrapper {
  public:
   using GPageWrapper::GPageWrapper;
+  // The list (read on a selection change only: a click never writes the
+  // status), then its label.
+  GControlKind ExpectedKind(std::size_t index) const override;
   void OnInit() override;
   void UpdateControl(int force) override;
   void ReadControl() override;
@@ -210,6 +217,7 @@ class GManualDuplexFeature : public GAttributeFeature {
 class GManualDuplexCheckWrapper : public GPageWrapper {
  public:
   using GPageWrapper::GPageWrapper;
+  GControlKind ExpectedKind(std::size_t) const override { return GControlKind::kCheckBox; }
   void OnInit() override;
   void UpdateControl(int force) override;
   void ReadControl() override;
@@ -228,6 +236,8 @@ class GHardDiskFeature : public GAttributeFeature {
 class GHardDiskCheckWrapper : public GPageWrapper {
  public:
   using GPageWrapper::GPageWrapper;
+  // The hard disk's and job storage's boxes, then their frame.
+  GControlKind ExpectedKind(std::size_t index) const override;
   void UpdateControl(int force) override;
   platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
                                   platform::LPARAM lparam) override;
@@ -244,6 +254,7 @@ class GCollationFeature : public GAttributeFeature {
 class GCollationCheckWrapper : public GPageWrapper {
  public:
   using GPageWrapper::GPageWrapper;
+  GControlKind ExpectedKind(std::size_t) const override { return GControlKind::kCheckBox; }
   void OnInit() override;
   void UpdateControl(int force) override;
   void ReadControl() override;

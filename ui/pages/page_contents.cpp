@@ -15,6 +15,7 @@
 #include "ui/pages/basics_groups.h"
 #include "ui/pages/configure_controls.h"
 #include "ui/pages/configure_features.h"
+#include "ui/pages/configure_groups.h"
 #include "ui/pages/description_texts.h"
 #include "ui/pages/feature_tip.h"
 #include "ui/pages/font_card_list.h"
@@ -57,21 +58,6 @@ class GFixedStateFeature : public GFeature {
 
  private:
   int state_;
-};
-
-// The automatic configuration's button runs it.
-class GAutoConfigWrapper : public GPageWrapper {
- public:
-  using GPageWrapper::GPageWrapper;
-  platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
-                                  platform::LPARAM) override {
-    if (message != platform::kWmCommand || platform::HighWord(wparam) != platform::kBnClicked ||
-        platform::LowWord(wparam) != GetControlId(0)) {
-      return 0;
-    }
-    static_cast<GAutoConfigFeature*>(GetFeature())->Run(0);
-    return 1;
-  }
 };
 
 // Adds the groups to one page or dialog.
@@ -342,26 +328,32 @@ void AddConfigureGroups(GDialogBase* page, GUIContext* context) {
   GModalDialog* more = MakeMoreOptionsDialog(context);
 
   GModalDialog* error = Dialog(7300, context, 0, 0);
-  Groups(error, context).Plain({{7303, kNo}, {7306, kNo}, {7309, kNo}, {1, 1302}});
+  auto* error_group = new GFontCardErrorWrapper(
+      new GFeature(context), Ended({{7303, kNo}, {7306, kNo}, {7309, kNo}, {1, 1302}}).data());
+  error->AddWrapper(error_group);
   GModalDialog* add = Dialog(7200, context, 0, 0);
-  Groups(add, context)
-      .Plain({{7204, 626}, {7205, 624}, {7201, 625}, {1, 1302}, {7203, 626}, {7206, 624}});
+  auto* add_group = new GFontCardAddWrapper(
+      new GPageFeature(context),
+      Ended({{7204, 626}, {7205, 624}, {7201, 625}, {1, 1302}, {7203, 626}, {7206, 624}}).data());
+  add->AddWrapper(add_group);
   add->BuildHelpTable();
   GModalDialog* cards = Dialog(7100, context, kWithHelp, 616);
-  Groups(cards, context)
-      .Add<FontCardListPage>(new GPageFeature(context), {{7105, 620},
-                                                         {7106, 623},
-                                                         {7109, 621},
-                                                         {7107, 622},
-                                                         {7110, 619},
-                                                         {1, 1302},
-                                                         {2, 1301},
-                                                         {7104, 620},
-                                                         {7108, 621},
-                                                         {7102, kNo},
-                                                         {7103, kNo},
-                                                         {7101, kNo},
-                                                         {9, 1300}});
+  auto* list = new FontCardListPage(new GPageFeature(context), Ended({{7105, 620},
+                                                                      {7106, 623},
+                                                                      {7109, 621},
+                                                                      {7107, 622},
+                                                                      {7110, 619},
+                                                                      {1, 1302},
+                                                                      {2, 1301},
+                                                                      {7104, 620},
+                                                                      {7108, 621},
+                                                                      {7102, kNo},
+                                                                      {7103, kNo},
+                                                                      {7101, kNo},
+                                                                      {9, 1300}})
+                                                                   .data());
+  list->SetDialogs(add, add_group, error, error_group);
+  cards->AddWrapper(list);
   cards->BuildHelpTable();
   auto* cards_button = new GDialogButtonWrapper(
       new GPageFeature(context), Ended({{7071, kNo}, {7047, 614}, {7048, 615}, {9, 1300}}).data(),

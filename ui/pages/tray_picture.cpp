@@ -202,6 +202,13 @@ void GTrayPicturePart::SetValue(std::int32_t value) {
 
 // ---- GPrinterPictureWrapper
 
+namespace {
+
+constexpr std::int16_t kAutomaticChoice = 19;
+constexpr std::uint32_t kNoSettingsRight = 1;  // access bit 0
+
+}  // namespace
+
 GPrinterPictureWrapper::GPrinterPictureWrapper(GTrayPicturePart* part, const GControlEntry* table,
                                                std::int32_t interactive)
     : GControlWrapper(part, table), part_(part), interactive_(interactive) {}
@@ -246,9 +253,12 @@ void GPrinterPictureWrapper::Draw(const DrawItemStruct& record) {
     HGDIOBJ scratch_stock = SelectObject(scratch, scratch_bitmap);
     HGDIOBJ mask_stock = SelectObject(mask, mask_bitmap);
     BitBlt(scratch, 0, 0, width, height, record.dc, 0, 0, kSrcCopy);
-    DrawItemStruct on_scratch = record;
-    on_scratch.dc = scratch;
-    part_->HighlightValue(on_scratch);
+    // Only a picture that selects shows a selection.
+    if (interactive_ && selected_ != kAutomaticChoice) {
+      DrawItemStruct on_scratch = record;
+      on_scratch.dc = scratch;
+      part_->HighlightValue(on_scratch);
+    }
     // The changed pixels are the area filled from the value's point: in
     // picture xor scratch, inverted, they are the one area of a colour
     // other than white around that point, which a black fill turns into
@@ -310,6 +320,8 @@ LRESULT GPrinterPictureWrapper::HandleMessage(UINT message, WPARAM wparam, LPARA
       return 1;
     case kWmCommand: {
       if (LowWord(wparam) != GetControlId(0) || HighWord(wparam) != kBnClicked) return 0;
+      // A user without the right to change settings picks no tray.
+      if (part_->GetAccessFlags() & kNoSettingsRight) return 1;
       const std::int32_t value = ValueUnderCursor();
       if (value == kNoPart) return 1;
       part_->SetValue(value);

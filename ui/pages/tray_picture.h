@@ -115,8 +115,11 @@ class GPrinterPictureWrapper : public GControlWrapper {
   void UpdateControl(int force) override;
   void ReadControl() override {}
   void RefreshState() override;
-  // WM_DRAWITEM draws; a click (interactive) selects the tray under the
-  // cursor; WM_SETCURSOR shows the hand over a tray.
+  GControlKind ExpectedKind(std::size_t) const override { return GControlKind::kOwnerDrawn; }
+  // WM_DRAWITEM draws (the selected tray highlighted only when
+  // interactive); a click (interactive, and only with the right to change
+  // settings: access bit 0 clear) selects the tray under the cursor;
+  // WM_SETCURSOR shows the hand over a tray.
   platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
                                   platform::LPARAM lparam) override;
 

@@ -464,6 +464,38 @@ TEST_F(PageControlsTest, PictureClickSelectsAndHighlights) {
   EXPECT_EQ(GetAttributeValueFor(258), 1);
 }
 
+// Without the right to change settings (access bit 0) a click picks no
+// tray; a picture that does not select (the Configure page's) shows tray 1
+// chosen but never highlights it: every pixel stays the picture's.
+class PictureTest : public PageControlsTest, public testing::WithParamInterface<int> {};
+
+TEST_P(PictureTest, HonoursTheRightAndHighlightsOnlyWhenInteractive) {
+  const int interactive = GetParam();
+  AddTrays(Settings(), static_cast<GAttributeComposite*>(settings.Get()));
+  host.access_flags = interactive;  // no right while interactive
+  auto* picture = Place(new GPrinterPictureWrapper(
+      new GTrayPicturePart(context.get()), std::vector<GControlEntry>{{2021, 210}, {0, 0}}.data(),
+      interactive));
+  auto* part = static_cast<GTrayPicturePart*>(picture->GetFeature());
+  const Point origin = part->GetOrigin();
+  const std::int32_t before = GetAttributeValueFor(258);
+  ASSERT_TRUE(UiDialog(page).ClickAt(2021, origin.x + 120, origin.y + 128));
+  EXPECT_EQ(GetAttributeValueFor(258), before);
+  part->SetValue(1);
+  picture->Refresh(1);
+  ui.Pump();
+  HWND button = GetDlgItem(page, 2021);
+  int changed = 0;
+  for (int y = 0; y < 175; ++y)
+    for (int x = 0; x < 170; ++x)
+      changed +=
+          GetWindowPixel(button, origin.x + x, origin.y + y) != GetPixel(part->Picture(), x, y);
+  EXPECT_TRUE(interactive || changed == 0) << changed;
+  EXPECT_EQ(picture->Selected(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Picture, PictureTest, testing::Values(1, 0));
+
 // Bins of installed output devices only, by their part ids; names from the
 // parts or from the bins' default strings.
 TEST_F(PageControlsTest, OutputBinsListAndWriteBack) {
