@@ -6,9 +6,9 @@
 //   two-sided printing   3010 check box "Print on Both Sides" and the list
 //                        3011 (off, long edge, short edge): kDuplexKey
 //                        within the range kDuplexRangeKey; the check box
-//                        turns on with the edge last chosen (long edge
-//                        first). Hidden or disabled by the duplex rule's
-//                        two flags.
+//                        turns on with the long edge (the short one where
+//                        the range offers only that). Hidden or disabled
+//                        by the duplex rule's two flags.
 //   booklet printing     3024 list (off, left edge, right edge): kBookletKey,
 //                        disabled by the booklet rule's flag.
 //   print quality        3015 list of the printer's resolutions (the list
@@ -86,7 +86,7 @@ class GDuplexFeature : public GChoiceFeature {
   explicit GDuplexFeature(GUIContext* owner)
       : GChoiceFeature(owner, &kDuplexKey, kDuplexFlagKey, kDuplexGroupFlagKey) {}
   bool Offers(std::int32_t value) override;
-  // The edge to turn two-sided printing on with: the one chosen last while
+  // The edge to turn two-sided printing on with: the current one while
   // offered, else the long edge, else the short one; 0 when neither is.
   std::int32_t EdgeToTurnOn();
 };
