@@ -16,6 +16,8 @@
 #include "driver/module_keep_alive.h"
 #include "driver/property_sheet_hook.h"
 #include "lang/joblang_zdl5/load.h"
+#include "lang/xl_ps/load.h"
+#include "lang/xl_ps/vexalon.h"
 #include "output/core/peripheral.h"
 #include "persist/persistent_composite.h"
 #include "platform/host/clock.h"
@@ -37,8 +39,10 @@ constexpr int kPrinterEventInitialize = 3;
 // The initialise event's pause before it reads the settings back.
 constexpr platform::DWORD kInitialisePause = 3000;
 
-// P1's file: the fixture's with a duplex unit and the two plug-ins.
-std::unique_ptr<MPersistentComposite> AcceptanceDataFile() {
+// P1's file: the fixture's with a duplex unit, the two plug-ins and the
+// quality details' pattern scaling and rasterization; with `xl_language`
+// its printer language is a GVexalon.
+std::unique_ptr<MPersistentComposite> AcceptanceDataFile(bool xl_language) {
   std::unique_ptr<MPersistentComposite> root(BuildFixtureDataFile());
   auto* printer =
       FindOfClass<GPeripheral>(root->FindByKey(kDriverConfigurationKey), kPrinterObjectKey);
@@ -47,6 +51,15 @@ std::unique_ptr<MPersistentComposite> AcceptanceDataFile() {
   if (!defaults ||
       !SetValueIfPresent(FindComposite(defaults, kInstalledOptionsKey), kDuplexUnitKey, 1))
     return nullptr;
+  GAttributeComposite* document = FindComposite(defaults, kDocumentSettingsKey);
+  if (!document) return nullptr;
+  document->AddChild(new GValueAttribute(0, kPatternScalingKey));
+  document->AddChild(new GValueAttribute(0, kRasterizationKey));
+  if (xl_language) {
+    delete printer->RemoveByKey(kPrinterLanguageDeviceKey);
+    printer->AddChild(
+        new GVexalon(RWCString("Device"), nullptr, nullptr, kPrinterLanguageDeviceKey, 0, 0, 0));
+  }
   auto* names = new GAttributeComposite(kPluginNamesKey);
   names->AddChild(new GStringAttribute("UI.DLL", 0));
   names->AddChild(new GStringAttribute("GExtensionUIManager", 1));
@@ -111,11 +124,14 @@ std::string AcceptanceInstall::Initialise(const char16_t* printer) {
   return {};
 }
 
-std::string AcceptanceInstall::Install(const std::string& folder, bool second_printer) {
+std::string AcceptanceInstall::Install(const std::string& folder, bool second_printer,
+                                       bool xl_language) {
   JobLanguageLoad();
+  if (xl_language) XlPsLoad();
+  xl_language_ = xl_language;
   platform::UseManualWaitClock();
   std::filesystem::create_directory(folder);
-  std::unique_ptr<MPersistentComposite> root = AcceptanceDataFile();
+  std::unique_ptr<MPersistentComposite> root = AcceptanceDataFile(xl_language);
   ACCEPTANCE_STEP(root, "P1's data file");
   ACCEPTANCE_STEP(InstallFixturePrinter(folder, root.get()), "installing P1");
   ACCEPTANCE_STEP(!second_printer || (platform::AddPrinter(kSecondPrinter) &&
@@ -188,6 +204,8 @@ std::string AcceptanceInstall::Uninstall() {
     if (platform::FreeLibrary(library_) != 1) failed = "FreeLibrary";
     library_ = nullptr;
   }
+  if (xl_language_) XlPsUnload();
+  xl_language_ = false;
   JobLanguageUnload();
   return failed;
 }

@@ -4,8 +4,11 @@
 // is installed in the stand-in spooler, which then sends the library the
 // initialise event; the clock reads 6 December 2026 15:30:00 and the
 // time-zone bias is 300 minutes. P1's file differs from the fixture's in
-// two keys only: 365's 308 (duplex unit) is 1, and the defaults name the
-// plug-ins (63) "UI.DLL" (this library) and "GExtensionUIManager".
+// a few keys only: 365's 308 (duplex unit) is 1, 362 holds 277 (pattern
+// scaling) and 255 (rasterization), both 0, and the defaults name the
+// plug-ins (63) "UI.DLL" (this library) and "GExtensionUIManager". Asked
+// for, its printer language (101) is a GVexalon (kind 767) in place of the
+// GZdl5e (788).
 //
 // The library's entry points are exports of our own module's entry in the
 // module table ("C:\Drv\UI.DLL", in the driver directory), added by name;
@@ -40,7 +43,8 @@ class AcceptanceInstall {
   // `folder` (made here), loads and attaches the library and opens the
   // printers with every right. Answers what failed, empty when all went
   // well. The host services are the caller's to reset before and after.
-  std::string Install(const std::string& folder, bool second_printer = false);
+  std::string Install(const std::string& folder, bool second_printer = false,
+                      bool xl_language = false);
   // Closes the printers, detaches and frees the library; answers what
   // failed.
   std::string Uninstall();
@@ -66,6 +70,7 @@ class AcceptanceInstall {
   platform::HMODULE library_ = nullptr;
   platform::HANDLE printers_[2] = {};
   platform::BOOL initialised_ = 0;
+  bool xl_language_ = false;
 };
 
 }  // namespace support

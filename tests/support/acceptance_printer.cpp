@@ -6,7 +6,7 @@ namespace testing_support {
 
 void AcceptancePrinter::SetUp() {
   HostFixture::SetUp();
-  ASSERT_EQ(install_.Install(folder_.str(), second_printer_), "");
+  ASSERT_EQ(install_.Install(folder_.str(), second_printer_, xl_language_), "");
 }
 
 void AcceptancePrinter::TearDown() {

@@ -38,8 +38,10 @@ class AcceptancePrinter : public HostFixture {
   platform::BOOL Initialised() const { return install_.Initialised(); }
 
   UiDriver ui;
-  // Set before SetUp: P2 is installed beside P1.
+  // Set before SetUp: P2 is installed beside P1; P1's printer language is
+  // a GVexalon (kind 767).
   bool second_printer_ = false;
+  bool xl_language_ = false;
 
  private:
   TempPath folder_{"acceptance"};

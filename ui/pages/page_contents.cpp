@@ -18,6 +18,7 @@
 #include "ui/pages/configure_groups.h"
 #include "ui/pages/description_texts.h"
 #include "ui/pages/feature_tip.h"
+#include "ui/pages/finishing_groups.h"
 #include "ui/pages/font_card_list.h"
 #include "ui/pages/form_to_tray_links_wrapper.h"
 #include "ui/pages/media_type_controls.h"
@@ -160,7 +161,7 @@ GModalDialog* MakeWatermarkDialog(GUIContext* context) {
 }
 
 // The "Print Quality Details" dialog of the Finishing page, null for a
-// language of neither kind.
+// language of neither kind (finishing_groups.h).
 GModalDialog* MakeQualityDialog(GUIContext* context, std::uint16_t kind) {
   if (kind != kLanguageXL && kind != kLanguageZdl5) return nullptr;
   const bool zdl5 = kind == kLanguageZdl5;
@@ -168,19 +169,25 @@ GModalDialog* MakeQualityDialog(GUIContext* context, std::uint16_t kind) {
       zdl5 ? Dialog(13001, context, 0, 332) : Dialog(9000, context, kWithHelp, 332);
   Groups groups(dialog, context);
   groups.Add<GQualityDescriptionWrapper>(new GQualityFeature(context), {{9002, kNo}, {9001, kNo}});
-  groups.Add<GPatternScalingCheckWrapper>(new GPatternScalingFeature(context),
-                                          {{9015, 331}, {9007, kNo}, {9, 1300}});
-  groups.Plain({{6044, 346}});
+  groups.Add<GChoiceCheckWrapper>(new GChoiceFeature(context, &kPatternScalingKey),
+                                  {{9015, 331}, {9007, kNo}, {9, 1300}});
+  groups.Add<GChoiceCheckWrapper>(
+      zdl5 ? new GChoiceFeature(context, &kTextAsBlackKey, kRasterizationThirdFlagKey)
+           : new GChoiceFeature(context, &kTextAsBlackKey),
+      {{6044, 346}});
   if (zdl5) groups.Tip({{7074, kNo}}, kRasterizationThirdFlagKey, kRasterizationThirdMessageKey, 0);
-  groups.Add<GCheckBoxWrapper>(new GTrueTypeBitmapFeature(context), {{3021, 313}, {9003, kNo}});
+  groups.Add<GTrueTypeCheckWrapper>(new GTrueTypeBitmapFeature(context),
+                                    {{3021, 313}, {9003, kNo}});
   groups.Tip({{3023, kNo}}, kTrueTypeBitmapFlagKey, kTrueTypeBitmapMessageKey, 0);
   if (zdl5) {
-    groups.Plain({{9020, 334}, {9021, 335}, {9022, 336}, {9023, 337}, {9024, 338}, {9004, kNo}});
+    groups.Add<GRasterizationWrapper>(
+        new GChoiceFeature(context, &kRasterizationKey),
+        {{9020, 334}, {9021, 335}, {9022, 336}, {9023, 337}, {9024, 338}, {9004, kNo}});
     groups.Tip({{9033, kNo}}, kRasterizationFlagKey, kRasterizationMessageKey, 0);
     dialog->BuildHelpTable();
     groups.Tip({{9034, kNo}}, kRasterizationSecondFlagKey, kRasterizationSecondMessageKey, 0);
   } else {
-    groups.Plain({{1002, 327}, {1005, 327}, {9010, kNo}});
+    groups.Plain({{1002, 327}, {1005, 327}, {9010, kNo}});  // no setting is given to it
     dialog->BuildHelpTable();
   }
   return dialog;
@@ -248,17 +255,22 @@ void AddPaperGroups(GDialogBase* page, GUIContext* context) {
 
 void AddFinishingGroups(GDialogBase* page, GUIContext* context, std::uint16_t language_kind) {
   Groups groups(page, context);
-  groups.Plain({{3010, kNo}, {3030, kNo}});
-  groups.Plain({{3011, 302}, {3012, 303}});
+  groups.Add(new GDuplexCheckWrapper(new GDuplexFeature(context),
+                                     Ended({{3010, kNo}, {3030, kNo}}).data()));
+  groups.Add(new GChoiceListWrapper(new GDuplexFeature(context),
+                                    Ended({{3011, 302}, {3012, 303}}).data(), DuplexChoiceItems()));
   groups.Tip({{3013, kNo}}, kDuplexFlagKey, kDuplexMessageKey, 0);
-  groups.Plain({{3024, 301}, {3025, 301}});
+  groups.Add(new GChoiceListWrapper(new GChoiceFeature(context, &kBookletKey, kBookletFlagKey),
+                                    Ended({{3024, 301}, {3025, 301}}).data(),
+                                    BookletChoiceItems()));
   groups.Tip({{3026, kNo}}, kBookletFlagKey, kBookletMessageKey, 0);
-  groups.Add(new GQualityFeature(context),
-             {{3015, 323}, {3017, 323}, {3019, 324}, {3040, 325}, {3041, 325}});
+  groups.Add<GResolutionWrapper>(new GResolutionFeature(context),
+                                 {{3015, 323}, {3017, 323}, {3019, 324}, {3040, 325}, {3041, 325}});
   groups.Tip({{3018, kNo}}, kNupConflictFlagKey, kNupConflictMessageKey, 0);
-  groups.Plain({{3031, 310}, {3033, 312}});
+  groups.Add<GChoiceCheckWrapper>(new GChoiceFeature(context, &kPageOrderKey),
+                                  {{3031, 310}, {3033, 312}});
   GModalDialog* details = MakeQualityDialog(context, language_kind);
-  groups.Plain({{3035, 314}});
+  groups.Add<GChoiceCheckWrapper>(new GEdgeToEdgeFeature(context), {{3035, 314}});
   if (details) {
     groups.Add(
         new GDialogButtonWrapper(new GPageFeature(context), Ended({{3034, 321}}).data(), details));

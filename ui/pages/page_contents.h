@@ -14,9 +14,9 @@
 //
 // The Configure page's options (configuration status, manual duplex,
 // collation, paper sources), its dialog's memory, work-space and
-// hard-disk groups, the Finishing details' pattern scaling and the forms
-// page's links have their own wrappers (configure_controls.h,
-// form_to_tray_links_wrapper.h).
+// hard-disk groups and the forms page's links have their own wrappers
+// (configure_controls.h, form_to_tray_links_wrapper.h); so have the
+// Finishing page's groups and its details dialog's (finishing_groups.h).
 //
 // The "Print Quality Details" dialog of the Finishing page exists for a
 // printer language of kind 767 (template 9000, with help) or 788 (13001,
