@@ -15,8 +15,8 @@
 //       choosing a status applies its stored set of options.
 //   GPaperSourcesFeature/...ComboWrapper     the optional paper sources
 //       (kOptionalPaperSourcesKey, an accessory part number).
-//   GManualDuplexFeature, GHardDiskFeature, GCollationFeature,
-//   GPatternScalingFeature and their check-box wrappers.
+//   GManualDuplexFeature, GHardDiskFeature, GCollationFeature and their
+//   check-box wrappers.
 //
 // Texts typed into the edits are read locale-free and at most 8
 // characters; a memory text beyond 32 bits clamps, it never wraps.
@@ -259,16 +259,4 @@ class GCollationCheckWrapper : public GPageWrapper {
   void UpdateControl(int force) override;
   void ReadControl() override;
   void RefreshState() override;
-};
-
-class GPatternScalingFeature : public GAttributeFeature {
- public:
-  explicit GPatternScalingFeature(GUIContext* owner)
-      : GAttributeFeature(owner, &kPatternScalingKey) {}
-};
-
-// Checked writes 1, unchecked 0; checked while the value is not 0.
-class GPatternScalingCheckWrapper : public GCheckBoxWrapper {
- public:
-  using GCheckBoxWrapper::GCheckBoxWrapper;
 };

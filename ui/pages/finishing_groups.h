@@ -162,6 +162,18 @@ class GChoiceCheckWrapper : public GFinishingWrapper {
 };
 
 // The "Print on Both Sides" check box: on with the feature's edge.
+// Pattern scaling on the details dialog (kPatternScalingKey): checked
+// writes 1, unchecked 0; the box shows the value not 0.
+class GPatternScalingFeature : public GChoiceFeature {
+ public:
+  explicit GPatternScalingFeature(GUIContext* owner) : GChoiceFeature(owner, &kPatternScalingKey) {}
+};
+
+class GPatternScalingCheckWrapper : public GChoiceCheckWrapper {
+ public:
+  using GChoiceCheckWrapper::GChoiceCheckWrapper;
+};
+
 class GDuplexCheckWrapper : public GChoiceCheckWrapper {
  public:
   using GChoiceCheckWrapper::GChoiceCheckWrapper;

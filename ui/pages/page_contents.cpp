@@ -169,8 +169,8 @@ GModalDialog* MakeQualityDialog(GUIContext* context, std::uint16_t kind) {
       zdl5 ? Dialog(13001, context, 0, 332) : Dialog(9000, context, kWithHelp, 332);
   Groups groups(dialog, context);
   groups.Add<GQualityDescriptionWrapper>(new GQualityFeature(context), {{9002, kNo}, {9001, kNo}});
-  groups.Add<GChoiceCheckWrapper>(new GChoiceFeature(context, &kPatternScalingKey),
-                                  {{9015, 331}, {9007, kNo}, {9, 1300}});
+  groups.Add<GPatternScalingCheckWrapper>(new GPatternScalingFeature(context),
+                                          {{9015, 331}, {9007, kNo}, {9, 1300}});
   groups.Add<GChoiceCheckWrapper>(
       zdl5 ? new GChoiceFeature(context, &kTextAsBlackKey, kRasterizationThirdFlagKey)
            : new GChoiceFeature(context, &kTextAsBlackKey),
