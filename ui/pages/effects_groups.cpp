@@ -103,6 +103,15 @@ RWWString Decimal(std::int32_t value) {
   return wide;
 }
 
+// Writes `text` into the edit unless it is what the edit was last given:
+// a refresh while the user types keeps the typing (a dialog's changes stay
+// recorded until it closes).
+void ShowEdit(HWND dialog, int id, const RWWString& text, RWWString& shown, bool force) {
+  if (!force && text == shown) return;
+  shown = text;
+  SetDlgItemTextIfChanged(dialog, id, text);
+}
+
 bool IsChecked(HWND dialog, int id) {
   return IsDlgButtonChecked(dialog, id) == UINT(kBstChecked);
 }
@@ -150,7 +159,7 @@ void GScaleEditWrapper::OnInit() {
 
 void GScaleEditWrapper::UpdateControl(int force) {
   if (!force && !Scale()->WasChanged()) return;
-  SetDlgItemTextIfChanged(GetDialogWindow(), GetControlId(0), Decimal(Scale()->GetValue()));
+  ShowEdit(GetDialogWindow(), GetControlId(0), Decimal(Scale()->GetValue()), shown_, force != 0);
 }
 
 void GScaleEditWrapper::ReadControl() {
@@ -327,21 +336,31 @@ void GWatermarkFeature::Choose(GAttributeComposite* definition) {
   if (from.GetString(kWatermarkFaceKey, text)) setting.SetString(kWatermarkFaceKey, text);
 }
 
+// The composite a detail is read from first: the setting for the pages,
+// the definition for the others; the other one when that lacks it.
+GAttributeComposite* GWatermarkFeature::Holder(std::uint32_t key) const {
+  GAttributeComposite* setting = Setting();
+  GAttributeComposite* definition = Chosen();
+  if (!definition) return nullptr;
+  GAttributeComposite* first = key == kWatermarkPagesKey ? setting : definition;
+  GAttributeComposite* second = key == kWatermarkPagesKey ? definition : setting;
+  if (HasKey(first, key)) return first;
+  return HasKey(second, key) ? second : nullptr;
+}
+
 bool GWatermarkFeature::Holds(std::uint32_t key) const {
-  if (key == kWatermarkPagesKey) return HasKey(Setting(), key);
-  return HasKey(Chosen(), key);
+  return Holder(key) != nullptr;
 }
 
 std::int32_t GWatermarkFeature::Number(std::uint32_t key) const {
   std::int32_t value = 0;
-  GAttributeView(key == kWatermarkPagesKey ? Setting() : Chosen(), nullptr, true)
-      .GetValue(key, value);
+  GAttributeView(Holder(key), nullptr, true).GetValue(key, value);
   return value;
 }
 
 RWCString GWatermarkFeature::Text(std::uint32_t key) const {
   RWCString text;
-  GAttributeView(Chosen(), nullptr, true).GetString(key, text);
+  GAttributeView(Holder(key), nullptr, true).GetString(key, text);
   return text;
 }
 
@@ -421,11 +440,12 @@ void GWMFontWrapper::UpdateControl(int force) {
   HWND dialog = GetDialogWindow();
   RWWString wide;
   NarrowToWide(Watermark()->Text(kWatermarkTextKey), wide);
-  SetDlgItemTextIfChanged(dialog, GetControlId(kTextEntry), wide);
-  SetDlgItemTextIfChanged(dialog, GetControlId(kSizeEntry),
-                          Watermark()->Holds(kWatermarkPointSizeKey)
-                              ? Decimal(Watermark()->Number(kWatermarkPointSizeKey))
-                              : RWWString());
+  ShowEdit(dialog, GetControlId(kTextEntry), wide, shown_text_, force != 0);
+  ShowEdit(dialog, GetControlId(kSizeEntry),
+           Watermark()->Holds(kWatermarkPointSizeKey)
+               ? Decimal(Watermark()->Number(kWatermarkPointSizeKey))
+               : RWWString(),
+           shown_size_, force != 0);
   // The faces the feature key names, and a face of the definition's own.
   const RWCString face = Watermark()->Text(kWatermarkFaceKey);
   faces_.Attach(dialog, GetControlId(kFaceEntry));
@@ -539,10 +559,10 @@ void GWatermarkLayoutWrapper::UpdateControl(int force) {
   for (std::size_t i = 0; i < std::size(kAngleKinds); ++i)
     Check(dialog, GetControlId(i),
           Layout()->Holds(kWatermarkAngleKindKey) && kind == kAngleKinds[i]);
-  SetDlgItemTextIfChanged(dialog, GetControlId(kCustomAngleEdit),
-                          Layout()->Holds(kWatermarkAngleKey)
-                              ? Decimal(Layout()->Number(kWatermarkAngleKey))
-                              : RWWString());
+  ShowEdit(dialog, GetControlId(kCustomAngleEdit),
+           Layout()->Holds(kWatermarkAngleKey) ? Decimal(Layout()->Number(kWatermarkAngleKey))
+                                               : RWWString(),
+           shown_angle_, force != 0);
 }
 
 LRESULT GWatermarkLayoutWrapper::HandleMessage(UINT message, WPARAM wparam, LPARAM) {

@@ -37,6 +37,7 @@
 
 #include "config/keys/settings_keys.h"
 #include "foundation/rw/cstring.h"
+#include "foundation/rw/wstring.h"
 #include "ui/framework/combo_box_helper.h"
 #include "ui/framework/feature.h"
 #include "ui/pages/configure_controls.h"
@@ -73,6 +74,7 @@ class GScaleEditWrapper : public GSpinEditWrapper {
   void Step(bool up) override;
   void Leave() override;
   GScaleFeature* Scale() const { return static_cast<GScaleFeature*>(GetFeature()); }
+  RWWString shown_;  // the edit's text as last written
 };
 
 class GFitToPaperFeature : public GAttributeFeature {
@@ -144,8 +146,9 @@ class GWatermarkFeature : public GFeature {
   // Chooses `definition` (null: none).
   void Choose(GAttributeComposite* definition);
 
-  // The chosen definition's (or, for kWatermarkPagesKey, the setting's)
-  // value or text, and whether it holds `key`.
+  // A detail of the chosen watermark: the definition's (for
+  // kWatermarkPagesKey the setting's) value or text, else the other's;
+  // whether either holds `key`. Nothing is held while none is chosen.
   bool Holds(std::uint32_t key) const;
   std::int32_t Number(std::uint32_t key) const;
   RWCString Text(std::uint32_t key) const;
@@ -156,6 +159,7 @@ class GWatermarkFeature : public GFeature {
   bool WasChanged() const;
 
  private:
+  GAttributeComposite* Holder(std::uint32_t key) const;
   GWatermarkPart part_;
 };
 
@@ -191,6 +195,8 @@ class GWMFontWrapper : public GPageWrapper {
   void Read(std::size_t index);
   GComboBoxHelper faces_;
   GComboBoxHelper styles_;
+  RWWString shown_text_;  // the edits' texts as last written
+  RWWString shown_size_;
 };
 
 // Entry 0: the first-page-only check box; the rest only show.
@@ -228,4 +234,5 @@ class GWatermarkLayoutWrapper : public GPageWrapper {
 
  private:
   std::unique_ptr<GWatermarkLayoutFeature> layout_;
+  RWWString shown_angle_;  // the edit's text as last written
 };
