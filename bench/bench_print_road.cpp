@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::vector<std::uint8_t> record = printer.printer.DefaultRecord();
-  printer.job = record.empty() ? nullptr : printer.printer.CheckOutJob(record, 1);
+  printer.job = record.empty() ? nullptr : printer.printer.CheckOutJob(record);
   GAttributeComposite* settings = printer.job ? printer.job->EnsureDefaultSettings() : nullptr;
   printer.medium.reset(printer.job ? printer.job->MakeMedium(ValueOr(settings, kPaperSizeKey, 0))
                                    : nullptr);

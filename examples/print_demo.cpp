@@ -1,10 +1,11 @@
 // The demonstration's main road: a five-page document printed end to end.
 //
 // Printer P1 is installed and its library loaded as the acceptance tests
-// do it; DrvDocumentProperties gives its default device mode, which the
-// demonstration sets to two copies and two-sided (the public fields,
-// merged by the driver) and, in the settings the job is bound to, to two
-// pages a sheet. The job's render-time driver data drives the canonical
+// do it; DrvDocumentProperties gives its default device mode, and then
+// shows P1's document sheet, on which the demonstration chooses, as a user
+// does, two copies, two-sided printing on the long edge and two pages a
+// sheet, and presses OK. The job is bound to the record the sheet handed
+// back. The job's render-time driver data drives the canonical
 // filter chain (examples/print_road/), then the job language's GWqm and the
 // page-raster generator (examples/page_raster/), which writes the port file
 // out/job.prn. Five pages are submitted through the job driver; each
@@ -44,9 +45,6 @@
 namespace {
 
 constexpr int kPages = 5;
-constexpr std::int16_t kCopies = 2;
-constexpr std::int16_t kLongEdge = 2;  // DMDUP_VERTICAL
-constexpr std::uint16_t kPagesPerSheet = 2;
 
 // The rendered picture `page` (palette index kPageBlack black) as a PBM
 // file, whose set bits are black.
@@ -66,11 +64,11 @@ bool WritePbm(const std::string& path, const GBitmap& page) {
 // The road: answers the exit status.
 int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool rendered) {
   std::vector<std::uint8_t> record = printer.DefaultRecord();
-  if (record.empty() || !printer.SetCopiesAndDuplex(record, kCopies, kLongEdge)) {
+  if (record.empty() || !printer.ChooseOnSheet(record)) {
     std::fprintf(stderr, "print_demo: P1's device mode could not be had\n");
     return 1;
   }
-  GJobDriverData* job = printer.CheckOutJob(record, kPagesPerSheet);
+  GJobDriverData* job = printer.CheckOutJob(record);
   GAttributeComposite* settings = job ? job->EnsureDefaultSettings() : nullptr;
   GAttributeComposite* nup = FindComposite(settings, kNupSettingsKey);
   if (!nup) {

@@ -18,6 +18,7 @@
 #include "foundation/rw/rwstore.h"
 #include "lang/joblang_zdl5/zdl5e.h"
 #include "output/core/peripheral_composite.h"
+#include "persist/child_iterator.h"
 #include "persist/configuration.h"
 #include "persist/persistent_association.h"
 #include "persist/persistent_composite.h"
@@ -123,7 +124,15 @@ GAttributeComposite* BuildFixtureDefaults() {
   GAttributeComposite* defaults = Model();
   defaults->SetKey(kDefaultSettingsKey);
   Grow(defaults, kDocumentSettingsKey,
-       {V(kOrientationKey, 0), V(kCustomWidthKey, 2159), V(kCustomHeightKey, 2794)});
+       {V(kOrientationKey, 0), V(kCustomWidthKey, 2159), V(kCustomHeightKey, 2794),
+        V(kScalePercentKey, 100)});
+  // The first watermark's text and point size (the second has neither).
+  auto* locks = dynamic_cast<GAttributeComposite*>(FindDirectChild(defaults, kKeyLocksKey));
+  auto* marks = dynamic_cast<GAttributeComposite*>(FindDirectChild(locks, kWatermarkListKey));
+  std::unique_ptr<MChildIterator> first(marks->NewChildIterator());
+  if (first->Next())
+    Grow(static_cast<GAttributeComposite*>(first->Current()), 0,
+         {T(kWatermarkTextKey, "Confidential"), V(kWatermarkPointSizeKey, 72)});
   Grow(defaults, 0,
        {G(kNupSettingsKey,
           {V(kPagesPerSheetKey, 0), V(kNupBordersKey, 0), V(kNupPageOrderKey, 0)})});

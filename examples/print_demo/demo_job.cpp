@@ -1,5 +1,6 @@
 #include "examples/print_demo/demo_job.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -34,8 +35,11 @@
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/ui_host.h"
 #include "support/fixture_printer.h"
 #include "support/truetype_writer.h"
+#include "support/ui_user.h"
 
 namespace print_demo {
 namespace {
@@ -44,13 +48,11 @@ using DocumentPropertiesEntry = platform::LONG(platform::HWND, platform::HANDLE,
                                                platform::DevModeW*, platform::DevModeW*,
                                                platform::DWORD);
 
-// Public fields of a device mode (little-endian): dmFields, dmCopies,
-// dmDuplex, and their field bits.
-constexpr std::size_t kFieldsAt = 72;
-constexpr std::size_t kCopiesAt = 86;
-constexpr std::size_t kDuplexAt = 94;
-constexpr std::uint32_t kCopiesField = 0x100;
-constexpr std::uint32_t kDuplexField = 0x1000;
+// The controls of the sheet's road: the copies (Basics), two-sided
+// printing (Finishing) and pages per sheet (Effects).
+constexpr int kCopiesControl = 1021;
+constexpr int kDuplexControl = 3011;
+constexpr int kPagesPerSheetControl = 6012;
 
 // The font: cells of 100 units (the em is 1000), a glyph's advance 6 cells.
 constexpr std::int16_t kCell = 100;
@@ -209,24 +211,49 @@ std::vector<std::uint8_t> DemoPrinter::DefaultRecord() {
   return record;
 }
 
-bool DemoPrinter::SetCopiesAndDuplex(std::vector<std::uint8_t>& record, std::int16_t copies,
-                                     std::int16_t duplex) {
+bool DemoPrinter::ChooseOnSheet(std::vector<std::uint8_t>& record) {
   if (record.size() != kAcceptanceRecordBytes) return false;
+  support::OnSheet([](support::SheetDriver& sheet) {
+    // The page that holds `control`, made the active one.
+    const auto open = [&sheet](int control) {
+      for (std::size_t i = 0; i < sheet.pages(); ++i) {
+        if (sheet.activate(i) && platform::GetDlgItem(sheet.page().Handle(), control)) return true;
+      }
+      platform::ReportUiFailure("no page holds control " + std::to_string(control));
+      return false;
+    };
+    if (open(kCopiesControl)) {
+      support::UiDialog page = sheet.page();
+      page.Type(kCopiesControl, u"2");
+      page.Blur();
+    }
+    if (open(kDuplexControl)) {
+      support::UiDialog page = sheet.page();
+      const std::vector<std::u16string> items = page.Items(kDuplexControl);
+      const auto long_edge =
+          std::find_if(items.begin(), items.end(), [](const std::u16string& text) {
+            return text.find(u"Long") != std::u16string::npos ||
+                   text.find(u"long") != std::u16string::npos;
+          });
+      if (long_edge == items.end()) {
+        platform::ReportUiFailure("the two-sided list offers no long edge");
+      } else {
+        page.Select(kDuplexControl, *long_edge);
+      }
+    }
+    if (open(kPagesPerSheetControl)) sheet.page().Select(kPagesPerSheetControl, u"2");
+    sheet.ok();
+  });
   std::vector<std::uint8_t> in(record);
-  in[kCopiesAt] = std::uint8_t(copies), in[kCopiesAt + 1] = std::uint8_t(copies >> 8);
-  in[kDuplexAt] = std::uint8_t(duplex), in[kDuplexAt + 1] = std::uint8_t(duplex >> 8);
-  const std::uint32_t fields = kCopiesField | kDuplexField;
-  for (int i = 0; i < 4; ++i)
-    in[kFieldsAt + i] |= std::uint8_t(fields >> (8 * i));
   auto* call = install_.Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
-  return call && call(nullptr, install_.Printer(), support::kFixturePrinter,
-                      reinterpret_cast<platform::DevModeW*>(record.data()),
-                      reinterpret_cast<platform::DevModeW*>(in.data()),
-                      platform::kDmModeCopy | platform::kDmModeModify) == 1;
+  return call &&
+         call(nullptr, install_.Printer(), support::kFixturePrinter,
+              reinterpret_cast<platform::DevModeW*>(record.data()),
+              reinterpret_cast<platform::DevModeW*>(in.data()),
+              platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) == 1;
 }
 
-GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record,
-                                         std::uint16_t pages_per_sheet) {
+GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record) {
   ReleaseJob();
   auto* key = new GPrinterKey(install_.Printer(), support::kFixturePrinter, 0);
   job_ = CheckOutJobDriverData(key, cookie_);
@@ -241,15 +268,8 @@ GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record
     ReleaseJob();
     return nullptr;
   }
-  // The pages a sheet in the bound device mode's document part, then that
-  // part (and the copies' part) in the job's settings, and the N-up
-  // settings from it.
-  GAttributeComposite* document =
-      FindComposite(job_->GetDevModeSettingsModel(), kDocumentSettingsKey);
-  if (!SetValueIfPresent(document, kPagesPerSheetKey, pages_per_sheet)) {
-    ReleaseJob();
-    return nullptr;
-  }
+  // The bound device mode's document part (and the copies' part) in the
+  // job's settings, and the N-up settings from it.
   job_->RefreshJobParts();
   job_->CopyMappedValues(job_->EnsureDefaultSettings(), job_->EnsureDefaultSettings());
   return job_;

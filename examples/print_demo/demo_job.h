@@ -63,18 +63,20 @@ class DemoPrinter {
   // P1's default device mode from DrvDocumentProperties (DM_OUT_BUFFER);
   // empty when it fails.
   std::vector<std::uint8_t> DefaultRecord();
-  // The record with `copies` and `duplex` (a DMDUP_ value) in its public
-  // fields, merged by DrvDocumentProperties (DM_IN_BUFFER | DM_OUT_BUFFER);
-  // false when the merge fails.
-  bool SetCopiesAndDuplex(std::vector<std::uint8_t>& record, std::int16_t copies,
-                          std::int16_t duplex);
+  // The user's road on P1's document sheet (DrvDocumentProperties with
+  // DM_IN_BUFFER | DM_PROMPT | DM_OUT_BUFFER on `record`): on Basics, 2
+  // typed into the copies (1021); on Finishing, the item of the two-sided
+  // list (3011) whose text names the long edge; on Effects, "2" pages per
+  // sheet (6012); then OK. `record` takes what the sheet handed back; false
+  // when the call fails. Each step the sheet refuses is reported
+  // (platform::ReportUiFailure) and the road goes on, as a user's would.
+  bool ChooseOnSheet(std::vector<std::uint8_t>& record);
   // A job of P1 checked out of the driver server, bound to `record`, its
-  // spool directory set; the bound settings' document part (362) takes
-  // `pages_per_sheet` (266), and the job's settings that part, the copies'
-  // part (364) and the N-up settings (329) mapped from 362. Null when it
-  // cannot be had. The printer keeps it until ReleaseJob or Stop.
-  GJobDriverData* CheckOutJob(const std::vector<std::uint8_t>& record,
-                              std::uint16_t pages_per_sheet);
+  // spool directory set; the job's settings take the bound record's
+  // document part (362), the copies' part (364) and the N-up settings
+  // (329) mapped from 362. Null when it cannot be had. The printer keeps it
+  // until ReleaseJob or Stop.
+  GJobDriverData* CheckOutJob(const std::vector<std::uint8_t>& record);
   void ReleaseJob();
 
   // The files left in the spool directory (its folders included).

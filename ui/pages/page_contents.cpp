@@ -17,6 +17,7 @@
 #include "ui/pages/configure_features.h"
 #include "ui/pages/configure_groups.h"
 #include "ui/pages/description_texts.h"
+#include "ui/pages/effects_groups.h"
 #include "ui/pages/feature_tip.h"
 #include "ui/pages/finishing_groups.h"
 #include "ui/pages/font_card_list.h"
@@ -137,21 +138,25 @@ GModalDialog* MakeCustomSizeDialog(GUIContext* context) {
 GModalDialog* MakeWatermarkDialog(GUIContext* context) {
   GModalDialog* dialog = Dialog(5000, context, kWithHelp, 522);
   Groups groups(dialog, context);
-  groups.Add<GWMFontWrapper>(new GPageFeature(context), {{5012, 515},
-                                                         {5014, 516},
-                                                         {5019, 517},
-                                                         {5027, 523},
-                                                         {5011, 515},
-                                                         {5026, 523},
-                                                         {5013, 516},
-                                                         {5018, 517},
-                                                         {5010, kNo},
-                                                         {9, 1300}});
+  auto details = [context] { return new GWatermarkFeature(context, GWatermarkPart::kDetails); };
+  groups.Add<GWMFontWrapper>(details(), {{5012, 515},
+                                         {5014, 516},
+                                         {5019, 517},
+                                         {5027, 523},
+                                         {5011, 515},
+                                         {5026, 523},
+                                         {5013, 516},
+                                         {5018, 517},
+                                         {5010, kNo},
+                                         {9, 1300}});
   groups.Tip({{6533, kNo}}, kWatermarkFontTipFlagKey, kWatermarkFontTipMessageKey, 0);
-  groups.Plain({{5002, 510}, {5003, 511}, {5004, 512}, {5006, 521}, {5001, kNo}, {5005, kNo}});
-  groups.Plain({{5016, 518}, {5017, 518}, {5015, 518}});
+  groups.Add<GWatermarkListWrapper>(
+      new GWatermarkFeature(context, GWatermarkPart::kChoice),
+      {{5002, 510}, {5003, 511}, {5004, 512}, {5006, 521}, {5001, kNo}, {5005, kNo}});
+  groups.Add<GWatermarkPagesWrapper>(new GWatermarkFeature(context, GWatermarkPart::kPages),
+                                     {{5016, 518}, {5017, 518}, {5015, 518}});
   groups.Add(new GWatermarkLayoutWrapper(
-      new GPageFeature(context), new GWatermarkLayoutFeature(context),
+      details(), new GWatermarkLayoutFeature(context),
       Ended({{5008, 513}, {5009, 514}, {5021, 519}, {5022, 520}, {5028, 524}, {5007, kNo}})
           .data()));
   groups.Tip({{5020, kNo}}, kWatermarkLayoutTipFlagKey, kWatermarkLayoutTipMessageKey, 0);
@@ -282,17 +287,19 @@ void AddFinishingGroups(GDialogBase* page, GUIContext* context, std::uint16_t la
 
 void AddEffectsGroups(GDialogBase* page, GUIContext* context) {
   Groups groups(page, context);
-  groups.Plain({{6021, 505}, {6022, 505}, {6023, 506}});
+  groups.Add<GScaleEditWrapper>(new GScaleFeature(context),
+                                {{6021, 505}, {6022, 505}, {6023, 506}});
   groups.Tip({{6025, kNo}}, kScaleConflictFlagKey, kScaleConflictMessageKey, 0);
   groups.Add(
       new GFitToLetterWrapper(new GPaperSizeLimitsFeature(context), new GFitToPaperFeature(context),
                               Ended({{6024, 507}, {6033, 508}, {6034, 509}, {6020, kNo}}).data()));
   groups.Tip({{6026, kNo}}, kSizeLimitFlagKey, kSizeLimitMessageKey, 0);
-  groups.Plain({{6012, 503}});
-  groups.Plain({{6011, 501}, {6010, kNo}});
+  groups.Add<GPagesPerSheetListWrapper>(new GPagesPerSheetFeature(context), {{6012, 503}});
+  groups.Add<GWatermarkListWrapper>(new GWatermarkFeature(context, GWatermarkPart::kChoice),
+                                    {{6011, 501}, {6010, kNo}});
   GModalDialog* watermark = MakeWatermarkDialog(context);
-  groups.Add(
-      new GDialogButtonWrapper(new GPageFeature(context), Ended({{6013, 502}}).data(), watermark));
+  groups.Add(new GDialogButtonWrapper(new GWatermarkFeature(context, GWatermarkPart::kChoice),
+                                      Ended({{6013, 502}}).data(), watermark));
   groups.Shared(true);
 }
 

@@ -13,8 +13,7 @@
 //   GAboutFeature / GAboutButtonWrapper
 //   GQuicksetPoolFeature / GQuicksetComboWrapper
 //   GPreviewFeature / GPreviewWrapper  the preview pair (1070, 901)
-//   GCustomPaperNameWrapper, GWMFontWrapper
-//   GWatermarkLayoutFeature / GWatermarkLayoutWrapper (which owns it too)
+//   GCustomPaperNameWrapper
 //   GDialogButtonWrapper               a button that opens the dialog it
 //                                      keeps, with a settings snapshot that
 //                                      Cancel restores
@@ -114,26 +113,6 @@ class GCustomPaperNameWrapper : public GPageWrapper {
                                        GControlKind::kPushButton};
     return index < std::size(kKinds) ? kKinds[index] : GControlKind::kAny;
   }
-};
-class GWMFontWrapper : public GPageWrapper {
- public:
-  using GPageWrapper::GPageWrapper;
-};
-
-class GWatermarkLayoutFeature : public GPageFeature {
- public:
-  using GPageFeature::GPageFeature;
-};
-class GWatermarkLayoutWrapper : public GPageWrapper {
- public:
-  // Owns `layout` besides `feature`.
-  GWatermarkLayoutWrapper(GFeature* feature, GWatermarkLayoutFeature* layout,
-                          const GControlEntry* table)
-      : GPageWrapper(feature, table), layout_(layout) {}
-  GWatermarkLayoutFeature* Layout() const { return layout_.get(); }
-
- private:
-  std::unique_ptr<GWatermarkLayoutFeature> layout_;
 };
 
 // A second feature a wrapper owns beside its own (the paper-size and

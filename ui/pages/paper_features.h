@@ -3,8 +3,8 @@
 //                            size limits (the custom size dialog, its
 //                            button, the size and fit-to-paper groups);
 //   GPaperSizeFeature        the paper size (kPaperSizeKey), and whether a paper lies
-//                            outside the custom size limits;
-//   GFitToPaperFeature       fit to other size (kFitToOtherSizeKey).
+//                            outside the custom size limits.
+// (Fit to other size is the Effects page's: effects_groups.h.)
 //
 // The limits are the configuration's limit media: the smallest paper is
 // medium 17385 and the largest 17384, as the driver data decides them (one
@@ -43,11 +43,6 @@ class GPaperSizeFeature : public GAttributeFeature {
   bool IsOutsideSizeLimits(std::uint16_t paper_id);
 };
 
-class GFitToPaperFeature : public GAttributeFeature {
- public:
-  explicit GFitToPaperFeature(GUIContext* owner) : GAttributeFeature(owner, &kFitToOtherSizeKey) {}
-};
-
 // The paper-size group: the limits feature and the paper size. The list
 // (entry 0) holds the forms the printer offers for the settings (the driver
 // data's EnumFormsForPrinter: the forms in the custom size range, only
@@ -69,12 +64,4 @@ class GPaperSizeWrapper : public GPairedWrapper {
  private:
   GPaperSizeFeature* Size() const { return static_cast<GPaperSizeFeature*>(Second()); }
   GComboBoxHelper list_;
-};
-
-// The fit-to-paper group: the limits feature and fit to other size.
-class GFitToLetterWrapper : public GPairedWrapper {
- public:
-  GFitToLetterWrapper(GPaperSizeLimitsFeature* limits, GFitToPaperFeature* fit,
-                      const GControlEntry* table)
-      : GPairedWrapper(limits, fit, table) {}
 };
