@@ -11,6 +11,7 @@
 #include "ui/framework/dialog_base.h"
 #include "ui/framework/modal_dialog.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/about_box.h"
 #include "ui/pages/configure_controls.h"
 #include "ui/pages/configure_features.h"
 #include "ui/pages/description_texts.h"
@@ -20,6 +21,7 @@
 #include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
 #include "ui/pages/paper_features.h"
+#include "ui/pages/quickset_groups.h"
 #include "ui/pages/tray_picture.h"
 
 namespace {

@@ -10,8 +10,7 @@
 //   GOrientationFeature / GOrientationWrapper
 //                                      the orientation attribute (kOrientationKey) and
 //                                      its buttons
-//   GAboutFeature / GAboutButtonWrapper
-//   GQuicksetPoolFeature / GQuicksetComboWrapper
+//   (the About box and the quick sets: about_box.h, quickset_groups.h)
 //   GPreviewFeature / GPreviewWrapper  the preview pair (1070, 901)
 //   GCustomPaperNameWrapper, GWMFontWrapper
 //   GWatermarkLayoutFeature / GWatermarkLayoutWrapper (which owns it too)
@@ -69,24 +68,6 @@ class GOrientationWrapper : public GPageWrapper {
   void UpdateControl(int force) override;
   platform::LRESULT HandleMessage(platform::UINT message, platform::WPARAM wparam,
                                   platform::LPARAM lparam) override;
-};
-
-class GAboutFeature : public GPageFeature {
- public:
-  using GPageFeature::GPageFeature;
-};
-class GAboutButtonWrapper : public GPageWrapper {
- public:
-  using GPageWrapper::GPageWrapper;
-};
-
-class GQuicksetPoolFeature : public GPageFeature {
- public:
-  using GPageFeature::GPageFeature;
-};
-class GQuicksetComboWrapper : public GPageWrapper {
- public:
-  using GPageWrapper::GPageWrapper;
 };
 
 class GPreviewFeature : public GPageFeature {
