@@ -12,6 +12,7 @@
 #include "ui/framework/dialog_base.h"
 #include "ui/framework/modal_dialog.h"
 #include "ui/framework/ui_context.h"
+#include "ui/pages/about_box.h"
 #include "ui/pages/basics_groups.h"
 #include "ui/pages/configure_controls.h"
 #include "ui/pages/configure_features.h"
@@ -26,6 +27,7 @@
 #include "ui/pages/page_groups.h"
 #include "ui/pages/paper_features.h"
 #include "ui/pages/paper_groups.h"
+#include "ui/pages/quickset_groups.h"
 #include "ui/pages/tray_picture.h"
 
 namespace {

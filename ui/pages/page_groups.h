@@ -10,8 +10,7 @@
 //   GOrientationFeature / GOrientationWrapper
 //                                      the orientation attribute (kOrientationKey) and
 //                                      its buttons
-//   GAboutFeature / GAboutButtonWrapper
-//   GQuicksetPoolFeature / GQuicksetComboWrapper
+//   (the About box and the quick sets: about_box.h, quickset_groups.h)
 //   GPreviewFeature / GPreviewWrapper  the preview pair (1070, 901)
 //   GCustomPaperNameWrapper
 //   GDialogButtonWrapper               a button that opens the dialog it
@@ -72,24 +71,6 @@ class GOrientationWrapper : public GPageWrapper {
   GControlKind ExpectedKind(std::size_t index) const override {
     return index < 2 ? GControlKind::kRadioButton : GControlKind::kStatic;
   }
-};
-
-class GAboutFeature : public GPageFeature {
- public:
-  using GPageFeature::GPageFeature;
-};
-class GAboutButtonWrapper : public GPageWrapper {
- public:
-  using GPageWrapper::GPageWrapper;
-};
-
-class GQuicksetPoolFeature : public GPageFeature {
- public:
-  using GPageFeature::GPageFeature;
-};
-class GQuicksetComboWrapper : public GPageWrapper {
- public:
-  using GPageWrapper::GPageWrapper;
 };
 
 class GPreviewFeature : public GPageFeature {

@@ -1,0 +1,231 @@
+// Quick sets and the About box worked as a user works them, through the
+// exported DrvDocumentProperties on P1 (tests/support/acceptance_printer.h).
+// The quick-set group of each document page: 1011 the list, 1012 save
+// (the name dialog 11530, its edit 11532), 1014 delete. The settings a
+// quick set covers are P1's template: paper size, paper source, duplex,
+// copies, watermark and the printing target.
+//
+// Offsets of the public fields (DEVMODEW): 72 dmFields, 78 dmPaperSize,
+// 86 dmCopies, 88 dmDefaultSource, 94 dmDuplex.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/host/printer_interface.h"
+#include "platform/host/spooler.h"
+#include "platform/host/version_info.h"
+#include "platform/ui/dialog.h"
+#include "support/acceptance_scenario.h"
+#include "support/fixture_printer.h"
+#include "tests/support/acceptance_printer.h"
+#include "tests/support/sheet_driver.h"
+
+namespace {
+
+using namespace support;
+using namespace testing_support;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::size_t kBasics = kScenarioBasicsPage;
+constexpr std::size_t kDocumentPages = 5;
+constexpr int kList = 1011, kSave = 1012, kDelete = 1014;
+
+std::int32_t Field(const Bytes& record, std::size_t at) {
+  return std::int16_t(record[at] | record[at + 1] << 8);
+}
+void SetField(Bytes& record, std::size_t at, std::uint16_t value) {
+  record[at] = std::uint8_t(value), record[at + 1] = std::uint8_t(value >> 8);
+}
+
+class Quicksets : public AcceptancePrinter {
+ protected:
+  // The driver's default record, with `edit` applied to it.
+  Bytes Request(const std::function<void(Bytes&)>& edit = {}) {
+    Bytes record(kAcceptanceRecordBytes, 0);
+    EXPECT_EQ(DocumentProperties(Installed(), Printer(), kFixturePrinter, &record, nullptr,
+                                 platform::kDmModeCopy),
+              1);
+    if (edit) edit(record);
+    return record;
+  }
+  // Letter, one copy, simplex, any tray turned into Legal, five copies,
+  // duplex on the long edge, tray 3 (DMBIN 259) by the application.
+  static void ThreeChanges(Bytes& record) {
+    SetField(record, 78, 5);
+    SetField(record, 86, 5);
+    SetField(record, 94, 2);
+    record[72] |= 0x02, record[73] |= 0x11;
+  }
+  // Opens the sheet on `in`, runs `act` on Basics, presses OK; the record
+  // handed back.
+  Bytes Sheet(Bytes in, const std::function<void(UiDialog)>& act) {
+    Bytes out(kAcceptanceRecordBytes, 0);
+    OnSheet([&](SheetDriver& sheet) {
+      ASSERT_TRUE(sheet.activate(kBasics));
+      act(sheet.page());
+      sheet.ok();
+    });
+    EXPECT_EQ(DocumentProperties(
+                  Installed(), Printer(), kFixturePrinter, &out, &in,
+                  platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify),
+              1);
+    return out;
+  }
+  // Saves the page's settings as `name` through the name dialog.
+  void Save(UiDialog page, const std::u16string& name) {
+    ui.OnDialog(11530, [name](UiDialog dialog) {
+      EXPECT_TRUE(dialog.Type(11532, name));
+      EXPECT_TRUE(dialog.Click(platform::kIdOk));
+    });
+    EXPECT_TRUE(page.Click(kSave));
+  }
+  std::vector<std::u16string> Listed() {
+    std::vector<std::u16string> names;
+    Sheet(Request(), [&](UiDialog page) { names = page.Items(kList); });
+    return names;
+  }
+};
+
+TEST_F(Quicksets, SavedChoicesComeBackOverThreeChanges) {
+  Sheet(Request(), [&](UiDialog page) {
+    Save(page, u"  Letter simplex ");
+    // Blanks around the name are dropped; the new quick set is selected.
+    EXPECT_EQ(page.Items(kList), std::vector<std::u16string>{u"Letter simplex"});
+    EXPECT_EQ(page.Selection(kList), 0);
+  });
+  const Bytes changed = Request(ThreeChanges);
+  // Cancel of the name dialog saves nothing.
+  Bytes out = Sheet(changed, [&](UiDialog page) {
+    ui.OnDialog(11530, [](UiDialog dialog) {
+      EXPECT_TRUE(dialog.Type(11532, u"Not kept"));
+      EXPECT_TRUE(dialog.Click(platform::kIdCancel));
+    });
+    EXPECT_TRUE(page.Click(kSave));
+    EXPECT_TRUE(page.Select(kList, u"Letter simplex"));
+  });
+  EXPECT_EQ(Field(out, 78), 1);  // Letter
+  EXPECT_EQ(Field(out, 86), 1);
+  EXPECT_EQ(Field(out, 94), 1);  // DMDUP_SIMPLEX
+  EXPECT_EQ(Listed(), std::vector<std::u16string>{u"Letter simplex"});
+}
+
+TEST_F(Quicksets, EveryDocumentPageListsTheQuicksetsAndTheTipsStayHidden) {
+  Sheet(Request(), [&](UiDialog page) { Save(page, u"Shared"); });
+  Bytes in = Request(), out(kAcceptanceRecordBytes, 0);
+  OnSheet([&](SheetDriver& sheet) {
+    ASSERT_EQ(sheet.pages(), kDocumentPages);
+    for (std::size_t i = 0; i < sheet.pages(); ++i) {
+      ASSERT_TRUE(sheet.activate(i));
+      if (!platform::GetDlgItem(sheet.page().Handle(), kList)) continue;  // Color has no quick sets
+      EXPECT_EQ(sheet.page().Items(kList), std::vector<std::u16string>{u"Shared"}) << i;
+      // With every right the user may save system settings: no tip.
+      EXPECT_FALSE(sheet.page().Visible(1013)) << i;
+      EXPECT_FALSE(sheet.page().Visible(1015)) << i;
+    }
+    sheet.cancel();
+  });
+  EXPECT_EQ(DocumentProperties(Installed(), Printer(), kFixturePrinter, &out, &in,
+                               platform::kDmModeCopy | platform::kDmModePrompt),
+            2);  // IDCANCEL
+}
+
+TEST_F(Quicksets, DeletingAQuicksetForgetsIt) {
+  Sheet(Request(), [&](UiDialog page) {
+    EXPECT_FALSE(page.Enabled(kDelete));  // nothing selected
+    Save(page, u"First");
+    Save(page, u"Second");
+    Save(page, u"First");  // the same name replaces it
+    EXPECT_EQ(page.Items(kList), (std::vector<std::u16string>{u"Second", u"First"}));
+    EXPECT_TRUE(page.Select(kList, u"Second"));
+    EXPECT_TRUE(page.Click(kDelete));
+    EXPECT_EQ(page.Items(kList), std::vector<std::u16string>{u"First"});
+  });
+  EXPECT_EQ(Listed(), std::vector<std::u16string>{u"First"});
+}
+
+TEST_F(Quicksets, ThePoolSurvivesAReloadAndAnUpgrade) {
+  Sheet(Request(), [&](UiDialog page) { Save(page, u"Kept"); });
+  using DllMainEntry = platform::BOOL(platform::HMODULE, platform::DWORD, void*);
+  auto* dll_main = Entry<DllMainEntry>("DllMain");
+  ASSERT_NE(dll_main, nullptr);
+  ASSERT_EQ(dll_main(Library(), 0, nullptr), 1);  // detach
+  ASSERT_EQ(dll_main(Library(), 1, nullptr), 1);  // attach
+  EXPECT_EQ(Listed(), std::vector<std::u16string>{u"Kept"});
+
+  using UpgradeEntry = platform::BOOL(platform::DWORD, platform::BYTE*);
+  auto* upgrade = Entry<UpgradeEntry>("DrvUpgradePrinter");
+  ASSERT_NE(upgrade, nullptr);
+  std::u16string name(kFixturePrinter), old_directory(u"C:\\Old");
+  platform::DriverUpgradeInfo1 info{name.data(), old_directory.data()};
+  upgrade(1, reinterpret_cast<platform::BYTE*>(&info));
+  const Bytes out = Sheet(Request(ThreeChanges), [&](UiDialog page) {
+    EXPECT_EQ(page.Items(kList), std::vector<std::u16string>{u"Kept"});
+    EXPECT_TRUE(page.Select(kList, u"Kept"));
+  });
+  EXPECT_EQ(Field(out, 86), 1);
+}
+
+TEST_F(Quicksets, ADamagedPoolIsSkippedWithNothingElseLost) {
+  Sheet(Request(), [&](UiDialog page) { Save(page, u"Lost"); });
+  // Cut the stored pool's one chunk to half its bytes and turn them over.
+  std::vector<platform::BYTE> chunk(65536);
+  platform::DWORD type = 0, got = 0;
+  ASSERT_EQ(platform::GetPrinterDataW(Printer(), u"QuicksetPool:0", &type, chunk.data(),
+                                      platform::DWORD(chunk.size()), &got),
+            0u);
+  ASSERT_GT(got, 8u);
+  for (platform::DWORD i = got / 4; i < got / 2; ++i)
+    chunk[i] = platform::BYTE(~chunk[i]);
+  ASSERT_EQ(platform::SetPrinterDataW(Printer(), u"QuicksetPool:0", type, chunk.data(), got / 2),
+            0u);
+  const Bytes out = Sheet(Request(), [&](UiDialog page) {
+    EXPECT_TRUE(page.Items(kList).empty());
+    EXPECT_TRUE(page.Click(kScenarioLandscape));
+    Save(page, u"Again");  // a new pool is begun
+  });
+  EXPECT_EQ(Field(out, 76), 2);  // the sheet's own change is kept
+  EXPECT_EQ(Listed(), std::vector<std::u16string>{u"Again"});
+}
+
+TEST_F(Quicksets, TheAboutBoxShowsTheVersionRecord) {
+  platform::SetFileVersionData(
+      u"C:\\Drv\\UI.DLL",
+      {{{0x0409, 1200}},
+       {{u"\\StringFileInfo\\040904b0\\ProductName", u"KV Colour Laser Driver"},
+        {u"\\StringFileInfo\\040904b0\\ProductVersion", u"4.2.1.8"},
+        {u"\\StringFileInfo\\040904b0\\LegalCopyright", u"Copyright (C) 2001 Kestrova"}}});
+  Bytes in = Request(), out(kAcceptanceRecordBytes, 0);
+  int shown = 0;
+  const auto expect_box = [&] {
+    ui.OnDialog(11520, [&](UiDialog box) {
+      ++shown;
+      EXPECT_EQ(box.Text(11521), u"KV Colour Laser Driver");
+      EXPECT_EQ(box.Text(11522), u"4.2.1.8");
+      EXPECT_EQ(box.Text(11523), u"Copyright (C) 2001 Kestrova");
+      EXPECT_TRUE(box.Click(platform::kIdOk));
+    });
+  };
+  OnSheet([&](SheetDriver& sheet) {
+    for (std::size_t i = 0; i < sheet.pages(); ++i) {
+      ASSERT_TRUE(sheet.activate(i));
+      if (!platform::GetDlgItem(sheet.page().Handle(), 11525)) continue;
+      expect_box();
+      EXPECT_TRUE(sheet.page().Click(11525)) << i;
+    }
+    ASSERT_TRUE(sheet.activate(kBasics));
+    expect_box();
+    EXPECT_TRUE(sheet.page().Click(1050));
+    sheet.ok();
+  });
+  EXPECT_EQ(
+      DocumentProperties(Installed(), Printer(), kFixturePrinter, &out, &in,
+                         platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify),
+      1);
+  EXPECT_EQ(shown, 5);  // Finishing, Effects, Paper, Basics twice
+  EXPECT_EQ(Bytes(out.begin() + 72, out.begin() + 220), Bytes(in.begin() + 72, in.begin() + 220));
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+#include "ui/pages/quickset_groups.h"
+
+#include <new>
+#include <string>
+
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
+#include "driver/model_lookup.h"
+#include "driver/services/os_factory.h"
+#include "driver/ui_driver_data.h"
+#include "persist/string_conversion.h"
+#include "platform/host/registry.h"
+#include "platform/message_box.h"
+#include "platform/ui/messages.h"
+#include "ui/framework/combo_box_helper.h"
+#include "ui/framework/get_string_dialog.h"
+#include "ui/framework/resource_library.h"
+#include "ui/framework/ui_context.h"
+#include "ui/pages/accessory_choices.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr char16_t kPrinterUUIDName[] = u"PrinterUUID";
+constexpr char16_t kUserPoolPath[] = u"\\LocalQuicksetPoolData\\LocalQuicksetPool";
+constexpr char kKestrovaKey[] = "\\Software\\Kestrova\\";
+
+// The paper sources of the five page groups.
+constexpr std::uint32_t kSourceKeys[] = {kPaperSourceKey, kOtherPagesSourceKey, kBackCoverSourceKey,
+                                         kFrontCoverSourceKey, kLastPageSourceKey};
+
+// The table's entries.
+constexpr std::size_t kList = 0;
+constexpr std::size_t kSaveButton = 1;
+constexpr std::size_t kDeleteButton = 2;
+
+bool IsSourceKey(std::uint32_t key) {
+  for (std::uint32_t source : kSourceKeys)
+    if (source == key) return true;
+  return false;
+}
+
+RWCString StringSetting(GUIContext* context, std::uint32_t key) {
+  RWCString value;
+  context->GetSettingsView().GetString(key, value);
+  return value;
+}
+
+// Whether the stored choice `value` of `key` may be applied: a source must
+// pass the accessory test and name an installed tray.
+bool IsChoiceAllowed(GUIContext* context, const GValueList& sources, std::uint32_t key,
+                     std::int16_t value) {
+  if (IsSourceKey(key)) {
+    return IsAccessoryChoiceAllowed(value, StringSetting(context, kOptionalPaperSourcesKey), 0) &&
+           sources.Contains(static_cast<std::uint16_t>(value));
+  }
+  if (key == kOutputBinKey)
+    return IsAccessoryChoiceAllowed(value, StringSetting(context, kAccessoryOutputBinsKey), 1);
+  if (key == kPaperSizeKey) return AcceptAnyChoiceC(static_cast<std::uint16_t>(value), context);
+  return true;
+}
+
+RWCString QuicksetName(MPersistentObject* quickset) {
+  GStringAttribute* name = FindStringAttribute(quickset, kQuicksetNameKey);
+  return name ? name->GetValue() : RWCString();
+}
+
+}  // namespace
+
+RWWString UserQuicksetPoolName(GDriverData* printer) {
+  // The current user's root, written as the signed number it is.
+  const auto root = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(kHkeyCurrentUser)));
+  GOSFactory* services = GOSFactory::Instance();
+  RWWString name = RWWString::FromMultiByte(("???\\" + std::to_string(root)).c_str());
+  name += RWWString::FromMultiByte(kKestrovaKey);
+  if (services)
+    name += services->GetPrinterDataString(printer, RWWString(kPrinterUUIDName), RWWString(u""));
+  name += kUserPoolPath;
+  return name;
+}
+
+std::unique_ptr<GAttributeComposite> LoadQuicksetPool(GDriverData* printer, const RWWString& name) {
+  std::unique_ptr<GAttributeComposite> pool(LoadNamedObjectAs<GAttributeComposite>(printer, name));
+  if (pool && pool->Key() != kQuicksetPoolKey) pool.reset();
+  return pool;
+}
+
+std::unique_ptr<GAttributeComposite> CaptureQuickset(GUIContext* context, const RWCString& name) {
+  auto* quickset_template = dynamic_cast<GAttributeComposite*>(
+      FindDirectChild(context->GetConfiguration(), kQuicksetTemplateKey));
+  if (!quickset_template) return nullptr;
+  std::unique_ptr<MPersistentObject> copy(quickset_template->DeepCopy());
+  std::unique_ptr<GAttributeComposite> quickset(dynamic_cast<GAttributeComposite*>(copy.get()));
+  if (!quickset) return nullptr;
+  copy.release();
+  quickset->SetKey(0);
+  GAttributeView settings = context->GetSettingsView();
+  const GCountedPtrVector& parts = quickset_template->Children();
+  for (RWSize i = 0; i < parts.Count(); ++i) {
+    MPersistentObject* part = parts[i].Get();
+    if (!part || part->Key() == kQuicksetNameKey) continue;
+    if (std::unique_ptr<MPersistentObject> mine = settings.CopyAttribute(part->Key()))
+      ReplaceDirectChild(*quickset, part->Key(), *mine);
+  }
+  GStringAttribute named(name, kQuicksetNameKey);
+  if (!ReplaceDirectChild(*quickset, kQuicksetNameKey, named))
+    quickset->AddChild(new (std::nothrow) GStringAttribute(name, kQuicksetNameKey));
+  return quickset;
+}
+
+int ApplyQuickset(GUIContext* context, const GAttributeComposite& quickset, GValueList& refused) {
+  GValueList sources;
+  context->CollectInstalledSources(sources);
+  GAttributeView settings = context->GetSettingsView();
+  int written = 0;
+  const GCountedPtrVector& parts = quickset.Children();
+  for (RWSize i = 0; i < parts.Count(); ++i) {
+    MPersistentObject* part = parts[i].Get();
+    if (!part || part->Key() == kQuicksetNameKey) continue;
+    const std::uint32_t key = part->Key();
+    if (auto* value = dynamic_cast<GValueAttribute*>(part)) {
+      const auto choice = static_cast<std::int16_t>(value->GetValue());
+      if (!IsChoiceAllowed(context, sources, key, choice)) {
+        refused.AppendUnique(key);
+        continue;
+      }
+      // A setting the document lacks is never created.
+      if (settings.Has(key) && settings.SetValue(key, choice)) ++written;
+    } else if (auto* text = dynamic_cast<GStringAttribute*>(part)) {
+      if (settings.SetString(key, text->GetValue())) ++written;
+    } else if (settings.ReplaceAttribute(key, part)) {
+      // A replacement records nothing of itself: the rules must see it.
+      context->RecordChange(key);
+      ++written;
+    }
+  }
+  return written;
+}
+
+GQuicksetPoolFeature::GQuicksetPoolFeature(GUIContext* owner) : GPageFeature(owner) {}
+
+GQuicksetPoolFeature::~GQuicksetPoolFeature() = default;
+
+void GQuicksetPoolFeature::Reload() {
+  entries_.clear();
+  GUIDriverData* printer = GetContext()->GetDriverContext();
+  printer_pool_ = printer ? LoadQuicksetPool(printer, RWWString(kQuicksetPoolName)) : nullptr;
+  user_pool_ = printer ? LoadQuicksetPool(printer, UserQuicksetPoolName(printer)) : nullptr;
+  for (bool user : {false, true}) {
+    GAttributeComposite* pool = user ? user_pool_.get() : printer_pool_.get();
+    if (!pool) continue;
+    const GCountedPtrVector& quicksets = pool->Children();
+    for (RWSize i = 0; i < quicksets.Count(); ++i) {
+      auto* quickset = dynamic_cast<GAttributeComposite*>(quicksets[i].Get());
+      // The template's own entry has no name to show.
+      const RWCString name = QuicksetName(quickset);
+      if (quickset && !name.IsNull()) entries_.push_back({name, user, quickset});
+    }
+  }
+}
+
+bool GQuicksetPoolFeature::SavesToUserPool() const {
+  return GetContext()->GetEffectiveAccessFlags() != 0;
+}
+
+bool GQuicksetPoolFeature::CanDelete(std::size_t index) const {
+  return index < entries_.size() && entries_[index].user == SavesToUserPool();
+}
+
+std::size_t GQuicksetPoolFeature::Current() const {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].user == current_user_ && entries_[i].name == current_) return i;
+  }
+  return entries_.size();
+}
+
+bool GQuicksetPoolFeature::Apply(std::size_t index, HWND owner) {
+  if (index >= entries_.size()) return false;
+  GValueList refused;
+  ApplyQuickset(GetContext(), *entries_[index].quickset, refused);
+  current_ = entries_[index].name;
+  current_user_ = entries_[index].user;
+  if (!refused.IsEmpty())
+    ResMessageBox(owner, kQuicksetRefusedText, kQuicksetCaption, kMbOk | kMbIconInformation);
+  return true;
+}
+
+bool GQuicksetPoolFeature::Store(bool user) {
+  GOSFactory* services = GOSFactory::Instance();
+  GUIDriverData* printer = GetContext()->GetDriverContext();
+  GAttributeComposite* pool = user ? user_pool_.get() : printer_pool_.get();
+  if (!services || !printer || !pool) return false;
+  const RWWString name = user ? UserQuicksetPoolName(printer) : RWWString(kQuicksetPoolName);
+  return services->StoreNamedObject(printer, name, pool) != 0;
+}
+
+bool GQuicksetPoolFeature::Save(const RWCString& name) {
+  const RWCString stripped = name.Strip(RWStrip::both);
+  if (stripped.IsNull()) return false;
+  std::unique_ptr<GAttributeComposite> quickset = CaptureQuickset(GetContext(), stripped);
+  if (!quickset) return false;
+  const bool user = SavesToUserPool();
+  std::unique_ptr<GAttributeComposite>& pool = user ? user_pool_ : printer_pool_;
+  // A damaged or missing pool is begun again.
+  if (!pool) pool.reset(new (std::nothrow) GAttributeComposite(kQuicksetPoolKey));
+  if (!pool) return false;
+  for (const Entry& entry : entries_) {
+    if (entry.user == user && entry.name == stripped) delete pool->RemoveChild(entry.quickset);
+  }
+  pool->AddChild(quickset.release());
+  const bool stored = Store(user);
+  if (stored) {
+    current_ = stripped;
+    current_user_ = user;
+  }
+  Reload();
+  return stored;
+}
+
+bool GQuicksetPoolFeature::Delete(std::size_t index) {
+  if (!CanDelete(index)) return false;
+  const Entry entry = entries_[index];
+  GAttributeComposite* pool = entry.user ? user_pool_.get() : printer_pool_.get();
+  delete pool->RemoveChild(entry.quickset);
+  const bool stored = Store(entry.user);
+  Reload();
+  return stored;
+}
+
+void GQuicksetComboWrapper::Fill() {
+  GQuicksetPoolFeature* pool = Pool();
+  GComboBoxHelper list;
+  list.Attach(GetDialogWindow(), GetControlId(kList));
+  list.ResetContent();
+  for (std::size_t i = 0; i < pool->Count(); ++i)
+    list.AddStringWithData(RWWString::FromMultiByte(pool->Name(i)).Data(),
+                           static_cast<std::uint32_t>(i));
+  const std::size_t current = pool->Current();
+  list.SetCurSel(current < pool->Count() ? static_cast<std::int32_t>(current) : -1);
+  EnableItem(kDeleteButton, pool->CanDelete(current) && GetFeature()->GetState() == kStateEnabled);
+}
+
+void GQuicksetComboWrapper::UpdateControl(int force) {
+  if (!force) return;
+  Pool()->Reload();
+  Fill();
+}
+
+LRESULT GQuicksetComboWrapper::HandleMessage(UINT message, WPARAM wparam, LPARAM) {
+  if (message != kWmCommand || !IsChangeCommand(wparam)) return 0;
+  const int control = LowWord(wparam);
+  GQuicksetPoolFeature* pool = Pool();
+  GComboBoxHelper list;
+  list.Attach(GetDialogWindow(), GetControlId(kList));
+  const std::int32_t selected = list.GetSelectedData();
+  if (control == GetControlId(kList)) {
+    if (selected >= 0) pool->Apply(static_cast<std::size_t>(selected), GetDialogWindow());
+  } else if (control == GetControlId(kSaveButton)) {
+    GGetStringDialog dialog(kQuicksetNamePrompt, RWWString(), kQuicksetNameLimit);
+    RWCString name;
+    if (dialog.DoModal(GetDialogWindow()) == kIdOk && WideToNarrow(dialog.GetString(), name))
+      pool->Save(name);
+  } else if (control == GetControlId(kDeleteButton)) {
+    if (selected >= 0) pool->Delete(static_cast<std::size_t>(selected));
+  } else {
+    return 0;
+  }
+  Fill();
+  return 1;
+}
+
+GControlKind GQuicksetComboWrapper::ExpectedKind(std::size_t index) const {
+  switch (index) {
+    case kList:
+      return GControlKind::kDropDownList;
+    case kSaveButton:
+    case kDeleteButton:
+      return GControlKind::kPushButton;
+    default:
+      return GControlKind::kStatic;
+  }
+}
