@@ -142,6 +142,17 @@ GAttributeComposite* BuildFixtureDefaults() {
         V(kBinsWithResourcesKey, 0), V(kAccessoryPartKey, 0), V(kSourcePartKey, 0),
         V(kJobRetentionAvailableKey, 0), V(kModelOptionKey, 0),
         new GFormToTrayDatabase(kFormToTrayKey)});
+  // Job storage (off), its names and its attributes; the colour choice.
+  Grow(defaults, kDocumentSettingsKey,
+       {V(kJobRetentionModeKey, 0), V(kJobNameFromRendererKey, 0), T(kJobNameKey, ""),
+        V(kJobNameSuffixKey, 0), V(kNoticeLoggedOnUserKey, 0), T(kNoticeUserKey, ""),
+        V(kLocalJobStorageKey, 1)});
+  for (std::uint32_t key : kJobStorageKeys) {  // one of them a text
+    GAttribute* attribute =
+        key == kJobStorageKeys[5] ? static_cast<GAttribute*>(T(key, "")) : V(key, 0);
+    Grow(defaults, kDocumentSettingsKey, {attribute});
+  }
+  Grow(defaults, kColorMediaSettingsKey, {V(kColorPossibleKey, 1)});
   Grow(defaults, kKeyLocksKey, {V(kStoredEncodingKey, 0)});
   auto* custom = new GCustomMediaSize(16385, RWCString("Custom A"), kHundredthInch, 400, 600, 0);
   Grow(defaults, 0,

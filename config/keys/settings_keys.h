@@ -507,6 +507,8 @@ inline constexpr std::uint32_t kCoverModeKey = 1240;
 inline constexpr std::uint32_t kColorAdjustmentKey = 295;
 // The colour adjustment made for transparencies.
 inline constexpr std::uint32_t kTransparencyColorAdjustmentKey = 227;
+// The colour adjustment made for other papers (in the configuration).
+inline constexpr std::uint32_t kPaperColorAdjustmentKey = 208;
 // "printing/KVTintvector": the colour mode.
 inline constexpr std::uint32_t kColorModeKey = 304;
 // "printing/PrintColorAsGray", and its options.

@@ -25,7 +25,8 @@ void ShowText(const GControlWrapper& wrapper, std::uint32_t text_id) {
 }  // namespace
 
 bool GColorModeFeature::WasChanged() {
-  return GetContext()->WasChanged(kColorAdjustmentKey);
+  // The text reads the mode: a new mode without a new table is a change too.
+  return GetContext()->WasChanged(kColorAdjustmentKey) || GetContext()->WasChanged(kColorModeKey);
 }
 
 void GQualityDescriptionWrapper::UpdateControl(int force) {

@@ -4,7 +4,8 @@
 // GColorDescriptionWrapper on the Color page (over GColorModeFeature).
 // Both only display; they read nothing back.
 //
-// The colour feature reports a change of the colour table (kColorAdjustmentKey) and reads
+// The colour feature reports a change of the colour table (kColorAdjustmentKey) or of the
+// mode (a mode chosen on the Color page leaves the table as it is) and reads
 // the colour mode from the colour adjustment choice (kColorModeKey), the attribute
 // whose modes 7 to 10 the paper-type list switches between.
 //
@@ -22,7 +23,8 @@ inline constexpr int kMostDescriptionCharacters = 128;
 class GColorModeFeature : public GAttributeFeature {
  public:
   explicit GColorModeFeature(GUIContext* owner) : GAttributeFeature(owner, &kColorModeKey) {}
-  // Whether the colour table (kColorAdjustmentKey) changed in the current update.
+  // Whether the colour table (kColorAdjustmentKey) or the mode changed in
+  // the current update.
   bool WasChanged() override;
   // The colour mode; 7 to 10 are the automatic ones.
   std::int32_t GetColorMode() { return GetValue(); }

@@ -14,6 +14,7 @@
 #include "ui/framework/ui_context.h"
 #include "ui/pages/about_box.h"
 #include "ui/pages/basics_groups.h"
+#include "ui/pages/color_groups.h"
 #include "ui/pages/configure_controls.h"
 #include "ui/pages/configure_features.h"
 #include "ui/pages/configure_groups.h"
@@ -23,6 +24,7 @@
 #include "ui/pages/finishing_groups.h"
 #include "ui/pages/font_card_list.h"
 #include "ui/pages/form_to_tray_links_wrapper.h"
+#include "ui/pages/job_storage_groups.h"
 #include "ui/pages/media_type_controls.h"
 #include "ui/pages/page_groups.h"
 #include "ui/pages/paper_features.h"
@@ -306,14 +308,9 @@ void AddEffectsGroups(GDialogBase* page, GUIContext* context) {
 }
 
 void AddJobStorageGroups(GDialogBase* page, GUIContext* context) {
-  Groups groups(page, context);
-  groups.Plain({{5417, 434}});
-  groups.Plain({{18023, 436}, {18022, 436}});
-  groups.Shared(false);
-  groups.Plain({{18003, 413}, {18008, 421}, {18004, 415}, {18007, 416}, {18005, 417}, {18018, 420},
-                {18011, 418}, {18012, 419}, {18013, 419}, {18019, kNo}, {18014, kNo}, {18006, 414},
-                {5410, 430},  {5411, 431},  {5415, kNo},  {5412, 432},  {5413, 433},  {5414, kNo},
-                {18002, kNo}, {18001, kNo}, {5416, kNo},  {18016, kNo}});
+  AddJobStorageOwnGroups(page, context, true);
+  Groups(page, context).Shared(false);
+  AddJobStorageOwnGroups(page, context, false);
 }
 
 void AddNTFormsGroups(GDialogBase* page, GUIContext* context) {
@@ -393,7 +390,7 @@ void AddConfigureGroups(GDialogBase* page, GUIContext* context) {
 }
 
 void AddColorGroups(GDialogBase* page, GUIContext* context) {
-  Groups(page, context).Preview();
+  AddColorPageGroups(page, context);
 }
 
 void ReadLocalJobStorageChoice(GUIContext* context) {

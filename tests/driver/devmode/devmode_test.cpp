@@ -403,7 +403,7 @@ TEST_F(DevMode, RecordToModel) {
       {{{M, 294, 1}, {R, kDmColor, 2}}, kDmColorBit, 296, 0},
       {{{M, 294, 1}, {C, 0, 0}, {R, kDmColor, 2}}, kDmColorBit, 296, 1},
       {{{M, 294, 1}, {C, 0, 2}, {R, kDmColor, 2}}, kDmColorBit, 296, 3},
-      {{{M, 296, 5}, {R, kDmColor, 1}}, kDmColorBit, 296, 5},  // 294 is not 1
+      {{{M, 294, 0}, {M, 296, 5}, {R, kDmColor, 1}}, kDmColorBit, 296, 5},  // 294 is not 1
       {{{M, 265, 90}, {R, kDmDuplex, 2}}, kDmDuplexBit, 253, 1},
       {{{M, 265, 0}, {R, kDmDuplex, 2}}, kDmDuplexBit, 253, 2},
       {{{M, 265, 0}, {R, kDmDuplex, 3}}, kDmDuplexBit, 253, 1},
