@@ -99,7 +99,8 @@ bool Document(GPeripheral& device, GRenderDriverData* job, int pages, int rectan
     std::vector<GCountedPtr> commands = Page(page, rectangles);
     if (page_copies != 0) {
       auto* copies = new GState(0u);
-      copies->AddChild(new GValueAttribute(static_cast<std::uint16_t>(page_copies), kPrinterCopiesKey));
+      copies->AddChild(
+          new GValueAttribute(static_cast<std::uint16_t>(page_copies), kPrinterCopiesKey));
       static_cast<GCommand*>(commands.back().Get())->AttachAttributes(copies);
     }
     for (const GCountedPtr& command : commands)
@@ -366,7 +367,8 @@ void BM_CopyPage(benchmark::State& state) {
       state, new GCopyPageFilter,
       [copies](GPeripheral& device, int pages, int rectangles) {
         return Document(device, EnteredRender<CopyJob>(), pages, rectangles,
-                        {{kCopyPageChoiceKey, 1}, {kCopiesKey, 2}, {kCollatedCopiesKey, 1}}, false, copies);
+                        {{kCopyPageChoiceKey, 1}, {kCopiesKey, 2}, {kCollatedCopiesKey, 1}}, false,
+                        copies);
       },
       Repeated(static_cast<int>(state.range(0)), copies), copies, true);
 }
