@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/pair_ratios.h"
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/ui_plugin_records.h"
@@ -118,3 +119,9 @@ void BM_SameReadsInUnorderedMap(benchmark::State& state) {
 BENCHMARK(BM_SameReadsInUnorderedMap)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  return bench::RunWithRatios(argc, argv,
+                              {{"BM_RulesAfterOneChange", "BM_SameReadsInUnorderedMap"},
+                               {"BM_RulesForced", "BM_SameReadsInUnorderedMap"}});
+}
