@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "foundation/rw/rwstore.h"
@@ -22,8 +23,7 @@ namespace {
 
 constexpr std::uint32_t kKeys = 16;  // few keys, so that most are found more than once
 
-// A leaf that says it answers by its key alone (ProbeLeaf says nothing and
-// is asked each time).
+// A leaf that says it answers by its key alone (a ProbeLeaf is asked).
 class IndexedLeaf : public ProbeLeaf {
  public:
   using ProbeLeaf::ProbeLeaf;
@@ -31,9 +31,8 @@ class IndexedLeaf : public ProbeLeaf {
   MKeyFind KeyFind() override { return InheritedKeyFind<IndexedLeaf, ProbeLeaf>(*this); }
 };
 
-// A composite whose FindByKey also answers itself for a second key, which
-// may change at any time: it keeps the composite's KeyFind, which must not
-// hold for it, so the indexes ask it each time.
+// Also answers itself for a second key, which may change at any time: the
+// composite's KeyFind, which it keeps, must not hold for it.
 class AliasComposite : public MPersistentComposite {
  public:
   AliasComposite(std::uint32_t key, std::uint32_t a) : MPersistentComposite(key), alias(a) {}
@@ -79,9 +78,8 @@ struct Gathered {
   }
 };
 
-class Changes {
- public:
-  explicit Changes(std::uint32_t seed) : random_(seed) {}
+struct Changes {
+  std::mt19937 random_;
 
   std::uint32_t Key() { return random_() % kKeys; }
   std::size_t Pick(std::size_t n) { return random_() % n; }
@@ -106,35 +104,31 @@ class Changes {
     MPersistentObject* node = tree.all.empty() ? nullptr : tree.all[Pick(tree.all.size())];
     const bool grow = tree.all.size() < 120;
     std::unique_ptr<MPersistentObject> made;
-    switch (Pick(16)) {
+    switch (Pick(10)) {
       case 0:
-      case 1:
-      case 2:
-        if (grow && Pick(3) == 0) at->InsertFirst(NewLeaf());
-        if (grow) at->AddChild(Pick(3) == 0 ? NewComposite() : NewLeaf());
+        if (grow) at->InsertFirst(NewLeaf());
+        for (std::size_t n = grow ? Pick(5) : 0; n > 0; --n)
+          at->AddChild(Pick(3) == 0 ? NewComposite() : NewLeaf());
         break;
-      case 3:  // one composite under two parents
+      case 1:  // one composite under two parents
         if (other != root.get() && !Gathered(*other).Has(at)) at->AddChild(other);
         break;
-      case 4:
+      case 2:
         if (MPersistentObject* removed = at->RemoveByKey(Key());
             removed && removed->ReferenceCount() < 0)
           delete removed;  // the caller's
         break;
-      case 5:
+      case 3:
         made.reset(NewLeaf());
         at->ReplaceByKey(Key(), made.get());
         break;
-      case 6:
-      case 7:
-      case 8:
+      case 4:
         if (node) node->SetKey(Key());
         break;
-      case 9:
-      case 10:
-        if (at != root.get() && Pick(2) == 0) at->RemoveAll();
+      case 5:
+        if (at != root.get() && Pick(3) == 0) at->RemoveAll();
         break;
-      case 11: {  // restored in place from another composite's bytes
+      case 6: {  // restored in place from another composite's bytes
         const std::string bytes =
             testing_support::SaveToStreamBytes(other, testing_support::Encoding::kBinary);
         std::istringstream in(bytes);
@@ -142,14 +136,13 @@ class Changes {
         EXPECT_EQ(RestoreCollectableFromStream(*stream, at), at);
         break;
       }
-      case 12:  // assignment shares the other's children
+      case 7:  // assignment shares the other's children
         if (at != other && !Gathered(*other).Has(at)) *at = *other;
         break;
-      case 13:
-      case 14:
+      case 8:
         if (auto* aliased = dynamic_cast<AliasComposite*>(at)) aliased->alias = Key();
         break;
-      case 15:  // a new root, likely where the old one was
+      case 9:  // a new root, likely where the old one was
         made.reset(root->DeepCopy());
         root.reset();
         root = std::make_unique<MPersistentComposite>(1);
@@ -157,28 +150,22 @@ class Changes {
         break;
     }
   }
-
- private:
-  std::mt19937 random_;
 };
 
 TEST(KeyIndex, AnswersAsTheWalkWhateverTheTreeBecomes) {
-  struct Case {
-    std::uint32_t seed;
-    bool eager;  // an index at the first look-up, else once walks add up
-    int lookups;
-  };
-  const Case cases[] = {{1, true, 1}, {2, true, 1}, {3, false, 3}, {4, false, 6}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.seed);
-    const bool eager = key_index::SetEagerBuilds(c.eager);
-    Changes changes(c.seed);
+  // Seed, an index at the first look-up (else once walks add up), look-ups.
+  const std::tuple<std::uint32_t, bool, int> cases[] = {
+      {1, true, 1}, {2, true, 1}, {3, false, 3}, {4, false, 6}};
+  for (const auto& [seed, eager_builds, lookups] : cases) {
+    SCOPED_TRACE(seed);
+    const bool eager = key_index::SetEagerBuilds(eager_builds);
+    Changes changes{std::mt19937(seed)};
     auto root = std::make_unique<MPersistentComposite>(1);
     for (int step = 0; step < 600 && !HasFatalFailure(); ++step) {
       changes.Apply(root);
       const Gathered tree(*root);
       MPersistentComposite* inner = tree.composites[changes.Pick(tree.composites.size())];
-      for (int i = 0; i < c.lookups; ++i) {
+      for (int i = 0; i < lookups; ++i) {
         for (MPersistentObject* from : {static_cast<MPersistentObject*>(root.get()),
                                         static_cast<MPersistentObject*>(inner)}) {
           for (std::uint32_t key = 0; key <= kKeys; ++key)
@@ -194,7 +181,7 @@ TEST(KeyIndex, AnswersAsTheWalkWhateverTheTreeBecomes) {
 // Threads that look keys up in one tree at once each keep their own
 // indexes, and all get the walk's answers.
 TEST(KeyIndex, ThreadsLookingUpOneTreeGetTheWalksAnswers) {
-  Changes changes(9);
+  Changes changes{std::mt19937(9)};
   MPersistentComposite root(1);
   for (int i = 0; i < 40; ++i)
     root.AddChild(changes.NewComposite());
