@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/pair_ratios.h"
 #include "driver/load.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/reset.h"
@@ -89,3 +90,9 @@ void BM_DocumentPropertiesScenario(benchmark::State& state) {
 BENCHMARK(BM_DocumentPropertiesScenario)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  return bench::RunWithRatios(argc, argv,
+                              {{"BM_DocumentPropertiesScenario", "BM_DeviceModeRoundTrip"},
+                               {"BM_SheetEveryPageOk", "BM_DeviceModeRoundTrip"}});
+}

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/pair_ratios.h"
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 
@@ -142,3 +143,11 @@ void BM_UnorderedMapFindRandom64(benchmark::State& state) {
 BENCHMARK(BM_UnorderedMapFindRandom64);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  bench::Pairs pairs;
+  for (const char* at : {"0", "100", "500", "999", "1000"})
+    pairs.emplace_back(std::string("BM_FindByKey/") + at, std::string("BM_UnorderedMapFind/") + at);
+  pairs.emplace_back("BM_FindByKeyRandom64", "BM_UnorderedMapFindRandom64");
+  return bench::RunWithRatios(argc, argv, pairs);
+}

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/pair_ratios.h"
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
@@ -151,3 +152,9 @@ void BM_SameReadsInUnorderedMap(benchmark::State& state) {
 BENCHMARK(BM_SameReadsInUnorderedMap)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  return bench::RunWithRatios(argc, argv,
+                              {{"BM_RulesAfterOneChange", "BM_SameReadsInUnorderedMap"},
+                               {"BM_RulesForced", "BM_SameReadsInUnorderedMap"}});
+}

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/pair_ratios.h"
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/ui_plugin_records.h"
@@ -113,3 +114,7 @@ void BM_SameLookupsInUnorderedMap(benchmark::State& state) {
 BENCHMARK(BM_SameLookupsInUnorderedMap);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  return bench::RunWithRatios(argc, argv, {{"BM_ForcedDispatch", "BM_SameLookupsInUnorderedMap"}});
+}

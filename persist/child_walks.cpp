@@ -1,6 +1,7 @@
 #include "persist/child_walks.h"
 
 #include "foundation/rw/rwstore.h"
+#include "persist/key_index.h"
 #include "persist/persistent_object.h"
 
 namespace child_walks {
@@ -58,9 +59,7 @@ void AskEach(const GCountedPtrVector& children, Ask ask) {
 }  // namespace
 
 MPersistentObject* FindByKey(const GCountedPtrVector& children, const std::uint32_t& key) {
-  return FindFirst(
-      children, [&key](MPersistentObject* child) { return child->Key() == key; },
-      [&key](MPersistentObject* child) { return child->FindByKey(key); });
+  return key_index::FindByKey(children, key);
 }
 
 MPersistentObject* FindByClassId(const GCountedPtrVector& children, const RWClassID& id) {

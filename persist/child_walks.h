@@ -4,7 +4,8 @@
 // order and asks each child the same question (which a composite child
 // answers from its own children), the first answer winning; empty entries
 // are skipped, and the owner itself is never tested.
-//   - finds answer the first matching descendant;
+//   - finds answer the first matching descendant (FindByKey through a key
+//     index of the tree once look-ups repeat, key_index.h);
 //   - removals take the first match out of its vector and answer what
 //     GCountedPtr::Detach answers: the child itself when the vector held
 //     its last reference, else a copy while the child stays with its other

@@ -183,6 +183,7 @@ GCountedPtrVector::GCountedPtrVector(const GCountedPtrVector& other) {
 
 GCountedPtrVector::~GCountedPtrVector() {
   delete[] entries_;
+  index_mark_.Changed();
 }
 
 bool GCountedPtrVector::Reallocate(RWSize capacity) {
@@ -199,6 +200,7 @@ bool GCountedPtrVector::Reallocate(RWSize capacity) {
     fresh[i] = std::move(entries_[i]);
   delete[] std::exchange(entries_, fresh);  // lets go of what did not fit
   capacity_ = capacity;
+  if (kept < count_) index_mark_.Changed();
   count_ = kept;
   return true;
 }
@@ -217,12 +219,14 @@ void GCountedPtrVector::Append(const GCountedPtr& entry) {
   if (count_ == capacity_ && !Reallocate(count_ + kGrowth)) return;
   entries_[count_].Reset(target);
   ++count_;
+  index_mark_.Changed();
 }
 
 void GCountedPtrVector::Append(GCountedPtr&& entry) {
   if (count_ == capacity_ && !Reallocate(count_ + kGrowth)) return;
   entries_[count_] = std::move(entry);
   ++count_;
+  index_mark_.Changed();
 }
 
 RWSize GCountedPtrVector::Occurrences(const GCountedPtr& entry) const {
@@ -257,6 +261,7 @@ RWSize GCountedPtrVector::RemoveAllOf(const GCountedPtr& entry) {
     }
   }
   count_ = kept;
+  if (removed > 0) index_mark_.Changed();
   return removed;
 }
 
@@ -275,6 +280,7 @@ GCountedPtr GCountedPtrVector::RemoveAt(RWSize index) {
   for (RWSize i = index; i + 1 < count_; ++i)
     entries_[i] = std::move(entries_[i + 1]);
   --count_;
+  index_mark_.Changed();
   return removed;
 }
 
@@ -286,10 +292,13 @@ void GCountedPtrVector::InsertAt(RWSize index, MPersistentObject* target) {
     entries_[i] = std::move(entries_[i - 1]);
   entries_[index] = std::move(held);
   ++count_;
+  index_mark_.Changed();
 }
 
 void GCountedPtrVector::ResetAt(RWSize index, MPersistentObject* target) {
-  if (RWCheckIndex(index, count_)) entries_[index].Reset(target);
+  if (!RWCheckIndex(index, count_) || entries_[index].Get() == target) return;
+  entries_[index].Reset(target);
+  index_mark_.Changed();
 }
 
 void GCountedPtrVector::Clear() {
@@ -298,12 +307,15 @@ void GCountedPtrVector::Clear() {
   RWSize n = std::exchange(count_, 0);
   for (RWSize i = 0; i < n; ++i)
     entries_[i].Reset();
+  if (n > 0) index_mark_.Changed();
 }
 
 void GCountedPtrVector::Swap(GCountedPtrVector& other) noexcept {
   std::swap(capacity_, other.capacity_);
   std::swap(entries_, other.entries_);
   std::swap(count_, other.count_);
+  index_mark_.Changed();
+  other.index_mark_.Changed();
 }
 
 // ---------------------------------------------------------------------------

@@ -18,7 +18,9 @@
 //
 // GCountedPtrVector: `capacity` entries allocated, the first `count` in use;
 // entries from count up are empty. It grows by kGrowth entries when an
-// append or insertion finds it full, and never shrinks on removal.
+// append or insertion finds it full, and never shrinks on removal. Once a
+// key index has covered it (key_index.h), each change of its entries, and
+// its destruction, moves the indexes' shape epoch.
 //
 // Threads: one counted pointer, vector or iterator is used by one thread at
 // a time; different counted pointers to one object may be made, copied and
@@ -32,6 +34,7 @@
 #include "foundation/rw/refcount.h"
 #include "foundation/rw/registration.h"
 #include "persist/child_iterator.h"
+#include "persist/key_index.h"
 
 class MPersistentObject;
 
@@ -160,6 +163,9 @@ class GCountedPtrVector {
   // Exchanges the whole contents with `other`; no count changes.
   void Swap(GCountedPtrVector& other) noexcept;
 
+  // Called by a key index that covers the vector.
+  void MarkKeyIndexed() const { index_mark_.Set(); }
+
  private:
   // A new array of `capacity` entries with the first entries moved over.
   bool Reallocate(RWSize capacity);
@@ -167,6 +173,7 @@ class GCountedPtrVector {
   RWSize capacity_ = 0;
   GCountedPtr* entries_ = nullptr;  // owned, `capacity_` entries
   RWSize count_ = 0;
+  mutable MKeyIndexMark index_mark_;
 };
 
 // The walk over a composite's vector of children. Next moves the position

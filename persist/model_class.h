@@ -13,7 +13,8 @@
 //     instantiates it after them;
 //   - SameContentBase(other): `other` as the class itself when content
 //     equality can hold at all (the same class id and the base's own
-//     IsEqualContent), else null; each class then compares its fields.
+//     IsEqualContent), else null; each class then compares its fields;
+//   - KeyFind: the base's answer for the class itself (InheritedKeyFind).
 //
 // Ownership and threads: as MPersistentObject.
 #pragma once
@@ -34,6 +35,7 @@ class MPersistentClass : public Base {
   }
   RWClassID ClassId() const override { return kId; }
   bool IsKindOf(const RWClassID& id) const override { return id == kId || Base::IsKindOf(id); }
+  MKeyFind KeyFind() override { return InheritedKeyFind<Self, Base>(*this); }
 
   void RestoreFromStream(RWVirtualInputStream& stream) override;
   void RestoreFromFile(RWFile& file) override;

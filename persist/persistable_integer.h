@@ -56,6 +56,7 @@ class GPersistableInteger : public MPersistentObject {
   bool IsKindOf(const RWClassID& id) const override;
   // The same class, key and value.
   bool IsEqualContent(const MPersistentObject* other) const override;
+  MKeyFind KeyFind() override { return InheritedKeyFind<Self, MPersistentObject>(*this); }
 
   // The extraction operations for this class (see
   // MPersistentObject::ReadPointerFromStream).

@@ -250,6 +250,10 @@ MChildIterator* MPersistentComposite::NewChildIterator() {
   return new (std::nothrow) GChildIterator(this, children_);
 }
 
+MKeyFind MPersistentComposite::KeyFind() {
+  return MKeyFind{MKeyFind::kChildren, &children_, &typeid(MPersistentComposite)};
+}
+
 MPersistentObject* MPersistentComposite::DeepCopyInOrder() {
   auto* copy = dynamic_cast<MPersistentComposite*>(CreateDefault());
   if (!copy) return nullptr;

@@ -98,6 +98,7 @@ class MPersistentComposite : public MPersistentObject {
   bool ReplaceKindOf(const RWClassID& id, MPersistentObject* object) override;
   // Lets go of every child; capacity kClearedCapacity.
   void RemoveAll() override;
+  // Answered through a key index of the tree (key_index.h).
   MPersistentObject* FindByKey(const std::uint32_t& key) override;
   MPersistentObject* FindByClassId(const RWClassID& id) override;
   MPersistentObject* FindEqual(const MPersistentObject* object) override;
@@ -116,6 +117,8 @@ class MPersistentComposite : public MPersistentObject {
   std::uint32_t NodeCount() const override;
   // A GChildIterator over the children.
   MChildIterator* NewChildIterator() override;
+  // kChildren: the children, for this class.
+  MKeyFind KeyFind() override;
 
   using ChildFunction = void (*)(const GCountedPtr& entry, void* data);
   using ChildPredicate = bool (*)(const GCountedPtr& entry, void* data);

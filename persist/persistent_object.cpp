@@ -50,7 +50,7 @@ MPersistentObject::MPersistentObject(const MPersistentObject& other)
 
 MPersistentObject& MPersistentObject::operator=(const MPersistentObject& other) {
   if (this != &other) {
-    key_ = other.key_;
+    SetKey(other.key_);
     serial_number_ = other.serial_number_;
   }
   return *this;
@@ -88,7 +88,10 @@ void MPersistentObject::RestoreItems(In& in) {
   std::uint32_t version = 0;
   if (!GetItem(in, version) || version != kPersistentObjectVersion) return;
   std::uint32_t serial = 0;
-  if (!GetItem(in, key_) || !GetItem(in, serial)) return;
+  const std::uint32_t key = key_;
+  const bool read = GetItem(in, key_) && GetItem(in, serial);
+  if (key_ != key) index_mark_.Changed();
+  if (!read) return;
   if (serial != 0) serial_number_ = serial;
 }
 
@@ -258,6 +261,11 @@ std::uint32_t MPersistentObject::NodeCount() const {
 
 MChildIterator* MPersistentObject::NewChildIterator() {
   return new (std::nothrow) MEmptyChildIterator;
+}
+
+MKeyFind MPersistentObject::KeyFind() {
+  return MKeyFind{AsComposite() ? MKeyFind::kOwn : MKeyFind::kItself, nullptr,
+                  &typeid(MPersistentObject)};
 }
 
 RWClassID MPersistentObject::TypeId() const {

@@ -30,6 +30,9 @@
 // (count -1) belongs to whoever made it. Objects answered by removals,
 // selections, DeepCopy and NewChildIterator are the caller's.
 //
+// Key indexes (key_index.h): once an index has covered an object, each
+// change of its key moves the indexes' shape epoch.
+//
 // Threads: the reference count and the serial counter are atomic, so an
 // object may be shared by counted pointers on several threads; anything
 // else about one object or one tree is used by one thread at a time.
@@ -37,6 +40,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <type_traits>
+#include <typeinfo>
 
 #include "foundation/rw/collect.h"
 #include "foundation/rw/refcount.h"
@@ -141,12 +146,30 @@ class MPersistentObject : public RWCollectable {
   // a new object of its class (a new serial number) with its key and the
   // deep copies of its children. Nobody holds the copy: the caller owns it.
   virtual MPersistentObject* DeepCopy();
+  // How FindByKey answers, for the key indexes (key_index.h). A class that
+  // overrides FindByKey overrides this too, or derives through a template
+  // that answers InheritedKeyFind (MPersistentClass does). Here: kItself
+  // for a leaf (AsComposite null), else kOwn; for exactly this class, so
+  // that a class deriving without either is asked each time.
+  virtual MKeyFind KeyFind();
 
   std::uint32_t Key() const { return key_; }
-  void SetKey(const std::uint32_t& key) { key_ = key; }
+  void SetKey(const std::uint32_t& key) {
+    if (key_ == key) return;
+    key_ = key;
+    index_mark_.Changed();
+  }
   void SetSerialNumber(const std::uint32_t& serial) { serial_number_ = serial; }
   // Serial number 0 on this object and on every descendant.
   void ClearSerialNumbers();
+  // Called by a key index that covers the object.
+  void MarkKeyIndexed() const { index_mark_.Set(); }
+  // The key indexes' note of KeyFind's kind (0: not asked yet), a property
+  // of the object's class kept once asked so that walks skip the call.
+  std::uint8_t KeyFindNote() const { return key_find_note_.load(std::memory_order_relaxed); }
+  void SetKeyFindNote(std::uint8_t note) const {
+    key_find_note_.store(note, std::memory_order_relaxed);
+  }
   // Holders minus one: -1 when nobody holds the object.
   std::int32_t ReferenceCount() const {
     return static_cast<std::int32_t>(reference_count_.load(std::memory_order_acquire));
@@ -182,6 +205,8 @@ class MPersistentObject : public RWCollectable {
   std::uint32_t key_ = 0;
   std::uint32_t serial_number_;
   bool restoring_ = false;  // inside its own restore (MRestoreInProgress)
+  mutable MKeyIndexMark index_mark_;
+  mutable std::atomic<std::uint8_t> key_find_note_{0};  // atomic: readers on several threads
 };
 
 // Reads one object reference of class T (T derived from MPersistentObject)
@@ -213,6 +238,30 @@ class MRestoreInProgress {
 
 // Whether a restore may hold `child`, which it has just read (null: yes).
 bool MayHoldRestoredChild(const MPersistentObject* child);
+
+namespace persist_detail {
+template <class C, class R, class... A>
+C* DeclaringClass(R (C::*)(A...));
+}  // namespace persist_detail
+
+// KeyFind for a class `Self` derived from `Base`: Base's answer, held for
+// exactly Self, when that answer describes the FindByKey that Self's
+// objects call: the answer is for the class that declares Self's FindByKey,
+// or for Base itself while Self keeps Base's FindByKey (both known at
+// compile time). Else kOwn: an override of FindByKey anywhere between is
+// never described by an answer given above it.
+template <class Self, class Base>
+MKeyFind InheritedKeyFind(Base& object) {
+  using Declaring =
+      std::remove_pointer_t<decltype(persist_detail::DeclaringClass(&Self::FindByKey))>;
+  constexpr bool kKeepsBases =
+      std::is_same_v<decltype(&Self::FindByKey), decltype(&Base::FindByKey)>;
+  MKeyFind find = object.Base::KeyFind();
+  if (!find.of || !(*find.of == typeid(Declaring) || (kKeepsBases && *find.of == typeid(Base))))
+    return MKeyFind{};
+  find.of = &typeid(Self);
+  return find;
+}
 
 // ---------------------------------------------------------------------------
 

@@ -271,6 +271,10 @@ MChildIterator* GAttributeComposite::NewChildIterator() {
   return new (std::nothrow) GAttributeChildIterator(this, children_);
 }
 
+MKeyFind GAttributeComposite::KeyFind() {
+  return MKeyFind{MKeyFind::kChildren, &children_, &typeid(GAttributeComposite)};
+}
+
 void GAttributeComposite::Assign(const GAttribute& other) {
   auto* composite = dynamic_cast<const GAttributeComposite*>(&other);
   if (!composite || other.TypeId() != TypeId() || other.Key() != Key()) {

@@ -115,6 +115,7 @@ class GAttributeComposite : public GAttribute {
   bool ReplaceKindOf(const RWClassID& id, MPersistentObject* object) override;
   // Lets go of every child; capacity kClearedCapacity.
   void RemoveAll() override;
+  // Answered through a key index of the tree (persist/key_index.h).
   MPersistentObject* FindByKey(const std::uint32_t& key) override;
   MPersistentObject* FindByClassId(const RWClassID& id) override;
   MPersistentObject* FindEqual(const MPersistentObject* object) override;
@@ -134,6 +135,8 @@ class GAttributeComposite : public GAttribute {
   std::uint32_t NodeCount() const override;
   // A GAttributeChildIterator over the children.
   MChildIterator* NewChildIterator() override;
+  // kChildren: the children, for this class.
+  MKeyFind KeyFind() override;
   // When `other` has this composite's TypeId and key, appends a copy (the
   // child's copy operation) of each of its children, in order; otherwise
   // appends a copy of `other` itself.

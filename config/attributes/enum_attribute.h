@@ -82,6 +82,10 @@ class GEnumAttribute : public GAttributeComposite {
   void RemoveAll() override;
   // An iterator whose ReplaceCurrent keeps the current choice valid.
   MChildIterator* NewChildIterator() override;
+  // The composite's, for this class.
+  MKeyFind KeyFind() override {
+    return InheritedKeyFind<GEnumAttribute, GAttributeComposite>(*this);
+  }
   // The copy with the current choice at the same position.
   MPersistentObject* DeepCopy() override;
   // Nothing.

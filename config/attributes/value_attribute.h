@@ -65,6 +65,7 @@ class GAttributeLeaf : public GAttribute {
   void SaveToFile(RWFile& file) const override;
   bool IsKindOf(const RWClassID& id) const override;
   bool IsEqualContent(const MPersistentObject* other) const override;
+  MKeyFind KeyFind() override { return InheritedKeyFind<Self, GAttribute>(*this); }
 
  private:
   template <class Out>

@@ -83,6 +83,10 @@ MPersistentObject* GDeviceFontListComposite::FindByKey(const std::uint32_t& key)
   return lists_.FindByKey(key);
 }
 
+MKeyFind GDeviceFontListComposite::KeyFind() {
+  return MKeyFind{MKeyFind::kChildren, &lists_.Children(), &typeid(GDeviceFontListComposite)};
+}
+
 void GDeviceFontListComposite::Clear() {
   lists_.RemoveAll();
 }

@@ -57,6 +57,8 @@ class GDeviceFontListComposite final
   bool ReplaceByKey(const std::uint32_t& key, MPersistentObject* list) override;
   // The first list with `key`, or null.
   MPersistentObject* FindByKey(const std::uint32_t& key) override;
+  // kChildren: the lists, which FindByKey walks.
+  MKeyFind KeyFind() override;
   // Lets go of every list.
   void Clear();
   // A new iterator over the lists; the caller deletes it.

@@ -66,6 +66,9 @@ class GChildHolder : public Base {
   MPersistentObject* FindByKey(const std::uint32_t& key) override {
     return child_walks::FindByKey(children_, key);
   }
+  MKeyFind KeyFind() override {
+    return MKeyFind{MKeyFind::kChildren, &children_, &typeid(GChildHolder)};
+  }
   MPersistentObject* FindByClassId(const RWClassID& id) override {
     return child_walks::FindByClassId(children_, id);
   }

@@ -36,6 +36,8 @@ class GState : public GAttributeComposite {
   // 758, 757, 753 and 751.
   bool IsKindOf(const RWClassID& id) const override;
   void AddChild(MPersistentObject* object) override;
+  // The composite's, for this class.
+  MKeyFind KeyFind() override { return InheritedKeyFind<GState, GAttributeComposite>(*this); }
 };
 
 // The state file's classes, in registration order.

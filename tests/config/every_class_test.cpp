@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <typeinfo>
+#include <vector>
 
 #include "config/attributes/display_string.h"
 #include "config/attributes/enum_attribute.h"
@@ -61,6 +64,28 @@ TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {
                        kGDeviceFontListCompositeId}) {
     EXPECT_NE(std::find(result.checked.begin(), result.checked.end(), id), result.checked.end())
         << id;
+  }
+}
+
+// The key indexes rely on it; a class that says nothing is asked each time.
+TEST(EveryRegisteredClass, SaysForItsOwnClassHowItsFindByKeyAnswers) {
+  std::vector<RWClassID> ids;  // gathered first: the factory is locked meanwhile
+  ForEachFactoryEntry(
+      [](RWClassID id, const RWStringID&, bool by_id, void* d) {
+        if (by_id) static_cast<std::vector<RWClassID>*>(d)->push_back(id);
+      },
+      &ids);
+  for (RWClassID id : ids) {
+    std::unique_ptr<RWCollectable> made(CreateByClassId(id));
+    auto* object = dynamic_cast<MPersistentObject*>(made.get());
+    if (!object) continue;
+    const MKeyFind find = object->KeyFind();
+    EXPECT_TRUE(find.of && *find.of == typeid(*object)) << id;
+    // A leaf answers itself for its key; a composite never itself.
+    if (find.kind != MKeyFind::kOwn) {
+      EXPECT_EQ(object->FindByKey(object->Key()), find.kind == MKeyFind::kItself ? object : nullptr)
+          << id;
+    }
   }
 }
 
