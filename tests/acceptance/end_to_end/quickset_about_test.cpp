@@ -10,10 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "driver/entry_points.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/spooler.h"
 #include "platform/host/version_info.h"
@@ -29,7 +32,7 @@ using namespace support;
 using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::size_t kBasics = kScenarioBasicsPage;
+constexpr std::size_t kFinishing = 0, kPaper = kScenarioPaperPage, kBasics = kScenarioBasicsPage;
 constexpr std::size_t kDocumentPages = 5;
 constexpr int kList = 1011, kSave = 1012, kDelete = 1014;
 
@@ -59,13 +62,12 @@ class Quicksets : public AcceptancePrinter {
     SetField(record, 94, 2);
     record[72] |= 0x02, record[73] |= 0x11;
   }
-  // Opens the sheet on `in`, runs `act` on Basics, presses OK; the record
+  // Opens the sheet on `in`, runs `act` on it, presses OK; the record
   // handed back.
-  Bytes Sheet(Bytes in, const std::function<void(UiDialog)>& act) {
+  Bytes Pages(Bytes in, const std::function<void(SheetDriver&)>& act) {
     Bytes out(kAcceptanceRecordBytes, 0);
     OnSheet([&](SheetDriver& sheet) {
-      ASSERT_TRUE(sheet.activate(kBasics));
-      act(sheet.page());
+      act(sheet);
       sheet.ok();
     });
     EXPECT_EQ(DocumentProperties(
@@ -73,6 +75,23 @@ class Quicksets : public AcceptancePrinter {
                   platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify),
               1);
     return out;
+  }
+  // The same with `act` on Basics.
+  Bytes Sheet(Bytes in, const std::function<void(UiDialog)>& act) {
+    return Pages(std::move(in), [&](SheetDriver& sheet) {
+      ASSERT_TRUE(sheet.activate(kBasics));
+      act(sheet.page());
+    });
+  }
+  // The device sheet's Configure page: the optional cassette (item 1 of
+  // 7037, "Lower Cassette" with tray 3) put in or taken out.
+  void Cassette(bool installed) {
+    OnSheet([&](SheetDriver& sheet) {
+      ASSERT_TRUE(sheet.activate(1));
+      EXPECT_TRUE(sheet.page().SelectData(7037, installed ? 1 : 0));
+      sheet.ok();
+    });
+    EXPECT_EQ(Entry<decltype(PrinterProperties)>("PrinterProperties")(nullptr, Printer()), 1);
   }
   // Saves the page's settings as `name` through the name dialog.
   void Save(UiDialog page, const std::u16string& name) {
@@ -96,20 +115,55 @@ TEST_F(Quicksets, SavedChoicesComeBackOverThreeChanges) {
     EXPECT_EQ(page.Items(kList), std::vector<std::u16string>{u"Letter simplex"});
     EXPECT_EQ(page.Selection(kList), 0);
   });
-  const Bytes changed = Request(ThreeChanges);
-  // Cancel of the name dialog saves nothing.
-  Bytes out = Sheet(changed, [&](UiDialog page) {
+  // A4 (the duplex unit takes no Legal), five copies, duplex on the long
+  // edge, chosen on the pages.
+  Bytes out = Pages(Request(), [&](SheetDriver& sheet) {
+    ASSERT_TRUE(sheet.activate(kBasics));
+    EXPECT_TRUE(sheet.page().Type(1021, u"5"));
+    ASSERT_TRUE(sheet.activate(kPaper));
+    EXPECT_TRUE(sheet.page().SelectData(2015, 23));
+    ASSERT_TRUE(sheet.activate(kFinishing));
+    UiDialog page = sheet.page();
+    EXPECT_TRUE(page.Select(3011, u"Flip on Long Edge"));
+    // Cancel of the name dialog saves nothing.
     ui.OnDialog(11530, [](UiDialog dialog) {
       EXPECT_TRUE(dialog.Type(11532, u"Not kept"));
       EXPECT_TRUE(dialog.Click(platform::kIdCancel));
     });
     EXPECT_TRUE(page.Click(kSave));
     EXPECT_TRUE(page.Select(kList, u"Letter simplex"));
+    EXPECT_EQ(page.Selection(3011), 0);  // "Off" shown at once
   });
   EXPECT_EQ(Field(out, 78), 1);  // Letter
   EXPECT_EQ(Field(out, 86), 1);
   EXPECT_EQ(Field(out, 94), 1);  // DMDUP_SIMPLEX
   EXPECT_EQ(Listed(), std::vector<std::u16string>{u"Letter simplex"});
+}
+
+// A quick set naming a tray the printer no longer has is applied without
+// it, and the user is told. (Tray 3 also needs the "Z7142" accessory, which
+// P1's cassette is not: on P1 it is refused even while installed.)
+TEST_F(Quicksets, ARemovedTrayIsLeftOutAndTheUserTold) {
+  Cassette(true);
+  const Bytes saved = Pages(Request(), [&](SheetDriver& sheet) {
+    ASSERT_TRUE(sheet.activate(kBasics));
+    EXPECT_TRUE(sheet.page().Type(1021, u"4"));
+    ASSERT_TRUE(sheet.activate(kPaper));
+    EXPECT_TRUE(sheet.page().SelectData(11584, 3));
+    Save(sheet.page(), u"Cassette");
+  });
+  EXPECT_EQ(Field(saved, 88), 259);  // tray 3's bin
+  Cassette(false);
+  ui.ExpectBox(
+      u"Some settings of this quick set need options that are not installed on the printer. "
+      u"\nThey were left as they were.",
+      u"Quick Sets", 0x40, platform::kIdOk);  // MB_OK | MB_ICONINFORMATION
+  const Bytes out = Pages(Request(), [&](SheetDriver& sheet) {
+    ASSERT_TRUE(sheet.activate(kPaper));
+    EXPECT_TRUE(sheet.page().Select(kList, u"Cassette"));
+  });
+  EXPECT_EQ(Field(out, 86), 4);
+  EXPECT_EQ(Field(out, 88), Field(Request(), 88));  // the source as it was
 }
 
 TEST_F(Quicksets, EveryDocumentPageListsTheQuicksetsAndTheTipsStayHidden) {
