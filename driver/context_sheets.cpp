@@ -14,6 +14,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <sstream>
+#include <string>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
@@ -27,6 +29,8 @@
 #include "driver/services/os_version.h"
 #include "driver/services/update_stamp.h"
 #include "driver/spooler_forms.h"
+#include "foundation/rw/binarystream.h"
+#include "foundation/rw/rwstore.h"
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
 #include "platform/ui/property_sheet.h"
@@ -81,6 +85,17 @@ int CopyDevModeOut(GDriverContext& context, platform::DevModeW* out, platform::D
   return dev_mode && out ? dev_mode->CopyDevModeTo(out, out_size) : 0;
 }
 
+// The settings' stored graph in the binary encoding, which holds every
+// key, value and serial number the device mode's record is made from;
+// empty when it cannot be made.
+std::string SettingsImage(const GAttributeComposite& settings) {
+  std::stringbuf buffer;
+  RWBinaryOutputStream stream(&buffer);
+  WriteCollectablePointerToStream(stream, &settings);
+  if (stream.Fail()) return {};
+  return std::move(buffer).str();
+}
+
 }  // namespace
 
 bool GDriverContext::IsCallerShell() {
@@ -127,6 +142,7 @@ void GDriverContext::EndSheet() {
   page_list_.reset();
   DeleteSheetRecord(sheet_record_);
   sheet_record_ = nullptr;
+  applied_image_.clear();
 }
 
 std::uint32_t GDriverContext::DocumentAccessFlags(platform::DWORD mode, std::uint32_t restricted,
@@ -158,6 +174,23 @@ void GDriverContext::ExportAfterApply(const char16_t* flag_name) {
     check.ImportFactorySettings(GetPrinterName());
   }
   WritePrinterDword(flag_name, 0);
+}
+
+bool GDriverContext::SaveAppliedSettings(GAttributeComposite* settings, std::uint32_t mode) {
+  // Each page's apply repeats the sheet's OK: a save of settings that the
+  // last one left exactly as they are, into the same device-mode object,
+  // would write the same record and parts again.
+  if (settings && !applied_image_.empty() && mode == applied_mode_ &&
+      DevModeWrites() == applied_writes_ && SettingsImage(*settings) == applied_image_)
+    return true;
+  applied_image_.clear();
+  if (!SaveSettings(settings, mode)) return false;
+  // Taken after the save, which empties the custom sizes, brings in the
+  // installed options and moves the printer-wide parts last.
+  applied_image_ = SettingsImage(*settings);
+  applied_mode_ = mode;
+  applied_writes_ = DevModeWrites();
+  return true;
 }
 
 // ---- Document properties.
@@ -287,7 +320,7 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
       if (set->result == platform::kCpsuiOk) {
         GAttributeComposite* settings = sheet_record_->settings;
         const std::uint32_t save_mode = (sheet_record_->access_flags & 3) == 0 ? 1 : 0;
-        if (SaveSettings(settings, save_mode)) ExportAfterApply(kExportPrintingName);
+        if (SaveAppliedSettings(settings, save_mode)) ExportAfterApply(kExportPrintingName);
         if (GValueAttribute* local = FindValueAttribute(settings, kLocalJobStorageKey))
           SetLocalJobStorageValue(local->GetValue() == 0 ? 1 : 0);
         if ((mode & kCopyOutModes) && header->dev_mode_out)

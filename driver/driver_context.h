@@ -83,6 +83,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "driver/document/job_hooks.h"
@@ -395,6 +396,10 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   static std::uint32_t SystemMajor();
   // The export of an applying sheet whose flag value `flag_name` is set.
   void ExportAfterApply(const char16_t* flag_name);
+  // SaveSettings for the document sheet's OK, skipped (true) when the
+  // sheet's last OK saved these very settings in `mode` and the device-mode
+  // object has been neither remade nor written since.
+  bool SaveAppliedSettings(GAttributeComposite* settings, std::uint32_t mode);
   // Steps 4 to 8 of DrvConvertDevMode on the creation handle, which it
   // opens and closes (null afterwards); true on success.
   bool ConvertOnPrinter(const char16_t* printer_name, GDevModeSettings& dev_mode,
@@ -415,6 +420,14 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   GSheetRecord* shown_sheet_record_ = nullptr;   // while the instructions show
   GSheetRecord* sheet_record_ = nullptr;         // owned: the open sheet's
   std::unique_ptr<GUIPluginPageList> page_list_;
+  // The open document sheet's settings as its last OK saved them (their
+  // stored graph, binary), the save's mode and the device-mode object's
+  // write count after it: every page's apply hands the sheet one OK, and one
+  // that finds all three unchanged has nothing new to save. Cleared with the
+  // sheet.
+  std::string applied_image_;
+  std::uint32_t applied_mode_ = 0;
+  std::uint64_t applied_writes_ = 0;
   std::unique_ptr<GJobHookHolder> job_hooks_;
   std::uint32_t page_counter_ = 0;    // start-page events
   std::uint32_t watermark_mode_ = 0;  // 0 none, 1 first page, 2 every page

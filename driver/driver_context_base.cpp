@@ -48,6 +48,7 @@ GDriverContextBase::~GDriverContextBase() {
 }
 
 void GDriverContextBase::DropDevModeSettings() {
+  ++dev_mode_writes_;
   delete dev_mode_settings_;
   dev_mode_settings_ = nullptr;
 }
@@ -126,6 +127,7 @@ int GDriverContextBase::SaveSettings(GAttributeComposite* settings, std::uint32_
     }
   }
   settings->ClearSerialNumbers();
+  ++dev_mode_writes_;
   const int stored = dev_mode_settings_ ? dev_mode_settings_->SetSettings(settings) : 0;
   for (KeptPart& part : parts) {
     if (part.object) settings->AddChild(part.object.release());

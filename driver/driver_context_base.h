@@ -318,6 +318,9 @@ class GDriverContextBase : public virtual GDriverDataImp {
   std::uint32_t GetStateFlags() const { return state_flags_; }
   std::uint32_t IsDevModeReleased() const { return dev_mode_released_; }
   std::uint32_t IsEmfDataType() const { return emf_data_type_; }
+  // Moves on whenever the device-mode object is made, dropped or given
+  // settings by SaveSettings.
+  std::uint64_t DevModeWrites() const { return dev_mode_writes_; }
 
  protected:
   GDriverContextBase() = default;
@@ -358,6 +361,7 @@ class GDriverContextBase : public virtual GDriverDataImp {
   void TakeTrayFacts(FormListFacts& facts);
 
   GDevModeSettingsInterface* dev_mode_settings_ = nullptr;  // owned
+  std::uint64_t dev_mode_writes_ = 0;
   std::uint32_t state_flags_ = kStateMadeAnew;
   std::uint32_t dev_mode_released_ = 0;
   std::uint32_t emf_data_type_ = 0;

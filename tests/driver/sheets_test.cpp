@@ -329,6 +329,25 @@ TEST_F(Sheets, TheDocumentSheetAppliesOrCancels) {
   }
 }
 
+// Every page's apply hands the sheet an OK: a change made after the first
+// is saved by the next.
+TEST_F(Sheets, EachApplySavesWhatTheLastLeftUnsaved) {
+  int applies = 0;
+  SetTestPageApply([&](GUIData& host) {
+    SetValueIfPresent(FindComposite(host.settings, 365), 310, ++applies == 1 ? 7 : 9);
+  });
+  OnSheet([](SheetDriver& sheet) {
+    EXPECT_TRUE(sheet.activate(0));
+    sheet.ok();
+  });
+  Bytes out(kFullDevModeSize);
+  EXPECT_EQ(Properties(&out, nullptr, platform::kDmModePrompt | platform::kDmModeCopy), 1);
+  std::unique_ptr<GAttributeComposite> stored(
+      LoadNamedObjectAs<GAttributeComposite>(DriverData(), RWWString(u"365")));
+  EXPECT_EQ(applies, 2);
+  EXPECT_EQ(SignedValueOr(stored.get(), 310, -1), 9);
+}
+
 TEST_F(Sheets, TheDeviceSheetStampsAChangedConfiguration) {
   platform::SetHostProgramPath(kShell);
   SetTestPageApply(
