@@ -270,6 +270,18 @@ std::uint64_t NewRootNumber() {
   return g_root_numbers.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
+void BuildNow(MPersistentObject& root) {
+  const GCountedPtrVector* children = nullptr;
+  if (Classify(root, children) != MKeyFind::kChildren) return;
+  Cache& cache = t_cache;
+  const std::uint64_t epoch = g_epoch.load(std::memory_order_relaxed);
+  if (cache.Seen() != epoch) cache.Sweep(epoch);
+  Slot* slot = cache.Take(children, epoch);
+  if (!slot || slot->busy != 0) return;
+  if (slot->epoch != epoch) slot->Restart(epoch);
+  if (!slot->index && !slot->refused && Build(*slot, *children)) slot->used = cache.Tick();
+}
+
 bool SetEagerBuilds(bool eager) {
   return g_eager.exchange(eager);
 }

@@ -85,6 +85,13 @@ std::uint64_t NewRootNumber();
 // The first descendant of the vector's owner with `key`, depth first.
 MPersistentObject* FindByKey(const GCountedPtrVector& children, std::uint32_t key);
 
+// Builds the index of the tree below `root` now, at the current epoch,
+// when its FindByKey is the walk over its children (else nothing): for a
+// tree that is about to be asked many times (a model just read), which
+// would otherwise be walked until the walks add up. Answers stay the
+// walk's either way.
+void BuildNow(MPersistentObject& root);
+
 // With `eager`, an index is built at the first look-up in a tree at each
 // epoch, whatever its size; answers the previous setting (off until then):
 // a seam for tests.

@@ -15,6 +15,7 @@
 #include "config/paper/media_pool.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
+#include "persist/key_index.h"
 
 namespace {
 
@@ -111,6 +112,9 @@ int GDriverSettings::Merge(const platform::DevModeW* record, bool ours,
   };
   take_context();
   if (own) {
+    // A model just read is asked for some forty settings by key before it
+    // is stored again: indexed at once, not walked until the walks add up.
+    key_index::BuildNow(*own);
     ReplaceSettings(own.release(), true);
     if (TakeFields(fields.Get())) return 1;
     // Its settings do not store, or a repair made another field fail: the
