@@ -183,7 +183,6 @@ GCountedPtrVector::GCountedPtrVector(const GCountedPtrVector& other) {
 
 GCountedPtrVector::~GCountedPtrVector() {
   delete[] entries_;
-  index_mark_.Changed();
 }
 
 bool GCountedPtrVector::Reallocate(RWSize capacity) {

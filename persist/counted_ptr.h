@@ -19,8 +19,9 @@
 // GCountedPtrVector: `capacity` entries allocated, the first `count` in use;
 // entries from count up are empty. It grows by kGrowth entries when an
 // append or insertion finds it full, and never shrinks on removal. Once a
-// key index has covered it (key_index.h), each change of its entries, and
-// its destruction, moves the indexes' shape epoch.
+// key index has covered it (key_index.h), each change of its entries moves
+// the indexes' shape epoch (its destruction does not: indexes are kept for
+// a root vector's number, which no later vector has).
 //
 // Threads: one counted pointer, vector or iterator is used by one thread at
 // a time; different counted pointers to one object may be made, copied and
@@ -165,6 +166,10 @@ class GCountedPtrVector {
 
   // Called by a key index that covers the vector.
   void MarkKeyIndexed() const { index_mark_.Set(); }
+  // The vector's number as a key index root (0 while it has none), and
+  // the same, given now when it has none.
+  std::uint64_t KeyIndexNumber() const { return index_mark_.Number(); }
+  std::uint64_t TakeKeyIndexNumber() const { return index_mark_.TakeNumber(); }
 
  private:
   // A new array of `capacity` entries with the first entries moved over.
@@ -173,7 +178,7 @@ class GCountedPtrVector {
   RWSize capacity_ = 0;
   GCountedPtr* entries_ = nullptr;  // owned, `capacity_` entries
   RWSize count_ = 0;
-  mutable MKeyIndexMark index_mark_;
+  mutable MKeyIndexVectorMark index_mark_;
 };
 
 // The walk over a composite's vector of children. Next moves the position

@@ -16,6 +16,7 @@ namespace key_index {
 namespace {
 
 std::atomic<std::uint64_t> g_epoch{1};
+std::atomic<std::uint64_t> g_root_numbers{0};
 std::atomic<bool> g_eager{false};
 
 // How the object's FindByKey answers; kOwn unless KeyFind's answer holds
@@ -178,9 +179,13 @@ struct Slot {
 
 class Cache {
  public:
+  // A slot is the tree's only while the vector at its address has its
+  // number: a vector made later at the same address has another (or none).
   Slot* Find(const GCountedPtrVector* root) {
+    const std::uint64_t number = root->KeyIndexNumber();
+    if (number == 0) return nullptr;
     for (std::size_t i = 0; i < kSlots; ++i) {
-      if (roots_[i] == root) return &slots_[i];
+      if (roots_[i] == root && numbers_[i] == number) return &slots_[i];
     }
     return nullptr;
   }
@@ -196,6 +201,7 @@ class Cache {
     }
     if (oldest == kSlots) return nullptr;
     roots_[oldest] = root;
+    numbers_[oldest] = root->TakeKeyIndexNumber();
     Slot& slot = slots_[oldest];
     slot.widest = 0;
     slot.hint = 0;
@@ -216,6 +222,7 @@ class Cache {
 
  private:
   std::array<const GCountedPtrVector*, kSlots> roots_{};
+  std::array<std::uint64_t, kSlots> numbers_{};  // each root's number
   std::array<Slot, kSlots> slots_;
   std::uint64_t seen_ = 0;  // the epoch of the last sweep
   std::uint64_t tick_ = 0;
@@ -257,6 +264,22 @@ bool Build(Slot& slot, const GCountedPtrVector& root) {
 
 void MoveEpoch() {
   g_epoch.fetch_add(1, std::memory_order_relaxed);
+}
+
+std::uint64_t NewRootNumber() {
+  return g_root_numbers.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+void BuildNow(MPersistentObject& root) {
+  const GCountedPtrVector* children = nullptr;
+  if (Classify(root, children) != MKeyFind::kChildren) return;
+  Cache& cache = t_cache;
+  const std::uint64_t epoch = g_epoch.load(std::memory_order_relaxed);
+  if (cache.Seen() != epoch) cache.Sweep(epoch);
+  Slot* slot = cache.Take(children, epoch);
+  if (!slot || slot->busy != 0) return;
+  if (slot->epoch != epoch) slot->Restart(epoch);
+  if (!slot->index && !slot->refused && Build(*slot, *children)) slot->used = cache.Tick();
 }
 
 bool SetEagerBuilds(bool eager) {

@@ -17,12 +17,18 @@
 //
 // Invalidation: one process-wide shape epoch moves on every change that can
 // change an answer of an index: a change of a child vector an index has
-// covered (GCountedPtrVector's changes, its destruction included), and a
-// key change of an object an index has covered (SetKey, assignment,
-// restore). An index answers only at the epoch it was built at, so no
-// caller has to tell it about a change. A vector or object that no index
-// ever covered leaves the epoch alone: building and changing trees nobody
-// looks up by key (command lists, copies) costs no shared write.
+// covered (GCountedPtrVector's changes), and a key change of an object an
+// index has covered (SetKey, assignment, restore). An index answers only at
+// the epoch it was built at, so no caller has to tell it about a change. A
+// vector or object that no index ever covered leaves the epoch alone:
+// building and changing trees nobody looks up by key (command lists,
+// copies) costs no shared write. A vector's destruction moves nothing: an
+// object inside a live tree goes only by a change of its parent's vector,
+// and a tree that goes whole takes its own indexes with it, since each is
+// kept for its root vector's number (one per vector, never reused), not
+// for the root's address, which a new tree may take. So dropping one
+// tree (a device mode's model replaced by another) leaves every other
+// tree's index standing.
 //
 // When: walks answer until the walks at one epoch have tested about as many
 // nodes as the tree had at its last index (before the first, twice the
@@ -73,8 +79,18 @@ inline constexpr std::size_t kMaxDepth = 256;
 // Moves the shape epoch.
 void MoveEpoch();
 
+// A number for a new index root, never 0 and never given twice.
+std::uint64_t NewRootNumber();
+
 // The first descendant of the vector's owner with `key`, depth first.
 MPersistentObject* FindByKey(const GCountedPtrVector& children, std::uint32_t key);
+
+// Builds the index of the tree below `root` now, at the current epoch,
+// when its FindByKey is the walk over its children (else nothing): for a
+// tree that is about to be asked many times (a model just read), which
+// would otherwise be walked until the walks add up. Answers stay the
+// walk's either way.
+void BuildNow(MPersistentObject& root);
 
 // With `eager`, an index is built at the first look-up in a tree at each
 // epoch, whatever its size; answers the previous setting (off until then):
@@ -103,4 +119,40 @@ class MKeyIndexMark {
  private:
   // Atomic: threads reading one tree at once may each mark it.
   std::atomic<bool> set_{false};
+};
+
+// A vector's mark (as MKeyIndexMark) and its number as an index root,
+// given when an index is first kept for it. Never cleared; copies start
+// unmarked and unnumbered.
+class MKeyIndexVectorMark {
+ public:
+  MKeyIndexVectorMark() = default;
+  MKeyIndexVectorMark(const MKeyIndexVectorMark&) = delete;
+  MKeyIndexVectorMark& operator=(const MKeyIndexVectorMark&) = delete;
+
+  void Set() {
+    if (!(bits_.load(std::memory_order_relaxed) & kMarked))
+      bits_.fetch_or(kMarked, std::memory_order_relaxed);
+  }
+  void Changed() const {
+    if (bits_.load(std::memory_order_relaxed) & kMarked) key_index::MoveEpoch();
+  }
+  // The root number; 0 while none was given.
+  std::uint64_t Number() const { return bits_.load(std::memory_order_relaxed) >> 1; }
+  // The root number, given now when there is none.
+  std::uint64_t TakeNumber() {
+    std::uint64_t bits = bits_.load(std::memory_order_relaxed);
+    while ((bits >> 1) == 0) {
+      const std::uint64_t fresh = key_index::NewRootNumber();
+      if (bits_.compare_exchange_weak(bits, bits | (fresh << 1), std::memory_order_relaxed))
+        return fresh;
+    }
+    return bits >> 1;
+  }
+
+ private:
+  static constexpr std::uint64_t kMarked = 1;
+  // Bit 0 the mark, the rest the root number. Atomic: threads reading one
+  // tree at once may each mark or number it.
+  std::atomic<std::uint64_t> bits_{0};
 };

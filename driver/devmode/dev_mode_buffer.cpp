@@ -110,11 +110,11 @@ std::uint16_t GDevModeBuffer::StoreSettings(GAttributeComposite* model,
   // or converted record would not come back as it went in.
   model->ClearSerialNumbers();
   const bool flat = Encoding() == 1;
-  std::unique_ptr<char[]> block(new (std::nothrow) char[kDmWorkBlock]);
-  if (!block) return 0;
+  // The work block and the packed bytes live on the stack: a merge stores
+  // once or twice, and blocks from the heap cost more than packing them.
+  char block[kDmWorkBlock];
   GPersistentOutputStream out(
-      block.get(), kDmWorkBlock,
-      flat ? GOSFactory::kBinaryEncoding : GOSFactory::kPortableTextEncoding);
+      block, kDmWorkBlock, flat ? GOSFactory::kBinaryEncoding : GOSFactory::kPortableTextEncoding);
   RWVirtualOutputStream* stream = out.VirtualStream();
   if (!stream) return 0;
   {
@@ -130,16 +130,15 @@ std::uint16_t GDevModeBuffer::StoreSettings(GAttributeComposite* model,
   }
   const std::int64_t written = out.Tell();
   if (!stream->Good() || written <= 0) return 0;
-  RWMemoryInputStream input(block.get(), static_cast<std::size_t>(written));
-  RWMemoryOutputStream packed(DevModeBytes(record) + kDmData, kDmDataCapacityValue);
-  if (!GZlibCompressor().Compress(input, packed)) return 0;
-  // The compressor's own seeks move the block's high-water mark: the
-  // length is the write position.
-  const std::streamoff length = packed.tellp();
-  if (length <= 0) return 0;
+  // Packed apart first: a store that fails leaves the record's data alone.
+  std::uint8_t packed[kDmDataCapacityValue];
+  const std::size_t length =
+      GZlibCompressor().Compress(block, static_cast<std::size_t>(written), packed, sizeof packed);
+  if (length == 0) return 0;
+  std::uint8_t* data = DevModeBytes(record) + kDmData;
+  std::memcpy(data, packed, length);
   // Behind the data, zeros: a record holds nothing of what was stored before.
-  std::memset(DevModeBytes(record) + kDmData + length, 0,
-              kDmDataCapacityValue - static_cast<std::size_t>(length));
+  std::memset(data + length, 0, kDmDataCapacityValue - length);
   return static_cast<std::uint16_t>(length);
 }
 
@@ -148,15 +147,17 @@ GAttributeComposite* GDevModeBuffer::LoadSettings(const platform::DevModeW* reco
   const bool flat = Encoding() == 1 && !(flags & kDmLoadObjectGraph);
   const std::span<const std::uint8_t> data = GDevModeView(record).StoredData();
   if (data.empty()) return nullptr;
-  std::unique_ptr<char[]> block(new (std::nothrow) char[kDmWorkBlock]);
-  if (!block) return nullptr;
-  RWMemoryInputStream input(data.data(), data.size());
-  RWMemoryOutputStream expanded(block.get(), kDmWorkBlock);
-  const int done = (flags & kDmLoadLzw) ? GLZWCompressor().Expand(input, expanded)
-                                        : GZlibCompressor().Expand(input, expanded);
-  const std::streamoff length = expanded.tellp();
-  if (!done || length <= 0) return nullptr;
-  return Decode(block.get(), static_cast<std::size_t>(length), flat);
+  char block[kDmWorkBlock];
+  std::size_t length = 0;
+  if (flags & kDmLoadLzw) {
+    RWMemoryInputStream input(data.data(), data.size());
+    RWMemoryOutputStream expanded(block, kDmWorkBlock);
+    if (GLZWCompressor().Expand(input, expanded))
+      length = static_cast<std::size_t>(std::max<std::streamoff>(expanded.tellp(), 0));
+  } else {
+    length = GZlibCompressor().Expand(data.data(), data.size(), block, kDmWorkBlock);
+  }
+  return length ? Decode(block, length, flat) : nullptr;
 }
 
 GAttributeComposite* GDevModeBuffer::Decode(const char* block, std::size_t length, bool flat) {

@@ -5,6 +5,7 @@
 #include "driver/devmode/driver_settings.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "config/paper/media_pool.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
+#include "persist/key_index.h"
 
 namespace {
 
@@ -74,7 +76,7 @@ class PublicFields {
 }  // namespace
 
 GAttributeComposite* GDriverSettings::JobSettings() {
-  return GetDriverData()->GetJobSettings();
+  return held_job_settings_ ? held_job_settings_ : GetDriverData()->GetJobSettings();
 }
 
 int GDriverSettings::MergeDevMode(const platform::DevModeW* record) {
@@ -86,10 +88,19 @@ int GDriverSettings::MergeDevMode(const platform::DevModeW* record) {
 int GDriverSettings::Merge(const platform::DevModeW* record, bool ours,
                            GAttributeComposite* loaded) {
   std::unique_ptr<GAttributeComposite> own(loaded);
+  // Held for this merge only (a nested one keeps the outer one's).
+  GAttributeComposite* const outer_hold = held_job_settings_;
+  held_job_settings_ = JobSettings();
+  struct Release {
+    GAttributeComposite*& held;
+    GAttributeComposite* outer;
+    ~Release() { held = outer; }
+  } release{held_job_settings_, outer_hold};
   // Incoming fields the printer cannot print are not taken (copies and
   // custom sizes are brought into range instead).
   const PublicFields fields(record, Unprintable(record) & ~kDmRangedBits);
-  const std::vector<std::uint8_t> saved_record(Record(), Record() + kDmRecordSize);
+  std::array<std::uint8_t, kDmRecordSize> saved_record;
+  std::memcpy(saved_record.data(), Record(), kDmRecordSize);
   const bool saved_as_read = IsModelAsRead();
   std::unique_ptr<GAttributeComposite> saved_model(ReleaseSettings());
   auto take_context = [&] {
@@ -101,6 +112,9 @@ int GDriverSettings::Merge(const platform::DevModeW* record, bool ours,
   };
   take_context();
   if (own) {
+    // A model just read is asked for some forty settings by key before it
+    // is stored again: indexed at once, not walked until the walks add up.
+    key_index::BuildNow(*own);
     ReplaceSettings(own.release(), true);
     if (TakeFields(fields.Get())) return 1;
     // Its settings do not store, or a repair made another field fail: the
@@ -198,7 +212,8 @@ int GDriverSettings::SetSettings(GAttributeComposite* model) {
   // the object as it was, never new public fields over an old private part.
   GAttributeComposite* work = CopyOf(model ? model : GetSettings());
   if (!work) return 0;
-  const std::vector<std::uint8_t> saved_record(Record(), Record() + kDmRecordSize);
+  std::array<std::uint8_t, kDmRecordSize> saved_record;
+  std::memcpy(saved_record.data(), Record(), kDmRecordSize);
   const bool as_read = IsModelAsRead();
   std::unique_ptr<GAttributeComposite> previous(ReleaseSettings());
   ReplaceSettings(work, as_read && (!model || model == previous.get()));

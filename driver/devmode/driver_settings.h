@@ -193,4 +193,8 @@ class GDriverSettings : public GDevModeBuffer {
   void ResolutionToPublic(GAttributeComposite* model, std::uint8_t* out);
   void PaperSizeToPublic(GAttributeComposite* model, std::uint8_t* out);
   void CustomSizeFromPublic(const GDevModeView& in, GAttributeComposite* model);
+
+  // The job settings while a merge runs (null otherwise): a merge asks for
+  // them a dozen times and changes nothing of the printer's configuration.
+  GAttributeComposite* held_job_settings_ = nullptr;
 };

@@ -176,3 +176,25 @@ int GZlibCompressor::Expand(std::istream& input, std::ostream& output) const {
   if (start < 0 || !Fits(output, start, expanded_length)) return 0;
   return WriteAll(output, expanded.get(), expanded_length) ? 1 : 0;
 }
+
+std::size_t GZlibCompressor::Compress(const void* source, std::size_t length, void* packed,
+                                      std::size_t room) const {
+  if (length == 0 || !source || !packed) return 0;
+  // As the stream form: what does not shrink is not packed.
+  std::size_t packed_length = 0;
+  return Deflate(static_cast<const Bytef*>(source), length, static_cast<Bytef*>(packed),
+                 std::min(room, length - 1), packed_length)
+             ? packed_length
+             : 0;
+}
+
+std::size_t GZlibCompressor::Expand(const void* source, std::size_t length, void* expanded,
+                                    std::size_t room) const {
+  if (!source || !expanded) return 0;
+  RWErrorScope scope;
+  std::size_t expanded_length = 0;
+  return Inflate(static_cast<const Bytef*>(source), length, static_cast<Bytef*>(expanded),
+                 std::min(room, kExpansionLimit), expanded_length)
+             ? expanded_length
+             : 0;
+}

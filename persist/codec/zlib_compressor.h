@@ -44,4 +44,18 @@ class GZlibCompressor {
   // complete zlib stream, expands to more than kExpansionLimit bytes, or
   // the result does not fit the output.
   int Expand(std::istream& input, std::ostream& output) const;
+
+  // The same two operations from one block of memory into another, for
+  // callers that hold both (a record's data area and its work block): no
+  // stream, no copy of the input and no buffer of their own.
+  // Compress answers the packed length, the same bytes as the stream form;
+  // 0 when `length` is 0, the packed form is not shorter than the input or
+  // does not fit the `room` bytes at `packed`. Expand answers the expanded
+  // length; 0 when the input is no complete zlib stream, expands to
+  // nothing, or to more than `room` or kExpansionLimit bytes. On 0 the
+  // output's bytes are unspecified.
+  std::size_t Compress(const void* source, std::size_t length, void* packed,
+                       std::size_t room) const;
+  std::size_t Expand(const void* source, std::size_t length, void* expanded,
+                     std::size_t room) const;
 };

@@ -201,3 +201,51 @@ TEST(ZlibCompressor, SeededByteFlipsEndCleanly) {
 }
 
 }  // namespace
+
+// The block form answers what the stream form writes, byte for byte, and
+// refuses what it refuses: a result that does not shrink or fit, no input,
+// bad data, too much output.
+TEST(ZlibCompressor, BlockFormsAnswerAsTheStreamForms) {
+  const std::string sample = support::SettingsSample();
+  const std::string packed = Deflate(sample);
+  const struct {
+    std::string input;
+    std::size_t room;
+  } packs[] = {{sample, 902}, {sample, packed.size()},     {sample, packed.size() - 1}, {"ab", 64},
+               {"", 64},      {std::string(3000, 'x'), 64}};
+  for (const auto& [input, room] : packs) {
+    SCOPED_TRACE(room);
+    std::string stream_block(room, '\0');
+    RWMemoryInputStream in(input.data(), input.size());
+    RWMemoryOutputStream out(stream_block.data(), stream_block.size());
+    const bool stream_ok = GZlibCompressor().Compress(in, out) == 1;
+    std::string block(room, '\0');
+    const std::size_t length =
+        GZlibCompressor().Compress(input.data(), input.size(), block.data(), block.size());
+    ASSERT_EQ(length != 0, stream_ok);
+    if (stream_ok) {
+      EXPECT_EQ(block.substr(0, length),
+                stream_block.substr(0, static_cast<std::size_t>(out.tellp())));
+    }
+  }
+  const struct {
+    std::string input;
+    std::size_t room;
+    std::size_t expected;  // 0: refused
+  } expands[] = {{packed, 4096, sample.size()},
+                 {packed, sample.size(), sample.size()},
+                 {packed, sample.size() - 1, 0},
+                 {packed.substr(0, packed.size() - 1), 4096, 0},
+                 {"", 4096, 0},
+                 {Deflate(std::string(GZlibCompressor::kExpansionLimit + 1, 'y')), 20000, 0}};
+  for (const auto& [input, room, expected] : expands) {
+    SCOPED_TRACE(room);
+    std::string block(room, '\0');
+    const std::size_t length =
+        GZlibCompressor().Expand(input.data(), input.size(), block.data(), block.size());
+    ASSERT_EQ(length, expected);
+    if (expected) {
+      EXPECT_EQ(block.substr(0, length), sample);
+    }
+  }
+}
