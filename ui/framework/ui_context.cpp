@@ -14,6 +14,7 @@
 #include "output/core/peripheral.h"
 #include "persist/child_iterator.h"
 #include "persist/resource_mapping.h"
+#include "platform/host/spooler.h"
 #include "ui/framework/feature.h"
 #include "ui/framework/installed_options_copy.h"
 
@@ -206,9 +207,43 @@ void GUIContext::PopSnapshot(bool restore) {
 }
 
 int GUIContext::CommitConfiguration() {
-  const int result = driver_data_ ? driver_data_->ApplyInstalledOptions(settings_) : 0;
+  int result = 0;
+  if (driver_data_) {
+    // Every forced refresh of a page commits the configuration again; with
+    // the options, the printer's data and the model as the last apply here
+    // left them, applying again would only reload the same maps and write
+    // the same values, so it is skipped.
+    const std::uint64_t stamp = PrinterStamp();
+    GAttributeComposite* options = InstalledOptions();
+    if (stamp != 0 && options && applied_options_ && stamp == applied_stamp_ &&
+        driver_data_->GetModelChanges() == applied_model_changes_ &&
+        applied_options_->IsEqualContent(options)) {
+      result = 1;
+    } else {
+      applied_options_.reset();
+      result = driver_data_->ApplyInstalledOptions(settings_);
+      options = InstalledOptions();
+      if (result == 1 && stamp != 0 && options) {
+        applied_options_.reset(options->DeepCopy());
+        applied_stamp_ = stamp;
+        applied_model_changes_ = driver_data_->GetModelChanges();
+      }
+    }
+  }
   SetConfigurationPending(1);
   return result;
+}
+
+std::uint64_t GUIContext::PrinterStamp() const {
+  auto* context = dynamic_cast<GDriverContextBase*>(driver_data_);
+  return context ? platform::GetPrinterChangeStamp(context->GetPrinterHandle()) : 0;
+}
+
+GAttributeComposite* GUIContext::InstalledOptions() const {
+  if (!settings_) return nullptr;
+  // The part ApplyInstalledOptions reads.
+  if (settings_->Key() == kInstalledOptionsKey) return settings_;
+  return dynamic_cast<GAttributeComposite*>(FindDirectChild(settings_, kInstalledOptionsKey));
 }
 
 std::uint32_t GUIContext::AutoConfigure() {

@@ -116,7 +116,10 @@ class GUIContext {
   // refresh. Nothing without a snapshot.
   virtual void PopSnapshot(bool restore);
   // The driver data's ApplyInstalledOptions with the settings, then the
-  // pending flag 1; answers the driver data's result (0 without one).
+  // pending flag 1; answers the driver data's result (0 without one). The
+  // apply is skipped (answering 1) while the settings' installed options,
+  // the printer's change stamp and the model's changes are as this
+  // context's last apply left them.
   virtual int CommitConfiguration();
   // The automatic configuration: the driver data's UpdateFromDevice(1)
   // (the device values into the job settings) and, when that answered 0,
@@ -196,6 +199,11 @@ class GUIContext {
   void EnsureUIObjects();
   void Undo(UndoEntry& entry);
 
+  // The printer's change stamp (0 when it is not known) and the settings'
+  // installed-options part, or null.
+  std::uint64_t PrinterStamp() const;
+  GAttributeComposite* InstalledOptions() const;
+
   GUIData* host_;
   GUIDriverData* driver_data_;
   GAttributeComposite* settings_;
@@ -213,5 +221,10 @@ class GUIContext {
   std::uint32_t pending_configuration_ = 0;
   bool dispatching_ = false;
   bool stop_dispatch_ = false;
+  // The installed options as the last apply here found them (null: none
+  // kept), with the printer's change stamp and the model's changes after it.
+  std::unique_ptr<MPersistentObject> applied_options_;
+  std::uint64_t applied_stamp_ = 0;
+  std::uint64_t applied_model_changes_ = 0;
   bool force_refresh_ = false;
 };
