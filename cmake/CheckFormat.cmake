@@ -6,15 +6,8 @@
 # .clang-format. `clang-format -i <file>` mends one.
 cmake_minimum_required(VERSION 3.25)
 
-file(GLOB tops LIST_DIRECTORIES true RELATIVE ${DRV_ROOT} ${DRV_ROOT}/*)
-set(files)
-foreach(top ${tops})
-  file(GLOB caches ${DRV_ROOT}/${top}/CMakeCache.txt ${DRV_ROOT}/${top}/*/CMakeCache.txt)
-  if(IS_DIRECTORY ${DRV_ROOT}/${top} AND NOT top MATCHES "^\\." AND NOT caches)
-    file(GLOB_RECURSE found RELATIVE ${DRV_ROOT} ${DRV_ROOT}/${top}/*.cpp ${DRV_ROOT}/${top}/*.h)
-    list(APPEND files ${found})
-  endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/SourceFiles.cmake)
+drv_source_files(files "")
 list(LENGTH files count)
 if(count EQUAL 0)
   message(FATAL_ERROR "No C++ file found under ${DRV_ROOT}")
