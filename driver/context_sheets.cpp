@@ -25,6 +25,7 @@
 #include "driver/driver_context.h"
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
+#include "driver/property_sheet_hook.h"
 #include "driver/qcf_update_check.h"
 #include "driver/services/os_version.h"
 #include "driver/services/update_stamp.h"
@@ -143,6 +144,8 @@ void GDriverContext::EndSheet() {
   DeleteSheetRecord(sheet_record_);
   sheet_record_ = nullptr;
   applied_image_.clear();
+  applied_settings_ = nullptr;
+  applied_activity_ = kNoActivity;
 }
 
 std::uint32_t GDriverContext::DocumentAccessFlags(platform::DWORD mode, std::uint32_t restricted,
@@ -172,6 +175,9 @@ void GDriverContext::ExportAfterApply(const char16_t* flag_name) {
   if (IsCallerShell()) {
     GQCFUpdateCheck check(sheet_record_->settings, this);
     check.ImportFactorySettings(GetPrinterName());
+    // The import changed the settings with no page acting: the next apply
+    // compares them.
+    applied_activity_ = kNoActivity;
   }
   WritePrinterDword(flag_name, 0);
 }
@@ -179,17 +185,25 @@ void GDriverContext::ExportAfterApply(const char16_t* flag_name) {
 bool GDriverContext::SaveAppliedSettings(GAttributeComposite* settings, std::uint32_t mode) {
   // Each page's apply repeats the sheet's OK: a save of settings that the
   // last one left exactly as they are, into the same device-mode object,
-  // would write the same record and parts again.
-  if (settings && !applied_image_.empty() && mode == applied_mode_ &&
-      DevModeWrites() == applied_writes_ && SettingsImage(*settings) == applied_image_)
+  // would write the same record and parts again. When no page has handled
+  // anything since, the settings cannot have changed and their image need
+  // not be taken again.
+  const std::uint64_t activity = PageActivity();
+  if (settings && settings == applied_settings_ && !applied_image_.empty() &&
+      mode == applied_mode_ && DevModeWrites() == applied_writes_ &&
+      (activity == applied_activity_ || SettingsImage(*settings) == applied_image_)) {
+    applied_activity_ = activity;
     return true;
+  }
   applied_image_.clear();
   if (!SaveSettings(settings, mode)) return false;
   // Taken after the save, which empties the custom sizes, brings in the
   // installed options and moves the printer-wide parts last.
   applied_image_ = SettingsImage(*settings);
+  applied_settings_ = settings;
   applied_mode_ = mode;
   applied_writes_ = DevModeWrites();
+  applied_activity_ = activity;
   return true;
 }
 

@@ -424,10 +424,14 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // stored graph, binary), the save's mode and the device-mode object's
   // write count after it: every page's apply hands the sheet one OK, and one
   // that finds all three unchanged has nothing new to save. Cleared with the
-  // sheet.
+  // sheet. The page activity (PageActivity) when they were last found so
+  // spares the image while no page has acted.
+  static constexpr std::uint64_t kNoActivity = ~std::uint64_t{0};
   std::string applied_image_;
+  const GAttributeComposite* applied_settings_ = nullptr;
   std::uint32_t applied_mode_ = 0;
   std::uint64_t applied_writes_ = 0;
+  std::uint64_t applied_activity_ = kNoActivity;
   std::unique_ptr<GJobHookHolder> job_hooks_;
   std::uint32_t page_counter_ = 0;    // start-page events
   std::uint32_t watermark_mode_ = 0;  // 0 none, 1 first page, 2 every page

@@ -1,5 +1,6 @@
 #include "driver/property_sheet_hook.h"
 
+#include <atomic>
 #include <limits>
 #include <new>
 #include <type_traits>
@@ -298,6 +299,20 @@ std::int16_t GUIPluginPageList::SettingsToConfig(GUIData* host) {
   return CallEveryModule(host, &GUIPluginModule::SettingsToConfig);
 }
 
+// ---- Page activity.
+
+namespace {
+std::atomic<std::uint64_t> page_activity{0};
+}  // namespace
+
+std::uint64_t PageActivity() {
+  return page_activity.load(std::memory_order_acquire);
+}
+
+void NotePageActivity() {
+  page_activity.fetch_add(1, std::memory_order_acq_rel);
+}
+
 // ---- GCPSOSUI.
 
 platform::UINT GCPSOSUI::PropPageCallback(platform::HWND, platform::UINT message,
@@ -325,6 +340,10 @@ std::uint32_t GCPSOSUI::DlgProcHook(platform::HWND window, platform::UINT messag
     page = reinterpret_cast<platform::PropSheetPageW*>(lparam);
   UIPageEntry* entry = PageEntryOf(page);
   if (!host || !entry) return 0;
+  // The framework's pages (they hold their page object) note their own
+  // activity and leave the settings alone on an apply; any other page may
+  // change them on any message, the apply included.
+  if (!entry->page_object) NotePageActivity();
   if (message == platform::kWmNotify && lparam != 0) {
     const int code = reinterpret_cast<const platform::NotifyHeader*>(lparam)->code;
     GSheetRecord* record = host->owner;

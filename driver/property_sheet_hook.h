@@ -147,6 +147,14 @@ class GUIPluginPageList {
   std::unique_ptr<UIPageEntry[]> entries_;
 };
 
+// Moves whenever a page of any sheet in the process handles a message (the
+// framework's pages: other than an apply, which they ignore). An apply that
+// finds it where the last save left it knows that no page has changed a
+// setting since: a sheet's OK hands every page's apply to the sheet, and the
+// settings change only through its pages.
+std::uint64_t PageActivity();
+void NotePageActivity();
+
 class GCPSOSUI {
  public:
   static platform::UINT PropPageCallback(platform::HWND window, platform::UINT message,

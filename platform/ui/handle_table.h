@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 #include "platform/ui/ui_types.h"
 
@@ -42,9 +43,9 @@ class HandleTable {
   // are), else null.
   template <typename T>
   T* Find(std::uintptr_t id) const {
-    auto it = objects_.find(id);
-    if (it == objects_.end() || !T::Holds(it->second->kind)) return nullptr;
-    return static_cast<T*>(it->second.get());
+    auto it = index_.find(id);
+    if (it == index_.end() || !T::Holds(it->second->kind)) return nullptr;
+    return static_cast<T*>(it->second);
   }
 
   // Hands the object back to the caller (null for an unknown id).
@@ -66,6 +67,10 @@ class HandleTable {
 
  private:
   std::map<std::uintptr_t, std::unique_ptr<UiObject>> objects_;
+  // The same objects by id, for look-ups: every message and control query
+  // finds its window, so a tree walk per look-up would be paid thousands of
+  // times a sheet.
+  std::unordered_map<std::uintptr_t, UiObject*> index_;
   std::array<std::size_t, kUiHandleKinds> counts_{};
 };
 

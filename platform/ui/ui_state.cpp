@@ -81,6 +81,7 @@ UiFailureHandler& FailureHandlerLocked() {
 std::uintptr_t HandleTable::Add(std::unique_ptr<UiObject> object) {
   std::uintptr_t id = host_internal::NewHandleId();
   if (!object->permanent) ++counts_[static_cast<int>(object->kind)];
+  index_.emplace(id, object.get());
   objects_.emplace(id, std::move(object));
   return id;
 }
@@ -90,6 +91,7 @@ std::unique_ptr<UiObject> HandleTable::Remove(std::uintptr_t id) {
   if (it == objects_.end()) return nullptr;
   std::unique_ptr<UiObject> object = std::move(it->second);
   objects_.erase(it);
+  index_.erase(id);
   if (!object->permanent) --counts_[static_cast<int>(object->kind)];
   return object;
 }
@@ -99,6 +101,7 @@ void HandleTable::Clear() {
     if (it->second->permanent) {
       ++it;
     } else {
+      index_.erase(it->first);
       it = objects_.erase(it);
     }
   }

@@ -74,10 +74,12 @@ INT_PTR GDialogBase::HandleMessage(HWND dialog, UINT message, WPARAM wparam, LPA
       }
       if (context_) context_->DispatchChanges(1);
       RefreshAll(1);
+      just_initialised_ = true;
       return 1;
     }
     case kWmDestroy:
       window_ = nullptr;
+      just_initialised_ = false;
       return 0;
     case kWmCommand:
       if (LowWord(wparam) == kIdHelp && with_help_ && !HoldsControl(kIdHelp)) {
@@ -123,6 +125,10 @@ INT_PTR GDialogBase::HandleMessage(HWND dialog, UINT message, WPARAM wparam, LPA
 }
 
 void GDialogBase::ActivatePage() {
+  if (just_initialised_) {
+    just_initialised_ = false;
+    return;
+  }
   UpdateScope update(context_, window_);
   if (context_) context_->DispatchChanges(1);
   RefreshAll(1);
@@ -138,6 +144,7 @@ INT_PTR GDialogBase::RouteControlMessage(int control_id, UINT message, WPARAM wp
 }
 
 INT_PTR GDialogBase::SendToWrappers(int control_id, UINT message, WPARAM wparam, LPARAM lparam) {
+  just_initialised_ = false;
   if (control_id == 0) return 0;
   for (GControlWrapper* wrapper : wrappers_) {
     if (!wrapper->HasControlId(control_id)) continue;

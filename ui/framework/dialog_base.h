@@ -60,7 +60,9 @@ class GDialogBase {
   platform::HWND Window() const { return window_; }
 
  protected:
-  // A forced dispatch and a forced refresh, within an update.
+  // A forced dispatch and a forced refresh, within an update; skipped when
+  // the page's initialisation has just done both and nothing reached the
+  // page in between (a page is made when it is first shown).
   void ActivatePage();
   // The control road above; the first handling wrapper's answer.
   platform::INT_PTR RouteControlMessage(int control_id, platform::UINT message,
@@ -79,6 +81,9 @@ class GDialogBase {
   int with_help_;
   std::uint32_t help_context_;
   platform::HWND window_ = nullptr;
+  // Set by the initialisation's dispatch and refresh, cleared by anything
+  // routed to the wrappers and by the first activation.
+  bool just_initialised_ = false;
   std::vector<GControlWrapper*> wrappers_;
   std::vector<platform::DWORD> help_table_;
 };

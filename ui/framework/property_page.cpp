@@ -1,5 +1,6 @@
 #include "ui/framework/property_page.h"
 
+#include "driver/property_sheet_hook.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/window.h"
@@ -17,6 +18,10 @@ GPropertyPage::GPropertyPage(PropSheetPageW* record, HMODULE library, std::uint3
 }
 
 INT_PTR PropertyPageProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  // Noted before the page acts, so that an apply coming after sees it.
+  if (message != kWmNotify || lparam == 0 ||
+      reinterpret_cast<const NotifyHeader*>(lparam)->code != kPsnApply)
+    NotePageActivity();
   if (message == kWmInitDialog) SetWindowLongPtrW(dialog, kDwlpUser, lparam);
   const auto* record =
       reinterpret_cast<const PropSheetPageW*>(GetWindowLongPtrW(dialog, kDwlpUser));
