@@ -4,6 +4,8 @@
 // The walks, the stored objects and damage are in driver_data/.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "config/paper/custom_media_size.h"
 #include "driver/extension_manager.h"
 #include "driver/printer_key.h"
@@ -11,6 +13,7 @@
 #include "output/core/peripheral.h"
 #include "output/core/printer_language_query.h"
 #include "persist/locale_info.h"
+#include "platform/host/modules.h"
 #include "platform/host/registry.h"
 #include "tests/driver/driver_data/driver_data_testing.h"
 
@@ -67,6 +70,51 @@ TEST_F(DriverDataTest, TheCachedValueIsReadAgainAfterARetarget) {
   delete own->RemoveByKey(kColorDeviceKey);
   data->Retarget(key);
   EXPECT_EQ(data->GetCachedValue(), 0);  // not the other printer's -2
+}
+
+// The context keeps its support path between calls; each step changes what
+// the path is made from, and the next call answers the new path.
+TEST_F(DriverDataTest, TheKeptSupportPathFollowsTheModuleAndTheModel) {
+  GDriverContext* data = DriverData();
+  ASSERT_NE(data, nullptr);
+  GStringAttribute* file = FindStringAttribute(data->GetJobSettings(), 401);
+  ASSERT_NE(file, nullptr);
+  ASSERT_NE(data->EnsureDefaultSettings(), nullptr);
+  Services().SetModuleHandle(platform::OwnModule());
+  ASSERT_TRUE(platform::SetOwnModulePath(u"C:\\Drv\\UI.DLL"));
+  const auto move = [](const char16_t* path) {
+    return [path] { ASSERT_TRUE(platform::SetOwnModulePath(path)); };
+  };
+  // A name edited in the tree counts once the model changes.
+  const auto rename = [&](const char* name) {
+    return [&, name] {
+      file->SetValue(name);
+      ASSERT_EQ(data->ApplyInstalledOptions(nullptr), 1);
+    };
+  };
+  struct Step {
+    std::function<void()> change;
+    const char16_t* path;
+  } const steps[] = {
+      {[] {}, u"C:\\Drv\\KVQCF.DLL"},
+      {move(u"D:\\Moved\\UI.DLL"), u"D:\\Moved\\KVQCF.DLL"},
+      {move(u"D:\\Moved\\UI2.DLL"), u"D:\\Moved\\KVQCF.DLL"},
+      {move(u"UI.DLL"), u"KVQCF.DLL"},
+      {rename("OTHER.DLL"), u"OTHER.DLL"},
+      {move(u"C:\\Drv\\UI.DLL"), u"C:\\Drv\\OTHER.DLL"},
+      {rename(""), u"C:\\Drv\\"},
+      {[&] {
+         platform::SetHostProgramPath(u"E:\\Host\\spoolsv.exe");
+         Services().SetModuleHandle(nullptr);
+       },
+       u"E:\\Host\\"},
+  };
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    steps[i].change();
+    EXPECT_EQ(data->GetSupportFilePath(), steps[i].path);
+    EXPECT_EQ(data->GetSupportFilePath(), steps[i].path);
+  }
 }
 
 TEST_F(DriverDataTest, TheDefaultPaperFollowsTheUsersCountry) {
