@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/host/process.h"
@@ -203,6 +204,46 @@ TEST_F(Modules, LoadFailuresAndTheLogOfCalls) {
   EXPECT_EQ(log.back().export_name, "Seven");
   EXPECT_EQ(log.front().call, ModuleCall::kGetProcAddress);  // the load went first
   FreeLibrary(module);
+}
+
+// A name loaded again and again answers what it resolves to after every
+// change of the names: entries added, renamed, mapped, failing and back.
+TEST_F(Modules, ARepeatedNameFollowsEveryChangeOfTheNames) {
+  const struct {
+    const char16_t* request;
+    std::function<void()> change;
+    const char16_t* file_name;  // null: nothing loads
+  } steps[] = {
+      {u"C:\\Drv\\PLUG.DLL", [] {}, nullptr},
+      {u"C:\\Drv\\PLUG.DLL",
+       [] {
+         AddModule({u"PLUG.DLL", {}, {}});
+       },
+       u"PLUG.DLL"},
+      {u"C:\\Drv\\PLUG.DLL", [] { SetModuleLoadFailure(u"plug.dll", true); }, nullptr},
+      {u"C:\\Drv\\PLUG.DLL", [] { SetModuleLoadFailure(u"plug.dll", false); }, u"PLUG.DLL"},
+      {u"C:\\Drv\\PLUG.DLL",
+       [] {
+         AddModule({u"c:\\drv\\plug.dll", {}, {}});
+       },
+       u"c:\\drv\\plug.dll"},
+      {u"C:\\Drv\\UI.DLL", [] {}, kDefaultOwnModulePath},
+      {u"C:\\Drv\\UI.DLL", [] { SetOwnModulePath(u"D:\\UI.DLL"); }, nullptr},
+      {u"TESTMOD.DLL", [] {}, nullptr},
+      {u"TESTMOD.DLL", [] { MapSharedObject(u"TestMod.dll", DRV_TESTMOD_PATH); }, u"TESTMOD.DLL"},
+      {u"TESTMOD.DLL", [] { ResetHostServices(); }, nullptr},
+  };
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    steps[i].change();
+    for (int again = 0; again < 2; ++again) {
+      HMODULE module = LoadLibraryW(steps[i].request);
+      EXPECT_EQ(module != nullptr, steps[i].file_name != nullptr);
+      if (!module) continue;
+      EXPECT_EQ(FileName(module), steps[i].file_name);
+      EXPECT_EQ(FreeLibrary(module), 1);
+    }
+  }
 }
 
 TEST_F(Modules, LoadStringCutsToTheBufferAndTerminates) {
