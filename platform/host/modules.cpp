@@ -189,15 +189,13 @@ void* OwnSymbol(void* dl, const char* name) {
   return symbol;
 }
 
-std::u16string FileNameOf(HMODULE module, bool& found) {
-  found = true;
-  if (module == nullptr) return State().host_program;
+// The module's file name, or null for a handle that names none. REQUIRES:
+// the lock held; the name is good while it is.
+const std::u16string* FileNameOf(HMODULE module) {
+  if (module == nullptr) return &State().host_program;
   Instance* instance = FindInstance(module);
-  if (instance == nullptr) {
-    found = false;
-    return {};
-  }
-  return instance->source->shared_object ? instance->first_name : instance->source->name;
+  if (instance == nullptr) return nullptr;
+  return instance->source->shared_object ? &instance->first_name : &instance->source->name;
 }
 
 std::unique_ptr<Source> NewEntry(std::u16string_view name) {
@@ -286,9 +284,9 @@ FARPROC GetProcAddress(HMODULE module, const char* name) {
 
 DWORD GetModuleFileNameW(HMODULE module, char16_t* buffer, DWORD size) {
   Lock lock(Mutex());
-  bool found;
-  std::u16string name = FileNameOf(module, found);
-  if (!found) return Fail<DWORD>(kErrorModNotFound, 0);
+  const std::u16string* found = FileNameOf(module);
+  if (found == nullptr) return Fail<DWORD>(kErrorModNotFound, 0);
+  const std::u16string& name = *found;
   if (buffer == nullptr || size == 0) return Fail<DWORD>(kErrorInsufficientBuffer, 0);
   std::size_t copied = std::min<std::size_t>(name.size(), size - 1);
   std::copy_n(name.data(), copied, buffer);
@@ -301,9 +299,9 @@ DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size) {
   std::u16string wide;
   {
     Lock lock(Mutex());
-    bool found;
-    wide = FileNameOf(module, found);
-    if (!found) return Fail<DWORD>(kErrorModNotFound, 0);
+    const std::u16string* found = FileNameOf(module);
+    if (found == nullptr) return Fail<DWORD>(kErrorModNotFound, 0);
+    wide = *found;
   }
   std::string name;
   if (!WideToMultiByte(wide.data(), wide.size(), name)) return Fail<DWORD>(kErrorInvalidData, 0);

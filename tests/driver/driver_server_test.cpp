@@ -226,6 +226,16 @@ TEST_F(DriverServer, PrinterKeys) {
   }
   EXPECT_EQ(from_handle.IsEqual(&base), 1);
   platform::ClosePrinter(q1);
+
+  // Records short and long (a driver name of 3000 units passes any buffer
+  // a key starts with) give their whole names.
+  for (const std::size_t length : {1u, 1900u, 2100u, 3000u}) {
+    const std::u16string driver(length, u'D');
+    ASSERT_TRUE(platform::SetPrinterDriver(u"P2", driver, u"LPT2:", u"kv.dat"));
+    GPrinterKey key(nullptr, u"P2", 0);
+    EXPECT_EQ(key.GetDriverName(), driver.c_str());
+    EXPECT_EQ(key.GetPortName(), u"LPT2:");
+  }
 }
 
 // Reports: levels 1 and 2 end the process; others return.
