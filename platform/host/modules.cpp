@@ -49,6 +49,9 @@ struct Instance {
 struct ModuleState {
   std::vector<std::unique_ptr<Source>> sources;
   std::map<std::uintptr_t, Instance> instances;
+  // The node of the instance unloaded last, for the next load: a library
+  // loaded and freed per query allocates no node each time.
+  std::map<std::uintptr_t, Instance>::node_type spare_instance;
   std::set<std::u16string> failing;  // base-name keys
   host_internal::BoundedLog<ModuleEvent> log;
   std::u16string host_program;
@@ -159,7 +162,13 @@ bool Instantiate(ModuleState& state, Source& source, std::u16string_view request
     instance.first_name = requested;
   }
   source.live = host_internal::NewHandleId();
-  state.instances.emplace(source.live, std::move(instance));
+  if (state.spare_instance.empty()) {
+    state.instances.emplace(source.live, std::move(instance));
+  } else {
+    state.spare_instance.key() = source.live;
+    state.spare_instance.mapped() = std::move(instance);
+    state.instances.insert(std::move(state.spare_instance));
+  }
   return true;
 }
 
@@ -168,7 +177,8 @@ void Unload(ModuleState& state, Source& source) {
   auto it = state.instances.find(source.live);
   if (it != state.instances.end()) {
     if (it->second.dl != nullptr) ::dlclose(it->second.dl);
-    state.instances.erase(it);
+    state.spare_instance = state.instances.extract(it);
+    state.spare_instance.mapped() = Instance{};
   }
   source.live = 0;
   source.counters.references = 0;
