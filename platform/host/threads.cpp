@@ -1,6 +1,5 @@
 #include "platform/host/threads.h"
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -147,51 +146,10 @@ std::shared_ptr<SyncObject> FindLocked(SyncState& state, HANDLE handle) {
   return it == state.handles.end() ? nullptr : it->second;
 }
 
-// Moves on whenever a handle leaves the table (under the registry's lock).
-std::atomic<std::uint64_t> g_handles_closed{0};
-
-// The objects this thread found last, so that a lock taken and given back
-// again and again does not take the registry's lock each time. Handle ids
-// are never given twice, so an entry holds until a handle is closed.
-struct FoundObjects {
-  static constexpr std::size_t kEntries = 4;
-  std::uint64_t closed = 0;  // g_handles_closed when the entries were found
-  std::uintptr_t ids[kEntries] = {};
-  std::shared_ptr<SyncObject> objects[kEntries];
-  std::size_t next = 0;  // the entry the next miss replaces
-};
-
-thread_local FoundObjects found_objects;
-
 std::shared_ptr<SyncObject> Find(HANDLE handle) {
   SyncState& state = State();
-  if (handle == kCurrentThread) {
-    std::lock_guard<std::mutex> lock(state.mutex);
-    return FindLocked(state, handle);
-  }
-  const std::uintptr_t id = host_internal::IdFromHandle(handle);
-  FoundObjects& found = found_objects;
-  // Read before the look-up: a close after it is seen by the next call.
-  const std::uint64_t closed = g_handles_closed.load(std::memory_order_acquire);
-  if (found.closed == closed) {
-    for (std::size_t i = 0; i < FoundObjects::kEntries; ++i) {
-      if (found.ids[i] == id && found.objects[i]) return found.objects[i];
-    }
-  } else {
-    found = FoundObjects{};
-    found.closed = closed;
-  }
-  std::shared_ptr<SyncObject> object;
-  {
-    std::lock_guard<std::mutex> lock(state.mutex);
-    object = FindLocked(state, handle);
-  }
-  if (object) {
-    found.ids[found.next] = id;
-    found.objects[found.next] = object;
-    found.next = (found.next + 1) % FoundObjects::kEntries;
-  }
-  return object;
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return FindLocked(state, handle);
 }
 
 // REQUIRES: state.mutex held.
@@ -484,9 +442,7 @@ namespace host_internal {
 bool CloseSyncHandle(HANDLE handle) {
   SyncState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
-  if (state.handles.erase(IdFromHandle(handle)) == 0) return false;
-  g_handles_closed.fetch_add(1, std::memory_order_acq_rel);
-  return true;
+  return state.handles.erase(IdFromHandle(handle)) != 0;
 }
 
 void ResetThreadsLocked() {

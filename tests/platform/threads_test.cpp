@@ -39,25 +39,6 @@ TEST_F(Threads, SemaphoreCounts) {
   EXPECT_EQ(CloseHandle(semaphore), 0);
 }
 
-// A handle that another thread closed fails here too, however often this
-// thread used it before; the other handles go on working.
-TEST_F(Threads, AHandleClosedElsewhereFailsHere) {
-  HANDLE kept = CreateSemaphoreW(nullptr, 1, 1, nullptr);
-  HANDLE closed = CreateSemaphoreW(nullptr, 1, 1, nullptr);
-  for (int i = 0; i < 3; ++i) {
-    for (HANDLE semaphore : {kept, closed}) {
-      ASSERT_EQ(WaitForSingleObject(semaphore, 0), kWaitObject0);
-      ASSERT_EQ(ReleaseSemaphore(semaphore, 1, nullptr), 1);
-    }
-  }
-  std::thread([&] { EXPECT_EQ(CloseHandle(closed), 1); }).join();
-  EXPECT_EQ(WaitForSingleObject(closed, 0), kWaitFailed);
-  EXPECT_EQ(ReleaseSemaphore(closed, 1, nullptr), 0);
-  EXPECT_EQ(WaitForSingleObject(kept, 0), kWaitObject0);
-  EXPECT_EQ(ReleaseSemaphore(kept, 1, nullptr), 1);
-  EXPECT_EQ(CloseHandle(kept), 1);
-}
-
 DWORD Waiter(void* argument) {
   auto* semaphore = static_cast<HANDLE*>(argument);
   // Times out after 100 ms of the manual clock, then waits for the release.
