@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
@@ -170,7 +172,9 @@ GAttributeComposite* GDriverContext::CurrentDefaultSettings() {
 
 std::int32_t GDriverContext::BindDevMode(const platform::DevModeW* dev_mode) {
   GDevModeSettingsInterface* before = GetDevModeSettings();
-  std::vector<platform::BYTE> bytes;
+  // Taken out while the bind runs: a bind within it finds none to reuse.
+  std::vector<platform::BYTE> bytes = std::move(bound_before_);
+  bytes.clear();
   if (before && before->GetDevMode()) {
     const GDevModeView view(before->GetDevMode());
     bytes.assign(view.Bytes(), view.Bytes() + view.Length());
@@ -185,6 +189,7 @@ std::int32_t GDriverContext::BindDevMode(const platform::DevModeW* dev_mode) {
       papers_.stale = true;
     }
   }
+  bound_before_ = std::move(bytes);
   return bound;
 }
 

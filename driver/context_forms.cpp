@@ -87,14 +87,37 @@ RWWString GDriverContextBase::BesideModule(const RWWString& name) {
   char16_t path[kMaxModulePath];
   const platform::DWORD length = platform::GetModuleFileNameW(
       services ? services->GetModuleHandle() : nullptr, path, kMaxModulePath);
+  return BesideModuleFile(path, length, name);
+}
+
+RWWString GDriverContextBase::BesideModuleFile(const char16_t* module, platform::DWORD length,
+                                               const RWWString& name) {
   if (length == 0 || length >= kMaxModulePath) return name;
-  const RWWString file(path, length);
+  const RWWString file(module, length);
   const RWSize at = file.Last(u'\\');
   return at == RW_NPOS ? name : file(0, at + 1) + name;
 }
 
 RWWString GDriverContextBase::GetSupportFilePath() {
-  return BesideModule(GDriverDataImp::GetSupportFilePath());
+  GOSFactory* services = GOSFactory::Instance();
+  char16_t module[kMaxModulePath];
+  const platform::DWORD length = platform::GetModuleFileNameW(
+      services ? services->GetModuleHandle() : nullptr, module, kMaxModulePath);
+  // A failed read copies nothing; a cut one copies all but the terminator.
+  const std::u16string_view copied(module, length == 0 ? 0 : std::min(length, kMaxModulePath - 1));
+  KeptSupportPath& kept = support_path_;
+  if (kept.held && kept.model_changes == GetModelChanges() &&
+      kept.configuration == GetConfiguration() && kept.module_length == length &&
+      kept.module == copied) {
+    return kept.path;
+  }
+  kept.path = BesideModuleFile(module, length, GDriverDataImp::GetSupportFilePath());
+  kept.module.assign(copied);
+  kept.module_length = length;
+  kept.configuration = GetConfiguration();
+  kept.model_changes = GetModelChanges();
+  kept.held = true;
+  return kept.path;
 }
 
 int GDriverContextBase::IsRemotePrinter() {

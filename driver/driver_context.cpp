@@ -3,6 +3,7 @@
 // mass-storage font files are in context_font_files.cpp.
 #include "driver/driver_context.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <new>
@@ -213,9 +214,11 @@ int GDriverContext::RefreshHost() {
   platform::DWORD length = platform::GetModuleFileNameW(nullptr, path, kMaxModulePath);
   // A cut name holds the units copied, short of the terminator.
   if (length >= kMaxModulePath) length = kMaxModulePath - 1;
-  const RWWString current(path, length);
-  if (current == host_module_path_) return 0;
-  host_module_path_ = current;
+  if (host_module_path_.Length() == length &&
+      std::equal(path, path + length, host_module_path_.Data())) {
+    return 0;
+  }
+  host_module_path_ = RWWString(path, length);
   GDriverContextBase::InitAppFlags();
   return 1;
 }

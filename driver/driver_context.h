@@ -459,6 +459,9 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
     std::vector<platform::WORD> numbers;
     std::vector<std::int32_t> sizes;  // width, height per entry
   } papers_;
+  // BindDevMode's copy of the record bound before, kept between calls so
+  // that a bind allocates nothing once the record's size is known.
+  std::vector<platform::BYTE> bound_before_;
   void BuildPaperList();
   // The tray part of the bin answers (DC_BINS [0], DC_BINNAMES [1]): the
   // installed options applied and the trays walked once, then kept while

@@ -58,6 +58,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "driver/dev_mode_settings_interface.h"
@@ -200,7 +201,10 @@ class GDriverContextBase : public virtual GDriverDataImp {
   int CheckPaper(GAttributeComposite* settings, std::uint16_t paper_id, std::uint32_t orientation,
                  std::uint16_t x_resolution, std::uint16_t y_resolution) override;
   // GDriverDataImp's file name in the directory of the services'
-  // module (BesideModule).
+  // module (BesideModule). Kept between calls while the model changes
+  // counter, the configuration part and the module's file name stay as
+  // they were when it was made; an edit that others make to the name inside
+  // the tree counts from the next model change.
   RWWString GetSupportFilePath() override;
   // The paper id (below 4000) of the medium of the form that
   // PaperIdToFormIndex gives, at the geometry of `settings`; else `id`.
@@ -272,6 +276,10 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // `name` in the directory (up to the last "\") of the services' module
   // file; `name` alone when that has no "\" or cannot be read.
   static RWWString BesideModule(const RWWString& name);
+  // The same with the module file name read already (`length` as
+  // GetModuleFileNameW answered it for a buffer of kMaxModulePath units).
+  static RWWString BesideModuleFile(const char16_t* module, platform::DWORD length,
+                                    const RWWString& name);
   // String `string_id` of the support library (GetSupportFilePath), at most
   // kMostFormNameLength units; empty when it does not load.
   RWWString LoadSupportString(std::uint32_t string_id);
@@ -359,6 +367,19 @@ class GDriverContextBase : public virtual GDriverDataImp {
     std::vector<std::uint16_t> assigned;  // else the ids it offers, sorted
   };
   void TakeTrayFacts(FormListFacts& facts);
+
+  // The support path as GetSupportFilePath last made it, and what it was
+  // made from.
+  struct KeptSupportPath {
+    bool held = false;
+    std::uint64_t model_changes = 0;
+    const void* configuration = nullptr;  // identity only, never used
+    platform::DWORD module_length = 0;    // GetModuleFileNameW's answer
+    std::u16string module;                // the units it copied
+    RWWString path;
+  };
+
+  KeptSupportPath support_path_;
 
   GDevModeSettingsInterface* dev_mode_settings_ = nullptr;  // owned
   std::uint64_t dev_mode_writes_ = 0;

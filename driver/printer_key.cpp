@@ -1,11 +1,16 @@
 #include "driver/printer_key.h"
 
+#include <cstddef>
 #include <memory>
 #include <new>
 
 #include "platform/host/spooler.h"
 
 namespace {
+
+// The printer record read on the stack: the record, its names and a
+// device mode of the usual size.
+constexpr std::size_t kLocalRecordBytes = 4096;
 
 bool SameUnits(const RWWString& a, const RWWString& b) {
   return a.Length() == b.Length() && a.Compare(b) == 0;
@@ -25,19 +30,27 @@ GPrinterKey::GPrinterKey(platform::HANDLE printer, const RWWString& printer_name
     }
   }
   if (printer_) {
+    // One query answers a printer whose record fits on the stack; a larger
+    // one is asked again into a buffer of the size the first query named.
+    alignas(std::max_align_t) platform::BYTE local[kLocalRecordBytes];
+    std::unique_ptr<platform::BYTE[]> heap;
     platform::DWORD needed = 0;
-    if (!platform::GetPrinterW(printer_, 2, nullptr, 0, &needed) &&
-        platform::GetLastError() == platform::kErrorInsufficientBuffer && needed != 0) {
-      std::unique_ptr<platform::BYTE[]> buffer(new (std::nothrow) platform::BYTE[needed]);
-      if (buffer && platform::GetPrinterW(printer_, 2, buffer.get(), needed, &needed)) {
-        const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(buffer.get());
-        if (info->printer_name &&
-            (printer_name_.IsNull() || !(printer_name_ == info->printer_name))) {
-          printer_name_ = info->printer_name;
-        }
-        if (info->driver_name) driver_name_ = info->driver_name;
-        if (info->port_name) port_name_ = info->port_name;
+    platform::BYTE* record = local;
+    bool read = platform::GetPrinterW(printer_, 2, local, sizeof local, &needed) != 0;
+    if (!read && platform::GetLastError() == platform::kErrorInsufficientBuffer &&
+        needed > sizeof local) {
+      heap.reset(new (std::nothrow) platform::BYTE[needed]);
+      record = heap.get();
+      read = record && platform::GetPrinterW(printer_, 2, record, needed, &needed);
+    }
+    if (read) {
+      const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record);
+      if (info->printer_name &&
+          (printer_name_.IsNull() || !(printer_name_ == info->printer_name))) {
+        printer_name_ = info->printer_name;
       }
+      if (info->driver_name) driver_name_ = info->driver_name;
+      if (info->port_name) port_name_ = info->port_name;
     }
   }
   if (opened) {

@@ -49,10 +49,25 @@ struct Instance {
 struct ModuleState {
   std::vector<std::unique_ptr<Source>> sources;
   std::map<std::uintptr_t, Instance> instances;
+  // The node of the instance unloaded last, for the next load: a library
+  // loaded and freed per query allocates no node each time.
+  std::map<std::uintptr_t, Instance>::node_type spare_instance;
   std::set<std::u16string> failing;  // base-name keys
   host_internal::BoundedLog<ModuleEvent> log;
   std::u16string host_program;
   Source* own = nullptr;
+  // Moves on whenever what a name resolves to may change: the sources or
+  // their names, and the failing names.
+  std::uint64_t names_changed = 0;
+  // The last name LoadLibraryW resolved, as given, and its answer (null: no
+  // source, or a failing name), good while names_changed stays. A driver
+  // loads the same library by the same path query after query.
+  struct {
+    std::uint64_t names_changed = 0;
+    bool held = false;
+    std::u16string requested;
+    Source* source = nullptr;
+  } last_load;
 };
 
 void StartFresh(ModuleState& state);
@@ -74,16 +89,19 @@ std::u16string ModuleKey(std::u16string_view name) {
   return key;
 }
 
-std::u16string BaseKey(std::u16string_view name) {
-  std::u16string key = ModuleKey(name);
+// The base name part of a ModuleKey.
+std::u16string_view BaseOfKey(std::u16string_view key) {
   std::size_t cut = key.find_last_of(u"\\:");
-  return cut == std::u16string::npos ? key : key.substr(cut + 1);
+  return cut == std::u16string_view::npos ? key : key.substr(cut + 1);
 }
 
-Source* Resolve(std::u16string_view name) {
+std::u16string BaseKey(std::u16string_view name) {
+  return std::u16string(BaseOfKey(ModuleKey(name)));
+}
+
+// Resolve with the name's ModuleKey and its base part made already.
+Source* ResolveKeys(std::u16string_view key, std::u16string_view base) {
   ModuleState& state = State();
-  std::u16string key = ModuleKey(name);
-  std::u16string base = BaseKey(name);
   for (auto& source : state.sources) {
     if (!source->shared_object && source->folded == key) return source.get();
   }
@@ -94,6 +112,29 @@ Source* Resolve(std::u16string_view name) {
     if (source->shared_object && source->folded == base) return source.get();
   }
   return nullptr;
+}
+
+Source* Resolve(std::u16string_view name) {
+  const std::u16string key = ModuleKey(name);
+  return ResolveKeys(key, BaseOfKey(key));
+}
+
+// Resolve for LoadLibraryW: null also for a failing base name.
+Source* ResolveToLoad(std::u16string_view name) {
+  ModuleState& state = State();
+  auto& last = state.last_load;
+  if (last.held && last.names_changed == state.names_changed && last.requested == name)
+    return last.source;
+  const std::u16string key = ModuleKey(name);
+  const std::u16string_view base = BaseOfKey(key);
+  Source* source = nullptr;
+  if (state.failing.find(std::u16string(base)) == state.failing.end())
+    source = ResolveKeys(key, base);
+  last.requested.assign(name);
+  last.source = source;
+  last.names_changed = state.names_changed;
+  last.held = true;
+  return source;
 }
 
 Instance* FindInstance(HMODULE module) {
@@ -121,7 +162,13 @@ bool Instantiate(ModuleState& state, Source& source, std::u16string_view request
     instance.first_name = requested;
   }
   source.live = host_internal::NewHandleId();
-  state.instances.emplace(source.live, std::move(instance));
+  if (state.spare_instance.empty()) {
+    state.instances.emplace(source.live, std::move(instance));
+  } else {
+    state.spare_instance.key() = source.live;
+    state.spare_instance.mapped() = std::move(instance);
+    state.instances.insert(std::move(state.spare_instance));
+  }
   return true;
 }
 
@@ -130,7 +177,8 @@ void Unload(ModuleState& state, Source& source) {
   auto it = state.instances.find(source.live);
   if (it != state.instances.end()) {
     if (it->second.dl != nullptr) ::dlclose(it->second.dl);
-    state.instances.erase(it);
+    state.spare_instance = state.instances.extract(it);
+    state.spare_instance.mapped() = Instance{};
   }
   source.live = 0;
   source.counters.references = 0;
@@ -151,15 +199,13 @@ void* OwnSymbol(void* dl, const char* name) {
   return symbol;
 }
 
-std::u16string FileNameOf(HMODULE module, bool& found) {
-  found = true;
-  if (module == nullptr) return State().host_program;
+// The module's file name, or null for a handle that names none. REQUIRES:
+// the lock held; the name is good while it is.
+const std::u16string* FileNameOf(HMODULE module) {
+  if (module == nullptr) return &State().host_program;
   Instance* instance = FindInstance(module);
-  if (instance == nullptr) {
-    found = false;
-    return {};
-  }
-  return instance->source->shared_object ? instance->first_name : instance->source->name;
+  if (instance == nullptr) return nullptr;
+  return instance->source->shared_object ? &instance->first_name : &instance->source->name;
 }
 
 std::unique_ptr<Source> NewEntry(std::u16string_view name) {
@@ -176,6 +222,7 @@ void StartFresh(ModuleState& state) {
     Unload(state, *source);
   state.sources.clear();
   state.failing.clear();
+  ++state.names_changed;
   state.log.Clear();
   state.host_program = u"C:\\Windows\\System32\\spoolsv.exe";
   state.sources.push_back(NewEntry(kDefaultOwnModulePath));
@@ -190,7 +237,7 @@ HMODULE LoadLibraryW(const char16_t* name) {
   if (name == nullptr || *name == u'\0') return Fail<HMODULE>(kErrorInvalidParameter, nullptr);
   Lock lock(Mutex());
   std::u16string_view requested(name);
-  Source* source = State().failing.count(BaseKey(requested)) ? nullptr : Resolve(requested);
+  Source* source = ResolveToLoad(requested);
   bool ok = source != nullptr && (source->live != 0 || Instantiate(State(), *source, requested));
   Log(ModuleCall::kLoad, requested, {}, ok);
   if (!ok) return Fail<HMODULE>(kErrorModNotFound, nullptr);
@@ -247,9 +294,9 @@ FARPROC GetProcAddress(HMODULE module, const char* name) {
 
 DWORD GetModuleFileNameW(HMODULE module, char16_t* buffer, DWORD size) {
   Lock lock(Mutex());
-  bool found;
-  std::u16string name = FileNameOf(module, found);
-  if (!found) return Fail<DWORD>(kErrorModNotFound, 0);
+  const std::u16string* found = FileNameOf(module);
+  if (found == nullptr) return Fail<DWORD>(kErrorModNotFound, 0);
+  const std::u16string& name = *found;
   if (buffer == nullptr || size == 0) return Fail<DWORD>(kErrorInsufficientBuffer, 0);
   std::size_t copied = std::min<std::size_t>(name.size(), size - 1);
   std::copy_n(name.data(), copied, buffer);
@@ -262,9 +309,9 @@ DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size) {
   std::u16string wide;
   {
     Lock lock(Mutex());
-    bool found;
-    wide = FileNameOf(module, found);
-    if (!found) return Fail<DWORD>(kErrorModNotFound, 0);
+    const std::u16string* found = FileNameOf(module);
+    if (found == nullptr) return Fail<DWORD>(kErrorModNotFound, 0);
+    wide = *found;
   }
   std::string name;
   if (!WideToMultiByte(wide.data(), wide.size(), name)) return Fail<DWORD>(kErrorInvalidData, 0);
@@ -325,6 +372,7 @@ bool AddModule(const ModuleSpec& module) {
   for (const auto& [id, text] : module.strings)
     source->strings[id] = text;
   State().sources.push_back(std::move(source));
+  ++State().names_changed;
   return true;
 }
 
@@ -387,6 +435,7 @@ bool MapSharedObject(std::u16string_view base_name, std::string_view host_path) 
   std::u16string_view name = base_name.substr(base_name.size() - key.size());
   (*it)->name = name;
   (*it)->host_path = host_path;
+  ++State().names_changed;
   return true;
 }
 
@@ -397,6 +446,7 @@ void SetModuleLoadFailure(std::u16string_view base_name, bool fail) {
   } else {
     State().failing.erase(BaseKey(base_name));
   }
+  ++State().names_changed;
 }
 
 bool SetExportHidden(std::u16string_view module, std::string_view name, bool hidden) {
@@ -429,6 +479,7 @@ bool SetOwnModulePath(std::u16string_view path) {
   State().own->name = renamed->name;
   State().own->folded = renamed->folded;
   State().own->bare = renamed->bare;
+  ++State().names_changed;
   return true;
 }
 

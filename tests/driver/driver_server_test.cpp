@@ -226,6 +226,13 @@ TEST_F(DriverServer, PrinterKeys) {
   }
   EXPECT_EQ(from_handle.IsEqual(&base), 1);
   platform::ClosePrinter(q1);
+
+  // A record longer than a key's first buffer gives its whole names too.
+  for (const std::size_t length : {1u, 3000u}) {
+    const std::u16string driver(length, u'D');
+    ASSERT_TRUE(platform::SetPrinterDriver(u"P2", driver, u"LPT2:", u"kv.dat"));
+    EXPECT_EQ(GPrinterKey(nullptr, u"P2", 0).GetDriverName(), driver.c_str());
+  }
 }
 
 // Reports: levels 1 and 2 end the process; others return.

@@ -205,6 +205,34 @@ TEST_F(Modules, LoadFailuresAndTheLogOfCalls) {
   FreeLibrary(module);
 }
 
+// A name loaded again follows every change of what names resolve to.
+TEST_F(Modules, ARepeatedNameFollowsEveryChangeOfTheNames) {
+  const auto bare = [] { AddModule({u"PLUG.DLL", {}, {}}); };
+  const auto exact = [] { AddModule({u"c:\\drv\\plug.dll", {}, {}}); };
+  const struct {
+    const char16_t* request;
+    void (*change)();
+    const char16_t* file_name;  // null: nothing loads
+  } steps[] = {
+      {u"C:\\Drv\\PLUG.DLL", [] {}, nullptr},
+      {u"C:\\Drv\\PLUG.DLL", bare, u"PLUG.DLL"},
+      {u"C:\\Drv\\PLUG.DLL", [] { SetModuleLoadFailure(u"plug.dll", true); }, nullptr},
+      {u"C:\\Drv\\PLUG.DLL", [] { SetModuleLoadFailure(u"plug.dll", false); }, u"PLUG.DLL"},
+      {u"C:\\Drv\\PLUG.DLL", exact, u"c:\\drv\\plug.dll"},
+      {u"C:\\Drv\\UI.DLL", [] {}, kDefaultOwnModulePath},
+      {u"C:\\Drv\\UI.DLL", [] { SetOwnModulePath(u"D:\\UI.DLL"); }, nullptr},
+      {u"TESTMOD.DLL", [] {}, nullptr},
+      {u"TESTMOD.DLL", [] { MapSharedObject(u"TestMod.dll", DRV_TESTMOD_PATH); }, u"TESTMOD.DLL"},
+      {u"TESTMOD.DLL", [] { ResetHostServices(); }, nullptr},
+  };
+  for (const auto& step : steps) {
+    step.change();
+    HMODULE module = LoadLibraryW(step.request);
+    EXPECT_EQ(module ? FileName(module) : u"", step.file_name ? step.file_name : u"");
+    if (module) FreeLibrary(module);
+  }
+}
+
 TEST_F(Modules, LoadStringCutsToTheBufferAndTerminates) {
   const std::u16string long_text(300, u'x');
   ASSERT_TRUE(AddModule({u"RES.DLL", {}, {{1, u"Paper"}, {2, long_text}, {3, u""}}}));

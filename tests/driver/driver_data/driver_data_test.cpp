@@ -11,6 +11,7 @@
 #include "output/core/peripheral.h"
 #include "output/core/printer_language_query.h"
 #include "persist/locale_info.h"
+#include "platform/host/modules.h"
 #include "platform/host/registry.h"
 #include "tests/driver/driver_data/driver_data_testing.h"
 
@@ -67,6 +68,32 @@ TEST_F(DriverDataTest, TheCachedValueIsReadAgainAfterARetarget) {
   delete own->RemoveByKey(kColorDeviceKey);
   data->Retarget(key);
   EXPECT_EQ(data->GetCachedValue(), 0);  // not the other printer's -2
+}
+
+// The kept support path follows the module's file name and, from the next
+// model change, the name in the job settings.
+TEST_F(DriverDataTest, TheKeptSupportPathFollowsTheModuleAndTheModel) {
+  GDriverContext* data = DriverData();
+  GStringAttribute* file = data ? FindStringAttribute(data->GetJobSettings(), 401) : nullptr;
+  ASSERT_TRUE(file && data->EnsureDefaultSettings());
+  Services().SetModuleHandle(platform::OwnModule());
+  const struct {
+    const char16_t* module;  // null: as it was
+    const char* name;        // null: as it was; else set, then the options applied
+    const char16_t* path;
+  } steps[] = {
+      {u"C:\\Drv\\UI.DLL", nullptr, u"C:\\Drv\\KVQCF.DLL"},
+      {u"D:\\Moved\\UI.DLL", nullptr, u"D:\\Moved\\KVQCF.DLL"},
+      {nullptr, "OTHER.DLL", u"D:\\Moved\\OTHER.DLL"},
+      {u"UI.DLL", nullptr, u"OTHER.DLL"},
+      {u"C:\\Drv\\UI.DLL", "", u"C:\\Drv\\"},
+  };
+  for (const auto& step : steps) {
+    if (step.module) platform::SetOwnModulePath(step.module);
+    if (step.name) file->SetValue(step.name);
+    if (step.name) data->ApplyInstalledOptions(nullptr);  // a model change
+    EXPECT_EQ(data->GetSupportFilePath(), step.path);
+  }
 }
 
 TEST_F(DriverDataTest, TheDefaultPaperFollowsTheUsersCountry) {
