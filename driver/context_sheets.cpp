@@ -189,17 +189,21 @@ bool GDriverContext::SaveAppliedSettings(GAttributeComposite* settings, std::uin
   // anything since, the settings cannot have changed and their image need
   // not be taken again.
   const std::uint64_t activity = PageActivity();
-  if (settings && settings == applied_settings_ && !applied_image_.empty() &&
-      mode == applied_mode_ && DevModeWrites() == applied_writes_ &&
-      (activity == applied_activity_ || SettingsImage(*settings) == applied_image_)) {
+  if (settings && settings == applied_settings_ && mode == applied_mode_ &&
+      DevModeWrites() == applied_writes_ &&
+      (activity == applied_activity_ ||
+       (!applied_image_.empty() && SettingsImage(*settings) == applied_image_))) {
     applied_activity_ = activity;
     return true;
   }
   applied_image_.clear();
+  applied_settings_ = nullptr;
   if (!SaveSettings(settings, mode)) return false;
   // Taken after the save, which empties the custom sizes, brings in the
-  // installed options and moves the printer-wide parts last.
-  applied_image_ = SettingsImage(*settings);
+  // installed options and moves the printer-wide parts last; only for a
+  // sheet with pages of other plug-ins, which may change settings unnoted.
+  if (page_list_ && !page_list_->EveryPageNotesItsChanges())
+    applied_image_ = SettingsImage(*settings);
   applied_settings_ = settings;
   applied_mode_ = mode;
   applied_writes_ = DevModeWrites();

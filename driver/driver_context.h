@@ -420,12 +420,12 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   GSheetRecord* shown_sheet_record_ = nullptr;   // while the instructions show
   GSheetRecord* sheet_record_ = nullptr;         // owned: the open sheet's
   std::unique_ptr<GUIPluginPageList> page_list_;
-  // The open document sheet's settings as its last OK saved them (their
-  // stored graph, binary), the save's mode and the device-mode object's
-  // write count after it: every page's apply hands the sheet one OK, and one
-  // that finds all three unchanged has nothing new to save. Cleared with the
-  // sheet. The page activity (PageActivity) when they were last found so
-  // spares the image while no page has acted.
+  // The settings the open document sheet's last OK saved, the save's mode,
+  // the device-mode object's write count after it and the page activity
+  // (PageActivity) then: every page's apply hands the sheet one OK, and one
+  // that finds all four unchanged has nothing new to save. With pages other
+  // than the framework's, also the settings' stored graph (binary) after the
+  // save, which an OK after their activity compares. Cleared with the sheet.
   static constexpr std::uint64_t kNoActivity = ~std::uint64_t{0};
   std::string applied_image_;
   const GAttributeComposite* applied_settings_ = nullptr;

@@ -13,6 +13,7 @@
 #include "driver/extension_exports.h"
 #include "driver/extension_values.h"
 #include "driver/model_lookup.h"
+#include "driver/property_sheet_hook.h"
 #include "driver/ui_driver_data.h"
 #include "platform/host/modules.h"
 
@@ -146,6 +147,8 @@ std::uint16_t GExtensionUIManager::GetValue(std::uint16_t id, void* output) {
 
 std::uint16_t GExtensionUIManager::SetSettings(const char* data, std::uint16_t count,
                                                const char* name) {
+  // An extension's page changes the settings only here.
+  NotePageActivity();
   if (count > kMostExtensionSettings) return kExtSettingsTooLong;
   std::int32_t target = -1;
   for (std::uint16_t i = 0; i < record_.extensions.count; ++i) {

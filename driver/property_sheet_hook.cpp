@@ -1,5 +1,6 @@
 #include "driver/property_sheet_hook.h"
 
+#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <new>
@@ -172,9 +173,21 @@ void GUIPluginPageList::EnsureModules(GAttributeComposite* settings) {
   }
 }
 
+bool GUIPluginPageList::EveryPageNotesItsChanges() const {
+  if (!host_ || !entries_) return true;
+  for (std::uint32_t i = 0; i < host_->data.page_count; ++i) {
+    // A record the service did not take is no page.
+    if (entries_[i].page && !entries_[i].page_object &&
+        !(i < extension_pages_.size() && extension_pages_[i]))
+      return false;
+  }
+  return true;
+}
+
 bool GUIPluginPageList::MakePages(std::uint32_t count) {
   pages_.reset(new (std::nothrow) platform::PropSheetPageW[count]());
   entries_.reset(new (std::nothrow) UIPageEntry[count]());
+  extension_pages_.assign(count, false);
   if (!pages_ || !entries_) return false;
   GUIData& host = host_->data;
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -224,6 +237,7 @@ std::int16_t GUIPluginPageList::AddPages(GSheetRecord* record, std::int16_t inde
         if (!counted[i]) continue;
         const std::int32_t count = modules_[i]->Initialize(&host, std::int16_t(result));
         if (count >= 0 && count <= kMostPluginPages && result + count <= total) {
+          if (modules_[i]->IsBuiltIn()) std::fill_n(extension_pages_.begin() + result, count, true);
           result += count;
         } else {
           modules_[i]->Destroy(&host);

@@ -100,6 +100,7 @@ class GUIPluginModule {
 
   const RWWString& Name() const { return name_; }
   std::uint32_t Version() const { return version_; }
+  bool IsBuiltIn() const { return built_in_ != nullptr; }
 
  private:
   void Unload();
@@ -132,6 +133,11 @@ class GUIPluginPageList {
 
   std::size_t ModuleCount() const { return modules_.size(); }
   GUIData* Host() const;
+  // Whether every page made notes whatever could change a setting in
+  // PageActivity: the framework's (they hold their page object; they note
+  // every message and change nothing on an apply) and the extensions' of
+  // the built-in manager (their one way into the settings notes it).
+  bool EveryPageNotesItsChanges() const;
 
  private:
   using PluginCall = std::int16_t (GUIPluginModule::*)(GUIData* host);
@@ -145,6 +151,7 @@ class GUIPluginPageList {
   std::unique_ptr<GUIHostRecord> host_;
   std::unique_ptr<platform::PropSheetPageW[]> pages_;
   std::unique_ptr<UIPageEntry[]> entries_;
+  std::vector<bool> extension_pages_;  // by page: made by the built-in manager
 };
 
 // Moves whenever a page of any sheet in the process handles a message (the

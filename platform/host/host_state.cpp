@@ -51,8 +51,15 @@ std::uintptr_t NewHandleId() {
 
 std::u16string Fold(std::u16string_view name) {
   std::u16string folded(name);
-  for (char16_t& c : folded)
-    c = WideToUpper(c);
+  // Names are mostly ASCII: their letters are folded here, the rest by the
+  // full table.
+  for (char16_t& c : folded) {
+    if (c >= u'a' && c <= u'z') {
+      c = static_cast<char16_t>(c - (u'a' - u'A'));
+    } else if (c >= 0x80) {
+      c = WideToUpper(c);
+    }
+  }
   return folded;
 }
 

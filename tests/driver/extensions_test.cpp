@@ -365,7 +365,11 @@ TEST_F(Extensions, UIManagerPagesAndSettings) {
   EXPECT_EQ(KVDrv_UISetExtSettings(std::string(51, 'a').data(), 51, "A", handle), 15);
   EXPECT_EQ(KVDrv_UISetExtSettings("zz", 2, "Nobody", handle), 1);
   const std::string fifty(50, 'f');
+  // A sheet's apply skips its save while no page has acted: an extension's
+  // page acts only through this call.
+  const std::uint64_t activity = PageActivity();
   EXPECT_EQ(KVDrv_UISetExtSettings(fifty.data(), 50, "A", handle), 0);
+  EXPECT_NE(PageActivity(), activity);
   char buffer[50];
   EXPECT_EQ(KVDrv_UIGetExtSettings(buffer, 50, "A", handle), 0);
   EXPECT_EQ(std::string(buffer, 50), fifty);
