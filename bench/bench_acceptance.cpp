@@ -14,8 +14,6 @@
 // data in the caches.
 #include <benchmark/benchmark.h>
 
-#include <time.h>
-
 #include <filesystem>
 #include <string>
 
@@ -59,12 +57,7 @@ Fixture& Get() {
   return *fixture;
 }
 
-// The thread's processor time in seconds.
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+using bench::ThreadSeconds;
 
 constexpr platform::DWORD kRoundTripMode = platform::kDmModeCopy | platform::kDmModeModify;
 

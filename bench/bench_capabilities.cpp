@@ -10,7 +10,7 @@
 // alone costs.
 #include <benchmark/benchmark.h>
 
-#include <time.h>
+#include "bench/pair_ratios.h"
 
 #include <cstring>
 #include <filesystem>
@@ -33,14 +33,7 @@
 
 namespace {
 
-// The thread's processor time in seconds: the ratios of a pair run side by
-// side are taken from it, which other work on a shared machine disturbs
-// less than the wall clock.
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+using bench::ThreadSeconds;
 
 constexpr int kForms = 100;
 

@@ -16,9 +16,10 @@
 // plus the kept zlib states on the same record, measured in the same run
 // right after it for as many rounds.
 #include <benchmark/benchmark.h>
-#include <zlib.h>
 
-#include <ctime>
+#include <zlib.h>
+#include "bench/pair_ratios.h"
+
 #include <memory>
 #include <tuple>
 #include <vector>
@@ -107,11 +108,7 @@ void Sizes(benchmark::State& state, const Fixture& f) {
   state.counters["packed_bytes"] = static_cast<double>(LoadU16(f.record.data(), kDmDataLength));
 }
 
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+using bench::ThreadSeconds;
 
 void CodecRound(Fixture& f, std::vector<char>& block, GFlatSettingsCodec& codec) {
   GPersistentOutputStream out(block.data(), block.size(), GOSFactory::kBinaryEncoding);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <cstdio>
 #include <map>
@@ -13,6 +14,15 @@
 #include <vector>
 
 namespace bench {
+
+// The thread's processor time in seconds: the ratios of a pair run side by
+// side are taken from it, which other work on a shared machine disturbs
+// less than the wall clock.
+inline double ThreadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 // Pairs of benchmark names (as printed, without an aggregate's suffix).
 using Pairs = std::vector<std::pair<std::string, std::string>>;
