@@ -152,7 +152,16 @@ std::uint16_t GFormToTrayFeature::GetCurrentTray() const {
 }
 
 void GFormToTrayFeature::SetCurrentTray(std::uint16_t tray) {
-  GetContext()->GetSettingsView().SetValue(kShownTrayKey, tray);
+  GAttributeView settings = GetContext()->GetSettingsView();
+  if (settings.Has(kShownTrayKey)) {
+    settings.SetValue(kShownTrayKey, tray);
+    return;
+  }
+  // The view creates no value outside the user-interface objects; without
+  // this the page would fall back to its first tray and store the user's
+  // links there. The installed options are stored with the sheet, so the
+  // tray is still shown when the sheet opens again.
+  settings.Descend(kInstalledOptionsKey).AddValue(tray, kShownTrayKey);
 }
 
 bool GFormToTrayFeature::IsTypeRefusedForCurrentTray(std::uint16_t paper_type) const {

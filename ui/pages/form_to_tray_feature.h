@@ -2,7 +2,9 @@
 // the settings' form-to-tray table (kFormToTrayKey) through the adapter keyed by tray
 // (GFormToTrayLinks), lists the installed trays, the spooler forms and the
 // user-defined paper types, keeps the tray that the page shows (kShownTrayKey) and
-// answers which paper types and sizes a tray refuses.
+// answers which paper types and sizes a tray refuses. A missing kShownTrayKey is
+// added to the installed options (kInstalledOptionsKey) by the first SetCurrentTray,
+// recorded as a change.
 //
 // Table edits take a deep copy of kFormToTrayKey, edit it and put it in place of the
 // settings' child: the replacement records no change (no rule runs), but

@@ -2,8 +2,9 @@
 //   GPaperSizeLimitsFeature  the feature of the groups bound by the custom
 //                            size limits (the custom size dialog, its
 //                            button, the size and fit-to-paper groups);
-//   GPaperSizeFeature        the paper size (kPaperSizeKey), and whether a paper lies
-//                            outside the custom size limits.
+//   GPaperSizeFeature        the paper size (kPaperSizeKey), the papers its list
+//                            offers, and whether a paper lies outside the custom
+//                            size limits.
 // (Fit to other size is the Effects page's: effects_groups.h.)
 //
 // The limits are the configuration's limit media: the smallest paper is
@@ -15,8 +16,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "config/keys/settings_keys.h"
+#include "foundation/rw/wstring.h"
 #include "ui/framework/combo_box_helper.h"
 #include "ui/framework/feature.h"
 #include "ui/pages/page_groups.h"
@@ -29,11 +32,20 @@ class GPaperSizeLimitsFeature : public GPageFeature {
   using GPageFeature::GPageFeature;
 };
 
+// A paper the paper-size list offers.
+struct GOfferedPaper {
+  std::uint16_t paper_id;
+  RWWString name;
+};
+
 class GPaperSizeFeature : public GAttributeFeature {
  public:
   explicit GPaperSizeFeature(GUIContext* owner) : GAttributeFeature(owner, &kPaperSizeKey) {}
   // Disabled without kPaperSizeKey.
   int GetState() override;
+  // What the paper-size list offers for the settings (see GPaperSizeWrapper).
+  std::vector<GOfferedPaper> OfferedPapers();
+  bool Offers(std::uint16_t paper_id);
 
   // Whether paper `paper_id` (0: the current one) is narrower or shorter
   // than the smallest limit medium, or wider or taller than the largest,

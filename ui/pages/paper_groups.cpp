@@ -78,13 +78,8 @@ RWWString Text(std::uint32_t id) {
   return text;
 }
 
-struct Form {
-  std::uint16_t paper_id;
-  RWWString name;
-};
-
 int CollectForm(std::uint32_t, std::uint16_t paper_id, const RWWString& name, void* data) {
-  static_cast<std::vector<Form>*>(data)->push_back({paper_id, name});
+  static_cast<std::vector<GOfferedPaper>*>(data)->push_back({paper_id, name});
   return 1;
 }
 
@@ -235,6 +230,28 @@ int GPaperSizeFeature::GetState() {
   return GetContext()->GetSettingsView().Has(kPaperSizeKey) ? kStateEnabled : kStateDisabled;
 }
 
+std::vector<GOfferedPaper> GPaperSizeFeature::OfferedPapers() {
+  // The forms the printer offers for these settings (those of the trays'
+  // links while the form-to-tray table links any), then the custom size.
+  GUIContext* context = GetContext();
+  std::vector<GOfferedPaper> papers;
+  if (GUIDriverData* driver = context->GetDriverContext())
+    driver->EnumFormsForPrinter(CollectForm, &papers, 1, context->GetSettings());
+  const bool custom_listed =
+      std::any_of(papers.begin(), papers.end(),
+                  [](const GOfferedPaper& paper) { return paper.paper_id == kCustomSizePaperId; });
+  GAttributeView settings = context->GetSettingsView();
+  if (!custom_listed && settings.Has(kCustomWidthKey) && settings.Has(kCustomHeightKey))
+    papers.push_back({kCustomSizePaperId, Text(kCustomPaperText)});
+  return papers;
+}
+
+bool GPaperSizeFeature::Offers(std::uint16_t paper_id) {
+  const std::vector<GOfferedPaper> papers = OfferedPapers();
+  return std::any_of(papers.begin(), papers.end(),
+                     [&](const GOfferedPaper& paper) { return paper.paper_id == paper_id; });
+}
+
 GControlKind GPaperSizeWrapper::ExpectedKind(std::size_t index) const {
   return index == 0 ? GControlKind::kDropDownList : GControlKind::kStatic;
 }
@@ -252,20 +269,9 @@ void GPaperSizeWrapper::UpdateControl(int force) {
   if (!force && !Size()->WasChanged() && !context->WasChanged(kCustomWidthKey) &&
       !context->WasChanged(kCustomHeightKey) && !context->WasChanged(kFormToTrayKey))
     return;
-  // The forms the printer offers for these settings (those of the trays'
-  // links while the form-to-tray table links any), then the custom size.
-  std::vector<Form> forms;
-  if (GUIDriverData* driver = context->GetDriverContext())
-    driver->EnumFormsForPrinter(CollectForm, &forms, 1, context->GetSettings());
   list_.ResetContent();
-  bool custom_listed = false;
-  for (const Form& form : forms) {
-    list_.AddStringWithData(form.name.Data(), form.paper_id);
-    custom_listed = custom_listed || form.paper_id == kCustomSizePaperId;
-  }
-  GAttributeView settings = context->GetSettingsView();
-  if (!custom_listed && settings.Has(kCustomWidthKey) && settings.Has(kCustomHeightKey))
-    list_.AddStringWithData(Text(kCustomPaperText).Data(), kCustomSizePaperId);
+  for (const GOfferedPaper& paper : Size()->OfferedPapers())
+    list_.AddStringWithData(paper.name.Data(), paper.paper_id);
   list_.SetCurSel(-1);
   list_.SelectByData(static_cast<std::uint16_t>(Size()->GetValue()));
 }

@@ -17,7 +17,7 @@
 #include "ui/framework/get_string_dialog.h"
 #include "ui/framework/resource_library.h"
 #include "ui/framework/ui_context.h"
-#include "ui/pages/accessory_choices.h"
+#include "ui/pages/quickset_apply.h"
 
 using namespace platform;
 
@@ -27,40 +27,10 @@ constexpr char16_t kPrinterUUIDName[] = u"PrinterUUID";
 constexpr char16_t kUserPoolPath[] = u"\\LocalQuicksetPoolData\\LocalQuicksetPool";
 constexpr char kKestrovaKey[] = "\\Software\\Kestrova\\";
 
-// The paper sources of the five page groups.
-constexpr std::uint32_t kSourceKeys[] = {kPaperSourceKey, kOtherPagesSourceKey, kBackCoverSourceKey,
-                                         kFrontCoverSourceKey, kLastPageSourceKey};
-
 // The table's entries.
 constexpr std::size_t kList = 0;
 constexpr std::size_t kSaveButton = 1;
 constexpr std::size_t kDeleteButton = 2;
-
-bool IsSourceKey(std::uint32_t key) {
-  for (std::uint32_t source : kSourceKeys)
-    if (source == key) return true;
-  return false;
-}
-
-RWCString StringSetting(GUIContext* context, std::uint32_t key) {
-  RWCString value;
-  context->GetSettingsView().GetString(key, value);
-  return value;
-}
-
-// Whether the stored choice `value` of `key` may be applied: a source must
-// pass the accessory test and name an installed tray.
-bool IsChoiceAllowed(GUIContext* context, const GValueList& sources, std::uint32_t key,
-                     std::int16_t value) {
-  if (IsSourceKey(key)) {
-    return IsAccessoryChoiceAllowed(value, StringSetting(context, kOptionalPaperSourcesKey), 0) &&
-           sources.Contains(static_cast<std::uint16_t>(value));
-  }
-  if (key == kOutputBinKey)
-    return IsAccessoryChoiceAllowed(value, StringSetting(context, kAccessoryOutputBinsKey), 1);
-  if (key == kPaperSizeKey) return AcceptAnyChoiceC(static_cast<std::uint16_t>(value), context);
-  return true;
-}
 
 RWCString QuicksetName(MPersistentObject* quickset) {
   GStringAttribute* name = FindStringAttribute(quickset, kQuicksetNameKey);
@@ -111,35 +81,6 @@ std::unique_ptr<GAttributeComposite> CaptureQuickset(GUIContext* context, const 
   return quickset;
 }
 
-int ApplyQuickset(GUIContext* context, const GAttributeComposite& quickset, GValueList& refused) {
-  GValueList sources;
-  context->CollectInstalledSources(sources);
-  GAttributeView settings = context->GetSettingsView();
-  int written = 0;
-  const GCountedPtrVector& parts = quickset.Children();
-  for (RWSize i = 0; i < parts.Count(); ++i) {
-    MPersistentObject* part = parts[i].Get();
-    if (!part || part->Key() == kQuicksetNameKey) continue;
-    const std::uint32_t key = part->Key();
-    if (auto* value = dynamic_cast<GValueAttribute*>(part)) {
-      const auto choice = static_cast<std::int16_t>(value->GetValue());
-      if (!IsChoiceAllowed(context, sources, key, choice)) {
-        refused.AppendUnique(key);
-        continue;
-      }
-      // A setting the document lacks is never created.
-      if (settings.Has(key) && settings.SetValue(key, choice)) ++written;
-    } else if (auto* text = dynamic_cast<GStringAttribute*>(part)) {
-      if (settings.SetString(key, text->GetValue())) ++written;
-    } else if (settings.ReplaceAttribute(key, part)) {
-      // A replacement records nothing of itself: the rules must see it.
-      context->RecordChange(key);
-      ++written;
-    }
-  }
-  return written;
-}
-
 GQuicksetPoolFeature::GQuicksetPoolFeature(GUIContext* owner) : GPageFeature(owner) {}
 
 GQuicksetPoolFeature::~GQuicksetPoolFeature() = default;
@@ -179,11 +120,13 @@ std::size_t GQuicksetPoolFeature::Current() const {
 
 bool GQuicksetPoolFeature::Apply(std::size_t index, HWND owner) {
   if (index >= entries_.size()) return false;
-  GValueList refused;
-  ApplyQuickset(GetContext(), *entries_[index].quickset, refused);
+  const GQuicksetApplied applied = ApplyQuickset(GetContext(), *entries_[index].quickset);
   current_ = entries_[index].name;
   current_user_ = entries_[index].user;
-  if (!refused.IsEmpty())
+  // One box, whatever was left out.
+  if (!applied.skipped.IsEmpty())
+    ResMessageBox(owner, kQuicksetSkippedText, kQuicksetCaption, kMbOk | kMbIconInformation);
+  else if (!applied.refused.IsEmpty())
     ResMessageBox(owner, kQuicksetRefusedText, kQuicksetCaption, kMbOk | kMbIconInformation);
   return true;
 }

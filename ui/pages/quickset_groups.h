@@ -20,11 +20,11 @@
 // pool is replaced. Only quick sets of the pool a user saves into can be
 // deleted.
 //
-// Applying writes each stored setting the document settings hold; a
-// setting the settings lack is never created. The paper sources of the
-// five page groups are first put to the accessory-choice test against the
-// optional paper sources (315) and must name an installed tray; a refused
-// source is left as it is and the user is told once (5190 under 5191).
+// Applying writes only what the template names, each value checked as the
+// page control that sets it would (quickset_apply.h); a setting the
+// settings lack is never created. What is left out is left as it is and
+// the user is told once, under 5191: 5190 when only options that are not
+// installed refused it, else 5193.
 //
 // Ownership: the wrapper owns the feature; the feature owns the pools it
 // read. Threads: the sheet's.
@@ -45,10 +45,11 @@ class GDriverData;
 
 // The printer's pool in printer data.
 inline constexpr char16_t kQuicksetPoolName[] = u"QuicksetPool";
-// The name dialog's prompt, and the box that tells of refused choices.
+// The name dialog's prompt, and the boxes that tell of choices left out.
 inline constexpr std::uint32_t kQuicksetNamePrompt = 5192;
 inline constexpr std::uint32_t kQuicksetRefusedText = 5190;
 inline constexpr std::uint32_t kQuicksetCaption = 5191;
+inline constexpr std::uint32_t kQuicksetSkippedText = 5193;
 // The most characters of a quick set's name.
 inline constexpr int kQuicksetNameLimit = 63;
 
@@ -61,9 +62,6 @@ std::unique_ptr<GAttributeComposite> LoadQuicksetPool(GDriverData* printer, cons
 // A new quick set named `name` of the settings of `context` (the caller's);
 // null without a template.
 std::unique_ptr<GAttributeComposite> CaptureQuickset(GUIContext* context, const RWCString& name);
-// Writes `quickset` into the settings of `context`; the keys of the
-// choices refused go to `refused`. Answers the settings written.
-int ApplyQuickset(GUIContext* context, const GAttributeComposite& quickset, GValueList& refused);
 
 class GQuicksetPoolFeature : public GPageFeature {
  public:

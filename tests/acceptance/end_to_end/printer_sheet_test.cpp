@@ -1,6 +1,7 @@
 // P1's printer sheet, opened through the PrinterProperties export and
 // worked as a user works it: the installed memory set in the "More
-// Configuration Options" dialog of the Configure page. Expected values are
+// Configuration Options" dialog of the Configure page, and a tray's form
+// and paper type on the forms page. Expected values are
 // written by hand; the comments say where each comes from.
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/paper/form_to_tray.h"
+#include "config/paper/form_to_tray_links.h"
 #include "driver/driver_context.h"
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
@@ -82,6 +85,48 @@ TEST_F(PrinterSheet, MemorySetOnTheConfigurePageIsStoredAndStamped) {
   EXPECT_EQ(Data(u"LastUpdated"), (Bytes{0x31, 0, 0x32, 0, 0x2F, 0, 0x20, 0, 0x30, 0, 0x36, 0,
                                          0x2F, 0, 0x20, 0, 0x32, 0, 0x30, 0, 0x32, 0, 0x36, 0}));
   EXPECT_EQ(Data(u"LastUpdateType"), (Bytes{'U', 0, 's', 0, 'e', 0, 'r', 0}));
+}
+
+// The forms page (the sheet's first page): the tray list 12003, the form
+// list 12006, the paper-type list 12008. P1's installed options hold an
+// empty table 510 and no shown tray 511, so the page opens on its first
+// tray, "Manual Feed" (4). The user picks "Tray 2 500-Sheet" (2), Letter
+// (paper id 1) and "Bond" (string id 11108).
+TEST_F(PrinterSheet, TheTrayPickedOnTheFormsPageKeepsItsLinks) {
+  auto printer_properties = Entry<decltype(PrinterProperties)>("PrinterProperties");
+  OnSheet([&](SheetDriver& sheet) {
+    ASSERT_TRUE(sheet.activate(0));
+    UiDialog page = sheet.page();
+    EXPECT_EQ(page.Text(12003), u"Manual Feed");
+    EXPECT_TRUE(page.SelectData(12003, 2));
+    EXPECT_EQ(page.Text(12003), u"Tray 2 500-Sheet");
+    EXPECT_TRUE(page.Select(12006, u"Letter"));
+    EXPECT_TRUE(page.Select(12008, u"Bond"));
+    EXPECT_EQ(page.Text(12003), u"Tray 2 500-Sheet");
+    sheet.ok();
+  });
+  EXPECT_EQ(printer_properties(nullptr, Printer()), 1);
+
+  std::unique_ptr<GAttributeComposite> options = InstalledOptions();
+  ASSERT_NE(options, nullptr);
+  EXPECT_EQ(SignedValueOr(options.get(), 511, -1), 2);
+  auto* table = dynamic_cast<GFormToTrayDatabase*>(options->FindByKey(510));
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->GetAssociations().EntryCount(), 1u);
+  GFormToTrayLinks links(*table);
+  EXPECT_EQ(links.GetFormForTray(2), 1);
+  EXPECT_EQ(links.GetMediaTypeForTray(2), 11108);
+  EXPECT_EQ(links.GetFormForTray(4), 0);
+
+  // Opened again, the page shows the tray and its link.
+  OnSheet([&](SheetDriver& sheet) {
+    ASSERT_TRUE(sheet.activate(0));
+    EXPECT_EQ(sheet.page().Text(12003), u"Tray 2 500-Sheet");
+    EXPECT_EQ(sheet.page().Text(12006), u"Letter");
+    EXPECT_EQ(sheet.page().Text(12008), u"Bond");
+    sheet.cancel();
+  });
+  printer_properties(nullptr, Printer());
 }
 
 }  // namespace

@@ -16,7 +16,13 @@
 #include <utility>
 #include <vector>
 
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/value_attribute.h"
 #include "driver/entry_points.h"
+#include "driver/model_lookup.h"
+#include "driver/printer_key.h"
+#include "driver/services/driver_server.h"
+#include "driver/services/os_factory.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/spooler.h"
 #include "platform/host/version_info.h"
@@ -25,6 +31,7 @@
 #include "support/fixture_printer.h"
 #include "tests/support/acceptance_printer.h"
 #include "tests/support/sheet_driver.h"
+#include "ui/pages/quickset_groups.h"
 
 namespace {
 
@@ -164,6 +171,58 @@ TEST_F(Quicksets, ARemovedTrayIsLeftOutAndTheUserTold) {
   });
   EXPECT_EQ(Field(out, 86), 4);
   EXPECT_EQ(Field(out, 88), Field(Request(), 88));  // the source as it was
+}
+
+// Quick sets forged in the printer's pool and in the user's own registry
+// value, which any user can write: each carries a resolution of 9999 dots
+// per inch (P1 lists 600 and 1200), alone or as a pair, and the collation
+// unit 310 = 1, an installed option; P1's template names neither. Its
+// copies, 3, are within 1-999.
+TEST_F(Quicksets, WhatNoPageOffersIsLeftOutAndTheUserToldOnce) {
+  Sheet(Request(), [&](UiDialog page) { Save(page, u"Printer"); });
+  std::uint32_t cookie = 0;
+  GDriverServer* server = GDriverServer::Instance();
+  GDriverData* data = server->GetContext(new GPrinterKey(Printer(), kFixturePrinter, 0), cookie);
+  ASSERT_NE(data, nullptr);
+  std::unique_ptr<GAttributeComposite> pool = LoadQuicksetPool(data, RWWString(kQuicksetPoolName));
+  ASSERT_NE(pool, nullptr);
+  auto* forged = dynamic_cast<GAttributeComposite*>(pool->Children()[0].Get());
+  ASSERT_TRUE(forged && SetValueIfPresent(forged, 291, 3));
+  forged->AddChild(new GValueAttribute(1, 310));
+  GAttributeComposite user_pool(kQuicksetPoolKey);
+  auto* mine = static_cast<GAttributeComposite*>(forged->DeepCopy());
+  user_pool.AddChild(mine);
+  forged->AddChild(new GValueAttribute(9999, 323));
+  GStringAttribute* renamed = FindStringAttribute(mine, 376);
+  ASSERT_NE(renamed, nullptr);
+  renamed->SetValue("Mine");
+  auto* pair = new GAttributeComposite(249);
+  pair->AddChild(new GValueAttribute(600, 323));
+  pair->AddChild(new GValueAttribute(9999, 324));
+  mine->AddChild(pair);
+  GOSFactory* services = GOSFactory::Instance();
+  EXPECT_NE(services->StoreNamedObject(data, RWWString(kQuicksetPoolName), pool.get()), 0);
+  EXPECT_NE(services->StoreNamedObject(data, UserQuicksetPoolName(data), &user_pool), 0);
+  server->ReleaseContext(cookie);
+
+  for (const char16_t* name : {u"Printer", u"Mine"}) {
+    SCOPED_TRACE(name[0] == u'P' ? "printer's pool" : "user's pool");
+    ui.ExpectBox(
+        u"Some settings of this quick set are not valid for this printer. "
+        u"\nThey were left as they were.",
+        u"Quick Sets", 0x40, platform::kIdOk);
+    Bytes out = Sheet(Request(), [&](UiDialog page) { EXPECT_TRUE(page.Select(kList, name)); });
+    EXPECT_EQ(Field(out, 86), 3);
+    std::u16string reason(64, u'?');
+    platform::DevQueryPrintInfo query{
+        24, 1, Printer(), reinterpret_cast<platform::DevModeW*>(out.data()), reason.data(), 128, 0};
+    EXPECT_EQ(Entry<platform::BOOL(platform::DevQueryPrintInfo*)>("DevQueryPrintEx")(&query), 1)
+        << std::string(reason.begin(), reason.end());
+    // dmFields (72-75) without DM_COLLATE (0x8000), nor the next default.
+    EXPECT_EQ(out[73] & 0x80, 0);
+    EXPECT_EQ(Request()[73] & 0x80, 0);
+  }
+  EXPECT_EQ(ui.Boxes().size(), 2u);
 }
 
 TEST_F(Quicksets, EveryDocumentPageListsTheQuicksetsAndTheTipsStayHidden) {
