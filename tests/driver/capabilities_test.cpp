@@ -285,20 +285,18 @@ TEST_F(Queries, PrintJobQuery) {
 }
 
 // A job's form name prints when it names a form the printer's form table
-// takes: case ignored, as the spooler compares; a user's form within the
-// custom range too.
+// takes: case ignored, as the spooler compares; a user's form in range too.
 TEST_F(Queries, TheJobsFormNameIsOneOfThePrintersForms) {
   platform::HANDLE p1 = nullptr;
   const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
   ASSERT_EQ(platform::OpenPrinterW(u"P1", &p1, &all), 1);
+  char16_t text[64];
+  SetFieldBit(record_.data(), kDmFormNameBit, true);
+  platform::DevQueryPrintInfo info{24,   1,           p1, const_cast<platform::DevModeW*>(Record()),
+                                   text, sizeof text, 0};
   for (auto [name, printable] :
        {std::pair{u"Letter", 1}, {u"lETTER", 1}, {u"Card", 1}, {u"Huge", 0}, {u"Nope", 0}}) {
-    std::vector<BYTE> job = record_;
-    StoreName(job.data(), kDmFormName, RWWString(name));
-    SetFieldBit(job.data(), kDmFormNameBit, true);
-    char16_t text[64] = {};
-    platform::DevQueryPrintInfo info{
-        24, 1, p1, reinterpret_cast<platform::DevModeW*>(job.data()), text, sizeof text, 0};
+    StoreName(record_.data(), kDmFormName, RWWString(name)), text[0] = 0;
     EXPECT_EQ(::DevQueryPrintEx(&info), printable) << RWWString(name).ToMultiByte().Data();
     EXPECT_EQ(std::u16string(text), printable ? u"" : u"Paper size not supported on the device");
   }
