@@ -107,10 +107,9 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
 
   if (GValueAttribute* angle = Value(model, kOrientationKey)) {
     const std::uint16_t degrees = angle->GetValue();
-    if (degrees == 0 || degrees == 180) {
-      write.Put(kDmOrientation, kDmPortrait, kDmOrientationBit);
-    } else if (degrees == 90 || degrees == 270) {
-      write.Put(kDmOrientation, kDmLandscape, kDmOrientationBit);
+    if (degrees == 0 || degrees == 90 || degrees == 180 || degrees == 270) {
+      write.Put(kDmOrientation, IsLandscapeAngle(job, degrees) ? kDmLandscape : kDmPortrait,
+                kDmOrientationBit);
     } else {
       SetFieldBit(write.out, kDmOrientationBit, true);
     }
@@ -363,6 +362,11 @@ bool ChooseOrientationAngle(GAttributeComposite* job, std::uint16_t current, boo
   if (!IsAllowedAngle(job, target) && !IsAllowedAngle(job, alternative)) return false;
   angle = IsAllowedAngle(job, target) ? target : alternative;
   return true;
+}
+
+bool IsLandscapeAngle(GAttributeComposite* job, std::uint16_t angle) {
+  const bool flip = SignedValueOr(job, kOrientationFlipKey, 0) != 0;
+  return angle == 270 || angle == (flip ? 0 : 90);
 }
 
 void GDriverSettings::ResolutionFromPublic(const GDevModeView& in, GAttributeComposite* model) {

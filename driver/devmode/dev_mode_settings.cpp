@@ -113,6 +113,12 @@ int GDevModeSettings::FindFormIndex(const RWWString& name, std::uint32_t angle, 
   return 0;
 }
 
+int GDevModeSettings::IsKnownFormName(const RWWString& name, std::uint32_t angle, std::uint16_t x,
+                                      std::uint16_t y, int flag) {
+  std::uint16_t index = 0;
+  return FindFormIndex(name, angle, x, y, index, flag) == 1 ? 1 : 0;
+}
+
 int GDevModeSettings::FormNameToIndex(const RWWString& name, std::uint16_t& index, int flag) {
   const bool landscape =
       static_cast<std::int16_t>(LoadU16(Record(), kDmOrientation)) == kDmLandscape;
@@ -150,10 +156,9 @@ int GDevModeSettings::SettingsFromPublic(const platform::DevModeW* record,
       !in.HasField(kDmFormNameBit, kDmFormName, 2 * kDmNameUnits)) {
     return 1;
   }
-  const int flag = SignedValueOr(JobSettings(), kScaleFromLargePaperKey, 0) != 0 ? 0 : 1;
   std::uint16_t index = 0;
   std::uint16_t code = 0;
-  if (!FormNameToIndex(in.Name(kDmFormName), index, flag) ||
+  if (!FormNameToIndex(in.Name(kDmFormName), index, FormTableCheck()) ||
       !GetDriverData()->FormIndexToPaperId(index, code)) {
     code = static_cast<std::uint16_t>(GetDriverData()->GetDefaultPaperId());
   }

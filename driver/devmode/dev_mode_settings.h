@@ -23,6 +23,17 @@
 // length within the capacity of 902: a record the spooler keeps is outside
 // data like any other.
 //
+// Mended: a record's form name is known (ValidatePublic) when it names a
+// form of the printer that the context's form table accepts, the look-up
+// that the record -> model mapping makes for it (FindFormIndex): a name of
+// the spooler's forms, case ignored as the spooler compares, built-in with
+// a paper of the model or a user's own form (a custom size), within the
+// custom size range unless the job settings lift that check, and assigned
+// to a tray when the form-to-tray table assigns any. Every other name stays
+// refused. (The class's base knew none, so that every record naming a form,
+// the default record's "Letter" first, was refused as a paper the printer
+// does not take.)
+//
 // Readings taken: FormNameToIndex hands the model's y and x resolutions to
 // FindFormIndex in that order, as its callers have always passed them; the
 // form name is written for a default source of 15 whether or not the
@@ -87,6 +98,9 @@ class GDevModeSettings final : public GDriverSettings {
   // FindFormIndex at the record's orientation (90 for landscape, else
   // 0) and the model's resolution.
   virtual int FormNameToIndex(const RWWString& name, std::uint16_t& index, int flag);
+  // 1 when FindFormIndex finds `name` (see the file comment).
+  int IsKnownFormName(const RWWString& name, std::uint32_t angle, std::uint16_t x, std::uint16_t y,
+                      int flag) override;
 
  private:
   GDriverContextBase* owner_;  // not owned

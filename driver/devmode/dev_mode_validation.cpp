@@ -188,15 +188,20 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
       fail(kDmCollateBit);
     }
     if (checking() && in.HasField(kDmFormNameBit, kDmFormName, 2 * kDmNameUnits) &&
-        !IsKnownFormName(in.Name(kDmFormName))) {
+        !IsKnownFormName(in.Name(kDmFormName), angle, x, y, FormTableCheck())) {
       fail(kDmFormNameBit);
     }
   }
   return result;
 }
 
-int GDriverSettings::IsKnownFormName(const RWWString&) {
+int GDriverSettings::IsKnownFormName(const RWWString&, std::uint32_t, std::uint16_t, std::uint16_t,
+                                     int) {
   return 0;
+}
+
+int GDriverSettings::FormTableCheck() {
+  return SignedValueOr(JobSettings(), kScaleFromLargePaperKey, 0) != 0 ? 0 : 1;
 }
 
 int GDriverSettings::QualityToResolution(std::int16_t quality, std::uint16_t& x, std::uint16_t& y,

@@ -11,6 +11,9 @@
 // intent. Exception kept from the mapping table: the collate step also
 // runs with its bit clear (kCollateKey becomes 0).
 // Readings taken:
+//   - orientation, model -> record, undoes the flip modifier 929 that the
+//     record -> model step applies (IsLandscapeAngle): with it, a portrait
+//     record came back landscape and the reverse;
 //   - duplex, model -> record, takes portrait and landscape from the
 //     model's angle (265); record -> model from 265 after the orientation
 //     step;
@@ -29,8 +32,11 @@
 //
 // Validation and tables (dev_mode_validation.cpp). ValidatePublic checks
 // each set field against the printer; its form-name check asks
-// IsKnownFormName, which answers 0 here, so a record with DM_FORMNAME set is
-// always reported with 0x10000 (derived classes may know forms). Custom
+// IsKnownFormName at the checked record's orientation, the model's
+// resolution and the check the record -> model mapping applies to a form
+// name (FormTableCheck). This class knows no form (a record with
+// DM_FORMNAME set is reported with 0x10000); GDevModeSettings knows the
+// printer's (dev_mode_settings.h). Custom
 // sizes are limited by the media list's media 17385 (lower) and 17384
 // (upper) at the model's resolution, in tenths of a millimetre (dots x 254
 // / resolution; a resolution of 0 gives 0, never a division). Validation
@@ -68,6 +74,12 @@ class GAttributeComposite;
 // settings pages' orientation buttons choose by it too.
 bool ChooseOrientationAngle(GAttributeComposite* job, std::uint16_t current, bool landscape,
                             std::uint16_t& angle);
+// Whether angle `angle` of a model under the job settings `job` (may be
+// null) is landscape, the inverse of the choice above: 90 and 270, or with
+// the flip modifier 929 0 and 270 (the flip turns only the upright pair).
+// The model -> record orientation step and the settings pages' buttons
+// show it, so that a record and the pages say what the user chose.
+bool IsLandscapeAngle(GAttributeComposite* job, std::uint16_t angle);
 
 // The fields ValidatePublic reports (dmFields bits) when they fail.
 inline constexpr std::uint32_t kDmResolutionBits = kDmPrintQualityBit | kDmYResolutionBit;
@@ -135,8 +147,11 @@ class GDriverSettings : public GDevModeBuffer {
   // attributes (table 903), else of the resolution list; 1 when found.
   virtual int ResolutionToQuality(std::uint16_t x, std::uint16_t y, std::int16_t& quality,
                                   GAttributeComposite* model);
-  // Whether `name` is a form this class knows: 0.
-  virtual int IsKnownFormName(const RWWString& name);
+  // Whether `name` is a form this class knows at orientation `angle` (0
+  // or 90) and resolution (x, y), with the form table's check `flag`
+  // (FormTableCheck): 0 here.
+  virtual int IsKnownFormName(const RWWString& name, std::uint32_t angle, std::uint16_t x,
+                              std::uint16_t y, int flag);
   // The form name of spooler bin `bin`: through the resource mappings
   // and the model's form-to-tray table 193, else the name of the driver
   // data's bin list entry. 1 when written.
@@ -170,6 +185,9 @@ class GDriverSettings : public GDevModeBuffer {
   static void ModelResolution(GAttributeComposite* model, std::uint16_t& x, std::uint16_t& y);
   // The job settings (null without).
   GAttributeComposite* JobSettings();
+  // The check the form table applies to a form named in a record: 1 (the
+  // custom size range), or 0 when the job settings' kScaleFromLargePaperKey is set.
+  int FormTableCheck();
   // The custom size limits in tenths of a millimetre at resolution (x, y).
   void CustomSizeLimits(std::uint16_t x, std::uint16_t y, std::int32_t& low_width,
                         std::int32_t& low_length, std::int32_t& high_width,

@@ -38,6 +38,7 @@ class Queries : public testing_support::PrinterFixture {
          {{10551, u"Tray 1"},
           {10552, u"Tray 2 Is Longer Than 23"},
           {10120, u"User Defined"},
+          {12003, u"Paper size not supported on the device"},
           {12005, u"Mismatch: User selected duplexing when duplex unit not installed."}}}));
     // Letter (mapped: paper 1), a user form inside the custom range and one
     // beyond it; in micrometres.
@@ -281,6 +282,25 @@ TEST_F(Queries, PrintJobQuery) {
   EXPECT_EQ(context_->DevQueryPrintEx(&info), 0);
   info.size = 24, info.dev_mode = nullptr;
   EXPECT_EQ(context_->DevQueryPrintEx(&info), 1);
+}
+
+// A job's form name prints when it names a form the printer's form table
+// takes: case ignored, as the spooler compares; a user's form in range too.
+TEST_F(Queries, TheJobsFormNameIsOneOfThePrintersForms) {
+  platform::HANDLE p1 = nullptr;
+  const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
+  ASSERT_EQ(platform::OpenPrinterW(u"P1", &p1, &all), 1);
+  char16_t text[64];
+  SetFieldBit(record_.data(), kDmFormNameBit, true);
+  platform::DevQueryPrintInfo info{24,   1,           p1, const_cast<platform::DevModeW*>(Record()),
+                                   text, sizeof text, 0};
+  for (auto [name, printable] :
+       {std::pair{u"Letter", 1}, {u"lETTER", 1}, {u"Card", 1}, {u"Huge", 0}, {u"Nope", 0}}) {
+    StoreName(record_.data(), kDmFormName, RWWString(name)), text[0] = 0;
+    EXPECT_EQ(::DevQueryPrintEx(&info), printable) << RWWString(name).ToMultiByte().Data();
+    EXPECT_EQ(std::u16string(text), printable ? u"" : u"Paper size not supported on the device");
+  }
+  platform::ClosePrinter(p1);
 }
 
 TEST_F(Queries, UpgradeEnablesSourcesOnlyWithStoredOptions) {

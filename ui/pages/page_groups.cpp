@@ -41,6 +41,10 @@ void GOrientationFeature::Choose(bool landscape) {
   }
 }
 
+bool GOrientationFeature::IsLandscape() {
+  return IsLandscapeAngle(GetContext()->GetConfiguration(), static_cast<std::uint16_t>(GetValue()));
+}
+
 void GOrientationWrapper::UpdateControl(int force) {
   auto* feature = static_cast<GOrientationFeature*>(GetFeature());
   if (!force && !feature->WasChanged()) return;

@@ -48,14 +48,14 @@ class GPageWrapper : public GControlWrapper {
 };
 
 // The orientation angle (kOrientationKey): portrait at 0 and 180, landscape at 90 and
-// 270. Choose picks portrait or landscape as a record's dmOrientation does
-// (ChooseOrientationAngle: a page turned upside down stays turned, the
-// flip modifier and the configuration's allowed angles kAllowedAnglesKey count); a
-// choice that kAllowedAnglesKey refuses changes nothing.
+// 270, the upright pair swapped by the flip modifier (IsLandscapeAngle). Choose picks portrait or
+// landscape as a record's dmOrientation does (ChooseOrientationAngle: a page turned upside down
+// stays turned, the flip modifier and the configuration's allowed angles kAllowedAnglesKey count);
+// a choice that kAllowedAnglesKey refuses changes nothing.
 class GOrientationFeature : public GAttributeFeature {
  public:
   explicit GOrientationFeature(GUIContext* owner) : GAttributeFeature(owner, &kOrientationKey) {}
-  bool IsLandscape() { return GetValue() == 90 || GetValue() == 270; }
+  bool IsLandscape();
   void Choose(bool landscape);
 };
 

@@ -317,6 +317,8 @@ TEST_F(DevMode, ModelToRecord) {
       {{{M, 265, 90}}, kDmOrientation, 2, kDmOrientationBit, true},
       {{{M, 265, 180}}, kDmOrientation, 1, kDmOrientationBit, true},
       {{{M, 265, 270}}, kDmOrientation, 2, kDmOrientationBit, true},
+      {{{J, 929, 1}, {M, 265, 180}}, kDmOrientation, 1, kDmOrientationBit, true},  // not flipped
+      {{{J, 929, 1}, {M, 265, 270}}, kDmOrientation, 2, kDmOrientationBit, true},
       {{{R, kDmOrientation, 9}, {M, 265, 45}}, kDmOrientation, 9, kDmOrientationBit, true},
       {{{M, 265, kRemove}}, kDmOrientation, -1, kDmOrientationBit, false},
       {{{M, 260, 23}}, kDmPaperSize, 9, kDmPaperSizeBit, true},  // mapping 191
@@ -490,13 +492,13 @@ TEST_F(DevMode, TheChecksReportEveryOffendingField) {
     EXPECT_EQ(mask, c.mask);
     Restore();
   }
-  // The default record, which has the form-name bit.
+  // The default record, whose form name "Letter" is a form of the printer.
   std::uint8_t* record = Raw(*settings);
   StoreU16(record, kDmOrientation, 3), StoreU16(record, kDmDuplex, 4);
   SetFieldBit(record, kDmOrientationBit, true);
   std::uint32_t mask = 0;
   EXPECT_EQ(settings->ValidatePublic(nullptr, settings->GetDevMode(), 1, mask), 0);
-  EXPECT_EQ(mask, 0x11001u);
+  EXPECT_EQ(mask, 0x1001u);
   // A custom-size limit from a medium at resolution 0 is 0, never a
   // division by 0.
   context_->GetMediaList()->AddChild(new GMedia("Zero", {100, 100}, {100, 100}, {0, 0}, 0,

@@ -338,4 +338,42 @@ TEST_F(PluginTest, ThroughTheSheetServiceAsAPlugIn) {
   ClosePrinter(p1);
 }
 
+// With the flip modifier 929 the printer holds portrait at 90 degrees;
+// the record handed back and the Basics page (the fourth page) still say
+// what the record asked and what the user then clicked.
+TEST_F(PluginTest, TheFlippedOrientationComesBackAsChosen) {
+  std::unique_ptr<MPersistentComposite> root(BuildFixtureDataFile());
+  MPersistentObject* job =
+      FindOfClass<GPeripheral>(root->FindByKey(353), kPrinterObjectKey)->GetConfiguration();
+  job->AddChild(new GValueAttribute(1, kOrientationFlipKey));
+  auto* names = new GAttributeComposite(kPluginNamesKey);
+  names->AddChild(new GStringAttribute("UI.DLL", 0));
+  FindComposite(job, 359)->AddChild(names);
+  ASSERT_TRUE(RewriteDataFile(*root) && ExportPluginEntryPoints(kDefaultOwnModulePath));
+  HANDLE p1 = nullptr;
+  const PrinterDefaultsW all{nullptr, nullptr, kPrinterAllAccess};
+  ASSERT_EQ(OpenPrinterW(kFixturePrinter, &p1, &all), 1);
+  std::vector<std::uint8_t> in(kFullDevModeSize), out(kFullDevModeSize);
+  auto call = [&](DWORD mode) {
+    return DrvDocumentProperties(nullptr, p1, kFixturePrinter, reinterpret_cast<DevModeW*>(&out[0]),
+                                 reinterpret_cast<DevModeW*>(&in[0]), mode | kDmModeCopy);
+  };
+  for (int asked : {1, 2}) {  // DMORIENT_PORTRAIT, DMORIENT_LANDSCAPE (control 1031, 1032)
+    ASSERT_EQ(call(0), 1);
+    in = out, in[76] = static_cast<std::uint8_t>(asked);
+    ASSERT_EQ(call(kDmModeModify), 1);
+    EXPECT_EQ(out[76], asked);
+    OnSheet([&](SheetDriver& sheet) {
+      ASSERT_TRUE(sheet.activate(3));
+      EXPECT_TRUE(sheet.page().Checked(1030 + asked));
+      EXPECT_TRUE(sheet.page().Click(1033 - asked));
+      EXPECT_TRUE(sheet.page().Checked(1033 - asked) && !sheet.page().Checked(1030 + asked));
+      sheet.ok();
+    });
+    ASSERT_EQ(call(kDmModeModify | kDmModePrompt), 1);
+    EXPECT_EQ(out[76], 3 - asked);
+  }
+  ClosePrinter(p1);
+}
+
 }  // namespace
