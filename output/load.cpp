@@ -1,6 +1,7 @@
 #include "output/load.h"
 
 #include "output/attributes/brush.h"
+#include "output/attributes/cap_joint.h"
 #include "output/attributes/clip.h"
 #include "output/attributes/dashed_pen.h"
 #include "output/attributes/fill_mode.h"
@@ -9,10 +10,12 @@
 #include "output/attributes/transform.h"
 #include "output/color/color.h"
 #include "output/color/paint.h"
+#include "output/commands/download_header_command.h"
 #include "output/commands/job_commands.h"
 #include "output/commands/null_command.h"
 #include "output/core/load.h"
 #include "output/graphics/graphic_bundle.h"
+#include "output/graphics/path_graphic.h"
 #include "output/graphics/primitive_graphic.h"
 #include "output/graphics/raster_graphic.h"
 #include "output/raster/bitmap.h"
@@ -35,11 +38,14 @@ constexpr RWSubsystemClasses::List kOutputLists[] = {
     &RasterOperationClasses,
     &DashedPenClasses,
     &BrushClasses,
+    &CapJointClasses,
     &TransformClasses,
     &GraphicBundleClasses,
     &BitmapClasses,
     &DitherMatrixClasses,
     &RasterGraphicClasses,
+    &PathGraphicClasses,
+    &DownloadHeaderCommandClasses,
 };
 
 constinit RWSubsystemClasses g_classes(kOutputLists);

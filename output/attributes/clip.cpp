@@ -4,17 +4,23 @@
 #include <memory>
 
 #include "foundation/rw/file.h"
+#include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
+#include "output/core/held_reference.h"
 #include "output/core/peripheral.h"
+#include "output/graphics/path_graphic.h"
 #include "output/stored_runs.h"
 #include "persist/stored_form.h"
 
 namespace {
 
+constinit RWLockRecord g_file_lock;
+
 constexpr RWClassRegistration kClipClasses[] = {
     {&RWCreate<GClipToRectangle>, kGClipToRectangleId, "GClipToRectangle"},
     {&RWCreate<GClipToSingleRectangle>, kGClipToSingleRectangleId, "GClipToSingleRectangle"},
     {&RWCreate<GClipToPage>, kGClipToPageId, "GClipToPage"},
+    {&RWCreate<GClipToPath>, kGClipToPathId, "GClipToPath"},
 };
 
 constexpr std::uint32_t kRectangleBytes = 8;
@@ -219,3 +225,69 @@ std::uint32_t GClipToPage::GetBounds(GShortRect& bounds) const {
 }
 
 template class MPersistentClass<GClipToPage, GClip, kGClipToPageId>;
+
+// ---------------------------------------------------------------------------
+// GClipToPath
+
+GClipToPath::GClipToPath(GPathGraphic* path, std::uint32_t first_value, std::uint32_t second_value,
+                         const std::uint32_t& key)
+    : MPersistentClass(first_value, second_value, key), path_(path, g_file_lock) {}
+
+GClipToPath& GClipToPath::operator=(const GClipToPath& other) {
+  if (this != &other) path_.Reset(other.path_.Get(), g_file_lock);
+  return *this;
+}
+
+GClipToPath::~GClipToPath() {
+  path_.Reset(nullptr, g_file_lock);
+}
+
+GPathGraphic* GClipToPath::GetPath() const {
+  return static_cast<GPathGraphic*>(path_.Get());
+}
+
+MPersistentObject* GClipToPath::DeepCopy() {
+  auto* copy = static_cast<GClipToPath*>(CreateCopy());
+  if (copy && path_) copy->path_.Reset(path_->DeepCopy(), g_file_lock);
+  return copy;
+}
+
+std::uint16_t GClipToPath::Execute(GAttributeHandlers& device) {
+  return device.SetClipToPath(*this);
+}
+
+std::uint32_t GClipToPath::GetBounds(GShortRect& bounds) const {
+  bounds = GShortRect{};
+  return 0;
+}
+
+bool GClipToPath::IsEqualContent(const MPersistentObject* other) const {
+  if (other == this) return true;
+  const GClipToPath* clip = SameContentBase(other);
+  if (!clip) return false;
+  const MPersistentObject* mine = path_.Get();
+  const MPersistentObject* theirs = clip->path_.Get();
+  return mine == theirs || (mine && theirs && mine->IsEqualContent(theirs));
+}
+
+RWSize GClipToPath::StoredSize() const {
+  return GClip::StoredSize() + 4 + GraphStoreSizeOf(path_.Get());
+}
+
+template <class Out>
+void GClipToPath::SaveItems(Out& out) const {
+  SaveBase<GClip>(*this, out);
+  PutItem(out, kClipToPathVersion);
+  PutReference(out, path_.Get());
+}
+
+template <class In>
+void GClipToPath::RestoreItems(In& in) {
+  MRestoreScope scope(in);
+  RestoreBase<GClip>(*this, in);
+  if (ReadsVersion(scope, in, kClipToPathVersion)) {
+    RestoreHeldReference<GPathGraphic>(in, scope, *this, path_, g_file_lock);
+  }
+}
+
+template class MPersistentClass<GClipToPath, GClip, kGClipToPathId>;

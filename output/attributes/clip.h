@@ -1,5 +1,6 @@
-// The clipping attributes: they restrict drawing to rectangles. A graphic's
-// bundle carries its clip under the clip key 177.
+// The clipping attributes: they restrict drawing to rectangles, or to the
+// outline of a path. A graphic's bundle carries its clip under the clip key
+// 177.
 //
 // GClip: the abstract base of the clips, a style attribute (attribute.h)
 // with two 32-bit values that the generators and the reducing filter read
@@ -16,14 +17,28 @@
 // executing it calls SetClipToSingleRectangle. GClipToPage (id 503,
 // "GClipToPage"): the clip to the whole page, which has no rectangle of its
 // own (GetBounds answers an all-zero rectangle and 0); executing it calls
-// SetClipToPage; the N-up filter puts the page's rectangle in its place. Kind tests: the own id,
-// then GClip's. Content equality: the same object; or the same class id and equal GClip parts, and
-// then the same rectangles in the same order (two empty lists are equal) or the same rectangle.
+// SetClipToPage; the N-up filter puts the page's rectangle in its place.
+// GClipToPath (id 502, "GClipToPath"): the clip to a path, which holds the
+// path (a GPathGraphic, path_graphic.h; or none); executing it calls
+// SetClipToPath, and a generator executes the path in its clip-path mode
+// (printer_language.h). It has no rectangle of its own (GetBounds as the
+// clip to the page). It is taken, from its name and its place beside the
+// rectangle clips, as the clip whose outline a path gives: the generator
+// base's clip-path flag, set while a clip path executes, is what executing
+// it drives.
+//
+// Kind tests: the own id, then GClip's. Content equality: the same object;
+// or the same class id and equal GClip parts, and then the same rectangles
+// in the same order (two empty lists are equal), the same rectangle, or the
+// same path (below).
 //
 // Copies (CreateCopy, the copy constructor, DeepCopy) keep the whole clip,
 // its key, serial number, state and both values included, so that a clip
 // copied out of a bundle is still the bundle's clip. Assignment takes only
-// the other clip's rectangles and keeps its own GClip part.
+// the other clip's rectangles (or path) and keeps its own GClip part. A
+// clip to a path shares its path with its copies; its DeepCopy holds a
+// deep copy of the path. Paths compare equal when both are absent, the
+// same, or equal in content.
 //
 // Stored forms, after the GStyleAttribute part:
 //   GClip                   version u32 kClipVersion; first value u32;
@@ -34,11 +49,17 @@
 //                           kClipToSingleRectangleVersion; left, top, right,
 //                           bottom i16
 //   GClipToPage             the GClip part; version u32 1 (command_class.h)
+//   GClipToPath             the GClip part; version u32 kClipToPathVersion;
+//                           path  object reference: a GPathGraphic, or the
+//                           nil object for none
 // A restore of another version reads nothing further of that level. A
 // rectangle list read replaces the clip's list in order, once every
 // rectangle has arrived (a file must hold them all; the list grows as they
 // come, never by the stored count); when they cannot all be read the list
-// is left empty and the restore fails.
+// is left empty and the restore fails. The path read must be a
+// GPathGraphic: anything else, or a back reference to an object still being
+// restored (a cycle), fails the restore, leaves no path and is refused
+// (freed unless the graph holds it elsewhere).
 //
 // Ownership and threads: as MPersistentObject.
 #pragma once
@@ -51,18 +72,23 @@
 #include "foundation/rw/value_vector.h"
 #include "output/core/command_class.h"
 #include "output/graphics/short_geometry.h"
+#include "persist/counted_ptr.h"
 #include "persist/model_class.h"
 
 inline constexpr RWClassID kGClipId = 756;
 inline constexpr RWClassID kGClipToRectangleId = 501;
+inline constexpr RWClassID kGClipToPathId = 502;
 inline constexpr RWClassID kGClipToPageId = 503;
 inline constexpr RWClassID kGClipToSingleRectangleId = 504;
 inline constexpr std::uint32_t kClipVersion = 1;
 inline constexpr std::uint32_t kClipToRectangleVersion = 1;
 inline constexpr std::uint32_t kClipToSingleRectangleVersion = 1;
+inline constexpr std::uint32_t kClipToPathVersion = 1;
 inline constexpr std::uint32_t kDefaultClipValue = 2;
 
 using GShortRectList = RWValueVector<GShortRect>;
+
+class GPathGraphic;
 
 class GClip : public GStyleAttribute {
  public:
@@ -188,9 +214,47 @@ class GClipToPage final : public GCommandClass<GClipToPage, GClip, kGClipToPageI
   std::uint32_t GetBounds(GShortRect& bounds) const override;
 };
 
+class GClipToPath final : public MPersistentClass<GClipToPath, GClip, kGClipToPathId> {
+ public:
+  // Default GClip part, no path.
+  GClipToPath() = default;
+  // Holds `path` (none when null).
+  GClipToPath(GPathGraphic* path, std::uint32_t first_value, std::uint32_t second_value,
+              const std::uint32_t& key);
+  // Shares the path.
+  GClipToPath(const GClipToPath& other) = default;
+  // Shares the other clip's path; the own GClip part stays.
+  GClipToPath& operator=(const GClipToPath& other);
+  ~GClipToPath() override;
+
+  // The GClip part, 4 and the path's graph size.
+  RWSize StoredSize() const override;
+  bool IsEqualContent(const MPersistentObject* other) const override;
+  // A copy holding a deep copy of the path; null when the copy cannot be
+  // had (a path that cannot be copied leaves the copy without one).
+  MPersistentObject* DeepCopy() override;
+  // device.SetClipToPath(*this).
+  std::uint16_t Execute(GAttributeHandlers& device) override;
+  // No rectangle: all zero, and 0.
+  std::uint32_t GetBounds(GShortRect& bounds) const override;
+
+  // The path, or null.
+  GPathGraphic* GetPath() const;
+
+ private:
+  friend MPersistentClass;
+  template <class Out>
+  void SaveItems(Out& out) const;
+  template <class In>
+  void RestoreItems(In& in);
+
+  GCountedPtr path_;  // a GPathGraphic, or empty
+};
+
 extern template class MPersistentClass<GClipToRectangle, GClip, kGClipToRectangleId>;
 extern template class MPersistentClass<GClipToPage, GClip, kGClipToPageId>;
 extern template class MPersistentClass<GClipToSingleRectangle, GClip, kGClipToSingleRectangleId>;
+extern template class MPersistentClass<GClipToPath, GClip, kGClipToPathId>;
 
 // The file's classes, in registration order.
 std::span<const RWClassRegistration> ClipClasses();

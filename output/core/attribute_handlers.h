@@ -40,6 +40,9 @@ class GClipToPage;
 class GMedia;
 class GTray;
 class GRasterOperation;
+class GCap;
+class GJoint;
+class GClipToPath;
 
 class GAttributeHandlers {
  public:
@@ -71,6 +74,11 @@ class GAttributeHandlers {
   virtual std::uint32_t SetMedia(GMedia& medium) = 0;
   virtual std::uint32_t SetTray(GTray& tray) = 0;
   virtual std::uint16_t SetRasterOperation(GRasterOperation& operation) = 0;
+  // Line ends and joints (a miter joint is a joint), and the clip to a
+  // path.
+  virtual std::uint16_t SetCap(GCap& cap) = 0;
+  virtual std::uint16_t SetJoint(GJoint& joint) = 0;
+  virtual std::uint16_t SetClipToPath(GClipToPath& clip) = 0;
 
  protected:
   GAttributeHandlers() = default;

@@ -4,6 +4,8 @@
 #include "output/core/command_composite.h"
 #include "output/core/pass_through_command.h"
 #include "output/core/peripheral_composite.h"
+#include "output/core/peripheral_proxy.h"
+#include "output/core/printer.h"
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
 
@@ -18,6 +20,8 @@ constexpr RWSubsystemClasses::List kOutputCoreLists[] = {
     &CommandCompositeClasses,
     &PassThroughCommandClasses,
     &PeripheralCompositeClasses,
+    &PrinterClasses,
+    &PeripheralProxyClasses,
 };
 
 constinit RWSubsystemClasses g_classes(kOutputCoreLists);

@@ -481,3 +481,27 @@ std::uint16_t GPeripheral::SetPenColor(GColorPaint&) {
 std::uint16_t GPeripheral::SetBrushColor(GColorPaint&) {
   return 0;
 }
+
+std::uint16_t GPeripheral::DrawPath(GPathGraphic&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::DrawGraphicComposite(GGraphicComposite&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::DownloadHeader(GDownloadHeaderCommand&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetCap(GCap&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetJoint(GJoint&) {
+  return 0;
+}
+
+std::uint16_t GPeripheral::SetClipToPath(GClipToPath&) {
+  return 0;
+}

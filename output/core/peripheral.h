@@ -54,7 +54,10 @@
 //
 // Operations keep their order among the device's virtual operations; the
 // comments mark the places of operations that the output model has not
-// built yet, for the classes to come to take in place.
+// built yet, for the classes to come to take in place. The handlers of the
+// path, the graphic composite, the download-header command, the caps, the
+// joints and the clip to a path have no known place: they stand together
+// after the others.
 //
 // Layering: the handlers of settings are those of GAttributeHandlers
 // (attribute_handlers.h), the interface through which the attributes of
@@ -120,6 +123,9 @@ class GRasterGraphic;
 class GColorPaint;
 class GTextStringGraphic;
 class GDownloadFace;
+class GPathGraphic;
+class GGraphicComposite;
+class GDownloadHeaderCommand;
 
 inline constexpr RWClassID kGPeripheralId = 760;
 inline constexpr std::uint32_t kPeripheralVersion = 1;
@@ -254,6 +260,14 @@ class GPeripheral : public GAttribute, public GAttributeHandlers {
   virtual std::uint16_t SetPenColor(GColorPaint& paint);
   // (one operation of the output model)
   virtual std::uint16_t SetBrushColor(GColorPaint& paint);
+
+  // The handlers without a known place (see above).
+  virtual std::uint16_t DrawPath(GPathGraphic& graphic);
+  virtual std::uint16_t DrawGraphicComposite(GGraphicComposite& graphic);
+  virtual std::uint16_t DownloadHeader(GDownloadHeaderCommand& command);
+  std::uint16_t SetCap(GCap& cap) override;
+  std::uint16_t SetJoint(GJoint& joint) override;
+  std::uint16_t SetClipToPath(GClipToPath& clip) override;
 
   // The command that replaces the composite command `composite`; see the
   // file comment. Anything that is not a composite comes back unchanged.

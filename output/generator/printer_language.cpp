@@ -8,9 +8,11 @@
 #include "fonts/char_code_map.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
+#include "output/attributes/clip.h"
 #include "output/commands/job_commands.h"
 #include "output/core/output_target.h"
 #include "output/generator/font_cache.h"
+#include "output/graphics/path_graphic.h"
 #include "persist/port_handler.h"
 #include "persist/stored_form.h"
 
@@ -175,6 +177,28 @@ std::uint16_t GPrinterLanguage::JobAbort(GJobAbort& command) {
   path_depth_ = 0;
   clip_path_mode_ = 0;
   return 0;
+}
+
+std::uint16_t GPrinterLanguage::DrawPath(GPathGraphic& graphic) {
+  const std::int16_t outer = path_depth_;
+  path_depth_ = static_cast<std::int16_t>(outer + 1);
+  std::uint16_t result = graphic.ExecuteElements(*this);
+  path_depth_ = outer;
+  return result;
+}
+
+std::uint16_t GPrinterLanguage::DrawGraphicComposite(GGraphicComposite& graphic) {
+  return graphic.ExecuteElements(*this);
+}
+
+std::uint16_t GPrinterLanguage::SetClipToPath(GClipToPath& clip) {
+  GPathGraphic* path = clip.GetPath();
+  if (!path) return 0;
+  GCountedPtr held(path, g_file_lock);  // the clip may be let go of while its path runs
+  clip_path_mode_ = 1;
+  std::uint16_t result = path->Execute(*this);
+  clip_path_mode_ = 0;
+  return result;
 }
 
 void GPrinterLanguage::ReadItemOverhead() {

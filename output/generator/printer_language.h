@@ -48,6 +48,12 @@
 // paint.h); what the first of each pair takes is not told, and it is
 // taken here as any paint.
 //
+// Paths, graphic composites and clips to a path (DrawPath,
+// DrawGraphicComposite, SetClipToPath) are executed element by element on
+// the generator itself, with the path depth and the clip-path flag set
+// around them, so that a generator's drawing operations know whether they
+// draw inside a path or a clip path.
+//
 // Class id 765, abstract, not registered; kind test 765, 770, 760, 753,
 // 751. Content equality: the composite's, and equal document-open word,
 // second document word, path depth, clip-path flag and periodic-poll flag.
@@ -167,6 +173,17 @@ class GPrinterLanguage : public GPeripheralComposite, public GPrinterLanguageQue
   // IsDocumentOpen (before any document start there is none to end).
   std::uint16_t PageEnd(GPageEnd& command) override;
   std::uint16_t JobAbort(GJobAbort& command) override;
+  // The path's elements executed on the generator in order, the path depth
+  // one above its value meanwhile (so IsInPath answers true for them) and
+  // back to that value after them; the first non-zero element answer,
+  // else 0.
+  std::uint16_t DrawPath(GPathGraphic& graphic) override;
+  // The composite's elements executed on the generator in order; the first
+  // non-zero answer, else 0.
+  std::uint16_t DrawGraphicComposite(GGraphicComposite& graphic) override;
+  // The clip's path (when it has one) executed on the generator with the
+  // clip-path flag 1, which is 0 after it; the path's answer, else 0.
+  std::uint16_t SetClipToPath(GClipToPath& clip) override;
 
   // The budget's Release and Reserve; each answers the free bytes.
   virtual std::uint32_t ReleasePrinterMemory(std::uint32_t n);

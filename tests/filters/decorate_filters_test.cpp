@@ -17,6 +17,7 @@
 #include "output/core/command_composite.h"
 #include "output/core/peripheral_composite.h"
 #include "output/core/state.h"
+#include "output/graphics/path_graphic.h"
 #include "output/graphics/primitive_graphic.h"
 #include "output/graphics/raster_graphic.h"
 #include "output/text/text_string.h"
@@ -402,6 +403,8 @@ TEST(ColorAdjustment, ModeOneGivesEachKindItsHalftoneAndColorMap) {
       {WithSet<GTextStringGraphic>(), "790=2 791=1 "},
       {WithSet<GRectangleGraphic>(new GHalftone(77, 9u)), "790=77 791=3 "},
       {WithSet<GRectangleGraphic>(new GColorMap(78, 9u)), "791=78 790=4 "},
+      {WithSet<GPathGraphic>(), "790=4 791=3 "},
+      {WithSet<GGraphicComposite>(), "790=4 791=3 "},
       {Command(kGPageStartId), ""},
   };
   for (const auto& [command, expected] : cases) {

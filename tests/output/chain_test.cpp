@@ -4,7 +4,7 @@
 // the job answers with a job abort; composites are taken apart piece by
 // piece; the hooks run before Transform; the job-event handlers move the
 // job state; the page-scale query and the flag words gather over the
-// enabled devices.
+// enabled devices; a proxy stands for its target.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -17,6 +17,7 @@
 #include "output/commands/null_command.h"
 #include "output/core/command_composite.h"
 #include "output/core/peripheral_composite.h"
+#include "output/core/peripheral_proxy.h"
 #include "output/core/result_commands.h"
 
 namespace {
@@ -421,6 +422,54 @@ TEST(Chain, PageScaleAndFlagsGatherOverTheEnabledDevices) {
   EXPECT_EQ(scale.y, 1.0f);
   EXPECT_EQ(plain.HasPageScale(), 1u);
   EXPECT_EQ(plain.GetFlags(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// A device that logs its road and answers the flag word 4.
+class FlaggedDevice : public RecordingDevice {
+ public:
+  using RecordingDevice::RecordingDevice;
+  std::uint32_t GetFlags() override { return 4; }
+};
+
+// A proxy hands commands to its target's road and answers the target's
+// flags while the target is enabled; Reset reaches the target. A disabled
+// proxy passes commands on untouched, and one without a target is a plain
+// device.
+TEST(Chain, AProxyStandsForItsTarget) {
+  struct Case {
+    const char* name;
+    bool has_target, proxy_enabled, target_enabled;
+    Log log;
+    std::string answer;  // "same", or the class id/key of the answer
+    std::uint32_t flags;
+  };
+  const Case cases[] = {
+      {"forwarded", true, true, true, {"T:709/0"}, "712/50", 4},
+      {"a disabled proxy", true, false, true, {}, "same", 4},
+      {"a disabled target", true, true, false, {}, "same", 0},
+      {"no target", false, true, true, {}, "same", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Log log;
+    auto* target = new FlaggedDevice("T", log);
+    GCountedPtr held(target);
+    target->answers[kGPageStartId] = Answer::kNew;
+    if (!c.target_enabled) target->Disable();
+    GPeripheralProxy proxy(c.has_target ? target : nullptr);
+    if (!c.proxy_enabled) proxy.Disable();
+    GCountedPtr start(new GPageStart);
+    GCountedPtr answer = proxy.Submit(start);
+    EXPECT_EQ(log, c.log);
+    EXPECT_EQ(answer.Get() == start.Get() ? "same" : Describe(answer.Get()), c.answer);
+    EXPECT_EQ(proxy.GetFlags(), c.flags);
+    proxy.Reset();
+    EXPECT_EQ(target->IsEnabled(), c.has_target || c.target_enabled);
+  }
 }
 
 }  // namespace

@@ -11,17 +11,20 @@
 
 #include "config/keys/settings_keys.h"
 #include "output/attributes/brush.h"
+#include "output/attributes/cap_joint.h"
 #include "output/attributes/clip.h"
 #include "output/attributes/dashed_pen.h"
 #include "output/attributes/fill_mode.h"
 #include "output/attributes/raster_operation.h"
 #include "output/attributes/transform.h"
 #include "output/color/paint.h"
+#include "output/commands/download_header_command.h"
 #include "output/commands/job_commands.h"
 #include "output/commands/null_command.h"
 #include "output/core/pass_through_command.h"
 #include "output/core/peripheral.h"
 #include "output/core/result_commands.h"
+#include "output/graphics/path_graphic.h"
 #include "output/graphics/primitive_graphic.h"
 #include "output/graphics/raster_graphic.h"
 
@@ -56,6 +59,14 @@ class DrawingDevice : public GPeripheral {
   std::uint16_t PassThrough(GPassThroughCommand& c) override { return Record("pass", &c); }
   std::uint16_t SetPenColor(GColorPaint& p) override { return Record("pen colour", &p); }
   std::uint16_t SetBrushColor(GColorPaint& p) override { return Record("brush colour", &p); }
+  std::uint16_t DrawPath(GPathGraphic& g) override { return Record("path", &g); }
+  std::uint16_t DrawGraphicComposite(GGraphicComposite& g) override {
+    return Record("graphics", &g);
+  }
+  std::uint16_t DownloadHeader(GDownloadHeaderCommand& c) override { return Record("header", &c); }
+  std::uint16_t SetCap(GCap& c) override { return Record("cap", &c); }
+  std::uint16_t SetJoint(GJoint& j) override { return Record("joint", &j); }
+  std::uint16_t SetClipToPath(GClipToPath& c) override { return Record("path clip", &c); }
 
  private:
   std::uint16_t Record(const char* handler, const void* given) {
@@ -99,6 +110,17 @@ TEST(Dispatch, EachKindCallsItsHandlerWithItself) {
   command("job abort", std::make_shared<GJobAbort>(), {"job abort"});
   command("pass-through", std::make_shared<GPassThroughCommand>(), {"pass"});
   command("no-op", std::make_shared<GNoCommand>(), {});
+  // A path or graphic composite reaches its own handler whole, its
+  // elements untouched; a miter joint is a joint.
+  auto path = std::make_shared<GPathGraphic>();
+  path->AddChild(new GRectangleGraphic(GShortRect{1, 2, 3, 4}, nullptr, 0));
+  command("path", path, {"path"});
+  command("graphic composite", std::make_shared<GGraphicComposite>(), {"graphics"});
+  command("download header", std::make_shared<GDownloadHeaderCommand>(), {"header"});
+  attribute("clip to a path", std::make_shared<GClipToPath>(), "path clip");
+  attribute("cap", std::make_shared<GCap>(1, 0), "cap");
+  attribute("joint", std::make_shared<GJoint>(), "joint");
+  attribute("miter joint", std::make_shared<GMiterJoint>(0, 4.0f, 0), "joint");
   command("error", std::make_shared<GErrorCommand>(2, nullptr, 0), {});
   attribute("rectangle list", std::make_shared<GClipToRectangle>(), "clips");
   attribute("single rectangle", std::make_shared<GClipToSingleRectangle>(), "clip");

@@ -4,18 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "foundation/rw/factory.h"
 #include "output/attributes/brush.h"
+#include "output/attributes/cap_joint.h"
 #include "output/attributes/clip.h"
 #include "output/attributes/dashed_pen.h"
 #include "output/attributes/fill_mode.h"
 #include "output/attributes/raster_operation.h"
 #include "output/attributes/transform.h"
 #include "output/color/paint.h"
+#include "output/commands/download_header_command.h"
 #include "output/commands/job_commands.h"
 #include "output/commands/null_command.h"
 #include "output/graphics/graphic_bundle.h"
+#include "output/graphics/path_graphic.h"
 #include "output/graphics/primitive_graphic.h"
 #include "output/graphics/raster_graphic.h"
 #include "output/raster/bitmap.h"
@@ -59,6 +63,13 @@ constexpr Registered kOutputClasses[] = {
     {kGDitherMatrixId, "GDitherMatrix"},
     {kGRasterGraphicId, "GRasterGraphic"},
     {kGPreScaledRasterGraphicId, "GPreScaledRasterGraphic"},
+    {kGCapId, "GCap"},
+    {kGJointId, "GJoint"},
+    {kGMiterJointId, "GMiterJoint"},
+    {kGClipToPathId, "GClipToPath"},
+    {kGPathGraphicId, "GPathGraphic"},
+    {kGGraphicCompositeId, "GGraphicComposite"},
+    {kGDownloadHeaderCommandId, "GDownloadHeaderCommand"},
 };
 
 TEST(EveryRegisteredClass, StoredSizeMatchesAndRoundTrips) {
@@ -74,6 +85,8 @@ TEST(OutputClasses, ConcreteClassesAreRegisteredTheBasesAreNot) {
     SCOPED_TRACE(r.name);
     EXPECT_EQ(StringIdToClassId(RWStringID(r.name)), r.id);
     EXPECT_EQ(ClassIdToStringId(r.id), RWStringID(r.name));
+    std::unique_ptr<RWCollectable> by_name(CreateByStringId(RWStringID(r.name)));
+    EXPECT_TRUE(by_name && by_name->ClassId() == r.id);
   }
   for (RWClassID id : {kGGraphicId, kGPrimitiveGraphicId, kGClipId, kGPaintId, kGColorId}) {
     EXPECT_EQ(GetFactory()->LookupCreatorById(id), nullptr) << id;

@@ -1,6 +1,8 @@
 // Pens and dashed pens: stored forms, the pattern the pen owns, content
-// equality, and damaged stored data.
+// equality, and damaged stored data; the stored forms of the caps and
+// joints that go with them.
 #include "config/keys/settings_keys.h"
+#include "output/attributes/cap_joint.h"
 #include "output/attributes/dashed_pen.h"
 
 #include <gtest/gtest.h>
@@ -208,6 +210,38 @@ TEST(Pen, ImpossiblePatternLengthsFail) {
       delete restored;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Golden bytes as the pens' above, up to the style attribute's version 1;
+// then the cap's or joint's version 1 and style (u32); for the miter
+// joint, its version 1 and the limit 4.0 as an IEEE single (0x40800000).
+// Class ids: 301 = 2D 01, 351 = 5F 01, 352 = 60 01; key 7.
+TEST(Pen, CapsAndJointsMatchHandDerivedBytes) {
+  const std::string kHead =
+      " 01 00 00 00 07 00 00 00 00 00 00 00 "
+      "01 00 00 00 01 00 00 00 01 00 00 00 ";
+  GCap cap(3, 7);
+  GJoint joint(2, 7);
+  GMiterJoint miter(2, 4.0f, 7);
+  const std::pair<GAttribute*, std::string> cases[] = {
+      {&cap, "88 88 00 00 2D 01" + kHead + "01 00 00 00 03 00 00 00"},
+      {&joint, "88 88 00 00 5F 01" + kHead + "01 00 00 00 02 00 00 00"},
+      {&miter, "88 88 00 00 60 01" + kHead + "01 00 00 00 02 00 00 00 01 00 00 00 00 00 80 40"},
+  };
+  for (const auto& [attribute, golden] : cases) {
+    SCOPED_TRACE(attribute->ClassId());
+    attribute->SetSerialNumber(0);
+    ExpectStoredForm(*attribute, golden);
+  }
+  // A miter joint is a joint, but never equal to a plain one.
+  EXPECT_TRUE(miter.IsKindOf(kGJointId) && !cap.IsKindOf(kGJointId));
+  EXPECT_FALSE(joint.IsEqualContent(&miter) || miter.IsEqualContent(&joint));
+  GMiterJoint same(2, 4.0f, 7), wider(2, 5.0f, 7);
+  EXPECT_TRUE(miter.IsEqualContent(&same) && !miter.IsEqualContent(&wider));
 }
 
 }  // namespace

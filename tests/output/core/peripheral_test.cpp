@@ -1,7 +1,7 @@
-// The device base and the peripheral composite as stored data: the device's
-// stored part before a derived class's, the composite's children, bad and
-// damaged data; and the device's working set, enabled flag, output object
-// and content equality.
+// The device base, the peripheral composite and the proxy as stored data:
+// the device's stored part before a derived class's, the composite's
+// children, the proxy's target, bad and damaged data; and the device's
+// working set, enabled flag, output object and content equality.
 #include "output/core/peripheral.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,8 @@
 #include "foundation/rw/registration.h"
 #include "output/core/output_target.h"
 #include "output/core/peripheral_composite.h"
+#include "output/core/peripheral_proxy.h"
+#include "output/core/printer.h"
 #include "output/core/state.h"
 #include "tests/output/stored_forms.h"
 
@@ -146,6 +148,37 @@ TEST_F(Peripheral, BadReferencesFailTheRestore) {
   EXPECT_EQ(device->GetName(), RWCString(""));
   EXPECT_EQ(device->GetSecondValue(), 0u);
   delete device;
+}
+
+// The proxy (779 = 0B 03) keyed 1101: a default device part (empty name,
+// two nil references, values 0), its version 1 and the target: a printer
+// (761 = F9 02) keyed 9 with a default device part and its version 1. The
+// target must be a device, and not the proxy itself.
+TEST_F(Peripheral, AProxyStoresItsTargetAndReadsOnlyADevice) {
+  const std::string kDefaultDevice = kAttributePart + "01 00 00 00 00 00 00 00 " + kNil + kNil +
+                                     "00 00 00 00 00 00 00 00 00 00 00 00 ";
+  const std::string kHead =
+      "88 88 00 00 0B 03 01 00 00 00 4D 04 00 00 00 00 00 00 " + kDefaultDevice + "01 00 00 00 ";
+  auto* printer = new GPrinter(9);
+  printer->SetSerialNumber(0);
+  GPeripheralProxy proxy(printer, 1101);
+  proxy.SetSerialNumber(0);
+  ExpectStoredForm(
+      proxy, kHead + "F9 02 01 00 00 00 09 00 00 00 00 00 00 00 " + kDefaultDevice + "01 00 00 00");
+  const std::pair<const char*, std::string> bad[] = {
+      {"the proxy as its own target", kHead + "FF FF 01 00 00 00"},
+      {"a set as the target", kHead + kSet},
+  };
+  for (const auto& [name, bytes] : bad) {
+    SCOPED_TRACE(name);
+    model_testing::Restored back = RestoreHex(bytes);
+    EXPECT_FALSE(back.ok);
+    auto* restored = dynamic_cast<GPeripheralProxy*>(back.object);
+    ASSERT_NE(restored, nullptr);
+    EXPECT_EQ(restored->GetTarget(), nullptr);
+    delete restored;
+  }
+  ExpectDamageFailsCleanly(proxy, 0x779);
 }
 
 TEST_F(Peripheral, DamageFailsCleanly) {

@@ -1,20 +1,24 @@
 // The generator base: the memory budget, the raster-operation table, the
-// stored part, copies, the document start with its port, and the output
-// sink's writes and polling. A generator of the test's own class stands
+// stored part, copies, the document start with its port, paths and clip
+// paths, and the output sink's writes and polling. A generator of the test's own class stands
 // for the three.
 #include "output/generator/printer_language.h"
 #include "config/keys/settings_keys.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "foundation/rw/registration.h"
+#include "output/attributes/clip.h"
 #include "output/commands/job_commands.h"
 #include "output/generator/generator_class.h"
+#include "output/graphics/path_graphic.h"
+#include "output/graphics/primitive_graphic.h"
 #include "support/test_os_factory.h"
 #include "tests/output/stored_forms.h"
 #include "tests/support/memory_port.h"
@@ -204,6 +208,62 @@ TEST(PrinterLanguage, DocumentStartSetsTheCapacityFromThePrinterMemory) {
 
 // Flushes of `length` bytes, the port's count growing by `length` +
 // `skip`: the polls after each, then the writes.
+// Logs the path depth (and "c" in clip-path mode) that each rectangle is
+// drawn under; a rectangle keyed 5 fails with 5.
+class PathLanguage final : public GGeneratorClass<PathLanguage, 1502> {
+ public:
+  std::string log;
+  std::uint16_t DrawRectangle(GRectangleGraphic& graphic) override {
+    log += std::to_string(GetPathDepth()) + (InClipPathMode() ? "c " : " ");
+    return graphic.Key() == 5 ? 5 : 0;
+  }
+};
+
+template <class T>
+T* Of(std::initializer_list<GGraphic*> elements) {
+  auto* graphic = new T;
+  for (GGraphic* element : elements)
+    graphic->AddChild(element);
+  return graphic;
+}
+
+GGraphic* Rectangle(std::uint32_t key = 0) {
+  return new GRectangleGraphic(GShortRect{}, nullptr, key);
+}
+
+// A path's elements are drawn one depth deeper, a clip's path in clip-path
+// mode; both end where they began, also when an element fails.
+TEST(PrinterLanguage, PathsAndClipPathsAreDrawnElementByElement) {
+  GCountedPtr nested(Of<GPathGraphic>({Rectangle(), Of<GPathGraphic>({Rectangle()}), Rectangle()}));
+  GCountedPtr failing(Of<GPathGraphic>({Rectangle(5), Rectangle()}));
+  GCountedPtr composite(Of<GGraphicComposite>({Rectangle(), Rectangle(5), Rectangle()}));
+  GClipToPath clip(Of<GPathGraphic>({Rectangle()}), 2, 2, 0);
+  GClipToPath no_path;
+  struct Case {
+    const char* name;
+    std::function<std::uint16_t(PathLanguage&)> run;
+    std::string log;
+    std::uint16_t result;
+  };
+  auto command = [](const GCountedPtr& held) {
+    return [held](PathLanguage& l) { return static_cast<GCommand*>(held.Get())->Execute(l); };
+  };
+  const Case cases[] = {
+      {"nested paths", command(nested), "1 2 1 ", 0},
+      {"a failing element", command(failing), "1 ", 5},
+      {"a graphic composite", command(composite), "0 0 ", 5},
+      {"a clip to a path", [&](PathLanguage& l) { return clip.Execute(l); }, "1c ", 0},
+      {"a clip without a path", [&](PathLanguage& l) { return no_path.Execute(l); }, "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PathLanguage language;
+    EXPECT_EQ(c.run(language), c.result);
+    EXPECT_EQ(language.log, c.log);
+    EXPECT_FALSE(language.IsInPath() || language.InClipPathMode());
+  }
+}
+
 TEST(OutputSink, PollsAsTheOutputGrows) {
   struct Flush {
     std::uint32_t length, skip;
