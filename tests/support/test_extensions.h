@@ -36,8 +36,9 @@ struct TestExtension {
   bool null_defaults = false;
   bool has_pages = false;
   std::uint16_t pages_result = 0;
-  std::uint16_t count_reply = 0;  // the counting call's count
-  std::uint16_t fill_reply = 0;   // the filling call's count
+  std::uint16_t count_reply = 0;   // the counting call's count
+  std::uint16_t fill_reply = 0;    // the filling call's count
+  void* page_procedure = nullptr;  // the pages' dialog procedure
   bool has_release = false;
   std::uint16_t release_result = 0;
   std::uint16_t start_result = 0;
