@@ -428,9 +428,8 @@ TEST_F(DocumentEvents, BuiltInWatermarksTakeTheSupportLibrarysCodePage) {
       platform::AddModule({kSupport, {}, {{11060, u"Sample"}, {11074, u"Draft"}, {11077, u"72"}}}));
   // The record the resource library ships (resource_library.rcs) names code
   // page 1200: character set 0 with "Arial".
-  platform::ModuleResources shipped;
-  shipped.version = resources::ResourceLibrary().version;
-  ASSERT_TRUE(platform::AddModuleResources(kSupport, shipped));
+  ASSERT_TRUE(platform::AddModuleResources(kSupport,
+                                           {{}, {}, {}, {}, resources::ResourceLibrary().version}));
   Part(context_->defaults.get(), {366, 378});
   context_->CurrentDefaultSettings();
   context_->AddDefaultWatermarks();
@@ -445,7 +444,6 @@ TEST_F(DocumentEvents, BuiltInWatermarksTakeTheSupportLibrarysCodePage) {
         static_cast<GStringAttribute*>(list->Children()[entry]->FindByKey(key))->GetValue().Data());
   };
   EXPECT_EQ(value(0, 387), 0);
-  EXPECT_EQ(text(3, 386), "Arial");
   // Version data declared for the file stands before the module's record.
   list->RemoveAll();
   platform::SetFileVersionData(kSupport, {{{0x0404, 950}}, {}});

@@ -332,9 +332,8 @@ TEST_F(Extensions, ValueDispatcher) {
   Manager().GetJobContext()->default_settings = nullptr;
 }
 
-// The built-in manager through the hook's module alone (its pages after the
-// library's own on a document sheet: acceptance/end_to_end/
-// extensions_about_test.cpp).
+// The built-in manager through the hook's module alone (on a document
+// sheet after the library's pages: acceptance/end_to_end/).
 TEST_F(Extensions, UIManagerPagesAndSettings) {
   ASSERT_EQ(Register(0, "A", kExtHasUIModule, "abc"), 0);
   TestExtension& ext = TestExtensionAt(0);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/host/modules.h"
-#include "platform/host/version_info.h"
 #include "platform/ui/ui_resources.h"
 #include "resources/resource_library.h"
 #include "tests/platform/ui/ui_test_support.h"
@@ -29,9 +28,6 @@ TEST(ResourceScript, ReadsEveryKind) {
       "  control Button -1 1 2 3 4 \"&OK\" autocheck hidden tabstop\n"
       "  control myClass 0xFFFF 0 0 0 0 \"\" 0x10\n"
       "end\n"
-      "version 0x0409 1200\n"
-      "  value \"ProductName\" \"P\"\n"
-      "end\n"
       "version 0x0C0A 0x04E4\n"
       "  value \"ProductName\" \"\u00e9\"\n"
       "end\n";
@@ -54,11 +50,9 @@ TEST(ResourceScript, ReadsEveryKind) {
        40,
        {{-1, u"Button", kWsChild | kWsTabStop | kBsAutoCheckBox, u"&OK", 1, 2, 3, 4},
         {0xFFFF, u"myClass", kWsChild | kWsVisible | 0x10u, u"", 0, 0, 0, 0}}}};
-  // Each block's values under "\StringFileInfo\" and its language and code
-  // page as four lower-case hex digits each.
-  expected.version = {{{0x0409, 1200}, {0x0C0A, 0x04E4}},
-                      {{u"\\StringFileInfo\\040904b0\\ProductName", u"P"},
-                       {u"\\StringFileInfo\\0c0a04e4\\ProductName", u"\u00e9"}}};
+  // The block: language and code page as four lower-case hex digits each.
+  expected.version = {{{0x0C0A, 0x04E4}},
+                      {{u"\\StringFileInfo\\0c0a04e4\\ProductName", u"\u00e9"}}};
   EXPECT_TRUE(out == expected);
 }
 
@@ -93,16 +87,11 @@ TEST(ResourceScript, BadScriptsNameTheirLine) {
        "line 2: \"control\" lacks arguments"},
       {"dialog 1 0 0 10 10 \"d\"\nend now", "line 2: \"end\" takes nothing"},
       {"\"text\"", "line 1: a statement cannot start with a text"},
-      {"version 1", "line 1: version takes a language and a code page"},
-      {"version 1 0x10000", "line 1: 0x10000 is out of range"},
       {"version 1 2\nend\nversion 1 2", "line 3: the translation is given twice"},
       {"version 1 2\n value \"A\" \"x\"\n value \"a\" \"y\"", "line 3: the value is given twice"},
       {"version 1 2\n value \"A\\\\B\" \"x\"", "line 2: a value's name is empty or holds"},
-      {"version 1 2\n value \"\" \"x\"", "line 2: a value's name is empty or holds"},
-      {"version 1 2\n value \"A\"", "line 2: value takes a name and a text"},
       {"version 1 2\n string 1 \"x\"", "line 2: \"string\" inside a version record"},
       {"version 1 2\n value \"A\" \"x\"", "version record lacks its \"end\""},
-      {"value \"A\" \"x\"", "line 1: unknown statement \"value\""},
   };
   for (const auto& c : cases) {
     ModuleResources out;
@@ -139,47 +128,6 @@ TEST(ResourceScript, TheGeneratedResourcesLoad) {
   EXPECT_EQ(library.bitmaps.size(), 5u);  // the tips' four and the printer picture
   EXPECT_NE(LoadCursorW(module, MakeIntResourceW(11270)), nullptr);
   FreeLibrary(module);
-  ResetHostServices();
-}
-
-// The version record of a module's resources is its file's version data,
-// by any path the module resolves from, loaded or not; data declared for a
-// path stands before it.
-TEST(ResourceScript, TheLibrarysVersionRecordIsItsFilesVersionData) {
-  ASSERT_TRUE(AddModule({u"RES.DLL", {}, {}}));
-  ASSERT_TRUE(AddModule({u"C:\\Drv\\BARE.DLL", {}, {}}));
-  ASSERT_TRUE(AddModuleResources(u"RES.DLL", resources::ResourceLibrary()));
-  const auto query = [](const char16_t* path, const char16_t* sub_block) {
-    DWORD handle = 1;
-    std::vector<BYTE> block(GetFileVersionInfoSizeW(path, &handle));
-    EXPECT_EQ(handle, 0u);
-    void* value = nullptr;
-    UINT length = 0;
-    if (block.empty() || !GetFileVersionInfoW(path, 0, DWORD(block.size()), block.data()) ||
-        !VerQueryValueW(block.data(), sub_block, &value, &length)) {
-      return std::vector<BYTE>();
-    }
-    const auto* bytes = static_cast<const BYTE*>(value);
-    const bool text = std::u16string_view(sub_block).find(u"StringFileInfo") == 1;
-    return std::vector<BYTE>(bytes, bytes + (text ? length * 2 : length));
-  };
-  // One translation: 0x0409 (United States English), code page 1200
-  // (0x04B0), each a little-endian u16.
-  const std::vector<BYTE> translation = {0x09, 0x04, 0xB0, 0x04};
-  for (const char16_t* path : {u"RES.DLL", u"C:\\Other\\res.dll"})
-    EXPECT_EQ(query(path, u"\\VarFileInfo\\Translation"), translation);
-  // "4.2.1.8" and its terminator, UTF-16 little-endian.
-  EXPECT_EQ(query(u"RES.DLL", u"\\StringFileInfo\\040904b0\\ProductVersion"),
-            (std::vector<BYTE>{'4', 0, '.', 0, '2', 0, '.', 0, '1', 0, '.', 0, '8', 0, 0, 0}));
-  SetFileVersionData(u"C:\\Other\\RES.DLL", {{{0x0404, 950}}, {}});
-  EXPECT_EQ(query(u"c:\\other\\res.dll", u"\\VarFileInfo\\Translation"),
-            (std::vector<BYTE>{0x04, 0x04, 0xB6, 0x03}));
-  EXPECT_EQ(query(u"RES.DLL", u"\\VarFileInfo\\Translation"), translation);
-  // A module without a record, and a path no module resolves from.
-  for (const char16_t* path : {u"C:\\Drv\\BARE.DLL", u"NONE.DLL"}) {
-    EXPECT_EQ(GetFileVersionInfoSizeW(path, nullptr), 0u);
-    EXPECT_EQ(GetLastError(), kErrorResourceNameNotFound);
-  }
   ResetHostServices();
 }
 
