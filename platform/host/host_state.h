@@ -88,6 +88,11 @@ const DialogTemplate* FindDialogTemplateLocked(HMODULE module, UINT id);
 const BitmapResource* FindBitmapLocked(HMODULE module, UINT id);
 const CursorResource* FindCursorLocked(HMODULE module, UINT id);
 
+// The version record of the module that `path` resolves to (loaded or
+// not), or null when it resolves to none or the module has no record.
+// REQUIRES: the lock held; the pointer is good while it is.
+const FileVersionData* FindModuleVersionLocked(std::u16string_view path);
+
 // Called by the module table when the module of handle id `module` unloads:
 // the windowing host drops the cursors it loaded from it. REQUIRES: the lock.
 void ReleaseModuleUiObjectsLocked(std::uintptr_t module);

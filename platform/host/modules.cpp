@@ -34,6 +34,7 @@ struct Source {
   std::map<UINT, DialogTemplate> dialogs;
   std::map<UINT, BitmapResource> bitmaps;
   std::map<UINT, CursorResource> cursors;
+  FileVersionData version;
   std::set<std::string> hidden;
   ModuleCounters counters;
   std::uintptr_t live = 0;  // handle id while loaded, else 0
@@ -413,6 +414,7 @@ bool AddModuleResources(std::u16string_view module, const ModuleResources& resou
     source->bitmaps[bitmap.id] = bitmap;
   for (const CursorResource& cursor : resources.cursors)
     source->cursors[cursor.id] = cursor;
+  if (!resources.version.empty()) source->version = resources.version;
   return true;
 }
 
@@ -508,6 +510,11 @@ namespace host_internal {
 
 void ResetModulesLocked() {
   StartFresh(State());
+}
+
+const FileVersionData* FindModuleVersionLocked(std::u16string_view path) {
+  const Source* source = Resolve(path);
+  return source == nullptr || source->version.empty() ? nullptr : &source->version;
 }
 
 namespace {

@@ -4,8 +4,9 @@
 // program) declared:
 //  - an in-process table of named modules, each with exports and resources
 //    (a string table, dialog templates, bitmaps, cursors: the windowing host
-//    of platform/ui/ loads the last three); an entry is named by a Windows
-//    path ("C:\Drv\RES.DLL") or by a bare name ("RES.DLL");
+//    of platform/ui/ loads the last three; a version record, which
+//    platform/host/version_info.h reads by path); an entry is named by a
+//    Windows path ("C:\Drv\RES.DLL") or by a bare name ("RES.DLL");
 //  - a map from base names to the project's own shared objects, opened with
 //    dlopen; only their own exported symbols are found.
 // Names compare case-insensitively, with "/" and "\" alike. A request is
@@ -99,10 +100,12 @@ bool AddModule(const ModuleSpec& module);
 bool AddModuleExport(std::u16string_view module, std::string_view name, FARPROC function);
 bool AddModuleString(std::u16string_view module, UINT id, std::u16string_view text);
 
-// Adds the resources (strings, dialog templates, bitmaps, cursors) to the
-// entry that `module` resolves to, replacing those of the same kind and id.
-// Strings may also be given to a mapped shared object. Fails when nothing
-// resolves or a bitmap's pixel count is not width x height.
+// Adds the resources (strings, dialog templates, bitmaps, cursors, a
+// version record) to the entry that `module` resolves to, replacing those
+// of the same kind and id (a record that is not empty replaces the
+// module's). Strings and the version record may also be given to a mapped
+// shared object. Fails when nothing resolves or a bitmap's pixel count is
+// not width x height.
 bool AddModuleResources(std::u16string_view module, const ModuleResources& resources);
 
 // Maps a base name ("TESTMOD.DLL") to a shared object of the host. Replaces

@@ -1,5 +1,6 @@
 // The resources a module of the module table carries besides its string
-// table: dialog templates, bitmaps and cursors, each named by a 16-bit id.
+// table: dialog templates, bitmaps and cursors, each named by a 16-bit id,
+// and one version record (platform/host/version_info.h reads it).
 // Plain values: the module table copies them when they are added, and the
 // windowing host (platform/ui/) copies what it takes out. A build-time
 // generator turns a resource script into one ModuleResources (resources/).
@@ -58,11 +59,22 @@ struct CursorResource {
   bool operator==(const CursorResource&) const = default;
 };
 
+// A file's version record: its translations (language, code page), in
+// order, and its string values named by their whole sub-block path
+// ("\StringFileInfo\040904b0\ProductName"). Empty: no record.
+struct FileVersionData {
+  std::vector<std::pair<WORD, WORD>> translations;
+  std::vector<std::pair<std::u16string, std::u16string>> strings;  // sub-block, text
+  bool empty() const { return translations.empty() && strings.empty(); }
+  bool operator==(const FileVersionData&) const = default;
+};
+
 struct ModuleResources {
   std::vector<std::pair<UINT, std::u16string>> strings;
   std::vector<DialogTemplate> dialogs;
   std::vector<BitmapResource> bitmaps;
   std::vector<CursorResource> cursors;
+  FileVersionData version;
   bool operator==(const ModuleResources&) const = default;
 };
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/host/host_state.h"
 
@@ -50,11 +52,37 @@ void PutEntry(std::vector<BYTE>& out, std::u16string_view name, const void* valu
   PutBytes(out, value, size);
 }
 
-// The declared block of `path`, or null. REQUIRES: the lock.
-const std::vector<BYTE>* FindLocked(const char16_t* path) {
+// The block of `data`, laid out as the file comment says.
+std::vector<BYTE> MakeBlock(const FileVersionData& data) {
+  std::vector<BYTE> entries;
+  std::vector<BYTE> pairs;
+  for (auto [language, code_page] : data.translations) {
+    for (WORD word : {language, code_page}) {
+      pairs.push_back(BYTE(word));
+      pairs.push_back(BYTE(word >> 8));
+    }
+  }
+  PutEntry(entries, kTranslation, pairs.data(), pairs.size());
+  for (const auto& [name, text] : data.strings)
+    PutEntry(entries, name, text.c_str(), (text.size() + 1) * 2);
+  std::vector<BYTE> block;
+  Put32(block, kMagic);
+  Put32(block, std::uint32_t(12 + entries.size()));
+  Put32(block, std::uint32_t(1 + data.strings.size()));
+  block.insert(block.end(), entries.begin(), entries.end());
+  return block;
+}
+
+// The block of `path`: the declared one, else one made into `made` from
+// its module's record; null when it has neither. REQUIRES: the lock.
+const std::vector<BYTE>* FindLocked(const char16_t* path, std::vector<BYTE>& made) {
   if (path == nullptr) return nullptr;
   auto it = Blocks().find(host_internal::Fold(path));
-  return it == Blocks().end() ? nullptr : &it->second;
+  if (it != Blocks().end()) return &it->second;
+  const FileVersionData* record = host_internal::FindModuleVersionLocked(path);
+  if (record == nullptr) return nullptr;
+  made = MakeBlock(*record);
+  return &made;
 }
 
 }  // namespace
@@ -62,14 +90,16 @@ const std::vector<BYTE>* FindLocked(const char16_t* path) {
 DWORD GetFileVersionInfoSizeW(const char16_t* path, DWORD* handle) {
   if (handle) *handle = 0;
   Lock lock(Mutex());
-  const std::vector<BYTE>* block = FindLocked(path);
+  std::vector<BYTE> made;
+  const std::vector<BYTE>* block = FindLocked(path, made);
   if (block == nullptr) return Fail<DWORD>(kErrorResourceNameNotFound, 0);
   return DWORD(block->size());
 }
 
 BOOL GetFileVersionInfoW(const char16_t* path, DWORD, DWORD size, void* data) {
   Lock lock(Mutex());
-  const std::vector<BYTE>* block = FindLocked(path);
+  std::vector<BYTE> made;
+  const std::vector<BYTE>* block = FindLocked(path, made);
   if (block == nullptr) return Fail<BOOL>(kErrorResourceNameNotFound, 0);
   if (data == nullptr || size < block->size()) return Fail<BOOL>(kErrorInsufficientBuffer, 0);
   std::memcpy(data, block->data(), block->size());
@@ -107,22 +137,7 @@ BOOL VerQueryValueW(const void* block, const char16_t* sub_block, void** value, 
 }
 
 void SetFileVersionData(std::u16string_view path, const FileVersionData& data) {
-  std::vector<BYTE> entries;
-  std::vector<BYTE> pairs;
-  for (auto [language, code_page] : data.translations) {
-    for (WORD word : {language, code_page}) {
-      pairs.push_back(BYTE(word));
-      pairs.push_back(BYTE(word >> 8));
-    }
-  }
-  PutEntry(entries, kTranslation, pairs.data(), pairs.size());
-  for (const auto& [name, text] : data.strings)
-    PutEntry(entries, name, text.c_str(), (text.size() + 1) * 2);
-  std::vector<BYTE> block;
-  Put32(block, kMagic);
-  Put32(block, std::uint32_t(12 + entries.size()));
-  Put32(block, std::uint32_t(1 + data.strings.size()));
-  block.insert(block.end(), entries.begin(), entries.end());
+  std::vector<BYTE> block = MakeBlock(data);
   Lock lock(Mutex());
   Blocks()[host_internal::Fold(path)] = std::move(block);
 }

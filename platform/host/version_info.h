@@ -1,8 +1,12 @@
 // The version data of files (GetFileVersionInfoSizeW, GetFileVersionInfoW,
-// VerQueryValueW), served from what tests declare per Windows path: a list
-// of translations (language, code page) and string values named by their
-// whole sub-block path ("\StringFileInfo\040904b0\ProductName"). A file
-// without declared data has none (kErrorResourceNameNotFound).
+// VerQueryValueW): a list of translations (language, code page) and string
+// values named by their whole sub-block path
+// ("\StringFileInfo\040904b0\ProductName"), as FileVersionData
+// (platform/host/resources.h) holds them. A path is served, in this order,
+// by what tests declared for it (SetFileVersionData), or by the version
+// record among the resources of the module the path names, resolved as
+// LoadLibraryW resolves it (platform/host/modules.h; nothing is loaded). A
+// file with neither has none (kErrorResourceNameNotFound).
 //
 // The block handed to the caller is this layer's own: a header (u32 magic
 // "VSIG", u32 size of the block, u32 entry count) and entries (u32 name
@@ -13,11 +17,9 @@
 // Any thread; the stand-ins' one lock guards the declared data.
 #pragma once
 
-#include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
+#include "platform/host/resources.h"
 #include "platform/host/types.h"
 
 namespace platform {
@@ -35,11 +37,8 @@ BOOL VerQueryValueW(const void* block, const char16_t* sub_block, void** value, 
 
 // ---- Test controls ----
 
-struct FileVersionData {
-  std::vector<std::pair<WORD, WORD>> translations;                 // language, code page
-  std::vector<std::pair<std::u16string, std::u16string>> strings;  // sub-block, text
-};
-// Declares (replacing) the version data of the file at `path`.
+// Declares (replacing) the version data of the file at `path`; it stands
+// before a module's own record.
 void SetFileVersionData(std::u16string_view path, const FileVersionData& data);
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -88,6 +89,7 @@ class Parser {
     }
     if (ok_ && pixels_left_ > 0) Fail("the bitmap lacks pixels");
     if (ok_ && in_dialog_) Fail("a dialog lacks its \"end\"");
+    if (ok_ && in_version_) Fail("a version record lacks its \"end\"");
     if (!ok_) *error = "line " + std::to_string(line_) + ": " + error_;
     return ok_;
   }
@@ -281,11 +283,13 @@ class Parser {
       Fail("a statement cannot start with a text");
     } else if (in_dialog_ && keyword == "control") {
       Control();
-    } else if (in_dialog_ && keyword == "end") {
+    } else if (in_version_ && keyword == "value") {
+      Value();
+    } else if ((in_dialog_ || in_version_) && keyword == "end") {
       if (tokens_.size() != 1) Fail("\"end\" takes nothing");
-      in_dialog_ = false;
-    } else if (in_dialog_) {
-      Fail("\"" + keyword + "\" inside a dialog");
+      in_dialog_ = in_version_ = false;
+    } else if (in_dialog_ || in_version_) {
+      Fail("\"" + keyword + "\" inside a " + (in_dialog_ ? "dialog" : "version record"));
     } else if (keyword == "string") {
       String();
     } else if (keyword == "cursor") {
@@ -294,6 +298,8 @@ class Parser {
       BitmapStatement();
     } else if (keyword == "dialog") {
       Dialog();
+    } else if (keyword == "version") {
+      Version();
     } else {
       Fail("unknown statement \"" + keyword + "\"");
     }
@@ -412,6 +418,39 @@ class Parser {
     }
   }
 
+  // Opens the block of a new translation.
+  void Version() {
+    long language, code_page;
+    if (tokens_.size() != 3) Fail("version takes a language and a code page");
+    if (!ok_ || !Number(1, 0, 0xFFFF, &language) || !Number(2, 0, 0xFFFF, &code_page)) return;
+    const std::pair<platform::WORD, platform::WORD> translation{platform::WORD(language),
+                                                                platform::WORD(code_page)};
+    auto& translations = out_->version.translations;
+    if (std::find(translations.begin(), translations.end(), translation) != translations.end()) {
+      Fail("the translation is given twice");
+      return;
+    }
+    translations.push_back(translation);
+    char block[32];
+    std::snprintf(block, sizeof block, "\\StringFileInfo\\%04lx%04lx\\", language, code_page);
+    block_.assign(block, block + std::strlen(block));
+    value_names_.clear();
+    in_version_ = true;
+  }
+
+  void Value() {
+    std::u16string name, text;
+    if (tokens_.size() != 3) Fail("value takes a name and a text");
+    if (!ok_ || !Text(1, &name) || !Text(2, &text)) return;
+    if (name.empty() || name.find(u'\\') != std::u16string::npos) {
+      Fail("a value's name is empty or holds \"\\\"");
+    } else if (!value_names_.insert(platform::host_internal::Fold(name)).second) {
+      Fail("the value is given twice");  // names compare without case
+    } else {
+      out_->version.strings.emplace_back(block_ + name, text);
+    }
+  }
+
   std::string_view script_;
   platform::ModuleResources* out_ = nullptr;
   std::vector<Token> tokens_;
@@ -419,6 +458,9 @@ class Parser {
   bool ok_ = true;
   std::string error_;
   bool in_dialog_ = false;
+  bool in_version_ = false;
+  std::u16string block_;                  // the open translation's sub-block
+  std::set<std::u16string> value_names_;  // folded, of the open block
   std::size_t pixels_left_ = 0;
   std::set<UINT> string_ids_, cursor_ids_, bitmap_ids_, dialog_ids_;
 };
@@ -498,6 +540,12 @@ std::string EmitResourceSource(const platform::ModuleResources& resources,
     out << "  r.cursors.push_back({" << cursor.id << ", " << cursor.width << ", " << cursor.height
         << ", " << cursor.hot_x << ", " << cursor.hot_y << "});\n";
   }
+  for (auto [language, code_page] : resources.version.translations) {
+    out << "  r.version.translations.emplace_back(platform::WORD(" << language
+        << "), platform::WORD(" << code_page << "));\n";
+  }
+  for (const auto& [name, text] : resources.version.strings)
+    out << "  r.version.strings.emplace_back(" << Literal(name) << ", " << Literal(text) << ");\n";
   out << "  return r;\n}\n";
   if (!space.empty()) out << "\n}  // namespace " << space << "\n";
   return out.str();

@@ -11,6 +11,15 @@
 //   dialog <id> <x> <y> <width> <height> "<caption>" [style ...]
 //     control <class> <id> <x> <y> <width> <height> "<text>" [style ...]
 //   end
+//   version <language> <code page>
+//     value "<name>" "<text>"
+//   end
+//
+// The module's version record: each version statement adds a translation
+// (in order; 16-bit numbers, each pair once), and its values are the
+// strings of that translation's block, named
+// "\StringFileInfo\<language><code page>\<name>" (four lower-case hex
+// digits each; a name holds no "\" and is given once per block).
 //
 // Numbers are decimal or 0x-hex; resource ids run from 0 to 65535, control
 // ids from -1 to 65535. Texts are UTF-8 with the escapes \" \\ \n \t and

@@ -23,6 +23,7 @@
 #include "platform/host/system.h"
 #include "platform/host/version_info.h"
 #include "platform/ui/device_context.h"
+#include "resources/resource_library.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/test_plugins.h"
 
@@ -425,7 +426,10 @@ TEST_F(DocumentEvents, BuiltInWatermarksTakeTheSupportLibrarysCodePage) {
   }
   ASSERT_TRUE(
       platform::AddModule({kSupport, {}, {{11060, u"Sample"}, {11074, u"Draft"}, {11077, u"72"}}}));
-  platform::SetFileVersionData(kSupport, {{{0x0404, 950}}, {}});
+  // The record the resource library ships (resource_library.rcs) names code
+  // page 1200: character set 0 with "Arial".
+  ASSERT_TRUE(platform::AddModuleResources(kSupport,
+                                           {{}, {}, {}, {}, resources::ResourceLibrary().version}));
   Part(context_->defaults.get(), {366, 378});
   context_->CurrentDefaultSettings();
   context_->AddDefaultWatermarks();
@@ -439,6 +443,12 @@ TEST_F(DocumentEvents, BuiltInWatermarksTakeTheSupportLibrarysCodePage) {
     return std::string(
         static_cast<GStringAttribute*>(list->Children()[entry]->FindByKey(key))->GetValue().Data());
   };
+  EXPECT_EQ(value(0, 387), 0);
+  // Version data declared for the file stands before the module's record.
+  list->RemoveAll();
+  platform::SetFileVersionData(kSupport, {{{0x0404, 950}}, {}});
+  context_->AddDefaultWatermarks();
+  ASSERT_EQ(list->EntryCount(), 4u);
   EXPECT_EQ(text(0, 384), "");
   EXPECT_EQ(text(0, 385), "Sample");
   EXPECT_EQ(text(1, 384), "Draft");

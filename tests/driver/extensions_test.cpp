@@ -332,8 +332,8 @@ TEST_F(Extensions, ValueDispatcher) {
   Manager().GetJobContext()->default_settings = nullptr;
 }
 
-// The built-in manager through the hook's module alone (the library's own
-// pages are not on this branch yet).
+// The built-in manager through the hook's module alone (on a document
+// sheet after the library's pages: acceptance/end_to_end/).
 TEST_F(Extensions, UIManagerPagesAndSettings) {
   ASSERT_EQ(Register(0, "A", kExtHasUIModule, "abc"), 0);
   TestExtension& ext = TestExtensionAt(0);

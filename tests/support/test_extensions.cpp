@@ -41,7 +41,8 @@ struct Slot {
     if (E().pages_result != 0) return E().pages_result;
     const std::uint16_t reply = pages ? E().fill_reply : E().count_reply;
     for (std::uint16_t j = 0; pages && j < reply && j < *count; ++j)
-      pages[j] = {0x80u + j, 0, reinterpret_cast<const void*>(std::uintptr_t{200u + j}), nullptr};
+      pages[j] = {0x80u + j, 0, reinterpret_cast<const void*>(std::uintptr_t{200u + j}),
+                  E().page_procedure};
     *count = reply;
     return 0;
   }

@@ -35,6 +35,7 @@ struct TestExtension {
   std::uint16_t defaults_count = 0;  // the count handed over
   bool null_defaults = false;
   bool has_pages = false;
+  void* page_procedure = nullptr;  // of the pages it fills
   std::uint16_t pages_result = 0;
   std::uint16_t count_reply = 0;  // the counting call's count
   std::uint16_t fill_reply = 0;   // the filling call's count

@@ -94,7 +94,7 @@ TestPlugin& InstallTestPlugin(int slot, const std::u16string& name,
   g_slots[slot].name = name;
   platform::AddModule(kSpecs[slot](name));
   platform::DialogTemplate page{kTestPageTemplate, u"", platform::kWsChild, 0, 0, 400, 300, {}};
-  platform::AddModuleResources(name, {{}, {page}, {}, {}});
+  platform::AddModuleResources(name, {{}, {page}, {}, {}, {}});
   return g_slots[slot].plugin;
 }
 

@@ -1,11 +1,16 @@
 #include "ui/pages/about_box.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "driver/document/escape_records.h"
+#include "driver/extension_manager.h"
 #include "driver/services/os_factory.h"
+#include "persist/string_conversion.h"
 #include "platform/host/modules.h"
 #include "platform/host/version_info.h"
 #include "platform/message_box.h"
@@ -13,6 +18,7 @@
 #include "platform/ui/messages.h"
 #include "platform/ui/window.h"
 #include "ui/framework/resource_library.h"
+#include "ui/framework/ui_context.h"
 
 using namespace platform;
 
@@ -39,14 +45,59 @@ RWWString VersionText(const std::string& block, const GVersionTranslation& trans
   return RWWString(text, units);
 }
 
-RWWString LibraryPath() {
-  GOSFactory* services = GOSFactory::Instance();
-  HMODULE module = services ? services->GetModuleHandle() : nullptr;
-  if (!module) module = GetPluginModuleHandle();
+RWWString ModulePath(HMODULE module) {
   if (!module) return {};
   char16_t path[kModulePathUnits] = {};
   const DWORD got = GetModuleFileNameW(module, path, kModulePathUnits);
   return got == 0 || got >= kModulePathUnits ? RWWString() : RWWString(path, got);
+}
+
+RWWString LibraryPath() {
+  GOSFactory* services = GOSFactory::Instance();
+  HMODULE module = services ? services->GetModuleHandle() : nullptr;
+  return ModulePath(module ? module : GetPluginModuleHandle());
+}
+
+// The texts of an extension that the box shows, in this order.
+constexpr std::uint32_t kAboutKeys[] = {kExtensionIdentityKey, kExtensionTextKey,
+                                        kExtensionAboutTextKey, kExtensionAboutMoreKey};
+
+// The lines the box lists for the extensions registered in `settings`:
+// none for null settings, or lists that do not load.
+std::vector<RWWString> ExtensionAboutLines(GAttributeComposite* settings) {
+  std::vector<RWWString> lines;
+  if (!settings) return lines;
+  ExtensionSet extensions;
+  LoadExtensionEntries(settings, extensions);
+  for (const ExtensionDescription* description : extensions.descriptions) {
+    if (!description) continue;
+    for (std::uint32_t key : kAboutKeys) {
+      for (const ExtensionTextField& field : kExtensionTextFields) {
+        if (field.key != key) continue;
+        RWWString line;  // ill-formed text shows as an empty line
+        NarrowToWide(DescriptionText(*description, field), line);
+        lines.push_back(line);
+      }
+    }
+  }
+  return lines;
+}
+
+void ShowTexts(HWND dialog, GAboutFeature* feature) {
+  GAboutTexts texts;
+  if (!ReadAboutTexts(LibraryPath(), texts))
+    ReadAboutTexts(ModulePath(GetResourceModuleHandle()), texts);
+  SetDlgItemTextW(dialog, kAboutBoxName, texts.name.Data());
+  SetDlgItemTextW(dialog, kAboutBoxVersion, texts.version.Data());
+  SetDlgItemTextW(dialog, kAboutBoxCopyright, texts.copyright.Data());
+  GUIContext* context = feature ? feature->GetContext() : nullptr;
+  const std::vector<RWWString> lines =
+      ExtensionAboutLines(context ? context->GetSettings() : nullptr);
+  for (const RWWString& line : lines) {
+    SendDlgItemMessageW(dialog, kAboutBoxExtensions, kLbAddString, 0,
+                        reinterpret_cast<LPARAM>(line.Data()));
+  }
+  if (lines.empty()) ShowWindow(GetDlgItem(dialog, kAboutBoxExtensions), kSwHide);
 }
 
 }  // namespace
@@ -67,13 +118,9 @@ INT_PTR GAboutFeature::ShowAboutBox(HWND owner) {
                          AboutBoxProc, reinterpret_cast<LPARAM>(this));
 }
 
-INT_PTR GAboutFeature::AboutBoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR GAboutFeature::AboutBoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == kWmInitDialog) {
-    GAboutTexts texts;
-    ReadAboutTexts(LibraryPath(), texts);
-    SetDlgItemTextW(dialog, kAboutBoxName, texts.name.Data());
-    SetDlgItemTextW(dialog, kAboutBoxVersion, texts.version.Data());
-    SetDlgItemTextW(dialog, kAboutBoxCopyright, texts.copyright.Data());
+    ShowTexts(dialog, reinterpret_cast<GAboutFeature*>(lparam));
     return 1;
   }
   if (message == kWmCommand && HighWord(wparam) == kBnClicked &&

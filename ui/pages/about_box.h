@@ -1,11 +1,16 @@
 // The About box: every page's About button (11525) and the Basics page's
 // own (1050) open it. It shows the library's name, version and copyright
-// from the library's version record, the version information the driver
-// services read for the job's program records: "ProductName",
-// "ProductVersion" and "LegalCopyright" under the record's last
-// translation (the library's module file, as the services' module handle
-// names it). A text the record lacks is shown empty. OK (or Cancel) closes
-// the box; it changes no setting.
+// from the library's version record: "ProductName", "ProductVersion" and
+// "LegalCopyright" under the record's last translation. The record is the
+// one of the library's module file (as the services' module handle names
+// it) when that file has one, else the resource library's, which ships
+// with the library (resources/resource_library.rcs). A text the record
+// lacks is shown empty. Under them a list shows, for each extension
+// registered in the sheet's settings (description list 987 of 368, as the
+// extension managers load it), its identity text (988) and its three
+// description texts (990, 993, 994), one line each, in index order; the
+// list is hidden while none is registered. OK (or Cancel) closes the box;
+// it changes no setting.
 //
 //   GAboutFeature        reads the texts and runs the box (AboutBoxProc);
 //                        it is never disabled by the sheet's access;
@@ -20,11 +25,12 @@
 #include "platform/host/types.h"
 #include "ui/pages/page_groups.h"
 
-// The box's template and its three texts.
+// The box's template, its three texts and the extensions' list.
 inline constexpr std::uint32_t kAboutBoxTemplate = 11520;
 inline constexpr int kAboutBoxName = 11521;
 inline constexpr int kAboutBoxVersion = 11522;
 inline constexpr int kAboutBoxCopyright = 11523;
+inline constexpr int kAboutBoxExtensions = 11524;
 
 // What the box shows.
 struct GAboutTexts {

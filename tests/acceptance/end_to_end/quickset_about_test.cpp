@@ -1,5 +1,6 @@
 // Quick sets and the About box worked as a user works them, through the
-// exported DrvDocumentProperties on P1 (tests/support/acceptance_printer.h).
+// exported DrvDocumentProperties on P1 (tests/support/acceptance_printer.h),
+// and an extension registered through KVDrv_RegisterExtension.
 // The quick-set group of each document page: 1011 the list, 1012 save
 // (the name dialog 11530, its edit 11532), 1014 delete. The settings a
 // quick set covers are P1's template: paper size, paper source, duplex,
@@ -23,6 +24,7 @@
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
 #include "driver/services/os_factory.h"
+#include "platform/host/modules.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/spooler.h"
 #include "platform/host/version_info.h"
@@ -31,6 +33,7 @@
 #include "support/fixture_printer.h"
 #include "tests/support/acceptance_printer.h"
 #include "tests/support/sheet_driver.h"
+#include "tests/support/test_extensions.h"
 #include "ui/pages/quickset_groups.h"
 
 namespace {
@@ -339,6 +342,60 @@ TEST_F(Quicksets, TheAboutBoxShowsTheVersionRecord) {
       1);
   EXPECT_EQ(shown, 5);  // Finishing, Effects, Paper, Basics twice
   EXPECT_EQ(Bytes(out.begin() + 72, out.begin() + 220), Bytes(in.begin() + 72, in.begin() + 220));
+}
+
+platform::INT_PTR PageProc(platform::HWND, platform::UINT, platform::WPARAM, platform::LPARAM) {
+  return 0;
+}
+
+// An extension registered through the export (a test extension with two
+// pages, templates 200 and 201 holding control 2001): its pages follow the
+// library's five, and the About box lists its texts (988, 990, 993, 994)
+// under the version record the resource library ships (resource_library.rcs).
+TEST_F(Quicksets, AnExtensionsPagesFollowTheLibrarysAndTheAboutBoxListsItsTexts) {
+  using Texts = std::vector<std::u16string>;
+  const auto sheet = [&] {
+    std::pair<std::vector<bool>, Texts> shown;
+    auto& [pages, about] = shown;
+    Pages(Request(), [&](SheetDriver& sheet) {
+      for (std::size_t i = 0; i < sheet.pages(); ++i)
+        pages.push_back(sheet.activate(i) && platform::GetDlgItem(sheet.page().Handle(), 2001));
+      ui.OnDialog(11520, [&](UiDialog box) {
+        about = {box.Text(11521), box.Text(11522), box.Text(11523)};
+        for (const std::u16string& line : box.Items(11524))
+          about.push_back(line);
+        EXPECT_EQ(box.Visible(11524), about.size() > 3);
+        EXPECT_TRUE(box.Click(platform::kIdOk));
+      });
+      EXPECT_TRUE(sheet.activate(kBasics) && sheet.page().Click(1050));
+    });
+    return shown;
+  };
+  const Texts library = {u"Printer-driver user-interface library", u"4.2.1.8",
+                         u"Copyright (C) the driverui maintainers"};
+  const auto [pages, about] = sheet();
+  EXPECT_EQ(pages, std::vector<bool>(kDocumentPages, false));
+  EXPECT_EQ(about, library);
+
+  TestExtension& ext =
+      InstallTestExtension(0, u"EXTA.DLL", "Sample", "ExtA", kExtHasUIModule, "EXTA.DLL", "");
+  SetDescriptionText(ext.description, kExtensionTextFields[2], "Adds a page");  // 990
+  SetDescriptionText(ext.description, kExtensionTextFields[6], "For tests");    // 994
+  ext.has_pages = true, ext.count_reply = ext.fill_reply = 2;
+  ext.page_procedure = reinterpret_cast<void*>(&PageProc);
+  const platform::DialogItemTemplate control{2001, u"Static", platform::kWsChild, u"", 0, 0, 9, 9};
+  platform::ModuleResources templates;
+  for (platform::UINT id : {200u, 201u})
+    templates.dialogs.push_back({id, u"", platform::kWsChild, 0, 0, 200, 100, {control}});
+  ASSERT_TRUE(platform::AddModuleResources(u"EXTA.DLL", templates));
+  ASSERT_EQ(Entry<decltype(KVDrv_RegisterExtension)>("KVDrv_RegisterExtension")("P1", nullptr,
+                                                                                "EXTA.DLL", 0),
+            0);
+  const auto [with_pages, with_about] = sheet();
+  EXPECT_EQ(with_pages, (std::vector<bool>{false, false, false, false, false, true, true}));
+  Texts listed = library;
+  listed.insert(listed.end(), {u"Sample", u"Adds a page", u"x", u"For tests"});  // 993 is "x"
+  EXPECT_EQ(with_about, listed);
 }
 
 }  // namespace

@@ -27,6 +27,9 @@ TEST(ResourceScript, ReadsEveryKind) {
       "dialog 5 -1 2 30 40 \"Cap\" child 0x4\n"
       "  control Button -1 1 2 3 4 \"&OK\" autocheck hidden tabstop\n"
       "  control myClass 0xFFFF 0 0 0 0 \"\" 0x10\n"
+      "end\n"
+      "version 0x0C0A 0x04E4\n"
+      "  value \"ProductName\" \"\u00e9\"\n"
       "end\n";
   ModuleResources out;
   std::string error;
@@ -47,6 +50,9 @@ TEST(ResourceScript, ReadsEveryKind) {
        40,
        {{-1, u"Button", kWsChild | kWsTabStop | kBsAutoCheckBox, u"&OK", 1, 2, 3, 4},
         {0xFFFF, u"myClass", kWsChild | kWsVisible | 0x10u, u"", 0, 0, 0, 0}}}};
+  // The block: language and code page as four lower-case hex digits each.
+  expected.version = {{{0x0C0A, 0x04E4}},
+                      {{u"\\StringFileInfo\\0c0a04e4\\ProductName", u"\u00e9"}}};
   EXPECT_TRUE(out == expected);
 }
 
@@ -81,6 +87,11 @@ TEST(ResourceScript, BadScriptsNameTheirLine) {
        "line 2: \"control\" lacks arguments"},
       {"dialog 1 0 0 10 10 \"d\"\nend now", "line 2: \"end\" takes nothing"},
       {"\"text\"", "line 1: a statement cannot start with a text"},
+      {"version 1 2\nend\nversion 1 2", "line 3: the translation is given twice"},
+      {"version 1 2\n value \"A\" \"x\"\n value \"a\" \"y\"", "line 3: the value is given twice"},
+      {"version 1 2\n value \"A\\\\B\" \"x\"", "line 2: a value's name is empty or holds"},
+      {"version 1 2\n string 1 \"x\"", "line 2: \"string\" inside a version record"},
+      {"version 1 2\n value \"A\" \"x\"", "version record lacks its \"end\""},
   };
   for (const auto& c : cases) {
     ModuleResources out;
