@@ -49,6 +49,7 @@
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
+#include "persist/configuration.h"
 #include "persist/persistent_association.h"
 #include "persist/selection_string.h"
 
@@ -337,28 +338,23 @@ void CopySizes(benchmark::internal::Benchmark* b) {
 // row (every copy reads the same page store back). The document asks for 2
 // copies ("LOW" selected); each page end's 257 gives its k.
 
-// The job settings hold attributes only: these answer key 906 with the
-// quality list {1: "LOW"}.
-class CopySettings : public GAttributeComposite {
- public:
-  CopySettings() : GAttributeComposite(0u), list_(new MAssociationList(906u)) {
-    list_->AddChild(
-        new MPersistentAssociation(new GValueAttribute(1, 0u), new GSelectionString("LOW", 1)));
-  }
-  MPersistentObject* FindByKey(const std::uint32_t& key) override {
-    return key == 906 ? list_.Get() : GAttributeComposite::FindByKey(key);
-  }
-
- private:
-  GCountedPtr list_;
-};
-
+// The printer's configuration set: the job settings, and beside them the
+// quality list 906 {1: "LOW"}.
 class CopyJob : public BenchJob {
  public:
-  GAttributeComposite* GetJobSettings() override { return &settings_; }
+  CopyJob() {
+    auto* list = new MAssociationList(906u);
+    list->AddChild(
+        new MPersistentAssociation(new GValueAttribute(1, 0u), new GSelectionString("LOW", 1)));
+    set_->AddChild(settings_);
+    set_->AddChild(list);
+  }
+  GAttributeComposite* GetJobSettings() override { return settings_; }
+  MPersistentObject* GetConfigurationSet() override { return set_.get(); }
 
  private:
-  CopySettings settings_;
+  std::unique_ptr<GConfiguration> set_{new GConfiguration(198u)};
+  GAttributeComposite* settings_ = new GAttributeComposite(198u);  // held by the set
 };
 
 void BM_CopyPage(benchmark::State& state) {

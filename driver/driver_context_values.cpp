@@ -186,7 +186,7 @@ void GDriverContextBase::ApplyPrinterDataValues(GAttributeComposite* settings) {
   auto* options =
       dynamic_cast<GAttributeComposite*>(FindDirectChild(settings, kInstalledOptionsKey));
   if (!services || !job || !options) return;
-  if (auto* list = FindOfClass<MAssociationList>(job, kPrinterDataValuesKey)) {
+  if (MAssociationList* list = FindJobList(this, kPrinterDataValuesKey)) {
     std::unique_ptr<MChildIterator> walk(list->NewChildIterator());
     while (walk && walk->Next()) {
       auto* association = dynamic_cast<MPersistentAssociation*>(walk->Current());

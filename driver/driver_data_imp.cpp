@@ -191,7 +191,7 @@ int GDriverDataImp::CheckPaperForSettings(GAttributeComposite* settings, std::ui
 int GDriverDataImp::CheckPaper(GAttributeComposite*, std::uint16_t paper_id, std::uint32_t,
                                std::uint16_t, std::uint16_t) {
   if (paper_id >= kCustomPaperId) return kPaperNotAvailable;
-  auto* associations = FindOfClass<MAssociationList>(GetJobSettings(), kPaperAssociationsKey);
+  MAssociationList* associations = FindJobList(this, kPaperAssociationsKey);
   if (!associations) return kPaperAvailable;
   std::unique_ptr<MChildIterator> walk(associations->NewChildIterator());
   while (walk && walk->Next()) {
@@ -256,9 +256,12 @@ GPeripheral* GDriverDataImp::FindPrinterObject() {
 }
 
 GAttributeComposite* GDriverDataImp::GetJobSettings() {
+  return JobSettingsIn(GetConfigurationSet());
+}
+
+MPersistentObject* GDriverDataImp::GetConfigurationSet() {
   GPeripheral* printer_object = FindPrinterObject();
-  return printer_object ? dynamic_cast<GAttributeComposite*>(printer_object->GetConfiguration())
-                        : nullptr;
+  return printer_object ? printer_object->GetConfiguration() : nullptr;
 }
 
 int GDriverDataImp::GetPaperCodeOfMedia(std::uint16_t media_id, std::uint16_t& paper_code) {

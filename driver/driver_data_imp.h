@@ -30,7 +30,15 @@
 // own configuration set holds value 339; its child keyed 76 is the printer
 // object, another device, whose configuration set is the job settings and
 // whose descendants are the printer's devices (101, 106, the
-// printer-language generator of kind 765). Lists and pools are used only
+// printer-language generator of kind 765). The job settings' association
+// lists (the paper list 192, the copy-quality list 906, the printer-data
+// values 950) cannot sit in an attribute composite, which holds attributes
+// only; so the configuration set is read as any configuration object may
+// be: either the job settings' attribute composite itself (every data file
+// so far, which then has none of those lists), or a GConfiguration holding
+// the job settings (its attribute composite keyed 198) and the lists beside
+// them. GetJobSettings answers the attribute composite in both forms, and
+// the lists are found by key in the set (FindJobList). Lists and pools are used only
 // when of their class: the mappings 191, 84 and 194 are
 // GResourceMappingList, the media lists 189 and 195 GMediaPool, the other
 // lists attribute composites, their values GValueAttribute and their
@@ -187,9 +195,9 @@ class GDriverDataImp : public virtual GDriverData {
   // CheckPaper with the resolution (249: 323, 324) and orientation
   // (265) of `settings` (0 where missing).
   virtual int CheckPaperForSettings(GAttributeComposite* settings, std::uint16_t paper_id);
-  // 2 for an id of 16384 or more; else 1 unless the job settings hold
-  // an association list 192 without an association whose key is a value
-  // attribute equal to the id (2).
+  // 2 for an id of 16384 or more; else 1 unless the configuration set
+  // holds an association list 192 without an association whose key is a
+  // value attribute equal to the id (2).
   virtual int CheckPaper(GAttributeComposite* settings, std::uint16_t paper_id,
                          std::uint32_t orientation, std::uint16_t x_resolution,
                          std::uint16_t y_resolution);
@@ -221,9 +229,13 @@ class GDriverDataImp : public virtual GDriverData {
 
   // --- The low interface's operations that have no slot of their own.
 
-  // The printer object's configuration set, when it is an attribute
-  // composite; null when a step is missing or of another class.
+  // The job settings in the printer object's configuration set
+  // (JobSettingsIn, driver/model_lookup.h); null when a step is missing or
+  // of another class.
   GAttributeComposite* GetJobSettings() final;
+  // The printer object's configuration, whatever its class; null without
+  // a printer object.
+  MPersistentObject* GetConfigurationSet() final;
   // Stores "VROBinPool" (a deep copy of the bin pool 90 of `root`, else of
   // the job settings' 228) and "VROOSTrayMap" (the operating-system tray
   // map) as named objects, each when there is one.

@@ -21,6 +21,8 @@
 #include "driver/services/os_factory.h"
 #include "foundation/rw/cstring.h"
 #include "persist/child_iterator.h"
+#include "persist/configuration.h"
+#include "persist/persistent_association.h"
 #include "persist/persistent_object.h"
 
 // The first descendant of `in` keyed `key` when it is a T; null when `in`
@@ -68,6 +70,33 @@ inline GStringAttribute* FindStringAttribute(MPersistentObject* in, std::uint32_
 // The attribute composite keyed `key` (any kind of 757), or null.
 inline GAttributeComposite* FindComposite(MPersistentObject* in, std::uint32_t key) {
   return FindOfClass<GAttributeComposite>(in, key);
+}
+
+// The job settings of a printer object's configuration set (its
+// configuration, keyed kDeviceSettingsKey): the set itself when it is an
+// attribute composite, the form every driver data file had so far; when it
+// is a GConfiguration, its first direct child keyed kDeviceSettingsKey that
+// is an attribute composite. The set then also holds, beside the job
+// settings, the model objects an attribute composite cannot hold (the
+// association lists 192, 906 and 950: FindJobList). Null for anything else.
+inline GAttributeComposite* JobSettingsIn(MPersistentObject* set) {
+  if (auto* settings = dynamic_cast<GAttributeComposite*>(set)) return settings;
+  if (!set || typeid(*set) != typeid(GConfiguration)) return nullptr;
+  const GCountedPtrVector& children = static_cast<GConfiguration*>(set)->Children();
+  for (RWSize i = 0; i < children.Count(); ++i) {
+    MPersistentObject* child = children[i].Get();
+    if (child && child->Key() == kDeviceSettingsKey) {
+      if (auto* settings = dynamic_cast<GAttributeComposite*>(child)) return settings;
+    }
+  }
+  return nullptr;
+}
+
+// The association list keyed `key` of `printer`'s configuration set (found
+// by key, depth first), or null: always null while the set is the job
+// settings' attribute composite.
+inline MAssociationList* FindJobList(GDriverData* printer, std::uint32_t key) {
+  return FindOfClass<MAssociationList>(printer ? printer->GetConfigurationSet() : nullptr, key);
 }
 
 // The job settings' key path to the encoding of stored settings (the

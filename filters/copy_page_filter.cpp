@@ -34,11 +34,12 @@ GValueAttribute* ValueAt(GAttributeComposite* set, std::uint32_t key) {
 }
 
 // Whether the job settings' list 906 gives "LOW" for the selection `s`.
+// The list sits in the printer object's configuration set beside the job
+// settings (an attribute composite cannot hold it).
 bool SelectsLow(GRenderDriverData* job, std::uint16_t s) {
   GDriverData* data = job ? job->GetDriverData() : nullptr;
-  GAttributeComposite* settings = data ? data->GetJobSettings() : nullptr;
-  auto* list = settings ? dynamic_cast<MAssociationList*>(settings->FindByKey(kCopyPageChoicesKey))
-                        : nullptr;
+  MPersistentObject* set = data ? data->GetConfigurationSet() : nullptr;
+  auto* list = set ? dynamic_cast<MAssociationList*>(set->FindByKey(kCopyPageChoicesKey)) : nullptr;
   if (!list) return false;
   const GValueAttribute probe(s, 0u);
   auto* entry = dynamic_cast<GSelectionString*>(list->FindValue(&probe));

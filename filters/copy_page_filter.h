@@ -4,8 +4,9 @@
 //
 // Settings (document start's set unless said; 16-bit values):
 //   907  selects an entry of the job settings' 906 (an MAssociationList
-//        from GValueAttribute (key 0) to GSelectionString); the filter
-//        acts only when the entry's text is exactly "LOW";
+//        from GValueAttribute (key 0) to GSelectionString, found by key in
+//        the printer object's configuration set, GetConfigurationSet); the
+//        filter acts only when the entry's text is exactly "LOW";
 //   291  the number of copies: above 1 and unlike 247, it becomes the copy
 //        count and 291 := 1 (and 257 := 1 when present): the printer then
 //        makes one copy;

@@ -47,6 +47,10 @@ int GDriverData::GetMediaIdOfPaperCode(std::uint16_t, std::uint16_t&) {
   return 0;
 }
 
+MPersistentObject* GDriverData::GetConfigurationSet() {
+  return nullptr;
+}
+
 GMediaPool* GDriverData::GetMediaPool() {
   return nullptr;
 }

@@ -13,13 +13,13 @@
 // own, where the comments say, are declared by the real class,
 // GDriverDataImp (driver/driver_data_imp.h), which derives virtually from
 // this one. Where the models call an operation by another name, that name is a
-// member below, most of them forwarding to the virtual one. Two operations
-// have no slot among the driver's own and follow them: the job settings,
-// which the driver reaches through the configuration model (so it must be
-// virtual at this level), the bin and tray maps, and the three queries
-// that a job's filters make of the driver data they reach through the job
-// context (render_driver_data.h): the media pool, the excluded name and
-// the custom-size range.
+// member below, most of them forwarding to the virtual one. Some operations
+// have no slot among the driver's own and follow them: the job settings and
+// the configuration set that holds them, which the driver reaches through
+// the configuration model (so they must be virtual at this level), the bin
+// and tray maps, and the three queries that a job's filters make of the
+// driver data they reach through the job context (render_driver_data.h):
+// the media pool, the excluded name and the custom-size range.
 //
 // The driver server (driver_server.h) keeps driver data in its tables: it
 // hands out the view of AsUIDriverData, asks for a copy of the printer key,
@@ -48,6 +48,7 @@ class GAttributeComposite;
 class GMediaPool;
 class GPrinterKey;
 class GRenderDriverData;
+class MPersistentObject;
 class RWCollectable;
 
 // The extension code of a registration that extensions do not support.
@@ -115,6 +116,14 @@ class GDriverData {
   // printer object, keyed 76), or null when there is none; the driver data
   // keeps it.
   virtual GAttributeComposite* GetJobSettings() = 0;
+  // The printer object's configuration set (its configuration, keyed 198)
+  // as the data file holds it: the job-settings composite itself, or a
+  // GConfiguration that holds the job settings and, beside them, the
+  // model's association lists (the paper list 192, the copy-quality list
+  // 906, the printer-data values 950), which an attribute composite cannot
+  // hold. Search it by key for those lists. Null in the base, which has no
+  // printer object; the driver data keeps it.
+  virtual MPersistentObject* GetConfigurationSet();
   // Writes the printer's bin and tray maps from the settings model `root`.
   virtual void WriteBinAndTrayMaps(GAttributeComposite* root) = 0;
   // 1 and the paper code of media `media_id` in `paper_code` when the media

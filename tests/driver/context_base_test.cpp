@@ -9,6 +9,7 @@
 #include "persist/persistent_association.h"
 #include "persist/resource_mapping.h"
 #include "platform/host/system.h"
+#include "support/listed_printer.h"
 #include "tests/config/acceptance/acceptance_model.h"
 #include "tests/driver/driver_data/driver_data_testing.h"
 #include "tests/support/test_importer.h"
@@ -61,8 +62,12 @@ class RecordingDevMode : public GDevModeSettingsInterface {
   std::unique_ptr<GAttributeComposite> model_;
 };
 
+// On the listed printer (support/listed_printer.h), whose configuration
+// set holds the list 950: a pair of the wrong classes, (925, "Mem"), (316,
+// "Bin"), (202, "Level").
 class ContextBase : public testing_support::PrinterFixture {
  protected:
+  ContextBase() { InstallWith(support::BuildListedDataFile()); }
   void SetUp() override {
     PrinterFixture::SetUp();
     g_script = Script();
@@ -127,24 +132,6 @@ std::string Scopes(const GAttributeComposite* list) {
            std::to_string(SignedValueOr(mark, kWatermarkScopeKey, 0));
   });
 }
-
-// List 950 (the job settings, an attribute composite, cannot hold it): a
-// pair of the wrong classes, (925, "Mem"), (316, "Bin"), (4000, "Level").
-class ValueList : public GAttributeComposite {
- public:
-  ValueList() {
-    list_.AddChild(new MPersistentAssociation(new GStringAttribute("925", 0), Group(0, {})));
-    for (auto [key, name] : {std::pair{925, "Mem"}, {316, "Bin"}, {4000, "Level"}})
-      list_.AddChild(
-          new MPersistentAssociation(new GValueAttribute(key, 0), new GStringAttribute(name, 0)));
-  }
-  MPersistentObject* FindByKey(const std::uint32_t& key) override {
-    return key == 950 ? &list_ : GAttributeComposite::FindByKey(key);
-  }
-
- private:
-  MAssociationList list_{950};
-};
 
 TEST_F(ContextBase, TheAppFlagGateAndTheUsersDevModeFollowTheRegistry) {
   // "" none, "0"/"1" a DWORD, "s" a string, "w" 2 bytes; 1 denies reading.
@@ -253,7 +240,6 @@ TEST_F(ContextBase, PartsAreSavedWhenHeldAndLoadedWhenWholeOfTheirClassAndBadVal
     EXPECT_EQ(loaded != nullptr, n == stored.size()) << n;
   }
   // Random values of every type under each name read here.
-  job_->AddChild(new ValueList);
   std::mt19937 random(32);
   const auto put = [&random](platform::HKEY root, std::u16string_view key, const char16_t* name) {
     std::string bytes(random() % 3 == 0 ? 4 : random() % 1300, '\0');
@@ -298,8 +284,7 @@ TEST_F(ContextBase, DefaultsTakeTheSeriesAndPrinterDataValuesAndWatermarksTheUse
     EXPECT_EQ(chosen ? chosen->GetValue() : 0, entry) << RWWString(driver).ToMultiByte().Data();
   }
 
-  job_->AddChild(new ValueList);
-  // Printer data ("d<n>", "s<text>" or null), then 925, 316 and 4000.
+  // Printer data ("d<n>", "s<text>" or null), then 925, 316 and 202.
   using Data = std::tuple<const char*, const char*, const char*, const char*>;
   const Data data[] = {{nullptr, nullptr, nullptr, "64 MBX-1 50"},
                        {"d77", "sMBX-9", "d100", "77 MBX-9 100"},
@@ -311,12 +296,12 @@ TEST_F(ContextBase, DefaultsTakeTheSeriesAndPrinterDataValuesAndWatermarksTheUse
     PutData(u"Level", level);
     GAttributeComposite* options = Group(365, {{925, 64}});
     options->AddChild(new GStringAttribute("MBX-1", 316));
-    options->AddChild(new GRangeAttribute(0, 100, 1, 50, 4000));
+    options->AddChild(new GRangeAttribute(0, 100, 1, 50, 202));
     const auto settings = Holding(options);
     context_->ApplyPrinterDataValues(settings.get());
     EXPECT_EQ(std::to_string(SignedValueOr(options, 925, 0)) + " " +
                   FindStringAttribute(options, 316)->GetValue().Data() + " " +
-                  std::to_string(FindOfClass<GRangeAttribute>(options, 4000)->GetValue()),
+                  std::to_string(FindOfClass<GRangeAttribute>(options, 202)->GetValue()),
               after);
   }
   for (platform::UINT page : {932u, 936u, 949u, 950u, 1361u, 1252u, 65001u}) {

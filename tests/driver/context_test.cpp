@@ -11,14 +11,18 @@
 #include "config/paper/form_to_tray_links.h"
 #include "config/paper/media.h"
 #include "config/paper/media_pool.h"
+#include "driver/device_capabilities.h"
 #include "driver/driver_data_file.h"
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
+#include "persist/configuration.h"
+#include "persist/persistent_association.h"
 #include "persist/persistent_stream.h"
 #include "persist/port_handler.h"
 #include "persist/resource_mapping.h"
 #include "platform/host/files.h"
 #include "platform/host/modules.h"
+#include "support/listed_printer.h"
 #include "tests/driver/driver_data/driver_data_testing.h"
 
 namespace {
@@ -279,6 +283,79 @@ TEST_F(Context, WalksReportFittingFormsWithTheirIds) {
   EXPECT_EQ(context_->CheckPaper(defaults_, 23, 0, 600, 600), 1);
   EXPECT_EQ(context_->CheckPaper(defaults_, 16385, 0, 600, 600), 2);
   EXPECT_EQ(context_->CheckPaper(defaults_, 16399, 0, 600, 600), 0);  // form 16: none
+}
+
+// The paper check on the forms above: a paper id, its answer on P1 (no
+// list 192: every model paper is available) and on the listed printer
+// (support/listed_printer.h: 192 lists Letter 1 and A4 23). Forms turn
+// into model media first: A4 Copy (16387) is A4; U2 (16385) is no model
+// medium; position 16 (16399) has no form; 256 (16384) is the custom size.
+constexpr struct {
+  std::uint16_t id;
+  int p1, listed;
+} kPaperChecks[] = {{1, 1, 1},  {23, 1, 1},    {16387, 1, 1}, {3, 1, 2},    {5, 1, 2},
+                    {50, 1, 2}, {16385, 2, 2}, {16399, 0, 0}, {16384, 2, 2}};
+
+void ExpectPaperChecks(GDriverContext& context, GAttributeComposite* defaults, bool listed) {
+  for (const auto& c : kPaperChecks) {
+    const int answer = listed ? c.listed : c.p1;
+    EXPECT_EQ(context.CheckPaper(defaults, c.id, 0, 600, 600), answer) << c.id;
+    EXPECT_EQ(context.CheckPaperForSettings(defaults, c.id), answer) << c.id;
+    if (c.id < 16384 && answer != 0) {
+      EXPECT_EQ(context.GDriverDataImp::CheckPaper(nullptr, c.id, 0, 600, 600), answer) << c.id;
+    }
+  }
+}
+
+// P1 whose configuration set holds its job settings beside the lists.
+class ListedContext : public Context {
+ protected:
+  ListedContext() { InstallWith(support::BuildListedDataFile()); }
+};
+
+TEST_F(Context, ThePaperCheckTakesEveryModelPaperWithoutAList) {
+  ExpectPaperChecks(*context_, defaults_, false);
+}
+
+TEST_F(ListedContext, ThePaperCheckAnswersFromTheConfigurationSetsList) {
+  ExpectPaperChecks(*context_, defaults_, true);
+  // The job settings are the set's attribute composite, and the exports
+  // answer from them: copies (range 199), resolutions (206).
+  MPersistentObject* set = context_->GetConfigurationSet();
+  ASSERT_TRUE(set && set->ClassId() == kGConfigurationId);
+  EXPECT_EQ(context_->GetJobSettings(), set->FindByKey(kDeviceSettingsKey));
+  EXPECT_EQ(context_->DrvDeviceCapabilities(nullptr, u"P1", kDcCopies, nullptr, nullptr), 999u);
+  EXPECT_EQ(context_->DrvDeviceCapabilities(nullptr, u"P1", kDcEnumResolutions, nullptr, nullptr),
+            2u);
+}
+
+// The job settings of a configuration set: an attribute composite is
+// them; a GConfiguration holds them as its first direct child keyed 198
+// that is one; anything else has none.
+TEST(ConfigurationSet, HoldsTheJobSettingsAsAnAttributeCompositeKeyed198) {
+  const auto composite = [](std::uint32_t key) { return new GAttributeComposite(key); };
+  const auto configuration = [](std::initializer_list<MPersistentObject*> children) {
+    auto* set = new GConfiguration(kDeviceSettingsKey);
+    for (MPersistentObject* child : children)
+      set->AddChild(child);
+    return set;
+  };
+  GAttributeComposite* settings = composite(kDeviceSettingsKey);
+  GAttributeComposite* inner = composite(kDeviceSettingsKey);
+  // A set, and its job settings.
+  const std::pair<MPersistentObject*, GAttributeComposite*> sets[] = {
+      {settings, settings},
+      {configuration({new GValueAttribute(1, kDeviceSettingsKey), new MAssociationList(192u),
+                      composite(5), inner, composite(kDeviceSettingsKey)}),
+       inner},
+      {configuration({composite(5), configuration({composite(kDeviceSettingsKey)})}), nullptr},
+      {new MPersistentComposite(kDeviceSettingsKey), nullptr},
+      {new MAssociationList(kDeviceSettingsKey), nullptr},
+      {nullptr, nullptr}};
+  for (const auto& [set, expected] : sets) {
+    EXPECT_EQ(JobSettingsIn(set), expected);
+    delete set;
+  }
 }
 
 // IsFormAvailable reads the range and the form-to-tray links once per form

@@ -18,8 +18,7 @@
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
 #include "persist/ondisk/spool_file.h"
-#include "persist/persistent_association.h"
-#include "persist/selection_string.h"
+#include "support/listed_printer.h"
 #include "tests/support/filter_harness.h"
 #include "tests/support/graph.h"
 #include "tests/support/test_support.h"
@@ -51,17 +50,11 @@ GCountedPtr With(GCountedPtr command, const Strings& strings, const char* type,
   return command;
 }
 
-// The job settings hold attributes only: this one answers key 906 with
-// its association list.
-struct QualityList final : GAttributeComposite {
-  MPersistentObject* FindByKey(const std::uint32_t& key) override {
-    return key == 906 ? list.Get() : GAttributeComposite::FindByKey(key);
-  }
-  GCountedPtr list;
-};
-
+// On the listed printer (support/listed_printer.h): its configuration
+// set's quality list 906 is {1: "LOW", 2: "low"}.
 class PageRules : public JobContextFixture {
  protected:
+  PageRules() { InstallWith(support::BuildListedDataFile()); }
   void Use(std::initializer_list<GPeripheral*> filters) {
     job = std::make_unique<FilterJob>(Job(), filters);
     seen = 0;
@@ -108,17 +101,6 @@ class PageRules : public JobContextFixture {
     return starts;
   }
   bool Clean() { return std::filesystem::is_empty(SpoolParent()); }
-  // Job settings 906 := {1: `text`}.
-  void SetQuality(const char* text) {
-    QualityList* holder = nullptr;
-    for (RWSize i = 0; !holder && i < JobSettings()->EntryCount(); ++i)
-      holder = dynamic_cast<QualityList*>(JobSettings()->Children()[i].Get());
-    if (!holder) JobSettings()->AddChild(holder = new QualityList);
-    holder->list = GCountedPtr(new MAssociationList(906u));
-    holder->list->AddChild(
-        new MPersistentAssociation(new GValueAttribute(1, 0u), new GSelectionString(text, 1)));
-  }
-
   std::unique_ptr<FilterJob> job;
   std::size_t seen = 0;
 };
@@ -292,28 +274,29 @@ TEST_F(PageRules, LastPageTakesEachPassOnItsOwn) {
 }
 
 TEST_F(PageRules, CopyPageRepeatsEachPage) {
-  // The quality entry's text, 291, 247; pages' start and end 257 (0:
-  // none); a pass break after page `at` (0: none) -> the tokens.
+  // The quality entry 907 selects (1 "LOW", 2 "low", 3 none), 291, 247;
+  // pages' start and end 257 (0: none); a pass break after page `at` (0:
+  // none) -> the tokens.
   // clang-format off
-  const struct { const char* quality; int copies, collate; std::vector<std::pair<int, int>> pages;
+  const struct { int quality, copies, collate; std::vector<std::pair<int, int>> pages;
                  int at; Tokens out; } cases[] = {
-      {"LOW", 3, 1, {{0, 0}, {0, 0}}, 0, {"DS", "1", "1", "1", "2", "2", "2", "DE"}},
-      {"low", 3, 1, {{0, 0}, {0, 0}}, 0, {"DS", "1", "2", "DE"}},
-      {"LOW", 3, 3, {{0, 0}, {0, 0}}, 0, {"DS", "1", "2", "DE"}},
-      {"LOW", 1, 3, {{0, 0}, {0, 0}}, 0, {"DS", "1", "2", "DE"}},
-      {"LOW", 3, 1, {{0, 2}, {0, 0}}, 0, {"DS", "1", "1", "2", "2", "2", "DE"}},
-      {"LOW", 3, 1, {{2, 0}, {0, 0}}, 0, {"DS", "1", "1", "2", "2", "2", "DE"}},
-      {"LOW", 2, 1, {{0, 0}, {0, 0}, {0, 0}, {0, 0}}, 2,
+      {1, 3, 1, {{0, 0}, {0, 0}}, 0, {"DS", "1", "1", "1", "2", "2", "2", "DE"}},
+      {2, 3, 1, {{0, 0}, {0, 0}}, 0, {"DS", "1", "2", "DE"}},
+      {3, 3, 1, {{0, 0}, {0, 0}}, 0, {"DS", "1", "2", "DE"}},
+      {1, 3, 3, {{0, 0}, {0, 0}}, 0, {"DS", "1", "2", "DE"}},
+      {1, 1, 3, {{0, 0}, {0, 0}}, 0, {"DS", "1", "2", "DE"}},
+      {1, 3, 1, {{0, 2}, {0, 0}}, 0, {"DS", "1", "1", "2", "2", "2", "DE"}},
+      {1, 3, 1, {{2, 0}, {0, 0}}, 0, {"DS", "1", "1", "2", "2", "2", "DE"}},
+      {1, 2, 1, {{0, 0}, {0, 0}, {0, 0}, {0, 0}}, 2,
        {"DS", "1", "1", "2", "2", "718", "3", "3", "4", "4", "DE"}},
-      {"LOW", 2, 1, {{0, 0}, {0, 0}, {0, 0}}, 2, {"DS", "1", "1", "2", "2", "718", "3", "DE"}},
+      {1, 2, 1, {{0, 0}, {0, 0}, {0, 0}}, 2, {"DS", "1", "1", "2", "2", "718", "3", "DE"}},
       // clang-format on
   };
   for (const auto& c : cases) {
     auto* filter = new GCopyPageFilter;
     Use({filter});
-    SetQuality(c.quality);
     GAttributeComposite* document =
-        SetOf(Start({{907, 1}, {291, c.copies}, {247, c.collate}, {257, 4}}));
+        SetOf(Start({{907, c.quality}, {291, c.copies}, {247, c.collate}, {257, 4}}));
     const bool taken = filter->GetFlags() == kHoldingFlag;
     EXPECT_EQ(ValueOf(document, 291), taken ? 1 : c.copies);
     EXPECT_EQ(ValueOf(document, 257), taken ? 1 : 4);
@@ -332,7 +315,6 @@ TEST_F(PageRules, CopyPageRepeatsEachPage) {
 TEST_F(PageRules, CopyPageBalancesTheManualDuplexPasses) {
   // Manual duplex (mode 3, first pass even pages descending, the blank 6)
   // hands its passes on as composites; copy page files each page twice.
-  SetQuality("LOW");
   auto* copies = new GCopyPageFilter;
   Use({new GManualDuplexFilter, copies});
   SetValue(JobSettings(), 1010, 1);
@@ -350,7 +332,6 @@ TEST_F(PageRules, CopyPageBalancesTheManualDuplexPasses) {
 
 TEST_F(PageRules, HeldPagesAreNamedByTheirFilters) {
   // Last page: the first page is the cookie itself; copy page: 1 XOR it.
-  SetQuality("LOW");
   const struct {
     GPeripheral* filter;
     Values doc;
@@ -390,7 +371,6 @@ TEST_F(PageRules, HeldPagesAreNamedByTheirFilters) {
 }
 
 TEST_F(PageRules, DamagedHeldPagesFailTheJob) {
-  SetQuality("LOW");
   // A one-page document through the last-page or copy-page filter whose
   // held page file is replaced by `bytes` (deleted when empty) before the
   // document end: the end's code and the file as it was.

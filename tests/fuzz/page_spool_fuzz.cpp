@@ -31,6 +31,7 @@
 #include "output/commands/job_commands.h"
 #include "output/core/peripheral_composite.h"
 #include "output/core/result_commands.h"
+#include "persist/configuration.h"
 #include "persist/persistent_association.h"
 #include "persist/selection_string.h"
 #include "support/test_os_factory.h"
@@ -43,28 +44,28 @@ namespace {
 
 std::filesystem::path g_parent;  // the spools' parent
 
-// Job settings that answer the copy-page filter's quality list: {1: "LOW"}.
-struct QualitySettings final : GAttributeComposite {
-  QualitySettings() : GAttributeComposite(0u), list(new MAssociationList(906u)) {
-    list->AddChild(
-        new MPersistentAssociation(new GValueAttribute(1, 0u), new GSelectionString("LOW", 1)));
-  }
-  MPersistentObject* FindByKey(const std::uint32_t& key) override {
-    return key == 906 ? list.Get() : GAttributeComposite::FindByKey(key);
-  }
-  GCountedPtr list;
-};
+// The printer's configuration set: the job settings, and beside them the
+// copy-page filter's quality list {1: "LOW"}.
+GConfiguration* QualitySet(GAttributeComposite* settings) {
+  auto* list = new MAssociationList(906u);
+  list->AddChild(
+      new MPersistentAssociation(new GValueAttribute(1, 0u), new GSelectionString("LOW", 1)));
+  auto* set = new GConfiguration(198u);
+  set->AddChild(settings);
+  set->AddChild(list);
+  return set;
+}
 
 // The job: its settings above, and the font handling's own database.
 struct SpoolJob final : TestRenderJob, GRenderDriverData {
   GRenderDriverData* AsRenderDriverData() override { return this; }
-  GAttributeComposite* GetJobSettings() override {
-    return static_cast<GAttributeComposite*>(settings.Get());
-  }
+  GAttributeComposite* GetJobSettings() override { return settings; }
+  MPersistentObject* GetConfigurationSet() override { return set.Get(); }
   GFontDatabase* GetFontDatabase() override { return &fonts; }
   std::uint32_t GetJobCookie() override { return cookie; }
   GDriverData* GetDriverData() override { return this; }
-  GCountedPtr settings{new QualitySettings};
+  GAttributeComposite* settings = new GAttributeComposite(198u);
+  GCountedPtr set{QualitySet(settings)};
   GJobFontDatabase fonts{this};
   std::uint32_t cookie = 0;
 };

@@ -23,7 +23,7 @@ void PrinterFixture::SetUp() {
   JobLanguageLoad();
   std::filesystem::create_directory(folder_.str());
   services_ = std::make_unique<HostOSFactory>();
-  ASSERT_TRUE(InstallFixturePrinter(folder_.str()));
+  ASSERT_TRUE(InstallFixturePrinter(folder_.str(), data_file_.get()));
   const platform::PrinterDefaultsW all_access{nullptr, nullptr, platform::kPrinterAllAccess};
   ASSERT_EQ(platform::OpenPrinterW(kFixturePrinter, &handle_, &all_access), 1);
   server_ = new GDriverServer;

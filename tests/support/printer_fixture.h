@@ -39,6 +39,9 @@ class PrinterFixture : public HostFixture {
   GDriverContext* DriverData();
   // Rewrites the data file; call it before DriverData.
   bool RewriteDataFile(const MPersistentObject& root);
+  // Installs P1 with `root` (taken) as its data file in place of the
+  // fixture's; call it before SetUp (in a derived fixture's constructor).
+  void InstallWith(MPersistentObject* root) { data_file_.reset(root); }
   // The host path of a file of the driver directory.
   std::string HostPath(const std::string& name) const;
 
@@ -47,6 +50,7 @@ class PrinterFixture : public HostFixture {
 
  private:
   TempPath folder_{"printer"};
+  std::unique_ptr<MPersistentObject> data_file_;  // null: the fixture's
   std::unique_ptr<HostOSFactory> services_;
   GDriverServer* server_ = nullptr;
   platform::HANDLE handle_ = nullptr;  // P1 with every right, the context's

@@ -21,7 +21,7 @@
 GAttributeComposite* ConfigurationTreeOf(RWCollectable* configuration) {
   auto* root = dynamic_cast<MPersistentObject*>(configuration);
   auto* printer = dynamic_cast<GPeripheral*>(root ? root->FindByKey(kPrinterObjectKey) : nullptr);
-  return printer ? dynamic_cast<GAttributeComposite*>(printer->GetConfiguration()) : nullptr;
+  return printer ? JobSettingsIn(printer->GetConfiguration()) : nullptr;
 }
 
 namespace {

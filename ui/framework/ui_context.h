@@ -72,8 +72,9 @@ inline constexpr int kMostDispatchPasses = 101;
 inline constexpr std::uint16_t kAnySource = 19;
 
 // The configuration tree of a host record's configuration object: the job
-// settings of its printer object (child kPrinterObjectKey); null when either is missing
-// or of another class.
+// settings of its printer object (child kPrinterObjectKey), as the driver
+// data reads them (JobSettingsIn, driver/model_lookup.h); null when either
+// is missing or of another class.
 GAttributeComposite* ConfigurationTreeOf(RWCollectable* configuration);
 
 class GUIContext {

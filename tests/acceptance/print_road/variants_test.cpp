@@ -22,9 +22,8 @@
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
 #include "output/port/file_output_target.h"
-#include "persist/persistent_association.h"
-#include "persist/selection_string.h"
 #include "platform/host/files.h"
+#include "support/listed_printer.h"
 #include "tests/support/filter_harness.h"
 #include "tests/support/test_support.h"
 
@@ -40,19 +39,6 @@ GMedia* Sheet() {
   return new GMedia("", GSize16(6601, 5100), GSize16(6361, 4860), GSize16(120, 120), 0, 100, 600,
                     600, 259, 0, "", "Plain");
 }
-
-// The job settings hold attributes only: this one also answers key 906
-// (the quality list the copy-page filter reads) with {1: "LOW"}.
-struct QualityList final : GAttributeComposite {
-  QualityList() : list(new MAssociationList(906u)) {
-    list->AddChild(
-        new MPersistentAssociation(new GValueAttribute(1, 0u), new GSelectionString("LOW", 1)));
-  }
-  MPersistentObject* FindByKey(const std::uint32_t& key) override {
-    return key == 906 ? list.Get() : GAttributeComposite::FindByKey(key);
-  }
-  GCountedPtr list;
-};
 
 // The recorder's events as tokens: DS, DE, JA, PB (the pass break), "["
 // and "]" round each sheet, each page's tag, "T<x>,<y>" for a null
@@ -100,8 +86,11 @@ std::string Transcript(const GRecordingDevice& recorder) {
   return out;
 }
 
+// On the listed printer (support/listed_printer.h), whose configuration
+// set holds the copy-page filter's quality list 906 {1: "LOW", 2: "low"}.
 class PrintRoad : public JobContextFixture {
  protected:
+  PrintRoad() { InstallWith(support::BuildListedDataFile()); }
   void SetUp() override {
     JobContextFixture::SetUp();
     std::filesystem::create_directory(out_.str());
@@ -210,8 +199,8 @@ TEST_F(PrintRoad, VariantsThroughTheCanonicalChain) {
   // pass orders 3 / 0, so the first pass is the even pages descending,
   // the blank sixth first, then the break; the odd pages ascend after it.
   // Copies 2 through the copy page (907 selecting "LOW", 291 = 2, 247 = 1):
-  // each page twice in a row. Watermark (379 {381 = 0, 382 = 0}): the test
-  // job's marker before each page end.
+  // each page twice in a row; "low" (907 = 2) leaves them to the printer. Watermark (379 {381 = 0,
+  // 382 = 0}): the test job's marker before each page end.
   const struct {
     const char* name;
     Values document;
@@ -235,12 +224,8 @@ TEST_F(PrintRoad, VariantsThroughTheCanonicalChain) {
        5,
        5,
        "DS [ ] [ 4 ] [ 2 ] PB [ 1 ] [ 3 ] [ 5 ] DE"},
-      {"copies",
-       {{907, 1}, {291, 2}, {247, 1}},
-       [this] { JobSettings()->AddChild(new QualityList); },
-       2,
-       0,
-       "DS [ 1 ] [ 1 ] [ 2 ] [ 2 ] DE"},
+      {"copies", {{907, 1}, {291, 2}, {247, 1}}, {}, 2, 0, "DS [ 1 ] [ 1 ] [ 2 ] [ 2 ] DE"},
+      {"copies not low", {{907, 2}, {291, 2}, {247, 1}}, {}, 2, 0, "DS [ 1 ] [ 2 ] DE"},
       {"watermark", {}, {}, 2, 0, "DS [ 1 W ] [ 2 W ] DE"},
   };
   for (const auto& c : cases) {

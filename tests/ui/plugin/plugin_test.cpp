@@ -17,6 +17,7 @@
 #include "platform/host/threads.h"
 #include "resources/resource_library.h"
 #include "support/fixture_printer.h"
+#include "support/listed_printer.h"
 #include "tests/support/sheet_driver.h"
 #include "tests/ui/pages/plugin_fixture.h"
 #include "ui/framework/installed_options_copy.h"
@@ -303,6 +304,17 @@ TEST(ResourceScriptTest, HoldsThePagesDialogsAndTexts) {
       const auto item = std::ranges::find(dialog->items, control, &DialogItemTemplate::id);
       EXPECT_TRUE(item != dialog->items.end() && item->text == text) << id << " " << control;
     }
+  }
+}
+
+// A host record's configuration tree is the job settings the driver reads,
+// whichever form the printer object's configuration set has.
+TEST_F(PluginTest, TheConfigurationTreeIsTheJobSettingsOfEitherForm) {
+  for (MPersistentComposite* built : {BuildFixtureDataFile(), BuildListedDataFile()}) {
+    std::unique_ptr<MPersistentComposite> root(built);
+    GAttributeComposite* tree = ConfigurationTreeOf(root->FindByKey(kDriverConfigurationKey));
+    ASSERT_NE(tree, nullptr);
+    EXPECT_TRUE(tree->Key() == kDeviceSettingsKey && FindDirectChild(tree, 359));
   }
 }
 
