@@ -80,6 +80,58 @@ TEST(PrintDemo, AFullDiskOnThePortAbortsTheJobWithItsError) {
   std::filesystem::remove_all(folder.str());
 }
 
+// print_demo `arguments` in `folder` with its temporary folder `folder`/tmp;
+// the exit status (-1 when it did not exit, as an uncaught exception's
+// abort does not) and what it wrote, in `log`.
+int RunDemoIn(const std::string& folder, const std::string& arguments, std::string& log) {
+  std::filesystem::create_directories(folder + "/tmp");
+  const std::string command = "cd " + folder + " && TMPDIR=" + folder + "/tmp " DRV_PRINT_DEMO " " +
+                              arguments + " > demo.log 2>&1";
+  const int status = std::system(command.c_str());
+  log = testing_support::ReadAll(folder + "/demo.log");
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// An output folder that is no name, a file, below a file or cannot be
+// written: one line naming it, status 1, nothing left in the temporary
+// folder.
+TEST(PrintDemo, ABadOutputFolderIsNamedAndNothingIsLeft) {
+  testing_support::TempPath folder("print_demo");
+  std::filesystem::create_directory(folder.str());
+  testing_support::WriteAll(folder.str() + "/file", "not a folder");
+  const struct {
+    const char* out;
+    const char* named;
+  } rows[] = {{"''", "the output folder has no name"},
+              {"file", "the output folder file is not a folder"},
+              {"file/below", "the output folder file/below is not a folder"},
+              {"/sys", "the output folder /sys cannot be written: "}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.out);
+    std::string log;
+    EXPECT_EQ(RunDemoIn(folder.str(), std::string("--out ") + row.out, log), 1);
+    EXPECT_EQ(log.find("print_demo: the set-up failed: " + std::string(row.named)), 0u) << log;
+    EXPECT_EQ(log.find('\n'), log.size() - 1) << log;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.str() + "/tmp"));
+  }
+  std::filesystem::remove_all(folder.str());
+}
+
+// The font file is the demonstration's own: a folder of the user's where
+// it used to be written stays as it was, the pages have their text and
+// nothing is left in the temporary folder.
+TEST(PrintDemo, TheFontFileTakesNoPlaceOfTheUsers) {
+  testing_support::TempPath folder("print_demo");
+  std::filesystem::create_directories(folder.str() + "/out/demo-font.ttf");
+  testing_support::WriteAll(folder.str() + "/out/demo-font.ttf/kept", "the user's");
+  std::string log;
+  ASSERT_EQ(RunDemoIn(folder.str(), "--out out", log), 0) << log;
+  EXPECT_EQ(testing_support::ReadAll(folder.str() + "/out/demo-font.ttf/kept"), "the user's");
+  EXPECT_NE(log.find("GTextStringGraphic"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_empty(folder.str() + "/tmp"));
+  std::filesystem::remove_all(folder.str());
+}
+
 // The port file of the print road's golden, written by hand: the display
 // line; a page of 32 x 4 pixels whose rows are 02 00 02 FD 00 (run-length:
 // FD repeats the next byte 257 - 253 = 4 times, a white row), 03 00 00 (a
