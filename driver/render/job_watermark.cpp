@@ -30,8 +30,8 @@ constexpr std::uint32_t kUnicodeSelector = 16;
 constexpr std::uint16_t kFirstCode = 0x20;
 constexpr std::uint16_t kLastCode = 0xFFFF;
 constexpr std::uint16_t kDefaultCode = 0x20;
-// 'head': the em's units at byte 18, yMin and yMax of the box at 38 and 42.
-constexpr std::uint32_t kHeadTag = 1;
+// 'head': the em's units at byte 18, the box xMin, yMin, xMax, yMax from
+// byte 36.
 constexpr std::uint32_t kUnitsPerEmAt = 18;
 constexpr std::uint32_t kBoxAt = 36;
 // The longest file name read from the machine's font list, in characters.
@@ -83,7 +83,6 @@ struct GJobWatermark::Kept {
   std::uint16_t units_per_em = 0;
   std::int32_t angle_kind = 0;
   std::int32_t custom_angle = 0;
-  GRenderDriverData* job = nullptr;
 };
 
 GJobWatermark::GJobWatermark() = default;
@@ -147,17 +146,16 @@ std::uint32_t GJobWatermark::CreateFont(const GWatermarkDescription* description
   if (!kept) return 0;
   kept->font.reset(new (std::nothrow) GFont(face, &job));
   if (!kept->font) return 0;
-  kept->job = &job;
   kept->pixels = pixels;
   kept->angle_kind = description->angle_kind;
   kept->custom_angle = description->custom_angle;
   // The em's units and the box's height above the baseline, from 'head'.
   std::uint8_t head[8] = {};
   GTTFontFile& file = face->FontFile();
-  if (file.ReadTablePart(0, kHeadTag, kUnitsPerEmAt, 1, head, 2) == 2)
+  if (file.ReadTablePart(0, kTagHead, kUnitsPerEmAt, 1, head, 2) == 2)
     kept->units_per_em = static_cast<std::uint16_t>(Big16(head));
   std::int32_t low = 0, high = 0;
-  if (file.ReadTablePart(0, kHeadTag, kBoxAt, 1, head, 8) == 8)
+  if (file.ReadTablePart(0, kTagHead, kBoxAt, 1, head, 8) == 8)
     low = Big16(head + 2), high = Big16(head + 6);
   kept->ascent = high > 0 && low <= 0 ? pixels * high / (high - low) : pixels;
   const std::uint32_t handle = next_handle_++;
@@ -209,13 +207,11 @@ GCommand* GJobWatermark::MakeCommand(const RWWString& text, std::uint32_t font,
     positions[i] = GShortPoint{Clamp16(paper.width / 2.0 + along * c - advance / 2),
                                Clamp16(paper.height / 2.0 - along * s + baseline)};
   }
-  auto* bundle = new (std::nothrow) GGraphicBundle;
-  if (!bundle) return nullptr;
+  auto* bundle = new GGraphicBundle;
   const GRGBColor ink = color ? *color : GRGBColor(0, 0, 0, 255);
   bundle->SetBrush(new GBrush(new GColorPaint(new GRGBColor(ink)), kBrushKey));
-  return new (std::nothrow)
-      GTextStringGraphic(new GFont(*kept.font), GCodeBuffer::Adopt(std::move(codes), count),
-                         kWideCodeSet, positions, 0, bundle);
+  return new GTextStringGraphic(new GFont(*kept.font), GCodeBuffer::Adopt(std::move(codes), count),
+                                kWideCodeSet, positions, 0, bundle);
 }
 
 void GJobWatermark::Clear() {

@@ -295,7 +295,7 @@ constexpr Cited kChanged[] = {
 
 // The export of "factory/physical", then of "factory/printing".
 constexpr Cited kExportLog[] = {
-    {"physical/Bundles=Model-100", "bundle 1 is \"Model-100\" in the job settings' bundles"},
+    {"physical/Bundles=Model-100", "bundle 14117 is \"Model-100\" in the job settings' bundles"},
     {"physical/Memory=96", "memory in decimal"},
     {"physical/duplexunit=Installed", "the duplex unit's extract key"},
     {"physical/OptionalPaperSources=Z7142", "the text"},
