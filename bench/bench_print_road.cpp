@@ -5,18 +5,23 @@
 //
 //   Chain/20      20 pages, every filter on that the settings allow here:
 //                 reverse order (710), face-up holding (1229), the
-//                 watermark (379, whose job slots are the library's stubs);
-//                 the others stand aside on P1's settings
+//                 watermark (379, on every page; it names no text, so the
+//                 job makes it no font); the others stand aside on P1's
+//                 settings
 //   Nup4/20       20 pages four to a sheet (329 -> 266 = 4)
 //   Booklet/16    a booklet of 16 pages (279 = 1)
 //   Generator/N   the same N pages, the generator alone on the job driver
-// The counter "pages" is the document's pages per second of wall-clock time
-// (the spools' file work included), "sheets" the pictures a document,
+// The counter "pages" is the document's pages per second of the thread's
+// processor time (bench::ThreadSeconds, which other work on a shared
+// machine disturbs less than the wall clock; waits for the spools' files
+// are not counted), "sheets" the pictures a document,
 // "font_bytes" the bytes of font tables its text held at its end (each
 // page's text is set in a new face of the demonstration's font). After the
 // runs each road's pages per second is printed as a share of the generator
 // alone on as many pages (medians when repeated).
 #include <benchmark/benchmark.h>
+
+#include <stdlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -24,6 +29,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/pair_ratios.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
@@ -74,7 +80,9 @@ void PrintPages(benchmark::State& state, Road road) {
   const int pages = int(state.range(0));
   int pictures = 0;
   std::size_t font_bytes = 0;
+  double seconds = 0;
   for (auto _ : state) {
+    const double began = bench::ThreadSeconds();
     GCountedPtr start = Document(road);
     auto* generator = new GPageRasterGenerator;
     generator->SetPageObserver([&](const GBitmap&) { ++pictures; });
@@ -93,13 +101,13 @@ void PrintPages(benchmark::State& state, Road road) {
     job.SetOutputChain(nullptr);
     font_bytes = GTTOutlineRenderer::HeldFontBytes();
     job.ResetFonts();  // the pages' faces
+    seconds += bench::ThreadSeconds() - began;
     if (codes) {
       state.SkipWithError(("the chain failed: " + std::to_string(codes)).c_str());
       break;
     }
   }
-  state.counters["pages"] =
-      benchmark::Counter(double(pages) * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["pages"] = seconds > 0 ? double(pages) * double(state.iterations()) / seconds : 0;
   state.counters["sheets"] = double(pictures) / double(state.iterations());
   state.counters["font_bytes"] = double(font_bytes);
 }
@@ -144,39 +152,56 @@ void Booklet(benchmark::State& state) {
 void Generator(benchmark::State& state) {
   PrintPages(state, Road::kGenerator);
 }
-BENCHMARK(Chain)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Nup4)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Booklet)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Generator)->Arg(20)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Chain)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(Nup4)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(Booklet)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(Generator)->Arg(20)->Arg(16)->Unit(benchmark::kMillisecond);
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  Printer printer;
-  printer.out = (std::filesystem::temp_directory_path() / "bench_print_road").string();
+// The runs on P1, the port file in `out`; false when P1 gives no job.
+bool Run(Printer& printer) {
   if (std::string failed = printer.printer.Start(printer.out); !failed.empty()) {
     std::fprintf(stderr, "bench_print_road: %s\n", failed.c_str());
-    return 1;
+    return false;
   }
   std::vector<std::uint8_t> record = printer.printer.DefaultRecord();
   printer.job = record.empty() ? nullptr : printer.printer.CheckOutJob(record);
   GAttributeComposite* settings = printer.job ? printer.job->EnsureDefaultSettings() : nullptr;
   printer.medium.reset(printer.job ? printer.job->MakeMedium(ValueOr(settings, kPaperSizeKey, 0))
                                    : nullptr);
-  printer.font = std::make_unique<print_demo::DemoFont>(printer.out);
+  printer.font = std::make_unique<print_demo::DemoFont>(printer.printer.Folder());
   if (!printer.medium || !printer.font->IsOpen()) {
     std::fprintf(stderr, "bench_print_road: no job on P1\n");
-    return 1;
+    return false;
   }
   g_printer = &printer;
   RoadReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
-  benchmark::Shutdown();
   g_printer = nullptr;
   printer.font.reset();
-  printer.printer.Stop();
-  std::filesystem::remove_all(printer.out);
-  return 0;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  // A folder of this process's own, so that two runs at once do not meet.
+  std::error_code failed;
+  std::string out =
+      (std::filesystem::temp_directory_path(failed) / "bench_print_road-XXXXXX").string();
+  if (failed || !::mkdtemp(out.data())) {
+    std::fprintf(stderr, "bench_print_road: no folder of its own in the temporary folder\n");
+    return 1;
+  }
+  bool ran = false;
+  {
+    Printer printer;
+    printer.out = out;
+    ran = Run(printer);
+    printer.printer.Stop();
+  }
+  benchmark::Shutdown();
+  std::filesystem::remove_all(out, failed);
+  return ran ? 0 : 1;
 }

@@ -105,7 +105,12 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
   if (!chain) return 1;
   job->SetOutputChain(static_cast<GPeripheral*>(chain.Get()));
 
-  print_demo::DemoFont font(out);
+  print_demo::DemoFont font(printer.Folder());
+  if (!font.IsOpen()) {
+    std::fprintf(stderr, "print_demo: the demonstration's font could not be made in %s\n",
+                 printer.Folder().c_str());
+    return 1;
+  }
   const std::uint16_t code =
       print_demo::PrintDocument(*job, start, kPages, *medium, &font, [](const GCommand& command) {
         std::printf("%s\n", GetFactory()->StringIdOf(command.ClassId()).Data());

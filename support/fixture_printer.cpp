@@ -59,12 +59,11 @@ void Grow(GAttributeComposite* in, std::uint32_t key, std::initializer_list<GAtt
 // The parts a quick set keeps: its name, watermark, target, paper, tray,
 // duplex and copies.
 GAttributeComposite* Quickset(std::uint32_t key) {
-  return G(key,
-           {T(kQuicksetNameKey, ""),
-            G(kWatermarkSettingKey, {T(kSelectedWatermarkKey, "None"), V(kWatermarkNumberKey, 0)}),
-            G(kPrintingTargetKey, {V(kPresetRetChoiceKey, 0), V(kPresetTrueTypeAsBitmapKey, 0),
-                                   V(kPresetTextAsBlackKey, 0)}),
-            V(kPaperSizeKey, 1), V(kPaperSourceKey, 19), V(kDuplexKey, 0), V(kCopiesKey, 1)});
+  return G(key, {T(kQuicksetNameKey, ""),
+                 G(kWatermarkSettingKey, {T(kSelectedWatermarkKey, ""), V(kWatermarkNumberKey, 0)}),
+                 G(kPrintingTargetKey, {V(kPresetRetChoiceKey, 0), V(kPresetTrueTypeAsBitmapKey, 0),
+                                        V(kPresetTextAsBlackKey, 0)}),
+                 V(kPaperSizeKey, 1), V(kPaperSourceKey, 19), V(kDuplexKey, 0), V(kCopiesKey, 1)});
 }
 
 GAttributeComposite* PlaceholderList(std::uint32_t key) {

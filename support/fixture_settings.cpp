@@ -36,13 +36,17 @@ GAttributeComposite* Model() {
        Text(kBackCoverMediaTypeKey, "Plain"), Value(kRetChoiceKey, 5),
        Group(kResolutionKey, {Value(kXResolutionKey, 600), Value(kYResolutionKey, 600),
                               Value(kResolutionModeKey, 1)})});
+  // No watermark chosen: the name and the text empty, 381 = 0 (drawn once
+  // a watermark is chosen).
   auto* watermark = Group(
       kWatermarkSettingKey,
-      {Value(kTextAsBlackKey, 0), Text(kSelectedWatermarkKey, "None"),
-       Value(kWatermarkNumberKey, 0), Value(kWatermarkShadeKey, 224), Value(kWatermarkStyleKey, 0),
-       Value(kWatermarkPagesKey, 0), Value(kWatermarkAngleKindKey, 0), Value(kWatermarkAngleKey, 0),
-       Text(kWatermarkFaceKey, "Arial"), Value(kWatermarkCharSetKey, 0), Value(kWatermarkRedKey, 0),
-       Value(kWatermarkGreenKey, 0), Value(kWatermarkBlueKey, 0)});
+      {Value(kTextAsBlackKey, 0), Value(kWatermarkOffKey, 0), Text(kSelectedWatermarkKey, ""),
+       Value(kWatermarkNumberKey, 0), Text(kWatermarkTextKey, ""), Value(kWatermarkShadeKey, 224),
+       Value(kWatermarkStyleKey, 0), Value(kWatermarkPagesKey, 0), Value(kWatermarkAngleKindKey, 0),
+       Value(kWatermarkAngleKey, 0), Text(kWatermarkFaceKey, "Arial"),
+       Value(kWatermarkCharSetKey, 0), Value(kWatermarkPointSizeKey, 20),
+       Value(kWatermarkWidthKey, 0), Value(kWatermarkKeptKey, 0), Value(kWatermarkSecondKeptKey, 0),
+       Value(kWatermarkRedKey, 0), Value(kWatermarkGreenKey, 0), Value(kWatermarkBlueKey, 0)});
   auto* color_media = Group(
       kColorMediaSettingsKey,
       {Text(kMediaTypeKey, "Plain"), Text(kOtherPagesMediaTypeKey, "Plain"),
@@ -56,7 +60,7 @@ GAttributeComposite* Model() {
              Value(kScaleFromLargePaperKey, 0), Text(kAccessoryOutputBinsKey, ""),
              Value(kStaplerInstalledKey, 0), Value(kStitcherInstalledKey, 0), Value(kTray1Key, 0),
              Value(kTray1ModeKey, 7), Value(kPostInsertionKitKey, 0), Text(kPunchUnitTypeKey, ""),
-             Value(kConfigStatusKey, 1)});
+             Value(kConfigStatusKey, kDefaultConfiguration)});
   auto* pool =
       Group(kWatermarkListKey,
             {Group(0, {Value(kWatermarkNumberKey, 1), Text(kWatermarkNameKey, "Confidential"),
@@ -100,13 +104,24 @@ void FillJobSettings(GAttributeComposite* job_settings) {
       kPaperHandlingKey,
       {Device("Main Unit", kPaperSource, 0,
               {{"Manual Feed", 4}, {"Tray 1", 1}, {"Tray 2 500-Sheet", 2}, {"Bypass Tray", 7}}),
-       Device("Lower Cassette", kPaperSource, 1, {{"Tray 3", 3}}),
+       Device(kCassettePartNumber, kPaperSource, 1, {{"Tray 3", 3}}),
        Device("MBX-1", kOutputDevice, 1, {})}));
   job_settings->AddChild(Preset(kBestPresetKey, 2, 1, 1, 1200));
   job_settings->AddChild(Preset(kNormalPresetKey, 0, 0, 0, 600));
+  // The configuration sets, tagged by the string ids of their status texts:
+  // the default configuration (the options as delivered) and the
+  // automatic one.
   job_settings->AddChild(Group(
-      kBundlesKey, {Group(0, {Value(kConfigStatusKey, 1), Text(kBundleNameKey, "Model-100")}),
-                    Group(0, {Value(kConfigStatusKey, 2), Text(kBundleNameKey, "Model-200 dn")})}));
+      kBundlesKey,
+      {Group(0, {Value(kConfigStatusKey, kDefaultConfiguration), Text(kBundleNameKey, "Model-100"),
+                 Value(kDuplexUnitKey, 0), Value(kManualDuplexKey, 0), Value(kCollationUnitKey, 0),
+                 Value(kPrinterHardDiskKey, 0), Value(kJobRetentionKey, 0),
+                 Value(kIgnoreCollationKey, 0), Value(kMemoryKey, 64),
+                 Value(kDriverWorkSpaceKey, 1000), Value(kScaleFromLargePaperKey, 0),
+                 Value(kBinsWithResourcesKey, 0), Text(kOptionalPaperSourcesKey, ""),
+                 Text(kAccessoryOutputBinsKey, ""), Value(kModelOptionKey, 0)}),
+       Group(0, {Value(kConfigStatusKey, kAutoConfiguration),
+                 Text(kBundleNameKey, "Model-200 dn")})}));
   job_settings->AddChild(
       Group(kPrinterModelKey,
             {Group(kAccessoryOptionsKey, {Group(0, {Value(kOptionTargetKey, kPostInsertionKitKey),

@@ -19,16 +19,18 @@
 //       264 different first page 0, 291 copies 1, 293 TrueType mode 0,
 //       296 grey printing 0, 304 colour adjustment choice 0,
 //       295 colour adjustment (class 1201, its defaults),
-//       379 current watermark {585 text as black 0, 383 name 'None',
-//           1112 code 0, 403 shade 224, 388 style 0, 382 first page 0,
-//           393 escapement 0, 394 angle 0, 386 face 'Arial', 387 0,
-//           398 red 0, 399 green 0, 400 blue 0}
+//       379 current watermark, none chosen {585 text as black 0, 381 drawn
+//           when chosen 0, 383 name '', 1112 code 0, 385 text '', 403
+//           shade 224, 388 style 0, 382 every page 0, 393 escapement 0,
+//           394 angle 0, 386 face 'Arial', 387 0, 390 size 20, 392 width
+//           0, 396 0, 397 0, 398 red 0, 399 green 0, 400 blue 0}
 //   365 installed options
 //       925 memory 64, 307 memory share 1000, 308 duplex unit 0,
 //       245 manual duplex 0, 315 optional sources '', 915 scale from large
 //       paper 0, 316 accessory '', 311 stapler 0, 981 stitcher 0,
 //       974 tray 1 0, 274 tray-1 mode 7, 1205 post-insertion kit 0 (a
-//       value), 1203 punch unit '' (a text), 927 bundle 1
+//       value), 1203 punch unit '' (a text), 927 configuration status
+//       14117 ("Default Configuration")
 //   366 key locks
 //       378 watermark pool {{1112 1, 384 'Confidential', 403 128, 388 1,
 //           382 1, 393 1, 386 'Times New Roman', 398 255, 399 0, 400 0},
@@ -42,12 +44,17 @@
 //       "Main Unit"       paper source, always installed, current part
 //                         {"Manual Feed" 4, "Tray 1" 1, "Tray 2 500-Sheet"
 //                         2, "Bypass Tray" 7}
-//       "Lower Cassette"  paper source, optional, not installed
+//       "Z7142"           paper source, optional, not installed: the
+//                         cassette, named by its part number
 //                         {"Tray 3" 3}
 //       "MBX-1"           output device, optional, not installed
 //   326 preset "Best"   {218 2, 220 1, 589 1, 222 {223 1200, 224 1200, 225 1}}
 //   327 preset "Normal" {218 0, 220 0, 589 0, 222 {223 600, 224 600, 225 1}}
-//   369 bundles {{927 1, 370 'Model-100'}, {927 2, 370 'Model-200 dn'}}
+//   369 configuration sets (the bundles), tagged by status string id:
+//       {927 14117 "Default Configuration", 370 'Model-100', the options
+//        as delivered: 308, 245, 310, 239, 520, 451 = 0, 925 64,
+//        307 1000, 915, 197 = 0, 315 '', 316 '', 976 0},
+//       {927 14113 "Auto-Configured", 370 'Model-200 dn'}
 //   228 model {1208 accessories {{1207 1205, 1206 'Kit-A'},
 //                                {1207 1203, 1206 'Punch-2/3'}}}
 //   295 the default colour adjustment (class 1201, its defaults)
@@ -66,6 +73,12 @@ class GStringAttribute;
 class GValueAttribute;
 
 namespace support {
+
+// The configuration statuses of the sets (string ids of their texts) and
+// the cassette's part number.
+inline constexpr std::uint16_t kDefaultConfiguration = 14117;  // "Default Configuration"
+inline constexpr std::uint16_t kAutoConfiguration = 14113;     // "Auto-Configured"
+inline constexpr char kCassettePartNumber[] = "Z7142";
 
 // A value attribute, a string attribute and a composite of `children`
 // (held from now on), each keyed `key`.

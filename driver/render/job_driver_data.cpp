@@ -26,6 +26,7 @@ void GJobDriverData::Retarget(const GPrinterKey& key) {
   SetDriverName(key.GetDriverName());
   SetPortName(key.GetPortName());
   SetFourthName(key.GetPortName());
+  watermark_.Clear();
   GRenderDriverDataImp::Retarget(key);
 }
 
@@ -38,7 +39,23 @@ GDriverData* GJobDriverData::AsUIDriverData() {
 }
 
 void GJobDriverData::Park() {
+  watermark_.Clear();
   GRenderDriverDataImp::Park();
+}
+
+std::uint32_t GJobDriverData::CreateWatermarkFont(const GWatermarkDescription* description,
+                                                  const GSize16&, std::int32_t* font_value) {
+  return watermark_.CreateFont(description, *this, GetJobFontDatabase(), font_value);
+}
+
+void GJobDriverData::ReleaseWatermarkFont(std::uint32_t* font) {
+  watermark_.ReleaseFont(font);
+}
+
+GCommand* GJobDriverData::MakeWatermarkCommand(RWWString text, std::uint32_t font, std::int32_t,
+                                               const GRGBColor* color, GMedia* medium,
+                                               std::uint32_t) {
+  return watermark_.MakeCommand(text, font, color, medium);
 }
 
 GDriverData* MakeJobDriverData(const GPrinterKey& key) {

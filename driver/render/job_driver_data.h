@@ -7,6 +7,11 @@
 // (their CreateRenderData answers null); the rendering side's factory
 // below makes them for the print road, the filters and the tests.
 //
+// Its watermark operations are the rendering side's (job_watermark.h): a
+// font of the machine's TrueType fonts and a line of text across the page;
+// the fonts they keep go before the job's font database is replaced
+// (Retarget) or the job is parked.
+//
 // The factory:
 //   - MakeJobDriverData, the maker the driver server is given: a new job
 //     driver data for a printer key, with the key's handle and names and
@@ -26,6 +31,7 @@
 
 #include "driver/driver_context_base.h"
 #include "driver/printer_key.h"
+#include "driver/render/job_watermark.h"
 #include "driver/render/render_driver_data_imp.h"
 #include "platform/host/types.h"
 
@@ -48,8 +54,17 @@ class GJobDriverData : public GRenderDriverDataImp, public GDriverContextBase {
   GDriverData* AsUIDriverData() override;
   void Park() override;
 
+  // The watermark's font and command (job_watermark.h).
+  std::uint32_t CreateWatermarkFont(const GWatermarkDescription* description,
+                                    const GSize16& paper_size, std::int32_t* font_value) override;
+  void ReleaseWatermarkFont(std::uint32_t* font) override;
+  GCommand* MakeWatermarkCommand(RWWString text, std::uint32_t font, std::int32_t font_value,
+                                 const GRGBColor* color, GMedia* medium,
+                                 std::uint32_t character_set) override;
+
  private:
   platform::HANDLE printer_;  // not owned
+  GJobWatermark watermark_;
 };
 
 // The maker the driver server is given: a new GJobDriverData (the

@@ -1,7 +1,10 @@
 #include "examples/print_demo/demo_job.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <array>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -171,16 +174,34 @@ std::string DemoPrinter::Start(const std::string& out) {
   GTTFontPool::CreateInstance();
   GJobFontDatabase::CreateLock();
   started_ = true;
+  std::string served;
+  if (std::string failed = PrepareOutFolder(out, served); !failed.empty()) return failed;
   std::error_code made;
-  std::filesystem::create_directories(out, made);
-  std::string folder = (std::filesystem::temp_directory_path() / "print_demo-XXXXXX").string();
-  if (!::mkdtemp(folder.data())) return "a host folder for P1";
+  const std::filesystem::path temporary = std::filesystem::temp_directory_path(made);
+  std::string folder = (temporary / "print_demo-XXXXXX").string();
+  if (made || !::mkdtemp(folder.data())) return "no host folder for P1 in the temporary folder";
   folder_ = folder;
   if (std::string failed = install_.Install(folder_); !failed.empty()) return failed;
-  if (!platform::MapPathPrefix(kOutFolder, std::filesystem::absolute(out).string()))
-    return "serving " + out;
+  if (!platform::MapPathPrefix(kOutFolder, served)) return "serving " + out;
   std::filesystem::create_directory(folder_ + "/Spool", made);
   return made ? "the spool folder" : "";
+}
+
+std::string PrepareOutFolder(const std::string& out, std::string& served) {
+  if (out.empty()) return "the output folder has no name";
+  std::error_code failed;
+  std::filesystem::create_directories(out, failed);
+  if (!std::filesystem::is_directory(out, failed))
+    return "the output folder " + out + " is not a folder and cannot be made one";
+  // A file made and removed: the folder's rights alone do not tell (a
+  // read-only mount, a pseudo file system).
+  std::string probe = out + "/.print_demo-XXXXXX";
+  const int file = ::mkstemp(probe.data());
+  if (file < 0) return "the output folder " + out + " cannot be written: " + std::strerror(errno);
+  ::close(file);
+  ::unlink(probe.c_str());
+  served = std::filesystem::absolute(out, failed).string();
+  return failed ? "the output folder " + out + " has no absolute path" : "";
 }
 
 std::string DemoPrinter::Stop() {
@@ -195,7 +216,8 @@ std::string DemoPrinter::Stop() {
   FiltersUnload();
   RenderUnload();
   platform::ResetHostServices();
-  if (!folder_.empty()) std::filesystem::remove_all(folder_);
+  std::error_code removed;
+  if (!folder_.empty()) std::filesystem::remove_all(folder_, removed);
   folder_.clear();
   started_ = false;
   return failed;
@@ -290,7 +312,10 @@ int DemoPrinter::SpoolFileCount() const {
 }
 
 DemoFont::DemoFont(const std::string& folder) : path_(folder + "/demo-font.ttf") {
-  std::ofstream(path_, std::ios::binary) << FontBytes();
+  std::ofstream file(path_, std::ios::binary);
+  file << FontBytes();
+  if (!file.flush()) return;
+  file.close();
   auto reader = std::make_unique<GTTFileReader>(0u);
   if (!reader->OpenHost(path_.c_str())) return;
   reader_ = reader.release();
@@ -301,7 +326,8 @@ DemoFont::DemoFont(const std::string& folder) : path_(folder + "/demo-font.ttf")
 
 DemoFont::~DemoFont() {
   anchor_.reset();
-  std::filesystem::remove(path_);
+  std::error_code failed;
+  std::filesystem::remove(path_, failed);
 }
 
 GFont* DemoFont::NewFont(GJobDriverData& job, std::int16_t pixels) {

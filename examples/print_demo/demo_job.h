@@ -5,10 +5,11 @@
 // prints.
 //
 // Paths: the printer's host folder is a fresh temporary folder (removed by
-// Stop); the Windows folder kOutFolder ("C:\Out") is served from the
-// caller's out/ folder, so the port FILE:C:\Out\job.prn is out/job.prn
-// (a file port reaches the host only through a mapped Windows path). The
-// job's spool directory is "C:\Drv\Spool", in the host folder.
+// Stop), which also holds the font file; the Windows folder kOutFolder
+// ("C:\Out") is served from the caller's out/ folder, so the port
+// FILE:C:\Out\job.prn is out/job.prn (a file port reaches the host only
+// through a mapped Windows path). The job's spool directory is
+// "C:\Drv\Spool", in the host folder.
 //
 // The font: the TrueType writer of support/ (support/truetype_writer.h)
 // makes a font whose glyphs are 5 x 7 grids of square cells, for
@@ -53,9 +54,10 @@ class DemoPrinter {
   ~DemoPrinter();
 
   // Resets the host services, loads the library's classes and the page
-  // generator's, installs and loads P1, serves kOutFolder from `out`
-  // (made when missing) and makes the font pool. Answers what failed,
-  // empty when all went well.
+  // generator's, prepares `out` (PrepareOutFolder), installs and loads P1
+  // in a new folder of the temporary folder, serves kOutFolder from `out`
+  // and makes the font pool. Answers what failed, empty when all went
+  // well; Stop (or the destructor) undoes what was done.
   std::string Start(const std::string& out);
   // Gives the job back, uninstalls P1 and undoes Start; answers what failed.
   std::string Stop();
@@ -83,6 +85,9 @@ class DemoPrinter {
   int SpoolFileCount() const;
 
   support::AcceptanceInstall& Install() { return install_; }
+  // The printer's host folder (removed by Stop): where the demonstration's
+  // font file is written.
+  const std::string& Folder() const { return folder_; }
 
  private:
   std::string folder_;  // the printer's host folder
@@ -92,8 +97,14 @@ class DemoPrinter {
   bool started_ = false;
 };
 
+// Makes the output folder `out` when missing and checks that a file can
+// be written there; its absolute path in `served`. Answers what is wrong
+// (naming the folder), empty when nothing is.
+std::string PrepareOutFolder(const std::string& out, std::string& served);
+
 // The demonstration's font, its reader opened on a file in `folder` and
-// kept in the font pool (which must outlive it) by a face of its own.
+// kept in the font pool (which must outlive it) by a face of its own; the
+// file is removed with it. Not open when the file cannot be written.
 class DemoFont {
  public:
   explicit DemoFont(const std::string& folder);

@@ -352,14 +352,14 @@ TEST_F(ContextBase, InstalledOptionsSetValuesMarkDevicesAndPlaceTheStoredMaps) {
   for (auto [in, key] : landed)
     values_landed += std::to_string(SignedValueOr(in, key, -1)) + " ";
   EXPECT_EQ(values_landed, "96 3 1 1 0 6 -1 1 4 7 5 ");
-  // Main Unit, Lower Cassette, MBX-1, Lower Cassette, a tray-5 feeder.
+  // Main Unit, the cassette, MBX-1, the cassette again, a tray-5 feeder.
   GAttributeComposite* pool = Pool();
-  pool->AddChild(support::Device("Lower Cassette", kPaperSource, 1, {{"Tray 3", 3}}));
+  pool->AddChild(support::Device(support::kCassettePartNumber, kPaperSource, 1, {{"Tray 3", 3}}));
   pool->AddChild(support::Device("Feeder", kPaperSource, 1, {{"Envelopes", 5}}));
   for (RWSize i : {0, 1, 3})
     static_cast<GPaperHandlingDevice*>(pool->Children()[i].Get())->SetPart(2, Group(0, {}));
   using Row = std::tuple<const char*, const char*, int, const char*>;
-  const Row rows[] = {{"MBX-1", "Lower Cassette", 1, "12 12 10 1 11 "},
+  const Row rows[] = {{"MBX-1", support::kCassettePartNumber, 1, "12 12 10 1 11 "},
                       {"MBX-2", "Feeder", 0, "12 2 0 1 11 "}};
   for (auto [output, source, feeder, state] : rows) {
     std::unique_ptr<GAttributeComposite> part(

@@ -20,12 +20,14 @@ namespace {
 
 using port_to_png::PortPage;
 
-// print_demo with `options` in `folder`, under the shell's file-size
-// limit `blocks` (of 512 bytes; 0: none); its exit status.
+// print_demo with `options` (a later --out wins) in `folder`, its
+// temporary folder `folder`/tmp, under the shell's file-size limit
+// `blocks` (of 512 bytes; 0: none); its exit status (134 for an abort).
 int RunDemo(const std::string& folder, const std::string& options, int blocks = 0) {
+  std::filesystem::create_directories(folder + "/tmp");
   const std::string limit = blocks ? "ulimit -f " + std::to_string(blocks) + "; " : "";
-  const std::string command =
-      "cd " + folder + " && " + limit + DRV_PRINT_DEMO " --out out " + options + " > demo.log 2>&1";
+  const std::string command = "cd " + folder + " && " + limit + "TMPDIR=" + folder +
+                              "/tmp " DRV_PRINT_DEMO " --out out " + options + " > demo.log 2>&1";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -42,11 +44,14 @@ bool ReadPbm(const std::string& path, PortPage& page) {
   return magic == "P4" && bool(in);
 }
 
+// A folder of the user's where the font file once went stays as it was.
 TEST(PrintDemo, TheFirstPictureIsThePageTheGeneratorRendered) {
   testing_support::TempPath folder("print_demo");
-  ASSERT_TRUE(std::filesystem::create_directory(folder.str()));
+  ASSERT_TRUE(std::filesystem::create_directories(folder.str() + "/out/demo-font.ttf/kept"));
   ASSERT_EQ(RunDemo(folder.str(), "--rendered"), 0)
       << testing_support::ReadAll(folder.str() + "/demo.log");
+  EXPECT_TRUE(std::filesystem::is_directory(folder.str() + "/out/demo-font.ttf/kept"));
+  EXPECT_TRUE(std::filesystem::is_empty(folder.str() + "/tmp"));
   PortPage picture, rendered;
   std::string error;
   ASSERT_TRUE(port_to_png::ReadPagePng(folder.str() + "/out/page-1.png", picture, error)) << error;
@@ -77,6 +82,26 @@ TEST(PrintDemo, AFullDiskOnThePortAbortsTheJobWithItsError) {
   EXPECT_NE(testing_support::ReadAll(folder.str() + "/demo.log").find("GJobAbort"),
             std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(folder.str() + "/out/job.prn"));
+  std::filesystem::remove_all(folder.str());
+}
+
+// An output folder with no name, that is a file, lies below one or cannot
+// be written: one line that names it, status 1, nothing left behind.
+TEST(PrintDemo, ABadOutputFolderIsNamedAndNothingIsLeft) {
+  testing_support::TempPath folder("print_demo");
+  std::filesystem::create_directory(folder.str());
+  testing_support::WriteAll(folder.str() + "/file", "");
+  for (const auto& [out, named] : {std::pair{"''", "has no name"},
+                                   {"file", "file is not a folder"},
+                                   {"file/below", "file/below is not a folder"},
+                                   {"/sys", "/sys cannot be written: "}}) {
+    EXPECT_EQ(RunDemo(folder.str(), std::string("--out ") + out), 1);
+    const std::string log = testing_support::ReadAll(folder.str() + "/demo.log");
+    EXPECT_EQ(
+        log.rfind("print_demo: the set-up failed: the output folder " + std::string(named), 0), 0u);
+    EXPECT_EQ(log.find('\n'), log.size() - 1) << log;
+    EXPECT_TRUE(std::filesystem::is_empty(folder.str() + "/tmp"));
+  }
   std::filesystem::remove_all(folder.str());
 }
 

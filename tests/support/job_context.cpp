@@ -5,6 +5,7 @@
 #include "driver/printer_key.h"
 #include "driver/render/load.h"
 #include "driver/services/driver_server.h"
+#include "filters/watermark_description.h"
 #include "fonts/font_database.h"
 #include "fonts/tt_font_pool.h"
 #include "output/commands/null_command.h"
@@ -22,9 +23,10 @@ class MarkedJobDriverData : public GJobDriverData {
                       const RWWString& port)
       : GDriverData(name, driver, port), GJobDriverData(printer, name, driver, port) {}
 
-  std::uint32_t CreateWatermarkFont(const GWatermarkDescription*, const GSize16&,
+  // As the real job's: no text, no font.
+  std::uint32_t CreateWatermarkFont(const GWatermarkDescription* description, const GSize16&,
                                     std::int32_t*) override {
-    return kMarkerFont;
+    return description && description->text.Length() != 0 ? kMarkerFont : 0;
   }
   void ReleaseWatermarkFont(std::uint32_t* font) override { *font = 0; }
   GCommand* MakeWatermarkCommand(RWWString, std::uint32_t, std::int32_t, const GRGBColor*, GMedia*,

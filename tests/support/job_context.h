@@ -9,8 +9,8 @@
 // the fixture gives it back when the test ends. The test's thread only.
 //
 // The jobs are the real job driver data but for the watermark slots 4-6
-// (a font kMarkerFont, a GNullCommand keyed kMarkerKey), their services'
-// handle P1's; P1's "TempDirectoryLocation", where spools go, is
+// (a font kMarkerFont for a description with a text, a GNullCommand keyed
+// kMarkerKey), their services' handle P1's; P1's "TempDirectoryLocation", where spools go, is
 // kSpoolParent (SpoolParent() on the host).
 #pragma once
 

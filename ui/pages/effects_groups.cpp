@@ -45,7 +45,7 @@ constexpr std::uint32_t kWatermarkKeys[] = {
     kWatermarkFaceKey,      kWatermarkPointSizeKey, kWatermarkStyleKey,
     kWatermarkAngleKindKey, kWatermarkAngleKey,     kWatermarkPagesKey};
 // What choosing a definition copies into the job's setting, in order (the
-// face is a string).
+// face and the text are strings).
 constexpr std::uint32_t kCopiedValues[] = {
     kWatermarkPointSizeKey, kWatermarkNumberKey,    kWatermarkShadeKey,  kWatermarkStyleKey,
     kWatermarkPagesKey,     kWatermarkAngleKindKey, kWatermarkAngleKey,  kWatermarkRedKey,
@@ -320,9 +320,12 @@ GAttributeComposite* GWatermarkFeature::Chosen() const {
 
 void GWatermarkFeature::Choose(GAttributeComposite* definition) {
   GAttributeView setting(Setting(), GetContext(), false);
+  // The setting describes the job's watermark whole (the watermark filter
+  // reads its text there): no watermark leaves no text behind.
   if (!definition) {
     setting.SetString(kSelectedWatermarkKey, RWCString(""));
     setting.SetValue(kWatermarkNumberKey, 0);
+    setting.SetString(kWatermarkTextKey, RWCString(""));
     return;
   }
   GAttributeView from(definition, nullptr, true);
@@ -334,6 +337,9 @@ void GWatermarkFeature::Choose(GAttributeComposite* definition) {
     if (from.GetValue(key, value)) setting.SetValue(key, value);
   }
   if (from.GetString(kWatermarkFaceKey, text)) setting.SetString(kWatermarkFaceKey, text);
+  text = RWCString("");
+  from.GetString(kWatermarkTextKey, text);
+  setting.SetString(kWatermarkTextKey, text);
 }
 
 // The composite a detail is read from first: the setting for the pages,

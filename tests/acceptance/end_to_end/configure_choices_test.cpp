@@ -103,15 +103,21 @@ TEST_F(ConfigureChoices, EveryGroupEndsUpInPrinterData) {
   };
   const std::u16string kDword3Disabled = {0x20, 0};  // state 2 in bits 4-5
   const Row rows[] = {
-      // No set on P1: nothing to choose, nothing written.
-      {7013, [](UiDialog& p) { EXPECT_TRUE(p.Items(7013).empty()); }, {}},
+      // P1's sets, its own status (the default configuration) shown chosen.
+      {7013,
+       [](UiDialog& p) {
+         EXPECT_EQ(p.Items(7013),
+                   (std::vector<std::u16string>{u"Default Configuration", u"Auto-Configured"}));
+         EXPECT_EQ(p.Selection(7013), 0);
+       },
+       {}},
       {7026, Click(7026), {}},
       {7023, [](UiDialog& p) { EXPECT_TRUE(p.Check(7023, true)); }, {}, true},
       // Checked writes 3; the status rule marks a change: 14118.
       {7023, [](UiDialog& p) { EXPECT_TRUE(p.Check(7023, true)); }, {{245, 3}, {927, 14118}}},
       // 64 MB without a disk: shown disabled, never set.
       {7024, [](UiDialog& p) { EXPECT_FALSE(p.Enabled(7024)); }, {}},
-      // Item 1: the fixture's "Lower Cassette" (checked below).
+      // Item 1: the fixture's cassette, part number "Z7142" (checked below).
       {7037, [](UiDialog& p) { EXPECT_TRUE(p.SelectData(7037, 1)); }, {}},
       // "12.5" MB is 1250 hundredths.
       {7041, More(TypeIn(7041, u"12.5")), {{307, 1250}}},
@@ -150,7 +156,7 @@ TEST_F(ConfigureChoices, EveryGroupEndsUpInPrinterData) {
     source_chosen |= row.control == 7037;
     std::string source;
     EXPECT_EQ(Options(&source), expected);
-    EXPECT_EQ(source, source_chosen ? "Lower Cassette" : "");
+    EXPECT_EQ(source, source_chosen ? "Z7142" : "");
   }
   EXPECT_EQ(Data(u"DisabledMSDs"), kDword3Disabled);
   for (const GGroupKeys& group : ConfigureGroupKeys())

@@ -137,8 +137,8 @@ TEST_F(Document, PrintedWithTheSheetsRecord) {
     EXPECT_EQ(Event(dc, platform::kDocumentEventEndPage), 1) << page;
   }
   // End-doc: 253 = 0, so no manual-duplex record. No page drew a
-  // watermark: the job's watermark settings (364 -> 379) name "None" (383)
-  // and hold no 381, which a drawn watermark needs at 0.
+  // watermark: the job's watermark settings (364 -> 379) name none (383 is
+  // empty).
   EXPECT_EQ(Event(dc, platform::kDocumentEventEndDoc), 1);
   EXPECT_EQ(Event(dc, platform::kDocumentEventEndDocPost), 0);
   EXPECT_EQ(Event(dc, platform::kDocumentEventDeleteDc), 0);

@@ -160,21 +160,23 @@ TEST_F(EffectsChoices, EveryGroupLandsInTheRecord) {
        }},
       {"Watermarks", "back to (None): the name is empty",
        [](auto&, UiDialog& page) {
-         EXPECT_TRUE(page.Select(6011, u"Draft"));
+         EXPECT_TRUE(page.Select(6011, u"Confidential"));
          EXPECT_TRUE(page.Select(6011, u"(None)"));
        },
        [](Settings* s, Settings*) {
          Settings* job = FindComposite(s, kWatermarkSettingKey);
          EXPECT_EQ(TextOf(job, kSelectedWatermarkKey), "");
          EXPECT_EQ(SignedValueOr(job, kWatermarkNumberKey, -1), 0);
+         EXPECT_EQ(TextOf(job, kWatermarkTextKey), "");
        }},
-      // Draft has no text: its edit stays disabled.
+      // Draft has no text of its own; the job's setting holds one: the
+      // edit opens.
       {"Watermark Details: watermark", "Draft chosen in the dialog",
        [](EffectsChoices& test, UiDialog& page) {
          test.Details(page, [](UiDialog& dialog) {
            EXPECT_FALSE(dialog.Enabled(5012));
            EXPECT_TRUE(dialog.Select(5002, u"Draft"));
-           EXPECT_FALSE(dialog.Enabled(5012));
+           EXPECT_TRUE(dialog.Enabled(5012));
          });
        },
        [](Settings* s, Settings* stored) {
@@ -184,8 +186,8 @@ TEST_F(EffectsChoices, EveryGroupLandsInTheRecord) {
          ASSERT_NE(Definition(stored, "Draft"), nullptr);
          EXPECT_EQ(FindStringAttribute(Definition(stored, "Draft"), kWatermarkTextKey), nullptr);
        }},
-      // The size is clamped to 1; the job's setting holds the face and
-      // style but no size, which is not made there.
+      // The size is clamped to 1; the job's setting takes the text, face,
+      // size and style too.
       {"Watermark Details: text and font", "text, face, size, style",
        [&](EffectsChoices& test, UiDialog& page) {
          EXPECT_TRUE(page.Select(6011, u"Confidential"));
@@ -207,7 +209,8 @@ TEST_F(EffectsChoices, EveryGroupLandsInTheRecord) {
          Settings* job = FindComposite(s, kWatermarkSettingKey);
          EXPECT_EQ(TextOf(job, kWatermarkFaceKey), "Courier New");
          EXPECT_EQ(SignedValueOr(job, kWatermarkStyleKey, -1), 2);
-         EXPECT_EQ(FindValueAttribute(job, kWatermarkPointSizeKey), nullptr);
+         EXPECT_EQ(SignedValueOr(job, kWatermarkPointSizeKey, -1), 1);
+         EXPECT_EQ(TextOf(job, kWatermarkTextKey), "Top Secret");
        }},
       {"Watermark Details: first page only", "ticked for Draft",
        [](EffectsChoices& test, UiDialog& page) {

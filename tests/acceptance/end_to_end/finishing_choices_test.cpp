@@ -143,16 +143,16 @@ const std::vector<Row>& Rows() {
          InDetails(ui, page, details, [](UiDialog& dialog) { dialog.Check(3021, true); });
        },
        Holds(kTrueTypeAsBitmapKey, 1)},
-      // P1's watermark name 383 ("None") is not empty: the rasterization
-      // rule blocks the rasterising modes; vector (1) stays open.
+      // P1 names no watermark (383 is empty): the rasterization rule leaves
+      // the rasterising modes open, and 2 is taken.
       {9022, true,
        [](UiDriver& ui, UiDialog& page, platform::UINT details) {
          InDetails(ui, page, details, [](UiDialog& dialog) {
-           EXPECT_FALSE(dialog.Enabled(9022));
-           dialog.Click(9021);
+           EXPECT_TRUE(dialog.Enabled(9022) && dialog.Enabled(9023));
+           EXPECT_TRUE(dialog.Click(9022));
          });
        },
-       Holds(kRasterizationKey, 1)},
+       Holds(kRasterizationKey, 2)},
   };
   return rows;
 }

@@ -94,7 +94,7 @@ class Quicksets : public AcceptancePrinter {
     });
   }
   // The device sheet's Configure page: the optional cassette (item 1 of
-  // 7037, "Lower Cassette" with tray 3) put in or taken out.
+  // 7037, "Z7142" with tray 3) put in or taken out.
   void Cassette(bool installed) {
     OnSheet([&](SheetDriver& sheet) {
       ASSERT_TRUE(sheet.activate(1));
@@ -151,8 +151,8 @@ TEST_F(Quicksets, SavedChoicesComeBackOverThreeChanges) {
 }
 
 // A quick set naming a tray the printer no longer has is applied without
-// it, and the user is told. (Tray 3 also needs the "Z7142" accessory, which
-// P1's cassette is not: on P1 it is refused even while installed.)
+// it, and the user is told. (Tray 3 needs the "Z7142" accessory, P1's
+// cassette: taken out, it takes tray 3 with it.)
 TEST_F(Quicksets, ARemovedTrayIsLeftOutAndTheUserTold) {
   Cassette(true);
   const Bytes saved = Pages(Request(), [&](SheetDriver& sheet) {

@@ -166,6 +166,7 @@ TEST_F(PrintRoad, TheChainStandsInItsOrderAndTakesTheColourMode) {
   // The document start carries a copy of the job's settings and the job;
   // P1's settings ask for no filter but the colour adjustment, in mode 4
   // (their 295 is a 1201): each page start gets its enhanced attribute.
+  // (Their watermark setting names no text: the job makes it no font.)
   GCountedPtr start(MakeDocumentStart(*Job(), kPort, u"doc"));
   auto* document = static_cast<GDocumentStart*>(start.Get());
   ASSERT_TRUE(document && document->GetJobContext() == Job() && document->GetPortName() == kPort);

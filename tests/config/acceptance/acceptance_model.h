@@ -70,7 +70,7 @@ inline void FillStore(testing_support::FakeFeatureStore& store) {
       {u"physical/Bundles", u"Model-200DN"},
       {u"physical/Memory", u"96"},
       {u"physical/DuplexUnit", u"Installed"},
-      {u"physical/OptionalPaperSources", u"Lower Cassette"},
+      {u"physical/OptionalPaperSources", u"Z7142"},
       {u"physical/ScaleFromLargePaper", u"TRUE"},
       {u"physical/AccessoryOutputBins", u"MBX-1"},
       {u"physical/Tray1", u"Installed"},

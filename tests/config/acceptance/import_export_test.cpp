@@ -265,7 +265,7 @@ constexpr Cited kChanged[] = {
     {"364/295: 46 29 64 50 33 67 5B 3D 6A 5F -> 46 2A 70 51 33 71 5A 3E 72 60",
      "Tintvector's sub-keys, then the RGB colour's sRGB bytes"},
     {"364/379/585: 0 -> 1", "preset 326"},
-    {"364/379/383: 'None' -> 'Confidential'", "the watermark's name"},
+    {"364/379/383: '' -> 'Confidential'", "the watermark's name"},
     {"364/379/1112: 0 -> 1", "the watermark's code"},
     {"364/379/403: 224 -> 128", "shade \"Light\", then the definition's 128"},
     {"364/379/388: 0 -> 1", "the definition's style"},
@@ -276,7 +276,7 @@ constexpr Cited kChanged[] = {
     {"365/925: 64 -> 96", "memory"},
     {"365/307: 1000 -> 2600", "memory share"},
     {"365/308: 0 -> 1", "duplex unit"},
-    {"365/315: '' -> 'Lower Cassette'", "optional paper sources"},
+    {"365/315: '' -> 'Z7142'", "optional paper sources"},
     {"365/915: 0 -> 1", "scale from large paper \"TRUE\""},
     {"365/316: '' -> 'MBX-1'", "accessory (no stapler among the invented staplers)"},
     {"365/974: 0 -> 1", "tray 1 installed"},
@@ -295,10 +295,10 @@ constexpr Cited kChanged[] = {
 
 // The export of "factory/physical", then of "factory/printing".
 constexpr Cited kExportLog[] = {
-    {"physical/Bundles=Model-100", "bundle 1 is \"Model-100\" in the job settings' bundles"},
+    {"physical/Bundles=Model-100", "bundle 14117 is \"Model-100\" in the job settings' bundles"},
     {"physical/Memory=96", "memory in decimal"},
     {"physical/duplexunit=Installed", "the duplex unit's extract key"},
-    {"physical/OptionalPaperSources=Lower Cassette", "the text"},
+    {"physical/OptionalPaperSources=Z7142", "the text"},
     {"physical/ScaleFromLargePaper=TRUE", "1 is \"TRUE\""},
     {"physical/AccessoryOutputBins=MBX-1", "the text"},
     {"physical/Tray1=Installed", "1"},
@@ -385,7 +385,7 @@ TEST_F(Acceptance, TheImportSetsTheModelRecordsItsChangesAndStampsPrinterData) {
   EXPECT_EQ(Children(kept), Lines(kDestination));
 
   // The driver data: the bundle "Model-200DN" selected by its model name;
-  // "Lower Cassette" and "MBX-1" installed.
+  // "Z7142" and "MBX-1" installed.
   ASSERT_EQ(driver_data_.series_applied.size(), 1u);
   EXPECT_TRUE(driver_data_.series_applied[0].name == u"Model-200 dn");
   EXPECT_EQ(Installed(), "111");

@@ -370,12 +370,15 @@ TEST_F(ConfigurePagesTest, StatusAppliesItsSet) {
   Set({{925, 64}});
   status.SetValue(14113);  // configured: the set is not applied
   EXPECT_EQ(Value(925), 64);
-  // The list: loadable statuses of 369 (none in the fixture), then named
-  // sets of 1120 (the one here has an empty name).
+  // The list: loadable statuses of 369 (the fixture's 14117 and 14113),
+  // then named sets of 1120 (the one here has an empty name).
   std::vector<RWWString> texts;
   std::vector<std::int32_t> ids;
   status.BuildList(texts, ids);
-  EXPECT_TRUE(texts.empty());
+  EXPECT_EQ(ids, (std::vector<std::int32_t>{14117, 14113}));
+  Set({{925, 256}});
+  status.SetValue(14117);  // 369's set: the options as delivered
+  EXPECT_EQ(Value(925), 64);
   delete Tree()->RemoveByKey(1120);
   status.SetValue(14119);  // no set: only 927
   EXPECT_EQ(Value(927), 14119);
@@ -450,9 +453,10 @@ TEST_F(ConfigurePagesTest, PaperSourcesChangeAndRevert) {
   std::vector<RWWString> texts;
   std::vector<RWCString> parts;
   sources.BuildList(texts, parts);
-  ASSERT_EQ(texts.size(), 2u);  // "(None)" and the lower cassette
+  ASSERT_EQ(texts.size(), 2u);  // "(None)" and the cassette, by its part number
   EXPECT_EQ(texts[0], RWWString(u"(None)"));
-  EXPECT_EQ(parts[1], RWCString("Lower Cassette"));
+  EXPECT_EQ(texts[1], RWWString(u"KV 500-Sheet Input Tray"));
+  EXPECT_EQ(parts[1], RWCString("Z7142"));
 }
 
 TEST_F(ConfigurePagesTest, FormsPageStoresLinks) {

@@ -155,7 +155,7 @@ TEST_F(PluginTest, ConfigToSettingsCopiesTheInstalledOptions) {
       {"no 313", 2, 128, 0, 0, 1, {313}, {-1, 64, 1000, 0, 0, 0, 0, 0}, 0},
       {"no 213 ...", 2, 128, 0, 0, 1, {213, 314, 315, 316, 451}, {2, 128, 64, 1, 0, 1, 1, -1}, 2},
   };
-  const std::string paths[] = {"||,0,7", "MBX-1|Lower Cassette|Bin 4,Bin 17,,6,1", "-|-|-,-1,1"};
+  const std::string paths[] = {"||,0,7", "MBX-1|Z7142|Bin 4,Bin 17,,6,1", "-|-|-,-1,1"};
   const std::uint32_t keys[] = {313, 925, 307, 308, 239, 520, 310, 451};
   GAttributeComposite* options = FindComposite(ConfigurationTreeOf(configuration.Get()), 228);
   auto* devices = FindComposite(options, kPaperHandlingKey);
