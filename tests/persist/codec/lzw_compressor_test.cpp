@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/rw/memorystream.h"
@@ -230,6 +232,40 @@ TEST(LZWCompressor, WriteFailuresAnswerZero) {
   std::istringstream text("ABABABA");
   RWMemoryOutputStream small(block, 2);
   EXPECT_EQ(lzw.Compress(text, small), 0);
+}
+
+// The expander's tables are the thread's: an expansion started from inside
+// another's output (a stream that expands what it is given) gets tables of
+// its own, and threads expand side by side.
+TEST(LZWCompressor, NestedAndParallelExpansionsKeepTheirTables) {
+  const std::string inner = RandomBytes(5000, 7), outer = RandomBytes(3000, 8);
+  struct Expanding : std::stringbuf {
+    std::string packed, got;
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+      std::istringstream in(packed);
+      std::ostringstream out;
+      if (got.empty() && GLZWCompressor().Expand(in, out)) got = out.str();
+      return std::stringbuf::xsputn(s, n);
+    }
+  } buffer;
+  buffer.packed = Pack(inner);
+  std::ostream out(&buffer);
+  std::istringstream in(Pack(outer));
+  EXPECT_EQ(GLZWCompressor().Expand(in, out), 1);
+  EXPECT_TRUE(buffer.str() == outer && buffer.got == inner);
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (std::uint32_t seed = 0; seed < 4; ++seed) {
+    threads.emplace_back([seed, &wrong] {
+      const std::string data = RandomBytes(20000, seed);
+      int result = 0;
+      for (int round = 0; round < 3; ++round)
+        if (Unpack(Pack(data), &result) != data || result != 1) ++wrong;
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(BitStream, PacksMostSignificantBitFirstWithoutAlignment) {
