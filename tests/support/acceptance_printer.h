@@ -35,7 +35,7 @@ class AcceptancePrinter : public HostFixture {
   // P2, when asked for.
   platform::HANDLE SecondPrinter() const { return install_.SecondPrinter(); }
   const support::AcceptanceInstall& Installed() const { return install_; }
-  // What the initialise event answered (0 once it answered 0).
+  // What the initialise event answered.
   platform::BOOL Initialised() const { return install_.Initialised(); }
   // Sends P1 the initialise event again.
   void InitialiseAgain() { ASSERT_EQ(install_.Initialise(support::kFixturePrinter), ""); }

@@ -86,15 +86,10 @@ TEST_F(PrinterSheet, MemorySetOnTheConfigurePageIsStoredAndStamped) {
   EXPECT_EQ(Data(u"LastUpdateType"), (Bytes{'U', 0, 's', 0, 'e', 0, 'r', 0}));
 }
 
-// The installed options' first chunk (365:0) with one byte of its header
-// inverted. The chunk opens the object graph: ':', class id 757 and '{',
-// then u32 words: the object's version (offsets 4-7), its key (8-11), its
-// serial number, the attribute's and the composite's versions (24-27 the
-// composite's), the count. A version that is not known reads nothing
-// further and a key names another part: each is damage, as a damaged count
-// is, so the data file's defaults stand in for the stored options (those
-// of a printer that has none), and OK on the sheet and the initialise
-// event store those whole, never the fragment that was read.
+// One header byte of the options' chunk 365:0 inverted: after ':', class id
+// 757 and '{', the object's version (offsets 4-7), its key (8-11), its
+// serial, the attribute's and the composite's versions (24-27). Each is
+// damage: the defaults stand in, and OK and the initialise event store them.
 TEST_F(PrinterSheet, ADamagedOptionsHeaderGivesTheDefaultsAndIsNotStoredBack) {
   auto duplex = [&] {
     GDriverServer::Instance()->DeleteParked();  // the next call reads the printer's data
@@ -106,14 +101,9 @@ TEST_F(PrinterSheet, ADamagedOptionsHeaderGivesTheDefaultsAndIsNotStoredBack) {
     EXPECT_EQ(Entry<decltype(PrinterProperties)>("PrinterProperties")(nullptr, Printer()), 1);
     InitialiseAgain();
   };
-  ASSERT_EQ(duplex(), 1u);  // the stored options, the duplex unit among them
-  platform::HKEY key = nullptr;
-  ASSERT_EQ(platform::RegOpenKeyExW(platform::kHkeyLocalMachine,
-                                    platform::PrinterDataKeyPath(kFixturePrinter).c_str(), 0,
-                                    platform::kKeyAllAccess, &key),
-            0);
-  ASSERT_EQ(platform::RegDeleteValueW(key, u"365"), 0);  // the chunk count: no options stored
-  platform::RegCloseKey(key);
+  ASSERT_EQ(duplex(), 1u);               // the stored options, the duplex unit among them
+  const std::uint8_t no_chunks[4] = {};  // a count of 0: no options stored
+  ASSERT_EQ(platform::SetPrinterDataW(Printer(), u"365", platform::kRegDword, no_chunks, 4), 0u);
   const platform::DWORD defaults_duplex = duplex();
   ok_and_initialise();
   std::unique_ptr<GAttributeComposite> defaults = InstalledOptions();
@@ -121,8 +111,7 @@ TEST_F(PrinterSheet, ADamagedOptionsHeaderGivesTheDefaultsAndIsNotStoredBack) {
   for (std::size_t offset : {4, 5, 6, 7, 8, 9, 10, 11, 24, 25, 26, 27}) {
     SCOPED_TRACE(offset);
     Bytes chunk = Data(u"365:0");
-    ASSERT_EQ(chunk.size(), 248u);
-    chunk[offset] ^= 0xFF;
+    chunk.at(offset) ^= 0xFF;
     ASSERT_EQ(platform::SetPrinterDataW(Printer(), u"365:0", platform::kRegBinary, chunk.data(),
                                         static_cast<platform::DWORD>(chunk.size())),
               0u);
