@@ -115,7 +115,9 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // named store failed.
   virtual int SaveSettings(GAttributeComposite* settings, std::uint32_t mode);
   // The named object `key` (in decimal) when it is an attribute
-  // composite; else null (anything else loaded is deleted).
+  // composite of that key read whole (an object graph read to the end of
+  // its value); else null, as for a damaged value (anything else loaded is
+  // deleted), so that the defaults stand in for it.
   virtual GAttributeComposite* LoadNamedSettings(const std::uint32_t& key);
   // Stores `object` as the named object of its key in decimal; the
   // store's answer (0 for null).

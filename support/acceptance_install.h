@@ -60,13 +60,13 @@ class AcceptanceInstall {
   platform::HANDLE Printer() const { return printers_[0]; }
   // P2, null unless asked for.
   platform::HANDLE SecondPrinter() const { return printers_[1]; }
-  // What P1's (and P2's) initialise event answered.
+  // What P1's (and P2's) initialise event answered: 0 once any answered 0.
   platform::BOOL Initialised() const { return initialised_; }
-
- private:
-  // Sends `printer` the initialise event as the spooler does.
+  // Sends `printer` the initialise event as the spooler does (Install sends
+  // it once); answers what failed.
   std::string Initialise(const char16_t* printer);
 
+ private:
   platform::HMODULE library_ = nullptr;
   platform::HANDLE printers_[2] = {};
   platform::BOOL initialised_ = 0;

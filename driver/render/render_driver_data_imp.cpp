@@ -197,6 +197,9 @@ std::uint16_t GRenderDriverDataImp::Submit(GCommand* command) {
   GCountedPtr answer = device->Submit(held);
   if (!answer || answer->ClassId() != kGErrorCommandId) {
     if (id == kGDocumentEndId) document_.Reset();
+    // The caller's abort: what the port took of the job is dropped, as
+    // after a failure, whatever the chain's last device did with it.
+    if (id == kGJobAbortId) CloseDocumentPort();
     return 0;
   }
   const std::uint16_t code = static_cast<GErrorCommand*>(answer.Get())->GetCode();

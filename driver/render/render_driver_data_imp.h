@@ -225,9 +225,11 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // GErrorCommand gives its code, after a new GJobAbort has been handed to
   // the chain (each filter clears its spool) and the port of the
   // document's start has been finished (closed: nothing more reaches it);
-  // anything else gives 0. The document start is held from its submission
-  // until its document end went through, or the job aborted, so that an
-  // abort finds the port the generator opened. The command is held for the
+  // anything else gives 0; a GJobAbort that went through aborts that port
+  // too, so that a job the caller aborted leaves nothing that looks like
+  // output. The document start is held from its submission until its
+  // document end went through, or the job aborted, so that an abort finds
+  // the port the generator opened. The command is held for the
   // pass: a command nobody held is the chain's from then on (the caller
   // keeps it only by holding it itself).
   virtual std::uint16_t Submit(GCommand* command);

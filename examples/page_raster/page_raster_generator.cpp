@@ -309,7 +309,8 @@ std::uint16_t GPageRasterGenerator::JobAbort(GJobAbort& command) {
   page_.reset();
   if (!IsDocumentOpen()) return 0;
   GetSink().Flush();
-  if (OwnsOutput() && GetOutput()) GetOutput()->Close();
+  // Aborted, not closed: a port file cut short must not look like output.
+  if (OwnsOutput() && GetOutput()) GetOutput()->Abort();
   return 0;
 }
 

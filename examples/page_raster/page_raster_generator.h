@@ -66,11 +66,11 @@
 // there.
 //
 // DocumentStart: the generator base's (the port opened and held), then
-// the display line. DocumentEnd and JobAbort: an open page is dropped
-// (JobAbort) or finished (DocumentEnd), the sink flushed and a port the
-// generator opened closed; a job abort before any document start does no
-// more than drop the page. The pass break (718) writes nothing: the pages
-// held before it reach the port as they end. Every other handler answers
+// the display line. DocumentEnd: an open page finished, the sink flushed
+// and a port the generator opened closed. JobAbort: an open page dropped
+// and a port the generator opened aborted (a file port removes its file);
+// a job abort before any document start does no more than drop the page. The pass break (718)
+// writes nothing: the pages held before it reach the port as they end. Every other handler answers
 // the sink's kept write error when it has no error of its own; JobAbort
 // answers 0.
 //

@@ -1,5 +1,6 @@
 #include "output/port/file_output_target.h"
 
+#include <atomic>
 #include <new>
 #include <optional>
 #include <string>
@@ -7,6 +8,7 @@
 #include "driver/services/os_factory.h"
 #include "driver/services/render_driver_data.h"
 #include "platform/host/files.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ bool IsRootedWindowsPath(const RWWString& path) {
 
 // Whether `path` is, or lies in, what the driver or the spool keep for
 // themselves: the driver directory, the job's temporary directory and the
-// job's driver data file.
+// job's driver data file, by name or as the same file (a hard link).
 bool IsOwnFile(const std::u16string& path, GRenderDriverData* job) {
   GOSFactory* services = GOSFactory::Instance();
   if (!services) return false;
@@ -42,25 +44,66 @@ bool IsOwnFile(const std::u16string& path, GRenderDriverData* job) {
   if (!temp.IsNull() && platform::IsFileInFolder(path, view(temp))) return true;
   const RWWString data_file = services->GetDriverDataFile(printer);
   if (data_file.IsNull()) return false;
+  if (platform::IsSameFile(path, view(data_file))) return true;
   const std::optional<std::string> own = platform::ResolveFilePath(view(data_file));
   return own && own == platform::ResolveFilePath(path);
 }
 
-platform::HANDLE CreateHostFile(const RWWString& path, GRenderDriverData* job) {
+// Names of the new files, told apart within the process; one taken by
+// another process is passed over.
+std::atomic<std::uint32_t> g_new_file_number{0};
+constexpr int kNewFileAttempts = 64;
+
+// A new, empty file in the host folder `folder` ("/" at its end), under a
+// name of its own: its handle, with the name in `name`.
+platform::HANDLE CreateNewFileIn(const std::u16string& folder, std::u16string& name) {
+  for (int attempt = 0; attempt < kNewFileAttempts; ++attempt) {
+    const std::string number = std::to_string(g_new_file_number.fetch_add(1));
+    name = folder + u"~prn" + std::u16string(number.begin(), number.end()) + u".tmp";
+    platform::HANDLE file =
+        platform::CreateFileW(name.c_str(), platform::kGenericWrite, 0, nullptr,
+                              platform::kCreateNew, platform::kFileAttributeNormal, nullptr);
+    if (file != platform::kInvalidHandleValue ||
+        platform::GetLastError() != platform::kErrorFileExists)
+      return file;
+  }
+  return platform::kInvalidHandleValue;
+}
+
+// The port's file for `path`: a new file made beside what `path` names
+// (links followed) and put in its place, so that nothing is ever written
+// through another name of a file that was there. Answers its handle, with
+// its host path in `made`; kInvalidHandleValue when `path` may not be
+// written (see the header) or the file cannot be made there.
+platform::HANDLE CreateHostFile(const RWWString& path, GRenderDriverData* job,
+                                std::u16string& made) {
   if (!IsRootedWindowsPath(path)) return platform::kInvalidHandleValue;
   const std::u16string terminated(path.Data(), path.Length());
   if (!platform::IsInItsMapping(terminated) || IsOwnFile(terminated, job))
     return platform::kInvalidHandleValue;
-  return platform::CreateFileW(terminated.c_str(), platform::kGenericWrite, 0, nullptr,
-                               platform::kCreateAlways, platform::kFileAttributeNormal, nullptr);
+  const std::optional<std::string> resolved = platform::ResolveFilePath(terminated);
+  std::u16string target;
+  if (!resolved || !platform::MultiByteToWide(resolved->data(), resolved->size(), target))
+    return platform::kInvalidHandleValue;
+  std::u16string made_name;
+  platform::HANDLE file = CreateNewFileIn(target.substr(0, target.rfind(u'/') + 1), made_name);
+  if (file == platform::kInvalidHandleValue) return file;
+  if (!platform::MoveFileExW(made_name.c_str(), target.c_str(),
+                             platform::kMoveFileReplaceExisting)) {
+    // A folder by that name, say.
+    platform::CloseHandle(file);
+    platform::DeleteFileW(made_name.c_str());
+    return platform::kInvalidHandleValue;
+  }
+  made = std::move(target);
+  return file;
 }
 
 }  // namespace
 
 GFileOutputTarget::GFileOutputTarget(const RWWString& path, GRenderDriverData* job)
     : GOutputTarget(path.ToMultiByte()),
-      path_(path.Data(), path.Length()),
-      file_(CreateHostFile(path, job)),
+      file_(CreateHostFile(path, job, path_)),
       made_(file_ != platform::kInvalidHandleValue) {}
 
 GFileOutputTarget::~GFileOutputTarget() {

@@ -7,8 +7,13 @@
 // a path that, resolved (links followed, ".." refused), leaves the host
 // directory of its mapping or would be one of the driver's or the spool's
 // own files: below the driver directory, below the job's temporary
-// directory (where its spools live), or the job's driver data file. The constructor creates the
-// file, emptying one that exists, so that the readiness test a generator asks before Open can tell.
+// directory (where its spools live), or the job's driver data file (by
+// name or as the same file: a hard link to it is refused too). The
+// constructor makes the file, so that the readiness test a generator asks
+// before Open can tell: a new file beside what the path names (links
+// followed), put in its place at once. A file that was there gives way as
+// create-always would empty it, but nothing is ever written through a name
+// that was there: another hard link to that file keeps it as it was.
 //
 // A job that fails leaves no file that looks like output: once a write
 // could not go whole, or after Abort, finishing the port removes its file.
@@ -69,7 +74,7 @@ class GFileOutputTarget final : public GOutputTarget {
   bool IsReady() override;
 
  private:
-  std::u16string path_;      // the Windows path, NUL-terminated
+  std::u16string path_;      // the file's host path, NUL-terminated; empty when none
   platform::HANDLE file_;    // kInvalidHandleValue when none
   bool made_ = false;        // the file was created and is still there
   bool incomplete_ = false;  // a write failed, or the job was aborted

@@ -17,10 +17,16 @@
 // width's limit (to 512, 1024, ... 16384), and 258 after the code that
 // defined 32767. An empty input packs as 256, 256.
 //
-// The dictionary: 35,023 slots (a prime, for the coder's hash) of 12 bytes
+// The coder's dictionary: 35,023 slots (a prime, for its hash) of 12 bytes
 // in 137 pages of 256 entries, allocated per call and kept until the
-// compressor goes or allocates again; the coder finds slots by hashing, the
-// expander indexes them by code.
+// compressor goes or allocates again. The expander indexes its entries by
+// code (a prefix and a byte for each code below 32,768) and unwinds strings
+// into a buffer of 35,023 bytes; both belong to the calling thread, made at
+// its first expansion and kept until it ends (some 165 KB a thread), as the
+// zlib compressor keeps its states: a dictionary allocated and freed per
+// call made the heap give its top back and fault it in again each time. An
+// expansion that starts while its thread's tables are in use (from inside
+// the output stream's own writes) gets tables of its own for the call.
 //
 // Expansion checks every code against what the dictionary holds: a stream
 // that names an undefined code, widens past 15 bits, runs past 32,767 codes
@@ -32,7 +38,6 @@
 
 #include <cstdint>
 #include <istream>
-#include <memory>
 #include <ostream>
 
 class GLZWCompressor {
@@ -49,8 +54,8 @@ class GLZWCompressor {
   static constexpr std::uint32_t kPages = 137;
   static constexpr std::uint32_t kFreeSlot = 0xFFFFFFFF;  // code of an unused slot
 
-  GLZWCompressor();
-  ~GLZWCompressor();  // frees the pages and the string buffer
+  GLZWCompressor() = default;
+  ~GLZWCompressor();  // frees the pages
   GLZWCompressor(const GLZWCompressor&) = delete;
   GLZWCompressor& operator=(const GLZWCompressor&) = delete;
 
@@ -85,9 +90,8 @@ class GLZWCompressor {
   // Next code, width and limit back to a run's start.
   void ResetCounters();
 
-  Entry* pages_[kPages] = {};                      // null until allocated
-  std::unique_ptr<std::uint8_t[]> string_buffer_;  // kSlots bytes; null when out of memory
-  std::uint32_t next_code_ = 0;                    // next free code
-  std::uint32_t width_ = 0;                        // code width in bits
-  std::uint32_t limit_ = 0;                        // largest code the width holds
+  Entry* pages_[kPages] = {};    // null until allocated
+  std::uint32_t next_code_ = 0;  // next free code
+  std::uint32_t width_ = 0;      // code width in bits
+  std::uint32_t limit_ = 0;      // largest code the width holds
 };

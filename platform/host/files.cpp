@@ -1,6 +1,7 @@
 #include "platform/host/files.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -246,6 +247,15 @@ bool IsFileInFolder(std::u16string_view path, std::u16string_view folder) {
   return Below(ResolveFilePath(path), ResolveFilePath(folder));
 }
 
+bool IsSameFile(std::u16string_view a, std::u16string_view b) {
+  const std::optional<std::string> first = ToHostPath(a);
+  const std::optional<std::string> second = ToHostPath(b);
+  struct stat one {};
+  struct stat two {};
+  return first && second && ::stat(first->c_str(), &one) == 0 &&
+         ::stat(second->c_str(), &two) == 0 && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+}
+
 bool IsInItsMapping(std::u16string_view path) {
   std::optional<WindowsPath> resolved = Resolve(path);
   if (!resolved || resolved->root.empty()) return false;
@@ -328,6 +338,16 @@ BOOL DeleteFileW(const char16_t* path) {
   if (!host) return Fail<BOOL>(kErrorPathNotFound, 0);
   if (::unlink(host->c_str()) != 0) return Fail<BOOL>(ErrorOfErrno(errno), 0);
   return 1;
+}
+
+BOOL MoveFileExW(const char16_t* existing, const char16_t* new_file, DWORD flags) {
+  if (existing == nullptr || new_file == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  std::optional<std::string> from = ToHostPath(std::u16string_view(existing));
+  std::optional<std::string> to = ToHostPath(std::u16string_view(new_file));
+  if (!from || !to) return Fail<BOOL>(kErrorPathNotFound, 0);
+  const unsigned int how = (flags & kMoveFileReplaceExisting) != 0 ? 0 : RENAME_NOREPLACE;
+  if (::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), how) == 0) return 1;
+  return Fail<BOOL>(errno == EEXIST ? kErrorAlreadyExists : ErrorOfErrno(errno), 0);
 }
 
 BOOL CopyFileW(const char16_t* existing, const char16_t* new_file, BOOL fail_if_exists) {

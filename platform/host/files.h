@@ -43,6 +43,11 @@ std::optional<std::string> ResolveFilePath(std::u16string_view path);
 // resolved by ResolveFilePath; false when either has no resolution.
 bool IsFileInFolder(std::u16string_view path, std::u16string_view folder);
 
+// Whether `a` and `b` name one file, links followed: the same device and
+// inode, so that a hard link is the file it links. False when either is
+// missing or has no host path.
+bool IsSameFile(std::u16string_view a, std::u16string_view b);
+
 // Whether the file the Windows path `path` names really lies below the
 // host directory of the mapping that serves it (as IsFileInFolder tells):
 // no link leads it out of there. False when no mapping serves it.
@@ -80,6 +85,16 @@ BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written);
 BOOL CloseHandle(HANDLE handle);
 // Deletes the host file of `path` (errors as CreateFileW).
 BOOL DeleteFileW(const char16_t* path);
+// MoveFileExW's flag: a file already at the new name gives way.
+inline constexpr DWORD kMoveFileReplaceExisting = 0x1;
+// Gives the host file of `existing` the name `new_file` (within one host
+// file system), in one step. With kMoveFileReplaceExisting a file at the
+// new name gives way: the name is re-pointed, nothing is written through it
+// (a hard link's other names keep their file; a symbolic link is replaced,
+// not followed). Errors as CreateFileW; kErrorAlreadyExists for a taken
+// name without the flag, kErrorAccessDenied also for a directory at the new
+// name or another file system.
+BOOL MoveFileExW(const char16_t* existing, const char16_t* new_file, DWORD flags);
 // Copies the host file of `existing` over (or, with `fail_if_exists`, only
 // when there is none) the host file of `new_file`. Errors as CreateFileW:
 // kErrorPathNotFound when either has no host path, kErrorFileNotFound for a

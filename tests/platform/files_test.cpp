@@ -195,4 +195,22 @@ TEST_F(Files, CopiesGoThroughThePathMapping) {
   EXPECT_FALSE(std::filesystem::exists(folder.str() + "/c.bin"));
 }
 
+TEST_F(Files, AMoveRepointsANameAndAHardLinkIsTheSameFile) {
+  testing_support::TempPath folder("move");
+  const std::string at = folder.str() + "/";
+  std::filesystem::create_directories(at + "sub");
+  ASSERT_TRUE(MapPathPrefix(u"C:\\Drv", folder.str()));
+  testing_support::WriteAll(at + "a", "a");
+  testing_support::WriteAll(at + "b", "b");
+  std::filesystem::create_hard_link(at + "b", at + "link");
+  EXPECT_TRUE(IsSameFile(u"C:\\Drv\\b", u"C:\\Drv\\link"));
+  EXPECT_FALSE(IsSameFile(u"C:\\Drv\\a", u"C:\\Drv\\b"));
+  EXPECT_EQ(MoveFileExW(u"C:\\Drv\\a", u"C:\\Drv\\b", 0) + GetLastError(), kErrorAlreadyExists);
+  EXPECT_EQ(MoveFileExW(u"C:\\Drv\\a", u"C:\\Drv\\sub", kMoveFileReplaceExisting) + GetLastError(),
+            kErrorAccessDenied);
+  EXPECT_EQ(MoveFileExW(u"C:\\Drv\\a", u"C:\\Drv\\b", kMoveFileReplaceExisting), 1);
+  // b's name now leads to a's file; the link keeps b's.
+  EXPECT_EQ(testing_support::ReadAll(at + "b") + testing_support::ReadAll(at + "link"), "ab");
+}
+
 }  // namespace

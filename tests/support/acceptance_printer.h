@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/acceptance_install.h"
+#include "support/fixture_printer.h"
 #include "tests/support/host_fixture.h"
 #include "tests/support/test_support.h"
 #include "tests/support/ui_driver.h"
@@ -36,6 +37,8 @@ class AcceptancePrinter : public HostFixture {
   const support::AcceptanceInstall& Installed() const { return install_; }
   // What the initialise event answered.
   platform::BOOL Initialised() const { return install_.Initialised(); }
+  // Sends P1 the initialise event again.
+  void InitialiseAgain() { ASSERT_EQ(install_.Initialise(support::kFixturePrinter), ""); }
 
   UiDriver ui;
   // Set before SetUp: P2 is installed beside P1; P1's printer language is

@@ -12,11 +12,13 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/paper/form_to_tray.h"
 #include "config/paper/form_to_tray_links.h"
+#include "driver/device_capabilities.h"
 #include "driver/driver_context.h"
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
 #include "driver/services/driver_server.h"
+#include "platform/host/registry.h"
 #include "platform/host/spooler.h"
 #include "support/fixture_printer.h"
 #include "tests/support/acceptance_printer.h"
@@ -127,6 +129,43 @@ TEST_F(PrinterSheet, TheTrayPickedOnTheFormsPageKeepsItsLinks) {
     sheet.cancel();
   });
   printer_properties(nullptr, Printer());
+}
+
+// One header byte of the options' chunk 365:0 inverted: after ':', class id
+// 757 and '{', the object's version (offsets 4-7), its key (8-11), its
+// serial, the attribute's and the composite's versions (24-27). Each is
+// damage: the defaults stand in, and OK and the initialise event store them.
+TEST_F(PrinterSheet, ADamagedOptionsHeaderGivesTheDefaultsAndIsNotStoredBack) {
+  auto duplex = [&] {
+    GDriverServer::Instance()->DeleteParked();  // the next call reads the printer's data
+    return Entry<decltype(DrvDeviceCapabilities)>("DrvDeviceCapabilities")(
+        Printer(), kFixturePrinter, kDcDuplex, nullptr, nullptr);
+  };
+  auto ok_and_initialise = [&] {
+    OnSheet([](SheetDriver& sheet) { sheet.ok(); });
+    EXPECT_EQ(Entry<decltype(PrinterProperties)>("PrinterProperties")(nullptr, Printer()), 1);
+    InitialiseAgain();
+  };
+  ASSERT_EQ(duplex(), 1u);               // the stored options, the duplex unit among them
+  const std::uint8_t no_chunks[4] = {};  // a count of 0: no options stored
+  ASSERT_EQ(platform::SetPrinterDataW(Printer(), u"365", platform::kRegDword, no_chunks, 4), 0u);
+  const platform::DWORD defaults_duplex = duplex();
+  ok_and_initialise();
+  std::unique_ptr<GAttributeComposite> defaults = InstalledOptions();
+  ASSERT_NE(defaults, nullptr);
+  for (std::size_t offset : {4, 5, 6, 7, 8, 9, 10, 11, 24, 25, 26, 27}) {
+    SCOPED_TRACE(offset);
+    Bytes chunk = Data(u"365:0");
+    chunk.at(offset) ^= 0xFF;
+    ASSERT_EQ(platform::SetPrinterDataW(Printer(), u"365:0", platform::kRegBinary, chunk.data(),
+                                        static_cast<platform::DWORD>(chunk.size())),
+              0u);
+    EXPECT_EQ(duplex(), defaults_duplex);
+    ok_and_initialise();
+    std::unique_ptr<GAttributeComposite> stored = InstalledOptions();
+    EXPECT_TRUE(stored && stored->IsEqualContent(defaults.get()));
+  }
+  EXPECT_EQ(Initialised(), 1);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "config/attributes/tintvector_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "config/paper/media.h"
+#include "examples/page_raster/page_raster_generator.h"
 #include "examples/print_road/canonical_chain.h"
 #include "filters/color_adjustment_filter.h"
 #include "filters/page_spool.h"
@@ -337,6 +338,59 @@ TEST_F(PrintRoad, APortIsNeverOneOfTheDriversOrTheSpoolsFiles) {
   EXPECT_FALSE(std::filesystem::exists(HostPath("job.prn")) ||
                std::filesystem::exists(out_.str() + "/Spool/job.prn") ||
                !std::filesystem::is_empty(away.str()));
+}
+
+TEST_F(PrintRoad, APortNeverWritesThroughAHardLink) {
+  // data-hard.prn, a hard link to the driver data file, is refused as its
+  // name is; shared.prn, a hard link to another folder's file, gives way to
+  // the job's file, and the other folder's file keeps its bytes.
+  const std::string data_file = HostPath(support::kFixtureDataFileName);
+  const std::string data = ReadAll(data_file);
+  TempPath away("away");
+  std::filesystem::create_directory(away.str());
+  WriteAll(away.str() + "/kept", "kept");
+  std::filesystem::create_hard_link(data_file, out_.str() + "/data-hard.prn");
+  std::filesystem::create_hard_link(away.str() + "/kept", out_.str() + "/shared.prn");
+  GCountedPtr start = Document({}, u"FILE:C:\\Out\\data-hard.prn");
+  Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
+  EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(start.Get())), kPortNotReady);
+  start = Document({}, u"FILE:C:\\Out\\shared.prn");
+  Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
+  EXPECT_EQ(Print(start, 1, 1), 0);  // the pass break writes 200 zeros
+  ReleaseJob();
+  EXPECT_TRUE(ReadAll(data_file) == data);  // not dumped when it differs
+  EXPECT_EQ(ReadAll(away.str() + "/kept"), "kept");
+  EXPECT_EQ(ReadAll(out_.str() + "/shared.prn"), std::string(200, '\0'));
+}
+
+TEST_F(PrintRoad, AJobTheCallerAbortsLeavesNoPortFile) {
+  // Three pages (a start, its tag, an end) straight to the generator (the
+  // demonstration's, or one that leaves its port to the job), a job abort
+  // inside page 3 (before its tag) or just before the document end, the
+  // commands after it still coming: no port file is left.
+  for (bool raster : {true, false}) {
+    for (std::size_t abort_at : {8u, 10u}) {
+      SCOPED_TRACE(testing::Message() << raster << " " << abort_at);
+      GCountedPtr start = Document({});
+      Job()->SetOutputChain(raster ? static_cast<GPeripheral*>(new GPageRasterGenerator)
+                                   : new GZdl5e);
+      std::vector<GCountedPtr> commands = {start};
+      for (std::int16_t n = 1; n <= 3; ++n) {
+        GCountedPtr page = Command(kGPageStartId);
+        static_cast<GCommand*>(page.Get())->GetAttributes()->AddChild(Sheet());
+        commands.insert(commands.end(), {page, Tag(n), Command(kGPageEndId)});
+      }
+      commands.push_back(Command(kGDocumentEndId));
+      commands.insert(commands.begin() + abort_at, Command(kGJobAbortId));
+      for (const GCountedPtr& command : commands) {
+        const std::uint16_t answer = Job()->Submit(static_cast<GCommand*>(command.Get()));
+        EXPECT_TRUE(answer == 0 || command->ClassId() != kGJobAbortId);
+      }
+      EXPECT_TRUE(NoPort());
+      EXPECT_EQ(platform::OpenFileCount(), 0u);
+      ReleaseJob();
+    }
+  }
 }
 
 }  // namespace

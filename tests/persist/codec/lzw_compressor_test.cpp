@@ -232,6 +232,26 @@ TEST(LZWCompressor, WriteFailuresAnswerZero) {
   EXPECT_EQ(lzw.Compress(text, small), 0);
 }
 
+// The expander's tables are the thread's: an expansion started from inside
+// another's output (a stream that expands what it takes) gets its own.
+TEST(LZWCompressor, ANestedExpansionKeepsTheOuterOnesTables) {
+  const std::string inner = RandomBytes(5000, 7), outer = RandomBytes(3000, 8);
+  struct Expanding : std::stringbuf {
+    std::string packed, got;
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+      std::istringstream in(packed);
+      std::ostringstream out;
+      if (got.empty() && GLZWCompressor().Expand(in, out)) got = out.str();
+      return std::stringbuf::xsputn(s, n);
+    }
+  } buffer;
+  buffer.packed = Pack(inner);
+  std::ostream out(&buffer);
+  std::istringstream in(Pack(outer));
+  EXPECT_EQ(GLZWCompressor().Expand(in, out), 1);
+  EXPECT_TRUE(buffer.str() == outer && buffer.got == inner);
+}
+
 TEST(BitStream, PacksMostSignificantBitFirstWithoutAlignment) {
   std::ostringstream out;
   {
