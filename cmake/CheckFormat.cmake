@@ -6,6 +6,10 @@
 # .clang-format. `clang-format -i <file>` mends one.
 cmake_minimum_required(VERSION 3.25)
 
+if(NOT DRV_CLANG_FORMAT OR NOT EXISTS "${DRV_CLANG_FORMAT}")
+  message(FATAL_ERROR "clang-format not found (scripts/setup installs it)")
+endif()
+
 include(${CMAKE_CURRENT_LIST_DIR}/SourceFiles.cmake)
 drv_source_files(files "")
 list(LENGTH files count)

@@ -10,7 +10,6 @@
 
 namespace platform {
 
-inline constexpr UINT kSwShow = 5;
 inline constexpr UINT kDefaultWinExecResult = 33;
 
 UINT WinExec(const char* command_line, UINT show);

@@ -78,6 +78,12 @@ inline constexpr DWORD kErrorControlIdNotFound = 1421;
 inline constexpr DWORD kErrorInvalidPrinterName = 1801;
 inline constexpr DWORD kErrorResourceNameNotFound = 1814;
 
+// Show commands, as ShowWindow and WinExec take them (ShowWindow shows on
+// every command but kSwHide).
+inline constexpr int kSwHide = 0;
+inline constexpr int kSwShowNormal = 1;
+inline constexpr int kSwShow = 5;
+
 // The calling thread's last error, set by the operations that answer BOOL,
 // handles or lengths.
 DWORD GetLastError();

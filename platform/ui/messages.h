@@ -72,10 +72,7 @@ inline constexpr int kGwlpHInstance = -6;
 inline constexpr int kGclStyle = -26;
 inline constexpr int kGclHCursor = -12;
 
-// ---- ShowWindow commands (every other command shows).
-inline constexpr int kSwHide = 0;
-inline constexpr int kSwShowNormal = 1;
-inline constexpr int kSwShow = 5;
+// ---- ShowWindow commands: kSwHide, kSwShow, ... of platform/host/types.h.
 
 // ---- Dialog results and the ids of their buttons: kIdOk, kIdCancel, ...
 // of platform/message_box.h, which message boxes answer too.

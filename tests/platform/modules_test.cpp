@@ -339,7 +339,7 @@ TEST_F(Modules, WinExecStartsNothingAndAnswersTheScriptedResult) {
   std::vector<WinExecCall> log = WinExecLog();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0].command_line, "regsvr32 /s C:\\Drv\\KVSOLA32.dll");
-  EXPECT_EQ(log[0].show, kSwShow);
+  EXPECT_EQ(log[0].show, static_cast<UINT>(kSwShow));
   EXPECT_EQ(log[1].command_line, "");
   ResetHostServices();
   EXPECT_TRUE(WinExecLog().empty());
