@@ -3,9 +3,9 @@
 #include <atomic>
 #include <new>
 
-#include "driver/services/driver_server.h"
-#include "driver/services/lock.h"
-#include "driver/services/os_factory.h"
+#include "services/driver_server.h"
+#include "services/lock.h"
+#include "services/os_factory.h"
 
 namespace {
 
