@@ -74,8 +74,7 @@ bool IsPrinterWide(std::uint32_t key) {
 
 namespace flat_settings_detail {
 
-// A deep copy of a pattern child without the placeholders below it, so
-// that a record lacking 378 or 276 gains no phantom watermark or size.
+// Mended (docs/mended-behaviour.md): the placeholders stay out at any depth.
 MPersistentObject* CopyOfPattern(MPersistentObject& child) {
   MPersistentObject* copy = child.DeepCopy();
   if (!copy || !copy->AsComposite()) return copy;
@@ -113,6 +112,7 @@ void GFlatPatternIndex::Describe(MPersistentObject& object, Node& node) {
   for (auto& [child, slot] : node.children) {
     slot = node.SlotOf(child->Key());
     node.order.emplace_back(child->Key(), slot);
+    // Mended (docs/mended-behaviour.md): a placeholder is never filled in.
     if (!IsPlaceholder(child->Key())) node.fills.emplace_back(child, slot);
   }
 }

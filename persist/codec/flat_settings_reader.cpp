@@ -40,6 +40,20 @@ constexpr std::uint32_t kStringParentKeys[] = {kUserMediaTypesKey, kAccessoryBin
 constexpr std::uint8_t kKeySupplied = 1;  // the record supplied a child
 constexpr std::uint8_t kKeyHeld = 2;      // the composite holds a child
 
+// A new composite node of type 1, 2 or 9; null for another type.
+std::unique_ptr<GAttributeComposite> NewComposite(std::uint8_t type, std::uint32_t key) {
+  switch (type) {
+    case kFlatComposite:
+      return std::make_unique<GAttributeComposite>(key);
+    case kFlatState:
+      return std::make_unique<GState>(key);
+    case kFlatEnum:
+      return std::make_unique<GEnumAttribute>(key);
+    default:
+      return nullptr;
+  }
+}
+
 class Reader {
  public:
   Reader(RWVirtualInputStream& in, GPersistenceInputStream& holder, bool short_numbers,
@@ -60,6 +74,7 @@ class Reader {
   bool GetByte(std::uint8_t& v) { return Check(in_.GetUChar(v)); }
 
  private:
+  // Mended (docs/mended-behaviour.md): a failed stream ends every loop here.
   bool Check(RWVirtualInputStream& in) {
     if (in.Fail()) lost_ = true;
     return !lost_;
@@ -92,9 +107,41 @@ class Reader {
     return length_at < 0 || length < 4 ? -1 : length_at + length - 1;
   }
 
+  // A composite being read: its node, its pattern's entry, where its
+  // flags begin in read_, and the rules its key decides.
+  struct Open {
+    GAttributeComposite& node;
+    const GFlatPatternIndex::Node& expected;
+    std::uint32_t key;
+    std::size_t read_at;
+    bool state;                      // a GState (see Add)
+    bool printer_wide_from_pattern;  // kSeriesPrinterWideKeys come from the pattern
+    bool string_parent;              // one of kStringParentKeys
+    std::size_t next = 0;            // in expected.order
+  };
+  // Reads a child of `open` whose type byte `child_type` was read, and
+  // keeps or refuses it; false when `open`'s children end here.
+  bool ReadChild(Open& open, const GFlatPatternIndex::Found& pattern, std::uint8_t child_type,
+                 std::int64_t end);
+  // After a child that could not be read: true when it was a composite
+  // the pattern does not know, skipped alone; else false, the parent's
+  // children ending (skipped to its `end`, or the read lost).
+  bool SkipFailedChild(std::int64_t child_end, std::int64_t end);
+  // Whether `open` keeps a child of `child_key` and `child_type_id` at
+  // `slot` of its pattern's children (kNoSlot: none): one the pattern
+  // expects there, or of the kinds always taken from the record.
+  static bool Keeps(const Open& open, std::uint32_t slot, std::uint32_t child_key,
+                    RWClassID child_type_id);
+  void Add(Open& open, MPersistentObject* child, std::uint32_t slot);
+  // The pattern's children that the record did not supply, in order.
+  void FillFromPattern(Open& open);
+
   MPersistentObject* ReadLeaf(std::uint8_t type);
+  MPersistentObject* ReadRange();
+  MPersistentObject* ReadDisplayString();
   MPersistentObject* ReadString();
   MPersistentObject* ReadFormToTray();
+  MPersistentObject* ReadCustomSize();
   template <class Tint, std::size_t N>
   MPersistentObject* ReadTint();
   // One object reference of the object-graph form: false when the read
@@ -113,6 +160,7 @@ class Reader {
   std::vector<std::uint8_t> read_;
 };
 
+// Mended (docs/mended-behaviour.md): lengths followed only as far as the input goes.
 bool Reader::SkipTo(std::int64_t target) {
   const std::int64_t at = lost_ ? -1 : holder_.Tell();
   if (at < 0 || target < at) {
@@ -134,6 +182,7 @@ MPersistentObject* Reader::ReadString() {
   if (!GetNumber(key) || !GetU16(count)) return nullptr;
   std::string text;
   char chunk[256];
+  // Mended (docs/mended-behaviour.md): grows only by what the input supplies.
   for (std::uint32_t left = count > 0 ? count - 1u : 0u; left > 0;) {
     const std::uint32_t n = std::min<std::uint32_t>(left, sizeof chunk);
     if (!Check(in_.GetChars(chunk, n))) return nullptr;
@@ -187,7 +236,6 @@ MPersistentObject* Reader::ReadTint() {
 }
 
 MPersistentObject* Reader::ReadLeaf(std::uint8_t type) {
-  std::uint32_t version = 0;
   std::uint32_t key = 0;
   if (type >= kFlatSmallValueBase && type <= kFlatSmallValueBase + kFlatSmallValueMax) {
     if (!GetNumber(key)) return nullptr;
@@ -205,52 +253,67 @@ MPersistentObject* Reader::ReadLeaf(std::uint8_t type) {
       return ReadTint<GTintvectorEnhancedAttribute, 8>();
     case kFlatTintvectorEnhancedVer2:
       return ReadTint<GTintvectorEnhancedAttributeVer2, 10>();
-    case kFlatRange: {
-      std::int16_t maximum = 0, minimum = 0, step = 0, value = 0;
-      if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetI16(maximum) ||
-          !GetI16(minimum) || !GetI16(step) || !GetI16(value)) {
-        return nullptr;
-      }
-      return new GRangeAttribute(minimum, maximum, static_cast<std::uint16_t>(step), value, key);
-    }
-    case kFlatDisplayString: {
-      RWCString text;
-      RWCString module;
-      std::uint16_t id = 0;
-      if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetText(text) ||
-          !GetU16(id) || !GetText(module)) {
-        return nullptr;
-      }
-      // Through the display string, so that texts with NULs stay whole.
-      GDisplayString display(id, "", "");
-      display.SetText(text);
-      display.SetModuleName(module);
-      auto* attribute = new GDisplayStringAttribute(key, id, "", "");
-      attribute->SetDisplayString(display);
-      return attribute;
-    }
+    case kFlatRange:
+      return ReadRange();
+    case kFlatDisplayString:
+      return ReadDisplayString();
     case kFlatString:
       return ReadString();
     case kFlatFormToTray:
       return ReadFormToTray();
-    case kFlatCustomSize: {
-      std::uint16_t code = 0;
-      RWCString name;
-      std::uint16_t unit = 0;
-      std::uint32_t width = 0;
-      std::uint32_t height = 0;
-      if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetU16(code) ||
-          !GetText(name) || !GetU16(unit) || !GetU32(width) || !GetU32(height)) {
-        return nullptr;
-      }
-      auto* size = new GCustomMediaSize(code, name, unit, 0, 0, 0);
-      size->SetSize(width, height);
-      size->SetKey(key);
-      return size;
-    }
+    case kFlatCustomSize:
+      return ReadCustomSize();
     default:
       return nullptr;
   }
+}
+
+MPersistentObject* Reader::ReadRange() {
+  std::uint32_t version = 0;
+  std::uint32_t key = 0;
+  std::int16_t maximum = 0, minimum = 0, step = 0, value = 0;
+  if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetI16(maximum) ||
+      !GetI16(minimum) || !GetI16(step) || !GetI16(value)) {
+    return nullptr;
+  }
+  return new GRangeAttribute(minimum, maximum, static_cast<std::uint16_t>(step), value, key);
+}
+
+MPersistentObject* Reader::ReadDisplayString() {
+  std::uint32_t version = 0;
+  std::uint32_t key = 0;
+  RWCString text;
+  RWCString module;
+  std::uint16_t id = 0;
+  if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetText(text) || !GetU16(id) ||
+      !GetText(module)) {
+    return nullptr;
+  }
+  // Through the display string, so that texts with NULs stay whole.
+  GDisplayString display(id, "", "");
+  display.SetText(text);
+  display.SetModuleName(module);
+  auto* attribute = new GDisplayStringAttribute(key, id, "", "");
+  attribute->SetDisplayString(display);
+  return attribute;
+}
+
+MPersistentObject* Reader::ReadCustomSize() {
+  std::uint32_t version = 0;
+  std::uint32_t key = 0;
+  std::uint16_t code = 0;
+  RWCString name;
+  std::uint16_t unit = 0;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetU16(code) || !GetText(name) ||
+      !GetU16(unit) || !GetU32(width) || !GetU32(height)) {
+    return nullptr;
+  }
+  auto* size = new GCustomMediaSize(code, name, unit, 0, 0, 0);
+  size->SetSize(width, height);
+  size->SetKey(key);
+  return size;
 }
 
 MPersistentObject* Reader::ReadComposite(const GFlatPatternIndex::Found& pattern_parent,
@@ -266,6 +329,7 @@ MPersistentObject* Reader::ReadComposite(const GFlatPatternIndex::Found& pattern
 
   GFlatPatternIndex::Found pattern = index_.FindByKey(pattern_parent, key);
   if (!pattern.object) {
+    // Mended (docs/mended-behaviour.md): skipped by its own length alone.
     skip_to = end;
     return nullptr;
   }
@@ -275,112 +339,121 @@ MPersistentObject* Reader::ReadComposite(const GFlatPatternIndex::Found& pattern
     described.walks = false;  // its children are found by its own FindByKey
     pattern.node = &described;
   }
-  const GFlatPatternIndex::Node* expected = pattern.node;
-  const bool printer_wide_from_pattern = key == kBuiltSettingsKey && short_;
+  std::unique_ptr<GAttributeComposite> node = NewComposite(type, key);
+  if (!node) return nullptr;
 
-  std::unique_ptr<GAttributeComposite> node;
-  switch (type) {
-    case kFlatComposite:
-      node = std::make_unique<GAttributeComposite>(key);
-      break;
-    case kFlatState:
-      node = std::make_unique<GState>(key);
-      break;
-    case kFlatEnum:
-      node = std::make_unique<GEnumAttribute>(key);
-      break;
-    default:
-      return nullptr;
-  }
-
-  const bool string_parent =
-      std::ranges::find(kStringParentKeys, key) != std::end(kStringParentKeys);
-  node->ReserveChildren(static_cast<RWSize>(expected->children.size()));
-  const std::size_t read_at = read_.size();
-  read_.resize(read_at + expected->expected.size(), 0);
-  // A state replaces, or refuses, a child whose key and type it holds
-  // already (GState::AddChild); a child of a key it holds none of is
-  // simply appended, which the composite's own AddChild does without the
-  // state's search.
-  const bool state = type == kFlatState;
-  auto add = [&](MPersistentObject* child, std::uint32_t slot) {
-    if (slot == GFlatPatternIndex::kNoSlot) {
-      node->AddChild(child);
-      return;
-    }
-    std::uint8_t& flags = read_[read_at + slot];
-    if (state && !(flags & kKeyHeld)) {
-      node->GAttributeComposite::AddChild(child);
-    } else {
-      node->AddChild(child);
-    }
-    flags |= kKeyHeld;
-  };
-  std::size_t next = 0;  // in expected->order
+  Open open{
+      .node = *node,
+      .expected = *pattern.node,
+      .key = key,
+      .read_at = read_.size(),
+      .state = type == kFlatState,
+      .printer_wide_from_pattern = key == kBuiltSettingsKey && short_,
+      .string_parent = std::ranges::find(kStringParentKeys, key) != std::end(kStringParentKeys)};
+  node->ReserveChildren(static_cast<RWSize>(open.expected.children.size()));
+  read_.resize(open.read_at + open.expected.expected.size(), 0);
   std::uint8_t child_type = 0;
   while (GetByte(child_type) && child_type != kFlatEndByte) {
-    MPersistentObject* child = nullptr;
-    std::int64_t child_end = -1;
-    if (child_type == kFlatComposite || child_type == kFlatState || child_type == kFlatEnum) {
-      child = ReadComposite(pattern, child_type, child_end);
-    } else {
-      child = ReadLeaf(child_type);
-    }
-    if (!child) {
-      // A composite the pattern does not know is skipped alone; anything
-      // else ends this node's children.
-      if (child_end >= 0 && !lost_) {
-        const std::int64_t at = holder_.Tell();
-        if (at >= 0 && child_end >= at) {
-          SkipTo(child_end);
-          continue;
-        }
-      }
-      if (!lost_) {
-        if (end >= 0) {
-          SkipTo(end);
-        } else {
-          lost_ = true;
-        }
-      }
-      break;
-    }
-    const std::uint32_t child_key = child->Key();
-    const RWClassID child_type_id = child->TypeId();
-    std::uint32_t slot;
-    if (next < expected->order.size() && expected->order[next].first == child_key) {
-      slot = expected->order[next++].second;
-    } else {
-      slot = expected->SlotOf(child_key);
-    }
-    const bool known = slot != GFlatPatternIndex::kNoSlot &&
-                       !(printer_wide_from_pattern && expected->expected[slot].printer_wide) &&
-                       expected->expected[slot].type_id == child_type_id;
-    bool accept = known || child_key == kRecordedUIObjectKey ||
-                  (string_parent && child_type_id == kGStringAttributeId) ||
-                  key == kImportDestinationKey || child_key == kImportDestinationKey ||
-                  (key == kLockListKey && child_type_id == kGValueAttributeId);
-    if (key == kPluginNamesKey) accept = false;
-    if (accept) {
-      add(child, slot);
-      if (slot != GFlatPatternIndex::kNoSlot) read_[read_at + slot] |= kKeySupplied;
-    } else {
-      GAttributeComposite::Refuse(child);
-    }
+    if (!ReadChild(open, pattern, child_type, end)) break;
   }
-
-  // The pattern's children that the record did not supply, in order.
-  for (const auto& [child, slot] : expected->fills) {
-    if (slot != GFlatPatternIndex::kNoSlot && (read_[read_at + slot] & kKeySupplied)) continue;
-    add(CopyOfPattern(*child), slot);
-  }
-  read_.resize(read_at);
+  // Mended (docs/mended-behaviour.md): damaged or not, what was read plus the pattern's rest.
+  FillFromPattern(open);
+  read_.resize(open.read_at);
   return node.release();
+}
+
+bool Reader::ReadChild(Open& open, const GFlatPatternIndex::Found& pattern, std::uint8_t child_type,
+                       std::int64_t end) {
+  MPersistentObject* child = nullptr;
+  std::int64_t child_end = -1;
+  if (child_type == kFlatComposite || child_type == kFlatState || child_type == kFlatEnum) {
+    child = ReadComposite(pattern, child_type, child_end);
+  } else {
+    child = ReadLeaf(child_type);
+  }
+  if (!child) return SkipFailedChild(child_end, end);
+  const std::uint32_t child_key = child->Key();
+  const RWClassID child_type_id = child->TypeId();
+  const GFlatPatternIndex::Node& expected = open.expected;
+  std::uint32_t slot;
+  if (open.next < expected.order.size() && expected.order[open.next].first == child_key) {
+    slot = expected.order[open.next++].second;
+  } else {
+    slot = expected.SlotOf(child_key);
+  }
+  if (Keeps(open, slot, child_key, child_type_id)) {
+    Add(open, child, slot);
+    if (slot != GFlatPatternIndex::kNoSlot) read_[open.read_at + slot] |= kKeySupplied;
+  } else {
+    GAttributeComposite::Refuse(child);
+  }
+  return true;
+}
+
+bool Reader::SkipFailedChild(std::int64_t child_end, std::int64_t end) {
+  // A composite the pattern does not know is skipped alone; anything
+  // else ends this node's children.
+  if (child_end >= 0 && !lost_) {
+    const std::int64_t at = holder_.Tell();
+    if (at >= 0 && child_end >= at) {
+      SkipTo(child_end);
+      return true;
+    }
+  }
+  if (!lost_) {
+    if (end >= 0) {
+      SkipTo(end);
+    } else {
+      lost_ = true;
+    }
+  }
+  return false;
+}
+
+bool Reader::Keeps(const Open& open, std::uint32_t slot, std::uint32_t child_key,
+                   RWClassID child_type_id) {
+  const GFlatPatternIndex::Node& expected = open.expected;
+  const bool known = slot != GFlatPatternIndex::kNoSlot &&
+                     !(open.printer_wide_from_pattern && expected.expected[slot].printer_wide) &&
+                     expected.expected[slot].type_id == child_type_id;
+  bool accept = known || child_key == kRecordedUIObjectKey ||
+                (open.string_parent && child_type_id == kGStringAttributeId) ||
+                open.key == kImportDestinationKey || child_key == kImportDestinationKey ||
+                // Mended (docs/mended-behaviour.md): the key locks are kept.
+                (open.key == kLockListKey && child_type_id == kGValueAttributeId);
+  if (open.key == kPluginNamesKey) accept = false;
+  return accept;
+}
+
+// A state replaces, or refuses, a child whose key and type it holds
+// already (GState::AddChild); a child of a key it holds none of is
+// simply appended, which the composite's own AddChild does without the
+// state's search.
+void Reader::Add(Open& open, MPersistentObject* child, std::uint32_t slot) {
+  if (slot == GFlatPatternIndex::kNoSlot) {
+    open.node.AddChild(child);
+    return;
+  }
+  std::uint8_t& flags = read_[open.read_at + slot];
+  if (open.state && !(flags & kKeyHeld)) {
+    open.node.GAttributeComposite::AddChild(child);
+  } else {
+    open.node.AddChild(child);
+  }
+  flags |= kKeyHeld;
+}
+
+void Reader::FillFromPattern(Open& open) {
+  for (const auto& [child, slot] : open.expected.fills) {
+    if (slot != GFlatPatternIndex::kNoSlot && (read_[open.read_at + slot] & kKeySupplied)) continue;
+    Add(open, CopyOfPattern(*child), slot);
+  }
 }
 
 bool Reader::GetObject(RWCollectable*& object) {
   object = nullptr;
   if (lost_) return false;
+  // Mended (docs/mended-behaviour.md): a bad class id fails the node, not the process.
   RWErrorScope scope;
   ReadCollectablePointerFromStream(in_, object);
   if (scope.Failed() || in_.Fail()) {
@@ -411,7 +484,8 @@ MPersistentObject* Reader::ReadFontListComposite() {
     if (auto* list = dynamic_cast<GDeviceFontList*>(object)) {
       lists->AddList(list);
     } else {
-      delete object;  // another class: dropped
+      // Mended (docs/mended-behaviour.md): another class is dropped.
+      delete object;
     }
   }
   return lists;
@@ -446,7 +520,7 @@ MPersistentAssociation* Reader::ReadAssociation(bool& go_on) {
       if (!GetObject(object)) return nullptr;
       value = dynamic_cast<MPersistentObject*>(object);
       if (object && !value) {
-        // Not a model object: the node is dropped.
+        // Mended (docs/mended-behaviour.md): not a model object, the node is dropped.
         delete object;
         go_on = true;
         return nullptr;

@@ -66,9 +66,13 @@ class Writer {
     }
   }
   bool WriteValue(const GValueAttribute& value);
+  void WriteRange(const GRangeAttribute& range);
+  void WriteDisplayString(const GDisplayStringAttribute& attribute);
   bool WriteString(const GStringAttribute& string);
   void WriteFormToTray(const GFormToTrayDatabase& database);
+  void WriteCustomSize(const GCustomMediaSize& size);
   bool WriteAssociation(const MPersistentAssociation& association);
+  void WriteResourceMapping(const GResourceMapping& mapping);
   void PutObject(const RWCollectable* object) {
     // A graph that does not fit fails the stream, which the caller sees.
     RWErrorScope scope;
@@ -121,6 +125,7 @@ bool Writer::WriteComposite(MPersistentObject& node) {
     return false;
   }
   const std::int64_t length = end - length_at + 2;
+  // Mended (docs/mended-behaviour.md): too long fails the stream, not wrapped.
   if (length > kFlatMaxLength) {
     out_.SetState(out_.State() | RWStreamState::kFail);
     return false;
@@ -145,9 +150,26 @@ bool Writer::WriteValue(const GValueAttribute& value) {
   return true;
 }
 
+void Writer::WriteRange(const GRangeAttribute& range) {
+  PutHeader(kFlatRange, range);
+  out_.PutShort(range.GetMaximum());
+  out_.PutShort(range.GetMinimum());
+  out_.PutShort(static_cast<std::int16_t>(range.GetStep()));
+  out_.PutShort(range.GetValue());
+}
+
+void Writer::WriteDisplayString(const GDisplayStringAttribute& attribute) {
+  const GDisplayString& display = attribute.GetDisplayString();
+  PutHeader(kFlatDisplayString, attribute);
+  PutItem(out_, display.GetText());
+  out_.PutUShort(display.GetStringId());
+  PutItem(out_, display.GetModuleName());
+}
+
 bool Writer::WriteString(const GStringAttribute& string) {
   const RWCString& text = string.GetValue();
   // The count is the length and its terminator in 16 bits.
+  // Mended (docs/mended-behaviour.md): a longer string is refused, not wrapped.
   if (text.Length() >= 0xFFFF) return false;
   PutByte(kFlatString);
   PutNumber(string.Key());
@@ -173,6 +195,15 @@ void Writer::WriteFormToTray(const GFormToTrayDatabase& database) {
   PutByte(kFlatEndByte);
 }
 
+void Writer::WriteCustomSize(const GCustomMediaSize& size) {
+  PutHeader(kFlatCustomSize, size);
+  out_.PutUShort(size.GetId());
+  PutItem(out_, size.GetName());
+  out_.PutUShort(static_cast<std::uint16_t>(size.GetUnit()));
+  out_.PutULong(size.GetSize().width);
+  out_.PutULong(size.GetSize().height);
+}
+
 bool Writer::WriteAssociation(const MPersistentAssociation& association) {
   const auto* key = dynamic_cast<const GValueAttribute*>(association.Key());
   if (!key) return false;
@@ -195,6 +226,13 @@ bool Writer::WriteAssociation(const MPersistentAssociation& association) {
   return true;
 }
 
+void Writer::WriteResourceMapping(const GResourceMapping& mapping) {
+  PutHeader(kFlatResourceMapping, mapping);
+  out_.PutUShort(mapping.SystemNumber());
+  out_.PutShort(mapping.SecondNumber());
+  out_.PutULong(mapping.StringResourceId());
+}
+
 bool Writer::WriteChild(MPersistentObject& child) {
   switch (child.TypeId()) {
     case kGStateId:
@@ -210,39 +248,20 @@ bool Writer::WriteChild(MPersistentObject& child) {
       PutHeader(kFlatTintvector, child);
       PutTintBytes(static_cast<GTintvectorAttribute&>(child), kTintvectorBytes);
       return true;
-    case kGRangeAttributeId: {
-      const auto& range = static_cast<GRangeAttribute&>(child);
-      PutHeader(kFlatRange, child);
-      out_.PutShort(range.GetMaximum());
-      out_.PutShort(range.GetMinimum());
-      out_.PutShort(static_cast<std::int16_t>(range.GetStep()));
-      out_.PutShort(range.GetValue());
+    case kGRangeAttributeId:
+      WriteRange(static_cast<GRangeAttribute&>(child));
       return true;
-    }
-    case kGDisplayStringAttributeId: {
-      const GDisplayString& display =
-          static_cast<GDisplayStringAttribute&>(child).GetDisplayString();
-      PutHeader(kFlatDisplayString, child);
-      PutItem(out_, display.GetText());
-      out_.PutUShort(display.GetStringId());
-      PutItem(out_, display.GetModuleName());
+    case kGDisplayStringAttributeId:
+      WriteDisplayString(static_cast<GDisplayStringAttribute&>(child));
       return true;
-    }
     case kGStringAttributeId:
       return WriteString(static_cast<GStringAttribute&>(child));
     case kGFormToTrayDatabaseId:
       WriteFormToTray(static_cast<GFormToTrayDatabase&>(child));
       return true;
-    case kGCustomMediaSizeId: {
-      const auto& size = static_cast<GCustomMediaSize&>(child);
-      PutHeader(kFlatCustomSize, child);
-      out_.PutUShort(size.GetId());
-      PutItem(out_, size.GetName());
-      out_.PutUShort(static_cast<std::uint16_t>(size.GetUnit()));
-      out_.PutULong(size.GetSize().width);
-      out_.PutULong(size.GetSize().height);
+    case kGCustomMediaSizeId:
+      WriteCustomSize(static_cast<GCustomMediaSize&>(child));
       return true;
-    }
     case kGDeviceFontListId:
       PutByte(kFlatFontList);
       PutNumber(kFlatFontListVersion);
@@ -250,14 +269,9 @@ bool Writer::WriteChild(MPersistentObject& child) {
       return true;
     case kMPersistentAssociationId:
       return WriteAssociation(static_cast<MPersistentAssociation&>(child));
-    case kGResourceMappingId: {
-      const auto& mapping = static_cast<GResourceMapping&>(child);
-      PutHeader(kFlatResourceMapping, child);
-      out_.PutUShort(mapping.SystemNumber());
-      out_.PutShort(mapping.SecondNumber());
-      out_.PutULong(mapping.StringResourceId());
+    case kGResourceMappingId:
+      WriteResourceMapping(static_cast<GResourceMapping&>(child));
       return true;
-    }
     case kGTintvectorEnhancedAttributeId:
       PutHeader(kFlatTintvectorEnhanced, child);
       PutTintBytes(static_cast<GTintvectorEnhancedAttribute&>(child), kEnhancedBytes);
