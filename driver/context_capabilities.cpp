@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/attributes/copies_range.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
 #include "config/paper/form_to_tray_links.h"
@@ -300,8 +301,9 @@ DWORD GDriverContext::CapColorDevice() {
 }
 
 DWORD GDriverContext::CapCopies() {
-  auto* copies = FindOfClass<GRangeAttribute>(GetJobSettings(), kCopiesRangeKey);
-  return copies ? static_cast<DWORD>(static_cast<std::int32_t>(copies->GetMaximum())) : 0;
+  const GCopiesRange copies = GCopiesRange::Of(GetJobSettings());
+  // A printer without a range reports no copies capability: 0.
+  return copies.Exists() ? static_cast<DWORD>(static_cast<std::int32_t>(copies.Maximum())) : 0;
 }
 
 DWORD GDriverContext::CapOrientation() {

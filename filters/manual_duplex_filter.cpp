@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "config/attributes/copies_range.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
@@ -207,9 +208,10 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
   if (auto bin = FilterValue(document, kOutputBinKey))
     output_bin_ = static_cast<std::uint16_t>(*bin);
   std::int32_t copies = FilterValue(document, kCollatedCopiesKey).value_or(1);
-  auto* range = dynamic_cast<GRangeAttribute*>(settings->FindByKey(kCopiesRangeKey));
-  copies_ = std::clamp<std::int32_t>(copies, 1,
-                                     std::max<std::int32_t>(1, range ? range->GetMaximum() : 1));
+  const GCopiesRange range = GCopiesRange::Of(settings);
+  // Without a range each pass is made once: nothing says the printer takes more.
+  copies_ = std::clamp<std::int32_t>(
+      copies, 1, std::max<std::int32_t>(1, range.Exists() ? range.Maximum() : 1));
   SetIfPresent(document, kManualDuplexChosenKey, 1);
   spool_.BeginDocument(command, job);
   return 0;

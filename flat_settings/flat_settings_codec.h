@@ -73,7 +73,7 @@
 // when the template is built and kept beside it, so that a decode costs
 // in proportion to the record. A child
 // is kept when the pattern node has a child of that key and TypeId (the
-// last such child counts), or by the rules in flat_settings_codec.cpp; the
+// last such child counts), or by the rules in flat_settings_reader.cpp; the
 // pattern's children that the record did not supply follow as deep copies.
 // A child that cannot be read (an unknown type byte, a bad version, damage)
 // ends its parent's children: the parent skips to its own end and keeps

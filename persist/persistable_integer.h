@@ -45,6 +45,7 @@ class GPersistableInteger : public MPersistentObject {
   // otherwise the base's order by address.
   int CompareTo(const RWCollectable* other) const override;
   // The value's 32 bits, as IsEqual compares it.
+  // Mended (docs/mended-behaviour.md): equal keys meet in one bucket.
   std::uint32_t Hash() const override { return static_cast<std::uint32_t>(value_); }
   // The same class and value; keys are not compared.
   bool IsEqual(const RWCollectable* other) const override;

@@ -106,6 +106,7 @@ MPersistentCompositeOnDisk::MPersistentCompositeOnDisk(const MPersistentComposit
       checksummed_(other.checksummed_) {
   // Open adds the copy's own entry to the list, so that closing either
   // handle leaves the other's file open.
+  // Mended (docs/mended-behaviour.md): copies and assigned handles get their own entry.
   Open();
 }
 
@@ -130,6 +131,7 @@ MPersistentCompositeOnDisk::~MPersistentCompositeOnDisk() {
   std::lock_guard<std::recursive_mutex> lock(StoreLock());
   Close();
   // Another handle's file must not vanish under it.
+  // Mended (docs/mended-behaviour.md): deleted only when no other handle has it open.
   if (delete_flag_ == 1 && !FindOpenFile(name_)) DeleteStoreFile(name_, checksummed_);
   imp_.Reset(nullptr, g_file_lock);
 }
@@ -178,6 +180,7 @@ void MPersistentCompositeOnDisk::Close() {
   if (!FindOpenFile(name_)) {
     // The last handle on the file: it closes now, even while closed handles
     // or iterators still hold the implementation.
+    // Mended (docs/mended-behaviour.md): the file no longer stays open behind them.
     imp->CloseFile();
     status_ = imp->ErrorState();
     imp_.Reset(nullptr, g_file_lock);
@@ -332,6 +335,7 @@ void MPersistentCompositeOnDisk::RestoreItems(In& in) {
   if (name_.Length() == 0) return;  // names no file
   // The name comes from stored data: only a file beside the store being
   // read may be opened (and later deleted) for it.
+  // Mended (docs/mended-behaviour.md): other names are kept but refused.
   if (!MayOpenFromStoredData(name_)) {
     refused_ = true;
     delete_flag_ = 0;

@@ -233,6 +233,7 @@ MPersistentCompositeOnDiskImp::~MPersistentCompositeOnDiskImp() {
   CloseFile();
 }
 
+// Mended (docs/mended-behaviour.md): damage is reported; a store in error writes no more.
 void MPersistentCompositeOnDiskImp::Fail() {
   error_ = 1;
   if (file_) file_->MarkError();
@@ -650,6 +651,7 @@ GRecordRef MPersistentCompositeOnDiskImp::Unlist(GRecordComposite* parent, GReco
 
 namespace {
 
+// Mended (docs/mended-behaviour.md): a stored composite keeps its own fields.
 // A composite's shell: a copy without its children, so that the
 // composite's own fields are kept while its children live in records of
 // their own.

@@ -253,6 +253,7 @@ namespace {
 
 // A copy of `object` that never deletes its file: the stored object, not
 // the index's copy, owns that decision.
+// Mended (docs/mended-behaviour.md): the index's copy never deletes the file.
 MPersistentObject* KeptCopy(const MPersistentObject& object) {
   auto* copy = dynamic_cast<MPersistentObject*>(object.CreateCopy());
   if (!copy) {

@@ -157,6 +157,7 @@ GAttributeComposite* GDevModeBuffer::LoadSettings(const platform::DevModeW* reco
   } else {
     length = GZlibCompressor().Expand(data.data(), data.size(), block, kDmWorkBlock);
   }
+  // Mended (docs/mended-behaviour.md): only the bytes the expansion wrote.
   return length ? Decode(block, length, flat) : nullptr;
 }
 
@@ -169,6 +170,7 @@ GAttributeComposite* GDevModeBuffer::Decode(const char* block, std::size_t lengt
   if (flat) {
     std::unique_ptr<MPersistentObject> root(
         codec_.Decode(stream, &input, driver_data_, kFlatShortNumbers));
+    // Mended (docs/mended-behaviour.md): a root of another class is freed.
     auto* model = dynamic_cast<GAttributeComposite*>(root.get());
     if (model) root.release();
     return model;

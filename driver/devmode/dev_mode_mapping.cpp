@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/copies_range.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray_links.h"
 #include "config/paper/media_pool.h"
@@ -92,22 +93,13 @@ GResourceMappingList* TrayMap(GDriverDataImp& driver_data) {
   return dynamic_cast<GResourceMappingList*>(driver_data.GetTrayMap());
 }
 
-}  // namespace
-
-void GDriverSettings::ModelResolution(GAttributeComposite* model, std::uint16_t& x,
-                                      std::uint16_t& y) {
-  x = static_cast<std::uint16_t>(SignedValueOr(model, kXResolutionKey, 0));
-  y = static_cast<std::uint16_t>(SignedValueOr(model, kYResolutionKey, 0));
-}
-
-int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::DevModeW* record) {
-  if (!model || !record) return 0;
-  const FieldWriter write{DevModeBytes(record)};
-  GAttributeComposite* job = JobSettings();
-
+// The model -> record steps of a few lines (see PublicFromSettings).
+void OrientationToPublic(GAttributeComposite* model, GAttributeComposite* job,
+                         const FieldWriter& write) {
   if (GValueAttribute* angle = Value(model, kOrientationKey)) {
     const std::uint16_t degrees = angle->GetValue();
     if (degrees == 0 || degrees == 90 || degrees == 180 || degrees == 270) {
+      // Mended (docs/mended-behaviour.md): the angle is read through the flip modifier.
       write.Put(kDmOrientation, IsLandscapeAngle(job, degrees) ? kDmLandscape : kDmPortrait,
                 kDmOrientationBit);
     } else {
@@ -116,46 +108,17 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
   } else {
     write.Clear(kDmOrientationBit);
   }
+}
 
-  PaperSizeToPublic(model, write.out);
-
+void CopiesToPublic(GAttributeComposite* model, const FieldWriter& write) {
   if (GValueAttribute* copies = Value(model, kCopiesKey)) {
     write.Put(kDmCopies, copies->GetValue(), kDmCopiesBit);
   } else {
     write.Clear(kDmCopiesBit);
   }
+}
 
-  bool have_bin = false;
-  std::uint16_t bin = 0;
-  GResourceMappingList* trays = TrayMap(*GetDriverData());
-  GValueAttribute* tray = Value(model, kPaperSourceKey);
-  if (GResourceMapping* mapping =
-          tray && trays ? trays->FindBySecondNumber(static_cast<std::int16_t>(tray->GetValue()))
-                        : nullptr) {
-    bin = mapping->SystemNumber();
-    have_bin = true;
-  }
-  if (GStringAttribute* form = FindStringAttribute(model, kMediaTypeKey)) {
-    std::uint16_t form_bin = 0;
-    if (FormNameToBin(model, form->GetValue(), form_bin)) {
-      bin = form_bin;
-      have_bin = true;
-    }
-  }
-  have_bin ? write.Put(kDmDefaultSource, bin, kDmDefaultSourceBit)
-           : write.Clear(kDmDefaultSourceBit);
-
-  ResolutionToPublic(model, write.out);
-
-  std::int16_t colour = kDmColour;
-  if (SignedValueOr(model, kColorPossibleKey, 0) != 0) {
-    const std::int32_t mode = SignedValueOr(model, kPrintColorAsGrayKey, -1);
-    colour = mode == 3 || mode == 1 ? kDmMonochrome : kDmColour;
-  }
-  write.Put(kDmColor, colour, kDmColorBit);
-  const std::int32_t cached = GetDriverData()->GetCachedValue();
-  if (cached != 0 && cached != 1) write.Clear(kDmColorBit);
-
+void DuplexToPublic(GAttributeComposite* model, const FieldWriter& write) {
   if (GValueAttribute* duplex = Value(model, kDuplexKey)) {
     const bool portrait = IsPortraitAngle(SignedValueOr(model, kOrientationKey, 0));
     std::int16_t field = kDmSimplex;
@@ -165,14 +128,19 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
   } else {
     write.Clear(kDmDuplexBit);
   }
+}
 
+void CollateToPublic(GAttributeComposite* model, GAttributeComposite* job,
+                     const FieldWriter& write) {
   if (SignedValueOr(job, kCollationAvailableKey, 0) != 0) {
     write.Put(kDmCollate, SignedValueOr(model, kCollateKey, 0) == 1 ? 1 : 0, kDmCollateBit);
   } else {
     write.Clear(kDmCollateBit);
     StoreU16(write.out, kDmCollate, 0);
   }
+}
 
+void IcmMethodToPublic(GAttributeComposite* model, const FieldWriter& write) {
   if (GValueAttribute* icm = Value(model, kIcmKey)) {
     if (icm->GetValue() != 1) {
       write.Put32(kDmICMMethod, 1, kDmICMMethodBit);
@@ -192,6 +160,9 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
   } else {
     write.Clear(kDmICMMethodBit);
   }
+}
+
+void IcmIntentToPublic(GAttributeComposite* model, const FieldWriter& write) {
   if (GValueAttribute* intent = Value(model, kIcmIntentKey)) {
     const std::int16_t value = static_cast<std::int16_t>(intent->GetValue());
     if (IcmIntentField(value) != 0) {
@@ -202,7 +173,119 @@ int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::De
   } else {
     write.Clear(kDmICMIntentBit);
   }
+}
+
+// The record -> model steps of a few lines (see SettingsFromPublic).
+void CopiesFromPublic(const GDevModeView& in, GAttributeComposite* job,
+                      GAttributeComposite* model) {
+  if (in.HasField(kDmCopiesBit, kDmCopies)) {
+    // Into the printer's copies range, at least 1.
+    // Mended (docs/mended-behaviour.md): brought down into the range too.
+    std::int16_t copies = std::max<std::int16_t>(in.I16(kDmCopies), 1);
+    const GCopiesRange range = GCopiesRange::Of(job);
+    copies = std::clamp(copies, range.Minimum(), std::max(range.Minimum(), range.Maximum()));
+    SetValueIfPresent(model, kCopiesKey, copies);
+  }
+}
+
+void DuplexFromPublic(const GDevModeView& in, GAttributeComposite* model) {
+  if (in.HasField(kDmDuplexBit, kDmDuplex)) {
+    if (GValueAttribute* duplex = Value(model, kDuplexKey)) {
+      const bool portrait = IsPortraitAngle(SignedValueOr(model, kOrientationKey, 0));
+      const std::int16_t field = in.I16(kDmDuplex);
+      std::uint16_t value = 0;
+      if (field == kDmVertical) value = portrait ? 2 : 1;
+      if (field == kDmHorizontal) value = portrait ? 1 : 2;
+      duplex->SetValue(value);
+      if (GValueAttribute* source = value ? Value(model, kAutoDuplexScalingKey) : nullptr)
+        SetValueIfPresent(model, kSymmetricalMarginsKey, source->GetValue() == 1 ? 1 : 0);
+    }
+  }
+}
+
+void CollateFromPublic(const GDevModeView& in, GAttributeComposite* job,
+                       GAttributeComposite* model) {
+  // Runs with the bit clear too: a record without collation collates not.
+  if (GValueAttribute* collate = Value(model, kCollateKey)) {
+    const std::int16_t field =
+        in.HasField(kDmCollateBit, kDmCollate) ? in.I16(kDmCollate) : std::int16_t{0};
+    if (field == 0) collate->SetValue(0);
+    if (field == 1) collate->SetValue(SignedValueOr(job, kCollationAvailableKey, 0) != 0 ? 1 : 0);
+  }
+}
+
+void IcmFromPublic(const GDevModeView& in, GAttributeComposite* model) {
+  if (SignedValueOr(model, kIcmKey, 0) == 1) {
+    if (in.HasField(kDmICMMethodBit, kDmICMMethod, 4)) {
+      const std::uint32_t method = in.U32(kDmICMMethod);
+      SetValueIfPresent(model, kIcmMethodKey, method >= 2 && method <= 4 ? 1 : 0);
+    }
+    if (in.HasField(kDmICMIntentBit, kDmICMIntent, 4)) {
+      constexpr std::int32_t kIntents[] = {0, 1, 0, 2, 3};
+      const std::uint32_t intent = in.U32(kDmICMIntent);
+      SetValueIfPresent(model, kIcmIntentKey, intent <= 4 ? kIntents[intent] : 0);
+    }
+  }
+}
+
+}  // namespace
+
+void GDriverSettings::ModelResolution(GAttributeComposite* model, std::uint16_t& x,
+                                      std::uint16_t& y) {
+  x = static_cast<std::uint16_t>(SignedValueOr(model, kXResolutionKey, 0));
+  y = static_cast<std::uint16_t>(SignedValueOr(model, kYResolutionKey, 0));
+}
+
+int GDriverSettings::PublicFromSettings(GAttributeComposite* model, platform::DevModeW* record) {
+  if (!model || !record) return 0;
+  const FieldWriter write{DevModeBytes(record)};
+  GAttributeComposite* job = JobSettings();
+  OrientationToPublic(model, job, write);
+  PaperSizeToPublic(model, write.out);
+  CopiesToPublic(model, write);
+  DefaultSourceToPublic(model, write.out);
+  ResolutionToPublic(model, write.out);
+  ColorToPublic(model, write.out);
+  DuplexToPublic(model, write);
+  CollateToPublic(model, job, write);
+  IcmMethodToPublic(model, write);
+  IcmIntentToPublic(model, write);
   return 1;
+}
+
+void GDriverSettings::DefaultSourceToPublic(GAttributeComposite* model, std::uint8_t* out) {
+  const FieldWriter write{out};
+  bool have_bin = false;
+  std::uint16_t bin = 0;
+  GResourceMappingList* trays = TrayMap(*GetDriverData());
+  GValueAttribute* tray = Value(model, kPaperSourceKey);
+  if (GResourceMapping* mapping =
+          tray && trays ? trays->FindBySecondNumber(static_cast<std::int16_t>(tray->GetValue()))
+                        : nullptr) {
+    bin = mapping->SystemNumber();
+    have_bin = true;
+  }
+  if (GStringAttribute* form = FindStringAttribute(model, kMediaTypeKey)) {
+    std::uint16_t form_bin = 0;
+    if (FormNameToBin(model, form->GetValue(), form_bin)) {
+      bin = form_bin;
+      have_bin = true;
+    }
+  }
+  have_bin ? write.Put(kDmDefaultSource, bin, kDmDefaultSourceBit)
+           : write.Clear(kDmDefaultSourceBit);
+}
+
+void GDriverSettings::ColorToPublic(GAttributeComposite* model, std::uint8_t* out) {
+  const FieldWriter write{out};
+  std::int16_t colour = kDmColour;
+  if (SignedValueOr(model, kColorPossibleKey, 0) != 0) {
+    const std::int32_t mode = SignedValueOr(model, kPrintColorAsGrayKey, -1);
+    colour = mode == 3 || mode == 1 ? kDmMonochrome : kDmColour;
+  }
+  write.Put(kDmColor, colour, kDmColorBit);
+  const std::int32_t cached = GetDriverData()->GetCachedValue();
+  if (cached != 0 && cached != 1) write.Clear(kDmColorBit);
 }
 
 void GDriverSettings::PaperSizeToPublic(GAttributeComposite* model, std::uint8_t* out) {
@@ -257,12 +340,24 @@ int GDriverSettings::SettingsFromPublic(const platform::DevModeW* record,
                                         GAttributeComposite* model) {
   if (!record || !model) return 0;
   const GDevModeView in(record);
-  GDriverDataImp& driver_data = *GetDriverData();
   GAttributeComposite* job = JobSettings();
 
   if (in.HasField(kDmOrientationBit, kDmOrientation))
     OrientationFromPublic(in.I16(kDmOrientation), model);
+  PaperSizeFromPublic(in, model);
+  CustomSizeFromPublic(in, model);
+  CopiesFromPublic(in, job, model);
+  DefaultSourceFromPublic(in, model);
+  ResolutionFromPublic(in, model);
+  ColorFromPublic(in, model);
+  DuplexFromPublic(in, model);
+  CollateFromPublic(in, job, model);
+  IcmFromPublic(in, model);
+  return 1;
+}
 
+void GDriverSettings::PaperSizeFromPublic(const GDevModeView& in, GAttributeComposite* model) {
+  GDriverDataImp& driver_data = *GetDriverData();
   std::uint16_t code = 0;
   if (in.HasField(kDmPaperSizeBit, kDmPaperSize) &&
       driver_data.FormIndexToPaperId(in.U16(kDmPaperSize), code)) {
@@ -274,21 +369,12 @@ int GDriverSettings::SettingsFromPublic(const platform::DevModeW* record,
     }
     if (current) current->SetValue(code);
   }
+}
 
-  CustomSizeFromPublic(in, model);
-
-  if (in.HasField(kDmCopiesBit, kDmCopies)) {
-    // Into the printer's copies range (at least 1 without one).
-    std::int16_t copies = std::max<std::int16_t>(in.I16(kDmCopies), 1);
-    if (auto* range = FindOfClass<GRangeAttribute>(job, kCopiesRangeKey))
-      copies = std::clamp(copies, range->GetMinimum(),
-                          std::max(range->GetMinimum(), range->GetMaximum()));
-    SetValueIfPresent(model, kCopiesKey, copies);
-  }
-
+void GDriverSettings::DefaultSourceFromPublic(const GDevModeView& in, GAttributeComposite* model) {
   if (in.HasField(kDmDefaultSourceBit, kDmDefaultSource)) {
     const std::uint16_t bin = in.U16(kDmDefaultSource);
-    GResourceMappingList* trays = TrayMap(driver_data);
+    GResourceMappingList* trays = TrayMap(*GetDriverData());
     RWCString form;
     if (GResourceMapping* mapping = trays ? trays->FindBySystemNumber(bin) : nullptr) {
       SetValueIfPresent(model, kPaperSourceKey, mapping->SecondNumber());
@@ -296,51 +382,17 @@ int GDriverSettings::SettingsFromPublic(const platform::DevModeW* record,
       if (GStringAttribute* name = FindStringAttribute(model, kMediaTypeKey)) name->SetValue(form);
     }
   }
+}
 
-  ResolutionFromPublic(in, model);
-
+void GDriverSettings::ColorFromPublic(const GDevModeView& in, GAttributeComposite* model) {
   if (in.HasField(kDmColorBit, kDmColor) && SignedValueOr(model, kColorPossibleKey, 0) == 1) {
-    const std::int32_t cached = driver_data.GetCachedValue();
+    const std::int32_t cached = GetDriverData()->GetCachedValue();
     const std::int16_t colour = in.I16(kDmColor);
     if (colour == kDmMonochrome)
       SetValueIfPresent(model, kPrintColorAsGrayKey, cached == 2 ? 3 : 1);
     if (colour == kDmColour)
       SetValueIfPresent(model, kPrintColorAsGrayKey, cached == 1 ? 0 : cached == 0 ? 1 : 3);
   }
-
-  if (in.HasField(kDmDuplexBit, kDmDuplex)) {
-    if (GValueAttribute* duplex = Value(model, kDuplexKey)) {
-      const bool portrait = IsPortraitAngle(SignedValueOr(model, kOrientationKey, 0));
-      const std::int16_t field = in.I16(kDmDuplex);
-      std::uint16_t value = 0;
-      if (field == kDmVertical) value = portrait ? 2 : 1;
-      if (field == kDmHorizontal) value = portrait ? 1 : 2;
-      duplex->SetValue(value);
-      if (GValueAttribute* source = value ? Value(model, kAutoDuplexScalingKey) : nullptr)
-        SetValueIfPresent(model, kSymmetricalMarginsKey, source->GetValue() == 1 ? 1 : 0);
-    }
-  }
-
-  // Runs with the bit clear too: a record without collation collates not.
-  if (GValueAttribute* collate = Value(model, kCollateKey)) {
-    const std::int16_t field =
-        in.HasField(kDmCollateBit, kDmCollate) ? in.I16(kDmCollate) : std::int16_t{0};
-    if (field == 0) collate->SetValue(0);
-    if (field == 1) collate->SetValue(SignedValueOr(job, kCollationAvailableKey, 0) != 0 ? 1 : 0);
-  }
-
-  if (SignedValueOr(model, kIcmKey, 0) == 1) {
-    if (in.HasField(kDmICMMethodBit, kDmICMMethod, 4)) {
-      const std::uint32_t method = in.U32(kDmICMMethod);
-      SetValueIfPresent(model, kIcmMethodKey, method >= 2 && method <= 4 ? 1 : 0);
-    }
-    if (in.HasField(kDmICMIntentBit, kDmICMIntent, 4)) {
-      constexpr std::int32_t kIntents[] = {0, 1, 0, 2, 3};
-      const std::uint32_t intent = in.U32(kDmICMIntent);
-      SetValueIfPresent(model, kIcmIntentKey, intent <= 4 ? kIntents[intent] : 0);
-    }
-  }
-  return 1;
 }
 
 void GDriverSettings::OrientationFromPublic(std::int16_t orientation, GAttributeComposite* model) {

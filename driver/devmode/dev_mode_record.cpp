@@ -41,6 +41,7 @@ RWWString GDevModeView::Name(std::size_t offset) const {
   return name;
 }
 
+// Mended (docs/mended-behaviour.md): the data lies within the capacity and the record.
 bool GDevModeView::HasPrivatePart() const {
   if (!bytes_ || size_ != kDmPublicSize || extra_ < kDmPrivatePrefix) return false;
   const std::uint16_t length = LoadU16(bytes_, kDmDataLength);

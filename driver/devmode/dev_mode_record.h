@@ -175,6 +175,7 @@ class GDevModeView {
   std::uint32_t Length() const { return std::uint32_t{size_} + extra_; }
 
   // Whether `width` bytes at `offset` lie inside dmSize.
+  // Mended (docs/mended-behaviour.md): a public field exists only inside dmSize.
   bool HasPublic(std::size_t offset, std::size_t width) const {
     return bytes_ && offset + width <= size_;
   }

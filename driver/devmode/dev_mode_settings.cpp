@@ -43,6 +43,7 @@ int GDevModeSettings::TakePrinterDevMode(platform::HANDLE printer) {
   // record, into its own settings when they load and print, else into the
   // printer's defaults; when neither gives a record that prints, the
   // default record stands in.
+  // Mended (docs/mended-behaviour.md): never a bare record the job query refuses.
   const std::vector<std::uint8_t> stored(Record(), Record() + kDmRecordSize);
   const auto* record = reinterpret_cast<const platform::DevModeW*>(stored.data());
   ReplaceSettings(nullptr);
@@ -74,6 +75,7 @@ int GDevModeSettings::AcceptPrinterDevMode(platform::HANDLE printer) {
   const auto& info = *reinterpret_cast<const platform::PrinterInfo2W*>(block.get());
   if (info.data_type) emf_data_type_ = std::u16string_view(info.data_type) == kEmfDataType;
   const GDevModeView in(info.dev_mode);
+  // Mended (docs/mended-behaviour.md): only a checked record of capacity 902.
   if (!in.HasPrivatePart() || in.U16(kDmSpecVersion) != kDmSpecVersionValue ||
       in.DriverExtra() != kDmDriverExtraValue ||
       in.PrivateU16(kDmFormatVersion) != kDmFormatVersionValue ||
@@ -113,6 +115,7 @@ int GDevModeSettings::FindFormIndex(const RWWString& name, std::uint32_t angle, 
   return 0;
 }
 
+// Mended (docs/mended-behaviour.md): the base class knew no form name at all.
 int GDevModeSettings::IsKnownFormName(const RWWString& name, std::uint32_t angle, std::uint16_t x,
                                       std::uint16_t y, int flag) {
   std::uint16_t index = 0;

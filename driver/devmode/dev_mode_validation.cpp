@@ -7,6 +7,7 @@
 // resolution list (1300 or 206, GDriverDataImp::GetResolutionList) answers
 // alone.
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/copies_range.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
 #include "driver/devmode/driver_settings.h"
@@ -59,6 +60,7 @@ bool FurtherMatch(MPersistentObject* entry, GAttributeComposite* model) {
 
 // Writes the further attributes into the model's attributes of the same key
 // and class only; others are left alone.
+// Mended (docs/mended-behaviour.md): nothing of another class is written.
 void WriteFurther(MPersistentObject* entry, GAttributeComposite* model) {
   if (!model) return;
   ForEachFurther(entry, [model](MPersistentObject* child) {
@@ -86,6 +88,38 @@ bool HasResolution(MPersistentObject* entry, std::uint16_t x, std::uint16_t y) {
          SignedValueOr(entry, kYResolutionKey, -1) == std::int16_t(y);
 }
 
+// The checks of ValidatePublic that need nothing of the object: the
+// dmFields bits that fail, 0 when the field passes or is not set.
+std::uint32_t OrientationFails(const GDevModeView& in) {
+  const std::int16_t orientation = in.I16(kDmOrientation);
+  return in.HasField(kDmOrientationBit, kDmOrientation) && orientation != kDmPortrait &&
+                 orientation != kDmLandscape
+             ? kDmOrientationBit
+             : 0;
+}
+
+std::uint32_t CopiesFails(const GDevModeView& in, GAttributeComposite* job) {
+  if (!in.HasField(kDmCopiesBit, kDmCopies)) return 0;
+  const GCopiesRange range = GCopiesRange::Of(job);
+  // Without a range no count passes: the printer names none it makes.
+  return !range.Exists() || !range.Contains(in.I16(kDmCopies)) ? kDmCopiesBit : 0;
+}
+
+std::uint32_t ColorFails(const GDevModeView& in) {
+  const std::int16_t colour = in.I16(kDmColor);
+  return in.HasField(kDmColorBit, kDmColor) && colour != kDmMonochrome && colour != kDmColour
+             ? kDmColorBit
+             : 0;
+}
+
+std::uint32_t CollateFails(const GDevModeView& in, GAttributeComposite* job) {
+  const std::int16_t collate = in.I16(kDmCollate);
+  return in.HasField(kDmCollateBit, kDmCollate) && collate != 0 &&
+                 (collate != 1 || SignedValueOr(job, kCollationAvailableKey, 0) == 0)
+             ? kDmCollateBit
+             : 0;
+}
+
 }  // namespace
 
 int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int check_all,
@@ -93,12 +127,11 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
   mask = 0;
   const GDevModeView in(record);
   if (in.Size() < kLeastCheckedSize || in.U16(kDmSpecVersion) < kFirstCheckedSpecVersion) return 0;
-  GDriverDataImp& driver_data = *GetDriverData();
   GAttributeComposite* job = JobSettings();
-  const std::uint32_t fields = in.Fields();
   int result = 1;
   auto checking = [&] { return result == 1 || check_all == 1; };
   auto fail = [&](std::uint32_t bits) {
+    if (bits == 0) return;
     result = 0;
     mask |= bits;
   };
@@ -106,93 +139,109 @@ int GDriverSettings::ValidatePublic(void*, const platform::DevModeW* record, int
   const std::uint16_t y = GetYResolution();
   const std::uint32_t angle = in.I16(kDmOrientation) == kDmLandscape ? 90 : 0;
 
-  const std::int16_t orientation = in.I16(kDmOrientation);
-  if (checking() && in.HasField(kDmOrientationBit, kDmOrientation) && orientation != kDmPortrait &&
-      orientation != kDmLandscape) {
-    fail(kDmOrientationBit);
-  }
-  if (checking() && in.HasField(kDmPrintQualityBit, kDmPrintQuality)) {
-    const std::int16_t quality = in.I16(kDmPrintQuality);
-    if (quality < 1 || !in.HasField(kDmYResolutionBit, kDmYResolution)) {
-      std::uint16_t found_x = 0;
-      std::uint16_t found_y = 0;
-      std::uint16_t third = 0;
-      if (!QualityToResolution(quality, found_x, found_y, third, nullptr))
-        fail(fields & kDmResolutionBits);
-    } else if (!driver_data.IsResolutionSupported(static_cast<std::uint16_t>(quality),
-                                                  in.U16(kDmYResolution))) {
-      fail(kDmResolutionBits);
-    }
-  }
-  if (checking() && (fields & (kDmPaperWidthBit | kDmPaperLengthBit))) {
-    std::int32_t low_width = 0, low_length = 0, high_width = 0, high_length = 0;
-    CustomSizeLimits(x, y, low_width, low_length, high_width, high_length);
-    const std::int16_t width = in.I16(kDmPaperWidth);
-    const std::int16_t length = in.I16(kDmPaperLength);
-    std::uint32_t bits = 0;
-    if (in.HasField(kDmPaperWidthBit, kDmPaperWidth) && (width < low_width || width > high_width))
-      bits |= kDmPaperWidthBit;
-    if (in.HasField(kDmPaperLengthBit, kDmPaperLength) &&
-        (length < low_length || length > high_length)) {
-      bits |= kDmPaperLengthBit;
-    }
-    if (bits) fail(bits);
-  }
-  // The user-defined size (256) is the printer's when its width and length
-  // lie within the limits, which the check above judges.
-  if (checking() && in.HasField(kDmPaperSizeBit, kDmPaperSize) &&
-      in.U16(kDmPaperSize) != kCustomSizeFormNumber) {
-    const std::uint16_t paper = in.U16(kDmPaperSize);
-    if (!driver_data.IsFormUsable(angle, x, y, 1, paper) &&
-        !(SignedValueOr(job, kPaperCheckKey, 0) != 0 &&
-          driver_data.IsFormUsable(angle, x, y, 0, paper))) {
-      fail(kDmPaperSizeBit);
-    }
-  }
-  if (checking() && in.HasField(kDmDefaultSourceBit, kDmDefaultSource)) {
-    if (auto* table = FindOfClass<GFormToTrayDatabase>(job, kFormToTrayKey)) {
-      const std::uint16_t source = in.U16(kDmDefaultSource);
-      const bool known = table->HasNonDefaultAssociation()
-                             ? source == kDmFormSource
-                             : source != kDmFormSource && (driver_data.HasTrayMapping(source) ||
-                                                           driver_data.HasResourceMapping(source));
-      if (!known) fail(kDmDefaultSourceBit);
-    }
-  }
-  if (checking() && in.HasField(kDmCopiesBit, kDmCopies)) {
-    auto* range = FindOfClass<GRangeAttribute>(job, kCopiesRangeKey);
-    if (!range || !range->Contains(in.I16(kDmCopies))) fail(kDmCopiesBit);
-  }
-  const std::int16_t colour = in.I16(kDmColor);
-  if (checking() && in.HasField(kDmColorBit, kDmColor) && colour != kDmMonochrome &&
-      colour != kDmColour) {
-    fail(kDmColorBit);
-  }
-  if (checking() && in.HasField(kDmDuplexBit, kDmDuplex)) {
-    const bool portrait =
-        static_cast<std::int16_t>(LoadU16(Record(), kDmOrientation)) != kDmLandscape;
-    const std::int16_t duplex = in.I16(kDmDuplex);
-    std::int16_t value = -1;
-    if (duplex == kDmSimplex) value = 0;
-    if (duplex == kDmVertical) value = portrait ? 2 : 1;
-    if (duplex == kDmHorizontal) value = portrait ? 1 : 2;
-    auto* range = FindOfClass<GRangeAttribute>(job, kDuplexRangeKey);
-    if (value < 0 || !range || !range->Contains(value)) fail(kDmDuplexBit);
-  }
+  if (checking()) fail(OrientationFails(in));
+  if (checking()) fail(QualityFails(in));
+  if (checking()) fail(CustomSizeFails(in, x, y));
+  if (checking()) fail(PaperSizeFails(in, job, angle, x, y));
+  if (checking()) fail(DefaultSourceFails(in, job));
+  if (checking()) fail(CopiesFails(in, job));
+  if (checking()) fail(ColorFails(in));
+  if (checking()) fail(DuplexFails(in, job));
   const std::uint16_t version = in.U16(kDmSpecVersion);
   if (in.Size() >= kDmPublicSize &&
       (version == kDmSpecVersion400 || version == kDmSpecVersionValue)) {
-    const std::int16_t collate = in.I16(kDmCollate);
-    if (checking() && in.HasField(kDmCollateBit, kDmCollate) && collate != 0 &&
-        (collate != 1 || SignedValueOr(job, kCollationAvailableKey, 0) == 0)) {
-      fail(kDmCollateBit);
-    }
-    if (checking() && in.HasField(kDmFormNameBit, kDmFormName, 2 * kDmNameUnits) &&
-        !IsKnownFormName(in.Name(kDmFormName), angle, x, y, FormTableCheck())) {
-      fail(kDmFormNameBit);
-    }
+    if (checking()) fail(CollateFails(in, job));
+    if (checking()) fail(FormNameFails(in, angle, x, y));
   }
   return result;
+}
+
+std::uint32_t GDriverSettings::QualityFails(const GDevModeView& in) {
+  if (!in.HasField(kDmPrintQualityBit, kDmPrintQuality)) return 0;
+  const std::int16_t quality = in.I16(kDmPrintQuality);
+  if (quality < 1 || !in.HasField(kDmYResolutionBit, kDmYResolution)) {
+    std::uint16_t found_x = 0;
+    std::uint16_t found_y = 0;
+    std::uint16_t third = 0;
+    if (!QualityToResolution(quality, found_x, found_y, third, nullptr))
+      return in.Fields() & kDmResolutionBits;
+  } else if (!GetDriverData()->IsResolutionSupported(static_cast<std::uint16_t>(quality),
+                                                     in.U16(kDmYResolution))) {
+    return kDmResolutionBits;
+  }
+  return 0;
+}
+
+std::uint32_t GDriverSettings::CustomSizeFails(const GDevModeView& in, std::uint16_t x,
+                                               std::uint16_t y) {
+  if (!(in.Fields() & (kDmPaperWidthBit | kDmPaperLengthBit))) return 0;
+  std::int32_t low_width = 0, low_length = 0, high_width = 0, high_length = 0;
+  CustomSizeLimits(x, y, low_width, low_length, high_width, high_length);
+  const std::int16_t width = in.I16(kDmPaperWidth);
+  const std::int16_t length = in.I16(kDmPaperLength);
+  std::uint32_t bits = 0;
+  if (in.HasField(kDmPaperWidthBit, kDmPaperWidth) && (width < low_width || width > high_width))
+    bits |= kDmPaperWidthBit;
+  if (in.HasField(kDmPaperLengthBit, kDmPaperLength) &&
+      (length < low_length || length > high_length)) {
+    bits |= kDmPaperLengthBit;
+  }
+  return bits;
+}
+
+std::uint32_t GDriverSettings::PaperSizeFails(const GDevModeView& in, GAttributeComposite* job,
+                                              std::uint32_t angle, std::uint16_t x,
+                                              std::uint16_t y) {
+  // The user-defined size (256) is the printer's when its width and length
+  // lie within the limits, which CustomSizeFails judges.
+  // Mended (docs/mended-behaviour.md): the job query takes the user-defined size.
+  if (!in.HasField(kDmPaperSizeBit, kDmPaperSize) ||
+      in.U16(kDmPaperSize) == kCustomSizeFormNumber) {
+    return 0;
+  }
+  GDriverDataImp& driver_data = *GetDriverData();
+  const std::uint16_t paper = in.U16(kDmPaperSize);
+  if (!driver_data.IsFormUsable(angle, x, y, 1, paper) &&
+      !(SignedValueOr(job, kPaperCheckKey, 0) != 0 &&
+        driver_data.IsFormUsable(angle, x, y, 0, paper))) {
+    return kDmPaperSizeBit;
+  }
+  return 0;
+}
+
+std::uint32_t GDriverSettings::DefaultSourceFails(const GDevModeView& in,
+                                                  GAttributeComposite* job) {
+  if (!in.HasField(kDmDefaultSourceBit, kDmDefaultSource)) return 0;
+  auto* table = FindOfClass<GFormToTrayDatabase>(job, kFormToTrayKey);
+  if (!table) return 0;
+  GDriverDataImp& driver_data = *GetDriverData();
+  const std::uint16_t source = in.U16(kDmDefaultSource);
+  const bool known = table->HasNonDefaultAssociation()
+                         ? source == kDmFormSource
+                         : source != kDmFormSource && (driver_data.HasTrayMapping(source) ||
+                                                       driver_data.HasResourceMapping(source));
+  return known ? 0 : kDmDefaultSourceBit;
+}
+
+std::uint32_t GDriverSettings::DuplexFails(const GDevModeView& in, GAttributeComposite* job) {
+  if (!in.HasField(kDmDuplexBit, kDmDuplex)) return 0;
+  const bool portrait =
+      static_cast<std::int16_t>(LoadU16(Record(), kDmOrientation)) != kDmLandscape;
+  const std::int16_t duplex = in.I16(kDmDuplex);
+  std::int16_t value = -1;
+  if (duplex == kDmSimplex) value = 0;
+  if (duplex == kDmVertical) value = portrait ? 2 : 1;
+  if (duplex == kDmHorizontal) value = portrait ? 1 : 2;
+  auto* range = FindOfClass<GRangeAttribute>(job, kDuplexRangeKey);
+  return value < 0 || !range || !range->Contains(value) ? kDmDuplexBit : 0;
+}
+
+std::uint32_t GDriverSettings::FormNameFails(const GDevModeView& in, std::uint32_t angle,
+                                             std::uint16_t x, std::uint16_t y) {
+  return in.HasField(kDmFormNameBit, kDmFormName, 2 * kDmNameUnits) &&
+                 !IsKnownFormName(in.Name(kDmFormName), angle, x, y, FormTableCheck())
+             ? kDmFormNameBit
+             : 0;
 }
 
 int GDriverSettings::IsKnownFormName(const RWWString&, std::uint32_t, std::uint16_t, std::uint16_t,

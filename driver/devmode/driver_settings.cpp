@@ -98,6 +98,7 @@ int GDriverSettings::Merge(const platform::DevModeW* record, bool ours,
   } release{held_job_settings_, outer_hold};
   // Incoming fields the printer cannot print are not taken (copies and
   // custom sizes are brought into range instead).
+  // Mended (docs/mended-behaviour.md): a merged record passes the job query.
   const PublicFields fields(record, Unprintable(record) & ~kDmRangedBits);
   std::array<std::uint8_t, kDmRecordSize> saved_record;
   std::memcpy(saved_record.data(), Record(), kDmRecordSize);
@@ -122,6 +123,7 @@ int GDriverSettings::Merge(const platform::DevModeW* record, bool ours,
     take_context();
   }
   // Without a model there is nothing the fields could go into.
+  // Mended (docs/mended-behaviour.md): 0, the object as it was, when nothing stores.
   if (saved_model) {
     ReplaceSettings(CopyOf(saved_model.get()), saved_as_read);
     if (GetSettings() && TakeFields(fields.Get())) return 1;
@@ -147,6 +149,7 @@ bool GDriverSettings::TakeFields(const platform::DevModeW* fields) {
   if (refused == 0) return true;
   // A field the printer cannot print takes the printer's default; where
   // that does not print either, it keeps what it was.
+  // Mended (docs/mended-behaviour.md): no written field that does not print.
   const std::unique_ptr<GAttributeComposite> chosen(CopyOf(GetSettings()));
   TakeFieldsFrom(refused, FindComposite(JobSettings(), kDefaultSettingsKey), GetSettings());
   if (refused & kDmPaperBits) {
@@ -210,6 +213,7 @@ int GDriverSettings::CopyFrom(const GDriverSettings& other) {
 int GDriverSettings::SetSettings(GAttributeComposite* model) {
   // Written on a copy (`model` may be the current model): a failure leaves
   // the object as it was, never new public fields over an old private part.
+  // Mended (docs/mended-behaviour.md): the own model is copied before the old goes.
   GAttributeComposite* work = CopyOf(model ? model : GetSettings());
   if (!work) return 0;
   std::array<std::uint8_t, kDmRecordSize> saved_record;
@@ -231,6 +235,7 @@ int GDriverSettings::WriteRecord() {
   // The model takes back what its fields now say (a colour mode, a copy
   // count or a size the fields bring into range), so that the record,
   // taken in again, gives itself.
+  // Mended (docs/mended-behaviour.md): a merged record merges into the same bytes.
   SettingsFromPublic(GetDevMode(), current);
   PublicFromSettings(current, GetDevMode());
   StoreU16(Record(), kDmFormatVersion, kDmFormatVersionValue);

@@ -178,6 +178,7 @@ class GDriverSettings : public GDevModeBuffer {
   using GDevModeBuffer::GDevModeBuffer;
 
   // Dots at `resolution` in tenths of a millimetre; 0 for resolution 0.
+  // Mended (docs/mended-behaviour.md): never a division by 0.
   static std::int32_t DotsToTenths(std::int32_t dots, std::uint16_t resolution) {
     return resolution ? dots * 254 / resolution : 0;
   }
@@ -205,12 +206,31 @@ class GDriverSettings : public GDevModeBuffer {
   // that does not print taking its default where that prints; true when
   // it stored and nothing else fails to print.
   bool TakeFields(const platform::DevModeW* fields);
-  // Record -> model steps that need more than a few lines.
-  void OrientationFromPublic(std::int16_t orientation, GAttributeComposite* model);
-  void ResolutionFromPublic(const GDevModeView& in, GAttributeComposite* model);
-  void ResolutionToPublic(GAttributeComposite* model, std::uint8_t* out);
+  // The mapping's steps, one per field, that need the object; the others
+  // are free functions of dev_mode_mapping.cpp. Model -> record:
   void PaperSizeToPublic(GAttributeComposite* model, std::uint8_t* out);
+  void DefaultSourceToPublic(GAttributeComposite* model, std::uint8_t* out);
+  void ResolutionToPublic(GAttributeComposite* model, std::uint8_t* out);
+  void ColorToPublic(GAttributeComposite* model, std::uint8_t* out);
+  // Record -> model:
+  void OrientationFromPublic(std::int16_t orientation, GAttributeComposite* model);
+  void PaperSizeFromPublic(const GDevModeView& in, GAttributeComposite* model);
   void CustomSizeFromPublic(const GDevModeView& in, GAttributeComposite* model);
+  void DefaultSourceFromPublic(const GDevModeView& in, GAttributeComposite* model);
+  void ResolutionFromPublic(const GDevModeView& in, GAttributeComposite* model);
+  void ColorFromPublic(const GDevModeView& in, GAttributeComposite* model);
+  // ValidatePublic's checks, one per field, that need the object (the
+  // others are free functions of dev_mode_validation.cpp): the dmFields
+  // bits that fail, 0 when the field passes or is not set. `job` is the
+  // job settings, (x, y) the model's resolution, `angle` the record's.
+  std::uint32_t QualityFails(const GDevModeView& in);
+  std::uint32_t CustomSizeFails(const GDevModeView& in, std::uint16_t x, std::uint16_t y);
+  std::uint32_t PaperSizeFails(const GDevModeView& in, GAttributeComposite* job,
+                               std::uint32_t angle, std::uint16_t x, std::uint16_t y);
+  std::uint32_t DefaultSourceFails(const GDevModeView& in, GAttributeComposite* job);
+  std::uint32_t DuplexFails(const GDevModeView& in, GAttributeComposite* job);
+  std::uint32_t FormNameFails(const GDevModeView& in, std::uint32_t angle, std::uint16_t x,
+                              std::uint16_t y);
 
   // The job settings while a merge runs (null otherwise): a merge asks for
   // them a dozen times and changes nothing of the printer's configuration.

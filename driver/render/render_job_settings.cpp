@@ -6,6 +6,7 @@
 #include <new>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/copies_range.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/media.h"
@@ -309,8 +310,7 @@ void GRenderDriverDataImp::NormalizeCopies() {
           FindValueAttribute(FindComposite(defaults, kColorMediaSettingsKey), kCopiesKey)) {
     std::int32_t count = static_cast<std::int16_t>(copies->GetValue());
     if (count < 0) count = 1;
-    if (auto* range = FindOfClass<GRangeAttribute>(GetJobSettings(), kCopiesRangeKey))
-      count = std::min<std::int32_t>(count, range->GetMaximum());
+    count = std::min<std::int32_t>(count, GCopiesRange::Of(GetJobSettings()).Maximum());
     copies->SetValue(static_cast<std::uint16_t>(count));
   }
   ApplyDefaultCollation();

@@ -45,6 +45,7 @@ class ThreadTables {
   bool in_use_ = false;
 };
 
+// Mended (docs/mended-behaviour.md): kept per thread, not allocated per call.
 thread_local ThreadTables t_tables;
 
 // One expansion over `tables`: the loop of GLZWCompressor::Expand.

@@ -140,6 +140,7 @@ bool WriteAll(std::ostream& output, const Bytef* bytes, std::size_t length) {
 
 int GZlibCompressor::Compress(std::istream& input, std::ostream& output) const {
   // Every failure leaves the output as it came, at position 0.
+  // Mended (docs/mended-behaviour.md): a block of no bytes is no longer left failed.
   const std::ios_base::iostate state = output.rdstate();
   auto fail = [&output, state] {
     output.clear(state);
@@ -151,6 +152,7 @@ int GZlibCompressor::Compress(std::istream& input, std::ostream& output) const {
   if (!source || length == 0) return fail();
   // Room for a result at least one byte shorter than the input: zlib
   // answers Z_BUF_ERROR for what does not shrink.
+  // Mended (docs/mended-behaviour.md): a result as long as the input is refused.
   std::unique_ptr<Bytef[]> packed(new (std::nothrow) Bytef[length]);
   if (!packed) return fail();
   std::size_t packed_length = 0;

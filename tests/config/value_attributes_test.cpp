@@ -1,6 +1,6 @@
 // The leaf attributes: the state word and Assign of the attribute base,
 // range repair and stepping, the flag and string setters, content equality,
-// and the extraction operators.
+// and the extraction operators; the copies range read from settings.
 #include "config/attributes/value_attribute.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,9 @@
 #include <memory>
 #include <sstream>
 
+#include "config/attributes/attribute_composite.h"
+#include "config/attributes/copies_range.h"
+#include "config/keys/settings_keys.h"
 #include "tests/persist/media.h"
 #include "tests/support/graph.h"
 
@@ -94,6 +97,36 @@ TEST(RangeAttribute, RepairsAndSteps) {
   EXPECT_TRUE(r.Contains(10));
   EXPECT_FALSE(r.Contains(21));
   EXPECT_TRUE(Numbers(GRangeAttribute()) == (RangeNumbers{0, 0, 1, 0}));
+}
+
+// The range is the first match under its key, nested or not, and only when
+// it is a range; without one, any positive 16-bit count.
+TEST(CopiesRange, FirstRangeUnderItsKeyElseTheFallback) {
+  auto nested = std::make_unique<GAttributeComposite>(1);
+  auto* inner = new GAttributeComposite(2);
+  inner->AddChild(new GRangeAttribute(2, 999, 1, 2, kCopiesRangeKey));
+  nested->AddChild(inner);
+  auto shadowed = std::make_unique<GAttributeComposite>(1);
+  shadowed->AddChild(new GValueAttribute(5, kCopiesRangeKey));
+  shadowed->AddChild(new GRangeAttribute(1, 9, 1, 1, kCopiesRangeKey));
+  auto other = std::make_unique<GAttributeComposite>(1);
+  other->AddChild(new GRangeAttribute(1, 9, 1, 1, kDuplexRangeKey));
+  const struct {
+    MPersistentObject* settings;
+    bool exists;
+    std::int16_t minimum, maximum;
+  } cases[] = {{nullptr, false, 1, 32767},
+               {nested.get(), true, 2, 999},
+               {shadowed.get(), false, 1, 32767},
+               {other.get(), false, 1, 32767}};
+  for (const auto& c : cases) {
+    const GCopiesRange range = GCopiesRange::Of(c.settings);
+    EXPECT_EQ(range.Exists(), c.exists);
+    EXPECT_EQ(range.Minimum(), c.minimum);
+    EXPECT_EQ(range.Maximum(), c.maximum);
+    EXPECT_TRUE(range.Contains(c.maximum));
+    EXPECT_FALSE(range.Contains(static_cast<std::int16_t>(c.minimum - 1)));
+  }
 }
 
 TEST(ValueAttributes, SettersAndFlags) {

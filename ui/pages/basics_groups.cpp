@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "config/attributes/copies_range.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "platform/ui/dialog.h"
@@ -167,14 +168,11 @@ int GCopiesFeature::GetState() {
 }
 
 void GCopiesFeature::GetRange(std::int32_t& low, std::int32_t& high) {
-  low = 1;
-  high = kFallbackMostCopies;
-  const auto* range = dynamic_cast<const GRangeAttribute*>(
-      GetContext()->GetConfigView().FindTyped(kCopiesRangeKey, kGRangeAttributeId));
-  if (!range) return;
+  const GCopiesRange range = GCopiesRange::Of(GetContext()->GetConfigView().Composite());
   // A device mode's copies are at least 1, whatever the range says.
-  low = std::max<std::int32_t>(range->GetMinimum(), 1);
-  high = std::max<std::int32_t>(range->GetMaximum(), low);
+  low = std::max<std::int32_t>(range.Minimum(), 1);
+  // Without a range the edit keeps to four digits, not the 16-bit fallback.
+  high = range.Exists() ? std::max<std::int32_t>(range.Maximum(), low) : kFallbackMostCopies;
 }
 
 int GCollateFeature::GetState() {
