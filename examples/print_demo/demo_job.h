@@ -55,8 +55,10 @@ class DemoPrinter {
   // Resets the host services, loads the library's classes and the page
   // generator's, installs and loads P1, serves kOutFolder from `out`
   // (made when missing) and makes the font pool. Answers what failed,
-  // empty when all went well.
-  std::string Start(const std::string& out);
+  // empty when all went well. A non-zero `uuid_seed` seeds the ids the
+  // printer makes (platform::SeedUuids), so that they are the same on
+  // every run.
+  std::string Start(const std::string& out, std::uint64_t uuid_seed = 0);
   // Gives the job back, uninstalls P1 and undoes Start; answers what failed.
   std::string Stop();
 
