@@ -15,6 +15,7 @@
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
 #include "driver/services/os_factory.h"
+#include "foundation/rw/error.h"
 #include "output/core/state.h"
 
 namespace {
@@ -93,7 +94,11 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
   // default record would go out), and nothing more.
   if (for_release) return 1;
   std::int32_t result = 1;
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   if (dev_mode) result = bound.MergeDevMode(dev_mode);
+  // A record whose settings memory ran short for reads as damaged, and
+  // would be printed with the defaults: the binding fails instead.
+  if (RWOutOfMemoryRaised() != short_of_memory) result = 0;
   if (GOSFactory* services = GOSFactory::Instance())
     services->SetTimeBias(static_cast<std::int16_t>(bound.GetContextWord()));
   if (from_printer && dev_mode) emf_data_type_ = bound.IsEmfDataType() == 1 ? 1 : 0;
@@ -146,6 +151,7 @@ int GDriverContextBase::StoreNamedSettings(MPersistentObject* object) {
 }
 
 GAttributeComposite* GDriverContextBase::CreateDefaultSettings() {
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
   if (options) ApplyInstalledOptions(options.get());
   GAttributeComposite* model = GetDevModeSettingsModel();
@@ -158,6 +164,10 @@ GAttributeComposite* GDriverContextBase::CreateDefaultSettings() {
       MergeLocalWatermarks(FindComposite(watermarks.get(), kWatermarkListKey));
   }
   std::unique_ptr<GAttributeComposite> extension(LoadNamedSettings(kExtensionCompositeKey));
+  // A stored part that memory ran short for is not missing, nor is a copy
+  // of the model that could not be made: the data file's defaults in their
+  // place would later be saved over what is stored. No settings.
+  if (RWOutOfMemoryRaised() != short_of_memory || (model && !copy)) return nullptr;
   state_flags_ &= ~kStateRebuildDefaults;
   if (!settings || !options || !watermarks || !extension) return BuildDefaultSettings();
   copy.release();

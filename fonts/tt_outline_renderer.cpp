@@ -152,7 +152,11 @@ std::uint32_t GTTOutlineRenderer::Render(std::uint16_t glyph, std::int32_t pixel
     out = GByteBuffer::NewCopy(nullptr, 0);
     return 0;
   }
-  if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) return 0;
+  if (const FT_Error failed = FT_Render_Glyph(slot, FT_RENDER_MODE_MONO); failed != 0) {
+    // No bitmap, unlike an empty glyph's: the character cannot be drawn.
+    if (failed == FT_Err_Out_Of_Memory) RWRaiseNoMemory(0);
+    return 0;
+  }
   const FT_Bitmap& bitmap = slot->bitmap;
   const std::uint32_t width = bitmap.width;
   const std::uint32_t rows = bitmap.rows;

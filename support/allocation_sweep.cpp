@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -57,19 +58,18 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
       }
       continue;
     }
-    const StoredState& before = reference->states[i];
     const StoredState& after = reference->states[i + 1];
     const StoredState& now = states.back();
     if (answered && now != after) {
       std::fprintf(stderr, "%s answered success; stored data differs:\n%s", steps[i].name.c_str(),
                    now.Differences(after).c_str());
       result = kNotOwed;
-    } else if (!answered && now != before && now != after) {
-      std::fprintf(stderr, "%s answered failure and changed stored data:\n%s",
-                   steps[i].name.c_str(), now.Differences(before).c_str());
-      result = kNotOwed;
     } else if (!answered) {
-      result = kFailedCall;
+      const std::string left = scenario->AfterFailure(now);
+      if (!left.empty())
+        std::fprintf(stderr, "%s answered failure and left %s\n", steps[i].name.c_str(),
+                     left.c_str());
+      result = left.empty() ? kFailedCall : kNotOwed;
     }
   }
   const std::uint64_t counted = CountedAllocations();
@@ -91,14 +91,16 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
 
 // The last lines of a child's errors, for a report.
 std::string Tail(const std::string& text) {
-  constexpr std::size_t kMost = 2000;
+  constexpr std::size_t kMost = 20000;
   return text.size() <= kMost ? text : "..." + text.substr(text.size() - kMost);
 }
 
 // "" when the child ended as owed; counts what it met into `report`.
 std::string Judge(const ChildResult& child, bool returning_handler, SweepReport& report) {
-  if (child.end != ChildResult::End::kExited) return child.Describe() + "\n" + Tail(child.error_output);
-  const bool sanitizer = child.error_output.find("Sanitizer") != std::string::npos;
+  if (child.end != ChildResult::End::kExited)
+    return child.Describe() + "\n" + Tail(child.error_output);
+  const bool sanitizer = child.error_output.find("Sanitizer") != std::string::npos ||
+                         child.error_output.find("runtime error:") != std::string::npos;
   if (child.code == kOwed && !sanitizer) return "";
   if (child.code == kFailedCall && !sanitizer) {
     ++report.failed_calls;
@@ -123,8 +125,8 @@ bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::
   }
   ::close(fd);
   const std::string path = name;
-  ChildResult child = RunInChild(
-      [&] { return RunScenario(make, nullptr, 0, false, &path); }, kSweepChildSeconds);
+  ChildResult child =
+      RunInChild([&] { return RunScenario(make, nullptr, 0, false, &path); }, kSweepChildSeconds);
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
@@ -155,7 +157,9 @@ std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,
   ChildResult child =
       RunInChild([&] { return RunScenario(make, &reference, index, returning_handler, nullptr); },
                  kSweepChildSeconds);
-  return Judge(child, returning_handler, report);
+  const std::string found = Judge(child, returning_handler, report);
+  // Traced (DRV_SWEEP_TRACE), the whole of what the child said.
+  return std::getenv("DRV_SWEEP_TRACE") ? found + "\n" + child.error_output : found;
 }
 
 SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, std::uint64_t first,
@@ -164,9 +168,9 @@ SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, st
   for (std::uint64_t index = first; index <= reference.allocations && report.children < most;
        index += stride) {
     ++report.children;
-    ChildResult child = RunInChild(
-        [&] { return RunScenario(make, &reference, index, returning_handler, nullptr); },
-        kSweepChildSeconds);
+    ChildResult child =
+        RunInChild([&] { return RunScenario(make, &reference, index, returning_handler, nullptr); },
+                   kSweepChildSeconds);
     if (std::string found = Judge(child, returning_handler, report); !found.empty())
       report.findings.push_back({index, found});
   }

@@ -11,9 +11,9 @@
 //     (StoredState: the printer's data file and printer data, its stored
 //     default and default record, and whatever the scenario adds, such as a
 //     port file) is as the reference left it after that call;
-//   - a call that answered failure left it as it was before the call or as
-//     the reference left it after; the scenario stops there (what follows
-//     would start from another state).
+//   - a call that answered failure owes only what the scenario says holds
+//     whatever the answer (AfterFailure: no spool file left, say); the
+//     scenario stops there (what follows would start from another state).
 //
 // Under the returning handler (`returning_handler`), the library's error
 // handler is one that returns, as an application may install: then no
@@ -47,6 +47,9 @@ class SweepScenario {
   virtual std::string SetUp() = 0;
   virtual std::vector<SweepStep> Steps() = 0;
   virtual StoredState State() = 0;
+  // What a call that answered failure left in `now` that it must not: ""
+  // when nothing.
+  virtual std::string AfterFailure(const StoredState&) { return ""; }
   // Undoes SetUp (counted as nothing).
   virtual void TearDown() = 0;
 };

@@ -74,7 +74,8 @@ ChildResult RunInChild(const std::function<int()>& work, unsigned seconds) {
     result.code = WEXITSTATUS(status);
   } else {
     result.code = WTERMSIG(status);
-    result.end = result.code == SIGALRM ? ChildResult::End::kTimedOut : ChildResult::End::kSignalled;
+    result.end =
+        result.code == SIGALRM ? ChildResult::End::kTimedOut : ChildResult::End::kSignalled;
   }
   result.error_output = ReadAll(error_fd);
   ::close(error_fd);

@@ -12,6 +12,7 @@ extern "C" {
 void* __interceptor_malloc(std::size_t size) __attribute__((weak));
 void* __interceptor_calloc(std::size_t count, std::size_t size) __attribute__((weak));
 void* __interceptor_realloc(void* block, std::size_t size) __attribute__((weak));
+void __sanitizer_print_stack_trace() __attribute__((weak));
 void* __libc_malloc(std::size_t size);
 void* __libc_calloc(std::size_t count, std::size_t size);
 void* __libc_realloc(void* block, std::size_t size);
@@ -42,12 +43,18 @@ DRV_UNINSTRUMENTED void* RealRealloc(void* block, std::size_t size) {
   return __interceptor_realloc ? __interceptor_realloc(block, size) : __libc_realloc(block, size);
 }
 
-// Counts one request; true when it is the armed one.
+// Counts one request; true when it is the armed one, whose stack the
+// sanitizers print when DRV_SWEEP_TRACE is set.
 DRV_UNINSTRUMENTED bool CountFails() {
   if (t_uncounted != 0) return false;
   const std::uint64_t index = g_counted.fetch_add(1, std::memory_order_relaxed) + 1;
   if (index != g_armed.load(std::memory_order_relaxed)) return false;
   g_failed.store(true);
+  if (__sanitizer_print_stack_trace && std::getenv("DRV_SWEEP_TRACE")) {
+    ++t_uncounted;
+    __sanitizer_print_stack_trace();
+    --t_uncounted;
+  }
   return true;
 }
 

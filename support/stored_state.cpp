@@ -35,9 +35,10 @@ Bytes FileBytes(const std::string& path) {
 }
 
 void ReadDataFile(platform::HANDLE printer, StoredState& state) {
-  Bytes record = LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
-    return platform::GetPrinterDriverW(printer, nullptr, 2, buffer, size, needed);
-  });
+  Bytes record =
+      LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
+        return platform::GetPrinterDriverW(printer, nullptr, 2, buffer, size, needed);
+      });
   if (record.empty()) return;
   const auto* info = reinterpret_cast<const platform::DriverInfo2W*>(record.data());
   if (!info->data_file) return;
@@ -69,17 +70,18 @@ void ReadPrinterData(const char16_t* name, StoredState& state) {
 }
 
 void ReadStoredDefault(platform::HANDLE printer, StoredState& state) {
-  Bytes record = LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
-    return platform::GetPrinterW(printer, 2, buffer, size, needed);
-  });
+  Bytes record =
+      LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
+        return platform::GetPrinterW(printer, 2, buffer, size, needed);
+      });
   if (record.empty()) return;
   const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.data());
   const auto* mode = static_cast<const std::uint8_t*>(info->dev_mode);
   if (!mode) return;
-  const std::size_t size =
-      std::size_t(mode[platform::kDevModeSizeOffset] | mode[platform::kDevModeSizeOffset + 1] << 8) +
-      std::size_t(mode[platform::kDevModeDriverExtraOffset] |
-                  mode[platform::kDevModeDriverExtraOffset + 1] << 8);
+  const std::size_t size = std::size_t(mode[platform::kDevModeSizeOffset] |
+                                       mode[platform::kDevModeSizeOffset + 1] << 8) +
+                           std::size_t(mode[platform::kDevModeDriverExtraOffset] |
+                                       mode[platform::kDevModeDriverExtraOffset + 1] << 8);
   if (mode + size > record.data() + record.size()) return;
   state.items["stored default"] = Bytes(mode, mode + size);
 }

@@ -19,6 +19,7 @@ const char* CopyText(const char* text) {
 }
 
 thread_local RWErrorScope* t_innermost_scope = nullptr;
+thread_local std::uint32_t t_out_of_memory = 0;
 
 }  // namespace
 
@@ -29,6 +30,7 @@ void RecordInScope(RWErrorScope* scope, const RWError& error) {
 namespace {
 
 void Dispatch(const RWError& error) {
+  if (error.Entry() == rwcore::NoMem()) ++t_out_of_memory;
   if (RWErrorScope* scope = t_innermost_scope) {
     RecordInScope(scope, error);
     return;
@@ -94,6 +96,10 @@ RWError::~RWError() {
 // The text is the catalogue's own format: no allocation while memory is short.
 RWOutOfMemoryError::RWOutOfMemoryError(std::uint32_t requested)
     : RWError(rwcore::NoMem()->format, false, rwcore::NoMem()), requested_(requested) {}
+
+std::uint32_t RWOutOfMemoryRaised() {
+  return t_out_of_memory;
+}
 
 RWErrorHandler SetErrorHandler(RWErrorHandler handler) {
   return g_handler.exchange(handler, std::memory_order_acq_rel);

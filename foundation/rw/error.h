@@ -149,6 +149,12 @@ class RWErrorScope {
   std::string text_;
 };
 
+// How many [NOMEM] errors the calling thread has raised, recorded in a
+// scope or not. A caller that must not act on what a read gave when memory
+// ran short during it (save it back over what is stored) compares the
+// count before and after the read.
+std::uint32_t RWOutOfMemoryRaised();
+
 // Installs `handler` and returns the previous one.
 RWErrorHandler SetErrorHandler(RWErrorHandler handler);
 

@@ -164,6 +164,13 @@ class JobScenario : public support::SweepScenario {
     return state;
   }
 
+  std::string AfterFailure(const StoredState& now) override {
+    auto left = now.items.find("spool files");
+    return left != now.items.end() && left->second != std::vector<std::uint8_t>{0}
+               ? "files in the spool directory"
+               : "";
+  }
+
   void TearDown() override {
     if (job_) GDriverServer::Instance()->ReleaseRenderData(cookie_);
     font_.reset();
@@ -194,7 +201,7 @@ class JobScenario : public support::SweepScenario {
                                   platform::DWORD(2 * (spool.size() + 1))) != 0) {
       return false;
     }
-    job_->RefreshJobParts();
+    if (!job_->RefreshJobParts()) return false;
     job_->CopyMappedValues(job_->EnsureDefaultSettings(), job_->EnsureDefaultSettings());
     return true;
   }
