@@ -31,6 +31,7 @@
 #include "driver/services/update_stamp.h"
 #include "driver/spooler_forms.h"
 #include "foundation/rw/binarystream.h"
+#include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
@@ -310,10 +311,13 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
   const platform::DWORD mode = header->mode;
   switch (info->reason) {
     case platform::kPropSheetUiReasonInit: {
+      // A sheet on settings memory ran short for is refused: its OK would
+      // hand them out, and store them, as the whole.
+      const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
       WritePrinterDword(kExportPrintingName, 1);
       BindDevMode(mode & platform::kDmModeModify ? header->dev_mode_in : nullptr);
       info->result = 0;
-      if (!BeginSheet(info, kUIDocumentPages)) return 0;
+      if (!BeginSheet(info, kUIDocumentPages) || RWOutOfMemoryRaised() != short_of_memory) return 0;
       sheet_record_->access_flags = DocumentAccessFlags(mode, restricted, major);
       return page_list_ && page_list_->AddPages(sheet_record_, 0) != 0 ? 1 : 0;
     }
@@ -454,9 +458,13 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
   GOSFactory* services = GOSFactory::Instance();
   switch (info->reason) {
     case platform::kPropSheetUiReasonInit: {
+      const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+      apply_short_of_memory_ = false;
       BindDevMode(nullptr);
       info->result = 0;
-      if (BeginSheet(info, kUIDevicePages)) {
+      const bool begun = BeginSheet(info, kUIDevicePages);
+      if (RWOutOfMemoryRaised() != short_of_memory) return 0;  // as the document sheet's
+      if (begun) {
         sheet_record_->access_flags = header->flags & platform::kDpsNoPermission
                                           ? kUIAccessNoPermission
                                           : sheet_record_->access_flags | kUIAccessNoPrinterWide;
@@ -487,14 +495,20 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
       if (set->result == platform::kCpsuiOk &&
           !(sheet_record_->access_flags & kUIAccessNoPermission)) {
         GAttributeComposite* settings = sheet_record_->settings;
+        const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
         if (SaveSettings(settings, 1)) ExportAfterApply(kExportConfigName);
         GAttributeComposite* physical = FindComposite(settings, kInstalledOptionsKey);
-        if (physical && services && IsPhysicalSettingsCurrent(physical) == 0) {
+        // Settings only partly stored for want of memory: nothing more is
+        // stored on them, and the sheet answers failure.
+        apply_short_of_memory_ = RWOutOfMemoryRaised() != short_of_memory;
+        if (!apply_short_of_memory_ && physical && services &&
+            IsPhysicalSettingsCurrent(physical) == 0) {
           services->SetPrinterDataString(this, RWWString(kLastUpdatedName), LocalDateStamp());
           services->SetPrinterDataString(this, RWWString(kLastUpdateTypeName),
                                          RWWString(kUserUpdateType));
         }
-        StoreDefaultDevMode();
+        if (!apply_short_of_memory_) StoreDefaultDevMode();
+        apply_short_of_memory_ = apply_short_of_memory_ || RWOutOfMemoryRaised() != short_of_memory;
       }
       info->result = platform::ULONG_PTR(set->result);
       return 1;
@@ -507,7 +521,8 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
 platform::BOOL GDriverContext::PrinterProperties(platform::HWND window, platform::HANDLE printer) {
   platform::DevicePropertyHeader header{kDeviceHeaderSize, 0, printer, nullptr};
   platform::ULONG_PTR result = 1;
+  apply_short_of_memory_ = false;
   platform::CommonPropertySheetUIW(window, &::DrvDevicePropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return platform::LONG(result) > 0 ? 1 : 0;
+  return platform::LONG(result) > 0 && !apply_short_of_memory_ ? 1 : 0;
 }

@@ -36,13 +36,14 @@ GLock* HandlerLock() {
 }
 
 // The runtime's handler: a retry when memory was freed, else the
-// allocation fails. Outside a reader's error scope [NOMEM] goes to the
-// library's error handler first (the default one ends the process as its
-// documentation says; a standard container's allocation has no other way
-// to report it).
+// allocation fails, and [NOMEM] is raised first: a reader's error scope
+// records it, the library's error handler sees it (the default one ends
+// the process as its documentation says), and a caller that must not act
+// on a read memory ran short for can tell (RWOutOfMemoryRaised), whether
+// or not the allocation's own caller reports it.
 void RuntimeHandler() {
   if (OutOfMemoryHandler(0)) return;
-  if (!RWErrorScope::Active()) RWRaiseNoMemory(0);
+  RWRaiseNoMemory(0);
   throw std::bad_alloc();
 }
 

@@ -3,9 +3,9 @@
 // let go of what it can without waiting (its parked contexts, deleted at
 // its next safe point, driver/services/driver_server.h) and lets the
 // allocation try again. When there is no reserve left it answers 0: the
-// allocation fails (the runtime's handler throws std::bad_alloc, which a
-// nothrow allocation answers with null, and the library with [NOMEM]) and
-// the call that made it answers failure. The reserve is made again at the
+// allocation fails (the runtime's handler raises [NOMEM], then throws
+// std::bad_alloc, which a nothrow allocation answers with null) and the
+// call that made it answers failure. The reserve is made again at the
 // server's next safe point.
 //
 // Installed as the runtime's allocation-failure handler

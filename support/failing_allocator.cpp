@@ -66,7 +66,8 @@ void* RealBlock(std::size_t size, std::size_t alignment) {
 
 // operator new, as the runtime's: a request that fails calls the new
 // handler and is tried again while the handler returns. The armed request
-// of a nothrow form fails for good once the handler has run.
+// of a nothrow form keeps failing until the handler gives up; that of
+// another form succeeds once the handler has run.
 void* NewBlock(std::size_t size, std::size_t alignment, bool nothrow) {
   if (size == 0) size = 1;
   bool fail = CountFails();
@@ -82,8 +83,7 @@ void* NewBlock(std::size_t size, std::size_t alignment, bool nothrow) {
       throw std::bad_alloc();
     }
     handler();
-    if (fail && nothrow) throw std::bad_alloc();
-    fail = false;
+    if (!nothrow) fail = false;
   }
 }
 

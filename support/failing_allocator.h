@@ -9,11 +9,12 @@
 // malloc, calloc and realloc answer null (ENOMEM). operator new calls the
 // installed new handler, as the runtime does, so that the handler runs
 // inside every allocation that fails, whatever locks its caller holds.
-// Then the nothrow forms answer null: memory stayed short, which the
-// library's own allocations (all nothrow) must answer with failure. The
-// other forms try again while the handler returns, as the runtime does:
-// the standard containers cannot survive a failure, so for them the
-// handler is what must recover (it gives up by throwing std::bad_alloc).
+// For the nothrow forms the memory stays short: the request is tried again
+// while the handler returns, and fails when it gives up (by throwing
+// std::bad_alloc): null, which the library's own allocations (all
+// nothrow) must answer with failure. For the other forms the handler's
+// first call is taken to have freed enough: the standard containers
+// cannot survive a failure, so for them the handler is what must recover.
 // With no handler installed a request fails at once. A handler that is
 // called more than kMostHandlerCalls times for one request gets no more
 // tries; the harness records it (HandlerNeverGaveUp).

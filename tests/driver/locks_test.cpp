@@ -144,13 +144,15 @@ TEST_F(OutOfMemory, AFailureCostsTheReserveThenFailsTheAllocation) {
   server_->ReleaseContext(cookie);
   EXPECT_EQ(driver_testing::live_contexts.load(), 1);
   EXPECT_TRUE(OutOfMemoryReserveHeld());
-  // The runtime's handler fails an allocation it cannot help with the
-  // library's [NOMEM] (in a reader's scope here) and std::bad_alloc.
+  // The runtime's handler fails an allocation it cannot help with [NOMEM]
+  // (recorded by a reader's scope here) and std::bad_alloc.
   server_->DeleteParked();
   EXPECT_EQ(OutOfMemoryHandler(100), 1);  // the reserve, once more
   RWErrorScope scope;
+  const std::uint32_t raised = RWOutOfMemoryRaised();
   EXPECT_THROW(std::get_new_handler()(), std::bad_alloc);
-  EXPECT_EQ(scope.Count(), 0u);  // a reader's own allocation reports it
+  EXPECT_EQ(scope.Entry(), rwcore::NoMem());
+  EXPECT_EQ(RWOutOfMemoryRaised(), raised + 1);
 }
 
 // The handler runs inside whatever allocation failed, under whatever lock
