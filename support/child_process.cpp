@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 
 // LeakSanitizer's entry, when the program has it.
 extern "C" void __lsan_do_leak_check() __attribute__((weak));
@@ -27,7 +28,9 @@ std::string ReadAll(int fd) {
   return text;
 }
 
-[[noreturn]] void BeChild(int error_fd, const std::function<int()>& work, unsigned seconds) {
+[[noreturn]] void BeChild(int error_fd, const char* folder, const std::function<int()>& work,
+                          unsigned seconds) {
+  if (folder) ::setenv("TMPDIR", folder, 1);
   const int nothing = ::open("/dev/null", O_WRONLY);
   if (nothing >= 0) ::dup2(nothing, STDOUT_FILENO);
   ::dup2(error_fd, STDERR_FILENO);
@@ -63,9 +66,11 @@ ChildResult RunInChild(const std::function<int()>& work, unsigned seconds) {
     return result;
   }
   ::unlink(name);
+  char folder[] = "/tmp/child-XXXXXX";
+  const char* temporary = ::mkdtemp(folder);
   std::fflush(nullptr);
   const pid_t child = ::fork();
-  if (child == 0) BeChild(error_fd, work, seconds);
+  if (child == 0) BeChild(error_fd, temporary, work, seconds);
   int status = 0;
   if (child < 0 || ::waitpid(child, &status, 0) != child) {
     result.code = -1;
@@ -77,8 +82,10 @@ ChildResult RunInChild(const std::function<int()>& work, unsigned seconds) {
     result.end =
         result.code == SIGALRM ? ChildResult::End::kTimedOut : ChildResult::End::kSignalled;
   }
-  result.error_output = ReadAll(error_fd);
+  result.error_output += ReadAll(error_fd);
   ::close(error_fd);
+  std::error_code ignored;
+  if (temporary) std::filesystem::remove_all(temporary, ignored);
   return result;
 }
 

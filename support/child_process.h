@@ -5,11 +5,12 @@
 // outside.
 //
 // The child's standard output goes nowhere and its standard error is kept
-// for the caller; it runs the work under an alarm of `seconds` and ends
-// with the work's answer (_exit: no at-exit functions of the parent's run).
-// With LeakSanitizer in the program, the child's at-exit leak check is
-// spent at its start: a process ended by an error handler in the middle of
-// a call leaves its objects behind, which is no leak of the library's.
+// for the caller; its temporary directory (TMPDIR) is a folder of its own,
+// removed with whatever the child left there, however it ended; it runs the work under an alarm of
+// `seconds` and ends with the work's answer (_exit: no at-exit functions of the parent's run). With
+// LeakSanitizer in the program, the child's at-exit leak check is spent at its start: a process
+// ended by an error handler in the middle of a call leaves its objects behind, which is no leak of
+// the library's.
 //
 // REQUIRES: the calling process has a single thread (fork copies no other),
 // and nothing the work needs from the parent is in the middle of a change.

@@ -63,8 +63,9 @@
 // top left at pen + (metrics x, -metrics y); the pen starts at the placed
 // start point and moves by the escapements (else by the glyph's extent).
 // A code whose glyph gives no bitmap (the render failed; an empty glyph
-// gives an empty one) fails the text with kGlyphFailure. Raster operations
-// are not applied: every mark is drawn over what is there.
+// gives an empty one) fails the text with kGlyphFailure rather than print
+// the page without it. Raster operations are not applied: every mark is
+// drawn over what is there.
 //
 // DocumentStart: the generator base's (the port opened and held), then
 // the display line. DocumentEnd and JobAbort: an open page is dropped
