@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -174,6 +175,26 @@ SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, st
     if (std::string found = Judge(child, returning_handler, report); !found.empty())
       report.findings.push_back({index, found});
   }
+  return report;
+}
+
+SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool halfway,
+                        bool returning_handler, std::string& summary) {
+  SweepReference reference;
+  if (!RecordReference(make, reference, summary)) return {{}, {}, {}, {{0, summary}}};
+  const auto told = [](const char* name, std::uint64_t fallback) {
+    const char* text = std::getenv(name);
+    return text && std::atoll(text) > 0 ? std::uint64_t(std::atoll(text)) : fallback;
+  };
+  const std::uint64_t even = std::max<std::uint64_t>(reference.allocations / children, 1);
+  const std::uint64_t stride = told("DRV_SWEEP_STRIDE", even);
+  const std::uint64_t first = told("DRV_SWEEP_FIRST", halfway ? even / 2 + 1 : 1);
+  SweepReport report = Sweep(make, reference, first, stride, ~std::uint64_t{0}, returning_handler);
+  summary = std::to_string(reference.allocations) + " allocations; " +
+            std::to_string(report.children) + " children from " + std::to_string(first) + " by " +
+            std::to_string(stride) + ": " + std::to_string(report.failed_calls) +
+            " calls failed, " + std::to_string(report.no_memory_exits) + " [NOMEM] exits, " +
+            std::to_string(report.findings.size()) + " findings";
   return report;
 }
 

@@ -84,6 +84,14 @@ bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::
 SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, std::uint64_t first,
                   std::uint64_t stride, std::uint64_t most, bool returning_handler);
 
+// The sweep as the tests run it: `children` children spread evenly over the
+// reference's allocations, from the first (or, `halfway`, from half a
+// stride in), unless the environment says the stride and the first index
+// (DRV_SWEEP_STRIDE, 1 for every allocation; DRV_SWEEP_FIRST). `summary`
+// says what was swept, or why nothing was (the reference failed).
+SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool halfway,
+                        bool returning_handler, std::string& summary);
+
 // The whole of one child, for a test that looks at one index closely:
 // "" when the child ends as owed, else what was found.
 std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,

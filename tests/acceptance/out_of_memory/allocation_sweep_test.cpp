@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "tests/acceptance/out_of_memory/sweep_scenarios.h"
@@ -21,34 +22,11 @@ namespace {
 
 constexpr std::uint64_t kChildren = 60;
 
-std::uint64_t FromEnvironment(const char* name, std::uint64_t fallback) {
-  const char* text = std::getenv(name);
-  return text && std::atoll(text) > 0 ? std::uint64_t(std::atoll(text)) : fallback;
-}
-
-support::SweepReference Reference(const support::ScenarioMaker& make) {
-  support::SweepReference reference;
-  std::string error;
-  EXPECT_TRUE(support::RecordReference(make, reference, error)) << error;
-  return reference;
-}
-
 void RunSweep(const support::ScenarioMaker& make, bool returning) {
-  const support::SweepReference reference = Reference(make);
-  ASSERT_GT(reference.allocations, kChildren);
-  const std::uint64_t even = reference.allocations / kChildren;
-  const std::uint64_t stride = FromEnvironment("DRV_SWEEP_STRIDE", even);
-  const std::uint64_t first = FromEnvironment("DRV_SWEEP_FIRST", returning ? even / 2 + 1 : 1);
+  std::string summary;
   const support::SweepReport report =
-      support::Sweep(make, reference, first, stride, ~std::uint64_t{0}, returning);
-  // The sweep's size, for whoever reads the log.
-  std::printf(
-      "%llu allocations; %llu children from %llu by %llu: %llu calls failed, %llu "
-      "[NOMEM] exits, %zu findings\n",
-      (unsigned long long)reference.allocations, (unsigned long long)report.children,
-      (unsigned long long)first, (unsigned long long)stride,
-      (unsigned long long)report.failed_calls, (unsigned long long)report.no_memory_exits,
-      report.findings.size());
+      support::SweepEvenly(make, kChildren, returning, returning, summary);
+  std::printf("%s\n", summary.c_str());  // the sweep's size, for whoever reads the log
   for (const support::SweepFinding& finding : report.findings)
     ADD_FAILURE() << "allocation " << finding.index << ": " << finding.what;
 }
@@ -72,12 +50,14 @@ TEST(AllocationSweep, PrintJobReturningHandler) {
 TEST(AllocationSweep, One) {
   const char* one = std::getenv("DRV_SWEEP_ONE");
   if (!one) GTEST_SKIP() << "DRV_SWEEP_ONE=sheet:N or job:N";
-  const std::string text = one;
-  const auto make = text.rfind("job", 0) == 0 ? PrintJob() : SheetSession();
-  const std::uint64_t index = std::stoull(text.substr(text.find(':') + 1));
-  std::printf("%s\n", support::SweepOne(make, Reference(make), index,
-                                        std::getenv("DRV_SWEEP_RETURNING") != nullptr)
-                          .c_str());
+  const auto make = one[0] == 'j' ? PrintJob() : SheetSession();
+  support::SweepReference reference;
+  std::string error;
+  ASSERT_TRUE(support::RecordReference(make, reference, error)) << error;
+  const bool returning = std::getenv("DRV_SWEEP_RETURNING") != nullptr;
+  std::printf("%s\n",
+              support::SweepOne(make, reference, std::stoull(std::strchr(one, ':') + 1), returning)
+                  .c_str());
 }
 
 }  // namespace
