@@ -92,7 +92,7 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
 
 // The last lines of a child's errors, for a report.
 std::string Tail(const std::string& text) {
-  constexpr std::size_t kMost = 20000;
+  constexpr std::size_t kMost = 4000;
   return text.size() <= kMost ? text : "..." + text.substr(text.size() - kMost);
 }
 
