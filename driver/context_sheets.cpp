@@ -289,6 +289,9 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
   auto* header =
       reinterpret_cast<platform::DocumentPropertyHeader*>(info ? info->lparam_init : lparam);
   if (!header) return kNoHeader;
+  // A sheet on what memory ran short for is refused at its start: its OK
+  // would hand it out, and store it, as the whole.
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   std::uint32_t restricted = 1;
   if (IsRemotePrinter()) {
     if (own_handle_) {
@@ -311,9 +314,6 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
   const platform::DWORD mode = header->mode;
   switch (info->reason) {
     case platform::kPropSheetUiReasonInit: {
-      // A sheet on settings memory ran short for is refused: its OK would
-      // hand them out, and store them, as the whole.
-      const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
       WritePrinterDword(kExportPrintingName, 1);
       BindDevMode(mode & platform::kDmModeModify ? header->dev_mode_in : nullptr);
       info->result = 0;
@@ -459,12 +459,9 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
   switch (info->reason) {
     case platform::kPropSheetUiReasonInit: {
       const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
-      apply_short_of_memory_ = false;
       BindDevMode(nullptr);
       info->result = 0;
-      const bool begun = BeginSheet(info, kUIDevicePages);
-      if (RWOutOfMemoryRaised() != short_of_memory) return 0;  // as the document sheet's
-      if (begun) {
+      if (BeginSheet(info, kUIDevicePages)) {
         sheet_record_->access_flags = header->flags & platform::kDpsNoPermission
                                           ? kUIAccessNoPermission
                                           : sheet_record_->access_flags | kUIAccessNoPrinterWide;
@@ -475,7 +472,8 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
           sheet_record_ ? FindComposite(sheet_record_->settings, kInstalledOptionsKey) : nullptr;
       if (physical && services)
         services->StoreNamedObject(this, RWWString(kPhysicalSettingsName), physical);
-      return 1;
+      // As the document sheet's: refused when memory ran short.
+      return RWOutOfMemoryRaised() == short_of_memory ? 1 : 0;
     }
     case platform::kPropSheetUiReasonGetInfoHeader: {
       auto* info_header = reinterpret_cast<platform::PropSheetUiInfoHeader*>(lparam);
@@ -499,16 +497,19 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
         if (SaveSettings(settings, 1)) ExportAfterApply(kExportConfigName);
         GAttributeComposite* physical = FindComposite(settings, kInstalledOptionsKey);
         // Settings only partly stored for want of memory: nothing more is
-        // stored on them, and the sheet answers failure.
-        apply_short_of_memory_ = RWOutOfMemoryRaised() != short_of_memory;
-        if (!apply_short_of_memory_ && physical && services &&
-            IsPhysicalSettingsCurrent(physical) == 0) {
-          services->SetPrinterDataString(this, RWWString(kLastUpdatedName), LocalDateStamp());
-          services->SetPrinterDataString(this, RWWString(kLastUpdateTypeName),
-                                         RWWString(kUserUpdateType));
+        // stored on them (and PrinterProperties answers failure).
+        bool short_now = RWOutOfMemoryRaised() != short_of_memory;
+        if (!short_now && physical && services && IsPhysicalSettingsCurrent(physical) == 0) {
+          // A stamp that could not be made is not written empty.
+          const RWWString stamp = LocalDateStamp();
+          const RWWString type(kUserUpdateType);
+          short_now = stamp.IsNull() || type.IsNull();
+          if (!short_now) {
+            services->SetPrinterDataString(this, RWWString(kLastUpdatedName), stamp);
+            services->SetPrinterDataString(this, RWWString(kLastUpdateTypeName), type);
+          }
         }
-        if (!apply_short_of_memory_) StoreDefaultDevMode();
-        apply_short_of_memory_ = apply_short_of_memory_ || RWOutOfMemoryRaised() != short_of_memory;
+        if (!short_now && RWOutOfMemoryRaised() == short_of_memory) StoreDefaultDevMode();
       }
       info->result = platform::ULONG_PTR(set->result);
       return 1;
@@ -521,8 +522,10 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
 platform::BOOL GDriverContext::PrinterProperties(platform::HWND window, platform::HANDLE printer) {
   platform::DevicePropertyHeader header{kDeviceHeaderSize, 0, printer, nullptr};
   platform::ULONG_PTR result = 1;
-  apply_short_of_memory_ = false;
+  // Memory that ran short while the sheet was up may have left its
+  // settings partly stored: the call answers failure.
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   platform::CommonPropertySheetUIW(window, &::DrvDevicePropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return platform::LONG(result) > 0 && !apply_short_of_memory_ ? 1 : 0;
+  return platform::LONG(result) > 0 && RWOutOfMemoryRaised() == short_of_memory ? 1 : 0;
 }

@@ -413,9 +413,6 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
 
   platform::HANDLE creation_handle_;       // not owned
   platform::HANDLE own_handle_ = nullptr;  // owned
-  // Set when the printer sheet's apply ran short of memory: its settings
-  // are then only partly stored, and PrinterProperties answers failure.
-  bool apply_short_of_memory_ = false;
   std::uint32_t use_own_handle_ = 0;
   std::unique_ptr<platform::BYTE[]> blocks_[3];  // the sheet operations'
   RWWString host_module_path_;                   // empty at construction

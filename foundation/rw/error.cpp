@@ -1,6 +1,7 @@
 #include "foundation/rw/error.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -108,7 +109,11 @@ RWErrorHandler SetErrorHandler(RWErrorHandler handler) {
 void DefaultErrorHandler(const RWError& error) {
   platform::MessageBoxA(nullptr, error.Why(), "Fatal Error",
                         platform::kMbIconHand | platform::kMbTaskModal);
-  std::exit(1);
+  // The error may be raised under any lock (an allocation's [NOMEM] under
+  // the font pool's): destructors at exit that take it would wait for ever.
+  // The streams are flushed, and the process ends with status 1 at once.
+  std::fflush(nullptr);
+  std::_Exit(1);
 }
 
 void RaiseError(const RWError& error) {

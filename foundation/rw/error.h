@@ -158,7 +158,9 @@ std::uint32_t RWOutOfMemoryRaised();
 // Installs `handler` and returns the previous one.
 RWErrorHandler SetErrorHandler(RWErrorHandler handler);
 
-// Shows the error in a "Fatal Error" box, then exits with status 1.
+// Shows the error in a "Fatal Error" box, then ends the process with
+// status 1 without running its at-exit destructors (the error may come
+// from under a lock they take).
 [[noreturn]] void DefaultErrorHandler(const RWError& error);
 
 // Each passes the error to the installed handler and returns when it does.
