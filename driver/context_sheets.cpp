@@ -249,10 +249,14 @@ platform::LONG GDriverContext::DocumentPropertiesWithSheet(
                                           DevModeSizeForCaller(),
                                           mode};
   if (!(mode & platform::kDmModePrompt)) return DocumentPropertiesWithoutSheet(&header);
+  // Memory that ran short while the sheet was up (a list it could not
+  // fill, a choice it could not take) leaves a record that is not what the
+  // user chose: the call fails.
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   platform::ULONG_PTR result = 0;
   platform::CommonPropertySheetUIW(window, &::DrvDocumentPropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return platform::LONG(result);
+  return RWOutOfMemoryRaised() == short_of_memory ? platform::LONG(result) : -1;
 }
 
 platform::LONG GDriverContext::DocumentPropertiesWithoutSheet(

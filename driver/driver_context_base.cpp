@@ -77,13 +77,18 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
   } else {
     state_flags_ = kStateMadeAnew;
   }
-  if (!RemakeDevModeSettings()) return 0;
+  // What memory ran short for reads as missing (a printer without a stored
+  // default, a record without settings): nothing is stored on it, and the
+  // binding fails.
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  if (!RemakeDevModeSettings() || RWOutOfMemoryRaised() != short_of_memory) return 0;
   GDevModeSettingsInterface& bound = *dev_mode_settings_;
   const bool from_printer = bound.IsFromPrinter() == 1;
   if (!from_printer) {
     // A re-made object leaves the printer's parts as the first one stored
     // them.
     std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
+    if (RWOutOfMemoryRaised() != short_of_memory) return 0;
     SaveSettings(built.get(), for_release ? 0 : 1);
   } else {
     std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
@@ -94,10 +99,7 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
   // default record would go out), and nothing more.
   if (for_release) return 1;
   std::int32_t result = 1;
-  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   if (dev_mode) result = bound.MergeDevMode(dev_mode);
-  // A record whose settings memory ran short for reads as damaged, and
-  // would be printed with the defaults: the binding fails instead.
   if (RWOutOfMemoryRaised() != short_of_memory) result = 0;
   if (GOSFactory* services = GOSFactory::Instance())
     services->SetTimeBias(static_cast<std::int16_t>(bound.GetContextWord()));
