@@ -30,7 +30,9 @@ inline std::uint32_t ChunkCount(std::uint32_t length) {
   return length / kChunkBytes + 1;
 }
 
-// The name of chunk `index` of value `name`: "name:index".
+// The name of chunk `index` of value `name`: "name:index"; the empty
+// string when it cannot be built whole (no memory, or no `name`), which
+// no caller may read, write or delete.
 RWWString ChunkName(const RWWString& name, std::uint32_t index);
 
 // The writer's steps after the count K was written: each chunk in order

@@ -29,6 +29,7 @@
 #include "driver/qcf_update_check.h"
 #include "driver/spooler_forms.h"
 #include "foundation/rw/binarystream.h"
+#include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
@@ -248,10 +249,14 @@ platform::LONG GDriverContext::DocumentPropertiesWithSheet(
                                           DevModeSizeForCaller(),
                                           mode};
   if (!(mode & platform::kDmModePrompt)) return DocumentPropertiesWithoutSheet(&header);
+  // Memory that ran short while the sheet was up (a list it could not
+  // fill, a choice it could not take) leaves a record that is not what the
+  // user chose: the call fails.
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   platform::ULONG_PTR result = 0;
   platform::CommonPropertySheetUIW(window, &::DrvDocumentPropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return platform::LONG(result);
+  return RWOutOfMemoryRaised() == short_of_memory ? platform::LONG(result) : -1;
 }
 
 platform::LONG GDriverContext::DocumentPropertiesWithoutSheet(
@@ -288,6 +293,9 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
   auto* header =
       reinterpret_cast<platform::DocumentPropertyHeader*>(info ? info->lparam_init : lparam);
   if (!header) return kNoHeader;
+  // A sheet on what memory ran short for is refused at its start: its OK
+  // would hand it out, and store it, as the whole.
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   std::uint32_t restricted = 1;
   if (IsRemotePrinter()) {
     if (own_handle_) {
@@ -313,7 +321,7 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
       WritePrinterDword(kExportPrintingName, 1);
       BindDevMode(mode & platform::kDmModeModify ? header->dev_mode_in : nullptr);
       info->result = 0;
-      if (!BeginSheet(info, kUIDocumentPages)) return 0;
+      if (!BeginSheet(info, kUIDocumentPages) || RWOutOfMemoryRaised() != short_of_memory) return 0;
       sheet_record_->access_flags = DocumentAccessFlags(mode, restricted, major);
       return page_list_ && page_list_->AddPages(sheet_record_, 0) != 0 ? 1 : 0;
     }
@@ -454,6 +462,7 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
   GOSFactory* services = GOSFactory::Instance();
   switch (info->reason) {
     case platform::kPropSheetUiReasonInit: {
+      const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
       BindDevMode(nullptr);
       info->result = 0;
       if (BeginSheet(info, kUIDevicePages)) {
@@ -467,7 +476,8 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
           sheet_record_ ? FindComposite(sheet_record_->settings, kInstalledOptionsKey) : nullptr;
       if (physical && services)
         services->StoreNamedObject(this, RWWString(kPhysicalSettingsName), physical);
-      return 1;
+      // As the document sheet's: refused when memory ran short.
+      return RWOutOfMemoryRaised() == short_of_memory ? 1 : 0;
     }
     case platform::kPropSheetUiReasonGetInfoHeader: {
       auto* info_header = reinterpret_cast<platform::PropSheetUiInfoHeader*>(lparam);
@@ -487,14 +497,23 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
       if (set->result == platform::kCpsuiOk &&
           !(sheet_record_->access_flags & kUIAccessNoPermission)) {
         GAttributeComposite* settings = sheet_record_->settings;
+        const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
         if (SaveSettings(settings, 1)) ExportAfterApply(kExportConfigName);
         GAttributeComposite* physical = FindComposite(settings, kInstalledOptionsKey);
-        if (physical && services && IsPhysicalSettingsCurrent(physical) == 0) {
-          services->SetPrinterDataString(this, RWWString(kLastUpdatedName), LocalDateStamp());
-          services->SetPrinterDataString(this, RWWString(kLastUpdateTypeName),
-                                         RWWString(kUserUpdateType));
+        // Settings only partly stored for want of memory: nothing more is
+        // stored on them (and PrinterProperties answers failure).
+        bool short_now = RWOutOfMemoryRaised() != short_of_memory;
+        if (!short_now && physical && services && IsPhysicalSettingsCurrent(physical) == 0) {
+          // A stamp that could not be made is not written empty.
+          const RWWString stamp = LocalDateStamp();
+          const RWWString type(kUserUpdateType);
+          short_now = stamp.IsNull() || type.IsNull();
+          if (!short_now) {
+            services->SetPrinterDataString(this, RWWString(kLastUpdatedName), stamp);
+            services->SetPrinterDataString(this, RWWString(kLastUpdateTypeName), type);
+          }
         }
-        StoreDefaultDevMode();
+        if (!short_now && RWOutOfMemoryRaised() == short_of_memory) StoreDefaultDevMode();
       }
       info->result = platform::ULONG_PTR(set->result);
       return 1;
@@ -507,7 +526,10 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
 platform::BOOL GDriverContext::PrinterProperties(platform::HWND window, platform::HANDLE printer) {
   platform::DevicePropertyHeader header{kDeviceHeaderSize, 0, printer, nullptr};
   platform::ULONG_PTR result = 1;
+  // Memory that ran short while the sheet was up may have left its
+  // settings partly stored: the call answers failure.
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   platform::CommonPropertySheetUIW(window, &::DrvDevicePropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return platform::LONG(result) > 0 ? 1 : 0;
+  return platform::LONG(result) > 0 && RWOutOfMemoryRaised() == short_of_memory ? 1 : 0;
 }

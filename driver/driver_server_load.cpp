@@ -2,6 +2,7 @@
 // load the driver data file (services/driver_server.h).
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "config/keys/settings_keys.h"
 #include "driver/driver_data_file.h"
@@ -67,14 +68,20 @@ GDriverData* GDriverServer::Get(Side& side, const Lines& lines, GPrinterKey* key
   GDriverData* taken = nullptr;
   {
     GLockScope scope(side.lock, kSource, lines.get_lock, lines.get_unlock);
-    if (side.parked) {
-      std::unique_ptr<GPrinterKey> parked_key(side.parked->CreatePrinterKey());
-      if (parked_key && parked_key->IsSameDriver(key)) {
-        taken = side.parked;
-        side.parked = nullptr;
-        taken->Retarget(*key);
-      }
+    taken = side.parked;
+    side.parked = nullptr;
+  }
+  // Out of the slot the parked object is this call's alone: it is asked
+  // for its key and re-targeted outside the lock, since both allocate.
+  if (taken && !TakesKey(*taken, *key)) {
+    GDriverData* doomed = taken;
+    {
+      GLockScope scope(side.lock, kSource, lines.get_lock, lines.get_unlock);
+      // Another object given back meanwhile is the newer: it stays parked.
+      if (!side.parked && !shutting_down_.load()) std::swap(side.parked, doomed);
     }
+    delete doomed;
+    taken = nullptr;
   }
   if (!taken) {
     GOSFactory* services = GOSFactory::Instance();
@@ -88,6 +95,13 @@ GDriverData* GDriverServer::Get(Side& side, const Lines& lines, GPrinterKey* key
   owned.reset();
   cookie = Enter(side, lines, taken);
   return taken;
+}
+
+bool GDriverServer::TakesKey(GDriverData& parked, GPrinterKey& key) {
+  std::unique_ptr<GPrinterKey> parked_key(parked.CreatePrinterKey());
+  if (!parked_key || !parked_key->IsSameDriver(&key)) return false;
+  parked.Retarget(key);
+  return true;
 }
 
 GDriverData* GDriverServer::GetContext(GPrinterKey* key, std::uint32_t& cookie) {

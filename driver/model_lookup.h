@@ -156,15 +156,17 @@ inline void PutDirectChild(GAttributeComposite& in, MPersistentObject* part) {
 }
 
 // Puts a deep copy of `part`, keyed `key`, in place of the first direct
-// child of `in` keyed `key`; false (nothing changes) when there is none.
-// `part` stays the caller's.
+// child of `in` keyed `key`; false (nothing changes) when there is none, or
+// when the copy or the walk cannot be had (no memory). `part` stays the
+// caller's.
 inline bool ReplaceDirectChild(MPersistentObject& in, std::uint32_t key, MPersistentObject& part) {
   std::unique_ptr<MChildIterator> walk(in.NewChildIterator());
   while (walk && walk->Next()) {
     MPersistentObject* child = walk->Current();
     if (!child || child->Key() != key) continue;
     MPersistentObject* copy = part.DeepCopy();
-    if (copy) copy->SetKey(key);
+    if (!copy) return false;
+    copy->SetKey(key);
     walk->ReplaceCurrent(copy);
     return true;
   }

@@ -187,16 +187,20 @@ bool StreamGood(const GPersistentOutputStream* stream) {
 
 RWWString ChunkName(const RWWString& name, std::uint32_t index) {
   char16_t digits[10];
-  int count = 0;
+  RWSize count = 0;
   do {
     digits[count++] = static_cast<char16_t>(u'0' + index % 10);
     index /= 10;
   } while (index != 0);
-  RWWString chunk(name);
+  // Built whole or not at all: an append that memory ran out for would cut
+  // "366:1" to "3661", another value's name.
+  const RWSize length = name.Length() + 1 + count;
+  RWWString chunk(RWReserve{length});
+  chunk.Append(name);
   chunk += u':';
   while (count > 0)
     chunk += digits[--count];
-  return chunk;
+  return chunk.Length() == length && !name.IsNull() ? chunk : RWWString();
 }
 
 // ---------------------------------------------------------------------------
@@ -259,12 +263,14 @@ GPersistentOutputStream* GNTOSFactory::NewFileOutputStream(const RWWString& path
 
 int GNTOSFactory::SetPrinterDataDword(GDriverData* printer, const RWWString& name,
                                       std::uint32_t value) {
+  if (name.IsNull()) return 0;  // a name that could not be built
   PrinterHandle handle(*this, printer, true);
   return handle.Get() && WriteDword(handle.Get(), name, value) ? 1 : 0;
 }
 
 int GNTOSFactory::SetPrinterDataString(GDriverData* printer, const RWWString& name,
                                        const RWWString& value) {
+  if (name.IsNull()) return 0;
   PrinterHandle handle(*this, printer, false);
   if (!handle.Get()) return 0;
   // UTF-16 little-endian, byte by byte.
@@ -283,7 +289,7 @@ int GNTOSFactory::SetPrinterDataString(GDriverData* printer, const RWWString& na
 
 int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
                                     std::uint32_t length) {
-  if (!data && length != 0) return 0;
+  if ((!data && length != 0) || name.IsNull()) return 0;
   if (IsPseudoName(name)) return WritePseudoChunkedValue(name, data, length);
   PrinterHandle handle(*this, printer, true);
   if (!handle.Get()) return 0;
@@ -292,11 +298,15 @@ int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name,
   return WriteChunks(
       data, length, previous,
       [&](std::uint32_t i, const BYTE* bytes, std::uint32_t size) {
-        return platform::SetPrinterDataW(handle.Get(), ChunkName(name, i).Data(),
-                                         platform::kRegBinary, bytes, size) == 0;
+        const RWWString chunk = ChunkName(name, i);
+        return !chunk.IsNull() && platform::SetPrinterDataW(handle.Get(), chunk.Data(),
+                                                            platform::kRegBinary, bytes, size) == 0;
       },
       [&] { DeletePrinterDataValue(printer, name); },
-      [&](std::uint32_t i) { return DeletePrinterDataValue(printer, ChunkName(name, i)) != 0; });
+      [&](std::uint32_t i) {
+        const RWWString chunk = ChunkName(name, i);
+        return !chunk.IsNull() && DeletePrinterDataValue(printer, chunk) != 0;
+      });
 }
 
 std::uint16_t GNTOSFactory::NamedObjectEncoding(GDriverData* printer) {
@@ -391,8 +401,10 @@ int GNTOSFactory::ReadChunkedValue(GDriverData* printer, const RWWString& name, 
   return ReadChunks(ReadDword(handle.Get(), name, 0), buffer, size, got,
                     [&](std::uint32_t i, BYTE* into, std::uint32_t room, std::uint32_t& read) {
                       DWORD type = 0;
-                      return platform::GetPrinterDataW(handle.Get(), ChunkName(name, i).Data(),
-                                                       &type, into, room, &read) == 0 &&
+                      const RWWString chunk = ChunkName(name, i);
+                      return !chunk.IsNull() &&
+                             platform::GetPrinterDataW(handle.Get(), chunk.Data(), &type, into,
+                                                       room, &read) == 0 &&
                              type == platform::kRegBinary;
                     });
 }
@@ -430,12 +442,17 @@ RWCollectable* GNTOSFactory::LoadNamedObject(GDriverData* printer, const RWWStri
   std::unique_ptr<GPersistentInputStream> stream(
       NewMemoryInputStream(buffer.get(), got, text ? kPortableTextEncoding : kBinaryEncoding));
   if (!stream || !stream->VirtualStream() || !stream->VirtualStream()->Good()) return nullptr;
-  if (!text && UsesFlatRecord(printer, name)) {
-    GFlatSettingsCodec codec;
-    return codec.Decode(stream->VirtualStream(), stream.get(), printer, kFlatLongNumbers);
-  }
   RWCollectable* object = nullptr;
   RWErrorScope scope;
+  if (!text && UsesFlatRecord(printer, name)) {
+    // The codec's own scope records what it meets; the first error comes
+    // up to this one. A record cut by one is no record.
+    GFlatSettingsCodec codec;
+    object = codec.Decode(stream->VirtualStream(), stream.get(), printer, kFlatLongNumbers);
+    if (!scope.Failed()) return object;
+    delete object;
+    return nullptr;
+  }
   ReadCollectablePointerFromStream(*stream->VirtualStream(), object);
   if (scope.Failed() || !stream->VirtualStream()->Good()) {
     delete object;  // a partial graph is the reader's to free

@@ -131,12 +131,15 @@ int GNTOSFactory::WritePseudoChunkedValue(const RWWString& name, const void* dat
     result = WriteChunks(
         data, length, previous,
         [&](std::uint32_t i, const BYTE* chunk, std::uint32_t size) {
-          return platform::RegSetValueExW(key, ChunkName(value_name, i).Data(), 0,
-                                          platform::kRegBinary, chunk, size) == 0;
+          const RWWString chunk_name = ChunkName(value_name, i);
+          return !chunk_name.IsNull() &&
+                 platform::RegSetValueExW(key, chunk_name.Data(), 0, platform::kRegBinary, chunk,
+                                          size) == 0;
         },
         [&] { platform::RegDeleteValueW(key, value_name.Data()); },
         [&](std::uint32_t i) {
-          return platform::RegDeleteValueW(key, ChunkName(value_name, i).Data()) == 0;
+          const RWWString chunk_name = ChunkName(value_name, i);
+          return !chunk_name.IsNull() && platform::RegDeleteValueW(key, chunk_name.Data()) == 0;
         });
   }
   platform::RegCloseKey(key);
@@ -156,8 +159,10 @@ int GNTOSFactory::ReadPseudoChunkedValue(const RWWString& name, void* buffer, st
                  [&](std::uint32_t i, BYTE* into, std::uint32_t room, std::uint32_t& read) {
                    DWORD chunk_type = 0;
                    read = room;
-                   return platform::RegQueryValueExW(key, ChunkName(value_name, i).Data(), nullptr,
-                                                     &chunk_type, into, &read) == 0 &&
+                   const RWWString chunk_name = ChunkName(value_name, i);
+                   return !chunk_name.IsNull() &&
+                          platform::RegQueryValueExW(key, chunk_name.Data(), nullptr, &chunk_type,
+                                                     into, &read) == 0 &&
                           chunk_type == platform::kRegBinary;
                  });
   platform::RegCloseKey(key);

@@ -1,19 +1,23 @@
 // The out-of-memory handler: a reserve block lets the process survive an
-// allocation failure. The handler frees the reserve, asks the driver server
-// to free memory (its parked contexts first), makes a new reserve and lets
-// the allocation try again; when there is no reserve left, or the server
-// can free nothing, it reports the failure (ReportDriverError, level 2, id
-// 101), which ends the process in order.
+// allocation failure. The handler frees the reserve, has the driver server
+// let go of what it can without waiting (its parked contexts, deleted at
+// its next safe point, services/driver_server.h) and lets the
+// allocation try again. When there is no reserve left it answers 0: the
+// allocation fails (the runtime's handler raises [NOMEM], then throws
+// std::bad_alloc, which a nothrow allocation answers with null) and the
+// call that made it answers failure. The reserve is made again at the
+// server's next safe point.
 //
 // Installed as the runtime's allocation-failure handler
 // (std::set_new_handler) by the library's attach; removed by its detach,
 // which puts back the handler that was there before (also when there was
 // none).
 //
-// Threads: the handler runs on whatever thread failed to allocate; a lock of
-// its own (made through the services) guards the reserve and the handler
-// that was there before. It never holds that lock while it calls the
-// driver server.
+// Threads: the handler runs on whatever thread failed to allocate, inside
+// that allocation, under whatever locks its caller holds: it takes no lock
+// and waits for nothing (the reserve is an atomic pointer; the server is
+// asked through try-locks). A lock of its own (made through the services)
+// guards installing and removing.
 #pragma once
 
 #include <cstddef>
@@ -27,9 +31,12 @@ inline constexpr std::size_t kOutOfMemoryReserveBytes = 1024;
 void InstallOutOfMemoryHandler(std::size_t size);
 // Puts the handler before back, frees the reserve and deletes the lock.
 void RemoveOutOfMemoryHandler();
-// The handler itself, as the runtime calls it: 1 (try again), or the
-// process ends.
+// The handler itself: 1 (try again) when it freed the reserve, 0 (the
+// allocation fails) when there was none. Re-entered from an allocation of
+// its own, it answers 0.
 int OutOfMemoryHandler(std::size_t size);
+// Makes the reserve when there is none (the server's safe-point hook).
+void RestoreOutOfMemoryReserve();
 
 // The reserve's size, and whether a reserve is held now (for tests).
 std::size_t OutOfMemoryReserveSize();

@@ -3,11 +3,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <vector>
@@ -57,18 +59,35 @@ GSpoolDirectory::~GSpoolDirectory() {
     pages_.reset();
   }
   if (!made_directory_) return;
-  // Names first, then the removals: the walk is not disturbed.
-  std::vector<std::string> names;
-  if (DIR* directory = ::opendir(path_.c_str())) {
-    while (const dirent* entry = ::readdir(directory)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(std::move(name));
-    }
-    ::closedir(directory);
-  }
-  for (const std::string& name : names)
-    ::unlink(FilePath(name).c_str());
+  RemoveFiles();
   ::rmdir(path_.c_str());
+}
+
+// The directory's entries are read with getdents64 into a buffer on the
+// stack and removed by name relative to the directory: no allocation (a
+// removal that needed one, as opendir's, would leave the files when memory
+// is short). Each pass reads from the start again, so that removals never
+// disturb the walk; it ends at a pass that removes nothing.
+void GSpoolDirectory::RemoveFiles() const {
+  const int directory = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (directory < 0) return;
+  alignas(8) char entries[4096];
+  for (bool removed = true; removed;) {
+    removed = false;
+    if (::lseek(directory, 0, SEEK_SET) != 0) break;
+    for (;;) {
+      const long got = ::syscall(SYS_getdents64, directory, entries, sizeof entries);
+      if (got <= 0) break;
+      for (long at = 0; at < got;) {
+        const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+        at += entry->d_reclen;
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        if (::unlinkat(directory, name, 0) == 0) removed = true;
+      }
+    }
+  }
+  ::close(directory);
 }
 
 bool GSpoolDirectory::Holds(const std::string& name) const {

@@ -19,7 +19,8 @@
 // every page stored in it (GSpooledPage, page_spool.h), so that it outlives
 // a replay handed down the chain. When the last holder lets go, the spool
 // file, every file in the directory (font files) and the directory are
-// removed: no spool file remains after a job, whichever way it ended.
+// removed: no spool file remains after a job, whichever way it ended, nor
+// when memory is short then (the removal allocates nothing).
 //
 // The file seam: a test may install a fault hook that fails any of the
 // spool's file steps (SetFaultHook), to check how each failure is taken.
@@ -74,6 +75,8 @@ class GSpoolDirectory {
 
  private:
   explicit GSpoolDirectory(std::string path) : path_(std::move(path)) {}
+  // Removes every file in the directory, allocating nothing.
+  void RemoveFiles() const;
 
   std::string path_;                   // the directory's
   std::shared_ptr<GSpoolFile> pages_;  // the spool file

@@ -729,6 +729,10 @@ std::uint32_t GScaledFont::GetGlyphData(std::uint16_t code, std::uint32_t option
     out = RWNew<GByteBuffer>(block.get(), size, true);
     if (!out) return 0;
     block.release();
+  } else {
+    // An empty glyph stays one: an empty owning buffer, not none.
+    out = GByteBuffer::NewCopy(nullptr, 0);
+    if (!out) return 0;
   }
   metrics.x = ScaleValue<std::int16_t>(metrics.x, x_scale_);
   metrics.y = ScaleValue<std::int16_t>(metrics.y, y_scale_);

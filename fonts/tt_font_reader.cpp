@@ -10,6 +10,7 @@
 #include "fonts/glyph_cache.h"
 #include "fonts/tt_outline_renderer.h"
 #include "fonts/tt_table_cache.h"
+#include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/support.h"
@@ -202,16 +203,18 @@ std::uint32_t GTTFontReader::RenderGlyph(std::uint32_t source, std::uint32_t cod
   out = nullptr;
   if (renderer_ && renderer_->Source() != source) DropRenderer();
   if (!renderer_ && !renderer_tried_) {
+    const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
     std::unique_ptr<GTTOutlineRenderer> made = GTTOutlineRenderer::Make(*this, source);
-    // Its reads may have dropped a renderer and its failure mark; set both now.
+    // Its reads may have dropped a renderer and its failure mark; set both
+    // now. A renderer memory ran short for is tried again next time.
     renderer_ = std::move(made);
-    renderer_tried_ = true;
+    renderer_tried_ = renderer_ || RWOutOfMemoryRaised() == short_of_memory;
   }
-  if (!renderer_) {
-    metrics = GGlyphMetrics();
-    return 0;
-  }
+  metrics = GGlyphMetrics();
+  if (!renderer_) return 0;
   const std::uint16_t glyph = MapCharToGlyph(source, 0, code, selector);
+  // The mapping's reads may drop the renderer too.
+  if (!renderer_) return 0;
   return renderer_->Render(glyph, pixels, metrics, out);
 }
 

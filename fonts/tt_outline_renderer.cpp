@@ -2,6 +2,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_MODULE_H
 
 #include <algorithm>
 #include <atomic>
@@ -14,6 +15,7 @@
 #include "fonts/tt_file_reader.h"
 #include "fonts/tt_font_reader.h"
 #include "fonts/tt_tags.h"
+#include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
 #include "output/core/byte_buffer.h"
 
@@ -34,6 +36,28 @@ void PutBigEndian32(std::vector<std::uint8_t>& out, std::uint32_t value) {
   PutBigEndian16(out, value & 0xFFFF);
 }
 
+// FreeType's memory, a record of our own that is never allocated (the
+// library's FT_Init_FreeType allocates its record, and answers a failure
+// there as an unimplemented feature): every failure of FreeType's
+// allocations is its out-of-memory error.
+void* FreeTypeAlloc(FT_Memory, long size) {
+  return std::malloc(static_cast<std::size_t>(size));
+}
+void FreeTypeFree(FT_Memory, void* block) {
+  std::free(block);
+}
+void* FreeTypeRealloc(FT_Memory, long, long size, void* block) {
+  return std::realloc(block, static_cast<std::size_t>(size));
+}
+FT_MemoryRec_ g_free_type_memory = {nullptr, FreeTypeAlloc, FreeTypeFree, FreeTypeRealloc};
+
+// True for an error; FreeType's out-of-memory raises [NOMEM], so that the
+// renderer's callers tell it from a font FreeType cannot read.
+bool FreeTypeFailed(FT_Error error) {
+  if (error == FT_Err_Out_Of_Memory) RWRaiseNoMemory(0);
+  return error != 0;
+}
+
 }  // namespace
 
 struct GTTOutlineRenderer::FreeType {
@@ -42,7 +66,7 @@ struct GTTOutlineRenderer::FreeType {
   FreeType& operator=(const FreeType&) = delete;
   ~FreeType() {
     if (face) FT_Done_Face(face);
-    if (library) FT_Done_FreeType(library);
+    if (library) FT_Done_Library(library);
   }
 
   FT_Library library = nullptr;
@@ -69,6 +93,9 @@ std::unique_ptr<GTTOutlineRenderer> GTTOutlineRenderer::Make(GTTFontReader& read
     std::uint32_t tag;
     std::unique_ptr<GByteBuffer> bytes;
   };
+  // A table memory ran short for is not a table the font lacks: no
+  // renderer, rather than one over a font cut short.
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   std::vector<Table> tables;
   std::uint64_t total = kSfntHeaderSize;
   for (std::uint32_t index = 0; index < kTTTagCount; ++index) {
@@ -81,7 +108,8 @@ std::unique_ptr<GTTOutlineRenderer> GTTOutlineRenderer::Make(GTTFontReader& read
     total += kSfntRecordSize + (std::uint64_t{length} + 3) / 4 * 4;
     tables.push_back({kTTTags[index], std::move(bytes)});
   }
-  if (tables.empty() || total > kRWMaxAllocation) return nullptr;
+  if (tables.empty() || total > kRWMaxAllocation || RWOutOfMemoryRaised() != short_of_memory)
+    return nullptr;
   std::sort(tables.begin(), tables.end(),
             [](const Table& a, const Table& b) { return a.tag < b.tag; });
   std::vector<std::uint8_t> font;
@@ -121,12 +149,21 @@ std::unique_ptr<GTTOutlineRenderer> GTTOutlineRenderer::Make(GTTFontReader& read
   renderer->free_type_.reset(RWNew<FreeType>());
   FreeType* free_type = renderer->free_type_.get();
   if (!free_type) return nullptr;
-  if (FT_Init_FreeType(&free_type->library) != 0) {
+  if (FreeTypeFailed(FT_New_Library(&g_free_type_memory, &free_type->library))) {
     free_type->library = nullptr;
     return nullptr;
   }
-  if (FT_New_Memory_Face(free_type->library, renderer->font_.data(),
-                         static_cast<FT_Long>(renderer->font_.size()), 0, &free_type->face) != 0) {
+  // Adding the modules answers nothing: one memory ran out for is missing.
+  FT_Add_Default_Modules(free_type->library);
+  for (const char* needed : {"sfnt", "truetype", "raster1", "psnames"}) {
+    if (!FT_Get_Module(free_type->library, needed)) {
+      RWRaiseNoMemory(0);
+      return nullptr;
+    }
+  }
+  if (FreeTypeFailed(FT_New_Memory_Face(free_type->library, renderer->font_.data(),
+                                        static_cast<FT_Long>(renderer->font_.size()), 0,
+                                        &free_type->face))) {
     free_type->face = nullptr;
     return nullptr;
   }
@@ -139,12 +176,13 @@ std::uint32_t GTTOutlineRenderer::Render(std::uint16_t glyph, std::int32_t pixel
   metrics = GGlyphMetrics();
   FT_Face face = free_type_->face;
   if (pixels_ != pixels) {
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels)) != 0) return 0;
+    if (FreeTypeFailed(FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels)))) return 0;
     pixels_ = pixels;
   }
   constexpr FT_Int32 kLoadFlags =
       FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP | FT_LOAD_MONOCHROME | FT_LOAD_TARGET_MONO;
-  if (FT_Load_Glyph(face, glyph, kLoadFlags) != 0 || face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
+  if (FreeTypeFailed(FT_Load_Glyph(face, glyph, kLoadFlags)) ||
+      face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
     return 0;
   const FT_GlyphSlot slot = face->glyph;
   if (slot->outline.n_contours == 0) {
@@ -152,7 +190,8 @@ std::uint32_t GTTOutlineRenderer::Render(std::uint16_t glyph, std::int32_t pixel
     out = GByteBuffer::NewCopy(nullptr, 0);
     return 0;
   }
-  if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) return 0;
+  // No bitmap, unlike an empty glyph's: the character cannot be drawn.
+  if (FreeTypeFailed(FT_Render_Glyph(slot, FT_RENDER_MODE_MONO))) return 0;
   const FT_Bitmap& bitmap = slot->bitmap;
   const std::uint32_t width = bitmap.width;
   const std::uint32_t rows = bitmap.rows;

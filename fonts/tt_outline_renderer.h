@@ -42,7 +42,9 @@ class GTTOutlineRenderer {
 
   // The bitmap of `glyph` at `pixels` (1 to the caller's limit) in a new
   // buffer in `out`, its metrics in `metrics`; answers its size. 0 and no
-  // buffer when it cannot be had.
+  // buffer when it cannot be had (FreeType's failure, memory, metrics past
+  // 16 bits; [NOMEM] raised when memory ran out): the caller cannot draw
+  // the character, which is not the empty glyph's empty buffer.
   std::uint32_t Render(std::uint16_t glyph, std::int32_t pixels, GGlyphMetrics& metrics,
                        GByteBuffer*& out);
 

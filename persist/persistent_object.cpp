@@ -274,14 +274,20 @@ RWClassID MPersistentObject::TypeId() const {
 
 MPersistentObject* MPersistentObject::DeepCopy() {
   if (!AsComposite()) return dynamic_cast<MPersistentObject*>(CreateCopy());
-  auto* copy = dynamic_cast<MPersistentObject*>(CreateDefault());
+  std::unique_ptr<MPersistentObject> copy(dynamic_cast<MPersistentObject*>(CreateDefault()));
   std::unique_ptr<MChildIterator> children(NewChildIterator());
-  if (!copy || !children) return copy;
+  // A copy short of a part (memory ran out for it) is no copy: it would be
+  // taken, and stored, as the whole.
+  if (!copy || !children) return nullptr;
   copy->key_ = key_;
   while (children->Next()) {
-    if (MPersistentObject* child = children->Current()) copy->AddChild(child->DeepCopy());
+    MPersistentObject* child = children->Current();
+    if (!child) continue;
+    MPersistentObject* part = child->DeepCopy();
+    if (!part) return nullptr;
+    copy->AddChild(part);
   }
-  return copy;
+  return copy.release();
 }
 
 void MPersistentObject::ClearSerialNumbers() {

@@ -145,6 +145,7 @@ class MPersistentObject : public RWCollectable {
   // A leaf answers CreateCopy (same key and serial number); a composite
   // a new object of its class (a new serial number) with its key and the
   // deep copies of its children. Nobody holds the copy: the caller owns it.
+  // Null when any part cannot be copied (no memory): never a partial copy.
   virtual MPersistentObject* DeepCopy();
   // How FindByKey answers, for the key indexes (key_index.h). A class that
   // overrides FindByKey overrides this too, or derives through a template

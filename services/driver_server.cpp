@@ -15,6 +15,7 @@ constexpr std::uint32_t kUnknownCookieLine = 432;
 
 std::atomic<GDriverServer*> g_server{nullptr};
 std::atomic<GDriverServer::RenderTableEmptyHook> g_render_table_empty{nullptr};
+std::atomic<GDriverServer::SafePointHook> g_safe_point{nullptr};
 
 // Deletes the last server at the end of the process.
 struct ServerReaper {
@@ -73,6 +74,8 @@ GDriverServer::GDriverServer() {
 
 GDriverServer::~GDriverServer() {
   ClearTables();
+  delete contexts_.released.exchange(nullptr);
+  delete render_.released.exchange(nullptr);
   delete contexts_.parked;
   delete render_.parked;
   delete contexts_.lock;
@@ -112,6 +115,7 @@ bool GDriverServer::Release(Side& side, const Lines& lines, std::uint32_t cookie
     }
   }
   delete doomed;
+  SafePoint();
   // Outside the lock: the hook takes the font pool's lock, which a job's
   // font restore may hold while it looks its job up here.
   if (emptied) {
@@ -122,6 +126,16 @@ bool GDriverServer::Release(Side& side, const Lines& lines, std::uint32_t cookie
 
 void GDriverServer::SetRenderTableEmptyHook(RenderTableEmptyHook hook) {
   g_render_table_empty.store(hook, std::memory_order_release);
+}
+
+void GDriverServer::SetSafePointHook(SafePointHook hook) {
+  g_safe_point.store(hook, std::memory_order_release);
+}
+
+void GDriverServer::SafePoint() {
+  delete contexts_.released.exchange(nullptr);
+  delete render_.released.exchange(nullptr);
+  if (SafePointHook hook = g_safe_point.load(std::memory_order_acquire)) hook();
 }
 
 int GDriverServer::FindCookie(Side& side, const Lines& lines, const GDriverData* object,
@@ -141,9 +155,22 @@ bool GDriverServer::DeleteParked(Side& side, const Lines& lines) {
   return doomed != nullptr;
 }
 
-bool GDriverServer::FreeMemory(Side& side, const Lines& lines) {
-  GLockScope scope(side.lock, kSource, lines.free_lock, lines.free_unlock);
-  return side.table.AnyOf([](GDriverData* object) { return object->FreeMemory() != 0; });
+bool GDriverServer::FreeMemory(Side& side) {
+  // A lock that is busy, or fails, is left alone: its holder may be the
+  // very allocation that failed.
+  if (side.lock && side.lock->TryLock() != kLockTaken) return false;
+  bool freed = false;
+  GDriverData* none = nullptr;
+  if (side.parked && side.released.compare_exchange_strong(none, side.parked)) {
+    side.parked = nullptr;
+    freed = true;
+  } else {
+    freed = side.table.AnyOf([](GDriverData* object) { return object->FreeMemory() != 0; });
+  }
+  // A failed release leaves the lock held; ending the process from inside
+  // an allocation would be worse.
+  if (side.lock) side.lock->Unlock();
+  return freed;
 }
 
 GDriverData* GDriverServer::FindContext(std::uint32_t cookie) {
@@ -181,6 +208,7 @@ std::uint32_t GDriverServer::EnterRenderData(GDriverData* object) {
 }
 
 void GDriverServer::ClearTables() {
+  SafePoint();
   {
     GLockScope scope(contexts_.lock, kSource, kContextLines.clear_lock, kContextLines.clear_unlock);
     contexts_.table.DeleteAll(false);
@@ -190,6 +218,7 @@ void GDriverServer::ClearTables() {
 }
 
 int GDriverServer::DeleteParked() {
+  SafePoint();
   bool context = DeleteParked(contexts_, kContextLines);
   bool render = DeleteParked(render_, kRenderLines);
   return context || render ? 1 : 0;
@@ -201,9 +230,9 @@ void GDriverServer::BeginShutdown() {
 }
 
 int GDriverServer::FreeMemory() {
-  if (DeleteParked()) return 1;
-  if (FreeMemory(contexts_, kContextLines)) return 1;
-  return FreeMemory(render_, kRenderLines) ? 1 : 0;
+  const bool context = FreeMemory(contexts_);
+  const bool render = FreeMemory(render_);
+  return context || render ? 1 : 0;
 }
 
 std::uint32_t GDriverServer::ContextCount() {

@@ -28,8 +28,10 @@
 // objects. The server made by Create lives until the process ends; a later
 // server replaces (and deletes) an earlier one. Threads: any thread may get,
 // find and release. The two locks (made through GOSFactory::EnsureLock; none
-// when no services are installed) are never held together; new objects are
-// built, and parked objects deleted, outside them.
+// when no services are installed) are never held together; nothing is
+// allocated under them (a parked object is taken out of its slot before
+// it is asked for its key and re-targeted), and new objects are built, and
+// parked objects deleted, outside them.
 #pragma once
 
 #include <atomic>
@@ -121,10 +123,21 @@ class GDriverServer {
   // From now on given-back objects are deleted, not parked; deletes the
   // parked ones.
   void BeginShutdown();
-  // For the out-of-memory handler: deletes the parked objects, or else asks
-  // the checked-out objects, in table order, to free memory; non-zero when
-  // something was freed.
+  // For the out-of-memory handler, which may run inside any allocation,
+  // under any lock (a table's own, while Get or Release allocates, or the
+  // font pool's, or the platform's): never waits and deletes nothing. Each
+  // table whose lock is free at once lets go of its parked object, which
+  // the next safe point deletes (below), or else asks its checked-out
+  // objects, in table order, to free memory (their FreeMemory must not wait
+  // either). Non-zero when something was let go or freed.
   int FreeMemory();
+  // The safe points, where nothing of the caller's is locked: a give-back
+  // after its lock is released, DeleteParked, ClearTables and the
+  // destructor. Each deletes what FreeMemory let go, then calls the
+  // process's safe-point hook (the out-of-memory handler's, which makes its
+  // reserve again).
+  using SafePointHook = void (*)();
+  static void SetSafePointHook(SafePointHook hook);
 
   // What the tables hold now, for tests.
   std::uint32_t ContextCount();
@@ -138,6 +151,8 @@ class GDriverServer {
     GDriverTable table;
     GLock* lock = nullptr;
     GDriverData* parked = nullptr;
+    // The parked object FreeMemory let go, until a safe point deletes it.
+    std::atomic<GDriverData*> released{nullptr};
   };
 
   // Source lines of the lock reports of one side.
@@ -164,7 +179,12 @@ class GDriverServer {
   bool Release(Side& side, const Lines& lines, std::uint32_t cookie, bool render);
   int FindCookie(Side& side, const Lines& lines, const GDriverData* object, std::uint32_t& cookie);
   bool DeleteParked(Side& side, const Lines& lines);
-  bool FreeMemory(Side& side, const Lines& lines);
+  bool FreeMemory(Side& side);
+  // What FreeMemory let go is deleted, and the hook called.
+  void SafePoint();
+  // Outside the lock: whether `parked`, taken out of its slot, serves
+  // `key`'s driver (then re-targeted to it).
+  static bool TakesKey(GDriverData& parked, GPrinterKey& key);
 
   Side contexts_;
   Side render_;

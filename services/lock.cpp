@@ -8,6 +8,10 @@ GLock::~GLock() = default;
 
 void GLock::Reserved(std::uint32_t) {}
 
+std::int32_t GLock::TryLock() {
+  return kLockBusy;
+}
+
 GSemaphore::GSemaphore() : semaphore_(platform::CreateSemaphoreW(nullptr, 1, 1, nullptr)) {}
 
 GSemaphore::~GSemaphore() {
@@ -22,6 +26,17 @@ std::int32_t GSemaphore::Lock() {
   return platform::WaitForSingleObject(semaphore_, platform::kInfinite) == platform::kWaitFailed
              ? -1
              : 0;
+}
+
+std::int32_t GSemaphore::TryLock() {
+  switch (platform::WaitForSingleObject(semaphore_, 0)) {
+    case platform::kWaitTimeout:
+      return kLockBusy;
+    case platform::kWaitFailed:
+      return -1;
+    default:
+      return kLockTaken;
+  }
 }
 
 GLockScope::GLockScope(GLock* lock, const char* source, std::uint32_t lock_line,

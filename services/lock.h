@@ -24,6 +24,9 @@ inline constexpr std::uint16_t kErrorLockFailed = 301;
 inline constexpr std::uint16_t kErrorUnlockFailed = 302;
 // What Unlock answers on failure.
 inline constexpr std::int32_t kUnlockFailed = -2;
+// What TryLock answers when it took the lock, and when another holds it.
+inline constexpr std::int32_t kLockTaken = 0;
+inline constexpr std::int32_t kLockBusy = 1;
 
 class GLock {
  public:
@@ -38,6 +41,11 @@ class GLock {
   virtual std::int32_t Lock() = 0;
   // Does nothing.
   virtual void Reserved(std::uint32_t argument);
+  // Takes the lock only when that needs no wait: kLockTaken, kLockBusy, or
+  // non-zero else on failure. The out-of-memory handler's way in: it may run
+  // inside any allocation, under any lock, and never waits. The base class
+  // never takes it.
+  virtual std::int32_t TryLock();
 };
 
 class GSemaphore : public GLock {
@@ -51,6 +59,8 @@ class GSemaphore : public GLock {
   // An untimed wait: 0 unless the wait fails (-1); an abandoned wait counts
   // as taken.
   std::int32_t Lock() override;
+  // A wait that times out at once.
+  std::int32_t TryLock() override;
 
   // The platform's semaphore (null when creation failed), for tests.
   platform::HANDLE Handle() const { return semaphore_; }

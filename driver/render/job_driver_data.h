@@ -68,12 +68,17 @@ class GJobDriverData : public GRenderDriverDataImp, public GDriverContextBase {
 };
 
 // The maker the driver server is given: a new GJobDriverData (the
-// caller's), null when memory is exhausted. MakeJobDriverDataOf makes a
-// class derived from it that keeps its constructor's arguments.
+// caller's), null when memory is exhausted, also for its font database (a
+// job without one would print its text as nothing). MakeJobDriverDataOf
+// makes a class derived from it that keeps its constructor's arguments.
 template <class Job>
 GDriverData* MakeJobDriverDataOf(const GPrinterKey& key) {
   auto* made = new (std::nothrow)
       Job(key.GetPrinterHandle(), key.GetPrinterName(), key.GetDriverName(), key.GetPortName());
+  if (made && !made->GetJobFontDatabase()) {
+    delete made;
+    return nullptr;
+  }
   if (made) made->InitAppFlags();
   return made;
 }

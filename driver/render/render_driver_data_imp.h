@@ -314,8 +314,9 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   void ReleaseJobObjects();
   // Replaces the default settings' 362, 363 and 364 by deep copies of the
   // device-mode settings model's (where both hold them), then
-  // ApplyDefaultCollation.
-  void RefreshJobParts();
+  // ApplyDefaultCollation. False when a copy could not be made (no memory):
+  // the job's settings are then not the bound record's.
+  bool RefreshJobParts();
   // ApplyCollation on the default settings' 364, 362, 363 and 365.
   void ApplyDefaultCollation();
   // The duplex-mode test: the mode word is 3, or 2 with `argument` 0.

@@ -336,14 +336,17 @@ void GRenderDriverDataImp::ApplyDefaultCollation() {
                  FindComposite(defaults, kInstalledOptionsKey));
 }
 
-void GRenderDriverDataImp::RefreshJobParts() {
+bool GRenderDriverDataImp::RefreshJobParts() {
   GAttributeComposite* defaults = Defaults();
   GAttributeComposite* model = GetDevModeSettingsModel();
+  bool whole = true;
   if (defaults && model) {
     for (std::uint32_t key : {kDocumentSettingsKey, kPageSettingsKey, kColorMediaSettingsKey}) {
-      if (MPersistentObject* part = FindDirectChild(model, key))
-        ReplaceDirectChild(*defaults, key, *part);
+      MPersistentObject* part = FindDirectChild(model, key);
+      if (part && FindDirectChild(defaults, key) && !ReplaceDirectChild(*defaults, key, *part))
+        whole = false;
     }
   }
   ApplyDefaultCollation();
+  return whole;
 }

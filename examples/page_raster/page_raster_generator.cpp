@@ -578,6 +578,9 @@ std::uint16_t GPageRasterGenerator::DrawTextString(GTextStringGraphic& graphic) 
     const std::uint32_t size =
         scaled.GetGlyphData(text->GetCode(i), font->GetSelector(), metrics, fetched);
     const std::unique_ptr<GByteBuffer> glyph(fetched);
+    // No bitmap (an empty glyph gives an empty one): the character cannot
+    // be drawn, and the page is not printed without it.
+    if (!glyph) return Answer(kGlyphFailure);
     const std::uint32_t row_bytes =
         (std::uint32_t(std::max<std::int16_t>(metrics.width, 0)) + 31) / 32 * 4;
     const std::int32_t left = Pixel(pen_x) + metrics.x;

@@ -62,8 +62,10 @@
 // placement's scale; the glyph itself is not turned), set black with its
 // top left at pen + (metrics x, -metrics y); the pen starts at the placed
 // start point and moves by the escapements (else by the glyph's extent).
-// Raster operations are not applied: every mark is drawn over what is
-// there.
+// A code whose glyph gives no bitmap (the render failed; an empty glyph
+// gives an empty one) fails the text with kGlyphFailure rather than print
+// the page without it. Raster operations are not applied: every mark is
+// drawn over what is there.
 //
 // DocumentStart: the generator base's (the port opened and held), then
 // the display line. DocumentEnd: an open page finished, the sink flushed
@@ -102,6 +104,9 @@ class GMedia;
 class GPrimitiveGraphic;
 
 inline constexpr RWClassID kGPageRasterGeneratorId = 0x9D01;
+// A text's answer when a glyph gives no bitmap (beside the page spool's
+// kSpoolFailure, 2).
+inline constexpr std::uint16_t kGlyphFailure = 3;
 // The page picture's palette indexes.
 inline constexpr std::uint8_t kPageBlack = 0;
 inline constexpr std::uint8_t kPageWhite = 1;

@@ -37,6 +37,7 @@
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
+#include "platform/host/uuid.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/ui_host.h"
 #include "services/driver_server.h"
@@ -163,8 +164,9 @@ DemoPrinter::~DemoPrinter() {
   if (started_) Stop();
 }
 
-std::string DemoPrinter::Start(const std::string& out) {
+std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) {
   platform::ResetHostServices();
+  if (uuid_seed != 0) platform::SeedUuids(uuid_seed);
   RenderLoad();
   FiltersLoad();
   OutputLoad();

@@ -57,8 +57,10 @@ class DemoPrinter {
   // generator's, prepares `out` (PrepareOutFolder), installs and loads P1
   // in a new folder of the temporary folder, serves kOutFolder from `out`
   // and makes the font pool. Answers what failed, empty when all went
-  // well; Stop (or the destructor) undoes what was done.
-  std::string Start(const std::string& out);
+  // well; Stop (or the destructor) undoes what was done. A non-zero
+  // `uuid_seed` seeds the ids the printer makes (platform::SeedUuids), so
+  // that they are the same on every run.
+  std::string Start(const std::string& out, std::uint64_t uuid_seed = 0);
   // Gives the job back, uninstalls P1 and undoes Start; answers what failed.
   std::string Stop();
 

@@ -1,6 +1,7 @@
 #include "foundation/rw/error.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,6 +20,7 @@ const char* CopyText(const char* text) {
 }
 
 thread_local RWErrorScope* t_innermost_scope = nullptr;
+thread_local std::uint32_t t_out_of_memory = 0;
 
 }  // namespace
 
@@ -29,6 +31,7 @@ void RecordInScope(RWErrorScope* scope, const RWError& error) {
 namespace {
 
 void Dispatch(const RWError& error) {
+  if (error.Entry() == rwcore::NoMem()) ++t_out_of_memory;
   if (RWErrorScope* scope = t_innermost_scope) {
     RecordInScope(scope, error);
     return;
@@ -95,6 +98,10 @@ RWError::~RWError() {
 RWOutOfMemoryError::RWOutOfMemoryError(std::uint32_t requested)
     : RWError(rwcore::NoMem()->format, false, rwcore::NoMem()), requested_(requested) {}
 
+std::uint32_t RWOutOfMemoryRaised() {
+  return t_out_of_memory;
+}
+
 RWErrorHandler SetErrorHandler(RWErrorHandler handler) {
   return g_handler.exchange(handler, std::memory_order_acq_rel);
 }
@@ -102,7 +109,11 @@ RWErrorHandler SetErrorHandler(RWErrorHandler handler) {
 void DefaultErrorHandler(const RWError& error) {
   platform::MessageBoxA(nullptr, error.Why(), "Fatal Error",
                         platform::kMbIconHand | platform::kMbTaskModal);
-  std::exit(1);
+  // The error may be raised under any lock (an allocation's [NOMEM] under
+  // the font pool's): destructors at exit that take it would wait for ever.
+  // The streams are flushed, and the process ends with status 1 at once.
+  std::fflush(nullptr);
+  std::_Exit(1);
 }
 
 void RaiseError(const RWError& error) {

@@ -149,10 +149,18 @@ class RWErrorScope {
   std::string text_;
 };
 
+// How many [NOMEM] errors the calling thread has raised, recorded in a
+// scope or not. A caller that must not act on what a read gave when memory
+// ran short during it (save it back over what is stored) compares the
+// count before and after the read.
+std::uint32_t RWOutOfMemoryRaised();
+
 // Installs `handler` and returns the previous one.
 RWErrorHandler SetErrorHandler(RWErrorHandler handler);
 
-// Shows the error in a "Fatal Error" box, then exits with status 1.
+// Shows the error in a "Fatal Error" box, then ends the process with
+// status 1 without running its at-exit destructors (the error may come
+// from under a lock they take).
 [[noreturn]] void DefaultErrorHandler(const RWError& error);
 
 // Each passes the error to the installed handler and returns when it does.

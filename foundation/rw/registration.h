@@ -6,6 +6,8 @@
 // across files is unspecified.)
 #pragma once
 
+#include "foundation/rw/support.h"
+
 #include <mutex>
 #include <new>
 #include <span>
@@ -18,10 +20,11 @@ struct RWClassRegistration {
   const char* name;  // the class-name string
 };
 
-// The creator of a default-constructible class.
+// The creator of a default-constructible class; null after [NOMEM] (an
+// object that memory could not be had for is no unknown class).
 template <class T>
 RWCollectable* RWCreate() {
-  return new (std::nothrow) T;
+  return RWNew<T>();
 }
 
 // Registers each class in order with AddClassToFactory.

@@ -1,7 +1,9 @@
 #include "output/core/peripheral_composite.h"
 
+#include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
+#include "output/core/result_commands.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -40,6 +42,7 @@ void GPeripheralComposite::ForEachDevice(Each each) {
 
 GCountedPtr GPeripheralComposite::Submit(const GCountedPtr& command) {
   if (!command || !IsEnabled()) return command;
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   GCountedPtr current = command;
   bool ended = false;
   ForEachDevice([&](GPeripheral& device) {
@@ -48,7 +51,13 @@ GCountedPtr GPeripheralComposite::Submit(const GCountedPtr& command) {
     ended = EndsPass(current);
     return !ended;
   });
-  return ended ? current : SubmitToSelf(current);
+  GCountedPtr result = ended ? current : SubmitToSelf(current);
+  // A command memory ran short for on its way down was handled in part (a
+  // filter passed it on as it came, a mark was not drawn): it fails rather
+  // than print something else.
+  if (RWOutOfMemoryRaised() == short_of_memory || (result && EndsPass(result))) return result;
+  auto* in_hand = dynamic_cast<GCommand*>(command.Get());
+  return GCountedPtr(in_hand ? RWNew<GErrorCommand>(kMemoryFailure, in_hand, 0u) : nullptr);
 }
 
 void GPeripheralComposite::Reset() {

@@ -40,6 +40,9 @@ inline constexpr std::uint32_t kErrorCommandVersion = 1;
 // The code of a page spool's failure: a page store or font file that
 // cannot be written, closed or read back.
 inline constexpr std::uint16_t kSpoolFailure = 2;
+// The code of a command memory ran short for on its way down the chain
+// (the platform's not-enough-memory error).
+inline constexpr std::uint16_t kMemoryFailure = 8;
 
 class GNoCommand final : public GCommandClass<GNoCommand, GCommand, kGNoCommandId> {
  public:

@@ -42,8 +42,10 @@ struct FileState {
 };
 
 FileState& State() {
-  static FileState state;
-  return state;
+  // Never destroyed: threads still running at exit (the module keep-alive's
+  // watcher) close their handles through it.
+  static FileState* state = new FileState;
+  return *state;
 }
 
 bool IsAsciiLetter(char16_t c) {

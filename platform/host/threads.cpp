@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,15 +54,22 @@ struct TimedWait {
   std::uint64_t manual_deadline = 0;  // on the manual clock, whichever is in force
 };
 
+using HandleMap = std::map<std::uintptr_t, std::shared_ptr<SyncObject>>;
+using ThreadSet = std::set<std::shared_ptr<SyncObject>>;
+using TimedWaits = std::list<TimedWait>;
+
 // What is not an object's own: the handles, the threads, the wait clock and
 // the knobs. Its lock may be taken while an object's is held, never the
-// other way round.
+// other way round. Nothing is allocated under it on the ways of the
+// waits, handles and threads (nodes are made before it is taken and
+// spliced in): an allocation that fails there would run the driver's
+// out-of-memory handler, whose lock attempts take it again.
 struct SyncState {
   std::mutex mutex;
   std::condition_variable idle_changed;  // for AwaitThreadsIdle only
-  std::map<std::uintptr_t, std::shared_ptr<SyncObject>> handles;
-  std::set<std::shared_ptr<SyncObject>> created_threads;  // not ended yet
-  std::vector<TimedWait> timed_waits;
+  HandleMap handles;
+  ThreadSet created_threads;  // not ended yet
+  TimedWaits timed_waits;
   bool manual = false;
   std::uint64_t manual_now = 0;
   bool fail_semaphores = false;
@@ -128,15 +136,20 @@ class ThreadHolder {
 
 thread_local ThreadHolder this_thread;
 
-// REQUIRES: state.mutex held.
-std::shared_ptr<SyncObject> CurrentRecordLocked(SyncState& state) {
+// Makes the calling thread's record when it has none, outside the lock.
+void PrepareCurrentRecord(SyncState& state) {
   std::shared_ptr<SyncObject>& record = this_thread.Record();
-  if (!record) {
-    record = std::make_shared<SyncObject>();
-    record->is_thread = true;
-    record->id = state.next_thread_id++;
-  }
-  return record;
+  if (record) return;
+  auto made = std::make_shared<SyncObject>();
+  made->is_thread = true;
+  std::lock_guard<std::mutex> lock(state.mutex);
+  made->id = state.next_thread_id++;
+  record = std::move(made);
+}
+
+// REQUIRES: state.mutex held, PrepareCurrentRecord called.
+std::shared_ptr<SyncObject> CurrentRecordLocked(SyncState&) {
+  return this_thread.Record();
 }
 
 // REQUIRES: state.mutex held.
@@ -148,14 +161,23 @@ std::shared_ptr<SyncObject> FindLocked(SyncState& state, HANDLE handle) {
 
 std::shared_ptr<SyncObject> Find(HANDLE handle) {
   SyncState& state = State();
+  if (handle == kCurrentThread) PrepareCurrentRecord(state);
   std::lock_guard<std::mutex> lock(state.mutex);
   return FindLocked(state, handle);
 }
 
+// A node of the handle table for `object` under a new id, made outside
+// the lock.
+HandleMap::node_type NewHandleNode(std::shared_ptr<SyncObject> object) {
+  HandleMap one;
+  one.emplace(host_internal::NewHandleId(), std::move(object));
+  return one.extract(one.begin());
+}
+
 // REQUIRES: state.mutex held.
-HANDLE AddHandleLocked(SyncState& state, std::shared_ptr<SyncObject> object) {
-  std::uintptr_t id = host_internal::NewHandleId();
-  state.handles.emplace(id, std::move(object));
+HANDLE AddHandleLocked(SyncState& state, HandleMap::node_type node) {
+  const std::uintptr_t id = node.key();
+  state.handles.insert(std::move(node));
   return host_internal::HandleFromId<HANDLE>(id);
 }
 
@@ -182,12 +204,16 @@ bool WaitOn(const std::shared_ptr<SyncObject>& object, Guard& lock, DWORD millis
       SteadyClock::now() + std::chrono::milliseconds(milliseconds);
   std::uint64_t manual_deadline = 0;
   std::shared_ptr<SyncObject> self;
+  PrepareCurrentRecord(state);
+  TimedWaits entry;
+  entry.push_back({object, 0});
   {
     std::lock_guard<std::mutex> registry(state.mutex);
     self = CurrentRecordLocked(state);
     manual_deadline = state.manual_now + milliseconds;
     if (state.manual) self->manual_deadline = manual_deadline;
-    state.timed_waits.push_back({object, manual_deadline});
+    entry.front().manual_deadline = manual_deadline;
+    state.timed_waits.splice(state.timed_waits.end(), entry);
   }
   state.idle_changed.notify_all();
   bool result = false;
@@ -216,7 +242,8 @@ bool WaitOn(const std::shared_ptr<SyncObject>& object, Guard& lock, DWORD millis
     std::lock_guard<std::mutex> registry(state.mutex);
     for (auto it = state.timed_waits.begin(); it != state.timed_waits.end(); ++it) {
       if (it->object == object && it->manual_deadline == manual_deadline) {
-        state.timed_waits.erase(it);
+        // Freed outside the lock.
+        entry.splice(entry.end(), state.timed_waits, it);
         break;
       }
     }
@@ -248,16 +275,24 @@ HANDLE CreateThread(const void*, std::size_t, ThreadStartRoutine start, void* pa
                     DWORD* thread_id) {
   if (start == nullptr) return Fail<HANDLE>(kErrorInvalidParameter, nullptr);
   SyncState& state = State();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  if (state.fail_threads) return Fail<HANDLE>(kErrorNotEnoughMemory, nullptr);
   auto record = std::make_shared<SyncObject>();
   record->is_thread = true;
   record->created = true;
-  record->id = state.next_thread_id++;
-  state.created_threads.insert(record);
+  ThreadSet one;
+  one.insert(record);
+  ThreadSet::node_type live = one.extract(one.begin());
+  HandleMap::node_type handle = NewHandleNode(record);
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.fail_threads) return Fail<HANDLE>(kErrorNotEnoughMemory, nullptr);
+    record->id = state.next_thread_id++;
+    // Counted live before it starts: it may end at once.
+    state.created_threads.insert(std::move(live));
+  }
   if (thread_id != nullptr) *thread_id = record->id;
   std::thread(RunThread, StartBlock{start, parameter, record}).detach();
-  return AddHandleLocked(state, record);
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return AddHandleLocked(state, std::move(handle));
 }
 
 HANDLE GetCurrentThread() {
@@ -270,6 +305,7 @@ HANDLE GetCurrentProcess() {
 
 DWORD GetCurrentThreadId() {
   SyncState& state = State();
+  PrepareCurrentRecord(state);
   std::lock_guard<std::mutex> lock(state.mutex);
   return CurrentRecordLocked(state)->id;
 }
@@ -281,10 +317,13 @@ BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process
   }
   *target = nullptr;
   SyncState& state = State();
+  if (source == kCurrentThread) PrepareCurrentRecord(state);
+  HandleMap::node_type node = NewHandleNode(nullptr);
   std::lock_guard<std::mutex> lock(state.mutex);
   std::shared_ptr<SyncObject> object = FindLocked(state, source);
   if (!object) return Fail<BOOL>(kErrorInvalidHandle, 0);
-  *target = AddHandleLocked(state, std::move(object));
+  node.mapped() = std::move(object);
+  *target = AddHandleLocked(state, std::move(node));
   return 1;
 }
 
@@ -293,12 +332,13 @@ HANDLE CreateSemaphoreW(const void*, LONG initial, LONG maximum, const char16_t*
     return Fail<HANDLE>(kErrorInvalidParameter, nullptr);
   }
   SyncState& state = State();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  if (state.fail_semaphores) return Fail<HANDLE>(kErrorNotEnoughMemory, nullptr);
   auto semaphore = std::make_shared<SyncObject>();
   semaphore->count = initial;
   semaphore->maximum = maximum;
-  return AddHandleLocked(state, std::move(semaphore));
+  HandleMap::node_type node = NewHandleNode(std::move(semaphore));
+  std::lock_guard<std::mutex> lock(state.mutex);
+  if (state.fail_semaphores) return Fail<HANDLE>(kErrorNotEnoughMemory, nullptr);
+  return AddHandleLocked(state, std::move(node));
 }
 
 BOOL ReleaseSemaphore(HANDLE handle, LONG count, LONG* previous) {
@@ -441,8 +481,10 @@ namespace host_internal {
 
 bool CloseSyncHandle(HANDLE handle) {
   SyncState& state = State();
+  HandleMap::node_type closed;  // freed outside the lock
   std::lock_guard<std::mutex> lock(state.mutex);
-  return state.handles.erase(IdFromHandle(handle)) != 0;
+  closed = state.handles.extract(IdFromHandle(handle));
+  return !closed.empty();
 }
 
 void ResetThreadsLocked() {

@@ -4,6 +4,8 @@
 // the test writes, and a way to let the module keep-alive's watcher end.
 #pragma once
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -90,7 +92,13 @@ class RecordingContext : public GDriverContext {
     return 0x10000 + answer;
   }
   int FreeMemory() override { return frees_memory; }
+  // Runs `on_retarget` first: what a failed allocation there would run.
+  void Retarget(const GPrinterKey& key) override {
+    if (on_retarget) on_retarget();
+    GDriverContext::Retarget(key);
+  }
 
+  std::function<void()> on_retarget;
   std::vector<std::string> calls;
   std::string last_extension;
   int answer = 7;

@@ -147,15 +147,20 @@ TEST_F(DriverServer, ShuttingDownDeletesWhatComesBack) {
   EXPECT_FALSE(server_->IsShuttingDown());
 }
 
-TEST_F(DriverServer, FreeMemoryDropsTheParkedFirstThenAsksTheCheckedOut) {
+// The out-of-memory handler's way in deletes nothing (it may run under any
+// lock): the parked object is let go and deleted at the next safe point.
+TEST_F(DriverServer, FreeMemoryLetsTheParkedGoThenAsksTheCheckedOut) {
   EXPECT_EQ(server_->FreeMemory(), 0);
   std::uint32_t a = 0, b = 0;
   ASSERT_NE(server_->GetContext(Key(u"P1"), a), nullptr);
   RecordingContext* kept = AsRecording(server_->GetContext(Key(u"P2"), b));
   server_->ReleaseContext(a);
   EXPECT_EQ(server_->FreeMemory(), 1);  // the parked one
+  EXPECT_FALSE(server_->HasParkedContext());
+  EXPECT_EQ(live_contexts.load(), 2);
+  EXPECT_EQ(server_->FreeMemory(), 0);    // the checked-out one frees nothing
+  EXPECT_EQ(server_->DeleteParked(), 0);  // a safe point: nothing parked, one let go
   EXPECT_EQ(live_contexts.load(), 1);
-  EXPECT_EQ(server_->FreeMemory(), 0);  // the checked-out one frees nothing
   kept->frees_memory = 1;
   EXPECT_EQ(server_->FreeMemory(), 1);
   server_->ClearTables();

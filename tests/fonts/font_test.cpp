@@ -246,6 +246,21 @@ TEST(ScaledFont, ScalesGlyphBitmapsAndRefusesWhatCannotScale) {
   }
 }
 
+// An empty glyph (a space) is an empty buffer whatever the scale: no
+// buffer means the glyph could not be had, which fails a page.
+TEST(ScaledFont, AnEmptyGlyphStaysAnEmptyBuffer) {
+  for (float scale : {1.0f, 2.0f}) {
+    GFont font(new FixedGlyph(0, 0, ""), nullptr);
+    GScaledFont scaled(font, scale, scale);
+    GGlyphMetrics metrics;
+    GByteBuffer* out = nullptr;
+    EXPECT_EQ(scaled.GetGlyphData(' ', 0, metrics, out), 0u);
+    ASSERT_NE(out, nullptr) << scale;
+    EXPECT_EQ(out->GetSize(), 0u);
+    delete out;
+  }
+}
+
 TEST(ScaledFont, ScalesMetricsWithinTheirTypes) {
   GFontDescriptionRecord record;
   record.words1[0] = 100;

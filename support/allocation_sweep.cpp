@@ -1,0 +1,201 @@
+#include "support/allocation_sweep.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "foundation/rw/error.h"
+#include "support/child_process.h"
+#include "support/failing_allocator.h"
+
+namespace support {
+namespace {
+
+// A child's exit statuses.
+constexpr int kOwed = 0;
+constexpr int kNoMemoryExit = 1;  // the default error handler's
+constexpr int kNotOwed = 3;
+constexpr int kSetUpFailed = 4;
+constexpr int kFailedCall = 6;
+
+// Separates the states in the reference's file.
+constexpr char kStateEnd[] = "=";
+
+void ReturningHandler(const RWError&) {}
+
+// The child's whole run: the set-up, the steps under the armed failure
+// (none for the reference), the checks. Writes the reference's states to
+// `record` when given.
+int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std::uint64_t index,
+                bool returning_handler, const std::string* record) {
+  std::unique_ptr<SweepScenario> scenario = make();
+  std::vector<SweepStep> steps;
+  std::vector<StoredState> states;
+  {
+    UncountedAllocations uncounted;
+    if (std::string failed = scenario->SetUp(); !failed.empty()) {
+      std::fprintf(stderr, "set-up failed: %s\n", failed.c_str());
+      return kSetUpFailed;
+    }
+    steps = scenario->Steps();
+    states.push_back(scenario->State());
+  }
+  if (returning_handler) SetErrorHandler(&ReturningHandler);
+  ResetAllocations();
+  FailAllocation(index);
+  int result = kOwed;
+  for (std::size_t i = 0; i < steps.size() && result == kOwed; ++i) {
+    const bool answered = steps[i].call();
+    UncountedAllocations uncounted;
+    states.push_back(scenario->State());
+    if (!reference) {
+      if (!answered) {
+        std::fprintf(stderr, "%s failed with nothing failing\n", steps[i].name.c_str());
+        result = kNotOwed;
+      }
+      continue;
+    }
+    const StoredState& after = reference->states[i + 1];
+    const StoredState& now = states.back();
+    if (answered && now != after) {
+      std::fprintf(stderr, "%s answered success; stored data differs:\n%s", steps[i].name.c_str(),
+                   now.Differences(after).c_str());
+      result = kNotOwed;
+    } else if (!answered) {
+      const std::string left = scenario->AfterFailure(now);
+      if (!left.empty())
+        std::fprintf(stderr, "%s answered failure and left %s\n", steps[i].name.c_str(),
+                     left.c_str());
+      result = left.empty() ? kFailedCall : kNotOwed;
+    }
+  }
+  const std::uint64_t counted = CountedAllocations();
+  FailAllocation(0);
+  UncountedAllocations uncounted;
+  if (HandlerNeverGaveUp()) {
+    std::fprintf(stderr, "the new handler never gave up\n");
+    result = kNotOwed;
+  }
+  scenario->TearDown();
+  if (record) {
+    std::ofstream out(*record);
+    out << counted << "\n";
+    for (const StoredState& state : states)
+      out << state.Serialize() << kStateEnd << "\n";
+  }
+  return result;
+}
+
+// The last lines of a child's errors, for a report.
+std::string Tail(const std::string& text) {
+  constexpr std::size_t kMost = 4000;
+  return text.size() <= kMost ? text : "..." + text.substr(text.size() - kMost);
+}
+
+// "" when the child ended as owed; counts what it met into `report`.
+std::string Judge(const ChildResult& child, bool returning_handler, SweepReport& report) {
+  if (child.end != ChildResult::End::kExited)
+    return child.Describe() + "\n" + Tail(child.error_output);
+  const bool sanitizer = child.error_output.find("Sanitizer") != std::string::npos ||
+                         child.error_output.find("runtime error:") != std::string::npos;
+  if (child.code == kOwed && !sanitizer) return "";
+  if (child.code == kFailedCall && !sanitizer) {
+    ++report.failed_calls;
+    return "";
+  }
+  if (child.code == kNoMemoryExit && !returning_handler && !sanitizer &&
+      child.error_output.find("Fatal Error\n[NOMEM]") != std::string::npos) {
+    ++report.no_memory_exits;
+    return "";
+  }
+  return child.Describe() + "\n" + Tail(child.error_output);
+}
+
+}  // namespace
+
+bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::string& error) {
+  char name[] = "/tmp/sweep_reference-XXXXXX";
+  const int fd = ::mkstemp(name);
+  if (fd < 0) {
+    error = "no file for the reference";
+    return false;
+  }
+  ::close(fd);
+  const std::string path = name;
+  ChildResult child =
+      RunInChild([&] { return RunScenario(make, nullptr, 0, false, &path); }, kSweepChildSeconds);
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::remove(path.c_str());
+  if (child.end != ChildResult::End::kExited || child.code != kOwed) {
+    error = "the reference run: " + child.Describe() + "\n" + Tail(child.error_output);
+    return false;
+  }
+  std::string line, state;
+  if (!std::getline(text, line)) return false;
+  reference.allocations = std::stoull(line);
+  reference.states.clear();
+  while (std::getline(text, line)) {
+    if (line != kStateEnd) {
+      state += line + "\n";
+      continue;
+    }
+    reference.states.emplace_back();
+    if (!reference.states.back().Parse(state)) return false;
+    state.clear();
+  }
+  return true;
+}
+
+std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,
+                     std::uint64_t index, bool returning_handler) {
+  SweepReport report;
+  ChildResult child =
+      RunInChild([&] { return RunScenario(make, &reference, index, returning_handler, nullptr); },
+                 kSweepChildSeconds);
+  const std::string found = Judge(child, returning_handler, report);
+  // Traced (DRV_SWEEP_TRACE), the whole of what the child said.
+  return std::getenv("DRV_SWEEP_TRACE") ? found + "\n" + child.error_output : found;
+}
+
+SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, std::uint64_t first,
+                  std::uint64_t stride, std::uint64_t most, bool returning_handler) {
+  SweepReport report;
+  for (std::uint64_t index = first; index <= reference.allocations && report.children < most;
+       index += stride) {
+    ++report.children;
+    ChildResult child =
+        RunInChild([&] { return RunScenario(make, &reference, index, returning_handler, nullptr); },
+                   kSweepChildSeconds);
+    if (std::string found = Judge(child, returning_handler, report); !found.empty())
+      report.findings.push_back({index, found});
+  }
+  return report;
+}
+
+SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool halfway,
+                        bool returning_handler, std::string& summary) {
+  SweepReference reference;
+  if (!RecordReference(make, reference, summary)) return {{}, {}, {}, {{0, summary}}};
+  const auto told = [](const char* name, std::uint64_t fallback) {
+    const char* text = std::getenv(name);
+    return text && std::atoll(text) > 0 ? std::uint64_t(std::atoll(text)) : fallback;
+  };
+  const std::uint64_t even = std::max<std::uint64_t>(reference.allocations / children, 1);
+  const std::uint64_t stride = told("DRV_SWEEP_STRIDE", even);
+  const std::uint64_t first = told("DRV_SWEEP_FIRST", halfway ? even / 2 + 1 : 1);
+  SweepReport report = Sweep(make, reference, first, stride, ~std::uint64_t{0}, returning_handler);
+  summary = std::to_string(reference.allocations) + " allocations; " +
+            std::to_string(report.children) + " children from " + std::to_string(first) + " by " +
+            std::to_string(stride) + ": " + std::to_string(report.failed_calls) +
+            " calls failed, " + std::to_string(report.no_memory_exits) + " [NOMEM] exits, " +
+            std::to_string(report.findings.size()) + " findings";
+  return report;
+}
+
+}  // namespace support

@@ -1,0 +1,100 @@
+// The out-of-memory sweep: a scenario of calls is run once with nothing
+// failing (the reference), then again in a fresh child process for each
+// allocation index swept, with that allocation failing
+// (failing_allocator.h). Each child checks what a user of the library is
+// owed:
+//
+//   - it ends: no hang (the child's alarm), no crash; the one end allowed
+//     besides a normal one is the default error handler's "Fatal Error"
+//     exit for [NOMEM] (status 1);
+//   - after every call that answered success, what the scenario stores
+//     (StoredState: the printer's data file and printer data, its stored
+//     default and default record, and whatever the scenario adds, such as a
+//     port file) is as the reference left it after that call;
+//   - a call that answered failure owes only what the scenario says holds
+//     whatever the answer (AfterFailure: no spool file left, say); the
+//     scenario stops there (what follows would start from another state).
+//
+// Under the returning handler (`returning_handler`), the library's error
+// handler is one that returns, as an application may install: then no
+// error ends the process.
+//
+// Threads: the sweeping process must have one thread (child_process.h).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/stored_state.h"
+
+namespace support {
+
+// One call of a scenario; true when it answered success.
+struct SweepStep {
+  std::string name;
+  std::function<bool()> call;
+};
+
+// A scenario, made anew in each child. SetUp and State run with
+// allocations uncounted; the steps' calls are counted.
+class SweepScenario {
+ public:
+  virtual ~SweepScenario() = default;
+  // What failed, "" when set up.
+  virtual std::string SetUp() = 0;
+  virtual std::vector<SweepStep> Steps() = 0;
+  virtual StoredState State() = 0;
+  // What a call that answered failure left in `now` that it must not: ""
+  // when nothing.
+  virtual std::string AfterFailure(const StoredState&) { return ""; }
+  // Undoes SetUp (counted as nothing).
+  virtual void TearDown() = 0;
+};
+using ScenarioMaker = std::function<std::unique_ptr<SweepScenario>()>;
+
+// The reference run: the state before the first call and after each.
+struct SweepReference {
+  std::uint64_t allocations = 0;  // counted over the steps
+  std::vector<StoredState> states;
+};
+
+struct SweepFinding {
+  std::uint64_t index = 0;  // the allocation that failed
+  std::string what;
+};
+
+struct SweepReport {
+  std::uint64_t children = 0;
+  std::uint64_t failed_calls = 0;      // children whose scenario met a failed call
+  std::uint64_t no_memory_exits = 0;   // children ended by the "Fatal Error" exit
+  std::vector<SweepFinding> findings;  // everything that is not owed
+};
+
+// Seconds a child may take before it counts as hung.
+inline constexpr unsigned kSweepChildSeconds = 30;
+
+// Runs the reference in a child; false (and `error`) when it fails.
+bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::string& error);
+
+// Fails, one child each, allocations `first`, `first + stride`, ... up to
+// the reference's count, at most `most` of them.
+SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, std::uint64_t first,
+                  std::uint64_t stride, std::uint64_t most, bool returning_handler);
+
+// The sweep as the tests run it: `children` children spread evenly over the
+// reference's allocations, from the first (or, `halfway`, from half a
+// stride in), unless the environment says the stride and the first index
+// (DRV_SWEEP_STRIDE, 1 for every allocation; DRV_SWEEP_FIRST). `summary`
+// says what was swept, or why nothing was (the reference failed).
+SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool halfway,
+                        bool returning_handler, std::string& summary);
+
+// The whole of one child, for a test that looks at one index closely:
+// "" when the child ends as owed, else what was found.
+std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,
+                     std::uint64_t index, bool returning_handler);
+
+}  // namespace support

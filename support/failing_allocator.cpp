@@ -1,0 +1,226 @@
+#include "support/failing_allocator.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+// The allocators underneath: the sanitizer's interceptors when they are
+// linked in (weak: null otherwise), else the C library's own.
+extern "C" {
+void* __interceptor_malloc(std::size_t size) __attribute__((weak));
+void* __interceptor_calloc(std::size_t count, std::size_t size) __attribute__((weak));
+void* __interceptor_realloc(void* block, std::size_t size) __attribute__((weak));
+void __sanitizer_print_stack_trace() __attribute__((weak));
+void* __libc_malloc(std::size_t size);
+void* __libc_calloc(std::size_t count, std::size_t size);
+void* __libc_realloc(void* block, std::size_t size);
+}
+
+// The replacements run before the sanitizers are set up (the dynamic
+// loader allocates): what they run must not be instrumented.
+#define DRV_UNINSTRUMENTED __attribute__((no_sanitize("address", "undefined")))
+
+namespace {
+
+std::atomic<std::uint64_t> g_counted{0};
+std::atomic<std::uint64_t> g_armed{0};
+std::atomic<bool> g_failed{false};
+std::atomic<std::uint32_t> g_handler_calls{0};
+std::atomic<bool> g_never_gave_up{false};
+thread_local int t_uncounted = 0;
+
+DRV_UNINSTRUMENTED void* RealMalloc(std::size_t size) {
+  return __interceptor_malloc ? __interceptor_malloc(size) : __libc_malloc(size);
+}
+
+DRV_UNINSTRUMENTED void* RealCalloc(std::size_t count, std::size_t size) {
+  return __interceptor_calloc ? __interceptor_calloc(count, size) : __libc_calloc(count, size);
+}
+
+DRV_UNINSTRUMENTED void* RealRealloc(void* block, std::size_t size) {
+  return __interceptor_realloc ? __interceptor_realloc(block, size) : __libc_realloc(block, size);
+}
+
+// Counts one request; true when it is the armed one, whose stack the
+// sanitizers print when DRV_SWEEP_TRACE is set.
+DRV_UNINSTRUMENTED bool CountFails() {
+  if (t_uncounted != 0) return false;
+  const std::uint64_t index = g_counted.fetch_add(1, std::memory_order_relaxed) + 1;
+  if (index != g_armed.load(std::memory_order_relaxed)) return false;
+  g_failed.store(true);
+  if (__sanitizer_print_stack_trace && std::getenv("DRV_SWEEP_TRACE")) {
+    ++t_uncounted;
+    __sanitizer_print_stack_trace();
+    --t_uncounted;
+  }
+  return true;
+}
+
+void* RealBlock(std::size_t size, std::size_t alignment) {
+  if (alignment <= alignof(std::max_align_t)) return RealMalloc(size);
+  void* block = nullptr;
+  return ::posix_memalign(&block, alignment, size) == 0 ? block : nullptr;
+}
+
+// operator new, as the runtime's: a request that fails calls the new
+// handler and is tried again while the handler returns. The armed request
+// of a nothrow form keeps failing until the handler gives up; that of
+// another form succeeds once the handler has run.
+void* NewBlock(std::size_t size, std::size_t alignment, bool nothrow) {
+  if (size == 0) size = 1;
+  bool fail = CountFails();
+  for (std::uint32_t calls = 0;; ++calls) {
+    if (!fail) {
+      if (void* block = RealBlock(size, alignment)) return block;
+    }
+    std::new_handler handler = std::get_new_handler();
+    if (!handler) throw std::bad_alloc();
+    if (fail) g_handler_calls.fetch_add(1);
+    if (calls == support::kMostHandlerCalls) {
+      g_never_gave_up.store(true);
+      throw std::bad_alloc();
+    }
+    handler();
+    if (!nothrow) fail = false;
+  }
+}
+
+void* NewBlockOrNull(std::size_t size, std::size_t alignment) noexcept {
+  try {
+    return NewBlock(size, alignment, true);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+namespace support {
+
+void ResetAllocations() {
+  g_armed.store(0);
+  g_counted.store(0);
+  g_failed.store(false);
+  g_handler_calls.store(0);
+  g_never_gave_up.store(false);
+}
+
+void FailAllocation(std::uint64_t index) {
+  g_armed.store(index);
+}
+
+std::uint64_t CountedAllocations() {
+  return g_counted.load();
+}
+
+bool AllocationFailed() {
+  return g_failed.load();
+}
+
+std::uint32_t HandlerCalls() {
+  return g_handler_calls.load();
+}
+
+bool HandlerNeverGaveUp() {
+  return g_never_gave_up.load();
+}
+
+UncountedAllocations::UncountedAllocations() {
+  ++t_uncounted;
+}
+
+UncountedAllocations::~UncountedAllocations() {
+  --t_uncounted;
+}
+
+}  // namespace support
+
+// ---- The replacements.
+
+extern "C" DRV_UNINSTRUMENTED void* malloc(std::size_t size) {
+  if (CountFails()) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  return RealMalloc(size);
+}
+
+extern "C" DRV_UNINSTRUMENTED void* calloc(std::size_t count, std::size_t size) {
+  if (CountFails()) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  return RealCalloc(count, size);
+}
+
+extern "C" DRV_UNINSTRUMENTED void* realloc(void* block, std::size_t size) {
+  if (CountFails()) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  return RealRealloc(block, size);
+}
+
+void* operator new(std::size_t size) {
+  return NewBlock(size, 0, false);
+}
+void* operator new[](std::size_t size) {
+  return NewBlock(size, 0, false);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return NewBlockOrNull(size, 0);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return NewBlockOrNull(size, 0);
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  return NewBlock(size, static_cast<std::size_t>(alignment), false);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return NewBlock(size, static_cast<std::size_t>(alignment), false);
+}
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  return NewBlockOrNull(size, static_cast<std::size_t>(alignment));
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  return NewBlockOrNull(size, static_cast<std::size_t>(alignment));
+}
+
+void operator delete(void* block) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::align_val_t) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::align_val_t) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(block);
+}

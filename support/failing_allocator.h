@@ -1,0 +1,61 @@
+// A counting allocator that can be told to fail one allocation, for the
+// out-of-memory sweeps: the program that links support_faults has its
+// global operator new and delete (every form) and malloc, calloc and
+// realloc replaced by these, so that every allocation of the process, the
+// library's, the standard library's, FreeType's and the C library's, is
+// counted, and the one armed fails.
+//
+// A failure is what running out of memory does to each kind of request.
+// malloc, calloc and realloc answer null (ENOMEM). operator new calls the
+// installed new handler, as the runtime does, so that the handler runs
+// inside every allocation that fails, whatever locks its caller holds.
+// For the nothrow forms the memory stays short: the request is tried again
+// while the handler returns, and fails when it gives up (by throwing
+// std::bad_alloc): null, which the library's own allocations (all
+// nothrow) must answer with failure. For the other forms the handler's
+// first call is taken to have freed enough: the standard containers
+// cannot survive a failure, so for them the handler is what must recover.
+// With no handler installed a request fails at once. A handler that is
+// called more than kMostHandlerCalls times for one request gets no more
+// tries; the harness records it (HandlerNeverGaveUp).
+//
+// Allocations are counted from 1 after ResetAllocations; the armed index
+// fails once. Allocations made inside an UncountedAllocations scope of the
+// calling thread are neither counted nor failed (the harness's own
+// checks). The counters are process-wide atomics: allocations on other
+// threads count in whatever order they come.
+//
+// Memory comes from the sanitizer's allocator when the program is built
+// with AddressSanitizer, else from the C library's: free is not replaced.
+#pragma once
+
+#include <cstdint>
+
+namespace support {
+
+// Counting restarts at 0 and nothing is armed.
+void ResetAllocations();
+// The allocation numbered `index` (from 1 since ResetAllocations) fails;
+// 0 arms nothing.
+void FailAllocation(std::uint64_t index);
+// Allocations counted since ResetAllocations.
+std::uint64_t CountedAllocations();
+// Whether the armed allocation has failed, and how often the new handler
+// was called for it.
+bool AllocationFailed();
+std::uint32_t HandlerCalls();
+// True when a handler asked for more tries than kMostHandlerCalls.
+bool HandlerNeverGaveUp();
+
+inline constexpr std::uint32_t kMostHandlerCalls = 16;
+
+// While alive, the calling thread's allocations are not counted.
+class UncountedAllocations {
+ public:
+  UncountedAllocations();
+  ~UncountedAllocations();
+  UncountedAllocations(const UncountedAllocations&) = delete;
+  UncountedAllocations& operator=(const UncountedAllocations&) = delete;
+};
+
+}  // namespace support

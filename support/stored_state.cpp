@@ -1,0 +1,158 @@
+#include "support/stored_state.h"
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+
+#include "platform/host/files.h"
+#include "platform/host/printer_interface.h"
+#include "platform/host/registry.h"
+#include "platform/host/spooler.h"
+#include "platform/text.h"
+#include "support/acceptance_scenario.h"
+
+namespace support {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The record GetPrinterW or GetPrinterDriverW writes at level 2; empty
+// when it cannot be had.
+template <class Get>
+Bytes LevelTwo(Get get) {
+  platform::DWORD needed = 0;
+  get(nullptr, 0, &needed);
+  Bytes record(needed);
+  if (needed == 0 || !get(record.data(), needed, &needed)) return {};
+  return record;
+}
+
+Bytes FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void ReadDataFile(platform::HANDLE printer, StoredState& state) {
+  Bytes record =
+      LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
+        return platform::GetPrinterDriverW(printer, nullptr, 2, buffer, size, needed);
+      });
+  if (record.empty()) return;
+  const auto* info = reinterpret_cast<const platform::DriverInfo2W*>(record.data());
+  if (!info->data_file) return;
+  if (std::optional<std::string> host = platform::ToHostPath(std::u16string_view(info->data_file)))
+    state.items["file"] = FileBytes(*host);
+}
+
+void ReadPrinterData(const char16_t* name, StoredState& state) {
+  const std::u16string path = platform::PrinterDataKeyPath(name);
+  platform::HKEY key = nullptr;
+  if (platform::RegOpenKeyExW(platform::kHkeyLocalMachine, path.c_str(), 0, platform::kKeyRead,
+                              &key) != 0) {
+    return;
+  }
+  for (const std::u16string& value :
+       platform::RegistryValueNames(platform::kHkeyLocalMachine, path)) {
+    platform::DWORD type = 0, size = 0;
+    if (platform::RegQueryValueExW(key, value.c_str(), nullptr, &type, nullptr, &size) != 0)
+      continue;
+    Bytes bytes(size);
+    if (platform::RegQueryValueExW(key, value.c_str(), nullptr, &type, bytes.data(), &size) != 0)
+      continue;
+    bytes.resize(size);
+    std::string narrow;
+    platform::WideToMultiByte(value.data(), value.size(), narrow);
+    state.items["data:" + narrow + " type " + std::to_string(type)] = bytes;
+  }
+  platform::RegCloseKey(key);
+}
+
+void ReadStoredDefault(platform::HANDLE printer, StoredState& state) {
+  Bytes record =
+      LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
+        return platform::GetPrinterW(printer, 2, buffer, size, needed);
+      });
+  if (record.empty()) return;
+  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.data());
+  const auto* mode = static_cast<const std::uint8_t*>(info->dev_mode);
+  if (!mode) return;
+  const std::size_t size = std::size_t(mode[platform::kDevModeSizeOffset] |
+                                       mode[platform::kDevModeSizeOffset + 1] << 8) +
+                           std::size_t(mode[platform::kDevModeDriverExtraOffset] |
+                                       mode[platform::kDevModeDriverExtraOffset + 1] << 8);
+  if (mode + size > record.data() + record.size()) return;
+  state.items["stored default"] = Bytes(mode, mode + size);
+}
+
+void AppendHex(std::string& text, const Bytes& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  for (std::uint8_t byte : bytes) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 15];
+  }
+}
+
+}  // namespace
+
+std::string StoredState::Differences(const StoredState& other) const {
+  std::string text;
+  auto describe = [&](const std::string& name, const Bytes* mine, const Bytes* theirs) {
+    text += name + ": ";
+    text += mine ? std::to_string(mine->size()) + " bytes" : "missing";
+    text += " against ";
+    text += theirs ? std::to_string(theirs->size()) + " bytes" : "missing";
+    text += "\n";
+  };
+  for (const auto& [name, bytes] : items) {
+    auto found = other.items.find(name);
+    if (found == other.items.end()) {
+      describe(name, &bytes, nullptr);
+    } else if (found->second != bytes) {
+      describe(name, &bytes, &found->second);
+    }
+  }
+  for (const auto& [name, bytes] : other.items) {
+    if (!items.count(name)) describe(name, nullptr, &bytes);
+  }
+  return text;
+}
+
+std::string StoredState::Serialize() const {
+  std::string text;
+  for (const auto& [name, bytes] : items) {
+    text += name + "\n";
+    AppendHex(text, bytes);
+    text += "\n";
+  }
+  return text;
+}
+
+bool StoredState::Parse(const std::string& text) {
+  items.clear();
+  std::istringstream in(text);
+  std::string name, hex;
+  while (std::getline(in, name)) {
+    if (!std::getline(in, hex) || hex.size() % 2 != 0) return false;
+    Bytes bytes(hex.size() / 2);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+      bytes[i] = std::uint8_t(std::stoul(hex.substr(2 * i, 2), nullptr, 16));
+    items[name] = std::move(bytes);
+  }
+  return true;
+}
+
+StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE printer,
+                            const char16_t* name) {
+  StoredState state;
+  ReadDataFile(printer, state);
+  ReadPrinterData(name, state);
+  ReadStoredDefault(printer, state);
+  Record record(kAcceptanceRecordBytes);
+  if (DocumentProperties(install, printer, name, &record, nullptr, platform::kDmModeCopy) == 1)
+    state.items["default record"] = record;
+  return state;
+}
+
+}  // namespace support

@@ -1,0 +1,43 @@
+// What a printer keeps between calls, read whole so that two moments can be
+// compared byte for byte: its driver data file, every value of its printer
+// data, the default device mode the spooler keeps for it (GetPrinterW level
+// 2) and the default record its driver hands out (DrvDocumentProperties
+// with DM_OUT_BUFFER alone). The out-of-memory sweeps compare it after each
+// call with a run in which nothing failed.
+//
+// Each item is named ("file", "data:<value name>" with its type, "stored
+// default", "default record"); an item that cannot be read is absent. The
+// text form (Serialize, Parse) carries a state from one process to another.
+//
+// Threads: one at a time; reading asks the library (the default record) and
+// the platform's stand-ins.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/host/types.h"
+
+namespace support {
+
+class AcceptanceInstall;
+
+struct StoredState {
+  std::map<std::string, std::vector<std::uint8_t>> items;
+
+  bool operator==(const StoredState&) const = default;
+  // The items that differ from `other`'s, one a line, "" when none.
+  std::string Differences(const StoredState& other) const;
+  std::string Serialize() const;
+  // False when `text` is no serialized state.
+  bool Parse(const std::string& text);
+};
+
+// Printer `name` of `install`, its data file at `data_file` (a Windows
+// path, as its driver record names it).
+StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE printer,
+                            const char16_t* name);
+
+}  // namespace support

@@ -1,0 +1,28 @@
+// The two scenarios the out-of-memory sweep runs on P1 (the acceptance
+// printer, support/acceptance_install.h):
+//
+//   - the sheet session: the default record (DrvDocumentProperties with
+//     DM_OUT_BUFFER), the document sheet of the acceptance scenario
+//     (landscape on Basics, "Envelope" on Paper, OK) and the printer sheet
+//     (PrinterProperties: 128 MB typed on the Configure page's options
+//     dialog, OK);
+//   - the print job of the demonstration (examples/print_demo/): the
+//     default record, the document sheet (two copies, long-edge duplex, two
+//     pages a sheet), a job checked out and bound to the record, the five
+//     pages printed through the canonical chain to a port file, the job
+//     given back. Its stored state adds the port file and the count of
+//     files left in the spool directory.
+//
+// What the harness itself makes (the pages' commands, the chain's tail,
+// the scripts' buffers) is made with allocations uncounted where it can
+// be; the user's verbs run inside the library's calls and count with them.
+#pragma once
+
+#include "support/allocation_sweep.h"
+
+namespace testing_support {
+
+support::ScenarioMaker SheetSession();
+support::ScenarioMaker PrintJob();
+
+}  // namespace testing_support
