@@ -23,11 +23,11 @@
 #include "driver/entry_points.h"
 #include "driver/load.h"
 #include "driver/printer_key.h"
-#include "driver/services/driver_server.h"
 #include "lang/joblang_zdl5/load.h"
 #include "platform/host/modules.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
+#include "services/driver_server.h"
 #include "support/fixture_printer.h"
 #include "support/test_os_factory.h"
 

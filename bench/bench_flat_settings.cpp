@@ -14,9 +14,9 @@
 #include <string>
 
 #include "config/keys/settings_keys.h"
-#include "driver/services/os_factory.h"
 #include "output/core/load.h"
 #include "persist/persistent_stream.h"
+#include "services/os_factory.h"
 #include "support/fake_driver_data.h"
 #include "support/settings_tree.h"
 

@@ -22,8 +22,6 @@
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/driver_server.h"
 #include "filters/booklet_filter.h"
 #include "filters/load.h"
 #include "filters/nup_filter.h"
@@ -36,6 +34,8 @@
 #include "output/core/state.h"
 #include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
+#include "services/driver_data.h"
+#include "services/driver_server.h"
 
 namespace {
 

@@ -35,9 +35,9 @@
 #include "foundation/rw/binarystream.h"
 #include "foundation/rw/rwstore.h"
 #include "output/core/command.h"
-#include "persist/ondisk/command_composite_on_disk.h"
-#include "persist/ondisk/load.h"
 #include "persist/stored_form.h"
+#include "store/command_composite_on_disk.h"
+#include "store/load.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ constexpr RWClassRegistration kBenchClasses[] = {
 
 struct Loaded {
   Loaded() {
-    PersistOnDiskLoad();
+    StoreLoad();
     RWRegisterClasses(kBenchClasses);
   }
 };

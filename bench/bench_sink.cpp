@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "output/generator/generator_class.h"
+#include "lang/generator/generator_class.h"
 #include "output/port/file_output_target.h"
 #include "platform/host/files.h"
 

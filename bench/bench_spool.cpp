@@ -32,8 +32,6 @@
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/driver_server.h"
 #include "filters/copy_page_filter.h"
 #include "filters/face_up_filter.h"
 #include "filters/load.h"
@@ -52,6 +50,8 @@
 #include "persist/configuration.h"
 #include "persist/persistent_association.h"
 #include "persist/selection_string.h"
+#include "services/driver_data.h"
+#include "services/driver_server.h"
 
 namespace {
 

@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/services/driver_data.h"
-#include "driver/services/driver_server.h"
 #include "filters/load.h"
 #include "fonts/font_database.h"
 #include "output/core/peripheral.h"
 #include "output/core/result_commands.h"
 #include "output/graphics/primitive_graphic.h"
+#include "services/driver_data.h"
+#include "services/driver_server.h"
 #include "support/test_os_factory.h"
 #include "support/test_render_services.h"
 

@@ -1,7 +1,11 @@
 # Run by the include_layering test (Layering.cmake):
 #   cmake -DDRV_ROOT=<source root> -DDRV_TARGETS=<targets.cmake> -P CheckLayering.cmake
-# Fails, listing them, on includes of a project header whose library the
-# includer does not link.
+# Fails, listing them, on a library's link to one of equal or higher rank in
+# the table of layers (Layers.cmake), on a library the table lacks, on a
+# source outside its library's folder, and on includes of a project header
+# whose library the includer does not link. DRV_PLANT_LINK=<from>:<to> and
+# DRV_PLANT_SOURCE=<target>:<absolute file> plant a fault, for the tests
+# that check this check.
 #
 # Who owns a header: the targets that list it among their sources, else
 # those that compile its same-named source file, else the one target that
@@ -17,13 +21,78 @@
 # Nothing checked includes a file under tests/.
 cmake_minimum_required(VERSION 3.25)
 include(${DRV_TARGETS})
+include(${CMAKE_CURRENT_LIST_DIR}/Layers.cmake)
+drv_layers()
+
+foreach(plant LINK SOURCE)
+  if(DRV_PLANT_${plant} MATCHES "^([^:]+):(.+)$")
+    string(TOLOWER ${plant} list)
+    list(APPEND drv_${list}s_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
+  endif()
+endforeach()
 
 set(problems)
+
+# The ranks: each library of the table is built in its folder from sources
+# of its folder, and links only libraries of lower rank; every other library
+# lives in a folder of the libraries' users.
+set(users examples support bench tests)
+foreach(library ${drv_layer_libraries})
+  if(NOT library IN_LIST drv_targets)
+    list(APPEND problems "cmake/Layers.cmake names ${library}, which the build does not make")
+  endif()
+endforeach()
+foreach(target ${drv_targets})
+  if(drv_type_${target} STREQUAL "EXECUTABLE")
+    continue()
+  endif()
+  string(REGEX REPLACE "/.*" "" top "${drv_dir_${target}}")
+  if(NOT DEFINED drv_rank_${target})
+    if(NOT top IN_LIST users)
+      list(APPEND problems "${target} (${drv_dir_${target}}): a library missing from cmake/Layers.cmake")
+    endif()
+    continue()
+  endif()
+  set(folder ${drv_folder_${target}})
+  if(NOT drv_dir_${target} STREQUAL folder)
+    list(APPEND problems "${target} is built in ${drv_dir_${target}}, its folder in the table is ${folder}")
+  endif()
+  foreach(link ${drv_links_${target}})
+    if(NOT DEFINED drv_rank_${link})
+      list(APPEND problems "${target} links ${link}, which is no library of the table")
+    elseif(NOT drv_rank_${link} LESS drv_rank_${target})
+      list(APPEND problems
+           "${target} links ${link}, of rank ${drv_rank_${link}}, not below its own ${drv_rank_${target}}")
+    endif()
+  endforeach()
+  foreach(source ${drv_sources_${target}})
+    if(IS_ABSOLUTE ${source})
+      continue()
+    endif()
+    # The library whose folder holds the source most closely.
+    set(holder "")
+    set(longest 0)
+    foreach(library ${drv_layer_libraries})
+      string(LENGTH "${drv_folder_${library}}/" length)
+      string(FIND "${source}" "${drv_folder_${library}}/" at)
+      if(at EQUAL 0 AND length GREATER longest)
+        set(holder ${library})
+        set(longest ${length})
+      endif()
+    endforeach()
+    if(NOT holder STREQUAL target)
+      list(APPEND problems "${source}: built into ${target}, but in the folder of ${holder}")
+    endif()
+  endforeach()
+endforeach()
 set(unplaced "in a folder of several libraries, but listed in none of their sources")
 
 foreach(target ${drv_targets})
   foreach(file ${drv_sources_${target}})
     list(APPEND "owners_${file}" ${target})
+    if(IS_ABSOLUTE ${file})
+      continue()
+    endif()
     get_filename_component(folder ${file} DIRECTORY)
     list(APPEND "folder_${folder}" ${target})
     list(APPEND folders ${folder})
@@ -58,7 +127,11 @@ endfunction()
 # The project headers that `file` includes, root-relative: beside it first,
 # as the compiler looks, then from the root.
 function(includes_of file out)
-  file(STRINGS ${DRV_ROOT}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]+\"")
+  set(path ${DRV_ROOT}/${file})
+  if(IS_ABSOLUTE ${file})
+    set(path ${file})
+  endif()
+  file(STRINGS ${path} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"]+\"")
   get_filename_component(folder ${file} DIRECTORY)
   set(found)
   foreach(line ${lines})
@@ -164,6 +237,6 @@ if(files_checked EQUAL 0)
 endif()
 if(problems)
   list(JOIN problems "\n  " listed)
-  message(FATAL_ERROR "Includes across the layering:\n  ${listed}")
+  message(FATAL_ERROR "Across the layers (cmake/Layers.cmake):\n  ${listed}")
 endif()
 message(STATUS "Include layering: ${files_checked} files of ${targets_checked} targets checked")

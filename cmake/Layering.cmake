@@ -80,10 +80,11 @@ function(drv_add_layering_test)
     endif()
     drv_project_links(links ${links})
     drv_project_links(pass_on PASS_ON ${pass_on})
-    string(APPEND data "set(drv_sources_${target} \"${files}\")\n"
-           "set(drv_links_${target} \"${links}\")\n" "set(drv_pass_on_${target} \"${pass_on}\")\n")
-    list(APPEND kept ${target})
     file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${dir})
+    string(APPEND data "set(drv_sources_${target} \"${files}\")\n"
+           "set(drv_links_${target} \"${links}\")\n" "set(drv_pass_on_${target} \"${pass_on}\")\n"
+           "set(drv_type_${target} ${type})\n" "set(drv_dir_${target} \"${folder}\")\n")
+    list(APPEND kept ${target})
     string(REGEX REPLACE "/.*" "" top ${folder})
     if(NOT top IN_LIST DRV_LAYERING_UNCHECKED)
       list(APPEND checked ${target})
@@ -92,7 +93,20 @@ function(drv_add_layering_test)
   string(APPEND data "set(drv_targets \"${kept}\")\n" "set(drv_checked \"${checked}\")\n")
   set(data_file ${CMAKE_BINARY_DIR}/layering/targets.cmake)
   file(CONFIGURE OUTPUT ${data_file} CONTENT "${data}" @ONLY)
-  add_test(NAME include_layering
-           COMMAND ${CMAKE_COMMAND} -DDRV_ROOT=${PROJECT_SOURCE_DIR} -DDRV_TARGETS=${data_file} -P
-                   ${PROJECT_SOURCE_DIR}/cmake/CheckLayering.cmake)
+  set(check ${CMAKE_COMMAND} -DDRV_ROOT=${PROJECT_SOURCE_DIR} -DDRV_TARGETS=${data_file})
+  set(script -P ${PROJECT_SOURCE_DIR}/cmake/CheckLayering.cmake)
+  add_test(NAME include_layering COMMAND ${check} ${script})
+  # The check itself, on a planted fault each: the configuration model
+  # linking the driver, and a header of the configuration model including
+  # one of the driver's. Each must fail, naming what was planted.
+  set(planted ${CMAKE_BINARY_DIR}/layering/planted_upward_include.h)
+  file(CONFIGURE OUTPUT ${planted} CONTENT "#include \"driver/driver_context.h\"\n")
+  add_test(NAME include_layering_refuses_an_upward_link
+           COMMAND ${check} -DDRV_PLANT_LINK=config:driver ${script})
+  set_tests_properties(include_layering_refuses_an_upward_link PROPERTIES
+                       PASS_REGULAR_EXPRESSION "config links driver, of rank 7, not below its own 3")
+  add_test(NAME include_layering_refuses_an_upward_include
+           COMMAND ${check} -DDRV_PLANT_SOURCE=config:${planted} ${script})
+  set_tests_properties(include_layering_refuses_an_upward_include PROPERTIES
+                       PASS_REGULAR_EXPRESSION "planted_upward_include.h: includes driver/driver_context.h of driver, which config does not link")
 endfunction()

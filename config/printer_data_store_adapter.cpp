@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "driver/services/os_factory.h"
 #include "foundation/rw/support.h"
+#include "services/os_factory.h"
 
 GPrinterDataStoreAdapter::GPrinterDataStoreAdapter(GDriverData* printer)
     : printer_(printer), services_(GOSFactory::Instance()) {}

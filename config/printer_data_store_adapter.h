@@ -1,5 +1,5 @@
 // GPrinterDataStoreAdapter: the configuration model's printer-data store
-// (output/core/printer_data_store.h), through which the output side reads
+// (interfaces/printer_data_store.h), through which the output side reads
 // and writes one printer's data. It binds the printer's driver data to the
 // driver services (GOSFactory::Instance, taken at construction) and
 // forwards every operation to the matching service, the printer first
@@ -18,7 +18,7 @@
 
 #include <cstdint>
 
-#include "output/core/printer_data_store.h"
+#include "interfaces/printer_data_store.h"
 
 class GDriverData;
 class GOSFactory;

@@ -27,8 +27,6 @@
 #include "driver/model_lookup.h"
 #include "driver/property_sheet_hook.h"
 #include "driver/qcf_update_check.h"
-#include "driver/services/os_version.h"
-#include "driver/services/update_stamp.h"
 #include "driver/spooler_forms.h"
 #include "foundation/rw/binarystream.h"
 #include "foundation/rw/error.h"
@@ -36,6 +34,8 @@
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
 #include "platform/ui/property_sheet.h"
+#include "services/os_version.h"
+#include "services/update_stamp.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
 #include "driver/plm_provider.h"
-#include "driver/services/driver_data.h"
 #include "persist/child_iterator.h"
 #include "persist/string_conversion.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
+#include "services/driver_data.h"
 
 namespace {
 

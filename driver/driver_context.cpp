@@ -15,11 +15,11 @@
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
-#include "driver/services/os_version.h"
 #include "persist/port_handler.h"
 #include "persist/resource_mapping.h"
 #include "persist/string_conversion.h"
 #include "platform/host/modules.h"
+#include "services/os_version.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include "config/paper/custom_media_size.h"
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
-#include "driver/services/os_factory.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
 #include "output/core/state.h"
 #include "persist/persistent_stream.h"
+#include "services/os_factory.h"
 
 namespace {
 

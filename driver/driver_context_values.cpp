@@ -13,12 +13,12 @@
 #include "driver/driver_context_base.h"
 #include "driver/library_entry.h"
 #include "driver/model_lookup.h"
-#include "driver/services/os_factory.h"
 #include "output/core/peripheral.h"
 #include "persist/persistent_association.h"
 #include "persist/string_conversion.h"
 #include "platform/host/registry.h"
 #include "platform/host/system.h"
+#include "services/os_factory.h"
 
 namespace {
 

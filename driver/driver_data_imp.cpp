@@ -14,7 +14,6 @@
 #include "config/paper/paper_handling_device.h"
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
-#include "driver/services/os_factory.h"
 #include "output/core/peripheral.h"
 #include "persist/locale_info.h"
 #include "persist/persistent_association.h"
@@ -22,6 +21,7 @@
 #include "persist/resource_mapping.h"
 #include "persist/string_conversion.h"
 #include "persist/value_source.h"
+#include "services/os_factory.h"
 
 namespace {
 

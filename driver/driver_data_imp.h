@@ -1,5 +1,5 @@
 // GDriverDataImp: one printer's driver data, the real class behind the low
-// GDriverData interface (driver/services/driver_data.h). Through it every
+// GDriverData interface (services/driver_data.h). Through it every
 // later part of the driver reaches the printer's configuration model, the
 // paper-size, tray and resource mappings of the driver data file, the
 // default settings, the media and trays (walks and size queries), the
@@ -64,9 +64,9 @@
 
 #include <cstdint>
 
-#include "driver/services/driver_data.h"
 #include "foundation/rw/cstring.h"
 #include "output/core/printer_language_query.h"
+#include "services/driver_data.h"
 
 class GCustomMediaSize;
 class GDeviceFontListComposite;

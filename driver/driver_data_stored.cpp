@@ -13,12 +13,12 @@
 #include "config/paper/paper_handling_device.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
-#include "driver/services/os_factory.h"
+#include "flat_settings/flat_settings_codec.h"
 #include "foundation/rw/error.h"
-#include "output/core/printer_data_store.h"
-#include "persist/codec/flat_settings_codec.h"
+#include "interfaces/printer_data_store.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
+#include "services/os_factory.h"
 
 namespace {
 

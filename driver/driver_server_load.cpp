@@ -1,5 +1,5 @@
 // The driver server's operations that build objects from printer keys and
-// load the driver data file (driver/services/driver_server.h).
+// load the driver data file (services/driver_server.h).
 #include <memory>
 #include <new>
 #include <utility>
@@ -7,14 +7,14 @@
 #include "config/keys/settings_keys.h"
 #include "driver/driver_data_file.h"
 #include "driver/printer_key.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/driver_server.h"
-#include "driver/services/lock.h"
-#include "driver/services/os_factory.h"
 #include "foundation/rw/error.h"
 #include "persist/persistent_object.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
+#include "services/driver_data.h"
+#include "services/driver_server.h"
+#include "services/lock.h"
+#include "services/os_factory.h"
 
 namespace {
 

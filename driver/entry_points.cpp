@@ -7,9 +7,9 @@
 #include "driver/library_entry.h"
 #include "driver/module_keep_alive.h"
 #include "driver/printer_key.h"
-#include "driver/services/driver_server.h"
-#include "driver/services/lock.h"
 #include "persist/string_conversion.h"
+#include "services/driver_server.h"
+#include "services/lock.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include "config/keys/settings_keys.h"
 #include "driver/driver_data_imp.h"
 #include "driver/extension_manager.h"
-#include "driver/services/os_factory.h"
 #include "output/core/command_composite.h"
 #include "output/core/pass_through_command.h"
 #include "output/core/peripheral.h"
 #include "platform/host/modules.h"
+#include "services/os_factory.h"
 
 namespace {}  // namespace
 

@@ -30,7 +30,7 @@
 // Live managers are kept in a registry so that the exports can refuse a
 // handle that is not one (IsLiveExtensionManager).
 //
-// The job side (GExtensionJobHooks, driver/services/extension_job_hooks.h;
+// The job side (GExtensionJobHooks, services/extension_job_hooks.h;
 // extension_jobs.cpp), called by the job's hand-off filters:
 //  BeginDocument  loads the registered extensions (LoadExtensionEntries on
 //       the default settings), then the job module of each with flag 0x8
@@ -67,9 +67,9 @@
 #include <memory>
 
 #include "driver/extension_interface.h"
-#include "driver/services/extension_job_hooks.h"
 #include "foundation/rw/cstring.h"
 #include "persist/dynamic_library.h"
+#include "services/extension_job_hooks.h"
 
 class GAttributeComposite;
 class GCommand;

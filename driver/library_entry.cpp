@@ -7,13 +7,13 @@
 #include "driver/module_keep_alive.h"
 #include "driver/out_of_memory_handler.h"
 #include "driver/plm_provider.h"
-#include "driver/services/driver_server.h"
-#include "driver/services/lock.h"
-#include "driver/services/os_factory.h"
 #include "driver/ui_os_factory.h"
 #include "persist/port_handler.h"
 #include "platform/host/modules.h"
 #include "platform/host/system.h"
+#include "services/driver_server.h"
+#include "services/lock.h"
+#include "services/os_factory.h"
 
 namespace {
 

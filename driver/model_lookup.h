@@ -17,13 +17,13 @@
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media_from_custom_size.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/os_factory.h"
 #include "foundation/rw/cstring.h"
 #include "persist/child_iterator.h"
 #include "persist/configuration.h"
 #include "persist/persistent_association.h"
 #include "persist/persistent_object.h"
+#include "services/driver_data.h"
+#include "services/os_factory.h"
 
 // The first descendant of `in` keyed `key` when it is a T; null when `in`
 // is null, nothing has the key, or the first match is of another class.

@@ -9,15 +9,15 @@
 #include "config/printer_data_store_adapter.h"
 #include "driver/chunked_value.h"
 #include "driver/model_lookup.h"
-#include "driver/services/driver_data.h"
+#include "flat_settings/flat_settings_codec.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
-#include "persist/codec/flat_settings_codec.h"
 #include "persist/persistent_stream.h"
 #include "platform/host/clock.h"
 #include "platform/host/modules.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
+#include "services/driver_data.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // GNTOSFactory: the platform services of the driver, derived from the
-// abstract GOSFactory (driver/services/os_factory.h), over the platform
+// abstract GOSFactory (services/os_factory.h), over the platform
 // layer (platform/host/): persistence streams, the time with the services'
 // time bias, the module directory, printer data through the spooler, named
 // objects, and string values and keys of the registry. The driver's own
@@ -7,7 +7,7 @@
 // driver data's context (and the rest of the services).
 //
 // Printer data. Every operation is given the driver data of the printer
-// (driver/services/driver_data.h), which names it; a null driver data names
+// (services/driver_data.h), which names it; a null driver data names
 // no printer. The handle used is the one the driver data's context holds
 // (GetPrinterHandle). When it holds none, the operations that say "opens"
 // open the printer by its name with all access and close it again before
@@ -28,8 +28,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "driver/services/os_factory.h"
 #include "platform/host/types.h"
+#include "services/os_factory.h"
 
 class GNTOSFactory : public GOSFactory {
  public:
@@ -87,7 +87,7 @@ class GNTOSFactory : public GOSFactory {
   // Saves `object` into a memory stream in the binary encoding and writes
   // the bytes as a chunked value; a buffer too small for them is doubled,
   // in three attempts at most. The bytes are the flat settings record with
-  // 32-bit numbers (persist/codec/flat_settings_codec.h) when the named-
+  // 32-bit numbers (flat_settings/flat_settings_codec.h) when the named-
   // object encoding is 1 and the name is not "VROBinPool", else an object
   // reference (class, then its stored form). The stored bytes are what the
   // stream took while it stayed good: a tree the record cannot hold whole

@@ -4,9 +4,9 @@
 
 #include "driver/chunked_value.h"
 #include "driver/nt_os_factory.h"
-#include "driver/services/driver_data.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
+#include "services/driver_data.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <new>
 
 #include "driver/nt_os_factory.h"
-#include "driver/services/lock.h"
 #include "persist/locale_info.h"
 #include "platform/host/files.h"
 #include "platform/host/registry.h"
 #include "platform/host/system.h"
 #include "platform/text.h"
+#include "services/lock.h"
 
 namespace {
 

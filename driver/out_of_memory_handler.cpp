@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <new>
 
-#include "driver/services/driver_server.h"
-#include "driver/services/lock.h"
-#include "driver/services/os_factory.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
+#include "services/driver_server.h"
+#include "services/lock.h"
+#include "services/os_factory.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The out-of-memory handler: a reserve block lets the process survive an
 // allocation failure. The handler frees the reserve, has the driver server
 // let go of what it can without waiting (its parked contexts, deleted at
-// its next safe point, driver/services/driver_server.h) and lets the
+// its next safe point, services/driver_server.h) and lets the
 // allocation try again. When there is no reserve left it answers 0: the
 // allocation fails (the runtime's handler raises [NOMEM], then throws
 // std::bad_alloc, which a nothrow allocation answers with null) and the

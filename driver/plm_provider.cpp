@@ -3,14 +3,14 @@
 #include <new>
 
 #include "driver/device_value_reader.h"
-#include "driver/services/os_factory.h"
-#include "driver/services/os_version.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
 #include "persist/pml_descriptor.h"
 #include "persist/stored_form.h"
 #include "platform/host/registry.h"
 #include "platform/ui/window.h"
+#include "services/os_factory.h"
+#include "services/os_version.h"
 
 namespace {
 

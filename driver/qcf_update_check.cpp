@@ -1,7 +1,7 @@
 #include "driver/qcf_update_check.h"
 
-#include "driver/services/os_factory.h"
-#include "driver/services/os_version.h"
+#include "services/os_factory.h"
+#include "services/os_version.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "driver/update_request.h"
 
-#include "driver/services/os_factory.h"
 #include "platform/host/modules.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
+#include "services/os_factory.h"
 
 namespace {
 

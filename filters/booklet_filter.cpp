@@ -4,8 +4,6 @@
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/render_driver_data.h"
 #include "filters/nup_filter.h"
 #include "foundation/rw/support.h"
 #include "output/commands/job_commands.h"
@@ -15,6 +13,8 @@
 #include "output/core/state.h"
 #include "output/graphics/graphic.h"
 #include "persist/configuration.h"
+#include "services/driver_data.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include "config/attributes/style_attribute.h"
 #include "config/attributes/tintvector_attribute.h"
 #include "config/keys/settings_keys.h"
-#include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command.h"
 #include "output/core/result_commands.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

@@ -4,14 +4,14 @@
 
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/render_driver_data.h"
 #include "filters/face_up_filter.h"
 #include "foundation/rw/error.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
 #include "persist/persistent_association.h"
 #include "persist/selection_string.h"
+#include "services/driver_data.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

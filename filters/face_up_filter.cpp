@@ -1,9 +1,9 @@
 #include "filters/face_up_filter.h"
 
 #include "config/keys/settings_keys.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
+#include "services/driver_data.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

@@ -6,8 +6,6 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media_pool.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/render_driver_data.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
 #include "output/commands/job_commands.h"
@@ -15,6 +13,8 @@
 #include "output/core/command_composite.h"
 #include "output/graphics/graphic_bundle.h"
 #include "persist/stored_form.h"
+#include "services/driver_data.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

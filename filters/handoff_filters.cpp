@@ -1,10 +1,10 @@
 #include "filters/handoff_filters.h"
 
-#include "driver/services/extension_job_hooks.h"
-#include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
-#include "persist/ondisk/command_composite_on_disk.h"
+#include "services/extension_job_hooks.h"
+#include "services/render_driver_data.h"
+#include "store/command_composite_on_disk.h"
 
 namespace {
 

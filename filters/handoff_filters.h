@@ -1,5 +1,5 @@
 // GAAFilter1 and GAAFilter2: hand a job's document and page commands to
-// the job's extensions (GExtensionJobHooks, driver/services/
+// the job's extensions (GExtensionJobHooks, services/
 // extension_job_hooks.h, reached through the document start's job context,
 // GRenderDriverData::GetExtensionJobHooks), so that they can add data
 // around page starts and page ends and into the document's settings.

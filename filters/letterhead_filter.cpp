@@ -4,9 +4,9 @@
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
+#include "services/driver_data.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "filters/reverse_filter.h"
 #include "filters/watermark_filter.h"
 #include "fonts/load.h"
-#include "persist/ondisk/load.h"
+#include "store/load.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ constinit RWSubsystemClasses g_classes(kFiltersLists);
 }  // namespace
 
 void FiltersLoad() {
-  PersistOnDiskLoad();
+  StoreLoad();
   FontsLoad();
   g_classes.Load();
 }
@@ -40,5 +40,5 @@ void FiltersLoad() {
 void FiltersUnload() {
   g_classes.Unload();
   FontsUnload();
-  PersistOnDiskUnload();
+  StoreUnload();
 }

@@ -9,14 +9,14 @@
 #include "config/paper/media.h"
 #include "config/paper/paper_handling_device.h"
 #include "config/paper/paper_parts.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/render_driver_data.h"
 #include "filters/face_up_filter.h"
 #include "foundation/rw/error.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
 #include "output/core/state.h"
-#include "persist/ondisk/command_composite_on_disk.h"
+#include "services/driver_data.h"
+#include "services/render_driver_data.h"
+#include "store/command_composite_on_disk.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
-#include "driver/services/render_driver_data.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
@@ -26,6 +25,7 @@
 #include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
 #include "persist/stored_form.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

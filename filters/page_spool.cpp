@@ -5,9 +5,6 @@
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/os_factory.h"
-#include "driver/services/render_driver_data.h"
 #include "filters/spool_directory.h"
 #include "fonts/font_database.h"
 #include "fonts/tt_font_pool.h"
@@ -22,6 +19,9 @@
 #include "output/graphics/graphic.h"
 #include "output/graphics/graphic_bundle.h"
 #include "persist/string_conversion.h"
+#include "services/driver_data.h"
+#include "services/os_factory.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

@@ -99,8 +99,8 @@
 #include "foundation/rw/dlist.h"
 #include "output/core/command.h"
 #include "persist/counted_ptr.h"
-#include "persist/ondisk/command_composite_on_disk.h"
-#include "persist/ondisk/spool_lock.h"
+#include "store/command_composite_on_disk.h"
+#include "store/spool_lock.h"
 
 class GCommandComposite;
 class GDocumentStart;

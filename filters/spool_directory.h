@@ -3,7 +3,7 @@
 // directory (GOSFactory::GetTempDirectory of the job's driver data), so
 // that no two jobs, no two filters (the last-page and manual-duplex filters
 // use the same file names) and no other user meet in it. It is one spool
-// file "<prefix>-XXXXXX<page extension>" (persist/ondisk/spool_file.h),
+// file "<prefix>-XXXXXX<page extension>" (store/spool_file.h),
 // made like mkstemp: exclusively, never through a link, mode 0600, under a
 // name no other file has; the page stores are named in the directory of the
 // same name without the extension ("<prefix>-XXXXXX"), by the file names
@@ -32,7 +32,7 @@
 #include <string>
 
 #include "foundation/rw/wstring.h"
-#include "persist/ondisk/spool_file.h"
+#include "store/spool_file.h"
 
 class GSpoolDirectory {
  public:

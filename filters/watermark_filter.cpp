@@ -3,11 +3,11 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
-#include "driver/services/render_driver_data.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
 #include "output/core/result_commands.h"
 #include "persist/string_conversion.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

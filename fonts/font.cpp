@@ -5,14 +5,14 @@
 #include <cstring>
 #include <limits>
 
-#include "driver/services/driver_server.h"
-#include "driver/services/os_factory.h"
-#include "driver/services/render_driver_data.h"
 #include "fonts/font_items.h"
 #include "fonts/text_escapements.h"
 #include "foundation/rw/support.h"
 #include "output/core/byte_buffer.h"
 #include "persist/stored_form.h"
+#include "services/driver_server.h"
+#include "services/os_factory.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

@@ -5,9 +5,6 @@
 #include <optional>
 #include <string>
 
-#include "driver/services/driver_server.h"
-#include "driver/services/lock.h"
-#include "driver/services/os_factory.h"
 #include "fonts/font_lock.h"
 #include "fonts/tt_font_pool.h"
 #include "foundation/rw/cstring.h"
@@ -17,6 +14,9 @@
 #include "foundation/rw/vstream.h"
 #include "persist/string_conversion.h"
 #include "platform/host/files.h"
+#include "services/driver_server.h"
+#include "services/lock.h"
+#include "services/os_factory.h"
 
 namespace {
 

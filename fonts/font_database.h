@@ -1,5 +1,5 @@
 // GJobFontDatabase: the font database of one job's owner (the render-time
-// driver data, driver/services/render_driver_data.h, whose abstract
+// driver data, services/render_driver_data.h, whose abstract
 // GFontDatabase it derives from). It keeps the job's font objects by their
 // 32-bit database key in a keyed pool (keyed_pool.h), counts their users,
 // and writes them, together with the TrueType readers that the owner marked
@@ -43,9 +43,9 @@
 #include <memory>
 #include <vector>
 
-#include "driver/services/render_driver_data.h"
 #include "fonts/keyed_pool.h"
 #include "persist/persistent_object.h"
+#include "services/render_driver_data.h"
 
 class GRenderDriverData;
 class RWFile;

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <new>
 
-#include "driver/services/lock.h"
-#include "driver/services/os_factory.h"
+#include "services/lock.h"
+#include "services/os_factory.h"
 
 GLock* NewFontLock() {
   GOSFactory* services = GOSFactory::Instance();

@@ -2,7 +2,7 @@
 // database are reached from every job's thread whether or not the driver
 // services exist (a process may make the pool before it installs them), so
 // none of them may go unlocked: each takes the lock the services make and,
-// without services, the platform's semaphore (driver/services/lock.h),
+// without services, the platform's semaphore (services/lock.h),
 // which is what the services make too.
 //
 // Threads: NewFontLock may be called from any thread; EnsureFontLock fills

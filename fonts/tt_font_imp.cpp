@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "driver/services/render_driver_data.h"
 #include "foundation/rw/rwstore.h"
 #include "persist/stored_form.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

@@ -4,9 +4,6 @@
 #include <mutex>
 #include <new>
 
-#include "driver/services/driver_server.h"
-#include "driver/services/lock.h"
-#include "driver/services/os_factory.h"
 #include "fonts/font_lock.h"
 #include "fonts/tt_font_reader.h"
 #include "foundation/rw/file.h"
@@ -15,6 +12,9 @@
 #include "output/core/byte_buffer.h"
 #include "persist/persistent_stream.h"
 #include "persist/stored_form.h"
+#include "services/driver_server.h"
+#include "services/lock.h"
+#include "services/os_factory.h"
 
 namespace {
 

@@ -4,9 +4,6 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/services/driver_server.h"
-#include "driver/services/lock.h"
-#include "driver/services/os_factory.h"
 #include "fonts/font.h"
 #include "fonts/font_items.h"
 #include "fonts/font_lock.h"
@@ -20,6 +17,9 @@
 #include "foundation/rw/vstream.h"
 #include "output/core/byte_buffer.h"
 #include "persist/stored_form.h"
+#include "services/driver_server.h"
+#include "services/lock.h"
+#include "services/os_factory.h"
 
 namespace {
 

@@ -14,13 +14,13 @@
 #include <memory>
 #include <vector>
 
-#include "driver/services/os_factory.h"
-#include "driver/services/os_version.h"
-#include "driver/services/unicode_converter.h"
 #include "fonts/font_items.h"
 #include "fonts/tt_font_reader.h"
 #include "fonts/tt_table_cache.h"
 #include "output/core/byte_buffer.h"
+#include "services/os_factory.h"
+#include "services/os_version.h"
+#include "services/unicode_converter.h"
 
 namespace {
 

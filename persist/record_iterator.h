@@ -11,7 +11,7 @@
 //
 // An interface of the persistent model, below the output model's core:
 // the device chain replays a command list on disk through it without
-// linking the record store (persist/ondisk/), which implements it.
+// linking the record store (store/), which implements it.
 //
 // Ownership: whoever asked NewChildIterator deletes the iterator; it keeps
 // the store's shared file alive meanwhile. Not for use from two threads at

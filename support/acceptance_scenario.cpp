@@ -4,9 +4,9 @@
 #include "driver/devmode/dev_mode_settings.h"
 #include "driver/driver_context.h"
 #include "driver/printer_key.h"
-#include "driver/services/driver_server.h"
 #include "platform/host/printer_interface.h"
 #include "platform/ui/message_boxes.h"
+#include "services/driver_server.h"
 #include "support/ui_user.h"
 
 namespace support {

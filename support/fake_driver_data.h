@@ -14,8 +14,8 @@
 #include <map>
 #include <vector>
 
-#include "driver/services/driver_data.h"
 #include "persist/counted_ptr.h"
+#include "services/driver_data.h"
 
 class FakeDriverData : public GDriverData {
  public:

@@ -11,12 +11,12 @@
 #include "config/fonts/device_font_list_composite.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/form_to_tray.h"
-#include "driver/services/os_factory.h"
 #include "output/core/state.h"
 #include "persist/persistent_association.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
 #include "persist/selection_string.h"
+#include "services/os_factory.h"
 #include "support/fake_driver_data.h"
 
 namespace support {

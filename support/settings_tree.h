@@ -11,7 +11,7 @@
 #include <string>
 
 #include "config/attributes/attribute_composite.h"
-#include "persist/codec/flat_settings_codec.h"
+#include "flat_settings/flat_settings_codec.h"
 
 class FakeDriverData;
 class GDeviceFontListComposite;

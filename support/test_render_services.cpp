@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "driver/services/driver_server.h"
+#include "services/driver_server.h"
 
 int TestFontDatabase::LoadFromPath(const RWWString& path) {
   // Another thread cannot take a lock that the caller holds.

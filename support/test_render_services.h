@@ -1,4 +1,4 @@
-// Stand-ins of the render side (driver/services/render_driver_data.h) for
+// Stand-ins of the render side (services/render_driver_data.h) for
 // the tests and benchmarks that need a job without the rendering side
 // itself: render-time driver data entered in the driver server's render
 // table as the rendering side enters its own, each with a font database
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/services/driver_data.h"
-#include "driver/services/render_driver_data.h"
+#include "services/driver_data.h"
+#include "services/render_driver_data.h"
 
 class TestFontDatabase : public GFontDatabase {
  public:

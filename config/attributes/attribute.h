@@ -30,7 +30,7 @@
 // and nothing further, whatever its value.
 //
 // The device: every attribute kind's Execute calls one handler of
-// GAttributeHandlers (output/core/attribute_handlers.h), an interface below
+// GAttributeHandlers (interfaces/attribute_handlers.h), an interface below
 // this library. The device base, GPeripheral (output/core/peripheral.h),
 // derives from GAttribute above it and implements the handlers.
 //

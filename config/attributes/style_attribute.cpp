@@ -4,7 +4,7 @@
 #include "config/keys/settings_keys.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
-#include "output/core/attribute_handlers.h"
+#include "interfaces/attribute_handlers.h"
 #include "persist/stored_form.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "driver/services/os_factory.h"
 #include "platform/host/files.h"
+#include "services/os_factory.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "config/import/converter_descriptors.h"
 #include "config/import/product_data.h"
 #include "config/keys/settings_keys.h"
-#include "driver/services/driver_data.h"
 #include "persist/string_conversion.h"
+#include "services/driver_data.h"
 
 namespace {
 

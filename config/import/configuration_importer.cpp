@@ -6,11 +6,11 @@
 #include "config/attributes/value_attribute.h"
 #include "config/import/setting_converter.h"
 #include "config/keys/settings_keys.h"
-#include "driver/services/driver_data.h"
-#include "driver/services/os_factory.h"
-#include "driver/services/update_stamp.h"
 #include "foundation/rw/support.h"
 #include "platform/host/modules.h"
+#include "services/driver_data.h"
+#include "services/os_factory.h"
+#include "services/update_stamp.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/import/converter_descriptors.h"
 #include "config/keys/settings_keys.h"
-#include "driver/services/driver_data.h"
+#include "services/driver_data.h"
 
 namespace {
 

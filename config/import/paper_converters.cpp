@@ -7,7 +7,7 @@
 #include "config/import/converter_descriptors.h"
 #include "config/import/paper_devices.h"
 #include "config/keys/settings_keys.h"
-#include "driver/services/driver_data.h"
+#include "services/driver_data.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "config/import/setting_converter.h"
 #include "config/keys/settings_keys.h"
-#include "driver/services/driver_data.h"
+#include "services/driver_data.h"
 
 GAttributeComposite* PaperDevices(GDriverData* driver_data) {
   GAttributeComposite* job_settings =

@@ -1,10 +1,10 @@
 #include "config/import/qcf_library.h"
 
-#include "driver/services/os_factory.h"
 #include "foundation/rw/support.h"
 #include "persist/string_conversion.h"
 #include "platform/host/modules.h"
 #include "platform/host/process.h"
+#include "services/os_factory.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
 #include "foundation/rw/vstream.h"
-#include "output/core/attribute_handlers.h"
+#include "interfaces/attribute_handlers.h"
 #include "persist/stored_form.h"
 
 namespace {

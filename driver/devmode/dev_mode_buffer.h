@@ -41,7 +41,7 @@
 #include "config/attributes/attribute_composite.h"
 #include "driver/dev_mode_settings_interface.h"
 #include "driver/devmode/dev_mode_record.h"
-#include "persist/codec/flat_settings_codec.h"
+#include "flat_settings/flat_settings_codec.h"
 
 class GDriverDataImp;
 

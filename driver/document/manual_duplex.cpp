@@ -9,7 +9,7 @@
 #include "driver/document/escape_records.h"
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
-#include "driver/services/os_factory.h"
+#include "services/os_factory.h"
 
 namespace {
 

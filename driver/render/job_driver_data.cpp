@@ -1,7 +1,7 @@
 #include "driver/render/job_driver_data.h"
 
 #include "driver/printer_key.h"
-#include "driver/services/driver_server.h"
+#include "services/driver_server.h"
 
 GJobDriverData::GJobDriverData(platform::HANDLE printer, const RWWString& printer_name,
                                const RWWString& driver_name, const RWWString& port_name)

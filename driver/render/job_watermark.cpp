@@ -15,10 +15,10 @@
 #include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
 #include "fonts/tt_tags.h"
+#include "lang/text/text_string.h"
 #include "output/attributes/brush.h"
 #include "output/color/paint.h"
 #include "output/graphics/graphic_bundle.h"
-#include "output/text/text_string.h"
 #include "platform/host/files.h"
 #include "platform/host/registry.h"
 

@@ -3,9 +3,9 @@
 #include <mutex>
 
 #include "driver/load.h"
-#include "driver/services/driver_server.h"
 #include "fonts/load.h"
 #include "fonts/tt_font_pool.h"
+#include "services/driver_server.h"
 
 namespace {
 

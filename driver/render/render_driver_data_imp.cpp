@@ -12,12 +12,12 @@
 #include "config/keys/settings_keys.h"
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
-#include "driver/services/os_factory.h"
 #include "fonts/font_database.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command.h"
 #include "output/core/peripheral.h"
 #include "output/core/result_commands.h"
+#include "services/os_factory.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // GRenderDriverDataImp: the render-time driver data of one print job, the
-// real class behind the low GRenderDriverData (driver/services/
+// real class behind the low GRenderDriverData (services/
 // render_driver_data.h) over the one virtual driver data part
 // (GDriverDataImp). The filters and generators read the job through it:
 // the settings evaluated when the job is prepared (PrepareJob: the output
@@ -63,14 +63,14 @@
 #include <vector>
 
 #include "driver/driver_data_imp.h"
-#include "driver/services/extension_job_hooks.h"
-#include "driver/services/render_driver_data.h"
 #include "foundation/rw/cstring.h"
 #include "foundation/rw/wstring.h"
 #include "output/attributes/transform.h"
 #include "output/color/color.h"
 #include "output/color/gray.h"
 #include "persist/counted_ptr.h"
+#include "services/extension_job_hooks.h"
+#include "services/render_driver_data.h"
 
 class GCommand;
 class GConnectionHolder;

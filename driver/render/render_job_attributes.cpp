@@ -25,13 +25,13 @@
 #include "driver/model_lookup.h"
 #include "driver/render/job_name.h"
 #include "driver/render/render_driver_data_imp.h"
-#include "driver/services/os_factory.h"
 #include "foundation/rw/regex.h"
 #include "output/core/command.h"
 #include "output/core/peripheral.h"
 #include "persist/persistent_association.h"
 #include "persist/string_conversion.h"
 #include "platform/text.h"
+#include "services/os_factory.h"
 
 namespace {
 

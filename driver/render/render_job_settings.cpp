@@ -14,9 +14,9 @@
 #include "config/paper/media_pool.h"
 #include "driver/model_lookup.h"
 #include "driver/render/render_driver_data_imp.h"
-#include "driver/services/os_factory.h"
 #include "output/core/peripheral.h"
 #include "persist/capabilities.h"
+#include "services/os_factory.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "driver/render/render_driver_data_imp.h"
-#include "driver/services/driver_data.h"
 #include "filters/geometry_filters.h"
 #include "fonts/font.h"
 #include "fonts/text_escapements.h"
 #include "lang/joblang_zdl5/load.h"
 #include "lang/joblang_zdl5/wqm.h"
+#include "lang/text/text_string.h"
 #include "output/attributes/fill_mode.h"
 #include "output/color/gray.h"
 #include "output/color/paint.h"
@@ -29,7 +29,7 @@
 #include "output/raster/dither_matrix.h"
 #include "output/raster/encoders.h"
 #include "output/raster/row_chain.h"
-#include "output/text/text_string.h"
+#include "services/driver_data.h"
 
 namespace {
 

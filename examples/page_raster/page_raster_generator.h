@@ -96,8 +96,8 @@
 #include <span>
 
 #include "foundation/rw/registration.h"
+#include "lang/generator/generator_class.h"
 #include "output/attributes/transform.h"
-#include "output/generator/generator_class.h"
 #include "output/raster/bitmap.h"
 
 class GMedia;

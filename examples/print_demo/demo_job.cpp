@@ -16,7 +16,6 @@
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
 #include "driver/render/load.h"
-#include "driver/services/driver_server.h"
 #include "examples/page_raster/page_raster_generator.h"
 #include "examples/print_road/canonical_chain.h"
 #include "filters/load.h"
@@ -25,14 +24,14 @@
 #include "fonts/tt_file_reader.h"
 #include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
+#include "lang/text/load.h"
+#include "lang/text/text_string.h"
 #include "output/commands/job_commands.h"
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
 #include "output/graphics/raster_graphic.h"
 #include "output/load.h"
 #include "output/port/file_output_target.h"
-#include "output/text/load.h"
-#include "output/text/text_string.h"
 #include "platform/host/files.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/registry.h"
@@ -41,6 +40,7 @@
 #include "platform/host/uuid.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/ui_host.h"
+#include "services/driver_server.h"
 #include "support/fixture_printer.h"
 #include "support/truetype_writer.h"
 #include "support/ui_user.h"
@@ -170,7 +170,7 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) 
   RenderLoad();
   FiltersLoad();
   OutputLoad();
-  OutputTextLoad();
+  LangTextLoad();
   RegisterPageRasterGenerator();
   RegisterFilePortHandler();
   GTTFontPool::CreateInstance();
@@ -213,7 +213,7 @@ std::string DemoPrinter::Stop() {
   GJobFontDatabase::DestroyLock();
   UnregisterFilePortHandler();
   UnregisterPageRasterGenerator();
-  OutputTextUnload();
+  LangTextUnload();
   OutputUnload();
   FiltersUnload();
   RenderUnload();

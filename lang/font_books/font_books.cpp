@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "config/fonts/device_font_description.h"
-#include "output/generator/printer_language.h"
+#include "lang/generator/printer_language.h"
 
 namespace {
 

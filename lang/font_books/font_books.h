@@ -1,6 +1,6 @@
 // What the three generators' books of downloaded fonts share (the books
 // themselves: vexalon_books.h, postscript_books.h, zdl5e_books.h; their
-// bases: output/generator/font_cache.h).
+// bases: lang/generator/font_cache.h).
 //
 // Deletion hooks: the operations by which a released entry removes its font
 // from the printer, which the generators implement: GZdl5e deletes a soft
@@ -49,7 +49,7 @@
 #include <cstdint>
 
 #include "foundation/rw/support.h"
-#include "output/generator/font_cache.h"
+#include "lang/generator/font_cache.h"
 
 class GPrinterLanguage;
 

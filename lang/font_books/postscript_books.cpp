@@ -1,6 +1,6 @@
 #include "lang/font_books/postscript_books.h"
 
-#include "output/generator/printer_language.h"
+#include "lang/generator/printer_language.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // word; its cache searches as GGeneratorFontCache does.
 //
 // Not persistable. Ownership: a list handle counts itself on its entry
-// (output/generator/font_cache.h). Threads: the generator's.
+// (lang/generator/font_cache.h). Threads: the generator's.
 #pragma once
 
 #include <cstdint>

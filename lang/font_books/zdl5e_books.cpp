@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "output/generator/printer_language.h"
+#include "lang/generator/printer_language.h"
 
 void GZdl5eFontListEntry::Release() {
   const std::uint32_t memory = GetPrinterMemory();

@@ -2,7 +2,7 @@
 
 #include "lang/joblang_zdl5/wqm.h"
 #include "lang/joblang_zdl5/zdl5e.h"
-#include "output/text/load.h"
+#include "lang/text/load.h"
 
 namespace {
 
@@ -13,11 +13,11 @@ constinit RWSubsystemClasses g_classes(kJobLanguageLists);
 }  // namespace
 
 void JobLanguageLoad() {
-  OutputTextLoad();
+  LangTextLoad();
   g_classes.Load();
 }
 
 void JobLanguageUnload() {
   g_classes.Unload();
-  OutputTextUnload();
+  LangTextUnload();
 }

@@ -16,7 +16,7 @@
 //   - when the job settings (through the job context's driver data) hold
 //     the value 1 under kManualDuplexInstructionsKey (1010), the manual-duplex
 //     header line follows; its bytes are not given, so it records
-//     "ManualDuplexHeader" in the call log (output/generator/call_log.h)
+//     "ManualDuplexHeader" in the call log (lang/generator/call_log.h)
 //     and writes nothing; key 1010 is left as it is.
 //   The port is the one the command carries, else the device's output
 //   object; without either nothing is written. The answer is the port's
@@ -32,9 +32,9 @@
 #include <span>
 
 #include "foundation/rw/registration.h"
+#include "lang/generator/call_log.h"
 #include "output/core/command_class.h"
 #include "output/core/peripheral.h"
-#include "output/generator/call_log.h"
 
 inline constexpr RWClassID kGWqmId = 769;
 // The most bytes of display text a display line carries.

@@ -7,10 +7,10 @@
 #include "fonts/font.h"
 #include "lang/font_books/char_code_maps.h"
 #include "lang/font_books/device_fonts.h"
+#include "lang/text/download_face.h"
+#include "lang/text/text_string.h"
 #include "output/commands/job_commands.h"
 #include "output/core/byte_buffer.h"
-#include "output/text/download_face.h"
-#include "output/text/text_string.h"
 
 namespace {
 

@@ -70,7 +70,7 @@
 
 #include "foundation/rw/registration.h"
 #include "lang/font_books/zdl5e_books.h"
-#include "output/generator/generator_class.h"
+#include "lang/generator/generator_class.h"
 
 inline constexpr RWClassID kGZdl5eId = 788;
 inline constexpr std::uint32_t kZdl5PaddingBytes = 200;

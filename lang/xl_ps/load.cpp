@@ -1,8 +1,8 @@
 #include "lang/xl_ps/load.h"
 
+#include "lang/text/load.h"
 #include "lang/xl_ps/postscript.h"
 #include "lang/xl_ps/vexalon.h"
-#include "output/text/load.h"
 
 namespace {
 
@@ -13,11 +13,11 @@ constinit RWSubsystemClasses g_classes(kXlPsLists);
 }  // namespace
 
 void XlPsLoad() {
-  OutputTextLoad();
+  LangTextLoad();
   g_classes.Load();
 }
 
 void XlPsUnload() {
   g_classes.Unload();
-  OutputTextUnload();
+  LangTextUnload();
 }

@@ -18,7 +18,7 @@
 //     otherwise; the sub-font is then no longer defined. The
 //     redefinition's bytes are not given: each records
 //     "DeleteFontResource <resource> <sub-font> <type>" in the call log
-//     (output/generator/call_log.h) and writes nothing.
+//     (lang/generator/call_log.h) and writes nothing.
 // The generator slots that only record their calls: GGeneratorClass's.
 // HasEscape answers 0 (the base's).
 //
@@ -34,7 +34,7 @@
 #include "fonts/char_code_map.h"
 #include "foundation/rw/registration.h"
 #include "lang/font_books/postscript_books.h"
-#include "output/generator/generator_class.h"
+#include "lang/generator/generator_class.h"
 
 inline constexpr RWClassID kGPostScriptId = 768;
 inline constexpr std::uint32_t kSubFontsPerResource = 256;

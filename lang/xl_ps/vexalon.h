@@ -8,7 +8,7 @@
 //     answers the sink's write error.
 //   SendPadding (the pass break, class id 718): raw filler bytes, then a
 //     flush of the sink. The filler's bytes are not given: it records
-//     "SendPadding" (output/generator/call_log.h), writes nothing and
+//     "SendPadding" (lang/generator/call_log.h), writes nothing and
 //     flushes; answers the sink's write error.
 //   HasEscape: 1 when the text holds the escape character (27).
 //   RopFromBinaryRop: ZDL XL has a table of its own, which is not given;
@@ -28,7 +28,7 @@
 #include <span>
 
 #include "foundation/rw/registration.h"
-#include "output/generator/generator_class.h"
+#include "lang/generator/generator_class.h"
 
 inline constexpr RWClassID kGVexalonId = 767;
 

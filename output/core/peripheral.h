@@ -104,7 +104,7 @@
 
 #include "config/attributes/attribute.h"
 #include "foundation/rw/cstring.h"
-#include "output/core/attribute_handlers.h"
+#include "interfaces/attribute_handlers.h"
 #include "output/core/output_target.h"
 #include "persist/counted_ptr.h"
 

@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "driver/services/os_factory.h"
-#include "driver/services/render_driver_data.h"
 #include "platform/host/files.h"
 #include "platform/text.h"
+#include "services/os_factory.h"
+#include "services/render_driver_data.h"
 
 namespace {
 

@@ -14,7 +14,6 @@
 #include "driver/device_capabilities.h"
 #include "driver/driver_data_file.h"
 #include "driver/printer_key.h"
-#include "driver/services/driver_server.h"
 #include "persist/configuration.h"
 #include "persist/persistent_association.h"
 #include "persist/persistent_stream.h"
@@ -22,6 +21,7 @@
 #include "persist/resource_mapping.h"
 #include "platform/host/files.h"
 #include "platform/host/modules.h"
+#include "services/driver_server.h"
 #include "support/listed_printer.h"
 #include "tests/driver/driver_data/driver_data_testing.h"
 

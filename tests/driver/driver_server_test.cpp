@@ -6,9 +6,9 @@
 #include <csignal>
 #include <thread>
 
-#include "driver/services/driver_table.h"
-#include "driver/services/lock.h"
 #include "platform/host/spooler.h"
+#include "services/driver_table.h"
+#include "services/lock.h"
 #include "tests/driver/context_testing.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <new>
 
 #include "driver/out_of_memory_handler.h"
-#include "driver/services/driver_server.h"
-#include "driver/services/lock.h"
 #include "foundation/rw/error.h"
 #include "platform/host/threads.h"
+#include "services/driver_server.h"
+#include "services/lock.h"
 #include "tests/driver/context_testing.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "driver/services/os_factory.h"
+#include "services/os_factory.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,6 @@
 
 #include "driver/driver_context.h"
 #include "driver/printer_key.h"
-#include "driver/services/os_version.h"
-#include "driver/services/unicode_converter.h"
 #include "driver/ui_os_factory.h"
 #include "driver/update_request.h"
 #include "persist/locale_info.h"
@@ -18,6 +16,8 @@
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
 #include "platform/host/system.h"
+#include "services/os_version.h"
+#include "services/unicode_converter.h"
 #include "support/fake_driver_data.h"
 #include "support/test_os_factory.h"
 #include "tests/support/host_fixture.h"

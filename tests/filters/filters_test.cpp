@@ -6,7 +6,6 @@
 #include <random>
 #include <thread>
 
-#include "driver/services/driver_server.h"
 #include "filters/booklet_filter.h"
 #include "filters/color_adjustment_filter.h"
 #include "filters/copy_page_filter.h"
@@ -29,6 +28,7 @@
 #include "output/core/command_composite.h"
 #include "output/core/result_commands.h"
 #include "persist/string_conversion.h"
+#include "services/driver_server.h"
 #include "tests/support/every_class.h"
 #include "tests/support/filter_harness.h"
 #include "tests/support/graph.h"

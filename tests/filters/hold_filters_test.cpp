@@ -18,7 +18,7 @@
 #include "output/core/command_composite.h"
 #include "output/core/pass_through_command.h"
 #include "output/core/result_commands.h"
-#include "persist/ondisk/spool_file.h"
+#include "store/spool_file.h"
 #include "tests/support/filter_harness.h"
 #include "tests/support/graph.h"
 

@@ -17,7 +17,7 @@
 #include "output/core/command_composite.h"
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
-#include "persist/ondisk/spool_file.h"
+#include "store/spool_file.h"
 #include "support/listed_printer.h"
 #include "tests/support/filter_harness.h"
 #include "tests/support/graph.h"

@@ -6,10 +6,10 @@
 
 #include <random>
 
-#include "driver/services/driver_server.h"
 #include "fonts/tt_font_imp.h"
 #include "fonts/tt_outline_renderer.h"
 #include "output/core/byte_buffer.h"
+#include "services/driver_server.h"
 #include "support/test_render_services.h"
 #include "support/truetype_writer.h"
 #include "tests/fonts/font_test_support.h"

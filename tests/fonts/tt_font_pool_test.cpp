@@ -5,10 +5,10 @@
 
 #include <thread>
 
-#include "driver/services/os_factory.h"
 #include "fonts/keyed_pool.h"
 #include "fonts/tt_font_pool.h"
 #include "fonts/tt_table_cache.h"
+#include "services/os_factory.h"
 #include "support/test_os_factory.h"
 #include "support/truetype_writer.h"
 #include "tests/fonts/font_test_support.h"

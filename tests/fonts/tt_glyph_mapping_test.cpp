@@ -2,8 +2,8 @@
 // subtable, vertical forms through 'mort' and 'GSUB', and composite walks.
 #include <gtest/gtest.h>
 
-#include "driver/services/unicode_converter.h"
 #include "fonts/glyph_cache.h"
+#include "services/unicode_converter.h"
 #include "support/test_os_factory.h"
 #include "support/truetype_writer.h"
 #include "tests/fonts/font_test_support.h"

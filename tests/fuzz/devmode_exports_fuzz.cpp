@@ -17,12 +17,12 @@
 #include "driver/entry_points.h"
 #include "driver/load.h"
 #include "driver/model_lookup.h"
-#include "driver/services/driver_server.h"
 #include "lang/joblang_zdl5/load.h"
 #include "output/core/peripheral.h"
 #include "persist/persistent_composite.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
+#include "services/driver_server.h"
 #include "tests/support/printer_fixture.h"
 
 namespace devmode_exports_fuzz {

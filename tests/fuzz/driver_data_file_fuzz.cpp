@@ -15,10 +15,10 @@
 #include "driver/driver_context.h"
 #include "driver/driver_data_file.h"
 #include "driver/load.h"
-#include "driver/services/os_factory.h"
 #include "foundation/rw/rwstore.h"
 #include "lang/load.h"
 #include "persist/persistent_stream.h"
+#include "services/os_factory.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "config/attributes/value_attribute.h"
-#include "driver/services/driver_server.h"
 #include "filters/copy_page_filter.h"
 #include "filters/face_up_filter.h"
 #include "filters/last_page_filter.h"
@@ -34,6 +33,7 @@
 #include "persist/configuration.h"
 #include "persist/persistent_association.h"
 #include "persist/selection_string.h"
+#include "services/driver_server.h"
 #include "support/test_os_factory.h"
 #include "support/test_render_services.h"
 #include "tests/support/filter_harness.h"

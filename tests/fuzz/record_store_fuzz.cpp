@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "persist/ondisk/load.h"
-#include "persist/ondisk/persistent_composite_on_disk.h"
 #include "persist/persistable_integer.h"
+#include "store/load.h"
+#include "store/persistent_composite_on_disk.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -35,7 +35,7 @@ void Walk(MPersistentCompositeOnDisk& store, bool take_only) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  PersistOnDiskLoad();
+  StoreLoad();
   std::string pattern = (std::filesystem::temp_directory_path() / "storefuzz-XXXXXX").string();
   if (!mkdtemp(pattern.data())) std::abort();
   g_directory = pattern;

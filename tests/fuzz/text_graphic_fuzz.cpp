@@ -16,10 +16,10 @@
 
 #include "fonts/font.h"
 #include "fonts/text_escapements.h"
+#include "lang/text/download_face.h"
+#include "lang/text/load.h"
+#include "lang/text/text_string.h"
 #include "output/core/peripheral.h"
-#include "output/text/download_face.h"
-#include "output/text/load.h"
-#include "output/text/text_string.h"
 #include "tests/persist/media.h"
 #include "tests/support/graph.h"
 #include "tests/support/test_support.h"
@@ -73,7 +73,7 @@ void Exercise(MPersistentObject& object) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  OutputTextLoad();
+  LangTextLoad();
   return 0;
 }
 

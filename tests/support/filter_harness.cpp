@@ -7,7 +7,7 @@
 #include "output/core/result_commands.h"
 #include "output/core/state.h"
 #include "output/graphics/primitive_graphic.h"
-#include "persist/ondisk/command_composite_on_disk.h"
+#include "store/command_composite_on_disk.h"
 #include "tests/support/graph.h"
 
 namespace testing_support {

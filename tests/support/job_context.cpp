@@ -4,12 +4,12 @@
 
 #include "driver/printer_key.h"
 #include "driver/render/load.h"
-#include "driver/services/driver_server.h"
 #include "filters/watermark_description.h"
 #include "fonts/font_database.h"
 #include "fonts/tt_font_pool.h"
 #include "output/commands/null_command.h"
 #include "platform/host/spooler.h"
+#include "services/driver_server.h"
 
 namespace testing_support {
 

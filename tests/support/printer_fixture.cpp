@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "driver/printer_key.h"
-#include "driver/services/driver_server.h"
 #include "lang/joblang_zdl5/load.h"
 #include "platform/host/spooler.h"
+#include "services/driver_server.h"
 
 namespace testing_support {
 

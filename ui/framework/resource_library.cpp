@@ -3,13 +3,13 @@
 #include <atomic>
 #include <vector>
 
-#include "driver/services/lock.h"
-#include "driver/services/os_factory.h"
 #include "platform/host/modules.h"
 #include "platform/host/system.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_boxes.h"
 #include "platform/ui/messages.h"
+#include "services/lock.h"
+#include "services/os_factory.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include "config/keys/settings_keys.h"
 #include "driver/document/escape_records.h"
 #include "driver/extension_manager.h"
-#include "driver/services/os_factory.h"
 #include "persist/string_conversion.h"
 #include "platform/host/modules.h"
 #include "platform/host/version_info.h"
@@ -17,6 +16,7 @@
 #include "platform/ui/dialog.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/window.h"
+#include "services/os_factory.h"
 #include "ui/framework/resource_library.h"
 #include "ui/framework/ui_context.h"
 

@@ -3,8 +3,8 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/keys/settings_keys.h"
 #include "driver/driver_data_imp.h"
-#include "driver/services/os_factory.h"
 #include "driver/ui_driver_data.h"
+#include "services/os_factory.h"
 #include "ui/framework/attribute_view.h"
 #include "ui/framework/ui_context.h"
 

@@ -6,9 +6,9 @@
 
 #include "config/keys/settings_keys.h"
 #include "config/paper/form_to_tray.h"
-#include "driver/services/os_factory.h"
 #include "driver/ui_driver_data.h"
 #include "platform/ui/messages.h"
+#include "services/os_factory.h"
 #include "ui/framework/dialog_base.h"
 #include "ui/framework/modal_dialog.h"
 #include "ui/framework/ui_context.h"

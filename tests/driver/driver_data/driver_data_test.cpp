@@ -7,12 +7,12 @@
 #include "config/paper/custom_media_size.h"
 #include "driver/extension_manager.h"
 #include "driver/printer_key.h"
-#include "driver/services/driver_server.h"
 #include "output/core/peripheral.h"
 #include "output/core/printer_language_query.h"
 #include "persist/locale_info.h"
 #include "platform/host/modules.h"
 #include "platform/host/registry.h"
+#include "services/driver_server.h"
 #include "tests/driver/driver_data/driver_data_testing.h"
 
 namespace {

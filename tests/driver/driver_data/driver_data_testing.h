@@ -13,8 +13,8 @@
 #include "config/attributes/value_attribute.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
-#include "driver/services/os_factory.h"
 #include "platform/host/registry.h"
+#include "services/os_factory.h"
 #include "tests/support/printer_fixture.h"
 
 namespace driver_data_testing {

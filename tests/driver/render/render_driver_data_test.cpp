@@ -13,11 +13,11 @@
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
-#include "driver/services/driver_server.h"
 #include "fonts/tt_font_pool.h"
 #include "output/core/peripheral_composite.h"
 #include "persist/capabilities.h"
 #include "persist/configuration.h"
+#include "services/driver_server.h"
 #include "tests/support/job_context.h"
 
 namespace {
