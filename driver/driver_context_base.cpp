@@ -15,9 +15,7 @@
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
 #include "foundation/rw/error.h"
-#include "foundation/rw/rwstore.h"
 #include "output/core/state.h"
-#include "persist/persistent_stream.h"
 #include "services/os_factory.h"
 
 namespace {
@@ -35,35 +33,6 @@ struct KeptPart {
   std::unique_ptr<MPersistentObject> object;  // taken out, or made empty
   bool held = false;                          // the settings held it
 };
-
-// Whether the object graph stored as the named object `name` reads to
-// the end of its value. A restore that meets a version word it does not
-// know keeps what it has and reads nothing further, silently: the part
-// answered is then a fragment, and only the bytes left over tell. A value
-// in another form (a flat record, whose reader takes what it lacks from
-// its pattern) passes.
-bool ReadsToItsEnd(GDriverData* printer, const RWWString& name) {
-  GOSFactory* services = GOSFactory::Instance();
-  std::uint32_t most = 0;
-  if (!services || !services->ReadChunkedValue(printer, name, nullptr, 0, most) || most == 0)
-    return false;
-  std::unique_ptr<char[]> bytes(new (std::nothrow) char[most]);
-  std::uint32_t got = 0;
-  if (!bytes || !services->ReadChunkedValue(printer, name, bytes.get(), most, got)) return false;
-  if (got == 0 || bytes[0] != kRWStreamNewObject) return true;
-  std::unique_ptr<GPersistentInputStream> stream(
-      services->NewMemoryInputStream(bytes.get(), got, GOSFactory::kBinaryEncoding));
-  RWVirtualInputStream* in = stream ? stream->VirtualStream() : nullptr;
-  if (!in) return false;
-  RWErrorScope scope;
-  RWCollectable* object = nullptr;
-  ReadCollectablePointerFromStream(*in, object);
-  delete object;
-  if (scope.Failed() || !in->Good()) return false;
-  char extra = 0;
-  in->GetChar(extra);
-  return in->Eof();
-}
 
 }  // namespace
 
@@ -176,9 +145,7 @@ int GDriverContextBase::SaveSettings(GAttributeComposite* settings, std::uint32_
 GAttributeComposite* GDriverContextBase::LoadNamedSettings(const std::uint32_t& key) {
   const RWWString name = PartName(key);
   std::unique_ptr<GAttributeComposite> part(LoadNamedObjectAs<GAttributeComposite>(this, name));
-  // A damaged header reads as a part, but not the one stored: one of
-  // another key, or one that stopped at a version word it did not know.
-  if (part && (part->Key() != key || !ReadsToItsEnd(this, name))) return nullptr;
+  if (part && !IsWholeStoredPart(key, *part)) return nullptr;
   return part.release();
 }
 

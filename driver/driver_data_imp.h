@@ -375,6 +375,14 @@ class GDriverDataImp : public virtual GDriverData {
   GAttributeComposite* CopyMappedValues(GAttributeComposite* source, GAttributeComposite* target);
 
  protected:
+  // Whether `part`, read from the value stored under `key` in decimal, is
+  // that value whole: its own key, and an object graph that reads to the
+  // value's end. A damaged header still reads as a part (one of another
+  // key, or one cut short at a version word the restore did not know,
+  // which it answers silently); such a part is never used, nor stored
+  // back. A value in another form (a flat record) passes.
+  bool IsWholeStoredPart(std::uint32_t key, const MPersistentObject& part);
+
   void SetAppFlags(std::uint32_t flags) { app_flags_ = flags; }
   // The fourth name, which only the rendering side sets (its job's port).
   void SetFourthName(const RWWString& name) { fourth_name_ = name; }

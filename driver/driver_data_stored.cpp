@@ -3,6 +3,7 @@
 // an upgrade re-encodes, and the bin and tray maps.
 #include <memory>
 #include <new>
+#include <string>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/fonts/device_font_list.h"
@@ -15,6 +16,7 @@
 #include "driver/model_lookup.h"
 #include "flat_settings/flat_settings_codec.h"
 #include "foundation/rw/error.h"
+#include "foundation/rw/rwstore.h"
 #include "interfaces/printer_data_store.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
@@ -194,6 +196,31 @@ int GDriverDataImp::UpgradeNamedObject(const RWCString& name) {
   return object ? UpgradeStoredObject(object, &wide, 0) : 0;
 }
 
+bool GDriverDataImp::IsWholeStoredPart(std::uint32_t key, const MPersistentObject& part) {
+  if (part.Key() != key) return false;
+  GOSFactory* services = GOSFactory::Instance();
+  const RWWString name = RWWString::FromMultiByte(std::to_string(key).c_str());
+  std::uint32_t most = 0;
+  if (!services || !services->ReadChunkedValue(this, name, nullptr, 0, most) || most == 0)
+    return false;
+  std::unique_ptr<char[]> bytes(new (std::nothrow) char[most]);
+  std::uint32_t got = 0;
+  if (!bytes || !services->ReadChunkedValue(this, name, bytes.get(), most, got)) return false;
+  if (got == 0 || bytes[0] != kRWStreamNewObject) return true;
+  std::unique_ptr<GPersistentInputStream> stream(
+      services->NewMemoryInputStream(bytes.get(), got, GOSFactory::kBinaryEncoding));
+  RWVirtualInputStream* in = stream ? stream->VirtualStream() : nullptr;
+  if (!in) return false;
+  RWErrorScope scope;
+  RWCollectable* object = nullptr;
+  ReadCollectablePointerFromStream(*in, object);
+  delete object;
+  if (scope.Failed() || !in->Good()) return false;
+  char extra = 0;
+  in->GetChar(extra);
+  return in->Eof();
+}
+
 int GDriverDataImp::UpgradeObjectByKey(std::uint32_t key) {
   GOSFactory* services = GOSFactory::Instance();
   std::unique_ptr<GPrinterDataStore> store(services ? services->NewValueAdapter(this) : nullptr);
@@ -204,7 +231,9 @@ int GDriverDataImp::UpgradeObjectByKey(std::uint32_t key) {
   }
   std::unique_ptr<RWCollectable> loaded(read);
   auto* object = dynamic_cast<MPersistentObject*>(read);
-  return object ? UpgradeStoredObject(object, nullptr, key) : 0;
+  // A damaged part is left as stored, not re-encoded from what it held.
+  if (!object || !IsWholeStoredPart(key, *object)) return 0;
+  return UpgradeStoredObject(object, nullptr, key);
 }
 
 int GDriverDataImp::UpgradeQuicksets(GAttributeComposite& old_pool, GAttributeComposite& new_pool) {

@@ -134,7 +134,8 @@ TEST_F(PrinterSheet, TheTrayPickedOnTheFormsPageKeepsItsLinks) {
 // One header byte of the options' chunk 365:0 inverted: after ':', class id
 // 757 and '{', the object's version (offsets 4-7), its key (8-11), its
 // serial, the attribute's and the composite's versions (24-27). Each is
-// damage: the defaults stand in, and OK and the initialise event store them.
+// damage: the defaults stand in, and OK and the initialise event store them;
+// the upgrade, which re-encodes stored parts, leaves the damaged one as is.
 TEST_F(PrinterSheet, ADamagedOptionsHeaderGivesTheDefaultsAndIsNotStoredBack) {
   auto duplex = [&] {
     GDriverServer::Instance()->DeleteParked();  // the next call reads the printer's data
@@ -146,6 +147,8 @@ TEST_F(PrinterSheet, ADamagedOptionsHeaderGivesTheDefaultsAndIsNotStoredBack) {
     EXPECT_EQ(Entry<decltype(PrinterProperties)>("PrinterProperties")(nullptr, Printer()), 1);
     InitialiseAgain();
   };
+  char16_t printer_name[] = u"P1", old_directory[] = u"C:\\Drv";
+  platform::DriverUpgradeInfo1 upgrade{printer_name, old_directory};
   ASSERT_EQ(duplex(), 1u);               // the stored options, the duplex unit among them
   const std::uint8_t no_chunks[4] = {};  // a count of 0: no options stored
   ASSERT_EQ(platform::SetPrinterDataW(Printer(), u"365", platform::kRegDword, no_chunks, 4), 0u);
@@ -161,6 +164,11 @@ TEST_F(PrinterSheet, ADamagedOptionsHeaderGivesTheDefaultsAndIsNotStoredBack) {
                                         static_cast<platform::DWORD>(chunk.size())),
               0u);
     EXPECT_EQ(duplex(), defaults_duplex);
+    const std::vector<Bytes> kept = {Data(u"365"), Data(u"365:1"), Data(u"365:2")};
+    Entry<decltype(DrvUpgradePrinter)>("DrvUpgradePrinter")(
+        1, reinterpret_cast<platform::BYTE*>(&upgrade));
+    EXPECT_EQ(Data(u"365:0"), chunk);
+    EXPECT_EQ((std::vector<Bytes>{Data(u"365"), Data(u"365:1"), Data(u"365:2")}), kept);
     ok_and_initialise();
     std::unique_ptr<GAttributeComposite> stored = InstalledOptions();
     EXPECT_TRUE(stored && stored->IsEqualContent(defaults.get()));
