@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,15 +22,20 @@ void RecordError(const RWError& error) {
 }  // namespace
 
 TempPath::TempPath(const std::string& stem) {
+  // A name nothing holds yet: a process of the same id may have left its
+  // folder behind (a crash, a kill), and another test's must not be shared.
   static std::atomic<int> counter{0};
-  path_ = (std::filesystem::temp_directory_path() /
-           (stem + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)))
-              .string();
-  std::remove(path_.c_str());
+  std::error_code error;
+  do {
+    path_ = (std::filesystem::temp_directory_path() /
+             (stem + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)))
+                .string();
+  } while (std::filesystem::exists(path_, error));
 }
 
 TempPath::~TempPath() {
-  std::remove(path_.c_str());
+  std::error_code error;
+  std::filesystem::remove_all(path_, error);
 }
 
 std::string ReadAll(const std::string& path) {

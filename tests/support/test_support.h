@@ -14,7 +14,9 @@
 
 namespace testing_support {
 
-// A unique path in the temporary directory, removed when the object goes.
+// A path in the temporary directory that nothing held when it was made;
+// what is there (a file, or a folder with its content) is removed when the
+// object goes.
 class TempPath {
  public:
   explicit TempPath(const std::string& stem = "drv");
