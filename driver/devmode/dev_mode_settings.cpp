@@ -138,7 +138,10 @@ int GDevModeSettings::PublicFromSettings(GAttributeComposite* model, platform::D
   bool named = false;
   std::uint16_t number = 0;
   GValueAttribute* code = FindValueAttribute(model, kPaperSizeKey);
+  // Mended (docs/mended-behaviour.md): the custom size's number is also a
+  // 256th form's; the custom size names no form.
   if (static_cast<std::int16_t>(LoadU16(out, kDmDefaultSource)) == kDmFormSource && code &&
+      code->GetValue() != kCustomSizePaperId &&
       GetDriverData()->PaperIdToFormIndex(code->GetValue(), number)) {
     const GFormList forms = owner_->EnumForms();
     if (number >= 1 && number <= forms.Count()) {

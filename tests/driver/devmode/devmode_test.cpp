@@ -375,6 +375,26 @@ TEST_F(DevMode, ModelToRecord) {
   }
 }
 
+// The custom size's form number (256) is also the number of a 256th form:
+// with that many forms, a record of the custom size names no form, where it
+// used to name the 256th, which its own check then refused.
+TEST_F(DevMode, TheCustomSizeNamesNoFormWhereAFormHasItsNumber) {
+  for (int i = 10; i <= 256; ++i) {
+    const std::u16string name = u"Form " + std::u16string(1, char16_t(u'A' + i % 26)) +
+                                std::u16string(1, char16_t(u'a' + i / 26));
+    platform::AddServerForm(u"", 0, name.c_str(), 100000, 150000);
+  }
+  for (const std::int32_t paper : {16384, 23}) {
+    auto settings = Make();
+    std::unique_ptr<GAttributeComposite> model(context_->BuildDefaultSettings());
+    std::uint8_t* record = Raw(*settings);
+    Apply({{R, kDmDefaultSource, 15}, {M, 260, paper}}, model.get(), record);
+    ASSERT_EQ(settings->PublicFromSettings(model.get(), settings->GetDevMode()), 1);
+    EXPECT_EQ((LoadU32(record, kDmFields) & kDmFormNameBit) != 0, paper != 16384) << paper;
+    Restore();
+  }
+}
+
 TEST_F(DevMode, RecordToModel) {
   const struct {
     std::initializer_list<Set> sets;  // R sets fields; `bits` their bits
