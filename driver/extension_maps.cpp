@@ -43,7 +43,7 @@ namespace {
 
 constexpr std::int32_t kTrayIdOffset = 32, kMostTrayId = 51;
 constexpr std::int32_t kBinIdOffset = 41, kMostBinId = 70;
-constexpr std::int32_t kBinKeyOffset = 30, kMostBinKey = 59;
+constexpr std::int32_t kBinNumberOffset = 30, kMostBinNumber = 59;
 constexpr std::uint32_t kTrayStringBase = 10550;
 constexpr std::uint16_t kUserTrayBase = 256;
 
@@ -274,8 +274,8 @@ std::uint16_t GExtensionManager::ChangeMaps(const ExtensionDriverTable& table, s
     } else {
       for (const MapDevice& device : bins) {
         for (const ExtensionBinItem& item : device.bins) {
-          const std::int32_t number = item.code + kBinKeyOffset;
-          if (number < 0 || number > kMostBinKey) continue;
+          const std::int32_t number = item.code + kBinNumberOffset;
+          if (number < 0 || number > kMostBinNumber) continue;
           const auto id = static_cast<std::uint16_t>(number);
           GValueAttribute key(id, 0);
           if (apply) {
