@@ -1,5 +1,6 @@
-# The tests of the settings-key check itself (cmake/CheckSettingsKeys.cmake;
-# the check of the tree is the test settings_keys). Each plants one file in
+# The comment check (cmake/CheckKeyNumbers.cmake), and the tests of the
+# settings-key check itself (cmake/CheckSettingsKeys.cmake; the check of the
+# tree is the test settings_keys). Each plants one file in
 # the build tree, a key constant spelt one way, and expects the check to
 # fail naming it. The spellings: the plain one; a table; no std::; const
 # rather than constexpr; 16-bit; a literal's suffix; an enumerator; auto;
@@ -20,6 +21,16 @@ set(DRV_PLANTED_KEYS
     "braces|constexpr std::uint32_t kPlantedKey{291}|kPlantedKey{291")
 
 function(drv_add_settings_keys_tests)
+  set(check ${CMAKE_COMMAND} -DDRV_ROOT=${PROJECT_SOURCE_DIR})
+  set(script -P ${PROJECT_SOURCE_DIR}/cmake/CheckKeyNumbers.cmake)
+  add_test(NAME comment_key_numbers COMMAND ${check} ${script})
+  # The comment check on a planted comment that cites a key by number.
+  set(planted ${CMAKE_BINARY_DIR}/settings_keys/planted_comment.h)
+  file(CONFIGURE OUTPUT ${planted}
+       CONTENT "// The colour adjustment: the attribute under key 295.\n" @ONLY)
+  add_test(NAME comment_key_numbers_refuses_a_number COMMAND ${check} -DDRV_PLANT=${planted} ${script})
+  set_tests_properties(comment_key_numbers_refuses_a_number PROPERTIES PASS_REGULAR_EXPRESSION
+                       "planted_comment.h: // The colour adjustment: the attribute under key 295")
   foreach(entry ${DRV_PLANTED_KEYS})
     string(REPLACE "|" ";" parts "${entry}")
     list(GET parts 0 spelling)
