@@ -43,8 +43,8 @@ std::string Deflate(const std::string& data) {
   return out;
 }
 
-// Mode 0: the device mode's tree (document settings, 362); mode 1: a named
-// object's (installed options, 365).
+// Mode 0: the device mode's tree (document settings, kDocumentSettingsKey);
+// mode 1: a named object's (installed options, kInstalledOptionsKey).
 Fixture& Get(std::uint16_t mode, int groups = kGroups) {
   static Fixture* fixtures[2][2] = {};
   Fixture*& fixture = fixtures[mode][groups == kGroups ? 0 : 1];

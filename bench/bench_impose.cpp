@@ -58,7 +58,8 @@ GState* PageSet() {
   return set;
 }
 
-// N-up (329 {266 n}) or booklet (279 = 1) on Letter.
+// N-up (kNupSettingsKey {kPagesPerSheetKey n}) or booklet (kBookletKey = 1) on
+// Letter.
 GCountedPtr DocumentStart(int pages_per_sheet) {
   GState* set = PageSet();
   if (pages_per_sheet > 0) {

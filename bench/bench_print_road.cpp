@@ -4,12 +4,13 @@
 // file, beside the same pages given to the generator alone.
 //
 //   Chain/20      20 pages, every filter on that the settings allow here:
-//                 reverse order (710), face-up holding (1229), the
-//                 watermark (379, on every page; it names no text, so the
-//                 job makes it no font); the others stand aside on P1's
-//                 settings
-//   Nup4/20       20 pages four to a sheet (329 -> 266 = 4)
-//   Booklet/16    a booklet of 16 pages (279 = 1)
+//                 reverse order (kPageOrderKey), face-up holding
+//                 (kRuleSwitchKey), the watermark (kWatermarkSettingKey, on
+//                 every page; it names no text, so the job makes it no font);
+//                 the others stand aside on P1's settings
+//   Nup4/20       20 pages four to a sheet (kNupSettingsKey ->
+//                 kPagesPerSheetKey = 4)
+//   Booklet/16    a booklet of 16 pages (kBookletKey = 1)
 //   Generator/N   the same N pages, the generator alone on the job driver
 // The counter "pages" is the document's pages per second of the thread's
 // processor time (bench::ThreadSeconds, which other work on a shared

@@ -1,8 +1,8 @@
 // The 20 constraint rules of the rules builder (a ZDL5 printer: the
 // rasterisation rule included) and the N-up rule, dispatched once after
-// one change (the scale, 269, from 100 to 90 and back) and once forced,
-// over the fixture printer P1 with its default settings grown to about 2,500
-// attributes at depth 6 (unique keys, shuffled); beside the same reads
+// one change (the scale, kScalePercentKey, from 100 to 90 and back) and once
+// forced, over the fixture printer P1 with its default settings grown to about
+// 2,500 attributes at depth 6 (unique keys, shuffled); beside the same reads
 // answered from a std::unordered_map of the tree's keys built once, the
 // bound that an index would give. No box is shown: the settings hold no
 // conflict that asks one.

@@ -86,7 +86,7 @@ struct PassBreak final : GCommandClass<PassBreak, GCommand, kPassBreakId> {
 
 // One document of `pages` pages of `rectangles` through `device`: the
 // start (its set given `settings` and a medium), the pages (each page end
-// asking for `page_copies` (257) when not 0), a pass break when
+// asking for `page_copies` (kPrinterCopiesKey) when not 0), a pass break when
 // `pass_break`, the end. False when the chain answers an error.
 bool Document(GPeripheral& device, GRenderDriverData* job, int pages, int rectangles,
               std::initializer_list<std::pair<std::uint32_t, int>> settings = {{kRuleSwitchKey, 1}},
@@ -259,8 +259,9 @@ BENCHMARK(BM_FaceUp)->Apply(Sizes);
 // and written again as it is prepared, the whole of each pass `copies`
 // times.
 
-// A job whose settings ask for manual duplex (245 = 2 with no duplex unit,
-// 204 = 0) and allow up to 999 copies (199).
+// A job whose settings ask for manual duplex (kManualDuplexKey = 2 with no
+// duplex unit, kDuplexUnitReportedKey = 0) and allow up to 999 copies
+// (kCopiesRangeKey).
 class DuplexJob : public BenchJob {
  public:
   DuplexJob() {
@@ -336,10 +337,10 @@ void CopySizes(benchmark::internal::Benchmark* b) {
 
 // --- The copy-page filter: each page filed once and replayed k times in a
 // row (every copy reads the same page store back). The document asks for 2
-// copies ("LOW" selected); each page end's 257 gives its k.
+// copies ("LOW" selected); each page end's kPrinterCopiesKey gives its k.
 
 // The printer's configuration set: the job settings, and beside them the
-// quality list 906 {1: "LOW"}.
+// quality list kCopyPageChoicesKey {1: "LOW"}.
 class CopyJob : public BenchJob {
  public:
   CopyJob() {

@@ -5,7 +5,7 @@
 // forwards every operation to the matching service, the printer first
 // (after the out string of GetString), answering the service's result
 // unchanged. Objects stored or loaded by number are named by the number in
-// unsigned decimal ("365").
+// unsigned decimal ("365" for kInstalledOptionsKey).
 //
 // The services make one through their NewValueAdapter
 // (NewPrinterDataStoreAdapter below). Without services every operation

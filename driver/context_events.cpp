@@ -8,7 +8,7 @@
 // successful device update), "EACLastUpdate" (the date after that update;
 // "ERROR" when it did not run and the mini-installer failed),
 // "PrinterUUID" (a new id in its 36-character text form) and "Stale"
-// ("FALSE", when the default settings hold 1100 = 1, before the
+// ("FALSE", when the default settings hold kConfigRefreshKey = 1, before the
 // configuration helper's update check runs on them).
 //
 // Mended: DrvUpgradePrinter answers TRUE on the path that rebuilt and

@@ -52,7 +52,8 @@ class GDevModeSettingsInterface {
   // The record itself (the object's own buffer, dmSize + dmDriverExtra
   // bytes long), which the context stores as the printer's default.
   virtual platform::DevModeW* GetDevMode() = 0;
-  // The 16-bit values of the settings model's 323 and 324 (0 without).
+  // The 16-bit values of the settings model's kXResolutionKey and
+  // kYResolutionKey (0 without).
   virtual std::uint16_t GetXResolution() = 0;
   virtual std::uint16_t GetYResolution() = 0;
 };

@@ -19,9 +19,10 @@
 //   4. the read pass reads the values back; one that still holds its
 //      placeholder is unknown and changes nothing.
 // Indexed names ("PHD%d-MODEL" ...) run over a range attribute of the
-// model: accessories 232, trays 233, output bins 234, disks 236, media
-// types 700. The model's printer composite (228) is handled child by
-// child through a table of (key, class id, handler); see the .cpp.
+// model: accessories kAccessoryRangeKey, trays kTrayRangeKey, output bins
+// kBinRangeKey, disks kDiskRangeKey, media types kMediaTypeRangeKey. The
+// model's printer composite (kPrinterModelKey) is handled child by child
+// through a table of (key, class id, handler); see the .cpp.
 //
 // Results of UpdateConfiguration: 0 done; 1 no printer composite, or a
 // value could not be read; 6 nothing handled; 8 the printer's model is not
@@ -46,8 +47,8 @@
 // from "hrMemorySize" and "PAGE-FRAME-MEMORY-AVAILABLE" becomes megabytes,
 // at most 32767; an unknown number of media names (6400) reads no names;
 // the accessory options' second request answers 602 when it fails, like the
-// first; an output-bin range from 555 and 556 runs from the value of 555 to
-// the value of 556.
+// first; an output-bin range from kLowBinRangeKey and kHighBinRangeKey runs
+// from the value of kLowBinRangeKey to the value of kHighBinRangeKey.
 //
 // Ownership: the reader owns its printer handle; the provider and driver
 // data it names outlive it. Threads: one caller at a time; no lock.
@@ -98,7 +99,7 @@ class GDeviceValueReader : public GNamedValueSource {
   // The virtual operations below are in slot order.
   // 1 when "MODEL_NAME" was read at construction (non-empty).
   std::int32_t IsAvailable() const override;
-  // The exchange on `model`'s printer composite (228); see above.
+  // The exchange on `model`'s printer composite (kPrinterModelKey); see above.
   std::uint32_t UpdateConfiguration(MPersistentObject* model, std::uint32_t match) override;
 
   // Value access on the reader's handle; each answers 1 on success.

@@ -43,10 +43,11 @@
 // of the calling program), else 2 (and 4|8 on major 5 or later) when the
 // user may not write printer data. A device sheet has 1 without
 // permission, else 2. Printer data: "ExportPrinting" ("ExportConfig") 1 at
-// a sheet's init, 0 after an apply that found it set with attribute 1100
-// at 1 (the shell then exports the factory contexts); "PhySetting" at a
-// device sheet's init; "LastUpdated" and "LastUpdateType" "User" after a
-// device apply whose 365 differs from "PhySetting".
+// a sheet's init, 0 after an apply that found it set with attribute
+// kConfigRefreshKey at 1 (the shell then exports the factory contexts);
+// "PhySetting" at a device sheet's init; "LastUpdated" and "LastUpdateType"
+// "User" after a device apply whose kInstalledOptionsKey differs from
+// "PhySetting".
 // Readings: "holds a printer handle" is the own handle; the writable test
 // runs for a printer that is not a print server's; a device apply writes
 // the update stamps and the default device mode whether or not its save
@@ -151,8 +152,9 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // for a portrait device mode, else 90, at its resolution) whose
   // paper-size mapping has spooler number 0, named by the mapping's string
   // in the support library (a name that does not load is skipped), and one
-  // for each custom size of the job settings' 359 -> 276 that no form
-  // (other than a built-in one) matched before. 1 when a form was added.
+  // for each custom size of the job settings' kDefaultSettingsKey ->
+  // kCustomSizesKey that no form (other than a built-in one) matched before. 1
+  // when a form was added.
   virtual int AddMediaForms();
 
   // The entry operations, in the order the entry points are
@@ -238,8 +240,8 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
 
   // The printer name, the creation handle, and 0.
   virtual void GetPrinterIdentity(RWWString& name, platform::HANDLE& printer, std::uint32_t& flag);
-  // The job settings' string 374 in the directory of this library's
-  // module file (BesideModule); empty without 374.
+  // The job settings' string kCompanionFileKey in the directory of this
+  // library's module file (BesideModule); empty without kCompanionFileKey.
   virtual void GetCompanionFilePath(RWCString& path);
 
   // Closes an open own handle, then opens the printer by name with
@@ -274,16 +276,17 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
       platform::HWND window, platform::HANDLE printer, const char16_t* device_name,
       platform::DevModeW* dev_mode_out, platform::DevModeW* dev_mode_in, platform::DWORD mode);
   // A new sheet record (sheet_record.h) with this context's view, the
-  // services' version record, CreateDefaultSettings whose 313 (when there)
-  // is 1 when the port-handler registry holds a handler of flag 0x10000,
-  // the configuration and the services' module; null unless both the
-  // version record and the settings were made. 51 frees one (null: none).
+  // services' version record, CreateDefaultSettings whose
+  // kDeviceUpdateStatusKey (when there) is 1 when the port-handler registry
+  // holds a handler of flag 0x10000, the configuration and the services'
+  // module; null unless both the version record and the settings were made. 51
+  // frees one (null: none).
   virtual GSheetRecord* CreateSheetRecord();
   virtual void DeleteSheetRecord(GSheetRecord* record);
 
-  // The job settings' string 445, when not empty, becomes font-file
+  // The job settings' string kJobFontFileKey, when not empty, becomes font-file
   // value 6; before that "MassStorageFonts" is set to 1 when the job
-  // settings' 317 is not 0.
+  // settings' kFontModuleKey is not 0.
   virtual void CarryJobFontFile();
   // Opens the stored printer into the creation handle; then, for each
   // font-file value 0-9 that names a file inside the driver directory,
@@ -296,24 +299,26 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   virtual void DeleteMassStorageFontFiles(const RWWString& printer_name);
 
   // Shows the instructions for printing the second side by hand when
-  // the default settings' 253 and 245 are both non-zero: a sheet record
-  // (page flags 3, access 0, the services' module as the sheet handle and
-  // NonPropPageSheet as the service callback) held meanwhile, on which a
-  // property-sheet hook asks the first user-interface plug-in for page
+  // the default settings' kDuplexKey and kManualDuplexKey are both non-zero: a
+  // sheet record (page flags 3, access 0, the services' module as the sheet
+  // handle and NonPropPageSheet as the service callback) held meanwhile, on
+  // which a property-sheet hook asks the first user-interface plug-in for page
   // index kUIManualDuplexIndex and then frees its pages; an own handle is
   // released after. 1.
   virtual int ShowManualDuplexInstructions();
   // The document end's escape 0x303EB8EE with `state` when the default
-  // settings' 253 and 245 are both non-zero; with state 1, an answer of 1
-  // and no 1010, ShowManualDuplexInstructions. 1.
+  // settings' kDuplexKey and kManualDuplexKey are both non-zero; with state 1,
+  // an answer of 1 and no kManualDuplexInstructionsKey,
+  // ShowManualDuplexInstructions. 1.
   int SendManualDuplexState(platform::HDC dc, std::uint32_t state);
 
-  // Fills an empty watermark list (366 -> 378 of the default settings
-  // held) with the four built-in watermarks in the face and character set
-  // of the support library's code page.
+  // Fills an empty watermark list (kKeyLocksKey -> kWatermarkListKey of the
+  // default settings held) with the four built-in watermarks in the face and
+  // character set of the support library's code page.
   virtual void AddDefaultWatermarks();
   // Chooses the document's watermark mode from the job's watermark
-  // settings (364 -> 379) and prepares the selected definition; 1.
+  // settings (kColorMediaSettingsKey -> kWatermarkSettingKey) and prepares the
+  // selected definition; 1.
   virtual int BeginWatermark();
   // Draws the watermark on the page when the mode asks for this page
   // (mode 2, or mode 1 on page 1), in a saved state; RenderWatermark's

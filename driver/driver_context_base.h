@@ -3,12 +3,13 @@
 // than to a document. It decides which settings a device mode starts from
 // (the stored printer-wide parts, else a fresh build from the
 // configuration), writes settings back into the device mode and, as named
-// objects in printer data, the printer-wide parts "365" (installed
-// options), "366" (watermarks and key locks) and "368" (the extension
-// part), copies printer-data values into settings, gates the application
-// flags, and names the user's registry places of the local watermark pool
-// and of local job storage. The context (driver_context.h) derives from it
-// and places its own operations behind these.
+// objects in printer data, the printer-wide parts "365"
+// (kInstalledOptionsKey, the installed options), "366" (kKeyLocksKey,
+// watermarks and key locks) and "368" (kExtensionCompositeKey, the
+// extension part), copies printer-data values into settings, gates the
+// application flags, and names the user's registry places of the local
+// watermark pool and of local job storage. The context (driver_context.h)
+// derives from it and places its own operations behind these.
 //
 // The device-mode object is reached only through GDevModeSettingsInterface
 // and made by the installed maker (dev_mode_settings_interface.h); without
@@ -21,20 +22,21 @@
 // looked up at 0 degrees and swapped for 90 and 270), forms made into
 // media and custom sizes, and the spooler forms that stand for user-defined
 // sizes. Every settings tree BuildDefaultSettings and CreateDefaultSettings
-// answer has its custom sizes (276) made anew from those forms.
+// answer has its custom sizes (kCustomSizesKey) made anew from those forms.
 //
 // Where printer data lives:
 //   - named objects "365", "366", "368": the settings parts of those keys
-//     (SaveSettings in mode 1 stores only the parts the settings held);
+//     (kInstalledOptionsKey, kKeyLocksKey, kExtensionCompositeKey;
+//     SaveSettings in mode 1 stores only the parts the settings held);
 //   - the pool of the user's own watermarks: the named object of the pseudo
 //     name GetLocalWatermarkPoolName gives (the current user's registry, a
-//     composite keyed 378 of the watermarks of scope 2);
+//     composite keyed kWatermarkListKey of the watermarks of scope 2);
 //   - "LocalJobStorage" (REG_DWORD) under the current user's
 //     GetLocalJobStorageKey;
 //   - read only: printer-data strings "Base" and "PrinterUUID", the values
-//     that list 950 names, the current user's "Printers\DevModes2" value of
-//     the printer (cut to its public part by GetDevModeSizeForUser), and
-//     "EnableDevmodeAppflag".
+//     that list kPrinterDataValuesKey names, the current user's
+//     "Printers\DevModes2" value of the printer (cut to its public part by
+//     GetDevModeSizeForUser), and "EnableDevmodeAppflag".
 //
 // Readings taken here:
 //   - the language value a bind hands to the services is the record's
@@ -105,14 +107,15 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // for a record from the printer, the EMF flag is taken. 1 when bound (the
   // merge's answer for a record), 0 without an object.
   virtual std::int32_t BindDevMode(const platform::DevModeW* dev_mode);
-  // Empties the custom sizes (276), applies the installed options,
-  // takes the parts 283, 368, 366 and 365 out (a missing 368, 366 or 365
-  // becomes a new empty GState), collects the local watermarks while the
-  // flag is set, in mode 1 stores each part the settings held as a named
-  // object, clears the tree's serial numbers, stores the settings into the
-  // device mode and puts the parts back (283 only when it was there). 0
-  // when the device mode was not written (or no settings), else 1 unless a
-  // named store failed.
+  // Empties the custom sizes (kCustomSizesKey), applies the installed options,
+  // takes the parts kUIObjectsKey, kExtensionCompositeKey, kKeyLocksKey and
+  // kInstalledOptionsKey out (a missing kExtensionCompositeKey, kKeyLocksKey or
+  // kInstalledOptionsKey becomes a new empty GState), collects the local
+  // watermarks while the flag is set, in mode 1 stores each part the settings
+  // held as a named object, clears the tree's serial numbers, stores the
+  // settings into the device mode and puts the parts back (kUIObjectsKey only
+  // when it was there). 0 when the device mode was not written (or no
+  // settings), else 1 unless a named store failed.
   virtual int SaveSettings(GAttributeComposite* settings, std::uint32_t mode);
   // The named object `key` (in decimal) when it is an attribute
   // composite of that key read whole (an object graph read to the end of
@@ -122,14 +125,14 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // Stores `object` as the named object of its key in decimal; the
   // store's answer (0 for null).
   virtual int StoreNamedSettings(MPersistentObject* object);
-  // For each association of the job settings' list 950 (a value
-  // attribute holding a key, a string attribute holding a value name),
-  // sets the attribute of that key in `settings`' part 365 from printer
-  // data: a value attribute from the DWORD unless it is absent (-1), a
-  // string attribute from the string unless it is "<none>", a range
-  // attribute from a DWORD within its range. Then the job settings' 958
-  // becomes 1 for the OEM code pages 932, 936, 949, 950 and 1361, else 0.
-  // Entries of other classes are skipped.
+  // For each association of the job settings' list kPrinterDataValuesKey (a
+  // value attribute holding a key, a string attribute holding a value name),
+  // sets the attribute of that key in `settings`' part kInstalledOptionsKey
+  // from printer data: a value attribute from the DWORD unless it is absent
+  // (-1), a string attribute from the string unless it is "<none>", a range
+  // attribute from a DWORD within its range. Then the job settings'
+  // kEastAsianKey becomes 1 for the OEM code pages 932, 936, 949, 950 and 1361,
+  // else 0. Entries of other classes are skipped.
   virtual void ApplyPrinterDataValues(GAttributeComposite* settings);
   // The spooler handle the context uses now.
   virtual platform::HANDLE GetPrinterHandle() = 0;
@@ -138,17 +141,20 @@ class GDriverContextBase : public virtual GDriverDataImp {
 
   // The library's application flags, gated (ApplyAppFlags).
   void InitAppFlags() override;
-  // A deep copy of the job settings' 359 keyed 360, with deep copies of
-  // the working set's 246 (keyed 362; its medium 259 dropped, 260 added as
-  // the default paper id, 272 set to it) and 256 (keyed 363); the series
-  // of printer data's "Base", or else (with 1122 = 1) of the driver name's
-  // text before " series"/" zdl" (ignoring case), applied; printer-data
-  // values applied. Null without 359.
+  // A deep copy of the job settings' kDefaultSettingsKey keyed
+  // kBuiltSettingsKey, with deep copies of the working set's
+  // kDocumentAttributesKey (keyed kDocumentSettingsKey; its medium kMediumKey
+  // dropped, kPaperSizeKey added as the default paper id, kTargetPaperSizeKey
+  // set to it) and kPageAttributesKey (keyed kPageSettingsKey); the series of
+  // printer data's "Base", or else (with kSeriesSwitchKey = 1) of the driver
+  // name's text before " series"/" zdl" (ignoring case), applied; printer-data
+  // values applied. Null without kDefaultSettingsKey.
   GAttributeComposite* BuildDefaultSettings() override;
-  // A deep copy of the device mode's model with the stored parts 365
-  // (installed options applied), 366 (scopes ensured, local watermarks
-  // merged while the flag is set) and 368; when any is missing (or there is
-  // no model), BuildDefaultSettings. Clears state bit 0.
+  // A deep copy of the device mode's model with the stored parts
+  // kInstalledOptionsKey (installed options applied), kKeyLocksKey (scopes
+  // ensured, local watermarks merged while the flag is set) and
+  // kExtensionCompositeKey; when any is missing (or there is no model),
+  // BuildDefaultSettings. Clears state bit 0.
   GAttributeComposite* CreateDefaultSettings() override;
   // "Software\Kestrova\" + printer data's "PrinterUUID" +
   // "\LocalJobStorageData".
@@ -182,7 +188,8 @@ class GDriverContextBase : public virtual GDriverDataImp {
   int AddCustomForm(GCustomMediaSize* size, GAttributeComposite* list) override;
   // Deletes the spooler form named like the custom size `object`; then
   // `list` is emptied and refilled (AddCustomSizesFromForms) with the
-  // geometry of `settings` and the check of their 915 (0: checked): 1.
+  // geometry of `settings` and the check of their kScaleFromLargePaperKey (0:
+  // checked): 1.
   int DeleteCustomForm(MPersistentObject* object, GAttributeComposite* list,
                        GAttributeComposite* settings) override;
   // Walk the forms that fit the custom size range at the geometry
@@ -190,9 +197,9 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // with its id (a built-in form without a mapped id, and positions that
   // name no form, are skipped); `callback` (may be null) gets the running
   // count from 1, and an answer other than 1 ends the walk. 21 reports only
-  // forms whose id the form-to-tray database 510 of `settings` assigns to
-  // a tray, when it holds an association other than the default. Answer
-  // the count reported.
+  // forms whose id the form-to-tray database kFormToTrayKey of `settings`
+  // assigns to a tray, when it holds an association other than the default.
+  // Answer the count reported.
   std::int32_t EnumFormsForPrinter(GFormCallback callback, void* data, int check,
                                    GAttributeComposite* settings) override;
   std::int32_t EnumAllForms(GFormCallback callback, void* data, int check,
@@ -246,10 +253,11 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // names no form. Null for 0, 256 and numbers beyond the list.
   GMedia* MediumForFormNumber(std::uint16_t number, std::uint32_t orientation,
                               std::uint16_t x_resolution, std::uint16_t y_resolution);
-  // Empties `settings`' list 276, adds the current custom size (id 16384,
-  // no name, from 1260 and 1261 in tenths of a millimetre, when both are
-  // there) and AddCustomSizesFromForms at their geometry and the check of
-  // their 915. The count added from forms; 0 without a list.
+  // Empties `settings`' list kCustomSizesKey, adds the current custom size (id
+  // 16384, no name, from kCustomWidthKey and kCustomHeightKey in tenths of a
+  // millimetre, when both are there) and AddCustomSizesFromForms at their
+  // geometry and the check of their kScaleFromLargePaperKey. The count added
+  // from forms; 0 without a list.
   int RefreshCustomSizes(GAttributeComposite* settings);
   // Appends to `list` a custom size per form that is not built-in, fits
   // the range and names a position: its id, its name, its smaller length
@@ -267,12 +275,12 @@ class GDriverContextBase : public virtual GDriverDataImp {
   int PutFormForMedium(platform::HANDLE printer, const GMedia& medium, const RWWString& name,
                        int replace);
   // Whether the form at `position` of `forms` may be offered: it fits the
-  // range and has an id, and, when part 365 (of the default settings held,
-  // else the stored one) has a form-to-tray database 510 with an
-  // association other than the default, that id is assigned to a tray.
-  // The range and the database are read at the first call with a list
-  // (GFormList::Serial) and kept for the calls that pass the same list: a
-  // caller that changes either reads the forms anew.
+  // range and has an id, and, when part kInstalledOptionsKey (of the default
+  // settings held, else the stored one) has a form-to-tray database
+  // kFormToTrayKey with an association other than the default, that id is
+  // assigned to a tray. The range and the database are read at the first call
+  // with a list (GFormList::Serial) and kept for the calls that pass the same
+  // list: a caller that changes either reads the forms anew.
   int IsFormAvailable(const GFormList& forms, std::uint32_t position, std::uint16_t x_resolution,
                       std::uint16_t y_resolution, std::uint32_t orientation, int check);
   // `name` in the directory (up to the last "\") of the services' module

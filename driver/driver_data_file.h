@@ -3,13 +3,17 @@
 // whole model of the printer as one object graph in the binary stream
 // encoding. Its root is any model object; the loader takes four of its
 // descendants by key and drops the rest:
-//   353  the configuration: a device whose own settings hold value 339 and
-//        whose child keyed 76 is the printer object (driver_data_imp.h)
-//   191  the paper-size mapping (GResourceMappingList)
-//   84   the operating-system tray map (GResourceMappingList)
-//   194  the resource mappings (GResourceMappingList)
-// A mapping of another class counts as missing; a missing 194 is an empty
-// list keyed 194, so the driver data always has one.
+//   kDriverConfigurationKey  the configuration: a device whose own settings
+//                            hold kColorDeviceKey and whose child keyed
+//                            kPrinterObjectKey is the printer object
+//                            (driver_data_imp.h)
+//   kPaperSizeMappingKey     the paper-size mapping (GResourceMappingList)
+//   kOSTrayMapKey            the operating-system tray map
+//                            (GResourceMappingList)
+//   kResourceMappingsKey     the resource mappings (GResourceMappingList)
+// A mapping of another class counts as missing; a missing resource mappings
+// list is an empty list keyed kResourceMappingsKey, so the driver data
+// always has one.
 //
 // Threads: any, on a driver data it alone uses.
 #pragma once

@@ -25,7 +25,7 @@
 
 namespace {
 
-// The selector value of list 1300.
+// The selector value of list kAlternateResolutionListKey.
 constexpr std::int32_t kAlternateResolutions = 2;
 // The first paper id that is no model medium.
 constexpr std::uint16_t kCustomPaperId = 16384;
@@ -56,8 +56,8 @@ std::uint32_t GDriverDataImp::UpdateFromDevice(std::uint32_t) {
 }
 
 void GDriverDataImp::Retarget(const GPrinterKey&) {
-  // Another printer may have another value 339: the old one must not
-  // answer for it while the attribute is missing there.
+  // Another printer may have another value kColorDeviceKey: the old one must
+  // not answer for it while the attribute is missing there.
   cache_stale_ = 1;
   cached_value_ = 0;
   delete symmetric_pool_;

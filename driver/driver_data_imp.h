@@ -9,13 +9,14 @@
 // Layout. GDriverData stays the interface that the persistent and
 // configuration models call, and keeps the fields they read (printer,
 // driver and port names, and the four parts of the driver data file,
-// keyed 353, 191, 84 and 194). This class derives from it virtually and
-// adds the rest: the fourth name, the application flags, the cache of
-// value 339 and its stale flag, the default settings, the symmetric media
+// keyed kDriverConfigurationKey, kPaperSizeMappingKey, kOSTrayMapKey and
+// kResourceMappingsKey). This class derives from it virtually and adds the
+// rest: the fourth name, the application flags, the cache of value
+// kColorDeviceKey and its stale flag, the default settings, the symmetric media
 // pool, the default paper id, the extension manager and the document flag.
 // Every class of the driver data derives virtually from this one
-// (GUIDriverData, the context base, the render-time driver data), so that
-// an object has one driver data part whatever its diamond.
+// (GUIDriverData, the context base, the render-time driver data), so that an
+// object has one driver data part whatever its diamond.
 //
 // The virtual operations come in the driver data's slot order. InitAppFlags,
 // the two views, the two default-settings makers (BuildDefaultSettings and
@@ -26,23 +27,25 @@
 // media, and the media pool, excluded-name and custom-size queries of a
 // job's filters) are final here.
 //
-// The model. The configuration (353) is a device (a kind of 760) whose
-// own configuration set holds value 339; its child keyed 76 is the printer
-// object, another device, whose configuration set is the job settings and
-// whose descendants are the printer's devices (101, 106, the
-// printer-language generator of kind 765). The job settings' association
-// lists (the paper list 192, the copy-quality list 906, the printer-data
-// values 950) cannot sit in an attribute composite, which holds attributes
-// only; so the configuration set is read as any configuration object may
-// be: either the job settings' attribute composite itself (every data file
-// so far, which then has none of those lists), or a GConfiguration holding
-// the job settings (its attribute composite keyed 198) and the lists beside
-// them. GetJobSettings answers the attribute composite in both forms, and
-// the lists are found by key in the set (FindJobList). Lists and pools are used only
-// when of their class: the mappings 191, 84 and 194 are
-// GResourceMappingList, the media lists 189 and 195 GMediaPool, the other
-// lists attribute composites, their values GValueAttribute and their
-// texts GStringAttribute.
+// The model. The configuration (kDriverConfigurationKey) is a device (a kind of
+// 760) whose own configuration set holds value kColorDeviceKey; its child keyed
+// kPrinterObjectKey is the printer object, another device, whose configuration
+// set is the job settings and whose descendants are the printer's devices
+// (kPrinterLanguageDeviceKey, kJobLanguageDeviceKey, the printer-language
+// generator of kind 765). The job settings' association lists (the paper list
+// kPaperAssociationsKey, the copy-quality list kCopyPageChoicesKey, the
+// printer-data values kPrinterDataValuesKey) cannot sit in an attribute
+// composite, which holds attributes only; so the configuration set is read as
+// any configuration object may be: either the job settings' attribute composite
+// itself (every data file so far, which then has none of those lists), or a
+// GConfiguration holding the job settings (its attribute composite keyed
+// kDeviceSettingsKey) and the lists beside them. GetJobSettings answers the
+// attribute composite in both forms, and the lists are found by key in the set
+// (FindJobList). Lists and pools are used only when of their class: the
+// mappings kPaperSizeMappingKey, kOSTrayMapKey and kResourceMappingsKey are
+// GResourceMappingList, the media lists kMediaListKey and
+// kAlternativeMediaListKey GMediaPool, the other lists attribute composites,
+// their values GValueAttribute and their texts GStringAttribute.
 //
 // The walks (EnumMedia, EnumTrays, EnumResourceNames) share one callback
 // contract. An item that the walk's filter passes is first skipped, with
@@ -86,8 +89,8 @@ using GMediaCallback = int (*)(GMedia* medium, GResourceMapping* entry, std::uin
                                void* buffer, std::uint32_t& reported);
 using GTrayCallback = int (*)(GTray* tray, GResourceMapping* entry, std::uint32_t index,
                               void* buffer, std::uint32_t& reported);
-// `name` is the name of a mapping made from list 701, null for the
-// printer's own resource mappings.
+// `name` is the name of a mapping made from list kUserMediaTypesKey, null for
+// the printer's own resource mappings.
 using GResourceNameCallback = int (*)(GResourceMapping* mapping, const RWWString* name,
                                       std::uint32_t index, void* buffer, std::uint32_t& reported);
 // The form walks' callback: the running count from 1, the paper id, the
@@ -108,7 +111,8 @@ inline constexpr std::uint32_t kNoDeviceValues = 603;
 // The first and last paper ids AddCustomForm gives.
 inline constexpr std::uint16_t kFirstCustomFormId = 16385;
 inline constexpr std::uint16_t kLastCustomFormId = 17383;
-// The spooler numbers and second numbers of mappings made from list 701.
+// The spooler numbers and second numbers of mappings made from list
+// kUserMediaTypesKey.
 inline constexpr std::uint16_t kFirstResourceSystemNumber = 16690;
 inline constexpr std::int16_t kFirstResourceSecondNumber = 50;
 // Paper ids of GetDefaultPaperId.
@@ -144,13 +148,13 @@ class GDriverDataImp : public virtual GDriverData {
   // source or job settings. `argument` is the context's (its plug-in step
   // runs only for 0).
   virtual std::uint32_t UpdateFromDevice(std::uint32_t argument);
-  // The installed options of `settings` (the part 365 itself, or a
-  // composite holding it as a direct child; null: the default settings
+  // The installed options of `settings` (the part kInstalledOptionsKey itself,
+  // or a composite holding it as a direct child; null: the default settings
   // held) applied to the model; 1 when it ran, 0 without the options part.
   // See installed_options.cpp.
   virtual int ApplyInstalledOptions(GAttributeComposite* settings);
-  // Serves the printer of `key` from now on: value 339 is read again
-  // (the cached value is forgotten) and the symmetric pool is dropped.
+  // Serves the printer of `key` from now on: value kColorDeviceKey is read
+  // again (the cached value is forgotten) and the symmetric pool is dropped.
   void Retarget(const GPrinterKey& key) override;
   void Park() override = 0;
   // Value kColorDeviceKey of the configuration's own settings,
@@ -168,8 +172,9 @@ class GDriverDataImp : public virtual GDriverData {
   // 1 when a tray of the walk maps to operating-system number
   // `number`.
   virtual int HasTrayMapping(std::uint16_t number);
-  // 1 when an entry of the job settings' list 1300 (when the default
-  // settings hold 1302 = 2) or else 206 has 323 = `x` and 324 = `y`.
+  // 1 when an entry of the job settings' list kAlternateResolutionListKey (when
+  // the default settings hold kResolutionListSelectorKey = 2) or else
+  // kResolutionListKey has kXResolutionKey = `x` and kYResolutionKey = `y`.
   virtual int IsResolutionSupported(std::uint16_t x, std::uint16_t y);
   // The paper-size mapping from spooler number to model id and
   // back: 1 and the out value, or 0 and the out value untouched.
@@ -192,16 +197,18 @@ class GDriverDataImp : public virtual GDriverData {
                                            GAttributeComposite* settings);
   virtual std::int32_t EnumAllForms(GFormCallback callback, void* data, int check,
                                     GAttributeComposite* settings);
-  // CheckPaper with the resolution (249: 323, 324) and orientation
-  // (265) of `settings` (0 where missing).
+  // CheckPaper with the resolution (kResolutionKey: kXResolutionKey,
+  // kYResolutionKey) and orientation (kOrientationKey) of `settings` (0 where
+  // missing).
   virtual int CheckPaperForSettings(GAttributeComposite* settings, std::uint16_t paper_id);
   // 2 for an id of 16384 or more; else 1 unless the configuration set
-  // holds an association list 192 without an association whose key is a
-  // value attribute equal to the id (2).
+  // holds an association list kPaperAssociationsKey without an association
+  // whose key is a value attribute equal to the id (2).
   virtual int CheckPaper(GAttributeComposite* settings, std::uint16_t paper_id,
                          std::uint32_t orientation, std::uint16_t x_resolution,
                          std::uint16_t y_resolution);
-  // String attribute 401 of the job settings, widened; empty without.
+  // String attribute kSupportFileKey of the job settings, widened; empty
+  // without.
   RWWString GetSupportFilePath() override;
   // The same text, whatever a context makes of its support path.
   RWWString& GetHelperLibraryPath(RWWString& out) final {
@@ -209,9 +216,9 @@ class GDriverDataImp : public virtual GDriverData {
     return out;
   }
   GPrinterKey* CreatePrinterKey() override = 0;
-  // In the job settings' list 369, the first entry whose string 370,
-  // upper-cased, equals `name` upper-cased assigns its attribute 360 to
-  // `settings` (GAttribute::Assign): 1. None: 0.
+  // In the job settings' list kBundlesKey, the first entry whose string
+  // kBundleNameKey, upper-cased, equals `name` upper-cased assigns its
+  // attribute kBuiltSettingsKey to `settings` (GAttribute::Assign): 1. None: 0.
   int ApplySeries(const RWWString& name, GAttributeComposite* settings) override;
   // Value kExtensionSupportKey of the job settings (0 without) for an empty (or null)
   // name; kExtensionUnsupported when it is 0; else the extension manager
@@ -236,12 +243,12 @@ class GDriverDataImp : public virtual GDriverData {
   // The printer object's configuration, whatever its class; null without
   // a printer object.
   MPersistentObject* GetConfigurationSet() final;
-  // Stores "VROBinPool" (a deep copy of the bin pool 90 of `root`, else of
-  // the job settings' 228) and "VROOSTrayMap" (the operating-system tray
-  // map) as named objects, each when there is one.
+  // Stores "VROBinPool" (a deep copy of the bin pool kPaperHandlingKey of
+  // `root`, else of the job settings' kPrinterModelKey) and "VROOSTrayMap" (the
+  // operating-system tray map) as named objects, each when there is one.
   void WriteBinAndTrayMaps(GAttributeComposite* root) final;
   // 1 and the paper-size id of the medium of paper-size id `media_id` in
-  // the media list 189, else 0 and `paper_code` untouched.
+  // the media list kMediaListKey, else 0 and `paper_code` untouched.
   int GetPaperCodeOfMedia(std::uint16_t media_id, std::uint16_t& paper_code) final;
   // 0, `media_id` untouched (no printer of this driver gives one).
   int GetMediaIdOfPaperCode(std::uint16_t paper_code, std::uint16_t& media_id) final;
@@ -270,13 +277,15 @@ class GDriverDataImp : public virtual GDriverData {
   // Edits that others make inside the trees do not count.
   std::uint64_t GetModelChanges() const { return model_changes_; }
 
-  // The configuration's child keyed 76 when it is a device, else null.
+  // The configuration's child keyed kPrinterObjectKey when it is a device, else
+  // null.
   GPeripheral* FindPrinterObject();
-  // The job settings' resolution list: 1300 when the default settings held
-  // have 1302 = 2, else 206; null without it.
+  // The job settings' resolution list: kAlternateResolutionListKey when the
+  // default settings held have kResolutionListSelectorKey = 2, else
+  // kResolutionListKey; null without it.
   GAttributeComposite* GetResolutionList();
-  // The job settings' media list 189 (a GMediaPool), bin pool 90 (an
-  // attribute composite), or null.
+  // The job settings' media list kMediaListKey (a GMediaPool), bin pool
+  // kPaperHandlingKey (an attribute composite), or null.
   GMediaPool* GetMediaList();
   GAttributeComposite* GetBinPool();
   // The printer object's first descendant of kind 765, or null.
@@ -285,26 +294,27 @@ class GDriverDataImp : public virtual GDriverData {
   // `device_key` when they are a composite (an attribute composite or a
   // GConfiguration); else null.
   MPersistentObject* DeviceSettings(std::uint32_t device_key);
-  // Value 958 of the job settings, sign-extended; 0 without.
+  // Value kEastAsianKey of the job settings, sign-extended; 0 without.
   std::int32_t GetEastAsianFlag();
-  // With value 711 of the default settings: the job settings' list 195.
-  // Else the media list 189, or, with 713, a pool of copies of its media
-  // with symmetric margins (each side the larger of the two; printable
-  // sizes never below 0), built once and kept until Retarget. Null when
-  // the list is missing.
+  // With value kEmulateMarginsKey of the default settings: the job settings'
+  // list kAlternativeMediaListKey. Else the media list kMediaListKey, or, with
+  // kSymmetricalMarginsKey, a pool of copies of its media with symmetric
+  // margins (each side the larger of the two; printable sizes never below 0),
+  // built once and kept until Retarget. Null when the list is missing.
   GMediaPool* GetSymmetricMediaPool();
   // 1 when the custom size `id` of `settings` (null: the default
   // settings, made when missing) lies, as a medium of their resolution and
   // orientation, between the media 17389 and 17388 of the media list in
   // both directions; else 0.
   int IsMediaSizeInRange(GAttributeComposite* settings, std::uint16_t id) final;
-  // 0 when any string attribute 1132 of the job settings equals `name`,
-  // else 1.
+  // 0 when any string attribute kRefusedMediaNamesKey of the job settings
+  // equals `name`, else 1.
   int IsNameNotListed(const RWCString& name) final;
   // Appends to `list` a mapping (string id 0, system number 16690 + i,
   // second number 50 + i, key 0) per entry of the default settings' list
-  // 701 (made when missing), i counting the appended ones, but none whose
-  // second number `list` holds. Answers list 701, or null.
+  // kUserMediaTypesKey (made when missing), i counting the appended ones, but
+  // none whose second number `list` holds. Answers list kUserMediaTypesKey, or
+  // null.
   GAttributeComposite* FillResourceMappings(GResourceMappingList& list);
   // 1 when the resource mappings, or a list filled as above, have spooler
   // number `number`; else 0.
@@ -329,13 +339,13 @@ class GDriverDataImp : public virtual GDriverData {
                 std::uint16_t y_resolution, int check, void* buffer, int mapped_only,
                 std::uint32_t& index);
   // The trays of the bin pool's installed paper sources, in order; with
-  // the job settings' list 1114 once per entry, passing the trays of that
-  // id, so trays come in the list's order. Mapped means an
+  // the job settings' list kTrayOrderKey once per entry, passing the trays of
+  // that id, so trays come in the list's order. Mapped means an
   // operating-system tray map entry whose second number is the tray id.
   int EnumTrays(GTrayCallback callback, void* buffer, int mapped_only, std::uint32_t& index);
-  // The resource mappings, then the mappings made from list 701 each with
-  // the name of its list entry (a string attribute), the i-th with the
-  // i-th entry. Every item is a mapping, so the mapped-only flag skips
+  // The resource mappings, then the mappings made from list kUserMediaTypesKey
+  // each with the name of its list entry (a string attribute), the i-th with
+  // the i-th entry. Every item is a mapping, so the mapped-only flag skips
   // none.
   int EnumResourceNames(GResourceNameCallback callback, void* buffer, int mapped_only,
                         std::uint32_t& index);
@@ -355,7 +365,7 @@ class GDriverDataImp : public virtual GDriverData {
 
   // Re-encodes `object` as a flat settings record (the buffer grows from
   // kUpgradeFirstBuffer to kUpgradeMostBuffer) and decodes it on the
-  // current template; a quick-set pool (0x4000005C) is then rebuilt by
+  // current template; a quick-set pool (kQuicksetPoolKey) is then rebuilt by
   // UpgradeQuicksets. Only an object of `object`'s class is stored back:
   // as the named object `name`, or, for a null name, under `key` in
   // decimal. The store's answer; 0, printer data untouched, otherwise.
@@ -365,13 +375,13 @@ class GDriverDataImp : public virtual GDriverData {
   int UpgradeNamedObject(const RWCString& name);
   int UpgradeObjectByKey(std::uint32_t key);
   // Rebuilds each quick set of `old_pool` on the job settings' template
-  // 375 into `new_pool` (see driver_data_stored.cpp); 0 without a template
-  // (nothing added), else 1.
+  // kQuicksetTemplateKey into `new_pool` (see driver_data_stored.cpp); 0
+  // without a template (nothing added), else 1.
   int UpgradeQuicksets(GAttributeComposite& old_pool, GAttributeComposite& new_pool);
 
-  // Copies the values 266, 267 and 268 of `source`'s part 362 into the
-  // same values of `target`'s part 329, each where both exist. Answers
-  // `target`.
+  // Copies the values kPagesPerSheetKey, kNupBordersKey and kNupPageOrderKey of
+  // `source`'s part kDocumentSettingsKey into the same values of `target`'s
+  // part kNupSettingsKey, each where both exist. Answers `target`.
   GAttributeComposite* CopyMappedValues(GAttributeComposite* source, GAttributeComposite* target);
 
  protected:
@@ -397,7 +407,7 @@ class GDriverDataImp : public virtual GDriverData {
   RWWString fourth_name_;
   std::uint32_t app_flags_ = 0;
   std::uint32_t cache_stale_ = 1;
-  std::int32_t cached_value_ = 0;                    // value 339
+  std::int32_t cached_value_ = 0;                    // value kColorDeviceKey
   GAttributeComposite* default_settings_ = nullptr;  // owned
   GMediaPool* symmetric_pool_ = nullptr;             // owned
   std::uint32_t default_paper_id_ = 0;               // 0 until computed

@@ -3,14 +3,19 @@
 // data as owner). It registers and unregisters extensions, and during a
 // job loads their job modules and lets them add data around the document
 // and page commands. The registered extensions live in the owner's default
-// settings: composite 368 holds the description list 987.
+// settings: composite kExtensionCompositeKey holds the description list
+// kExtensionDescriptionsKey.
 //
 // Register (the module named as given is loaded for the call only):
 //  1-3. the driver table (version 0) and the description (describe with
 //       the language code); a required text left empty gives 14;
-//  4. an entry {988, 989, 990, 996, 991, 992, 993, 994, 995} joins list
-//     987 of 368 (9 when four are there, 13 for a name already there);
-//  5. the default settings bytes join list 997 of 367 (15 over 50 bytes);
+//  4. an entry {kExtensionIdentityKey, kExtensionNameKey, kExtensionTextKey,
+//     kExtensionFlagsKey, kExtensionUIModuleKey, kExtensionJobModuleKey,
+//     kExtensionAboutTextKey, kExtensionAboutMoreKey, kExtensionIndexKey} joins
+//     list kExtensionDescriptionsKey of kExtensionCompositeKey (9 when four are
+//     there, 13 for a name already there);
+//  5. the default settings bytes join list kExtensionSettingsListKey of
+//     kExtensionSettingsKey (15 over 50 bytes);
 //  6. ApplyMaps; 7. the extension's installed function.
 // Unregister removes the first entry of the same identity and name and
 // the settings entries of its index, renumbering the later entries of both
@@ -18,9 +23,10 @@
 // without its index takes its place in the list as index (it used to be
 // removed alone and answer 10).
 // A list holding one entry of index 100 is the shipped placeholder and
-// counts as empty; composites 368 and 367 and their lists are made when
-// missing. Mended: the settings entry takes the new description's index
-// (the settings list's count could attach it to another extension).
+// counts as empty; composites kExtensionCompositeKey and kExtensionSettingsKey
+// and their lists are made when missing. Mended: the settings entry takes the
+// new description's index (the settings list's count could attach it to another
+// extension).
 //
 // ApplyMaps/RemoveMaps (extension_maps.cpp) turn the tray and bin maps of
 // an extension into paper-handling devices and map entries stored as the
@@ -42,9 +48,10 @@
 //       called). Then asks for 0x20 and 0x80.
 //  EndDocument    asks for 0x40 and 0x100, calls every end function and
 //       lets go of the tables, masks, descriptions and modules.
-//  Document data joins the command's attribute set as composite 985 (job
-//       language) or 986 (page description), one GStringAttribute of key 0
-//       per extension that answered, none when no extension answered.
+//  Document data joins the command's attribute set as composite
+//       kJobLanguageDataKey (job language) or kPageDescriptionDataKey (page
+//       description), one GStringAttribute of key 0 per extension that
+//       answered, none when no extension answered.
 //  AddStartData / AddEndData ask for 0x200 / 0x400 (filter 0) or 0x800 /
 //       0x1000 (other filters) and wrap the answers as GPassThroughCommands
 //       aimed at the printer-language device's class (767, 788, else 0):
@@ -100,13 +107,15 @@ struct ExtensionSet {
   }
 };
 
-// Loads into `into` (cleared first) the entries of list 987 (of 368) of
-// `settings` whose index is below 4, with descriptions filled from 988 to
-// 996, and the settings strings (998) of list 997 (of 367) by their index;
-// the count is one past the highest index loaded. Placeholder lists load
-// nothing. Mended: when an entry that would load repeats an index, has a
-// text that does not fit its field (or holds a NUL) or settings over 50
-// bytes, nothing loads (it used to cut texts and let the later entry win).
+// Loads into `into` (cleared first) the entries of list
+// kExtensionDescriptionsKey (of kExtensionCompositeKey) of `settings` whose
+// index is below 4, with descriptions filled from kExtensionIdentityKey to
+// kExtensionFlagsKey, and the settings strings (kExtensionSettingsBytesKey) of
+// list kExtensionSettingsListKey (of kExtensionSettingsKey) by their index; the
+// count is one past the highest index loaded. Placeholder lists load nothing.
+// Mended: when an entry that would load repeats an index, has a text that does
+// not fit its field (or holds a NUL) or settings over 50 bytes, nothing loads
+// (it used to cut texts and let the later entry win).
 void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into);
 
 // Whether `handle` is a live GExtensionManager.
@@ -156,8 +165,9 @@ class GExtensionManager final : public GExtensionJobHooks {
   // `settings` (the default settings when null): LoadExtensionEntries.
   void LoadJobExtensions(GAttributeComposite* settings);
 
-  // 1 when the owner holds default settings (their composite 368, when it
-  // is one, becomes the settings root; else none), 0 otherwise.
+  // 1 when the owner holds default settings (their composite
+  // kExtensionCompositeKey, when it is one, becomes the settings root; else
+  // none), 0 otherwise.
   int LoadSettingsRoot();
   GAttributeComposite* GetSettingsRoot() const { return settings_root_; }
 
@@ -196,7 +206,7 @@ class GExtensionManager final : public GExtensionJobHooks {
   std::uint32_t masks_[kMaxExtensions] = {};
   GDriverDataImp* owner_;                            // not owned
   GDriverQueryInterface query_interface_ = nullptr;  // handed to extensions
-  GAttributeComposite* settings_root_ = nullptr;     // the owner's 368
+  GAttributeComposite* settings_root_ = nullptr;     // the owner's kExtensionCompositeKey
   std::uint16_t loaded_count_ = 0;
   std::unique_ptr<ExtensionJobContext> job_context_;  // during a job
 };

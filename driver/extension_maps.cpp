@@ -2,21 +2,25 @@
 // extension become paper-handling devices and map entries, stored as the
 // printer's named objects:
 //   "VROBinPool"    the composite of paper-handling devices (default: a
-//                   copy of the printer model's 90 in the job settings' 228)
+//                   copy of the printer model's kPaperHandlingKey in the job
+//                   settings' kPrinterModelKey)
 //   "VROOSTrayMap"  GResourceMappingList, system tray numbers to trays
 //                   (default: a copy of the driver data's tray map)
 //   "VROPDLTrayMap" MAssociationList, tray ids to PDL tray numbers
-//                   (default: a copy of device 101's 85)
+//                   (default: a copy of device kPrinterLanguageDeviceKey's
+//                   kPdlTrayMapKey)
 //   "VROWQMBinMap"  MAssociationList, bin ids to job-language bin names
-//                   (default: a copy of device 106's 93)
-// Per tray item with id = code + 32 in 0..51: a GTray (key 82), a
+//                   (default: a copy of device kJobLanguageDeviceKey's
+//                   kJobLanguageBinMapKey)
+// Per tray item with id = code + 32 in 0..51: a GTray (kTrayKey), a
 // GResourceMapping (code + 10550, id + 256, id) unless one has that second
 // number or string id, and an association GValueAttribute(id) ->
 // GValueAttribute(PDL tray). Per bin item with id = code + 41 in 0..70 a
-// GBin (key 91); with code + 30 in 0..59 an association
+// GBin (kBinKey); with code + 30 in 0..59 an association
 // GValueAttribute(code + 30) -> GSelectionString(job-language name,
-// code + 30). The devices' names go to 315 (trays) and 316 (bins) of the
-// default settings' 365 while those are empty.
+// code + 30). The devices' names go to kOptionalPaperSourcesKey (trays) and
+// kAccessoryOutputBinsKey (bins) of the default settings' kInstalledOptionsKey
+// while those are empty.
 //
 // The records are the extension's memory: a device record, then its items,
 // then the next record (each record starts after the previous record's
@@ -43,7 +47,7 @@ namespace {
 
 constexpr std::int32_t kTrayIdOffset = 32, kMostTrayId = 51;
 constexpr std::int32_t kBinIdOffset = 41, kMostBinId = 70;
-constexpr std::int32_t kBinKeyOffset = 30, kMostBinKey = 59;
+constexpr std::int32_t kBinNumberOffset = 30, kMostBinNumber = 59;
 constexpr std::uint32_t kTrayStringBase = 10550;
 constexpr std::uint16_t kUserTrayBase = 256;
 
@@ -162,8 +166,8 @@ void RemoveDevices(GAttributeComposite* pool, const std::vector<MapDevice>& devi
   }
 }
 
-// 315 or 316 of `options`: `name` when empty (made when missing), or empty
-// again when it equals `name` at removal.
+// kOptionalPaperSourcesKey or kAccessoryOutputBinsKey of `options`: `name` when
+// empty (made when missing), or empty again when it equals `name` at removal.
 void NameDevice(GAttributeComposite* options, std::uint32_t key, const RWCString& name,
                 bool apply) {
   if (!options) return;
@@ -274,8 +278,8 @@ std::uint16_t GExtensionManager::ChangeMaps(const ExtensionDriverTable& table, s
     } else {
       for (const MapDevice& device : bins) {
         for (const ExtensionBinItem& item : device.bins) {
-          const std::int32_t number = item.code + kBinKeyOffset;
-          if (number < 0 || number > kMostBinKey) continue;
+          const std::int32_t number = item.code + kBinNumberOffset;
+          if (number < 0 || number > kMostBinNumber) continue;
           const auto id = static_cast<std::uint16_t>(number);
           GValueAttribute key(id, 0);
           if (apply) {

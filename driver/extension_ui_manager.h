@@ -24,11 +24,12 @@
 //   KVDrv_UIGetValue: the value dispatcher over the host's settings, with
 //     the printer language stored in the driver data manager's job context.
 //   KVDrv_UIGetExtSettings: the settings copy-out over the loaded set.
-//   KVDrv_UISetExtSettings: 15 over 50 bytes; the entries of list 997 (of
-//     367) of the host's settings whose index is that of the last loaded
-//     extension of the name take the bytes, as does the loaded string.
-//     Mended: a name no extension has answers 1 and writes nothing (it
-//     used to write into the placeholder entry).
+//   KVDrv_UISetExtSettings: 15 over 50 bytes; the entries of list
+//     kExtensionSettingsListKey (of kExtensionSettingsKey) of the host's
+//     settings whose index is that of the last loaded extension of the name
+//     take the bytes, as does the loaded string. Mended: a name no extension
+//     has answers 1 and writes nothing (it used to write into the placeholder
+//     entry).
 //
 // Ownership: the manager owns its tables, descriptions and modules; the
 // host record is the hook's. Threads: the sheet's.

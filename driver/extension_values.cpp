@@ -39,10 +39,10 @@ enum class Read {
   kOrientation,        // from a command: the medium's orientation
   kMediaType,          // from a command: the medium's media type name
   kMediaField,         // the medium's geometry by id - 60; not on a sheet
-  kResolution,         // composite 249 with 323, 324 and 325
-  kWithStaplerChoice,  // `key` only when 278 is in the same source
-  kGated,              // 442 behind the gate 444 of composite 365
-  kCollation,          // 292 on a sheet, 247 on the job side; answers 0
+  kResolution,         // composite kResolutionKey: its x, y and mode
+  kWithStaplerChoice,  // `key` only when kStaplerChoiceKey is in the same source
+  kGated,              // kEdgeToEdgeKey behind the installed options' kEdgeToEdgeGateKey
+  kCollation,          // kCollateKey on a sheet, kCollatedCopiesKey on the job side; answers 0
 };
 
 struct Pair {

@@ -11,7 +11,7 @@
 //   R4 defaults / command / defaults / none
 //   R5 defaults whatever the command (on a sheet: the sheet's composite)
 // Read from a command's attributes, ids 30, 70 and 80 take the medium
-// (key 259); ids 60 to 67 always read the medium, and give 4 on a sheet.
+// (kMediumKey); ids 60 to 67 always read the medium, and give 4 on a sheet.
 // Codes: 0 written; 1 no manager, no job context or not found; 3 unknown
 // id; 4 not on a sheet. Id 245 always answers 0. Before any command the
 // job side answers as for a command of another class.

@@ -1,32 +1,43 @@
 // GDriverDataImp::ApplyInstalledOptions: makes the printer's model agree
-// with what is installed. The installed-options part S (key 365) gives, in
-// this order:
-//   1. the range 202 of device 101's settings (D101): D101's own, or else
-//      the printer model's (J228, the job settings' 228) joined to D101 as
-//      a second holder of the same object; 307 sets it (the range clamps);
-//   2. plain values, each only where source and target exist: 925 -> J228
-//      201, 918 -> J228 1011, 308 -> J228 204, 245 -> J 245, 310 -> J228
-//      231, 311 -> J 311, 239 -> J228 226 (1 for 1, else 0), 317 -> D101 317;
+// with what is installed. The installed-options part S (kInstalledOptionsKey)
+// gives, in this order (J: the job settings; M: their printer model,
+// kPrinterModelKey; P: the printer-language device's settings,
+// kPrinterLanguageDeviceKey):
+//   1. the range kPrinterMemoryKey of P: P's own, or else M's joined to P as
+//      a second holder of the same object; S's kDriverWorkSpaceKey sets it
+//      (the range clamps);
+//   2. plain values, each only where source and target exist:
+//      kMemoryKey -> M kMemorySizeKey, kScannerChoiceKey -> M kScannerKey,
+//      kDuplexUnitKey -> M kDuplexUnitReportedKey, kManualDuplexKey -> J
+//      kManualDuplexKey, kCollationUnitKey -> M kCollationAvailableKey,
+//      kStaplerInstalledKey -> J kStaplerInstalledKey, kPrinterHardDiskKey ->
+//      M kDiskCountKey (1 for 1, else 0), kFontModuleKey -> P kFontModuleKey;
 //   3. the stored paper-path maps: "VROBinPool" (an attribute composite) in
-//      place of J228's 90, "VROOSTrayMap" (a GResourceMappingList) taken
-//      over as the tray map, "VROPDLTrayMap" and "VROWQMBinMap" (each an
-//      MAssociationList) in place of D101's 85 and device 106's 93. Each
-//      replaces only an existing direct child, by a deep copy that keeps
-//      that child's key; a missing map leaves the model's part; every loaded
-//      object but the tray map taken over is deleted, as is one of another
-//      class;
-//   4. the optional devices of J228's (new) bin pool, installed or not by
-//      316 (output device name; 213 its part), 315 (paper source name, the
-//      first match only; 318 its part when the source has several) and 275
-//      (1: the first optional source whose first tray is 5); the current
-//      part of every device that is not optional by 274;
-//   5. 441 -> J228 441, 915 -> J 915, 976 -> J228 976.
+//      place of M's kPaperHandlingKey, "VROOSTrayMap" (a
+//      GResourceMappingList) taken over as the tray map, "VROPDLTrayMap" and
+//      "VROWQMBinMap" (each an MAssociationList) in place of P's
+//      kPdlTrayMapKey and the job-language device's (kJobLanguageDeviceKey)
+//      kJobLanguageBinMapKey. Each replaces only an existing direct child, by
+//      a deep copy that keeps that child's key; a missing map leaves the
+//      model's part; every loaded object but the tray map taken over is
+//      deleted, as is one of another class;
+//   4. the optional devices of M's (new) bin pool, installed or not by
+//      kAccessoryOutputBinsKey (output device name; kAccessoryPartKey its
+//      part), kOptionalPaperSourcesKey (paper source name, the first match
+//      only; kSourcePartKey its part when the source has several) and
+//      kEnvelopeFeederKey (1: the first optional source whose first tray is
+//      5); the current part of every device that is not optional by
+//      kTray1ModeKey;
+//   5. kJobRetentionAvailableKey -> M kJobRetentionAvailableKey,
+//      kScaleFromLargePaperKey -> J kScaleFromLargePaperKey, kModelOptionKey
+//      -> M kModelOptionKey.
 //
-// A device's settings (D101, device 106's) are its configuration, which may
-// be any composite of the model: an attribute composite, or a
-// GConfiguration, which alone can hold the association lists 85 and 93.
-// Values are read as the 16-bit values of GValueAttribute, names as
-// GStringAttribute texts; anything of another class counts as missing.
+// A device's settings (P, the job-language device's) are its configuration,
+// which may be any composite of the model: an attribute composite, or a
+// GConfiguration, which alone can hold the association lists kPdlTrayMapKey
+// and kJobLanguageBinMapKey. Values are read as the 16-bit values of
+// GValueAttribute, names as GStringAttribute texts; anything of another
+// class counts as missing.
 #include <memory>
 
 #include "config/attributes/attribute_composite.h"
@@ -71,8 +82,8 @@ constexpr ValueCopy kLastCopies[] = {
 struct Places {
   GAttributeComposite* options;  // S
   MPersistentObject* job;        // J
-  MPersistentObject* model;      // J228
-  MPersistentObject* device;     // D101
+  MPersistentObject* model;      // M
+  MPersistentObject* device;     // P
 };
 
 template <std::size_t N>

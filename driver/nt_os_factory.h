@@ -121,9 +121,10 @@ class GNTOSFactory : public GOSFactory {
   // nothing is kept of a partial graph.
   RWCollectable* LoadNamedObject(GDriverData* printer, const RWWString& name, int text) override;
 
-  // The named-object encoding: the 16-bit value at the key path 359, 366,
-  // 940 of `printer`'s job settings (0 when a step is missing), read from
-  // the first driver data that asks and kept from then on.
+  // The named-object encoding: the 16-bit value at the key path
+  // kDefaultSettingsKey, kKeyLocksKey, kStoredEncodingKey of `printer`'s job
+  // settings (0 when a step is missing), read from the first driver data that
+  // asks and kept from then on.
   std::uint16_t NamedObjectEncoding(GDriverData* printer);
 
   // A key opened for reading (0x20019) and a REG_SZ value of non-zero size,

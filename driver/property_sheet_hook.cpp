@@ -49,7 +49,8 @@ void FreeNames(GUIData& host) {
   host.driver_name = host.printer_name = host.port_name = nullptr;
 }
 
-// The settings' 364 -> 1118 widened; empty without it.
+// The settings' kColorMediaSettingsKey -> kStartPageTitleKey widened; empty
+// without it.
 RWWString StartPageTitle(GAttributeComposite* settings) {
   RWWString title;
   if (GStringAttribute* stored = FindStringAttribute(

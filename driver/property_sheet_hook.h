@@ -9,8 +9,8 @@
 // GExtensionUIManager and calls it in place of the entries.
 //
 // GUIPluginPageList: the plug-ins of one sheet (the names of the settings'
-// attribute 63, read when the list is first used while empty) and the
-// host record, page records and page entries it makes for them. AddPages:
+// attribute kPluginNamesKey, read when the list is first used while empty) and
+// the host record, page records and page entries it makes for them. AddPages:
 //  1. a sheet record whose size is not 60 gives 0, nothing made;
 //  2. the host record is made from the sheet record and linked from it;
 //  3. index kUIManualDuplexIndex: one page record, filled by the first
@@ -26,8 +26,9 @@
 //     was not shown);
 //  6. otherwise every record goes to the service (kPspUseCallback,
 //     GCPSOSUI::PropPageCallback); the record whose title equals the
-//     settings' 364 -> 1118 becomes the start page. The answer is minus the
-//     number of pages the service took (-6 for six).
+//     settings' kColorMediaSettingsKey -> kStartPageTitleKey becomes the start
+//     page. The answer is minus the number of pages the service took (-6 for
+//     six).
 // Mended: plug-in counts are outside data. A module answering a count
 // below 0 or above kMostPluginPages is refused (not asked again; in the
 // filling call, told UI_DESTROY), and a count that would take the total
@@ -45,14 +46,15 @@
 //    the page record at the window's kDwlpUser (at WM_INITDIALOG, through
 //    lParam when that is still 0). Apply marks the sheet record applied and
 //    sets the result kCpsuiOk through the service; kill-active on a page
-//    with a title stores the title into the settings' 364 -> 1118 (made
-//    when missing); WM_INITDIALOG, on the list's first page, appends " - "
-//    and string 13620 of the support library to the frame's caption (80
-//    units of each at most), and records the page window. Answers 0.
+//    with a title stores the title into the settings' kColorMediaSettingsKey ->
+//    kStartPageTitleKey (made when missing); WM_INITDIALOG, on the list's first
+//    page, appends " - " and string 13620 of the support library to the frame's
+//    caption (80 units of each at most), and records the page window. Answers
+//    0.
 //  - UpdateSettings: the plug-in step of the context's UpdateFromDevice
-//    (GPluginSettingsUpdater): the modules of the defaults' 63 copy the
-//    configuration into them (UI_CONFIGTOSETTINGS); 1 when a module ran and
-//    every one answered 0.
+//    (GPluginSettingsUpdater): the modules of the defaults' kPluginNamesKey
+//    copy the configuration into them (UI_CONFIGTOSETTINGS); 1 when a module
+//    ran and every one answered 0.
 // Readings: the caption flag belongs to the page list; the running index
 // starts at 0 whatever index is given; the hook answers 32 bits (the plug-in
 // side reads it so).

@@ -31,7 +31,7 @@ struct GSheetRecord {
   std::uint32_t size = kSheetRecordSize;
   GUIDriverData* driver_data = nullptr;     // the context's view
   GOSVersion* os_version = nullptr;         // owned
-  GAttributeComposite* settings = nullptr;  // owned: default settings, 313 set
+  GAttributeComposite* settings = nullptr;  // owned: default settings, kDeviceUpdateStatusKey set
   RWCollectable* configuration = nullptr;   // the configuration root
   platform::HMODULE module = nullptr;       // this library
   // Set by the sheet operations.

@@ -60,9 +60,10 @@ void PrintHex(const std::string& path) {
   PrintBytes(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
 }
 
-// Document settings (key 362): duplex 3 (key 253), 600 dots per inch
-// (323), the paper "Letter" (261); written as a device mode's flat record,
-// then packed as its private part is.
+// Document settings (kDocumentSettingsKey): duplex 3 (kDuplexKey), 600
+// dots per inch (kXResolutionKey), the paper "Letter" (kMediaTypeKey);
+// written as a device mode's flat record, then packed as its private part
+// is.
 void ShowSettingsRecord() {
   GAttributeComposite settings(kDocumentSettingsKey);
   settings.AddChild(new GValueAttribute(3, kDuplexKey));

@@ -80,7 +80,8 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
               ValueOr(settings, kCopiesKey, 0), ValueOr(settings, kDuplexKey, 0),
               ValueOr(nup, kPagesPerSheetKey, 0));
 
-  // The pages' medium: the document's paper (260) as the job makes it.
+  // The pages' medium: the document's paper (kPaperSizeKey) as the job makes
+  // it.
   const std::unique_ptr<GMedia> medium(job->MakeMedium(ValueOr(settings, kPaperSizeKey, 0)));
   if (!medium) {
     std::fprintf(stderr, "print_demo: no medium for the document's paper\n");

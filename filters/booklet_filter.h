@@ -9,19 +9,22 @@
 // outer sheet the paper of the document's first page.
 //
 // Settings, read at document start from its set (and the job's settings):
-//   279  booklet: 0 or missing leaves the filter off; the value is the
-//        page pairing (2 puts the front-half page second on each side);
+//   kBookletKey  booklet: 0 or missing leaves the filter off; the value is
+//        the page pairing (2 puts the front-half page second on each side);
 //        a positive one makes the flag word kBookletFlag
-//   288  sheet order: 1 builds the booklet from the middle outwards
-//   265, 281  orientation and target medium: the document's medium (259)
-//        becomes the target turned to the orientation, with the document
-//        medium's media type
-//   1218, 1214, 1215  insert pages, their tray and media type, when
-//        CheckInsertPages agrees (the job's 245, 204, 188, the names
-//        listed, the custom-size range)
-// The accepted document start gets 329 {266 = 2, 268 = 0, 267 = 0} (the
-// inner N-up's settings) and 253 = 2 while the inner filter runs; 329 is
-// taken out again afterwards. Every page start gets 253 = 2.
+//   kBookletSheetOrderKey  sheet order: 1 builds the booklet from the
+//        middle outwards
+//   kOrientationKey, kBookletMediumKey  orientation and target medium: the
+//        document's medium (kMediumKey) becomes the target turned to the
+//        orientation, with the document medium's media type
+//   kFrontCoverKey, kFrontCoverSourceKey, kFrontCoverMediaTypeKey  insert
+//        pages, their tray and media type, when CheckInsertPages agrees (the
+//        job's kManualDuplexKey, kDuplexUnitReportedKey,
+//        kDuplexPaperSizesKey, the names listed, the custom-size range)
+// The accepted document start gets kNupSettingsKey {kPagesPerSheetKey = 2,
+// kNupPageOrderKey = 0, kNupBordersKey = 0} (the inner N-up's settings)
+// and kDuplexKey = 2 while the inner filter runs; kNupSettingsKey is taken
+// out again afterwards. Every page start gets kDuplexKey = 2.
 //
 // Road: graphics and pass-through commands go into the open page store
 // (".pg", with the job's font database in ".fnt"; SpoolLock held from page
@@ -33,13 +36,13 @@
 // pages need here). A job abort or a spool failure clears everything and
 // disables the filter.
 //
-// Readings and mends: a document start without a job context is refused
-// (the spool needs the job's cookie and font database); the insert pages
-// get the insert media type, the first page keeps its own; the insert
-// pages' names come from key 973 (as the other filters read them); the
-// flag word is cleared when the filter disables itself; the copy of the
-// document's set and the job context go at document end, so a later
-// page-scale query answers (0, 0); a missing 253 counts as 0.
+// Readings and mends: a document start without a job context is refused (the
+// spool needs the job's cookie and font database); the insert pages get the
+// insert media type, the first page keeps its own; the insert pages' names come
+// from kBackCoverMediaTypeKey (as the other filters read them); the flag word
+// is cleared when the filter disables itself; the copy of the document's set
+// and the job context go at document end, so a later page-scale query answers
+// (0, 0); a missing kDuplexKey counts as 0.
 //
 // Class id 1105, registered as "GBookletFilter". Stored form: the frame's
 // (filter_class.h) with no fields of its own; the booklet state is
@@ -90,7 +93,8 @@ class GBookletFilter final : public GFilterClass<GBookletFilter, kGBookletFilter
   std::uint16_t JobAbort(GJobAbort& command) override;
 
   // The inner N-up, made on first use: "Booklet::NupFilter", a new GState
-  // and GConfiguration, key 1101, the job context as its driver data.
+  // and GConfiguration, keyed kGNupFilterId, the job context as its driver
+  // data.
   GNupFilter* GetNupFilter();
   // Everything held dropped, the inner filter too; the filter disabled.
   void ClearSpool();

@@ -1,18 +1,20 @@
 // GTintvectorFilter: carries the document's Tintvector colour adjustment
-// (the attribute under key 295 of the document start) to the generator.
+// (the attribute under kColorAdjustmentKey of the document start) to the
+// generator.
 // The mode word says how:
 //   1     every graphic (603, 607, 651-663, 702), raster (604) and text
 //         (801, 804) gets a GHalftone and a GColorMap (key 0) with that
 //         kind's choices, each unless its set already holds one of that
 //         class id (790, 791);
 //   3, 4  every page start gets one GTintvectorEnhancedAttribute (8 bytes)
-//         or GTintvectorEnhancedAttributeVer2 (10 bytes) under key 295;
+//         or GTintvectorEnhancedAttributeVer2 (10 bytes) under
+//         kColorAdjustmentKey;
 //   0     the first document start disables the filter.
 // The choices are read once per document (ReadSettings), and only when
-// the job's setting 339 (GRenderDriverData::GetCachedValue) is 0 or 1;
-// with 339 = 2 a document keeps the previous document's choices. Document
-// end, job abort and a pass break (718) let the next document start read
-// again (ForgetSettings); the chain's Reset (a new job) also clears the
+// the job's setting kColorDeviceKey (GRenderDriverData::GetCachedValue) is 0 or
+// 1; with kColorDeviceKey = 2 a document keeps the previous document's choices.
+// Document end, job abort and a pass break (718) let the next document start
+// read again (ForgetSettings); the chain's Reset (a new job) also clears the
 // choices. A choice that cannot be read is 65535, held as -1; an
 // attribute byte gets its low byte, 255.
 //

@@ -33,9 +33,9 @@ GValueAttribute* ValueAt(GAttributeComposite* set, std::uint32_t key) {
   return set ? dynamic_cast<GValueAttribute*>(set->FindByKey(key)) : nullptr;
 }
 
-// Whether the job settings' list 906 gives "LOW" for the selection `s`.
-// The list sits in the printer object's configuration set beside the job
-// settings (an attribute composite cannot hold it).
+// Whether the job settings' list kCopyPageChoicesKey gives "LOW" for the
+// selection `s`. The list sits in the printer object's configuration set beside
+// the job settings (an attribute composite cannot hold it).
 bool SelectsLow(GRenderDriverData* job, std::uint16_t s) {
   GDriverData* data = job ? job->GetDriverData() : nullptr;
   MPersistentObject* set = data ? data->GetConfigurationSet() : nullptr;

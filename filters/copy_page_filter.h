@@ -3,16 +3,18 @@
 // stored once on disk; its copies replay the same page store.
 //
 // Settings (document start's set unless said; 16-bit values):
-//   907  selects an entry of the job settings' 906 (an MAssociationList
-//        from GValueAttribute (key 0) to GSelectionString, found by key in
-//        the printer object's configuration set, GetConfigurationSet); the
-//        filter acts only when the entry's text is exactly "LOW";
-//   291  the number of copies: above 1 and unlike 247, it becomes the copy
-//        count and 291 := 1 (and 257 := 1 when present): the printer then
-//        makes one copy;
-//   257  copies asked of the printer: a page start's 257 above 1 is the
-//        copy count from that page on, and becomes 1; a page end's 257 is
-//        that page's k (set to 1 when above 1).
+//   kCopyPageChoiceKey  selects an entry of the job settings'
+//        kCopyPageChoicesKey (an MAssociationList from GValueAttribute (key 0)
+//        to GSelectionString, found by key in the printer object's
+//        configuration set, GetConfigurationSet); the filter acts only when the
+//        entry's text is exactly "LOW";
+//   kCopiesKey  the number of copies: above 1 and unlike kCollatedCopiesKey, it
+//        becomes the copy count and kCopiesKey := 1 (and kPrinterCopiesKey := 1
+//        when present): the printer then makes one copy;
+//   kPrinterCopiesKey  copies asked of the printer: a page start's
+//        kPrinterCopiesKey above 1 is the copy count from that page on, and
+//        becomes 1; a page end's kPrinterCopiesKey is that page's k (set to 1
+//        when above 1).
 //
 // Pages are spooled (filters/page_spool.h: ".cpg" stores and ".cft" font
 // files, SpoolLock inside each page handler, the counter moves before the
@@ -27,13 +29,13 @@
 // Submit's walk takes composites apart while idle and, once it met a pass
 // break, while active too (manual duplex hands its passes on as
 // composites): a child that holds a page start and a page end is filed k
-// times (257 of its page start and end set to 1, on disk written back); a
-// composite child met while idle is taken apart in place.
+// times (kPrinterCopiesKey of its page start and end set to 1, on disk written
+// back); a composite child met while idle is taken apart in place.
 //
-// Mended: 291 and 247 are read with presence tests (absent: not taken); a
-// page start without a 257 above 1 returns the copy count to the
-// document's value (a page's copies no longer stick to later pages); a k
-// of 0 in the walk counts as 1 (k >= 1).
+// Mended: kCopiesKey and kCollatedCopiesKey are read with presence tests
+// (absent: not taken); a page start without a kPrinterCopiesKey above 1 returns
+// the copy count to the document's value (a page's copies no longer stick to
+// later pages); a k of 0 in the walk counts as 1 (k >= 1).
 //
 // Class id 1113, registered as "GCopyPageFilter". Stored form: the
 // frame's (filter_class.h) with no fields. GetFlags 4 while active.
@@ -68,8 +70,8 @@ class GCopyPageFilter final : public GFilterClass<GCopyPageFilter, kGCopyPageFil
   std::uint16_t PageEnd(GPageEnd& command) override;
   std::uint16_t JobAbort(GJobAbort& command) override;
 
-  // k of a page command's set: its 257 (set to 1 when above 1; at least
-  // 1), else the copy count.
+  // k of a page command's set: its kPrinterCopiesKey (set to 1 when above 1; at
+  // least 1), else the copy count.
   std::uint32_t TakePageCopies(GAttributeComposite* set);
   // Everything held dropped; copies 1; the filter disabled.
   void ClearSpool();

@@ -4,10 +4,12 @@
 // and back of a sheet) instead, padding an odd count with a blank page.
 //
 // Settings, 16-bit value attributes read at document start:
-//   1229 (document)        1: hold and reverse; anything else: stand aside
-//   308 (job settings)     non-zero, with 253 (document) non-zero: pairs
+//   kRuleSwitchKey (document)    1: hold and reverse; anything else: stand
+//                                aside
+//   kDuplexUnitKey (job settings)  non-zero, with kDuplexKey (document)
+//                                non-zero: pairs
 // A document start without an attribute set changes nothing; one without
-// 1229 = 1, or without a job context, disables the filter, which then
+// kRuleSwitchKey = 1, or without a job context, disables the filter, which then
 // passes everything unchanged until the chain's Reset. The pairing and
 // pad-to-even flags are set anew at every accepted document start.
 //

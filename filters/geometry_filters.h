@@ -8,26 +8,29 @@
 // answer), else their own scale.
 //
 //   GEmulateMarginsFilter 1108  pages laid out for another printer's margins
-//       mapped into this printer's printable area of the same paper (711 =
-//       1, mode 0, margins made symmetric), or only the page's medium
-//       swapped for this printer's (713 = 1, mode 1). The printer's medium
-//       comes from the job's media pool (GDriverData::GetMediaPool, key
-//       189): the one of the page's paper size code, orientation and
-//       resolution; for custom sizes (code 16384 and up) the page's paper
-//       with the margins of the pool's medium 17384. No job context, pool
-//       or pool medium: the page's own medium and the identity. Flags
-//       32768 (constructed, after a document end), 42 (at work), 0 (off).
-//   GFitToSizeFilter 1103       pages printed on the target medium 273
-//       (270 = 1), turned to the page's orientation 265 by the job context
-//       and appended to the page's set (replacing its 259 there): centred
-//       at actual size (271 = 0) or scaled to fit. Flags 10 when scaling.
-//   GSymetricalDuplexFilter 1117 (spelled so) two-sided pages (253 non-
-//       zero, with a duplex unit: key 204 of the job settings) shrunk so
-//       that the larger margin of each axis holds on both sides (983 = 0,
-//       "TRUE"); a change of 253 to another two-sided value waits for the
-//       next front side. Flags 10 while 983 is 0.
-//   GScalePageFilter 1104       every page scaled by 269 percent (x 0.01f);
-//       exactly 1.0 switches it off. Flags 10 once it worked.
+//       mapped into this printer's printable area of the same paper
+//       (kEmulateMarginsKey = 1, mode 0, margins made symmetric), or only the
+//       page's medium swapped for this printer's (kSymmetricalMarginsKey = 1,
+//       mode 1). The printer's medium comes from the job's media pool
+//       (GDriverData::GetMediaPool, key kMediaListKey): the one of the page's
+//       paper size code, orientation and resolution; for custom sizes (code
+//       16384 and up) the page's paper with the margins of the pool's medium
+//       17384. No job context, pool or pool medium: the page's own medium and
+//       the identity. Flags 32768 (constructed, after a document end), 42 (at
+//       work), 0 (off).
+//   GFitToSizeFilter 1103       pages printed on the target medium
+//       kTargetMediumKey (kFitToOtherSizeKey = 1), turned to the page's
+//       orientation kOrientationKey by the job context and appended to the
+//       page's set (replacing its kMediumKey there): centred at actual size
+//       (kScalePageChoiceKey = 0) or scaled to fit. Flags 10 when scaling.
+//   GSymetricalDuplexFilter 1117 (spelled so) two-sided pages (kDuplexKey non-
+//       zero, with a duplex unit: kDuplexUnitReportedKey of the job settings)
+//       shrunk so that the larger margin of each axis holds on both sides
+//       (kAutoDuplexScalingKey = 0, "TRUE"); a change of kDuplexKey to another
+//       two-sided value waits for the next front side. Flags 10 while
+//       kAutoDuplexScalingKey is 0.
+//   GScalePageFilter 1104       every page scaled by kScalePercentKey percent
+//       (x 0.01f); exactly 1.0 switches it off. Flags 10 once it worked.
 // The last two replace each page start by a composite: the page start
 // (made self-contained) and a GNullCommand whose GGraphicBundle holds a
 // copy of the page's transform, for the devices after them.
@@ -230,7 +233,7 @@ class GSymetricalDuplexFilter final
 
   GTransformAttribute transform_;
   std::uint16_t duplex_ = 0;
-  std::uint16_t auto_scaling_ = 0;  // 983: 0 "TRUE", scaling on
+  std::uint16_t auto_scaling_ = 0;  // kAutoDuplexScalingKey: 0 "TRUE", scaling on
   std::uint32_t back_side_ = 0;
 };
 
@@ -239,7 +242,7 @@ class GScalePageFilter final : public GGeometryFilter<GScalePageFilter, kGScaleP
   GScalePageFilter() = default;
   GScalePageFilter(const GScalePageFilter& other) = default;
 
-  // The factor of the document's 269, enabled or not.
+  // The factor of the document's kScalePercentKey, enabled or not.
   GScalePair GetPageScale(GAttributeComposite* document, GAttributeComposite* page,
                           std::uint32_t page_number, std::uint32_t& status) override;
   std::uint32_t GetFlags() override { return active_ != 0 ? kScalingFlags : 0; }

@@ -1,31 +1,36 @@
 // GLastPageFilter: prints the last page (or the last sheet) of a document
 // on other media than the rest. It holds every page and, at document end,
 // hands them on in their own order, the trailing t pages' page starts
-// asking for the last-page media (medium 259 given the last-page media
-// name, paper source 258 the last-page media number).
+// asking for the last-page media (medium kMediumKey given the last-page media
+// name, paper source kPaperSourceKey the last-page media number).
 //
 // Settings (document start's set unless said; 16-bit values or strings):
-//   253 duplex (pairing): non-zero refuses when the job settings' 245 is
-//       non-zero, or when one of the names 1215, the medium's (259) type,
-//       973, 1213 and 262 is listed in the job settings' 1132
-//       (NoMediaListed; 973 is the media-type string, 259 the medium);
-//   1212/1213 the last-page media number and name; 263/262 the
+//   kDuplexKey duplex (pairing): non-zero refuses when the job settings'
+//       kManualDuplexKey is non-zero, or when one of the names
+//       kFrontCoverMediaTypeKey, the medium's (kMediumKey) type,
+//       kBackCoverMediaTypeKey, kLastPageMediaTypeKey and
+//       kOtherPagesMediaTypeKey is listed in the job settings'
+//       kRefusedMediaNamesKey (NoMediaListed; kBackCoverMediaTypeKey is the
+//       media-type string, kMediumKey the medium);
+//   kLastPageSourceKey, kLastPageMediaTypeKey  the last-page media number
+//       and name; kOtherPagesSourceKey, kOtherPagesMediaTypeKey the
 //       document's; all four must be there. The filter takes the document
-//       when the numbers differ and 1212 is not 19, or else when the names
-//       differ and 1213 is not empty (number 19 compares names only);
-//   1240, 329 -> 266, 1229: the letterhead rule (cover_filters.h's
-//       simplex cover rule).
+//       when the numbers differ and kLastPageSourceKey is not 19, or else
+//       when the names differ and kLastPageMediaTypeKey is not empty (number
+//       19 compares names only);
+//   kCoverModeKey, kNupSettingsKey -> kPagesPerSheetKey, kRuleSwitchKey: the
+//       letterhead rule (cover_filters.h's simplex cover rule).
 // Tail count t, n pages held: n <= 2: 0 when paired, else 1 when n is even
 // and 0 when odd; n > 2: 2 when paired and n even, else 1. Under the
 // letterhead rule, with L the last-page name "Letterhead" or "Preprinted"
-// and M the last page marked (its page start's 1246 is 1):
+// and M the last page marked (its page start's kRepeatedPageKey is 1):
 //   L, M:      t = 2 when n > 2, else 0;
-//   L, not M:  the last page's start gets 253 = 2, a blank page follows it
-//              (a GPageStart on a deep copy of the last page start's set,
+//   L, not M:  the last page's start gets kDuplexKey = 2, a blank page follows
+//              it (a GPageStart on a deep copy of the last page start's set,
 //              so with its medium, tray and orientation, and a GPageEnd);
 //              n + 1; t = 2 when n > 2, else 0;
 //   not L, M:  the last page is dropped; the new last page's start gets
-//              253 = 0; t = 1 when n > 1, else 0;
+//              kDuplexKey = 0; t = 1 when n > 1, else 0;
 //   neither:   t = 1.
 //
 // Pages are spooled (filters/page_spool.h: ".dpg" stores and ".dft" font
@@ -37,11 +42,11 @@
 // that arrives while idle transforms its document start and replays at
 // the document end it meets (a job abort or pass break likewise).
 //
-// Mended: 253 and 329 -> 266 are read with presence tests (absent: not
-// paired, no letterhead rule); a document start without a job context is
-// refused; the letterhead blank copies the last page start's set, not the
-// spooled page's bundle (keys 407/408); the walk replays held pages at
-// the document end instead of leaving it alone.
+// Mended: kDuplexKey and kNupSettingsKey -> kPagesPerSheetKey are read with
+// presence tests (absent: not paired, no letterhead rule); a document start
+// without a job context is refused; the letterhead blank copies the last page
+// start's set, not the spooled page's bundle (kFontFilePathKey, kJobCookieKey);
+// the walk replays held pages at the document end instead of leaving it alone.
 //
 // Class id 1119, registered as "GLastPageFilter". Stored form: the
 // frame's (filter_class.h) with no fields. GetFlags 4 while active.
@@ -77,7 +82,8 @@ class GLastPageFilter final : public GFilterClass<GLastPageFilter, kGLastPageFil
   // The acceptance test of `document`; sets the media and the rule.
   // REQUIRES: the job context taken.
   bool Accepts(GAttributeComposite* document);
-  // 1 when none of the five names is listed in the job settings' 1132.
+  // 1 when none of the five names is listed in the job settings'
+  // kRefusedMediaNamesKey.
   std::uint32_t NoMediaListed(GAttributeComposite* document);
   static bool IsPageMarked(MPersistentObject& page);
   static void SetPagePairing(MPersistentObject& page, std::uint16_t pairing);

@@ -8,10 +8,11 @@
 // a sheet.
 //
 // Settings, read at set-up from the document start's set (found depth
-// first): the composite 329 with 266 pages per sheet (N), 268 placement
-// order, 267 borders; 259 the medium (GMedia), 265 the orientation. The
-// set's 1235 receives the sheet orientation; 253's values 1 and 2 are
-// exchanged when the sheet turns against the document.
+// first): the composite kNupSettingsKey with kPagesPerSheetKey pages per sheet
+// (N), kNupPageOrderKey placement order, kNupBordersKey borders; kMediumKey the
+// medium (GMedia), kOrientationKey the orientation. The set's
+// kSheetOrientationKey receives the sheet orientation; kDuplexKey's values 1
+// and 2 are exchanged when the sheet turns against the document.
 //
 // Layout (ComputeLayout): 32-bit signed arithmetic with truncating
 // division, lengths narrowed to 16 bits, the scale a single-precision
@@ -27,27 +28,28 @@
 //   page start      page p = counter mod N of the sheet: its medium and
 //                   orientation taken out of its set, its transform
 //                   worked out from its cell; p = 0 keeps the page start
-//                   (with the sheet's orientation 265 and medium 259), a
-//                   later page becomes a GNullCommand carrying the set; then
-//                   a GNullCommand whose bundle holds the page transform;
+//                   (with the sheet's orientation kOrientationKey and medium
+//                   kMediumKey), a later page becomes a GNullCommand carrying
+//                   the set; then a GNullCommand whose bundle holds the page
+//                   transform;
 //   page end        the cell's frame (a rectangle, or a null command with
 //                   a GNoPen), then the page end at the N-th page, else a
 //                   GNullCommand carrying the page end's set;
 //   document end, pass break (718)
 //                   a new GPageEnd ahead when a sheet is partly filled;
 //   anything else   its transform composed under the page transform, a
-//                   GClipToPage replaced by a clip (key 177) to the page's
+//                   GClipToPage replaced by a clip (kClipKey) to the page's
 //                   printable size.
 // New transforms and media go into page sets through GState::AddChild,
-// after the old 265 and 259 were taken out.
+// after the old kOrientationKey and kMediumKey were taken out.
 //
 // Refusals (the filter disables itself and passes everything on): N
 // outside 1..16, an order outside 0..3, a document without medium or
 // orientation, a paper of zero width or height, a grid whose candidate
 // ratios would divide by zero; a page start without medium or orientation
-// (a partly filled sheet is closed first). A missing 266, 267 or 268 means
-// N = 1. Without driver data the compatibility mode counts as off and
-// media are not turned.
+// (a partly filled sheet is closed first). A missing kPagesPerSheetKey,
+// kNupBordersKey or kNupPageOrderKey means N = 1. Without driver data the
+// compatibility mode counts as off and media are not turned.
 //
 // Readings: the sheet orientation is worked out for each sheet from the
 // layout's (0 or 90, turned to 180 or 270 by the sheet's first page), not
@@ -151,11 +153,12 @@ class GNupFilter final : public GFilterClass<GNupFilter, kGNupFilterId, false, k
   // The four appended operations, in order.
   // Back to the cleared state (N = 1, no driver data, no cells); 0.
   virtual std::uint32_t ClearSettings();
-  // N, order and borders from the composite 329 (compatibility mode off),
-  // else N = 1, order 0, borders 0.
+  // N, order and borders from the composite kNupSettingsKey (compatibility mode
+  // off), else N = 1, order 0, borders 0.
   virtual void ReadNupSettings(GAttributeComposite* set);
-  // The sheet and layout media and the document orientation from 259 and
-  // 265, then the margins; false (nothing changed) when either is missing.
+  // The sheet and layout media and the document orientation from kMediumKey and
+  // kOrientationKey, then the margins; false (nothing changed) when either is
+  // missing.
   virtual bool ReadSheetMedia(GAttributeComposite* set);
   // The set-up of a document from its start's set; see the file comment.
   virtual void Setup(GAttributeComposite* set);

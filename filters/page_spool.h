@@ -23,9 +23,9 @@
 // pass-through commands in arrival order, and the page end, kept in the
 // spool directory's one spool file (so no file is made per page,
 // spool_directory.h); its attribute set is a GGraphicBundle of two string
-// attributes, key 407 the font file's path (empty when none was made) and
-// key 408 the job's cookie in lower-case hex (not XORed). The font file
-// "<name><font extension>" holds the job's font database as saved at page
+// attributes, kFontFilePathKey the font file's path (empty when none was made)
+// and kJobCookieKey the job's cookie in lower-case hex (not XORed). The font
+// file "<name><font extension>" holds the job's font database as saved at page
 // end; it is made only when the database holds something to save (a job
 // database without objects while no font reader is pooled holds nothing,
 // and a save of it would change nothing). A page read back loads it first
@@ -160,8 +160,8 @@ struct PageListNode : RWDoubleLink {
 // or composite among its children is taken. Nothing without a page start.
 void ChangePageStart(MPersistentObject& page,
                      const std::function<bool(GAttributeComposite*)>& change);
-// `page`'s page start given the medium's (259) media type `type`, when it
-// has a medium, and the paper source (258) `tray`.
+// `page`'s page start given the medium's (kMediumKey) media type `type`, when
+// it has a medium, and the paper source (kPaperSourceKey) `tray`.
 void SetPagePaper(MPersistentObject& page, const RWCString& type, std::uint16_t tray);
 
 class GSpooledPage final : public GCommandCompositeOnDisk {

@@ -25,14 +25,14 @@
 //
 // A run of 1000 records or more (the count read as signed 16 bits) takes
 // no more: the next rectangle follows the flushed run unchanged. Rebuilt
-// rectangles (key 0) carry a new bundle: the clip (key 177: a GClipToPage,
+// rectangles (key 0) carry a new bundle: the clip (kClipKey: a GClipToPage,
 // or the clip rectangle in order with its two values), the pen, the brush,
-// the attributes of keys 182, 172 and 166, and a new GRasterOperation
-// (key 0) of the record's code and value.
+// the attributes of keys kBundleThirdKey, kBundleSecondKey and kBundleFirstKey,
+// and a new GRasterOperation (key 0) of the record's code and value.
 //
 // Readings and mends: a rectangle that misses its single-rectangle clip
 // altogether paints nothing and is passed on unmerged (it would cut held
-// rectangles it does not paint); each rebuilt piece keeps its 166.
+// rectangles it does not paint); each rebuilt piece keeps its kBundleFirstKey.
 //
 // Class id 1112, registered as "GReducingFilter". Stored form: the frame's
 // (filter_class.h) with version word 1; a version-1 restore empties the
@@ -84,9 +84,9 @@ class GReducingFilter final : public GFilterClass<GReducingFilter, kGReducingFil
   void AttributeHookAfter(GCommand&) override {}
   std::uint32_t GetFlags() override { return 0; }
 
-  // A record of `rectangle`, its brush, pen, 182, 172 and 166 taken out of
-  // its set; false (the graphic untouched) without a raster operation or a
-  // brush.
+  // A record of `rectangle`, its brush, pen, kBundleThirdKey, kBundleSecondKey
+  // and kBundleFirstKey taken out of its set; false (the graphic untouched)
+  // without a raster operation or a brush.
   static bool MakeRecord(GRectangleGraphic& rectangle, GRectangleRecord& record);
   // True when the run absorbed `record`; false when the merge failed (the
   // record's pieces are in the run, which the caller flushes).

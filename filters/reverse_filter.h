@@ -6,19 +6,22 @@
 //
 // Settings, 16-bit value attributes read at document start (document: the
 // document start's set; job: the job context's job settings):
-//   710 (document)   page order, 0 front to back, 1 back to front;
-//                    absent: stand aside
-//   1116 (document)  non-zero: the duplex value inverts the page order's
-//                    sense (what sets it is not known here)
-//   253 (document)   duplex, non-zero both sides
-//   308 (job)        duplex unit installed
-//   905 (document)   non-zero: straight paper path
-// The filter takes the document when 710 is there and: 1116 is 0 and 710
-// is 1; or 1116 and 253 are non-zero and 710 is 0; or 1116 is non-zero,
-// 253 is 0 and 710 is 1. Letterhead pairing: 308 and 253 non-zero, the
-// document's medium (259) of type "Letterhead", 905 absent or 0; it is
-// worked out anew at every document the filter takes, as are the last
-// page's media type and paper source (258; none: 0).
+//   kPageOrderKey (document)          page order, 0 front to back, 1 back
+//                                     to front; absent: stand aside
+//   kInvertOrderKey (document)        non-zero: the duplex value inverts the
+//                                     page order's sense (what sets it is
+//                                     not known here)
+//   kDuplexKey (document)             duplex, non-zero both sides
+//   kDuplexUnitKey (job)              duplex unit installed
+//   kStraightPaperPathKey (document)  non-zero: straight paper path
+// The filter takes the document when the page order is there and: the
+// inversion is 0 and the page order 1; or the inversion and duplex are
+// non-zero and the page order is 0; or the inversion is non-zero, duplex 0
+// and the page order 1. Letterhead pairing: the duplex unit and duplex
+// non-zero, the document's medium (kMediumKey) of type "Letterhead", the
+// straight paper path absent or 0; it is worked out anew at every document
+// the filter takes, as are the last page's media type and paper source
+// (kPaperSourceKey; none: 0).
 // A document start without an attribute set changes nothing; one that is
 // not taken, or that has no job context, disables the filter, which passes
 // everything unchanged until the chain's Reset.
@@ -94,7 +97,7 @@ class GReverseFilter final : public GFilterClass<GReverseFilter, kGReverseFilter
   GPageSpool spool_;
   bool letterhead_ = false;        // pair sheets for letterhead
   bool insert_blank_ = false;      // the open page is preceded by a blank
-  std::uint16_t last_source_ = 0;  // key 258 of the last page start with one
+  std::uint16_t last_source_ = 0;  // kPaperSourceKey of the last page start with one
   RWCString last_media_type_;      // media type of the last page start with one
 };
 

@@ -5,24 +5,32 @@
 // by the job context (GRenderDriverData's CreateWatermarkFont,
 // MakeWatermarkCommand, ReleaseWatermarkFont).
 //
-// The watermark setting, a composite under key 379 of the document start's
-// set, holds 16-bit values unless said:
-//   381  must be 0 for a watermark     382  0 every page, 1 first page only
-//   385  text (8-bit string)           386  face name (8-bit string)
-//   387  character set                 388  style bits: 1 bold, 2 italic,
-//   390  size in points                     4 underline, 8 strike-out
-//   392  character width               393  angle kind, 394 custom angle
-//   396, 397  carried unchanged        398-400  red, green, blue
-//   403  shade level (255 is drawn as 232)
+// The watermark setting, a composite under kWatermarkSettingKey of the
+// document start's set, holds 16-bit values unless said:
+//   kWatermarkOffKey        must be 0 for a watermark
+//   kWatermarkPagesKey      0 every page, 1 first page only
+//   kWatermarkTextKey       text (8-bit string)
+//   kWatermarkFaceKey       face name (8-bit string)
+//   kWatermarkCharSetKey    character set
+//   kWatermarkStyleKey      style bits: 1 bold, 2 italic, 4 underline,
+//                           8 strike-out
+//   kWatermarkPointSizeKey  size in points
+//   kWatermarkWidthKey      character width
+//   kWatermarkAngleKindKey  angle kind; kWatermarkAngleKey the custom angle
+//   kWatermarkKeptKey, kWatermarkSecondKeptKey  carried unchanged
+//   kWatermarkRedKey, kWatermarkGreenKey, kWatermarkBlueKey  red, green,
+//                           blue
+//   kWatermarkShadeKey      shade level (255 is drawn as 232)
 // A key that is missing reads as 0 (an empty string for texts; the
-// character set stays 1). Without a job context, without 379, with 382
-// missing or not 0 or 1, or with 381 missing or non-zero, the document
-// start disables the filter until the chain's Reset.
+// character set stays 1). Without a job context, without kWatermarkSettingKey,
+// with kWatermarkPagesKey missing or not 0 or 1, or with kWatermarkOffKey
+// missing or non-zero, the document start disables the filter until the chain's
+// Reset.
 //
 // Pages (709, and 711 alike) are counted from each document start; a page
 // takes the watermark when every page does, or when it is the first. Its
-// start copies its medium (259); at its end the command is built for that
-// medium (height -(x resolution x points) / 72, truncated toward zero) and
+// start copies its medium (kMediumKey); at its end the command is built for
+// that medium (height -(x resolution x points) / 72, truncated toward zero) and
 // the page end goes on as the composite [watermark, page end]. The font is
 // released as soon as the command is made and its handle zeroed, so that
 // each chosen page gets a font of its own; a release only ever gets a

@@ -1,50 +1,15 @@
 // Key indexes: the model composites' FindByKey answered from a hash of the
-// flattened tree instead of a depth-first walk from the composite each time.
-//
-// child_walks::FindByKey hands its look-ups here, and the answer is always
-// the walk's: the first object, in depth-first pre-order over the
-// composite's descendants, whose key matches. Each descendant says through
-// MPersistentObject::KeyFind how its own FindByKey answers: a leaf
-// (kItself) is tested by its key alone, a composite whose FindByKey is the
-// walk over a vector of its children (kChildren) is flattened into the
-// order, and anything else (kOwn) is asked its FindByKey, live, at its
-// place in the order whenever no earlier object matches. An answer given
-// for one class does not hold for a class derived from it (which may
-// answer FindByKey its own way): such an object is asked too. The kind is
-// noted in each object the first time (MPersistentObject::KeyFindNote):
-// objects are classified only while a tree holds them, never while their
-// constructors run, so the note is their class's.
-//
-// Invalidation: one process-wide shape epoch moves on every change that can
-// change an answer of an index: a change of a child vector an index has
-// covered (GCountedPtrVector's changes), and a key change of an object an
-// index has covered (SetKey, assignment, restore). An index answers only at
-// the epoch it was built at, so no caller has to tell it about a change. A
-// vector or object that no index ever covered leaves the epoch alone:
-// building and changing trees nobody looks up by key (command lists,
-// copies) costs no shared write. A vector's destruction moves nothing: an
-// object inside a live tree goes only by a change of its parent's vector,
-// and a tree that goes whole takes its own indexes with it, since each is
-// kept for its root vector's number (one per vector, never reused), not
-// for the root's address, which a new tree may take. So dropping one
-// tree (a device mode's model replaced by another) leaves every other
-// tree's index standing.
-//
-// When: walks answer until the walks at one epoch have tested about as many
-// nodes as the tree had at its last index (before the first, twice the
-// widest walk), and the index is then built in one walk. A tree changed
-// after every few look-ups thus costs at most a few times the walks it
-// would have cost; walks that test fewer than kTrackFrom nodes are not
-// counted, so that small composites keep no slot.
-//
-// Memory and threads: each thread keeps its own indexes, at most kSlots,
-// the one used least recently going first, and drops those of past epochs
-// at its next look-up; an index holds no counted reference and keeps
-// nothing alive. So look-ups in one tree from several threads at once stay
-// as safe as the walks were (each thread reads the tree and its own
-// indexes); a change of a tree must not overlap a look-up in it, as before.
-// An index is not built for a tree deeper than kMaxDepth (a walk answers),
-// nor when its memory cannot be had.
+// flattened tree instead of a depth-first walk each time. The answer is
+// always the walk's: the first object, in depth-first pre-order over the
+// composite's descendants, whose key matches (an object whose FindByKey is
+// its own, MKeyFind::kOwn, is asked in its place). An index answers only
+// at the process-wide shape epoch it was built at, which every change of a
+// covered child vector or of a covered object's key moves on, so no caller
+// invalidates anything.
+// Threads: each thread keeps its own indexes (at most kSlots); look-ups in
+// one tree from several threads are as safe as the walks; a change of a
+// tree must not overlap a look-up in it.
+// Design notes: docs/notes/persist.md#key-index
 #pragma once
 
 #include <atomic>

@@ -29,10 +29,11 @@
 // models' driver data need not implement them; the driver's context
 // overrides them.
 //
-// The parts of the driver data file (the configuration model, keyed 353,
-// and the mappings keyed 191, 84 and 194) are set by the server's loader
-// and owned from then on; they are kept as the collectables they were
-// restored as, and deleted through their virtual destructors.
+// The parts of the driver data file (the configuration model, keyed
+// kDriverConfigurationKey, and the mappings keyed kPaperSizeMappingKey,
+// kOSTrayMapKey and kResourceMappingsKey) are set by the server's loader and
+// owned from then on; they are kept as the collectables they were restored as,
+// and deleted through their virtual destructors.
 //
 // Ownership: the driver data owns its configuration model and the parts;
 // what the operations answer is documented at each. Threads: one driver
@@ -88,17 +89,18 @@ class GDriverData {
   // printers, trays, resolutions, paper ids, custom forms, paper checks)
 
   // The path of the printer's support (helper) library: the text of the
-  // string attribute keyed 401 of the job settings, empty when there is
-  // none.
+  // string attribute keyed kSupportFileKey of the job settings, empty when
+  // there is none.
   virtual RWWString GetSupportFilePath() = 0;
 
   // A new key for the printer this object serves, which the caller
   // deletes; null in the base, which serves no spooler printer.
   virtual GPrinterKey* CreatePrinterKey();
 
-  // Finds, in the job settings' list keyed 369, the entry whose name (string
-  // attribute 370) equals `name` ignoring case, and applies its series
-  // settings (attribute 360) to `settings`. 1 when an entry matched, else 0.
+  // Finds, in the job settings' list keyed kBundlesKey, the entry whose name
+  // (string attribute kBundleNameKey) equals `name` ignoring case, and applies
+  // its series settings (attribute kBuiltSettingsKey) to `settings`. 1 when an
+  // entry matched, else 0.
   virtual int ApplySeries(const RWWString& name, GAttributeComposite* settings) = 0;
   // The paper id that `paper_id` stands for under `settings`: here the id
   // itself.
@@ -113,16 +115,17 @@ class GDriverData {
   // index, the local job-storage key, the device-mode settings model)
 
   // The job-settings composite of the configuration (reached through the
-  // printer object, keyed 76), or null when there is none; the driver data
-  // keeps it.
+  // printer object, keyed kPrinterObjectKey), or null when there is none; the
+  // driver data keeps it.
   virtual GAttributeComposite* GetJobSettings() = 0;
-  // The printer object's configuration set (its configuration, keyed 198)
-  // as the data file holds it: the job-settings composite itself, or a
-  // GConfiguration that holds the job settings and, beside them, the
-  // model's association lists (the paper list 192, the copy-quality list
-  // 906, the printer-data values 950), which an attribute composite cannot
-  // hold. Search it by key for those lists. Null in the base, which has no
-  // printer object; the driver data keeps it.
+  // The printer object's configuration set (its configuration, keyed
+  // kDeviceSettingsKey) as the data file holds it: the job-settings composite
+  // itself, or a GConfiguration that holds the job settings and, beside them,
+  // the model's association lists (the paper list kPaperAssociationsKey, the
+  // copy-quality list kCopyPageChoicesKey, the printer-data values
+  // kPrinterDataValuesKey), which an attribute composite cannot hold. Search it
+  // by key for those lists. Null in the base, which has no printer object; the
+  // driver data keeps it.
   virtual MPersistentObject* GetConfigurationSet();
   // Writes the printer's bin and tray maps from the settings model `root`.
   virtual void WriteBinAndTrayMaps(GAttributeComposite* root) = 0;
@@ -132,10 +135,10 @@ class GDriverData {
   // The media id of a paper code: no printer of this driver gives one, so
   // it answers 0 and leaves `media_id` untouched.
   virtual int GetMediaIdOfPaperCode(std::uint16_t paper_code, std::uint16_t& media_id);
-  // The media pool keyed 189 of the job settings; none in the base.
+  // The media pool keyed kMediaListKey of the job settings; none in the base.
   virtual GMediaPool* GetMediaPool();
-  // 0 when the job settings' string attribute keyed 1132 equals `name`,
-  // else 1 (and 1 in the base, which has no job settings).
+  // 0 when the job settings' string attribute keyed kRefusedMediaNamesKey
+  // equals `name`, else 1 (and 1 in the base, which has no job settings).
   virtual int IsNameNotListed(const RWCString& name);
   // 1 when the custom size `id` of `settings` (null: the default settings)
   // lies within the media list's size limits 17389 and 17388; 0 in the
@@ -144,9 +147,9 @@ class GDriverData {
 
   // --- The same operations under the names the models call them by.
 
-  // The configuration importer's helper library: the text of attribute 401
-  // as it stands (empty: none). The driver's support path puts its own
-  // directory in front, so the driver data answers this one itself.
+  // The configuration importer's helper library: the text of attribute
+  // kSupportFileKey as it stands (empty: none). The driver's support path puts
+  // its own directory in front, so the driver data answers this one itself.
   virtual RWWString& GetHelperLibraryPath(RWWString& out) {
     out = GetSupportFilePath();
     return out;
@@ -197,8 +200,8 @@ class GDriverData {
   RWWString printer_name_;
   RWWString driver_name_;
   RWWString port_name_;
-  RWCollectable* configuration_ = nullptr;       // keyed 353
-  RWCollectable* paper_size_mapping_ = nullptr;  // keyed 191
-  RWCollectable* tray_map_ = nullptr;            // keyed 84
-  RWCollectable* resource_mappings_ = nullptr;   // keyed 194
+  RWCollectable* configuration_ = nullptr;       // keyed kDriverConfigurationKey
+  RWCollectable* paper_size_mapping_ = nullptr;  // keyed kPaperSizeMappingKey
+  RWCollectable* tray_map_ = nullptr;            // keyed kOSTrayMapKey
+  RWCollectable* resource_mappings_ = nullptr;   // keyed kResourceMappingsKey
 };

@@ -87,8 +87,8 @@ class GRenderDriverData {
   // Non-zero while the application's compatibility mode is on (the N-up
   // and booklet filters then stay off); 0 here.
   virtual std::uint32_t IsAppCompatModeOn();
-  // 1 when the job prints text as black (setting 585 was 1 when the job
-  // started); 0 here.
+  // 1 when the job prints text as black (setting kTextAsBlackKey was 1 when the
+  // job started); 0 here.
   virtual std::uint32_t IsTextAsBlack();
   // Setting kColorDeviceKey, read once and kept (GDriverDataImp's
   // GetCachedValue); 0 here.

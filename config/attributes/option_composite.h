@@ -2,10 +2,11 @@
 // 16-bit id, the ordered 16-bit option codes allowed for it.
 //   GOptMediaComposite  796  the media codes one optional tray accepts; the
 //                             owner is the tray's id. The lists are the
-//                             children of the attribute with key 978.
+//                             children of kMediaOptionListsKey.
 //   GBookletComposite   794  the booklet option codes of one booklet
 //                             selection; the owner is the selection value.
-//                             The lists are the children of key 909.
+//                             The lists are the children of
+//                             kBookletOptionListsKey.
 // Each also keeps a second 16-bit id, `auxiliaryId`, given at construction:
 // stored and copied, compared by nobody.
 //

@@ -6,13 +6,13 @@
 // (style_translation.h):
 //
 //   class              id    default  device operation     list key
-//   GColorMap          791   15       SetColorMap          537
-//   GHalftone          790   40       SetHalftone          533
-//   GHalftoneEnhanced  790   40       SetHalftoneEnhanced  533
-//   GNeutralGrays      798   70       SetNeutralGrays      543
-//   GEdgeControl       799   93       SetEdgeControl       545
-//   GSRGBColor         800   98       SetSRGBColor         552
-//   GSRGBExtension     1202  100      SetSRGBExtension     552
+//   GColorMap          791   15       SetColorMap          kColorMapListKey
+//   GHalftone          790   40       SetHalftone          kHalftoneListKey
+//   GHalftoneEnhanced  790   40       SetHalftoneEnhanced  kHalftoneListKey
+//   GNeutralGrays      798   70       SetNeutralGrays      kNeutralGraysListKey
+//   GEdgeControl       799   93       SetEdgeControl       kEdgeControlListKey
+//   GSRGBColor         800   98       SetSRGBColor         kSRGBColorListKey
+//   GSRGBExtension     1202  100      SetSRGBExtension     kSRGBColorListKey
 //
 // GHalftone and GHalftoneEnhanced share class id 790, and the bytes cannot
 // tell them apart. GHalftoneEnhanced registers first and wins the id: an

@@ -340,8 +340,8 @@ template class GTintvectorKind<GTintvectorEnhancedAttributeVer2, GTintvectorAttr
 
 namespace {
 
-// The attribute under key 295 when it is a T (a 792 query takes 797 and
-// 1201 too: they derive from it), else null.
+// The attribute under kColorAdjustmentKey when it is a T (a 792 query takes 797
+// and 1201 too: they derive from it), else null.
 template <class T>
 const T* FindTintvector(MPersistentObject* attributes) {
   if (!attributes) return nullptr;

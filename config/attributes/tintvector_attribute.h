@@ -1,7 +1,7 @@
 // The Tintvector colour adjustment: how colour is rendered, separately for
 // text, graphics and photos, plus two document-wide options. It lives in
-// the settings tree as one attribute under key 295, in one of three classes
-// that grew over three versions of the feature:
+// the settings tree as one attribute under kColorAdjustmentKey, in one of three
+// classes that grew over three versions of the feature:
 //   GTintvectorAttribute              792  colour map and halftone per kind
 //   GTintvectorEnhancedAttribute      797  neutral greys and halftone per
 //                                          kind, edge control, RGB colour
@@ -115,7 +115,8 @@ class GTintvectorAttribute
 
   // Key 0, every byte 0 (a restore sets them).
   GTintvectorAttribute() = default;
-  // Halftone 40, 50, 62; colour map 15, 21, 31, or 16, 22, 32 for key 227.
+  // Halftone 40, 50, 62; colour map 15, 21, 31, or 16, 22, 32 for
+  // kTransparencyColorAdjustmentKey.
   explicit GTintvectorAttribute(const std::uint32_t& key);
   GTintvectorAttribute(const std::uint32_t& key, const Settings& settings);
   // Persistable part (nobody holds the copy), state and every byte.
@@ -225,8 +226,8 @@ extern template class GTintvectorKind<GTintvectorEnhancedAttributeVer2, GTintvec
 std::span<const RWClassRegistration> TintvectorAttributeClasses();
 
 // ---------------------------------------------------------------------------
-// Queries: each finds the attribute under key 295 in `attributes` (depth
-// first, FindByKey) and answers the byte read, widened, or 0xFFFF when
+// Queries: each finds the attribute under kColorAdjustmentKey in `attributes`
+// (depth first, FindByKey) and answers the byte read, widened, or 0xFFFF when
 // `attributes` is null, nothing is found, the object found is not of the
 // class the query reads, or the get is refused or reads nothing.
 

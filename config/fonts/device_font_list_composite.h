@@ -1,10 +1,11 @@
-// GDeviceFontListComposite: the holder of the printer's font lists (key 414
-// in the settings model, and the "AddedFonts" object in printer data), one
-// GDeviceFontList per font source, kept in an inner MPersistentComposite.
-// It is a model object, not an attribute: it never goes into an attribute
-// composite.
+// GDeviceFontListComposite: the holder of the printer's font lists
+// (kDeviceFontListsKey in the settings model, and the "AddedFonts" object in
+// printer data), one GDeviceFontList per font source, kept in an inner
+// MPersistentComposite. It is a model object, not an attribute: it never goes
+// into an attribute composite.
 //
-// Class id 873, registered as "GDeviceFontListComposite" (creator: key 414).
+// Class id 873, registered as "GDeviceFontListComposite" (creator:
+// kDeviceFontListsKey).
 //
 // Stored form, after the base part of MPersistentObject:
 //   version  u32  kDeviceFontListCompositeVersion
@@ -36,10 +37,10 @@ class GDeviceFontListComposite final
     : public MPersistentClass<GDeviceFontListComposite, MPersistentObject,
                               kGDeviceFontListCompositeId> {
  public:
-  // Key 414, no lists.
+  // kDeviceFontListsKey, no lists.
   GDeviceFontListComposite();
-  // Key 414 and a new serial number (the source's key is not copied); the
-  // source's lists, shared.
+  // kDeviceFontListsKey and a new serial number (the source's key is not
+  // copied); the source's lists, shared.
   GDeviceFontListComposite(const GDeviceFontListComposite& other);
   // Nothing for itself; else shares the source's lists instead of its own.
   // The key and serial number stay.

@@ -1,12 +1,15 @@
 // GAccessoryOutputBinsConverter: "physical/AccessoryOutputBins", the
-// installed output accessory, kept as text in 365 -> 316.
+// installed output accessory, kept as text in kInstalledOptionsKey ->
+// kAccessoryOutputBinsKey.
 //   apply    the store's word, as 8-bit text (at most 127 bytes; a longer
 //            word is refused), becomes the accessory text, or the empty
 //            text for "NotInstalled". An accessory that installs the
-//            stapler (product_data.h) sets 365 -> 311 to 1, the stitching
-//            one also 365 -> 981. The first paper-handling device of the
-//            driver data's job settings (90) named like the text is marked
-//            installed. Nothing is recorded; 1 once the word was read.
+//            stapler (product_data.h) sets kInstalledOptionsKey ->
+//            kStaplerInstalledKey to 1, the stitching one also
+//            kInstalledOptionsKey -> kStitcherInstalledKey. The first
+//            paper-handling device of the driver data's job settings
+//            (kPaperHandlingKey) named like the text is marked installed.
+//            Nothing is recorded; 1 once the word was read.
 //   extract  writes the text, or "NotInstalled" for the empty text (a
 //            text of more than 127 bytes is refused, not cut).
 //

@@ -6,10 +6,11 @@
 //            product's, product_data.h); the row's model name goes to the
 //            driver data's SelectBundle with the model root, and apply
 //            answers 1 whatever that does. No row: 0, nothing called.
-//   extract  the bundle number (365 -> 927) names the first child of the
-//            job settings' bundle list (369) that carries it in its own
-//            927; that child's name (370) names the first row of the
-//            table with the same model name, whose word is written.
+//   extract  the bundle number (kInstalledOptionsKey -> kConfigStatusKey) names
+//            the first child of the job settings' bundle list (kBundlesKey)
+//            that carries it in its own kConfigStatusKey; that child's name
+//            (kBundleNameKey) names the first row of the table with the same
+//            model name, whose word is written.
 //
 // Ownership: the driver data is not owned and must outlive the converter;
 // the rest as GSettingConverter.

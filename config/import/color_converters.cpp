@@ -113,8 +113,8 @@ constexpr GTintvectorSubKey kSubKeys[] = {
 };
 constexpr std::size_t kSubKeyCount = std::size(kSubKeys);
 
-// The colour adjustment of 364 that the Tintvector key reads and writes:
-// class 797, else 1201 (each class has its own byte accessors).
+// The colour adjustment of kColorMediaSettingsKey that the Tintvector key reads
+// and writes: class 797, else 1201 (each class has its own byte accessors).
 class Adjustment {
  public:
   explicit Adjustment(MPersistentObject* color_media) {

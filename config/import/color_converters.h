@@ -1,36 +1,37 @@
 // The converters of the colour keys.
 //
-// GPrintColorAsGrayConverter ("printing/PrintColorAsGray", 364 -> 296, a
-// new value attribute recorded): the common steps; then, with grey
-// printing on (296 at 1), the grey-printing options
-// (GPrintColorAsGrayOptionsConverter, 362 -> 410), whose change also
-// answers 1; then a lock of 296 when the store says the key is locked.
-// Extract writes the words of the value's rows in turn until the store
-// takes one ("Disable" before "FALSE", "Enable" before "TRUE"), then
-// extracts the options.
+// GPrintColorAsGrayConverter ("printing/PrintColorAsGray",
+// kColorMediaSettingsKey -> kPrintColorAsGrayKey, a new value attribute
+// recorded): the common steps; then, with grey printing on
+// (kPrintColorAsGrayKey at 1), the grey-printing options
+// (GPrintColorAsGrayOptionsConverter, kDocumentSettingsKey ->
+// kPrintColorAsGrayOptionsKey), whose change also answers 1; then a lock of
+// kPrintColorAsGrayKey when the store says the key is locked. Extract writes
+// the words of the value's rows in turn until the store takes one ("Disable"
+// before "FALSE", "Enable" before "TRUE"), then extracts the options.
 //
 // GRGBColorConverter ("printing/RGBColor"): the sRGB colour of text,
 // graphics and photos (setting 3 of objects 0, 1, 2) of the colour
-// adjustment of class 1201 in 364:
+// adjustment of class 1201 in kColorMediaSettingsKey:
 //   "ImagesRGB" 0x6D 0x6E 0x6F, "AdobeRGB" 0x70 0x71 0x72,
 //   "None" 0x66 0x69 0x6C, "CustomProfile" 0x73 0x74 0x75,
 //   any other word 0x64 0x67 0x6A.
 // Extract reads the photo byte and writes the word of its row, else
 // "Default-sRGB". A copy of the adjustment is recorded.
 //
-// GTintvectorConverter ("printing/KVTintvector", 364 -> 304): only the
-// word "Manual" does anything: it reads the eleven sub-keys below
-// "printing/KVTintvector/" into the colour adjustment of class 797 (else
-// 1201) in 364, each sub-key the class holds a byte for (Rows()), and sets
-// 304 to 6 when every one was read. A sub-key the store lacks, or whose
-// word it does not deliver, keeps its byte but stores none of them. The
-// adjustment is recorded only when it differs (in content) from the
-// driver's default, the adjustment keyed 295 in the driver data's job
-// settings; no default counts as different. Extract writes "Manual" and
-// the eleven sub-keys in order for 304 at 6, else "Automatic"; a sub-key
-// whose byte the class does not hold is written "Default-sRGB", which
-// reads back as the default byte either way; without an adjustment only
-// "Manual" is written.
+// GTintvectorConverter ("printing/KVTintvector", kColorMediaSettingsKey ->
+// kColorModeKey): only the word "Manual" does anything: it reads the eleven
+// sub-keys below "printing/KVTintvector/" into the colour adjustment of class
+// 797 (else 1201) in kColorMediaSettingsKey, each sub-key the class holds a
+// byte for (Rows()), and sets kColorModeKey to 6 when every one was read. A
+// sub-key the store lacks, or whose word it does not deliver, keeps its byte
+// but stores none of them. The adjustment is recorded only when it differs (in
+// content) from the driver's default, the adjustment keyed kColorAdjustmentKey
+// in the driver data's job settings; no default counts as different. Extract
+// writes "Manual" and the eleven sub-keys in order for kColorModeKey at 6, else
+// "Automatic"; a sub-key whose byte the class does not hold is written
+// "Default-sRGB", which reads back as the default byte either way; without an
+// adjustment only "Manual" is written.
 //
 // Ownership: the Tintvector converter's driver data is not owned and must
 // outlive it; the rest as GSettingConverter.

@@ -5,8 +5,8 @@
 // one converter per name (CreateConverter over the converter table,
 // converter_table.h) and applies or extracts it; it records whether
 // anything changed and collects a copy of every changed attribute in its
-// destination composite (key 1101). Afterwards it stamps printer data
-// ("LastUpdateType", "QCFLastUpdate") and, when the printing settings
+// destination composite (kImportDestinationKey). Afterwards it stamps printer
+// data ("LastUpdateType", "QCFLastUpdate") and, when the printing settings
 // changed, keeps the destination as the named object "QCFQuickset".
 //
 // The driver derives the concrete importer, which defines Run: it settles
@@ -61,10 +61,10 @@ class GConfigurationImporter {
   static constexpr char16_t kPrinterDataKey[] = u"\\PrinterDriverData";
   static constexpr char16_t kConnectionsKey[] = u"Printers\\Connections";
 
-  // A new feature store; an empty destination composite keyed 1101; when
-  // the store is usable, binds the helper: loads the library whose path
-  // the driver data gives and hands the store its QCFHELPER entry (null
-  // when it exports none) with this importer as context.
+  // A new feature store; an empty destination composite keyed
+  // kImportDestinationKey; when the store is usable, binds the helper: loads
+  // the library whose path the driver data gives and hands the store its
+  // QCFHELPER entry (null when it exports none) with this importer as context.
   // REQUIRES: `root` and `driver_data` outlive the importer; `root` may be
   // null (every import then changes nothing).
   GConfigurationImporter(GAttributeComposite* root, GDriverData* driver_data);
@@ -98,7 +98,8 @@ class GConfigurationImporter {
   // Keeps `name` cut at its last comma and derives the full, short and
   // connection names from it.
   virtual void SetPrinterName(const RWWString& name);
-  // Whether the driver data's job settings hold 228 -> 313 with value 2.
+  // Whether the driver data's job settings hold kPrinterModelKey ->
+  // kDeviceUpdateStatusKey with value 2.
   virtual bool IsJobSettingKind2();
   // The export of a concrete importer: opens an export run for the
   // printer name, exports "factory/physical" and, when that answered 1,

@@ -22,8 +22,9 @@ constexpr GOptionRow kDeviceIsMopierRows[] = {{1, u"Installed"}, {0, u"NotInstal
 constexpr GOptionRow kJobRetentionRows[] = {{0, u"Disabled"}, {1, u"Enabled"}};
 constexpr GOptionRow kManualDuplexRows[] = {{0, u"Disabled"}, {3, u"Enabled"}};
 
-// "Stitching" stands for the stitching flag (982), which the converter sets
-// instead; 8 and 9 are reached only through the stitching accessory.
+// "Stitching" stands for the stitching flag (kStitchingKey), which the
+// converter sets instead; 8 and 9 are reached only through the stitching
+// accessory.
 constexpr GOptionRow kStaplerChoiceStaplingRows[] = {
     {0, u"Default"},   {1, u"1parallel"}, {2, u"1diagonal"}, {3, u"2parallel"}, {4, u"3parallel"},
     {5, u"6parallel"}, {1, u"Stitching"}, {8, u"1parallel"}, {9, u"2parallel"}, {7, u"None"},

@@ -35,87 +35,94 @@ inline constexpr std::uint16_t kRestSelector = 1;
 inline constexpr std::uint16_t kBackCoverSelector = 2;
 inline constexpr std::uint16_t kSelectorCount = 3;
 
-// --- Installed options ("physical/").
-extern const GFeatureBinding kPrinterHardDiskDescriptor;         // 365 -> 239
-extern const GFeatureBinding kDeviceIsMopierDescriptor;          // 365 -> 310
-extern const GFeatureBinding kDriverWorkSpaceSettingDescriptor;  // 365 -> 202, number rule
-extern const GFeatureBinding kJobRetentionAvailableDescriptor;   // 365 -> 441
-extern const GFeatureBinding kJobRetentionDescriptor;            // 365 -> 520
-extern const GFeatureBinding kEnvFeederDescriptor;               // 365 -> 275
-extern const GFeatureBinding kAccessoryOutputBinsDescriptor;     // 365 -> 316, free text
-extern const GFeatureBinding kBinderUnitDescriptor;              // 365 -> 613
-extern const GFeatureBinding kScannerChoiceDescriptor;           // 365 -> 918
-extern const GFeatureBinding kCollationUnitDescriptor;           // 365 -> 310
-extern const GFeatureBinding kMonoChromeChoiceDescriptor;        // 365 -> 518
-extern const GFeatureBinding kTray1Descriptor;                   // 365 -> 974
-extern const GFeatureBinding kManualDuplexDescriptor;            // 365 -> 245
-extern const GFeatureBinding kDuplexUnitDescriptor;              // 365 -> 308
-extern const GFeatureBinding kMemoryDescriptor;                  // 365 -> 925, number
-extern const GFeatureBinding kScaleFromLargePaperDescriptor;     // 365 -> 915
-extern const GFeatureBinding kOptionalPaperSourcesDescriptor;    // 365 -> 315, free text
+// --- Installed options ("physical/"), in kInstalledOptionsKey. Each comment
+// names the attribute the descriptor binds.
+extern const GFeatureBinding kPrinterHardDiskDescriptor;         // kPrinterHardDiskKey
+extern const GFeatureBinding kDeviceIsMopierDescriptor;          // kCollationUnitKey
+extern const GFeatureBinding kDriverWorkSpaceSettingDescriptor;  // kPrinterMemoryKey, number rule
+extern const GFeatureBinding kJobRetentionAvailableDescriptor;   // kJobRetentionAvailableKey
+extern const GFeatureBinding kJobRetentionDescriptor;            // kJobRetentionKey
+extern const GFeatureBinding kEnvFeederDescriptor;               // kEnvelopeFeederKey
+extern const GFeatureBinding kAccessoryOutputBinsDescriptor;     // kAccessoryOutputBinsKey (text)
+extern const GFeatureBinding kBinderUnitDescriptor;              // kBinderUnitKey
+extern const GFeatureBinding kScannerChoiceDescriptor;           // kScannerChoiceKey
+extern const GFeatureBinding kCollationUnitDescriptor;           // kCollationUnitKey
+extern const GFeatureBinding kMonoChromeChoiceDescriptor;        // kMonochromeKey
+extern const GFeatureBinding kTray1Descriptor;                   // kTray1Key
+extern const GFeatureBinding kManualDuplexDescriptor;            // kManualDuplexKey
+extern const GFeatureBinding kDuplexUnitDescriptor;              // kDuplexUnitKey
+extern const GFeatureBinding kMemoryDescriptor;                  // kMemoryKey, number
+extern const GFeatureBinding kScaleFromLargePaperDescriptor;     // kScaleFromLargePaperKey
+extern const GFeatureBinding kOptionalPaperSourcesDescriptor;    // kOptionalPaperSourcesKey (text)
 
-// --- Document settings ("printing/").
-extern const GFeatureBinding kStaplerChoiceStaplingDescriptor;   // 362 -> 289
-extern const GFeatureBinding kStaplingDescriptor;                // 362 -> 1200
-extern const GFeatureBinding kStaplerChoiceDescriptor;           // 362 -> 278
-extern const GFeatureBinding kOrientationDescriptor;             // 362 -> 265
-extern const GFeatureBinding kTonerliteDescriptor;               // 362 -> 252
-extern const GFeatureBinding kOutputBinDescriptor;               // 362 -> 248
-extern const GFeatureBinding kCopiesDescriptor;                  // 364 -> 291, number rule
-extern const GFeatureBinding kTextAsBlackDescriptor;             // 585 from the root
-extern const GFeatureBinding kScalePageChoiceDescriptor;         // 362 -> 271
-extern const GFeatureBinding kScaleChoiceDescriptor;             // 362 -> 269, number rule
-extern const GFeatureBinding kBookletPrintingChoiceDescriptor;   // 362 -> 279
-extern const GFeatureBinding kTTAsBitmapSettingDescriptor;       // 364 -> 293
-extern const GFeatureBinding kBookletTargetSizeDescriptor;       // 362 -> 280
-extern const GFeatureBinding kEdgeToEdgeDescriptor;              // 362 -> 442
-extern const GFeatureBinding kJobRetentionModeChoiceDescriptor;  // 362 -> 287
-// The rasterization choice lies in 362 or, in the models that keep it with
-// the colour and media settings, in 364 (GRasterizationChoiceConverter).
-extern const GFeatureBinding kRasterizationChoiceDescriptor;         // 362 -> 255
-extern const GFeatureBinding kRasterizationChoiceInColorDescriptor;  // 364 -> 255
-extern const GFeatureBinding kMetChoiceDescriptor;                   // 362 -> 251
-extern const GFeatureBinding kRetChoiceDescriptor;                   // 362 -> 250
-extern const GFeatureBinding kPatternScalingChoiceDescriptor;        // 362 -> 277
-extern const GFeatureBinding kBinderChoiceDescriptor;                // 362 -> 612
-extern const GFeatureBinding kIgnoreCollationChoiceDescriptor;       // 364 -> 451
-extern const GFeatureBinding kPageOrderDescriptor;                   // 362 -> 710
-extern const GFeatureBinding kStraightPaperPathDescriptor;           // 362 -> 905
-extern const GFeatureBinding kDryTimeDescriptor;                     // 362 -> 1133, number
-extern const GFeatureBinding kEmulateGKMarginsDescriptor;            // 362 -> 711, store first
-extern const GFeatureBinding kSymmetricalMarginsDescriptor;          // 362 -> 713, store first
-extern const GFeatureBinding kAutoDuplexScalingDescriptor;           // 362 -> 983
-extern const GFeatureBinding kPunchingDescriptor;                    // 362 -> 1201
-extern const GFeatureBinding kFoldingDescriptor;                     // 362 -> 1209
-extern const GFeatureBinding kImageShiftDescriptor;                  // 362 -> 1202
-extern const GFeatureBinding kTransparencyInterleaveDescriptor;      // 362 -> 1204
-extern const GFeatureBinding kDuplexDescriptor;                      // 362 -> 253
-extern const GFeatureBinding kNUpChoiceDescriptor;                   // 362 -> 266
-extern const GFeatureBinding kFitToOtherSizeChoiceDescriptor;        // 362 -> 270
-extern const GFeatureBinding kPrintQualityDescriptor;                // 362 -> 901
-extern const GFeatureBinding kPrintColorAsGrayDescriptor;            // 364 -> 296
-extern const GFeatureBinding kTintvectorDescriptor;                  // 364 -> 304
-extern const GFeatureBinding kUseDiffFirstPageChoiceDescriptor;      // 364 -> 264
-extern const GFeatureBinding kWatermarksDescriptor;                  // 364 -> 379 -> 1112
-// By selector: the paper size (362 -> 260, or the target 272), the input
-// bin (258, 263, 921) and the media type (261, 262, 973, free text), the
-// last two found anywhere below the model root.
+// --- Document settings ("printing/"), in kDocumentSettingsKey; "colour":
+// in kColorMediaSettingsKey.
+extern const GFeatureBinding kStaplerChoiceStaplingDescriptor;   // kStaplerStaplingKey
+extern const GFeatureBinding kStaplingDescriptor;                // kStaplingKey
+extern const GFeatureBinding kStaplerChoiceDescriptor;           // kStaplerChoiceKey
+extern const GFeatureBinding kOrientationDescriptor;             // kOrientationKey
+extern const GFeatureBinding kTonerliteDescriptor;               // kTonerliteKey
+extern const GFeatureBinding kOutputBinDescriptor;               // kOutputBinKey
+extern const GFeatureBinding kCopiesDescriptor;                  // colour: kCopiesKey, number rule
+extern const GFeatureBinding kTextAsBlackDescriptor;             // kTextAsBlackKey, from the root
+extern const GFeatureBinding kScalePageChoiceDescriptor;         // kScalePageChoiceKey
+extern const GFeatureBinding kScaleChoiceDescriptor;             // kScalePercentKey, number rule
+extern const GFeatureBinding kBookletPrintingChoiceDescriptor;   // kBookletKey
+extern const GFeatureBinding kTTAsBitmapSettingDescriptor;       // colour: kTrueTypeAsBitmapKey
+extern const GFeatureBinding kBookletTargetSizeDescriptor;       // kBookletTargetSizeKey
+extern const GFeatureBinding kEdgeToEdgeDescriptor;              // kEdgeToEdgeKey
+extern const GFeatureBinding kJobRetentionModeChoiceDescriptor;  // kJobRetentionModeKey
+// The rasterization choice (kRasterizationKey) lies in the document
+// settings or, in the models that keep it with the colour and media
+// settings, in those (GRasterizationChoiceConverter).
+extern const GFeatureBinding kRasterizationChoiceDescriptor;
+extern const GFeatureBinding kRasterizationChoiceInColorDescriptor;
+extern const GFeatureBinding kMetChoiceDescriptor;               // kMetChoiceKey
+extern const GFeatureBinding kRetChoiceDescriptor;               // kRetChoiceKey
+extern const GFeatureBinding kPatternScalingChoiceDescriptor;    // kPatternScalingKey
+extern const GFeatureBinding kBinderChoiceDescriptor;            // kBinderChoiceKey
+extern const GFeatureBinding kIgnoreCollationChoiceDescriptor;   // colour: kIgnoreCollationKey
+extern const GFeatureBinding kPageOrderDescriptor;               // kPageOrderKey
+extern const GFeatureBinding kStraightPaperPathDescriptor;       // kStraightPaperPathKey
+extern const GFeatureBinding kDryTimeDescriptor;                 // kDryTimeKey, number
+extern const GFeatureBinding kEmulateGKMarginsDescriptor;        // kEmulateMarginsKey, store first
+extern const GFeatureBinding kSymmetricalMarginsDescriptor;      // kSymmetricalMarginsKey, ditto
+extern const GFeatureBinding kAutoDuplexScalingDescriptor;       // kAutoDuplexScalingKey
+extern const GFeatureBinding kPunchingDescriptor;                // kPunchingKey
+extern const GFeatureBinding kFoldingDescriptor;                 // kFoldingKey
+extern const GFeatureBinding kImageShiftDescriptor;              // kImageShiftKey
+extern const GFeatureBinding kTransparencyInterleaveDescriptor;  // kTransparencyInterleaveKey
+extern const GFeatureBinding kDuplexDescriptor;                  // kDuplexKey
+extern const GFeatureBinding kNUpChoiceDescriptor;               // kPagesPerSheetKey
+extern const GFeatureBinding kFitToOtherSizeChoiceDescriptor;    // kFitToOtherSizeKey
+extern const GFeatureBinding kPrintQualityDescriptor;            // kPrintQualityKey
+extern const GFeatureBinding kPrintColorAsGrayDescriptor;        // colour: kPrintColorAsGrayKey
+extern const GFeatureBinding kTintvectorDescriptor;              // colour: kColorModeKey
+extern const GFeatureBinding kUseDiffFirstPageChoiceDescriptor;  // colour: kDifferentFirstPageKey
+// The current watermark's (kCurrentWatermarkPath) kWatermarkNumberKey.
+extern const GFeatureBinding kWatermarksDescriptor;
+// By selector: the paper size (kPaperSizeKey in the document settings, or
+// the target kTargetPaperSizeKey), the input bin (kPaperSourceKey,
+// kOtherPagesSourceKey, kBackCoverSourceKey) and the media type
+// (kMediaTypeKey, kOtherPagesMediaTypeKey, kBackCoverMediaTypeKey, free
+// text), the last two found anywhere below the model root.
 extern const GFeatureBinding kPaperSizeDescriptors[kSelectorCount];
 extern const GFeatureBinding kInputBinDescriptors[kSelectorCount];
 extern const GFeatureBinding kMediaTypeDescriptors[kSelectorCount];
 
 // --- Sub-keys, run by the converter of their parent key (never made by
 // the factory). The watermark's are walked from the object they are given
-// and made with a default when missing; extract finds the style, shade and
-// escapement in the object given (a watermark definition).
-extern const GFeatureBinding kBackCoverChoiceDescriptor;          // 362 -> 920
-extern const GFeatureBinding kNUpBordersChoiceDescriptor;         // 362 -> 267
-extern const GFeatureBinding kNUpPageOrderChoiceDescriptor;       // 362 -> 268
-extern const GFeatureBinding kPrintColorAsGrayOptionsDescriptor;  // 362 -> 410
-extern const GFeatureBinding kWMFirstPageOnlyDescriptor;          // 364 -> 379 -> 382
-extern const GFeatureBinding kWMFontStyleDescriptor;              // 364 -> 379 -> 388
-extern const GFeatureBinding kWMShadeLevelDescriptor;             // 364 -> 379 -> 403
-extern const GFeatureBinding kWMFontEscapementDescriptor;         // 364 -> 379 -> 393
+// (the current watermark, kCurrentWatermarkPath) and made with a default
+// when missing; extract finds the style, shade and escapement in the
+// object given (a watermark definition).
+extern const GFeatureBinding kBackCoverChoiceDescriptor;          // kBackCoverKey
+extern const GFeatureBinding kNUpBordersChoiceDescriptor;         // kNupBordersKey
+extern const GFeatureBinding kNUpPageOrderChoiceDescriptor;       // kNupPageOrderKey
+extern const GFeatureBinding kPrintColorAsGrayOptionsDescriptor;  // kPrintColorAsGrayOptionsKey
+extern const GFeatureBinding kWMFirstPageOnlyDescriptor;          // kWatermarkPagesKey
+extern const GFeatureBinding kWMFontStyleDescriptor;              // kWatermarkStyleKey
+extern const GFeatureBinding kWMShadeLevelDescriptor;             // kWatermarkShadeKey
+extern const GFeatureBinding kWMFontEscapementDescriptor;         // kWatermarkAngleKindKey
 
 // --- The plain converters.
 using GPrinterHardDiskConverter = GDescribedConverter<kPrinterHardDiskDescriptor>;

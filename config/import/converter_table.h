@@ -9,9 +9,9 @@
 // that no converter serves: the factory answers null for it and the
 // importer skips it, as it skips names outside the list. The maker of
 // "Stapling" chooses by the model:
-// the stapling converter when the document settings (362) hold the
-// stapling attribute 1200, else the stapler choice's stapling converter,
-// and none without document settings.
+// the stapling converter when the document settings (kDocumentSettingsKey) hold
+// the stapling attribute kStaplingKey, else the stapler choice's stapling
+// converter, and none without document settings.
 //
 // Immutable after start-up: any thread.
 #pragma once

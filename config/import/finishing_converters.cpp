@@ -10,7 +10,7 @@ namespace {
 
 constexpr char16_t kTrue[] = u"TRUE";
 
-// Manual duplex enabled: 245 in 365 not 0.
+// Manual duplex enabled: kManualDuplexKey in kInstalledOptionsKey not 0.
 bool ManualDuplexEnabled(MPersistentObject* installed) {
   GValueAttribute* manual =
       GSettingConverter::FindValue(installed, kManualDuplexDescriptor.attribute_key);

@@ -3,37 +3,43 @@
 // or not" run once a word was read, so that a missing key or an over-long
 // word leaves the model as it was.
 //
-// GTray1Converter ("physical/Tray1", 365 -> 974): then the tray-1 mode
-// (274 in 365) becomes 8 when 974 holds 1, else 7, matched or not.
+// GTray1Converter ("physical/Tray1", kInstalledOptionsKey -> kTray1Key): then
+// the tray-1 mode (kTray1ModeKey in kInstalledOptionsKey) becomes 8 when
+// kTray1Key holds 1, else 7, matched or not.
 //
-// GStraightPaperPathConverter ("printing/StraightPaperPath", 362 -> 905):
-// only with manual duplex enabled (245 in 365 not 0); otherwise the store
+// GStraightPaperPathConverter ("printing/StraightPaperPath",
+// kDocumentSettingsKey -> kStraightPaperPathKey): only with manual duplex
+// enabled (kManualDuplexKey in kInstalledOptionsKey not 0); otherwise the store
 // is not read.
 //
-// GAutoDuplexScalingConverter (362 -> 983): only with manual duplex enabled
-// or the duplex unit (308 in 365) at 1. Reads "printing/Duplex"; when that
-// is "TRUE" and the store has "printing/Duplex/KVAutoDuplexScaling", that
-// key's word instead; "FALSE" sets 1, "TRUE" 0. Then, matched or not,
-// scaling on (983 at 1) turns the symmetrical margins (713 in 362) on and
-// records a copy. Extract writes the sub-key.
+// GAutoDuplexScalingConverter (kDocumentSettingsKey -> kAutoDuplexScalingKey):
+// only with manual duplex enabled or the duplex unit (kDuplexUnitKey in
+// kInstalledOptionsKey) at 1. Reads "printing/Duplex"; when that is "TRUE" and
+// the store has "printing/Duplex/KVAutoDuplexScaling", that key's word instead;
+// "FALSE" sets 1, "TRUE" 0. Then, matched or not, scaling on
+// (kAutoDuplexScalingKey at 1) turns the symmetrical margins
+// (kSymmetricalMarginsKey in kDocumentSettingsKey) on and records a copy.
+// Extract writes the sub-key.
 //
-// GFoldingConverter ("printing/Folding", 362 -> 1209): a match also sets
-// the folding unit (1004 in 365) to 3, unrecorded.
+// GFoldingConverter ("printing/Folding", kDocumentSettingsKey -> kFoldingKey):
+// a match also sets the folding unit (kFoldingUnitKey in kInstalledOptionsKey)
+// to 3, unrecorded.
 //
 // GPostInsertionKitConverter: the two installed accessories that a name
-// chooses, "KVPostInsertionKit" (365 -> 1205) and "KVPunchUnitType"
-// (365 -> 1203), each a value or a string attribute:
+// chooses, "KVPostInsertionKit" (kInstalledOptionsKey -> kPostInsertionKitKey)
+// and "KVPunchUnitType" (kInstalledOptionsKey -> kPunchUnitTypeKey), each a
+// value or a string attribute:
 //   apply    a value attribute becomes 0 for the word "None" (or "none",
 //            the word extract writes) and 1 for any other; a string
 //            attribute takes the word as 8-bit text, empty for "None" or
 //            "none" (a word of more than 127 bytes is refused). A copy is
 //            recorded; answers 1.
 //   extract  a value of 0 or an empty text writes "none"; a text writes
-//            itself; a value of 1 writes the name (1206) of each
-//            accessory record (228 -> 1208 of the driver data's job
-//            settings) whose 1207 holds the attribute's key, in turn, and
-//            answers 0 when there is none. Names of more than 127 bytes
-//            are refused, not cut.
+//            itself; a value of 1 writes the name (kOptionNameKey) of each
+//            accessory record (kPrinterModelKey -> kAccessoryOptionsKey of the
+//            driver data's job settings) whose kOptionTargetKey holds the
+//            attribute's key, in turn, and answers 0 when there is none. Names
+//            of more than 127 bytes are refused, not cut.
 //
 // Ownership and threads: as GSettingConverter; the post-insertion kit's
 // driver data is not owned and must outlive it.

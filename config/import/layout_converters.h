@@ -2,36 +2,42 @@
 // the common ones.
 //
 // GBookletPrintingChoiceConverter ("printing/BookletPrintingChoice",
-// 362 -> 279): booklet printing forces one page per sheet. Once a word was
-// read, matched or not, a booklet value other than 0 sets the N-up choice
-// (266 in 362) to 1 when it holds another value, and the N-up choice that
-// the destination already recorded too.
+// kDocumentSettingsKey -> kBookletKey): booklet printing forces one page per
+// sheet. Once a word was read, matched or not, a booklet value other than 0
+// sets the N-up choice (kPagesPerSheetKey in kDocumentSettingsKey) to 1 when it
+// holds another value, and the N-up choice that the destination already
+// recorded too.
 //
 // GTextAsBlackConverter ("printing/TextAsBlack"): the common steps on the
-// first attribute 585 found from the model root, wherever the model keeps
-// it; both ways need the document settings (362) to exist.
+// first attribute kTextAsBlackKey found from the model root, wherever the model
+// keeps it; both ways need the document settings (kDocumentSettingsKey) to
+// exist.
 //
-// GNUpChoiceConverter ("printing/NUpChoice", 362 -> 266): with booklet
-// printing on (279 in 362 not 0) apply answers 0 and changes nothing.
-// Otherwise the common steps and then, once a word was read, matched or
-// not, the page-order and borders sub-keys (GNUpPageOrderChoiceConverter,
-// 362 -> 268, and GNUpBordersChoiceConverter, 362 -> 267), whose answers
-// do not change this one's. Extract runs theirs after its own when the
-// value is not 1 (one page per sheet has neither).
+// GNUpChoiceConverter ("printing/NUpChoice", kDocumentSettingsKey ->
+// kPagesPerSheetKey): with booklet printing on (kBookletKey in
+// kDocumentSettingsKey not 0) apply answers 0 and changes nothing. Otherwise
+// the common steps and then, once a word was read, matched or not, the
+// page-order and borders sub-keys (GNUpPageOrderChoiceConverter,
+// kDocumentSettingsKey -> kNupPageOrderKey, and GNUpBordersChoiceConverter,
+// kDocumentSettingsKey -> kNupBordersKey), whose answers do not change this
+// one's. Extract runs theirs after its own when the value is not 1 (one page
+// per sheet has neither).
 //
-// GFitToOtherSizeChoiceConverter ("printing/FitToOtherSizeChoice", 362 -> 270):
-// fitting to another size (1) also runs the paper-size converter of the
-// target size (paper_converters.h, selector 1), both ways.
+// GFitToOtherSizeChoiceConverter ("printing/FitToOtherSizeChoice",
+// kDocumentSettingsKey -> kFitToOtherSizeKey): fitting to another size (1) also
+// runs the paper-size converter of the target size (paper_converters.h,
+// selector 1), both ways.
 //
-// GDuplexConverter ("printing/Duplex", 362 -> 253): only with manual
-// duplex enabled (245 in 365 not 0) or the duplex unit installed (308 in
-// 365 at 1). The word "TRUE" reads the edge ("printing/Duplex/DuplexEdge")
-// instead when the store has it; "FALSE" sets 0, "ShortEdge" 1,
-// "LongEdge" 2, and "TRUE" without a readable edge 2 (answering 0). A copy
-// of 253 is recorded, matched or not; duplex on turns the page order (710
-// in 362) from 0 to 1 and runs the duplex scaling
-// (GAutoDuplexScalingConverter), whose change also answers 1. Whether or
-// not duplex is possible, a lock of the key records a lock of 253 and
+// GDuplexConverter ("printing/Duplex", kDocumentSettingsKey -> kDuplexKey):
+// only with manual duplex enabled (kManualDuplexKey in kInstalledOptionsKey not
+// 0) or the duplex unit installed (kDuplexUnitKey in kInstalledOptionsKey at
+// 1). The word "TRUE" reads the edge ("printing/Duplex/DuplexEdge") instead
+// when the store has it; "FALSE" sets 0, "ShortEdge" 1, "LongEdge" 2, and
+// "TRUE" without a readable edge 2 (answering 0). A copy of kDuplexKey is
+// recorded, matched or not; duplex on turns the page order (kPageOrderKey in
+// kDocumentSettingsKey) from 0 to 1 and runs the duplex scaling
+// (GAutoDuplexScalingConverter), whose change also answers 1. Whether or not
+// duplex is possible, a lock of the key records a lock of kDuplexKey and
 // answers 1. Extract writes "FALSE", or "TRUE" and the edge's word, then
 // extracts the duplex scaling.
 //

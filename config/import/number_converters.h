@@ -5,24 +5,29 @@
 // writes the value in decimal. The range keeps every stored value a
 // 16-bit count: a copy count or work space of 0 or less, or past 65535,
 // is refused rather than wrapped (copies "-1" would store 65535).
-//   GScaleChoiceConverter             "printing/ScaleChoice", 362 -> 269, 25-400 percent
-//   GCopiesConverter                  "printing/Copies", 364 -> 291, 1-65535
-//   GDriverWorkSpaceSettingConverter  "physical/DriverWorkSpaceSetting", 365 -> 202, 1-65535
+//   GScaleChoiceConverter             "printing/ScaleChoice",
+//                                     kScalePercentKey, 25-400 percent
+//   GCopiesConverter                  "printing/Copies", kCopiesKey, 1-65535
+//   GDriverWorkSpaceSettingConverter  "physical/DriverWorkSpaceSetting",
+//                                     kPrinterMemoryKey, 1-65535
+// (in the document settings, the colour and media settings and the
+// installed options: converter_descriptors.h).
 //
-// GDryTimeConverter: "printing/DryTime", 362 -> 1133. The word is a number
-// of -15 to 30 in steps of 5, stored as the codes 1 to 10 (0 is code 4).
-// A word that holds no number, or a number outside the list, changes
-// nothing and answers 0. Unlike the helper's own rule, which took code 4
-// for "no change" so that 0 could never be imported, a word that reads 0
+// GDryTimeConverter: "printing/DryTime", kDocumentSettingsKey -> kDryTimeKey.
+// The word is a number of -15 to 30 in steps of 5, stored as the codes 1 to 10
+// (0 is code 4). A word that holds no number, or a number outside the list,
+// changes nothing and answers 0. Unlike the helper's own rule, which took code
+// 4 for "no change" so that 0 could never be imported, a word that reads 0
 // sets code 4 and answers 1; extract writes 0 for code 4 and for any code
 // outside 1-10.
 //
-// GMemoryConverter: "physical/Memory", 365 -> 925, the printer's memory in
-// megabytes, 1-65535 (0, or a word that is no number, changes nothing; a
-// number past 16 bits is refused, not wrapped). A change moves the memory
-// share 307 in 365 by half the difference, in whole hundreds (1000 with 32
-// raised to 54 gives 2100), never below 0 or past 65535, and records it.
-// Extract answers 1 only when the store takes the number.
+// GMemoryConverter: "physical/Memory", kInstalledOptionsKey -> kMemoryKey, the
+// printer's memory in megabytes, 1-65535 (0, or a word that is no number,
+// changes nothing; a number past 16 bits is refused, not wrapped). A change
+// moves the memory share kDriverWorkSpaceKey in kInstalledOptionsKey by half
+// the difference, in whole hundreds (1000 with 32 raised to 54 gives 2100),
+// never below 0 or past 65535, and records it. Extract answers 1 only when the
+// store takes the number.
 //
 // A word that does not fit the 64-byte buffer it is read from is refused.
 //

@@ -132,7 +132,8 @@ void SetAndRecord(MPersistentObject* root, std::uint32_t key, const char* text,
   }
 }
 
-// Whether the first page is the same as the rest (264 found at 0).
+// Whether the first page is the same as the rest (kDifferentFirstPageKey found
+// at 0).
 bool SameFirstPage(MPersistentObject* root, std::uint32_t key) {
   GValueAttribute* different = GSettingConverter::FindValue(root, key);
   return different != nullptr && different->GetValue() == 0;

@@ -5,65 +5,76 @@
 //
 // Selectors (converter_descriptors.h) choose the key of the paper size,
 // the input bin and the media type:
-//   selector   paper size                 input bin             media type
-//   0 (plain)  260 "printing/PaperSize"   258 "printing/InputBin" 261 "printing/MediaType"
-//   1 (rest)   272 ".../TargetSizeChoice" 263 ".../InputBinRest"  262 ".../MediaTypeRest"
-//   2 (back)   as 0                       921 ".../BackCoverTrayChoice"
-//                                                               973 ".../BackCoverMediaTypeSetting"
+//   selector   paper size           input bin             media type
+//   0 (plain)  kPaperSizeKey        kPaperSourceKey       kMediaTypeKey
+//   1 (rest)   kTargetPaperSizeKey  kOtherPagesSourceKey  kOtherPagesMediaTypeKey
+//   2 (back)   as 0                 kBackCoverSourceKey   kBackCoverMediaTypeKey
+// read from the store's "printing/PaperSize", "printing/InputBin" and
+// "printing/MediaType" (selector 0), ".../TargetSizeChoice",
+// ".../InputBinRest" and ".../MediaTypeRest" (1), ".../BackCoverTrayChoice"
+// and ".../BackCoverMediaTypeSetting" (2).
 //
-// GPaperSizeConverter (362 -> 260 or 272): the 80 rows of paper codes. A
-// matched code may be replaced by the driver data's paper code of the
-// media that the code stands for (only when the driver data names such a
-// media: asking for the paper code of media 0 could turn every size into
-// one). Apply records a copy and a marker (a value attribute keyed 1111,
-// value 0); with fit-to-size off (270 in 362 at 0) the fit-to-size target
-// (272) follows the paper size. Extract maps codes above 4000 through the
-// driver data's custom-size mapping first.
+// GPaperSizeConverter (kDocumentSettingsKey -> kPaperSizeKey or
+// kTargetPaperSizeKey): the 80 rows of paper codes. A matched code may be
+// replaced by the driver data's paper code of the media that the code stands
+// for (only when the driver data names such a media: asking for the paper code
+// of media 0 could turn every size into one). Apply records a copy and a marker
+// (a value attribute keyed kPaperSizeMarkerKey, value 0); with fit-to-size off
+// (kFitToOtherSizeKey in kDocumentSettingsKey at 0) the fit-to-size target
+// (kTargetPaperSizeKey) follows the paper size. Extract maps codes above 4000
+// through the driver data's custom-size mapping first.
 //
-// GInputBinConverter (258, 263 or 921, found below the root): the tray
-// table pairs each word with a tray name of the paper path. A word names
-// the first tray of an installed paper source (the job settings' devices,
-// 90, each through its current part) whose name is the row's name, or
-// holds it as a whole word: bounded by the name's ends or by characters
-// other than letters and digits ("Tray 2" names "Tray 2 (500 sheets)" but
-// "Tray 1" not "Tray 10"). "PrinterSelect", a word outside the table and a
-// name no tray has give the automatic tray (0x13). Extract finds the
-// tray of the id the same way and writes the word of the first row whose
-// name is the tray's whole name, else of the first row the tray's name
-// holds as a whole word, else "PrinterSelect". Apply answers 1 once a
-// word was read: the plain key also sets the rest of the document's tray
-// (263) and the back cover's and finishing trays (921, 1212, 1214, 1216,
-// 1217) while the first page is the same (264 at 0), and records a lock of
-// 258 whatever the selector.
+// GInputBinConverter (kPaperSourceKey, kOtherPagesSourceKey or
+// kBackCoverSourceKey, found below the root): the tray table pairs each word
+// with a tray name of the paper path. A word names the first tray of an
+// installed paper source (the job settings' devices, kPaperHandlingKey, each
+// through its current part) whose name is the row's name, or holds it as a
+// whole word: bounded by the name's ends or by characters other than letters
+// and digits ("Tray 2" names "Tray 2 (500 sheets)" but "Tray 1" not "Tray 10").
+// "PrinterSelect", a word outside the table and a name no tray has give the
+// automatic tray (0x13). Extract finds the tray of the id the same way and
+// writes the word of the first row whose name is the tray's whole name, else of
+// the first row the tray's name holds as a whole word, else "PrinterSelect".
+// Apply answers 1 once a word was read: the plain key also sets the rest of the
+// document's tray (kOtherPagesSourceKey) and the back cover's and finishing
+// trays (kBackCoverSourceKey, kLastPageSourceKey, kFrontCoverSourceKey,
+// kFurtherSourceKey, kFurtherSecondSourceKey) while the first page is the same
+// (kDifferentFirstPageKey at 0), and records a lock of kPaperSourceKey whatever
+// the selector.
 //
-// GMediaTypeConverter (261, 262 or 973, string attributes found below the
-// root): the media table pairs a media name with a word. Both ways first
-// offer the key to the helper's own handler (CallHelper: the attribute
-// key, this converter, 0 apply or 1 extract); when it takes it, the
-// converter answers 1 and does nothing more. Apply sets the name of the
-// first row of the word and updates the destination's entry of the key
-// already there (else adds a copy); the plain key also sets 262, 973, 1213
-// and 1215 while the first page is the same; a lock of 261 is recorded
-// whatever the selector; 1 once a word was read. Extract writes the words
-// of the rows of the name in turn until the store takes one.
+// GMediaTypeConverter (kMediaTypeKey, kOtherPagesMediaTypeKey or
+// kBackCoverMediaTypeKey, string attributes found below the root): the media
+// table pairs a media name with a word. Both ways first offer the key to the
+// helper's own handler (CallHelper: the attribute key, this converter, 0 apply
+// or 1 extract); when it takes it, the converter answers 1 and does nothing
+// more. Apply sets the name of the first row of the word and updates the
+// destination's entry of the key already there (else adds a copy); the plain
+// key also sets kOtherPagesMediaTypeKey, kBackCoverMediaTypeKey,
+// kLastPageMediaTypeKey and kFrontCoverMediaTypeKey while the first page is the
+// same; a lock of kMediaTypeKey is recorded whatever the selector; 1 once a
+// word was read. Extract writes the words of the rows of the name in turn until
+// the store takes one.
 //
-// GOptionalPaperSourcesConverter (365 -> 315, text): the word, or the
-// empty text for "None", becomes the text and installs the first device of
-// the job settings' paper path of that name. A word or text of more than
-// 127 bytes is refused, not cut. Extract writes "None" for the empty text.
+// GOptionalPaperSourcesConverter (kInstalledOptionsKey ->
+// kOptionalPaperSourcesKey, text): the word, or the empty text for "None",
+// becomes the text and installs the first device of the job settings' paper
+// path of that name. A word or text of more than 127 bytes is refused, not cut.
+// Extract writes "None" for the empty text.
 //
-// GScaleFromLargePaperConverter (365 -> 915): "TRUE" sets 1, any other
-// word 0; extract writes "TRUE" for 1, else "FALSE".
+// GScaleFromLargePaperConverter (kInstalledOptionsKey ->
+// kScaleFromLargePaperKey): "TRUE" sets 1, any other word 0; extract writes
+// "TRUE" for 1, else "FALSE".
 //
-// GUseDiffFirstPageChoiceConverter (364 -> 264): a different first page
-// ("DifferentFirstPage", 1) also runs the media-type and input-bin
-// converters of the rest of the document and the back-cover converter;
-// extract of 1 runs their extracts (the first two on 364). Their answers
-// do not change this one's.
+// GUseDiffFirstPageChoiceConverter (kColorMediaSettingsKey ->
+// kDifferentFirstPageKey): a different first page ("DifferentFirstPage", 1)
+// also runs the media-type and input-bin converters of the rest of the document
+// and the back-cover converter; extract of 1 runs their extracts (the first two
+// on kColorMediaSettingsKey). Their answers do not change this one's.
 //
-// GBackCoverChoiceConverter (362 -> 920): "UseAlternateSource" (2) also
-// runs the media-type and input-bin converters of the back cover; extract
-// of 2 runs their extracts (media type on 362).
+// GBackCoverChoiceConverter (kDocumentSettingsKey -> kBackCoverKey):
+// "UseAlternateSource" (2) also runs the media-type and input-bin converters of
+// the back cover; extract of 2 runs their extracts (media type on
+// kDocumentSettingsKey).
 //
 // Ownership: the driver data is not owned and must outlive the converter;
 // the rest as GSettingConverter.

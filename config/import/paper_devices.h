@@ -1,5 +1,5 @@
 // Lookups of the converters in the driver's paper path: the paper-handling
-// devices that the driver data's job settings keep under key 90
+// devices that the driver data's job settings keep under kPaperHandlingKey
 // (paper_handling_device.h), and the trays of the installed paper sources,
 // each source's trays being the children of its current part.
 //
@@ -15,7 +15,8 @@
 
 class GDriverData;
 
-// The composite of the devices (90 in the job settings), or null.
+// The composite of the devices (kPaperHandlingKey in the job settings), or
+// null.
 GAttributeComposite* PaperDevices(GDriverData* driver_data);
 
 // Marks the first device named `name` (exactly) installed, when it is an

@@ -1,21 +1,25 @@
 // GPrintQualityConverter: "printing/PrintQuality", into the document
 // settings.
-//   With a print-quality attribute (901 in 362): the common steps, "Fast"
-//   65534, "FastNormal" 65535, "Normal" 0, "Best" 1, "Custom" 99, a new
-//   value attribute recorded. Extract writes the word of the value.
+//   With a print-quality attribute (kPrintQualityKey in the document
+//   settings): the common steps, "Fast" 65534, "FastNormal" 65535, "Normal"
+//   0, "Best" 1, "Custom" 99, a new value attribute recorded. Extract writes
+//   the word of the value.
 //   Without one: three steps, whose changes each answer 1:
-//     1. the preset copy: "Best" copies the job settings' preset 326 into
-//        the settings, "Normal" preset 327 (Presets(): each pair's source
-//        in the preset, its target in 362, 364 or the resolution 249 of
-//        362, copied and recorded when both are there). A copy that copies
-//        nothing answers 0, also when the preset, 364, 362 or the
-//        destination is missing (it used to answer 1 then);
+//     1. the preset copy: "Best" copies the job settings' preset
+//        kBestPresetKey into the settings, "Normal" preset kNormalPresetKey
+//        (Presets(): each pair's source in the preset, its target in the
+//        document settings (kDocumentSettingsKey), the colour and media
+//        settings (kColorMediaSettingsKey) or the document settings'
+//        resolution kResolutionKey, copied and recorded when both are
+//        there). A copy that copies nothing answers 0, also when the preset,
+//        either settings or the destination is missing (it used to answer 1
+//        then);
 //     2. the text-as-black converter;
 //     3. the TrueType-as-bitmap converter.
-//   Extract writes "Best" when the settings match preset 326 (a pair
-//   matches when its two sides are not both there or hold equal values; a
-//   missing preset, 362 or 364 matches), else "Normal" for preset 327,
-//   else "Custom".
+//   Extract writes "Best" when the settings match preset kBestPresetKey (a
+//   pair matches when its two sides are not both there or hold equal
+//   values; a missing preset or settings matches), else "Normal" for preset
+//   kNormalPresetKey, else "Custom".
 //
 // Ownership: the driver data is not owned and must outlive the converter;
 // the rest as GSettingConverter.
@@ -29,13 +33,14 @@
 class GDriverData;
 
 // One pair of the preset copy: the source's key in the preset (or in its
-// resolution composite 222), the target's key and where it lies.
+// resolution composite kPresetResolutionKey), the target's key and where it
+// lies.
 struct GPresetPair {
   enum class Target : std::uint8_t { kDocument, kColorMedia, kResolution };
   std::uint32_t source;
   std::uint32_t target;
   Target in;
-  // Copied only while the preset's 593 is there and not 0.
+  // Copied only while the preset's kPresetHalftoneSetKey is there and not 0.
   bool needs_halftone_set;
 };
 

@@ -1,8 +1,9 @@
 // The product data that the configuration import needs and that belongs to
 // the printer family the driver serves, not to the import itself: the
 // identifiers of the finishing accessories (as the store and the installed
-// options' text 365 -> 316 name them) and the bundles table, which pairs
-// each model name of the family with the store's word for that model.
+// options' text kInstalledOptionsKey -> kAccessoryOutputBinsKey name them) and
+// the bundles table, which pairs each model name of the family with the store's
+// word for that model.
 //
 // The product hands its data in here, once, before the first import
 // (SetProductData); until it does, the import knows no accessory and no
@@ -32,14 +33,14 @@ struct GAccessoryIdentifiers {
   // B: the three accessories whose stacker is bin 4 and whose stapled
   // stacker is bin 3, or bin 9 for `stitcher`.
   std::span<const char* const> stapler_stackers;
-  // D: the one of B that also stitches (bin 9, flag 981, codes 8 and 9 of
-  // the stapling choice).
+  // D: the one of B that also stitches (bin 9, flag kStitcherInstalledKey,
+  // codes 8 and 9 of the stapling choice).
   const char* stitcher = nullptr;
   // M: the two accessories whose main and upper bins take the codes 62,
   // 63, 66 and 67.
   std::span<const char* const> mailboxes;
-  // The six accessories that install the stapler (365 -> 311), D among
-  // them.
+  // The six accessories that install the stapler (kInstalledOptionsKey ->
+  // kStaplerInstalledKey), D among them.
   std::span<const char* const> staplers;
 };
 

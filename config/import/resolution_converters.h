@@ -1,11 +1,12 @@
 // The converters of the rasterization and resolution keys.
 //
 // GResolutionConverter ("printing/Resolution"): the resolution composite
-// (249 in 362) with its x (323) and y (324) resolutions in dots per inch
-// and its mode (325), which the rest of the model reads as such. The
-// helper's table codes its words 0 to 6; storing those codes in 323 and
-// 324 would leave no resolution at all for code 0, so each word stands
-// for its resolution instead:
+// (kResolutionKey in kDocumentSettingsKey) with its x (kXResolutionKey) and y
+// (kYResolutionKey) resolutions in dots per inch and its mode
+// (kResolutionModeKey), which the rest of the model reads as such. The helper's
+// table codes its words 0 to 6; storing those codes in kXResolutionKey and
+// kYResolutionKey would leave no resolution at all for code 0, so each word
+// stands for its resolution instead:
 //   "600dpi" 600 x 600, mode 1; "300dpi" 300 x 300, mode 1;
 //   "FASTRES_1200" 600 x 600, mode 2; "PRORES_1200" and its suffixed
 //   forms "PRORES_1200_141", "_180", "_212" 1200 x 1200, mode 1.
@@ -13,10 +14,11 @@
 // first word of the x resolution and mode (so the suffixed forms come back
 // as "PRORES_1200"), and answers 0 for a pair no word has.
 //
-// GRasterizationChoiceConverter ("printing/RasterizationChoice", 255):
-// the choice lies in the document settings (362) or, in the models that
-// keep it with the colour and media settings, in 364: both ways look in
-// 362 first, then in 364.
+// GRasterizationChoiceConverter ("printing/RasterizationChoice",
+// kRasterizationKey): the choice lies in the document settings
+// (kDocumentSettingsKey) or, in the models that keep it with the colour and
+// media settings, in kColorMediaSettingsKey: both ways look in
+// kDocumentSettingsKey first, then in kColorMediaSettingsKey.
 //
 // Ownership and threads: as GSettingConverter.
 #pragma once
@@ -29,8 +31,8 @@
 // A word of the resolution key and what it sets.
 struct GResolutionRow {
   const char16_t* word;
-  std::uint16_t dots_per_inch;  // 323 and 324
-  std::uint16_t mode;           // 325
+  std::uint16_t dots_per_inch;  // kXResolutionKey and kYResolutionKey
+  std::uint16_t mode;           // kResolutionModeKey
 };
 
 class GResolutionConverter final : public GSettingConverter {
@@ -63,6 +65,7 @@ class GRasterizationChoiceConverter final : public GTableConverter {
   std::uint32_t Extract(GAttributeComposite* root) override;
 
  private:
-  // The descriptor whose group holds the choice: 362's, else 364's.
+  // The descriptor whose group holds the choice: the document settings',
+  // else the colour and media settings'.
   static const GFeatureBinding& In(GAttributeComposite* root);
 };

@@ -187,8 +187,9 @@ class GSettingConverter {
   // --- Locks.
 
   // Adds a value attribute with key 0 and the value `locked_key` to the
-  // lock list (1102 inside 366 of `root`) unless the list holds one already;
-  // nothing when either composite is missing or the key exceeds 16 bits.
+  // lock list (kLockListKey inside kKeyLocksKey of `root`) unless the list
+  // holds one already; nothing when either composite is missing or the key
+  // exceeds 16 bits.
   static void RecordLock(GAttributeComposite* root, std::uint32_t locked_key);
 
  protected:

@@ -1,20 +1,23 @@
 // The stapler converters.
 //
 // GStaplerChoiceStaplingConverter ("printing/StaplerChoice/Stapling",
-// 362 -> 289, the staple code), for models without the stapling attribute
-// 1200:
-//   apply    without the key in the store, a stapler choice (362 -> 278)
-//            of 1 sets the staple code to 1 and answers 1. Otherwise the
-//            word is matched; "Stitching" sets the stitching flag (362 ->
-//            982) instead of the staple code. With the stitching accessory
-//            D installed (365 -> 316), "1parallel" and "2parallel" set 8
-//            and 9. A match records a copy of what it set and answers 1.
+// kDocumentSettingsKey -> kStaplerStaplingKey, the staple code), for models
+// without the stapling attribute kStaplingKey:
+//   apply    without the key in the store, a stapler choice
+//            (kDocumentSettingsKey -> kStaplerChoiceKey) of 1 sets the staple
+//            code to 1 and answers 1. Otherwise the word is matched;
+//            "Stitching" sets the stitching flag (kDocumentSettingsKey ->
+//            kStitchingKey) instead of the staple code. With the stitching
+//            accessory D installed (kInstalledOptionsKey ->
+//            kAccessoryOutputBinsKey), "1parallel" and "2parallel" set 8 and 9.
+//            A match records a copy of what it set and answers 1.
 //   extract  staple code 7 with the stitching flag at 1 writes "TRUE" to
 //            the stapler choice and "Stitching" to this key; any other
 //            code its first word.
 //
-// GStaplerChoiceConverter ("printing/StaplerChoice", 362 -> 278), only
-// with the stapler installed (365 -> 311 not 0):
+// GStaplerChoiceConverter ("printing/StaplerChoice", kDocumentSettingsKey ->
+// kStaplerChoiceKey), only with the stapler installed (kInstalledOptionsKey ->
+// kStaplerInstalledKey not 0):
 //   apply    matches the word, unless the stapling key holds "Stitching"
 //            (then the choice stays); a match records a new value
 //            attribute and answers 1. Once its word was read, the staple

@@ -1,22 +1,25 @@
 // The converters of the watermark keys.
 //
-// The current watermark is the composite 379 in 364 (its code 1112, its
-// name 383 and its properties); the watermark definitions are the children
-// of the pool 378 below the root (each with its code 1112, its name 384 and
-// its properties under the same keys as the current watermark's).
+// The current watermark is the composite kWatermarkSettingKey in the colour
+// and media settings (its code kWatermarkNumberKey, its name
+// kSelectedWatermarkKey and its properties); the watermark definitions are
+// the children of the pool kWatermarkListKey below the root (each with its
+// code kWatermarkNumberKey, its name kWatermarkNameKey and its properties
+// under the same keys as the current watermark's).
 //
-// GWatermarksConverter ("printing/Watermarks", 364 -> 379 -> 1112):
+// GWatermarksConverter ("printing/Watermarks", the current watermark's
+// kWatermarkNumberKey):
 //   apply    needs the current watermark's name and code. A word of the
 //            table ("None" 0, "Confidential" 1, "Draft" 2, "Sample" 3)
 //            answers 1, whatever follows; any other word 0 and nothing
 //            changes. With a pool: the first definition of the code names
-//            the current watermark (383 and 1112 take its name and code,
-//            both recorded); then the six property sub-keys run (shade,
-//            style, first page, escapement, font, colour); last, the
-//            current watermark takes the definition's properties (390,
-//            1112, 403, 388, 382, 393, 394, 398, 399, 400, 387, 386) where
-//            both hold the key and the two are of the same class: values
-//            take values, texts take texts (unrecorded).
+//            the current watermark (kSelectedWatermarkKey and
+//            kWatermarkNumberKey take its name and code, both recorded);
+//            then the six property sub-keys run (shade, style, first page,
+//            escapement, font, colour); last, the current watermark takes
+//            the definition's properties (kPropertyKeys) where both hold
+//            the key and the two are of the same class: values take
+//            values, texts take texts (unrecorded).
 //   extract  writes the code's word; for a watermark other than "None",
 //            the definition named like the current watermark has its
 //            properties written by the sub-keys (font, shade, colour from
@@ -29,18 +32,21 @@
 // the store, and keeps it whatever the answer. Extract reads the property
 // in the object it is given (a definition), except the first page, which
 // walks from it to the current watermark.
-//   GWMShadeLevelConverter    403, made 224       (descriptor)
-//   GWMFontStyleConverter     388, made 0         (descriptor)
-//   GWMFirstPageOnlyConverter 382, made 2         (descriptor)
-//   GWMFontEscapementConverter 393, made 1, and 394, made 0: "Custom" (4)
-//            also reads the angle ("WMFontEscapement/WMCustomAngle") as a
-//            decimal number into 394, recorded; an angle of 0 or no number
+//   GWMShadeLevelConverter     kWatermarkShadeKey, made 224 (descriptor)
+//   GWMFontStyleConverter      kWatermarkStyleKey, made 0   (descriptor)
+//   GWMFirstPageOnlyConverter  kWatermarkPagesKey, made 2   (descriptor)
+//   GWMFontEscapementConverter kWatermarkAngleKindKey, made 1, and
+//            kWatermarkAngleKey, made 0: "Custom" (4) also reads the angle
+//            ("WMFontEscapement/WMCustomAngle") as a decimal number into
+//            kWatermarkAngleKey, recorded; an angle of 0 or no number
 //            answers 0 (the escapement stays set and recorded). Extract of
 //            4 writes the angle too and answers whether the store took it.
-//   GWMFontConverter   386 (text), made "Arial"; 387 made 0, never set.
-//            The four words are also the face names.
-//   GWMColorConverter  398 red, 399 green, 400 blue, each made 224; a word
-//            sets all three (recorded in that order). Extract composes
+//   GWMFontConverter   kWatermarkFaceKey (text), made "Arial";
+//            kWatermarkCharSetKey made 0, never set. The four words are
+//            also the face names.
+//   GWMColorConverter  kWatermarkRedKey, kWatermarkGreenKey,
+//            kWatermarkBlueKey, each made 224; a word sets all three
+//            (recorded in that order). Extract composes
 //            red | green << 8 | blue << 16 (a missing one counts 0) and
 //            writes the word of that colour.
 //

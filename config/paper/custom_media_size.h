@@ -2,8 +2,8 @@
 // and a width and height in one of four units of length (below). It
 // converts its size between the units and into dots at a given resolution;
 // media_from_custom_size.h turns it into a medium. The settings keep the
-// user's custom size under key 0x40000019 in the composite 276; temporary
-// ones have key 0.
+// user's custom size under kUserCustomSizeKey in the composite kCustomSizesKey;
+// temporary ones have key 0.
 //
 // ConvertSize: the unit conversion, on a pair of 32-bit lengths. Each
 // length is multiplied and divided as the table says and rounded half up

@@ -3,7 +3,7 @@
 // assignment fall back to the database's default tray (0) and default media
 // type (11913, the string id of "Unspecified"). The forms page and the
 // paper pages edit it, the settings record carries it in the device mode
-// (settings key 510), and the page code asks it which tray a form uses.
+// (kFormToTrayKey), and the page code asks it which tray a form uses.
 //
 // GFormToTrayAssociation: one assignment: three 16-bit value attributes
 // (value_attribute.h, key 0) held by value, the tray, the form and the

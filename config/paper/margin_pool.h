@@ -3,7 +3,7 @@
 // the orientations 0, 90, 180 and 270 degrees, in that order. Media made
 // from custom sizes take their margins from set 0 (media_from_custom_size.h).
 // Nothing in the driver fills a pool: pools arrive in stored
-// configurations, which keep them under key 959 (kMarginPoolKey) in a
+// configurations, which keep them under kMarginPoolKey (959) in a
 // configuration container.
 //
 // It is a model object, not an attribute: it cannot sit in an attribute
@@ -41,7 +41,7 @@ using GMarginSet = std::array<std::uint32_t, kMarginSetLength>;
 
 class GMarginPool final : public MPersistentClass<GMarginPool, MPersistentObject, kGMarginPoolId> {
  public:
-  // Key 959, no sets.
+  // kMarginPoolKey, no sets.
   GMarginPool() : MPersistentClass(kMarginPoolKey) {}
   explicit GMarginPool(const std::uint32_t& key) : MPersistentClass(key) {}
   // The persistable part (nobody holds the copy) and every set.

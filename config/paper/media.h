@@ -15,8 +15,8 @@
 // interpreted; media made from custom sizes leave them 0 and empty.
 //
 // Class id 1002, registered as "GMedia"; kind test 1002, 753, 751; default
-// key 190 (kModelMediumKey). Content equality: the same object, or the same
-// class id and key and every field equal (strings byte for byte).
+// kModelMediumKey (190). Content equality: the same object, or the same class
+// id and key and every field equal (strings byte for byte).
 //
 // Stored form, after the GAttribute part (attribute.h):
 //   version          u32  kMediaVersion
@@ -72,8 +72,8 @@ struct GRect16 {
 
 class GMedia final : public MPersistentClass<GMedia, GAttribute, kGMediaId> {
  public:
-  // Key 190, empty strings, every length 0, orientation 0, codes 0, 600 by
-  // 600 dots per inch.
+  // kModelMediumKey, empty strings, every length 0, orientation 0, codes 0, 600
+  // by 600 dots per inch.
   GMedia() : MPersistentClass(kModelMediumKey) {}
   // A null text leaves its string empty.
   GMedia(const char* name, const GSize16& paper_size, const GSize16& printable_size,

@@ -1,10 +1,10 @@
 // GPaperHandlingDevice: one unit of the printer's paper path: a paper source
 // (device type 0, whose parts hold input trays) or an output device (type
 // 1, whose parts hold output bins). The devices are the children of the
-// paper-handling composite of the job settings (key 90, the "bin pool");
-// the driver entry builds them from the printer's stored maps and matches
-// them against the device values, the user interface and the filters read
-// them.
+// paper-handling composite of the job settings (kPaperHandlingKey, the "bin
+// pool"); the driver entry builds them from the printer's stored maps and
+// matches them against the device values, the user interface and the filters
+// read them.
 //
 // Parts. A device keeps its parts by a 16-bit part id, each through a
 // counted pointer, and one of them is current. A part is normally an

@@ -1,8 +1,8 @@
 // The parts of the printer's paper-handling devices
 // (paper_handling_device.h): GTray, one input tray of a paper source, and
 // GBin, one output bin of an output device. The driver entry builds them
-// from the printer's stored bin and tray maps (trays with key 82, bins with
-// key 91); the user interface and the filters read their ids, mapped values
+// from the printer's stored bin and tray maps (trays with kTrayKey, bins with
+// kBinKey); the user interface and the filters read their ids, mapped values
 // and media.
 //
 // Both carry a name, a 16-bit id (the paper-source or output-bin code that

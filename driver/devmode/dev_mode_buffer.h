@@ -12,13 +12,13 @@
 //   encoding 1      the flat settings record, 16-bit numbers (binary
 //                   stream)
 //   other encodings the object-graph form of the model (portable text)
-// The encoding is the job settings' 359 -> 366 -> 940, read once when first
-// needed. The model is stored with its serial numbers cleared: the
-// object-graph form writes them, and a model decoded and stored again
-// (a merge, a conversion) must give the same bytes. Reading taken: the
-// clearing belongs to the store itself, not only to the context's save
-// before SetSettings, whose deep copy would give the composites new
-// numbers and whose merge path does not clear at all. Two older forms are
+// The encoding is the job settings' kDefaultSettingsKey -> kKeyLocksKey ->
+// kStoredEncodingKey, read once when first needed. The model is stored with its
+// serial numbers cleared: the object-graph form writes them, and a model
+// decoded and stored again (a merge, a conversion) must give the same bytes.
+// Reading taken: the clearing belongs to the store itself, not only to the
+// context's save before SetSettings, whose deep copy would give the composites
+// new numbers and whose merge path does not clear at all. Two older forms are
 // still read: flag 1, the object-graph form in portable text packed with
 // zlib; flag 5, the same packed with LZW. A model read from them is
 // rebuilt in the current form (flat-encoded, decoded on the codec's
@@ -93,7 +93,7 @@ class GDevModeBuffer : public GDevModeSettingsInterface {
   std::uint32_t GetTotalSize() const { return GetDevModeSize(); }
   // 1 once the printer's own record was accepted.
   int IsFromPrinter() override { return from_printer_; }
-  // The model's 323 and 324 (0 without).
+  // The model's kXResolutionKey and kYResolutionKey (0 without).
   std::uint16_t GetXResolution() override;
   std::uint16_t GetYResolution() override;
   // Copies `count` bytes; 1.

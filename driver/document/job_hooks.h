@@ -4,8 +4,9 @@
 // lacks both begin calls, ksEndPage or ksEndJob is not used.
 //
 // Begin record (28 bytes, little-endian): 0 u32 0; 4 u32 4; 8 u16 4;
-// 10 u16 the default settings' 364 -> 291 (1 when absent); 12 u16 the job
-// settings' 434 (2 when absent); 14 u16 0; 16, 20, 24 u32 0.
+// 10 u16 the default settings' kColorMediaSettingsKey -> kCopiesKey (1 when
+// absent); 12 u16 the job settings' kJobKindKey (2 when absent); 14 u16 0;
+// 16, 20, 24 u32 0.
 // Page record (16 bytes): 0 u16 16; 2 u16 0; 4, 8, 12 u32 0.
 //
 // Ownership: the context owns its holder, the holder its module, the

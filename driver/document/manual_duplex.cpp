@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::uint32_t kInstructionsPageFlags = 3;
 
-// Both 253 and 245 exist and are non-zero.
+// Both kDuplexKey and kManualDuplexKey exist and are non-zero.
 bool IsManualDuplexJob(GAttributeComposite* defaults) {
   GValueAttribute* manual = FindValueAttribute(defaults, kDuplexKey);
   GValueAttribute* pass = FindValueAttribute(defaults, kManualDuplexKey);

@@ -1,13 +1,17 @@
 // The page watermark's drawing record and the facts it is built from.
 //
-// A watermark definition (a composite keyed 380 in the watermark list 366
-// -> 378) holds by key: 384 name, 385 text, 386 face name, 387 character
-// set, 388 style bits (0 bold, 1 italic, 2 underline, 3 strike-out), 389
-// weight, 390 point size, 392 character width, 393 angle kind (1 diagonal,
-// 2 vertical, 3 the other diagonal, 4 custom, else 0 degrees), 394 custom
-// angle, 396 and 397 (kept, not drawn), 398-400 the red, green and blue
-// flags, 403 gray level, 1112 the built-in entry's number. Texts are 8-bit
-// (the system's code page, UTF-8); the face name reaches the font as
+// A watermark definition (a composite keyed kWatermarkDefinitionKey in the
+// watermark list, kKeyLocksKey -> kWatermarkListKey) holds by key:
+// kWatermarkNameKey, kWatermarkTextKey, kWatermarkFaceKey (face name),
+// kWatermarkCharSetKey, kWatermarkStyleKey (bits: 0 bold, 1 italic,
+// 2 underline, 3 strike-out), kWatermarkWeightKey, kWatermarkPointSizeKey,
+// kWatermarkWidthKey (character width), kWatermarkAngleKindKey (1 diagonal,
+// 2 vertical, 3 the other diagonal, 4 custom, else 0 degrees),
+// kWatermarkAngleKey (the custom angle), kWatermarkKeptKey and
+// kWatermarkSecondKeptKey (kept, not drawn), kWatermarkRedKey,
+// kWatermarkGreenKey and kWatermarkBlueKey (flags), kWatermarkShadeKey (gray
+// level) and kWatermarkNumberKey (the built-in entry's number). Texts are
+// 8-bit (the system's code page, UTF-8); the face name reaches the font as
 // UTF-16.
 //
 // The record is the context's, refilled for each document. Pure helpers;
@@ -33,8 +37,8 @@ struct GWatermarkRecord {
   std::int32_t point_size = 0;
   platform::COLORREF color = 0;
   std::uint32_t gray = 0;
-  std::uint32_t kept1 = 0;  // 396
-  std::uint32_t kept2 = 0;  // 397
+  std::uint32_t kept1 = 0;  // kWatermarkKeptKey
+  std::uint32_t kept2 = 0;  // kWatermarkSecondKeptKey
   std::int32_t start_x = 0;
   std::int32_t start_y = 0;
   std::uint32_t angle_kind = 0;

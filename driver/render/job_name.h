@@ -3,9 +3,9 @@
 // character map holds a character, the check that upper-cases a name, and
 // the UTF-16 to UTF-8 conversion of a name the printer font checked.
 //
-// The character map is attribute 1026 of the job settings: a format-4
-// 'cmap' subtable from its doubled segment count on, big-endian, held as
-// the bytes of a string attribute. It is outside data: it is read only
+// The character map is attribute kJobNameCharMapKey of the job settings: a
+// format-4 'cmap' subtable from its doubled segment count on, big-endian, held
+// as the bytes of a string attribute. It is outside data: it is read only
 // within the bytes the attribute holds.
 //
 // Pure functions: any thread.

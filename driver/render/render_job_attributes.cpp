@@ -7,14 +7,15 @@
 //   2. a document name is cut after its last "/", then its last "\", made
 //      8-bit (the system's code page), and what follows the first match of
 //      "Microsoft [A-Z,a-z]+ - " in it is kept; without a document name,
-//      the default settings' 362 -> 1032 when not empty, else the stamp;
+//      the default settings' kDocumentSettingsKey -> kFallbackJobNameKey when
+//      not empty, else the stamp;
 //   3. back to wide text (at most 511 bytes, whole characters) and cut to
 //      16 units (never inside a surrogate pair);
-//   4. with 1027 = 1 every character must be in the cmap of the job
-//      settings' 1026, else SanitizeJobNameChars must pass; an empty name
-//      passes neither; a name that fails is replaced by the stamp;
-//   5. the wide and 8-bit forms are kept; with 1027 = 1 the 8-bit form is
-//      the name's UTF-8 encoding, at most 48 bytes.
+//   4. with kJobNameCheckKey = 1 every character must be in the cmap of the job
+//      settings' kJobNameCharMapKey, else SanitizeJobNameChars must pass; an
+//      empty name passes neither; a name that fails is replaced by the stamp;
+//   5. the wide and 8-bit forms are kept; with kJobNameCheckKey = 1 the 8-bit
+//      form is the name's UTF-8 encoding, at most 48 bytes.
 #include <cstdio>
 #include <memory>
 

@@ -32,8 +32,8 @@
 //     scaling ones for the scalers to stand back;
 //   - covers, the last page's media and the page copies act on sheets, so
 //     they follow imposition and scaling;
-//   - the letterhead filter sets the document's page order (710 := 1),
-//     which the reverse-order filter behind it reads to take the document;
+//   - the letterhead filter sets the document's page order (kPageOrderKey :=
+//     1), which the reverse-order filter behind it reads to take the document;
 //   - the filters that hold pages and hand them on reordered come last,
 //     so that what they hold are finished sheets;
 //   - GAAFilter2 comes after them because it rewrites the page stores they
@@ -72,10 +72,10 @@ inline constexpr RWClassID kCanonicalChainIds[] = {1115, 1112, 1107, 1102, 1105,
                                                    1110, 1113, 1109, 1120, 1116};
 
 // The colour-adjustment filter's mode for documents carrying `settings`,
-// by the class of the first attribute keyed 295 found depth first: 1 for
-// the plain Tintvector attribute (792), 3 for the enhanced one (797), 4
-// for its second version (1201); 0 (the filter stands aside) without one
-// or for null.
+// by the class of the first attribute keyed kColorAdjustmentKey found depth
+// first: 1 for the plain Tintvector attribute (792), 3 for the enhanced one
+// (797), 4 for its second version (1201); 0 (the filter stands aside) without
+// one or for null.
 std::int32_t TintvectorModeOf(GAttributeComposite* settings);
 
 // A new peripheral composite, held by the answer: the nineteen filters

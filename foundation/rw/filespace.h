@@ -28,14 +28,10 @@
 // Allocated block: a length word (the whole block, this word included, a
 // multiple of 4), then the caller's bytes; callers get the offset past the word.
 //
-// The free list keeps an image of each list block it has read or written,
-// equal to the file's bytes there: its own writes go to both, and any other
-// write over a block drops that image (the manager hears of every write), so
-// a walk round the ring reads each block from the file once. A block taken
-// from its image gets the same checks as one read from the file. A walk
-// steps over a kept block that would pass it on (full, or without an extent
-// long enough, and free of faults in the current space) without loading it:
-// the walk ends where it would have, with the same errors.
+// The free list keeps an image of the list blocks it has read or written,
+// so that a walk round the ring reads each block from the file once; the
+// walks' answers and errors are those of reading the file
+// (docs/notes/foundation.md#file-space-manager).
 //
 // Errors: seek, read and write failures raise [SEEKERR], [READERR],
 // [WRITEERR] (RWFileIoError with the offset concerned and the code 1, 2 or

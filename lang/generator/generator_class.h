@@ -16,7 +16,7 @@
 // StartDocument, the document start of each generator: the generator
 // base's (printer_language.h) first, whose non-zero answer it answers;
 // then, with `read_overhead` (ZDL XL and ZDL5), the per-item download
-// overhead from the configuration (key 932); then the device-font list
+// overhead from the configuration (kItemOverheadKey); then the device-font list
 // again; the answer is the sink's write error.
 //
 // Ownership and threads: as GPrinterLanguage.

@@ -36,8 +36,8 @@
 // index (rop - 1) & 15 (so 0 is taken as 16) into 0, 5, 10, 15, 80, 85,
 // 90, 95, 160, 165, 170, 175, 240, 245, 250, 255.
 //
-// GetDeviceFontList: the configuration's child keyed 414 when it is a
-// GDeviceFontListComposite, else a new empty one (none after [NOMEM]);
+// GetDeviceFontList: the configuration's child keyed kDeviceFontListsKey when
+// it is a GDeviceFontListComposite, else a new empty one (none after [NOMEM]);
 // kept and answered. The generators ask it from their constructors and at
 // document start.
 //

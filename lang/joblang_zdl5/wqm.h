@@ -8,7 +8,7 @@
 //     kDisplayTextKey (800), the display line goes to the port:
 //       OPMSG DISPLAY = "<text>"   when the value attribute keyed
 //                                  kOperatorMessageKey (801) is non-zero
-//       RDYMSG DISPLAY = "<text>"  otherwise (also without 801)
+//       RDYMSG DISPLAY = "<text>"  otherwise (also without kOperatorMessageKey)
 //     then CR LF, nothing before it. The text is cleaned first, so that
 //     it cannot end the line and pass commands of its own to the printer:
 //     only printable ASCII (32 to 126) is kept, without '"', and only its
@@ -17,7 +17,7 @@
 //     the value 1 under kManualDuplexInstructionsKey (1010), the manual-duplex
 //     header line follows; its bytes are not given, so it records
 //     "ManualDuplexHeader" in the call log (lang/generator/call_log.h)
-//     and writes nothing; key 1010 is left as it is.
+//     and writes nothing; kManualDuplexInstructionsKey is left as it is.
 //   The port is the one the command carries, else the device's output
 //   object; without either nothing is written. The answer is the port's
 //   Write answer (0 when nothing was written).

@@ -33,7 +33,7 @@
 //
 //   DocumentStart: the generator base's (printer_language.h) first, whose
 //     non-zero answer it answers; then the per-item download overhead
-//     from the configuration (key 932) and the device-font list again;
+//     from the configuration (kItemOverheadKey) and the device-font list again;
 //     answers the sink's write error.
 //   SendPadding (the pass break, class id 718): 200 zero bytes into the
 //     sink, then one flush; answers the sink's write error.

@@ -4,7 +4,7 @@
 //
 //   DocumentStart: the generator base's (printer_language.h) first, whose
 //     non-zero answer it answers; then the per-item download overhead
-//     from the configuration (key 932) and the device-font list again;
+//     from the configuration (kItemOverheadKey) and the device-font list again;
 //     answers the sink's write error.
 //   SendPadding (the pass break, class id 718): raw filler bytes, then a
 //     flush of the sink. The filler's bytes are not given: it records

@@ -1,6 +1,6 @@
 // GBrush: the graphics attribute that says how areas are filled: the paint
 // (paint.h) that colours them, or none. A graphic's bundle carries it under
-// the brush key 154; executed on a device it calls the device's SetBrush
+// the brush key kBrushKey; executed on a device it calls the device's SetBrush
 // with itself.
 //
 // GNoBrush: the brush that fills nothing (no paint).

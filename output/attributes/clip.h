@@ -1,6 +1,6 @@
 // The clipping attributes: they restrict drawing to rectangles, or to the
 // outline of a path. A graphic's bundle carries its clip under the clip key
-// 177.
+// kClipKey.
 //
 // GClip: the abstract base of the clips, a style attribute (attribute.h)
 // with two 32-bit values that the generators and the reducing filter read

@@ -1,6 +1,6 @@
 // GPen: the graphics attribute that says how lines are drawn: a line width
 // and the paint (paint.h) that colours them. A graphic's bundle carries it
-// under the pen key 160; executed on a device it calls the device's SetPen
+// under the pen key kPenKey; executed on a device it calls the device's SetPen
 // with itself. Dashed lines use GDashedPen (dashed_pen.h), which extends it.
 //
 // Class id 201, registered as "GPen"; kind test 201, 754, 753, 751.

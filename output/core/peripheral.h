@@ -23,18 +23,14 @@
 // GErrorCommand (key 0) that carries the code and holds the command.
 // ExpandComposite hands each piece of a composite, in order, to Submit: an
 // error command met ends the walk and is the answer; no-op commands are
-// dropped; the other results go, in order, into a new GCommandComposite
-// (each prepared with PrepareForComposite first), which is the answer.
-// When every piece of a composite in memory came back as it went, the
-// composite itself is the answer; when every piece was dropped, a new
-// GNoCommand (key 0) is. The pieces of the command list on disk are read
-// from its file by its replay iterator: copies, which a device may change
-// in place, so they always go on in a new composite; when the list's file
-// failed during the walk (or was gone), the answer is a new
-// GErrorCommand(kSpoolFailure) holding the list. The pieces of a command
-// composite are its own children, lent to the devices while it is taken
-// apart: no device may change that composite meanwhile. The new
-// composite's list is gathered only once a piece has come back changed.
+// dropped; the other results go, in order, into a new GCommandComposite (each
+// prepared with PrepareForComposite first), which is the answer; but the
+// composite itself when every piece of a composite in memory came back as it
+// went, a new GNoCommand (key 0) when every piece was dropped, and a new
+// GErrorCommand(kSpoolFailure) holding the list when the command list on disk's
+// file failed during the walk (or was gone). No device may change a command
+// composite while it is taken apart. How the walk lends and copies the pieces:
+// docs/notes/output.md#peripheral
 //
 // The job-event handlers move the job state: DocumentStart to 1 (in a
 // document), PageStart to 2 (in a page), PageEnd to 1, DocumentEnd and
@@ -52,17 +48,10 @@
 // The page-scale query: HasPageScale answers 1 and GetPageScale (1.0, 1.0)
 // in the base; GetFlags answers 0.
 //
-// Operations keep their order among the device's virtual operations; the
-// comments mark the places of operations that the output model has not
-// built yet, for the classes to come to take in place. The handlers of the
-// path, the graphic composite, the download-header command, the caps, the
-// joints and the clip to a path have no known place: they stand together
-// after the others.
-//
-// Layering: the handlers of settings are those of GAttributeHandlers
-// (attribute_handlers.h), the interface through which the attributes of
-// the configuration model, below this library, reach a device; the device
-// implements them here, in their places among its operations.
+// Operations keep their order among the device's virtual operations
+// (comments mark the places of those not built yet); the settings' handlers
+// are GAttributeHandlers' (attribute_handlers.h). Design notes:
+// docs/notes/output.md#peripheral
 //
 // Class id 760, not registered with the factory; kind test 760, 753, 751.
 // Content equality: the same object; or a device (of any class: a derived

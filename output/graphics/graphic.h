@@ -1,7 +1,7 @@
 // GGraphic: the base of every drawing command (primitive, raster and text
 // graphics). A graphic is a command (command.h) whose attribute set is its
 // graphic state, the bundle of pen, brush, clip, transform and the other
-// drawing attributes, kept under the bundle key 244.
+// drawing attributes, kept under the bundle key kGraphicBundleKey.
 //
 // Class id 602 names the kind; the class is abstract and not registered.
 // Kind test 602, 601 and 751.
@@ -23,7 +23,7 @@ inline constexpr std::uint32_t kGraphicVersion = 1;
 
 class GGraphic : public GCommand {
  public:
-  // Holds `attributes` (none when null), whose key becomes 244.
+  // Holds `attributes` (none when null), whose key becomes kGraphicBundleKey.
   explicit GGraphic(GAttributeComposite* attributes = nullptr, const std::uint32_t& key = 0);
   // As GCommand's copy: shares the attribute set.
   GGraphic(const GGraphic& other) = default;

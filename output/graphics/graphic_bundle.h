@@ -1,10 +1,11 @@
 // GGraphicBundle: a graphic's graphic state, the attribute set that a
 // graphic (or a null command that sets the state of those after it)
-// carries under the bundle key 244: its brush (key 154), pen (160), clip
-// (177), raster operation (183), transform and fill mode, and the
-// attributes under keys 166, 172 and 182, which the bundle carries as they
-// are. As a GState (state.h), it replaces a present attribute of the same
-// kind and key when one is added.
+// carries under the bundle key kGraphicBundleKey: its brush (kBrushKey), pen
+// (kPenKey), clip (kClipKey), raster operation (kRasterOperationKey), transform
+// and fill mode, and the attributes under keys kBundleFirstKey,
+// kBundleSecondKey and kBundleThirdKey, which the bundle carries as they are.
+// As a GState (state.h), it replaces a present attribute of the same kind and
+// key when one is added.
 //
 // Per key it finds (the first attribute with the key, depth first, left in
 // place), takes out (removes the first one and hands it over: the
@@ -16,8 +17,8 @@
 // holds an attribute of another kind, which they leave in place.
 //
 // Class id 101, registered as "GGraphicBundle"; kind test 101, 758, 757,
-// 753, 751; TypeId 101. Every constructor gives key 244 (the one that takes
-// a 32-bit argument ignores it). Content equality: the attribute
+// 753, 751; TypeId 101. Every constructor gives kGraphicBundleKey (the one that
+// takes a 32-bit argument ignores it). Content equality: the attribute
 // composite's.
 //
 // Stored form: the GState part (state.h, the attribute composite's form),
@@ -46,7 +47,7 @@ inline constexpr std::uint32_t kGraphicBundleVersion = 1;
 
 class GGraphicBundle final : public MPersistentClass<GGraphicBundle, GState, kGGraphicBundleId> {
  public:
-  // Empty; key 244.
+  // Empty; kGraphicBundleKey.
   GGraphicBundle() : MPersistentClass(kGraphicBundleKey) {}
   explicit GGraphicBundle(std::uint32_t) : GGraphicBundle() {}
   GGraphicBundle(const GGraphicBundle& other) = default;

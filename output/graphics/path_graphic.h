@@ -1,7 +1,7 @@
 // The graphics made of graphics: GPathGraphic, a path whose elements (its
 // graphics, in order) together give one outline, and GGraphicComposite,
 // several graphics drawn as one. Each carries its own graphic state, the
-// bundle under key 244 (graphic.h), as every graphic does.
+// bundle under kGraphicBundleKey (graphic.h), as every graphic does.
 //
 // What they are is taken from their names and neighbours: both are
 // registered among the graphics (603, 607), and the colour-adjustment

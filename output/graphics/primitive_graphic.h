@@ -66,7 +66,7 @@ inline constexpr std::uint32_t kDefaultKindWord = 2;
 class GPrimitiveGraphic : public GGraphic {
  public:
   // Every constructor but the copy leaves A, B and C at (0, 0); each holds
-  // `attributes` as GGraphic does (its key becomes 244).
+  // `attributes` as GGraphic does (its key becomes kGraphicBundleKey).
   // Kind word 2, no points (owns flag 1), bounds not valid, zero rectangle.
   GPrimitiveGraphic() = default;
   // The given rectangle as valid bounds; no points (owns flag 1).

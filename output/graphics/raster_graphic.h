@@ -65,7 +65,7 @@ class GRasterGraphic : public MPersistentClass<GRasterGraphic, GGraphic, kGRaste
   // No bitmaps, zero rectangles, no attribute set, key 0.
   GRasterGraphic() = default;
   // Each shares the bitmaps' implementations and holds `attributes` as
-  // GGraphic does (its key becomes 244).
+  // GGraphic does (its key becomes kGraphicBundleKey).
   GRasterGraphic(const GBitmap& bitmap, GAttributeComposite* attributes, const GShortRect& source,
                  const GShortRect& target, const GBitmap& second_bitmap);
   GRasterGraphic(const GBitmap& bitmap, const GShortRect& source, const GShortRect& target,

@@ -11,49 +11,22 @@
 //
 // GRasterScaler (target rectangle): a rectangle source whose rectangle is
 // the target. Begin takes the upstream's bounds as the source rectangle:
-// sw x sh pixels become dw x dh. It resizes across when sw != dw and down
-// when sh != dh.
-//   Across, by depth (the same stepping for every row, so it is worked out
-//   once, in Begin, as the source pixel of each target pixel):
-//   1, 4, 8 bits  16.16 stepping, step = (dw x 65536 + sw - 1) / sw. For
-//                 each source pixel read, steps are taken: a step that moves
-//                 the integer part of the running sum writes the pixel once
-//                 per whole unit; one that does not goes on stepping (while
-//                 fewer than sw steps are taken and the integer part stays),
-//                 reading the next pixel after every such step while pixels
-//                 read do not exceed steps taken. 2 -> 5 gives p0 p0 p1 p1
-//                 p1, 5 -> 2 gives p0 p3. 1- and 4-bit pixels are packed
-//                 most significant first, a last partial byte with its
-//                 unused bits clear; the 1-bit form takes each step's pixel
-//                 from the bit at the step count.
-//   24 bits       error accumulation over pixels of three bytes, the error
-//                 starting at sw. Growing, each source pixel is written as
-//                 many times as steps { when dw <= error, move on and error
-//                 -= dw; count one; error += sw } run until it moves on;
-//                 shrinking, each target pixel moves on while sw >= error
-//                 (error += dw each time), then error -= sw: 2 -> 5 gives
-//                 3 + 2 copies (in 8 bits 2 + 3).
-//   Other depths are not resized: Begin fails when they would have to be.
-//   Down, by repeat counts, the vertical error e starting at 0 when
-//   growing and at sh when shrinking:
-//   growing       per source row t = dh - e, e = 0; repeat count t / sh,
-//                 plus one when a remainder r is left, and then e = sh - r
-//                 (2 -> 5 rows: 3, 2; 3 -> 7: 3, 2, 2);
-//   shrinking     per target row n = (sh - e + dh) / dh, e = n x dh - sh +
-//                 e; the upstream skips n - 1 rows (SkipRows) before the
-//                 row is pulled; repeat count 1.
-//   Without resizing down the repeat count is 1. A repeat count above 255
-//   (the count is 8 bits) is handed out as several rows of the same
-//   content, 255 at most each. Row indexes count target rows: each row
-//   gets the next index, which then grows by its repeat count.
-// SkipRows(count) skips target rows: the next index grows by the count,
-// which, when resizing down, becomes source rows for the upstream:
-// growing (count x sh + e) / dh, the remainder the new e; shrinking
-// (count x sh - e + dh) / dh, e := that x dh - count x sh + e.
-// The scaler hands out dh rows in all, then length 0; an upstream that
-// runs out first gives blank (0) rows for the rest. Rows are
-// (bits per pixel x dw + 7) / 8 bytes when resizing across; otherwise the
-// upstream's rows as they come.
+// sw x sh pixels become dw x dh. It resizes across when sw != dw (the same
+// source pixel for each target pixel in every row, worked out once in
+// Begin: 16.16 stepping for 1-, 4- and 8-bit pixels, error accumulation
+// for 24-bit ones; other depths are not resized) and down when sh != dh
+// (by repeat counts when growing, by skipped upstream rows when
+// shrinking). 2 -> 5 pixels gives p0 p0 p1 p1 p1 (24 bits: 3 + 2 copies),
+// 5 -> 2 gives p0 p3; 2 -> 5 rows gives repeat counts 3, 2. A repeat count
+// above 255 (the count is 8 bits) is handed out as several rows of the
+// same content, 255 at most each; row indexes count target rows.
+// SkipRows(count) skips target rows (source rows for the upstream when
+// resizing down). The scaler hands out dh rows in all, then length 0; an
+// upstream that runs out first gives blank (0) rows for the rest. Rows are
+// (bits per pixel x dw + 7) / 8 bytes when resizing across (1- and 4-bit
+// pixels packed most significant first, a last partial byte's unused bits
+// clear); otherwise the upstream's rows as they come.
+// The stepping, step by step: docs/notes/output.md#scaler
 //
 // Begin fails without an upstream, for a source or a target of no pixels
 // (a width or height of 0 or less), for a depth other than 1, 4, 8 and 24

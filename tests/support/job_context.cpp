@@ -31,7 +31,7 @@ class MarkedJobDriverData : public GJobDriverData {
   void ReleaseWatermarkFont(std::uint32_t* font) override { *font = 0; }
   GCommand* MakeWatermarkCommand(RWWString, std::uint32_t, std::int32_t, const GRGBColor*, GMedia*,
                                  std::uint32_t) override {
-    return new GNullCommand(nullptr, kMarkerKey);
+    return new GNullCommand(nullptr, kMarkerCommand);
   }
 };
 

@@ -10,8 +10,9 @@
 //
 // The jobs are the real job driver data but for the watermark slots 4-6
 // (a font kMarkerFont for a description with a text, a GNullCommand keyed
-// kMarkerKey), their services' handle P1's; P1's "TempDirectoryLocation", where spools go, is
-// kSpoolParent (SpoolParent() on the host).
+// kMarkerCommand), their services' handle P1's; P1's
+// "TempDirectoryLocation", where spools go, is kSpoolParent (SpoolParent()
+// on the host).
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,7 @@
 namespace testing_support {
 
 inline constexpr std::uint32_t kMarkerFont = 0x5EED;
-inline constexpr std::uint32_t kMarkerKey = 0xCAFE;
+inline constexpr std::uint32_t kMarkerCommand = 0xCAFE;
 inline constexpr char16_t kSpoolParent[] = u"C:\\Drv\\Spool";
 
 class JobContextFixture : public PrinterFixture {

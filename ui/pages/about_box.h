@@ -6,11 +6,13 @@
 // it) when that file has one, else the resource library's, which ships
 // with the library (resources/resource_library.rcs). A text the record
 // lacks is shown empty. Under them a list shows, for each extension
-// registered in the sheet's settings (description list 987 of 368, as the
-// extension managers load it), its identity text (988) and its three
-// description texts (990, 993, 994), one line each, in index order; the
-// list is hidden while none is registered. OK (or Cancel) closes the box;
-// it changes no setting.
+// registered in the sheet's settings (description list
+// kExtensionDescriptionsKey of kExtensionCompositeKey, as the extension
+// managers load it), its identity text (kExtensionIdentityKey) and its three
+// description texts (kExtensionTextKey, kExtensionAboutTextKey,
+// kExtensionAboutMoreKey), one line each, in index order; the list is hidden
+// while none is registered. OK (or Cancel) closes the box; it changes no
+// setting.
 //
 //   GAboutFeature        reads the texts and runs the box (AboutBoxProc);
 //                        it is never disabled by the sheet's access;

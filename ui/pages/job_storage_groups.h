@@ -19,10 +19,9 @@
 //     18011 / 18012 the logged-on user or a typed user
 //       (kNoticeLoggedOnUserKey 0 / 1), 18008 the typed user name
 //       (kNoticeUserKey);
-//     the job's storage attributes (kJobStorageKeys): 975 in 18018, 999 in
-//       5410, 1000 in 5411, 1007 in 5412, 1008 in 5413, 1022 in 18006, 1131
-//       in 5416, each an edit of the attribute's number (a value attribute)
-//       or text (a string attribute);
+//     the job's storage attributes, kJobStorageKeys in order, in 18018,
+//       5411, 5410, 5412, 5413, 18006 and 5416, each an edit of the
+//       attribute's number (a value attribute) or text (a string attribute);
 //     18013, 18019, 18014, 5415, 5414, 18002, 18001, 18016 only show.
 //   With job storage off, only the mode (and the local choice) can change.
 //

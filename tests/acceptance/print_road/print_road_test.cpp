@@ -7,6 +7,7 @@
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
+#include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "config/paper/media_from_custom_size.h"
 #include "driver/model_lookup.h"
@@ -44,7 +45,6 @@ namespace {
 using namespace support;
 
 constexpr std::uint16_t kRoadSize = 16386;  // a custom size of P1's defaults
-constexpr std::uint32_t kFaceUpKey = 1229;
 
 class PrintRoadGolden : public AcceptancePrinter {
  protected:
@@ -137,10 +137,10 @@ TEST_F(PrintRoadGolden, AFaceUpJobReachesThePortFileByteForByte) {
   chain->AddChild(new GPageRasterGenerator);
   job_->SetOutputChain(chain);
 
-  EXPECT_EQ(Submit(new GDocumentStart(
-                Set({new GValueAttribute(1, kFaceUpKey), new GStringAttribute("demo", 800),
-                     new GValueAttribute(0, 801)}),
-                u"FILE:C:\\Out\\road.prn", u"road", job_, 0u)),
+  EXPECT_EQ(Submit(new GDocumentStart(Set({new GValueAttribute(1, kRuleSwitchKey),
+                                           new GStringAttribute("demo", kDisplayTextKey),
+                                           new GValueAttribute(0, kOperatorMessageKey)}),
+                                      u"FILE:C:\\Out\\road.prn", u"road", job_, 0u)),
             0);
   for (int page = 1; page <= 2; ++page) {
     EXPECT_EQ(Submit(new GPageStart(Set({new GMedia(*medium)}), 0u)), 0);

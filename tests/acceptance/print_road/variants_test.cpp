@@ -74,7 +74,7 @@ std::string Transcript(const GRecordingDevice& recorder) {
         token = std::to_string(static_cast<GRectangleGraphic*>(command)->GetBounds().left);
         break;
       case kGNullCommandId:
-        if (command->Key() == kMarkerKey) token = "W";
+        if (command->Key() == kMarkerCommand) token = "W";
         if (auto* place = set && set->EntryCount() == 1
                               ? dynamic_cast<GTransformAttribute*>(set->Children()[0].Get())
                               : nullptr)
