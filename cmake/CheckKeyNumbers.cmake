@@ -8,21 +8,10 @@
 # numbers ("364 -> 291"). Other numbers (sizes, offsets, class and string
 # ids) pass, whatever they equal. Reads every top folder but tests and
 # support (whose fixtures still cite numbers), hidden ones and build
-# trees, less the files of DRV_KEY_NUMBERS_PENDING.
+# trees.
 cmake_minimum_required(VERSION 3.25)
 
 set(header config/keys/settings_keys.h)
-# Files that still cite key numbers in their comments and that other work
-# is changing: each leaves this list once its comments name their keys.
-set(DRV_KEY_NUMBERS_PENDING
-    driver/devmode/dev_mode_validation.cpp
-    driver/devmode/driver_settings.h
-    driver/model_lookup.h
-    driver/render/render_driver_data_imp.h
-    examples/page_raster/page_raster_generator.h
-    examples/print_demo/demo_job.h
-    flat_settings/flat_settings_codec.cpp)
-
 # The numbers the header names, in decimal.
 file(STRINGS ${DRV_ROOT}/${header} lines REGEX "^inline constexpr std::uint32_t k")
 set(keys)
@@ -56,7 +45,7 @@ endfunction()
 
 include(${CMAKE_CURRENT_LIST_DIR}/SourceFiles.cmake)
 drv_source_files(files "^(tests|support)$")
-list(REMOVE_ITEM files ${header} ${DRV_KEY_NUMBERS_PENDING})
+list(REMOVE_ITEM files ${header})
 list(APPEND files ${DRV_PLANT})
 
 set(problems)

@@ -15,9 +15,9 @@
 // (by another program, or this context's AddCustomForm) stayed out of it.
 //
 // Readings taken: an extent whose medium is missing answers 0, like an
-// overflow; DC_ORIENTATION reads 265 of the bound device mode's settings;
-// the "blank" of a tray's name stays in front of the map entry's string
-// when the tray has no text of its own.
+// overflow; DC_ORIENTATION reads kOrientationKey of the bound device mode's
+// settings; the "blank" of a tray's name stays in front of the map entry's
+// string when the tray has no text of its own.
 #include <algorithm>
 #include <cstring>
 #include <memory>

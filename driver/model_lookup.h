@@ -1,9 +1,9 @@
 // Typed look-ups in a printer's model for the driver's readers. The model
-// comes from the driver data file and from printer data, both outside
-// data: an object found under a key, or loaded as a named object, is used
-// only when it is of the class its reader expects, and anything else counts
-// as missing (never a cast that could be wrong). Searches are the model's FindByKey: depth first,
-// first match, the object itself never tested.
+// comes from the driver data file and from printer data, both outside data: an
+// object found under a key, or loaded as a named object, is used only when it
+// is of the class its reader expects, and anything else counts as missing
+// (never a cast that could be wrong). Searches are the model's FindByKey:
+// depth first, first match, the object itself never tested.
 //
 // Pure apart from the search; any thread, on a tree it alone uses.
 #pragma once
@@ -78,7 +78,8 @@ inline GAttributeComposite* FindComposite(MPersistentObject* in, std::uint32_t k
 // is a GConfiguration, its first direct child keyed kDeviceSettingsKey that
 // is an attribute composite. The set then also holds, beside the job
 // settings, the model objects an attribute composite cannot hold (the
-// association lists 192, 906 and 950: FindJobList). Null for anything else.
+// association lists kPaperAssociationsKey, kCopyPageChoicesKey and
+// kPrinterDataValuesKey: FindJobList). Null for anything else.
 inline GAttributeComposite* JobSettingsIn(MPersistentObject* set) {
   if (auto* settings = dynamic_cast<GAttributeComposite*>(set)) return settings;
   if (!set || typeid(*set) != typeid(GConfiguration)) return nullptr;
@@ -114,8 +115,9 @@ inline std::uint16_t ReadStoredEncoding(GDriverData* printer) {
   return value ? value->GetValue() : 0;
 }
 
-// The resolution (composite 249: 323 x, 324 y) and orientation (265,
-// degrees) of a settings tree; 0 where missing.
+// The resolution (composite kResolutionKey: kXResolutionKey x, kYResolutionKey
+// y) and orientation (kOrientationKey, degrees) of a settings tree; 0 where
+// missing.
 struct GSettingsGeometry {
   std::uint16_t x = 0;
   std::uint16_t y = 0;

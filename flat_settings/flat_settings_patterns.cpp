@@ -15,20 +15,21 @@
 
 namespace {
 
-// Children of the series node (360) that a device mode always takes from
-// the pattern: they are printer-wide and kept in printer data.
+// Children of the series node (kBuiltSettingsKey) that a device mode always
+// takes from the pattern: they are printer-wide and kept in printer data.
 constexpr std::uint32_t kSeriesPrinterWideKeys[] = {kInstalledOptionsKey, kKeyLocksKey,
                                                     kExtensionCompositeKey, kUIObjectsKey};
 // Children that the pattern gains only so that the record may supply them
-// (the watermark under 378, the user custom size under 276): never copied
+// (the watermark under kWatermarkListKey, the user custom size under
+// kCustomSizesKey): never copied
 // in from the pattern, at any depth.
 constexpr std::uint32_t kWatermarkTemplateKey = kWatermarkDefinitionKey;
 bool IsPlaceholder(std::uint32_t key) {
   return key == kWatermarkTemplateKey || key == kUserCustomSizeKey;
 }
 
-// The watermark template under 378: string children (text, key), then value
-// children (value, key), in this order.
+// The watermark template under kWatermarkListKey: string children (text, key),
+// then value children (value, key), in this order.
 struct TemplateString {
   const char* text;
   std::uint32_t key;

@@ -24,8 +24,8 @@ class GFlatPatternIndex {
  public:
   static constexpr std::uint32_t kNoSlot = ~std::uint32_t{0};
 
-  // A key of a node's children: the TypeId of its last child, and whether
-  // it is one that a device mode's series node (360) takes from the
+  // A key of a node's children: the TypeId of its last child, and whether it
+  // is one that a device mode's series node (kBuiltSettingsKey) takes from the
   // pattern (kSeriesPrinterWideKeys).
   struct Expected {
     std::uint32_t key = 0;
@@ -97,7 +97,8 @@ inline void Discard(MPersistentObject* object) {
 }
 
 // A deep copy of a pattern child without the placeholders below it, so
-// that a record lacking 378 or 276 gains no phantom watermark or size.
+// that a record lacking kWatermarkListKey or
+// kCustomSizesKey gains no phantom watermark or size.
 MPersistentObject* CopyOfPattern(MPersistentObject& child);
 
 }  // namespace flat_settings_detail

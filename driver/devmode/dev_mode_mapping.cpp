@@ -28,7 +28,8 @@ bool IsPortraitAngle(std::int32_t angle) {
   return angle != 90 && angle != 270;
 }
 
-// Whether the allowed angles 205 of `job` (may be null) hold `angle`.
+// Whether the allowed angles (kAllowedAnglesKey) of `job` (may be null) hold
+// `angle`.
 bool IsAllowedAngle(GAttributeComposite* job, std::uint16_t angle) {
   GAttributeComposite* allowed = FindComposite(job, kAllowedAnglesKey);
   const RWSize count = allowed ? allowed->Children().Count() : 0;
@@ -99,7 +100,8 @@ void OrientationToPublic(GAttributeComposite* model, GAttributeComposite* job,
   if (GValueAttribute* angle = Value(model, kOrientationKey)) {
     const std::uint16_t degrees = angle->GetValue();
     if (degrees == 0 || degrees == 90 || degrees == 180 || degrees == 270) {
-      // Mended (docs/mended-behaviour.md): the angle is read through the flip modifier.
+      // Mended (docs/mended-behaviour.md): the angle is read through the flip
+      // modifier.
       write.Put(kDmOrientation, IsLandscapeAngle(job, degrees) ? kDmLandscape : kDmPortrait,
                 kDmOrientationBit);
     } else {
@@ -362,7 +364,8 @@ void GDriverSettings::PaperSizeFromPublic(const GDevModeView& in, GAttributeComp
   if (in.HasField(kDmPaperSizeBit, kDmPaperSize) &&
       driver_data.FormIndexToPaperId(in.U16(kDmPaperSize), code)) {
     GValueAttribute* current = Value(model, kPaperSizeKey);
-    // The reset reads the paper it replaces: it runs before 260 changes.
+    // The reset reads the paper it replaces: it runs before kPaperSizeKey
+    // changes.
     if (SignedValueOr(driver_data.GetDefaultSettings(), kPaperCheckKey, 0) == 1 &&
         Value(model, kFitToOtherSizeKey) && (!current || current->GetValue() != code)) {
       ResetForPaper(model, code);

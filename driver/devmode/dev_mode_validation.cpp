@@ -1,11 +1,12 @@
 // GDriverSettings: the checks of a record's public fields, the print-quality
 // tables and the paper-change reset.
 //
-// The quality table is the job settings' 903: entries (composites) of 902
-// (quality code), 323, 324, 325 and further attributes of the model (value
-// or string attributes) that the quality implies. Without it the
-// resolution list (1300 or 206, GDriverDataImp::GetResolutionList) answers
-// alone.
+// The quality table is the job settings' kQualityTableKey: entries
+// (composites) of kQualityKey (quality code), kXResolutionKey,
+// kYResolutionKey, kResolutionModeKey and further attributes of the model
+// (value or string attributes) that the quality implies. Without it the
+// resolution list (kAlternateResolutionListKey or kResolutionListKey,
+// GDriverDataImp::GetResolutionList) answers alone.
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/copies_range.h"
 #include "config/keys/settings_keys.h"
@@ -192,9 +193,9 @@ std::uint32_t GDriverSettings::CustomSizeFails(const GDevModeView& in, std::uint
 std::uint32_t GDriverSettings::PaperSizeFails(const GDevModeView& in, GAttributeComposite* job,
                                               std::uint32_t angle, std::uint16_t x,
                                               std::uint16_t y) {
-  // The user-defined size (256) is the printer's when its width and length
-  // lie within the limits, which CustomSizeFails judges.
-  // Mended (docs/mended-behaviour.md): the job query takes the user-defined size.
+  // The user-defined size (256) is the printer's when its width and length lie
+  // within the limits, which CustomSizeFails judges. Mended
+  // (docs/mended-behaviour.md): the job query takes the user-defined size.
   if (!in.HasField(kDmPaperSizeBit, kDmPaperSize) ||
       in.U16(kDmPaperSize) == kCustomSizeFormNumber) {
     return 0;

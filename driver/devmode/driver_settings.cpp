@@ -21,7 +21,7 @@ namespace {
 
 // Application flag: colour records are printed in monochrome.
 constexpr std::uint32_t kMonochromeAppFlag = 0x80;
-// Cached values (value 339) of the colour rules.
+// Cached values (value kColorDeviceKey) of the colour rules.
 constexpr std::int32_t kCachedMonochrome = 0;
 constexpr std::int32_t kCachedColour = 1;
 constexpr std::int32_t kCachedOther = 2;
@@ -122,8 +122,8 @@ int GDriverSettings::Merge(const platform::DevModeW* record, bool ours,
     // fields go into this object's settings instead.
     take_context();
   }
-  // Without a model there is nothing the fields could go into.
-  // Mended (docs/mended-behaviour.md): 0, the object as it was, when nothing stores.
+  // Without a model there is nothing the fields could go into. Mended
+  // (docs/mended-behaviour.md): 0, the object as it was, when nothing stores.
   if (saved_model) {
     ReplaceSettings(CopyOf(saved_model.get()), saved_as_read);
     if (GetSettings() && TakeFields(fields.Get())) return 1;
@@ -211,9 +211,9 @@ int GDriverSettings::CopyFrom(const GDriverSettings& other) {
 }
 
 int GDriverSettings::SetSettings(GAttributeComposite* model) {
-  // Written on a copy (`model` may be the current model): a failure leaves
-  // the object as it was, never new public fields over an old private part.
-  // Mended (docs/mended-behaviour.md): the own model is copied before the old goes.
+  // Written on a copy (`model` may be the current model): a failure leaves the
+  // object as it was, never new public fields over an old private part. Mended
+  // (docs/mended-behaviour.md): the own model is copied before the old goes.
   GAttributeComposite* work = CopyOf(model ? model : GetSettings());
   if (!work) return 0;
   std::array<std::uint8_t, kDmRecordSize> saved_record;
@@ -232,10 +232,10 @@ int GDriverSettings::WriteRecord() {
   GAttributeComposite* current = GetSettings();
   const int written = PublicFromSettings(current, GetDevMode());
   if (written != 1) return written;
-  // The model takes back what its fields now say (a colour mode, a copy
-  // count or a size the fields bring into range), so that the record,
-  // taken in again, gives itself.
-  // Mended (docs/mended-behaviour.md): a merged record merges into the same bytes.
+  // The model takes back what its fields now say (a colour mode, a copy count
+  // or a size the fields bring into range), so that the record, taken in
+  // again, gives itself. Mended (docs/mended-behaviour.md): a merged record
+  // merges into the same bytes.
   SettingsFromPublic(GetDevMode(), current);
   PublicFromSettings(current, GetDevMode());
   StoreU16(Record(), kDmFormatVersion, kDmFormatVersionValue);

@@ -11,24 +11,26 @@
 // intent. Exception kept from the mapping table: the collate step also
 // runs with its bit clear (kCollateKey becomes 0).
 // Readings taken:
-//   - orientation, model -> record, undoes the flip modifier 929 that the
-//     record -> model step applies (IsLandscapeAngle): with it, a portrait
-//     record came back landscape and the reverse;
+//   - orientation, model -> record, undoes the flip modifier
+//     kOrientationFlipKey that the record -> model step applies
+//     (IsLandscapeAngle): with it, a portrait record came back landscape and
+//     the reverse;
 //   - duplex, model -> record, takes portrait and landscape from the
-//     model's angle (265); record -> model from 265 after the orientation
-//     step;
+//     model's angle (kOrientationKey); record -> model from kOrientationKey
+//     after the orientation step;
 //   - the colour bit's rule (kept only while the cached value is 0 or 1)
 //     follows both colour branches;
 //   - a non-positive quality that no quality entry matches clears both
 //     resolution bits;
 //   - a dmOrientation other than 1 and 2 counts as portrait;
-//   - the model's 193 is the form-to-tray table through which the default
-//     source's bin and form-name look-ups (41 and 42) go;
-//   - the default record takes its colour (294) and ICM (298, 350, 351)
-//     from the job settings: it is made before any model exists.
+//   - the model's kBinFormsKey is the form-to-tray table through which the
+//     default source's bin and form-name look-ups (41 and 42) go;
+//   - the default record takes its colour (kColorPossibleKey) and ICM
+//     (kIcmKey, kIcmMethodKey, kIcmIntentKey) from the job settings: it is
+//     made before any model exists.
 // The ICM mappings are kept as they are, though they do not invert each
-// other: method 2 and 3 (system) come back as 350 = 1, and an intent 351
-// outside 0-3 clears the method bit.
+// other: method 2 and 3 (system) come back as kIcmMethodKey = 1, and an intent
+// kIcmIntentKey outside 0-3 clears the method bit.
 //
 // Validation and tables (dev_mode_validation.cpp). ValidatePublic checks
 // each set field against the printer; its form-name check asks
@@ -46,7 +48,7 @@
 //
 // Mended, so that every record the driver hands out passes its own job
 // query and merges into the same bytes: a merge takes only the fields that
-// ValidatePublic passes, brings copies into the job settings' range 199
+// ValidatePublic passes, brings copies into the job settings' kCopiesRangeKey
 // (not only up to 1) and custom sizes into their limits, gives a written
 // field that does not print the default settings' value (where that
 // prints), and answers 0, the object as it was, when nothing stores (it
@@ -65,19 +67,19 @@
 
 class GAttributeComposite;
 
-// The angle that portrait, or landscape (`landscape`), means for a model
-// now at angle `current` under the job settings `job` (the record -> model
-// orientation step): 0 or 90 (90 or 0 with the flip modifier 929), 180 or
-// 270 when `current` is turned; when the allowed angles 205 lack that
-// target, 0 or 90. False, `angle`
-// untouched, when 205 (or `job`) is missing or allows neither. The
-// settings pages' orientation buttons choose by it too.
+// The angle that portrait, or landscape (`landscape`), means for a model now
+// at angle `current` under the job settings `job` (the record -> model
+// orientation step): 0 or 90 (90 or 0 with the flip modifier
+// kOrientationFlipKey), 180 or 270 when `current` is turned; when the allowed
+// angles kAllowedAnglesKey lack that target, 0 or 90. False, `angle`
+// untouched, when kAllowedAnglesKey (or `job`) is missing or allows neither.
+// The settings pages' orientation buttons choose by it too.
 bool ChooseOrientationAngle(GAttributeComposite* job, std::uint16_t current, bool landscape,
                             std::uint16_t& angle);
-// Whether angle `angle` of a model under the job settings `job` (may be
-// null) is landscape, the inverse of the choice above: 90 and 270, or with
-// the flip modifier 929 0 and 270 (the flip turns only the upright pair).
-// The model -> record orientation step and the settings pages' buttons
+// Whether angle `angle` of a model under the job settings `job` (may be null)
+// is landscape, the inverse of the choice above: 90 and 270, or with the flip
+// modifier kOrientationFlipKey 0 and 270 (the flip turns only the upright
+// pair). The model -> record orientation step and the settings pages' buttons
 // show it, so that a record and the pages say what the user chose.
 bool IsLandscapeAngle(GAttributeComposite* job, std::uint16_t angle);
 
@@ -122,7 +124,8 @@ class GDriverSettings : public GDevModeBuffer {
   // With application flag 0x80 and colour in the record, monochrome
   // (and the bit set) unless the cached value is neither 0 nor 2.
   virtual void ApplyColorPolicy();
-  // The record's collate field against the job settings' 231; 1.
+  // The record's collate field against the job settings'
+  // kCollationAvailableKey; 1.
   int NormalizeCollate() override;
   std::uint16_t GetSpecVersion() const { return kDmSpecVersionValue; }
   std::uint16_t GetDriverVersion() const { return kDmDriverVersionValue; }
@@ -134,17 +137,18 @@ class GDriverSettings : public GDevModeBuffer {
   // 1 when `record` has our dmSize and dmDriverExtra and the same bytes.
   int IsSameDevMode(const platform::DevModeW* record) override;
   // Writes the default record: the printer's name, Letter with its
-  // form name, scale 100, colour from the job settings' 294 and the cached
-  // value, ICM from the job settings' 298, 350 and 351, simplex, the
+  // form name, scale 100, colour from the job settings' kColorPossibleKey and
+  // the cached value, ICM from the job settings' kIcmKey, kIcmMethodKey and
+  // kIcmIntentKey, simplex, the
   // private header with no model stored; then the colour policy.
   virtual void MakeDefaultDevMode();
-  // The first quality entry of `quality` gives its 323, 324 and 325;
-  // with table 903 its further attributes go into `model` (may be null). 1
-  // when found.
+  // The first quality entry of `quality` gives its kXResolutionKey,
+  // kYResolutionKey and kResolutionModeKey; with table kQualityTableKey its
+  // further attributes go into `model` (may be null). 1 when found.
   virtual int QualityToResolution(std::int16_t quality, std::uint16_t& x, std::uint16_t& y,
                                   std::uint16_t& third, GAttributeComposite* model);
-  // The quality of resolution (x, y) under `model`'s further
-  // attributes (table 903), else of the resolution list; 1 when found.
+  // The quality of resolution (x, y) under `model`'s further attributes (table
+  // kQualityTableKey), else of the resolution list; 1 when found.
   virtual int ResolutionToQuality(std::uint16_t x, std::uint16_t y, std::int16_t& quality,
                                   GAttributeComposite* model);
   // Whether `name` is a form this class knows at orientation `angle` (0
@@ -152,11 +156,11 @@ class GDriverSettings : public GDevModeBuffer {
   // (FormTableCheck): 0 here.
   virtual int IsKnownFormName(const RWWString& name, std::uint32_t angle, std::uint16_t x,
                               std::uint16_t y, int flag);
-  // The form name of spooler bin `bin`: through the resource mappings
-  // and the model's form-to-tray table 193, else the name of the driver
+  // The form name of spooler bin `bin`: through the resource mappings and the
+  // model's form-to-tray table kBinFormsKey, else the name of the driver
   // data's bin list entry. 1 when written.
   virtual int FormNameForBin(GAttributeComposite* model, std::uint16_t bin, RWCString& name);
-  // The spooler bin of the tray that the model's table 193 links to
+  // The spooler bin of the tray that the model's table kBinFormsKey links to
   // form `name`. 1 when written.
   virtual int FormNameToBin(GAttributeComposite* model, const RWCString& name, std::uint16_t& bin);
 
@@ -182,12 +186,13 @@ class GDriverSettings : public GDevModeBuffer {
   static std::int32_t DotsToTenths(std::int32_t dots, std::uint16_t resolution) {
     return resolution ? dots * 254 / resolution : 0;
   }
-  // The model's 323 and 324 (0 where missing).
+  // The model's kXResolutionKey and kYResolutionKey (0 where missing).
   static void ModelResolution(GAttributeComposite* model, std::uint16_t& x, std::uint16_t& y);
   // The job settings (null without).
   GAttributeComposite* JobSettings();
   // The check the form table applies to a form named in a record: 1 (the
-  // custom size range), or 0 when the job settings' kScaleFromLargePaperKey is set.
+  // custom size range), or 0 when the job settings' kScaleFromLargePaperKey is
+  // set.
   int FormTableCheck();
   // The custom size limits in tenths of a millimetre at resolution (x, y).
   void CustomSizeLimits(std::uint16_t x, std::uint16_t y, std::int32_t& low_width,

@@ -28,28 +28,36 @@
 //
 // Readings taken here:
 //   - settings words are read from the driver data's default settings
-//     (made when missing); 1115, 561, 562, 560, 970, 199, 1026, 1027 and
-//     the capability lists from the job settings;
-//   - the capability lists 113, 120, 135 and 136 are GCapabilities keyed
-//     so inside the job settings' entry 112, which, since an attribute
-//     composite holds attributes only, is a device whose configuration
-//     holds them; missing lists lack every capability;
+//     (made when missing); kLanguageChoiceKey, kLanguageKey,
+//     kLanguageLevelKey, kLanguageNameKey, kGrayTablesKey, kCopiesRangeKey,
+//     kJobNameCharMapKey, kJobNameCheckKey and the capability lists from
+//     the job settings;
+//   - the capability lists (kDuplexCapabilitiesKey, 120, kModeCapabilitiesKey,
+//     kRasterCapabilitiesKey) are GCapabilities keyed so inside the job
+//     settings' entry kCapabilitiesKey, which, since an attribute composite
+//     holds attributes only, is a device whose configuration holds them;
+//     missing lists lack every capability;
 //   - "PassThrough" is asked of the printer as its printer-data number of
 //     that name (0 when absent);
-//   - a duplex unit is the default settings' 365 -> 308 = 1;
+//   - a duplex unit is the default settings' kInstalledOptionsKey ->
+//     kDuplexUnitKey = 1;
 //   - the compatibility flag is application flag 0x20000 alone (the two
 //     configuration attributes that accompany it are not named);
-//   - the gray tables 972 and 971 are attribute composites whose first
+//   - the gray tables kFirstGrayTableKey and kSecondGrayTableKey are attribute
+//     composites whose
+//   first
 //     five value attributes are the red, green and blue weights, the
 //     addend and the shift: gray = (R wr + G wg + B wb + addend) >> shift,
 //     at most 255; a table with fewer, or a shift above 31, is no table;
-//   - BuildJobSettings' paper attributes are the default settings' 260
-//     (medium keyed 273) and 272 (medium keyed 281);
+//   - BuildJobSettings' paper attributes are the default settings'
+//     kPaperSizeKey (medium keyed kTargetMediumKey) and kTargetPaperSizeKey
+//     (medium keyed kBookletMediumKey);
 //   - MakeMediumOfSize's explicit size is the resolution pair and the
 //     orientation; media of the driver's table are found at orientation 0
 //     and turned counter-clockwise in steps of 90 degrees (margins follow
 //     their edges).
-//   - the association list of AddMappedJobAttributes is the one keyed 1243
+//   - the association list of AddMappedJobAttributes is the one keyed
+//     kMappedSourceKey
 //     in the configuration's own settings (a GConfiguration there), its
 //     keys value attributes keyed 0.
 //
@@ -177,7 +185,8 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // Evaluates the job's settings into the job words (see the .cpp).
   virtual void PrepareJob();
   // Mode 0 the output model's ColorToGray; 1 and 2 the gray tables of
-  // the job settings' 970 -> 972 and 971; a missing table, or another
+  // the job settings' kGrayTablesKey -> kFirstGrayTableKey and
+  // kSecondGrayTableKey; a missing table, or another
   // mode, falls back to mode 0.
   virtual void SelectGrayConversion(std::uint8_t mode);
   // A page-description object; none yet.
@@ -188,13 +197,16 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   virtual void SetJobStarted();
   // The first name field.
   virtual RWWString* GetFirstName();
-  // A new job composite (the caller's): deep copies of 296, 297, 405,
-  // with 295 also 304, 295, 208 and 227, and the tint vectors (classes 792,
-  // 797, 1201) of the default settings; 1012 = 1 when the fourth name
+  // A new job composite (the caller's): deep copies of kPrintColorAsGrayKey,
+  // 297, kQualityDocumentOptionKey, with kColorAdjustmentKey also
+  // kColorModeKey, kColorAdjustmentKey, kPaperColorAdjustmentKey and
+  // kTransparencyColorAdjustmentKey, and the tint vectors (classes 792, 797,
+  // 1201) of the default settings; kConnectionKey = 1 when the fourth name
   // begins LPT, USB or DOT4 (the first occurrence of each character at
-  // positions 0, 1, 2, 3), else 3; the media MakeMedium makes for 260
-  // (keyed 273) and, with the compatibility flag off, 272 (keyed 281); a
-  // paper code that gives none is set to 0.
+  // positions 0, 1, 2, 3), else 3; the media MakeMedium makes for
+  // kPaperSizeKey (keyed kTargetMediumKey) and, with the compatibility flag
+  // off, kTargetPaperSizeKey (keyed kBookletMediumKey); a paper code that
+  // gives none is set to 0.
   virtual GAttributeComposite* BuildJobSettings();
   // The page reset (it clears the page's two words), a command object,
   // the page settings (they count the page), the job start; none yet.
@@ -204,18 +216,19 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   virtual GCommand* MakeJobStartCommand();
   // A new medium (the caller's) for paper code `code`: below 16384 or
   // above 17383 a copy of the symmetric pool's medium at the default
-  // settings' resolution (249: 323, 324) and orientation 0; else the
+  // settings' resolution (kResolutionKey: kXResolutionKey, kYResolutionKey)
+  // and orientation 0; else the
   // custom size of that id made into a medium against the configuration.
-  // With 442 = 1, ApplyMargins. Null when there is none.
+  // With kEdgeToEdgeKey = 1, ApplyMargins. Null when there is none.
   virtual GMedia* MakeMedium(std::uint16_t code);
   // The same at a given resolution and orientation (a medium of the
   // driver's table turned to it).
   virtual GMedia* MakeMediumOfSize(std::uint16_t code, std::uint16_t x_resolution,
                                    std::uint16_t y_resolution, std::uint32_t orientation);
-  // `medium` (deleted) replaced by a new one whose printable area is
-  // the paper less the margins 501 (width) and 502 (height) of the default
-  // settings, in ten-thousandths of the paper (swapped at 90 and 270),
-  // never below 0. Null for null.
+  // `medium` (deleted) replaced by a new one whose printable area is the paper
+  // less the margins kWidthMarginKey and kHeightMarginKey of the default
+  // settings, in ten-thousandths of the paper (swapped at 90 and 270), never
+  // below 0. Null for null.
   virtual GMedia* ApplyMargins(GMedia* medium);
   // The end of a section; 0.
   virtual std::uint16_t EndSection();
@@ -234,13 +247,16 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // keeps it only by holding it itself).
   virtual std::uint16_t Submit(GCommand* command);
   virtual std::uint16_t SubmitCommand(GCommand* command);
-  // The default settings' 364 -> 291 below 0 becomes 1, above the
-  // job settings' range 199's maximum that maximum; then ApplyCollation on
-  // the default settings' 364, 362, 363 and 365.
+  // The default settings' kColorMediaSettingsKey -> kCopiesKey below 0
+  // becomes 1, above the job settings' kCopiesRangeKey maximum that maximum;
+  // then ApplyCollation on the default settings' kColorMediaSettingsKey,
+  // kDocumentSettingsKey, kPageSettingsKey and kInstalledOptionsKey.
   virtual void NormalizeCopies();
-  // A copy of `source`'s 291 is added to `job`; with `unit`'s 310 = 1
-  // and `source`'s 292 or `unit`'s 451 = 1, `job`'s 247 takes the count and
-  // `target`'s 257 1; otherwise 247 takes 1 and 257 the count (each only
+  // A copy of `source`'s kCopiesKey is added to `job`; with `unit`'s
+  // kCollationUnitKey = 1 and `source`'s kCollateKey or `unit`'s
+  // kIgnoreCollationKey = 1, `job`'s kCollatedCopiesKey takes the count and
+  // `target`'s kPrinterCopiesKey 1; otherwise kCollatedCopiesKey takes 1
+  // and kPrinterCopiesKey the count (each only
   // where present).
   virtual void ApplyCollation(GAttributeComposite* source, GAttributeComposite* job,
                               GAttributeComposite* target, GAttributeComposite* unit);
@@ -261,11 +277,12 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   virtual std::uint16_t GraphicsStateStep(std::uint32_t code);
   virtual std::uint16_t SaveGraphicsState();
   virtual std::uint16_t RestoreGraphicsState();
-  // With a pre-printed page pending, the page again with 1246 = 1, or
+  // With a pre-printed page pending, the page again with kRepeatedPageKey = 1,
+  // or
   // the job start (render_job_attributes.cpp).
   virtual std::uint16_t RepeatPreprintedPage();
-  // The query of the default settings' 364; 0 (what it asks is the
-  // generators').
+  // The query of the default settings' kColorMediaSettingsKey; 0 (what it asks
+  // is the generators').
   virtual std::uint32_t QueryColorMedia();
 
   // --- The driver data's operations.
@@ -293,8 +310,8 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   std::uint32_t IsAppCompatModeOn() override { return compat_mode_; }
   std::uint32_t IsTextAsBlack() override { return text_as_black_; }
   // codes below 16384 by MakeMediumOfSize, 16384-17383 among the default
-  // settings' custom sizes (276); others, and codes the driver has no
-  // medium for, leave `medium` as it is.
+  // settings' custom sizes (kCustomSizesKey); others, and codes the driver has
+  // no medium for, leave `medium` as it is.
   void UpdateMediaSize(GMedia* medium, std::uint32_t orientation) override;
   // The driver data's extension manager, else the pass-through.
   GExtensionJobHooks* GetExtensionJobHooks() override;
@@ -312,12 +329,14 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   std::uint8_t ConvertToGray(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const;
   // Park's release: three words cleared, every job object let go.
   void ReleaseJobObjects();
-  // Replaces the default settings' 362, 363 and 364 by deep copies of the
+  // Replaces the default settings' kDocumentSettingsKey, kPageSettingsKey
+  // and kColorMediaSettingsKey by deep copies of the
   // device-mode settings model's (where both hold them), then
   // ApplyDefaultCollation. False when a copy could not be made (no memory):
   // the job's settings are then not the bound record's.
   bool RefreshJobParts();
-  // ApplyCollation on the default settings' 364, 362, 363 and 365.
+  // ApplyCollation on the default settings' kColorMediaSettingsKey,
+  // kDocumentSettingsKey, kPageSettingsKey and kInstalledOptionsKey.
   void ApplyDefaultCollation();
   // The duplex-mode test: the mode word is 3, or 2 with `argument` 0.
   bool IsDuplexMode(std::uint32_t argument) const;
@@ -350,20 +369,23 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // The stored job's name, 8-bit (at most 16 characters, or their UTF-8
   // form, at most 48 bytes), also kept with its wide form.
   RWCString MakeJobName();
-  // MakeJobName into the default settings' 362 -> 1031, when it exists.
+  // MakeJobName into the default settings' kDocumentSettingsKey ->
+  // kJobNameKey, when it exists.
   void FillJobName();
   const RWCString& GetJobName() const { return job_name_; }
   const RWWString& GetWideJobName() const { return wide_job_name_; }
   // Pre-printed media of a page: see the .cpp.
   void MarkPreprintedMedia(GAttributeComposite* page_settings);
-  // The default settings' 362 -> 975, 1000, 999, 1007, 1008, 1022, 1131,
-  // deep copies, added to `job` where present.
+  // The default settings' kDocumentSettingsKey -> 975, 1000, 999, 1007, 1008,
+  // 1022, 1131, deep copies, added to `job` where present.
   void CopyJobStorageAttributes(GAttributeComposite* job);
   // IsFormUsable's answer for a usable paper of `settings`; else the paper
-  // is replaced (272, 271, 270) and the layout reset: 0.
+  // is replaced (kTargetPaperSizeKey, kScalePageChoiceKey,
+  // kFitToOtherSizeKey) and the layout reset: 0.
   int CheckJobPaper(GAttributeComposite* settings);
   void ResetPageLayout(GAttributeComposite* settings);
-  // 1 when the mapped attributes were copied into `job`'s 330, else 0.
+  // 1 when the mapped attributes were copied into `job`'s kMappedTargetKey,
+  // else 0.
   int AddMappedJobAttributes(GAttributeComposite* job);
 
  protected:
@@ -373,10 +395,11 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
  private:
   // The default settings, made when missing.
   GAttributeComposite* Defaults() { return EnsureDefaultSettings(); }
-  // Whether the capability list `list` under the job settings' 112 has
-  // `bit`.
+  // Whether the capability list `list` under the job settings'
+  // kCapabilitiesKey has `bit`.
   bool HasJobCapability(std::uint32_t list, std::uint32_t bit);
-  // The gray table of `key` under the job settings' 970 into `table`.
+  // The gray table of `key` under the job settings' kGrayTablesKey into
+  // `table`.
   bool LoadGrayTable(std::uint32_t key, GGrayTable& table);
   // PrepareJob's steps 3 to 6.
   void ChooseLanguage();
@@ -401,8 +424,8 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   RWWString first_name_;
   RWWString second_name_;
   // Job flags.
-  std::uint32_t layout_flag_ = 0;    // 293 = 1
-  std::uint32_t text_as_black_ = 0;  // 585 = 1
+  std::uint32_t layout_flag_ = 0;    // kTrueTypeAsBitmapKey = 1
+  std::uint32_t text_as_black_ = 0;  // kTextAsBlackKey = 1
   std::uint32_t pass_through_ = 0;
   std::uint32_t second_duplex_flag_ = 0;
   std::uint32_t compat_mode_ = 0;

@@ -8,28 +8,28 @@
 //
 // Port file, in the order written:
 //   the display line of the job language (GWqm's, lang/joblang_zdl5/
-//   wqm.h: `RDYMSG DISPLAY = "<key 800>"` CR LF, or OPMSG with 801 set;
+//   wqm.h: `RDYMSG DISPLAY = "<kDisplayTextKey>"` CR LF, or OPMSG with
+//   kOperatorMessageKey set;
 //   the text cleaned as GWqm cleans it), at document start, when the
-//   document's set holds key 800;
+//   document's set holds kDisplayTextKey;
 //   per page:  "PAGE <width> <height>" CR LF  (decimal pixels)
 //              the rows as adaptive row blocks (output/raster/encoders.h:
 //              mode u8, length u16 high byte first, data; 05 00 n repeats)
 //              "ENDPAGE" CR LF
 // This framing is the project's own, not any printer's language.
 //
-// The page. At page start a picture of the page's medium is made: the
-// medium (GMedia) keyed 259 in the page start's set, else the first
-// GMedia found in that set, else the previous page's, else the job
-// settings' medium keyed 273; without any the page is 0 x 0. The picture is
-// the medium's paper size in dots at its resolution (1-bit, palette index 0
-// black, 1 white, all white at first). Coordinates are the picture's
-// pixels, (0, 0) the paper's top left corner, x right and y down; a
-// rectangle (left, top, right, bottom) covers left <= x < right and
-// top <= y < bottom. At page end the picture goes through a raster chain
-// (GRasterSourceBuilder: bitmap source in read mode 0, no resizing) that
-// ends in a new GAdaptiveRowEncoder(1, 1) begun for the page, and its rows
-// go to the port between the page's two frame lines. Without a page start
-// before it, a graphic is drawn nowhere.
+// The page. At page start a picture of the page's medium is made: the medium
+// (GMedia) keyed kMediumKey in the page start's set, else the first GMedia
+// found in that set, else the previous page's, else the job settings' medium
+// keyed kTargetMediumKey; without any the page is 0 x 0. The picture is the
+// medium's paper size in dots at its resolution (1-bit, palette index 0 black,
+// 1 white, all white at first). Coordinates are the picture's pixels, (0, 0)
+// the paper's top left corner, x right and y down; a rectangle (left, top,
+// right, bottom) covers left <= x < right and top <= y < bottom. At page end
+// the picture goes through a raster chain (GRasterSourceBuilder: bitmap source
+// in read mode 0, no resizing) that ends in a new GAdaptiveRowEncoder(1, 1)
+// begun for the page, and its rows go to the port between the page's two frame
+// lines. Without a page start before it, a graphic is drawn nowhere.
 //
 // Transforms. A graphic's own GTransformAttribute (in its set) places it;
 // a graphic without one is placed by the page's: the last transform met in
@@ -41,20 +41,21 @@
 // the imposing filters give.
 //
 // Drawing, from the graphic's set (GGraphicBundle keys):
-//   brush (154)  fills rectangles and polygons by the fill rule (GFillMode,
-//                even-odd at first; mode 2 keeps the rule): a pixel is
-//                inside when its centre is. A GNoBrush fills nothing; no
-//                brush fills black. The colour: black when its grey
-//                (ColorToGray) is below 128, else white; no colour is black.
-//   pen (160)    outlines rectangles and polygons, and draws Bezier runs
-//                (flattened into kBezierSteps lines a segment) and is a
-//                square of its width in pixels (at least 1), colour as the
-//                brush's. A GNoPen, or no pen, outlines nothing; a Bezier
-//                run without a pen is drawn with a black pen of 1.
-//   clip (177)   a clip with a rectangle (GClip::GetBounds) cuts every
-//                drawing of the graphic to the box it covers once placed
-//                (the graphic's coordinates, as the imposing filters give
-//                their clips).
+//   brush (kBrushKey) fills rectangles and polygons by the fill rule
+//                     (GFillMode, even-odd at first; mode 2 keeps the rule): a
+//                     pixel is inside when its centre is. A GNoBrush fills
+//                     nothing; no brush fills black. The colour: black when
+//                     its grey (ColorToGray) is below 128, else white; no
+//                     colour is black.
+//   pen (kPenKey)     outlines rectangles and polygons, and draws Bezier runs
+//                     (flattened into kBezierSteps lines a segment) and is a
+//                     square of its width in pixels (at least 1), colour as
+//                     the brush's. A GNoPen, or no pen, outlines nothing; a
+//                     Bezier run without a pen is drawn with a black pen of 1.
+//   clip (kClipKey)   a clip with a rectangle (GClip::GetBounds) cuts every
+//                     drawing of the graphic to the box it covers once placed
+//                     (the graphic's coordinates, as the imposing filters give
+//                     their clips).
 // Raster graphics (DrawBitmap) go through GRasterSourceBuilder into the
 // placed target rectangle (scaled, dithered to 1 bit through a 4 x 4
 // ordered matrix), then are set into the picture. Text (DrawTextString):
@@ -67,14 +68,14 @@
 // the page without it. Raster operations are not applied: every mark is
 // drawn over what is there.
 //
-// DocumentStart: the generator base's (the port opened and held), then
-// the display line. DocumentEnd: an open page finished, the sink flushed
-// and a port the generator opened closed. JobAbort: an open page dropped
-// and a port the generator opened aborted (a file port removes its file);
-// a job abort before any document start does no more than drop the page. The pass break (718)
-// writes nothing: the pages held before it reach the port as they end. Every other handler answers
-// the sink's kept write error when it has no error of its own; JobAbort
-// answers 0.
+// DocumentStart: the generator base's (the port opened and held), then the
+// display line. DocumentEnd: an open page finished, the sink flushed and a
+// port the generator opened closed. JobAbort: an open page dropped and a port
+// the generator opened aborted (a file port removes its file); a job abort
+// before any document start does no more than drop the page. The pass break
+// (718) writes nothing: the pages held before it reach the port as they end.
+// Every other handler answers the sink's kept write error when it has no error
+// of its own; JobAbort answers 0.
 //
 // Observers (run-time only, not copied): the command observer sees each
 // command as it reaches the generator's Transform; the page observer sees

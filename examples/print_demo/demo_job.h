@@ -77,8 +77,9 @@ class DemoPrinter {
   bool ChooseOnSheet(std::vector<std::uint8_t>& record);
   // A job of P1 checked out of the driver server, bound to `record`, its
   // spool directory set; the job's settings take the bound record's
-  // document part (362), the copies' part (364) and the N-up settings
-  // (329) mapped from 362. Null when it cannot be had. The printer keeps it
+  // document part (kDocumentSettingsKey), the copies' part
+  // (kColorMediaSettingsKey) and the N-up settings (kNupSettingsKey) mapped
+  // from the document part. Null when it cannot be had. The printer keeps it
   // until ReleaseJob or Stop.
   GJobDriverData* CheckOutJob(const std::vector<std::uint8_t>& record);
   void ReleaseJob();
@@ -127,9 +128,9 @@ class DemoFont {
 };
 
 // A document start for `job` (MakeDocumentStart's: a copy of the job's
-// settings) on `port`, with a copy of `medium` (259) and orientation 0
-// (265) unless the settings hold one: what the imposing filters lay their
-// sheets out by. Null when it cannot be made.
+// settings) on `port`, with a copy of `medium` (kMediumKey) and orientation 0
+// (kOrientationKey) unless the settings hold one: what the imposing filters
+// lay their sheets out by. Null when it cannot be made.
 GCountedPtr MakeDocument(GJobDriverData& job, const GMedia& medium, const RWWString& port);
 
 // `key` of `set` (its first, depth first, as the filters find it) set to
@@ -144,7 +145,8 @@ std::uint16_t PrintDocument(GJobDriverData& job, const GCountedPtr& start, int p
                             const std::function<void(const GCommand&)>& before = {});
 
 // Page `n`'s commands for `job` (each held), in the order submitted: the
-// page start on a copy of `medium` (key 259) with orientation 0 (265), a
+// page start on a copy of `medium` (kMediumKey) with orientation 0
+// (kOrientationKey), a
 // tag rectangle whose place tells the page, a polygon, a Bezier run, the
 // text "Page n" in `font` (a new handle of it; none without a font) and a
 // 64 x 48 grey gradient raster, then the page end. The drawing is laid out
