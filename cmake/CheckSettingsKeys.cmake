@@ -25,15 +25,10 @@ set(table "${name}${gap}\\[[^]]*\\]${gap}=?${gap}{[^{}\";]*}")
 set(integer "(^|[^A-Za-z0-9_])(0[xX][0-9A-Fa-f]+|[1-9][0-9']*)")
 
 include(${CMAKE_CURRENT_LIST_DIR}/SourceFiles.cmake)
-drv_source_files(files "^platform$")
-list(REMOVE_ITEM files ${header})
-list(APPEND files ${DRV_PLANT})
+drv_key_checked_files(files "^platform$" ${header})
 
 set(problems)
 foreach(file ${files})
-  if(NOT IS_ABSOLUTE ${file})
-    set(file ${DRV_ROOT}/${file})
-  endif()
   file(READ ${file} text)
   if(NOT text MATCHES "${constant}|${table}")
     continue()  # most files: no candidate, no need to strip comments

@@ -1,5 +1,5 @@
 # The C++ files of the source tree, for the checks run as scripts
-# (CheckFormat.cmake, CheckSettingsKeys.cmake): every .cpp and .h under the
+# (CheckFormat.cmake, CheckSettingsKeys.cmake, CheckKeyNumbers.cmake): every .cpp and .h under the
 # top folders of DRV_ROOT but hidden ones, build trees (whose CMakeCache.txt
 # lies one or two levels down) and those whose name matches `skip` (a
 # regular expression; empty skips none). Paths relative to DRV_ROOT.
@@ -16,6 +16,21 @@ function(drv_source_files out skip)
     endif()
     file(GLOB_RECURSE found RELATIVE ${DRV_ROOT} ${DRV_ROOT}/${top}/*.cpp ${DRV_ROOT}/${top}/*.h)
     list(APPEND files ${found})
+  endforeach()
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
+
+# The files a settings-key check reads: drv_source_files(`skip`) less the
+# key header itself, plus the planted files of DRV_PLANT; absolute paths.
+function(drv_key_checked_files out skip header)
+  drv_source_files(files "${skip}")
+  list(REMOVE_ITEM files ${header})
+  list(TRANSFORM files PREPEND ${DRV_ROOT}/)
+  foreach(planted ${DRV_PLANT})
+    if(NOT IS_ABSOLUTE ${planted})
+      set(planted ${DRV_ROOT}/${planted})
+    endif()
+    list(APPEND files ${planted})
   endforeach()
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
