@@ -12,19 +12,8 @@
 cmake_minimum_required(VERSION 3.25)
 
 set(header config/keys/settings_keys.h)
-# The numbers the header names, in decimal.
-file(STRINGS ${DRV_ROOT}/${header} lines REGEX "^inline constexpr std::uint32_t k")
-set(keys)
-foreach(line ${lines})
-  string(REGEX REPLACE "^[^=]*=[ \t]*" "" values "${line}")
-  string(REGEX REPLACE "[{};].*$|//.*$" "" values "${values}")
-  string(REGEX REPLACE "[{} \t]" "" values "${values}")
-  string(REPLACE "," ";" values "${values}")
-  foreach(value ${values})
-    math(EXPR number "${value}" OUTPUT_FORMAT DECIMAL)
-    list(APPEND keys ${number})
-  endforeach()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/SourceFiles.cmake)
+drv_key_numbers(keys ${header})
 
 set(number "(0x[0-9A-Fa-f]+|[0-9]+)")
 set(word "([Kk]eys?|keyed|attributes?|list|composite|setting|settings'|under)")
@@ -43,7 +32,6 @@ function(drv_is_key text out)
   endif()
 endfunction()
 
-include(${CMAKE_CURRENT_LIST_DIR}/SourceFiles.cmake)
 drv_key_checked_files(files "^(tests|support)$" ${header})
 
 set(problems)

@@ -1,5 +1,5 @@
 # The C++ files of the source tree, for the checks run as scripts
-# (CheckFormat.cmake, CheckSettingsKeys.cmake, CheckKeyNumbers.cmake): every .cpp and .h under the
+# (CheckFormat.cmake and the settings-key checks): every .cpp and .h under the
 # top folders of DRV_ROOT but hidden ones, build trees (whose CMakeCache.txt
 # lies one or two levels down) and those whose name matches `skip` (a
 # regular expression; empty skips none). Paths relative to DRV_ROOT.
@@ -33,4 +33,22 @@ function(drv_key_checked_files out skip header)
     list(APPEND files ${planted})
   endforeach()
   set(${out} ${files} PARENT_SCOPE)
+endfunction()
+
+# Every number the key header `header` names, in decimal and in the order
+# named (a table's entries each), repeats kept.
+function(drv_key_numbers out header)
+  file(STRINGS ${DRV_ROOT}/${header} lines REGEX "^inline constexpr std::uint32_t k")
+  set(numbers)
+  foreach(line ${lines})
+    string(REGEX REPLACE "^[^=]*=[ \t]*" "" values "${line}")
+    string(REGEX REPLACE "[{};].*$|//.*$" "" values "${values}")
+    string(REGEX REPLACE "[{} \t]" "" values "${values}")
+    string(REPLACE "," ";" values "${values}")
+    foreach(value ${values})
+      math(EXPR number "${value}" OUTPUT_FORMAT DECIMAL)
+      list(APPEND numbers ${number})
+    endforeach()
+  endforeach()
+  set(${out} ${numbers} PARENT_SCOPE)
 endfunction()
