@@ -98,6 +98,11 @@ class Reader {
   bool GetHeader(std::uint32_t& version, std::uint32_t& key) {
     return GetNumber(version) && GetNumber(key);
   }
+  // V and K of a node whose version must be the flat form's.
+  bool GetNodeHeader(std::uint32_t& key) {
+    std::uint32_t version = 0;
+    return GetHeader(version, key) && version == kFlatNodeVersion;
+  }
   // Reads up to `target`; false (and the read lost) when it lies behind the
   // position or beyond the input.
   bool SkipTo(std::int64_t target);
@@ -195,12 +200,10 @@ MPersistentObject* Reader::ReadString() {
 }
 
 MPersistentObject* Reader::ReadFormToTray() {
-  std::uint32_t version = 0;
   std::uint32_t key = 0;
   std::uint16_t default_media_type = 0;
   std::uint16_t default_tray = 0;
-  if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetU16(default_media_type) ||
-      !GetU16(default_tray)) {
+  if (!GetNodeHeader(key) || !GetU16(default_media_type) || !GetU16(default_tray)) {
     return nullptr;
   }
   // The defaults are not applied: the new database keeps its own.
@@ -224,9 +227,8 @@ MPersistentObject* Reader::ReadFormToTray() {
 
 template <class Tint, std::size_t N>
 MPersistentObject* Reader::ReadTint() {
-  std::uint32_t version = 0;
   std::uint32_t key = 0;
-  if (!GetHeader(version, key) || version != kFlatNodeVersion) return nullptr;
+  if (!GetNodeHeader(key)) return nullptr;
   typename Tint::Settings settings{};
   static_assert(std::tuple_size_v<typename Tint::Settings> == N);
   for (std::uint8_t& byte : settings) {
@@ -269,24 +271,21 @@ MPersistentObject* Reader::ReadLeaf(std::uint8_t type) {
 }
 
 MPersistentObject* Reader::ReadRange() {
-  std::uint32_t version = 0;
   std::uint32_t key = 0;
   std::int16_t maximum = 0, minimum = 0, step = 0, value = 0;
-  if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetI16(maximum) ||
-      !GetI16(minimum) || !GetI16(step) || !GetI16(value)) {
+  if (!GetNodeHeader(key) || !GetI16(maximum) || !GetI16(minimum) || !GetI16(step) ||
+      !GetI16(value)) {
     return nullptr;
   }
   return new GRangeAttribute(minimum, maximum, static_cast<std::uint16_t>(step), value, key);
 }
 
 MPersistentObject* Reader::ReadDisplayString() {
-  std::uint32_t version = 0;
   std::uint32_t key = 0;
   RWCString text;
   RWCString module;
   std::uint16_t id = 0;
-  if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetText(text) || !GetU16(id) ||
-      !GetText(module)) {
+  if (!GetNodeHeader(key) || !GetText(text) || !GetU16(id) || !GetText(module)) {
     return nullptr;
   }
   // Through the display string, so that texts with NULs stay whole.
@@ -299,15 +298,14 @@ MPersistentObject* Reader::ReadDisplayString() {
 }
 
 MPersistentObject* Reader::ReadCustomSize() {
-  std::uint32_t version = 0;
   std::uint32_t key = 0;
   std::uint16_t code = 0;
   RWCString name;
   std::uint16_t unit = 0;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetU16(code) || !GetText(name) ||
-      !GetU16(unit) || !GetU32(width) || !GetU32(height)) {
+  if (!GetNodeHeader(key) || !GetU16(code) || !GetText(name) || !GetU16(unit) || !GetU32(width) ||
+      !GetU32(height)) {
     return nullptr;
   }
   auto* size = new GCustomMediaSize(code, name, unit, 0, 0, 0);
@@ -466,10 +464,9 @@ bool Reader::GetObject(RWCollectable*& object) {
 }
 
 MPersistentObject* Reader::ReadFontListComposite() {
-  std::uint32_t version = 0;
   std::uint32_t key = 0;
   std::uint16_t length = 0;
-  if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetU16(length)) return nullptr;
+  if (!GetNodeHeader(key) || !GetU16(length)) return nullptr;
   // The composite keeps its default key.
   auto* lists = new GDeviceFontListComposite;
   std::uint8_t next = 0;
@@ -540,10 +537,9 @@ MPersistentAssociation* Reader::ReadAssociation(bool& go_on) {
 }
 
 MPersistentObject* Reader::ReadAssociationList() {
-  std::uint32_t version = 0;
   std::uint32_t key = 0;
   std::uint16_t length = 0;
-  if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetU16(length)) return nullptr;
+  if (!GetNodeHeader(key) || !GetU16(length)) return nullptr;
   auto* list = new MAssociationList(key);
   std::uint8_t next = 0;
   while (GetByte(next) && next != kFlatEndByte) {
@@ -557,10 +553,9 @@ MPersistentObject* Reader::ReadAssociationList() {
 }
 
 MPersistentObject* Reader::ReadResourceMappingList() {
-  std::uint32_t version = 0;
   std::uint32_t key = 0;
   std::uint16_t length = 0;
-  if (!GetHeader(version, key) || version != kFlatNodeVersion || !GetU16(length)) return nullptr;
+  if (!GetNodeHeader(key) || !GetU16(length)) return nullptr;
   auto* list = new GResourceMappingList(key);
   std::uint8_t next = 0;
   while (GetByte(next) && next != kFlatEndByte) {
