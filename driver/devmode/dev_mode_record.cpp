@@ -19,6 +19,15 @@ void StoreDriverName(std::uint8_t* record, const RWWString& name) {
     record[kDmDriverName + i] = i < name.Length() ? static_cast<std::uint8_t>(name[i]) : 0;
 }
 
+void StoreFixedPrivateHeader(std::uint8_t* record, const RWWString& driver_name) {
+  StoreU16(record, kDmTotalSize, kDmRecordSize);
+  StoreU16(record, kDmHeaderSize, kDmPrivateHeaderSize);
+  StoreDriverName(record, driver_name);
+  StoreU16(record, kDmFormatVersion, kDmFormatVersionValue);
+  StoreU16(record, kDmFormatWord, kDmFormatWordValue);
+  StoreU16(record, kDmDataCapacity, kDmDataCapacityValue);
+}
+
 bool SameDriverName(const std::uint8_t* a, const std::uint8_t* b) {
   return std::strncmp(reinterpret_cast<const char*>(a + kDmDriverName),
                       reinterpret_cast<const char*>(b + kDmDriverName), kDmDriverNameBytes) == 0;

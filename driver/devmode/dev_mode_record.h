@@ -156,6 +156,10 @@ void StoreName(std::uint8_t* record, std::size_t offset, const RWWString& name);
 // Writes `name` narrowed (the low byte of each unit) into the 32-byte
 // driver name: at most 32 bytes, zero-filled behind.
 void StoreDriverName(std::uint8_t* record, const RWWString& name);
+// Writes the private header's fixed words: total size, header size, the
+// driver name (as StoreDriverName), format version, format word and data
+// capacity. The context words and the data stay as they are.
+void StoreFixedPrivateHeader(std::uint8_t* record, const RWWString& driver_name);
 // Whether two records' driver names are equal byte for byte up to the
 // first 0 or 32 bytes.
 // REQUIRES: both hold the 32 bytes at 224.

@@ -83,6 +83,11 @@ int GDevModeSettings::AcceptPrinterDevMode(platform::HANDLE printer) {
     return 0;
   }
   std::memcpy(Record(), in.Bytes(), kDmRecordSize);
+  // What is taken is the public part, the context words and the data; the
+  // header's other words are fixed, and a damaged one would make every
+  // record built from this one refused by the conversion's check.
+  // Mended (docs/mended-behaviour.md): a damaged header is repaired.
+  StoreFixedPrivateHeader(Record(), GetDriverData()->GetDriverName());
   from_printer_ = 1;
   ApplyColorPolicy();
   return 1;

@@ -349,14 +349,9 @@ void GDriverSettings::MakeDefaultDevMode() {
   StoreU16(record, kDmDuplex, static_cast<std::uint16_t>(kDmSimplex));
   SetFieldBit(record, kDmDuplexBit, true);
 
-  StoreU16(record, kDmTotalSize, kDmRecordSize);
-  StoreU16(record, kDmHeaderSize, kDmPrivateHeaderSize);
+  StoreFixedPrivateHeader(record, GetDriverData()->GetDriverName());
   StoreU32(record, kDmContextValue, 0);
   StoreU16(record, kDmContextWord, 0);
-  StoreDriverName(record, GetDriverData()->GetDriverName());
-  StoreU16(record, kDmFormatVersion, kDmFormatVersionValue);
-  StoreU16(record, kDmFormatWord, kDmFormatWordValue);
-  StoreU16(record, kDmDataCapacity, kDmDataCapacityValue);
   record[kDmData] = 0;
   ApplyColorPolicy();
 }
