@@ -18,6 +18,7 @@
 #include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
 #include "interfaces/printer_data_store.h"
+#include "persist/find_of_class.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
 #include "services/os_factory.h"
@@ -95,7 +96,7 @@ GDeviceFontListComposite* GDriverDataImp::SyncAddedFonts() {
       if (!fonts) fonts.reset(new (std::nothrow) GDeviceFontListComposite);
       std::unique_ptr<GDeviceFontList> built(faces.BuildDeviceFontList());
       if (!fonts || !built) continue;
-      auto* stored = dynamic_cast<GDeviceFontList*>(fonts->FindByKey(key));
+      auto* stored = FindOfClass<GDeviceFontList>(fonts.get(), key);
       if (stored && built->GetSourceStamp() <= stored->GetSourceStamp()) continue;
       if (stored) delete fonts->RemoveByKey(key);
       fonts->AddList(built.release());

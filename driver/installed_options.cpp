@@ -48,6 +48,7 @@
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
 #include "output/core/peripheral.h"
+#include "persist/find_of_class.h"
 #include "persist/persistent_association.h"
 #include "persist/resource_mapping.h"
 
@@ -170,8 +171,7 @@ void MarkDevices(GAttributeComposite* options, GAttributeComposite* pool) {
 
 MPersistentObject* GDriverDataImp::DeviceSettings(std::uint32_t device_key) {
   GPeripheral* printer_object = FindPrinterObject();
-  auto* device =
-      printer_object ? dynamic_cast<GPeripheral*>(printer_object->FindByKey(device_key)) : nullptr;
+  auto* device = FindOfClass<GPeripheral>(printer_object, device_key);
   MPersistentObject* settings = device ? device->GetConfiguration() : nullptr;
   return settings && settings->AsComposite() ? settings : nullptr;
 }

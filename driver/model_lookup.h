@@ -1,76 +1,33 @@
-// Typed look-ups in a printer's model for the driver's readers. The model
-// comes from the driver data file and from printer data, both outside data: an
-// object found under a key, or loaded as a named object, is used only when it
-// is of the class its reader expects, and anything else counts as missing
-// (never a cast that could be wrong). Searches are the model's FindByKey:
-// depth first, first match, the object itself never tested.
+// Typed look-ups in a printer's model for the driver's readers: the job
+// settings in either form of the configuration set, the lists beside them,
+// the stored-settings encoding, direct children, named objects. The model
+// comes from the driver data file and from printer data, both outside data:
+// an object found under a key, or loaded as a named object, is used only
+// when it is of the class its reader expects, and anything else counts as
+// missing. The general look-ups by key and class (FindOfClass, the
+// attribute look-ups) are the lower libraries' (persist/find_of_class.h,
+// config/attributes/attribute_lookup.h), included here for the readers.
 //
 // Pure apart from the search; any thread, on a tree it alone uses.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <type_traits>
 #include <typeinfo>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media_from_custom_size.h"
 #include "foundation/rw/cstring.h"
 #include "persist/child_iterator.h"
 #include "persist/configuration.h"
+#include "persist/find_of_class.h"
 #include "persist/persistent_association.h"
 #include "persist/persistent_object.h"
 #include "services/driver_data.h"
 #include "services/os_factory.h"
-
-// The first descendant of `in` keyed `key` when it is a T; null when `in`
-// is null, nothing has the key, or the first match is of another class.
-template <class T>
-T* FindOfClass(MPersistentObject* in, std::uint32_t key) {
-  MPersistentObject* found = in ? in->FindByKey(key) : nullptr;
-  if constexpr (std::is_final_v<T>) {
-    // Of a final class one type test decides, for less than the cast.
-    return found && typeid(*found) == typeid(T) ? static_cast<T*>(found) : nullptr;
-  } else {
-    return dynamic_cast<T*>(found);
-  }
-}
-
-// The 16-bit value attribute keyed `key`, or null.
-inline GValueAttribute* FindValueAttribute(MPersistentObject* in, std::uint32_t key) {
-  return FindOfClass<GValueAttribute>(in, key);
-}
-
-// That attribute's value sign-extended, or `fallback` without one.
-inline std::int32_t SignedValueOr(MPersistentObject* in, std::uint32_t key, std::int32_t fallback) {
-  GValueAttribute* value = FindValueAttribute(in, key);
-  return value ? static_cast<std::int16_t>(value->GetValue()) : fallback;
-}
-
-// That attribute's value as stored, or `fallback` without one.
-inline std::uint16_t ValueOr(MPersistentObject* in, std::uint32_t key, std::uint16_t fallback) {
-  GValueAttribute* value = FindValueAttribute(in, key);
-  return value ? value->GetValue() : fallback;
-}
-
-// Sets that attribute's value when there is one; false otherwise.
-inline bool SetValueIfPresent(MPersistentObject* in, std::uint32_t key, std::int32_t value) {
-  GValueAttribute* attribute = FindValueAttribute(in, key);
-  if (attribute) attribute->SetValue(static_cast<std::uint16_t>(value));
-  return attribute != nullptr;
-}
-
-// The string attribute keyed `key`, or null.
-inline GStringAttribute* FindStringAttribute(MPersistentObject* in, std::uint32_t key) {
-  return FindOfClass<GStringAttribute>(in, key);
-}
-
-// The attribute composite keyed `key` (any kind of 757), or null.
-inline GAttributeComposite* FindComposite(MPersistentObject* in, std::uint32_t key) {
-  return FindOfClass<GAttributeComposite>(in, key);
-}
 
 // The job settings of a printer object's configuration set (its
 // configuration, keyed kDeviceSettingsKey): the set itself when it is an

@@ -1,6 +1,7 @@
 #include "filters/booklet_filter.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
@@ -13,6 +14,7 @@
 #include "output/core/state.h"
 #include "output/graphics/graphic.h"
 #include "persist/configuration.h"
+#include "persist/find_of_class.h"
 #include "services/driver_data.h"
 #include "services/render_driver_data.h"
 
@@ -44,17 +46,17 @@ GCountedPtr Held(MPersistentObject* object) {
 }
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
+  return FindOfClass<GMedia>(set, kMediumKey);
 }
 
 RWCString StringOf(GAttributeComposite* set, std::uint32_t key) {
-  auto* text = set ? dynamic_cast<GStringAttribute*>(set->FindByKey(key)) : nullptr;
+  GStringAttribute* text = FindStringAttribute(set, key);
   return text ? text->GetValue() : RWCString();
 }
 
 // `key` of `set` given `value`: the value attribute there, else a new one.
 void PutValue(GAttributeComposite& set, std::uint32_t key, std::uint16_t value) {
-  if (auto* found = dynamic_cast<GValueAttribute*>(set.FindByKey(key))) {
+  if (GValueAttribute* found = FindValueAttribute(&set, key)) {
     found->SetValue(value);
   } else {
     set.AddChild(RWNew<GValueAttribute>(value, key));
@@ -184,7 +186,7 @@ std::uint16_t GBookletFilter::DocumentStart(GDocumentStart& command) {
   set->AddChild(nup);
   set->AddChild(RWNew<GValueAttribute>(2, kDuplexKey));
   // The sheets' medium: the target turned to the document's orientation.
-  auto* target = dynamic_cast<GMedia*>(set->FindByKey(kBookletMediumKey));
+  auto* target = FindOfClass<GMedia>(set, kBookletMediumKey);
   const std::optional<std::int16_t> orientation = FilterValue(set, kOrientationKey);
   if (target && orientation) {
     const std::int32_t turn =
@@ -393,7 +395,7 @@ bool GBookletFilter::AssignCoverTrays(std::uint32_t side, const GCountedPtr& fir
 bool GBookletFilter::ReadInsertSettings(GAttributeComposite* set) {
   if (FilterValue(set, kFrontCoverKey).value_or(0) == 0) return false;
   const std::optional<std::int16_t> tray = FilterValue(set, kFrontCoverSourceKey);
-  auto* type = dynamic_cast<GStringAttribute*>(set->FindByKey(kFrontCoverMediaTypeKey));
+  GStringAttribute* type = FindStringAttribute(set, kFrontCoverMediaTypeKey);
   if (tray && type) {
     insert_tray_ = static_cast<std::uint16_t>(*tray);
     insert_media_type_ = type->GetValue();
@@ -419,10 +421,7 @@ bool GBookletFilter::CheckInsertPages(GAttributeComposite* set) {
   listed = listed || FilterValue(set, kLastPageSourceKey).value_or(0) != 0;
   if (listed) return true;
   bool answer = false;
-  auto* papers =
-      job_settings
-          ? dynamic_cast<GAttributeComposite*>(job_settings->FindByKey(kDuplexPaperSizesKey))
-          : nullptr;
+  GAttributeComposite* papers = FindComposite(job_settings, kDuplexPaperSizesKey);
   for (RWSize i = 0; papers && i < papers->EntryCount(); ++i) {
     auto* value = dynamic_cast<GValueAttribute*>(papers->Children()[i].Get());
     if (!value) continue;

@@ -2,12 +2,14 @@
 
 #include <memory>
 
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "filters/face_up_filter.h"
 #include "foundation/rw/error.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
+#include "persist/find_of_class.h"
 #include "persist/persistent_association.h"
 #include "persist/selection_string.h"
 #include "services/driver_data.h"
@@ -29,17 +31,13 @@ constexpr RWClassRegistration kCopyPageFilterClasses[] = {
     {&RWCreate<GCopyPageFilter>, kGCopyPageFilterId, "GCopyPageFilter"},
 };
 
-GValueAttribute* ValueAt(GAttributeComposite* set, std::uint32_t key) {
-  return set ? dynamic_cast<GValueAttribute*>(set->FindByKey(key)) : nullptr;
-}
-
 // Whether the job settings' list kCopyPageChoicesKey gives "LOW" for the
 // selection `s`. The list sits in the printer object's configuration set beside
 // the job settings (an attribute composite cannot hold it).
 bool SelectsLow(GRenderDriverData* job, std::uint16_t s) {
   GDriverData* data = job ? job->GetDriverData() : nullptr;
   MPersistentObject* set = data ? data->GetConfigurationSet() : nullptr;
-  auto* list = set ? dynamic_cast<MAssociationList*>(set->FindByKey(kCopyPageChoicesKey)) : nullptr;
+  auto* list = FindOfClass<MAssociationList>(set, kCopyPageChoicesKey);
   if (!list) return false;
   const GValueAttribute probe(s, 0u);
   auto* entry = dynamic_cast<GSelectionString*>(list->FindValue(&probe));
@@ -96,13 +94,14 @@ std::uint16_t GCopyPageFilter::DocumentStart(GDocumentStart& command) {
   bool taken = false;
   if (const std::optional<std::int16_t> s = FilterValue(document, kCopyPageChoiceKey);
       s && SelectsLow(job, static_cast<std::uint16_t>(*s))) {
-    GValueAttribute* copies = ValueAt(document, kCopiesKey);
-    GValueAttribute* collate = ValueAt(document, kCollatedCopiesKey);
+    GValueAttribute* copies = FindValueAttribute(document, kCopiesKey);
+    GValueAttribute* collate = FindValueAttribute(document, kCollatedCopiesKey);
     if (copies && collate && copies->GetValue() > 1 && collate->GetValue() != copies->GetValue()) {
       ResetCopies();
       copy_count_ = document_copies_ = copies->GetValue();
       copies->SetValue(1);
-      if (GValueAttribute* printer = ValueAt(document, kPrinterCopiesKey)) printer->SetValue(1);
+      if (GValueAttribute* printer = FindValueAttribute(document, kPrinterCopiesKey))
+        printer->SetValue(1);
       taken = true;
     }
   }
@@ -117,7 +116,7 @@ std::uint16_t GCopyPageFilter::DocumentStart(GDocumentStart& command) {
 }
 
 std::uint32_t GCopyPageFilter::TakePageCopies(GAttributeComposite* set) {
-  GValueAttribute* copies = ValueAt(set, kPrinterCopiesKey);
+  GValueAttribute* copies = FindValueAttribute(set, kPrinterCopiesKey);
   if (!copies) return copy_count_;
   const std::uint16_t k = copies->GetValue();
   if (k > 1) copies->SetValue(1);
@@ -128,7 +127,7 @@ std::uint16_t GCopyPageFilter::PageStart(GPageStart& command) {
   if (spool_.IsActive()) {
     copy_count_ = document_copies_;
     GAttributeComposite* set = command.GetAttributes();
-    if (GValueAttribute* copies = ValueAt(set, kPrinterCopiesKey)) {
+    if (GValueAttribute* copies = FindValueAttribute(set, kPrinterCopiesKey)) {
       const std::uint16_t k = copies->GetValue();
       GCountedPtr removed(set->RemoveByKey(kPrinterCopiesKey));
       if (k > 1) {
@@ -154,7 +153,7 @@ void GCopyPageFilter::OnWalkPage(MPersistentObject& child, bool has_start, bool 
                                  bool gathering) {
   if (has_start) {
     ChangePageStart(child, [&](GAttributeComposite* set) {
-      return ValueAt(set, kPrinterCopiesKey) && (TakePageCopies(set), true);
+      return FindValueAttribute(set, kPrinterCopiesKey) && (TakePageCopies(set), true);
     });
   }
   if (!has_end || (!has_start && !gathering)) return;
@@ -166,7 +165,7 @@ void GCopyPageFilter::OnWalkPage(MPersistentObject& child, bool has_start, bool 
       RWErrorScope scope;
       if (GCountedPtr end = store.FindPtrByClassId(kGPageEndId)) {
         GAttributeComposite* set = static_cast<GCommand*>(end.Get())->GetAttributes();
-        const bool has_copies = ValueAt(set, kPrinterCopiesKey) != nullptr;
+        const bool has_copies = FindValueAttribute(set, kPrinterCopiesKey) != nullptr;
         k = TakePageCopies(set);
         if (has_copies) store.ReplaceRecordByClassId(kGPageEndId, end.Get());
       }

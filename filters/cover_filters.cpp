@@ -1,12 +1,14 @@
 #include "filters/cover_filters.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "foundation/rw/support.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
+#include "persist/find_of_class.h"
 #include "services/driver_data.h"
 #include "services/render_driver_data.h"
 
@@ -29,20 +31,12 @@ GCountedPtr Held(MPersistentObject* object) {
 }
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
-}
-
-GStringAttribute* StringAt(GAttributeComposite* set, std::uint32_t key) {
-  return set ? dynamic_cast<GStringAttribute*>(set->FindByKey(key)) : nullptr;
+  return FindOfClass<GMedia>(set, kMediumKey);
 }
 
 RWCString StringOf(GAttributeComposite* set, std::uint32_t key) {
-  GStringAttribute* text = StringAt(set, key);
+  GStringAttribute* text = FindStringAttribute(set, key);
   return text ? text->GetValue() : RWCString();
-}
-
-GValueAttribute* ValueAt(GAttributeComposite* set, std::uint32_t key) {
-  return set ? dynamic_cast<GValueAttribute*>(set->FindByKey(key)) : nullptr;
 }
 
 std::uint16_t Unsigned(GAttributeComposite* set, std::uint32_t key) {
@@ -51,7 +45,7 @@ std::uint16_t Unsigned(GAttributeComposite* set, std::uint32_t key) {
 
 // `key` of `set` given `value`: the value attribute there, else a new one.
 void PutValue(GAttributeComposite& set, std::uint32_t key, std::uint16_t value) {
-  if (GValueAttribute* found = ValueAt(&set, key)) {
+  if (GValueAttribute* found = FindValueAttribute(&set, key)) {
     found->SetValue(value);
   } else {
     set.AddChild(RWNew<GValueAttribute>(value, key));
@@ -72,7 +66,7 @@ bool IsTwoSidedType(const RWCString& type) {
 bool ReadCoverPaper(GAttributeComposite* set, std::uint32_t source_key, std::uint32_t type_key,
                     std::uint16_t& source, RWCString& type) {
   const std::optional<std::int16_t> value = FilterValue(set, source_key);
-  GStringAttribute* text = StringAt(set, type_key);
+  GStringAttribute* text = FindStringAttribute(set, type_key);
   if (!value || !text) return false;
   source = static_cast<std::uint16_t>(*value);
   type = text->GetValue();
@@ -94,8 +88,8 @@ GCommand* CommandToWatch(GPeripheral& filter, const GCountedPtr& command) {
 // What a cover copied from `set` needs: a medium and a paper source, and
 // under the simplex rule a duplex value to set.
 bool CanCover(GAttributeComposite* set, bool simplex_rule) {
-  return MediumOf(set) && ValueAt(set, kPaperSourceKey) &&
-         (!simplex_rule || ValueAt(set, kDuplexKey));
+  return MediumOf(set) && FindValueAttribute(set, kPaperSourceKey) &&
+         (!simplex_rule || FindValueAttribute(set, kDuplexKey));
 }
 
 // A deep copy of `set` (none when null).
@@ -126,9 +120,7 @@ std::uint32_t IsCoverSizeListed(GRenderDriverData* job, GAttributeComposite* cov
   if (static_cast<std::int16_t>(code) >= kFirstCustomPaper)
     return data->IsMediaSizeInRange(cover, code) != 0 ? 1 : 0;
   GAttributeComposite* settings = data->GetJobSettings();
-  auto* sizes = settings
-                    ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kDuplexPaperSizesKey))
-                    : nullptr;
+  GAttributeComposite* sizes = FindComposite(settings, kDuplexPaperSizesKey);
   for (RWSize i = 0; sizes && i < sizes->EntryCount(); ++i) {
     auto* value = dynamic_cast<GValueAttribute*>(sizes->Children()[i].Get());
     if (value && value->GetValue() == code) return 1;
@@ -138,8 +130,7 @@ std::uint32_t IsCoverSizeListed(GRenderDriverData* job, GAttributeComposite* cov
 
 std::optional<bool> SimplexCoverRule(GAttributeComposite* document) {
   if (FilterValue(document, kCoverModeKey).value_or(0) != 1) return false;
-  auto* nup =
-      document ? dynamic_cast<GAttributeComposite*>(document->FindByKey(kNupSettingsKey)) : nullptr;
+  GAttributeComposite* nup = FindComposite(document, kNupSettingsKey);
   const std::optional<std::int16_t> per_sheet = FilterValue(nup, kPagesPerSheetKey);
   if (!per_sheet) return std::nullopt;
   return *per_sheet == 1 && FilterValue(document, kDuplexKey).value_or(0) == 0 &&
@@ -215,9 +206,7 @@ std::uint32_t GFrontCoverFilter::CheckCoverMedia(GAttributeComposite* set) {
   if (duplex_unit == 0) return ordinary ? 1 : 0;
   if (listed) return 1;
   std::uint32_t answer = 0;
-  auto* sizes = settings
-                    ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kDuplexPaperSizesKey))
-                    : nullptr;
+  GAttributeComposite* sizes = FindComposite(settings, kDuplexPaperSizesKey);
   for (RWSize i = 0; sizes && ordinary && i < sizes->EntryCount(); ++i) {
     auto* value = dynamic_cast<GValueAttribute*>(sizes->Children()[i].Get());
     if (!value) continue;
@@ -249,7 +238,7 @@ bool GFrontCoverFilter::InsertCover(GCountedPtr& holder) {
   if (!cover) return false;
   if (simplex_rule_) {
     const bool two_sided = IsCoverSizeListed(cover) == 1 && IsTwoSidedType(cover_type_);
-    ValueAt(cover, kDuplexKey)->SetValue(two_sided ? 2 : 0);
+    FindValueAttribute(cover, kDuplexKey)->SetValue(two_sided ? 2 : 0);
     GAttributeComposite* second = two_sided ? CopyOf(cover) : nullptr;
     AddPage(pages, cover);
     if (second) AddPage(pages, second);

@@ -1,11 +1,11 @@
 #include "filters/filter_class.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 
 std::optional<std::int16_t> FilterValue(GAttributeComposite* set, std::uint32_t key) {
-  if (!set) return std::nullopt;
-  auto* value = dynamic_cast<GValueAttribute*>(set->FindByKey(key));
+  GValueAttribute* value = FindValueAttribute(set, key);
   if (!value) return std::nullopt;
   return static_cast<std::int16_t>(value->GetValue());
 }

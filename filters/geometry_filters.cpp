@@ -12,6 +12,7 @@
 #include "output/commands/null_command.h"
 #include "output/core/command_composite.h"
 #include "output/graphics/graphic_bundle.h"
+#include "persist/find_of_class.h"
 #include "persist/stored_form.h"
 #include "services/driver_data.h"
 #include "services/render_driver_data.h"
@@ -49,7 +50,7 @@ std::int16_t Min16(std::int32_t a, std::int32_t b) {
 }
 
 GMedia* MediumIn(GAttributeComposite* set, std::uint32_t key = kMediumKey) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(key)) : nullptr;
+  return FindOfClass<GMedia>(set, key);
 }
 
 GTransformAttribute* TransformIn(GAttributeComposite& set) {

@@ -2,12 +2,14 @@
 
 #include <vector>
 
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "filters/cover_filters.h"
 #include "filters/face_up_filter.h"
 #include "output/commands/job_commands.h"
+#include "persist/find_of_class.h"
 #include "services/driver_data.h"
 #include "services/render_driver_data.h"
 
@@ -32,16 +34,12 @@ constexpr RWClassRegistration kLastPageFilterClasses[] = {
     {&RWCreate<GLastPageFilter>, kGLastPageFilterId, "GLastPageFilter"},
 };
 
-GStringAttribute* StringAt(GAttributeComposite* set, std::uint32_t key) {
-  return set ? dynamic_cast<GStringAttribute*>(set->FindByKey(key)) : nullptr;
-}
-
 RWCString NameAt(GAttributeComposite* set, std::uint32_t key) {
   if (key == 0) {
-    auto* medium = set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
+    auto* medium = FindOfClass<GMedia>(set, kMediumKey);
     return medium ? medium->GetMediaType() : RWCString();
   }
-  GStringAttribute* text = StringAt(set, key);
+  GStringAttribute* text = FindStringAttribute(set, key);
   return text ? text->GetValue() : RWCString();
 }
 
@@ -88,8 +86,8 @@ bool GLastPageFilter::Accepts(GAttributeComposite* document) {
     return false;
   const std::optional<std::int16_t> last_number = FilterValue(document, kLastPageSourceKey);
   const std::optional<std::int16_t> document_number = FilterValue(document, kOtherPagesSourceKey);
-  GStringAttribute* last_name = StringAt(document, kLastPageMediaTypeKey);
-  GStringAttribute* document_name = StringAt(document, kOtherPagesMediaTypeKey);
+  GStringAttribute* last_name = FindStringAttribute(document, kLastPageMediaTypeKey);
+  GStringAttribute* document_name = FindStringAttribute(document, kOtherPagesMediaTypeKey);
   if (!last_number || !document_number || !last_name || !document_name) return false;
   last_number_ = static_cast<std::uint16_t>(*last_number);
   last_name_ = last_name->GetValue();
@@ -135,7 +133,7 @@ bool GLastPageFilter::IsPageMarked(MPersistentObject& page) {
 void GLastPageFilter::SetPagePairing(MPersistentObject& page, std::uint16_t pairing) {
   ChangePageStart(page, [&](GAttributeComposite* set) {
     if (!set) return false;
-    if (auto* duplex = dynamic_cast<GValueAttribute*>(set->FindByKey(kDuplexKey))) {
+    if (GValueAttribute* duplex = FindValueAttribute(set, kDuplexKey)) {
       duplex->SetValue(pairing);
     } else {
       set->AddChild(RWNew<GValueAttribute>(pairing, kDuplexKey));

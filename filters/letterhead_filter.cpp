@@ -1,10 +1,12 @@
 #include "filters/letterhead_filter.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
 #include "output/commands/job_commands.h"
+#include "persist/find_of_class.h"
 #include "services/driver_data.h"
 #include "services/render_driver_data.h"
 
@@ -33,12 +35,11 @@ std::uint16_t GLetterheadFilter::DocumentStart(GDocumentStart& command) {
   }
   // No medium: not a letterhead document (rather than reading through a
   // null one).
-  auto* medium = document ? dynamic_cast<GMedia*>(document->FindByKey(kMediumKey)) : nullptr;
+  auto* medium = FindOfClass<GMedia>(document, kMediumKey);
   const bool qualifies = medium && medium->GetMediaType().EqualsChars("Letterhead") &&
                          FilterValue(document, kDuplexKey).value_or(0) != 0 &&
                          FilterValue(document, kStraightPaperPathKey).value_or(0) == 0;
-  auto* order =
-      document ? dynamic_cast<GValueAttribute*>(document->FindByKey(kPageOrderKey)) : nullptr;
+  GValueAttribute* order = FindValueAttribute(document, kPageOrderKey);
   if (qualifies && order && order->GetValue() != 1) {
     order->SetValue(1);
     Enable();
@@ -53,7 +54,7 @@ std::uint16_t GLetterheadFilter::PageStart(GPageStart& command) {
 }
 
 std::uint16_t GLetterheadFilter::TurnPage(GAttributeComposite* page) {
-  auto* angle = page ? dynamic_cast<GValueAttribute*>(page->FindByKey(kOrientationKey)) : nullptr;
+  GValueAttribute* angle = FindValueAttribute(page, kOrientationKey);
   if (!angle) return 0;
   switch (angle->GetValue()) {
     case 0:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/copies_range.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
@@ -14,6 +15,7 @@
 #include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
 #include "output/core/state.h"
+#include "persist/find_of_class.h"
 #include "services/driver_data.h"
 #include "services/render_driver_data.h"
 #include "store/command_composite_on_disk.h"
@@ -43,15 +45,11 @@ constexpr RWClassRegistration kManualDuplexFilterClasses[] = {
     {&RWCreate<GManualDuplexFilter>, kGManualDuplexFilterId, "GManualDuplexFilter"},
 };
 
-GValueAttribute* ValueAt(GAttributeComposite* set, std::uint32_t key) {
-  return set ? dynamic_cast<GValueAttribute*>(set->FindByKey(key)) : nullptr;
-}
-
 // Sets the value `key` of `set`, adding it when it is missing; whether the
 // set changed.
 bool PutValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
   if (!set) return false;
-  if (GValueAttribute* found = ValueAt(set, key)) {
+  if (GValueAttribute* found = FindValueAttribute(set, key)) {
     if (found->GetValue() == value) return false;
     found->SetValue(value);
   } else {
@@ -60,17 +58,13 @@ bool PutValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) 
   return true;
 }
 
-void SetIfPresent(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
-  if (GValueAttribute* found = ValueAt(set, key)) found->SetValue(value);
-}
-
 RWCString TextAt(GAttributeComposite* set, std::uint32_t key) {
-  auto* text = set ? dynamic_cast<GStringAttribute*>(set->FindByKey(key)) : nullptr;
+  GStringAttribute* text = FindStringAttribute(set, key);
   return text ? text->GetValue() : RWCString();
 }
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
+  return FindOfClass<GMedia>(set, kMediumKey);
 }
 
 // The first part of class `Part` with id `id` among the parts of the
@@ -170,7 +164,7 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
   for (std::uint32_t key : kMediaNameKeys)
     refused = refused || data->IsNameNotListed(TextAt(document, key)) == 0;
   refused = refused || FilterValue(document, kStraightPaperPathKey).value_or(0) != 0;
-  auto* sizes = dynamic_cast<GAttributeComposite*>(settings->FindByKey(kDuplexPaperSizesKey));
+  GAttributeComposite* sizes = FindComposite(settings, kDuplexPaperSizesKey);
   bool taken = false;
   if (mode_ != 0 && unit != 0) {
     taken = refused;
@@ -188,13 +182,13 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
         taken = data->IsMediaSizeInRange(document, size_id) == 0;
     }
     if (taken || !allowed) {
-      SetIfPresent(document, kDuplexKey, 0);
-      SetIfPresent(document, kManualDuplexChosenKey, 1);
+      SetValueIfPresent(document, kDuplexKey, 0);
+      SetValueIfPresent(document, kManualDuplexChosenKey, 1);
     }
   } else if (mode_ != 0) {
     taken = allowed;
   } else if (unit != 1 || (sizes && refused)) {
-    SetIfPresent(document, kDuplexKey, 0);
+    SetValueIfPresent(document, kDuplexKey, 0);
   }
   if (!taken) {
     spool_.Abandon(*this);
@@ -212,7 +206,7 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
   // Without a range each pass is made once: nothing says the printer takes more.
   copies_ = std::clamp<std::int32_t>(
       copies, 1, std::max<std::int32_t>(1, range.Exists() ? range.Maximum() : 1));
-  SetIfPresent(document, kManualDuplexChosenKey, 1);
+  SetValueIfPresent(document, kManualDuplexChosenKey, 1);
   spool_.BeginDocument(command, job);
   return 0;
 }
@@ -235,7 +229,8 @@ void GManualDuplexFilter::AdjustPageStart(GAttributeComposite* set) {
   if (pass_break_count_ != 1 && static_cast<std::uint32_t>(second_order_ >> 1) != (n & 1)) {
     if (FilterValue(set, kPaperSourceKey) == kTrayEighteen)
       PutValue(set, kPaperSourceKey, TrayForEighteen());
-    if (GValueAttribute* turn = ValueAt(set, kOrientationKey); turn && duplex_mode_ != 1) {
+    if (GValueAttribute* turn = FindValueAttribute(set, kOrientationKey);
+        turn && duplex_mode_ != 1) {
       const std::uint16_t degrees = turn->GetValue();
       if (degrees % 90 == 0 && degrees < 360) turn->SetValue((degrees + 180) % 360);
     }
@@ -255,9 +250,7 @@ void GManualDuplexFilter::ComputePassOrders() {
 
 int GManualDuplexFilter::FindTrayKind(std::uint16_t tray) {
   GAttributeComposite* settings = JobSettings();
-  auto* devices = settings
-                      ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperHandlingKey))
-                      : nullptr;
+  GAttributeComposite* devices = FindComposite(settings, kPaperHandlingKey);
   const GTray* found = FindInstalledPart<GTray>(devices, kPaperSource, tray);
   if (!found) return 0;
   tray_mapped_ = found->GetMappedValue1();
@@ -266,9 +259,7 @@ int GManualDuplexFilter::FindTrayKind(std::uint16_t tray) {
 
 int GManualDuplexFilter::FindBinKind(std::uint16_t bin) {
   GAttributeComposite* settings = JobSettings();
-  auto* devices = settings
-                      ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperHandlingKey))
-                      : nullptr;
+  GAttributeComposite* devices = FindComposite(settings, kPaperHandlingKey);
   const GBin* found = FindInstalledPart<GBin>(devices, kOutputDevice, bin);
   if (!found) return 0;
   return found->GetValue5() == 1 ? 1 : 2;
@@ -276,9 +267,7 @@ int GManualDuplexFilter::FindBinKind(std::uint16_t bin) {
 
 bool GManualDuplexFilter::HasTraySix() {
   GAttributeComposite* settings = JobSettings();
-  auto* devices = settings
-                      ? dynamic_cast<GAttributeComposite*>(settings->FindByKey(kPaperHandlingKey))
-                      : nullptr;
+  GAttributeComposite* devices = FindComposite(settings, kPaperHandlingKey);
   return FindInstalledPart<GTray>(devices, kPaperSource, 6) != nullptr;
 }
 
@@ -390,7 +379,7 @@ std::uint16_t GManualDuplexFilter::OnPassBreak(GCommand& command) {
     n = spool_.PageCount();
   }
   saved_.Reset();
-  if (n == 1) SetIfPresent(JobSettings(), kManualDuplexInstructionsKey, 0);
+  if (n == 1) SetValueIfPresent(JobSettings(), kManualDuplexInstructionsKey, 0);
   pass_break_count_ = n;
   if (last_sheet_ && !(n <= 2 && (first_tray_ != kNoTray || !document_type_.IsNull()))) {
     const std::vector<GCountedPtr> pages = spool_.Pages();

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "foundation/rw/file.h"
@@ -24,6 +25,7 @@
 #include "output/core/command_composite.h"
 #include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
+#include "persist/find_of_class.h"
 #include "persist/stored_form.h"
 #include "services/render_driver_data.h"
 
@@ -81,7 +83,7 @@ std::optional<std::int32_t> AngleOf(GAttributeComposite* set, std::uint32_t key)
 }
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
+  return FindOfClass<GMedia>(set, kMediumKey);
 }
 
 // Takes the first child keyed `key` out of `set`; the caller holds it.
@@ -237,8 +239,7 @@ void GNupFilter::TurnMedium(GMedia& medium, std::int32_t orientation) {
 }
 
 void GNupFilter::ReadNupSettings(GAttributeComposite* set) {
-  auto* settings =
-      set ? dynamic_cast<GAttributeComposite*>(set->FindByKey(kNupSettingsKey)) : nullptr;
+  GAttributeComposite* settings = FindComposite(set, kNupSettingsKey);
   const std::optional<std::int16_t> pages = FilterValue(settings, kPagesPerSheetKey);
   const std::optional<std::int16_t> order = FilterValue(settings, kNupPageOrderKey);
   const std::optional<std::int16_t> borders = FilterValue(settings, kNupBordersKey);
@@ -385,9 +386,7 @@ void GNupFilter::Refuse(GAttributeComposite* set) {
   pages_per_sheet_ = 1;
   cells_.clear();
   Disable();
-  if (auto* value =
-          dynamic_cast<GValueAttribute*>(set ? set->FindByKey(kSheetOrientationKey) : nullptr))
-    value->SetValue(static_cast<std::uint16_t>(document_orientation_));
+  SetValueIfPresent(set, kSheetOrientationKey, document_orientation_);
 }
 
 void GNupFilter::Setup(GAttributeComposite* set) {
@@ -402,8 +401,7 @@ void GNupFilter::Setup(GAttributeComposite* set) {
     return;
   }
   Enable();
-  if (auto* value = dynamic_cast<GValueAttribute*>(set->FindByKey(kSheetOrientationKey)))
-    value->SetValue(static_cast<std::uint16_t>(sheet_orientation_));
+  SetValueIfPresent(set, kSheetOrientationKey, sheet_orientation_);
   if (Normalized(static_cast<std::int32_t>(layout_media_.GetOrientation())) != sheet_orientation_) {
     TurnMedium(layout_media_, sheet_orientation_);
     ComputeMargins();

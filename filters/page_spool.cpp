@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
@@ -18,6 +19,7 @@
 #include "output/core/result_commands.h"
 #include "output/graphics/graphic.h"
 #include "output/graphics/graphic_bundle.h"
+#include "persist/find_of_class.h"
 #include "persist/string_conversion.h"
 #include "services/driver_data.h"
 #include "services/os_factory.h"
@@ -116,9 +118,8 @@ void ChangePageStart(MPersistentObject& page,
 void SetPagePaper(MPersistentObject& page, const RWCString& type, std::uint16_t tray) {
   ChangePageStart(page, [&](GAttributeComposite* set) {
     if (!set) return false;
-    if (auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)))
-      medium->SetMediaType(type);
-    if (auto* source = dynamic_cast<GValueAttribute*>(set->FindByKey(kPaperSourceKey))) {
+    if (auto* medium = FindOfClass<GMedia>(set, kMediumKey)) medium->SetMediaType(type);
+    if (GValueAttribute* source = FindValueAttribute(set, kPaperSourceKey)) {
       source->SetValue(tray);
     } else {
       set->AddChild(RWNew<GValueAttribute>(tray, kPaperSourceKey));
@@ -338,11 +339,8 @@ std::uint16_t GPageSpool::EndPage(GPeripheral& filter, GPageEnd& end) {
       std::lock_guard<platform::CriticalSection> fonts_lock(fonts->Lock());
       if (HoldsNothing(*fonts)) {
         // No file: the page names none, and its replay loads none.
-        if (auto* file = dynamic_cast<GStringAttribute*>(
-                store->GetAttributes() ? store->GetAttributes()->FindByKey(kSpoolFontFileKey)
-                                       : nullptr)) {
+        if (GStringAttribute* file = FindStringAttribute(store->GetAttributes(), kSpoolFontFileKey))
           file->SetValue(RWCString());
-        }
       } else if (!directory_->CreateFile(font_name_) ||
                  fonts->SaveToPath(Wide(directory_->FilePath(font_name_))) != 1 || scope.Failed()) {
         result = kSpoolFailure;

@@ -18,6 +18,7 @@
 #include "output/core/result_commands.h"
 #include "output/graphics/graphic_bundle.h"
 #include "output/graphics/primitive_graphic.h"
+#include "persist/find_of_class.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ bool Qualifies(GCommand& command) {
   GAttributeComposite* set = command.GetAttributes();
   if (!set) return false;
   MPersistentObject* pen = set->FindByKey(kPenKey);
-  auto* brush = dynamic_cast<GBrush*>(set->FindByKey(kBrushKey));
+  auto* brush = FindOfClass<GBrush>(set, kBrushKey);
   MPersistentObject* clip = set->FindByKey(kClipKey);
   if (!pen || !pen->IsKindOf(kGNoPenId) || !brush || !brush->GetPaint() ||
       brush->GetPaint()->IsKindOf(kExcludedPaintKind)) {
@@ -174,8 +175,8 @@ GCountedPtr GReducingFilter::Transform(const GCountedPtr& command) {
 
 bool GReducingFilter::MakeRecord(GRectangleGraphic& rectangle, GRectangleRecord& record) {
   GAttributeComposite* set = rectangle.GetAttributes();
-  auto* rop = set ? dynamic_cast<GRasterOperation*>(set->FindByKey(kRasterOperationKey)) : nullptr;
-  if (!rop || !dynamic_cast<GBrush*>(set->FindByKey(kBrushKey))) return false;
+  auto* rop = FindOfClass<GRasterOperation>(set, kRasterOperationKey);
+  if (!rop || !FindOfClass<GBrush>(set, kBrushKey)) return false;
   record = GRectangleRecord();
   const std::uint16_t code = rop->GetRop();
   record.binary_rop = static_cast<std::uint16_t>((((code & 0x30) >> 2) | (code & 3)) + 1);
@@ -183,7 +184,7 @@ bool GReducingFilter::MakeRecord(GRectangleGraphic& rectangle, GRectangleRecord&
   record.rop_value = rop->GetValue();
   const GShortRect& bounds = rectangle.GetBounds();
   SetBox(record, {bounds.left, bounds.top, bounds.right, bounds.bottom});
-  if (auto* clip = dynamic_cast<GClipToSingleRectangle*>(set->FindByKey(kClipKey))) {
+  if (auto* clip = FindOfClass<GClipToSingleRectangle>(set, kClipKey)) {
     const GShortRect& c = clip->GetRectangle();
     record.clip_kind = 0;
     record.clip_left = c.left, record.clip_top = c.top;

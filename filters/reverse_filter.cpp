@@ -3,9 +3,10 @@
 #include "config/keys/settings_keys.h"
 #include "filters/face_up_filter.h"
 
-#include "config/attributes/value_attribute.h"
+#include "config/attributes/attribute_lookup.h"
 #include "config/paper/media.h"
 #include "output/commands/job_commands.h"
+#include "persist/find_of_class.h"
 #include "services/driver_data.h"
 #include "services/render_driver_data.h"
 
@@ -28,7 +29,7 @@ constexpr RWClassRegistration kReverseFilterClasses[] = {
 };
 
 GMedia* MediumOf(GAttributeComposite* set) {
-  return set ? dynamic_cast<GMedia*>(set->FindByKey(kMediumKey)) : nullptr;
+  return FindOfClass<GMedia>(set, kMediumKey);
 }
 
 }  // namespace
@@ -123,8 +124,7 @@ std::uint16_t GReverseFilter::PageEnd(GPageEnd& command) {
 void GReverseFilter::ReplayPages(GCommand& end) {
   if (GAttributeComposite* first = spool_.KeptAttributes(); first && letterhead_) {
     // The closing blank is the back of the last sheet: its paper.
-    if (auto* source = dynamic_cast<GValueAttribute*>(first->FindByKey(kPaperSourceKey)))
-      source->SetValue(last_source_);
+    SetValueIfPresent(first, kPaperSourceKey, last_source_);
     if (GMedia* medium = MediumOf(first); medium && medium->GetMediaType() == kLetterhead &&
                                           medium->GetMediaType() != last_media_type_)
       medium->SetMediaType(last_media_type_);

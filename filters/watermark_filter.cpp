@@ -1,11 +1,13 @@
 #include "filters/watermark_filter.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command_composite.h"
 #include "output/core/result_commands.h"
+#include "persist/find_of_class.h"
 #include "persist/string_conversion.h"
 #include "services/render_driver_data.h"
 
@@ -26,7 +28,7 @@ std::int32_t Value(GAttributeComposite* setting, std::uint32_t key) {
 
 RWWString Text(GAttributeComposite* setting, std::uint32_t key) {
   RWWString wide;
-  if (auto* text = dynamic_cast<GStringAttribute*>(setting->FindByKey(key)))
+  if (GStringAttribute* text = FindStringAttribute(setting, key))
     NarrowToWide(text->GetValue(), wide);
   return wide;
 }
@@ -65,8 +67,7 @@ std::uint16_t GWatermarkFilter::DocumentStart(GDocumentStart& command) {
   page_counter_ = 0;
   job_ = command.GetJobContext();
   GAttributeComposite* set = command.GetAttributes();
-  Configure(set ? dynamic_cast<GAttributeComposite*>(set->FindByKey(kWatermarkSettingKey))
-                : nullptr);
+  Configure(FindComposite(set, kWatermarkSettingKey));
   if (page_mode_ == 0) Disable();
   return 0;
 }
@@ -149,7 +150,7 @@ void GWatermarkFilter::PageStartSeen(GCommand& start) {
   ++page_counter_;
   GAttributeComposite* set = start.GetAttributes();
   if (!TakesWatermark() || !set) return;
-  auto* medium = dynamic_cast<GMedia*>(set->FindByKey(kMediumKey));
+  auto* medium = FindOfClass<GMedia>(set, kMediumKey);
   current_.reset(medium ? new GMedia(*medium) : nullptr);
   if (!finishing_ && current_) finishing_ = std::make_unique<GMedia>(*current_);
 }

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <new>
 
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "foundation/rw/file.h"
@@ -265,8 +266,8 @@ std::uint32_t GCommandCompositeOnDisk::Status() {
 bool GCommandCompositeOnDisk::LoadFontDatabase() {
   GAttributeComposite* set = GetAttributes();
   if (!set) return true;
-  auto* file = dynamic_cast<GStringAttribute*>(set->FindByKey(kFontFilePathKey));
-  auto* cookie = dynamic_cast<GStringAttribute*>(set->FindByKey(kJobCookieKey));
+  GStringAttribute* file = FindStringAttribute(set, kFontFilePathKey);
+  GStringAttribute* cookie = FindStringAttribute(set, kJobCookieKey);
   if (!file || !cookie || file->GetValue().Length() == 0 || cookie->GetValue().Length() == 0) {
     return true;
   }

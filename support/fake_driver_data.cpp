@@ -1,6 +1,7 @@
 #include "support/fake_driver_data.h"
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "persist/string_conversion.h"
@@ -44,9 +45,7 @@ GAttributeComposite* FakeDriverData::BuildDefaultSettings() {
 RWWString FakeDriverData::GetSupportFilePath() {
   RWWString path;
   GAttributeComposite* job_settings = GetJobSettings();
-  auto* file = job_settings
-                   ? dynamic_cast<GStringAttribute*>(job_settings->FindByKey(kSupportFileKey))
-                   : nullptr;
+  GStringAttribute* file = FindStringAttribute(job_settings, kSupportFileKey);
   if (file) NarrowToWide(file->GetValue(), path);
   return path;
 }
@@ -60,7 +59,7 @@ GAttributeComposite* FakeDriverData::GetJobSettings() {
   GAttributeComposite* configuration = Configuration();
   if (!configuration) return nullptr;
   MPersistentObject* printer_object = configuration->FindByKey(kPrinterObjectKey);
-  return printer_object ? AsComposite(printer_object->FindByKey(kDeviceSettingsKey)) : nullptr;
+  return FindComposite(printer_object, kDeviceSettingsKey);
 }
 
 void FakeDriverData::WriteBinAndTrayMaps(GAttributeComposite* root) {

@@ -5,6 +5,7 @@
 #include "config/keys/settings_keys.h"
 #include "output/core/peripheral_composite.h"
 #include "persist/configuration.h"
+#include "persist/find_of_class.h"
 #include "persist/persistent_association.h"
 #include "persist/persistent_composite.h"
 #include "persist/selection_string.h"
@@ -50,12 +51,8 @@ MAssociationList* PrinterDataValues() {
 
 MPersistentComposite* BuildListedDataFile() {
   MPersistentComposite* root = BuildFixtureDataFile();
-  auto* configuration =
-      dynamic_cast<GPeripheralComposite*>(root->FindByKey(kDriverConfigurationKey));
-  auto* printer =
-      configuration
-          ? dynamic_cast<GPeripheralComposite*>(configuration->FindByKey(kPrinterObjectKey))
-          : nullptr;
+  auto* configuration = FindOfClass<GPeripheralComposite>(root, kDriverConfigurationKey);
+  auto* printer = FindOfClass<GPeripheralComposite>(configuration, kPrinterObjectKey);
   if (!printer) return root;
   // A device's configuration is fixed at construction: the printer object
   // is made anew around the new set, sharing the old one's parts.

@@ -1,16 +1,11 @@
 #include "config/attributes/copies_range.h"
 
-#include <typeinfo>
-
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
+#include "persist/find_of_class.h"
 
 GCopiesRange GCopiesRange::Of(MPersistentObject* settings) {
-  MPersistentObject* found = settings ? settings->FindByKey(kCopiesRangeKey) : nullptr;
-  // GRangeAttribute is final: one type test decides.
-  return GCopiesRange(found && typeid(*found) == typeid(GRangeAttribute)
-                          ? static_cast<const GRangeAttribute*>(found)
-                          : nullptr);
+  return GCopiesRange(FindOfClass<GRangeAttribute>(settings, kCopiesRangeKey));
 }
 
 GCopiesRange::GCopiesRange(const GRangeAttribute* range) {

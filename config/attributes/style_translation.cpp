@@ -2,6 +2,7 @@
 
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
+#include "persist/find_of_class.h"
 #include "persist/persistent_association.h"
 
 namespace {
@@ -13,7 +14,7 @@ MPersistentObject* FindAssociated(std::uint32_t list_key, const GCountedPtr& hol
                                   std::uint16_t code) {
   MPersistentObject* root = holder.Get();
   if (!root) return nullptr;
-  auto* list = dynamic_cast<MAssociationList*>(root->FindByKey(list_key));
+  auto* list = FindOfClass<MAssociationList>(root, list_key);
   if (!list) return nullptr;
   const GValueAttribute probe(code, 0);
   return list->FindValue(&probe);

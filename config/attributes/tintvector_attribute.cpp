@@ -5,6 +5,7 @@
 #include "config/keys/settings_keys.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/vstream.h"
+#include "persist/find_of_class.h"
 #include "persist/stored_form.h"
 
 namespace {
@@ -344,8 +345,7 @@ namespace {
 // and 1201 too: they derive from it), else null.
 template <class T>
 const T* FindTintvector(MPersistentObject* attributes) {
-  if (!attributes) return nullptr;
-  return dynamic_cast<const T*>(attributes->FindByKey(kColorAdjustmentKey));
+  return FindOfClass<T>(attributes, kColorAdjustmentKey);
 }
 
 template <class T>

@@ -12,7 +12,7 @@
 namespace {
 
 void SetFlag(MPersistentObject* installed, std::uint32_t key) {
-  if (GValueAttribute* flag = GSettingConverter::FindValue(installed, key)) flag->SetValue(1);
+  if (GValueAttribute* flag = FindValueAttribute(installed, key)) flag->SetValue(1);
 }
 
 }  // namespace
@@ -24,7 +24,7 @@ GAccessoryOutputBinsConverter::GAccessoryOutputBinsConverter(GQCFLibrary* store,
 std::uint32_t GAccessoryOutputBinsConverter::Apply(GAttributeComposite* root,
                                                    GAttributeComposite*) {
   MPersistentObject* installed = FindPath(root, Binding().group_path);
-  GStringAttribute* accessory = FindText(installed, Binding().attribute_key);
+  GStringAttribute* accessory = FindStringAttribute(installed, Binding().attribute_key);
   if (accessory == nullptr) return 0;
   GOptionBuffer buffer(Binding().buffer_units);
   if (ReadWord(Binding().apply_key, buffer) == 0) return 0;
@@ -42,7 +42,7 @@ std::uint32_t GAccessoryOutputBinsConverter::Apply(GAttributeComposite* root,
 
 std::uint32_t GAccessoryOutputBinsConverter::Extract(GAttributeComposite* root) {
   const GStringAttribute* accessory =
-      FindText(FindPath(root, Binding().group_path), Binding().attribute_key);
+      FindStringAttribute(FindPath(root, Binding().group_path), Binding().attribute_key);
   if (accessory == nullptr) return 0;
   const RWCString& text = accessory->GetValue();
   if (text.IsNull()) {

@@ -38,7 +38,8 @@ std::uint32_t GBundlesConverter::Apply(GAttributeComposite* root, GAttributeComp
 }
 
 std::uint32_t GBundlesConverter::Extract(GAttributeComposite* root) {
-  GValueAttribute* number = FindValue(FindPath(root, kInstalledOptionsPath), kConfigStatusKey);
+  GValueAttribute* number =
+      FindValueAttribute(FindPath(root, kInstalledOptionsPath), kConfigStatusKey);
   if (number == nullptr || driver_data_ == nullptr) return 0;
   GAttributeComposite* job_settings = driver_data_->GetJobSettings();
   GAttributeComposite* bundles = FindComposite(job_settings, kBundlesKey);
@@ -46,9 +47,9 @@ std::uint32_t GBundlesConverter::Extract(GAttributeComposite* root) {
   const GCountedPtrVector& children = bundles->Children();
   for (RWSize i = 0; i < children.Count(); ++i) {
     MPersistentObject* bundle = children[i].Get();
-    GValueAttribute* carried = FindValue(bundle, kConfigStatusKey);
+    GValueAttribute* carried = FindValueAttribute(bundle, kConfigStatusKey);
     if (carried == nullptr || carried->GetValue() != number->GetValue()) continue;
-    const GStringAttribute* name = FindText(bundle, kBundleNameKey);
+    const GStringAttribute* name = FindStringAttribute(bundle, kBundleNameKey);
     RWWString wide_name = Widened(name != nullptr ? name->GetValue().Data() : "");
     for (const GBundleRow& row : ProductData().bundles) {
       if (Widened(row.model_name) != wide_name) continue;

@@ -181,16 +181,16 @@ std::uint32_t GConfigurationImporter::Export(const char16_t* context) {
 
 void GConfigurationImporter::RunPrintingPostStep() {
   MPersistentObject* document = Find(root_, kDocumentSettingsKey);
-  GValueAttribute* choice = GSettingConverter::FindValue(document, kPrintQualityKey);
+  GValueAttribute* choice = FindValueAttribute(document, kPrintQualityKey);
   MPersistentObject* resolution = Find(document, kResolutionKey);
 
   if (choice == nullptr) {
-    auto* target = GSettingConverter::FindComposite(root_, kPrintingTargetKey);
+    auto* target = FindComposite(root_, kPrintingTargetKey);
     MPersistentObject* color_media = Find(root_, kColorMediaSettingsKey);
     if (target == nullptr || color_media == nullptr) return;
     for (const CopyPair& pair : kCopyTriggers) {
-      GValueAttribute* source = GSettingConverter::FindValue(color_media, pair.source);
-      GValueAttribute* copy = GSettingConverter::FindValue(target, pair.target);
+      GValueAttribute* source = FindValueAttribute(color_media, pair.source);
+      GValueAttribute* copy = FindValueAttribute(target, pair.target);
       if (source != nullptr && copy != nullptr && source->GetValue() != copy->GetValue()) {
         CopyToPrintingTarget(target);
         return;
@@ -200,15 +200,14 @@ void GConfigurationImporter::RunPrintingPostStep() {
   }
 
   MPersistentObject* color_media = Find(root_, kColorMediaSettingsKey);
-  auto* media = dynamic_cast<GStringAttribute*>(Find(color_media, kMediaTypeKey));
+  GStringAttribute* media = FindStringAttribute(color_media, kMediaTypeKey);
   if (media == nullptr) return;
   // Without the resolution and both of its axes nothing is changed; a
   // missing different-first-page flag counts as 0.
-  GValueAttribute* x = GSettingConverter::FindValue(resolution, kXResolutionKey);
-  GValueAttribute* y = GSettingConverter::FindValue(resolution, kYResolutionKey);
+  GValueAttribute* x = FindValueAttribute(resolution, kXResolutionKey);
+  GValueAttribute* y = FindValueAttribute(resolution, kYResolutionKey);
   if (x == nullptr || y == nullptr) return;
-  GValueAttribute* different_first =
-      GSettingConverter::FindValue(color_media, kDifferentFirstPageKey);
+  GValueAttribute* different_first = FindValueAttribute(color_media, kDifferentFirstPageKey);
 
   const bool plain = media->GetValue() == kPlainMedia;
   std::uint16_t dpi;
@@ -226,7 +225,7 @@ void GConfigurationImporter::RunPrintingPostStep() {
 
   GAttributeComposite* destination = GetDestination();
   if (IsPhotoMedia(media->GetValue())) {
-    if (GValueAttribute* photo = GSettingConverter::FindValue(document, kPhotoMediaKey)) {
+    if (GValueAttribute* photo = FindValueAttribute(document, kPhotoMediaKey)) {
       photo->SetValue(1);
       GSettingConverter::RecordCopy(destination, *photo);
     }
@@ -244,8 +243,8 @@ void GConfigurationImporter::CopyToPrintingTarget(GAttributeComposite* target) {
   if (document == nullptr || color_media == nullptr || destination == nullptr) return;
   auto copy_pairs = [&](MPersistentObject* from, std::span<const CopyPair> pairs) {
     for (const CopyPair& pair : pairs) {
-      GValueAttribute* source = GSettingConverter::FindValue(from, pair.source);
-      GValueAttribute* copy = GSettingConverter::FindValue(target, pair.target);
+      GValueAttribute* source = FindValueAttribute(from, pair.source);
+      GValueAttribute* copy = FindValueAttribute(target, pair.target);
       if (source == nullptr || copy == nullptr) continue;
       copy->SetValue(source->GetValue());
       GSettingConverter::RecordCopy(destination, *copy);
@@ -324,7 +323,7 @@ bool GConfigurationImporter::IsJobSettingKind2() {
   GAttributeComposite* job_settings =
       driver_data_ != nullptr ? driver_data_->GetJobSettings() : nullptr;
   GValueAttribute* kind =
-      GSettingConverter::FindValue(Find(job_settings, kPrinterModelKey), kDeviceUpdateStatusKey);
+      FindValueAttribute(Find(job_settings, kPrinterModelKey), kDeviceUpdateStatusKey);
   return kind != nullptr && kind->GetValue() == kJobSettingKind2;
 }
 

@@ -12,8 +12,7 @@ constexpr char16_t kTrue[] = u"TRUE";
 
 // Manual duplex enabled: kManualDuplexKey in kInstalledOptionsKey not 0.
 bool ManualDuplexEnabled(MPersistentObject* installed) {
-  GValueAttribute* manual =
-      GSettingConverter::FindValue(installed, kManualDuplexDescriptor.attribute_key);
+  GValueAttribute* manual = FindValueAttribute(installed, kManualDuplexDescriptor.attribute_key);
   return manual != nullptr && manual->GetValue() != 0;
 }
 
@@ -36,7 +35,7 @@ std::uint32_t GTray1Converter::Apply(GAttributeComposite* root, GAttributeCompos
   GApplyOutcome found;
   const std::uint32_t result = ApplyCommon(root, destination, Binding(), &found);
   if (!found.read || found.attribute == nullptr) return result;
-  if (GValueAttribute* mode = FindValue(found.group, kTray1ModeKey)) {
+  if (GValueAttribute* mode = FindValueAttribute(found.group, kTray1ModeKey)) {
     mode->SetValue(found.attribute->GetValue() == 1 ? kTray1Installed : kTray1Missing);
   }
   return result;
@@ -57,7 +56,7 @@ GAutoDuplexScalingConverter::GAutoDuplexScalingConverter(GQCFLibrary* store)
 std::uint32_t GAutoDuplexScalingConverter::Apply(GAttributeComposite* root,
                                                  GAttributeComposite* destination) {
   MPersistentObject* installed = FindPath(root, kInstalledOptionsPath);
-  GValueAttribute* duplex_unit = FindValue(installed, kDuplexUnitKey);
+  GValueAttribute* duplex_unit = FindValueAttribute(installed, kDuplexUnitKey);
   if (!ManualDuplexEnabled(installed) && (duplex_unit == nullptr || duplex_unit->GetValue() != 1)) {
     return 0;
   }
@@ -77,7 +76,7 @@ std::uint32_t GAutoDuplexScalingConverter::Apply(GAttributeComposite* root,
     result = 1;
   }
   if (scaling->GetValue() == 1) {
-    if (GValueAttribute* symmetrical = FindValue(found.group, kSymmetricalMarginsKey)) {
+    if (GValueAttribute* symmetrical = FindValueAttribute(found.group, kSymmetricalMarginsKey)) {
       symmetrical->SetValue(1);
       RecordCopy(destination, *symmetrical);
     }
@@ -93,7 +92,8 @@ std::uint32_t GFoldingConverter::Apply(GAttributeComposite* root,
   GApplyOutcome found;
   const std::uint32_t result = ApplyCommon(root, destination, Binding(), &found);
   if (found.row == nullptr) return result;
-  if (GValueAttribute* unit = FindValue(FindPath(root, kInstalledOptionsPath), kFoldingUnitKey)) {
+  if (GValueAttribute* unit =
+          FindValueAttribute(FindPath(root, kInstalledOptionsPath), kFoldingUnitKey)) {
     unit->SetValue(kFoldingUnitSet);
   }
   return result;
@@ -168,9 +168,9 @@ std::uint32_t GPostInsertionKitConverter::Extract(GAttributeComposite* root) {
   const GCountedPtrVector& children = records->Children();
   for (RWSize i = 0; i < children.Count(); ++i) {
     MPersistentObject* record = children[i].Get();
-    GValueAttribute* kind = FindValue(record, kOptionTargetKey);
+    GValueAttribute* kind = FindValueAttribute(record, kOptionTargetKey);
     if (kind == nullptr || kind->GetValue() != key_) continue;
-    const GStringAttribute* name = FindText(record, kOptionNameKey);
+    const GStringAttribute* name = FindStringAttribute(record, kOptionNameKey);
     if (WriteText(path_, name != nullptr ? name->GetValue().Data() : nullptr) != 0) result = 1;
   }
   return result;

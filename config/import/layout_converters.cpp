@@ -21,10 +21,10 @@ std::uint32_t GBookletPrintingChoiceConverter::Apply(GAttributeComposite* root,
   GApplyOutcome found;
   const std::uint32_t result = ApplyCommon(root, destination, Binding(), &found);
   if (!found.read || found.attribute == nullptr || found.attribute->GetValue() == 0) return result;
-  GValueAttribute* n_up = FindValue(found.group, kPagesPerSheetKey);
+  GValueAttribute* n_up = FindValueAttribute(found.group, kPagesPerSheetKey);
   if (n_up != nullptr && n_up->GetValue() != 1) {
     n_up->SetValue(1);
-    if (GValueAttribute* recorded = FindValue(destination, kPagesPerSheetKey))
+    if (GValueAttribute* recorded = FindValueAttribute(destination, kPagesPerSheetKey))
       recorded->SetValue(1);
   }
   return result;
@@ -52,7 +52,7 @@ GNUpChoiceConverter::GNUpChoiceConverter(GQCFLibrary* store)
 std::uint32_t GNUpChoiceConverter::Apply(GAttributeComposite* root,
                                          GAttributeComposite* destination) {
   // Booklet printing keeps one page per sheet.
-  GValueAttribute* booklet = FindValue(FindPath(root, kDocumentSettingsPath), kBookletKey);
+  GValueAttribute* booklet = FindValueAttribute(FindPath(root, kDocumentSettingsPath), kBookletKey);
   if (booklet != nullptr && booklet->GetValue() != 0) return 0;
   GApplyOutcome found;
   const std::uint32_t result = ApplyCommon(root, destination, Binding(), &found);
@@ -104,8 +104,8 @@ GDuplexConverter::GDuplexConverter(GQCFLibrary* store)
 
 std::uint32_t GDuplexConverter::Apply(GAttributeComposite* root, GAttributeComposite* destination) {
   MPersistentObject* installed = FindPath(root, kInstalledOptionsPath);
-  GValueAttribute* manual = FindValue(installed, kManualDuplexDescriptor.attribute_key);
-  GValueAttribute* unit = FindValue(installed, kDuplexUnitKey);
+  GValueAttribute* manual = FindValueAttribute(installed, kManualDuplexDescriptor.attribute_key);
+  GValueAttribute* unit = FindValueAttribute(installed, kDuplexUnitKey);
   std::uint32_t result = 0;
   GOptionBuffer buffer(Binding().buffer_units);
   if ((manual != nullptr && manual->GetValue() != 0) ||
@@ -127,7 +127,7 @@ std::uint32_t GDuplexConverter::Apply(GAttributeComposite* root, GAttributeCompo
     }
     RecordCopy(destination, *duplex);
     if (duplex->GetValue() != 0) {
-      GValueAttribute* order = FindValue(found.group, kPageOrderKey);
+      GValueAttribute* order = FindValueAttribute(found.group, kPageOrderKey);
       if (order != nullptr && order->GetValue() == 0) {
         order->SetValue(1);
         RecordCopy(destination, *order);

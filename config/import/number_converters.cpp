@@ -85,7 +85,7 @@ std::uint32_t GMemoryConverter::Apply(GAttributeComposite* root, GAttributeCompo
   if (memory == nullptr) return 0;
   const std::int32_t old_size = memory->GetValue();
   if (GNumberRuleConverter::Apply(root, destination) == 0) return 0;
-  if (GValueAttribute* share = FindValue(found.group, kDriverWorkSpaceKey)) {
+  if (GValueAttribute* share = FindValueAttribute(found.group, kDriverWorkSpaceKey)) {
     // Half of the memory added (or taken away), in whole hundreds; never
     // below 0 or past 16 bits.
     const std::int32_t hundreds =

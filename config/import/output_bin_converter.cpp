@@ -83,7 +83,7 @@ std::uint32_t GOutputBinConverter::Apply(GAttributeComposite* root,
     result = ApplyCommon(root, nullptr, Binding(), &found);
     if (!found.read || found.attribute == nullptr) return 0;
     const GStringAttribute* accessory =
-        FindText(FindPath(root, kInstalledOptionsPath), kAccessoryOutputBinsKey);
+        FindStringAttribute(FindPath(root, kInstalledOptionsPath), kAccessoryOutputBinsKey);
     if (found.row != nullptr && accessory != nullptr) {
       const std::string_view text(accessory->GetValue().Data(), accessory->GetValue().Length());
       for (const Remap& remap : kRemaps) {

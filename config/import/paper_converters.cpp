@@ -117,7 +117,7 @@ const GFeatureBinding& Selected(const GFeatureBinding (&descriptors)[kSelectorCo
 // Sets the value attribute `key` below `root` to `value` and records a copy.
 void SetAndRecord(MPersistentObject* root, std::uint32_t key, std::uint16_t value,
                   GAttributeComposite* destination) {
-  if (GValueAttribute* attribute = GSettingConverter::FindValue(root, key)) {
+  if (GValueAttribute* attribute = FindValueAttribute(root, key)) {
     attribute->SetValue(value);
     GSettingConverter::RecordCopy(destination, *attribute);
   }
@@ -126,7 +126,7 @@ void SetAndRecord(MPersistentObject* root, std::uint32_t key, std::uint16_t valu
 // The same for a text.
 void SetAndRecord(MPersistentObject* root, std::uint32_t key, const char* text,
                   GAttributeComposite* destination) {
-  if (GStringAttribute* attribute = GSettingConverter::FindText(root, key)) {
+  if (GStringAttribute* attribute = FindStringAttribute(root, key)) {
     attribute->SetValue(text);
     GSettingConverter::RecordCopy(destination, *attribute);
   }
@@ -135,7 +135,7 @@ void SetAndRecord(MPersistentObject* root, std::uint32_t key, const char* text,
 // Whether the first page is the same as the rest (kDifferentFirstPageKey found
 // at 0).
 bool SameFirstPage(MPersistentObject* root, std::uint32_t key) {
-  GValueAttribute* different = GSettingConverter::FindValue(root, key);
+  GValueAttribute* different = FindValueAttribute(root, key);
   return different != nullptr && different->GetValue() == 0;
 }
 
@@ -170,8 +170,8 @@ std::uint32_t GPaperSizeConverter::Apply(GAttributeComposite* root,
   RecordCopy(destination, *size);
   if (destination != nullptr) destination->AddChild(RWNew<GValueAttribute>(0, kPaperSizeMarkerKey));
   // The fit-to-size target follows the paper size while fitting is off.
-  GValueAttribute* fit = FindValue(found.group, kFitToOtherSizeKey);
-  GValueAttribute* target = FindValue(found.group, kTargetPaperSizeKey);
+  GValueAttribute* fit = FindValueAttribute(found.group, kFitToOtherSizeKey);
+  GValueAttribute* target = FindValueAttribute(found.group, kTargetPaperSizeKey);
   if (fit != nullptr && fit->GetValue() == 0 && target != nullptr) target->SetValue(code);
   return 1;
 }
@@ -256,7 +256,7 @@ std::uint32_t GInputBinConverter::Apply(GAttributeComposite* root,
   // The rest of the document, the back cover and the finishing trays take
   // the same tray while the first page is the same.
   if (selector_ == kPlainSelector && SameFirstPage(root, kDifferentFirstPageKey) &&
-      FindValue(root, kOtherPagesSourceKey) != nullptr) {
+      FindValueAttribute(root, kOtherPagesSourceKey) != nullptr) {
     SetAndRecord(root, kOtherPagesSourceKey, id, destination);
     for (std::uint32_t key : kFollowingTrayKeys)
       SetAndRecord(root, key, id, destination);
@@ -289,7 +289,7 @@ bool GMediaTypeConverter::OfferToHelper(std::uint32_t direction) {
 std::uint32_t GMediaTypeConverter::Apply(GAttributeComposite* root,
                                          GAttributeComposite* destination) {
   if (OfferToHelper(kApplyDirection)) return 1;
-  GStringAttribute* media = FindText(root, Binding().attribute_key);
+  GStringAttribute* media = FindStringAttribute(root, Binding().attribute_key);
   if (media == nullptr) return 0;
   GOptionBuffer buffer(Binding().buffer_units);
   if (ReadWord(Binding().apply_key, buffer) == 0) return 0;
@@ -297,13 +297,13 @@ std::uint32_t GMediaTypeConverter::Apply(GAttributeComposite* root,
     if (WideStringsEqual(row.word, buffer.Data()) == 0) continue;
     media->SetValue(row.media_name);
     // One entry per key: an entry recorded earlier takes the new name.
-    if (GStringAttribute* recorded = FindText(destination, Binding().attribute_key)) {
+    if (GStringAttribute* recorded = FindStringAttribute(destination, Binding().attribute_key)) {
       recorded->SetValue(row.media_name);
     } else {
       RecordCopy(destination, *media);
     }
     if (selector_ == kPlainSelector && SameFirstPage(root, kDifferentFirstPageKey) &&
-        FindText(root, kOtherPagesMediaTypeKey) != nullptr) {
+        FindStringAttribute(root, kOtherPagesMediaTypeKey) != nullptr) {
       SetAndRecord(root, kOtherPagesMediaTypeKey, row.media_name, destination);
       for (std::uint32_t key : kFollowingMediaKeys)
         SetAndRecord(root, key, row.media_name, destination);
@@ -316,7 +316,7 @@ std::uint32_t GMediaTypeConverter::Apply(GAttributeComposite* root,
 
 std::uint32_t GMediaTypeConverter::Extract(GAttributeComposite* root) {
   if (OfferToHelper(kExtractDirection)) return 1;
-  const GStringAttribute* media = FindText(root, Binding().attribute_key);
+  const GStringAttribute* media = FindStringAttribute(root, Binding().attribute_key);
   if (media == nullptr) return 0;
   // A name that stands twice falls to its next word when the store refuses
   // the first.
@@ -336,7 +336,7 @@ GOptionalPaperSourcesConverter::GOptionalPaperSourcesConverter(GQCFLibrary* stor
 std::uint32_t GOptionalPaperSourcesConverter::Apply(GAttributeComposite* root,
                                                     GAttributeComposite*) {
   GStringAttribute* sources =
-      FindText(FindPath(root, Binding().group_path), Binding().attribute_key);
+      FindStringAttribute(FindPath(root, Binding().group_path), Binding().attribute_key);
   if (sources == nullptr) return 0;
   GOptionBuffer buffer(Binding().buffer_units);
   if (ReadWord(Binding().apply_key, buffer) == 0) return 0;
@@ -353,7 +353,7 @@ std::uint32_t GOptionalPaperSourcesConverter::Apply(GAttributeComposite* root,
 
 std::uint32_t GOptionalPaperSourcesConverter::Extract(GAttributeComposite* root) {
   const GStringAttribute* sources =
-      FindText(FindPath(root, Binding().group_path), Binding().attribute_key);
+      FindStringAttribute(FindPath(root, Binding().group_path), Binding().attribute_key);
   if (sources == nullptr) return 0;
   if (sources->GetValue().IsNull()) {
     WriteWord(Binding().ExtractKey(), kNoneWord);

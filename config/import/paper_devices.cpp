@@ -7,7 +7,7 @@
 GAttributeComposite* PaperDevices(GDriverData* driver_data) {
   GAttributeComposite* job_settings =
       driver_data != nullptr ? driver_data->GetJobSettings() : nullptr;
-  return GSettingConverter::FindComposite(job_settings, kPaperHandlingKey);
+  return FindComposite(job_settings, kPaperHandlingKey);
 }
 
 void InstallPaperDevice(GDriverData* driver_data, const char* name) {

@@ -52,7 +52,7 @@ std::span<const GPresetPair> GPrintQualityConverter::Presets() {
 
 template <class Visit>
 void GPrintQualityConverter::ForEachPair(const Sides& sides, Visit visit) {
-  GValueAttribute* halftone_set = FindValue(sides.preset, kPresetHalftoneSetKey);
+  GValueAttribute* halftone_set = FindValueAttribute(sides.preset, kPresetHalftoneSetKey);
   const bool with_halftone = halftone_set != nullptr && halftone_set->GetValue() != 0;
   // The resolution pairs need the preset's resolution and the settings'.
   MPersistentObject* preset_resolution = FindComposite(sides.preset, kPresetResolutionKey);
@@ -67,7 +67,7 @@ void GPrintQualityConverter::ForEachPair(const Sides& sides, Visit visit) {
       source_in = preset_resolution;
       target_in = resolution;
     }
-    visit(FindValue(source_in, pair.source), FindValue(target_in, pair.target));
+    visit(FindValueAttribute(source_in, pair.source), FindValueAttribute(target_in, pair.target));
   }
 }
 
@@ -110,7 +110,7 @@ std::uint32_t GPrintQualityConverter::Apply(GAttributeComposite* root,
                                             GAttributeComposite* destination) {
   MPersistentObject* document = FindPath(root, kDocumentSettingsPath);
   if (document == nullptr) return 0;
-  if (FindValue(document, Binding().attribute_key) != nullptr) {
+  if (FindValueAttribute(document, Binding().attribute_key) != nullptr) {
     return ApplyCommon(root, destination, Binding());
   }
   std::uint32_t result = CopyPreset(root, destination);
@@ -122,7 +122,7 @@ std::uint32_t GPrintQualityConverter::Apply(GAttributeComposite* root,
 std::uint32_t GPrintQualityConverter::Extract(GAttributeComposite* root) {
   MPersistentObject* document = FindPath(root, kDocumentSettingsPath);
   if (document == nullptr) return 0;
-  if (FindValue(document, Binding().attribute_key) != nullptr) {
+  if (FindValueAttribute(document, Binding().attribute_key) != nullptr) {
     return ExtractCommon(root, Binding());
   }
   auto matches = [&](std::uint32_t preset_key) {

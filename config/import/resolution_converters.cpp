@@ -26,9 +26,9 @@ std::span<const GResolutionRow> GResolutionConverter::Rows() {
 bool GResolutionConverter::Find(GAttributeComposite* root, Attributes& found) {
   MPersistentObject* resolution =
       FindComposite(FindPath(root, kDocumentSettingsPath), kResolutionKey);
-  found.mode = FindValue(resolution, kResolutionModeKey);
-  found.x = FindValue(resolution, kXResolutionKey);
-  found.y = FindValue(resolution, kYResolutionKey);
+  found.mode = FindValueAttribute(resolution, kResolutionModeKey);
+  found.x = FindValueAttribute(resolution, kXResolutionKey);
+  found.y = FindValueAttribute(resolution, kYResolutionKey);
   return found.mode != nullptr && found.x != nullptr && found.y != nullptr;
 }
 

@@ -42,18 +42,6 @@ MPersistentObject* GSettingConverter::FindPath(MPersistentObject* from,
   return from;
 }
 
-GValueAttribute* GSettingConverter::FindValue(MPersistentObject* in, std::uint32_t key) {
-  return in != nullptr ? dynamic_cast<GValueAttribute*>(in->FindByKey(key)) : nullptr;
-}
-
-GAttributeComposite* GSettingConverter::FindComposite(MPersistentObject* in, std::uint32_t key) {
-  return in != nullptr ? dynamic_cast<GAttributeComposite*>(in->FindByKey(key)) : nullptr;
-}
-
-GStringAttribute* GSettingConverter::FindText(MPersistentObject* in, std::uint32_t key) {
-  return in != nullptr ? dynamic_cast<GStringAttribute*>(in->FindByKey(key)) : nullptr;
-}
-
 namespace {
 
 // The `Attribute` keyed `key` in `group`, made with `made` (the arguments
@@ -201,7 +189,7 @@ GValueAttribute* GSettingConverter::Locate(MPersistentObject* from, const GFeatu
   outcome.attribute =
       make && binding.missing == GMissingAttribute::kMake
           ? FindOrMakeValue(outcome.group, binding.attribute_key, binding.made_value)
-          : FindValue(outcome.group, binding.attribute_key);
+          : FindValueAttribute(outcome.group, binding.attribute_key);
   return outcome.attribute;
 }
 
@@ -210,7 +198,7 @@ GValueAttribute* GSettingConverter::LocateForExtract(MPersistentObject* from,
   MPersistentObject* group = binding.extract_from == GExtractFrom::kObjectGiven
                                  ? from
                                  : FindPath(from, binding.group_path);
-  return FindValue(group, binding.attribute_key);
+  return FindValueAttribute(group, binding.attribute_key);
 }
 
 std::uint32_t GSettingConverter::ApplyCommon(MPersistentObject* from,

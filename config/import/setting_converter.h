@@ -32,14 +32,11 @@
 #include <memory>
 #include <span>
 
+#include "config/attributes/attribute_lookup.h"
 #include "config/import/qcf_library.h"
 #include "foundation/rw/support.h"
 
 class GAttribute;
-class GAttributeComposite;
-class GStringAttribute;
-class GValueAttribute;
-class MPersistentObject;
 
 // The named attribute of a key that says it is locked, and its two words.
 inline constexpr char16_t kLockAttributeName[] = u"lock";
@@ -145,18 +142,13 @@ class GSettingConverter {
 
   GQCFLibrary* FeatureStore() const { return store_; }
 
-  // --- Model lookups, depth first (find-by-key); null when missing.
+  // --- Model lookups, depth first (find-by-key); null when missing. The
+  // typed ones (FindValueAttribute, FindStringAttribute, FindComposite) are
+  // attribute_lookup.h's.
 
   // The object at the end of `path` walked from `from` (`from` itself for
   // an empty path).
   static MPersistentObject* FindPath(MPersistentObject* from, std::span<const std::uint32_t> path);
-  // The value attribute keyed `key` in `in`; null also when the object of
-  // that key is of another class.
-  static GValueAttribute* FindValue(MPersistentObject* in, std::uint32_t key);
-  // The attribute composite keyed `key` in `in`.
-  static GAttributeComposite* FindComposite(MPersistentObject* in, std::uint32_t key);
-  // The string attribute keyed `key` in `in`.
-  static GStringAttribute* FindText(MPersistentObject* in, std::uint32_t key);
   // The value (string) attribute keyed `key` in `group`; when nothing has
   // that key there and `group` is an attribute composite, a new one of
   // `value` (`text`) joins it first and stays. Null when `group` is null,

@@ -31,7 +31,7 @@ std::uint32_t GStaplerChoiceStaplingConverter::Apply(GAttributeComposite* root,
 
   // A store without the key staples once when the stapler is chosen.
   if (SelectKey(Binding().apply_key) == 0) {
-    GValueAttribute* choice = FindValue(found.group, kStaplerChoiceKey);
+    GValueAttribute* choice = FindValueAttribute(found.group, kStaplerChoiceKey);
     if (choice == nullptr || choice->GetValue() != 1) return 0;
     staples->SetValue(kStapled);
     Record(destination, *staples, GDestinationPolicy::kNew);
@@ -45,10 +45,10 @@ std::uint32_t GStaplerChoiceStaplingConverter::Apply(GAttributeComposite* root,
   GValueAttribute* target = staples;
   std::uint16_t code = row->code;
   if (WideStringsEqual(row->word, kStitching) != 0) {
-    target = FindValue(found.group, kStitchingKey);
+    target = FindValueAttribute(found.group, kStitchingKey);
     if (target == nullptr) return 0;
-  } else if (const GStringAttribute* accessory =
-                 FindText(FindPath(root, kInstalledOptionsPath), kAccessoryOutputBinsKey)) {
+  } else if (const GStringAttribute* accessory = FindStringAttribute(
+                 FindPath(root, kInstalledOptionsPath), kAccessoryOutputBinsKey)) {
     const std::string_view text(accessory->GetValue().Data(), accessory->GetValue().Length());
     if (IsAccessory(text, ProductData().accessories.stitcher)) {
       if (WideStringsEqual(row->word, kOneParallel) != 0) code = kStitcherOneParallel;
@@ -63,7 +63,8 @@ std::uint32_t GStaplerChoiceStaplingConverter::Apply(GAttributeComposite* root,
 std::uint32_t GStaplerChoiceStaplingConverter::Extract(GAttributeComposite* root) {
   GValueAttribute* staples = LocateForExtract(root, Binding());
   if (staples == nullptr) return 0;
-  GValueAttribute* stitching = FindValue(FindPath(root, Binding().group_path), kStitchingKey);
+  GValueAttribute* stitching =
+      FindValueAttribute(FindPath(root, Binding().group_path), kStitchingKey);
   if (stitching != nullptr && stitching->GetValue() == 1 && staples->GetValue() == kNoStaples) {
     WriteWord(kStaplerChoiceDescriptor.apply_key, kTrue);
     WriteWord(Binding().ExtractKey(), kStitching);
@@ -78,7 +79,7 @@ GStaplerChoiceConverter::GStaplerChoiceConverter(GQCFLibrary* store)
 std::uint32_t GStaplerChoiceConverter::Apply(GAttributeComposite* root,
                                              GAttributeComposite* destination) {
   GValueAttribute* installed =
-      FindValue(FindPath(root, kInstalledOptionsPath), kStaplerInstalledKey);
+      FindValueAttribute(FindPath(root, kInstalledOptionsPath), kStaplerInstalledKey);
   if (installed == nullptr || installed->GetValue() == 0) return 0;
   GApplyOutcome found;
   GValueAttribute* choice = Locate(root, Binding(), found);

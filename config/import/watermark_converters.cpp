@@ -59,8 +59,8 @@ GWatermarksConverter::GWatermarksConverter(GQCFLibrary* store)
 std::uint32_t GWatermarksConverter::Apply(GAttributeComposite* root,
                                           GAttributeComposite* destination) {
   MPersistentObject* current = FindPath(root, Binding().group_path);
-  GStringAttribute* name = FindText(current, kSelectedWatermarkKey);
-  GValueAttribute* code = FindValue(current, Binding().attribute_key);
+  GStringAttribute* name = FindStringAttribute(current, kSelectedWatermarkKey);
+  GValueAttribute* code = FindValueAttribute(current, Binding().attribute_key);
   if (name == nullptr || code == nullptr) return 0;
   GOptionBuffer buffer(Binding().buffer_units);
   if (ReadWord(Binding().apply_key, buffer) == 0) return 0;
@@ -69,10 +69,10 @@ std::uint32_t GWatermarksConverter::Apply(GAttributeComposite* root,
   MPersistentObject* pool = root->FindByKey(kWatermarkListKey);
   if (pool == nullptr) return 1;
   MPersistentObject* definition = FindDefinition(pool, [&](MPersistentObject* each) {
-    GValueAttribute* each_code = FindValue(each, Binding().attribute_key);
+    GValueAttribute* each_code = FindValueAttribute(each, Binding().attribute_key);
     return each_code != nullptr && each_code->GetValue() == row->code;
   });
-  if (GStringAttribute* definition_name = FindText(definition, kWatermarkNameKey)) {
+  if (GStringAttribute* definition_name = FindStringAttribute(definition, kWatermarkNameKey)) {
     name->SetValue(definition_name->GetValue());
     code->SetValue(row->code);
     RecordCopy(destination, *name);
@@ -94,16 +94,16 @@ std::uint32_t GWatermarksConverter::Apply(GAttributeComposite* root,
 
 std::uint32_t GWatermarksConverter::Extract(GAttributeComposite* root) {
   MPersistentObject* current = FindPath(root, Binding().group_path);
-  GValueAttribute* code = FindValue(current, Binding().attribute_key);
+  GValueAttribute* code = FindValueAttribute(current, Binding().attribute_key);
   if (code == nullptr) return 0;
   if (WriteFirstTaken(Binding().ExtractKey(), Binding().rows, code->GetValue()) == 0) return 0;
   if (code->GetValue() == 0) return 1;
-  GStringAttribute* name = FindText(current, kSelectedWatermarkKey);
+  GStringAttribute* name = FindStringAttribute(current, kSelectedWatermarkKey);
   MPersistentObject* pool = root->FindByKey(kWatermarkListKey);
   if (name == nullptr || pool == nullptr) return 0;
   auto* definition =
       dynamic_cast<GAttributeComposite*>(FindDefinition(pool, [&](MPersistentObject* each) {
-        GStringAttribute* each_name = FindText(each, kWatermarkNameKey);
+        GStringAttribute* each_name = FindStringAttribute(each, kWatermarkNameKey);
         return each_name != nullptr && each_name->GetValue() == name->GetValue();
       }));
   if (definition == nullptr) return 1;
@@ -152,7 +152,7 @@ std::uint32_t GWMFontEscapementConverter::Extract(GAttributeComposite* root) {
   if (row == nullptr) return 0;
   WriteWord(Binding().ExtractKey(), row->word);
   if (row->code != kCustom) return 1;
-  GValueAttribute* angle = FindValue(root, kWatermarkAngleKey);
+  GValueAttribute* angle = FindValueAttribute(root, kWatermarkAngleKey);
   return angle != nullptr ? WriteNumber(kAnglePath, angle->GetValue()) : 0;
 }
 
@@ -186,7 +186,7 @@ std::uint32_t GWMColorConverter::Apply(GAttributeComposite* root,
 
 std::uint32_t GWMColorConverter::Extract(GAttributeComposite* root) {
   auto low_byte = [&](std::uint32_t key) -> std::uint32_t {
-    GValueAttribute* value = FindValue(root, key);
+    GValueAttribute* value = FindValueAttribute(root, key);
     return value != nullptr ? value->GetValue() & 0xFF : 0;
   };
   const std::uint32_t rgb =
@@ -222,7 +222,7 @@ std::uint32_t GWMFontConverter::Apply(GAttributeComposite* root, GAttributeCompo
 }
 
 std::uint32_t GWMFontConverter::Extract(GAttributeComposite* root) {
-  const GStringAttribute* face = FindText(root, kWatermarkFaceKey);
+  const GStringAttribute* face = FindStringAttribute(root, kWatermarkFaceKey);
   if (face == nullptr) return 0;
   const std::string_view text(face->GetValue().Data(), face->GetValue().Length());
   for (const GWatermarkFontRow& row : kFontRows) {

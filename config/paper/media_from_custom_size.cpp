@@ -4,10 +4,12 @@
 #include <utility>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/attribute_lookup.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/margin_pool.h"
 #include "foundation/rw/support.h"
+#include "persist/find_of_class.h"
 
 namespace {
 
@@ -17,12 +19,6 @@ struct Margins {
   GSize32 near;
   GSize32 far;
 };
-
-// What `source` finds under `key`, when it is of class T.
-template <class T>
-T* FindAs(MPersistentObject* source, std::uint32_t key) {
-  return source ? dynamic_cast<T*>(source->FindByKey(key)) : nullptr;
-}
 
 // A stored margin with its top bit set is a negative one.
 std::uint32_t NotNegative(std::uint32_t margin) {
@@ -42,11 +38,11 @@ Margins PoolMargins(const GMarginPool& pool, std::uint32_t orientation) {
 
 Margins AttributeMargins(MPersistentObject* source) {
   Margins margins;
-  auto* composite = FindAs<GAttributeComposite>(source, kMarginsKey);
+  auto* composite = FindComposite(source, kMarginsKey);
   GValueAttribute* sides[4] = {};
   const std::uint32_t keys[4] = {kLeftMarginKey, kTopMarginKey, kRightMarginKey, kBottomMarginKey};
   for (int i = 0; i < 4; ++i) {
-    sides[i] = FindAs<GValueAttribute>(composite, keys[i]);
+    sides[i] = FindValueAttribute(composite, keys[i]);
     if (!sides[i]) return margins;
   }
   auto length = [](const GValueAttribute* side) {
@@ -59,7 +55,7 @@ Margins AttributeMargins(MPersistentObject* source) {
 }
 
 Margins FindMargins(MPersistentObject* source, std::uint32_t orientation) {
-  if (auto* pool = FindAs<GMarginPool>(source, kMarginPoolKey))
+  if (auto* pool = FindOfClass<GMarginPool>(source, kMarginPoolKey))
     return PoolMargins(*pool, orientation);
   return AttributeMargins(source);
 }
@@ -78,7 +74,7 @@ std::int16_t Dots16(std::int64_t dots) {
 // The value of the 16-bit value attribute `key` below `source`, when there
 // is one.
 bool ReadValue(MPersistentObject* source, std::uint32_t key, std::uint16_t& value) {
-  auto* attribute = FindAs<GValueAttribute>(source, key);
+  auto* attribute = FindValueAttribute(source, key);
   if (attribute) value = attribute->GetValue();
   return attribute != nullptr;
 }
@@ -107,7 +103,7 @@ GMedia* MakeMediaFromCustomSize(const GCustomMediaSize& custom_size,
 
 GMedia* MakeCustomMediaFromModel(const GCustomMediaSize& custom_size, MPersistentObject* settings,
                                  MPersistentObject* margin_source) {
-  auto* resolution = FindAs<GAttributeComposite>(settings, kResolutionKey);
+  auto* resolution = FindComposite(settings, kResolutionKey);
   std::uint16_t x_resolution = 0;
   std::uint16_t y_resolution = 0;
   if (!ReadValue(resolution, kXResolutionKey, x_resolution) ||

@@ -12,6 +12,7 @@
 #include "output/commands/job_commands.h"
 #include "output/core/output_target.h"
 #include "output/graphics/path_graphic.h"
+#include "persist/find_of_class.h"
 #include "persist/port_handler.h"
 #include "persist/stored_form.h"
 #include "services/os_factory.h"
@@ -28,8 +29,7 @@ constexpr std::uint8_t kTernaryRops[16] = {0,   5,   10,  15,  80,  85,  90,  95
 // The configuration's child keyed `key` as a `T`, or null.
 template <class T>
 T* ConfigurationChild(GPeripheral& device, std::uint32_t key) {
-  MPersistentObject* configuration = device.GetConfiguration();
-  return configuration ? dynamic_cast<T*>(configuration->FindByKey(key)) : nullptr;
+  return FindOfClass<T>(device.GetConfiguration(), key);
 }
 
 }  // namespace

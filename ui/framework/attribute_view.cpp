@@ -8,6 +8,7 @@
 #include "config/paper/media_pool.h"
 #include "driver/spooler_forms.h"
 #include "persist/child_iterator.h"
+#include "persist/find_of_class.h"
 #include "persist/string_conversion.h"
 #include "ui/framework/ui_context.h"
 
@@ -56,7 +57,7 @@ MPersistentObject* ChildAt(MPersistentObject* parent, std::size_t position) {
 
 template <class T>
 T* GAttributeView::Find(std::uint32_t id) const {
-  return composite_ ? dynamic_cast<T*>(composite_->FindByKey(id)) : nullptr;
+  return FindOfClass<T>(composite_, id);
 }
 
 bool GAttributeView::GetValue(std::uint32_t id, std::int32_t& value) const {

@@ -13,6 +13,7 @@
 #include "driver/ui_driver_data.h"
 #include "output/core/peripheral.h"
 #include "persist/child_iterator.h"
+#include "persist/find_of_class.h"
 #include "persist/resource_mapping.h"
 #include "platform/host/spooler.h"
 #include "ui/framework/feature.h"
@@ -20,7 +21,7 @@
 
 GAttributeComposite* ConfigurationTreeOf(RWCollectable* configuration) {
   auto* root = dynamic_cast<MPersistentObject*>(configuration);
-  auto* printer = dynamic_cast<GPeripheral*>(root ? root->FindByKey(kPrinterObjectKey) : nullptr);
+  auto* printer = FindOfClass<GPeripheral>(root, kPrinterObjectKey);
   return printer ? JobSettingsIn(printer->GetConfiguration()) : nullptr;
 }
 

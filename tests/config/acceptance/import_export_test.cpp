@@ -157,8 +157,7 @@ class Acceptance : public import_test::ImportFixture {
   }
   std::string Installed() {
     std::string flags;
-    const GCountedPtrVector& devices =
-        GSettingConverter::FindComposite(driver_data_.GetJobSettings(), 90)->Children();
+    const GCountedPtrVector& devices = FindComposite(driver_data_.GetJobSettings(), 90)->Children();
     for (RWSize i = 0; i < devices.Count(); ++i)
       flags += std::to_string(static_cast<GPaperHandlingDevice*>(devices[i].Get())->IsInstalled());
     return flags;

@@ -37,10 +37,10 @@ class Cascade : public ConverterFixture {
       EXPECT_EQ(ValueAt(key), value) << "key " << key;
   }
   void Remove(std::uint32_t key) { delete Root()->RemoveByKey(key); }
-  std::string Locks() { return Entries(GSettingConverter::FindComposite(Root(), kLockListKey)); }
+  std::string Locks() { return Entries(FindComposite(Root(), kLockListKey)); }
   GTintvectorEnhancedAttributeVer2* Adjustment() {
     return dynamic_cast<GTintvectorEnhancedAttributeVer2*>(
-        GSettingConverter::FindComposite(Root(), kColorMediaSettingsKey)->FindByKey(295));
+        FindComposite(Root(), kColorMediaSettingsKey)->FindByKey(295));
   }
 };
 
@@ -296,8 +296,8 @@ TEST_F(Cascade, PrintQualityWithoutItsAttributeCopiesAPreset) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Reset();
-    GSettingConverter::FindComposite(Root(), kDocumentSettingsKey)->AddChild(Value(911, 0));
-    GSettingConverter::FindComposite(Root(), kColorMediaSettingsKey)
+    FindComposite(Root(), kDocumentSettingsKey)->AddChild(Value(911, 0));
+    FindComposite(Root(), kColorMediaSettingsKey)
         ->AddChild(Group(0, {Value(582, 0), Value(910, 0)}));
     Remove(901);
     store_.SetWord(u"printing/PrintQuality", c.word);
@@ -345,7 +345,7 @@ TEST_F(Cascade, PrintQualityWithoutItsAttributeCopiesAPreset) {
     SCOPED_TRACE(e.what);
     Reset();
     Remove(901);
-    GSettingConverter::FindComposite(Root(), kColorMediaSettingsKey)->AddChild(Value(582, 0));
+    FindComposite(Root(), kColorMediaSettingsKey)->AddChild(Value(582, 0));
     Preset({{323, 300}, {324, 300}, {325, 1}});
     Preset(e.values);
     for (std::uint32_t key : e.removed)
@@ -421,7 +421,7 @@ TEST_F(Cascade, RGBColorWordsSetTheThreeSRGBBytes) {
   EXPECT_EQ(Written(), Lines{"printing/RGBColor=Default-sRGB"});
   // Only class 1201 holds the bytes.
   GTintvectorEnhancedAttribute enhanced(295);
-  GSettingConverter::FindComposite(Root(), kColorMediaSettingsKey)->ReplaceByKey(295, &enhanced);
+  FindComposite(Root(), kColorMediaSettingsKey)->ReplaceByKey(295, &enhanced);
   EXPECT_EQ(Apply(u"RGBColor"), 0u);
   EXPECT_EQ(Extract(u"RGBColor"), 0u);
 }
@@ -462,15 +462,14 @@ TEST_F(Cascade, TintvectorReadsAndWritesItsSubKeys) {
     Reset();
     if (!version2) {
       GTintvectorEnhancedAttribute fresh(295);
-      GSettingConverter::FindComposite(Root(), kColorMediaSettingsKey)->ReplaceByKey(295, &fresh);
+      FindComposite(Root(), kColorMediaSettingsKey)->ReplaceByKey(295, &fresh);
     }
     put_words();
     store_.SetWord(u"printing/KVTintvector", u"Manual");
     store_.ClearLog();
     EXPECT_EQ(Apply(u"KVTintvector"), 1u);
     EXPECT_EQ(store_.Calls("QCFSetContext").size(), version2 ? 11u : 9u);
-    MPersistentObject* adjustment =
-        GSettingConverter::FindComposite(Root(), kColorMediaSettingsKey)->FindByKey(295);
+    MPersistentObject* adjustment = FindComposite(Root(), kColorMediaSettingsKey)->FindByKey(295);
     EXPECT_TRUE(adjustment->IsEqualContent(version2 ? static_cast<const MPersistentObject*>(&ver2)
                                                     : &enhanced));
     EXPECT_EQ(Entries(Destination()), "295{1} 304=6");

@@ -460,7 +460,7 @@ TEST_F(Importer, ThePrintingPostStepChoosesTheResolutionOrCopiesIntoThePrintingT
     EXPECT_EQ(ValueOf(model, 323), c.x);
     EXPECT_EQ(ValueOf(model, 324), c.shape.with_y ? c.x : -1);
     EXPECT_EQ(ValueOf(model, 1029), c.photo);
-    GAttributeComposite* target = GSettingConverter::FindComposite(model, 328);
+    GAttributeComposite* target = FindComposite(model, 328);
     EXPECT_EQ(target ? Entries(target) : "", c.target);
   }
 }
@@ -640,7 +640,7 @@ TEST_F(Importer, ALockIsRecordedOnceOverTwoImports) {
     auto importer = NewImporter(model);
     EXPECT_EQ(importer->ImportPrinting(), 1u);
   }
-  EXPECT_EQ(Entries(GSettingConverter::FindComposite(model, kLockListKey)), "0=248");
+  EXPECT_EQ(Entries(FindComposite(model, kLockListKey)), "0=248");
 }
 
 TEST_F(Importer, ExportRunsBundlesFirstForFactoryPhysicalAndWritesInTurn) {
@@ -648,8 +648,8 @@ TEST_F(Importer, ExportRunsBundlesFirstForFactoryPhysicalAndWritesInTurn) {
   store_.SetFeatures(u"factory/printing", {u"Gamma", u"Alpha", u"Locked"});
   GCountedPtr root(Model({.color = 220}));
   auto* model = static_cast<GAttributeComposite*>(root.Get());
-  GSettingConverter::FindValue(model, 600)->SetValue(1);
-  GSettingConverter::FindValue(model, 601)->SetValue(1);
+  FindValueAttribute(model, 600)->SetValue(1);
+  FindValueAttribute(model, 601)->SetValue(1);
   auto importer = NewImporter(model, u"\\\\srv\\q,x");
   EXPECT_EQ(importer->ExportFactorySettings(), 1u);
   using Export = FakeFeatureStore::Export;

@@ -175,7 +175,7 @@ class ConverterFixture : public ImportFixture {
     destination_.Reset(new GAttributeComposite(kImportDestinationKey));
   }
   void AddAccessory(const char* text) {
-    GSettingConverter::FindComposite(Root(), kInstalledOptionsKey)->AddChild(Text(316, text));
+    FindComposite(Root(), kInstalledOptionsKey)->AddChild(Text(316, text));
   }
   // The converter a maker makes with this fixture's store and driver data.
   std::unique_ptr<GSettingConverter> Make(GConverterMaker make,
@@ -209,7 +209,7 @@ class ConverterFixture : public ImportFixture {
   }
   int ValueAt(std::uint32_t key) const { return ValueOf(Root(), key); }
   void SetValue(std::uint32_t key, std::uint16_t value) {
-    GSettingConverter::FindValue(Root(), key)->SetValue(value);
+    FindValueAttribute(Root(), key)->SetValue(value);
   }
 
   std::unique_ptr<GQCFLibrary> library_;  // made once the store is installed

@@ -33,7 +33,7 @@ using support::Value;
 // The 16-bit value of the value attribute `key` under `in` (found depth
 // first), or -1 when there is none.
 inline int ValueOf(MPersistentObject* in, std::uint32_t key) {
-  GValueAttribute* value = GSettingConverter::FindValue(in, key);
+  GValueAttribute* value = FindValueAttribute(in, key);
   return value != nullptr ? value->GetValue() : -1;
 }
 

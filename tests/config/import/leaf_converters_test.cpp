@@ -42,7 +42,7 @@ class Leaf : public ConverterFixture {
       EXPECT_EQ(ValueAt(key), value) << "key " << key;
   }
   void Remove(std::uint32_t key) { delete Root()->RemoveByKey(key); }
-  std::string Locks() { return Entries(GSettingConverter::FindComposite(Root(), kLockListKey)); }
+  std::string Locks() { return Entries(FindComposite(Root(), kLockListKey)); }
 };
 
 // Extract of a value writes the word (or number) pinned here.
@@ -629,13 +629,13 @@ TEST_F(Leaf, TheRasterizationChoiceIsLookedForInTheDocumentSettingsFirst) {
   store_.SetWord(u"printing/RasterizationChoice", u"RasterizationRaster");
   // Only in 364 (the model's own place).
   EXPECT_EQ(Apply(u"RasterizationChoice"), 1u);
-  EXPECT_EQ(ValueOf(GSettingConverter::FindComposite(Root(), 364), 255), 3);
+  EXPECT_EQ(ValueOf(FindComposite(Root(), 364), 255), 3);
   // In both: 362's.
   Reset();
-  GSettingConverter::FindComposite(Root(), 362)->AddChild(Value(255, 0));
+  FindComposite(Root(), 362)->AddChild(Value(255, 0));
   EXPECT_EQ(Apply(u"RasterizationChoice"), 1u);
-  EXPECT_EQ(ValueOf(GSettingConverter::FindComposite(Root(), 362), 255), 3);
-  EXPECT_EQ(ValueOf(GSettingConverter::FindComposite(Root(), 364), 255), 0);
+  EXPECT_EQ(ValueOf(FindComposite(Root(), 362), 255), 3);
+  EXPECT_EQ(ValueOf(FindComposite(Root(), 364), 255), 0);
   SetValue(255, 1);
   EXPECT_EQ(Extract(u"RasterizationChoice"), 1u);
   EXPECT_EQ(Written(),
@@ -683,14 +683,14 @@ TEST_F(Leaf, ThePostInsertionKitTakesValuesOrTextAndExportsTheAccessoryRecords) 
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Reset();
-    GSettingConverter::FindText(Root(), 1203)->SetValue("Old");
+    FindStringAttribute(Root(), 1203)->SetValue("Old");
     SetValue(1205, 7);
     const std::u16string key = u"physical/" + std::u16string(c.name);
     store_.SetWord(key, c.word);
     EXPECT_EQ(Apply(c.name), c.result);
     ExpectValues(c.values);
     if (!c.values.empty()) continue;
-    EXPECT_EQ(std::string(GSettingConverter::FindText(Root(), 1203)->GetValue().Data()), c.text);
+    EXPECT_EQ(std::string(FindStringAttribute(Root(), 1203)->GetValue().Data()), c.text);
     if (c.recorded != nullptr) {
       EXPECT_EQ(Entries(Destination()), c.recorded);
     }
@@ -724,7 +724,7 @@ TEST_F(Leaf, ThePostInsertionKitTakesValuesOrTextAndExportsTheAccessoryRecords) 
   for (const auto& e : extracts) {
     Reset();
     Preset(e.values);
-    GSettingConverter::FindText(Root(), 1203)->SetValue(e.text);
+    FindStringAttribute(Root(), 1203)->SetValue(e.text);
     EXPECT_EQ(Extract(e.name), e.result);
     EXPECT_EQ(Written(), e.written);
   }
@@ -734,7 +734,7 @@ TEST_F(Leaf, ThePostInsertionKitTakesValuesOrTextAndExportsTheAccessoryRecords) 
   // where the punch unit's text was goes the same way.
   Reset();
   Remove(1203);
-  GSettingConverter::FindComposite(Root(), kInstalledOptionsKey)->AddChild(Value(1203, 1));
+  FindComposite(Root(), kInstalledOptionsKey)->AddChild(Value(1203, 1));
   delete job_settings->RemoveByKey(228);
   job_settings->AddChild(Group(228, {Group(1208, {Group(0, {Value(1207, 1205)})})}));
   EXPECT_EQ(Extract(u"KVPunchUnitType"), 0u);
@@ -865,7 +865,7 @@ TEST_F(Leaf, TheAccessoryIsKeptAsTextAndInstallsWhatItBrings) {
     SetValue(311, 0);
     store_.SetWord(u"physical/AccessoryOutputBins", c.word);
     EXPECT_EQ(Apply(u"AccessoryOutputBins"), c.result);
-    const std::string text = GSettingConverter::FindText(Root(), 316)->GetValue().Data();
+    const std::string text = FindStringAttribute(Root(), 316)->GetValue().Data();
     EXPECT_EQ(text, c.text != nullptr ? c.text : Utf8(c.word));
     ExpectValues(c.flags);
     EXPECT_EQ(installed(), c.devices);
@@ -882,7 +882,7 @@ TEST_F(Leaf, TheAccessoryIsKeptAsTextAndInstallsWhatItBrings) {
       {std::string(128, 'a'), 0, {}},
   };
   for (const auto& e : extracts) {
-    GSettingConverter::FindText(Root(), 316)->SetValue(e.text.c_str());
+    FindStringAttribute(Root(), 316)->SetValue(e.text.c_str());
     EXPECT_EQ(Extract(u"AccessoryOutputBins"), e.result);
     EXPECT_EQ(Written(), e.written);
   }

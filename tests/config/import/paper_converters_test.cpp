@@ -51,10 +51,10 @@ class Paper : public ConverterFixture {
     return keys;
   }
   std::string TextAt(std::uint32_t key) {
-    GStringAttribute* text = GSettingConverter::FindText(Root(), key);
+    GStringAttribute* text = FindStringAttribute(Root(), key);
     return text != nullptr ? text->GetValue().Data() : "(none)";
   }
-  std::string Locks() { return Entries(GSettingConverter::FindComposite(Root(), kLockListKey)); }
+  std::string Locks() { return Entries(FindComposite(Root(), kLockListKey)); }
 };
 
 // Every row of the tray table names a tray of an installed source (its
@@ -151,7 +151,7 @@ TEST_F(Paper, TheRestFollowsThePlainTrayAndLocksAreRecordedForAnySelector) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Reset();
-    GSettingConverter::FindComposite(Root(), kDocumentSettingsKey)
+    FindComposite(Root(), kDocumentSettingsKey)
         ->AddChild(Group(0, {Value(1212, 0), Value(1217, 0)}));
     SetValue(264, static_cast<std::uint16_t>(c.first_page));
     store_.SetWord(keys[c.selector], u"Tray1");
@@ -197,14 +197,14 @@ TEST_F(Paper, EveryMediaWordSetsItsNameAndComesBack) {
   }
   store_.AcceptOnly(u"printing/MediaType", {});
   // By hand: the twin of "Card Stock", a name of no row.
-  GSettingConverter::FindText(Root(), 261)->SetValue("Card Stock");
+  FindStringAttribute(Root(), 261)->SetValue("Card Stock");
   EXPECT_EQ(Extract(u"MediaType"), 1u);
   EXPECT_EQ(Written(), std::vector<std::string>{"printing/MediaType=CARDSTOCK_GP"});
   store_.RefuseWord(u"CARDSTOCK_GP");
   EXPECT_EQ(Extract(u"MediaType"), 1u);
   EXPECT_EQ(Written(), (std::vector<std::string>{"printing/MediaType=CARDSTOCK_GP",
                                                  "printing/MediaType=CARDSTOCK"}));
-  GSettingConverter::FindText(Root(), 261)->SetValue("Cardboard");
+  FindStringAttribute(Root(), 261)->SetValue("Cardboard");
   EXPECT_EQ(Extract(u"MediaType"), 0u);
 }
 
@@ -231,7 +231,7 @@ TEST_F(Paper, MediaFollowsThePlainKeyUpdatesItsEntryAndRecordsItsLock) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Reset();
-    GSettingConverter::FindComposite(Root(), kDocumentSettingsKey)->AddChild(Text(1213, ""));
+    FindComposite(Root(), kDocumentSettingsKey)->AddChild(Text(1213, ""));
     SetValue(264, static_cast<std::uint16_t>(c.first_page));
     if (c.recorded_before) Destination()->AddChild(Text(261, "Plain"));
     store_.SetWord(keys[c.selector], c.word);
@@ -327,7 +327,7 @@ TEST_F(Paper, OptionalSourcesInstallTheirDeviceAndRefuseWhatDoesNotFit) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    GSettingConverter::FindText(Root(), 315)->SetValue("Old");
+    FindStringAttribute(Root(), 315)->SetValue("Old");
     store_.SetWord(u"physical/OptionalPaperSources", c.word);
     EXPECT_EQ(Apply(u"OptionalPaperSources"), c.result);
     EXPECT_EQ(TextAt(315), c.text);
@@ -346,7 +346,7 @@ TEST_F(Paper, OptionalSourcesInstallTheirDeviceAndRefuseWhatDoesNotFit) {
       {std::string(128, 'x'), 0, {}},
   };
   for (const auto& e : extracts) {
-    GSettingConverter::FindText(Root(), 315)->SetValue(e.text.c_str());
+    FindStringAttribute(Root(), 315)->SetValue(e.text.c_str());
     EXPECT_EQ(Extract(u"OptionalPaperSources"), e.result);
     EXPECT_EQ(Written(), e.written);
   }

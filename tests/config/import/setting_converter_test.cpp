@@ -163,7 +163,7 @@ TEST_F(Steps, ExtractWritesTheFirstWordOfTheCodeUnderTheExtractKey) {
     SCOPED_TRACE(c.name);
     GCountedPtr root(Model());
     auto* model = static_cast<GAttributeComposite*>(root.Get());
-    GSettingConverter::FindValue(model, 500)->SetValue(c.value);
+    FindValueAttribute(model, 500)->SetValue(c.value);
     GQCFLibrary library;
     store_.ClearLog();
     StepsConverter converter(&library, c.binding);
@@ -201,7 +201,7 @@ TEST_F(Steps, LocksAreRecordedOnceForTRUEOrTrueOnly) {
       StepsConverter converter(&library, Binding(kDocument, 500));
       converter.RecordLockOf(model, key.c_str(), 248);
     }
-    EXPECT_EQ(Entries(GSettingConverter::FindComposite(model, kLockListKey)), c.locks);
+    EXPECT_EQ(Entries(FindComposite(model, kLockListKey)), c.locks);
   }
 
   // Without 366 or without 1102 nothing is recorded, and nothing breaks.
@@ -216,7 +216,7 @@ TEST_F(Steps, LocksAreRecordedOnceForTRUEOrTrueOnly) {
   GCountedPtr misplaced(Group(0, {Group(1102, {})}));
   model = static_cast<GAttributeComposite*>(misplaced.Get());
   converter.RecordLockOf(model, u"printing/Locked", 248);
-  EXPECT_EQ(Entries(GSettingConverter::FindComposite(model, kLockListKey)), "");
+  EXPECT_EQ(Entries(FindComposite(model, kLockListKey)), "");
 }
 
 // The sub-keys' descriptors: a path walked from the object given, a
@@ -251,7 +251,7 @@ TEST_F(Steps, MissingAttributesAreMadeWithTheirDefaultAndKept) {
     StepsConverter converter(&library, binding);
     EXPECT_EQ(converter.Apply(model, static_cast<GAttributeComposite*>(destination.Get())),
               c.result);
-    EXPECT_EQ(Entries(GSettingConverter::FindComposite(model, 379)), c.watermark);
+    EXPECT_EQ(Entries(FindComposite(model, 379)), c.watermark);
     EXPECT_EQ(Entries(static_cast<GAttributeComposite*>(destination.Get())), c.destination);
     // Extract looks in the object it is given (a watermark definition,
     // which has no 364 -> 379 of its own).

@@ -284,7 +284,7 @@ TEST_F(Factory, StaplingChoosesByTheStaplingAttributeAndNeedsTheDocumentSettings
   std::unique_ptr<GSettingConverter> with(importer.CreateConverter(u"Stapling"));
   EXPECT_EQ(std::type_index(typeid(*with)), std::type_index(typeid(GStaplingConverter)));
 
-  delete GSettingConverter::FindComposite(Root(), kDocumentSettingsKey)->RemoveByKey(1200);
+  delete FindComposite(Root(), kDocumentSettingsKey)->RemoveByKey(1200);
   std::unique_ptr<GSettingConverter> without(importer.CreateConverter(u"Stapling"));
   EXPECT_EQ(std::type_index(typeid(*without)),
             std::type_index(typeid(GStaplerChoiceStaplingConverter)));

@@ -19,9 +19,7 @@ using Lines = std::vector<std::string>;
 
 class Watermark : public ConverterFixture {
  protected:
-  GAttributeComposite* Current() {
-    return GSettingConverter::FindComposite(GSettingConverter::FindComposite(Root(), 364), 379);
-  }
+  GAttributeComposite* Current() { return FindComposite(FindComposite(Root(), 364), 379); }
   void PutProperties() {
     store_.SetWord(u"printing/Watermarks/WMShadeLevel", u"Lightest Color");
     store_.SetWord(u"printing/Watermarks/WMFontStyle", u"Strikeout");
@@ -76,7 +74,7 @@ TEST_F(Watermark, AWordNamesItsDefinitionRunsTheSubKeysAndTakesTheDefinitionsPro
   Root()->AddChild(Group(378, {Group(0, {Value(1112, 2), Text(384, "Mark-2")})}));
   EXPECT_EQ(Apply(u"Watermarks"), 1u);
   EXPECT_EQ(ValueAt(1112), 0);
-  EXPECT_EQ(GSettingConverter::FindText(Current(), 383)->GetValue(), "Mark-0");
+  EXPECT_EQ(FindStringAttribute(Current(), 383)->GetValue(), "Mark-0");
   EXPECT_EQ(Entries(Destination()),
             "403=232 388=8 382=2 393=2 386='Helvetica' 398=0 399=255 400=255");
   // A property of another class in the definition is left alone: the
@@ -85,7 +83,7 @@ TEST_F(Watermark, AWordNamesItsDefinitionRunsTheSubKeysAndTakesTheDefinitionsPro
   PutProperties();
   store_.SetWord(u"printing/Watermarks", u"Draft");
   GStringAttribute text_style("Bold", 388);
-  GSettingConverter::FindComposite(Root(), 378)->ReplaceByKey(388, &text_style);
+  FindComposite(Root(), 378)->ReplaceByKey(388, &text_style);
   EXPECT_EQ(Apply(u"Watermarks"), 1u);
   EXPECT_EQ(ValueOf(Current(), 388), 8);
   EXPECT_EQ(ValueOf(Current(), 403), 64);
@@ -122,7 +120,7 @@ TEST_F(Watermark, ExtractWritesTheWordThenTheDefinitionsProperties) {
     SCOPED_TRACE(c.what);
     Reset();
     SetValue(1112, static_cast<std::uint16_t>(c.code));
-    GSettingConverter::FindText(Current(), 383)->SetValue(c.name);
+    FindStringAttribute(Current(), 383)->SetValue(c.name);
     EXPECT_EQ(Extract(u"Watermarks"), c.result);
     EXPECT_EQ(Written(), c.written);
   }
@@ -142,7 +140,7 @@ TEST_F(Watermark, PropertiesAreMadeWithTheirDefaultsWhateverTheStoreSays) {
   // A current watermark with none of its properties; the store has none of
   // their keys.
   GAttributeComposite bare(379);
-  GSettingConverter::FindComposite(Root(), 364)->ReplaceByKey(379, &bare);
+  FindComposite(Root(), 364)->ReplaceByKey(379, &bare);
   std::vector<std::unique_ptr<GSettingConverter>> converters;
   converters.emplace_back(new GWMShadeLevelConverter(library_.get()));
   converters.emplace_back(new GWMFontStyleConverter(library_.get()));
@@ -157,10 +155,10 @@ TEST_F(Watermark, PropertiesAreMadeWithTheirDefaultsWhateverTheStoreSays) {
             "400=224");
   EXPECT_EQ(Entries(Destination()), "");
   // A missing link before the watermark makes nothing.
-  delete GSettingConverter::FindComposite(Root(), 364)->RemoveByKey(379);
+  delete FindComposite(Root(), 364)->RemoveByKey(379);
   for (auto& converter : converters)
     EXPECT_EQ(converter->Apply(Root(), Destination()), 0u);
-  EXPECT_EQ(GSettingConverter::FindComposite(Root(), 379), nullptr);
+  EXPECT_EQ(FindComposite(Root(), 379), nullptr);
 }
 
 TEST_F(Watermark, ColourAndFontRowsBothWays) {
@@ -206,7 +204,7 @@ TEST_F(Watermark, ColourAndFontRowsBothWays) {
   SetValue(400, 255);
   EXPECT_EQ(color.Extract(Current()), 1u);
   EXPECT_EQ(Written(), Lines{"printing/Watermarks/WMColor=Blue"});
-  GSettingConverter::FindText(Current(), 386)->SetValue("arial");
+  FindStringAttribute(Current(), 386)->SetValue("arial");
   EXPECT_EQ(font.Extract(Current()), 0u);
 }
 
