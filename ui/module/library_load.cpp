@@ -1,7 +1,9 @@
 // What the library's shared object does when a host loads it, before any
-// DllMain call: registers the persistable classes of the driver and of both
-// printer-language generators (a printer's data file holds either
-// language's objects), and has the document events show the job-storage
+// DllMain call: registers every persistable class of the driver's model,
+// in building order (the driver and the layers below it, the page and job
+// filters with the record store and the font handling, then both
+// printer-language generators), so that any stored object graph can be
+// restored through it; and has the document events show the job-storage
 // notices through the user-interface side. A constructor of the shared
 // object's own source, so no linker drops it.
 //
@@ -10,6 +12,7 @@
 // factory's own statics are destroyed, since those register their
 // destruction after this constructor has run.
 #include "driver/load.h"
+#include "filters/load.h"
 #include "lang/load.h"
 #include "ui/pages/job_storage_notice.h"
 
@@ -17,6 +20,7 @@ namespace {
 
 [[gnu::constructor]] void LoadLibraryClasses() {
   DriverLoad();
+  FiltersLoad();
   GeneratorsLoad();
   InstallJobStorageNotice();
 }
