@@ -186,6 +186,10 @@ std::uint16_t GRenderDriverDataImp::Submit(GCommand* command) {
   // Held across the pass: the chain may keep it, or let go of it.
   GCountedPtr held(command, g_file_lock);
   const RWClassID id = command->ClassId();
+  // An abort before any document start ends nothing that had begun: passed
+  // down, it would leave the chain's filters aborted for the document that
+  // follows (a face-up filter then passing its pages in order).
+  if (id == kGJobAbortId && !document_) return 0;
   if (id == kGDocumentStartId) {
     auto* start = static_cast<GDocumentStart*>(command);
     if (!start->GetJobContext()) start->SetJobContext(this);

@@ -393,4 +393,26 @@ TEST_F(PrintRoad, AJobTheCallerAbortsLeavesNoPortFile) {
   }
 }
 
+TEST_F(PrintRoad, AnAbortBeforeTheDocumentChangesNothing) {
+  // A job abort submitted before any document start, then a face-up (1229)
+  // document of three pages: the abort ends nothing that had begun, so the
+  // document prints as asked, answers success, and its port file is the
+  // one the same document gives without the abort (pages last first).
+  std::string ports[2];
+  for (bool abort_first : {false, true}) {
+    SCOPED_TRACE(abort_first);
+    GCountedPtr start = Document({{1229, 1}});
+    Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GPageRasterGenerator);
+    if (abort_first) {
+      EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(Command(kGJobAbortId).Get())), 0);
+    }
+    EXPECT_EQ(Print(start, 3), 0);
+    ReleaseJob();
+    ports[abort_first] = Port();
+    EXPECT_TRUE(NoSpoolFiles());
+  }
+  EXPECT_NE(ports[0].find("ENDPAGE"), std::string::npos);
+  EXPECT_TRUE(ports[1] == ports[0]);
+}
+
 }  // namespace
