@@ -6,10 +6,14 @@
 // properties through the exported entry point with the document sheet worked
 // as a user works it, the record it leaves, and the escape records a
 // document printed with that record sends to the rendering side.
+//
+// demo [--help]: its files (the strings' file, P1's folder) live in a
+// folder of its own in the temporary folder, so that runs at once do not
+// meet, removed at the end. Exit status 0 when all went well, 1 when not,
+// 2 for a usage error.
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -21,6 +25,7 @@
 #include "config/keys/settings_keys.h"
 #include "driver/load.h"
 #include "driver/model_lookup.h"
+#include "examples/program_files/program_files.h"
 #include "flat_settings/flat_settings_codec.h"
 #include "foundation/rw/btree.h"
 #include "foundation/rw/file.h"
@@ -234,17 +239,14 @@ void ShowDocument(const support::AcceptanceInstall& install, Record& record) {
 }
 
 // Failures of the windowing host (a refused verb, an unexpected box) are
-// printed and make the demonstration fail.
-bool ShowPrinter() {
+// printed and make the demonstration fail. P1 lives in `folder`.
+bool ShowPrinter(const std::string& folder) {
   int failures = 0;
   platform::SetUiFailureHandler([&failures](const std::string& message) {
     ++failures;
     std::cout << "FAILURE: " << message << "\n";
   });
   platform::ResetHostServices();
-  const std::string folder =
-      (std::filesystem::temp_directory_path() / "driverui-demo-printer").string();
-  std::filesystem::remove_all(folder);
   support::AcceptanceInstall install;
   std::cout << "\nprinter P1, document properties through the sheet:\n";
   std::string failed = install.Install(folder);
@@ -256,17 +258,14 @@ bool ShowPrinter() {
   const std::string unloaded = install.Uninstall();
   if (failed.empty()) failed = unloaded;
   if (!failed.empty()) std::cout << "FAILURE: " << failed << "\n";
-  std::filesystem::remove_all(folder);
   platform::ResetHostServices();
   platform::SetUiFailureHandler(nullptr);
   return failed.empty() && failures == 0;
 }
 
-}  // namespace
-
-int main() {
-  const std::string path = (std::filesystem::temp_directory_path() / "driverui-demo.bin").string();
-  std::remove(path.c_str());
+// The tour, its files in `folder`; true when all went well.
+bool Tour(const std::string& folder) {
+  const std::string path = folder + "/strings.bin";
 
   RWCString name("GAttributeComposite");
   RWCString greeting = RWCString("hello") + ", " + "world";
@@ -299,7 +298,6 @@ int main() {
                     : "DIFFERS")
             << "\n\nfile bytes:\n";
   PrintHex(path);
-  std::remove(path.c_str());
 
   // An object graph: a list that holds one object twice and a dictionary,
   // saved in the portable text encoding and read back with its sharing.
@@ -337,7 +335,41 @@ int main() {
 
   DriverLoad();
   ShowSettingsRecord();
-  const bool printer_shown = ShowPrinter();
+  const bool printer_shown = ShowPrinter(folder + "/printer");
   DriverUnload();
-  return printer_shown ? 0 : 1;
+  return printer_shown;
+}
+
+constexpr char kUsage[] = "usage: demo\n";
+constexpr char kHelp[] =
+    "A tour of the library, headless: strings saved to a file and read back,\n"
+    "an object graph in portable text, a settings record compressed and\n"
+    "expanded, then printer P1's document sheet worked as a user works it and\n"
+    "a document printed with the record it leaves. Its files live in a folder\n"
+    "of its own in the temporary folder (TMPDIR, else /tmp), removed at the end.\n";
+
+int Run(int argc, char** argv) {
+  if (argc > 1) {
+    const std::string argument = argv[1];
+    if (argument == "--help" || argument == "-h") {
+      std::printf("%s%s", kUsage, kHelp);
+      return 0;
+    }
+    std::fprintf(stderr, "demo: unknown argument %s\n%s", argv[1], kUsage);
+    return 2;
+  }
+  std::string folder, error;
+  if (!program_files::MakeTemporaryFolder("driverui-demo", folder, error)) {
+    std::fprintf(stderr, "demo: %s\n", error.c_str());
+    return 1;
+  }
+  program_files::Leftovers made;  // the run's folder, removed however it ends
+  made.Add(folder);
+  return Tour(folder) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return program_files::RunCatching("demo", Run, argc, argv);
 }

@@ -12,19 +12,25 @@
 // command that reaches the generator is printed. Then port_to_png turns the
 // port file into out/page-N.png.
 //
-// print_demo [--out DIR] [--rendered]
+// print_demo [--out DIR] [--rendered] [--help]
 //   --out DIR    the out/ folder (out by default, in the working directory)
 //   --rendered   also writes each picture as the generator rendered it, as
 //                DIR/rendered-N.pbm (1 black), for the pictures' test
 //
 // Exit status: 0 after a printed job; the chain's error code (its low
 // byte; after the job abort) when the chain fails and no spool file is
-// left; 1 otherwise (the set-up, the pictures, a spool file left).
+// left; 1 otherwise (the set-up, the pictures, a spool file left); 2 for a
+// usage error. Each failure is one line on standard error that names the
+// file and the reason. A failed run leaves no file it wrote and no output
+// folder it made; so does an interrupt (SIGINT, SIGTERM: status 128 + the
+// signal) for its folder in the temporary folder and an output folder it
+// made.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,10 +43,15 @@
 #include "examples/port_to_png/port_to_png.h"
 #include "examples/print_demo/demo_job.h"
 #include "examples/print_road/canonical_chain.h"
+#include "examples/program_files/interrupt_cleanup.h"
+#include "examples/program_files/program_files.h"
 #include "filters/nup_filter.h"
 #include "foundation/rw/factory.h"
+#include "lang/generator/printer_language.h"
 #include "lang/joblang_zdl5/wqm.h"
 #include "output/commands/job_commands.h"
+#include "output/core/result_commands.h"
+#include "platform/host/types.h"
 
 namespace {
 
@@ -48,21 +59,55 @@ constexpr int kPages = 5;
 
 // The rendered picture `page` (palette index kPageBlack black) as a PBM
 // file, whose set bits are black.
-bool WritePbm(const std::string& path, const GBitmap& page) {
-  std::ofstream out(path, std::ios::binary);
-  out << "P4\n" << page.GetWidth() << ' ' << page.GetHeight() << '\n';
+bool WritePbm(const std::string& path, const GBitmap& page, std::string& error) {
+  std::string bytes =
+      "P4\n" + std::to_string(page.GetWidth()) + ' ' + std::to_string(page.GetHeight()) + '\n';
   std::vector<std::uint8_t> row(page.GetRowByteCount(0, std::int32_t(page.GetWidth())));
   for (std::uint32_t y = 0; y < page.GetHeight(); ++y) {
     page.ReadRow(row.data(), 0, std::int32_t(page.GetWidth()), std::int32_t(y), 0);
-    for (std::uint8_t& byte : row)
-      byte = std::uint8_t(kPageBlack == 0 ? ~byte : byte);
-    out.write(reinterpret_cast<const char*>(row.data()), std::streamsize(row.size()));
+    for (std::uint8_t byte : row)
+      bytes += char(kPageBlack == 0 ? ~byte : byte);
   }
-  return bool(out);
+  return program_files::WriteNewFile(path, bytes, error);
 }
 
-// The road: answers the exit status.
-int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool rendered) {
+// What is wrong with the port file `port` as the file system shows it;
+// empty when nothing shows. The file port's refusals carry no reason.
+std::string PortTrouble(const std::string& port) {
+  struct stat status {};
+  if (::stat(port.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+    return S_ISDIR(status.st_mode) ? program_files::Reason(EISDIR) : "not a regular file";
+  const std::string folder = port.substr(0, port.rfind('/') + 1) + ".";
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return program_files::Reason(errno);
+  return "";
+}
+
+// The chain's error `code` in words, naming the file it concerns: the
+// codes that can reach the demonstration (the port's, the page spool's in
+// `host`/Spool, the font's, memory's); for any other, only that the chain
+// failed.
+std::string ChainTrouble(std::uint16_t code, const std::string& port, const std::string& host) {
+  switch (code) {
+    case platform::kErrorDiskFull:
+      return port + ": cannot write: the disk is full or the file-size limit was reached";
+    case kSpoolFailure:
+      return host + "/Spool: the page spool could not be written or read back";
+    case kGlyphFailure:
+      return host + "/demo-font.ttf: a glyph of the font gave no bitmap";
+    case kMemoryFailure:
+      return "out of memory";
+  }
+  if (const std::string trouble = PortTrouble(port); !trouble.empty())
+    return port + ": cannot write: " + trouble;
+  if (code == platform::kErrorWriteFault) return port + ": cannot write: a write fault";
+  if (code == kPortNotReady) return port + ": cannot write: the file port refused it";
+  return "the chain failed";
+}
+
+// The road: answers the exit status. What it writes in `out` goes into
+// `written`, so that a failed run leaves none of it.
+int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool rendered,
+                  program_files::Leftovers& written) {
   std::vector<std::uint8_t> record = printer.DefaultRecord();
   if (record.empty() || !printer.ChooseOnSheet(record)) {
     std::fprintf(stderr, "print_demo: P1's device mode could not be had\n");
@@ -88,22 +133,31 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
     return 1;
   }
   GCountedPtr start = print_demo::MakeDocument(*job, *medium, print_demo::kDemoPort);
-  if (!start) return 1;
+  if (!start) {
+    std::fprintf(stderr, "print_demo: no document start for the job\n");
+    return 1;
+  }
   GAttributeComposite* set = static_cast<GCommand*>(start.Get())->GetAttributes();
   set->AddChild(new GStringAttribute("print demo", kDisplayTextKey));  // the display line
 
   auto* generator = new GPageRasterGenerator;
   int pictures = 0;
+  std::string unwritten;  // the first rendered picture that could not be written
   generator->SetCommandObserver([](const GCommand& command) {
     std::printf("  -> %s\n", GetFactory()->StringIdOf(command.ClassId()).Data());
   });
   generator->SetPageObserver([&](const GBitmap& page) {
     ++pictures;
     std::printf("  page %d rendered, %u x %u\n", pictures, page.GetWidth(), page.GetHeight());
-    if (rendered) WritePbm(out + "/rendered-" + std::to_string(pictures) + ".pbm", page);
+    if (!rendered || !unwritten.empty()) return;
+    const std::string path = out + "/rendered-" + std::to_string(pictures) + ".pbm";
+    if (WritePbm(path, page, unwritten)) written.Add(path);
   });
   GCountedPtr chain = BuildCanonicalChain(set, {new GWqm, generator});
-  if (!chain) return 1;
+  if (!chain) {
+    std::fprintf(stderr, "print_demo: the filter chain could not be built\n");
+    return 1;
+  }
   job->SetOutputChain(static_cast<GPeripheral*>(chain.Get()));
 
   print_demo::DemoFont font(printer.Folder());
@@ -116,55 +170,90 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
       print_demo::PrintDocument(*job, start, kPages, *medium, &font, [](const GCommand& command) {
         std::printf("%s\n", GetFactory()->StringIdOf(command.ClassId()).Data());
       });
+  const std::string port = out + "/job.prn";
   if (code) {
     const int left = printer.SpoolFileCount();
-    std::fprintf(stderr,
-                 "print_demo: the chain failed with error %u; the job was aborted, %d spool "
-                 "files left\n",
-                 code, left);
+    std::fprintf(stderr, "print_demo: %s (error %u); the job was aborted%s\n",
+                 ChainTrouble(code, port, printer.Folder()).c_str(), code,
+                 left ? (", " + std::to_string(left) + " spool files left").c_str() : "");
     // The exit status keeps the code's low byte; never 0 for a failure.
     return left != 0 || (code & 0xFF) == 0 ? 1 : code;
   }
-
+  written.Add(port);
+  if (!unwritten.empty()) {
+    std::fprintf(stderr, "print_demo: %s\n", unwritten.c_str());
+    return 1;
+  }
   std::string error;
-  const int pages = port_to_png::ConvertPortFile(out + "/job.prn", out, error);
+  const int pages = port_to_png::ConvertPortFile(port, out, error);
   if (pages < 0) {
     std::fprintf(stderr, "print_demo: %s\n", error.c_str());
     return 1;
   }
-  for (int n = 1; n <= pages; ++n)
-    std::printf("%s/page-%d.png\n", out.c_str(), n);
+  for (int n = 1; n <= pages; ++n) {
+    written.Add(out + "/page-" + std::to_string(n) + ".png");
+    std::printf("%s\n", written.Paths().back().c_str());
+  }
   return 0;
 }
 
-}  // namespace
+constexpr char kUsage[] = "usage: print_demo [--out DIR] [--rendered]\n";
+constexpr char kHelp[] =
+    "Prints a five-page document on the demonstration's printer P1, headless,\n"
+    "through the filter chain into DIR/job.prn, and writes its sheets as\n"
+    "DIR/page-N.png.\n"
+    "  --out DIR    the output folder (out by default)\n"
+    "  --rendered   also writes each sheet as the generator rendered it,\n"
+    "               DIR/rendered-N.pbm\n";
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   std::string out = "out";
   bool rendered = false;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+    const std::string argument = argv[i];
+    if (argument == "--help" || argument == "-h") {
+      std::printf("%s%s", kUsage, kHelp);
+      return 0;
+    }
+    if (argument == "--out" && i + 1 < argc) {
       out = argv[++i];
-    } else if (std::strcmp(argv[i], "--rendered") == 0) {
+    } else if (argument == "--rendered") {
       rendered = true;
     } else {
-      std::fprintf(stderr, "usage: print_demo [--out DIR] [--rendered]\n");
-      return 1;
+      std::fprintf(stderr, "print_demo: %s%s\n%s",
+                   argument == "--out" ? "no folder after " : "unknown argument ", argument.c_str(),
+                   kUsage);
+      return 2;
     }
   }
   // A file-size limit on the port file is a write error the job reports,
   // not the end of the process.
   std::signal(SIGXFSZ, SIG_IGN);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // in order with the errors
+  // An interrupt waits until the handler knows the run's folders.
+  program_files::BlockInterrupts(true);
+  program_files::Leftovers made;  // an output folder the run makes, and its files
+  made.AddNewFolders(out);
   print_demo::DemoPrinter printer;
   if (std::string failed = printer.Start(out); !failed.empty()) {
     std::fprintf(stderr, "print_demo: the set-up failed: %s\n", failed.c_str());
     return 1;
   }
-  const int status = PrintDocument(printer, out, rendered);
+  program_files::RemoveOnInterrupt(printer.Folder(), made.Paths().empty() ? "" : made.Paths()[0]);
+  program_files::BlockInterrupts(false);
+  const int status = PrintDocument(printer, out, rendered, made);
+  program_files::BlockInterrupts(true);
+  program_files::RemoveOnInterrupt("");
   if (std::string failed = printer.Stop(); !failed.empty() && status == 0) {
     std::fprintf(stderr, "print_demo: the take-down failed: %s\n", failed.c_str());
     return 1;
   }
+  if (status == 0) made.Keep();
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return program_files::RunCatching("print_demo", Run, argc, argv);
 }

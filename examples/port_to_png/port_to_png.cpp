@@ -2,11 +2,14 @@
 
 #include <png.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "examples/program_files/program_files.h"
 #include "support/adaptive_decoder.h"
 
 namespace port_to_png {
@@ -18,6 +21,11 @@ constexpr char kPageEndLine[] = "ENDPAGE";
 constexpr std::uint32_t kLargestSide = 65535;
 constexpr std::uint8_t kRepeatMode = 5;  // the previous row again, no data
 constexpr std::size_t kBlockHeader = 3;  // mode u8, count u16 big-endian
+// What a port file and its pages may take in memory: far more than the
+// demonstration's pages (4 MiB each at 600 dots per inch), far less than
+// a damaged file could ask for.
+constexpr std::uint64_t kLargestPortFile = std::uint64_t{256} << 20;
+constexpr std::uint64_t kLargestPagesBytes = std::uint64_t{256} << 20;
 
 // The line at `at` (CR LF cut), `at` moved past it; false when no CR LF
 // ends it.
@@ -29,21 +37,29 @@ bool NextLine(const std::string& bytes, std::size_t& at, std::string& line) {
   return true;
 }
 
-// A decimal number 1 to kLargestSide at `at` of `text`, `at` past it.
-bool ParseSide(const std::string& text, std::size_t& at, std::uint32_t& side) {
-  side = 0;
-  const std::size_t from = at;
-  for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && at - from < 6; ++at)
-    side = side * 10 + std::uint32_t(text[at] - '0');
-  return at > from && side >= 1 && side <= kLargestSide;
+// A decimal number at `at` of `text`, `at` past it; 0 when none, past
+// kLargestSide for one too large.
+std::uint32_t ParseSide(const std::string& text, std::size_t& at) {
+  std::uint32_t side = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+    side = std::min(side * 10 + std::uint32_t(text[at] - '0'), kLargestSide + 1);
+  return side;
 }
 
-// "PAGE <width> <height>".
-bool ParsePageLine(const std::string& line, std::uint32_t& width, std::uint32_t& height) {
+// "PAGE <width> <height>"; answers what is wrong with it, empty when
+// nothing is.
+std::string ParsePageLine(const std::string& line, std::uint32_t& width, std::uint32_t& height) {
   std::size_t at = sizeof kPageWord - 1;
-  if (line.compare(0, at, kPageWord) != 0 || !ParseSide(line, at, width)) return false;
-  if (at == line.size() || line[at++] != ' ') return false;
-  return ParseSide(line, at, height) && at == line.size();
+  if (line.compare(0, at, kPageWord) != 0) return "no PAGE line";
+  const std::size_t width_at = at;
+  width = ParseSide(line, at);
+  if (at == width_at || at == line.size() || line[at++] != ' ') return "a malformed PAGE line";
+  const std::size_t height_at = at;
+  height = ParseSide(line, at);
+  if (at == height_at || at != line.size()) return "a malformed PAGE line";
+  if (width < 1 || width > kLargestSide) return "a page width out of range (1 to 65535)";
+  if (height < 1 || height > kLargestSide) return "a page height out of range (1 to 65535)";
+  return "";
 }
 
 // The rows of one page's blocks from `at`, `at` moved past them.
@@ -65,12 +81,24 @@ bool ReadRows(const std::string& bytes, std::size_t& at, PortPage& page, std::st
   return true;
 }
 
+// libpng's errors end at the setjmp of its caller, unprinted: the caller
+// says in one line what failed.
+[[noreturn]] void QuietError(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
+void QuietWarning(png_structp, png_const_charp) {}
+
 // libpng reports its errors by a long jump: these two keep nothing with a
-// destructor between setjmp and the jump.
-bool WriteImage(FILE* file, std::uint32_t width, std::uint32_t height, png_bytepp rows) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+// destructor between setjmp and the jump. `failed` takes errno at a jump
+// (the write that failed; 0 when none).
+bool WriteImage(FILE* file, std::uint32_t width, std::uint32_t height, png_bytepp rows,
+                int& failed) {
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
+  errno = 0;
   if (!info || setjmp(png_jmpbuf(png))) {
+    failed = errno;
     png_destroy_write_struct(&png, &info);
     return false;
   }
@@ -88,7 +116,8 @@ bool WriteImage(FILE* file, std::uint32_t width, std::uint32_t height, png_bytep
 
 // `page` and `pointers` belong to the caller, so a jump leaks nothing.
 bool ReadImage(FILE* file, PortPage& page, std::vector<png_bytep>& pointers) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info || setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
@@ -123,6 +152,7 @@ bool ReadImage(FILE* file, PortPage& page, std::vector<png_bytep>& pointers) {
 bool ReadPortPages(const std::string& bytes, std::vector<PortPage>& pages,
                    std::vector<std::string>& lines, std::string& error) {
   std::size_t at = 0;
+  std::uint64_t held = 0;  // the rows' bytes so far
   std::string line;
   while (at < bytes.size() && bytes.compare(at, sizeof kPageWord - 1, kPageWord) != 0) {
     if (!NextLine(bytes, at, line)) return error = "a job-language line without CR LF", false;
@@ -131,8 +161,15 @@ bool ReadPortPages(const std::string& bytes, std::vector<PortPage>& pages,
   while (at < bytes.size()) {
     const std::string name = "page " + std::to_string(pages.size() + 1) + ": ";
     PortPage page;
-    if (!NextLine(bytes, at, line) || !ParsePageLine(line, page.width, page.height))
-      return error = name + "no PAGE line", false;
+    if (!NextLine(bytes, at, line)) return error = name + "no PAGE line", false;
+    if (std::string wrong = ParsePageLine(line, page.width, page.height); !wrong.empty())
+      return error = name + wrong, false;
+    // Checked before decoding: a few bytes of repeat blocks make many rows.
+    held += std::uint64_t(page.height) * ((page.width + 7) / 8);
+    if (held > kLargestPagesBytes)
+      return error = name + "the pages' rows would take more than " +
+                     std::to_string(kLargestPagesBytes >> 20) + " MiB",
+             false;
     if (!ReadRows(bytes, at, page, error)) return error = name + error, false;
     if (!NextLine(bytes, at, line) || line != kPageEndLine)
       return error = name + "no ENDPAGE line after its rows", false;
@@ -145,12 +182,24 @@ bool WritePagePng(const std::string& path, const PortPage& page, std::string& er
   std::vector<png_bytep> pointers;
   for (const auto& row : page.rows)
     pointers.push_back(const_cast<png_bytep>(row.data()));  // libpng only reads them
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return error = "cannot create " + path, false;
-  bool ok = WriteImage(file, page.width, page.height, pointers.data());
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok) error = "cannot write " + path;
-  return ok;
+  const int descriptor = program_files::CreateNewFile(path, error);
+  if (descriptor < 0) return false;
+  FILE* file = ::fdopen(descriptor, "wb");
+  int failed = 0;
+  bool ok = false;
+  if (!file) {
+    failed = errno;
+    ::close(descriptor);
+  } else {
+    ok = WriteImage(file, page.width, page.height, pointers.data(), failed);
+    // The last bytes go at the close: a full disk may show only there.
+    if (std::fclose(file) != 0 && ok) ok = false, failed = errno;
+  }
+  if (ok) return true;
+  ::unlink(path.c_str());  // a cut picture is no picture
+  error = path + ": cannot write: " +
+          (failed ? program_files::Reason(failed) : "libpng refused the picture");
+  return false;
 }
 
 bool ReadPagePng(const std::string& path, PortPage& page, std::string& error) {
@@ -164,18 +213,26 @@ bool ReadPagePng(const std::string& path, PortPage& page, std::string& error) {
 }
 
 int ConvertPortFile(const std::string& port, const std::string& folder, std::string& error) {
-  std::ifstream in(port, std::ios::binary);
-  if (!in) return error = "cannot open " + port, -1;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (folder.empty()) return error = "the output folder has no name", -1;
+  std::string bytes;
+  if (!program_files::ReadRegularFile(port, kLargestPortFile, bytes, error)) return -1;
   std::vector<PortPage> pages;
   std::vector<std::string> lines;
   if (!ReadPortPages(bytes, pages, lines, error)) return error = port + ": " + error, -1;
-  std::error_code made;
-  std::filesystem::create_directories(folder, made);
+  if (pages.empty()) return error = port + ": no page", -1;
+  program_files::Leftovers made;
+  made.AddNewFolders(folder);
+  std::error_code failed;
+  std::filesystem::create_directories(folder, failed);
+  if (failed)
+    return error = folder + ": cannot make the folder: " + program_files::Reason(failed.value()),
+           -1;
   for (std::size_t n = 0; n < pages.size(); ++n) {
     const std::string path = folder + "/page-" + std::to_string(n + 1) + ".png";
     if (!WritePagePng(path, pages[n], error)) return -1;
+    made.Add(path);
   }
+  made.Keep();
   return int(pages.size());
 }
 

@@ -20,7 +20,8 @@
 // decoded row as it stands.
 //
 // Every length and count of the port file is checked before it is used: a
-// damaged file is an error, never a crash. No state; any thread.
+// damaged file is an error, never a crash. A port file may hold 256 MiB,
+// its pages' rows as much again. No state; any thread.
 #pragma once
 
 #include <cstdint>
@@ -46,14 +47,19 @@ struct PortPage {
 bool ReadPortPages(const std::string& bytes, std::vector<PortPage>& pages,
                    std::vector<std::string>& lines, std::string& error);
 
-// Writes `page` as a 1-bit palette PNG (index 0 white, 1 black).
+// Writes `page` as a 1-bit palette PNG (index 0 white, 1 black), a new
+// file (program_files::CreateNewFile); a picture that cannot be written
+// whole is removed, and `error` names it and the reason.
 bool WritePagePng(const std::string& path, const PortPage& page, std::string& error);
 // Reads a PNG of WritePagePng's form back (1 bit a pixel, the palette white
 // then black), its rows as stored; any other form is an error.
 bool ReadPagePng(const std::string& path, PortPage& page, std::string& error);
 
-// Reads the port file `port` and writes `folder`/page-N.png for page N
-// (from 1). Answers the number of pages, or -1 with `error` set.
+// Reads the port file `port` (a regular file) and writes `folder`/page-N.png
+// for page N (from 1), making the folder when missing. Answers the number
+// of pages, or -1 with `error` set (a line that names the file and the
+// reason): a port file of no page is an error, and a failed conversion
+// leaves none of its pictures and no folder it made.
 int ConvertPortFile(const std::string& port, const std::string& folder, std::string& error);
 
 }  // namespace port_to_png

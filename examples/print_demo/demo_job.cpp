@@ -18,6 +18,7 @@
 #include "driver/render/load.h"
 #include "examples/page_raster/page_raster_generator.h"
 #include "examples/print_road/canonical_chain.h"
+#include "examples/program_files/program_files.h"
 #include "filters/load.h"
 #include "filters/nup_filter.h"
 #include "fonts/font_database.h"
@@ -178,13 +179,11 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) 
   started_ = true;
   std::string served;
   if (std::string failed = PrepareOutFolder(out, served); !failed.empty()) return failed;
-  std::error_code made;
-  const std::filesystem::path temporary = std::filesystem::temp_directory_path(made);
-  std::string folder = (temporary / "print_demo-XXXXXX").string();
-  if (made || !::mkdtemp(folder.data())) return "no host folder for P1 in the temporary folder";
-  folder_ = folder;
+  if (std::string failed; !program_files::MakeTemporaryFolder("print_demo", folder_, failed))
+    return failed;
   if (std::string failed = install_.Install(folder_); !failed.empty()) return failed;
   if (!platform::MapPathPrefix(kOutFolder, served)) return "serving " + out;
+  std::error_code made;
   std::filesystem::create_directory(folder_ + "/Spool", made);
   return made ? "the spool folder" : "";
 }

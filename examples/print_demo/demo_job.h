@@ -55,7 +55,8 @@ class DemoPrinter {
 
   // Resets the host services, loads the library's classes and the page
   // generator's, prepares `out` (PrepareOutFolder), installs and loads P1
-  // in a new folder of the temporary folder, serves kOutFolder from `out`
+  // in a new folder of the temporary folder
+  // (program_files::MakeTemporaryFolder), serves kOutFolder from `out`
   // and makes the font pool. Answers what failed, empty when all went
   // well; Stop (or the destructor) undoes what was done. A non-zero
   // `uuid_seed` seeds the ids the printer makes (platform::SeedUuids), so

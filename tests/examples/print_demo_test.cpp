@@ -85,26 +85,6 @@ TEST(PrintDemo, AFullDiskOnThePortAbortsTheJobWithItsError) {
   std::filesystem::remove_all(folder.str());
 }
 
-// An output folder with no name, that is a file, lies below one or cannot
-// be written: one line that names it, status 1, nothing left behind.
-TEST(PrintDemo, ABadOutputFolderIsNamedAndNothingIsLeft) {
-  testing_support::TempPath folder("print_demo");
-  std::filesystem::create_directory(folder.str());
-  testing_support::WriteAll(folder.str() + "/file", "");
-  for (const auto& [out, named] : {std::pair{"''", "has no name"},
-                                   {"file", "file is not a folder"},
-                                   {"file/below", "file/below is not a folder"},
-                                   {"/sys", "/sys cannot be written: "}}) {
-    EXPECT_EQ(RunDemo(folder.str(), std::string("--out ") + out), 1);
-    const std::string log = testing_support::ReadAll(folder.str() + "/demo.log");
-    EXPECT_EQ(
-        log.rfind("print_demo: the set-up failed: the output folder " + std::string(named), 0), 0u);
-    EXPECT_EQ(log.find('\n'), log.size() - 1) << log;
-    EXPECT_TRUE(std::filesystem::is_empty(folder.str() + "/tmp"));
-  }
-  std::filesystem::remove_all(folder.str());
-}
-
 // The port file of the print road's golden, written by hand: the display
 // line; a page of 32 x 4 pixels whose rows are 02 00 02 FD 00 (run-length:
 // FD repeats the next byte 257 - 253 = 4 times, a white row), 03 00 00 (a
