@@ -200,7 +200,7 @@ std::uint16_t GRenderDriverDataImp::Submit(GCommand* command) {
   auto* device = static_cast<GPeripheral*>(chain.Get());
   GCountedPtr answer = device->Submit(held);
   if (!answer || answer->ClassId() != kGErrorCommandId) {
-    if (id == kGDocumentEndId) document_.Reset();
+    if (id == kGDocumentEndId) return EndDocumentPort();
     // The caller's abort: what the port took of the job is dropped, as
     // after a failure, whatever the chain's last device did with it.
     if (id == kGJobAbortId) CloseDocumentPort();
@@ -211,6 +211,13 @@ std::uint16_t GRenderDriverDataImp::Submit(GCommand* command) {
   device->Submit(GCountedPtr(RWNew<GJobAbort>(), g_file_lock));
   CloseDocumentPort();
   return code;
+}
+
+std::uint16_t GRenderDriverDataImp::EndDocumentPort() {
+  GCountedPtr document = std::move(document_);
+  auto* start = static_cast<GDocumentStart*>(document.Get());
+  GOutputTarget* port = start ? start->GetPort() : nullptr;
+  return port && port->IsOpen() ? port->Close() : 0;
 }
 
 void GRenderDriverDataImp::CloseDocumentPort() {

@@ -240,9 +240,13 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // document's start has been finished (closed: nothing more reaches it);
   // anything else gives 0; a GJobAbort that went through aborts that port
   // too, so that a job the caller aborted leaves nothing that looks like
-  // output. The document start is held from its submission until its
-  // document end went through, or the job aborted, so that an abort finds
-  // the port the generator opened. The command is held for the
+  // output; a GJobAbort before any document start ends nothing and is not
+  // passed on. A document end that went through closes that port when it
+  // is still open, so that a file port puts its file in place there, and
+  // gives the close's code (0 when it went). The document start is held
+  // from its submission until its document end went through, or the job
+  // aborted, so that an abort finds the port the generator opened. The
+  // command is held for the
   // pass: a command nobody held is the chain's from then on (the caller
   // keeps it only by holding it itself).
   virtual std::uint16_t Submit(GCommand* command);
@@ -416,6 +420,9 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   // After a job abort: the held document start's port aborted (finished,
   // and what it took dropped), the start let go.
   void CloseDocumentPort();
+  // After a document end: the held document start's port closed when it
+  // is open, the start let go; the close's code.
+  std::uint16_t EndDocumentPort();
 
   std::uintptr_t services_object_ = 0;  // the services' Placeholder1 for it
   std::unique_ptr<GJobFontDatabase> font_database_;

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "platform/host/files.h"
 #include "platform/text.h"
 #include "services/os_factory.h"
@@ -71,43 +73,44 @@ platform::HANDLE CreateNewFileIn(const std::u16string& folder, std::u16string& n
 }
 
 // The port's file for `path`: a new file made beside what `path` names
-// (links followed) and put in its place, so that nothing is ever written
-// through another name of a file that was there. Answers its handle, with
-// its host path in `made`; kInvalidHandleValue when `path` may not be
-// written (see the header) or the file cannot be made there.
+// (links followed). Answers its handle, with the target's host path in
+// `target` and the new file's in `made`; kInvalidHandleValue when `path`
+// may not be written (see the header), names a folder, or the file cannot
+// be made there.
 platform::HANDLE CreateHostFile(const RWWString& path, GRenderDriverData* job,
-                                std::u16string& made) {
+                                std::u16string& target, std::u16string& made) {
   if (!IsRootedWindowsPath(path)) return platform::kInvalidHandleValue;
   const std::u16string terminated(path.Data(), path.Length());
   if (!platform::IsInItsMapping(terminated) || IsOwnFile(terminated, job))
     return platform::kInvalidHandleValue;
   const std::optional<std::string> resolved = platform::ResolveFilePath(terminated);
-  std::u16string target;
-  if (!resolved || !platform::MultiByteToWide(resolved->data(), resolved->size(), target))
+  struct stat info {};
+  if (!resolved || (::stat(resolved->c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
     return platform::kInvalidHandleValue;
-  std::u16string made_name;
-  platform::HANDLE file = CreateNewFileIn(target.substr(0, target.rfind(u'/') + 1), made_name);
+  std::u16string host;
+  if (!platform::MultiByteToWide(resolved->data(), resolved->size(), host))
+    return platform::kInvalidHandleValue;
+  std::u16string name;
+  platform::HANDLE file = CreateNewFileIn(host.substr(0, host.rfind(u'/') + 1), name);
   if (file == platform::kInvalidHandleValue) return file;
-  if (!platform::MoveFileExW(made_name.c_str(), target.c_str(),
-                             platform::kMoveFileReplaceExisting)) {
-    // A folder by that name, say.
-    platform::CloseHandle(file);
-    platform::DeleteFileW(made_name.c_str());
-    return platform::kInvalidHandleValue;
-  }
-  made = std::move(target);
+  target = std::move(host);
+  made = std::move(name);
   return file;
 }
 
 }  // namespace
 
 GFileOutputTarget::GFileOutputTarget(const RWWString& path, GRenderDriverData* job)
-    : GOutputTarget(path.ToMultiByte()),
-      file_(CreateHostFile(path, job, path_)),
-      made_(file_ != platform::kInvalidHandleValue) {}
+    : GOutputTarget(path.ToMultiByte()), file_(CreateHostFile(path, job, target_, made_)) {}
 
 GFileOutputTarget::~GFileOutputTarget() {
   Finish();
+}
+
+std::uint16_t GFileOutputTarget::Open(const RWWString& document_name) {
+  const std::uint16_t result = GOutputTarget::Open(document_name);
+  if (result == 0) opened_ = true;
+  return result;
 }
 
 std::uint16_t GFileOutputTarget::WriteRaw(const std::uint8_t* data, std::uint32_t length,
@@ -123,14 +126,16 @@ std::uint16_t GFileOutputTarget::WriteRaw(const std::uint8_t* data, std::uint32_
   return static_cast<std::uint16_t>(platform::GetLastError());
 }
 
+std::uint16_t GFileOutputTarget::Close() {
+  const std::uint16_t result = GOutputTarget::Close();
+  if (GetState() != kClosed || !opened_ || incomplete_ || made_.empty()) return result;
+  const std::uint16_t placed = PutInPlace();
+  return result != 0 ? result : placed;
+}
+
 std::uint16_t GFileOutputTarget::Finish() {
-  std::uint16_t result = GOutputTarget::Finish();
-  if (file_ != platform::kInvalidHandleValue) platform::CloseHandle(file_);
-  file_ = platform::kInvalidHandleValue;
-  if (made_ && incomplete_) {
-    platform::DeleteFileW(path_.c_str());
-    made_ = false;
-  }
+  const std::uint16_t result = GOutputTarget::Finish();
+  Drop();
   return result;
 }
 
@@ -141,6 +146,25 @@ std::uint16_t GFileOutputTarget::Abort() {
 
 bool GFileOutputTarget::IsReady() {
   return file_ != platform::kInvalidHandleValue;
+}
+
+std::uint16_t GFileOutputTarget::PutInPlace() {
+  if (file_ != platform::kInvalidHandleValue) platform::CloseHandle(file_);
+  file_ = platform::kInvalidHandleValue;
+  if (platform::MoveFileExW(made_.c_str(), target_.c_str(), platform::kMoveFileReplaceExisting)) {
+    made_.clear();
+    return 0;
+  }
+  const auto error = static_cast<std::uint16_t>(platform::GetLastError());
+  Drop();
+  return error;
+}
+
+void GFileOutputTarget::Drop() {
+  if (file_ != platform::kInvalidHandleValue) platform::CloseHandle(file_);
+  file_ = platform::kInvalidHandleValue;
+  if (!made_.empty()) platform::DeleteFileW(made_.c_str());
+  made_.clear();
 }
 
 RWCollectable* GFilePortHandler::CreateDefault() const {

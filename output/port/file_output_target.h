@@ -5,26 +5,33 @@
 // path, a drive-relative one, one holding a NUL or one no mapping serves
 // opens no file, and the port is then not ready (IsReady false). Nor does
 // a path that, resolved (links followed, ".." refused), leaves the host
-// directory of its mapping or would be one of the driver's or the spool's
-// own files: below the driver directory, below the job's temporary
-// directory (where its spools live), or the job's driver data file (by
-// name or as the same file: a hard link to it is refused too). The
-// constructor makes the file, so that the readiness test a generator asks
-// before Open can tell: a new file beside what the path names (links
-// followed), put in its place at once. A file that was there gives way as
-// create-always would empty it, but nothing is ever written through a name
-// that was there: another hard link to that file keeps it as it was.
+// directory of its mapping, names a folder, or would be one of the
+// driver's or the spool's own files: below the driver directory, below the
+// job's temporary directory (where its spools live), or the job's driver
+// data file (by name or as the same file: a hard link to it is refused
+// too).
 //
-// A job that fails leaves no file that looks like output: once a write
-// could not go whole, or after Abort, finishing the port removes its file.
+// The constructor makes a new file beside what the path names (links
+// followed), under a name of its own, so that the readiness test a
+// generator asks before Open can tell; the port writes there. The target
+// keeps what it held until the document's end: the first Close of an
+// opened port that took every write (or Finish, which closes an open
+// port) renames the file over the target in one step. A port that was
+// never opened, a write that could not go whole, and Abort remove the file
+// instead, and the target stays as it was; a job killed midway leaves the
+// target as it was too (and the new file beside it). Nothing is ever
+// written through a name that was there: another hard link to the target's
+// old file keeps it as it was, so a target that is a hard link of a spool
+// file gets a new file of its own, and the spool file keeps its bytes.
 //
 // WriteRaw, while the port is open or in a job, appends the bytes; the
 // count is the bytes written so far (it wraps past 4 GiB, as the
 // generators' polling expects of a 32-bit count). A write that the file
 // cannot take whole (a full disk, the process's file-size limit) answers
 // the platform's error (kErrorDiskFull, else kErrorWriteFault) after
-// counting what went; in any other state WriteRaw answers 1. Finish ends
-// the job and closes the port as the base does, then closes the file; the
+// counting what went; in any other state WriteRaw answers 1. A rename that
+// fails (a folder made meanwhile at the target's name) answers the
+// platform's error from Close or Finish, and the file is removed. The
 // destructor finishes the port itself, since the base's destructor cannot
 // reach this class's part. A process with a file-size limit must have
 // SIGXFSZ ignored, or a write past the limit ends it.
@@ -57,26 +64,39 @@ inline constexpr std::uint32_t kFilePortFlags = 0x1;
 
 class GFileOutputTarget final : public GOutputTarget {
  public:
-  // Creates the host file of `path` when a mapping serves it and it is
-  // none of the driver's or the spool's files (of `job`'s printer, when
-  // given; `job` is not kept).
+  // Makes the new file beside the host file of `path` when a mapping
+  // serves it and it is none of the driver's or the spool's files (of
+  // `job`'s printer, when given; `job` is not kept).
   explicit GFileOutputTarget(const RWWString& path, GRenderDriverData* job = nullptr);
   // Finish.
   ~GFileOutputTarget() override;
 
+  // The base's Open; the port has then been opened.
+  std::uint16_t Open(const RWWString& document_name) override;
   std::uint16_t WriteRaw(const std::uint8_t* data, std::uint32_t length,
                          std::uint32_t& written) override;
-  // The base's Finish, then the file closed; removed when incomplete.
+  // The base's Close; then the file of an opened port that took every
+  // write is put in place of the target (see the file comment).
+  std::uint16_t Close() override;
+  // The base's Finish (which closes an open port); then a file not put in
+  // place is removed.
   std::uint16_t Finish() override;
-  // The file is incomplete; then Finish.
+  // The file is dropped; then Finish.
   std::uint16_t Abort() override;
-  // Whether the file was created and is still open.
+  // Whether the file was made and is still open.
   bool IsReady() override;
 
  private:
-  std::u16string path_;      // the file's host path, NUL-terminated; empty when none
+  // Closes the file and renames it over the target; the platform's error
+  // when the rename fails (the file then removed).
+  std::uint16_t PutInPlace();
+  // Closes the file and removes it, when there is one.
+  void Drop();
+
+  std::u16string target_;    // the target's host path, NUL-terminated; empty when none
+  std::u16string made_;      // the file written, beside it; empty once renamed or removed
   platform::HANDLE file_;    // kInvalidHandleValue when none
-  bool made_ = false;        // the file was created and is still there
+  bool opened_ = false;      // Open succeeded at least once
   bool incomplete_ = false;  // a write failed, or the job was aborted
 };
 

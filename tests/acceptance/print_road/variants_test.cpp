@@ -393,6 +393,33 @@ TEST_F(PrintRoad, AJobTheCallerAbortsLeavesNoPortFile) {
   }
 }
 
+TEST_F(PrintRoad, ThePortFileTakesTheTargetsPlaceAtTheDocumentEnd) {
+  // job.prn holds an earlier job's output. Mid-job (the pass break's 200
+  // zeros written) it still does, the new output beside it; the document
+  // end puts the new output in its place, while a job abort, or a port
+  // that was never opened, leaves it as it was; nothing else stays.
+  for (const char* end : {"document end", "job abort", "never opened"}) {
+    SCOPED_TRACE(end);
+    WriteAll(out_.str() + "/job.prn", "earlier");
+    GCountedPtr start = Document({});
+    Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
+    if (std::string(end) == "never opened") {
+      // Made by the handler as a generator makes it, then let go.
+      delete static_cast<GOutputTarget*>(
+          GPortHandlerRegistry::Instance().OpenPort(kPort, Job(), 0));
+    } else {
+      ASSERT_EQ(Print(start, 1, 1, false), 0);
+      EXPECT_EQ(Port(), "earlier");
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_.str()), {}), 2);
+      const RWClassID last = std::string(end) == "job abort" ? kGJobAbortId : kGDocumentEndId;
+      EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(Command(last).Get())), 0);
+    }
+    EXPECT_EQ(Port(), std::string(end) == "document end" ? std::string(200, '\0') : "earlier");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_.str()), {}), 1);
+    ReleaseJob();
+  }
+}
+
 TEST_F(PrintRoad, AnAbortBeforeTheDocumentChangesNothing) {
   // A job abort submitted before any document start, then a face-up (1229)
   // document of three pages: the abort ends nothing that had begun, so the
