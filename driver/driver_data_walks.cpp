@@ -248,14 +248,13 @@ GAttributeComposite* GDriverDataImp::FillResourceMappings(GResourceMappingList& 
   std::int32_t appended = 0;
   std::unique_ptr<MChildIterator> walk(names->NewChildIterator());
   while (walk && walk->Next() && appended <= kMostAppended) {
-    auto* mapping = new (std::nothrow)
-        GResourceMapping(0, static_cast<std::uint16_t>(kFirstResourceSystemNumber + appended),
-                         static_cast<std::int16_t>(kFirstResourceSecondNumber + appended), 0);
+    std::unique_ptr<GResourceMapping> mapping(new (std::nothrow) GResourceMapping(
+        0, static_cast<std::uint16_t>(kFirstResourceSystemNumber + appended),
+        static_cast<std::int16_t>(kFirstResourceSecondNumber + appended), 0));
     if (!mapping) break;
-    if (list.AddMapping(mapping)) {
+    if (list.AddMapping(mapping.get())) {
+      mapping.release();
       ++appended;
-    } else {
-      delete mapping;
     }
   }
   return names;

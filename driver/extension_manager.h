@@ -181,9 +181,6 @@ class GExtensionManager final : public GExtensionJobHooks {
   std::uint16_t GetLoadedCount() const { return loaded_count_; }
 
  private:
-  std::uint16_t MapResult(std::uint32_t flags, std::uint16_t tray, std::uint16_t bin) const;
-  std::uint16_t ChangeMaps(const ExtensionDriverTable& table, std::uint32_t flags, bool apply);
-
   // The job side (extension_jobs.cpp).
   void LoadJobModules();
   // Composite `key` of each extension's answer to `code`, added to the

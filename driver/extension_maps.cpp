@@ -27,8 +27,14 @@
 // items). Mended: every bin device built joins the pool (not only the
 // last); negative item counts are 0; null names are empty; defaults of
 // absent maps are deep copies, never the live model's objects.
+//
+// Both operations run as one MapChange: the constructor calls the map
+// functions and loads the pool, Add or Remove changes the tray side, then
+// the bin side (TraySide, BinSide: what differs between them), and stores.
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
@@ -51,11 +57,18 @@ constexpr std::int32_t kBinNumberOffset = 30, kMostBinNumber = 59;
 constexpr std::uint32_t kTrayStringBase = 10550;
 constexpr std::uint16_t kUserTrayBase = 256;
 
+// A new T, or null when memory runs out (nothing reported: the map is
+// changed as far as memory goes).
+template <class T, class... Args>
+std::unique_ptr<T> Make(Args&&... args) {
+  return std::unique_ptr<T>(new (std::nothrow) T(std::forward<Args>(args)...));
+}
+
 // One device of a map with its items, read from the extension's records.
+template <class Item>
 struct MapDevice {
   RWCString name;
-  std::vector<ExtensionTrayItem> trays;
-  std::vector<ExtensionBinItem> bins;
+  std::vector<Item> items;
 };
 
 RWCString Text(const char* text) {
@@ -64,22 +77,18 @@ RWCString Text(const char* text) {
 
 // The devices of `count` records at `records`, items of `Item`.
 template <class Item>
-std::vector<MapDevice> ReadDevices(const void* records, std::uint16_t count) {
-  std::vector<MapDevice> devices;
+std::vector<MapDevice<Item>> ReadDevices(const void* records, std::uint16_t count) {
+  std::vector<MapDevice<Item>> devices;
   const auto* at = static_cast<const unsigned char*>(records);
   for (std::uint16_t i = 0; at && i < count; ++i) {
     ExtensionDeviceRecord record;
     std::memcpy(&record, at, sizeof record);
     at += sizeof record;
-    MapDevice device{Text(record.name), {}, {}};
+    MapDevice<Item> device{Text(record.name), {}};
     for (std::int16_t j = 0; j < record.item_count; ++j, at += sizeof(Item)) {
       Item item;
       std::memcpy(&item, at, sizeof item);
-      if constexpr (std::is_same_v<Item, ExtensionTrayItem>) {
-        device.trays.push_back(item);
-      } else {
-        device.bins.push_back(item);
-      }
+      device.items.push_back(item);
     }
     devices.push_back(std::move(device));
   }
@@ -88,7 +97,8 @@ std::vector<MapDevice> ReadDevices(const void* records, std::uint16_t count) {
 
 // The result of a map function: its own code, or 0 with the devices.
 template <class Item>
-std::uint16_t CallMap(ExtGetMap map, std::uint16_t language, std::vector<MapDevice>& devices) {
+std::uint16_t CallMap(ExtGetMap map, std::uint16_t language,
+                      std::vector<MapDevice<Item>>& devices) {
   if (!map) return kExtFailed;
   const void* records = nullptr;
   std::uint16_t count = 0;
@@ -103,62 +113,86 @@ std::unique_ptr<T> LoadOrCopy(GDriverData* owner, const char16_t* name,
                               MPersistentObject* fallback) {
   std::unique_ptr<T> loaded(LoadNamedObjectAs<T>(owner, RWWString(name)));
   if (loaded || !dynamic_cast<T*>(fallback)) return loaded;
-  MPersistentObject* copy = fallback->DeepCopy();
-  if (auto* typed = dynamic_cast<T*>(copy)) return std::unique_ptr<T>(typed);
-  delete copy;
+  std::unique_ptr<MPersistentObject> copy(fallback->DeepCopy());
+  if (auto* typed = dynamic_cast<T*>(copy.get())) {
+    copy.release();
+    return std::unique_ptr<T>(typed);
+  }
   return nullptr;
 }
 
-void Store(GDriverData* owner, const char16_t* name, const RWCollectable* object) {
+void StoreNamed(GDriverData* owner, const char16_t* name, const RWCollectable* object) {
   if (GOSFactory* services = GOSFactory::Instance())
     services->StoreNamedObject(owner, RWWString(name), object);
 }
 
-std::int32_t TrayId(const ExtensionTrayItem& item) {
-  return item.code + kTrayIdOffset;
-}
-bool TrayInRange(const ExtensionTrayItem& item) {
-  return TrayId(item) >= 0 && TrayId(item) <= kMostTrayId;
+// Puts the association GValueAttribute(`id`) -> `value` into `map` in
+// place of the one with that key; nothing when memory runs out.
+void Associate(MAssociationList& map, std::uint16_t id, std::unique_ptr<MPersistentObject> value) {
+  std::unique_ptr<GValueAttribute> key = Make<GValueAttribute>(id, 0);
+  if (!key || !value) return;
+  auto association = Make<MPersistentAssociation>(key.get(), value.get());
+  if (!association) return;
+  key.release();  // the association holds both now
+  value.release();
+  map.SetAssociation(association.release());
 }
 
-// The device of `device`'s items (trays or bins).
-GPaperHandlingDevice* BuildDevice(const MapDevice& device, std::uint32_t kind) {
-  auto* made = new (std::nothrow) GPaperHandlingDevice(device.name, kind, 1, 1, 0, 0, 0);
-  auto* parts = new (std::nothrow) GAttributeComposite();
-  if (!made || !parts) {
-    delete made;
-    delete parts;
-    return nullptr;
-  }
-  for (const ExtensionTrayItem& tray : device.trays) {
-    if (!TrayInRange(tray)) continue;
-    const RWCString name = Text(tray.name);
-    parts->AddChild(new (std::nothrow)
-                        GTray(0, name, static_cast<std::uint16_t>(TrayId(tray)), 0, 0,
-                              kUnmappedValue, kUnmappedValue, nullptr, name.Data(), kTrayKey));
-  }
-  for (const ExtensionBinItem& bin : device.bins) {
-    const std::int32_t id = bin.code + kBinIdOffset;
-    if (id < 0 || id > kMostBinId) continue;
-    const RWCString name = Text(bin.name);
-    parts->AddChild(new (std::nothrow)
-                        GBin(0, name, static_cast<std::uint16_t>(id), 0, 0, kUnmappedValue,
-                             kUnmappedValue, 0, 0, name.Data(), kBinKey));
-  }
-  made->SetPart(0, parts);
+// Takes the association of key GValueAttribute(`id`) out of `map`.
+void Dissociate(MAssociationList& map, std::uint16_t id) {
+  const GValueAttribute key(id, 0);
+  delete map.RemoveAssociation(&key);
+}
+
+// `code` + `offset` when it lies in 0 to `most`; none outside.
+std::optional<std::uint16_t> InRange(std::int16_t code, std::int32_t offset, std::int32_t most) {
+  const std::int32_t number = code + offset;
+  if (number < 0 || number > most) return std::nullopt;
+  return static_cast<std::uint16_t>(number);
+}
+std::optional<std::uint16_t> TrayId(const ExtensionTrayItem& item) {
+  return InRange(item.code, kTrayIdOffset, kMostTrayId);
+}
+
+// The device part of a tray or bin item; null out of range.
+std::unique_ptr<MPersistentObject> MakePart(const ExtensionTrayItem& tray) {
+  const std::optional<std::uint16_t> id = TrayId(tray);
+  if (!id) return nullptr;
+  const RWCString name = Text(tray.name);
+  return Make<GTray>(0, name, *id, 0, 0, kUnmappedValue, kUnmappedValue, nullptr, name.Data(),
+                     kTrayKey);
+}
+std::unique_ptr<MPersistentObject> MakePart(const ExtensionBinItem& bin) {
+  const std::optional<std::uint16_t> id = InRange(bin.code, kBinIdOffset, kMostBinId);
+  if (!id) return nullptr;
+  const RWCString name = Text(bin.name);
+  return Make<GBin>(0, name, *id, 0, 0, kUnmappedValue, kUnmappedValue, 0, 0, name.Data(), kBinKey);
+}
+
+// The optional device of `kind` for `device`, its items in part 0.
+template <class Item>
+std::unique_ptr<GPaperHandlingDevice> BuildDevice(const MapDevice<Item>& device,
+                                                  std::uint32_t kind) {
+  auto made = Make<GPaperHandlingDevice>(device.name, kind, 1, 1, 0, 0, 0);
+  auto parts = Make<GAttributeComposite>();
+  if (!made || !parts) return nullptr;
+  for (const Item& item : device.items)
+    parts->AddChild(MakePart(item).release());
+  made->SetPart(0, parts.release());
   return made;
 }
 
 // Removes from `pool` the optional devices of `kind` named as a device.
-void RemoveDevices(GAttributeComposite* pool, const std::vector<MapDevice>& devices,
+template <class Item>
+void RemoveDevices(GAttributeComposite& pool, const std::vector<MapDevice<Item>>& devices,
                    std::uint32_t kind) {
-  for (const MapDevice& device : devices) {
-    for (RWSize i = 0; i < pool->Children().Count();) {
-      auto* held = dynamic_cast<GPaperHandlingDevice*>(pool->Children()[i].Get());
+  for (const MapDevice<Item>& device : devices) {
+    for (RWSize i = 0; i < pool.Children().Count();) {
+      auto* held = dynamic_cast<GPaperHandlingDevice*>(pool.Children()[i].Get());
       RWCString name;
       if (held && held->GetDeviceType() == kind && held->IsOptional() &&
           held->GetName(name) == device.name) {
-        delete pool->RemoveChild(held);
+        delete pool.RemoveChild(held);
       } else {
         ++i;
       }
@@ -166,139 +200,200 @@ void RemoveDevices(GAttributeComposite* pool, const std::vector<MapDevice>& devi
   }
 }
 
-// kOptionalPaperSourcesKey or kAccessoryOutputBinsKey of `options`: `name` when
-// empty (made when missing), or empty again when it equals `name` at removal.
-void NameDevice(GAttributeComposite* options, std::uint32_t key, const RWCString& name,
-                bool apply) {
-  if (!options) return;
-  GStringAttribute* held = FindStringAttribute(options, key);
-  if (apply && !held) {
-    options->AddChild(new (std::nothrow) GStringAttribute(name, key));
-  } else if (apply && held->GetValue().IsNull()) {
-    held->SetValue(name);
-  } else if (!apply && held && held->GetValue() == name) {
-    held->SetValue(RWCString());
+// Calls `change` with every item of every device, in order.
+template <class Item, class Change>
+void ForEachItem(const std::vector<MapDevice<Item>>& devices, Change change) {
+  for (const MapDevice<Item>& device : devices) {
+    for (const Item& item : device.items)
+      change(item);
   }
 }
 
-}  // namespace
-
-std::uint16_t GExtensionManager::MapResult(std::uint32_t flags, std::uint16_t tray,
-                                           std::uint16_t bin) const {
-  const bool trays = flags & kExtHasTrayMap;
-  const bool bins = flags & kExtHasBinMap;
-  if (trays && bins) return tray != kExtOk ? tray : bin;
-  if (trays) return tray;
-  return bins ? bin : kExtOk;
+// kOptionalPaperSourcesKey or kAccessoryOutputBinsKey of `options`: `name`
+// when empty (made when missing); at removal, empty again when it is `name`.
+void NameDevice(GAttributeComposite* options, std::uint32_t key, const RWCString& name) {
+  if (!options) return;
+  if (GStringAttribute* held = FindStringAttribute(options, key)) {
+    if (held->GetValue().IsNull()) held->SetValue(name);
+  } else {
+    options->AddChild(Make<GStringAttribute>(name, key).release());
+  }
+}
+void UnnameDevice(GAttributeComposite* options, std::uint32_t key, const RWCString& name) {
+  GStringAttribute* held = options ? FindStringAttribute(options, key) : nullptr;
+  if (held && held->GetValue() == name) held->SetValue(RWCString());
 }
 
+// The tray side: paper sources, their items in "VROOSTrayMap" and
+// "VROPDLTrayMap" (both, or neither stored).
+struct TraySide {
+  static constexpr std::uint32_t kDeviceKind = kPaperSource;
+  static constexpr std::uint32_t kNameKey = kOptionalPaperSourcesKey;
+  static constexpr std::uint16_t kMapsMissing = kExtTrayMapMissing;
+
+  bool LoadMaps(GDriverDataImp* owner) {
+    os_map = LoadOrCopy<GResourceMappingList>(
+        owner, kOSTrayMapName, dynamic_cast<MPersistentObject*>(owner->GetTrayMap()));
+    pdl_map = LoadOrCopy<MAssociationList>(
+        owner, kPDLTrayMapName,
+        FindOfClass<MAssociationList>(owner->DeviceSettings(kPrinterLanguageDeviceKey),
+                                      kPdlTrayMapKey));
+    return os_map && pdl_map;
+  }
+  void AddEntries(const ExtensionTrayItem& item) {
+    const std::optional<std::uint16_t> id = TrayId(item);
+    if (!id) return;
+    auto mapping = Make<GResourceMapping>(kTrayStringBase + static_cast<std::uint32_t>(item.code),
+                                          static_cast<std::uint16_t>(*id + kUserTrayBase),
+                                          static_cast<std::int16_t>(*id));
+    if (mapping && os_map->AddMappingUnique(mapping.get())) mapping.release();
+    Associate(*pdl_map, *id, Make<GValueAttribute>(item.pdl_tray, 0));
+  }
+  void RemoveEntries(const ExtensionTrayItem& item) {
+    const std::optional<std::uint16_t> id = TrayId(item);
+    if (!id) return;
+    delete os_map->RemoveBySecondNumber(static_cast<std::int16_t>(*id));
+    Dissociate(*pdl_map, *id);
+  }
+  void StoreMaps(GDriverDataImp* owner) const {
+    if (!os_map || !pdl_map) return;
+    StoreNamed(owner, kOSTrayMapName, os_map.get());
+    StoreNamed(owner, kPDLTrayMapName, pdl_map.get());
+  }
+
+  std::uint16_t result = kExtFailed;
+  std::vector<MapDevice<ExtensionTrayItem>> devices;
+  std::unique_ptr<GResourceMappingList> os_map;
+  std::unique_ptr<MAssociationList> pdl_map;
+};
+
+// The bin side: output bins, their items in "VROWQMBinMap".
+struct BinSide {
+  static constexpr std::uint32_t kDeviceKind = kOutputDevice;
+  static constexpr std::uint32_t kNameKey = kAccessoryOutputBinsKey;
+  static constexpr std::uint16_t kMapsMissing = kExtBinMapMissing;
+
+  // The bin's number in the map; none out of range.
+  static std::optional<std::uint16_t> Number(const ExtensionBinItem& item) {
+    return InRange(item.code, kBinNumberOffset, kMostBinNumber);
+  }
+  bool LoadMaps(GDriverDataImp* owner) {
+    wqm_map = LoadOrCopy<MAssociationList>(
+        owner, kWQMBinMapName,
+        FindOfClass<MAssociationList>(owner->DeviceSettings(kJobLanguageDeviceKey),
+                                      kJobLanguageBinMapKey));
+    return wqm_map != nullptr;
+  }
+  void AddEntries(const ExtensionBinItem& item) {
+    if (const std::optional<std::uint16_t> number = Number(item))
+      Associate(*wqm_map, *number, Make<GSelectionString>(Text(item.job_language_name), *number));
+  }
+  void RemoveEntries(const ExtensionBinItem& item) {
+    if (const std::optional<std::uint16_t> number = Number(item)) Dissociate(*wqm_map, *number);
+  }
+  void StoreMaps(GDriverDataImp* owner) const {
+    if (wqm_map) StoreNamed(owner, kWQMBinMapName, wqm_map.get());
+  }
+
+  std::uint16_t result = kExtFailed;
+  std::vector<MapDevice<ExtensionBinItem>> devices;
+  std::unique_ptr<MAssociationList> wqm_map;
+};
+
+// One ApplyMaps or RemoveMaps.
+class MapChange {
+ public:
+  // Calls the map functions that `flags` announce; when either answers 0
+  // and the printer object is there, loads the bin pool (or its default).
+  MapChange(GExtensionManager& manager, const ExtensionDriverTable& table, std::uint32_t flags)
+      : owner_(manager.GetOwner()), flags_(flags) {
+    GPeripheral* printer = owner_ ? owner_->FindPrinterObject() : nullptr;
+    const std::uint16_t language = manager.LanguageCode();
+    if (flags & kExtHasTrayMap)
+      trays_.result = CallMap(table.get_tray_map, language, trays_.devices);
+    if (flags & kExtHasBinMap) bins_.result = CallMap(table.get_bin_map, language, bins_.devices);
+    if ((trays_.result != kExtOk && bins_.result != kExtOk) || !printer) return;
+    pool_ = LoadOrCopy<GAttributeComposite>(
+        owner_, kBinPoolName,
+        FindComposite(FindComposite(owner_->GetJobSettings(), kPrinterModelKey),
+                      kPaperHandlingKey));
+    options_ = FindComposite(owner_->GetDefaultSettings(), kInstalledOptionsKey);
+  }
+
+  // With a pool: adds (removes) the devices and entries of the trays, then
+  // of the bins, and stores what was loaded. The result by the flags.
+  std::uint16_t Add() {
+    if (pool_) {
+      Add(trays_);
+      Add(bins_);
+      Store();
+    }
+    return Result();
+  }
+  std::uint16_t Remove() {
+    if (pool_) {
+      Remove(trays_);
+      Remove(bins_);
+      Store();
+    }
+    return Result();
+  }
+
+ private:
+  // A side's maps, or its result kMapsMissing.
+  template <class Side>
+  bool LoadMaps(Side& side) {
+    if (side.LoadMaps(owner_)) return true;
+    side.result = Side::kMapsMissing;
+    return false;
+  }
+  template <class Side>
+  void Add(Side& side) {
+    if (side.devices.empty()) return;
+    for (const auto& device : side.devices)
+      pool_->AddChild(BuildDevice(device, Side::kDeviceKind).release());
+    if (!LoadMaps(side)) return;
+    ForEachItem(side.devices, [&side](const auto& item) { side.AddEntries(item); });
+    NameDevice(options_, Side::kNameKey, side.devices.front().name);
+  }
+  template <class Side>
+  void Remove(Side& side) {
+    if (side.devices.empty()) return;
+    RemoveDevices(*pool_, side.devices, Side::kDeviceKind);
+    if (!LoadMaps(side)) return;
+    ForEachItem(side.devices, [&side](const auto& item) { side.RemoveEntries(item); });
+    UnnameDevice(options_, Side::kNameKey, side.devices.front().name);
+  }
+  void Store() const {
+    StoreNamed(owner_, kBinPoolName, pool_.get());
+    trays_.StoreMaps(owner_);
+    bins_.StoreMaps(owner_);
+  }
+  // Both maps announced: the tray result unless 0, else the bin result;
+  // one: its result; none: 0.
+  std::uint16_t Result() const {
+    const bool trays = flags_ & kExtHasTrayMap;
+    const bool bins = flags_ & kExtHasBinMap;
+    if (trays && bins) return trays_.result != kExtOk ? trays_.result : bins_.result;
+    if (trays) return trays_.result;
+    return bins ? bins_.result : kExtOk;
+  }
+
+  GDriverDataImp* owner_;
+  std::uint32_t flags_;
+  TraySide trays_;
+  BinSide bins_;
+  std::unique_ptr<GAttributeComposite> pool_;
+  GAttributeComposite* options_ = nullptr;
+};
+
+}  // namespace
+
 std::uint16_t GExtensionManager::ApplyMaps(const ExtensionDriverTable& table, std::uint32_t flags) {
-  return ChangeMaps(table, flags, true);
+  return MapChange(*this, table, flags).Add();
 }
 
 std::uint16_t GExtensionManager::RemoveMaps(const ExtensionDriverTable& table,
                                             std::uint32_t flags) {
-  return ChangeMaps(table, flags, false);
-}
-
-std::uint16_t GExtensionManager::ChangeMaps(const ExtensionDriverTable& table, std::uint32_t flags,
-                                            bool apply) {
-  GPeripheral* printer = owner_ ? owner_->FindPrinterObject() : nullptr;
-  const std::uint16_t language = LanguageCode();
-  std::uint16_t tray_result = kExtFailed, bin_result = kExtFailed;
-  std::vector<MapDevice> trays, bins;
-  if (flags & kExtHasTrayMap)
-    tray_result = CallMap<ExtensionTrayItem>(table.get_tray_map, language, trays);
-  if (flags & kExtHasBinMap)
-    bin_result = CallMap<ExtensionBinItem>(table.get_bin_map, language, bins);
-  if ((tray_result != kExtOk && bin_result != kExtOk) || !printer)
-    return MapResult(flags, tray_result, bin_result);
-
-  std::unique_ptr<GAttributeComposite> pool = LoadOrCopy<GAttributeComposite>(
-      owner_, kBinPoolName,
-      FindComposite(FindComposite(owner_->GetJobSettings(), kPrinterModelKey), kPaperHandlingKey));
-  GAttributeComposite* options = FindComposite(owner_->GetDefaultSettings(), kInstalledOptionsKey);
-  if (!pool) return MapResult(flags, tray_result, bin_result);
-
-  std::unique_ptr<GResourceMappingList> os_map;
-  std::unique_ptr<MAssociationList> pdl_map, wqm_map;
-  if (!trays.empty()) {
-    tray_result = kExtOk;
-    if (apply) {
-      for (const MapDevice& device : trays)
-        pool->AddChild(BuildDevice(device, kPaperSource));
-    } else {
-      RemoveDevices(pool.get(), trays, kPaperSource);
-    }
-    os_map = LoadOrCopy<GResourceMappingList>(
-        owner_, kOSTrayMapName, dynamic_cast<MPersistentObject*>(owner_->GetTrayMap()));
-    pdl_map = LoadOrCopy<MAssociationList>(
-        owner_, kPDLTrayMapName,
-        FindOfClass<MAssociationList>(owner_->DeviceSettings(kPrinterLanguageDeviceKey),
-                                      kPdlTrayMapKey));
-    if (!os_map || !pdl_map) {
-      tray_result = kExtTrayMapMissing;
-    } else {
-      for (const MapDevice& device : trays) {
-        for (const ExtensionTrayItem& item : device.trays) {
-          if (!TrayInRange(item)) continue;
-          const auto id = static_cast<std::uint16_t>(TrayId(item));
-          GValueAttribute key(id, 0);
-          if (apply) {
-            auto* mapping = new (std::nothrow) GResourceMapping(
-                kTrayStringBase + static_cast<std::uint32_t>(item.code),
-                static_cast<std::uint16_t>(id + kUserTrayBase), static_cast<std::int16_t>(id));
-            if (mapping && !os_map->AddMappingUnique(mapping)) delete mapping;
-            pdl_map->SetAssociation(new (std::nothrow) MPersistentAssociation(
-                new (std::nothrow) GValueAttribute(id, 0),
-                new (std::nothrow) GValueAttribute(item.pdl_tray, 0)));
-          } else {
-            delete os_map->RemoveBySecondNumber(static_cast<std::int16_t>(id));
-            delete pdl_map->RemoveAssociation(&key);
-          }
-        }
-      }
-      NameDevice(options, kOptionalPaperSourcesKey, trays.front().name, apply);
-    }
-  }
-  if (!bins.empty()) {
-    bin_result = kExtOk;
-    if (apply) {
-      for (const MapDevice& device : bins)
-        pool->AddChild(BuildDevice(device, kOutputDevice));
-    } else {
-      RemoveDevices(pool.get(), bins, kOutputDevice);
-    }
-    wqm_map = LoadOrCopy<MAssociationList>(
-        owner_, kWQMBinMapName,
-        FindOfClass<MAssociationList>(owner_->DeviceSettings(kJobLanguageDeviceKey),
-                                      kJobLanguageBinMapKey));
-    if (!wqm_map) {
-      bin_result = kExtBinMapMissing;
-    } else {
-      for (const MapDevice& device : bins) {
-        for (const ExtensionBinItem& item : device.bins) {
-          const std::int32_t number = item.code + kBinNumberOffset;
-          if (number < 0 || number > kMostBinNumber) continue;
-          const auto id = static_cast<std::uint16_t>(number);
-          GValueAttribute key(id, 0);
-          if (apply) {
-            wqm_map->SetAssociation(new (std::nothrow) MPersistentAssociation(
-                new (std::nothrow) GValueAttribute(id, 0),
-                new (std::nothrow) GSelectionString(Text(item.job_language_name), id)));
-          } else {
-            delete wqm_map->RemoveAssociation(&key);
-          }
-        }
-      }
-      NameDevice(options, kAccessoryOutputBinsKey, bins.front().name, apply);
-    }
-  }
-  Store(owner_, kBinPoolName, pool.get());
-  if (os_map && pdl_map) {
-    Store(owner_, kOSTrayMapName, os_map.get());
-    Store(owner_, kPDLTrayMapName, pdl_map.get());
-  }
-  if (wqm_map) Store(owner_, kWQMBinMapName, wqm_map.get());
-  return MapResult(flags, tray_result, bin_result);
+  return MapChange(*this, table, flags).Remove();
 }

@@ -569,8 +569,9 @@ MPersistentObject* Reader::ReadResourceMappingList() {
       break;
     }
     if (mapping_version != kFlatNodeVersion) continue;
-    auto* mapping = new GResourceMapping(string_id, system_number, second_number, 0);
-    if (!list->AddMappingUnique(mapping)) delete mapping;
+    std::unique_ptr<GResourceMapping> mapping(
+        new GResourceMapping(string_id, system_number, second_number, 0));
+    if (list->AddMappingUnique(mapping.get())) mapping.release();
   }
   return list;
 }

@@ -254,6 +254,14 @@ std::uint32_t GFontImp::GetGlyphBitmap(std::uint16_t, std::uint32_t, GGlyphMetri
   return 0;
 }
 
+std::uint32_t GFontImp::GetGlyphSize(std::uint16_t code, std::uint32_t option,
+                                     GGlyphMetrics& metrics) {
+  GByteBuffer* bitmap = nullptr;
+  const std::uint32_t size = GetGlyphBitmap(code, option, metrics, bitmap);
+  delete bitmap;
+  return size;
+}
+
 std::uint32_t GFontImp::RequestGlyphs(std::uint32_t, std::uint32_t) {
   return 0;
 }
@@ -271,11 +279,7 @@ std::uint32_t GFontImp::FetchRequestedCodes() {
       [](std::uint32_t code, void* arg) -> std::uint32_t {
         Walk& w = *static_cast<Walk*>(arg);
         GGlyphMetrics metrics;
-        GByteBuffer* bitmap = nullptr;
-        std::uint32_t result =
-            w.font->GetGlyphBitmap(static_cast<std::uint16_t>(code), w.selector, metrics, bitmap);
-        delete bitmap;
-        return result;
+        return w.font->GetGlyphSize(static_cast<std::uint16_t>(code), w.selector, metrics);
       },
       &walk);
   // An empty set visits nothing: its answer 0 counts as the last call's.

@@ -240,8 +240,9 @@ class GFontImp : public MPersistentClass<GFontImp, GFontDatabaseEntry, kGFontImp
   // 1, the font is ready.
   virtual std::uint32_t IsReady();
   // The bitmap of `code` (`option`: the character set the code is in)
-  // in a new buffer in `out` with its metrics; answers its size. 0 and no
-  // buffer here.
+  // with its metrics; answers its size. `out` is set on every outcome: a
+  // new buffer that the caller owns, or null when none was made (0 and
+  // null here).
   virtual std::uint32_t GetGlyphBitmap(std::uint16_t code, std::uint32_t option,
                                        GGlyphMetrics& metrics, GByteBuffer*& out);
   // Further glyph requests; 0 here.
@@ -253,6 +254,9 @@ class GFontImp : public MPersistentClass<GFontImp, GFontDatabaseEntry, kGFontImp
   std::uint32_t GetGeneratorLong() const { return generator_long_; }
   void SetGeneratorLong(std::uint32_t value) { generator_long_ = value; }
 
+  // GetGlyphBitmap for a caller that keeps no bitmap: its size and
+  // metrics, the buffer freed here.
+  std::uint32_t GetGlyphSize(std::uint16_t code, std::uint32_t option, GGlyphMetrics& metrics);
   // Each requested code's bitmap (GetGlyphBitmap with the selector), in
   // ascending order, every code visited: 0 when the last answered 0, else
   // IsReady.

@@ -19,7 +19,7 @@ void GConfiguration::AddChild(MPersistentObject* object) {
     for (RWSize i = 0; i < children.Count(); ++i) {
       MPersistentObject* child = children[i].Get();
       if (child && object->IsEqualContent(child)) {
-        if (object->ReferenceCount() < 0) delete object;
+        DestroyIfUnheld(object);
         return;
       }
     }

@@ -123,12 +123,13 @@ RWSize MPersistentComposite::SetChildLimit(RWSize limit) {
 }
 
 void MPersistentComposite::AddChild(MPersistentObject* object) {
-  if (!object) return;
-  if (children_.Count() < g_child_limit.load(std::memory_order_relaxed)) {
-    children_.Append(GCountedPtr(object, g_file_lock));
-  } else if (object->ReferenceCount() < 0) {
-    delete object;  // refused; an object that others hold stays theirs
-  }
+  if (!AppendBelowLimit(object)) DestroyIfUnheld(object);
+}
+
+bool MPersistentComposite::AppendBelowLimit(MPersistentObject* object) {
+  if (!object || children_.Count() >= g_child_limit.load(std::memory_order_relaxed)) return false;
+  children_.Append(GCountedPtr(object, g_file_lock));
+  return true;
 }
 
 void MPersistentComposite::InsertFirst(MPersistentObject* object) {

@@ -83,8 +83,13 @@ class MPersistentComposite : public MPersistentObject {
   // The same object; or the same class id and key, as many children, and
   // no child IsDifferent from the other's child at its index.
   bool IsEqualContent(const MPersistentObject* other) const override;
-  // Null: nothing. Below kChildLimit: appended and held. At the limit: not
-  // added, and destroyed when nobody holds it.
+  // Hands `object` over: the caller's pointer is void afterwards unless the
+  // caller holds the object through a counted pointer of its own.
+  //   - below kChildLimit: appended and held by the composite;
+  //   - at the limit: refused, and destroyed when nobody holds it
+  //     (DestroyIfUnheld); an object that counted pointers hold stays
+  //     with them;
+  //   - null: nothing.
   void AddChild(MPersistentObject* object) override;
   // Null: nothing; else held and put first (no limit).
   void InsertFirst(MPersistentObject* object) override;
@@ -136,6 +141,11 @@ class MPersistentComposite : public MPersistentObject {
   // it is given: a new object of the class with this key and a deep copy of
   // every child, appended in order as it is (empty entries left out).
   MPersistentObject* DeepCopyInOrder();
+  // AddChild without the refusal: below kChildLimit takes `object` and
+  // answers true (held; destroyed instead, when nobody else holds it, if
+  // memory to hold it runs out); at the limit, or for null, answers false
+  // and leaves `object` as it was, the caller's.
+  bool AppendBelowLimit(MPersistentObject* object);
 
  private:
   template <class Out>

@@ -316,6 +316,10 @@ bool MayHoldRestoredChild(const MPersistentObject* child) {
   return !child || !child->restoring_;
 }
 
+void DestroyIfUnheld(MPersistentObject* object) {
+  if (object && object->ReferenceCount() < 0) delete object;
+}
+
 namespace persist_detail {
 
 namespace {

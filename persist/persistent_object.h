@@ -240,6 +240,11 @@ class MRestoreInProgress {
 // Whether a restore may hold `child`, which it has just read (null: yes).
 bool MayHoldRestoredChild(const MPersistentObject* child);
 
+// What a container does with an object handed to it that it refuses:
+// destroys it when nobody holds it (count -1); an object that counted
+// pointers hold stays with them. Null does nothing.
+void DestroyIfUnheld(MPersistentObject* object);
+
 namespace persist_detail {
 template <class C, class R, class... A>
 C* DeclaringClass(R (C::*)(A...));

@@ -65,11 +65,7 @@ MPersistentObject* GResourceMappingList::DeepCopy() {
 }
 
 bool GResourceMappingList::AddMapping(GResourceMapping* mapping) {
-  if (!mapping) return false;
-  std::int16_t second = mapping->SecondNumber();
-  if (FindBySecondNumber(second)) return false;
-  MPersistentComposite::AddChild(mapping);
-  return true;
+  return mapping && !FindBySecondNumber(mapping->SecondNumber()) && AppendBelowLimit(mapping);
 }
 
 bool GResourceMappingList::AddMappingUnique(GResourceMapping* mapping) {

@@ -83,8 +83,10 @@ class GResourceMappingList final
   // order (AddChild, which takes nothing, is not used).
   MPersistentObject* DeepCopy() override;
 
-  // Appends and holds `mapping` and answers true, unless a child has the
-  // same second number: then false, and the mapping stays the caller's.
+  // True: the list has taken `mapping` (appended and held; destroyed
+  // instead if memory to hold it runs out). False: a child has the same
+  // second number, the list is at the child limit, or `mapping` is null;
+  // the mapping stays the caller's, unchanged.
   bool AddMapping(GResourceMapping* mapping);
   // The same, refusing also a child with the same string resource id.
   bool AddMappingUnique(GResourceMapping* mapping);

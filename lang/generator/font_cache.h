@@ -32,9 +32,8 @@
 // GFontCache: the generator's downloaded fonts, a singly linked list of
 // nodes from the head, each holding a handle (owned) and copies of the
 // font's description record and angle block (fonts/font.h).
-//   Add: appends a node at the tail; the cache owns the handle from then
-//     on (and deletes it when no node can be had, answering false; a null
-//     handle is refused).
+//   Add: appends a node at the tail with the handle (see its declaration
+//     for who owns the handle).
 //   GetTotalPrinterMemory: the sum of every handle's memory (32 bits).
 //   EvictOne: among the handles whose state is 2 or 3 and whose memory is
 //     not 0, the one with the smallest last use, the first from the head
@@ -181,6 +180,9 @@ class GFontCache {
   // The list of a font downloaded before that serves `font` (made its
   // download record), or null.
   virtual GFontList* Find(GFont& font) = 0;
+  // Takes `list` on every outcome: true, held by a new node at the tail
+  // until the cache goes; false, deleted, when no node could be made. A
+  // null list answers false.
   virtual bool Add(const GFontDescriptionRecord& record, const GFontAngleBlock& block,
                    GFontList* list);
   virtual std::uint32_t EvictOne();

@@ -10,7 +10,6 @@
 #include "lang/text/download_face.h"
 #include "lang/text/text_string.h"
 #include "output/commands/job_commands.h"
-#include "output/core/byte_buffer.h"
 
 namespace {
 
@@ -113,10 +112,8 @@ GZdl5eFontList* GZdl5e::DownloadFont(GFont& font) {
 void GZdl5e::SendCharacter(GFont& font, GZdl5eFontList& list, std::uint16_t code,
                            std::uint16_t mapped) {
   GGlyphMetrics metrics;
-  GByteBuffer* bitmap = nullptr;
   const std::uint32_t size =
-      font.GetImplementation()->GetGlyphBitmap(code, font.GetSelector(), metrics, bitmap);
-  delete bitmap;
+      font.GetImplementation()->GetGlyphSize(code, font.GetSelector(), metrics);
   list.AddCode(mapped);
   list.MarkPage(mapped);
   list.AddPrinterMemory(size + GetMemoryBudget().GetItemOverhead());

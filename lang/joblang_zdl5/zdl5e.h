@@ -25,7 +25,7 @@
 // least 1 byte) and records "DownloadFont <id>". The text is then
 // re-encoded into the font's code set through the code map; each mapped
 // code the font does not hold yet is sent: its glyph bitmap is fetched
-// (GFontImp::GetGlyphBitmap with the font's selector), the code added to
+// (GFontImp::GetGlyphSize with the font's selector), the code added to
 // the list and its page marked, its size and the overhead reserved, and
 // "DownloadCharacter <id> <code> <size>" recorded. Then the list's use
 // stamp is raised and "DrawText <id> <length>" recorded. The bytes of

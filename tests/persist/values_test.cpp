@@ -168,6 +168,23 @@ TEST(ResourceMappingList, AddsOnlyUniqueMappings) {
   EXPECT_EQ(list.EntryCount(), 0u);
 }
 
+// At the child limit a mapping is refused as a duplicate is: false, and
+// still the caller's (it used to be destroyed behind an answer of true).
+TEST(ResourceMappingList, TheChildLimitLeavesAMappingWithItsCaller) {
+  const RWSize limit = MPersistentComposite::SetChildLimit(1);
+  GResourceMappingList list(1);
+  auto first = std::make_unique<GResourceMapping>(100, 7, 1);
+  auto second = std::make_unique<GResourceMapping>(200, 8, 2);
+  for (auto* mapping : {&first, &second}) {
+    if (list.AddMappingUnique(mapping->get())) mapping->release();
+  }
+  EXPECT_EQ(MPersistentComposite::SetChildLimit(limit), 1u);
+  EXPECT_FALSE(first);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->SecondNumber(), 2);
+  EXPECT_EQ(list.EntryCount(), 1u);
+}
+
 // An association of two mappings: key (id, 0, key_second), value (0, 0, 0).
 MPersistentAssociation* Pair(std::uint32_t id, std::int16_t value_second = 0) {
   return new MPersistentAssociation(new GResourceMapping(id, 0, 0),

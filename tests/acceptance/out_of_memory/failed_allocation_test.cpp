@@ -12,13 +12,16 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/chunked_value.h"
+#include "driver/extension_manager.h"
 #include "filters/spool_directory.h"
 #include "fonts/font.h"
 #include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
 #include "foundation/rw/error.h"
+#include "persist/persistent_association.h"
 #include "support/failing_allocator.h"
 #include "tests/fonts/font_test_support.h"
+#include "tests/support/printer_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace testing_support {
@@ -123,6 +126,51 @@ TEST(FailedAllocation, ASpoolDirectoryGoesWithoutMemory) {
     EXPECT_TRUE(std::filesystem::is_empty(parent.str())) << n;
   }
   std::filesystem::remove_all(parent.str());
+}
+
+class FailedAllocationOnP1 : public PrinterFixture {};
+
+// Memory running out inside an association's making left half an entry
+// (no key or no value) in the printer's tray or bin map.
+TEST_F(FailedAllocationOnP1, ExtensionMapEntriesAreWholeOrNone) {
+  // One device of one tray, one of one bin, laid out as an extension's.
+  ExtensionDriverTable table{};
+  table.get_tray_map = [](const void** records, std::uint16_t* count, std::uint16_t) {
+    static const struct {
+      ExtensionDeviceRecord device;
+      ExtensionTrayItem tray;
+    } kTrays{{"Ext", 1, 0}, {"Top", 0, 7}};
+    *records = &kTrays, *count = 1;
+    return kExtOk;
+  };
+  table.get_bin_map = [](const void** records, std::uint16_t* count, std::uint16_t) {
+    static const struct {
+      ExtensionDeviceRecord device;
+      ExtensionBinItem bin;
+    } kBins{{"Ext", 1, 0}, {"Up", 1, 0, "UP"}};
+    *records = &kBins, *count = 1;
+    return kExtOk;
+  };
+  GDriverContext* data = DriverData();
+  ASSERT_TRUE(data);
+  MAssociationList empty;  // P1 has no job-language bin map
+  ASSERT_NE(GOSFactory::Instance()->StoreNamedObject(data, RWWString(kWQMBinMapName), &empty), 0);
+  GExtensionManager& manager = *data->GetExtensionManager();
+  const std::uint32_t flags = kExtHasTrayMap | kExtHasBinMap;
+  bool failed = true;
+  for (std::uint64_t n = 1; failed; ++n) {
+    failed = FailingAt(n, [&] { manager.ApplyMaps(table, flags); });
+    for (const char16_t* name : {kPDLTrayMapName, kWQMBinMapName}) {
+      std::unique_ptr<RWCollectable> stored(
+          GOSFactory::Instance()->LoadNamedObject(data, RWWString(name), 0));
+      auto* map = dynamic_cast<MAssociationList*>(stored.get());
+      for (RWSize i = 0; map && i < map->Children().Count(); ++i) {
+        auto* entry = dynamic_cast<MPersistentAssociation*>(map->Children()[i].Get());
+        EXPECT_TRUE(entry && entry->Key() && entry->Value()) << n;
+      }
+    }
+    manager.RemoveMaps(table, flags);
+  }
 }
 
 }  // namespace
