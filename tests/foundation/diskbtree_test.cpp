@@ -777,7 +777,7 @@ TEST(DiskBTree, FileAfterASeededRunIsPinned) {
 
 // The same for a million steps; slow, so run by hand when the tree or the
 // manager changes inside:
-//   foundation_diskbtree_test --gtest_also_run_disabled_tests
+//   build/test/tests/foundation_test --gtest_also_run_disabled_tests
 //       --gtest_filter='*MillionSteps*'
 TEST(DiskBTree, DISABLED_FileAfterAMillionStepsIsPinned) {
   EXPECT_EQ(HashAfterRandomUse({kStore, false, 1000000}), 0xfad17a5bb4503a40u);
