@@ -47,7 +47,7 @@
 // The pass break (the command of class id 718) is sent by nothing in this
 // system: the page-holding filters end their first pass on it and the
 // generators answer it with filler bytes. A caller that prints a manual
-// duplex job sends it once, between the pages and the document end.
+// duplex job sends it once, after the first pass's pages.
 //
 // Not part of the library: the demonstration, its benchmark and its tests
 // use it. Threads: the builder keeps no state.
