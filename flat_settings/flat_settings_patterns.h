@@ -93,7 +93,7 @@ namespace flat_settings_detail {
 
 // Destroys an object that nothing holds (a rejected child, a partial read).
 inline void Discard(MPersistentObject* object) {
-  if (object && object->ReferenceCount() < 0) delete object;
+  DestroyIfUnheld(object);
 }
 
 // A deep copy of a pattern child without the placeholders below it, so

@@ -125,10 +125,6 @@ std::unique_ptr<std::uint8_t[]> ReadImage(RWFile& file, std::uint32_t offset, st
   return nullptr;
 }
 
-void FreeUnheld(MPersistentObject* object) {
-  if (object && object->ReferenceCount() < 0) delete object;
-}
-
 // The serial numbers of every record below `records`, into `out` from
 // `at`; answers the next free position.
 std::uint32_t CollectSerials(const GRecordComposite& records, std::uint32_t* out,
@@ -552,7 +548,7 @@ MPersistentObject* MPersistentCompositeOnDiskImp::ReadImaged(std::span<std::uint
   }
   // The whole block, and no more, is the object.
   if (!object || in.Fail() || stream->Read() != saved.size()) {
-    FreeUnheld(object);
+    DestroyIfUnheld(object);
     Fail();
     return nullptr;
   }
@@ -576,7 +572,7 @@ MPersistentObject* MPersistentCompositeOnDiskImp::ReadSaved(std::uint8_t* bytes,
   const std::int64_t read = memory->CurrentOffset();
   if (!object || memory->Error() || read < 0 || read > std::int64_t{size} ||
       read != std::int64_t{object->GraphStoreSize()}) {
-    FreeUnheld(object);
+    DestroyIfUnheld(object);
     Fail();
     return nullptr;
   }
@@ -603,13 +599,13 @@ MPersistentObject* MPersistentCompositeOnDiskImp::ReadObject(const GRecord& reco
   // read, as every restore of serial 0 does.)
   if (object->ClassId() != record.StoredClassId() || object->Key() != record.Key() ||
       (record.Serial() != 0 && object->SerialNumber() != record.Serial())) {
-    FreeUnheld(object);
+    DestroyIfUnheld(object);
     Fail();
     return nullptr;
   }
   if (take) image_ ? image_->Drop(record.Serial()) : file_->Deallocate(offset);
   if (!Usable()) {
-    FreeUnheld(object);
+    DestroyIfUnheld(object);
     return nullptr;
   }
   return object;
@@ -623,7 +619,7 @@ MPersistentObject* MPersistentCompositeOnDiskImp::ReadRecord(const GRecord& reco
   for (GRecordNode* node = children->First(); node; node = children->After(node)) {
     MPersistentObject* child = ReadRecord(*node->record, take);
     if (!child) {
-      FreeUnheld(object);
+      DestroyIfUnheld(object);
       return nullptr;
     }
     const RWClassID id = child->ClassId();
@@ -765,7 +761,7 @@ bool MPersistentCompositeOnDiskImp::ReplaceAt(GRecordComposite* parent, GRecordN
   if (HasBlock(old->Serial())) {
     MPersistentObject* gone = ReadRecord(*old, true);
     if (!gone) return false;
-    FreeUnheld(gone);
+    DestroyIfUnheld(gone);
   }
   GRecordRef fresh = Store(object, true, false);
   if (!fresh) {

@@ -67,7 +67,7 @@ RWClassID GAttributeComposite::ClassId() const {
 }
 
 void GAttributeComposite::Refuse(MPersistentObject* object) {
-  if (object && object->ReferenceCount() < 0) delete object;
+  DestroyIfUnheld(object);
 }
 
 // ---------------------------------------------------------------------------

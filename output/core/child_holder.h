@@ -49,8 +49,8 @@ class GChildHolder : public Base {
     if (!object) return;
     if (object->IsKindOf(kChildKind)) {
       children_.Append(GCountedPtr(object));
-    } else if (object->ReferenceCount() < 0) {
-      delete object;  // refused; an object that others hold stays theirs
+    } else {
+      DestroyIfUnheld(object);  // refused; an object that others hold stays theirs
     }
   }
   MPersistentObject* RemoveChild(const MPersistentObject* object) override {
