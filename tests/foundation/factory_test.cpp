@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/rw/registration.h"
+#include "tests/support/registration_list.h"
 #include "tests/support/test_collectable.h"
 
 namespace {
@@ -30,19 +31,10 @@ RWCollectable* MakeSecond() {
   return new Second;
 }
 
-// Every class id the library's class-id table names, with its name.
-const std::map<RWClassID, const char*> kLibraryClasses = {
-    {0x8003, "RWBTree"},
-    {0x8004, "RWBTreeDictionary"},
-    {0x8007, "RWCollectable"},
-    {0x8008, "RWCollectableAssociation"},
-    {0x8025, "RWIdentitySet"},
-    {0x802B, "RWSet"},
-    {0x8033, "RWSlistCollectables"},
-    {0x8036, "RWSlistCollectablesStack"},
-    {0x805E, "RWHashTable"},
-    {0x805F, "RWCollectableIDAssociation"},
-};
+// The collection library's own classes of the registration list.
+const std::map<RWClassID, const char*> kLibraryClasses(
+    testing_support::kRegistrationList.lower_bound(testing_support::kFirstLibraryClassId),
+    testing_support::kRegistrationList.end());
 
 TEST(Factory, LibraryClassesAreRegisteredByIdAndByName) {
   for (const auto& [id, name] : kLibraryClasses) {
