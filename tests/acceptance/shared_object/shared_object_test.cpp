@@ -38,15 +38,14 @@ using namespace support;
 
 using SharedObjectTest = HostFixture;
 
-// And the font objects that stored texts and font databases hold
-// (docs/mended-behaviour.md, the font objects): the handle, its
-// implementation and access object, and the TrueType reader and
-// implementation, user classes stored with their names.
-const std::map<RWClassID, const char*> kFontClasses = {{851, "GFont"},
-                                                       {852, "GFontImp"},
-                                                       {866, "GFontAccess"},
-                                                       {0x9F00, "GTTFileReader"},
-                                                       {0x9F01, "GTTFontImp"}};
+// And the font objects that stored texts and font databases hold (their
+// entry in docs/mended-behaviour.md): handle, implementation, access
+// object, and the TrueType reader and implementation, user classes.
+// clang-format off
+const std::map<RWClassID, const char*> kFontClasses = {
+    {851, "GFont"}, {852, "GFontImp"}, {866, "GFontAccess"}, {0x9F00, "GTTFileReader"},
+    {0x9F01, "GTTFontImp"}};
+// clang-format on
 
 // The class factory inside the loaded object. It exports only the entry
 // points, so its factory's functions are found as a debugger finds them:
@@ -104,12 +103,9 @@ struct Registered {
 void CheckLoadedFactory(const std::map<RWClassID, const char*>& classes) {
   const LoadedFactory factory(DRV_UI_PATH);
   ASSERT_TRUE(factory.create_by_id && factory.create_by_name && factory.for_each);
-  Registered listed{{}, {"GHalftone"}};  // 790's second class keeps its name
-  for (const auto& [id, name] : classes) {
-    listed.ids.insert(id);
-    listed.names.insert(name);
-  }
-  Registered seen;
+  Registered listed{{}, {"GHalftone"}}, seen;  // 790's second class keeps its name
+  for (const auto& [id, name] : classes)
+    listed.ids.insert(id), listed.names.insert(name);
   factory.for_each(
       [](RWClassID id, const RWStringID& name, bool by_id, void* into) {
         auto* registered = static_cast<Registered*>(into);
