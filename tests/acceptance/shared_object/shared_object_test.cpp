@@ -104,8 +104,10 @@ void CheckLoadedFactory(const std::map<RWClassID, const char*>& classes) {
   const LoadedFactory factory(DRV_UI_PATH);
   ASSERT_TRUE(factory.create_by_id && factory.create_by_name && factory.for_each);
   Registered listed{{}, {"GHalftone"}}, seen;  // 790's second class keeps its name
-  for (const auto& [id, name] : classes)
-    listed.ids.insert(id), listed.names.insert(name);
+  for (const auto& [id, name] : classes) {
+    listed.ids.insert(id);
+    listed.names.insert(name);
+  }
   factory.for_each(
       [](RWClassID id, const RWStringID& name, bool by_id, void* into) {
         auto* registered = static_cast<Registered*>(into);
