@@ -3,7 +3,6 @@
 // name, and it answers from P1 of the process's one stand-in spooler; its
 // class factory holds every class of the registration list, and a printer's
 // data file holding a filter and a record-store handle restores through it.
-#include <elf.h>
 #include <link.h>
 
 #include <cstring>
@@ -49,7 +48,8 @@ const std::map<RWClassID, const char*> kFontClasses = {
 
 // The class factory inside the loaded object. It exports only the entry
 // points, so its factory's functions are found as a debugger finds them:
-// by name in the file's symbol table, at the object's load address.
+// at the object's load address plus their offsets in its symbol table
+// (DRV_UI_SYMBOLS, what nm lists of the built object).
 struct LoadedFactory {
   using Visitor = void (*)(RWClassID, const RWStringID&, bool, void*);
   RWCollectable* (*create_by_id)(RWClassID) = nullptr;
@@ -57,9 +57,8 @@ struct LoadedFactory {
   void (*for_each)(Visitor, void*) = nullptr;
 
   explicit LoadedFactory(const char* path) {
-    // The object's load address, from the loader's list of what is mapped.
     std::pair<const char*, ElfW(Addr)> base{path, 0};
-    const bool mapped = dl_iterate_phdr(
+    dl_iterate_phdr(
         [](dl_phdr_info* info, std::size_t, void* wanted) {
           auto* base = static_cast<std::pair<const char*, ElfW(Addr)>*>(wanted);
           if (std::strcmp(info->dlpi_name, base->first) != 0) return 0;
@@ -67,27 +66,15 @@ struct LoadedFactory {
           return 1;
         },
         &base);
-    if (!mapped) return;
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    std::string image(static_cast<std::size_t>(file.tellg()), '\0');
-    file.seekg(0).read(image.data(), static_cast<std::streamsize>(image.size()));
-    const auto* header = reinterpret_cast<const Elf64_Ehdr*>(image.data());
-    const auto* sections = reinterpret_cast<const Elf64_Shdr*>(image.data() + header->e_shoff);
-    for (int i = 0; i < header->e_shnum; ++i) {
-      if (sections[i].sh_type != SHT_SYMTAB) continue;
-      const auto* symbols =
-          reinterpret_cast<const Elf64_Sym*>(image.data() + sections[i].sh_offset);
-      const char* names = image.data() + sections[sections[i].sh_link].sh_offset;
-      for (std::size_t k = 0; k < sections[i].sh_size / sizeof(Elf64_Sym); ++k) {
-        void* at = reinterpret_cast<void*>(base.second + symbols[k].st_value);
-        const std::string_view name = names + symbols[k].st_name;
-        if (name == "_Z15CreateByClassIdt")
-          create_by_id = reinterpret_cast<decltype(create_by_id)>(at);
-        if (name == "_Z16CreateByStringIdRK13RWBasicStringIcE")
-          create_by_name = reinterpret_cast<decltype(create_by_name)>(at);
-        if (name == "_Z19ForEachFactoryEntryPFvtRK13RWBasicStringIcEbPvES3_")
-          for_each = reinterpret_cast<decltype(for_each)>(at);
-      }
+    const std::map<std::string, void**> wanted = {
+        {"_Z15CreateByClassIdt", reinterpret_cast<void**>(&create_by_id)},
+        {"_Z16CreateByStringIdRK13RWBasicStringIcE", reinterpret_cast<void**>(&create_by_name)},
+        {"_Z19ForEachFactoryEntryPFvtRK13RWBasicStringIcEbPvES3_",
+         reinterpret_cast<void**>(&for_each)}};
+    std::ifstream symbols(DRV_UI_SYMBOLS);
+    for (std::string offset, kind, name; base.second && symbols >> offset >> kind >> name;) {
+      if (auto found = wanted.find(name); found != wanted.end())
+        *found->second = reinterpret_cast<void*>(base.second + std::stoull(offset, nullptr, 16));
     }
   }
 };
