@@ -9,9 +9,15 @@
 //
 // demo [--help]: its files (the strings' file, P1's folder) live in a
 // folder of its own in the temporary folder, so that runs at once do not
-// meet, removed at the end. Exit status 0 when all went well, 1 when not,
-// 2 for a usage error.
+// meet, removed at the end, on a failure and on SIGINT, SIGTERM, SIGHUP
+// and SIGPIPE (it then ends by the same signal). Exit status 0 when all
+// went well; 1 when not, with one line on standard error that names what
+// failed and why (a file not written, P1 not installed, a step of P1's
+// sheet refused, standard output not written, memory or a thread
+// refused); 2 for a usage error.
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -25,9 +31,12 @@
 #include "config/keys/settings_keys.h"
 #include "driver/load.h"
 #include "driver/model_lookup.h"
+#include "examples/program_files/interrupt_cleanup.h"
 #include "examples/program_files/program_files.h"
 #include "flat_settings/flat_settings_codec.h"
 #include "foundation/rw/btree.h"
+#include "foundation/rw/catalogue.h"
+#include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/portablestream.h"
 #include "foundation/rw/registration.h"
@@ -52,6 +61,14 @@
 #include "support/fixture_printer.h"
 
 namespace {
+
+constexpr char kProgram[] = "demo";
+
+// The library's errors end the run in one line, its folder removed (the
+// library's own handler would leave it).
+void OnLibraryError(const RWError& error) {
+  program_files::EndFatally(error.Entry() == rwcore::NoMem() ? "out of memory" : error.Why());
+}
 
 void PrintBytes(const std::string& bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -238,12 +255,26 @@ void ShowDocument(const support::AcceptanceInstall& install, Record& record) {
   platform::SetHostProgramPath(support::kFixtureHostProgram);
 }
 
+// Why nothing can be written in `folder`, as a file made there shows;
+// empty when one can. P1's installation says only which step failed.
+std::string WriteTrouble(const std::string& folder) {
+  std::string error;
+  const std::string probe = folder + "/.probe";
+  if (program_files::WriteNewFile(probe, std::string(4096, '\0'), error)) {
+    std::remove(probe.c_str());
+    return "";
+  }
+  return error.substr(error.rfind(": ") + 2);
+}
+
 // Failures of the windowing host (a refused verb, an unexpected box) are
-// printed and make the demonstration fail. P1 lives in `folder`.
-bool ShowPrinter(const std::string& folder) {
-  int failures = 0;
-  platform::SetUiFailureHandler([&failures](const std::string& message) {
-    ++failures;
+// printed in the transcript and make the demonstration fail. P1 lives in
+// `folder`. Answers what failed, the first failure, empty when all went
+// well.
+std::string ShowPrinter(const std::string& folder) {
+  std::string first;  // the windowing host's first failure
+  platform::SetUiFailureHandler([&first](const std::string& message) {
+    if (first.empty()) first = message;
     std::cout << "FAILURE: " << message << "\n";
   });
   platform::ResetHostServices();
@@ -254,28 +285,38 @@ bool ShowPrinter(const std::string& folder) {
     Record record;
     ShowSheet(install, record);
     if (record.size() == support::kAcceptanceRecordBytes) ShowDocument(install, record);
+  } else if (const std::string trouble = WriteTrouble(folder); !trouble.empty()) {
+    failed = folder + ": " + failed + " failed: " + trouble;
+  } else {
+    failed += " failed";
   }
   const std::string unloaded = install.Uninstall();
-  if (failed.empty()) failed = unloaded;
-  if (!failed.empty()) std::cout << "FAILURE: " << failed << "\n";
+  if (failed.empty() && !unloaded.empty()) failed = unloaded + " failed";
   platform::ResetHostServices();
   platform::SetUiFailureHandler(nullptr);
-  return failed.empty() && failures == 0;
+  if (failed.empty() && !first.empty()) failed = "P1's sheet: " + first;
+  return failed;
 }
 
-// The tour, its files in `folder`; true when all went well.
-bool Tour(const std::string& folder) {
+// The tour, its files in `folder`; answers what failed, empty when all
+// went well.
+std::string Tour(const std::string& folder) {
   const std::string path = folder + "/strings.bin";
 
   RWCString name("GAttributeComposite");
   RWCString greeting = RWCString("hello") + ", " + "world";
   RWWString printer = RWWString::FromMultiByte("Drucker \xC3\xA9tage 2");  // UTF-8 in, UTF-16 out
 
+  program_files::SetActivity("touring the strings");
   {
-    RWFile file(path.c_str());
+    RWFile file(path.c_str(), "wb");
+    if (!file.IsValid()) return path + ": cannot write: " + program_files::Reason(errno);
     name.SaveToFile(file);
     greeting.SaveToFile(file);
     printer.SaveToFile(file);
+    errno = 0;
+    if (!file.Flush() || file.Error())
+      return path + ": cannot write: " + program_files::Reason(errno ? errno : EIO);
   }
 
   RWCString name_back, greeting_back;
@@ -333,11 +374,13 @@ bool Tour(const std::string& folder) {
   }
   FoundationUnload();
 
+  program_files::SetActivity("touring the settings record");
   DriverLoad();
   ShowSettingsRecord();
-  const bool printer_shown = ShowPrinter(folder + "/printer");
+  program_files::SetActivity("showing printer P1");
+  const std::string failed = ShowPrinter(folder + "/printer");
   DriverUnload();
-  return printer_shown;
+  return failed;
 }
 
 constexpr char kUsage[] = "usage: demo\n";
@@ -358,18 +401,33 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "demo: unknown argument %s\n%s", argv[1], kUsage);
     return 2;
   }
+  // A file past the file-size limit is a failed write, said, not the end
+  // of the process.
+  std::signal(SIGXFSZ, SIG_IGN);
+  SetErrorHandler(OnLibraryError);
+  program_files::SetActivity("making its folder");
   std::string folder, error;
-  if (!program_files::MakeTemporaryFolder("driverui-demo", folder, error)) {
-    std::fprintf(stderr, "demo: %s\n", error.c_str());
-    return 1;
-  }
   program_files::Leftovers made;  // the run's folder, removed however it ends
-  made.Add(folder);
-  return Tour(folder) ? 0 : 1;
+  {
+    program_files::InterruptsHeld held;
+    if (!program_files::MakeTemporaryFolder("driverui-demo", folder, error))
+      return program_files::SayError(kProgram, error), 1;
+    program_files::RemoveOnInterrupt(folder);
+    made.Add(folder);
+  }
+  if (const std::string failed = Tour(folder); !failed.empty())
+    return program_files::SayError(kProgram, failed), 1;
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return program_files::RunCatching("demo", Run, argc, argv);
+  program_files::CatchInterrupts(kProgram);
+  program_files::HoldOutput();
+  const int status = program_files::RunCatching(kProgram, Run, argc, argv);
+  std::string error;
+  if (!program_files::FlushOutput(error) && status == 0)
+    return program_files::SayError(kProgram, error), 1;
+  return status;
 }

@@ -19,12 +19,18 @@
 //
 // Exit status: 0 after a printed job; the chain's error code (its low
 // byte; after the job abort) when the chain fails and no spool file is
-// left; 1 otherwise (the set-up, the pictures, a spool file left); 2 for a
-// usage error. Each failure is one line on standard error that names the
-// file and the reason. A failed run leaves no file it wrote and no output
-// folder it made; so does an interrupt (SIGINT, SIGTERM: status 128 + the
-// signal) for its folder in the temporary folder and an output folder it
-// made.
+// left; 1 otherwise (the set-up, the pictures, a spool file left, a report
+// that could not be written, memory or a thread refused); 2 for a usage
+// error. Each failure is one line on standard error that names the file
+// and the reason.
+//
+// The run writes in a staging folder of its own inside DIR (the port's
+// C:\Out is served from it) and puts its files in place together only
+// when the whole run went through and its report (standard output) was
+// written (program_files/staged_output.h): earlier files in DIR are
+// replaced then, never before. A failure leaves DIR as it was (and no DIR
+// it made); so do SIGINT, SIGTERM, SIGHUP and SIGPIPE, after which it ends
+// by the same signal; its folder in the temporary folder goes too.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,7 +51,10 @@
 #include "examples/print_road/canonical_chain.h"
 #include "examples/program_files/interrupt_cleanup.h"
 #include "examples/program_files/program_files.h"
+#include "examples/program_files/staged_output.h"
 #include "filters/nup_filter.h"
+#include "foundation/rw/catalogue.h"
+#include "foundation/rw/error.h"
 #include "foundation/rw/factory.h"
 #include "lang/generator/printer_language.h"
 #include "lang/joblang_zdl5/wqm.h"
@@ -55,7 +64,19 @@
 
 namespace {
 
+constexpr char kProgram[] = "print_demo";
 constexpr int kPages = 5;
+
+int Fail(const std::string& line) {
+  program_files::SayError(kProgram, line);
+  return 1;
+}
+
+// The library's errors end the run in one line, its files removed (the
+// library's own handler would leave them).
+void OnLibraryError(const RWError& error) {
+  program_files::EndFatally(error.Entry() == rwcore::NoMem() ? "out of memory" : error.Why());
+}
 
 // The rendered picture `page` (palette index kPageBlack black) as a PBM
 // file, whose set bits are black.
@@ -72,13 +93,17 @@ bool WritePbm(const std::string& path, const GBitmap& page, std::string& error) 
 }
 
 // What is wrong with the port file `port` as the file system shows it;
-// empty when nothing shows. The file port's refusals carry no reason.
+// empty when nothing shows. The file port's refusals carry no reason, so a
+// file is made beside it and removed, as the port would make its own.
 std::string PortTrouble(const std::string& port) {
   struct stat status {};
   if (::stat(port.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
     return S_ISDIR(status.st_mode) ? program_files::Reason(EISDIR) : "not a regular file";
-  const std::string folder = port.substr(0, port.rfind('/') + 1) + ".";
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) return program_files::Reason(errno);
+  std::string probe = port.substr(0, port.rfind('/') + 1) + ".probe-XXXXXX";
+  const int file = ::mkstemp(probe.data());
+  if (file < 0) return program_files::Reason(errno);
+  ::close(file);
+  ::unlink(probe.c_str());
   return "";
 }
 
@@ -104,39 +129,30 @@ std::string ChainTrouble(std::uint16_t code, const std::string& port, const std:
   return "the chain failed";
 }
 
-// The road: answers the exit status. What it writes in `out` goes into
-// `written`, so that a failed run leaves none of it.
-int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool rendered,
-                  program_files::Leftovers& written) {
+// The road: answers the exit status. Its files go to `out`'s staging
+// folder, the port's among them, each added to `out`.
+int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput& out,
+                  bool rendered) {
+  program_files::SetActivity("choosing on P1's document sheet");
   std::vector<std::uint8_t> record = printer.DefaultRecord();
-  if (record.empty() || !printer.ChooseOnSheet(record)) {
-    std::fprintf(stderr, "print_demo: P1's device mode could not be had\n");
-    return 1;
-  }
+  if (record.empty() || !printer.ChooseOnSheet(record))
+    return Fail("P1's device mode could not be had");
   GJobDriverData* job = printer.CheckOutJob(record);
   GAttributeComposite* settings = job ? job->EnsureDefaultSettings() : nullptr;
   GAttributeComposite* nup = FindComposite(settings, kNupSettingsKey);
-  if (!nup) {
-    std::fprintf(stderr, "print_demo: no job bound to the device mode\n");
-    return 1;
-  }
+  if (!nup) return Fail("no job bound to the device mode");
   // As the job's settings now hold them.
   std::printf("P1's job: copies (291) %u, duplex (253) %u, pages a sheet (266) %u\n",
               ValueOr(settings, kCopiesKey, 0), ValueOr(settings, kDuplexKey, 0),
               ValueOr(nup, kPagesPerSheetKey, 0));
 
+  program_files::SetActivity("printing the document");
   // The pages' medium: the document's paper (kPaperSizeKey) as the job makes
   // it.
   const std::unique_ptr<GMedia> medium(job->MakeMedium(ValueOr(settings, kPaperSizeKey, 0)));
-  if (!medium) {
-    std::fprintf(stderr, "print_demo: no medium for the document's paper\n");
-    return 1;
-  }
+  if (!medium) return Fail("no medium for the document's paper");
   GCountedPtr start = print_demo::MakeDocument(*job, *medium, print_demo::kDemoPort);
-  if (!start) {
-    std::fprintf(stderr, "print_demo: no document start for the job\n");
-    return 1;
-  }
+  if (!start) return Fail("no document start for the job");
   GAttributeComposite* set = static_cast<GCommand*>(start.Get())->GetAttributes();
   set->AddChild(new GStringAttribute("print demo", kDisplayTextKey));  // the display line
 
@@ -150,50 +166,40 @@ int PrintDocument(print_demo::DemoPrinter& printer, const std::string& out, bool
     ++pictures;
     std::printf("  page %d rendered, %u x %u\n", pictures, page.GetWidth(), page.GetHeight());
     if (!rendered || !unwritten.empty()) return;
-    const std::string path = out + "/rendered-" + std::to_string(pictures) + ".pbm";
-    if (WritePbm(path, page, unwritten)) written.Add(path);
+    const std::string name = "rendered-" + std::to_string(pictures) + ".pbm";
+    if (WritePbm(out.StagedPath(name), page, unwritten)) out.Add(name);
   });
   GCountedPtr chain = BuildCanonicalChain(set, {new GWqm, generator});
-  if (!chain) {
-    std::fprintf(stderr, "print_demo: the filter chain could not be built\n");
-    return 1;
-  }
+  if (!chain) return Fail("the filter chain could not be built");
   job->SetOutputChain(static_cast<GPeripheral*>(chain.Get()));
 
   print_demo::DemoFont font(printer.Folder());
-  if (!font.IsOpen()) {
-    std::fprintf(stderr, "print_demo: the demonstration's font could not be made in %s\n",
-                 printer.Folder().c_str());
-    return 1;
-  }
+  if (!font.IsOpen())
+    return Fail("the demonstration's font could not be made in " + printer.Folder());
   const std::uint16_t code =
       print_demo::PrintDocument(*job, start, kPages, *medium, &font, [](const GCommand& command) {
         std::printf("%s\n", GetFactory()->StringIdOf(command.ClassId()).Data());
       });
-  const std::string port = out + "/job.prn";
+  const std::string port = out.StagedPath("job.prn");
   if (code) {
     const int left = printer.SpoolFileCount();
-    std::fprintf(stderr, "print_demo: %s (error %u); the job was aborted%s\n",
-                 ChainTrouble(code, port, printer.Folder()).c_str(), code,
-                 left ? (", " + std::to_string(left) + " spool files left").c_str() : "");
+    Fail(out.Shown(ChainTrouble(code, port, printer.Folder())) + " (error " + std::to_string(code) +
+         "); the job was aborted" +
+         (left ? ", " + std::to_string(left) + " spool files left" : ""));
     // The exit status keeps the code's low byte; never 0 for a failure.
     return left != 0 || (code & 0xFF) == 0 ? 1 : code;
   }
-  written.Add(port);
-  if (!unwritten.empty()) {
-    std::fprintf(stderr, "print_demo: %s\n", unwritten.c_str());
-    return 1;
-  }
+  out.Add("job.prn");
+  if (!unwritten.empty()) return Fail(out.Shown(unwritten));
+
+  program_files::SetActivity("writing the pictures");
   std::string error;
-  const int pages = port_to_png::ConvertPortFile(port, out, error);
-  if (pages < 0) {
-    std::fprintf(stderr, "print_demo: %s\n", error.c_str());
-    return 1;
-  }
-  for (int n = 1; n <= pages; ++n) {
-    written.Add(out + "/page-" + std::to_string(n) + ".png");
-    std::printf("%s\n", written.Paths().back().c_str());
-  }
+  std::vector<port_to_png::PortPage> pages;
+  if (!port_to_png::ReadPortFile(port, pages, error) ||
+      !port_to_png::WritePictures(pages, out, error))
+    return Fail(out.Shown(error));
+  for (const std::string& name : out.Names())
+    if (name.starts_with("page-")) std::printf("%s\n", out.TargetPath(name).c_str());
   return 0;
 }
 
@@ -201,13 +207,14 @@ constexpr char kUsage[] = "usage: print_demo [--out DIR] [--rendered]\n";
 constexpr char kHelp[] =
     "Prints a five-page document on the demonstration's printer P1, headless,\n"
     "through the filter chain into DIR/job.prn, and writes its sheets as\n"
-    "DIR/page-N.png.\n"
+    "DIR/page-N.png. The files replace earlier ones only when the whole run\n"
+    "went through.\n"
     "  --out DIR    the output folder (out by default)\n"
     "  --rendered   also writes each sheet as the generator rendered it,\n"
     "               DIR/rendered-N.pbm\n";
 
 int Run(int argc, char** argv) {
-  std::string out = "out";
+  std::string folder = "out";
   bool rendered = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -216,7 +223,7 @@ int Run(int argc, char** argv) {
       return 0;
     }
     if (argument == "--out" && i + 1 < argc) {
-      out = argv[++i];
+      folder = argv[++i];
     } else if (argument == "--rendered") {
       rendered = true;
     } else {
@@ -229,31 +236,43 @@ int Run(int argc, char** argv) {
   // A file-size limit on the port file is a write error the job reports,
   // not the end of the process.
   std::signal(SIGXFSZ, SIG_IGN);
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // in order with the errors
-  // An interrupt waits until the handler knows the run's folders.
-  program_files::BlockInterrupts(true);
-  program_files::Leftovers made;  // an output folder the run makes, and its files
-  made.AddNewFolders(out);
+  SetErrorHandler(OnLibraryError);
+  program_files::SetActivity("making the output folder");
+  std::string error, host;
+  program_files::StagedOutput out(kProgram);
+  if (!out.Open(folder, error)) return Fail(error);
+  {
+    // P1's folder, named to the interrupt as soon as it is made.
+    program_files::InterruptsHeld held;
+    if (!program_files::MakeTemporaryFolder(kProgram, host, error))
+      return Fail("the set-up failed: " + error);
+    program_files::RemoveOnInterrupt(host);
+  }
+  program_files::SetActivity("starting printer P1");
   print_demo::DemoPrinter printer;
-  if (std::string failed = printer.Start(out); !failed.empty()) {
-    std::fprintf(stderr, "print_demo: the set-up failed: %s\n", failed.c_str());
-    return 1;
+  std::string failed = printer.Start(out.Staging(), 0, host);
+  int status =
+      failed.empty() ? PrintDocument(printer, out, rendered) : Fail("the set-up failed: " + failed);
+  program_files::SetActivity("stopping printer P1");
+  failed = printer.Stop();
+  {
+    program_files::InterruptsHeld held;
+    program_files::KeepOnInterrupt(host);  // removed by Stop
   }
-  program_files::RemoveOnInterrupt(printer.Folder(), made.Paths().empty() ? "" : made.Paths()[0]);
-  program_files::BlockInterrupts(false);
-  const int status = PrintDocument(printer, out, rendered, made);
-  program_files::BlockInterrupts(true);
-  program_files::RemoveOnInterrupt("");
-  if (std::string failed = printer.Stop(); !failed.empty() && status == 0) {
-    std::fprintf(stderr, "print_demo: the take-down failed: %s\n", failed.c_str());
-    return 1;
-  }
-  if (status == 0) made.Keep();
-  return status;
+  if (status != 0) return status;
+  if (!failed.empty()) return Fail("the take-down failed: " + failed);
+  program_files::SetActivity("putting the files in place");
+  if (!program_files::FlushOutput(error) || !out.Commit(error)) return Fail(error);
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return program_files::RunCatching("print_demo", Run, argc, argv);
+  program_files::CatchInterrupts(kProgram);
+  program_files::HoldOutput();
+  const int status = program_files::RunCatching(kProgram, Run, argc, argv);
+  std::string error;
+  if (!program_files::FlushOutput(error) && status == 0) return Fail(error);
+  return status;
 }

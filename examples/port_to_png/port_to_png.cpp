@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 
 #include "examples/program_files/program_files.h"
 #include "support/adaptive_decoder.h"
@@ -212,28 +211,24 @@ bool ReadPagePng(const std::string& path, PortPage& page, std::string& error) {
   return ok;
 }
 
-int ConvertPortFile(const std::string& port, const std::string& folder, std::string& error) {
-  if (folder.empty()) return error = "the output folder has no name", -1;
+bool ReadPortFile(const std::string& port, std::vector<PortPage>& pages, std::string& error) {
   std::string bytes;
-  if (!program_files::ReadRegularFile(port, kLargestPortFile, bytes, error)) return -1;
-  std::vector<PortPage> pages;
+  if (!program_files::ReadRegularFile(port, kLargestPortFile, bytes, error)) return false;
   std::vector<std::string> lines;
-  if (!ReadPortPages(bytes, pages, lines, error)) return error = port + ": " + error, -1;
-  if (pages.empty()) return error = port + ": no page", -1;
-  program_files::Leftovers made;
-  made.AddNewFolders(folder);
-  std::error_code failed;
-  std::filesystem::create_directories(folder, failed);
-  if (failed)
-    return error = folder + ": cannot make the folder: " + program_files::Reason(failed.value()),
-           -1;
+  if (!ReadPortPages(bytes, pages, lines, error)) return error = port + ": " + error, false;
+  if (pages.empty()) return error = port + ": no page", false;
+  return true;
+}
+
+bool WritePictures(const std::vector<PortPage>& pages, program_files::StagedOutput& out,
+                   std::string& error) {
   for (std::size_t n = 0; n < pages.size(); ++n) {
-    const std::string path = folder + "/page-" + std::to_string(n + 1) + ".png";
-    if (!WritePagePng(path, pages[n], error)) return -1;
-    made.Add(path);
+    const std::string name = "page-" + std::to_string(n + 1) + ".png";
+    if (!WritePagePng(out.StagedPath(name), pages[n], error))
+      return error = out.Shown(error), false;
+    out.Add(name);
   }
-  made.Keep();
-  return int(pages.size());
+  return true;
 }
 
 }  // namespace port_to_png

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "examples/program_files/staged_output.h"
+
 namespace port_to_png {
 
 // One page as the port carries it: `height` rows of (width + 7) / 8 bytes.
@@ -55,11 +57,14 @@ bool WritePagePng(const std::string& path, const PortPage& page, std::string& er
 // then black), its rows as stored; any other form is an error.
 bool ReadPagePng(const std::string& path, PortPage& page, std::string& error);
 
-// Reads the port file `port` (a regular file) and writes `folder`/page-N.png
-// for page N (from 1), making the folder when missing. Answers the number
-// of pages, or -1 with `error` set (a line that names the file and the
-// reason): a port file of no page is an error, and a failed conversion
-// leaves none of its pictures and no folder it made.
-int ConvertPortFile(const std::string& port, const std::string& folder, std::string& error);
+// The pages of the port file `port` (a regular file of at most 256 MiB).
+// False with `error` set (a line that names the file and the reason); a
+// port file of no page is an error.
+bool ReadPortFile(const std::string& port, std::vector<PortPage>& pages, std::string& error);
+// Writes page N (from 1) of `pages` as page-N.png in `out`'s staging
+// folder, each added to `out` for its commit. False with `error` set (the
+// picture named as the user will see it).
+bool WritePictures(const std::vector<PortPage>& pages, program_files::StagedOutput& out,
+                   std::string& error);
 
 }  // namespace port_to_png

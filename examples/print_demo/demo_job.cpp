@@ -165,7 +165,8 @@ DemoPrinter::~DemoPrinter() {
   if (started_) Stop();
 }
 
-std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) {
+std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed,
+                               const std::string& folder) {
   platform::ResetHostServices();
   if (uuid_seed != 0) platform::SeedUuids(uuid_seed);
   RenderLoad();
@@ -179,7 +180,9 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) 
   started_ = true;
   std::string served;
   if (std::string failed = PrepareOutFolder(out, served); !failed.empty()) return failed;
-  if (std::string failed; !program_files::MakeTemporaryFolder("print_demo", folder_, failed))
+  folder_ = folder;
+  if (std::string failed;
+      folder_.empty() && !program_files::MakeTemporaryFolder("print_demo", folder_, failed))
     return failed;
   if (std::string failed = install_.Install(folder_); !failed.empty()) return failed;
   if (!platform::MapPathPrefix(kOutFolder, served)) return "serving " + out;
@@ -189,20 +192,18 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) 
 }
 
 std::string PrepareOutFolder(const std::string& out, std::string& served) {
-  if (out.empty()) return "the output folder has no name";
-  std::error_code failed;
-  std::filesystem::create_directories(out, failed);
-  if (!std::filesystem::is_directory(out, failed))
-    return "the output folder " + out + " is not a folder and cannot be made one";
+  std::string made, failed;
+  if (!program_files::MakeFolders(out, made, failed)) return failed;
   // A file made and removed: the folder's rights alone do not tell (a
   // read-only mount, a pseudo file system).
   std::string probe = out + "/.print_demo-XXXXXX";
   const int file = ::mkstemp(probe.data());
-  if (file < 0) return "the output folder " + out + " cannot be written: " + std::strerror(errno);
+  if (file < 0) return out + ": cannot write there: " + program_files::Reason(errno);
   ::close(file);
   ::unlink(probe.c_str());
-  served = std::filesystem::absolute(out, failed).string();
-  return failed ? "the output folder " + out + " has no absolute path" : "";
+  std::error_code absolute;
+  served = std::filesystem::absolute(out, absolute).string();
+  return absolute ? out + ": no absolute path" : "";
 }
 
 std::string DemoPrinter::Stop() {

@@ -55,13 +55,15 @@ class DemoPrinter {
 
   // Resets the host services, loads the library's classes and the page
   // generator's, prepares `out` (PrepareOutFolder), installs and loads P1
-  // in a new folder of the temporary folder
-  // (program_files::MakeTemporaryFolder), serves kOutFolder from `out`
-  // and makes the font pool. Answers what failed, empty when all went
-  // well; Stop (or the destructor) undoes what was done. A non-zero
-  // `uuid_seed` seeds the ids the printer makes (platform::SeedUuids), so
-  // that they are the same on every run.
-  std::string Start(const std::string& out, std::uint64_t uuid_seed = 0);
+  // in `folder`, made by the caller, or else in a new folder of the
+  // temporary folder (program_files::MakeTemporaryFolder), serves
+  // kOutFolder from `out` and makes the font pool. Answers what failed,
+  // empty when all went well; Stop (or the destructor) undoes what was
+  // done, and removes P1's folder. A non-zero `uuid_seed` seeds the ids the
+  // printer makes (platform::SeedUuids), so that they are the same on every
+  // run.
+  std::string Start(const std::string& out, std::uint64_t uuid_seed = 0,
+                    const std::string& folder = "");
   // Gives the job back, uninstalls P1 and undoes Start; answers what failed.
   std::string Stop();
 
@@ -101,9 +103,10 @@ class DemoPrinter {
   bool started_ = false;
 };
 
-// Makes the output folder `out` when missing and checks that a file can
-// be written there; its absolute path in `served`. Answers what is wrong
-// (naming the folder), empty when nothing is.
+// Makes the output folder `out` when missing (program_files::MakeFolders)
+// and checks that a file can be written there; its absolute path in
+// `served`. Answers what is wrong (naming the folder and the reason), empty
+// when nothing is.
 std::string PrepareOutFolder(const std::string& out, std::string& served);
 
 // The demonstration's font, its reader opened on a file in `folder` and

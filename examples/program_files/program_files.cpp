@@ -10,16 +10,52 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <vector>
+
+#include "examples/program_files/interrupt_cleanup.h"
 
 namespace program_files {
+namespace {
+
+// A report's room: far more than any program's.
+char g_output_buffer[1 << 16];
+int g_output_error = 0;  // the first failed write's errno; -1 when unknown
+bool g_output_held = false;
+
+// Flushes standard output, keeping the first failure's reason.
+void Flush() {
+  errno = 0;
+  if (std::fflush(stdout) != 0 && g_output_error == 0) g_output_error = errno ? errno : -1;
+  if (std::ferror(stdout) && g_output_error == 0) g_output_error = -1;
+}
+
+}  // namespace
 
 int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv) {
   try {
     return run(argc, argv);
   } catch (const std::exception& failure) {
-    std::fprintf(stderr, "%s: %s\n", program, failure.what());
+    SayError(program, std::string(failure.what()) + " while " + Activity());
     return 1;
   }
+}
+
+void HoldOutput() {
+  if (!g_output_held) std::setvbuf(stdout, g_output_buffer, _IOFBF, sizeof g_output_buffer);
+  g_output_held = true;
+}
+
+bool FlushOutput(std::string& error) {
+  Flush();
+  if (g_output_error == 0) return true;
+  error = "standard output: cannot write: " +
+          (g_output_error > 0 ? Reason(g_output_error) : std::string("a write failed"));
+  return false;
+}
+
+void SayError(const char* program, const std::string& line) {
+  Flush();
+  std::fprintf(stderr, "%s: %s\n", program, line.c_str());
 }
 
 std::string Reason(int error) {
@@ -70,8 +106,6 @@ bool ReadRegularFile(const std::string& path, std::uint64_t bound, std::string& 
 }
 
 int CreateNewFile(const std::string& path, std::string& error) {
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-    return error = path + ": cannot write: " + Reason(errno), -1;
   const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (file < 0) error = path + ": cannot write: " + Reason(errno);
   return file;
@@ -103,25 +137,41 @@ bool MakeTemporaryFolder(const std::string& prefix, std::string& folder, std::st
   return false;
 }
 
+bool MakeFolders(const std::string& folder, std::string& made, std::string& error) {
+  made.clear();
+  if (folder.empty()) return error = "the output folder has no name", false;
+  std::vector<std::string> new_ones;  // deepest last
+  int failed = 0;
+  for (std::size_t end = folder.find_first_not_of('/'); !failed && end != std::string::npos;) {
+    end = folder.find('/', end);
+    const std::string prefix = folder.substr(0, end);
+    if (end != std::string::npos) end = folder.find_first_not_of('/', end);
+    if (::mkdir(prefix.c_str(), 0777) == 0) {
+      new_ones.push_back(prefix);
+      continue;
+    }
+    struct stat status {};
+    failed = errno;
+    if (failed == EEXIST && ::stat(prefix.c_str(), &status) == 0)
+      failed = S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+  }
+  if (!failed) {
+    if (!new_ones.empty()) made = new_ones.front();
+    return true;
+  }
+  for (auto at = new_ones.rbegin(); at != new_ones.rend(); ++at)
+    ::rmdir(at->c_str());
+  struct stat status {};
+  if (failed == ENOTDIR && ::stat(folder.c_str(), &status) == 0)
+    return error = folder + ": " + Reason(ENOTDIR), false;
+  error = folder + ": cannot make the folder: " + Reason(failed);
+  return false;
+}
+
 Leftovers::~Leftovers() {
   std::error_code failed;
   for (auto at = paths_.rbegin(); at != paths_.rend(); ++at)
     std::filesystem::remove_all(*at, failed);
-}
-
-void Leftovers::AddNewFolders(const std::string& folder) {
-  std::filesystem::path path = std::filesystem::path(folder).lexically_normal();
-  if (!path.has_filename()) path = path.parent_path();  // "out/" is "out"
-  std::filesystem::path top;
-  std::error_code failed;
-  // Only a folder known to be missing is counted as new: one that cannot
-  // be looked at may be someone's.
-  while (!path.empty() && std::filesystem::symlink_status(path, failed).type() ==
-                              std::filesystem::file_type::not_found) {
-    top = path;
-    path = path.parent_path();
-  }
-  if (!top.empty()) Add(top.string());
 }
 
 }  // namespace program_files

@@ -1,10 +1,12 @@
 // The example programs' files: what a user hands them is read, and what
 // they write is made, so that bad input ends in one line naming the file
-// and the reason, and a failed run leaves nothing behind.
+// and the reason, and a failed run leaves nothing behind. What they put in
+// a user's folder goes through a StagedOutput (staged_output.h).
 //
 // Errors are whole lines' worth: "<path>: <what failed>: <reason>", the
-// reason in words (Reason). No state but a Leftovers' list; any thread,
-// one Leftovers at a time.
+// reason in words (Reason). No state but a Leftovers' list and standard
+// output's first failure; the files any thread, one Leftovers at a time;
+// standard output the main thread.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +15,22 @@
 
 namespace program_files {
 
-// `run(argc, argv)`'s status; an exception that escapes it (out of memory,
-// for one) is one line "<program>: <what>" on standard error and status 1.
+// `run(argc, argv)`'s status; an exception that escapes it is one line
+// "<program>: <what> while <activity>" (interrupt_cleanup.h) on standard
+// error and status 1.
 int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv);
+
+// Standard output kept in a buffer of the program's own until FlushOutput
+// (a program's report is a few kilobytes): the C library keeps no reason
+// for a line that failed earlier, and a report must be known written
+// before the run's files are put in place.
+void HoldOutput();
+// Flushes standard output; false, with `error` "standard output: cannot
+// write: <reason>", when any of it could not be written.
+bool FlushOutput(std::string& error);
+// "<program>: <line>" on standard error, after what standard output holds,
+// so that the two reach a terminal in order.
+void SayError(const char* program, const std::string& line);
 
 // errno in words: a folder, the disk, the file-size limit as a user says
 // them, else the C library's text.
@@ -28,12 +43,19 @@ bool ReadRegularFile(const std::string& path, std::uint64_t bound, std::string& 
                      std::string& error);
 
 // A new file `path`, open for writing (its descriptor, the caller's), or
-// -1 with `error` set. A file that was there gives way before: nothing is
-// written through a name that was there, so a link leads nowhere outside.
+// -1 with `error` set. A name that is taken (a file, a link) is refused,
+// never written through nor removed: the programs make their files in
+// folders of their own.
 int CreateNewFile(const std::string& path, std::string& error);
 // `bytes` as the new file `path` (CreateNewFile); on a failure the file is
 // removed.
 bool WriteNewFile(const std::string& path, const std::string& bytes, std::string& error);
+
+// Makes the folder `folder` and its missing parents; the topmost one it
+// made in `made` (empty when all were there). False with `error` "<folder>:
+// not a folder" or "<folder>: cannot make the folder: <reason>", and then
+// nothing made is left.
+bool MakeFolders(const std::string& folder, std::string& made, std::string& error);
 
 // A new folder "<prefix>-XXXXXX" (mkdtemp) in the temporary folder (TMPDIR,
 // else /tmp), its path in `folder`; false with `error` naming the
@@ -50,9 +72,6 @@ class Leftovers {
   ~Leftovers();
 
   void Add(const std::string& path) { paths_.push_back(path); }
-  // Adds the topmost of the folders that making `folder` with its parents
-  // would create; nothing when it is there. Call before making it.
-  void AddNewFolders(const std::string& folder);
   // The paths added: the run went well.
   void Keep() { paths_.clear(); }
   const std::vector<std::string>& Paths() const { return paths_; }
