@@ -92,10 +92,10 @@ void QuietWarning(png_structp, png_const_charp) {}
 // (the write that failed; 0 when none).
 bool WriteImage(FILE* file, std::uint32_t width, std::uint32_t height, png_bytepp rows,
                 int& failed) {
+  errno = 0;  // libpng's allocations fail with ENOMEM
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  errno = 0;
   if (!info || setjmp(png_jmpbuf(png))) {
     failed = errno;
     png_destroy_write_struct(&png, &info);
@@ -196,6 +196,7 @@ bool WritePagePng(const std::string& path, const PortPage& page, std::string& er
   }
   if (ok) return true;
   ::unlink(path.c_str());  // a cut picture is no picture
+  if (failed == ENOMEM) return error = "out of memory while writing " + path, false;
   error = path + ": cannot write: " +
           (failed ? program_files::Reason(failed) : "libpng refused the picture");
   return false;

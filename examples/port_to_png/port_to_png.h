@@ -51,7 +51,8 @@ bool ReadPortPages(const std::string& bytes, std::vector<PortPage>& pages,
 
 // Writes `page` as a 1-bit palette PNG (index 0 white, 1 black), a new
 // file (program_files::CreateNewFile); a picture that cannot be written
-// whole is removed, and `error` names it and the reason.
+// whole is removed, and `error` names it and the reason ("out of memory
+// while writing <path>" when libpng's memory ran out).
 bool WritePagePng(const std::string& path, const PortPage& page, std::string& error);
 // Reads a PNG of WritePagePng's form back (1 bit a pixel, the palette white
 // then black), its rows as stored; any other form is an error.

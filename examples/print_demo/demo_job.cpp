@@ -18,6 +18,7 @@
 #include "driver/render/load.h"
 #include "examples/page_raster/page_raster_generator.h"
 #include "examples/print_road/canonical_chain.h"
+#include "examples/program_files/interrupt_cleanup.h"
 #include "examples/program_files/program_files.h"
 #include "filters/load.h"
 #include "filters/nup_filter.h"
@@ -218,8 +219,7 @@ std::string DemoPrinter::Stop() {
   FiltersUnload();
   RenderUnload();
   platform::ResetHostServices();
-  std::error_code removed;
-  if (!folder_.empty()) std::filesystem::remove_all(folder_, removed);
+  if (!folder_.empty()) program_files::RemoveFolder(folder_);
   folder_.clear();
   started_ = false;
   return failed;

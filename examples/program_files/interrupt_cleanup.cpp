@@ -21,8 +21,6 @@ constexpr std::size_t kLongestName = 4096;
 // Folders below the named ones removed to this depth; the programs' own
 // folders are two or three deep.
 constexpr int kDeepest = 16;
-// Removal passes over a folder that another thread may still fill.
-constexpr int kRemovalPasses = 4;
 
 // Who may act: nobody holds; a thread holds (names change, files go in
 // place); the process is ending (a handler or EndFatally cleans up).
@@ -36,16 +34,21 @@ char g_folders[kFolders][kLongestName];
 std::atomic<const char*> g_program{"program"};
 std::atomic<const char*> g_activity{"starting"};
 
-// Removes what the folder `folder` holds. Entries are read again from the
-// start after a pass that removed any, since removing while reading may
-// skip some; a pass that removes nothing ends it.
-void RemoveBelow(int folder, int depth) {
-  alignas(8) char entries[2048];
-  for (bool removed = true; removed;) {
-    removed = false;
-    if (::lseek(folder, 0, SEEK_SET) != 0) return;
-    for (ssize_t n; (n = ::getdents64(folder, entries, sizeof entries)) > 0;) {
-      for (ssize_t at = 0; at < n;) {
+// Empties the folder whose path is the `length` bytes of `path` (a buffer
+// of kLongestName), holding one descriptor at a time, so that a process out
+// of descriptors still can: entries are read until a folder turns up,
+// which is emptied (its name put after `path`) and removed, and the reading
+// starts again. A pass that removes nothing ends it. False when something
+// stays.
+bool EmptyFolder(char* path, std::size_t length, int depth) {
+  alignas(8) char entries[1024];
+  for (;;) {
+    const int folder = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return false;
+    bool removed = false;
+    std::size_t below = 0;  // the length of a folder's path found in it
+    for (ssize_t n; !below && (n = ::getdents64(folder, entries, sizeof entries)) > 0;) {
+      for (ssize_t at = 0; at < n && !below;) {
         const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
         at += entry->d_reclen;
         const char* name = entry->d_name;
@@ -54,27 +57,40 @@ void RemoveBelow(int folder, int depth) {
           removed = true;
           continue;
         }
-        if (errno != EISDIR || depth == 0) continue;
-        const int below = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (below < 0) continue;
-        RemoveBelow(below, depth - 1);
-        ::close(below);
-        removed = ::unlinkat(folder, name, AT_REMOVEDIR) == 0 || removed;
+        const std::size_t size = std::strlen(name);
+        if (errno != EISDIR || depth == 0 || length + size + 2 > kLongestName) continue;
+        path[length] = '/';
+        std::memcpy(path + length + 1, name, size + 1);
+        below = length + 1 + size;
       }
+    }
+    ::close(folder);
+    if (below) {
+      EmptyFolder(path, below, depth - 1);
+      const bool gone = ::rmdir(path) == 0;
+      path[length] = '\0';
+      if (!gone) return false;
+    } else if (!removed) {
+      return true;
     }
   }
 }
 
+// Removes `folder` with all below it (see EmptyFolder), or the file of
+// that name; no allocation.
+bool RemoveFolderNow(const char* folder) {
+  if (::unlink(folder) == 0 || errno == ENOENT) return true;
+  char path[kLongestName];
+  const std::size_t length = std::strlen(folder);
+  if (length == 0 || length >= kLongestName) return false;
+  std::memcpy(path, folder, length + 1);
+  EmptyFolder(path, length, kDeepest);
+  return ::rmdir(folder) == 0 || errno == ENOENT;
+}
+
 void RemoveFolders() {
-  for (const char* folder : g_folders) {
-    for (int pass = 0; folder[0] && pass < kRemovalPasses; ++pass) {
-      const int opened = ::open(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (opened < 0) break;
-      RemoveBelow(opened, kDeepest);
-      ::close(opened);
-      if (::rmdir(folder) == 0 || errno != ENOTEMPTY) break;
-    }
-  }
+  for (const char* folder : g_folders)
+    if (folder[0]) RemoveFolderNow(folder);
 }
 
 // Appends `text` to `line` at `at`, as far as it fits.
@@ -207,6 +223,10 @@ InterruptsHeld::~InterruptsHeld() {
   g_holder.store(0);
   g_state.store(kFree);
   if (const int signal = g_pending.exchange(0)) OnSignal(signal);
+}
+
+bool RemoveFolder(const std::string& folder) {
+  return RemoveFolderNow(folder.c_str());
 }
 
 bool RemoveOnInterrupt(const std::string& folder) {

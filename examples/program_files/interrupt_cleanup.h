@@ -53,4 +53,10 @@ bool RemoveOnInterrupt(const std::string& folder);
 // Takes `folder` out of them (a folder the run keeps or removed itself).
 void KeepOnInterrupt(const std::string& folder);
 
+// Removes `folder` with all below it (links not followed; a file of that
+// name is removed too), holding one descriptor at a time, so that a run
+// out of descriptors still can; what the handler uses. False when
+// something stays (true when it was gone).
+bool RemoveFolder(const std::string& folder);
+
 }  // namespace program_files

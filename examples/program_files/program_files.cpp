@@ -9,7 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <filesystem>
+#include <new>
+#include <system_error>
 #include <vector>
 
 #include "examples/program_files/interrupt_cleanup.h"
@@ -29,15 +30,36 @@ void Flush() {
   if (std::ferror(stdout) && g_output_error == 0) g_output_error = -1;
 }
 
+// An exception that nothing caught, on any thread: said in one line, and
+// the run's folders removed (EndFatally), without unwinding through a
+// library that may be halfway through a change.
+[[noreturn]] void OnTerminate() {
+  const char* what = "an unexpected error";
+  const std::exception_ptr thrown = std::current_exception();
+  try {
+    if (thrown) std::rethrow_exception(thrown);
+  } catch (const std::bad_alloc&) {
+    what = "out of memory";
+  } catch (const std::system_error& failure) {
+    // What std::thread throws when the system will not start one.
+    what = failure.code() == std::errc::resource_unavailable_try_again
+               ? "the system refused a thread"
+               : failure.what();
+  } catch (const std::exception& failure) {
+    what = failure.what();  // `thrown` keeps it
+  } catch (...) {
+  }
+  EndFatally(what);
+}
+
 }  // namespace
 
-int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv) {
-  try {
-    return run(argc, argv);
-  } catch (const std::exception& failure) {
-    SayError(program, std::string(failure.what()) + " while " + Activity());
-    return 1;
-  }
+int RunCatching(const char*, int (*run)(int, char**), int argc, char** argv) {
+  // No handler: an exception that finds none ends in std::terminate where
+  // it was thrown, before any unwinding (a noexcept frame would unwind to
+  // itself first).
+  std::set_terminate(OnTerminate);
+  return run(argc, argv);
 }
 
 void HoldOutput() {
@@ -169,9 +191,8 @@ bool MakeFolders(const std::string& folder, std::string& made, std::string& erro
 }
 
 Leftovers::~Leftovers() {
-  std::error_code failed;
   for (auto at = paths_.rbegin(); at != paths_.rend(); ++at)
-    std::filesystem::remove_all(*at, failed);
+    RemoveFolder(*at);
 }
 
 }  // namespace program_files

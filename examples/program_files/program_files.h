@@ -15,9 +15,11 @@
 
 namespace program_files {
 
-// `run(argc, argv)`'s status; an exception that escapes it is one line
-// "<program>: <what> while <activity>" (interrupt_cleanup.h) on standard
-// error and status 1.
+// `run(argc, argv)`'s status. An exception that escapes it, or any thread
+// of the process, ends the run as EndFatally does (interrupt_cleanup.h):
+// one line "<program>: <what> while <activity>" (a failed allocation is
+// "out of memory", a thread the system refused "the system refused a
+// thread"), the run's folders removed, status 1. Nothing is unwound.
 int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv);
 
 // Standard output kept in a buffer of the program's own until FlushOutput

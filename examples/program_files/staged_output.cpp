@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 
 #include "examples/program_files/interrupt_cleanup.h"
@@ -119,14 +118,13 @@ bool StagedOutput::Commit(std::string& error) {
 }
 
 void StagedOutput::Discard() {
-  std::error_code ignored;
   InterruptsHeld held;
   if (!staging_.empty()) {
-    std::filesystem::remove_all(staging_, ignored);
+    RemoveFolder(staging_);
     KeepOnInterrupt(staging_);
   }
   if (!made_.empty()) {
-    std::filesystem::remove_all(made_, ignored);
+    RemoveFolder(made_);
     KeepOnInterrupt(made_);
   }
   staging_.clear();

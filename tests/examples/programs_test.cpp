@@ -161,8 +161,9 @@ TEST(Programs, PortToPngWritesNothingOutsideItsFolder) {
 // A program started from `argv` with TMPDIR `tmp`, its standard error in
 // `err`; standard output goes to /dev/null, or into a pipe whose reader is
 // gone (`no_reader`). The signals it may be sent have their default action.
+// A limit `resource` (-1: none) of `value` is set before it starts.
 pid_t Start(const std::vector<std::string>& argv, const std::string& tmp, const std::string& err,
-            bool no_reader = false, rlim_t address_space = RLIM_INFINITY) {
+            bool no_reader = false, int resource = -1, rlim_t value = 0) {
   int pipe_ends[2] = {-1, -1};
   if (no_reader && ::pipe(pipe_ends) != 0) return -1;
   std::vector<char*> args;
@@ -177,11 +178,12 @@ pid_t Start(const std::vector<std::string>& argv, const std::string& tmp, const 
     const int error = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(out, STDOUT_FILENO);
     ::dup2(error, STDERR_FILENO);
+    ::close(out), ::close(error);
     if (no_reader) ::close(pipe_ends[0]);
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
       std::signal(signal, SIG_DFL);
-    const rlimit limit{address_space, address_space};
-    ::setrlimit(RLIMIT_AS, &limit);
+    const rlimit limit{value, value};
+    if (resource >= 0) ::setrlimit(__rlimit_resource(resource), &limit);
     ::execve(args[0], args.data(), env);
     ::_exit(127);
   }
@@ -284,6 +286,65 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
       }
       EXPECT_TRUE(fs::is_empty(tmp)) << seen;
     }
+  }
+}
+
+// Each program under an address-space limit swept from where it starts to
+// where it succeeds, and print_demo with too few descriptors: a run ends
+// in time with one line and a non-zero status, every folder as it was, or
+// succeeds with the whole new output.
+TEST(Programs, UnderMachineLimitsARunFailsInOneLineOrSucceeds) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: limits say nothing";
+#endif
+  testing_support::TempPath root("programs");
+  const std::string work = root.str(), tmp = work + "/tmp", out = work + "/out";
+  const std::string err = work + "/ran.err";
+  fs::create_directories(tmp);
+  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", out};
+  const std::vector<std::string> convert = {DRV_PORT_TO_PNG, work + "/whole/job.prn", out};
+  const std::vector<std::string> demo = {DRV_DEMO};
+  ASSERT_EQ(Finish(Start(print, tmp, err), 60), 0);
+  fs::rename(out, work + "/whole");
+  std::set<std::string> whole = Listing(work + "/whole"), pictures = whole;
+  pictures.erase("job.prn " + std::to_string(fs::file_size(work + "/whole/job.prn")));
+  constexpr rlim_t kMiB = 1 << 20;
+  const struct {
+    const std::vector<std::string>* argv;
+    int resource;
+    rlim_t lowest, highest, stride;
+    const char* says;  // on a failure, after "<program>: "
+  } kSweeps[] = {
+      {&print, RLIMIT_AS, 12 * kMiB, 51 * kMiB, 3 * kMiB, " while "},
+      {&convert, RLIMIT_AS, 8 * kMiB, 24 * kMiB, 2 * kMiB, "out of memory while "},
+      {&demo, RLIMIT_AS, 10 * kMiB, 40 * kMiB, 3 * kMiB, " while "},
+      {&print, RLIMIT_NOFILE, 4, 4, 1, "/job.prn: cannot write: Too many open files"},
+  };
+  for (const auto& [argv, resource, lowest, highest, stride, says] : kSweeps) {
+    const std::string program = fs::path((*argv)[0]).filename().string();
+    int failed = 0;
+    for (rlim_t value = lowest; value <= highest; value += stride) {
+      fs::remove_all(out), fs::remove_all(tmp);
+      fs::create_directories(out), fs::create_directory(tmp);
+      testing_support::WriteAll(out + "/page-1.png", "an earlier picture");
+      const std::set<std::string> before = Listing(out);
+      const int status = Finish(Start(*argv, tmp, err, false, resource, value), 20);
+      const std::string said = testing_support::ReadAll(err);
+      const std::string seen = program + " limit " + std::to_string(value) + "\n" + said;
+      if (said.find("error while loading shared libraries") != std::string::npos) continue;
+      ASSERT_NE(status, -1) << "hung: " << seen;
+      EXPECT_TRUE(fs::is_empty(tmp)) << seen;
+      if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        EXPECT_EQ(Listing(out), argv == &print ? whole : argv == &demo ? before : pictures) << seen;
+        continue;
+      }
+      ++failed;
+      EXPECT_TRUE(WIFEXITED(status)) << status << " " << seen;
+      EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << seen;
+      EXPECT_TRUE(said.starts_with(program + ": ") && said.find(says) != std::string::npos) << seen;
+      EXPECT_EQ(Listing(out), before) << seen;
+    }
+    EXPECT_GT(failed, 0) << program << ": the sweep never met the limit";
   }
 }
 
