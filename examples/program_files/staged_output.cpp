@@ -35,13 +35,15 @@ StagedOutput::~StagedOutput() {
 bool StagedOutput::Open(const std::string& folder, std::string& error) {
   Discard();
   folder_ = folder;
+  while (folder_.size() > 1 && folder_.back() == '/')  // "out/" is "out"
+    folder_.pop_back();
   // Held: what is made is named to the interrupt before one can act.
   InterruptsHeld held;
-  if (!MakeFolders(folder, made_, error)) return false;
+  if (!MakeFolders(folder_, made_, error)) return false;
   if (!made_.empty()) RemoveOnInterrupt(made_);
-  std::string staging = folder + "/." + program_ + "-XXXXXX";
+  std::string staging = folder_ + "/." + program_ + "-XXXXXX";
   if (!::mkdtemp(staging.data())) {
-    error = folder + ": cannot write there: " + Reason(errno);
+    error = folder_ + ": cannot write there: " + Reason(errno);
     Discard();
     return false;
   }
