@@ -203,13 +203,13 @@ std::uint16_t GRenderDriverDataImp::Submit(GCommand* command) {
     if (id == kGDocumentEndId) return EndDocumentPort();
     // The caller's abort: what the port took of the job is dropped, as
     // after a failure, whatever the chain's last device did with it.
-    if (id == kGJobAbortId) CloseDocumentPort();
+    if (id == kGJobAbortId) AbortDocumentPort();
     return 0;
   }
   const std::uint16_t code = static_cast<GErrorCommand*>(answer.Get())->GetCode();
   answer.Reset();
   device->Submit(GCountedPtr(RWNew<GJobAbort>(), g_file_lock));
-  CloseDocumentPort();
+  AbortDocumentPort();
   return code;
 }
 
@@ -220,7 +220,7 @@ std::uint16_t GRenderDriverDataImp::EndDocumentPort() {
   return port && port->IsOpen() ? port->Close() : 0;
 }
 
-void GRenderDriverDataImp::CloseDocumentPort() {
+void GRenderDriverDataImp::AbortDocumentPort() {
   GCountedPtr document = std::move(document_);
   auto* start = static_cast<GDocumentStart*>(document.Get());
   if (GOutputTarget* port = start ? start->GetPort() : nullptr) port->Abort();

@@ -417,11 +417,12 @@ class GRenderDriverDataImp : public GRenderDriverData, public virtual GDriverDat
   GMedia* CustomMedium(std::uint16_t code, std::uint16_t x_resolution, std::uint16_t y_resolution,
                        std::uint32_t orientation);
   void ClearJobWords();
-  // After a job abort: the held document start's port aborted (finished,
-  // and what it took dropped), the start let go.
-  void CloseDocumentPort();
-  // After a document end: the held document start's port closed when it
-  // is open, the start let go; the close's code.
+  // After a job abort or a failure: the held document start's port
+  // aborted (finished, and what it took dropped), the start let go.
+  void AbortDocumentPort();
+  // After a document end that went through: the held document start's
+  // port closed when it is open (a file port then puts its file in place
+  // of its target), the start let go; the close's code.
   std::uint16_t EndDocumentPort();
 
   std::uintptr_t services_object_ = 0;  // the services' Placeholder1 for it

@@ -64,7 +64,9 @@ class GOutputTarget {
   // EndJob's code (0 when not called); 1 otherwise.
   virtual std::uint16_t Close();
   // Ends a job in progress, closes an open target, and finishes in every
-  // state; answers the code of the last call (0 when none).
+  // state; answers the code of the last call (0 when none). A port that
+  // keeps what it took (a file) keeps it only when a Close at the
+  // document's end came first: one still open here was cut short.
   virtual std::uint16_t Finish();
   // The job the port serves failed: Finish, and a port that keeps what it
   // took (a file) drops it, so that nothing cut short looks like output.

@@ -1,13 +1,11 @@
 #include "output/port/file_output_target.h"
 
-#include <atomic>
 #include <new>
 #include <optional>
 #include <string>
 
-#include <sys/stat.h>
-
 #include "platform/host/files.h"
+#include "platform/host/uuid.h"
 #include "platform/text.h"
 #include "services/os_factory.h"
 #include "services/render_driver_data.h"
@@ -51,17 +49,36 @@ bool IsOwnFile(const std::u16string& path, GRenderDriverData* job) {
   return own && own == platform::ResolveFilePath(path);
 }
 
-// Names of the new files, told apart within the process; one taken by
-// another process is passed over.
-std::atomic<std::uint32_t> g_new_file_number{0};
-constexpr int kNewFileAttempts = 64;
+// The new files' names: kNewFilePrefix, 80 random bits in hex, ".tmp". The
+// prefix tells a user what a leftover is (a killed job's); the random part
+// keeps leftovers and other processes from taking every name we try.
+constexpr char16_t kNewFilePrefix[] = u"~prn";
+constexpr int kNewFileAttempts = 100;
+
+// A random name part: 20 hex digits of a new unique id's random bits.
+std::u16string RandomPart() {
+  platform::Uuid id{};
+  platform::UuidCreate(&id);
+  std::uint8_t bits[10] = {
+      static_cast<std::uint8_t>(id.data1 >> 24), static_cast<std::uint8_t>(id.data1 >> 16),
+      static_cast<std::uint8_t>(id.data1 >> 8),  static_cast<std::uint8_t>(id.data1),
+      static_cast<std::uint8_t>(id.data2 >> 8),  static_cast<std::uint8_t>(id.data2)};
+  for (int i = 0; i < 4; ++i)
+    bits[6 + i] = id.data4[4 + i];
+  std::u16string out;
+  for (std::uint8_t byte : bits) {
+    out += u"0123456789abcdef"[byte >> 4];
+    out += u"0123456789abcdef"[byte & 0xF];
+  }
+  return out;
+}
 
 // A new, empty file in the host folder `folder` ("/" at its end), under a
-// name of its own: its handle, with the name in `name`.
+// name of its own (created only when free, so never another's file): its
+// handle, with the name in `name`.
 platform::HANDLE CreateNewFileIn(const std::u16string& folder, std::u16string& name) {
   for (int attempt = 0; attempt < kNewFileAttempts; ++attempt) {
-    const std::string number = std::to_string(g_new_file_number.fetch_add(1));
-    name = folder + u"~prn" + std::u16string(number.begin(), number.end()) + u".tmp";
+    name = folder + kNewFilePrefix + RandomPart() + u".tmp";
     platform::HANDLE file =
         platform::CreateFileW(name.c_str(), platform::kGenericWrite, 0, nullptr,
                               platform::kCreateNew, platform::kFileAttributeNormal, nullptr);
@@ -84,11 +101,9 @@ platform::HANDLE CreateHostFile(const RWWString& path, GRenderDriverData* job,
   if (!platform::IsInItsMapping(terminated) || IsOwnFile(terminated, job))
     return platform::kInvalidHandleValue;
   const std::optional<std::string> resolved = platform::ResolveFilePath(terminated);
-  struct stat info {};
-  if (!resolved || (::stat(resolved->c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
-    return platform::kInvalidHandleValue;
   std::u16string host;
-  if (!platform::MultiByteToWide(resolved->data(), resolved->size(), host))
+  if (!resolved || !platform::MultiByteToWide(resolved->data(), resolved->size(), host) ||
+      platform::GetFileAttributesW(host.c_str()) == platform::kFileAttributeDirectory)
     return platform::kInvalidHandleValue;
   std::u16string name;
   platform::HANDLE file = CreateNewFileIn(host.substr(0, host.rfind(u'/') + 1), name);
@@ -128,12 +143,18 @@ std::uint16_t GFileOutputTarget::WriteRaw(const std::uint8_t* data, std::uint32_
 
 std::uint16_t GFileOutputTarget::Close() {
   const std::uint16_t result = GOutputTarget::Close();
-  if (GetState() != kClosed || !opened_ || incomplete_ || made_.empty()) return result;
+  if (GetState() != kClosed || !opened_ || made_.empty()) return result;
+  if (incomplete_) {
+    Drop();
+    return result;
+  }
   const std::uint16_t placed = PutInPlace();
   return result != 0 ? result : placed;
 }
 
 std::uint16_t GFileOutputTarget::Finish() {
+  // Still open: no document end closed it, so what it took is not output.
+  if (IsOpen()) incomplete_ = true;
   const std::uint16_t result = GOutputTarget::Finish();
   Drop();
   return result;
@@ -149,13 +170,30 @@ bool GFileOutputTarget::IsReady() {
 }
 
 std::uint16_t GFileOutputTarget::PutInPlace() {
-  if (file_ != platform::kInvalidHandleValue) platform::CloseHandle(file_);
+  auto last_error = [] { return static_cast<std::uint16_t>(platform::GetLastError()); };
+  // A file system may report a lost write only at the flush or the close:
+  // either failing is a failed write, and the target keeps what it held.
+  if (file_ != platform::kInvalidHandleValue && !platform::FlushFileBuffers(file_)) {
+    const std::uint16_t error = last_error();
+    Drop();
+    return error;
+  }
+  const platform::HANDLE file = file_;
   file_ = platform::kInvalidHandleValue;
-  if (platform::MoveFileExW(made_.c_str(), target_.c_str(), platform::kMoveFileReplaceExisting)) {
+  if (file != platform::kInvalidHandleValue && !platform::CloseHandle(file)) {
+    const std::uint16_t error = last_error();
+    Drop();
+    return error;
+  }
+  if (platform::MoveFileExW(made_.c_str(), target_.c_str(),
+                            platform::kMoveFileReplaceExisting | platform::kMoveFileWriteThrough)) {
     made_.clear();
     return 0;
   }
-  const auto error = static_cast<std::uint16_t>(platform::GetLastError());
+  const std::uint16_t error = last_error();
+  // The folder's flush failed after the rename: the file is the target
+  // now, whole, and only its survival of a crash is in doubt.
+  if (error == platform::kErrorWriteFault) made_.clear();
   Drop();
   return error;
 }

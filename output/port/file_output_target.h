@@ -12,26 +12,49 @@
 // too).
 //
 // The constructor makes a new file beside what the path names (links
-// followed), under a name of its own, so that the readiness test a
-// generator asks before Open can tell; the port writes there. The target
-// keeps what it held until the document's end: the first Close of an
-// opened port that took every write (or Finish, which closes an open
-// port) renames the file over the target in one step. A port that was
-// never opened, a write that could not go whole, and Abort remove the file
-// instead, and the target stays as it was; a job killed midway leaves the
-// target as it was too (and the new file beside it). Nothing is ever
-// written through a name that was there: another hard link to the target's
-// old file keeps it as it was, so a target that is a hard link of a spool
-// file gets a new file of its own, and the spool file keeps its bytes.
+// followed), under a name of its own ("~prn", twenty random hex digits,
+// ".tmp", created only where nothing is, a new random name tried when one
+// is taken: no leftover and no other process can block the port), so that
+// the readiness test a generator asks before Open can tell; the port
+// writes there. The target keeps what it held until the document's end:
+// only a Close of an opened port that took every write (the job driver's
+// at a document end that went through, or a generator's own at its
+// document end) puts the file in place. It flushes the file to disk,
+// closes it, renames it over the target in one step and flushes the
+// folder, so that after a crash the target holds either the old bytes or
+// the new, whole.
+//
+// What each ending leaves behind:
+//  - a document end (the Close above): the new output at the target, no
+//    other file;
+//  - a failed write (WriteRaw's error; the file goes at the Close, Abort,
+//    Finish or destructor that follows), Abort, a port never opened, a
+//    Finish while the port is still open (no document end closed it) and
+//    the destructor of a port so let go (a job released midway): the new
+//    file removed, the target as it was;
+//  - a flush or a close of the new file that fails at the document end (a
+//    file system that reports a lost write only then): the same, and
+//    Close answers the platform's error (kErrorDiskFull or
+//    kErrorWriteFault);
+//  - a rename that fails (a folder made meanwhile at the target's name):
+//    the same, and Close answers the platform's error;
+//  - a flush of the folder that fails after the rename: Close answers
+//    kErrorWriteFault, though the target already holds the new output
+//    whole (a rename is not undone);
+//  - a job killed midway (nothing runs after SIGKILL): the target as it
+//    was, and the new file beside it under its "~prn" name, for the user
+//    to delete; it blocks no later job.
+// Nothing is ever written through a name that was there: another hard
+// link to the target's old file keeps it as it was, so a target that is a
+// hard link of a spool file gets a new file of its own, and the spool
+// file keeps its bytes.
 //
 // WriteRaw, while the port is open or in a job, appends the bytes; the
 // count is the bytes written so far (it wraps past 4 GiB, as the
 // generators' polling expects of a 32-bit count). A write that the file
 // cannot take whole (a full disk, the process's file-size limit) answers
 // the platform's error (kErrorDiskFull, else kErrorWriteFault) after
-// counting what went; in any other state WriteRaw answers 1. A rename that
-// fails (a folder made meanwhile at the target's name) answers the
-// platform's error from Close or Finish, and the file is removed. The
+// counting what went; in any other state WriteRaw answers 1. The
 // destructor finishes the port itself, since the base's destructor cannot
 // reach this class's part. A process with a file-size limit must have
 // SIGXFSZ ignored, or a write past the limit ends it.
@@ -76,10 +99,11 @@ class GFileOutputTarget final : public GOutputTarget {
   std::uint16_t WriteRaw(const std::uint8_t* data, std::uint32_t length,
                          std::uint32_t& written) override;
   // The base's Close; then the file of an opened port that took every
-  // write is put in place of the target (see the file comment).
+  // write is put in place of the target (see the file comment): call it
+  // only at a document end that went through.
   std::uint16_t Close() override;
-  // The base's Finish (which closes an open port); then a file not put in
-  // place is removed.
+  // The base's Finish; a port still open then is cut short (its close
+  // puts nothing in place), and a file not put in place is removed.
   std::uint16_t Finish() override;
   // The file is dropped; then Finish.
   std::uint16_t Abort() override;
@@ -87,8 +111,9 @@ class GFileOutputTarget final : public GOutputTarget {
   bool IsReady() override;
 
  private:
-  // Closes the file and renames it over the target; the platform's error
-  // when the rename fails (the file then removed).
+  // Flushes and closes the file, renames it over the target and flushes
+  // the folder; the platform's error when a step fails (the file then
+  // removed, unless only the folder's flush failed).
   std::uint16_t PutInPlace();
   // Closes the file and removes it, when there is one.
   void Drop();

@@ -39,6 +39,8 @@ struct Mapping {
 struct FileState {
   std::vector<Mapping> mappings;
   std::map<std::uintptr_t, int> files;  // handle id -> descriptor
+  int flush_failure = 0;                // SetFileFlushFailure's countdown
+  int close_failure = 0;                // SetFileCloseFailure's countdown
 };
 
 FileState& State() {
@@ -174,6 +176,36 @@ DWORD ErrorOfErrno(int error) {
     default:
       return kErrorAccessDenied;
   }
+}
+
+// The error of a write the system refused at a flush or a close.
+DWORD WriteErrorOfErrno(int error) {
+  return error == ENOSPC || error == EDQUOT || error == EFBIG ? kErrorDiskFull : kErrorWriteFault;
+}
+
+// Whether a test's countdown (SetFileFlushFailure, SetFileCloseFailure)
+// ends at this call. REQUIRES: the lock.
+bool CountdownEnds(int& countdown) {
+  return countdown > 0 && --countdown == 0;
+}
+
+// fsync(2) of the folder that holds the host file `path`; false when it
+// fails, or a test asked this flush to.
+bool FlushFolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
+  bool injected;
+  {
+    Lock lock(Mutex());
+    injected = CountdownEnds(State().flush_failure);
+  }
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = ::fsync(fd) == 0;
+  ::close(fd);
+  return flushed && !injected;
 }
 
 // open(2) flags of a disposition; false for an unknown one.
@@ -322,16 +354,44 @@ BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) {
   return 1;
 }
 
-BOOL CloseHandle(HANDLE handle) {
-  Lock lock(Mutex());
-  auto it = State().files.find(host_internal::IdFromHandle(handle));
-  if (it == State().files.end()) {
-    // Threads and semaphores close here too.
-    return host_internal::CloseSyncHandle(handle) ? 1 : Fail<BOOL>(kErrorInvalidHandle, 0);
+BOOL FlushFileBuffers(HANDLE file) {
+  int fd;
+  bool injected;
+  {
+    Lock lock(Mutex());
+    auto it = State().files.find(host_internal::IdFromHandle(file));
+    if (it == State().files.end()) return Fail<BOOL>(kErrorInvalidHandle, 0);
+    // A descriptor of its own: the flush may take long, and runs unlocked.
+    fd = ::fcntl(it->second, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return Fail<BOOL>(kErrorWriteFault, 0);
+    injected = CountdownEnds(State().flush_failure);
   }
-  ::close(it->second);
-  State().files.erase(it);
-  return 1;
+  const bool flushed = ::fsync(fd) == 0;
+  const int error = errno;
+  ::close(fd);
+  if (!flushed) return Fail<BOOL>(WriteErrorOfErrno(error), 0);
+  return injected ? Fail<BOOL>(kErrorWriteFault, 0) : 1;
+}
+
+BOOL CloseHandle(HANDLE handle) {
+  int fd;
+  bool injected;
+  {
+    Lock lock(Mutex());
+    auto it = State().files.find(host_internal::IdFromHandle(handle));
+    if (it == State().files.end()) {
+      // Threads and semaphores close here too.
+      return host_internal::CloseSyncHandle(handle) ? 1 : Fail<BOOL>(kErrorInvalidHandle, 0);
+    }
+    fd = it->second;
+    State().files.erase(it);
+    injected = CountdownEnds(State().close_failure);
+  }
+  // Never retried: Linux frees the descriptor even when close is
+  // interrupted, and a retry could close a descriptor another thread just
+  // opened.
+  if (::close(fd) != 0) return Fail<BOOL>(WriteErrorOfErrno(errno), 0);
+  return injected ? Fail<BOOL>(kErrorWriteFault, 0) : 1;
 }
 
 BOOL DeleteFileW(const char16_t* path) {
@@ -348,8 +408,11 @@ BOOL MoveFileExW(const char16_t* existing, const char16_t* new_file, DWORD flags
   std::optional<std::string> to = ToHostPath(std::u16string_view(new_file));
   if (!from || !to) return Fail<BOOL>(kErrorPathNotFound, 0);
   const unsigned int how = (flags & kMoveFileReplaceExisting) != 0 ? 0 : RENAME_NOREPLACE;
-  if (::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), how) == 0) return 1;
-  return Fail<BOOL>(errno == EEXIST ? kErrorAlreadyExists : ErrorOfErrno(errno), 0);
+  if (::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), how) != 0)
+    return Fail<BOOL>(errno == EEXIST ? kErrorAlreadyExists : ErrorOfErrno(errno), 0);
+  if ((flags & kMoveFileWriteThrough) != 0 && !FlushFolderOf(*to))
+    return Fail<BOOL>(kErrorWriteFault, 0);
+  return 1;
 }
 
 BOOL CopyFileW(const char16_t* existing, const char16_t* new_file, BOOL fail_if_exists) {
@@ -396,6 +459,15 @@ BOOL CopyFileW(const char16_t* existing, const char16_t* new_file, BOOL fail_if_
   return copied ? 1 : Fail<BOOL>(kErrorWriteFault, 0);
 }
 
+DWORD GetFileAttributesW(const char16_t* path) {
+  if (path == nullptr) return Fail(kErrorInvalidParameter, kInvalidFileAttributes);
+  std::optional<std::string> host = ToHostPath(std::u16string_view(path));
+  if (!host) return Fail(kErrorPathNotFound, kInvalidFileAttributes);
+  struct stat info {};
+  if (::stat(host->c_str(), &info) != 0) return Fail(ErrorOfErrno(errno), kInvalidFileAttributes);
+  return S_ISDIR(info.st_mode) ? kFileAttributeDirectory : kFileAttributeNormal;
+}
+
 bool MapPathPrefix(std::u16string_view windows_prefix, std::string_view host_directory) {
   std::optional<WindowsPath> prefix = Resolve(windows_prefix);
   if (!prefix || prefix->root.empty() || host_directory.empty()) return false;
@@ -418,6 +490,16 @@ bool MapPathPrefix(std::u16string_view windows_prefix, std::string_view host_dir
 std::size_t OpenFileCount() {
   Lock lock(Mutex());
   return State().files.size();
+}
+
+void SetFileFlushFailure(int nth) {
+  Lock lock(Mutex());
+  State().flush_failure = nth;
+}
+
+void SetFileCloseFailure(int nth) {
+  Lock lock(Mutex());
+  State().close_failure = nth;
 }
 
 namespace host_internal {

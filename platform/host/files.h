@@ -80,20 +80,34 @@ HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD share, const void* 
 // blocked), kErrorInvalidHandle, or kErrorWriteFault for any other
 // failure. `written` may be null.
 BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written);
+// Writes what the system holds of the file's data to its disk (fsync), so
+// that a write a file system reports only then (a network one, a full
+// disk) is answered here: 1, else 0 with the last error kErrorDiskFull (no
+// space), kErrorInvalidHandle, or kErrorWriteFault for any other failure.
+BOOL FlushFileBuffers(HANDLE file);
 // Closes a handle of CreateFileW, or of a thread or semaphore
-// (platform/host/threads.h).
+// (platform/host/threads.h). A file's close that the system answers with
+// an error (a file system that reports a lost write only then) answers 0
+// with the last error kErrorDiskFull or kErrorWriteFault; the handle is
+// gone all the same (it is never closed twice: the system has freed the
+// descriptor, even when a signal interrupted the close).
 BOOL CloseHandle(HANDLE handle);
 // Deletes the host file of `path` (errors as CreateFileW).
 BOOL DeleteFileW(const char16_t* path);
-// MoveFileExW's flag: a file already at the new name gives way.
+// MoveFileExW's flags: a file already at the new name gives way; the new
+// name is on disk before the call answers.
 inline constexpr DWORD kMoveFileReplaceExisting = 0x1;
+inline constexpr DWORD kMoveFileWriteThrough = 0x8;
 // Gives the host file of `existing` the name `new_file` (within one host
 // file system), in one step. With kMoveFileReplaceExisting a file at the
 // new name gives way: the name is re-pointed, nothing is written through it
 // (a hard link's other names keep their file; a symbolic link is replaced,
 // not followed). Errors as CreateFileW; kErrorAlreadyExists for a taken
 // name without the flag, kErrorAccessDenied also for a directory at the new
-// name or another file system.
+// name or another file system. With kMoveFileWriteThrough the folder that
+// holds the new name is then flushed (fsync); when that flush fails the
+// file has its new name all the same, and the answer is 0 with
+// kErrorWriteFault, which no failed rename answers.
 BOOL MoveFileExW(const char16_t* existing, const char16_t* new_file, DWORD flags);
 // Copies the host file of `existing` over (or, with `fail_if_exists`, only
 // when there is none) the host file of `new_file`. Errors as CreateFileW:
@@ -101,6 +115,15 @@ BOOL MoveFileExW(const char16_t* existing, const char16_t* new_file, DWORD flags
 // missing source, kErrorFileExists, kErrorAccessDenied (also for a
 // directory on either side).
 BOOL CopyFileW(const char16_t* existing, const char16_t* new_file, BOOL fail_if_exists);
+
+// GetFileAttributesW's answers: what is at a name (links followed), or
+// none.
+inline constexpr DWORD kFileAttributeDirectory = 0x10;
+inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFF;
+// kFileAttributeDirectory for a folder, kFileAttributeNormal for anything
+// else at the host file of `path`; kInvalidFileAttributes with the last
+// error (as CreateFileW's) when there is nothing there or no host path.
+DWORD GetFileAttributesW(const char16_t* path);
 
 // ---- Test controls ----
 
@@ -112,5 +135,14 @@ bool MapPathPrefix(std::u16string_view windows_prefix, std::string_view host_dir
 
 // Files opened by CreateFileW and not yet closed.
 std::size_t OpenFileCount();
+
+// The `nth` flush from now (1: the next; a FlushFileBuffers, or the folder
+// flush of a MoveFileExW with kMoveFileWriteThrough) does its work and then
+// answers kErrorWriteFault, as a file system that reports a lost write only
+// at the flush would; 0 clears it. Likewise the `nth` CloseHandle of a
+// file from now: the file is closed, and the answer is 0 with
+// kErrorWriteFault. No file system here fails those calls on demand.
+void SetFileFlushFailure(int nth);
+void SetFileCloseFailure(int nth);
 
 }  // namespace platform

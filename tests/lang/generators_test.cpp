@@ -242,6 +242,8 @@ TEST_F(FilePort, EachGeneratorWritesADocumentToAFile) {
     if (auto* vexalon = dynamic_cast<GVexalon*>(generator.get()))
       vexalon_log = vexalon->GetCallLog().Text();
     EXPECT_EQ(platform::OpenFileCount(), 1u);
+    // The document's end closes the port, as the job driver does.
+    EXPECT_EQ(start->GetPort()->Close(), 0);
     generator.reset();
     start.reset();
     EXPECT_EQ(platform::OpenFileCount(), 0u);

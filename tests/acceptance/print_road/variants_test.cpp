@@ -315,9 +315,9 @@ TEST_F(PrintRoad, AFullDiskUnderThePortIsReportedAndTheJobAborted) {
 }
 
 TEST_F(PrintRoad, APortIsNeverOneOfTheDriversOrTheSpoolsFiles) {
-  // Spools go to C:\Out\Spool; C:\Out\drv is a link to the driver
-  // directory C:\Drv, which holds the driver data file; C:\Out\up a link
-  // out of C:\Out.
+  // Spools go to C:\Out\Spool (a folder, no port either); C:\Out\drv is a
+  // link to the driver directory C:\Drv, which holds the driver data file;
+  // C:\Out\up a link out of C:\Out.
   std::filesystem::create_directory(out_.str() + "/Spool");
   std::filesystem::create_directory_symlink(HostPath(""), out_.str() + "/drv");
   TempPath away("away");
@@ -329,7 +329,7 @@ TEST_F(PrintRoad, APortIsNeverOneOfTheDriversOrTheSpoolsFiles) {
   const std::string data = ReadAll(HostPath(support::kFixtureDataFileName));
   for (const char16_t* port :
        {u"FILE:C:\\Drv\\KVTEST.DAT", u"FILE:C:\\Out\\drv\\KVTEST.DAT", u"FILE:C:\\Drv\\job.prn",
-        u"FILE:C:\\Out\\Spool\\job.prn", u"FILE:C:\\Out\\up\\job.prn"}) {
+        u"FILE:C:\\Out\\Spool\\job.prn", u"FILE:C:\\Out\\up\\job.prn", u"FILE:C:\\Out\\Spool"}) {
     GCountedPtr start = Document({}, port);
     Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
     EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(start.Get())), kPortNotReady);
@@ -395,15 +395,33 @@ TEST_F(PrintRoad, AJobTheCallerAbortsLeavesNoPortFile) {
 
 TEST_F(PrintRoad, ThePortFileTakesTheTargetsPlaceAtTheDocumentEnd) {
   // job.prn holds an earlier job's output. Mid-job (the pass break's 200
-  // zeros written) it still does, the new output beside it; the document
-  // end puts the new output in its place, while a job abort, or a port
-  // that was never opened, leaves it as it was; nothing else stays.
-  for (const char* end : {"document end", "job abort", "never opened"}) {
-    SCOPED_TRACE(end);
+  // zeros written) it still does, the new output beside it; a document end
+  // puts the new output in its place. Any other ending leaves it as it
+  // was: a job abort, a port never opened, one finished or let go with the
+  // job before its end, and a flush or close of the new file that fails at
+  // the end (which answers the error). A failed flush of the folder after
+  // the rename answers the error, the new output already in place.
+  const std::string zeros(200, '\0');
+  const struct {
+    const char* end;
+    int flush_failure, close_failure;
+    std::uint16_t answer;
+    std::string port;
+  } cases[] = {{"document end", 0, 0, 0, zeros},
+               {"job abort", 0, 0, 0, "earlier"},
+               {"never opened", 0, 0, 0, "earlier"},
+               {"let go", 0, 0, 0, "earlier"},
+               {"finished", 0, 0, 0, "earlier"},
+               {"document end", 1, 0, platform::kErrorWriteFault, "earlier"},
+               {"document end", 0, 1, platform::kErrorWriteFault, "earlier"},
+               {"document end", 2, 0, platform::kErrorWriteFault, zeros}};
+  for (const auto& c : cases) {
+    const std::string end = c.end;
+    SCOPED_TRACE(end + " " + std::to_string(c.flush_failure) + std::to_string(c.close_failure));
     WriteAll(out_.str() + "/job.prn", "earlier");
     GCountedPtr start = Document({});
     Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
-    if (std::string(end) == "never opened") {
+    if (end == "never opened") {
       // Made by the handler as a generator makes it, then let go.
       delete static_cast<GOutputTarget*>(
           GPortHandlerRegistry::Instance().OpenPort(kPort, Job(), 0));
@@ -411,13 +429,40 @@ TEST_F(PrintRoad, ThePortFileTakesTheTargetsPlaceAtTheDocumentEnd) {
       ASSERT_EQ(Print(start, 1, 1, false), 0);
       EXPECT_EQ(Port(), "earlier");
       EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_.str()), {}), 2);
-      const RWClassID last = std::string(end) == "job abort" ? kGJobAbortId : kGDocumentEndId;
-      EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(Command(last).Get())), 0);
+      platform::SetFileFlushFailure(c.flush_failure);
+      platform::SetFileCloseFailure(c.close_failure);
+      if (end == "finished") static_cast<GDocumentStart*>(start.Get())->GetPort()->Finish();
+      const RWClassID last = end == "job abort" ? kGJobAbortId : kGDocumentEndId;
+      if (end != "let go" && end != "finished") {
+        EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(Command(last).Get())), c.answer);
+      }
     }
-    EXPECT_EQ(Port(), std::string(end) == "document end" ? std::string(200, '\0') : "earlier");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_.str()), {}), 1);
     ReleaseJob();
+    start = GCountedPtr();
+    EXPECT_EQ(Port(), c.port);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_.str()), {}), 1);
+    EXPECT_EQ(platform::OpenFileCount(), 0u);
   }
+}
+
+TEST_F(PrintRoad, KilledJobsLeftoversBlockNoLaterJob) {
+  // Files that killed jobs could have left beside the target, by the names
+  // a job that counts from 0 in its process would try: the next job
+  // prints, into a new file with the same prefix, and removes none of them.
+  constexpr int kLeftovers = 1024;
+  for (int n = 0; n < kLeftovers; ++n)
+    WriteAll(out_.str() + "/~prn" + std::to_string(n) + ".tmp", "");
+  GCountedPtr start = Document({});
+  Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
+  ASSERT_EQ(Print(start, 1, 1, false), 0);
+  std::filesystem::directory_iterator listing(out_.str());
+  EXPECT_EQ(
+      std::count_if(begin(listing), end(listing),
+                    [](const auto& e) { return e.path().filename().string().starts_with("~prn"); }),
+      kLeftovers + 1);
+  EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(Command(kGDocumentEndId).Get())), 0);
+  EXPECT_EQ(Port(), std::string(200, '\0'));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_.str()), {}), kLeftovers + 1);
 }
 
 TEST_F(PrintRoad, AnAbortBeforeTheDocumentChangesNothing) {
