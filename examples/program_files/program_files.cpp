@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -162,27 +163,35 @@ bool MakeTemporaryFolder(const std::string& prefix, std::string& folder, std::st
 bool MakeFolders(const std::string& folder, std::string& made, std::string& error) {
   made.clear();
   if (folder.empty()) return error = "the output folder has no name", false;
-  std::vector<std::string> new_ones;  // deepest last
-  int failed = 0;
-  for (std::size_t end = folder.find_first_not_of('/'); !failed && end != std::string::npos;) {
+  // Each path from the top down, made before any folder is: from the first
+  // folder made until the caller names it to the interrupt, nothing here
+  // allocates (a failed allocation ends the run at once).
+  std::vector<std::string> prefixes;
+  for (std::size_t end = folder.find_first_not_of('/'); end != std::string::npos;) {
     end = folder.find('/', end);
-    const std::string prefix = folder.substr(0, end);
+    prefixes.push_back(folder.substr(0, end));
     if (end != std::string::npos) end = folder.find_first_not_of('/', end);
-    if (::mkdir(prefix.c_str(), 0777) == 0) {
-      new_ones.push_back(prefix);
+  }
+  made.reserve(folder.size());
+  std::size_t first_made = prefixes.size(), at = 0;
+  int failed = 0;
+  for (; at < prefixes.size() && !failed; ++at) {
+    if (::mkdir(prefixes[at].c_str(), 0777) == 0) {
+      first_made = std::min(first_made, at);
       continue;
     }
     struct stat status {};
     failed = errno;
-    if (failed == EEXIST && ::stat(prefix.c_str(), &status) == 0)
+    if (failed == EEXIST && ::stat(prefixes[at].c_str(), &status) == 0)
       failed = S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
   }
   if (!failed) {
-    if (!new_ones.empty()) made = new_ones.front();
+    if (first_made < prefixes.size()) made.assign(prefixes[first_made]);
     return true;
   }
-  for (auto at = new_ones.rbegin(); at != new_ones.rend(); ++at)
-    ::rmdir(at->c_str());
+  // The deepest first; `at` is past the one that failed.
+  for (std::size_t back = at - 1; back-- > first_made;)
+    ::rmdir(prefixes[back].c_str());
   struct stat status {};
   if (failed == ENOTDIR && ::stat(folder.c_str(), &status) == 0)
     return error = folder + ": " + Reason(ENOTDIR), false;

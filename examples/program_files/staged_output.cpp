@@ -47,8 +47,10 @@ bool StagedOutput::Open(const std::string& folder, std::string& error) {
     Discard();
     return false;
   }
-  staging_ = staging;
-  if (!RemoveOnInterrupt(staging_)) {
+  // Named before anything allocates again.
+  const bool named = RemoveOnInterrupt(staging);
+  staging_ = std::move(staging);
+  if (!named) {
     error = staging_ + ": the name is too long to be removed on an interrupt";
     Discard();
     return false;
