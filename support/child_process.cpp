@@ -31,8 +31,8 @@ std::string ReadAll(int fd) {
   return text;
 }
 
-// More stacks than the C library keeps for reuse (40 MiB of them).
-constexpr int kMostCachedStacks = 64;
+// The most the C library keeps of stacks for reuse.
+constexpr rlim_t kStackCacheBytes = 40 << 20;
 
 // What the process maps now, in bytes.
 rlim_t MappedBytes() {
@@ -94,7 +94,7 @@ bool RefuseNewThreads() {
   if (limit.rlim_cur > limit.rlim_max || ::setrlimit(RLIMIT_AS, &limit) != 0) return false;
   // Each reused stack ends up held; the first thread that needs a stack of
   // its own is refused.
-  for (int i = 0; i < kMostCachedStacks; ++i) {
+  for (rlim_t i = 0; i <= kStackCacheBytes / stack; ++i) {
     pthread_t thread;
     if (::pthread_create(&thread, nullptr, &BlockForEver, nullptr) != 0) return true;
     ::pthread_detach(thread);
