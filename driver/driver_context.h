@@ -102,7 +102,9 @@ class GDriverContext;
 // The job-storage notice of a document: its five texts in the order of
 // its controls (printer, port, user, job name, location), the resource
 // library it comes from and its help file. Shown by the user-interface
-// side on the document's notice thread.
+// side on the document's notice thread; when the system refuses that
+// thread, the document goes on without the notice. Memory that runs out on
+// the thread is reported as out_of_memory_handler.h says.
 struct GJobStorageNotice {
   RWWString texts[5];
   RWWString resource_library;

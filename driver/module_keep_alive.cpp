@@ -1,5 +1,7 @@
 #include "driver/module_keep_alive.h"
 
+#include "driver/out_of_memory_handler.h"
+
 #include "platform/host/files.h"
 #include "platform/host/modules.h"
 #include "platform/host/threads.h"
@@ -60,6 +62,7 @@ platform::BOOL GModuleKeepAlive::Start() {
   platform::HANDLE watcher =
       platform::CreateThread(nullptr, kWatcherStack, Watch, this, 0, &watcher_id_);
   if (!watcher) {
+    // Nothing keeps the module then: it goes with its loaders' references.
     platform::FreeLibrary(pinned_);
     pinned_ = nullptr;
     if (loading_thread_) platform::CloseHandle(loading_thread_);
@@ -72,39 +75,55 @@ platform::BOOL GModuleKeepAlive::Start() {
 
 platform::DWORD GModuleKeepAlive::Watch(void* argument) {
   auto* self = static_cast<GModuleKeepAlive*>(argument);
-  bool held = self->Take();
+  bool held = false;
+  // Memory that ran short in a wait is reported before the reference
+  // goes, and the reference goes all the same.
+  const platform::DWORD code = RunLibraryThread([&] {
+    self->WatchPeriods(held);
+    return platform::DWORD{0};
+  });
+  if (code != 0 && !held) held = self->Take();
+  self->LetGo(held, code);
+  return code;
+}
+
+void GModuleKeepAlive::WatchPeriods(bool& held) {
+  held = Take();
   while (held) {
-    platform::HANDLE loading_thread = self->loading_thread_;
-    std::uint32_t period = self->period_;
-    self->Give();
+    platform::HANDLE loading_thread = loading_thread_;
+    std::uint32_t period = period_;
+    held = false;
+    Give();
     if (loading_thread) {
       if (platform::WaitForSingleObject(loading_thread, period) != platform::kWaitTimeout) {
         // The armer has ended (or cannot be waited on): the reference goes
         // at once.
-        held = self->Take();
-        break;
+        held = Take();
+        return;
       }
     } else {
       platform::Sleep(period);
     }
-    held = self->Take();
-    if (!held) break;
-    std::int32_t old = self->activity_;
-    self->activity_ = old - 1;
-    if (old == 0 && self->keep_loaded_ == 0) break;
+    held = Take();
+    if (!held) return;
+    std::int32_t old = activity_;
+    activity_ = old - 1;
+    if (old == 0 && keep_loaded_ == 0) return;
   }
+}
+
+void GModuleKeepAlive::LetGo(bool held, platform::DWORD code) {
   // The fields are cleared while the semaphore is held (when it could be
   // taken), so that a new watcher started right after owns its own
   // loading thread; only then is the reference given back.
-  platform::HMODULE pinned = self->pinned_;
-  platform::HANDLE loading_thread = self->loading_thread_;
-  self->pinned_ = nullptr;
-  self->loading_thread_ = nullptr;
-  self->watcher_id_ = 0;
-  if (held) self->Give();
+  platform::HMODULE pinned = pinned_;
+  platform::HANDLE loading_thread = loading_thread_;
+  pinned_ = nullptr;
+  loading_thread_ = nullptr;
+  watcher_id_ = 0;
+  if (held) Give();
   if (loading_thread) platform::CloseHandle(loading_thread);
-  platform::FreeLibraryAndExitThread(pinned, 0);
-  return 0;
+  platform::FreeLibraryAndExitThread(pinned, code);
 }
 
 GModuleKeepAlive& ModuleKeepAlive() {

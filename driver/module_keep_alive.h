@@ -20,6 +20,15 @@
 // made on first use with a period of 500 ms and never destroyed (a watcher
 // may still run when the process ends).
 //
+// A watcher the system refuses (no thread can be made) keeps nothing: Arm
+// and SetKeepLoaded answer 0 and the extra reference is given back at once,
+// so the library stays exactly as long as its loaders hold it and unloads
+// with their last FreeLibrary, as if it had never been kept; the next
+// SetKeepLoaded(1) tries again. Memory that runs out on the watcher's
+// thread is reported as the library's threads report it
+// (out_of_memory_handler.h); after an error handler that returns, the
+// watcher gives the reference back at once and ends.
+//
 // Threads: every operation may be called from any thread; a binary
 // semaphore guards every field, and the watcher never holds it while it
 // waits.
@@ -59,6 +68,12 @@ class GModuleKeepAlive {
   // Pins the module and starts the watcher. REQUIRES: the semaphore held.
   platform::BOOL Start();
   static platform::DWORD Watch(void* self);
+  // The watcher's periods, until the reference is to go; `held` tells at
+  // any moment whether the semaphore is held.
+  void WatchPeriods(bool& held);
+  // Clears the fields and gives the reference back, ending the watcher
+  // with `code`.
+  void LetGo(bool held, platform::DWORD code);
   bool Take();
   void Give();
 

@@ -127,3 +127,8 @@ std::size_t OutOfMemoryReserveSize() {
 bool OutOfMemoryReserveHeld() {
   return g_state.reserve.load() != nullptr;
 }
+
+platform::DWORD ReportThreadOutOfMemory() {
+  RWRaiseNoMemory(0);
+  return platform::kErrorNotEnoughMemory;
+}

@@ -18,9 +18,21 @@
 // and waits for nothing (the reserve is an atomic pointer; the server is
 // asked through try-locks). A lock of its own (made through the services)
 // guards installing and removing.
+//
+// Threads the library starts. The runtime's handler throws std::bad_alloc
+// on whatever thread ran short, and nothing may leave a thread's procedure:
+// each procedure runs through RunLibraryThread, which reports a
+// std::bad_alloc that reaches it as the out-of-memory error, outside every
+// error scope, through the library's error handler. The default handler
+// ends the process there ("Fatal Error", status 1); after a handler that
+// returns, the procedure answers kErrorNotEnoughMemory, its thread's exit
+// code.
 #pragma once
 
 #include <cstddef>
+#include <new>
+
+#include "platform/host/types.h"
 
 // The reserve of the library's attach.
 inline constexpr std::size_t kOutOfMemoryReserveBytes = 1024;
@@ -41,3 +53,18 @@ void RestoreOutOfMemoryReserve();
 // The reserve's size, and whether a reserve is held now (for tests).
 std::size_t OutOfMemoryReserveSize();
 bool OutOfMemoryReserveHeld();
+
+// Raises [NOMEM] outside every scope (a thread's procedure has unwound to
+// its entry) and answers kErrorNotEnoughMemory.
+platform::DWORD ReportThreadOutOfMemory();
+
+// Runs `procedure` (a callable answering a thread's exit code) as a thread
+// procedure of the library; see the file comment.
+template <class Procedure>
+platform::DWORD RunLibraryThread(Procedure&& procedure) {
+  try {
+    return procedure();
+  } catch (const std::bad_alloc&) {
+    return ReportThreadOutOfMemory();
+  }
+}

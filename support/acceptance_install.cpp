@@ -14,6 +14,7 @@
 #include "driver/library_entry.h"
 #include "driver/model_lookup.h"
 #include "driver/module_keep_alive.h"
+#include "driver/out_of_memory_handler.h"
 #include "driver/property_sheet_hook.h"
 #include "lang/joblang_zdl5/load.h"
 #include "lang/xl_ps/load.h"
@@ -110,8 +111,10 @@ std::string AcceptanceInstall::Initialise(const char16_t* printer) {
   ACCEPTANCE_STEP(call.event, "DrvPrinterEvent");
   auto run = [](void* data) -> platform::DWORD {
     auto* call = static_cast<Call*>(data);
-    call->result = call->event(call->printer, kPrinterEventInitialize, 0, 0);
-    return 0;
+    return RunLibraryThread([call] {
+      call->result = call->event(call->printer, kPrinterEventInitialize, 0, 0);
+      return platform::DWORD{0};
+    });
   };
   platform::HANDLE thread = platform::CreateThread(nullptr, 0, run, &call, 0, nullptr);
   ACCEPTANCE_STEP(thread, "the spooler's thread");

@@ -63,7 +63,8 @@ class AcceptanceInstall {
   // What P1's (and P2's) initialise event answered: 0 once any answered 0.
   platform::BOOL Initialised() const { return initialised_; }
   // Sends `printer` the initialise event as the spooler does (Install sends
-  // it once); answers what failed.
+  // it once), on a thread of its own; answers what failed ("the spooler's
+  // thread" when the system refuses it).
   std::string Initialise(const char16_t* printer);
 
  private:

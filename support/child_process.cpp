@@ -1,13 +1,16 @@
 #include "support/child_process.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 // LeakSanitizer's entry, when the program has it.
 extern "C" void __lsan_do_leak_check() __attribute__((weak));
@@ -26,6 +29,32 @@ std::string ReadAll(int fd) {
     text.append(buffer, static_cast<std::size_t>(got));
   }
   return text;
+}
+
+// The most the C library keeps of stacks for reuse.
+constexpr rlim_t kStackCacheBytes = 40 << 20;
+
+// What the process maps now, in bytes.
+rlim_t MappedBytes() {
+  std::ifstream statm("/proc/self/statm");
+  rlim_t pages = 0;
+  statm >> pages;
+  return statm ? pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// The stack a new thread gets, in bytes.
+rlim_t DefaultStackBytes() {
+  pthread_attr_t attributes;
+  std::size_t bytes = 0;
+  if (::pthread_getattr_default_np(&attributes) != 0) return 0;
+  ::pthread_attr_getstacksize(&attributes, &bytes);
+  ::pthread_attr_destroy(&attributes);
+  return bytes;
+}
+
+void* BlockForEver(void*) {
+  for (;;)
+    ::pause();
 }
 
 [[noreturn]] void BeChild(int error_fd, const char* folder, const std::function<int()>& work,
@@ -54,6 +83,23 @@ std::string ChildResult::Describe() const {
       break;
   }
   return "signal " + std::to_string(code);
+}
+
+bool RefuseNewThreads() {
+  rlimit limit{};
+  const rlim_t mapped = MappedBytes();
+  const rlim_t stack = DefaultStackBytes();
+  if (mapped == 0 || stack == 0 || ::getrlimit(RLIMIT_AS, &limit) != 0) return false;
+  limit.rlim_cur = mapped + stack / 2;
+  if (limit.rlim_cur > limit.rlim_max || ::setrlimit(RLIMIT_AS, &limit) != 0) return false;
+  // Each reused stack ends up held; the first thread that needs a stack of
+  // its own is refused.
+  for (rlim_t i = 0; i <= kStackCacheBytes / stack; ++i) {
+    pthread_t thread;
+    if (::pthread_create(&thread, nullptr, &BlockForEver, nullptr) != 0) return true;
+    ::pthread_detach(thread);
+  }
+  return false;
 }
 
 ChildResult RunInChild(const std::function<int()>& work, unsigned seconds) {

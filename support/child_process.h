@@ -1,5 +1,6 @@
 // Runs a piece of work in a child process of its own (fork), for the
-// out-of-memory sweeps: each failed allocation is tried in a fresh process,
+// out-of-memory sweeps and the refused threads: each failed allocation is
+// tried in a fresh process,
 // so that what one leaves behind (a lock held, a handler called, memory
 // lost) never reaches the next, and a hang or a crash is seen from the
 // outside.
@@ -32,5 +33,14 @@ struct ChildResult {
 };
 
 ChildResult RunInChild(const std::function<int()>& work, unsigned seconds);
+
+// Makes the system refuse every new thread of the calling process from now
+// on, as it does when a process limit is reached or no address space is
+// left for a stack: the address space is limited to what the process maps
+// now and half a thread's stack more (small allocations still succeed),
+// and every stack the C library keeps for reuse goes to a thread that
+// blocks until the process ends. Nothing undoes it: for a child's work
+// only. False when the limit cannot be set or a thread is never refused.
+bool RefuseNewThreads();
 
 }  // namespace support

@@ -1,18 +1,29 @@
 #include "support/test_render_services.h"
 
-#include <thread>
-
+#include "platform/host/files.h"
+#include "platform/host/threads.h"
 #include "services/driver_server.h"
 
 int TestFontDatabase::LoadFromPath(const RWWString& path) {
   // Another thread cannot take a lock that the caller holds.
-  bool taken = false;
-  std::thread probe([&] {
-    taken = Lock().TryEnter();
-    if (taken) Lock().Leave();
-  });
-  probe.join();
-  loads.push_back({std::u16string(path.Data(), path.Length()), !taken});
+  struct Probe {
+    GFontDatabase* database;
+    bool taken;
+  } probe{this, false};
+  platform::HANDLE thread = platform::CreateThread(
+      nullptr, 0,
+      [](void* data) -> platform::DWORD {
+        auto* probe = static_cast<Probe*>(data);
+        probe->taken = probe->database->Lock().TryEnter();
+        if (probe->taken) probe->database->Lock().Leave();
+        return 0;
+      },
+      &probe, 0, nullptr);
+  // A load whose lock cannot be checked (no thread) fails.
+  if (!thread) return 0;
+  platform::WaitForSingleObject(thread, platform::kInfinite);
+  platform::CloseHandle(thread);
+  loads.push_back({std::u16string(path.Data(), path.Length()), !probe.taken});
   return 1;
 }
 

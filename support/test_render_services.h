@@ -2,7 +2,9 @@
 // the tests and benchmarks that need a job without the rendering side
 // itself: render-time driver data entered in the driver server's render
 // table as the rendering side enters its own, each with a font database
-// that records every load it is asked for.
+// that records every load it is asked for (whether the caller held the
+// database's lock, which a thread of its own probes: a load fails when the
+// system refuses that thread).
 //
 // TestRenderJobs makes a driver server when there is none, and gives its
 // jobs back (and deletes them) when it goes. Not synchronised.

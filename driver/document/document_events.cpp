@@ -33,6 +33,7 @@
 #include "driver/document/escape_records.h"
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
+#include "driver/out_of_memory_handler.h"
 #include "fonts/tt_font_reader.h"
 #include "persist/string_conversion.h"
 #include "platform/host/files.h"
@@ -345,13 +346,18 @@ void GDriverContext::StartNotice(GAttributeComposite* storage) {
   notice.resource_library = GetSupportFilePath();
   GetCompanionFilePath(notice.help_file);
   notice_thread_ = platform::CreateThread(nullptr, 0, &NoticeThread, this, 0, nullptr);
+  // A thread the system refuses shows no notice: the document goes on
+  // without it.
+  if (!notice_thread_) notice_.reset();
 }
 
 platform::DWORD GDriverContext::NoticeThread(void* parameter) {
   auto* context = static_cast<GDriverContext*>(parameter);
-  GJobStorageNoticeShower shower = g_notice_shower.load();
-  if (shower && shower(*context->notice_) == 0) context->SetDocumentFlag(1);
-  return 0;
+  return RunLibraryThread([context] {
+    GJobStorageNoticeShower shower = g_notice_shower.load();
+    if (shower && shower(*context->notice_) == 0) context->SetDocumentFlag(1);
+    return platform::DWORD{0};
+  });
 }
 
 void GDriverContext::JoinNotice() {

@@ -1,11 +1,15 @@
 #include "platform/host/threads.h"
 
+#include <cxxabi.h>
+#include <pthread.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <list>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <set>
 #include <thread>
@@ -259,14 +263,47 @@ struct StartBlock {
   std::shared_ptr<SyncObject> record;
 };
 
-void RunThread(StartBlock block) {
-  this_thread.Record() = block.record;
-  DWORD code = block.start(block.parameter);
-  {
-    std::lock_guard<std::mutex> lock(block.record->mutex);
-    if (block.record->exit_code == 0) block.record->exit_code = code;
+// The exit code of a procedure that let an exception out, which ends its
+// thread there: no exception leaves a thread of ours.
+DWORD UncaughtExitCode() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return kErrorNotEnoughMemory;
+  } catch (...) {
+    return kErrorUnhandledException;
   }
-  ThreadHolder::End(State(), *block.record);
+}
+
+void* RunThread(void* argument) {
+  std::unique_ptr<StartBlock> block(static_cast<StartBlock*>(argument));
+  this_thread.Record() = block->record;
+  DWORD code = 0;
+  try {
+    code = block->start(block->parameter);
+  } catch (abi::__forced_unwind&) {
+    throw;  // a cancellation unwinds on; the thread's storage ends the record
+  } catch (...) {
+    code = UncaughtExitCode();
+  }
+  {
+    std::lock_guard<std::mutex> lock(block->record->mutex);
+    if (block->record->exit_code == 0) block->record->exit_code = code;
+  }
+  ThreadHolder::End(State(), *block->record);
+  return nullptr;
+}
+
+// Starts a detached host thread on `block`; false when the system refuses
+// one (no address space for its stack, a process limit).
+bool StartHostThread(StartBlock* block) {
+  pthread_attr_t attributes;
+  if (::pthread_attr_init(&attributes) != 0) return false;
+  pthread_t thread;
+  const bool started = ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
+                       ::pthread_create(&thread, &attributes, &RunThread, block) == 0;
+  ::pthread_attr_destroy(&attributes);
+  return started;
 }
 
 }  // namespace
@@ -275,13 +312,24 @@ HANDLE CreateThread(const void*, std::size_t, ThreadStartRoutine start, void* pa
                     DWORD* thread_id) {
   if (start == nullptr) return Fail<HANDLE>(kErrorInvalidParameter, nullptr);
   SyncState& state = State();
-  auto record = std::make_shared<SyncObject>();
-  record->is_thread = true;
-  record->created = true;
-  ThreadSet one;
-  one.insert(record);
-  ThreadSet::node_type live = one.extract(one.begin());
-  HandleMap::node_type handle = NewHandleNode(record);
+  // Everything the thread needs is made before it is counted: memory that
+  // runs out here leaves nothing behind.
+  std::shared_ptr<SyncObject> record;
+  ThreadSet::node_type live;
+  HandleMap::node_type handle;
+  std::unique_ptr<StartBlock> block;
+  try {
+    record = std::make_shared<SyncObject>();
+    record->is_thread = true;
+    record->created = true;
+    ThreadSet one;
+    one.insert(record);
+    live = one.extract(one.begin());
+    handle = NewHandleNode(record);
+    block.reset(new StartBlock{start, parameter, record});
+  } catch (const std::bad_alloc&) {
+    return Fail<HANDLE>(kErrorNotEnoughMemory, nullptr);
+  }
   {
     std::lock_guard<std::mutex> lock(state.mutex);
     if (state.fail_threads) return Fail<HANDLE>(kErrorNotEnoughMemory, nullptr);
@@ -290,7 +338,14 @@ HANDLE CreateThread(const void*, std::size_t, ThreadStartRoutine start, void* pa
     state.created_threads.insert(std::move(live));
   }
   if (thread_id != nullptr) *thread_id = record->id;
-  std::thread(RunThread, StartBlock{start, parameter, record}).detach();
+  if (!StartHostThread(block.get())) {
+    // Never started: it leaves the live threads as an ended one would, so
+    // that no wait for the threads to go idle waits on it.
+    ThreadHolder::End(state, *record);
+    if (thread_id != nullptr) *thread_id = 0;
+    return Fail<HANDLE>(kErrorNotEnoughMemory, nullptr);
+  }
+  block.release();  // the thread's now
   std::lock_guard<std::mutex> lock(state.mutex);
   return AddHandleLocked(state, std::move(handle));
 }
@@ -379,6 +434,15 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   }
   if (!object->is_thread) --object->count;
   return success;
+}
+
+BOOL GetExitCodeThread(HANDLE handle, DWORD* exit_code) {
+  if (exit_code == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+  std::shared_ptr<SyncObject> thread = Find(handle);
+  if (!thread || !thread->is_thread) return Fail<BOOL>(kErrorInvalidHandle, 0);
+  std::lock_guard<std::mutex> lock(thread->mutex);
+  *exit_code = thread->ended ? thread->exit_code : kStillActive;
+  return 1;
 }
 
 void Sleep(DWORD milliseconds) {

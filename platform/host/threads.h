@@ -44,15 +44,29 @@ inline constexpr DWORD kWaitTimeout = 258;
 inline constexpr DWORD kWaitFailed = 0xFFFFFFFF;
 // Options of DuplicateHandle.
 inline constexpr DWORD kDuplicateSameAccess = 2;
+// The exit code of a thread that has not ended.
+inline constexpr DWORD kStillActive = 259;
 
 using ThreadStartRoutine = DWORD (*)(void* parameter);
 
 // Starts `start(parameter)` on a new thread; the stack size, security and
 // flags are accepted and ignored. Answers a handle on the thread (and its id
-// in `thread_id` when given), or null with kErrorNotEnoughMemory when
-// creation fails.
+// in `thread_id` when given), or null with kErrorNotEnoughMemory when the
+// thread cannot be made: the system refuses one (a limit on the process's
+// threads, or no address space left for a stack) or memory for its record
+// runs out. A thread that was not made is not counted: no wait for the
+// threads to go idle waits on it.
+//
+// A procedure that lets an exception out ends its thread there, as a return
+// would (its handle is signalled, it leaves the live threads), with exit
+// code kErrorNotEnoughMemory for std::bad_alloc and kErrorUnhandledException
+// for anything else; nothing leaves the thread.
 HANDLE CreateThread(const void* security, std::size_t stack_size, ThreadStartRoutine start,
                     void* parameter, DWORD flags, DWORD* thread_id);
+// The exit code of the thread `thread` names: what its procedure answered,
+// or kStillActive while it runs. False (kErrorInvalidHandle) for a handle
+// that is no thread, kErrorInvalidParameter for a null `exit_code`.
+BOOL GetExitCodeThread(HANDLE thread, DWORD* exit_code);
 // Pseudo handles of the calling thread and process: valid only for
 // DuplicateHandle (and, for the thread, for waits).
 HANDLE GetCurrentThread();

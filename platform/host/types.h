@@ -69,6 +69,7 @@ inline constexpr DWORD kErrorAlreadyExists = 183;
 inline constexpr DWORD kErrorEnvVarNotFound = 203;
 inline constexpr DWORD kErrorMoreData = 234;
 inline constexpr DWORD kErrorTooManyPosts = 298;
+inline constexpr DWORD kErrorUnhandledException = 574;
 inline constexpr DWORD kErrorInvalidWindowHandle = 1400;
 inline constexpr DWORD kErrorCannotFindWndClass = 1407;
 inline constexpr DWORD kErrorClassAlreadyExists = 1410;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
+#include <stdexcept>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -152,6 +154,21 @@ TEST_F(Threads, AThreadHandleIsSignalledWhenItsThreadEnds) {
   EXPECT_EQ(DuplicateHandle(nullptr, GetCurrentThread(), GetCurrentProcess(), &none, 0, 0, 0), 0);
   SetThreadCreationFailure(true);
   EXPECT_EQ(CreateThread(nullptr, 0, Waiter, nullptr, 0, nullptr), nullptr);
+}
+
+// An exception ends only its thread, as a return would for waits and counts.
+TEST_F(Threads, AnExceptionEndsOnlyItsThread) {
+  const std::pair<ThreadStartRoutine, DWORD> cases[] = {
+      {[](void*) -> DWORD { throw std::bad_alloc(); }, kErrorNotEnoughMemory},
+      {[](void*) -> DWORD { throw std::runtime_error("x"); }, kErrorUnhandledException}};
+  for (const auto& [procedure, code] : cases) {
+    HANDLE thread = CreateThread(nullptr, 0, procedure, nullptr, 0, nullptr);
+    DWORD exit_code = 0;
+    EXPECT_EQ(WaitForSingleObject(thread, kInfinite), kWaitObject0);
+    EXPECT_TRUE(GetExitCodeThread(thread, &exit_code) && exit_code == code) << code;
+    EXPECT_TRUE(AwaitThreadsIdle() && LiveThreadCount() == 0);
+    CloseHandle(thread);
+  }
 }
 
 TEST_F(Threads, SystemFacts) {

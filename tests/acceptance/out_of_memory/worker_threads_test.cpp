@@ -1,0 +1,97 @@
+// Threads the system refuses and allocations that fail on the library's
+// threads, each case in a child process (whose alarm ends a hang).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <tuple>
+
+#include "driver/module_keep_alive.h"
+#include "driver/out_of_memory_handler.h"
+#include "platform/host/threads.h"
+#include "support/acceptance_install.h"
+#include "support/child_process.h"
+#include "support/failing_allocator.h"
+#include "support/test_render_services.h"
+#include "tests/support/test_support.h"
+
+namespace testing_support {
+namespace {
+
+const std::string kHost = (std::filesystem::temp_directory_path() / "host").string();
+
+// P1 installed, its threads idle, the memory reserve spent: `work` fails an allocation of
+// another thread; true when all went as owed and [NOMEM] reached a returning handler.
+bool OutOfMemory(bool returning, const std::function<bool()>& work) {
+  support::AcceptanceInstall install;
+  if (!install.Install(kHost).empty() || !platform::AwaitThreadsIdle()) return false;
+  for (int i = 0; i < 8 && OutOfMemoryHandler(0) != 0; ++i) {
+  }
+  std::optional<ErrorCapture> capture;
+  if (returning) capture.emplace();
+  support::UncountedAllocations uncounted;
+  const bool done = work();
+  return done && capture && support::AllocationFailed() &&
+         capture->Last().find("NOMEM") != std::string::npos;
+}
+
+// The keep-alive's watcher fails in its next wait, and still lets go.
+bool WatcherFails(bool returning) {
+  return OutOfMemory(returning, [] {
+    support::ResetAllocations();
+    support::FailAllocation(1);
+    ModuleKeepAlive().MarkActivity();
+    platform::AdvanceWaitClock(GModuleKeepAlive::kDefaultPeriod);
+    return platform::AwaitThreadsIdle() && platform::LiveThreadCount() == 0 &&
+           !ModuleKeepAlive().IsPinned();
+  });
+}
+
+// A library thread fails inside a reader's error scope.
+bool ReaderFails(bool returning) {
+  return OutOfMemory(returning, [] {
+    auto read = [](void*) {
+      return RunLibraryThread([] {
+        support::ResetAllocations();
+        support::FailAllocation(1);
+        RWErrorScope scope;
+        ::operator delete(::operator new(64));  // a new-expression may be elided
+        return platform::DWORD{0};
+      });
+    };
+    platform::HANDLE thread = platform::CreateThread(nullptr, 0, read, nullptr, 0, nullptr);
+    platform::DWORD code = 0;
+    return platform::WaitForSingleObject(thread, platform::kInfinite) == platform::kWaitObject0 &&
+           platform::GetExitCodeThread(thread, &code) && code == platform::kErrorNotEnoughMemory;
+  });
+}
+
+TEST(WorkerThreads, RefusedOrShortOfMemoryNeitherHangNorAbort) {
+  // What the child does (true when all went as owed), and how it ends.
+  const std::tuple<const char*, std::function<bool()>, const char*> cases[] = {
+      // The keep-alive's watcher and the spooler's thread refused: none waited for.
+      {"an install",
+       [] {
+         support::AcceptanceInstall install;
+         return support::RefuseNewThreads() && install.Install(kHost) == "the spooler's thread" &&
+                platform::GetLastError() == platform::kErrorNotEnoughMemory &&
+                install.Uninstall().empty() && !ModuleKeepAlive().IsPinned();
+       },
+       "exit 0"},
+      {"a font load",
+       [] { return support::RefuseNewThreads() && TestFontDatabase().LoadFromPath(u"F") == 0; },
+       "exit 0"},
+      {"the watcher, returning", [] { return WatcherFails(true); }, "exit 0"},
+      {"a reader", [] { return ReaderFails(false); }, "exit 1 Fatal Error"},
+      {"a reader, returning", [] { return ReaderFails(true); }, "exit 0"}};
+  for (const auto& [what, work, end] : cases) {
+    const support::ChildResult result = support::RunInChild([&] { return work() ? 0 : 2; }, 30);
+    const bool fatal = result.error_output.find("Fatal Error") != std::string::npos;
+    EXPECT_EQ(result.Describe() + (fatal ? " Fatal Error" : ""), end)
+        << what << result.error_output;
+  }
+}
+
+}  // namespace
+}  // namespace testing_support
