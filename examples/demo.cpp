@@ -287,6 +287,8 @@ std::string ShowPrinter(const std::string& folder) {
     if (record.size() == support::kAcceptanceRecordBytes) ShowDocument(install, record);
   } else if (const std::string trouble = WriteTrouble(folder); !trouble.empty()) {
     failed = folder + ": " + failed + " failed: " + trouble;
+  } else if (program_files::ThreadsRefused()) {
+    failed = "the system refused a thread while showing printer P1";
   } else {
     failed += " failed";
   }

@@ -72,6 +72,13 @@ int Fail(const std::string& line) {
   return 1;
 }
 
+// A failure of the library that gave no reason: a thread the system
+// refused, when it refuses one now, else `line`.
+int FailUnexplained(const std::string& line) {
+  if (!program_files::ThreadsRefused()) return Fail(line);
+  return Fail(std::string("the system refused a thread while ") + program_files::Activity());
+}
+
 // The library's errors end the run in one line, its files removed (the
 // library's own handler would leave them).
 void OnLibraryError(const RWError& error) {
@@ -136,11 +143,11 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
   program_files::SetActivity("choosing on P1's document sheet");
   std::vector<std::uint8_t> record = printer.DefaultRecord();
   if (record.empty() || !printer.ChooseOnSheet(record))
-    return Fail("P1's device mode could not be had");
+    return FailUnexplained("P1's device mode could not be had");
   GJobDriverData* job = printer.CheckOutJob(record);
   GAttributeComposite* settings = job ? job->EnsureDefaultSettings() : nullptr;
   GAttributeComposite* nup = FindComposite(settings, kNupSettingsKey);
-  if (!nup) return Fail("no job bound to the device mode");
+  if (!nup) return FailUnexplained("no job bound to the device mode");
   // As the job's settings now hold them.
   std::printf("P1's job: copies (291) %u, duplex (253) %u, pages a sheet (266) %u\n",
               ValueOr(settings, kCopiesKey, 0), ValueOr(settings, kDuplexKey, 0),
@@ -251,8 +258,8 @@ int Run(int argc, char** argv) {
   program_files::SetActivity("starting printer P1");
   print_demo::DemoPrinter printer;
   std::string failed = printer.Start(out.Staging(), 0, host);
-  int status =
-      failed.empty() ? PrintDocument(printer, out, rendered) : Fail("the set-up failed: " + failed);
+  int status = failed.empty() ? PrintDocument(printer, out, rendered)
+                              : FailUnexplained("the set-up failed: " + failed);
   program_files::SetActivity("stopping printer P1");
   failed = printer.Stop();
   {
@@ -260,7 +267,7 @@ int Run(int argc, char** argv) {
     program_files::KeepOnInterrupt(host);  // removed by Stop
   }
   if (status != 0) return status;
-  if (!failed.empty()) return Fail("the take-down failed: " + failed);
+  if (!failed.empty()) return FailUnexplained("the take-down failed: " + failed);
   program_files::SetActivity("putting the files in place");
   if (!program_files::FlushOutput(error) || !out.Commit(error)) return Fail(error);
   return 0;
