@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/style_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/nt_os_factory.h"
 #include "foundation/rw/factory.h"
@@ -243,6 +244,41 @@ TEST_F(FlatNamedObjects, TheBinPoolAndOtherEncodingsStayObjectGraphs) {
     std::unique_ptr<RWCollectable> loaded(services.LoadNamedObject(&printer, c.value, 0));
     ASSERT_NE(loaded, nullptr);
     EXPECT_TRUE(static_cast<MPersistentObject&>(*loaded).IsEqualContent(root.Get()));
+  }
+}
+
+TEST_F(FlatNamedObjects, ATreeTheRecordCannotCarryStoresNothing) {
+  // A string, maybe a child, then a value: a record cut at the child would
+  // load the template's string and value for the rest.
+  const auto tree_of = [](RWSize length, std::uint16_t value, MPersistentObject* child) {
+    auto* tree = new GAttributeComposite(368);
+    tree->AddChild(new GStringAttribute(RWCString('t', length), 260));
+    if (child) tree->AddChild(child);
+    tree->AddChild(new GValueAttribute(value, 253));
+    return tree;
+  };
+  UseFlatRecords(tree_of(100, 7, nullptr));
+  GCountedPtr stored(tree_of(6, 8, nullptr));
+  ASSERT_NE(services_.StoreNamedObject(&printer_, u"368", stored.Get()), 0);
+  const std::string before = Loaded(u"368");
+  struct Case {
+    const char* name;
+    RWSize length;
+    MPersistentObject* child;
+  };
+  const Case cases[] = {
+      {"a string of 65,535 characters", 65535, nullptr},
+      {"a string of 70,000 characters", 70000, nullptr},
+      {"a class without a node type", 6, new GColorMap(3, 300)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GCountedPtr tree(tree_of(c.length, 9, c.child));
+    EXPECT_EQ(services_.StoreNamedObject(&printer_, u"368", tree.Get()), 0);
+    EXPECT_EQ(Loaded(u"368"), before);
+    auto loaded = Load(u"368");
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_TRUE(loaded->IsEqualContent(stored.Get()));
   }
 }
 
