@@ -13,6 +13,7 @@
 #include "support/truetype_writer.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/graph.h"
+#include "tests/support/test_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***);
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
@@ -82,6 +83,37 @@ TEST_F(FontPoolTest, SavesWriteOnlyTheReadersMarkedForTheOwner) {
   a->AddKey(10);
   EXPECT_EQ(Save(10), first);
   EXPECT_EQ(Save(20).substr(0, 8), Unhex("01 00 00 00 02 00 00 00"));
+}
+
+TEST_F(FontPoolTest, AServiceStreamSaveAnswersWhetherItsBytesReachedTheFile) {
+  TestOSFactory services;  // the file streams
+  std::unique_ptr<GTTFontFile> a(pool_->MakeFontFile(NewReader(1, 4)));
+  struct Case {
+    const char* name;
+    rlim_t limit;
+    bool marked;
+    std::uint32_t answer;
+  };
+  const Case cases[] = {
+      {"room for all", RLIM_INFINITY, true, 1},
+      {"the count cut", 2, false, 0},
+      {"the reader cut", 6, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.marked) a->AddKey(10);
+    TempPath path("readers");
+    std::uint32_t answer = 2;
+    {
+      FileSizeLimit limit(c.limit);
+      ASSERT_TRUE(limit.Ok());
+      answer = pool_->SaveToServiceStream(10, RWWString::FromMultiByte(RWCString(path.c_str())));
+    }
+    EXPECT_EQ(answer, c.answer);
+    if (c.answer) {
+      EXPECT_EQ(ReadAll(path.str()).substr(0, 8), Unhex("01 00 00 00 01 00 00 00"));
+    }
+  }
 }
 
 TEST_F(FontPoolTest, RestoresReplaceOrAbsorbByGenerationAndHolders) {
