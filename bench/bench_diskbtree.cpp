@@ -17,7 +17,6 @@
 #include <lmdb.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_folder.h"
 #include "foundation/rw/diskbtree.h"
 #include "foundation/rw/filespace.h"
 
@@ -70,8 +70,10 @@ const Work& WorkFor(std::size_t n) {
   return made.back().second;
 }
 
+// A file of the run's own folder, which goes at the end.
 std::string TempName(const char* what) {
-  return "/tmp/bench_diskbtree_" + std::to_string(::getpid()) + "_" + what;
+  static const bench::BenchFolder folder("bench_diskbtree");
+  return folder.File(what);
 }
 
 double FileKb(const std::string& path) {

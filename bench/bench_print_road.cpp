@@ -22,14 +22,12 @@
 // alone on as many pages (medians when repeated).
 #include <benchmark/benchmark.h>
 
-#include <stdlib.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "bench/bench_folder.h"
 #include "bench/pair_ratios.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
@@ -188,21 +186,14 @@ bool Run(Printer& printer) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   // A folder of this process's own, so that two runs at once do not meet.
-  std::error_code failed;
-  std::string out =
-      (std::filesystem::temp_directory_path(failed) / "bench_print_road-XXXXXX").string();
-  if (failed || !::mkdtemp(out.data())) {
-    std::fprintf(stderr, "bench_print_road: no folder of its own in the temporary folder\n");
-    return 1;
-  }
+  const bench::BenchFolder out("bench_print_road");
   bool ran = false;
   {
     Printer printer;
-    printer.out = out;
+    printer.out = out.Path();
     ran = Run(printer);
     printer.printer.Stop();
   }
   benchmark::Shutdown();
-  std::filesystem::remove_all(out, failed);
   return ran ? 0 : 1;
 }

@@ -8,14 +8,13 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "bench/bench_folder.h"
 #include "filters/load.h"
 #include "fonts/font_database.h"
 #include "output/core/peripheral.h"
@@ -67,13 +66,12 @@ class Sink : public GPeripheral {
 };
 
 // The filters loaded, the driver server and one job in it, its spool
-// directory "/tmp/<name>_<pid>" (removed at exit).
+// directory a folder of the run's own named after `name` (removed at exit,
+// after everything else of the environment).
 struct SpoolBenchEnvironment {
-  explicit SpoolBenchEnvironment(const std::string& name)
-      : directory("/tmp/" + name + "_" + std::to_string(::getpid())) {
+  explicit SpoolBenchEnvironment(const std::string& name) : folder(name), directory(folder.Path()) {
     FiltersLoad();
     GJobFontDatabase::CreateLock();
-    std::filesystem::create_directories(directory);
     GDriverServer::Create();
     auto* job = new BenchJob;
     render = &job->bench_render;
@@ -81,8 +79,7 @@ struct SpoolBenchEnvironment {
     services.SetPrinterDataString(job, u"TempDirectoryLocation",
                                   RWWString::FromMultiByte(directory.c_str()));
   }
-  ~SpoolBenchEnvironment() { std::filesystem::remove_all(directory); }
-
+  bench::BenchFolder folder;
   TestOSFactory services;
   std::string directory;
   BenchRender* render = nullptr;
