@@ -6,6 +6,8 @@
 // own bytes; asked twice, document properties answer the same; the query's
 // text ends in its buffer; a capability writes what it counts. Built by
 // clang (model stored as the flat record) and into the sheets' test.
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include "lang/joblang_zdl5/load.h"
 #include "output/core/peripheral.h"
 #include "persist/persistent_composite.h"
+#include "platform/host/modules.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
 #include "services/driver_server.h"
@@ -110,13 +113,25 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   DriverLoad();
   JobLanguageLoad();
   platform::ResetHostServices();
-  const std::string folder = std::filesystem::temp_directory_path() / "devmode_exports_fuzz";
-  std::filesystem::create_directories(folder);
+  // P1's files in a folder of the run's own (two runs at once must not
+  // share a printer file), removed when the run ends.
+  static const struct Folder {
+    Folder() {
+      const char* tmp = std::getenv("TMPDIR");
+      path = std::string(tmp && *tmp ? tmp : "/tmp") + "/devmode_exports_fuzz-XXXXXX";
+      if (!::mkdtemp(path.data())) std::abort();
+    }
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+    std::string path;
+  } folder;
   new HostOSFactory;
   std::unique_ptr<MPersistentComposite> root(support::BuildFixtureDataFile());
   auto* printer = FindOfClass<GPeripheral>(root->FindByKey(353), 76);
   SetValueIfPresent(FindComposite(FindComposite(printer->GetConfiguration(), 359), 366), 940, 1);
-  if (!support::InstallFixturePrinter(folder, root.get())) std::abort();
+  if (!support::InstallFixturePrinter(folder.path, root.get())) std::abort();
   platform::AddServerForm(u"", 1, u"Letter", 215900, 279400);
   for (const char16_t* filler : {u"F2", u"F3", u"F4", u"F5", u"F6", u"F7", u"F8"})
     platform::AddServerForm(u"", 1, filler, 1000, 1000);
@@ -135,5 +150,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::max<std::size_t>(sizeof head, (head[68] | head[69] << 8) + (head[70] | head[71] << 8)));
   std::copy_n(data + 2, std::min(size - 2, in.size()), in.begin());
   devmode_exports_fuzz::Run(data[0], data[1], in);
+  // The module loads an input made are logged for tests to read; kept, the
+  // log grows with every input until its bound, and libFuzzer, seeing each
+  // input leave memory behind, stops its leak check after a few thousand.
+  platform::ClearModuleLog();
   return 0;
 }
