@@ -16,7 +16,6 @@
 
 #include <string>
 
-#include "bench/bench_folder.h"
 #include "bench/pair_ratios.h"
 #include "driver/load.h"
 #include "platform/host/printer_interface.h"
@@ -26,6 +25,7 @@
 #include "support/acceptance_install.h"
 #include "support/acceptance_scenario.h"
 #include "support/fixture_printer.h"
+#include "support/run_folder.h"
 #include "support/ui_user.h"
 
 namespace {
@@ -41,7 +41,7 @@ struct Fixture {
 // P1 installed once for the process (left installed at its end), in a
 // folder of the run's own that goes at the end.
 Fixture& Get() {
-  static bench::BenchFolder folder("bench_acceptance");
+  static support::RunFolder folder("bench_acceptance");
   static Fixture* fixture = [] {
     auto* f = new Fixture;
     DriverLoad();

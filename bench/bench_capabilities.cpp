@@ -10,7 +10,6 @@
 // alone costs.
 #include <benchmark/benchmark.h>
 
-#include "bench/bench_folder.h"
 #include "bench/pair_ratios.h"
 
 #include <cstring>
@@ -29,6 +28,7 @@
 #include "platform/host/spooler.h"
 #include "services/driver_server.h"
 #include "support/fixture_printer.h"
+#include "support/run_folder.h"
 #include "support/test_os_factory.h"
 
 namespace {
@@ -81,7 +81,7 @@ struct Fixture {
 // Made once and kept for the process; its folder, the run's own, goes at
 // the end.
 Fixture& Get() {
-  static bench::BenchFolder folder("bench_capabilities");
+  static support::RunFolder folder("bench_capabilities");
   static Fixture* fixture = new Fixture(folder.Path());
   return *fixture;
 }

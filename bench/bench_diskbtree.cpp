@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_folder.h"
 #include "foundation/rw/diskbtree.h"
 #include "foundation/rw/filespace.h"
+#include "support/run_folder.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ const Work& WorkFor(std::size_t n) {
 
 // A file of the run's own folder, which goes at the end.
 std::string TempName(const char* what) {
-  static const bench::BenchFolder folder("bench_diskbtree");
+  static const support::RunFolder folder("bench_diskbtree");
   return folder.File(what);
 }
 

@@ -27,7 +27,6 @@
 #include <memory>
 #include <string>
 
-#include "bench/bench_folder.h"
 #include "bench/pair_ratios.h"
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
@@ -41,6 +40,7 @@
 #include "lang/joblang_zdl5/wqm.h"
 #include "output/commands/job_commands.h"
 #include "output/core/peripheral_composite.h"
+#include "support/run_folder.h"
 
 namespace {
 
@@ -186,7 +186,7 @@ bool Run(Printer& printer) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   // A folder of this process's own, so that two runs at once do not meet.
-  const bench::BenchFolder out("bench_print_road");
+  const support::RunFolder out("bench_print_road");
   bool ran = false;
   {
     Printer printer;

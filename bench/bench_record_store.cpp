@@ -32,13 +32,13 @@
 #include <sstream>
 #include <string>
 
-#include "bench/bench_folder.h"
 #include "foundation/rw/binarystream.h"
 #include "foundation/rw/rwstore.h"
 #include "output/core/command.h"
 #include "persist/stored_form.h"
 #include "store/command_composite_on_disk.h"
 #include "store/load.h"
+#include "support/run_folder.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ RWCString Payload(int i) {
 
 // A file of the run's own folder, which goes at the end.
 std::string TempName(const char* what, int thread) {
-  static const bench::BenchFolder folder("bench_record_store");
+  static const support::RunFolder folder("bench_record_store");
   return folder.File(std::string(what) + "_" + std::to_string(thread));
 }
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_folder.h"
 #include "lang/generator/generator_class.h"
 #include "output/port/file_output_target.h"
 #include "platform/host/files.h"
+#include "support/run_folder.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ class BenchLanguage final : public GGeneratorClass<BenchLanguage, 1503> {};
 const std::string& Directory() {
   static const struct Folder {
     Folder() { platform::MapPathPrefix(u"C:\\Bench", own.Path()); }
-    bench::BenchFolder own{"bench_sink"};
+    support::RunFolder own{"bench_sink"};
   } folder;
   return folder.own.Path();
 }

@@ -17,10 +17,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "bench/bench_folder.h"
 #include "fonts/load.h"
 #include "fonts/tt_file_reader.h"
 #include "output/core/byte_buffer.h"
+#include "support/run_folder.h"
 #include "support/truetype_writer.h"
 
 namespace {
@@ -41,7 +41,7 @@ std::uint16_t CodeOf(std::uint32_t i, std::uint32_t segments) {
 
 struct BenchFont {
   std::string path;
-  BenchFont(std::uint16_t segment_count, const bench::BenchFolder& folder)
+  BenchFont(std::uint16_t segment_count, const support::RunFolder& folder)
       : path(folder.File(std::to_string(segment_count) + ".ttf")) {
     FontsLoad();
     std::vector<std::string> glyphs(kGlyphs, SimpleGlyph(4));
@@ -75,7 +75,7 @@ struct BenchFont {
 
 // The fonts, in a folder of the run's own that goes after them.
 BenchFont& Font(std::uint16_t segments = 500) {
-  static const bench::BenchFolder folder("bench_truetype");
+  static const support::RunFolder folder("bench_truetype");
   static std::map<std::uint16_t, BenchFont> fonts;
   return fonts.try_emplace(segments, segments, folder).first->second;
 }

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_folder.h"
 #include "filters/load.h"
 #include "fonts/font_database.h"
 #include "output/core/peripheral.h"
@@ -22,6 +21,7 @@
 #include "output/graphics/primitive_graphic.h"
 #include "services/driver_data.h"
 #include "services/driver_server.h"
+#include "support/run_folder.h"
 #include "support/test_os_factory.h"
 #include "support/test_render_services.h"
 
@@ -79,7 +79,7 @@ struct SpoolBenchEnvironment {
     services.SetPrinterDataString(job, u"TempDirectoryLocation",
                                   RWWString::FromMultiByte(directory.c_str()));
   }
-  bench::BenchFolder folder;
+  support::RunFolder folder;
   TestOSFactory services;
   std::string directory;
   BenchRender* render = nullptr;

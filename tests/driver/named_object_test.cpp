@@ -248,8 +248,8 @@ TEST_F(FlatNamedObjects, TheBinPoolAndOtherEncodingsStayObjectGraphs) {
 }
 
 TEST_F(FlatNamedObjects, ATreeTheRecordCannotCarryStoresNothing) {
-  // A string, maybe a child, then a value: a record cut at the child would
-  // load the template's string and value for the rest.
+  // A string, maybe a child, then a value: a record cut before the value
+  // would load the template's string and value (100 't's, 7).
   const auto tree_of = [](RWSize length, std::uint16_t value, MPersistentObject* child) {
     auto* tree = new GAttributeComposite(368);
     tree->AddChild(new GStringAttribute(RWCString('t', length), 260));
@@ -261,24 +261,13 @@ TEST_F(FlatNamedObjects, ATreeTheRecordCannotCarryStoresNothing) {
   GCountedPtr stored(tree_of(6, 8, nullptr));
   ASSERT_NE(services_.StoreNamedObject(&printer_, u"368", stored.Get()), 0);
   const std::string before = Loaded(u"368");
-  struct Case {
-    const char* name;
-    RWSize length;
-    MPersistentObject* child;
-  };
-  const Case cases[] = {
-      {"a string of 65,535 characters", 65535, nullptr},
-      {"a string of 70,000 characters", 70000, nullptr},
-      {"a class without a node type", 6, new GColorMap(3, 300)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    GCountedPtr tree(tree_of(c.length, 9, c.child));
-    EXPECT_EQ(services_.StoreNamedObject(&printer_, u"368", tree.Get()), 0);
-    EXPECT_EQ(Loaded(u"368"), before);
-    auto loaded = Load(u"368");
-    ASSERT_NE(loaded, nullptr);
-    EXPECT_TRUE(loaded->IsEqualContent(stored.Get()));
+  // Strings of 65,535 and 70,000 characters; a class without a node type.
+  const std::pair<RWSize, MPersistentObject*> cases[] = {
+      {65535, nullptr}, {70000, nullptr}, {6, new GColorMap(3, 300)}};
+  for (const auto& [length, child] : cases) {
+    GCountedPtr tree(tree_of(length, 9, child));
+    EXPECT_EQ(services_.StoreNamedObject(&printer_, u"368", tree.Get()), 0) << length;
+    EXPECT_EQ(Loaded(u"368"), before) << length;
   }
 }
 

@@ -6,8 +6,6 @@
 // own bytes; asked twice, document properties answer the same; the query's
 // text ends in its buffer; a capability writes what it counts. Built by
 // clang (model stored as the flat record) and into the sheets' test.
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +24,7 @@
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
 #include "services/driver_server.h"
+#include "support/run_folder.h"
 #include "tests/support/printer_fixture.h"
 
 namespace devmode_exports_fuzz {
@@ -115,23 +114,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   platform::ResetHostServices();
   // P1's files in a folder of the run's own (two runs at once must not
   // share a printer file), removed when the run ends.
-  static const struct Folder {
-    Folder() {
-      const char* tmp = std::getenv("TMPDIR");
-      path = std::string(tmp && *tmp ? tmp : "/tmp") + "/devmode_exports_fuzz-XXXXXX";
-      if (!::mkdtemp(path.data())) std::abort();
-    }
-    ~Folder() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-    std::string path;
-  } folder;
+  static const support::RunFolder folder("devmode_exports_fuzz");
   new HostOSFactory;
   std::unique_ptr<MPersistentComposite> root(support::BuildFixtureDataFile());
   auto* printer = FindOfClass<GPeripheral>(root->FindByKey(353), 76);
   SetValueIfPresent(FindComposite(FindComposite(printer->GetConfiguration(), 359), 366), 940, 1);
-  if (!support::InstallFixturePrinter(folder.path, root.get())) std::abort();
+  if (!support::InstallFixturePrinter(folder.Path(), root.get())) std::abort();
   platform::AddServerForm(u"", 1, u"Letter", 215900, 279400);
   for (const char16_t* filler : {u"F2", u"F3", u"F4", u"F5", u"F6", u"F7", u"F8"})
     platform::AddServerForm(u"", 1, filler, 1000, 1000);

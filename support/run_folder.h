@@ -1,8 +1,9 @@
-// A folder of one benchmark run's own: made with mkdtemp under $TMPDIR
-// (/tmp when it is unset or empty), so that two runs at once never meet and
-// nothing of an earlier run is reused, and removed with all it holds when
-// the object goes. A program that cannot make it says so and exits with 1:
-// a benchmark without its folder would measure nothing.
+// A folder of one run's own, for the benchmarks and fuzz targets that write
+// files: made with mkdtemp under $TMPDIR (/tmp when it is unset or empty),
+// so that two runs at once never meet and nothing of an earlier run is
+// reused, and removed with all it holds when the object goes. A program
+// that cannot make it says so and exits with 1: without its folder it
+// would test or measure nothing.
 //
 // Ownership: the object owns the folder. Threads: make and destroy it on
 // one thread; its path may be read from any.
@@ -15,12 +16,12 @@
 #include <filesystem>
 #include <string>
 
-namespace bench {
+namespace support {
 
-class BenchFolder {
+class RunFolder {
  public:
   // `stem` starts the folder's name; mkdtemp picks the rest.
-  explicit BenchFolder(const std::string& stem) {
+  explicit RunFolder(const std::string& stem) {
     const char* tmp = std::getenv("TMPDIR");
     path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + stem + "-XXXXXX";
     if (!::mkdtemp(path_.data())) {
@@ -29,12 +30,12 @@ class BenchFolder {
       std::exit(1);
     }
   }
-  ~BenchFolder() {
+  ~RunFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  BenchFolder(const BenchFolder&) = delete;
-  BenchFolder& operator=(const BenchFolder&) = delete;
+  RunFolder(const RunFolder&) = delete;
+  RunFolder& operator=(const RunFolder&) = delete;
 
   const std::string& Path() const { return path_; }
   // The path of `name` inside the folder.
@@ -44,4 +45,4 @@ class BenchFolder {
   std::string path_;
 };
 
-}  // namespace bench
+}  // namespace support
