@@ -14,7 +14,6 @@
 // data in the caches.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <string>
 
 #include "bench/pair_ratios.h"
@@ -26,6 +25,7 @@
 #include "support/acceptance_install.h"
 #include "support/acceptance_scenario.h"
 #include "support/fixture_printer.h"
+#include "support/run_folder.h"
 #include "support/ui_user.h"
 
 namespace {
@@ -38,16 +38,15 @@ struct Fixture {
   std::string failed;
 };
 
-// P1 installed once for the process (left installed at its end).
+// P1 installed once for the process (left installed at its end), in a
+// folder of the run's own that goes at the end.
 Fixture& Get() {
+  static support::RunFolder folder("bench_acceptance");
   static Fixture* fixture = [] {
     auto* f = new Fixture;
     DriverLoad();
     platform::ResetHostServices();
-    const std::string folder =
-        (std::filesystem::temp_directory_path() / "driverui-bench-printer").string();
-    std::filesystem::remove_all(folder);
-    f->failed = f->install.Install(folder);
+    f->failed = f->install.Install(folder.Path());
     if (f->failed.empty()) {
       f->in = ScenarioRequest(f->install, f->install.Printer(), kFixturePrinter);
       if (f->in.empty()) f->failed = "no default record";

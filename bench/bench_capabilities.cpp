@@ -13,7 +13,6 @@
 #include "bench/pair_ratios.h"
 
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +28,7 @@
 #include "platform/host/spooler.h"
 #include "services/driver_server.h"
 #include "support/fixture_printer.h"
+#include "support/run_folder.h"
 #include "support/test_os_factory.h"
 
 namespace {
@@ -38,16 +38,15 @@ using bench::ThreadSeconds;
 constexpr int kForms = 100;
 
 struct Fixture {
-  std::string folder = std::filesystem::temp_directory_path() / "bench_capabilities";
   std::unique_ptr<HostOSFactory> services;
   platform::HANDLE printer = nullptr;
   std::vector<unsigned char> record;  // the caller's device mode
 
-  Fixture() {
+  // P1's files in `folder`.
+  explicit Fixture(const std::string& folder) {
     platform::ResetHostServices();
     DriverLoad();
     JobLanguageLoad();
-    std::filesystem::create_directories(folder);
     services = std::make_unique<HostOSFactory>();
     support::InstallFixturePrinter(folder);
     platform::AddModule({u"C:\\Drv\\KVQCF.DLL",
@@ -79,8 +78,11 @@ struct Fixture {
   }
 };
 
+// Made once and kept for the process; its folder, the run's own, goes at
+// the end.
 Fixture& Get() {
-  static Fixture* fixture = new Fixture;
+  static support::RunFolder folder("bench_capabilities");
+  static Fixture* fixture = new Fixture(folder.Path());
   return *fixture;
 }
 

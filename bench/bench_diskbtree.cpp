@@ -17,7 +17,6 @@
 #include <lmdb.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +28,7 @@
 
 #include "foundation/rw/diskbtree.h"
 #include "foundation/rw/filespace.h"
+#include "support/run_folder.h"
 
 namespace {
 
@@ -70,8 +70,10 @@ const Work& WorkFor(std::size_t n) {
   return made.back().second;
 }
 
+// A file of the run's own folder, which goes at the end.
 std::string TempName(const char* what) {
-  return "/tmp/bench_diskbtree_" + std::to_string(::getpid()) + "_" + what;
+  static const support::RunFolder folder("bench_diskbtree");
+  return folder.File(what);
 }
 
 double FileKb(const std::string& path) {

@@ -22,10 +22,7 @@
 // alone on as many pages (medians when repeated).
 #include <benchmark/benchmark.h>
 
-#include <stdlib.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -43,6 +40,7 @@
 #include "lang/joblang_zdl5/wqm.h"
 #include "output/commands/job_commands.h"
 #include "output/core/peripheral_composite.h"
+#include "support/run_folder.h"
 
 namespace {
 
@@ -188,21 +186,14 @@ bool Run(Printer& printer) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   // A folder of this process's own, so that two runs at once do not meet.
-  std::error_code failed;
-  std::string out =
-      (std::filesystem::temp_directory_path(failed) / "bench_print_road-XXXXXX").string();
-  if (failed || !::mkdtemp(out.data())) {
-    std::fprintf(stderr, "bench_print_road: no folder of its own in the temporary folder\n");
-    return 1;
-  }
+  const support::RunFolder out("bench_print_road");
   bool ran = false;
   {
     Printer printer;
-    printer.out = out;
+    printer.out = out.Path();
     ran = Run(printer);
     printer.printer.Stop();
   }
   benchmark::Shutdown();
-  std::filesystem::remove_all(out, failed);
   return ran ? 0 : 1;
 }

@@ -38,6 +38,7 @@
 #include "persist/stored_form.h"
 #include "store/command_composite_on_disk.h"
 #include "store/load.h"
+#include "support/run_folder.h"
 
 namespace {
 
@@ -99,9 +100,10 @@ RWCString Payload(int i) {
   return RWCString(static_cast<char>('a' + i % 26), static_cast<RWSize>(200 + (i * 37) % 201));
 }
 
+// A file of the run's own folder, which goes at the end.
 std::string TempName(const char* what, int thread) {
-  return "/tmp/bench_record_store_" + std::to_string(::getpid()) + "_" + what + "_" +
-         std::to_string(thread);
+  static const support::RunFolder folder("bench_record_store");
+  return folder.File(std::string(what) + "_" + std::to_string(thread));
 }
 
 double FileKb(const std::string& path) {

@@ -6,16 +6,15 @@
 // of the same pieces into a std::FILE with its own buffering. Each round
 // writes a new file and closes it.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "lang/generator/generator_class.h"
 #include "output/port/file_output_target.h"
 #include "platform/host/files.h"
+#include "support/run_folder.h"
 
 namespace {
 
@@ -24,18 +23,13 @@ constexpr std::size_t kPiece = 4096;
 
 class BenchLanguage final : public GGeneratorClass<BenchLanguage, 1503> {};
 
-// A directory of its own, served as "C:\Bench", removed at exit.
+// A directory of the run's own, served as "C:\Bench", removed at exit.
 const std::string& Directory() {
   static const struct Folder {
-    Folder() {
-      std::filesystem::create_directories(path);
-      platform::MapPathPrefix(u"C:\\Bench", path);
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-    std::string path = std::filesystem::temp_directory_path().string() + "/bench_sink_" +
-                       std::to_string(::getpid());
+    Folder() { platform::MapPathPrefix(u"C:\\Bench", own.Path()); }
+    support::RunFolder own{"bench_sink"};
   } folder;
-  return folder.path;
+  return folder.own.Path();
 }
 
 void BM_SinkToFilePort(benchmark::State& state) {

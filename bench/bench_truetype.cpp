@@ -20,6 +20,7 @@
 #include "fonts/load.h"
 #include "fonts/tt_file_reader.h"
 #include "output/core/byte_buffer.h"
+#include "support/run_folder.h"
 #include "support/truetype_writer.h"
 
 namespace {
@@ -40,8 +41,8 @@ std::uint16_t CodeOf(std::uint32_t i, std::uint32_t segments) {
 
 struct BenchFont {
   std::string path;
-  explicit BenchFont(std::uint16_t segment_count)
-      : path("/tmp/bench_truetype_" + std::to_string(segment_count) + ".ttf") {
+  BenchFont(std::uint16_t segment_count, const support::RunFolder& folder)
+      : path(folder.File(std::to_string(segment_count) + ".ttf")) {
     FontsLoad();
     std::vector<std::string> glyphs(kGlyphs, SimpleGlyph(4));
     auto [glyf, loca] = GlyfAndLoca(glyphs, true);
@@ -72,9 +73,11 @@ struct BenchFont {
   ~BenchFont() { std::remove(path.c_str()); }
 };
 
+// The fonts, in a folder of the run's own that goes after them.
 BenchFont& Font(std::uint16_t segments = 500) {
+  static const support::RunFolder folder("bench_truetype");
   static std::map<std::uint16_t, BenchFont> fonts;
-  return fonts.try_emplace(segments, segments).first->second;
+  return fonts.try_emplace(segments, segments, folder).first->second;
 }
 
 void BM_GlyphLookup_Reader(benchmark::State& state) {

@@ -8,10 +8,8 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +21,7 @@
 #include "output/graphics/primitive_graphic.h"
 #include "services/driver_data.h"
 #include "services/driver_server.h"
+#include "support/run_folder.h"
 #include "support/test_os_factory.h"
 #include "support/test_render_services.h"
 
@@ -67,13 +66,12 @@ class Sink : public GPeripheral {
 };
 
 // The filters loaded, the driver server and one job in it, its spool
-// directory "/tmp/<name>_<pid>" (removed at exit).
+// directory a folder of the run's own named after `name` (removed at exit,
+// after everything else of the environment).
 struct SpoolBenchEnvironment {
-  explicit SpoolBenchEnvironment(const std::string& name)
-      : directory("/tmp/" + name + "_" + std::to_string(::getpid())) {
+  explicit SpoolBenchEnvironment(const std::string& name) : folder(name), directory(folder.Path()) {
     FiltersLoad();
     GJobFontDatabase::CreateLock();
-    std::filesystem::create_directories(directory);
     GDriverServer::Create();
     auto* job = new BenchJob;
     render = &job->bench_render;
@@ -81,8 +79,7 @@ struct SpoolBenchEnvironment {
     services.SetPrinterDataString(job, u"TempDirectoryLocation",
                                   RWWString::FromMultiByte(directory.c_str()));
   }
-  ~SpoolBenchEnvironment() { std::filesystem::remove_all(directory); }
-
+  support::RunFolder folder;
   TestOSFactory services;
   std::string directory;
   BenchRender* render = nullptr;

@@ -337,20 +337,24 @@ int GNTOSFactory::StoreNamedObject(GDriverData* printer, const RWWString& name,
         NewMemoryOutputStream(buffer.get(), capacity, kBinaryEncoding));
     if (!StreamGood(stream.get())) return 0;
     std::int64_t start = stream->Tell();
+    int encoded = 1;
     {
       // A graph larger than the buffer fails the stream; that is expected
       // here, not an error for the process.
       RWErrorScope scope;
       if (flat) {
-        // The codec's answer is not tested: what the stream took is stored.
         GFlatSettingsCodec codec;
-        codec.Encode(model, stream->VirtualStream(), stream.get(), kFlatLongNumbers);
+        encoded = codec.Encode(model, stream->VirtualStream(), stream.get(), kFlatLongNumbers);
       } else {
         WriteCollectablePointerToStream(*stream->VirtualStream(), object);
       }
       stream->VirtualStream()->Flush();
     }
     if (StreamGood(stream.get())) {
+      // A good stream and no record: a string too long or a class the record
+      // cannot carry. The record ends early, so storing it would load back
+      // the template's values; what was stored before stays.
+      if (!encoded) return 0;
       std::int64_t end = stream->Tell();
       if (start < 0 || end < start || static_cast<std::uint64_t>(end - start) > UINT32_MAX) {
         return 0;

@@ -89,10 +89,10 @@ class GNTOSFactory : public GOSFactory {
   // in three attempts at most. The bytes are the flat settings record with
   // 32-bit numbers (flat_settings/flat_settings_codec.h) when the named-
   // object encoding is 1 and the name is not "VROBinPool", else an object
-  // reference (class, then its stored form). The stored bytes are what the
-  // stream took while it stayed good: a tree the record cannot hold whole
-  // is stored as far as it was written. A null object, and in the flat
-  // record an object that is no model object, store nothing and answer 0.
+  // reference (class, then its stored form). A null object, and in the flat
+  // record an object that is no model object or a tree the record cannot
+  // hold whole (a string of 65,535 characters or more, a class without a
+  // node type), store nothing and answer 0: what was stored stays.
   int StoreNamedObject(GDriverData* printer, const RWWString& name,
                        const RWCollectable* object) override;
   // Opens. The value when it reads as REG_DWORD of 4 bytes, else `fallback`.

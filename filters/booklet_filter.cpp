@@ -20,8 +20,6 @@
 
 namespace {
 
-constinit RWLockRecord g_file_lock;
-
 constexpr std::uint32_t kFirstCustomPaper = 16384;
 // The names CheckInsertPages asks the job about, after the medium's type.
 constexpr std::uint32_t kInsertNameKeys[] = {kFrontCoverMediaTypeKey, kBackCoverMediaTypeKey,
@@ -40,28 +38,6 @@ constexpr GSpoolPolicy kBookletSpool = {
 constexpr RWClassRegistration kBookletFilterClasses[] = {
     {&RWCreate<GBookletFilter>, kGBookletFilterId, "GBookletFilter"},
 };
-
-GCountedPtr Held(MPersistentObject* object) {
-  return GCountedPtr(object, g_file_lock);
-}
-
-GMedia* MediumOf(GAttributeComposite* set) {
-  return FindOfClass<GMedia>(set, kMediumKey);
-}
-
-RWCString StringOf(GAttributeComposite* set, std::uint32_t key) {
-  GStringAttribute* text = FindStringAttribute(set, key);
-  return text ? text->GetValue() : RWCString();
-}
-
-// `key` of `set` given `value`: the value attribute there, else a new one.
-void PutValue(GAttributeComposite& set, std::uint32_t key, std::uint16_t value) {
-  if (GValueAttribute* found = FindValueAttribute(&set, key)) {
-    found->SetValue(value);
-  } else {
-    set.AddChild(RWNew<GValueAttribute>(value, key));
-  }
-}
 
 // A page's start: in memory the page start itself; in a page store a copy
 // read back, which PutStart writes back.
@@ -283,7 +259,7 @@ std::uint16_t GBookletFilter::PageStart(GPageStart& command) {
       insert_page_ = Held(set->DeepCopy());
       auto* inserts = static_cast<GAttributeComposite*>(insert_page_.Get());
       if (inserts) {
-        PutValue(*inserts, kPaperSourceKey, insert_tray_);
+        PutValue(inserts, kPaperSourceKey, insert_tray_);
         if (GMedia* medium = MediumOf(inserts)) medium->SetMediaType(insert_media_type_);
       }
     }
@@ -354,7 +330,7 @@ bool GBookletFilter::AssignCoverTrays(std::uint32_t side, const GCountedPtr& fir
   auto give = [](GCommand& start, const PaperOf& paper) {
     GAttributeComposite* set = start.GetAttributes();
     if (!set) return;
-    PutValue(*set, kPaperSourceKey, paper.tray);
+    PutValue(set, kPaperSourceKey, paper.tray);
     if (GMedia* medium = MediumOf(set)) medium->SetMediaType(paper.type);
   };
   if (first && first->ClassId() == kGCommandCompositeOnDiskId) {

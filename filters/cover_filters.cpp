@@ -14,8 +14,6 @@
 
 namespace {
 
-constinit RWLockRecord g_file_lock;
-
 constexpr std::int16_t kFirstCustomPaper = 16384;
 // The names the media test asks the job about, after the medium's type.
 constexpr std::uint32_t kMediaNameKeys[] = {kFrontCoverMediaTypeKey, kBackCoverMediaTypeKey,
@@ -26,30 +24,8 @@ constexpr RWClassRegistration kCoverFilterClasses[] = {
     {&RWCreate<GBackCoverFilter>, kGBackCoverFilterId, "GBackCoverFilter"},
 };
 
-GCountedPtr Held(MPersistentObject* object) {
-  return GCountedPtr(object, g_file_lock);
-}
-
-GMedia* MediumOf(GAttributeComposite* set) {
-  return FindOfClass<GMedia>(set, kMediumKey);
-}
-
-RWCString StringOf(GAttributeComposite* set, std::uint32_t key) {
-  GStringAttribute* text = FindStringAttribute(set, key);
-  return text ? text->GetValue() : RWCString();
-}
-
 std::uint16_t Unsigned(GAttributeComposite* set, std::uint32_t key) {
   return static_cast<std::uint16_t>(FilterValue(set, key).value_or(0));
-}
-
-// `key` of `set` given `value`: the value attribute there, else a new one.
-void PutValue(GAttributeComposite& set, std::uint32_t key, std::uint16_t value) {
-  if (GValueAttribute* found = FindValueAttribute(&set, key)) {
-    found->SetValue(value);
-  } else {
-    set.AddChild(RWNew<GValueAttribute>(value, key));
-  }
 }
 
 GAttributeComposite* JobSettingsOf(GRenderDriverData* job) {
@@ -230,7 +206,7 @@ bool GFrontCoverFilter::InsertCover(GCountedPtr& holder) {
     GAttributeComposite* cover = CopyOf(page);
     if (cover) {
       MediumOf(cover)->SetMediaType(cover_type_);
-      PutValue(*cover, kPaperSourceKey, cover_source_);
+      PutValue(cover, kPaperSourceKey, cover_source_);
     }
     return cover;
   };
@@ -313,9 +289,9 @@ GAttributeComposite* GBackCoverFilter::ApplyCoverSettings(GAttributeComposite* s
                                                           std::uint16_t source) {
   if (!set) return set;
   if (FilterValue(set, kDuplexKey) != static_cast<std::int16_t>(duplex))
-    PutValue(*set, kDuplexKey, duplex);
+    PutValue(set, kDuplexKey, duplex);
   if (GMedia* medium = MediumOf(set)) medium->SetMediaType(type);
-  PutValue(*set, kPaperSourceKey, source);  // in place of the set's own
+  PutValue(set, kPaperSourceKey, source);  // in place of the set's own
   return set;
 }
 
@@ -335,7 +311,7 @@ GCountedPtr GBackCoverFilter::MakeCovers(const GCountedPtr& end) {
       AddPage(pages, ApplyCoverSettings(CopyOf(page), duplex, cover_type_, cover_source_));
   } else {
     MediumOf(base)->SetMediaType(cover_type_);
-    PutValue(*base, kPaperSourceKey, cover_source_);
+    PutValue(base, kPaperSourceKey, cover_source_);
     AddPage(pages, base);
   }
   pages.AddChild(end.Get());

@@ -22,7 +22,8 @@
 // (RWCreate<Self>, kId, its class name) in its source file's list.
 //
 // The filters' settings are 16-bit value attributes found by key
-// (FilterValue).
+// (FilterValue); the helpers beside it are what every filter's source
+// shares for reading and changing a set and for holding what it makes.
 //
 // Ownership and threads: as GPeripheral; a filter's run-time state (its
 // spool) is never stored and never copied.
@@ -38,9 +39,25 @@
 
 inline constexpr std::uint32_t kFilterVersion = 1;
 
+class GMedia;
+
 // The 16-bit value attribute `key` of `set` (found depth first), read as
 // signed; none when the set is null or holds no value attribute there.
 std::optional<std::int16_t> FilterValue(GAttributeComposite* set, std::uint32_t key);
+
+// Sets the value attribute `key` of `set` to `value`, adding one when there
+// is none; whether the set changed (false for a null set or the same value).
+bool PutValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value);
+
+// The text of the string attribute `key` of `set`; the null string when the
+// set is null or holds no string attribute there.
+RWCString StringOf(GAttributeComposite* set, std::uint32_t key);
+
+// The medium of `set` (kMediumKey); null when there is none of that class.
+GMedia* MediumOf(GAttributeComposite* set);
+
+// A hold on `object` (none for null); the last holder to let go deletes it.
+GCountedPtr Held(MPersistentObject* object);
 
 template <class Self, RWClassID kId, bool kSameClassFirst = false,
           std::uint32_t kVersion = kFilterVersion>

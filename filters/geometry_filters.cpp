@@ -19,8 +19,6 @@
 
 namespace {
 
-constinit RWLockRecord g_file_lock;
-
 constexpr RWClassRegistration kGeometryFilterClasses[] = {
     {&RWCreate<GFitToSizeFilter>, kGFitToSizeFilterId, "GFitToSizeFilter"},
     {&RWCreate<GScalePageFilter>, kGScalePageFilterId, "GScalePageFilter"},
@@ -30,10 +28,6 @@ constexpr RWClassRegistration kGeometryFilterClasses[] = {
 
 constexpr GScalePair kNoScale{0.0f, 0.0f};
 constexpr GScalePair kUnitScale{1.0f, 1.0f};
-
-GCountedPtr Held(MPersistentObject* object) {
-  return GCountedPtr(object, g_file_lock);
-}
 
 std::int16_t Narrow(std::int32_t value) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));

@@ -45,28 +45,6 @@ constexpr RWClassRegistration kManualDuplexFilterClasses[] = {
     {&RWCreate<GManualDuplexFilter>, kGManualDuplexFilterId, "GManualDuplexFilter"},
 };
 
-// Sets the value `key` of `set`, adding it when it is missing; whether the
-// set changed.
-bool PutValue(GAttributeComposite* set, std::uint32_t key, std::uint16_t value) {
-  if (!set) return false;
-  if (GValueAttribute* found = FindValueAttribute(set, key)) {
-    if (found->GetValue() == value) return false;
-    found->SetValue(value);
-  } else {
-    set->AddChild(RWNew<GValueAttribute>(value, key));
-  }
-  return true;
-}
-
-RWCString TextAt(GAttributeComposite* set, std::uint32_t key) {
-  GStringAttribute* text = FindStringAttribute(set, key);
-  return text ? text->GetValue() : RWCString();
-}
-
-GMedia* MediumOf(GAttributeComposite* set) {
-  return FindOfClass<GMedia>(set, kMediumKey);
-}
-
 // The first part of class `Part` with id `id` among the parts of the
 // installed devices of `type` in `devices`, devices and parts in order.
 template <class Part>
@@ -148,7 +126,7 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
   const std::int16_t unit = FilterValue(settings, kDuplexUnitReportedKey).value_or(1);
   const std::uint16_t size_id = medium->GetPaperSizeId();
   document_type_ = medium->GetMediaType();
-  last_sheet_type_ = TextAt(document, kLastPageMediaTypeKey);
+  last_sheet_type_ = StringOf(document, kLastPageMediaTypeKey);
   last_sheet_tray_ =
       static_cast<std::uint16_t>(FilterValue(document, kLastPageSourceKey).value_or(kNoTray));
   const auto document_tray =
@@ -156,13 +134,13 @@ std::uint16_t GManualDuplexFilter::DocumentStart(GDocumentStart& command) {
   if (last_sheet_tray_ != document_tray && last_sheet_tray_ != kNoTray) {
     last_sheet_ = true;
   } else {
-    last_sheet_ =
-        last_sheet_type_ != TextAt(document, kOtherPagesMediaTypeKey) && !last_sheet_type_.IsNull();
+    last_sheet_ = last_sheet_type_ != StringOf(document, kOtherPagesMediaTypeKey) &&
+                  !last_sheet_type_.IsNull();
   }
   const bool allowed = document_type_ != "Transparency" && document_type_ != "Labels";
   bool refused = data->IsNameNotListed(document_type_) == 0;
   for (std::uint32_t key : kMediaNameKeys)
-    refused = refused || data->IsNameNotListed(TextAt(document, key)) == 0;
+    refused = refused || data->IsNameNotListed(StringOf(document, key)) == 0;
   refused = refused || FilterValue(document, kStraightPaperPathKey).value_or(0) != 0;
   GAttributeComposite* sizes = FindComposite(settings, kDuplexPaperSizesKey);
   bool taken = false;

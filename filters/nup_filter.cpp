@@ -31,8 +31,6 @@
 
 namespace {
 
-constinit RWLockRecord g_file_lock;
-
 constexpr RWClassRegistration kNupFilterClasses[] = {
     {&RWCreate<GNupFilter>, kGNupFilterId, "GNupFilter"},
 };
@@ -41,10 +39,6 @@ constexpr std::int16_t kDefaultMargin = 120;
 constexpr std::int32_t kDefaultGap = 30;
 constexpr std::uint16_t kFrameRop = 240;
 constexpr std::uint32_t kFramePenWidth = 2;
-
-GCountedPtr Held(MPersistentObject* object) {
-  return GCountedPtr(object, g_file_lock);
-}
 
 // The layout's 32-bit signed arithmetic: sums and products wrap.
 std::int32_t Wrap(std::int64_t value) {
@@ -80,10 +74,6 @@ std::optional<std::int32_t> AngleOf(GAttributeComposite* set, std::uint32_t key)
   std::optional<std::int16_t> value = FilterValue(set, key);
   if (!value) return std::nullopt;
   return Normalized(*value);
-}
-
-GMedia* MediumOf(GAttributeComposite* set) {
-  return FindOfClass<GMedia>(set, kMediumKey);
 }
 
 // Takes the first child keyed `key` out of `set`; the caller holds it.

@@ -6,6 +6,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
+#include "filters/filter_class.h"
 #include "filters/spool_directory.h"
 #include "fonts/font_database.h"
 #include "fonts/tt_font_pool.h"
@@ -32,10 +33,6 @@ constinit RWLockRecord g_file_lock;
 GCommand* AsCommand(const GCountedPtr& object) {
   MPersistentObject* target = object.Get();
   return target && target->IsKindOf(kGCommandId) ? static_cast<GCommand*>(target) : nullptr;
-}
-
-GCountedPtr Held(MPersistentObject* object) {
-  return GCountedPtr(object, g_file_lock);
 }
 
 // `command` held for a call that keeps it: by its holders' count when it

@@ -22,8 +22,6 @@
 
 namespace {
 
-constinit RWLockRecord g_file_lock;
-
 constexpr RWClassRegistration kReducingFilterClasses[] = {
     {&RWCreate<GReducingFilter>, kGReducingFilterId, "GReducingFilter"},
 };
@@ -31,10 +29,6 @@ constexpr RWClassRegistration kReducingFilterClasses[] = {
 // Paints of this kind never qualify (no class of ours has it).
 constexpr RWClassID kExcludedPaintKind = 153;
 constexpr std::uint16_t kCopyLowByte = 0xF0;
-
-GCountedPtr Held(MPersistentObject* object) {
-  return GCountedPtr(object, g_file_lock);
-}
 
 struct Box {
   std::int32_t left, top, right, bottom;

@@ -28,10 +28,6 @@ constexpr RWClassRegistration kReverseFilterClasses[] = {
     {&RWCreate<GReverseFilter>, kGReverseFilterId, "GReverseFilter"},
 };
 
-GMedia* MediumOf(GAttributeComposite* set) {
-  return FindOfClass<GMedia>(set, kMediumKey);
-}
-
 }  // namespace
 
 template class MPersistentClass<GReverseFilter, GPeripheral, kGReverseFilterId>;

@@ -372,7 +372,11 @@ std::uint32_t GTTFontPool::SaveToServiceStream(std::uint32_t owner, const RWWStr
       services ? services->NewFileOutputStream(path, GOSFactory::kBinaryEncoding) : nullptr);
   RWVirtualOutputStream* out = stream ? stream->VirtualStream() : nullptr;
   if (!out || !out->Good()) return 0;
-  return SaveToStream(*out, owner);
+  const std::uint32_t result = SaveToStream(*out, owner);
+  // What the stream still buffers must reach the file before the answer: a
+  // write that failed only when the stream closed would come after it.
+  out->Flush();
+  return result == 1 && out->Good() ? 1 : 0;
 }
 
 std::uint32_t GTTFontPool::RestoreFromServiceStream(std::uint32_t owner, const RWWString& path) {

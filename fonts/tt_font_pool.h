@@ -125,7 +125,8 @@ class GTTFontPool {
   std::uint32_t RestoreFromFile(RWFile& file);
   // The same through a binary file stream of the driver services at
   // `path`, used only when it is in a good state; the restore makes
-  // `owner` the adding owner while it runs. 0 when the stream cannot be had.
+  // `owner` the adding owner while it runs. 0 when the stream cannot be had;
+  // a save answers 1 only when its bytes reached the file (flushed).
   std::uint32_t SaveToServiceStream(std::uint32_t owner, const RWWString& path);
   std::uint32_t RestoreFromServiceStream(std::uint32_t owner, const RWWString& path);
 

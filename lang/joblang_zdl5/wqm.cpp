@@ -6,6 +6,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
 #include "output/commands/job_commands.h"
+#include "persist/find_of_class.h"
 #include "services/driver_data.h"
 #include "services/render_driver_data.h"
 
@@ -14,12 +15,6 @@ namespace {
 constexpr RWClassRegistration kWqmClasses[] = {
     {&RWCreate<GWqm>, kGWqmId, "GWqm"},
 };
-
-// The child of `set` keyed `key` as a `T`, or null.
-template <class T>
-T* Find(GAttributeComposite* set, std::uint32_t key) {
-  return set ? dynamic_cast<T*>(set->FindByKey(key)) : nullptr;
-}
 
 // `text` as it may stand between the display line's quotes: printable
 // ASCII alone (no control character, no byte of a multi-byte character,
@@ -45,9 +40,9 @@ std::uint16_t GWqm::DocumentStart(GDocumentStart& command) {
 }
 
 bool GWqm::MakeDisplayLine(GAttributeComposite* document, RWCString& line) {
-  auto* text = Find<GStringAttribute>(document, kDisplayTextKey);
+  auto* text = FindOfClass<GStringAttribute>(document, kDisplayTextKey);
   if (!text) return false;
-  auto* operator_message = Find<GValueAttribute>(document, kOperatorMessageKey);
+  auto* operator_message = FindOfClass<GValueAttribute>(document, kOperatorMessageKey);
   line = operator_message && operator_message->GetValue() != 0 ? "OPMSG DISPLAY = "
                                                                : "RDYMSG DISPLAY = ";
   line += '"';
@@ -65,7 +60,7 @@ std::uint16_t GWqm::WriteJobHeader(GDocumentStart& command) {
   }
   auto* driver_data = dynamic_cast<GDriverData*>(command.GetJobContext());
   GAttributeComposite* job = driver_data ? driver_data->GetJobSettings() : nullptr;
-  auto* manual_duplex = Find<GValueAttribute>(job, kManualDuplexInstructionsKey);
+  auto* manual_duplex = FindOfClass<GValueAttribute>(job, kManualDuplexInstructionsKey);
   if (manual_duplex && manual_duplex->GetValue() == 1) log_.Record("ManualDuplexHeader");
   return result;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/style_attribute.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/nt_os_factory.h"
 #include "foundation/rw/factory.h"
@@ -243,6 +244,30 @@ TEST_F(FlatNamedObjects, TheBinPoolAndOtherEncodingsStayObjectGraphs) {
     std::unique_ptr<RWCollectable> loaded(services.LoadNamedObject(&printer, c.value, 0));
     ASSERT_NE(loaded, nullptr);
     EXPECT_TRUE(static_cast<MPersistentObject&>(*loaded).IsEqualContent(root.Get()));
+  }
+}
+
+TEST_F(FlatNamedObjects, ATreeTheRecordCannotCarryStoresNothing) {
+  // A string, maybe a child, then a value: a record cut before the value
+  // would load the template's string and value (100 't's, 7).
+  const auto tree_of = [](RWSize length, std::uint16_t value, MPersistentObject* child) {
+    auto* tree = new GAttributeComposite(368);
+    tree->AddChild(new GStringAttribute(RWCString('t', length), 260));
+    if (child) tree->AddChild(child);
+    tree->AddChild(new GValueAttribute(value, 253));
+    return tree;
+  };
+  UseFlatRecords(tree_of(100, 7, nullptr));
+  GCountedPtr stored(tree_of(6, 8, nullptr));
+  ASSERT_NE(services_.StoreNamedObject(&printer_, u"368", stored.Get()), 0);
+  const std::string before = Loaded(u"368");
+  // Strings of 65,535 and 70,000 characters; a class without a node type.
+  const std::pair<RWSize, MPersistentObject*> cases[] = {
+      {65535, nullptr}, {70000, nullptr}, {6, new GColorMap(3, 300)}};
+  for (const auto& [length, child] : cases) {
+    GCountedPtr tree(tree_of(length, 9, child));
+    EXPECT_EQ(services_.StoreNamedObject(&printer_, u"368", tree.Get()), 0) << length;
+    EXPECT_EQ(Loaded(u"368"), before) << length;
   }
 }
 

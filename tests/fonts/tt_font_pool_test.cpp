@@ -13,6 +13,7 @@
 #include "support/truetype_writer.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/graph.h"
+#include "tests/support/test_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***);
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
@@ -82,6 +83,21 @@ TEST_F(FontPoolTest, SavesWriteOnlyTheReadersMarkedForTheOwner) {
   a->AddKey(10);
   EXPECT_EQ(Save(10), first);
   EXPECT_EQ(Save(20).substr(0, 8), Unhex("01 00 00 00 02 00 00 00"));
+}
+
+TEST_F(FontPoolTest, AServiceStreamSaveAnswersWhetherItsBytesReachedTheFile) {
+  TestOSFactory services;  // the file streams
+  std::unique_ptr<GTTFontFile> a(pool_->MakeFontFile(NewReader(1, 4)));
+  // File-size limits: room for all, the count cut (nothing marked), the
+  // marked reader cut.
+  const std::pair<rlim_t, std::uint32_t> cases[] = {{RLIM_INFINITY, 1}, {2, 0}, {6, 0}};
+  for (const auto& [bytes, answer] : cases) {
+    if (bytes != 2) a->AddKey(10);
+    TempPath path("readers");
+    FileSizeLimit limit(bytes);
+    const RWWString wide = RWWString::FromMultiByte(RWCString(path.c_str()));
+    EXPECT_EQ(pool_->SaveToServiceStream(10, wide), answer) << bytes;
+  }
 }
 
 TEST_F(FontPoolTest, RestoresReplaceOrAbsorbByGenerationAndHolders) {
