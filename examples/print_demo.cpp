@@ -72,11 +72,15 @@ int Fail(const std::string& line) {
   return 1;
 }
 
-// A failure of the library that gave no reason: a thread the system
-// refused, when it refuses one now, else `line`.
+// A failure of the library that gave no reason: memory that ran short on
+// this thread (a read that met it reported a failure, its scope the
+// error), a thread the system refused, when it refuses one now, else
+// `line`.
 int FailUnexplained(const std::string& line) {
-  if (!program_files::ThreadsRefused()) return Fail(line);
-  return Fail(std::string("the system refused a thread while ") + program_files::Activity());
+  const char* cause = RWOutOfMemoryRaised() != 0        ? "out of memory while "
+                      : program_files::ThreadsRefused() ? "the system refused a thread while "
+                                                        : nullptr;
+  return Fail(cause ? cause + std::string(program_files::Activity()) : line);
 }
 
 // The library's errors end the run in one line, its files removed (the

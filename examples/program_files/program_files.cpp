@@ -1,6 +1,7 @@
 #include "examples/program_files/program_files.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,6 +62,12 @@ int RunCatching(const char*, int (*run)(int, char**), int argc, char** argv) {
   // it was thrown, before any unwinding (a noexcept frame would unwind to
   // itself first).
   std::set_terminate(OnTerminate);
+  // One heap for every thread: under an address-space limit a thread's own
+  // arena (a 64 MiB reservation) cannot be made, and the C library then
+  // maps a page for each of that thread's allocations, so that the first
+  // of them to fail could be the registration of its thread-local
+  // storage's destructors, which the C library answers by aborting.
+  ::mallopt(M_ARENA_MAX, 1);
   return run(argc, argv);
 }
 

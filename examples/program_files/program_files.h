@@ -20,6 +20,9 @@ namespace program_files {
 // one line "<program>: <what> while <activity>" (a failed allocation is
 // "out of memory", a thread the system refused "the system refused a
 // thread"), the run's folders removed, status 1. Nothing is unwound.
+// Every thread of the run allocates from the one heap, so that an
+// address-space limit meets a failed allocation the run can report, not
+// the C library's abort.
 int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv);
 
 // Standard output kept in a buffer of the program's own until FlushOutput
