@@ -425,11 +425,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  program_files::CatchInterrupts(kProgram);
-  program_files::HoldOutput();
-  const int status = program_files::RunCatching(kProgram, Run, argc, argv);
-  std::string error;
-  if (!program_files::FlushOutput(error) && status == 0)
-    return program_files::SayError(kProgram, error), 1;
-  return status;
+  return program_files::RunCatching(kProgram, Run, argc, argv);
 }

@@ -57,7 +57,9 @@ void Flush() {
 
 }  // namespace
 
-int RunCatching(const char*, int (*run)(int, char**), int argc, char** argv) {
+int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv) {
+  CatchInterrupts(program);
+  HoldOutput();
   // No handler: an exception that finds none ends in std::terminate where
   // it was thrown, before any unwinding (a noexcept frame would unwind to
   // itself first).
@@ -68,7 +70,10 @@ int RunCatching(const char*, int (*run)(int, char**), int argc, char** argv) {
   // of them to fail could be the registration of its thread-local
   // storage's destructors, which the C library answers by aborting.
   ::mallopt(M_ARENA_MAX, 1);
-  return run(argc, argv);
+  const int status = run(argc, argv);
+  std::string error;
+  if (!FlushOutput(error) && status == 0) return SayError(program, error), 1;
+  return status;
 }
 
 void HoldOutput() {

@@ -15,8 +15,11 @@
 
 namespace program_files {
 
-// `run(argc, argv)`'s status. An exception that escapes it, or any thread
-// of the process, ends the run as EndFatally does (interrupt_cleanup.h):
+// A program's main: `run(argc, argv)`'s status, with the interrupts
+// caught (CatchInterrupts, interrupt_cleanup.h) and standard output held
+// (HoldOutput), then flushed: a report that could not be written turns a
+// status 0 into 1, with its line. An exception that escapes `run`, or any
+// thread of the process, ends the run as EndFatally does:
 // one line "<program>: <what> while <activity>" (a failed allocation is
 // "out of memory", a thread the system refused "the system refused a
 // thread"), the run's folders removed, status 1. Nothing is unwound.
