@@ -50,6 +50,7 @@
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
 #include "platform/host/system.h"
+#include "platform/host/threads.h"
 #include "platform/host/version_info.h"
 #include "platform/ui/device_context.h"
 #include "platform/ui/message_boxes.h"
@@ -287,7 +288,9 @@ std::string ShowPrinter(const std::string& folder) {
     if (record.size() == support::kAcceptanceRecordBytes) ShowDocument(install, record);
   } else if (const std::string trouble = WriteTrouble(folder); !trouble.empty()) {
     failed = folder + ": " + failed + " failed: " + trouble;
-  } else if (program_files::ThreadsRefused()) {
+  } else if (RWOutOfMemoryRaised() != 0) {
+    failed = "out of memory while showing printer P1";
+  } else if (platform::RefusedThreadCount() != 0) {
     failed = "the system refused a thread while showing printer P1";
   } else {
     failed += " failed";

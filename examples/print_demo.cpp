@@ -60,6 +60,7 @@
 #include "lang/joblang_zdl5/wqm.h"
 #include "output/commands/job_commands.h"
 #include "output/core/result_commands.h"
+#include "platform/host/threads.h"
 #include "platform/host/types.h"
 
 namespace {
@@ -74,12 +75,11 @@ int Fail(const std::string& line) {
 
 // A failure of the library that gave no reason: memory that ran short on
 // this thread (a read that met it reported a failure, its scope the
-// error), a thread the system refused, when it refuses one now, else
-// `line`.
+// error), a thread the system refused on the way, else `line`.
 int FailUnexplained(const std::string& line) {
-  const char* cause = RWOutOfMemoryRaised() != 0        ? "out of memory while "
-                      : program_files::ThreadsRefused() ? "the system refused a thread while "
-                                                        : nullptr;
+  const char* cause = RWOutOfMemoryRaised() != 0            ? "out of memory while "
+                      : platform::RefusedThreadCount() != 0 ? "the system refused a thread while "
+                                                            : nullptr;
   return Fail(cause ? cause + std::string(program_files::Activity()) : line);
 }
 

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <malloc.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,14 +91,6 @@ bool FlushOutput(std::string& error) {
 void SayError(const char* program, const std::string& line) {
   Flush();
   std::fprintf(stderr, "%s: %s\n", program, line.c_str());
-}
-
-bool ThreadsRefused() {
-  pthread_t thread;
-  const int failed = ::pthread_create(
-      &thread, nullptr, [](void*) -> void* { return nullptr; }, nullptr);
-  if (failed == 0) ::pthread_join(thread, nullptr);
-  return failed == EAGAIN;
 }
 
 std::string Reason(int error) {

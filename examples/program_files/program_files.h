@@ -40,12 +40,6 @@ bool FlushOutput(std::string& error);
 // so that the two reach a terminal in order.
 void SayError(const char* program, const std::string& line);
 
-// Whether the system refuses a new thread now (a process limit, no address
-// space for a stack): one is started and joined to tell. What a program
-// asks when the library failed and gave no reason (a thread the library
-// could not start is a failure it answers, not an error it names).
-bool ThreadsRefused();
-
 // errno in words: a folder, the disk, the file-size limit as a user says
 // them, else the C library's text.
 std::string Reason(int error);

@@ -8,14 +8,19 @@
 #include <cerrno>
 #include <cstring>
 
+#include "foundation/rw/support.h"
+
 // The stored forms are little-endian; on such a host items move as they are.
 static_assert(std::endian::native == std::endian::little, "RWFile assumes a little-endian host");
 static_assert(sizeof(float) == 4 && sizeof(double) == 8);
 
 RWFile::RWFile(const char* name, const char* mode) : name_(name ? name : "") {
+  // Only a file that is not there is made: "wb+" over one that could not
+  // be opened for another reason (memory for the stream ran short) would
+  // empty it.
   if (mode) {
     Open(mode);
-  } else if (!Open("rb+")) {
+  } else if (!Open("rb+") && errno == ENOENT) {
     Open("wb+");
   }
 }
@@ -23,7 +28,9 @@ RWFile::RWFile(const char* name, const char* mode) : name_(name ? name : "") {
 RWFile::RWFile(InMemory, void* data, std::size_t size, const char* mode) : memory_size_(size) {
   std::strncpy(mode_, mode, 8);
   mode_[8] = '\0';
+  errno = 0;
   file_ = data && size > 0 ? ::fmemopen(data, size, mode) : nullptr;
+  if (!file_ && errno == ENOMEM) RWRaiseNoMemory(0);
 }
 
 std::unique_ptr<RWFile> RWFile::OverMemory(void* data, std::size_t size, const char* mode) {
@@ -39,7 +46,11 @@ RWFile::~RWFile() {
 bool RWFile::Open(const char* mode) {
   std::strncpy(mode_, mode, 8);
   mode_[8] = '\0';
+  errno = 0;
   file_ = std::fopen(name_.c_str(), mode);
+  // The stream's own memory: an allocation that failed, not a file that
+  // cannot be opened.
+  if (!file_ && errno == ENOMEM) RWRaiseNoMemory(0);
   return file_ != nullptr;
 }
 

@@ -31,7 +31,9 @@ class RWFile {
   static constexpr std::uint64_t kAnywhere = ~std::uint64_t{0};
 
   // Opens `name` with `mode`; without a mode, opens an existing file with
-  // "rb+", else creates it with "wb+". Mode() keeps the last mode tried.
+  // "rb+", else, when there is none, creates it with "wb+". Mode() keeps
+  // the last mode tried. An open that fails for want of memory raises the
+  // out-of-memory error.
   explicit RWFile(const char* name, const char* mode = nullptr);
   // A file over `size` bytes at `data` in memory, opened with `mode`: "rb"
   // reads them; "wb" writes them from the start, and fails a write past

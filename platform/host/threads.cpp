@@ -3,6 +3,7 @@
 #include <cxxabi.h>
 #include <pthread.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <list>
@@ -89,16 +90,31 @@ SyncState& State() {
 
 using Guard = std::unique_lock<std::mutex>;
 
-// Wakes the timed waiters that `wake` picks. REQUIRES: state.mutex held,
+using Objects = std::vector<std::shared_ptr<SyncObject>>;
+
+// Room for every timed waiter, made with the lock let go (see SyncState);
+// held again on return, so that no waiter can be added before the wake.
+Objects RoomForTimedWaiters(SyncState& state, Guard& lock) {
+  Objects room;
+  while (room.capacity() < state.timed_waits.size()) {
+    const std::size_t waits = state.timed_waits.size();
+    lock.unlock();
+    room.reserve(waits);
+    lock.lock();
+  }
+  return room;
+}
+
+// Wakes the timed waiters that `wake` picks, collected into `room`.
+// REQUIRES: state.mutex held since `room` was made by RoomForTimedWaiters,
 // which this lets go (the objects' locks come first).
 template <class Pick>
-void WakeTimedWaiters(SyncState& state, Guard& lock, Pick wake) {
-  std::vector<std::shared_ptr<SyncObject>> woken;
+void WakeTimedWaiters(SyncState& state, Guard& lock, Objects room, Pick wake) {
   for (const TimedWait& wait : state.timed_waits) {
-    if (wake(wait)) woken.push_back(wait.object);
+    if (wake(wait)) room.push_back(wait.object);
   }
   lock.unlock();
-  for (const auto& object : woken) {
+  for (const auto& object : room) {
     // A waiter that read the old clock holds its object's lock until it
     // blocks: taking the lock once makes sure the wake-up reaches it.
     { std::lock_guard<std::mutex> object_lock(object->mutex); }
@@ -296,6 +312,9 @@ void* RunThread(void* argument) {
 
 // Starts a detached host thread on `block`; false when the system refuses
 // one (no address space for its stack, a process limit).
+// Threads the system would not start, for RefusedThreadCount.
+std::atomic<std::uint32_t> refused_threads{0};
+
 bool StartHostThread(StartBlock* block) {
   pthread_attr_t attributes;
   if (::pthread_attr_init(&attributes) != 0) return false;
@@ -339,6 +358,7 @@ HANDLE CreateThread(const void*, std::size_t, ThreadStartRoutine start, void* pa
   }
   if (thread_id != nullptr) *thread_id = record->id;
   if (!StartHostThread(block.get())) {
+    refused_threads.fetch_add(1, std::memory_order_relaxed);
     // Never started: it leaves the live threads as an ended one would, so
     // that no wait for the threads to go idle waits on it.
     ThreadHolder::End(state, *record);
@@ -348,6 +368,10 @@ HANDLE CreateThread(const void*, std::size_t, ThreadStartRoutine start, void* pa
   block.release();  // the thread's now
   std::lock_guard<std::mutex> lock(state.mutex);
   return AddHandleLocked(state, std::move(handle));
+}
+
+std::uint32_t RefusedThreadCount() {
+  return refused_threads.load(std::memory_order_relaxed);
 }
 
 HANDLE GetCurrentThread() {
@@ -471,15 +495,17 @@ void FreeLibraryAndExitThread(HMODULE module, DWORD exit_code) {
 void UseManualWaitClock() {
   SyncState& state = State();
   Guard lock(state.mutex);
+  Objects room = RoomForTimedWaiters(state, lock);
   state.manual = true;
   state.manual_now = 0;
   state.idle_changed.notify_all();
-  WakeTimedWaiters(state, lock, [](const TimedWait&) { return true; });
+  WakeTimedWaiters(state, lock, std::move(room), [](const TimedWait&) { return true; });
 }
 
 void AdvanceWaitClock(DWORD milliseconds) {
   SyncState& state = State();
   Guard lock(state.mutex);
+  Objects room = RoomForTimedWaiters(state, lock);
   state.manual_now += milliseconds;
   // Threads whose deadline passed are no longer blocked, from now on, even
   // before they wake.
@@ -491,7 +517,7 @@ void AdvanceWaitClock(DWORD milliseconds) {
   state.idle_changed.notify_all();
   const bool manual = state.manual;
   const std::uint64_t now = state.manual_now;
-  WakeTimedWaiters(state, lock, [manual, now](const TimedWait& wait) {
+  WakeTimedWaiters(state, lock, std::move(room), [manual, now](const TimedWait& wait) {
     return manual && wait.manual_deadline <= now;
   });
 }
@@ -554,17 +580,18 @@ bool CloseSyncHandle(HANDLE handle) {
 void ResetThreadsLocked() {
   SyncState& state = State();
   Guard lock(state.mutex);
+  Objects room = RoomForTimedWaiters(state, lock);
   state.manual = false;
   state.manual_now = 0;
   state.fail_semaphores = false;
   state.fail_threads = false;
-  std::vector<std::shared_ptr<SyncObject>> objects;
+  Objects objects;
   objects.reserve(state.handles.size());
   for (const auto& [id, object] : state.handles)
     objects.push_back(object);
   state.idle_changed.notify_all();
   // Timed waits go on on the host's clock.
-  WakeTimedWaiters(state, lock, [](const TimedWait&) { return true; });
+  WakeTimedWaiters(state, lock, std::move(room), [](const TimedWait&) { return true; });
   for (const auto& object : objects) {
     std::lock_guard<std::mutex> object_lock(object->mutex);
     object->next_wait.reset();

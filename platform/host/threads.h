@@ -63,6 +63,12 @@ using ThreadStartRoutine = DWORD (*)(void* parameter);
 // for anything else; nothing leaves the thread.
 HANDLE CreateThread(const void* security, std::size_t stack_size, ThreadStartRoutine start,
                     void* parameter, DWORD flags, DWORD* thread_id);
+// How many threads the system has refused CreateThread in this process. A
+// caller's failure often says only that a step failed; this tells a
+// program whether a limit of the machine was met on the way, which asking
+// the system afterwards cannot (what the failure freed may let a thread
+// start again).
+std::uint32_t RefusedThreadCount();
 // The exit code of the thread `thread` names: what its procedure answered,
 // or kStillActive while it runs. False (kErrorInvalidHandle) for a handle
 // that is no thread, kErrorInvalidParameter for a null `exit_code`.

@@ -18,6 +18,7 @@
 #include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
 #include "foundation/rw/error.h"
+#include "foundation/rw/file.h"
 #include "persist/persistent_association.h"
 #include "support/failing_allocator.h"
 #include "tests/fonts/font_test_support.h"
@@ -126,6 +127,22 @@ TEST(FailedAllocation, ASpoolDirectoryGoesWithoutMemory) {
     EXPECT_TRUE(std::filesystem::is_empty(parent.str())) << n;
   }
   std::filesystem::remove_all(parent.str());
+}
+
+// An open for update whose stream memory ran short made the file anew,
+// empty, and said nothing of memory.
+TEST(FailedAllocation, AFileOpenedForUpdateKeepsItsBytes) {
+  TempPath path("update");
+  WriteAll(path.str(), "earlier");
+  bool failed = true;
+  for (std::uint64_t n = 1; failed; ++n) {
+    std::unique_ptr<RWFile> file;
+    const std::uint32_t before = RWOutOfMemoryRaised();
+    failed = FailingAt(n, [&] { file = std::make_unique<RWFile>(path.c_str()); });
+    EXPECT_TRUE(file->IsValid() || RWOutOfMemoryRaised() != before) << n;
+    file.reset();
+    EXPECT_EQ(ReadAll(path.str()), "earlier") << n;
+  }
 }
 
 class FailedAllocationOnP1 : public PrinterFixture {};
