@@ -161,9 +161,9 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
   // The pages' medium: the document's paper (kPaperSizeKey) as the job makes
   // it.
   const std::unique_ptr<GMedia> medium(job->MakeMedium(ValueOr(settings, kPaperSizeKey, 0)));
-  if (!medium) return Fail("no medium for the document's paper");
+  if (!medium) return FailUnexplained("no medium for the document's paper");
   GCountedPtr start = print_demo::MakeDocument(*job, *medium, print_demo::kDemoPort);
-  if (!start) return Fail("no document start for the job");
+  if (!start) return FailUnexplained("no document start for the job");
   GAttributeComposite* set = static_cast<GCommand*>(start.Get())->GetAttributes();
   set->AddChild(new GStringAttribute("print demo", kDisplayTextKey));  // the display line
 
@@ -181,12 +181,12 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
     if (WritePbm(out.StagedPath(name), page, unwritten)) out.Add(name);
   });
   GCountedPtr chain = BuildCanonicalChain(set, {new GWqm, generator});
-  if (!chain) return Fail("the filter chain could not be built");
+  if (!chain) return FailUnexplained("the filter chain could not be built");
   job->SetOutputChain(static_cast<GPeripheral*>(chain.Get()));
 
   print_demo::DemoFont font(printer.Folder());
   if (!font.IsOpen())
-    return Fail("the demonstration's font could not be made in " + printer.Folder());
+    return FailUnexplained("the demonstration's font could not be made in " + printer.Folder());
   const std::uint16_t code =
       print_demo::PrintDocument(*job, start, kPages, *medium, &font, [](const GCommand& command) {
         std::printf("%s\n", GetFactory()->StringIdOf(command.ClassId()).Data());
