@@ -48,9 +48,11 @@ bool RWFile::Open(const char* mode) {
   mode_[8] = '\0';
   errno = 0;
   file_ = std::fopen(name_.c_str(), mode);
+  const int error = errno;  // the constructor asks it; the report may change it
   // The stream's own memory: an allocation that failed, not a file that
   // cannot be opened.
-  if (!file_ && errno == ENOMEM) RWRaiseNoMemory(0);
+  if (!file_ && error == ENOMEM) RWRaiseNoMemory(0);
+  errno = error;
   return file_ != nullptr;
 }
 

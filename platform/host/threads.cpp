@@ -310,11 +310,11 @@ void* RunThread(void* argument) {
   return nullptr;
 }
 
-// Starts a detached host thread on `block`; false when the system refuses
-// one (no address space for its stack, a process limit).
 // Threads the system would not start, for RefusedThreadCount.
 std::atomic<std::uint32_t> refused_threads{0};
 
+// Starts a detached host thread on `block`; false when the system refuses
+// one (no address space for its stack, a process limit).
 bool StartHostThread(StartBlock* block) {
   pthread_attr_t attributes;
   if (::pthread_attr_init(&attributes) != 0) return false;
