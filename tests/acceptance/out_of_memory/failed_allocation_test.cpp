@@ -21,7 +21,6 @@
 #include "foundation/rw/file.h"
 #include "persist/persistent_association.h"
 #include "platform/host/threads.h"
-#include "support/child_process.h"
 #include "support/failing_allocator.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/printer_fixture.h"
@@ -131,28 +130,6 @@ TEST(FailedAllocation, ASpoolDirectoryGoesWithoutMemory) {
     EXPECT_TRUE(std::filesystem::is_empty(parent.str())) << n;
   }
   std::filesystem::remove_all(parent.str());
-}
-
-// An allocation that failed while the wait clock woke its waiters ran the
-// handler under the threads' lock, which the handler takes: a hang.
-TEST(FailedAllocation, TheWaitClockMovesWithoutMemory) {
-  const support::ChildResult result = support::RunInChild(
-      [] {
-        platform::UseManualWaitClock();
-        platform::HANDLE never = platform::CreateSemaphoreW(nullptr, 0, 1, nullptr);
-        const auto wait = [](void* semaphore) {
-          return platform::WaitForSingleObject(*static_cast<platform::HANDLE*>(semaphore), 100);
-        };
-        platform::HANDLE waiter = platform::CreateThread(nullptr, 0, wait, &never, 0, nullptr);
-        if (!waiter || !platform::AwaitThreadsIdle()) return 2;
-        // Its first allocation (the woken waiter's entry) fails.
-        if (!FailingAt(1, [] { platform::AdvanceWaitClock(100); })) return 3;
-        return platform::WaitForSingleObject(waiter, platform::kInfinite) == platform::kWaitObject0
-                   ? 0
-                   : 4;
-      },
-      10);
-  EXPECT_EQ(result.Describe(), "exit 0") << result.error_output;
 }
 
 // An open for update whose stream memory ran short made the file anew,

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <optional>
 #include <tuple>
 
@@ -67,6 +68,24 @@ bool ReaderFails(bool returning) {
   });
 }
 
+// The wait clock wakes a timed waiter while its one allocation fails, under
+// a handler that takes the threads' lock as the library's does.
+bool ClockMovesShortOfMemory() {
+  platform::UseManualWaitClock();
+  platform::HANDLE never = platform::CreateSemaphoreW(nullptr, 0, 1, nullptr);
+  const auto wait = [](void* semaphore) {
+    return platform::WaitForSingleObject(*static_cast<platform::HANDLE*>(semaphore), 100);
+  };
+  platform::HANDLE waiter = platform::CreateThread(nullptr, 0, wait, &never, 0, nullptr);
+  if (!waiter || !platform::AwaitThreadsIdle()) return false;
+  std::set_new_handler([] { std::set_new_handler(nullptr), platform::LiveThreadCount(); });
+  support::ResetAllocations();
+  support::FailAllocation(1);
+  platform::AdvanceWaitClock(100);
+  return support::AllocationFailed() &&
+         platform::WaitForSingleObject(waiter, platform::kInfinite) == platform::kWaitObject0;
+}
+
 TEST(WorkerThreads, RefusedOrShortOfMemoryNeitherHangNorAbort) {
   // What the child does (true when all went as owed), and how it ends.
   const std::tuple<const char*, std::function<bool()>, const char*> cases[] = {
@@ -85,7 +104,8 @@ TEST(WorkerThreads, RefusedOrShortOfMemoryNeitherHangNorAbort) {
        "exit 0"},
       {"the watcher, returning", [] { return WatcherFails(true); }, "exit 0"},
       {"a reader", [] { return ReaderFails(false); }, "exit 1 Fatal Error"},
-      {"a reader, returning", [] { return ReaderFails(true); }, "exit 0"}};
+      {"a reader, returning", [] { return ReaderFails(true); }, "exit 0"},
+      {"the wait clock", ClockMovesShortOfMemory, "exit 0"}};
   for (const auto& [what, work, end] : cases) {
     const support::ChildResult result = support::RunInChild([&] { return work() ? 0 : 2; }, 30);
     const bool fatal = result.error_output.find("Fatal Error") != std::string::npos;

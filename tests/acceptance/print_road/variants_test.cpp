@@ -400,13 +400,16 @@ TEST_F(PrintRoad, ThePortFileTakesTheTargetsPlaceAtTheDocumentEnd) {
   // was: a job abort, a port never opened, one finished or let go with the
   // job before its end, and a flush or close of the new file that fails at
   // the end (which answers the error). A failed flush of the folder after
-  // the rename answers the error, the new output already in place.
+  // the rename answers the error, the new output already in place. Last,
+  // files killed jobs could have left, by the names a job counting from 0
+  // would try, block nothing and stay.
   const std::string zeros(200, '\0');
   const struct {
     const char* end;
     int flush_failure, close_failure;
     std::uint16_t answer;
     std::string port;
+    int leftovers = 0;
   } cases[] = {{"document end", 0, 0, 0, zeros},
                {"job abort", 0, 0, 0, "earlier"},
                {"never opened", 0, 0, 0, "earlier"},
@@ -414,11 +417,17 @@ TEST_F(PrintRoad, ThePortFileTakesTheTargetsPlaceAtTheDocumentEnd) {
                {"finished", 0, 0, 0, "earlier"},
                {"document end", 1, 0, platform::kErrorWriteFault, "earlier"},
                {"document end", 0, 1, platform::kErrorWriteFault, "earlier"},
-               {"document end", 2, 0, platform::kErrorWriteFault, zeros}};
+               {"document end", 2, 0, platform::kErrorWriteFault, zeros},
+               {"document end", 0, 0, 0, zeros, 1024}};
+  const auto files = [&] {
+    return std::distance(std::filesystem::directory_iterator(out_.str()), {});
+  };
   for (const auto& c : cases) {
     const std::string end = c.end;
     SCOPED_TRACE(end + " " + std::to_string(c.flush_failure) + std::to_string(c.close_failure));
     WriteAll(out_.str() + "/job.prn", "earlier");
+    for (int n = 0; n < c.leftovers; ++n)
+      WriteAll(out_.str() + "/~prn" + std::to_string(n) + ".tmp", "");
     GCountedPtr start = Document({});
     Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
     if (end == "never opened") {
@@ -428,7 +437,7 @@ TEST_F(PrintRoad, ThePortFileTakesTheTargetsPlaceAtTheDocumentEnd) {
     } else {
       ASSERT_EQ(Print(start, 1, 1, false), 0);
       EXPECT_EQ(Port(), "earlier");
-      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_.str()), {}), 2);
+      EXPECT_EQ(files(), 2 + c.leftovers);
       platform::SetFileFlushFailure(c.flush_failure);
       platform::SetFileCloseFailure(c.close_failure);
       if (end == "finished") static_cast<GDocumentStart*>(start.Get())->GetPort()->Finish();
@@ -440,29 +449,9 @@ TEST_F(PrintRoad, ThePortFileTakesTheTargetsPlaceAtTheDocumentEnd) {
     ReleaseJob();
     start = GCountedPtr();
     EXPECT_EQ(Port(), c.port);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_.str()), {}), 1);
+    EXPECT_EQ(files(), 1 + c.leftovers);
     EXPECT_EQ(platform::OpenFileCount(), 0u);
   }
-}
-
-TEST_F(PrintRoad, KilledJobsLeftoversBlockNoLaterJob) {
-  // Files that killed jobs could have left beside the target, by the names
-  // a job that counts from 0 in its process would try: the next job
-  // prints, into a new file with the same prefix, and removes none of them.
-  constexpr int kLeftovers = 1024;
-  for (int n = 0; n < kLeftovers; ++n)
-    WriteAll(out_.str() + "/~prn" + std::to_string(n) + ".tmp", "");
-  GCountedPtr start = Document({});
-  Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
-  ASSERT_EQ(Print(start, 1, 1, false), 0);
-  std::filesystem::directory_iterator listing(out_.str());
-  EXPECT_EQ(
-      std::count_if(begin(listing), end(listing),
-                    [](const auto& e) { return e.path().filename().string().starts_with("~prn"); }),
-      kLeftovers + 1);
-  EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(Command(kGDocumentEndId).Get())), 0);
-  EXPECT_EQ(Port(), std::string(200, '\0'));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_.str()), {}), kLeftovers + 1);
 }
 
 TEST_F(PrintRoad, AnAbortBeforeTheDocumentChangesNothing) {
