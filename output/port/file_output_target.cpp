@@ -3,6 +3,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/host/files.h"
 #include "platform/host/uuid.h"
@@ -170,32 +171,27 @@ bool GFileOutputTarget::IsReady() {
 }
 
 std::uint16_t GFileOutputTarget::PutInPlace() {
-  auto last_error = [] { return static_cast<std::uint16_t>(platform::GetLastError()); };
+  // The error the platform gave, the new file gone.
+  const auto failed = [this] {
+    const auto error = static_cast<std::uint16_t>(platform::GetLastError());
+    Drop();
+    return error;
+  };
   // A file system may report a lost write only at the flush or the close:
   // either failing is a failed write, and the target keeps what it held.
-  if (file_ != platform::kInvalidHandleValue && !platform::FlushFileBuffers(file_)) {
-    const std::uint16_t error = last_error();
-    Drop();
-    return error;
+  if (file_ != platform::kInvalidHandleValue && !platform::FlushFileBuffers(file_)) return failed();
+  const platform::HANDLE file = std::exchange(file_, platform::kInvalidHandleValue);
+  if (file != platform::kInvalidHandleValue && !platform::CloseHandle(file)) return failed();
+  if (!platform::MoveFileExW(
+          made_.c_str(), target_.c_str(),
+          platform::kMoveFileReplaceExisting | platform::kMoveFileWriteThrough)) {
+    // The folder's flush failed after the rename: the file is the target
+    // now, whole, and only its survival of a crash is in doubt.
+    if (platform::GetLastError() == platform::kErrorWriteFault) made_.clear();
+    return failed();
   }
-  const platform::HANDLE file = file_;
-  file_ = platform::kInvalidHandleValue;
-  if (file != platform::kInvalidHandleValue && !platform::CloseHandle(file)) {
-    const std::uint16_t error = last_error();
-    Drop();
-    return error;
-  }
-  if (platform::MoveFileExW(made_.c_str(), target_.c_str(),
-                            platform::kMoveFileReplaceExisting | platform::kMoveFileWriteThrough)) {
-    made_.clear();
-    return 0;
-  }
-  const std::uint16_t error = last_error();
-  // The folder's flush failed after the rename: the file is the target
-  // now, whole, and only its survival of a crash is in doubt.
-  if (error == platform::kErrorWriteFault) made_.clear();
-  Drop();
-  return error;
+  made_.clear();
+  return 0;
 }
 
 void GFileOutputTarget::Drop() {
