@@ -9,20 +9,16 @@
 //
 // demo [--help]: its files (the strings' file, P1's folder) live in a
 // folder of its own in the temporary folder, so that runs at once do not
-// meet, removed at the end, on a failure and on SIGINT, SIGTERM, SIGHUP
-// and SIGPIPE (it then ends by the same signal). Exit status 0 when all
-// went well; 1 when not, with one line on standard error that names what
-// failed and why (a file not written, P1 not installed, a step of P1's
-// sheet refused, standard output not written, memory or a thread
-// refused); 2 for a usage error.
+// meet, removed however the run ends (program_files/run.h). Exit status 0
+// when all went well; 1 when not, with one line on standard error that
+// names what failed and why (a file not written, P1 not installed, a step
+// of P1's sheet refused, standard output not written, memory or a thread
+// refused); 2 for a usage error (the complaint and the usage line).
 #include <cctype>
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -31,8 +27,8 @@
 #include "config/keys/settings_keys.h"
 #include "driver/load.h"
 #include "driver/model_lookup.h"
-#include "examples/program_files/interrupt_cleanup.h"
 #include "examples/program_files/program_files.h"
+#include "examples/program_files/run.h"
 #include "flat_settings/flat_settings_codec.h"
 #include "foundation/rw/btree.h"
 #include "foundation/rw/catalogue.h"
@@ -63,24 +59,11 @@
 
 namespace {
 
-constexpr char kProgram[] = "demo";
-
-// The library's errors end the run in one line, its folder removed (the
-// library's own handler would leave it).
-void OnLibraryError(const RWError& error) {
-  program_files::EndFatally(error.Entry() == rwcore::NoMem() ? "out of memory" : error.Why());
-}
-
 void PrintBytes(const std::string& bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     std::printf("%02X%c", static_cast<unsigned char>(bytes[i]), (i % 16 == 15) ? '\n' : ' ');
   }
   std::printf("\n");
-}
-
-void PrintHex(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  PrintBytes(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
 }
 
 // Document settings (kDocumentSettingsKey): duplex 3 (kDuplexKey), 600
@@ -315,23 +298,27 @@ std::string Tour(const std::string& folder) {
   program_files::SetActivity("touring the strings");
   {
     RWFile file(path.c_str(), "wb");
-    if (!file.IsValid()) return path + ": cannot write: " + program_files::Reason(errno);
+    if (!file.IsValid()) return program_files::SystemError(path, "cannot write", errno);
     name.SaveToFile(file);
     greeting.SaveToFile(file);
     printer.SaveToFile(file);
     errno = 0;
     if (!file.Flush() || file.Error())
-      return path + ": cannot write: " + program_files::Reason(errno ? errno : EIO);
+      return program_files::SystemError(path, "cannot write", errno ? errno : EIO);
   }
 
   RWCString name_back, greeting_back;
   RWWString printer_back;
+  std::string bytes, error;
   {
     RWFile file(path.c_str(), "rb");
+    if (!file.IsValid()) return program_files::SystemError(path, "cannot read", errno);
     name_back.RestoreFromFile(file);
     greeting_back.RestoreFromFile(file);
     printer_back.RestoreFromFile(file);
+    if (file.Error() || file.Eof()) return path + ": cannot read: it is not as it was written";
   }
+  if (!program_files::ReadRegularFile(path, 1 << 20, bytes, error)) return error;
 
   std::cout << "narrow: " << name_back << " (hash 0x" << std::hex << name_back.Hash() << std::dec
             << ")\n";
@@ -343,7 +330,7 @@ std::string Tour(const std::string& folder) {
                     ? "exact"
                     : "DIFFERS")
             << "\n\nfile bytes:\n";
-  PrintHex(path);
+  PrintBytes(bytes);
 
   // An object graph: a list that holds one object twice and a dictionary,
   // saved in the portable text encoding and read back with its sharing.
@@ -397,36 +384,24 @@ constexpr char kHelp[] =
     "of its own in the temporary folder (TMPDIR, else /tmp), removed at the end.\n";
 
 int Run(int argc, char** argv) {
+  if (argc == 2 && (argv[1] == std::string("--help") || argv[1] == std::string("-h")))
+    return std::printf("%s%s", kUsage, kHelp), 0;
   if (argc > 1) {
     const std::string argument = argv[1];
-    if (argument == "--help" || argument == "-h") {
-      std::printf("%s%s", kUsage, kHelp);
-      return 0;
-    }
-    std::fprintf(stderr, "demo: unknown argument %s\n%s", argv[1], kUsage);
-    return 2;
+    const bool help = argument == "--help" || argument == "-h";
+    return program_files::UsageError(
+        help ? argument + " takes no other arguments" : "unknown argument " + argument, kUsage);
   }
-  // A file past the file-size limit is a failed write, said, not the end
-  // of the process.
-  std::signal(SIGXFSZ, SIG_IGN);
-  SetErrorHandler(OnLibraryError);
   program_files::SetActivity("making its folder");
   std::string folder, error;
-  program_files::Leftovers made;  // the run's folder, removed however it ends
-  {
-    program_files::InterruptsHeld held;
-    if (!program_files::MakeTemporaryFolder("driverui-demo", folder, error))
-      return program_files::SayError(kProgram, error), 1;
-    program_files::RemoveOnInterrupt(folder);
-    made.Add(folder);
-  }
-  if (const std::string failed = Tour(folder); !failed.empty())
-    return program_files::SayError(kProgram, failed), 1;
+  if (!program_files::MakeTemporaryFolder("driverui-demo", folder, error))
+    return program_files::Fail(error);
+  if (const std::string failed = Tour(folder); !failed.empty()) return program_files::Fail(failed);
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return program_files::RunCatching(kProgram, Run, argc, argv);
+  return program_files::RunCatching("demo", Run, argc, argv);
 }

@@ -20,22 +20,19 @@
 // Exit status: 0 after a printed job; the chain's error code (its low
 // byte; after the job abort) when the chain fails and no spool file is
 // left; 1 otherwise (the set-up, the pictures, a spool file left, a report
-// that could not be written, memory or a thread refused); 2 for a usage
-// error. Each failure is one line on standard error that names the file
-// and the reason.
+// that could not be written, memory or a thread refused), with one line on
+// standard error that names the file and the reason; 2 for a usage error
+// (the complaint and the usage line).
 //
 // The run writes in a staging folder of its own inside DIR (the port's
 // C:\Out is served from it) and puts its files in place together only
 // when the whole run went through and its report (standard output) was
-// written (program_files/staged_output.h): earlier files in DIR are
-// replaced then, never before. A failure leaves DIR as it was (and no DIR
-// it made); so do SIGINT, SIGTERM, SIGHUP and SIGPIPE, after which it ends
-// by the same signal; its folder in the temporary folder goes too.
+// written (program_files/staged_output.h). Whatever else ends it, DIR is
+// left as it was (program_files/run.h).
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -49,8 +46,8 @@
 #include "examples/port_to_png/port_to_png.h"
 #include "examples/print_demo/demo_job.h"
 #include "examples/print_road/canonical_chain.h"
-#include "examples/program_files/interrupt_cleanup.h"
 #include "examples/program_files/program_files.h"
+#include "examples/program_files/run.h"
 #include "examples/program_files/staged_output.h"
 #include "filters/nup_filter.h"
 #include "foundation/rw/catalogue.h"
@@ -65,13 +62,9 @@
 
 namespace {
 
-constexpr char kProgram[] = "print_demo";
 constexpr int kPages = 5;
 
-int Fail(const std::string& line) {
-  program_files::SayError(kProgram, line);
-  return 1;
-}
+using program_files::Fail;
 
 // A failure of the library that gave no reason: memory that ran short on
 // this thread (a read that met it reported a failure, its scope the
@@ -81,12 +74,6 @@ int FailUnexplained(const std::string& line) {
                       : platform::RefusedThreadCount() != 0 ? "the system refused a thread while "
                                                             : nullptr;
   return Fail(cause ? cause + std::string(program_files::Activity()) : line);
-}
-
-// The library's errors end the run in one line, its files removed (the
-// library's own handler would leave them).
-void OnLibraryError(const RWError& error) {
-  program_files::EndFatally(error.Entry() == rwcore::NoMem() ? "out of memory" : error.Why());
 }
 
 // The rendered picture `page` (palette index kPageBlack black) as a PBM
@@ -194,21 +181,21 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
   const std::string port = out.StagedPath("job.prn");
   if (code) {
     const int left = printer.SpoolFileCount();
-    Fail(out.Shown(ChainTrouble(code, port, printer.Folder())) + " (error " + std::to_string(code) +
-         "); the job was aborted" +
+    Fail(out.WithTargetPaths(ChainTrouble(code, port, printer.Folder())) + " (error " +
+         std::to_string(code) + "); the job was aborted" +
          (left ? ", " + std::to_string(left) + " spool files left" : ""));
     // The exit status keeps the code's low byte; never 0 for a failure.
     return left != 0 || (code & 0xFF) == 0 ? 1 : code;
   }
   out.Add("job.prn");
-  if (!unwritten.empty()) return Fail(out.Shown(unwritten));
+  if (!unwritten.empty()) return Fail(out.WithTargetPaths(unwritten));
 
   program_files::SetActivity("writing the pictures");
   std::string error;
   std::vector<port_to_png::PortPage> pages;
   if (!port_to_png::ReadPortFile(port, pages, error) ||
       !port_to_png::WritePictures(pages, out, error))
-    return Fail(out.Shown(error));
+    return Fail(out.WithTargetPaths(error));
   for (const std::string& name : out.Names())
     if (name.starts_with("page-")) std::printf("%s\n", out.TargetPath(name).c_str());
   return 0;
@@ -227,49 +214,32 @@ constexpr char kHelp[] =
 int Run(int argc, char** argv) {
   std::string folder = "out";
   bool rendered = false;
+  if (argc == 2 && (argv[1] == std::string("--help") || argv[1] == std::string("-h")))
+    return std::printf("%s%s", kUsage, kHelp), 0;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
-    if (argument == "--help" || argument == "-h") {
-      std::printf("%s%s", kUsage, kHelp);
-      return 0;
-    }
     if (argument == "--out" && i + 1 < argc) {
       folder = argv[++i];
     } else if (argument == "--rendered") {
       rendered = true;
+    } else if (argument == "--help" || argument == "-h") {
+      return program_files::UsageError(argument + " takes no other arguments", kUsage);
     } else {
-      std::fprintf(stderr, "print_demo: %s%s\n%s",
-                   argument == "--out" ? "no folder after " : "unknown argument ", argument.c_str(),
-                   kUsage);
-      return 2;
+      return program_files::UsageError(
+          (argument == "--out" ? "no folder after " : "unknown argument ") + argument, kUsage);
     }
   }
-  // A file-size limit on the port file is a write error the job reports,
-  // not the end of the process.
-  std::signal(SIGXFSZ, SIG_IGN);
-  SetErrorHandler(OnLibraryError);
   program_files::SetActivity("making the output folder");
-  std::string error, host;
-  program_files::StagedOutput out(kProgram);
+  std::string error;
+  program_files::StagedOutput out("print_demo");
   if (!out.Open(folder, error)) return Fail(error);
-  {
-    // P1's folder, named to the interrupt as soon as it is made.
-    program_files::InterruptsHeld held;
-    if (!program_files::MakeTemporaryFolder(kProgram, host, error))
-      return Fail("the set-up failed: " + error);
-    program_files::RemoveOnInterrupt(host);
-  }
   program_files::SetActivity("starting printer P1");
   print_demo::DemoPrinter printer;
-  std::string failed = printer.Start(out.Staging(), 0, host);
+  std::string failed = printer.Start(out.Staging());
   int status = failed.empty() ? PrintDocument(printer, out, rendered)
                               : FailUnexplained("the set-up failed: " + failed);
   program_files::SetActivity("stopping printer P1");
   failed = printer.Stop();
-  {
-    program_files::InterruptsHeld held;
-    program_files::KeepOnInterrupt(host);  // removed by Stop
-  }
   if (status != 0) return status;
   if (!failed.empty()) return FailUnexplained("the take-down failed: " + failed);
   program_files::SetActivity("putting the files in place");
@@ -280,5 +250,5 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return program_files::RunCatching(kProgram, Run, argc, argv);
+  return program_files::RunCatching("print_demo", Run, argc, argv);
 }

@@ -226,7 +226,7 @@ bool WritePictures(const std::vector<PortPage>& pages, program_files::StagedOutp
   for (std::size_t n = 0; n < pages.size(); ++n) {
     const std::string name = "page-" + std::to_string(n + 1) + ".png";
     if (!WritePagePng(out.StagedPath(name), pages[n], error))
-      return error = out.Shown(error), false;
+      return error = out.WithTargetPaths(error), false;
     out.Add(name);
   }
   return true;

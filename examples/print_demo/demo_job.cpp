@@ -18,8 +18,8 @@
 #include "driver/render/load.h"
 #include "examples/page_raster/page_raster_generator.h"
 #include "examples/print_road/canonical_chain.h"
-#include "examples/program_files/interrupt_cleanup.h"
 #include "examples/program_files/program_files.h"
+#include "examples/program_files/run.h"
 #include "filters/load.h"
 #include "filters/nup_filter.h"
 #include "fonts/font_database.h"
@@ -166,8 +166,7 @@ DemoPrinter::~DemoPrinter() {
   if (started_) Stop();
 }
 
-std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed,
-                               const std::string& folder) {
+std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) {
   platform::ResetHostServices();
   if (uuid_seed != 0) platform::SeedUuids(uuid_seed);
   RenderLoad();
@@ -181,9 +180,7 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed,
   started_ = true;
   std::string served;
   if (std::string failed = PrepareOutFolder(out, served); !failed.empty()) return failed;
-  folder_ = folder;
-  if (std::string failed;
-      folder_.empty() && !program_files::MakeTemporaryFolder("print_demo", folder_, failed))
+  if (std::string failed; !program_files::MakeTemporaryFolder("print_demo", folder_, failed))
     return failed;
   if (std::string failed = install_.Install(folder_); !failed.empty()) return failed;
   if (!platform::MapPathPrefix(kOutFolder, served)) return "serving " + out;
@@ -193,13 +190,14 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed,
 }
 
 std::string PrepareOutFolder(const std::string& out, std::string& served) {
-  std::string made, failed;
+  std::vector<std::string> made;
+  std::string failed;
   if (!program_files::MakeFolders(out, made, failed)) return failed;
   // A file made and removed: the folder's rights alone do not tell (a
   // read-only mount, a pseudo file system).
   std::string probe = out + "/.print_demo-XXXXXX";
   const int file = ::mkstemp(probe.data());
-  if (file < 0) return out + ": cannot write there: " + program_files::Reason(errno);
+  if (file < 0) return program_files::SystemError(out, "cannot write there", errno);
   ::close(file);
   ::unlink(probe.c_str());
   std::error_code absolute;
@@ -219,7 +217,7 @@ std::string DemoPrinter::Stop() {
   FiltersUnload();
   RenderUnload();
   platform::ResetHostServices();
-  if (!folder_.empty()) program_files::RemoveFolder(folder_);
+  if (!folder_.empty()) program_files::RemoveMade(folder_);
   folder_.clear();
   started_ = false;
   return failed;

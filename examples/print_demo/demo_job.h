@@ -55,15 +55,13 @@ class DemoPrinter {
 
   // Resets the host services, loads the library's classes and the page
   // generator's, prepares `out` (PrepareOutFolder), installs and loads P1
-  // in `folder`, made by the caller, or else in a new folder of the
-  // temporary folder (program_files::MakeTemporaryFolder), serves
-  // kOutFolder from `out` and makes the font pool. Answers what failed,
-  // empty when all went well; Stop (or the destructor) undoes what was
-  // done, and removes P1's folder. A non-zero `uuid_seed` seeds the ids the
-  // printer makes (platform::SeedUuids), so that they are the same on every
-  // run.
-  std::string Start(const std::string& out, std::uint64_t uuid_seed = 0,
-                    const std::string& folder = "");
+  // in a new folder of the temporary folder
+  // (program_files::MakeTemporaryFolder), serves kOutFolder from `out` and
+  // makes the font pool. Answers what failed, empty when all went well;
+  // Stop (or the destructor) undoes what was done, and removes P1's folder.
+  // A non-zero `uuid_seed` seeds the ids the printer makes
+  // (platform::SeedUuids), so that they are the same on every run.
+  std::string Start(const std::string& out, std::uint64_t uuid_seed = 0);
   // Gives the job back, uninstalls P1 and undoes Start; answers what failed.
   std::string Stop();
 

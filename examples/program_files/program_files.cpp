@@ -1,97 +1,16 @@
 #include "examples/program_files/program_files.h"
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <new>
-#include <system_error>
-#include <vector>
 
-#include "examples/program_files/interrupt_cleanup.h"
+#include "examples/program_files/run.h"
 
 namespace program_files {
-namespace {
-
-// A report's room: far more than any program's.
-char g_output_buffer[1 << 16];
-int g_output_error = 0;  // the first failed write's errno; -1 when unknown
-bool g_output_held = false;
-
-// Flushes standard output, keeping the first failure's reason.
-void Flush() {
-  errno = 0;
-  if (std::fflush(stdout) != 0 && g_output_error == 0) g_output_error = errno ? errno : -1;
-  if (std::ferror(stdout) && g_output_error == 0) g_output_error = -1;
-}
-
-// An exception that nothing caught, on any thread: said in one line, and
-// the run's folders removed (EndFatally), without unwinding through a
-// library that may be halfway through a change.
-[[noreturn]] void OnTerminate() {
-  const char* what = "an unexpected error";
-  const std::exception_ptr thrown = std::current_exception();
-  try {
-    if (thrown) std::rethrow_exception(thrown);
-  } catch (const std::bad_alloc&) {
-    what = "out of memory";
-  } catch (const std::system_error& failure) {
-    // What std::thread throws when the system will not start one.
-    what = failure.code() == std::errc::resource_unavailable_try_again
-               ? "the system refused a thread"
-               : failure.what();
-  } catch (const std::exception& failure) {
-    what = failure.what();  // `thrown` keeps it
-  } catch (...) {
-  }
-  EndFatally(what);
-}
-
-}  // namespace
-
-int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv) {
-  CatchInterrupts(program);
-  HoldOutput();
-  // No handler: an exception that finds none ends in std::terminate where
-  // it was thrown, before any unwinding (a noexcept frame would unwind to
-  // itself first).
-  std::set_terminate(OnTerminate);
-  // One heap for every thread: under an address-space limit a thread's own
-  // arena (a 64 MiB reservation) cannot be made, and the C library then
-  // maps a page for each of that thread's allocations, so that the first
-  // of them to fail could be the registration of its thread-local
-  // storage's destructors, which the C library answers by aborting.
-  ::mallopt(M_ARENA_MAX, 1);
-  const int status = run(argc, argv);
-  std::string error;
-  if (!FlushOutput(error) && status == 0) return SayError(program, error), 1;
-  return status;
-}
-
-void HoldOutput() {
-  if (!g_output_held) std::setvbuf(stdout, g_output_buffer, _IOFBF, sizeof g_output_buffer);
-  g_output_held = true;
-}
-
-bool FlushOutput(std::string& error) {
-  Flush();
-  if (g_output_error == 0) return true;
-  error = "standard output: cannot write: " +
-          (g_output_error > 0 ? Reason(g_output_error) : std::string("a write failed"));
-  return false;
-}
-
-void SayError(const char* program, const std::string& line) {
-  Flush();
-  std::fprintf(stderr, "%s: %s\n", program, line.c_str());
-}
 
 std::string Reason(int error) {
   switch (error) {
@@ -108,11 +27,15 @@ std::string Reason(int error) {
   }
 }
 
+std::string SystemError(const std::string& path, const char* what, int error) {
+  return path + ": " + what + ": " + Reason(error);
+}
+
 bool ReadRegularFile(const std::string& path, std::uint64_t bound, std::string& bytes,
                      std::string& error) {
   // Not blocking, so that a pipe with no writer is refused, not waited on.
   const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (file < 0) return error = path + ": cannot open: " + Reason(errno), false;
+  if (file < 0) return error = SystemError(path, "cannot open", errno), false;
   struct stat status {};
   std::string trouble;
   if (::fstat(file, &status) != 0) {
@@ -142,7 +65,7 @@ bool ReadRegularFile(const std::string& path, std::uint64_t bound, std::string& 
 
 int CreateNewFile(const std::string& path, std::string& error) {
   const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (file < 0) error = path + ": cannot write: " + Reason(errno);
+  if (file < 0) error = SystemError(path, "cannot write", errno);
   return file;
 }
 
@@ -158,7 +81,34 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, std::string
   if (::close(file) != 0 && !failed) failed = errno;
   if (!failed) return true;
   ::unlink(path.c_str());
-  error = path + ": cannot write: " + Reason(failed);
+  error = SystemError(path, "cannot write", failed);
+  return false;
+}
+
+bool MakeFolders(const std::string& folder, std::vector<std::string>& made, std::string& error) {
+  made.clear();
+  if (folder.empty()) return error = "the output folder has no name", false;
+  int failed = 0;
+  for (std::size_t end = folder.find_first_not_of('/'); end != std::string::npos && !failed;) {
+    end = folder.find('/', end);
+    const std::string prefix = folder.substr(0, end);
+    failed = MakeRunFolder(prefix);
+    struct stat status {};
+    if (failed == 0) {
+      made.push_back(prefix);
+    } else if (failed == EEXIST) {
+      failed = ::stat(prefix.c_str(), &status) == 0 && S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+    }
+    if (end != std::string::npos) end = folder.find_first_not_of('/', end);
+  }
+  if (!failed) return true;
+  for (auto at = made.rbegin(); at != made.rend(); ++at)
+    RemoveMade(*at);
+  made.clear();
+  struct stat status {};
+  if (failed == ENOTDIR && ::stat(folder.c_str(), &status) == 0)
+    return error = folder + ": " + Reason(ENOTDIR), false;
+  error = SystemError(folder, "cannot make the folder", failed);
   return false;
 }
 
@@ -166,54 +116,12 @@ bool MakeTemporaryFolder(const std::string& prefix, std::string& folder, std::st
   const char* set = std::getenv("TMPDIR");
   const std::string temporary = set && *set ? set : "/tmp";
   folder = temporary + "/" + prefix + "-XXXXXX";
-  if (::mkdtemp(folder.data())) return true;
-  error = "the temporary folder " + temporary + ": cannot make a folder there: " + Reason(errno);
-  folder.clear();
-  return false;
-}
-
-bool MakeFolders(const std::string& folder, std::string& made, std::string& error) {
-  made.clear();
-  if (folder.empty()) return error = "the output folder has no name", false;
-  // Each path from the top down, made before any folder is: from the first
-  // folder made until the caller names it to the interrupt, nothing here
-  // allocates (a failed allocation ends the run at once).
-  std::vector<std::string> prefixes;
-  for (std::size_t end = folder.find_first_not_of('/'); end != std::string::npos;) {
-    end = folder.find('/', end);
-    prefixes.push_back(folder.substr(0, end));
-    if (end != std::string::npos) end = folder.find_first_not_of('/', end);
+  if (const int failed = MakeOwnFolder(folder)) {
+    error = SystemError("the temporary folder " + temporary, "cannot make a folder there", failed);
+    folder.clear();
+    return false;
   }
-  made.reserve(folder.size());
-  std::size_t first_made = prefixes.size(), at = 0;
-  int failed = 0;
-  for (; at < prefixes.size() && !failed; ++at) {
-    if (::mkdir(prefixes[at].c_str(), 0777) == 0) {
-      first_made = std::min(first_made, at);
-      continue;
-    }
-    struct stat status {};
-    failed = errno;
-    if (failed == EEXIST && ::stat(prefixes[at].c_str(), &status) == 0)
-      failed = S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
-  }
-  if (!failed) {
-    if (first_made < prefixes.size()) made.assign(prefixes[first_made]);
-    return true;
-  }
-  // The deepest first; `at` is past the one that failed.
-  for (std::size_t back = at - 1; back-- > first_made;)
-    ::rmdir(prefixes[back].c_str());
-  struct stat status {};
-  if (failed == ENOTDIR && ::stat(folder.c_str(), &status) == 0)
-    return error = folder + ": " + Reason(ENOTDIR), false;
-  error = folder + ": cannot make the folder: " + Reason(failed);
-  return false;
-}
-
-Leftovers::~Leftovers() {
-  for (auto at = paths_.rbegin(); at != paths_.rend(); ++at)
-    RemoveFolder(*at);
+  return true;
 }
 
 }  // namespace program_files

@@ -1,32 +1,93 @@
 #include "examples/program_files/staged_output.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <memory>
 
-#include "examples/program_files/interrupt_cleanup.h"
 #include "examples/program_files/program_files.h"
+#include "examples/program_files/run.h"
+#include "platform/host/files.h"
 
 namespace program_files {
 namespace {
 
-// Where Commit keeps the earlier files' links: no file of a run is named so.
-constexpr char kEarlier[] = "/.earlier";
+void (*g_observer)(const std::string&) = nullptr;
 
-// Flushes the file or folder `path` to disk; errno's value when it fails.
-int SyncPath(const std::string& path, int flags) {
-  const int opened = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | flags);
-  if (opened < 0) return errno;
-  const int failed = ::fsync(opened) == 0 ? 0 : errno;
-  ::close(opened);
-  return failed;
+// One file of a commit. Its paths are made before the run is held: the
+// steps under the hold allocate nothing.
+struct Move {
+  std::string staged, target;
+  std::string kept;  // where the earlier file stays until the commit is over
+  enum { kNone, kLinked, kAside } earlier = kNone;
+  bool in = false;  // the new file has the target's name
+  dev_t device = 0;
+  ino_t inode = 0;  // the new file's
+};
+
+// Whether `path` is the file `move` put there: whatever else is found there
+// meanwhile (another run's file) is left alone.
+bool IsOurs(const Move& move, const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && status.st_dev == move.device &&
+         status.st_ino == move.inode;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat one {
+  }, other{};
+  return ::lstat(a.c_str(), &one) == 0 && ::lstat(b.c_str(), &other) == 0 &&
+         one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+// Keeps the earlier file at the target, then gives the new one its name:
+// errno's value, 0 when it is in.
+int PutInPlace(Move& move) {
+  struct stat status {};
+  if (::lstat(move.target.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
+    if (::link(move.target.c_str(), move.kept.c_str()) == 0) {
+      move.earlier = Move::kLinked;
+    } else if (::renameat2(AT_FDCWD, move.target.c_str(), AT_FDCWD, move.kept.c_str(),
+                           RENAME_NOREPLACE) == 0) {
+      // No hard links there (a protected link, a file system without them).
+      move.earlier = Move::kAside;
+    } else {
+      return errno;
+    }
+  }
+  if (::rename(move.staged.c_str(), move.target.c_str()) != 0) return errno;
+  move.in = true;
+  return 0;
+}
+
+// Undoes `move`. An earlier file that cannot go back stays kept.
+void Undo(Move& move) {
+  const char* target = move.target.c_str();
+  const char* kept = move.kept.c_str();
+  if (move.earlier == Move::kLinked && !move.in) {
+    // The target still holds it, unless someone took it away meanwhile.
+    if (!SameFile(move.kept, move.target)) return;
+    ::unlink(kept);
+  } else if (move.earlier != Move::kNone) {
+    const bool ours = move.in && IsOurs(move, move.target);
+    if (move.in && !ours) return;
+    if (ours ? ::rename(kept, target) != 0
+             : ::renameat2(AT_FDCWD, kept, AT_FDCWD, target, RENAME_NOREPLACE) != 0)
+      return;
+  } else if (move.in && IsOurs(move, move.target)) {
+    ::unlink(target);
+  }
+  move.earlier = Move::kNone;
+  move.in = false;
 }
 
 }  // namespace
+
+void SetCommitObserver(void (*observer)(const std::string& target)) {
+  g_observer = observer;
+}
 
 StagedOutput::~StagedOutput() {
   Discard();
@@ -37,28 +98,18 @@ bool StagedOutput::Open(const std::string& folder, std::string& error) {
   folder_ = folder;
   while (folder_.size() > 1 && folder_.back() == '/')  // "out/" is "out"
     folder_.pop_back();
-  // Held: what is made is named to the interrupt before one can act.
-  InterruptsHeld held;
-  if (!MakeFolders(folder_, made_, error)) return false;
-  if (!made_.empty()) RemoveOnInterrupt(made_);
+  if (!MakeFolders(folder_, created_, error)) return false;
   std::string staging = folder_ + "/." + program_ + "-XXXXXX";
-  if (!::mkdtemp(staging.data())) {
-    error = folder_ + ": cannot write there: " + Reason(errno);
+  if (const int failed = MakeOwnFolder(staging)) {
+    error = SystemError(folder_, "cannot write there", failed);
     Discard();
     return false;
   }
-  // Named before anything allocates again.
-  const bool named = RemoveOnInterrupt(staging);
   staging_ = std::move(staging);
-  if (!named) {
-    error = staging_ + ": the name is too long to be removed on an interrupt";
-    Discard();
-    return false;
-  }
   return true;
 }
 
-std::string StagedOutput::Shown(std::string message) const {
+std::string StagedOutput::WithTargetPaths(std::string message) const {
   if (staging_.empty()) return message;
   const std::string from = staging_ + "/", to = folder_ + "/";
   for (std::size_t at = 0; (at = message.find(from, at)) != std::string::npos; at += to.size())
@@ -67,72 +118,57 @@ std::string StagedOutput::Shown(std::string message) const {
 }
 
 bool StagedOutput::Commit(std::string& error) {
-  const std::size_t count = names_.size();
-  std::vector<std::string> staged, targets, earlier;
-  for (const std::string& name : names_) {
-    staged.push_back(StagedPath(name));
-    targets.push_back(TargetPath(name));
-    earlier.push_back(staging_ + kEarlier + ("/" + name));
-    if (const int failed = SyncPath(staged.back(), 0))
-      return error = targets.back() + ": cannot write: " + Reason(failed), false;
+  std::vector<Move> moves(names_.size());
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    Move& move = moves[i];
+    move.staged = StagedPath(names_[i]);
+    move.target = TargetPath(names_[i]);
+    move.kept = staging_ + "-earlier-" + names_[i];
+    struct stat status {};
+    int failed = ::lstat(move.staged.c_str(), &status) == 0 ? 0 : errno;
+    move.device = status.st_dev;
+    move.inode = status.st_ino;
+    // On disk before any takes a user's name.
+    if (!failed) failed = platform::FlushHostPath(move.staged);
+    if (failed) return error = SystemError(move.target, "cannot write", failed), false;
   }
-  const std::string earlier_folder = staging_ + kEarlier;
-  if (::mkdir(earlier_folder.c_str(), 0700) != 0)
-    return error = folder_ + ": cannot write there: " + Reason(errno), false;
-  const std::unique_ptr<bool[]> kept(new bool[count]());
-  std::size_t at = 0;
+  std::size_t done = 0;
   int failed = 0;
   {
-    InterruptsHeld held;
-    for (; at < count && !failed; ++at) {
-      struct stat status {};
-      if (::lstat(targets[at].c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
-        if (::linkat(AT_FDCWD, targets[at].c_str(), AT_FDCWD, earlier[at].c_str(), 0) != 0)
-          failed = errno;
-        kept[at] = !failed;
-      }
-      if (!failed && ::rename(staged[at].c_str(), targets[at].c_str()) != 0) failed = errno;
+    RunHeld held;
+    for (; done < moves.size() && !failed; ++done) {
+      failed = PutInPlace(moves[done]);
+      if (!failed && g_observer) g_observer(moves[done].target);
     }
-    if (failed) {
-      // `at` is past the file that failed: it and later ones are not in.
-      for (std::size_t back = at - 1; back-- > 0;) {
-        if (kept[back]) {
-          ::rename(earlier[back].c_str(), targets[back].c_str());
-        } else {
-          ::unlink(targets[back].c_str());
-        }
-      }
-    }
-    SyncPath(folder_, O_DIRECTORY);
+    const bool all_in = !failed;
+    if (all_in) failed = platform::FlushHostPath(folder_);
+    for (std::size_t i = done; failed && i-- > 0;)
+      Undo(moves[i]);
     if (!failed) {
-      // In place: the output folder stays whatever comes now. The staging
-      // folder holds the earlier files' links alone; nothing here may
-      // allocate, so the interrupt's names stay whole.
-      if (!made_.empty()) KeepOnInterrupt(made_);
-      for (std::size_t i = 0; i < count; ++i)
-        if (kept[i]) ::unlink(earlier[i].c_str());
-      ::rmdir(earlier_folder.c_str());
-      if (::rmdir(staging_.c_str()) == 0) KeepOnInterrupt(staging_);
+      for (Move& move : moves)
+        if (move.earlier != Move::kNone) ::unlink(move.kept.c_str());
+      for (const std::string& folder : created_)
+        KeepMade(folder);
+      created_.clear();
+      RemoveMade(staging_);
+      staging_.clear();
+      return true;
     }
+    if (!all_in) --done;  // the one that failed
   }
-  if (failed) return error = targets[at - 1] + ": cannot write: " + Reason(failed), false;
-  made_.clear();
-  Discard();  // what else the staging folder holds
-  return true;
+  error = SystemError(done < moves.size() ? moves[done].target : folder_, "cannot write", failed);
+  for (const Move& move : moves)
+    if (move.earlier != Move::kNone)
+      error += "; the earlier " + move.target + " is kept as " + move.kept;
+  return false;
 }
 
 void StagedOutput::Discard() {
-  InterruptsHeld held;
-  if (!staging_.empty()) {
-    RemoveFolder(staging_);
-    KeepOnInterrupt(staging_);
-  }
-  if (!made_.empty()) {
-    RemoveFolder(made_);
-    KeepOnInterrupt(made_);
-  }
+  if (!staging_.empty()) RemoveMade(staging_);
+  for (auto at = created_.rbegin(); at != created_.rend(); ++at)
+    RemoveMade(*at);
   staging_.clear();
-  made_.clear();
+  created_.clear();
   names_.clear();
 }
 

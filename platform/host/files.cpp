@@ -189,23 +189,12 @@ bool CountdownEnds(int& countdown) {
   return countdown > 0 && --countdown == 0;
 }
 
-// fsync(2) of the folder that holds the host file `path`; false when it
-// fails, or a test asked this flush to.
+// fsync(2) of the folder that holds the host file `path`.
 bool FlushFolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "."
-                             : slash == 0               ? "/"
-                                                        : path.substr(0, slash);
-  bool injected;
-  {
-    Lock lock(Mutex());
-    injected = CountdownEnds(State().flush_failure);
-  }
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool flushed = ::fsync(fd) == 0;
-  ::close(fd);
-  return flushed && !injected;
+  return FlushHostPath(slash == std::string::npos ? "."
+                       : slash == 0               ? "/"
+                                                  : path.substr(0, slash)) == 0;
 }
 
 // open(2) flags of a disposition; false for an unknown one.
@@ -352,6 +341,19 @@ BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) {
   }
   if (written) *written = done;
   return 1;
+}
+
+int FlushHostPath(const std::string& path) {
+  bool injected;
+  {
+    Lock lock(Mutex());
+    injected = CountdownEnds(State().flush_failure);
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int failed = ::fsync(fd) == 0 ? 0 : errno;
+  ::close(fd);
+  return failed ? failed : injected ? EIO : 0;
 }
 
 BOOL FlushFileBuffers(HANDLE file) {

@@ -125,6 +125,11 @@ inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFF;
 // error (as CreateFileW's) when there is nothing there or no host path.
 DWORD GetFileAttributesW(const char16_t* path);
 
+// fsync(2) of the host file or folder `path`, links followed: 0, else
+// errno's value (EIO when a test asked this flush to fail). For host files
+// a program makes itself, outside the file table.
+int FlushHostPath(const std::string& path);
+
 // ---- Test controls ----
 
 // Serves the Windows paths under `windows_prefix` (a drive, a UNC share or a
@@ -136,8 +141,8 @@ bool MapPathPrefix(std::u16string_view windows_prefix, std::string_view host_dir
 // Files opened by CreateFileW and not yet closed.
 std::size_t OpenFileCount();
 
-// The `nth` flush from now (1: the next; a FlushFileBuffers, or the folder
-// flush of a MoveFileExW with kMoveFileWriteThrough) does its work and then
+// The `nth` flush from now (1: the next; a FlushFileBuffers, the folder
+// flush of a MoveFileExW with kMoveFileWriteThrough, or a FlushHostPath) does its work and then
 // answers kErrorWriteFault, as a file system that reports a lost write only
 // at the flush would; 0 clears it. Likewise the `nth` CloseHandle of a
 // file from now: the file is closed, and the answer is 0 with

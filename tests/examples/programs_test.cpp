@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -52,7 +53,8 @@ Ran RunLine(const std::string& root, const std::string& line) {
 // What `folder` holds: each path, a file's size, a link as a link.
 std::set<std::string> Listing(const std::string& folder) {
   std::set<std::string> listing;
-  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+  std::error_code missing;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, missing)) {
     const std::string path = fs::relative(entry.path(), folder).string();
     listing.insert(entry.is_symlink()        ? path + " link"
                    : entry.is_regular_file() ? path + " " + std::to_string(entry.file_size())
@@ -84,6 +86,14 @@ void MakeWork(const std::string& root) {
   fs::resize_file(work + "/large.prn", (std::uintmax_t{256} << 20) + 1);  // sparse
 }
 
+// A relative path of `depth` names of `size` characters each.
+std::string Deep(int depth, std::size_t size) {
+  std::string path = "d";
+  for (int i = 1; i < depth; ++i)
+    path += "/" + std::string(size, char('a' + i % 26));
+  return path;
+}
+
 TEST(Programs, BadInputIsOneLineAndLeavesNothing) {
   testing_support::TempPath root("programs");
   MakeWork(root.str());
@@ -108,6 +118,7 @@ TEST(Programs, BadInputIsOneLineAndLeavesNothing) {
       {"$PORT_TO_PNG tall.prn new > /dev/full", "standard output: cannot write: the disk is full",
        1},
       {"$PORT_TO_PNG --help", "usage: port_to_png", 0},
+      {"$PORT_TO_PNG --help extra", "port_to_png: --help takes no other arguments", 2},
       // Another run's files in the temporary folder stay as they were.
       {"$DEMO", "round trip exact", 0},
       {"$DEMO --frob", "demo: unknown argument --frob", 2},
@@ -116,11 +127,17 @@ TEST(Programs, BadInputIsOneLineAndLeavesNothing) {
       {"TMPDIR=missing $DEMO", "the temporary folder missing: cannot make a folder there: No such",
        1},
       {"$DEMO --help", "usage: demo", 0},
+      {"$DEMO --help extra", "demo: --help takes no other arguments", 2},
       {"ulimit -f 0; $DEMO", "/strings.bin: cannot write: the file-size limit was reached", 1},
       {"$DEMO > /dev/full", "demo: standard output: cannot write: the disk is full", 1},
       {"$PRINT_DEMO --frob", "print_demo: unknown argument --frob", 2},
       {"$PRINT_DEMO --out", "no folder after --out", 2},
       {"$PRINT_DEMO --help", "usage: print_demo", 0},
+      {"$PRINT_DEMO --out new -h", "print_demo: -h takes no other arguments", 2},
+      // Every folder the run made goes, however deep, however named.
+      {"$PRINT_DEMO --out " + Deep(18, 1) + " > /dev/full", "standard output: cannot write", 1},
+      {"$PRINT_DEMO --out ./x/../new > /dev/full", "standard output: cannot write", 1},
+      {"$PRINT_DEMO --out " + Deep(21, 202), ": File name too long", 1},
       {"TMPDIR=file $PRINT_DEMO --out new",
        "the set-up failed: the temporary folder file: cannot make a folder there: not a folder", 1},
       {"$PRINT_DEMO --out taken", "print_demo: taken/job.prn: cannot write: it is a folder", 1},
@@ -158,14 +175,19 @@ TEST(Programs, PortToPngWritesNothingOutsideItsFolder) {
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(root.str() + "/work/linked/page-1.png")));
 }
 
+// How a program is started: its standard output (-1: /dev/null), a limit
+// `resource` (-1: none) of `value`, the user it runs as (0: this one).
+struct Setting {
+  int out = -1;
+  int resource = -1;
+  rlim_t value = 0;
+  uid_t user = 0;
+};
+
 // A program started from `argv` with TMPDIR `tmp`, its standard error in
-// `err`; standard output goes to /dev/null, or into a pipe whose reader is
-// gone (`no_reader`). The signals it may be sent have their default action.
-// A limit `resource` (-1: none) of `value` is set before it starts.
+// `err`. The signals it may be sent have their default action.
 pid_t Start(const std::vector<std::string>& argv, const std::string& tmp, const std::string& err,
-            bool no_reader = false, int resource = -1, rlim_t value = 0) {
-  int pipe_ends[2] = {-1, -1};
-  if (no_reader && ::pipe(pipe_ends) != 0) return -1;
+            const Setting& setting = {}) {
   std::vector<char*> args;
   for (const std::string& arg : argv)
     args.push_back(const_cast<char*>(arg.c_str()));
@@ -174,20 +196,63 @@ pid_t Start(const std::vector<std::string>& argv, const std::string& tmp, const 
   char* env[] = {const_cast<char*>(tmpdir.c_str()), nullptr};
   const pid_t child = ::fork();
   if (child == 0) {
-    const int out = no_reader ? pipe_ends[1] : ::open("/dev/null", O_WRONLY);
-    const int error = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = setting.out >= 0 ? setting.out : ::open("/dev/null", O_WRONLY);
+    const int error = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     ::dup2(out, STDOUT_FILENO);
     ::dup2(error, STDERR_FILENO);
     ::close_range(3, ~0u, 0);  // what the test's own caller left open too
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
       std::signal(signal, SIG_DFL);
-    const rlimit limit{value, value};
-    if (resource >= 0) ::setrlimit(__rlimit_resource(resource), &limit);
+    const rlimit limit{setting.value, setting.value};
+    if (setting.resource >= 0) ::setrlimit(__rlimit_resource(setting.resource), &limit);
+    if (setting.user && (::setgid(setting.user) != 0 || ::setuid(setting.user) != 0)) ::_exit(126);
     ::execve(args[0], args.data(), env);
     ::_exit(127);
   }
-  if (no_reader) ::close(pipe_ends[0]), ::close(pipe_ends[1]);
   return child;
+}
+
+// A pipe for a program's standard output: its reader gone, or filled, so
+// that the program stops at its report until the pipe is drained.
+class Pipe {
+ public:
+  Pipe() {
+    if (::pipe2(ends_, O_CLOEXEC) != 0) ends_[0] = ends_[1] = -1;
+  }
+  ~Pipe() {
+    CloseReader();
+    CloseWriter();
+  }
+  int Writer() const { return ends_[1]; }
+  void CloseReader() { ::close(std::exchange(ends_[0], -1)); }
+  void CloseWriter() { ::close(std::exchange(ends_[1], -1)); }
+  void Fill() {
+    ::fcntl(ends_[1], F_SETFL, O_NONBLOCK);
+    const std::string block(4096, 'x');
+    while (::write(ends_[1], block.data(), block.size()) > 0) {
+    }
+    ::fcntl(ends_[1], F_SETFL, 0);
+  }
+  void Drain() {
+    ::fcntl(ends_[0], F_SETFL, O_NONBLOCK);
+    char block[4096];
+    while (::read(ends_[0], block, sizeof block) > 0) {
+    }
+  }
+
+ private:
+  int ends_[2];
+};
+
+// Whether `child` is (within a minute) held writing to its standard output.
+bool HeldAtItsReport(pid_t child) {
+  for (int waited = 0; waited < 60000; ++waited) {
+    if (testing_support::ReadAll("/proc/" + std::to_string(child) + "/syscall")
+            .starts_with("1 0x1 "))
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
 }
 
 // The child's wait status; a child still running after `seconds` is
@@ -255,7 +320,9 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
       testing_support::WriteAll(out + "/job.prn", "an earlier job");
       testing_support::WriteAll(out + "/page-1.png", "an earlier picture");
       const std::set<std::string> before = Listing(out);
-      const pid_t child = Start(*argv, tmp, err, signal == SIGPIPE);
+      Pipe gone;  // a reader that went away, for SIGPIPE
+      const pid_t child = Start(*argv, tmp, err, {.out = signal == SIGPIPE ? gone.Writer() : -1});
+      gone.CloseReader(), gone.CloseWriter();
       int status = 0;
       for (int waited = 0; waited < 20000 && !HasEntry(in_tmp ? tmp : out, staging); ++waited) {
         if (::waitpid(child, &status, WNOHANG) == child) break;
@@ -286,6 +353,83 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
       EXPECT_TRUE(fs::is_empty(tmp)) << seen;
     }
   }
+}
+
+// A run that made its output folder, held at its report (a full pipe),
+// while someone else writes in that folder; then signalled, or let go on
+// to fail at a folder put in its way. The folder keeps what others put
+// there, and the run's own files go.
+TEST(Programs, ARunRemovesOnlyWhatItMade) {
+  testing_support::TempPath root("programs");
+  const std::string work = root.str(), tmp = work + "/tmp", out = work + "/out";
+  const std::string err = work + "/ran.err";
+  fs::create_directories(tmp);
+  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", out};
+  const std::vector<std::string> convert = {DRV_PORT_TO_PNG, work + "/whole/job.prn", out};
+  ASSERT_EQ(Finish(Start(print, tmp, err), 60), 0);
+  fs::rename(out, work + "/whole");
+  const std::set<std::string> notes = {"notes.txt 14"},
+                              in_the_way = {"notes.txt 14", "page-1.png/"};
+  const struct {
+    const std::vector<std::string>* argv;
+    const std::set<std::string>* meanwhile;  // null: another print_demo's whole run
+    int signal;                              // 0: none, the run goes on
+  } kRuns[] = {
+      {&print, nullptr, SIGTERM}, {&print, &notes, SIGINT},    {&print, &notes, SIGHUP},
+      {&print, &in_the_way, 0},   {&convert, &notes, SIGTERM}, {&convert, &in_the_way, 0},
+  };
+  for (const auto& [argv, meanwhile, signal] : kRuns) {
+    fs::remove_all(out);
+    Pipe report;
+    report.Fill();
+    const pid_t child = Start(*argv, tmp, err, {.out = report.Writer()});
+    report.CloseWriter();
+    const std::string seen = (*argv)[0] + " signal " + std::to_string(signal);
+    ASSERT_TRUE(HeldAtItsReport(child)) << seen;
+    if (meanwhile) {
+      testing_support::WriteAll(out + "/notes.txt", "a user's notes");
+      if (meanwhile == &in_the_way) fs::create_directory(out + "/page-1.png");
+    } else {
+      ASSERT_EQ(Finish(Start(print, tmp, work + "/other.err"), 60), 0) << seen;
+    }
+    if (signal) ::kill(child, signal);
+    report.Drain();
+    const int status = Finish(child, 60);
+    const std::string said = testing_support::ReadAll(err);
+    if (signal) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status << seen << said;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << seen;
+      EXPECT_NE(said.find("/page-1.png: cannot write: it is a folder"), std::string::npos) << said;
+    }
+    EXPECT_EQ(Listing(out), meanwhile ? *meanwhile : Listing(work + "/whole")) << seen << said;
+    EXPECT_TRUE(fs::is_empty(tmp)) << seen;
+  }
+}
+
+// Where the system refuses a hard link of an earlier file (another user's,
+// in a folder open to all, links protected) the run replaces it as a
+// rename would.
+TEST(Programs, AnEarlierFileThatCannotBeLinkedIsStillReplaced) {
+  if (::geteuid() != 0 || testing_support::ReadAll("/proc/sys/fs/protected_hardlinks") != "1\n")
+    GTEST_SKIP() << "needs root, to run as another user, and protected hard links";
+  testing_support::TempPath root("programs");
+  MakeWork(root.str());
+  const std::string open = root.str() + "/work/open";
+  fs::create_directory(open);
+  fs::permissions(open, fs::perms::all);
+  fs::permissions(root.str(), fs::perms::others_exec, fs::perm_options::add);
+  fs::permissions(root.str() + "/work", fs::perms::others_exec, fs::perm_options::add);
+  testing_support::WriteAll(open + "/page-1.png", "root's earlier picture");
+  const int status =
+      Finish(Start({DRV_PORT_TO_PNG, root.str() + "/work/tall.prn", open}, root.str() + "/work/tmp",
+                   root.str() + "/ran.err", {.user = 65534}),
+             60);
+  EXPECT_EQ(status, 0) << testing_support::ReadAll(root.str() + "/ran.err");
+  EXPECT_TRUE(testing_support::ReadAll(open + "/page-1.png").starts_with("\x89PNG"));
+  EXPECT_EQ(
+      Listing(open),
+      std::set<std::string>{"page-1.png " + std::to_string(fs::file_size(open + "/page-1.png"))});
 }
 
 // Each program under an address-space limit swept from where it starts to
@@ -328,7 +472,7 @@ TEST(Programs, UnderMachineLimitsARunFailsInOneLineOrSucceeds) {
       fs::create_directories(out), fs::create_directory(tmp);
       testing_support::WriteAll(out + "/page-1.png", "an earlier picture");
       const std::set<std::string> before = Listing(out);
-      const int status = Finish(Start(*argv, tmp, err, false, resource, value), 20);
+      const int status = Finish(Start(*argv, tmp, err, {.resource = resource, .value = value}), 20);
       const std::string said = testing_support::ReadAll(err);
       const std::string seen = program + " limit " + std::to_string(value) + "\n" + said;
       // 127: the dynamic loader could not start the program.

@@ -1,0 +1,334 @@
+#include "examples/program_files/run.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iterator>
+#include <new>
+#include <system_error>
+#include <vector>
+
+#include "examples/program_files/program_files.h"
+#include "foundation/rw/error.h"
+
+namespace program_files {
+namespace {
+
+constexpr int kWaitedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Recursive, so that a fatal error on a thread that holds it still ends
+// the run; never destroyed, as the signals' thread may wait on it at exit.
+pthread_mutex_t g_lock = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
+
+struct MadePath {
+  std::string path;
+  bool own;  // a folder of the run's own: removed with all below it
+};
+
+// REQUIRES: g_lock. Never destroyed, for the same reason, and made
+// without allocating: a failed allocation ends the run through it.
+std::vector<MadePath>& Made() {
+  alignas(std::vector<MadePath>) static unsigned char storage[sizeof(std::vector<MadePath>)];
+  static auto* made = new (storage) std::vector<MadePath>;
+  return *made;
+}
+
+std::atomic<const char*> g_program{"program"};
+std::atomic<const char*> g_activity{"starting"};
+sigset_t g_waited;                // the signals the signals' thread waits for
+std::atomic<int> g_signalled{0};  // the one it took
+int g_holds = 0;                  // RunHeld's nesting; its holder's
+bool g_pipe_ends = false;         // SIGPIPE's default action was in force
+char g_output[1 << 16];           // standard output's buffer: a report is a few KB
+int g_output_error = 0;           // the first failed write's errno; -1 unknown
+
+// Removes `root` with all below it, links not followed. It holds one
+// descriptor at a time and allocates nothing, as it also runs when the
+// process is out of both: a folder is read until a folder turns up in it,
+// which is emptied first, and the reading starts again.
+bool RemoveTree(const char* root) {
+  if (::unlink(root) == 0 || errno == ENOENT) return true;
+  char path[PATH_MAX];
+  const std::size_t top = std::strlen(root);
+  if (top == 0 || top >= sizeof path) return false;
+  std::memcpy(path, root, top + 1);
+  std::size_t length = top;
+  for (;;) {
+    const int folder = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return false;
+    std::size_t below = 0;
+    bool removed = false;
+    alignas(dirent64) char entries[2048];
+    for (ssize_t n; !below && (n = ::getdents64(folder, entries, sizeof entries)) > 0;) {
+      for (ssize_t at = 0; at < n && !below;) {
+        const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+        at += entry->d_reclen;
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        if (::unlinkat(folder, name, 0) == 0) {
+          removed = true;
+          continue;
+        }
+        const std::size_t size = std::strlen(name);
+        if (errno != EISDIR || length + 1 + size >= sizeof path) continue;
+        path[length] = '/';
+        std::memcpy(path + length + 1, name, size + 1);
+        below = length + 1 + size;
+      }
+    }
+    ::close(folder);
+    if (below) {
+      length = below;
+      continue;
+    }
+    if (::rmdir(path) != 0) {
+      // A pass may miss names removed under it: another, while one helps.
+      if (errno == ENOTEMPTY && removed) continue;
+      return false;
+    }
+    if (length == top) return true;
+    while (path[--length] != '/') {
+    }
+    path[length] = '\0';
+  }
+}
+
+// REQUIRES: g_lock. Newest first; allocates nothing.
+void RemoveAllMade() {
+  std::vector<MadePath>& made = Made();
+  for (auto at = made.rbegin(); at != made.rend(); ++at)
+    at->own ? RemoveTree(at->path.c_str()) : ::rmdir(at->path.c_str());
+  made.clear();
+}
+
+// REQUIRES: g_lock, held to the end. The signal's default action, raised
+// again, so that the caller sees how the run ended.
+[[noreturn]] void EndBySignal(int signal) {
+  RemoveAllMade();
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  ::sigaction(signal, &action, nullptr);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  ::raise(signal);
+  ::_exit(128 + signal);
+}
+
+void* WaitForSignals(void*) {
+  int signal = 0;
+  while (::sigwait(&g_waited, &signal) != 0) {
+  }
+  g_signalled.store(signal);
+  ::pthread_mutex_lock(&g_lock);
+  EndBySignal(signal);
+}
+
+// REQUIRES: g_lock, outside every RunHeld. A signal that came meanwhile
+// ends the run now, as it would have: nothing is half done.
+void EndIfSignalled() {
+  int signal = g_signalled.load();
+  const timespec now{};
+  if (signal == 0) signal = ::sigtimedwait(&g_waited, nullptr, &now);
+  if (signal > 0) EndBySignal(signal);
+}
+
+// Blocks the waited signals in this thread, and so in every thread it
+// starts, and starts the one that waits for them. Signals the caller had
+// ignored stay so.
+void WaitForSignalsOnAThread() {
+  sigemptyset(&g_waited);
+  for (int signal : kWaitedSignals) {
+    struct sigaction before {};
+    if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+      sigaddset(&g_waited, signal);
+  }
+  ::pthread_sigmask(SIG_BLOCK, &g_waited, nullptr);
+  struct sigaction before {};
+  g_pipe_ends = ::sigaction(SIGPIPE, nullptr, &before) == 0 && before.sa_handler == SIG_DFL;
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+  // A small stack: it only removes, and a limit may leave little room.
+  pthread_attr_t attributes;
+  pthread_t thread;
+  const bool started = ::pthread_attr_init(&attributes) == 0 &&
+                       ::pthread_attr_setstacksize(&attributes, PTHREAD_STACK_MIN + 65536) == 0 &&
+                       ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
+                       ::pthread_create(&thread, &attributes, WaitForSignals, nullptr) == 0;
+  ::pthread_attr_destroy(&attributes);
+  if (!started) EndFatally("the system refused a thread");
+}
+
+// Flushes standard output, keeping the first failure's reason.
+void Flush() {
+  errno = 0;
+  if (std::fflush(stdout) != 0 && g_output_error == 0) g_output_error = errno ? errno : -1;
+  if (std::ferror(stdout) && g_output_error == 0) g_output_error = -1;
+}
+
+void OnOutOfMemory() {
+  EndFatally("out of memory");
+}
+
+void OnLibraryError(const RWError& error) {
+  EndFatally(error.Entry() == rwcore::NoMem() ? "out of memory" : error.Why());
+}
+
+// An exception nothing caught, on any thread, ends the run where it was
+// thrown: unwinding through a library halfway through a change could wait
+// for ever.
+[[noreturn]] void OnTerminate() {
+  const char* what = "an unexpected error";
+  try {
+    if (std::current_exception()) throw;
+  } catch (const std::bad_alloc&) {
+    what = "out of memory";
+  } catch (const std::system_error& failure) {
+    what = failure.code() == std::errc::resource_unavailable_try_again
+               ? "the system refused a thread"  // what std::thread throws
+               : failure.what();
+  } catch (const std::exception& failure) {
+    what = failure.what();
+  } catch (...) {
+  }
+  EndFatally(what);
+}
+
+}  // namespace
+
+int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv) {
+  g_program.store(program);
+  std::set_new_handler(OnOutOfMemory);
+  std::set_terminate(OnTerminate);
+  SetErrorHandler(OnLibraryError);
+  WaitForSignalsOnAThread();
+  std::setvbuf(stdout, g_output, _IOFBF, sizeof g_output);
+  int status = run(argc, argv);
+  std::string error;
+  if (!FlushOutput(error) && status == 0) status = Fail(error);
+  // Held to the exit: a signal from now on finds the run over.
+  ::pthread_mutex_lock(&g_lock);
+  EndIfSignalled();
+  RemoveAllMade();
+  return status;
+}
+
+int Fail(const std::string& line) {
+  Flush();
+  std::fprintf(stderr, "%s: %s\n", g_program.load(), line.c_str());
+  return 1;
+}
+
+int UsageError(const std::string& complaint, const char* usage) {
+  Fail(complaint);
+  std::fputs(usage, stderr);
+  return 2;
+}
+
+void SetActivity(const char* activity) {
+  g_activity.store(activity);
+}
+
+const char* Activity() {
+  return g_activity.load();
+}
+
+void EndFatally(const char* what) {
+  ::pthread_mutex_lock(&g_lock);
+  char line[1024];
+  std::size_t at = 0;
+  for (const char* part : {g_program.load(), ": ", what, " while ", g_activity.load()})
+    for (; *part && at + 1 < sizeof line; ++part)
+      line[at++] = *part;
+  line[at++] = '\n';
+  for (std::size_t done = 0; done < at;) {
+    const ssize_t went = ::write(STDERR_FILENO, line + done, at - done);
+    if (went < 0 && errno == EINTR) continue;
+    if (went <= 0) break;
+    done += std::size_t(went);
+  }
+  RemoveAllMade();
+  ::_exit(1);
+}
+
+bool FlushOutput(std::string& error) {
+  Flush();
+  if (g_output_error == 0) return true;
+  if (g_output_error == EPIPE && g_pipe_ends) {
+    ::pthread_mutex_lock(&g_lock);
+    EndBySignal(SIGPIPE);
+  }
+  error = "standard output: cannot write: " +
+          (g_output_error > 0 ? Reason(g_output_error) : std::string("a write failed"));
+  return false;
+}
+
+RunHeld::RunHeld() {
+  ::pthread_mutex_lock(&g_lock);
+  if (g_holds++ == 0 && g_signalled.load() != 0) EndIfSignalled();
+}
+
+RunHeld::~RunHeld() {
+  --g_holds;
+  ::pthread_mutex_unlock(&g_lock);
+}
+
+int MakeRunFolder(const std::string& folder) {
+  RunHeld held;
+  // Listed first: a signal waits, and a failed allocation ends the run
+  // before anything is made.
+  Made().push_back({folder, false});
+  if (::mkdir(folder.c_str(), 0777) == 0) return 0;
+  const int error = errno;
+  Made().pop_back();
+  return error;
+}
+
+int MakeOwnFolder(std::string& folder) {
+  RunHeld held;
+  std::vector<MadePath>& made = Made();
+  made.push_back({folder, true});
+  if (::mkdtemp(made.back().path.data())) {
+    folder = made.back().path;  // as long: nothing allocated
+    return 0;
+  }
+  const int error = errno;
+  made.pop_back();
+  return error;
+}
+
+void KeepMade(const std::string& path) {
+  RunHeld held;
+  std::vector<MadePath>& made = Made();
+  for (auto at = made.rbegin(); at != made.rend(); ++at) {
+    if (at->path != path) continue;
+    made.erase(std::next(at).base());
+    return;
+  }
+}
+
+bool RemoveMade(const std::string& path) {
+  RunHeld held;
+  std::vector<MadePath>& made = Made();
+  for (auto at = made.rbegin(); at != made.rend(); ++at) {
+    if (at->path != path) continue;
+    const bool gone =
+        at->own ? RemoveTree(path.c_str()) : ::rmdir(path.c_str()) == 0 || errno == ENOENT;
+    made.erase(std::next(at).base());
+    return gone;
+  }
+  return false;
+}
+
+}  // namespace program_files
