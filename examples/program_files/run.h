@@ -1,56 +1,45 @@
-// A program's run: its main, wrapped so that however the run ends (it
-// fails, SIGINT, SIGTERM or SIGHUP comes, its reader goes away, memory or
-// a thread is refused) it ends in one line and leaves only what it kept.
+// A program's run, which ends in one line and leaves only what it kept,
+// whether it fails, is signalled (SIGINT, SIGTERM, SIGHUP), loses its
+// reader, or is refused memory or a thread.
 //
-// What the run made is a list of paths, removed newest first when the run
-// ends, unless it kept them: a folder it made for the user by rmdir, so
-// only while empty (another run's files or a user's stay, and so does the
-// folder); a folder of its own (mkdtemp: staging, temporary) with all
-// below it. Nothing else is ever removed by the run's end.
-//
-// Threads: the three signals are blocked in every thread and one thread
-// waits for them; before it removes anything it takes the run's lock
-// (RunHeld), so that whatever a RunHeld covers (a folder made and listed,
-// files put in place) is done whole before the run ends by the signal.
+// What the run made is a list of paths, removed newest first when it ends
+// and never kept: a folder made for the user by rmdir, so only while empty;
+// a folder of the run's own (mkdtemp) with all below it. The signals are
+// taken by a thread of their own, which holds the run (RunHeld) before it
+// removes anything: what a RunHeld covers is done whole first.
 #pragma once
 
 #include <string>
 
 namespace program_files {
 
-// `run(argc, argv)`'s status, with the run set up before it: the signals
-// waited for, SIGPIPE and SIGXFSZ ignored (a write then fails with EPIPE
-// or EFBIG), standard output held (FlushOutput), and the library's errors,
-// a failed allocation and an uncaught exception on any thread made fatal
-// (EndFatally). After it, standard output is flushed (a report not
-// written turns a status 0 into 1) and what the run made is removed. A
-// signal that comes before then ends the run by that same signal, after
-// the removal; so does a reader gone, when SIGPIPE's default action was in
-// force. A signal the caller had ignored stays ignored.
+// `run(argc, argv)`'s status. Before it: the signals caught, SIGPIPE and
+// SIGXFSZ ignored (writes answer EPIPE, EFBIG), standard output held until
+// FlushOutput, and the library's errors, a failed allocation and an
+// uncaught exception on any thread made fatal (EndFatally). After it:
+// standard output flushed (a report not written fails the run) and what
+// the run made removed. A signal caught before then ends the run by that
+// signal; so does a reader gone, if SIGPIPE was not ignored.
 int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv);
 
-// "<program>: <line>" on standard error, after what standard output
-// holds; answers 1, the status of a failed run.
+// "<program>: <line>" on standard error, after what standard output holds;
+// answers 1.
 int Fail(const std::string& line);
 // "<program>: <complaint>" and `usage` on standard error; answers 2.
 int UsageError(const std::string& complaint, const char* usage);
 
-// What the run is doing (a literal), for the fatal line.
+// What the run is doing (a literal), for EndFatally's line.
 void SetActivity(const char* activity);
 const char* Activity();
-// "<program>: <what> while <activity>" on standard error, what the run made
-// removed, status 1. Any thread, inside a failed allocation, under any
-// lock; it waits for another thread's RunHeld to end. `what` stays valid.
+// "<program>: <what> while <activity>", what the run made removed, status
+// 1. Any thread, in a failed allocation, under any lock. `what` stays valid.
 [[noreturn]] void EndFatally(const char* what);
 
-// Flushes standard output; false, with `error` "standard output: cannot
-// write: <reason>", when any of it could not be written. A reader gone
-// ends the run by SIGPIPE here, when that was SIGPIPE's action.
+// Flushes standard output; false with `error` when any of it was lost.
 bool FlushOutput(std::string& error);
 
-// Holds off the run's end (a signal, a fatal error on another thread)
-// while it lives; a signal that came before the outermost hold ends the run
-// there. Nested holds of one thread are fine.
+// Holds off the run's end while it lives; a signal that came before the
+// outermost hold ends the run there. Holds nest.
 class RunHeld {
  public:
   RunHeld();
@@ -59,16 +48,13 @@ class RunHeld {
   RunHeld& operator=(const RunHeld&) = delete;
 };
 
-// mkdir(`folder`), listed to be removed while empty: errno's value, 0
-// when made.
+// mkdir(`folder`), listed: errno's value, 0 when made.
 int MakeRunFolder(const std::string& folder);
-// mkdtemp(`folder`, a name ending "XXXXXX", which takes the name made),
-// listed to be removed with all below it: errno's value, 0 when made.
+// mkdtemp(`folder`), listed as the run's own: errno's value, 0 when made.
 int MakeOwnFolder(std::string& folder);
 // Takes `path` off the list: the run keeps it.
 void KeepMade(const std::string& path);
-// Removes `path`, listed, now (as the run's end would) and takes it off
-// the list; false when something of it stays.
+// Removes the listed `path` now; false when something of it stays.
 bool RemoveMade(const std::string& path);
 
 }  // namespace program_files
