@@ -1,5 +1,5 @@
 // A folder of one run's own, for the benchmarks and fuzz targets that write
-// files: made with mkdtemp under $TMPDIR (/tmp when it is unset or empty),
+// files: made with mkdtemp in the temporary folder (TemporaryFolder),
 // so that two runs at once never meet and nothing of an earlier run is
 // reused, and removed with all it holds when the object goes. A program
 // that cannot make it says so and exits with 1: without its folder it
@@ -18,15 +18,20 @@
 
 namespace support {
 
+// The temporary folder: $TMPDIR, or /tmp when it is unset or empty.
+inline std::string TemporaryFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp ? tmp : "/tmp";
+}
+
 class RunFolder {
  public:
   // `stem` starts the folder's name; mkdtemp picks the rest.
   explicit RunFolder(const std::string& stem) {
-    const char* tmp = std::getenv("TMPDIR");
-    path_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + stem + "-XXXXXX";
+    path_ = TemporaryFolder() + "/" + stem + "-XXXXXX";
     if (!::mkdtemp(path_.data())) {
       std::fprintf(stderr, "%s: no folder of its own in %s\n", stem.c_str(),
-                   tmp && *tmp ? tmp : "/tmp");
+                   TemporaryFolder().c_str());
       std::exit(1);
     }
   }

@@ -5,10 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include "examples/program_files/run.h"
+#include "support/run_folder.h"
 
 namespace program_files {
 
@@ -113,8 +113,7 @@ bool MakeFolders(const std::string& folder, std::vector<std::string>& made, std:
 }
 
 bool MakeTemporaryFolder(const std::string& prefix, std::string& folder, std::string& error) {
-  const char* set = std::getenv("TMPDIR");
-  const std::string temporary = set && *set ? set : "/tmp";
+  const std::string temporary = support::TemporaryFolder();
   folder = temporary + "/" + prefix + "-XXXXXX";
   if (const int failed = MakeOwnFolder(folder)) {
     error = SystemError("the temporary folder " + temporary, "cannot make a folder there", failed);
