@@ -63,11 +63,10 @@ bool RemoveTree(const char* root) {
   if (top == 0 || top >= sizeof path) return false;
   std::memcpy(path, root, top + 1);
   std::size_t length = top;
-  for (;;) {
+  for (int rereads = 0;;) {
     const int folder = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0) return false;
     std::size_t below = 0;
-    bool removed = false;
     alignas(dirent64) char entries[2048];
     for (ssize_t n; !below && (n = ::getdents64(folder, entries, sizeof entries)) > 0;) {
       for (ssize_t at = 0; at < n && !below;) {
@@ -75,10 +74,7 @@ bool RemoveTree(const char* root) {
         at += entry->d_reclen;
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        if (::unlinkat(folder, name, 0) == 0) {
-          removed = true;
-          continue;
-        }
+        if (::unlinkat(folder, name, 0) == 0) continue;
         const std::size_t size = std::strlen(name);
         if (errno != EISDIR || length + 1 + size >= sizeof path) continue;
         path[length] = '/';
@@ -92,8 +88,8 @@ bool RemoveTree(const char* root) {
       continue;
     }
     if (::rmdir(path) != 0) {
-      // A pass may miss names removed under it: another, while one helps.
-      if (errno == ENOTEMPTY && removed) continue;
+      // Another thread of the run may still be writing there.
+      if (errno == ENOTEMPTY && ++rereads < 1000) continue;
       return false;
     }
     if (length == top) return true;
@@ -276,7 +272,7 @@ bool FlushOutput(std::string& error) {
 
 RunHeld::RunHeld() {
   ::pthread_mutex_lock(&g_lock);
-  if (g_holds++ == 0 && g_signalled.load() != 0) EndIfSignalled();
+  if (g_holds++ == 0) EndIfSignalled();
 }
 
 RunHeld::~RunHeld() {

@@ -348,7 +348,7 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
         EXPECT_EQ(after, done) << seen;
       } else {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status << " " << seen;
-        EXPECT_TRUE(after == before || after == done) << seen;
+        EXPECT_TRUE(after == before || after == done) << seen << testing::PrintToString(after);
       }
       EXPECT_TRUE(fs::is_empty(tmp)) << seen;
     }
