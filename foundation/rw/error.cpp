@@ -108,6 +108,12 @@ std::uint32_t RWOutOfMemoryRaised() {
   return t_out_of_memory;
 }
 
+bool RWShortOfMemorySince(std::uint32_t count) {
+  if (t_out_of_memory == count) return false;
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return true;
+}
+
 RWErrorHandler SetErrorHandler(RWErrorHandler handler) {
   return g_handler.exchange(handler, std::memory_order_acq_rel);
 }

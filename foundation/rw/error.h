@@ -158,6 +158,12 @@ class RWErrorScope {
 // reader's scope kept the error from the handler.
 std::uint32_t RWOutOfMemoryRaised();
 
+// Whether the calling thread raised [NOMEM] since RWOutOfMemoryRaised()
+// answered `count`. When it did, the platform's last error is set to
+// kErrorNotEnoughMemory again: the caller fails for it, and a platform call
+// made since (a size asked with no buffer) may have set another.
+bool RWShortOfMemorySince(std::uint32_t count);
+
 // Installs `handler` and returns the previous one.
 RWErrorHandler SetErrorHandler(RWErrorHandler handler);
 

@@ -10,11 +10,13 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <vector>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/chunked_value.h"
 #include "driver/driver_data_file.h"
+#include "driver/entry_points.h"
 #include "driver/extension_manager.h"
 #include "driver/out_of_memory_handler.h"
 #include "filters/spool_directory.h"
@@ -26,6 +28,7 @@
 #include "persist/codec/zlib_compressor.h"
 #include "persist/persistent_association.h"
 #include "persist/persistent_stream.h"
+#include "platform/host/spooler.h"
 #include "platform/host/threads.h"
 #include "support/failing_allocator.h"
 #include "tests/fonts/font_test_support.h"
@@ -217,6 +220,15 @@ TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
     GPersistentInputStream stream(file, GOSFactory::kBinaryEncoding);
     return LoadDriverDataFile(stream, *data);
   };
+  platform::HANDLE printer = nullptr;
+  const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
+  ASSERT_EQ(platform::OpenPrinterW(support::kFixturePrinter, &printer, &all), 1);
+  std::vector<std::uint8_t> record(kFullDevModeSize);
+  const auto document = [&] {
+    return DrvDocumentProperties(nullptr, printer, support::kFixturePrinter,
+                                 reinterpret_cast<platform::DevModeW*>(record.data()), nullptr,
+                                 platform::kDmModeCopy) == 1;
+  };
   // Each call first warmed on its thread with nothing failing, short of
   // what the call must make itself: the zlib states' holder, not a deflate
   // state; the read's tables (a thread-local's first use is the C
@@ -227,6 +239,7 @@ TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
   } kCalls[] = {
       {"packing", [&] { return GZlibCompressor().Expand(packed, 0, packed, 1) == 0; }, pack},
       {"loading", load, load},
+      {"a device mode", document, document},
   };
   InstallOutOfMemoryHandler(0);
   for (const auto& row : kCalls) {
@@ -243,11 +256,12 @@ TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
         support::FailAllocation(0);
         failed = support::AllocationFailed();
         EXPECT_TRUE(done || platform::GetLastError() == platform::kErrorNotEnoughMemory)
-            << row.name << " " << n;
+            << row.name << " " << n << " last error " << platform::GetLastError();
       }).join();
     }
   }
   RemoveOutOfMemoryHandler();
+  platform::ClosePrinter(printer);
 }
 
 }  // namespace
