@@ -256,7 +256,7 @@ platform::LONG GDriverContext::DocumentPropertiesWithSheet(
   platform::ULONG_PTR result = 0;
   platform::CommonPropertySheetUIW(window, &::DrvDocumentPropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return RWOutOfMemoryRaised() == short_of_memory ? platform::LONG(result) : -1;
+  return RWShortOfMemorySince(short_of_memory) ? -1 : platform::LONG(result);
 }
 
 platform::LONG GDriverContext::DocumentPropertiesWithoutSheet(
@@ -321,7 +321,7 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
       WritePrinterDword(kExportPrintingName, 1);
       BindDevMode(mode & platform::kDmModeModify ? header->dev_mode_in : nullptr);
       info->result = 0;
-      if (!BeginSheet(info, kUIDocumentPages) || RWOutOfMemoryRaised() != short_of_memory) return 0;
+      if (!BeginSheet(info, kUIDocumentPages) || RWShortOfMemorySince(short_of_memory)) return 0;
       sheet_record_->access_flags = DocumentAccessFlags(mode, restricted, major);
       return page_list_ && page_list_->AddPages(sheet_record_, 0) != 0 ? 1 : 0;
     }
@@ -477,7 +477,7 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
       if (physical && services)
         services->StoreNamedObject(this, RWWString(kPhysicalSettingsName), physical);
       // As the document sheet's: refused when memory ran short.
-      return RWOutOfMemoryRaised() == short_of_memory ? 1 : 0;
+      return RWShortOfMemorySince(short_of_memory) ? 0 : 1;
     }
     case platform::kPropSheetUiReasonGetInfoHeader: {
       auto* info_header = reinterpret_cast<platform::PropSheetUiInfoHeader*>(lparam);
@@ -531,5 +531,5 @@ platform::BOOL GDriverContext::PrinterProperties(platform::HWND window, platform
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   platform::CommonPropertySheetUIW(window, &::DrvDevicePropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return platform::LONG(result) > 0 && RWOutOfMemoryRaised() == short_of_memory ? 1 : 0;
+  return !RWShortOfMemorySince(short_of_memory) && platform::LONG(result) > 0 ? 1 : 0;
 }

@@ -81,14 +81,14 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
   // default, a record without settings): nothing is stored on it, and the
   // binding fails.
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
-  if (!RemakeDevModeSettings() || RWOutOfMemoryRaised() != short_of_memory) return 0;
+  if (!RemakeDevModeSettings() || RWShortOfMemorySince(short_of_memory)) return 0;
   GDevModeSettingsInterface& bound = *dev_mode_settings_;
   const bool from_printer = bound.IsFromPrinter() == 1;
   if (!from_printer) {
     // A re-made object leaves the printer's parts as the first one stored
     // them.
     std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
-    if (RWOutOfMemoryRaised() != short_of_memory) return 0;
+    if (RWShortOfMemorySince(short_of_memory)) return 0;
     SaveSettings(built.get(), for_release ? 0 : 1);
   } else {
     std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
@@ -100,7 +100,7 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
   if (for_release) return 1;
   std::int32_t result = 1;
   if (dev_mode) result = bound.MergeDevMode(dev_mode);
-  if (RWOutOfMemoryRaised() != short_of_memory) result = 0;
+  if (RWShortOfMemorySince(short_of_memory)) result = 0;
   if (GOSFactory* services = GOSFactory::Instance())
     services->SetTimeBias(static_cast<std::int16_t>(bound.GetContextWord()));
   if (from_printer && dev_mode) emf_data_type_ = bound.IsEmfDataType() == 1 ? 1 : 0;
@@ -172,7 +172,7 @@ GAttributeComposite* GDriverContextBase::CreateDefaultSettings() {
   // A stored part that memory ran short for is not missing, nor is a copy
   // of the model that could not be made: the data file's defaults in their
   // place would later be saved over what is stored. No settings.
-  if (RWOutOfMemoryRaised() != short_of_memory || (model && !copy)) return nullptr;
+  if (RWShortOfMemorySince(short_of_memory) || (model && !copy)) return nullptr;
   state_flags_ &= ~kStateRebuildDefaults;
   if (!settings || !options || !watermarks || !extension) return BuildDefaultSettings();
   copy.release();

@@ -46,7 +46,6 @@
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
 #include "platform/host/system.h"
-#include "platform/host/threads.h"
 #include "platform/host/version_info.h"
 #include "platform/ui/device_context.h"
 #include "platform/ui/message_boxes.h"
@@ -239,18 +238,6 @@ void ShowDocument(const support::AcceptanceInstall& install, Record& record) {
   platform::SetHostProgramPath(support::kFixtureHostProgram);
 }
 
-// Why nothing can be written in `folder`, as a file made there shows;
-// empty when one can. P1's installation says only which step failed.
-std::string WriteTrouble(const std::string& folder) {
-  std::string error;
-  const std::string probe = folder + "/.probe";
-  if (program_files::WriteNewFile(probe, std::string(4096, '\0'), error)) {
-    std::remove(probe.c_str());
-    return "";
-  }
-  return error.substr(error.rfind(": ") + 2);
-}
-
 // Failures of the windowing host (a refused verb, an unexpected box) are
 // printed in the transcript and make the demonstration fail. P1 lives in
 // `folder`. Answers what failed, the first failure, empty when all went
@@ -269,12 +256,12 @@ std::string ShowPrinter(const std::string& folder) {
     Record record;
     ShowSheet(install, record);
     if (record.size() == support::kAcceptanceRecordBytes) ShowDocument(install, record);
-  } else if (const std::string trouble = WriteTrouble(folder); !trouble.empty()) {
-    failed = folder + ": " + failed + " failed: " + trouble;
-  } else if (RWOutOfMemoryRaised() != 0) {
-    failed = "out of memory while showing printer P1";
-  } else if (platform::RefusedThreadCount() != 0) {
-    failed = "the system refused a thread while showing printer P1";
+  } else if (install.RefusedThread()) {
+    failed = "the system refused a thread while " + std::string(program_files::Activity());
+  } else if (platform::GetLastError() == platform::kErrorNotEnoughMemory) {
+    failed = "out of memory while " + std::string(program_files::Activity());
+  } else if (const int error = install.SystemError()) {
+    failed += ": " + program_files::Reason(error);
   } else {
     failed += " failed";
   }

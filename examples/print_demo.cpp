@@ -57,7 +57,6 @@
 #include "lang/joblang_zdl5/wqm.h"
 #include "output/commands/job_commands.h"
 #include "output/core/result_commands.h"
-#include "platform/host/threads.h"
 #include "platform/host/types.h"
 
 namespace {
@@ -66,14 +65,21 @@ constexpr int kPages = 5;
 
 using program_files::Fail;
 
-// A failure of the library that gave no reason: memory that ran short on
-// this thread (a read that met it reported a failure, its scope the
-// error), a thread the system refused on the way, else `line`.
-int FailUnexplained(const std::string& line) {
-  const char* cause = RWOutOfMemoryRaised() != 0            ? "out of memory while "
-                      : platform::RefusedThreadCount() != 0 ? "the system refused a thread while "
-                                                            : nullptr;
-  return Fail(cause ? cause + std::string(program_files::Activity()) : line);
+// A step of the library that failed, `line` naming it: said with the cause
+// the step answered, the platform's last error (each step starts with it
+// cleared), which memory that ran short sets, also inside a reader.
+int FailStep(const std::string& line) {
+  if (platform::GetLastError() == platform::kErrorNotEnoughMemory)
+    return Fail("out of memory while " + std::string(program_files::Activity()));
+  return Fail(line);
+}
+
+// The set-up's failure `failed`, said with its cause: the thread of P1's
+// initialise event that the system refused, else as a step's.
+int FailSetUp(print_demo::DemoPrinter& printer, const std::string& failed) {
+  if (printer.Install().RefusedThread())
+    return Fail("the system refused a thread while " + std::string(program_files::Activity()));
+  return FailStep("the set-up failed: " + failed);
 }
 
 // The rendered picture `page` (palette index kPageBlack black) as a PBM
@@ -134,11 +140,11 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
   program_files::SetActivity("choosing on P1's document sheet");
   std::vector<std::uint8_t> record = printer.DefaultRecord();
   if (record.empty() || !printer.ChooseOnSheet(record))
-    return FailUnexplained("P1's device mode could not be had");
+    return FailStep("P1's device mode could not be had");
   GJobDriverData* job = printer.CheckOutJob(record);
   GAttributeComposite* settings = job ? job->EnsureDefaultSettings() : nullptr;
   GAttributeComposite* nup = FindComposite(settings, kNupSettingsKey);
-  if (!nup) return FailUnexplained("no job bound to the device mode");
+  if (!nup) return FailStep("no job bound to the device mode");
   // As the job's settings now hold them.
   std::printf("P1's job: copies (291) %u, duplex (253) %u, pages a sheet (266) %u\n",
               ValueOr(settings, kCopiesKey, 0), ValueOr(settings, kDuplexKey, 0),
@@ -148,9 +154,9 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
   // The pages' medium: the document's paper (kPaperSizeKey) as the job makes
   // it.
   const std::unique_ptr<GMedia> medium(job->MakeMedium(ValueOr(settings, kPaperSizeKey, 0)));
-  if (!medium) return FailUnexplained("no medium for the document's paper");
+  if (!medium) return FailStep("no medium for the document's paper");
   GCountedPtr start = print_demo::MakeDocument(*job, *medium, print_demo::kDemoPort);
-  if (!start) return FailUnexplained("no document start for the job");
+  if (!start) return FailStep("no document start for the job");
   GAttributeComposite* set = static_cast<GCommand*>(start.Get())->GetAttributes();
   set->AddChild(new GStringAttribute("print demo", kDisplayTextKey));  // the display line
 
@@ -168,12 +174,11 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
     if (WritePbm(out.StagedPath(name), page, unwritten)) out.Add(name);
   });
   GCountedPtr chain = BuildCanonicalChain(set, {new GWqm, generator});
-  if (!chain) return FailUnexplained("the filter chain could not be built");
+  if (!chain) return FailStep("the filter chain could not be built");
   job->SetOutputChain(static_cast<GPeripheral*>(chain.Get()));
 
   print_demo::DemoFont font(printer.Folder());
-  if (!font.IsOpen())
-    return FailUnexplained("the demonstration's font could not be made in " + printer.Folder());
+  if (!font.IsOpen()) return FailStep(font.Error());
   const std::uint16_t code =
       print_demo::PrintDocument(*job, start, kPages, *medium, &font, [](const GCommand& command) {
         std::printf("%s\n", GetFactory()->StringIdOf(command.ClassId()).Data());
@@ -236,12 +241,11 @@ int Run(int argc, char** argv) {
   program_files::SetActivity("starting printer P1");
   print_demo::DemoPrinter printer;
   std::string failed = printer.Start(out.Staging());
-  int status = failed.empty() ? PrintDocument(printer, out, rendered)
-                              : FailUnexplained("the set-up failed: " + failed);
+  int status = failed.empty() ? PrintDocument(printer, out, rendered) : FailSetUp(printer, failed);
   program_files::SetActivity("stopping printer P1");
   failed = printer.Stop();
   if (status != 0) return status;
-  if (!failed.empty()) return FailUnexplained("the take-down failed: " + failed);
+  if (!failed.empty()) return FailStep("the take-down failed: " + failed);
   program_files::SetActivity("putting the files in place");
   if (!program_files::FlushOutput(error) || !out.Commit(error)) return Fail(error);
   return 0;

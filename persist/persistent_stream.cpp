@@ -119,6 +119,11 @@ GPersistentOutputStream::~GPersistentOutputStream() {
   runtime_.reset();
 }
 
+int GPersistentOutputStream::SystemError() const {
+  const auto* file = dynamic_cast<const RWFileOutputStream*>(runtime_.get());
+  return file ? file->Error() : 0;
+}
+
 void GPersistentOutputStream::MakeEncoding(std::int32_t encoding) {
   if (!runtime_) return;
   // The headered encoding writes its header at once; on a file that did not

@@ -101,6 +101,9 @@ class GPersistentOutputStream : public GPersistenceOutputStream {
   RWVirtualOutputStream* VirtualStream() const override { return virtual_.get(); }
   std::int64_t Tell() override;
   void Seek(std::int64_t position) override;
+  // The system's reason (errno) the file's open or a write to it failed
+  // for; 0 for a block, and while the file took everything.
+  int SystemError() const;
 
  private:
   void MakeEncoding(std::int32_t encoding);

@@ -117,6 +117,7 @@ std::string AcceptanceInstall::Initialise(const char16_t* printer) {
     });
   };
   platform::HANDLE thread = platform::CreateThread(nullptr, 0, run, &call, 0, nullptr);
+  refused_thread_ = !thread;
   ACCEPTANCE_STEP(thread, "the spooler's thread");
   const bool idle = platform::AwaitThreadsIdle();
   platform::AdvanceWaitClock(kInitialisePause);
@@ -129,6 +130,9 @@ std::string AcceptanceInstall::Initialise(const char16_t* printer) {
 
 std::string AcceptanceInstall::Install(const std::string& folder, bool second_printer,
                                        bool xl_language) {
+  platform::SetLastError(platform::kErrorSuccess);
+  system_error_ = 0;
+  refused_thread_ = false;
   JobLanguageLoad();
   if (xl_language) XlPsLoad();
   xl_language_ = xl_language;
@@ -136,7 +140,9 @@ std::string AcceptanceInstall::Install(const std::string& folder, bool second_pr
   std::filesystem::create_directory(folder);
   std::unique_ptr<MPersistentComposite> root = AcceptanceDataFile(xl_language);
   ACCEPTANCE_STEP(root, "P1's data file");
-  ACCEPTANCE_STEP(InstallFixturePrinter(folder, root.get()), "installing P1");
+  if (!InstallFixturePrinter(folder, root.get(), &system_error_)) {
+    return system_error_ ? folder + "/" + kFixtureDataFileName + ": cannot write" : "installing P1";
+  }
   ACCEPTANCE_STEP(!second_printer || (platform::AddPrinter(kSecondPrinter) &&
                                       platform::SetPrinterDriver(kSecondPrinter, kFixtureDriver,
                                                                  kFixturePort, kFixtureDataFile)),

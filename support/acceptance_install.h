@@ -42,9 +42,19 @@ class AcceptanceInstall {
   // Installs P1 (and P2 with `second_printer`) with its host folder
   // `folder` (made here), loads and attaches the library and opens the
   // printers with every right. Answers what failed, empty when all went
-  // well. The host services are the caller's to reset before and after.
+  // well: a step, or "<file>: cannot write" for P1's driver data file,
+  // whose reason SystemError() gives. The platform's last error is cleared
+  // first: after a failure it is the failed call's (kErrorNotEnoughMemory
+  // for memory, or a thread the system refused). The host services are the
+  // caller's to reset before and after.
   std::string Install(const std::string& folder, bool second_printer = false,
                       bool xl_language = false);
+  // The system's reason (errno) the last Install could not write P1's
+  // driver data file for; 0 when that was not what failed.
+  int SystemError() const { return system_error_; }
+  // Whether the last Install failed because the system refused the thread
+  // of an initialise event (which the platform answers as memory).
+  bool RefusedThread() const { return refused_thread_; }
   // Closes the printers, detaches and frees the library; answers what
   // failed.
   std::string Uninstall();
@@ -64,7 +74,7 @@ class AcceptanceInstall {
   platform::BOOL Initialised() const { return initialised_; }
   // Sends `printer` the initialise event as the spooler does (Install sends
   // it once), on a thread of its own; answers what failed ("the spooler's
-  // thread" when the system refuses it).
+  // thread" when the system refuses it, and RefusedThread() is then true).
   std::string Initialise(const char16_t* printer);
 
  private:
@@ -72,6 +82,8 @@ class AcceptanceInstall {
   platform::HANDLE printers_[2] = {};
   platform::BOOL initialised_ = 0;
   bool xl_language_ = false;
+  int system_error_ = 0;
+  bool refused_thread_ = false;
 };
 
 }  // namespace support

@@ -233,24 +233,32 @@ MPersistentComposite* BuildFixtureDataFile() {
   return root;
 }
 
-bool SaveDriverDataFile(const MPersistentObject& root, const std::string& host_path) {
+bool SaveDriverDataFile(const MPersistentObject& root, const std::string& host_path,
+                        int* system_error) {
+  if (system_error) *system_error = 0;
   GPersistentOutputStream stream(RWWString::FromMultiByte(host_path.c_str()),
                                  GOSFactory::kBinaryEncoding);
-  if (!stream.VirtualStream() || !stream.VirtualStream()->Good()) return false;
-  WriteCollectablePointerToStream(*stream.VirtualStream(), &root);
-  stream.VirtualStream()->Flush();
-  return stream.VirtualStream()->Good();
+  bool good = stream.VirtualStream() && stream.VirtualStream()->Good();
+  if (good) {
+    WriteCollectablePointerToStream(*stream.VirtualStream(), &root);
+    stream.VirtualStream()->Flush();
+    good = stream.VirtualStream()->Good();
+  }
+  if (!good && system_error) *system_error = stream.SystemError();
+  return good;
 }
 
-bool InstallFixturePrinter(const std::string& host_folder, const MPersistentObject* root) {
+bool InstallFixturePrinter(const std::string& host_folder, const MPersistentObject* root,
+                           int* system_error) {
+  if (system_error) *system_error = 0;
   if (!platform::MapPathPrefix(kFixtureDirectory, host_folder)) return false;
   platform::SetHostProgramPath(kFixtureHostProgram);
   const std::string path = host_folder + "/" + kFixtureDataFileName;
   if (root) {
-    if (!SaveDriverDataFile(*root, path)) return false;
+    if (!SaveDriverDataFile(*root, path, system_error)) return false;
   } else {
     std::unique_ptr<MPersistentComposite> made(BuildFixtureDataFile());
-    if (!SaveDriverDataFile(*made, path)) return false;
+    if (!SaveDriverDataFile(*made, path, system_error)) return false;
   }
   return platform::AddPrinter(kFixturePrinter) &&
          platform::SetPrinterDriver(kFixturePrinter, kFixtureDriver, kFixturePort,

@@ -52,14 +52,19 @@ GResourceMappingList* BuildFixtureTrayMap();
 GResourceMappingList* BuildFixtureResourceMappings();
 
 // Writes `root` as a driver data file (binary encoding) at `host_path`;
-// false when the file cannot be written.
-bool SaveDriverDataFile(const MPersistentObject& root, const std::string& host_path);
+// false when the file cannot be written, with the system's reason (errno)
+// in `*system_error` when it gave one, else 0.
+bool SaveDriverDataFile(const MPersistentObject& root, const std::string& host_path,
+                        int* system_error = nullptr);
 
 // Serves kFixtureDirectory from `host_folder` (which must exist), writes
 // the data file there (`root`, or the fixture's), names the host program,
 // and adds P1 with its driver record to the spooler. True when all of it
-// worked. REQUIRES: the host stand-ins were reset (platform/host/reset.h).
-bool InstallFixturePrinter(const std::string& host_folder, const MPersistentObject* root = nullptr);
+// worked; else `*system_error` as SaveDriverDataFile's for the data file,
+// 0 for the other steps. REQUIRES: the host stand-ins were reset
+// (platform/host/reset.h).
+bool InstallFixturePrinter(const std::string& host_folder, const MPersistentObject* root = nullptr,
+                           int* system_error = nullptr);
 
 // Sets the REG_SZ value `name` (UTF-16 with its terminator) of the
 // machine key `path`, made when missing; false when that fails. Document

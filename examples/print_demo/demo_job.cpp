@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "config/attributes/value_attribute.h"
 #include "config/keys/settings_keys.h"
@@ -168,6 +167,7 @@ DemoPrinter::~DemoPrinter() {
 
 std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) {
   platform::ResetHostServices();
+  platform::SetLastError(platform::kErrorSuccess);
   if (uuid_seed != 0) platform::SeedUuids(uuid_seed);
   RenderLoad();
   FiltersLoad();
@@ -182,11 +182,15 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) 
   if (std::string failed = PrepareOutFolder(out, served); !failed.empty()) return failed;
   if (std::string failed; !program_files::MakeTemporaryFolder("print_demo", folder_, failed))
     return failed;
-  if (std::string failed = install_.Install(folder_); !failed.empty()) return failed;
+  if (std::string failed = install_.Install(folder_); !failed.empty()) {
+    const int error = install_.SystemError();
+    return error ? failed + ": " + program_files::Reason(error) : failed;
+  }
   if (!platform::MapPathPrefix(kOutFolder, served)) return "serving " + out;
   std::error_code made;
   std::filesystem::create_directory(folder_ + "/Spool", made);
-  return made ? "the spool folder" : "";
+  return made ? folder_ + "/Spool: cannot make the folder: " + program_files::Reason(made.value())
+              : "";
 }
 
 std::string PrepareOutFolder(const std::string& out, std::string& served) {
@@ -206,6 +210,7 @@ std::string PrepareOutFolder(const std::string& out, std::string& served) {
 }
 
 std::string DemoPrinter::Stop() {
+  platform::SetLastError(platform::kErrorSuccess);
   ReleaseJob();
   std::string failed = install_.Uninstall();
   GTTFontPool::DestroyInstance();
@@ -224,6 +229,7 @@ std::string DemoPrinter::Stop() {
 }
 
 std::vector<std::uint8_t> DemoPrinter::DefaultRecord() {
+  platform::SetLastError(platform::kErrorSuccess);
   std::vector<std::uint8_t> record(kAcceptanceRecordBytes);
   auto* call = install_.Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
   if (!call || call(nullptr, install_.Printer(), support::kFixturePrinter,
@@ -234,6 +240,7 @@ std::vector<std::uint8_t> DemoPrinter::DefaultRecord() {
 }
 
 bool DemoPrinter::ChooseOnSheet(std::vector<std::uint8_t>& record) {
+  platform::SetLastError(platform::kErrorSuccess);
   if (record.size() != kAcceptanceRecordBytes) return false;
   support::OnSheet([](support::SheetDriver& sheet) {
     // The page that holds `control`, made the active one.
@@ -276,6 +283,7 @@ bool DemoPrinter::ChooseOnSheet(std::vector<std::uint8_t>& record) {
 }
 
 GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record) {
+  platform::SetLastError(platform::kErrorSuccess);
   ReleaseJob();
   auto* key = new GPrinterKey(install_.Printer(), support::kFixturePrinter, 0);
   job_ = CheckOutJobDriverData(key, cookie_);
@@ -312,12 +320,13 @@ int DemoPrinter::SpoolFileCount() const {
 }
 
 DemoFont::DemoFont(const std::string& folder) : path_(folder + "/demo-font.ttf") {
-  std::ofstream file(path_, std::ios::binary);
-  file << FontBytes();
-  if (!file.flush()) return;
-  file.close();
+  platform::SetLastError(platform::kErrorSuccess);
+  if (!program_files::WriteNewFile(path_, FontBytes(), error_)) return;
   auto reader = std::make_unique<GTTFileReader>(0u);
-  if (!reader->OpenHost(path_.c_str())) return;
+  if (!reader->OpenHost(path_.c_str())) {
+    error_ = path_ + ": the font reader refused it";
+    return;
+  }
   reader_ = reader.release();
   // The pool takes the reader and frees it with its last handle.
   anchor_ = std::make_unique<GTTFontImp>(0, Record(0), GFontAngleBlock{}, GTTFontPool::Instance(),
@@ -340,6 +349,7 @@ GFont* DemoFont::NewFont(GJobDriverData& job, std::int16_t pixels) {
 }
 
 GCountedPtr MakeDocument(GJobDriverData& job, const GMedia& medium, const RWWString& port) {
+  platform::SetLastError(platform::kErrorSuccess);
   GCountedPtr start(MakeDocumentStart(job, port, u"print demo"));
   GAttributeComposite* set = start ? static_cast<GCommand*>(start.Get())->GetAttributes() : nullptr;
   if (!set) return GCountedPtr();

@@ -15,6 +15,10 @@
 // makes a font whose glyphs are 5 x 7 grids of square cells, for
 // "Page 0".."Page 9" and a space; FreeType renders it (fonts/tt_font_imp.h).
 //
+// Failures: each step below starts with the platform's last error cleared,
+// so that after one that failed it is the cause the library or the
+// platform answered (kErrorNotEnoughMemory: memory ran short).
+//
 // Threads: the process's main thread only; one DemoPrinter at a time.
 #pragma once
 
@@ -57,10 +61,11 @@ class DemoPrinter {
   // generator's, prepares `out` (PrepareOutFolder), installs and loads P1
   // in a new folder of the temporary folder
   // (program_files::MakeTemporaryFolder), serves kOutFolder from `out` and
-  // makes the font pool. Answers what failed, empty when all went well;
-  // Stop (or the destructor) undoes what was done, and removes P1's folder.
-  // A non-zero `uuid_seed` seeds the ids the printer makes
-  // (platform::SeedUuids), so that they are the same on every run.
+  // makes the font pool. Answers what failed (a file or folder with the
+  // system's reason, else the step), empty when all went well; Stop (or the
+  // destructor) undoes what was done, and removes P1's folder. A non-zero
+  // `uuid_seed` seeds the ids the printer makes (platform::SeedUuids), so
+  // that they are the same on every run.
   std::string Start(const std::string& out, std::uint64_t uuid_seed = 0);
   // Gives the job back, uninstalls P1 and undoes Start; answers what failed.
   std::string Stop();
@@ -109,7 +114,8 @@ std::string PrepareOutFolder(const std::string& out, std::string& served);
 
 // The demonstration's font, its reader opened on a file in `folder` and
 // kept in the font pool (which must outlive it) by a face of its own; the
-// file is removed with it. Not open when the file cannot be written.
+// file is removed with it. Not open when the file cannot be written or
+// read back; Error() then says why, naming the file.
 class DemoFont {
  public:
   explicit DemoFont(const std::string& folder);
@@ -118,6 +124,7 @@ class DemoFont {
   DemoFont& operator=(const DemoFont&) = delete;
 
   bool IsOpen() const { return reader_ != nullptr; }
+  const std::string& Error() const { return error_; }
   // A new handle (the caller's) on a face `pixels` high for `job`, its
   // implementation entered in the job's font database, so that text on a
   // spooled page finds it again. Null when the font is not open.
@@ -125,6 +132,7 @@ class DemoFont {
 
  private:
   std::string path_;
+  std::string error_;
   GTTFontReader* reader_ = nullptr;     // the font pool's
   std::unique_ptr<GTTFontImp> anchor_;  // a face that keeps the reader pooled
 };

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/host/types.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -31,7 +32,12 @@ void RecordInScope(RWErrorScope* scope, const RWError& error) {
 namespace {
 
 void Dispatch(const RWError& error) {
-  if (error.Entry() == rwcore::NoMem()) ++t_out_of_memory;
+  if (error.Entry() == rwcore::NoMem()) {
+    ++t_out_of_memory;
+    // Also where a reader's scope keeps the error from the handler: the
+    // call that fails for it answers why, as a platform call does.
+    platform::SetLastError(platform::kErrorNotEnoughMemory);
+  }
   if (RWErrorScope* scope = t_innermost_scope) {
     RecordInScope(scope, error);
     return;
@@ -100,6 +106,12 @@ RWOutOfMemoryError::RWOutOfMemoryError(std::uint32_t requested)
 
 std::uint32_t RWOutOfMemoryRaised() {
   return t_out_of_memory;
+}
+
+bool RWShortOfMemorySince(std::uint32_t count) {
+  if (t_out_of_memory == count) return false;
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return true;
 }
 
 RWErrorHandler SetErrorHandler(RWErrorHandler handler) {

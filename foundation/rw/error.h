@@ -152,8 +152,17 @@ class RWErrorScope {
 // How many [NOMEM] errors the calling thread has raised, recorded in a
 // scope or not. A caller that must not act on what a read gave when memory
 // ran short during it (save it back over what is stored) compares the
-// count before and after the read.
+// count before and after the read. Each [NOMEM] also sets the thread's
+// platform last error to kErrorNotEnoughMemory: a call that fails for want
+// of memory answers that cause as a platform call does, also when a
+// reader's scope kept the error from the handler.
 std::uint32_t RWOutOfMemoryRaised();
+
+// Whether the calling thread raised [NOMEM] since RWOutOfMemoryRaised()
+// answered `count`. When it did, the platform's last error is set to
+// kErrorNotEnoughMemory again: the caller fails for it, and a platform call
+// made since (a size asked with no buffer) may have set another.
+bool RWShortOfMemorySince(std::uint32_t count);
 
 // Installs `handler` and returns the previous one.
 RWErrorHandler SetErrorHandler(RWErrorHandler handler);

@@ -2,8 +2,9 @@
 // streams to write and read: RWFileInputStream reads an existing file;
 // RWFileOutputStream creates or truncates one. A file that cannot be opened
 // leaves the stream failing (IsOpen() false), so every virtual-stream
-// operation on it fails too. Each stream owns its file and closes it when
-// destroyed. One stream belongs to one thread at a time.
+// operation on it fails too; an output stream keeps the system's reason.
+// Each stream owns its file and closes it when destroyed. One stream
+// belongs to one thread at a time.
 #pragma once
 
 #include <fstream>
@@ -23,7 +24,25 @@ class RWFileOutputStream : public std::ostream {
  public:
   explicit RWFileOutputStream(const char* path);
   bool IsOpen() const { return file_.is_open(); }
+  // The system's reason (errno) for the first open, write or flush of the
+  // file that failed; 0 while none has.
+  int Error() const { return file_.Error(); }
 
  private:
-  std::filebuf file_;
+  // The runtime's file buffer, keeping the reason it forgets.
+  class Buffer : public std::filebuf {
+   public:
+    int Error() const { return error_; }
+    void Note(int error);
+
+   protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char_type* bytes, std::streamsize count) override;
+    int sync() override;
+
+   private:
+    int error_ = 0;
+  };
+
+  Buffer file_;
 };

@@ -7,8 +7,20 @@
 #include <new>
 
 #include "foundation/rw/error.h"
+#include "foundation/rw/support.h"
 
 namespace {
+
+// zlib's blocks come from the library's allocation, not the C library's:
+// a state that cannot be made is then the out-of-memory error, after the
+// new handler's reserve was tried, not a compressor that fails unexplained.
+voidpf AllocateBlock(voidpf, uInt items, uInt size) {
+  return RWNewArrayForOverwrite<unsigned char>(std::uint64_t(items) * size).release();
+}
+
+void FreeBlock(voidpf, voidpf block) {
+  delete[] static_cast<unsigned char*>(block);
+}
 
 // The calling thread's zlib states. Making a deflate state costs more than
 // packing a settings record (some 270 KB allocated and cleared), so each
@@ -28,6 +40,8 @@ class ThreadStreams {
   z_stream* Deflater() {
     if (deflate_made_) return deflateReset(&deflate_) == Z_OK ? &deflate_ : nullptr;
     deflate_ = z_stream{};
+    deflate_.zalloc = AllocateBlock;
+    deflate_.zfree = FreeBlock;
     // compress()'s settings: its level, and deflateInit's window, memory
     // level and strategy.
     deflate_made_ = deflateInit(&deflate_, Z_DEFAULT_COMPRESSION) == Z_OK;
@@ -38,6 +52,8 @@ class ThreadStreams {
   z_stream* Inflater() {
     if (inflate_made_) return inflateReset(&inflate_) == Z_OK ? &inflate_ : nullptr;
     inflate_ = z_stream{};
+    inflate_.zalloc = AllocateBlock;
+    inflate_.zfree = FreeBlock;
     inflate_made_ = inflateInit(&inflate_) == Z_OK;
     return inflate_made_ ? &inflate_ : nullptr;
   }

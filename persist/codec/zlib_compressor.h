@@ -14,7 +14,9 @@
 // Each thread keeps one deflate and one inflate state, made on its first
 // call and freed when it ends; every call resets the state it uses first,
 // so nothing of an earlier (or a failed) call reaches the next one. The
-// packed bytes are those of zlib's one-call compress at the same settings.
+// states are the library's allocations: one that memory cannot be had for
+// raises the out-of-memory error, and the call answers 0. The packed bytes
+// are those of zlib's one-call compress at the same settings.
 // No state of its own: one compressor may be used from several threads at
 // once.
 #pragma once

@@ -122,15 +122,8 @@ void WakeTimedWaiters(SyncState& state, Guard& lock, Objects room, Pick wake) {
   }
 }
 
-// The calling thread's record, made on first use; the record counts as ended
-// when the thread's storage goes.
 class ThreadHolder {
  public:
-  ~ThreadHolder() {
-    if (record_) End(State(), *record_);
-  }
-  std::shared_ptr<SyncObject>& Record() { return record_; }
-
   // The handle is signalled and the thread leaves the live threads in one
   // step: whoever sees one sees the other.
   static void End(SyncState& state, SyncObject& record) {
@@ -149,27 +142,44 @@ class ThreadHolder {
     state.idle_changed.notify_all();
     record.signalled.notify_all();
   }
-
- private:
-  std::shared_ptr<SyncObject> record_;
 };
 
-thread_local ThreadHolder this_thread;
+// The calling thread's record, made on first use. Thread-local storage
+// with a destructor is registered with the C library by an allocation at
+// the thread's first use, and a failed one aborts the process (a thread
+// started under an address-space limit): a plain pointer here. A thread
+// of CreateThread ends its record when its procedure leaves; another
+// thread's ends through a thread key, whose first slots take no memory.
+thread_local std::shared_ptr<SyncObject>* this_thread = nullptr;
+
+void EndOtherThread(void* held) {
+  std::unique_ptr<std::shared_ptr<SyncObject>> record(
+      static_cast<std::shared_ptr<SyncObject>*>(held));
+  this_thread = nullptr;
+  ThreadHolder::End(State(), **record);
+}
 
 // Makes the calling thread's record when it has none, outside the lock.
 void PrepareCurrentRecord(SyncState& state) {
-  std::shared_ptr<SyncObject>& record = this_thread.Record();
-  if (record) return;
-  auto made = std::make_shared<SyncObject>();
-  made->is_thread = true;
-  std::lock_guard<std::mutex> lock(state.mutex);
-  made->id = state.next_thread_id++;
-  record = std::move(made);
+  if (this_thread) return;
+  static const pthread_key_t key = [] {
+    pthread_key_t made{};
+    ::pthread_key_create(&made, &EndOtherThread);
+    return made;
+  }();
+  auto made = std::make_unique<std::shared_ptr<SyncObject>>(std::make_shared<SyncObject>());
+  (*made)->is_thread = true;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    (*made)->id = state.next_thread_id++;
+  }
+  ::pthread_setspecific(key, made.get());
+  this_thread = made.release();
 }
 
 // REQUIRES: state.mutex held, PrepareCurrentRecord called.
 std::shared_ptr<SyncObject> CurrentRecordLocked(SyncState&) {
-  return this_thread.Record();
+  return *this_thread;
 }
 
 // REQUIRES: state.mutex held.
@@ -293,12 +303,20 @@ DWORD UncaughtExitCode() {
 
 void* RunThread(void* argument) {
   std::unique_ptr<StartBlock> block(static_cast<StartBlock*>(argument));
-  this_thread.Record() = block->record;
+  this_thread = &block->record;
+  // However the procedure leaves, a cancellation's unwinding too.
+  struct Ending {
+    StartBlock& block;
+    ~Ending() {
+      this_thread = nullptr;
+      ThreadHolder::End(State(), *block.record);
+    }
+  } ending{*block};
   DWORD code = 0;
   try {
     code = block->start(block->parameter);
   } catch (abi::__forced_unwind&) {
-    throw;  // a cancellation unwinds on; the thread's storage ends the record
+    throw;  // a cancellation unwinds on
   } catch (...) {
     code = UncaughtExitCode();
   }
@@ -306,7 +324,6 @@ void* RunThread(void* argument) {
     std::lock_guard<std::mutex> lock(block->record->mutex);
     if (block->record->exit_code == 0) block->record->exit_code = code;
   }
-  ThreadHolder::End(State(), *block->record);
   return nullptr;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -102,8 +103,15 @@ TEST(PersistentStream, BadPlacesFailWithoutReachingTheHandler) {
     out.VirtualStream()->PutULong(1);
     EXPECT_TRUE(out.VirtualStream()->Fail());
     EXPECT_EQ(out.Tell(), -1);
+    EXPECT_EQ(out.SystemError(), ENOENT);
     GPersistentInputStream in(nowhere, selector);
     EXPECT_TRUE(in.VirtualStream()->Fail());
+    // A file that takes no byte fails the flush, and says why.
+    GPersistentOutputStream full(Wide("/dev/full"), selector);
+    full.VirtualStream()->PutULong(1);
+    full.VirtualStream()->Flush();
+    EXPECT_TRUE(full.VirtualStream()->Fail());
+    EXPECT_EQ(full.SystemError(), ENOSPC);
   }
 }
 

@@ -6,20 +6,29 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <new>
+#include <thread>
+#include <vector>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/attributes/value_attribute.h"
 #include "driver/chunked_value.h"
+#include "driver/driver_data_file.h"
+#include "driver/entry_points.h"
 #include "driver/extension_manager.h"
+#include "driver/out_of_memory_handler.h"
 #include "filters/spool_directory.h"
 #include "fonts/font.h"
 #include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
+#include "persist/codec/zlib_compressor.h"
 #include "persist/persistent_association.h"
+#include "persist/persistent_stream.h"
+#include "platform/host/spooler.h"
 #include "platform/host/threads.h"
 #include "support/failing_allocator.h"
 #include "tests/fonts/font_test_support.h"
@@ -191,6 +200,68 @@ TEST_F(FailedAllocationOnP1, ExtensionMapEntriesAreWholeOrNone) {
     }
     manager.RemoveMaps(table, flags);
   }
+}
+
+// Calls that failed for want of memory said nothing of it: zlib's state,
+// made by the C library's malloc, failed without the out-of-memory error
+// (a device mode went unstored, its binding failed), and a driver data
+// file's read kept the error in its scope. Each now answers the cause as a
+// platform call does, under the library's own new handler.
+TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
+  GDriverContext* data = DriverData();
+  ASSERT_TRUE(data);
+  const RWWString file = RWWString::FromMultiByte(HostPath(support::kFixtureDataFileName).c_str());
+  const std::string settings(4000, 's');
+  char packed[64] = {};
+  const auto pack = [&] {
+    return GZlibCompressor().Compress(settings.data(), settings.size(), packed, sizeof packed) != 0;
+  };
+  const auto load = [&] {
+    GPersistentInputStream stream(file, GOSFactory::kBinaryEncoding);
+    return LoadDriverDataFile(stream, *data);
+  };
+  platform::HANDLE printer = nullptr;
+  const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
+  ASSERT_EQ(platform::OpenPrinterW(support::kFixturePrinter, &printer, &all), 1);
+  std::vector<std::uint8_t> record(kFullDevModeSize);
+  const auto document = [&] {
+    return DrvDocumentProperties(nullptr, printer, support::kFixturePrinter,
+                                 reinterpret_cast<platform::DevModeW*>(record.data()), nullptr,
+                                 platform::kDmModeCopy) == 1;
+  };
+  // Each call first warmed on its thread with nothing failing, short of
+  // what the call must make itself: the zlib states' holder, not a deflate
+  // state; the read's tables (a thread-local's first use is the C
+  // library's to register).
+  const struct {
+    const char* name;
+    std::function<bool()> warm, call;
+  } kCalls[] = {
+      {"packing", [&] { return GZlibCompressor().Expand(packed, 0, packed, 1) == 0; }, pack},
+      {"loading", load, load},
+      {"a device mode", document, document},
+  };
+  InstallOutOfMemoryHandler(0);
+  for (const auto& row : kCalls) {
+    bool failed = true;
+    for (std::uint64_t n = 1; failed; ++n) {
+      std::thread([&] {
+        row.warm();
+        RWErrorScope scope;
+        RestoreOutOfMemoryReserve();
+        platform::SetLastError(platform::kErrorSuccess);
+        support::ResetAllocations();
+        support::FailAllocation(n);
+        const bool done = row.call();
+        support::FailAllocation(0);
+        failed = support::AllocationFailed();
+        EXPECT_TRUE(done || platform::GetLastError() == platform::kErrorNotEnoughMemory)
+            << row.name << " " << n << " last error " << platform::GetLastError();
+      }).join();
+    }
+  }
+  RemoveOutOfMemoryHandler();
+  platform::ClosePrinter(printer);
 }
 
 }  // namespace
