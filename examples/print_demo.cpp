@@ -96,29 +96,40 @@ bool WritePbm(const std::string& path, const GBitmap& page, std::string& error) 
   return program_files::WriteNewFile(path, bytes, error);
 }
 
-// What is wrong with the port file `port` as the file system shows it;
-// empty when nothing shows. The file port's refusals carry no reason, so a
-// file is made beside it and removed, as the port would make its own.
-std::string PortTrouble(const std::string& port) {
-  struct stat status {};
-  if (::stat(port.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
-    return S_ISDIR(status.st_mode) ? program_files::Reason(EISDIR) : "not a regular file";
-  std::string probe = port.substr(0, port.rfind('/') + 1) + ".probe-XXXXXX";
-  const int file = ::mkstemp(probe.data());
-  if (file < 0) return program_files::Reason(errno);
-  ::close(file);
-  ::unlink(probe.c_str());
+// A platform error of the file port's in words; empty for none, and for
+// one that is none of these.
+std::string PortTrouble(std::uint32_t failure) {
+  switch (failure) {
+    case platform::kErrorDiskFull:
+      return "the disk is full or the file-size limit was reached";
+    case platform::kErrorWriteFault:
+      return "a write fault";
+    case platform::kErrorNotEnoughMemory:
+      return "out of memory";
+    case platform::kErrorNoUnicodeTranslation:
+      return "the name is not UTF-8";
+    case platform::kErrorDirectoryNotSupported:
+      return program_files::Reason(EISDIR);
+    case platform::kErrorTooManyOpenFiles:
+      return program_files::Reason(EMFILE);
+    case platform::kErrorFilenameExcedRange:
+      return program_files::Reason(ENAMETOOLONG);
+    case platform::kErrorFileNotFound:
+    case platform::kErrorPathNotFound:
+      return program_files::Reason(ENOENT);
+    case platform::kErrorAccessDenied:
+      return program_files::Reason(EACCES);
+  }
   return "";
 }
 
 // The chain's error `code` in words, naming the file it concerns: the
-// codes that can reach the demonstration (the port's, the page spool's in
-// `host`/Spool, the font's, memory's); for any other, only that the chain
-// failed.
-std::string ChainTrouble(std::uint16_t code, const std::string& port, const std::string& host) {
+// codes that can reach the demonstration (the port's, said by the reason
+// its port `made` kept; the page spool's in `host`/Spool, the font's,
+// memory's); for any other, only that the chain failed.
+std::string ChainTrouble(std::uint16_t code, const GOutputTarget* made, const std::string& port,
+                         const std::string& host) {
   switch (code) {
-    case platform::kErrorDiskFull:
-      return port + ": cannot write: the disk is full or the file-size limit was reached";
     case kSpoolFailure:
       return host + "/Spool: the page spool could not be written or read back";
     case kGlyphFailure:
@@ -126,9 +137,13 @@ std::string ChainTrouble(std::uint16_t code, const std::string& port, const std:
     case kMemoryFailure:
       return "out of memory";
   }
-  if (const std::string trouble = PortTrouble(port); !trouble.empty())
-    return port + ": cannot write: " + trouble;
-  if (code == platform::kErrorWriteFault) return port + ": cannot write: a write fault";
+  // The reason the port kept for its first failure (GetFailure), else the
+  // code itself.
+  const std::uint32_t failure = made ? made->GetFailure() : 0;
+  for (const std::uint32_t reason : {failure, std::uint32_t{code}})
+    if (const std::string trouble = PortTrouble(reason); !trouble.empty())
+      return port + ": cannot write: " + trouble;
+  if (failure != 0) return port + ": cannot write: the system's error " + std::to_string(failure);
   if (code == kPortNotReady) return port + ": cannot write: the file port refused it";
   return "the chain failed";
 }
@@ -186,8 +201,8 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
   const std::string port = out.StagedPath("job.prn");
   if (code) {
     const int left = printer.SpoolFileCount();
-    Fail(out.WithTargetPaths(ChainTrouble(code, port, printer.Folder())) + " (error " +
-         std::to_string(code) + "); the job was aborted" +
+    Fail(out.WithTargetPaths(ChainTrouble(code, generator->GetOutput(), port, printer.Folder())) +
+         " (error " + std::to_string(code) + "); the job was aborted" +
          (left ? ", " + std::to_string(left) + " spool files left" : ""));
     // The exit status keeps the code's low byte; never 0 for a failure.
     return left != 0 || (code & 0xFF) == 0 ? 1 : code;

@@ -300,8 +300,9 @@ std::uint16_t GPageRasterGenerator::DocumentEnd(GDocumentEnd& command) {
   if (page_) WritePage();
   GetSink().Flush();
   const std::uint16_t error = GetSink().GetWriteError();
-  if (OwnsOutput() && GetOutput()) GetOutput()->Close();
-  return Answer(error);
+  // The close puts the port's file in place: its failure fails the document.
+  const std::uint16_t closed = OwnsOutput() && GetOutput() ? GetOutput()->Close() : 0;
+  return Answer(error ? error : closed);
 }
 
 std::uint16_t GPageRasterGenerator::JobAbort(GJobAbort& command) {

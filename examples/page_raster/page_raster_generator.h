@@ -70,10 +70,11 @@
 //
 // DocumentStart: the generator base's (the port opened and held), then the
 // display line. DocumentEnd: an open page finished, the sink flushed and a
-// port the generator opened closed. JobAbort: an open page dropped and a port
-// the generator opened aborted (a file port removes its file); a job abort
-// before any document start does no more than drop the page. The pass break
-// (718) writes nothing: the pages held before it reach the port as they end.
+// port the generator opened closed, whose error is the answer when the sink
+// kept none. JobAbort: an open page dropped and a port the generator opened
+// aborted (a file port removes its file); a job abort before any document
+// start does no more than drop the page. The pass break (718) writes
+// nothing: the pages held before it reach the port as they end.
 // Every other handler answers the sink's kept write error when it has no error
 // of its own; JobAbort answers 0.
 //

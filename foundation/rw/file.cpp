@@ -14,14 +14,26 @@
 static_assert(std::endian::native == std::endian::little, "RWFile assumes a little-endian host");
 static_assert(sizeof(float) == 4 && sizeof(double) == 8);
 
+namespace {
+
+// Rounds of "rb+" then "wb+x" a file opened without a mode may take.
+constexpr int kCreateAttempts = 8;
+
+}  // namespace
+
 RWFile::RWFile(const char* name, const char* mode) : name_(name ? name : "") {
-  // Only a file that is not there is made: "wb+" over one that could not
-  // be opened for another reason (memory for the stream ran short) would
-  // empty it.
   if (mode) {
     Open(mode);
-  } else if (!Open("rb+") && errno == ENOENT) {
-    Open("wb+");
+    return;
+  }
+  // Only a file that is not there is made, and only where none is made
+  // meanwhile ("x": another process may make one between the two opens):
+  // an emptying "wb+" would take another's file, or one that could not be
+  // opened for another reason (memory for the stream ran short). A name
+  // that keeps coming and going (a dangling link) is given up.
+  for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+    if (Open("rb+") || errno != ENOENT) return;
+    if (Open("wb+x") || errno != EEXIST) return;
   }
 }
 

@@ -31,9 +31,11 @@ class RWFile {
   static constexpr std::uint64_t kAnywhere = ~std::uint64_t{0};
 
   // Opens `name` with `mode`; without a mode, opens an existing file with
-  // "rb+", else, when there is none, creates it with "wb+". Mode() keeps
-  // the last mode tried. An open that fails for want of memory raises the
-  // out-of-memory error.
+  // "rb+", else, when there is none, creates it with "wb+x" (only where
+  // none is: one made meanwhile is opened with "rb+"; a name that neither
+  // opens nor can be made after a few rounds, such as a dangling link,
+  // fails). Mode() keeps the last mode tried. An open that fails for want
+  // of memory raises the out-of-memory error.
   explicit RWFile(const char* name, const char* mode = nullptr);
   // A file over `size` bytes at `data` in memory, opened with `mode`: "rb"
   // reads them; "wb" writes them from the start, and fails a write past

@@ -74,6 +74,11 @@ class GOutputTarget {
   // Whether the destination was reached, so that the port can take
   // output once opened; a generator's document start asks it first.
   virtual bool IsReady() = 0;
+  // The system's reason for the port's first failure (why it is not
+  // ready, or why a write or its close failed), a platform error code
+  // (platform/host/types.h) kept past the job's end; 0 while none, and
+  // for a port that keeps none.
+  virtual std::uint32_t GetFailure() const { return 0; }
 
   // Open or in a job.
   bool IsOpen() const { return state_ == kOpen || state_ == kInJob; }

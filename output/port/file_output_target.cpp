@@ -50,36 +50,27 @@ bool IsOwnFile(const std::u16string& path, GRenderDriverData* job) {
   return own && own == platform::ResolveFilePath(path);
 }
 
-// The new files' names: kNewFilePrefix, 80 random bits in hex, ".tmp". The
-// prefix tells a user what a leftover is (a killed job's); the random part
-// keeps leftovers and other processes from taking every name we try.
+// The port's files' names: kNewFilePrefix, 80 random bits in hex, ".tmp".
+// The prefix tells a user what a leftover is (a killed job's); the bits
+// come from the system, so that no other process can foresee the name, nor
+// a leftover take every name tried.
 constexpr char16_t kNewFilePrefix[] = u"~prn";
 constexpr int kNewFileAttempts = 100;
 
-// A random name part: 20 hex digits of a new unique id's random bits.
-std::u16string RandomPart() {
-  platform::Uuid id{};
-  platform::UuidCreate(&id);
-  std::uint8_t bits[10] = {
-      static_cast<std::uint8_t>(id.data1 >> 24), static_cast<std::uint8_t>(id.data1 >> 16),
-      static_cast<std::uint8_t>(id.data1 >> 8),  static_cast<std::uint8_t>(id.data1),
-      static_cast<std::uint8_t>(id.data2 >> 8),  static_cast<std::uint8_t>(id.data2)};
-  for (int i = 0; i < 4; ++i)
-    bits[6 + i] = id.data4[4 + i];
-  std::u16string out;
-  for (std::uint8_t byte : bits) {
-    out += u"0123456789abcdef"[byte >> 4];
-    out += u"0123456789abcdef"[byte & 0xF];
-  }
-  return out;
-}
-
 // A new, empty file in the host folder `folder` ("/" at its end), under a
 // name of its own (created only when free, so never another's file): its
-// handle, with the name in `name`.
+// handle, with the name in `name`; else kInvalidHandleValue with the last
+// error.
 platform::HANDLE CreateNewFileIn(const std::u16string& folder, std::u16string& name) {
   for (int attempt = 0; attempt < kNewFileAttempts; ++attempt) {
-    name = folder + kNewFilePrefix + RandomPart() + u".tmp";
+    std::uint8_t bits[10];
+    if (!platform::RtlGenRandom(bits, sizeof bits)) return platform::kInvalidHandleValue;
+    name = folder + kNewFilePrefix;
+    for (std::uint8_t byte : bits) {
+      name += u"0123456789abcdef"[byte >> 4];
+      name += u"0123456789abcdef"[byte & 0xF];
+    }
+    name += u".tmp";
     platform::HANDLE file =
         platform::CreateFileW(name.c_str(), platform::kGenericWrite, 0, nullptr,
                               platform::kCreateNew, platform::kFileAttributeNormal, nullptr);
@@ -90,37 +81,45 @@ platform::HANDLE CreateNewFileIn(const std::u16string& folder, std::u16string& n
   return platform::kInvalidHandleValue;
 }
 
-// The port's file for `path`: a new file made beside what `path` names
-// (links followed). Answers its handle, with the target's host path in
-// `target` and the new file's in `made`; kInvalidHandleValue when `path`
-// may not be written (see the header), names a folder, or the file cannot
-// be made there.
-platform::HANDLE CreateHostFile(const RWWString& path, GRenderDriverData* job,
-                                std::u16string& target, std::u16string& made) {
-  if (!IsRootedWindowsPath(path)) return platform::kInvalidHandleValue;
-  const std::u16string terminated(path.Data(), path.Length());
-  if (!platform::IsInItsMapping(terminated) || IsOwnFile(terminated, job))
-    return platform::kInvalidHandleValue;
-  const std::optional<std::string> resolved = platform::ResolveFilePath(terminated);
-  std::u16string host;
-  if (!resolved || !platform::MultiByteToWide(resolved->data(), resolved->size(), host) ||
-      platform::GetFileAttributesW(host.c_str()) == platform::kFileAttributeDirectory)
-    return platform::kInvalidHandleValue;
-  std::u16string name;
-  platform::HANDLE file = CreateNewFileIn(host.substr(0, host.rfind(u'/') + 1), name);
-  if (file == platform::kInvalidHandleValue) return file;
-  target = std::move(host);
-  made = std::move(name);
-  return file;
-}
-
 }  // namespace
 
 GFileOutputTarget::GFileOutputTarget(const RWWString& path, GRenderDriverData* job)
-    : GOutputTarget(path.ToMultiByte()), file_(CreateHostFile(path, job, target_, made_)) {}
+    : GOutputTarget(path.ToMultiByte()) {
+  file_ = Make(path, job);
+}
 
 GFileOutputTarget::~GFileOutputTarget() {
   Finish();
+}
+
+std::uint16_t GFileOutputTarget::Failed(std::uint32_t error) {
+  if (failure_ == 0) failure_ = error;
+  return static_cast<std::uint16_t>(error);
+}
+
+platform::HANDLE GFileOutputTarget::Make(const RWWString& path, GRenderDriverData* job) {
+  const auto refuse = [this](std::uint32_t error) {
+    Failed(error);
+    return platform::kInvalidHandleValue;
+  };
+  if (!IsRootedWindowsPath(path)) return refuse(platform::kErrorBadPathname);
+  const std::u16string terminated(path.Data(), path.Length());
+  const std::optional<std::string> resolved = platform::ResolveFilePath(terminated);
+  if (!resolved) return refuse(platform::GetLastError());
+  if (!platform::IsInItsMapping(terminated) || IsOwnFile(terminated, job))
+    return refuse(platform::kErrorAccessDenied);
+  // The host's names are bytes; ours convert only from UTF-8.
+  std::u16string host;
+  if (!platform::MultiByteToWide(resolved->data(), resolved->size(), host))
+    return refuse(platform::kErrorNoUnicodeTranslation);
+  if (platform::GetFileAttributesW(host.c_str()) == platform::kFileAttributeDirectory)
+    return refuse(platform::kErrorDirectoryNotSupported);
+  std::u16string name;
+  platform::HANDLE file = CreateNewFileIn(host.substr(0, host.rfind(u'/') + 1), name);
+  if (file == platform::kInvalidHandleValue) return refuse(platform::GetLastError());
+  target_ = std::move(host);
+  made_ = std::move(name);
+  return file;
 }
 
 std::uint16_t GFileOutputTarget::Open(const RWWString& document_name) {
@@ -139,7 +138,7 @@ std::uint16_t GFileOutputTarget::WriteRaw(const std::uint8_t* data, std::uint32_
   SetCount(GetCount() + went);
   if (ok) return 0;
   incomplete_ = true;
-  return static_cast<std::uint16_t>(platform::GetLastError());
+  return Failed(platform::GetLastError());
 }
 
 std::uint16_t GFileOutputTarget::Close() {
@@ -173,7 +172,7 @@ bool GFileOutputTarget::IsReady() {
 std::uint16_t GFileOutputTarget::PutInPlace() {
   // The error the platform gave, the new file gone.
   const auto failed = [this] {
-    const auto error = static_cast<std::uint16_t>(platform::GetLastError());
+    const std::uint16_t error = Failed(platform::GetLastError());
     Drop();
     return error;
   };

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "platform/host/host_state.h"
@@ -36,11 +38,26 @@ struct Mapping {
   std::string host_directory;
 };
 
+// An open file's descriptor, held by the table and by each flush that
+// runs unlocked: a close meanwhile leaves it to the last holder, so that
+// the number is never closed, nor reused, under a flush.
+struct FileEntry {
+  FileEntry() = default;
+  FileEntry(const FileEntry&) = delete;
+  FileEntry& operator=(const FileEntry&) = delete;
+  ~FileEntry() {
+    if (fd >= 0) ::close(fd);
+  }
+  int fd = -1;
+};
+
+using FileMap = std::map<std::uintptr_t, std::shared_ptr<FileEntry>>;  // by handle id
+
 struct FileState {
   std::vector<Mapping> mappings;
-  std::map<std::uintptr_t, int> files;  // handle id -> descriptor
-  int flush_failure = 0;                // SetFileFlushFailure's countdown
-  int close_failure = 0;                // SetFileCloseFailure's countdown
+  FileMap files;
+  int flush_failure = 0;  // SetFileFlushFailure's countdown
+  int close_failure = 0;  // SetFileCloseFailure's countdown
 };
 
 FileState& State() {
@@ -173,6 +190,16 @@ DWORD ErrorOfErrno(int error) {
       return kErrorPathNotFound;
     case EEXIST:
       return kErrorFileExists;
+    case EMFILE:
+    case ENFILE:
+      return kErrorTooManyOpenFiles;
+    case ENAMETOOLONG:
+      return kErrorFilenameExcedRange;
+    case ENOSPC:
+    case EDQUOT:
+      return kErrorDiskFull;
+    case ENOMEM:
+      return kErrorNotEnoughMemory;
     default:
       return kErrorAccessDenied;
   }
@@ -248,19 +275,22 @@ std::optional<std::string> ToHostPath(std::string_view path) {
 }
 
 std::optional<std::string> ResolveFilePath(std::u16string_view path) {
-  if (HoldsParentName(path)) return std::nullopt;
+  if (HoldsParentName(path)) return Fail(kErrorBadPathname, std::nullopt);
   std::optional<std::string> host = ToHostPath(path);
-  if (!host) return std::nullopt;
+  if (!host) return Fail(kErrorPathNotFound, std::nullopt);
+  const auto real = [](const std::string& name) {
+    std::optional<std::string> resolved = RealPath(name);
+    if (!resolved) SetLastError(ErrorOfErrno(errno));
+    return resolved;
+  };
   struct stat info {};
   // Something by the name (a dangling link too): followed to its end.
-  if (::lstat(host->c_str(), &info) == 0) return RealPath(*host);
-  if (errno != ENOENT) return std::nullopt;
+  if (::lstat(host->c_str(), &info) == 0) return real(*host);
+  if (errno != ENOENT) return Fail(ErrorOfErrno(errno), std::nullopt);
   // Nothing by the name: its folder resolved, the name put back.
   const std::size_t slash = host->rfind('/');
   const bool bare = slash == std::string::npos;
-  std::optional<std::string> folder = RealPath(bare         ? "."
-                                               : slash == 0 ? "/"
-                                                            : host->substr(0, slash));
+  std::optional<std::string> folder = real(bare ? "." : slash == 0 ? "/" : host->substr(0, slash));
   if (!folder) return std::nullopt;
   if (folder->back() != '/') *folder += '/';
   return *folder + host->substr(bare ? 0 : slash + 1);
@@ -293,13 +323,18 @@ bool IsInItsMapping(std::u16string_view path) {
 }
 
 HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD, const void*, DWORD disposition, DWORD,
-                   HANDLE) {
+                   HANDLE) try {
   int flags;
   if (path == nullptr || !OpenFlags(access, disposition, flags)) {
     return Fail(kErrorInvalidParameter, kInvalidHandleValue);
   }
   std::optional<std::string> host = ToHostPath(std::u16string_view(path));
   if (!host) return Fail(kErrorPathNotFound, kInvalidHandleValue);
+  // The table's entry first (outside the lock): memory that runs short
+  // then leaves no descriptor open and no file made.
+  FileMap one;
+  one.emplace(host_internal::NewHandleId(), std::make_shared<FileEntry>());
+  FileMap::node_type entry = one.extract(one.begin());
   DWORD success = kErrorSuccess;
   int fd = -1;
   if (disposition == kCreateAlways || disposition == kOpenAlways) {
@@ -314,11 +349,14 @@ HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD, const void*, DWORD
     ::close(fd);
     return Fail(kErrorAccessDenied, kInvalidHandleValue);
   }
+  entry.mapped()->fd = fd;
+  const std::uintptr_t id = entry.key();
   Lock lock(Mutex());
-  std::uintptr_t id = host_internal::NewHandleId();
-  State().files.emplace(id, fd);
+  State().files.insert(std::move(entry));
   SetLastError(success);
   return host_internal::HandleFromId<HANDLE>(id);
+} catch (const std::bad_alloc&) {
+  return Fail(kErrorNotEnoughMemory, kInvalidHandleValue);
 }
 
 BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) {
@@ -327,10 +365,11 @@ BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written) {
   Lock lock(Mutex());
   auto it = State().files.find(host_internal::IdFromHandle(file));
   if (it == State().files.end()) return Fail<BOOL>(kErrorInvalidHandle, 0);
+  const int fd = it->second->fd;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   DWORD done = 0;
   while (done < size) {
-    ssize_t n = ::write(it->second, bytes + done, size - done);
+    ssize_t n = ::write(fd, bytes + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (written) *written = done;
@@ -357,25 +396,23 @@ int FlushHostPath(const std::string& path) {
 }
 
 BOOL FlushFileBuffers(HANDLE file) {
-  int fd;
+  std::shared_ptr<FileEntry> held;
   bool injected;
   {
     Lock lock(Mutex());
     auto it = State().files.find(host_internal::IdFromHandle(file));
     if (it == State().files.end()) return Fail<BOOL>(kErrorInvalidHandle, 0);
-    // A descriptor of its own: the flush may take long, and runs unlocked.
-    fd = ::fcntl(it->second, F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) return Fail<BOOL>(kErrorWriteFault, 0);
+    // Held, not duplicated: the flush may take long and runs unlocked, and
+    // a spare descriptor may not be had (the process's limit).
+    held = it->second;
     injected = CountdownEnds(State().flush_failure);
   }
-  const bool flushed = ::fsync(fd) == 0;
-  const int error = errno;
-  ::close(fd);
-  if (!flushed) return Fail<BOOL>(WriteErrorOfErrno(error), 0);
+  if (::fsync(held->fd) != 0) return Fail<BOOL>(WriteErrorOfErrno(errno), 0);
   return injected ? Fail<BOOL>(kErrorWriteFault, 0) : 1;
 }
 
 BOOL CloseHandle(HANDLE handle) {
+  FileMap::node_type closed;  // freed outside the lock
   int fd;
   bool injected;
   {
@@ -385,9 +422,13 @@ BOOL CloseHandle(HANDLE handle) {
       // Threads and semaphores close here too.
       return host_internal::CloseSyncHandle(handle) ? 1 : Fail<BOOL>(kErrorInvalidHandle, 0);
     }
-    fd = it->second;
-    State().files.erase(it);
+    closed = State().files.extract(it);
     injected = CountdownEnds(State().close_failure);
+    // A flush still runs: the descriptor closes when its hold ends. Holds
+    // are taken from the table under the lock, so an entry held by this
+    // close alone stays so.
+    if (closed.mapped().use_count() > 1) return injected ? Fail<BOOL>(kErrorWriteFault, 0) : 1;
+    fd = std::exchange(closed.mapped()->fd, -1);
   }
   // Never retried: Linux frees the descriptor even when close is
   // interrupted, and a retry could close a descriptor another thread just
@@ -507,8 +548,7 @@ void SetFileCloseFailure(int nth) {
 namespace host_internal {
 
 void ResetFilesLocked() {
-  for (const auto& entry : State().files)
-    ::close(entry.second);
+  // Each descriptor closes with its entry's last holder.
   State() = FileState{};
 }
 

@@ -36,8 +36,9 @@ std::optional<std::string> ToHostPath(std::string_view path);
 // followed (realpath), of the whole path when something by that name
 // exists, else of its folder with the last name put back. None when `path`
 // holds a ".." name, has no host path, or cannot be resolved (a missing
-// folder, a dangling link). For paths that come from data: compare these,
-// never the texts.
+// folder, a dangling link, a name too long), with the last error as
+// CreateFileW's. For paths that come from data: compare these, never the
+// texts.
 std::optional<std::string> ResolveFilePath(std::u16string_view path);
 // Whether the file `path` names lies below the folder `folder`, both
 // resolved by ResolveFilePath; false when either has no resolution.
@@ -68,8 +69,10 @@ inline const HANDLE kInvalidHandleValue = reinterpret_cast<HANDLE>(~std::uintptr
 // security, flags and the template are accepted and ignored. Answers a
 // handle, or kInvalidHandleValue with the last error: kErrorPathNotFound
 // when the path has no host path, kErrorFileNotFound, kErrorFileExists,
-// kErrorAccessDenied (also for a directory). Creating over an existing file
-// (kCreateAlways, kOpenAlways) succeeds with the last error
+// kErrorTooManyOpenFiles, kErrorFilenameExcedRange, kErrorDiskFull,
+// kErrorNotEnoughMemory (nothing then opened or made), kErrorAccessDenied
+// (also for a directory, and any other refusal). Creating over an existing
+// file (kCreateAlways, kOpenAlways) succeeds with the last error
 // kErrorAlreadyExists.
 HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD share, const void* security,
                    DWORD disposition, DWORD flags, HANDLE template_file);
@@ -84,13 +87,17 @@ BOOL WriteFile(HANDLE file, const void* data, DWORD size, DWORD* written);
 // that a write a file system reports only then (a network one, a full
 // disk) is answered here: 1, else 0 with the last error kErrorDiskFull (no
 // space), kErrorInvalidHandle, or kErrorWriteFault for any other failure.
+// It needs no descriptor of its own, and a CloseHandle of the file on
+// another thread meanwhile leaves the descriptor open until it ends.
 BOOL FlushFileBuffers(HANDLE file);
 // Closes a handle of CreateFileW, or of a thread or semaphore
 // (platform/host/threads.h). A file's close that the system answers with
 // an error (a file system that reports a lost write only then) answers 0
 // with the last error kErrorDiskFull or kErrorWriteFault; the handle is
 // gone all the same (it is never closed twice: the system has freed the
-// descriptor, even when a signal interrupted the close).
+// descriptor, even when a signal interrupted the close). While a flush of
+// the file runs, the descriptor is closed when the flush ends, and that
+// close's answer is not reported.
 BOOL CloseHandle(HANDLE handle);
 // Deletes the host file of `path` (errors as CreateFileW).
 BOOL DeleteFileW(const char16_t* path);
@@ -142,9 +149,10 @@ bool MapPathPrefix(std::u16string_view windows_prefix, std::string_view host_dir
 std::size_t OpenFileCount();
 
 // The `nth` flush from now (1: the next; a FlushFileBuffers, the folder
-// flush of a MoveFileExW with kMoveFileWriteThrough, or a FlushHostPath) does its work and then
-// answers kErrorWriteFault, as a file system that reports a lost write only
-// at the flush would; 0 clears it. Likewise the `nth` CloseHandle of a
+// flush of a MoveFileExW with kMoveFileWriteThrough, or a FlushHostPath)
+// does its work and then answers kErrorWriteFault (FlushHostPath: EIO), as
+// a file system that reports a lost write only at the flush would; 0
+// clears it. Likewise the `nth` CloseHandle of a
 // file from now: the file is closed, and the answer is 0 with
 // kErrorWriteFault. No file system here fails those calls on demand.
 void SetFileFlushFailure(int nth);

@@ -1,5 +1,8 @@
 #include "platform/host/uuid.h"
 
+#include <sys/random.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <random>
@@ -83,6 +86,17 @@ LONG RpcStringFreeA(char** text) {
 
 LONG RpcStringFreeW(char16_t** text) {
   return Free(text);
+}
+
+BOOL RtlGenRandom(void* buffer, DWORD size) {
+  auto* bytes = static_cast<std::uint8_t*>(buffer);
+  for (DWORD done = 0; done < size;) {
+    const ssize_t got = ::getrandom(bytes + done, size - done, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return host_internal::Fail<BOOL>(kErrorAccessDenied, 0);
+    done += static_cast<DWORD>(got);
+  }
+  return 1;
 }
 
 void SeedUuids(std::uint64_t seed) {

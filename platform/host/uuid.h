@@ -38,6 +38,11 @@ LONG UuidToStringW(const Uuid* uuid, char16_t** text);
 LONG RpcStringFreeA(char** text);
 LONG RpcStringFreeW(char16_t** text);
 
+// Fills `buffer` with `size` bytes of the system's entropy (getrandom(2)),
+// which no seed sets and no fork repeats: for names that another process
+// must not foresee. 1, else 0 with the last error kErrorAccessDenied.
+BOOL RtlGenRandom(void* buffer, DWORD size);
+
 // ---- Test controls ----
 
 // Reseeds the generator: the ids that follow are the same on every run.

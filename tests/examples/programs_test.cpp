@@ -153,6 +153,15 @@ TEST(Programs, BadInputIsOneLineAndLeavesNothing) {
       // Root may not make one either: the reason is the system's.
       {"$PRINT_DEMO --out /sys/new", "/sys/new: cannot make the folder: ", 1},
       {"$PRINT_DEMO --out /sys", "print_demo: /sys: cannot write there: ", 1},
+      // The port's reasons, as it kept them (the status 601's low byte): a
+      // folder name that is not UTF-8; one whose port file beside job.prn
+      // is past PATH_MAX though job.prn is not (the staging folder's
+      // absolute name some 4,077 characters long).
+      {"$PRINT_DEMO --out \"$(printf '\\377')\"", "/job.prn: cannot write: the name is not UTF-8",
+       89},
+      {"n=$((4057 - ${#PWD})); $PRINT_DEMO --out $(printf '%0254d/' $(seq $((n / 255))))$(printf "
+       "\"%0$((n % 255))d\" 0)",
+       "/job.prn: cannot write: File name too long", 89},
   };
   for (const auto& [line, says, status] : kCases) {
     const std::set<std::string> before = Listing(root.str() + "/work");

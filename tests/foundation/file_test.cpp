@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <utility>
@@ -22,7 +23,7 @@ TEST(RWFile, OpensWithoutModeByCreatingOrUpdating) {
   {
     RWFile file(path.c_str());
     ASSERT_TRUE(file.IsValid());
-    EXPECT_STREQ(file.Mode(), "wb+");  // did not exist: created
+    EXPECT_STREQ(file.Mode(), "wb+x");  // did not exist: created where none is
     EXPECT_TRUE(file.IsEmpty());
     EXPECT_TRUE(file.WriteULong(7));
   }
@@ -34,6 +35,11 @@ TEST(RWFile, OpensWithoutModeByCreatingOrUpdating) {
   EXPECT_TRUE(again.Exists());
   EXPECT_TRUE(RWFile::Exists(path.c_str()));
   EXPECT_FALSE(RWFile::Exists("/nonexistent/dir/file"));
+  // A dangling link neither opens nor is made: nothing is made through it.
+  TempPath link("link"), gone("gone");
+  std::filesystem::create_symlink(gone.str(), link.str());
+  EXPECT_FALSE(RWFile(link.c_str()).IsValid());
+  EXPECT_FALSE(std::filesystem::exists(gone.str()));
 }
 
 TEST(RWFile, FailedOpenMakesEveryOperationFail) {

@@ -1,5 +1,6 @@
 #include "platform/host/files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -86,7 +87,9 @@ TEST_F(Files, CreateAndDeleteGoThroughTheMapping) {
     DWORD disposition;
     DWORD error;  // kErrorSuccess or kErrorAlreadyExists: opened
   };
+  const std::u16string too_long = u"C:\\Drv\\f\\" + std::u16string(300, u'x');
   const Case cases[] = {
+      {too_long.c_str(), kCreateNew, kErrorFilenameExcedRange},
       {u"C:\\Drv\\f\\a.dat", kOpenExisting, kErrorSuccess},
       {u"c:\\drv\\F\\A.DAT", kOpenExisting, kErrorFileNotFound},  // host names keep their case
       {u"D:\\f\\a.dat", kOpenExisting, kErrorPathNotFound},
@@ -138,6 +141,23 @@ TEST_F(Files, CreateAndDeleteGoThroughTheMapping) {
   EXPECT_EQ(CloseHandle(kept), 0);
   EXPECT_EQ(ToHostPath(std::u16string_view(u"C:\\Drv\\f\\b.dat")), std::nullopt);
   fs::remove_all(root.str());
+}
+
+// A flush needs no descriptor of its own: at the process's limit (in a
+// child) the file still reaches its disk.
+TEST_F(Files, AFlushAtTheDescriptorLimitGoesThrough) {
+  testing_support::TempPath folder("flush");
+  std::filesystem::create_directories(folder.str());
+  ASSERT_TRUE(MapPathPrefix(u"C:\\Drv", folder.str()));
+  HANDLE file = CreateFileW(u"C:\\Drv\\a", kGenericWrite, 0, nullptr, kCreateNew, 0, nullptr);
+  ASSERT_NE(file, kInvalidHandleValue);
+  const auto flush = [&] {
+    while (::open("/dev/null", O_RDONLY) >= 0) {
+    }
+    return FlushFileBuffers(file);
+  };
+  EXPECT_EQ(testing_support::WithLimit(RLIMIT_NOFILE, 64, flush), 1);
+  EXPECT_EQ(CloseHandle(file), 1);
 }
 
 // Only where a file really is counts: links are followed, ".." refused.

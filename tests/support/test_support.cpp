@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -36,6 +37,22 @@ TempPath::TempPath(const std::string& stem) {
 TempPath::~TempPath() {
   std::error_code error;
   std::filesystem::remove_all(path_, error);
+}
+
+int WithLimit(int resource, rlim_t value, const std::function<int()>& work) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::alarm(30);
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {};
+    ::getrlimit(__rlimit_resource(resource), &limit);
+    limit.rlim_cur = value;
+    const bool set = ::setrlimit(__rlimit_resource(resource), &limit) == 0;
+    ::_exit(set ? work() & 0xFF : 255);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string ReadAll(const std::string& path) {

@@ -25,9 +25,11 @@
 #include "fonts/tt_font_pool.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
+#include "output/port/file_output_target.h"
 #include "persist/codec/zlib_compressor.h"
 #include "persist/persistent_association.h"
 #include "persist/persistent_stream.h"
+#include "platform/host/files.h"
 #include "platform/host/spooler.h"
 #include "platform/host/threads.h"
 #include "support/failing_allocator.h"
@@ -155,6 +157,31 @@ TEST(FailedAllocation, AFileOpenedForUpdateKeepsItsBytes) {
     file.reset();
     EXPECT_EQ(ReadAll(path.str()), "earlier") << n;
   }
+}
+
+// The port's file was made before its handle's entry: when the entry's
+// memory could not be had (the reserve spent), the file stayed open and on
+// disk beside the target. A port is ready, its file made, or nothing is.
+TEST(FailedAllocation, AFilePortMakesItsFileOrNothing) {
+  TempPath folder("port");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  ASSERT_TRUE(platform::MapPathPrefix(u"C:\\Out", folder.str()));
+  const RWWString path(u"C:\\Out\\job.prn");
+  bool failed = true;
+  for (std::uint64_t n = 1; failed; ++n) {
+    std::unique_ptr<GFileOutputTarget> port;
+    failed = FailingAt(n, [&] {
+      g_handler_calls = 1;  // no reserve: the request fails
+      try {
+        port = std::make_unique<GFileOutputTarget>(path);
+      } catch (const std::bad_alloc&) {
+      }
+    });
+    const bool ready = port && port->IsReady();
+    EXPECT_EQ(std::filesystem::is_empty(folder.str()), !ready) << n;
+    EXPECT_EQ(platform::OpenFileCount(), ready ? 1u : 0u) << n;
+  }
+  std::filesystem::remove_all(folder.str());
 }
 
 class FailedAllocationOnP1 : public PrinterFixture {};

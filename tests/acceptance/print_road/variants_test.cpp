@@ -317,22 +317,39 @@ TEST_F(PrintRoad, AFullDiskUnderThePortIsReportedAndTheJobAborted) {
 TEST_F(PrintRoad, APortIsNeverOneOfTheDriversOrTheSpoolsFiles) {
   // Spools go to C:\Out\Spool (a folder, no port either); C:\Out\drv is a
   // link to the driver directory C:\Drv, which holds the driver data file;
-  // C:\Out\up a link out of C:\Out.
+  // C:\Out\up a link out of C:\Out. Each refused port keeps its reason,
+  // as do those the system refuses: a host folder name that is not UTF-8
+  // (bad leads there), a name too long, a missing folder, and a name that
+  // is no rooted path.
   std::filesystem::create_directory(out_.str() + "/Spool");
   std::filesystem::create_directory_symlink(HostPath(""), out_.str() + "/drv");
   TempPath away("away");
   std::filesystem::create_directory(away.str());
   std::filesystem::create_directory_symlink(away.str(), out_.str() + "/up");
+  std::filesystem::create_directory(out_.str() + "/\xff");
+  std::filesystem::create_directory_symlink(out_.str() + "/\xff", out_.str() + "/bad");
   ASSERT_EQ(GOSFactory::Instance()->SetPrinterDataString(Job(), u"TempDirectoryLocation",
                                                          u"C:\\Out\\Spool"),
             1);
   const std::string data = ReadAll(HostPath(support::kFixtureDataFileName));
-  for (const char16_t* port :
-       {u"FILE:C:\\Drv\\KVTEST.DAT", u"FILE:C:\\Out\\drv\\KVTEST.DAT", u"FILE:C:\\Drv\\job.prn",
-        u"FILE:C:\\Out\\Spool\\job.prn", u"FILE:C:\\Out\\up\\job.prn", u"FILE:C:\\Out\\Spool"}) {
-    GCountedPtr start = Document({}, port);
-    Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
+  using platform::kErrorAccessDenied;
+  const std::pair<std::u16string, platform::DWORD> cases[] = {
+      {u"FILE:C:\\Drv\\KVTEST.DAT", kErrorAccessDenied},
+      {u"FILE:C:\\Out\\drv\\KVTEST.DAT", kErrorAccessDenied},
+      {u"FILE:C:\\Drv\\job.prn", kErrorAccessDenied},
+      {u"FILE:C:\\Out\\Spool\\job.prn", kErrorAccessDenied},
+      {u"FILE:C:\\Out\\up\\job.prn", kErrorAccessDenied},
+      {u"FILE:C:\\Out\\Spool", platform::kErrorDirectoryNotSupported},
+      {u"FILE:C:\\Out\\bad\\job.prn", platform::kErrorNoUnicodeTranslation},
+      {u"FILE:C:\\Out\\" + std::u16string(300, u'n'), platform::kErrorFilenameExcedRange},
+      {u"FILE:C:\\Out\\none\\job.prn", platform::kErrorFileNotFound},
+      {u"FILE:Out\\job.prn", platform::kErrorBadPathname}};
+  for (const auto& [port, failure] : cases) {
+    GCountedPtr start = Document({}, port.c_str());
+    auto* generator = new GZdl5e;
+    Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), generator);
     EXPECT_EQ(Job()->Submit(static_cast<GCommand*>(start.Get())), kPortNotReady);
+    EXPECT_EQ(generator->GetOutput()->GetFailure(), failure) << port.size();
   }
   EXPECT_EQ(ReadAll(HostPath(support::kFixtureDataFileName)), data);
   EXPECT_FALSE(std::filesystem::exists(HostPath("job.prn")) ||
@@ -399,10 +416,11 @@ TEST_F(PrintRoad, ThePortFileTakesTheTargetsPlaceAtTheDocumentEnd) {
   // puts the new output in its place. Any other ending leaves it as it
   // was: a job abort, a port never opened, one finished or let go with the
   // job before its end, and a flush or close of the new file that fails at
-  // the end (which answers the error). A failed flush of the folder after
-  // the rename answers the error, the new output already in place. Last,
-  // files killed jobs could have left, by the names a job counting from 0
-  // would try, block nothing and stay.
+  // the end (which answers the error; the demonstration's generator, which
+  // closes its own port, answers it too). A failed flush of the folder
+  // after the rename answers the error, the new output already in place.
+  // Last, files killed jobs could have left, by the names a job counting
+  // from 0 would try, block nothing and stay.
   const std::string zeros(200, '\0');
   const struct {
     const char* end;
@@ -410,7 +428,9 @@ TEST_F(PrintRoad, ThePortFileTakesTheTargetsPlaceAtTheDocumentEnd) {
     std::uint16_t answer;
     std::string port;
     int leftovers = 0;
+    bool raster = false;
   } cases[] = {{"document end", 0, 0, 0, zeros},
+               {"document end", 1, 0, platform::kErrorWriteFault, "earlier", 0, true},
                {"job abort", 0, 0, 0, "earlier"},
                {"never opened", 0, 0, 0, "earlier"},
                {"let go", 0, 0, 0, "earlier"},
@@ -424,12 +444,14 @@ TEST_F(PrintRoad, ThePortFileTakesTheTargetsPlaceAtTheDocumentEnd) {
   };
   for (const auto& c : cases) {
     const std::string end = c.end;
-    SCOPED_TRACE(end + " " + std::to_string(c.flush_failure) + std::to_string(c.close_failure));
+    SCOPED_TRACE(end + " " + std::to_string(c.flush_failure) + std::to_string(c.close_failure) +
+                 (c.raster ? " raster" : ""));
     WriteAll(out_.str() + "/job.prn", "earlier");
     for (int n = 0; n < c.leftovers; ++n)
       WriteAll(out_.str() + "/~prn" + std::to_string(n) + ".tmp", "");
     GCountedPtr start = Document({});
-    Chain(static_cast<GCommand*>(start.Get())->GetAttributes(), new GZdl5e);
+    Chain(static_cast<GCommand*>(start.Get())->GetAttributes(),
+          c.raster ? static_cast<GPeripheral*>(new GPageRasterGenerator) : new GZdl5e);
     if (end == "never opened") {
       // Made by the handler as a generator makes it, then let go.
       delete static_cast<GOutputTarget*>(
