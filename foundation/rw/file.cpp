@@ -247,5 +247,6 @@ bool RWFile::Erase() {
   eof_ = false;
   on_descriptor_ = false;
   last_ = Direction::kNone;
-  return Open("wb+");
+  // Create-new: a file another process made at the name meanwhile is theirs.
+  return Open("wb+x");
 }

@@ -148,7 +148,8 @@ class RWFile {
   void MarkError() { marked_error_ = true; }
 
   bool IsEmpty() const;
-  // Closes, deletes and re-creates the file empty with "wb+".
+  // Closes, deletes and re-creates the file empty, create-new ("wb+x"):
+  // false when another made a file of that name meanwhile.
   bool Erase();
 
  protected:

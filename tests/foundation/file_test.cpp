@@ -173,7 +173,7 @@ TEST(RWFile, EraseLeavesAnEmptyOpenFileOfTheSameName) {
   EXPECT_FALSE(file.IsEmpty());
   EXPECT_TRUE(file.Erase());
   EXPECT_TRUE(file.IsValid());
-  EXPECT_STREQ(file.Mode(), "wb+");
+  EXPECT_STREQ(file.Mode(), "wb+x");
   EXPECT_TRUE(file.IsEmpty());
   EXPECT_TRUE(file.WriteULong(2));
   EXPECT_TRUE(RWFile::Exists(path.c_str()));
