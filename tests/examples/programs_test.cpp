@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -288,19 +289,35 @@ bool HasEntry(const std::string& folder, const std::string& prefix) {
   return false;
 }
 
+// A folder for runs of the programs: `tmp` their TMPDIR, `out` their
+// output folder, their standard error in `err`; `convert` reads whole/,
+// the whole output of a print_demo run that Prepare makes.
+struct Runs {
+  testing_support::TempPath root{"programs"};
+  const std::string work = root.str(), tmp = work + "/tmp", out = work + "/out";
+  const std::string err = work + "/ran.err";
+  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", out};
+  const std::vector<std::string> convert = {DRV_PORT_TO_PNG, work + "/whole/job.prn", out};
+  const std::vector<std::string> demo = {DRV_DEMO};
+
+  bool Prepare() {
+    fs::create_directories(tmp);
+    if (Finish(Start(print, tmp, err), 60) != 0) return false;
+    fs::rename(out, work + "/whole");
+    return true;
+  }
+};
+
 // Each program, signalled at moments spread over its run once its staging
 // folder (or its temporary one) is there; SIGPIPE comes from a reader gone.
 // A caught signal leaves every folder as it was or holds the whole new
 // output, and ends the program by that signal; SIGKILL leaves every file a
 // user sees whole (the earlier one or the new one).
 TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
-  testing_support::TempPath root("programs");
-  const std::string work = root.str(), tmp = work + "/tmp", out = work + "/out";
-  fs::create_directories(tmp);
-  const std::string err = work + "/ran.err";
-  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", out};
-  const std::vector<std::string> convert = {DRV_PORT_TO_PNG, work + "/whole/job.prn", out};
-  const std::vector<std::string> demo = {DRV_DEMO};
+  Runs runs;
+  ASSERT_TRUE(runs.Prepare()) << testing_support::ReadAll(runs.err);
+  const auto& [print, convert, demo, tmp, out, err] =
+      std::tie(runs.print, runs.convert, runs.demo, runs.tmp, runs.out, runs.err);
   // How long a run takes, and the whole new output of each.
   std::map<const std::vector<std::string>*, double> seconds;
   std::map<const std::vector<std::string>*, std::set<std::string>> whole;
@@ -310,7 +327,6 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begun;
     seconds[argv] = took.count();
     if (argv != &demo) whole[argv] = Listing(out);
-    if (argv == &print) fs::rename(out, work + "/whole");
     fs::remove_all(out);
   }
   const struct {
@@ -372,14 +388,10 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
 // to fail at a folder put in its way. The folder keeps what others put
 // there, and the run's own files go.
 TEST(Programs, ARunRemovesOnlyWhatItMade) {
-  testing_support::TempPath root("programs");
-  const std::string work = root.str(), tmp = work + "/tmp", out = work + "/out";
-  const std::string err = work + "/ran.err";
-  fs::create_directories(tmp);
-  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", out};
-  const std::vector<std::string> convert = {DRV_PORT_TO_PNG, work + "/whole/job.prn", out};
-  ASSERT_EQ(Finish(Start(print, tmp, err), 60), 0);
-  fs::rename(out, work + "/whole");
+  Runs runs;
+  ASSERT_TRUE(runs.Prepare()) << testing_support::ReadAll(runs.err);
+  const auto& [print, convert, work, tmp, out, err] =
+      std::tie(runs.print, runs.convert, runs.work, runs.tmp, runs.out, runs.err);
   const std::set<std::string> notes = {"notes.txt 14"},
                               in_the_way = {"notes.txt 14", "page-1.png/"};
   const struct {
@@ -452,15 +464,11 @@ TEST(Programs, UnderMachineLimitsARunFailsInOneLineOrSucceeds) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: limits say nothing";
 #endif
-  testing_support::TempPath root("programs");
-  const std::string work = root.str(), tmp = work + "/tmp", out = work + "/out";
-  const std::string err = work + "/ran.err";
-  fs::create_directories(tmp);
-  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", out};
-  const std::vector<std::string> convert = {DRV_PORT_TO_PNG, work + "/whole/job.prn", out};
-  const std::vector<std::string> demo = {DRV_DEMO};
-  ASSERT_EQ(Finish(Start(print, tmp, err), 60), 0);
-  fs::rename(out, work + "/whole");
+  Runs runs;
+  ASSERT_TRUE(runs.Prepare()) << testing_support::ReadAll(runs.err);
+  // Named, not bound: the run's lambda captures them.
+  const std::vector<std::string>&print = runs.print, &convert = runs.convert, &demo = runs.demo;
+  const std::string &work = runs.work, &tmp = runs.tmp, &out = runs.out, &err = runs.err;
   std::set<std::string> whole = Listing(work + "/whole"), pictures = whole;
   pictures.erase("job.prn " + std::to_string(fs::file_size(work + "/whole/job.prn")));
   constexpr rlim_t kMiB = 1 << 20;
