@@ -92,17 +92,24 @@ using Guard = std::unique_lock<std::mutex>;
 
 using Objects = std::vector<std::shared_ptr<SyncObject>>;
 
-// Room for every timed waiter, made with the lock let go (see SyncState);
-// held again on return, so that no waiter can be added before the wake.
-Objects RoomForTimedWaiters(SyncState& state, Guard& lock) {
+// Room for `count()` objects, made with the lock let go (see SyncState);
+// held again on return, so that the count cannot grow before they are
+// collected.
+template <class Count>
+Objects RoomFor(Guard& lock, Count count) {
   Objects room;
-  while (room.capacity() < state.timed_waits.size()) {
-    const std::size_t waits = state.timed_waits.size();
+  while (room.capacity() < count()) {
+    const std::size_t wanted = count();
     lock.unlock();
-    room.reserve(waits);
+    room.reserve(wanted);
     lock.lock();
   }
   return room;
+}
+
+// Room for every timed waiter, as RoomFor.
+Objects RoomForTimedWaiters(SyncState& state, Guard& lock) {
+  return RoomFor(lock, [&] { return state.timed_waits.size(); });
 }
 
 // Wakes the timed waiters that `wake` picks, collected into `room`.
