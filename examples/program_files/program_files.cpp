@@ -1,7 +1,6 @@
 #include "examples/program_files/program_files.h"
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,12 +62,6 @@ int RunCatching(const char* program, int (*run)(int, char**), int argc, char** a
   // it was thrown, before any unwinding (a noexcept frame would unwind to
   // itself first).
   std::set_terminate(OnTerminate);
-  // One heap for every thread: under an address-space limit a thread's own
-  // arena (a 64 MiB reservation) cannot be made, and the C library then
-  // maps a page for each of that thread's allocations, so that the first
-  // of them to fail could be the registration of its thread-local
-  // storage's destructors, which the C library answers by aborting.
-  ::mallopt(M_ARENA_MAX, 1);
   const int status = run(argc, argv);
   std::string error;
   if (!FlushOutput(error) && status == 0) return SayError(program, error), 1;

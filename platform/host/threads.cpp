@@ -18,6 +18,7 @@
 
 #include "platform/host/host_state.h"
 #include "platform/host/modules.h"
+#include "platform/thread_part.h"
 
 namespace platform {
 namespace {
@@ -130,7 +131,7 @@ void WakeTimedWaiters(SyncState& state, Guard& lock, Objects room, Pick wake) {
 }
 
 // The calling thread's record, made on first use; the record counts as ended
-// when the thread's storage goes.
+// when the thread's part goes.
 class ThreadHolder {
  public:
   ~ThreadHolder() {
@@ -161,11 +162,11 @@ class ThreadHolder {
   std::shared_ptr<SyncObject> record_;
 };
 
-thread_local ThreadHolder this_thread;
+thread_local ThreadPart<ThreadHolder> this_thread;
 
 // Makes the calling thread's record when it has none, outside the lock.
 void PrepareCurrentRecord(SyncState& state) {
-  std::shared_ptr<SyncObject>& record = this_thread.Record();
+  std::shared_ptr<SyncObject>& record = this_thread.Get().Record();
   if (record) return;
   auto made = std::make_shared<SyncObject>();
   made->is_thread = true;
@@ -176,7 +177,7 @@ void PrepareCurrentRecord(SyncState& state) {
 
 // REQUIRES: state.mutex held, PrepareCurrentRecord called.
 std::shared_ptr<SyncObject> CurrentRecordLocked(SyncState&) {
-  return this_thread.Record();
+  return this_thread.Get().Record();
 }
 
 // REQUIRES: state.mutex held.
@@ -300,7 +301,7 @@ DWORD UncaughtExitCode() {
 
 void* RunThread(void* argument) {
   std::unique_ptr<StartBlock> block(static_cast<StartBlock*>(argument));
-  this_thread.Record() = block->record;
+  this_thread.Get().Record() = block->record;
   DWORD code = 0;
   try {
     code = block->start(block->parameter);
@@ -586,16 +587,19 @@ bool CloseSyncHandle(HANDLE handle) {
 
 void ResetThreadsLocked() {
   SyncState& state = State();
+  Objects objects;
+  {
+    Guard lock(state.mutex);
+    objects = RoomFor(lock, [&] { return state.handles.size(); });
+    for (const auto& [id, object] : state.handles)
+      objects.push_back(object);
+  }
   Guard lock(state.mutex);
   Objects room = RoomForTimedWaiters(state, lock);
   state.manual = false;
   state.manual_now = 0;
   state.fail_semaphores = false;
   state.fail_threads = false;
-  Objects objects;
-  objects.reserve(state.handles.size());
-  for (const auto& [id, object] : state.handles)
-    objects.push_back(object);
   state.idle_changed.notify_all();
   // Timed waits go on on the host's clock.
   WakeTimedWaiters(state, lock, std::move(room), [](const TimedWait&) { return true; });
