@@ -123,7 +123,8 @@ TEST(WorkerThreads, RefusedOrShortOfMemoryNeitherHangNorAbort) {
       {"the wait clock", ClockMovesShortOfMemory, "exit 0"},
       {"the host services' reset", ResetShortOfMemory, "exit 0"}};
   for (const auto& [what, work, end] : cases) {
-    const support::ChildResult result = support::RunInChild([&] { return work() ? 0 : 2; }, 30);
+    const std::function<bool()>& run = work;  // clang 14 captures no structured binding
+    const support::ChildResult result = support::RunInChild([&] { return run() ? 0 : 2; }, 30);
     const bool fatal = result.error_output.find("Fatal Error") != std::string::npos;
     EXPECT_EQ(result.Describe() + (fatal ? " Fatal Error" : ""), end)
         << what << result.error_output;
