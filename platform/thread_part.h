@@ -12,8 +12,8 @@
 // keeps them reachable.
 //
 // Each shared object and program holds its own record and key (the names
-// below are hidden): an unloaded copy deletes its key, so that no thread's
-// end runs its code, and leaves the parts that threads still running hold.
+// below are hidden, so that no copy binds to another's). A shared object that holds parts is never
+// unloaded (libdrvui.so links -z nodelete): a thread's end runs its code.
 //
 //   thread_local platform::ThreadPart<Cache> t_cache;
 //   Cache& cache = t_cache.Get();
@@ -47,16 +47,11 @@ inline void EndChain(void*) {
   }
 }
 
+// Never deleted: a thread that ends while the process exits still frees
+// its parts.
 class Key {
  public:
   Key() : made_(::pthread_key_create(&key_, &EndChain) == 0) {}
-  // At this copy's unload (or the process's exit).
-  ~Key() {
-    if (made_) ::pthread_key_delete(key_);
-    made_ = false;
-  }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
 
   // Gives the calling thread's chain to the key, once; a setting that
   // failed (a high key, memory short) is tried again at the next part.
