@@ -10,6 +10,7 @@
 
 #include "persist/counted_ptr.h"
 #include "persist/persistent_object.h"
+#include "platform/thread_part.h"
 
 namespace key_index {
 
@@ -228,7 +229,7 @@ class Cache {
   std::uint64_t tick_ = 0;
 };
 
-thread_local Cache t_cache;
+thread_local platform::ThreadPart<Cache> t_cache;
 
 MPersistentObject* Answer(Slot& slot, std::uint32_t key) {
   const Index& index = *slot.index;
@@ -273,7 +274,7 @@ std::uint64_t NewRootNumber() {
 void BuildNow(MPersistentObject& root) {
   const GCountedPtrVector* children = nullptr;
   if (Classify(root, children) != MKeyFind::kChildren) return;
-  Cache& cache = t_cache;
+  Cache& cache = t_cache.Get();
   const std::uint64_t epoch = g_epoch.load(std::memory_order_relaxed);
   if (cache.Seen() != epoch) cache.Sweep(epoch);
   Slot* slot = cache.Take(children, epoch);
@@ -287,7 +288,7 @@ bool SetEagerBuilds(bool eager) {
 }
 
 MPersistentObject* FindByKey(const GCountedPtrVector& children, std::uint32_t key) {
-  Cache& cache = t_cache;
+  Cache& cache = t_cache.Get();
   // Relaxed is enough: a change of this tree happens before this look-up
   // (one tree is not changed and read at once), so the load sees its move.
   const std::uint64_t epoch = g_epoch.load(std::memory_order_relaxed);

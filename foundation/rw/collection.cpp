@@ -11,6 +11,7 @@
 #include "foundation/rw/storetable.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
+#include "platform/thread_part.h"
 
 namespace {
 
@@ -18,19 +19,20 @@ struct Comparing {
   const void* a;
   const void* b;
 };
-thread_local std::vector<Comparing> t_comparing;
+thread_local platform::ThreadPart<std::vector<Comparing>> t_comparing;
 
 }  // namespace
 
 RWComparisonGuard::RWComparisonGuard(const void* a, const void* b) : reentered_(false) {
-  for (const Comparing& c : t_comparing) {
+  std::vector<Comparing>& comparing = t_comparing.Get();
+  for (const Comparing& c : comparing) {
     if (c.a == a && c.b == b) reentered_ = true;
   }
-  if (!reentered_) t_comparing.push_back({a, b});
+  if (!reentered_) comparing.push_back({a, b});
 }
 
 RWComparisonGuard::~RWComparisonGuard() {
-  if (!reentered_) t_comparing.pop_back();
+  if (!reentered_) t_comparing.Get().pop_back();
 }
 
 RWClassID RWCollectionBase::ClassId() const {

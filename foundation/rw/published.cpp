@@ -3,6 +3,8 @@
 #include <new>
 #include <thread>
 
+#include "platform/thread_part.h"
+
 // One thread's announcement. Slots are linked once and never freed; a slot
 // whose thread ended is taken again by a new thread. Each has a cache line
 // of its own, so that threads announcing at once do not slow each other.
@@ -18,7 +20,7 @@ std::atomic<RWHazardSlot*> g_slots{nullptr};
 
 // The calling thread's slot and whether it holds a reading. Plain thread
 // locals, so that a reading reaches them directly; the slot goes back to
-// the free ones through SlotOwner when the thread ends.
+// the free ones through the thread's SlotOwner part when the thread ends.
 thread_local RWHazardSlot* t_slot = nullptr;
 thread_local bool t_reading = false;
 
@@ -26,8 +28,8 @@ struct SlotOwner {
   ~SlotOwner() {
     if (t_slot) t_slot->taken.store(false, std::memory_order_release);
     t_slot = nullptr;
-    // What the thread still reads on its way out (other thread-local
-    // destructors) takes the locked path: the slot may be another's now.
+    // What the thread still reads on its way out (other parts' destructors)
+    // takes the locked path: the slot may be another's now.
     t_reading = true;
   }
 };
@@ -35,8 +37,8 @@ struct SlotOwner {
 // A free slot, or a new one; null when there is no memory for one (the
 // reader then takes its locked path, so nothing is raised).
 RWHazardSlot* TakeSlot() {
-  thread_local SlotOwner owner;  // gives the slot back at thread exit
-  (void)owner;
+  thread_local platform::ThreadPart<SlotOwner> owner;  // gives the slot back at thread exit
+  owner.Get();
   for (RWHazardSlot* s = g_slots.load(std::memory_order_acquire); s; s = s->next) {
     bool expected = false;
     if (!s->taken.load(std::memory_order_relaxed) &&

@@ -9,6 +9,7 @@
 #include "foundation/rw/collection.h"
 #include "foundation/rw/hashtable.h"
 #include "foundation/rw/slistcollectables.h"
+#include "platform/thread_part.h"
 
 namespace {
 
@@ -47,8 +48,8 @@ struct OpenTables {
   }
 };
 
-thread_local OpenTables<RWStoreTable> t_save_tables;
-thread_local OpenTables<RWReadTable> t_read_tables;
+thread_local platform::ThreadPart<OpenTables<RWStoreTable>> t_save_tables;
+thread_local platform::ThreadPart<OpenTables<RWReadTable>> t_read_tables;
 
 // The keepers of this thread: one entry per key, with the nesting of its
 // keepers and the table of the outermost read on the key that ended last.
@@ -57,10 +58,10 @@ struct Kept {
   int depth;
   std::unique_ptr<RWReadTable> table;
 };
-thread_local std::vector<Kept> t_kept;
+thread_local platform::ThreadPart<std::vector<Kept>> t_kept;
 
 Kept* FindKept(const void* key) {
-  for (Kept& kept : t_kept) {
+  for (Kept& kept : t_kept.Get()) {
     if (kept.key == key) return &kept;
   }
   return nullptr;
@@ -243,32 +244,32 @@ bool RWReadTable::Enter() {
 }
 
 RWSaveTableGuard::RWSaveTableGuard(const void* key)
-    : key_(key), table_(t_save_tables.Find(key)), created_(table_ == nullptr) {
-  if (created_) table_ = t_save_tables.Make(key);
+    : key_(key), table_(t_save_tables.Get().Find(key)), created_(table_ == nullptr) {
+  if (created_) table_ = t_save_tables.Get().Make(key);
 }
 
 RWSaveTableGuard::~RWSaveTableGuard() {
-  if (created_) t_save_tables.Take(key_);
+  if (created_) t_save_tables.Get().Take(key_);
 }
 
 RWReadTableGuard::RWReadTableGuard(const void* key)
-    : key_(key), table_(t_read_tables.Find(key)), created_(table_ == nullptr) {
-  if (created_) table_ = t_read_tables.Make(key);
+    : key_(key), table_(t_read_tables.Get().Find(key)), created_(table_ == nullptr) {
+  if (created_) table_ = t_read_tables.Get().Make(key);
 }
 
 RWReadTableGuard::~RWReadTableGuard() {
   if (!created_) return;
-  std::unique_ptr<RWReadTable> ended = t_read_tables.Take(key_);
+  std::unique_ptr<RWReadTable> ended = t_read_tables.Get().Take(key_);
   if (Kept* kept = FindKept(key_)) std::swap(kept->table, ended);
   if (ended) ended->FreeRefused();
 }
 
 bool RWReadTableGuard::IsOpen(const void* key) {
-  return t_read_tables.Find(key) != nullptr;
+  return t_read_tables.Get().Find(key) != nullptr;
 }
 
 bool RWReadTableGuard::Refuse(const void* key, const RWCollectable* object) {
-  if (RWReadTable* open = t_read_tables.Find(key); open && open->Refuse(object)) return true;
+  if (RWReadTable* open = t_read_tables.Get().Find(key); open && open->Refuse(object)) return true;
   Kept* kept = FindKept(key);
   return kept && kept->table && kept->table->Refuse(object);
 }
@@ -277,7 +278,7 @@ RWReadTableKeeper::RWReadTableKeeper(const void* key) : key_(key) {
   if (Kept* kept = FindKept(key)) {
     ++kept->depth;
   } else {
-    t_kept.push_back({key, 1, nullptr});
+    t_kept.Get().push_back({key, 1, nullptr});
   }
 }
 
@@ -285,6 +286,7 @@ RWReadTableKeeper::~RWReadTableKeeper() {
   Kept* kept = FindKept(key_);
   if (!kept || --kept->depth > 0) return;
   std::unique_ptr<RWReadTable> ended = std::move(kept->table);
-  t_kept.erase(t_kept.begin() + (kept - t_kept.data()));
+  std::vector<Kept>& all = t_kept.Get();
+  all.erase(all.begin() + (kept - all.data()));
   if (ended) ended->FreeRefused();
 }

@@ -17,6 +17,7 @@
 #include "foundation/rw/defs.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
+#include "platform/thread_part.h"
 
 template <class T>
 class RWValueVector {
@@ -117,9 +118,10 @@ class RWValueVector {
 
  private:
   static T& Scratch() {
-    static thread_local T scratch;
-    scratch = T{};
-    return scratch;
+    static thread_local platform::ThreadPart<T> scratch;
+    T& value = scratch.Get();
+    value = T{};
+    return value;
   }
 
   std::unique_ptr<T[]> values_;  // capacity_ values

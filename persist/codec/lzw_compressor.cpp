@@ -5,6 +5,7 @@
 
 #include "foundation/rw/error.h"
 #include "persist/codec/bit_stream.h"
+#include "platform/thread_part.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ class ThreadTables {
 };
 
 // Mended (docs/mended-behaviour.md): kept per thread, not allocated per call.
-thread_local ThreadTables t_tables;
+thread_local platform::ThreadPart<ThreadTables> t_tables;
 
 // One expansion over `tables`: the loop of GLZWCompressor::Expand.
 class Expander {
@@ -218,7 +219,7 @@ int GLZWCompressor::Expand(std::istream& input, std::ostream& output) {
   // Outside data: nothing read here may reach the process-wide handler.
   RWErrorScope scope;
   if (!output.rdbuf()) return 0;
-  ExpandTables* tables = t_tables.Take();
+  ExpandTables* tables = t_tables.Get().Take();
   const bool thread_tables = tables != nullptr;
   std::unique_ptr<ExpandTables> own;
   if (!tables) {
@@ -227,6 +228,6 @@ int GLZWCompressor::Expand(std::istream& input, std::ostream& output) {
   }
   if (!tables) return 0;
   const int result = Expander(*tables, input, output).Run();
-  if (thread_tables) t_tables.Give();
+  if (thread_tables) t_tables.Get().Give();
   return result;
 }

@@ -8,6 +8,7 @@
 
 #include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
+#include "platform/thread_part.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ class ThreadStreams {
   bool inflate_made_ = false;
 };
 
-thread_local ThreadStreams t_streams;
+thread_local platform::ThreadPart<ThreadStreams> t_streams;
 
 // zlib counts in uInt: longer buffers go in pieces of at most this.
 constexpr std::size_t kLargestPiece = static_cast<uInt>(-1);
@@ -75,7 +76,7 @@ constexpr std::size_t kLargestPiece = static_cast<uInt>(-1);
 // be made). `packed_length` receives the length.
 bool Deflate(const Bytef* source, std::size_t length, Bytef* packed, std::size_t room,
              std::size_t& packed_length) {
-  z_stream* stream = t_streams.Deflater();
+  z_stream* stream = t_streams.Get().Deflater();
   if (!stream) return false;
   // A reset keeps the counts a failed call left: every field set anew.
   stream->next_in = const_cast<Bytef*>(source);
@@ -104,7 +105,7 @@ bool Deflate(const Bytef* source, std::size_t length, Bytef* packed, std::size_t
 // does not fit. `expanded_length` receives the length.
 bool Inflate(const Bytef* source, std::size_t length, Bytef* expanded, std::size_t room,
              std::size_t& expanded_length) {
-  z_stream* stream = t_streams.Inflater();
+  z_stream* stream = t_streams.Get().Inflater();
   if (!stream) return false;
   stream->next_in = const_cast<Bytef*>(source);
   stream->avail_in = 0;

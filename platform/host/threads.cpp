@@ -18,6 +18,7 @@
 
 #include "platform/host/host_state.h"
 #include "platform/host/modules.h"
+#include "platform/thread_part.h"
 
 namespace platform {
 namespace {
@@ -92,17 +93,24 @@ using Guard = std::unique_lock<std::mutex>;
 
 using Objects = std::vector<std::shared_ptr<SyncObject>>;
 
-// Room for every timed waiter, made with the lock let go (see SyncState);
-// held again on return, so that no waiter can be added before the wake.
-Objects RoomForTimedWaiters(SyncState& state, Guard& lock) {
+// Room for `count()` objects, made with the lock let go (see SyncState);
+// held again on return, so that the count cannot grow before they are
+// collected.
+template <class Count>
+Objects RoomFor(Guard& lock, Count count) {
   Objects room;
-  while (room.capacity() < state.timed_waits.size()) {
-    const std::size_t waits = state.timed_waits.size();
+  while (room.capacity() < count()) {
+    const std::size_t wanted = count();
     lock.unlock();
-    room.reserve(waits);
+    room.reserve(wanted);
     lock.lock();
   }
   return room;
+}
+
+// Room for every timed waiter, as RoomFor.
+Objects RoomForTimedWaiters(SyncState& state, Guard& lock) {
+  return RoomFor(lock, [&] { return state.timed_waits.size(); });
 }
 
 // Wakes the timed waiters that `wake` picks, collected into `room`.
@@ -122,8 +130,15 @@ void WakeTimedWaiters(SyncState& state, Guard& lock, Objects room, Pick wake) {
   }
 }
 
+// The calling thread's record, made on first use; the record counts as ended
+// when the thread's part goes.
 class ThreadHolder {
  public:
+  ~ThreadHolder() {
+    if (record_) End(State(), *record_);
+  }
+  std::shared_ptr<SyncObject>& Record() { return record_; }
+
   // The handle is signalled and the thread leaves the live threads in one
   // step: whoever sees one sees the other.
   static void End(SyncState& state, SyncObject& record) {
@@ -142,44 +157,27 @@ class ThreadHolder {
     state.idle_changed.notify_all();
     record.signalled.notify_all();
   }
+
+ private:
+  std::shared_ptr<SyncObject> record_;
 };
 
-// The calling thread's record, made on first use. Thread-local storage
-// with a destructor is registered with the C library by an allocation at
-// the thread's first use, and a failed one aborts the process (a thread
-// started under an address-space limit): a plain pointer here. A thread
-// of CreateThread ends its record when its procedure leaves; another
-// thread's ends through a thread key, whose first slots take no memory.
-thread_local std::shared_ptr<SyncObject>* this_thread = nullptr;
-
-void EndOtherThread(void* held) {
-  std::unique_ptr<std::shared_ptr<SyncObject>> record(
-      static_cast<std::shared_ptr<SyncObject>*>(held));
-  this_thread = nullptr;
-  ThreadHolder::End(State(), **record);
-}
+thread_local ThreadPart<ThreadHolder> this_thread;
 
 // Makes the calling thread's record when it has none, outside the lock.
 void PrepareCurrentRecord(SyncState& state) {
-  if (this_thread) return;
-  static const pthread_key_t key = [] {
-    pthread_key_t made{};
-    ::pthread_key_create(&made, &EndOtherThread);
-    return made;
-  }();
-  auto made = std::make_unique<std::shared_ptr<SyncObject>>(std::make_shared<SyncObject>());
-  (*made)->is_thread = true;
-  {
-    std::lock_guard<std::mutex> lock(state.mutex);
-    (*made)->id = state.next_thread_id++;
-  }
-  ::pthread_setspecific(key, made.get());
-  this_thread = made.release();
+  std::shared_ptr<SyncObject>& record = this_thread.Get().Record();
+  if (record) return;
+  auto made = std::make_shared<SyncObject>();
+  made->is_thread = true;
+  std::lock_guard<std::mutex> lock(state.mutex);
+  made->id = state.next_thread_id++;
+  record = std::move(made);
 }
 
 // REQUIRES: state.mutex held, PrepareCurrentRecord called.
 std::shared_ptr<SyncObject> CurrentRecordLocked(SyncState&) {
-  return *this_thread;
+  return this_thread.Get().Record();
 }
 
 // REQUIRES: state.mutex held.
@@ -303,20 +301,12 @@ DWORD UncaughtExitCode() {
 
 void* RunThread(void* argument) {
   std::unique_ptr<StartBlock> block(static_cast<StartBlock*>(argument));
-  this_thread = &block->record;
-  // However the procedure leaves, a cancellation's unwinding too.
-  struct Ending {
-    StartBlock& block;
-    ~Ending() {
-      this_thread = nullptr;
-      ThreadHolder::End(State(), *block.record);
-    }
-  } ending{*block};
+  this_thread.Get().Record() = block->record;
   DWORD code = 0;
   try {
     code = block->start(block->parameter);
   } catch (abi::__forced_unwind&) {
-    throw;  // a cancellation unwinds on
+    throw;  // a cancellation unwinds on; the thread's storage ends the record
   } catch (...) {
     code = UncaughtExitCode();
   }
@@ -324,6 +314,7 @@ void* RunThread(void* argument) {
     std::lock_guard<std::mutex> lock(block->record->mutex);
     if (block->record->exit_code == 0) block->record->exit_code = code;
   }
+  ThreadHolder::End(State(), *block->record);
   return nullptr;
 }
 
@@ -596,16 +587,19 @@ bool CloseSyncHandle(HANDLE handle) {
 
 void ResetThreadsLocked() {
   SyncState& state = State();
+  Objects objects;
+  {
+    Guard lock(state.mutex);
+    objects = RoomFor(lock, [&] { return state.handles.size(); });
+    for (const auto& [id, object] : state.handles)
+      objects.push_back(object);
+  }
   Guard lock(state.mutex);
   Objects room = RoomForTimedWaiters(state, lock);
   state.manual = false;
   state.manual_now = 0;
   state.fail_semaphores = false;
   state.fail_threads = false;
-  Objects objects;
-  objects.reserve(state.handles.size());
-  for (const auto& [id, object] : state.handles)
-    objects.push_back(object);
   state.idle_changed.notify_all();
   // Timed waits go on on the host's clock.
   WakeTimedWaiters(state, lock, std::move(room), [](const TimedWait&) { return true; });

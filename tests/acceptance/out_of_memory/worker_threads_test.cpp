@@ -2,6 +2,7 @@
 // threads, each case in a child process (whose alarm ends a hang).
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <new>
@@ -10,6 +11,7 @@
 
 #include "driver/module_keep_alive.h"
 #include "driver/out_of_memory_handler.h"
+#include "platform/host/reset.h"
 #include "platform/host/threads.h"
 #include "support/acceptance_install.h"
 #include "support/child_process.h"
@@ -86,6 +88,19 @@ bool ClockMovesShortOfMemory() {
          platform::WaitForSingleObject(waiter, platform::kInfinite) == platform::kWaitObject0;
 }
 
+// The host services' reset, each of its allocations failing in turn under
+// that handler, with a handle for the threads' reset to collect.
+bool ResetShortOfMemory() {
+  if (!platform::CreateSemaphoreW(nullptr, 0, 1, nullptr)) return false;
+  for (std::uint64_t i = 1;; ++i) {
+    std::set_new_handler([] { std::set_new_handler(nullptr), platform::LiveThreadCount(); });
+    support::ResetAllocations();
+    support::FailAllocation(i);
+    platform::ResetHostServices();
+    if (!support::AllocationFailed()) return i > 1;
+  }
+}
+
 TEST(WorkerThreads, RefusedOrShortOfMemoryNeitherHangNorAbort) {
   // What the child does (true when all went as owed), and how it ends.
   const std::tuple<const char*, std::function<bool()>, const char*> cases[] = {
@@ -105,9 +120,11 @@ TEST(WorkerThreads, RefusedOrShortOfMemoryNeitherHangNorAbort) {
       {"the watcher, returning", [] { return WatcherFails(true); }, "exit 0"},
       {"a reader", [] { return ReaderFails(false); }, "exit 1 Fatal Error"},
       {"a reader, returning", [] { return ReaderFails(true); }, "exit 0"},
-      {"the wait clock", ClockMovesShortOfMemory, "exit 0"}};
+      {"the wait clock", ClockMovesShortOfMemory, "exit 0"},
+      {"the host services' reset", ResetShortOfMemory, "exit 0"}};
   for (const auto& [what, work, end] : cases) {
-    const support::ChildResult result = support::RunInChild([&] { return work() ? 0 : 2; }, 30);
+    const std::function<bool()>& run = work;  // clang 14 captures no structured binding
+    const support::ChildResult result = support::RunInChild([&] { return run() ? 0 : 2; }, 30);
     const bool fatal = result.error_output.find("Fatal Error") != std::string::npos;
     EXPECT_EQ(result.Describe() + (fatal ? " Fatal Error" : ""), end)
         << what << result.error_output;

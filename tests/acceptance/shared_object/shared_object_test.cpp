@@ -114,8 +114,8 @@ void CheckLoadedFactory(const std::map<RWClassID, const char*>& classes) {
   EXPECT_EQ(halftone ? halftone->ClassId() : 0, 790);
 }
 
-// One load per process: a freed object stays mapped (its unique symbols
-// keep it), so a second load would meet the statics of the first, holding
+// One load per process: a freed object stays mapped (it is linked
+// nodelete), so a second load would meet the statics of the first, holding
 // handles that the host's reset between tests has taken away.
 TEST_F(SharedObjectTest, AnswersTheSpoolerThroughTheLoader) {
   platform::UseManualWaitClock();
