@@ -481,7 +481,7 @@ TEST(Programs, UnderMachineLimitsARunFailsInOneLineOrSucceeds) {
       {&print, RLIMIT_AS, 12 * kMiB, 51 * kMiB, 3 * kMiB, nullptr},
       {&convert, RLIMIT_AS, 8 * kMiB, 24 * kMiB, 2 * kMiB, nullptr},
       {&demo, RLIMIT_AS, 10 * kMiB, 40 * kMiB, 3 * kMiB, nullptr},
-      {&print, RLIMIT_NOFILE, 4, 4, 1, "/job.prn: cannot write: Too many open files"},
+      {&print, RLIMIT_NOFILE, 4, 5, 1, "/job.prn: cannot write: Too many open files"},
   };
   for (const auto& [argv, resource, lowest, highest, stride, says] : kSweeps) {
     const std::string program = fs::path((*argv)[0]).filename().string();
