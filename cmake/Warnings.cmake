@@ -18,11 +18,13 @@ endif()
 
 # The fuzzing build (clang only): every library carries the fuzzer's coverage
 # instrumentation, with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Undefined behaviour stops the run, so that the fuzzer keeps the input.
 if(DRV_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "DRV_FUZZ needs clang")
   endif()
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
 

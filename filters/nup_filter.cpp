@@ -343,8 +343,10 @@ bool GNupFilter::ComputeLayout() {
 void GNupFilter::AddCell(std::int32_t row, std::int32_t column, std::int32_t width,
                          std::int32_t height) {
   GNupCell cell;
-  const std::int32_t x = Wrap(std::int64_t{Mul(horizontal_gap_ + width, column)} + left_ + 2);
-  const std::int32_t y = Wrap(std::int64_t{Mul(vertical_gap_ + height, row)} + top_ + 2);
+  const std::int32_t step_x = Wrap(std::int64_t{horizontal_gap_} + width);
+  const std::int32_t step_y = Wrap(std::int64_t{vertical_gap_} + height);
+  const std::int32_t x = Wrap(std::int64_t{Mul(step_x, column)} + left_ + 2);
+  const std::int32_t y = Wrap(std::int64_t{Mul(step_y, row)} + top_ + 2);
   cell.Place(0, GSize16(Narrow(x), Narrow(y)), GSize16(Narrow(width), Narrow(height)), 0);
   cells_.push_back(cell);
 }
