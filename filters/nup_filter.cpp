@@ -471,8 +471,8 @@ GCountedPtr GNupFilter::OnPageStart(const GCountedPtr& command) {
     page_media_ = static_cast<GMedia&>(*medium.Get());
   }
   TurnMedium(page_media_, page_orientation_);
-  const std::int32_t p = page_counter_ % pages_per_sheet_;
-  const GNupCell& cell = cells_[static_cast<std::size_t>(p) % cells_.size()];
+  const std::uint32_t p = PlaceOnSheet(page_counter_);
+  const GNupCell& cell = cells_[p % cells_.size()];
   page_transform_ = cell.ComputeTransform(PagePlace(page_media_, page_orientation_));
 
   GCountedPtr result = Held(RWNew<GCommandComposite>());
@@ -501,12 +501,15 @@ GCountedPtr GNupFilter::OnPageStart(const GCountedPtr& command) {
   return result;
 }
 
+std::uint32_t GNupFilter::PlaceOnSheet(std::uint32_t page) const {
+  return pages_per_sheet_ > 1 ? page % std::uint32_t(pages_per_sheet_) : 0;
+}
+
 GCountedPtr GNupFilter::OnPageEnd(const GCountedPtr& command) {
   auto* end = static_cast<GCommand*>(command.Get());
   GCountedPtr result = Held(RWNew<GCommandComposite>());
   if (!result || cells_.empty()) return command;
-  const std::int32_t p = page_counter_ % pages_per_sheet_;
-  GCountedPtr frame = MakeCellFrame(cells_[static_cast<std::size_t>(p) % cells_.size()]);
+  GCountedPtr frame = MakeCellFrame(cells_[PlaceOnSheet(page_counter_) % cells_.size()]);
   result->AddChild(frame.Get());
   if (++page_counter_ >= pages_per_sheet_) {
     page_counter_ = 0;
@@ -579,8 +582,7 @@ GScalePair GNupFilter::GetPageScale(GAttributeComposite* document, GAttributeCom
   if (!orientation || !medium) return GScalePair{layout_scale_x_, layout_scale_y_};
   GMedia turned(*medium);
   TurnMedium(turned, *orientation);
-  const GNupCell& cell =
-      cells_[page_number % static_cast<std::uint32_t>(pages_per_sheet_) % cells_.size()];
+  const GNupCell& cell = cells_[PlaceOnSheet(page_number) % cells_.size()];
   return cell.ComputeTransform(PagePlace(turned, *orientation)).GetScale();
 }
 

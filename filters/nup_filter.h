@@ -207,6 +207,8 @@ class GNupFilter final : public GFilterClass<GNupFilter, kGNupFilterId, false, k
   bool ComputeLayout();
   void BuildCells();
   void AddCell(std::int32_t row, std::int32_t column, std::int32_t width, std::int32_t height);
+  // Page `page`'s place on its sheet: N may come from a restore, anything.
+  std::uint32_t PlaceOnSheet(std::uint32_t page) const;
   // Disables the filter as one that has nothing to do (N := 1).
   void Refuse(GAttributeComposite* set);
   void TurnMedium(GMedia& medium, std::int32_t orientation);

@@ -117,6 +117,14 @@ TEST(NupFilter, StoredTailRoundTripsAndRestoreZeroesTheLayout) {
   EXPECT_TRUE(set_up.Rows() == 0 && set_up.Columns() == 0 && set_up.LayoutScale() == 0 &&
               set_up.SheetOrientation() == 0 && set_up.PageTransform().GetScale().x == 1.0f &&
               set_up.Cells().size() == 2 && set_up.IsInitialised());
+  // A stored N of 0 over the cells it kept: nothing divides by it.
+  ASSERT_TRUE(restore(set_up, bytes.substr(0, head.size() + 20) + Unhex("00 00 00 00") +
+                                  bytes.substr(head.size() + 24)));
+  GState page(0u);
+  page.AddChild(new GValueAttribute(0, kOrientationKey));
+  page.AddChild(Letter());
+  std::uint32_t status = 0;
+  EXPECT_GT(set_up.GetPageScale(nullptr, &page, 1, status).x, 0.0f);  // the first cell's
 }
 
 TEST(NupFilter, DamagedStoredFiltersFailTheRead) {
