@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
+#include <utility>
 
 #include "examples/program_files/program_files.h"
 #include "examples/program_files/run.h"
@@ -16,31 +18,25 @@ namespace {
 
 void (*g_observer)(const std::string&) = nullptr;
 
+using FileId = std::pair<dev_t, ino_t>;
+
+// The file named `path` (a link not followed), if any.
+std::optional<FileId> FileAt(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
+  return FileId{status.st_dev, status.st_ino};
+}
+
 // One file of a commit. Its paths are made before the run is held: the
 // steps under the hold allocate nothing.
 struct Move {
   std::string staged, target;
   std::string kept;  // where the earlier file stays until the commit is over
   enum { kNone, kLinked, kAside } earlier = kNone;
-  bool in = false;  // the new file has the target's name
-  dev_t device = 0;
-  ino_t inode = 0;  // the new file's
+  bool in = false;             // the new file has the target's name
+  std::optional<FileId> ours;  // the new file: what else is found at the target
+                               // meanwhile (another run's file) is left alone
 };
-
-// Whether `path` is the file `move` put there: whatever else is found there
-// meanwhile (another run's file) is left alone.
-bool IsOurs(const Move& move, const std::string& path) {
-  struct stat status {};
-  return ::lstat(path.c_str(), &status) == 0 && status.st_dev == move.device &&
-         status.st_ino == move.inode;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat one {
-  }, other{};
-  return ::lstat(a.c_str(), &one) == 0 && ::lstat(b.c_str(), &other) == 0 &&
-         one.st_dev == other.st_dev && one.st_ino == other.st_ino;
-}
 
 // Keeps the earlier file at the target, then gives the new one its name:
 // errno's value, 0 when it is in.
@@ -68,15 +64,15 @@ void Undo(Move& move) {
   const char* kept = move.kept.c_str();
   if (move.earlier == Move::kLinked && !move.in) {
     // The target still holds it, unless someone took it away meanwhile.
-    if (!SameFile(move.kept, move.target)) return;
+    if (FileAt(move.kept) != FileAt(move.target)) return;
     ::unlink(kept);
   } else if (move.earlier != Move::kNone) {
-    const bool ours = move.in && IsOurs(move, move.target);
+    const bool ours = move.in && FileAt(move.target) == move.ours;
     if (move.in && !ours) return;
     if (ours ? ::rename(kept, target) != 0
              : ::renameat2(AT_FDCWD, kept, AT_FDCWD, target, RENAME_NOREPLACE) != 0)
       return;
-  } else if (move.in && IsOurs(move, move.target)) {
+  } else if (move.in && FileAt(move.target) == move.ours) {
     ::unlink(target);
   }
   move.earlier = Move::kNone;
@@ -124,12 +120,9 @@ bool StagedOutput::Commit(std::string& error) {
     move.staged = StagedPath(names_[i]);
     move.target = TargetPath(names_[i]);
     move.kept = staging_ + "-earlier-" + names_[i];
-    struct stat status {};
-    int failed = ::lstat(move.staged.c_str(), &status) == 0 ? 0 : errno;
-    move.device = status.st_dev;
-    move.inode = status.st_ino;
+    move.ours = FileAt(move.staged);
     // On disk before any takes a user's name.
-    if (!failed) failed = platform::FlushHostPath(move.staged);
+    const int failed = move.ours ? platform::FlushHostPath(move.staged) : errno;
     if (failed) return error = SystemError(move.target, "cannot write", failed), false;
   }
   std::size_t done = 0;
