@@ -154,10 +154,8 @@ TEST(Programs, BadInputIsOneLineAndLeavesNothing) {
       // Root may not make one either: the reason is the system's.
       {"$PRINT_DEMO --out /sys/new", "/sys/new: cannot make the folder: ", 1},
       {"$PRINT_DEMO --out /sys", "print_demo: /sys: cannot write there: ", 1},
-      // The port's reasons, as it kept them (the status 601's low byte): a
-      // folder name that is not UTF-8; one whose port file beside job.prn
-      // is past PATH_MAX though job.prn is not (the staging folder's
-      // absolute name some 4,077 characters long).
+      // The port's reasons (status 601's low byte): a name not UTF-8; a port
+      // file past PATH_MAX though job.prn is not (staging ~4,077 long).
       {"$PRINT_DEMO --out \"$(printf '\\377')\"", "/job.prn: cannot write: the name is not UTF-8",
        89},
       {"n=$((4057 - ${#PWD})); $PRINT_DEMO --out $(printf '%0254d/' $(seq $((n / 255))))$(printf "
@@ -225,36 +223,24 @@ pid_t Start(const std::vector<std::string>& argv, const std::string& tmp, const 
   return child;
 }
 
-// A pipe for a program's standard output: its reader gone, or filled, so
-// that the program stops at its report until the pipe is drained.
-class Pipe {
- public:
+// A pipe for a program's standard output: `ends[1]` its writer.
+struct Pipe {
+  int ends[2] = {-1, -1};
   Pipe() {
-    if (::pipe2(ends_, O_CLOEXEC) != 0) ends_[0] = ends_[1] = -1;
+    if (::pipe2(ends, O_CLOEXEC) != 0) ends[0] = ends[1] = -1;
   }
-  ~Pipe() {
-    CloseReader();
-    CloseWriter();
-  }
-  int Writer() const { return ends_[1]; }
-  void CloseReader() { ::close(std::exchange(ends_[0], -1)); }
-  void CloseWriter() { ::close(std::exchange(ends_[1], -1)); }
-  void Fill() {
-    ::fcntl(ends_[1], F_SETFL, O_NONBLOCK);
-    const std::string block(4096, 'x');
-    while (::write(ends_[1], block.data(), block.size()) > 0) {
+  ~Pipe() { Close(0), Close(1); }
+  void Close(int end) { ::close(std::exchange(ends[end], -1)); }
+  // Writes to (end 1) or reads from (end 0) the pipe until it would block:
+  // a filled pipe holds the program at its report until it is drained.
+  void Exhaust(int end) {
+    const int fd = ends[end];
+    ::fcntl(fd, F_SETFL, O_NONBLOCK);
+    char bytes[4096] = {};
+    while ((end ? ::write(fd, bytes, sizeof bytes) : ::read(fd, bytes, sizeof bytes)) > 0) {
     }
-    ::fcntl(ends_[1], F_SETFL, 0);
+    ::fcntl(fd, F_SETFL, 0);
   }
-  void Drain() {
-    ::fcntl(ends_[0], F_SETFL, O_NONBLOCK);
-    char block[4096];
-    while (::read(ends_[0], block, sizeof block) > 0) {
-    }
-  }
-
- private:
-  int ends_[2];
 };
 
 // Whether `child` is (within a minute) held writing to its standard output.
@@ -349,8 +335,8 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
       testing_support::WriteAll(out + "/page-1.png", "an earlier picture");
       const std::set<std::string> before = Listing(out);
       Pipe gone;  // a reader that went away, for SIGPIPE
-      const pid_t child = Start(*argv, tmp, err, {.out = signal == SIGPIPE ? gone.Writer() : -1});
-      gone.CloseReader(), gone.CloseWriter();
+      const pid_t child = Start(*argv, tmp, err, {.out = signal == SIGPIPE ? gone.ends[1] : -1});
+      gone.Close(0), gone.Close(1);
       int status = 0;
       for (int waited = 0; waited < 20000 && !HasEntry(in_tmp ? tmp : out, staging); ++waited) {
         if (::waitpid(child, &status, WNOHANG) == child) break;
@@ -405,9 +391,9 @@ TEST(Programs, ARunRemovesOnlyWhatItMade) {
   for (const auto& [argv, meanwhile, signal] : kRuns) {
     fs::remove_all(out);
     Pipe report;
-    report.Fill();
-    const pid_t child = Start(*argv, tmp, err, {.out = report.Writer()});
-    report.CloseWriter();
+    report.Exhaust(1);
+    const pid_t child = Start(*argv, tmp, err, {.out = report.ends[1]});
+    report.Close(1);
     const std::string seen = (*argv)[0] + " signal " + std::to_string(signal);
     ASSERT_TRUE(HeldAtItsReport(child)) << seen;
     if (meanwhile) {
@@ -417,7 +403,7 @@ TEST(Programs, ARunRemovesOnlyWhatItMade) {
       ASSERT_EQ(Finish(Start(print, tmp, work + "/other.err"), 60), 0) << seen;
     }
     if (signal) ::kill(child, signal);
-    report.Drain();
+    report.Exhaust(0);
     const int status = Finish(child, 60);
     const std::string said = testing_support::ReadAll(err);
     if (signal) {

@@ -88,9 +88,8 @@ TEST_F(FontPoolTest, SavesWriteOnlyTheReadersMarkedForTheOwner) {
 TEST_F(FontPoolTest, AServiceStreamSaveAnswersWhetherItsBytesReachedTheFile) {
   TestOSFactory services;  // the file streams
   std::unique_ptr<GTTFontFile> a(pool_->MakeFontFile(NewReader(1, 4)));
-  // File-size limits (in a child, whose limit cannot cut this test's
-  // report): room for all, the count cut (nothing marked), the marked
-  // reader cut.
+  // File-size limits (in a child): room for all, the count cut (nothing
+  // marked), the marked reader cut.
   const std::pair<rlim_t, int> cases[] = {{RLIM_INFINITY, 1}, {2, 0}, {6, 0}};
   for (const auto& [bytes, answer] : cases) {
     TempPath path("readers");

@@ -229,10 +229,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   ui.Destroy(&host);
-  // The key indexes this thread keeps for the input's trees go now, not in
-  // a later input: libFuzzer stops checking for leaks after a thousand
-  // inputs that leave more blocks than they free. A look-up at a new epoch
-  // sweeps them.
+  // A look-up at a new epoch frees this input's key indexes now: libFuzzer
+  // stops checking for leaks after a thousand inputs that leave blocks.
   key_index::MoveEpoch();
   key_index::FindByKey(GCountedPtrVector(), 0);
   return 0;

@@ -81,11 +81,9 @@ class FileSizeLimit {
   bool ok_;
 };
 
-// Runs `work` in a forked child under the limit `value` of `resource` (a
-// write past a file-size limit fails), so that the limit never reaches
-// this process (a test's own report, cut by a file-size limit); answers
-// what `work` answered (its low byte), or -1 when the child did not end
-// so within 30 seconds.
+// Runs `work` in a forked child under the limit `value` of `resource`, so
+// that the limit never cuts this test's own report; answers `work`'s low
+// byte, or -1 when the child did not end so within 30 seconds.
 int WithLimit(int resource, rlim_t value, const std::function<int()>& work);
 
 // Runs a fuzz target's entry point on every file of a corpus folder;

@@ -159,9 +159,8 @@ TEST(FailedAllocation, AFileOpenedForUpdateKeepsItsBytes) {
   }
 }
 
-// The port's file was made before its handle's entry: when the entry's
-// memory could not be had (the reserve spent), the file stayed open and on
-// disk beside the target. A port is ready, its file made, or nothing is.
+// A port is ready, its file made, or nothing is: no file stays open or on
+// disk when its handle's entry could not be had (the reserve spent).
 TEST(FailedAllocation, AFilePortMakesItsFileOrNothing) {
   TempPath folder("port");
   ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
@@ -229,11 +228,9 @@ TEST_F(FailedAllocationOnP1, ExtensionMapEntriesAreWholeOrNone) {
   }
 }
 
-// Calls that failed for want of memory said nothing of it: zlib's state,
-// made by the C library's malloc, failed without the out-of-memory error
-// (a device mode went unstored, its binding failed), and a driver data
-// file's read kept the error in its scope. Each now answers the cause as a
-// platform call does, under the library's own new handler.
+// A call that fails for want of memory says so as a platform call does
+// (zlib's state included, and a driver data file's read in its error
+// scope), under the library's own new handler.
 TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
   GDriverContext* data = DriverData();
   ASSERT_TRUE(data);
@@ -256,10 +253,8 @@ TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
                                  reinterpret_cast<platform::DevModeW*>(record.data()), nullptr,
                                  platform::kDmModeCopy) == 1;
   };
-  // Each call first warmed on its thread with nothing failing, short of
-  // what the call must make itself: the zlib states' holder, not a deflate
-  // state; the read's tables (a thread-local's first use is the C
-  // library's to register).
+  // Each call is first warmed on its thread with nothing failing, short of
+  // what the call must make itself (a deflate state, not its holder).
   const struct {
     const char* name;
     std::function<bool()> warm, call;

@@ -317,10 +317,8 @@ TEST_F(PrintRoad, AFullDiskUnderThePortIsReportedAndTheJobAborted) {
 TEST_F(PrintRoad, APortIsNeverOneOfTheDriversOrTheSpoolsFiles) {
   // Spools go to C:\Out\Spool (a folder, no port either); C:\Out\drv is a
   // link to the driver directory C:\Drv, which holds the driver data file;
-  // C:\Out\up a link out of C:\Out. Each refused port keeps its reason,
-  // as do those the system refuses: a host folder name that is not UTF-8
-  // (bad leads there), a name too long, a missing folder, and a name that
-  // is no rooted path.
+  // C:\Out\up a link out of C:\Out. Each refused port keeps its reason, as
+  // do those the system refuses (C:\Out\bad leads to a name not UTF-8).
   std::filesystem::create_directory(out_.str() + "/Spool");
   std::filesystem::create_directory_symlink(HostPath(""), out_.str() + "/drv");
   TempPath away("away");
