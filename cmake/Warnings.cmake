@@ -10,6 +10,11 @@ endif()
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   add_compile_options(-Wno-restrict)
 endif()
+# Thread-local data in the initial-exec model: a host that loads the
+# library's shared object gets its thread-local block at the load (or a
+# refusal there, which the loader answers), never at a thread's first use,
+# where the C library aborts the process when the allocation fails.
+add_compile_options(-ftls-model=initial-exec)
 if(DRV_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined -O1)

@@ -1,15 +1,13 @@
 #include "driver/document_event_table.h"
 
-void GDocumentEventTable::Insert(platform::HANDLE printer, std::uint32_t cookie) {
+bool GDocumentEventTable::Insert(platform::HANDLE printer, std::uint32_t cookie) {
   Bucket& bucket = buckets_[BucketOf(printer)];
-  for (Entry& entry : bucket) {
-    if (entry.printer == printer) {
-      entry.cookie = cookie;
-      return;
-    }
+  for (const Entry& entry : bucket) {
+    if (entry.printer == printer) return false;
   }
   bucket.push_back(Entry{printer, cookie});
   ++entries_;
+  return true;
 }
 
 bool GDocumentEventTable::Find(platform::HANDLE printer, std::uint32_t& cookie) const {

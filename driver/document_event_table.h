@@ -1,7 +1,8 @@
 // GDocumentEventTable: which checked-out context belongs to a printer
 // handle between the create-DC and the delete-DC document events. 16
 // buckets, never rehashed; the bucket of a handle is its value modulo 16.
-// One entry per handle: entering a handle again replaces its cookie.
+// One entry per handle: a handle that has one is not entered again (its
+// document's context is in use until its delete-DC).
 //
 // Ownership: the library entry owns the table. Threads: none; the document
 // events take the table's lock around every use.
@@ -17,8 +18,9 @@ class GDocumentEventTable {
  public:
   static constexpr std::uint32_t kBuckets = 16;
 
-  // Enters `cookie` for `printer`, replacing the handle's cookie.
-  void Insert(platform::HANDLE printer, std::uint32_t cookie);
+  // Enters `cookie` for `printer`; false, and nothing entered, when the
+  // handle has an entry.
+  bool Insert(platform::HANDLE printer, std::uint32_t cookie);
   // The handle's cookie; false when it has none.
   bool Find(platform::HANDLE printer, std::uint32_t& cookie) const;
   // Takes the handle's entry out; false when it had none.

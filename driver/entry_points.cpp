@@ -2,17 +2,21 @@
 
 #include <new>
 
+#include "driver/device_capabilities.h"
 #include "driver/document_event_table.h"
 #include "driver/driver_context.h"
+#include "driver/extension_interface.h"
 #include "driver/library_entry.h"
 #include "driver/module_keep_alive.h"
 #include "driver/printer_key.h"
 #include "persist/string_conversion.h"
+#include "platform/host/boundary.h"
 #include "services/driver_server.h"
 #include "services/lock.h"
 
 namespace {
 
+using platform::AnswerAtBoundary;
 using platform::HANDLE;
 
 // Lines of the document-event lock's reports.
@@ -27,27 +31,42 @@ RWWString NameOf(const char16_t* name) {
   return name ? RWWString(name) : RWWString();
 }
 
-// Checks a context out for (printer, name): the context and its cookie, or
-// null. A view that is no context is given back at once.
-GDriverContext* CheckOut(HANDLE printer, const RWWString& name, std::uint32_t& cookie) {
-  GDriverServer* server = GDriverServer::Instance();
-  if (!server) return nullptr;
-  GDriverData* view = server->GetContext(new (std::nothrow) GPrinterKey(printer, name, 0), cookie);
-  GDriverContext* context = GDriverContext::FromDriverData(view);
-  if (view && !context) server->ReleaseContext(cookie);
-  return context;
-}
+// A context checked out of the driver server for (printer, name), given
+// back when this goes, also when memory ran out on the way, unless it was
+// kept for the calls to come (a sheet's, a document's). A view that is no
+// context is given back at once.
+class CheckedOutContext {
+ public:
+  CheckedOutContext(HANDLE printer, const RWWString& name) {
+    GDriverServer* server = GDriverServer::Instance();
+    if (!server) return;
+    GDriverData* view =
+        server->GetContext(new (std::nothrow) GPrinterKey(printer, name, 0), cookie_);
+    context_ = GDriverContext::FromDriverData(view);
+    if (view && !context_) server->ReleaseContext(cookie_);
+  }
+  ~CheckedOutContext() {
+    if (context_) GDriverServer::Instance()->ReleaseContext(cookie_);
+  }
+  CheckedOutContext(const CheckedOutContext&) = delete;
+  CheckedOutContext& operator=(const CheckedOutContext&) = delete;
+
+  GDriverContext* get() const { return context_; }
+  std::uint32_t cookie() const { return cookie_; }
+  // From now on the context is given back by whoever holds its cookie.
+  void Keep() { context_ = nullptr; }
+
+ private:
+  GDriverContext* context_ = nullptr;
+  std::uint32_t cookie_ = 0;
+};
 
 // Steps 3 to 6 of the road: `call(context)` on the printer's context, or
 // `no_context`.
 template <class Result, class Call>
 Result WithContext(HANDLE printer, const RWWString& name, Result no_context, Call call) {
-  std::uint32_t cookie = 0;
-  GDriverContext* context = CheckOut(printer, name, cookie);
-  if (!context) return no_context;
-  Result result = call(*context);
-  GDriverServer::Instance()->ReleaseContext(cookie);
-  return result;
+  CheckedOutContext context(printer, name);
+  return context.get() ? call(*context.get()) : no_context;
 }
 
 template <class Result, class Call>
@@ -57,137 +76,44 @@ Result ThroughContext(HANDLE printer, const RWWString& name, Result no_context, 
 }
 
 // A property sheet's call: the context is checked out at init (for the
-// printer of `printer`) and given back at destroy.
+// printer of `printer`) and given back at destroy, which the sheet service
+// sends whatever the init answered, and whatever the destroy call meets.
 template <class Call>
 platform::LONG SheetCall(platform::PropSheetUiInfo* info, HANDLE printer, Call call) {
-  GDriverContext* context = nullptr;
   if (info->reason == platform::kPropSheetUiReasonInit) {
-    std::uint32_t cookie = 0;
-    context = CheckOut(printer, RWWString(), cookie);
-    if (!context) return kNoContextResult;
-    context->SetCookie(cookie);
-    info->user_data = reinterpret_cast<platform::ULONG_PTR>(context);
-  } else {
-    context = reinterpret_cast<GDriverContext*>(info->user_data);
-    if (!context) return kNoContextResult;
+    CheckedOutContext context(printer, RWWString());
+    if (!context.get()) return kNoContextResult;
+    context.get()->SetCookie(context.cookie());
+    info->user_data = reinterpret_cast<platform::ULONG_PTR>(context.get());
+    context.Keep();
   }
-  platform::LONG result = call(*context);
-  if (info->reason == platform::kPropSheetUiReasonDestroy) {
-    GDriverServer::Instance()->ReleaseContext(context->GetCookie());
+  auto* context = reinterpret_cast<GDriverContext*>(info->user_data);
+  if (!context) return kNoContextResult;
+  if (info->reason != platform::kPropSheetUiReasonDestroy) return call(*context);
+  struct GiveBack {
+    std::uint32_t cookie;
+    ~GiveBack() { GDriverServer::Instance()->ReleaseContext(cookie); }
+  } give_back{context->GetCookie()};
+  return call(*context);
+}
+
+// Takes a document's entry out of the document-event table and gives its
+// context back: after its delete-DC, or a create-DC that failed.
+void EndDocument(HANDLE printer, std::uint32_t cookie) {
+  std::uint32_t remaining = 0;
+  {
+    GLockScope scope(DocumentEventLock(), kDocumentEventSource, kRemoveLockLine, kRemoveUnlockLine);
+    DocumentEventTable()->Remove(printer);
+    remaining = DocumentEventTable()->Entries();
   }
-  return result;
+  GDriverServer::Instance()->ReleaseContext(cookie);
+  if (remaining == 0) ModuleKeepAlive().SetKeepLoaded(0);
 }
 
-}  // namespace
-
-platform::DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, const char16_t* device_name,
-                                             platform::WORD capability, void* output,
-                                             const platform::DevModeW* dev_mode) {
-  return ThroughContext(
-      printer, NameOf(device_name), kNoContextCapabilities, [&](GDriverContext& context) {
-        return context.DrvDeviceCapabilities(printer, device_name, capability, output, dev_mode);
-      });
-}
-
-platform::LONG WINAPI DrvDocumentProperties(platform::HWND window, HANDLE printer,
-                                            const char16_t* device_name,
-                                            platform::DevModeW* dev_mode_out,
-                                            platform::DevModeW* dev_mode_in, platform::DWORD mode) {
-  return ThroughContext(printer, NameOf(device_name), kNoContextResult,
-                        [&](GDriverContext& context) {
-                          return context.DrvDocumentProperties(window, printer, device_name,
-                                                               dev_mode_out, dev_mode_in, mode);
-                        });
-}
-
-platform::LONG WINAPI DrvDocumentPropertySheets(platform::PropSheetUiInfo* info,
-                                                platform::LPARAM lparam) {
-  ModuleKeepAlive().MarkActivity();
-  auto call = [&](GDriverContext& context) {
-    return context.DrvDocumentPropertySheets(info, lparam);
-  };
-  if (!info) {
-    const auto* header = reinterpret_cast<const platform::DocumentPropertyHeader*>(lparam);
-    if (!header) return kRefusedArguments;
-    return WithContext(header->printer, RWWString(), kNoContextResult, call);
-  }
-  const auto* header = reinterpret_cast<const platform::DocumentPropertyHeader*>(info->lparam_init);
-  if (info->reason == platform::kPropSheetUiReasonInit && !header) return kRefusedArguments;
-  return SheetCall(info, header ? header->printer : nullptr, call);
-}
-
-platform::LONG WINAPI DrvAdvancedDocumentProperties(platform::HWND window, HANDLE printer,
-                                                    const char16_t* device_name,
-                                                    platform::DevModeW* dev_mode_out,
-                                                    platform::DevModeW* dev_mode_in) {
-  return ThroughContext(printer, NameOf(device_name), kNoContextResult,
-                        [&](GDriverContext& context) {
-                          return context.DrvAdvancedDocumentProperties(window, printer, device_name,
-                                                                       dev_mode_out, dev_mode_in);
-                        });
-}
-
-platform::BOOL WINAPI DrvConvertDevMode(const char16_t* printer_name,
-                                        platform::DevModeW* dev_mode_in,
-                                        platform::DevModeW* dev_mode_out, platform::LONG* size,
-                                        platform::DWORD mode) {
-  // No printer to look up, or nowhere to answer the size.
-  if (!printer_name || !size) {
-    ModuleKeepAlive().MarkActivity();
-    platform::SetLastError(platform::kErrorInvalidParameter);
-    return 0;
-  }
-  return ThroughContext(
-      nullptr, NameOf(printer_name), kNoContextResult, [&](GDriverContext& context) {
-        return context.DrvConvertDevMode(printer_name, dev_mode_in, dev_mode_out, size, mode);
-      });
-}
-
-platform::LONG WINAPI DrvDevicePropertySheets(platform::PropSheetUiInfo* info,
-                                              platform::LPARAM lparam) {
-  ModuleKeepAlive().MarkActivity();
-  if (!info || !info->lparam_init) return kRefusedArguments;
-  const auto* header = reinterpret_cast<const platform::DevicePropertyHeader*>(info->lparam_init);
-  return SheetCall(info, header->printer, [&](GDriverContext& context) {
-    return context.DrvDevicePropertySheets(info, lparam);
-  });
-}
-
-platform::BOOL WINAPI PrinterProperties(platform::HWND window, HANDLE printer) {
-  return ThroughContext(printer, RWWString(), kNoContextResult, [&](GDriverContext& context) {
-    return context.PrinterProperties(window, printer);
-  });
-}
-
-platform::BOOL WINAPI DevQueryPrintEx(platform::DevQueryPrintInfo* info) {
-  ModuleKeepAlive().MarkActivity();
-  if (!info) return 0;
-  return WithContext(info->printer, RWWString(), kNoContextResult,
-                     [&](GDriverContext& context) { return context.DevQueryPrintEx(info); });
-}
-
-platform::BOOL WINAPI DrvUpgradePrinter(platform::DWORD level, platform::BYTE* info) {
-  ModuleKeepAlive().MarkActivity();
-  const auto* upgrade = reinterpret_cast<const platform::DriverUpgradeInfo1*>(info);
-  if (level != 1 || !upgrade || !upgrade->printer_name || !upgrade->old_driver_directory) {
-    platform::SetLastError(platform::kErrorInvalidParameter);
-    return 0;
-  }
-  return WithContext(
-      nullptr, NameOf(upgrade->printer_name), kNoContextResult,
-      [&](GDriverContext& context) { return context.DrvUpgradePrinter(level, info); });
-}
-
-platform::BOOL WINAPI DrvPrinterEvent(const char16_t* printer_name, int event,
-                                      platform::DWORD flags, platform::LPARAM lparam) {
-  return ThroughContext(nullptr, NameOf(printer_name), kNoContextResult,
-                        [&](GDriverContext& context) {
-                          return context.DrvPrinterEvent(printer_name, event, flags, lparam);
-                        });
-}
-
-int WINAPI DrvDocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in,
-                            void* in, platform::DWORD size_out, void* out) {
+// The document event on a context the create-DC checked out; see
+// DrvDocumentEvent.
+int DocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in, void* in,
+                  platform::DWORD size_out, void* out) {
   ModuleKeepAlive().MarkActivity();
   GDocumentEventTable* table = DocumentEventTable();
   GDriverServer* server = GDriverServer::Instance();
@@ -196,13 +122,18 @@ int WINAPI DrvDocumentEvent(HANDLE printer, platform::HDC dc, int event, platfor
   std::uint32_t cookie = 0;
   GDriverContext* context = nullptr;
   if (which == platform::kDocumentEventCreateDcPre) {
-    context = CheckOut(printer, RWWString(), cookie);
-    if (!context) return kNoContextDocumentEvent;
+    CheckedOutContext checked_out(printer, RWWString());
+    if (!checked_out.get()) return kNoContextDocumentEvent;
     {
       GLockScope scope(DocumentEventLock(), kDocumentEventSource, kCreateLockLine,
                        kCreateUnlockLine);
-      table->Insert(printer, cookie);
+      // A handle has one document at a time: a second one's context would
+      // be given back while the first's is still in use.
+      if (!table->Insert(printer, checked_out.cookie())) return kNoContextDocumentEvent;
     }
+    context = checked_out.get();
+    cookie = checked_out.cookie();
+    checked_out.Keep();
     ModuleKeepAlive().SetKeepLoaded(1);
   } else {
     bool found = false;
@@ -214,27 +145,170 @@ int WINAPI DrvDocumentEvent(HANDLE printer, platform::HDC dc, int event, platfor
     context = found ? GDriverContext::FromDriverData(server->FindContext(cookie)) : nullptr;
     if (!context) return kNoContextDocumentEvent;
   }
-  int result = context->DrvDocumentEvent(printer, dc, event, size_in, in, size_out, out);
-  if ((which == platform::kDocumentEventCreateDcPre && result == 0) ||
-      which == platform::kDocumentEventDeleteDc) {
-    std::uint32_t remaining = 0;
-    {
-      GLockScope scope(DocumentEventLock(), kDocumentEventSource, kRemoveLockLine,
-                       kRemoveUnlockLine);
-      table->Remove(printer);
-      remaining = table->Entries();
+  // The document ends at its delete-DC, or at a create-DC that failed
+  // (answered 0, or ran out of memory).
+  struct Ending {
+    HANDLE printer;
+    std::uint32_t cookie;
+    bool ends;
+    ~Ending() {
+      if (ends) EndDocument(printer, cookie);
     }
-    server->ReleaseContext(cookie);
-    if (remaining == 0) ModuleKeepAlive().SetKeepLoaded(0);
-  }
+  } ending{
+      printer, cookie,
+      which == platform::kDocumentEventCreateDcPre || which == platform::kDocumentEventDeleteDc};
+  const int result = context->DrvDocumentEvent(printer, dc, event, size_in, in, size_out, out);
+  if (which == platform::kDocumentEventCreateDcPre && result != 0) ending.ends = false;
   return result;
+}
+
+}  // namespace
+
+// Each export answers through the boundary with the host
+// (platform/host/boundary.h): the first argument is what it answers when
+// memory runs out inside it.
+
+platform::DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, const char16_t* device_name,
+                                             platform::WORD capability, void* output,
+                                             const platform::DevModeW* dev_mode) {
+  return AnswerAtBoundary(kCapabilityFailed, [&] {
+    return ThroughContext(
+        printer, NameOf(device_name), kNoContextCapabilities, [&](GDriverContext& context) {
+          return context.DrvDeviceCapabilities(printer, device_name, capability, output, dev_mode);
+        });
+  });
+}
+
+platform::LONG WINAPI DrvDocumentProperties(platform::HWND window, HANDLE printer,
+                                            const char16_t* device_name,
+                                            platform::DevModeW* dev_mode_out,
+                                            platform::DevModeW* dev_mode_in, platform::DWORD mode) {
+  return AnswerAtBoundary(kShortOfMemoryResult, [&] {
+    return ThroughContext(printer, NameOf(device_name), kNoContextResult,
+                          [&](GDriverContext& context) {
+                            return context.DrvDocumentProperties(window, printer, device_name,
+                                                                 dev_mode_out, dev_mode_in, mode);
+                          });
+  });
+}
+
+platform::LONG WINAPI DrvDocumentPropertySheets(platform::PropSheetUiInfo* info,
+                                                platform::LPARAM lparam) {
+  return AnswerAtBoundary(kShortOfMemoryResult, [&] {
+    ModuleKeepAlive().MarkActivity();
+    auto call = [&](GDriverContext& context) {
+      return context.DrvDocumentPropertySheets(info, lparam);
+    };
+    if (!info) {
+      const auto* header = reinterpret_cast<const platform::DocumentPropertyHeader*>(lparam);
+      if (!header) return kRefusedArguments;
+      return WithContext(header->printer, RWWString(), kNoContextResult, call);
+    }
+    const auto* header =
+        reinterpret_cast<const platform::DocumentPropertyHeader*>(info->lparam_init);
+    if (info->reason == platform::kPropSheetUiReasonInit && !header) return kRefusedArguments;
+    return SheetCall(info, header ? header->printer : nullptr, call);
+  });
+}
+
+platform::LONG WINAPI DrvAdvancedDocumentProperties(platform::HWND window, HANDLE printer,
+                                                    const char16_t* device_name,
+                                                    platform::DevModeW* dev_mode_out,
+                                                    platform::DevModeW* dev_mode_in) {
+  return AnswerAtBoundary(kNoContextResult, [&] {
+    return ThroughContext(printer, NameOf(device_name), kNoContextResult,
+                          [&](GDriverContext& context) {
+                            return context.DrvAdvancedDocumentProperties(
+                                window, printer, device_name, dev_mode_out, dev_mode_in);
+                          });
+  });
+}
+
+platform::BOOL WINAPI DrvConvertDevMode(const char16_t* printer_name,
+                                        platform::DevModeW* dev_mode_in,
+                                        platform::DevModeW* dev_mode_out, platform::LONG* size,
+                                        platform::DWORD mode) {
+  return AnswerAtBoundary<platform::BOOL>(0, [&] {
+    // No printer to look up, or nowhere to answer the size.
+    if (!printer_name || !size) {
+      ModuleKeepAlive().MarkActivity();
+      platform::SetLastError(platform::kErrorInvalidParameter);
+      return 0;
+    }
+    return ThroughContext(
+        nullptr, NameOf(printer_name), kNoContextResult, [&](GDriverContext& context) {
+          return context.DrvConvertDevMode(printer_name, dev_mode_in, dev_mode_out, size, mode);
+        });
+  });
+}
+
+platform::LONG WINAPI DrvDevicePropertySheets(platform::PropSheetUiInfo* info,
+                                              platform::LPARAM lparam) {
+  return AnswerAtBoundary(kShortOfMemoryResult, [&] {
+    ModuleKeepAlive().MarkActivity();
+    if (!info || !info->lparam_init) return kRefusedArguments;
+    const auto* header = reinterpret_cast<const platform::DevicePropertyHeader*>(info->lparam_init);
+    return SheetCall(info, header->printer, [&](GDriverContext& context) {
+      return context.DrvDevicePropertySheets(info, lparam);
+    });
+  });
+}
+
+platform::BOOL WINAPI PrinterProperties(platform::HWND window, HANDLE printer) {
+  return AnswerAtBoundary<platform::BOOL>(0, [&] {
+    return ThroughContext(printer, RWWString(), kNoContextResult, [&](GDriverContext& context) {
+      return context.PrinterProperties(window, printer);
+    });
+  });
+}
+
+platform::BOOL WINAPI DevQueryPrintEx(platform::DevQueryPrintInfo* info) {
+  return AnswerAtBoundary<platform::BOOL>(0, [&] {
+    ModuleKeepAlive().MarkActivity();
+    if (!info) return 0;
+    return WithContext(info->printer, RWWString(), kNoContextResult,
+                       [&](GDriverContext& context) { return context.DevQueryPrintEx(info); });
+  });
+}
+
+platform::BOOL WINAPI DrvUpgradePrinter(platform::DWORD level, platform::BYTE* info) {
+  return AnswerAtBoundary<platform::BOOL>(0, [&] {
+    ModuleKeepAlive().MarkActivity();
+    const auto* upgrade = reinterpret_cast<const platform::DriverUpgradeInfo1*>(info);
+    if (level != 1 || !upgrade || !upgrade->printer_name || !upgrade->old_driver_directory) {
+      platform::SetLastError(platform::kErrorInvalidParameter);
+      return 0;
+    }
+    return WithContext(
+        nullptr, NameOf(upgrade->printer_name), kNoContextResult,
+        [&](GDriverContext& context) { return context.DrvUpgradePrinter(level, info); });
+  });
+}
+
+platform::BOOL WINAPI DrvPrinterEvent(const char16_t* printer_name, int event,
+                                      platform::DWORD flags, platform::LPARAM lparam) {
+  return AnswerAtBoundary<platform::BOOL>(0, [&] {
+    return ThroughContext(nullptr, NameOf(printer_name), kNoContextResult,
+                          [&](GDriverContext& context) {
+                            return context.DrvPrinterEvent(printer_name, event, flags, lparam);
+                          });
+  });
+}
+
+int WINAPI DrvDocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in,
+                            void* in, platform::DWORD size_out, void* out) {
+  return AnswerAtBoundary(kNoContextDocumentEvent, [&] {
+    return DocumentEvent(printer, dc, event, size_in, in, size_out, out);
+  });
 }
 
 std::uint16_t WINAPI KVDrv_RegisterExtension(const char* printer_name, void*, const char* name,
                                              std::uint32_t mode) {
-  RWWString wide;
-  if (printer_name) NarrowToWide(RWCString(printer_name), wide);
-  return WithContext(nullptr, wide, kNoContextExtension, [&](GDriverContext& context) {
-    return static_cast<std::uint16_t>(context.RegisterExtension(name, mode));
+  return AnswerAtBoundary(kExtFailed, [&] {
+    RWWString wide;
+    if (printer_name) NarrowToWide(RWCString(printer_name), wide);
+    return WithContext(nullptr, wide, kNoContextExtension, [&](GDriverContext& context) {
+      return static_cast<std::uint16_t>(context.RegisterExtension(name, mode));
+    });
   });
 }

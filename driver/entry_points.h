@@ -8,6 +8,13 @@
 //     entry point's "no context" answer);
 //  5. call the context operation of its own name with its own arguments;
 //  6. give the context back, and answer what the operation answered.
+// When memory runs out inside one (std::bad_alloc in an error scope, or
+// under an error handler that returns), it answers its failure value with
+// the last error kErrorNotEnoughMemory, everything it took given back
+// (platform/host/boundary.h): kCapabilityFailed, kShortOfMemoryResult
+// (the document and device sheets and properties), 0 (the advanced
+// document properties and every BOOL), kNoContextDocumentEvent or
+// kExtFailed. Nothing leaves an entry point by an exception.
 //
 // The property-sheet entry points keep the context checked out from the
 // sheet's first call (reason init: the cookie goes into the context and
@@ -31,6 +38,7 @@ inline constexpr platform::DWORD kNoContextCapabilities = 0;
 inline constexpr platform::LONG kNoContextResult = 0;
 inline constexpr int kNoContextDocumentEvent = -1;
 inline constexpr platform::LONG kRefusedArguments = -1;
+inline constexpr platform::LONG kShortOfMemoryResult = -1;
 inline constexpr std::uint16_t kNoContextExtension = 1;
 
 // The source name of the document-event lock's reports.
@@ -71,7 +79,8 @@ platform::BOOL WINAPI DrvUpgradePrinter(platform::DWORD level, platform::BYTE* i
 platform::BOOL WINAPI DrvPrinterEvent(const char16_t* printer_name, int event,
                                       platform::DWORD flags, platform::LPARAM lparam);
 // The event is read as 16 bits; any event but create-DC on a handle without
-// a create-DC answers -1.
+// a create-DC answers -1, and so does a create-DC on a handle whose
+// document has not had its delete-DC (one document a handle).
 int WINAPI DrvDocumentEvent(platform::HANDLE printer, platform::HDC dc, int event,
                             platform::DWORD size_in, void* in, platform::DWORD size_out, void* out);
 

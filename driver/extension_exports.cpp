@@ -3,6 +3,7 @@
 #include "driver/extension_interface.h"
 #include "driver/extension_manager.h"
 #include "driver/extension_values.h"
+#include "platform/host/boundary.h"
 
 std::uint16_t KVDrv_QueryInterface(std::uint16_t version, void* table) {
   if (version != kDriverInterfaceVersion || !table) return kExtNotSupported;
@@ -19,19 +20,26 @@ std::uint16_t KVDrv_QueryInterface(std::uint16_t version, void* table) {
   return kExtOk;
 }
 
+// The exports an extension calls back answer kExtFailed when memory runs
+// out inside them (platform/host/boundary.h).
+
 std::uint16_t KVDrv_GetValue(std::uint16_t id, void* output, void* handle) {
-  if (!output || !IsLiveExtensionManager(handle)) return kExtFailed;
-  // Before any command the ids that need none answer from the defaults.
-  auto* manager = static_cast<GExtensionManager*>(handle);
-  manager->EnsureJobContext();
-  return DispatchExtensionValue(id, output, nullptr, manager);
+  return platform::AnswerAtBoundary(kExtFailed, [&] {
+    if (!output || !IsLiveExtensionManager(handle)) return kExtFailed;
+    // Before any command the ids that need none answer from the defaults.
+    auto* manager = static_cast<GExtensionManager*>(handle);
+    manager->EnsureJobContext();
+    return DispatchExtensionValue(id, output, nullptr, manager);
+  });
 }
 
 std::uint16_t KVDrv_GetExtSettings(char* buffer, std::uint16_t size, const char* name,
                                    void* handle) {
-  if (!IsLiveExtensionManager(handle)) return kExtFailed;
-  ExtensionJobContext* context = static_cast<GExtensionManager*>(handle)->GetJobContext();
-  return context ? context->extensions.CopyOut(buffer, size, name) : kExtNoSettings;
+  return platform::AnswerAtBoundary(kExtFailed, [&] {
+    if (!IsLiveExtensionManager(handle)) return kExtFailed;
+    ExtensionJobContext* context = static_cast<GExtensionManager*>(handle)->GetJobContext();
+    return context ? context->extensions.CopyOut(buffer, size, name) : kExtNoSettings;
+  });
 }
 
 std::uint16_t KVDrv_SetExtSettings(const void*, std::uint16_t, const char*, void*) {

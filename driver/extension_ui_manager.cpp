@@ -15,6 +15,7 @@
 #include "driver/model_lookup.h"
 #include "driver/property_sheet_hook.h"
 #include "driver/ui_driver_data.h"
+#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 
 namespace {
@@ -178,19 +179,28 @@ std::uint16_t GExtensionUIManager::SetSettings(const char* data, std::uint16_t c
 
 // ---- The user-interface exports.
 
+// The exports an extension calls back answer kExtFailed when memory runs
+// out inside them (platform/host/boundary.h).
+
 std::uint16_t KVDrv_UIGetValue(std::uint16_t id, void* output, void* handle) {
-  if (!IsLiveExtensionUIManager(handle)) return kExtFailed;
-  return static_cast<GExtensionUIManager*>(handle)->GetValue(id, output);
+  return platform::AnswerAtBoundary(kExtFailed, [&] {
+    if (!IsLiveExtensionUIManager(handle)) return kExtFailed;
+    return static_cast<GExtensionUIManager*>(handle)->GetValue(id, output);
+  });
 }
 
 std::uint16_t KVDrv_UIGetExtSettings(char* buffer, std::uint16_t size, const char* name,
                                      void* handle) {
-  if (!IsLiveExtensionUIManager(handle)) return kExtFailed;
-  return static_cast<GExtensionUIManager*>(handle)->GetSettings(buffer, size, name);
+  return platform::AnswerAtBoundary(kExtFailed, [&] {
+    if (!IsLiveExtensionUIManager(handle)) return kExtFailed;
+    return static_cast<GExtensionUIManager*>(handle)->GetSettings(buffer, size, name);
+  });
 }
 
 std::uint16_t KVDrv_UISetExtSettings(const char* data, std::uint16_t count, const char* name,
                                      void* handle) {
-  if (!IsLiveExtensionUIManager(handle)) return kExtFailed;
-  return static_cast<GExtensionUIManager*>(handle)->SetSettings(data, count, name);
+  return platform::AnswerAtBoundary(kExtFailed, [&] {
+    if (!IsLiveExtensionUIManager(handle)) return kExtFailed;
+    return static_cast<GExtensionUIManager*>(handle)->SetSettings(data, count, name);
+  });
 }

@@ -9,6 +9,7 @@
 #include "driver/plm_provider.h"
 #include "driver/ui_os_factory.h"
 #include "persist/port_handler.h"
+#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 #include "platform/host/system.h"
 #include "services/driver_server.h"
@@ -100,15 +101,17 @@ void ProcessDetach() {
 }  // namespace
 
 platform::BOOL WINAPI DllMain(platform::HMODULE module, platform::DWORD reason, void*) {
-  switch (reason) {
-    case kDllProcessAttach:
-      return ProcessAttach(module);
-    case kDllProcessDetach:
-      ProcessDetach();
-      return 1;
-    default:
-      return 1;
-  }
+  return platform::AnswerAtBoundary<platform::BOOL>(0, [&] {
+    switch (reason) {
+      case kDllProcessAttach:
+        return ProcessAttach(module);
+      case kDllProcessDetach:
+        ProcessDetach();
+        return 1;
+      default:
+        return 1;
+    }
+  });
 }
 
 platform::HMODULE LibraryModule() {

@@ -14,6 +14,7 @@
 #include "driver/sheet_record.h"
 #include "driver/ui_driver_data.h"
 #include "persist/string_conversion.h"
+#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/window.h"
@@ -349,40 +350,42 @@ platform::UINT GCPSOSUI::PropPageCallback(platform::HWND, platform::UINT message
 
 std::uint32_t GCPSOSUI::DlgProcHook(platform::HWND window, platform::UINT message, platform::WPARAM,
                                     platform::LPARAM lparam, GUIData* host) {
-  auto* page = reinterpret_cast<platform::PropSheetPageW*>(
-      platform::GetWindowLongPtrW(window, platform::kDwlpUser));
-  if (!page && message == platform::kWmInitDialog)
-    page = reinterpret_cast<platform::PropSheetPageW*>(lparam);
-  UIPageEntry* entry = PageEntryOf(page);
-  if (!host || !entry) return 0;
-  // The framework's pages (they hold their page object) note their own
-  // activity and leave the settings alone on an apply; any other page may
-  // change them on any message, the apply included.
-  if (!entry->page_object) NotePageActivity();
-  if (message == platform::kWmNotify && lparam != 0) {
-    const int code = reinterpret_cast<const platform::NotifyHeader*>(lparam)->code;
-    GSheetRecord* record = host->owner;
-    if (code == platform::kPsnApply && record) {
-      record->apply = kSheetApplied;
-      if (record->service_callback) {
-        record->service_callback(record->property_sheet, platform::kCpsFuncSetResult,
-                                 reinterpret_cast<platform::LPARAM>(entry->page),
-                                 platform::kCpsuiOk);
+  return platform::AnswerAtBoundary<std::uint32_t>(0, [&]() -> std::uint32_t {
+    auto* page = reinterpret_cast<platform::PropSheetPageW*>(
+        platform::GetWindowLongPtrW(window, platform::kDwlpUser));
+    if (!page && message == platform::kWmInitDialog)
+      page = reinterpret_cast<platform::PropSheetPageW*>(lparam);
+    UIPageEntry* entry = PageEntryOf(page);
+    if (!host || !entry) return 0;
+    // The framework's pages (they hold their page object) note their own
+    // activity and leave the settings alone on an apply; any other page may
+    // change them on any message, the apply included.
+    if (!entry->page_object) NotePageActivity();
+    if (message == platform::kWmNotify && lparam != 0) {
+      const int code = reinterpret_cast<const platform::NotifyHeader*>(lparam)->code;
+      GSheetRecord* record = host->owner;
+      if (code == platform::kPsnApply && record) {
+        record->apply = kSheetApplied;
+        if (record->service_callback) {
+          record->service_callback(record->property_sheet, platform::kCpsFuncSetResult,
+                                   reinterpret_cast<platform::LPARAM>(entry->page),
+                                   platform::kCpsuiOk);
+        }
+      } else if (code == platform::kPsnKillActive && page->title) {
+        StoreStartPageTitle(host->settings, page->title);
       }
-    } else if (code == platform::kPsnKillActive && page->title) {
-      StoreStartPageTitle(host->settings, page->title);
+    } else if (message == platform::kWmInitDialog) {
+      // Only a host record of a page list (its sheet record links it) holds
+      // the flag.
+      auto* holder = reinterpret_cast<GUIHostRecord*>(host);
+      if (host->owner && host->owner->ui_data == host && !holder->caption_changed) {
+        holder->caption_changed = true;
+        ExtendCaption(window, *host);
+      }
+      entry->window = window;
     }
-  } else if (message == platform::kWmInitDialog) {
-    // Only a host record of a page list (its sheet record links it) holds
-    // the flag.
-    auto* holder = reinterpret_cast<GUIHostRecord*>(host);
-    if (host->owner && host->owner->ui_data == host && !holder->caption_changed) {
-      holder->caption_changed = true;
-      ExtendCaption(window, *host);
-    }
-    entry->window = window;
-  }
-  return 0;
+    return 0;
+  });
 }
 
 int GCPSOSUI::UpdateSettings(GDriverContext& context, GAttributeComposite& defaults) {

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/host/boundary.h"
 #include "platform/host/host_state.h"
 #include "platform/host/modules.h"
 #include "platform/thread_part.h"
@@ -287,18 +288,6 @@ struct StartBlock {
   std::shared_ptr<SyncObject> record;
 };
 
-// The exit code of a procedure that let an exception out, which ends its
-// thread there: no exception leaves a thread of ours.
-DWORD UncaughtExitCode() {
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    return kErrorNotEnoughMemory;
-  } catch (...) {
-    return kErrorUnhandledException;
-  }
-}
-
 void* RunThread(void* argument) {
   std::unique_ptr<StartBlock> block(static_cast<StartBlock*>(argument));
   this_thread.Get().Record() = block->record;
@@ -308,7 +297,7 @@ void* RunThread(void* argument) {
   } catch (abi::__forced_unwind&) {
     throw;  // a cancellation unwinds on; the thread's storage ends the record
   } catch (...) {
-    code = UncaughtExitCode();
+    code = CaughtExceptionError();  // no exception leaves a thread of ours
   }
   {
     std::lock_guard<std::mutex> lock(block->record->mutex);
@@ -466,6 +455,16 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   }
   if (!object->is_thread) --object->count;
   return success;
+}
+
+DWORD CaughtExceptionError() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return kErrorNotEnoughMemory;
+  } catch (...) {
+    return kErrorUnhandledException;
+  }
 }
 
 BOOL GetExitCodeThread(HANDLE handle, DWORD* exit_code) {

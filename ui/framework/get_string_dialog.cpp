@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/host/boundary.h"
 #include "platform/message_box.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/messages.h"
@@ -16,9 +17,11 @@ INT_PTR GGetStringDialog::DoModal(HWND owner) {
 }
 
 INT_PTR GGetStringDialog::GetStrDlgProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == kWmInitDialog) SetWindowLongPtrW(dialog, kDwlpUser, lparam);
-  auto* self = reinterpret_cast<GGetStringDialog*>(GetWindowLongPtrW(dialog, kDwlpUser));
-  return self ? self->HandleMessage(dialog, message, wparam) : 0;
+  return AnswerAtBoundary<INT_PTR>(0, [&]() -> INT_PTR {
+    if (message == kWmInitDialog) SetWindowLongPtrW(dialog, kDwlpUser, lparam);
+    auto* self = reinterpret_cast<GGetStringDialog*>(GetWindowLongPtrW(dialog, kDwlpUser));
+    return self ? self->HandleMessage(dialog, message, wparam) : 0;
+  });
 }
 
 INT_PTR GGetStringDialog::HandleMessage(HWND dialog, UINT message, WPARAM wparam) {

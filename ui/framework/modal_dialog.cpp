@@ -1,5 +1,6 @@
 #include "ui/framework/modal_dialog.h"
 
+#include "platform/host/boundary.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/window.h"
@@ -37,7 +38,9 @@ INT_PTR GModalDialog::HandleMessage(HWND dialog, UINT message, WPARAM wparam, LP
 }
 
 INT_PTR GModalDialog::ModalDlgProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == kWmInitDialog) SetWindowLongPtrW(dialog, kDwlpUser, lparam);
-  auto* self = reinterpret_cast<GModalDialog*>(GetWindowLongPtrW(dialog, kDwlpUser));
-  return self ? self->HandleMessage(dialog, message, wparam, lparam) : 0;
+  return AnswerAtBoundary<INT_PTR>(0, [&]() -> INT_PTR {
+    if (message == kWmInitDialog) SetWindowLongPtrW(dialog, kDwlpUser, lparam);
+    auto* self = reinterpret_cast<GModalDialog*>(GetWindowLongPtrW(dialog, kDwlpUser));
+    return self ? self->HandleMessage(dialog, message, wparam, lparam) : 0;
+  });
 }

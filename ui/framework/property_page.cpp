@@ -1,6 +1,7 @@
 #include "ui/framework/property_page.h"
 
 #include "driver/property_sheet_hook.h"
+#include "platform/host/boundary.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/window.h"
@@ -18,21 +19,23 @@ GPropertyPage::GPropertyPage(PropSheetPageW* record, HMODULE library, std::uint3
 }
 
 INT_PTR PropertyPageProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  // Noted before the page acts, so that an apply coming after sees it.
-  if (message != kWmNotify || lparam == 0 ||
-      reinterpret_cast<const NotifyHeader*>(lparam)->code != kPsnApply)
-    NotePageActivity();
-  if (message == kWmInitDialog) SetWindowLongPtrW(dialog, kDwlpUser, lparam);
-  const auto* record =
-      reinterpret_cast<const PropSheetPageW*>(GetWindowLongPtrW(dialog, kDwlpUser));
-  const UIPageEntry* entry = PageEntryOf(record);
-  INT_PTR result = 0;
-  if (auto* page = entry ? static_cast<GPropertyPage*>(entry->page_object) : nullptr)
-    result = page->HandleMessage(dialog, message, wparam, lparam);
-  GUIData* host = entry ? entry->host : nullptr;
-  if (host && host->hook) {
-    const auto hooked = host->hook(dialog, message, wparam, lparam, host);
-    if (result == 0) result = static_cast<INT_PTR>(hooked);
-  }
-  return result;
+  return AnswerAtBoundary<INT_PTR>(0, [&] {
+    // Noted before the page acts, so that an apply coming after sees it.
+    if (message != kWmNotify || lparam == 0 ||
+        reinterpret_cast<const NotifyHeader*>(lparam)->code != kPsnApply)
+      NotePageActivity();
+    if (message == kWmInitDialog) SetWindowLongPtrW(dialog, kDwlpUser, lparam);
+    const auto* record =
+        reinterpret_cast<const PropSheetPageW*>(GetWindowLongPtrW(dialog, kDwlpUser));
+    const UIPageEntry* entry = PageEntryOf(record);
+    INT_PTR result = 0;
+    if (auto* page = entry ? static_cast<GPropertyPage*>(entry->page_object) : nullptr)
+      result = page->HandleMessage(dialog, message, wparam, lparam);
+    GUIData* host = entry ? entry->host : nullptr;
+    if (host && host->hook) {
+      const auto hooked = host->hook(dialog, message, wparam, lparam, host);
+      if (result == 0) result = static_cast<INT_PTR>(hooked);
+    }
+    return result;
+  });
 }

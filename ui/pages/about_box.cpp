@@ -10,6 +10,7 @@
 #include "driver/document/escape_records.h"
 #include "driver/extension_manager.h"
 #include "persist/string_conversion.h"
+#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 #include "platform/host/version_info.h"
 #include "platform/message_box.h"
@@ -119,16 +120,18 @@ INT_PTR GAboutFeature::ShowAboutBox(HWND owner) {
 }
 
 INT_PTR GAboutFeature::AboutBoxProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == kWmInitDialog) {
-    ShowTexts(dialog, reinterpret_cast<GAboutFeature*>(lparam));
-    return 1;
-  }
-  if (message == kWmCommand && HighWord(wparam) == kBnClicked &&
-      (LowWord(wparam) == kIdOk || LowWord(wparam) == kIdCancel)) {
-    EndDialog(dialog, LowWord(wparam));
-    return 1;
-  }
-  return 0;
+  return AnswerAtBoundary<INT_PTR>(0, [&]() -> INT_PTR {
+    if (message == kWmInitDialog) {
+      ShowTexts(dialog, reinterpret_cast<GAboutFeature*>(lparam));
+      return 1;
+    }
+    if (message == kWmCommand && HighWord(wparam) == kBnClicked &&
+        (LowWord(wparam) == kIdOk || LowWord(wparam) == kIdCancel)) {
+      EndDialog(dialog, LowWord(wparam));
+      return 1;
+    }
+    return 0;
+  });
 }
 
 LRESULT GAboutButtonWrapper::HandleMessage(UINT message, WPARAM wparam, LPARAM) {

@@ -1,5 +1,6 @@
 #include "ui/pages/timed_dialog.h"
 
+#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 #include "platform/message_box.h"
 #include "platform/ui/dialog.h"
@@ -32,9 +33,11 @@ INT_PTR GTimedDialog::DoModal(HWND owner, const RWWString& resource_library) {
 }
 
 INT_PTR GTimedDialog::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == kWmInitDialog) SetWindowLongPtrW(dialog, kDwlpUser, lparam);
-  auto* self = reinterpret_cast<GTimedDialog*>(GetWindowLongPtrW(dialog, kDwlpUser));
-  return self ? self->HandleMessage(dialog, message, wparam) : 0;
+  return AnswerAtBoundary<INT_PTR>(0, [&]() -> INT_PTR {
+    if (message == kWmInitDialog) SetWindowLongPtrW(dialog, kDwlpUser, lparam);
+    auto* self = reinterpret_cast<GTimedDialog*>(GetWindowLongPtrW(dialog, kDwlpUser));
+    return self ? self->HandleMessage(dialog, message, wparam) : 0;
+  });
 }
 
 INT_PTR GTimedDialog::HandleMessage(HWND dialog, UINT message, WPARAM wparam) {

@@ -4,6 +4,7 @@
 #include "driver/library_entry.h"
 #include "driver/ui_driver_data.h"
 #include "persist/persistent_object.h"
+#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 #include "ui/framework/installed_options_copy.h"
 #include "ui/framework/property_page.h"
@@ -13,6 +14,7 @@
 #include "ui/plugin/instruction_dialog.h"
 #include "ui/plugin/page_builders.h"
 
+using platform::AnswerAtBoundary;
 using platform::PropSheetPageW;
 
 namespace {
@@ -124,38 +126,47 @@ MPersistentObject* FindPrinterLanguageObject(const GUIData* host) {
   return from ? from->FindByKey(kPrinterLanguageDeviceKey) : nullptr;
 }
 
+// Each entry point answers through the boundary with the host
+// (platform/host/boundary.h): the first argument is what it answers when
+// memory runs out inside it. An initialise that failed so is answered -1,
+// which has its host destroy what it built.
+
 std::uint32_t WINAPI UI_INTERFACEVERSION() {
   return kUIInterfaceVersion;
 }
 
 std::int16_t WINAPI UI_INITIALIZE(GUIData* host, std::int16_t index) {
-  if (!IsHostRecord(host)) return 0;
-  if (index != kUIManualDuplexIndex) return Initialize(*host, index);
-  if (!Begin(*host)) return 0;
-  ShowInstructions(host->context);
-  return 1;
+  return AnswerAtBoundary<std::int16_t>(-1, [&]() -> std::int16_t {
+    if (!IsHostRecord(host)) return 0;
+    if (index != kUIManualDuplexIndex) return Initialize(*host, index);
+    if (!Begin(*host)) return 0;
+    ShowInstructions(host->context);
+    return 1;
+  });
 }
 
 std::int16_t WINAPI UI_DESTROY(GUIData* host) {
-  if (!IsHostRecord(host)) return 0;
-  platform::HMODULE library = GetResourceModuleHandle();
-  for (std::uint32_t i = 0; library && host->pages && i < host->page_count; ++i) {
-    if (host->pages[i].instance != library) continue;
-    if (UIPageEntry* entry = PageEntryOf(&host->pages[i])) {
-      delete static_cast<GPropertyPage*>(entry->page_object);
-      entry->page_object = nullptr;
+  return AnswerAtBoundary<std::int16_t>(0, [&]() -> std::int16_t {
+    if (!IsHostRecord(host)) return 0;
+    platform::HMODULE library = GetResourceModuleHandle();
+    for (std::uint32_t i = 0; library && host->pages && i < host->page_count; ++i) {
+      if (host->pages[i].instance != library) continue;
+      if (UIPageEntry* entry = PageEntryOf(&host->pages[i])) {
+        delete static_cast<GPropertyPage*>(entry->page_object);
+        entry->page_object = nullptr;
+      }
     }
-  }
-  if (host->context) {
-    delete host->context;
-    host->context = nullptr;
-    ReleaseResourceLibrary();
-  }
-  return 0;
+    if (host->context) {
+      delete host->context;
+      host->context = nullptr;
+      ReleaseResourceLibrary();
+    }
+    return 0;
+  });
 }
 
 std::int16_t WINAPI UI_CONFIGTOSETTINGS(GUIData* host) {
-  return ConfigToSettings(host);
+  return AnswerAtBoundary<std::int16_t>(0, [&] { return ConfigToSettings(host); });
 }
 
 std::int16_t WINAPI UI_SETTINGSTOCONFIG(GUIData*) {
