@@ -181,8 +181,16 @@ std::string AcceptanceInstall::Install(const std::string& folder, bool second_pr
     platform::AddServerForm(u"", 1, name, width, height);
   ACCEPTANCE_STEP(platform::SetFixedClock({2026, 12, 6, 15, 30, 0}), "the clock");
   platform::SetTimeZone({300, false, true});
-  ACCEPTANCE_STEP(ExportDriverEntryPoints(), "the exports");
-
+  if (shared_object_.empty()) {
+    ACCEPTANCE_STEP(ExportDriverEntryPoints(), "the exports");
+  } else {
+    // The program names itself, so that the library's name finds the
+    // object.
+    ACCEPTANCE_STEP(platform::SetOwnModulePath(kFixtureHostProgram) &&
+                        platform::MapSharedObject(u"UI.DLL", shared_object_),
+                    "the shared object's name");
+  }
+  if (before_load_) before_load_();
   library_ = platform::LoadLibraryW(platform::kDefaultOwnModulePath);
   ACCEPTANCE_STEP(library_, "loading the library");
   auto* attach = Entry<DllMainEntry>("DllMain");

@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "platform/host/modules.h"
 #include "platform/host/types.h"
@@ -49,6 +50,13 @@ class AcceptanceInstall {
   // caller's to reset before and after.
   std::string Install(const std::string& folder, bool second_printer = false,
                       bool xl_language = false);
+  // From now on Install loads the library's shared object at `path` as
+  // "C:\Drv\UI.DLL" in place of this program's own module, running
+  // `before_load` (when given) once everything else is set up.
+  void UseSharedObject(std::string path, void (*before_load)() = nullptr) {
+    shared_object_ = std::move(path);
+    before_load_ = before_load;
+  }
   // The system's reason (errno) the last Install could not write P1's
   // driver data file for; 0 when that was not what failed.
   int SystemError() const { return system_error_; }
@@ -78,6 +86,8 @@ class AcceptanceInstall {
   std::string Initialise(const char16_t* printer);
 
  private:
+  std::string shared_object_;
+  void (*before_load_)() = nullptr;
   platform::HMODULE library_ = nullptr;
   platform::HANDLE printers_[2] = {};
   platform::BOOL initialised_ = 0;

@@ -1,0 +1,118 @@
+// The library's shared object as a host meets it (probe/host_probe.cpp):
+// loaded and driven from threads and sheets in a process of its own, with
+// no catch around a call. Every run ends as a success, with failures the
+// exports answered, or the documented end of the default error handler
+// ("Fatal Error", [NOMEM], status 1): never an abort, an escaped
+// exception, a crash, a hang or a setting of the user's lost.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+struct Ended {
+  int status = -1;  // the exit status; -1 after a signal or a hang
+  std::string said;
+
+  bool Documented() const {
+    return status == 1 && said.find("Fatal Error") != std::string::npos &&
+           said.find("[NOMEM]") != std::string::npos;
+  }
+};
+
+// Runs the probe on `road` with `headroom` KB (0: no limit), killed after
+// `seconds`.
+Ended Probe(const std::string& road, std::size_t headroom, int seconds = 60) {
+  int pipe[2];
+  if (::pipe(pipe) != 0) return {};
+  const std::string limit = std::to_string(headroom);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(pipe[1], 1), ::dup2(pipe[1], 2), ::close(pipe[0]), ::close(pipe[1]);
+    ::execl(DRV_HOST_PROBE, DRV_HOST_PROBE, road.c_str(), DRV_UI_PATH,
+            headroom ? limit.c_str() : nullptr, nullptr);
+    ::_exit(126);
+  }
+  ::close(pipe[1]);
+  Ended ended;
+  std::thread reader([&] {
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
+      ended.said.append(buffer, std::size_t(got));
+  });
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (::waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(child, SIGKILL), ::waitpid(child, &status, 0);
+      ended.said += "\n(hung)";
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  reader.join();
+  ::close(pipe[0]);
+  if (WIFEXITED(status) && ended.said.find("(hung)") == std::string::npos)
+    ended.status = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    ended.said += "\n(signal " + std::to_string(WTERMSIG(status)) + ")";
+  return ended;
+}
+
+// What the road took beyond its set-up, as an unlimited run printed it.
+std::size_t Grown(const Ended& ended) {
+  const std::size_t at = ended.said.find("done, ");
+  return at == std::string::npos ? 0 : std::strtoull(ended.said.c_str() + at + 6, nullptr, 10);
+}
+
+constexpr const char* kRoads[] = {"sheet", "documents", "one", "shared"};
+
+// The roads with no limit, many times: the device sheet's memory survives
+// every export called after it, beside documents on three threads; no
+// record handed out is called unprintable; documents sharing one handle
+// never crash.
+TEST(HostProbe, WithoutALimitEveryRoadKeepsTheUsersSettings) {
+  constexpr int kRuns = 6;
+  for (const char* road : kRoads) {
+    for (int run = 0; run < kRuns; ++run) {
+      const Ended ended = Probe(road, 0);
+      ASSERT_EQ(ended.status, 0) << road << " run " << run << ":\n" << ended.said;
+      ASSERT_NE(Grown(ended), 0u) << road << ":\n" << ended.said;
+    }
+  }
+}
+
+// Each road under address-space limits from none to more than it takes:
+// every run a success, answered failures or the documented end.
+TEST(HostProbe, UnderAddressSpaceLimitsEveryCallAnswersOrTheEndIsDocumented) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: limits say nothing";
+#endif
+  constexpr std::size_t kSteps = 14;
+  for (const char* road : {"sheet", "documents", "one"}) {
+    const Ended reference = Probe(road, 0);
+    ASSERT_EQ(reference.status, 0) << reference.said;
+    const std::size_t grown = Grown(reference);
+    ASSERT_NE(grown, 0u) << reference.said;
+    int documented = 0, succeeded = 0;
+    // From a headroom that refuses the load to one above the road's need.
+    for (std::size_t step = 1; step <= kSteps; ++step) {
+      const std::size_t headroom = grown * step / (kSteps - 2);
+      const Ended ended = Probe(road, headroom);
+      const std::string seen =
+          std::string(road) + " headroom " + std::to_string(headroom) + " KB:\n" + ended.said;
+      EXPECT_TRUE(ended.status == 0 || ended.Documented()) << seen;
+      documented += ended.Documented();
+      succeeded += ended.status == 0 && ended.said.find("done") != std::string::npos;
+    }
+    EXPECT_GT(documented + succeeded, 0) << road;
+  }
+}
+
+}  // namespace
