@@ -65,10 +65,8 @@ Ended Probe(const std::string& road, std::size_t headroom, int seconds = 60) {
   return ended;
 }
 
-// What the road took beyond its set-up, as an unlimited run printed it.
-std::size_t Grown(const Ended& ended) {
-  const std::size_t at = ended.said.find("done, ");
-  return at == std::string::npos ? 0 : std::strtoull(ended.said.c_str() + at + 6, nullptr, 10);
+bool Done(const Ended& ended) {
+  return ended.status == 0 && ended.said.find("done") != std::string::npos;
 }
 
 constexpr const char* kRoads[] = {"sheet", "documents", "one", "shared"};
@@ -78,40 +76,45 @@ constexpr const char* kRoads[] = {"sheet", "documents", "one", "shared"};
 // record handed out is called unprintable; documents sharing one handle
 // never crash.
 TEST(HostProbe, WithoutALimitEveryRoadKeepsTheUsersSettings) {
-  constexpr int kRuns = 6;
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr int kRuns = 2;
+#else
+  constexpr int kRuns = 8;
+#endif
   for (const char* road : kRoads) {
     for (int run = 0; run < kRuns; ++run) {
       const Ended ended = Probe(road, 0);
-      ASSERT_EQ(ended.status, 0) << road << " run " << run << ":\n" << ended.said;
-      ASSERT_NE(Grown(ended), 0u) << road << ":\n" << ended.said;
+      ASSERT_TRUE(Done(ended)) << road << " run " << run << ":\n" << ended.said;
     }
   }
 }
 
-// Each road under address-space limits from none to more than it takes:
-// every run a success, answered failures or the documented end.
+// Each road under address-space limits from one that refuses the library's
+// load to one it runs whole in: every run a success, answered failures or
+// the documented end.
 TEST(HostProbe, UnderAddressSpaceLimitsEveryCallAnswersOrTheEndIsDocumented) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer reserves terabytes of address space: limits say nothing";
 #endif
-  constexpr std::size_t kSteps = 14;
+  constexpr std::size_t kSteps = 40;
   for (const char* road : {"sheet", "documents", "one"}) {
-    const Ended reference = Probe(road, 0);
-    ASSERT_EQ(reference.status, 0) << reference.said;
-    const std::size_t grown = Grown(reference);
-    ASSERT_NE(grown, 0u) << reference.said;
-    int documented = 0, succeeded = 0;
-    // From a headroom that refuses the load to one above the road's need.
+    // A headroom the road runs whole in, found by doubling.
+    std::size_t whole = 8 * 1024;
+    while (!Done(Probe(road, whole)) && whole < 4 * 1024 * 1024)
+      whole *= 2;
+    int documented = 0, done = 0;
     for (std::size_t step = 1; step <= kSteps; ++step) {
-      const std::size_t headroom = grown * step / (kSteps - 2);
+      const std::size_t headroom = whole * step / kSteps;
       const Ended ended = Probe(road, headroom);
-      const std::string seen =
-          std::string(road) + " headroom " + std::to_string(headroom) + " KB:\n" + ended.said;
-      EXPECT_TRUE(ended.status == 0 || ended.Documented()) << seen;
+      EXPECT_TRUE(ended.status == 0 || ended.Documented())
+          << road << " headroom " << headroom << " KB:\n"
+          << ended.said;
       documented += ended.Documented();
-      succeeded += ended.status == 0 && ended.said.find("done") != std::string::npos;
+      done += Done(ended);
     }
-    EXPECT_GT(documented + succeeded, 0) << road;
+    // The sweep crossed where the road starts to fail.
+    EXPECT_GT(documented, 0) << road;
+    EXPECT_GT(done, 0) << road;
   }
 }
 

@@ -363,7 +363,9 @@ int main(int argc, char** argv) {
   std::string remove = std::string("rm -rf ") + folder;
   if (std::system(remove.c_str()) != 0) End(kHostFailed, "the folder stays");
   // What the road took beyond the set-up, for a sweep of limits to span.
-  if (failed.empty()) std::printf("done, %zu KB beyond the set-up\n", grown);
+  if (failed.empty())
+    std::printf("done, %zu KB beyond the set-up: %zu records handed out%s\n", grown,
+                g_records.size(), g_memory_stored ? ", the memory stored" : "");
   if (!failed.empty()) std::printf("set-up: %s\n", failed.c_str());
   return 0;
 }
