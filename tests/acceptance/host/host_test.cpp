@@ -76,11 +76,7 @@ constexpr const char* kRoads[] = {"sheet", "documents", "one", "shared"};
 // record handed out is called unprintable; documents sharing one handle
 // never crash.
 TEST(HostProbe, WithoutALimitEveryRoadKeepsTheUsersSettings) {
-#if defined(__SANITIZE_ADDRESS__)
-  constexpr int kRuns = 2;
-#else
   constexpr int kRuns = 8;
-#endif
   for (const char* road : kRoads) {
     for (int run = 0; run < kRuns; ++run) {
       const Ended ended = Probe(road, 0);
