@@ -2,7 +2,12 @@
 // one, is replayed by the imposition tests): the input is read as a graph
 // from an RWFile; a filter read back is saved again, set up for a document
 // on its own media, N, order and orientation, and asked for the scale and
-// transform of a few pages. No crash, leak, exit or undefined arithmetic.
+// transform of a few pages, the last on its stored page medium. Checked:
+// what it saves reads back to the same bytes, before and after the set-up,
+// and every scale it hands out is finite and above zero. No crash, leak,
+// exit or undefined arithmetic.
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -12,6 +17,21 @@
 #include "output/commands/job_commands.h"
 #include "output/core/state.h"
 #include "tests/support/graph.h"
+
+namespace {
+
+void CheckRoundTrip(const GNupFilter& nup) {
+  bool ok = false;
+  const std::string bytes = testing_support::SaveToFileBytes(&nup);
+  std::unique_ptr<RWCollectable> again(testing_support::RestoreFromFileBytes(bytes, &ok));
+  if (!ok || !again || testing_support::SaveToFileBytes(again.get()) != bytes) std::abort();
+}
+
+void CheckScale(const GScalePair& scale) {
+  if (!(std::isfinite(scale.x) && scale.x > 0 && scale.y == scale.x)) std::abort();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const bool loaded = (FiltersLoad(), true);
@@ -24,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   GCountedPtr held(nup);
-  testing_support::SaveToFileBytes(nup);
-  GCountedPtr document(new GState(0u)), page(new GState(0u));
+  CheckRoundTrip(*nup);
+  GCountedPtr document(new GState(0u));
   auto* settings = new GAttributeComposite(kNupSettingsKey);
   for (auto [key, value] : {std::pair{kPagesPerSheetKey, nup->PagesPerSheet()},
                             {kNupPageOrderKey, nup->PlacementOrder()},
@@ -35,17 +55,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   doc_set->AddChild(settings);
   doc_set->AddChild(
       new GValueAttribute(static_cast<std::uint16_t>(nup->DocumentOrientation()), kOrientationKey));
-  doc_set->AddChild(new GMedia(nup->LayoutMedia()));
-  auto* page_set = static_cast<GState*>(page.Get());
-  page_set->AddChild(new GValueAttribute(90, kOrientationKey));
-  page_set->AddChild(new GMedia(nup->LayoutMedia()));
-  std::uint32_t status = 0;
-  for (std::uint32_t n = 0; n < 3; ++n)
-    nup->GetPageScale(doc_set, page_set, n, status);
+  // Each medium under its key, as a caller's sets hold it.
+  auto medium = [](const GMedia& stored) {
+    auto* copy = new GMedia(stored);
+    copy->SetKey(kMediumKey);
+    return copy;
+  };
+  doc_set->AddChild(medium(nup->LayoutMedia()));
+  const GMedia* media[2] = {&nup->LayoutMedia(), &nup->PageMedia()};
+  GCountedPtr pages[2];
+  for (int k = 0; k < 2; ++k) {
+    pages[k] = GCountedPtr(new GState(0u));
+    pages[k]->AddChild(new GValueAttribute(90, kOrientationKey));
+    pages[k]->AddChild(medium(*media[k]));
+  }
+  for (std::uint32_t n = 0; n < 3; ++n) {
+    std::uint32_t status = 0;
+    CheckScale(nup->GetPageScale(doc_set, static_cast<GState*>(pages[n / 2].Get()), n, status));
+  }
   for (int i = 0; i < 3; ++i) {
-    nup->Transform(
-        GCountedPtr(new GPageStart(static_cast<GAttributeComposite*>(page_set->DeepCopy()), 0u)));
+    nup->Transform(GCountedPtr(
+        new GPageStart(static_cast<GAttributeComposite*>(pages[i / 2]->DeepCopy()), 0u)));
+    if (nup->IsEnabled()) CheckScale(nup->PageTransform().GetScale());
     nup->Transform(GCountedPtr(new GPageEnd(0u)));
   }
+  CheckRoundTrip(*nup);
   return 0;
 }
