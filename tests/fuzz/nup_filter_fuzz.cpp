@@ -31,6 +31,13 @@ void CheckScale(const GScalePair& scale) {
   if (!(std::isfinite(scale.x) && scale.x > 0 && scale.y == scale.x)) std::abort();
 }
 
+// A copy of `stored` under the medium's key, as a caller's sets hold it.
+GMedia* Medium(const GMedia& stored) {
+  auto* copy = new GMedia(stored);
+  copy->SetKey(kMediumKey);
+  return copy;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -55,24 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   doc_set->AddChild(settings);
   doc_set->AddChild(
       new GValueAttribute(static_cast<std::uint16_t>(nup->DocumentOrientation()), kOrientationKey));
-  // Each medium under its key, as a caller's sets hold it.
-  auto medium = [](const GMedia& stored) {
-    auto* copy = new GMedia(stored);
-    copy->SetKey(kMediumKey);
-    return copy;
-  };
-  doc_set->AddChild(medium(nup->LayoutMedia()));
-  const GMedia* media[2] = {&nup->LayoutMedia(), &nup->PageMedia()};
-  GCountedPtr pages[2];
+  doc_set->AddChild(Medium(nup->LayoutMedia()));
+  GCountedPtr pages[2] = {GCountedPtr(new GState(0u)), GCountedPtr(new GState(0u))};
   for (int k = 0; k < 2; ++k) {
-    pages[k] = GCountedPtr(new GState(0u));
     pages[k]->AddChild(new GValueAttribute(90, kOrientationKey));
-    pages[k]->AddChild(medium(*media[k]));
+    pages[k]->AddChild(Medium(k ? nup->PageMedia() : nup->LayoutMedia()));
   }
-  for (std::uint32_t n = 0; n < 3; ++n) {
-    std::uint32_t status = 0;
+  std::uint32_t status = 0;
+  for (std::uint32_t n = 0; n < 3; ++n)
     CheckScale(nup->GetPageScale(doc_set, static_cast<GState*>(pages[n / 2].Get()), n, status));
-  }
   for (int i = 0; i < 3; ++i) {
     nup->Transform(GCountedPtr(
         new GPageStart(static_cast<GAttributeComposite*>(pages[i / 2]->DeepCopy()), 0u)));
