@@ -3,9 +3,9 @@
 // from an RWFile; a filter read back is saved again, set up for a document
 // on its own media, N, order and orientation, and asked for the scale and
 // transform of a few pages, the last on its stored page medium. Checked:
-// what it saves reads back to the same bytes, before and after the set-up,
-// and every scale it hands out is finite and above zero. No crash, leak,
-// exit or undefined arithmetic.
+// what a filter read whole saves reads back to the same bytes, before and
+// after the set-up, and every scale handed out is finite and above zero.
+// No crash, leak, exit or undefined arithmetic.
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -43,15 +43,16 @@ GMedia* Medium(const GMedia& stored) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const bool loaded = (FiltersLoad(), true);
   (void)loaded;
-  RWCollectable* object =
-      testing_support::RestoreFromFileBytes(std::string(reinterpret_cast<const char*>(data), size));
+  bool whole = false;  // only a filter read whole owes a round trip
+  RWCollectable* object = testing_support::RestoreFromFileBytes(
+      std::string(reinterpret_cast<const char*>(data), size), &whole);
   auto* nup = dynamic_cast<GNupFilter*>(object);
   if (!nup) {
     testing_support::DeleteGraph(object);
     return 0;
   }
   GCountedPtr held(nup);
-  CheckRoundTrip(*nup);
+  if (whole) CheckRoundTrip(*nup);
   GCountedPtr document(new GState(0u));
   auto* settings = new GAttributeComposite(kNupSettingsKey);
   for (auto [key, value] : {std::pair{kPagesPerSheetKey, nup->PagesPerSheet()},
@@ -77,6 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (nup->IsEnabled()) CheckScale(nup->PageTransform().GetScale());
     nup->Transform(GCountedPtr(new GPageEnd(0u)));
   }
-  CheckRoundTrip(*nup);
+  if (whole) CheckRoundTrip(*nup);
   return 0;
 }
