@@ -56,9 +56,10 @@
 // No room: the gaps are stored as they came and their sums wrap, so a
 // stored gap can leave the layout scale at 0 or a cell (narrowed to 16
 // bits) without width or height, where every page would get a scale of 0
-// or below. Such a layout is refused as N = 1 would be (every page on a
-// sheet of its own, the page-scale query answering (1, 1)), never placed
-// with other gaps: the stored ones are kept, and a restore keeps them.
+// or below. Such a layout is refused at set-up as N = 1 would be (every
+// page on a sheet of its own, the page-scale query answering (1, 1)), not
+// placed with other gaps and not refused by the read: a restore keeps the
+// stored gaps, and the filter reports no errors of its own.
 //
 // Readings: the sheet orientation is worked out for each sheet from the
 // layout's (0 or 90, turned to 180 or 270 by the sheet's first page), not
