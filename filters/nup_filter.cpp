@@ -76,6 +76,11 @@ std::optional<std::int32_t> AngleOf(GAttributeComposite* set, std::uint32_t key)
   return Normalized(*value);
 }
 
+// A medium a page can be scaled to: one with paper in both directions.
+bool HasPaper(const GMedia* medium) {
+  return medium && medium->GetPaperSize().width > 0 && medium->GetPaperSize().height > 0;
+}
+
 // Takes the first child keyed `key` out of `set`; the caller holds it.
 GCountedPtr TakeOut(GAttributeComposite& set, std::uint32_t key) {
   return Held(set.RemoveByKey(key));
@@ -377,6 +382,9 @@ void GNupFilter::BuildCells() {
 void GNupFilter::Refuse(GAttributeComposite* set) {
   pages_per_sheet_ = 1;
   cells_.clear();
+  // No scale of a refused layout stays behind for the commands to meet.
+  layout_scale_x_ = layout_scale_y_ = 0;
+  page_transform_ = GTransformAttribute();
   Disable();
   SetValueIfPresent(set, kSheetOrientationKey, document_orientation_);
 }
@@ -386,19 +394,29 @@ void GNupFilter::Setup(GAttributeComposite* set) {
   page_counter_ = 0;
   ReadNupSettings(set);
   const std::int32_t n = pages_per_sheet_;
-  const GSize16 paper = MediumOf(set) ? MediumOf(set)->GetPaperSize() : GSize16();
   if (n == 1 || n < 1 || n > kMaxPagesPerSheet || placement_order_ < 0 || placement_order_ > 3 ||
-      paper.width == 0 || paper.height == 0 || !ReadSheetMedia(set) || !ComputeLayout()) {
+      !HasPaper(MediumOf(set)) || !ReadSheetMedia(set) || !ComputeLayout()) {
     Refuse(set);
     return;
   }
-  Enable();
-  SetValueIfPresent(set, kSheetOrientationKey, sheet_orientation_);
   if (Normalized(static_cast<std::int32_t>(layout_media_.GetOrientation())) != sheet_orientation_) {
     TurnMedium(layout_media_, sheet_orientation_);
     ComputeMargins();
   }
   BuildCells();
+  if (!LeavesRoom()) {
+    Refuse(set);
+    return;
+  }
+  Enable();
+  SetValueIfPresent(set, kSheetOrientationKey, sheet_orientation_);
+}
+
+bool GNupFilter::LeavesRoom() const {
+  // Every cell has the size of the first; a page of paper scales into a
+  // cell of at least one unit each way by a finite factor above zero.
+  return layout_scale_x_ > 0 && !cells_.empty() && cells_.front().width > 0 &&
+         cells_.front().height > 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -456,7 +474,10 @@ GCountedPtr GNupFilter::OnPageStart(const GCountedPtr& command) {
   auto* start = static_cast<GCommand*>(command.Get());
   GAttributeComposite* peek = start->GetAttributes();
   const std::optional<std::int16_t> raw = FilterValue(peek, kOrientationKey);
-  if (!raw || !MediumOf(peek) || cells_.empty()) {
+  GMedia* peeked = MediumOf(peek);
+  GMedia turned = peeked ? *peeked : GMedia();
+  if (raw && peeked) TurnMedium(turned, Normalized(*raw));
+  if (!raw || !peeked || !HasPaper(&turned) || cells_.empty()) {
     // Nothing to place the page by: the filter stands aside, closing a
     // sheet it left open.
     Disable();
@@ -466,11 +487,8 @@ GCountedPtr GNupFilter::OnPageStart(const GCountedPtr& command) {
   auto& page_set = static_cast<GAttributeComposite&>(*set.Get());
   TakeOut(page_set, kOrientationKey);
   page_orientation_ = Normalized(*raw);
-  {
-    GCountedPtr medium = TakeOut(page_set, kMediumKey);
-    page_media_ = static_cast<GMedia&>(*medium.Get());
-  }
-  TurnMedium(page_media_, page_orientation_);
+  TakeOut(page_set, kMediumKey);
+  page_media_ = turned;
   const std::uint32_t p = PlaceOnSheet(page_counter_);
   const GNupCell& cell = cells_[p % cells_.size()];
   page_transform_ = cell.ComputeTransform(PagePlace(page_media_, page_orientation_));
@@ -582,6 +600,7 @@ GScalePair GNupFilter::GetPageScale(GAttributeComposite* document, GAttributeCom
   if (!orientation || !medium) return GScalePair{layout_scale_x_, layout_scale_y_};
   GMedia turned(*medium);
   TurnMedium(turned, *orientation);
+  if (!HasPaper(&turned)) return GScalePair{layout_scale_x_, layout_scale_y_};
   const GNupCell& cell = cells_[PlaceOnSheet(page_number) % cells_.size()];
   return cell.ComputeTransform(PagePlace(turned, *orientation)).GetScale();
 }

@@ -45,18 +45,28 @@
 //
 // Refusals (the filter disables itself and passes everything on): N
 // outside 1..16, an order outside 0..3, a document without medium or
-// orientation, a paper of zero width or height, a grid whose candidate
-// ratios would divide by zero; a page start without medium or orientation
-// (a partly filled sheet is closed first). A missing kPagesPerSheetKey,
-// kNupBordersKey or kNupPageOrderKey means N = 1. Without driver data the
-// compatibility mode counts as off and media are not turned.
+// orientation, a paper not above zero in width or height, a grid whose
+// candidate ratios would divide by zero, a layout that leaves no room (see
+// below); a page start without medium or orientation, or whose medium,
+// turned, has no paper (a partly filled sheet is closed first). A missing
+// kPagesPerSheetKey, kNupBordersKey or kNupPageOrderKey means N = 1.
+// Without driver data the compatibility mode counts as off and media are
+// not turned.
+//
+// No room: the gaps are stored as they came and their sums wrap, so a
+// stored gap can leave the layout scale at 0 or a cell (narrowed to 16
+// bits) without width or height, where every page would get a scale of 0
+// or below. Such a layout is refused at set-up as N = 1 would be (every
+// page on a sheet of its own, the page-scale query answering (1, 1)), not
+// placed with other gaps and not refused by the read: a restore keeps the
+// stored gaps, and the filter reports no errors of its own.
 //
 // Readings: the sheet orientation is worked out for each sheet from the
 // layout's (0 or 90, turned to 180 or 270 by the sheet's first page), not
 // kept from one sheet to the next; the page counter starts at 0 with each
 // document; the clip a graphic clipped to the page gets carries the clip's
-// default values (2, 2); GetPageScale for a page set without medium or
-// orientation answers the layout scale.
+// default values (2, 2); GetPageScale for a page set without orientation,
+// or without a medium with paper, answers the layout scale.
 //
 // GetFlags: kNupFlag while set up with N other than 1. The page-scale
 // query answers (0, 0) once a device ahead answered (status 3), (1, 1) for
@@ -188,6 +198,7 @@ class GNupFilter final : public GFilterClass<GNupFilter, kGNupFilterId, false, k
   const GNupRatios& Ratios() const { return ratios_; }
   const std::vector<GNupCell>& Cells() const { return cells_; }
   const GTransformAttribute& PageTransform() const { return page_transform_; }
+  const GMedia& PageMedia() const { return page_media_; }
   const GMedia& LayoutMedia() const { return layout_media_; }
   const GMedia& SheetMedia() const { return sheet_media_; }
   GRenderDriverData* DriverData() const { return driver_data_; }
@@ -206,10 +217,14 @@ class GNupFilter final : public GFilterClass<GNupFilter, kGNupFilterId, false, k
   // False when a candidate would divide by zero.
   bool ComputeLayout();
   void BuildCells();
+  // REQUIRES: ComputeLayout and BuildCells ran. The layout scale is above 0
+  // and the cells at least one unit each way.
+  bool LeavesRoom() const;
   void AddCell(std::int32_t row, std::int32_t column, std::int32_t width, std::int32_t height);
   // Page `page`'s place on its sheet: N may come from a restore, anything.
   std::uint32_t PlaceOnSheet(std::uint32_t page) const;
-  // Disables the filter as one that has nothing to do (N := 1).
+  // Disables the filter as one that has nothing to do (N := 1), with no
+  // layout scale left behind.
   void Refuse(GAttributeComposite* set);
   void TurnMedium(GMedia& medium, std::int32_t orientation);
   bool CompatibilityOn() const;
