@@ -47,6 +47,7 @@
 #include "driver/entry_points.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/reset.h"
+#include "platform/host/spooler.h"
 #include "platform/ui/device_context.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/ui_host.h"
@@ -290,10 +291,16 @@ void Queries(int) {
   }
 }
 
+// Each document on a printer handle of its own, as each device context has.
 void Documents(int) {
+  const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
   for (int round = 0; round < kRounds; ++round) {
     Record record = DefaultRecord();
-    if (!record.empty()) PrintDocument(g_install.Printer(), record);
+    platform::HANDLE printer = nullptr;
+    if (!record.empty() && platform::OpenPrinterW(support::kFixturePrinter, &printer, &all) == 1) {
+      PrintDocument(printer, record);
+      platform::ClosePrinter(printer);
+    }
     OtherExports();
   }
 }
