@@ -29,6 +29,7 @@
 // when the whole run went through and its report (standard output) was
 // written (program_files/staged_output.h). Whatever else ends it, DIR is
 // left as it was (program_files/run.h).
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,9 +97,9 @@ bool WritePbm(const std::string& path, const GBitmap& page, std::string& error) 
   return program_files::WriteNewFile(path, bytes, error);
 }
 
-// A platform error of the file port's in words; empty for none, and for
-// one that is none of these.
-std::string PortTrouble(std::uint32_t failure) {
+// A platform error of the file port `port`'s in words; empty for none, and
+// for one that is none of these.
+std::string PortTrouble(std::uint32_t failure, const std::string& port) {
   switch (failure) {
     case platform::kErrorDiskFull:
       return "the disk is full or the file-size limit was reached";
@@ -107,7 +108,7 @@ std::string PortTrouble(std::uint32_t failure) {
     case platform::kErrorNotEnoughMemory:
       return "out of memory";
     case platform::kErrorNoUnicodeTranslation:
-      return "the name is not UTF-8";
+      return program_files::Reason(EILSEQ);
     case platform::kErrorDirectoryNotSupported:
       return program_files::Reason(EISDIR);
     case platform::kErrorTooManyOpenFiles:
@@ -117,8 +118,13 @@ std::string PortTrouble(std::uint32_t failure) {
     case platform::kErrorFileNotFound:
     case platform::kErrorPathNotFound:
       return program_files::Reason(ENOENT);
-    case platform::kErrorAccessDenied:
-      return program_files::Reason(EACCES);
+    case platform::kErrorAccessDenied: {
+      // Said of a file system made read-only too: its folder tells which.
+      const std::string folder = port.substr(0, port.rfind('/'));
+      const bool read_only =
+          ::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) != 0 && errno == EROFS;
+      return program_files::Reason(read_only ? EROFS : EACCES);
+    }
   }
   return "";
 }
@@ -141,7 +147,7 @@ std::string ChainTrouble(std::uint16_t code, const GOutputTarget* made, const st
   // code itself.
   const std::uint32_t failure = made ? made->GetFailure() : 0;
   for (const std::uint32_t reason : {failure, std::uint32_t{code}})
-    if (const std::string trouble = PortTrouble(reason); !trouble.empty())
+    if (const std::string trouble = PortTrouble(reason, port); !trouble.empty())
       return port + ": cannot write: " + trouble;
   if (failure != 0) return port + ": cannot write: the system's error " + std::to_string(failure);
   if (code == kPortNotReady) return port + ": cannot write: the file port refused it";

@@ -222,7 +222,10 @@ std::string DemoPrinter::Stop() {
   FiltersUnload();
   RenderUnload();
   platform::ResetHostServices();
-  if (!folder_.empty()) program_files::RemoveMade(folder_);
+  if (const int stays = folder_.empty() ? 0 : program_files::RemoveMade(folder_)) {
+    const std::string left = program_files::SystemError(folder_, "cannot remove", stays);
+    failed += failed.empty() ? left : "; " + left;
+  }
   folder_.clear();
   started_ = false;
   return failed;
@@ -322,6 +325,7 @@ int DemoPrinter::SpoolFileCount() const {
 DemoFont::DemoFont(const std::string& folder) : path_(folder + "/demo-font.ttf") {
   platform::SetLastError(platform::kErrorSuccess);
   if (!program_files::WriteNewFile(path_, FontBytes(), error_)) return;
+  made_ = true;
   auto reader = std::make_unique<GTTFileReader>(0u);
   if (!reader->OpenHost(path_.c_str())) {
     error_ = path_ + ": the font reader refused it";
@@ -335,8 +339,7 @@ DemoFont::DemoFont(const std::string& folder) : path_(folder + "/demo-font.ttf")
 
 DemoFont::~DemoFont() {
   anchor_.reset();
-  std::error_code failed;
-  std::filesystem::remove(path_, failed);
+  if (made_) ::unlink(path_.c_str());
 }
 
 GFont* DemoFont::NewFont(GJobDriverData& job, std::int16_t pixels) {

@@ -67,7 +67,8 @@ class DemoPrinter {
   // `uuid_seed` seeds the ids the printer makes (platform::SeedUuids), so
   // that they are the same on every run.
   std::string Start(const std::string& out, std::uint64_t uuid_seed = 0);
-  // Gives the job back, uninstalls P1 and undoes Start; answers what failed.
+  // Gives the job back, uninstalls P1 and undoes Start; answers what failed,
+  // P1's folder named with the reason when it cannot be removed.
   std::string Stop();
 
   // P1's default device mode from DrvDocumentProperties (DM_OUT_BUFFER);
@@ -114,8 +115,9 @@ std::string PrepareOutFolder(const std::string& out, std::string& served);
 
 // The demonstration's font, its reader opened on a file in `folder` and
 // kept in the font pool (which must outlive it) by a face of its own; the
-// file is removed with it. Not open when the file cannot be written or
-// read back; Error() then says why, naming the file.
+// file is removed with it, only when it made it. Not open when the file
+// cannot be written (a file of that name is there already) or read back;
+// Error() then says why, naming the file.
 class DemoFont {
  public:
   explicit DemoFont(const std::string& folder);
@@ -133,6 +135,7 @@ class DemoFont {
  private:
   std::string path_;
   std::string error_;
+  bool made_ = false;                   // the file at path_ is this font's
   GTTFontReader* reader_ = nullptr;     // the font pool's
   std::unique_ptr<GTTFontImp> anchor_;  // a face that keeps the reader pooled
 };
