@@ -210,11 +210,13 @@ std::string ShowDocument(const support::AcceptanceInstall& install, Record& reco
                                 {{u"\\StringFileInfo\\040904b0\\FileDescription", u"Writer"},
                                  {u"\\StringFileInfo\\040904b0\\ProductName", u"Office"},
                                  {u"\\StringFileInfo\\040904b0\\ProductVersion", u"1.0"}}});
-  support::SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
-                          u"ComputerName", u"PC-7");
-  support::SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
-                          u"DefaultDomainName", u"CORP");
+  if (!support::SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
+                               u"ComputerName", u"PC-7") ||
+      !support::SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+                               u"DefaultDomainName", u"CORP"))
+    return "the computer's names could not be set in the registry";
   platform::HDC dc = platform::CreatePrinterDC({});
+  if (!dc) return "no printer device context";
   const auto send = [&](int which, std::vector<void*> in, void** out = nullptr) {
     return event(install.Printer(), dc, which, platform::DWORD(in.size() * sizeof(void*)),
                  in.empty() ? nullptr : in.data(), out ? sizeof(void*) : 0, out);

@@ -84,13 +84,16 @@ int FailSetUp(print_demo::DemoPrinter& printer, const std::string& failed) {
 }
 
 // The rendered picture `page` (palette index kPageBlack black) as a PBM
-// file, whose set bits are black.
+// file, whose set bits are black; false with `error` when a row cannot be
+// read or the file written.
 bool WritePbm(const std::string& path, const GBitmap& page, std::string& error) {
   std::string bytes =
       "P4\n" + std::to_string(page.GetWidth()) + ' ' + std::to_string(page.GetHeight()) + '\n';
   std::vector<std::uint8_t> row(page.GetRowByteCount(0, std::int32_t(page.GetWidth())));
   for (std::uint32_t y = 0; y < page.GetHeight(); ++y) {
-    page.ReadRow(row.data(), 0, std::int32_t(page.GetWidth()), std::int32_t(y), 0);
+    if (page.ReadRow(row.data(), 0, std::int32_t(page.GetWidth()), std::int32_t(y), 0) !=
+        row.size())
+      return error = path + ": cannot write: the rendered page could not be read", false;
     for (std::uint8_t byte : row)
       bytes += char(kPageBlack == 0 ? ~byte : byte);
   }
@@ -160,8 +163,10 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
                   bool rendered) {
   program_files::SetActivity("choosing on P1's document sheet");
   std::vector<std::uint8_t> record = printer.DefaultRecord();
-  if (record.empty() || !printer.ChooseOnSheet(record))
-    return FailStep("P1's device mode could not be had");
+  std::string refused;  // a step of the sheet's road
+  if (record.empty() || !printer.ChooseOnSheet(record, &refused))
+    return FailStep(refused.empty() ? "P1's device mode could not be had"
+                                    : "P1's document sheet: " + refused);
   GJobDriverData* job = printer.CheckOutJob(record);
   GAttributeComposite* settings = job ? job->EnsureDefaultSettings() : nullptr;
   GAttributeComposite* nup = FindComposite(settings, kNupSettingsKey);

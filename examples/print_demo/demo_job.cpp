@@ -175,9 +175,12 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) 
   LangTextLoad();
   RegisterPageRasterGenerator();
   RegisterFilePortHandler();
-  GTTFontPool::CreateInstance();
   GJobFontDatabase::CreateLock();
   started_ = true;
+  if (!GTTFontPool::CreateInstance()) {
+    platform::SetLastError(platform::kErrorNotEnoughMemory);
+    return "making the font pool";
+  }
   std::string served;
   if (std::string failed = PrepareOutFolder(out, served); !failed.empty()) return failed;
   if (std::string failed; !program_files::MakeTemporaryFolder("print_demo", folder_, failed))
@@ -242,7 +245,7 @@ std::vector<std::uint8_t> DemoPrinter::DefaultRecord() {
   return record;
 }
 
-bool DemoPrinter::ChooseOnSheet(std::vector<std::uint8_t>& record) {
+bool DemoPrinter::ChooseOnSheet(std::vector<std::uint8_t>& record, std::string* refused) {
   platform::SetLastError(platform::kErrorSuccess);
   if (record.size() != kAcceptanceRecordBytes) return false;
   support::OnSheet([](support::SheetDriver& sheet) {
@@ -278,11 +281,21 @@ bool DemoPrinter::ChooseOnSheet(std::vector<std::uint8_t>& record) {
   });
   std::vector<std::uint8_t> in(record);
   auto* call = install_.Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
-  return call &&
-         call(nullptr, install_.Printer(), support::kFixturePrinter,
-              reinterpret_cast<platform::DevModeW*>(record.data()),
-              reinterpret_cast<platform::DevModeW*>(in.data()),
-              platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) == 1;
+  // A step the sheet refused leaves a record that is not what the user
+  // chose, whatever the call answers.
+  std::string first;
+  platform::UiFailureHandler before =
+      platform::SetUiFailureHandler([&first](const std::string& message) {
+        if (first.empty()) first = message;
+      });
+  const bool answered =
+      call && call(nullptr, install_.Printer(), support::kFixturePrinter,
+                   reinterpret_cast<platform::DevModeW*>(record.data()),
+                   reinterpret_cast<platform::DevModeW*>(in.data()),
+                   platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) == 1;
+  platform::SetUiFailureHandler(std::move(before));
+  if (refused) *refused = first;
+  return answered && first.empty();
 }
 
 GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record) {
@@ -302,8 +315,13 @@ GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record
     return nullptr;
   }
   // The bound device mode's document part (and the copies' part) in the
-  // job's settings, and the N-up settings from it.
-  job_->RefreshJobParts();
+  // job's settings, and the N-up settings from it; a copy not made is
+  // memory's.
+  if (!job_->RefreshJobParts()) {
+    ReleaseJob();
+    platform::SetLastError(platform::kErrorNotEnoughMemory);
+    return nullptr;
+  }
   job_->CopyMappedValues(job_->EnsureDefaultSettings(), job_->EnsureDefaultSettings());
   return job_;
 }

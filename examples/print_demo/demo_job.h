@@ -79,15 +79,18 @@ class DemoPrinter {
   // typed into the copies (1021); on Finishing, the item of the two-sided
   // list (3011) whose text names the long edge; on Effects, "2" pages per
   // sheet (6012); then OK. `record` takes what the sheet handed back; false
-  // when the call fails. Each step the sheet refuses is reported
-  // (platform::ReportUiFailure) and the road goes on, as a user's would.
-  bool ChooseOnSheet(std::vector<std::uint8_t>& record);
+  // when the call fails. A step the sheet refuses is reported
+  // (platform::ReportUiFailure) and the road goes on, as a user's would,
+  // but the answer is then false and `refused`, when given, says the first
+  // such step.
+  bool ChooseOnSheet(std::vector<std::uint8_t>& record, std::string* refused = nullptr);
   // A job of P1 checked out of the driver server, bound to `record`, its
   // spool directory set; the job's settings take the bound record's
   // document part (kDocumentSettingsKey), the copies' part
   // (kColorMediaSettingsKey) and the N-up settings (kNupSettingsKey) mapped
-  // from the document part. Null when it cannot be had. The printer keeps it
-  // until ReleaseJob or Stop.
+  // from the document part. Null when it cannot be had, also when those
+  // parts could not be copied (memory: the last error says so). The
+  // printer keeps it until ReleaseJob or Stop.
   GJobDriverData* CheckOutJob(const std::vector<std::uint8_t>& record);
   void ReleaseJob();
 
