@@ -183,8 +183,11 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) 
   }
   std::string served;
   if (std::string failed = PrepareOutFolder(out, served); !failed.empty()) return failed;
-  if (std::string failed; !program_files::MakeTemporaryFolder("print_demo", folder_, failed))
+  if (std::string failed; !program_files::MakeTemporaryFolder("print_demo", own_, failed))
     return failed;
+  // P1's folder inside the run's own: the install makes it by its name,
+  // which once the run's end has removed the own folder has no parent.
+  folder_ = own_ + "/printer";
   if (std::string failed = install_.Install(folder_); !failed.empty()) {
     const int error = install_.SystemError();
     return error ? failed + ": " + program_files::Reason(error) : failed;
@@ -225,10 +228,11 @@ std::string DemoPrinter::Stop() {
   FiltersUnload();
   RenderUnload();
   platform::ResetHostServices();
-  if (const int stays = folder_.empty() ? 0 : program_files::RemoveMade(folder_)) {
-    const std::string left = program_files::SystemError(folder_, "cannot remove", stays);
+  if (const int stays = own_.empty() ? 0 : program_files::RemoveMade(own_)) {
+    const std::string left = program_files::SystemError(own_, "cannot remove", stays);
     failed += failed.empty() ? left : "; " + left;
   }
+  own_.clear();
   folder_.clear();
   started_ = false;
   return failed;

@@ -4,8 +4,8 @@
 // to a device mode, the demonstration's font and the five kinds of page it
 // prints.
 //
-// Paths: the printer's host folder is a fresh temporary folder (removed by
-// Stop), which also holds the font file; the Windows folder kOutFolder
+// Paths: the printer's host folder is "printer" in a fresh folder of the
+// temporary folder (removed by Stop), and also holds the font file; the Windows folder kOutFolder
 // ("C:\Out") is served from the caller's out/ folder, so the port
 // FILE:C:\Out\job.prn is out/job.prn (a file port reaches the host only
 // through a mapped Windows path). The job's spool directory is
@@ -59,7 +59,7 @@ class DemoPrinter {
 
   // Resets the host services, loads the library's classes and the page
   // generator's, prepares `out` (PrepareOutFolder), installs and loads P1
-  // in a new folder of the temporary folder
+  // in "printer" in a new folder of the temporary folder
   // (program_files::MakeTemporaryFolder), serves kOutFolder from `out` and
   // makes the font pool. Answers what failed (a file or folder with the
   // system's reason, else the step), empty when all went well; Stop (or the
@@ -103,7 +103,8 @@ class DemoPrinter {
   const std::string& Folder() const { return folder_; }
 
  private:
-  std::string folder_;  // the printer's host folder
+  std::string own_;     // the run's own folder in the temporary folder
+  std::string folder_;  // the printer's host folder, "printer" in own_
   support::AcceptanceInstall install_;
   GJobDriverData* job_ = nullptr;
   std::uint32_t cookie_ = 0;

@@ -464,9 +464,10 @@ TEST(Programs, TheDemoUsesWhatACallAnsweredOnlyWhenItWentThrough) {
 }
 
 // print_demo whose output folder's file system is made read-only at a
-// moment spread over its run (the test's own mount, as root, in a mount
-// namespace of its own): a failure says the file system is read-only, never
-// that a permission was denied, also where the port met it.
+// moment after its staging folder is there (the test's own mount, as root,
+// in a mount namespace of its own): a failure says the file system is
+// read-only, never that a permission was denied, also where the port met
+// it.
 TEST(Programs, AFileSystemMadeReadOnlyMidRunIsSaidSo) {
   Runs runs;
   const std::string disk = runs.work + "/disk";
@@ -482,26 +483,32 @@ TEST(Programs, AFileSystemMadeReadOnlyMidRunIsSaidSo) {
   const auto took = std::chrono::steady_clock::now() - begun;
   std::mt19937 random(88);
   int port = 0;  // runs whose port met it
-  for (int run = 0; run < 60 && port < 2; ++run) {
+  std::string lines;
+  for (int run = 0; run < 40 && port < 2; ++run) {
     ::mount(nullptr, at, nullptr, MS_REMOUNT, nullptr);
     fs::remove_all(disk + "/out");
     const pid_t child = Start(print, runs.tmp, runs.err);
-    std::this_thread::sleep_for(took * (random() % 1000) / 1000);
-    // Refused while a file there is open for writing.
     int status = 0;
     bool ended = false;
-    while (!(ended = ::waitpid(child, &status, WNOHANG) == child) &&
+    for (int waited = 0; waited < 20000 && !HasEntry(disk + "/out", ".print_demo-"); ++waited) {
+      if ((ended = ::waitpid(child, &status, WNOHANG) == child)) break;
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    std::this_thread::sleep_for(took * (random() % 250) / 1000);
+    // Refused while a file there is open for writing.
+    while (!ended && !(ended = ::waitpid(child, &status, WNOHANG) == child) &&
            ::mount(nullptr, at, nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
     }
     if (!ended) status = Finish(child, 60);
     EXPECT_NE(status, -1) << "hung";
     const std::string said = testing_support::ReadAll(runs.err);
+    lines += said;
     EXPECT_EQ(said.find("Permission denied"), std::string::npos) << said;
     if (said.find("/job.prn: cannot write: Read-only file system (error ") != std::string::npos)
       ++port;
   }
   ::umount2(at, MNT_DETACH);
-  EXPECT_GT(port, 0) << "the port never met the read-only file system";
+  EXPECT_GT(port, 0) << "the port never met the read-only file system:\n" << lines;
 }
 
 // A run that made its output folder, held at its report (a full pipe),
