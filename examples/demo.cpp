@@ -249,8 +249,10 @@ std::string ShowDocument(const support::AcceptanceInstall& install, Record& reco
     if (failed.empty() && deleted < 0)
       failed = "P1's document: delete-DC answered " + std::to_string(deleted);
   }
-  for (const platform::DcEvent& escape : platform::DeviceContextLog(dc)) {
-    if (!failed.empty() || escape.call != platform::DcCall::kEscape) continue;
+  const std::vector<platform::DcEvent> log =
+      failed.empty() ? platform::DeviceContextLog(dc) : std::vector<platform::DcEvent>();
+  for (const platform::DcEvent& escape : log) {
+    if (escape.call != platform::DcCall::kEscape) continue;
     std::string text(escape.bytes.begin(), escape.bytes.end());
     if (!text.empty() && text.back() == '\0') text.pop_back();
     if ((escape.code & 0xFF) == 0xF1)

@@ -363,6 +363,11 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
       {&convert, ".port_to_png-", SIGTERM, 4},
   };
   for (const auto& [argv, staging, signal, descriptors] : kRuns) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers need descriptors of their own (a pipe to tell whether
+    // memory can be read): short of them, they misreport.
+    if (descriptors) continue;
+#endif
     const bool in_tmp = argv == &demo;
     for (int moment = 0; moment < (signal == SIGPIPE ? 1 : 3); ++moment) {
       fs::remove_all(out), fs::remove_all(tmp);
