@@ -11,9 +11,12 @@
 // folder of its own in the temporary folder, so that runs at once do not
 // meet, removed however the run ends (program_files/run.h). Exit status 0
 // when all went well; 1 when not, with one line on standard error that
-// names what failed and why (a file not written, P1 not installed, a step
-// of P1's sheet refused, standard output not written, memory or a thread
-// refused); 2 for a usage error (the complaint and the usage line).
+// names what failed and why (a file not written, P1 not installed, a call
+// of P1's that answered failure, a step of P1's sheet refused, standard
+// output not written, memory or a thread refused); 2 for a usage error
+// (the complaint and the usage line). What a call answered is used only
+// when it answered success: a sheet that could not be shown ends the run,
+// its record unread.
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -68,8 +71,8 @@ void PrintBytes(const std::string& bytes) {
 // Document settings (kDocumentSettingsKey): duplex 3 (kDuplexKey), 600
 // dots per inch (kXResolutionKey), the paper "Letter" (kMediaTypeKey);
 // written as a device mode's flat record, then packed as its private part
-// is.
-void ShowSettingsRecord() {
+// is. Answers what failed, empty when all went well.
+std::string ShowSettingsRecord() {
   GAttributeComposite settings(kDocumentSettingsKey);
   settings.AddChild(new GValueAttribute(3, kDuplexKey));
   settings.AddChild(new GValueAttribute(600, kXResolutionKey));
@@ -79,10 +82,8 @@ void ShowSettingsRecord() {
   GPersistentOutputStream stream(block.data(), block.size(), GOSFactory::kBinaryEncoding);
   GFlatSettingsCodec codec;
   if (!codec.Encode(&settings, stream.VirtualStream(), &stream, 0) ||
-      !stream.VirtualStream()->Good()) {
-    std::cout << "\nthe settings record could not be written\n";
-    return;
-  }
+      !stream.VirtualStream()->Good())
+    return "the settings record could not be written";
   std::string record = block.substr(0, static_cast<std::size_t>(stream.Tell()));
   std::cout << "\nsettings record (" << record.size() << " bytes, marker first):\n";
   PrintBytes(record);
@@ -90,15 +91,14 @@ void ShowSettingsRecord() {
   std::istringstream plain(record);
   std::ostringstream packed;
   GZlibCompressor zlib;
-  if (!zlib.Compress(plain, packed)) {
-    std::cout << "(too small to gain from compression)\n";
-    return;
-  }
+  // The record gains from compression: a 0 is a failure (memory).
+  if (!zlib.Compress(plain, packed)) return "the settings record could not be compressed";
   std::istringstream packed_in(packed.str());
   std::ostringstream expanded;
-  const bool back = zlib.Expand(packed_in, expanded) && expanded.str() == record;
+  if (!zlib.Expand(packed_in, expanded)) return "the settings record could not be expanded";
   std::cout << "compressed to " << packed.str().size() << " bytes; expanded "
-            << (back ? "exactly" : "WRONGLY") << "\n";
+            << (expanded.str() == record ? "exactly" : "WRONGLY") << "\n";
+  return "";
 }
 
 // ---- P1 from the outside (support/acceptance_install.h).
@@ -125,21 +125,23 @@ unsigned Word(const Record& record, std::size_t at) {
 }
 
 // What the user does (acceptance_scenario.h), what the sheet showed and the
-// record it leaves.
-void ShowSheet(const support::AcceptanceInstall& install, Record& out) {
+// record it leaves in `out`. Answers what failed, empty when the call
+// answered IDOK and its record decodes; `out` is then the record, and
+// is otherwise never read.
+std::string ShowSheet(const support::AcceptanceInstall& install, Record& out) {
   Record in = support::ScenarioRequest(install, install.Printer(), support::kFixturePrinter);
-  if (in.empty()) {
-    std::cout << "no default record\n";
-    return;
-  }
+  if (in.empty()) return "P1 gave no default device mode";
   platform::ClearPropertySheetLog();
   support::ScenarioSheet seen;
   support::QueueScenarioSheet(false, &seen);
+  // Bytes the call leaves alone show as EE.
   out.assign(support::kAcceptanceRecordBytes, 0xEE);
   const platform::LONG answer = support::DocumentProperties(
       install, install.Printer(), support::kFixturePrinter, &out, &in,
       platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify);
   std::cout << "DrvDocumentProperties(DM_COPY | DM_PROMPT | DM_MODIFY) answers " << answer << "\n";
+  if (answer != platform::kIdOk)
+    return "P1's document sheet: DrvDocumentProperties answered " + std::to_string(answer);
   std::cout << "sheet: " << seen.pages << " pages; opened:";
   for (const std::u16string& caption : seen.opened)
     std::cout << " \"" << Narrow(caption) << "\"";
@@ -166,27 +168,41 @@ void ShowSheet(const support::AcceptanceInstall& install, Record& out) {
     std::cout << "  bytes " << at << "-" << at + count - 1 << ": " << Hex(out, at, count) << "\n";
   std::unique_ptr<GAttributeComposite> settings =
       support::DecodeRecord(install.Printer(), support::kFixturePrinter, out);
-  if (!settings) {
-    std::cout << "the record does not decode\n";
-    return;
-  }
+  if (!settings) return "the device mode P1's document sheet handed back does not decode";
   GStringAttribute* paper = FindStringAttribute(settings.get(), kMediaTypeKey);
   std::cout << "decoded: 253 (duplex) = " << SignedValueOr(settings.get(), kDuplexKey, -1)
             << ", 261 (paper type) = \"" << (paper ? paper->GetValue().Data() : "") << "\""
             << ", 265 (orientation) = " << SignedValueOr(settings.get(), kOrientationKey, -1)
             << "\n";
+  return "";
 }
+
+// The document events in the order a host sends them for one document of
+// two pages; delete-DC, which gives the document back, last.
+constexpr std::pair<int, const char*> kDocumentEvents[] = {
+    {platform::kDocumentEventCreateDcPost, "create-DC post"},
+    {platform::kDocumentEventStartDoc, "start-doc"},
+    {platform::kDocumentEventStartDocPost, "start-doc post"},
+    {platform::kDocumentEventStartPage, "start-page"},
+    {platform::kDocumentEventEndPage, "end-page"},
+    {platform::kDocumentEventStartPage, "start-page"},
+    {platform::kDocumentEventEndPage, "end-page"},
+    {platform::kDocumentEventEndDoc, "end-doc"},
+    {platform::kDocumentEventEndDocPost, "end-doc post"},
+};
 
 // One document of two pages printed with `record` through DrvDocumentEvent
 // by the program "WRITER.EXE" (Writer, Office 1.0) of user "User" on
 // computer "PC-7" in domain "CORP", on a recording printer device context:
 // the copy's private header and every escape of the document, by the
-// code's last byte (the job id, new every time, by its shape).
-void ShowDocument(const support::AcceptanceInstall& install, Record& record) {
+// code's last byte (the job id, new every time, by its shape). Answers
+// what failed, empty when every event went through: an event answers -1
+// for a failure, and the document then ends there (delete-DC).
+std::string ShowDocument(const support::AcceptanceInstall& install, Record& record) {
   using Event =
       int(platform::HANDLE, platform::HDC, int, platform::DWORD, void*, platform::DWORD, void*);
   auto* event = install.Entry<Event>("DrvDocumentEvent");
-  if (!event) return;
+  if (!event) return "P1's library has no DrvDocumentEvent";
   const char16_t program[] = u"C:\\Program Files\\App\\WRITER.EXE";
   platform::SetHostProgramPath(program);
   platform::SetFileVersionData(program,
@@ -194,37 +210,48 @@ void ShowDocument(const support::AcceptanceInstall& install, Record& record) {
                                 {{u"\\StringFileInfo\\040904b0\\FileDescription", u"Writer"},
                                  {u"\\StringFileInfo\\040904b0\\ProductName", u"Office"},
                                  {u"\\StringFileInfo\\040904b0\\ProductVersion", u"1.0"}}});
-  support::SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
-                          u"ComputerName", u"PC-7");
-  support::SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
-                          u"DefaultDomainName", u"CORP");
+  if (!support::SetMachineText(u"System\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
+                               u"ComputerName", u"PC-7") ||
+      !support::SetMachineText(u"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+                               u"DefaultDomainName", u"CORP"))
+    return "the computer's names could not be set in the registry";
   platform::HDC dc = platform::CreatePrinterDC({});
+  if (!dc) return "no printer device context";
   const auto send = [&](int which, std::vector<void*> in, void** out = nullptr) {
     return event(install.Printer(), dc, which, platform::DWORD(in.size() * sizeof(void*)),
                  in.empty() ? nullptr : in.data(), out ? sizeof(void*) : 0, out);
   };
+  std::string failed;
   void* copy = nullptr;
   const int created =
       send(platform::kDocumentEventCreateDcPre, {nullptr, nullptr, record.data(), nullptr}, &copy);
   std::cout << "\ndocument: create-DC answers " << created;
-  if (copy) {
+  if (created == 1 && copy) {
     const auto* bytes = static_cast<const std::uint8_t*>(copy);
     std::cout << "; the copy's bytes 256-263: " << Hex(Record(bytes, bytes + 264), 256, 8);
   }
   std::cout << "\n";
-  send(platform::kDocumentEventCreateDcPost, {copy});
-  platform::DocInfoW info{20, u"Doc", nullptr, nullptr, 0};
-  send(platform::kDocumentEventStartDoc, {&info});
-  send(platform::kDocumentEventStartDocPost, {});
-  for (int page = 0; page < 2; ++page) {
-    send(platform::kDocumentEventStartPage, {});
-    send(platform::kDocumentEventEndPage, {});
+  if (created != 1) {
+    failed = "P1's document: create-DC answered " + std::to_string(created);
+  } else {
+    platform::DocInfoW info{20, u"Doc", nullptr, nullptr, 0};
+    for (const auto& [which, name] : kDocumentEvents) {
+      const int answer = which == platform::kDocumentEventCreateDcPost ? send(which, {copy})
+                         : which == platform::kDocumentEventStartDoc   ? send(which, {&info})
+                                                                       : send(which, {});
+      if (answer >= 0) continue;
+      failed = "P1's document: " + std::string(name) + " answered " + std::to_string(answer);
+      break;
+    }
+    const int deleted = send(platform::kDocumentEventDeleteDc, {});
+    if (failed.empty())
+      std::cout << "delete-DC answers " << deleted << "; escapes of the document:\n";
+    if (failed.empty() && deleted < 0)
+      failed = "P1's document: delete-DC answered " + std::to_string(deleted);
   }
-  send(platform::kDocumentEventEndDoc, {});
-  send(platform::kDocumentEventEndDocPost, {});
-  std::cout << "delete-DC answers " << send(platform::kDocumentEventDeleteDc, {})
-            << "; escapes of the document:\n";
-  for (const platform::DcEvent& escape : platform::DeviceContextLog(dc)) {
+  const std::vector<platform::DcEvent> log =
+      failed.empty() ? platform::DeviceContextLog(dc) : std::vector<platform::DcEvent>();
+  for (const platform::DcEvent& escape : log) {
     if (escape.call != platform::DcCall::kEscape) continue;
     std::string text(escape.bytes.begin(), escape.bytes.end());
     if (!text.empty() && text.back() == '\0') text.pop_back();
@@ -236,6 +263,27 @@ void ShowDocument(const support::AcceptanceInstall& install, Record& record) {
   }
   platform::DeleteDC(dc);
   platform::SetHostProgramPath(support::kFixtureHostProgram);
+  return failed;
+}
+
+// `failed` said with its cause when memory ran short (the last error, which
+// the step started with cleared).
+std::string WithMemory(const std::string& failed) {
+  if (platform::GetLastError() != platform::kErrorNotEnoughMemory) return failed;
+  return "out of memory while " + std::string(program_files::Activity());
+}
+
+// `failed`, a step of P1's, said with the cause the step answered: a
+// thread the system refused, memory (the last error); for the install, the
+// file it could not write with the system's reason.
+std::string WithCause(const support::AcceptanceInstall& install, bool installed,
+                      const std::string& failed) {
+  const std::string activity = program_files::Activity();
+  if (install.RefusedThread()) return "the system refused a thread while " + activity;
+  if (installed || platform::GetLastError() == platform::kErrorNotEnoughMemory)
+    return WithMemory(failed);
+  if (const int error = install.SystemError()) return failed + ": " + program_files::Reason(error);
+  return failed + " failed";
 }
 
 // Failures of the windowing host (a refused verb, an unexpected box) are
@@ -252,19 +300,19 @@ std::string ShowPrinter(const std::string& folder) {
   support::AcceptanceInstall install;
   std::cout << "\nprinter P1, document properties through the sheet:\n";
   std::string failed = install.Install(folder);
-  if (failed.empty()) {
+  const bool installed = failed.empty();
+  if (installed) {
     Record record;
-    ShowSheet(install, record);
-    if (record.size() == support::kAcceptanceRecordBytes) ShowDocument(install, record);
-  } else if (install.RefusedThread()) {
-    failed = "the system refused a thread while " + std::string(program_files::Activity());
-  } else if (platform::GetLastError() == platform::kErrorNotEnoughMemory) {
-    failed = "out of memory while " + std::string(program_files::Activity());
-  } else if (const int error = install.SystemError()) {
-    failed += ": " + program_files::Reason(error);
-  } else {
-    failed += " failed";
+    program_files::SetActivity("working P1's document sheet");
+    platform::SetLastError(platform::kErrorSuccess);
+    failed = ShowSheet(install, record);
+    if (failed.empty()) {
+      program_files::SetActivity("printing a document on P1");
+      platform::SetLastError(platform::kErrorSuccess);
+      failed = ShowDocument(install, record);
+    }
   }
+  if (!failed.empty()) failed = WithCause(install, installed, failed);
   const std::string unloaded = install.Uninstall();
   if (failed.empty() && !unloaded.empty()) failed = unloaded + " failed";
   platform::ResetHostServices();
@@ -321,6 +369,8 @@ std::string Tour(const std::string& folder) {
 
   // An object graph: a list that holds one object twice and a dictionary,
   // saved in the portable text encoding and read back with its sharing.
+  program_files::SetActivity("touring an object graph");
+  platform::SetLastError(platform::kErrorSuccess);
   FoundationLoad();
   RWCollectable shared, key;
   RWBTreeDictionary dictionary;
@@ -340,24 +390,29 @@ std::string Tour(const std::string& folder) {
   RWCollectable* restored = nullptr;
   ReadCollectablePointerFromStream(stream, restored);
   auto* back = dynamic_cast<RWSlistCollectables*>(restored);
-  std::cout << "restored " << (back ? back->Count() : 0) << " members; first and last "
-            << (back && back->At(0) == back->At(2) ? "are one object" : "DIFFER") << "\n";
-  if (back) {
-    auto* dict = dynamic_cast<RWBTreeDictionary*>(back->At(1));
-    delete back->At(0);
-    if (dict) {
-      dict->ApplyToKeyAndValue([](RWCollectable* k, RWCollectable*, void*) { delete k; }, nullptr);
-      delete dict;
-    }
-    delete back;
+  if (!back || back->Count() != 3) {
+    delete restored;  // its members, if any, go with the process
+    FoundationUnload();
+    return WithMemory("the object graph could not be read back");
   }
+  std::cout << "restored " << back->Count() << " members; first and last "
+            << (back->At(0) == back->At(2) ? "are one object" : "DIFFER") << "\n";
+  auto* dict = dynamic_cast<RWBTreeDictionary*>(back->At(1));
+  delete back->At(0);
+  if (dict) {
+    dict->ApplyToKeyAndValue([](RWCollectable* k, RWCollectable*, void*) { delete k; }, nullptr);
+    delete dict;
+  }
+  delete back;
   FoundationUnload();
 
   program_files::SetActivity("touring the settings record");
+  platform::SetLastError(platform::kErrorSuccess);
   DriverLoad();
-  ShowSettingsRecord();
+  std::string failed = ShowSettingsRecord();
+  if (!failed.empty()) failed = WithMemory(failed);
   program_files::SetActivity("showing printer P1");
-  const std::string failed = ShowPrinter(folder + "/printer");
+  if (failed.empty()) failed = ShowPrinter(folder + "/printer");
   DriverUnload();
   return failed;
 }

@@ -29,6 +29,7 @@
 // when the whole run went through and its report (standard output) was
 // written (program_files/staged_output.h). Whatever else ends it, DIR is
 // left as it was (program_files/run.h).
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,22 +84,25 @@ int FailSetUp(print_demo::DemoPrinter& printer, const std::string& failed) {
 }
 
 // The rendered picture `page` (palette index kPageBlack black) as a PBM
-// file, whose set bits are black.
+// file, whose set bits are black; false with `error` when a row cannot be
+// read or the file written.
 bool WritePbm(const std::string& path, const GBitmap& page, std::string& error) {
   std::string bytes =
       "P4\n" + std::to_string(page.GetWidth()) + ' ' + std::to_string(page.GetHeight()) + '\n';
   std::vector<std::uint8_t> row(page.GetRowByteCount(0, std::int32_t(page.GetWidth())));
   for (std::uint32_t y = 0; y < page.GetHeight(); ++y) {
-    page.ReadRow(row.data(), 0, std::int32_t(page.GetWidth()), std::int32_t(y), 0);
+    if (page.ReadRow(row.data(), 0, std::int32_t(page.GetWidth()), std::int32_t(y), 0) !=
+        row.size())
+      return error = path + ": cannot write: the rendered page could not be read", false;
     for (std::uint8_t byte : row)
       bytes += char(kPageBlack == 0 ? ~byte : byte);
   }
   return program_files::WriteNewFile(path, bytes, error);
 }
 
-// A platform error of the file port's in words; empty for none, and for
-// one that is none of these.
-std::string PortTrouble(std::uint32_t failure) {
+// A platform error of the file port `port`'s in words; empty for none, and
+// for one that is none of these.
+std::string PortTrouble(std::uint32_t failure, const std::string& port) {
   switch (failure) {
     case platform::kErrorDiskFull:
       return "the disk is full or the file-size limit was reached";
@@ -107,7 +111,7 @@ std::string PortTrouble(std::uint32_t failure) {
     case platform::kErrorNotEnoughMemory:
       return "out of memory";
     case platform::kErrorNoUnicodeTranslation:
-      return "the name is not UTF-8";
+      return program_files::Reason(EILSEQ);
     case platform::kErrorDirectoryNotSupported:
       return program_files::Reason(EISDIR);
     case platform::kErrorTooManyOpenFiles:
@@ -117,8 +121,13 @@ std::string PortTrouble(std::uint32_t failure) {
     case platform::kErrorFileNotFound:
     case platform::kErrorPathNotFound:
       return program_files::Reason(ENOENT);
-    case platform::kErrorAccessDenied:
-      return program_files::Reason(EACCES);
+    case platform::kErrorAccessDenied: {
+      // Said of a file system made read-only too: its folder tells which.
+      const std::string folder = port.substr(0, port.rfind('/'));
+      const bool read_only =
+          ::faccessat(AT_FDCWD, folder.c_str(), W_OK, AT_EACCESS) != 0 && errno == EROFS;
+      return program_files::Reason(read_only ? EROFS : EACCES);
+    }
   }
   return "";
 }
@@ -141,7 +150,7 @@ std::string ChainTrouble(std::uint16_t code, const GOutputTarget* made, const st
   // code itself.
   const std::uint32_t failure = made ? made->GetFailure() : 0;
   for (const std::uint32_t reason : {failure, std::uint32_t{code}})
-    if (const std::string trouble = PortTrouble(reason); !trouble.empty())
+    if (const std::string trouble = PortTrouble(reason, port); !trouble.empty())
       return port + ": cannot write: " + trouble;
   if (failure != 0) return port + ": cannot write: the system's error " + std::to_string(failure);
   if (code == kPortNotReady) return port + ": cannot write: the file port refused it";
@@ -154,8 +163,10 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
                   bool rendered) {
   program_files::SetActivity("choosing on P1's document sheet");
   std::vector<std::uint8_t> record = printer.DefaultRecord();
-  if (record.empty() || !printer.ChooseOnSheet(record))
-    return FailStep("P1's device mode could not be had");
+  std::string refused;  // a step of the sheet's road
+  if (record.empty() || !printer.ChooseOnSheet(record, &refused))
+    return FailStep(refused.empty() ? "P1's device mode could not be had"
+                                    : "P1's document sheet: " + refused);
   GJobDriverData* job = printer.CheckOutJob(record);
   GAttributeComposite* settings = job ? job->EnsureDefaultSettings() : nullptr;
   GAttributeComposite* nup = FindComposite(settings, kNupSettingsKey);

@@ -175,13 +175,19 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) 
   LangTextLoad();
   RegisterPageRasterGenerator();
   RegisterFilePortHandler();
-  GTTFontPool::CreateInstance();
   GJobFontDatabase::CreateLock();
   started_ = true;
+  if (!GTTFontPool::CreateInstance()) {
+    platform::SetLastError(platform::kErrorNotEnoughMemory);
+    return "making the font pool";
+  }
   std::string served;
   if (std::string failed = PrepareOutFolder(out, served); !failed.empty()) return failed;
-  if (std::string failed; !program_files::MakeTemporaryFolder("print_demo", folder_, failed))
+  if (std::string failed; !program_files::MakeTemporaryFolder("print_demo", own_, failed))
     return failed;
+  // P1's folder inside the run's own: the install makes it by its name,
+  // which once the run's end has removed the own folder has no parent.
+  folder_ = own_ + "/printer";
   if (std::string failed = install_.Install(folder_); !failed.empty()) {
     const int error = install_.SystemError();
     return error ? failed + ": " + program_files::Reason(error) : failed;
@@ -222,7 +228,11 @@ std::string DemoPrinter::Stop() {
   FiltersUnload();
   RenderUnload();
   platform::ResetHostServices();
-  if (!folder_.empty()) program_files::RemoveMade(folder_);
+  if (const int stays = own_.empty() ? 0 : program_files::RemoveMade(own_)) {
+    const std::string left = program_files::SystemError(own_, "cannot remove", stays);
+    failed += failed.empty() ? left : "; " + left;
+  }
+  own_.clear();
   folder_.clear();
   started_ = false;
   return failed;
@@ -239,7 +249,7 @@ std::vector<std::uint8_t> DemoPrinter::DefaultRecord() {
   return record;
 }
 
-bool DemoPrinter::ChooseOnSheet(std::vector<std::uint8_t>& record) {
+bool DemoPrinter::ChooseOnSheet(std::vector<std::uint8_t>& record, std::string* refused) {
   platform::SetLastError(platform::kErrorSuccess);
   if (record.size() != kAcceptanceRecordBytes) return false;
   support::OnSheet([](support::SheetDriver& sheet) {
@@ -275,11 +285,21 @@ bool DemoPrinter::ChooseOnSheet(std::vector<std::uint8_t>& record) {
   });
   std::vector<std::uint8_t> in(record);
   auto* call = install_.Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
-  return call &&
-         call(nullptr, install_.Printer(), support::kFixturePrinter,
-              reinterpret_cast<platform::DevModeW*>(record.data()),
-              reinterpret_cast<platform::DevModeW*>(in.data()),
-              platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) == 1;
+  // A step the sheet refused leaves a record that is not what the user
+  // chose, whatever the call answers.
+  std::string first;
+  platform::UiFailureHandler before =
+      platform::SetUiFailureHandler([&first](const std::string& message) {
+        if (first.empty()) first = message;
+      });
+  const bool answered =
+      call && call(nullptr, install_.Printer(), support::kFixturePrinter,
+                   reinterpret_cast<platform::DevModeW*>(record.data()),
+                   reinterpret_cast<platform::DevModeW*>(in.data()),
+                   platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) == 1;
+  platform::SetUiFailureHandler(std::move(before));
+  if (refused) *refused = first;
+  return answered && first.empty();
 }
 
 GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record) {
@@ -299,8 +319,13 @@ GJobDriverData* DemoPrinter::CheckOutJob(const std::vector<std::uint8_t>& record
     return nullptr;
   }
   // The bound device mode's document part (and the copies' part) in the
-  // job's settings, and the N-up settings from it.
-  job_->RefreshJobParts();
+  // job's settings, and the N-up settings from it; a copy not made is
+  // memory's.
+  if (!job_->RefreshJobParts()) {
+    ReleaseJob();
+    platform::SetLastError(platform::kErrorNotEnoughMemory);
+    return nullptr;
+  }
   job_->CopyMappedValues(job_->EnsureDefaultSettings(), job_->EnsureDefaultSettings());
   return job_;
 }
@@ -322,6 +347,7 @@ int DemoPrinter::SpoolFileCount() const {
 DemoFont::DemoFont(const std::string& folder) : path_(folder + "/demo-font.ttf") {
   platform::SetLastError(platform::kErrorSuccess);
   if (!program_files::WriteNewFile(path_, FontBytes(), error_)) return;
+  made_ = true;
   auto reader = std::make_unique<GTTFileReader>(0u);
   if (!reader->OpenHost(path_.c_str())) {
     error_ = path_ + ": the font reader refused it";
@@ -335,8 +361,7 @@ DemoFont::DemoFont(const std::string& folder) : path_(folder + "/demo-font.ttf")
 
 DemoFont::~DemoFont() {
   anchor_.reset();
-  std::error_code failed;
-  std::filesystem::remove(path_, failed);
+  if (made_) ::unlink(path_.c_str());
 }
 
 GFont* DemoFont::NewFont(GJobDriverData& job, std::int16_t pixels) {

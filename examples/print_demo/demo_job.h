@@ -4,8 +4,8 @@
 // to a device mode, the demonstration's font and the five kinds of page it
 // prints.
 //
-// Paths: the printer's host folder is a fresh temporary folder (removed by
-// Stop), which also holds the font file; the Windows folder kOutFolder
+// Paths: the printer's host folder is "printer" in a fresh folder of the
+// temporary folder (removed by Stop), and also holds the font file; the Windows folder kOutFolder
 // ("C:\Out") is served from the caller's out/ folder, so the port
 // FILE:C:\Out\job.prn is out/job.prn (a file port reaches the host only
 // through a mapped Windows path). The job's spool directory is
@@ -59,7 +59,7 @@ class DemoPrinter {
 
   // Resets the host services, loads the library's classes and the page
   // generator's, prepares `out` (PrepareOutFolder), installs and loads P1
-  // in a new folder of the temporary folder
+  // in "printer" in a new folder of the temporary folder
   // (program_files::MakeTemporaryFolder), serves kOutFolder from `out` and
   // makes the font pool. Answers what failed (a file or folder with the
   // system's reason, else the step), empty when all went well; Stop (or the
@@ -67,7 +67,8 @@ class DemoPrinter {
   // `uuid_seed` seeds the ids the printer makes (platform::SeedUuids), so
   // that they are the same on every run.
   std::string Start(const std::string& out, std::uint64_t uuid_seed = 0);
-  // Gives the job back, uninstalls P1 and undoes Start; answers what failed.
+  // Gives the job back, uninstalls P1 and undoes Start; answers what failed,
+  // P1's folder named with the reason when it cannot be removed.
   std::string Stop();
 
   // P1's default device mode from DrvDocumentProperties (DM_OUT_BUFFER);
@@ -78,15 +79,18 @@ class DemoPrinter {
   // typed into the copies (1021); on Finishing, the item of the two-sided
   // list (3011) whose text names the long edge; on Effects, "2" pages per
   // sheet (6012); then OK. `record` takes what the sheet handed back; false
-  // when the call fails. Each step the sheet refuses is reported
-  // (platform::ReportUiFailure) and the road goes on, as a user's would.
-  bool ChooseOnSheet(std::vector<std::uint8_t>& record);
+  // when the call fails. A step the sheet refuses is reported
+  // (platform::ReportUiFailure) and the road goes on, as a user's would,
+  // but the answer is then false and `refused`, when given, says the first
+  // such step.
+  bool ChooseOnSheet(std::vector<std::uint8_t>& record, std::string* refused = nullptr);
   // A job of P1 checked out of the driver server, bound to `record`, its
   // spool directory set; the job's settings take the bound record's
   // document part (kDocumentSettingsKey), the copies' part
   // (kColorMediaSettingsKey) and the N-up settings (kNupSettingsKey) mapped
-  // from the document part. Null when it cannot be had. The printer keeps it
-  // until ReleaseJob or Stop.
+  // from the document part. Null when it cannot be had, also when those
+  // parts could not be copied (memory: the last error says so). The
+  // printer keeps it until ReleaseJob or Stop.
   GJobDriverData* CheckOutJob(const std::vector<std::uint8_t>& record);
   void ReleaseJob();
 
@@ -99,7 +103,8 @@ class DemoPrinter {
   const std::string& Folder() const { return folder_; }
 
  private:
-  std::string folder_;  // the printer's host folder
+  std::string own_;     // the run's own folder in the temporary folder
+  std::string folder_;  // the printer's host folder, "printer" in own_
   support::AcceptanceInstall install_;
   GJobDriverData* job_ = nullptr;
   std::uint32_t cookie_ = 0;
@@ -114,8 +119,9 @@ std::string PrepareOutFolder(const std::string& out, std::string& served);
 
 // The demonstration's font, its reader opened on a file in `folder` and
 // kept in the font pool (which must outlive it) by a face of its own; the
-// file is removed with it. Not open when the file cannot be written or
-// read back; Error() then says why, naming the file.
+// file is removed with it, only when it made it. Not open when the file
+// cannot be written (a file of that name is there already) or read back;
+// Error() then says why, naming the file.
 class DemoFont {
  public:
   explicit DemoFont(const std::string& folder);
@@ -133,6 +139,7 @@ class DemoFont {
  private:
   std::string path_;
   std::string error_;
+  bool made_ = false;                   // the file at path_ is this font's
   GTTFontReader* reader_ = nullptr;     // the font pool's
   std::unique_ptr<GTTFontImp> anchor_;  // a face that keeps the reader pooled
 };

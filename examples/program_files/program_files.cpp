@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "examples/program_files/run.h"
+#include "platform/text.h"
 #include "support/run_folder.h"
 
 namespace program_files {
@@ -22,6 +23,8 @@ std::string Reason(int error) {
       return "the disk is full";
     case EFBIG:
       return "the file-size limit was reached";
+    case EILSEQ:
+      return "the name is not UTF-8";
     default:
       return std::strerror(error);
   }
@@ -114,6 +117,12 @@ bool MakeFolders(const std::string& folder, std::vector<std::string>& made, std:
 
 bool MakeTemporaryFolder(const std::string& prefix, std::string& folder, std::string& error) {
   const std::string temporary = support::TemporaryFolder();
+  // The library reaches what the programs keep there by wide names.
+  if (std::u16string wide; !platform::MultiByteToWide(temporary.data(), temporary.size(), wide)) {
+    error = "the temporary folder " + temporary + ": " + Reason(EILSEQ);
+    folder.clear();
+    return false;
+  }
   folder = temporary + "/" + prefix + "-XXXXXX";
   if (const int failed = MakeOwnFolder(folder)) {
     error = SystemError("the temporary folder " + temporary, "cannot make a folder there", failed);

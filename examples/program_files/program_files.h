@@ -11,8 +11,8 @@
 
 namespace program_files {
 
-// errno's value `error` in words: a folder, the disk, the file-size limit
-// as a user says them, else the C library's text.
+// errno's value `error` in words: a folder, the disk, the file-size limit,
+// a name not UTF-8 (EILSEQ) as a user says them, else the C library's text.
 std::string Reason(int error);
 // "<path>: <what>: <Reason(error)>". Pass errno's value, read before
 // anything else: building the line allocates, and an allocation may set
@@ -37,7 +37,9 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, std::string
 bool MakeFolders(const std::string& folder, std::vector<std::string>& made, std::string& error);
 
 // A folder of the run's own, "<prefix>-XXXXXX" in the temporary folder
-// (TMPDIR, else /tmp), removed with all below it when the run ends.
+// (TMPDIR, else /tmp), removed with all below it when the run ends. A
+// temporary folder whose name is not UTF-8 is refused: the library reaches
+// files by wide names.
 bool MakeTemporaryFolder(const std::string& prefix, std::string& folder, std::string& error);
 
 }  // namespace program_files

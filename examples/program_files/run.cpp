@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -52,58 +53,111 @@ bool g_pipe_ends = false;         // SIGPIPE's default action was in force
 char g_output[1 << 16];           // standard output's buffer: a report is a few KB
 int g_output_error = 0;           // the first failed write's errno; -1 unknown
 
-// Removes `root` with all below it, links not followed. It holds one
-// descriptor at a time and allocates nothing, as it also runs when the
-// process is out of both: a folder is read until a folder turns up in it,
-// which is emptied first, and the reading starts again.
-bool RemoveTree(const char* root) {
-  if (::unlink(root) == 0 || errno == ENOENT) return true;
+// Removes `root` with all below it, links not followed: errno's value for
+// what stays, 0 when all went. It holds one descriptor at a time and
+// allocates nothing, as it also runs when the process is out of both: a
+// folder is read until a folder turns up in it, which is emptied first,
+// and the reading starts again. A folder whose owner's rights a umask took
+// (made 0300, 0000) is given them back: it is the run's, and going.
+int RemoveTree(const char* root) {
+  if (::unlink(root) == 0 || errno == ENOENT) return 0;
   char path[PATH_MAX];
   const std::size_t top = std::strlen(root);
-  if (top == 0 || top >= sizeof path) return false;
+  if (top == 0 || top >= sizeof path) return ENAMETOOLONG;
   std::memcpy(path, root, top + 1);
   std::size_t length = top;
+  bool opened_up = false;  // this folder was given its owner's rights
   for (int rereads = 0;;) {
     const int folder = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (folder < 0) return false;
+    bool denied = folder < 0 && errno == EACCES;
+    if (folder < 0 && !denied) return errno;
     std::size_t below = 0;
+    int stays = 0;  // why an entry of this folder could not go
     alignas(dirent64) char entries[2048];
-    for (ssize_t n; !below && (n = ::getdents64(folder, entries, sizeof entries)) > 0;) {
-      for (ssize_t at = 0; at < n && !below;) {
+    for (ssize_t n; !below && !denied && (n = ::getdents64(folder, entries, sizeof entries)) > 0;) {
+      for (ssize_t at = 0; at < n && !below && !denied;) {
         const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
         at += entry->d_reclen;
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        if (::unlinkat(folder, name, 0) == 0) continue;
+        if (::unlinkat(folder, name, 0) == 0 || errno == ENOENT) continue;
         const std::size_t size = std::strlen(name);
-        if (errno != EISDIR || length + 1 + size >= sizeof path) continue;
-        path[length] = '/';
-        std::memcpy(path + length + 1, name, size + 1);
-        below = length + 1 + size;
+        if (errno == EACCES && !opened_up) {
+          denied = true;
+        } else if (errno != EISDIR) {
+          stays = errno;
+        } else if (length + 1 + size >= sizeof path) {
+          stays = ENAMETOOLONG;
+        } else {
+          path[length] = '/';
+          std::memcpy(path + length + 1, name, size + 1);
+          below = length + 1 + size;
+        }
       }
     }
-    ::close(folder);
+    if (folder >= 0) ::close(folder);
+    if (denied) {
+      if (opened_up || ::chmod(path, S_IRWXU) != 0) return EACCES;
+      opened_up = true;
+      continue;
+    }
     if (below) {
       length = below;
+      opened_up = false;
       continue;
     }
     if (::rmdir(path) != 0) {
       // Another thread of the run may still be writing there.
-      if (errno == ENOTEMPTY && ++rereads < 1000) continue;
-      return false;
+      if (errno == ENOTEMPTY && !stays && ++rereads < 1000) continue;
+      return stays ? stays : errno;
     }
-    if (length == top) return true;
+    if (length == top) return 0;
     while (path[--length] != '/') {
     }
     path[length] = '\0';
+    opened_up = false;
   }
+}
+
+// RemoveTree in a child process that shares the run's memory but not its
+// descriptors: its own table, emptied, has room where the run's threads
+// hold every descriptor the limit allows, and go on opening meanwhile.
+int RemoveTreeApart(const char* root) {
+  const pid_t child = ::vfork();
+  if (child == 0) {
+    ::close_range(0, ~0U, 0);
+    ::_exit(RemoveTree(root));
+  }
+  if (child < 0) return EMFILE;
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno == EINTR) continue;
+    // Reaped already (the caller had SIGCHLD ignored): what is left tells.
+    struct stat left {};
+    return ::lstat(root, &left) != 0 && errno == ENOENT ? 0 : EMFILE;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : EMFILE;
+}
+
+// A folder of the run's own removed with all below it: errno's value for
+// what stays, 0 when it went.
+int RemoveOwn(const char* root) {
+  const int failed = RemoveTree(root);
+  return failed == EMFILE ? RemoveTreeApart(root) : failed;
+}
+
+// A folder made for the user removed, only while empty: errno's value when
+// it stays for another reason, 0 otherwise.
+int RemoveEmpty(const char* folder) {
+  if (::rmdir(folder) == 0 || errno == ENOENT || errno == ENOTEMPTY || errno == EEXIST) return 0;
+  return errno;
 }
 
 // REQUIRES: g_lock. Newest first; allocates nothing.
 void RemoveAllMade() {
   std::vector<MadePath>& made = Made();
   for (auto at = made.rbegin(); at != made.rend(); ++at)
-    at->own ? RemoveTree(at->path.c_str()) : ::rmdir(at->path.c_str());
+    at->own ? RemoveOwn(at->path.c_str()) : RemoveEmpty(at->path.c_str());
   made.clear();
 }
 
@@ -222,6 +276,9 @@ int RunCatching(const char* program, int (*run)(int, char**), int argc, char** a
 
 int Fail(const std::string& line) {
   Flush();
+  // A signal taken meanwhile ends the run here, unsaid: its thread may have
+  // removed what this line is about.
+  { RunHeld held; }
   std::fprintf(stderr, "%s: %s\n", g_program.load(), line.c_str());
   return 1;
 }
@@ -242,6 +299,8 @@ const char* Activity() {
 
 void EndFatally(const char* what) {
   ::pthread_mutex_lock(&g_lock);
+  // A signal taken meanwhile ends the run as it would have, unsaid.
+  if (const int signal = g_signalled.load()) EndBySignal(signal);
   char line[1024];
   std::size_t at = 0;
   for (const char* part : {g_program.load(), ": ", what, " while ", g_activity.load()})
@@ -314,17 +373,16 @@ void KeepMade(const std::string& path) {
   }
 }
 
-bool RemoveMade(const std::string& path) {
+int RemoveMade(const std::string& path) {
   RunHeld held;
   std::vector<MadePath>& made = Made();
   for (auto at = made.rbegin(); at != made.rend(); ++at) {
     if (at->path != path) continue;
-    const bool gone =
-        at->own ? RemoveTree(path.c_str()) : ::rmdir(path.c_str()) == 0 || errno == ENOENT;
+    const int failed = at->own ? RemoveOwn(path.c_str()) : RemoveEmpty(path.c_str());
     made.erase(std::next(at).base());
-    return gone;
+    return failed;
   }
-  return false;
+  return 0;
 }
 
 }  // namespace program_files

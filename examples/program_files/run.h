@@ -4,9 +4,15 @@
 //
 // What the run made is a list of paths, removed newest first when it ends
 // and never kept: a folder made for the user by rmdir, so only while empty;
-// a folder of the run's own (mkdtemp) with all below it. The signals are
-// taken by a thread of their own, which holds the run (RunHeld) before it
-// removes anything: what a RunHeld covers is done whole first.
+// a folder of the run's own (mkdtemp) with all below it, whatever rights a
+// umask left it and however few descriptors the run has free. The signals
+// are taken by a thread of their own, which holds the run (RunHeld) before
+// it removes anything: what a RunHeld covers is done whole first, and a run
+// ended by a signal says nothing more.
+//
+// The run's lock (what RunHeld holds) is the last lock any thread takes:
+// nothing done under it takes another lock, so a thread that ends the run
+// under a lock of the platform's or the library's may wait for it.
 #pragma once
 
 #include <string>
@@ -23,7 +29,7 @@ namespace program_files {
 int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv);
 
 // "<program>: <line>" on standard error, after what standard output holds;
-// answers 1.
+// answers 1. A signal taken meanwhile ends the run instead, unsaid.
 int Fail(const std::string& line);
 // "<program>: <complaint>" and `usage` on standard error; answers 2.
 int UsageError(const std::string& complaint, const char* usage);
@@ -32,14 +38,16 @@ int UsageError(const std::string& complaint, const char* usage);
 void SetActivity(const char* activity);
 const char* Activity();
 // "<program>: <what> while <activity>", what the run made removed, status
-// 1. Any thread, in a failed allocation, under any lock. `what` stays valid.
+// 1; a signal taken meanwhile ends the run by that signal instead. Any
+// thread, in a failed allocation, under any lock. `what` stays valid.
 [[noreturn]] void EndFatally(const char* what);
 
 // Flushes standard output; false with `error` when any of it was lost.
 bool FlushOutput(std::string& error);
 
 // Holds off the run's end while it lives; a signal that came before the
-// outermost hold ends the run there. Holds nest.
+// outermost hold ends the run there. Holds nest. Under a hold, take no
+// other lock (see above).
 class RunHeld {
  public:
   RunHeld();
@@ -54,7 +62,9 @@ int MakeRunFolder(const std::string& folder);
 int MakeOwnFolder(std::string& folder);
 // Takes `path` off the list: the run keeps it.
 void KeepMade(const std::string& path);
-// Removes the listed `path` now; false when something of it stays.
-bool RemoveMade(const std::string& path);
+// Removes the listed `path` now: errno's value when something of it stays
+// (a folder made for the user that another put something in is no
+// failure), 0 otherwise.
+int RemoveMade(const std::string& path);
 
 }  // namespace program_files

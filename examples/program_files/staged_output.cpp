@@ -5,18 +5,36 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <optional>
 #include <utility>
 
 #include "examples/program_files/program_files.h"
 #include "examples/program_files/run.h"
-#include "platform/host/files.h"
 
 namespace program_files {
 namespace {
 
 void (*g_observer)(const std::string&) = nullptr;
+std::atomic<int> g_flush_failure{0};  // SetFlushFailure's countdown
+
+// fsync(2) of the run's file or the user's folder `path`: errno's value, 0
+// when it is on disk. It allocates nothing and takes no lock, as it runs
+// with the run held (run.h).
+int FlushToDisk(const char* path, bool folder) {
+  int file = ::open(path, (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY | O_NOFOLLOW) | O_CLOEXEC);
+  // A file of the run's own that a umask left no read right.
+  if (file < 0 && errno == EACCES && !folder)
+    file = ::open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (file < 0) return errno;
+  const int failed = ::fsync(file) == 0 ? 0 : errno;
+  ::close(file);
+  int countdown = g_flush_failure.load();
+  while (countdown > 0 && !g_flush_failure.compare_exchange_weak(countdown, countdown - 1)) {
+  }
+  return failed ? failed : countdown == 1 ? EIO : 0;
+}
 
 using FileId = std::pair<dev_t, ino_t>;
 
@@ -33,9 +51,10 @@ struct Move {
   std::string staged, target;
   std::string kept;  // where the earlier file stays until the commit is over
   enum { kNone, kLinked, kAside } earlier = kNone;
-  bool in = false;             // the new file has the target's name
-  std::optional<FileId> ours;  // the new file: what else is found at the target
-                               // meanwhile (another run's file) is left alone
+  std::optional<FileId> earlier_id;  // the earlier file, at `kept` while kept
+  bool in = false;                   // the new file has the target's name
+  std::optional<FileId> ours;        // the new file: what else is found at the target
+                                     // meanwhile (another run's file) is left alone
 };
 
 // Keeps the earlier file at the target, then gives the new one its name:
@@ -43,6 +62,7 @@ struct Move {
 int PutInPlace(Move& move) {
   struct stat status {};
   if (::lstat(move.target.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
+    move.earlier_id = FileId{status.st_dev, status.st_ino};
     if (::link(move.target.c_str(), move.kept.c_str()) == 0) {
       move.earlier = Move::kLinked;
     } else if (::renameat2(AT_FDCWD, move.target.c_str(), AT_FDCWD, move.kept.c_str(),
@@ -85,6 +105,10 @@ void SetCommitObserver(void (*observer)(const std::string& target)) {
   g_observer = observer;
 }
 
+void SetFlushFailure(int nth) {
+  g_flush_failure.store(nth);
+}
+
 StagedOutput::~StagedOutput() {
   Discard();
 }
@@ -122,11 +146,12 @@ bool StagedOutput::Commit(std::string& error) {
     move.kept = staging_ + "-earlier-" + names_[i];
     move.ours = FileAt(move.staged);
     // On disk before any takes a user's name.
-    const int failed = move.ours ? platform::FlushHostPath(move.staged) : errno;
+    const int failed = move.ours ? FlushToDisk(move.staged.c_str(), false) : errno;
     if (failed) return error = SystemError(move.target, "cannot write", failed), false;
   }
   std::size_t done = 0;
   int failed = 0;
+  const std::string* stays = nullptr;  // what could not go once all was in
   {
     RunHeld held;
     for (; done < moves.size() && !failed; ++done) {
@@ -134,20 +159,30 @@ bool StagedOutput::Commit(std::string& error) {
       if (!failed && g_observer) g_observer(moves[done].target);
     }
     const bool all_in = !failed;
-    if (all_in) failed = platform::FlushHostPath(folder_);
+    if (all_in) failed = FlushToDisk(folder_.c_str(), true);
     for (std::size_t i = done; failed && i-- > 0;)
       Undo(moves[i]);
     if (!failed) {
-      for (Move& move : moves)
-        if (move.earlier != Move::kNone) ::unlink(move.kept.c_str());
+      // Only the earlier file goes: another writer's at the kept name stays.
+      for (Move& move : moves) {
+        if (move.earlier == Move::kNone || FileAt(move.kept) != move.earlier_id) continue;
+        if (::unlink(move.kept.c_str()) != 0 && !stays) failed = errno, stays = &move.kept;
+      }
       for (const std::string& folder : created_)
         KeepMade(folder);
       created_.clear();
-      RemoveMade(staging_);
-      staging_.clear();
-      return true;
+      if (const int left = RemoveMade(staging_); left && !stays) failed = left, stays = &staging_;
+      if (!stays) {
+        staging_.clear();
+        return true;
+      }
     }
     if (!all_in) --done;  // the one that failed
+  }
+  if (stays) {
+    error = SystemError(*stays, "cannot remove", failed) + "; the new files are in place";
+    staging_.clear();
+    return false;
   }
   error = SystemError(done < moves.size() ? moves[done].target : folder_, "cannot write", failed);
   for (const Move& move : moves)

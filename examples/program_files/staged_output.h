@@ -40,11 +40,16 @@ class StagedOutput {
 
   // Flushes each file added to disk, then, the run held (run.h), puts each
   // in place, keeping the earlier file of its name (a hard link, else the
-  // file renamed aside where the system refuses the link), and flushes the
-  // folder. A step that fails puts every earlier file back and takes the
-  // new ones out: false with `error` naming the file and the reason. An
-  // earlier file that cannot go back is never removed: it stays where it is
-  // kept, a hidden name in the folder, which `error` gives.
+  // file renamed aside where the system refuses the link), flushes the
+  // folder and removes the kept files and the staging folder. A step that
+  // fails before the last file is in place and flushed puts every earlier
+  // file back and takes the new ones out: false with `error` naming the
+  // file and the reason. An earlier file that cannot go back (the rename
+  // back fails, or another writer put a file of its own at the name: device
+  // and inode tell) is never removed: it stays where it is kept, a hidden
+  // name in the folder, which `error` gives. A kept file or the staging
+  // folder that cannot be removed once all is in place leaves the new files
+  // there: false with `error` naming what stayed.
   bool Commit(std::string& error);
 
  private:
@@ -57,8 +62,12 @@ class StagedOutput {
   std::vector<std::string> names_;
 };
 
-// Test control: `observer` is called, the run held, after each file a
-// commit puts in place (null: none).
+// Test controls. `observer` is called, the run held, after each file a
+// commit puts in place (null: none). The `nth` flush of a commit from now
+// (1: the next; each file's, then the folder's) does its work and then
+// answers EIO, as a file system that reports a lost write only at the
+// flush would; 0 clears it.
 void SetCommitObserver(void (*observer)(const std::string& target));
+void SetFlushFailure(int nth);
 
 }  // namespace program_files

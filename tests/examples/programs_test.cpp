@@ -5,6 +5,8 @@
 // their runs: the folders as they were, or the whole new output.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -31,15 +34,21 @@ struct Ran {
   std::string out, err;
 };
 
+// Runs what follows as an ordinary user when the test runs as root, so that
+// a umask takes the owner's rights.
+const std::string kAsUser =
+    ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+
 // `line` run by the shell in `root`/work, TMPDIR its tmp/ unless the line
-// sets one, the programs in $PORT_TO_PNG, $DEMO and $PRINT_DEMO; what it
-// printed kept in `root`, outside the folder, its standard error read
-// through a pipe (a file-size limit of the line's does not reach it).
+// sets one, the programs in $PORT_TO_PNG, $DEMO and $PRINT_DEMO, $AS_USER
+// kAsUser; what it printed kept in `root`, outside the folder, its
+// standard error read through a pipe (a file-size limit of the line's does
+// not reach it).
 Ran RunLine(const std::string& root, const std::string& line) {
   const std::string command = "cd " + root + "/work && export TMPDIR=" + root +
                               "/work/tmp PORT_TO_PNG=" DRV_PORT_TO_PNG " DEMO=" DRV_DEMO
-                              " PRINT_DEMO=" DRV_PRINT_DEMO "; { " +
-                              line + "; } 2>&1 > " + root + "/ran.out";
+                              " PRINT_DEMO=" DRV_PRINT_DEMO " AS_USER='" +
+                              kAsUser + "'; { " + line + "; } 2>&1 > " + root + "/ran.out";
   Ran ran;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return ran;
@@ -69,13 +78,17 @@ std::set<std::string> Listing(const std::string& folder) {
 const std::string kTallPort = "PAGE 4000 4000\r\n" + std::string("\x00\x01\xF4", 3) +
                               std::string(500, '\0') + "\x05\x0F\x9F" + "ENDPAGE\r\n";
 
-// Sets up `root`/work: files that will not do, and another run's
-// leftovers in the temporary folder under the names the demo once used.
+// Sets up `root`/work: files that will not do, another run's leftovers in
+// the temporary folder under the names the demo once used, and open/, where
+// any user may write.
 void MakeWork(const std::string& root) {
   const std::string work = root + "/work";
   for (const char* folder : {"/folder", "/taken/job.prn", "/tmp/driverui-demo-printer/kept",
-                             "/held/page-1.png", "/kept"})
+                             "/held/page-1.png", "/kept", "/open"})
     fs::create_directories(work + folder);
+  fs::permissions(work + "/open", fs::perms::all);
+  for (const std::string& folder : {root, work})
+    fs::permissions(folder, fs::perms::others_exec, fs::perm_options::add);
   // Earlier output, which a failed run leaves as it was.
   testing_support::WriteAll(work + "/held/job.prn", "an earlier job");
   testing_support::WriteAll(work + "/kept/page-1.png", "an earlier picture");
@@ -132,6 +145,16 @@ TEST(Programs, BadInputIsOneLineAndLeavesNothing) {
       {"ulimit -f 0; $DEMO", "/strings.bin: cannot write: the file-size limit was reached", 1},
       {"ulimit -f 4; $DEMO", "/KVTEST.DAT: cannot write: the file-size limit was reached", 1},
       {"$DEMO > /dev/full", "demo: standard output: cannot write: the disk is full", 1},
+      {"TMPDIR=\"$(printf '\\377')\" $DEMO",
+       "demo: the temporary folder \377: the name is not UTF-8", 1},
+      // A umask that takes the owner's rights: the run's folders go all the
+      // same (made 0000, 0300).
+      {"umask 777; TMPDIR=$PWD/open $AS_USER $DEMO", "/strings.bin: cannot write: Permission", 1},
+      {"umask 477; TMPDIR=$PWD/open $AS_USER $DEMO", "/strings.bin: cannot read: Permission", 1},
+      {"umask 777; $AS_USER $PORT_TO_PNG tall.prn open", "open/page-1.png: cannot write: Perm", 1},
+      {"umask 777; $AS_USER $PRINT_DEMO --out open", "open/.print_demo-", 1},
+      {"umask 477; $AS_USER $PRINT_DEMO --out open", "cannot make a folder there: Permission", 1},
+      {"umask 477; TMPDIR=$PWD/open $AS_USER $PRINT_DEMO --out open", "print_demo: ", 1},
       {"$PRINT_DEMO --frob", "print_demo: unknown argument --frob", 2},
       {"$PRINT_DEMO --out", "no folder after --out", 2},
       {"$PRINT_DEMO --help", "usage: print_demo", 0},
@@ -140,6 +163,8 @@ TEST(Programs, BadInputIsOneLineAndLeavesNothing) {
       {"$PRINT_DEMO --out " + Deep(18, 1) + " > /dev/full", "standard output: cannot write", 1},
       {"$PRINT_DEMO --out ./x/../new > /dev/full", "standard output: cannot write", 1},
       {"$PRINT_DEMO --out " + Deep(21, 202), ": File name too long", 1},
+      {"TMPDIR=\"$(printf '\\377')\" $PRINT_DEMO --out new",
+       "the set-up failed: the temporary folder \377: the name is not UTF-8", 1},
       {"TMPDIR=file $PRINT_DEMO --out new",
        "the set-up failed: the temporary folder file: cannot make a folder there: not a folder", 1},
       {"$PRINT_DEMO --out taken", "print_demo: taken/job.prn: cannot write: it is a folder", 1},
@@ -162,7 +187,10 @@ TEST(Programs, BadInputIsOneLineAndLeavesNothing) {
        "\"%0$((n % 255))d\" 0)",
        "/job.prn: cannot write: File name too long", 89},
   };
+  // Root with no way to be another user: a umask takes nothing from it.
+  const bool no_user = ::geteuid() == 0 && std::system("command -v setpriv > /dev/null") != 0;
   for (const auto& [line, says, status] : kCases) {
+    if (no_user && line.find("$AS_USER") != std::string::npos) continue;
     const std::set<std::string> before = Listing(root.str() + "/work");
     const Ran ran = RunLine(root.str(), line);
     EXPECT_EQ(ran.status, status) << line << "\n" << ran.err;
@@ -187,12 +215,14 @@ TEST(Programs, PortToPngWritesNothingOutsideItsFolder) {
 }
 
 // How a program is started: its standard output (-1: /dev/null), a limit
-// `resource` (-1: none) of `value`, the user it runs as (0: this one).
+// `resource` (-1: none) of `value`, the user it runs as (0: this one), a
+// variable of its environment besides TMPDIR ("NAME=value").
 struct Setting {
   int out = -1;
   int resource = -1;
   rlim_t value = 0;
   uid_t user = 0;
+  std::string environment = {};
 };
 
 // A program started from `argv` with TMPDIR `tmp`, its standard error in
@@ -204,7 +234,10 @@ pid_t Start(const std::vector<std::string>& argv, const std::string& tmp, const 
     args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   const std::string tmpdir = "TMPDIR=" + tmp;
-  char* env[] = {const_cast<char*>(tmpdir.c_str()), nullptr};
+  char* env[] = {
+      const_cast<char*>(tmpdir.c_str()),
+      setting.environment.empty() ? nullptr : const_cast<char*>(setting.environment.c_str()),
+      nullptr};
   const pid_t child = ::fork();
   if (child == 0) {
     const int out = setting.out >= 0 ? setting.out : ::open("/dev/null", O_WRONLY);
@@ -297,8 +330,9 @@ struct Runs {
 // Each program, signalled at moments spread over its run once its staging
 // folder (or its temporary one) is there; SIGPIPE comes from a reader gone.
 // A caught signal leaves every folder as it was or holds the whole new
-// output, and ends the program by that signal; SIGKILL leaves every file a
-// user sees whole (the earlier one or the new one).
+// output, and ends the program by that signal, nothing said, also when the
+// run's threads hold every descriptor it may have; SIGKILL leaves every
+// file a user sees whole (the earlier one or the new one).
 TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
   Runs runs;
   ASSERT_TRUE(runs.Prepare()) << testing_support::ReadAll(runs.err);
@@ -319,14 +353,21 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
     const std::vector<std::string>* argv;
     const char* staging;  // in the output folder, else in tmp
     int signal;
+    rlim_t descriptors = 0;  // the most the run may have open; 0: no limit
   } kRuns[] = {
-      {&print, ".print_demo-", SIGINT},     {&print, ".print_demo-", SIGTERM},
-      {&print, ".print_demo-", SIGHUP},     {&print, ".print_demo-", SIGKILL},
-      {&print, ".print_demo-", SIGPIPE},    {&convert, ".port_to_png-", SIGINT},
-      {&convert, ".port_to_png-", SIGKILL}, {&demo, "driverui-demo-", SIGTERM},
-      {&demo, "driverui-demo-", SIGHUP},
+      {&print, ".print_demo-", SIGINT},        {&print, ".print_demo-", SIGTERM},
+      {&print, ".print_demo-", SIGHUP},        {&print, ".print_demo-", SIGKILL},
+      {&print, ".print_demo-", SIGPIPE},       {&convert, ".port_to_png-", SIGINT},
+      {&convert, ".port_to_png-", SIGKILL},    {&demo, "driverui-demo-", SIGTERM},
+      {&demo, "driverui-demo-", SIGHUP},       {&print, ".print_demo-", SIGTERM, 5},
+      {&convert, ".port_to_png-", SIGTERM, 4},
   };
-  for (const auto& [argv, staging, signal] : kRuns) {
+  for (const auto& [argv, staging, signal, descriptors] : kRuns) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers need descriptors of their own (a pipe to tell whether
+    // memory can be read): short of them, they misreport.
+    if (descriptors) continue;
+#endif
     const bool in_tmp = argv == &demo;
     for (int moment = 0; moment < (signal == SIGPIPE ? 1 : 3); ++moment) {
       fs::remove_all(out), fs::remove_all(tmp);
@@ -335,7 +376,10 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
       testing_support::WriteAll(out + "/page-1.png", "an earlier picture");
       const std::set<std::string> before = Listing(out);
       Pipe gone;  // a reader that went away, for SIGPIPE
-      const pid_t child = Start(*argv, tmp, err, {.out = signal == SIGPIPE ? gone.ends[1] : -1});
+      const pid_t child = Start(*argv, tmp, err,
+                                {.out = signal == SIGPIPE ? gone.ends[1] : -1,
+                                 .resource = descriptors ? RLIMIT_NOFILE : -1,
+                                 .value = descriptors});
       gone.Close(0), gone.Close(1);
       int status = 0;
       for (int waited = 0; waited < 20000 && !HasEntry(in_tmp ? tmp : out, staging); ++waited) {
@@ -345,9 +389,10 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
       std::this_thread::sleep_for(std::chrono::duration<double>(moment * seconds[argv] / 3));
       if (signal != SIGPIPE) ::kill(child, signal);
       status = Finish(child, 60);
+      const std::string said = testing_support::ReadAll(err);
       const std::string seen = std::string(staging) + " signal " + std::to_string(signal) +
-                               " moment " + std::to_string(moment) + "\n" +
-                               testing_support::ReadAll(err);
+                               " moment " + std::to_string(moment) + " descriptors " +
+                               std::to_string(descriptors) + "\n" + said;
       const std::set<std::string> after = Listing(out);
       std::set<std::string> done = argv == &demo ? before : whole[argv];
       if (argv == &convert) done.insert("job.prn 14");  // the earlier job stays
@@ -357,6 +402,7 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
               << entry << " " << seen;
         continue;
       }
+      EXPECT_EQ(said, "") << seen;
       if (WIFEXITED(status)) {
         EXPECT_EQ(WEXITSTATUS(status), 0) << seen;
         EXPECT_EQ(after, done) << seen;
@@ -367,6 +413,107 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
       EXPECT_TRUE(fs::is_empty(tmp)) << seen;
     }
   }
+}
+
+// The demonstration with memory running out at allocations spread over its
+// run, one a run (demo_failing fails the allocation it is told to, as the
+// system does when it has no more), its document sheet's call among them:
+// it ends with its whole transcript and status 0, or in one line and status
+// 1 with what it showed before the failure; a call that answered failure
+// is the last thing shown, never the record it did not fill.
+TEST(Programs, TheDemoUsesWhatACallAnsweredOnlyWhenItWentThrough) {
+  Runs runs;
+  fs::create_directories(runs.tmp);
+  const std::string count = runs.work + "/count", shown = runs.work + "/shown";
+  const auto run = [&](const std::string& environment) {
+    const int out = ::open(shown.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int status = Finish(
+        Start({DRV_DEMO_FAILING}, runs.tmp, runs.err, {.out = out, .environment = environment}),
+        60);
+    ::close(out);
+    return status;
+  };
+  ASSERT_EQ(run("DRV_ALLOCATIONS_FILE=" + count), 0) << testing_support::ReadAll(runs.err);
+  const std::string whole = testing_support::ReadAll(shown);
+  const std::uint64_t allocations = std::stoull("0" + testing_support::ReadAll(count));
+  const std::string sheet = "DrvDocumentProperties(DM_COPY | DM_PROMPT | DM_MODIFY) answers ";
+  int sheet_failed = 0;
+  // Close enough that the sheet's run of failing allocations is met.
+  constexpr std::uint64_t kChildren = 64;
+  for (std::uint64_t i = 1; i <= kChildren; ++i) {
+    const std::uint64_t index = allocations * i / (kChildren + 1);
+    const int status = run("DRV_FAIL_ALLOCATION=" + std::to_string(index));
+    const std::string said = testing_support::ReadAll(runs.err);
+    std::string transcript = testing_support::ReadAll(shown);
+    const std::string seen = "allocation " + std::to_string(index) + ": " + said + transcript;
+    EXPECT_TRUE(fs::is_empty(runs.tmp)) << seen;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+      EXPECT_EQ(transcript, whole) << seen;
+      continue;
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << " " << seen;
+    EXPECT_TRUE(said.starts_with("demo: ") && std::count(said.begin(), said.end(), '\n') == 1)
+        << seen;
+    // A failed answer ends what was shown; before it, all is as a whole run shows it.
+    if (const std::size_t failed = transcript.find(" answers -"); failed != std::string::npos) {
+      EXPECT_EQ(transcript.find('\n', failed), transcript.size() - 1) << seen;
+      if (transcript.find(sheet + "-") != std::string::npos) {
+        ++sheet_failed;
+        EXPECT_EQ(said, "demo: out of memory while working P1's document sheet\n") << seen;
+      }
+      transcript.erase(transcript.rfind('\n', transcript.size() - 2) + 1);
+    }
+    EXPECT_TRUE(whole.starts_with(transcript)) << seen;
+  }
+  EXPECT_GT(sheet_failed, 0) << "the sheet's call never failed";
+}
+
+// print_demo whose output folder's file system is made read-only at a
+// moment after its staging folder is there (the test's own mount, as root,
+// in a mount namespace of its own): a failure says the file system is
+// read-only, never that a permission was denied, also where the port met
+// it.
+TEST(Programs, AFileSystemMadeReadOnlyMidRunIsSaidSo) {
+  Runs runs;
+  const std::string disk = runs.work + "/disk";
+  fs::create_directories(disk), fs::create_directories(runs.tmp);
+  const char* at = disk.c_str();
+  if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+      ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      ::mount("tmpfs", at, "tmpfs", 0, "size=64m") != 0)
+    GTEST_SKIP() << "needs root, to mount a file system of its own";
+  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", disk + "/out"};
+  const auto begun = std::chrono::steady_clock::now();
+  ASSERT_EQ(Finish(Start(print, runs.tmp, runs.err), 60), 0) << testing_support::ReadAll(runs.err);
+  const auto took = std::chrono::steady_clock::now() - begun;
+  std::mt19937 random(88);
+  int port = 0;  // runs whose port met it
+  std::string lines;
+  for (int run = 0; run < 40 && port < 2; ++run) {
+    ::mount(nullptr, at, nullptr, MS_REMOUNT, nullptr);
+    fs::remove_all(disk + "/out");
+    const pid_t child = Start(print, runs.tmp, runs.err);
+    int status = 0;
+    bool ended = false;
+    for (int waited = 0; waited < 20000 && !HasEntry(disk + "/out", ".print_demo-"); ++waited) {
+      if ((ended = ::waitpid(child, &status, WNOHANG) == child)) break;
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    std::this_thread::sleep_for(took * (random() % 250) / 1000);
+    // Refused while a file there is open for writing.
+    while (!ended && !(ended = ::waitpid(child, &status, WNOHANG) == child) &&
+           ::mount(nullptr, at, nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+    }
+    if (!ended) status = Finish(child, 60);
+    EXPECT_NE(status, -1) << "hung";
+    const std::string said = testing_support::ReadAll(runs.err);
+    lines += said;
+    EXPECT_EQ(said.find("Permission denied"), std::string::npos) << said;
+    if (said.find("/job.prn: cannot write: Read-only file system (error ") != std::string::npos)
+      ++port;
+  }
+  ::umount2(at, MNT_DETACH);
+  EXPECT_GT(port, 0) << "the port never met the read-only file system:\n" << lines;
 }
 
 // A run that made its output folder, held at its report (a full pipe),
