@@ -371,8 +371,8 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // The write test (for a local printer), a bind without a device
   // mode, default settings made anew (CreateDefaultSettings), the
   // registration (RegisterWithManager); after a registration of a named
-  // extension answering 0 the default settings are saved in mode 1 and,
-  // when that worked, stored as the default device mode. An own handle
+  // extension answering 0 the default settings are saved (SaveReadSettings)
+  // and, when that worked, stored as the default device mode. An own handle
   // still open is released. The registration's answer.
   std::uint32_t RegisterExtension(const char* name, std::uint32_t mode) override;
   // PaperIdToFormIndex's search, with the medium (at 0 degrees for a
@@ -426,6 +426,7 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   RWWString job_name_;                           // of the document events
   GSheetRecord* shown_sheet_record_ = nullptr;   // while the instructions show
   GSheetRecord* sheet_record_ = nullptr;         // owned: the open sheet's
+  GPartsAsRead sheet_parts_;                     // what its settings read
   std::unique_ptr<GUIPluginPageList> page_list_;
   // The settings the open document sheet's last OK saved, the save's mode,
   // the device-mode object's write count after it and the page activity
