@@ -225,7 +225,10 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   virtual platform::DWORD CapColorDevice();
 
   // The default settings held, made anew (CreateDefaultSettings) when none
-  // are held or state bit 0 asks for a rebuild; null when none can be made.
+  // are held, state bit 0 asks for a rebuild, or the printer changed since
+  // they were made here (its change stamp differs, or cannot be had): the
+  // parts another call stored meanwhile are read (see Mended in
+  // driver_context_base.h). Null when none can be made.
   GAttributeComposite* CurrentDefaultSettings();
 
   // The printer events that DrvPrinterEvent dispatches to
@@ -455,6 +458,9 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   std::unique_ptr<GJobStorageNotice> notice_;
   std::vector<std::unique_ptr<platform::BYTE[]>> dev_mode_copies_;
   std::uint32_t cookie_ = 0;
+  // The printer's change stamp when CurrentDefaultSettings made the
+  // default settings held (0: unknown).
+  std::uint64_t defaults_stamp_ = 0;
   // The paper list of GetPaperList: stale until built, and again after a bind
   // that changed the record or a form this context added, and whenever the
   // printer's change stamp or the driver data's model changes differ from

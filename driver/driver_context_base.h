@@ -66,7 +66,9 @@
 // missing part is the defaults'. The sheets, the printer events and a
 // registration store through SaveReadSettings: a part they read and left
 // alone is not stored back over what another call stored meanwhile, and a
-// part of the defaults only where none is stored whole.
+// part of the defaults only where none is stored whole. The default settings
+// a context keeps between calls are read again once the printer changed
+// (GDriverContext::CurrentDefaultSettings).
 //
 // Ownership: the base owns its device-mode object. What the operations
 // answer is the caller's unless a comment says otherwise. Threads: one

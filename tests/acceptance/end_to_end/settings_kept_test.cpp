@@ -34,9 +34,16 @@ DevModeW* AsRecord(Bytes& bytes) {
   return reinterpret_cast<DevModeW*>(bytes.data());
 }
 
+// Whether DevQueryPrintEx on `printer` takes `record`.
+bool Printable(const AcceptanceInstall& install, HANDLE printer, void* record) {
+  char16_t reason[64] = {};
+  DevQueryPrintInfo query{24, 1, printer, static_cast<DevModeW*>(record), reason, sizeof reason, 0};
+  return install.Entry<decltype(DevQueryPrintEx)>("DevQueryPrintEx")(&query) == 1;
+}
+
 // A one-page document on a handle of its own, every event through the
-// export; true when each answered and DevQueryPrintEx took the record that
-// create-DC handed out.
+// export; true when each answered and the record create-DC handed out is
+// printable.
 bool PrintDocument(const AcceptanceInstall& install, Bytes record) {
   auto* event = install.Entry<decltype(DrvDocumentEvent)>("DrvDocumentEvent");
   HANDLE printer = nullptr;
@@ -47,10 +54,8 @@ bool PrintDocument(const AcceptanceInstall& install, Bytes record) {
   void *copy = nullptr, *create[] = {driver.data(), device.data(), record.data(), nullptr};
   bool ok =
       event(printer, dc, kDocumentEventCreateDcPre, sizeof create, create, sizeof copy, &copy) == 1;
-  char16_t reason[64] = {};
-  DevQueryPrintInfo query{24, 1, printer, static_cast<DevModeW*>(copy), reason, sizeof reason, 0};
   void *post[] = {copy}, *start[] = {&info};
-  ok = ok && install.Entry<decltype(DevQueryPrintEx)>("DevQueryPrintEx")(&query) == 1 &&
+  ok = ok && Printable(install, printer, copy) &&
        event(printer, dc, kDocumentEventCreateDcPost, sizeof post, post, 0, nullptr) == 1 &&
        event(printer, dc, kDocumentEventStartDoc, sizeof start, start, 0, nullptr) == 1;
   for (int code : {kDocumentEventStartPage, kDocumentEventEndPage, kDocumentEventEndDoc})
@@ -90,8 +95,19 @@ TEST_F(SettingsKept, BesideDocumentsOnThreeThreadsAndAfterEveryExport) {
     GDriverServer::Instance()->ReleaseContext(cookie);
     return SignedValueOr(options.get(), kMemoryKey, -1);
   };
-  Bytes record(kAcceptanceRecordBytes), out(kAcceptanceRecordBytes);
-  ASSERT_EQ(properties(nullptr, Printer(), name, AsRecord(record), nullptr, kDmModeCopy), 1);
+  // The printer's record before and after the user's OK (128 MB brings the
+  // collation unit, so the second collates), each printable. The first,
+  // which does not collate, prints whatever memory is set.
+  Bytes records[2] = {Bytes(kAcceptanceRecordBytes), Bytes(kAcceptanceRecordBytes)};
+  for (int after = 0; after < 2; ++after) {
+    if (after) SetMemory(ui, u"128");
+    EXPECT_TRUE(!after || sheet(nullptr, Printer()) == 1);
+    ASSERT_EQ(properties(nullptr, Printer(), name, AsRecord(records[after]), nullptr, kDmModeCopy),
+              1);
+    EXPECT_TRUE(Printable(Installed(), Printer(), records[after].data())) << after;
+  }
+  Bytes& record = records[0];
+  Bytes out(kAcceptanceRecordBytes);
 
   // The user sets the memory again and again while three threads print and
   // ask capabilities without a handle; the last memory set stays.
