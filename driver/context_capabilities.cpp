@@ -166,8 +166,15 @@ std::uint32_t DeviceQueryReasonId(std::uint32_t mask) {
 }
 
 GAttributeComposite* GDriverContext::CurrentDefaultSettings() {
-  if (!GetDefaultSettings() || (GetStateFlags() & kStateRebuildDefaults))
+  // Defaults held across calls are read again once the printer changed:
+  // checked against installed options from before the user's last OK, a
+  // record the printer takes was called unprintable.
+  const std::uint64_t stamp = platform::GetPrinterChangeStamp(GetPrinterHandle());
+  if (!GetDefaultSettings() || (GetStateFlags() & kStateRebuildDefaults) || stamp == 0 ||
+      stamp != defaults_stamp_) {
     SetDefaultSettings(CreateDefaultSettings());
+    defaults_stamp_ = stamp;
+  }
   return GetDefaultSettings();
 }
 

@@ -132,8 +132,19 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
   if (!open()) return 0;
   CarryJobFontFile();
   BOOL result = 0;
+  // What the settings read of the printer's parts, for the stores below:
+  // made afresh (the ones this context held may be older than what is
+  // stored), and forgotten if other defaults take their place.
+  GPartsAsRead read;
+  const GAttributeComposite* made = nullptr;
+  const auto read_of = [&](GAttributeComposite* settings) -> GPartsAsRead& {
+    if (settings != made) read = GPartsAsRead{};
+    return read;
+  };
   if (BindDevMode(nullptr) == 1) {
-    GAttributeComposite* defaults = CurrentDefaultSettings();
+    SetDefaultSettings(CreateDefaultSettings());
+    GAttributeComposite* defaults = GetDefaultSettings();
+    read = PartsReadFor(made = defaults);
     AddDefaultWatermarks();
     if (GAttributeComposite* group = FindComposite(defaults, kColorMediaSettingsKey)) {
       std::unique_ptr<GMiniInstaller> installer;
@@ -153,7 +164,7 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
         }
       }
     }
-    result = SaveSettings(GetDefaultSettings(), 1) ? 1 : 0;
+    result = SaveReadSettings(GetDefaultSettings(), read_of(GetDefaultSettings())) ? 1 : 0;
     AddMediaForms();
   }
   platform::Uuid id;
@@ -173,7 +184,7 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
     check.RunUpdateCheck(printer_name ? RWWString(printer_name) : RWWString(),
                          kUpdateCheckInitialise);
   }
-  if (SaveSettings(defaults, 1)) StoreDefaultDevMode();
+  if (SaveReadSettings(defaults, read_of(defaults))) StoreDefaultDevMode();
   close();
   return result;
 }
@@ -210,8 +221,10 @@ BOOL GDriverContext::DrvUpgradePrinter(DWORD level, platform::BYTE* info) {
   BOOL result = 1;
   if (!(dev_mode && dev_mode->IsFromPrinter() == 1) && !upgraded) {
     std::unique_ptr<platform::BYTE[]> printer = ReadPrinterInfo2(creation_handle_);
+    // Built, not read: a part stored whole stays.
     std::unique_ptr<GAttributeComposite> settings(BuildDefaultSettings());
-    result = settings && SaveSettings(settings.get(), 1) ? 1 : 0;
+    GPartsAsRead none;
+    result = settings && SaveReadSettings(settings.get(), none) ? 1 : 0;
     settings.reset();
     const auto* stored = reinterpret_cast<const platform::PrinterInfo2W*>(printer.get());
     if (stored && stored->dev_mode &&

@@ -14,7 +14,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <sstream>
 #include <string>
 
 #include "config/attributes/attribute_composite.h"
@@ -28,9 +27,7 @@
 #include "driver/property_sheet_hook.h"
 #include "driver/qcf_update_check.h"
 #include "driver/spooler_forms.h"
-#include "foundation/rw/binarystream.h"
 #include "foundation/rw/error.h"
-#include "foundation/rw/rwstore.h"
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
 #include "platform/ui/property_sheet.h"
@@ -87,17 +84,6 @@ int CopyDevModeOut(GDriverContext& context, platform::DevModeW* out, platform::D
   return dev_mode && out ? dev_mode->CopyDevModeTo(out, out_size) : 0;
 }
 
-// The settings' stored graph in the binary encoding, which holds every
-// key, value and serial number the device mode's record is made from;
-// empty when it cannot be made.
-std::string SettingsImage(const GAttributeComposite& settings) {
-  std::stringbuf buffer;
-  RWBinaryOutputStream stream(&buffer);
-  WriteCollectablePointerToStream(stream, &settings);
-  if (stream.Fail()) return {};
-  return std::move(buffer).str();
-}
-
 }  // namespace
 
 bool GDriverContext::IsCallerShell() {
@@ -131,6 +117,7 @@ bool GDriverContext::BeginSheet(platform::PropSheetUiInfo* info, std::uint32_t p
   // A second sheet on this context replaces the first's record and pages.
   EndSheet();
   sheet_record_ = CreateSheetRecord();
+  sheet_parts_ = PartsReadFor(sheet_record_ ? sheet_record_->settings : nullptr);
   if (!sheet_record_) return false;
   page_list_.reset(new (std::nothrow) GUIPluginPageList);
   sheet_record_->property_sheet = info->property_sheet;
@@ -193,18 +180,18 @@ bool GDriverContext::SaveAppliedSettings(GAttributeComposite* settings, std::uin
   if (settings && settings == applied_settings_ && mode == applied_mode_ &&
       DevModeWrites() == applied_writes_ &&
       (activity == applied_activity_ ||
-       (!applied_image_.empty() && SettingsImage(*settings) == applied_image_))) {
+       (!applied_image_.empty() && GraphImage(*settings) == applied_image_))) {
     applied_activity_ = activity;
     return true;
   }
   applied_image_.clear();
   applied_settings_ = nullptr;
-  if (!SaveSettings(settings, mode)) return false;
+  if (!(mode == 1 ? SaveReadSettings(settings, sheet_parts_) : SaveSettings(settings, mode)))
+    return false;
   // Taken after the save, which empties the custom sizes, brings in the
   // installed options and moves the printer-wide parts last; only for a
   // sheet with pages of other plug-ins, which may change settings unnoted.
-  if (page_list_ && !page_list_->EveryPageNotesItsChanges())
-    applied_image_ = SettingsImage(*settings);
+  if (page_list_ && !page_list_->EveryPageNotesItsChanges()) applied_image_ = GraphImage(*settings);
   applied_settings_ = settings;
   applied_mode_ = mode;
   applied_writes_ = DevModeWrites();
@@ -435,7 +422,7 @@ bool GDriverContext::ConvertOnPrinter(const char16_t* printer_name, GDevModeSett
       GQCFUpdateCheck check(built.get(), this);
       check.RunUpdateCheck(RWWString(printer_name), kUpdateCheckConversion);
     }
-    ok = built && SaveSettings(built.get(), 0) != 0;
+    ok = built && WriteDevModeSettings(built.get()) != 0;
     if (ok) StoreDefaultDevMode();
   }
   if (ok && merge && dev_mode.MergeDevMode(dev_mode_in) == 0) {
@@ -498,7 +485,7 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
           !(sheet_record_->access_flags & kUIAccessNoPermission)) {
         GAttributeComposite* settings = sheet_record_->settings;
         const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
-        if (SaveSettings(settings, 1)) ExportAfterApply(kExportConfigName);
+        if (SaveReadSettings(settings, sheet_parts_)) ExportAfterApply(kExportConfigName);
         GAttributeComposite* physical = FindComposite(settings, kInstalledOptionsKey);
         // Settings only partly stored for want of memory: nothing more is
         // stored on them (and PrinterProperties answers failure).

@@ -262,8 +262,13 @@ std::uint32_t GDriverContext::RegisterExtension(const char* name, std::uint32_t 
   if (IsRemotePrinter() == 0) EnsureWritablePrinterData();
   BindDevMode(nullptr);
   SetDefaultSettings(CreateDefaultSettings());
+  GAttributeComposite* const made = GetDefaultSettings();
+  GPartsAsRead read = PartsReadFor(made);
   const std::uint32_t result = RegisterWithManager(name, mode);
-  if (name && *name != '\0' && result == 0 && SaveSettings(GetDefaultSettings(), 1))
+  // Defaults the registration put in place of those read were read from
+  // nothing.
+  if (GetDefaultSettings() != made) read = GPartsAsRead{};
+  if (name && *name != '\0' && result == 0 && SaveReadSettings(GetDefaultSettings(), read))
     StoreDefaultDevMode();
   if (own_handle_) {
     UseOwnHandle(0);

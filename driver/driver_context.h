@@ -225,7 +225,10 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   virtual platform::DWORD CapColorDevice();
 
   // The default settings held, made anew (CreateDefaultSettings) when none
-  // are held or state bit 0 asks for a rebuild; null when none can be made.
+  // are held, state bit 0 asks for a rebuild, or the printer changed since
+  // they were made here (its change stamp differs, or cannot be had): the
+  // parts another call stored meanwhile are read (see Mended in
+  // driver_context_base.h). Null when none can be made.
   GAttributeComposite* CurrentDefaultSettings();
 
   // The printer events that DrvPrinterEvent dispatches to
@@ -371,8 +374,8 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // The write test (for a local printer), a bind without a device
   // mode, default settings made anew (CreateDefaultSettings), the
   // registration (RegisterWithManager); after a registration of a named
-  // extension answering 0 the default settings are saved in mode 1 and,
-  // when that worked, stored as the default device mode. An own handle
+  // extension answering 0 the default settings are saved (SaveReadSettings)
+  // and, when that worked, stored as the default device mode. An own handle
   // still open is released. The registration's answer.
   std::uint32_t RegisterExtension(const char* name, std::uint32_t mode) override;
   // PaperIdToFormIndex's search, with the medium (at 0 degrees for a
@@ -426,6 +429,7 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   RWWString job_name_;                           // of the document events
   GSheetRecord* shown_sheet_record_ = nullptr;   // while the instructions show
   GSheetRecord* sheet_record_ = nullptr;         // owned: the open sheet's
+  GPartsAsRead sheet_parts_;                     // what its settings read
   std::unique_ptr<GUIPluginPageList> page_list_;
   // The settings the open document sheet's last OK saved, the save's mode,
   // the device-mode object's write count after it and the page activity
@@ -454,6 +458,9 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   std::unique_ptr<GJobStorageNotice> notice_;
   std::vector<std::unique_ptr<platform::BYTE[]>> dev_mode_copies_;
   std::uint32_t cookie_ = 0;
+  // The printer's change stamp when CurrentDefaultSettings made the
+  // default settings held (0: unknown).
+  std::uint64_t defaults_stamp_ = 0;
   // The paper list of GetPaperList: stale until built, and again after a bind
   // that changed the record or a form this context added, and whenever the
   // printer's change stamp or the driver data's model changes differ from

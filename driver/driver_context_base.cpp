@@ -5,16 +5,23 @@
 #include "driver/driver_context_base.h"
 
 #include <atomic>
+#include <iterator>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <sstream>
 #include <string>
+#include <utility>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/custom_media_size.h"
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
+#include "driver/nt_os_factory.h"
+#include "foundation/rw/binarystream.h"
 #include "foundation/rw/error.h"
+#include "foundation/rw/rwstore.h"
 #include "output/core/state.h"
 #include "services/os_factory.h"
 
@@ -85,11 +92,10 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
   GDevModeSettingsInterface& bound = *dev_mode_settings_;
   const bool from_printer = bound.IsFromPrinter() == 1;
   if (!from_printer) {
-    // A re-made object leaves the printer's parts as the first one stored
-    // them.
+    // Built, not read: the printer's own parts stay as stored.
     std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
     if (RWShortOfMemorySince(short_of_memory)) return 0;
-    SaveSettings(built.get(), for_release ? 0 : 1);
+    WriteDevModeSettings(built.get());
   } else {
     std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
     if (options) ApplyInstalledOptions(options.get());
@@ -108,6 +114,19 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
 }
 
 int GDriverContextBase::SaveSettings(GAttributeComposite* settings, std::uint32_t mode) {
+  return SaveParts(settings, mode == 1 ? Stores::kHeldParts : Stores::kPool, nullptr);
+}
+
+int GDriverContextBase::WriteDevModeSettings(GAttributeComposite* settings) {
+  return SaveParts(settings, Stores::kNothing, nullptr);
+}
+
+int GDriverContextBase::SaveReadSettings(GAttributeComposite* settings, GPartsAsRead& read) {
+  return SaveParts(settings, Stores::kChangedParts, &read);
+}
+
+int GDriverContextBase::SaveParts(GAttributeComposite* settings, Stores stores,
+                                  GPartsAsRead* read) {
   if (!settings) return 0;
   if (GAttributeComposite* sizes = FindComposite(settings, kCustomSizesKey)) sizes->RemoveAll();
   ApplyInstalledOptions(settings);
@@ -122,15 +141,19 @@ int GDriverContextBase::SaveSettings(GAttributeComposite* settings, std::uint32_
       part.object.reset(new (std::nothrow) GState(part.key));
   }
   KeptPart& watermarks = parts[2];
-  if (GetLocalWatermarkFlag() && watermarks.held)
+  if (stores != Stores::kNothing && GetLocalWatermarkFlag() && watermarks.held)
     CollectLocalWatermarks(dynamic_cast<GAttributeComposite*>(watermarks.object.get()));
   int result = 1;
   // A part the settings lacked is not stored: an empty one would erase
   // what the printer keeps (settings from an older device mode have none).
   for (KeptPart& part : parts) {
-    if (mode == 1 && part.held && part.key != kUIObjectsKey &&
-        !StoreNamedSettings(part.object.get())) {
-      result = 0;
+    if (!part.held || part.key == kUIObjectsKey) continue;
+    if (stores == Stores::kHeldParts && !StoreNamedSettings(part.object.get())) result = 0;
+    if (stores == Stores::kChangedParts) {
+      std::size_t index = 0;
+      while (kPrinterWideParts[index] != part.key)
+        ++index;
+      if (!StoreReadPart(*part.object, read->images[index])) result = 0;
     }
   }
   settings->ClearSerialNumbers();
@@ -142,8 +165,39 @@ int GDriverContextBase::SaveSettings(GAttributeComposite* settings, std::uint32_
   return stored == 0 ? 0 : result;
 }
 
+int GDriverContextBase::StoreReadPart(MPersistentObject& part, std::string& image) {
+  if (!image.empty()) {
+    std::string now = GraphImage(part);
+    // Left alone: what is stored stays, whoever stored it since.
+    if (now == image) return 1;
+    if (!StoreNamedSettings(&part)) return 0;
+    image = std::move(now);
+    return 1;
+  }
+  // The defaults' part, stored only where the printer holds none whole: what
+  // memory ran short for reads as missing, and is not.
+  std::lock_guard<std::recursive_mutex> whole(GNTOSFactory::NamedValueLock());
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  const std::unique_ptr<GAttributeComposite> stored(LoadNamedSettings(part.Key()));
+  if (RWShortOfMemorySince(short_of_memory)) return 0;
+  if (stored) return 1;
+  if (!StoreNamedSettings(&part)) return 0;
+  image = GraphImage(part);
+  return 1;
+}
+
+std::string GDriverContextBase::GraphImage(const MPersistentObject& graph) {
+  std::stringbuf buffer;
+  RWBinaryOutputStream stream(&buffer);
+  WriteCollectablePointerToStream(stream, &graph);
+  if (stream.Fail()) return {};
+  return std::move(buffer).str();
+}
+
 GAttributeComposite* GDriverContextBase::LoadNamedSettings(const std::uint32_t& key) {
   const RWWString name = PartName(key);
+  // The object and the check of its bytes are of one stored value.
+  std::lock_guard<std::recursive_mutex> whole(GNTOSFactory::NamedValueLock());
   std::unique_ptr<GAttributeComposite> part(LoadNamedObjectAs<GAttributeComposite>(this, name));
   if (part && !IsWholeStoredPart(key, *part)) return nullptr;
   return part.release();
@@ -155,32 +209,61 @@ int GDriverContextBase::StoreNamedSettings(MPersistentObject* object) {
   return services->StoreNamedObject(this, PartName(object->Key()), object);
 }
 
+GPartsAsRead GDriverContextBase::PartsReadFor(const GAttributeComposite* settings) {
+  GPartsAsRead read;
+  if (settings && settings == parts_read_for_) read = std::move(parts_read_);
+  parts_read_ = GPartsAsRead{};
+  parts_read_for_ = nullptr;
+  return read;
+}
+
 GAttributeComposite* GDriverContextBase::CreateDefaultSettings() {
+  parts_read_ = GPartsAsRead{};
+  parts_read_for_ = nullptr;
+  GPartsAsRead& read = parts_read_;
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
-  std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
-  if (options) ApplyInstalledOptions(options.get());
+  std::unique_ptr<GAttributeComposite> parts[std::size(kPrinterWideParts)];
+  for (std::size_t i = 0; i < std::size(kPrinterWideParts); ++i)
+    parts[i].reset(LoadNamedSettings(kPrinterWideParts[i]));
+  if (parts[0]) ApplyInstalledOptions(parts[0].get());
   GAttributeComposite* model = GetDevModeSettingsModel();
   std::unique_ptr<MPersistentObject> copy(model ? model->DeepCopy() : nullptr);
-  auto* settings = dynamic_cast<GAttributeComposite*>(copy.get());
-  std::unique_ptr<GAttributeComposite> watermarks(LoadNamedSettings(kKeyLocksKey));
-  if (watermarks) {
-    EnsureWatermarkScope(watermarks.get());
-    if (GetLocalWatermarkFlag())
-      MergeLocalWatermarks(FindComposite(watermarks.get(), kWatermarkListKey));
-  }
-  std::unique_ptr<GAttributeComposite> extension(LoadNamedSettings(kExtensionCompositeKey));
+  std::unique_ptr<GAttributeComposite> settings(dynamic_cast<GAttributeComposite*>(copy.get()));
+  if (settings) copy.release();
   // A stored part that memory ran short for is not missing, nor is a copy
   // of the model that could not be made: the data file's defaults in their
   // place would later be saved over what is stored. No settings.
-  if (RWShortOfMemorySince(short_of_memory) || (model && !copy)) return nullptr;
+  if (RWShortOfMemorySince(short_of_memory) || (model && !settings)) return nullptr;
   state_flags_ &= ~kStateRebuildDefaults;
-  if (!settings || !options || !watermarks || !extension) return BuildDefaultSettings();
-  copy.release();
-  PutDirectChild(*settings, options.release());
-  PutDirectChild(*settings, watermarks.release());
-  PutDirectChild(*settings, extension.release());
-  RefreshCustomSizes(settings);
-  return settings;
+  // Only a part not stored whole is the defaults': one missing part must
+  // not hide the others the printer holds.
+  std::unique_ptr<GAttributeComposite> built;
+  if (!settings || !parts[0] || !parts[1] || !parts[2]) {
+    built.reset(BuildDefaultSettings());
+    if (!built) return nullptr;
+  }
+  GAttributeComposite& tree = settings ? *settings : *built;
+  MPersistentObject* read_parts[std::size(kPrinterWideParts)] = {};
+  for (std::size_t i = 0; i < std::size(kPrinterWideParts); ++i) {
+    if (parts[i]) {
+      read_parts[i] = parts[i].get();
+      PutDirectChild(tree, parts[i].release());
+    } else if (&tree != built.get()) {
+      PutDirectChild(tree, TakeDirectChild(*built, kPrinterWideParts[i]));
+    }
+  }
+  if (auto* watermarks = dynamic_cast<GAttributeComposite*>(FindDirectChild(&tree, kKeyLocksKey))) {
+    EnsureWatermarkScope(watermarks);
+    if (GetLocalWatermarkFlag()) MergeLocalWatermarks(FindComposite(watermarks, kWatermarkListKey));
+  }
+  if (settings) RefreshCustomSizes(settings.get());
+  if (RWShortOfMemorySince(short_of_memory)) return nullptr;
+  // The images of what was read, as the tree holds it.
+  for (std::size_t i = 0; i < std::size(kPrinterWideParts); ++i) {
+    if (read_parts[i]) read.images[i] = GraphImage(*read_parts[i]);
+  }
+  parts_read_for_ = settings ? settings.get() : built.get();
+  return settings ? settings.release() : built.release();
 }
 
 GAttributeComposite* GDriverContextBase::GetDevModeSettingsModel() {

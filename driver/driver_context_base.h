@@ -27,7 +27,8 @@
 // Where printer data lives:
 //   - named objects "365", "366", "368": the settings parts of those keys
 //     (kInstalledOptionsKey, kKeyLocksKey, kExtensionCompositeKey;
-//     SaveSettings in mode 1 stores only the parts the settings held);
+//     SaveSettings in mode 1 stores only the parts the settings held,
+//     SaveReadSettings only those changed or missing);
 //   - the pool of the user's own watermarks: the named object of the pseudo
 //     name GetLocalWatermarkPoolName gives (the current user's registry, a
 //     composite keyed kWatermarkListKey of the watermarks of scope 2);
@@ -53,6 +54,22 @@
 //     attribute set replaces a child of the same key, a plain composite
 //     appends).
 //
+// Mended: what only reads never stores, and the defaults never go over
+// what the user stored. A bind built default settings for a record that was
+// not the printer's (a printer handle it could not read, a printer without
+// a default record) and stored their parts over the printer's: a
+// capabilities query with a null handle put the default installed options
+// over those the user set on the device sheet. It now writes the device
+// mode only. CreateDefaultSettings took the defaults for all three parts
+// when one was missing, so that one missing part hid the user's others, and
+// whatever stored the tree then stored the defaults over them; now only the
+// missing part is the defaults'. The sheets, the printer events and a
+// registration store through SaveReadSettings: a part they read and left
+// alone is not stored back over what another call stored meanwhile, and a
+// part of the defaults only where none is stored whole. The default settings
+// a context keeps between calls are read again once the printer changed
+// (GDriverContext::CurrentDefaultSettings).
+//
 // Ownership: the base owns its device-mode object. What the operations
 // answer is the caller's unless a comment says otherwise. Threads: one
 // caller at a time (the driver server's check-out); the local-watermark flag
@@ -60,9 +77,11 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "config/keys/settings_keys.h"
 #include "driver/dev_mode_settings_interface.h"
 #include "driver/driver_data_imp.h"
 #include "driver/spooler_forms.h"
@@ -87,6 +106,19 @@ inline constexpr std::uint32_t kStateMadeAnew = 0xFFFFFFFF;
 inline constexpr std::uint32_t kStateRemadeForRelease = 2;
 inline constexpr std::uint32_t kStateRebuildDefaults = 1;
 
+// The printer-wide parts that settings trees hold apart, in this order.
+inline constexpr std::uint32_t kPrinterWideParts[] = {kInstalledOptionsKey, kKeyLocksKey,
+                                                      kExtensionCompositeKey};
+
+// What the printer held of its printer-wide parts when CreateDefaultSettings
+// made a settings tree (PartsReadFor): each part's graph as the tree took it
+// in (binary, GraphImage), or empty where none was stored whole and the
+// defaults' part stood in. SaveReadSettings stores by it. Empty throughout,
+// it describes a tree of defaults (BuildDefaultSettings).
+struct GPartsAsRead {
+  std::string images[std::size(kPrinterWideParts)];
+};
+
 class GDriverContextBase : public virtual GDriverDataImp {
  public:
   // Deletes the device-mode object.
@@ -96,13 +128,13 @@ class GDriverContextBase : public virtual GDriverDataImp {
 
   // Binds `dev_mode` (null: none) as the settings' device mode. With an
   // object bound already: no device mode twice in a row re-makes the object
-  // (state bit 1), gives it its settings as below (without storing the
-  // printer's parts again) and answers 1; the same record answers 1 and
-  // changes nothing (the object's record is what a merge of it gives).
-  // Otherwise a new object is made (state all ones): from a default
-  // record, settings are built and saved with their printer-wide
-  // parts; from the printer's record, the stored installed options are
-  // applied and the collate field normalised. A given record is merged;
+  // (state bit 1), gives it its settings as below and answers 1; the same
+  // record answers 1 and changes nothing (the object's record is what a
+  // merge of it gives). Otherwise a new object is made (state all ones):
+  // from a default record, settings are built and written into it
+  // (WriteDevModeSettings: a bind stores nothing, see Mended); from the
+  // printer's record, the stored installed options are applied and the
+  // collate field normalised. A given record is merged;
   // then the object's context word goes to the services' SetTimeBias and,
   // for a record from the printer, the EMF flag is taken. 1 when bound (the
   // merge's answer for a record), 0 without an object.
@@ -119,8 +151,9 @@ class GDriverContextBase : public virtual GDriverDataImp {
   virtual int SaveSettings(GAttributeComposite* settings, std::uint32_t mode);
   // The named object `key` (in decimal) when it is an attribute
   // composite of that key read whole (an object graph read to the end of
-  // its value); else null, as for a damaged value (anything else loaded is
-  // deleted), so that the defaults stand in for it.
+  // its value, both read under the named values' lock); else null, as for a
+  // damaged value (anything else loaded is deleted), so that the defaults
+  // stand in for it.
   virtual GAttributeComposite* LoadNamedSettings(const std::uint32_t& key);
   // Stores `object` as the named object of its key in decimal; the
   // store's answer (0 for null).
@@ -150,11 +183,12 @@ class GDriverContextBase : public virtual GDriverDataImp {
   // name's text before " series"/" zdl" (ignoring case), applied; printer-data
   // values applied. Null without kDefaultSettingsKey.
   GAttributeComposite* BuildDefaultSettings() override;
-  // A deep copy of the device mode's model with the stored parts
-  // kInstalledOptionsKey (installed options applied), kKeyLocksKey (scopes
-  // ensured, local watermarks merged while the flag is set) and
-  // kExtensionCompositeKey; when any is missing (or there is no model),
-  // BuildDefaultSettings. Clears state bit 0.
+  // A deep copy of the device mode's model (without one, BuildDefaultSettings)
+  // with the stored parts kInstalledOptionsKey (installed options applied),
+  // kKeyLocksKey and kExtensionCompositeKey; a part not stored whole is
+  // BuildDefaultSettings' (see Mended). The watermarks' scopes are ensured
+  // and, while the flag is set, the local watermarks merged. Null when
+  // memory ran short for a part or the copy. Clears state bit 0.
   GAttributeComposite* CreateDefaultSettings() override;
   // "Software\Kestrova\" + printer data's "PrinterUUID" +
   // "\LocalJobStorageData".
@@ -296,6 +330,25 @@ class GDriverContextBase : public virtual GDriverDataImp {
 
   // --- Non-virtual operations.
 
+  // What the last CreateDefaultSettings of this base read of the parts,
+  // when it answered `settings`; else nothing read (the tree counts as
+  // defaults). Asked once, right after the call: it forgets.
+  GPartsAsRead PartsReadFor(const GAttributeComposite* settings);
+  // SaveSettings in mode 1 of settings that CreateDefaultSettings made and
+  // `read` describes (empty: defaults throughout), for a call that
+  // stores on their behalf (a sheet's OK, a printer event, a
+  // registration). Of the parts held, one read from the printer is stored
+  // only when it changed since, so that one left alone never goes back over
+  // what another call or thread stored meanwhile; one the defaults stood in
+  // for only where the printer still holds no whole part, looked at and
+  // stored under the named values' lock, so that the defaults never go over
+  // what the user stored. `read` then holds the images of the parts stored.
+  // Answers as SaveSettings.
+  int SaveReadSettings(GAttributeComposite* settings, GPartsAsRead& read);
+  // A settings graph's image: its stored form in the binary encoding (every
+  // key, value and serial number); empty when it cannot be made.
+  static std::string GraphImage(const MPersistentObject& graph);
+
   // Keeps `library_flags` as the application flags; when any bit of
   // kPublicDevModeFlags is set and IsDevModeAppFlagEnabled is 0, both bits
   // are cleared.
@@ -345,6 +398,9 @@ class GDriverContextBase : public virtual GDriverDataImp {
 
   // Deletes the device-mode object (the next bind makes one).
   void DropDevModeSettings();
+  // SaveSettings that writes the device mode only: neither a part nor the
+  // local watermark pool is stored (what a bind or a conversion writes).
+  int WriteDevModeSettings(GAttributeComposite* settings);
 
   // PaperIdToFormIndex, and with `by_name` the context's own lookup: a form
   // also matches the medium when it has the name that the paper-size
@@ -355,6 +411,12 @@ class GDriverContextBase : public virtual GDriverDataImp {
   bool RemakeDevModeSettings();
 
  private:
+  // What SaveSettings stores besides the device mode.
+  enum class Stores { kNothing, kPool, kHeldParts, kChangedParts };
+  int SaveParts(GAttributeComposite* settings, Stores stores, GPartsAsRead* read);
+  // A part of settings of SaveReadSettings, and its image in `read`.
+  int StoreReadPart(MPersistentObject& part, std::string& image);
+
   // EnumFormsForPrinter and EnumAllForms; `by_tray` filters through the form-to-tray database.
   std::int32_t WalkForms(GFormCallback callback, void* data, int check,
                          GAttributeComposite* settings, bool by_tray);
@@ -390,6 +452,11 @@ class GDriverContextBase : public virtual GDriverDataImp {
   };
 
   KeptSupportPath support_path_;
+
+  // What the last CreateDefaultSettings read, and the tree it answered
+  // (identity only, never used).
+  GPartsAsRead parts_read_;
+  const GAttributeComposite* parts_read_for_ = nullptr;
 
   GDevModeSettingsInterface* dev_mode_settings_ = nullptr;  // owned
   std::uint64_t dev_mode_writes_ = 0;

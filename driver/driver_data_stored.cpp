@@ -2,6 +2,7 @@
 // added from mass storage, the physical settings, the stored objects that
 // an upgrade re-encodes, and the bin and tray maps.
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "config/paper/paper_handling_device.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
+#include "driver/nt_os_factory.h"
 #include "flat_settings/flat_settings_codec.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
@@ -192,6 +194,8 @@ int GDriverDataImp::UpgradeNamedObject(const RWCString& name) {
   GOSFactory* services = GOSFactory::Instance();
   if (!services) return 0;
   const RWWString wide = RWWString::FromMultiByte(name);
+  // Read and stored back as one: a value stored in between is not undone.
+  std::lock_guard<std::recursive_mutex> whole(GNTOSFactory::NamedValueLock());
   std::unique_ptr<RWCollectable> loaded(services->LoadNamedObject(this, wide, 0));
   auto* object = dynamic_cast<MPersistentObject*>(loaded.get());
   return object ? UpgradeStoredObject(object, &wide, 0) : 0;
@@ -225,6 +229,8 @@ bool GDriverDataImp::IsWholeStoredPart(std::uint32_t key, const MPersistentObjec
 int GDriverDataImp::UpgradeObjectByKey(std::uint32_t key) {
   GOSFactory* services = GOSFactory::Instance();
   std::unique_ptr<GPrinterDataStore> store(services ? services->NewValueAdapter(this) : nullptr);
+  // As UpgradeNamedObject: the read, its check and the store are of one value.
+  std::lock_guard<std::recursive_mutex> whole(GNTOSFactory::NamedValueLock());
   RWCollectable* read = nullptr;
   if (!store || !store->LoadObjectByNumber(key, read)) {
     delete read;

@@ -287,9 +287,15 @@ int GNTOSFactory::SetPrinterDataString(GDriverData* printer, const RWWString& na
              : 0;
 }
 
+std::recursive_mutex& GNTOSFactory::NamedValueLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
 int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
                                     std::uint32_t length) {
   if ((!data && length != 0) || name.IsNull()) return 0;
+  std::lock_guard<std::recursive_mutex> whole(NamedValueLock());
   if (IsPseudoName(name)) return WritePseudoChunkedValue(name, data, length);
   PrinterHandle handle(*this, printer, true);
   if (!handle.Get()) return 0;
@@ -399,6 +405,7 @@ RWWString GNTOSFactory::GetPrinterDataString(GDriverData* printer, const RWWStri
 
 int GNTOSFactory::ReadChunkedValue(GDriverData* printer, const RWWString& name, void* buffer,
                                    std::uint32_t size, std::uint32_t& got) {
+  std::lock_guard<std::recursive_mutex> whole(NamedValueLock());
   if (IsPseudoName(name)) return ReadPseudoChunkedValue(name, buffer, size, got);
   PrinterHandle handle(*this, printer, true);
   if (!handle.Get()) return 0;
@@ -434,13 +441,18 @@ RWCollectable* GNTOSFactory::LoadNamedObject(GDriverData* printer, const RWWStri
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
   if (!buffer) return nullptr;
   std::uint32_t got = 0;
-  int read = ReadChunkedValue(printer, name, buffer.get(), size, got);
-  if (!read && got > size) {
-    // The size reported is bounded by the read (kMaxChunkedValueBytes).
-    size = got;
-    buffer.reset(new (std::nothrow) char[size]);
-    if (!buffer) return nullptr;
+  int read = 0;
+  {
+    // The second read is of the value the first one sized.
+    std::lock_guard<std::recursive_mutex> whole(NamedValueLock());
     read = ReadChunkedValue(printer, name, buffer.get(), size, got);
+    if (!read && got > size) {
+      // The size reported is bounded by the read (kMaxChunkedValueBytes).
+      size = got;
+      buffer.reset(new (std::nothrow) char[size]);
+      if (!buffer) return nullptr;
+      read = ReadChunkedValue(printer, name, buffer.get(), size, got);
+    }
   }
   if (!read || got == 0) return nullptr;
   std::unique_ptr<GPersistentInputStream> stream(

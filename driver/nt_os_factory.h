@@ -20,13 +20,19 @@
 //
 // Threads: every operation may be called from any thread; the services keep
 // no state of their own but the time bias and the module directory's cache.
-// The platform serialises printer data and the registry value by value: a
-// caller that needs a consistent read-modify-write of one printer's data
-// holds its own lock.
+// The platform serialises printer data and the registry value by value. A
+// chunked value (and so a named object) is many values, so every read and
+// write of one takes the process's named-value lock (NamedValueLock) for
+// all of its values: a reader meets the value as one writer left it whole,
+// never a count of one write over the chunks of another. A caller that
+// needs a consistent read-modify-write of a named object holds that lock
+// around both; it is re-entrant, and is never held while the platform's
+// own lock is.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/host/types.h"
 #include "services/os_factory.h"
@@ -76,6 +82,10 @@ class GNTOSFactory : public GOSFactory {
   // terminator).
   int SetPrinterDataString(GDriverData* printer, const RWWString& name,
                            const RWWString& value) override;
+  // The lock every chunked value's read and write takes (see Threads). It
+  // is the process's, not the services object's: printer data is.
+  static std::recursive_mutex& NamedValueLock();
+
   // Opens. Writes the count, then the chunks in order; the first chunk that
   // fails ends the write with 0 and deletes the count, so that no reader
   // takes the new count over old chunks. Then, when the count read before
@@ -111,7 +121,8 @@ class GNTOSFactory : public GOSFactory {
   // (it needs no printer handle).
   int DeletePrinterDataValue(GDriverData* printer, const RWWString& name) override;
   // Reads the chunked value into 1024 bytes, or, when it reports more, into
-  // exactly that many. When the named-object encoding is 1, `text` is 0
+  // exactly that many, both reads under NamedValueLock (a value stored in
+  // between is not met half). When the named-object encoding is 1, `text` is 0
   // and the name is not "VROBinPool", decodes the bytes as a flat settings
   // record (32-bit numbers) against a template built from `printer`: a
   // damaged record answers what was read and the template's missing

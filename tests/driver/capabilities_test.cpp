@@ -323,6 +323,9 @@ TEST_F(Queries, UpgradeEnablesSourcesOnlyWithStoredOptions) {
   };
   for (const auto& c : cases) {
     ASSERT_EQ(SetDisabledMsds(context_, c.before), 1);
+    // Stored as the initialise event stores them.
+    std::unique_ptr<GAttributeComposite> defaults(context_->BuildDefaultSettings());
+    ASSERT_EQ(context_->SaveSettings(defaults.get(), 1), 1);
     if (!c.stored) {
       ASSERT_EQ(Services().DeletePrinterDataValue(context_, u"365"), 1);
     }

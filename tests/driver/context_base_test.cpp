@@ -184,25 +184,27 @@ TEST_F(ContextBase, TheAppFlagGateAndTheUsersDevModeFollowTheRegistry) {
   }
 }
 
-TEST_F(ContextBase, BindingFollowsTheRecordsAndStoresThePrintersParts) {
+// A bind only reads: the default settings it builds for a record that is
+// not the printer's go into the device mode, never over the printer's parts.
+TEST_F(ContextBase, BindingFollowsTheRecordsAndStoresNothing) {
   const char a = 'a', b = 'b';
   const auto* record_a = reinterpret_cast<const platform::DevModeW*>(&a);
   const auto* record_b = reinterpret_cast<const platform::DevModeW*>(&b);
-  // Record, from printer, merge, result, the parts stored, the calls.
-  for (auto [record, from_printer, merge, result, stores, log] :
-       {std::tuple{record_a, 0, 1, 1, true, "Make FromPrinter Set Merge Word "},
-        {record_a, 0, 1, 1, false, "Same "},
-        {nullptr, 0, 1, 1, true, "Make FromPrinter Set Word "},  // released: made again
-        {nullptr, 0, 1, 1, false, "Make FromPrinter Set "},      // twice: re-made, no merge
-        {record_b, 1, 1, 1, false, "Same Make FromPrinter Collate Merge Word Emf "},
-        {record_a, 1, 0, 0, false, "Same Make FromPrinter Collate Merge Word Emf "}}) {
+  // Record, from printer, merge, result, the calls.
+  for (auto [record, from_printer, merge, result, log] :
+       {std::tuple{record_a, 0, 1, 1, "Make FromPrinter Set Merge Word "},
+        {record_a, 0, 1, 1, "Same "},
+        {nullptr, 0, 1, 1, "Make FromPrinter Set Word "},  // released: made again
+        {nullptr, 0, 1, 1, "Make FromPrinter Set "},       // twice: re-made, no merge
+        {record_b, 1, 1, 1, "Same Make FromPrinter Collate Merge Word Emf "},
+        {record_a, 1, 0, 0, "Same Make FromPrinter Collate Merge Word Emf "}}) {
     for (const char16_t* part : {u"365", u"366", u"368"})
       Services().DeletePrinterDataValue(context_, part);
     g_script = Script{from_printer, merge, 1, ""};
     EXPECT_EQ(context_->BindDevMode(record), result);
     EXPECT_EQ(g_script.log, log);
     for (const char16_t* part : {u"365", u"366", u"368"})
-      EXPECT_EQ(NamedBytes(context_, part) != "absent", stores) << log;
+      EXPECT_EQ(NamedBytes(context_, part), "absent") << log;
   }
   EXPECT_NE(context_->GetStateFlags() & kStateRemadeForRelease, 0u);
   EXPECT_EQ(context_->IsDevModeReleased() * 10 + context_->IsEmfDataType(), 1u);
@@ -213,6 +215,8 @@ TEST_F(ContextBase, BindingFollowsTheRecordsAndStoresThePrintersParts) {
 
 TEST_F(ContextBase, PartsAreSavedWhenHeldAndLoadedWhenWholeOfTheirClassAndBadValuesEndCleanly) {
   ASSERT_EQ(context_->BindDevMode(nullptr), 1);
+  std::unique_ptr<GAttributeComposite> defaults(context_->BuildDefaultSettings());
+  ASSERT_EQ(context_->SaveSettings(defaults.get(), 1), 1);
   const std::string stored = NamedBytes(context_, u"365");
   // The device mode's model and the stored parts (scopes ensured).
   std::unique_ptr<GAttributeComposite> made(context_->CreateDefaultSettings());
@@ -230,10 +234,13 @@ TEST_F(ContextBase, PartsAreSavedWhenHeldAndLoadedWhenWholeOfTheirClassAndBadVal
   EXPECT_EQ(context_->SaveSettings(settings.get(), 0), 1);
   g_script.set_settings = 0;
   EXPECT_EQ(context_->SaveSettings(settings.get(), 0) + context_->SaveSettings(nullptr, 1), 0);
+  // A part of another class is the defaults' alone.
   GValueAttribute other(5, 365);
   Services().StoreNamedObject(context_, RWWString(u"365"), &other);
   made.reset(context_->CreateDefaultSettings());
-  EXPECT_TRUE(ChildKeys(*made).ends_with(" 362 363 "));
+  EXPECT_TRUE(ChildKeys(*made).ends_with(" 365 366 368 "));
+  EXPECT_TRUE(
+      FindDirectChild(made.get(), 365)->IsEqualContent(FindDirectChild(defaults.get(), 365)));
   for (std::size_t n = 0; n <= stored.size(); ++n) {
     driver_data_testing::PutNamedBytes(context_, u"365", stored.substr(0, n));
     std::unique_ptr<GAttributeComposite> loaded(context_->LoadNamedSettings(365));

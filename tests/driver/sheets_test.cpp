@@ -293,12 +293,14 @@ TEST_F(Sheets, TheDocumentSheetAppliesOrCancels) {
     platform::LONG answer;
     std::uint32_t access;
     std::uint32_t export_after;
-    std::int32_t stored_310;  // the printer-wide part, stored only under access 0
+    // The printer-wide part, stored only under access 0 (-1: none stored),
+    // and never by a sheet cancelled or a later call.
+    std::int32_t stored_310;
     const char* log;
   } cases[] = {
+      {"advanced", true, true, 1, kUIAccessNoPrinterWide, 0, -1, "apply 5, result 1, reason 3"},
       {"OK", false, true, 1, 0, 0, 7, "apply 0, result 1, reason 3, apply 5, result 1, reason 3"},
-      {"Cancel", false, false, 2, 0, 1, 0, "reset 0, reset 5"},
-      {"advanced", true, true, 1, kUIAccessNoPrinterWide, 0, 0, "apply 5, result 1, reason 3"},
+      {"Cancel", false, false, 2, 0, 1, 7, "reset 0, reset 5"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -81,4 +81,36 @@ TEST_F(Threads, EightThreadsOnTwoPrinters) {
   EXPECT_EQ(platform::GetSpoolerCounters().open_handles, 0u);
 }
 
+// One writer stores two values of a named object in turn, of one chunk and
+// of four, while three readers load it: each load is one of the two whole,
+// never a mix, never nothing.
+TEST_F(Threads, ReadersOfANamedObjectMeetTheOldValueOrTheNew) {
+  ASSERT_TRUE(platform::AddPrinter(u"P1"));
+  HostOSFactory services;
+  FakeDriverData printer(u"P1");
+  GAttributeComposite values[2] = {GAttributeComposite(365), GAttributeComposite(365)};
+  for (std::uint16_t key = 1; key <= 90; ++key) {
+    if (key <= 4) values[0].AddChild(new GValueAttribute(64, key));
+    values[1].AddChild(new GValueAttribute(128, key));
+  }
+  ASSERT_EQ(services.StoreNamedObject(&printer, u"365", &values[0]), 1);
+  std::atomic<int> torn{0}, round{0};
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 3; ++t) {
+    readers.emplace_back([&] {
+      while (round.load() < 400) {
+        std::unique_ptr<RWCollectable> loaded(services.LoadNamedObject(&printer, u"365", 0));
+        auto* object = dynamic_cast<MPersistentObject*>(loaded.get());
+        torn +=
+            !object || !(object->IsEqualContent(&values[0]) || object->IsEqualContent(&values[1]));
+      }
+    });
+  }
+  for (; round < 400; ++round)
+    EXPECT_EQ(services.StoreNamedObject(&printer, u"365", &values[round % 2]), 1);
+  for (std::thread& reader : readers)
+    reader.join();
+  EXPECT_EQ(torn.load(), 0);
+}
+
 }  // namespace
