@@ -409,7 +409,13 @@ bool GDriverContext::ConvertOnPrinter(const char16_t* printer_name, GDevModeSett
     return false;
 
   bool ok = true;
-  if (dev_mode.TakePrinterDevMode(creation_handle_) == 0) {
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  const bool taken = dev_mode.TakePrinterDevMode(creation_handle_) != 0;
+  if (!taken && RWShortOfMemorySince(short_of_memory)) {
+    // A record that could not be read for want of memory is no missing
+    // record: no defaults are stored over it.
+    ok = false;
+  } else if (!taken) {
     std::unique_ptr<GAttributeComposite> built(BuildDefaultSettings());
     GValueAttribute* request = FindValueAttribute(built.get(), kConfigRefreshKey);
     if (request && request->GetValue() == 1) {

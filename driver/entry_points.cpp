@@ -8,15 +8,14 @@
 #include "driver/extension_interface.h"
 #include "driver/library_entry.h"
 #include "driver/module_keep_alive.h"
+#include "driver/out_of_memory_handler.h"
 #include "driver/printer_key.h"
 #include "persist/string_conversion.h"
-#include "platform/host/boundary.h"
 #include "services/driver_server.h"
 #include "services/lock.h"
 
 namespace {
 
-using platform::AnswerAtBoundary;
 using platform::HANDLE;
 
 // Lines of the document-event lock's reports.
@@ -114,6 +113,7 @@ void EndDocument(HANDLE printer, std::uint32_t cookie) {
 // DrvDocumentEvent.
 int DocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in, void* in,
                   platform::DWORD size_out, void* out) {
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   ModuleKeepAlive().MarkActivity();
   GDocumentEventTable* table = DocumentEventTable();
   GDriverServer* server = GDriverServer::Instance();
@@ -146,7 +146,7 @@ int DocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD s
     if (!context) return kNoContextDocumentEvent;
   }
   // The document ends at its delete-DC, or at a create-DC that failed
-  // (answered 0, or ran out of memory).
+  // (answered 0 or -1, or ran out of memory).
   struct Ending {
     HANDLE printer;
     std::uint32_t cookie;
@@ -157,21 +157,24 @@ int DocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD s
   } ending{
       printer, cookie,
       which == platform::kDocumentEventCreateDcPre || which == platform::kDocumentEventDeleteDc};
-  const int result = context->DrvDocumentEvent(printer, dc, event, size_in, in, size_out, out);
-  if (which == platform::kDocumentEventCreateDcPre && result != 0) ending.ends = false;
+  int result = context->DrvDocumentEvent(printer, dc, event, size_in, in, size_out, out);
+  if (RWShortOfMemorySince(short_of_memory)) result = kNoContextDocumentEvent;
+  if (which == platform::kDocumentEventCreateDcPre && result != 0 &&
+      result != kNoContextDocumentEvent)
+    ending.ends = false;
   return result;
 }
 
 }  // namespace
 
 // Each export answers through the boundary with the host
-// (platform/host/boundary.h): the first argument is what it answers when
-// memory runs out inside it.
+// (AnswerEntryPoint): the first argument is what it answers when memory
+// runs out inside it.
 
 platform::DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, const char16_t* device_name,
                                              platform::WORD capability, void* output,
                                              const platform::DevModeW* dev_mode) {
-  return AnswerAtBoundary(kCapabilityFailed, [&] {
+  return AnswerEntryPoint(kCapabilityFailed, [&] {
     return ThroughContext(
         printer, NameOf(device_name), kNoContextCapabilities, [&](GDriverContext& context) {
           return context.DrvDeviceCapabilities(printer, device_name, capability, output, dev_mode);
@@ -183,7 +186,7 @@ platform::LONG WINAPI DrvDocumentProperties(platform::HWND window, HANDLE printe
                                             const char16_t* device_name,
                                             platform::DevModeW* dev_mode_out,
                                             platform::DevModeW* dev_mode_in, platform::DWORD mode) {
-  return AnswerAtBoundary(kShortOfMemoryResult, [&] {
+  return AnswerEntryPoint(kShortOfMemoryResult, [&] {
     return ThroughContext(printer, NameOf(device_name), kNoContextResult,
                           [&](GDriverContext& context) {
                             return context.DrvDocumentProperties(window, printer, device_name,
@@ -194,7 +197,7 @@ platform::LONG WINAPI DrvDocumentProperties(platform::HWND window, HANDLE printe
 
 platform::LONG WINAPI DrvDocumentPropertySheets(platform::PropSheetUiInfo* info,
                                                 platform::LPARAM lparam) {
-  return AnswerAtBoundary(kShortOfMemoryResult, [&] {
+  return AnswerEntryPoint(kShortOfMemoryResult, [&] {
     ModuleKeepAlive().MarkActivity();
     auto call = [&](GDriverContext& context) {
       return context.DrvDocumentPropertySheets(info, lparam);
@@ -215,7 +218,7 @@ platform::LONG WINAPI DrvAdvancedDocumentProperties(platform::HWND window, HANDL
                                                     const char16_t* device_name,
                                                     platform::DevModeW* dev_mode_out,
                                                     platform::DevModeW* dev_mode_in) {
-  return AnswerAtBoundary(kNoContextResult, [&] {
+  return AnswerEntryPoint(kNoContextResult, [&] {
     return ThroughContext(printer, NameOf(device_name), kNoContextResult,
                           [&](GDriverContext& context) {
                             return context.DrvAdvancedDocumentProperties(
@@ -228,7 +231,7 @@ platform::BOOL WINAPI DrvConvertDevMode(const char16_t* printer_name,
                                         platform::DevModeW* dev_mode_in,
                                         platform::DevModeW* dev_mode_out, platform::LONG* size,
                                         platform::DWORD mode) {
-  return AnswerAtBoundary<platform::BOOL>(0, [&] {
+  return AnswerEntryPoint<platform::BOOL>(0, [&] {
     // No printer to look up, or nowhere to answer the size.
     if (!printer_name || !size) {
       ModuleKeepAlive().MarkActivity();
@@ -244,7 +247,7 @@ platform::BOOL WINAPI DrvConvertDevMode(const char16_t* printer_name,
 
 platform::LONG WINAPI DrvDevicePropertySheets(platform::PropSheetUiInfo* info,
                                               platform::LPARAM lparam) {
-  return AnswerAtBoundary(kShortOfMemoryResult, [&] {
+  return AnswerEntryPoint(kShortOfMemoryResult, [&] {
     ModuleKeepAlive().MarkActivity();
     if (!info || !info->lparam_init) return kRefusedArguments;
     const auto* header = reinterpret_cast<const platform::DevicePropertyHeader*>(info->lparam_init);
@@ -255,7 +258,7 @@ platform::LONG WINAPI DrvDevicePropertySheets(platform::PropSheetUiInfo* info,
 }
 
 platform::BOOL WINAPI PrinterProperties(platform::HWND window, HANDLE printer) {
-  return AnswerAtBoundary<platform::BOOL>(0, [&] {
+  return AnswerEntryPoint<platform::BOOL>(0, [&] {
     return ThroughContext(printer, RWWString(), kNoContextResult, [&](GDriverContext& context) {
       return context.PrinterProperties(window, printer);
     });
@@ -263,7 +266,7 @@ platform::BOOL WINAPI PrinterProperties(platform::HWND window, HANDLE printer) {
 }
 
 platform::BOOL WINAPI DevQueryPrintEx(platform::DevQueryPrintInfo* info) {
-  return AnswerAtBoundary<platform::BOOL>(0, [&] {
+  return AnswerEntryPoint<platform::BOOL>(0, [&] {
     ModuleKeepAlive().MarkActivity();
     if (!info) return 0;
     return WithContext(info->printer, RWWString(), kNoContextResult,
@@ -272,7 +275,7 @@ platform::BOOL WINAPI DevQueryPrintEx(platform::DevQueryPrintInfo* info) {
 }
 
 platform::BOOL WINAPI DrvUpgradePrinter(platform::DWORD level, platform::BYTE* info) {
-  return AnswerAtBoundary<platform::BOOL>(0, [&] {
+  return AnswerEntryPoint<platform::BOOL>(0, [&] {
     ModuleKeepAlive().MarkActivity();
     const auto* upgrade = reinterpret_cast<const platform::DriverUpgradeInfo1*>(info);
     if (level != 1 || !upgrade || !upgrade->printer_name || !upgrade->old_driver_directory) {
@@ -287,7 +290,7 @@ platform::BOOL WINAPI DrvUpgradePrinter(platform::DWORD level, platform::BYTE* i
 
 platform::BOOL WINAPI DrvPrinterEvent(const char16_t* printer_name, int event,
                                       platform::DWORD flags, platform::LPARAM lparam) {
-  return AnswerAtBoundary<platform::BOOL>(0, [&] {
+  return AnswerEntryPoint<platform::BOOL>(0, [&] {
     return ThroughContext(nullptr, NameOf(printer_name), kNoContextResult,
                           [&](GDriverContext& context) {
                             return context.DrvPrinterEvent(printer_name, event, flags, lparam);
@@ -297,14 +300,14 @@ platform::BOOL WINAPI DrvPrinterEvent(const char16_t* printer_name, int event,
 
 int WINAPI DrvDocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in,
                             void* in, platform::DWORD size_out, void* out) {
-  return AnswerAtBoundary(kNoContextDocumentEvent, [&] {
+  return platform::AnswerAtBoundary(kNoContextDocumentEvent, [&] {
     return DocumentEvent(printer, dc, event, size_in, in, size_out, out);
   });
 }
 
 std::uint16_t WINAPI KVDrv_RegisterExtension(const char* printer_name, void*, const char* name,
                                              std::uint32_t mode) {
-  return AnswerAtBoundary(kExtFailed, [&] {
+  return AnswerEntryPoint(kExtFailed, [&] {
     RWWString wide;
     if (printer_name) NarrowToWide(RWCString(printer_name), wide);
     return WithContext(nullptr, wide, kNoContextExtension, [&](GDriverContext& context) {

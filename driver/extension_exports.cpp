@@ -3,7 +3,7 @@
 #include "driver/extension_interface.h"
 #include "driver/extension_manager.h"
 #include "driver/extension_values.h"
-#include "platform/host/boundary.h"
+#include "driver/out_of_memory_handler.h"
 
 std::uint16_t KVDrv_QueryInterface(std::uint16_t version, void* table) {
   if (version != kDriverInterfaceVersion || !table) return kExtNotSupported;
@@ -21,10 +21,10 @@ std::uint16_t KVDrv_QueryInterface(std::uint16_t version, void* table) {
 }
 
 // The exports an extension calls back answer kExtFailed when memory runs
-// out inside them (platform/host/boundary.h).
+// out inside them (AnswerEntryPoint).
 
 std::uint16_t KVDrv_GetValue(std::uint16_t id, void* output, void* handle) {
-  return platform::AnswerAtBoundary(kExtFailed, [&] {
+  return AnswerEntryPoint(kExtFailed, [&] {
     if (!output || !IsLiveExtensionManager(handle)) return kExtFailed;
     // Before any command the ids that need none answer from the defaults.
     auto* manager = static_cast<GExtensionManager*>(handle);
@@ -35,7 +35,7 @@ std::uint16_t KVDrv_GetValue(std::uint16_t id, void* output, void* handle) {
 
 std::uint16_t KVDrv_GetExtSettings(char* buffer, std::uint16_t size, const char* name,
                                    void* handle) {
-  return platform::AnswerAtBoundary(kExtFailed, [&] {
+  return AnswerEntryPoint(kExtFailed, [&] {
     if (!IsLiveExtensionManager(handle)) return kExtFailed;
     ExtensionJobContext* context = static_cast<GExtensionManager*>(handle)->GetJobContext();
     return context ? context->extensions.CopyOut(buffer, size, name) : kExtNoSettings;

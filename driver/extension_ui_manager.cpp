@@ -13,9 +13,9 @@
 #include "driver/extension_exports.h"
 #include "driver/extension_values.h"
 #include "driver/model_lookup.h"
+#include "driver/out_of_memory_handler.h"
 #include "driver/property_sheet_hook.h"
 #include "driver/ui_driver_data.h"
-#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 
 namespace {
@@ -180,10 +180,10 @@ std::uint16_t GExtensionUIManager::SetSettings(const char* data, std::uint16_t c
 // ---- The user-interface exports.
 
 // The exports an extension calls back answer kExtFailed when memory runs
-// out inside them (platform/host/boundary.h).
+// out inside them (AnswerEntryPoint).
 
 std::uint16_t KVDrv_UIGetValue(std::uint16_t id, void* output, void* handle) {
-  return platform::AnswerAtBoundary(kExtFailed, [&] {
+  return AnswerEntryPoint(kExtFailed, [&] {
     if (!IsLiveExtensionUIManager(handle)) return kExtFailed;
     return static_cast<GExtensionUIManager*>(handle)->GetValue(id, output);
   });
@@ -191,7 +191,7 @@ std::uint16_t KVDrv_UIGetValue(std::uint16_t id, void* output, void* handle) {
 
 std::uint16_t KVDrv_UIGetExtSettings(char* buffer, std::uint16_t size, const char* name,
                                      void* handle) {
-  return platform::AnswerAtBoundary(kExtFailed, [&] {
+  return AnswerEntryPoint(kExtFailed, [&] {
     if (!IsLiveExtensionUIManager(handle)) return kExtFailed;
     return static_cast<GExtensionUIManager*>(handle)->GetSettings(buffer, size, name);
   });
@@ -199,7 +199,7 @@ std::uint16_t KVDrv_UIGetExtSettings(char* buffer, std::uint16_t size, const cha
 
 std::uint16_t KVDrv_UISetExtSettings(const char* data, std::uint16_t count, const char* name,
                                      void* handle) {
-  return platform::AnswerAtBoundary(kExtFailed, [&] {
+  return AnswerEntryPoint(kExtFailed, [&] {
     if (!IsLiveExtensionUIManager(handle)) return kExtFailed;
     return static_cast<GExtensionUIManager*>(handle)->SetSettings(data, count, name);
   });

@@ -9,7 +9,6 @@
 #include "driver/plm_provider.h"
 #include "driver/ui_os_factory.h"
 #include "persist/port_handler.h"
-#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 #include "platform/host/system.h"
 #include "services/driver_server.h"
@@ -101,7 +100,7 @@ void ProcessDetach() {
 }  // namespace
 
 platform::BOOL WINAPI DllMain(platform::HMODULE module, platform::DWORD reason, void*) {
-  return platform::AnswerAtBoundary<platform::BOOL>(0, [&] {
+  return AnswerEntryPoint<platform::BOOL>(0, [&] {
     switch (reason) {
       case kDllProcessAttach:
         return ProcessAttach(module);

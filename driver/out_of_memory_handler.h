@@ -32,6 +32,8 @@
 #include <cstddef>
 #include <new>
 
+#include "foundation/rw/error.h"
+#include "platform/host/boundary.h"
 #include "platform/host/types.h"
 
 // The reserve of the library's attach.
@@ -67,4 +69,17 @@ platform::DWORD RunLibraryThread(Procedure&& procedure) {
   } catch (const std::bad_alloc&) {
     return ReportThreadOutOfMemory();
   }
+}
+
+// An entry point's body at the boundary with the host
+// (platform/host/boundary.h): what it answered, or `failure` with the last
+// error kErrorNotEnoughMemory when memory ran out inside it, whether the
+// exception reached the boundary or the body went on without what it could
+// not make (a name it could not copy, a record it could not read): what a
+// call answers is never made of less than it needed.
+template <class Result, class Body>
+Result AnswerEntryPoint(Result failure, Body&& body) {
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  const Result result = platform::AnswerAtBoundary(failure, body);
+  return RWShortOfMemorySince(short_of_memory) ? failure : result;
 }

@@ -2,9 +2,9 @@
 
 #include "config/keys/settings_keys.h"
 #include "driver/library_entry.h"
+#include "driver/out_of_memory_handler.h"
 #include "driver/ui_driver_data.h"
 #include "persist/persistent_object.h"
-#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 #include "ui/framework/installed_options_copy.h"
 #include "ui/framework/property_page.h"
@@ -14,7 +14,6 @@
 #include "ui/plugin/instruction_dialog.h"
 #include "ui/plugin/page_builders.h"
 
-using platform::AnswerAtBoundary;
 using platform::PropSheetPageW;
 
 namespace {
@@ -127,16 +126,16 @@ MPersistentObject* FindPrinterLanguageObject(const GUIData* host) {
 }
 
 // Each entry point answers through the boundary with the host
-// (platform/host/boundary.h): the first argument is what it answers when
-// memory runs out inside it. An initialise that failed so is answered -1,
-// which has its host destroy what it built.
+// (AnswerEntryPoint): the first argument is what it answers when memory
+// runs out inside it. An initialise that failed so is answered -1, which
+// has its host destroy what it built; a copy -1, where 0 is its success.
 
 std::uint32_t WINAPI UI_INTERFACEVERSION() {
   return kUIInterfaceVersion;
 }
 
 std::int16_t WINAPI UI_INITIALIZE(GUIData* host, std::int16_t index) {
-  return AnswerAtBoundary<std::int16_t>(-1, [&]() -> std::int16_t {
+  return AnswerEntryPoint<std::int16_t>(-1, [&]() -> std::int16_t {
     if (!IsHostRecord(host)) return 0;
     if (index != kUIManualDuplexIndex) return Initialize(*host, index);
     if (!Begin(*host)) return 0;
@@ -146,7 +145,7 @@ std::int16_t WINAPI UI_INITIALIZE(GUIData* host, std::int16_t index) {
 }
 
 std::int16_t WINAPI UI_DESTROY(GUIData* host) {
-  return AnswerAtBoundary<std::int16_t>(0, [&]() -> std::int16_t {
+  return AnswerEntryPoint<std::int16_t>(0, [&]() -> std::int16_t {
     if (!IsHostRecord(host)) return 0;
     platform::HMODULE library = GetResourceModuleHandle();
     for (std::uint32_t i = 0; library && host->pages && i < host->page_count; ++i) {
@@ -166,7 +165,7 @@ std::int16_t WINAPI UI_DESTROY(GUIData* host) {
 }
 
 std::int16_t WINAPI UI_CONFIGTOSETTINGS(GUIData* host) {
-  return AnswerAtBoundary<std::int16_t>(0, [&] { return ConfigToSettings(host); });
+  return AnswerEntryPoint<std::int16_t>(-1, [&] { return ConfigToSettings(host); });
 }
 
 std::int16_t WINAPI UI_SETTINGSTOCONFIG(GUIData*) {

@@ -230,7 +230,9 @@ TEST_F(FailedAllocationOnP1, ExtensionMapEntriesAreWholeOrNone) {
 
 // A call that fails for want of memory says so as a platform call does
 // (zlib's state included, and a driver data file's read in its error
-// scope), under the library's own new handler.
+// scope), under the library's own new handler, and stores nothing: the
+// driver default's conversion, whose printer record could not be read,
+// stored the defaults' over it.
 TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
   GDriverContext* data = DriverData();
   ASSERT_TRUE(data);
@@ -253,6 +255,12 @@ TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
                                  reinterpret_cast<platform::DevModeW*>(record.data()), nullptr,
                                  platform::kDmModeCopy) == 1;
   };
+  platform::LONG size = kFullDevModeSize;
+  const auto driver_default = [&] {
+    return DrvConvertDevMode(support::kFixturePrinter, nullptr,
+                             reinterpret_cast<platform::DevModeW*>(record.data()), &size,
+                             platform::kCdmDriverDefault) == 1;
+  };
   // Each call is first warmed on its thread with nothing failing, short of
   // what the call must make itself (a deflate state, not its holder).
   const struct {
@@ -262,6 +270,7 @@ TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
       {"packing", [&] { return GZlibCompressor().Expand(packed, 0, packed, 1) == 0; }, pack},
       {"loading", load, load},
       {"a device mode", document, document},
+      {"the driver default", driver_default, driver_default},
   };
   InstallOutOfMemoryHandler(0);
   for (const auto& row : kCalls) {
@@ -269,6 +278,7 @@ TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
     for (std::uint64_t n = 1; failed; ++n) {
       std::thread([&] {
         row.warm();
+        const std::uint64_t stamp = platform::GetPrinterChangeStamp(printer);
         RWErrorScope scope;
         RestoreOutOfMemoryReserve();
         platform::SetLastError(platform::kErrorSuccess);
@@ -279,6 +289,7 @@ TEST_F(FailedAllocationOnP1, ACallShortOfMemorySaysSo) {
         failed = support::AllocationFailed();
         EXPECT_TRUE(done || platform::GetLastError() == platform::kErrorNotEnoughMemory)
             << row.name << " " << n << " last error " << platform::GetLastError();
+        EXPECT_EQ(platform::GetPrinterChangeStamp(printer), stamp) << row.name << " " << n;
       }).join();
     }
   }

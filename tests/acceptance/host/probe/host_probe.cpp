@@ -15,7 +15,9 @@
 //              three threads print documents and ask the other exports
 //              (capabilities without a handle, DevQueryPrintEx, the printer
 //              event, the upgrade, the document properties and conversion);
-//   one        every export in turn on one thread, both sheets among them;
+//   one        every export in turn on one thread, both sheets among them,
+//              the queries after the sheets changing none of the printer's
+//              data, and the printer's initialise event last;
 //   shared     three documents on one printer handle at once.
 // HEADROOM_KB limits the address space to what the set-up left mapped and
 // that much more; without it there is no limit.
@@ -168,6 +170,12 @@ bool Printable(Record record, std::string& why) {
   return false;
 }
 
+void CheckPrintable(const Record& record) {
+  std::string why;
+  if (!record.empty() && !Printable(record, why))
+    End(kFinding, "a record handed out is unprintable: " + why);
+}
+
 void PrintDocument(platform::HANDLE printer, const Record& given) {
   using Event = decltype(DrvDocumentEvent);
   auto* event = Export<Event>("DrvDocumentEvent");
@@ -193,8 +201,17 @@ void PrintDocument(platform::HANDLE printer, const Record& given) {
   platform::DeleteDC(dc);
 }
 
-void OtherExports() {
+// The queries a host makes without a printer handle.
+void AskWithoutHandle() {
   AskCapabilities(nullptr);
+  Record record(support::kAcceptanceRecordBytes, 0);
+  if (support::DocumentProperties(g_install, nullptr, support::kFixturePrinter, &record, nullptr,
+                                  platform::kDmModeCopy) == 1)
+    Keep(record);
+}
+
+void OtherExports() {
+  AskWithoutHandle();
   auto* event = Export<decltype(DrvPrinterEvent)>("DrvPrinterEvent");
   constexpr int kPrinterEventCacheRefresh = 5;
   event(support::kFixturePrinter, kPrinterEventCacheRefresh, 0, 0);
@@ -319,10 +336,18 @@ void RunRoad(const std::string& road) {
     Threads threads(&Documents);
     SetMemoryOnDeviceSheet();
   } else if (road == "one") {
-    SetMemoryOnDeviceSheet();
-    WorkDocumentSheet();
+    // A query before the sheet leaves a context with the settings before.
     Queries(0);
+    SetMemoryOnDeviceSheet();
+    CheckPrintable(DefaultRecord());
+    WorkDocumentSheet();
+    const std::uint64_t stamp = platform::GetPrinterChangeStamp(g_install.Printer());
+    Queries(0);
+    AskWithoutHandle();
+    if (platform::GetPrinterChangeStamp(g_install.Printer()) != stamp)
+      End(kFinding, "a query changed the printer's data");
     Documents(0);
+    if (g_install.Initialise(support::kFixturePrinter) != "") return;
   } else if (road == "shared") {
     Threads threads(&SharedHandle);
   } else {
@@ -333,10 +358,8 @@ void RunRoad(const std::string& road) {
 // What the user owns, checked with no limit.
 void CheckWhatTheUserOwns() {
   SetLimit(RLIM_INFINITY);
-  for (const Record& record : g_records) {
-    std::string why;
-    if (!Printable(record, why)) End(kFinding, "a record handed out is unprintable: " + why);
-  }
+  for (const Record& record : g_records)
+    CheckPrintable(record);
   if (g_memory_stored) {
     const std::u16string memory = MemoryOnDeviceSheet();
     if (memory != u"128")
