@@ -149,7 +149,9 @@ HMODULE HandleOf(const Source& source) {
 }
 
 void Log(ModuleCall call, std::u16string_view module, std::string_view export_name, bool ok) {
-  State().log.Add(ModuleEvent{call, std::u16string(module), std::string(export_name), ok});
+  State().log.AddMade([&] {
+    return ModuleEvent{call, std::u16string(module), std::string(export_name), ok};
+  });
 }
 
 // Makes the loaded instance of `source`; false when its shared object does
