@@ -4,16 +4,23 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <map>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 #include "foundation/rw/error.h"
+#include "services/driver_server.h"
+#include "support/acceptance_install.h"
 #include "support/child_process.h"
 #include "support/failing_allocator.h"
+#include "support/fixture_printer.h"
 
 extern "C" void __sanitizer_print_stack_trace() __attribute__((weak));
 
@@ -107,6 +114,7 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
     result = kNotOwed;
   }
   scenario->TearDown();
+  scenario.reset();  // the harness's own, uncounted
   if (record) {
     std::ofstream out(*record);
     out << counted << "\n";
@@ -189,6 +197,20 @@ bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::
     state.clear();
   }
   return true;
+}
+
+std::string LibraryHolds(const AcceptanceInstall& install) {
+  if (GDriverServer* server = GDriverServer::Instance(); server && server->ContextCount() != 0)
+    return std::to_string(server->ContextCount()) + " contexts checked out";
+  auto read = std::make_shared<std::promise<void>>();
+  std::future<void> done = read->get_future();
+  std::thread([&install, read] {
+    ReadStoredState(install, install.Printer(), kFixturePrinter);
+    read->set_value();
+  }).detach();
+  return done.wait_for(std::chrono::seconds(10)) == std::future_status::ready
+             ? ""
+             : "a lock: the stored state cannot be read on another thread";
 }
 
 std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,

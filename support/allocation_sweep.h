@@ -112,6 +112,12 @@ SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, st
 SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool halfway,
                         SweepMode mode, std::string& summary);
 
+// What the library that `install` loaded still holds once a scenario
+// stopped (a SweepScenario's Held): a context checked out, or a lock (P1's
+// stored state, read on a thread of its own, does not come back within ten
+// seconds); "" when nothing.
+std::string LibraryHolds(const AcceptanceInstall& install);
+
 // The whole of one child, for a test that looks at one index closely:
 // "" when the child ends as owed, else what was found.
 std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,

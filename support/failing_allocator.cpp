@@ -61,7 +61,10 @@ DRV_UNINSTRUMENTED bool ShortWhileUnwinding() {
 // lasting shortage unwinds, whose stacks the sanitizers print when
 // DRV_SWEEP_TRACE is set.
 DRV_UNINSTRUMENTED bool CountFails() {
-  if (t_uncounted != 0) return false;
+  if (t_uncounted != 0) {
+    ShortWhileUnwinding();  // forgets a shortage whose exception was caught
+    return false;
+  }
   const std::uint64_t index = g_counted.fetch_add(1, std::memory_order_relaxed) + 1;
   if (!ShortWhileUnwinding()) {
     if (index != g_armed.load(std::memory_order_relaxed)) return false;
@@ -141,6 +144,7 @@ void ResetAllocations() {
 }
 
 void FailAllocation(std::uint64_t index, Shortage shortage) {
+  t_short_unwinding = 0;
   g_lasting.store(shortage == Shortage::kLasting);
   g_armed.store(index);
 }

@@ -5,10 +5,9 @@
 // did its work.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
-#include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "fonts/font_database.h"
@@ -26,9 +25,8 @@ namespace testing_support {
 namespace {
 
 int g_freed = 0;
-char g_text[256];
 
-// A read's object that says when it goes.
+// A read's objects that say when they go.
 struct Freed : RWCollectable {
   ~Freed() override { ++g_freed; }
 };
@@ -36,76 +34,45 @@ struct FreedList : RWSlistCollectables {
   ~FreedList() override { ++g_freed; }
 };
 
+// The allocations `end` makes.
+std::uint64_t Counted(const std::function<void()>& end) {
+  support::ResetAllocations();
+  end();
+  return support::CountedAllocations();
+}
+
 TEST(Destructors, AllocateNothingAndStillDoTheirWork) {
-  const struct {
-    const char* name;
-    // Makes what the destructor ends (uncounted), and answers the work
-    // that runs it; the check runs after.
-    std::function<std::function<void()>()> make;
-    std::function<bool()> done;
-  } kCases[] = {
-      {"a read's keeper frees what the read refused",
-       [] {
-         static const int key = 0;
-         auto keeper = std::make_shared<RWReadTableKeeper>(&key);
-         {
-           RWReadTableGuard guard(&key);
-           auto* list = new FreedList;
-           auto* member = new Freed;
-           list->Append(member);
-           guard.Table().AddObject(list, true, kRWSlistCollectablesId);
-           guard.Table().AddObject(member, true, kRWCollectableId);
-           RWReadTableGuard::Refuse(&key, list);
-         }
-         return [keeper]() mutable { keeper.reset(); };
-       },
-       [] { return g_freed == 2; }},
-      {"an error scope passes its text up",
-       [] {
-         auto outer = std::make_shared<RWErrorScope>();
-         auto inner = std::make_shared<RWErrorScope>();
-         RaiseError(RWError(std::string(200, 'x').c_str()));
-         return [outer, inner]() mutable {
-           inner.reset();
-           std::strncpy(g_text, outer->Text(), sizeof g_text - 1);
-         };
-       },
-       [] { return std::string(g_text) == std::string(200, 'x'); }},
-      {"the font pool lets its readers go",
-       [] {
-         GTTFontPool::CreateInstance();
-         auto opened = std::make_shared<tt_testing::OpenedFont>(tt_testing::SquareFont(), 9);
-         GTTFontPool::Instance()->Add(opened->reader.release());
-         return [opened] { GTTFontPool::DestroyInstance(); };
-       },
-       [] { return GTTFontPool::Instance() == nullptr; }},
-      {"a job's font database removes its saved files",
-       [] {
-         auto path = std::make_shared<TempPath>("fonts");
-         auto database = std::make_shared<GJobFontDatabase>(nullptr);
-         database->SaveToPath(RWWString::FromMultiByte(path->c_str()));
-         return [path, database]() mutable {
-           database.reset();
-           if (RWFile::Exists(path->c_str())) g_freed = -1;
-         };
-       },
-       [] { return g_freed != -1; }},
-  };
-  for (const auto& row : kCases) {
-    g_freed = 0;
-    std::function<void()> end;
-    {
-      support::UncountedAllocations uncounted;
-      end = row.make();
-    }
-    support::ResetAllocations();
-    end();
-    const std::uint64_t counted = support::CountedAllocations();
+  static const int key = 0;  // a read's stream
+  std::optional<RWReadTableKeeper> keeper;
+  std::optional<RWErrorScope> outer, inner;
+  std::optional<tt_testing::OpenedFont> font;
+  std::optional<GJobFontDatabase> database;
+  TempPath saved("fonts");
+  {
     support::UncountedAllocations uncounted;
-    end = nullptr;
-    EXPECT_EQ(counted, 0u) << row.name;
-    EXPECT_TRUE(row.done()) << row.name;
+    keeper.emplace(&key);
+    RWReadTableGuard guard(&key);  // the read, which refuses the list it made
+    auto* list = new FreedList;
+    list->Append(new Freed);
+    guard.Table().AddObject(list, true, kRWSlistCollectablesId);
+    guard.Table().AddObject(list->First(), true, kRWCollectableId);
+    RWReadTableGuard::Refuse(&key, list);
+    outer.emplace();
+    inner.emplace();
+    RaiseError(RWError(std::string(200, 'x').c_str()));
+    GTTFontPool::CreateInstance();
+    font.emplace(tt_testing::SquareFont(), 9);
+    GTTFontPool::Instance()->Add(font->reader.release());
+    database.emplace(nullptr);
+    database->SaveToPath(RWWString::FromMultiByte(saved.c_str()));
   }
+  EXPECT_EQ(Counted([&] { keeper.reset(); }), 0u) << "a read's keeper";
+  EXPECT_EQ(g_freed, 2);
+  EXPECT_EQ(Counted([&] { inner.reset(); }), 0u) << "an error scope";
+  EXPECT_EQ(std::string(outer->Text()), std::string(200, 'x'));
+  EXPECT_EQ(Counted(&GTTFontPool::DestroyInstance), 0u) << "the font pool";
+  EXPECT_EQ(Counted([&] { database.reset(); }), 0u) << "a job's font database";
+  EXPECT_FALSE(RWFile::Exists(saved.c_str()));
 }
 
 // The sheet service's own work that runs out of memory (here the user's

@@ -1,16 +1,12 @@
 #include "tests/acceptance/out_of_memory/sweep_scenarios.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <iterator>
-#include <thread>
 
 #include "config/attributes/attribute_composite.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
-#include "driver/device_capabilities.h"
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
@@ -26,13 +22,13 @@
 #include "platform/host/spooler.h"
 #include "platform/host/uuid.h"
 #include "platform/ui/device_context.h"
-#include "platform/ui/property_sheet.h"
 #include "platform/ui/ui_host.h"
 #include "services/driver_server.h"
 #include "support/acceptance_install.h"
 #include "support/acceptance_scenario.h"
 #include "support/failing_allocator.h"
 #include "support/fixture_printer.h"
+#include "support/host_calls.h"
 #include "support/ui_user.h"
 
 namespace testing_support {
@@ -68,24 +64,6 @@ std::vector<std::uint8_t> FileBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// What the library still holds once a scenario stopped: a context
-// checked out, or a lock (the stored state, read on a thread of its own,
-// does not come back).
-std::string HeldByTheLibrary(const support::AcceptanceInstall& install) {
-  if (GDriverServer* server = GDriverServer::Instance(); server && server->ContextCount() != 0)
-    return std::to_string(server->ContextCount()) + " contexts checked out";
-  auto read = std::make_shared<std::promise<void>>();
-  std::future<void> done = read->get_future();
-  std::thread([&install, read] {
-    support::ReadStoredState(install, install.Printer(), support::kFixturePrinter);
-    read->set_value();
-  }).detach();
-  constexpr auto kPatience = std::chrono::seconds(10);
-  return done.wait_for(kPatience) == std::future_status::ready
-             ? ""
-             : "a lock: the stored state cannot be read on another thread";
-}
-
 // The printer sheet's road: 128 typed into the memory field (7091) of the
 // Configure page's options dialog (7500, opened by 7049), then OK.
 void QueuePrinterSheet() {
@@ -101,33 +79,56 @@ void QueuePrinterSheet() {
   });
 }
 
-class SheetScenario : public support::SweepScenario {
+// P1 installed and reached through the library's exports alone.
+class ExportsScenario : public support::SweepScenario {
  public:
   std::string SetUp() override {
     platform::ResetHostServices();
     platform::SeedUuids(kSeed);
     if (folder_.path().empty()) return "a folder";
-    if (std::string failed = install_.Install(folder_.path() + "/host"); !failed.empty())
-      return failed;
+    record_.assign(support::kAcceptanceRecordBytes, 0);
+    return install_.Install(folder_.path() + "/host");
+  }
+
+  StoredState State() override {
+    return support::ReadStoredState(install_, install_.Printer(), support::kFixturePrinter);
+  }
+
+  std::string Held() override { return support::LibraryHolds(install_); }
+
+  void TearDown() override {
+    install_.Uninstall();
+    platform::ResetHostServices();
+  }
+
+ protected:
+  bool DefaultRecord() {
+    return support::DocumentProperties(install_, install_.Printer(), support::kFixturePrinter,
+                                       &record_, nullptr, platform::kDmModeCopy) == 1;
+  }
+
+  Folder folder_;
+  support::AcceptanceInstall install_;
+  Record record_;
+};
+
+class SheetScenario : public ExportsScenario {
+ public:
+  std::string SetUp() override {
+    if (std::string failed = ExportsScenario::SetUp(); !failed.empty()) return failed;
     request_ = support::ScenarioRequest(install_, install_.Printer(), support::kFixturePrinter);
     if (request_.empty()) return "the application's record";
-    record_.assign(support::kAcceptanceRecordBytes, 0);
     support::QueueScenarioSheet(true, nullptr);
     QueuePrinterSheet();
     return "";
   }
 
   std::vector<SweepStep> Steps() override {
-    using support::DocumentProperties;
     return {
-        {"the default record",
-         [this] {
-           return DocumentProperties(install_, install_.Printer(), support::kFixturePrinter,
-                                     &record_, nullptr, platform::kDmModeCopy) == 1;
-         }},
+        {"the default record", [this] { return DefaultRecord(); }},
         {"the document sheet",
          [this] {
-           return DocumentProperties(
+           return support::DocumentProperties(
                       install_, install_.Printer(), support::kFixturePrinter, &record_, &request_,
                       platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) ==
                   1;
@@ -140,151 +141,41 @@ class SheetScenario : public support::SweepScenario {
     };
   }
 
-  StoredState State() override {
-    return support::ReadStoredState(install_, install_.Printer(), support::kFixturePrinter);
-  }
-
-  std::string Held() override { return HeldByTheLibrary(install_); }
-
-  void TearDown() override {
-    install_.Uninstall();
-    platform::ResetHostServices();
-  }
-
  private:
-  Folder folder_;
-  support::AcceptanceInstall install_;
   Record request_;
-  Record record_;
 };
 
-// What a host and the spooler call besides the sheets, each through its
-// export: the device sheet through the platform's sheet service, the
-// capabilities, the conversion to the driver's default, the printability
-// of the default record, and a document through the document events (the
-// events after a create-DC that answered are sent whatever they answer,
-// as the system sends them).
-class HostScenario : public support::SweepScenario {
+// What a host and the spooler call besides the sheets (support/host_calls.h).
+class HostScenario : public ExportsScenario {
  public:
   std::string SetUp() override {
-    platform::ResetHostServices();
-    platform::SeedUuids(kSeed);
-    if (folder_.path().empty()) return "a folder";
-    if (std::string failed = install_.Install(folder_.path() + "/host"); !failed.empty())
-      return failed;
-    record_.assign(support::kAcceptanceRecordBytes, 0);
+    if (std::string failed = ExportsScenario::SetUp(); !failed.empty()) return failed;
     QueuePrinterSheet();
+    dc_ = platform::CreatePrinterDC({});  // the host's
     return "";
   }
 
-  std::vector<SweepStep> Steps() override {
-    return {{"the default record",
-             [this] {
-               return support::DocumentProperties(install_, install_.Printer(),
-                                                  support::kFixturePrinter, &record_, nullptr,
-                                                  platform::kDmModeCopy) == 1;
-             }},
-            {"the device sheet", [this] { return DeviceSheet(); }},
-            {"the capabilities", [this] { return Capabilities(); }},
-            {"the conversion", [this] { return Conversion(); }},
-            {"the printability", [this] { return Printable(); }},
-            {"the document", [this] { return Document(); }}};
-  }
-
-  StoredState State() override {
-    return support::ReadStoredState(install_, install_.Printer(), support::kFixturePrinter);
-  }
-
-  std::string Held() override { return HeldByTheLibrary(install_); }
-
   void TearDown() override {
-    install_.Uninstall();
-    platform::ResetHostServices();
+    platform::DeleteDC(dc_);
+    ExportsScenario::TearDown();
+  }
+
+  std::vector<SweepStep> Steps() override {
+    using namespace support;
+    const auto printer = install_.Printer();
+    return {
+        {"the default record", [this] { return DefaultRecord(); }},
+        {"the device sheet", [=, this] { return DeviceSheetThroughService(install_, printer); }},
+        {"the capabilities",
+         [=, this] { return AskCapabilities(install_, printer, kFixturePrinter); }},
+        {"the conversion", [this] { return ConvertToDriverDefault(install_, kFixturePrinter); }},
+        {"the printability", [=, this] { return QueryPrintable(install_, printer, record_); }},
+        {"the document",
+         [=, this] { return PrintDocumentEvents(install_, printer, dc_, record_); }}};
   }
 
  private:
-  template <class Function>
-  Function* Export(const char* name) {
-    return install_.Entry<Function>(name);
-  }
-
-  bool DeviceSheet() {
-    platform::DevicePropertyHeader header{kDeviceHeaderSize, 0, install_.Printer(), nullptr};
-    platform::ULONG_PTR result = 0;
-    return platform::CommonPropertySheetUIW(
-               nullptr, Export<decltype(DrvDevicePropertySheets)>("DrvDevicePropertySheets"),
-               reinterpret_cast<platform::LPARAM>(&header), &result) == 1 &&
-           platform::LONG(result) > 0;
-  }
-
-  bool Capabilities() {
-    auto* capabilities = Export<decltype(DrvDeviceCapabilities)>("DrvDeviceCapabilities");
-    std::vector<platform::WORD> papers(64);
-    for (platform::WORD which : {kDcPapers, kDcBins, kDcDuplex}) {
-      if (capabilities(install_.Printer(), support::kFixturePrinter, which,
-                       which == kDcPapers ? papers.data() : nullptr, nullptr) == kCapabilityFailed)
-        return false;
-    }
-    return true;
-  }
-
-  bool Conversion() {
-    Record converted(support::kAcceptanceRecordBytes, 0);
-    platform::LONG size = platform::LONG(converted.size());
-    return Export<decltype(DrvConvertDevMode)>("DrvConvertDevMode")(
-               support::kFixturePrinter, nullptr,
-               reinterpret_cast<platform::DevModeW*>(converted.data()), &size,
-               platform::kCdmDriverDefault) == 1;
-  }
-
-  bool Printable() {
-    char16_t text[128] = {};
-    platform::DevQueryPrintInfo info{24,
-                                     1,
-                                     install_.Printer(),
-                                     reinterpret_cast<platform::DevModeW*>(record_.data()),
-                                     text,
-                                     sizeof text,
-                                     0};
-    return Export<decltype(DevQueryPrintEx)>("DevQueryPrintEx")(&info) == 1;
-  }
-
-  bool Document() {
-    auto* event = Export<decltype(DrvDocumentEvent)>("DrvDocumentEvent");
-    platform::HDC dc = nullptr;
-    {
-      support::UncountedAllocations uncounted;
-      dc = platform::CreatePrinterDC({});
-    }
-    const auto send = [&](int which, std::vector<void*> in, void** out = nullptr) {
-      return event(install_.Printer(), dc, which, platform::DWORD(in.size() * sizeof(void*)),
-                   in.empty() ? nullptr : in.data(), out ? sizeof(void*) : 0, out);
-    };
-    void* copy = nullptr;
-    bool answered = send(platform::kDocumentEventCreateDcPre,
-                         {nullptr, nullptr, record_.data(), nullptr}, &copy) == 1;
-    if (answered) {
-      platform::DocInfoW info{20, u"Doc", nullptr, nullptr, 0};
-      answered = send(platform::kDocumentEventCreateDcPost, {copy}) == 1;
-      answered = send(platform::kDocumentEventStartDoc, {&info}) == 1 && answered;
-      answered = send(platform::kDocumentEventStartDocPost, {}) != -1 && answered;
-      answered = send(platform::kDocumentEventStartPage, {}) == 1 && answered;
-      answered = send(platform::kDocumentEventEndPage, {}) == 1 && answered;
-      answered = send(platform::kDocumentEventEndDoc, {}) == 1 && answered;
-      answered = send(platform::kDocumentEventEndDocPost, {}) != -1 && answered;
-      answered = send(platform::kDocumentEventDeleteDc, {}) != -1 && answered;
-    }
-    support::UncountedAllocations uncounted;
-    platform::DeleteDC(dc);
-    return answered;
-  }
-
-  // The device sheet's header: its size as the system fills it.
-  static constexpr platform::WORD kDeviceHeaderSize = 12;
-
-  Folder folder_;
-  support::AcceptanceInstall install_;
-  Record record_;
+  platform::HDC dc_ = nullptr;
 };
 
 class JobScenario : public support::SweepScenario {
