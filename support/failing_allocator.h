@@ -25,10 +25,10 @@
 // harness records it (HandlerNeverGaveUp).
 //
 // Allocations are counted from 1 after ResetAllocations; the armed index
-// fails once (and, lasting, what its unwinding allocates). Allocations made inside an UncountedAllocations scope of the
-// calling thread are neither counted nor failed (the harness's own
-// checks). The counters are process-wide atomics: allocations on other
-// threads count in whatever order they come.
+// fails once (and, lasting, what its unwinding allocates). Allocations made inside an
+// UncountedAllocations scope of the calling thread are neither counted nor failed (the harness's
+// own checks). The counters are process-wide atomics: allocations on other threads count in
+// whatever order they come.
 //
 // Memory comes from the sanitizer's allocator when the program is built
 // with AddressSanitizer, else from the C library's: free is not replaced.
