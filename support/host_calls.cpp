@@ -1,7 +1,9 @@
 #include "support/host_calls.h"
 
-#include <utility>
-#include <vector>
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <initializer_list>
 
 #include "driver/device_capabilities.h"
 #include "driver/entry_points.h"
@@ -39,7 +41,7 @@ bool AskCapabilities(const AcceptanceInstall& install, platform::HANDLE printer,
 
 bool ConvertToDriverDefault(const AcceptanceInstall& install, const char16_t* name) {
   auto* convert = install.Entry<decltype(DrvConvertDevMode)>("DrvConvertDevMode");
-  Record converted(kAcceptanceRecordBytes, 0);
+  std::array<std::uint8_t, kAcceptanceRecordBytes> converted{};
   platform::LONG size = platform::LONG(converted.size());
   return convert && convert(name, nullptr, reinterpret_cast<platform::DevModeW*>(converted.data()),
                             &size, platform::kCdmDriverDefault) == 1;
@@ -58,22 +60,24 @@ bool PrintDocumentEvents(const AcceptanceInstall& install, platform::HANDLE prin
                          platform::HDC dc, Record& record) {
   auto* event = install.Entry<decltype(DrvDocumentEvent)>("DrvDocumentEvent");
   if (!event) return false;
-  const auto send = [&](int which, std::vector<void*> in, void** out = nullptr) {
+  // Each event's entries (up to four pointers); no memory of the host's.
+  const auto send = [&](int which, std::initializer_list<void*> in, void** out = nullptr) {
+    void* entries[4] = {};
+    std::copy(in.begin(), in.end(), entries);
     return event(printer, dc, which, platform::DWORD(in.size() * sizeof(void*)),
-                 in.empty() ? nullptr : in.data(), out ? sizeof(void*) : 0, out);
+                 in.size() ? entries : nullptr, out ? sizeof(void*) : 0, out);
   };
   void* copy = nullptr;
   platform::DocInfoW info{20, u"Doc", nullptr, nullptr, 0};
   bool answered = send(platform::kDocumentEventCreateDcPre,
                        {nullptr, nullptr, record.data(), nullptr}, &copy) == 1;
   if (answered) {
-    const std::pair<int, std::vector<void*>> kRest[] = {
-        {platform::kDocumentEventCreateDcPost, {copy}}, {platform::kDocumentEventStartDoc, {&info}},
-        {platform::kDocumentEventStartDocPost, {}},     {platform::kDocumentEventStartPage, {}},
-        {platform::kDocumentEventEndPage, {}},          {platform::kDocumentEventEndDoc, {}},
-        {platform::kDocumentEventEndDocPost, {}},       {platform::kDocumentEventDeleteDc, {}}};
-    for (const auto& [which, in] : kRest)
-      answered = send(which, in) != -1 && answered;
+    answered = send(platform::kDocumentEventCreateDcPost, {copy}) != -1;
+    answered = send(platform::kDocumentEventStartDoc, {&info}) != -1 && answered;
+    for (int which : {platform::kDocumentEventStartDocPost, platform::kDocumentEventStartPage,
+                      platform::kDocumentEventEndPage, platform::kDocumentEventEndDoc,
+                      platform::kDocumentEventEndDocPost, platform::kDocumentEventDeleteDc})
+      answered = send(which, {}) != -1 && answered;
   }
   return answered;
 }
