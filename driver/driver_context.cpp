@@ -15,6 +15,7 @@
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
+#include "foundation/rw/error.h"
 #include "persist/port_handler.h"
 #include "persist/resource_mapping.h"
 #include "persist/string_conversion.h"
@@ -179,8 +180,12 @@ int GDriverContext::StoreDefaultDevMode() {
 }
 
 GSheetRecord* GDriverContext::CreateSheetRecord() {
-  auto* record = new (std::nothrow) GSheetRecord;
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  // Deleted whole however its making ends, memory that runs out included.
+  const auto drop = [this](GSheetRecord* made) { DeleteSheetRecord(made); };
+  std::unique_ptr<GSheetRecord, decltype(drop)> record(new (std::nothrow) GSheetRecord, drop);
   if (!record) return nullptr;
+  record->short_of_memory = short_of_memory;
   GOSFactory* services = GOSFactory::Instance();
   record->driver_data = static_cast<GUIDriverData*>(this);
   record->os_version = new (std::nothrow) GOSVersion;
@@ -191,11 +196,8 @@ GSheetRecord* GDriverContext::CreateSheetRecord() {
   }
   record->configuration = GetConfiguration();
   record->module = services ? services->GetModuleHandle() : nullptr;
-  if (!record->os_version || !record->settings) {
-    DeleteSheetRecord(record);
-    return nullptr;
-  }
-  return record;
+  if (!record->os_version || !record->settings) return nullptr;
+  return record.release();
 }
 
 void GDriverContext::DeleteSheetRecord(GSheetRecord* record) {

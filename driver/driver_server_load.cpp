@@ -65,36 +65,35 @@ GDriverData* GDriverServer::Get(Side& side, const Lines& lines, GPrinterKey* key
   // Without a key (its allocation failed) there is no printer to serve.
   if (!key) return nullptr;
   std::unique_ptr<GPrinterKey> owned(key);
-  GDriverData* taken = nullptr;
+  // Owned here until the table holds it: memory that runs out on the way
+  // (a re-targeting, the table's entry) deletes it as it unwinds.
+  std::unique_ptr<GDriverData> taken;
   {
     GLockScope scope(side.lock, kSource, lines.get_lock, lines.get_unlock);
-    taken = side.parked;
-    side.parked = nullptr;
+    taken.reset(std::exchange(side.parked, nullptr));
   }
   // Out of the slot the parked object is this call's alone: it is asked
   // for its key and re-targeted outside the lock, since both allocate.
   if (taken && !TakesKey(*taken, *key)) {
-    GDriverData* doomed = taken;
+    GDriverData* doomed = taken.release();
     {
       GLockScope scope(side.lock, kSource, lines.get_lock, lines.get_unlock);
       // Another object given back meanwhile is the newer: it stays parked.
       if (!side.parked && !shutting_down_.load()) std::swap(side.parked, doomed);
     }
     delete doomed;
-    taken = nullptr;
   }
   if (!taken) {
     GOSFactory* services = GOSFactory::Instance();
     if (!services) return nullptr;
-    std::unique_ptr<GDriverData> made(make     ? make(*key)
-                                      : render ? services->CreateRenderData(*key)
-                                               : services->CreateContext(*key));
-    if (!made || !LoadDriverData(*services, *made)) return nullptr;
-    taken = made.release();
+    taken.reset(make     ? make(*key)
+                : render ? services->CreateRenderData(*key)
+                         : services->CreateContext(*key));
+    if (!taken || !LoadDriverData(*services, *taken)) return nullptr;
   }
   owned.reset();
-  cookie = Enter(side, lines, taken);
-  return taken;
+  cookie = Enter(side, lines, taken.get());
+  return taken.release();
 }
 
 bool GDriverServer::TakesKey(GDriverData& parked, GPrinterKey& key) {

@@ -13,6 +13,7 @@
 #include "driver/model_lookup.h"
 #include "driver/sheet_record.h"
 #include "driver/ui_driver_data.h"
+#include "foundation/rw/error.h"
 #include "persist/string_conversion.h"
 #include "platform/host/boundary.h"
 #include "platform/host/modules.h"
@@ -369,7 +370,9 @@ std::uint32_t GCPSOSUI::DlgProcHook(platform::HWND window, platform::UINT messag
         if (record->service_callback) {
           record->service_callback(record->property_sheet, platform::kCpsFuncSetResult,
                                    reinterpret_cast<platform::LPARAM>(entry->page),
-                                   platform::kCpsuiOk);
+                                   RWShortOfMemorySince(record->short_of_memory)
+                                       ? platform::kCpsuiCancel
+                                       : platform::kCpsuiOk);
         }
       } else if (code == platform::kPsnKillActive && page->title) {
         StoreStartPageTitle(host->settings, page->title);

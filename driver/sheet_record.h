@@ -44,4 +44,8 @@ struct GSheetRecord {
   platform::LPARAM sheet_argument = 0;
   std::uint16_t apply = kSheetNotApplied;
   GUIData* ui_data = nullptr;  // the hook's host record; none at creation
+  // RWOutOfMemoryRaised() when the sheet began: an apply after memory ran
+  // short while it was up reports a cancel (the pages' procedures answered
+  // their failures, and what the sheet holds may not be what was chosen).
+  std::uint32_t short_of_memory = 0;
 };

@@ -112,6 +112,8 @@ std::uint32_t GJobFontDatabase::SaveToPath(const RWWString& path) {
   RWFile file(host->c_str(), "wb");
   if (!file.IsValid()) return 0;
   std::uint32_t result = SaveToFile(file);
+  saved_paths_.reserve(saved_paths_.size() + 1);
+  saved_files_.push_back(*host);
   saved_paths_.push_back(path);
   // What the runtime still buffers must reach the file too.
   if (result == 1 && (!file.Flush() || file.Error())) result = 0;
@@ -214,18 +216,24 @@ void GJobFontDatabase::ReleaseHolds() {
   if (GTTFontPool* pool = GTTFontPool::Instance()) pool->ReleaseOwner(OwnerId());
 }
 
+// Allocates nothing: the destructor releases through here.
 void GJobFontDatabase::ReleaseAll() {
   if (objects_) {
-    for (std::uint32_t key : objects_->GetKeys())
-      Release(key);
+    objects_->TakeAll(
+        [](MPersistentObject* entry, void*) {
+          GFontDatabaseEntry* object = AsFont(entry);
+          object->SetUseCount(static_cast<std::int16_t>(object->UseCount() - 1));
+          if (object->UseCount() <= 0) delete object;
+        },
+        nullptr);
   }
   const std::uint32_t owner = OwnerId();
   if (owner != 0) {
     if (GTTFontPool* pool = GTTFontPool::Instance()) pool->ReleaseOwner(owner);
   }
-  for (const RWWString& path : saved_paths_) {
-    if (std::optional<std::string> host = HostPath(path)) std::remove(host->c_str());
-  }
+  for (const std::string& file : saved_files_)
+    std::remove(file.c_str());
+  saved_files_.clear();
   saved_paths_.clear();
   current_path_ = RWWString();
 }

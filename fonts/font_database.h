@@ -154,5 +154,8 @@ class GJobFontDatabase : public GFontDatabase {
   GRenderDriverData* owner_;
   RWWString current_path_;
   std::vector<RWWString> saved_paths_;
+  // Their host files, made as they are saved: ReleaseAll (the destructor's)
+  // removes them without building a name.
+  std::vector<std::string> saved_files_;
   std::unique_ptr<GKeyedPool> objects_;
 };

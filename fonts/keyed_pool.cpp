@@ -1,5 +1,7 @@
 #include "fonts/keyed_pool.h"
 
+#include <new>
+
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
@@ -67,13 +69,21 @@ void MarkFailed(RWFile& file) {
 GKeyedPool::GKeyedPool(Policy policy, EntryCheck check) : policy_(policy), check_(check) {}
 
 GKeyedPool::~GKeyedPool() {
-  for (const Pair& pair : Pairs(dictionary_))
-    delete pair.key;
+  // Each key goes as the walk passes it: a destructor gathers nothing.
+  dictionary_.ApplyToKeyAndValue([](RWCollectable* key, RWCollectable*, void*) { delete key; },
+                                 nullptr);
   dictionary_.Clear();
 }
 
 std::uint32_t GKeyedPool::Insert(std::uint32_t key, MPersistentObject* entry) {
   if (!entry || Find(key)) return 0;
+  if (released_.capacity() <= Count()) {
+    try {
+      released_.reserve(2 * std::size_t{Count()} + 1);
+    } catch (const std::bad_alloc&) {
+      return 0;
+    }
+  }
   GPersistableULong* stored = RWNew<GPersistableULong>(key);
   if (!stored) return 0;
   if (!dictionary_.InsertKeyAndValue(stored, entry)) {
@@ -110,12 +120,34 @@ std::vector<std::uint32_t> GKeyedPool::GetKeys() const {
 
 void GKeyedPool::ReleasePass() {
   if (!policy_) return;
-  std::vector<std::uint32_t> released;
-  for (const Pair& pair : Pairs(dictionary_)) {
-    if (policy_(nullptr, pair.entry, kReleaseEvent) == 1) released.push_back(pair.key->Value());
-  }
-  for (std::uint32_t key : released)
+  released_.clear();
+  dictionary_.ApplyToKeyAndValue(
+      [](RWCollectable* key, RWCollectable* value, void* datum) {
+        auto* pool = static_cast<GKeyedPool*>(datum);
+        // Within the room Insert made: no allocation.
+        if (pool->policy_(nullptr, static_cast<MPersistentObject*>(value), kReleaseEvent) == 1)
+          pool->released_.push_back(static_cast<GPersistableULong*>(key)->Value());
+      },
+      this);
+  for (std::uint32_t key : released_)
     delete Remove(key);
+  released_.clear();
+}
+
+void GKeyedPool::TakeAll(void (*take)(MPersistentObject* entry, void* datum), void* datum) {
+  struct Taking {
+    void (*take)(MPersistentObject*, void*);
+    void* datum;
+  } taking{take, datum};
+  // Each key and entry go as the walk passes them; the records after.
+  dictionary_.ApplyToKeyAndValue(
+      [](RWCollectable* key, RWCollectable* value, void* pass) {
+        auto* taking = static_cast<Taking*>(pass);
+        delete key;
+        taking->take(static_cast<MPersistentObject*>(value), taking->datum);
+      },
+      &taking);
+  dictionary_.Clear();
 }
 
 template <class Out>
@@ -129,11 +161,20 @@ void GKeyedPool::Save(Out& out, Filter filter, void* datum) {
   if (count == 0) return;
   for (const Pair& pair : pairs) {
     if (filter && filter(pair.entry, kWritePhase, datum) != 1) continue;
+    // The written phase ends what the write phase began (a reader's lock)
+    // also when the write runs out of memory.
+    struct Written {
+      Filter filter;
+      MPersistentObject* entry;
+      void* datum;
+      ~Written() {
+        if (filter) filter(entry, kWrittenPhase, datum);
+      }
+    } written{filter, pair.entry, datum};
     if (Writes(out)) {
       PutItem(out, pair.key->Value());
       PutReference(out, pair.entry);
     }
-    if (filter) filter(pair.entry, kWrittenPhase, datum);
   }
 }
 

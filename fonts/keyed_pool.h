@@ -67,6 +67,10 @@ class GKeyedPool {
   // memory is left (nothing changes, the caller keeps the entry). The
   // policy is not asked. REQUIRES: `entry` is not null.
   std::uint32_t Insert(std::uint32_t key, MPersistentObject* entry);
+  // Empties the pool, handing each entry in key order to `take` (which
+  // may delete it; it must not use the pool). Allocates nothing: the
+  // owners' destructors release through it.
+  void TakeAll(void (*take)(MPersistentObject* entry, void* datum), void* datum);
   // The entry under `key`, taken out and handed to the caller; null when
   // absent.
   MPersistentObject* Remove(std::uint32_t key);
@@ -78,6 +82,7 @@ class GKeyedPool {
 
   // Asks the policy (null, entry, 1) of every entry in key order, then
   // removes and deletes those that answered 1. Nothing without a policy.
+  // Allocates nothing (its room is made as entries come).
   void ReleasePass();
 
   // 1, or 0 when the stream or file failed.
@@ -100,4 +105,6 @@ class GKeyedPool {
   Policy policy_;
   EntryCheck check_;
   RWBTreeDictionary dictionary_;  // GPersistableULong -> entry
+  // ReleasePass's keys; its capacity is kept above the entries' count.
+  std::vector<std::uint32_t> released_;
 };

@@ -7,6 +7,7 @@
 #include "fonts/font_lock.h"
 #include "fonts/tt_font_reader.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/scoped_value.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "output/core/byte_buffer.h"
@@ -231,9 +232,8 @@ void GTTFontPool::Purge() {
 
 void GTTFontPool::ReleaseOwner(std::uint32_t owner) {
   GTTFontPoolLock hold(this, __LINE__);
-  g_releasing_owner = owner;
+  RWScopedValue<std::uint32_t> releasing(g_releasing_owner, owner);
   readers_->ReleasePass();
-  g_releasing_owner = 0;
 }
 
 void GTTFontPool::RunReleasePass() {
@@ -327,11 +327,14 @@ std::uint32_t GTTFontPool::ReleaseKey(std::uint32_t font_key) {
 
 void GTTFontPool::ReleaseAll() {
   GTTFontPoolLock hold(this, __LINE__);
-  for (std::uint32_t key : readers_->GetKeys()) {
-    GTTFontReader* reader = AsReader(readers_->Remove(key));
-    reader->Lock();
-    if (!DropUse(reader)) reader->Unlock();
-  }
+  // Gathers no keys: the destructor releases through here.
+  readers_->TakeAll(
+      [](MPersistentObject* entry, void*) {
+        GTTFontReader* reader = AsReader(entry);
+        reader->Lock();
+        if (!DropUse(reader)) reader->Unlock();
+      },
+      nullptr);
 }
 
 std::uint32_t GTTFontPool::Contains(std::uint32_t font_key) {
@@ -387,10 +390,8 @@ std::uint32_t GTTFontPool::RestoreFromServiceStream(std::uint32_t owner, const R
   if (!in || !in->Good()) return 0;
   GTTFontPoolLock hold(this, __LINE__);
   PoolRestore restoring;
-  g_adding_owner = owner;
-  std::uint32_t result = readers_->RestoreFromStream(*in);
-  g_adding_owner = 0;
-  return result;
+  RWScopedValue<std::uint32_t> adding(g_adding_owner, owner);
+  return readers_->RestoreFromStream(*in);
 }
 
 std::uint32_t GTTFontPool::NextId() {

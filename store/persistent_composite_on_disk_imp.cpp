@@ -415,7 +415,14 @@ void MPersistentCompositeOnDiskImp::CloseImage() {
   {
     Operation operation(*this);
     if (Usable() && image_->Changed()) {
-      std::span<const std::uint8_t> whole = image_->Finish(index_);
+      // A close runs in destructors too: memory that runs out for the
+      // index fails the store, as a write that fails does, and goes no
+      // further.
+      std::span<const std::uint8_t> whole;
+      try {
+        whole = image_->Finish(index_);
+      } catch (const std::bad_alloc&) {
+      }
       if (whole.empty()) {
         Fail();
       } else if (spool_) {
@@ -463,9 +470,14 @@ void MPersistentCompositeOnDiskImp::CloseFile() {
       if (offset == RWFileSpaceManager::kNoOffset || !file_->SeekTo(offset)) {
         Fail();
       } else {
-        WriteCollectablePointerToFile(*file_, &index_);
-        if (file_->Error() || file_->CurrentOffset() != std::int64_t{offset} + size ||
-            !tree_->Insert(kIndexKey, offset) || !file_->Flush()) {
+        // As the image's close: memory that runs out fails the store.
+        try {
+          WriteCollectablePointerToFile(*file_, &index_);
+          if (file_->Error() || file_->CurrentOffset() != std::int64_t{offset} + size ||
+              !tree_->Insert(kIndexKey, offset) || !file_->Flush()) {
+            Fail();
+          }
+        } catch (const std::bad_alloc&) {
           Fail();
         }
       }

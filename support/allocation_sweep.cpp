@@ -1,16 +1,28 @@
 #include "support/allocation_sweep.h"
 
+#include <execinfo.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
+#include <map>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 #include "foundation/rw/error.h"
+#include "services/driver_server.h"
+#include "support/acceptance_install.h"
 #include "support/child_process.h"
 #include "support/failing_allocator.h"
+#include "support/fixture_printer.h"
+
+extern "C" void __sanitizer_print_stack_trace() __attribute__((weak));
 
 namespace support {
 namespace {
@@ -27,11 +39,25 @@ constexpr char kStateEnd[] = "=";
 
 void ReturningHandler(const RWError&) {}
 
+// A child that aborts (std::terminate: an exception left a destructor or a
+// noexcept function) says where, for the finding.
+extern "C" void AbortedHere(int) {
+  if (__sanitizer_print_stack_trace) {
+    __sanitizer_print_stack_trace();
+  } else {
+    void* frames[64];
+    ::backtrace_symbols_fd(frames, ::backtrace(frames, 64), STDERR_FILENO);
+  }
+  std::signal(SIGABRT, SIG_DFL);
+  std::raise(SIGABRT);
+}
+
 // The child's whole run: the set-up, the steps under the armed failure
 // (none for the reference), the checks. Writes the reference's states to
 // `record` when given.
 int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std::uint64_t index,
-                bool returning_handler, const std::string* record) {
+                SweepMode mode, const std::string* record) {
+  std::signal(SIGABRT, &AbortedHere);
   std::unique_ptr<SweepScenario> scenario = make();
   std::vector<SweepStep> steps;
   std::vector<StoredState> states;
@@ -44,9 +70,9 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
     steps = scenario->Steps();
     states.push_back(scenario->State());
   }
-  if (returning_handler) SetErrorHandler(&ReturningHandler);
+  if (mode.returning_handler) SetErrorHandler(&ReturningHandler);
   ResetAllocations();
-  FailAllocation(index);
+  FailAllocation(index, mode.shortage);
   int result = kOwed;
   for (std::size_t i = 0; i < steps.size() && result == kOwed; ++i) {
     const bool answered = steps[i].call();
@@ -59,6 +85,7 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
       }
       continue;
     }
+    const StoredState& before = reference->states[i];
     const StoredState& after = reference->states[i + 1];
     const StoredState& now = states.back();
     if (answered && now != after) {
@@ -66,7 +93,9 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
                    now.Differences(after).c_str());
       result = kNotOwed;
     } else if (!answered) {
-      const std::string left = scenario->AfterFailure(now);
+      std::string left = scenario->AfterFailure(now);
+      if (const std::string torn = now.TornBetween(before, after); left.empty() && !torn.empty())
+        left = "stored data torn (against before):\n" + torn;
       if (!left.empty())
         std::fprintf(stderr, "%s answered failure and left %s\n", steps[i].name.c_str(),
                      left.c_str());
@@ -80,7 +109,12 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
     std::fprintf(stderr, "the new handler never gave up\n");
     result = kNotOwed;
   }
+  if (const std::string held = scenario->Held(); !held.empty()) {
+    std::fprintf(stderr, "the library still holds %s\n", held.c_str());
+    result = kNotOwed;
+  }
   scenario->TearDown();
+  scenario.reset();  // the harness's own, uncounted
   if (record) {
     std::ofstream out(*record);
     out << counted << "\n";
@@ -96,8 +130,21 @@ std::string Tail(const std::string& text) {
   return text.size() <= kMost ? text : "..." + text.substr(text.size() - kMost);
 }
 
+// What kind of finding a child's end is: std::terminate (an exception
+// left a destructor or a noexcept function), another crash, a hang, what a
+// sanitizer reported, or something owed that the child did not get.
+std::string KindOf(const ChildResult& child) {
+  if (child.end == ChildResult::End::kTimedOut) return "hang";
+  if (child.error_output.find("terminate called") != std::string::npos) return "terminate";
+  if (child.end == ChildResult::End::kSignalled) return "crash";
+  if (child.error_output.find("Sanitizer") != std::string::npos ||
+      child.error_output.find("runtime error:") != std::string::npos)
+    return "sanitizer";
+  return "owed";
+}
+
 // "" when the child ended as owed; counts what it met into `report`.
-std::string Judge(const ChildResult& child, bool returning_handler, SweepReport& report) {
+std::string Judge(const ChildResult& child, SweepMode mode, SweepReport& report) {
   if (child.end != ChildResult::End::kExited)
     return child.Describe() + "\n" + Tail(child.error_output);
   const bool sanitizer = child.error_output.find("Sanitizer") != std::string::npos ||
@@ -107,7 +154,7 @@ std::string Judge(const ChildResult& child, bool returning_handler, SweepReport&
     ++report.failed_calls;
     return "";
   }
-  if (child.code == kNoMemoryExit && !returning_handler && !sanitizer &&
+  if (child.code == kNoMemoryExit && !mode.returning_handler && !sanitizer &&
       child.error_output.find("Fatal Error\n[NOMEM]") != std::string::npos) {
     ++report.no_memory_exits;
     return "";
@@ -127,7 +174,7 @@ bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::
   ::close(fd);
   const std::string path = name;
   ChildResult child =
-      RunInChild([&] { return RunScenario(make, nullptr, 0, false, &path); }, kSweepChildSeconds);
+      RunInChild([&] { return RunScenario(make, nullptr, 0, {}, &path); }, kSweepChildSeconds);
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
@@ -152,36 +199,48 @@ bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::
   return true;
 }
 
+std::string LibraryHolds(const AcceptanceInstall& install) {
+  if (GDriverServer* server = GDriverServer::Instance(); server && server->ContextCount() != 0)
+    return std::to_string(server->ContextCount()) + " contexts checked out";
+  auto read = std::make_shared<std::promise<void>>();
+  std::future<void> done = read->get_future();
+  std::thread([&install, read] {
+    ReadStoredState(install, install.Printer(), kFixturePrinter);
+    read->set_value();
+  }).detach();
+  return done.wait_for(std::chrono::seconds(10)) == std::future_status::ready
+             ? ""
+             : "a lock: the stored state cannot be read on another thread";
+}
+
 std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,
-                     std::uint64_t index, bool returning_handler) {
+                     std::uint64_t index, SweepMode mode) {
   SweepReport report;
-  ChildResult child =
-      RunInChild([&] { return RunScenario(make, &reference, index, returning_handler, nullptr); },
-                 kSweepChildSeconds);
-  const std::string found = Judge(child, returning_handler, report);
+  ChildResult child = RunInChild(
+      [&] { return RunScenario(make, &reference, index, mode, nullptr); }, kSweepChildSeconds);
+  const std::string found = Judge(child, mode, report);
   // Traced (DRV_SWEEP_TRACE), the whole of what the child said.
   return std::getenv("DRV_SWEEP_TRACE") ? found + "\n" + child.error_output : found;
 }
 
 SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, std::uint64_t first,
-                  std::uint64_t stride, std::uint64_t most, bool returning_handler) {
+                  std::uint64_t stride, std::uint64_t most, SweepMode mode) {
   SweepReport report;
   for (std::uint64_t index = first; index <= reference.allocations && report.children < most;
        index += stride) {
     ++report.children;
-    ChildResult child =
-        RunInChild([&] { return RunScenario(make, &reference, index, returning_handler, nullptr); },
-                   kSweepChildSeconds);
-    if (std::string found = Judge(child, returning_handler, report); !found.empty())
-      report.findings.push_back({index, found});
+    ChildResult child = RunInChild(
+        [&] { return RunScenario(make, &reference, index, mode, nullptr); }, kSweepChildSeconds);
+    if (std::string found = Judge(child, mode, report); !found.empty())
+      report.findings.push_back({index, KindOf(child), found});
   }
   return report;
 }
 
 SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool halfway,
-                        bool returning_handler, std::string& summary) {
+                        SweepMode mode, std::string& summary) {
   SweepReference reference;
-  if (!RecordReference(make, reference, summary)) return {{}, {}, {}, {{0, summary}}};
+  if (!RecordReference(make, reference, summary)) return {{}, {}, {}, {{0, "reference", summary}}};
   const auto told = [](const char* name, std::uint64_t fallback) {
     const char* text = std::getenv(name);
     return text && std::atoll(text) > 0 ? std::uint64_t(std::atoll(text)) : fallback;
@@ -189,12 +248,17 @@ SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool 
   const std::uint64_t even = std::max<std::uint64_t>(reference.allocations / children, 1);
   const std::uint64_t stride = told("DRV_SWEEP_STRIDE", even);
   const std::uint64_t first = told("DRV_SWEEP_FIRST", halfway ? even / 2 + 1 : 1);
-  SweepReport report = Sweep(make, reference, first, stride, ~std::uint64_t{0}, returning_handler);
+  SweepReport report = Sweep(make, reference, first, stride, ~std::uint64_t{0}, mode);
   summary = std::to_string(reference.allocations) + " allocations; " +
             std::to_string(report.children) + " children from " + std::to_string(first) + " by " +
             std::to_string(stride) + ": " + std::to_string(report.failed_calls) +
             " calls failed, " + std::to_string(report.no_memory_exits) + " [NOMEM] exits, " +
             std::to_string(report.findings.size()) + " findings";
+  std::map<std::string, int> kinds;
+  for (const SweepFinding& finding : report.findings)
+    ++kinds[finding.kind];
+  for (const auto& [kind, count] : kinds)
+    summary += ", " + std::to_string(count) + " " + kind;
   return report;
 }
 

@@ -11,13 +11,22 @@
 //     (StoredState: the printer's data file and printer data, its stored
 //     default and default record, and whatever the scenario adds, such as a
 //     port file) is as the reference left it after that call;
-//   - a call that answered failure owes only what the scenario says holds
-//     whatever the answer (AfterFailure: no spool file left, say); the
-//     scenario stops there (what follows would start from another state).
+//   - a call that answered failure left each stored thing (a value with its
+//     chunks, the file, the stored default) as the reference had it before
+//     the call or after it, never between, and whatever the scenario
+//     says holds whatever the answer (AfterFailure: no spool file left,
+//     say); the scenario stops there (what follows would start from another
+//     state);
+//   - when the scenario stops, the library holds nothing of its calls
+//     (Held: no context checked out, no lock held).
 //
-// Under the returning handler (`returning_handler`), the library's error
-// handler is one that returns, as an application may install: then no
-// error ends the process.
+// The mode: under the returning handler (`returning_handler`), the
+// library's error handler is one that returns, as an application may
+// install: then no error ends the process. A lasting shortage
+// (failing_allocator.h) makes the new handler give up, so that
+// std::bad_alloc unwinds from the failed allocation to the export that was
+// called: a destructor that allocates or throws on the way ends the child
+// by std::terminate, a finding like any other.
 //
 // Threads: the sweeping process must have one thread (child_process.h).
 #pragma once
@@ -28,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "support/failing_allocator.h"
 #include "support/stored_state.h"
 
 namespace support {
@@ -50,6 +60,9 @@ class SweepScenario {
   // What a call that answered failure left in `now` that it must not: ""
   // when nothing.
   virtual std::string AfterFailure(const StoredState&) { return ""; }
+  // What the library still holds of the calls once the scenario stopped
+  // (nothing armed): "" when nothing.
+  virtual std::string Held() { return ""; }
   // Undoes SetUp (counted as nothing).
   virtual void TearDown() = 0;
 };
@@ -61,8 +74,15 @@ struct SweepReference {
   std::vector<StoredState> states;
 };
 
+// How the children's failed allocation is met.
+struct SweepMode {
+  bool returning_handler = false;
+  Shortage shortage = Shortage::kBrief;
+};
+
 struct SweepFinding {
   std::uint64_t index = 0;  // the allocation that failed
+  std::string kind;         // "terminate", "crash", "hang", "sanitizer" or "owed"
   std::string what;
 };
 
@@ -82,7 +102,7 @@ bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::
 // Fails, one child each, allocations `first`, `first + stride`, ... up to
 // the reference's count, at most `most` of them.
 SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, std::uint64_t first,
-                  std::uint64_t stride, std::uint64_t most, bool returning_handler);
+                  std::uint64_t stride, std::uint64_t most, SweepMode mode);
 
 // The sweep as the tests run it: `children` children spread evenly over the
 // reference's allocations, from the first (or, `halfway`, from half a
@@ -90,11 +110,17 @@ SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, st
 // (DRV_SWEEP_STRIDE, 1 for every allocation; DRV_SWEEP_FIRST). `summary`
 // says what was swept, or why nothing was (the reference failed).
 SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool halfway,
-                        bool returning_handler, std::string& summary);
+                        SweepMode mode, std::string& summary);
+
+// What the library that `install` loaded still holds once a scenario
+// stopped (a SweepScenario's Held): a context checked out, or a lock (P1's
+// stored state, read on a thread of its own, does not come back within ten
+// seconds); "" when nothing.
+std::string LibraryHolds(const AcceptanceInstall& install);
 
 // The whole of one child, for a test that looks at one index closely:
 // "" when the child ends as owed, else what was found.
 std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,
-                     std::uint64_t index, bool returning_handler);
+                     std::uint64_t index, SweepMode mode);
 
 }  // namespace support

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
+#include <exception>
 #include <new>
 
 // The allocators underneath: the sanitizer's interceptors when they are
@@ -26,10 +27,14 @@ namespace {
 
 std::atomic<std::uint64_t> g_counted{0};
 std::atomic<std::uint64_t> g_armed{0};
+std::atomic<bool> g_lasting{false};
 std::atomic<bool> g_failed{false};
 std::atomic<std::uint32_t> g_handler_calls{0};
 std::atomic<bool> g_never_gave_up{false};
 thread_local int t_uncounted = 0;
+// While this thread unwinds the std::bad_alloc of a lasting shortage: the
+// count of uncaught exceptions it unwinds at (0: none).
+thread_local int t_short_unwinding = 0;
 
 DRV_UNINSTRUMENTED void* RealMalloc(std::size_t size) {
   return __interceptor_malloc ? __interceptor_malloc(size) : __libc_malloc(size);
@@ -43,13 +48,28 @@ DRV_UNINSTRUMENTED void* RealRealloc(void* block, std::size_t size) {
   return __interceptor_realloc ? __interceptor_realloc(block, size) : __libc_realloc(block, size);
 }
 
-// Counts one request; true when it is the armed one, whose stack the
-// sanitizers print when DRV_SWEEP_TRACE is set.
+// Whether memory is still short on this thread: the std::bad_alloc of a
+// lasting shortage has not been caught yet.
+DRV_UNINSTRUMENTED bool ShortWhileUnwinding() {
+  if (t_short_unwinding == 0) return false;
+  if (std::uncaught_exceptions() >= t_short_unwinding) return true;
+  t_short_unwinding = 0;
+  return false;
+}
+
+// Counts one request; true when it is the armed one or one made while a
+// lasting shortage unwinds, whose stacks the sanitizers print when
+// DRV_SWEEP_TRACE is set.
 DRV_UNINSTRUMENTED bool CountFails() {
-  if (t_uncounted != 0) return false;
+  if (t_uncounted != 0) {
+    ShortWhileUnwinding();  // forgets a shortage whose exception was caught
+    return false;
+  }
   const std::uint64_t index = g_counted.fetch_add(1, std::memory_order_relaxed) + 1;
-  if (index != g_armed.load(std::memory_order_relaxed)) return false;
-  g_failed.store(true);
+  if (!ShortWhileUnwinding()) {
+    if (index != g_armed.load(std::memory_order_relaxed)) return false;
+    g_failed.store(true);
+  }
   if (__sanitizer_print_stack_trace && std::getenv("DRV_SWEEP_TRACE")) {
     ++t_uncounted;
     __sanitizer_print_stack_trace();
@@ -66,9 +86,11 @@ void* RealBlock(std::size_t size, std::size_t alignment) {
 
 // operator new, as the runtime's: a request that fails calls the new
 // handler and is tried again while the handler returns. The armed request
-// of a nothrow form keeps failing until the handler gives up; that of
-// another form succeeds once the handler has run.
+// of a nothrow form, or of any form in a lasting shortage, keeps failing
+// until the handler gives up; that of another form succeeds once the
+// handler has run.
 void* NewBlock(std::size_t size, std::size_t alignment, bool nothrow) {
+  const bool lasting = nothrow || g_lasting.load(std::memory_order_relaxed);
   if (size == 0) size = 1;
   bool fail = CountFails();
   for (std::uint32_t calls = 0;; ++calls) {
@@ -82,8 +104,22 @@ void* NewBlock(std::size_t size, std::size_t alignment, bool nothrow) {
       g_never_gave_up.store(true);
       throw std::bad_alloc();
     }
-    handler();
-    if (!nothrow) fail = false;
+    if (!fail || !g_lasting.load(std::memory_order_relaxed)) {
+      handler();
+    } else {
+      // Memory stays short while the handler's exception unwinds: what
+      // the unwinding runs must not need any.
+      try {
+        handler();
+      } catch (...) {
+        // An exception met while an earlier one unwinds: the earlier one's
+        // shortage goes on after it (one that ended is forgotten first).
+        ShortWhileUnwinding();
+        if (t_short_unwinding == 0) t_short_unwinding = std::uncaught_exceptions() + 1;
+        throw;
+      }
+    }
+    if (!lasting) fail = false;
   }
 }
 
@@ -107,7 +143,9 @@ void ResetAllocations() {
   g_never_gave_up.store(false);
 }
 
-void FailAllocation(std::uint64_t index) {
+void FailAllocation(std::uint64_t index, Shortage shortage) {
+  t_short_unwinding = 0;
+  g_lasting.store(shortage == Shortage::kLasting);
   g_armed.store(index);
 }
 

@@ -12,18 +12,23 @@
 // For the nothrow forms the memory stays short: the request is tried again
 // while the handler returns, and fails when it gives up (by throwing
 // std::bad_alloc): null, which the library's own allocations (all
-// nothrow) must answer with failure. For the other forms the handler's
-// first call is taken to have freed enough: the standard containers
-// cannot survive a failure, so for them the handler is what must recover.
-// With no handler installed a request fails at once. A handler that is
-// called more than kMostHandlerCalls times for one request gets no more
-// tries; the harness records it (HandlerNeverGaveUp).
+// nothrow) must answer with failure. For the other forms it depends on
+// the shortage armed: a brief one (Shortage::kBrief) is over once the
+// handler has run once, as when its reserve covers the request; a lasting
+// one (Shortage::kLasting) stays, as under a limit of the address space,
+// so that the handler gives up and std::bad_alloc unwinds through whatever
+// called (or the handler ends the process); while that exception unwinds,
+// every allocation of its thread fails the same way, so that a destructor
+// that allocates on the way ends the process by std::terminate. With no
+// handler installed a request fails at once. A handler that is called more
+// than kMostHandlerCalls times for one request gets no more tries; the
+// harness records it (HandlerNeverGaveUp).
 //
 // Allocations are counted from 1 after ResetAllocations; the armed index
-// fails once. Allocations made inside an UncountedAllocations scope of the
-// calling thread are neither counted nor failed (the harness's own
-// checks). The counters are process-wide atomics: allocations on other
-// threads count in whatever order they come.
+// fails once (and, lasting, what its unwinding allocates). Allocations made inside an
+// UncountedAllocations scope of the calling thread are neither counted nor failed (the harness's
+// own checks). The counters are process-wide atomics: allocations on other threads count in
+// whatever order they come.
 //
 // Memory comes from the sanitizer's allocator when the program is built
 // with AddressSanitizer, else from the C library's: free is not replaced.
@@ -33,11 +38,15 @@
 
 namespace support {
 
+// How long the armed allocation stays short for operator new's throwing
+// forms (see above).
+enum class Shortage { kBrief, kLasting };
+
 // Counting restarts at 0 and nothing is armed.
 void ResetAllocations();
 // The allocation numbered `index` (from 1 since ResetAllocations) fails;
 // 0 arms nothing.
-void FailAllocation(std::uint64_t index);
+void FailAllocation(std::uint64_t index, Shortage shortage = Shortage::kBrief);
 // Allocations counted since ResetAllocations.
 std::uint64_t CountedAllocations();
 // Whether the armed allocation has failed, and how often the new handler

@@ -1,5 +1,7 @@
 #include "support/stored_state.h"
 
+#include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -103,6 +105,12 @@ std::string StoredState::Differences(const StoredState& other) const {
     text += mine ? std::to_string(mine->size()) + " bytes" : "missing";
     text += " against ";
     text += theirs ? std::to_string(theirs->size()) + " bytes" : "missing";
+    if (mine && theirs) {
+      const auto at = std::mismatch(mine->begin(), mine->end(), theirs->begin(), theirs->end());
+      text += ", first at byte " + std::to_string(at.first - mine->begin());
+      if (at.first != mine->end() && at.second != theirs->end())
+        text += " (" + std::to_string(*at.first) + " against " + std::to_string(*at.second) + ")";
+    }
     text += "\n";
   };
   for (const auto& [name, bytes] : items) {
@@ -117,6 +125,24 @@ std::string StoredState::Differences(const StoredState& other) const {
     if (!items.count(name)) describe(name, nullptr, &bytes);
   }
   return text;
+}
+
+std::string StoredState::TornBetween(const StoredState& before, const StoredState& after) const {
+  // "data:365:2 type 3" is a chunk of "data:365".
+  const auto thing = [](const std::string& item) {
+    if (item.rfind("data:", 0) != 0) return item;
+    return item.substr(0, std::min(item.find(':', 5), item.find(" type ")));
+  };
+  std::map<std::string, std::array<StoredState, 3>> things;  // now, before, after
+  for (const auto* state : {this, &before, &after})
+    for (const auto& [name, bytes] : state->items)
+      things[thing(name)][state == this ? 0 : state == &before ? 1 : 2].items[name] = bytes;
+  std::string torn;
+  for (const auto& [name, forms] : things) {
+    if (forms[0] != forms[1] && forms[0] != forms[2])
+      torn += name + "\n" + forms[0].Differences(forms[1]);
+  }
+  return torn;
 }
 
 std::string StoredState::Serialize() const {

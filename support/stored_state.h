@@ -30,6 +30,10 @@ struct StoredState {
   bool operator==(const StoredState&) const = default;
   // The items that differ from `other`'s, one a line, "" when none.
   std::string Differences(const StoredState& other) const;
+  // The stored things that are neither as in `before` nor as in `after`,
+  // one a line, "" when none: a value of the printer data with its chunks
+  // ("<name>:<n>") is one thing, each other item another.
+  std::string TornBetween(const StoredState& before, const StoredState& after) const;
   std::string Serialize() const;
   // False when `text` is no serialized state.
   bool Parse(const std::string& text);

@@ -6,6 +6,7 @@
 #include "config/attributes/value_attribute.h"
 #include "config/import/setting_converter.h"
 #include "config/keys/settings_keys.h"
+#include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
 #include "platform/host/modules.h"
 #include "services/driver_data.h"
@@ -92,7 +93,6 @@ GConfigurationImporter::GConfigurationImporter(GAttributeComposite* root, GDrive
 }
 
 GConfigurationImporter::~GConfigurationImporter() {
-  if (printing_changed_ != 0) SaveQuickset(GetDestination());
   if (helper_module_ != nullptr) platform::FreeLibrary(helper_module_);
   store_.reset();
   destination_.Reset(nullptr, g_file_lock);
@@ -167,9 +167,16 @@ std::uint32_t GConfigurationImporter::ImportPhysical() {
 }
 
 std::uint32_t GConfigurationImporter::ImportPrinting() {
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   // No usable test: a library that lacks some entries is still enumerated.
   if (ConvertContext(kPrintingContext, Direction::kApply, false, &printing_changed_) == 0) return 0;
-  if (printing_changed_ != 0) RunPrintingPostStep();
+  if (printing_changed_ != 0) {
+    RunPrintingPostStep();
+    // Kept here, as the import's last step, not when the importer goes: a
+    // destructor stores nothing (it may run while a failure unwinds). What
+    // memory ran short for is not kept.
+    if (!RWShortOfMemorySince(short_of_memory)) SaveQuickset(GetDestination());
+  }
   return 1;
 }
 

@@ -82,8 +82,9 @@ class GConfigurationImporter {
   // maps, and "LastUpdateType" becomes "Admin".
   virtual std::uint32_t ImportPhysical();
   // The context "printing", as ImportPhysical without the usable test and
-  // the bundles; a change runs the printing post-step. 1, or 0 when the
-  // context is not enumerated.
+  // the bundles; a change runs the printing post-step and keeps the
+  // destination as "QCFQuickset" (unless memory ran short meanwhile). 1, or
+  // 0 when the context is not enumerated.
   virtual std::uint32_t ImportPrinting();
   // Extracts one converter per name of `context` (the bundles converter
   // first for "factory/physical"); 1, or 0 when the store is not usable or

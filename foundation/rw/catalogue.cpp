@@ -156,12 +156,10 @@ const RWCatalogueEntry* SynStream() {
 }  // namespace rwcore
 
 RWMessageText::RWMessageText(const RWCatalogueEntry* entry, ...) : entry_(entry) {
-  char buffer[kBufferSize];
   va_list args;
   va_start(args, entry);
   // vsnprintf never writes past the buffer; a longer message is cut.
-  int n = std::vsnprintf(buffer, sizeof buffer, entry->format, args);
+  int n = std::vsnprintf(text_, sizeof text_, entry->format, args);
   va_end(args);
-  if (n < 0) buffer[0] = '\0';
-  text_ = buffer;
+  if (n < 0) text_[0] = '\0';
 }

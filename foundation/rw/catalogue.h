@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 // One catalogue entry: catalogue name, message id, printf-style format.
 struct RWCatalogueEntry {
@@ -66,10 +65,11 @@ class RWMessageText {
   // REQUIRES: the arguments match the entry's format (see the accessors).
   explicit RWMessageText(const RWCatalogueEntry* entry, ...);
 
-  const char* Text() const { return text_.c_str(); }
+  const char* Text() const { return text_; }
   const RWCatalogueEntry* Entry() const { return entry_; }
 
  private:
   const RWCatalogueEntry* entry_;
-  std::string text_;
+  // Formatted in place: an error is raised with no memory to spare too.
+  char text_[kBufferSize];
 };

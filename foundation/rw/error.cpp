@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <utility>
 
 #include "platform/host/types.h"
 #include "platform/message_box.h"
@@ -12,12 +14,18 @@ namespace {
 
 std::atomic<RWErrorHandler> g_handler{&DefaultErrorHandler};
 
+// Null when memory is short: an error is raised then too, and raising one
+// never throws (Why() reads "" for it).
 const char* CopyText(const char* text) {
   if (!text) text = "";
   std::size_t n = std::strlen(text) + 1;
-  char* copy = new char[n];
-  std::memcpy(copy, text, n);
+  char* copy = new (std::nothrow) char[n];
+  if (copy) std::memcpy(copy, text, n);
   return copy;
+}
+
+std::uint32_t SaturatedSum(std::uint32_t a, std::uint32_t b) {
+  return a + b < a ? 0xFFFFFFFFu : a + b;
 }
 
 thread_local RWErrorScope* t_innermost_scope = nullptr;
@@ -53,7 +61,14 @@ RWErrorScope::RWErrorScope() : outer_(t_innermost_scope) {
 
 RWErrorScope::~RWErrorScope() {
   t_innermost_scope = outer_;
-  if (outer_ && count_ != 0) outer_->Record(text_.c_str(), entry_, count_);
+  if (!outer_ || count_ == 0) return;
+  // The text moves up, never copied: a scope may close while memory is
+  // short (a std::bad_alloc unwinding), and its closing must not need any.
+  if (outer_->count_ == 0) {
+    outer_->entry_ = entry_;
+    outer_->text_ = std::move(text_);
+  }
+  outer_->count_ = SaturatedSum(outer_->count_, count_);
 }
 
 void RWErrorScope::Clear() {
@@ -71,14 +86,18 @@ void RWErrorScope::Record(const char* text, const RWCatalogueEntry* entry, std::
   if (count_ == 0) {
     entry_ = entry;
     // An out-of-memory error must not allocate: its text is static, so keep
-    // nothing but the entry and let Text() fall back to the format.
-    if (entry == rwcore::NoMem()) {
-      text_.clear();
-    } else {
-      text_ = text;
+    // nothing but the entry and let Text() fall back to the format. Another
+    // text memory cannot be had for is kept as its entry alone: recording
+    // never throws.
+    text_.clear();
+    if (entry != rwcore::NoMem()) {
+      try {
+        text_ = text;
+      } catch (const std::bad_alloc&) {
+      }
     }
   }
-  count_ = count_ + count < count_ ? 0xFFFFFFFFu : count_ + count;
+  count_ = SaturatedSum(count_, count);
 }
 
 RWError::RWError(const char* text) : text_(CopyText(text)), owns_(true) {}

@@ -1,8 +1,8 @@
 #include "foundation/rw/storetable.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
-#include <unordered_map>
 
 #include "foundation/rw/association.h"
 #include "foundation/rw/btree.h"
@@ -118,7 +118,14 @@ bool RWStoreTable::AddString(const RWStringID& name, std::uint32_t& number) {
 
 RWReadTable::RWReadTable() {
   entries_.reserve(30);
+  by_address_.reserve(30);
   AddObject(RWNilCollectable(), false);
+}
+
+void RWReadTable::Append(const Entry& entry) {
+  if (by_address_.capacity() <= entries_.size())
+    by_address_.reserve(std::max(entries_.capacity(), 2 * entries_.size() + 1));
+  entries_.push_back(entry);
 }
 
 std::uint32_t RWReadTable::AddObject(RWCollectable* object, bool created, RWClassID id) {
@@ -144,7 +151,7 @@ std::uint32_t RWReadTable::AddObject(RWCollectable* object, bool created, RWClas
     default:
       break;
   }
-  entries_.push_back({object, 0, true, created && object, holder, 1, 0});
+  Append({object, 0, true, created && object, holder, 1, 0});
   return static_cast<std::uint32_t>(entries_.size() - 1);
 }
 
@@ -170,54 +177,74 @@ bool RWReadTable::Refuse(const RWCollectable* object) {
   return true;
 }
 
-void RWReadTable::FreeRefused() {
+bool RWReadTable::CreatedNumber(const RWCollectable* object, std::size_t& number) const {
+  const std::less<const RWCollectable*> before;
+  auto it = std::lower_bound(
+      by_address_.begin(), by_address_.end(), object,
+      [&](std::uint32_t i, const RWCollectable* o) { return before(entries_[i].object, o); });
+  if (it == by_address_.end() || entries_[*it].object != object) return false;
+  number = *it;
+  return true;
+}
+
+void RWReadTable::FreeRefused() noexcept {
   if (refusals_ == 0) return;
   const std::size_t n = entries_.size();
-  std::unordered_map<const RWCollectable*, std::size_t> number;
+  // Append made the room; should it be missing, nothing is freed rather
+  // than something allocated here.
+  if (by_address_.capacity() < n) return;
+  by_address_.clear();
   for (std::size_t i = 0; i < n; ++i) {
-    if (entries_[i].created) number.emplace(entries_[i].object, i);
+    entries_[i].inside = 0;
+    entries_[i].held = false;
+    if (entries_[i].created) by_address_.push_back(static_cast<std::uint32_t>(i));
   }
+  const std::less<const RWCollectable*> before;
+  std::sort(by_address_.begin(), by_address_.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return before(entries_[a].object, entries_[b].object);
+  });
   auto each_part = [&](std::size_t i, auto visit) {
     ForEachPart(entries_[i].object, entries_[i].holder, [&](RWCollectable* part) {
-      auto it = part ? number.find(part) : number.end();
-      if (it != number.end()) visit(it->second);
+      std::size_t j = 0;
+      if (part && CreatedNumber(part, j)) visit(j);
     });
   };
   // How often the read's own holders hold each object.
-  std::vector<std::uint32_t> inside(n, 0);
   for (std::size_t i = 0; i < n; ++i)
-    each_part(i, [&](std::size_t j) { ++inside[j]; });
+    each_part(i, [&](std::size_t j) { ++entries_[j].inside; });
   // Held: an object one of whose hand-outs was taken by something other
   // than the read's own holders (the caller, a model object's counted
   // pointer, a holder the read did not make), for it was neither refused
-  // nor is it one of those holdings; and what a held object holds.
-  std::vector<bool> held(n, false);
-  std::vector<std::size_t> work;
+  // nor is it one of those holdings; and what a held object holds. The
+  // work list runs through the entries.
+  constexpr std::uint32_t kNone = ~std::uint32_t{0};
+  std::uint32_t work = kNone;
   auto hold = [&](std::size_t i) {
-    if (held[i]) return;
-    held[i] = true;
-    work.push_back(i);
+    if (entries_[i].held) return;
+    entries_[i].held = true;
+    entries_[i].next = work;
+    work = static_cast<std::uint32_t>(i);
   };
   for (std::size_t i = 0; i < n; ++i) {
     const Entry& e = entries_[i];
-    if (e.created && std::uint64_t{e.refused} + inside[i] < e.handed_out) hold(i);
+    if (e.created && std::uint64_t{e.refused} + e.inside < e.handed_out) hold(i);
   }
-  while (!work.empty()) {
-    std::size_t i = work.back();
-    work.pop_back();
+  while (work != kNone) {
+    const std::size_t i = work;
+    work = entries_[i].next;
     each_part(i, [&](std::size_t j) { hold(j); });
   }
   // Nobody holds the rest: free it, each object once. A dictionary first
   // lets go of its associations, which it would delete with itself: those
   // that are held stay, the others are freed here.
   for (std::size_t i = 0; i < n; ++i) {
-    if (entries_[i].created && !held[i] && entries_[i].holder == Holder::kDictionary) {
+    if (entries_[i].created && !entries_[i].held && entries_[i].holder == Holder::kDictionary) {
       if (auto* dictionary = dynamic_cast<RWBTreeDictionary*>(entries_[i].object))
         dictionary->Abandon();
     }
   }
   for (std::size_t i = 0; i < n; ++i) {
-    if (entries_[i].created && !held[i]) delete entries_[i].object;
+    if (entries_[i].created && !entries_[i].held) delete entries_[i].object;
   }
 }
 

@@ -52,9 +52,7 @@ class RWReadTable {
   // nothing may name): `created` when the read made it, so that it may free
   // it. Answers its number.
   std::uint32_t AddObject(RWCollectable* object, bool created, RWClassID id = kRWNoClassId);
-  void AddClassId(RWClassID id) {
-    entries_.push_back({nullptr, id, false, false, Holder::kNone, 0, 0});
-  }
+  void AddClassId(RWClassID id) { Append({nullptr, id, false, false, Holder::kNone, 0, 0}); }
   std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
 
   // The read handed out the object with that number once more (a back
@@ -70,8 +68,11 @@ class RWReadTable {
   // (the caller, a model object), or when a held collection or
   // association holds it; the rest (refused objects, what only they hold,
   // cycles among them) is freed. A freed dictionary lets go of its
-  // associations first, so that those still held live on.
-  void FreeRefused();
+  // associations first, so that those still held live on. It runs in the
+  // destructors of the guards and keepers, which may run while memory is
+  // short: it allocates nothing (the room it works in is made with each
+  // entry).
+  void FreeRefused() noexcept;
 
   // The object with that number; false when the number is out of range or
   // names a class-name entry.
@@ -96,8 +97,21 @@ class RWReadTable {
     Holder holder;
     std::uint32_t handed_out;
     std::uint32_t refused;
+    // FreeRefused's own: how often the read's holders hold it, whether it
+    // is held, and the next entry of its work list.
+    std::uint32_t inside = 0;
+    bool held = false;
+    std::uint32_t next = 0;
   };
+  // Enters `entry`, and room for its number in by_address_ first.
+  void Append(const Entry& entry);
+  // The number of the created entry of `object`; false when none.
+  bool CreatedNumber(const RWCollectable* object, std::size_t& number) const;
+
   std::vector<Entry> entries_;
+  // The created entries' numbers by the objects' addresses, sorted by
+  // FreeRefused; its capacity is kept at least that of entries_.
+  std::vector<std::uint32_t> by_address_;
   int depth_ = 0;
   std::uint32_t last_ = 0;      // the number the last token handed out
   std::uint32_t refusals_ = 0;  // how many Refuse calls found their object

@@ -6,6 +6,7 @@
 #include "config/keys/settings_keys.h"
 #include "fonts/char_code_map.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/scoped_value.h"
 #include "foundation/rw/vstream.h"
 #include "lang/generator/font_cache.h"
 #include "output/attributes/clip.h"
@@ -195,10 +196,8 @@ std::uint16_t GPrinterLanguage::SetClipToPath(GClipToPath& clip) {
   GPathGraphic* path = clip.GetPath();
   if (!path) return 0;
   GCountedPtr held(path, g_file_lock);  // the clip may be let go of while its path runs
-  clip_path_mode_ = 1;
-  std::uint16_t result = path->Execute(*this);
-  clip_path_mode_ = 0;
-  return result;
+  RWScopedValue<std::uint32_t> clipping(clip_path_mode_, 1);
+  return path->Execute(*this);
 }
 
 void GPrinterLanguage::ReadItemOverhead() {

@@ -62,8 +62,10 @@ struct FileState {
 
 FileState& State() {
   // Never destroyed: threads still running at exit (the module keep-alive's
-  // watcher) close their handles through it.
-  static FileState* state = new FileState;
+  // watcher) close their handles through it. Made in place, not allocated:
+  // its first use may be a CloseHandle in a destructor.
+  alignas(FileState) static unsigned char storage[sizeof(FileState)];
+  static FileState* state = ::new (static_cast<void*>(storage)) FileState;
   return *state;
 }
 

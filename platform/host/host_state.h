@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,13 +46,24 @@ T Fail(DWORD error, T result) {
 }
 
 // A log that tests read: the newest kHostLogCapacity entries, the oldest
-// dropped first. REQUIRES: the lock around every use.
+// dropped first. An entry that memory cannot be had for is dropped too: a
+// log is never why a call, or its clean-up, fails. REQUIRES: the lock
+// around every use.
 template <typename T>
 class BoundedLog {
  public:
-  void Add(T entry) {
-    if (entries_.size() == kHostLogCapacity) entries_.pop_front();
-    entries_.push_back(std::move(entry));
+  void Add(T entry) noexcept {
+    AddMade([&] { return std::move(entry); });
+  }
+  // Adds the entry `make()` answers, made inside the log's care.
+  template <typename Make>
+  void AddMade(Make make) noexcept {
+    try {
+      T entry = make();
+      if (entries_.size() == kHostLogCapacity) entries_.pop_front();
+      entries_.push_back(std::move(entry));
+    } catch (const std::bad_alloc&) {
+    }
   }
   std::vector<T> Entries() const { return {entries_.begin(), entries_.end()}; }
   void Clear() { entries_.clear(); }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -29,13 +30,14 @@ struct Source {
   bool bare = false;      // an entry named without a path
   bool shared_object = false;
   std::string host_path;  // shared objects only
-  std::map<std::string, FARPROC> exports;
+  // Found by the name's view, so that a look-up needs no memory.
+  std::map<std::string, FARPROC, std::less<>> exports;
   std::map<UINT, std::u16string> strings;
   std::map<UINT, DialogTemplate> dialogs;
   std::map<UINT, BitmapResource> bitmaps;
   std::map<UINT, CursorResource> cursors;
   FileVersionData version;
-  std::set<std::string> hidden;
+  std::set<std::string, std::less<>> hidden;
   ModuleCounters counters;
   std::uintptr_t live = 0;  // handle id while loaded, else 0
 };
@@ -149,7 +151,9 @@ HMODULE HandleOf(const Source& source) {
 }
 
 void Log(ModuleCall call, std::u16string_view module, std::string_view export_name, bool ok) {
-  State().log.Add(ModuleEvent{call, std::u16string(module), std::string(export_name), ok});
+  State().log.AddMade([&] {
+    return ModuleEvent{call, std::u16string(module), std::string(export_name), ok};
+  });
 }
 
 // Makes the loaded instance of `source`; false when its shared object does
@@ -280,11 +284,11 @@ FARPROC GetProcAddress(HMODULE module, const char* name) {
   }
   Source& source = *instance->source;
   FARPROC found = nullptr;
-  if (name != nullptr && !source.hidden.count(std::string(export_name))) {
+  if (name != nullptr && !source.hidden.contains(export_name)) {
     if (source.shared_object) {
       found = reinterpret_cast<FARPROC>(OwnSymbol(instance->dl, name));
     } else {
-      auto it = source.exports.find(std::string(export_name));
+      auto it = source.exports.find(export_name);
       if (it != source.exports.end()) found = it->second;
     }
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 #include <tuple>
 #include <utility>
 
@@ -156,10 +157,16 @@ DWORD SetValueAt(Hive hive, const std::u16string& folded_path, Key* key, std::u1
   std::u16string folded_name = Fold(name);
   auto failure = State().failures.find({hive, folded_path, folded_name});
   if (failure != State().failures.end()) return failure->second;
-  RegistryValue& value = key->values[folded_name];
-  if (value.name.empty()) value.name = name;
-  value.type = type;
-  value.data.assign(data, data + size);
+  // Made whole before it replaces the value: memory that runs out leaves
+  // the value as it was.
+  RegistryValue made{std::u16string(name), type, std::vector<BYTE>(data, data + size)};
+  auto found = key->values.find(folded_name);
+  if (found == key->values.end()) {
+    key->values.emplace(std::move(folded_name), std::move(made));
+  } else {
+    made.name.swap(found->second.name);  // the name as first written
+    found->second = std::move(made);
+  }
   key->stamp = host_internal::NextChangeStamp();
   return kErrorSuccess;
 }
@@ -254,22 +261,28 @@ LONG RegQueryValueExA(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* dat
                      data, size);
 }
 
+// The writers answer memory that runs out as the system's do (error 8),
+// never by an exception: a caller's failure path must run.
 LONG RegSetValueExW(HKEY key, const char16_t* name, DWORD, DWORD type, const BYTE* data,
-                    DWORD size) {
+                    DWORD size) try {
   Lock lock(Mutex());
   OpenKey open;
   if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
   return static_cast<LONG>(
       SetValueAt(open.hive, open.path, open.key, name != nullptr ? name : u"", type, data, size));
+} catch (const std::bad_alloc&) {
+  return kErrorNotEnoughMemory;
 }
 
-LONG RegDeleteValueW(HKEY key, const char16_t* name) {
+LONG RegDeleteValueW(HKEY key, const char16_t* name) try {
   Lock lock(Mutex());
   OpenKey open;
   if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
   if (open.key->values.erase(Fold(name != nullptr ? name : u"")) == 0) return kErrorFileNotFound;
   open.key->stamp = host_internal::NextChangeStamp();
   return kErrorSuccess;
+} catch (const std::bad_alloc&) {
+  return kErrorNotEnoughMemory;
 }
 
 std::vector<std::u16string> RegistryValueNames(HKEY root, std::u16string_view path) {
@@ -342,11 +355,13 @@ const RegistryValue* StoreFindValue(Hive hive, std::u16string_view path, std::u1
 }
 
 DWORD StoreSetValue(Hive hive, std::u16string_view path, std::u16string_view name, DWORD type,
-                    const BYTE* data, DWORD size) {
+                    const BYTE* data, DWORD size) try {
   std::vector<std::u16string_view> names;
   if (!SplitPath(path, names)) return kErrorBadPathname;
   return SetValueAt(hive, JoinFolded({}, names), Walk(&Root(hive), names, true), name, type, data,
                     size);
+} catch (const std::bad_alloc&) {
+  return kErrorNotEnoughMemory;
 }
 
 void ResetRegistryLocked() {

@@ -40,8 +40,9 @@ bool StoreCreateKey(Hive hive, std::u16string_view path);
 // The value, or null when the key or the value is missing. Valid until the
 // next write to that key or a reset.
 const RegistryValue* StoreFindValue(Hive hive, std::u16string_view path, std::u16string_view name);
-// Writes a value, making the key; answers kErrorSuccess, kErrorBadPathname or
-// the injected failure of that value.
+// Writes a value, making the key; answers kErrorSuccess, kErrorBadPathname,
+// the injected failure of that value, or kErrorNotEnoughMemory (the value
+// left as it was).
 DWORD StoreSetValue(Hive hive, std::u16string_view path, std::u16string_view name, DWORD type,
                     const BYTE* data, DWORD size);
 

@@ -1,7 +1,10 @@
 #include "platform/ui/property_sheet.h"
 
+#include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/ui/dialog.h"
@@ -53,12 +56,21 @@ SheetPage* FindPageLocked(std::uintptr_t sheet_id, std::size_t index) {
   return StateLocked().handles.Find<SheetPage>(sheet->pages[index]);
 }
 
-void LogLocked(std::string text) {
-  StateLocked().sheet_log.Add(std::move(text));
+// The log never fails the sheet: an entry memory cannot be had for is
+// dropped (BoundedLog), and the numbered ones are put together on the
+// stack, so that the sheet's end (step 5) needs no memory of its own.
+void LogLocked(std::string_view text) {
+  StateLocked().sheet_log.AddMade([text] { return std::string(text); });
+}
+
+void LogNumberLocked(const char* event, std::uint64_t number) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%s %llu", event, static_cast<unsigned long long>(number));
+  LogLocked(text);
 }
 
 void LogPageLocked(const char* event, std::size_t index) {
-  LogLocked(std::string(event) + " " + std::to_string(index));
+  LogNumberLocked(event, index);
 }
 
 // Calls the sheet's procedure with `reason` (nothing when the sheet is
@@ -73,7 +85,7 @@ LONG CallProcedure(std::uintptr_t sheet_id, DWORD reason, LPARAM lparam) {
     sheet->info.reason = WORD(reason);
     procedure = sheet->procedure;
     info = &sheet->info;
-    LogLocked("reason " + std::to_string(reason));
+    LogNumberLocked("reason", reason);
   }
   return procedure(info, lparam);
 }
@@ -190,7 +202,7 @@ LONG_PTR SheetCallback(HANDLE sheet_handle, UINT function, LPARAM first, LPARAM 
       if (sheet == nullptr) return 0;
       sheet->result = ULONG_PTR(second);
       sheet->result_set = true;
-      LogLocked("result " + std::to_string(second));
+      LogNumberLocked("result", std::uint64_t(second));
     }
     SetResultInfo info{WORD(sizeof(SetResultInfo)), 0, reinterpret_cast<HANDLE>(first), second};
     return CallProcedure(sheet_id, kPropSheetUiReasonSetResult, reinterpret_cast<LPARAM>(&info));
@@ -262,6 +274,55 @@ void Show(std::uintptr_t sheet_id, HWND owner, const char16_t* title) {
   }
 }
 
+// Steps 1 to 4: 1 when the sheet was shown, -1 when not.
+LONG RunSheet(std::uintptr_t sheet_id, HWND owner, LPARAM parameter) {
+  if (CallProcedure(sheet_id, kPropSheetUiReasonInit, parameter) <= 0) return -1;
+  PropSheetUiInfoHeader header{WORD(sizeof(PropSheetUiInfoHeader)), 0, nullptr, owner, nullptr, 0};
+  CallProcedure(sheet_id, kPropSheetUiReasonGetInfoHeader, reinterpret_cast<LPARAM>(&header));
+  bool has_pages;
+  {
+    Lock lock(Mutex());
+    std::string title;
+    for (const char16_t* at = header.title; at != nullptr && *at != 0; ++at)
+      title += *at < 0x80 ? char(*at) : '?';
+    LogLocked("header " + std::to_string(header.flags) + " " + title);
+    Sheet* sheet = FindSheetLocked(sheet_id);
+    has_pages = sheet != nullptr && !sheet->pages.empty();
+  }
+  if (!has_pages) return -1;
+  Show(sheet_id, owner, header.title);
+  return 1;
+}
+
+// Step 5: the windows, the release callbacks, reason 2. It needs no memory
+// (it may follow one that ran out) but what the procedures it calls take.
+void EndSheet(std::uintptr_t sheet_id) {
+  HWND frame = nullptr;
+  std::size_t pages = 0;
+  {
+    Lock lock(Mutex());
+    if (Sheet* sheet = FindSheetLocked(sheet_id)) {
+      frame = sheet->frame != 0 ? HandleOf(sheet->frame) : nullptr;
+      pages = sheet->pages.size();
+    }
+  }
+  if (frame != nullptr) DestroyWindow(frame);
+  for (std::size_t index = 0; index < pages; ++index) {
+    PropSheetPageW* record = nullptr;
+    {
+      Lock lock(Mutex());
+      SheetPage* page = FindPageLocked(sheet_id, index);
+      if (page == nullptr || (page->record.flags & kPspUseCallback) == 0 ||
+          page->record.callback == nullptr)
+        continue;
+      record = &page->record;
+      LogPageLocked("release", index);
+    }
+    record->callback(nullptr, kPspcbRelease, record);
+  }
+  CallProcedure(sheet_id, kPropSheetUiReasonDestroy, 0);
+}
+
 }  // namespace
 
 LONG CommonPropertySheetUIW(HWND owner, PropSheetUiProc procedure, LPARAM parameter,
@@ -269,7 +330,7 @@ LONG CommonPropertySheetUIW(HWND owner, PropSheetUiProc procedure, LPARAM parame
   if (result != nullptr) *result = 0;
   if (procedure == nullptr) return host_internal::Fail<LONG>(kErrorInvalidParameter, -1);
   std::uintptr_t sheet_id;
-  {
+  try {
     Lock lock(Mutex());
     auto made = std::make_unique<Sheet>();
     Sheet* sheet = made.get();
@@ -279,62 +340,30 @@ LONG CommonPropertySheetUIW(HWND owner, PropSheetUiProc procedure, LPARAM parame
     sheet->info.property_sheet = HandleFromId<HANDLE>(sheet_id);
     sheet->info.service_callback = &SheetCallback;
     sheet->info.lparam_init = parameter;
+  } catch (const std::bad_alloc&) {
+    return host_internal::Fail<LONG>(kErrorNotEnoughMemory, -1);
   }
+  // Memory that runs out in the service's own work (a window, a page, the
+  // user's verbs) fails the sheet, as the system's service answers; the
+  // procedure still gets its end, which gives back what its init took.
   LONG shown = -1;
-  if (CallProcedure(sheet_id, kPropSheetUiReasonInit, parameter) > 0) {
-    PropSheetUiInfoHeader header{
-        WORD(sizeof(PropSheetUiInfoHeader)), 0, nullptr, owner, nullptr, 0};
-    CallProcedure(sheet_id, kPropSheetUiReasonGetInfoHeader, reinterpret_cast<LPARAM>(&header));
-    bool has_pages;
-    {
-      Lock lock(Mutex());
-      std::string title;
-      for (const char16_t* at = header.title; at != nullptr && *at != 0; ++at)
-        title += *at < 0x80 ? char(*at) : '?';
-      LogLocked("header " + std::to_string(header.flags) + " " + title);
-      Sheet* sheet = FindSheetLocked(sheet_id);
-      has_pages = sheet != nullptr && !sheet->pages.empty();
-    }
-    if (has_pages) {
-      Show(sheet_id, owner, header.title);
-      shown = 1;
-    }
+  bool short_of_memory = false;
+  try {
+    shown = RunSheet(sheet_id, owner, parameter);
+  } catch (const std::bad_alloc&) {
+    short_of_memory = true;
   }
-  // Step 5: the windows, the release callbacks, reason 2.
-  HWND frame = nullptr;
-  std::vector<std::pair<std::size_t, PropSheetPageW*>> released;
-  {
-    Lock lock(Mutex());
-    Sheet* sheet = FindSheetLocked(sheet_id);
-    if (sheet != nullptr) {
-      frame = sheet->frame != 0 ? HandleOf(sheet->frame) : nullptr;
-      for (std::size_t index = 0; index < sheet->pages.size(); ++index) {
-        SheetPage* page = FindPageLocked(sheet_id, index);
-        if ((page->record.flags & kPspUseCallback) != 0 && page->record.callback != nullptr) {
-          released.emplace_back(index, &page->record);
-        }
-      }
-    }
-  }
-  if (frame != nullptr) DestroyWindow(frame);
-  for (const auto& [index, record] : released) {
-    {
-      Lock lock(Mutex());
-      LogPageLocked("release", index);
-    }
-    record->callback(nullptr, kPspcbRelease, record);
-  }
-  CallProcedure(sheet_id, kPropSheetUiReasonDestroy, 0);
+  EndSheet(sheet_id);
   Lock lock(Mutex());
   Sheet* sheet = FindSheetLocked(sheet_id);
   if (sheet == nullptr) return shown;
-  if (shown > 0 && result != nullptr) {
+  if (shown > 0 && !short_of_memory && result != nullptr) {
     *result = !sheet->ok ? ULONG_PTR(kCpsuiCancel) : sheet->result_set ? sheet->result : kCpsuiOk;
   }
   for (std::uintptr_t page : sheet->pages)
     StateLocked().handles.Remove(page);
   StateLocked().handles.Remove(sheet_id);
-  return shown;
+  return short_of_memory ? host_internal::Fail<LONG>(kErrorNotEnoughMemory, -1) : shown;
 }
 
 void ScriptPropertySheet(SheetScript script) {

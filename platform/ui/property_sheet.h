@@ -25,7 +25,9 @@
 // The PropSheetUiInfo passed is the same record every time (its user_data
 // and result persist). CommonPropertySheetUIW answers 1 when the sheet was
 // shown (whatever the user chose), -1 when it was not (a null procedure,
-// init refused, no page); the out result is then 0.
+// init refused, no page); the out result is then 0. Memory that runs out in
+// the service's own work fails the sheet as the system's service does: -1,
+// last error kErrorNotEnoughMemory, out result 0, and step 5 still runs.
 //
 // The service callback (the info's service_callback, on the sheet handle):
 //  - kCpsFuncAddPropSheetPageW (first: a PropSheetPageW*): copies the record

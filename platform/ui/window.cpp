@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "platform/host/threads.h"
 #include "platform/ui/ui_state.h"
@@ -248,7 +250,9 @@ HWND CreateWindowExW(DWORD ex_style, const char16_t* class_name, const char16_t*
   return handle;
 }
 
-BOOL DestroyWindow(HWND handle) {
+// Memory that runs out gathering the windows fails the call (error 8), as
+// the system's does: a clean-up path calls it.
+BOOL DestroyWindow(HWND handle) try {
   std::vector<std::uintptr_t> doomed;
   {
     Lock lock(Mutex());
@@ -270,6 +274,8 @@ BOOL DestroyWindow(HWND handle) {
   for (auto it = doomed.rbegin(); it != doomed.rend(); ++it)
     Unlink(state, *it);
   return 1;
+} catch (const std::bad_alloc&) {
+  return Fail<BOOL>(kErrorNotEnoughMemory, 0);
 }
 
 BOOL IsWindow(HWND handle) {

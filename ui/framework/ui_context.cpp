@@ -11,6 +11,7 @@
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
 #include "driver/ui_driver_data.h"
+#include "foundation/rw/scoped_value.h"
 #include "output/core/peripheral.h"
 #include "persist/child_iterator.h"
 #include "persist/find_of_class.h"
@@ -107,7 +108,9 @@ void GUIContext::EndUpdate() {
 
 void GUIContext::DispatchChanges(int force) {
   if (dispatching_) return;
-  dispatching_ = true;
+  // Reset however the dispatch ends: a listener that runs out of memory
+  // must not stop every dispatch of the sheet after it.
+  RWScopedValue<bool> dispatching(dispatching_, true);
   stop_dispatch_ = false;
   GValueList taken = std::move(pending_);
   for (int pass = 0; pass < kMostDispatchPasses; ++pass) {
@@ -122,7 +125,6 @@ void GUIContext::DispatchChanges(int force) {
     taken = std::move(pending_);
   }
   undo_.clear();
-  dispatching_ = false;
 }
 
 void GUIContext::RevertAll() {

@@ -1,13 +1,17 @@
-// Allocations failed one at a time over the sheet session and the print job
-// (sweep_scenarios.h), each in a child process, under the default error
-// handler and under a returning one (support/allocation_sweep.h says what
-// each child is owed). In CI each sweep runs kChildren children spread
-// evenly over the scenario's allocations (the two handlers' halfway
-// apart), which keeps the four within about a minute under the sanitizers.
-// For a local run, DRV_SWEEP_STRIDE sets the stride (1: every allocation)
-// and DRV_SWEEP_FIRST the first index; DRV_SWEEP_ONE=sheet:N (or job:N)
-// runs child N alone and prints what it met (with DRV_SWEEP_TRACE=1, the
-// failed allocation's stack too).
+// Allocations failed one at a time over the sheet session, the host's
+// calls and the print job (sweep_scenarios.h), each in a child process,
+// under the default error handler and under a returning one
+// (support/allocation_sweep.h says what each child is owed). A brief
+// shortage is over once the new handler has run; a lasting one makes it
+// give up, so that std::bad_alloc unwinds to the export called (swept over
+// the scenarios that go through the exports only). In CI each sweep runs
+// kChildren children spread evenly over the scenario's allocations (the
+// two handlers' halfway apart), which keeps each within about a quarter
+// of a minute under the sanitizers. For a local run, DRV_SWEEP_STRIDE sets
+// the stride (1: every allocation) and DRV_SWEEP_FIRST the first index;
+// DRV_SWEEP_ONE=sheet:N (host:N, job:N) runs child N alone and prints what
+// it met (DRV_SWEEP_RETURNING and DRV_SWEEP_LASTING set the mode; with
+// DRV_SWEEP_TRACE=1, the failed allocation's stack too).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -22,10 +26,13 @@ namespace {
 
 constexpr std::uint64_t kChildren = 60;
 
-void RunSweep(const support::ScenarioMaker& make, bool returning) {
+using support::Shortage;
+
+void RunSweep(const support::ScenarioMaker& make, bool returning,
+              Shortage shortage = Shortage::kBrief) {
   std::string summary;
   const support::SweepReport report =
-      support::SweepEvenly(make, kChildren, returning, returning, summary);
+      support::SweepEvenly(make, kChildren, returning, {returning, shortage}, summary);
   std::printf("%s\n", summary.c_str());  // the sweep's size, for whoever reads the log
   for (const support::SweepFinding& finding : report.findings)
     ADD_FAILURE() << "allocation " << finding.index << ": " << finding.what;
@@ -47,17 +54,40 @@ TEST(AllocationSweep, PrintJobReturningHandler) {
   RunSweep(PrintJob(), true);
 }
 
+TEST(AllocationSweep, SheetSessionLastingShortage) {
+  RunSweep(SheetSession(), false, Shortage::kLasting);
+}
+
+TEST(AllocationSweep, HostCallsLastingShortage) {
+  RunSweep(HostCalls(), false, Shortage::kLasting);
+}
+
+// Under a returning handler every throwing allocation that fails unwinds,
+// and a sheet's store can fail between the values of one named object:
+// the chunked write's failure then removes the object's count, which these
+// report as a stored value neither old nor new. Disabled until a named
+// object is written whole (run with --gtest_also_run_disabled_tests).
+TEST(AllocationSweep, DISABLED_SheetSessionLastingShortageReturningHandler) {
+  RunSweep(SheetSession(), true, Shortage::kLasting);
+}
+
+TEST(AllocationSweep, DISABLED_HostCallsLastingShortageReturningHandler) {
+  RunSweep(HostCalls(), true, Shortage::kLasting);
+}
+
 TEST(AllocationSweep, One) {
   const char* one = std::getenv("DRV_SWEEP_ONE");
-  if (!one) GTEST_SKIP() << "DRV_SWEEP_ONE=sheet:N or job:N";
-  const auto make = one[0] == 'j' ? PrintJob() : SheetSession();
+  if (!one) GTEST_SKIP() << "DRV_SWEEP_ONE=sheet:N, host:N or job:N";
+  const auto make = one[0] == 'j' ? PrintJob() : one[0] == 'h' ? HostCalls() : SheetSession();
   support::SweepReference reference;
   std::string error;
   ASSERT_TRUE(support::RecordReference(make, reference, error)) << error;
-  const bool returning = std::getenv("DRV_SWEEP_RETURNING") != nullptr;
-  std::printf("%s\n",
-              support::SweepOne(make, reference, std::stoull(std::strchr(one, ':') + 1), returning)
-                  .c_str());
+  const support::SweepMode mode{
+      std::getenv("DRV_SWEEP_RETURNING") != nullptr,
+      std::getenv("DRV_SWEEP_LASTING") ? Shortage::kLasting : Shortage::kBrief};
+  std::printf(
+      "%s\n",
+      support::SweepOne(make, reference, std::stoull(std::strchr(one, ':') + 1), mode).c_str());
 }
 
 }  // namespace

@@ -21,12 +21,14 @@
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
 #include "platform/host/uuid.h"
+#include "platform/ui/device_context.h"
 #include "platform/ui/ui_host.h"
 #include "services/driver_server.h"
 #include "support/acceptance_install.h"
 #include "support/acceptance_scenario.h"
 #include "support/failing_allocator.h"
 #include "support/fixture_printer.h"
+#include "support/host_calls.h"
 #include "support/ui_user.h"
 
 namespace testing_support {
@@ -77,33 +79,56 @@ void QueuePrinterSheet() {
   });
 }
 
-class SheetScenario : public support::SweepScenario {
+// P1 installed and reached through the library's exports alone.
+class ExportsScenario : public support::SweepScenario {
  public:
   std::string SetUp() override {
     platform::ResetHostServices();
     platform::SeedUuids(kSeed);
     if (folder_.path().empty()) return "a folder";
-    if (std::string failed = install_.Install(folder_.path() + "/host"); !failed.empty())
-      return failed;
+    record_.assign(support::kAcceptanceRecordBytes, 0);
+    return install_.Install(folder_.path() + "/host");
+  }
+
+  StoredState State() override {
+    return support::ReadStoredState(install_, install_.Printer(), support::kFixturePrinter);
+  }
+
+  std::string Held() override { return support::LibraryHolds(install_); }
+
+  void TearDown() override {
+    install_.Uninstall();
+    platform::ResetHostServices();
+  }
+
+ protected:
+  bool DefaultRecord() {
+    return support::DocumentProperties(install_, install_.Printer(), support::kFixturePrinter,
+                                       &record_, nullptr, platform::kDmModeCopy) == 1;
+  }
+
+  Folder folder_;
+  support::AcceptanceInstall install_;
+  Record record_;
+};
+
+class SheetScenario : public ExportsScenario {
+ public:
+  std::string SetUp() override {
+    if (std::string failed = ExportsScenario::SetUp(); !failed.empty()) return failed;
     request_ = support::ScenarioRequest(install_, install_.Printer(), support::kFixturePrinter);
     if (request_.empty()) return "the application's record";
-    record_.assign(support::kAcceptanceRecordBytes, 0);
     support::QueueScenarioSheet(true, nullptr);
     QueuePrinterSheet();
     return "";
   }
 
   std::vector<SweepStep> Steps() override {
-    using support::DocumentProperties;
     return {
-        {"the default record",
-         [this] {
-           return DocumentProperties(install_, install_.Printer(), support::kFixturePrinter,
-                                     &record_, nullptr, platform::kDmModeCopy) == 1;
-         }},
+        {"the default record", [this] { return DefaultRecord(); }},
         {"the document sheet",
          [this] {
-           return DocumentProperties(
+           return support::DocumentProperties(
                       install_, install_.Printer(), support::kFixturePrinter, &record_, &request_,
                       platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) ==
                   1;
@@ -116,20 +141,41 @@ class SheetScenario : public support::SweepScenario {
     };
   }
 
-  StoredState State() override {
-    return support::ReadStoredState(install_, install_.Printer(), support::kFixturePrinter);
+ private:
+  Record request_;
+};
+
+// What a host and the spooler call besides the sheets (support/host_calls.h).
+class HostScenario : public ExportsScenario {
+ public:
+  std::string SetUp() override {
+    if (std::string failed = ExportsScenario::SetUp(); !failed.empty()) return failed;
+    QueuePrinterSheet();
+    dc_ = platform::CreatePrinterDC({});  // the host's
+    return "";
   }
 
   void TearDown() override {
-    install_.Uninstall();
-    platform::ResetHostServices();
+    platform::DeleteDC(dc_);
+    ExportsScenario::TearDown();
+  }
+
+  std::vector<SweepStep> Steps() override {
+    using namespace support;
+    const auto printer = install_.Printer();
+    return {
+        {"the default record", [this] { return DefaultRecord(); }},
+        {"the device sheet", [=, this] { return DeviceSheetThroughService(install_, printer); }},
+        {"the capabilities",
+         [=, this] { return AskCapabilities(install_, printer, kFixturePrinter); }},
+        {"the conversion", [this] { return ConvertToDriverDefault(install_, kFixturePrinter); }},
+        {"the printability", [=, this] { return QueryPrintable(install_, printer, record_); }},
+        {"the document",
+         [=, this] { return PrintDocumentEvents(install_, printer, dc_, record_); }}};
   }
 
  private:
-  Folder folder_;
-  support::AcceptanceInstall install_;
-  Record request_;
-  Record record_;
+  platform::HDC dc_ = nullptr;
 };
 
 class JobScenario : public support::SweepScenario {
@@ -249,6 +295,10 @@ class JobScenario : public support::SweepScenario {
 
 support::ScenarioMaker SheetSession() {
   return [] { return std::make_unique<SheetScenario>(); };
+}
+
+support::ScenarioMaker HostCalls() {
+  return [] { return std::make_unique<HostScenario>(); };
 }
 
 support::ScenarioMaker PrintJob() {

@@ -6,6 +6,11 @@
 //     (landscape on Basics, "Envelope" on Paper, OK) and the printer sheet
 //     (PrinterProperties: 128 MB typed on the Configure page's options
 //     dialog, OK);
+//   - the host's calls: the default record, the device sheet through the
+//     platform's sheet service (128 MB, OK), the capabilities, the
+//     conversion to the driver's default, DevQueryPrintEx on the default
+//     record and a document through the document events, each through its
+//     export;
 //   - the print job of the demonstration (examples/print_demo/): the
 //     default record, the document sheet (two copies, long-edge duplex, two
 //     pages a sheet), a job checked out and bound to the record, the five
@@ -23,6 +28,7 @@
 namespace testing_support {
 
 support::ScenarioMaker SheetSession();
+support::ScenarioMaker HostCalls();
 support::ScenarioMaker PrintJob();
 
 }  // namespace testing_support

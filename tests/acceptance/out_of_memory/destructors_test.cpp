@@ -1,0 +1,104 @@
+// Destructors and clean-up paths that once allocated, each counted as it
+// runs (support/failing_allocator.h): a destructor may run while a
+// std::bad_alloc unwinds, and an allocation of its that fails then ends the
+// process by std::terminate. Each row also checks that the clean-up still
+// did its work.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <new>
+#include <optional>
+#include <string>
+
+#include "fonts/font_database.h"
+#include "fonts/tt_font_pool.h"
+#include "foundation/rw/error.h"
+#include "foundation/rw/file.h"
+#include "foundation/rw/slistcollectables.h"
+#include "foundation/rw/storetable.h"
+#include "platform/ui/property_sheet.h"
+#include "support/failing_allocator.h"
+#include "tests/fonts/font_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace testing_support {
+namespace {
+
+int g_freed = 0;
+
+// A read's objects that say when they go.
+struct Freed : RWCollectable {
+  ~Freed() override { ++g_freed; }
+};
+struct FreedList : RWSlistCollectables {
+  ~FreedList() override { ++g_freed; }
+};
+
+// The allocations `end` makes.
+std::uint64_t Counted(const std::function<void()>& end) {
+  support::ResetAllocations();
+  end();
+  return support::CountedAllocations();
+}
+
+TEST(Destructors, AllocateNothingAndStillDoTheirWork) {
+  static const int key = 0;  // a read's stream
+  std::optional<RWReadTableKeeper> keeper;
+  std::optional<RWErrorScope> outer, inner;
+  std::optional<tt_testing::OpenedFont> font;
+  std::optional<GJobFontDatabase> database;
+  TempPath saved("fonts");
+  {
+    support::UncountedAllocations uncounted;
+    keeper.emplace(&key);
+    RWReadTableGuard guard(&key);  // the read, which refuses the list it made
+    auto* list = new FreedList;
+    list->Append(new Freed);
+    guard.Table().AddObject(list, true, kRWSlistCollectablesId);
+    guard.Table().AddObject(list->First(), true, kRWCollectableId);
+    RWReadTableGuard::Refuse(&key, list);
+    outer.emplace();
+    inner.emplace();
+    RaiseError(RWError(std::string(200, 'x').c_str()));
+    GTTFontPool::CreateInstance();
+    font.emplace(tt_testing::SquareFont(), 9);
+    GTTFontPool::Instance()->Add(font->reader.release());
+    database.emplace(nullptr);
+    database->SaveToPath(RWWString::FromMultiByte(saved.c_str()));
+  }
+  EXPECT_EQ(Counted([&] { keeper.reset(); }), 0u) << "a read's keeper";
+  EXPECT_EQ(g_freed, 2);
+  EXPECT_EQ(Counted([&] { inner.reset(); }), 0u) << "an error scope";
+  EXPECT_EQ(std::string(outer->Text()), std::string(200, 'x'));
+  EXPECT_EQ(Counted(&GTTFontPool::DestroyInstance), 0u) << "the font pool";
+  EXPECT_EQ(Counted([&] { database.reset(); }), 0u) << "a job's font database";
+  EXPECT_FALSE(RWFile::Exists(saved.c_str()));
+}
+
+// The sheet service's own work that runs out of memory (here the user's
+// verbs) fails the sheet as the system's does, and the procedure still gets
+// its end, which gives back what its init took.
+TEST(Destructors, ASheetThatRunsOutOfMemoryStillEnds) {
+  static int g_reasons = 0;
+  const auto procedure = [](platform::PropSheetUiInfo* info, platform::LPARAM) -> platform::LONG {
+    g_reasons |= 1 << info->reason;
+    if (info->reason != platform::kPropSheetUiReasonInit) return 1;
+    platform::PropSheetPageW page{};
+    page.size = platform::kPropSheetPageSize;
+    page.template_name = reinterpret_cast<const char16_t*>(std::uintptr_t{1});
+    page.dialog_procedure = [](platform::HWND, platform::UINT, platform::WPARAM,
+                               platform::LPARAM) -> platform::INT_PTR { return 0; };
+    info->service_callback(info->property_sheet, platform::kCpsFuncAddPropSheetPageW,
+                           reinterpret_cast<platform::LPARAM>(&page), 0);
+    return 1;
+  };
+  platform::ScriptPropertySheet([](platform::HANDLE) { throw std::bad_alloc(); });
+  platform::ULONG_PTR result = 7;
+  EXPECT_EQ(platform::CommonPropertySheetUIW(nullptr, procedure, 0, &result), -1);
+  EXPECT_EQ(platform::GetLastError(), platform::kErrorNotEnoughMemory);
+  EXPECT_EQ(result, 0u);
+  EXPECT_TRUE(g_reasons & (1 << platform::kPropSheetUiReasonDestroy));
+}
+
+}  // namespace
+}  // namespace testing_support
