@@ -35,33 +35,57 @@ inline std::uint32_t ChunkCount(std::uint32_t length) {
 // no caller may read, write or delete.
 RWWString ChunkName(const RWWString& name, std::uint32_t index);
 
+// The value stored before a write, read whole first so that a failed
+// write can put it back: `bytes` (null when there was none whole to read)
+// of `length` bytes, and `count`, the count read before (0: none).
+struct ChunkedValueBefore {
+  const unsigned char* bytes = nullptr;
+  std::uint32_t length = 0;
+  std::uint32_t count = 0;
+};
+
 // The writer's steps after the count K was written: each chunk in order
-// through `write_chunk(index, bytes, size)` (true when written); the first
-// failure calls `delete_count()` (the new count must not stand over old
-// chunks) and ends the write. Then the chunks from K to `previous` (the
-// count read before) are deleted through `delete_chunk(index)` up to the
+// through `write_chunk(index, bytes, size)` (true when written). The first
+// failure ends the write with 0 and puts the value before back: its count
+// through `write_count(count)`, then its chunks (in the form this writer
+// gives them); the chunks it does not
+// name that were written go through `delete_chunk(index)`. When there was
+// no value before, or it cannot be put back, `delete_count()` removes the
+// count, so no reader takes a count over chunks of two values. After a
+// whole write the chunks from K to the count before are deleted up to the
 // first that fails: the old count is outside data, and the chunks it names
 // run without a gap. Answers 1 when every chunk was written.
 // REQUIRES: `data` holds `length` bytes (may be null when length is 0).
-template <class WriteChunk, class DeleteCount, class DeleteChunk>
-int WriteChunks(const void* data, std::uint32_t length, std::uint32_t previous,
-                WriteChunk write_chunk, DeleteCount delete_count, DeleteChunk delete_chunk) {
+template <class WriteChunk, class WriteCount, class DeleteCount, class DeleteChunk>
+int WriteChunks(const void* data, std::uint32_t length, const ChunkedValueBefore& before,
+                WriteChunk write_chunk, WriteCount write_count, DeleteCount delete_count,
+                DeleteChunk delete_chunk) {
+  const auto chunk = [](const unsigned char* bytes, std::uint32_t length, std::uint32_t i,
+                        std::uint32_t& size) {
+    const std::uint32_t offset = i * kChunkBytes;
+    size = i + 1 < ChunkCount(length) ? kChunkBytes : length - offset;
+    return size ? bytes + offset : nullptr;
+  };
   const std::uint32_t count = ChunkCount(length);
   const auto* bytes = static_cast<const unsigned char*>(data);
-  int result = 1;
   for (std::uint32_t i = 0; i < count; ++i) {
-    std::uint32_t offset = i * kChunkBytes;
-    std::uint32_t size = i + 1 < count ? kChunkBytes : length - offset;
-    if (!write_chunk(i, size ? bytes + offset : nullptr, size)) {
-      delete_count();
-      result = 0;
-      break;
+    std::uint32_t size = 0;
+    const unsigned char* from = chunk(bytes, length, i, size);
+    if (write_chunk(i, from, size)) continue;
+    const std::uint32_t kept_count = before.bytes ? ChunkCount(before.length) : 0;
+    bool kept = before.bytes && write_count(kept_count);
+    for (std::uint32_t j = 0; kept && j < i && j < kept_count; ++j) {
+      from = chunk(before.bytes, before.length, j, size);
+      kept = write_chunk(j, from, size);
     }
+    if (!kept) delete_count();
+    for (std::uint32_t j = kept ? kept_count : 0; j < i; ++j) delete_chunk(j);
+    return 0;
   }
-  for (std::uint32_t i = count; i < previous; ++i) {
+  for (std::uint32_t i = count; i < before.count; ++i) {
     if (!delete_chunk(i)) break;
   }
-  return result;
+  return 1;
 }
 
 // The reader's steps once the count is known, as ReadChunkedValue says

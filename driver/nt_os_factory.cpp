@@ -292,6 +292,17 @@ std::recursive_mutex& GNTOSFactory::NamedValueLock() {
   return lock;
 }
 
+bool GNTOSFactory::ReadBefore(GDriverData* printer, const RWWString& name, std::uint32_t count,
+                              std::unique_ptr<unsigned char[]>& copy, ChunkedValueBefore& before) {
+  before.count = count;
+  std::uint32_t most = 0;
+  if (count == 0 || !ReadChunkedValue(printer, name, nullptr, 0, most) || most == 0) return true;
+  copy.reset(new (std::nothrow) unsigned char[most]);
+  if (!copy) return false;
+  if (ReadChunkedValue(printer, name, copy.get(), most, before.length)) before.bytes = copy.get();
+  return true;
+}
+
 int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
                                     std::uint32_t length) {
   if ((!data && length != 0) || name.IsNull()) return 0;
@@ -299,15 +310,18 @@ int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name,
   if (IsPseudoName(name)) return WritePseudoChunkedValue(name, data, length);
   PrinterHandle handle(*this, printer, true);
   if (!handle.Get()) return 0;
-  const std::uint32_t previous = ReadDword(handle.Get(), name, 0);
+  std::unique_ptr<unsigned char[]> copy;
+  ChunkedValueBefore before;
+  if (!ReadBefore(printer, name, ReadDword(handle.Get(), name, 0), copy, before)) return 0;
   if (!WriteDword(handle.Get(), name, ChunkCount(length))) return 0;
   return WriteChunks(
-      data, length, previous,
+      data, length, before,
       [&](std::uint32_t i, const BYTE* bytes, std::uint32_t size) {
         const RWWString chunk = ChunkName(name, i);
         return !chunk.IsNull() && platform::SetPrinterDataW(handle.Get(), chunk.Data(),
                                                             platform::kRegBinary, bytes, size) == 0;
       },
+      [&](std::uint32_t count) { return WriteDword(handle.Get(), name, count); },
       [&] { DeletePrinterDataValue(printer, name); },
       [&](std::uint32_t i) {
         const RWWString chunk = ChunkName(name, i);

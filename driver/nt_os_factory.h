@@ -32,8 +32,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
+#include "driver/chunked_value.h"
 #include "platform/host/types.h"
 #include "services/os_factory.h"
 
@@ -86,11 +88,14 @@ class GNTOSFactory : public GOSFactory {
   // is the process's, not the services object's: printer data is.
   static std::recursive_mutex& NamedValueLock();
 
-  // Opens. Writes the count, then the chunks in order; the first chunk that
-  // fails ends the write with 0 and deletes the count, so that no reader
-  // takes the new count over old chunks. Then, when the count read before
-  // was larger, deletes the chunks beyond the new count, up to the first
-  // one missing. 1 only when the count and every chunk were written.
+  // Opens. Reads the value stored before whole (no memory for it: 0, and
+  // nothing written), writes the count, then the chunks in order; the first
+  // chunk that fails ends the write with 0 and puts the value before back,
+  // or, when there was none or it cannot go back, deletes the count, so
+  // that no reader meets a mix of two values. After a whole write, when the
+  // count read before was larger, deletes the chunks beyond the new count,
+  // up to the first one missing. 1 only when the count and every chunk
+  // were written.
   // REQUIRES: `data` holds `length` bytes (may be null when length is 0).
   int WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
                         std::uint32_t length) override;
@@ -199,6 +204,12 @@ class GNTOSFactory : public GOSFactory {
   // The chunked value of a pseudo name, as WriteChunkedValue and
   // ReadChunkedValue say.
   int WritePseudoChunkedValue(const RWWString& name, const void* data, std::uint32_t length);
+  // The value under `name` whose count read `count`, read whole into
+  // `copy` and described by `before` (no bytes when there is none whole to
+  // read). False only when its copy found no memory: then nothing may be
+  // written, or a failed write could not put it back.
+  bool ReadBefore(GDriverData* printer, const RWWString& name, std::uint32_t count,
+                  std::unique_ptr<unsigned char[]>& copy, ChunkedValueBefore& before);
   int ReadPseudoChunkedValue(const RWWString& name, void* buffer, std::uint32_t size,
                              std::uint32_t& got);
 

@@ -125,17 +125,22 @@ int GNTOSFactory::WritePseudoChunkedValue(const RWWString& name, const void* dat
   // The count before: a 4-byte value that reads, whatever its type.
   BYTE bytes[4];
   DWORD type = 0;
-  std::uint32_t previous = Query4(key, value_name.Data(), bytes, type) ? LittleEndian(bytes) : 0;
+  std::unique_ptr<unsigned char[]> copy;
+  ChunkedValueBefore before;
   int result = 0;
-  if (SetRegistryDword(key, value_name, ChunkCount(length)) == 0) {
+  if (ReadBefore(nullptr, name,
+                 Query4(key, value_name.Data(), bytes, type) ? LittleEndian(bytes) : 0, copy,
+                 before) &&
+      SetRegistryDword(key, value_name, ChunkCount(length)) == 0) {
     result = WriteChunks(
-        data, length, previous,
+        data, length, before,
         [&](std::uint32_t i, const BYTE* chunk, std::uint32_t size) {
           const RWWString chunk_name = ChunkName(value_name, i);
           return !chunk_name.IsNull() &&
                  platform::RegSetValueExW(key, chunk_name.Data(), 0, platform::kRegBinary, chunk,
                                           size) == 0;
         },
+        [&](std::uint32_t count) { return SetRegistryDword(key, value_name, count) == 0; },
         [&] { platform::RegDeleteValueW(key, value_name.Data()); },
         [&](std::uint32_t i) {
           const RWWString chunk_name = ChunkName(value_name, i);

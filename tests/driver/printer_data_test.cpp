@@ -285,15 +285,24 @@ TEST_F(PrinterData, AFailedWriteLeavesNoMixedValue) {
   EXPECT_EQ(std::string(back.data(), got), old_value);
   SetPrinterDataWriteFailure(u"P1", u"N", 0);
 
-  // A chunk fails after the new count (5) went over the old chunks: the
-  // count goes, so no read returns new chunk 0 with old chunks 1 and 2.
-  SetPrinterDataWriteFailure(u"P1", u"N:1", kErrorWriteFault);
-  EXPECT_EQ(services_.WriteChunkedValue(&printer_, u"N", new_value.data(), 1000), 0);
-  EXPECT_EQ(Raw(u"N"), "absent");
-  got = kUntouched;
-  EXPECT_EQ(services_.ReadChunkedValue(&printer_, u"N", back.data(), 1240, got), 0);
-  EXPECT_EQ(got, kUntouched);
-  SetPrinterDataWriteFailure(u"P1", u"N:1", 0);
+  // A chunk fails after the new count (5) and the chunks before it went
+  // over the old ones (3): the old value is put back whole.
+  for (const char16_t* failing : {u"N:1", u"N:3"}) {
+    SetPrinterDataWriteFailure(u"P1", failing, kErrorWriteFault);
+    EXPECT_EQ(services_.WriteChunkedValue(&printer_, u"N", new_value.data(), 1000), 0);
+    got = 0;
+    ASSERT_EQ(services_.ReadChunkedValue(&printer_, u"N", back.data(), 1240, got), 1);
+    EXPECT_EQ(std::string(back.data(), got), old_value);
+    EXPECT_EQ(Raw(u"N:3"), "absent");
+    SetPrinterDataWriteFailure(u"P1", failing, 0);
+  }
+
+  // A new value whose chunk 1 fails leaves nothing: no count, no chunk 0.
+  SetPrinterDataWriteFailure(u"P1", u"M:1", kErrorWriteFault);
+  EXPECT_EQ(services_.WriteChunkedValue(&printer_, u"M", new_value.data(), 1000), 0);
+  EXPECT_EQ(Raw(u"M"), "absent");
+  EXPECT_EQ(Raw(u"M:0"), "absent");
+  SetPrinterDataWriteFailure(u"P1", u"M:1", 0);
   ASSERT_EQ(services_.WriteChunkedValue(&printer_, u"N", new_value.data(), 1000), 1);
   ASSERT_EQ(services_.ReadChunkedValue(&printer_, u"N", back.data(), 1240, got), 1);
   EXPECT_EQ(std::string(back.data(), got), new_value);

@@ -62,16 +62,11 @@ TEST(AllocationSweep, HostCallsLastingShortage) {
   RunSweep(HostCalls(), false, Shortage::kLasting);
 }
 
-// Under a returning handler every throwing allocation that fails unwinds,
-// and a sheet's store can fail between the values of one named object:
-// the chunked write's failure then removes the object's count, which these
-// report as a stored value neither old nor new. Disabled until a named
-// object is written whole (run with --gtest_also_run_disabled_tests).
-TEST(AllocationSweep, DISABLED_SheetSessionLastingShortageReturningHandler) {
+TEST(AllocationSweep, SheetSessionLastingShortageReturningHandler) {
   RunSweep(SheetSession(), true, Shortage::kLasting);
 }
 
-TEST(AllocationSweep, DISABLED_HostCallsLastingShortageReturningHandler) {
+TEST(AllocationSweep, HostCallsLastingShortageReturningHandler) {
   RunSweep(HostCalls(), true, Shortage::kLasting);
 }
 
