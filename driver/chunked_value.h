@@ -79,7 +79,8 @@ int WriteChunks(const void* data, std::uint32_t length, const ChunkedValueBefore
       kept = write_chunk(j, from, size);
     }
     if (!kept) delete_count();
-    for (std::uint32_t j = kept ? kept_count : 0; j < i; ++j) delete_chunk(j);
+    for (std::uint32_t j = kept ? kept_count : 0; j < i; ++j)
+      delete_chunk(j);
     return 0;
   }
   for (std::uint32_t i = count; i < before.count; ++i) {
