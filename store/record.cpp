@@ -5,6 +5,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/refcount.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/scoped_value.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/stored_form.h"
@@ -22,19 +23,6 @@ constexpr RWClassRegistration kRecordClasses[] = {
     {&RWCreate<GRecord>, kGRecordId, "GRecord"},
     {&RWCreate<GRecordProxy>, kGRecordProxyId, "GRecordProxy"},
     {&RWCreate<GRecordComposite>, kGRecordCompositeId, "GRecordComposite"},
-};
-
-// Marks a record as being restored while the guard lives.
-class RestoringGuard {
- public:
-  explicit RestoringGuard(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
-  ~RestoringGuard() { flag_ = was_; }
-  RestoringGuard(const RestoringGuard&) = delete;
-  RestoringGuard& operator=(const RestoringGuard&) = delete;
-
- private:
-  bool& flag_;
-  bool was_;
 };
 
 }  // namespace
@@ -463,7 +451,7 @@ void GRecordComposite::RestoreItems(In& in) {
   std::uint32_t version = 0;
   if (!scope.Ok() || !GetItem(in, version) || version != kRecordVersion) return;
   RemoveAllRecords();
-  RestoringGuard restoring(restoring_);
+  const RWScopedValue<bool> restoring(restoring_, true);
   if (!RestoreChildren(in)) scope.Fail();
 }
 
