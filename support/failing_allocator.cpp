@@ -27,6 +27,9 @@ namespace {
 
 std::atomic<std::uint64_t> g_counted{0};
 std::atomic<std::uint64_t> g_armed{0};
+std::atomic<std::uint64_t> g_armed_count{1};
+std::atomic<std::uint32_t> g_random_one_in{0};
+std::atomic<std::uint64_t> g_random_seed{0};
 std::atomic<bool> g_lasting{false};
 std::atomic<bool> g_failed{false};
 std::atomic<std::uint32_t> g_handler_calls{0};
@@ -57,6 +60,23 @@ DRV_UNINSTRUMENTED bool ShortWhileUnwinding() {
   return false;
 }
 
+// A mix of the seed and the index (splitmix64's finaliser): which
+// allocations fail at random depends on nothing but the two.
+DRV_UNINSTRUMENTED std::uint64_t Mixed(std::uint64_t value) {
+  value += 0x9E3779B97F4A7C15ull;
+  value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+  value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+  return value ^ (value >> 31);
+}
+
+DRV_UNINSTRUMENTED bool Armed(std::uint64_t index) {
+  const std::uint64_t first = g_armed.load(std::memory_order_relaxed);
+  if (first != 0 && index >= first && index - first < g_armed_count.load(std::memory_order_relaxed))
+    return true;
+  const std::uint32_t one_in = g_random_one_in.load(std::memory_order_relaxed);
+  return one_in != 0 && Mixed(g_random_seed.load(std::memory_order_relaxed) ^ index) % one_in == 0;
+}
+
 // Counts one request; true when it is the armed one or one made while a
 // lasting shortage unwinds, whose stacks the sanitizers print when
 // DRV_SWEEP_TRACE is set.
@@ -67,7 +87,7 @@ DRV_UNINSTRUMENTED bool CountFails() {
   }
   const std::uint64_t index = g_counted.fetch_add(1, std::memory_order_relaxed) + 1;
   if (!ShortWhileUnwinding()) {
-    if (index != g_armed.load(std::memory_order_relaxed)) return false;
+    if (!Armed(index)) return false;
     g_failed.store(true);
   }
   if (__sanitizer_print_stack_trace && std::getenv("DRV_SWEEP_TRACE")) {
@@ -137,16 +157,26 @@ namespace support {
 
 void ResetAllocations() {
   g_armed.store(0);
+  g_armed_count.store(1);
+  g_random_one_in.store(0);
   g_counted.store(0);
   g_failed.store(false);
   g_handler_calls.store(0);
   g_never_gave_up.store(false);
 }
 
-void FailAllocation(std::uint64_t index, Shortage shortage) {
+void FailAllocation(std::uint64_t index, Shortage shortage, std::uint64_t count) {
   t_short_unwinding = 0;
   g_lasting.store(shortage == Shortage::kLasting);
+  g_armed_count.store(count);
   g_armed.store(index);
+}
+
+void FailAtRandom(std::uint64_t seed, std::uint32_t one_in, Shortage shortage) {
+  t_short_unwinding = 0;
+  g_lasting.store(shortage == Shortage::kLasting);
+  g_random_seed.store(seed);
+  g_random_one_in.store(one_in);
 }
 
 std::uint64_t CountedAllocations() {

@@ -24,8 +24,9 @@
 // than kMostHandlerCalls times for one request gets no more tries; the
 // harness records it (HandlerNeverGaveUp).
 //
-// Allocations are counted from 1 after ResetAllocations; the armed index
-// fails once (and, lasting, what its unwinding allocates). Allocations made inside an
+// Allocations are counted from 1 after ResetAllocations; each armed index
+// fails once (and, lasting, what its unwinding allocates): one index, a
+// run of them in a row, or each at random with a chance given. Allocations made inside an
 // UncountedAllocations scope of the calling thread are neither counted nor failed (the harness's
 // own checks). The counters are process-wide atomics: allocations on other threads count in
 // whatever order they come.
@@ -44,9 +45,13 @@ enum class Shortage { kBrief, kLasting };
 
 // Counting restarts at 0 and nothing is armed.
 void ResetAllocations();
-// The allocation numbered `index` (from 1 since ResetAllocations) fails;
-// 0 arms nothing.
-void FailAllocation(std::uint64_t index, Shortage shortage = Shortage::kBrief);
+// The `count` allocations numbered from `index` (from 1 since
+// ResetAllocations) fail; 0 arms nothing.
+void FailAllocation(std::uint64_t index, Shortage shortage = Shortage::kBrief,
+                    std::uint64_t count = 1);
+// From now on, each counted allocation fails with the chance 1 in `one_in`
+// (0: none), drawn from `seed` and its index; ResetAllocations stops it.
+void FailAtRandom(std::uint64_t seed, std::uint32_t one_in, Shortage shortage = Shortage::kBrief);
 // Allocations counted since ResetAllocations.
 std::uint64_t CountedAllocations();
 // Whether the armed allocation has failed, and how often the new handler
