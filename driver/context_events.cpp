@@ -117,15 +117,8 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
   GOSFactory* services = GOSFactory::Instance();
   const RWWString name = printer_name ? RWWString(printer_name) : GetPrinterName();
   const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
-  const auto open = [&] {
-    if (platform::OpenPrinterW(name.Data(), &creation_handle_, &all) == 1) return true;
-    creation_handle_ = nullptr;
-    return false;
-  };
-  const auto close = [&] {
-    if (creation_handle_) platform::ClosePrinter(creation_handle_);
-    creation_handle_ = nullptr;
-  };
+  ScopedCreationHandle handle(*this);
+  const auto open = [&] { return handle.Open(name.Data(), &all); };
   const auto write = [&](const char16_t* value, const RWWString& text) {
     if (services) services->SetPrinterDataString(this, value, text);
   };
@@ -174,7 +167,7 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
     write(u"PrinterUUID", RWWString(text));
   }
   platform::RpcStringFreeW(&text);
-  close();
+  handle.Close();
   platform::Sleep(kSettleMilliseconds);
   if (!open()) return result;
   GAttributeComposite* defaults = GetDefaultSettings();
@@ -185,7 +178,6 @@ BOOL GDriverContext::OnInitializePrinter(const char16_t* printer_name, DWORD) {
                          kUpdateCheckInitialise);
   }
   if (SaveReadSettings(defaults, read_of(defaults))) StoreDefaultDevMode();
-  close();
   return result;
 }
 
@@ -210,8 +202,8 @@ BOOL GDriverContext::DrvUpgradePrinter(DWORD level, platform::BYTE* info) {
   }
   const RWWString name = record->printer_name ? RWWString(record->printer_name) : GetPrinterName();
   const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
-  if (platform::OpenPrinterW(name.Data(), &creation_handle_, &all) != 1) {
-    creation_handle_ = nullptr;
+  ScopedCreationHandle handle(*this);
+  if (!handle.Open(name.Data(), &all)) {
     platform::SetLastError(kErrorInvalidParameter);
     return 0;
   }
@@ -232,7 +224,5 @@ BOOL GDriverContext::DrvUpgradePrinter(DWORD level, platform::BYTE* info) {
           dev_mode->MergeDevMode(static_cast<const platform::DevModeW*>(stored->dev_mode))))
       result = 0;
   }
-  platform::ClosePrinter(creation_handle_);
-  creation_handle_ = nullptr;
   return result;
 }

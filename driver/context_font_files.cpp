@@ -38,21 +38,10 @@ void GDriverContext::CarryJobFontFile() {
   WriteMsdFileName(this, kJobFontFileIndex, path);
 }
 
-bool GDriverContext::OpenCreationHandle() {
-  creation_handle_ = nullptr;
-  if (platform::OpenPrinterW(GetPrinterName().Data(), &creation_handle_, nullptr) == 1) return true;
-  creation_handle_ = nullptr;
-  return false;
-}
-
-void GDriverContext::CloseCreationHandle() {
-  platform::ClosePrinter(creation_handle_);
-  creation_handle_ = nullptr;
-}
-
 void GDriverContext::FetchMassStorageFontFiles(const RWWString& printer_name) {
   GOSFactory* services = GOSFactory::Instance();
-  if (!services || !OpenCreationHandle()) return;
+  ScopedCreationHandle handle(*this);
+  if (!services || !handle.Open(GetPrinterName().Data(), nullptr)) return;
   const char16_t separator = services->GetPathSeparator();
   const RWSize at = printer_name.Last(separator);
   if (at != RW_NPOS && at > 0) {
@@ -71,14 +60,13 @@ void GDriverContext::FetchMassStorageFontFiles(const RWWString& printer_name) {
       }
     }
   }
-  CloseCreationHandle();
 }
 
 void GDriverContext::DeleteMassStorageFontFiles(const RWWString&) {
-  if (!OpenCreationHandle()) return;
+  ScopedCreationHandle handle(*this);
+  if (!handle.Open(GetPrinterName().Data(), nullptr)) return;
   for (std::uint32_t index = 0; index < kFontSourceCount; ++index) {
     const RWWString local = ReadMsdFileName(this, index);
     if (!local.IsNull() && IsInDriverDirectory(local)) platform::DeleteFileW(local.Data());
   }
-  CloseCreationHandle();
 }

@@ -17,6 +17,7 @@
 #include "driver/driver_context_base.h"
 #include "driver/model_lookup.h"
 #include "driver/spooler_forms.h"
+#include "foundation/rw/support.h"
 #include "persist/resource_mapping.h"
 #include "persist/string_conversion.h"
 #include "platform/host/modules.h"
@@ -262,7 +263,7 @@ GMedia* GDriverContextBase::MediumFromForm(const FormInfo1W& form, std::uint32_t
                                            std::uint16_t x_resolution, std::uint16_t y_resolution) {
   if (form.size.cx <= 0 || form.size.cy <= 0) return nullptr;
   if (GMedia* match = FindMediumForForm(form, orientation, x_resolution, y_resolution))
-    return new (std::nothrow) GMedia(*match);
+    return new (kRWNoThrow) GMedia(*match);
   const auto smaller = static_cast<std::uint32_t>(std::min(form.size.cx, form.size.cy));
   const auto larger = static_cast<std::uint32_t>(std::max(form.size.cx, form.size.cy));
   const GCustomMediaSize size(kCustomSizePaperId, FormNarrowName(form), kMicrometre, smaller,
@@ -377,7 +378,7 @@ int GDriverContextBase::AddCustomSizesFromForms(GAttributeComposite* list,
     if (::IsBuiltInForm(form) || id == 0 || !range.Fits(form)) continue;
     const auto smaller = static_cast<std::uint32_t>(std::min(form.size.cx, form.size.cy));
     const auto larger = static_cast<std::uint32_t>(std::max(form.size.cx, form.size.cy));
-    auto* size = new (std::nothrow)
+    auto* size = new (kRWNoThrow)
         GCustomMediaSize(id, FormNarrowName(form), kMicrometre, smaller, larger, 0);
     if (!size) break;
     list->AddChild(size);
@@ -393,9 +394,9 @@ int GDriverContextBase::RefreshCustomSizes(GAttributeComposite* settings) {
   GValueAttribute* width = FindValueAttribute(settings, kCustomWidthKey);
   GValueAttribute* height = FindValueAttribute(settings, kCustomHeightKey);
   if (width && height) {
-    list->AddChild(new (std::nothrow) GCustomMediaSize(
-        kCustomSizePaperId, RWCString(), kMicrometre, width->GetValue() * kMicrometresPerTenth,
-        height->GetValue() * kMicrometresPerTenth, 0));
+    list->AddChild(new (kRWNoThrow) GCustomMediaSize(kCustomSizePaperId, RWCString(), kMicrometre,
+                                                     width->GetValue() * kMicrometresPerTenth,
+                                                     height->GetValue() * kMicrometresPerTenth, 0));
   }
   const GSettingsGeometry geometry = ReadSettingsGeometry(settings);
   return AddCustomSizesFromForms(list, geometry.x, geometry.y, geometry.orientation,

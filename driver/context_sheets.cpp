@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "config/attributes/attribute_composite.h"
@@ -27,7 +28,9 @@
 #include "driver/property_sheet_hook.h"
 #include "driver/qcf_update_check.h"
 #include "driver/spooler_forms.h"
+#include "driver/stored_changes.h"
 #include "foundation/rw/error.h"
+#include "foundation/rw/support.h"
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
 #include "platform/ui/property_sheet.h"
@@ -115,18 +118,51 @@ void GDriverContext::ReleaseOwnHandle() {
 
 bool GDriverContext::BeginSheet(platform::PropSheetUiInfo* info, std::uint32_t page_flags) {
   // A second sheet on this context replaces the first's record and pages.
+  FinishSheetApplies();
   EndSheet();
   sheet_record_ = CreateSheetRecord();
   sheet_parts_ = PartsReadFor(sheet_record_ ? sheet_record_->settings : nullptr);
   if (!sheet_record_) return false;
-  page_list_.reset(new (std::nothrow) GUIPluginPageList);
+  page_list_.reset(new (kRWNoThrow) GUIPluginPageList);
   sheet_record_->property_sheet = info->property_sheet;
   sheet_record_->service_callback = info->service_callback;
   sheet_record_->page_flags = page_flags;
   return true;
 }
 
+void GDriverContext::BeginSheetApply() {
+  sheet_apply_short_ = RWOutOfMemoryRaised();
+  sheet_apply_failed_ = true;  // until this apply has gone through
+}
+
+void GDriverContext::EndSheetApply() {
+  if (RWOutOfMemoryRaised() != sheet_apply_short_) return;
+  GStoredChanges::MoveCallsInto(sheet_changes_);
+  ++sheet_applies_;
+  sheet_apply_failed_ = false;
+}
+
+void GDriverContext::FinishSheetApplies() {
+  // Each page the user opened hands the OK its apply; the service may also
+  // have ended the sheet before the last of them.
+  const std::uint32_t pages = page_list_ ? page_list_->CreatedPages() : 0;
+  if (sheet_apply_failed_ || (sheet_applies_ != 0 && sheet_applies_ < pages)) {
+    sheet_changes_.Undo();
+  } else {
+    // A call that showed the sheet (PrinterProperties) and then fails
+    // puts them back.
+    GStoredChanges::HandToOuterCall(sheet_changes_);
+  }
+  sheet_applies_ = 0;
+  sheet_apply_failed_ = false;
+}
+
 void GDriverContext::EndSheet() {
+  // What an unfinished OK stored stays when the sheet ends here (a context
+  // that goes, a sheet that replaces it): putting it back needs memory.
+  sheet_changes_.Forget();
+  sheet_applies_ = 0;
+  sheet_apply_failed_ = false;
   if (page_list_) page_list_->FreePages(sheet_record_);
   page_list_.reset();
   DeleteSheetRecord(sheet_record_);
@@ -283,6 +319,10 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
   // A sheet on what memory ran short for is refused at its start: its OK
   // would hand it out, and store it, as the whole.
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  // Without a sheet, an own handle opened here is this call's; with one, it
+  // is the sheet's, given back at its destroy.
+  std::optional<ScopedOwnHandle> own_handle;
+  if (!info) own_handle.emplace(*this);
   std::uint32_t restricted = 1;
   if (IsRemotePrinter()) {
     if (own_handle_) {
@@ -297,11 +337,7 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
   const std::uint32_t major = SystemMajor();
   SetLocalWatermarkFlag(restricted && major >= kRightsMajor ? 1 : 0);
 
-  if (!info) {
-    const platform::LONG result = DocumentPropertiesWithoutSheet(header);
-    ReleaseOwnHandle();
-    return result;
-  }
+  if (!info) return DocumentPropertiesWithoutSheet(header);
   const platform::DWORD mode = header->mode;
   switch (info->reason) {
     case platform::kPropSheetUiReasonInit: {
@@ -324,6 +360,7 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
       return 1;
     }
     case platform::kPropSheetUiReasonDestroy:
+      FinishSheetApplies();
       EndSheet();
       ReleaseOwnHandle();
       return 1;
@@ -331,6 +368,7 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
       auto* set = reinterpret_cast<platform::SetResultInfo*>(lparam);
       if (!set || !sheet_record_) return 0;
       if (set->result == platform::kCpsuiOk) {
+        BeginSheetApply();
         GAttributeComposite* settings = sheet_record_->settings;
         const std::uint32_t save_mode = (sheet_record_->access_flags & 3) == 0 ? 1 : 0;
         if (SaveAppliedSettings(settings, save_mode)) ExportAfterApply(kExportPrintingName);
@@ -338,6 +376,7 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
           SetLocalJobStorageValue(local->GetValue() == 0 ? 1 : 0);
         if ((mode & kCopyOutModes) && header->dev_mode_out)
           CopyDevModeOut(*this, header->dev_mode_out, header->dev_mode_out_size);
+        EndSheetApply();
       }
       info->result = platform::ULONG_PTR(set->result);
       return 1;
@@ -384,29 +423,25 @@ platform::BOOL GDriverContext::DrvConvertDevMode(const char16_t* printer_name,
     return 0;
   }
 
-  // The printer, reopened with every right when it is local; the
-  // context's own creation handle is back when the conversion ends.
-  const platform::HANDLE kept_handle = creation_handle_;
-  const bool ok = ConvertOnPrinter(printer_name, *dev_mode, dev_mode_in, dev_mode_out, *size,
-                                   mode == platform::kCdmConvert);
-  creation_handle_ = kept_handle;
-  return ok ? 1 : 0;
+  // The printer, reopened with every right when it is local.
+  return ConvertOnPrinter(printer_name, *dev_mode, dev_mode_in, dev_mode_out, *size,
+                          mode == platform::kCdmConvert)
+             ? 1
+             : 0;
 }
 
 bool GDriverContext::ConvertOnPrinter(const char16_t* printer_name, GDevModeSettings& dev_mode,
                                       const platform::DevModeW* dev_mode_in,
                                       platform::DevModeW* dev_mode_out, platform::LONG& size,
                                       bool merge) {
-  creation_handle_ = nullptr;
-  if (platform::OpenPrinterW(printer_name, &creation_handle_, nullptr) != 1) return false;
+  // The context's own creation handle is back when the conversion ends.
+  ScopedCreationHandle handle(*this, true);
+  if (!handle.Open(printer_name, nullptr)) return false;
   std::unique_ptr<platform::BYTE[]> record = ReadPrinterInfo2(creation_handle_);
   const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.get());
   const bool local = !info || !info->server_name || info->server_name[0] == 0;
-  platform::ClosePrinter(creation_handle_);
   const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
-  creation_handle_ = nullptr;
-  if (platform::OpenPrinterW(printer_name, &creation_handle_, local ? &all : nullptr) != 1)
-    return false;
+  if (!handle.Open(printer_name, local ? &all : nullptr)) return false;
 
   bool ok = true;
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
@@ -439,10 +474,7 @@ bool GDriverContext::ConvertOnPrinter(const char16_t* printer_name, GDevModeSett
     dev_mode.CopyDevModeTo(dev_mode_out, platform::DWORD(size));
     size = platform::LONG(dev_mode.GetDevModeSize());
   }
-  if (platform::ClosePrinter(creation_handle_) != 1) {
-    if (const platform::DWORD error = platform::GetLastError()) platform::SetLastError(error);
-  }
-  creation_handle_ = nullptr;
+  handle.Close();
   return ok;
 }
 
@@ -482,6 +514,7 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
       return 1;
     }
     case platform::kPropSheetUiReasonDestroy:
+      FinishSheetApplies();
       EndSheet();
       return 1;
     case platform::kPropSheetUiReasonSetResult: {
@@ -489,6 +522,7 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
       if (!set || !sheet_record_) return 0;
       if (set->result == platform::kCpsuiOk &&
           !(sheet_record_->access_flags & kUIAccessNoPermission)) {
+        BeginSheetApply();
         GAttributeComposite* settings = sheet_record_->settings;
         const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
         if (SaveReadSettings(settings, sheet_parts_)) ExportAfterApply(kExportConfigName);
@@ -507,6 +541,7 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
           }
         }
         if (!short_now && RWOutOfMemoryRaised() == short_of_memory) StoreDefaultDevMode();
+        EndSheetApply();
       }
       info->result = platform::ULONG_PTR(set->result);
       return 1;

@@ -13,6 +13,7 @@
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
 #include "driver/plm_provider.h"
+#include "driver/stored_changes.h"
 #include "persist/child_iterator.h"
 #include "persist/string_conversion.h"
 #include "platform/host/registry.h"
@@ -162,8 +163,9 @@ int GDeviceValueReader::ReadBinary(const RWWString& name, RWCString& out) {
 int GDeviceValueReader::WriteDword(const RWWString& name, std::uint32_t value) {
   const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
                          static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
-  return printer_ && platform::SetPrinterDataW(printer_, name.Data(), platform::kRegDword, bytes,
-                                               4) == platform::kErrorSuccess;
+  return printer_ && GStoredChanges::KeepPrinterValue(printer_, name.Data()) &&
+         platform::SetPrinterDataW(printer_, name.Data(), platform::kRegDword, bytes, 4) ==
+             platform::kErrorSuccess;
 }
 
 int GDeviceValueReader::WriteText(const RWWString& name, const RWWString& text) {
@@ -172,13 +174,13 @@ int GDeviceValueReader::WriteText(const RWWString& name, const RWWString& text) 
     bytes.push_back(static_cast<BYTE>(text[i]));
     bytes.push_back(static_cast<BYTE>(text[i] >> 8));
   }
-  return printer_ &&
+  return printer_ && GStoredChanges::KeepPrinterValue(printer_, name.Data()) &&
          platform::SetPrinterDataW(printer_, name.Data(), platform::kRegSz, bytes.data(),
                                    static_cast<DWORD>(bytes.size())) == platform::kErrorSuccess;
 }
 
 int GDeviceValueReader::WriteBinary(const RWWString& name, const RWCString& bytes) {
-  return printer_ &&
+  return printer_ && GStoredChanges::KeepPrinterValue(printer_, name.Data()) &&
          platform::SetPrinterDataW(printer_, name.Data(), platform::kRegBinary,
                                    reinterpret_cast<const BYTE*>(bytes.Data()),
                                    static_cast<DWORD>(bytes.Length())) == platform::kErrorSuccess;

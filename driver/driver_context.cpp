@@ -15,7 +15,9 @@
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
+#include "driver/stored_changes.h"
 #include "foundation/rw/error.h"
+#include "foundation/rw/support.h"
 #include "persist/port_handler.h"
 #include "persist/resource_mapping.h"
 #include "persist/string_conversion.h"
@@ -57,7 +59,7 @@ GDriverContext::GDriverContext(platform::HANDLE printer, const RWWString& printe
                                const RWWString& driver_name, const RWWString& port_name)
     : GDriverData(printer_name, driver_name, port_name),
       creation_handle_(printer),
-      job_hooks_(new (std::nothrow) GJobHookHolder) {
+      job_hooks_(new (kRWNoThrow) GJobHookHolder) {
   RefreshHost();
 }
 
@@ -138,6 +140,30 @@ int GDriverContext::OpenPrinterFullAccess() {
   return 0;
 }
 
+GDriverContext::ScopedCreationHandle::ScopedCreationHandle(GDriverContext& context, bool restore)
+    : context_(context), before_(restore ? context.creation_handle_ : nullptr) {
+  context_.creation_handle_ = nullptr;
+}
+
+GDriverContext::ScopedCreationHandle::~ScopedCreationHandle() {
+  Close();
+  context_.creation_handle_ = before_;
+}
+
+bool GDriverContext::ScopedCreationHandle::Open(const char16_t* name,
+                                                const platform::PrinterDefaultsW* defaults) {
+  Close();
+  if (platform::OpenPrinterW(name, &context_.creation_handle_, defaults) == 1) return true;
+  context_.creation_handle_ = nullptr;
+  return false;
+}
+
+platform::BOOL GDriverContext::ScopedCreationHandle::Close() {
+  platform::HANDLE opened = context_.creation_handle_;
+  context_.creation_handle_ = nullptr;
+  return opened ? platform::ClosePrinter(opened) : 1;
+}
+
 int GDriverContext::ClosePrinterHandle() {
   if (own_handle_) platform::ClosePrinter(own_handle_);
   own_handle_ = nullptr;
@@ -169,7 +195,7 @@ int GDriverContext::EnsureWritablePrinterData() {
 int GDriverContext::StoreDefaultDevMode() {
   GDevModeSettingsInterface* dev_mode = GetDevModeSettings();
   platform::HANDLE printer = GetPrinterHandle();
-  if (!dev_mode || !printer) return 0;
+  if (!dev_mode || !printer || !GStoredChanges::KeepStoredDefault(printer)) return 0;
   std::unique_ptr<platform::BYTE[]> record = ReadPrinterInfo2(printer);
   if (!record) return 0;
   auto* info = reinterpret_cast<platform::PrinterInfo2W*>(record.get());
@@ -183,12 +209,12 @@ GSheetRecord* GDriverContext::CreateSheetRecord() {
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   // Deleted whole however its making ends, memory that runs out included.
   const auto drop = [this](GSheetRecord* made) { DeleteSheetRecord(made); };
-  std::unique_ptr<GSheetRecord, decltype(drop)> record(new (std::nothrow) GSheetRecord, drop);
+  std::unique_ptr<GSheetRecord, decltype(drop)> record(new (kRWNoThrow) GSheetRecord, drop);
   if (!record) return nullptr;
   record->short_of_memory = short_of_memory;
   GOSFactory* services = GOSFactory::Instance();
   record->driver_data = static_cast<GUIDriverData*>(this);
-  record->os_version = new (std::nothrow) GOSVersion;
+  record->os_version = new (kRWNoThrow) GOSVersion;
   if (record->os_version && services) services->GetOSVersion(*record->os_version);
   record->settings = CreateDefaultSettings();
   if (GValueAttribute* status = FindValueAttribute(record->settings, kDeviceUpdateStatusKey)) {
@@ -256,11 +282,12 @@ void GDriverContext::Retarget(const GPrinterKey& key) {
 }
 
 GPrinterKey* GDriverContext::CreatePrinterKey() {
-  return new (std::nothrow)
+  return new (kRWNoThrow)
       GPrinterKey(creation_handle_, GetPrinterName(), GetDriverName(), GetPortName(), 0);
 }
 
 std::uint32_t GDriverContext::RegisterExtension(const char* name, std::uint32_t mode) {
+  ScopedOwnHandle own_handle(*this);
   if (IsRemotePrinter() == 0) EnsureWritablePrinterData();
   BindDevMode(nullptr);
   SetDefaultSettings(CreateDefaultSettings());
@@ -272,10 +299,6 @@ std::uint32_t GDriverContext::RegisterExtension(const char* name, std::uint32_t 
   if (GetDefaultSettings() != made) read = GPartsAsRead{};
   if (name && *name != '\0' && result == 0 && SaveReadSettings(GetDefaultSettings(), read))
     StoreDefaultDevMode();
-  if (own_handle_) {
-    UseOwnHandle(0);
-    ClosePrinterHandle();
-  }
   return result;
 }
 

@@ -92,6 +92,7 @@
 #include "driver/driver_context_base.h"
 #include "driver/property_sheet_hook.h"
 #include "driver/sheet_record.h"
+#include "driver/stored_changes.h"
 #include "driver/ui_driver_data.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/types.h"
@@ -400,6 +401,12 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   bool BeginSheet(platform::PropSheetUiInfo* info, std::uint32_t page_flags);
   void EndSheet();
   void ReleaseOwnHandle();
+  // Around one apply of the sheet's OK; see sheet_changes_.
+  void BeginSheetApply();
+  void EndSheetApply();
+  // At the sheet's end: its OK's stores put back unless every apply went
+  // through. Needs memory: not from a destructor.
+  void FinishSheetApplies();
   void WritePrinterDword(const char16_t* name, std::uint32_t value);
   std::uint32_t DocumentAccessFlags(platform::DWORD mode, std::uint32_t restricted,
                                     std::uint32_t major);
@@ -411,15 +418,51 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // object has been neither remade nor written since.
   bool SaveAppliedSettings(GAttributeComposite* settings, std::uint32_t mode);
   // Steps 4 to 8 of DrvConvertDevMode on the creation handle, which it
-  // opens and closes (null afterwards); true on success.
+  // opens and closes (the handle before is back afterwards); true on
+  // success.
   bool ConvertOnPrinter(const char16_t* printer_name, GDevModeSettings& dev_mode,
                         const platform::DevModeW* dev_mode_in, platform::DevModeW* dev_mode_out,
                         platform::LONG& size, bool merge);
 
-  // Opens the stored printer into the creation handle for the font files;
-  // false when it does not open.
-  bool OpenCreationHandle();
-  void CloseCreationHandle();
+  // A printer handle a call opens into the creation handle: closed however
+  // the call ends (memory that runs out included), and the creation handle
+  // cleared, or put back as it was before the call (`restore`, the
+  // conversion's). A handle left open would stay the parked context's,
+  // and its later calls would answer through it.
+  class ScopedCreationHandle {
+   public:
+    explicit ScopedCreationHandle(GDriverContext& context, bool restore = false);
+    ~ScopedCreationHandle();
+    ScopedCreationHandle(const ScopedCreationHandle&) = delete;
+    ScopedCreationHandle& operator=(const ScopedCreationHandle&) = delete;
+    // Closes what this opened, then opens `name` with `defaults` (null:
+    // the default rights); false, and no handle, when it does not open.
+    bool Open(const char16_t* name, const platform::PrinterDefaultsW* defaults);
+    // Closes what this opened; the creation handle is null until the next
+    // Open. Answers ClosePrinter's answer (1 when nothing was open).
+    platform::BOOL Close();
+
+   private:
+    GDriverContext& context_;
+    platform::HANDLE before_;  // null unless restored
+  };
+  // The own handle a call opens (EnsureWritablePrinterData,
+  // OpenPrinterFullAccess) is closed however the call ends; one open
+  // before the call stays.
+  class ScopedOwnHandle {
+   public:
+    explicit ScopedOwnHandle(GDriverContext& context)
+        : context_(context), open_before_(context.own_handle_ != nullptr) {}
+    ~ScopedOwnHandle() {
+      if (!open_before_) context_.ReleaseOwnHandle();
+    }
+    ScopedOwnHandle(const ScopedOwnHandle&) = delete;
+    ScopedOwnHandle& operator=(const ScopedOwnHandle&) = delete;
+
+   private:
+    GDriverContext& context_;
+    bool open_before_;
+  };
 
   platform::HANDLE creation_handle_;       // not owned
   platform::HANDLE own_handle_ = nullptr;  // owned
@@ -430,6 +473,14 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   GSheetRecord* shown_sheet_record_ = nullptr;   // while the instructions show
   GSheetRecord* sheet_record_ = nullptr;         // owned: the open sheet's
   GPartsAsRead sheet_parts_;                     // what its settings read
+  // What the open sheet's OK stored, apply by apply (each page the user
+  // opened hands the OK one): kept until the sheet ends, and put back then
+  // unless every apply went through. An OK that stored part of the
+  // settings is no OK: the sheet service reports it cancelled.
+  GStoredChanges sheet_changes_{GStoredChanges::Detached{}};
+  std::uint32_t sheet_applies_ = 0;      // applies that went through
+  bool sheet_apply_failed_ = false;      // an apply that did not
+  std::uint32_t sheet_apply_short_ = 0;  // the shortage count at its start
   std::unique_ptr<GUIPluginPageList> page_list_;
   // The settings the open document sheet's last OK saved, the save's mode,
   // the device-mode object's write count after it and the page activity

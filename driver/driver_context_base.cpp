@@ -22,6 +22,7 @@
 #include "foundation/rw/binarystream.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "output/core/state.h"
 #include "services/os_factory.h"
 
@@ -88,6 +89,12 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
   // default, a record without settings): nothing is stored on it, and the
   // binding fails.
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  // The printer's record is taken against the model as the printer's
+  // installed options make it, not as the last call on this context left
+  // it: a new context took a stored collation of 0 for one the model could
+  // not do and handed out 1.
+  std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
+  if (options) ApplyInstalledOptions(options.get());
   if (!RemakeDevModeSettings() || RWShortOfMemorySince(short_of_memory)) return 0;
   GDevModeSettingsInterface& bound = *dev_mode_settings_;
   const bool from_printer = bound.IsFromPrinter() == 1;
@@ -97,7 +104,6 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
     if (RWShortOfMemorySince(short_of_memory)) return 0;
     WriteDevModeSettings(built.get());
   } else {
-    std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
     if (options) ApplyInstalledOptions(options.get());
     bound.NormalizeCollate();
   }
@@ -138,7 +144,7 @@ int GDriverContextBase::SaveParts(GAttributeComposite* settings, Stores stores,
     part.object.reset(TakeDirectChild(*settings, part.key));
     part.held = part.object != nullptr;
     if (!part.held && part.key != kUIObjectsKey)
-      part.object.reset(new (std::nothrow) GState(part.key));
+      part.object.reset(new (kRWNoThrow) GState(part.key));
   }
   KeptPart& watermarks = parts[2];
   if (stores != Stores::kNothing && GetLocalWatermarkFlag() && watermarks.held)

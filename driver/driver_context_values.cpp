@@ -13,6 +13,7 @@
 #include "driver/driver_context_base.h"
 #include "driver/library_entry.h"
 #include "driver/model_lookup.h"
+#include "foundation/rw/support.h"
 #include "output/core/peripheral.h"
 #include "persist/persistent_association.h"
 #include "persist/string_conversion.h"
@@ -150,7 +151,7 @@ GAttributeComposite* GDriverContextBase::BuildDefaultSettings() {
     if (auto* set = dynamic_cast<GAttributeComposite*>(part.get())) {
       const auto paper_id = static_cast<std::uint16_t>(GetDefaultPaperId());
       delete TakeDirectChild(*set, kMediumKey);
-      set->AddChild(new (std::nothrow) GValueAttribute(paper_id, kPaperSizeKey));
+      set->AddChild(new (kRWNoThrow) GValueAttribute(paper_id, kPaperSizeKey));
       if (GValueAttribute* second = FindValueAttribute(set, kTargetPaperSizeKey))
         second->SetValue(paper_id);
       set->SetKey(kDocumentSettingsKey);
@@ -273,7 +274,7 @@ void GDriverContextBase::MergeLocalWatermarks(GAttributeComposite* list) {
     if (GValueAttribute* scope = FindValueAttribute(&entry, kWatermarkScopeKey)) {
       scope->SetValue(kLocalWatermark);
     } else {
-      entry.AddChild(new (std::nothrow) GValueAttribute(kLocalWatermark, kWatermarkScopeKey));
+      entry.AddChild(new (kRWNoThrow) GValueAttribute(kLocalWatermark, kWatermarkScopeKey));
     }
     list->AddChild(entry.DeepCopy());
   });
@@ -294,7 +295,7 @@ void GDriverContextBase::CollectLocalWatermarks(GAttributeComposite* part) {
 void GDriverContextBase::EnsureWatermarkScope(GAttributeComposite* part) {
   ForEachChild(FindComposite(part, kWatermarkListKey), [](MPersistentObject& entry) {
     if (!entry.FindByKey(kWatermarkScopeKey))
-      entry.AddChild(new (std::nothrow) GValueAttribute(kSharedWatermark, kWatermarkScopeKey));
+      entry.AddChild(new (kRWNoThrow) GValueAttribute(kSharedWatermark, kWatermarkScopeKey));
   });
 }
 

@@ -14,6 +14,7 @@
 #include "config/paper/paper_handling_device.h"
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
+#include "foundation/rw/support.h"
 #include "output/core/peripheral.h"
 #include "persist/locale_info.h"
 #include "persist/persistent_association.h"
@@ -35,7 +36,7 @@ constexpr int kPaperNotAvailable = 2;
 
 }  // namespace
 
-GDriverDataImp::GDriverDataImp() : extension_manager_(new (std::nothrow) GExtensionManager(this)) {}
+GDriverDataImp::GDriverDataImp() : extension_manager_(new (kRWNoThrow) GExtensionManager(this)) {}
 
 GDriverDataImp::~GDriverDataImp() {
   delete default_settings_;

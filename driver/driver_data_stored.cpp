@@ -19,6 +19,7 @@
 #include "flat_settings/flat_settings_codec.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "interfaces/printer_data_store.h"
 #include "persist/find_of_class.h"
 #include "persist/persistent_stream.h"
@@ -95,7 +96,7 @@ GDeviceFontListComposite* GDriverDataImp::SyncAddedFonts() {
       remove_list(key);
     } else {
       set_state(index, kMsdStateEnabled);
-      if (!fonts) fonts.reset(new (std::nothrow) GDeviceFontListComposite);
+      if (!fonts) fonts.reset(new (kRWNoThrow) GDeviceFontListComposite);
       std::unique_ptr<GDeviceFontList> built(faces.BuildDeviceFontList());
       if (!fonts || !built) continue;
       auto* stored = FindOfClass<GDeviceFontList>(fonts.get(), key);
@@ -151,7 +152,7 @@ int GDriverDataImp::UpgradeStoredObject(MPersistentObject* object, const RWWStri
   std::int64_t length = 0;
   for (std::uint32_t capacity = kUpgradeFirstBuffer;; capacity *= 2) {
     if (capacity > kUpgradeMostBuffer) return 0;
-    buffer.reset(new (std::nothrow) char[capacity]);
+    buffer.reset(new (kRWNoThrow) char[capacity]);
     if (!buffer) return 0;
     GPersistentOutputStream out(buffer.get(), capacity, GOSFactory::kBinaryEncoding);
     if (!out.VirtualStream()) return 0;
@@ -180,7 +181,7 @@ int GDriverDataImp::UpgradeStoredObject(MPersistentObject* object, const RWWStri
   if (!decoded || decoded->ClassId() != object->ClassId()) return 0;
   if (decoded->Key() == kQuicksetPoolKey) {
     auto* old_pool = dynamic_cast<GAttributeComposite*>(decoded.get());
-    std::unique_ptr<GAttributeComposite> rebuilt(new (std::nothrow)
+    std::unique_ptr<GAttributeComposite> rebuilt(new (kRWNoThrow)
                                                      GAttributeComposite(kQuicksetPoolKey));
     if (!old_pool || !rebuilt || !UpgradeQuicksets(*old_pool, *rebuilt)) return 0;
     decoded = std::move(rebuilt);
@@ -208,7 +209,7 @@ bool GDriverDataImp::IsWholeStoredPart(std::uint32_t key, const MPersistentObjec
   std::uint32_t most = 0;
   if (!services || !services->ReadChunkedValue(this, name, nullptr, 0, most) || most == 0)
     return false;
-  std::unique_ptr<char[]> bytes(new (std::nothrow) char[most]);
+  std::unique_ptr<char[]> bytes(new (kRWNoThrow) char[most]);
   std::uint32_t got = 0;
   if (!bytes || !services->ReadChunkedValue(this, name, bytes.get(), most, got)) return false;
   if (got == 0 || bytes[0] != kRWStreamNewObject) return true;

@@ -14,6 +14,7 @@
 #include "config/paper/paper_parts.h"
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
+#include "foundation/rw/support.h"
 #include "persist/resource_mapping.h"
 #include "persist/string_conversion.h"
 
@@ -72,7 +73,7 @@ GMedia* SymmetricCopy(const GMedia& medium) {
       {origin.width, std::int32_t{paper.width} - printable.width - origin.width, 0});
   const std::int32_t top = std::max<std::int32_t>(
       {origin.height, std::int32_t{paper.height} - printable.height - origin.height, 0});
-  return new (std::nothrow)
+  return new (kRWNoThrow)
       GMedia(medium.GetName().Data(), paper,
              GSize16(Clamp16(paper.width - 2 * left), Clamp16(paper.height - 2 * top)),
              GSize16(Clamp16(left), Clamp16(top)), medium.GetOrientation(), medium.GetPaperSizeId(),
@@ -105,7 +106,7 @@ GMediaPool* GDriverDataImp::GetSymmetricMediaPool() {
   GMediaPool* media = GetMediaList();
   if (SignedValueOr(default_settings_, kSymmetricalMarginsKey, 0) == 0) return media;
   if (symmetric_pool_ || !media) return symmetric_pool_;
-  auto* pool = new (std::nothrow) GMediaPool(0);
+  auto* pool = new (kRWNoThrow) GMediaPool(0);
   if (!pool) return nullptr;
   std::unique_ptr<MChildIterator> walk(media->NewChildIterator());
   while (walk && walk->Next()) {
@@ -248,7 +249,7 @@ GAttributeComposite* GDriverDataImp::FillResourceMappings(GResourceMappingList& 
   std::int32_t appended = 0;
   std::unique_ptr<MChildIterator> walk(names->NewChildIterator());
   while (walk && walk->Next() && appended <= kMostAppended) {
-    std::unique_ptr<GResourceMapping> mapping(new (std::nothrow) GResourceMapping(
+    std::unique_ptr<GResourceMapping> mapping(new (kRWNoThrow) GResourceMapping(
         0, static_cast<std::uint16_t>(kFirstResourceSystemNumber + appended),
         static_cast<std::int16_t>(kFirstResourceSecondNumber + appended), 0));
     if (!mapping) break;

@@ -8,6 +8,7 @@
 #include "driver/driver_data_file.h"
 #include "driver/printer_key.h"
 #include "foundation/rw/error.h"
+#include "foundation/rw/support.h"
 #include "persist/persistent_object.h"
 #include "persist/persistent_stream.h"
 #include "persist/resource_mapping.h"
@@ -55,7 +56,7 @@ bool LoadDriverDataFile(GPersistenceInputStream& stream, GDriverData& object) {
   object.SetPaperSizeMapping(TakeMappings(*root, kPaperSizeMappingKey));
   object.SetTrayMap(TakeMappings(*root, kOSTrayMapKey));
   MPersistentObject* mappings = TakeMappings(*root, kResourceMappingsKey);
-  if (!mappings) mappings = new (std::nothrow) GResourceMappingList(kResourceMappingsKey);
+  if (!mappings) mappings = new (kRWNoThrow) GResourceMappingList(kResourceMappingsKey);
   object.SetResourceMappings(mappings);
   return true;
 }

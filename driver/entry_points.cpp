@@ -1,5 +1,6 @@
 #include "driver/entry_points.h"
 
+#include <exception>
 #include <new>
 
 #include "driver/device_capabilities.h"
@@ -10,6 +11,7 @@
 #include "driver/module_keep_alive.h"
 #include "driver/out_of_memory_handler.h"
 #include "driver/printer_key.h"
+#include "foundation/rw/support.h"
 #include "persist/string_conversion.h"
 #include "services/driver_server.h"
 #include "services/lock.h"
@@ -39,8 +41,7 @@ class CheckedOutContext {
   CheckedOutContext(HANDLE printer, const RWWString& name) {
     GDriverServer* server = GDriverServer::Instance();
     if (!server) return;
-    GDriverData* view =
-        server->GetContext(new (std::nothrow) GPrinterKey(printer, name, 0), cookie_);
+    GDriverData* view = server->GetContext(new (kRWNoThrow) GPrinterKey(printer, name, 0), cookie_);
     context_ = GDriverContext::FromDriverData(view);
     if (view && !context_) server->ReleaseContext(cookie_);
   }
@@ -60,12 +61,36 @@ class CheckedOutContext {
   std::uint32_t cookie_ = 0;
 };
 
+// A context that a call ran short of memory on (counted, or its exception
+// unwinding) holds what it made of less than the printer stores: it is
+// not parked for later calls when it is given back.
+class SpoiledByShortage {
+ public:
+  explicit SpoiledByShortage(GDriverContext& context)
+      : context_(context),
+        short_of_memory_(RWOutOfMemoryRaised()),
+        unwinding_(std::uncaught_exceptions()) {}
+  ~SpoiledByShortage() {
+    if (std::uncaught_exceptions() > unwinding_ || RWOutOfMemoryRaised() != short_of_memory_)
+      context_.MarkSpoiled();
+  }
+  SpoiledByShortage(const SpoiledByShortage&) = delete;
+  SpoiledByShortage& operator=(const SpoiledByShortage&) = delete;
+
+ private:
+  GDriverContext& context_;
+  std::uint32_t short_of_memory_;
+  int unwinding_;
+};
+
 // Steps 3 to 6 of the road: `call(context)` on the printer's context, or
 // `no_context`.
 template <class Result, class Call>
 Result WithContext(HANDLE printer, const RWWString& name, Result no_context, Call call) {
   CheckedOutContext context(printer, name);
-  return context.get() ? call(*context.get()) : no_context;
+  if (!context.get()) return no_context;
+  SpoiledByShortage spoiled(*context.get());
+  return call(*context.get());
 }
 
 template <class Result, class Call>
@@ -88,11 +113,15 @@ platform::LONG SheetCall(platform::PropSheetUiInfo* info, HANDLE printer, Call c
   }
   auto* context = reinterpret_cast<GDriverContext*>(info->user_data);
   if (!context) return kNoContextResult;
-  if (info->reason != platform::kPropSheetUiReasonDestroy) return call(*context);
+  if (info->reason != platform::kPropSheetUiReasonDestroy) {
+    SpoiledByShortage spoiled(*context);
+    return call(*context);
+  }
   struct GiveBack {
     std::uint32_t cookie;
     ~GiveBack() { GDriverServer::Instance()->ReleaseContext(cookie); }
   } give_back{context->GetCookie()};
+  SpoiledByShortage spoiled(*context);
   return call(*context);
 }
 
@@ -124,17 +153,21 @@ int DocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD s
   if (which == platform::kDocumentEventCreateDcPre) {
     CheckedOutContext checked_out(printer, RWWString());
     if (!checked_out.get()) return kNoContextDocumentEvent;
+    bool entered = false;
     {
       GLockScope scope(DocumentEventLock(), kDocumentEventSource, kCreateLockLine,
                        kCreateUnlockLine);
-      // A handle has one document at a time: a second one's context would
-      // be given back while the first's is still in use.
-      if (!table->Insert(printer, checked_out.cookie())) return kNoContextDocumentEvent;
+      entered = table->Insert(printer, checked_out.cookie());
+    }
+    // A handle has one document at a time: a second one's context would be
+    // given back while the first's is still in use.
+    if (!entered) {
+      platform::SetLastError(platform::kErrorBusy);
+      return kNoContextDocumentEvent;
     }
     context = checked_out.get();
     cookie = checked_out.cookie();
     checked_out.Keep();
-    ModuleKeepAlive().SetKeepLoaded(1);
   } else {
     bool found = false;
     {
@@ -157,6 +190,8 @@ int DocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD s
   } ending{
       printer, cookie,
       which == platform::kDocumentEventCreateDcPre || which == platform::kDocumentEventDeleteDc};
+  if (which == platform::kDocumentEventCreateDcPre) ModuleKeepAlive().SetKeepLoaded(1);
+  SpoiledByShortage spoiled(*context);
   int result = context->DrvDocumentEvent(printer, dc, event, size_in, in, size_out, out);
   if (RWShortOfMemorySince(short_of_memory)) result = kNoContextDocumentEvent;
   if (which == platform::kDocumentEventCreateDcPre && result != 0 &&
@@ -300,9 +335,15 @@ platform::BOOL WINAPI DrvPrinterEvent(const char16_t* printer_name, int event,
 
 int WINAPI DrvDocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in,
                             void* in, platform::DWORD size_out, void* out) {
-  return platform::AnswerAtBoundary(kNoContextDocumentEvent, [&] {
+  // As AnswerEntryPoint, but for what a document's end takes back
+  // (DocumentEvent's own rule).
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  GStoredChanges changes;
+  const int result = platform::AnswerAtBoundary(kNoContextDocumentEvent, [&] {
     return DocumentEvent(printer, dc, event, size_in, in, size_out, out);
   });
+  if (RWShortOfMemorySince(short_of_memory)) changes.Undo();
+  return result;
 }
 
 std::uint16_t WINAPI KVDrv_RegisterExtension(const char* printer_name, void*, const char* name,

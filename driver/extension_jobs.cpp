@@ -10,6 +10,7 @@
 #include "config/keys/settings_keys.h"
 #include "driver/driver_data_imp.h"
 #include "driver/extension_manager.h"
+#include "foundation/rw/support.h"
 #include "output/core/command_composite.h"
 #include "output/core/pass_through_command.h"
 #include "output/core/peripheral.h"
@@ -100,9 +101,9 @@ void GExtensionManager::AddDocumentData(GCommand* command, std::uint32_t code, s
   GAttributeComposite* attributes = command ? command->GetAttributes() : nullptr;
   std::unique_ptr<GAttributeComposite> data;
   ForEachAnswer(code, [&](const std::uint8_t* bytes, std::uint16_t count) {
-    if (!data) data.reset(new (std::nothrow) GAttributeComposite(key));
+    if (!data) data.reset(new (kRWNoThrow) GAttributeComposite(key));
     if (!data) return;
-    data->AddChild(new (std::nothrow) GStringAttribute(
+    data->AddChild(new (kRWNoThrow) GStringAttribute(
         RWCString(reinterpret_cast<const char*>(bytes), count), std::uint32_t{0}));
   });
   // Without an attribute set the answers have nowhere to go.
@@ -118,7 +119,7 @@ GCommand* GExtensionManager::WrapPageCommand(GCommand* command, std::uint32_t co
   std::vector<std::unique_ptr<GPassThroughCommand>> added;
   ForEachAnswer(code, [&](const std::uint8_t* bytes, std::uint16_t count) {
     std::unique_ptr<GPassThroughCommand> data(
-        new (std::nothrow) GPassThroughCommand(bytes, count, target, std::uint32_t{0}));
+        new (kRWNoThrow) GPassThroughCommand(bytes, count, target, std::uint32_t{0}));
     // A command that cannot keep its own copy is dropped: the bytes go
     // back to the extension after this.
     if (data && data->OwnData()) added.push_back(std::move(data));
@@ -126,7 +127,7 @@ GCommand* GExtensionManager::WrapPageCommand(GCommand* command, std::uint32_t co
   // The composite is made only when there is data: it holds the command,
   // and a composite let go of would take the caller's command with it.
   if (added.empty() || !command) return command;
-  auto* composite = new (std::nothrow) GCommandComposite();
+  auto* composite = new (kRWNoThrow) GCommandComposite();
   if (!composite) return command;
   if (data_first) command->PrepareForComposite();
   if (!data_first) composite->AddChild(command);

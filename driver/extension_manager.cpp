@@ -11,6 +11,7 @@
 #include "driver/driver_data_imp.h"
 #include "driver/extension_exports.h"
 #include "driver/model_lookup.h"
+#include "foundation/rw/support.h"
 #include "output/core/peripheral.h"
 #include "platform/host/modules.h"
 
@@ -88,7 +89,7 @@ GAttributeComposite* EnsureComposite(GAttributeComposite* parent, std::uint32_t 
   if (!parent) return nullptr;
   if (MPersistentObject* held = FindDirectChild(parent, key))
     return dynamic_cast<GAttributeComposite*>(held);
-  auto* made = new (std::nothrow) GAttributeComposite(key);
+  auto* made = new (kRWNoThrow) GAttributeComposite(key);
   if (made) parent->AddChild(made);
   return made;
 }
@@ -102,7 +103,7 @@ void AppendEntry(GAttributeComposite* parent, std::uint32_t list_key, GAttribute
     return;
   }
   if (EntryCount(list) == 0 && list->Children().Count() != 0) {
-    std::unique_ptr<GAttributeComposite> fresh(new (std::nothrow) GAttributeComposite(list_key));
+    std::unique_ptr<GAttributeComposite> fresh(new (kRWNoThrow) GAttributeComposite(list_key));
     if (!fresh) {
       delete entry;
       return;
@@ -115,7 +116,7 @@ void AppendEntry(GAttributeComposite* parent, std::uint32_t list_key, GAttribute
 }
 
 void AddValue(GAttributeComposite* entry, std::uint32_t key, std::int32_t value) {
-  entry->AddChild(new (std::nothrow) GValueAttribute(static_cast<std::uint16_t>(value), key));
+  entry->AddChild(new (kRWNoThrow) GValueAttribute(static_cast<std::uint16_t>(value), key));
 }
 
 // Removes from `list` every entry of index `index`.
@@ -253,7 +254,7 @@ void LoadExtensionEntries(GAttributeComposite* settings, ExtensionSet& into) {
     GAttributeComposite* entry = EntryAt(list, i);
     const std::int32_t index = entry ? EntryIndex(entry) : -1;
     if (index < 0 || index >= kMaxExtensions) continue;
-    auto* description = new (std::nothrow) ExtensionDescription();
+    auto* description = new (kRWNoThrow) ExtensionDescription();
     if (!description) continue;
     for (const ExtensionTextField& field : kExtensionTextFields)
       SetDescriptionText(*description, field, TextOf(entry, field.key));
@@ -296,7 +297,7 @@ std::uint16_t GExtensionManager::LanguageCode() {
 }
 
 ExtensionJobContext* GExtensionManager::EnsureJobContext() {
-  if (!job_context_) job_context_.reset(new (std::nothrow) ExtensionJobContext(owner_));
+  if (!job_context_) job_context_.reset(new (kRWNoThrow) ExtensionJobContext(owner_));
   return job_context_.get();
 }
 
@@ -335,11 +336,11 @@ std::uint16_t GExtensionManager::Register(const char* module_name) {
     if (count >= kMaxExtensions) result = kExtTooMany;
     if (result == kExtOk && root) {
       index = static_cast<std::int32_t>(count);
-      auto* entry = new (std::nothrow) GAttributeComposite();
+      auto* entry = new (kRWNoThrow) GAttributeComposite();
       if (!entry) return kExtFailed;
       for (std::size_t f = 0; f < std::size(kExtensionTextFields); ++f) {
         const ExtensionTextField& field = kExtensionTextFields[f];
-        entry->AddChild(new (std::nothrow) GStringAttribute(
+        entry->AddChild(new (kRWNoThrow) GStringAttribute(
             DescriptionText(extension.description, field), field.key));
         if (f == 2) AddValue(entry, kExtensionFlagsKey, static_cast<std::int32_t>(flags));
       }
@@ -357,9 +358,9 @@ std::uint16_t GExtensionManager::Register(const char* module_name) {
         index =
             static_cast<std::int32_t>(EntryCount(FindComposite(part, kExtensionSettingsListKey)));
       if (part && index < kMaxExtensions) {
-        auto* entry = new (std::nothrow) GAttributeComposite();
+        auto* entry = new (kRWNoThrow) GAttributeComposite();
         if (!entry) return kExtFailed;
-        entry->AddChild(new (std::nothrow) GStringAttribute(bytes, kExtensionSettingsBytesKey));
+        entry->AddChild(new (kRWNoThrow) GStringAttribute(bytes, kExtensionSettingsBytesKey));
         AddValue(entry, kExtensionIndexKey, index);
         AppendEntry(part, kExtensionSettingsListKey, entry);
       }

@@ -45,6 +45,7 @@
 #include "driver/driver_data_imp.h"
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
+#include "foundation/rw/support.h"
 #include "persist/persistent_association.h"
 #include "persist/resource_mapping.h"
 #include "persist/selection_string.h"
@@ -61,7 +62,7 @@ constexpr std::uint16_t kUserTrayBase = 256;
 // changed as far as memory goes).
 template <class T, class... Args>
 std::unique_ptr<T> Make(Args&&... args) {
-  return std::unique_ptr<T>(new (std::nothrow) T(std::forward<Args>(args)...));
+  return std::unique_ptr<T>(new (kRWNoThrow) T(std::forward<Args>(args)...));
 }
 
 // One device of a map with its items, read from the extension's records.

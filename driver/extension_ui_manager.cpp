@@ -16,6 +16,7 @@
 #include "driver/out_of_memory_handler.h"
 #include "driver/property_sheet_hook.h"
 #include "driver/ui_driver_data.h"
+#include "foundation/rw/support.h"
 #include "platform/host/modules.h"
 
 namespace {
@@ -62,7 +63,7 @@ void GExtensionUIManager::LoadModules() {
   for (std::uint16_t i = 0; i < record_.extensions.count; ++i) {
     Unload(i);
     const ExtensionDescription* description = record_.extensions.descriptions[i];
-    tables_[i] = new (std::nothrow) ExtensionUITable{};
+    tables_[i] = new (kRWNoThrow) ExtensionUITable{};
     if (!tables_[i] || !description || !(DescriptionFlags(*description) & kExtHasUIModule))
       continue;
     const RWWString path = ExtensionModulePath(*description, kExtensionTextFields[3]);
@@ -107,7 +108,7 @@ std::int16_t GExtensionUIManager::FillPages(GUIData& host, std::int16_t index) {
     std::uint16_t count = 0;
     if (table->get_pages(&count, nullptr, nullptr, this) != kExtOk) continue;
     total += count;
-    std::unique_ptr<ExtensionPageDescriptor[]> pages(new (std::nothrow)
+    std::unique_ptr<ExtensionPageDescriptor[]> pages(new (kRWNoThrow)
                                                          ExtensionPageDescriptor[count]());
     if (!pages && count) continue;
     std::uint16_t filled = count;
@@ -169,7 +170,7 @@ std::uint16_t GExtensionUIManager::SetSettings(const char* data, std::uint16_t c
     if (stored) {
       stored->SetValue(bytes);
     } else {
-      entry->AddChild(new (std::nothrow) GStringAttribute(bytes, kExtensionSettingsBytesKey));
+      entry->AddChild(new (kRWNoThrow) GStringAttribute(bytes, kExtensionSettingsBytesKey));
     }
     record_.extensions.settings[target] = bytes;
     result = kExtOk;

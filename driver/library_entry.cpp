@@ -8,6 +8,7 @@
 #include "driver/out_of_memory_handler.h"
 #include "driver/plm_provider.h"
 #include "driver/ui_os_factory.h"
+#include "foundation/rw/support.h"
 #include "persist/port_handler.h"
 #include "platform/host/modules.h"
 #include "platform/host/system.h"
@@ -67,11 +68,11 @@ platform::BOOL ProcessAttach(platform::HMODULE module) {
   services->SetModuleHandle(module);
   GDriverServer::Create();
   if (!GDriverServer::Instance()) return 0;
-  g_library.table = new (std::nothrow) GDocumentEventTable;
+  g_library.table = new (kRWNoThrow) GDocumentEventTable;
   if (!g_library.table) return 0;
   services->EnsureLock(&g_library.table_lock);
   if (!g_library.provider) {
-    g_library.provider = new (std::nothrow) GPLMProvider;
+    g_library.provider = new (kRWNoThrow) GPLMProvider;
     if (g_library.provider)
       GPortHandlerRegistry::Instance().Register(g_library.provider, kAgentProviderName);
   }

@@ -22,53 +22,77 @@ void GModuleKeepAlive::Give() {
   platform::ReleaseSemaphore(semaphore_, 1, nullptr);
 }
 
+// The semaphore, held for one operation and given back however it ends:
+// an operation that runs out of memory must not leave every later entry
+// point waiting for it.
+class GModuleKeepAlive::Hold {
+ public:
+  explicit Hold(GModuleKeepAlive& keep_alive) : keep_alive_(keep_alive), held_(keep_alive.Take()) {}
+  ~Hold() {
+    if (held_) keep_alive_.Give();
+  }
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+  explicit operator bool() const { return held_; }
+
+ private:
+  GModuleKeepAlive& keep_alive_;
+  bool held_;
+};
+
 platform::BOOL GModuleKeepAlive::Arm(platform::HMODULE module) {
-  if (!Take()) return 0;
-  platform::BOOL result = 0;
-  if (!pinned_ && platform::GetModuleFileNameA(module, path_, kPathBytes) != 0) result = Start();
-  Give();
-  return result;
+  Hold hold(*this);
+  if (!hold) return 0;
+  if (pinned_ || platform::GetModuleFileNameA(module, path_, kPathBytes) == 0) return 0;
+  return Start();
 }
 
 platform::BOOL GModuleKeepAlive::MarkActivity() {
-  if (!Take()) return 0;
+  Hold hold(*this);
+  if (!hold) return 0;
   activity_ = 1;
-  Give();
   return 1;
 }
 
 platform::BOOL GModuleKeepAlive::SetKeepLoaded(std::int32_t flag) {
-  if (!Take()) return 0;
+  Hold hold(*this);
+  if (!hold) return 0;
   keep_loaded_ = flag;
-  platform::BOOL result = flag != 0 && !pinned_ ? Start() : 1;
-  Give();
-  return result;
+  return flag != 0 && !pinned_ ? Start() : 1;
 }
 
 bool GModuleKeepAlive::IsPinned() {
-  if (!Take()) return false;
-  bool pinned = pinned_ != nullptr;
-  Give();
-  return pinned;
+  Hold hold(*this);
+  return hold && pinned_ != nullptr;
 }
 
 platform::BOOL GModuleKeepAlive::Start() {
   if (pinned_) return 0;
   pinned_ = platform::LoadLibraryA(path_);
   if (!pinned_) return 0;
+  // Until the watcher runs, the extra reference and the armer's handle are
+  // this call's: given back, the fields cleared, when the watcher cannot be
+  // started (the system refuses the thread, or memory runs out on the way).
+  // The watcher reads the fields only once it takes the semaphore, which
+  // this call holds.
+  struct Unstarted {
+    GModuleKeepAlive* self;
+    ~Unstarted() {
+      if (!self) return;
+      if (self->loading_thread_) platform::CloseHandle(self->loading_thread_);
+      platform::FreeLibrary(self->pinned_);
+      self->pinned_ = nullptr;
+      self->loading_thread_ = nullptr;
+      self->watcher_id_ = 0;
+    }
+  } unstarted{this};
   platform::DuplicateHandle(platform::GetCurrentProcess(), platform::GetCurrentThread(),
                             platform::GetCurrentProcess(), &loading_thread_, 0, 0,
                             platform::kDuplicateSameAccess);
   platform::HANDLE watcher =
       platform::CreateThread(nullptr, kWatcherStack, Watch, this, 0, &watcher_id_);
-  if (!watcher) {
-    // Nothing keeps the module then: it goes with its loaders' references.
-    platform::FreeLibrary(pinned_);
-    pinned_ = nullptr;
-    if (loading_thread_) platform::CloseHandle(loading_thread_);
-    loading_thread_ = nullptr;
-    return 0;
-  }
+  if (!watcher) return 0;
+  unstarted.self = nullptr;
   platform::CloseHandle(watcher);
   return 1;
 }

@@ -65,7 +65,8 @@ class GModuleKeepAlive {
   bool IsPinned();
 
  private:
-  // Pins the module and starts the watcher. REQUIRES: the semaphore held.
+  // Pins the module and starts the watcher; however it fails (memory that
+  // runs out included), nothing stays pinned. REQUIRES: the semaphore held.
   platform::BOOL Start();
   static platform::DWORD Watch(void* self);
   // The watcher's periods, until the reference is to go; `held` tells at
@@ -76,6 +77,7 @@ class GModuleKeepAlive {
   void LetGo(bool held, platform::DWORD code);
   bool Take();
   void Give();
+  class Hold;
 
   char path_[kPathBytes] = {};
   platform::HMODULE pinned_ = nullptr;  // the extra reference, while kept

@@ -1,5 +1,6 @@
 #include "driver/nt_os_factory.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -9,9 +10,11 @@
 #include "config/printer_data_store_adapter.h"
 #include "driver/chunked_value.h"
 #include "driver/model_lookup.h"
+#include "driver/stored_changes.h"
 #include "flat_settings/flat_settings_codec.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "persist/persistent_stream.h"
 #include "platform/host/clock.h"
 #include "platform/host/modules.h"
@@ -130,7 +133,7 @@ bool WriteDword(HANDLE printer, const RWWString& name, std::uint32_t value) {
 // A zeroed buffer of at least `bytes` bytes, in whole 16-bit units so that
 // a string read into it is terminated; null when memory is exhausted.
 std::unique_ptr<char16_t[]> ZeroedUnits(std::uint64_t bytes) {
-  return std::unique_ptr<char16_t[]>(new (std::nothrow) char16_t[(bytes + 1) / 2]());
+  return std::unique_ptr<char16_t[]>(new (kRWNoThrow) char16_t[(bytes + 1) / 2]());
 }
 
 // The text of a REG_SZ value read into a zeroed buffer: its characters up
@@ -240,22 +243,22 @@ RWWString GNTOSFactory::GetModuleDirectory() {
 
 GPersistentInputStream* GNTOSFactory::NewMemoryInputStream(const void* bytes, std::size_t size,
                                                            std::int32_t encoding) {
-  return new (std::nothrow) GPersistentInputStream(bytes, size, encoding);
+  return new (kRWNoThrow) GPersistentInputStream(bytes, size, encoding);
 }
 
 GPersistentInputStream* GNTOSFactory::NewFileInputStream(const RWWString& path,
                                                          std::int32_t encoding) {
-  return new (std::nothrow) GPersistentInputStream(path, encoding);
+  return new (kRWNoThrow) GPersistentInputStream(path, encoding);
 }
 
 GPersistentOutputStream* GNTOSFactory::NewMemoryOutputStream(void* bytes, std::size_t size,
                                                              std::int32_t encoding) {
-  return new (std::nothrow) GPersistentOutputStream(bytes, size, encoding);
+  return new (kRWNoThrow) GPersistentOutputStream(bytes, size, encoding);
 }
 
 GPersistentOutputStream* GNTOSFactory::NewFileOutputStream(const RWWString& path,
                                                            std::int32_t encoding) {
-  return new (std::nothrow) GPersistentOutputStream(path, encoding);
+  return new (kRWNoThrow) GPersistentOutputStream(path, encoding);
 }
 
 // ---------------------------------------------------------------------------
@@ -265,17 +268,20 @@ int GNTOSFactory::SetPrinterDataDword(GDriverData* printer, const RWWString& nam
                                       std::uint32_t value) {
   if (name.IsNull()) return 0;  // a name that could not be built
   PrinterHandle handle(*this, printer, true);
-  return handle.Get() && WriteDword(handle.Get(), name, value) ? 1 : 0;
+  return handle.Get() && GStoredChanges::KeepPrinterValue(handle.Get(), name.Data()) &&
+                 WriteDword(handle.Get(), name, value)
+             ? 1
+             : 0;
 }
 
 int GNTOSFactory::SetPrinterDataString(GDriverData* printer, const RWWString& name,
                                        const RWWString& value) {
   if (name.IsNull()) return 0;
   PrinterHandle handle(*this, printer, false);
-  if (!handle.Get()) return 0;
+  if (!handle.Get() || !GStoredChanges::KeepPrinterValue(handle.Get(), name.Data())) return 0;
   // UTF-16 little-endian, byte by byte.
   std::uint64_t size = std::uint64_t{2} * value.Length();
-  std::unique_ptr<BYTE[]> bytes(new (std::nothrow) BYTE[size]);
+  std::unique_ptr<BYTE[]> bytes(new (kRWNoThrow) BYTE[size]);
   if (!bytes) return 0;
   for (RWSize i = 0; i < value.Length(); ++i) {
     bytes[2 * i] = static_cast<BYTE>(value.Data()[i]);
@@ -297,7 +303,7 @@ bool GNTOSFactory::ReadBefore(GDriverData* printer, const RWWString& name, std::
   before.count = count;
   std::uint32_t most = 0;
   if (count == 0 || !ReadChunkedValue(printer, name, nullptr, 0, most) || most == 0) return true;
-  copy.reset(new (std::nothrow) unsigned char[most]);
+  copy.reset(new (kRWNoThrow) unsigned char[most]);
   if (!copy) return false;
   if (ReadChunkedValue(printer, name, copy.get(), most, before.length)) before.bytes = copy.get();
   return true;
@@ -313,6 +319,13 @@ int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name,
   std::unique_ptr<unsigned char[]> copy;
   ChunkedValueBefore before;
   if (!ReadBefore(printer, name, ReadDword(handle.Get(), name, 0), copy, before)) return 0;
+  // The count and every chunk this write or its restore may touch.
+  const std::uint32_t chunks = std::max(ChunkCount(length), before.count);
+  if (!GStoredChanges::KeepPrinterValue(handle.Get(), name.Data())) return 0;
+  for (std::uint32_t i = 0; i < chunks; ++i) {
+    const RWWString chunk = ChunkName(name, i);
+    if (chunk.IsNull() || !GStoredChanges::KeepPrinterValue(handle.Get(), chunk.Data())) return 0;
+  }
   if (!WriteDword(handle.Get(), name, ChunkCount(length))) return 0;
   return WriteChunks(
       data, length, before,
@@ -351,7 +364,7 @@ int GNTOSFactory::StoreNamedObject(GDriverData* printer, const RWWString& name,
   std::uint64_t stored = object->StoredSize();
   std::uint64_t capacity = stored + stored / 2;
   for (int attempt = 1;; ++attempt) {
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity]);
+    std::unique_ptr<char[]> buffer(new (kRWNoThrow) char[capacity]);
     if (!buffer) return 0;
     std::unique_ptr<GPersistentOutputStream> stream(
         NewMemoryOutputStream(buffer.get(), capacity, kBinaryEncoding));
@@ -435,7 +448,8 @@ int GNTOSFactory::ReadChunkedValue(GDriverData* printer, const RWWString& name, 
 }
 
 int GNTOSFactory::DeletePrinterDataValue(GDriverData* printer, const RWWString& name) {
-  if (!printer) return 0;
+  if (!printer || !GStoredChanges::KeepPrinterValue(printer->GetPrinterName(), name.Data()))
+    return 0;
   const RWWString& printer_name = printer->GetPrinterName();
   std::u16string path =
       platform::PrinterDataKeyPath(std::u16string_view(printer_name.Data(), printer_name.Length()));
@@ -452,7 +466,7 @@ int GNTOSFactory::DeletePrinterDataValue(GDriverData* printer, const RWWString& 
 RWCollectable* GNTOSFactory::LoadNamedObject(GDriverData* printer, const RWWString& name,
                                              int text) {
   std::uint32_t size = kNamedObjectFirstRead;
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
+  std::unique_ptr<char[]> buffer(new (kRWNoThrow) char[size]);
   if (!buffer) return nullptr;
   std::uint32_t got = 0;
   int read = 0;
@@ -463,7 +477,7 @@ RWCollectable* GNTOSFactory::LoadNamedObject(GDriverData* printer, const RWWStri
     if (!read && got > size) {
       // The size reported is bounded by the read (kMaxChunkedValueBytes).
       size = got;
-      buffer.reset(new (std::nothrow) char[size]);
+      buffer.reset(new (kRWNoThrow) char[size]);
       if (!buffer) return nullptr;
       read = ReadChunkedValue(printer, name, buffer.get(), size, got);
     }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "driver/nt_os_factory.h"
+#include "foundation/rw/support.h"
 #include "persist/locale_info.h"
 #include "platform/host/files.h"
 #include "platform/host/registry.h"
@@ -121,7 +122,7 @@ GUnicodeConverter* GNTOSFactory::CreateUnicodeConverter() {
 }
 
 GLocaleInfo* GNTOSFactory::GetLocaleInfo() {
-  auto* info = new (std::nothrow) GLocaleInfo;
+  auto* info = new (kRWNoThrow) GLocaleInfo;
   if (!info) return nullptr;
   platform::HKEY key = nullptr;
   if (platform::RegOpenKeyExW(platform::kHkeyCurrentUser, kInternationalKey, 0, platform::kKeyRead,
@@ -164,5 +165,5 @@ int GNTOSFactory::CreateEmptyFile(const RWWString& path) {
 }
 
 GLock* GNTOSFactory::CreateLock() {
-  return new (std::nothrow) GSemaphore;
+  return new (kRWNoThrow) GSemaphore;
 }

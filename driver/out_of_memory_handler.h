@@ -32,6 +32,7 @@
 #include <cstddef>
 #include <new>
 
+#include "driver/stored_changes.h"
 #include "foundation/rw/error.h"
 #include "platform/host/boundary.h"
 #include "platform/host/types.h"
@@ -76,10 +77,18 @@ platform::DWORD RunLibraryThread(Procedure&& procedure) {
 // error kErrorNotEnoughMemory when memory ran out inside it, whether the
 // exception reached the boundary or the body went on without what it could
 // not make (a name it could not copy, a record it could not read): what a
-// call answers is never made of less than it needed.
+// call answers is never made of less than it needed. Memory that ran out
+// is known whatever new handler threw (RWOutOfMemoryRaised). A call that
+// answers failure so has stored nothing: what it wrote of the printer's
+// data and stored default is put back (GStoredChanges), once its exception
+// has been caught.
 template <class Result, class Body>
 Result AnswerEntryPoint(Result failure, Body&& body) {
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  GStoredChanges changes;
   const Result result = platform::AnswerAtBoundary(failure, body);
-  return RWShortOfMemorySince(short_of_memory) ? failure : result;
+  if (!RWShortOfMemorySince(short_of_memory)) return result;
+  changes.Undo();
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return failure;
 }

@@ -4,6 +4,7 @@
 
 #include "driver/device_value_reader.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/pml_descriptor.h"
 #include "persist/stored_form.h"
@@ -46,7 +47,7 @@ GPLMProvider::GPLMProvider(const GPLMProvider& other)
 void* GPLMProvider::OpenEx(const RWWString& destination, const RWCString& name, std::uint32_t,
                            void* extra) {
   // Handed out as the kind the flags name: a value source.
-  GNamedValueSource* reader = new (std::nothrow)
+  GNamedValueSource* reader = new (kRWNoThrow)
       GDeviceValueReader(this, name, static_cast<GDriverData*>(extra), destination);
   return reader;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "foundation/rw/support.h"
 #include "platform/host/spooler.h"
 
 namespace {
@@ -39,7 +40,7 @@ GPrinterKey::GPrinterKey(platform::HANDLE printer, const RWWString& printer_name
     bool read = platform::GetPrinterW(printer_, 2, local, sizeof local, &needed) != 0;
     if (!read && platform::GetLastError() == platform::kErrorInsufficientBuffer &&
         needed > sizeof local) {
-      heap.reset(new (std::nothrow) platform::BYTE[needed]);
+      heap.reset(new (kRWNoThrow) platform::BYTE[needed]);
       record = heap.get();
       read = record && platform::GetPrinterW(printer_, 2, record, needed, &needed);
     }

@@ -14,6 +14,7 @@
 #include "driver/sheet_record.h"
 #include "driver/ui_driver_data.h"
 #include "foundation/rw/error.h"
+#include "foundation/rw/support.h"
 #include "persist/string_conversion.h"
 #include "platform/host/boundary.h"
 #include "platform/host/modules.h"
@@ -69,7 +70,7 @@ void StoreStartPageTitle(GAttributeComposite* settings, const char16_t* title) {
   WideToNarrow(RWWString(title), narrow);
   if (GStringAttribute* stored = FindStringAttribute(part, kStartPageTitleKey)) {
     stored->SetValue(narrow);
-  } else if (auto* made = new (std::nothrow) GStringAttribute(narrow, kStartPageTitleKey)) {
+  } else if (auto* made = new (kRWNoThrow) GStringAttribute(narrow, kStartPageTitleKey)) {
     part->AddChild(made);
   }
 }
@@ -101,7 +102,7 @@ int GUIPluginModule::Load(const RWWString& name) {
   Unload();
   name_ = name;
   if (name == kBuiltInUIManagerName) {
-    built_in_.reset(new (std::nothrow) GExtensionUIManager);
+    built_in_.reset(new (kRWNoThrow) GExtensionUIManager);
     version_ = built_in_ ? kUIInterfaceVersion : 0;
     return built_in_ ? 1 : 0;
   }
@@ -171,7 +172,7 @@ void GUIPluginPageList::EnsureModules(GAttributeComposite* settings) {
     if (!name) continue;
     RWWString wide;
     NarrowToWide(name->GetValue(), wide);
-    std::unique_ptr<GUIPluginModule> module(new (std::nothrow) GUIPluginModule);
+    std::unique_ptr<GUIPluginModule> module(new (kRWNoThrow) GUIPluginModule);
     if (module && module->Load(wide) == 1) modules_.push_back(std::move(module));
   }
 }
@@ -187,9 +188,16 @@ bool GUIPluginPageList::EveryPageNotesItsChanges() const {
   return true;
 }
 
+std::uint32_t GUIPluginPageList::CreatedPages() const {
+  std::uint32_t created = 0;
+  for (std::uint32_t i = 0; host_ && entries_ && i < host_->data.page_count; ++i)
+    created += entries_[i].created != 0;
+  return created;
+}
+
 bool GUIPluginPageList::MakePages(std::uint32_t count) {
-  pages_.reset(new (std::nothrow) platform::PropSheetPageW[count]());
-  entries_.reset(new (std::nothrow) UIPageEntry[count]());
+  pages_.reset(new (kRWNoThrow) platform::PropSheetPageW[count]());
+  entries_.reset(new (kRWNoThrow) UIPageEntry[count]());
   extension_pages_.assign(count, false);
   if (!pages_ || !entries_) return false;
   GUIData& host = host_->data;
@@ -206,7 +214,7 @@ bool GUIPluginPageList::MakePages(std::uint32_t count) {
 std::int16_t GUIPluginPageList::AddPages(GSheetRecord* record, std::int16_t index) {
   if (!record || record->size != kSheetRecordSize) return 0;
   FreeHost();
-  host_.reset(new (std::nothrow) GUIHostRecord);
+  host_.reset(new (kRWNoThrow) GUIHostRecord);
   if (!host_) return 0;
   GUIData& host = host_->data;
   FillFromDriverData(host, record->driver_data);

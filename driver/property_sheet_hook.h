@@ -140,6 +140,8 @@ class GUIPluginPageList {
   // every message and change nothing on an apply) and the extensions' of
   // the built-in manager (their one way into the settings notes it).
   bool EveryPageNotesItsChanges() const;
+  // The pages whose dialogs were made (the user opened them).
+  std::uint32_t CreatedPages() const;
 
  private:
   using PluginCall = std::int16_t (GUIPluginModule::*)(GUIData* host);

@@ -6,6 +6,7 @@
 
 #include "config/paper/custom_media_size.h"
 #include "config/paper/media.h"
+#include "foundation/rw/support.h"
 #include "persist/string_conversion.h"
 #include "platform/host/modules.h"
 #include "platform/host/system.h"
@@ -24,7 +25,7 @@ std::unique_ptr<platform::BYTE[]> ReadBlock(Read read) {
       needed == 0) {
     return nullptr;
   }
-  std::unique_ptr<platform::BYTE[]> block(new (std::nothrow) platform::BYTE[needed]);
+  std::unique_ptr<platform::BYTE[]> block(new (kRWNoThrow) platform::BYTE[needed]);
   if (!block || !read(block.get(), needed, needed)) return nullptr;
   return block;
 }

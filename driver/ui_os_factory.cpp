@@ -6,6 +6,7 @@
 #include "driver/driver_context.h"
 #include "driver/printer_key.h"
 #include "driver/update_request.h"
+#include "foundation/rw/support.h"
 #include "platform/host/spooler.h"
 
 namespace {
@@ -20,8 +21,8 @@ std::unique_ptr<GOSFactory>& MadeServices() {
 }  // namespace
 
 GDriverData* GUIOSFactory::CreateContext(const GPrinterKey& key) {
-  return new (std::nothrow) GDriverContext(key.GetPrinterHandle(), key.GetPrinterName(),
-                                           key.GetDriverName(), key.GetPortName());
+  return new (kRWNoThrow) GDriverContext(key.GetPrinterHandle(), key.GetPrinterName(),
+                                         key.GetDriverName(), key.GetPortName());
 }
 
 RWWString GUIOSFactory::GetDriverDataFile(GDriverData* printer) {
@@ -48,7 +49,7 @@ RWWString GUIOSFactory::GetDriverDataFile(GDriverData* printer) {
   platform::DWORD needed = 0;
   platform::GetPrinterDriverW(handle, nullptr, 2, nullptr, 0, &needed);
   if (needed != 0) {
-    std::unique_ptr<platform::BYTE[]> buffer(new (std::nothrow) platform::BYTE[needed]);
+    std::unique_ptr<platform::BYTE[]> buffer(new (kRWNoThrow) platform::BYTE[needed]);
     if (buffer && platform::GetPrinterDriverW(handle, nullptr, 2, buffer.get(), needed, &needed)) {
       const auto* info = reinterpret_cast<const platform::DriverInfo2W*>(buffer.get());
       if (info->data_file) path = info->data_file;
@@ -67,12 +68,12 @@ platform::HANDLE GUIOSFactory::GetPrinterHandle(GDriverData* printer) {
 
 GMiniInstaller* GUIOSFactory::NewMiniInstaller(const RWWString& printer_name,
                                                platform::HANDLE printer, std::uintptr_t) {
-  return new (std::nothrow) GMiniInstaller(printer_name, printer);
+  return new (kRWNoThrow) GMiniInstaller(printer_name, printer);
 }
 
 void CreateOSFactory() {
   if (GOSFactory::Instance()) return;
   std::unique_ptr<GOSFactory>& made = MadeServices();
-  made.reset(new (std::nothrow) GUIOSFactory);
+  made.reset(new (kRWNoThrow) GUIOSFactory);
   if (made) GOSFactory::SetInstance(made.get());
 }

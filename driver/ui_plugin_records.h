@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <new>
 
+#include "foundation/rw/support.h"
 #include "platform/host/types.h"
 #include "platform/ui/property_sheet.h"
 
@@ -96,7 +97,7 @@ inline char16_t* GUIDuplicateText(const char16_t* text) {
   std::size_t length = 0;
   while (text[length])
     ++length;
-  auto* copy = new (std::nothrow) char16_t[length + 1];
+  auto* copy = new (kRWNoThrow) char16_t[length + 1];
   if (!copy) return nullptr;
   for (std::size_t i = 0; i <= length; ++i)
     copy[i] = text[i];

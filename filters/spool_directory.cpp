@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "foundation/rw/support.h"
 #include "persist/string_conversion.h"
 #include "platform/host/files.h"
 
@@ -40,7 +41,7 @@ std::shared_ptr<GSpoolDirectory> GSpoolDirectory::Make(const RWWString& parent, 
   const int fd = ::mkostemps(pattern.data(), static_cast<int>(extension.size()), O_CLOEXEC);
   if (fd < 0) return nullptr;
   const std::string directory = pattern.substr(0, pattern.size() - extension.size());
-  std::shared_ptr<GSpoolDirectory> made(new (std::nothrow) GSpoolDirectory(directory));
+  std::shared_ptr<GSpoolDirectory> made(new (kRWNoThrow) GSpoolDirectory(directory));
   if (made) made->pages_ = GSpoolFile::Make(fd, pattern, directory);
   if (!made || !made->pages_) {
     if (!made) ::close(fd);

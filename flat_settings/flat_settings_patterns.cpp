@@ -148,8 +148,10 @@ void GFlatSettingsCodec::BuildTemplate(GDriverData* driver_data) {
   }
   root.AddChild(new GAttributeComposite(kImportDestinationKey));
   if (GAttributeComposite* job = driver_data ? driver_data->GetJobSettings() : nullptr) {
-    if (MPersistentObject* entry = job->FindByKey(kQuicksetTemplateKey)) {
-      MPersistentObject* copy = entry->DeepCopy();
+    MPersistentObject* entry = job->FindByKey(kQuicksetTemplateKey);
+    // A copy memory was short for leaves the template without it; the
+    // shortage fails the call that decodes.
+    if (MPersistentObject* copy = entry ? entry->DeepCopy() : nullptr) {
       copy->SetKey(0);
       AddToComposite(copy, new GStringAttribute("", kQuicksetNameKey));
       AddToComposite(copy, new GValueAttribute(0, kQuicksetValueKey));

@@ -79,7 +79,7 @@ bool GCharCodeSet::Add(std::uint32_t code) {
     link = &(*link)->next;
   Block* block = *link;
   if (!block || block->base > code) {
-    block = new (std::nothrow) Block{*link, code & ~(kBlockCodes - 1), {}};
+    block = new (kRWNoThrow) Block{*link, code & ~(kBlockCodes - 1), {}};
     if (!block) {
       RWRaiseNoMemory(sizeof(Block));
       return false;

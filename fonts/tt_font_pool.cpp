@@ -180,7 +180,7 @@ GTTFontPool* GTTFontPool::Instance() {
 GTTFontPool* GTTFontPool::CreateInstance() {
   std::lock_guard<std::mutex> hold(g_pool_creation);
   if (!g_pool.load()) {
-    GTTFontPool* pool = new (std::nothrow) GTTFontPool();
+    GTTFontPool* pool = new (kRWNoThrow) GTTFontPool();
     if (pool && !pool->readers_) {
       delete pool;
       pool = nullptr;

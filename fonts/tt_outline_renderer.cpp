@@ -140,7 +140,7 @@ std::unique_ptr<GTTOutlineRenderer> GTTOutlineRenderer::Make(GTTFontReader& read
     font.resize((font.size() + 3) / 4 * 4, 0);
   }
   tables.clear();
-  std::unique_ptr<GTTOutlineRenderer> renderer(new (std::nothrow)
+  std::unique_ptr<GTTOutlineRenderer> renderer(new (kRWNoThrow)
                                                    GTTOutlineRenderer(source, std::move(font)));
   if (!renderer) {
     RWRaiseNoMemory(sizeof(GTTOutlineRenderer));

@@ -6,6 +6,7 @@
 
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/persistent_object.h"
 #include "persist/stored_form.h"
@@ -188,7 +189,7 @@ GCountedPtrVector::~GCountedPtrVector() {
 bool GCountedPtrVector::Reallocate(RWSize capacity) {
   GCountedPtr* fresh = nullptr;
   if (capacity > 0) {
-    fresh = new (std::nothrow) GCountedPtr[capacity];
+    fresh = new (kRWNoThrow) GCountedPtr[capacity];
     if (!fresh) {
       RaiseOutOfMemoryError(RWOutOfMemoryError(capacity * sizeof(GCountedPtr)));
       return false;

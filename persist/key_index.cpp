@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/rw/support.h"
 #include "persist/counted_ptr.h"
 #include "persist/persistent_object.h"
 #include "platform/thread_part.h"

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "foundation/rw/file.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/stored_form.h"
 
@@ -21,12 +22,12 @@ std::span<const RWClassRegistration> PersistableIntegerClasses() {
 
 template <class Self, class Number, RWClassID kId>
 RWCollectable* GPersistableInteger<Self, Number, kId>::CreateDefault() const {
-  return new (std::nothrow) Self;
+  return new (kRWNoThrow) Self;
 }
 
 template <class Self, class Number, RWClassID kId>
 RWCollectable* GPersistableInteger<Self, Number, kId>::CreateCopy() const {
-  return new (std::nothrow) Self(static_cast<const Self&>(*this));
+  return new (kRWNoThrow) Self(static_cast<const Self&>(*this));
 }
 
 template <class Self, class Number, RWClassID kId>

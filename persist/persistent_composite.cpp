@@ -6,6 +6,7 @@
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/child_walks.h"
 #include "persist/stored_children.h"
@@ -49,11 +50,11 @@ MPersistentComposite& MPersistentComposite::operator=(const MPersistentComposite
 MPersistentComposite::~MPersistentComposite() = default;
 
 RWCollectable* MPersistentComposite::CreateDefault() const {
-  return new (std::nothrow) MPersistentComposite;
+  return new (kRWNoThrow) MPersistentComposite;
 }
 
 RWCollectable* MPersistentComposite::CreateCopy() const {
-  return new (std::nothrow) MPersistentComposite(*this);
+  return new (kRWNoThrow) MPersistentComposite(*this);
 }
 
 RWClassID MPersistentComposite::ClassId() const {
@@ -209,7 +210,7 @@ MPersistentObject* MPersistentComposite::CollectKindOf(const RWClassID& id,
 
 template <class Collect>
 MPersistentObject* MPersistentComposite::Select(Collect collect) {
-  auto* selection = new (std::nothrow) MPersistentComposite;
+  auto* selection = new (kRWNoThrow) MPersistentComposite;
   if (!selection) {
     RaiseOutOfMemoryError(RWOutOfMemoryError(sizeof(MPersistentComposite)));
     return nullptr;
@@ -248,7 +249,7 @@ std::uint32_t MPersistentComposite::NodeCount() const {
 }
 
 MChildIterator* MPersistentComposite::NewChildIterator() {
-  return new (std::nothrow) GChildIterator(this, children_);
+  return new (kRWNoThrow) GChildIterator(this, children_);
 }
 
 MKeyFind MPersistentComposite::KeyFind() {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "foundation/rw/file.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/persistent_composite.h"
 #include "persist/stored_form.h"
@@ -201,7 +202,7 @@ MPersistentObject* CollectIf(bool match, MPersistentObject* self, MPersistentObj
 // A new composite holding `self` when it matches; the caller owns it.
 MPersistentObject* SelectIf(bool match, MPersistentObject* self) {
   if (!match) return nullptr;
-  auto* selection = new (std::nothrow) MPersistentComposite;
+  auto* selection = new (kRWNoThrow) MPersistentComposite;
   if (!selection) {
     RaiseOutOfMemoryError(RWOutOfMemoryError(sizeof(MPersistentComposite)));
     return nullptr;
@@ -260,7 +261,7 @@ std::uint32_t MPersistentObject::NodeCount() const {
 }
 
 MChildIterator* MPersistentObject::NewChildIterator() {
-  return new (std::nothrow) MEmptyChildIterator;
+  return new (kRWNoThrow) MEmptyChildIterator;
 }
 
 MKeyFind MPersistentObject::KeyFind() {

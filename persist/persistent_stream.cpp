@@ -14,6 +14,7 @@
 #include "foundation/rw/headeredbinarystream.h"
 #include "foundation/rw/memorystream.h"
 #include "foundation/rw/portablestream.h"
+#include "foundation/rw/support.h"
 #include "platform/host/files.h"
 
 namespace {
@@ -51,12 +52,12 @@ std::int64_t Position(Stream& stream, std::streampos pos) {
 
 GPersistentInputStream::GPersistentInputStream(const void* block, std::size_t size,
                                                std::int32_t encoding)
-    : runtime_(new (std::nothrow) RWMemoryInputStream(block, size)) {
+    : runtime_(new (kRWNoThrow) RWMemoryInputStream(block, size)) {
   MakeEncoding(encoding);
 }
 
 GPersistentInputStream::GPersistentInputStream(const RWWString& path, std::int32_t encoding)
-    : runtime_(new (std::nothrow) RWFileInputStream(OrNull(HostPath(path)))) {
+    : runtime_(new (kRWNoThrow) RWFileInputStream(OrNull(HostPath(path)))) {
   MakeEncoding(encoding);
 }
 
@@ -73,13 +74,13 @@ void GPersistentInputStream::MakeEncoding(std::int32_t encoding) {
   std::istream& is = *runtime_;
   switch (encoding) {
     case kRWPortableTextEncoding:
-      virtual_.reset(new (std::nothrow) RWPortableInputStream(is));
+      virtual_.reset(new (kRWNoThrow) RWPortableInputStream(is));
       break;
     case kRWBinaryEncoding:
-      virtual_.reset(new (std::nothrow) RWBinaryInputStream(is));
+      virtual_.reset(new (kRWNoThrow) RWBinaryInputStream(is));
       break;
     case kRWHeaderedBinaryEncoding:
-      virtual_.reset(new (std::nothrow) RWHeaderedBinaryInputStream(is));
+      virtual_.reset(new (kRWNoThrow) RWHeaderedBinaryInputStream(is));
       break;
     default:
       break;
@@ -98,7 +99,7 @@ void GPersistentInputStream::Seek(std::int64_t) {}
 
 GPersistentOutputStream::GPersistentOutputStream(void* block, std::size_t capacity,
                                                  std::int32_t encoding)
-    : runtime_(new (std::nothrow) RWMemoryOutputStream(block, capacity)) {
+    : runtime_(new (kRWNoThrow) RWMemoryOutputStream(block, capacity)) {
   MakeEncoding(encoding);
 }
 
@@ -110,7 +111,7 @@ GPersistentOutputStream::GPersistentOutputStream(const RWWString& path, std::int
     int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, kNewFileMode);
     if (fd >= 0) ::close(fd);
   }
-  runtime_.reset(new (std::nothrow) RWFileOutputStream(OrNull(host)));
+  runtime_.reset(new (kRWNoThrow) RWFileOutputStream(OrNull(host)));
   MakeEncoding(encoding);
 }
 
@@ -132,13 +133,13 @@ void GPersistentOutputStream::MakeEncoding(std::int32_t encoding) {
   std::ostream& os = *runtime_;
   switch (encoding) {
     case kRWPortableTextEncoding:
-      virtual_.reset(new (std::nothrow) RWPortableOutputStream(os));
+      virtual_.reset(new (kRWNoThrow) RWPortableOutputStream(os));
       break;
     case kRWBinaryEncoding:
-      virtual_.reset(new (std::nothrow) RWBinaryOutputStream(os));
+      virtual_.reset(new (kRWNoThrow) RWBinaryOutputStream(os));
       break;
     case kRWHeaderedBinaryEncoding:
-      virtual_.reset(new (std::nothrow) RWHeaderedBinaryOutputStream(os, kRWHostOrderRequest));
+      virtual_.reset(new (kRWNoThrow) RWHeaderedBinaryOutputStream(os, kRWHostOrderRequest));
       break;
     default:
       break;

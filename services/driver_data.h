@@ -81,6 +81,12 @@ class GDriverData {
   virtual void Retarget(const GPrinterKey& key);
   // Releases what a parked object need not hold; the base holds nothing.
   virtual void Park();
+  // A call that ran short of memory may have left the object holding what
+  // it made of less than the printer stores (default settings, a record, a
+  // paper list): marked so, it is deleted when given back, not parked, and
+  // the next call reads the printer anew.
+  void MarkSpoiled() { spoiled_ = true; }
+  bool IsSpoiled() const { return spoiled_; }
   // Releases memory when memory runs short; non-zero when it did. The base
   // releases nothing (0).
   virtual int FreeMemory();
@@ -204,4 +210,5 @@ class GDriverData {
   RWCollectable* paper_size_mapping_ = nullptr;  // keyed kPaperSizeMappingKey
   RWCollectable* tray_map_ = nullptr;            // keyed kOSTrayMapKey
   RWCollectable* resource_mappings_ = nullptr;   // keyed kResourceMappingsKey
+  bool spoiled_ = false;                         // by its checked-out caller only
 };

@@ -102,7 +102,7 @@ bool GDriverServer::Release(Side& side, const Lines& lines, std::uint32_t cookie
     GLockScope scope(side.lock, kSource, lines.release_lock, lines.release_unlock);
     GDriverData* object = side.table.Remove(cookie);
     found = object != nullptr;
-    if (object && !shutting_down_.load()) {
+    if (object && !shutting_down_.load() && !object->IsSpoiled()) {
       object->Park();
       doomed = side.parked;
       side.parked = object;

@@ -113,11 +113,11 @@ GCommandCompositeOnDisk::GCommandCompositeOnDisk(const GCommandCompositeOnDisk& 
 GCommandCompositeOnDisk::~GCommandCompositeOnDisk() = default;
 
 RWCollectable* GCommandCompositeOnDisk::CreateDefault() const {
-  return new (std::nothrow) GCommandCompositeOnDisk;
+  return new (kRWNoThrow) GCommandCompositeOnDisk;
 }
 
 RWCollectable* GCommandCompositeOnDisk::CreateCopy() const {
-  return new (std::nothrow) GCommandCompositeOnDisk(*this);
+  return new (kRWNoThrow) GCommandCompositeOnDisk(*this);
 }
 
 RWClassID GCommandCompositeOnDisk::ClassId() const {
@@ -289,7 +289,7 @@ MRecordIterator* GCommandCompositeOnDisk::NewChildIterator() {
   handle_.Open();
   MRecordIterator* walk = handle_.NewChildIterator();
   if (!walk) return nullptr;
-  auto* replay = new (std::nothrow) ReplayIterator(handle_, walk, fonts_failed);
+  auto* replay = new (kRWNoThrow) ReplayIterator(handle_, walk, fonts_failed);
   if (!replay) {
     delete walk;
     RWRaiseNoMemory(sizeof(ReplayIterator));

@@ -291,11 +291,11 @@ MRecordIterator* MPersistentCompositeOnDisk::NewChildIterator() {
 // Collectable and model slots
 
 RWCollectable* MPersistentCompositeOnDisk::CreateDefault() const {
-  return new (std::nothrow) MPersistentCompositeOnDisk;
+  return new (kRWNoThrow) MPersistentCompositeOnDisk;
 }
 
 RWCollectable* MPersistentCompositeOnDisk::CreateCopy() const {
-  return new (std::nothrow) MPersistentCompositeOnDisk(*this);
+  return new (kRWNoThrow) MPersistentCompositeOnDisk(*this);
 }
 
 RWClassID MPersistentCompositeOnDisk::ClassId() const {

@@ -915,11 +915,11 @@ MRecordIterator* MPersistentCompositeOnDiskImp::NewChildIterator() {
 // Collectable and model slots
 
 RWCollectable* MPersistentCompositeOnDiskImp::CreateDefault() const {
-  return new (std::nothrow) MPersistentCompositeOnDiskImp;
+  return new (kRWNoThrow) MPersistentCompositeOnDiskImp;
 }
 
 RWCollectable* MPersistentCompositeOnDiskImp::CreateCopy() const {
-  return new (std::nothrow) MPersistentCompositeOnDiskImp(*this);
+  return new (kRWNoThrow) MPersistentCompositeOnDiskImp(*this);
 }
 
 RWClassID MPersistentCompositeOnDiskImp::ClassId() const {

@@ -101,11 +101,11 @@ GRecord::GRecord(const GRecord& other)
 GRecord::~GRecord() = default;
 
 RWCollectable* GRecord::CreateDefault() const {
-  return new (std::nothrow) GRecord;
+  return new (kRWNoThrow) GRecord;
 }
 
 RWCollectable* GRecord::CreateCopy() const {
-  return new (std::nothrow) GRecord(*this);
+  return new (kRWNoThrow) GRecord(*this);
 }
 
 RWClassID GRecord::ClassId() const {
@@ -265,11 +265,11 @@ GRecordProxy::GRecordProxy(const GRecordProxy& other)
 GRecordProxy::~GRecordProxy() = default;
 
 RWCollectable* GRecordProxy::CreateDefault() const {
-  return new (std::nothrow) GRecordProxy;
+  return new (kRWNoThrow) GRecordProxy;
 }
 
 RWCollectable* GRecordProxy::CreateCopy() const {
-  return new (std::nothrow) GRecordProxy(*this);
+  return new (kRWNoThrow) GRecordProxy(*this);
 }
 
 RWClassID GRecordProxy::ClassId() const {
@@ -383,11 +383,11 @@ GRecordComposite::~GRecordComposite() {
 }
 
 RWCollectable* GRecordComposite::CreateDefault() const {
-  return new (std::nothrow) GRecordComposite;
+  return new (kRWNoThrow) GRecordComposite;
 }
 
 RWCollectable* GRecordComposite::CreateCopy() const {
-  return new (std::nothrow) GRecordComposite(*this);
+  return new (kRWNoThrow) GRecordComposite(*this);
 }
 
 RWClassID GRecordComposite::ClassId() const {

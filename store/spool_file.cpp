@@ -29,7 +29,7 @@ std::vector<Entry>& Entries() {
 std::shared_ptr<GSpoolFile> GSpoolFile::Make(int fd, const std::string& path,
                                              const std::string& directory) {
   std::lock_guard<std::recursive_mutex> lock(StoreLock());
-  std::shared_ptr<GSpoolFile> made(new (std::nothrow) GSpoolFile(fd, directory, path));
+  std::shared_ptr<GSpoolFile> made(new (kRWNoThrow) GSpoolFile(fd, directory, path));
   if (!made) {
     ::close(fd);
     RWRaiseNoMemory(sizeof(GSpoolFile));

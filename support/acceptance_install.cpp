@@ -237,6 +237,15 @@ std::string AcceptanceInstall::Uninstall() {
   return failed;
 }
 
+bool AcceptanceInstall::LetKeepAliveGo() {
+  for (int i = 0; i < 8 && ModuleKeepAlive().IsPinned(); ++i) {
+    if (!platform::AwaitThreadsIdle()) return false;
+    platform::AdvanceWaitClock(GModuleKeepAlive::kDefaultPeriod);
+  }
+  return platform::AwaitThreadsIdle() && !ModuleKeepAlive().IsPinned() &&
+         platform::LiveThreadCount() == 0;
+}
+
 #undef ACCEPTANCE_STEP
 
 }  // namespace support

@@ -66,6 +66,10 @@ class AcceptanceInstall {
   // Closes the printers, detaches and frees the library; answers what
   // failed.
   std::string Uninstall();
+  // Lets the keep-alive's periods pass, with nothing marked active, until
+  // its watcher has given the library back (on the manual wait clock);
+  // false when it does not.
+  bool LetKeepAliveGo();
 
   // The export `name` of the loaded library as a `Function` pointer, null
   // when it is missing.

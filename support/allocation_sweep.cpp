@@ -12,10 +12,15 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <thread>
 
+#include "driver/document_event_table.h"
+#include "driver/library_entry.h"
+#include "driver/module_keep_alive.h"
 #include "foundation/rw/error.h"
+#include "persist/persistent_object.h"
 #include "services/driver_server.h"
 #include "support/acceptance_install.h"
 #include "support/child_process.h"
@@ -34,10 +39,18 @@ constexpr int kNotOwed = 3;
 constexpr int kSetUpFailed = 4;
 constexpr int kFailedCall = 6;
 
+// The serial numbers of each step's objects start at a multiple of this.
+constexpr std::uint32_t kStepSerials = 0x1000000;
+
 // Separates the states in the reference's file.
 constexpr char kStateEnd[] = "=";
 
 void ReturningHandler(const RWError&) {}
+
+// A host's new handler: what the runtime does without one.
+void HostNewHandler() {
+  throw std::bad_alloc();
+}
 
 // A child that aborts (std::terminate: an exception left a destructor or a
 // noexcept function) says where, for the finding.
@@ -71,10 +84,15 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
     states.push_back(scenario->State());
   }
   if (mode.returning_handler) SetErrorHandler(&ReturningHandler);
+  if (mode.host_handler) std::set_new_handler(&HostNewHandler);
   ResetAllocations();
-  FailAllocation(index, mode.shortage);
+  FailAllocation(index, mode.shortage, mode.run);
   int result = kOwed;
   for (std::size_t i = 0; i < steps.size() && result == kOwed; ++i) {
+    // Serial numbers tell objects apart within one process; stored with
+    // them, they would differ from the reference's after any earlier step
+    // made one object more or less. Each step starts from the same.
+    MPersistentObject::SetSerialCounter(kStepSerials * std::uint32_t(i + 1));
     const bool answered = steps[i].call();
     UncountedAllocations uncounted;
     states.push_back(scenario->State());
@@ -94,8 +112,11 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
       result = kNotOwed;
     } else if (!answered) {
       std::string left = scenario->AfterFailure(now);
-      if (const std::string torn = now.TornBetween(before, after); left.empty() && !torn.empty())
-        left = "stored data torn (against before):\n" + torn;
+      const bool intact = scenario->FailureStoresNothing();
+      if (const std::string torn = now.TornBetween(before, after, intact);
+          left.empty() && !torn.empty())
+        left = std::string(intact ? "earlier values or answers changed" : "stored data torn") +
+               " (against before):\n" + torn;
       if (!left.empty())
         std::fprintf(stderr, "%s answered failure and left %s\n", steps[i].name.c_str(),
                      left.c_str());
@@ -202,10 +223,13 @@ bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::
 std::string LibraryHolds(const AcceptanceInstall& install) {
   if (GDriverServer* server = GDriverServer::Instance(); server && server->ContextCount() != 0)
     return std::to_string(server->ContextCount()) + " contexts checked out";
+  if (GDocumentEventTable* table = DocumentEventTable(); table && table->Entries() != 0)
+    return std::to_string(table->Entries()) + " documents' entries";
   auto read = std::make_shared<std::promise<void>>();
   std::future<void> done = read->get_future();
   std::thread([&install, read] {
     ReadStoredState(install, install.Printer(), kFixturePrinter);
+    ModuleKeepAlive().MarkActivity();
     read->set_value();
   }).detach();
   return done.wait_for(std::chrono::seconds(10)) == std::future_status::ready

@@ -15,8 +15,12 @@
 //     chunks, the file, the stored default) as the reference had it before
 //     the call or after it, never between, and whatever the scenario
 //     says holds whatever the answer (AfterFailure: no spool file left,
-//     say); the scenario stops there (what follows would start from another
-//     state);
+//     say); where the scenario's calls are exports (FailureStoresNothing),
+//     everything that was there before the call is as it was, the answers
+//     read after it (State) included: only what the call makes whatever
+//     its answer (a sheet's start stores a copy of what it read) may be as
+//     after it; the scenario stops there (what follows would start from
+//     another state);
 //   - when the scenario stops, the library holds nothing of its calls
 //     (Held: no context checked out, no lock held).
 //
@@ -26,7 +30,10 @@
 // (failing_allocator.h) makes the new handler give up, so that
 // std::bad_alloc unwinds from the failed allocation to the export that was
 // called: a destructor that allocates or throws on the way ends the child
-// by std::terminate, a finding like any other.
+// by std::terminate, a finding like any other. A run of allocations may
+// fail in a row (`run`). A host's own new handler (`host_handler`),
+// installed after the set-up as any C++ host may, throws std::bad_alloc at
+// once: no [NOMEM] of the library's is raised for it.
 //
 // Threads: the sweeping process must have one thread (child_process.h).
 #pragma once
@@ -63,6 +70,9 @@ class SweepScenario {
   // What the library still holds of the calls once the scenario stopped
   // (nothing armed): "" when nothing.
   virtual std::string Held() { return ""; }
+  // Whether a call that answered failure must leave every earlier value
+  // and answer intact (the exports' calls), not only nothing torn.
+  virtual bool FailureStoresNothing() { return false; }
   // Undoes SetUp (counted as nothing).
   virtual void TearDown() = 0;
 };
@@ -78,6 +88,8 @@ struct SweepReference {
 struct SweepMode {
   bool returning_handler = false;
   Shortage shortage = Shortage::kBrief;
+  std::uint64_t run = 1;      // allocations that fail in a row
+  bool host_handler = false;  // the host's new handler in place of the library's
 };
 
 struct SweepFinding {
@@ -113,9 +125,10 @@ SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool 
                         SweepMode mode, std::string& summary);
 
 // What the library that `install` loaded still holds once a scenario
-// stopped (a SweepScenario's Held): a context checked out, or a lock (P1's
-// stored state, read on a thread of its own, does not come back within ten
-// seconds); "" when nothing.
+// stopped (a SweepScenario's Held): a context checked out, a document's
+// entry, or a lock (P1's stored state read and the keep-alive asked, on a
+// thread of its own, do not come back within ten seconds); "" when
+// nothing.
 std::string LibraryHolds(const AcceptanceInstall& install);
 
 // The whole of one child, for a test that looks at one index closely:

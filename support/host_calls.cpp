@@ -7,6 +7,7 @@
 
 #include "driver/device_capabilities.h"
 #include "driver/entry_points.h"
+#include "driver/extension_interface.h"
 #include "platform/host/printer_interface.h"
 #include "platform/ui/property_sheet.h"
 
@@ -54,6 +55,30 @@ bool QueryPrintable(const AcceptanceInstall& install, platform::HANDLE printer, 
       kQueryInfoSize, 1,           printer, reinterpret_cast<platform::DevModeW*>(record.data()),
       text,           sizeof text, 0};
   return query && query(&info) == 1;
+}
+
+bool RegisterNoExtension(const AcceptanceInstall& install, const char* name) {
+  auto* registration = install.Entry<decltype(KVDrv_RegisterExtension)>("KVDrv_RegisterExtension");
+  if (!registration) return false;
+  platform::SetLastError(platform::kErrorSuccess);
+  return registration(name, nullptr, "", 0) != kExtFailed ||
+         platform::GetLastError() != platform::kErrorNotEnoughMemory;
+}
+
+bool RefreshPrinterCache(const AcceptanceInstall& install, const char16_t* name) {
+  constexpr int kCacheRefresh = 5;
+  auto* event = install.Entry<decltype(DrvPrinterEvent)>("DrvPrinterEvent");
+  if (!event) return false;
+  platform::SetLastError(platform::kErrorSuccess);
+  return event(name, kCacheRefresh, 0, 0) == 1 ||
+         platform::GetLastError() != platform::kErrorNotEnoughMemory;
+}
+
+bool UpgradePrinter(const AcceptanceInstall& install, const char16_t* name) {
+  auto* upgrade = install.Entry<decltype(DrvUpgradePrinter)>("DrvUpgradePrinter");
+  platform::DriverUpgradeInfo1 info{const_cast<char16_t*>(name),
+                                    const_cast<char16_t*>(u"C:\\Drv\\Old")};
+  return upgrade && upgrade(1, reinterpret_cast<platform::BYTE*>(&info)) == 1;
 }
 
 bool PrintDocumentEvents(const AcceptanceInstall& install, platform::HANDLE printer,

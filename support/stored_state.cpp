@@ -127,7 +127,8 @@ std::string StoredState::Differences(const StoredState& other) const {
   return text;
 }
 
-std::string StoredState::TornBetween(const StoredState& before, const StoredState& after) const {
+std::string StoredState::TornBetween(const StoredState& before, const StoredState& after,
+                                     bool earlier_intact) const {
   // "data:365:2 type 3" is a chunk of "data:365".
   const auto thing = [](const std::string& item) {
     if (item.rfind("data:", 0) != 0) return item;
@@ -139,8 +140,8 @@ std::string StoredState::TornBetween(const StoredState& before, const StoredStat
       things[thing(name)][state == this ? 0 : state == &before ? 1 : 2].items[name] = bytes;
   std::string torn;
   for (const auto& [name, forms] : things) {
-    if (forms[0] != forms[1] && forms[0] != forms[2])
-      torn += name + "\n" + forms[0].Differences(forms[1]);
+    const bool as_after = forms[0] == forms[2] && (!earlier_intact || forms[1].items.empty());
+    if (forms[0] != forms[1] && !as_after) torn += name + "\n" + forms[0].Differences(forms[1]);
   }
   return torn;
 }

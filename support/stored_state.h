@@ -32,8 +32,11 @@ struct StoredState {
   std::string Differences(const StoredState& other) const;
   // The stored things that are neither as in `before` nor as in `after`,
   // one a line, "" when none: a value of the printer data with its chunks
-  // ("<name>:<n>") is one thing, each other item another.
-  std::string TornBetween(const StoredState& before, const StoredState& after) const;
+  // ("<name>:<n>") is one thing, each other item another. With
+  // `earlier_intact`, a thing that was there before must be as before: only
+  // one that was not may be as after.
+  std::string TornBetween(const StoredState& before, const StoredState& after,
+                          bool earlier_intact = false) const;
   std::string Serialize() const;
   // False when `text` is no serialized state.
   bool Parse(const std::string& text);

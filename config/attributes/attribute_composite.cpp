@@ -5,6 +5,7 @@
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "persist/child_walks.h"
 #include "persist/stored_children.h"
@@ -55,11 +56,11 @@ GAttributeComposite::GAttributeComposite(const GAttributeComposite& other)
 GAttributeComposite::~GAttributeComposite() = default;
 
 RWCollectable* GAttributeComposite::CreateDefault() const {
-  return new (std::nothrow) GAttributeComposite;
+  return new (kRWNoThrow) GAttributeComposite;
 }
 
 RWCollectable* GAttributeComposite::CreateCopy() const {
-  return new (std::nothrow) GAttributeComposite(*this);
+  return new (kRWNoThrow) GAttributeComposite(*this);
 }
 
 RWClassID GAttributeComposite::ClassId() const {
@@ -229,7 +230,7 @@ MPersistentObject* GAttributeComposite::CollectKindOf(const RWClassID& id,
 
 template <class Collect>
 MPersistentObject* GAttributeComposite::Select(Collect collect) {
-  auto* selection = new (std::nothrow) GAttributeComposite;
+  auto* selection = new (kRWNoThrow) GAttributeComposite;
   if (!selection) {
     RaiseOutOfMemoryError(RWOutOfMemoryError(sizeof(GAttributeComposite)));
     return nullptr;
@@ -268,7 +269,7 @@ std::uint32_t GAttributeComposite::NodeCount() const {
 }
 
 MChildIterator* GAttributeComposite::NewChildIterator() {
-  return new (std::nothrow) GAttributeChildIterator(this, children_);
+  return new (kRWNoThrow) GAttributeChildIterator(this, children_);
 }
 
 MKeyFind GAttributeComposite::KeyFind() {

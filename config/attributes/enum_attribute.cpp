@@ -4,6 +4,7 @@
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "interfaces/attribute_handlers.h"
 #include "persist/stored_form.h"
@@ -30,11 +31,11 @@ void GEnumChildIterator::ReplaceCurrent(MPersistentObject* object) {
 }
 
 RWCollectable* GEnumAttribute::CreateDefault() const {
-  return new (std::nothrow) GEnumAttribute;
+  return new (kRWNoThrow) GEnumAttribute;
 }
 
 RWCollectable* GEnumAttribute::CreateCopy() const {
-  return new (std::nothrow) GEnumAttribute(*this);
+  return new (kRWNoThrow) GEnumAttribute(*this);
 }
 
 RWClassID GEnumAttribute::ClassId() const {
@@ -214,7 +215,7 @@ void GEnumAttribute::RemoveAll() {
 }
 
 MChildIterator* GEnumAttribute::NewChildIterator() {
-  return new (std::nothrow) GEnumChildIterator(this, ChildVector());
+  return new (kRWNoThrow) GEnumChildIterator(this, ChildVector());
 }
 
 MPersistentObject* GEnumAttribute::DeepCopy() {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "foundation/rw/file.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "interfaces/attribute_handlers.h"
 #include "persist/stored_form.h"
@@ -28,12 +29,12 @@ std::span<const RWClassRegistration> ValueAttributeClasses() {
 
 template <class Self, RWClassID kId>
 RWCollectable* GAttributeLeaf<Self, kId>::CreateDefault() const {
-  return new (std::nothrow) Self;
+  return new (kRWNoThrow) Self;
 }
 
 template <class Self, RWClassID kId>
 RWCollectable* GAttributeLeaf<Self, kId>::CreateCopy() const {
-  return new (std::nothrow) Self(self());
+  return new (kRWNoThrow) Self(self());
 }
 
 template <class Self, RWClassID kId>

@@ -11,6 +11,7 @@
 #include "foundation/rw/error.h"
 #include "foundation/rw/memorystream.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 #include "persist/codec/lzw_compressor.h"
 #include "persist/codec/zlib_compressor.h"
 #include "persist/persistent_stream.h"
@@ -189,7 +190,7 @@ GAttributeComposite* GDevModeBuffer::Migrate(GAttributeComposite* loaded) {
   std::unique_ptr<GAttributeComposite> old(loaded);
   if (!old) return nullptr;
   std::unique_ptr<MPersistentObject> copy(old->DeepCopy());
-  std::unique_ptr<char[]> block(new (std::nothrow) char[kDmWorkBlock]);
+  std::unique_ptr<char[]> block(new (kRWNoThrow) char[kDmWorkBlock]);
   if (!copy || !block) return nullptr;
   std::int64_t length = 0;
   {

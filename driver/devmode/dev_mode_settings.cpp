@@ -12,6 +12,7 @@
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
 #include "driver/spooler_forms.h"
+#include "foundation/rw/support.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ GDevModeSettings::~GDevModeSettings() = default;
 
 GDevModeSettingsInterface* GDevModeSettings::Make(GDriverContextBase& owner,
                                                   platform::HANDLE printer) {
-  return new (std::nothrow) GDevModeSettings(owner, printer);
+  return new (kRWNoThrow) GDevModeSettings(owner, printer);
 }
 
 int GDevModeSettings::AttachDriverData(GDriverDataImp* driver_data) {

@@ -7,6 +7,7 @@
 #include "driver/document/escape_records.h"
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
+#include "foundation/rw/support.h"
 #include "persist/string_conversion.h"
 #include "platform/host/modules.h"
 #include "platform/host/system.h"
@@ -141,7 +142,7 @@ void GDriverContext::AddDefaultWatermarks() {
       if (LoadText(library, entry.size, size_text)) {
         point_size = static_cast<std::uint16_t>(std::strtol(Narrow(size_text).Data(), nullptr, 10));
       }
-      auto* definition = new (std::nothrow) GAttributeComposite(kWatermarkDefinitionKey);
+      auto* definition = new (kRWNoThrow) GAttributeComposite(kWatermarkDefinitionKey);
       if (!definition) break;
       definition->AddChild(new GStringAttribute(Narrow(name), kWatermarkNameKey));
       definition->AddChild(new GStringAttribute(Narrow(text), kWatermarkTextKey));
@@ -233,7 +234,7 @@ int GDriverContext::DrawWatermark(platform::HDC dc) {
 }
 
 void GDriverContext::PrepareWatermark(GAttributeComposite* definition) {
-  if (!watermark_record_) watermark_record_.reset(new (std::nothrow) GWatermarkRecord);
+  if (!watermark_record_) watermark_record_.reset(new (kRWNoThrow) GWatermarkRecord);
   GWatermarkRecord* record = watermark_record_.get();
   if (!record) return;
   record->text = WideText(definition, kWatermarkTextKey);

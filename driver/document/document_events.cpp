@@ -35,6 +35,7 @@
 #include "driver/model_lookup.h"
 #include "driver/out_of_memory_handler.h"
 #include "fonts/tt_font_reader.h"
+#include "foundation/rw/support.h"
 #include "persist/string_conversion.h"
 #include "platform/host/files.h"
 #include "platform/host/modules.h"
@@ -197,7 +198,7 @@ int GDriverContext::CopyDevMode(const void* in, platform::DWORD size_in, std::si
     const GDevModeView view(record);
     const std::size_t length = view.Length();
     const std::size_t size = length < kStampLimit ? kCopyMinimum : length;
-    std::unique_ptr<platform::BYTE[]> block(new (std::nothrow) platform::BYTE[size]());
+    std::unique_ptr<platform::BYTE[]> block(new (kRWNoThrow) platform::BYTE[size]());
     if (!block) return -1;
     std::memcpy(block.get(), view.Bytes(), length);
     if (stamp && (length < kStampLimit || view.HasPrivatePart())) {
@@ -227,16 +228,15 @@ int GDriverContext::RefreshFromCopy(const void* in, platform::DWORD size_in) {
 void GDriverContext::StartDocument(platform::HDC dc, const platform::DocInfoW* info) {
   document_pages_ = 0;
   group_size_ = 0;
-  if (IsRemotePrinter() == 0) EnsureWritablePrinterData();
-  delete SyncAddedFonts();
-  SendJobAccounting(dc);
-  SendSystemRecord(dc);
-  SendProgramRecords(dc);
-  SendFileNameRecord(dc, host_module_path_);
-  SendWideTextEscape(dc, kEscapePort, GetPortName());
-  if (own_handle_) {
-    UseOwnHandle(0);
-    ClosePrinterHandle();
+  {
+    ScopedOwnHandle own_handle(*this);
+    if (IsRemotePrinter() == 0) EnsureWritablePrinterData();
+    delete SyncAddedFonts();
+    SendJobAccounting(dc);
+    SendSystemRecord(dc);
+    SendProgramRecords(dc);
+    SendFileNameRecord(dc, host_module_path_);
+    SendWideTextEscape(dc, kEscapePort, GetPortName());
   }
   if (job_hooks_) job_hooks_->BeginJob(*this, GetDefaultSettings(), info);
 }
@@ -321,7 +321,7 @@ void GDriverContext::StartJobStorage(platform::HDC dc) {
 
 void GDriverContext::StartNotice(GAttributeComposite* storage) {
   JoinNotice();
-  notice_.reset(new (std::nothrow) GJobStorageNotice);
+  notice_.reset(new (kRWNoThrow) GJobStorageNotice);
   if (!notice_) return;
   GJobStorageNotice& notice = *notice_;
   notice.texts[0] = GetPrinterName();
@@ -337,7 +337,7 @@ void GDriverContext::StartNotice(GAttributeComposite* storage) {
   platform::DWORD needed = 0;
   platform::GetPrinterW(GetPrinterHandle(), 2, nullptr, 0, &needed);
   if (needed >= sizeof(platform::PrinterInfo2W)) {
-    std::unique_ptr<platform::BYTE[]> buffer(new (std::nothrow) platform::BYTE[needed]);
+    std::unique_ptr<platform::BYTE[]> buffer(new (kRWNoThrow) platform::BYTE[needed]);
     if (buffer && platform::GetPrinterW(GetPrinterHandle(), 2, buffer.get(), needed, &needed)) {
       const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(buffer.get());
       if (info->location) notice.texts[4] = RWWString(info->location);

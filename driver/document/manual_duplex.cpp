@@ -9,6 +9,7 @@
 #include "driver/document/escape_records.h"
 #include "driver/driver_context.h"
 #include "driver/model_lookup.h"
+#include "foundation/rw/support.h"
 #include "services/os_factory.h"
 
 namespace {
@@ -49,7 +50,7 @@ int GDriverContext::ShowManualDuplexInstructions() {
     GOSFactory* services = GOSFactory::Instance();
     record.property_sheet = services ? services->GetModuleHandle() : nullptr;
     record.service_callback = &NonPropPageSheet;
-    std::unique_ptr<GUIPluginPageList> hook(new (std::nothrow) GUIPluginPageList);
+    std::unique_ptr<GUIPluginPageList> hook(new (kRWNoThrow) GUIPluginPageList);
     if (hook) {
       hook->AddPages(&record, kUIManualDuplexIndex);
       hook->FreePages(&record);

@@ -1,6 +1,7 @@
 #include "driver/render/job_driver_data.h"
 
 #include "driver/printer_key.h"
+#include "foundation/rw/support.h"
 #include "services/driver_server.h"
 
 GJobDriverData::GJobDriverData(platform::HANDLE printer, const RWWString& printer_name,
@@ -16,7 +17,7 @@ platform::HANDLE GJobDriverData::GetPrinterHandle() {
 }
 
 GPrinterKey* GJobDriverData::CreatePrinterKey() {
-  return new (std::nothrow)
+  return new (kRWNoThrow)
       GPrinterKey(printer_, GetPrinterName(), GetDriverName(), GetPortName(), 0);
 }
 

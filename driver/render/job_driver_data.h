@@ -33,6 +33,7 @@
 #include "driver/printer_key.h"
 #include "driver/render/job_watermark.h"
 #include "driver/render/render_driver_data_imp.h"
+#include "foundation/rw/support.h"
 #include "platform/host/types.h"
 
 class GJobDriverData : public GRenderDriverDataImp, public GDriverContextBase {
@@ -73,7 +74,7 @@ class GJobDriverData : public GRenderDriverDataImp, public GDriverContextBase {
 // makes a class derived from it that keeps its constructor's arguments.
 template <class Job>
 GDriverData* MakeJobDriverDataOf(const GPrinterKey& key) {
-  auto* made = new (std::nothrow)
+  auto* made = new (kRWNoThrow)
       Job(key.GetPrinterHandle(), key.GetPrinterName(), key.GetDriverName(), key.GetPortName());
   if (made && !made->GetJobFontDatabase()) {
     delete made;

@@ -15,6 +15,7 @@
 #include "fonts/tt_font_imp.h"
 #include "fonts/tt_font_pool.h"
 #include "fonts/tt_tags.h"
+#include "foundation/rw/support.h"
 #include "lang/text/text_string.h"
 #include "output/attributes/brush.h"
 #include "output/color/paint.h"
@@ -128,7 +129,7 @@ std::uint32_t GJobWatermark::CreateFont(const GWatermarkDescription* description
   if (path.Length() == 0) return 0;
   GTTFontPool* pool = GTTFontPool::Instance();
   auto reader =
-      std::unique_ptr<GTTFileReader>(new (std::nothrow) GTTFileReader(pool ? pool->NextId() : 0));
+      std::unique_ptr<GTTFileReader>(new (kRWNoThrow) GTTFileReader(pool ? pool->NextId() : 0));
   if (!reader || !reader->Open(path)) return 0;
   GFontDescriptionRecord record;
   record.selector = kUnicodeSelector;
@@ -138,13 +139,13 @@ std::uint32_t GJobWatermark::CreateFont(const GWatermarkDescription* description
   record.words2[4] = kDefaultCode;
   record.face_name = description->face_name.ToMultiByte();
   // The face holds the reader from here on.
-  auto* face = new (std::nothrow) GTTFontImp(0, record, {}, pool, reader.release());
+  auto* face = new (kRWNoThrow) GTTFontImp(0, record, {}, pool, reader.release());
   if (!face) return 0;
   face->SetDatabaseKey(GJobFontDatabase::NextSerial());
   database->CountReference(face);
-  auto kept = std::unique_ptr<Kept>(new (std::nothrow) Kept);
+  auto kept = std::unique_ptr<Kept>(new (kRWNoThrow) Kept);
   if (!kept) return 0;
-  kept->font.reset(new (std::nothrow) GFont(face, &job));
+  kept->font.reset(new (kRWNoThrow) GFont(face, &job));
   if (!kept->font) return 0;
   kept->pixels = pixels;
   kept->angle_kind = description->angle_kind;
@@ -178,7 +179,7 @@ GCommand* GJobWatermark::MakeCommand(const RWWString& text, std::uint32_t font,
   if (!face) return nullptr;
   // The advances in pixels, by the font's horizontal metrics.
   const std::uint32_t count = std::min<std::uint32_t>(text.Length(), 0xFFFF);
-  auto codes = std::unique_ptr<std::uint16_t[]>(new (std::nothrow) std::uint16_t[count]);
+  auto codes = std::unique_ptr<std::uint16_t[]>(new (kRWNoThrow) std::uint16_t[count]);
   if (!codes) return nullptr;
   std::vector<double> offsets(count + 1, 0);
   for (std::uint32_t i = 0; i < count; ++i) {

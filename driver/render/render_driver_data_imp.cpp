@@ -13,6 +13,7 @@
 #include "driver/extension_manager.h"
 #include "driver/model_lookup.h"
 #include "fonts/font_database.h"
+#include "foundation/rw/support.h"
 #include "output/commands/job_commands.h"
 #include "output/core/command.h"
 #include "output/core/peripheral.h"
@@ -99,7 +100,7 @@ std::uint8_t GGrayTable::Apply(std::uint8_t r, std::uint8_t g, std::uint8_t b) c
 }
 
 GRenderDriverDataImp::GRenderDriverDataImp()
-    : font_database_(new (std::nothrow) GJobFontDatabase(this)), owner_id_(NewOwnerId()) {
+    : font_database_(new (kRWNoThrow) GJobFontDatabase(this)), owner_id_(NewOwnerId()) {
   if (GOSFactory* services = GOSFactory::Instance())
     services_object_ =
         static_cast<std::uintptr_t>(services->Placeholder1(reinterpret_cast<std::uintptr_t>(this)));
@@ -317,7 +318,7 @@ void GRenderDriverDataImp::Retarget(const GPrinterKey& key) {
   // The old database lets its fonts and files go before the new one
   // starts.
   font_database_.reset();
-  font_database_.reset(new (std::nothrow) GJobFontDatabase(this));
+  font_database_.reset(new (kRWNoThrow) GJobFontDatabase(this));
   job_objects_[0].Reset();
 }
 

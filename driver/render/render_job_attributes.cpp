@@ -27,6 +27,7 @@
 #include "driver/render/job_name.h"
 #include "driver/render/render_driver_data_imp.h"
 #include "foundation/rw/regex.h"
+#include "foundation/rw/support.h"
 #include "output/core/command.h"
 #include "output/core/peripheral.h"
 #include "persist/persistent_association.h"
@@ -169,7 +170,7 @@ std::uint16_t GRenderDriverDataImp::RepeatPreprintedPage() {
   std::unique_ptr<GCommand> page(BuildPageSettings());
   if (page) {
     if (GAttributeComposite* attributes = page->GetAttributes())
-      attributes->AddChild(new (std::nothrow) GValueAttribute(1, kRepeatedPageKey));
+      attributes->AddChild(new (kRWNoThrow) GValueAttribute(1, kRepeatedPageKey));
     if (const std::uint16_t result = SubmitCommand(page.get())) return result;
   }
   preprinted_pending_ = 0;

@@ -14,6 +14,7 @@
 #include "config/paper/media_pool.h"
 #include "driver/model_lookup.h"
 #include "driver/render/render_driver_data_imp.h"
+#include "foundation/rw/support.h"
 #include "output/core/peripheral.h"
 #include "persist/capabilities.h"
 #include "services/os_factory.h"
@@ -64,10 +65,10 @@ GMedia* TurnedMedium(const GMedia& medium, std::uint32_t orientation) {
   }
   const GSize16 printable(Clamp16(std::int64_t{paper.width} - left - right),
                           Clamp16(std::int64_t{paper.height} - top - bottom));
-  return new (std::nothrow) GMedia(medium.GetName().Data(), paper, printable, GSize16(left, top),
-                                   orientation, medium.GetPaperSizeId(), medium.GetXResolution(),
-                                   medium.GetYResolution(), medium.Key(), medium.GetAuxCode(),
-                                   medium.GetAuxName().Data(), medium.GetMediaType().Data());
+  return new (kRWNoThrow) GMedia(medium.GetName().Data(), paper, printable, GSize16(left, top),
+                                 orientation, medium.GetPaperSizeId(), medium.GetXResolution(),
+                                 medium.GetYResolution(), medium.Key(), medium.GetAuxCode(),
+                                 medium.GetAuxName().Data(), medium.GetMediaType().Data());
 }
 
 }  // namespace
@@ -177,7 +178,7 @@ bool GRenderDriverDataImp::HasJobCapability(std::uint32_t list, std::uint32_t bi
 }
 
 GAttributeComposite* GRenderDriverDataImp::BuildJobSettings() {
-  auto* job = new (std::nothrow) GAttributeComposite(0);
+  auto* job = new (kRWNoThrow) GAttributeComposite(0);
   if (!job) return nullptr;
   GAttributeComposite* defaults = Defaults();
   std::vector<MPersistentObject*> copied;
@@ -197,7 +198,7 @@ GAttributeComposite* GRenderDriverDataImp::BuildJobSettings() {
   const RWWString& port = GetFourthName();
   const bool local =
       BeginsWord(port, u"LPT") || BeginsWord(port, u"USB") || BeginsWord(port, u"DOT4");
-  job->AddChild(new (std::nothrow) GValueAttribute(local ? 1 : 3, kConnectionKey));
+  job->AddChild(new (kRWNoThrow) GValueAttribute(local ? 1 : 3, kConnectionKey));
   struct Paper {
     std::uint32_t paper_key, medium_key;
     bool without_compatibility;
@@ -245,7 +246,7 @@ GMedia* GRenderDriverDataImp::MediumOfTable(std::uint16_t code, std::uint16_t x_
   GMediaPool* pool = GetSymmetricMediaPool();
   if (!pool || orientation % 90 != 0 || orientation >= 360) return nullptr;
   if (GMedia* found = pool->FindByPaperSizeId(code, orientation, x_resolution, y_resolution))
-    return new (std::nothrow) GMedia(*found);
+    return new (kRWNoThrow) GMedia(*found);
   GMedia* upright = pool->FindByPaperSizeId(code, 0, x_resolution, y_resolution);
   return upright ? TurnedMedium(*upright, orientation) : nullptr;
 }
@@ -279,10 +280,10 @@ GMedia* GRenderDriverDataImp::ApplyMargins(GMedia* medium) {
   // negative one.
   const GSize16 printable(Clamp16(std::int64_t{paper.width} - 2 * x),
                           Clamp16(std::int64_t{paper.height} - 2 * y));
-  return new (std::nothrow) GMedia(medium->GetName().Data(), paper, printable, GSize16(x, y),
-                                   orientation, medium->GetPaperSizeId(), medium->GetXResolution(),
-                                   medium->GetYResolution(), medium->Key(), medium->GetAuxCode(),
-                                   medium->GetAuxName().Data(), medium->GetMediaType().Data());
+  return new (kRWNoThrow) GMedia(medium->GetName().Data(), paper, printable, GSize16(x, y),
+                                 orientation, medium->GetPaperSizeId(), medium->GetXResolution(),
+                                 medium->GetYResolution(), medium->Key(), medium->GetAuxCode(),
+                                 medium->GetAuxName().Data(), medium->GetMediaType().Data());
 }
 
 void GRenderDriverDataImp::UpdateMediaSize(GMedia* medium, std::uint32_t orientation) {

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/support.h"
 
 namespace {
 
@@ -32,11 +33,11 @@ class KeyChain {
 }  // namespace
 
 RWCollectable* RWCollectableAssociation::CreateDefault() const {
-  return new (std::nothrow) RWCollectableAssociation;
+  return new (kRWNoThrow) RWCollectableAssociation;
 }
 
 RWCollectable* RWCollectableAssociation::CreateCopy() const {
-  return new (std::nothrow) RWCollectableAssociation(*this);
+  return new (kRWNoThrow) RWCollectableAssociation(*this);
 }
 
 RWClassID RWCollectableAssociation::ClassId() const {
@@ -94,11 +95,11 @@ RWCollectable* RWCollectableAssociation::SetValue(RWCollectable* value) {
 }
 
 RWCollectable* RWCollectableIDAssociation::CreateDefault() const {
-  return new (std::nothrow) RWCollectableIDAssociation;
+  return new (kRWNoThrow) RWCollectableIDAssociation;
 }
 
 RWCollectable* RWCollectableIDAssociation::CreateCopy() const {
-  return new (std::nothrow) RWCollectableIDAssociation(*this);
+  return new (kRWNoThrow) RWCollectableIDAssociation(*this);
 }
 
 RWClassID RWCollectableIDAssociation::ClassId() const {

@@ -25,11 +25,11 @@ RWBTree::~RWBTree() {
 }
 
 RWCollectable* RWBTree::CreateDefault() const {
-  return new (std::nothrow) RWBTree;
+  return new (kRWNoThrow) RWBTree;
 }
 
 RWCollectable* RWBTree::CreateCopy() const {
-  return new (std::nothrow) RWBTree(*this);
+  return new (kRWNoThrow) RWBTree(*this);
 }
 
 RWClassID RWBTree::ClassId() const {
@@ -368,11 +368,11 @@ RWBTreeDictionary::~RWBTreeDictionary() {
 }
 
 RWCollectable* RWBTreeDictionary::CreateDefault() const {
-  return new (std::nothrow) RWBTreeDictionary;
+  return new (kRWNoThrow) RWBTreeDictionary;
 }
 
 RWCollectable* RWBTreeDictionary::CreateCopy() const {
-  return new (std::nothrow) RWBTreeDictionary(*this);
+  return new (kRWNoThrow) RWBTreeDictionary(*this);
 }
 
 RWClassID RWBTreeDictionary::ClassId() const {

@@ -1,13 +1,14 @@
 #include "foundation/rw/collect.h"
+#include "foundation/rw/support.h"
 
 #include <new>
 
 RWCollectable* RWCollectable::CreateDefault() const {
-  return new (std::nothrow) RWCollectable;
+  return new (kRWNoThrow) RWCollectable;
 }
 
 RWCollectable* RWCollectable::CreateCopy() const {
-  return new (std::nothrow) RWCollectable;
+  return new (kRWNoThrow) RWCollectable;
 }
 
 RWClassID RWCollectable::ClassId() const {

@@ -7,6 +7,8 @@
 #include <new>
 #include <utility>
 
+#include "foundation/rw/support.h"
+#include "platform/host/boundary.h"
 #include "platform/host/types.h"
 #include "platform/message_box.h"
 
@@ -19,7 +21,7 @@ std::atomic<RWErrorHandler> g_handler{&DefaultErrorHandler};
 const char* CopyText(const char* text) {
   if (!text) text = "";
   std::size_t n = std::strlen(text) + 1;
-  char* copy = new (std::nothrow) char[n];
+  char* copy = new (kRWNoThrow) char[n];
   if (copy) std::memcpy(copy, text, n);
   return copy;
 }
@@ -124,11 +126,13 @@ RWOutOfMemoryError::RWOutOfMemoryError(std::uint32_t requested)
     : RWError(rwcore::NoMem()->format, false, rwcore::NoMem()), requested_(requested) {}
 
 std::uint32_t RWOutOfMemoryRaised() {
-  return t_out_of_memory;
+  // A std::bad_alloc that a boundary or the platform answered as a failure
+  // counts too: a new handler of the host's raises no [NOMEM].
+  return t_out_of_memory + platform::ShortagesMet();
 }
 
 bool RWShortOfMemorySince(std::uint32_t count) {
-  if (t_out_of_memory == count) return false;
+  if (RWOutOfMemoryRaised() == count) return false;
   platform::SetLastError(platform::kErrorNotEnoughMemory);
   return true;
 }

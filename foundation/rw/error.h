@@ -150,11 +150,12 @@ class RWErrorScope {
 };
 
 // How many [NOMEM] errors the calling thread has raised, recorded in a
-// scope or not. A caller that must not act on what a read gave when memory
-// ran short during it (save it back over what is stored) compares the
-// count before and after the read. Each [NOMEM] also sets the thread's
-// platform last error to kErrorNotEnoughMemory: a call that fails for want
-// of memory answers that cause as a platform call does, also when a
+// scope or not, and how many std::bad_alloc it met that a boundary or the
+// platform answered as a failure (platform::ShortagesMet: whatever new
+// handler threw them, the library's or a host's). A caller that must not act on what a read gave
+// when memory ran short during it (save it back over what is stored) compares the count before and
+// after the read. Each [NOMEM] also sets the thread's platform last error to kErrorNotEnoughMemory:
+// a call that fails for want of memory answers that cause as a platform call does, also when a
 // reader's scope kept the error from the handler.
 std::uint32_t RWOutOfMemoryRaised();
 

@@ -8,6 +8,7 @@
 
 #include "foundation/rw/blockcache.h"
 #include "foundation/rw/refcount.h"
+#include "foundation/rw/support.h"
 
 namespace {
 
@@ -130,12 +131,12 @@ RWFactoryCatalog* RWFactoryCatalog::Build(const RWFactory& factory) {
     ++bits;
   const std::uint32_t size = 1u << bits;
 
-  std::unique_ptr<RWFactoryCatalog> catalog(new (std::nothrow) RWFactoryCatalog);
+  std::unique_ptr<RWFactoryCatalog> catalog(new (kRWNoThrow) RWFactoryCatalog);
   if (!catalog) return nullptr;
-  catalog->by_id_.reset(new (std::nothrow) Entry[count.ids + 1]);
-  catalog->by_name_.reset(new (std::nothrow) Entry[count.names + 1]);
-  catalog->id_slots_.reset(new (std::nothrow) std::uint32_t[size]());
-  catalog->name_slots_.reset(new (std::nothrow) std::uint32_t[size]());
+  catalog->by_id_.reset(new (kRWNoThrow) Entry[count.ids + 1]);
+  catalog->by_name_.reset(new (kRWNoThrow) Entry[count.names + 1]);
+  catalog->id_slots_.reset(new (kRWNoThrow) std::uint32_t[size]());
+  catalog->name_slots_.reset(new (kRWNoThrow) std::uint32_t[size]());
   if (!catalog->by_id_ || !catalog->by_name_ || !catalog->id_slots_ || !catalog->name_slots_) {
     return nullptr;
   }
@@ -195,7 +196,7 @@ const RWFactoryEntry* FindEntry(const RWFactory& factory, const RWFactoryEntry& 
 
 template <class Entry>
 void InsertEntry(RWFactory& factory, RWUserCreator creator, RWClassID id, const RWStringID& name) {
-  auto* entry = new (std::nothrow) Entry(creator, id, name);
+  auto* entry = new (kRWNoThrow) Entry(creator, id, name);
   if (entry && factory.Insert(entry) != entry) delete entry;  // the first one stays
 }
 
@@ -311,7 +312,7 @@ RWClassID RWFactory::IdOf(const RWStringID& name) const {
 
 RWFactory* GetFactory() {
   FactoryLock lock(g_singleton_lock);
-  if (!g_factory) g_factory = new (std::nothrow) RWFactory(g_catalog);
+  if (!g_factory) g_factory = new (kRWNoThrow) RWFactory(g_catalog);
   return g_factory;
 }
 

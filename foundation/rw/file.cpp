@@ -46,7 +46,7 @@ RWFile::RWFile(InMemory, void* data, std::size_t size, const char* mode) : memor
 }
 
 std::unique_ptr<RWFile> RWFile::OverMemory(void* data, std::size_t size, const char* mode) {
-  std::unique_ptr<RWFile> file(new (std::nothrow) RWFile(InMemory{}, data, size, mode));
+  std::unique_ptr<RWFile> file(new (kRWNoThrow) RWFile(InMemory{}, data, size, mode));
   if (!file || !file->IsValid()) return nullptr;
   return file;
 }

@@ -25,6 +25,8 @@
 #include <string>
 #include <type_traits>
 
+#include "foundation/rw/support.h"
+
 class RWFile {
  public:
   // The offset Overwritten is told for a write whose place is not known.
@@ -119,7 +121,7 @@ class RWFile {
   template <class T>
   std::unique_ptr<T> ReadNewItem() {
     static_assert(std::is_arithmetic_v<T>);
-    std::unique_ptr<T> item(new (std::nothrow) T());
+    std::unique_ptr<T> item(new (kRWNoThrow) T());
     return item && ReadItems(item.get(), 1) ? std::move(item) : nullptr;
   }
 

@@ -68,11 +68,11 @@ void RWHashTable::CopyBuckets(const RWHashTable& other) {
 RWHashTable::~RWHashTable() = default;
 
 RWCollectable* RWHashTable::CreateDefault() const {
-  return new (std::nothrow) RWHashTable;
+  return new (kRWNoThrow) RWHashTable;
 }
 
 RWCollectable* RWHashTable::CreateCopy() const {
-  return new (std::nothrow) RWHashTable(*this);
+  return new (kRWNoThrow) RWHashTable(*this);
 }
 
 RWClassID RWHashTable::ClassId() const {
@@ -225,11 +225,11 @@ bool RWHashTable::SetEquals(const RWHashTable& other) const {
 // RWSet
 
 RWCollectable* RWSet::CreateDefault() const {
-  return new (std::nothrow) RWSet;
+  return new (kRWNoThrow) RWSet;
 }
 
 RWCollectable* RWSet::CreateCopy() const {
-  return new (std::nothrow) RWSet(*this);
+  return new (kRWNoThrow) RWSet(*this);
 }
 
 RWClassID RWSet::ClassId() const {
@@ -298,11 +298,11 @@ void RWSet::IntersectInto(const RWSet& other, RWCollectionBase& result) const {
 // RWIdentitySet: buckets by address, membership by identity
 
 RWCollectable* RWIdentitySet::CreateDefault() const {
-  return new (std::nothrow) RWIdentitySet;
+  return new (kRWNoThrow) RWIdentitySet;
 }
 
 RWCollectable* RWIdentitySet::CreateCopy() const {
-  return new (std::nothrow) RWIdentitySet(*this);
+  return new (kRWNoThrow) RWIdentitySet(*this);
 }
 
 RWClassID RWIdentitySet::ClassId() const {

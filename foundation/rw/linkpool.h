@@ -70,7 +70,7 @@ class RWLinkPool {
     RWSize slots = std::clamp(total_, kFirstBlock, kLargestBlock);
     Slot* block = nullptr;
     if (RWAllocationFits(slots, sizeof(Slot))) {
-      block = new (std::nothrow) Slot[slots];
+      block = new (kRWNoThrow) Slot[slots];
       if (!block) RWRaiseNoMemory(std::uint64_t{slots} * sizeof(Slot));
     }
     if (!block) return nullptr;

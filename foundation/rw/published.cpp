@@ -3,6 +3,7 @@
 #include <new>
 #include <thread>
 
+#include "foundation/rw/support.h"
 #include "platform/thread_part.h"
 
 // One thread's announcement. Slots are linked once and never freed; a slot
@@ -46,7 +47,7 @@ RWHazardSlot* TakeSlot() {
       return s;
     }
   }
-  auto* slot = new (std::nothrow) RWHazardSlot;
+  auto* slot = new (kRWNoThrow) RWHazardSlot;
   if (!slot) return nullptr;
   RWHazardSlot* head = g_slots.load(std::memory_order_relaxed);
   do {

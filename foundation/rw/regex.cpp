@@ -4,6 +4,7 @@
 #include <new>
 
 #include "foundation/rw/error.h"
+#include "foundation/rw/support.h"
 
 namespace {
 
@@ -280,7 +281,7 @@ bool Search::Allocate() {
   if (words <= kInlineWords) {
     failed_ = inline_;
   } else {
-    heap_ = new (std::nothrow) std::uint64_t[words];
+    heap_ = new (kRWNoThrow) std::uint64_t[words];
     if (!heap_) {
       memory_ = false;
       std::size_t bytes = words * sizeof(std::uint64_t);
@@ -390,7 +391,7 @@ RWRegularExpression::RWRegularExpression(const RWCString& pattern) {
 }
 
 RWRegularExpression::RWRegularExpression(const RWRegularExpression& other)
-    : program_(new (std::nothrow) Code[kProgramSize]),
+    : program_(new (kRWNoThrow) Code[kProgramSize]),
       status_(other.status_),
       usable_(other.usable_) {
   if (!program_) {
@@ -405,7 +406,7 @@ RWRegularExpression::RWRegularExpression(const RWRegularExpression& other)
 
 RWRegularExpression& RWRegularExpression::operator=(const RWRegularExpression& other) {
   if (this == &other) return *this;
-  if (!program_) program_.reset(new (std::nothrow) Code[kProgramSize]);
+  if (!program_) program_.reset(new (kRWNoThrow) Code[kProgramSize]);
   status_ = other.status_;
   usable_ = other.usable_;
   if (!program_) {
@@ -430,7 +431,7 @@ RWRegularExpression& RWRegularExpression::operator=(const RWCString& pattern) {
 RWRegularExpression::~RWRegularExpression() = default;
 
 void RWRegularExpression::Compile(const char* pattern) {
-  if (!program_) program_.reset(new (std::nothrow) Code[kProgramSize]);
+  if (!program_) program_.reset(new (kRWNoThrow) Code[kProgramSize]);
   if (!program_) {
     status_ = kNoMemory;
     usable_ = false;

@@ -60,11 +60,11 @@ RWSlistCollectables::~RWSlistCollectables() {
 }
 
 RWCollectable* RWSlistCollectables::CreateDefault() const {
-  return new (std::nothrow) RWSlistCollectables;
+  return new (kRWNoThrow) RWSlistCollectables;
 }
 
 RWCollectable* RWSlistCollectables::CreateCopy() const {
-  return new (std::nothrow) RWSlistCollectables(*this);
+  return new (kRWNoThrow) RWSlistCollectables(*this);
 }
 
 RWClassID RWSlistCollectables::ClassId() const {
@@ -249,11 +249,11 @@ void RWSlistCollectables::ApplyToSlots(void (*apply)(RWCollectable*&, void*), vo
 // RWSlistCollectablesStack
 
 RWCollectable* RWSlistCollectablesStack::CreateDefault() const {
-  return new (std::nothrow) RWSlistCollectablesStack;
+  return new (kRWNoThrow) RWSlistCollectablesStack;
 }
 
 RWCollectable* RWSlistCollectablesStack::CreateCopy() const {
-  return new (std::nothrow) RWSlistCollectablesStack(*this);
+  return new (kRWNoThrow) RWSlistCollectablesStack(*this);
 }
 
 RWClassID RWSlistCollectablesStack::ClassId() const {

@@ -1,6 +1,8 @@
 #include "foundation/rw/support.h"
 
 #include "foundation/rw/error.h"
+#include "platform/host/boundary.h"
+#include "platform/host/types.h"
 
 namespace {
 constexpr char kOverflowText[] = "Buffer may not resize larger than";
@@ -101,4 +103,49 @@ void RWBuildLowerMaskTable(std::uint8_t table[4][4]) {
     for (int c = 0; c < 4; ++c)
       table[r][c] = c < r ? 0xFF : 0;
   }
+}
+
+namespace {
+
+// What every failed request of the libraries' own leaves behind.
+void* Noted(void* block) noexcept {
+  if (!block) {
+    platform::NoteShortage();
+    platform::SetLastError(platform::kErrorNotEnoughMemory);
+  }
+  return block;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size, const RWNoThrowNoted&) noexcept {
+  return Noted(::operator new(size, std::nothrow));
+}
+
+void* operator new[](std::size_t size, const RWNoThrowNoted&) noexcept {
+  return Noted(::operator new[](size, std::nothrow));
+}
+
+void* operator new(std::size_t size, std::align_val_t alignment, const RWNoThrowNoted&) noexcept {
+  return Noted(::operator new(size, alignment, std::nothrow));
+}
+
+void* operator new[](std::size_t size, std::align_val_t alignment, const RWNoThrowNoted&) noexcept {
+  return Noted(::operator new[](size, alignment, std::nothrow));
+}
+
+void operator delete(void* block, const RWNoThrowNoted&) noexcept {
+  ::operator delete(block);
+}
+
+void operator delete[](void* block, const RWNoThrowNoted&) noexcept {
+  ::operator delete[](block);
+}
+
+void operator delete(void* block, std::align_val_t alignment, const RWNoThrowNoted&) noexcept {
+  ::operator delete(block, alignment);
+}
+
+void operator delete[](void* block, std::align_val_t alignment, const RWNoThrowNoted&) noexcept {
+  ::operator delete[](block, alignment);
 }

@@ -24,6 +24,24 @@ inline constexpr std::uint32_t kRWLibraryVersion = 0x0700;
 // is a mistake or damage, not a need.
 inline constexpr std::uint64_t kRWMaxAllocation = 0x7FFFFFFF;
 
+// The libraries' own allocations: `new (kRWNoThrow) T(...)` is
+// `new (std::nothrow) T(...)` (null when memory cannot be had), and a
+// request that fails is noted as memory run short in the calling thread's
+// call (platform::NoteShortage, seen by RWOutOfMemoryRaised): a new handler
+// a host installed in place of the library's raises no [NOMEM], and the
+// call must still know that it went on with less.
+struct RWNoThrowNoted {};
+inline constexpr RWNoThrowNoted kRWNoThrow{};
+void* operator new(std::size_t size, const RWNoThrowNoted&) noexcept;
+void* operator new[](std::size_t size, const RWNoThrowNoted&) noexcept;
+void* operator new(std::size_t size, std::align_val_t alignment, const RWNoThrowNoted&) noexcept;
+void* operator new[](std::size_t size, std::align_val_t alignment, const RWNoThrowNoted&) noexcept;
+// Only a constructor that throws frees through these.
+void operator delete(void* block, const RWNoThrowNoted&) noexcept;
+void operator delete[](void* block, const RWNoThrowNoted&) noexcept;
+void operator delete(void* block, std::align_val_t alignment, const RWNoThrowNoted&) noexcept;
+void operator delete[](void* block, std::align_val_t alignment, const RWNoThrowNoted&) noexcept;
+
 // Raises [NOMEM] for a request of `bytes`.
 void RWRaiseNoMemory(std::uint64_t bytes);
 
@@ -35,7 +53,7 @@ bool RWAllocationFits(std::uint64_t count, std::size_t size);
 template <class T>
 std::unique_ptr<T[]> RWNewArray(std::uint64_t count) {
   if (count == 0 || !RWAllocationFits(count, sizeof(T))) return nullptr;
-  T* items = new (std::nothrow) T[count]();
+  T* items = new (kRWNoThrow) T[count]();
   if (!items) RWRaiseNoMemory(count * sizeof(T));
   return std::unique_ptr<T[]>(items);
 }
@@ -45,7 +63,7 @@ std::unique_ptr<T[]> RWNewArray(std::uint64_t count) {
 template <class T>
 std::unique_ptr<T[]> RWNewArrayForOverwrite(std::uint64_t count) {
   if (count == 0 || !RWAllocationFits(count, sizeof(T))) return nullptr;
-  T* items = new (std::nothrow) T[count];
+  T* items = new (kRWNoThrow) T[count];
   if (!items) RWRaiseNoMemory(count * sizeof(T));
   return std::unique_ptr<T[]>(items);
 }
@@ -53,7 +71,7 @@ std::unique_ptr<T[]> RWNewArrayForOverwrite(std::uint64_t count) {
 // One new object, or null after [NOMEM].
 template <class T, class... Args>
 T* RWNew(Args&&... args) {
-  T* object = new (std::nothrow) T(std::forward<Args>(args)...);
+  T* object = new (kRWNoThrow) T(std::forward<Args>(args)...);
   if (!object) RWRaiseNoMemory(sizeof(T));
   return object;
 }

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "foundation/rw/support.h"
 #include "lang/generator/printer_language.h"
 
 namespace {
@@ -78,7 +79,7 @@ std::uint32_t GFontCache::GetTotalPrinterMemory() const {
 bool GFontCache::Add(const GFontDescriptionRecord& record, const GFontAngleBlock& block,
                      GFontList* list) {
   if (!list) return false;
-  Node* node = new (std::nothrow) Node;
+  Node* node = new (kRWNoThrow) Node;
   if (!node) {
     delete list;
     return false;

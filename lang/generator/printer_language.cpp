@@ -7,6 +7,7 @@
 #include "fonts/char_code_map.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/scoped_value.h"
+#include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 #include "lang/generator/font_cache.h"
 #include "output/attributes/clip.h"
@@ -239,7 +240,7 @@ int GPrinterLanguage::HoldsEscape(const RWCString& text) {
 
 GDeviceFontListComposite* GPrinterLanguage::GetDeviceFontList() {
   auto* found = ConfigurationChild<GDeviceFontListComposite>(*this, kDeviceFontListsKey);
-  device_font_list_.Reset(found ? found : new (std::nothrow) GDeviceFontListComposite, g_file_lock);
+  device_font_list_.Reset(found ? found : new (kRWNoThrow) GDeviceFontListComposite, g_file_lock);
   return static_cast<GDeviceFontListComposite*>(device_font_list_.Get());
 }
 

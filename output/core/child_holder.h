@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <new>
 
+#include "foundation/rw/support.h"
 #include "persist/child_walks.h"
 #include "persist/counted_ptr.h"
 #include "persist/persistent_object.h"
@@ -82,7 +83,7 @@ class GChildHolder : public Base {
   std::uint32_t EntryCount() const override { return children_.Count(); }
   std::uint32_t NodeCount() const override { return child_walks::NodeCount(children_); }
   MChildIterator* NewChildIterator() override {
-    return new (std::nothrow) GChildIterator(this, children_);
+    return new (kRWNoThrow) GChildIterator(this, children_);
   }
   // Null when the copy cannot be had; a child whose deep copy cannot be had
   // is left out.

@@ -107,11 +107,11 @@ GPeripheral::~GPeripheral() {
 }
 
 RWCollectable* GPeripheral::CreateDefault() const {
-  return new (std::nothrow) GPeripheral;
+  return new (kRWNoThrow) GPeripheral;
 }
 
 RWCollectable* GPeripheral::CreateCopy() const {
-  return new (std::nothrow) GPeripheral(*this);
+  return new (kRWNoThrow) GPeripheral(*this);
 }
 
 RWClassID GPeripheral::ClassId() const {

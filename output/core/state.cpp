@@ -1,4 +1,5 @@
 #include "output/core/state.h"
+#include "foundation/rw/support.h"
 
 #include <new>
 
@@ -15,11 +16,11 @@ std::span<const RWClassRegistration> StateClasses() {
 }
 
 RWCollectable* GState::CreateDefault() const {
-  return new (std::nothrow) GState;
+  return new (kRWNoThrow) GState;
 }
 
 RWCollectable* GState::CreateCopy() const {
-  return new (std::nothrow) GState(*this);
+  return new (kRWNoThrow) GState(*this);
 }
 
 RWClassID GState::ClassId() const {

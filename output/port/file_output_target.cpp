@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "foundation/rw/support.h"
 #include "platform/host/files.h"
 #include "platform/host/uuid.h"
 #include "platform/text.h"
@@ -201,11 +202,11 @@ void GFileOutputTarget::Drop() {
 }
 
 RWCollectable* GFilePortHandler::CreateDefault() const {
-  return new (std::nothrow) GFilePortHandler;
+  return new (kRWNoThrow) GFilePortHandler;
 }
 
 RWCollectable* GFilePortHandler::CreateCopy() const {
-  return new (std::nothrow) GFilePortHandler(*this);
+  return new (kRWNoThrow) GFilePortHandler(*this);
 }
 
 void* GFilePortHandler::Open(const RWWString& destination, const RWCString&, std::uint32_t,
@@ -218,7 +219,7 @@ void* GFilePortHandler::Open(const RWWString& destination, const RWCString&, std
   }
   RWWString path(destination.Data() + kFilePrefixLength, destination.Length() - kFilePrefixLength);
   GOutputTarget* port =
-      new (std::nothrow) GFileOutputTarget(path, static_cast<GRenderDriverData*>(extra));
+      new (kRWNoThrow) GFileOutputTarget(path, static_cast<GRenderDriverData*>(extra));
   return port;
 }
 

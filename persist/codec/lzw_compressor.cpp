@@ -4,6 +4,7 @@
 #include <new>
 
 #include "foundation/rw/error.h"
+#include "foundation/rw/support.h"
 #include "persist/codec/bit_stream.h"
 #include "platform/thread_part.h"
 
@@ -35,7 +36,7 @@ class ThreadTables {
   // or cannot be made.
   ExpandTables* Take() {
     if (in_use_) return nullptr;
-    if (!tables_) tables_.reset(new (std::nothrow) ExpandTables);
+    if (!tables_) tables_.reset(new (kRWNoThrow) ExpandTables);
     in_use_ = tables_ != nullptr;
     return tables_.get();
   }
@@ -144,7 +145,7 @@ void GLZWCompressor::FreePages() {
 int GLZWCompressor::AllocateDictionary() {
   FreePages();
   for (Entry*& page : pages_) {
-    page = new (std::nothrow) Entry[kPageEntries]();
+    page = new (kRWNoThrow) Entry[kPageEntries]();
     if (!page) {
       FreePages();
       return 0;
@@ -223,7 +224,7 @@ int GLZWCompressor::Expand(std::istream& input, std::ostream& output) {
   const bool thread_tables = tables != nullptr;
   std::unique_ptr<ExpandTables> own;
   if (!tables) {
-    own.reset(new (std::nothrow) ExpandTables);
+    own.reset(new (kRWNoThrow) ExpandTables);
     tables = own.get();
   }
   if (!tables) return 0;

@@ -131,7 +131,7 @@ std::unique_ptr<Bytef[]> ReadWhole(std::istream& input, std::size_t& length) {
   if (end < 0 || !input.seekg(0, std::ios_base::beg)) return nullptr;
   length = static_cast<std::size_t>(end);
   // One byte more than asked, so that an empty input still has a buffer.
-  std::unique_ptr<Bytef[]> bytes(new (std::nothrow) Bytef[length + 1]);
+  std::unique_ptr<Bytef[]> bytes(new (kRWNoThrow) Bytef[length + 1]);
   if (!bytes) return nullptr;
   if (!input.read(reinterpret_cast<char*>(bytes.get()), static_cast<std::streamsize>(length))) {
     return nullptr;
@@ -170,7 +170,7 @@ int GZlibCompressor::Compress(std::istream& input, std::ostream& output) const {
   // Room for a result at least one byte shorter than the input: zlib
   // answers Z_BUF_ERROR for what does not shrink.
   // Mended (docs/mended-behaviour.md): a result as long as the input is refused.
-  std::unique_ptr<Bytef[]> packed(new (std::nothrow) Bytef[length]);
+  std::unique_ptr<Bytef[]> packed(new (kRWNoThrow) Bytef[length]);
   if (!packed) return fail();
   std::size_t packed_length = 0;
   if (!Deflate(source.get(), length, packed.get(), length - 1, packed_length) ||
@@ -187,7 +187,7 @@ int GZlibCompressor::Expand(std::istream& input, std::ostream& output) const {
   std::size_t length = 0;
   std::unique_ptr<Bytef[]> source = ReadWhole(input, length);
   if (!source) return 0;
-  std::unique_ptr<Bytef[]> expanded(new (std::nothrow) Bytef[kExpansionLimit]);
+  std::unique_ptr<Bytef[]> expanded(new (kRWNoThrow) Bytef[kExpansionLimit]);
   if (!expanded) return 0;
   std::size_t expanded_length = 0;
   if (!Inflate(source.get(), length, expanded.get(), kExpansionLimit, expanded_length)) return 0;

@@ -24,9 +24,18 @@
 namespace platform {
 
 // Inside a catch: the last error the exception being handled stands for,
-// kErrorNotEnoughMemory for std::bad_alloc and kErrorUnhandledException for
-// anything else.
+// kErrorNotEnoughMemory for std::bad_alloc (noted, NoteShortage) and
+// kErrorUnhandledException for anything else.
 DWORD CaughtExceptionError() noexcept;
+
+// How often the calling thread met a std::bad_alloc that became a failure's
+// answer (at a boundary, or in a platform call that failed for want of
+// memory). A caller that must know whether memory ran short inside a call
+// compares the count before and after: this holds whatever new handler
+// threw, the library's or one a host installed.
+std::uint32_t ShortagesMet() noexcept;
+// Counts one for the calling thread.
+void NoteShortage() noexcept;
 
 // `body()`, or `failure` with the last error CaughtExceptionError() when
 // an exception leaves it.

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/host/boundary.h"
 #include "platform/host/host_state.h"
 #include "platform/text.h"
 
@@ -358,6 +359,7 @@ HANDLE CreateFileW(const char16_t* path, DWORD access, DWORD, const void*, DWORD
   SetLastError(success);
   return host_internal::HandleFromId<HANDLE>(id);
 } catch (const std::bad_alloc&) {
+  NoteShortage();
   return Fail(kErrorNotEnoughMemory, kInvalidHandleValue);
 }
 

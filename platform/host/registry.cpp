@@ -9,6 +9,7 @@
 #include <tuple>
 #include <utility>
 
+#include "platform/host/boundary.h"
 #include "platform/host/host_state.h"
 #include "platform/host/registry_store.h"
 #include "platform/text.h"
@@ -271,6 +272,7 @@ LONG RegSetValueExW(HKEY key, const char16_t* name, DWORD, DWORD type, const BYT
   return static_cast<LONG>(
       SetValueAt(open.hive, open.path, open.key, name != nullptr ? name : u"", type, data, size));
 } catch (const std::bad_alloc&) {
+  NoteShortage();
   return kErrorNotEnoughMemory;
 }
 
@@ -282,6 +284,7 @@ LONG RegDeleteValueW(HKEY key, const char16_t* name) try {
   open.key->stamp = host_internal::NextChangeStamp();
   return kErrorSuccess;
 } catch (const std::bad_alloc&) {
+  NoteShortage();
   return kErrorNotEnoughMemory;
 }
 
@@ -361,6 +364,7 @@ DWORD StoreSetValue(Hive hive, std::u16string_view path, std::u16string_view nam
   return SetValueAt(hive, JoinFolded({}, names), Walk(&Root(hive), names, true), name, type, data,
                     size);
 } catch (const std::bad_alloc&) {
+  NoteShortage();
   return kErrorNotEnoughMemory;
 }
 

@@ -344,6 +344,7 @@ HANDLE CreateThread(const void*, std::size_t, ThreadStartRoutine start, void* pa
     handle = NewHandleNode(record);
     block.reset(new StartBlock{start, parameter, record});
   } catch (const std::bad_alloc&) {
+    NoteShortage();
     return Fail<HANDLE>(kErrorNotEnoughMemory, nullptr);
   }
   {
@@ -457,10 +458,23 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   return success;
 }
 
+namespace {
+thread_local std::uint32_t t_shortages_met = 0;
+}  // namespace
+
+std::uint32_t ShortagesMet() noexcept {
+  return t_shortages_met;
+}
+
+void NoteShortage() noexcept {
+  ++t_shortages_met;
+}
+
 DWORD CaughtExceptionError() noexcept {
   try {
     throw;
   } catch (const std::bad_alloc&) {
+    NoteShortage();
     return kErrorNotEnoughMemory;
   } catch (...) {
     return kErrorUnhandledException;

@@ -66,6 +66,7 @@ inline constexpr DWORD kErrorInvalidLevel = 124;
 inline constexpr DWORD kErrorModNotFound = 126;
 inline constexpr DWORD kErrorProcNotFound = 127;
 inline constexpr DWORD kErrorBadPathname = 161;
+inline constexpr DWORD kErrorBusy = 170;
 inline constexpr DWORD kErrorFilenameExcedRange = 206;
 inline constexpr DWORD kErrorAlreadyExists = 183;
 inline constexpr DWORD kErrorEnvVarNotFound = 203;

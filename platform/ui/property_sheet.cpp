@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/host/boundary.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/ui_state.h"
 #include "platform/ui/window.h"
@@ -42,6 +43,8 @@ struct Sheet : UiObject {
   bool ended = false;
   bool ok = false;
   bool result_set = false;
+  bool apply_failed = false;  // an OK the procedure could not carry out
+  bool applied = false;       // every created page had its OK's apply
   ULONG_PTR result = 0;
 };
 
@@ -190,6 +193,10 @@ bool End(std::uintptr_t sheet_id, bool ok) {
     }
     NotifyPage(frame, window, ok ? kPsnApply : kPsnReset);
   }
+  if (ok) {
+    Lock lock(Mutex());
+    if (Sheet* sheet = FindSheetLocked(sheet_id)) sheet->applied = true;
+  }
   return true;
 }
 
@@ -205,7 +212,15 @@ LONG_PTR SheetCallback(HANDLE sheet_handle, UINT function, LPARAM first, LPARAM 
       LogNumberLocked("result", std::uint64_t(second));
     }
     SetResultInfo info{WORD(sizeof(SetResultInfo)), 0, reinterpret_cast<HANDLE>(first), second};
-    return CallProcedure(sheet_id, kPropSheetUiReasonSetResult, reinterpret_cast<LPARAM>(&info));
+    const LONG answer =
+        CallProcedure(sheet_id, kPropSheetUiReasonSetResult, reinterpret_cast<LPARAM>(&info));
+    // An OK whose settings the procedure could not apply is no OK: the
+    // sheet ends as cancelled, whatever was set before or after.
+    if (ULONG_PTR(second) == kCpsuiOk && answer <= 0) {
+      Lock lock(Mutex());
+      if (Sheet* sheet = FindSheetLocked(sheet_id)) sheet->apply_failed = true;
+    }
+    return answer;
   }
   Lock lock(Mutex());
   UiState& state = StateLocked();
@@ -341,29 +356,40 @@ LONG CommonPropertySheetUIW(HWND owner, PropSheetUiProc procedure, LPARAM parame
     sheet->info.service_callback = &SheetCallback;
     sheet->info.lparam_init = parameter;
   } catch (const std::bad_alloc&) {
+    NoteShortage();
     return host_internal::Fail<LONG>(kErrorNotEnoughMemory, -1);
   }
   // Memory that runs out in the service's own work (a window, a page, the
   // user's verbs) fails the sheet, as the system's service answers; the
   // procedure still gets its end, which gives back what its init took.
   LONG shown = -1;
-  bool short_of_memory = false;
+  DWORD failed = kErrorSuccess;
   try {
     shown = RunSheet(sheet_id, owner, parameter);
-  } catch (const std::bad_alloc&) {
-    short_of_memory = true;
+  } catch (abi::__forced_unwind&) {
+    throw;
+  } catch (...) {
+    failed = CaughtExceptionError();
   }
   EndSheet(sheet_id);
   Lock lock(Mutex());
   Sheet* sheet = FindSheetLocked(sheet_id);
   if (sheet == nullptr) return shown;
-  if (shown > 0 && !short_of_memory && result != nullptr) {
-    *result = !sheet->ok ? ULONG_PTR(kCpsuiCancel) : sheet->result_set ? sheet->result : kCpsuiOk;
+  // Memory that ran short once every page had applied the user's OK (the
+  // windows' end) does not take the OK back: what it applied stays.
+  if (failed != kErrorSuccess && sheet->ok && sheet->applied && !sheet->apply_failed) {
+    failed = kErrorSuccess;
+    shown = 1;
+  }
+  if (shown > 0 && failed == kErrorSuccess && result != nullptr) {
+    *result = !sheet->ok || sheet->apply_failed ? ULONG_PTR(kCpsuiCancel)
+              : sheet->result_set               ? sheet->result
+                                                : kCpsuiOk;
   }
   for (std::uintptr_t page : sheet->pages)
     StateLocked().handles.Remove(page);
   StateLocked().handles.Remove(sheet_id);
-  return short_of_memory ? host_internal::Fail<LONG>(kErrorNotEnoughMemory, -1) : shown;
+  return failed != kErrorSuccess ? host_internal::Fail<LONG>(failed, -1) : shown;
 }
 
 void ScriptPropertySheet(SheetScript script) {

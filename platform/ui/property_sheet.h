@@ -17,8 +17,10 @@
 //     (SetStrictDialogs);
 //  4. OK: kill-active (kPsnKillActive) to the active page, apply
 //     (kPsnApply) to every created page in order; the out result is the
-//     last result set through function 9 (kCpsuiOk when none). Cancel:
-//     reset (kPsnReset) to every created page; the out result is 0;
+//     last result set through function 9 (kCpsuiOk when none), or
+//     kCpsuiCancel when the procedure answered 0 or less to an OK set
+//     (its apply failed: the user is not told OK). Cancel: reset
+//     (kPsnReset) to every created page; the out result is 0;
 //  5. the page windows and the frame are destroyed, every added page with
 //     kPspUseCallback gets its callback with kPspcbRelease, and the
 //     procedure gets reason 2.
@@ -27,7 +29,11 @@
 // shown (whatever the user chose), -1 when it was not (a null procedure,
 // init refused, no page); the out result is then 0. Memory that runs out in
 // the service's own work fails the sheet as the system's service does: -1,
-// last error kErrorNotEnoughMemory, out result 0, and step 5 still runs.
+// last error kErrorNotEnoughMemory (noted, platform::NoteShortage), out
+// result 0, and step 5 still runs; any other exception likewise, with its
+// last error (platform::CaughtExceptionError). Once every created page has
+// applied an OK that the procedure carried out, a shortage after it leaves
+// the sheet shown with its OK.
 //
 // The service callback (the info's service_callback, on the sheet handle):
 //  - kCpsFuncAddPropSheetPageW (first: a PropSheetPageW*): copies the record

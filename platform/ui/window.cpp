@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/host/boundary.h"
 #include "platform/host/threads.h"
 #include "platform/ui/ui_state.h"
 
@@ -275,6 +276,7 @@ BOOL DestroyWindow(HWND handle) try {
     Unlink(state, *it);
   return 1;
 } catch (const std::bad_alloc&) {
+  NoteShortage();
   return Fail<BOOL>(kErrorNotEnoughMemory, 0);
 }
 

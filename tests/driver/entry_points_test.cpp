@@ -303,9 +303,11 @@ TEST_F(EntryPoints, DocumentEventsKeepTheContextFromCreateToDelete) {
   EXPECT_EQ(DocumentEventTable()->Entries(), 1u);
   EXPECT_EQ(server->ContextCount(), 1u);
   EXPECT_EQ(event(p1, 5 + 0x10000), 7);  // read as 16 bits: event 5
-  // A second create-DC on the handle is refused: the first document keeps
-  // its context, and the second's is given back at once.
+  // A second create-DC on the handle is refused, and says why: the first
+  // document keeps its context, and the second's is given back at once.
+  platform::SetLastError(0);
   EXPECT_EQ(event(p1, platform::kDocumentEventCreateDcPre), -1);
+  EXPECT_EQ(platform::GetLastError(), platform::kErrorBusy);
   EXPECT_EQ(DocumentEventTable()->Entries(), 1u);
   EXPECT_EQ(server->ContextCount(), 1u);
 

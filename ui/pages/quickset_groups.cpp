@@ -8,6 +8,7 @@
 #include "config/keys/settings_keys.h"
 #include "driver/model_lookup.h"
 #include "driver/ui_driver_data.h"
+#include "foundation/rw/support.h"
 #include "persist/string_conversion.h"
 #include "platform/host/registry.h"
 #include "platform/message_box.h"
@@ -77,7 +78,7 @@ std::unique_ptr<GAttributeComposite> CaptureQuickset(GUIContext* context, const 
   }
   GStringAttribute named(name, kQuicksetNameKey);
   if (!ReplaceDirectChild(*quickset, kQuicksetNameKey, named))
-    quickset->AddChild(new (std::nothrow) GStringAttribute(name, kQuicksetNameKey));
+    quickset->AddChild(new (kRWNoThrow) GStringAttribute(name, kQuicksetNameKey));
   return quickset;
 }
 
@@ -148,7 +149,7 @@ bool GQuicksetPoolFeature::Save(const RWCString& name) {
   const bool user = SavesToUserPool();
   std::unique_ptr<GAttributeComposite>& pool = user ? user_pool_ : printer_pool_;
   // A damaged or missing pool is begun again.
-  if (!pool) pool.reset(new (std::nothrow) GAttributeComposite(kQuicksetPoolKey));
+  if (!pool) pool.reset(new (kRWNoThrow) GAttributeComposite(kQuicksetPoolKey));
   if (!pool) return false;
   for (const Entry& entry : entries_) {
     if (entry.user == user && entry.name == stripped) delete pool->RemoveChild(entry.quickset);

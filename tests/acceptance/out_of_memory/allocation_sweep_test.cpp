@@ -9,8 +9,9 @@
 // two handlers' halfway apart), which keeps each within about a quarter
 // of a minute under the sanitizers. For a local run, DRV_SWEEP_STRIDE sets
 // the stride (1: every allocation) and DRV_SWEEP_FIRST the first index;
-// DRV_SWEEP_ONE=sheet:N (host:N, job:N) runs child N alone and prints what
-// it met (DRV_SWEEP_RETURNING and DRV_SWEEP_LASTING set the mode; with
+// DRV_SWEEP_ONE=sheet:N (host:N, devices:N, job:N) runs child N alone and
+// prints what it met (DRV_SWEEP_RETURNING, DRV_SWEEP_LASTING,
+// DRV_SWEEP_RUN=2 and DRV_SWEEP_HOST_HANDLER set the mode; with
 // DRV_SWEEP_TRACE=1, the failed allocation's stack too).
 #include <gtest/gtest.h>
 
@@ -29,10 +30,11 @@ constexpr std::uint64_t kChildren = 60;
 using support::Shortage;
 
 void RunSweep(const support::ScenarioMaker& make, bool returning,
-              Shortage shortage = Shortage::kBrief) {
+              Shortage shortage = Shortage::kBrief, std::uint64_t run = 1,
+              bool host_handler = false) {
   std::string summary;
-  const support::SweepReport report =
-      support::SweepEvenly(make, kChildren, returning, {returning, shortage}, summary);
+  const support::SweepReport report = support::SweepEvenly(
+      make, kChildren, returning, {returning, shortage, run, host_handler}, summary);
   std::printf("%s\n", summary.c_str());  // the sweep's size, for whoever reads the log
   for (const support::SweepFinding& finding : report.findings)
     ADD_FAILURE() << "allocation " << finding.index << ": " << finding.what;
@@ -70,16 +72,41 @@ TEST(AllocationSweep, HostCallsLastingShortageReturningHandler) {
   RunSweep(HostCalls(), true, Shortage::kLasting);
 }
 
+TEST(AllocationSweep, HostCallsReturningHandler) {
+  RunSweep(HostCalls(), true);
+}
+
+// Two allocations in a row: the first takes the reserve, the second finds
+// none.
+TEST(AllocationSweep, HostCallsTwoInARowReturningHandler) {
+  RunSweep(HostCalls(), true, Shortage::kBrief, 2);
+}
+
+// A host's own new handler, installed after the attach: the sheets say OK
+// only with everything stored.
+TEST(AllocationSweep, DeviceSheetsHostHandler) {
+  RunSweep(DeviceSheets(), false, Shortage::kBrief, 1, true);
+}
+
+TEST(AllocationSweep, DeviceSheetsHostHandlerReturningHandler) {
+  RunSweep(DeviceSheets(), true, Shortage::kBrief, 1, true);
+}
+
 TEST(AllocationSweep, One) {
   const char* one = std::getenv("DRV_SWEEP_ONE");
-  if (!one) GTEST_SKIP() << "DRV_SWEEP_ONE=sheet:N, host:N or job:N";
-  const auto make = one[0] == 'j' ? PrintJob() : one[0] == 'h' ? HostCalls() : SheetSession();
+  if (!one) GTEST_SKIP() << "DRV_SWEEP_ONE=sheet:N, host:N, devices:N or job:N";
+  const auto make = one[0] == 'j'   ? PrintJob()
+                    : one[0] == 'h' ? HostCalls()
+                    : one[0] == 'd' ? DeviceSheets()
+                                    : SheetSession();
   support::SweepReference reference;
   std::string error;
   ASSERT_TRUE(support::RecordReference(make, reference, error)) << error;
+  const char* run = std::getenv("DRV_SWEEP_RUN");
   const support::SweepMode mode{
       std::getenv("DRV_SWEEP_RETURNING") != nullptr,
-      std::getenv("DRV_SWEEP_LASTING") ? Shortage::kLasting : Shortage::kBrief};
+      std::getenv("DRV_SWEEP_LASTING") ? Shortage::kLasting : Shortage::kBrief,
+      run ? std::stoull(run) : 1, std::getenv("DRV_SWEEP_HOST_HANDLER") != nullptr};
   std::printf(
       "%s\n",
       support::SweepOne(make, reference, std::stoull(std::strchr(one, ':') + 1), mode).c_str());

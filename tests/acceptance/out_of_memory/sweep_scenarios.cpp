@@ -7,6 +7,7 @@
 #include "config/attributes/attribute_composite.h"
 #include "config/keys/settings_keys.h"
 #include "config/paper/media.h"
+#include "driver/device_capabilities.h"
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
@@ -58,6 +59,16 @@ class Folder {
   std::string path_;
 };
 
+// A number and a list of words, little-endian, as one state item.
+std::vector<std::uint8_t> Bytes(std::uint32_t number, const std::vector<platform::WORD>& words) {
+  std::vector<std::uint8_t> bytes;
+  for (int shift = 0; shift < 32; shift += 8)
+    bytes.push_back(std::uint8_t(number >> shift));
+  for (platform::WORD word : words)
+    bytes.insert(bytes.end(), {std::uint8_t(word), std::uint8_t(word >> 8)});
+  return bytes;
+}
+
 std::vector<std::uint8_t> FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
@@ -79,7 +90,23 @@ void QueuePrinterSheet() {
   });
 }
 
-// P1 installed and reached through the library's exports alone.
+// The forms page (the printer sheet's first): "Tray 2 500-Sheet" (item
+// data 2) in the tray list 12003, Letter in the form list 12006, then OK.
+void QueueFormsPageTray() {
+  support::OnSheet([](support::SheetDriver& sheet) {
+    if (sheet.activate(0)) {
+      support::UiDialog page = sheet.page();
+      page.SelectData(12003, 2);
+      page.Select(12006, u"Letter");
+    }
+    sheet.ok();
+  });
+}
+
+// P1 installed and reached through the library's exports alone. Besides
+// what P1 stores, its state holds what the next calls answer (the paper
+// list asked without a handle, the record kept printable or not) and the
+// printer handles open: a call that answered failure changes none of them.
 class ExportsScenario : public support::SweepScenario {
  public:
   std::string SetUp() override {
@@ -91,10 +118,24 @@ class ExportsScenario : public support::SweepScenario {
   }
 
   StoredState State() override {
-    return support::ReadStoredState(install_, install_.Printer(), support::kFixturePrinter);
+    StoredState state =
+        support::ReadStoredState(install_, install_.Printer(), support::kFixturePrinter);
+    auto* capabilities = install_.Entry<decltype(DrvDeviceCapabilities)>("DrvDeviceCapabilities");
+    std::vector<platform::WORD> papers(64);
+    const platform::DWORD count =
+        capabilities(nullptr, support::kFixturePrinter, kDcPapers, papers.data(), nullptr);
+    papers.resize(count <= papers.size() ? count : 0);
+    state.items["answer: papers"] = Bytes(count, papers);
+    Record kept = record_;
+    state.items["answer: printable"] = {
+        std::uint8_t(support::QueryPrintable(install_, install_.Printer(), kept))};
+    state.items["answer: open handles"] = Bytes(platform::GetSpoolerCounters().open_handles, {});
+    return state;
   }
 
   std::string Held() override { return support::LibraryHolds(install_); }
+
+  bool FailureStoresNothing() override { return true; }
 
   void TearDown() override {
     install_.Uninstall();
@@ -102,9 +143,14 @@ class ExportsScenario : public support::SweepScenario {
   }
 
  protected:
+  // The record is kept only when the call handed it out.
   bool DefaultRecord() {
-    return support::DocumentProperties(install_, install_.Printer(), support::kFixturePrinter,
-                                       &record_, nullptr, platform::kDmModeCopy) == 1;
+    Record out(support::kAcceptanceRecordBytes, 0);
+    if (support::DocumentProperties(install_, install_.Printer(), support::kFixturePrinter, &out,
+                                    nullptr, platform::kDmModeCopy) != 1)
+      return false;
+    record_ = out;
+    return true;
   }
 
   Folder folder_;
@@ -128,10 +174,13 @@ class SheetScenario : public ExportsScenario {
         {"the default record", [this] { return DefaultRecord(); }},
         {"the document sheet",
          [this] {
-           return support::DocumentProperties(
-                      install_, install_.Printer(), support::kFixturePrinter, &record_, &request_,
-                      platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) ==
-                  1;
+           Record out(support::kAcceptanceRecordBytes, 0);
+           if (support::DocumentProperties(
+                   install_, install_.Printer(), support::kFixturePrinter, &out, &request_,
+                   platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) != 1)
+             return false;
+           record_ = out;
+           return true;
          }},
         {"the printer sheet",
          [this] {
@@ -145,14 +194,24 @@ class SheetScenario : public ExportsScenario {
   Record request_;
 };
 
-// What a host and the spooler call besides the sheets (support/host_calls.h).
+// What a host and the spooler call besides the sheets (support/host_calls.h),
+// and the calls a spooler makes without a handle: the extension's
+// registration, the upgrade, a printer event. The keep-alive's watcher has
+// let the library go before, so that the document's create-DC starts a new
+// one.
 class HostScenario : public ExportsScenario {
  public:
   std::string SetUp() override {
     if (std::string failed = ExportsScenario::SetUp(); !failed.empty()) return failed;
     QueuePrinterSheet();
     dc_ = platform::CreatePrinterDC({});  // the host's
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's own start of a thread (the watcher's) cannot meet a
+    // failed allocation: the optimised build sweeps the watcher's start.
     return "";
+#else
+    return install_.LetKeepAliveGo() ? "" : "the keep-alive's watcher";
+#endif
   }
 
   void TearDown() override {
@@ -171,7 +230,12 @@ class HostScenario : public ExportsScenario {
         {"the conversion", [this] { return ConvertToDriverDefault(install_, kFixturePrinter); }},
         {"the printability", [=, this] { return QueryPrintable(install_, printer, record_); }},
         {"the document",
-         [=, this] { return PrintDocumentEvents(install_, printer, dc_, record_); }}};
+         [=, this] { return PrintDocumentEvents(install_, printer, dc_, record_); }},
+        {"the registration", [this] { return RegisterNoExtension(install_, "P1"); }},
+        {"the upgrade", [this] { return UpgradePrinter(install_, kFixturePrinter); }},
+        {"the printer event", [this] { return RefreshPrinterCache(install_, kFixturePrinter); }},
+        {"the capabilities without a handle",
+         [this] { return AskCapabilities(install_, nullptr, kFixturePrinter); }}};
   }
 
  private:
@@ -299,6 +363,31 @@ support::ScenarioMaker SheetSession() {
 
 support::ScenarioMaker HostCalls() {
   return [] { return std::make_unique<HostScenario>(); };
+}
+
+// The printer's sheet through the platform's sheet service (128 MB on the
+// Configure page), then PrinterProperties (Tray 2 on the forms page).
+class DeviceSheetsScenario : public ExportsScenario {
+ public:
+  std::string SetUp() override {
+    if (std::string failed = ExportsScenario::SetUp(); !failed.empty()) return failed;
+    QueuePrinterSheet();
+    QueueFormsPageTray();
+    return "";
+  }
+
+  std::vector<SweepStep> Steps() override {
+    return {{"the device sheet",
+             [this] { return support::DeviceSheetThroughService(install_, install_.Printer()); }},
+            {"PrinterProperties", [this] {
+               auto* call = install_.Entry<decltype(PrinterProperties)>("PrinterProperties");
+               return call && call(nullptr, install_.Printer()) == 1;
+             }}};
+  }
+};
+
+support::ScenarioMaker DeviceSheets() {
+  return [] { return std::make_unique<DeviceSheetsScenario>(); };
 }
 
 support::ScenarioMaker PrintJob() {

@@ -9,8 +9,13 @@
 //   - the host's calls: the default record, the device sheet through the
 //     platform's sheet service (128 MB, OK), the capabilities, the
 //     conversion to the driver's default, DevQueryPrintEx on the default
-//     record and a document through the document events, each through its
-//     export;
+//     record, a document through the document events (its create-DC
+//     starting the keep-alive's watcher anew), the registration of no
+//     extension, the upgrade, a printer event and the capabilities without
+//     a handle, each through its export;
+//   - the device sheets: the device sheet through the sheet service (128
+//     MB, OK) and PrinterProperties ("Tray 2 500-Sheet" with Letter on the
+//     forms page, OK);
 //   - the print job of the demonstration (examples/print_demo/): the
 //     default record, the document sheet (two copies, long-edge duplex, two
 //     pages a sheet), a job checked out and bound to the record, the five
@@ -29,6 +34,7 @@ namespace testing_support {
 
 support::ScenarioMaker SheetSession();
 support::ScenarioMaker HostCalls();
+support::ScenarioMaker DeviceSheets();
 support::ScenarioMaker PrintJob();
 
 }  // namespace testing_support

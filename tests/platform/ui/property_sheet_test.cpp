@@ -1,6 +1,7 @@
 // The common property-sheet service's refusals (the sheets it shows are
 // driven end to end by tests/driver/sheets_test.cpp): a page record
-// without a template, an init that answers 0, a missing procedure.
+// without a template, an init that answers 0, a missing procedure, and an
+// OK whose apply the procedure could not carry out.
 #include <gtest/gtest.h>
 
 #include "platform/ui/property_sheet.h"
@@ -46,6 +47,52 @@ TEST_F(PropertySheets, RefusedRecordsAndInitsShowNothing) {
   EXPECT_EQ(PropertySheetLog(), (std::vector<std::string>{"reason 0", "add 0", "start 0", "refused",
                                                           "add 1", "start 1", "reason 2"}));
   EXPECT_EQ(CommonPropertySheetUIW(nullptr, nullptr, 0, &result), -1);
+}
+
+// One page whose apply sets the result OK; the procedure answers that
+// reason with g_apply_answer.
+LONG g_apply_answer = 1;
+HINSTANCE g_module = nullptr;
+HANDLE g_sheet = nullptr;
+ComPropSheetProc g_callback = nullptr;
+
+INT_PTR ApplyingPage(HWND dialog, UINT message, WPARAM, LPARAM lparam) {
+  if (message == kWmNotify && reinterpret_cast<const NotifyHeader*>(lparam)->code == kPsnApply)
+    g_callback(g_sheet, kCpsFuncSetResult, reinterpret_cast<LPARAM>(dialog), LPARAM(kCpsuiOk));
+  return 0;
+}
+
+LONG ApplyingProc(PropSheetUiInfo* info, LPARAM) {
+  if (info->reason == kPropSheetUiReasonSetResult) return g_apply_answer;
+  if (info->reason != kPropSheetUiReasonInit) return 1;
+  g_sheet = info->property_sheet;
+  g_callback = info->service_callback;
+  PropSheetPageW page{kPropSheetPageSize,
+                      0,
+                      g_module,
+                      MakeIntResourceW(400),
+                      nullptr,
+                      u"One",
+                      &ApplyingPage,
+                      0,
+                      nullptr,
+                      nullptr};
+  return info->service_callback(info->property_sheet, kCpsFuncAddPropSheetPageW,
+                                reinterpret_cast<LPARAM>(&page), 0) != 0;
+}
+
+using ApplyingSheets = testing_support::ModuleFixture;
+
+TEST_F(ApplyingSheets, AnOkIsReportedOnlyWhenItsApplyWasCarriedOut) {
+  g_module = module_;
+  for (const auto& [answer, reported] :
+       {std::pair<LONG, ULONG_PTR>{1, kCpsuiOk}, {0, kCpsuiCancel}, {-1, kCpsuiCancel}}) {
+    g_apply_answer = answer;
+    ScriptPropertySheet([](HANDLE sheet) { SheetOk(sheet); });
+    ULONG_PTR result = 99;
+    EXPECT_EQ(CommonPropertySheetUIW(nullptr, &ApplyingProc, 0, &result), 1) << answer;
+    EXPECT_EQ(result, reported) << answer;
+  }
 }
 
 }  // namespace
