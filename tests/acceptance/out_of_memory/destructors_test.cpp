@@ -37,6 +37,12 @@ struct Freed : RWCollectable {
 struct FreedList : RWSlistCollectables {
   ~FreedList() override { ++g_freed; }
 };
+struct FreedFont : GFontDatabaseEntry {
+  ~FreedFont() override { ++g_freed; }
+  RWCollectable* CreateDefault() const override { return nullptr; }
+  RWCollectable* CreateCopy() const override { return nullptr; }
+  RWClassID ClassId() const override { return 0x0FB8; }
+};
 
 // The allocations `end` makes.
 std::uint64_t Counted(const std::function<void()>& end) {
@@ -74,6 +80,9 @@ TEST(Destructors, AllocateNothingAndStillDoTheirWork) {
     RaiseError(RWError(std::string(200, 'x').c_str()));
     database.emplace(nullptr);
     database->SaveToPath(RWWString::FromMultiByte(saved.c_str()));
+    auto* face = new FreedFont;
+    face->SetDatabaseKey(7);
+    database->CountReference(face);
     // After the save, whose release pass lets go of a reader held by the
     // pool alone.
     GTTFontPool::CreateInstance();
@@ -94,6 +103,7 @@ TEST(Destructors, AllocateNothingAndStillDoTheirWork) {
   ASSERT_EQ(keyed->Count(), 3u);
   EXPECT_EQ(Counted([&] { keyed.reset(); }), 0u) << "a keyed pool";
   EXPECT_EQ(Counted([&] { database.reset(); }), 0u) << "a job's font database";
+  EXPECT_EQ(g_freed, 3) << "its font";
   EXPECT_FALSE(RWFile::Exists(saved.c_str()));
 }
 
