@@ -269,6 +269,56 @@ TEST_F(ContextBase, PartsAreSavedWhenHeldAndLoadedWhenWholeOfTheirClassAndBadVal
   }
 }
 
+// Settings made from the stored parts, and stored back as a sheet's OK, a
+// printer event or a registration stores them, while another call stores
+// one part meanwhile. Each part stored carries a mark (key 9001): 1 as
+// first stored, 2 the other call's, 3 changed in the tree, none the
+// defaults'.
+TEST_F(ContextBase, ReadPartsGoBackOnlyChangedAndDefaultsOnlyWhereNoneIsWhole) {
+  constexpr std::uint32_t kMark = 9001;
+  constexpr std::uint32_t kParts[] = {365, 366, 368};
+  ASSERT_EQ(context_->BindDevMode(nullptr), 1);
+  std::unique_ptr<GAttributeComposite> defaults(context_->BuildDefaultSettings());
+  const auto store = [&](std::uint32_t key, int mark) {
+    std::unique_ptr<MPersistentObject> part(FindDirectChild(defaults.get(), key)->DeepCopy());
+    SetValue(part.get(), kMark, static_cast<std::uint16_t>(mark));
+    ASSERT_EQ(context_->StoreNamedSettings(part.get()), 1);
+  };
+  const auto stored_mark = [&](std::uint32_t key) {
+    std::unique_ptr<GAttributeComposite> part(context_->LoadNamedSettings(key));
+    return part ? SignedValueOr(part.get(), kMark, 0) : -1;
+  };
+  // The part, as stored before ('w' whole, 'a' absent, 'd' of another
+  // class), whether the tree changes it, whether the other call stores it,
+  // and the mark stored after.
+  using Row = std::tuple<std::uint32_t, char, bool, bool, int>;
+  const Row rows[] = {{365, 'w', false, true, 2},  {366, 'w', false, true, 2},
+                      {368, 'w', false, true, 2},  {366, 'w', true, true, 3},
+                      {368, 'a', false, false, 0}, {368, 'a', false, true, 2},
+                      {365, 'd', false, false, 0}, {365, 'd', false, true, 2}};
+  for (auto [key, before, change, other, after] : rows) {
+    SCOPED_TRACE(testing::Message() << key << before << change << other);
+    for (std::uint32_t part : kParts)
+      store(part, 1);
+    const RWWString name = RWWString::FromMultiByte(std::to_string(key).c_str());
+    if (before == 'a') Services().DeletePrinterDataValue(context_, name.Data());
+    GValueAttribute other_class(5, key);
+    if (before == 'd') Services().StoreNamedObject(context_, name, &other_class);
+    std::unique_ptr<GAttributeComposite> made(context_->CreateDefaultSettings());
+    GPartsAsRead read = context_->PartsReadFor(made.get());
+    // What was stored whole is read, whichever part was not.
+    for (std::uint32_t part : kParts)
+      EXPECT_EQ(SignedValueOr(FindDirectChild(made.get(), part), kMark, 0),
+                part == key && before != 'w' ? 0 : 1)
+          << part;
+    if (change) SetValue(FindDirectChild(made.get(), key), kMark, 3);
+    if (other) store(key, 2);
+    EXPECT_EQ(context_->SaveReadSettings(made.get(), read), 1);
+    for (std::uint32_t part : kParts)
+      EXPECT_EQ(stored_mark(part), part == key ? after : 1) << part;
+  }
+}
+
 TEST_F(ContextBase, DefaultsTakeTheSeriesAndPrinterDataValuesAndWatermarksTheUsersPool) {
   // The 360 of each series entry tells which one was applied.
   GAttributeComposite* series = FindComposite(job_, 369);

@@ -99,6 +99,7 @@ class RecordingContext : public GDriverContext {
   }
 
   std::function<void()> on_retarget;
+  std::function<void()> on_call;  // run by each entry operation first
   std::vector<std::string> calls;
   std::string last_extension;
   int answer = 7;
@@ -106,6 +107,7 @@ class RecordingContext : public GDriverContext {
 
  private:
   int Record(const char* name) {
+    if (on_call) on_call();
     calls.push_back(name);
     return answer;
   }

@@ -339,6 +339,21 @@ TEST_F(EntryPoints, DocumentEventsKeepTheContextFromCreateToDelete) {
   EXPECT_EQ(event(p2, platform::kDocumentEventCreateDcPre), 0);
   EXPECT_EQ(DocumentEventTable()->Entries(), 0u);
   EXPECT_EQ(server->ContextCount(), 0u);
+  // So does one whose operation went on without what memory ran short for
+  // (a reader's scope kept the error): it fails, and says why.
+  parked = driver_testing::ServerFixture::AsRecording(server->GetContext(Key(u"P2"), cookie));
+  ASSERT_NE(parked, nullptr);
+  parked->answer = 7;
+  parked->on_call = [] {
+    RWErrorScope reader;
+    RaiseOutOfMemoryError(RWOutOfMemoryError(64));
+    platform::SetLastError(platform::kErrorSuccess);
+  };
+  server->ReleaseContext(cookie);
+  EXPECT_EQ(event(p2, platform::kDocumentEventCreateDcPre), -1);
+  EXPECT_EQ(platform::GetLastError(), platform::kErrorNotEnoughMemory);
+  EXPECT_EQ(DocumentEventTable()->Entries(), 0u);
+  EXPECT_EQ(server->ContextCount(), 0u);
   platform::ClosePrinter(p1);
   platform::ClosePrinter(p2);
 }

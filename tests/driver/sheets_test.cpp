@@ -24,6 +24,7 @@
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
 #include "platform/host/system.h"
+#include "tests/driver/driver_data/driver_data_testing.h"
 #include "tests/support/fake_feature_store.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/sheet_driver.h"
@@ -190,6 +191,27 @@ TEST_F(Sheets, ConversionAnswersAndErrors) {
       {"no printer name", nullptr, &ours, true, 1172, 1, 0, 87, 1172},
       {"no size", kFixturePrinter, &ours, false, 0, 1, 0, 87, 0},
   };
+  // A restricted user's own watermarks, and the printer's parts: no
+  // conversion stores any.
+  GDriverContext* context = DriverData();
+  struct LocalWatermarks {
+    LocalWatermarks() { GDriverContextBase::SetLocalWatermarkFlag(1); }
+    ~LocalWatermarks() { GDriverContextBase::SetLocalWatermarkFlag(0); }
+  } local_watermarks;
+  Services().SetPrinterDataString(context, RWWString(u"PrinterUUID"), RWWString(u"{U}"));
+  RWCString pool_name;
+  context->GetLocalWatermarkPoolName(pool_name);
+  const RWWString pool = RWWString::FromMultiByte(pool_name);
+  GAttributeComposite users_pool(kWatermarkListKey);
+  users_pool.AddChild(driver_data_testing::Group(0, {{kWatermarkScopeKey, 2}}));
+  ASSERT_EQ(Services().StoreNamedObject(context, pool, &users_pool), 1);
+  const auto kept = [&] {
+    std::string bytes;
+    for (const RWWString& name : {pool, RWWString(u"365"), RWWString(u"366"), RWWString(u"368")})
+      bytes += driver_data_testing::NamedBytes(context, name.Data()) + "|";
+    return bytes;
+  };
+  const std::string kept_before = kept();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Bytes out = OurRecord();
@@ -219,6 +241,7 @@ TEST_F(Sheets, ConversionAnswersAndErrors) {
   EXPECT_EQ(LoadU16(stored, kDmDriverExtra), 952);
   EXPECT_EQ(Text(GConfigurationImporter::kStaleValue), u"FALSE");
   EXPECT_EQ(Text(GConfigurationImporter::kLastUpdateValue), u"ERROR");
+  EXPECT_EQ(kept(), kept_before);
 
   // A -> B -> A: converting the converted record gives it back.
   Bytes a = ours;

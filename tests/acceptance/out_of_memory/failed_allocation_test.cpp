@@ -74,6 +74,29 @@ TEST(FailedAllocation, AChunkNameIsWholeOrNone) {
   }
 }
 
+// Raising an error, and recording it in a scope, never throw when its text
+// cannot be copied: a std::bad_alloc there left the raiser mid-way. The
+// error counts, its text read from its catalogue entry.
+TEST(FailedAllocation, AnErrorIsRaisedAndRecordedWithoutMemory) {
+  const std::string text = rwtools::NposIndex()->format;
+  bool failed = true;
+  for (std::uint64_t n = 1; failed; ++n) {
+    RWErrorScope outer;
+    bool threw = false;
+    failed = FailingAt(n, [&] {
+      g_handler_calls = 1;  // no reserve: the request fails
+      try {
+        RaiseError(RWError(RWMessageText(rwtools::NposIndex())));
+      } catch (const std::bad_alloc&) {
+        threw = true;
+      }
+    });
+    EXPECT_FALSE(threw) << n;
+    EXPECT_EQ(outer.Count(), 1u) << n;
+    EXPECT_EQ(outer.Text(), text) << n;
+  }
+}
+
 // A copy short of a part was taken, and stored, as the whole.
 TEST(FailedAllocation, ADeepCopyIsWholeOrNone) {
   GAttributeComposite tree(366);
