@@ -18,6 +18,8 @@
 #include "driver/driver_data_file.h"
 #include "driver/entry_points.h"
 #include "driver/extension_manager.h"
+#include "driver/library_entry.h"
+#include "driver/module_keep_alive.h"
 #include "driver/out_of_memory_handler.h"
 #include "filters/spool_directory.h"
 #include "fonts/font.h"
@@ -29,9 +31,13 @@
 #include "persist/codec/zlib_compressor.h"
 #include "persist/persistent_association.h"
 #include "persist/persistent_stream.h"
+#include "persist/port_handler.h"
 #include "platform/host/files.h"
+#include "platform/host/modules.h"
 #include "platform/host/spooler.h"
 #include "platform/host/threads.h"
+#include "services/driver_server.h"
+#include "services/os_factory.h"
 #include "support/failing_allocator.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/printer_fixture.h"
@@ -181,6 +187,90 @@ TEST(FailedAllocation, AFilePortMakesItsFileOrNothing) {
     EXPECT_EQ(platform::OpenFileCount(), ready ? 1u : 0u) << n;
   }
   std::filesystem::remove_all(folder.str());
+}
+
+void ReturningHandler(const RWError&) {}
+
+// An attach that memory ran short in answers 0 with the last error 8 and
+// leaves the process as it found it, and the next attach goes through; one
+// that went through answers 1. Each allocation fails in turn (or two in a
+// row), in a fresh process (no services, no server) and after an earlier
+// attach and detach, with the keep-alive idle (its start swept, its thread
+// refused: a thread's own start is the C library's) or still armed. The
+// error handler returns: [NOMEM] would otherwise end the process as
+// documented.
+TEST(FailedAllocation, AnAttachIsWholeOrLeavesNothing) {
+  platform::ResetHostServices();
+  platform::UseManualWaitClock();
+  const RWErrorHandler error_handler = SetErrorHandler(&ReturningHandler);
+  const auto references = [] {
+    return platform::GetModuleCounters(platform::kDefaultOwnModulePath).references;
+  };
+  const auto drain = [] {
+    ModuleKeepAlive().MarkActivity();
+    for (int i = 0; i < 8 && platform::LiveThreadCount() != 0; ++i) {
+      ASSERT_TRUE(platform::AwaitThreadsIdle());
+      platform::AdvanceWaitClock(GModuleKeepAlive::kDefaultPeriod);
+      ModuleKeepAlive().SetKeepLoaded(0);
+    }
+    ASSERT_TRUE(platform::AwaitThreadsIdle());
+    EXPECT_EQ(platform::LiveThreadCount(), 0u);
+  };
+  const auto attach = [] { return DllMain(platform::OwnModule(), kDllProcessAttach, nullptr); };
+  const auto detach = [] { return DllMain(platform::OwnModule(), kDllProcessDetach, nullptr); };
+  const struct {
+    bool fresh, armed;
+    std::uint64_t in_a_row;
+  } rows[] = {{true, false, 1}, {false, false, 1}, {true, true, 2}, {false, true, 2}};
+  for (const auto& row : rows) {
+    if (row.armed) {
+      ASSERT_TRUE(attach() && detach() && ModuleKeepAlive().IsPinned());
+    }
+    bool failed = true;
+    for (std::uint64_t n = 1; failed; ++n) {
+      SCOPED_TRACE(testing::Message() << (row.fresh ? "fresh " : "again ") << row.armed << " "
+                                      << row.in_a_row << " from " << n);
+      if (row.fresh) {
+        GOSFactory::SetInstance(nullptr);
+        delete GDriverServer::Instance();
+      }
+      const std::new_handler handler = std::get_new_handler();
+      const std::uint32_t held = references();
+      const std::size_t threads = platform::LiveThreadCount();
+      GOSFactory* const services = GOSFactory::Instance();
+      GDriverServer* const server = GDriverServer::Instance();
+      platform::SetLastError(platform::kErrorSuccess);
+      platform::SetThreadCreationFailure(true);
+      support::ResetAllocations();
+      support::FailAllocation(n, support::Shortage::kBrief, row.in_a_row);
+      const platform::BOOL attached = attach();
+      const platform::DWORD error = platform::GetLastError();
+      support::FailAllocation(0);
+      platform::SetThreadCreationFailure(false);
+      failed = support::AllocationFailed();
+      EXPECT_TRUE(attached == 0 || attached == 1);
+      if (!attached) {
+        EXPECT_EQ(error, platform::kErrorNotEnoughMemory);
+        EXPECT_EQ(std::get_new_handler(), handler);
+        EXPECT_FALSE(OutOfMemoryReserveHeld());
+        EXPECT_EQ(platform::LiveThreadCount(), threads);
+        EXPECT_EQ(references(), held);
+        EXPECT_EQ(GOSFactory::Instance(), services);
+        EXPECT_EQ(GDriverServer::Instance(), server);
+        EXPECT_EQ(LibraryModule(), nullptr);
+        EXPECT_EQ(DocumentEventTable(), nullptr);
+        EXPECT_EQ(DocumentEventLock(), nullptr);
+        EXPECT_EQ(GPortHandlerRegistry::Instance().Find(kAgentProviderName), nullptr);
+        ASSERT_EQ(attach(), 1);
+      }
+      EXPECT_EQ(detach(), 1);
+      if (!row.armed) drain();
+      EXPECT_EQ(references(), held);
+    }
+    drain();
+  }
+  SetErrorHandler(error_handler);
+  platform::ResetHostServices();
 }
 
 class FailedAllocationOnP1 : public PrinterFixture {};
