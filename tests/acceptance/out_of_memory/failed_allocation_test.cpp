@@ -27,6 +27,7 @@
 #include "fonts/tt_font_pool.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
+#include "output/core/peripheral_composite.h"
 #include "output/port/file_output_target.h"
 #include "persist/codec/zlib_compressor.h"
 #include "persist/persistent_association.h"
@@ -39,9 +40,12 @@
 #include "services/driver_server.h"
 #include "services/os_factory.h"
 #include "support/failing_allocator.h"
+#include "support/fixture_printer.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/test_support.h"
+#include "tests/ui/pages/plugin_fixture.h"
+#include "ui/plugin/ui_plugin.h"
 
 namespace testing_support {
 namespace {
@@ -271,6 +275,39 @@ TEST(FailedAllocation, AnAttachIsWholeOrLeavesNothing) {
   }
   SetErrorHandler(error_handler);
   platform::ResetHostServices();
+}
+
+class FailedAllocationOnASheet : public PluginFixture {};
+
+// A destroy that memory ran short in (the library's handler spent, the
+// resource library's release short) answers -1, which its success never
+// does, and lets go of the sheet's pages, context and library all the same.
+TEST_F(FailedAllocationOnASheet, ADestroyShortOfMemorySaysSo) {
+  host.page_flags = kUIDocumentPages | kUIDevicePages;
+  InstallOutOfMemoryHandler(0);
+  bool failed = true;
+  bool refused = false;
+  for (std::uint64_t n = 1; failed; ++n) {
+    PluginRecords records(host, 10, 10);
+    ASSERT_GT(UI_INITIALIZE(&host, 0), 0);
+    for (int i = 0; i < 8 && OutOfMemoryHandler(0) != 0; ++i) {
+    }
+    RWErrorScope scope;
+    platform::SetLastError(platform::kErrorSuccess);
+    support::ResetAllocations();
+    support::FailAllocation(n);
+    const std::int16_t answer = UI_DESTROY(&host);
+    support::FailAllocation(0);
+    failed = support::AllocationFailed();
+    EXPECT_EQ(answer,
+              failed && platform::GetLastError() == platform::kErrorNotEnoughMemory ? -1 : 0)
+        << n;
+    refused = refused || answer == -1;
+    EXPECT_EQ(host.context, nullptr) << n;
+    EXPECT_EQ(ResourceLibraryLoads(), 0u) << n;
+  }
+  EXPECT_TRUE(refused);
+  RemoveOutOfMemoryHandler();
 }
 
 class FailedAllocationOnP1 : public PrinterFixture {};
