@@ -229,6 +229,7 @@ TEST(FailedAllocation, AnAttachIsWholeOrLeavesNothing) {
   for (const auto& row : rows) {
     if (row.armed) {
       ASSERT_TRUE(attach() && detach() && ModuleKeepAlive().IsPinned());
+      ASSERT_TRUE(platform::AwaitThreadsIdle());  // the watcher started before anything fails
     }
     bool failed = true;
     for (std::uint64_t n = 1; failed; ++n) {
