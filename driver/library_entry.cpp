@@ -64,7 +64,7 @@ std::uint32_t ReadApplicationFlags(platform::HMODULE module) {
 // What an attach made, so that an attach that fails can take it all down
 // again: the host sends no detach after a failed attach.
 struct AttachMade {
-  RWCString provider_name;                    // made first: taking the provider out needs it
+  RWCString provider_name;                    // kept: taking the provider out allocates nothing
   bool services = false;                      // CreateOSFactory installed services
   platform::HMODULE module_before = nullptr;  // the services' module before
   bool handler = false;                       // the out-of-memory handler installed
