@@ -271,85 +271,34 @@ TEST_F(PrinterData, DamagedCountsAndChunksFailTheRead) {
   EXPECT_EQ(got, 16777200u);
 }
 
-// A write that fails at its count or at any chunk leaves the store as it
-// was: the value before in the cut it was stored in (the driver's, or
-// another writer's), and none of the chunks it did not have; over no
-// value, nothing. In printer data and under a pseudo name.
+// A write that fails at its count or at any chunk leaves the printer data
+// as it was: the value before in the cut it was stored in (the driver's
+// 248, 248, 104 for 600 bytes, or another writer's), and none of the
+// chunks it did not have; over no value, nothing.
 TEST_F(PrinterData, AFailedWriteLeavesTheValueBeforeAsStored) {
-  struct Store {
-    const char* what;
-    HKEY root;
-    std::u16string path;
-    RWWString name;
-  };
-  const Store stores[] = {
-      {"printer data", kHkeyLocalMachine, PrinterDataKeyPath(u"P1"), u"N"},
-      {"pseudo name", kHkeyCurrentUser, u"Software\\T", u"???\\2147483649\\Software\\T\\N"},
-  };
-  // The value before, each chunk's size (none: no value); the driver cuts
-  // 600 bytes as 248, 248, 104.
-  const std::vector<std::vector<std::uint32_t>> befores = {
-      {}, {248, 248, 104}, {100, 200}, {0, 221}, {0}, {5, 0, 7, 248, 1, 30},
-  };
-  const std::uint32_t lengths[] = {1000, 300, 10};  // 5, 2 and 1 chunks
-  const auto snapshot = [](const Store& store) {
+  const auto stored = [&] {
     std::string all;
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(store.root, store.path.c_str(), 0, kKeyRead, &key), 0u);
-    for (const std::u16string& name : RegistryValueNames(store.root, store.path)) {
-      DWORD type = 0;
-      std::string bytes(300, '\0');
-      DWORD size = 300;
-      EXPECT_EQ(RegQueryValueExW(key, name.c_str(), nullptr, &type,
-                                 reinterpret_cast<BYTE*>(bytes.data()), &size),
-                0u);
-      all += std::string(name.begin(), name.end()) + "/" + std::to_string(type) + ": " +
-             Hex(bytes.substr(0, size)) + "\n";
-    }
-    RegCloseKey(key);
+    for (const std::u16string& name : Names())
+      all += std::string(name.begin(), name.end()) + ": " + Hex(Raw(name.c_str())) + "\n";
     return all;
   };
-  for (const Store& store : stores) {
-    for (const std::vector<std::uint32_t>& before : befores) {
-      for (std::uint32_t length : lengths) {
-        for (std::uint32_t failing = 0; failing <= ChunkCount(length); ++failing) {
-          SCOPED_TRACE(testing::Message()
-                       << store.what << " before " << testing::PrintToString(before) << " length "
-                       << length << " failing " << failing);
-          platform::ResetHostServices();
-          ASSERT_TRUE(AddPrinter(u"P1"));
-          HKEY key = nullptr;
-          ASSERT_EQ(RegCreateKeyExW(store.root, store.path.c_str(), 0, u"", 0, kKeyAllAccess,
-                                    nullptr, &key, nullptr),
-                    0u);
-          const auto put = [&](const char16_t* name, DWORD type, const std::string& bytes) {
-            ASSERT_EQ(
-                RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                               static_cast<DWORD>(bytes.size())),
-                0u);
-          };
-          put(u"Other", kRegBinary, "kept");
-          if (!before.empty()) {
-            put(u"N", kRegDword,
-                std::string(1, static_cast<char>(before.size())) + '\0' + '\0' + '\0');
-          }
-          for (std::uint32_t i = 0; i < before.size(); ++i)
-            put(ChunkName(u"N", i).Data(), kRegBinary, Pattern(before[i], static_cast<int>(i)));
-          RegCloseKey(key);
-          const std::string stored = snapshot(store);
-          // `failing` 0 fails the count, i + 1 chunk i.
-          const RWWString failing_name = failing ? ChunkName(u"N", failing - 1) : RWWString(u"N");
-          SetRegistryWriteFailure(store.root, store.path, failing_name.Data(), kErrorWriteFault);
-          const std::string value = Pattern(length, 9);
-          EXPECT_EQ(services_.WriteChunkedValue(&printer_, store.name, value.data(), length), 0);
-          SetRegistryWriteFailure(store.root, store.path, failing_name.Data(), 0);
-          EXPECT_EQ(snapshot(store), stored);
-          ASSERT_EQ(services_.WriteChunkedValue(&printer_, store.name, value.data(), length), 1);
-          std::vector<char> back(1240);
-          std::uint32_t got = 0;
-          ASSERT_EQ(services_.ReadChunkedValue(&printer_, store.name, back.data(), 1240, got), 1);
-          EXPECT_EQ(std::string(back.data(), got), value);
-        }
+  for (const std::vector<std::uint32_t>& before : std::vector<std::vector<std::uint32_t>>{
+           {}, {248, 248, 104}, {100, 200}, {0, 221}, {0}, {5, 0, 7, 248, 1, 30}}) {
+    for (std::uint32_t length : {1000u, 300u, 10u}) {
+      for (std::uint32_t failing = 0; failing <= ChunkCount(length); ++failing) {  // 0: the count
+        SCOPED_TRACE(testing::Message()
+                     << testing::PrintToString(before) << " " << length << " " << failing);
+        platform::ResetHostServices();
+        ASSERT_TRUE(AddPrinter(u"P1"));
+        if (!before.empty()) PutRaw(u"N", kRegDword, std::string({char(before.size()), 0, 0, 0}));
+        for (std::uint32_t i = 0; i < before.size(); ++i)
+          PutRaw(ChunkName(u"N", i).Data(), kRegBinary, Pattern(before[i], static_cast<int>(i)));
+        const std::string was = stored();
+        const RWWString name = failing ? ChunkName(u"N", failing - 1) : RWWString(u"N");
+        SetPrinterDataWriteFailure(u"P1", name.Data(), kErrorWriteFault);
+        EXPECT_EQ(services_.WriteChunkedValue(&printer_, u"N", Pattern(length, 9).data(), length),
+                  0);
+        EXPECT_EQ(stored(), was);
       }
     }
   }
