@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/rw/wstring.h"
 
@@ -36,21 +37,25 @@ inline std::uint32_t ChunkCount(std::uint32_t length) {
 RWWString ChunkName(const RWWString& name, std::uint32_t index);
 
 // The value stored before a write, read whole first so that a failed
-// write can put it back: `bytes` (null when there was none whole to read)
-// of `length` bytes, and `count`, the count read before (0: none).
+// write can put it back as it was stored: another writer (an older one, or
+// one outside the driver) may have cut it otherwise than ChunkCount says,
+// and a reader takes any cut. `count` is the count read before (0: none);
+// when the value read whole, `whole` is set, `bytes` holds its chunks one
+// after another and `sizes` each chunk's size, `count` of them.
 struct ChunkedValueBefore {
-  const unsigned char* bytes = nullptr;
-  std::uint32_t length = 0;
+  std::unique_ptr<unsigned char[]> bytes;
+  std::unique_ptr<std::uint32_t[]> sizes;
   std::uint32_t count = 0;
+  bool whole = false;
 };
 
 // The writer's steps after the count K was written: each chunk in order
 // through `write_chunk(index, bytes, size)` (true when written). The first
-// failure ends the write with 0 and puts the value before back: its count
-// through `write_count(count)`, then its chunks (in the form this writer
-// gives them); the chunks it does not
-// name that were written go through `delete_chunk(index)`. When there was
-// no value before, or it cannot be put back, `delete_count()` removes the
+// failure ends the write with 0 and puts the value before back as it was
+// read: its count through `write_count(count)`, then each of its chunks
+// that this write went over, with its own size; the chunks written that it
+// did not have go through `delete_chunk(index)`. When there was no value
+// whole before, or it cannot be put back, `delete_count()` removes the
 // count, so no reader takes a count over chunks of two values. After a
 // whole write the chunks from K to the count before are deleted up to the
 // first that fails: the old count is outside data, and the chunks it names
@@ -60,26 +65,21 @@ template <class WriteChunk, class WriteCount, class DeleteCount, class DeleteChu
 int WriteChunks(const void* data, std::uint32_t length, const ChunkedValueBefore& before,
                 WriteChunk write_chunk, WriteCount write_count, DeleteCount delete_count,
                 DeleteChunk delete_chunk) {
-  const auto chunk = [](const unsigned char* bytes, std::uint32_t length, std::uint32_t i,
-                        std::uint32_t& size) {
-    const std::uint32_t offset = i * kChunkBytes;
-    size = i + 1 < ChunkCount(length) ? kChunkBytes : length - offset;
-    return size ? bytes + offset : nullptr;
-  };
   const std::uint32_t count = ChunkCount(length);
   const auto* bytes = static_cast<const unsigned char*>(data);
   for (std::uint32_t i = 0; i < count; ++i) {
-    std::uint32_t size = 0;
-    const unsigned char* from = chunk(bytes, length, i, size);
-    if (write_chunk(i, from, size)) continue;
-    const std::uint32_t kept_count = before.bytes ? ChunkCount(before.length) : 0;
-    bool kept = before.bytes && write_count(kept_count);
-    for (std::uint32_t j = 0; kept && j < i && j < kept_count; ++j) {
-      from = chunk(before.bytes, before.length, j, size);
-      kept = write_chunk(j, from, size);
+    const std::uint32_t offset = i * kChunkBytes;
+    const std::uint32_t size = i + 1 < count ? kChunkBytes : length - offset;
+    if (write_chunk(i, size ? bytes + offset : nullptr, size)) continue;
+    bool kept = before.whole && write_count(before.count);
+    std::uint32_t at = 0;
+    for (std::uint32_t j = 0; kept && j < i && j < before.count; ++j) {
+      const std::uint32_t stored = before.sizes[j];
+      kept = write_chunk(j, stored ? before.bytes.get() + at : nullptr, stored);
+      at += stored;
     }
     if (!kept) delete_count();
-    for (std::uint32_t j = kept ? kept_count : 0; j < i; ++j)
+    for (std::uint32_t j = kept ? before.count : 0; j < i; ++j)
       delete_chunk(j);
     return 0;
   }
@@ -93,10 +93,11 @@ int WriteChunks(const void* data, std::uint32_t length, const ChunkedValueBefore
 // (os_factory.h): no count or one above kMaxChunkedValueBytes answers 0;
 // no buffer answers the most the value can hold; each chunk is read
 // through `read_chunk(index, into, room, got)`, true when it exists, is
-// REG_BINARY and fits the room.
+// REG_BINARY and fits the room. When `sizes` is given, each chunk's size
+// goes there (`count` of them).
 template <class ReadChunk>
 int ReadChunks(std::uint32_t count, void* buffer, std::uint32_t size, std::uint32_t& got,
-               ReadChunk read_chunk) {
+               ReadChunk read_chunk, std::uint32_t* sizes = nullptr) {
   const std::uint64_t most = std::uint64_t{kChunkBytes} * count;
   if (count == 0 || most > kMaxChunkedValueBytes) return 0;
   if (!buffer || size == 0 || size < most) {
@@ -108,6 +109,7 @@ int ReadChunks(std::uint32_t count, void* buffer, std::uint32_t size, std::uint3
   for (std::uint32_t i = 0; i < count; ++i) {
     std::uint32_t read = 0;
     if (!read_chunk(i, bytes + total, size - total, read)) return 0;
+    if (sizes) sizes[i] = read;
     total += read;
   }
   got = total;

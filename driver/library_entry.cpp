@@ -8,8 +8,11 @@
 #include "driver/out_of_memory_handler.h"
 #include "driver/plm_provider.h"
 #include "driver/ui_os_factory.h"
+#include "foundation/rw/cstring.h"
+#include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
 #include "persist/port_handler.h"
+#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 #include "platform/host/system.h"
 #include "services/driver_server.h"
@@ -59,27 +62,102 @@ std::uint32_t ReadApplicationFlags(platform::HMODULE module) {
   return flags;
 }
 
-platform::BOOL ProcessAttach(platform::HMODULE module) {
+// What an attach made, so that an attach that fails can take it all down
+// again: the host sends no detach after a failed attach.
+struct AttachMade {
+  RWCString provider_name;                    // kept: taking the provider out allocates nothing
+  bool services = false;                      // CreateOSFactory installed services
+  platform::HMODULE module_before = nullptr;  // the services' module before
+  bool handler = false;                       // the out-of-memory handler installed
+  bool server = false;
+  bool table_lock = false;
+  bool provider = false;
+};
+
+// Every step of the attach but the keep-alive; 0 with the last error
+// kErrorNotEnoughMemory when something could not be made.
+platform::BOOL ProcessAttach(platform::HMODULE module, AttachMade& made) {
+  const auto failed = [] {
+    platform::SetLastError(platform::kErrorNotEnoughMemory);
+    return 0;
+  };
   g_library.module = module;
+  made.services = !GOSFactory::Instance();
   CreateOSFactory();
   GOSFactory* services = GOSFactory::Instance();
-  if (!services) return 0;
+  if (!services) return failed();
+  const std::new_handler before = std::get_new_handler();
   InstallOutOfMemoryHandler(kOutOfMemoryReserveBytes);
+  made.handler = std::get_new_handler() != before;
+  made.module_before = services->GetModuleHandle();
   services->SetModuleHandle(module);
+  made.server = !GDriverServer::Instance();
   GDriverServer::Create();
-  if (!GDriverServer::Instance()) return 0;
+  if (!GDriverServer::Instance()) return failed();
   g_library.table = new (kRWNoThrow) GDocumentEventTable;
-  if (!g_library.table) return 0;
+  if (!g_library.table) return failed();
+  made.table_lock = !g_library.table_lock;
   services->EnsureLock(&g_library.table_lock);
-  if (!g_library.provider) {
+  if (!g_library.table_lock) return failed();
+  made.provider_name = kAgentProviderName;
+  if (!g_library.provider && !made.provider_name.IsNull()) {
     g_library.provider = new (kRWNoThrow) GPLMProvider;
+    made.provider = g_library.provider != nullptr;
     if (g_library.provider)
-      GPortHandlerRegistry::Instance().Register(g_library.provider, kAgentProviderName);
+      GPortHandlerRegistry::Instance().Register(g_library.provider, made.provider_name);
   }
   SetRuntimeLocale();
-  ModuleKeepAlive().Arm(module);
   g_library.app_flags = ReadApplicationFlags(module);
   return 1;
+}
+
+// Takes down what the attach made, in the reverse order, allocating
+// nothing: memory has just run short.
+void UndoAttach(const AttachMade& made) {
+  g_library.app_flags = 0;
+  if (made.provider) {
+    GPortHandlerRegistry::Instance().Unregister(made.provider_name);
+    delete g_library.provider;
+    g_library.provider = nullptr;
+  }
+  if (made.table_lock) {
+    delete g_library.table_lock;
+    g_library.table_lock = nullptr;
+  }
+  delete g_library.table;
+  g_library.table = nullptr;
+  if (made.server) delete GDriverServer::Instance();
+  GOSFactory* services = GOSFactory::Instance();
+  if (services && !made.services) services->SetModuleHandle(made.module_before);
+  if (made.handler) RemoveOutOfMemoryHandler();
+  // The services stay made (CreateOSFactory replaces them at the next
+  // attach) but are no longer installed.
+  if (made.services) GOSFactory::SetInstance(nullptr);
+  g_library.module = nullptr;
+}
+
+// The attach is whole or leaves the process as it found it. The keep-alive
+// is armed last, once nothing else can fail: its watcher, once started, is
+// not called back.
+platform::BOOL Attach(platform::HMODULE module) {
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  AttachMade made;
+  platform::BOOL attached = platform::AnswerAtBoundary<platform::BOOL>(0, [&] {
+    return ProcessAttach(module, made) && !RWShortOfMemorySince(short_of_memory) ? 1 : 0;
+  });
+  // A keep-alive that could not be armed for a reason other than memory
+  // (a thread the system refused) is no failure: the library then goes
+  // with its loaders' last reference.
+  if (attached) {
+    attached = platform::AnswerAtBoundary<platform::BOOL>(0, [&] {
+      return ModuleKeepAlive().Arm(module) || !RWShortOfMemorySince(short_of_memory) ? 1 : 0;
+    });
+  }
+  if (attached) return 1;
+  const platform::DWORD error = platform::GetLastError();
+  UndoAttach(made);
+  platform::SetLastError(error != 0 ? error : platform::kErrorNotEnoughMemory);
+  return 0;
 }
 
 void ProcessDetach() {
@@ -101,16 +179,12 @@ void ProcessDetach() {
 }  // namespace
 
 platform::BOOL WINAPI DllMain(platform::HMODULE module, platform::DWORD reason, void*) {
+  // The attach answers at its own boundary: what it made goes again when
+  // it fails.
+  if (reason == kDllProcessAttach) return Attach(module);
   return AnswerEntryPoint<platform::BOOL>(0, [&] {
-    switch (reason) {
-      case kDllProcessAttach:
-        return ProcessAttach(module);
-      case kDllProcessDetach:
-        ProcessDetach();
-        return 1;
-      default:
-        return 1;
-    }
+    if (reason == kDllProcessDetach) ProcessDetach();
+    return 1;
   });
 }
 

@@ -9,10 +9,17 @@
 // agent's provider (plm_provider.h; none when memory fails) and register it
 // with the port-handler registry as "KVPLM 1.0"; set the runtime
 // locale to ".ACP" (every category when the system's primary language is
-// Chinese, Japanese or Korean, else the character types); arm the module
-// keep-alive; and read the application flags: "GetAppFlags" of
-// "KVNOTA32.DLL" beside the library (0 without library or entry point).
-// What was made before a failure stays made.
+// Chinese, Japanese or Korean, else the character types); read the
+// application flags: "GetAppFlags" of "KVNOTA32.DLL" beside the library (0
+// without library or entry point); and, last, arm the module keep-alive,
+// whose watcher cannot be called back once started. An attach in which
+// memory ran short anywhere, even where it went on (no provider), answers
+// FALSE with the last error ERROR_NOT_ENOUGH_MEMORY and takes down all it
+// made (the host sends no detach then): the provider and its registration,
+// the table and its lock, a server and services it made (the services
+// uninstalled), the out-of-memory handler and its reserve. A keep-alive
+// refused its thread is no failure; one that memory ran short in fails
+// the attach only when it is not armed.
 //
 // Process detach, in order: free the document-event table and its lock,
 // have the driver server delete its parked and then every cached context

@@ -299,13 +299,19 @@ std::recursive_mutex& GNTOSFactory::NamedValueLock() {
 }
 
 bool GNTOSFactory::ReadBefore(GDriverData* printer, const RWWString& name, std::uint32_t count,
-                              std::unique_ptr<unsigned char[]>& copy, ChunkedValueBefore& before) {
+                              ChunkedValueBefore& before) {
   before.count = count;
   std::uint32_t most = 0;
-  if (count == 0 || !ReadChunkedValue(printer, name, nullptr, 0, most) || most == 0) return true;
-  copy.reset(new (kRWNoThrow) unsigned char[most]);
-  if (!copy) return false;
-  if (ReadChunkedValue(printer, name, copy.get(), most, before.length)) before.bytes = copy.get();
+  if (count == 0 || !ReadStoredChunks(printer, name, nullptr, 0, most, nullptr) ||
+      most / kChunkBytes != count) {
+    return true;
+  }
+  before.bytes.reset(new (kRWNoThrow) unsigned char[most]);
+  before.sizes.reset(new (kRWNoThrow) std::uint32_t[count]);
+  if (!before.bytes || !before.sizes) return false;
+  std::uint32_t got = 0;
+  before.whole =
+      ReadStoredChunks(printer, name, before.bytes.get(), most, got, before.sizes.get()) != 0;
   return true;
 }
 
@@ -316,9 +322,8 @@ int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name,
   if (IsPseudoName(name)) return WritePseudoChunkedValue(name, data, length);
   PrinterHandle handle(*this, printer, true);
   if (!handle.Get()) return 0;
-  std::unique_ptr<unsigned char[]> copy;
   ChunkedValueBefore before;
-  if (!ReadBefore(printer, name, ReadDword(handle.Get(), name, 0), copy, before)) return 0;
+  if (!ReadBefore(printer, name, ReadDword(handle.Get(), name, 0), before)) return 0;
   // The count and every chunk this write or its restore may touch.
   const std::uint32_t chunks = std::max(ChunkCount(length), before.count);
   if (!GStoredChanges::KeepPrinterValue(handle.Get(), name.Data())) return 0;
@@ -432,19 +437,26 @@ RWWString GNTOSFactory::GetPrinterDataString(GDriverData* printer, const RWWStri
 
 int GNTOSFactory::ReadChunkedValue(GDriverData* printer, const RWWString& name, void* buffer,
                                    std::uint32_t size, std::uint32_t& got) {
+  return ReadStoredChunks(printer, name, buffer, size, got, nullptr);
+}
+
+int GNTOSFactory::ReadStoredChunks(GDriverData* printer, const RWWString& name, void* buffer,
+                                   std::uint32_t size, std::uint32_t& got, std::uint32_t* sizes) {
   std::lock_guard<std::recursive_mutex> whole(NamedValueLock());
-  if (IsPseudoName(name)) return ReadPseudoChunkedValue(name, buffer, size, got);
+  if (IsPseudoName(name)) return ReadPseudoChunkedValue(name, buffer, size, got, sizes);
   PrinterHandle handle(*this, printer, true);
   if (!handle.Get()) return 0;
-  return ReadChunks(ReadDword(handle.Get(), name, 0), buffer, size, got,
-                    [&](std::uint32_t i, BYTE* into, std::uint32_t room, std::uint32_t& read) {
-                      DWORD type = 0;
-                      const RWWString chunk = ChunkName(name, i);
-                      return !chunk.IsNull() &&
-                             platform::GetPrinterDataW(handle.Get(), chunk.Data(), &type, into,
-                                                       room, &read) == 0 &&
-                             type == platform::kRegBinary;
-                    });
+  return ReadChunks(
+      ReadDword(handle.Get(), name, 0), buffer, size, got,
+      [&](std::uint32_t i, BYTE* into, std::uint32_t room, std::uint32_t& read) {
+        DWORD type = 0;
+        const RWWString chunk = ChunkName(name, i);
+        return !chunk.IsNull() &&
+               platform::GetPrinterDataW(handle.Get(), chunk.Data(), &type, into, room, &read) ==
+                   0 &&
+               type == platform::kRegBinary;
+      },
+      sizes);
 }
 
 int GNTOSFactory::DeletePrinterDataValue(GDriverData* printer, const RWWString& name) {

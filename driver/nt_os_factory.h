@@ -90,8 +90,9 @@ class GNTOSFactory : public GOSFactory {
 
   // Opens. Reads the value stored before whole (no memory for it: 0, and
   // nothing written), writes the count, then the chunks in order; the first
-  // chunk that fails ends the write with 0 and puts the value before back,
-  // or, when there was none or it cannot go back, deletes the count, so
+  // chunk that fails ends the write with 0 and puts the value before back
+  // as it was stored (its count, and each chunk with its own size), or,
+  // when there was none or it cannot go back, deletes the count, so
   // that no reader meets a mix of two values. After a whole write, when the
   // count read before was larger, deletes the chunks beyond the new count,
   // up to the first one missing. 1 only when the count and every chunk
@@ -205,13 +206,16 @@ class GNTOSFactory : public GOSFactory {
   // ReadChunkedValue say.
   int WritePseudoChunkedValue(const RWWString& name, const void* data, std::uint32_t length);
   // The value under `name` whose count read `count`, read whole into
-  // `copy` and described by `before` (no bytes when there is none whole to
+  // `before` with each chunk's size (not whole when there is none whole to
   // read). False only when its copy found no memory: then nothing may be
   // written, or a failed write could not put it back.
   bool ReadBefore(GDriverData* printer, const RWWString& name, std::uint32_t count,
-                  std::unique_ptr<unsigned char[]>& copy, ChunkedValueBefore& before);
+                  ChunkedValueBefore& before);
+  // ReadChunkedValue, and each chunk's size into `sizes` when given.
+  int ReadStoredChunks(GDriverData* printer, const RWWString& name, void* buffer,
+                       std::uint32_t size, std::uint32_t& got, std::uint32_t* sizes);
   int ReadPseudoChunkedValue(const RWWString& name, void* buffer, std::uint32_t size,
-                             std::uint32_t& got);
+                             std::uint32_t& got, std::uint32_t* sizes);
 
   int WritePrinterKeyString(GDriverData* printer, const RWWString& key, const RWWString& name,
                             const RWWString& value) override;

@@ -125,12 +125,10 @@ int GNTOSFactory::WritePseudoChunkedValue(const RWWString& name, const void* dat
   // The count before: a 4-byte value that reads, whatever its type.
   BYTE bytes[4];
   DWORD type = 0;
-  std::unique_ptr<unsigned char[]> copy;
   ChunkedValueBefore before;
   int result = 0;
   if (ReadBefore(nullptr, name,
-                 Query4(key, value_name.Data(), bytes, type) ? LittleEndian(bytes) : 0, copy,
-                 before) &&
+                 Query4(key, value_name.Data(), bytes, type) ? LittleEndian(bytes) : 0, before) &&
       SetRegistryDword(key, value_name, ChunkCount(length)) == 0) {
     result = WriteChunks(
         data, length, before,
@@ -152,24 +150,25 @@ int GNTOSFactory::WritePseudoChunkedValue(const RWWString& name, const void* dat
 }
 
 int GNTOSFactory::ReadPseudoChunkedValue(const RWWString& name, void* buffer, std::uint32_t size,
-                                         std::uint32_t& got) {
+                                         std::uint32_t& got, std::uint32_t* sizes) {
   HKEY key = nullptr;
   RWWString value_name;
   if (!OpenPseudoName(name, key, value_name)) return 0;
   BYTE bytes[4];
   DWORD type = 0;
   std::uint32_t count = Query4(key, value_name.Data(), bytes, type) ? LittleEndian(bytes) : 0;
-  int result =
-      ReadChunks(count, buffer, size, got,
-                 [&](std::uint32_t i, BYTE* into, std::uint32_t room, std::uint32_t& read) {
-                   DWORD chunk_type = 0;
-                   read = room;
-                   const RWWString chunk_name = ChunkName(value_name, i);
-                   return !chunk_name.IsNull() &&
-                          platform::RegQueryValueExW(key, chunk_name.Data(), nullptr, &chunk_type,
-                                                     into, &read) == 0 &&
-                          chunk_type == platform::kRegBinary;
-                 });
+  int result = ReadChunks(
+      count, buffer, size, got,
+      [&](std::uint32_t i, BYTE* into, std::uint32_t room, std::uint32_t& read) {
+        DWORD chunk_type = 0;
+        read = room;
+        const RWWString chunk_name = ChunkName(value_name, i);
+        return !chunk_name.IsNull() &&
+               platform::RegQueryValueExW(key, chunk_name.Data(), nullptr, &chunk_type, into,
+                                          &read) == 0 &&
+               chunk_type == platform::kRegBinary;
+      },
+      sizes);
   platform::RegCloseKey(key);
   return result;
 }

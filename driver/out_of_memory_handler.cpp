@@ -87,9 +87,10 @@ void RemoveOutOfMemoryHandler() {
   {
     GLockScope scope(lock, kHandlerSource, kLockLine, kLockLine);
     // The handler before comes back even when it was none: this handler
-    // must not outlive its lock.
+    // must not outlive its lock. A handler the host installed since stays
+    // the host's.
     if (g_state.installed) {
-      std::set_new_handler(g_state.previous);
+      if (std::get_new_handler() == &RuntimeHandler) std::set_new_handler(g_state.previous);
       GDriverServer::SetSafePointHook(nullptr);
     }
     g_state.installed = false;

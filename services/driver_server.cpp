@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "services/driver_data.h"
 #include "services/lock.h"
@@ -65,11 +66,18 @@ GDriverServer* GDriverServer::Instance() {
 
 GDriverServer::GDriverServer() {
   static ServerReaper reaper;
-  delete g_server.exchange(this, std::memory_order_acq_rel);
   if (GOSFactory* services = GOSFactory::Instance()) {
-    services->EnsureLock(&contexts_.lock);
-    services->EnsureLock(&render_.lock);
+    try {
+      services->EnsureLock(&contexts_.lock);
+      services->EnsureLock(&render_.lock);
+    } catch (const std::bad_alloc&) {
+      delete contexts_.lock;
+      throw;
+    }
   }
+  // Installed last: a lock whose making ran out of memory leaves no freed
+  // server installed.
+  delete g_server.exchange(this, std::memory_order_acq_rel);
 }
 
 GDriverServer::~GDriverServer() {

@@ -68,9 +68,9 @@ class GDriverServer {
   // The server, or null before Create.
   static GDriverServer* Instance();
 
-  // Empty tables, nothing parked; installs itself as the process's server
-  // (deleting the one before) and has the services make the context lock,
-  // then the render lock.
+  // Empty tables, nothing parked; has the services make the context lock,
+  // then the render lock, and then installs itself as the process's server
+  // (deleting the one before): one whose making threw is never installed.
   GDriverServer();
   GDriverServer(const GDriverServer&) = delete;
   GDriverServer& operator=(const GDriverServer&) = delete;

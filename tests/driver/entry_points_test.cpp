@@ -99,6 +99,13 @@ TEST_F(EntryPoints, AttachMakesWhatTheEntryPointsNeedAndDetachTakesItDown) {
   EXPECT_EQ(GPortHandlerRegistry::Instance().Find("KVPLM 1.0"), nullptr);
   EXPECT_EQ(LibraryModule(), nullptr);
   EXPECT_EQ(std::get_new_handler(), before);
+  // A handler the host installed after the attach stays the host's.
+  Attach();
+  std::set_new_handler([] { throw std::bad_alloc(); });
+  const std::new_handler host = std::get_new_handler();
+  EXPECT_EQ(DllMain(platform::OwnModule(), kDllProcessDetach, nullptr), 1);
+  attached_ = false;
+  EXPECT_EQ(std::set_new_handler(before), host);
   EXPECT_EQ(DllMain(nullptr, kDllThreadAttach, nullptr), 1);
   EXPECT_EQ(DllMain(nullptr, kDllThreadDetach, nullptr), 1);
 }

@@ -271,41 +271,37 @@ TEST_F(PrinterData, DamagedCountsAndChunksFailTheRead) {
   EXPECT_EQ(got, 16777200u);
 }
 
-TEST_F(PrinterData, AFailedWriteLeavesNoMixedValue) {
-  std::string old_value = Pattern(600, 3);
-  ASSERT_EQ(services_.WriteChunkedValue(&printer_, u"N", old_value.data(), 600), 1);
-
-  // The count itself fails: the old value stays whole.
-  SetPrinterDataWriteFailure(u"P1", u"N", kErrorWriteFault);
-  std::string new_value = Pattern(1000, 9);
-  EXPECT_EQ(services_.WriteChunkedValue(&printer_, u"N", new_value.data(), 1000), 0);
-  std::vector<char> back(1240);
-  std::uint32_t got = 0;
-  ASSERT_EQ(services_.ReadChunkedValue(&printer_, u"N", back.data(), 1240, got), 1);
-  EXPECT_EQ(std::string(back.data(), got), old_value);
-  SetPrinterDataWriteFailure(u"P1", u"N", 0);
-
-  // A chunk fails after the new count (5) and the chunks before it went
-  // over the old ones (3): the old value is put back whole.
-  for (const char16_t* failing : {u"N:1", u"N:3"}) {
-    SetPrinterDataWriteFailure(u"P1", failing, kErrorWriteFault);
-    EXPECT_EQ(services_.WriteChunkedValue(&printer_, u"N", new_value.data(), 1000), 0);
-    got = 0;
-    ASSERT_EQ(services_.ReadChunkedValue(&printer_, u"N", back.data(), 1240, got), 1);
-    EXPECT_EQ(std::string(back.data(), got), old_value);
-    EXPECT_EQ(Raw(u"N:3"), "absent");
-    SetPrinterDataWriteFailure(u"P1", failing, 0);
+// A write that fails at its count or at any chunk leaves the printer data
+// as it was: the value before in the cut it was stored in (the driver's
+// 248, 248, 104 for 600 bytes, or another writer's), and none of the
+// chunks it did not have; over no value, nothing.
+TEST_F(PrinterData, AFailedWriteLeavesTheValueBeforeAsStored) {
+  const auto stored = [&] {
+    std::string all;
+    for (const std::u16string& name : Names())
+      all += std::string(name.begin(), name.end()) + ": " + Hex(Raw(name.c_str())) + "\n";
+    return all;
+  };
+  for (const std::vector<std::uint32_t>& before : std::vector<std::vector<std::uint32_t>>{
+           {}, {248, 248, 104}, {100, 200}, {0, 221}, {0}, {5, 0, 7, 248, 1, 30}}) {
+    for (std::uint32_t length : {1000u, 300u, 10u}) {
+      for (std::uint32_t failing = 0; failing <= ChunkCount(length); ++failing) {  // 0: the count
+        SCOPED_TRACE(testing::Message()
+                     << testing::PrintToString(before) << " " << length << " " << failing);
+        platform::ResetHostServices();
+        ASSERT_TRUE(AddPrinter(u"P1"));
+        if (!before.empty()) PutRaw(u"N", kRegDword, std::string({char(before.size()), 0, 0, 0}));
+        for (std::uint32_t i = 0; i < before.size(); ++i)
+          PutRaw(ChunkName(u"N", i).Data(), kRegBinary, Pattern(before[i], static_cast<int>(i)));
+        const std::string was = stored();
+        const RWWString name = failing ? ChunkName(u"N", failing - 1) : RWWString(u"N");
+        SetPrinterDataWriteFailure(u"P1", name.Data(), kErrorWriteFault);
+        EXPECT_EQ(services_.WriteChunkedValue(&printer_, u"N", Pattern(length, 9).data(), length),
+                  0);
+        EXPECT_EQ(stored(), was);
+      }
+    }
   }
-
-  // A new value whose chunk 1 fails leaves nothing: no count, no chunk 0.
-  SetPrinterDataWriteFailure(u"P1", u"M:1", kErrorWriteFault);
-  EXPECT_EQ(services_.WriteChunkedValue(&printer_, u"M", new_value.data(), 1000), 0);
-  EXPECT_EQ(Raw(u"M"), "absent");
-  EXPECT_EQ(Raw(u"M:0"), "absent");
-  SetPrinterDataWriteFailure(u"P1", u"M:1", 0);
-  ASSERT_EQ(services_.WriteChunkedValue(&printer_, u"N", new_value.data(), 1000), 1);
-  ASSERT_EQ(services_.ReadChunkedValue(&printer_, u"N", back.data(), 1240, got), 1);
-  EXPECT_EQ(std::string(back.data(), got), new_value);
 }
 
 TEST_F(PrinterData, PlainValuesAndTheirDefaults) {

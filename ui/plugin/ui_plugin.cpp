@@ -128,7 +128,8 @@ MPersistentObject* FindPrinterLanguageObject(const GUIData* host) {
 // Each entry point answers through the boundary with the host
 // (AnswerEntryPoint): the first argument is what it answers when memory
 // runs out inside it. An initialise that failed so is answered -1, which
-// has its host destroy what it built; a copy -1, where 0 is its success.
+// has its host destroy what it built; a destroy and a copy -1, where 0 is
+// their success.
 
 std::uint32_t WINAPI UI_INTERFACEVERSION() {
   return kUIInterfaceVersion;
@@ -145,7 +146,7 @@ std::int16_t WINAPI UI_INITIALIZE(GUIData* host, std::int16_t index) {
 }
 
 std::int16_t WINAPI UI_DESTROY(GUIData* host) {
-  return AnswerEntryPoint<std::int16_t>(0, [&]() -> std::int16_t {
+  return AnswerEntryPoint<std::int16_t>(-1, [&]() -> std::int16_t {
     if (!IsHostRecord(host)) return 0;
     platform::HMODULE library = GetResourceModuleHandle();
     for (std::uint32_t i = 0; library && host->pages && i < host->page_count; ++i) {

@@ -24,7 +24,8 @@
 //             (ShowInstructions); answers 1.
 // UI_DESTROY deletes the page of every record of the host (up to its
 // count) whose instance is the resource library, then the context, and
-// releases the library; 0. UI_CONFIGTOSETTINGS is ConfigToSettings
+// releases the library; 0, or -1 when memory ran short inside it (the
+// boundary's failure). UI_CONFIGTOSETTINGS is ConfigToSettings
 // (ui/framework/installed_options_copy.h); 0. UI_SETTINGSTOCONFIG does
 // nothing; 0. UI_INTERFACEVERSION answers 2.
 //

@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
@@ -18,6 +19,8 @@
 #include "driver/driver_data_file.h"
 #include "driver/entry_points.h"
 #include "driver/extension_manager.h"
+#include "driver/library_entry.h"
+#include "driver/module_keep_alive.h"
 #include "driver/out_of_memory_handler.h"
 #include "filters/spool_directory.h"
 #include "fonts/font.h"
@@ -25,17 +28,25 @@
 #include "fonts/tt_font_pool.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
+#include "output/core/peripheral_composite.h"
 #include "output/port/file_output_target.h"
 #include "persist/codec/zlib_compressor.h"
 #include "persist/persistent_association.h"
 #include "persist/persistent_stream.h"
+#include "persist/port_handler.h"
 #include "platform/host/files.h"
+#include "platform/host/modules.h"
 #include "platform/host/spooler.h"
 #include "platform/host/threads.h"
+#include "services/driver_server.h"
+#include "services/os_factory.h"
 #include "support/failing_allocator.h"
+#include "support/fixture_printer.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/printer_fixture.h"
 #include "tests/support/test_support.h"
+#include "tests/ui/pages/plugin_fixture.h"
+#include "ui/plugin/ui_plugin.h"
 
 namespace testing_support {
 namespace {
@@ -204,6 +215,93 @@ TEST(FailedAllocation, AFilePortMakesItsFileOrNothing) {
     EXPECT_EQ(platform::OpenFileCount(), ready ? 1u : 0u) << n;
   }
   std::filesystem::remove_all(folder.str());
+}
+
+// An attach that memory ran short in answers 0 with the last error 8 and
+// leaves the process as it found it (the next attach goes through); else
+// it answers 1. Each allocation fails in turn (or two in a row), in a fresh
+// process (no services, no server) and after an attach and detach, with
+// the keep-alive idle (its thread refused: a thread's start is the C
+// library's) or still armed. [NOMEM] reaches a handler that returns.
+TEST(FailedAllocation, AnAttachIsWholeOrLeavesNothing) {
+  platform::ResetHostServices();
+  platform::UseManualWaitClock();
+  const RWErrorHandler error_handler = SetErrorHandler([](const RWError&) {});
+  const auto call = [](platform::DWORD reason) {
+    return DllMain(platform::OwnModule(), reason, nullptr);
+  };
+  const auto drain = [] {  // a watcher lets go two periods after an activity
+    ModuleKeepAlive().MarkActivity();
+    for (int i = 0; i < 4 && platform::AwaitThreadsIdle() && platform::LiveThreadCount(); ++i)
+      platform::AdvanceWaitClock(GModuleKeepAlive::kDefaultPeriod);
+    return platform::AwaitThreadsIdle() && platform::LiveThreadCount() == 0;
+  };
+  const std::tuple<bool, bool, int> rows[] = {
+      {true, false, 1}, {false, false, 1}, {true, true, 2}, {false, true, 2}};
+  for (const auto& [fresh, armed, in_a_row] : rows) {
+    // The watcher has started before anything fails.
+    ASSERT_TRUE(!armed || (call(kDllProcessAttach) && call(kDllProcessDetach) &&
+                           platform::AwaitThreadsIdle()));
+    for (std::uint64_t n = 1, failed = 1; failed; ++n) {
+      SCOPED_TRACE(testing::Message() << fresh << armed << in_a_row << " " << n);
+      if (fresh) GOSFactory::SetInstance(nullptr), delete GDriverServer::Instance();
+      const std::new_handler handler = std::get_new_handler();
+      const auto held = platform::GetModuleCounters(platform::kDefaultOwnModulePath).references;
+      const std::size_t threads = platform::LiveThreadCount();
+      GOSFactory* const services = GOSFactory::Instance();
+      GDriverServer* const server = GDriverServer::Instance();
+      platform::SetThreadCreationFailure(true);
+      support::ResetAllocations();
+      support::FailAllocation(n, support::Shortage::kBrief, in_a_row);
+      const platform::BOOL attached = call(kDllProcessAttach);
+      const platform::DWORD error = platform::GetLastError();
+      support::FailAllocation(0);
+      platform::SetThreadCreationFailure(false);
+      failed = support::AllocationFailed();
+      EXPECT_TRUE(attached == 1 ||
+                  (attached == 0 && error == platform::kErrorNotEnoughMemory &&
+                   std::get_new_handler() == handler && !OutOfMemoryReserveHeld() &&
+                   platform::LiveThreadCount() == threads && GOSFactory::Instance() == services &&
+                   GDriverServer::Instance() == server && !LibraryModule() &&
+                   !DocumentEventTable() && !DocumentEventLock() &&
+                   !GPortHandlerRegistry::Instance().Find(kAgentProviderName) &&
+                   call(kDllProcessAttach) == 1));
+      EXPECT_EQ(call(kDllProcessDetach), 1);
+      EXPECT_TRUE(armed || drain());
+      EXPECT_EQ(platform::GetModuleCounters(platform::kDefaultOwnModulePath).references, held);
+    }
+    EXPECT_TRUE(drain());
+  }
+  SetErrorHandler(error_handler);
+}
+
+class FailedAllocationOnASheet : public PluginFixture {};
+
+// A destroy that memory ran short in (the library's handler spent, the
+// resource library's release short) answers -1, which its success never
+// does, and lets go of the sheet's pages, context and library all the same.
+TEST_F(FailedAllocationOnASheet, ADestroyShortOfMemorySaysSo) {
+  host.page_flags = kUIDocumentPages | kUIDevicePages;
+  InstallOutOfMemoryHandler(0);
+  bool refused = false;
+  for (std::uint64_t n = 1, failed = 1; failed; ++n) {
+    PluginRecords records(host, 10, 10);
+    ASSERT_GT(UI_INITIALIZE(&host, 0), 0);
+    for (int i = 0; i < 8 && OutOfMemoryHandler(0) != 0; ++i) {
+    }
+    RWErrorScope scope;
+    support::ResetAllocations();
+    support::FailAllocation(n);
+    const std::int16_t answer = UI_DESTROY(&host);
+    support::FailAllocation(0);
+    failed = support::AllocationFailed();
+    EXPECT_EQ(answer,
+              failed && platform::GetLastError() == platform::kErrorNotEnoughMemory ? -1 : 0);
+    refused = refused || answer == -1;
+    EXPECT_TRUE(!host.context && ResourceLibraryLoads() == 0) << n;
+  }
+  EXPECT_TRUE(refused);
+  RemoveOutOfMemoryHandler();
 }
 
 class FailedAllocationOnP1 : public PrinterFixture {};
