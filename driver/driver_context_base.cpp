@@ -88,6 +88,12 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
   // default, a record without settings): nothing is stored on it, and the
   // binding fails.
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  // The record is read under the model of the printer's installed options,
+  // not under what an earlier call left of it: a collation unit applied
+  // only after the read made the first record of a context collate where
+  // the printer's own said not to.
+  std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
+  if (options) ApplyInstalledOptions(options.get());
   if (!RemakeDevModeSettings() || RWShortOfMemorySince(short_of_memory)) return 0;
   GDevModeSettingsInterface& bound = *dev_mode_settings_;
   const bool from_printer = bound.IsFromPrinter() == 1;
@@ -97,8 +103,6 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
     if (RWShortOfMemorySince(short_of_memory)) return 0;
     WriteDevModeSettings(built.get());
   } else {
-    std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
-    if (options) ApplyInstalledOptions(options.get());
     bound.NormalizeCollate();
   }
   // A re-made object gets its settings as a new one does (else a bare

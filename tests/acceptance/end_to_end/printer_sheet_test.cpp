@@ -189,14 +189,15 @@ TEST_F(PrinterSheet, ADamagedOptionsHeaderGivesTheDefaultsAndIsNotStoredBack) {
 }
 
 // The user's values in what P1 keeps: its data file, its stored default,
-// and the printer data that the device sheet's OK and the font cards write
-// (of "DisabledMSDs" the states of the sources 0 to 5: the upgrade enables
-// 6 to 9, and a document's font sync sets them by their files).
+// the default record it hands out, and the printer data that the device
+// sheet's OK and the font cards write (of "DisabledMSDs" the states of the
+// sources 0 to 5: the upgrade enables 6 to 9, and a document's font sync
+// sets them by their files).
 StoredState UserValues(const StoredState& state) {
   StoredState values;
   for (const auto& [name, bytes] : state.items) {
-    for (const char* kept : {"file", "stored default", "data:365", "data:366", "data:368",
-                             "data:QuicksetPool", "data:PhySetting", "data:FlashFonts",
+    for (const char* kept : {"file", "stored default", "default record", "data:365", "data:366",
+                             "data:368", "data:QuicksetPool", "data:PhySetting", "data:FlashFonts",
                              "data:MassStorageFonts", "data:LastUpdate", "data:DisabledMSDs"}) {
       if (name.rfind(kept, 0) == 0) values.items[name] = bytes;
     }
@@ -337,7 +338,7 @@ TEST_F(PrinterSheet, WhatTheUserStoredSurvivesEveryExport) {
          return Entry<decltype(KVDrv_RegisterExtension)>("KVDrv_RegisterExtension")(
                     "P1", nullptr, "EXTA.DLL", 0) == 0;
        },
-       {"data:368", "stored default"}},
+       {"data:368", "stored default", "default record"}},
       {"add connection", [&] { return event(1); }, {}},
       {"cache refresh", [&] { return event(5); }, {}},
       {"initialise",
