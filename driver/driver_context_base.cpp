@@ -89,10 +89,10 @@ std::int32_t GDriverContextBase::BindDevMode(const platform::DevModeW* dev_mode)
   // default, a record without settings): nothing is stored on it, and the
   // binding fails.
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
-  // The printer's record is taken against the model as the printer's
-  // installed options make it, not as the last call on this context left
-  // it: a new context took a stored collation of 0 for one the model could
-  // not do and handed out 1.
+  // The record is read under the model of the printer's installed options,
+  // not under what an earlier call left of it: a collation unit applied
+  // only after the read made the first record of a context collate where
+  // the printer's own said not to.
   std::unique_ptr<GAttributeComposite> options(LoadNamedSettings(kInstalledOptionsKey));
   if (options) ApplyInstalledOptions(options.get());
   if (!RemakeDevModeSettings() || RWShortOfMemorySince(short_of_memory)) return 0;

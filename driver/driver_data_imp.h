@@ -363,12 +363,20 @@ class GDriverDataImp : public virtual GDriverData {
   // after an "Admin" or "Auto" update; 1 otherwise, and without either.
   int IsPhysicalSettingsCurrent(GAttributeComposite* settings);
 
-  // Re-encodes `object` as a flat settings record (the buffer grows from
-  // kUpgradeFirstBuffer to kUpgradeMostBuffer) and decodes it on the
-  // current template; a quick-set pool (kQuicksetPoolKey) is then rebuilt by
-  // UpgradeQuicksets. Only an object of `object`'s class is stored back:
-  // as the named object `name`, or, for a null name, under `key` in
-  // decimal. The store's answer; 0, printer data untouched, otherwise.
+  // Brings `object` (left as it is) to the current form: re-encodes it as
+  // a flat settings record (the buffer grows from kUpgradeFirstBuffer to
+  // kUpgradeMostBuffer) and decodes it on the current template, which
+  // says what the current form holds; a copy of `object` then takes the
+  // template's additions and changes of class from the decoded tree, and
+  // keeps the rest as stored, what the record does not carry included
+  // (see KeepInCurrentForm in driver_data_stored.cpp). A quick-set pool
+  // (kQuicksetPoolKey) is then rebuilt by UpgradeQuicksets. Only an object
+  // of `object`'s class is stored back: as the named object `name`, or,
+  // for a null name, under `key` in decimal; the store's answer. An object
+  // already in the current form (nothing to add or change, or a pool that
+  // rebuilds equal in content) is not written: 1. 0, printer data
+  // untouched, when the object cannot be re-encoded or decoded, and when
+  // memory ran short on the way.
   int UpgradeStoredObject(MPersistentObject* object, const RWWString* name, std::uint32_t key);
   // The same on the named object `name` (8-bit), and on the object stored
   // under `key`; 0 when it is missing.
@@ -376,7 +384,8 @@ class GDriverDataImp : public virtual GDriverData {
   int UpgradeObjectByKey(std::uint32_t key);
   // Rebuilds each quick set of `old_pool` on the job settings' template
   // kQuicksetTemplateKey into `new_pool` (see driver_data_stored.cpp); 0
-  // without a template (nothing added), else 1.
+  // without a template (nothing added) or when a copy cannot be had (then
+  // `new_pool` is not to be used), else 1.
   int UpgradeQuicksets(GAttributeComposite& old_pool, GAttributeComposite& new_pool);
 
   // Copies the values kPagesPerSheetKey, kNupBordersKey and kNupPageOrderKey of

@@ -1,12 +1,32 @@
 // GDriverDataImp: what printer data keeps for the driver data: the fonts
 // added from mass storage, the physical settings, the stored objects that
-// an upgrade re-encodes, and the bin and tray maps.
+// an upgrade brings to the current form, and the bin and tray maps.
+//
+// The upgrade. A stored object's round trip through the flat settings
+// record, decoded on the current template, tells what the current form
+// holds, but it cannot stand for the object: the record does not carry an
+// enumeration's choice, a form-to-tray database's link names, state words
+// or serial numbers, and the decode keeps only the keys of the template,
+// which is built from the data file's defaults. The current form holds
+// more than those: the tray the forms page shows and a watermark's scope
+// are added on a user's action and are in no defaults, so a key the
+// template lacks tells nothing about the object's age. Within a list
+// (watermarks, quick sets) the template's members are the defaults' items,
+// and the decode fills a member from the first of them. So the upgrade
+// takes from the decoded tree only what the template adds (its settings
+// that the object lacks, outside lists) and the classes it changed (a key
+// it holds in another class, a choice an enumeration no longer offers);
+// everything else stays as stored, and an object to which that adds
+// nothing is not written at all. A quick-set pool is then rebuilt on the
+// quick-set template, which is the form of a quick set.
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "config/attributes/attribute_composite.h"
+#include "config/attributes/enum_attribute.h"
 #include "config/fonts/device_font_list.h"
 #include "config/fonts/device_font_list_composite.h"
 #include "config/fonts/font_sources.h"
@@ -47,10 +67,94 @@ constexpr std::uint32_t kDefaultQuicksetParts[] = {kQuicksetNameKey, kWatermarkS
                                                    kPrintingTargetKey, kPaperSizeKey};
 
 // `quickset`'s name in `result` once: replaced where the template had one,
-// else added.
-void CarryQuicksetName(GAttributeComposite& quickset, GAttributeComposite& result) {
+// else added; false when the copy cannot be had.
+bool CarryQuicksetName(GAttributeComposite& quickset, GAttributeComposite& result) {
   MPersistentObject* name = FindDirectChild(&quickset, kQuicksetNameKey);
-  if (name && !ReplaceDirectChild(result, name->Key(), *name)) result.AddChild(name->DeepCopy());
+  if (!name || ReplaceDirectChild(result, name->Key(), *name)) return true;
+  if (FindDirectChild(&result, kQuicksetNameKey)) return false;
+  MPersistentObject* copy = name->DeepCopy();
+  if (!copy) return false;
+  result.AddChild(copy);
+  return true;
+}
+
+// Puts a copy of `part` in place of `result`'s direct child of its key
+// and class (a part the template holds in another class is the
+// template's); false only when the copy cannot be had.
+bool CarryPart(GAttributeComposite& result, MPersistentObject& part) {
+  MPersistentObject* own = FindDirectChild(&result, part.Key());
+  return !own || own->TypeId() != part.TypeId() || ReplaceDirectChild(result, part.Key(), part);
+}
+
+// Whether `child` of `parent` is a list's member (a watermark, a quick
+// set): the user's item, for which the template's members (the defaults'
+// items) are no form. List members are keyed 0; a quick-set pool's
+// default quick set is keyed kQuicksetTemplateKey.
+bool IsListMember(const GAttributeComposite& parent, const MPersistentObject& child) {
+  return child.Key() == 0 || parent.Key() == kQuicksetPoolKey;
+}
+
+// Brings `kept`, a copy of a stored node, to the form of `decoded`, the
+// same node after the round trip through the settings record, losing none
+// of what the record does not carry; answers whether `kept` changed, and
+// sets `failed` when a copy could not be had. Children pair off by key and
+// TypeId, in order. A pair of composites is walked in turn, unless it is a
+// list member; any other pair keeps the stored child whole (a leaf, a
+// form-to-tray database, a list member). A stored child without a partner
+// stays, unless the decoded node holds its key only in another class (the
+// current form changed it), or it is a choice the decoded enumeration no
+// longer offers: then it goes (an enumeration moves its current choice off
+// a choice that goes). The decoded children without a partner are what the
+// current template adds: copies are appended, except list members.
+bool KeepInCurrentForm(GAttributeComposite& kept, GAttributeComposite& decoded, bool& failed) {
+  const bool choices = dynamic_cast<GEnumAttribute*>(&kept) != nullptr;
+  const GCountedPtrVector& mine = kept.Children();
+  const GCountedPtrVector& theirs = decoded.Children();
+  std::vector<bool> paired(theirs.Count(), false);
+  std::vector<MPersistentObject*> gone;
+  bool changed = false;
+  for (RWSize i = 0; i < mine.Count(); ++i) {
+    MPersistentObject* child = mine[i].Get();
+    if (!child) continue;
+    RWSize partner = 0;
+    bool key_held = false;
+    for (; partner < theirs.Count(); ++partner) {
+      MPersistentObject* candidate = theirs[partner].Get();
+      if (!candidate || candidate->Key() != child->Key()) continue;
+      key_held = true;
+      if (!paired[partner] && candidate->TypeId() == child->TypeId()) break;
+    }
+    if (partner < theirs.Count()) {
+      paired[partner] = true;
+      auto* node = dynamic_cast<GAttributeComposite*>(child);
+      auto* form = dynamic_cast<GAttributeComposite*>(theirs[partner].Get());
+      if (node && form && !IsListMember(kept, *child))
+        changed |= KeepInCurrentForm(*node, *form, failed);
+    } else if (choices || key_held) {
+      gone.push_back(child);
+    }
+  }
+  for (MPersistentObject* child : gone)
+    delete kept.RemoveChild(child);
+  changed |= !gone.empty();
+  for (RWSize i = 0; i < theirs.Count(); ++i) {
+    MPersistentObject* added = theirs[i].Get();
+    if (paired[i] || !added || (!choices && IsListMember(kept, *added))) continue;
+    MPersistentObject* copy = added->DeepCopy();
+    if (!copy) {
+      failed = true;
+      continue;
+    }
+    // A state would put a second child of a key and class in the first's
+    // place; the record's reader appends it too.
+    if (choices) {
+      kept.AddChild(copy);
+    } else {
+      kept.GAttributeComposite::AddChild(copy);
+    }
+    changed = true;
+  }
+  return changed;
 }
 
 }  // namespace
@@ -146,6 +250,7 @@ int GDriverDataImp::UpgradeStoredObject(MPersistentObject* object, const RWWStri
                                         std::uint32_t key) {
   GOSFactory* services = GOSFactory::Instance();
   if (!object || !services) return 0;
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   // The record, in a buffer that grows until it holds the whole object: a
   // record cut at the buffer's end would be stored back cut.
   std::unique_ptr<char[]> buffer;
@@ -179,16 +284,29 @@ int GDriverDataImp::UpgradeStoredObject(MPersistentObject* object, const RWWStri
   std::unique_ptr<MPersistentObject> decoded(
       codec.Decode(in.VirtualStream(), &in, this, kFlatLongNumbers));
   if (!decoded || decoded->ClassId() != object->ClassId()) return 0;
-  if (decoded->Key() == kQuicksetPoolKey) {
-    auto* old_pool = dynamic_cast<GAttributeComposite*>(decoded.get());
+  // The decoded tree says what the current form holds; the stored object,
+  // brought to it, keeps what the record does not carry.
+  std::unique_ptr<MPersistentObject> upgraded(object->DeepCopy());
+  if (!upgraded) return 0;
+  bool changed = false;
+  bool failed = false;
+  auto* node = dynamic_cast<GAttributeComposite*>(upgraded.get());
+  auto* form = dynamic_cast<GAttributeComposite*>(decoded.get());
+  if (node && form) changed = KeepInCurrentForm(*node, *form, failed);
+  if (upgraded->Key() == kQuicksetPoolKey) {
     std::unique_ptr<GAttributeComposite> rebuilt(new (kRWNoThrow)
                                                      GAttributeComposite(kQuicksetPoolKey));
-    if (!old_pool || !rebuilt || !UpgradeQuicksets(*old_pool, *rebuilt)) return 0;
-    decoded = std::move(rebuilt);
+    if (!node || !rebuilt || !UpgradeQuicksets(*node, *rebuilt)) return 0;
+    changed = !rebuilt->IsEqualContent(object);
+    upgraded = std::move(rebuilt);
   }
-  if (name) return services->StoreNamedObject(this, *name, decoded.get());
+  if (failed || RWShortOfMemorySince(short_of_memory)) return 0;
+  // Already in the current form: nothing is written that could fail part
+  // way.
+  if (!changed) return 1;
+  if (name) return services->StoreNamedObject(this, *name, upgraded.get());
   std::unique_ptr<GPrinterDataStore> store(services->NewValueAdapter(this));
-  return store ? store->StoreObjectByNumber(key, decoded.get()) : 0;
+  return store ? store->StoreObjectByNumber(key, upgraded.get()) : 0;
 }
 
 int GDriverDataImp::UpgradeNamedObject(const RWCString& name) {
@@ -254,25 +372,25 @@ int GDriverDataImp::UpgradeQuicksets(GAttributeComposite& old_pool, GAttributeCo
     if (!quickset) continue;
     std::unique_ptr<MPersistentObject> copy(quickset_template->DeepCopy());
     auto* result = dynamic_cast<GAttributeComposite*>(copy.get());
-    if (!result) continue;
+    // A quick set rebuilt short of a part would be stored without it.
+    if (!result) return 0;
     result->SetKey(0);
     if (quickset->Key() == kQuicksetTemplateKey) {
       // The default quick set keeps only its own name, watermark, target
       // and paper.
       for (std::uint32_t part_key : kDefaultQuicksetParts) {
         if (part_key == kQuicksetNameKey) continue;
-        if (MPersistentObject* part = FindDirectChild(quickset, part_key))
-          ReplaceDirectChild(*result, part->Key(), *part);
+        MPersistentObject* part = FindDirectChild(quickset, part_key);
+        if (part && !CarryPart(*result, *part)) return 0;
       }
     } else {
       const GCountedPtrVector& parts = quickset->Children();
       for (RWSize p = 0; p < parts.Count(); ++p) {
         MPersistentObject* part = parts[p].Get();
-        if (part && part->Key() != kQuicksetNameKey)
-          ReplaceDirectChild(*result, part->Key(), *part);
+        if (part && part->Key() != kQuicksetNameKey && !CarryPart(*result, *part)) return 0;
       }
     }
-    CarryQuicksetName(*quickset, *result);
+    if (!CarryQuicksetName(*quickset, *result)) return 0;
     new_pool.AddChild(copy.release());
   }
   return 1;

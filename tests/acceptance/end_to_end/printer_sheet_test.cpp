@@ -5,8 +5,13 @@
 // written by hand; the comments say where each comes from.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
@@ -17,12 +22,19 @@
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
+#include "platform/host/files.h"
+#include "platform/host/printer_interface.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
+#include "platform/host/threads.h"
 #include "services/driver_server.h"
+#include "support/acceptance_scenario.h"
 #include "support/fixture_printer.h"
+#include "support/host_calls.h"
+#include "support/stored_state.h"
 #include "tests/support/acceptance_printer.h"
 #include "tests/support/sheet_driver.h"
+#include "tests/support/test_extensions.h"
 
 namespace {
 
@@ -174,6 +186,207 @@ TEST_F(PrinterSheet, ADamagedOptionsHeaderGivesTheDefaultsAndIsNotStoredBack) {
     EXPECT_TRUE(stored && stored->IsEqualContent(defaults.get()));
   }
   EXPECT_EQ(Initialised(), 1);
+}
+
+// The user's values in what P1 keeps: its data file, its stored default,
+// the default record it hands out, and the printer data that the device
+// sheet's OK and the font cards write (of "DisabledMSDs" the states of the
+// sources 0 to 5: the upgrade enables 6 to 9, and a document's font sync
+// sets them by their files).
+StoredState UserValues(const StoredState& state) {
+  StoredState values;
+  for (const auto& [name, bytes] : state.items) {
+    for (const char* kept : {"file", "stored default", "default record", "data:365", "data:366",
+                             "data:368", "data:QuicksetPool", "data:PhySetting", "data:FlashFonts",
+                             "data:MassStorageFonts", "data:LastUpdate", "data:DisabledMSDs"}) {
+      if (name.rfind(kept, 0) == 0) values.items[name] = bytes;
+    }
+  }
+  if (Bytes& sources = values.items["data:DisabledMSDs type 4"]; sources.size() == 4)
+    sources = {sources[0], Bytes::value_type(sources[1] & 0x0F)};
+  return values;
+}
+
+// What the device sheet stores, set as a user sets it: the Configure page
+// (a box, the cassette "Z7142" with tray 3, 128 MB, job storage), a font
+// card (source 4), and a form and paper type for each tray on the forms
+// page. Each export that stores is then called in turn, the upgrade
+// also beside documents on three threads; the user's values stay as they
+// were (an extension's registration adds its part and stores the default
+// record anew, the initialise event its stamps), and a new sheet shows them.
+TEST_F(PrinterSheet, WhatTheUserStoredSurvivesEveryExport) {
+  const std::optional<std::string> card = platform::ToHostPath(u"C:\\Drv\\card.msd");
+  std::string header(36, '\0');  // the smallest readable font-storage file
+  header[4] = 36;
+  std::FILE* file = card ? std::fopen(card->c_str(), "wb") : nullptr;
+  ASSERT_TRUE(file && std::fwrite(header.data(), 1, 36, file) == 36 && std::fclose(file) == 0);
+  auto properties = [&] {
+    return Entry<decltype(PrinterProperties)>("PrinterProperties")(nullptr, Printer()) == 1;
+  };
+  auto options = [&](std::function<void(UiDialog&)> act) {
+    ui.OnDialog(7500, [act](UiDialog more) {
+      act(more);
+      EXPECT_TRUE(more.Click(platform::kIdOk));
+    });
+  };
+  OnSheet([&](SheetDriver& sheet) {
+    ASSERT_TRUE(sheet.activate(1));
+    UiDialog page = sheet.page();
+    EXPECT_TRUE(page.Check(7023, true) && page.SelectData(7037, 1));
+    options([](UiDialog& more) {
+      EXPECT_TRUE(more.Type(7091, u"128") && more.Blur() && more.Check(7046, true));
+    });
+    EXPECT_TRUE(page.Click(7049));
+    ui.OnDialog(7100, [&](UiDialog cards) {
+      ui.OnDialog(7200, [](UiDialog add) {
+        EXPECT_TRUE(add.SelectData(7205, 4) && add.Type(7204, u"card.msd"));
+        EXPECT_TRUE(add.Click(platform::kIdOk));
+      });
+      EXPECT_TRUE(cards.Click(7109) && cards.Click(platform::kIdOk));
+    });
+    EXPECT_TRUE(page.Click(7071));
+    sheet.ok();
+  });
+  ASSERT_TRUE(properties());
+  // Tray (item data), form, paper type; 7 is the bypass tray.
+  const std::vector<std::array<std::u16string, 2>> links = {{u"Legal", u"Bond"},
+                                                            {u"A4", u"Plain"},
+                                                            {u"Letter", u"Labels"},
+                                                            {u"Custom A", u"Color"},
+                                                            {u"Legal", u"Recycled"}};
+  const int trays[] = {4, 1, 2, 7, 3};
+  auto forms_page = [&](bool set) {
+    OnSheet([&](SheetDriver& sheet) {
+      ASSERT_TRUE(sheet.activate(0));
+      UiDialog page = sheet.page();
+      // The page opens on the tray it showed last (511).
+      EXPECT_EQ(page.Text(12003), set ? u"Manual Feed" : u"Tray 3");
+      for (std::size_t i = 0; i < links.size(); ++i) {
+        SCOPED_TRACE(trays[i]);
+        EXPECT_TRUE(page.SelectData(12003, platform::ULONG_PTR(trays[i])));
+        if (set) {
+          EXPECT_TRUE(page.Select(12006, links[i][0]) && page.Select(12008, links[i][1]));
+        }
+        EXPECT_EQ(page.Text(12006), links[i][0]);
+        EXPECT_EQ(page.Text(12008), links[i][1]);
+      }
+      set ? sheet.ok() : sheet.cancel();
+    });
+    properties();
+  };
+  forms_page(true);
+
+  char16_t printer_name[] = u"P1", old_directory[] = u"C:\\Old";
+  platform::DriverUpgradeInfo1 upgrade{printer_name, old_directory};
+  auto upgrade_printer = [&] {
+    return Entry<decltype(DrvUpgradePrinter)>("DrvUpgradePrinter")(
+               1, reinterpret_cast<platform::BYTE*>(&upgrade)) == 1;
+  };
+  Record record = ScenarioRequest(Installed(), Printer(), kFixturePrinter);
+  struct Document {
+    const AcceptanceInstall* install;
+    platform::HANDLE printer;
+    Record record;
+  };
+  auto beside_documents = [&](int threads, std::function<bool()> call) {
+    std::vector<Document> documents(threads, {&Installed(), Printer(), record});
+    std::vector<platform::HANDLE> started;
+    for (Document& document : documents) {
+      started.push_back(platform::CreateThread(
+          nullptr, 0,
+          [](void* data) -> platform::DWORD {
+            auto* document = static_cast<Document*>(data);
+            platform::HDC dc = platform::CreatePrinterDC({});
+            PrintDocumentEvents(*document->install, document->printer, dc, document->record);
+            platform::DeleteDC(dc);
+            return 0;
+          },
+          &document, 0, nullptr));
+    }
+    const bool answered = call();
+    for (platform::HANDLE thread : started) {
+      EXPECT_EQ(platform::WaitForSingleObject(thread, platform::kInfinite), 0u);
+      platform::CloseHandle(thread);
+    }
+    return answered;
+  };
+  auto convert = [&](platform::DWORD mode) {
+    Record out = record;
+    platform::LONG size = platform::LONG(out.size());
+    return Entry<decltype(DrvConvertDevMode)>("DrvConvertDevMode")(
+               kFixturePrinter, reinterpret_cast<platform::DevModeW*>(record.data()),
+               reinterpret_cast<platform::DevModeW*>(out.data()), &size, mode) == 1;
+  };
+  auto document_properties = [&](platform::HANDLE printer) {
+    Record out(kAcceptanceRecordBytes);
+    return DocumentProperties(Installed(), printer, kFixturePrinter, &out, &record,
+                              platform::kDmModeCopy | platform::kDmModeModify) == 1;
+  };
+  auto event = [&](int which) {
+    return Entry<decltype(DrvPrinterEvent)>("DrvPrinterEvent")(kFixturePrinter, which, 0, 0) == 1;
+  };
+  InstallTestExtension(0, u"EXTA.DLL", "Sample", "ExtA", 0, "EXTA.DLL", "");
+  const struct {
+    const char* what;
+    std::function<bool()> call;
+    std::vector<std::string> stores;  // what the call stores of its own
+  } rows[] = {
+      {"upgrade", upgrade_printer, {}},
+      {"upgrade beside three documents", [&] { return beside_documents(3, upgrade_printer); }, {}},
+      {"registration",
+       [&] {
+         return Entry<decltype(KVDrv_RegisterExtension)>("KVDrv_RegisterExtension")(
+                    "P1", nullptr, "EXTA.DLL", 0) == 0;
+       },
+       {"data:368", "stored default", "default record"}},
+      {"add connection", [&] { return event(1); }, {}},
+      {"cache refresh", [&] { return event(5); }, {}},
+      {"initialise",
+       [&] {
+         InitialiseAgain();
+         return Initialised() == 1;
+       },
+       {"data:LastUpdate"}},
+      {"driver default", [&] { return ConvertToDriverDefault(Installed(), kFixturePrinter); }, {}},
+      {"conversion", [&] { return convert(platform::kCdmConvert); }, {}},
+      {"capabilities",
+       [&] { return AskCapabilities(Installed(), Printer(), kFixturePrinter); },
+       {}},
+      {"capabilities without a handle",
+       [&] { return AskCapabilities(Installed(), nullptr, kFixturePrinter); },
+       {}},
+      {"document properties", [&] { return document_properties(Printer()); }, {}},
+      {"document properties without a handle", [&] { return document_properties(nullptr); }, {}},
+      {"printable", [&] { return QueryPrintable(Installed(), Printer(), record); }, {}},
+  };
+  auto user_values = [&] {
+    return UserValues(ReadStoredState(Installed(), Printer(), kFixturePrinter));
+  };
+  StoredState before = user_values();
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_TRUE(row.call());
+    StoredState after = user_values();
+    const StoredState next = after;
+    for (const std::string& own : row.stores) {
+      for (StoredState* state : {&before, &after})
+        std::erase_if(state->items,
+                      [&](const auto& item) { return item.first.rfind(own, 0) == 0; });
+    }
+    EXPECT_EQ(after.Differences(before), "");
+    before = next;
+  }
+  forms_page(false);
+  OnSheet([&](SheetDriver& sheet) {
+    ASSERT_TRUE(sheet.activate(1));
+    options([](UiDialog& more) {
+      EXPECT_EQ(more.Text(7091), u"128");
+      EXPECT_TRUE(more.Checked(7046));
+    });
+    EXPECT_TRUE(sheet.page().Click(7049));
+    sheet.cancel();
+  });
+  properties();
 }
 
 }  // namespace

@@ -3,19 +3,23 @@
 // or wrongly classed objects under every key the driver data reads, with
 // the default error handler in force.
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "config/attributes/enum_attribute.h"
 #include "config/fonts/device_font_list.h"
 #include "config/fonts/device_font_list_composite.h"
 #include "config/fonts/font_sources.h"
+#include "config/paper/form_to_tray.h"
 #include "config/paper/media_pool.h"
 #include "config/paper/paper_handling_device.h"
 #include "interfaces/printer_data_store.h"
 #include "output/core/peripheral.h"
 #include "persist/persistent_composite.h"
 #include "persist/resource_mapping.h"
+#include "platform/host/printer_interface.h"
 #include "support/settings_tree.h"
 #include "tests/config/fonts/font_files.h"
 #include "tests/driver/driver_data/driver_data_testing.h"
@@ -359,3 +363,123 @@ TEST_F(DriverDataStored, DamagedStoredObjectsCountAsMissing) {
 }
 
 }  // namespace
+
+// P1 whose installed options also hold a settings tree of every node type,
+// so that the template knows each (an enumeration among them).
+class CurrentFormUpgrade : public DriverDataStored {
+ protected:
+  CurrentFormUpgrade() {
+    MPersistentComposite* root = support::BuildFixtureDataFile();
+    auto* configuration = dynamic_cast<GPeripheral*>(root->FindByKey(kDriverConfigurationKey));
+    auto* printer = FindOfClass<GPeripheral>(configuration, kPrinterObjectKey);
+    MPersistentObject* job = printer ? printer->GetConfiguration() : nullptr;
+    if (GAttributeComposite* options = Installed(FindComposite(job, kDefaultSettingsKey)))
+      options->AddChild(support::BuildSettingsTree(1999, 2));
+    InstallWith(root);
+  }
+  static GAttributeComposite* Installed(MPersistentObject* settings) {
+    return FindComposite(settings, kInstalledOptionsKey);
+  }
+  // Gives every setting below `node` a value of `random`'s: values, ranges,
+  // texts, the choice of an enumeration (not its choices), and named links
+  // in each form-to-tray database.
+  static void Scramble(MPersistentObject& node, std::mt19937& random) {
+    std::unique_ptr<MChildIterator> children(node.NewChildIterator());
+    while (children && children->Next()) {
+      MPersistentObject* child = children->Current();
+      const auto number = static_cast<std::uint16_t>(random() % 700);
+      if (auto* value = dynamic_cast<GValueAttribute*>(child)) value->SetValue(number);
+      if (auto* range = dynamic_cast<GRangeAttribute*>(child))
+        range->SetValue(std::int16_t(number));
+      if (auto* text = dynamic_cast<GStringAttribute*>(child))
+        text->SetValue(("text " + std::to_string(number)).c_str());
+      if (auto* links = dynamic_cast<GFormToTrayDatabase*>(child)) {
+        for (std::uint16_t tray = 1; tray <= number % 4; ++tray)
+          links->SetAssociationNamed(tray, number, 11108, RWWString(u"Letter"));
+      }
+      auto* choices = dynamic_cast<GEnumAttribute*>(child);
+      if (choices && choices->EntryCount() > 0) {
+        choices->Select(
+            *static_cast<GAttribute*>(choices->Children()[number % choices->EntryCount()].Get()));
+      } else if (child && child->AsComposite()) {
+        Scramble(*child, random);
+      }
+    }
+  }
+};
+
+// Stored objects of the current form, scrambled, come out of the upgrade
+// byte for byte as they went in: the installed options (with the tray the
+// forms page shows), the key locks (each watermark with its scope), the
+// extension part, and a pool of quick sets. An older form of the installed
+// options, without one setting and with another of a class no longer used,
+// gets the template's for those two and keeps everything else.
+TEST_F(CurrentFormUpgrade, AnObjectOfTheCurrentFormKeepsAllItHolds) {
+  GDriverContext* data = DriverData();
+  ASSERT_NE(data, nullptr);
+  std::unique_ptr<GPrinterDataStore> store(Os().NewValueAdapter(data));
+  const std::unique_ptr<GAttributeComposite> pristine(data->BuildDefaultSettings());
+  auto* quickset_template =
+      dynamic_cast<GAttributeComposite*>(FindDirectChild(data->GetJobSettings(), 375));
+  ASSERT_TRUE(pristine && quickset_template && FindDirectChild(Installed(pristine.get()), 1999));
+  char16_t name[] = u"P1", old_directory[] = u"C:\\Old";
+  platform::DriverUpgradeInfo1 info{name, old_directory};
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    std::unique_ptr<MPersistentObject> copy(pristine->DeepCopy());
+    auto* settings = dynamic_cast<GAttributeComposite*>(copy.get());
+    ASSERT_NE(settings, nullptr);
+    Scramble(*settings, random);
+    GAttributeComposite* options = Installed(settings);
+    SetValue(options, kShownTrayKey, 2);
+    GAttributeComposite* marks = FindComposite(settings, kWatermarkListKey);
+    for (RWSize i = 0; marks && i < marks->EntryCount(); ++i)
+      SetValue(marks->Children()[i].Get(), kWatermarkScopeKey, std::uint16_t(1 + seed % 2));
+    GAttributeComposite pool(kQuicksetPoolKey);
+    for (unsigned i = 0; i <= seed % 3; ++i) {
+      MPersistentObject* quickset = quickset_template->DeepCopy();
+      quickset->SetKey(0);
+      Scramble(*quickset, random);
+      pool.AddChild(quickset);
+    }
+    for (std::uint32_t key : {365u, 366u, 368u})
+      ASSERT_NE(store->StoreObjectByNumber(key, FindDirectChild(settings, key)), 0);
+    ASSERT_NE(Os().StoreNamedObject(data, RWCString("QuicksetPool"), &pool), 0);
+    const char16_t* names[] = {u"365", u"366", u"368", u"QuicksetPool"};
+    std::vector<std::string> before;
+    for (const char16_t* stored : names)
+      before.push_back(NamedBytes(data, stored));
+    EXPECT_EQ(data->DrvUpgradePrinter(1, reinterpret_cast<platform::BYTE*>(&info)), 1);
+    for (std::size_t i = 0; i < std::size(names); ++i)
+      EXPECT_EQ(NamedBytes(data, names[i]), before[i]);
+
+    // The older form: a setting gone, and one stored as a text.
+    const GCountedPtrVector& all = options->Children();
+    MPersistentObject* gone = all[random() % all.Count()].Get();
+    MPersistentObject* retyped = all[random() % all.Count()].Get();
+    GAttributeComposite* current = Installed(pristine.get());
+    if (gone == retyped || !dynamic_cast<GValueAttribute*>(retyped) ||
+        !FindDirectChild(current, gone->Key()) || !FindDirectChild(current, retyped->Key()))
+      continue;
+    std::unique_ptr<MPersistentObject> older(options->DeepCopy());
+    delete older->RemoveByKey(gone->Key());
+    ReplaceDirectChild(*older, retyped->Key(), *std::make_unique<GStringAttribute>("old", 0));
+    ASSERT_NE(store->StoreObjectByNumber(365, older.get()), 0);
+    EXPECT_EQ(data->UpgradeObjectByKey(365), 1);
+    RWCollectable* read = nullptr;
+    ASSERT_NE(store->LoadObjectByNumber(365, read), 0);
+    std::unique_ptr<RWCollectable> upgraded(read);
+    auto* result = dynamic_cast<GAttributeComposite*>(read);
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(result->EntryCount(), options->EntryCount());
+    for (RWSize i = 0; i < all.Count(); ++i) {
+      const std::uint32_t key = all[i]->Key();
+      MPersistentObject* now = FindDirectChild(result, key);
+      MPersistentObject* held = key == gone->Key() || key == retyped->Key()
+                                    ? FindDirectChild(current, key)
+                                    : all[i].Get();
+      EXPECT_TRUE(now && now->IsEqualContent(held)) << key;
+    }
+  }
+}
