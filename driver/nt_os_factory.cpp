@@ -324,12 +324,21 @@ int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name,
   if (!handle.Get()) return 0;
   ChunkedValueBefore before;
   if (!ReadBefore(printer, name, ReadDword(handle.Get(), name, 0), before)) return 0;
-  // The count and every chunk this write or its restore may touch.
-  const std::uint32_t chunks = std::max(ChunkCount(length), before.count);
+  // The count and every chunk this write or its restore may touch: the
+  // new ones, and the old ones up to the first missing (where deleting the
+  // stale ones stops, whatever a damaged count says).
   if (!GStoredChanges::KeepPrinterValue(handle.Get(), name.Data())) return 0;
-  for (std::uint32_t i = 0; i < chunks; ++i) {
+  for (std::uint32_t i = 0;; ++i) {
     const RWWString chunk = ChunkName(name, i);
-    if (chunk.IsNull() || !GStoredChanges::KeepPrinterValue(handle.Get(), chunk.Data())) return 0;
+    if (chunk.IsNull()) return 0;
+    if (i >= ChunkCount(length)) {
+      DWORD type = 0, needed = 0;
+      if (i >= before.count ||
+          platform::GetPrinterDataW(handle.Get(), chunk.Data(), &type, nullptr, 0, &needed) ==
+              platform::kErrorFileNotFound)
+        break;
+    }
+    if (!GStoredChanges::KeepPrinterValue(handle.Get(), chunk.Data())) return 0;
   }
   if (!WriteDword(handle.Get(), name, ChunkCount(length))) return 0;
   return WriteChunks(
