@@ -25,10 +25,11 @@
 // (the complaint and the usage line).
 //
 // The run writes in a staging folder of its own inside DIR (the port's
-// C:\Out is served from it) and puts its files in place together only
-// when the whole run went through and its report (standard output) was
-// written (program_files/staged_output.h). Whatever else ends it, DIR is
-// left as it was (program_files/run.h).
+// C:\Out is served from it; where its real path is not UTF-8, from the
+// run's own folder in TMPDIR, and job.prn is copied in) and puts its files
+// in place together only when the whole run went through and its report
+// (standard output) was written (program_files/staged_output.h). Whatever
+// else ends it, DIR is left as it was (program_files/run.h).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -138,7 +139,13 @@ std::string PortTrouble(std::uint32_t failure, const std::string& port) {
 // memory's); for any other, only that the chain failed.
 std::string ChainTrouble(std::uint16_t code, const GOutputTarget* made, const std::string& port,
                          const std::string& host) {
-  switch (code) {
+  // The reason the port kept for its first failure (GetFailure), else the
+  // code itself. The port answers the platform's errors as codes, which
+  // the chain's own overlap (kErrorFileNotFound is kSpoolFailure's 2): the
+  // code the port kept is the port's.
+  const std::uint32_t failure = made ? made->GetFailure() : 0;
+  const bool the_ports = failure != 0 && std::uint16_t(failure) == code;
+  switch (the_ports ? 0 : code) {
     case kSpoolFailure:
       return host + "/Spool: the page spool could not be written or read back";
     case kGlyphFailure:
@@ -146,9 +153,6 @@ std::string ChainTrouble(std::uint16_t code, const GOutputTarget* made, const st
     case kMemoryFailure:
       return "out of memory";
   }
-  // The reason the port kept for its first failure (GetFailure), else the
-  // code itself.
-  const std::uint32_t failure = made ? made->GetFailure() : 0;
   for (const std::uint32_t reason : {failure, std::uint32_t{code}})
     if (const std::string trouble = PortTrouble(reason, port); !trouble.empty())
       return port + ": cannot write: " + trouble;
@@ -209,7 +213,7 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
       print_demo::PrintDocument(*job, start, kPages, *medium, &font, [](const GCommand& command) {
         std::printf("%s\n", GetFactory()->StringIdOf(command.ClassId()).Data());
       });
-  const std::string port = out.StagedPath("job.prn");
+  const std::string port = printer.PortFolder() + "/job.prn";
   if (code) {
     const int left = printer.SpoolFileCount();
     Fail(out.WithTargetPaths(ChainTrouble(code, generator->GetOutput(), port, printer.Folder())) +
@@ -218,13 +222,19 @@ int PrintDocument(print_demo::DemoPrinter& printer, program_files::StagedOutput&
     // The exit status keeps the code's low byte; never 0 for a failure.
     return left != 0 || (code & 0xFF) == 0 ? 1 : code;
   }
+  std::string error;
+  // A port served from the run's own folder: its file is copied in.
+  if (std::string bytes;
+      port != out.StagedPath("job.prn") &&
+      (!program_files::ReadRegularFile(port, port_to_png::kLargestPortFile, bytes, error) ||
+       !program_files::WriteNewFile(out.StagedPath("job.prn"), bytes, error)))
+    return Fail(out.WithTargetPaths(error));
   out.Add("job.prn");
   if (!unwritten.empty()) return Fail(out.WithTargetPaths(unwritten));
 
   program_files::SetActivity("writing the pictures");
-  std::string error;
   std::vector<port_to_png::PortPage> pages;
-  if (!port_to_png::ReadPortFile(port, pages, error) ||
+  if (!port_to_png::ReadPortFile(out.StagedPath("job.prn"), pages, error) ||
       !port_to_png::WritePictures(pages, out, error))
     return Fail(out.WithTargetPaths(error));
   for (const std::string& name : out.Names())

@@ -20,10 +20,9 @@ constexpr char kPageEndLine[] = "ENDPAGE";
 constexpr std::uint32_t kLargestSide = 65535;
 constexpr std::uint8_t kRepeatMode = 5;  // the previous row again, no data
 constexpr std::size_t kBlockHeader = 3;  // mode u8, count u16 big-endian
-// What a port file and its pages may take in memory: far more than the
+// What a port file's pages may take in memory: far more than the
 // demonstration's pages (4 MiB each at 600 dots per inch), far less than
 // a damaged file could ask for.
-constexpr std::uint64_t kLargestPortFile = std::uint64_t{256} << 20;
 constexpr std::uint64_t kLargestPagesBytes = std::uint64_t{256} << 20;
 
 // The line at `at` (CR LF cut), `at` moved past it; false when no CR LF

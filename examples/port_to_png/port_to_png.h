@@ -32,6 +32,10 @@
 
 namespace port_to_png {
 
+// The largest port file read: far more than the demonstration's, far less
+// than memory a damaged file could ask for.
+inline constexpr std::uint64_t kLargestPortFile = std::uint64_t{256} << 20;
+
 // One page as the port carries it: `height` rows of (width + 7) / 8 bytes.
 struct PortPage {
   std::uint32_t width = 0;

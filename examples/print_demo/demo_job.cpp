@@ -1,6 +1,8 @@
 #include "examples/print_demo/demo_job.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
 #include <algorithm>
 #include <array>
 
@@ -39,6 +41,7 @@
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
 #include "platform/host/uuid.h"
+#include "platform/text.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/ui_host.h"
 #include "services/driver_server.h"
@@ -192,6 +195,26 @@ std::string DemoPrinter::Start(const std::string& out, std::uint64_t uuid_seed) 
     const int error = install_.SystemError();
     return error ? failed + ": " + program_files::Reason(error) : failed;
   }
+  // The library reads P1's driver data file back at every step, and says
+  // no reason when it cannot: a umask that left the owner no read right
+  // is said here.
+  if (const std::string data = folder_ + "/" + support::kFixtureDataFileName;
+      ::faccessat(AT_FDCWD, data.c_str(), R_OK, AT_EACCESS) != 0)
+    return program_files::SystemError(data, "cannot read", errno);
+  // The file port reaches its folder by a wide name, resolved: a folder
+  // whose real name is not UTF-8 (the working folder's, say) cannot hold
+  // the port's file, which is then made in the run's own folder.
+  port_folder_ = out;
+  std::error_code real;
+  const std::string resolved = std::filesystem::canonical(served, real).string();
+  if (std::u16string wide;
+      !real && !platform::MultiByteToWide(resolved.data(), resolved.size(), wide)) {
+    port_folder_ = own_ + "/out";
+    if (!std::filesystem::create_directory(port_folder_, real))
+      return port_folder_ + ": cannot make the folder: " + program_files::Reason(real.value());
+    served = std::filesystem::absolute(port_folder_, real).string();
+    if (real) return port_folder_ + ": no absolute path";
+  }
   if (!platform::MapPathPrefix(kOutFolder, served)) return "serving " + out;
   std::error_code made;
   std::filesystem::create_directory(folder_ + "/Spool", made);
@@ -234,6 +257,7 @@ std::string DemoPrinter::Stop() {
   }
   own_.clear();
   folder_.clear();
+  port_folder_.clear();
   started_ = false;
   return failed;
 }

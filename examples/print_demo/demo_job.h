@@ -8,8 +8,9 @@
 // temporary folder (removed by Stop), and also holds the font file; the Windows folder kOutFolder
 // ("C:\Out") is served from the caller's out/ folder, so the port
 // FILE:C:\Out\job.prn is out/job.prn (a file port reaches the host only
-// through a mapped Windows path). The job's spool directory is
-// "C:\Drv\Spool", in the host folder.
+// through a mapped Windows path), unless out/'s real path is not UTF-8
+// (see PortFolder). The job's spool directory is "C:\Drv\Spool", in the
+// host folder.
 //
 // The font: the TrueType writer of support/ (support/truetype_writer.h)
 // makes a font whose glyphs are 5 x 7 grids of square cells, for
@@ -60,8 +61,9 @@ class DemoPrinter {
   // Resets the host services, loads the library's classes and the page
   // generator's, prepares `out` (PrepareOutFolder), installs and loads P1
   // in "printer" in a new folder of the temporary folder
-  // (program_files::MakeTemporaryFolder), serves kOutFolder from `out` and
-  // makes the font pool. Answers what failed (a file or folder with the
+  // (program_files::MakeTemporaryFolder), checks that P1's driver data file
+  // can be read back, serves kOutFolder from PortFolder() and makes the
+  // font pool. Answers what failed (a file or folder with the
   // system's reason, else the step), empty when all went well; Stop (or the
   // destructor) undoes what was done, and removes P1's folder. A non-zero
   // `uuid_seed` seeds the ids the printer makes (platform::SeedUuids), so
@@ -101,10 +103,16 @@ class DemoPrinter {
   // The printer's host folder (removed by Stop): where the demonstration's
   // font file is written.
   const std::string& Folder() const { return folder_; }
+  // The folder kOutFolder is served from, where the port makes job.prn:
+  // `out`, unless its real path is not UTF-8 (the port reaches its file by
+  // a wide name); then "out" in the run's own folder (removed by Stop),
+  // from which the caller takes the file.
+  const std::string& PortFolder() const { return port_folder_; }
 
  private:
   std::string own_;     // the run's own folder in the temporary folder
   std::string folder_;  // the printer's host folder, "printer" in own_
+  std::string port_folder_;
   support::AcceptanceInstall install_;
   GJobDriverData* job_ = nullptr;
   std::uint32_t cookie_ = 0;

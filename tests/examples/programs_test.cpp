@@ -4,6 +4,7 @@
 // folder it ran in just as it was; and interrupted at moments spread over
 // their runs: the folders as they were, or the whole new output.
 #include <fcntl.h>
+#include <glob.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -154,7 +155,8 @@ TEST(Programs, BadInputIsOneLineAndLeavesNothing) {
       {"umask 777; $AS_USER $PORT_TO_PNG tall.prn open", "open/page-1.png: cannot write: Perm", 1},
       {"umask 777; $AS_USER $PRINT_DEMO --out open", "open/.print_demo-", 1},
       {"umask 477; $AS_USER $PRINT_DEMO --out open", "cannot make a folder there: Permission", 1},
-      {"umask 477; TMPDIR=$PWD/open $AS_USER $PRINT_DEMO --out open", "print_demo: ", 1},
+      {"umask 477; TMPDIR=$PWD/open $AS_USER $PRINT_DEMO --out open",
+       "/printer/KVTEST.DAT: cannot read: Permission denied", 1},
       {"$PRINT_DEMO --frob", "print_demo: unknown argument --frob", 2},
       {"$PRINT_DEMO --out", "no folder after --out", 2},
       {"$PRINT_DEMO --help", "usage: print_demo", 0},
@@ -179,10 +181,11 @@ TEST(Programs, BadInputIsOneLineAndLeavesNothing) {
       // Root may not make one either: the reason is the system's.
       {"$PRINT_DEMO --out /sys/new", "/sys/new: cannot make the folder: ", 1},
       {"$PRINT_DEMO --out /sys", "print_demo: /sys: cannot write there: ", 1},
-      // The port's reasons (status 601's low byte): a name not UTF-8; a port
-      // file past PATH_MAX though job.prn is not (staging ~4,077 long).
-      {"$PRINT_DEMO --out \"$(printf '\\377')\"", "/job.prn: cannot write: the name is not UTF-8",
-       89},
+      // A working folder not UTF-8 (the port's file then made in TMPDIR): the whole output.
+      {"d=$(printf '\\377'); mkdir $d && cd $d && $PRINT_DEMO > /dev/null && echo [$(ls -A out)]; "
+       "s=$?; cd ..; rm -r $d; exit $s",
+       "[job.prn page-1.png page-2.png page-3.png]", 0},
+      // The port's reason (601's low byte): a port file past PATH_MAX, job.prn not (~4,077 long).
       {"n=$((4057 - ${#PWD})); $PRINT_DEMO --out $(printf '%0254d/' $(seq $((n / 255))))$(printf "
        "\"%0$((n % 255))d\" 0)",
        "/job.prn: cannot write: File name too long", 89},
@@ -468,52 +471,65 @@ TEST(Programs, TheDemoUsesWhatACallAnsweredOnlyWhenItWentThrough) {
   EXPECT_GT(sheet_failed, 0) << "the sheet's call never failed";
 }
 
-// print_demo whose output folder's file system is made read-only at a
-// moment after its staging folder is there (the test's own mount, as root,
-// in a mount namespace of its own): a failure says the file system is
-// read-only, never that a permission was denied, also where the port met
-// it.
-TEST(Programs, AFileSystemMadeReadOnlyMidRunIsSaidSo) {
+// print_demo whose output folder changes at a moment of its run: its file
+// system made read-only once P1 is being installed (the test's own mount,
+// as root, in a mount namespace of its own), or the folder renamed (then a
+// file put in its place) while the port's file is open. The line names the
+// output folder and the system's reason, as the port met it: never a
+// permission denied, nor the page spool or the font, whose codes the
+// port's errors share.
+TEST(Programs, AnOutputFolderChangedMidRunIsSaidSo) {
   Runs runs;
-  const std::string disk = runs.work + "/disk";
+  const std::string disk = runs.work + "/disk", out = disk + "/out";
   fs::create_directories(disk), fs::create_directories(runs.tmp);
   const char* at = disk.c_str();
-  if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
-      ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-      ::mount("tmpfs", at, "tmpfs", 0, "size=64m") != 0)
-    GTEST_SKIP() << "needs root, to mount a file system of its own";
-  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", disk + "/out"};
-  const auto begun = std::chrono::steady_clock::now();
-  ASSERT_EQ(Finish(Start(print, runs.tmp, runs.err), 60), 0) << testing_support::ReadAll(runs.err);
-  const auto took = std::chrono::steady_clock::now() - begun;
-  std::mt19937 random(88);
-  int port = 0;  // runs whose port met it
-  std::string lines;
-  for (int run = 0; run < 40 && port < 2; ++run) {
-    ::mount(nullptr, at, nullptr, MS_REMOUNT, nullptr);
-    fs::remove_all(disk + "/out");
-    const pid_t child = Start(print, runs.tmp, runs.err);
-    int status = 0;
-    bool ended = false;
-    for (int waited = 0; waited < 20000 && !HasEntry(disk + "/out", ".print_demo-"); ++waited) {
-      if ((ended = ::waitpid(child, &status, WNOHANG) == child)) break;
-      std::this_thread::sleep_for(std::chrono::microseconds(500));
+  const bool mounted = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+                       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                       ::mount("tmpfs", at, "tmpfs", 0, "size=64m") == 0;
+  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", out};
+  const auto there = [](const std::string& pattern) {
+    glob_t found{};
+    const bool any = ::glob(pattern.c_str(), 0, nullptr, &found) == 0;
+    return ::globfree(&found), any;
+  };
+  const std::string printer = runs.tmp + "/print_demo-*/printer",
+                    port = out + "/.print_demo-*/~prn*";
+  const struct {
+    const std::string& when;  // the change is made once this is there
+    const char *says, *never;
+  } kChanges[] = {
+      {printer, "/out/job.prn: cannot write: Read-only file system (error 601);",
+       "Permission denied"},
+      {port, "/out/job.prn: cannot write: No such file or directory (error 2);", "Spool"},
+      {port, "/out/job.prn: cannot write: No such file or directory (error 3);", "glyph"}};
+  for (int change = mounted ? 0 : 1; change < 3; ++change) {
+    const auto& [when, says, never] = kChanges[change];
+    int met = 0;  // runs whose port met it
+    std::string lines;
+    for (int run = 0; run < 10 && met < 2; ++run) {
+      if (mounted) ::mount(nullptr, at, nullptr, MS_REMOUNT, nullptr);
+      fs::remove_all(out), fs::remove_all(disk + "/renamed");
+      const pid_t child = Start(print, runs.tmp, runs.err);
+      int status = 0;
+      bool ended = false;
+      for (int waited = 0; waited < 120000 && !there(when); ++waited) {
+        if ((ended = ::waitpid(child, &status, WNOHANG) == child)) break;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+      }
+      if (!ended && change) ::rename(out.c_str(), (disk + "/renamed").c_str());
+      if (!ended && !change) ::mount(nullptr, at, nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
+      if (!ended && change == 2) testing_support::WriteAll(out, "");
+      if (!ended) status = Finish(child, 60);
+      EXPECT_NE(status, -1) << "hung";
+      const std::string said = testing_support::ReadAll(runs.err);
+      lines += said;
+      EXPECT_EQ(said.find(never), std::string::npos) << said;
+      EXPECT_TRUE(said.empty() || said.find(out) != std::string::npos) << said;
+      if (said.find(says) != std::string::npos) ++met;
     }
-    std::this_thread::sleep_for(took * (random() % 250) / 1000);
-    // Refused while a file there is open for writing.
-    while (!ended && !(ended = ::waitpid(child, &status, WNOHANG) == child) &&
-           ::mount(nullptr, at, nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
-    }
-    if (!ended) status = Finish(child, 60);
-    EXPECT_NE(status, -1) << "hung";
-    const std::string said = testing_support::ReadAll(runs.err);
-    lines += said;
-    EXPECT_EQ(said.find("Permission denied"), std::string::npos) << said;
-    if (said.find("/job.prn: cannot write: Read-only file system (error ") != std::string::npos)
-      ++port;
+    EXPECT_EQ(met, 2) << "the port met it in fewer than 2 of 10 runs:\n" << lines;
   }
-  ::umount2(at, MNT_DETACH);
-  EXPECT_GT(port, 0) << "the port never met the read-only file system:\n" << lines;
+  if (mounted) ::umount2(at, MNT_DETACH);
 }
 
 // A run that made its output folder, held at its report (a full pipe),
