@@ -1,5 +1,7 @@
 #include "driver/stored_changes.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -47,17 +49,24 @@ struct GStoredChanges::Entry {
 // could not be read.
 bool GStoredChanges::Entry::Reads(platform::HANDLE handle) {
   if (stored_default) {
-    std::unique_ptr<platform::BYTE[]> record = ReadPrinterInfo2(handle);
-    if (!record) return false;
-    const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.get());
+    platform::DWORD size = 0;
+    platform::GetPrinterW(handle, 2, nullptr, 0, &size);
+    std::vector<platform::BYTE> record(size);
+    if (size < sizeof(platform::PrinterInfo2W) ||
+        platform::GetPrinterW(handle, 2, record.data(), size, &size) != 1)
+      return false;
+    const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.data());
     const auto* dev_mode = static_cast<const std::uint8_t*>(info->dev_mode);
-    existed = dev_mode != nullptr;
+    const std::uint8_t* end = record.data() + record.size();
+    // The record says how long it is; what the buffer holds bounds it.
+    existed = dev_mode != nullptr && dev_mode >= record.data() &&
+              end - dev_mode > std::ptrdiff_t(platform::kDevModeDriverExtraOffset + 1);
     if (existed) {
       const std::size_t length = std::size_t{dev_mode[platform::kDevModeSizeOffset]} +
                                  (dev_mode[platform::kDevModeSizeOffset + 1] << 8) +
                                  dev_mode[platform::kDevModeDriverExtraOffset] +
                                  (dev_mode[platform::kDevModeDriverExtraOffset + 1] << 8);
-      bytes.assign(dev_mode, dev_mode + length);
+      bytes.assign(dev_mode, dev_mode + std::min<std::size_t>(length, end - dev_mode));
     }
     return true;
   }
