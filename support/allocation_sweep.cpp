@@ -26,6 +26,7 @@
 #include "support/child_process.h"
 #include "support/failing_allocator.h"
 #include "support/fixture_printer.h"
+#include "support/run_folder.h"
 
 extern "C" void __sanitizer_print_stack_trace() __attribute__((weak));
 
@@ -186,14 +187,13 @@ std::string Judge(const ChildResult& child, SweepMode mode, SweepReport& report)
 }  // namespace
 
 bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::string& error) {
-  char name[] = "/tmp/sweep_reference-XXXXXX";
-  const int fd = ::mkstemp(name);
+  std::string path = TemporaryFolder() + "/sweep_reference-XXXXXX";
+  const int fd = ::mkstemp(path.data());
   if (fd < 0) {
     error = "no file for the reference";
     return false;
   }
   ::close(fd);
-  const std::string path = name;
   ChildResult child =
       RunInChild([&] { return RunScenario(make, nullptr, 0, {}, &path); }, kSweepChildSeconds);
   std::ifstream in(path);

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/run_folder.h"
+
 // LeakSanitizer's entry, when the program has it.
 extern "C" void __lsan_do_leak_check() __attribute__((weak));
 
@@ -104,16 +106,16 @@ bool RefuseNewThreads() {
 
 ChildResult RunInChild(const std::function<int()>& work, unsigned seconds) {
   ChildResult result;
-  char name[] = "/tmp/child_error-XXXXXX";
-  const int error_fd = ::mkstemp(name);
+  std::string name = TemporaryFolder() + "/child_error-XXXXXX";
+  const int error_fd = ::mkstemp(name.data());
   if (error_fd < 0) {
     result.code = -1;
     result.error_output = "no file for the child's errors";
     return result;
   }
-  ::unlink(name);
-  char folder[] = "/tmp/child-XXXXXX";
-  const char* temporary = ::mkdtemp(folder);
+  ::unlink(name.c_str());
+  std::string folder = TemporaryFolder() + "/child-XXXXXX";
+  const char* temporary = ::mkdtemp(folder.data());
   std::fflush(nullptr);
   const pid_t child = ::fork();
   if (child == 0) BeChild(error_fd, temporary, work, seconds);

@@ -22,13 +22,17 @@
 namespace testing_support {
 namespace {
 
-const std::string kHost = (std::filesystem::temp_directory_path() / "host").string();
+// The host folder, in the child's own temporary folder (RunInChild removes
+// it): asked for in the child.
+std::string Host() {
+  return (std::filesystem::temp_directory_path() / "host").string();
+}
 
 // P1 installed, its threads idle, the memory reserve spent: `work` fails an allocation of
 // another thread; true when all went as owed and [NOMEM] reached a returning handler.
 bool OutOfMemory(bool returning, const std::function<bool()>& work) {
   support::AcceptanceInstall install;
-  if (!install.Install(kHost).empty() || !platform::AwaitThreadsIdle()) return false;
+  if (!install.Install(Host()).empty() || !platform::AwaitThreadsIdle()) return false;
   for (int i = 0; i < 8 && OutOfMemoryHandler(0) != 0; ++i) {
   }
   std::optional<ErrorCapture> capture;
@@ -108,7 +112,7 @@ TEST(WorkerThreads, RefusedOrShortOfMemoryNeitherHangNorAbort) {
       {"an install",
        [] {
          support::AcceptanceInstall install;
-         return support::RefuseNewThreads() && install.Install(kHost) == "the spooler's thread" &&
+         return support::RefuseNewThreads() && install.Install(Host()) == "the spooler's thread" &&
                 platform::GetLastError() == platform::kErrorNotEnoughMemory &&
                 install.Uninstall().empty() && !ModuleKeepAlive().IsPinned() &&
                 platform::RefusedThreadCount() != 0;

@@ -6,7 +6,8 @@
 // catch around it: the library answers every failure, or ends the process
 // the documented way ("Fatal Error", [NOMEM], status 1).
 //
-//   host_probe ROAD OBJECT [HEADROOM_KB]
+//   host_probe ROAD OBJECT FOLDER [HEADROOM_KB]
+//   host_probe random OBJECT FOLDER SEED THREADS
 //
 // ROAD is one of:
 //   sheet      the document sheet worked on the main thread while three
@@ -18,20 +19,30 @@
 //   one        every export in turn on one thread, both sheets among them,
 //              the queries after the sheets changing none of the printer's
 //              data, and the printer's initialise event last;
-//   shared     three documents on one printer handle at once.
-// HEADROOM_KB limits the address space to what the set-up left mapped and
-// that much more; without it there is no limit.
+//   shared     three documents on one printer handle at once;
+//   random     once the library is attached, allocations fail at random
+//              (drawn from SEED; none for 0) while THREADS threads print
+//              documents and call the other exports, or ask the queries,
+//              until the main thread has worked the device sheet through
+//              the sheet service (memory 128, OK) and then PrinterProperties
+//              (tray 2 and its form chosen on the forms page, OK).
+// The install goes in FOLDER, which the caller made and removes. HEADROOM_KB
+// limits the address space to what the set-up left mapped and that much
+// more; without it there is no limit.
 //
-// When the road is done the limit is lifted and what the user owns is
-// checked: the memory the device sheet stored (when its OK answered
-// success) reads 128 on a new sheet, and every record a call handed out as
-// a success is printable (DevQueryPrintEx; a refusal for want of memory
-// aside). Exit status: 0 when every call answered and nothing the user
-// owns was lost ("done" and how much address space the road took beyond
-// the set-up, or the set-up step the library refused); 2 and one line when
-// something was lost; 3 when the host itself could not be set up or ran
-// out of memory before the library was attached.
+// When the road is done the limit is lifted (the failures disarmed) and
+// what the user owns is checked: every record a call handed out as a
+// success is printable (DevQueryPrintEx, which must not refuse now); a new
+// device sheet shows what the last sheet that said OK stored, the memory
+// and tray 2's form, or what was there before when none did. With no limit
+// and no failure each sheet the road works must say OK. Exit status: 0 when
+// every call answered and nothing the user owns was lost ("done" and how
+// much address space the road took beyond the set-up, or the set-up step
+// the library refused); 2 and one line when something was lost; 3 when the
+// host itself could not be set up or ran out of memory before the library
+// was attached.
 #include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -40,8 +51,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,9 +66,12 @@
 #include "platform/ui/device_context.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/ui_host.h"
+#include "platform/ui/window.h"
 #include "support/acceptance_install.h"
 #include "support/acceptance_scenario.h"
+#include "support/failing_allocator.h"
 #include "support/fixture_printer.h"
+#include "support/host_calls.h"
 #include "support/ui_user.h"
 
 namespace {
@@ -66,20 +82,47 @@ constexpr int kThreads = 3;
 constexpr int kRounds = 4;
 constexpr int kFinding = 2;
 constexpr int kHostFailed = 3;
-// The device sheet's Configure page, its options dialog and memory field.
+// The device sheet's pages: the forms page with its tray and form lists,
+// and the Configure page, its options dialog and memory field.
+constexpr std::size_t kFormsPage = 0;
+constexpr int kTrayList = 12003;
+constexpr int kFormList = 12006;
 constexpr std::size_t kConfigurePage = 1;
 constexpr int kMoreOptions = 7049;
 constexpr int kOptionsDialog = 7500;
 constexpr int kMemoryField = 7091;
+// What the user sets: the memory, and tray 2's form ("Tray 2 500-Sheet" is
+// the item of data 2).
+constexpr char16_t kMemory[] = u"128";
+constexpr platform::ULONG_PTR kTray = 2;
+constexpr char16_t kTrayName[] = u"Tray 2 500-Sheet";
+constexpr char16_t kTrayForm[] = u"Legal";
+// The random road: each allocation fails with the chance 1 in this many
+// times the threads (about one failure a run: most failures outside a
+// reader's scope end the process the documented way).
+constexpr std::uint32_t kOneInPerThread = 40000;
 
 support::AcceptanceInstall g_install;
 std::size_t g_headroom = 0;  // KB; 0: no limit
+bool g_random = false;       // failures armed on the random road
 // Records calls handed out as successes, checked at the end.
 std::mutex g_records_lock;
 std::vector<Record> g_records;
-std::atomic<bool> g_memory_stored{false};
 bool g_limited = false;
 std::size_t g_set_up_kb = 0;  // mapped when the set-up was done
+
+// What the user owns on the device sheet, as a new sheet shows it: unset
+// where no sheet of the road said OK and what was there before is unknown.
+struct Owned {
+  std::optional<std::u16string> memory;
+  std::optional<std::u16string> tray;  // the tray the forms page opens on
+  std::optional<std::u16string> tray_form;
+};
+Owned g_owned;
+int g_sheets_ok = 0;
+std::string g_sheets_said;    // what each sheet of the road said, for a finding
+std::uint64_t g_counted = 0;  // allocations counted while failures were armed
+bool g_failed = false;        // and whether any failed
 
 [[noreturn]] void End(int status, const std::string& line) {
   std::fprintf(stderr, "host_probe: %s\n", line.c_str());
@@ -87,9 +130,21 @@ std::size_t g_set_up_kb = 0;  // mapped when the set-up was done
   std::_Exit(status);
 }
 
+std::string Narrow(const std::u16string& text) {
+  std::string narrow;
+  for (char16_t unit : text)
+    narrow += unit < 0x80 ? char(unit) : '?';
+  return narrow;
+}
+
 // The host's own allocations before the library's handler is installed.
 void HostOutOfMemory() {
   End(kHostFailed, "the host ran out of memory");
+}
+
+// Whether memory may be short now: a call may then refuse for want of it.
+bool MemoryMayBeShort() {
+  return g_headroom != 0 || g_random;
 }
 
 // The address space mapped now ("VmSize"), or at most so far ("VmPeak").
@@ -120,6 +175,7 @@ Function* Export(const char* name) {
 }
 
 void Keep(const Record& record) {
+  support::UncountedAllocations uncounted;  // the probe's book, not the host's work
   std::lock_guard<std::mutex> lock(g_records_lock);
   g_records.push_back(record);
 }
@@ -153,8 +209,9 @@ void Convert() {
     Keep(record);
 }
 
-// True when `record` prints, or the query ran short of memory.
-bool Printable(Record record, std::string& why) {
+// True when `record` prints, or the query ran short of memory where
+// `short_allowed`.
+bool Printable(Record record, std::string& why, bool short_allowed) {
   auto* query = Export<decltype(DevQueryPrintEx)>("DevQueryPrintEx");
   char16_t text[128] = {};
   platform::DevQueryPrintInfo info{24,
@@ -164,15 +221,16 @@ bool Printable(Record record, std::string& why) {
                                    text,
                                    sizeof text,
                                    0};
-  if (query(&info) == 1 || platform::GetLastError() == platform::kErrorNotEnoughMemory) return true;
-  for (const char16_t* at = text; *at; ++at)
-    why += *at < 0x80 ? char(*at) : '?';
+  if (query(&info) == 1) return true;
+  const platform::DWORD error = platform::GetLastError();
+  if (short_allowed && error == platform::kErrorNotEnoughMemory) return true;
+  why = Narrow(text) + " (last error " + std::to_string(error) + ")";
   return false;
 }
 
-void CheckPrintable(const Record& record) {
+void CheckPrintable(const Record& record, bool short_allowed) {
   std::string why;
-  if (!record.empty() && !Printable(record, why))
+  if (!record.empty() && !Printable(record, why, short_allowed))
     End(kFinding, "a record handed out is unprintable: " + why);
 }
 
@@ -224,37 +282,115 @@ void OtherExports() {
 
 // ---- The sheets, worked on the main thread.
 
-// The device sheet: 128 typed into the memory field of the Configure
-// page's options dialog, then OK.
-void SetMemoryOnDeviceSheet() {
-  platform::ScriptDialog(kOptionsDialog, [](platform::HWND dialog) {
-    support::UiDialog more(dialog);
-    more.Type(kMemoryField, u"128");
-    more.Blur();
-    more.Click(platform::kIdOk);
-  });
+// What the user does in the next sheet shown, and in the next options
+// dialog. A script queued for a sheet or dialog that never showed (memory
+// refused it) would stay queued for the next one: one script at most is
+// queued for each, and it does what the user means to do where it runs.
+std::function<void(support::SheetDriver&)> g_in_sheet;
+std::function<void(support::UiDialog&)> g_in_options;
+
+void InNextSheet(std::function<void(support::SheetDriver&)> work) {
+  g_in_sheet = std::move(work);
+  if (platform::PendingSheetScripts() != 0) return;
   support::OnSheet([](support::SheetDriver& sheet) {
-    if (sheet.activate(kConfigurePage)) sheet.page().Click(kMoreOptions);
-    sheet.ok();
+    const auto work = std::move(g_in_sheet);
+    g_in_sheet = nullptr;
+    work ? work(sheet) : void(sheet.cancel());
   });
-  auto* properties = Export<decltype(PrinterProperties)>("PrinterProperties");
-  if (properties(nullptr, g_install.Printer()) == 1) g_memory_stored = true;
 }
 
-// What the memory field shows on a new device sheet, which is cancelled.
-std::u16string MemoryOnDeviceSheet() {
-  std::u16string shown;
-  platform::ScriptDialog(kOptionsDialog, [&](platform::HWND dialog) {
+void InNextOptionsDialog(std::function<void(support::UiDialog&)> work) {
+  g_in_options = std::move(work);
+  if (platform::PendingDialogScripts() != 0) return;
+  platform::ScriptDialog(kOptionsDialog, [](platform::HWND dialog) {
     support::UiDialog more(dialog);
-    shown = more.Text(kMemoryField);
+    const auto work = std::move(g_in_options);
+    g_in_options = nullptr;
+    work ? work(more) : void(more.Click(platform::kIdCancel));
+  });
+}
+
+// Whether the user pressed OK in the last sheet a script was set for.
+bool g_pressed = false;
+bool g_typed = false;  // the memory was typed and its dialog closed on OK
+
+// The device sheet's script: 128 typed into the memory field of the
+// Configure page's options dialog, then OK. The user presses OK only when
+// each step showed through (the field reads 128, the dialog closed on its
+// OK); else Cancel.
+void SetMemoryOnNextSheet() {
+  g_pressed = g_typed = false;
+  InNextOptionsDialog([](support::UiDialog& more) {
+    g_typed = more.Type(kMemoryField, kMemory) && more.Blur() &&
+              more.Text(kMemoryField) == kMemory && more.Click(platform::kIdOk) &&
+              !platform::IsWindowVisible(more.Handle());
+    if (!g_typed) more.Click(platform::kIdCancel);
+  });
+  InNextSheet([](support::SheetDriver& sheet) {
+    if (sheet.activate(kConfigurePage) && sheet.page().Click(kMoreOptions) && g_typed)
+      g_pressed = sheet.ok();
+    else
+      sheet.cancel();
+  });
+}
+
+// The forms page's script: tray 2 chosen, its form set, then OK (when
+// each step showed through; else Cancel).
+void SetTrayFormOnNextSheet() {
+  g_pressed = false;
+  InNextSheet([](support::SheetDriver& sheet) {
+    support::UiDialog page;
+    if (sheet.activate(kFormsPage) && (page = sheet.page()).SelectData(kTrayList, kTray) &&
+        page.Text(kTrayList) == kTrayName && page.Select(kFormList, kTrayForm) &&
+        page.Text(kFormList) == kTrayForm)
+      g_pressed = sheet.ok();
+    else
+      sheet.cancel();
+  });
+}
+
+// A sheet said OK: the user's OK was taken and the sheet answered OK to
+// its caller (`answered`). With no limit and no failure, each sheet must.
+bool SaidOk(bool answered, const char* sheet) {
+  const std::string said = std::string(sheet) + (!g_pressed ? " took no OK"
+                                                 : answered ? " said OK"
+                                                            : " answered failure to its OK");
+  if (!MemoryMayBeShort() && !(g_pressed && answered)) End(kFinding, said);
+  g_sheets_said += (g_sheets_said.empty() ? "" : ", ") + said;
+  g_sheets_ok += g_pressed && answered;
+  return g_pressed && answered;
+}
+
+bool PrinterPropertiesAnswered() {
+  return Export<decltype(PrinterProperties)>("PrinterProperties")(nullptr, g_install.Printer()) ==
+         1;
+}
+
+// The device sheet through PrinterProperties with the memory set.
+void SetMemoryOnDeviceSheet() {
+  SetMemoryOnNextSheet();
+  if (SaidOk(PrinterPropertiesAnswered(), "the device sheet")) g_owned.memory = kMemory;
+}
+
+// What a new device sheet shows, which is cancelled; unset where the
+// user could not see it.
+Owned g_shown;
+Owned ReadOwned() {
+  g_shown = {};
+  InNextOptionsDialog([](support::UiDialog& more) {
+    g_shown.memory = more.Text(kMemoryField);
     more.Click(platform::kIdCancel);
   });
-  support::OnSheet([](support::SheetDriver& sheet) {
+  InNextSheet([](support::SheetDriver& sheet) {
+    support::UiDialog page;
+    if (sheet.activate(kFormsPage)) g_shown.tray = (page = sheet.page()).Text(kTrayList);
+    if (g_shown.tray && page.SelectData(kTrayList, kTray) && page.Text(kTrayList) == kTrayName)
+      g_shown.tray_form = page.Text(kFormList);
     if (sheet.activate(kConfigurePage)) sheet.page().Click(kMoreOptions);
     sheet.cancel();
   });
-  Export<decltype(PrinterProperties)>("PrinterProperties")(nullptr, g_install.Printer());
-  return shown;
+  PrinterPropertiesAnswered();
+  return g_shown;
 }
 
 void WorkDocumentSheet() {
@@ -272,46 +408,63 @@ void WorkDocumentSheet() {
 // ---- The host's threads: small stacks, as a host may give them.
 
 using Work = void (*)(int);
+// The threads wait for it before their work.
+std::atomic<bool> g_go{true};
+std::atomic<bool> g_sheets_done{true};
+
+// `round` kRounds times, and more until one has started after the main
+// thread's sheets were done.
+template <class Round>
+void Rounds(Round round) {
+  for (int count = 1;; ++count) {
+    const bool last = count >= kRounds && g_sheets_done.load();
+    round();
+    if (last) return;
+  }
+}
 
 struct Threads {
-  pthread_t threads[kThreads] = {};
-  bool started[kThreads] = {};
+  std::vector<pthread_t> threads;
 
-  explicit Threads(Work work) {
+  Threads(Work work, int count) {
     static Work g_work;
     g_work = work;
     pthread_attr_t attributes;
     ::pthread_attr_init(&attributes);
     ::pthread_attr_setstacksize(&attributes, 256 * 1024);
-    for (int i = 0; i < kThreads; ++i) {
-      started[i] = ::pthread_create(
-                       &threads[i], &attributes,
-                       [](void* index) -> void* {
-                         g_work(int(reinterpret_cast<std::intptr_t>(index)));
-                         return nullptr;
-                       },
-                       reinterpret_cast<void*>(std::intptr_t(i))) == 0;
+    for (int i = 0; i < count; ++i) {
+      pthread_t thread;
+      if (::pthread_create(
+              &thread, &attributes,
+              [](void* index) -> void* {
+                while (!g_go.load())
+                  ::sched_yield();
+                g_work(int(reinterpret_cast<std::intptr_t>(index)));
+                return nullptr;
+              },
+              reinterpret_cast<void*>(std::intptr_t(i))) == 0)
+        threads.push_back(thread);
     }
     ::pthread_attr_destroy(&attributes);
   }
   ~Threads() {
-    for (int i = 0; i < kThreads; ++i)
-      if (started[i]) ::pthread_join(threads[i], nullptr);
+    for (pthread_t thread : threads)
+      ::pthread_join(thread, nullptr);
   }
 };
 
 void Queries(int) {
-  for (int round = 0; round < kRounds; ++round) {
+  Rounds([] {
     AskCapabilities(g_install.Printer());
     DefaultRecord();
     Convert();
-  }
+  });
 }
 
 // Each document on a printer handle of its own, as each device context has.
 void Documents(int) {
   const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
-  for (int round = 0; round < kRounds; ++round) {
+  Rounds([&] {
     Record record = DefaultRecord();
     platform::HANDLE printer = nullptr;
     if (!record.empty() && platform::OpenPrinterW(support::kFixturePrinter, &printer, &all) == 1) {
@@ -319,7 +472,7 @@ void Documents(int) {
       platform::ClosePrinter(printer);
     }
     OtherExports();
-  }
+  });
 }
 
 // The three threads print on the one handle at the same time.
@@ -328,18 +481,52 @@ void SharedHandle(int) {
   if (!record.empty()) PrintDocument(g_install.Printer(), record);
 }
 
+// Half the threads print documents and call the other exports, half query.
+void DocumentsOrQueries(int index) {
+  index % 2 == 0 ? Documents(index) : Queries(index);
+}
+
+// Both sheets, worked while `threads` threads call the other exports and
+// allocations fail at random (`seed`).
+void RunRandomRoad(std::uint64_t seed, int threads) {
+  g_owned = ReadOwned();
+  if (!g_owned.memory || !g_owned.tray || !g_owned.tray_form)
+    End(kHostFailed, "the sheet before cannot be read");
+  g_go = g_sheets_done = false;
+  Threads working(&DocumentsOrQueries, threads);
+  support::ResetAllocations();
+  // The allocator draws from the seed XOR the allocation's index: seeds
+  // spread apart fail apart. Odd seeds keep memory short until the new
+  // handler gives up; seed 0 fails nothing.
+  if (seed != 0) {
+    support::FailAtRandom(seed * 0x9E3779B97F4A7C15ull,
+                          kOneInPerThread * std::uint32_t(threads > 1 ? threads : 1),
+                          seed % 2 ? support::Shortage::kLasting : support::Shortage::kBrief);
+    g_random = true;
+  }
+  g_go = true;
+  SetMemoryOnNextSheet();
+  if (SaidOk(support::DeviceSheetThroughService(g_install, g_install.Printer()),
+             "the device sheet through the service"))
+    g_owned.memory = kMemory;
+  SetTrayFormOnNextSheet();
+  if (SaidOk(PrinterPropertiesAnswered(), "PrinterProperties"))
+    g_owned.tray = kTrayName, g_owned.tray_form = kTrayForm;
+  g_sheets_done = true;
+}
+
 void RunRoad(const std::string& road) {
   if (road == "sheet") {
-    Threads threads(&Queries);
+    Threads threads(&Queries, kThreads);
     WorkDocumentSheet();
   } else if (road == "documents") {
-    Threads threads(&Documents);
+    Threads threads(&Documents, kThreads);
     SetMemoryOnDeviceSheet();
   } else if (road == "one") {
     // A query before the sheet leaves a context with the settings before.
     Queries(0);
     SetMemoryOnDeviceSheet();
-    CheckPrintable(DefaultRecord());
+    CheckPrintable(DefaultRecord(), MemoryMayBeShort());
     WorkDocumentSheet();
     const std::uint64_t stamp = platform::GetPrinterChangeStamp(g_install.Printer());
     Queries(0);
@@ -349,53 +536,70 @@ void RunRoad(const std::string& road) {
     Documents(0);
     if (g_install.Initialise(support::kFixturePrinter) != "") return;
   } else if (road == "shared") {
-    Threads threads(&SharedHandle);
+    Threads threads(&SharedHandle, kThreads);
   } else {
     End(kHostFailed, "no road " + road);
   }
 }
 
-// What the user owns, checked with no limit.
+// What the user owns, checked with no limit and no failure armed: no
+// refusal is then for want of memory.
 void CheckWhatTheUserOwns() {
   SetLimit(RLIM_INFINITY);
+  if (g_random) g_counted = support::CountedAllocations(), g_failed = support::AllocationFailed();
+  support::ResetAllocations();
   for (const Record& record : g_records)
-    CheckPrintable(record);
-  if (g_memory_stored) {
-    const std::u16string memory = MemoryOnDeviceSheet();
-    if (memory != u"128")
-      End(kFinding,
-          "the memory the device sheet stored reads " + std::string(memory.begin(), memory.end()));
-  }
+    CheckPrintable(record, false);
+  if (!g_owned.memory && !g_owned.tray && !g_owned.tray_form) return;
+  const Owned shown = ReadOwned();
+  const auto check = [](const char* what, const std::optional<std::u16string>& owned,
+                        const std::optional<std::u16string>& now) {
+    if (owned && now != owned)
+      End(kFinding, std::string(what) + " reads " + (now ? "\"" + Narrow(*now) + "\"" : "nothing") +
+                        " where the user's is \"" + Narrow(*owned) + "\" (" + g_sheets_said + ")");
+  };
+  check("the memory", g_owned.memory, shown.memory);
+  check("the tray the forms page opens on", g_owned.tray, shown.tray);
+  check("tray 2's form", g_owned.tray_form, shown.tray_form);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) End(kHostFailed, "usage: host_probe ROAD OBJECT [HEADROOM_KB]");
+  if (argc < 4)
+    End(kHostFailed, "usage: host_probe ROAD OBJECT FOLDER [HEADROOM_KB | SEED THREADS]");
   std::set_new_handler(&HostOutOfMemory);
-  g_headroom = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 0;
-  char folder[] = "/tmp/host_probe-XXXXXX";
-  if (!::mkdtemp(folder)) End(kHostFailed, "no folder");
+  const std::string road = argv[1];
+  std::uint64_t seed = 0;
+  int threads = kThreads;
+  if (road == "random") {
+    if (argc < 6) End(kHostFailed, "usage: host_probe random OBJECT FOLDER SEED THREADS");
+    seed = std::strtoull(argv[4], nullptr, 10);
+    threads = std::atoi(argv[5]);
+  } else {
+    g_headroom = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 0;
+  }
   platform::SetUiFailureHandler([](const std::string&) {});  // a verb memory refused
   g_install.UseSharedObject(argv[2], &LimitAddressSpace);
-  const std::string failed = g_install.Install(std::string(folder) + "/host");
+  const std::string failed = g_install.Install(std::string(argv[3]) + "/host");
   // A set-up that failed once the limit was set is an answer of the
   // library's (its load, attach or initialise); before, the host's own.
   if (!failed.empty() && !g_limited) End(kHostFailed, "set-up: " + failed);
   std::size_t grown = 0;
   if (failed.empty()) {
-    RunRoad(argv[1]);
+    road == "random" ? RunRandomRoad(seed, threads) : RunRoad(road);
     grown = MappedKb("VmPeak:") - g_set_up_kb;
     CheckWhatTheUserOwns();
   }
   SetLimit(RLIM_INFINITY);
   g_install.Uninstall();
-  std::string remove = std::string("rm -rf ") + folder;
-  if (std::system(remove.c_str()) != 0) End(kHostFailed, "the folder stays");
   // What the road took beyond the set-up, for a sweep of limits to span.
   if (failed.empty())
-    std::printf("done, %zu KB beyond the set-up: %zu records handed out%s\n", grown,
-                g_records.size(), g_memory_stored ? ", the memory stored" : "");
+    std::printf(
+        "done, %zu KB beyond the set-up, %llu allocations with failures armed%s: %zu "
+        "records handed out, %d sheets said OK\n",
+        grown, static_cast<unsigned long long>(g_counted), g_failed ? ", some failed" : "",
+        g_records.size(), g_sheets_ok);
   if (!failed.empty()) std::printf("set-up: %s\n", failed.c_str());
   return 0;
 }
