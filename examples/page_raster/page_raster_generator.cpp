@@ -299,10 +299,10 @@ std::uint16_t GPageRasterGenerator::DocumentEnd(GDocumentEnd& command) {
   GGeneratorClass::DocumentEnd(command);
   if (page_) WritePage();
   GetSink().Flush();
-  const std::uint16_t error = GetSink().GetWriteError();
-  // The close puts the port's file in place: its failure fails the document.
-  const std::uint16_t closed = OwnsOutput() && GetOutput() ? GetOutput()->Close() : 0;
-  return Answer(error ? error : closed);
+  // The close, which puts the port's file in place, is the job's: it comes
+  // only after the whole chain answered the document end, which may still
+  // fail it (memory short on the way down), and the job answers its error.
+  return Answer();
 }
 
 std::uint16_t GPageRasterGenerator::JobAbort(GJobAbort& command) {

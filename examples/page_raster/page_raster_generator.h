@@ -69,9 +69,9 @@
 // drawn over what is there.
 //
 // DocumentStart: the generator base's (the port opened and held), then the
-// display line. DocumentEnd: an open page finished, the sink flushed and a
-// port the generator opened closed, whose error is the answer when the sink
-// kept none. JobAbort: an open page dropped and a port the generator opened
+// display line. DocumentEnd: an open page finished and the sink flushed;
+// the port is closed (its file put in place) by the job driver once the
+// whole chain answered, and aborted when it answered a failure. JobAbort: an open page dropped and a port the generator opened
 // aborted (a file port removes its file); a job abort before any document
 // start does no more than drop the page. The pass break (718) writes
 // nothing: the pages held before it reach the port as they end.

@@ -31,10 +31,10 @@ using support::Shortage;
 
 void RunSweep(const support::ScenarioMaker& make, bool returning,
               Shortage shortage = Shortage::kBrief, std::uint64_t run = 1,
-              bool host_handler = false) {
+              bool host_handler = false, std::uint64_t children = kChildren) {
   std::string summary;
   const support::SweepReport report = support::SweepEvenly(
-      make, kChildren, returning, {returning, shortage, run, host_handler}, summary);
+      make, children, returning, {returning, shortage, run, host_handler}, summary);
   std::printf("%s\n", summary.c_str());  // the sweep's size, for whoever reads the log
   for (const support::SweepFinding& finding : report.findings)
     ADD_FAILURE() << "allocation " << finding.index << ": " << finding.what;
@@ -54,6 +54,12 @@ TEST(AllocationSweep, PrintJob) {
 
 TEST(AllocationSweep, PrintJobReturningHandler) {
   RunSweep(PrintJob(), true);
+}
+
+// The document end alone, at every allocation: the port file it puts in
+// place stays only when it answers success.
+TEST(AllocationSweep, PrintJobEndReturningHandler) {
+  RunSweep(PrintJob(true), true, Shortage::kBrief, 1, false, ~std::uint64_t{0});
 }
 
 TEST(AllocationSweep, SheetSessionLastingShortage) {

@@ -248,25 +248,35 @@ class HostScenario : public ExportsScenario {
 
 class JobScenario : public support::SweepScenario {
  public:
+  // `only_the_end`: all but the document end done in the set-up.
+  explicit JobScenario(bool only_the_end) : only_the_end_(only_the_end) {}
+
   std::string SetUp() override {
     if (folder_.path().empty()) return "a folder";
     out_ = folder_.path() + "/out";
     if (std::string failed = printer_.Start(out_, kSeed); !failed.empty()) return failed;
     record_.assign(support::kAcceptanceRecordBytes, 0);
     font_ = std::make_unique<print_demo::DemoFont>(out_);
-    return font_->IsOpen() ? "" : "the font";
+    if (!font_->IsOpen()) return "the font";
+    if (only_the_end_ && !(DefaultRecord() && printer_.ChooseOnSheet(record_) && CheckOut() &&
+                           MakeCommands() && Submit(commands_.size() - 1)))
+      return "the document up to its end";
+    return "";
   }
 
   std::vector<SweepStep> Steps() override {
+    const SweepStep given_back = {"the job given back", [this] {
+                                    GDriverServer::Instance()->ReleaseRenderData(cookie_);
+                                    job_ = nullptr;
+                                    return true;
+                                  }};
+    if (only_the_end_)
+      return {{"the document end", [this] { return Submit(commands_.size()); }}, given_back};
     return {{"the default record", [this] { return DefaultRecord(); }},
             {"the document sheet", [this] { return printer_.ChooseOnSheet(record_); }},
             {"the job's check-out", [this] { return CheckOut(); }},
-            {"the document printed", [this] { return Print(); }},
-            {"the job given back", [this] {
-               GDriverServer::Instance()->ReleaseRenderData(cookie_);
-               job_ = nullptr;
-               return true;
-             }}};
+            {"the document printed", [this] { return MakeCommands() && Submit(commands_.size()); }},
+            given_back};
   }
 
   StoredState State() override {
@@ -320,11 +330,10 @@ class JobScenario : public support::SweepScenario {
     return true;
   }
 
-  // The demonstration's document: the commands made uncounted, each
-  // handed to the job counted.
-  bool Print() {
+  // The demonstration's document, made uncounted.
+  bool MakeCommands() {
     GAttributeComposite* settings = job_->EnsureDefaultSettings();
-    std::vector<GCountedPtr> commands;
+    std::vector<GCountedPtr>& commands = commands_;
     {
       support::UncountedAllocations uncounted;
       medium_.reset(job_->MakeMedium(ValueOr(settings, kPaperSizeKey, 0)));
@@ -341,14 +350,22 @@ class JobScenario : public support::SweepScenario {
           commands.push_back(command);
       commands.emplace_back(new GDocumentEnd(nullptr, print_demo::kDemoPort, u"print demo", 0u));
     }
-    for (const GCountedPtr& command : commands) {
-      if (job_->Submit(static_cast<GCommand*>(command.Get())) != 0) return false;
+    return true;
+  }
+
+  // The commands not yet submitted, up to `end`, each handed to the job.
+  bool Submit(std::size_t end) {
+    for (; submitted_ < end; ++submitted_) {
+      if (job_->Submit(static_cast<GCommand*>(commands_[submitted_].Get())) != 0) return false;
     }
     return true;
   }
 
   static constexpr int kPages = 5;
 
+  const bool only_the_end_;
+  std::vector<GCountedPtr> commands_;
+  std::size_t submitted_ = 0;
   Folder folder_;
   std::string out_;
   print_demo::DemoPrinter printer_;
@@ -394,8 +411,8 @@ support::ScenarioMaker DeviceSheets() {
   return [] { return std::make_unique<DeviceSheetsScenario>(); };
 }
 
-support::ScenarioMaker PrintJob() {
-  return [] { return std::make_unique<JobScenario>(); };
+support::ScenarioMaker PrintJob(bool only_the_end) {
+  return [only_the_end] { return std::make_unique<JobScenario>(only_the_end); };
 }
 
 }  // namespace testing_support

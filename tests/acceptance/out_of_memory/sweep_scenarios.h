@@ -21,7 +21,9 @@
 //     pages a sheet), a job checked out and bound to the record, the five
 //     pages printed through the canonical chain to a port file, the job
 //     given back. Its stored state adds the port file and the count of
-//     files left in the spool directory.
+//     files left in the spool directory. `only_the_end` makes everything
+//     but the document end (which writes the last page and puts the port
+//     file in place) part of the set-up.
 //
 // What the harness itself makes (the pages' commands, the chain's tail,
 // the scripts' buffers) is made with allocations uncounted where it can
@@ -35,6 +37,6 @@ namespace testing_support {
 support::ScenarioMaker SheetSession();
 support::ScenarioMaker HostCalls();
 support::ScenarioMaker DeviceSheets();
-support::ScenarioMaker PrintJob();
+support::ScenarioMaker PrintJob(bool only_the_end = false);
 
 }  // namespace testing_support
