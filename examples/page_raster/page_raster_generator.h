@@ -71,12 +71,11 @@
 // DocumentStart: the generator base's (the port opened and held), then the
 // display line. DocumentEnd: an open page finished and the sink flushed;
 // the port is closed (its file put in place) by the job driver once the
-// whole chain answered, and aborted when it answered a failure. JobAbort: an open page dropped and a port the generator opened
-// aborted (a file port removes its file); a job abort before any document
-// start does no more than drop the page. The pass break (718) writes
-// nothing: the pages held before it reach the port as they end.
-// Every other handler answers the sink's kept write error when it has no error
-// of its own; JobAbort answers 0.
+// whole chain answered, and aborted when it answered a failure. JobAbort: an open page dropped and
+// a port the generator opened aborted (a file port removes its file); a job abort before any
+// document start does no more than drop the page. The pass break (718) writes nothing: the pages
+// held before it reach the port as they end. Every other handler answers the sink's kept write
+// error when it has no error of its own; JobAbort answers 0.
 //
 // Observers (run-time only, not copied): the command observer sees each
 // command as it reaches the generator's Transform; the page observer sees
