@@ -286,7 +286,10 @@ MPersistentObject* MPersistentObject::DeepCopy() {
     if (!child) continue;
     MPersistentObject* part = child->DeepCopy();
     if (!part) return nullptr;
+    // A child list that could not grow drops the part it was offered.
+    const std::uint32_t held = copy->EntryCount();
     copy->AddChild(part);
+    if (copy->EntryCount() == held) return nullptr;
   }
   return copy.release();
 }

@@ -1,5 +1,7 @@
 #include "foundation/rw/rwstore.h"
 
+#include <memory>
+
 #include "foundation/rw/error.h"
 #include "foundation/rw/factory.h"
 #include "foundation/rw/file.h"
@@ -84,8 +86,12 @@ RWCollectable* AdoptNewObject(RWReadTable& table, std::uint16_t tag, RWClassID i
     RaiseNoCreate(id);
     return nullptr;
   }
+  // Freed should the table have no room for it (std::bad_alloc); the
+  // table's from there on.
+  std::unique_ptr<RWCollectable> made(existing ? nullptr : object);
   number = table.AddObject(expected == kRWNoClassId ? object : nullptr, existing == nullptr,
                            tag == kRWNewStringId ? kRWNoClassId : id);
+  made.release();
   if (tag == kRWNewStringId) table.AddClassId(object->ClassId());
   return object;
 }

@@ -1,6 +1,7 @@
 #include "foundation/rw/storetable.h"
 
 #include <algorithm>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -280,13 +281,19 @@ RWSaveTableGuard::~RWSaveTableGuard() {
 }
 
 RWReadTableGuard::RWReadTableGuard(const void* key)
-    : key_(key), table_(t_read_tables.Get().Find(key)), created_(table_ == nullptr) {
+    : key_(key),
+      table_(t_read_tables.Get().Find(key)),
+      created_(table_ == nullptr),
+      unwinding_(std::uncaught_exceptions()) {
   if (created_) table_ = t_read_tables.Get().Make(key);
 }
 
 RWReadTableGuard::~RWReadTableGuard() {
   if (!created_) return;
   std::unique_ptr<RWReadTable> ended = t_read_tables.Get().Take(key_);
+  // An exception out of the read (std::bad_alloc) left the object being
+  // made in no one's hands.
+  if (ended && std::uncaught_exceptions() > unwinding_) ended->Abandon();
   if (Kept* kept = FindKept(key_)) std::swap(kept->table, ended);
   if (ended) ended->FreeRefused();
 }

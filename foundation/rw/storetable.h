@@ -73,6 +73,9 @@ class RWReadTable {
   // short: it allocates nothing (the room it works in is made with each
   // entry).
   void FreeRefused() noexcept;
+  // The read is unwinding (memory ran short inside it): what it made that
+  // nobody took is freed as if refused, the object it was making among it.
+  void Abandon() noexcept { ++refusals_; }
 
   // The object with that number; false when the number is out of range or
   // names a class-name entry.
@@ -156,6 +159,7 @@ class RWReadTableGuard {
   const void* key_;
   RWReadTable* table_;
   bool created_;
+  int unwinding_;  // exceptions in flight when the read began
 };
 
 // While a keeper of `key` lives, the table of an outermost read on `key`

@@ -11,6 +11,7 @@
 #include <new>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
@@ -28,6 +29,7 @@
 #include "fonts/tt_font_pool.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/file.h"
+#include "foundation/rw/rwstore.h"
 #include "output/core/peripheral_composite.h"
 #include "output/port/file_output_target.h"
 #include "persist/codec/zlib_compressor.h"
@@ -108,19 +110,44 @@ TEST(FailedAllocation, AnErrorIsRaisedAndRecordedWithoutMemory) {
   }
 }
 
-// A copy short of a part was taken, and stored, as the whole.
-TEST(FailedAllocation, ADeepCopyIsWholeOrNone) {
+// A copy short of a part was taken, and stored, as the whole. A read that
+// memory ran short in (std::bad_alloc out of it) left the object it was
+// restoring, and its parts, in no one's hands (the sanitizers' leak check).
+TEST(FailedAllocation, ADeepCopyAndAReadAreWholeOrNone) {
   GAttributeComposite tree(366);
   auto* locks = new GAttributeComposite(1102);
   locks->AddChild(new GValueAttribute(7, 1));
   locks->AddChild(new GStringAttribute("watermark", 2));
   tree.AddChild(locks);
-  tree.AddChild(new GValueAttribute(1, 3));
+  // Enough that the read's table grows while the tree is being read.
+  for (std::uint16_t key = 3; key < 24; ++key)
+    tree.AddChild(new GValueAttribute(1, key));
+  char block[2048];
+  GPersistentOutputStream out(block, sizeof block, 1);
+  WriteCollectablePointerToStream(*out.VirtualStream(), &tree);
+  ASSERT_TRUE(out.VirtualStream()->Good());
   bool failed = true;
   for (std::uint64_t n = 1; failed; ++n) {
     std::unique_ptr<MPersistentObject> copy;
     failed = FailingAt(n, [&] { copy.reset(tree.DeepCopy()); });
     EXPECT_TRUE(copy ? copy->NodeCount() == tree.NodeCount() : failed) << n;
+  }
+  failed = true;
+  for (std::uint64_t n = 1; failed; ++n) {
+    GAttributeComposite* read = nullptr;
+    failed = FailingAt(n, [&] {
+      g_handler_calls = 1;  // no reserve: the request fails
+      GPersistentInputStream in(block, std::size_t(out.Tell()), 1);
+      RWErrorScope scope;  // its readers take no object whose read raised one
+      try {
+        if (RWVirtualInputStream* stream = in.VirtualStream())
+          ReadTypedPointerFromStream(*stream, read);
+      } catch (const std::bad_alloc&) {
+      }
+      if (scope.Failed()) delete std::exchange(read, nullptr);
+    });
+    const std::unique_ptr<GAttributeComposite> held(read);
+    EXPECT_TRUE(read ? read->IsEqualContent(&tree) : failed) << n;
   }
 }
 
