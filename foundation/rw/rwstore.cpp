@@ -219,6 +219,7 @@ bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result
     file.MarkError();
     return false;
   }
+  table.BeginRestore(number);
   object->RestoreFromFile(file);
   table.SetLastHandedOut(number);
   // A created object always goes to the caller, even when its data was bad,
@@ -337,6 +338,7 @@ bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing, RWCo
     SetFail(stream);
     return false;
   }
+  table.BeginRestore(number);
   object->RestoreFromStream(stream);
   table.SetLastHandedOut(number);
   char close = 0;

@@ -156,6 +156,23 @@ std::uint32_t RWReadTable::AddObject(RWCollectable* object, bool created, RWClas
   return static_cast<std::uint32_t>(entries_.size() - 1);
 }
 
+void RWReadTable::BeginRestore(std::uint32_t number) {
+  if (number < entries_.size()) entries_[number].restoring = true;
+}
+
+void RWReadTable::SetLastHandedOut(std::uint32_t number) {
+  if (number < entries_.size()) entries_[number].restoring = false;
+  last_ = number;
+}
+
+void RWReadTable::Abandon() noexcept {
+  for (Entry& entry : entries_) {
+    if (entry.restoring && entry.handed_out > 0) --entry.handed_out;
+    entry.restoring = false;
+  }
+  ++refusals_;
+}
+
 void RWReadTable::NoteHandedOut(std::uint32_t number) {
   if (number < entries_.size()) ++entries_[number].handed_out;
   last_ = number;

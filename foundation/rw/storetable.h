@@ -58,8 +58,11 @@ class RWReadTable {
   // The read handed out the object with that number once more (a back
   // reference).
   void NoteHandedOut(std::uint32_t number);
+  // The object with that number is being restored: it is handed to no one
+  // until its token ends.
+  void BeginRestore(std::uint32_t number);
   // The token that ended last handed out the object with that number.
-  void SetLastHandedOut(std::uint32_t number) { last_ = number; }
+  void SetLastHandedOut(std::uint32_t number);
   // A reader refused `object`: true when this read created it.
   bool Refuse(const RWCollectable* object);
   // After a refusal: frees, once each, the objects the read made that
@@ -74,8 +77,9 @@ class RWReadTable {
   // entry).
   void FreeRefused() noexcept;
   // The read is unwinding (memory ran short inside it): what it made that
-  // nobody took is freed as if refused, the object it was making among it.
-  void Abandon() noexcept { ++refusals_; }
+  // nobody took is freed as if refused, the objects it was restoring (whose
+  // hand-out no one took) among it.
+  void Abandon() noexcept;
 
   // The object with that number; false when the number is out of range or
   // names a class-name entry.
@@ -100,6 +104,7 @@ class RWReadTable {
     Holder holder;
     std::uint32_t handed_out;
     std::uint32_t refused;
+    bool restoring = false;  // between BeginRestore and its token's end
     // FreeRefused's own: how often the read's holders hold it, whether it
     // is held, and the next entry of its work list.
     std::uint32_t inside = 0;
