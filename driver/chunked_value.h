@@ -17,11 +17,13 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "foundation/rw/wstring.h"
 
 inline constexpr std::uint32_t kChunkBytes = 248;
+// The types of the count (REG_DWORD) and of the chunks (REG_BINARY).
+inline constexpr std::uint32_t kCountType = 4;
+inline constexpr std::uint32_t kChunkType = 3;
 // Values a reader accepts: 248*K at most 16 MiB. A larger count is damage
 // (a real settings value is a few kilobytes), and must not size a buffer.
 inline constexpr std::uint64_t kMaxChunkedValueBytes = std::uint64_t{16} << 20;
@@ -36,55 +38,42 @@ inline std::uint32_t ChunkCount(std::uint32_t length) {
 // no caller may read, write or delete.
 RWWString ChunkName(const RWWString& name, std::uint32_t index);
 
-// The value stored before a write, read whole first so that a failed
-// write can put it back as it was stored: another writer (an older one, or
-// one outside the driver) may have cut it otherwise than ChunkCount says,
-// and a reader takes any cut. `count` is the count read before (0: none);
-// when the value read whole, `whole` is set, `bytes` holds its chunks one
-// after another and `sizes` each chunk's size, `count` of them.
-struct ChunkedValueBefore {
-  std::unique_ptr<unsigned char[]> bytes;
-  std::unique_ptr<std::uint32_t[]> sizes;
-  std::uint32_t count = 0;
-  bool whole = false;
-};
-
-// The writer's steps after the count K was written: each chunk in order
-// through `write_chunk(index, bytes, size)` (true when written). The first
-// failure ends the write with 0 and puts the value before back as it was
-// read: its count through `write_count(count)`, then each of its chunks
-// that this write went over, with its own size; the chunks written that it
-// did not have go through `delete_chunk(index)`. When there was no value
-// whole before, or it cannot be put back, `delete_count()` removes the
-// count, so no reader takes a count over chunks of two values. After a
-// whole write the chunks from K to the count before are deleted up to the
-// first that fails: the old count is outside data, and the chunks it names
-// run without a gap. Answers 1 when every chunk was written.
+// The writer's steps, staged in the thread's transaction (a GStagedRun
+// around them, stored_state.h) through `exists(value)`, `keep(value)` (a
+// write of the value back as the commit finds it), `write(value, type,
+// bytes, size)` and `remove(value)`, each true when done: a count that is
+// there goes first, so that a death of the process between the commit's
+// writes leaves the value absent rather than a count of one value over the
+// chunks of another (no order of the writes alone can leave it as it was:
+// its chunks are overwritten in place); it is written back as it is before
+// it is deleted, so that a count the system refuses to write is refused
+// before anything changed, and can be put back. Then each chunk in order;
+// then the count K; then the chunks from K to `count_before` are deleted up
+// to the first missing (the old count is outside data, and the chunks it
+// names run without a gap). Answers 1 when every step was staged.
 // REQUIRES: `data` holds `length` bytes (may be null when length is 0).
-template <class WriteChunk, class WriteCount, class DeleteCount, class DeleteChunk>
-int WriteChunks(const void* data, std::uint32_t length, const ChunkedValueBefore& before,
-                WriteChunk write_chunk, WriteCount write_count, DeleteCount delete_count,
-                DeleteChunk delete_chunk) {
+template <class Exists, class Keep, class Write, class Remove>
+int WriteChunks(const void* data, std::uint32_t length, std::uint32_t count_before, Exists exists,
+                Keep keep, Write write, Remove remove, const RWWString& name) {
+  if (exists(name) && !(keep(name) && remove(name))) return 0;
   const std::uint32_t count = ChunkCount(length);
   const auto* bytes = static_cast<const unsigned char*>(data);
   for (std::uint32_t i = 0; i < count; ++i) {
+    const RWWString chunk = ChunkName(name, i);
     const std::uint32_t offset = i * kChunkBytes;
     const std::uint32_t size = i + 1 < count ? kChunkBytes : length - offset;
-    if (write_chunk(i, size ? bytes + offset : nullptr, size)) continue;
-    bool kept = before.whole && write_count(before.count);
-    std::uint32_t at = 0;
-    for (std::uint32_t j = 0; kept && j < i && j < before.count; ++j) {
-      const std::uint32_t stored = before.sizes[j];
-      kept = write_chunk(j, stored ? before.bytes.get() + at : nullptr, stored);
-      at += stored;
-    }
-    if (!kept) delete_count();
-    for (std::uint32_t j = kept ? before.count : 0; j < i; ++j)
-      delete_chunk(j);
-    return 0;
+    if (chunk.IsNull() || !write(chunk, kChunkType, size ? bytes + offset : nullptr, size))
+      return 0;
   }
-  for (std::uint32_t i = count; i < before.count; ++i) {
-    if (!delete_chunk(i)) break;
+  const unsigned char count_bytes[4] = {
+      static_cast<unsigned char>(count), static_cast<unsigned char>(count >> 8),
+      static_cast<unsigned char>(count >> 16), static_cast<unsigned char>(count >> 24)};
+  if (!write(name, kCountType, count_bytes, 4)) return 0;
+  for (std::uint32_t i = count; i < count_before; ++i) {
+    const RWWString chunk = ChunkName(name, i);
+    if (chunk.IsNull()) return 0;
+    if (!exists(chunk)) break;
+    if (!remove(chunk)) return 0;
   }
   return 1;
 }

@@ -17,6 +17,7 @@
 #include "driver/driver_context_base.h"
 #include "driver/model_lookup.h"
 #include "driver/spooler_forms.h"
+#include "driver/stored_state.h"
 #include "foundation/rw/support.h"
 #include "persist/resource_mapping.h"
 #include "persist/string_conversion.h"
@@ -55,11 +56,10 @@ int PutForm(platform::HANDLE printer, const RWWString& name, std::uint32_t flags
   const auto height = static_cast<platform::LONG>(cy);
   const FormInfo1W record{
       flags, const_cast<char16_t*>(name.Data()), {width, height}, {0, 0, width, height}};
-  const auto* bytes = reinterpret_cast<const platform::BYTE*>(&record);
   GFormList existing = GFormList::Get(printer, name);
-  if (existing.Count() == 0) return platform::AddFormW(printer, 1, bytes) == 1 ? 1 : 0;
+  if (existing.Count() == 0) return GStoredState::AddForm(printer, record) == 1 ? 1 : 0;
   if (IsBuiltInForm(existing[0]) || replace != 1) return 0;
-  return platform::SetFormW(printer, name.Data(), 1, bytes) == 1 ? 1 : 0;
+  return GStoredState::SetForm(printer, name.Data(), record) == 1 ? 1 : 0;
 }
 
 // The media walk's search for the first medium a form matches.
@@ -355,7 +355,7 @@ int GDriverContextBase::DeleteCustomForm(MPersistentObject* object, GAttributeCo
   if (!size || !list) return 0;
   RWWString name;
   NarrowToWide(size->GetName(), name);
-  if (platform::DeleteFormW(GetPrinterHandle(), name.Data()) != 1) return 0;
+  if (GStoredState::DeleteForm(GetPrinterHandle(), name.Data()) != 1) return 0;
   // `object` may be an entry: it goes with the list.
   list->RemoveAll();
   const GSettingsGeometry geometry = ReadSettingsGeometry(settings);

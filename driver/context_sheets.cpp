@@ -28,7 +28,7 @@
 #include "driver/property_sheet_hook.h"
 #include "driver/qcf_update_check.h"
 #include "driver/spooler_forms.h"
-#include "driver/stored_changes.h"
+#include "driver/stored_state.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
 #include "platform/host/modules.h"
@@ -120,6 +120,7 @@ bool GDriverContext::BeginSheet(platform::PropSheetUiInfo* info, std::uint32_t p
   // A second sheet on this context replaces the first's record and pages.
   FinishSheetApplies();
   EndSheet();
+  sheet_short_ = RWOutOfMemoryRaised();
   sheet_record_ = CreateSheetRecord();
   sheet_parts_ = PartsReadFor(sheet_record_ ? sheet_record_->settings : nullptr);
   if (!sheet_record_) return false;
@@ -130,39 +131,63 @@ bool GDriverContext::BeginSheet(platform::PropSheetUiInfo* info, std::uint32_t p
   return true;
 }
 
-void GDriverContext::BeginSheetApply() {
-  sheet_apply_short_ = RWOutOfMemoryRaised();
-  sheet_apply_failed_ = true;  // until this apply has gone through
+GDriverContext::SheetApply::SheetApply(GDriverContext& context)
+    : context_(context), short_of_memory_(RWOutOfMemoryRaised()) {
+  context_.sheet_changes_.Attach();
 }
 
-void GDriverContext::EndSheetApply() {
-  if (RWOutOfMemoryRaised() != sheet_apply_short_) return;
-  GStoredChanges::MoveCallsInto(sheet_changes_);
-  ++sheet_applies_;
-  sheet_apply_failed_ = false;
+GDriverContext::SheetApply::~SheetApply() {
+  if (ended_) return;
+  context_.sheet_changes_.Detach();
+  context_.sheet_changes_.Discard();
+  context_.sheet_apply_failed_ = true;
+}
+
+bool GDriverContext::SheetApply::End() {
+  ended_ = true;
+  GStoreTransaction& changes = context_.sheet_changes_;
+  changes.Detach();
+  if (context_.sheet_apply_failed_ || RWShortOfMemorySince(short_of_memory_)) {
+    changes.Discard();
+    context_.sheet_apply_failed_ = true;
+    return false;
+  }
+  // Each page the user opened hands the OK its apply: the last one stores
+  // it, or nothing of it is.
+  const std::uint32_t pages = context_.page_list_ ? context_.page_list_->CreatedPages() : 0;
+  if (++context_.sheet_applies_ < pages) return true;
+  // With what the calls around staged (what a cancelled sheet leaves).
+  if (RWShortOfMemorySince(context_.sheet_short_)) {
+    changes.Discard();
+    context_.sheet_apply_failed_ = true;
+    return false;
+  }
+  const platform::DWORD refused = GStoreCall::CommitOk(changes);
+  if (refused != 0) {
+    GStoreCall::RefusedOk(refused);
+    changes.Discard();
+    context_.sheet_apply_failed_ = true;
+    return false;
+  }
+  GStoreCall::Confirmed();
+  context_.sheet_stored_ = true;
+  return true;
 }
 
 void GDriverContext::FinishSheetApplies() {
-  // Each page the user opened hands the OK its apply; the service may also
-  // have ended the sheet before the last of them.
-  const std::uint32_t pages = page_list_ ? page_list_->CreatedPages() : 0;
-  if (sheet_apply_failed_ || (sheet_applies_ != 0 && sheet_applies_ < pages)) {
-    sheet_changes_.Undo();
-  } else {
-    // A call that showed the sheet (PrinterProperties) and then fails
-    // puts them back.
-    GStoredChanges::HandToOuterCall(sheet_changes_);
-  }
+  // An OK not stored by now (an apply that failed, a service that ended
+  // the sheet before the last page's apply) is dropped.
+  sheet_changes_.Discard();
   sheet_applies_ = 0;
   sheet_apply_failed_ = false;
+  sheet_stored_ = false;
 }
 
 void GDriverContext::EndSheet() {
-  // What an unfinished OK stored stays when the sheet ends here (a context
-  // that goes, a sheet that replaces it): putting it back needs memory.
-  sheet_changes_.Forget();
+  sheet_changes_.Discard();
   sheet_applies_ = 0;
   sheet_apply_failed_ = false;
+  sheet_stored_ = false;
   if (page_list_) page_list_->FreePages(sheet_record_);
   page_list_.reset();
   DeleteSheetRecord(sheet_record_);
@@ -275,11 +300,13 @@ platform::LONG GDriverContext::DocumentPropertiesWithSheet(
   // Memory that ran short while the sheet was up (a list it could not
   // fill, a choice it could not take) leaves a record that is not what the
   // user chose: the call fails.
+  // An OK stored stands, whatever memory does after it.
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   platform::ULONG_PTR result = 0;
   platform::CommonPropertySheetUIW(window, &::DrvDocumentPropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return RWShortOfMemorySince(short_of_memory) ? -1 : platform::LONG(result);
+  return !GStoreCall::OkStored() && RWShortOfMemorySince(short_of_memory) ? -1
+                                                                          : platform::LONG(result);
 }
 
 platform::LONG GDriverContext::DocumentPropertiesWithoutSheet(
@@ -368,15 +395,17 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
       auto* set = reinterpret_cast<platform::SetResultInfo*>(lparam);
       if (!set || !sheet_record_) return 0;
       if (set->result == platform::kCpsuiOk) {
-        BeginSheetApply();
+        SheetApply apply(*this);
         GAttributeComposite* settings = sheet_record_->settings;
         const std::uint32_t save_mode = (sheet_record_->access_flags & 3) == 0 ? 1 : 0;
         if (SaveAppliedSettings(settings, save_mode)) ExportAfterApply(kExportPrintingName);
         if (GValueAttribute* local = FindValueAttribute(settings, kLocalJobStorageKey))
           SetLocalJobStorageValue(local->GetValue() == 0 ? 1 : 0);
-        if ((mode & kCopyOutModes) && header->dev_mode_out)
+        if (!apply.End()) return 0;
+        // The record goes out once the OK is stored: a cancelled one leaves
+        // the output as it was.
+        if (sheet_stored_ && (mode & kCopyOutModes) && header->dev_mode_out)
           CopyDevModeOut(*this, header->dev_mode_out, header->dev_mode_out_size);
-        EndSheetApply();
       }
       info->result = platform::ULONG_PTR(set->result);
       return 1;
@@ -522,7 +551,7 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
       if (!set || !sheet_record_) return 0;
       if (set->result == platform::kCpsuiOk &&
           !(sheet_record_->access_flags & kUIAccessNoPermission)) {
-        BeginSheetApply();
+        SheetApply apply(*this);
         GAttributeComposite* settings = sheet_record_->settings;
         const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
         if (SaveReadSettings(settings, sheet_parts_)) ExportAfterApply(kExportConfigName);
@@ -541,7 +570,7 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
           }
         }
         if (!short_now && RWOutOfMemoryRaised() == short_of_memory) StoreDefaultDevMode();
-        EndSheetApply();
+        if (!apply.End()) return 0;
       }
       info->result = platform::ULONG_PTR(set->result);
       return 1;
@@ -554,10 +583,13 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
 platform::BOOL GDriverContext::PrinterProperties(platform::HWND window, platform::HANDLE printer) {
   platform::DevicePropertyHeader header{kDeviceHeaderSize, 0, printer, nullptr};
   platform::ULONG_PTR result = 1;
-  // Memory that ran short while the sheet was up may have left its
-  // settings partly stored: the call answers failure.
+  // Memory that ran short while the sheet was up fails the call, unless
+  // it came once the user's OK was stored: that stands.
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   platform::CommonPropertySheetUIW(window, &::DrvDevicePropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return !RWShortOfMemorySince(short_of_memory) && platform::LONG(result) > 0 ? 1 : 0;
+  return (GStoreCall::OkStored() || !RWShortOfMemorySince(short_of_memory)) &&
+                 platform::LONG(result) > 0
+             ? 1
+             : 0;
 }

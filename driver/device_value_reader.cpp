@@ -13,7 +13,7 @@
 #include "driver/driver_data_imp.h"
 #include "driver/model_lookup.h"
 #include "driver/plm_provider.h"
-#include "driver/stored_changes.h"
+#include "driver/stored_state.h"
 #include "persist/child_iterator.h"
 #include "persist/string_conversion.h"
 #include "platform/host/registry.h"
@@ -91,7 +91,7 @@ GDeviceValueReader::GDeviceValueReader(GPLMProvider* provider, const RWCString& 
 }
 
 GDeviceValueReader::~GDeviceValueReader() {
-  if (printer_) platform::ClosePrinter(printer_);
+  if (printer_) GStoredState::ClosePrinter(printer_);
 }
 
 std::int32_t GDeviceValueReader::IsAvailable() const {
@@ -104,14 +104,14 @@ std::int32_t GDeviceValueReader::IsAvailable() const {
 bool GDeviceValueReader::Query(const RWWString& name, DWORD& type, std::vector<BYTE>& bytes) {
   if (!printer_) return false;
   DWORD needed = 0;
-  DWORD status = platform::GetPrinterDataW(printer_, name.Data(), &type, nullptr, 0, &needed);
+  DWORD status = GStoredState::GetPrinterData(printer_, name.Data(), &type, nullptr, 0, &needed);
   if (status != platform::kErrorSuccess && status != platform::kErrorMoreData) return false;
   if (needed > kMostValueBytes) return false;
   bytes.assign(needed, 0);
   if (needed == 0) return true;
   // A value that grew since is refused, never read in part.
-  return platform::GetPrinterDataW(printer_, name.Data(), &type, bytes.data(), needed, &needed) ==
-             platform::kErrorSuccess &&
+  return GStoredState::GetPrinterData(printer_, name.Data(), &type, bytes.data(), needed,
+                                      &needed) == platform::kErrorSuccess &&
          needed == bytes.size();
 }
 
@@ -163,9 +163,8 @@ int GDeviceValueReader::ReadBinary(const RWWString& name, RWCString& out) {
 int GDeviceValueReader::WriteDword(const RWWString& name, std::uint32_t value) {
   const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
                          static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
-  return printer_ && GStoredChanges::KeepPrinterValue(printer_, name.Data()) &&
-         platform::SetPrinterDataW(printer_, name.Data(), platform::kRegDword, bytes, 4) ==
-             platform::kErrorSuccess;
+  return printer_ && GStoredState::SetPrinterData(printer_, name.Data(), platform::kRegDword, bytes,
+                                                  4) == platform::kErrorSuccess;
 }
 
 int GDeviceValueReader::WriteText(const RWWString& name, const RWWString& text) {
@@ -174,16 +173,16 @@ int GDeviceValueReader::WriteText(const RWWString& name, const RWWString& text) 
     bytes.push_back(static_cast<BYTE>(text[i]));
     bytes.push_back(static_cast<BYTE>(text[i] >> 8));
   }
-  return printer_ && GStoredChanges::KeepPrinterValue(printer_, name.Data()) &&
-         platform::SetPrinterDataW(printer_, name.Data(), platform::kRegSz, bytes.data(),
-                                   static_cast<DWORD>(bytes.size())) == platform::kErrorSuccess;
+  return printer_ &&
+         GStoredState::SetPrinterData(printer_, name.Data(), platform::kRegSz, bytes.data(),
+                                      static_cast<DWORD>(bytes.size())) == platform::kErrorSuccess;
 }
 
 int GDeviceValueReader::WriteBinary(const RWWString& name, const RWCString& bytes) {
-  return printer_ && GStoredChanges::KeepPrinterValue(printer_, name.Data()) &&
-         platform::SetPrinterDataW(printer_, name.Data(), platform::kRegBinary,
-                                   reinterpret_cast<const BYTE*>(bytes.Data()),
-                                   static_cast<DWORD>(bytes.Length())) == platform::kErrorSuccess;
+  return printer_ && GStoredState::SetPrinterData(printer_, name.Data(), platform::kRegBinary,
+                                                  reinterpret_cast<const BYTE*>(bytes.Data()),
+                                                  static_cast<DWORD>(bytes.Length())) ==
+                         platform::kErrorSuccess;
 }
 
 int GDeviceValueReader::WriteUpdateRequest(std::uint32_t value) {

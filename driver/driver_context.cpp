@@ -15,7 +15,7 @@
 #include "driver/entry_points.h"
 #include "driver/model_lookup.h"
 #include "driver/printer_key.h"
-#include "driver/stored_changes.h"
+#include "driver/stored_state.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
 #include "persist/port_handler.h"
@@ -161,11 +161,11 @@ bool GDriverContext::ScopedCreationHandle::Open(const char16_t* name,
 platform::BOOL GDriverContext::ScopedCreationHandle::Close() {
   platform::HANDLE opened = context_.creation_handle_;
   context_.creation_handle_ = nullptr;
-  return opened ? platform::ClosePrinter(opened) : 1;
+  return opened ? GStoredState::ClosePrinter(opened) : 1;
 }
 
 int GDriverContext::ClosePrinterHandle() {
-  if (own_handle_) platform::ClosePrinter(own_handle_);
+  if (own_handle_) GStoredState::ClosePrinter(own_handle_);
   own_handle_ = nullptr;
   use_own_handle_ = 0;
   return 1;
@@ -195,14 +195,9 @@ int GDriverContext::EnsureWritablePrinterData() {
 int GDriverContext::StoreDefaultDevMode() {
   GDevModeSettingsInterface* dev_mode = GetDevModeSettings();
   platform::HANDLE printer = GetPrinterHandle();
-  if (!dev_mode || !printer || !GStoredChanges::KeepStoredDefault(printer)) return 0;
-  std::unique_ptr<platform::BYTE[]> record = ReadPrinterInfo2(printer);
-  if (!record) return 0;
-  auto* info = reinterpret_cast<platform::PrinterInfo2W*>(record.get());
-  info->dev_mode = dev_mode->GetDevMode();
-  info->security_descriptor = nullptr;
+  if (!dev_mode || !printer || !dev_mode->GetDevMode()) return 0;
   platform::SetLastError(0);
-  return platform::SetPrinterW(printer, 2, record.get(), 0) == 1 ? 1 : 0;
+  return GStoredState::SetStoredDefault(printer, dev_mode->GetDevMode()) == 1 ? 1 : 0;
 }
 
 GSheetRecord* GDriverContext::CreateSheetRecord() {

@@ -92,7 +92,7 @@
 #include "driver/driver_context_base.h"
 #include "driver/property_sheet_hook.h"
 #include "driver/sheet_record.h"
-#include "driver/stored_changes.h"
+#include "driver/stored_state.h"
 #include "driver/ui_driver_data.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/types.h"
@@ -401,11 +401,26 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   bool BeginSheet(platform::PropSheetUiInfo* info, std::uint32_t page_flags);
   void EndSheet();
   void ReleaseOwnHandle();
-  // Around one apply of the sheet's OK; see sheet_changes_.
-  void BeginSheetApply();
-  void EndSheetApply();
-  // At the sheet's end: its OK's stores put back unless every apply went
-  // through. Needs memory: not from a destructor.
+  // One apply of the sheet's OK (see sheet_changes_): its stores staged in
+  // the sheet's transaction, attached to the thread while it lives. End
+  // answers whether the apply went through and, at the last page's apply,
+  // whether the OK was stored; an apply that ends otherwise (an exception
+  // unwinding) did not go through.
+  class SheetApply {
+   public:
+    explicit SheetApply(GDriverContext& context);
+    ~SheetApply();
+    SheetApply(const SheetApply&) = delete;
+    SheetApply& operator=(const SheetApply&) = delete;
+    // REQUIRES: called once, with no exception unwinding.
+    bool End();
+
+   private:
+    GDriverContext& context_;
+    std::uint32_t short_of_memory_;
+    bool ended_ = false;
+  };
+  // At the sheet's end: an OK that was not stored whole by now is dropped.
   void FinishSheetApplies();
   void WritePrinterDword(const char16_t* name, std::uint32_t value);
   std::uint32_t DocumentAccessFlags(platform::DWORD mode, std::uint32_t restricted,
@@ -473,14 +488,18 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   GSheetRecord* shown_sheet_record_ = nullptr;   // while the instructions show
   GSheetRecord* sheet_record_ = nullptr;         // owned: the open sheet's
   GPartsAsRead sheet_parts_;                     // what its settings read
-  // What the open sheet's OK stored, apply by apply (each page the user
-  // opened hands the OK one): kept until the sheet ends, and put back then
-  // unless every apply went through. An OK that stored part of the
-  // settings is no OK: the sheet service reports it cancelled.
-  GStoredChanges sheet_changes_{GStoredChanges::Detached{}};
-  std::uint32_t sheet_applies_ = 0;      // applies that went through
-  bool sheet_apply_failed_ = false;      // an apply that did not
-  std::uint32_t sheet_apply_short_ = 0;  // the shortage count at its start
+  // What the open sheet's OK stores, apply by apply (each page the user
+  // opened hands the OK one): staged until the last page's apply commits
+  // it, as the user confirmed it (the last writer's value), after what the
+  // calls around it staged; dropped when an apply did not go through or
+  // the sheet ends before its last. An OK that memory ran short for since
+  // the sheet began, or whose store the system refuses, is no OK: the sheet
+  // service reports it cancelled.
+  GStoreTransaction sheet_changes_{GStoreTransaction::Mode::kUserConfirmed};
+  std::uint32_t sheet_applies_ = 0;  // applies that went through
+  bool sheet_apply_failed_ = false;  // an apply that did not
+  bool sheet_stored_ = false;        // the OK was stored
+  std::uint32_t sheet_short_ = 0;    // the shortage count at the sheet's start
   std::unique_ptr<GUIPluginPageList> page_list_;
   // The settings the open document sheet's last OK saved, the save's mode,
   // the device-mode object's write count after it and the page activity

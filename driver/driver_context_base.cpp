@@ -181,8 +181,8 @@ int GDriverContextBase::StoreReadPart(MPersistentObject& part, std::string& imag
     return 1;
   }
   // The defaults' part, stored only where the printer holds none whole: what
-  // memory ran short for reads as missing, and is not.
-  std::lock_guard<std::recursive_mutex> whole(GNTOSFactory::NamedValueLock());
+  // memory ran short for reads as missing, and is not. A part another call
+  // stores in between fails this call's commit (stored_state.h).
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   const std::unique_ptr<GAttributeComposite> stored(LoadNamedSettings(part.Key()));
   if (RWShortOfMemorySince(short_of_memory)) return 0;

@@ -13,6 +13,7 @@
 #include "driver/driver_context_base.h"
 #include "driver/library_entry.h"
 #include "driver/model_lookup.h"
+#include "driver/stored_state.h"
 #include "foundation/rw/support.h"
 #include "output/core/peripheral.h"
 #include "persist/persistent_association.h"
@@ -84,14 +85,11 @@ void GDriverContextBase::ApplyAppFlags(std::uint32_t library_flags) {
 
 std::int32_t GDriverContextBase::ReadRegistryDword(platform::HKEY root, const RWWString& subkey,
                                                    const RWWString& name, platform::DWORD& value) {
-  platform::HKEY key = nullptr;
-  std::int32_t status = platform::RegOpenKeyExW(root, subkey.Data(), 0, platform::kKeyRead, &key);
-  if (status != 0) return status;
   platform::BYTE bytes[4] = {};
   platform::DWORD type = 0;
   platform::DWORD size = sizeof bytes;
-  status = platform::RegQueryValueExW(key, name.Data(), nullptr, &type, bytes, &size);
-  platform::RegCloseKey(key);
+  std::int32_t status =
+      GStoredState::QueryValue(root, subkey.Data(), name.Data(), &type, bytes, &size);
   if (status == platform::kErrorMoreData ||
       (status == 0 && (type != platform::kRegDword || size != sizeof bytes))) {
     return kNotADword;
@@ -114,24 +112,20 @@ int GDriverContextBase::IsDevModeAppFlagEnabled() {
 std::uint32_t GDriverContextBase::GetDevModeSizeForUser(int truncate) {
   if ((GetAppFlags() & kPublicDevModeFlags) == 0) return kFullDevModeSize;
   if (!truncate) return kPublicDevModeSize;
-  platform::HKEY key = nullptr;
-  if (platform::RegOpenKeyExW(platform::kHkeyCurrentUser, kUserDevModesKey, 0,
-                              platform::kKeyReadSetValue, &key) != 0) {
-    return kPublicDevModeSize;
-  }
   platform::BYTE record[kFullDevModeSize];
   platform::DWORD type = 0;
   platform::DWORD size = sizeof record;
   const char16_t* name = GetPrinterName().Data();
-  if (platform::RegQueryValueExW(key, name, nullptr, &type, record, &size) == 0 &&
+  if (GStoredState::QueryValue(platform::kHkeyCurrentUser, kUserDevModesKey, name, &type, record,
+                               &size) == 0 &&
       type == platform::kRegBinary && size > kPublicDevModeSize) {
     record[kDmSizeOffset] = static_cast<platform::BYTE>(kPublicDevModeSize);
     record[kDmSizeOffset + 1] = static_cast<platform::BYTE>(kPublicDevModeSize >> 8);
     record[kDmDriverExtraOffset] = 0;
     record[kDmDriverExtraOffset + 1] = 0;
-    platform::RegSetValueExW(key, name, 0, platform::kRegBinary, record, kPublicDevModeSize);
+    GStoredState::SetValue(platform::kHkeyCurrentUser, kUserDevModesKey, name, platform::kRegBinary,
+                           record, kPublicDevModeSize, false);
   }
-  platform::RegCloseKey(key);
   return kPublicDevModeSize;
 }
 

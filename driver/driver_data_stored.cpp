@@ -313,8 +313,8 @@ int GDriverDataImp::UpgradeNamedObject(const RWCString& name) {
   GOSFactory* services = GOSFactory::Instance();
   if (!services) return 0;
   const RWWString wide = RWWString::FromMultiByte(name);
-  // Read and stored back as one: a value stored in between is not undone.
-  std::lock_guard<std::recursive_mutex> whole(GNTOSFactory::NamedValueLock());
+  // Read and stored back as one: a value another call stores in between
+  // fails this call's commit, and is not undone (stored_state.h).
   std::unique_ptr<RWCollectable> loaded(services->LoadNamedObject(this, wide, 0));
   auto* object = dynamic_cast<MPersistentObject*>(loaded.get());
   return object ? UpgradeStoredObject(object, &wide, 0) : 0;
@@ -349,7 +349,6 @@ int GDriverDataImp::UpgradeObjectByKey(std::uint32_t key) {
   GOSFactory* services = GOSFactory::Instance();
   std::unique_ptr<GPrinterDataStore> store(services ? services->NewValueAdapter(this) : nullptr);
   // As UpgradeNamedObject: the read, its check and the store are of one value.
-  std::lock_guard<std::recursive_mutex> whole(GNTOSFactory::NamedValueLock());
   RWCollectable* read = nullptr;
   if (!store || !store->LoadObjectByNumber(key, read)) {
     delete read;

@@ -90,7 +90,11 @@ Result WithContext(HANDLE printer, const RWWString& name, Result no_context, Cal
   CheckedOutContext context(printer, name);
   if (!context.get()) return no_context;
   SpoiledByShortage spoiled(*context.get());
-  return call(*context.get());
+  const Result result = call(*context.get());
+  // The call's changes end while it holds its context: one whose changes
+  // were not all stored holds what the store does not, and is not parked.
+  if (!GStoreCall::FinishOutermost()) context.get()->MarkSpoiled();
+  return result;
 }
 
 template <class Result, class Call>
@@ -115,14 +119,18 @@ platform::LONG SheetCall(platform::PropSheetUiInfo* info, HANDLE printer, Call c
   if (!context) return kNoContextResult;
   if (info->reason != platform::kPropSheetUiReasonDestroy) {
     SpoiledByShortage spoiled(*context);
-    return call(*context);
+    const platform::LONG result = call(*context);
+    if (!GStoreCall::FinishOutermost()) context->MarkSpoiled();
+    return result;
   }
   struct GiveBack {
     std::uint32_t cookie;
     ~GiveBack() { GDriverServer::Instance()->ReleaseContext(cookie); }
   } give_back{context->GetCookie()};
   SpoiledByShortage spoiled(*context);
-  return call(*context);
+  const platform::LONG result = call(*context);
+  if (!GStoreCall::FinishOutermost()) context->MarkSpoiled();
+  return result;
 }
 
 // Takes a document's entry out of the document-event table and gives its
@@ -193,6 +201,10 @@ int DocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD s
   if (which == platform::kDocumentEventCreateDcPre) ModuleKeepAlive().SetKeepLoaded(1);
   SpoiledByShortage spoiled(*context);
   int result = context->DrvDocumentEvent(printer, dc, event, size_in, in, size_out, out);
+  if (!GStoreCall::FinishOutermost()) {
+    context->MarkSpoiled();
+    result = kNoContextDocumentEvent;
+  }
   if (RWShortOfMemorySince(short_of_memory)) result = kNoContextDocumentEvent;
   if (which == platform::kDocumentEventCreateDcPre && result != 0 &&
       result != kNoContextDocumentEvent)
@@ -336,14 +348,17 @@ platform::BOOL WINAPI DrvPrinterEvent(const char16_t* printer_name, int event,
 int WINAPI DrvDocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in,
                             void* in, platform::DWORD size_out, void* out) {
   // As AnswerEntryPoint, but for what a document's end takes back
-  // (DocumentEvent's own rule).
-  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
-  GStoredChanges changes;
+  // (DocumentEvent's own rule): the answer is the event's.
+  GStoreCall call;
+  bool ended = false;
   const int result = platform::AnswerAtBoundary(kNoContextDocumentEvent, [&] {
-    return DocumentEvent(printer, dc, event, size_in, in, size_out, out);
+    const int answer = DocumentEvent(printer, dc, event, size_in, in, size_out, out);
+    ended = true;
+    return answer;
   });
-  if (RWShortOfMemorySince(short_of_memory)) changes.Undo();
-  return result;
+  return call.Answer(result, kNoContextDocumentEvent, ended) == kNoContextDocumentEvent
+             ? kNoContextDocumentEvent
+             : result;
 }
 
 std::uint16_t WINAPI KVDrv_RegisterExtension(const char* printer_name, void*, const char* name,

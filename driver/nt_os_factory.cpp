@@ -10,7 +10,7 @@
 #include "config/printer_data_store_adapter.h"
 #include "driver/chunked_value.h"
 #include "driver/model_lookup.h"
-#include "driver/stored_changes.h"
+#include "driver/stored_state.h"
 #include "flat_settings/flat_settings_codec.h"
 #include "foundation/rw/error.h"
 #include "foundation/rw/rwstore.h"
@@ -101,7 +101,7 @@ class PrinterHandle {
     }
   }
   ~PrinterHandle() {
-    if (opened_) platform::ClosePrinter(handle_);
+    if (opened_) GStoredState::ClosePrinter(handle_);
   }
   PrinterHandle(const PrinterHandle&) = delete;
   PrinterHandle& operator=(const PrinterHandle&) = delete;
@@ -117,7 +117,8 @@ std::uint32_t ReadDword(HANDLE printer, const RWWString& name, std::uint32_t fal
   BYTE bytes[4];
   DWORD type = 0;
   DWORD needed = 0;
-  if (platform::GetPrinterDataW(printer, name.Data(), &type, bytes, sizeof bytes, &needed) != 0 ||
+  if (GStoredState::GetPrinterData(printer, name.Data(), &type, bytes, sizeof bytes, &needed) !=
+          0 ||
       type != platform::kRegDword || needed != 4) {
     return fallback;
   }
@@ -127,7 +128,7 @@ std::uint32_t ReadDword(HANDLE printer, const RWWString& name, std::uint32_t fal
 bool WriteDword(HANDLE printer, const RWWString& name, std::uint32_t value) {
   const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
                          static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
-  return platform::SetPrinterDataW(printer, name.Data(), platform::kRegDword, bytes, 4) == 0;
+  return GStoredState::SetPrinterData(printer, name.Data(), platform::kRegDword, bytes, 4) == 0;
 }
 
 // A zeroed buffer of at least `bytes` bytes, in whole 16-bit units so that
@@ -150,36 +151,28 @@ RWWString TextUpToNul(const char16_t* units, std::uint64_t unit_count) {
 
 RWWString ReadRegistryString(HKEY root, const RWWString& key, const RWWString& name,
                              const RWWString& fallback) {
-  HKEY opened = nullptr;
-  if (platform::RegOpenKeyExW(root, key.Data(), 0, platform::kKeyRead, &opened) != 0) {
-    return fallback;
-  }
-  RWWString result = fallback;
   DWORD type = 0;
   DWORD size = 0;
-  if (platform::RegQueryValueExW(opened, name.Data(), nullptr, &type, nullptr, &size) == 0 &&
-      type == platform::kRegSz && size > 0) {
-    // Two zero bytes beyond the value terminate a value stored without its
-    // terminator.
-    std::uint64_t room = std::uint64_t{size} + 2;
-    std::unique_ptr<char16_t[]> units = ZeroedUnits(room);
-    DWORD got = size;
-    if (units &&
-        platform::RegQueryValueExW(opened, name.Data(), nullptr, &type,
-                                   reinterpret_cast<BYTE*>(units.get()), &got) == 0 &&
-        type == platform::kRegSz && got > 0) {
-      result = TextUpToNul(units.get(), room / 2);
-    }
+  if (GStoredState::QueryValue(root, key.Data(), name.Data(), &type, nullptr, &size) != 0 ||
+      type != platform::kRegSz || size == 0) {
+    return fallback;
   }
-  platform::RegCloseKey(opened);
-  return result;
+  // Two zero bytes beyond the value terminate a value stored without its
+  // terminator.
+  std::uint64_t room = std::uint64_t{size} + 2;
+  std::unique_ptr<char16_t[]> units = ZeroedUnits(room);
+  DWORD got = size;
+  if (!units ||
+      GStoredState::QueryValue(root, key.Data(), name.Data(), &type,
+                               reinterpret_cast<BYTE*>(units.get()), &got) != 0 ||
+      type != platform::kRegSz || got == 0) {
+    return fallback;
+  }
+  return TextUpToNul(units.get(), room / 2);
 }
 
 int RegistryKeyExists(HKEY root, const RWWString& key) {
-  HKEY opened = nullptr;
-  if (platform::RegOpenKeyExW(root, key.Data(), 0, platform::kKeyRead, &opened) != 0) return 0;
-  platform::RegCloseKey(opened);
-  return 1;
+  return GStoredState::KeyExists(root, key.Data()) ? 1 : 0;
 }
 
 bool StreamGood(const GPersistentOutputStream* stream) {
@@ -268,17 +261,14 @@ int GNTOSFactory::SetPrinterDataDword(GDriverData* printer, const RWWString& nam
                                       std::uint32_t value) {
   if (name.IsNull()) return 0;  // a name that could not be built
   PrinterHandle handle(*this, printer, true);
-  return handle.Get() && GStoredChanges::KeepPrinterValue(handle.Get(), name.Data()) &&
-                 WriteDword(handle.Get(), name, value)
-             ? 1
-             : 0;
+  return handle.Get() && WriteDword(handle.Get(), name, value) ? 1 : 0;
 }
 
 int GNTOSFactory::SetPrinterDataString(GDriverData* printer, const RWWString& name,
                                        const RWWString& value) {
   if (name.IsNull()) return 0;
   PrinterHandle handle(*this, printer, false);
-  if (!handle.Get() || !GStoredChanges::KeepPrinterValue(handle.Get(), name.Data())) return 0;
+  if (!handle.Get()) return 0;
   // UTF-16 little-endian, byte by byte.
   std::uint64_t size = std::uint64_t{2} * value.Length();
   std::unique_ptr<BYTE[]> bytes(new (kRWNoThrow) BYTE[size]);
@@ -287,73 +277,42 @@ int GNTOSFactory::SetPrinterDataString(GDriverData* printer, const RWWString& na
     bytes[2 * i] = static_cast<BYTE>(value.Data()[i]);
     bytes[2 * i + 1] = static_cast<BYTE>(value.Data()[i] >> 8);
   }
-  return platform::SetPrinterDataW(handle.Get(), name.Data(), platform::kRegSz, bytes.get(),
-                                   static_cast<DWORD>(size)) == 0
+  return GStoredState::SetPrinterData(handle.Get(), name.Data(), platform::kRegSz, bytes.get(),
+                                      static_cast<DWORD>(size)) == 0
              ? 1
              : 0;
 }
 
 std::recursive_mutex& GNTOSFactory::NamedValueLock() {
-  static std::recursive_mutex lock;
-  return lock;
-}
-
-bool GNTOSFactory::ReadBefore(GDriverData* printer, const RWWString& name, std::uint32_t count,
-                              ChunkedValueBefore& before) {
-  before.count = count;
-  std::uint32_t most = 0;
-  if (count == 0 || !ReadStoredChunks(printer, name, nullptr, 0, most, nullptr) ||
-      most / kChunkBytes != count) {
-    return true;
-  }
-  before.bytes.reset(new (kRWNoThrow) unsigned char[most]);
-  before.sizes.reset(new (kRWNoThrow) std::uint32_t[count]);
-  if (!before.bytes || !before.sizes) return false;
-  std::uint32_t got = 0;
-  before.whole =
-      ReadStoredChunks(printer, name, before.bytes.get(), most, got, before.sizes.get()) != 0;
-  return true;
+  return GStoreTransaction::StoredStateLock();
 }
 
 int GNTOSFactory::WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
                                     std::uint32_t length) {
   if ((!data && length != 0) || name.IsNull()) return 0;
-  std::lock_guard<std::recursive_mutex> whole(NamedValueLock());
   if (IsPseudoName(name)) return WritePseudoChunkedValue(name, data, length);
   PrinterHandle handle(*this, printer, true);
-  if (!handle.Get()) return 0;
-  ChunkedValueBefore before;
-  if (!ReadBefore(printer, name, ReadDword(handle.Get(), name, 0), before)) return 0;
-  // The count and every chunk this write or its restore may touch: the
-  // new ones, and the old ones up to the first missing (where deleting the
-  // stale ones stops, whatever a damaged count says).
-  if (!GStoredChanges::KeepPrinterValue(handle.Get(), name.Data())) return 0;
-  for (std::uint32_t i = 0;; ++i) {
-    const RWWString chunk = ChunkName(name, i);
-    if (chunk.IsNull()) return 0;
-    if (i >= ChunkCount(length)) {
-      DWORD type = 0, needed = 0;
-      if (i >= before.count ||
-          platform::GetPrinterDataW(handle.Get(), chunk.Data(), &type, nullptr, 0, &needed) ==
-              platform::kErrorFileNotFound)
-        break;
-    }
-    if (!GStoredChanges::KeepPrinterValue(handle.Get(), chunk.Data())) return 0;
-  }
-  if (!WriteDword(handle.Get(), name, ChunkCount(length))) return 0;
-  return WriteChunks(
-      data, length, before,
-      [&](std::uint32_t i, const BYTE* bytes, std::uint32_t size) {
-        const RWWString chunk = ChunkName(name, i);
-        return !chunk.IsNull() && platform::SetPrinterDataW(handle.Get(), chunk.Data(),
-                                                            platform::kRegBinary, bytes, size) == 0;
+  if (!handle.Get() || !printer) return 0;
+  GStagedRun run;
+  const int written = WriteChunks(
+      data, length, ReadDword(handle.Get(), name, 0),
+      [&](const RWWString& value) {
+        DWORD type = 0, needed = 0;
+        return GStoredState::GetPrinterData(handle.Get(), value.Data(), &type, nullptr, 0,
+                                            &needed) != platform::kErrorFileNotFound;
       },
-      [&](std::uint32_t count) { return WriteDword(handle.Get(), name, count); },
-      [&] { DeletePrinterDataValue(printer, name); },
-      [&](std::uint32_t i) {
-        const RWWString chunk = ChunkName(name, i);
-        return !chunk.IsNull() && DeletePrinterDataValue(printer, chunk) != 0;
-      });
+      [&](const RWWString& value) {
+        return GStoredState::RewritePrinterData(handle.Get(), value.Data()) == 0;
+      },
+      [&](const RWWString& value, DWORD type, const BYTE* bytes, std::uint32_t size) {
+        return GStoredState::SetPrinterData(handle.Get(), value.Data(), type, bytes, size) == 0;
+      },
+      [&](const RWWString& value) { return DeletePrinterDataValue(printer, value) != 0; }, name);
+  if (!written) {
+    run.RollBack();
+    return 0;
+  }
+  return run.Commit() ? 1 : 0;
 }
 
 std::uint16_t GNTOSFactory::NamedObjectEncoding(GDriverData* printer) {
@@ -425,7 +384,8 @@ RWWString GNTOSFactory::GetPrinterDataString(GDriverData* printer, const RWWStri
   PrinterHandle handle(*this, printer, false);
   DWORD type = 0;
   DWORD needed = 0;
-  DWORD result = platform::GetPrinterDataW(handle.Get(), name.Data(), &type, nullptr, 0, &needed);
+  DWORD result =
+      GStoredState::GetPrinterData(handle.Get(), name.Data(), &type, nullptr, 0, &needed);
   if ((result != 0 && result != platform::kErrorMoreData) || type != platform::kRegSz ||
       needed == 0) {
     return fallback;
@@ -436,8 +396,8 @@ RWWString GNTOSFactory::GetPrinterDataString(GDriverData* printer, const RWWStri
   if (!units) return fallback;
   DWORD second_type = 0;
   DWORD got = 0;
-  if (platform::GetPrinterDataW(handle.Get(), name.Data(), &second_type,
-                                reinterpret_cast<BYTE*>(units.get()), needed + 2, &got) != 0 ||
+  if (GStoredState::GetPrinterData(handle.Get(), name.Data(), &second_type,
+                                   reinterpret_cast<BYTE*>(units.get()), needed + 2, &got) != 0 ||
       second_type != type || got == 0) {
     return fallback;
   }
@@ -451,6 +411,7 @@ int GNTOSFactory::ReadChunkedValue(GDriverData* printer, const RWWString& name, 
 
 int GNTOSFactory::ReadStoredChunks(GDriverData* printer, const RWWString& name, void* buffer,
                                    std::uint32_t size, std::uint32_t& got, std::uint32_t* sizes) {
+  // Under the commits' lock: a value another call commits is met whole.
   std::lock_guard<std::recursive_mutex> whole(NamedValueLock());
   if (IsPseudoName(name)) return ReadPseudoChunkedValue(name, buffer, size, got, sizes);
   PrinterHandle handle(*this, printer, true);
@@ -461,7 +422,7 @@ int GNTOSFactory::ReadStoredChunks(GDriverData* printer, const RWWString& name, 
         DWORD type = 0;
         const RWWString chunk = ChunkName(name, i);
         return !chunk.IsNull() &&
-               platform::GetPrinterDataW(handle.Get(), chunk.Data(), &type, into, room, &read) ==
+               GStoredState::GetPrinterData(handle.Get(), chunk.Data(), &type, into, room, &read) ==
                    0 &&
                type == platform::kRegBinary;
       },
@@ -469,19 +430,8 @@ int GNTOSFactory::ReadStoredChunks(GDriverData* printer, const RWWString& name, 
 }
 
 int GNTOSFactory::DeletePrinterDataValue(GDriverData* printer, const RWWString& name) {
-  if (!printer || !GStoredChanges::KeepPrinterValue(printer->GetPrinterName(), name.Data()))
-    return 0;
-  const RWWString& printer_name = printer->GetPrinterName();
-  std::u16string path =
-      platform::PrinterDataKeyPath(std::u16string_view(printer_name.Data(), printer_name.Length()));
-  HKEY key = nullptr;
-  if (platform::RegOpenKeyExW(platform::kHkeyLocalMachine, path.c_str(), 0, platform::kKeyAllAccess,
-                              &key) != 0) {
-    return 0;
-  }
-  int result = platform::RegDeleteValueW(key, name.Data()) == 0 ? 1 : 0;
-  platform::RegCloseKey(key);
-  return result;
+  if (!printer || name.IsNull()) return 0;
+  return GStoredState::DeletePrinterData(printer->GetPrinterName(), name.Data()) == 0 ? 1 : 0;
 }
 
 RWCollectable* GNTOSFactory::LoadNamedObject(GDriverData* printer, const RWWString& name,

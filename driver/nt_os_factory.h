@@ -18,16 +18,18 @@
 // Stored counts and sizes from printer data are checked before they size
 // anything.
 //
+// Printer data and the registry are read and written through the stored
+// state's door (stored_state.h): a call's writes are staged and committed
+// whole at its end, and a call's reads see its own writes.
+//
 // Threads: every operation may be called from any thread; the services keep
 // no state of their own but the time bias and the module directory's cache.
-// The platform serialises printer data and the registry value by value. A
-// chunked value (and so a named object) is many values, so every read and
-// write of one takes the process's named-value lock (NamedValueLock) for
-// all of its values: a reader meets the value as one writer left it whole,
-// never a count of one write over the chunks of another. A caller that
-// needs a consistent read-modify-write of a named object holds that lock
-// around both; it is re-entrant, and is never held while the platform's
-// own lock is.
+// A chunked value (and so a named object) is many values, so every read of
+// one takes the commits' lock (NamedValueLock) for all of its values: a
+// reader meets the value as one commit left it whole, never a count of one
+// write over the chunks of another. A read-modify-write needs no lock: its
+// commit finds what it read changed, and stores nothing over it. The lock
+// is re-entrant, and is never held while the platform's own lock is.
 #pragma once
 
 #include <atomic>
@@ -84,19 +86,15 @@ class GNTOSFactory : public GOSFactory {
   // terminator).
   int SetPrinterDataString(GDriverData* printer, const RWWString& name,
                            const RWWString& value) override;
-  // The lock every chunked value's read and write takes (see Threads). It
-  // is the process's, not the services object's: printer data is.
+  // The lock every chunked value's read and every commit takes (see
+  // Threads). It is the process's, not the services object's: printer data
+  // is.
   static std::recursive_mutex& NamedValueLock();
 
-  // Opens. Reads the value stored before whole (no memory for it: 0, and
-  // nothing written), writes the count, then the chunks in order; the first
-  // chunk that fails ends the write with 0 and puts the value before back
-  // as it was stored (its count, and each chunk with its own size), or,
-  // when there was none or it cannot go back, deletes the count, so
-  // that no reader meets a mix of two values. After a whole write, when the
-  // count read before was larger, deletes the chunks beyond the new count,
-  // up to the first one missing. 1 only when the count and every chunk
-  // were written.
+  // Opens. Stages the value as chunked_value.h's writer says, as one run
+  // of the thread's transaction (stored_state.h), or as a transaction of
+  // its own without one: a refused or failed step stages none of it. 1
+  // only when every step was staged (and, on its own, committed).
   // REQUIRES: `data` holds `length` bytes (may be null when length is 0).
   int WriteChunkedValue(GDriverData* printer, const RWWString& name, const void* data,
                         std::uint32_t length) override;
@@ -197,20 +195,15 @@ class GNTOSFactory : public GOSFactory {
 
   // Whether `name` has at least 3 units and begins with "???".
   static int IsPseudoName(const RWWString& name);
-  // Creates (or opens) the key of a pseudo name with all access into `key`
-  // and answers its value name in `value_name`; 1, or 0 (nothing open) for a
-  // name without root, key path and value name or a root that is no
-  // predefined root.
-  int OpenPseudoName(const RWWString& name, platform::HKEY& key, RWWString& value_name);
+  // The registry root, key path and value name of a pseudo name; 1, or 0
+  // (`root` null) for a name without root, key path and value name or a
+  // root that is no predefined root. Nothing is made: the key of a value
+  // written is made by the commit of its write.
+  static int ParsePseudoName(const RWWString& name, platform::HKEY& root, RWWString& path,
+                             RWWString& value_name);
   // The chunked value of a pseudo name, as WriteChunkedValue and
   // ReadChunkedValue say.
   int WritePseudoChunkedValue(const RWWString& name, const void* data, std::uint32_t length);
-  // The value under `name` whose count read `count`, read whole into
-  // `before` with each chunk's size (not whole when there is none whole to
-  // read). False only when its copy found no memory: then nothing may be
-  // written, or a failed write could not put it back.
-  bool ReadBefore(GDriverData* printer, const RWWString& name, std::uint32_t count,
-                  ChunkedValueBefore& before);
   // ReadChunkedValue, and each chunk's size into `sizes` when given.
   int ReadStoredChunks(GDriverData* printer, const RWWString& name, void* buffer,
                        std::uint32_t size, std::uint32_t& got, std::uint32_t* sizes);

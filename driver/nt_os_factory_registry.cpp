@@ -4,6 +4,7 @@
 
 #include "driver/chunked_value.h"
 #include "driver/nt_os_factory.h"
+#include "driver/stored_state.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
 #include "services/driver_data.h"
@@ -13,6 +14,7 @@ namespace {
 using platform::BYTE;
 using platform::DWORD;
 using platform::HKEY;
+using platform::LONG;
 
 constexpr char16_t kPseudoPrefix[] = u"???";
 constexpr RWSize kPseudoPrefixUnits = 3;
@@ -41,39 +43,22 @@ std::uint32_t LittleEndian(const BYTE* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-// The 4-byte value `name` of `key` into `bytes`: 1 and its type when the
-// query succeeds with exactly 4 bytes.
-bool Query4(HKEY key, const char16_t* name, BYTE (&bytes)[4], DWORD& type) {
-  DWORD size = sizeof bytes;
-  return platform::RegQueryValueExW(key, name, nullptr, &type, bytes, &size) == 0 && size == 4;
-}
-
-std::int32_t SetRegistryDword(HKEY key, const RWWString& name, std::uint32_t value) {
-  const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
-                         static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
-  return platform::RegSetValueExW(key, name.Data(), 0, platform::kRegDword, bytes, 4);
-}
-
 // A REG_DWORD of 4 bytes under `root`\`key`, else `fallback`. With
 // `size_first` the size is asked before the value is read.
 std::uint32_t ReadDwordValue(HKEY root, const RWWString& key, const RWWString& name,
                              std::uint32_t fallback, bool size_first) {
-  HKEY opened = nullptr;
-  if (platform::RegOpenKeyExW(root, key.Data(), 0, platform::kKeyRead, &opened) != 0) {
-    return fallback;
-  }
-  std::uint32_t result = fallback;
   DWORD type = 0;
   DWORD size = 4;
-  bool sized = !size_first || (platform::RegQueryValueExW(opened, name.Data(), nullptr, &type,
-                                                          nullptr, &size) == 0 &&
-                               size == 4);
+  if (size_first &&
+      (GStoredState::QueryValue(root, key.Data(), name.Data(), &type, nullptr, &size) != 0 ||
+       size != 4))
+    return fallback;
   BYTE bytes[4];
-  if (sized && Query4(opened, name.Data(), bytes, type) && type == platform::kRegDword) {
-    result = LittleEndian(bytes);
-  }
-  platform::RegCloseKey(opened);
-  return result;
+  size = sizeof bytes;
+  if (GStoredState::QueryValue(root, key.Data(), name.Data(), &type, bytes, &size) != 0 ||
+      size != 4 || type != platform::kRegDword)
+    return fallback;
+  return LittleEndian(bytes);
 }
 
 // The printer's own key in the machine's registry, with `key` below it.
@@ -95,109 +80,118 @@ int GNTOSFactory::IsPseudoName(const RWWString& name) {
              : 0;
 }
 
-int GNTOSFactory::OpenPseudoName(const RWWString& name, HKEY& key, RWWString& value_name) {
-  key = nullptr;
+int GNTOSFactory::ParsePseudoName(const RWWString& name, HKEY& root, RWWString& path,
+                                  RWWString& value_name) {
+  root = nullptr;
   const char16_t separator = u'\\';
   RWSize first = name.First(separator);
   if (first == RW_NPOS) return 0;
   const RWWString after_prefix = name(first + 1, name.Length() - first - 1);
   RWSize root_end = after_prefix.First(separator);
   if (root_end == RW_NPOS) return 0;
-  HKEY root = RootOfText(after_prefix(0, root_end));
+  HKEY named = RootOfText(after_prefix(0, root_end));
   const RWWString rest = after_prefix(root_end + 1, after_prefix.Length() - root_end - 1);
   RWSize last = rest.Last(separator);
-  if (!root || last == RW_NPOS || last == 0) return 0;
-  const RWWString path = rest(0, last);
-  if (platform::RegCreateKeyExW(root, path.Data(), 0, u"", 0, platform::kKeyAllAccess, nullptr,
-                                &key, nullptr) != 0) {
-    key = nullptr;
-    return 0;
-  }
+  if (!named || last == RW_NPOS || last == 0) return 0;
+  path = rest(0, last);
   value_name = rest(last + 1, rest.Length() - last - 1);
+  // A name cut for want of memory names another value.
+  if (path.IsNull() || (value_name.IsNull() && last + 1 != rest.Length())) return 0;
+  root = named;
   return 1;
 }
 
 int GNTOSFactory::WritePseudoChunkedValue(const RWWString& name, const void* data,
                                           std::uint32_t length) {
-  HKEY key = nullptr;
-  RWWString value_name;
-  if (!OpenPseudoName(name, key, value_name)) return 0;
+  HKEY root = nullptr;
+  RWWString path, value_name;
+  if (!ParsePseudoName(name, root, path, value_name)) return 0;
   // The count before: a 4-byte value that reads, whatever its type.
   BYTE bytes[4];
   DWORD type = 0;
-  ChunkedValueBefore before;
-  int result = 0;
-  if (ReadBefore(nullptr, name,
-                 Query4(key, value_name.Data(), bytes, type) ? LittleEndian(bytes) : 0, before) &&
-      SetRegistryDword(key, value_name, ChunkCount(length)) == 0) {
-    result = WriteChunks(
-        data, length, before,
-        [&](std::uint32_t i, const BYTE* chunk, std::uint32_t size) {
-          const RWWString chunk_name = ChunkName(value_name, i);
-          return !chunk_name.IsNull() &&
-                 platform::RegSetValueExW(key, chunk_name.Data(), 0, platform::kRegBinary, chunk,
-                                          size) == 0;
-        },
-        [&](std::uint32_t count) { return SetRegistryDword(key, value_name, count) == 0; },
-        [&] { platform::RegDeleteValueW(key, value_name.Data()); },
-        [&](std::uint32_t i) {
-          const RWWString chunk_name = ChunkName(value_name, i);
-          return !chunk_name.IsNull() && platform::RegDeleteValueW(key, chunk_name.Data()) == 0;
-        });
+  DWORD size = sizeof bytes;
+  const std::uint32_t before =
+      GStoredState::QueryValue(root, path.Data(), value_name.Data(), &type, bytes, &size) == 0 &&
+              size == 4
+          ? LittleEndian(bytes)
+          : 0;
+  GStagedRun run;
+  const int written = WriteChunks(
+      data, length, before,
+      [&](const RWWString& value) {
+        DWORD room = 0;
+        return GStoredState::QueryValue(root, path.Data(), value.Data(), nullptr, nullptr, &room) ==
+               0;
+      },
+      [&](const RWWString& value) {
+        return GStoredState::RewriteValue(root, path.Data(), value.Data()) == 0;
+      },
+      [&](const RWWString& value, DWORD value_type, const BYTE* chunk, std::uint32_t chunk_size) {
+        return GStoredState::SetValue(root, path.Data(), value.Data(), value_type, chunk,
+                                      chunk_size, true) == 0;
+      },
+      [&](const RWWString& value) {
+        return GStoredState::DeleteValue(root, path.Data(), value.Data()) == 0;
+      },
+      value_name);
+  if (!written) {
+    run.RollBack();
+    return 0;
   }
-  platform::RegCloseKey(key);
-  return result;
+  return run.Commit() ? 1 : 0;
 }
 
 int GNTOSFactory::ReadPseudoChunkedValue(const RWWString& name, void* buffer, std::uint32_t size,
                                          std::uint32_t& got, std::uint32_t* sizes) {
-  HKEY key = nullptr;
-  RWWString value_name;
-  if (!OpenPseudoName(name, key, value_name)) return 0;
+  HKEY root = nullptr;
+  RWWString path, value_name;
+  if (!ParsePseudoName(name, root, path, value_name)) return 0;
   BYTE bytes[4];
   DWORD type = 0;
-  std::uint32_t count = Query4(key, value_name.Data(), bytes, type) ? LittleEndian(bytes) : 0;
-  int result = ReadChunks(
+  DWORD count_size = sizeof bytes;
+  const std::uint32_t count = GStoredState::QueryValue(root, path.Data(), value_name.Data(), &type,
+                                                       bytes, &count_size) == 0 &&
+                                      count_size == 4
+                                  ? LittleEndian(bytes)
+                                  : 0;
+  return ReadChunks(
       count, buffer, size, got,
       [&](std::uint32_t i, BYTE* into, std::uint32_t room, std::uint32_t& read) {
         DWORD chunk_type = 0;
         read = room;
         const RWWString chunk_name = ChunkName(value_name, i);
         return !chunk_name.IsNull() &&
-               platform::RegQueryValueExW(key, chunk_name.Data(), nullptr, &chunk_type, into,
-                                          &read) == 0 &&
+               GStoredState::QueryValue(root, path.Data(), chunk_name.Data(), &chunk_type, into,
+                                        &read) == 0 &&
                chunk_type == platform::kRegBinary;
       },
       sizes);
-  platform::RegCloseKey(key);
-  return result;
 }
 
 int GNTOSFactory::WritePrinterKeyString(GDriverData* printer, const RWWString& key,
                                         const RWWString& name, const RWWString& value) {
   if (!printer) return 0;
-  HKEY opened = nullptr;
-  if (platform::RegCreateKeyExW(platform::kHkeyLocalMachine, PrinterKeyPath(printer, key).Data(), 0,
-                                u"", 0, platform::kKeyAllAccess, nullptr, &opened, nullptr) != 0) {
-    return 0;
+  const RWWString path = PrinterKeyPath(printer, key);
+  if (path.IsNull()) return 0;
+  if (value.IsNull()) {
+    // The key alone: made when missing.
+    return GStoredState::KeyExists(platform::kHkeyLocalMachine, path.Data()) ||
+                   GStoredState::MakeKey(platform::kHkeyLocalMachine, path.Data()) == 0
+               ? 1
+               : 0;
   }
-  int result = 1;
-  if (!value.IsNull()) {
-    // The text and its terminator, UTF-16 little-endian byte by byte.
-    std::u16string units(value.Data(), value.Length() + 1);
-    std::string bytes;
-    for (char16_t unit : units) {
-      bytes += static_cast<char>(unit & 0xFF);
-      bytes += static_cast<char>(unit >> 8);
-    }
-    result = platform::RegSetValueExW(opened, name.Data(), 0, platform::kRegSz,
-                                      reinterpret_cast<const BYTE*>(bytes.data()),
-                                      static_cast<DWORD>(bytes.size())) == 0
-                 ? 1
-                 : 0;
+  // The text and its terminator, UTF-16 little-endian byte by byte.
+  std::u16string units(value.Data(), value.Length() + 1);
+  std::string bytes;
+  for (char16_t unit : units) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
   }
-  platform::RegCloseKey(opened);
-  return result;
+  return GStoredState::SetValue(platform::kHkeyLocalMachine, path.Data(), name.Data(),
+                                platform::kRegSz, reinterpret_cast<const BYTE*>(bytes.data()),
+                                static_cast<DWORD>(bytes.size()), true) == 0
+             ? 1
+             : 0;
 }
 
 RWWString GNTOSFactory::ReadPrinterKeyString(GDriverData* printer, const RWWString& key,
@@ -212,19 +206,17 @@ std::uint32_t GNTOSFactory::ReadMachineDword(const RWWString& key, const RWWStri
 
 std::int32_t GNTOSFactory::EnsureMachineDword(const RWWString& key, const RWWString& name,
                                               std::uint32_t value) {
-  HKEY opened = nullptr;
-  std::int32_t result = platform::RegOpenKeyExW(platform::kHkeyLocalMachine, key.Data(), 0,
-                                                platform::kKeyAllAccess, &opened);
-  if (result != 0) return result;
-  DWORD type = 0;
+  if (!GStoredState::KeyExists(platform::kHkeyLocalMachine, key.Data()))
+    return std::int32_t(platform::kErrorFileNotFound);
   DWORD size = 0;
-  if (platform::RegQueryValueExW(opened, name.Data(), nullptr, &type, nullptr, &size) ==
-      static_cast<std::int32_t>(platform::kErrorFileNotFound)) {
-    // A failed write is the answer: the value is not there.
-    result = SetRegistryDword(opened, name, value);
-  }
-  std::int32_t closed = platform::RegCloseKey(opened);
-  return result != 0 ? result : closed;
+  const LONG found = GStoredState::QueryValue(platform::kHkeyLocalMachine, key.Data(), name.Data(),
+                                              nullptr, nullptr, &size);
+  // A failed write is the answer: the value is not there.
+  if (found != LONG(platform::kErrorFileNotFound)) return 0;
+  const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
+                         static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
+  return GStoredState::SetValue(platform::kHkeyLocalMachine, key.Data(), name.Data(),
+                                platform::kRegDword, bytes, 4, false);
 }
 
 std::uint32_t GNTOSFactory::ReadUserDword(const RWWString& key, const RWWString& name,
@@ -233,12 +225,10 @@ std::uint32_t GNTOSFactory::ReadUserDword(const RWWString& key, const RWWString&
 }
 
 int GNTOSFactory::WriteUserDword(const RWWString& key, const RWWString& name, std::uint32_t value) {
-  HKEY opened = nullptr;
-  if (platform::RegCreateKeyExW(platform::kHkeyCurrentUser, key.Data(), 0, u"", 0,
-                                platform::kKeyWrite, nullptr, &opened, nullptr) != 0) {
-    return 0;
-  }
-  int result = SetRegistryDword(opened, name, value) == 0 ? 1 : 0;
-  platform::RegCloseKey(opened);
-  return result;
+  const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
+                         static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
+  return GStoredState::SetValue(platform::kHkeyCurrentUser, key.Data(), name.Data(),
+                                platform::kRegDword, bytes, 4, true) == 0
+             ? 1
+             : 0;
 }

@@ -6,6 +6,7 @@
 
 #include "foundation/rw/error.h"
 #include "foundation/rw/support.h"
+#include "platform/host/system_memory.h"
 #include "services/driver_server.h"
 #include "services/lock.h"
 #include "services/os_factory.h"
@@ -42,6 +43,9 @@ GLock* HandlerLock() {
 // on a read memory ran short for can tell (RWOutOfMemoryRaised), whether
 // or not the allocation's own caller reports it.
 void RuntimeHandler() {
+  // The system's services answer a shortage of their own memory as an
+  // error; it is not the library's to meet.
+  if (platform::InSystemMemory()) throw std::bad_alloc();
   if (OutOfMemoryHandler(0)) return;
   RWRaiseNoMemory(0);
   throw std::bad_alloc();

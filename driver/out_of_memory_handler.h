@@ -32,7 +32,7 @@
 #include <cstddef>
 #include <new>
 
-#include "driver/stored_changes.h"
+#include "driver/stored_state.h"
 #include "foundation/rw/error.h"
 #include "platform/host/boundary.h"
 #include "platform/host/types.h"
@@ -73,22 +73,24 @@ platform::DWORD RunLibraryThread(Procedure&& procedure) {
 }
 
 // An entry point's body at the boundary with the host
-// (platform/host/boundary.h): what it answered, or `failure` with the last
-// error kErrorNotEnoughMemory when memory ran out inside it, whether the
-// exception reached the boundary or the body went on without what it could
-// not make (a name it could not copy, a record it could not read): what a
-// call answers is never made of less than it needed. Memory that ran out
-// is known whatever new handler threw (RWOutOfMemoryRaised). A call that
-// answers failure so has stored nothing: what it wrote of the printer's
-// data and stored default is put back (GStoredChanges), once its exception
-// has been caught.
+// (platform/host/boundary.h), as one call of the stored state's
+// (GStoreCall, driver/stored_state.h): what it answered, or `failure` with
+// the last error kErrorNotEnoughMemory when memory ran out inside it,
+// whether the exception reached the boundary or the body went on without
+// what it could not make (a name it could not copy, a record it could not
+// read): what a call answers is never made of less than it needed. Memory
+// that ran out is known whatever new handler threw (RWOutOfMemoryRaised).
+// A call that answers failure so has stored nothing: its changes were
+// staged, and are dropped; a call whose changes the system refuses answers
+// `failure` with the system's error.
 template <class Result, class Body>
 Result AnswerEntryPoint(Result failure, Body&& body) {
-  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
-  GStoredChanges changes;
-  const Result result = platform::AnswerAtBoundary(failure, body);
-  if (!RWShortOfMemorySince(short_of_memory)) return result;
-  changes.Undo();
-  platform::SetLastError(platform::kErrorNotEnoughMemory);
-  return failure;
+  GStoreCall call;
+  bool ended = false;
+  const Result result = platform::AnswerAtBoundary(failure, [&] {
+    const Result answer = body();
+    ended = true;
+    return answer;
+  });
+  return call.Answer(result, failure, ended);
 }

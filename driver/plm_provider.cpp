@@ -3,6 +3,7 @@
 #include <new>
 
 #include "driver/device_value_reader.h"
+#include "driver/stored_state.h"
 #include "foundation/rw/file.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
@@ -88,8 +89,7 @@ int GPLMProvider::Disconnect() {
 }
 
 int GPLMProvider::WriteAgentObjects() {
-  platform::HKEY key = nullptr;
-  if (platform::RegOpenKeyW(platform::kHkeyLocalMachine, kAgentObjectsKey, &key) != 0) return 0;
+  if (!GStoredState::KeyExists(platform::kHkeyLocalMachine, kAgentObjectsKey)) return 0;
   int result = 1;
   const GCountedPtrVector& pairs = first_set_.Children();
   for (RWSize i = 0; i < pairs.Count(); ++i) {
@@ -97,17 +97,18 @@ int GPLMProvider::WriteAgentObjects() {
     if (!pair || pair->Text().IsNull()) continue;
     platform::BYTE probe = 0;
     platform::DWORD size = 0;
-    if (platform::RegQueryValueExW(key, pair->Name().Data(), nullptr, nullptr, &probe, &size) ==
-        static_cast<platform::LONG>(platform::kErrorMoreData)) {
+    if (GStoredState::QueryValue(platform::kHkeyLocalMachine, kAgentObjectsKey, pair->Name().Data(),
+                                 nullptr, &probe,
+                                 &size) == static_cast<platform::LONG>(platform::kErrorMoreData)) {
       continue;
     }
     const auto* bytes = reinterpret_cast<const platform::BYTE*>(pair->Text().Data());
-    if (platform::RegSetValueExW(key, pair->Name().Data(), 0, platform::kRegBinary, bytes,
-                                 static_cast<platform::DWORD>(pair->Text().Length())) != 0) {
+    if (GStoredState::SetValue(platform::kHkeyLocalMachine, kAgentObjectsKey, pair->Name().Data(),
+                               platform::kRegBinary, bytes,
+                               static_cast<platform::DWORD>(pair->Text().Length()), false) != 0) {
       result = 0;
     }
   }
-  platform::RegCloseKey(key);
   return result;
 }
 

@@ -6,6 +6,7 @@
 
 #include "config/paper/custom_media_size.h"
 #include "config/paper/media.h"
+#include "driver/stored_state.h"
 #include "foundation/rw/support.h"
 #include "persist/string_conversion.h"
 #include "platform/host/modules.h"
@@ -48,7 +49,7 @@ GFormList GFormList::Enumerate(platform::HANDLE printer) {
   platform::DWORD count = 0;
   list.block_ =
       ReadBlock([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD& needed) {
-        return platform::EnumFormsW(printer, 1, buffer, size, &needed, &count) == 1;
+        return GStoredState::EnumForms(printer, buffer, size, &needed, &count) == 1;
       });
   if (list.block_) {
     list.records_ = reinterpret_cast<const platform::FormInfo1W*>(list.block_.get());
@@ -62,7 +63,7 @@ GFormList GFormList::Get(platform::HANDLE printer, const RWWString& name) {
   list.serial_ = NextSerial();
   list.block_ =
       ReadBlock([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD& needed) {
-        return platform::GetFormW(printer, name.Data(), 1, buffer, size, &needed) == 1;
+        return GStoredState::GetForm(printer, name.Data(), buffer, size, &needed) == 1;
       });
   if (list.block_) {
     list.records_ = reinterpret_cast<const platform::FormInfo1W*>(list.block_.get());
@@ -80,7 +81,7 @@ std::int64_t GFormList::FindLast(const RWWString& name) const {
 
 std::unique_ptr<platform::BYTE[]> ReadPrinterInfo2(platform::HANDLE printer) {
   return ReadBlock([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD& needed) {
-    return platform::GetPrinterW(printer, 2, buffer, size, &needed) == 1;
+    return GStoredState::GetPrinter(printer, buffer, size, &needed) == 1;
   });
 }
 

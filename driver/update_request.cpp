@@ -1,5 +1,6 @@
 #include "driver/update_request.h"
 
+#include "driver/stored_state.h"
 #include "platform/host/modules.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
@@ -14,16 +15,11 @@ constexpr std::uint32_t kInstallerFlag = 1;
 // Writes the REG_DWORD `value` as the request of the machine's `key`,
 // whatever the request holds (a stored -1 reads as no value at all).
 void WriteRequest(const RWWString& key, std::uint32_t value) {
-  platform::HKEY opened = nullptr;
-  if (platform::RegOpenKeyExW(platform::kHkeyLocalMachine, key.Data(), 0, platform::kKeySetValue,
-                              &opened) != 0) {
-    return;
-  }
   const platform::BYTE bytes[4] = {
       static_cast<platform::BYTE>(value), static_cast<platform::BYTE>(value >> 8),
       static_cast<platform::BYTE>(value >> 16), static_cast<platform::BYTE>(value >> 24)};
-  platform::RegSetValueExW(opened, kUpdateRequestName, 0, platform::kRegDword, bytes, sizeof bytes);
-  platform::RegCloseKey(opened);
+  GStoredState::SetValue(platform::kHkeyLocalMachine, key.Data(), kUpdateRequestName,
+                         platform::kRegDword, bytes, sizeof bytes, false);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <exception>
 #include <new>
 
+#include "platform/host/system_memory.h"
+
 // The allocators underneath: the sanitizer's interceptors when they are
 // linked in (weak: null otherwise), else the C library's own.
 extern "C" {
@@ -81,6 +83,8 @@ DRV_UNINSTRUMENTED bool Armed(std::uint64_t index) {
 // lasting shortage unwinds, whose stacks the sanitizers print when
 // DRV_SWEEP_TRACE is set.
 DRV_UNINSTRUMENTED bool CountFails() {
+  // The system's services allocate the system's memory, not the process's.
+  if (platform::InSystemMemory()) return false;
   if (t_uncounted != 0) {
     ShortWhileUnwinding();  // forgets a shortage whose exception was caught
     return false;

@@ -26,10 +26,12 @@
 //
 // Allocations are counted from 1 after ResetAllocations; each armed index
 // fails once (and, lasting, what its unwinding allocates): one index, a
-// run of them in a row, or each at random with a chance given. Allocations made inside an
-// UncountedAllocations scope of the calling thread are neither counted nor failed (the harness's
-// own checks). The counters are process-wide atomics: allocations on other threads count in
-// whatever order they come.
+// run of them in a row, or each at random with a chance given.
+// Allocations made inside an UncountedAllocations scope of the calling
+// thread are neither counted nor failed (the harness's own checks), nor are
+// those the system's services make (platform/host/system_memory.h): they
+// stand for memory outside the process. The counters are process-wide
+// atomics: allocations on other threads count in whatever order they come.
 //
 // Memory comes from the sanitizer's allocator when the program is built
 // with AddressSanitizer, else from the C library's: free is not replaced.

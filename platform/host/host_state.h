@@ -12,8 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/host/boundary.h"
 #include "platform/host/modules.h"
 #include "platform/host/resources.h"
+#include "platform/host/spooler.h"
+#include "platform/host/system_memory.h"
 #include "platform/host/types.h"
 
 namespace platform::host_internal {
@@ -37,6 +40,21 @@ std::uintptr_t IdFromHandle(Handle handle) {
 
 // Case-insensitive names compare by this form (upper case by the wide table).
 std::u16string Fold(std::u16string_view name);
+
+// Runs `body` as a call of the system's services (system_memory.h): what
+// it allocates is the system's, and a shortage there answers `short_answer`
+// with the last error kErrorNotEnoughMemory, never an exception.
+template <typename Result, typename Body>
+Result SystemCall(Result short_answer, Body&& body) noexcept {
+  SystemMemoryScope system;
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    NoteShortage();
+    SetLastError(kErrorNotEnoughMemory);
+    return short_answer;
+  }
+}
 
 // Sets the last error and answers `result`, for one-line failure returns.
 template <typename T>
@@ -84,6 +102,19 @@ void ResetSystemLocked();
 void ResetUiLocked();
 void ResetUuidsLocked();
 void ResetVersionInfoLocked();
+
+// What the stored-state hook (spooler.h) is to hear of a call: taken under
+// the lock while the call runs (no hook: nothing), told after it.
+struct HeardCall {
+  StoredStateHook hook = nullptr;
+  void* context = nullptr;
+  std::u16string printer;
+  std::u16string name;
+};
+// REQUIRES: the lock. `printer` is an open handle (else nothing is heard).
+void HearLocked(HeardCall& heard, HANDLE printer, const char16_t* name);
+// REQUIRES: the lock not held.
+void Tell(const HeardCall& heard, StoredStateOperation operation, DWORD result);
 
 // The folded server name of the printer that `printer` opens and the
 // handle's access; false for a handle that is not open. REQUIRES: the lock.

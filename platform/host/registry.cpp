@@ -208,84 +208,91 @@ bool IsStringType(DWORD type) {
 }  // namespace
 
 LONG RegOpenKeyExW(HKEY key, const char16_t* sub_key, DWORD, DWORD access, HKEY* result) {
-  return OpenAt(key, sub_key, access, false, result, nullptr);
+  return host_internal::SystemCall<LONG>(
+      kErrorNotEnoughMemory, [&] { return OpenAt(key, sub_key, access, false, result, nullptr); });
 }
 
 LONG RegOpenKeyW(HKEY key, const char16_t* sub_key, HKEY* result) {
-  return OpenAt(key, sub_key, kKeyAllAccess, false, result, nullptr);
+  return host_internal::SystemCall<LONG>(kErrorNotEnoughMemory, [&] {
+    return OpenAt(key, sub_key, kKeyAllAccess, false, result, nullptr);
+  });
 }
 
 LONG RegCreateKeyExW(HKEY key, const char16_t* sub_key, DWORD, const char16_t*, DWORD, DWORD access,
                      const void*, HKEY* result, DWORD* disposition) {
-  return OpenAt(key, sub_key, access, true, result, disposition);
+  return host_internal::SystemCall<LONG>(kErrorNotEnoughMemory, [&] {
+    return OpenAt(key, sub_key, access, true, result, disposition);
+  });
 }
 
 LONG RegCloseKey(HKEY key) {
-  Hive hive;
-  if (RootHive(key, hive)) return kErrorSuccess;
-  Lock lock(Mutex());
-  return State().open.erase(host_internal::IdFromHandle(key)) != 0 ? kErrorSuccess
-                                                                   : kErrorInvalidHandle;
+  return host_internal::SystemCall<LONG>(kErrorNotEnoughMemory, [&]() -> LONG {
+    Hive hive;
+    if (RootHive(key, hive)) return kErrorSuccess;
+    Lock lock(Mutex());
+    return State().open.erase(host_internal::IdFromHandle(key)) != 0 ? kErrorSuccess
+                                                                     : kErrorInvalidHandle;
+  });
 }
 
 LONG RegQueryValueExW(HKEY key, const char16_t* name, DWORD*, DWORD* type, BYTE* data,
                       DWORD* size) {
-  Lock lock(Mutex());
-  OpenKey open;
-  if (LONG error = ResolveFor(key, kKeyQueryValue, open)) return error;
-  const RegistryValue* value = FindIn(open.key, name != nullptr ? name : u"");
-  if (value == nullptr) return kErrorFileNotFound;
-  return AnswerQuery(value->type, value->data.data(), value->data.size(), type, data, size);
+  return host_internal::SystemCall<LONG>(kErrorNotEnoughMemory, [&]() -> LONG {
+    Lock lock(Mutex());
+    OpenKey open;
+    if (LONG error = ResolveFor(key, kKeyQueryValue, open)) return error;
+    const RegistryValue* value = FindIn(open.key, name != nullptr ? name : u"");
+    if (value == nullptr) return kErrorFileNotFound;
+    return AnswerQuery(value->type, value->data.data(), value->data.size(), type, data, size);
+  });
 }
 
 LONG RegQueryValueExA(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data, DWORD* size) {
-  std::u16string wide_name;
-  if (name != nullptr && !MultiByteToWide(name, std::strlen(name), wide_name)) {
-    return kErrorFileNotFound;
-  }
-  Lock lock(Mutex());
-  OpenKey open;
-  if (LONG error = ResolveFor(key, kKeyQueryValue, open)) return error;
-  const RegistryValue* value = FindIn(open.key, wide_name);
-  if (value == nullptr) return kErrorFileNotFound;
-  if (!IsStringType(value->type)) {
-    return AnswerQuery(value->type, value->data.data(), value->data.size(), type, data, size);
-  }
-  // Stored as UTF-16 little-endian units; an odd last byte is no unit.
-  std::u16string units(value->data.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    units[i] = static_cast<char16_t>(value->data[2 * i] | (value->data[2 * i + 1] << 8));
-  }
-  std::string text;
-  if (!WideToMultiByte(units.data(), units.size(), text)) return kErrorInvalidData;
-  return AnswerQuery(value->type, reinterpret_cast<const BYTE*>(text.data()), text.size(), type,
-                     data, size);
+  return host_internal::SystemCall<LONG>(kErrorNotEnoughMemory, [&]() -> LONG {
+    std::u16string wide_name;
+    if (name != nullptr && !MultiByteToWide(name, std::strlen(name), wide_name)) {
+      return kErrorFileNotFound;
+    }
+    Lock lock(Mutex());
+    OpenKey open;
+    if (LONG error = ResolveFor(key, kKeyQueryValue, open)) return error;
+    const RegistryValue* value = FindIn(open.key, wide_name);
+    if (value == nullptr) return kErrorFileNotFound;
+    if (!IsStringType(value->type)) {
+      return AnswerQuery(value->type, value->data.data(), value->data.size(), type, data, size);
+    }
+    // Stored as UTF-16 little-endian units; an odd last byte is no unit.
+    std::u16string units(value->data.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      units[i] = static_cast<char16_t>(value->data[2 * i] | (value->data[2 * i + 1] << 8));
+    }
+    std::string text;
+    if (!WideToMultiByte(units.data(), units.size(), text)) return kErrorInvalidData;
+    return AnswerQuery(value->type, reinterpret_cast<const BYTE*>(text.data()), text.size(), type,
+                       data, size);
+  });
 }
 
-// The writers answer memory that runs out as the system's do (error 8),
-// never by an exception: a caller's failure path must run.
 LONG RegSetValueExW(HKEY key, const char16_t* name, DWORD, DWORD type, const BYTE* data,
-                    DWORD size) try {
-  Lock lock(Mutex());
-  OpenKey open;
-  if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
-  return static_cast<LONG>(
-      SetValueAt(open.hive, open.path, open.key, name != nullptr ? name : u"", type, data, size));
-} catch (const std::bad_alloc&) {
-  NoteShortage();
-  return kErrorNotEnoughMemory;
+                    DWORD size) {
+  return host_internal::SystemCall<LONG>(kErrorNotEnoughMemory, [&]() -> LONG {
+    Lock lock(Mutex());
+    OpenKey open;
+    if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
+    return static_cast<LONG>(
+        SetValueAt(open.hive, open.path, open.key, name != nullptr ? name : u"", type, data, size));
+  });
 }
 
-LONG RegDeleteValueW(HKEY key, const char16_t* name) try {
-  Lock lock(Mutex());
-  OpenKey open;
-  if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
-  if (open.key->values.erase(Fold(name != nullptr ? name : u"")) == 0) return kErrorFileNotFound;
-  open.key->stamp = host_internal::NextChangeStamp();
-  return kErrorSuccess;
-} catch (const std::bad_alloc&) {
-  NoteShortage();
-  return kErrorNotEnoughMemory;
+LONG RegDeleteValueW(HKEY key, const char16_t* name) {
+  return host_internal::SystemCall<LONG>(kErrorNotEnoughMemory, [&]() -> LONG {
+    Lock lock(Mutex());
+    OpenKey open;
+    if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
+    if (open.key->values.erase(Fold(name != nullptr ? name : u"")) == 0) return kErrorFileNotFound;
+    open.key->stamp = host_internal::NextChangeStamp();
+    return kErrorSuccess;
+  });
 }
 
 std::vector<std::u16string> RegistryValueNames(HKEY root, std::u16string_view path) {
@@ -298,6 +305,22 @@ std::vector<std::u16string> RegistryValueNames(HKEY root, std::u16string_view pa
       names.push_back(entry.second.name);
   }
   return names;
+}
+
+std::vector<std::u16string> RegistryKeyPaths(HKEY root) {
+  std::vector<std::u16string> paths;
+  Hive hive;
+  if (!RootHive(root, hive)) return paths;
+  Lock lock(Mutex());
+  const auto walk = [&paths](const auto& self, const Key& key, const std::u16string& path) -> void {
+    for (const auto& [name, subkey] : key.subkeys) {
+      const std::u16string below = path.empty() ? name : path + u'\\' + name;
+      paths.push_back(below);
+      self(self, *subkey, below);
+    }
+  };
+  walk(walk, Root(hive), {});
+  return paths;
 }
 
 void SetRegistryWriteFailure(HKEY root, std::u16string_view path, std::u16string_view name,

@@ -87,6 +87,10 @@ LONG RegDeleteValueW(HKEY key, const char16_t* name);
 // key is missing. `root` is a predefined root.
 std::vector<std::u16string> RegistryValueNames(HKEY root, std::u16string_view path);
 
+// The paths of every key below `root` (folded, from the root, "\"
+// between names), in order; empty for a root that is no predefined root.
+std::vector<std::u16string> RegistryKeyPaths(HKEY root);
+
 // Makes every write of that value (a set through any handle or through the
 // spooler) fail with `error`, leaving the value as it was; 0 clears.
 void SetRegistryWriteFailure(HKEY root, std::u16string_view path, std::u16string_view name,

@@ -42,6 +42,8 @@ struct SpoolerState {
   std::map<std::uintptr_t, PrinterHandle> handles;
   SpoolerCounters counters;
   bool administer_denied = false;
+  StoredStateHook hook = nullptr;
+  void* hook_context = nullptr;
 };
 
 SpoolerState& State() {
@@ -115,124 +117,153 @@ std::uint16_t Word(const BYTE* at) {
 }  // namespace
 
 BOOL OpenPrinterW(const char16_t* name, HANDLE* printer, const PrinterDefaultsW* defaults) {
-  if (printer == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
-  *printer = nullptr;
-  if (name == nullptr) return Fail<BOOL>(kErrorInvalidPrinterName, 0);
-  Lock lock(Mutex());
-  auto it = State().printers.find(Fold(name));
-  if (it == State().printers.end()) return Fail<BOOL>(kErrorInvalidPrinterName, 0);
-  DWORD access = defaults != nullptr ? defaults->desired_access : 0;
-  if (State().administer_denied && (access & kPrinterAccessAdminister) != 0) {
-    return Fail<BOOL>(kErrorAccessDenied, 0);
-  }
-  std::uintptr_t id = host_internal::NewHandleId();
-  std::u16string data_key = PrinterDataKeyPath(it->second.name);
-  host_internal::StoreKey* data = host_internal::StoreFindKey(Hive::kMachine, data_key);
-  State().handles.emplace(
-      id, PrinterHandle{std::move(data_key), access != 0 ? access : kPrinterAccessUse, it->first,
-                        data});
-  ++State().counters.opens;
-  *printer = host_internal::HandleFromId<HANDLE>(id);
-  return 1;
+  return host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
+    if (printer == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+    *printer = nullptr;
+    if (name == nullptr) return Fail<BOOL>(kErrorInvalidPrinterName, 0);
+    Lock lock(Mutex());
+    auto it = State().printers.find(Fold(name));
+    if (it == State().printers.end()) return Fail<BOOL>(kErrorInvalidPrinterName, 0);
+    DWORD access = defaults != nullptr ? defaults->desired_access : 0;
+    if (State().administer_denied && (access & kPrinterAccessAdminister) != 0) {
+      return Fail<BOOL>(kErrorAccessDenied, 0);
+    }
+    std::uintptr_t id = host_internal::NewHandleId();
+    std::u16string data_key = PrinterDataKeyPath(it->second.name);
+    host_internal::StoreKey* data = host_internal::StoreFindKey(Hive::kMachine, data_key);
+    State().handles.emplace(
+        id, PrinterHandle{std::move(data_key), access != 0 ? access : kPrinterAccessUse, it->first,
+                          data});
+    ++State().counters.opens;
+    *printer = host_internal::HandleFromId<HANDLE>(id);
+    return 1;
+  });
 }
 
 BOOL ClosePrinter(HANDLE printer) {
-  Lock lock(Mutex());
-  if (State().handles.erase(host_internal::IdFromHandle(printer)) == 0) {
-    return Fail<BOOL>(kErrorInvalidHandle, 0);
-  }
-  ++State().counters.closes;
-  return 1;
+  return host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
+    Lock lock(Mutex());
+    if (State().handles.erase(host_internal::IdFromHandle(printer)) == 0) {
+      return Fail<BOOL>(kErrorInvalidHandle, 0);
+    }
+    ++State().counters.closes;
+    return 1;
+  });
 }
 
 DWORD GetPrinterDataW(HANDLE printer, const char16_t* name, DWORD* type, BYTE* data, DWORD size,
                       DWORD* needed) {
-  if (needed == nullptr || (data == nullptr && size != 0)) return kErrorInvalidParameter;
-  Lock lock(Mutex());
-  const PrinterHandle* handle = FindHandle(printer);
-  if (handle == nullptr) return kErrorInvalidHandle;
-  const host_internal::RegistryValue* value =
-      host_internal::StoreFindValue(Hive::kMachine, handle->data_key, name != nullptr ? name : u"");
-  if (value == nullptr) return kErrorFileNotFound;
-  if (value->data.size() > 0xFFFFFFFFu) return kErrorInvalidData;
-  if (type != nullptr) *type = value->type;
-  *needed = static_cast<DWORD>(value->data.size());
-  if (size < *needed) return kErrorMoreData;
-  if (*needed != 0) std::memcpy(data, value->data.data(), *needed);
-  return kErrorSuccess;
+  host_internal::HeardCall heard;
+  const DWORD result = host_internal::SystemCall<DWORD>(kErrorNotEnoughMemory, [&]() -> DWORD {
+    if (needed == nullptr || (data == nullptr && size != 0)) return kErrorInvalidParameter;
+    Lock lock(Mutex());
+    host_internal::HearLocked(heard, printer, name);
+    const PrinterHandle* handle = FindHandle(printer);
+    if (handle == nullptr) return kErrorInvalidHandle;
+    const host_internal::RegistryValue* value = host_internal::StoreFindValue(
+        Hive::kMachine, handle->data_key, name != nullptr ? name : u"");
+    if (value == nullptr) return kErrorFileNotFound;
+    if (value->data.size() > 0xFFFFFFFFu) return kErrorInvalidData;
+    if (type != nullptr) *type = value->type;
+    *needed = static_cast<DWORD>(value->data.size());
+    if (size < *needed) return kErrorMoreData;
+    if (*needed != 0) std::memcpy(data, value->data.data(), *needed);
+    return kErrorSuccess;
+  });
+  host_internal::Tell(heard, StoredStateOperation::kReadValue, result);
+  return result;
 }
 
 DWORD SetPrinterDataW(HANDLE printer, const char16_t* name, DWORD type, const BYTE* data,
                       DWORD size) {
-  Lock lock(Mutex());
-  const PrinterHandle* handle = FindHandle(printer);
-  if (handle == nullptr) return kErrorInvalidHandle;
-  if ((handle->access & kPrinterAccessAdminister) == 0) return kErrorAccessDenied;
-  return host_internal::StoreSetValue(Hive::kMachine, handle->data_key,
-                                      name != nullptr ? name : u"", type, data, size);
+  host_internal::HeardCall heard;
+  const DWORD result = host_internal::SystemCall<DWORD>(kErrorNotEnoughMemory, [&]() -> DWORD {
+    Lock lock(Mutex());
+    host_internal::HearLocked(heard, printer, name);
+    const PrinterHandle* handle = FindHandle(printer);
+    if (handle == nullptr) return kErrorInvalidHandle;
+    if ((handle->access & kPrinterAccessAdminister) == 0) return kErrorAccessDenied;
+    return host_internal::StoreSetValue(Hive::kMachine, handle->data_key,
+                                        name != nullptr ? name : u"", type, data, size);
+  });
+  host_internal::Tell(heard, StoredStateOperation::kWriteValue, result);
+  return result;
 }
 
 BOOL GetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD size, DWORD* needed) {
-  Lock lock(Mutex());
-  const Printer* found = FindPrinter(printer);
-  if (found == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
-  if (level != 2) return Fail<BOOL>(kErrorInvalidLevel, 0);
-  RecordWriter<PrinterInfo2W> writer({found->server.empty() ? nullptr : &found->server,
-                                      &found->name, &found->port_name, &found->driver_name},
-                                     &found->default_dev_mode);
-  if (!writer.Fits(buffer, size, needed)) return 0;
-  PrinterInfo2W* info = writer.Start(buffer);
-  if (!found->server.empty()) info->server_name = writer.Put(found->server);
-  info->printer_name = writer.Put(found->name);
-  info->port_name = writer.Put(found->port_name);
-  info->driver_name = writer.Put(found->driver_name);
-  info->dev_mode = writer.PutBlock(buffer);
-  return 1;
+  return host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
+    Lock lock(Mutex());
+    const Printer* found = FindPrinter(printer);
+    if (found == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
+    if (level != 2) return Fail<BOOL>(kErrorInvalidLevel, 0);
+    RecordWriter<PrinterInfo2W> writer({found->server.empty() ? nullptr : &found->server,
+                                        &found->name, &found->port_name, &found->driver_name},
+                                       &found->default_dev_mode);
+    if (!writer.Fits(buffer, size, needed)) return 0;
+    PrinterInfo2W* info = writer.Start(buffer);
+    if (!found->server.empty()) info->server_name = writer.Put(found->server);
+    info->printer_name = writer.Put(found->name);
+    info->port_name = writer.Put(found->port_name);
+    info->driver_name = writer.Put(found->driver_name);
+    info->dev_mode = writer.PutBlock(buffer);
+    return 1;
+  });
 }
 
 BOOL SetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD command) {
-  Lock lock(Mutex());
-  const PrinterHandle* handle = FindHandle(printer);
-  if (handle == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
-  if (level != 2) return Fail<BOOL>(kErrorInvalidLevel, 0);
-  if (buffer == nullptr || command != 0) return Fail<BOOL>(kErrorInvalidParameter, 0);
-  if ((handle->access & kPrinterAccessAdminister) == 0) return Fail<BOOL>(kErrorAccessDenied, 0);
-  const auto* info = reinterpret_cast<const PrinterInfo2W*>(buffer);
-  if (info->dev_mode == nullptr) return 1;
-  const auto* dev_mode = static_cast<const BYTE*>(info->dev_mode);
-  // The record says how long it is; it must at least hold what says so.
-  const std::size_t length =
-      std::size_t{Word(dev_mode + kDevModeSizeOffset)} + Word(dev_mode + kDevModeDriverExtraOffset);
-  if (length < kDevModeDriverExtraOffset + 2) return Fail<BOOL>(kErrorInvalidParameter, 0);
-  Printer& stored = State().printers[handle->folded];
-  stored.default_dev_mode.assign(dev_mode, dev_mode + length);
-  stored.stamp = host_internal::NextChangeStamp();
-  return 1;
+  host_internal::HeardCall heard;
+  const BOOL result = host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
+    Lock lock(Mutex());
+    host_internal::HearLocked(heard, printer, nullptr);
+    const PrinterHandle* handle = FindHandle(printer);
+    if (handle == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
+    if (level != 2) return Fail<BOOL>(kErrorInvalidLevel, 0);
+    if (buffer == nullptr || command != 0) return Fail<BOOL>(kErrorInvalidParameter, 0);
+    if ((handle->access & kPrinterAccessAdminister) == 0) return Fail<BOOL>(kErrorAccessDenied, 0);
+    const auto* info = reinterpret_cast<const PrinterInfo2W*>(buffer);
+    if (info->dev_mode == nullptr) return 1;
+    const auto* dev_mode = static_cast<const BYTE*>(info->dev_mode);
+    // The record says how long it is; it must at least hold what says so.
+    const std::size_t length = std::size_t{Word(dev_mode + kDevModeSizeOffset)} +
+                               Word(dev_mode + kDevModeDriverExtraOffset);
+    if (length < kDevModeDriverExtraOffset + 2) return Fail<BOOL>(kErrorInvalidParameter, 0);
+    Printer& stored = State().printers[handle->folded];
+    stored.default_dev_mode.assign(dev_mode, dev_mode + length);
+    stored.stamp = host_internal::NextChangeStamp();
+    return 1;
+  });
+  host_internal::Tell(heard, StoredStateOperation::kWritePrinter, DWORD(result));
+  return result;
 }
 
 std::uint64_t GetPrinterChangeStamp(HANDLE printer) {
-  Lock lock(Mutex());
-  const PrinterHandle* handle = FindHandle(printer);
-  const Printer* found = FindPrinter(printer);
-  if (handle == nullptr || found == nullptr) return 0;
-  std::uint64_t stamp = found->stamp;
-  if (handle->data != nullptr) stamp = std::max(stamp, host_internal::StoreKeyStamp(*handle->data));
-  return std::max(stamp, host_internal::FormsStampLocked(Fold(found->server)));
+  return host_internal::SystemCall<std::uint64_t>(0, [&]() -> std::uint64_t {
+    Lock lock(Mutex());
+    const PrinterHandle* handle = FindHandle(printer);
+    const Printer* found = FindPrinter(printer);
+    if (handle == nullptr || found == nullptr) return 0;
+    std::uint64_t stamp = found->stamp;
+    if (handle->data != nullptr)
+      stamp = std::max(stamp, host_internal::StoreKeyStamp(*handle->data));
+    return std::max(stamp, host_internal::FormsStampLocked(Fold(found->server)));
+  });
 }
 
 BOOL GetPrinterDriverW(HANDLE printer, const char16_t*, DWORD level, BYTE* buffer, DWORD size,
                        DWORD* needed) {
-  Lock lock(Mutex());
-  const Printer* found = FindPrinter(printer);
-  if (found == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
-  if (level != 2) return Fail<BOOL>(kErrorInvalidLevel, 0);
-  RecordWriter<DriverInfo2W> writer({&found->driver_name, &found->data_file});
-  if (!writer.Fits(buffer, size, needed)) return 0;
-  DriverInfo2W* info = writer.Start(buffer);
-  info->version = 3;
-  info->name = writer.Put(found->driver_name);
-  info->data_file = writer.Put(found->data_file);
-  return 1;
+  return host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
+    Lock lock(Mutex());
+    const Printer* found = FindPrinter(printer);
+    if (found == nullptr) return Fail<BOOL>(kErrorInvalidHandle, 0);
+    if (level != 2) return Fail<BOOL>(kErrorInvalidLevel, 0);
+    RecordWriter<DriverInfo2W> writer({&found->driver_name, &found->data_file});
+    if (!writer.Fits(buffer, size, needed)) return 0;
+    DriverInfo2W* info = writer.Start(buffer);
+    info->version = 3;
+    info->name = writer.Put(found->driver_name);
+    info->data_file = writer.Put(found->data_file);
+    return 1;
+  });
 }
 
 bool SetPrinterDriver(std::u16string_view printer, std::u16string_view driver_name,
@@ -264,6 +295,12 @@ bool SetPrinterServer(std::u16string_view printer, std::u16string_view server) {
   return true;
 }
 
+void SetStoredStateHook(StoredStateHook hook, void* context) {
+  Lock lock(Mutex());
+  State().hook = hook;
+  State().hook_context = context;
+}
+
 void SetPrinterAdministerDenied(bool denied) {
   Lock lock(Mutex());
   State().administer_denied = denied;
@@ -291,6 +328,20 @@ SpoolerCounters GetSpoolerCounters() {
 }
 
 namespace host_internal {
+
+void HearLocked(HeardCall& heard, HANDLE printer, const char16_t* name) {
+  const Printer* found = FindPrinter(printer);
+  if (State().hook == nullptr || found == nullptr) return;
+  heard.printer = found->name;
+  heard.name = name != nullptr ? name : u"";
+  heard.hook = State().hook;
+  heard.context = State().hook_context;
+}
+
+void Tell(const HeardCall& heard, StoredStateOperation operation, DWORD result) {
+  if (heard.hook != nullptr)
+    heard.hook({operation, heard.printer, heard.name, result}, heard.context);
+}
 
 bool PrinterServerLocked(HANDLE printer, std::u16string& server, DWORD& access) {
   const PrinterHandle* handle = FindHandle(printer);

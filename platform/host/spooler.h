@@ -203,6 +203,23 @@ void SetPrinterAdministerDenied(bool denied);
 // Every write of that printer-data value fails with `error`; 0 clears.
 void SetPrinterDataWriteFailure(std::u16string_view printer, std::u16string_view name, DWORD error);
 
+// An operation on a printer's stored state that a thread has just carried
+// out, as SetStoredStateHook's hook hears of it.
+enum class StoredStateOperation { kReadValue, kWriteValue, kWritePrinter, kWriteForm };
+struct StoredStateEvent {
+  StoredStateOperation operation;
+  std::u16string_view printer;  // the printer's name
+  std::u16string_view name;     // the value's or the form's; empty for the printer's record
+  DWORD result;                 // what the call answered (its error, or its BOOL)
+};
+using StoredStateHook = void (*)(const StoredStateEvent& event, void* context);
+
+// `hook` (null: none) hears of each GetPrinterDataW and SetPrinterDataW,
+// each SetPrinterW and each form added, changed or deleted, on the thread
+// that called, after the call and outside the stand-ins' lock: a test may
+// hold that thread there while others go on.
+void SetStoredStateHook(StoredStateHook hook, void* context);
+
 struct SpoolerCounters {
   std::uint32_t opens = 0;   // successful OpenPrinterW calls
   std::uint32_t closes = 0;  // successful ClosePrinter calls

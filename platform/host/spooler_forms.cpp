@@ -91,70 +91,92 @@ BOOL WriteForms(const Form* first, std::size_t count, BYTE* buffer, DWORD size, 
 
 BOOL GetFormW(HANDLE printer, const char16_t* name, DWORD level, BYTE* buffer, DWORD size,
               DWORD* needed) {
-  Lock lock(Mutex());
-  std::vector<Form>* forms = FormsOf(printer, false);
-  if (forms == nullptr) return 0;
-  if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
-  auto it = Find(*forms, name);
-  if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
-  return WriteForms(&*it, 1, buffer, size, needed);
+  return host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
+    Lock lock(Mutex());
+    std::vector<Form>* forms = FormsOf(printer, false);
+    if (forms == nullptr) return 0;
+    if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
+    auto it = Find(*forms, name);
+    if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
+    return WriteForms(&*it, 1, buffer, size, needed);
+  });
 }
 
 BOOL EnumFormsW(HANDLE printer, DWORD level, BYTE* buffer, DWORD size, DWORD* needed,
                 DWORD* returned) {
-  Lock lock(Mutex());
-  if (returned == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
-  *returned = 0;
-  std::vector<Form>* forms = FormsOf(printer, false);
-  if (forms == nullptr) return 0;
-  if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
-  if (!WriteForms(forms->data(), forms->size(), buffer, size, needed)) return 0;
-  *returned = static_cast<DWORD>(forms->size());
-  return 1;
+  return host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
+    Lock lock(Mutex());
+    if (returned == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+    *returned = 0;
+    std::vector<Form>* forms = FormsOf(printer, false);
+    if (forms == nullptr) return 0;
+    if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
+    if (!WriteForms(forms->data(), forms->size(), buffer, size, needed)) return 0;
+    *returned = static_cast<DWORD>(forms->size());
+    return 1;
+  });
 }
 
 BOOL AddFormW(HANDLE printer, DWORD level, const BYTE* form) {
-  Lock lock(Mutex());
-  std::vector<Form>* forms = FormsOf(printer, true);
-  if (forms == nullptr) return 0;
-  if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
-  const auto* record = reinterpret_cast<const FormInfo1W*>(form);
-  if (record == nullptr || record->name == nullptr || record->name[0] == u'\0' ||
-      record->flags == kFormBuiltin) {
-    return Fail<BOOL>(kErrorInvalidParameter, 0);
-  }
-  if (Find(*forms, record->name) != forms->end()) return Fail<BOOL>(kErrorFileExists, 0);
-  forms->push_back(Form{record->flags, record->name, record->size, record->imageable_area});
-  Changed(printer);
-  return 1;
+  host_internal::HeardCall heard;
+  const BOOL result = host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
+    Lock lock(Mutex());
+    std::vector<Form>* forms = FormsOf(printer, true);
+    if (forms == nullptr) return 0;
+    if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
+    const auto* record = reinterpret_cast<const FormInfo1W*>(form);
+    if (record != nullptr) host_internal::HearLocked(heard, printer, record->name);
+    if (record == nullptr || record->name == nullptr || record->name[0] == u'\0' ||
+        record->flags == kFormBuiltin) {
+      return Fail<BOOL>(kErrorInvalidParameter, 0);
+    }
+    if (Find(*forms, record->name) != forms->end()) return Fail<BOOL>(kErrorFileExists, 0);
+    forms->push_back(Form{record->flags, record->name, record->size, record->imageable_area});
+    Changed(printer);
+    return 1;
+  });
+  host_internal::Tell(heard, StoredStateOperation::kWriteForm, DWORD(result));
+  return result;
 }
 
 BOOL SetFormW(HANDLE printer, const char16_t* name, DWORD level, const BYTE* form) {
-  Lock lock(Mutex());
-  std::vector<Form>* forms = FormsOf(printer, true);
-  if (forms == nullptr) return 0;
-  if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
-  const auto* record = reinterpret_cast<const FormInfo1W*>(form);
-  if (record == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
-  auto it = Find(*forms, name);
-  if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
-  if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
-  it->size = record->size;
-  it->area = record->imageable_area;
-  Changed(printer);
-  return 1;
+  host_internal::HeardCall heard;
+  const BOOL result = host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
+    Lock lock(Mutex());
+    std::vector<Form>* forms = FormsOf(printer, true);
+    if (forms == nullptr) return 0;
+    if (level != 1) return Fail<BOOL>(kErrorInvalidLevel, 0);
+    const auto* record = reinterpret_cast<const FormInfo1W*>(form);
+    host_internal::HearLocked(heard, printer, name);
+    if (record == nullptr) return Fail<BOOL>(kErrorInvalidParameter, 0);
+    auto it = Find(*forms, name);
+    if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
+    if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
+    it->size = record->size;
+    it->area = record->imageable_area;
+    Changed(printer);
+    return 1;
+  });
+  host_internal::Tell(heard, StoredStateOperation::kWriteForm, DWORD(result));
+  return result;
 }
 
 BOOL DeleteFormW(HANDLE printer, const char16_t* name) {
-  Lock lock(Mutex());
-  std::vector<Form>* forms = FormsOf(printer, true);
-  if (forms == nullptr) return 0;
-  auto it = Find(*forms, name);
-  if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
-  if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
-  forms->erase(it);
-  Changed(printer);
-  return 1;
+  host_internal::HeardCall heard;
+  const BOOL result = host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
+    Lock lock(Mutex());
+    std::vector<Form>* forms = FormsOf(printer, true);
+    if (forms == nullptr) return 0;
+    host_internal::HearLocked(heard, printer, name);
+    auto it = Find(*forms, name);
+    if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
+    if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
+    forms->erase(it);
+    Changed(printer);
+    return 1;
+  });
+  host_internal::Tell(heard, StoredStateOperation::kWriteForm, DWORD(result));
+  return result;
 }
 
 void AddServerForm(std::u16string_view server, DWORD flags, std::u16string_view name, LONG cx,

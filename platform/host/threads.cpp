@@ -19,6 +19,7 @@
 #include "platform/host/boundary.h"
 #include "platform/host/host_state.h"
 #include "platform/host/modules.h"
+#include "platform/host/system_memory.h"
 #include "platform/thread_part.h"
 
 namespace platform {
@@ -460,7 +461,20 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 
 namespace {
 thread_local std::uint32_t t_shortages_met = 0;
+thread_local int t_system_memory = 0;
 }  // namespace
+
+bool InSystemMemory() noexcept {
+  return t_system_memory != 0;
+}
+
+host_internal::SystemMemoryScope::SystemMemoryScope() noexcept {
+  ++t_system_memory;
+}
+
+host_internal::SystemMemoryScope::~SystemMemoryScope() {
+  --t_system_memory;
+}
 
 std::uint32_t ShortagesMet() noexcept {
   return t_shortages_met;

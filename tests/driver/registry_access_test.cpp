@@ -78,20 +78,17 @@ TEST_F(RegistryAccess, PseudoNames) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::u16string(c.name)));
-    HKEY key = nullptr;
-    RWWString value;
-    int opened = services_.OpenPseudoName(c.name, key, value);
-    EXPECT_EQ(opened, c.root ? 1 : 0);
-    if (!opened) {
-      EXPECT_EQ(key, nullptr);
-      continue;
-    }
+    HKEY root = nullptr;
+    RWWString path, value;
+    const int parsed = GNTOSFactory::ParsePseudoName(c.name, root, path, value);
+    EXPECT_EQ(parsed, c.root ? 1 : 0);
+    EXPECT_EQ(root, c.root);
+    if (!parsed) continue;
+    EXPECT_EQ(path, c.key);
     EXPECT_EQ(value, c.value);
-    RegCloseKey(key);
-    // The key was created under the root.
+    // Naming a value makes nothing: a read never writes.
     HKEY check = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(c.root, c.key, 0, kKeyRead, &check), 0);
-    RegCloseKey(check);
+    EXPECT_NE(RegOpenKeyExW(c.root, c.key, 0, kKeyRead, &check), 0);
   }
   EXPECT_EQ(OpenRegistryKeyCount(), 0u);
 }
@@ -149,10 +146,10 @@ TEST_F(RegistryAccess, ChunkedValuesUnderAPseudoName) {
   // A huge stored count is refused without a large allocation.
   Put(kHkeyCurrentUser, kPoolKey, u"Pool", kRegDword, std::string("\xFF\xFF\xFF\xFF", 4));
   EXPECT_EQ(services_.ReadChunkedValue(nullptr, kPool, nullptr, 0, got), 0);
-  // A key that does not exist is made, empty, and the read fails.
+  // A key that does not exist fails the read, and is not made.
   const RWWString fresh = u"???\\2147483650\\Software\\Fresh\\V";
   EXPECT_EQ(services_.ReadChunkedValue(nullptr, fresh, nullptr, 0, got), 0);
-  EXPECT_EQ(Raw(kHkeyLocalMachine, u"Software\\Fresh", u"V", nullptr), "absent");
+  EXPECT_EQ(Raw(kHkeyLocalMachine, u"Software\\Fresh", u"V", nullptr), "no key");
 }
 
 TEST_F(RegistryAccess, ANamedObjectUnderAPseudoName) {

@@ -1,0 +1,1050 @@
+// The door to the stored state and the transactions' staging
+// (stored_state.h); the commit is in stored_state_commit.cpp.
+#include "driver/stored_state.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "driver/stored_state_internal.h"
+#include "foundation/rw/error.h"
+#include "platform/host/boundary.h"
+#include "platform/host/registry.h"
+#include "platform/text.h"
+
+using platform::BOOL;
+using platform::BYTE;
+using platform::DWORD;
+using platform::HANDLE;
+using platform::HKEY;
+using platform::LONG;
+
+namespace stored_state_internal {
+
+std::u16string Fold(std::u16string_view text) {
+  std::u16string folded(text);
+  for (char16_t& unit : folded) {
+    if (unit >= u'a' && unit <= u'z') {
+      unit = char16_t(unit - (u'a' - u'A'));
+    } else if (unit >= 0x80) {
+      unit = platform::WideToUpper(unit);
+    }
+  }
+  return folded;
+}
+
+namespace {
+
+constexpr std::uint64_t kFnvOffset = 1469598103934665603ull;
+constexpr std::uint64_t kFnvPrime = 1099511628211ull;
+
+std::uint64_t Mix(std::uint64_t hash, const void* bytes, std::size_t size) {
+  const auto* at = static_cast<const unsigned char*>(bytes);
+  for (std::size_t i = 0; i < size; ++i)
+    hash = (hash ^ at[i]) * kFnvPrime;
+  return hash;
+}
+
+}  // namespace
+
+std::uint64_t ItemHash(Kind kind, HKEY root, std::u16string_view where, std::u16string_view name) {
+  std::uint64_t hash = Mix(kFnvOffset, &kind, sizeof kind);
+  const auto root_bits = reinterpret_cast<std::uintptr_t>(root);
+  hash = Mix(hash, &root_bits, sizeof root_bits);
+  hash = Mix(hash, where.data(), where.size() * sizeof(char16_t));
+  const char16_t separator = 0;
+  hash = Mix(hash, &separator, sizeof separator);
+  return Mix(hash, name.data(), name.size() * sizeof(char16_t));
+}
+
+std::uint64_t ValueHash(bool present, DWORD type, const BYTE* bytes, std::size_t size) {
+  std::uint64_t hash = Mix(kFnvOffset, &present, sizeof present);
+  if (!present) return hash;
+  hash = Mix(hash, &type, sizeof type);
+  return Mix(hash, bytes, size);
+}
+
+std::size_t DevModeLength(const BYTE* record) {
+  const auto word = [record](std::size_t at) {
+    return std::size_t(record[at] | record[at + 1] << 8);
+  };
+  return word(platform::kDevModeSizeOffset) + word(platform::kDevModeDriverExtraOffset);
+}
+
+bool FoldPath(const char16_t* path, std::u16string& folded) {
+  folded = Fold(path ? std::u16string_view(path) : std::u16string_view());
+  // The system refuses an empty name in a path.
+  if (folded.empty()) return true;
+  if (folded.front() == u'\\' || folded.back() == u'\\') return false;
+  return folded.find(u"\\\\") == std::u16string::npos;
+}
+
+const GStoreTransaction::Change* FindStaged(GStoreTransaction* innermost, std::uint64_t item,
+                                            Kind kind, HKEY root, const std::u16string& where,
+                                            const std::u16string& name) {
+  for (GStoreTransaction* transaction = innermost; transaction;
+       transaction = transaction->Outer()) {
+    const std::vector<GStoreTransaction::Change>& changes = transaction->Changes();
+    for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
+      if (it->item == item && !it->rewrite && it->kind == kind && it->root == root &&
+          it->where == where && it->name == name)
+        return &*it;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace stored_state_internal
+
+using namespace stored_state_internal;
+
+namespace {
+
+thread_local GStoreTransaction* t_current = nullptr;
+
+// The size query, then the read into a block of the size it gave; the
+// caller's last error stays when it reads.
+template <class Read>
+std::unique_ptr<BYTE[]> ReadBlock(Read read, DWORD& size) {
+  const DWORD last_error = platform::GetLastError();
+  DWORD needed = 0;
+  if (read(nullptr, 0, needed) || platform::GetLastError() != platform::kErrorInsufficientBuffer ||
+      needed == 0) {
+    return nullptr;
+  }
+  std::unique_ptr<BYTE[]> block(new BYTE[needed]);
+  if (!read(block.get(), needed, needed)) return nullptr;
+  size = needed;
+  platform::SetLastError(last_error);
+  return block;
+}
+
+// The answer of a value query of `change` under the size protocol of
+// GetPrinterDataW (`needed`) or RegQueryValueExW (`size` in and out).
+DWORD AnswerFromChange(const GStoreTransaction::Change& change, DWORD* type, BYTE* data, DWORD size,
+                       DWORD* needed) {
+  if (!change.present) return platform::kErrorFileNotFound;
+  if (type) *type = change.type;
+  *needed = DWORD(change.bytes.size());
+  if (!data) return platform::kErrorSuccess;
+  if (size < *needed) return platform::kErrorMoreData;
+  if (*needed != 0) std::memcpy(data, change.bytes.data(), *needed);
+  return platform::kErrorSuccess;
+}
+
+// A form as the thread sees it.
+struct FormView {
+  DWORD flags;
+  std::u16string name;
+  std::u16string folded;
+  platform::SizeL size;
+  platform::RectL area;
+};
+
+FormShape ShapeOf(const platform::FormInfo1W& form) {
+  return FormShape{form.size, form.imageable_area};
+}
+
+// Lays `forms` out as the system's form calls do: records, then names.
+BOOL WriteForms(const std::vector<FormView>& forms, BYTE* buffer, DWORD size, DWORD* needed) {
+  if (!needed) return platform::SetLastError(platform::kErrorInvalidParameter), 0;
+  std::size_t bytes = forms.size() * sizeof(platform::FormInfo1W);
+  for (const FormView& form : forms)
+    bytes += 2 * (form.name.size() + 1);
+  if (bytes > 0xFFFFFFFFu) return platform::SetLastError(platform::kErrorNotEnoughMemory), 0;
+  *needed = DWORD(bytes);
+  if (!buffer || size < bytes) return platform::SetLastError(platform::kErrorInsufficientBuffer), 0;
+  std::memset(buffer, 0, bytes);
+  auto* records = reinterpret_cast<platform::FormInfo1W*>(buffer);
+  auto* text = reinterpret_cast<char16_t*>(buffer + forms.size() * sizeof(platform::FormInfo1W));
+  for (std::size_t i = 0; i < forms.size(); ++i) {
+    records[i] = platform::FormInfo1W{forms[i].flags, text, forms[i].size, forms[i].area};
+    std::memcpy(text, forms[i].name.data(), 2 * forms[i].name.size());
+    text += forms[i].name.size() + 1;
+  }
+  return 1;
+}
+
+// A write the door makes without a transaction on the thread: one of its
+// own, committed at once; a refused commit answers `refused(error)`.
+template <class Stage, class Refused>
+auto Autocommitted(Stage stage, Refused refused) {
+  GStoreTransaction* current = GStoreTransaction::Current();
+  if (current) return stage(*current);
+  GStoreTransaction own;
+  own.Attach();
+  auto answer = stage(own);
+  own.Detach();
+  if (own.Commit() != GStoreTransaction::Outcome::kRefused) return answer;
+  platform::SetLastError(own.Error());
+  return decltype(answer)(refused(own.Error()));
+}
+
+// The answers of refused writes: an error code, or FALSE.
+DWORD AsCode(DWORD error) {
+  return error;
+}
+BOOL AsFalse(DWORD) {
+  return 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The transaction
+
+GStoreTransaction::GStoreTransaction(Mode mode) : mode_(mode) {}
+
+GStoreTransaction::~GStoreTransaction() {
+  if (attached_) Detach();
+  Discard();
+}
+
+void GStoreTransaction::Attach() noexcept {
+  outer_ = t_current;
+  t_current = this;
+  attached_ = true;
+}
+
+void GStoreTransaction::Detach() noexcept {
+  if (t_current == this) t_current = outer_;
+  outer_ = nullptr;
+  attached_ = false;
+}
+
+GStoreTransaction* GStoreTransaction::Current() noexcept {
+  return t_current;
+}
+
+std::recursive_mutex& GStoreTransaction::StoredStateLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+bool GStoreTransaction::Empty() const {
+  return changes_.empty();
+}
+
+void GStoreTransaction::Discard() noexcept {
+  changes_.clear();
+  changes_.shrink_to_fit();
+  reads_.clear();
+  reads_.shrink_to_fit();
+  printers_.clear();
+  for (HANDLE handle : owned_)
+    platform::ClosePrinter(handle);
+  owned_.clear();
+}
+
+std::size_t GStoreTransaction::Mark() const {
+  return changes_.size();
+}
+
+void GStoreTransaction::RollBackTo(std::size_t mark) {
+  if (mark < changes_.size())
+    changes_.erase(changes_.begin() + std::ptrdiff_t(mark), changes_.end());
+}
+
+void GStoreTransaction::Stage(Change&& change) {
+  change.item = ItemHash(change.kind, change.root, change.where, change.name);
+  // Room for the handle it is made through, should the driver close that
+  // before the commit (CloseWhenDone): a close needs no memory.
+  const std::size_t room = changes_.size() + 1;
+  if (change.via && owned_.capacity() < room) owned_.reserve(std::max(room, 2 * owned_.capacity()));
+  changes_.push_back(std::move(change));
+}
+
+void GStoreTransaction::NoteRead(std::uint64_t item, std::uint64_t value) {
+  // What a user confirms is stored whatever was read: nothing to check.
+  if (mode_ != Mode::kCall || ReadOf(item)) return;
+  reads_.push_back(item);
+  reads_.push_back(value);
+}
+
+const std::uint64_t* GStoreTransaction::ReadOf(std::uint64_t item) const {
+  for (std::size_t i = 0; i + 1 < reads_.size(); i += 2) {
+    if (reads_[i] == item) return &reads_[i + 1];
+  }
+  return nullptr;
+}
+
+GStoreTransaction::Printer* GStoreTransaction::Resolve(HANDLE handle) {
+  for (Printer& printer : printers_) {
+    if (printer.handle == handle) return &printer;
+  }
+  DWORD size = 0;
+  std::unique_ptr<BYTE[]> record = ReadBlock(
+      [&](BYTE* buffer, DWORD room, DWORD& needed) {
+        return platform::GetPrinterW(handle, 2, buffer, room, &needed) == 1;
+      },
+      size);
+  if (!record || size < sizeof(platform::PrinterInfo2W)) return nullptr;
+  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.get());
+  if (!info->printer_name) return nullptr;
+  Printer printer;
+  printer.handle = handle;
+  printer.name = info->printer_name;
+  printer.folded = Fold(printer.name);
+  printer.server = Fold(info->server_name ? std::u16string_view(info->server_name) : u"");
+  printer.record = std::move(record);
+  printers_.push_back(std::move(printer));
+  return &printers_.back();
+}
+
+bool GStoreTransaction::Writable(Printer& printer) {
+  if (printer.writable < 0) {
+    // The system's own check of the right to administer, with a record
+    // that changes nothing: the printer's own, without a device mode.
+    auto* info = reinterpret_cast<platform::PrinterInfo2W*>(printer.record.get());
+    void* dev_mode = info->dev_mode;
+    void* security = info->security_descriptor;
+    info->dev_mode = nullptr;
+    info->security_descriptor = nullptr;
+    printer.writable = platform::SetPrinterW(printer.handle, 2, printer.record.get(), 0) == 1;
+    info->dev_mode = dev_mode;
+    info->security_descriptor = security;
+  }
+  if (!printer.writable) platform::SetLastError(platform::kErrorAccessDenied);
+  return printer.writable == 1;
+}
+
+BOOL GStoreTransaction::CloseWhenDone(HANDLE handle) noexcept {
+  for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
+    std::vector<Printer>& printers = transaction->printers_;
+    printers.erase(
+        std::remove_if(printers.begin(), printers.end(),
+                       [handle](const Printer& printer) { return printer.handle == handle; }),
+        printers.end());
+  }
+  for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
+    const bool used = std::any_of(transaction->changes_.begin(), transaction->changes_.end(),
+                                  [handle](const Change& change) { return change.via == handle; });
+    if (!used) continue;
+    // The list holds room for it: it went with the handle's first change.
+    transaction->owned_.push_back(handle);
+    return 1;
+  }
+  return platform::ClosePrinter(handle);
+}
+
+// ---------------------------------------------------------------------------
+// Calls
+
+GStoreCall::GStoreCall() : transaction_(t_current), owner_(!t_current) {
+  own_mark_ = RWOutOfMemoryRaised();
+  if (owner_) {
+    own_.Attach();
+    own_.shortage_mark_ = own_mark_;
+    transaction_ = &own_;
+  }
+  ++transaction_->calls_;
+}
+
+GStoreCall::~GStoreCall() {
+  --transaction_->calls_;
+  if (owner_) {
+    own_.Detach();
+    own_.Discard();
+  }
+}
+
+void GStoreCall::FinishOwned(GStoreTransaction& transaction) noexcept {
+  if (RWShortOfMemorySince(transaction.shortage_mark_)) {
+    transaction.Discard();
+    transaction.short_ = true;
+    return;
+  }
+  NoteOutcome(transaction, transaction.Commit());
+}
+
+void GStoreCall::NoteOutcome(GStoreTransaction& transaction, GStoreTransaction::Outcome outcome) {
+  switch (outcome) {
+    case GStoreTransaction::Outcome::kStored:
+      transaction.stored_ = true;
+      break;
+    case GStoreTransaction::Outcome::kConflict:
+      transaction.conflicted_ = true;
+      break;
+    case GStoreTransaction::Outcome::kRefused:
+      transaction.refused_ = true;
+      break;
+    case GStoreTransaction::Outcome::kNothing:
+      break;
+  }
+  transaction.shortage_mark_ = RWOutOfMemoryRaised();
+}
+
+bool GStoreCall::Stood(const GStoreTransaction& transaction) {
+  if (transaction.refused_) {
+    platform::SetLastError(transaction.error_);
+    return false;
+  }
+  // Once changes are stored the call has done what it claims: memory that
+  // ran short after takes nothing back.
+  if (!transaction.short_ || transaction.confirmed_ || transaction.stored_) {
+    // The answer of a sheet whose OK the system refused is the sheet's
+    // (cancelled), with the system's reason.
+    if (transaction.ok_error_ != 0) platform::SetLastError(transaction.ok_error_);
+    return true;
+  }
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return false;
+}
+
+bool GStoreCall::Finish(bool ended) noexcept {
+  if (!owner_) return ended && !RWShortOfMemorySince(own_mark_);
+  if (!ended) {
+    // An exception ended the call: nothing of it is stored.
+    own_.Discard();
+    return own_.stored_ || own_.confirmed_;
+  }
+  FinishOwned(own_);
+  return Stood(own_);
+}
+
+bool GStoreCall::FinishOutermost() noexcept {
+  GStoreTransaction* transaction = t_current;
+  if (!transaction || transaction->calls_ != 1 ||
+      transaction->mode_ != GStoreTransaction::Mode::kCall)
+    return true;
+  FinishOwned(*transaction);
+  return !transaction->short_ && !transaction->refused_ && !transaction->conflicted_;
+}
+
+DWORD GStoreCall::CommitOk(GStoreTransaction& ok) noexcept {
+  GStoreTransaction* call = t_current;
+  while (call && (call->mode_ != GStoreTransaction::Mode::kCall || call->calls_ == 0))
+    call = call->outer_;
+  const GStoreTransaction::Outcomes outcomes = GStoreTransaction::CommitParts(call, &ok);
+  if (call) NoteOutcome(*call, outcomes.calls);
+  return outcomes.confirmed == GStoreTransaction::Outcome::kRefused ? ok.error_ : 0;
+}
+
+void GStoreCall::RefusedOk(DWORD error) noexcept {
+  for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
+    if (transaction->mode_ == GStoreTransaction::Mode::kCall && transaction->calls_ != 0)
+      transaction->ok_error_ = error;
+  }
+  platform::SetLastError(error);
+}
+
+bool GStoreCall::OkStored() noexcept {
+  for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
+    if (transaction->mode_ == GStoreTransaction::Mode::kCall && transaction->calls_ != 0)
+      return transaction->confirmed_;
+  }
+  return false;
+}
+
+void GStoreCall::Confirmed() noexcept {
+  for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
+    if (transaction->mode_ == GStoreTransaction::Mode::kCall && transaction->calls_ != 0) {
+      transaction->confirmed_ = true;
+      transaction->shortage_mark_ = RWOutOfMemoryRaised();
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Runs
+
+GStagedRun::GStagedRun() : transaction_(t_current), mark_(0) {
+  if (!transaction_) {
+    own_.emplace();
+    own_->Attach();
+    transaction_ = &*own_;
+  }
+  mark_ = transaction_->Mark();
+}
+
+GStagedRun::~GStagedRun() {
+  if (own_ && own_->Attached()) {
+    own_->Detach();
+    own_->Discard();
+  }
+}
+
+void GStagedRun::RollBack() noexcept {
+  transaction_->RollBackTo(mark_);
+}
+
+bool GStagedRun::Commit() noexcept {
+  if (!own_) return true;
+  own_->Detach();
+  const GStoreTransaction::Outcome outcome = own_->Commit();
+  if (outcome == GStoreTransaction::Outcome::kRefused) platform::SetLastError(own_->Error());
+  return outcome == GStoreTransaction::Outcome::kStored ||
+         outcome == GStoreTransaction::Outcome::kNothing;
+}
+
+// ---------------------------------------------------------------------------
+// The door: printer data
+
+DWORD GStoredState::GetPrinterData(HANDLE printer, const char16_t* name, DWORD* type, BYTE* data,
+                                   DWORD size, DWORD* needed) try {
+  GStoreTransaction* transaction = t_current;
+  if (!transaction || !needed || (!data && size != 0))
+    return platform::GetPrinterDataW(printer, name, type, data, size, needed);
+  GStoreTransaction::Printer* found = transaction->Resolve(printer);
+  if (!found) return platform::GetPrinterDataW(printer, name, type, data, size, needed);
+  const std::u16string folded = Fold(name ? name : u"");
+  const std::uint64_t item = ItemHash(Kind::kPrinterValue, nullptr, found->folded, folded);
+  if (const auto* change =
+          FindStaged(transaction, item, Kind::kPrinterValue, nullptr, found->folded, folded))
+    return AnswerFromChange(*change, type, data, size, needed);
+  DWORD read_type = 0;
+  const DWORD result = platform::GetPrinterDataW(printer, name, &read_type, data, size, needed);
+  if (type && result != platform::kErrorFileNotFound) *type = read_type;
+  if (result == platform::kErrorFileNotFound) {
+    transaction->NoteRead(item, ValueHash(false, 0, nullptr, 0));
+  } else if (result == platform::kErrorSuccess && (data || *needed == 0)) {
+    transaction->NoteRead(item, ValueHash(true, read_type, data, *needed));
+  }
+  return result;
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  return platform::kErrorNotEnoughMemory;
+}
+
+DWORD GStoredState::SetPrinterData(HANDLE printer, const char16_t* name, DWORD type,
+                                   const BYTE* data, DWORD size) try {
+  if (!data && size != 0) return platform::kErrorInvalidParameter;
+  return Autocommitted(
+      [&](GStoreTransaction& transaction) -> DWORD {
+        GStoreTransaction::Printer* found = transaction.Resolve(printer);
+        if (!found) return platform::kErrorInvalidHandle;
+        if (!transaction.Writable(*found)) return platform::kErrorAccessDenied;
+        GStoreTransaction::Change change;
+        change.via = printer;
+        change.kind = Kind::kPrinterValue;
+        change.where = found->folded;
+        change.given = name ? name : u"";
+        change.name = Fold(change.given);
+        change.printer = found->name;
+        change.path = platform::PrinterDataKeyPath(found->name);
+        change.type = type;
+        change.bytes.assign(data, data + size);
+        transaction.Stage(std::move(change));
+        return platform::kErrorSuccess;
+      },
+      AsCode);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  return platform::kErrorNotEnoughMemory;
+}
+
+LONG GStoredState::DeletePrinterData(const RWWString& printer, const char16_t* name) try {
+  const std::u16string printer_name(printer.Data(), printer.Length());
+  const std::u16string path = platform::PrinterDataKeyPath(printer_name);
+  return Autocommitted(
+      [&](GStoreTransaction& transaction) -> LONG {
+        HKEY key = nullptr;
+        LONG opened = platform::RegOpenKeyExW(platform::kHkeyLocalMachine, path.c_str(), 0,
+                                              platform::kKeyAllAccess, &key);
+        if (opened != 0) return opened;
+        const std::u16string folded_printer = Fold(printer_name);
+        const std::u16string folded = Fold(name ? name : u"");
+        const std::uint64_t item = ItemHash(Kind::kPrinterValue, nullptr, folded_printer, folded);
+        bool present = false;
+        if (const auto* change = FindStaged(&transaction, item, Kind::kPrinterValue, nullptr,
+                                            folded_printer, folded)) {
+          present = change->present;
+        } else {
+          DWORD size = 0;
+          present = platform::RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &size) == 0;
+        }
+        platform::RegCloseKey(key);
+        if (!present) return platform::kErrorFileNotFound;
+        GStoreTransaction::Change change;
+        change.kind = Kind::kPrinterValue;
+        change.where = folded_printer;
+        change.given = name ? name : u"";
+        change.name = folded;
+        change.printer = printer_name;
+        change.path = path;
+        change.present = false;
+        transaction.Stage(std::move(change));
+        return platform::kErrorSuccess;
+      },
+      AsCode);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  return platform::kErrorNotEnoughMemory;
+}
+
+DWORD GStoredState::RewritePrinterData(HANDLE printer, const char16_t* name) try {
+  return Autocommitted(
+      [&](GStoreTransaction& transaction) -> DWORD {
+        GStoreTransaction::Printer* found = transaction.Resolve(printer);
+        if (!found) return platform::kErrorInvalidHandle;
+        if (!transaction.Writable(*found)) return platform::kErrorAccessDenied;
+        GStoreTransaction::Change change;
+        change.via = printer;
+        change.kind = Kind::kPrinterValue;
+        change.where = found->folded;
+        change.given = name ? name : u"";
+        change.name = Fold(change.given);
+        change.printer = found->name;
+        change.path = platform::PrinterDataKeyPath(found->name);
+        change.rewrite = true;
+        transaction.Stage(std::move(change));
+        return platform::kErrorSuccess;
+      },
+      AsCode);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  return platform::kErrorNotEnoughMemory;
+}
+
+// ---------------------------------------------------------------------------
+// The door: the record and its stored default
+
+BOOL GStoredState::GetPrinter(HANDLE printer, BYTE* buffer, DWORD size, DWORD* needed) try {
+  GStoreTransaction* transaction = t_current;
+  if (!transaction || !needed) return platform::GetPrinterW(printer, 2, buffer, size, needed);
+  GStoreTransaction::Printer* found = transaction->Resolve(printer);
+  if (!found) return platform::GetPrinterW(printer, 2, buffer, size, needed);
+  const std::uint64_t item = ItemHash(Kind::kStoredDefault, nullptr, found->folded, u"");
+  const auto* change =
+      FindStaged(transaction, item, Kind::kStoredDefault, nullptr, found->folded, u"");
+  if (!change) {
+    const BOOL read = platform::GetPrinterW(printer, 2, buffer, size, needed);
+    if (read == 1) {
+      const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(buffer);
+      const auto* mode = static_cast<const BYTE*>(info->dev_mode);
+      const BYTE* end = buffer + *needed;
+      const bool whole = mode && mode >= buffer && end - mode > 71 &&
+                         std::size_t(end - mode) >= DevModeLength(mode);
+      transaction->NoteRead(item, whole ? ValueHash(true, 0, mode, DevModeLength(mode))
+                                        : ValueHash(false, 0, nullptr, 0));
+    }
+    return read;
+  }
+  // The printer's own record, its stored default the one staged.
+  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(found->record.get());
+  char16_t* platform::PrinterInfo2W::*const kTexts[] = {
+      &platform::PrinterInfo2W::server_name,     &platform::PrinterInfo2W::printer_name,
+      &platform::PrinterInfo2W::share_name,      &platform::PrinterInfo2W::port_name,
+      &platform::PrinterInfo2W::driver_name,     &platform::PrinterInfo2W::comment,
+      &platform::PrinterInfo2W::location,        &platform::PrinterInfo2W::sep_file,
+      &platform::PrinterInfo2W::print_processor, &platform::PrinterInfo2W::data_type,
+      &platform::PrinterInfo2W::parameters};
+  std::size_t bytes = sizeof(platform::PrinterInfo2W);
+  for (auto text : kTexts) {
+    if (const char16_t* units = info->*text)
+      bytes += 2 * (std::char_traits<char16_t>::length(units) + 1);
+  }
+  bytes = (bytes + 7) / 8 * 8 + change->bytes.size();
+  *needed = DWORD(bytes);
+  if (!buffer || size < bytes) {
+    platform::SetLastError(platform::kErrorInsufficientBuffer);
+    return 0;
+  }
+  std::memset(buffer, 0, bytes);
+  auto* out = reinterpret_cast<platform::PrinterInfo2W*>(buffer);
+  *out = *info;
+  auto* next = reinterpret_cast<char16_t*>(buffer + sizeof(platform::PrinterInfo2W));
+  for (auto text : kTexts) {
+    const char16_t* units = info->*text;
+    if (!units) continue;
+    const std::size_t length = std::char_traits<char16_t>::length(units);
+    std::memcpy(next, units, 2 * length);
+    out->*text = next;
+    next += length + 1;
+  }
+  out->security_descriptor = nullptr;
+  BYTE* mode = buffer + bytes - change->bytes.size();
+  std::memcpy(mode, change->bytes.data(), change->bytes.size());
+  out->dev_mode = mode;
+  return 1;
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return 0;
+}
+
+BOOL GStoredState::SetStoredDefault(HANDLE printer, const void* dev_mode) try {
+  if (!dev_mode) return platform::SetLastError(platform::kErrorInvalidParameter), 0;
+  const auto* record = static_cast<const BYTE*>(dev_mode);
+  const std::size_t length = DevModeLength(record);
+  // The record says how long it is; it must at least hold what says so.
+  if (length < platform::kDevModeDriverExtraOffset + 2)
+    return platform::SetLastError(platform::kErrorInvalidParameter), 0;
+  return Autocommitted(
+      [&](GStoreTransaction& transaction) -> BOOL {
+        GStoreTransaction::Printer* found = transaction.Resolve(printer);
+        if (!found) return platform::SetLastError(platform::kErrorInvalidHandle), 0;
+        if (!transaction.Writable(*found)) return 0;
+        GStoreTransaction::Change change;
+        change.via = printer;
+        change.kind = Kind::kStoredDefault;
+        change.where = found->folded;
+        change.printer = found->name;
+        change.bytes.assign(record, record + length);
+        transaction.Stage(std::move(change));
+        return 1;
+      },
+      AsFalse);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// The door: forms
+
+namespace {
+
+// The forms of `printer`'s server as the thread sees them; false with the
+// last error when they cannot be read.
+bool FormsSeen(GStoreTransaction* transaction, GStoreTransaction::Printer* found, HANDLE printer,
+               std::vector<FormView>& forms) {
+  forms.clear();
+  DWORD size = 0;
+  DWORD count = 0;
+  std::unique_ptr<BYTE[]> block = ReadBlock(
+      [&](BYTE* buffer, DWORD room, DWORD& needed) {
+        return platform::EnumFormsW(printer, 1, buffer, room, &needed, &count) == 1;
+      },
+      size);
+  if (!block && platform::GetLastError() != platform::kErrorSuccess) {
+    // An empty list answers no block and no error.
+    DWORD needed = 0;
+    if (platform::EnumFormsW(printer, 1, nullptr, 0, &needed, &count) != 1 && needed != 0)
+      return false;
+    count = 0;
+  }
+  const auto* records = reinterpret_cast<const platform::FormInfo1W*>(block.get());
+  for (DWORD i = 0; i < count; ++i) {
+    const platform::FormInfo1W& record = records[i];
+    const std::u16string name = record.name ? record.name : u"";
+    forms.push_back(FormView{record.flags, name, Fold(name), record.size, record.imageable_area});
+  }
+  if (!transaction || !found) return true;
+  for (const FormView& form : forms) {
+    transaction->NoteRead(ItemHash(Kind::kForm, nullptr, found->server, form.folded),
+                          FormValueHash(true, form.flags, FormShape{form.size, form.area}));
+  }
+  transaction->NoteRead(ItemHash(Kind::kForm, nullptr, found->server, kFormListName), 0);
+  // Outermost first, each in the order staged.
+  std::vector<GStoreTransaction*> chain;
+  for (GStoreTransaction* at = transaction; at; at = at->Outer())
+    chain.insert(chain.begin(), at);
+  for (GStoreTransaction* at : chain) {
+    for (const GStoreTransaction::Change& change : at->Changes()) {
+      if (change.kind != Kind::kForm || change.where != found->server) continue;
+      auto held = std::find_if(forms.begin(), forms.end(),
+                               [&](const FormView& form) { return form.folded == change.name; });
+      FormShape shape{};
+      std::memcpy(&shape, change.bytes.data(), sizeof shape);
+      if (!change.present) {
+        if (held != forms.end()) forms.erase(held);
+      } else if (held != forms.end()) {
+        held->size = shape.size;
+        held->area = shape.area;
+      } else {
+        forms.push_back(FormView{change.type, change.given, change.name, shape.size, shape.area});
+      }
+    }
+  }
+  return true;
+}
+
+// The writer's side of a form change: the printer, resolved, with the
+// right to administer and its handle for the commit; the forms seen.
+GStoreTransaction::Printer* FormWriter(GStoreTransaction& transaction, HANDLE printer,
+                                       std::vector<FormView>& forms) {
+  GStoreTransaction::Printer* found = transaction.Resolve(printer);
+  if (!found) return platform::SetLastError(platform::kErrorInvalidHandle), nullptr;
+  if (!transaction.Writable(*found)) return nullptr;
+  if (!FormsSeen(&transaction, found, printer, forms)) return nullptr;
+  return found;
+}
+
+BOOL StageForm(GStoreTransaction& transaction, const GStoreTransaction::Printer& found,
+               std::u16string name, DWORD flags, const FormShape* shape) {
+  GStoreTransaction::Change change;
+  change.via = found.handle;
+  change.kind = Kind::kForm;
+  change.where = found.server;
+  change.name = Fold(name);
+  change.given = std::move(name);
+  change.printer = found.name;
+  change.present = shape != nullptr;
+  change.type = flags;
+  const FormShape none{};
+  const auto* bytes = reinterpret_cast<const BYTE*>(shape ? shape : &none);
+  change.bytes.assign(bytes, bytes + sizeof(FormShape));
+  transaction.Stage(std::move(change));
+  return 1;
+}
+
+std::vector<FormView>::iterator FindForm(std::vector<FormView>& forms, const char16_t* name) {
+  const std::u16string folded = Fold(name ? name : u"");
+  return std::find_if(forms.begin(), forms.end(),
+                      [&](const FormView& form) { return form.folded == folded; });
+}
+
+}  // namespace
+
+BOOL GStoredState::GetForm(HANDLE printer, const char16_t* name, BYTE* buffer, DWORD size,
+                           DWORD* needed) try {
+  GStoreTransaction* transaction = t_current;
+  if (!transaction) return platform::GetFormW(printer, name, 1, buffer, size, needed);
+  GStoreTransaction::Printer* found = transaction->Resolve(printer);
+  if (!found) return platform::GetFormW(printer, name, 1, buffer, size, needed);
+  std::vector<FormView> forms;
+  if (!FormsSeen(transaction, found, printer, forms)) return 0;
+  auto held = FindForm(forms, name);
+  if (held == forms.end()) return platform::SetLastError(platform::kErrorInvalidFormName), 0;
+  return WriteForms({*held}, buffer, size, needed);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return 0;
+}
+
+BOOL GStoredState::EnumForms(HANDLE printer, BYTE* buffer, DWORD size, DWORD* needed,
+                             DWORD* returned) try {
+  GStoreTransaction* transaction = t_current;
+  if (!transaction) return platform::EnumFormsW(printer, 1, buffer, size, needed, returned);
+  if (!returned) return platform::SetLastError(platform::kErrorInvalidParameter), 0;
+  *returned = 0;
+  GStoreTransaction::Printer* found = transaction->Resolve(printer);
+  if (!found) return platform::EnumFormsW(printer, 1, buffer, size, needed, returned);
+  std::vector<FormView> forms;
+  if (!FormsSeen(transaction, found, printer, forms)) return 0;
+  if (!WriteForms(forms, buffer, size, needed)) return 0;
+  *returned = DWORD(forms.size());
+  return 1;
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return 0;
+}
+
+BOOL GStoredState::AddForm(HANDLE printer, const platform::FormInfo1W& form) try {
+  if (!form.name || form.name[0] == u'\0' || form.flags == platform::kFormBuiltin)
+    return platform::SetLastError(platform::kErrorInvalidParameter), 0;
+  return Autocommitted(
+      [&](GStoreTransaction& transaction) -> BOOL {
+        std::vector<FormView> forms;
+        GStoreTransaction::Printer* found = FormWriter(transaction, printer, forms);
+        if (!found) return 0;
+        if (FindForm(forms, form.name) != forms.end())
+          return platform::SetLastError(platform::kErrorFileExists), 0;
+        const FormShape shape = ShapeOf(form);
+        return StageForm(transaction, *found, form.name, form.flags, &shape);
+      },
+      AsFalse);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return 0;
+}
+
+BOOL GStoredState::SetForm(HANDLE printer, const char16_t* name,
+                           const platform::FormInfo1W& form) try {
+  return Autocommitted(
+      [&](GStoreTransaction& transaction) -> BOOL {
+        std::vector<FormView> forms;
+        GStoreTransaction::Printer* found = FormWriter(transaction, printer, forms);
+        if (!found) return 0;
+        auto held = FindForm(forms, name);
+        if (held == forms.end()) return platform::SetLastError(platform::kErrorInvalidFormName), 0;
+        if (held->flags == platform::kFormBuiltin)
+          return platform::SetLastError(platform::kErrorAccessDenied), 0;
+        const FormShape shape = ShapeOf(form);
+        return StageForm(transaction, *found, held->name, held->flags, &shape);
+      },
+      AsFalse);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return 0;
+}
+
+BOOL GStoredState::DeleteForm(HANDLE printer, const char16_t* name) try {
+  return Autocommitted(
+      [&](GStoreTransaction& transaction) -> BOOL {
+        std::vector<FormView> forms;
+        GStoreTransaction::Printer* found = FormWriter(transaction, printer, forms);
+        if (!found) return 0;
+        auto held = FindForm(forms, name);
+        if (held == forms.end()) return platform::SetLastError(platform::kErrorInvalidFormName), 0;
+        if (held->flags == platform::kFormBuiltin)
+          return platform::SetLastError(platform::kErrorAccessDenied), 0;
+        return StageForm(transaction, *found, held->name, held->flags, nullptr);
+      },
+      AsFalse);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// The door: registry values
+
+LONG GStoredState::QueryValue(HKEY root, const char16_t* path, const char16_t* name, DWORD* type,
+                              BYTE* data, DWORD* size) try {
+  GStoreTransaction* transaction = t_current;
+  std::u16string folded_path;
+  const bool path_ok = FoldPath(path, folded_path);
+  if (transaction && path_ok && (size || !data)) {
+    const std::u16string folded = Fold(name ? name : u"");
+    const std::uint64_t item = ItemHash(Kind::kRegistryValue, root, folded_path, folded);
+    if (const auto* change =
+            FindStaged(transaction, item, Kind::kRegistryValue, root, folded_path, folded)) {
+      DWORD needed = 0;
+      const DWORD answer = AnswerFromChange(*change, type, data, size ? *size : 0, &needed);
+      if (size && answer != platform::kErrorFileNotFound) *size = needed;
+      return LONG(answer);
+    }
+  }
+  HKEY key = nullptr;
+  LONG result = platform::RegOpenKeyExW(root, path, 0, platform::kKeyRead, &key);
+  DWORD read_type = 0;
+  if (result == 0) {
+    result = platform::RegQueryValueExW(key, name, nullptr, &read_type, data, size);
+    platform::RegCloseKey(key);
+  }
+  if (type && result == 0) *type = read_type;
+  if (transaction && path_ok) {
+    const std::uint64_t item =
+        ItemHash(Kind::kRegistryValue, root, folded_path, Fold(name ? name : u""));
+    if (result == LONG(platform::kErrorFileNotFound)) {
+      transaction->NoteRead(item, ValueHash(false, 0, nullptr, 0));
+    } else if (result == 0 && size && (data || *size == 0)) {
+      transaction->NoteRead(item, ValueHash(true, read_type, data, *size));
+    }
+  }
+  return result;
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  return LONG(platform::kErrorNotEnoughMemory);
+}
+
+LONG GStoredState::SetValue(HKEY root, const char16_t* path, const char16_t* name, DWORD type,
+                            const BYTE* data, DWORD size, bool make_key) try {
+  if (!data && size != 0) return LONG(platform::kErrorInvalidParameter);
+  std::u16string folded_path;
+  if (!FoldPath(path, folded_path)) return LONG(platform::kErrorBadPathname);
+  return Autocommitted(
+      [&](GStoreTransaction& transaction) -> LONG {
+        // The system's checks at once: a key that may not be written, or (not
+        // to be made) is missing.
+        HKEY key = nullptr;
+        const LONG opened = platform::RegOpenKeyExW(root, path, 0, platform::kKeySetValue, &key);
+        if (opened == 0) {
+          platform::RegCloseKey(key);
+        } else if (!(make_key && opened == LONG(platform::kErrorFileNotFound))) {
+          return opened;
+        }
+        GStoreTransaction::Change change;
+        change.kind = Kind::kRegistryValue;
+        change.root = root;
+        change.where = folded_path;
+        change.path = path ? path : u"";
+        change.given = name ? name : u"";
+        change.name = Fold(change.given);
+        change.type = type;
+        change.bytes.assign(data, data + size);
+        change.make_key = make_key;
+        transaction.Stage(std::move(change));
+        return LONG(platform::kErrorSuccess);
+      },
+      AsCode);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  return LONG(platform::kErrorNotEnoughMemory);
+}
+
+LONG GStoredState::DeleteValue(HKEY root, const char16_t* path, const char16_t* name) try {
+  std::u16string folded_path;
+  if (!FoldPath(path, folded_path)) return LONG(platform::kErrorBadPathname);
+  return Autocommitted(
+      [&](GStoreTransaction& transaction) -> LONG {
+        HKEY key = nullptr;
+        const LONG opened = platform::RegOpenKeyExW(root, path, 0, platform::kKeySetValue, &key);
+        if (opened != 0) return opened;
+        platform::RegCloseKey(key);
+        DWORD size = 0;
+        if (QueryValue(root, path, name, nullptr, nullptr, &size) != 0)
+          return LONG(platform::kErrorFileNotFound);
+        GStoreTransaction::Change change;
+        change.kind = Kind::kRegistryValue;
+        change.root = root;
+        change.where = folded_path;
+        change.path = path ? path : u"";
+        change.given = name ? name : u"";
+        change.name = Fold(change.given);
+        change.present = false;
+        transaction.Stage(std::move(change));
+        return LONG(platform::kErrorSuccess);
+      },
+      AsCode);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  return LONG(platform::kErrorNotEnoughMemory);
+}
+
+LONG GStoredState::RewriteValue(HKEY root, const char16_t* path, const char16_t* name) try {
+  std::u16string folded_path;
+  if (!FoldPath(path, folded_path)) return LONG(platform::kErrorBadPathname);
+  return Autocommitted(
+      [&](GStoreTransaction& transaction) -> LONG {
+        HKEY key = nullptr;
+        const LONG opened = platform::RegOpenKeyExW(root, path, 0, platform::kKeySetValue, &key);
+        if (opened != 0) return opened;
+        platform::RegCloseKey(key);
+        GStoreTransaction::Change change;
+        change.kind = Kind::kRegistryValue;
+        change.root = root;
+        change.where = folded_path;
+        change.path = path ? path : u"";
+        change.given = name ? name : u"";
+        change.name = Fold(change.given);
+        change.rewrite = true;
+        transaction.Stage(std::move(change));
+        return LONG(platform::kErrorSuccess);
+      },
+      AsCode);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  return LONG(platform::kErrorNotEnoughMemory);
+}
+
+bool GStoredState::KeyExists(HKEY root, const char16_t* path) try {
+  std::u16string folded_path;
+  if (!FoldPath(path, folded_path)) return false;
+  for (GStoreTransaction* transaction = t_current; transaction;
+       transaction = transaction->Outer()) {
+    for (const GStoreTransaction::Change& change : transaction->Changes()) {
+      if (change.kind == Kind::kRegistryValue && change.root == root && change.make_key &&
+          change.present && change.where == folded_path)
+        return true;
+    }
+  }
+  HKEY key = nullptr;
+  if (platform::RegOpenKeyExW(root, path, 0, platform::kKeyRead, &key) != 0) return false;
+  platform::RegCloseKey(key);
+  return true;
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  return false;
+}
+
+LONG GStoredState::MakeKey(HKEY root, const char16_t* path) {
+  HKEY key = nullptr;
+  const LONG made = platform::RegCreateKeyExW(root, path, 0, u"", 0, platform::kKeySetValue,
+                                              nullptr, &key, nullptr);
+  if (made == 0) platform::RegCloseKey(key);
+  return made;
+}
+
+BOOL GStoredState::ClosePrinter(HANDLE printer) {
+  return GStoreTransaction::CloseWhenDone(printer);
+}
