@@ -71,6 +71,73 @@ void ReadPrinterData(const char16_t* name, StoredState& state) {
   platform::RegCloseKey(key);
 }
 
+// Every other value of the registry (the pools under pseudo names, the
+// strings under the printer's key, the registry agent's values, the user's
+// records), each key there (a key made and left empty is a change too), and
+// the keys left open.
+void ReadRegistry(const char16_t* name, StoredState& state) {
+  const std::u16string data_key = platform::PrinterDataKeyPath(name);
+  std::u16string folded_data_key;
+  for (char16_t unit : data_key)
+    folded_data_key += unit >= u'a' && unit <= u'z' ? char16_t(unit - 32) : unit;
+  for (const auto& [root, label] : {std::pair{platform::kHkeyLocalMachine, "HKLM\\"},
+                                    std::pair{platform::kHkeyCurrentUser, "HKCU\\"}}) {
+    std::string keys;
+    for (const std::u16string& path : platform::RegistryKeyPaths(root)) {
+      std::string narrow;
+      platform::WideToMultiByte(path.data(), path.size(), narrow);
+      keys += narrow + "\n";
+      if (path == folded_data_key) continue;  // the printer data, above
+      platform::HKEY key = nullptr;
+      if (platform::RegOpenKeyExW(root, path.c_str(), 0, platform::kKeyRead, &key) != 0) continue;
+      for (const std::u16string& value : platform::RegistryValueNames(root, path)) {
+        platform::DWORD type = 0, size = 0;
+        if (platform::RegQueryValueExW(key, value.c_str(), nullptr, &type, nullptr, &size) != 0)
+          continue;
+        Bytes bytes(size);
+        if (platform::RegQueryValueExW(key, value.c_str(), nullptr, &type, bytes.data(), &size) !=
+            0)
+          continue;
+        bytes.resize(size);
+        std::string value_name;
+        platform::WideToMultiByte(value.data(), value.size(), value_name);
+        state.items["reg:" + std::string(label) + narrow + "\\" + value_name + " type " +
+                    std::to_string(type)] = bytes;
+      }
+      platform::RegCloseKey(key);
+    }
+    state.items["keys:" + std::string(label)] = Bytes(keys.begin(), keys.end());
+  }
+  const std::string open = std::to_string(platform::OpenRegistryKeyCount());
+  state.items["keys open"] = Bytes(open.begin(), open.end());
+}
+
+// The forms of the printer's server, in order: each form's flags, size and
+// area.
+void ReadForms(platform::HANDLE printer, StoredState& state) {
+  Bytes block =
+      LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
+        platform::DWORD count = 0;
+        return platform::EnumFormsW(printer, 1, buffer, size, needed, &count);
+      });
+  platform::DWORD needed = 0, count = 0;
+  if (block.empty() || !platform::EnumFormsW(printer, 1, block.data(),
+                                             platform::DWORD(block.size()), &needed, &count))
+    return;
+  const auto* forms = reinterpret_cast<const platform::FormInfo1W*>(block.data());
+  for (platform::DWORD i = 0; i < count; ++i) {
+    std::string name;
+    if (forms[i].name)
+      platform::WideToMultiByte(forms[i].name, std::char_traits<char16_t>::length(forms[i].name),
+                                name);
+    const auto* shape = reinterpret_cast<const std::uint8_t*>(&forms[i].size);
+    Bytes bytes(shape, shape + sizeof(platform::SizeL) + sizeof(platform::RectL));
+    bytes.push_back(std::uint8_t(forms[i].flags));
+    bytes.push_back(std::uint8_t(i));
+    state.items["form:" + name] = bytes;
+  }
+}
+
 void ReadStoredDefault(platform::HANDLE printer, StoredState& state) {
   Bytes record =
       LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
@@ -129,10 +196,16 @@ std::string StoredState::Differences(const StoredState& other) const {
 
 std::string StoredState::TornBetween(const StoredState& before, const StoredState& after,
                                      bool earlier_intact) const {
-  // "data:365:2 type 3" is a chunk of "data:365".
+  // "data:365:2 type 3" is a chunk of "data:365", and
+  // "reg:HKCU\\KEY\\Pool:1 type 3" of "reg:HKCU\\KEY\\Pool".
   const auto thing = [](const std::string& item) {
-    if (item.rfind("data:", 0) != 0) return item;
-    return item.substr(0, std::min(item.find(':', 5), item.find(" type ")));
+    if (item.rfind("data:", 0) == 0)
+      return item.substr(0, std::min(item.find(':', 5), item.find(" type ")));
+    if (item.rfind("reg:", 0) == 0) {
+      const std::size_t value = item.rfind('\\');
+      return item.substr(0, std::min(item.find(':', value), item.find(" type ", value)));
+    }
+    return item;
   };
   std::map<std::string, std::array<StoredState, 3>> things;  // now, before, after
   for (const auto* state : {this, &before, &after})
@@ -175,6 +248,8 @@ StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE p
   StoredState state;
   ReadDataFile(printer, state);
   ReadPrinterData(name, state);
+  ReadRegistry(name, state);
+  ReadForms(printer, state);
   ReadStoredDefault(printer, state);
   Record record(kAcceptanceRecordBytes);
   if (DocumentProperties(install, printer, name, &record, nullptr, platform::kDmModeCopy) == 1)

@@ -1,12 +1,16 @@
 // What a printer keeps between calls, read whole so that two moments can be
 // compared byte for byte: its driver data file, every value of its printer
-// data, the default device mode the spooler keeps for it (GetPrinterW level
-// 2) and the default record its driver hands out (DrvDocumentProperties
-// with DM_OUT_BUFFER alone). The out-of-memory sweeps compare it after each
-// call with a run in which nothing failed.
+// data, every other registry value and key (the pools under pseudo names,
+// the strings under its key, the registry agent's values) and the keys left
+// open, the forms of its server, the default device mode the spooler keeps
+// for it (GetPrinterW level 2) and the default record its driver hands out
+// (DrvDocumentProperties with DM_OUT_BUFFER alone). The out-of-memory
+// sweeps compare it after each call with a run in which nothing failed.
 //
-// Each item is named ("file", "data:<value name>" with its type, "stored
-// default", "default record"); an item that cannot be read is absent. The
+// Each item is named ("file", "data:<value name>" with its type,
+// "reg:<HKLM|HKCU>\<key>\<value>" with its type, "keys:<HKLM|HKCU>\",
+// "keys open", "form:<name>", "stored default", "default record"); an item
+// that cannot be read is absent. The
 // text form (Serialize, Parse) carries a state from one process to another.
 //
 // Threads: one at a time; reading asks the library (the default record) and
