@@ -139,8 +139,15 @@ GDriverContext::SheetApply::SheetApply(GDriverContext& context)
 GDriverContext::SheetApply::~SheetApply() {
   if (ended_) return;
   context_.sheet_changes_.Detach();
+  Abandon();
+}
+
+void GDriverContext::SheetApply::Abandon() {
+  // What the apply made in memory of the settings is not what is stored:
+  // the context is not parked for later calls.
   context_.sheet_changes_.Discard();
   context_.sheet_apply_failed_ = true;
+  context_.MarkSpoiled();
 }
 
 bool GDriverContext::SheetApply::End() {
@@ -148,8 +155,7 @@ bool GDriverContext::SheetApply::End() {
   GStoreTransaction& changes = context_.sheet_changes_;
   changes.Detach();
   if (context_.sheet_apply_failed_ || RWShortOfMemorySince(short_of_memory_)) {
-    changes.Discard();
-    context_.sheet_apply_failed_ = true;
+    Abandon();
     return false;
   }
   // Each page the user opened hands the OK its apply: the last one stores
@@ -158,15 +164,13 @@ bool GDriverContext::SheetApply::End() {
   if (++context_.sheet_applies_ < pages) return true;
   // With what the calls around staged (what a cancelled sheet leaves).
   if (RWShortOfMemorySince(context_.sheet_short_)) {
-    changes.Discard();
-    context_.sheet_apply_failed_ = true;
+    Abandon();
     return false;
   }
   const platform::DWORD refused = GStoreCall::CommitOk(changes);
   if (refused != 0) {
     GStoreCall::RefusedOk(refused);
-    changes.Discard();
-    context_.sheet_apply_failed_ = true;
+    Abandon();
     return false;
   }
   GStoreCall::Confirmed();

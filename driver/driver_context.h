@@ -416,6 +416,8 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
     bool End();
 
    private:
+    void Abandon();
+
     GDriverContext& context_;
     std::uint32_t short_of_memory_;
     bool ended_ = false;

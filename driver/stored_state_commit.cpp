@@ -216,6 +216,37 @@ bool Holds(const Change& change, HANDLE admin, const Image& image, std::vector<B
          (got.size == 0 || std::memcmp(got.bytes, image.bytes.data(), got.size) == 0);
 }
 
+// The keys of `change`'s path that are missing now, outermost first (a
+// value's write makes them): the ones the commit takes away again when it
+// takes the write back.
+std::vector<std::u16string> MissingKeys(const Change& change) {
+  std::vector<std::u16string> missing;
+  for (std::size_t cut = 0; cut != std::u16string::npos;) {
+    cut = change.path.find(u'\\', cut + 1);
+    std::u16string prefix = change.path.substr(0, cut);
+    HKEY key = nullptr;
+    if (platform::RegOpenKeyExW(change.root, prefix.c_str(), 0, platform::kKeyQueryValue, &key) ==
+        0) {
+      platform::RegCloseKey(key);
+      if (!missing.empty()) return {};  // made by someone since: none of them ours
+    } else {
+      missing.push_back(std::move(prefix));
+    }
+  }
+  return missing;
+}
+
+// Whether the outermost of `missing` is still missing.
+bool StillMissing(const Change& change, const std::vector<std::u16string>& missing) {
+  if (missing.empty()) return true;
+  HKEY key = nullptr;
+  if (platform::RegOpenKeyExW(change.root, missing.front().c_str(), 0, platform::kKeyQueryValue,
+                              &key) != 0)
+    return true;
+  platform::RegCloseKey(key);
+  return false;
+}
+
 std::uint64_t HashOf(const Change& change, const Image& image) {
   return stored_state_internal::ValueHash(image.present,
                                           change.kind == Kind::kStoredDefault ? 0 : image.type,
@@ -250,7 +281,7 @@ DWORD Write(const Change& change, HANDLE admin, Image& image, bool present, DWOR
     }
     case Kind::kForm: {
       stored_state_internal::FormShape shape{};
-      std::memcpy(&shape, bytes.data(), std::min(sizeof shape, bytes.size()));
+      if (!bytes.empty()) std::memcpy(&shape, bytes.data(), std::min(sizeof shape, bytes.size()));
       const platform::FormInfo1W form{type, const_cast<char16_t*>(change.given.c_str()), shape.size,
                                       shape.area};
       const auto* record = reinterpret_cast<const BYTE*>(&form);
@@ -338,6 +369,21 @@ GStoreTransaction::Outcomes GStoreTransaction::CommitParts(GStoreTransaction* ca
       }
     }
     std::vector<Image> images(order.size());
+    // The keys a registry value's write makes, on the first step that
+    // writes under them.
+    std::vector<std::vector<std::u16string>> made(order.size());
+    std::vector<char> maker(order.size(), 0);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+      const Change& change = *order[k].change;
+      if (change.kind != Kind::kRegistryValue || !change.make_key || !change.present) continue;
+      bool earlier = false;
+      for (std::size_t j = 0; j < k && !earlier; ++j) {
+        earlier = maker[j] && order[j].change->root == change.root &&
+                  order[j].change->where == change.where;
+      }
+      maker[k] = !earlier;
+    }
+    std::vector<char> written(order.size(), 0);
     std::vector<BYTE> scratch;
     std::unique_lock<std::recursive_mutex> lock(StoredStateLock(), std::defer_lock);
     for (int round = 0;; ++round) {
@@ -357,12 +403,16 @@ GStoreTransaction::Outcomes GStoreTransaction::CommitParts(GStoreTransaction* ca
         room =
             std::max<DWORD>(room, std::max<DWORD>(images[k].room, DWORD(images[k].bytes.size())));
       }
+      for (std::size_t k = 0; k < order.size(); ++k) {
+        if (maker[k]) made[k] = MissingKeys(*order[k].change);
+      }
       if (round == kUnlockedRounds) break;
       scratch.assign(std::size_t(room) + 1, 0);
       lock.lock();
       bool held = true;
       for (std::size_t k = 0; k < order.size() && held; ++k) {
         if (first[k] == k) held = Holds(*order[k].change, order[k].change->via, images[k], scratch);
+        if (held && maker[k]) held = StillMissing(*order[k].change, made[k]);
       }
       if (held) break;
       lock.unlock();
@@ -403,16 +453,23 @@ GStoreTransaction::Outcomes GStoreTransaction::CommitParts(GStoreTransaction* ca
                             : 0;
         if (error == 0) {
           image.touched = true;
+          written[k] = 1;
           continue;
         }
-        // Refused: what was made goes back, newest first.
+        // Refused: what was made goes back, newest first, and the keys made
+        // for it once their values are gone.
         refused = error;
         refused_in_ok = order[k].confirmed;
-        for (std::size_t j = k; j-- > 0;) {
-          if (first[j] != j || !images[j].touched) continue;
-          Write(*order[j].change, order[j].change->via, images[j], images[j].present,
-                images[j].type, images[j].bytes);
-          images[j].touched = false;
+        for (std::size_t j = k + 1; j-- > 0;) {
+          if (first[j] == j && images[j].touched) {
+            Write(*order[j].change, order[j].change->via, images[j], images[j].present,
+                  images[j].type, images[j].bytes);
+            images[j].touched = false;
+          }
+          if (!written[j] && j != k) continue;
+          written[j] = 0;
+          for (std::size_t m = made[j].size(); m-- > 0;)
+            platform::RegDeleteKeyW(order[j].change->root, made[j][m].c_str());
         }
         break;
       }

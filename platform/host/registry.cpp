@@ -21,6 +21,7 @@ struct StoreKey {
   std::map<std::u16string, std::unique_ptr<StoreKey>> subkeys;  // by folded name
   std::map<std::u16string, RegistryValue> values;               // by folded name
   std::uint64_t stamp = NextChangeStamp();                      // of the last change
+  bool deleted = false;                                         // kept for its handles
 };
 
 }  // namespace host_internal
@@ -48,6 +49,7 @@ struct RegistryState {
   std::map<std::uintptr_t, OpenKey> open;
   std::map<std::tuple<Hive, std::u16string, std::u16string>, DWORD> failures;
   std::map<std::pair<Hive, std::u16string>, DWORD> denied;  // rights by folded path
+  std::vector<std::unique_ptr<Key>> deleted;                // deleted keys that handles may name
 };
 
 RegistryState& State() {
@@ -137,6 +139,7 @@ LONG OpenAt(HKEY key, const char16_t* sub_key, DWORD access, bool create, HKEY* 
   Lock lock(Mutex());
   OpenKey parent;
   if (!Resolve(key, parent)) return kErrorInvalidHandle;
+  if (parent.key->deleted) return kErrorKeyDeleted;
   std::vector<std::u16string_view> names;
   if (!SplitPath(sub_key != nullptr ? sub_key : u"", names)) return kErrorBadPathname;
   std::u16string path = JoinFolded(parent.path, names);
@@ -197,6 +200,7 @@ const RegistryValue* FindIn(Key* key, std::u16string_view name) {
 // The open key of a value operation that needs `right`, or an error.
 LONG ResolveFor(HKEY key, DWORD right, OpenKey& out) {
   if (!Resolve(key, out)) return kErrorInvalidHandle;
+  if (out.key->deleted) return kErrorKeyDeleted;
   if ((out.access & right) == 0) return kErrorAccessDenied;
   return kErrorSuccess;
 }
@@ -291,6 +295,30 @@ LONG RegDeleteValueW(HKEY key, const char16_t* name) {
     if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
     if (open.key->values.erase(Fold(name != nullptr ? name : u"")) == 0) return kErrorFileNotFound;
     open.key->stamp = host_internal::NextChangeStamp();
+    return kErrorSuccess;
+  });
+}
+
+LONG RegDeleteKeyW(HKEY key, const char16_t* sub_key) {
+  return host_internal::SystemCall<LONG>(kErrorNotEnoughMemory, [&]() -> LONG {
+    Lock lock(Mutex());
+    OpenKey open;
+    if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
+    std::vector<std::u16string_view> names;
+    if (!SplitPath(sub_key != nullptr ? sub_key : u"", names)) return kErrorBadPathname;
+    if (names.empty()) return kErrorAccessDenied;
+    const std::u16string_view last = names.back();
+    names.pop_back();
+    Key* parent = Walk(open.key, names, false);
+    if (parent == nullptr) return kErrorFileNotFound;
+    auto it = parent->subkeys.find(Fold(last));
+    if (it == parent->subkeys.end()) return kErrorFileNotFound;
+    if (!it->second->subkeys.empty()) return kErrorAccessDenied;
+    State().deleted.reserve(State().deleted.size() + 1);
+    it->second->deleted = true;
+    State().deleted.push_back(std::move(it->second));
+    parent->subkeys.erase(it);
+    parent->stamp = host_internal::NextChangeStamp();
     return kErrorSuccess;
   });
 }
@@ -395,6 +423,7 @@ void ResetRegistryLocked() {
   State().open.clear();
   State().failures.clear();
   State().denied.clear();
+  State().deleted.clear();
   State().machine = Key{};
   State().user = Key{};
 }

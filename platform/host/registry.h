@@ -5,7 +5,8 @@
 // kErrorBadPathname; an empty or null path means the key itself). Values
 // keep their type word and their bytes exactly as written (REG_SZ is not
 // terminated or checked), so what one caller stores another reads back byte
-// for byte. Keys are never deleted. Opened keys carry their access: queries
+// for byte. A key with no keys below it may be deleted; a handle open on it
+// then answers kErrorKeyDeleted. Opened keys carry their access: queries
 // need kKeyQueryValue, writes and deletes kKeySetValue (else
 // kErrorAccessDenied). The predefined roots are always open with all
 // access; closing them does nothing. Any thread; one lock for everything.
@@ -80,6 +81,10 @@ LONG RegSetValueExW(HKEY key, const char16_t* name, DWORD reserved, DWORD type, 
                     DWORD size);
 // Deletes value `name`: kErrorFileNotFound when it is missing.
 LONG RegDeleteValueW(HKEY key, const char16_t* name);
+// Deletes key `sub_key` below `key` (not a predefined root) with its
+// values: kErrorFileNotFound when it is missing, kErrorAccessDenied when a
+// key is below it or `key` lacks kKeySetValue.
+LONG RegDeleteKeyW(HKEY key, const char16_t* sub_key);
 
 // ---- Test controls ----
 

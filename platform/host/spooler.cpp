@@ -34,6 +34,7 @@ struct Printer {
   std::u16string data_file;
   std::u16string server;                                   // empty: the local machine
   std::vector<BYTE> default_dev_mode;                      // empty: none stored
+  DWORD default_write_failure = kErrorSuccess;             // SetStoredDefaultWriteFailure
   std::uint64_t stamp = host_internal::NextChangeStamp();  // of the record's last change
 };
 
@@ -228,6 +229,8 @@ BOOL SetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD command) {
                                Word(dev_mode + kDevModeDriverExtraOffset);
     if (length < kDevModeDriverExtraOffset + 2) return Fail<BOOL>(kErrorInvalidParameter, 0);
     Printer& stored = State().printers[handle->folded];
+    if (stored.default_write_failure != kErrorSuccess)
+      return Fail<BOOL>(stored.default_write_failure, 0);
     stored.default_dev_mode.assign(dev_mode, dev_mode + length);
     stored.stamp = host_internal::NextChangeStamp();
     return 1;
@@ -281,7 +284,8 @@ bool SetPrinterDriver(std::u16string_view printer, std::u16string_view driver_na
 bool AddPrinter(std::u16string_view name) {
   if (name.empty() || name.find(u'\\') != name.npos) return false;
   Lock lock(Mutex());
-  Printer added{std::u16string(name), {}, {}, {}, {}, {}, host_internal::NextChangeStamp()};
+  Printer added{
+      std::u16string(name), {}, {}, {}, {}, {}, kErrorSuccess, host_internal::NextChangeStamp()};
   if (!State().printers.emplace(Fold(name), std::move(added)).second) return false;
   return host_internal::StoreCreateKey(Hive::kMachine, PrinterDataKeyPath(name));
 }
@@ -313,6 +317,12 @@ std::u16string PrinterDataKeyPath(std::u16string_view printer) {
   path += u'\\';
   path += kPrinterDataKeyName;
   return path;
+}
+
+void SetStoredDefaultWriteFailure(std::u16string_view printer, DWORD error) {
+  Lock lock(Mutex());
+  auto it = State().printers.find(Fold(printer));
+  if (it != State().printers.end()) it->second.default_write_failure = error;
 }
 
 void SetPrinterDataWriteFailure(std::u16string_view printer, std::u16string_view name,

@@ -202,6 +202,12 @@ void SetPrinterAdministerDenied(bool denied);
 
 // Every write of that printer-data value fails with `error`; 0 clears.
 void SetPrinterDataWriteFailure(std::u16string_view printer, std::u16string_view name, DWORD error);
+// Every SetPrinterW that would store the printer's default device mode
+// fails with `error`, leaving it as it was; 0 clears.
+void SetStoredDefaultWriteFailure(std::u16string_view printer, DWORD error);
+// Every change of form `name` of `server`'s list (empty: the local
+// machine's), an add included, fails with `error`; 0 clears.
+void SetFormWriteFailure(std::u16string_view server, std::u16string_view name, DWORD error);
 
 // An operation on a printer's stored state that a thread has just carried
 // out, as SetStoredStateHook's hook hears of it.

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/host/host_state.h"
@@ -27,6 +28,21 @@ struct Form {
 std::map<std::u16string, std::vector<Form>>& Servers() {
   static std::map<std::u16string, std::vector<Form>> servers;
   return servers;
+}
+
+// Folded server and form name -> the error every change of it fails with.
+std::map<std::pair<std::u16string, std::u16string>, DWORD>& Failures() {
+  static std::map<std::pair<std::u16string, std::u16string>, DWORD> failures;
+  return failures;
+}
+
+// The injected failure of a change of form `name` of `printer`'s server, or 0.
+DWORD FailureOf(HANDLE printer, const char16_t* name) {
+  std::u16string server;
+  DWORD access = 0;
+  host_internal::PrinterServerLocked(printer, server, access);
+  auto it = Failures().find({server, Fold(name != nullptr ? name : u"")});
+  return it == Failures().end() ? kErrorSuccess : it->second;
 }
 
 // Folded server name -> the stamp of its forms' last change.
@@ -131,6 +147,7 @@ BOOL AddFormW(HANDLE printer, DWORD level, const BYTE* form) {
       return Fail<BOOL>(kErrorInvalidParameter, 0);
     }
     if (Find(*forms, record->name) != forms->end()) return Fail<BOOL>(kErrorFileExists, 0);
+    if (DWORD failure = FailureOf(printer, record->name)) return Fail<BOOL>(failure, 0);
     forms->push_back(Form{record->flags, record->name, record->size, record->imageable_area});
     Changed(printer);
     return 1;
@@ -152,6 +169,7 @@ BOOL SetFormW(HANDLE printer, const char16_t* name, DWORD level, const BYTE* for
     auto it = Find(*forms, name);
     if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
     if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
+    if (DWORD failure = FailureOf(printer, name)) return Fail<BOOL>(failure, 0);
     it->size = record->size;
     it->area = record->imageable_area;
     Changed(printer);
@@ -171,6 +189,7 @@ BOOL DeleteFormW(HANDLE printer, const char16_t* name) {
     auto it = Find(*forms, name);
     if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
     if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
+    if (DWORD failure = FailureOf(printer, name)) return Fail<BOOL>(failure, 0);
     forms->erase(it);
     Changed(printer);
     return 1;
@@ -186,10 +205,20 @@ void AddServerForm(std::u16string_view server, DWORD flags, std::u16string_view 
   Stamps()[Fold(server)] = host_internal::NextChangeStamp();
 }
 
+void SetFormWriteFailure(std::u16string_view server, std::u16string_view name, DWORD error) {
+  Lock lock(Mutex());
+  if (error == kErrorSuccess) {
+    Failures().erase({Fold(server), Fold(name)});
+  } else {
+    Failures()[{Fold(server), Fold(name)}] = error;
+  }
+}
+
 namespace host_internal {
 
 void ResetFormsLocked() {
   Servers().clear();
+  Failures().clear();
   Stamps().clear();
 }
 

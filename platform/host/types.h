@@ -74,6 +74,7 @@ inline constexpr DWORD kErrorMoreData = 234;
 inline constexpr DWORD kErrorTooManyPosts = 298;
 inline constexpr DWORD kErrorDirectoryNotSupported = 336;
 inline constexpr DWORD kErrorUnhandledException = 574;
+inline constexpr DWORD kErrorKeyDeleted = 1018;
 inline constexpr DWORD kErrorNoUnicodeTranslation = 1113;
 inline constexpr DWORD kErrorInvalidWindowHandle = 1400;
 inline constexpr DWORD kErrorCannotFindWndClass = 1407;

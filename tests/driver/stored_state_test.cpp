@@ -1,0 +1,258 @@
+// The stored state's transactions over the spooler's and registry's
+// stand-ins: two calls on one printer from two threads, and a commit the
+// system refuses part way.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "driver/stored_state.h"
+#include "platform/host/registry.h"
+#include "platform/host/reset.h"
+#include "platform/host/spooler.h"
+#include "tests/support/host_fixture.h"
+
+namespace {
+
+using namespace platform;
+using Outcome = GStoreTransaction::Outcome;
+
+constexpr char16_t kPrinter[] = u"P1";
+constexpr char16_t kForm[] = u"Custom A";
+
+// A device mode of 220 bytes whose every byte past its size fields is `fill`.
+std::vector<BYTE> DevMode(BYTE fill) {
+  std::vector<BYTE> record(220, fill);
+  record[kDevModeSizeOffset] = 220;
+  record[kDevModeSizeOffset + 1] = 0;
+  record[kDevModeDriverExtraOffset] = 0;
+  record[kDevModeDriverExtraOffset + 1] = 0;
+  return record;
+}
+
+FormInfo1W Form(LONG size) {
+  return FormInfo1W{kFormUser, const_cast<char16_t*>(kForm), {size, size}, {0, 0, size, size}};
+}
+
+// Holds the thread that reads printer-data value "Hold" until released.
+struct Hold {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::thread::id thread;
+  bool held = false;
+  bool released = false;
+
+  static void Hook(const StoredStateEvent& event, void* context) {
+    auto* hold = static_cast<Hold*>(context);
+    if (event.operation != StoredStateOperation::kReadValue || event.name != u"Hold" ||
+        std::this_thread::get_id() != hold->thread)
+      return;
+    std::unique_lock<std::mutex> lock(hold->mutex);
+    hold->held = true;
+    hold->changed.notify_all();
+    hold->changed.wait(lock, [hold] { return hold->released; });
+  }
+};
+
+class StoredState : public testing_support::HostFixture {
+ protected:
+  void SetUp() override {
+    HostFixture::SetUp();
+    Fresh();
+  }
+  // P1 as added, with form "Custom A" 1000 wide.
+  void Fresh() {
+    platform::ResetHostServices();
+    ASSERT_TRUE(AddPrinter(kPrinter));
+    AddServerForm(u"", kFormUser, kForm, 1000, 1000);
+    const PrinterDefaultsW all{nullptr, nullptr, kPrinterAllAccess};
+    ASSERT_EQ(OpenPrinterW(kPrinter, &handle_, &all), 1);
+  }
+  void TearDown() override {
+    SetStoredStateHook(nullptr, nullptr);
+    ClosePrinter(handle_);
+    HostFixture::TearDown();
+  }
+
+  // What the thing holds, as the system has it: a value's first byte, the
+  // stored default's last byte, the form's width; 0 when missing.
+  enum class Thing { kValue, kDefault, kForm };
+  long Held(Thing thing) {
+    if (thing == Thing::kValue) {
+      BYTE byte = 0;
+      DWORD type = 0, needed = 0;
+      return GetPrinterDataW(handle_, u"X", &type, &byte, 1, &needed) == 0 ? byte : 0;
+    }
+    std::vector<BYTE> block(4096);
+    DWORD needed = 0;
+    if (thing == Thing::kForm)
+      return GetFormW(handle_, kForm, 1, block.data(), DWORD(block.size()), &needed) == 1
+                 ? reinterpret_cast<FormInfo1W*>(block.data())->size.cx
+                 : 0;
+    if (GetPrinterW(handle_, 2, block.data(), DWORD(block.size()), &needed) != 1) return 0;
+    const auto* mode =
+        static_cast<const BYTE*>(reinterpret_cast<PrinterInfo2W*>(block.data())->dev_mode);
+    return mode ? mode[219] : 0;
+  }
+  // Stages `value` as the thing's change, as one call would.
+  void Change(Thing thing, BYTE value) {
+    if (thing == Thing::kValue) {
+      EXPECT_EQ(GStoredState::SetPrinterData(handle_, u"X", kRegBinary, &value, 1), 0u);
+    } else if (thing == Thing::kDefault) {
+      EXPECT_EQ(GStoredState::SetStoredDefault(handle_, DevMode(value).data()), 1);
+    } else {
+      EXPECT_EQ(GStoredState::SetForm(handle_, kForm, Form(value)), 1);
+    }
+  }
+  // Reads the thing through the door, as a call that changes what it read.
+  void Read(Thing thing) {
+    std::vector<BYTE> block(4096);
+    DWORD type = 0, needed = 0;
+    if (thing == Thing::kValue) {
+      GStoredState::GetPrinterData(handle_, u"X", &type, block.data(), DWORD(block.size()),
+                                   &needed);
+    } else if (thing == Thing::kDefault) {
+      GStoredState::GetPrinter(handle_, block.data(), DWORD(block.size()), &needed);
+    } else {
+      GStoredState::GetForm(handle_, kForm, block.data(), DWORD(block.size()), &needed);
+    }
+  }
+
+  HANDLE handle_ = nullptr;
+};
+
+// Call A stages its change of a thing and is held on the printer's data
+// (the hook, at a read it makes after) while call B changes the same thing
+// and answers success; then A ends: its commit refused part way (a value
+// it writes after the thing is refused), or finding what it read changed,
+// or discarded as a call that ran short. The thing holds B's change.
+TEST_F(StoredState, AFailedCallNeverUndoesAnotherCallsSuccess) {
+  enum class Ending { kRefused, kConflict, kDiscarded };
+  struct Row {
+    Thing thing;
+    Ending ending;
+    Outcome a;  // A's commit
+  } rows[] = {
+      {Thing::kValue, Ending::kRefused, Outcome::kRefused},
+      {Thing::kValue, Ending::kConflict, Outcome::kConflict},
+      {Thing::kValue, Ending::kDiscarded, Outcome::kNothing},
+      {Thing::kDefault, Ending::kRefused, Outcome::kRefused},
+      {Thing::kDefault, Ending::kConflict, Outcome::kConflict},
+      {Thing::kDefault, Ending::kDiscarded, Outcome::kNothing},
+      // A form is always read before it changes: a form changed since is a
+      // conflict.
+      {Thing::kForm, Ending::kRefused, Outcome::kConflict},
+      {Thing::kForm, Ending::kDiscarded, Outcome::kNothing},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << int(row.thing) << " " << int(row.ending));
+    Fresh();
+    SetPrinterDataWriteFailure(kPrinter, u"Refused", row.ending == Ending::kRefused ? 29 : 0);
+    Hold hold;
+    SetStoredStateHook(&Hold::Hook, &hold);
+    Outcome a = Outcome::kStored;
+    std::thread call_a([&] {
+      hold.thread = std::this_thread::get_id();
+      GStoreTransaction transaction;
+      transaction.Attach();
+      if (row.ending == Ending::kConflict) Read(row.thing);
+      Change(row.thing, 2);
+      const BYTE refused = 1;
+      GStoredState::SetPrinterData(handle_, u"Refused", kRegBinary, &refused, 1);
+      DWORD type = 0, needed = 0;
+      GStoredState::GetPrinterData(handle_, u"Hold", &type, nullptr, 0, &needed);
+      transaction.Detach();
+      if (row.ending == Ending::kDiscarded) {
+        transaction.Discard();
+        a = Outcome::kNothing;
+      } else {
+        a = transaction.Commit();
+      }
+    });
+    {
+      std::unique_lock<std::mutex> lock(hold.mutex);
+      hold.changed.wait(lock, [&] { return hold.held; });
+    }
+    GStoreTransaction call_b;
+    call_b.Attach();
+    Change(row.thing, 3);
+    call_b.Detach();
+    EXPECT_EQ(call_b.Commit(), Outcome::kStored);
+    {
+      std::lock_guard<std::mutex> lock(hold.mutex);
+      hold.released = true;
+      hold.changed.notify_all();
+    }
+    call_a.join();
+    EXPECT_EQ(a, row.a);
+    EXPECT_EQ(Held(row.thing), 3);
+    SetStoredStateHook(nullptr, nullptr);
+  }
+}
+
+// A commit the system refuses part way takes back what it made, in the
+// form each thing had: values, a value deleted, a form added, changed or
+// deleted, and the stored default; a chunked value's writes included.
+TEST_F(StoredState, ARefusedCommitLeavesEveryThingAsItWas) {
+  const BYTE one = 1;
+  ASSERT_EQ(SetPrinterDataW(handle_, u"Kept", kRegBinary, &one, 1), 0u);
+  ASSERT_EQ(SetPrinterDataW(handle_, u"Gone", kRegBinary, &one, 1), 0u);
+  std::vector<BYTE> before = DevMode(7);
+  PrinterInfo2W info{};
+  info.dev_mode = before.data();
+  ASSERT_EQ(SetPrinterW(handle_, 2, reinterpret_cast<BYTE*>(&info), 0), 1);
+  AddServerForm(u"", kFormUser, u"Old", 500, 500);
+  const auto snapshot = [&] {
+    std::string all;
+    for (const std::u16string& name :
+         RegistryValueNames(kHkeyLocalMachine, PrinterDataKeyPath(kPrinter)))
+      all += std::string(name.begin(), name.end()) + ";";
+    all += "|" + std::to_string(Held(Thing::kDefault)) + "|";
+    std::vector<BYTE> block(4096);
+    DWORD needed = 0, count = 0;
+    EnumFormsW(handle_, 1, block.data(), DWORD(block.size()), &needed, &count);
+    for (DWORD i = 0; i < count; ++i) {
+      const FormInfo1W& form = reinterpret_cast<FormInfo1W*>(block.data())[i];
+      all += std::string(form.name, form.name + std::char_traits<char16_t>::length(form.name)) +
+             ":" + std::to_string(form.size.cx) + ";";
+    }
+    return all;
+  };
+  const std::string was = snapshot();
+  // Each kind refused in turn: a value written last of the values, a form
+  // added last of the forms, the stored default (written last of all).
+  enum class Refuse { kValue, kForm, kDefault };
+  for (Refuse refuse : {Refuse::kValue, Refuse::kForm, Refuse::kDefault}) {
+    SCOPED_TRACE(int(refuse));
+    SetPrinterDataWriteFailure(kPrinter, u"Last", refuse == Refuse::kValue ? 29 : 0);
+    SetFormWriteFailure(u"", u"New", refuse == Refuse::kForm ? 29 : 0);
+    SetStoredDefaultWriteFailure(kPrinter, refuse == Refuse::kDefault ? 29 : 0);
+    GStoreTransaction transaction;
+    transaction.Attach();
+    const BYTE two = 2;
+    EXPECT_EQ(GStoredState::SetPrinterData(handle_, u"Kept", kRegBinary, &two, 1), 0u);
+    EXPECT_EQ(GStoredState::SetPrinterData(handle_, u"Fresh", kRegBinary, &two, 1), 0u);
+    EXPECT_EQ(GStoredState::DeletePrinterData(RWWString(kPrinter), u"Gone"), 0);
+    EXPECT_EQ(GStoredState::SetForm(handle_, kForm, Form(3000)), 1);
+    EXPECT_EQ(GStoredState::DeleteForm(handle_, u"Old"), 1);
+    FormInfo1W added = Form(40);
+    added.name = const_cast<char16_t*>(u"New");
+    EXPECT_EQ(GStoredState::AddForm(handle_, added), 1);
+    EXPECT_EQ(GStoredState::SetStoredDefault(handle_, DevMode(9).data()), 1);
+    if (refuse == Refuse::kValue) {
+      EXPECT_EQ(GStoredState::SetPrinterData(handle_, u"Last", kRegBinary, &two, 1), 0u);
+    }
+    transaction.Detach();
+    EXPECT_EQ(transaction.Commit(), Outcome::kRefused);
+    EXPECT_EQ(transaction.Error(), 29u);
+    // "Old", deleted and put back, comes back last, where it was: the
+    // system adds forms at the end.
+    EXPECT_EQ(snapshot(), was);
+  }
+}
+
+}  // namespace
