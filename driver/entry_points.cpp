@@ -97,6 +97,21 @@ Result WithContext(HANDLE printer, const RWWString& name, Result no_context, Cal
   return result;
 }
 
+// `call` run again, on a context made anew, while what it read changed
+// before its commit (a conflict): a call whose whole work is to bring the
+// printer's stored state up to date (the upgrade, the initialise event)
+// reads again rather than leave what another call stored in its place
+// unexamined. A few rounds: a printer written without a pause ends as the
+// later writers left it.
+constexpr int kRereads = 3;
+template <class Call>
+auto Rereading(Call call) {
+  auto result = call();
+  for (int round = 1; round < kRereads && GStoreCall::TakeConflict(); ++round)
+    result = call();
+  return result;
+}
+
 template <class Result, class Call>
 Result ThroughContext(HANDLE printer, const RWWString& name, Result no_context, Call call) {
   ModuleKeepAlive().MarkActivity();
@@ -329,19 +344,23 @@ platform::BOOL WINAPI DrvUpgradePrinter(platform::DWORD level, platform::BYTE* i
       platform::SetLastError(platform::kErrorInvalidParameter);
       return 0;
     }
-    return WithContext(
-        nullptr, NameOf(upgrade->printer_name), kNoContextResult,
-        [&](GDriverContext& context) { return context.DrvUpgradePrinter(level, info); });
+    return Rereading([&] {
+      return WithContext(
+          nullptr, NameOf(upgrade->printer_name), kNoContextResult,
+          [&](GDriverContext& context) { return context.DrvUpgradePrinter(level, info); });
+    });
   });
 }
 
 platform::BOOL WINAPI DrvPrinterEvent(const char16_t* printer_name, int event,
                                       platform::DWORD flags, platform::LPARAM lparam) {
   return AnswerEntryPoint<platform::BOOL>(0, [&] {
-    return ThroughContext(nullptr, NameOf(printer_name), kNoContextResult,
-                          [&](GDriverContext& context) {
-                            return context.DrvPrinterEvent(printer_name, event, flags, lparam);
-                          });
+    return Rereading([&] {
+      return ThroughContext(nullptr, NameOf(printer_name), kNoContextResult,
+                            [&](GDriverContext& context) {
+                              return context.DrvPrinterEvent(printer_name, event, flags, lparam);
+                            });
+    });
   });
 }
 

@@ -429,6 +429,17 @@ void GStoreCall::RefusedOk(DWORD error) noexcept {
   platform::SetLastError(error);
 }
 
+bool GStoreCall::TakeConflict() noexcept {
+  for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
+    if (transaction->mode_ == GStoreTransaction::Mode::kCall && transaction->calls_ != 0) {
+      const bool conflicted = transaction->conflicted_;
+      transaction->conflicted_ = false;
+      return conflicted;
+    }
+  }
+  return false;
+}
+
 bool GStoreCall::OkStored() noexcept {
   for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
     if (transaction->mode_ == GStoreTransaction::Mode::kCall && transaction->calls_ != 0)

@@ -199,6 +199,9 @@ class GStoreCall {
   // Whether a user's OK was stored in the calling thread's call: it
   // stands, whatever memory did after (Confirmed).
   static bool OkStored() noexcept;
+  // Whether the calling thread's call's changes met a conflict since last
+  // asked (and forgets it): a call that reads again asks.
+  static bool TakeConflict() noexcept;
   // A user's OK was committed on this thread: the calls around it answer
   // as it did, whatever memory does after (its mark moves to now).
   static void Confirmed() noexcept;

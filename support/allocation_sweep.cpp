@@ -95,6 +95,7 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
     // made one object more or less. Each step starts from the same.
     MPersistentObject::SetSerialCounter(kStepSerials * std::uint32_t(i + 1));
     const bool answered = steps[i].call();
+    const platform::DWORD error = platform::GetLastError();
     UncountedAllocations uncounted;
     states.push_back(scenario->State());
     if (!reference) {
@@ -118,6 +119,9 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
           left.empty() && !torn.empty())
         left = std::string(intact ? "earlier values or answers changed" : "stored data torn") +
                " (against before):\n" + torn;
+      // Nothing but memory failed: the call says so.
+      if (left.empty() && intact && error != platform::kErrorNotEnoughMemory)
+        left = "the last error " + std::to_string(error) + ", not 8";
       if (!left.empty())
         std::fprintf(stderr, "%s answered failure and left %s\n", steps[i].name.c_str(),
                      left.c_str());

@@ -94,16 +94,25 @@ bool PrintDocumentEvents(const AcceptanceInstall& install, platform::HANDLE prin
   };
   void* copy = nullptr;
   platform::DocInfoW info{20, u"Doc", nullptr, nullptr, 0};
-  bool answered = send(platform::kDocumentEventCreateDcPre,
-                       {nullptr, nullptr, record.data(), nullptr}, &copy) == 1;
+  // The first event that failed gives the answer's last error: those sent
+  // after it set their own.
+  bool answered = true;
+  platform::DWORD error = 0;
+  const auto took = [&](bool ok) {
+    if (!ok && answered) error = platform::GetLastError();
+    answered = answered && ok;
+  };
+  took(send(platform::kDocumentEventCreateDcPre, {nullptr, nullptr, record.data(), nullptr},
+            &copy) == 1);
   if (answered) {
-    answered = send(platform::kDocumentEventCreateDcPost, {copy}) != -1;
-    answered = send(platform::kDocumentEventStartDoc, {&info}) != -1 && answered;
+    took(send(platform::kDocumentEventCreateDcPost, {copy}) != -1);
+    took(send(platform::kDocumentEventStartDoc, {&info}) != -1);
     for (int which : {platform::kDocumentEventStartDocPost, platform::kDocumentEventStartPage,
                       platform::kDocumentEventEndPage, platform::kDocumentEventEndDoc,
                       platform::kDocumentEventEndDocPost, platform::kDocumentEventDeleteDc})
-      answered = send(which, {}) != -1 && answered;
+      took(send(which, {}) != -1);
   }
+  if (!answered) platform::SetLastError(error);
   return answered;
 }
 
