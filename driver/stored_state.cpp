@@ -550,22 +550,24 @@ LONG GStoredState::DeletePrinterData(const RWWString& printer, const char16_t* n
   const std::u16string path = platform::PrinterDataKeyPath(printer_name);
   return Autocommitted(
       [&](GStoreTransaction& transaction) -> LONG {
-        HKEY key = nullptr;
-        LONG opened = platform::RegOpenKeyExW(platform::kHkeyLocalMachine, path.c_str(), 0,
-                                              platform::kKeyAllAccess, &key);
-        if (opened != 0) return opened;
         const std::u16string folded_printer = Fold(printer_name);
         const std::u16string folded = Fold(name ? name : u"");
         const std::uint64_t item = ItemHash(Kind::kPrinterValue, nullptr, folded_printer, folded);
         bool present = false;
-        if (const auto* change = FindStaged(&transaction, item, Kind::kPrinterValue, nullptr,
-                                            folded_printer, folded)) {
-          present = change->present;
-        } else {
+        {
+          // Opened and closed with nothing allocated between: an exception
+          // leaves no key open.
+          HKEY key = nullptr;
+          const LONG opened = platform::RegOpenKeyExW(platform::kHkeyLocalMachine, path.c_str(), 0,
+                                                      platform::kKeyAllAccess, &key);
+          if (opened != 0) return opened;
           DWORD size = 0;
           present = platform::RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &size) == 0;
+          platform::RegCloseKey(key);
         }
-        platform::RegCloseKey(key);
+        if (const auto* change = FindStaged(&transaction, item, Kind::kPrinterValue, nullptr,
+                                            folded_printer, folded))
+          present = change->present;
         if (!present) return platform::kErrorFileNotFound;
         GStoreTransaction::Change change;
         change.kind = Kind::kPrinterValue;
