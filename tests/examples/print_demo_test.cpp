@@ -27,7 +27,7 @@ int RunDemo(const std::string& folder, const std::string& options, int blocks = 
   std::filesystem::create_directories(folder + "/tmp");
   const std::string limit = blocks ? "ulimit -f " + std::to_string(blocks) + "; " : "";
   const std::string command = "cd " + folder + " && " + limit + "TMPDIR=" + folder +
-                              "/tmp " DRV_PRINT_DEMO " --out out " + options + " > demo.log 2>&1";
+                              "/tmp '" DRV_PRINT_DEMO "' --out out " + options + " > demo.log 2>&1";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
