@@ -366,7 +366,10 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
     restricted = 0;
   }
   const std::uint32_t major = SystemMajor();
-  SetLocalWatermarkFlag(restricted && major >= kRightsMajor ? 1 : 0);
+  // A right that memory ran short asking about is unknown: the process's
+  // flag, which every later call's watermarks follow, stays as it was.
+  if (RWOutOfMemoryRaised() == short_of_memory)
+    SetLocalWatermarkFlag(restricted && major >= kRightsMajor ? 1 : 0);
 
   if (!info) return DocumentPropertiesWithoutSheet(header);
   const platform::DWORD mode = header->mode;
