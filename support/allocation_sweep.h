@@ -22,7 +22,9 @@
 //     after it; the scenario stops there (what follows would start from
 //     another state);
 //   - when the scenario stops, the library holds nothing of its calls
-//     (Held: no context checked out, no lock held).
+//     (Held: no context checked out, no lock held, no reference pinned
+//     without the watcher that gives it back, no context parked that a
+//     call ran short on).
 //
 // The mode: under the returning handler (`returning_handler`), the
 // library's error handler is one that returns, as an application may
