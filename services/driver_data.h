@@ -37,9 +37,11 @@
 //
 // Ownership: the driver data owns its configuration model and the parts;
 // what the operations answer is documented at each. Threads: one driver
-// data is used by one thread at a time (its owner's entry into the driver).
+// data is used by one thread at a time (its owner's entry into the driver),
+// but for its spoiled mark (MarkSpoiled), which any may set.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "foundation/rw/cstring.h"
@@ -84,9 +86,13 @@ class GDriverData {
   // A call that ran short of memory may have left the object holding what
   // it made of less than the printer stores (default settings, a record, a
   // paper list): marked so, it is deleted when given back, not parked, and
-  // the next call reads the printer anew.
-  void MarkSpoiled() { spoiled_ = true; }
-  bool IsSpoiled() const { return spoiled_; }
+  // the next call reads the printer anew. Any thread that calls into the
+  // object may mark it (two threads' document events on one printer handle
+  // share their document's context), and the one that gives it back reads
+  // the mark: the mark's release and the reading's acquire hand the reader
+  // what the marking call left.
+  void MarkSpoiled() { spoiled_.store(true, std::memory_order_release); }
+  bool IsSpoiled() const { return spoiled_.load(std::memory_order_acquire); }
   // Releases memory when memory runs short; non-zero when it did. The base
   // releases nothing (0).
   virtual int FreeMemory();
@@ -210,5 +216,5 @@ class GDriverData {
   RWCollectable* paper_size_mapping_ = nullptr;  // keyed kPaperSizeMappingKey
   RWCollectable* tray_map_ = nullptr;            // keyed kOSTrayMapKey
   RWCollectable* resource_mappings_ = nullptr;   // keyed kResourceMappingsKey
-  bool spoiled_ = false;                         // by its checked-out caller only
+  std::atomic<bool> spoiled_{false};
 };

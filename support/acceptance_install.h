@@ -69,7 +69,7 @@ class AcceptanceInstall {
   // Lets the keep-alive's periods pass, with nothing marked active, until
   // its watcher has given the library back (on the manual wait clock);
   // false when it does not.
-  bool LetKeepAliveGo();
+  static bool LetKeepAliveGo();
 
   // The export `name` of the loaded library as a `Function` pointer, null
   // when it is missing.

@@ -15,12 +15,16 @@
 #include <new>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "driver/document_event_table.h"
 #include "driver/library_entry.h"
 #include "driver/module_keep_alive.h"
+#include "driver/printer_key.h"
 #include "foundation/rw/error.h"
 #include "persist/persistent_object.h"
+#include "platform/host/threads.h"
+#include "services/driver_data.h"
 #include "services/driver_server.h"
 #include "support/acceptance_install.h"
 #include "support/child_process.h"
@@ -67,10 +71,10 @@ extern "C" void AbortedHere(int) {
 }
 
 // The child's whole run: the set-up, the steps under the armed failure
-// (none for the reference), the checks. Writes the reference's states to
-// `record` when given.
+// (at `index`, or at `place` when given; none for the reference), the
+// checks. Writes the reference's states to `record` when given.
 int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std::uint64_t index,
-                SweepMode mode, const std::string* record) {
+                SweepMode mode, const std::string* record, const AllocationPlace* place = nullptr) {
   std::signal(SIGABRT, &AbortedHere);
   std::unique_ptr<SweepScenario> scenario = make();
   std::vector<SweepStep> steps;
@@ -87,7 +91,13 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
   if (mode.returning_handler) SetErrorHandler(&ReturningHandler);
   if (mode.host_handler) std::set_new_handler(&HostNewHandler);
   ResetAllocations();
-  FailAllocation(index, mode.shortage, mode.run);
+  if (!place) {
+    FailAllocation(index, mode.shortage, mode.run);
+  } else if (const std::string refused = FailAllocationAt(*place, mode.shortage, mode.run);
+             !refused.empty()) {
+    std::fprintf(stderr, "no place to fail: %s\n", refused.c_str());
+    return kNotOwed;
+  }
   int result = kOwed;
   for (std::size_t i = 0; i < steps.size() && result == kOwed; ++i) {
     // Serial numbers tell objects apart within one process; stored with
@@ -131,6 +141,10 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
   const std::uint64_t counted = CountedAllocations();
   FailAllocation(0);
   UncountedAllocations uncounted;
+  if (place && !AllocationFailed()) {
+    std::fprintf(stderr, "the scenario never made %s\n", place->Describe().c_str());
+    result = kNotOwed;
+  }
   if (HandlerNeverGaveUp()) {
     std::fprintf(stderr, "the new handler never gave up\n");
     result = kNotOwed;
@@ -169,6 +183,26 @@ std::string KindOf(const ChildResult& child) {
   return "owed";
 }
 
+class AfterSetUpScenario : public SweepScenario {
+ public:
+  AfterSetUpScenario(std::unique_ptr<SweepScenario> inner, std::function<std::string()> more)
+      : inner_(std::move(inner)), more_(std::move(more)) {}
+  std::string SetUp() override {
+    const std::string failed = inner_->SetUp();
+    return failed.empty() ? more_() : failed;
+  }
+  std::vector<SweepStep> Steps() override { return inner_->Steps(); }
+  StoredState State() override { return inner_->State(); }
+  std::string AfterFailure(const StoredState& now) override { return inner_->AfterFailure(now); }
+  std::string Held() override { return inner_->Held(); }
+  bool FailureStoresNothing() override { return inner_->FailureStoresNothing(); }
+  void TearDown() override { inner_->TearDown(); }
+
+ private:
+  std::unique_ptr<SweepScenario> inner_;
+  std::function<std::string()> more_;
+};
+
 // "" when the child ended as owed; counts what it met into `report`.
 std::string Judge(const ChildResult& child, SweepMode mode, SweepReport& report) {
   if (child.end != ChildResult::End::kExited)
@@ -188,7 +222,22 @@ std::string Judge(const ChildResult& child, SweepMode mode, SweepReport& report)
   return child.Describe() + "\n" + Tail(child.error_output);
 }
 
+// Judge's answer for one child looked at closely; traced
+// (DRV_SWEEP_TRACE), the whole of what the child said goes to standard
+// error too.
+std::string JudgedAndTraced(const ChildResult& child, SweepMode mode) {
+  SweepReport report;
+  if (std::getenv("DRV_SWEEP_TRACE")) std::fprintf(stderr, "%s\n", child.error_output.c_str());
+  return Judge(child, mode, report);
+}
+
 }  // namespace
+
+ScenarioMaker AfterSetUp(ScenarioMaker inner, std::function<std::string()> more) {
+  return [inner = std::move(inner), more = std::move(more)] {
+    return std::make_unique<AfterSetUpScenario>(inner(), more);
+  };
+}
 
 bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::string& error) {
   std::string path = TemporaryFolder() + "/sweep_reference-XXXXXX";
@@ -236,19 +285,34 @@ std::string LibraryHolds(const AcceptanceInstall& install) {
     ModuleKeepAlive().MarkActivity();
     read->set_value();
   }).detach();
-  return done.wait_for(std::chrono::seconds(10)) == std::future_status::ready
-             ? ""
-             : "a lock: the stored state cannot be read on another thread";
+  if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
+    return "a lock: the stored state cannot be read on another thread";
+  // Asked in this order: a watcher that ends in between has let go first.
+  if (platform::LiveThreadCount() == 0 && ModuleKeepAlive().IsPinned())
+    return "the library, pinned with no watcher to let it go";
+  // The parked context is the next call's: not one a call ran short on.
+  GDriverServer* server = GDriverServer::Instance();
+  if (!server || !server->HasParkedContext()) return "";
+  std::uint32_t cookie = 0;
+  GDriverData* parked =
+      server->GetContext(new GPrinterKey(install.Printer(), kFixturePrinter, 0), cookie);
+  const bool spoiled = parked && parked->IsSpoiled();
+  if (parked) server->ReleaseContext(cookie);
+  return spoiled ? "a context a call ran short of memory on, parked for the next call" : "";
 }
 
 std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,
                      std::uint64_t index, SweepMode mode) {
-  SweepReport report;
   ChildResult child = RunInChild(
       [&] { return RunScenario(make, &reference, index, mode, nullptr); }, kSweepChildSeconds);
-  const std::string found = Judge(child, mode, report);
-  // Traced (DRV_SWEEP_TRACE), the whole of what the child said.
-  return std::getenv("DRV_SWEEP_TRACE") ? found + "\n" + child.error_output : found;
+  return JudgedAndTraced(child, mode);
+}
+
+std::string SweepAt(const ScenarioMaker& make, const SweepReference& reference,
+                    const AllocationPlace& place, SweepMode mode) {
+  ChildResult child = RunInChild(
+      [&] { return RunScenario(make, &reference, 0, mode, nullptr, &place); }, kSweepChildSeconds);
+  return JudgedAndTraced(child, mode);
 }
 
 SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, std::uint64_t first,

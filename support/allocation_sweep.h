@@ -22,7 +22,9 @@
 //     after it; the scenario stops there (what follows would start from
 //     another state);
 //   - when the scenario stops, the library holds nothing of its calls
-//     (Held: no context checked out, no lock held).
+//     (Held: no context checked out, no lock held, no reference pinned
+//     without the watcher that gives it back, no context parked that a
+//     call ran short on).
 //
 // The mode: under the returning handler (`returning_handler`), the
 // library's error handler is one that returns, as an application may
@@ -78,6 +80,11 @@ class SweepScenario {
 };
 using ScenarioMaker = std::function<std::unique_ptr<SweepScenario>()>;
 
+// `inner`'s scenario with `more` run after its set-up (what failed, ""
+// when done): a variant of a scenario made elsewhere, such as one whose
+// keep-alive's watcher is let go first.
+ScenarioMaker AfterSetUp(ScenarioMaker inner, std::function<std::string()> more);
+
 // The reference run: the state before the first call and after each.
 struct SweepReference {
   std::uint64_t allocations = 0;  // counted over the steps
@@ -126,14 +133,22 @@ SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool 
 
 // What the library that `install` loaded still holds once a scenario
 // stopped (a SweepScenario's Held): a context checked out, a document's
-// entry, or a lock (P1's stored state read and the keep-alive asked, on a
-// thread of its own, do not come back within ten seconds); "" when
-// nothing.
+// entry, a lock (P1's stored state read and the keep-alive asked, on a
+// thread of its own, do not come back within ten seconds), the library's
+// own reference with no watcher to give it back, or a parked context that
+// a call ran short of memory on; "" when nothing.
 std::string LibraryHolds(const AcceptanceInstall& install);
 
 // The whole of one child, for a test that looks at one index closely:
-// "" when the child ends as owed, else what was found.
+// "" when the child ends as owed, else what was found (with
+// DRV_SWEEP_TRACE set, all the child said goes to standard error too).
 std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,
                      std::uint64_t index, SweepMode mode);
+
+// One child, failing the allocation at `place` (failing_allocator.h) in
+// place of an index: "" when the child ends as owed, else what was found,
+// also when the scenario never made that allocation.
+std::string SweepAt(const ScenarioMaker& make, const SweepReference& reference,
+                    const AllocationPlace& place, SweepMode mode);
 
 }  // namespace support

@@ -1,11 +1,17 @@
 #include "support/failing_allocator.h"
 
+#include <unwind.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <string>
+
+#include "support/function_code.h"
 
 #include "platform/host/system_memory.h"
 
@@ -40,6 +46,24 @@ thread_local int t_uncounted = 0;
 // While this thread unwinds the std::bad_alloc of a lasting shortage: the
 // count of uncaught exceptions it unwinds at (0: none).
 thread_local int t_short_unwinding = 0;
+// While this thread walks its stack: the walk is not walked again should
+// the unwinder allocate.
+thread_local int t_walking = 0;
+
+// The place armed: each function's code, written before `g_place_armed`
+// is set and read only while it is.
+constexpr std::size_t kMostRanges = 64;
+constexpr int kMostFrames = 96;
+struct PlaceCode {
+  std::size_t functions = 0;
+  std::size_t counts[support::kMostPlaceFunctions] = {};
+  support::CodeRange ranges[support::kMostPlaceFunctions][kMostRanges];
+  std::uint64_t nth = 1;
+  bool throwing = false;
+};
+PlaceCode g_place;
+std::atomic<std::uint32_t> g_place_armed{0};
+std::atomic<std::uint64_t> g_place_seen{0};
 
 DRV_UNINSTRUMENTED void* RealMalloc(std::size_t size) {
   return __interceptor_malloc ? __interceptor_malloc(size) : __libc_malloc(size);
@@ -71,6 +95,42 @@ DRV_UNINSTRUMENTED std::uint64_t Mixed(std::uint64_t value) {
   return value ^ (value >> 31);
 }
 
+// The return addresses of the calling thread's stack, innermost first, as
+// the unwinder walks it (nothing allocated: the libgcc unwinder's, not the
+// C library's backtrace, which loads it on first use).
+struct Walk {
+  std::uintptr_t* frames;
+  int depth = 0;
+};
+
+_Unwind_Reason_Code WalkFrame(_Unwind_Context* context, void* data) {
+  auto* walk = static_cast<Walk*>(data);
+  if (walk->depth == kMostFrames) return _URC_END_OF_STACK;
+  walk->frames[walk->depth++] = _Unwind_GetIP(context);
+  return _URC_NO_REASON;
+}
+
+// Whether this allocation is the place armed: every function's code holds
+// a return address of the stack (less one: the call, not what follows it).
+bool AtPlace() {
+  if (t_walking != 0) return false;
+  ++t_walking;
+  std::uintptr_t frames[kMostFrames];
+  Walk walk{frames};
+  _Unwind_Backtrace(&WalkFrame, &walk);
+  --t_walking;
+  for (std::size_t f = 0; f < g_place.functions; ++f) {
+    bool held = false;
+    for (int i = 0; i < walk.depth && !held; ++i) {
+      const std::uintptr_t address = frames[i] - 1;
+      for (std::size_t r = 0; r < g_place.counts[f] && !held; ++r)
+        held = address >= g_place.ranges[f][r].begin && address < g_place.ranges[f][r].end;
+    }
+    if (!held) return false;
+  }
+  return g_place_seen.fetch_add(1) + 1 == g_place.nth;
+}
+
 DRV_UNINSTRUMENTED bool Armed(std::uint64_t index) {
   const std::uint64_t first = g_armed.load(std::memory_order_relaxed);
   if (first != 0 && index >= first && index - first < g_armed_count.load(std::memory_order_relaxed))
@@ -82,7 +142,7 @@ DRV_UNINSTRUMENTED bool Armed(std::uint64_t index) {
 // Counts one request; true when it is the armed one or one made while a
 // lasting shortage unwinds, whose stacks the sanitizers print when
 // DRV_SWEEP_TRACE is set.
-DRV_UNINSTRUMENTED bool CountFails() {
+DRV_UNINSTRUMENTED bool CountFails(bool throwing = false) {
   // The system's services allocate the system's memory, not the process's.
   if (platform::InSystemMemory()) return false;
   if (t_uncounted != 0) {
@@ -90,6 +150,11 @@ DRV_UNINSTRUMENTED bool CountFails() {
     return false;
   }
   const std::uint64_t index = g_counted.fetch_add(1, std::memory_order_relaxed) + 1;
+  if (g_place_armed.load(std::memory_order_acquire) && (throwing || !g_place.throwing) &&
+      AtPlace()) {
+    g_armed.store(index);
+    g_place_armed.store(0);
+  }
   if (!ShortWhileUnwinding()) {
     if (!Armed(index)) return false;
     g_failed.store(true);
@@ -116,7 +181,7 @@ void* RealBlock(std::size_t size, std::size_t alignment) {
 void* NewBlock(std::size_t size, std::size_t alignment, bool nothrow) {
   const bool lasting = nothrow || g_lasting.load(std::memory_order_relaxed);
   if (size == 0) size = 1;
-  bool fail = CountFails();
+  bool fail = CountFails(!nothrow);
   for (std::uint32_t calls = 0;; ++calls) {
     if (!fail) {
       if (void* block = RealBlock(size, alignment)) return block;
@@ -160,6 +225,7 @@ void* NewBlockOrNull(std::size_t size, std::size_t alignment) noexcept {
 namespace support {
 
 void ResetAllocations() {
+  g_place_armed.store(0);
   g_armed.store(0);
   g_armed_count.store(1);
   g_random_one_in.store(0);
@@ -170,10 +236,43 @@ void ResetAllocations() {
 }
 
 void FailAllocation(std::uint64_t index, Shortage shortage, std::uint64_t count) {
+  g_place_armed.store(0);
   t_short_unwinding = 0;
   g_lasting.store(shortage == Shortage::kLasting);
   g_armed_count.store(count);
   g_armed.store(index);
+}
+
+std::string AllocationPlace::Describe() const {
+  std::string text;
+  for (const std::string& function : functions)
+    text += (text.empty() ? "" : " in ") + function;
+  const char* kind = throwing ? "throwing allocation" : "allocation";
+  return (nth > 1 ? "the " + std::string(kind) + " " + std::to_string(nth) + " of "
+                  : "the first " + std::string(kind) + " of ") +
+         text;
+}
+
+std::string FailAllocationAt(const AllocationPlace& place, Shortage shortage, std::uint64_t count) {
+  FailAllocation(0);
+  UncountedAllocations uncounted;
+  if (place.functions.empty() || place.functions.size() > kMostPlaceFunctions)
+    return "a place of 1 to " + std::to_string(kMostPlaceFunctions) + " functions";
+  for (std::size_t f = 0; f < place.functions.size(); ++f) {
+    const std::vector<CodeRange> code = FunctionCode(place.functions[f]);
+    if (code.empty() || code.size() > kMostRanges)
+      return place.functions[f] + ": " + std::to_string(code.size()) + " pieces of code";
+    std::copy(code.begin(), code.end(), g_place.ranges[f]);
+    g_place.counts[f] = code.size();
+  }
+  g_place.functions = place.functions.size();
+  g_place.nth = place.nth;
+  g_place.throwing = place.throwing;
+  g_place_seen.store(0);
+  g_lasting.store(shortage == Shortage::kLasting);
+  g_armed_count.store(count);
+  g_place_armed.store(1, std::memory_order_release);
+  return "";
 }
 
 void FailAtRandom(std::uint64_t seed, std::uint32_t one_in, Shortage shortage) {

@@ -33,11 +33,21 @@
 // stand for memory outside the process. The counters are process-wide
 // atomics: allocations on other threads count in whatever order they come.
 //
+// An index shifts whenever the code changes; a place does not. Armed by
+// place (AllocationPlace), each counted allocation's stack is walked (by
+// the unwinder, into a buffer on the stack: nothing is allocated for it) and
+// matched against the code of the functions named (function_code.h, read
+// before anything is counted), until the place is met: its index is then
+// the armed one, from which the run counts as above.
+//
 // Memory comes from the sanitizer's allocator when the program is built
 // with AddressSanitizer, else from the C library's: free is not replaced.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace support {
 
@@ -54,6 +64,27 @@ void FailAllocation(std::uint64_t index, Shortage shortage = Shortage::kBrief,
 // From now on, each counted allocation fails with the chance 1 in `one_in`
 // (0: none), drawn from `seed` and its index; ResetAllocations stops it.
 void FailAtRandom(std::uint64_t seed, std::uint32_t one_in, Shortage shortage = Shortage::kBrief);
+// Where an allocation is made: the `nth` (from 1) counted allocation made
+// while every function of `functions` is on its thread's stack (each named
+// as function_code.h says, the innermost first: {"platform::DuplicateHandle",
+// "GModuleKeepAlive::Start"} is the handle's making inside the keep-alive's
+// start); with `throwing`, of operator new's throwing forms only (what a
+// lasting shortage unwinds from; the library's own allocations answer
+// null).
+struct AllocationPlace {
+  std::vector<std::string> functions;  // at most kMostPlaceFunctions
+  std::uint64_t nth = 1;
+  bool throwing = false;
+
+  std::string Describe() const;
+};
+inline constexpr std::size_t kMostPlaceFunctions = 4;
+// From now on, the allocation at `place` and the `count - 1` after it
+// fail, as FailAllocation's; "" when armed, else why not (a function
+// without code of its own). Allocates uncounted. ResetAllocations and
+// FailAllocation disarm it; AllocationFailed tells whether it was met.
+std::string FailAllocationAt(const AllocationPlace& place, Shortage shortage = Shortage::kBrief,
+                             std::uint64_t count = 1);
 // Allocations counted since ResetAllocations.
 std::uint64_t CountedAllocations();
 // Whether the armed allocation has failed, and how often the new handler

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -108,9 +109,11 @@ class RecordingContext : public GDriverContext {
  private:
   int Record(const char* name) {
     if (on_call) on_call();
+    std::lock_guard<std::mutex> held(calls_lock_);  // a document's events may come on two threads
     calls.push_back(name);
     return answer;
   }
+  std::mutex calls_lock_;
 };
 
 // The driver data file of the tests: a root composite holding the

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <new>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "driver/document_event_table.h"
@@ -361,6 +363,31 @@ TEST_F(EntryPoints, DocumentEventsKeepTheContextFromCreateToDelete) {
   EXPECT_EQ(platform::GetLastError(), platform::kErrorNotEnoughMemory);
   EXPECT_EQ(DocumentEventTable()->Entries(), 0u);
   EXPECT_EQ(server->ContextCount(), 0u);
+
+  // One document's events on two threads, memory short in each: both mark
+  // the context spoiled while the other may read the mark, and the
+  // delete-DC deletes it where it would park it (a new one hears nothing).
+  std::atomic<bool> short_now{false};
+  parked = driver_testing::ServerFixture::AsRecording(server->GetContext(Key(u"P1"), cookie));
+  ASSERT_NE(parked, nullptr);
+  parked->on_call = [&short_now] {
+    RWErrorScope reader;
+    if (short_now) RaiseOutOfMemoryError(RWOutOfMemoryError(64));
+  };
+  server->ReleaseContext(cookie);
+  ASSERT_EQ(event(p1, platform::kDocumentEventCreateDcPre), 7);
+  short_now = true;
+  const auto pages = [&] {
+    for (int i = 0; i < 50; ++i)
+      EXPECT_EQ(event(p1, platform::kDocumentEventStartPage), -1);
+  };
+  std::thread first(pages), second(pages);
+  first.join();
+  second.join();
+  EXPECT_EQ(event(p1, platform::kDocumentEventDeleteDc), -1);
+  parked = driver_testing::ServerFixture::AsRecording(server->GetContext(Key(u"P1"), cookie));
+  EXPECT_TRUE(parked && parked->calls.empty());
+  server->ReleaseContext(cookie);
   platform::ClosePrinter(p1);
   platform::ClosePrinter(p2);
 }
