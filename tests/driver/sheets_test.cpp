@@ -401,6 +401,36 @@ TEST_F(Sheets, TheDeviceSheetStampsAChangedConfiguration) {
                           0x2F, 0, 0x20, 0, 0x32, 0, 0x30, 0, 0x32, 0, 0x36, 0}));
 }
 
+// Every page the user opened hands the OK its apply, and only the last
+// one's stores it: a sheet the service ends before that (a page's apply
+// that throws) stores nothing of the OK, though the first page's apply
+// saved its settings.
+TEST_F(Sheets, AnOkNotEveryPageAppliedStoresNothing) {
+  for (const bool device : {true, false}) {
+    SCOPED_TRACE(device ? "the device sheet" : "the document sheet");
+    int applies = 0;
+    SetTestPageApply([&](GUIData& host) {
+      if (++applies == 2) throw 2;  // the service ends the sheet
+      SetValueIfPresent(FindComposite(host.settings, 365), 310, 7);
+    });
+    OnSheet([](SheetDriver& sheet) {
+      EXPECT_TRUE(sheet.activate(0));
+      sheet.ok();
+    });
+    Bytes out(kFullDevModeSize);
+    if (device) {
+      EXPECT_EQ(::PrinterProperties(nullptr, p1_), 0);
+    } else {
+      EXPECT_NE(Properties(&out, nullptr, platform::kDmModePrompt | platform::kDmModeCopy), 1);
+    }
+    EXPECT_EQ(applies, 2);
+    std::unique_ptr<GAttributeComposite> stored(
+        LoadNamedObjectAs<GAttributeComposite>(DriverData(), RWWString(u"365")));
+    EXPECT_NE(SignedValueOr(stored.get(), 310, -1), 7);
+    platform::ClearPropertySheetLog();
+  }
+}
+
 TEST_F(Sheets, AccessFlagsFollowRightsServerSystemAndCaller) {
   const struct {
     bool remote, rights;

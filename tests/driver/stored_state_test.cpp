@@ -10,7 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "driver/out_of_memory_handler.h"
 #include "driver/stored_state.h"
+#include "foundation/rw/error.h"
+#include "foundation/rw/support.h"
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
@@ -192,6 +195,58 @@ TEST_F(StoredState, AFailedCallNeverUndoesAnotherCallsSuccess) {
     EXPECT_EQ(Held(row.thing), 3);
     SetStoredStateHook(nullptr, nullptr);
   }
+}
+
+// An entry point's call stands or falls whole: one that ran short of
+// memory (counted, whoever's handler returned) or that an exception left
+// answers failure and stores nothing, a call joined inside it included;
+// one that ended well stores all; a user's OK stored in it stands, whatever
+// memory does after.
+TEST_F(StoredState, ACallThatFailsStoresNothing) {
+  enum class End { kWell, kShort, kThrown, kShortInside, kShortAfterOk };
+  const struct {
+    End end;
+    int answer;
+    DWORD error;  // when it failed
+    long stored;  // what X holds after
+  } rows[] = {
+      {End::kWell, 1, 0, 1},
+      {End::kShort, 0, kErrorNotEnoughMemory, 0},
+      {End::kThrown, 0, kErrorNotEnoughMemory, 0},
+      {End::kShortInside, 0, kErrorNotEnoughMemory, 0},
+      {End::kShortAfterOk, 1, 0, 3},
+  };
+  const RWErrorHandler before = SetErrorHandler([](const RWError&) {});
+  for (const auto& row : rows) {
+    SCOPED_TRACE(int(row.end));
+    Fresh();
+    const int answer = AnswerEntryPoint<int>(0, [&] {
+      Change(Thing::kValue, 1);
+      AnswerEntryPoint<int>(0, [&] {
+        Change(Thing::kDefault, 2);
+        if (row.end == End::kShortInside) RWRaiseNoMemory(1);
+        return 1;
+      });
+      if (row.end == End::kShortAfterOk) {
+        GStoreTransaction ok(GStoreTransaction::Mode::kUserConfirmed);
+        ok.Attach();
+        Change(Thing::kValue, 3);
+        ok.Detach();
+        EXPECT_EQ(GStoreCall::CommitOk(ok), 0u);
+        GStoreCall::Confirmed();
+      }
+      if (row.end == End::kShort || row.end == End::kShortAfterOk) RWRaiseNoMemory(1);
+      if (row.end == End::kThrown) throw std::bad_alloc();
+      return 1;
+    });
+    EXPECT_EQ(answer, row.answer);
+    if (answer == 0) {
+      EXPECT_EQ(GetLastError(), row.error);
+    }
+    EXPECT_EQ(Held(Thing::kValue), row.stored);
+    EXPECT_EQ(Held(Thing::kDefault), row.stored ? 2 : 0);
+  }
+  SetErrorHandler(before);
 }
 
 // A commit the system refuses part way takes back what it made, in the

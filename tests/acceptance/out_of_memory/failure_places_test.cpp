@@ -175,6 +175,19 @@ TEST_F(FailurePlacesOnP1, AContextGivesBackWhatItTook) {
                                  platform::kCdmDriverDefault);
          return true;
        }},
+      // The document sheet's own calls ask whether the printer's data may be
+      // changed: a right that memory ran short asking about is unknown,
+      // and the process's local-watermark flag stays as it was.
+      {"the local-watermark flag",
+       {{"GDriverContext::EnsureWritablePrinterData"}, 1, false},
+       Shortage::kBrief,
+       [&] {
+         GDriverContextBase::SetLocalWatermarkFlag(0);
+         platform::DocumentPropertyHeader header{
+             28, 0, data->GetPrinterHandle(), nullptr, nullptr, nullptr, 0, 0};
+         data->DrvDocumentPropertySheets(nullptr, reinterpret_cast<platform::LPARAM>(&header));
+         return GDriverContextBase::GetLocalWatermarkFlag() == 0;
+       }},
       // The template's copy for the one quick set: a pool short of it is no
       // pool. (The upgrade's own check of memory hides it from its export.)
       {"a quick set the upgrade cannot copy",
