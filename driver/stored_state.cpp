@@ -22,16 +22,28 @@ using platform::LONG;
 
 namespace stored_state_internal {
 
+namespace {
+
+char16_t FoldUnit(char16_t unit) {
+  if (unit >= u'a' && unit <= u'z') return char16_t(unit - (u'a' - u'A'));
+  return unit >= 0x80 ? platform::WideToUpper(unit) : unit;
+}
+
+}  // namespace
+
 std::u16string Fold(std::u16string_view text) {
   std::u16string folded(text);
-  for (char16_t& unit : folded) {
-    if (unit >= u'a' && unit <= u'z') {
-      unit = char16_t(unit - (u'a' - u'A'));
-    } else if (unit >= 0x80) {
-      unit = platform::WideToUpper(unit);
-    }
-  }
+  for (char16_t& unit : folded)
+    unit = FoldUnit(unit);
   return folded;
+}
+
+bool SameFolded(std::u16string_view folded, std::u16string_view text) {
+  if (folded.size() != text.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (folded[i] != FoldUnit(text[i])) return false;
+  }
+  return true;
 }
 
 namespace {
@@ -52,10 +64,14 @@ std::uint64_t ItemHash(Kind kind, HKEY root, std::u16string_view where, std::u16
   std::uint64_t hash = Mix(kFnvOffset, &kind, sizeof kind);
   const auto root_bits = reinterpret_cast<std::uintptr_t>(root);
   hash = Mix(hash, &root_bits, sizeof root_bits);
-  hash = Mix(hash, where.data(), where.size() * sizeof(char16_t));
-  const char16_t separator = 0;
-  hash = Mix(hash, &separator, sizeof separator);
-  return Mix(hash, name.data(), name.size() * sizeof(char16_t));
+  // Folded as hashed: a name as given hashes as its folded form.
+  for (std::u16string_view text : {where, std::u16string_view(u"", 1), name}) {
+    for (char16_t unit : text) {
+      const char16_t folded = FoldUnit(unit);
+      hash = Mix(hash, &folded, sizeof folded);
+    }
+  }
+  return hash;
 }
 
 std::uint64_t ValueHash(bool present, DWORD type, const BYTE* bytes, std::size_t size) {
@@ -72,23 +88,27 @@ std::size_t DevModeLength(const BYTE* record) {
   return word(platform::kDevModeSizeOffset) + word(platform::kDevModeDriverExtraOffset);
 }
 
+bool PathOk(std::u16string_view path) {
+  // The system refuses an empty name in a path.
+  if (path.empty()) return true;
+  if (path.front() == u'\\' || path.back() == u'\\') return false;
+  return path.find(u"\\\\") == std::u16string_view::npos;
+}
+
 bool FoldPath(const char16_t* path, std::u16string& folded) {
   folded = Fold(path ? std::u16string_view(path) : std::u16string_view());
-  // The system refuses an empty name in a path.
-  if (folded.empty()) return true;
-  if (folded.front() == u'\\' || folded.back() == u'\\') return false;
-  return folded.find(u"\\\\") == std::u16string::npos;
+  return PathOk(folded);
 }
 
 const GStoreTransaction::Change* FindStaged(GStoreTransaction* innermost, std::uint64_t item,
-                                            Kind kind, HKEY root, const std::u16string& where,
-                                            const std::u16string& name) {
+                                            Kind kind, HKEY root, std::u16string_view where,
+                                            std::u16string_view name) {
   for (GStoreTransaction* transaction = innermost; transaction;
        transaction = transaction->Outer()) {
     const std::vector<GStoreTransaction::Change>& changes = transaction->Changes();
     for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
       if (it->item == item && !it->rewrite && it->kind == kind && it->root == root &&
-          it->where == where && it->name == name)
+          SameFolded(it->where, where) && SameFolded(it->name, name))
         return &*it;
     }
   }
@@ -102,6 +122,9 @@ using namespace stored_state_internal;
 namespace {
 
 thread_local GStoreTransaction* t_current = nullptr;
+
+// A printer's level 2 record that fits this is read on the stack.
+constexpr std::size_t kLocalRecordBytes = 4096;
 
 // The size query, then the read into a block of the size it gave; the
 // caller's last error stays when it reads.
@@ -228,9 +251,7 @@ bool GStoreTransaction::Empty() const {
 
 void GStoreTransaction::Discard() noexcept {
   changes_.clear();
-  changes_.shrink_to_fit();
   reads_.clear();
-  reads_.shrink_to_fit();
   printers_.clear();
   for (HANDLE handle : owned_)
     platform::ClosePrinter(handle);
@@ -273,29 +294,53 @@ GStoreTransaction::Printer* GStoreTransaction::Resolve(HANDLE handle) {
   for (Printer& printer : printers_) {
     if (printer.handle == handle) return &printer;
   }
-  DWORD size = 0;
-  std::unique_ptr<BYTE[]> record = ReadBlock(
-      [&](BYTE* buffer, DWORD room, DWORD& needed) {
-        return platform::GetPrinterW(handle, 2, buffer, room, &needed) == 1;
-      },
-      size);
-  if (!record || size < sizeof(platform::PrinterInfo2W)) return nullptr;
-  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.get());
+  // Read onto the stack first: its names are what a read needs; the
+  // record itself is kept only for a change (RecordOf).
+  alignas(std::max_align_t) BYTE local[kLocalRecordBytes];
+  DWORD needed = 0;
+  const DWORD last_error = platform::GetLastError();
+  std::unique_ptr<BYTE[]> heap;
+  const BYTE* record = local;
+  if (platform::GetPrinterW(handle, 2, local, sizeof local, &needed) != 1) {
+    DWORD size = 0;
+    heap = ReadBlock(
+        [&](BYTE* buffer, DWORD room, DWORD& got) {
+          return platform::GetPrinterW(handle, 2, buffer, room, &got) == 1;
+        },
+        size);
+    if (!heap || size < sizeof(platform::PrinterInfo2W)) return nullptr;
+    record = heap.get();
+  }
+  platform::SetLastError(last_error);
+  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record);
   if (!info->printer_name) return nullptr;
   Printer printer;
   printer.handle = handle;
   printer.name = info->printer_name;
   printer.folded = Fold(printer.name);
   printer.server = Fold(info->server_name ? std::u16string_view(info->server_name) : u"");
-  printer.record = std::move(record);
   printers_.push_back(std::move(printer));
   return &printers_.back();
+}
+
+const BYTE* GStoreTransaction::RecordOf(Printer& printer) {
+  if (!printer.record) {
+    DWORD size = 0;
+    printer.record = ReadBlock(
+        [&](BYTE* buffer, DWORD room, DWORD& needed) {
+          return platform::GetPrinterW(printer.handle, 2, buffer, room, &needed) == 1;
+        },
+        size);
+    if (printer.record && size < sizeof(platform::PrinterInfo2W)) printer.record.reset();
+  }
+  return printer.record.get();
 }
 
 bool GStoreTransaction::Writable(Printer& printer) {
   if (printer.writable < 0) {
     // The system's own check of the right to administer, with a record
     // that changes nothing: the printer's own, without a device mode.
+    if (!RecordOf(printer)) return false;
     auto* info = reinterpret_cast<platform::PrinterInfo2W*>(printer.record.get());
     void* dev_mode = info->dev_mode;
     void* security = info->security_descriptor;
@@ -499,10 +544,10 @@ DWORD GStoredState::GetPrinterData(HANDLE printer, const char16_t* name, DWORD* 
     return platform::GetPrinterDataW(printer, name, type, data, size, needed);
   GStoreTransaction::Printer* found = transaction->Resolve(printer);
   if (!found) return platform::GetPrinterDataW(printer, name, type, data, size, needed);
-  const std::u16string folded = Fold(name ? name : u"");
-  const std::uint64_t item = ItemHash(Kind::kPrinterValue, nullptr, found->folded, folded);
+  const std::u16string_view given = name ? name : u"";
+  const std::uint64_t item = ItemHash(Kind::kPrinterValue, nullptr, found->folded, given);
   if (const auto* change =
-          FindStaged(transaction, item, Kind::kPrinterValue, nullptr, found->folded, folded))
+          FindStaged(transaction, item, Kind::kPrinterValue, nullptr, found->folded, given))
     return AnswerFromChange(*change, type, data, size, needed);
   DWORD read_type = 0;
   const DWORD result = platform::GetPrinterDataW(printer, name, &read_type, data, size, needed);
@@ -635,7 +680,9 @@ BOOL GStoredState::GetPrinter(HANDLE printer, BYTE* buffer, DWORD size, DWORD* n
     return read;
   }
   // The printer's own record, its stored default the one staged.
-  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(found->record.get());
+  const auto* info =
+      reinterpret_cast<const platform::PrinterInfo2W*>(transaction->RecordOf(*found));
+  if (!info) return platform::GetPrinterW(printer, 2, buffer, size, needed);
   char16_t* platform::PrinterInfo2W::*const kTexts[] = {
       &platform::PrinterInfo2W::server_name,     &platform::PrinterInfo2W::printer_name,
       &platform::PrinterInfo2W::share_name,      &platform::PrinterInfo2W::port_name,
@@ -765,6 +812,30 @@ bool FormsSeen(GStoreTransaction* transaction, GStoreTransaction::Printer* found
   return true;
 }
 
+// Whether a change of a form of `server` is staged in the thread's
+// transactions.
+bool FormsStaged(GStoreTransaction* transaction, const std::u16string& server) {
+  for (GStoreTransaction* at = transaction; at; at = at->Outer()) {
+    for (const GStoreTransaction::Change& change : at->Changes()) {
+      if (change.kind == Kind::kForm && change.where == server) return true;
+    }
+  }
+  return false;
+}
+
+// Notes what a read of `count` forms of `server` met (the list whole when
+// `whole`), allocating nothing but the notes.
+void NoteForms(GStoreTransaction& transaction, const std::u16string& server,
+               const platform::FormInfo1W* forms, DWORD count, bool whole) {
+  for (DWORD i = 0; i < count; ++i) {
+    const platform::FormInfo1W& form = forms[i];
+    transaction.NoteRead(
+        ItemHash(Kind::kForm, nullptr, server, form.name ? form.name : u""),
+        FormValueHash(true, form.flags, FormShape{form.size, form.imageable_area}));
+  }
+  if (whole) transaction.NoteRead(ItemHash(Kind::kForm, nullptr, server, kFormListName), 0);
+}
+
 // The writer's side of a form change: the printer, resolved, with the
 // right to administer and its handle for the commit; the forms seen.
 GStoreTransaction::Printer* FormWriter(GStoreTransaction& transaction, HANDLE printer,
@@ -808,6 +879,18 @@ BOOL GStoredState::GetForm(HANDLE printer, const char16_t* name, BYTE* buffer, D
   if (!transaction) return platform::GetFormW(printer, name, 1, buffer, size, needed);
   GStoreTransaction::Printer* found = transaction->Resolve(printer);
   if (!found) return platform::GetFormW(printer, name, 1, buffer, size, needed);
+  if (!FormsStaged(transaction, found->server)) {
+    const BOOL read = platform::GetFormW(printer, name, 1, buffer, size, needed);
+    if (read == 1 && buffer) {
+      NoteForms(*transaction, found->server, reinterpret_cast<platform::FormInfo1W*>(buffer), 1,
+                false);
+    } else if (read != 1 && platform::GetLastError() == platform::kErrorInvalidFormName) {
+      transaction->NoteRead(ItemHash(Kind::kForm, nullptr, found->server, name ? name : u""),
+                            FormValueHash(false, 0, FormShape{}));
+      platform::SetLastError(platform::kErrorInvalidFormName);
+    }
+    return read;
+  }
   std::vector<FormView> forms;
   if (!FormsSeen(transaction, found, printer, forms)) return 0;
   auto held = FindForm(forms, name);
@@ -827,6 +910,13 @@ BOOL GStoredState::EnumForms(HANDLE printer, BYTE* buffer, DWORD size, DWORD* ne
   *returned = 0;
   GStoreTransaction::Printer* found = transaction->Resolve(printer);
   if (!found) return platform::EnumFormsW(printer, 1, buffer, size, needed, returned);
+  if (!FormsStaged(transaction, found->server)) {
+    const BOOL read = platform::EnumFormsW(printer, 1, buffer, size, needed, returned);
+    if (read == 1 && buffer)
+      NoteForms(*transaction, found->server, reinterpret_cast<platform::FormInfo1W*>(buffer),
+                *returned, true);
+    return read;
+  }
   std::vector<FormView> forms;
   if (!FormsSeen(transaction, found, printer, forms)) return 0;
   if (!WriteForms(forms, buffer, size, needed)) return 0;
@@ -904,13 +994,13 @@ BOOL GStoredState::DeleteForm(HANDLE printer, const char16_t* name) try {
 LONG GStoredState::QueryValue(HKEY root, const char16_t* path, const char16_t* name, DWORD* type,
                               BYTE* data, DWORD* size) try {
   GStoreTransaction* transaction = t_current;
-  std::u16string folded_path;
-  const bool path_ok = FoldPath(path, folded_path);
+  const std::u16string_view given_path = path ? path : u"";
+  const std::u16string_view given = name ? name : u"";
+  const bool path_ok = PathOk(given_path);
   if (transaction && path_ok && (size || !data)) {
-    const std::u16string folded = Fold(name ? name : u"");
-    const std::uint64_t item = ItemHash(Kind::kRegistryValue, root, folded_path, folded);
+    const std::uint64_t item = ItemHash(Kind::kRegistryValue, root, given_path, given);
     if (const auto* change =
-            FindStaged(transaction, item, Kind::kRegistryValue, root, folded_path, folded)) {
+            FindStaged(transaction, item, Kind::kRegistryValue, root, given_path, given)) {
       DWORD needed = 0;
       const DWORD answer = AnswerFromChange(*change, type, data, size ? *size : 0, &needed);
       if (size && answer != platform::kErrorFileNotFound) *size = needed;
@@ -926,8 +1016,7 @@ LONG GStoredState::QueryValue(HKEY root, const char16_t* path, const char16_t* n
   }
   if (type && result == 0) *type = read_type;
   if (transaction && path_ok) {
-    const std::uint64_t item =
-        ItemHash(Kind::kRegistryValue, root, folded_path, Fold(name ? name : u""));
+    const std::uint64_t item = ItemHash(Kind::kRegistryValue, root, given_path, given);
     if (result == LONG(platform::kErrorFileNotFound)) {
       transaction->NoteRead(item, ValueHash(false, 0, nullptr, 0));
     } else if (result == 0 && size && (data || *size == 0)) {

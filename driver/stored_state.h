@@ -127,6 +127,8 @@ class GStoreTransaction {
   // Whether the handle may change the printer (the system's answer, asked
   // once); false with the last error kErrorAccessDenied.
   bool Writable(Printer& printer);
+  // The printer's level 2 record as read once; null when it cannot be.
+  const platform::BYTE* RecordOf(Printer& printer);
   // Closes `handle` once no transaction of the thread makes a change
   // through it: at once, or when the last of them ends.
   static platform::BOOL CloseWhenDone(platform::HANDLE handle) noexcept;

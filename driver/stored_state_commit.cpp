@@ -303,6 +303,10 @@ DWORD Write(const Change& change, HANDLE admin, Image& image, bool present, DWOR
 }  // namespace
 
 GStoreTransaction::Outcome GStoreTransaction::Commit() noexcept {
+  if (changes_.empty()) {
+    Discard();
+    return Outcome::kNothing;
+  }
   return mode_ == Mode::kCall ? CommitParts(this, nullptr).calls
                               : CommitParts(nullptr, this).confirmed;
 }

@@ -33,9 +33,13 @@ inline constexpr char16_t kFormListName[] = u"\x1 forms";
 
 // Names compare as the system's do: folded to upper case.
 std::u16string Fold(std::u16string_view text);
-// A key path folded; false for one with an empty name in it.
+// Whether `text` folds to `folded`; allocates nothing.
+bool SameFolded(std::u16string_view folded, std::u16string_view text);
+// A key path folded; false for one with an empty name in it (PathOk).
 bool FoldPath(const char16_t* path, std::u16string& folded);
-// The thing a change or read is of, and what a read met, as 64-bit hashes.
+bool PathOk(std::u16string_view path);
+// The thing a change or read is of (its names folded as hashed), and what
+// a read met, as 64-bit hashes.
 std::uint64_t ItemHash(Kind kind, platform::HKEY root, std::u16string_view where,
                        std::u16string_view name);
 std::uint64_t ValueHash(bool present, platform::DWORD type, const platform::BYTE* bytes,
@@ -51,8 +55,7 @@ std::size_t DevModeLength(const platform::BYTE* record);
 // transactions it was attached in front of; null when none.
 const GStoreTransaction::Change* FindStaged(GStoreTransaction* innermost, std::uint64_t item,
                                             Kind kind, platform::HKEY root,
-                                            const std::u16string& where,
-                                            const std::u16string& name);
+                                            std::u16string_view where, std::u16string_view name);
 
 }  // namespace stored_state_internal
 
@@ -87,6 +90,6 @@ struct GStoreTransaction::Printer {
   std::u16string name;
   std::u16string folded;
   std::u16string server;                     // folded; empty for the local machine
-  std::unique_ptr<platform::BYTE[]> record;  // its level 2 record, as first read
+  std::unique_ptr<platform::BYTE[]> record;  // its level 2 record (RecordOf)
   int writable = -1;                         // unknown until asked
 };
