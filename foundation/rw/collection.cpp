@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <memory>
 #include <utility>
-#include <vector>
 
 #include "foundation/rw/file.h"
 #include "foundation/rw/readscope.h"
@@ -11,28 +10,23 @@
 #include "foundation/rw/storetable.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
-#include "platform/thread_part.h"
 
 namespace {
 
-struct Comparing {
-  const void* a;
-  const void* b;
-};
-thread_local platform::ThreadPart<std::vector<Comparing>> t_comparing;
+// The innermost comparison open on this thread.
+thread_local const RWComparisonGuard* t_comparing = nullptr;
 
 }  // namespace
 
-RWComparisonGuard::RWComparisonGuard(const void* a, const void* b) : reentered_(false) {
-  std::vector<Comparing>& comparing = t_comparing.Get();
-  for (const Comparing& c : comparing) {
-    if (c.a == a && c.b == b) reentered_ = true;
-  }
-  if (!reentered_) comparing.push_back({a, b});
+RWComparisonGuard::RWComparisonGuard(const void* a, const void* b)
+    : a_(a), b_(b), outer_(t_comparing) {
+  for (const RWComparisonGuard* open = outer_; open && !reentered_; open = open->outer_)
+    reentered_ = open->a_ == a && open->b_ == b;
+  if (!reentered_) t_comparing = this;
 }
 
 RWComparisonGuard::~RWComparisonGuard() {
-  if (!reentered_) t_comparing.Get().pop_back();
+  if (!reentered_) t_comparing = outer_;
 }
 
 RWClassID RWCollectionBase::ClassId() const {

@@ -122,7 +122,13 @@ RWFile& operator>>(RWFile& file, T*& collection) {
 // Guards the member-wise comparison of two collections against cycles (a
 // collection that holds itself, directly or not): while a pair is being
 // compared on this thread, comparing it again answers equal, so the walk
-// ends instead of recursing forever.
+// ends instead of recursing forever. The open comparisons are a chain of
+// the guards on the thread's stack: a comparison allocates nothing, so
+// none throws std::bad_alloc out of a collection's insertion (where a read
+// would lose the member it was inserting).
+//
+// REQUIRES: a local variable (guards end in the reverse order of their
+// making).
 class RWComparisonGuard {
  public:
   RWComparisonGuard(const void* a, const void* b);
@@ -134,7 +140,10 @@ class RWComparisonGuard {
   bool Reentered() const { return reentered_; }
 
  private:
-  bool reentered_;
+  const void* a_;
+  const void* b_;
+  const RWComparisonGuard* outer_;  // the comparison open further up
+  bool reentered_ = false;
 };
 
 // The iterator protocol shared by the list and hash-table iterators.

@@ -87,11 +87,13 @@ RWCollectable* AdoptNewObject(RWReadTable& table, std::uint16_t tag, RWClassID i
     return nullptr;
   }
   // Freed should the table have no room for it (std::bad_alloc); the
-  // table's from there on.
+  // table's from there on, marked as being restored from the start, so
+  // that a table with no room for its class name frees it too.
   std::unique_ptr<RWCollectable> made(existing ? nullptr : object);
   number = table.AddObject(expected == kRWNoClassId ? object : nullptr, existing == nullptr,
                            tag == kRWNewStringId ? kRWNoClassId : id);
   made.release();
+  table.BeginRestore(number);
   if (tag == kRWNewStringId) table.AddClassId(object->ClassId());
   return object;
 }
@@ -219,7 +221,6 @@ bool ReadFileToken(RWFile& file, RWCollectable* existing, RWCollectable*& result
     file.MarkError();
     return false;
   }
-  table.BeginRestore(number);
   object->RestoreFromFile(file);
   table.SetLastHandedOut(number);
   // A created object always goes to the caller, even when its data was bad,
@@ -338,7 +339,6 @@ bool ReadStreamToken(RWVirtualInputStream& stream, RWCollectable* existing, RWCo
     SetFail(stream);
     return false;
   }
-  table.BeginRestore(number);
   object->RestoreFromStream(stream);
   table.SetLastHandedOut(number);
   char close = 0;

@@ -6,6 +6,7 @@
 #include "foundation/rw/file.h"
 #include "foundation/rw/readscope.h"
 #include "foundation/rw/rwstore.h"
+#include "foundation/rw/storetable.h"
 #include "foundation/rw/support.h"
 #include "foundation/rw/vstream.h"
 
@@ -278,25 +279,30 @@ RWCollectable* RWSlistCollectablesStack::Append(RWCollectable*) {
   return nullptr;
 }
 
+// A member the stack could not link (its link's memory ran short) goes
+// back to the read, which frees it with what only it holds, as a
+// collection's restore does with what it does not take.
 void RWSlistCollectablesStack::RestoreFromFile(RWFile& file) {
   RWReadScope scope(file);
+  RWReadTableKeeper keeper(&file);
   std::uint32_t count;
   if (!file.ReadUInt(count)) return;
   for (std::uint32_t i = 0; i < count && !file.Error() && !file.Eof(); ++i) {
     RWCollectable* member = nullptr;
     ReadCollectablePointerFromFile(file, member);
-    AddLink(member);
+    if (member && !AddLink(member)) RWRefuseRestored(file, member);
   }
 }
 
 void RWSlistCollectablesStack::RestoreFromStream(RWVirtualInputStream& stream) {
   RWReadScope scope(stream);
+  RWReadTableKeeper keeper(&stream);
   std::uint32_t count = 0;
   stream.GetUInt(count);
   for (std::uint32_t i = 0; i < count && stream.Good(); ++i) {
     RWCollectable* member = nullptr;
     ReadCollectablePointerFromStream(stream, member);
-    AddLink(member);
+    if (member && !AddLink(member)) RWRefuseRestored(stream, member);
   }
 }
 

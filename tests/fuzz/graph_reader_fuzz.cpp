@@ -1,5 +1,6 @@
 // Fuzz target of the object-graph readers. The first byte picks the form
-// (RWFile, binary, portable text or headered stream); the rest is the data.
+// (RWFile, binary, portable text or headered stream: RestoreFromGraphInput);
+// the rest is the data.
 // Whatever the input, the reader must end without a crash or a hang, and
 // every object it made must be freeable, each once. The default error
 // handler stays in force: an error of bad data that escaped the readers'
@@ -13,7 +14,6 @@
 // Built as a libFuzzer program when the compiler is clang, and compiled into
 // the corpus replay test.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "foundation/rw/registration.h"
@@ -27,23 +27,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
-  std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
-  RWCollectable* read = nullptr;
-  switch (data[0] % 4) {
-    case 0:
-      read = testing_support::RestoreFromFileBytes(bytes);
-      break;
-    case 1:
-      read = testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kBinary);
-      break;
-    case 2:
-      read = testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kPortable);
-      break;
-    default:
-      read = testing_support::RestoreFromStreamBytes(bytes, testing_support::Encoding::kHeadered);
-      break;
-  }
-  testing_support::DeleteGraph(read);
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  testing_support::DeleteGraph(testing_support::RestoreFromGraphInput(input));
   return 0;
 }

@@ -88,6 +88,29 @@ RWCollectable* RestoreFromStreamBytes(const std::string& bytes, Encoding encodin
   return object;
 }
 
+RWCollectable* RestoreFromGraphInput(
+    const std::string& input, const std::function<void(const std::function<void()>&)>& around) {
+  if (input.empty()) return nullptr;
+  const std::string data = input.substr(1);
+  const auto run = [&](const std::function<void()>& restore) {
+    around ? around(restore) : restore();
+  };
+  RWCollectable* object = nullptr;
+  const int form = static_cast<unsigned char>(input[0]) % 4;
+  if (form == 0) {
+    TempPath path("graph");
+    WriteAll(path.str(), data);
+    RWFile file(path.c_str(), "rb");
+    run([&] { ReadCollectablePointerFromFile(file, object); });
+  } else {
+    const Encoding encodings[] = {Encoding::kBinary, Encoding::kPortable, Encoding::kHeadered};
+    std::istringstream in(data);
+    const std::unique_ptr<RWVirtualInputStream> stream = MakeInputStream(in, encodings[form - 1]);
+    run([&] { ReadCollectablePointerFromStream(*stream, object); });
+  }
+  return object;
+}
+
 namespace {
 
 void Gather(RWCollectable* object, RWIdentitySet& seen) {

@@ -2,6 +2,7 @@
 // RWFile, and freeing a restored graph of library collections.
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <memory>
 #include <string>
@@ -38,6 +39,14 @@ std::unique_ptr<RWVirtualInputStream> MakeInputStream(std::istream& in, Encoding
 // without the fail state.
 RWCollectable* RestoreFromStreamBytes(const std::string& bytes, Encoding encoding,
                                       bool* ok = nullptr);
+
+// Restores one pointer from a graph reader's fuzz input: its first byte
+// picks the file or a stream encoding (modulo 4: file, binary, portable,
+// headered), the rest is the data. `around`, if any, runs the restore
+// alone (the file or stream made before it).
+RWCollectable* RestoreFromGraphInput(
+    const std::string& input,
+    const std::function<void(const std::function<void()>& restore)>& around = nullptr);
 
 // Deletes an object and everything reachable from it through library
 // collections and associations, each object once.
