@@ -20,12 +20,15 @@
 //              the queries after the sheets changing none of the printer's
 //              data, and the printer's initialise event last;
 //   shared     three documents on one printer handle at once;
-//   random     once the library is attached, allocations fail at random
-//              (drawn from SEED; none for 0) while THREADS threads print
-//              documents and call the other exports, or ask the queries,
-//              until the main thread has worked the device sheet through
-//              the sheet service (memory 128, OK) and then PrinterProperties
-//              (tray 2 and its form chosen on the forms page, OK).
+//   random     once the library is attached, the printer's stored default
+//              is one a driver before this one left (which this driver does
+//              not take: the threads' first conversions build and store
+//              one), and allocations fail at random (drawn from SEED; none
+//              for 0) while THREADS threads print documents and call the
+//              other exports, or ask the queries, until the main thread has
+//              worked the device sheet through the sheet service (memory
+//              128, OK) and then PrinterProperties (tray 2 and its form
+//              chosen on the forms page, OK).
 // The install goes in FOLDER, which the caller made and removes. HEADROOM_KB
 // limits the address space to what the set-up left mapped and that much
 // more; without it there is no limit.
@@ -506,12 +509,33 @@ void DocumentsOrQueries(int index) {
   index % 2 == 0 ? Documents(index) : Queries(index);
 }
 
+// Stores as the printer's default what a driver before this one left, as
+// the system keeps it when a printer's driver changes: the public part
+// alone (the device name, dmSpecVersion 0x0401 at 64, dmSize 220,
+// dmDriverExtra 0), which this driver does not take.
+void StoreForeignDefault() {
+  constexpr std::size_t kPublicSize = 220;
+  constexpr std::size_t kSpecVersionOffset = 64;
+  Record mode(kPublicSize, 0);
+  for (std::size_t i = 0; support::kFixturePrinter[i] != 0; ++i)
+    mode[2 * i] = std::uint8_t(support::kFixturePrinter[i]);
+  mode[kSpecVersionOffset] = 0x01, mode[kSpecVersionOffset + 1] = 0x04;
+  mode[platform::kDevModeSizeOffset] = kPublicSize;
+  platform::PrinterInfo2W info{};
+  info.dev_mode = mode.data();
+  if (platform::SetPrinterW(g_install.Printer(), 2, reinterpret_cast<platform::BYTE*>(&info), 0) !=
+      1)
+    End(kHostFailed, "the foreign default cannot be stored");
+}
+
 // Both sheets, worked while `threads` threads call the other exports and
-// allocations fail at random (`seed`).
+// allocations fail at random (`seed`), on a printer whose stored default
+// this driver does not take.
 void RunRandomRoad(std::uint64_t seed, int threads) {
   g_owned = ReadOwned();
   if (!g_owned.memory || !g_owned.tray || !g_owned.tray_form)
     End(kHostFailed, "the sheet before cannot be read");
+  StoreForeignDefault();
   g_go = g_sheets_done = false;
   Threads working(&DocumentsOrQueries, threads);
   support::ResetAllocations();
