@@ -138,23 +138,6 @@ void ReadForms(platform::HANDLE printer, StoredState& state) {
   }
 }
 
-void ReadStoredDefault(platform::HANDLE printer, StoredState& state) {
-  Bytes record =
-      LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
-        return platform::GetPrinterW(printer, 2, buffer, size, needed);
-      });
-  if (record.empty()) return;
-  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.data());
-  const auto* mode = static_cast<const std::uint8_t*>(info->dev_mode);
-  if (!mode) return;
-  const std::size_t size = std::size_t(mode[platform::kDevModeSizeOffset] |
-                                       mode[platform::kDevModeSizeOffset + 1] << 8) +
-                           std::size_t(mode[platform::kDevModeDriverExtraOffset] |
-                                       mode[platform::kDevModeDriverExtraOffset + 1] << 8);
-  if (mode + size > record.data() + record.size()) return;
-  state.items["stored default"] = Bytes(mode, mode + size);
-}
-
 void AppendHex(std::string& text, const Bytes& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   for (std::uint8_t byte : bytes) {
@@ -243,6 +226,23 @@ bool StoredState::Parse(const std::string& text) {
   return true;
 }
 
+std::optional<Bytes> StoredDefault(platform::HANDLE printer) {
+  Bytes record =
+      LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
+        return platform::GetPrinterW(printer, 2, buffer, size, needed);
+      });
+  if (record.empty()) return std::nullopt;
+  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.data());
+  const auto* mode = static_cast<const std::uint8_t*>(info->dev_mode);
+  if (!mode) return Bytes();
+  const std::size_t size = std::size_t(mode[platform::kDevModeSizeOffset] |
+                                       mode[platform::kDevModeSizeOffset + 1] << 8) +
+                           std::size_t(mode[platform::kDevModeDriverExtraOffset] |
+                                       mode[platform::kDevModeDriverExtraOffset + 1] << 8);
+  if (mode + size > record.data() + record.size()) return std::nullopt;
+  return Bytes(mode, mode + size);
+}
+
 StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE printer,
                             const char16_t* name) {
   StoredState state;
@@ -250,7 +250,8 @@ StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE p
   ReadPrinterData(name, state);
   ReadRegistry(name, state);
   ReadForms(printer, state);
-  ReadStoredDefault(printer, state);
+  if (std::optional<Bytes> stored = StoredDefault(printer); stored && !stored->empty())
+    state.items["stored default"] = std::move(*stored);
   Record record(kAcceptanceRecordBytes);
   if (DocumentProperties(install, printer, name, &record, nullptr, platform::kDmModeCopy) == 1)
     state.items["default record"] = record;

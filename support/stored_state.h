@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,5 +51,10 @@ struct StoredState {
 // path, as its driver record names it).
 StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE printer,
                             const char16_t* name);
+
+// The default device mode the spooler keeps for `printer` (GetPrinterW
+// level 2), its dmSize plus dmDriverExtra bytes: empty when it keeps none;
+// unset when the record cannot be read or its device mode overruns it.
+std::optional<std::vector<std::uint8_t>> StoredDefault(platform::HANDLE printer);
 
 }  // namespace support

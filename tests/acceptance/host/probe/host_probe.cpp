@@ -20,12 +20,15 @@
 //              the queries after the sheets changing none of the printer's
 //              data, and the printer's initialise event last;
 //   shared     three documents on one printer handle at once;
-//   random     once the library is attached, allocations fail at random
-//              (drawn from SEED; none for 0) while THREADS threads print
-//              documents and call the other exports, or ask the queries,
-//              until the main thread has worked the device sheet through
-//              the sheet service (memory 128, OK) and then PrinterProperties
-//              (tray 2 and its form chosen on the forms page, OK).
+//   random     once the library is attached, the printer's stored default
+//              is one a driver before this one left (which this driver does
+//              not take: the threads' first conversions build and store
+//              one), and allocations fail at random (drawn from SEED; none
+//              for 0) while THREADS threads print documents and call the
+//              other exports, or ask the queries, until the main thread has
+//              worked the device sheet through the sheet service (memory
+//              128, OK) and then PrinterProperties (tray 2 and its form
+//              chosen on the forms page, OK).
 // The install goes in FOLDER, which the caller made and removes. HEADROOM_KB
 // limits the address space to what the set-up left mapped and that much
 // more; without it there is no limit.
@@ -34,18 +37,22 @@
 // what the user owns is checked: every record a call handed out as a
 // success is printable (DevQueryPrintEx, which must not refuse now); a new
 // device sheet shows what the last sheet that said OK stored, the memory
-// and tray 2's form, or what was there before when none did. With no limit
-// and no failure each sheet the road works must say OK. Exit status: 0 when
-// every call answered and nothing the user owns was lost ("done" and how
-// much address space the road took beyond the set-up, or the set-up step
-// the library refused); 2 and one line when something was lost; 3 when the
-// host itself could not be set up or ran out of memory before the library
-// was attached.
+// and tray 2's form, or what was there before when none did; and the
+// printer's stored default device mode (GetPrinterW level 2, the system's
+// call) is byte for byte the one the last sheet that said OK left, read
+// right after it (where the address space is not limited: the read needs
+// memory). With no limit and no failure each sheet the road works must say
+// OK. Exit status: 0 when every call answered and nothing the user owns was
+// lost ("done" and how much address space the road took beyond the set-up,
+// or the set-up step the library refused); 2 and one line when something
+// was lost; 3 when the host itself could not be set up or ran out of
+// memory before the library was attached.
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -72,6 +79,7 @@
 #include "support/failing_allocator.h"
 #include "support/fixture_printer.h"
 #include "support/host_calls.h"
+#include "support/stored_state.h"
 #include "support/ui_user.h"
 
 namespace {
@@ -120,6 +128,10 @@ struct Owned {
 };
 Owned g_owned;
 int g_sheets_ok = 0;
+// The stored default device mode the last sheet that said OK left, and
+// that sheet; unset when none did (or the address space is limited).
+std::optional<Record> g_left_default;
+const char* g_left_by = nullptr;
 std::string g_sheets_said;    // what each sheet of the road said, for a finding
 std::uint64_t g_counted = 0;  // allocations counted while failures were armed
 bool g_failed = false;        // and whether any failed
@@ -349,8 +361,18 @@ void SetTrayFormOnNextSheet() {
   });
 }
 
+// The stored default as the system answers it now; the host fails when it
+// cannot be read.
+Record StoredDefault() {
+  support::UncountedAllocations uncounted;  // the probe's book, not the host's work
+  std::optional<Record> stored = support::StoredDefault(g_install.Printer());
+  if (!stored) End(kHostFailed, "the stored default cannot be read");
+  return std::move(*stored);
+}
+
 // A sheet said OK: the user's OK was taken and the sheet answered OK to
-// its caller (`answered`). With no limit and no failure, each sheet must.
+// its caller (`answered`), and the stored default it left is kept. With no
+// limit and no failure, each sheet must.
 bool SaidOk(bool answered, const char* sheet) {
   const std::string said = std::string(sheet) + (!g_pressed ? " took no OK"
                                                  : answered ? " said OK"
@@ -358,6 +380,7 @@ bool SaidOk(bool answered, const char* sheet) {
   if (!MemoryMayBeShort() && !(g_pressed && answered)) End(kFinding, said);
   g_sheets_said += (g_sheets_said.empty() ? "" : ", ") + said;
   g_sheets_ok += g_pressed && answered;
+  if (g_pressed && answered && g_headroom == 0) g_left_default = StoredDefault(), g_left_by = sheet;
   return g_pressed && answered;
 }
 
@@ -486,12 +509,33 @@ void DocumentsOrQueries(int index) {
   index % 2 == 0 ? Documents(index) : Queries(index);
 }
 
+// Stores as the printer's default what a driver before this one left, as
+// the system keeps it when a printer's driver changes: the public part
+// alone (the device name, dmSpecVersion 0x0401 at 64, dmSize 220,
+// dmDriverExtra 0), which this driver does not take.
+void StoreForeignDefault() {
+  constexpr std::size_t kPublicSize = 220;
+  constexpr std::size_t kSpecVersionOffset = 64;
+  Record mode(kPublicSize, 0);
+  for (std::size_t i = 0; support::kFixturePrinter[i] != 0; ++i)
+    mode[2 * i] = std::uint8_t(support::kFixturePrinter[i]);
+  mode[kSpecVersionOffset] = 0x01, mode[kSpecVersionOffset + 1] = 0x04;
+  mode[platform::kDevModeSizeOffset] = kPublicSize;
+  platform::PrinterInfo2W info{};
+  info.dev_mode = mode.data();
+  if (platform::SetPrinterW(g_install.Printer(), 2, reinterpret_cast<platform::BYTE*>(&info), 0) !=
+      1)
+    End(kHostFailed, "the foreign default cannot be stored");
+}
+
 // Both sheets, worked while `threads` threads call the other exports and
-// allocations fail at random (`seed`).
+// allocations fail at random (`seed`), on a printer whose stored default
+// this driver does not take.
 void RunRandomRoad(std::uint64_t seed, int threads) {
   g_owned = ReadOwned();
   if (!g_owned.memory || !g_owned.tray || !g_owned.tray_form)
     End(kHostFailed, "the sheet before cannot be read");
+  StoreForeignDefault();
   g_go = g_sheets_done = false;
   Threads working(&DocumentsOrQueries, threads);
   support::ResetAllocations();
@@ -542,12 +586,32 @@ void RunRoad(const std::string& road) {
   }
 }
 
+// The stored default is the one the last sheet that said OK left: no call
+// after it stored one built from what it had read before.
+void CheckStoredDefault() {
+  if (!g_left_default) return;
+  const Record now = StoredDefault();
+  if (now == *g_left_default) return;
+  const Record& left = *g_left_default;
+  const std::size_t at = std::size_t(
+      std::mismatch(now.begin(), now.end(), left.begin(), left.end()).first - now.begin());
+  const auto byte = [at](const Record& record) {
+    return at < record.size() ? std::to_string(record[at]) : std::string("its end");
+  };
+  End(kFinding, "the stored default differs from the one " + std::string(g_left_by) +
+                    " left first at byte " + std::to_string(at) + " (" + byte(now) +
+                    " where it left " + byte(left) + "; " + std::to_string(now.size()) +
+                    " bytes where it left " + std::to_string(left.size()) + ") (" + g_sheets_said +
+                    ")");
+}
+
 // What the user owns, checked with no limit and no failure armed: no
 // refusal is then for want of memory.
 void CheckWhatTheUserOwns() {
   SetLimit(RLIM_INFINITY);
   if (g_random) g_counted = support::CountedAllocations(), g_failed = support::AllocationFailed();
   support::ResetAllocations();
+  CheckStoredDefault();
   for (const Record& record : g_records)
     CheckPrintable(record, false);
   if (!g_owned.memory && !g_owned.tray && !g_owned.tray_form) return;
