@@ -41,6 +41,8 @@ struct StoredState {
   // one that was not may be as after.
   std::string TornBetween(const StoredState& before, const StoredState& after,
                           bool earlier_intact = false) const;
+  // The items ReadSystemStore reads.
+  StoredState SystemStore() const;
   std::string Serialize() const;
   // False when `text` is no serialized state.
   bool Parse(const std::string& text);
@@ -50,5 +52,13 @@ struct StoredState {
 // path, as its driver record names it).
 StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE printer,
                             const char16_t* name);
+
+// What the system itself keeps of printer `name` (its printer data, the
+// other registry values and keys, its server's forms, its stored default),
+// read through the platform alone: it calls nothing of the library's and
+// takes no lock of it, so that a process the library is ending can read
+// it (support/allocation_sweep.h). SystemStore() picks these items out of
+// a whole state.
+StoredState ReadSystemStore(platform::HANDLE printer, const char16_t* name);
 
 }  // namespace support
