@@ -1,9 +1,11 @@
 #include "support/allocation_sweep.h"
 
 #include <execinfo.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +25,7 @@
 #include "driver/printer_key.h"
 #include "foundation/rw/error.h"
 #include "persist/persistent_object.h"
+#include "platform/host/spooler.h"
 #include "platform/host/threads.h"
 #include "services/driver_data.h"
 #include "services/driver_server.h"
@@ -70,11 +73,47 @@ extern "C" void AbortedHere(int) {
   std::raise(SIGABRT);
 }
 
+// Where a child's fatal end writes the store, and the step it is in.
+struct CaptureTarget {
+  const std::string* path = nullptr;
+  std::size_t step = 0;
+  const std::string* step_name = nullptr;
+};
+CaptureTarget g_capture;
+
+// The default error handler's last act in a child (SetFatalEndHook): the
+// store as the system keeps it, after the step's number and name, written
+// whole to the parent's file. The library is dying inside a call: what
+// this reads goes through the platform alone, and its allocations are
+// uncounted (never failed). A second thread that ends the same way waits
+// for the first's exit.
+void CaptureStore(const RWError&) {
+  static std::atomic<bool> taken{false};
+  if (taken.exchange(true))
+    for (;;)
+      ::pause();
+  if (!g_capture.step_name) return;  // not in a step
+  UncountedAllocations uncounted;
+  platform::HANDLE printer = nullptr;
+  if (!platform::OpenPrinterW(kFixturePrinter, &printer, nullptr)) return;
+  const std::string text = std::to_string(g_capture.step) + " " + *g_capture.step_name + "\n" +
+                           ReadSystemStore(printer, kFixturePrinter).Serialize();
+  const int fd = ::open(g_capture.path->c_str(), O_WRONLY | O_TRUNC);
+  for (std::size_t done = 0; fd >= 0 && done < text.size();) {
+    const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+    if (wrote <= 0) break;
+    done += std::size_t(wrote);
+  }
+  if (fd >= 0) ::close(fd);
+}
+
 // The child's whole run: the set-up, the steps under the armed failure
 // (at `index`, or at `place` when given; none for the reference), the
-// checks. Writes the reference's states to `record` when given.
+// checks. Writes the reference's states to `record` when given; a fatal end
+// in a step writes the store to `capture` when given.
 int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std::uint64_t index,
-                SweepMode mode, const std::string* record, const AllocationPlace* place = nullptr) {
+                SweepMode mode, const std::string* record, const std::string* capture = nullptr,
+                const AllocationPlace* place = nullptr) {
   std::signal(SIGABRT, &AbortedHere);
   std::unique_ptr<SweepScenario> scenario = make();
   std::vector<SweepStep> steps;
@@ -90,6 +129,10 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
   }
   if (mode.returning_handler) SetErrorHandler(&ReturningHandler);
   if (mode.host_handler) std::set_new_handler(&HostNewHandler);
+  if (capture) {
+    g_capture.path = capture;
+    SetFatalEndHook(&CaptureStore);
+  }
   ResetAllocations();
   if (!place) {
     FailAllocation(index, mode.shortage, mode.run);
@@ -104,6 +147,8 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
     // them, they would differ from the reference's after any earlier step
     // made one object more or less. Each step starts from the same.
     MPersistentObject::SetSerialCounter(kStepSerials * std::uint32_t(i + 1));
+    g_capture.step = i;
+    g_capture.step_name = &steps[i].name;
     const bool answered = steps[i].call();
     const platform::DWORD error = platform::GetLastError();
     UncountedAllocations uncounted;
@@ -140,6 +185,7 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
   }
   const std::uint64_t counted = CountedAllocations();
   FailAllocation(0);
+  SetFatalEndHook(nullptr);
   UncountedAllocations uncounted;
   if (place && !AllocationFailed()) {
     std::fprintf(stderr, "the scenario never made %s\n", place->Describe().c_str());
@@ -203,8 +249,56 @@ class AfterSetUpScenario : public SweepScenario {
   std::function<std::string()> more_;
 };
 
+// The file the children's fatal ends write the store to (CaptureStore),
+// made by the parent and removed with the object; empty before each child.
+class CaptureFile {
+ public:
+  CaptureFile() : path_(TemporaryFolder() + "/sweep_capture-XXXXXX") {
+    const int fd = ::mkstemp(path_.data());
+    if (fd < 0) path_.clear();  // no capture: each fatal end is a finding
+    if (fd >= 0) ::close(fd);
+  }
+  ~CaptureFile() {
+    if (!path_.empty()) std::remove(path_.c_str());
+  }
+  CaptureFile(const CaptureFile&) = delete;
+  CaptureFile& operator=(const CaptureFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+  void Clear() const {
+    if (!path_.empty()) std::ofstream(path_, std::ios::trunc);
+  }
+  std::string Read() const {
+    std::ifstream in(path_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+ private:
+  std::string path_;
+};
+
+// "" when the store a fatal end captured (`text`, CaptureStore's) is,
+// thing by thing, as the reference had it before the step the child ended
+// in or as after it.
+std::string JudgeCapture(const std::string& text, const SweepReference& reference) {
+  const std::size_t line = text.find('\n');
+  const std::size_t step = line == std::string::npos ? 0 : std::strtoull(text.c_str(), nullptr, 10);
+  StoredState now;
+  if (line == std::string::npos || step + 1 >= reference.states.size() ||
+      !now.Parse(text.substr(line + 1)))
+    return "the fatal end left no capture of the store";
+  const std::string torn = now.TornBetween(reference.states[step].SystemStore(),
+                                           reference.states[step + 1].SystemStore());
+  return torn.empty() ? ""
+                      : "the fatal end in step " + text.substr(0, line) +
+                            " left the store torn (against before):\n" + torn;
+}
+
 // "" when the child ended as owed; counts what it met into `report`.
-std::string Judge(const ChildResult& child, SweepMode mode, SweepReport& report) {
+std::string Judge(const ChildResult& child, SweepMode mode, const SweepReference& reference,
+                  const CaptureFile& capture, SweepReport& report) {
   if (child.end != ChildResult::End::kExited)
     return child.Describe() + "\n" + Tail(child.error_output);
   const bool sanitizer = child.error_output.find("Sanitizer") != std::string::npos ||
@@ -217,7 +311,8 @@ std::string Judge(const ChildResult& child, SweepMode mode, SweepReport& report)
   if (child.code == kNoMemoryExit && !mode.returning_handler && !sanitizer &&
       child.error_output.find("Fatal Error\n[NOMEM]") != std::string::npos) {
     ++report.no_memory_exits;
-    return "";
+    const std::string torn = JudgeCapture(capture.Read(), reference);
+    return torn.empty() ? "" : torn + "\n" + Tail(child.error_output);
   }
   return child.Describe() + "\n" + Tail(child.error_output);
 }
@@ -225,17 +320,53 @@ std::string Judge(const ChildResult& child, SweepMode mode, SweepReport& report)
 // Judge's answer for one child looked at closely; traced
 // (DRV_SWEEP_TRACE), the whole of what the child said goes to standard
 // error too.
-std::string JudgedAndTraced(const ChildResult& child, SweepMode mode) {
+std::string JudgedAndTraced(const ChildResult& child, SweepMode mode,
+                            const SweepReference& reference, const CaptureFile& capture) {
   SweepReport report;
   if (std::getenv("DRV_SWEEP_TRACE")) std::fprintf(stderr, "%s\n", child.error_output.c_str());
-  return Judge(child, mode, report);
+  return Judge(child, mode, reference, capture, report);
 }
+
+// A scenario with only some of its steps swept (OnlySteps).
+class StepsSwept : public SweepScenario {
+ public:
+  StepsSwept(std::unique_ptr<SweepScenario> scenario, std::vector<std::string> names)
+      : scenario_(std::move(scenario)), names_(std::move(names)) {}
+
+  std::string SetUp() override { return scenario_->SetUp(); }
+  std::vector<SweepStep> Steps() override {
+    std::vector<SweepStep> steps = scenario_->Steps();
+    for (SweepStep& step : steps) {
+      if (std::find(names_.begin(), names_.end(), step.name) != names_.end()) continue;
+      step.call = [call = std::move(step.call)] {
+        UncountedAllocations uncounted;
+        return call();
+      };
+    }
+    return steps;
+  }
+  StoredState State() override { return scenario_->State(); }
+  std::string AfterFailure(const StoredState& now) override { return scenario_->AfterFailure(now); }
+  std::string Held() override { return scenario_->Held(); }
+  bool FailureStoresNothing() override { return scenario_->FailureStoresNothing(); }
+  void TearDown() override { scenario_->TearDown(); }
+
+ private:
+  std::unique_ptr<SweepScenario> scenario_;
+  std::vector<std::string> names_;
+};
 
 }  // namespace
 
 ScenarioMaker AfterSetUp(ScenarioMaker inner, std::function<std::string()> more) {
   return [inner = std::move(inner), more = std::move(more)] {
     return std::make_unique<AfterSetUpScenario>(inner(), more);
+  };
+}
+
+ScenarioMaker OnlySteps(ScenarioMaker make, std::vector<std::string> names) {
+  return [make = std::move(make), names = std::move(names)] {
+    return std::make_unique<StepsSwept>(make(), names);
   };
 }
 
@@ -303,27 +434,34 @@ std::string LibraryHolds(const AcceptanceInstall& install) {
 
 std::string SweepOne(const ScenarioMaker& make, const SweepReference& reference,
                      std::uint64_t index, SweepMode mode) {
+  const CaptureFile capture;
   ChildResult child = RunInChild(
-      [&] { return RunScenario(make, &reference, index, mode, nullptr); }, kSweepChildSeconds);
-  return JudgedAndTraced(child, mode);
+      [&] { return RunScenario(make, &reference, index, mode, nullptr, &capture.Path()); },
+      kSweepChildSeconds);
+  return JudgedAndTraced(child, mode, reference, capture);
 }
 
 std::string SweepAt(const ScenarioMaker& make, const SweepReference& reference,
                     const AllocationPlace& place, SweepMode mode) {
+  const CaptureFile capture;
   ChildResult child = RunInChild(
-      [&] { return RunScenario(make, &reference, 0, mode, nullptr, &place); }, kSweepChildSeconds);
-  return JudgedAndTraced(child, mode);
+      [&] { return RunScenario(make, &reference, 0, mode, nullptr, &capture.Path(), &place); },
+      kSweepChildSeconds);
+  return JudgedAndTraced(child, mode, reference, capture);
 }
 
 SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, std::uint64_t first,
                   std::uint64_t stride, std::uint64_t most, SweepMode mode) {
   SweepReport report;
+  const CaptureFile capture;
   for (std::uint64_t index = first; index <= reference.allocations && report.children < most;
        index += stride) {
     ++report.children;
+    capture.Clear();
     ChildResult child = RunInChild(
-        [&] { return RunScenario(make, &reference, index, mode, nullptr); }, kSweepChildSeconds);
-    if (std::string found = Judge(child, mode, report); !found.empty())
+        [&] { return RunScenario(make, &reference, index, mode, nullptr, &capture.Path()); },
+        kSweepChildSeconds);
+    if (std::string found = Judge(child, mode, reference, capture, report); !found.empty())
       report.findings.push_back({index, KindOf(child), found});
   }
   return report;
@@ -333,6 +471,7 @@ SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool 
                         SweepMode mode, std::string& summary) {
   SweepReference reference;
   if (!RecordReference(make, reference, summary)) return {{}, {}, {}, {{0, "reference", summary}}};
+  if (reference.allocations == 0) return {{}, {}, {}, {{0, "reference", "nothing to sweep"}}};
   const auto told = [](const char* name, std::uint64_t fallback) {
     const char* text = std::getenv(name);
     return text && std::atoll(text) > 0 ? std::uint64_t(std::atoll(text)) : fallback;

@@ -6,7 +6,11 @@
 //
 //   - it ends: no hang (the child's alarm), no crash; the one end allowed
 //     besides a normal one is the default error handler's "Fatal Error"
-//     exit for [NOMEM] (status 1);
+//     exit for [NOMEM] (status 1), and then the store the system keeps
+//     (ReadSystemStore, read on the way out: SetFatalEndHook) is, thing by
+//     thing, as the reference had it before the step the child ended in or
+//     as after it: the system's registry keeps what was written before a
+//     process died. A fatal end that leaves no such capture is a finding;
 //   - after every call that answered success, what the scenario stores
 //     (StoredState: the printer's data file and printer data, its stored
 //     default and default record, and whatever the scenario adds, such as a
@@ -84,6 +88,10 @@ using ScenarioMaker = std::function<std::unique_ptr<SweepScenario>()>;
 // when done): a variant of a scenario made elsewhere, such as one whose
 // keep-alive's watcher is let go first.
 ScenarioMaker AfterSetUp(ScenarioMaker inner, std::function<std::string()> more);
+
+// `make`'s scenario with only the steps named `names` swept: the others
+// run with allocations uncounted, so that the children fall on these.
+ScenarioMaker OnlySteps(ScenarioMaker make, std::vector<std::string> names);
 
 // The reference run: the state before the first call and after each.
 struct SweepReference {

@@ -73,8 +73,7 @@ void ReadPrinterData(const char16_t* name, StoredState& state) {
 
 // Every other value of the registry (the pools under pseudo names, the
 // strings under the printer's key, the registry agent's values, the user's
-// records), each key there (a key made and left empty is a change too), and
-// the keys left open.
+// records) and each key there (a key made and left empty is a change too).
 void ReadRegistry(const char16_t* name, StoredState& state) {
   const std::u16string data_key = platform::PrinterDataKeyPath(name);
   std::u16string folded_data_key;
@@ -108,8 +107,12 @@ void ReadRegistry(const char16_t* name, StoredState& state) {
     }
     state.items["keys:" + std::string(label)] = Bytes(keys.begin(), keys.end());
   }
-  const std::string open = std::to_string(platform::OpenRegistryKeyCount());
-  state.items["keys open"] = Bytes(open.begin(), open.end());
+}
+
+bool IsSystemStoreItem(const std::string& name) {
+  for (const char* prefix : {"data:", "reg:", "keys:", "form:"})
+    if (name.rfind(prefix, 0) == 0) return true;
+  return name == "stored default";
 }
 
 // The forms of the printer's server, in order: each form's flags, size and
@@ -202,6 +205,13 @@ std::string StoredState::TornBetween(const StoredState& before, const StoredStat
   return torn;
 }
 
+StoredState StoredState::SystemStore() const {
+  StoredState part;
+  for (const auto& [name, bytes] : items)
+    if (IsSystemStoreItem(name)) part.items[name] = bytes;
+  return part;
+}
+
 std::string StoredState::Serialize() const {
   std::string text;
   for (const auto& [name, bytes] : items) {
@@ -245,16 +255,23 @@ std::optional<Bytes> StoredDefault(platform::HANDLE printer) {
 
 StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE printer,
                             const char16_t* name) {
-  StoredState state;
+  StoredState state = ReadSystemStore(printer, name);
   ReadDataFile(printer, state);
+  const std::string open = std::to_string(platform::OpenRegistryKeyCount());
+  state.items["keys open"] = Bytes(open.begin(), open.end());
+  Record record(kAcceptanceRecordBytes);
+  if (DocumentProperties(install, printer, name, &record, nullptr, platform::kDmModeCopy) == 1)
+    state.items["default record"] = record;
+  return state;
+}
+
+StoredState ReadSystemStore(platform::HANDLE printer, const char16_t* name) {
+  StoredState state;
   ReadPrinterData(name, state);
   ReadRegistry(name, state);
   ReadForms(printer, state);
   if (std::optional<Bytes> stored = StoredDefault(printer); stored && !stored->empty())
     state.items["stored default"] = std::move(*stored);
-  Record record(kAcceptanceRecordBytes);
-  if (DocumentProperties(install, printer, name, &record, nullptr, platform::kDmModeCopy) == 1)
-    state.items["default record"] = record;
   return state;
 }
 

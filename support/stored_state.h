@@ -42,6 +42,8 @@ struct StoredState {
   // one that was not may be as after.
   std::string TornBetween(const StoredState& before, const StoredState& after,
                           bool earlier_intact = false) const;
+  // The items ReadSystemStore reads.
+  StoredState SystemStore() const;
   std::string Serialize() const;
   // False when `text` is no serialized state.
   bool Parse(const std::string& text);
@@ -56,5 +58,13 @@ StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE p
 // level 2), its dmSize plus dmDriverExtra bytes: empty when it keeps none;
 // unset when the record cannot be read or its device mode overruns it.
 std::optional<std::vector<std::uint8_t>> StoredDefault(platform::HANDLE printer);
+
+// What the system itself keeps of printer `name` (its printer data, the
+// other registry values and keys, its server's forms, its stored default),
+// read through the platform alone: it calls nothing of the library's and
+// takes no lock of it, so that a process the library is ending can read
+// it (support/allocation_sweep.h). SystemStore() picks these items out of
+// a whole state.
+StoredState ReadSystemStore(platform::HANDLE printer, const char16_t* name);
 
 }  // namespace support

@@ -15,6 +15,7 @@
 namespace {
 
 std::atomic<RWErrorHandler> g_handler{&DefaultErrorHandler};
+std::atomic<RWFatalEndHook> g_fatal_end_hook{nullptr};
 
 // Null when memory is short: an error is raised then too, and raising one
 // never throws (Why() reads "" for it).
@@ -141,9 +142,14 @@ RWErrorHandler SetErrorHandler(RWErrorHandler handler) {
   return g_handler.exchange(handler, std::memory_order_acq_rel);
 }
 
+RWFatalEndHook SetFatalEndHook(RWFatalEndHook hook) {
+  return g_fatal_end_hook.exchange(hook, std::memory_order_acq_rel);
+}
+
 void DefaultErrorHandler(const RWError& error) {
   platform::MessageBoxA(nullptr, error.Why(), "Fatal Error",
                         platform::kMbIconHand | platform::kMbTaskModal);
+  if (RWFatalEndHook hook = g_fatal_end_hook.load(std::memory_order_acquire)) hook(error);
   // The error may be raised under any lock (an allocation's [NOMEM] under
   // the font pool's): destructors at exit that take it would wait for ever.
   // The streams are flushed, and the process ends with status 1 at once.

@@ -173,6 +173,15 @@ RWErrorHandler SetErrorHandler(RWErrorHandler handler);
 // from under a lock they take).
 [[noreturn]] void DefaultErrorHandler(const RWError& error);
 
+// Called by DefaultErrorHandler once the box is shown, just before the
+// process ends: for a test that looks at what such an end leaves behind
+// (the out-of-memory sweep reads the printer's store there). It runs
+// inside the failed operation, under whatever locks that holds, so it must
+// take none of the library's; when it returns, the process ends. Null (the
+// default) calls nothing. Answers the hook before.
+using RWFatalEndHook = void (*)(const RWError&);
+RWFatalEndHook SetFatalEndHook(RWFatalEndHook hook);
+
 // Each passes the error to the installed handler and returns when it does.
 void RaiseError(const RWError& error);
 void RaiseOutOfMemoryError(const RWOutOfMemoryError& error);

@@ -275,6 +275,8 @@ BOOL FreeLibrary(HMODULE module) {
 }
 
 FARPROC GetProcAddress(HMODULE module, const char* name) {
+  // A look-up allocates nothing of the process's: its log is the system's.
+  host_internal::SystemMemoryScope system;
   Lock lock(Mutex());
   Instance* instance = FindInstance(module);
   std::string_view export_name = name != nullptr ? name : "";

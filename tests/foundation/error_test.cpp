@@ -116,6 +116,8 @@ TEST(ErrorsDeathTest, DefaultHandlerShowsFatalErrorAndExitsWithOne) {
               "elements");
 }
 
+// The fatal-end hook runs after the box, with the error, and the status
+// stays 1.
 TEST(Errors, DefaultHandlerUsesTheMessageBox) {
   platform::MessageBoxCall seen{};
   auto old = platform::SetMessageBoxSink([&](const platform::MessageBoxCall& call) {
@@ -128,9 +130,11 @@ TEST(Errors, DefaultHandlerUsesTheMessageBox) {
           std::fprintf(stderr, "style=%x caption=%s", call.style, call.caption.c_str());
           return platform::kIdOk;
         });
+        SetFatalEndHook(
+            [](const RWError& error) { std::fprintf(stderr, " hook=%s", error.Why()); });
         DefaultErrorHandler(RWError("x"));
       },
-      testing::ExitedWithCode(1), "style=2010 caption=Fatal Error");
+      testing::ExitedWithCode(1), "style=2010 caption=Fatal Error hook=x");
   platform::SetMessageBoxSink(old);
 }
 

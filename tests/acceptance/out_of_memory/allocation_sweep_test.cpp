@@ -9,11 +9,11 @@
 // two handlers' halfway apart), which keeps each within about a quarter
 // of a minute under the sanitizers. For a local run, DRV_SWEEP_STRIDE sets
 // the stride (1: every allocation) and DRV_SWEEP_FIRST the first index;
-// DRV_SWEEP_ONE=sheet:N (host:N, devices:N, job:N) runs child N alone and
-// fails on what it met as any child's finding (DRV_SWEEP_RETURNING,
-// DRV_SWEEP_LASTING, DRV_SWEEP_RUN=2 and DRV_SWEEP_HOST_HANDLER set the
-// mode; with DRV_SWEEP_TRACE=1, all the child said, the failed
-// allocation's stack included).
+// DRV_SWEEP_ONE=sheet:N (host:N, devices:N, upgrade:N, job:N) runs child N
+// alone and fails on what it met as any child's finding
+// (DRV_SWEEP_RETURNING, DRV_SWEEP_LASTING, DRV_SWEEP_RUN=2 and
+// DRV_SWEEP_HOST_HANDLER set the mode; with DRV_SWEEP_TRACE=1, all the
+// child said, the failed allocation's stack included).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -27,6 +27,11 @@ namespace testing_support {
 namespace {
 
 constexpr std::uint64_t kChildren = 60;
+
+// The host's calls that store through a sheet's OK or an upgrade.
+support::ScenarioMaker DeviceSheetAndUpgrade() {
+  return support::OnlySteps(HostCalls(), {"the device sheet", "the upgrade"});
+}
 
 using support::Shortage;
 
@@ -99,12 +104,32 @@ TEST(AllocationSweep, DeviceSheetsHostHandlerReturningHandler) {
   RunSweep(DeviceSheets(), true, Shortage::kBrief, 1, true);
 }
 
+// The default handler's fatal end in the device sheets, the upgrade and
+// (SheetSession above) the document sheet leaves the store as before the
+// step or as after it.
+TEST(AllocationSweep, DeviceSheetAndUpgrade) {
+  RunSweep(DeviceSheetAndUpgrade(), false);
+}
+
+TEST(AllocationSweep, DeviceSheetAndUpgradeLastingShortage) {
+  RunSweep(DeviceSheetAndUpgrade(), false, Shortage::kLasting);
+}
+
+TEST(AllocationSweep, DeviceSheets) {
+  RunSweep(DeviceSheets(), false);
+}
+
+TEST(AllocationSweep, DeviceSheetsLastingShortage) {
+  RunSweep(DeviceSheets(), false, Shortage::kLasting);
+}
+
 TEST(AllocationSweep, One) {
   const char* one = std::getenv("DRV_SWEEP_ONE");
-  if (!one) GTEST_SKIP() << "DRV_SWEEP_ONE=sheet:N, host:N, devices:N or job:N";
+  if (!one) GTEST_SKIP() << "DRV_SWEEP_ONE=sheet:N, host:N, devices:N, upgrade:N or job:N";
   const auto make = one[0] == 'j'   ? PrintJob()
                     : one[0] == 'h' ? HostCalls()
                     : one[0] == 'd' ? DeviceSheets()
+                    : one[0] == 'u' ? DeviceSheetAndUpgrade()
                                     : SheetSession();
   support::SweepReference reference;
   std::string error;
