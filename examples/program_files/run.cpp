@@ -52,6 +52,7 @@ std::atomic<const char*> g_program{"program"};
 std::atomic<const char*> g_activity{"starting"};
 sigset_t g_waited;                // the signals the signals' thread waits for
 std::atomic<int> g_signalled{0};  // the one it took
+std::atomic<bool> g_said{false};  // Fail said the run's failure
 int g_holds = 0;                  // RunHeld's nesting; its holder's
 bool g_pipe_ends = false;         // SIGPIPE's default action was in force
 char g_output[1 << 16];           // standard output's buffer: a report is a few KB
@@ -316,6 +317,7 @@ int Fail(const std::string& line) {
   // removed what this line is about.
   { RunHeld held; }
   std::fprintf(stderr, "%s: %s\n", g_program.load(), line.c_str());
+  g_said.store(true);
   return 1;
 }
 
@@ -343,7 +345,9 @@ void EndFatally(const char* what) {
     for (; *part && at + 1 < sizeof line; ++part)
       line[at++] = *part;
   line[at++] = '\n';
-  for (std::size_t done = 0; done < at;) {
+  // A failure said already stays the run's one line: what fails as the
+  // run winds up (P1's take-down short of memory) is not said.
+  for (std::size_t done = g_said.load() ? at : 0; done < at;) {
     const ssize_t went = ::write(STDERR_FILENO, line + done, at - done);
     if (went < 0 && errno == EINTR) continue;
     if (went <= 0) break;

@@ -33,7 +33,9 @@ namespace program_files {
 int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv);
 
 // "<program>: <line>" on standard error, after what standard output holds;
-// answers 1. A signal taken meanwhile ends the run instead, unsaid.
+// answers 1. A signal taken meanwhile ends the run instead, unsaid. Once
+// said, the run says nothing more: a fatal end after it (EndFatally) is
+// silent.
 int Fail(const std::string& line);
 // "<program>: <complaint>" and `usage` on standard error; answers 2.
 int UsageError(const std::string& complaint, const char* usage);

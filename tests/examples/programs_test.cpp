@@ -222,8 +222,7 @@ TEST(Programs, PortToPngWritesNothingOutsideItsFolder) {
 
 // How a program is started: its standard output (-1: /dev/null), a limit
 // `resource` (-1: none) of `value`, the user it runs as (0: this one), a
-// variable of its environment besides TMPDIR ("NAME=value"), traced by the
-// test (HeldAtCall).
+// variable of its environment besides TMPDIR ("NAME=value"), traced.
 struct Setting {
   int out = -1;
   int resource = -1;
@@ -319,7 +318,7 @@ bool HeldAtCall(pid_t child, const char* part, int nth, int& status) {
     if (::ptrace(PTRACE_SYSCALL, child, nullptr, signal) != 0 ||
         ::waitpid(child, &status, 0) != child || !WIFSTOPPED(status))
       return false;
-    // A stop at a call (or its exec), or for a signal that it then gets.
+    // A stop at a call or its exec, or for a signal that it then gets.
     signal = WSTOPSIG(status) & 0x80 || WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
     __ptrace_syscall_info call{};
     if (::ptrace(PTRACE_GET_SYSCALL_INFO, child, sizeof call, &call) <= 0 ||
