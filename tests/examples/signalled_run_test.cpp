@@ -40,10 +40,8 @@ void AwaitSignalTaken() {
 // 'w' fails and then runs out of memory winding up.
 int SignalledUnderAHold(int, char** argv) {
   const char then = argv[1][0];
-  if (then == 'w') {
-    program_files::Fail("out/page-1.png: cannot write: gone");
-    program_files::EndFatally("out of memory");
-  }
+  if (then == 'w') program_files::Fail("out/page-1.png: cannot write: gone");
+  if (then == 'w') program_files::EndFatally("out of memory");
   {
     program_files::RunHeld held;
     ::kill(::getpid(), SIGTERM);
