@@ -277,7 +277,11 @@ int Run(int argc, char** argv) {
   program_files::SetActivity("starting printer P1");
   print_demo::DemoPrinter printer;
   std::string failed = printer.Start(out.Staging());
-  int status = failed.empty() ? PrintDocument(printer, out, rendered) : FailSetUp(printer, failed);
+  // The set-up makes the folder it serves when it is missing: one made
+  // after the output folder was renamed is not the staging folder.
+  int status = !failed.empty()          ? FailSetUp(printer, failed)
+               : !out.StillNamed(error) ? Fail(error)
+                                        : PrintDocument(printer, out, rendered);
   program_files::SetActivity("stopping printer P1");
   failed = printer.Stop();
   if (status != 0) return status;

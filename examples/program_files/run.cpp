@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,8 +12,10 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <iterator>
 #include <new>
@@ -34,6 +37,7 @@ pthread_mutex_t g_lock = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
 struct MadePath {
   std::string path;
   bool own;  // a folder of the run's own: removed with all below it
+  int base;  // the folder `path` is named from
 };
 
 // REQUIRES: g_lock. Never destroyed, for the same reason, and made
@@ -48,19 +52,21 @@ std::atomic<const char*> g_program{"program"};
 std::atomic<const char*> g_activity{"starting"};
 sigset_t g_waited;                // the signals the signals' thread waits for
 std::atomic<int> g_signalled{0};  // the one it took
+std::atomic<bool> g_said{false};  // Fail said the run's failure
 int g_holds = 0;                  // RunHeld's nesting; its holder's
 bool g_pipe_ends = false;         // SIGPIPE's default action was in force
 char g_output[1 << 16];           // standard output's buffer: a report is a few KB
 int g_output_error = 0;           // the first failed write's errno; -1 unknown
 
-// Removes `root` with all below it, links not followed: errno's value for
-// what stays, 0 when all went. It holds one descriptor at a time and
-// allocates nothing, as it also runs when the process is out of both: a
-// folder is read until a folder turns up in it, which is emptied first,
-// and the reading starts again. A folder whose owner's rights a umask took
-// (made 0300, 0000) is given them back: it is the run's, and going.
-int RemoveTree(const char* root) {
-  if (::unlink(root) == 0 || errno == ENOENT) return 0;
+// Removes `root` (named from `base`) with all below it, links not
+// followed: errno's value for what stays, 0 when all went. It holds one
+// descriptor at a time and allocates nothing, as it also runs when the
+// process is out of both: a folder is read until a folder turns up in it,
+// which is emptied first, and the reading starts again. A folder whose
+// owner's rights a umask took (made 0300, 0000) is given them back: it is
+// the run's, and going.
+int RemoveTree(int base, const char* root) {
+  if (::unlinkat(base, root, 0) == 0 || errno == ENOENT) return 0;
   char path[PATH_MAX];
   const std::size_t top = std::strlen(root);
   if (top == 0 || top >= sizeof path) return ENAMETOOLONG;
@@ -68,7 +74,7 @@ int RemoveTree(const char* root) {
   std::size_t length = top;
   bool opened_up = false;  // this folder was given its owner's rights
   for (int rereads = 0;;) {
-    const int folder = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int folder = ::openat(base, path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     bool denied = folder < 0 && errno == EACCES;
     if (folder < 0 && !denied) return errno;
     std::size_t below = 0;
@@ -97,7 +103,7 @@ int RemoveTree(const char* root) {
     }
     if (folder >= 0) ::close(folder);
     if (denied) {
-      if (opened_up || ::chmod(path, S_IRWXU) != 0) return EACCES;
+      if (opened_up || ::fchmodat(base, path, S_IRWXU, 0) != 0) return EACCES;
       opened_up = true;
       continue;
     }
@@ -106,7 +112,7 @@ int RemoveTree(const char* root) {
       opened_up = false;
       continue;
     }
-    if (::rmdir(path) != 0) {
+    if (::unlinkat(base, path, AT_REMOVEDIR) != 0) {
       // Another thread of the run may still be writing there.
       if (errno == ENOTEMPTY && !stays && ++rereads < 1000) continue;
       return stays ? stays : errno;
@@ -120,13 +126,15 @@ int RemoveTree(const char* root) {
 }
 
 // RemoveTree in a child process that shares the run's memory but not its
-// descriptors: its own table, emptied, has room where the run's threads
-// hold every descriptor the limit allows, and go on opening meanwhile.
-int RemoveTreeApart(const char* root) {
+// descriptors: its own table, emptied but for `base`, has room where the
+// run's threads hold every descriptor the limit allows, and go on opening
+// meanwhile.
+int RemoveTreeApart(int base, const char* root) {
   const pid_t child = ::vfork();
   if (child == 0) {
-    ::close_range(0, ~0U, 0);
-    ::_exit(RemoveTree(root));
+    if (base > 0) ::close_range(0, unsigned(base) - 1, 0);
+    ::close_range(base < 0 ? 0 : unsigned(base) + 1, ~0U, 0);
+    ::_exit(RemoveTree(base, root));
   }
   if (child < 0) return EMFILE;
   int status = 0;
@@ -134,30 +142,59 @@ int RemoveTreeApart(const char* root) {
     if (errno == EINTR) continue;
     // Reaped already (the caller had SIGCHLD ignored): what is left tells.
     struct stat left {};
-    return ::lstat(root, &left) != 0 && errno == ENOENT ? 0 : EMFILE;
+    return ::fstatat(base, root, &left, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT ? 0 : EMFILE;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : EMFILE;
 }
 
 // A folder of the run's own removed with all below it: errno's value for
 // what stays, 0 when it went.
-int RemoveOwn(const char* root) {
-  const int failed = RemoveTree(root);
-  return failed == EMFILE ? RemoveTreeApart(root) : failed;
+int RemoveOwn(int base, const char* root) {
+  const int failed = RemoveTree(base, root);
+  return failed == EMFILE ? RemoveTreeApart(base, root) : failed;
 }
 
 // A folder made for the user removed, only while empty: errno's value when
 // it stays for another reason, 0 otherwise.
-int RemoveEmpty(const char* folder) {
-  if (::rmdir(folder) == 0 || errno == ENOENT || errno == ENOTEMPTY || errno == EEXIST) return 0;
+int RemoveEmpty(int base, const char* folder) {
+  if (::unlinkat(base, folder, AT_REMOVEDIR) == 0 || errno == ENOENT || errno == ENOTEMPTY ||
+      errno == EEXIST)
+    return 0;
   return errno;
+}
+
+int Remove(const MadePath& made) {
+  return made.own ? RemoveOwn(made.base, made.path.c_str())
+                  : RemoveEmpty(made.base, made.path.c_str());
+}
+
+// mkdtemp(3) from `base`: the last six characters of `folder` made at
+// random until mkdirat makes a folder of that name. errno's value, 0 when
+// made.
+int MakeRandomFolder(int base, std::string& folder) {
+  constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  constexpr std::size_t kRandom = 6;
+  if (folder.size() < kRandom) return EINVAL;
+  for (std::uint64_t tries = 0; tries < 1000; ++tries) {
+    std::uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != sizeof bits) {
+      timespec now{};
+      ::clock_gettime(CLOCK_REALTIME, &now);
+      bits = (std::uint64_t(now.tv_nsec) + tries) * 0x9E3779B97F4A7C15u ^ std::uint64_t(::getpid());
+    }
+    for (std::size_t i = folder.size() - kRandom; i < folder.size(); ++i, bits /= 62)
+      folder[i] = kLetters[bits % 62];
+    if (::mkdirat(base, folder.c_str(), 0700) == 0) return 0;
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
 }
 
 // REQUIRES: g_lock. Newest first; allocates nothing.
 void RemoveAllMade() {
   std::vector<MadePath>& made = Made();
   for (auto at = made.rbegin(); at != made.rend(); ++at)
-    at->own ? RemoveOwn(at->path.c_str()) : RemoveEmpty(at->path.c_str());
+    Remove(*at);
   made.clear();
 }
 
@@ -280,6 +317,7 @@ int Fail(const std::string& line) {
   // removed what this line is about.
   { RunHeld held; }
   std::fprintf(stderr, "%s: %s\n", g_program.load(), line.c_str());
+  g_said.store(true);
   return 1;
 }
 
@@ -307,7 +345,9 @@ void EndFatally(const char* what) {
     for (; *part && at + 1 < sizeof line; ++part)
       line[at++] = *part;
   line[at++] = '\n';
-  for (std::size_t done = 0; done < at;) {
+  // A failure said already stays the run's one line: what fails as the
+  // run winds up (P1's take-down short of memory) is not said.
+  for (std::size_t done = g_said.load() ? at : 0; done < at;) {
     const ssize_t went = ::write(STDERR_FILENO, line + done, at - done);
     if (went < 0 && errno == EINTR) continue;
     if (went <= 0) break;
@@ -343,22 +383,22 @@ int MakeRunFolder(const std::string& folder) {
   RunHeld held;
   // Listed first: a signal waits, and a failed allocation ends the run
   // before anything is made.
-  Made().push_back({folder, false});
+  Made().push_back({folder, false, AT_FDCWD});
   if (::mkdir(folder.c_str(), 0777) == 0) return 0;
   const int error = errno;
   Made().pop_back();
   return error;
 }
 
-int MakeOwnFolder(std::string& folder) {
+int MakeOwnFolder(std::string& folder, int base) {
   RunHeld held;
   std::vector<MadePath>& made = Made();
-  made.push_back({folder, true});
-  if (::mkdtemp(made.back().path.data())) {
+  made.push_back({folder, true, base});
+  const int error = MakeRandomFolder(base, made.back().path);
+  if (error == 0) {
     folder = made.back().path;  // as long: nothing allocated
     return 0;
   }
-  const int error = errno;
   made.pop_back();
   return error;
 }
@@ -373,12 +413,12 @@ void KeepMade(const std::string& path) {
   }
 }
 
-int RemoveMade(const std::string& path) {
+int RemoveMade(const std::string& path, int base) {
   RunHeld held;
   std::vector<MadePath>& made = Made();
   for (auto at = made.rbegin(); at != made.rend(); ++at) {
-    if (at->path != path) continue;
-    const int failed = at->own ? RemoveOwn(path.c_str()) : RemoveEmpty(path.c_str());
+    if (at->path != path || at->base != base) continue;
+    const int failed = Remove(*at);
     made.erase(std::next(at).base());
     return failed;
   }

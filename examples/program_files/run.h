@@ -4,8 +4,10 @@
 //
 // What the run made is a list of paths, removed newest first when it ends
 // and never kept: a folder made for the user by rmdir, so only while empty;
-// a folder of the run's own (mkdtemp) with all below it, whatever rights a
-// umask left it and however few descriptors the run has free. The signals
+// a folder of the run's own (as mkdtemp makes one) with all below it,
+// whatever rights a umask left it and however few descriptors the run has
+// free. A folder of the run's own made in a folder the run holds open is
+// found through that folder, whatever it is named by then. The signals
 // are taken by a thread of their own, which holds the run (RunHeld) before
 // it removes anything: what a RunHeld covers is done whole first, and a run
 // ended by a signal says nothing more.
@@ -14,6 +16,8 @@
 // nothing done under it takes another lock, so a thread that ends the run
 // under a lock of the platform's or the library's may wait for it.
 #pragma once
+
+#include <fcntl.h>
 
 #include <string>
 
@@ -29,7 +33,9 @@ namespace program_files {
 int RunCatching(const char* program, int (*run)(int, char**), int argc, char** argv);
 
 // "<program>: <line>" on standard error, after what standard output holds;
-// answers 1. A signal taken meanwhile ends the run instead, unsaid.
+// answers 1. A signal taken meanwhile ends the run instead, unsaid. Once
+// said, the run says nothing more: a fatal end after it (EndFatally) is
+// silent.
 int Fail(const std::string& line);
 // "<program>: <complaint>" and `usage` on standard error; answers 2.
 int UsageError(const std::string& complaint, const char* usage);
@@ -59,12 +65,14 @@ class RunHeld {
 // mkdir(`folder`), listed: errno's value, 0 when made.
 int MakeRunFolder(const std::string& folder);
 // mkdtemp(`folder`), listed as the run's own: errno's value, 0 when made.
-int MakeOwnFolder(std::string& folder);
+// `folder` (ending "XXXXXX") is named from the folder open as `base`.
+// REQUIRES: `base` stays open while the folder is listed (RemoveMade).
+int MakeOwnFolder(std::string& folder, int base = AT_FDCWD);
 // Takes `path` off the list: the run keeps it.
 void KeepMade(const std::string& path);
-// Removes the listed `path` now: errno's value when something of it stays
-// (a folder made for the user that another put something in is no
-// failure), 0 otherwise.
-int RemoveMade(const std::string& path);
+// Removes the listed `path` (named from `base`) now: errno's value when
+// something of it stays (a folder made for the user that another put
+// something in is no failure), 0 otherwise.
+int RemoveMade(const std::string& path, int base = AT_FDCWD);
 
 }  // namespace program_files

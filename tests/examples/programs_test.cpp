@@ -8,12 +8,15 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/ptrace.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -246,13 +249,14 @@ TEST(Programs, PortToPngWritesNothingOutsideItsFolder) {
 
 // How a program is started: its standard output (-1: /dev/null), a limit
 // `resource` (-1: none) of `value`, the user it runs as (0: this one), a
-// variable of its environment besides TMPDIR ("NAME=value").
+// variable of its environment besides TMPDIR ("NAME=value"), traced.
 struct Setting {
   int out = -1;
   int resource = -1;
   rlim_t value = 0;
   uid_t user = 0;
   std::string environment = {};
+  bool traced = false;
 };
 
 // A program started from `argv` with TMPDIR `tmp`, its standard error in
@@ -280,6 +284,7 @@ pid_t Start(const std::vector<std::string>& argv, const std::string& tmp, const 
     const rlimit limit{setting.value, setting.value};
     if (setting.resource >= 0) ::setrlimit(__rlimit_resource(setting.resource), &limit);
     if (setting.user && (::setgid(setting.user) != 0 || ::setuid(setting.user) != 0)) ::_exit(126);
+    if (setting.traced && ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) ::_exit(125);
     ::execve(args[0], args.data(), env);
     ::_exit(127);
   }
@@ -328,6 +333,33 @@ int Finish(pid_t child, int seconds) {
   ::kill(child, SIGKILL);
   ::waitpid(child, &status, 0);
   return -1;
+}
+
+// Holds `child`, started traced, as its main thread enters the `nth` call
+// that names `part` (in a path it passes): true once held there, to be let
+// go by PTRACE_DETACH; false, with its wait `status`, when it ended first.
+bool HeldAtCall(pid_t child, const char* part, int nth, int& status) {
+  if (::waitpid(child, &status, 0) != child || !WIFSTOPPED(status)) return false;  // at its exec
+  ::ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  for (int signal = 0;;) {
+    if (::ptrace(PTRACE_SYSCALL, child, nullptr, signal) != 0 ||
+        ::waitpid(child, &status, 0) != child || !WIFSTOPPED(status))
+      return false;
+    // A stop at a call or its exec, or for a signal that it then gets.
+    signal = WSTOPSIG(status) & 0x80 || WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
+    __ptrace_syscall_info call{};
+    if (::ptrace(PTRACE_GET_SYSCALL_INFO, child, sizeof call, &call) <= 0 ||
+        call.op != PTRACE_SYSCALL_INFO_ENTRY)
+      continue;
+    bool names = false;
+    for (const std::uint64_t argument : call.entry.args) {
+      char text[512] = {};
+      iovec to{text, sizeof text - 1}, from{reinterpret_cast<void*>(argument), sizeof text - 1};
+      names = names || (::process_vm_readv(child, &to, 1, &from, 1, 0) > 0 &&
+                        std::strstr(text, part) != nullptr);
+    }
+    if (names && --nth == 0) return true;
+  }
 }
 
 // Whether a name that starts `prefix` is in `folder`.
@@ -389,8 +421,8 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
       {&print, ".print_demo-", SIGHUP},        {&print, ".print_demo-", SIGKILL},
       {&print, ".print_demo-", SIGPIPE},       {&convert, ".port_to_png-", SIGINT},
       {&convert, ".port_to_png-", SIGKILL},    {&demo, "driverui-demo-", SIGTERM},
-      {&demo, "driverui-demo-", SIGHUP},       {&print, ".print_demo-", SIGTERM, 5},
-      {&convert, ".port_to_png-", SIGTERM, 4},
+      {&demo, "driverui-demo-", SIGHUP},       {&print, ".print_demo-", SIGTERM, 6},
+      {&convert, ".port_to_png-", SIGTERM, 5},
   };
   for (const auto& [argv, staging, signal, descriptors] : kRuns) {
 #if defined(__SANITIZE_ADDRESS__)
@@ -412,13 +444,14 @@ TEST(Programs, AnInterruptLeavesTheFoldersAsTheyWereOrTheWholeOutput) {
                                  .value = descriptors});
       gone.Close(0), gone.Close(1);
       int status = 0;
+      bool ended = false;  // before its folder was seen (a busy machine): not signalled
       for (int waited = 0; waited < 20000 && !HasEntry(in_tmp ? tmp : out, staging); ++waited) {
-        if (::waitpid(child, &status, WNOHANG) == child) break;
+        if ((ended = ::waitpid(child, &status, WNOHANG) == child)) break;
         std::this_thread::sleep_for(std::chrono::microseconds(500));
       }
       std::this_thread::sleep_for(std::chrono::duration<double>(moment * seconds[argv] / 3));
-      if (signal != SIGPIPE) ::kill(child, signal);
-      status = Finish(child, 60);
+      if (signal != SIGPIPE && !ended) ::kill(child, signal);
+      if (!ended) status = Finish(child, 60);
       const std::string said = testing_support::ReadAll(err);
       const std::string seen = std::string(staging) + " signal " + std::to_string(signal) +
                                " moment " + std::to_string(moment) + " descriptors " +
@@ -498,22 +531,30 @@ TEST(Programs, TheDemoUsesWhatACallAnsweredOnlyWhenItWentThrough) {
   EXPECT_GT(sheet_failed, 0) << "the sheet's call never failed";
 }
 
-// print_demo whose output folder changes at a moment of its run: its file
+// A program whose output folder changes at a moment of its run: its file
 // system made read-only once P1 is being installed (the test's own mount,
-// as root, in a mount namespace of its own), or the folder renamed (then a
-// file put in its place) while the port's file is open. The line names the
-// output folder and the system's reason, as the port met it: never a
-// permission denied, nor the page spool or the font, whose codes the
-// port's errors share.
+// as root, in a mount namespace of its own), or the folder renamed (then,
+// once, a file put in its place) while the port's file is open, as the
+// pictures are written, as the files go in place or once they are in. The
+// line names the output folder and the system's reason, as the port met
+// it: never a permission denied, nor the page spool or the font, whose
+// codes the port's errors share. The renamed folder holds what it held,
+// with the whole new output when the run went through, and nothing else.
 TEST(Programs, AnOutputFolderChangedMidRunIsSaidSo) {
   Runs runs;
-  const std::string disk = runs.work + "/disk", out = disk + "/out";
-  fs::create_directories(disk), fs::create_directories(runs.tmp);
+  ASSERT_TRUE(runs.Prepare()) << testing_support::ReadAll(runs.err);
+  const std::string disk = runs.work + "/disk", out = disk + "/out", renamed = disk + "/renamed";
+  fs::create_directories(disk);
+  const std::set<std::string> printed = Listing(runs.work + "/whole");
+  std::set<std::string> converted = printed;  // port_to_png leaves the earlier job
+  converted.erase("job.prn " + std::to_string(fs::file_size(runs.work + "/whole/job.prn")));
+  converted.insert("job.prn 14");
   const char* at = disk.c_str();
   const bool mounted = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
                        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
                        ::mount("tmpfs", at, "tmpfs", 0, "size=64m") == 0;
-  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", out};
+  const std::vector<std::string> print = {DRV_PRINT_DEMO, "--out", out},
+                                 convert = {DRV_PORT_TO_PNG, runs.convert[1], out};
   const auto there = [](const std::string& pattern) {
     glob_t found{};
     const bool any = ::glob(pattern.c_str(), 0, nullptr, &found) == 0;
@@ -521,40 +562,60 @@ TEST(Programs, AnOutputFolderChangedMidRunIsSaidSo) {
   };
   const std::string printer = runs.tmp + "/print_demo-*/printer",
                     port = out + "/.print_demo-*/~prn*";
+  const char* moved = "/out: the folder was renamed or moved during the run\n";
   const struct {
-    const std::string& when;  // the change is made once this is there
-    const char *says, *never;
+    const std::vector<std::string>* argv;
+    int change;                // 0: made read-only; 1: renamed; 2: renamed, a file in its place
+    const std::string when;    // the change is made once this is there, or as the
+    int call;                  // run enters its call-th call naming it (0: a pattern)
+    const char *says, *never;  // says: null for a run that goes through
   } kChanges[] = {
-      {printer, "/out/job.prn: cannot write: Read-only file system (error 601);",
+      {&print, 0, printer, 0, "/out/job.prn: cannot write: Read-only file system (error 601);",
        "Permission denied"},
-      {port, "/out/job.prn: cannot write: No such file or directory (error 2);", "Spool"},
-      {port, "/out/job.prn: cannot write: No such file or directory (error 3);", "glyph"}};
-  for (int change = mounted ? 0 : 1; change < 3; ++change) {
-    const auto& [when, says, never] = kChanges[change];
-    int met = 0;  // runs whose port met it
+      {&print, 1, port, 0, "/out/job.prn: cannot write: No such file or directory (error 2);",
+       "Spool"},
+      {&print, 2, port, 0, "/out/job.prn: cannot write: No such file or directory (error 3);",
+       "glyph"},
+      {&print, 1, "-earlier-", 1, moved, nullptr},
+      {&print, 1, "-earlier-page-1.png", 2, nullptr, nullptr},
+      {&convert, 1, "page-2.png", 1, "/out/page-2.png: cannot write: No such file or", nullptr},
+      {&convert, 1, "-earlier-", 1, moved, nullptr},
+      {&convert, 1, "-earlier-page-1.png", 2, nullptr, nullptr}};
+  for (const auto& [argv, change, when, call, says, never] : kChanges) {
+    if (!change && !mounted) continue;
+    int met = 0;  // runs that met it
     std::string lines;
     for (int run = 0; run < 10 && met < 2; ++run) {
       if (mounted) ::mount(nullptr, at, nullptr, MS_REMOUNT, nullptr);
-      fs::remove_all(out), fs::remove_all(disk + "/renamed");
-      const pid_t child = Start(print, runs.tmp, runs.err);
+      fs::remove_all(out), fs::remove_all(renamed), fs::create_directory(out);
+      testing_support::WriteAll(out + "/job.prn", "an earlier job");
+      testing_support::WriteAll(out + "/page-1.png", "an earlier picture");
+      const std::set<std::string> before = Listing(out);
+      const pid_t child = Start(*argv, runs.tmp, runs.err, {.traced = call != 0});
       int status = 0;
-      bool ended = false;
-      for (int waited = 0; waited < 120000 && !there(when); ++waited) {
+      bool ended = call && !HeldAtCall(child, when.c_str(), call, status);
+      for (int waited = 0; !call && waited < 120000 && !there(when); ++waited) {
         if ((ended = ::waitpid(child, &status, WNOHANG) == child)) break;
         std::this_thread::sleep_for(std::chrono::microseconds(500));
       }
-      if (!ended && change) ::rename(out.c_str(), (disk + "/renamed").c_str());
+      if (!ended && change) ::rename(out.c_str(), renamed.c_str());
       if (!ended && !change) ::mount(nullptr, at, nullptr, MS_REMOUNT | MS_RDONLY, nullptr);
       if (!ended && change == 2) testing_support::WriteAll(out, "");
+      if (!ended && call) ::ptrace(PTRACE_DETACH, child, nullptr, nullptr);
       if (!ended) status = Finish(child, 60);
       EXPECT_NE(status, -1) << "hung";
       const std::string said = testing_support::ReadAll(runs.err);
+      const bool through = WIFEXITED(status) && WEXITSTATUS(status) == 0;
       lines += said;
-      EXPECT_EQ(said.find(never), std::string::npos) << said;
+      EXPECT_TRUE(!never || said.find(never) == std::string::npos) << said;
       EXPECT_TRUE(said.empty() || said.find(out) != std::string::npos) << said;
-      if (said.find(says) != std::string::npos) ++met;
+      if (says ? said.find(says) != std::string::npos : through) ++met;
+      if (ended || !change) continue;
+      const std::string seen = when + " " + std::to_string(call) + "\n" + said;
+      EXPECT_EQ(Listing(renamed), !through ? before : argv == &print ? printed : converted) << seen;
+      EXPECT_TRUE(Listing(out).empty()) << seen;
     }
-    EXPECT_EQ(met, 2) << "the port met it in fewer than 2 of 10 runs:\n" << lines;
+    EXPECT_EQ(met, 2) << when << " " << call << ": met in fewer than 2 of 10 runs:\n" << lines;
   }
   if (mounted) ::umount2(at, MNT_DETACH);
 }
@@ -658,7 +719,7 @@ TEST(Programs, UnderMachineLimitsARunFailsInOneLineOrSucceeds) {
       {&print, RLIMIT_AS, 12 * kMiB, 51 * kMiB, 3 * kMiB, nullptr},
       {&convert, RLIMIT_AS, 8 * kMiB, 24 * kMiB, 2 * kMiB, nullptr},
       {&demo, RLIMIT_AS, 10 * kMiB, 40 * kMiB, 3 * kMiB, nullptr},
-      {&print, RLIMIT_NOFILE, 4, 5, 1, "/job.prn: cannot write: Too many open files"},
+      {&print, RLIMIT_NOFILE, 5, 6, 1, "/job.prn: cannot write: Too many open files"},
   };
   for (const auto& [argv, resource, lowest, highest, stride, says] : kSweeps) {
     const std::string program = fs::path((*argv)[0]).filename().string();

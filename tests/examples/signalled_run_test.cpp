@@ -36,9 +36,12 @@ void AwaitSignalTaken() {
 }
 
 // Signalled under a hold, then (argv[1]) 'e' ends fatally still under it,
-// 'f' fails after it, 'h' holds the run again and writes.
+// 'f' fails after it, 'h' holds the run again and writes; or, unsignalled,
+// 'w' fails and then runs out of memory winding up.
 int SignalledUnderAHold(int, char** argv) {
   const char then = argv[1][0];
+  if (then == 'w') program_files::Fail("out/page-1.png: cannot write: gone");
+  if (then == 'w') program_files::EndFatally("out of memory");
   {
     program_files::RunHeld held;
     ::kill(::getpid(), SIGTERM);
@@ -52,7 +55,7 @@ int SignalledUnderAHold(int, char** argv) {
 }
 
 TEST(SignalledRun, EndsByTheSignalUnsaidWhereverItsMainThreadIs) {
-  for (const char* then : {"e", "f", "h"}) {
+  for (const char* then : {"e", "f", "h", "w"}) {
     int error_pipe[2];
     ASSERT_EQ(::pipe(error_pipe), 0);
     const pid_t child = ::fork();
@@ -71,8 +74,11 @@ TEST(SignalledRun, EndsByTheSignalUnsaidWhereverItsMainThreadIs) {
     ::close(error_pipe[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << then << " " << status;
-    EXPECT_EQ(said, "") << then;
+    const bool signalled = *then != 'w';
+    EXPECT_TRUE(signalled ? WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM
+                          : WIFEXITED(status) && WEXITSTATUS(status) == 1)
+        << then << " " << status;
+    EXPECT_EQ(said, signalled ? "" : "test: out/page-1.png: cannot write: gone\n") << then;
   }
 }
 
