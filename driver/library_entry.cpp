@@ -74,18 +74,15 @@ struct AttachMade {
   bool provider = false;
 };
 
-// Every step of the attach but the keep-alive; 0 with the last error
-// kErrorNotEnoughMemory when something could not be made.
+// Every step of the attach but the keep-alive; 0 when something could not
+// be made, the last error kErrorNotEnoughMemory set by the request that
+// failed.
 platform::BOOL ProcessAttach(platform::HMODULE module, AttachMade& made) {
-  const auto failed = [] {
-    platform::SetLastError(platform::kErrorNotEnoughMemory);
-    return 0;
-  };
   g_library.module = module;
   made.services = !GOSFactory::Instance();
   CreateOSFactory();
   GOSFactory* services = GOSFactory::Instance();
-  if (!services) return failed();
+  if (!services) return 0;
   const std::new_handler before = std::get_new_handler();
   InstallOutOfMemoryHandler(kOutOfMemoryReserveBytes);
   made.handler = std::get_new_handler() != before;
@@ -93,12 +90,12 @@ platform::BOOL ProcessAttach(platform::HMODULE module, AttachMade& made) {
   services->SetModuleHandle(module);
   made.server = !GDriverServer::Instance();
   GDriverServer::Create();
-  if (!GDriverServer::Instance()) return failed();
+  if (!GDriverServer::Instance()) return 0;
   g_library.table = new (kRWNoThrow) GDocumentEventTable;
-  if (!g_library.table) return failed();
+  if (!g_library.table) return 0;
   made.table_lock = !g_library.table_lock;
   services->EnsureLock(&g_library.table_lock);
-  if (!g_library.table_lock) return failed();
+  if (!g_library.table_lock) return 0;
   made.provider_name = kAgentProviderName;
   if (!g_library.provider && !made.provider_name.IsNull()) {
     g_library.provider = new (kRWNoThrow) GPLMProvider;
@@ -154,9 +151,11 @@ platform::BOOL Attach(platform::HMODULE module) {
     });
   }
   if (attached) return 1;
+  // Every failure above has said why (a failed request, a shortage met);
+  // the take-down's calls must not change it.
   const platform::DWORD error = platform::GetLastError();
   UndoAttach(made);
-  platform::SetLastError(error != 0 ? error : platform::kErrorNotEnoughMemory);
+  platform::SetLastError(error);
   return 0;
 }
 

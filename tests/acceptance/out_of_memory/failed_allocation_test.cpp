@@ -362,9 +362,11 @@ TEST(FailedAllocation, AnAttachIsWholeOrLeavesNothing) {
       platform::AdvanceWaitClock(GModuleKeepAlive::kDefaultPeriod);
     return platform::AwaitThreadsIdle() && platform::LiveThreadCount() == 0;
   };
-  const std::tuple<bool, bool, int> rows[] = {
-      {true, false, 1}, {false, false, 1}, {true, true, 2}, {false, true, 2}};
-  for (const auto& [fresh, armed, in_a_row] : rows) {
+  // The last error the host's thread held before: a failed attach answers
+  // 8 whatever it was, and whichever step ran short.
+  const std::tuple<bool, bool, int, platform::DWORD> rows[] = {
+      {true, false, 1, 0}, {false, false, 1, 5}, {true, true, 2, 5}, {false, true, 2, 0}};
+  for (const auto& [fresh, armed, in_a_row, stale] : rows) {
     // The watcher has started before anything fails.
     ASSERT_TRUE(!armed || (call(kDllProcessAttach) && call(kDllProcessDetach) &&
                            platform::AwaitThreadsIdle()));
@@ -379,6 +381,7 @@ TEST(FailedAllocation, AnAttachIsWholeOrLeavesNothing) {
       platform::SetThreadCreationFailure(true);
       support::ResetAllocations();
       support::FailAllocation(n, support::Shortage::kBrief, in_a_row);
+      platform::SetLastError(stale);
       const platform::BOOL attached = call(kDllProcessAttach);
       const platform::DWORD error = platform::GetLastError();
       support::FailAllocation(0);
