@@ -212,6 +212,36 @@ BOOL AsFalse(DWORD) {
   return 0;
 }
 
+// A change of value `name` of the printer data of `printer` (its name
+// folded, `folded_printer`; its data key `path`), made through `via`.
+GStoreTransaction::Change PrinterValueChange(HANDLE via, const std::u16string& printer,
+                                             std::u16string folded_printer, std::u16string path,
+                                             const char16_t* name) {
+  GStoreTransaction::Change change;
+  change.via = via;
+  change.kind = Kind::kPrinterValue;
+  change.where = std::move(folded_printer);
+  change.given = name ? name : u"";
+  change.name = Fold(change.given);
+  change.printer = printer;
+  change.path = std::move(path);
+  return change;
+}
+
+// A change of value `name` under key `path` of `root` (the path folded,
+// `folded_path`).
+GStoreTransaction::Change RegistryChange(HKEY root, const std::u16string& folded_path,
+                                         const char16_t* path, const char16_t* name) {
+  GStoreTransaction::Change change;
+  change.kind = Kind::kRegistryValue;
+  change.root = root;
+  change.where = folded_path;
+  change.path = path ? path : u"";
+  change.given = name ? name : u"";
+  change.name = Fold(change.given);
+  return change;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -571,14 +601,8 @@ DWORD GStoredState::SetPrinterData(HANDLE printer, const char16_t* name, DWORD t
         GStoreTransaction::Printer* found = transaction.Resolve(printer);
         if (!found) return platform::kErrorInvalidHandle;
         if (!transaction.Writable(*found)) return platform::kErrorAccessDenied;
-        GStoreTransaction::Change change;
-        change.via = printer;
-        change.kind = Kind::kPrinterValue;
-        change.where = found->folded;
-        change.given = name ? name : u"";
-        change.name = Fold(change.given);
-        change.printer = found->name;
-        change.path = platform::PrinterDataKeyPath(found->name);
+        GStoreTransaction::Change change = PrinterValueChange(
+            printer, found->name, found->folded, platform::PrinterDataKeyPath(found->name), name);
         change.type = type;
         change.bytes.assign(data, data + size);
         transaction.Stage(std::move(change));
@@ -614,13 +638,8 @@ LONG GStoredState::DeletePrinterData(const RWWString& printer, const char16_t* n
                                             folded_printer, folded))
           present = change->present;
         if (!present) return platform::kErrorFileNotFound;
-        GStoreTransaction::Change change;
-        change.kind = Kind::kPrinterValue;
-        change.where = folded_printer;
-        change.given = name ? name : u"";
-        change.name = folded;
-        change.printer = printer_name;
-        change.path = path;
+        GStoreTransaction::Change change =
+            PrinterValueChange(nullptr, printer_name, folded_printer, path, name);
         change.present = false;
         transaction.Stage(std::move(change));
         return platform::kErrorSuccess;
@@ -637,14 +656,8 @@ DWORD GStoredState::RewritePrinterData(HANDLE printer, const char16_t* name) try
         GStoreTransaction::Printer* found = transaction.Resolve(printer);
         if (!found) return platform::kErrorInvalidHandle;
         if (!transaction.Writable(*found)) return platform::kErrorAccessDenied;
-        GStoreTransaction::Change change;
-        change.via = printer;
-        change.kind = Kind::kPrinterValue;
-        change.where = found->folded;
-        change.given = name ? name : u"";
-        change.name = Fold(change.given);
-        change.printer = found->name;
-        change.path = platform::PrinterDataKeyPath(found->name);
+        GStoreTransaction::Change change = PrinterValueChange(
+            printer, found->name, found->folded, platform::PrinterDataKeyPath(found->name), name);
         change.rewrite = true;
         transaction.Stage(std::move(change));
         return platform::kErrorSuccess;
@@ -1045,13 +1058,7 @@ LONG GStoredState::SetValue(HKEY root, const char16_t* path, const char16_t* nam
         } else if (!(make_key && opened == LONG(platform::kErrorFileNotFound))) {
           return opened;
         }
-        GStoreTransaction::Change change;
-        change.kind = Kind::kRegistryValue;
-        change.root = root;
-        change.where = folded_path;
-        change.path = path ? path : u"";
-        change.given = name ? name : u"";
-        change.name = Fold(change.given);
+        GStoreTransaction::Change change = RegistryChange(root, folded_path, path, name);
         change.type = type;
         change.bytes.assign(data, data + size);
         change.make_key = make_key;
@@ -1076,13 +1083,7 @@ LONG GStoredState::DeleteValue(HKEY root, const char16_t* path, const char16_t* 
         DWORD size = 0;
         if (QueryValue(root, path, name, nullptr, nullptr, &size) != 0)
           return LONG(platform::kErrorFileNotFound);
-        GStoreTransaction::Change change;
-        change.kind = Kind::kRegistryValue;
-        change.root = root;
-        change.where = folded_path;
-        change.path = path ? path : u"";
-        change.given = name ? name : u"";
-        change.name = Fold(change.given);
+        GStoreTransaction::Change change = RegistryChange(root, folded_path, path, name);
         change.present = false;
         transaction.Stage(std::move(change));
         return LONG(platform::kErrorSuccess);
@@ -1102,13 +1103,7 @@ LONG GStoredState::RewriteValue(HKEY root, const char16_t* path, const char16_t*
         const LONG opened = platform::RegOpenKeyExW(root, path, 0, platform::kKeySetValue, &key);
         if (opened != 0) return opened;
         platform::RegCloseKey(key);
-        GStoreTransaction::Change change;
-        change.kind = Kind::kRegistryValue;
-        change.root = root;
-        change.where = folded_path;
-        change.path = path ? path : u"";
-        change.given = name ? name : u"";
-        change.name = Fold(change.given);
+        GStoreTransaction::Change change = RegistryChange(root, folded_path, path, name);
         change.rewrite = true;
         transaction.Stage(std::move(change));
         return LONG(platform::kErrorSuccess);
