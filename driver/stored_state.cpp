@@ -1042,76 +1042,73 @@ LONG GStoredState::QueryValue(HKEY root, const char16_t* path, const char16_t* n
   return LONG(platform::kErrorNotEnoughMemory);
 }
 
-LONG GStoredState::SetValue(HKEY root, const char16_t* path, const char16_t* name, DWORD type,
-                            const BYTE* data, DWORD size, bool make_key) try {
-  if (!data && size != 0) return LONG(platform::kErrorInvalidParameter);
+namespace {
+
+// The system's answer to opening key `path` of `root` to set a value; the
+// key is closed again at once.
+LONG KeyOpensToSet(HKEY root, const char16_t* path) {
+  HKEY key = nullptr;
+  const LONG opened = platform::RegOpenKeyExW(root, path, 0, platform::kKeySetValue, &key);
+  if (opened == 0) platform::RegCloseKey(key);
+  return opened;
+}
+
+// Stages a change of value `name` under key `path` of `root` once `check`
+// (the system's checks made at once) answers 0; `fill` says what changes.
+template <class Check, class Fill>
+LONG StageValue(HKEY root, const char16_t* path, const char16_t* name, Check check, Fill fill) try {
   std::u16string folded_path;
   if (!FoldPath(path, folded_path)) return LONG(platform::kErrorBadPathname);
   return Autocommitted(
       [&](GStoreTransaction& transaction) -> LONG {
-        // The system's checks at once: a key that may not be written, or (not
-        // to be made) is missing.
-        HKEY key = nullptr;
-        const LONG opened = platform::RegOpenKeyExW(root, path, 0, platform::kKeySetValue, &key);
-        if (opened == 0) {
-          platform::RegCloseKey(key);
-        } else if (!(make_key && opened == LONG(platform::kErrorFileNotFound))) {
-          return opened;
-        }
+        if (const LONG refused = check()) return refused;
         GStoreTransaction::Change change = RegistryChange(root, folded_path, path, name);
+        fill(change);
+        transaction.Stage(std::move(change));
+        return LONG(platform::kErrorSuccess);
+      },
+      AsCode);
+} catch (const std::bad_alloc&) {
+  platform::NoteShortage();
+  return LONG(platform::kErrorNotEnoughMemory);
+}
+
+}  // namespace
+
+LONG GStoredState::SetValue(HKEY root, const char16_t* path, const char16_t* name, DWORD type,
+                            const BYTE* data, DWORD size, bool make_key) {
+  if (!data && size != 0) return LONG(platform::kErrorInvalidParameter);
+  return StageValue(
+      root, path, name,
+      [&] {
+        // A key that may not be written, or (not to be made) is missing.
+        const LONG opened = KeyOpensToSet(root, path);
+        return make_key && opened == LONG(platform::kErrorFileNotFound) ? 0 : opened;
+      },
+      [&](GStoreTransaction::Change& change) {
         change.type = type;
         change.bytes.assign(data, data + size);
         change.make_key = make_key;
-        transaction.Stage(std::move(change));
-        return LONG(platform::kErrorSuccess);
-      },
-      AsCode);
-} catch (const std::bad_alloc&) {
-  platform::NoteShortage();
-  return LONG(platform::kErrorNotEnoughMemory);
+      });
 }
 
-LONG GStoredState::DeleteValue(HKEY root, const char16_t* path, const char16_t* name) try {
-  std::u16string folded_path;
-  if (!FoldPath(path, folded_path)) return LONG(platform::kErrorBadPathname);
-  return Autocommitted(
-      [&](GStoreTransaction& transaction) -> LONG {
-        HKEY key = nullptr;
-        const LONG opened = platform::RegOpenKeyExW(root, path, 0, platform::kKeySetValue, &key);
-        if (opened != 0) return opened;
-        platform::RegCloseKey(key);
+LONG GStoredState::DeleteValue(HKEY root, const char16_t* path, const char16_t* name) {
+  return StageValue(
+      root, path, name,
+      [&] {
+        if (const LONG opened = KeyOpensToSet(root, path)) return opened;
         DWORD size = 0;
-        if (QueryValue(root, path, name, nullptr, nullptr, &size) != 0)
-          return LONG(platform::kErrorFileNotFound);
-        GStoreTransaction::Change change = RegistryChange(root, folded_path, path, name);
-        change.present = false;
-        transaction.Stage(std::move(change));
-        return LONG(platform::kErrorSuccess);
+        return QueryValue(root, path, name, nullptr, nullptr, &size) != 0
+                   ? LONG(platform::kErrorFileNotFound)
+                   : LONG(platform::kErrorSuccess);
       },
-      AsCode);
-} catch (const std::bad_alloc&) {
-  platform::NoteShortage();
-  return LONG(platform::kErrorNotEnoughMemory);
+      [](GStoreTransaction::Change& change) { change.present = false; });
 }
 
-LONG GStoredState::RewriteValue(HKEY root, const char16_t* path, const char16_t* name) try {
-  std::u16string folded_path;
-  if (!FoldPath(path, folded_path)) return LONG(platform::kErrorBadPathname);
-  return Autocommitted(
-      [&](GStoreTransaction& transaction) -> LONG {
-        HKEY key = nullptr;
-        const LONG opened = platform::RegOpenKeyExW(root, path, 0, platform::kKeySetValue, &key);
-        if (opened != 0) return opened;
-        platform::RegCloseKey(key);
-        GStoreTransaction::Change change = RegistryChange(root, folded_path, path, name);
-        change.rewrite = true;
-        transaction.Stage(std::move(change));
-        return LONG(platform::kErrorSuccess);
-      },
-      AsCode);
-} catch (const std::bad_alloc&) {
-  platform::NoteShortage();
-  return LONG(platform::kErrorNotEnoughMemory);
+LONG GStoredState::RewriteValue(HKEY root, const char16_t* path, const char16_t* name) {
+  return StageValue(
+      root, path, name, [&] { return KeyOpensToSet(root, path); },
+      [](GStoreTransaction::Change& change) { change.rewrite = true; });
 }
 
 bool GStoredState::KeyExists(HKEY root, const char16_t* path) try {
