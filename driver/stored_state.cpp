@@ -961,8 +961,11 @@ BOOL GStoredState::AddForm(HANDLE printer, const platform::FormInfo1W& form) try
   return 0;
 }
 
-BOOL GStoredState::SetForm(HANDLE printer, const char16_t* name,
-                           const platform::FormInfo1W& form) try {
+namespace {
+
+// Stages form `name` changed to `shape`, or deleted (null): one the server
+// holds and does not build in.
+BOOL ChangeForm(HANDLE printer, const char16_t* name, const FormShape* shape) try {
   return Autocommitted(
       [&](GStoreTransaction& transaction) -> BOOL {
         std::vector<FormView> forms;
@@ -972,8 +975,7 @@ BOOL GStoredState::SetForm(HANDLE printer, const char16_t* name,
         if (held == forms.end()) return platform::SetLastError(platform::kErrorInvalidFormName), 0;
         if (held->flags == platform::kFormBuiltin)
           return platform::SetLastError(platform::kErrorAccessDenied), 0;
-        const FormShape shape = ShapeOf(form);
-        return StageForm(transaction, *found, held->name, held->flags, &shape);
+        return StageForm(transaction, *found, held->name, held->flags, shape);
       },
       AsFalse);
 } catch (const std::bad_alloc&) {
@@ -982,23 +984,15 @@ BOOL GStoredState::SetForm(HANDLE printer, const char16_t* name,
   return 0;
 }
 
-BOOL GStoredState::DeleteForm(HANDLE printer, const char16_t* name) try {
-  return Autocommitted(
-      [&](GStoreTransaction& transaction) -> BOOL {
-        std::vector<FormView> forms;
-        GStoreTransaction::Printer* found = FormWriter(transaction, printer, forms);
-        if (!found) return 0;
-        auto held = FindForm(forms, name);
-        if (held == forms.end()) return platform::SetLastError(platform::kErrorInvalidFormName), 0;
-        if (held->flags == platform::kFormBuiltin)
-          return platform::SetLastError(platform::kErrorAccessDenied), 0;
-        return StageForm(transaction, *found, held->name, held->flags, nullptr);
-      },
-      AsFalse);
-} catch (const std::bad_alloc&) {
-  platform::NoteShortage();
-  platform::SetLastError(platform::kErrorNotEnoughMemory);
-  return 0;
+}  // namespace
+
+BOOL GStoredState::SetForm(HANDLE printer, const char16_t* name, const platform::FormInfo1W& form) {
+  const FormShape shape = ShapeOf(form);
+  return ChangeForm(printer, name, &shape);
+}
+
+BOOL GStoredState::DeleteForm(HANDLE printer, const char16_t* name) {
+  return ChangeForm(printer, name, nullptr);
 }
 
 // ---------------------------------------------------------------------------
