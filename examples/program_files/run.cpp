@@ -51,7 +51,6 @@ std::vector<MadePath>& Made() {
 std::atomic<const char*> g_program{"program"};
 std::atomic<const char*> g_activity{"starting"};
 sigset_t g_waited;                // the signals the signals' thread waits for
-std::atomic<int> g_signalled{0};  // the one it took
 std::atomic<bool> g_said{false};  // Fail said the run's failure
 int g_holds = 0;                  // RunHeld's nesting; its holder's
 bool g_pipe_ends = false;         // SIGPIPE's default action was in force
@@ -213,22 +212,40 @@ void RemoveAllMade() {
   ::_exit(128 + signal);
 }
 
+// REQUIRES: g_lock. A waited signal that came, taken; 0 when none did.
+// Only g_lock's holder takes one: a signal is pending until then, so that
+// whoever next takes the lock (a hold's start included) finds it.
+int TakeSignal() {
+  const timespec now{};
+  const int signal = ::sigtimedwait(&g_waited, nullptr, &now);
+  return signal > 0 ? signal : 0;
+}
+
+// Looks for a pending signal without taking it, then takes it under the
+// run's lock. Taken at once, as a sigwait would, it could be taken an
+// instant before a hold began and acted on only after the hold's work:
+// a run signalled before its commit would commit.
 void* WaitForSignals(void*) {
-  int signal = 0;
-  while (::sigwait(&g_waited, &signal) != 0) {
+  const timespec pause{0, 5'000'000};
+  for (;;) {
+    sigset_t pending;
+    bool came = false;
+    if (::sigpending(&pending) == 0)
+      for (int signal : kWaitedSignals)
+        came = came || (sigismember(&g_waited, signal) && sigismember(&pending, signal));
+    if (came) {
+      ::pthread_mutex_lock(&g_lock);
+      if (const int signal = TakeSignal()) EndBySignal(signal);
+      ::pthread_mutex_unlock(&g_lock);
+    }
+    ::nanosleep(&pause, nullptr);
   }
-  g_signalled.store(signal);
-  ::pthread_mutex_lock(&g_lock);
-  EndBySignal(signal);
 }
 
 // REQUIRES: g_lock, outside every RunHeld. A signal that came meanwhile
 // ends the run now, as it would have: nothing is half done.
 void EndIfSignalled() {
-  int signal = g_signalled.load();
-  const timespec now{};
-  if (signal == 0) signal = ::sigtimedwait(&g_waited, nullptr, &now);
-  if (signal > 0) EndBySignal(signal);
+  if (const int signal = TakeSignal()) EndBySignal(signal);
 }
 
 // Blocks the waited signals in this thread, and so in every thread it
@@ -338,7 +355,7 @@ const char* Activity() {
 void EndFatally(const char* what) {
   ::pthread_mutex_lock(&g_lock);
   // A signal taken meanwhile ends the run as it would have, unsaid.
-  if (const int signal = g_signalled.load()) EndBySignal(signal);
+  if (const int signal = TakeSignal()) EndBySignal(signal);
   char line[1024];
   std::size_t at = 0;
   for (const char* part : {g_program.load(), ": ", what, " while ", g_activity.load()})

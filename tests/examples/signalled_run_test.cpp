@@ -19,11 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Returns once the signals' thread has taken SIGTERM and waits for the
-// run's lock, which the caller holds.
+// Returns once the signals' thread has seen SIGTERM and waits for the
+// run's lock, which the caller holds, to take it.
 void AwaitSignalTaken() {
-  for (sigset_t pending; sigpending(&pending) == 0 && sigismember(&pending, SIGTERM);)
-    ::usleep(1000);
   const std::string self = std::to_string(::gettid());
   for (;;) {
     for (const fs::directory_entry& task : fs::directory_iterator("/proc/self/task")) {
