@@ -8,9 +8,10 @@
 // whatever rights a umask left it and however few descriptors the run has
 // free. A folder of the run's own made in a folder the run holds open is
 // found through that folder, whatever it is named by then. The signals
-// are taken by a thread of their own, which holds the run (RunHeld) before
-// it removes anything: what a RunHeld covers is done whole first, and a run
-// ended by a signal says nothing more.
+// are taken only under the run's lock, by a thread of their own or at a
+// hold's start, so that a signal that came before a hold ends the run
+// there: what a RunHeld covers is done whole first, and a run ended by a
+// signal says nothing more.
 //
 // The run's lock (what RunHeld holds) is the last lock any thread takes:
 // nothing done under it takes another lock, so a thread that ends the run
