@@ -510,6 +510,11 @@ TEST(Programs, TheDemoUsesWhatACallAnsweredOnlyWhenItWentThrough) {
     std::string transcript = testing_support::ReadAll(shown);
     const std::string seen = "allocation " + std::to_string(index) + ": " + said + transcript;
     EXPECT_TRUE(fs::is_empty(runs.tmp)) << seen;
+    // The sanitizer's own set-up of a thread, refused memory when the
+    // failed allocation falls in it, ends the process: no end of the run's.
+    if (said.find("AddressSanitizer: CHECK failed") != std::string::npos &&
+        said.find("pthread_getattr_np") != std::string::npos)
+      continue;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
       EXPECT_EQ(transcript, whole) << seen;
       continue;
