@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/host/reset.h"
+#include "platform/host/system_writes.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -28,6 +29,7 @@ void ResetHostServices() {
   host_internal::ResetProcessesLocked();
   host_internal::ResetSpoolerLocked();
   host_internal::ResetRegistryLocked();
+  host_internal::ResetWritesLocked();
   host_internal::ResetFilesLocked();
   host_internal::ResetClockLocked();
   host_internal::ResetVersionInfoLocked();

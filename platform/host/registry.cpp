@@ -12,6 +12,7 @@
 #include "platform/host/boundary.h"
 #include "platform/host/host_state.h"
 #include "platform/host/registry_store.h"
+#include "platform/host/system_writes.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -86,6 +87,17 @@ bool SplitPath(std::u16string_view path, std::vector<std::u16string_view>& names
   }
 }
 
+// The name of a stored thing for the write refusals (system_writes.h).
+std::u16string ThingName(std::u16string_view kind, Hive hive, std::u16string_view folded_path,
+                         std::u16string_view folded_name = {}) {
+  std::u16string thing(kind);
+  thing += hive == Hive::kMachine ? u"M:" : u"U:";
+  thing += folded_path;
+  thing += u'\\';
+  thing += folded_name;
+  return thing;
+}
+
 std::u16string JoinFolded(std::u16string path, const std::vector<std::u16string_view>& names) {
   for (std::u16string_view name : names) {
     if (!path.empty()) path += u'\\';
@@ -145,6 +157,11 @@ LONG OpenAt(HKEY key, const char16_t* sub_key, DWORD access, bool create, HKEY* 
   std::u16string path = JoinFolded(parent.path, names);
   auto denied = State().denied.find({parent.hive, path});
   if (denied != State().denied.end() && (denied->second & access) != 0) return kErrorAccessDenied;
+  // Making a key is a write the system may refuse.
+  if (create && Walk(parent.key, names, false) == nullptr) {
+    if (DWORD refused = host_internal::RefusedWriteLocked(ThingName(u"key:", parent.hive, path)))
+      return static_cast<LONG>(refused);
+  }
   bool created = false;
   Key* found = Walk(parent.key, names, create, &created);
   if (found == nullptr) return kErrorFileNotFound;
@@ -161,6 +178,9 @@ DWORD SetValueAt(Hive hive, const std::u16string& folded_path, Key* key, std::u1
   std::u16string folded_name = Fold(name);
   auto failure = State().failures.find({hive, folded_path, folded_name});
   if (failure != State().failures.end()) return failure->second;
+  if (DWORD refused =
+          host_internal::RefusedWriteLocked(ThingName(u"value:", hive, folded_path, folded_name)))
+    return refused;
   // Made whole before it replaces the value: memory that runs out leaves
   // the value as it was.
   RegistryValue made{std::u16string(name), type, std::vector<BYTE>(data, data + size)};
@@ -293,7 +313,13 @@ LONG RegDeleteValueW(HKEY key, const char16_t* name) {
     Lock lock(Mutex());
     OpenKey open;
     if (LONG error = ResolveFor(key, kKeySetValue, open)) return error;
-    if (open.key->values.erase(Fold(name != nullptr ? name : u"")) == 0) return kErrorFileNotFound;
+    const std::u16string folded = Fold(name != nullptr ? name : u"");
+    auto found = open.key->values.find(folded);
+    if (found == open.key->values.end()) return kErrorFileNotFound;
+    if (DWORD refused =
+            host_internal::RefusedWriteLocked(ThingName(u"value:", open.hive, open.path, folded)))
+      return static_cast<LONG>(refused);
+    open.key->values.erase(found);
     open.key->stamp = host_internal::NextChangeStamp();
     return kErrorSuccess;
   });
@@ -314,6 +340,10 @@ LONG RegDeleteKeyW(HKEY key, const char16_t* sub_key) {
     auto it = parent->subkeys.find(Fold(last));
     if (it == parent->subkeys.end()) return kErrorFileNotFound;
     if (!it->second->subkeys.empty()) return kErrorAccessDenied;
+    names.push_back(last);
+    if (DWORD refused = host_internal::RefusedWriteLocked(
+            ThingName(u"key:", open.hive, JoinFolded(open.path, names))))
+      return static_cast<LONG>(refused);
     State().deleted.reserve(State().deleted.size() + 1);
     it->second->deleted = true;
     State().deleted.push_back(std::move(it->second));

@@ -10,6 +10,7 @@
 #include "platform/host/host_state.h"
 #include "platform/host/registry.h"
 #include "platform/host/registry_store.h"
+#include "platform/host/system_writes.h"
 
 namespace platform {
 namespace {
@@ -191,6 +192,25 @@ DWORD SetPrinterDataW(HANDLE printer, const char16_t* name, DWORD type, const BY
   return result;
 }
 
+DWORD DeletePrinterDataW(HANDLE printer, const char16_t* name) {
+  host_internal::HeardCall heard;
+  const DWORD result = host_internal::SystemCall<DWORD>(kErrorNotEnoughMemory, [&]() -> DWORD {
+    Lock lock(Mutex());
+    host_internal::HearLocked(heard, printer, name);
+    const PrinterHandle* handle = FindHandle(printer);
+    if (handle == nullptr) return kErrorInvalidHandle;
+    if ((handle->access & kPrinterAccessAdminister) == 0) return kErrorAccessDenied;
+    HKEY key = nullptr;
+    LONG opened = RegOpenKeyExW(kHkeyLocalMachine, handle->data_key.c_str(), 0, kKeySetValue, &key);
+    if (opened != 0) return DWORD(opened);
+    const LONG deleted = RegDeleteValueW(key, name != nullptr ? name : u"");
+    RegCloseKey(key);
+    return DWORD(deleted);
+  });
+  host_internal::Tell(heard, StoredStateOperation::kWriteValue, result);
+  return result;
+}
+
 BOOL GetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD size, DWORD* needed) {
   return host_internal::SystemCall<BOOL>(0, [&]() -> BOOL {
     Lock lock(Mutex());
@@ -231,6 +251,8 @@ BOOL SetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD command) {
     Printer& stored = State().printers[handle->folded];
     if (stored.default_write_failure != kErrorSuccess)
       return Fail<BOOL>(stored.default_write_failure, 0);
+    if (DWORD refused = host_internal::RefusedWriteLocked(u"default:" + handle->folded))
+      return Fail<BOOL>(refused, 0);
     stored.default_dev_mode.assign(dev_mode, dev_mode + length);
     stored.stamp = host_internal::NextChangeStamp();
     return 1;

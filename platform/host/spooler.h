@@ -58,6 +58,10 @@ DWORD GetPrinterDataW(HANDLE printer, const char16_t* name, DWORD* type, BYTE* d
 // the administer right: kErrorAccessDenied.
 DWORD SetPrinterDataW(HANDLE printer, const char16_t* name, DWORD type, const BYTE* data,
                       DWORD size);
+// Deletes value `name`: without the administer right kErrorAccessDenied,
+// asked before anything else; a missing value kErrorFileNotFound, and
+// nothing changes.
+DWORD DeletePrinterDataW(HANDLE printer, const char16_t* name);
 
 // The printer record of GetPrinterW level 2. Only the server name (null for
 // a printer of the local machine), the printer, port and driver names and

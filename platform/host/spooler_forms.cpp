@@ -8,6 +8,7 @@
 #include "platform/host/host_state.h"
 #include "platform/host/registry_store.h"
 #include "platform/host/spooler.h"
+#include "platform/host/system_writes.h"
 
 namespace platform {
 namespace {
@@ -36,13 +37,16 @@ std::map<std::pair<std::u16string, std::u16string>, DWORD>& Failures() {
   return failures;
 }
 
-// The injected failure of a change of form `name` of `printer`'s server, or 0.
+// The injected failure of a change of form `name` of `printer`'s server, or
+// the write refusals' (system_writes.h), or 0.
 DWORD FailureOf(HANDLE printer, const char16_t* name) {
   std::u16string server;
   DWORD access = 0;
   host_internal::PrinterServerLocked(printer, server, access);
-  auto it = Failures().find({server, Fold(name != nullptr ? name : u"")});
-  return it == Failures().end() ? kErrorSuccess : it->second;
+  const std::u16string folded = Fold(name != nullptr ? name : u"");
+  auto it = Failures().find({server, folded});
+  if (it != Failures().end()) return it->second;
+  return host_internal::RefusedWriteLocked(u"form:" + server + u"\\" + folded);
 }
 
 // Folded server name -> the stamp of its forms' last change.
