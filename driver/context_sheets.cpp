@@ -309,8 +309,10 @@ platform::LONG GDriverContext::DocumentPropertiesWithSheet(
   platform::ULONG_PTR result = 0;
   platform::CommonPropertySheetUIW(window, &::DrvDocumentPropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return !GStoreCall::OkStored() && RWShortOfMemorySince(short_of_memory) ? -1
-                                                                          : platform::LONG(result);
+  // The user's OK, once stored, is the answer, whatever the sheet's end
+  // met after it (the service's own answer included).
+  if (GStoreCall::OkStored()) return platform::LONG(platform::kCpsuiOk);
+  return RWShortOfMemorySince(short_of_memory) ? -1 : platform::LONG(result);
 }
 
 platform::LONG GDriverContext::DocumentPropertiesWithoutSheet(
@@ -590,13 +592,13 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
 platform::BOOL GDriverContext::PrinterProperties(platform::HWND window, platform::HANDLE printer) {
   platform::DevicePropertyHeader header{kDeviceHeaderSize, 0, printer, nullptr};
   platform::ULONG_PTR result = 1;
-  // Memory that ran short while the sheet was up fails the call, unless
-  // it came once the user's OK was stored: that stands.
+  // Memory that ran short while the sheet was up fails the call; the
+  // user's OK, once stored, is the answer, whatever came after it.
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
   platform::CommonPropertySheetUIW(window, &::DrvDevicePropertySheets,
                                    reinterpret_cast<platform::LPARAM>(&header), &result);
-  return (GStoreCall::OkStored() || !RWShortOfMemorySince(short_of_memory)) &&
-                 platform::LONG(result) > 0
+  return GStoreCall::OkStored() ||
+                 (!RWShortOfMemorySince(short_of_memory) && platform::LONG(result) > 0)
              ? 1
              : 0;
 }

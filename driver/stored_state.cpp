@@ -46,6 +46,14 @@ bool SameFolded(std::u16string_view folded, std::u16string_view text) {
   return true;
 }
 
+bool FoldedEqual(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldUnit(a[i]) != FoldUnit(b[i])) return false;
+  }
+  return true;
+}
+
 namespace {
 
 constexpr std::uint64_t kFnvOffset = 1469598103934665603ull;
@@ -125,6 +133,9 @@ thread_local GStoreTransaction* t_current = nullptr;
 
 // A printer's level 2 record that fits this is read on the stack.
 constexpr std::size_t kLocalRecordBytes = 4096;
+// The value the right to change a printer is asked with: deleted where it
+// is not (no one names a value so), which changes nothing.
+constexpr char16_t kRightProbeName[] = u"<right to change>";
 
 // The size query, then the read into a block of the size it gave; the
 // caller's last error stays when it reads.
@@ -141,6 +152,34 @@ std::unique_ptr<BYTE[]> ReadBlock(Read read, DWORD& size) {
   size = needed;
   platform::SetLastError(last_error);
   return block;
+}
+
+// The names of the printer `handle` opens, from its level 2 record read on
+// the stack when it fits; false when it cannot be read. The caller's last
+// error stays.
+bool ReadPrinterNames(HANDLE handle, std::u16string& name, std::u16string& server) {
+  alignas(std::max_align_t) BYTE local[kLocalRecordBytes];
+  DWORD needed = 0;
+  const DWORD last_error = platform::GetLastError();
+  std::unique_ptr<BYTE[]> heap;
+  const BYTE* record = local;
+  if (platform::GetPrinterW(handle, 2, local, sizeof local, &needed) != 1) {
+    DWORD size = 0;
+    heap = ReadBlock(
+        [&](BYTE* buffer, DWORD room, DWORD& got) {
+          return platform::GetPrinterW(handle, 2, buffer, room, &got) == 1;
+        },
+        size);
+    platform::SetLastError(last_error);
+    if (!heap || size < sizeof(platform::PrinterInfo2W)) return false;
+    record = heap.get();
+  }
+  platform::SetLastError(last_error);
+  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record);
+  if (!info->printer_name) return false;
+  name = info->printer_name;
+  server = info->server_name ? info->server_name : u"";
+  return true;
 }
 
 // The answer of a value query of `change` under the size protocol of
@@ -187,6 +226,36 @@ BOOL WriteForms(const std::vector<FormView>& forms, BYTE* buffer, DWORD size, DW
     text += forms[i].name.size() + 1;
   }
   return 1;
+}
+
+// Runs a read of the door as `read(settled)`: without the lock while no
+// commit or take-back is writing and none is pending (once more, under the
+// lock, when one began meanwhile: a read never sees a commit half made);
+// else under the lock, once the pending take-backs were tried again, with
+// `settled` true: then `read` answers what a take-back still pending puts
+// back, as it was before its commit.
+template <class Read>
+auto Settled(Read read) {
+  const std::uint64_t seen = WritesSeen();
+  if (seen % 2 == 0 && !TakeBacksPending()) {
+    auto answer = read(false);
+    if (WritesSeen() == seen) return answer;
+  }
+  std::lock_guard<std::recursive_mutex> lock(GStoreTransaction::StoredStateLock());
+  FinishPending();
+  return read(true);
+}
+
+// The folded name of the printer `printer` opens: `found`'s, or read.
+bool FoldedPrinter(GStoreTransaction::Printer* found, HANDLE printer, std::u16string& folded) {
+  if (found) {
+    folded = found->folded;
+    return true;
+  }
+  std::u16string server;
+  if (!ReadPrinterNames(printer, folded, server)) return false;
+  folded = Fold(folded);
+  return true;
 }
 
 // A write the door makes without a transaction on the thread: one of its
@@ -324,31 +393,14 @@ GStoreTransaction::Printer* GStoreTransaction::Resolve(HANDLE handle) {
   for (Printer& printer : printers_) {
     if (printer.handle == handle) return &printer;
   }
-  // Read onto the stack first: its names are what a read needs; the
-  // record itself is kept only for a change (RecordOf).
-  alignas(std::max_align_t) BYTE local[kLocalRecordBytes];
-  DWORD needed = 0;
-  const DWORD last_error = platform::GetLastError();
-  std::unique_ptr<BYTE[]> heap;
-  const BYTE* record = local;
-  if (platform::GetPrinterW(handle, 2, local, sizeof local, &needed) != 1) {
-    DWORD size = 0;
-    heap = ReadBlock(
-        [&](BYTE* buffer, DWORD room, DWORD& got) {
-          return platform::GetPrinterW(handle, 2, buffer, room, &got) == 1;
-        },
-        size);
-    if (!heap || size < sizeof(platform::PrinterInfo2W)) return nullptr;
-    record = heap.get();
-  }
-  platform::SetLastError(last_error);
-  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record);
-  if (!info->printer_name) return nullptr;
+  // Its names are what a read needs; the record itself is kept only for a
+  // change (RecordOf).
   Printer printer;
+  std::u16string server;
+  if (!ReadPrinterNames(handle, printer.name, server)) return nullptr;
   printer.handle = handle;
-  printer.name = info->printer_name;
   printer.folded = Fold(printer.name);
-  printer.server = Fold(info->server_name ? std::u16string_view(info->server_name) : u"");
+  printer.server = Fold(server);
   printers_.push_back(std::move(printer));
   return &printers_.back();
 }
@@ -366,22 +418,21 @@ const BYTE* GStoreTransaction::RecordOf(Printer& printer) {
   return printer.record.get();
 }
 
-bool GStoreTransaction::Writable(Printer& printer) {
+DWORD GStoreTransaction::WriteRight(Printer& printer) {
   if (printer.writable < 0) {
-    // The system's own check of the right to administer, with a record
-    // that changes nothing: the printer's own, without a device mode.
-    if (!RecordOf(printer)) return false;
-    auto* info = reinterpret_cast<platform::PrinterInfo2W*>(printer.record.get());
-    void* dev_mode = info->dev_mode;
-    void* security = info->security_descriptor;
-    info->dev_mode = nullptr;
-    info->security_descriptor = nullptr;
-    printer.writable = platform::SetPrinterW(printer.handle, 2, printer.record.get(), 0) == 1;
-    info->dev_mode = dev_mode;
-    info->security_descriptor = security;
+    // The system's own check of the right to change the printer: a delete
+    // of a value none is named, which changes nothing. Asked again when the
+    // system could not tell.
+    const DWORD answer = platform::DeletePrinterDataW(printer.handle, kRightProbeName);
+    if (answer == platform::kErrorAccessDenied) {
+      printer.writable = 0;
+    } else if (answer == platform::kErrorSuccess || answer == platform::kErrorFileNotFound) {
+      printer.writable = 1;
+    } else {
+      return answer;
+    }
   }
-  if (!printer.writable) platform::SetLastError(platform::kErrorAccessDenied);
-  return printer.writable == 1;
+  return printer.writable == 1 ? platform::kErrorSuccess : platform::kErrorAccessDenied;
 }
 
 BOOL GStoreTransaction::CloseWhenDone(HANDLE handle) noexcept {
@@ -406,9 +457,21 @@ BOOL GStoreTransaction::CloseWhenDone(HANDLE handle) noexcept {
 // ---------------------------------------------------------------------------
 // Calls
 
+void GStoreTransaction::Fail(DWORD error) noexcept {
+  if (failed_) return;
+  failed_ = true;
+  failure_error_ = error != 0 ? error : platform::kErrorNotEnoughMemory;
+}
+
 GStoreCall::GStoreCall() : transaction_(t_current), owner_(!t_current) {
   own_mark_ = RWOutOfMemoryRaised();
   if (owner_) {
+    // A call through the door first finishes what a refused commit left
+    // pending, so that the store holds what the door answers.
+    if (TakeBacksPending()) {
+      std::lock_guard<std::recursive_mutex> lock(GStoreTransaction::StoredStateLock());
+      FinishPending();
+    }
     own_.Attach();
     own_.shortage_mark_ = own_mark_;
     transaction_ = &own_;
@@ -425,9 +488,11 @@ GStoreCall::~GStoreCall() {
 }
 
 void GStoreCall::FinishOwned(GStoreTransaction& transaction) noexcept {
-  if (RWShortOfMemorySince(transaction.shortage_mark_)) {
+  if (RWShortOfMemorySince(transaction.shortage_mark_))
+    transaction.Fail(platform::kErrorNotEnoughMemory);
+  // Nothing of a failed call is stored, also not through a later commit.
+  if (transaction.failed_) {
     transaction.Discard();
-    transaction.short_ = true;
     return;
   }
   NoteOutcome(transaction, transaction.Commit());
@@ -442,7 +507,7 @@ void GStoreCall::NoteOutcome(GStoreTransaction& transaction, GStoreTransaction::
       transaction.conflicted_ = true;
       break;
     case GStoreTransaction::Outcome::kRefused:
-      transaction.refused_ = true;
+      transaction.Fail(transaction.error_);
       break;
     case GStoreTransaction::Outcome::kNothing:
       break;
@@ -451,29 +516,25 @@ void GStoreCall::NoteOutcome(GStoreTransaction& transaction, GStoreTransaction::
 }
 
 bool GStoreCall::Stood(const GStoreTransaction& transaction) {
-  if (transaction.refused_) {
-    platform::SetLastError(transaction.error_);
-    return false;
-  }
-  // Once changes are stored the call has done what it claims: memory that
-  // ran short after takes nothing back.
-  if (!transaction.short_ || transaction.confirmed_ || transaction.stored_) {
+  // Once changes are stored the call has done what it claims: a failure
+  // after takes nothing back.
+  if (!transaction.failed_ || transaction.confirmed_ || transaction.stored_) {
     // The answer of a sheet whose OK the system refused is the sheet's
     // (cancelled), with the system's reason.
-    if (transaction.ok_error_ != 0) platform::SetLastError(transaction.ok_error_);
+    if (transaction.ok_error_ != 0 && !transaction.confirmed_)
+      platform::SetLastError(transaction.ok_error_);
     return true;
   }
-  platform::SetLastError(platform::kErrorNotEnoughMemory);
+  platform::SetLastError(transaction.failure_error_);
   return false;
 }
 
 bool GStoreCall::Finish(bool ended) noexcept {
-  if (!owner_) return ended && !RWShortOfMemorySince(own_mark_);
-  if (!ended) {
-    // An exception ended the call: nothing of it is stored.
-    own_.Discard();
-    return own_.stored_ || own_.confirmed_;
-  }
+  const bool failed = !ended || RWShortOfMemorySince(own_mark_);
+  // An exception's error was set by the boundary; a shortage is memory's.
+  if (failed)
+    transaction_->Fail(ended ? platform::kErrorNotEnoughMemory : platform::GetLastError());
+  if (!owner_) return !failed;
   FinishOwned(own_);
   return Stood(own_);
 }
@@ -484,13 +545,28 @@ bool GStoreCall::FinishOutermost() noexcept {
       transaction->mode_ != GStoreTransaction::Mode::kCall)
     return true;
   FinishOwned(*transaction);
-  return !transaction->short_ && !transaction->refused_ && !transaction->conflicted_;
+  return !transaction->failed_ && !transaction->conflicted_;
 }
 
+namespace {
+
+// The innermost call's transaction of the calling thread, or null.
+GStoreTransaction* CallOf(GStoreTransaction* transaction) {
+  while (transaction && !transaction->InCall())
+    transaction = transaction->Outer();
+  return transaction;
+}
+
+}  // namespace
+
 DWORD GStoreCall::CommitOk(GStoreTransaction& ok) noexcept {
-  GStoreTransaction* call = t_current;
-  while (call && (call->mode_ != GStoreTransaction::Mode::kCall || call->calls_ == 0))
-    call = call->outer_;
+  GStoreTransaction* call = CallOf(t_current);
+  if (call && RWShortOfMemorySince(call->shortage_mark_))
+    call->Fail(platform::kErrorNotEnoughMemory);
+  if (call && call->failed_) {
+    ok.Discard();
+    return call->failure_error_;
+  }
   const GStoreTransaction::Outcomes outcomes = GStoreTransaction::CommitParts(call, &ok);
   if (call) NoteOutcome(*call, outcomes.calls);
   return outcomes.confirmed == GStoreTransaction::Outcome::kRefused ? ok.error_ : 0;
@@ -498,37 +574,28 @@ DWORD GStoreCall::CommitOk(GStoreTransaction& ok) noexcept {
 
 void GStoreCall::RefusedOk(DWORD error) noexcept {
   for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
-    if (transaction->mode_ == GStoreTransaction::Mode::kCall && transaction->calls_ != 0)
-      transaction->ok_error_ = error;
+    if (transaction->InCall()) transaction->ok_error_ = error;
   }
   platform::SetLastError(error);
 }
 
 bool GStoreCall::TakeConflict() noexcept {
-  for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
-    if (transaction->mode_ == GStoreTransaction::Mode::kCall && transaction->calls_ != 0) {
-      const bool conflicted = transaction->conflicted_;
-      transaction->conflicted_ = false;
-      return conflicted;
-    }
-  }
-  return false;
+  GStoreTransaction* call = CallOf(t_current);
+  if (!call) return false;
+  const bool conflicted = call->conflicted_;
+  call->conflicted_ = false;
+  return conflicted;
 }
 
 bool GStoreCall::OkStored() noexcept {
-  for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
-    if (transaction->mode_ == GStoreTransaction::Mode::kCall && transaction->calls_ != 0)
-      return transaction->confirmed_;
-  }
-  return false;
+  const GStoreTransaction* call = CallOf(t_current);
+  return call && call->confirmed_;
 }
 
 void GStoreCall::Confirmed() noexcept {
-  for (GStoreTransaction* transaction = t_current; transaction; transaction = transaction->outer_) {
-    if (transaction->mode_ == GStoreTransaction::Mode::kCall && transaction->calls_ != 0) {
-      transaction->confirmed_ = true;
-      transaction->shortage_mark_ = RWOutOfMemoryRaised();
-    }
+  if (GStoreTransaction* call = CallOf(t_current)) {
+    call->confirmed_ = true;
+    call->shortage_mark_ = RWOutOfMemoryRaised();
   }
 }
 
@@ -570,18 +637,28 @@ bool GStagedRun::Commit() noexcept {
 DWORD GStoredState::GetPrinterData(HANDLE printer, const char16_t* name, DWORD* type, BYTE* data,
                                    DWORD size, DWORD* needed) try {
   GStoreTransaction* transaction = t_current;
-  if (!transaction || !needed || (!data && size != 0))
-    return platform::GetPrinterDataW(printer, name, type, data, size, needed);
-  GStoreTransaction::Printer* found = transaction->Resolve(printer);
-  if (!found) return platform::GetPrinterDataW(printer, name, type, data, size, needed);
+  const bool sized = needed && (data || size == 0);
+  GStoreTransaction::Printer* found =
+      transaction && sized ? transaction->Resolve(printer) : nullptr;
   const std::u16string_view given = name ? name : u"";
-  const std::uint64_t item = ItemHash(Kind::kPrinterValue, nullptr, found->folded, given);
-  if (const auto* change =
-          FindStaged(transaction, item, Kind::kPrinterValue, nullptr, found->folded, given))
-    return AnswerFromChange(*change, type, data, size, needed);
+  std::uint64_t item = 0;
+  if (found) {
+    item = ItemHash(Kind::kPrinterValue, nullptr, found->folded, given);
+    if (const auto* change =
+            FindStaged(transaction, item, Kind::kPrinterValue, nullptr, found->folded, given))
+      return AnswerFromChange(*change, type, data, size, needed);
+  }
   DWORD read_type = 0;
-  const DWORD result = platform::GetPrinterDataW(printer, name, &read_type, data, size, needed);
+  const DWORD result = Settled([&](bool settled) -> DWORD {
+    std::u16string folded;
+    if (settled && sized && FoldedPrinter(found, printer, folded)) {
+      if (const auto* image = PendingValue(Kind::kPrinterValue, nullptr, folded, given))
+        return AnswerFromChange(*image, &read_type, data, size, needed);
+    }
+    return platform::GetPrinterDataW(printer, name, &read_type, data, size, needed);
+  });
   if (type && result != platform::kErrorFileNotFound) *type = read_type;
+  if (!found) return result;
   if (result == platform::kErrorFileNotFound) {
     transaction->NoteRead(item, ValueHash(false, 0, nullptr, 0));
   } else if (result == platform::kErrorSuccess && (data || *needed == 0)) {
@@ -600,7 +677,7 @@ DWORD GStoredState::SetPrinterData(HANDLE printer, const char16_t* name, DWORD t
       [&](GStoreTransaction& transaction) -> DWORD {
         GStoreTransaction::Printer* found = transaction.Resolve(printer);
         if (!found) return platform::kErrorInvalidHandle;
-        if (!transaction.Writable(*found)) return platform::kErrorAccessDenied;
+        if (const DWORD refused = transaction.WriteRight(*found)) return refused;
         GStoreTransaction::Change change = PrinterValueChange(
             printer, found->name, found->folded, platform::PrinterDataKeyPath(found->name), name);
         change.type = type;
@@ -623,7 +700,14 @@ LONG GStoredState::DeletePrinterData(const RWWString& printer, const char16_t* n
         const std::u16string folded = Fold(name ? name : u"");
         const std::uint64_t item = ItemHash(Kind::kPrinterValue, nullptr, folded_printer, folded);
         bool present = false;
-        {
+        const LONG read = Settled([&](bool settled) -> LONG {
+          if (settled) {
+            if (const auto* image =
+                    PendingValue(Kind::kPrinterValue, nullptr, folded_printer, folded)) {
+              present = image->present;
+              return 0;
+            }
+          }
           // Opened and closed with nothing allocated between: an exception
           // leaves no key open.
           HKEY key = nullptr;
@@ -633,7 +717,9 @@ LONG GStoredState::DeletePrinterData(const RWWString& printer, const char16_t* n
           DWORD size = 0;
           present = platform::RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &size) == 0;
           platform::RegCloseKey(key);
-        }
+          return 0;
+        });
+        if (read != 0) return read;
         if (const auto* change = FindStaged(&transaction, item, Kind::kPrinterValue, nullptr,
                                             folded_printer, folded))
           present = change->present;
@@ -655,7 +741,7 @@ DWORD GStoredState::RewritePrinterData(HANDLE printer, const char16_t* name) try
       [&](GStoreTransaction& transaction) -> DWORD {
         GStoreTransaction::Printer* found = transaction.Resolve(printer);
         if (!found) return platform::kErrorInvalidHandle;
-        if (!transaction.Writable(*found)) return platform::kErrorAccessDenied;
+        if (const DWORD refused = transaction.WriteRight(*found)) return refused;
         GStoreTransaction::Change change = PrinterValueChange(
             printer, found->name, found->folded, platform::PrinterDataKeyPath(found->name), name);
         change.rewrite = true;
@@ -671,31 +757,24 @@ DWORD GStoredState::RewritePrinterData(HANDLE printer, const char16_t* name) try
 // ---------------------------------------------------------------------------
 // The door: the record and its stored default
 
-BOOL GStoredState::GetPrinter(HANDLE printer, BYTE* buffer, DWORD size, DWORD* needed) try {
-  GStoreTransaction* transaction = t_current;
-  if (!transaction || !needed) return platform::GetPrinterW(printer, 2, buffer, size, needed);
-  GStoreTransaction::Printer* found = transaction->Resolve(printer);
-  if (!found) return platform::GetPrinterW(printer, 2, buffer, size, needed);
-  const std::uint64_t item = ItemHash(Kind::kStoredDefault, nullptr, found->folded, u"");
-  const auto* change =
-      FindStaged(transaction, item, Kind::kStoredDefault, nullptr, found->folded, u"");
-  if (!change) {
-    const BOOL read = platform::GetPrinterW(printer, 2, buffer, size, needed);
-    if (read == 1) {
-      const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(buffer);
-      const auto* mode = static_cast<const BYTE*>(info->dev_mode);
-      const BYTE* end = buffer + *needed;
-      const bool whole = mode && mode >= buffer && end - mode > 71 &&
-                         std::size_t(end - mode) >= DevModeLength(mode);
-      transaction->NoteRead(item, whole ? ValueHash(true, 0, mode, DevModeLength(mode))
-                                        : ValueHash(false, 0, nullptr, 0));
-    }
-    return read;
+namespace {
+
+// The printer's level 2 record `info` (null: read now) laid out in
+// `buffer` as GetPrinterW would, its stored default `mode`'s bytes.
+BOOL WithDefault(HANDLE printer, const platform::PrinterInfo2W* info,
+                 const GStoreTransaction::Change& mode, BYTE* buffer, DWORD size, DWORD* needed) {
+  std::unique_ptr<BYTE[]> read;
+  if (!info) {
+    DWORD got = 0;
+    read = ReadBlock(
+        [&](BYTE* block, DWORD room, DWORD& took) {
+          return platform::GetPrinterW(printer, 2, block, room, &took) == 1;
+        },
+        got);
+    if (!read || got < sizeof(platform::PrinterInfo2W))
+      return platform::GetPrinterW(printer, 2, buffer, size, needed);
+    info = reinterpret_cast<const platform::PrinterInfo2W*>(read.get());
   }
-  // The printer's own record, its stored default the one staged.
-  const auto* info =
-      reinterpret_cast<const platform::PrinterInfo2W*>(transaction->RecordOf(*found));
-  if (!info) return platform::GetPrinterW(printer, 2, buffer, size, needed);
   char16_t* platform::PrinterInfo2W::*const kTexts[] = {
       &platform::PrinterInfo2W::server_name,     &platform::PrinterInfo2W::printer_name,
       &platform::PrinterInfo2W::share_name,      &platform::PrinterInfo2W::port_name,
@@ -708,12 +787,9 @@ BOOL GStoredState::GetPrinter(HANDLE printer, BYTE* buffer, DWORD size, DWORD* n
     if (const char16_t* units = info->*text)
       bytes += 2 * (std::char_traits<char16_t>::length(units) + 1);
   }
-  bytes = (bytes + 7) / 8 * 8 + change->bytes.size();
+  bytes = (bytes + 7) / 8 * 8 + mode.bytes.size();
   *needed = DWORD(bytes);
-  if (!buffer || size < bytes) {
-    platform::SetLastError(platform::kErrorInsufficientBuffer);
-    return 0;
-  }
+  if (!buffer || size < bytes) return platform::SetLastError(platform::kErrorInsufficientBuffer), 0;
   std::memset(buffer, 0, bytes);
   auto* out = reinterpret_cast<platform::PrinterInfo2W*>(buffer);
   *out = *info;
@@ -727,10 +803,47 @@ BOOL GStoredState::GetPrinter(HANDLE printer, BYTE* buffer, DWORD size, DWORD* n
     next += length + 1;
   }
   out->security_descriptor = nullptr;
-  BYTE* mode = buffer + bytes - change->bytes.size();
-  std::memcpy(mode, change->bytes.data(), change->bytes.size());
-  out->dev_mode = mode;
+  BYTE* at = buffer + bytes - mode.bytes.size();
+  std::memcpy(at, mode.bytes.data(), mode.bytes.size());
+  out->dev_mode = at;
   return 1;
+}
+
+}  // namespace
+
+BOOL GStoredState::GetPrinter(HANDLE printer, BYTE* buffer, DWORD size, DWORD* needed) try {
+  GStoreTransaction* transaction = t_current;
+  GStoreTransaction::Printer* found =
+      transaction && needed ? transaction->Resolve(printer) : nullptr;
+  const auto record = [&] {
+    return found ? reinterpret_cast<const platform::PrinterInfo2W*>(transaction->RecordOf(*found))
+                 : nullptr;
+  };
+  std::uint64_t item = 0;
+  if (found) {
+    item = ItemHash(Kind::kStoredDefault, nullptr, found->folded, u"");
+    if (const auto* change =
+            FindStaged(transaction, item, Kind::kStoredDefault, nullptr, found->folded, u""))
+      return WithDefault(printer, record(), *change, buffer, size, needed);
+  }
+  const BOOL read = Settled([&](bool settled) -> BOOL {
+    std::u16string folded;
+    if (settled && needed && FoldedPrinter(found, printer, folded)) {
+      if (const auto* image = PendingValue(Kind::kStoredDefault, nullptr, folded, u""))
+        return WithDefault(printer, record(), *image, buffer, size, needed);
+    }
+    return platform::GetPrinterW(printer, 2, buffer, size, needed);
+  });
+  if (found && read == 1) {
+    const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(buffer);
+    const auto* mode = static_cast<const BYTE*>(info->dev_mode);
+    const BYTE* end = buffer + *needed;
+    const bool whole =
+        mode && mode >= buffer && end - mode > 71 && std::size_t(end - mode) >= DevModeLength(mode);
+    transaction->NoteRead(item, whole ? ValueHash(true, 0, mode, DevModeLength(mode))
+                                      : ValueHash(false, 0, nullptr, 0));
+  }
+  return read;
 } catch (const std::bad_alloc&) {
   platform::NoteShortage();
   platform::SetLastError(platform::kErrorNotEnoughMemory);
@@ -748,7 +861,8 @@ BOOL GStoredState::SetStoredDefault(HANDLE printer, const void* dev_mode) try {
       [&](GStoreTransaction& transaction) -> BOOL {
         GStoreTransaction::Printer* found = transaction.Resolve(printer);
         if (!found) return platform::SetLastError(platform::kErrorInvalidHandle), 0;
-        if (!transaction.Writable(*found)) return 0;
+        if (const DWORD refused = transaction.WriteRight(*found))
+          return platform::SetLastError(refused), 0;
         GStoreTransaction::Change change;
         change.via = printer;
         change.kind = Kind::kStoredDefault;
@@ -770,9 +884,44 @@ BOOL GStoredState::SetStoredDefault(HANDLE printer, const void* dev_mode) try {
 
 namespace {
 
-// The forms of `printer`'s server as the thread sees them; false with the
-// last error when they cannot be read.
-bool FormsSeen(GStoreTransaction* transaction, GStoreTransaction::Printer* found, HANDLE printer,
+// The folded name of the server of the printer `printer` opens: `found`'s,
+// or read; and whether a take-back of one of its forms is pending.
+// REQUIRES: the stored state's lock.
+bool FormsPending(GStoreTransaction::Printer* found, HANDLE printer, std::u16string& server) {
+  std::u16string name;
+  if (found) {
+    server = found->server;
+  } else if (ReadPrinterNames(printer, name, server)) {
+    server = Fold(server);
+  } else {
+    return false;
+  }
+  const std::vector<TakeBack>& pending = PendingList();
+  return std::any_of(pending.begin(), pending.end(), [&](const TakeBack& item) {
+    return item.touched && item.thing.kind == Kind::kForm && item.thing.where == server;
+  });
+}
+
+// `forms` as `change` (of a form of their server) leaves them.
+void ApplyForm(const GStoreTransaction::Change& change, std::vector<FormView>& forms) {
+  auto held = std::find_if(forms.begin(), forms.end(),
+                           [&](const FormView& form) { return form.folded == change.name; });
+  FormShape shape{};
+  std::memcpy(&shape, change.bytes.data(), std::min(sizeof shape, change.bytes.size()));
+  if (!change.present) {
+    if (held != forms.end()) forms.erase(held);
+  } else if (held != forms.end()) {
+    held->size = shape.size;
+    held->area = shape.area;
+  } else {
+    forms.push_back(FormView{change.type, change.given, change.name, shape.size, shape.area});
+  }
+}
+
+// The forms of `printer`'s server (folded, `server`) as the system holds
+// them, and, `settled`, as their pending take-backs put them back; false
+// with the last error when they cannot be read.
+bool FormsHeld(HANDLE printer, const std::u16string& server, bool settled,
                std::vector<FormView>& forms) {
   forms.clear();
   DWORD size = 0;
@@ -795,31 +944,39 @@ bool FormsSeen(GStoreTransaction* transaction, GStoreTransaction::Printer* found
     const std::u16string name = record.name ? record.name : u"";
     forms.push_back(FormView{record.flags, name, Fold(name), record.size, record.imageable_area});
   }
-  if (!transaction || !found) return true;
-  for (const FormView& form : forms) {
-    transaction->NoteRead(ItemHash(Kind::kForm, nullptr, found->server, form.folded),
-                          FormValueHash(true, form.flags, FormShape{form.size, form.area}));
+  if (!settled) return true;
+  for (const TakeBack& item : PendingList()) {
+    if (item.touched && item.thing.kind == Kind::kForm && item.thing.where == server)
+      ApplyForm(item.thing, forms);
   }
-  transaction->NoteRead(ItemHash(Kind::kForm, nullptr, found->server, kFormListName), 0);
+  return true;
+}
+
+// Notes what a read of the whole list `forms` of `server` met.
+void NoteFormList(GStoreTransaction& transaction, const std::u16string& server,
+                  const std::vector<FormView>& forms) {
+  for (const FormView& form : forms) {
+    transaction.NoteRead(ItemHash(Kind::kForm, nullptr, server, form.folded),
+                         FormValueHash(true, form.flags, FormShape{form.size, form.area}));
+  }
+  transaction.NoteRead(ItemHash(Kind::kForm, nullptr, server, kFormListName), 0);
+}
+
+// The forms of `printer`'s server as the thread sees them, its reads noted
+// in `transaction` (the one `found` is of); false with the last error when
+// they cannot be read.
+bool FormsSeen(GStoreTransaction* transaction, GStoreTransaction::Printer* found, HANDLE printer,
+               std::vector<FormView>& forms) {
+  if (!Settled([&](bool settled) { return FormsHeld(printer, found->server, settled, forms); }))
+    return false;
+  NoteFormList(*transaction, found->server, forms);
   // Outermost first, each in the order staged.
   std::vector<GStoreTransaction*> chain;
   for (GStoreTransaction* at = transaction; at; at = at->Outer())
     chain.insert(chain.begin(), at);
   for (GStoreTransaction* at : chain) {
     for (const GStoreTransaction::Change& change : at->Changes()) {
-      if (change.kind != Kind::kForm || change.where != found->server) continue;
-      auto held = std::find_if(forms.begin(), forms.end(),
-                               [&](const FormView& form) { return form.folded == change.name; });
-      FormShape shape{};
-      std::memcpy(&shape, change.bytes.data(), sizeof shape);
-      if (!change.present) {
-        if (held != forms.end()) forms.erase(held);
-      } else if (held != forms.end()) {
-        held->size = shape.size;
-        held->area = shape.area;
-      } else {
-        forms.push_back(FormView{change.type, change.given, change.name, shape.size, shape.area});
-      }
+      if (change.kind == Kind::kForm && change.where == found->server) ApplyForm(change, forms);
     }
   }
   return true;
@@ -855,7 +1012,8 @@ GStoreTransaction::Printer* FormWriter(GStoreTransaction& transaction, HANDLE pr
                                        std::vector<FormView>& forms) {
   GStoreTransaction::Printer* found = transaction.Resolve(printer);
   if (!found) return platform::SetLastError(platform::kErrorInvalidHandle), nullptr;
-  if (!transaction.Writable(*found)) return nullptr;
+  if (const DWORD refused = transaction.WriteRight(*found))
+    return platform::SetLastError(refused), nullptr;
   if (!FormsSeen(&transaction, found, printer, forms)) return nullptr;
   return found;
 }
@@ -886,29 +1044,54 @@ std::vector<FormView>::iterator FindForm(std::vector<FormView>& forms, const cha
 
 }  // namespace
 
+namespace {
+
+// The forms of `printer`'s server as `read(direct)` answers them: the
+// system's call (`direct`), or, where the thread's transactions or a
+// pending take-back change them, the list (`forms`) as the thread sees it;
+// `listed` says which. Reads are noted in the thread's transaction only
+// for the list.
+template <class Read>
+BOOL ReadForms(GStoreTransaction* transaction, GStoreTransaction::Printer* found, HANDLE printer,
+               std::vector<FormView>& forms, bool& listed, Read read) {
+  listed = found && FormsStaged(transaction, found->server);
+  if (listed) return FormsSeen(transaction, found, printer, forms) ? 1 : 0;
+  std::u16string server;
+  const BOOL answer = Settled([&](bool settled) -> BOOL {
+    listed = settled && FormsPending(found, printer, server);
+    return listed ? (FormsHeld(printer, server, true, forms) ? 1 : 0) : read();
+  });
+  if (listed && answer == 1 && found) NoteFormList(*transaction, server, forms);
+  return answer;
+}
+
+}  // namespace
+
 BOOL GStoredState::GetForm(HANDLE printer, const char16_t* name, BYTE* buffer, DWORD size,
                            DWORD* needed) try {
   GStoreTransaction* transaction = t_current;
-  if (!transaction) return platform::GetFormW(printer, name, 1, buffer, size, needed);
-  GStoreTransaction::Printer* found = transaction->Resolve(printer);
-  if (!found) return platform::GetFormW(printer, name, 1, buffer, size, needed);
-  if (!FormsStaged(transaction, found->server)) {
-    const BOOL read = platform::GetFormW(printer, name, 1, buffer, size, needed);
-    if (read == 1 && buffer) {
-      NoteForms(*transaction, found->server, reinterpret_cast<platform::FormInfo1W*>(buffer), 1,
-                false);
-    } else if (read != 1 && platform::GetLastError() == platform::kErrorInvalidFormName) {
-      transaction->NoteRead(ItemHash(Kind::kForm, nullptr, found->server, name ? name : u""),
-                            FormValueHash(false, 0, FormShape{}));
-      platform::SetLastError(platform::kErrorInvalidFormName);
-    }
-    return read;
-  }
+  GStoreTransaction::Printer* found = transaction ? transaction->Resolve(printer) : nullptr;
   std::vector<FormView> forms;
-  if (!FormsSeen(transaction, found, printer, forms)) return 0;
-  auto held = FindForm(forms, name);
-  if (held == forms.end()) return platform::SetLastError(platform::kErrorInvalidFormName), 0;
-  return WriteForms({*held}, buffer, size, needed);
+  bool listed = false;
+  const BOOL read = ReadForms(transaction, found, printer, forms, listed, [&] {
+    return platform::GetFormW(printer, name, 1, buffer, size, needed);
+  });
+  if (listed) {
+    if (read != 1) return 0;
+    auto held = FindForm(forms, name);
+    if (held == forms.end()) return platform::SetLastError(platform::kErrorInvalidFormName), 0;
+    return WriteForms({*held}, buffer, size, needed);
+  }
+  if (!found) return read;
+  if (read == 1 && buffer) {
+    NoteForms(*transaction, found->server, reinterpret_cast<platform::FormInfo1W*>(buffer), 1,
+              false);
+  } else if (read != 1 && platform::GetLastError() == platform::kErrorInvalidFormName) {
+    transaction->NoteRead(ItemHash(Kind::kForm, nullptr, found->server, name ? name : u""),
+                          FormValueHash(false, 0, FormShape{}));
+    platform::SetLastError(platform::kErrorInvalidFormName);
+  }
+  return read;
 } catch (const std::bad_alloc&) {
   platform::NoteShortage();
   platform::SetLastError(platform::kErrorNotEnoughMemory);
@@ -917,24 +1100,24 @@ BOOL GStoredState::GetForm(HANDLE printer, const char16_t* name, BYTE* buffer, D
 
 BOOL GStoredState::EnumForms(HANDLE printer, BYTE* buffer, DWORD size, DWORD* needed,
                              DWORD* returned) try {
-  GStoreTransaction* transaction = t_current;
-  if (!transaction) return platform::EnumFormsW(printer, 1, buffer, size, needed, returned);
-  if (!returned) return platform::SetLastError(platform::kErrorInvalidParameter), 0;
+  if (!returned) return platform::EnumFormsW(printer, 1, buffer, size, needed, returned);
   *returned = 0;
-  GStoreTransaction::Printer* found = transaction->Resolve(printer);
-  if (!found) return platform::EnumFormsW(printer, 1, buffer, size, needed, returned);
-  if (!FormsStaged(transaction, found->server)) {
-    const BOOL read = platform::EnumFormsW(printer, 1, buffer, size, needed, returned);
-    if (read == 1 && buffer)
-      NoteForms(*transaction, found->server, reinterpret_cast<platform::FormInfo1W*>(buffer),
-                *returned, true);
-    return read;
-  }
+  GStoreTransaction* transaction = t_current;
+  GStoreTransaction::Printer* found = transaction ? transaction->Resolve(printer) : nullptr;
   std::vector<FormView> forms;
-  if (!FormsSeen(transaction, found, printer, forms)) return 0;
-  if (!WriteForms(forms, buffer, size, needed)) return 0;
-  *returned = DWORD(forms.size());
-  return 1;
+  bool listed = false;
+  const BOOL read = ReadForms(transaction, found, printer, forms, listed, [&] {
+    return platform::EnumFormsW(printer, 1, buffer, size, needed, returned);
+  });
+  if (listed) {
+    if (read != 1 || !WriteForms(forms, buffer, size, needed)) return 0;
+    *returned = DWORD(forms.size());
+    return 1;
+  }
+  if (found && read == 1 && buffer)
+    NoteForms(*transaction, found->server, reinterpret_cast<platform::FormInfo1W*>(buffer),
+              *returned, true);
+  return read;
 } catch (const std::bad_alloc&) {
   platform::NoteShortage();
   platform::SetLastError(platform::kErrorNotEnoughMemory);
@@ -1014,13 +1197,26 @@ LONG GStoredState::QueryValue(HKEY root, const char16_t* path, const char16_t* n
       return LONG(answer);
     }
   }
-  HKEY key = nullptr;
-  LONG result = platform::RegOpenKeyExW(root, path, 0, platform::kKeyRead, &key);
   DWORD read_type = 0;
-  if (result == 0) {
-    result = platform::RegQueryValueExW(key, name, nullptr, &read_type, data, size);
-    platform::RegCloseKey(key);
-  }
+  const DWORD room = size ? *size : 0;
+  const LONG result = Settled([&](bool settled) -> LONG {
+    if (size) *size = room;
+    if (settled && path_ok && (size || !data)) {
+      if (const auto* image = PendingValue(Kind::kRegistryValue, root, given_path, given)) {
+        DWORD needed = 0;
+        const DWORD answer = AnswerFromChange(*image, &read_type, data, room, &needed);
+        if (size && answer != platform::kErrorFileNotFound) *size = needed;
+        return LONG(answer);
+      }
+    }
+    HKEY key = nullptr;
+    LONG answer = platform::RegOpenKeyExW(root, path, 0, platform::kKeyRead, &key);
+    if (answer == 0) {
+      answer = platform::RegQueryValueExW(key, name, nullptr, &read_type, data, size);
+      platform::RegCloseKey(key);
+    }
+    return answer;
+  });
   if (type && result == 0) *type = read_type;
   if (transaction && path_ok) {
     const std::uint64_t item = ItemHash(Kind::kRegistryValue, root, given_path, given);
@@ -1116,10 +1312,14 @@ bool GStoredState::KeyExists(HKEY root, const char16_t* path) try {
         return true;
     }
   }
-  HKEY key = nullptr;
-  if (platform::RegOpenKeyExW(root, path, 0, platform::kKeyRead, &key) != 0) return false;
-  platform::RegCloseKey(key);
-  return true;
+  return Settled([&](bool settled) {
+    // A key a pending take-back is to take away is gone already.
+    if (settled && PendingKey(root, path ? path : u"")) return false;
+    HKEY key = nullptr;
+    if (platform::RegOpenKeyExW(root, path, 0, platform::kKeyRead, &key) != 0) return false;
+    platform::RegCloseKey(key);
+    return true;
+  });
 } catch (const std::bad_alloc&) {
   platform::NoteShortage();
   return false;

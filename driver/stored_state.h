@@ -124,9 +124,10 @@ class GStoreTransaction {
   // The printer a handle opens, found once a transaction (null when the
   // handle opens none).
   Printer* Resolve(platform::HANDLE handle);
-  // Whether the handle may change the printer (the system's answer, asked
-  // once); false with the last error kErrorAccessDenied.
-  bool Writable(Printer& printer);
+  // 0 when the handle may change the printer (the system's answer, kept
+  // once given), else kErrorAccessDenied or the error the system could not
+  // tell for.
+  platform::DWORD WriteRight(Printer& printer);
   // The printer's level 2 record as read once; null when it cannot be.
   const platform::BYTE* RecordOf(Printer& printer);
   // Closes `handle` once no transaction of the thread makes a change
@@ -139,10 +140,13 @@ class GStoreTransaction {
   std::size_t Mark() const;
   void RollBackTo(std::size_t mark);
   GStoreTransaction* Outer() const { return outer_; }
+  // Whether an entry point's call (GStoreCall) holds it.
+  bool InCall() const { return mode_ == Mode::kCall && calls_ != 0; }
   const std::vector<Change>& Changes() const { return changes_; }
 
  private:
   friend class GStoreCall;
+  class CommitRun;
 
   Mode mode_;
   bool attached_ = false;
@@ -154,14 +158,17 @@ class GStoreTransaction {
   platform::DWORD error_ = 0;
 
   // Kept by the call that owns it (GStoreCall).
+  // A call failed (Fail): what it staged since is discarded, and it
+  // answers failure with `failure_error_`, unless something of it stood.
+  void Fail(platform::DWORD error) noexcept;
   int calls_ = 0;                    // calls joined, the owner's included
   std::uint32_t shortage_mark_ = 0;  // RWOutOfMemoryRaised() at its start or last finish
-  bool short_ = false;               // a finish met a shortage: discarded
-  bool refused_ = false;             // a finish was refused (error_)
-  bool conflicted_ = false;          // a finish met a conflict
-  bool confirmed_ = false;           // a user's OK was committed in it
-  bool stored_ = false;              // a finish stored changes
-  platform::DWORD ok_error_ = 0;     // a user's OK refused in it (RefusedOk)
+  bool failed_ = false;              // a call in it failed, or a finish was refused or short
+  platform::DWORD failure_error_ = 0;
+  bool conflicted_ = false;       // a finish met a conflict
+  bool confirmed_ = false;        // a user's OK was committed in it
+  bool stored_ = false;           // a finish stored changes
+  platform::DWORD ok_error_ = 0;  // a user's OK refused in it (RefusedOk)
 };
 
 // An entry point's call: the thread's transaction, made when it has none
@@ -177,26 +184,30 @@ class GStoreCall {
 
   // The answer of an entry point whose body answered `result` (`ended`:
   // it returned; else an exception reached its boundary, which answered
-  // `failure` and set the last error): `failure` with the system's error
-  // when its commit was refused, or with kErrorNotEnoughMemory when memory
-  // ran short in it before anything was stored (a user's OK, or changes,
-  // once stored, stand: then `result`); else `result`. A joined call
-  // answers `failure` only for a shortage or an exception of its own.
+  // `failure` and set the last error). A call fails when an exception ends
+  // it, memory runs short in it, or its commit is refused; a joined call
+  // that fails fails the call around it too. The outermost call commits
+  // what is staged unless it failed, and answers `failure`, with the last
+  // error of why (kErrorNotEnoughMemory, the exception's, the system's
+  // refusal) set last, unless something of it was stored (a user's OK, or
+  // an earlier commit of the call): that stands, and the call answers
+  // `result`. A joined call answers `failure` for a failure of its own.
   template <class Result>
   Result Answer(Result result, Result failure, bool ended) noexcept {
     return Finish(ended) ? result : failure;
   }
 
   // Ends the outermost call's changes now, while what it used (its
-  // context) is still held: commits what is staged when memory did not
-  // run short since the call began or last committed, discards it
-  // otherwise. False when not all of it was stored (discarded, a
-  // conflict, a refusal): what the call made in memory of it holds what
-  // the store does not. True (nothing done) inside a joined call.
+  // context) is still held: commits what is staged unless the call failed
+  // (Answer), discards it otherwise. False when not all of it was stored
+  // (the call failed, a conflict): what the call made in memory of it
+  // holds what the store does not. True (nothing done) inside a joined
+  // call.
   static bool FinishOutermost() noexcept;
   // Commits a user's OK with what the thread's call staged so far
   // (GStoreTransaction::CommitParts). The system's error when the OK was
-  // refused, else 0.
+  // refused, else 0. A call that failed stores nothing, its OK included:
+  // the OK is refused with the call's failure.
   static platform::DWORD CommitOk(GStoreTransaction& ok) noexcept;
   // Whether a user's OK was stored in the calling thread's call: it
   // stands, whatever memory did after (Confirmed).

@@ -1,6 +1,8 @@
 // The commit of a stored-state transaction (stored_state.h): what each
 // changed thing holds read first, checked again under the lock, the changes
-// made in order, and taken back when the system refuses one.
+// made in order, and taken back when the system refuses one
+// (stored_state_takeback.cpp).
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -16,6 +18,7 @@ using platform::HANDLE;
 using platform::HKEY;
 using platform::LONG;
 using stored_state_internal::Kind;
+using stored_state_internal::TakeBack;
 using Change = GStoreTransaction::Change;
 
 namespace {
@@ -30,19 +33,6 @@ struct Refusal {};
 constexpr int kUnlockedRounds = 8;
 // The first room a before-image is read into.
 constexpr DWORD kFirstRoom = 256;
-
-// What a thing held before the commit's first change of it.
-struct Image {
-  bool present = false;
-  DWORD type = 0;
-  std::vector<BYTE> bytes;
-  // A stored default's level 2 record as read, its device mode pointing
-  // into it: the record the commit sets its device mode in.
-  std::vector<BYTE> record;
-  DWORD room = 0;         // the bytes a read of it took, its record's included
-  bool touched = false;   // a change of it was made
-  bool held_now = false;  // whether it is there now (forms)
-};
 
 enum class Read { kHeld, kMissing, kTooSmall, kFailed };
 
@@ -85,22 +75,6 @@ Fetched FetchRegistry(HKEY root, const char16_t* path, const char16_t* name, BYT
     got.error = DWORD(result);
   }
   return got;
-}
-
-// Sets (making the key when `make_key`) or deletes registry value `name`.
-DWORD WriteRegistry(HKEY root, const char16_t* path, const char16_t* name, bool present,
-                    bool make_key, DWORD type, const std::vector<BYTE>& bytes) {
-  HKEY key = nullptr;
-  LONG result = present && make_key
-                    ? platform::RegCreateKeyExW(root, path, 0, u"", 0, platform::kKeySetValue,
-                                                nullptr, &key, nullptr)
-                    : platform::RegOpenKeyExW(root, path, 0, platform::kKeySetValue, &key);
-  if (result == LONG(platform::kErrorFileNotFound) && !present) return 0;
-  if (result != 0) return DWORD(result);
-  result = present ? platform::RegSetValueExW(key, name, 0, type, bytes.data(), DWORD(bytes.size()))
-                   : platform::RegDeleteValueW(key, name);
-  platform::RegCloseKey(key);
-  return result == LONG(platform::kErrorFileNotFound) && !present ? 0 : DWORD(result);
 }
 
 // Reads what the thing of `change` holds now into `buffer`, allocating
@@ -181,12 +155,24 @@ Fetched Fetch(const Change& change, HANDLE admin, BYTE* buffer, DWORD size) {
   return got;
 }
 
-// Reads the image of `change`'s thing (memory allowed); false with the
-// system's error.
-bool Capture(const Change& change, HANDLE admin, Image& image, DWORD& error) {
+// Reads what `change`'s thing holds now into `image` (memory allowed):
+// its before-image, under the thing's identity; false with the system's
+// error.
+bool Capture(const Change& change, TakeBack& image, DWORD& error) {
+  Change& thing = image.thing;
+  thing.kind = change.kind;
+  thing.root = change.root;
+  thing.where = change.where;
+  thing.name = change.name;
+  thing.given = change.given;
+  thing.printer = change.printer;
+  thing.path = change.path;
+  thing.make_key = change.make_key;
+  thing.via = change.via;
+  thing.item = change.item;
   image.record.assign(std::max<std::size_t>(kFirstRoom, change.bytes.size() + 1), 0);
   for (int tries = 0; tries < 4; ++tries) {
-    const Fetched got = Fetch(change, admin, image.record.data(), DWORD(image.record.size()));
+    const Fetched got = Fetch(change, change.via, image.record.data(), DWORD(image.record.size()));
     if (got.read == Read::kTooSmall) {
       image.record.assign(std::size_t(got.needed) + 1, 0);
       continue;
@@ -195,10 +181,10 @@ bool Capture(const Change& change, HANDLE admin, Image& image, DWORD& error) {
       error = got.error;
       return false;
     }
-    image.present = got.read == Read::kHeld;
-    image.held_now = image.present;
-    image.type = got.type;
-    image.bytes.assign(got.bytes, got.bytes + (image.present ? got.size : 0));
+    thing.present = got.read == Read::kHeld;
+    image.held_now = thing.present;
+    thing.type = got.type;
+    thing.bytes.assign(got.bytes, got.bytes + (thing.present ? got.size : 0));
     image.room = change.kind == Kind::kStoredDefault ? got.needed : DWORD(got.size);
     if (change.kind != Kind::kStoredDefault) image.record.clear();
     return true;
@@ -208,17 +194,17 @@ bool Capture(const Change& change, HANDLE admin, Image& image, DWORD& error) {
 }
 
 // Whether the thing still holds `image`, read into `scratch`.
-bool Holds(const Change& change, HANDLE admin, const Image& image, std::vector<BYTE>& scratch) {
-  const Fetched got = Fetch(change, admin, scratch.data(), DWORD(scratch.size()));
-  if (got.read == Read::kMissing) return !image.present;
-  if (got.read != Read::kHeld || !image.present) return false;
-  return got.type == image.type && got.size == image.bytes.size() &&
-         (got.size == 0 || std::memcmp(got.bytes, image.bytes.data(), got.size) == 0);
+bool Holds(const TakeBack& image, std::vector<BYTE>& scratch) {
+  const Change& thing = image.thing;
+  const Fetched got = Fetch(thing, thing.via, scratch.data(), DWORD(scratch.size()));
+  if (got.read == Read::kMissing) return !thing.present;
+  if (got.read != Read::kHeld || !thing.present) return false;
+  return got.type == thing.type && got.size == thing.bytes.size() &&
+         (got.size == 0 || std::memcmp(got.bytes, thing.bytes.data(), got.size) == 0);
 }
 
 // The keys of `change`'s path that are missing now, outermost first (a
-// value's write makes them): the ones the commit takes away again when it
-// takes the write back.
+// value's write makes them): the ones a take-back takes away again.
 std::vector<std::u16string> MissingKeys(const Change& change) {
   std::vector<std::u16string> missing;
   for (std::size_t cut = 0; cut != std::u16string::npos;) {
@@ -237,70 +223,272 @@ std::vector<std::u16string> MissingKeys(const Change& change) {
 }
 
 // Whether the outermost of `missing` is still missing.
-bool StillMissing(const Change& change, const std::vector<std::u16string>& missing) {
+bool StillMissing(HKEY root, const std::vector<std::u16string>& missing) {
   if (missing.empty()) return true;
   HKEY key = nullptr;
-  if (platform::RegOpenKeyExW(change.root, missing.front().c_str(), 0, platform::kKeyQueryValue,
-                              &key) != 0)
+  if (platform::RegOpenKeyExW(root, missing.front().c_str(), 0, platform::kKeyQueryValue, &key) !=
+      0)
     return true;
   platform::RegCloseKey(key);
   return false;
 }
 
-std::uint64_t HashOf(const Change& change, const Image& image) {
-  return stored_state_internal::ValueHash(image.present,
-                                          change.kind == Kind::kStoredDefault ? 0 : image.type,
-                                          image.bytes.data(), image.bytes.size());
+std::uint64_t HashOf(const Change& thing) {
+  return stored_state_internal::ValueHash(thing.present,
+                                          thing.kind == Kind::kStoredDefault ? 0 : thing.type,
+                                          thing.bytes.data(), thing.bytes.size());
 }
 
-// Makes the thing of `change` hold `present`, `type` and `bytes`; the
-// system's error, 0 when made.
-DWORD Write(const Change& change, HANDLE admin, Image& image, bool present, DWORD type,
-            const std::vector<BYTE>& bytes) {
-  switch (change.kind) {
-    case Kind::kPrinterValue: {
-      if (present && admin)
-        return platform::SetPrinterDataW(admin, change.given.c_str(), type, bytes.data(),
-                                         DWORD(bytes.size()));
-      // Deleted, and a deleted value put back, through the data key.
-      return WriteRegistry(platform::kHkeyLocalMachine, change.path.c_str(), change.given.c_str(),
-                           present, false, type, bytes);
-    }
-    case Kind::kRegistryValue:
-      return WriteRegistry(change.root, change.path.c_str(), change.given.c_str(), present,
-                           change.make_key, type, bytes);
-    case Kind::kStoredDefault: {
-      // The system keeps no way to take a stored default away.
-      if (!present) return 0;
-      auto* info = reinterpret_cast<platform::PrinterInfo2W*>(image.record.data());
-      info->dev_mode = const_cast<BYTE*>(bytes.data());
-      info->security_descriptor = nullptr;
-      return platform::SetPrinterW(admin, 2, image.record.data(), 0) == 1
-                 ? 0
-                 : platform::GetLastError();
-    }
-    case Kind::kForm: {
-      stored_state_internal::FormShape shape{};
-      if (!bytes.empty()) std::memcpy(&shape, bytes.data(), std::min(sizeof shape, bytes.size()));
-      const platform::FormInfo1W form{type, const_cast<char16_t*>(change.given.c_str()), shape.size,
-                                      shape.area};
-      const auto* record = reinterpret_cast<const BYTE*>(&form);
-      BOOL done = 1;
-      if (present) {
-        done = image.held_now ? platform::SetFormW(admin, change.given.c_str(), 1, record)
-                              : platform::AddFormW(admin, 1, record);
-      } else if (image.held_now) {
-        done = platform::DeleteFormW(admin, change.given.c_str());
-      }
-      if (done != 1) return platform::GetLastError();
-      image.held_now = present;
-      return 0;
-    }
-  }
-  return platform::kErrorInvalidParameter;
+bool SameThing(const Change& a, const Change& b) {
+  return a.item == b.item && a.kind == b.kind && a.root == b.root && a.where == b.where &&
+         a.name == b.name;
 }
 
 }  // namespace
+
+// One commit of a call's part and a user's OK (CommitParts): its writes in
+// order, the things they write with what each held before, and the lock
+// from the last check of those to the last write.
+class GStoreTransaction::CommitRun {
+ public:
+  CommitRun(GStoreTransaction* calls, GStoreTransaction* confirmed)
+      : parts_{calls, confirmed}, lock_(StoredStateLock(), std::defer_lock) {}
+
+  // Throws Refusal (a before-image the system would not read, or a
+  // take-back still pending for what the commit writes) or std::bad_alloc,
+  // both before anything is written.
+  Outcomes Run();
+
+ private:
+  struct Step {
+    const Change* change;
+    bool confirmed;     // the OK's
+    std::size_t thing;  // in things_
+  };
+
+  bool Plan();
+  void AddStep(const Change& change, bool confirmed);
+  void ReadImages();
+  // Finishes the take-backs pending; refuses the commit when one is left
+  // for what it writes. REQUIRES: the lock.
+  void SettlePending();
+  bool ImagesHold();
+  void Refuse(DWORD error);
+  bool CallsApply() const;
+  // The writes of the calls' part (`calls`) and the OK's (`ok`): 0 when
+  // all were made, else the system's error, everything taken back, and
+  // `in_ok` whether the OK's write was refused.
+  DWORD Write(bool calls, bool ok, bool& in_ok);
+  void PutBackAll();
+
+  GStoreTransaction* parts_[2];
+  std::vector<Step> steps_;
+  std::vector<TakeBack> things_;              // each thing once, in the order first written
+  std::vector<const Change*> first_changes_;  // by thing
+  std::vector<char> makes_keys_;  // by thing: its first write makes the keys of its path
+  std::vector<BYTE> scratch_;
+  std::unique_lock<std::recursive_mutex> lock_;
+};
+
+void GStoreTransaction::CommitRun::AddStep(const Change& change, bool confirmed) {
+  const auto earlier = std::find_if(steps_.begin(), steps_.end(), [&](const Step& step) {
+    return SameThing(*step.change, change);
+  });
+  const std::size_t thing = earlier != steps_.end() ? earlier->thing : things_.size();
+  if (thing == things_.size()) {
+    things_.emplace_back();
+    // The first of a registry key's values written where the key is to be
+    // made makes it.
+    const bool makes = change.kind == Kind::kRegistryValue && change.make_key && change.present &&
+                       std::none_of(steps_.begin(), steps_.end(), [&](const Step& step) {
+                         return makes_keys_[step.thing] && step.change->root == change.root &&
+                                step.change->where == change.where;
+                       });
+    makes_keys_.push_back(makes);
+    first_changes_.push_back(&change);
+  }
+  steps_.push_back(Step{&change, confirmed, thing});
+}
+
+bool GStoreTransaction::CommitRun::Plan() {
+  // Values first, the calls' before the OK's, each in the order staged;
+  // then forms; the stored defaults last, the last of each printer's only:
+  // a stored default cannot be taken away again, so nothing after it may
+  // be refused.
+  const auto rank = [](const Change& change) {
+    return change.kind == Kind::kRegistryValue ? Kind::kPrinterValue : change.kind;
+  };
+  for (Kind kind : {Kind::kPrinterValue, Kind::kForm, Kind::kStoredDefault}) {
+    for (int part = 0; part < 2; ++part) {
+      if (!parts_[part]) continue;
+      const std::vector<Change>& changes = parts_[part]->changes_;
+      for (std::size_t i = 0; i < changes.size(); ++i) {
+        if (rank(changes[i]) != kind) continue;
+        const bool later_default =
+            kind == Kind::kStoredDefault &&
+            (std::any_of(changes.begin() + std::ptrdiff_t(i) + 1, changes.end(),
+                         [&](const Change& later) {
+                           return later.kind == kind && later.where == changes[i].where;
+                         }) ||
+             (part == 0 && parts_[1] &&
+              std::any_of(parts_[1]->changes_.begin(), parts_[1]->changes_.end(),
+                          [&](const Change& later) {
+                            return later.kind == kind && later.where == changes[i].where;
+                          })));
+        if (!later_default) AddStep(changes[i], part == 1);
+      }
+    }
+  }
+  return !steps_.empty();
+}
+
+void GStoreTransaction::CommitRun::Refuse(DWORD error) {
+  for (GStoreTransaction* part : parts_) {
+    if (part) part->error_ = error;
+  }
+  throw Refusal{};
+}
+
+void GStoreTransaction::CommitRun::ReadImages() {
+  for (int round = 0;; ++round) {
+    // Under the lock in the last round: then nothing changes between the
+    // images and the writes.
+    if (round == kUnlockedRounds) {
+      lock_.lock();
+      SettlePending();
+    }
+    DWORD room = 0;
+    for (std::size_t thing = 0; thing < things_.size(); ++thing) {
+      TakeBack& image = things_[thing];
+      DWORD error = 0;
+      if (!Capture(*first_changes_[thing], image, error)) Refuse(error);
+      if (makes_keys_[thing]) image.keys = MissingKeys(*first_changes_[thing]);
+      room = std::max({room, image.room, DWORD(image.thing.bytes.size())});
+    }
+    if (round == kUnlockedRounds) break;
+    scratch_.assign(std::size_t(room) + 1, 0);
+    lock_.lock();
+    SettlePending();
+    if (ImagesHold()) break;
+    lock_.unlock();
+  }
+  stored_state_internal::MarkCounts(things_.data(), things_.size());
+}
+
+void GStoreTransaction::CommitRun::SettlePending() {
+  // What a refused commit left is put back first: nothing of this one may
+  // be written over it, and images read over it are read again.
+  if (stored_state_internal::FinishPending()) return;
+  for (const Step& step : steps_) {
+    if (const DWORD pending = stored_state_internal::PendingFor(*step.change)) Refuse(pending);
+  }
+}
+
+bool GStoreTransaction::CommitRun::ImagesHold() {
+  for (std::size_t thing = 0; thing < things_.size(); ++thing) {
+    if (!Holds(things_[thing], scratch_)) return false;
+    if (makes_keys_[thing] && !StillMissing(things_[thing].thing.root, things_[thing].keys))
+      return false;
+  }
+  return true;
+}
+
+bool GStoreTransaction::CommitRun::CallsApply() const {
+  // What the calls read before they changed it must still be there; else
+  // their part is dropped, and the later writer's value stays. A user's
+  // OK is stored whatever was read.
+  const GStoreTransaction* calls = parts_[0];
+  for (const Step& step : steps_) {
+    if (step.confirmed) continue;
+    const Change& change = *step.change;
+    const Change& image = things_[step.thing].thing;
+    const std::uint64_t* read = calls->ReadOf(change.item);
+    if (read && *read != HashOf(image)) return false;
+    if (!read && change.kind == Kind::kForm && image.present &&
+        calls->ReadOf(stored_state_internal::ItemHash(Kind::kForm, nullptr, change.where,
+                                                      stored_state_internal::kFormListName)))
+      return false;
+  }
+  return true;
+}
+
+DWORD GStoreTransaction::CommitRun::Write(bool calls, bool ok, bool& in_ok) {
+  // Room for what a refusal leaves pending, made before the first write:
+  // nothing between two writes allocates.
+  stored_state_internal::ReservePending(things_.size());
+  stored_state_internal::WritesUnderway writing;
+  for (const Step& step : steps_) {
+    if (step.confirmed ? !ok : !calls) continue;
+    const Change& change = *step.change;
+    TakeBack& image = things_[step.thing];
+    // A rewrite puts back what it finds: refused, it is refused before
+    // anything of the thing changed.
+    DWORD error = 0;
+    if (!change.rewrite) {
+      error = stored_state_internal::WriteThing(change, change.via, change.present, change.type,
+                                                change.bytes, image.record, image.held_now);
+    } else if (image.thing.present) {
+      error = stored_state_internal::WriteThing(change, change.via, true, image.thing.type,
+                                                image.thing.bytes, image.record, image.held_now);
+    }
+    if (error == 0) {
+      image.touched = true;
+      continue;
+    }
+    in_ok = step.confirmed;
+    PutBackAll();
+    return error;
+  }
+  return 0;
+}
+
+void GStoreTransaction::CommitRun::PutBackAll() {
+  stored_state_internal::PutBack(things_.data(), things_.size());
+  for (stored_state_internal::TakeBack& thing : things_) {
+    if (!stored_state_internal::Outstanding(thing)) continue;
+    stored_state_internal::KeepPending(std::move(thing));
+    thing.touched = thing.cleared = false;
+    thing.keys.clear();
+  }
+}
+
+GStoreTransaction::Outcomes GStoreTransaction::CommitRun::Run() {
+  Outcomes outcomes;
+  GStoreTransaction* calls = parts_[0];
+  GStoreTransaction* confirmed = parts_[1];
+  if (!Plan()) return outcomes;
+  ReadImages();
+  const bool calls_apply = calls && CallsApply();
+  if (calls && !calls_apply) outcomes.calls = Outcome::kConflict;
+  bool in_ok = false;
+  DWORD refused = Write(calls_apply, confirmed != nullptr, in_ok);
+  if (refused != 0 && in_ok) {
+    // The OK refused, and all taken back: the calls' part alone, as a
+    // cancelled OK would have left it, unless what the OK left pending
+    // stands in its way.
+    confirmed->error_ = refused;
+    outcomes.confirmed = Outcome::kRefused;
+    if (!calls_apply) return outcomes;
+    refused = 0;
+    for (const Step& step : steps_) {
+      if (!step.confirmed && refused == 0)
+        refused = stored_state_internal::PendingFor(*step.change);
+    }
+    if (refused == 0) refused = Write(true, false, in_ok);
+  }
+  if (refused == 0) {
+    if (calls_apply) outcomes.calls = Outcome::kStored;
+    if (confirmed && outcomes.confirmed != Outcome::kRefused) outcomes.confirmed = Outcome::kStored;
+    return outcomes;
+  }
+  // The calls' part refused: the OK falls with it.
+  for (GStoreTransaction* part : parts_) {
+    if (part) part->error_ = refused;
+  }
+  outcomes.calls = Outcome::kRefused;
+  if (confirmed) outcomes.confirmed = Outcome::kRefused;
+  return outcomes;
+}
 
 GStoreTransaction::Outcome GStoreTransaction::Commit() noexcept {
   if (changes_.empty()) {
@@ -314,195 +502,17 @@ GStoreTransaction::Outcome GStoreTransaction::Commit() noexcept {
 GStoreTransaction::Outcomes GStoreTransaction::CommitParts(GStoreTransaction* calls,
                                                            GStoreTransaction* confirmed) noexcept {
   Outcomes outcomes;
-  GStoreTransaction* const parts[] = {calls, confirmed};
   try {
-    // One step a change: values first, the calls' before the OK's, each in
-    // the order staged; then forms; the stored defaults last, the last of
-    // each printer's only: a stored default cannot be taken away again, so
-    // nothing after it may be refused.
-    struct Step {
-      const Change* change;
-      bool confirmed;
-    };
-    std::vector<Step> order;
-    const auto rank = [](const Change& change) {
-      return change.kind == Kind::kRegistryValue ? Kind::kPrinterValue : change.kind;
-    };
-    for (Kind kind : {Kind::kPrinterValue, Kind::kForm, Kind::kStoredDefault}) {
-      for (int part = 0; part < 2; ++part) {
-        if (!parts[part]) continue;
-        const std::vector<Change>& changes = parts[part]->changes_;
-        for (std::size_t i = 0; i < changes.size(); ++i) {
-          if (rank(changes[i]) != kind) continue;
-          order.push_back(Step{&changes[i], part == 1});
-        }
-      }
-    }
-    // A printer's stored defaults: its last only.
-    std::vector<Step> kept;
-    kept.reserve(order.size());
-    for (std::size_t k = 0; k < order.size(); ++k) {
-      bool later = false;
-      for (std::size_t j = k + 1; j < order.size() && !later; ++j) {
-        later = order[k].change->kind == Kind::kStoredDefault &&
-                order[j].change->kind == Kind::kStoredDefault &&
-                order[j].change->where == order[k].change->where;
-      }
-      if (!later) kept.push_back(order[k]);
-    }
-    order.swap(kept);
-    if (order.empty()) {
-      if (calls) calls->Discard();
-      if (confirmed) confirmed->Discard();
-      return outcomes;
-    }
-    // Each step's thing's first step, its image, and the handle it is
-    // made through.
-    std::vector<std::size_t> first(order.size());
-    for (std::size_t k = 0; k < order.size(); ++k) {
-      const Change& change = *order[k].change;
-      first[k] = k;
-      for (std::size_t j = 0; j < k; ++j) {
-        const Change& earlier = *order[j].change;
-        if (earlier.item == change.item && earlier.kind == change.kind &&
-            earlier.root == change.root && earlier.where == change.where &&
-            earlier.name == change.name) {
-          first[k] = first[j];
-          break;
-        }
-      }
-    }
-    std::vector<Image> images(order.size());
-    // The keys a registry value's write makes, on the first step that
-    // writes under them.
-    std::vector<std::vector<std::u16string>> made(order.size());
-    std::vector<char> maker(order.size(), 0);
-    for (std::size_t k = 0; k < order.size(); ++k) {
-      const Change& change = *order[k].change;
-      if (change.kind != Kind::kRegistryValue || !change.make_key || !change.present) continue;
-      bool earlier = false;
-      for (std::size_t j = 0; j < k && !earlier; ++j) {
-        earlier = maker[j] && order[j].change->root == change.root &&
-                  order[j].change->where == change.where;
-      }
-      maker[k] = !earlier;
-    }
-    std::vector<char> written(order.size(), 0);
-    std::vector<BYTE> scratch;
-    std::unique_lock<std::recursive_mutex> lock(StoredStateLock(), std::defer_lock);
-    for (int round = 0;; ++round) {
-      // Under the lock from the last round on: then nothing changes between
-      // the images and the writes.
-      if (round == kUnlockedRounds) lock.lock();
-      DWORD room = 0;
-      for (std::size_t k = 0; k < order.size(); ++k) {
-        if (first[k] != k) continue;
-        images[k] = Image{};
-        DWORD error = 0;
-        if (!Capture(*order[k].change, order[k].change->via, images[k], error)) {
-          if (calls) calls->error_ = error;
-          if (confirmed) confirmed->error_ = error;
-          throw Refusal{};
-        }
-        room =
-            std::max<DWORD>(room, std::max<DWORD>(images[k].room, DWORD(images[k].bytes.size())));
-      }
-      for (std::size_t k = 0; k < order.size(); ++k) {
-        if (maker[k]) made[k] = MissingKeys(*order[k].change);
-      }
-      if (round == kUnlockedRounds) break;
-      scratch.assign(std::size_t(room) + 1, 0);
-      lock.lock();
-      bool held = true;
-      for (std::size_t k = 0; k < order.size() && held; ++k) {
-        if (first[k] == k) held = Holds(*order[k].change, order[k].change->via, images[k], scratch);
-        if (held && maker[k]) held = StillMissing(*order[k].change, made[k]);
-      }
-      if (held) break;
-      lock.unlock();
-    }
-    // What the calls read before they changed it must still be there;
-    // else their part is dropped, and the later writer's value stays. A
-    // user's OK is stored whatever was read.
-    bool calls_apply = calls != nullptr;
-    for (std::size_t k = 0; k < order.size() && calls_apply; ++k) {
-      if (order[k].confirmed) continue;
-      const Change& change = *order[k].change;
-      const Image& image = images[first[k]];
-      const std::uint64_t* read = calls->ReadOf(change.item);
-      if (read && *read != HashOf(change, image)) calls_apply = false;
-      if (!read && change.kind == Kind::kForm && image.present &&
-          calls->ReadOf(stored_state_internal::ItemHash(Kind::kForm, nullptr, change.where,
-                                                        stored_state_internal::kFormListName)))
-        calls_apply = false;
-    }
-    if (calls && !calls_apply) outcomes.calls = Outcome::kConflict;
-    // The writes: the calls' part and the OK's; when the OK's is refused,
-    // all is taken back and the calls' part made alone, as a cancelled OK
-    // would have left it.
-    for (bool with_ok : {true, false}) {
-      if (!with_ok && (!calls_apply || outcomes.confirmed != Outcome::kRefused)) break;
-      DWORD refused = 0;
-      bool refused_in_ok = false;
-      for (std::size_t k = 0; k < order.size(); ++k) {
-        if (order[k].confirmed ? !with_ok : !calls_apply) continue;
-        const Change& change = *order[k].change;
-        Image& image = images[first[k]];
-        // A rewrite puts back what it finds: refused, it is refused before
-        // anything of the thing changed.
-        const DWORD error =
-            !change.rewrite
-                ? Write(change, change.via, image, change.present, change.type, change.bytes)
-            : image.present ? Write(change, change.via, image, true, image.type, image.bytes)
-                            : 0;
-        if (error == 0) {
-          image.touched = true;
-          written[k] = 1;
-          continue;
-        }
-        // Refused: what was made goes back, newest first, and the keys made
-        // for it once their values are gone.
-        refused = error;
-        refused_in_ok = order[k].confirmed;
-        for (std::size_t j = k + 1; j-- > 0;) {
-          if (first[j] == j && images[j].touched) {
-            Write(*order[j].change, order[j].change->via, images[j], images[j].present,
-                  images[j].type, images[j].bytes);
-            images[j].touched = false;
-          }
-          if (!written[j] && j != k) continue;
-          written[j] = 0;
-          for (std::size_t m = made[j].size(); m-- > 0;)
-            platform::RegDeleteKeyW(order[j].change->root, made[j][m].c_str());
-        }
-        break;
-      }
-      if (refused == 0) {
-        if (calls && calls_apply) outcomes.calls = Outcome::kStored;
-        if (confirmed && with_ok) outcomes.confirmed = Outcome::kStored;
-        break;
-      }
-      if (refused_in_ok) {
-        confirmed->error_ = refused;
-        outcomes.confirmed = Outcome::kRefused;
-      } else {
-        // The calls' part refused: the OK falls with it.
-        calls->error_ = refused;
-        outcomes.calls = Outcome::kRefused;
-        if (confirmed) {
-          confirmed->error_ = refused;
-          outcomes.confirmed = Outcome::kRefused;
-        }
-        break;
-      }
-    }
+    CommitRun run(calls, confirmed);
+    outcomes = run.Run();
   } catch (const Refusal&) {
     if (calls) outcomes.calls = Outcome::kRefused;
     if (confirmed) outcomes.confirmed = Outcome::kRefused;
   } catch (const std::bad_alloc&) {
-    // Only the reads before the first write allocate: nothing was written.
+    // Only what comes before the first write allocates: nothing was
+    // written, or all of it was taken back.
     platform::NoteShortage();
-    for (GStoreTransaction* part : parts) {
+    for (GStoreTransaction* part : {calls, confirmed}) {
       if (part) part->error_ = platform::kErrorNotEnoughMemory;
     }
     if (calls) outcomes.calls = Outcome::kRefused;

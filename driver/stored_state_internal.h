@@ -35,6 +35,8 @@ inline constexpr char16_t kFormListName[] = u"\x1 forms";
 std::u16string Fold(std::u16string_view text);
 // Whether `text` folds to `folded`; allocates nothing.
 bool SameFolded(std::u16string_view folded, std::u16string_view text);
+// Whether `a` and `b` fold alike; allocates nothing.
+bool FoldedEqual(std::u16string_view a, std::u16string_view b);
 // A key path folded; false for one with an empty name in it (PathOk).
 bool FoldPath(const char16_t* path, std::u16string& folded);
 bool PathOk(std::u16string_view path);
@@ -84,6 +86,95 @@ struct GStoreTransaction::Change {
   platform::HANDLE via = nullptr;
   std::uint64_t item = 0;  // ItemHash of the above
 };
+
+namespace stored_state_internal {
+
+// What a thing held before a commit's first write of it, and what it takes
+// to put that back: the take-back. A commit reads one for each thing it
+// writes; one whose take-back the system refused stays pending
+// (stored_state_takeback.cpp) until a later call finishes it.
+struct TakeBack {
+  // The thing (its kind, names, printer and key path; `via`, the handle it
+  // was written through, null once the commit is over), and what it held:
+  // `present`, `type` (a form's flags) and `bytes` (a value, a device mode,
+  // a FormShape).
+  GStoreTransaction::Change thing;
+  std::vector<platform::BYTE> record;  // a stored default's level 2 record as read
+  // The keys its write made (outermost first): taken away with it.
+  std::vector<std::u16string> keys;
+  platform::DWORD room = 0;  // the bytes a read of it took, its record's included
+  bool held_now = false;     // a form: whether the server holds it now
+  bool touched = false;      // written since it was read: to be put back
+  // A chunked value's count whose chunks are taken back with it: it goes
+  // first, and comes back last, once every chunk is back.
+  bool count = false;
+  bool cleared = false;       // the count taken away, its chunks to come back
+  platform::DWORD error = 0;  // the system's last refusal of its take-back
+};
+
+// Makes the thing of `identity` hold `present`, `type` and `bytes` through
+// `admin` (null: a printer value through its data key; a form or stored
+// default through a handle opened for it); `record` and `held_now` as in
+// TakeBack. The system's error, 0 when made. Allocates nothing of the
+// process's own when `admin` is given.
+platform::DWORD WriteThing(const GStoreTransaction::Change& identity, platform::HANDLE admin,
+                           bool present, platform::DWORD type,
+                           const std::vector<platform::BYTE>& bytes,
+                           std::vector<platform::BYTE>& record, bool& held_now);
+
+// Puts back each touched take-back of the `count` at `items` (in the order
+// they were first written; put back newest first), each tried a few times;
+// the keys made for one that was absent go with it. What the system still
+// refuses stays touched (or keeps its keys), with its error. Allocates
+// nothing of the process's own while every item has its `via`.
+// REQUIRES: the stored state's lock.
+void PutBack(TakeBack* items, std::size_t count);
+// Marks the counts among `items` whose chunks are among them too.
+void MarkCounts(TakeBack* items, std::size_t count);
+inline bool Outstanding(const TakeBack& item) {
+  return item.touched || !item.keys.empty();
+}
+
+// ---- Pending take-backs: the process's, guarded by the stored state's
+// lock, with two counters any thread may read without it.
+
+// A number that is odd while a commit or a take-back is writing, and
+// changes with each: a read made without the lock while it stays even and
+// the same saw no write of either.
+std::uint64_t WritesSeen();
+// Whether any take-back is pending.
+bool TakeBacksPending();
+// Marks the writes of a commit or a take-back for the readers (WritesSeen).
+class WritesUnderway {
+ public:
+  WritesUnderway();
+  ~WritesUnderway();
+  WritesUnderway(const WritesUnderway&) = delete;
+  WritesUnderway& operator=(const WritesUnderway&) = delete;
+};
+// REQUIRES for the rest: the stored state's lock.
+// Room for `more` take-backs, made before a commit's first write.
+void ReservePending(std::size_t more);
+// Keeps `item`'s take-back pending (its `via` is dropped). Allocates
+// nothing within the room reserved.
+void KeepPending(TakeBack&& item);
+// Tries each pending take-back again; true when none is left.
+bool FinishPending();
+// The pending before-image of a value (printer value or registry value,
+// found either way: a printer's data is its data key), a form of a server
+// (its name; empty: none) or a printer's stored default; null when none.
+const GStoreTransaction::Change* PendingValue(Kind kind, platform::HKEY root,
+                                              std::u16string_view where, std::u16string_view name);
+// Whether a pending take-back is of what `change` writes (the thing, or
+// another of its printer's, or of its registry key): the error it was
+// refused with, else 0.
+platform::DWORD PendingFor(const GStoreTransaction::Change& change);
+// Whether key `path` of `root` is one a pending take-back is to take away.
+bool PendingKey(platform::HKEY root, std::u16string_view path);
+// The pending take-backs, oldest first.
+const std::vector<TakeBack>& PendingList();
+
+}  // namespace stored_state_internal
 
 struct GStoreTransaction::Printer {
   platform::HANDLE handle = nullptr;

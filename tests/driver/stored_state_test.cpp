@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
+#include "platform/host/system_writes.h"
 #include "tests/support/host_fixture.h"
 
 namespace {
@@ -198,12 +200,23 @@ TEST_F(StoredState, AFailedCallNeverUndoesAnotherCallsSuccess) {
 }
 
 // An entry point's call stands or falls whole: one that ran short of
-// memory (counted, whoever's handler returned) or that an exception left
-// answers failure and stores nothing, a call joined inside it included;
-// one that ended well stores all; a user's OK stored in it stands, whatever
-// memory does after.
+// memory (counted, whoever's handler returned), that an exception left, or
+// whose commit the system refused answers failure with why, and stores
+// nothing, a call joined inside it that failed so included, also nothing
+// staged after its failure; one that ended well stores all; a user's OK
+// stored in it stands, whatever happens after, and one staged after the
+// call failed is refused with the failure.
 TEST_F(StoredState, ACallThatFailsStoresNothing) {
-  enum class End { kWell, kShort, kThrown, kShortInside, kShortAfterOk };
+  enum class End {
+    kWell,
+    kShort,
+    kThrown,
+    kShortInside,
+    kThrownInside,
+    kShortAfterOk,
+    kRefusedThenStaged,
+    kOkAfterFailure
+  };
   const struct {
     End end;
     int answer;
@@ -214,29 +227,43 @@ TEST_F(StoredState, ACallThatFailsStoresNothing) {
       {End::kShort, 0, kErrorNotEnoughMemory, 0},
       {End::kThrown, 0, kErrorNotEnoughMemory, 0},
       {End::kShortInside, 0, kErrorNotEnoughMemory, 0},
+      {End::kThrownInside, 0, kErrorUnhandledException, 0},
       {End::kShortAfterOk, 1, 0, 3},
+      {End::kRefusedThenStaged, 0, kErrorWriteFault, 0},
+      {End::kOkAfterFailure, 0, kErrorUnhandledException, 0},
   };
   const RWErrorHandler before = SetErrorHandler([](const RWError&) {});
   for (const auto& row : rows) {
     SCOPED_TRACE(int(row.end));
     Fresh();
+    SetPrinterDataWriteFailure(kPrinter, u"Refused", kErrorWriteFault);
     const int answer = AnswerEntryPoint<int>(0, [&] {
       Change(Thing::kValue, 1);
       AnswerEntryPoint<int>(0, [&] {
         Change(Thing::kDefault, 2);
         if (row.end == End::kShortInside) RWRaiseNoMemory(1);
+        if (row.end == End::kThrownInside || row.end == End::kOkAfterFailure)
+          throw std::length_error("an extension's");
         return 1;
       });
-      if (row.end == End::kShortAfterOk) {
+      if (row.end == End::kRefusedThenStaged) {
+        const BYTE refused = 1;
+        GStoredState::SetPrinterData(handle_, u"Refused", kRegBinary, &refused, 1);
+        EXPECT_FALSE(GStoreCall::FinishOutermost());
+        Change(Thing::kValue, 1);
+        Change(Thing::kDefault, 2);
+      }
+      if (row.end == End::kShortAfterOk || row.end == End::kOkAfterFailure) {
         GStoreTransaction ok(GStoreTransaction::Mode::kUserConfirmed);
         ok.Attach();
         Change(Thing::kValue, 3);
         ok.Detach();
-        EXPECT_EQ(GStoreCall::CommitOk(ok), 0u);
-        GStoreCall::Confirmed();
+        EXPECT_EQ(GStoreCall::CommitOk(ok), row.end == End::kShortAfterOk ? 0u : row.error);
+        if (row.end == End::kShortAfterOk) GStoreCall::Confirmed();
       }
       if (row.end == End::kShort || row.end == End::kShortAfterOk) RWRaiseNoMemory(1);
       if (row.end == End::kThrown) throw std::bad_alloc();
+      platform::SetLastError(kErrorInsufficientBuffer);  // a size query while the call ends
       return 1;
     });
     EXPECT_EQ(answer, row.answer);
@@ -307,6 +334,77 @@ TEST_F(StoredState, ARefusedCommitLeavesEveryThingAsItWas) {
     // "Old", deleted and put back, comes back last, where it was: the
     // system adds forms at the end.
     EXPECT_EQ(snapshot(), was);
+  }
+}
+
+// What value `name` of P1 holds, read through the door (`door`) or as the
+// system has it: its bytes, "-" when missing.
+std::string ValueOf(HANDLE printer, const char16_t* name, bool door) {
+  BYTE bytes[16];
+  DWORD type = 0, needed = 0;
+  const DWORD read = door ? GStoredState::GetPrinterData(printer, name, &type, bytes, 16, &needed)
+                          : GetPrinterDataW(printer, name, &type, bytes, 16, &needed);
+  return read == 0 ? std::string(bytes, bytes + needed) : "-";
+}
+
+// A commit the system refuses part way, and then refuses to take back:
+// X=1 and a chunked value C (count "C", chunks "C:0" and "C:1") are
+// stored; a commit writes X=2 and C anew, as the chunked writer stages it,
+// then "Z", which is refused; the system refuses the take-back of one of
+// those things (each in turn, from its take-back on), or of all of them.
+// The commit answers refused; while the system still refuses, every read
+// through the door answers each value as before, and the store never holds
+// C's count over a mix of chunks; a commit of P1 is refused meanwhile;
+// once the system takes writes again, the next read through the door puts
+// everything back.
+TEST_F(StoredState, ARefusedTakeBackStaysPendingAndNothingReadsItHalfDone) {
+  const std::vector<const char16_t*> things = {u"X", u"C", u"C:0", u"C:1"};
+  const auto snapshot = [&](bool door) {
+    std::string all;
+    for (const char16_t* name : things)
+      all += ValueOf(handle_, name, door) + "|";
+    return all;
+  };
+  const BYTE count2[4] = {2, 0, 0, 0}, one = 1, two = 2, old_chunk = 'o', new_chunk = 'n';
+  // The take-backs: C deleted, C:1, C:0, X, C put back; each refused in
+  // turn (from its first try on), then every write after the refused one.
+  for (int refused_take_back = 1; refused_take_back <= 6; ++refused_take_back) {
+    SCOPED_TRACE(refused_take_back);
+    Fresh();
+    ASSERT_EQ(SetPrinterDataW(handle_, u"X", kRegBinary, &one, 1), 0u);
+    ASSERT_EQ(SetPrinterDataW(handle_, u"C:0", kRegBinary, &old_chunk, 1), 0u);
+    ASSERT_EQ(SetPrinterDataW(handle_, u"C:1", kRegBinary, &old_chunk, 1), 0u);
+    ASSERT_EQ(SetPrinterDataW(handle_, u"C", kRegDword, count2, 4), 0u);
+    const std::string before = snapshot(false);
+    GStoreTransaction transaction;
+    transaction.Attach();
+    ASSERT_EQ(GStoredState::SetPrinterData(handle_, u"X", kRegBinary, &two, 1), 0u);
+    ASSERT_EQ(GStoredState::RewritePrinterData(handle_, u"C"), 0u);
+    ASSERT_EQ(GStoredState::DeletePrinterData(RWWString(kPrinter), u"C"), 0);
+    ASSERT_EQ(GStoredState::SetPrinterData(handle_, u"C:0", kRegBinary, &new_chunk, 1), 0u);
+    ASSERT_EQ(GStoredState::SetPrinterData(handle_, u"C:1", kRegBinary, &new_chunk, 1), 0u);
+    ASSERT_EQ(GStoredState::SetPrinterData(handle_, u"C", kRegDword, count2, 4), 0u);
+    ASSERT_EQ(GStoredState::SetPrinterData(handle_, u"Z", kRegBinary, &two, 1), 0u);
+    transaction.Detach();
+    // The writes: X, C kept, C deleted, C:0, C:1, C, then Z (7), refused;
+    // the take-backs from write 8 on.
+    const bool all = refused_take_back == 6;
+    SetWriteRefusals(
+        {7, all ? ~std::uint64_t{0} : 1, all ? 0 : 7u + refused_take_back, kErrorWriteFault});
+    EXPECT_EQ(transaction.Commit(), Outcome::kRefused);
+    EXPECT_EQ(transaction.Error(), kErrorWriteFault);
+    EXPECT_EQ(snapshot(true), before);
+    // The store: C reads as before, as the commit wrote it, or as never
+    // stored (no count), never as a count over a mix of chunks.
+    const std::string chunks = ValueOf(handle_, u"C:0", false) + ValueOf(handle_, u"C:1", false);
+    EXPECT_TRUE(ValueOf(handle_, u"C", false) == "-" || chunks == "oo" || chunks == "nn") << chunks;
+    // A commit of P1 waits for the take-backs: refused with their error.
+    const BYTE three = 3;
+    EXPECT_EQ(GStoredState::SetPrinterData(handle_, u"W", kRegBinary, &three, 1), kErrorWriteFault);
+    SetWriteRefusals({});
+    EXPECT_EQ(snapshot(true), before);
+    EXPECT_EQ(snapshot(false), before);
+    EXPECT_EQ(ValueOf(handle_, u"Z", false), "-");
   }
 }
 
