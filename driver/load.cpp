@@ -7,6 +7,7 @@
 #include "driver/driver_context.h"
 #include "driver/plm_provider.h"
 #include "driver/property_sheet_hook.h"
+#include "driver/stored_state.h"
 #include "foundation/rw/registration.h"
 #include "output/core/load.h"
 
@@ -35,6 +36,7 @@ void DriverLoad() {
 
 void DriverUnload() {
   if (g_loads.fetch_sub(1) == 1) {
+    GStoreTransaction::FinishTakeBacks();
     if (GetDevModeSettingsMaker() == &GDevModeSettings::Make) SetDevModeSettingsMaker(nullptr);
     SetPluginSettingsUpdater(nullptr);
   }

@@ -339,6 +339,12 @@ GStoreTransaction* GStoreTransaction::Current() noexcept {
   return t_current;
 }
 
+bool GStoreTransaction::FinishTakeBacks() noexcept {
+  if (!TakeBacksPending()) return true;
+  std::lock_guard<std::recursive_mutex> lock(StoredStateLock());
+  return FinishPending();
+}
+
 std::recursive_mutex& GStoreTransaction::StoredStateLock() {
   static std::recursive_mutex lock;
   return lock;
@@ -468,10 +474,7 @@ GStoreCall::GStoreCall() : transaction_(t_current), owner_(!t_current) {
   if (owner_) {
     // A call through the door first finishes what a refused commit left
     // pending, so that the store holds what the door answers.
-    if (TakeBacksPending()) {
-      std::lock_guard<std::recursive_mutex> lock(GStoreTransaction::StoredStateLock());
-      FinishPending();
-    }
+    GStoreTransaction::FinishTakeBacks();
     own_.Attach();
     own_.shortage_mark_ = own_mark_;
     transaction_ = &own_;

@@ -24,6 +24,11 @@
 //      before-images, under the same lock, and the transaction answers the
 //      system's error;
 //   4. lets the lock go.
+// A take-back the system refuses is tried again, and what it still
+// refuses stays pending: reads through the door answer the thing as the
+// commit found it, every later call through the door tries the take-back
+// first, and no commit writes a printer's things over one pending
+// (stored_state_takeback.cpp).
 // A call that fails discards its transaction: nothing of it reaches the
 // store, so nothing of it has to be put back, and no put-back can
 // overwrite what another call stored in between.
@@ -111,6 +116,10 @@ class GStoreTransaction {
 
   // The calling thread's innermost transaction, or null.
   static GStoreTransaction* Current() noexcept;
+  // Tries again what refused commits left to take back (each call through
+  // the door does, and the library's unload, its last chance in the
+  // process); true when nothing is left pending.
+  static bool FinishTakeBacks() noexcept;
   // The lock of every commit, and of every read of a chunked value (the
   // process's: printer data is). Never held while waiting for anything
   // but the system's calls.

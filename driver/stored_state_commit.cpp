@@ -45,114 +45,90 @@ struct Fetched {
   DWORD error = 0;   // kFailed
 };
 
+// A read answered with a code (the printer data's size protocol), or a
+// BOOL read's last error: kTooSmall, kMissing (`missing`) or the error.
+Fetched Unread(DWORD error, DWORD needed, DWORD missing, DWORD too_small) {
+  Fetched got;
+  if (error == missing) {
+    got.read = Read::kMissing;
+  } else if (error == too_small) {
+    got.read = Read::kTooSmall;
+    got.needed = needed;
+  } else {
+    got.error = error;
+  }
+  return got;
+}
+
 // Reads registry value `name` of key `path` below `root` into `buffer`.
 Fetched FetchRegistry(HKEY root, const char16_t* path, const char16_t* name, BYTE* buffer,
                       DWORD size) {
-  Fetched got;
   HKEY key = nullptr;
   LONG result = platform::RegOpenKeyExW(root, path, 0, platform::kKeyQueryValue, &key);
-  if (result == LONG(platform::kErrorFileNotFound)) {
-    got.read = Read::kMissing;
-    return got;
-  }
-  if (result != 0) {
-    got.error = DWORD(result);
-    return got;
-  }
-  DWORD length = size;
-  result = platform::RegQueryValueExW(key, name, nullptr, &got.type, buffer, &length);
+  if (result != 0) return Unread(DWORD(result), 0, platform::kErrorFileNotFound, ~DWORD{0});
+  DWORD type = 0, length = size;
+  result = platform::RegQueryValueExW(key, name, nullptr, &type, buffer, &length);
   platform::RegCloseKey(key);
-  if (result == 0) {
+  if (result != 0)
+    return Unread(DWORD(result), length, platform::kErrorFileNotFound, platform::kErrorMoreData);
+  return Fetched{Read::kHeld, type, buffer, length};
+}
+
+Fetched FetchPrinterValue(const Change& change, HANDLE admin, BYTE* buffer, DWORD size) {
+  // A value deleted through the registry is read there too.
+  if (!admin)
+    return FetchRegistry(platform::kHkeyLocalMachine, change.path.c_str(), change.given.c_str(),
+                         buffer, size);
+  DWORD needed = 0, type = 0;
+  const DWORD result =
+      platform::GetPrinterDataW(admin, change.given.c_str(), &type, buffer, size, &needed);
+  if (result != platform::kErrorSuccess)
+    return Unread(result, needed, platform::kErrorFileNotFound, platform::kErrorMoreData);
+  return Fetched{Read::kHeld, type, buffer, needed};
+}
+
+Fetched FetchDefault(HANDLE admin, BYTE* buffer, DWORD size) {
+  DWORD needed = 0;
+  if (platform::GetPrinterW(admin, 2, buffer, size, &needed) != 1)
+    return Unread(platform::GetLastError(), needed, ~DWORD{0}, platform::kErrorInsufficientBuffer);
+  const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(buffer);
+  const auto* mode = static_cast<const BYTE*>(info->dev_mode);
+  const BYTE* end = buffer + needed;
+  Fetched got;
+  got.read = Read::kMissing;
+  if (mode && mode >= buffer && end - mode > 71) {
     got.read = Read::kHeld;
-    got.bytes = buffer;
-    got.size = length;
-  } else if (result == LONG(platform::kErrorFileNotFound)) {
-    got.read = Read::kMissing;
-  } else if (result == LONG(platform::kErrorMoreData)) {
-    got.read = Read::kTooSmall;
-    got.needed = length;
-  } else {
-    got.error = DWORD(result);
+    got.bytes = mode;
+    got.size = std::min<std::size_t>(stored_state_internal::DevModeLength(mode), end - mode);
   }
+  got.needed = needed;
   return got;
+}
+
+Fetched FetchForm(const Change& change, HANDLE admin, BYTE* buffer, DWORD size) {
+  DWORD needed = 0;
+  if (platform::GetFormW(admin, change.given.c_str(), 1, buffer, size, &needed) != 1)
+    return Unread(platform::GetLastError(), needed, platform::kErrorInvalidFormName,
+                  platform::kErrorInsufficientBuffer);
+  const auto* form = reinterpret_cast<const platform::FormInfo1W*>(buffer);
+  return Fetched{Read::kHeld, form->flags, reinterpret_cast<const BYTE*>(&form->size),
+                 sizeof(stored_state_internal::FormShape)};
 }
 
 // Reads what the thing of `change` holds now into `buffer`, allocating
 // nothing of the process's own.
 Fetched Fetch(const Change& change, HANDLE admin, BYTE* buffer, DWORD size) {
-  Fetched got;
   switch (change.kind) {
-    case Kind::kPrinterValue: {
-      // A value deleted through the registry is read there too.
-      if (!admin)
-        return FetchRegistry(platform::kHkeyLocalMachine, change.path.c_str(), change.given.c_str(),
-                             buffer, size);
-      DWORD needed = 0;
-      const DWORD result =
-          platform::GetPrinterDataW(admin, change.given.c_str(), &got.type, buffer, size, &needed);
-      if (result == platform::kErrorSuccess) {
-        got.read = Read::kHeld;
-        got.bytes = buffer;
-        got.size = needed;
-      } else if (result == platform::kErrorFileNotFound) {
-        got.read = Read::kMissing;
-      } else if (result == platform::kErrorMoreData) {
-        got.read = Read::kTooSmall;
-        got.needed = needed;
-      } else {
-        got.error = result;
-      }
-      return got;
-    }
+    case Kind::kPrinterValue:
+      return FetchPrinterValue(change, admin, buffer, size);
     case Kind::kRegistryValue:
       return FetchRegistry(change.root, change.path.c_str(), change.given.c_str(), buffer, size);
-    case Kind::kStoredDefault: {
-      DWORD needed = 0;
-      if (platform::GetPrinterW(admin, 2, buffer, size, &needed) != 1) {
-        const DWORD error = platform::GetLastError();
-        if (error == platform::kErrorInsufficientBuffer) {
-          got.read = Read::kTooSmall;
-          got.needed = needed;
-        } else {
-          got.error = error;
-        }
-        return got;
-      }
-      const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(buffer);
-      const auto* mode = static_cast<const BYTE*>(info->dev_mode);
-      const BYTE* end = buffer + needed;
-      got.read = Read::kMissing;
-      if (mode && mode >= buffer && end - mode > 71) {
-        got.read = Read::kHeld;
-        got.bytes = mode;
-        got.size = std::min<std::size_t>(stored_state_internal::DevModeLength(mode), end - mode);
-      }
-      got.needed = needed;
-      return got;
-    }
-    case Kind::kForm: {
-      DWORD needed = 0;
-      if (platform::GetFormW(admin, change.given.c_str(), 1, buffer, size, &needed) != 1) {
-        const DWORD error = platform::GetLastError();
-        if (error == platform::kErrorInvalidFormName) {
-          got.read = Read::kMissing;
-        } else if (error == platform::kErrorInsufficientBuffer) {
-          got.read = Read::kTooSmall;
-          got.needed = needed;
-        } else {
-          got.error = error;
-        }
-        return got;
-      }
-      const auto* form = reinterpret_cast<const platform::FormInfo1W*>(buffer);
-      got.read = Read::kHeld;
-      got.type = form->flags;
-      got.bytes = reinterpret_cast<const BYTE*>(&form->size);
-      got.size = sizeof(stored_state_internal::FormShape);
-      return got;
-    }
+    case Kind::kStoredDefault:
+      return FetchDefault(admin, buffer, size);
+    case Kind::kForm:
+      return FetchForm(change, admin, buffer, size);
   }
-  return got;
+  return Fetched{};
 }
 
 // Reads what `change`'s thing holds now into `image` (memory allowed):
