@@ -403,25 +403,28 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
     case platform::kPropSheetUiReasonSetResult: {
       auto* set = reinterpret_cast<platform::SetResultInfo*>(lparam);
       if (!set || !sheet_record_) return 0;
-      if (set->result == platform::kCpsuiOk) {
-        SheetApply apply(*this);
-        GAttributeComposite* settings = sheet_record_->settings;
-        const std::uint32_t save_mode = (sheet_record_->access_flags & 3) == 0 ? 1 : 0;
-        if (SaveAppliedSettings(settings, save_mode)) ExportAfterApply(kExportPrintingName);
-        if (GValueAttribute* local = FindValueAttribute(settings, kLocalJobStorageKey))
-          SetLocalJobStorageValue(local->GetValue() == 0 ? 1 : 0);
-        if (!apply.End()) return 0;
-        // The record goes out once the OK is stored: a cancelled one leaves
-        // the output as it was.
-        if (sheet_stored_ && (mode & kCopyOutModes) && header->dev_mode_out)
-          CopyDevModeOut(*this, header->dev_mode_out, header->dev_mode_out_size);
-      }
+      if (set->result == platform::kCpsuiOk && !ApplyDocumentSheet(*header)) return 0;
       info->result = platform::ULONG_PTR(set->result);
       return 1;
     }
     default:
       return 0;
   }
+}
+
+bool GDriverContext::ApplyDocumentSheet(const platform::DocumentPropertyHeader& header) {
+  SheetApply apply(*this);
+  GAttributeComposite* settings = sheet_record_->settings;
+  const std::uint32_t save_mode = (sheet_record_->access_flags & 3) == 0 ? 1 : 0;
+  if (SaveAppliedSettings(settings, save_mode)) ExportAfterApply(kExportPrintingName);
+  if (GValueAttribute* local = FindValueAttribute(settings, kLocalJobStorageKey))
+    SetLocalJobStorageValue(local->GetValue() == 0 ? 1 : 0);
+  if (!apply.End()) return false;
+  // The record goes out once the OK is stored: a cancelled one leaves the
+  // output as it was.
+  if (sheet_stored_ && (header.mode & kCopyOutModes) && header.dev_mode_out)
+    CopyDevModeOut(*this, header.dev_mode_out, header.dev_mode_out_size);
+  return true;
 }
 
 // ---- Conversion.
@@ -524,24 +527,8 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
   auto* header = reinterpret_cast<platform::DevicePropertyHeader*>(info->lparam_init);
   GOSFactory* services = GOSFactory::Instance();
   switch (info->reason) {
-    case platform::kPropSheetUiReasonInit: {
-      const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
-      BindDevMode(nullptr);
-      info->result = 0;
-      if (BeginSheet(info, kUIDevicePages)) {
-        sheet_record_->access_flags = header->flags & platform::kDpsNoPermission
-                                          ? kUIAccessNoPermission
-                                          : sheet_record_->access_flags | kUIAccessNoPrinterWide;
-        if (page_list_) page_list_->AddPages(sheet_record_, 0);
-      }
-      WritePrinterDword(kExportConfigName, 1);
-      GAttributeComposite* physical =
-          sheet_record_ ? FindComposite(sheet_record_->settings, kInstalledOptionsKey) : nullptr;
-      if (physical && services)
-        services->StoreNamedObject(this, RWWString(kPhysicalSettingsName), physical);
-      // As the document sheet's: refused when memory ran short.
-      return RWShortOfMemorySince(short_of_memory) ? 0 : 1;
-    }
+    case platform::kPropSheetUiReasonInit:
+      return BeginDeviceSheet(info, *header);
     case platform::kPropSheetUiReasonGetInfoHeader: {
       auto* info_header = reinterpret_cast<platform::PropSheetUiInfoHeader*>(lparam);
       if (!info_header) return 0;
@@ -559,34 +546,59 @@ platform::LONG GDriverContext::DrvDevicePropertySheets(platform::PropSheetUiInfo
       auto* set = reinterpret_cast<platform::SetResultInfo*>(lparam);
       if (!set || !sheet_record_) return 0;
       if (set->result == platform::kCpsuiOk &&
-          !(sheet_record_->access_flags & kUIAccessNoPermission)) {
-        SheetApply apply(*this);
-        GAttributeComposite* settings = sheet_record_->settings;
-        const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
-        if (SaveReadSettings(settings, sheet_parts_)) ExportAfterApply(kExportConfigName);
-        GAttributeComposite* physical = FindComposite(settings, kInstalledOptionsKey);
-        // Settings only partly stored for want of memory: nothing more is
-        // stored on them (and PrinterProperties answers failure).
-        bool short_now = RWOutOfMemoryRaised() != short_of_memory;
-        if (!short_now && physical && services && IsPhysicalSettingsCurrent(physical) == 0) {
-          // A stamp that could not be made is not written empty.
-          const RWWString stamp = LocalDateStamp();
-          const RWWString type(kUserUpdateType);
-          short_now = stamp.IsNull() || type.IsNull();
-          if (!short_now) {
-            services->SetPrinterDataString(this, RWWString(kLastUpdatedName), stamp);
-            services->SetPrinterDataString(this, RWWString(kLastUpdateTypeName), type);
-          }
-        }
-        if (!short_now && RWOutOfMemoryRaised() == short_of_memory) StoreDefaultDevMode();
-        if (!apply.End()) return 0;
-      }
+          !(sheet_record_->access_flags & kUIAccessNoPermission) && !ApplyDeviceSheet())
+        return 0;
       info->result = platform::ULONG_PTR(set->result);
       return 1;
     }
     default:
       return 0;
   }
+}
+
+platform::LONG GDriverContext::BeginDeviceSheet(platform::PropSheetUiInfo* info,
+                                                const platform::DevicePropertyHeader& header) {
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  BindDevMode(nullptr);
+  info->result = 0;
+  if (BeginSheet(info, kUIDevicePages)) {
+    sheet_record_->access_flags = header.flags & platform::kDpsNoPermission
+                                      ? kUIAccessNoPermission
+                                      : sheet_record_->access_flags | kUIAccessNoPrinterWide;
+    if (page_list_) page_list_->AddPages(sheet_record_, 0);
+  }
+  WritePrinterDword(kExportConfigName, 1);
+  GAttributeComposite* physical =
+      sheet_record_ ? FindComposite(sheet_record_->settings, kInstalledOptionsKey) : nullptr;
+  GOSFactory* services = GOSFactory::Instance();
+  if (physical && services)
+    services->StoreNamedObject(this, RWWString(kPhysicalSettingsName), physical);
+  // As the document sheet's: refused when memory ran short.
+  return RWShortOfMemorySince(short_of_memory) ? 0 : 1;
+}
+
+bool GDriverContext::ApplyDeviceSheet() {
+  SheetApply apply(*this);
+  GAttributeComposite* settings = sheet_record_->settings;
+  GOSFactory* services = GOSFactory::Instance();
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  if (SaveReadSettings(settings, sheet_parts_)) ExportAfterApply(kExportConfigName);
+  GAttributeComposite* physical = FindComposite(settings, kInstalledOptionsKey);
+  // Settings only partly stored for want of memory: nothing more is stored
+  // on them (and PrinterProperties answers failure).
+  bool short_now = RWOutOfMemoryRaised() != short_of_memory;
+  if (!short_now && physical && services && IsPhysicalSettingsCurrent(physical) == 0) {
+    // A stamp that could not be made is not written empty.
+    const RWWString stamp = LocalDateStamp();
+    const RWWString type(kUserUpdateType);
+    short_now = stamp.IsNull() || type.IsNull();
+    if (!short_now) {
+      services->SetPrinterDataString(this, RWWString(kLastUpdatedName), stamp);
+      services->SetPrinterDataString(this, RWWString(kLastUpdateTypeName), type);
+    }
+  }
+  if (!short_now && RWOutOfMemoryRaised() == short_of_memory) StoreDefaultDevMode();
+  return apply.End();
 }
 
 platform::BOOL GDriverContext::PrinterProperties(platform::HWND window, platform::HANDLE printer) {

@@ -434,6 +434,15 @@ class GDriverContext : public GDriverContextBase, public GUIDriverData {
   // sheet's last OK saved these very settings in `mode` and the device-mode
   // object has been neither remade nor written since.
   bool SaveAppliedSettings(GAttributeComposite* settings, std::uint32_t mode);
+  // The OK of the document sheet `header` describes, applied and stored
+  // with its page's apply (the last page's stores it); false when it was
+  // not.
+  bool ApplyDocumentSheet(const platform::DocumentPropertyHeader& header);
+  // The device sheet's start, and its OK applied and stored as the
+  // document sheet's.
+  platform::LONG BeginDeviceSheet(platform::PropSheetUiInfo* info,
+                                  const platform::DevicePropertyHeader& header);
+  bool ApplyDeviceSheet();
   // Steps 4 to 8 of DrvConvertDevMode on the creation handle, which it
   // opens and closes (the handle before is back afterwards); true on
   // success.

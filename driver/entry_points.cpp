@@ -161,46 +161,52 @@ void EndDocument(HANDLE printer, std::uint32_t cookie) {
   if (remaining == 0) ModuleKeepAlive().SetKeepLoaded(0);
 }
 
-// The document event on a context the create-DC checked out; see
-// DrvDocumentEvent.
-int DocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in, void* in,
-                  platform::DWORD size_out, void* out) {
-  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
-  ModuleKeepAlive().MarkActivity();
+// The context of the document on `printer`: for its create-DC, checked
+// out and entered in the document-event table (`cookie`); else found
+// there. Null when there is none.
+GDriverContext* DocumentContext(HANDLE printer, bool create, std::uint32_t& cookie) {
   GDocumentEventTable* table = DocumentEventTable();
   GDriverServer* server = GDriverServer::Instance();
-  if (!table || !server) return kNoContextDocumentEvent;
-  const auto which = static_cast<std::uint16_t>(event);
-  std::uint32_t cookie = 0;
-  GDriverContext* context = nullptr;
-  if (which == platform::kDocumentEventCreateDcPre) {
-    CheckedOutContext checked_out(printer, RWWString());
-    if (!checked_out.get()) return kNoContextDocumentEvent;
-    bool entered = false;
-    {
-      GLockScope scope(DocumentEventLock(), kDocumentEventSource, kCreateLockLine,
-                       kCreateUnlockLine);
-      entered = table->Insert(printer, checked_out.cookie());
-    }
-    // A handle has one document at a time: a second one's context would be
-    // given back while the first's is still in use.
-    if (!entered) {
-      platform::SetLastError(platform::kErrorBusy);
-      return kNoContextDocumentEvent;
-    }
-    context = checked_out.get();
-    cookie = checked_out.cookie();
-    checked_out.Keep();
-  } else {
+  if (!table || !server) return nullptr;
+  if (!create) {
     bool found = false;
     {
       GLockScope scope(DocumentEventLock(), kDocumentEventSource, kLookupLockLine,
                        kLookupUnlockLine);
       found = table->Find(printer, cookie);
     }
-    context = found ? GDriverContext::FromDriverData(server->FindContext(cookie)) : nullptr;
-    if (!context) return kNoContextDocumentEvent;
+    return found ? GDriverContext::FromDriverData(server->FindContext(cookie)) : nullptr;
   }
+  CheckedOutContext checked_out(printer, RWWString());
+  if (!checked_out.get()) return nullptr;
+  bool entered = false;
+  {
+    GLockScope scope(DocumentEventLock(), kDocumentEventSource, kCreateLockLine, kCreateUnlockLine);
+    entered = table->Insert(printer, checked_out.cookie());
+  }
+  // A handle has one document at a time: a second one's context would be
+  // given back while the first's is still in use.
+  if (!entered) {
+    platform::SetLastError(platform::kErrorBusy);
+    return nullptr;
+  }
+  cookie = checked_out.cookie();
+  GDriverContext* context = checked_out.get();
+  checked_out.Keep();
+  return context;
+}
+
+// The document event on a context the create-DC checked out; see
+// DrvDocumentEvent.
+int DocumentEvent(HANDLE printer, platform::HDC dc, int event, platform::DWORD size_in, void* in,
+                  platform::DWORD size_out, void* out) {
+  const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
+  ModuleKeepAlive().MarkActivity();
+  const auto which = static_cast<std::uint16_t>(event);
+  std::uint32_t cookie = 0;
+  GDriverContext* context =
+      DocumentContext(printer, which == platform::kDocumentEventCreateDcPre, cookie);
+  if (!context) return kNoContextDocumentEvent;
   // The document ends at its delete-DC, or at a create-DC that failed
   // (answered 0 or -1, or ran out of memory).
   struct Ending {
