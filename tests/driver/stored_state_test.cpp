@@ -408,4 +408,40 @@ TEST_F(StoredState, ARefusedTakeBackStaysPendingAndNothingReadsItHalfDone) {
   }
 }
 
+// The right to change a printer is asked of the system without writing
+// anything of the printer: its record, changed by someone else since it
+// was read, is not put back. A handle without the right is refused at once.
+TEST_F(StoredState, TheRightToChangeIsAskedWithoutWritingAnything) {
+  struct Heard {
+    int records = 0;
+    static void Hook(const StoredStateEvent& event, void* context) {
+      if (event.operation == StoredStateOperation::kWritePrinter)
+        ++static_cast<Heard*>(context)->records;
+    }
+  } heard;
+  const PrinterDefaultsW use{nullptr, nullptr, kPrinterAccessUse};
+  HANDLE user = nullptr;
+  ASSERT_EQ(OpenPrinterW(kPrinter, &user, &use), 1);
+  SetStoredStateHook(&Heard::Hook, &heard);
+  const std::uint64_t stamp = GetPrinterChangeStamp(handle_);
+  const BYTE one = 1;
+  for (HANDLE handle : {handle_, user}) {
+    GStoreTransaction transaction;
+    transaction.Attach();
+    const DWORD answer = GStoredState::SetPrinterData(handle, u"X", kRegBinary, &one, 1);
+    SetLastError(0);
+    const BOOL stored_default = GStoredState::SetStoredDefault(handle, DevMode(1).data());
+    const DWORD error = GetLastError();
+    transaction.Detach();
+    transaction.Discard();
+    EXPECT_EQ(answer, handle == user ? DWORD(kErrorAccessDenied) : 0u);
+    EXPECT_EQ(stored_default, handle == user ? 0 : 1);
+    EXPECT_EQ(error, handle == user ? kErrorAccessDenied : 0u);
+  }
+  EXPECT_EQ(heard.records, 0);
+  EXPECT_EQ(GetPrinterChangeStamp(handle_), stamp);
+  SetStoredStateHook(nullptr, nullptr);
+  ClosePrinter(user);
+}
+
 }  // namespace
