@@ -176,6 +176,7 @@ std::int64_t HeapInUse() {
 // the object loaded, and what the stand-ins log of each cycle stays within
 // their bound, once reached (the module log is emptied as the host goes).
 // A locale record kept for every attach grew the process without end.
+// One load per process, as above.
 TEST_F(SharedObjectTest, AttachAndDetachCyclesLevelOff) {
   platform::UseManualWaitClock();
   ASSERT_TRUE(platform::SetOwnModulePath(kFixtureHostProgram));
