@@ -23,7 +23,7 @@ struct SystemState {
   UINT ansi_code_page = kCodePageUtf8;
   std::map<std::u16string, std::u16string> environment;  // folded name -> value
   std::string locale = "C";
-  std::vector<LocaleCall> locale_log;
+  host_internal::BoundedLog<LocaleCall> locale_log;  // every attach adds one
   std::u16string user = u"User";
   bool user_available = true;
   TimeZoneSpec zone;
@@ -123,7 +123,7 @@ const char* RuntimeSetLocale(int category, const char* locale) {
   Lock lock(Mutex());
   SystemState& state = State();
   if (locale == nullptr) return state.locale.c_str();
-  state.locale_log.push_back({category, locale});
+  state.locale_log.AddMade([&] { return LocaleCall{category, locale}; });
   state.locale = locale;
   return state.locale.c_str();
 }
@@ -161,7 +161,7 @@ void SetCodePages(UINT oem, UINT ansi) {
 
 std::vector<LocaleCall> RuntimeLocaleLog() {
   Lock lock(Mutex());
-  return State().locale_log;
+  return State().locale_log.Entries();
 }
 
 BOOL GetUserNameW(char16_t* buffer, DWORD* size) {

@@ -144,6 +144,9 @@ void SetSystemDefaultLangID(WORD language);
 // What GetOEMCP and GetACP answer.
 void SetCodePages(UINT oem, UINT ansi);
 
+// The setlocale calls that set a locale, in order: the newest
+// kHostLogCapacity (platform/host/modules.h), as the library sets one at
+// every attach.
 struct LocaleCall {
   int category;
   std::string locale;
