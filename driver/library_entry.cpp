@@ -70,6 +70,7 @@ struct AttachMade {
   platform::HMODULE module_before = nullptr;  // the services' module before
   bool handler = false;                       // the out-of-memory handler installed
   bool server = false;
+  bool table = false;
   bool table_lock = false;
   bool provider = false;
 };
@@ -91,7 +92,9 @@ platform::BOOL ProcessAttach(platform::HMODULE module, AttachMade& made) {
   made.server = !GDriverServer::Instance();
   GDriverServer::Create();
   if (!GDriverServer::Instance()) return 0;
-  g_library.table = new (kRWNoThrow) GDocumentEventTable;
+  // A second attach keeps the table, and the documents entered in it.
+  made.table = !g_library.table;
+  if (made.table) g_library.table = new (kRWNoThrow) GDocumentEventTable;
   if (!g_library.table) return 0;
   made.table_lock = !g_library.table_lock;
   services->EnsureLock(&g_library.table_lock);
@@ -121,8 +124,10 @@ void UndoAttach(const AttachMade& made) {
     delete g_library.table_lock;
     g_library.table_lock = nullptr;
   }
-  delete g_library.table;
-  g_library.table = nullptr;
+  if (made.table) {
+    delete g_library.table;
+    g_library.table = nullptr;
+  }
   if (made.server) delete GDriverServer::Instance();
   GOSFactory* services = GOSFactory::Instance();
   if (services && !made.services) services->SetModuleHandle(made.module_before);

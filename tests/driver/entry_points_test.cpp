@@ -101,8 +101,12 @@ TEST_F(EntryPoints, AttachMakesWhatTheEntryPointsNeedAndDetachTakesItDown) {
   EXPECT_EQ(GPortHandlerRegistry::Instance().Find("KVPLM 1.0"), nullptr);
   EXPECT_EQ(LibraryModule(), nullptr);
   EXPECT_EQ(std::get_new_handler(), before);
-  // A handler the host installed after the attach stays the host's.
+  // A handler the host installed after the attach stays the host's; a
+  // second attach keeps the first's document table (and its documents).
   Attach();
+  GDocumentEventTable* table = DocumentEventTable();
+  ASSERT_EQ(DllMain(platform::OwnModule(), kDllProcessAttach, nullptr), 1);
+  EXPECT_EQ(DocumentEventTable(), table);
   std::set_new_handler([] { throw std::bad_alloc(); });
   const std::new_handler host = std::get_new_handler();
   EXPECT_EQ(DllMain(platform::OwnModule(), kDllProcessDetach, nullptr), 1);
