@@ -910,7 +910,8 @@ void ApplyForm(const GStoreTransaction::Change& change, std::vector<FormView>& f
   auto held = std::find_if(forms.begin(), forms.end(),
                            [&](const FormView& form) { return form.folded == change.name; });
   FormShape shape{};
-  std::memcpy(&shape, change.bytes.data(), std::min(sizeof shape, change.bytes.size()));
+  if (!change.bytes.empty())
+    std::memcpy(&shape, change.bytes.data(), std::min(sizeof shape, change.bytes.size()));
   if (!change.present) {
     if (held != forms.end()) forms.erase(held);
   } else if (held != forms.end()) {
