@@ -460,9 +460,9 @@ TEST_F(StoredState, TheStoredDefaultIsWrittenLastAndOnce) {
 
 // A commit refused whose take-back the system refuses too (each write
 // after the commit's last): reads through the door answer each thing as
-// before it (a key the commit made, a form it changed, a printer's stored
-// default written before another printer's was refused), and the next
-// call puts it back.
+// before it (a key the commit made, a form it changed or added, a
+// printer's stored default written before another printer's was refused),
+// and the next call puts it back.
 TEST_F(StoredState, DoorReadsAnswerWhatAPendingTakeBackPutsBack) {
   const StoredStateHook refuse_after = [](const StoredStateEvent& event, void*) {
     if ((event.operation == StoredStateOperation::kWriteValue && event.name == u"Z") ||
@@ -488,7 +488,10 @@ TEST_F(StoredState, DoorReadsAnswerWhatAPendingTakeBackPutsBack) {
       SetPrinterDataWriteFailure(kPrinter, u"Z", kErrorWriteFault);
       GStoredState::SetPrinterData(handle_, u"Z", kRegBinary, &one, 1);
     }
-    if (made[2] == 'f') Change(Thing::kForm, 30);
+    if (made[2] == 'f') {
+      Change(Thing::kForm, 30);
+      Change(Thing::kNewForm, 40);
+    }
     Change(Thing::kDefault, 9);
     SetStoredDefaultWriteFailure(made[2] == 'd' ? u"P2" : kPrinter, kErrorWriteFault);
     if (made[2] == 'd') GStoredState::SetStoredDefault(p2, DevMode(9).data());
@@ -502,6 +505,7 @@ TEST_F(StoredState, DoorReadsAnswerWhatAPendingTakeBackPutsBack) {
     EXPECT_FALSE(GStoredState::KeyExists(kHkeyCurrentUser, u"KV"));
     ASSERT_EQ(GStoredState::GetForm(handle_, kForm, block.data(), 4096, &needed), 1);
     EXPECT_EQ(reinterpret_cast<FormInfo1W*>(block.data())->size.cx, 1000);
+    EXPECT_EQ(GStoredState::GetForm(handle_, u"New", block.data(), 4096, &needed), 0);
     ASSERT_EQ(GStoredState::GetPrinter(handle_, block.data(), 4096, &needed), 1);
     EXPECT_EQ(static_cast<BYTE*>(reinterpret_cast<PrinterInfo2W*>(block.data())->dev_mode)[219], 7);
     SetWriteRefusals({});
@@ -509,6 +513,7 @@ TEST_F(StoredState, DoorReadsAnswerWhatAPendingTakeBackPutsBack) {
     AnswerEntryPoint<int>(0, [] { return 1; });
     EXPECT_FALSE(GStoredState::KeyExists(kHkeyCurrentUser, u"KV"));
     EXPECT_EQ(Held(Thing::kForm), 1000);
+    EXPECT_EQ(Held(Thing::kNewForm), 0);
     EXPECT_EQ(Held(Thing::kDefault), 7);
     ClosePrinter(p2);
   }
