@@ -144,7 +144,9 @@ class ContextServices : public HostOSFactory {
  public:
   GDriverData* CreateContext(const GPrinterKey& key) override {
     ++contexts_made;
-    return new RecordingContext(key);
+    auto* context = new RecordingContext(key);
+    context->on_call = on_call;
+    return context;
   }
   RWWString GetDriverDataFile(GDriverData* printer) override {
     if (printer->GetPrinterName() == u"Missing") return RWWString();
@@ -156,6 +158,7 @@ class ContextServices : public HostOSFactory {
 
   std::string data_file;
   std::atomic<int> contexts_made{0};
+  std::function<void()> on_call;  // each context's, from its making on
 };
 
 // A fixture with a fresh driver server over ContextServices and a data

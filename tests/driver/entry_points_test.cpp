@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <iterator>
 #include <new>
 #include <random>
 #include <thread>
@@ -17,8 +18,10 @@
 #include "driver/library_entry.h"
 #include "driver/out_of_memory_handler.h"
 #include "driver/plm_provider.h"
+#include "driver/stored_state.h"
 #include "persist/port_handler.h"
 #include "platform/host/modules.h"
+#include "platform/host/registry.h"
 #include "platform/host/spooler.h"
 #include "platform/host/system.h"
 #include "tests/driver/context_testing.h"
@@ -394,6 +397,79 @@ TEST_F(EntryPoints, DocumentEventsKeepTheContextFromCreateToDelete) {
   server->ReleaseContext(cookie);
   platform::ClosePrinter(p1);
   platform::ClosePrinter(p2);
+}
+
+// A call whose changes were not all stored (another writer changed what it
+// read before its commit) holds in its context what the store does not:
+// the context is not parked for the next call, whichever road the call
+// came by. The upgrade and the initialise event (3) read again instead, and
+// store what they read the second time.
+TEST_F(EntryPoints, AContextWhoseChangesWereNotStoredIsNotParked) {
+  Attach();
+  const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
+  platform::HANDLE p1 = nullptr;
+  ASSERT_EQ(platform::OpenPrinterW(u"P1", &p1, &all), 1);
+  const auto x = [&] {
+    platform::BYTE read = 0;
+    platform::DWORD type = 0, needed = 0;
+    GStoredState::GetPrinterData(p1, u"X", &type, &read, 1, &needed);
+    return read;
+  };
+  // Each operation stores X plus one; another writer stores 9 in between
+  // at the operation `conflict_at`.
+  int calls = 0, conflict_at = 0;
+  services_->on_call = [&] {
+    const platform::BYTE other = 9, mine = platform::BYTE(x() + 1);
+    if (++calls == conflict_at)
+      platform::SetPrinterDataW(p1, u"X", platform::kRegBinary, &other, 1);
+    GStoredState::SetPrinterData(p1, u"X", platform::kRegBinary, &mine, 1);
+  };
+  platform::DocumentPropertyHeader header{};
+  header.printer = p1;
+  platform::PropSheetUiInfo info{};
+  info.lparam_init = reinterpret_cast<platform::LPARAM>(&header);
+  const auto sheet = [&] {  // its init and its destroy
+    info.reason = platform::kPropSheetUiReasonInit;
+    const long init = DrvDocumentPropertySheets(&info, 0);
+    info.reason = platform::kPropSheetUiReasonDestroy;
+    return init + DrvDocumentPropertySheets(&info, 0);
+  };
+  char16_t name[] = u"P1", directory[] = u"C:\\Old";
+  platform::DriverUpgradeInfo1 upgrade{name, directory};
+  const struct {
+    std::function<long()> call;
+    int conflict_at;
+    long answer;
+    platform::BYTE x;  // X after: 10 when read again
+    bool parked;
+  } rows[] = {
+      {[&] { return long(DrvDeviceCapabilities(p1, u"P1", 1, nullptr, nullptr)); }, 1, 7, 9, false},
+      {sheet, 1, 14, 10, false},
+      {sheet, 2, 14, 9, false},
+      {[&] {
+         return long(DrvDocumentEvent(p1, nullptr, platform::kDocumentEventCreateDcPre, 0, nullptr,
+                                      0, nullptr));
+       },
+       1, -1, 9, false},
+      {[&] { return long(DrvUpgradePrinter(1, reinterpret_cast<platform::BYTE*>(&upgrade))); }, 1,
+       7, 10, true},
+      {[] { return long(DrvPrinterEvent(u"P1", 3, 0, 0)); }, 1, 7, 10, true},
+  };
+  GDriverServer* server = GDriverServer::Instance();
+  for (std::size_t row = 0; row < std::size(rows); ++row) {
+    SCOPED_TRACE(row);
+    const platform::BYTE zero = 0;
+    ASSERT_EQ(platform::SetPrinterDataW(p1, u"X", platform::kRegBinary, &zero, 1), 0u);
+    server->DeleteParked();
+    calls = 0;
+    conflict_at = rows[row].conflict_at;
+    EXPECT_EQ(rows[row].call(), rows[row].answer);
+    EXPECT_EQ(x(), rows[row].x);
+    EXPECT_EQ(server->ContextCount(), 0u);
+    EXPECT_EQ(server->HasParkedContext(), rows[row].parked);
+  }
+  services_->on_call = nullptr;
+  platform::ClosePrinter(p1);
 }
 
 TEST_F(EntryPoints, ExtensionRegistrationGoesToTheDriverData) {

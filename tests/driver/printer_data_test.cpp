@@ -9,8 +9,10 @@
 
 #include "driver/chunked_value.h"
 #include "driver/nt_os_factory.h"
+#include "driver/stored_state.h"
 #include "platform/host/registry.h"
 #include "platform/host/spooler.h"
+#include "platform/host/system_writes.h"
 #include "support/fake_driver_data.h"
 #include "support/test_os_factory.h"
 #include "tests/support/host_fixture.h"
@@ -301,6 +303,33 @@ TEST_F(PrinterData, AFailedWriteLeavesTheValueBeforeAsStored) {
         EXPECT_EQ(stored(), was);
       }
     }
+  }
+}
+
+// A write of a chunked value cut short at each of its writes (that write
+// and every one after it refused, take-backs included, as a death of the
+// process there leaves the store): a reader of the store meets the value
+// before, none, or the value after, never a count over another's chunks.
+TEST_F(PrinterData, AWriteCutShortLeavesTheValueBeforeNoneOrAfter) {
+  const std::string before = Pattern(600), after = Pattern(300, 7);
+  const auto read = [] {  // the chunks up to the count
+    const std::string count = Raw(u"N");
+    std::string joined;
+    for (std::uint32_t i = 0; count != "absent" && i < std::uint8_t(count[0]); ++i)
+      joined += Raw(ChunkName(u"N", i).Data());
+    return count == "absent" ? count : joined;
+  };
+  for (std::uint64_t cut = 1; cut <= 7; ++cut) {
+    SCOPED_TRACE(cut);
+    platform::ResetHostServices();
+    ASSERT_TRUE(AddPrinter(u"P1"));
+    ASSERT_EQ(services_.WriteChunkedValue(&printer_, u"N", before.data(), 600), 1);
+    SetWriteRefusals({cut, ~std::uint64_t{0}, 0, kErrorWriteFault});
+    const bool written = services_.WriteChunkedValue(&printer_, u"N", after.data(), 300) == 1;
+    EXPECT_TRUE(read() == "absent" || read() == before || read() == after) << Hex(read());
+    SetWriteRefusals({});
+    EXPECT_TRUE(GStoreTransaction::FinishTakeBacks());
+    EXPECT_EQ(read(), written ? after : before);
   }
 }
 

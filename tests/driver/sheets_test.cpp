@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "config/attributes/attribute_composite.h"
@@ -20,6 +21,7 @@
 #include "driver/spooler_forms.h"
 #include "output/core/peripheral.h"
 #include "persist/persistent_composite.h"
+#include "platform/host/boundary.h"
 #include "platform/host/clock.h"
 #include "platform/host/modules.h"
 #include "platform/host/spooler.h"
@@ -403,31 +405,71 @@ TEST_F(Sheets, TheDeviceSheetStampsAChangedConfiguration) {
 
 // Every page the user opened hands the OK its apply, and only the last
 // one's stores it: a sheet the service ends before that (a page's apply
-// that throws) stores nothing of the OK, though the first page's apply
-// saved its settings.
+// that throws) stores nothing of the OK and hands out no record, though the
+// first page's apply saved its settings. Once stored, the OK stands and is
+// the answer, whatever the sheet's end meets after it (memory short as its
+// windows close).
 TEST_F(Sheets, AnOkNotEveryPageAppliedStoresNothing) {
-  for (const bool device : {true, false}) {
-    SCOPED_TRACE(device ? "the device sheet" : "the document sheet");
+  for (int row = 0; row < 4; ++row) {
+    const bool device = row % 2 == 0, stored = row >= 2;
+    SCOPED_TRACE(testing::Message() << (device ? "the device sheet" : "the document sheet")
+                                    << (stored ? ", short after the OK" : ""));
     int applies = 0;
     SetTestPageApply([&](GUIData& host) {
-      if (++applies == 2) throw 2;  // the service ends the sheet
+      if (++applies == 2 && !stored) throw 2;  // the service ends the sheet
       SetValueIfPresent(FindComposite(host.settings, 365), 310, 7);
     });
-    OnSheet([](SheetDriver& sheet) {
+    OnSheet([stored](SheetDriver& sheet) {
       EXPECT_TRUE(sheet.activate(0));
       sheet.ok();
+      if (stored) throw std::bad_alloc();
     });
     Bytes out(kFullDevModeSize);
     if (device) {
-      EXPECT_EQ(::PrinterProperties(nullptr, p1_), 0);
+      EXPECT_EQ(::PrinterProperties(nullptr, p1_), stored ? 1 : 0);
     } else {
-      EXPECT_NE(Properties(&out, nullptr, platform::kDmModePrompt | platform::kDmModeCopy), 1);
+      EXPECT_EQ(::DrvDocumentProperties(nullptr, p1_, kFixturePrinter, AsRecord(out), nullptr,
+                                        platform::kDmModePrompt | platform::kDmModeCopy) == 1,
+                stored);
+      EXPECT_EQ(LoadU16(out.data(), kDmSize), stored ? 220 : 0);
     }
-    EXPECT_EQ(applies, 2);
-    std::unique_ptr<GAttributeComposite> stored(
+    EXPECT_TRUE(stored || applies == 2);
+    std::unique_ptr<GAttributeComposite> kept(
         LoadNamedObjectAs<GAttributeComposite>(DriverData(), RWWString(u"365")));
-    EXPECT_NE(SignedValueOr(stored.get(), 310, -1), 7);
+    EXPECT_EQ(SignedValueOr(kept.get(), 310, -1) == 7, stored);
     platform::ClearPropertySheetLog();
+  }
+}
+
+// The sheet's calls as the host makes them, each an entry of its own: an
+// OK that memory ran short for since the sheet began (here in the host's
+// own work between the calls) is refused, and the output keeps what it
+// held; one that ran short before the sheet began is stored.
+TEST_F(Sheets, AnOkThatMemoryRanShortForSinceTheSheetBeganIsRefused) {
+  for (const bool since : {false, true}) {
+    SCOPED_TRACE(since);
+    const auto shortage = [] {
+      platform::AnswerAtBoundary(0, []() -> int { throw std::bad_alloc(); });
+    };
+    Bytes out(kFullDevModeSize);
+    platform::DocumentPropertyHeader header{};
+    header.printer = p1_;
+    header.dev_mode_out = AsRecord(out);
+    header.dev_mode_out_size = kFullDevModeSize;
+    header.mode = platform::kDmModePrompt | platform::kDmModeCopy;
+    platform::PropSheetUiInfo info{};
+    info.service_callback = &StubService;
+    info.lparam_init = reinterpret_cast<platform::LPARAM>(&header);
+    if (!since) shortage();
+    info.reason = platform::kPropSheetUiReasonInit;
+    ASSERT_EQ(::DrvDocumentPropertySheets(&info, 0), 1);
+    if (since) shortage();
+    platform::SetResultInfo set{sizeof set, 0, nullptr, platform::kCpsuiOk};
+    info.reason = platform::kPropSheetUiReasonSetResult;
+    EXPECT_EQ(::DrvDocumentPropertySheets(&info, reinterpret_cast<platform::LPARAM>(&set)), !since);
+    EXPECT_EQ(LoadU16(out.data(), kDmSize), since ? 0 : 220);
+    info.reason = platform::kPropSheetUiReasonDestroy;
+    EXPECT_EQ(::DrvDocumentPropertySheets(&info, 0), 1);
   }
 }
 
