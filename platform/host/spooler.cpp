@@ -156,6 +156,13 @@ BOOL ClosePrinter(HANDLE printer) {
 DWORD GetPrinterDataW(HANDLE printer, const char16_t* name, DWORD* type, BYTE* data, DWORD size,
                       DWORD* needed) {
   host_internal::HeardCall heard;
+  host_internal::SystemCall<bool>(false, [&] {
+    Lock lock(Mutex());
+    host_internal::HearLocked(heard, printer, name);
+    return true;
+  });
+  host_internal::Tell(heard, StoredStateOperation::kReadingValue, 0);
+  heard = {};
   const DWORD result = host_internal::SystemCall<DWORD>(kErrorNotEnoughMemory, [&]() -> DWORD {
     if (needed == nullptr || (data == nullptr && size != 0)) return kErrorInvalidParameter;
     Lock lock(Mutex());

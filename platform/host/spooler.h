@@ -215,7 +215,14 @@ void SetFormWriteFailure(std::u16string_view server, std::u16string_view name, D
 
 // An operation on a printer's stored state that a thread has just carried
 // out, as SetStoredStateHook's hook hears of it.
-enum class StoredStateOperation { kReadValue, kWriteValue, kWritePrinter, kWriteForm };
+// kReadingValue: a GetPrinterDataW about to read (its result 0).
+enum class StoredStateOperation {
+  kReadValue,
+  kWriteValue,
+  kWritePrinter,
+  kWriteForm,
+  kReadingValue
+};
 struct StoredStateEvent {
   StoredStateOperation operation;
   std::u16string_view printer;  // the printer's name
@@ -224,7 +231,8 @@ struct StoredStateEvent {
 };
 using StoredStateHook = void (*)(const StoredStateEvent& event, void* context);
 
-// `hook` (null: none) hears of each GetPrinterDataW and SetPrinterDataW,
+// `hook` (null: none) hears of each GetPrinterDataW (before its read, too)
+// and SetPrinterDataW,
 // each SetPrinterW and each form added, changed or deleted, on the thread
 // that called, after the call and outside the stand-ins' lock: a test may
 // hold that thread there while others go on.

@@ -3,6 +3,7 @@
 // system refuses part way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
@@ -686,31 +687,61 @@ TEST_F(StoredState, TheRightToChangeIsAskedWithoutWritingAnything) {
   ClosePrinter(user);
 }
 
-// Reads through the door made while commits write and take back what the
-// system refused never meet what was taken back.
+// A read through the door that began before a commit wrote, and met the
+// commit's write in the store, is made again once the commit is over: it
+// never answers what the commit's take-back puts back. The reader is held
+// just before its read until the commit has written X; the commit is held
+// after that write until the reader has read.
 TEST_F(StoredState, AReadNeverMeetsWhatARefusedCommitTookBack) {
   const BYTE one = 1, two = 2;
   ASSERT_EQ(SetPrinterDataW(handle_, u"X", kRegBinary, &one, 1), 0u);
   SetPrinterDataWriteFailure(kPrinter, u"Z", kErrorWriteFault);
-  std::atomic<bool> done{false};
-  std::atomic<int> dirty{0};
-  const auto read = [&] {
-    while (!done)
-      dirty += ValueOf(handle_, u"X", true) != "\x01";
-  };
-  std::thread readers[] = {std::thread(read), std::thread(read)};
-  for (int i = 0; i < 4000; ++i) {
-    GStoreTransaction transaction;
-    transaction.Attach();
-    GStoredState::SetPrinterData(handle_, u"X", kRegBinary, &two, 1);
-    GStoredState::SetPrinterData(handle_, u"Z", kRegBinary, &two, 1);
-    transaction.Detach();
-    EXPECT_EQ(transaction.Commit(), Outcome::kRefused);
-  }
-  done = true;
-  for (std::thread& reader : readers)
-    reader.join();
-  EXPECT_EQ(dirty.load(), 0);
+  struct Turns {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<std::thread::id> reader;
+    int step = 0;  // 1: the reader waits; 2: X written; 3: X read
+    void Await(int at) {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [&] { return step >= at; });
+    }
+    void Reach(int at) {
+      std::lock_guard<std::mutex> lock(mutex);
+      step = std::max(step, at);
+      changed.notify_all();
+    }
+    static void Hook(const StoredStateEvent& event, void* context) {
+      auto* turns = static_cast<Turns*>(context);
+      if (event.name != u"X") return;
+      const bool reader = std::this_thread::get_id() == turns->reader;
+      if (reader && event.operation == StoredStateOperation::kReadingValue) {
+        turns->Reach(1);
+        turns->Await(2);
+      } else if (reader && event.operation == StoredStateOperation::kReadValue) {
+        turns->Reach(3);
+      } else if (!reader && event.operation == StoredStateOperation::kWriteValue &&
+                 turns->step == 1) {
+        turns->Reach(2);
+        turns->Await(3);
+      }
+    }
+  } turns;
+  SetStoredStateHook(&Turns::Hook, &turns);
+  std::string read;
+  std::thread reader([&] {
+    turns.reader = std::this_thread::get_id();
+    read = ValueOf(handle_, u"X", true);
+  });
+  turns.Await(1);
+  GStoreTransaction transaction;
+  transaction.Attach();
+  GStoredState::SetPrinterData(handle_, u"X", kRegBinary, &two, 1);
+  GStoredState::SetPrinterData(handle_, u"Z", kRegBinary, &two, 1);
+  transaction.Detach();
+  EXPECT_EQ(transaction.Commit(), Outcome::kRefused);
+  reader.join();
+  SetStoredStateHook(nullptr, nullptr);
+  EXPECT_EQ(read, "\x01");
 }
 
 }  // namespace
