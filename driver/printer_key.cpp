@@ -37,14 +37,19 @@ GPrinterKey::GPrinterKey(platform::HANDLE printer, const RWWString& printer_name
     std::unique_ptr<platform::BYTE[]> heap;
     platform::DWORD needed = 0;
     platform::BYTE* record = local;
+    // The first query's kErrorInsufficientBuffer is the key's own business:
+    // a record read leaves the caller's last error as it was.
+    const platform::DWORD last_error = platform::GetLastError();
     bool read = platform::GetPrinterW(printer_, 2, local, sizeof local, &needed) != 0;
     if (!read && platform::GetLastError() == platform::kErrorInsufficientBuffer &&
         needed > sizeof local) {
       heap.reset(new (kRWNoThrow) platform::BYTE[needed]);
       record = heap.get();
       read = record && platform::GetPrinterW(printer_, 2, record, needed, &needed);
+      if (!record) platform::SetLastError(platform::kErrorNotEnoughMemory);
     }
     if (read) {
+      platform::SetLastError(last_error);
       const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record);
       if (info->printer_name &&
           (printer_name_.IsNull() || !(printer_name_ == info->printer_name))) {

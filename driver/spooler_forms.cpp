@@ -18,16 +18,26 @@ namespace {
 constexpr std::uint32_t kCustomSizePosition = kCustomSizeFormNumber - 1;
 constexpr std::uint32_t kFirstLimitPosition = kFirstLimitPaperId - kCustomSizePaperId;
 
-// The size query, then the read into a block of the size it gave.
+// The size query, then the read into a block of the size it gave. The
+// query's kErrorInsufficientBuffer is the driver's own business: a read
+// that succeeds leaves the caller's last error as it was (a sheet's end
+// reads the printer after a failure that set it), one that fails leaves
+// its own reason.
 template <class Read>
 std::unique_ptr<platform::BYTE[]> ReadBlock(Read read) {
+  const platform::DWORD last_error = platform::GetLastError();
   platform::DWORD needed = 0;
   if (read(nullptr, 0, needed) || platform::GetLastError() != platform::kErrorInsufficientBuffer ||
       needed == 0) {
     return nullptr;
   }
   std::unique_ptr<platform::BYTE[]> block(new (kRWNoThrow) platform::BYTE[needed]);
-  if (!block || !read(block.get(), needed, needed)) return nullptr;
+  if (!block) {
+    platform::SetLastError(platform::kErrorNotEnoughMemory);
+    return nullptr;
+  }
+  if (!read(block.get(), needed, needed)) return nullptr;
+  platform::SetLastError(last_error);
   return block;
 }
 

@@ -48,7 +48,9 @@ class GFormList {
   // EnumForms: every form of the printer, in order; GetForm: the form of
   // that name. Each asks the spooler once for the size (kErrorInsufficient-
   // Buffer is expected), allocates and asks again; any other failure, or a
-  // form list that changed in between, gives an empty list.
+  // form list that changed in between, gives an empty list, with the last
+  // error of what failed. A list read leaves the caller's last error as it
+  // was.
   static GFormList Enumerate(platform::HANDLE printer);
   static GFormList Get(platform::HANDLE printer, const RWWString& name);
 
@@ -93,7 +95,8 @@ struct GFormRange {
 };
 
 // The printer's level 2 record (platform::PrinterInfo2W at the block's
-// start), read under the size protocol; null when it cannot be read.
+// start), read under the size protocol, which leaves the caller's last
+// error as it was; null when it cannot be read (the last error says why).
 std::unique_ptr<platform::BYTE[]> ReadPrinterInfo2(platform::HANDLE printer);
 
 // The longest form name taken from a string resource.

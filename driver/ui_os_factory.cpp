@@ -47,10 +47,16 @@ RWWString GUIOSFactory::GetDriverDataFile(GDriverData* printer) {
   }
   RWWString path;
   platform::DWORD needed = 0;
+  // The size query's kErrorInsufficientBuffer is ours: a record read leaves
+  // the caller's last error as it was.
+  const platform::DWORD last_error = platform::GetLastError();
   platform::GetPrinterDriverW(handle, nullptr, 2, nullptr, 0, &needed);
   if (needed != 0) {
     std::unique_ptr<platform::BYTE[]> buffer(new (kRWNoThrow) platform::BYTE[needed]);
-    if (buffer && platform::GetPrinterDriverW(handle, nullptr, 2, buffer.get(), needed, &needed)) {
+    if (!buffer) {
+      platform::SetLastError(platform::kErrorNotEnoughMemory);
+    } else if (platform::GetPrinterDriverW(handle, nullptr, 2, buffer.get(), needed, &needed)) {
+      platform::SetLastError(last_error);
       const auto* info = reinterpret_cast<const platform::DriverInfo2W*>(buffer.get());
       if (info->data_file) path = info->data_file;
     }

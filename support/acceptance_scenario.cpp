@@ -6,11 +6,15 @@
 #include "driver/printer_key.h"
 #include "platform/host/printer_interface.h"
 #include "platform/ui/message_boxes.h"
+#include "platform/ui/property_sheet.h"
 #include "services/driver_server.h"
 #include "support/ui_user.h"
 
 namespace support {
 namespace {
+
+// The document sheet's header as the system fills it: 28 bytes.
+constexpr platform::WORD kDocumentHeaderSize = 28;
 
 using DocumentPropertiesEntry = platform::LONG(platform::HWND, platform::HANDLE, const char16_t*,
                                                platform::DevModeW*, platform::DevModeW*,
@@ -32,6 +36,26 @@ platform::LONG DocumentProperties(const AcceptanceInstall& install, platform::HA
                                   platform::DWORD mode) {
   auto* call = install.Entry<DocumentPropertiesEntry>("DrvDocumentProperties");
   return call ? call(nullptr, printer, name, AsDevMode(out), AsDevMode(in), mode) : -1;
+}
+
+platform::LONG DocumentSheetThroughService(const AcceptanceInstall& install,
+                                           platform::HANDLE printer, const char16_t* name,
+                                           Record* out, Record* in, platform::DWORD mode) {
+  auto* sheets = install.Entry<platform::LONG(platform::PropSheetUiInfo*, platform::LPARAM)>(
+      "DrvDocumentPropertySheets");
+  platform::DocumentPropertyHeader header{kDocumentHeaderSize,
+                                          0,
+                                          printer,
+                                          const_cast<char16_t*>(name),
+                                          AsDevMode(in),
+                                          AsDevMode(out),
+                                          platform::DWORD(out ? out->size() : 0),
+                                          mode};
+  platform::ULONG_PTR result = 0;
+  if (!sheets || platform::CommonPropertySheetUIW(
+                     nullptr, sheets, reinterpret_cast<platform::LPARAM>(&header), &result) != 1)
+    return -1;
+  return platform::LONG(result);
 }
 
 Record ScenarioRequest(const AcceptanceInstall& install, platform::HANDLE printer,

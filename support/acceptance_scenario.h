@@ -55,6 +55,16 @@ struct ScenarioSheet {
 platform::LONG DocumentProperties(const AcceptanceInstall& install, platform::HANDLE printer,
                                   const char16_t* name, Record* out, Record* in,
                                   platform::DWORD mode);
+// The same sheet as a host runs it itself: the platform's sheet service
+// (CommonPropertySheetUIW) on the library's DrvDocumentPropertySheets, its
+// header as DrvDocumentProperties would fill it from these arguments.
+// Answers the sheet's out result when it was shown (kCpsuiOk, or
+// kCpsuiCancel for a Cancel or an OK the library could not carry out), -1
+// when it was not (or the export is missing); the last error is the
+// service's.
+platform::LONG DocumentSheetThroughService(const AcceptanceInstall& install,
+                                           platform::HANDLE printer, const char16_t* name,
+                                           Record* out, Record* in, platform::DWORD mode);
 // The application's record for `printer` (see above); empty when the
 // driver gives no default record.
 Record ScenarioRequest(const AcceptanceInstall& install, platform::HANDLE printer,

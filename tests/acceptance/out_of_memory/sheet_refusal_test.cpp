@@ -82,8 +82,10 @@ platform::LONG DeviceSheet(const support::AcceptanceInstall& install, bool ok) {
                                                                          install.Printer());
 }
 
-// The document sheet, through DrvDocumentProperties with the prompt: the
-// user's road of the acceptance scenario, or a cancel.
+// The document sheet, through DrvDocumentProperties with the prompt or
+// through the sheet service as a host runs it: the user's road of the
+// acceptance scenario, or a cancel.
+template <bool kThroughService>
 platform::LONG DocumentSheet(const support::AcceptanceInstall& install, bool ok) {
   support::Record request =
       support::ScenarioRequest(install, install.Printer(), support::kFixturePrinter);
@@ -93,7 +95,7 @@ platform::LONG DocumentSheet(const support::AcceptanceInstall& install, bool ok)
   } else {
     support::OnSheet([](support::SheetDriver& sheet) { sheet.cancel(); });
   }
-  return support::DocumentProperties(
+  return (kThroughService ? &support::DocumentSheetThroughService : &support::DocumentProperties)(
       install, install.Printer(), support::kFixturePrinter, &out, &request,
       platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify);
 }
@@ -158,7 +160,8 @@ TEST(SheetRefusal, AnOkWhoseStoreIsRefusedIsACancel) {
     platform::LONG cancelled;
   } rows[] = {
       {"the device sheet", &DeviceSheet, 1, 0},
-      {"the document sheet", &DocumentSheet, 1, 2},
+      {"the document sheet", &DocumentSheet<false>, 1, 2},
+      {"the document sheet through the service", &DocumentSheet<true>, 1, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

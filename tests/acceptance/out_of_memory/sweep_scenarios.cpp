@@ -169,22 +169,30 @@ class SheetScenario : public ExportsScenario {
     request_ = support::ScenarioRequest(install_, install_.Printer(), support::kFixturePrinter);
     if (request_.empty()) return "the application's record";
     support::QueueScenarioSheet(true, nullptr);
+    support::QueueScenarioSheet(true, nullptr);
     QueuePrinterSheet();
     return "";
   }
 
   std::vector<SweepStep> Steps() override {
+    constexpr platform::DWORD kMode =
+        platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify;
     return {
         {"the default record", [this] { return DefaultRecord(); }},
         {"the document sheet",
          [this] {
            std::fill(out_.begin(), out_.end(), 0);
-           if (support::DocumentProperties(
-                   install_, install_.Printer(), support::kFixturePrinter, &out_, &request_,
-                   platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) != 1)
+           if (support::DocumentProperties(install_, install_.Printer(), support::kFixturePrinter,
+                                           &out_, &request_, kMode) != 1)
              return false;
            record_ = out_;
            return true;
+         }},
+        {"the document sheet through the service",
+         [this] {
+           return support::DocumentSheetThroughService(install_, install_.Printer(),
+                                                       support::kFixturePrinter, &out_, &request_,
+                                                       kMode) == platform::LONG(platform::kCpsuiOk);
          }},
         {"the printer sheet",
          [this] {

@@ -3,7 +3,8 @@
 //
 //   - the sheet session: the default record (DrvDocumentProperties with
 //     DM_OUT_BUFFER), the document sheet of the acceptance scenario
-//     (landscape on Basics, "Envelope" on Paper, OK) and the printer sheet
+//     (landscape on Basics, "Envelope" on Paper, OK), the same sheet as a
+//     host runs it through the platform's sheet service, and the printer sheet
 //     (PrinterProperties: 128 MB typed on the Configure page's options
 //     dialog, OK);
 //   - the host's calls: the default record, the device sheet through the
