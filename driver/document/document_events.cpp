@@ -334,6 +334,8 @@ void GDriverContext::StartNotice(GAttributeComposite* storage) {
     NarrowToWide(user->GetValue(), notice.texts[2]);
   }
   notice.texts[3] = job_name_;
+  // The location is read for the notice alone: the caller's last error stays.
+  const platform::DWORD last_error = platform::GetLastError();
   platform::DWORD needed = 0;
   platform::GetPrinterW(GetPrinterHandle(), 2, nullptr, 0, &needed);
   if (needed >= sizeof(platform::PrinterInfo2W)) {
@@ -343,6 +345,7 @@ void GDriverContext::StartNotice(GAttributeComposite* storage) {
       if (info->location) notice.texts[4] = RWWString(info->location);
     }
   }
+  platform::SetLastError(last_error);
   notice.resource_library = GetSupportFilePath();
   GetCompanionFilePath(notice.help_file);
   notice_thread_ = platform::CreateThread(nullptr, 0, &NoticeThread, this, 0, nullptr);
