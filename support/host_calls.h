@@ -17,6 +17,12 @@ namespace support {
 // DrvDevicePropertySheets shown by CommonPropertySheetUIW: true when it
 // was shown and its result is OK.
 bool DeviceSheetThroughService(const AcceptanceInstall& install, platform::HANDLE printer);
+// DrvDocumentPropertySheets shown by CommonPropertySheetUIW as a host's
+// document properties with DM_PROMPT, DM_COPY and DM_MODIFY: `in` into
+// `out` (its size the record's): true when it was shown and its result is
+// OK.
+bool DocumentSheetThroughService(const AcceptanceInstall& install, platform::HANDLE printer,
+                                 Record& out, Record& in);
 // The paper and bin lists (kDcPapers, kDcBins) for the printer.
 bool AskCapabilities(const AcceptanceInstall& install, platform::HANDLE printer,
                      const char16_t* name);

@@ -1,7 +1,7 @@
 // The stand-ins' writes under the system's own memory running short
 // (support/failing_allocator.h, the system's allocations counted): each of
 // their allocations failed in turn, a write answers error 8 with nothing
-// changed, or answers success with its change whole.
+// changed, or success with its change whole.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -18,80 +18,70 @@ namespace {
 
 using namespace platform;
 
-constexpr char16_t kPrinter[] = u"S1";
+// Makes key `path` of the user's hive: the error.
+DWORD MakeKey(const char16_t* path) {
+  HKEY key = nullptr;
+  const LONG made =
+      RegCreateKeyExW(kHkeyCurrentUser, path, 0, nullptr, 0, kKeyAllAccess, nullptr, &key, nullptr);
+  return made != 0 ? made : RegCloseKey(key);
+}
 
 // The store, and the registry keys left open.
 support::StoredState Read(HANDLE printer) {
-  support::StoredState state = support::ReadSystemStore(printer, kPrinter);
+  support::StoredState state = support::ReadSystemStore(printer, u"S1");
   state.items["keys open"] = {std::uint8_t(OpenRegistryKeyCount())};
   return state;
 }
 
 TEST(SystemAllocations, AStandInsWriteIsWholeOrNothing) {
-  std::array<BYTE, 4> bytes = {1, 2, 3, 4};
-  std::array<BYTE, 224> mode = {};
-  mode[kDevModeSizeOffset] = 220;
+  std::array<BYTE, 224> bytes = {};
+  bytes[kDevModeSizeOffset] = 220;
   PrinterInfo2W info{};
-  info.dev_mode = mode.data();
+  info.dev_mode = bytes.data();
   FormInfo1W form{0, const_cast<char16_t*>(u"Card"), {1000, 2000}, {0, 0, 1000, 2000}};
-  // Each write's error (0: done) on S1 with value "V" and key "K\\L"
-  // stored and form "Pad" added.
-  const auto failed_with = [](BOOL done) { return done ? 0 : GetLastError(); };
+  auto* record = reinterpret_cast<BYTE*>(&form);
+  const auto error = [](BOOL done) { return done ? 0 : GetLastError(); };
+  // Each write's error (0: done), on printer S1 with value "V", key "K\L"
+  // and form "Pad".
   const std::function<DWORD(HANDLE)> writes[] = {
-      [&](HANDLE) -> DWORD {
-        HKEY key = nullptr;
-        const LONG made = RegCreateKeyExW(kHkeyCurrentUser, u"A\\B\\C", 0, nullptr, 0,
-                                          kKeyAllAccess, nullptr, &key, nullptr);
-        return made != 0 ? made : RegCloseKey(key);
-      },
-      [&](HANDLE) -> DWORD { return RegDeleteKeyW(kHkeyCurrentUser, u"K\\L"); },
+      [](HANDLE) { return MakeKey(u"A\\B\\C"); },
+      [](HANDLE) -> DWORD { return RegDeleteKeyW(kHkeyCurrentUser, u"K\\L"); },
       [&](HANDLE p) { return SetPrinterDataW(p, u"W", kRegBinary, bytes.data(), 4); },
       [&](HANDLE p) { return SetPrinterDataW(p, u"V", kRegBinary, bytes.data(), 2); },
-      [&](HANDLE p) { return DeletePrinterDataW(p, u"V"); },
-      [&](HANDLE p) { return failed_with(SetPrinterW(p, 2, reinterpret_cast<BYTE*>(&info), 0)); },
-      [&](HANDLE p) { return failed_with(AddFormW(p, 1, reinterpret_cast<BYTE*>(&form))); },
-      [&](HANDLE p) { return failed_with(SetFormW(p, u"Pad", 1, reinterpret_cast<BYTE*>(&form))); },
-      [&](HANDLE p) { return failed_with(DeleteFormW(p, u"Pad")); },
+      [](HANDLE p) { return DeletePrinterDataW(p, u"V"); },
+      [&](HANDLE p) { return error(SetPrinterW(p, 2, reinterpret_cast<BYTE*>(&info), 0)); },
+      [&](HANDLE p) { return error(AddFormW(p, 1, record)); },
+      [&](HANDLE p) { return error(SetFormW(p, u"Pad", 1, record)); },
+      [&](HANDLE p) { return error(DeleteFormW(p, u"Pad")); },
   };
   for (std::size_t w = 0; w < std::size(writes); ++w) {
-    SCOPED_TRACE("write " + std::to_string(w));
     support::StoredState before, after;
     for (std::uint64_t failed = 0;; ++failed) {
+      SCOPED_TRACE("write " + std::to_string(w) + ", allocation " + std::to_string(failed));
       HANDLE printer = nullptr;
       {
         support::UncountedAllocations uncounted;
         ResetHostServices();
-        HKEY key = nullptr;
         const PrinterDefaultsW all{nullptr, nullptr, kPrinterAllAccess};
-        ASSERT_TRUE(AddPrinter(kPrinter) && OpenPrinterW(kPrinter, &printer, &all) == 1);
-        ASSERT_EQ(SetPrinterDataW(printer, u"V", kRegBinary, bytes.data(), 4), 0u);
-        ASSERT_EQ(RegCreateKeyExW(kHkeyCurrentUser, u"K\\L", 0, nullptr, 0, kKeyAllAccess, nullptr,
-                                  &key, nullptr),
-                  0);
-        RegCloseKey(key);
+        ASSERT_TRUE(AddPrinter(u"S1") && OpenPrinterW(u"S1", &printer, &all) == 1);
+        ASSERT_EQ(SetPrinterDataW(printer, u"V", kRegBinary, bytes.data(), 4) + MakeKey(u"K\\L"),
+                  0u);
         AddServerForm(u"", 0, u"Pad", 100, 100);
         if (failed == 0) before = Read(printer);
       }
       support::CountSystemAllocations(true);
       support::ResetAllocations();
       support::FailAllocation(failed);
-      const DWORD error = writes[w](printer);
-      const bool answered = error == 0;
+      const DWORD answer = writes[w](printer);
       const bool met = support::AllocationFailed();
       support::FailAllocation(0);
       support::CountSystemAllocations(false);
       support::UncountedAllocations uncounted;
       const support::StoredState now = Read(printer);
-      if (failed == 0) {
-        ASSERT_TRUE(answered);
-        after = now;
-        ASSERT_NE(after, before);
-      } else if (answered) {
-        EXPECT_EQ(now.Differences(after), "") << "allocation " << failed;
-      } else {
-        EXPECT_EQ(error, kErrorNotEnoughMemory) << "allocation " << failed;
-        EXPECT_EQ(now.Differences(before), "") << "allocation " << failed;
-      }
+      if (failed == 0) after = now;
+      EXPECT_TRUE(failed != 0 || (answer == 0 && after != before));
+      EXPECT_EQ(now.Differences(answer == 0 ? after : before), "");
+      EXPECT_TRUE(answer == 0 || answer == kErrorNotEnoughMemory) << answer;
       ClosePrinter(printer);
       if (failed != 0 && !met) break;
     }
