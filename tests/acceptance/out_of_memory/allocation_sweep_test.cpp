@@ -27,8 +27,8 @@ namespace {
 
 constexpr std::uint64_t kChildren = 60;
 // Each window's run, and the sheets' steps alone.
-constexpr std::uint64_t kWindowChildren = 20;
-constexpr std::uint64_t kSheetChildren = 40;
+constexpr std::uint64_t kWindowChildren = 30;
+constexpr std::uint64_t kSheetChildren = 60;
 
 // The host's calls that store through a sheet's OK or an upgrade.
 support::ScenarioMaker DeviceSheetAndUpgrade() {

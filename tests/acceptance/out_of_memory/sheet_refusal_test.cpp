@@ -6,6 +6,7 @@
 // own, P1 installed afresh with the same ids, so that runs compare byte for
 // byte.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -115,7 +116,8 @@ struct Ended {
 // P1 installed afresh; `item` refused (none: ""); the sheet worked, OK or
 // cancelled; the refusal lifted, then the state read.
 Ended RunSheet(Sheet sheet, bool ok, const std::string& item) {
-  const std::string file = std::filesystem::temp_directory_path() / "refusal-run";
+  const std::string file = std::filesystem::temp_directory_path() /
+                           ("refusal-run-" + std::to_string(::getpid()) + "-1");  // the test's own
   const support::ChildResult child = support::RunInChild(
       [&] {
         platform::ResetHostServices();

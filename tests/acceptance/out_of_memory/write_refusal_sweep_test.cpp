@@ -18,7 +18,7 @@
 namespace testing_support {
 namespace {
 
-constexpr std::uint64_t kWrites = 4;
+constexpr std::uint64_t kWrites = 20;
 
 void RunWriteSweep(const support::ScenarioMaker& make) {
   std::string summary;
