@@ -140,8 +140,7 @@ TEST(AllocationSweep, DeviceSheetsLastingShortage) {
   RunSweep(DeviceSheets(), false, Shortage::kLasting);
 }
 
-// The sheets answer as their store says: one allocation failing at each
-// of their indices (spread in CI).
+// The sheets answer as their store says, one allocation failing at a time.
 TEST(AllocationSweep, SheetsAnswerAsStoredReturningHandler) {
   RunSweep(SheetSteps(), true, Shortage::kBrief, 1, false, kSheetChildren);
 }

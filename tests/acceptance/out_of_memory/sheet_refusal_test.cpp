@@ -116,8 +116,8 @@ struct Ended {
 // P1 installed afresh; `item` refused (none: ""); the sheet worked, OK or
 // cancelled; the refusal lifted, then the state read.
 Ended RunSheet(Sheet sheet, bool ok, const std::string& item) {
-  const std::string file = std::filesystem::temp_directory_path() /
-                           ("refusal-run-" + std::to_string(::getpid()) + "-1");  // the test's own
+  const std::string file =
+      std::filesystem::temp_directory_path() / ("refusal-" + std::to_string(::getpid()) + "-1");
   const support::ChildResult child = support::RunInChild(
       [&] {
         platform::ResetHostServices();
@@ -189,11 +189,9 @@ TEST(SheetRefusal, AnOkWhoseStoreIsRefusedIsACancel) {
   }
 }
 
-// A thing the call stores of its own (not the OK's: the sheet's start marks
-// the export, or keeps the installed options) refused by the system: the
-// call answers failure (`failure` or below) with the system's error, and
-// stores nothing, neither the OK nor anything later in the call (the write
-// test's value included).
+// A thing the call stores of its own (at the sheet's start) refused: the call
+// fails (`failure` or below) with the system's error and stores nothing: not
+// the OK, nor the write test's value, nor anything later in the call.
 TEST(SheetRefusal, ACallWhosePartIsRefusedStoresNothing) {
   struct Row {
     const char* name;

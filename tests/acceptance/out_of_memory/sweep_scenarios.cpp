@@ -420,8 +420,7 @@ class InitialiseScenario : public SheetScenario {
     std::vector<SweepStep> steps = {
         {"the initialise event",
          [this] {
-           // The spooler's own part (its thread, its wait) counts nothing:
-           // only the event's allocations, on its thread, are swept.
+           // The event's allocations alone (its thread's), not the spooler's.
            support::UncountedAllocations spooler;
            initialised_ =
                install_.Initialise(support::kFixturePrinter).empty() && install_.Initialised();

@@ -1,7 +1,5 @@
-// The stand-ins' writes under the system's own memory running short
-// (support/failing_allocator.h, the system's allocations counted): each of
-// their allocations failed in turn, a write answers error 8 with nothing
-// changed, or success with its change whole.
+// The stand-ins' writes with each of the system's own allocations failed in
+// turn: error 8 with nothing changed, or success with the change whole.
 #include <gtest/gtest.h>
 
 #include <array>
