@@ -349,6 +349,14 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
   auto* header =
       reinterpret_cast<platform::DocumentPropertyHeader*>(info ? info->lparam_init : lparam);
   if (!header) return kNoHeader;
+  // The sheet's end only cleans up: asking the rights again there would
+  // store the write test after a start that failed and stored nothing.
+  if (info && info->reason == platform::kPropSheetUiReasonDestroy) {
+    FinishSheetApplies();
+    EndSheet();
+    ReleaseOwnHandle();
+    return 1;
+  }
   // A sheet on what memory ran short for is refused at its start: its OK
   // would hand it out, and store it, as the whole.
   const std::uint32_t short_of_memory = RWOutOfMemoryRaised();
@@ -395,11 +403,6 @@ platform::LONG GDriverContext::DrvDocumentPropertySheets(platform::PropSheetUiIn
       info_header->icon_id = 0;
       return 1;
     }
-    case platform::kPropSheetUiReasonDestroy:
-      FinishSheetApplies();
-      EndSheet();
-      ReleaseOwnHandle();
-      return 1;
     case platform::kPropSheetUiReasonSetResult: {
       auto* set = reinterpret_cast<platform::SetResultInfo*>(lparam);
       if (!set || !sheet_record_) return 0;

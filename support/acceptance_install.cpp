@@ -109,12 +109,14 @@ std::string AcceptanceInstall::Initialise(const char16_t* printer) {
     PrinterEventEntry* event;
     const char16_t* printer;
     platform::BOOL result;
-  } call{Entry<PrinterEventEntry>("DrvPrinterEvent"), printer, 0};
+    platform::DWORD error;
+  } call{Entry<PrinterEventEntry>("DrvPrinterEvent"), printer, 0, 0};
   ACCEPTANCE_STEP(call.event, "DrvPrinterEvent");
   auto run = [](void* data) -> platform::DWORD {
     auto* call = static_cast<Call*>(data);
     return RunLibraryThread([call] {
       call->result = call->event(call->printer, kPrinterEventInitialize, 0, 0);
+      call->error = platform::GetLastError();
       return platform::DWORD{0};
     });
   };
@@ -135,11 +137,12 @@ std::string AcceptanceInstall::Initialise(const char16_t* printer) {
   platform::CloseHandle(thread);
   ACCEPTANCE_STEP(idle, "the initialise event's wait");
   initialised_ = initialised_ && call.result;
+  platform::SetLastError(call.error);
   return {};
 }
 
 std::string AcceptanceInstall::Install(const std::string& folder, bool second_printer,
-                                       bool xl_language) {
+                                       bool xl_language, bool initialise) {
   platform::SetLastError(platform::kErrorSuccess);
   system_error_ = 0;
   refused_thread_ = false;
@@ -200,7 +203,7 @@ std::string AcceptanceInstall::Install(const std::string& folder, bool second_pr
   const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};
   initialised_ = 1;
   for (int i = 0; i < (second_printer ? 2 : 1); ++i) {
-    const std::string failed = Initialise(names[i]);
+    const std::string failed = initialise ? Initialise(names[i]) : "";
     if (!failed.empty()) return failed;
     ACCEPTANCE_STEP(platform::OpenPrinterW(names[i], &printers_[i], &all) == 1,
                     "opening a printer");

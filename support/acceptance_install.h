@@ -48,8 +48,10 @@ class AcceptanceInstall {
   // first: after a failure it is the failed call's (kErrorNotEnoughMemory
   // for memory, or a thread the system refused). The host services are the
   // caller's to reset before and after.
+  // Without `initialise`, no initialise event is sent: the printers are
+  // opened as freshly installed, for the caller to send it (Initialise).
   std::string Install(const std::string& folder, bool second_printer = false,
-                      bool xl_language = false);
+                      bool xl_language = false, bool initialise = true);
   // From now on Install loads the library's shared object at `path` as
   // "C:\Drv\UI.DLL" in place of this program's own module, running
   // `before_load` (when given) once everything else is set up.
@@ -85,8 +87,9 @@ class AcceptanceInstall {
   // What P1's (and P2's) initialise event answered: 0 once any answered 0.
   platform::BOOL Initialised() const { return initialised_; }
   // Sends `printer` the initialise event as the spooler does (Install sends
-  // it once), on a thread of its own; answers what failed ("the spooler's
-  // thread" when the system refuses it, and RefusedThread() is then true).
+  // it once), on a thread of its own, whose last error after the event the
+  // calling thread's becomes; answers what failed ("the spooler's thread"
+  // when the system refuses it, and RefusedThread() is then true).
   std::string Initialise(const char16_t* printer);
 
  private:

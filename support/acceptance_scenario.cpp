@@ -87,6 +87,42 @@ void QueueScenarioSheet(bool every_page, ScenarioSheet* seen) {
   });
 }
 
+void QueueDocumentSheet(bool ok) {
+  if (!ok) return OnSheet([](SheetDriver& sheet) { sheet.cancel(); });
+  QueueScenarioSheet(true, nullptr);
+}
+
+void QueueMemorySheet(bool ok) {
+  if (!ok) return OnSheet([](SheetDriver& sheet) { sheet.cancel(); });
+  platform::ScriptDialog(7500, [](platform::HWND dialog) {
+    UiDialog more(dialog);
+    more.Type(7091, u"128");
+    more.Blur();
+    more.Click(platform::kIdOk);
+  });
+  OnSheet([](SheetDriver& sheet) {
+    if (sheet.activate(1)) sheet.page().Click(7049);
+    sheet.ok();
+  });
+}
+
+void QueueMemoryReadBack(std::function<void(UiDialog&)> read, bool tray, bool ok) {
+  platform::ScriptDialog(7500, [read](platform::HWND dialog) {
+    UiDialog more(dialog);
+    read(more);
+    more.Click(platform::kIdCancel);
+  });
+  OnSheet([tray, ok](SheetDriver& sheet) {
+    if (sheet.activate(1)) sheet.page().Click(7049);
+    if (tray && sheet.activate(0)) {
+      UiDialog page = sheet.page();
+      page.SelectData(12003, 2);
+      page.Select(12006, u"Letter");
+    }
+    ok ? sheet.ok() : sheet.cancel();
+  });
+}
+
 std::unique_ptr<GAttributeComposite> DecodeRecord(platform::HANDLE printer, const char16_t* name,
                                                   Record& record) {
   std::uint32_t cookie = 0;

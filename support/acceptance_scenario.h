@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@
 class GAttributeComposite;
 
 namespace support {
+
+class UiDialog;
 
 using Record = std::vector<std::uint8_t>;
 
@@ -72,6 +75,17 @@ Record ScenarioRequest(const AcceptanceInstall& install, platform::HANDLE printe
 // Queues the user's road for the next sheet shown and its box; `seen`,
 // when given, is filled on the sheet's thread.
 void QueueScenarioSheet(bool every_page, ScenarioSheet* seen);
+// The document sheet: the user's road above on every page, or a Cancel.
+void QueueDocumentSheet(bool ok);
+// The printer sheet's road: 128 typed into the memory field (7091) of the
+// Configure page's options dialog (7500, opened by 7049), the dialog and
+// the sheet OK'd; or the sheet cancelled.
+void QueueMemorySheet(bool ok);
+// The printer sheet opened to read what the options dialog above shows
+// (`read` gets the dialog, on the sheet's thread), the dialog cancelled;
+// then, with `tray`, "Tray 2 500-Sheet" (item data 2) in the forms page's
+// tray list 12003 and "Letter" in its form list 12006; then OK or Cancel.
+void QueueMemoryReadBack(std::function<void(UiDialog&)> read, bool tray, bool ok);
 // The settings `record` carries, read by the printer's own device-mode
 // settings; null when the printer has no context or the record does not
 // decode.

@@ -23,9 +23,11 @@
 #include "driver/library_entry.h"
 #include "driver/module_keep_alive.h"
 #include "driver/printer_key.h"
+#include "driver/stored_state.h"
 #include "foundation/rw/error.h"
 #include "persist/persistent_object.h"
 #include "platform/host/spooler.h"
+#include "platform/host/system_writes.h"
 #include "platform/host/threads.h"
 #include "services/driver_data.h"
 #include "services/driver_server.h"
@@ -52,6 +54,9 @@ constexpr std::uint32_t kStepSerials = 0x1000000;
 
 // Separates the states in the reference's file.
 constexpr char kStateEnd[] = "=";
+
+// What a child says before each thing it was owed and did not get (KindOf).
+constexpr char kOwedMark[] = "(owed: ";
 
 void ReturningHandler(const RWError&) {}
 
@@ -107,10 +112,61 @@ void CaptureStore(const RWError&) {
   if (fd >= 0) ::close(fd);
 }
 
+// The items of `state` that are (`seen`), or are not, what a step's sheet
+// showed the user.
+StoredState SeenPart(const StoredState& state, bool seen) {
+  StoredState part;
+  for (const auto& [name, bytes] : state.items)
+    if ((name.rfind(kSeen, 0) == 0) == seen) part.items[name] = bytes;
+  return part;
+}
+
+// What a child found that it was owed, tagged with its kind (KindOf).
+std::string Owed(const char* kind, const std::string& what) {
+  return std::string(kOwedMark) + kind + ") " + what + "\n";
+}
+
+// The store's checks after step `step` (allocation_sweep.h), with the
+// reference's state the step must have left (`left`) and what else it
+// may have left (`or_left`, may be null); lifts what was armed. "" when
+// owed.
+std::string StoreChecks(const SweepReference& reference, std::size_t step, bool answered,
+                        const StoredState& left, const StoredState* or_left) {
+  platform::HANDLE printer = nullptr;
+  if (!platform::OpenPrinterW(kFixturePrinter, &printer, nullptr))
+    return Owed("door", "no handle to read the store through");
+  const StoredState before = reference.states[step].SystemStore();
+  const StoredState after = reference.states[step + 1].SystemStore();
+  const StoredState expected = left.SystemStore();
+  const StoredState also = or_left ? or_left->SystemStore() : expected;
+  const StoredState door = ReadThroughDoor(printer, kFixturePrinter, {&before, &after, &also});
+  std::string owed;
+  if (door != expected && door != also)
+    owed += Owed("door", std::string("the store read through the door, ") +
+                             (answered ? "after success" : "after failure") +
+                             ", differs from the reference (against it):\n" +
+                             door.Differences(expected));
+  platform::SetWriteRefusals({});
+  FailAllocation(0);
+  // One call through the door finishes whatever the step left pending.
+  platform::DWORD type = 0, needed = 0;
+  GStoredState::GetPrinterData(printer, u"", &type, nullptr, 0, &needed);
+  const StoredState system = ReadSystemStore(printer, kFixturePrinter);
+  platform::ClosePrinter(printer);
+  if (system != door)
+    owed += Owed("store unlike door",
+                 "once a call through the door finished, the store differs from what the door "
+                 "read (against it):\n" +
+                     system.Differences(door));
+  if (const std::string torn = system.TornChunks(before, after); !torn.empty())
+    owed += Owed("torn chunks", "chunked values in the store:\n" + torn);
+  return owed;
+}
+
 // The child's whole run: the set-up, the steps under the armed failure
 // (at `index`, or at `place` when given; none for the reference), the
-// checks. Writes the reference's states to `record` when given; a fatal end
-// in a step writes the store to `capture` when given.
+// checks. Writes the reference's record (RecordRun) to `record` when
+// given; a fatal end in a step writes the store to `capture` when given.
 int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std::uint64_t index,
                 SweepMode mode, const std::string* record, const std::string* capture = nullptr,
                 const AllocationPlace* place = nullptr) {
@@ -118,6 +174,7 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
   std::unique_ptr<SweepScenario> scenario = make();
   std::vector<SweepStep> steps;
   std::vector<StoredState> states;
+  std::vector<std::uint64_t> writes;
   {
     UncountedAllocations uncounted;
     if (std::string failed = scenario->SetUp(); !failed.empty()) {
@@ -126,6 +183,10 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
     }
     steps = scenario->Steps();
     states.push_back(scenario->State());
+    // The threads the set-up started (the keep-alive's watcher) reach their
+    // waits before the count starts: what they allocate is the set-up's in
+    // every run.
+    platform::AwaitThreadsIdle();
   }
   if (mode.returning_handler) SetErrorHandler(&ReturningHandler);
   if (mode.host_handler) std::set_new_handler(&HostNewHandler);
@@ -133,6 +194,7 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
     g_capture.path = capture;
     SetFatalEndHook(&CaptureStore);
   }
+  CountSystemAllocations(mode.system_memory);
   ResetAllocations();
   if (!place) {
     FailAllocation(index, mode.shortage, mode.run);
@@ -149,42 +211,75 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
     MPersistentObject::SetSerialCounter(kStepSerials * std::uint32_t(i + 1));
     g_capture.step = i;
     g_capture.step_name = &steps[i].name;
-    const bool answered = steps[i].call();
+    const bool refused = i == mode.refused_step;
+    platform::SetWriteRefusals(refused ? mode.refusals : platform::WriteRefusals{});
+    const bool cancelled = i == mode.cancelled_step && steps[i].cancel;
+    const bool answered = cancelled ? steps[i].cancel() : steps[i].call();
     const platform::DWORD error = platform::GetLastError();
+    const std::uint64_t written = platform::CountedWrites();
     UncountedAllocations uncounted;
-    states.push_back(scenario->State());
     if (!reference) {
+      platform::SetWriteRefusals({});
+      states.push_back(scenario->State());
+      writes.push_back(written);
+      if (cancelled) break;
       if (!answered) {
         std::fprintf(stderr, "%s failed with nothing failing\n", steps[i].name.c_str());
         result = kNotOwed;
       }
       continue;
     }
+    if (refused) std::fprintf(stderr, "%s%llu\n", kRefusedStepWrites, (unsigned long long)written);
     const StoredState& before = reference->states[i];
     const StoredState& after = reference->states[i + 1];
+    const StoredState* cancel = i < reference->cancelled.size() && reference->cancelled[i]
+                                    ? &*reference->cancelled[i]
+                                    : nullptr;
+    std::string owed;
+    if (refused || (mode.store_checks && (!answered || i + 1 == steps.size())))
+      owed = StoreChecks(*reference, i, answered, answered ? after : before,
+                         answered ? nullptr : cancel);
+    platform::SetWriteRefusals({});
+    states.push_back(scenario->State());
     const StoredState& now = states.back();
     if (answered && now != after) {
-      std::fprintf(stderr, "%s answered success; stored data differs:\n%s", steps[i].name.c_str(),
-                   now.Differences(after).c_str());
-      result = kNotOwed;
+      owed += Owed("success differs", steps[i].name + " answered success; stored data differs:\n" +
+                                          now.Differences(after));
     } else if (!answered) {
-      std::string left = scenario->AfterFailure(now);
       const bool intact = scenario->FailureStoresNothing();
+      std::string left = scenario->AfterFailure(now);
       if (const std::string torn = now.TornBetween(before, after, intact);
-          left.empty() && !torn.empty())
+          left.empty() && !torn.empty() && !cancel)
         left = std::string(intact ? "earlier values or answers changed" : "stored data torn") +
                " (against before):\n" + torn;
-      // Nothing but memory failed: the call says so.
-      if (left.empty() && intact && error != platform::kErrorNotEnoughMemory)
-        left = "the last error " + std::to_string(error) + ", not 8";
+      // A sheet that did not say OK leaves what a cancelled one leaves; what
+      // it showed is as the reference's showed it, or was not shown.
+      const StoredState stored = SeenPart(now, false);
+      if (left.empty() && cancel && stored != SeenPart(before, false) &&
+          stored != SeenPart(*cancel, false))
+        left =
+            "what a cancelled sheet does not leave (against before):\n" + now.Differences(before);
+      if (const std::string seen =
+              SeenPart(now, true).TornBetween(SeenPart(before, true), SeenPart(after, true));
+          left.empty() && cancel && !seen.empty())
+        left = "a sheet showing what was not stored (against before):\n" + seen;
       if (!left.empty())
-        std::fprintf(stderr, "%s answered failure and left %s\n", steps[i].name.c_str(),
-                     left.c_str());
-      result = left.empty() ? kFailedCall : kNotOwed;
+        owed += Owed("failure stored", steps[i].name + " answered failure and left " + left);
+      // Nothing but memory failed, or the system refused a write: the call
+      // says so.
+      const platform::DWORD owed_error =
+          refused ? mode.refusals.error : platform::kErrorNotEnoughMemory;
+      if ((intact || cancel || refused) && error != owed_error)
+        owed +=
+            Owed("last error", steps[i].name + " answered failure with the last error " +
+                                   std::to_string(error) + ", not " + std::to_string(owed_error));
     }
+    if (!owed.empty()) std::fprintf(stderr, "%s", owed.c_str());
+    result = !owed.empty() ? kNotOwed : answered ? kOwed : kFailedCall;
   }
   const std::uint64_t counted = CountedAllocations();
   FailAllocation(0);
+  platform::SetWriteRefusals({});
   SetFatalEndHook(nullptr);
   UncountedAllocations uncounted;
   if (place && !AllocationFailed()) {
@@ -204,6 +299,9 @@ int RunScenario(const ScenarioMaker& make, const SweepReference* reference, std:
   if (record) {
     std::ofstream out(*record);
     out << counted << "\n";
+    for (std::size_t i = 0; i < writes.size(); ++i)
+      out << writes[i] << (steps[i].cancel ? "s " : " ");
+    out << "\n";
     for (const StoredState& state : states)
       out << state.Serialize() << kStateEnd << "\n";
   }
@@ -226,7 +324,16 @@ std::string KindOf(const ChildResult& child) {
   if (child.error_output.find("Sanitizer") != std::string::npos ||
       child.error_output.find("runtime error:") != std::string::npos)
     return "sanitizer";
-  return "owed";
+  std::string kinds;
+  const std::string& said = child.error_output;
+  for (std::size_t at = said.find(kOwedMark); at != std::string::npos;
+       at = said.find(kOwedMark, at + 1)) {
+    const std::size_t from = at + sizeof kOwedMark - 1;
+    const std::string kind = said.substr(from, said.find(')', from) - from);
+    if (("+" + kinds + "+").find("+" + kind + "+") == std::string::npos)
+      kinds += (kinds.empty() ? "" : "+") + kind;
+  }
+  return kinds.empty() ? "owed" : kinds;
 }
 
 class AfterSetUpScenario : public SweepScenario {
@@ -249,8 +356,8 @@ class AfterSetUpScenario : public SweepScenario {
   std::function<std::string()> more_;
 };
 
-// The file the children's fatal ends write the store to (CaptureStore),
-// made by the parent and removed with the object; empty before each child.
+// The file a child's fatal end writes the store to (CaptureStore), made
+// empty by the parent and removed with the object.
 class CaptureFile {
  public:
   CaptureFile() : path_(TemporaryFolder() + "/sweep_capture-XXXXXX") {
@@ -265,9 +372,6 @@ class CaptureFile {
   CaptureFile& operator=(const CaptureFile&) = delete;
 
   const std::string& Path() const { return path_; }
-  void Clear() const {
-    if (!path_.empty()) std::ofstream(path_, std::ios::trunc);
-  }
   std::string Read() const {
     std::ifstream in(path_);
     std::stringstream text;
@@ -358,6 +462,20 @@ class StepsSwept : public SweepScenario {
 
 }  // namespace
 
+SweepStep SheetStep(std::string name, std::function<void(bool ok)> queue,
+                    std::function<bool()> show) {
+  const auto road = [queue, show](bool ok) -> std::function<bool()> {
+    return [=] {
+      {
+        UncountedAllocations uncounted;
+        queue(ok);
+      }
+      return show();
+    };
+  };
+  return {std::move(name), road(true), road(false)};
+}
+
 ScenarioMaker AfterSetUp(ScenarioMaker inner, std::function<std::string()> more) {
   return [inner = std::move(inner), more = std::move(more)] {
     return std::make_unique<AfterSetUpScenario>(inner(), more);
@@ -370,7 +488,13 @@ ScenarioMaker OnlySteps(ScenarioMaker make, std::vector<std::string> names) {
   };
 }
 
-bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::string& error) {
+namespace {
+
+// One run of the reference's in a child, as `mode` says (nothing failing):
+// its allocations, each step's writes, which steps have sheets
+// (`sheets`), its states.
+bool RecordRun(const ScenarioMaker& make, SweepMode mode, SweepReference& reference,
+               std::vector<bool>& sheets, std::string& error) {
   std::string path = TemporaryFolder() + "/sweep_reference-XXXXXX";
   const int fd = ::mkstemp(path.data());
   if (fd < 0) {
@@ -379,7 +503,7 @@ bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::
   }
   ::close(fd);
   ChildResult child =
-      RunInChild([&] { return RunScenario(make, nullptr, 0, {}, &path); }, kSweepChildSeconds);
+      RunInChild([&] { return RunScenario(make, nullptr, 0, mode, &path); }, kSweepChildSeconds);
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
@@ -391,6 +515,14 @@ bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::
   std::string line, state;
   if (!std::getline(text, line)) return false;
   reference.allocations = std::stoull(line);
+  if (!std::getline(text, line)) return false;
+  std::istringstream steps(line);
+  reference.writes.clear();
+  sheets.clear();
+  for (std::string step; steps >> step;) {
+    reference.writes.push_back(std::stoull(step));
+    sheets.push_back(step.back() == 's');
+  }
   reference.states.clear();
   while (std::getline(text, line)) {
     if (line != kStateEnd) {
@@ -400,6 +532,26 @@ bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::
     reference.states.emplace_back();
     if (!reference.states.back().Parse(state)) return false;
     state.clear();
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::string& error,
+                     SweepMode mode) {
+  SweepMode counting;
+  counting.system_memory = mode.system_memory;
+  std::vector<bool> sheets;
+  if (!RecordRun(make, counting, reference, sheets, error)) return false;
+  reference.cancelled.assign(sheets.size(), std::nullopt);
+  for (std::size_t step = 0; step < sheets.size(); ++step) {
+    if (!sheets[step]) continue;
+    SweepReference run;
+    std::vector<bool> ignored;
+    counting.cancelled_step = step;
+    if (!RecordRun(make, counting, run, ignored, error)) return false;
+    reference.cancelled[step] = run.states.back();
   }
   return true;
 }
@@ -450,47 +602,72 @@ std::string SweepAt(const ScenarioMaker& make, const SweepReference& reference,
   return JudgedAndTraced(child, mode, reference, capture);
 }
 
+ChildResult SweepChild(const ScenarioMaker& make, const SweepReference& reference,
+                       std::uint64_t index, SweepMode mode, SweepReport& report) {
+  const CaptureFile capture;
+  ++report.children;
+  ChildResult child = RunInChild(
+      [&] { return RunScenario(make, &reference, index, mode, nullptr, &capture.Path()); },
+      kSweepChildSeconds);
+  if (std::string found = Judge(child, mode, reference, capture, report); !found.empty())
+    report.findings.push_back({index, KindOf(child), found});
+  return child;
+}
+
 SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, std::uint64_t first,
                   std::uint64_t stride, std::uint64_t most, SweepMode mode) {
   SweepReport report;
-  const CaptureFile capture;
   for (std::uint64_t index = first; index <= reference.allocations && report.children < most;
-       index += stride) {
-    ++report.children;
-    capture.Clear();
-    ChildResult child = RunInChild(
-        [&] { return RunScenario(make, &reference, index, mode, nullptr, &capture.Path()); },
-        kSweepChildSeconds);
-    if (std::string found = Judge(child, mode, reference, capture, report); !found.empty())
-      report.findings.push_back({index, KindOf(child), found});
-  }
+       index += stride)
+    SweepChild(make, reference, index, mode, report);
   return report;
+}
+
+std::string Summarize(const SweepReport& report) {
+  std::string summary = std::to_string(report.children) +
+                        " children: " + std::to_string(report.failed_calls) + " calls failed, " +
+                        std::to_string(report.no_memory_exits) + " [NOMEM] exits, " +
+                        std::to_string(report.findings.size()) + " findings";
+  std::map<std::string, int> kinds;
+  for (const SweepFinding& finding : report.findings) {
+    std::istringstream joined(finding.kind);
+    for (std::string kind; std::getline(joined, kind, '+');)
+      ++kinds[kind];
+  }
+  for (const auto& [kind, count] : kinds)
+    summary += ", " + std::to_string(count) + " " + kind;
+  return summary;
 }
 
 SweepReport SweepEvenly(const ScenarioMaker& make, std::uint64_t children, bool halfway,
                         SweepMode mode, std::string& summary) {
   SweepReference reference;
-  if (!RecordReference(make, reference, summary)) return {{}, {}, {}, {{0, "reference", summary}}};
+  if (!RecordReference(make, reference, summary, mode))
+    return {{}, {}, {}, {{0, "reference", summary}}};
   if (reference.allocations == 0) return {{}, {}, {}, {{0, "reference", "nothing to sweep"}}};
-  const auto told = [](const char* name, std::uint64_t fallback) {
-    const char* text = std::getenv(name);
-    return text && std::atoll(text) > 0 ? std::uint64_t(std::atoll(text)) : fallback;
-  };
   const std::uint64_t even = std::max<std::uint64_t>(reference.allocations / children, 1);
-  const std::uint64_t stride = told("DRV_SWEEP_STRIDE", even);
-  const std::uint64_t first = told("DRV_SWEEP_FIRST", halfway ? even / 2 + 1 : 1);
+  const std::uint64_t stride = EnvNumber("DRV_SWEEP_STRIDE", even);
+  const std::uint64_t first = EnvNumber("DRV_SWEEP_FIRST", halfway ? even / 2 + 1 : 1);
   SweepReport report = Sweep(make, reference, first, stride, ~std::uint64_t{0}, mode);
-  summary = std::to_string(reference.allocations) + " allocations; " +
-            std::to_string(report.children) + " children from " + std::to_string(first) + " by " +
-            std::to_string(stride) + ": " + std::to_string(report.failed_calls) +
-            " calls failed, " + std::to_string(report.no_memory_exits) + " [NOMEM] exits, " +
-            std::to_string(report.findings.size()) + " findings";
-  std::map<std::string, int> kinds;
-  for (const SweepFinding& finding : report.findings)
-    ++kinds[finding.kind];
-  for (const auto& [kind, count] : kinds)
-    summary += ", " + std::to_string(count) + " " + kind;
+  summary = std::to_string(reference.allocations) + " allocations, from " + std::to_string(first) +
+            " by " + std::to_string(stride) + "; " + Summarize(report);
   return report;
+}
+
+SweepMode ModeFromEnvironment() {
+  SweepMode mode;
+  mode.returning_handler = std::getenv("DRV_SWEEP_RETURNING") != nullptr;
+  mode.shortage = std::getenv("DRV_SWEEP_LASTING") ? Shortage::kLasting : Shortage::kBrief;
+  mode.run = EnvNumber("DRV_SWEEP_RUN", 1);
+  mode.host_handler = std::getenv("DRV_SWEEP_HOST_HANDLER") != nullptr;
+  mode.system_memory = std::getenv("DRV_SWEEP_SYSTEM") != nullptr;
+  mode.store_checks = std::getenv("DRV_SWEEP_STORE_CHECKS") != nullptr;
+  return mode;
+}
+
+std::uint64_t EnvNumber(const char* name, std::uint64_t fallback) {
+  const char* text = std::getenv(name);
+  return text && std::atoll(text) > 0 ? std::uint64_t(std::atoll(text)) : fallback;
 }
 
 }  // namespace support

@@ -25,6 +25,21 @@
 //     its answer (a sheet's start stores a copy of what it read) may be as
 //     after it; the scenario stops there (what follows would start from
 //     another state);
+//   - a step that shows a sheet (SweepStep::cancel) answers as its store
+//     says: OK only with the user's OK stored (as the reference after it),
+//     Cancel or failure only leaving what a cancelled sheet leaves (as the
+//     reference before it, or as a reference run in which the user
+//     cancelled that sheet), whatever the scenario's FailureStoresNothing;
+//     what a sheet showed the user (a state's items named kSeen...) is as
+//     the reference's sheet showed it, or was not shown;
+//   - with the store's checks (`store_checks`, and always after a step the
+//     system refused writes of), right after the last step run and before
+//     anything else asks the library: the store as read through the door
+//     (ReadThroughDoor) is as the reference after the step when it
+//     answered success, else as the failed step must leave it (above);
+//     then, whatever was armed lifted, one call through the door finishes
+//     what it left pending, and the store the system keeps is as the door
+//     read it, no chunked value torn (StoredState::TornChunks);
 //   - when the scenario stops, the library holds nothing of its calls
 //     (Held: no context checked out, no lock held, no reference pinned
 //     without the watcher that gives it back, no context parked that a
@@ -41,25 +56,43 @@
 // installed after the set-up as any C++ host may, throws std::bad_alloc at
 // once: no [NOMEM] of the library's is raised for it.
 //
+// The system's allocations (`system_memory`) count and fail like the
+// process's own: the stand-ins answer error 8, a write among them refused.
+// The system may refuse writes instead (`refusals`, in step
+// `refused_step`: platform/host/system_writes.h, swept by
+// write_refusal_sweep.h); a call that answers failure then owes the
+// refusal's error as its last error, where memory owes 8.
+//
 // Threads: the sweeping process must have one thread (child_process.h).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/host/system_writes.h"
+#include "support/child_process.h"
 #include "support/failing_allocator.h"
 #include "support/stored_state.h"
 
 namespace support {
 
-// One call of a scenario; true when it answered success.
+// One call of a scenario; true when it answered success. A step that
+// shows a sheet the user says OK to has `cancel`: the same call, the user
+// cancelling the sheet.
 struct SweepStep {
   std::string name;
   std::function<bool()> call;
+  std::function<bool()> cancel = nullptr;
 };
+
+// A step that shows a sheet: `queue(ok)` queues the user's road, OK or
+// Cancel (allocations uncounted: the harness's), before `show` shows it.
+SweepStep SheetStep(std::string name, std::function<void(bool ok)> queue,
+                    std::function<bool()> show);
 
 // A scenario, made anew in each child. SetUp and State run with
 // allocations uncounted; the steps' calls are counted.
@@ -95,21 +128,40 @@ ScenarioMaker OnlySteps(ScenarioMaker make, std::vector<std::string> names);
 
 // The reference run: the state before the first call and after each.
 struct SweepReference {
-  std::uint64_t allocations = 0;  // counted over the steps
+  std::uint64_t allocations = 0;      // counted over the steps
+  std::vector<std::uint64_t> writes;  // the system's writes counted in each step
   std::vector<StoredState> states;
+  // For each step with a sheet, the state after it when the user cancelled
+  // it (the steps before as in the reference).
+  std::vector<std::optional<StoredState>> cancelled;
 };
+
+inline constexpr std::size_t kNoStep = ~std::size_t{0};
+
+// The start of the name of a state's item that holds what a step's sheet
+// showed the user (read from the screen, not stored).
+inline constexpr char kSeen[] = "seen: ";
 
 // How the children's failed allocation is met.
 struct SweepMode {
   bool returning_handler = false;
   Shortage shortage = Shortage::kBrief;
-  std::uint64_t run = 1;      // allocations that fail in a row
-  bool host_handler = false;  // the host's new handler in place of the library's
+  std::uint64_t run = 1;               // allocations that fail in a row
+  bool host_handler = false;           // the host's new handler in place of the library's
+  bool system_memory = false;          // the system's allocations count and fail too
+  bool store_checks = false;           // the door's and the store's checks after the last step
+  std::size_t refused_step = kNoStep;  // the step whose writes `refusals` refuses
+  platform::WriteRefusals refusals = {};
+  std::size_t cancelled_step = kNoStep;  // (the reference's own) its sheet cancelled
 };
 
 struct SweepFinding {
   std::uint64_t index = 0;  // the allocation that failed
-  std::string kind;         // "terminate", "crash", "hang", "sanitizer" or "owed"
+  // "terminate", "crash", "hang", "sanitizer", or what was owed and not
+  // met ("success differs", "failure stored", "last error", "door",
+  // "store unlike door", "torn chunks", "owed": see KindOf), several
+  // joined by "+".
+  std::string kind;
   std::string what;
 };
 
@@ -123,13 +175,39 @@ struct SweepReport {
 // Seconds a child may take before it counts as hung.
 inline constexpr unsigned kSweepChildSeconds = 30;
 
-// Runs the reference in a child; false (and `error`) when it fails.
-bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::string& error);
+// Runs the reference in a child (the system's allocations counted as
+// `mode` says), and one more for each step with a sheet, cancelled; false
+// (and `error`) when one fails.
+bool RecordReference(const ScenarioMaker& make, SweepReference& reference, std::string& error,
+                     SweepMode mode = {});
 
 // Fails, one child each, allocations `first`, `first + stride`, ... up to
 // the reference's count, at most `most` of them.
 SweepReport Sweep(const ScenarioMaker& make, const SweepReference& reference, std::uint64_t first,
                   std::uint64_t stride, std::uint64_t most, SweepMode mode);
+
+// One child, failing allocation `index` (0: none) as `mode` says, counted
+// into `report` (a finding for `index` when it did not end as owed); its
+// end, for what it said.
+ChildResult SweepChild(const ScenarioMaker& make, const SweepReference& reference,
+                       std::uint64_t index, SweepMode mode, SweepReport& report);
+
+// "N children: ... calls failed, ... findings, K kind, ...".
+std::string Summarize(const SweepReport& report);
+
+// The mode the environment sets, for a child run alone:
+// DRV_SWEEP_RETURNING, DRV_SWEEP_LASTING, DRV_SWEEP_RUN=N,
+// DRV_SWEEP_HOST_HANDLER, DRV_SWEEP_SYSTEM (the system's allocations
+// counted), DRV_SWEEP_STORE_CHECKS.
+SweepMode ModeFromEnvironment();
+
+// The number the environment variable `name` holds, `fallback` when it is
+// unset or not above 0.
+std::uint64_t EnvNumber(const char* name, std::uint64_t fallback);
+
+// The line a child says its refused step's count of writes on (the
+// system's writes counted in it), followed by the number.
+inline constexpr char kRefusedStepWrites[] = "writes of the refused step: ";
 
 // The sweep as the tests run it: `children` children spread evenly over the
 // reference's allocations, from the first (or, `halfway`, from half a

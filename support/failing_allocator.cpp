@@ -42,6 +42,7 @@ std::atomic<bool> g_lasting{false};
 std::atomic<bool> g_failed{false};
 std::atomic<std::uint32_t> g_handler_calls{0};
 std::atomic<bool> g_never_gave_up{false};
+std::atomic<bool> g_count_system{false};
 thread_local int t_uncounted = 0;
 // While this thread unwinds the std::bad_alloc of a lasting shortage: the
 // count of uncaught exceptions it unwinds at (0: none).
@@ -144,7 +145,7 @@ DRV_UNINSTRUMENTED bool Armed(std::uint64_t index) {
 // DRV_SWEEP_TRACE is set.
 DRV_UNINSTRUMENTED bool CountFails(bool throwing = false) {
   // The system's services allocate the system's memory, not the process's.
-  if (platform::InSystemMemory()) return false;
+  if (platform::InSystemMemory() && !g_count_system.load(std::memory_order_relaxed)) return false;
   if (t_uncounted != 0) {
     ShortWhileUnwinding();  // forgets a shortage whose exception was caught
     return false;
@@ -280,6 +281,10 @@ void FailAtRandom(std::uint64_t seed, std::uint32_t one_in, Shortage shortage) {
   g_lasting.store(shortage == Shortage::kLasting);
   g_random_seed.store(seed);
   g_random_one_in.store(one_in);
+}
+
+void CountSystemAllocations(bool counted) {
+  g_count_system.store(counted);
 }
 
 std::uint64_t CountedAllocations() {

@@ -30,7 +30,9 @@
 // Allocations made inside an UncountedAllocations scope of the calling
 // thread are neither counted nor failed (the harness's own checks), nor are
 // those the system's services make (platform/host/system_memory.h): they
-// stand for memory outside the process. The counters are process-wide
+// stand for memory outside the process, unless CountSystemAllocations says
+// otherwise (a process whose every allocation fails in a window sees the
+// system's services fail too: they answer error 8). The counters are process-wide
 // atomics: allocations on other threads count in whatever order they come.
 //
 // An index shifts whenever the code changes; a place does not. Armed by
@@ -85,6 +87,9 @@ inline constexpr std::size_t kMostPlaceFunctions = 4;
 // FailAllocation disarm it; AllocationFailed tells whether it was met.
 std::string FailAllocationAt(const AllocationPlace& place, Shortage shortage = Shortage::kBrief,
                              std::uint64_t count = 1);
+// Whether the system's services' allocations count and fail like the
+// process's own from now on (false at the start).
+void CountSystemAllocations(bool counted);
 // Allocations counted since ResetAllocations.
 std::uint64_t CountedAllocations();
 // Whether the armed allocation has failed, and how often the new handler

@@ -16,19 +16,32 @@ namespace {
 
 // The device sheet's header as the system fills it: 12 bytes.
 constexpr platform::WORD kDeviceHeaderSize = 12;
+// The document sheet's header as the system fills it: 28 bytes.
+constexpr platform::WORD kDocumentHeaderSize = 28;
 // DEVQUERYPRINT_INFO's size at level 1.
 constexpr platform::WORD kQueryInfoSize = 24;
 
 }  // namespace
 
-bool DeviceSheetThroughService(const AcceptanceInstall& install, platform::HANDLE printer) {
-  auto* sheets = install.Entry<decltype(DrvDevicePropertySheets)>("DrvDevicePropertySheets");
-  platform::DevicePropertyHeader header{kDeviceHeaderSize, 0, printer, nullptr};
+namespace {
+
+// The sheet of export `name` for `header`, shown by the service: true when
+// its result is OK.
+template <class Header>
+bool SheetThroughService(const AcceptanceInstall& install, const char* name, Header& header) {
+  auto* sheets = install.Entry<decltype(DrvDevicePropertySheets)>(name);
   platform::ULONG_PTR result = 0;
   return sheets &&
          platform::CommonPropertySheetUIW(
              nullptr, sheets, reinterpret_cast<platform::LPARAM>(&header), &result) == 1 &&
          platform::LONG(result) > 0;
+}
+
+}  // namespace
+
+bool DeviceSheetThroughService(const AcceptanceInstall& install, platform::HANDLE printer) {
+  platform::DevicePropertyHeader header{kDeviceHeaderSize, 0, printer, nullptr};
+  return SheetThroughService(install, "DrvDevicePropertySheets", header);
 }
 
 bool AskCapabilities(const AcceptanceInstall& install, platform::HANDLE printer,

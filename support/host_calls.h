@@ -17,6 +17,8 @@ namespace support {
 // DrvDevicePropertySheets shown by CommonPropertySheetUIW: true when it
 // was shown and its result is OK.
 bool DeviceSheetThroughService(const AcceptanceInstall& install, platform::HANDLE printer);
+// The document sheet shown so: DocumentSheetThroughService
+// (acceptance_scenario.h).
 // The paper and bin lists (kDcPapers, kDcBins) for the printer.
 bool AskCapabilities(const AcceptanceInstall& install, platform::HANDLE printer,
                      const char16_t* name);

@@ -5,8 +5,11 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <sstream>
+#include <utility>
 
+#include "driver/stored_state.h"
 #include "platform/host/files.h"
 #include "platform/host/printer_interface.h"
 #include "platform/host/registry.h"
@@ -30,6 +33,36 @@ Bytes LevelTwo(Get get) {
   return record;
 }
 
+// A value's type and bytes as `query(type, data, size)` answers them
+// (RegQueryValueExW's calling pattern: the size asked first); unset when it
+// cannot be read.
+template <class Query>
+std::optional<std::pair<platform::DWORD, Bytes>> ValueOf(Query query) {
+  platform::DWORD type = 0, size = 0;
+  if (query(&type, nullptr, &size) != 0) return std::nullopt;
+  Bytes bytes(size);
+  if (query(&type, bytes.data(), &size) != 0) return std::nullopt;
+  bytes.resize(size);
+  return std::pair{type, std::move(bytes)};
+}
+
+// The registry values of key `path` as items named `prefix`, the value's
+// name, " type " and its type.
+void ReadValues(platform::HKEY root, const std::u16string& path, const std::string& prefix,
+                StoredState& state) {
+  platform::HKEY key = nullptr;
+  if (platform::RegOpenKeyExW(root, path.c_str(), 0, platform::kKeyRead, &key) != 0) return;
+  for (const std::u16string& value : platform::RegistryValueNames(root, path)) {
+    auto read = ValueOf([&](platform::DWORD* type, platform::BYTE* data, platform::DWORD* size) {
+      return platform::RegQueryValueExW(key, value.c_str(), nullptr, type, data, size);
+    });
+    std::string narrow;
+    platform::WideToMultiByte(value.data(), value.size(), narrow);
+    if (read) state.items[prefix + narrow + " type " + std::to_string(read->first)] = read->second;
+  }
+  platform::RegCloseKey(key);
+}
+
 Bytes FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
@@ -49,26 +82,7 @@ void ReadDataFile(platform::HANDLE printer, StoredState& state) {
 }
 
 void ReadPrinterData(const char16_t* name, StoredState& state) {
-  const std::u16string path = platform::PrinterDataKeyPath(name);
-  platform::HKEY key = nullptr;
-  if (platform::RegOpenKeyExW(platform::kHkeyLocalMachine, path.c_str(), 0, platform::kKeyRead,
-                              &key) != 0) {
-    return;
-  }
-  for (const std::u16string& value :
-       platform::RegistryValueNames(platform::kHkeyLocalMachine, path)) {
-    platform::DWORD type = 0, size = 0;
-    if (platform::RegQueryValueExW(key, value.c_str(), nullptr, &type, nullptr, &size) != 0)
-      continue;
-    Bytes bytes(size);
-    if (platform::RegQueryValueExW(key, value.c_str(), nullptr, &type, bytes.data(), &size) != 0)
-      continue;
-    bytes.resize(size);
-    std::string narrow;
-    platform::WideToMultiByte(value.data(), value.size(), narrow);
-    state.items["data:" + narrow + " type " + std::to_string(type)] = bytes;
-  }
-  platform::RegCloseKey(key);
+  ReadValues(platform::kHkeyLocalMachine, platform::PrinterDataKeyPath(name), "data:", state);
 }
 
 // Every other value of the registry (the pools under pseudo names, the
@@ -87,23 +101,7 @@ void ReadRegistry(const char16_t* name, StoredState& state) {
       platform::WideToMultiByte(path.data(), path.size(), narrow);
       keys += narrow + "\n";
       if (path == folded_data_key) continue;  // the printer data, above
-      platform::HKEY key = nullptr;
-      if (platform::RegOpenKeyExW(root, path.c_str(), 0, platform::kKeyRead, &key) != 0) continue;
-      for (const std::u16string& value : platform::RegistryValueNames(root, path)) {
-        platform::DWORD type = 0, size = 0;
-        if (platform::RegQueryValueExW(key, value.c_str(), nullptr, &type, nullptr, &size) != 0)
-          continue;
-        Bytes bytes(size);
-        if (platform::RegQueryValueExW(key, value.c_str(), nullptr, &type, bytes.data(), &size) !=
-            0)
-          continue;
-        bytes.resize(size);
-        std::string value_name;
-        platform::WideToMultiByte(value.data(), value.size(), value_name);
-        state.items["reg:" + std::string(label) + narrow + "\\" + value_name + " type " +
-                    std::to_string(type)] = bytes;
-      }
-      platform::RegCloseKey(key);
+      ReadValues(root, path, "reg:" + std::string(label) + narrow + "\\", state);
     }
     state.items["keys:" + std::string(label)] = Bytes(keys.begin(), keys.end());
   }
@@ -115,17 +113,17 @@ bool IsSystemStoreItem(const std::string& name) {
   return name == "stored default";
 }
 
-// The forms of the printer's server, in order: each form's flags, size and
-// area.
-void ReadForms(platform::HANDLE printer, StoredState& state) {
+// The forms of the printer's server as `enumerate` (EnumFormsW's calling
+// pattern at level 1) answers, in order: each form's flags, size and area.
+template <class Enumerate>
+void ReadForms(Enumerate enumerate, StoredState& state) {
   Bytes block =
       LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
         platform::DWORD count = 0;
-        return platform::EnumFormsW(printer, 1, buffer, size, needed, &count);
+        return enumerate(buffer, size, needed, &count);
       });
   platform::DWORD needed = 0, count = 0;
-  if (block.empty() || !platform::EnumFormsW(printer, 1, block.data(),
-                                             platform::DWORD(block.size()), &needed, &count))
+  if (block.empty() || !enumerate(block.data(), platform::DWORD(block.size()), &needed, &count))
     return;
   const auto* forms = reinterpret_cast<const platform::FormInfo1W*>(block.data());
   for (platform::DWORD i = 0; i < count; ++i) {
@@ -148,6 +146,46 @@ void AppendHex(std::string& text, const Bytes& bytes) {
     text += kDigits[byte & 15];
   }
 }
+
+// The stored thing an item is part of: "data:365:2 type 3" is a chunk of
+// "data:365", and "reg:HKCU\\KEY\\Pool:1 type 3" of "reg:HKCU\\KEY\\Pool";
+// any other item is a thing of its own.
+std::string ThingOf(const std::string& item) {
+  if (item.rfind("data:", 0) == 0)
+    return item.substr(0, std::min(item.find(':', 5), item.find(" type ")));
+  if (item.rfind("reg:", 0) == 0) {
+    const std::size_t value = item.rfind('\\');
+    return item.substr(0, std::min(item.find(':', value), item.find(" type ", value)));
+  }
+  return item;
+}
+
+// Each thing's items in each of `states`, by the thing's name.
+std::map<std::string, std::array<StoredState, 3>> Things(
+    const std::array<const StoredState*, 3>& states) {
+  std::map<std::string, std::array<StoredState, 3>> things;
+  for (std::size_t i = 0; i < states.size(); ++i)
+    for (const auto& [name, bytes] : states[i]->items)
+      things[ThingOf(name)][i].items[name] = bytes;
+  return things;
+}
+
+// The wide form of an item's part.
+std::u16string Wide(const std::string& text) {
+  std::u16string units;
+  platform::MultiByteToWide(text.data(), text.size(), units);
+  return units;
+}
+
+// Key paths in the order the registry lists them: a key, then the keys
+// below it, each level by name.
+struct KeyOrder {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return std::uint8_t(x == '\\' ? 1 : x) < std::uint8_t(y == '\\' ? 1 : y);
+    });
+  }
+};
 
 }  // namespace
 
@@ -182,25 +220,48 @@ std::string StoredState::Differences(const StoredState& other) const {
 
 std::string StoredState::TornBetween(const StoredState& before, const StoredState& after,
                                      bool earlier_intact) const {
-  // "data:365:2 type 3" is a chunk of "data:365", and
-  // "reg:HKCU\\KEY\\Pool:1 type 3" of "reg:HKCU\\KEY\\Pool".
-  const auto thing = [](const std::string& item) {
-    if (item.rfind("data:", 0) == 0)
-      return item.substr(0, std::min(item.find(':', 5), item.find(" type ")));
-    if (item.rfind("reg:", 0) == 0) {
-      const std::size_t value = item.rfind('\\');
-      return item.substr(0, std::min(item.find(':', value), item.find(" type ", value)));
-    }
-    return item;
-  };
-  std::map<std::string, std::array<StoredState, 3>> things;  // now, before, after
-  for (const auto* state : {this, &before, &after})
-    for (const auto& [name, bytes] : state->items)
-      things[thing(name)][state == this ? 0 : state == &before ? 1 : 2].items[name] = bytes;
   std::string torn;
-  for (const auto& [name, forms] : things) {
+  for (const auto& [name, forms] : Things({this, &before, &after})) {
     const bool as_after = forms[0] == forms[2] && (!earlier_intact || forms[1].items.empty());
     if (forms[0] != forms[1] && !as_after) torn += name + "\n" + forms[0].Differences(forms[1]);
+  }
+  return torn;
+}
+
+std::string StoredState::TornChunks(const StoredState& before, const StoredState& after) const {
+  std::string torn;
+  for (const auto& [name, forms] : Things({this, &before, &after})) {
+    // What a reader meets of each: the count (REG_DWORD, named as the
+    // value) and the chunks it counts; none without a count.
+    std::array<StoredState, 3> read;
+    std::string lacking;
+    bool chunked = false;
+    for (std::size_t i = 0; i < read.size(); ++i) {
+      for (const auto& item : forms[i].items)
+        chunked = chunked || item.first.rfind(name + ":", 0) == 0;
+      const auto count = forms[i].items.find(name + " type 4");
+      if (count == forms[i].items.end() || count->second.size() != 4) continue;
+      read[i].items.insert(*count);
+      const Bytes& k = count->second;
+      const std::uint32_t chunks = k[0] | k[1] << 8 | k[2] << 16 | std::uint32_t(k[3]) << 24;
+      for (std::uint32_t c = 0; c < chunks; ++c) {
+        const auto chunk = forms[i].items.find(name + ":" + std::to_string(c) + " type 3");
+        if (chunk == forms[i].items.end()) {
+          if (i == 0)
+            lacking =
+                "a count of " + std::to_string(chunks) + " without chunk " + std::to_string(c);
+          break;
+        }
+        read[i].items.insert(*chunk);
+      }
+    }
+    if (!chunked) continue;
+    if (!lacking.empty()) {
+      torn += name + ": " + lacking + "\n";
+    } else if (read[0] != read[1] && read[0] != read[2]) {
+      torn += name + ": neither as before nor as after (against before):\n" +
+              read[0].Differences(read[1]);
+    }
   }
   return torn;
 }
@@ -236,11 +297,13 @@ bool StoredState::Parse(const std::string& text) {
   return true;
 }
 
-std::optional<Bytes> StoredDefault(platform::HANDLE printer) {
-  Bytes record =
-      LevelTwo([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
-        return platform::GetPrinterW(printer, 2, buffer, size, needed);
-      });
+namespace {
+
+// The stored default in the level 2 record `get` (GetPrinterW's calling
+// pattern) answers; see StoredDefault.
+template <class Get>
+std::optional<Bytes> DefaultOf(Get get) {
+  Bytes record = LevelTwo(get);
   if (record.empty()) return std::nullopt;
   const auto* info = reinterpret_cast<const platform::PrinterInfo2W*>(record.data());
   const auto* mode = static_cast<const std::uint8_t*>(info->dev_mode);
@@ -251,6 +314,18 @@ std::optional<Bytes> StoredDefault(platform::HANDLE printer) {
                                        mode[platform::kDevModeDriverExtraOffset + 1] << 8);
   if (mode + size > record.data() + record.size()) return std::nullopt;
   return Bytes(mode, mode + size);
+}
+
+void KeepDefault(std::optional<Bytes> stored, StoredState& state) {
+  if (stored && !stored->empty()) state.items["stored default"] = std::move(*stored);
+}
+
+}  // namespace
+
+std::optional<Bytes> StoredDefault(platform::HANDLE printer) {
+  return DefaultOf([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
+    return platform::GetPrinterW(printer, 2, buffer, size, needed);
+  });
 }
 
 StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE printer,
@@ -265,13 +340,77 @@ StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE p
   return state;
 }
 
+StoredState ReadThroughDoor(platform::HANDLE printer, const char16_t* name,
+                            const std::vector<const StoredState*>& known) {
+  std::set<std::string> values;  // "data:..." and "reg:...", less the type
+  std::map<std::string, std::set<std::string, KeyOrder>> keys;  // by "keys:..." item
+  const StoredState system = ReadSystemStore(printer, name);
+  std::vector<const StoredState*> named = known;
+  named.push_back(&system);
+  for (const StoredState* state : named) {
+    for (const auto& [item, bytes] : state->items) {
+      if (item.rfind("keys:", 0) == 0) {
+        std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+        std::set<std::string, KeyOrder>& paths = keys[item];
+        for (std::string path; std::getline(lines, path);)
+          paths.insert(path);
+      } else if (item.rfind("data:", 0) == 0 || item.rfind("reg:", 0) == 0) {
+        values.insert(item.substr(0, item.rfind(" type ")));
+      }
+    }
+  }
+  StoredState state;
+  for (const std::string& value : values) {
+    const bool data = value.rfind("data:", 0) == 0;
+    const std::size_t cut = value.rfind('\\');
+    const std::u16string path = data ? u"" : Wide(value.substr(9, cut - 9));
+    const std::u16string leaf = Wide(value.substr(data ? 5 : cut + 1));
+    const platform::HKEY root =
+        value.compare(4, 4, "HKCU") == 0 ? platform::kHkeyCurrentUser : platform::kHkeyLocalMachine;
+    auto read = ValueOf([&](platform::DWORD* type, platform::BYTE* bytes, platform::DWORD* size) {
+      if (!data)
+        return platform::DWORD(
+            GStoredState::QueryValue(root, path.c_str(), leaf.c_str(), type, bytes, size));
+      platform::DWORD needed = 0;
+      const platform::DWORD result =
+          GStoredState::GetPrinterData(printer, leaf.c_str(), type, bytes, *size, &needed);
+      *size = needed;
+      return !bytes && result == platform::kErrorMoreData ? platform::kErrorSuccess : result;
+    });
+    if (read) state.items[value + " type " + std::to_string(read->first)] = read->second;
+  }
+  for (const auto& [item, paths] : keys) {
+    const platform::HKEY root =
+        item == "keys:HKCU\\" ? platform::kHkeyCurrentUser : platform::kHkeyLocalMachine;
+    std::string list;
+    for (const std::string& path : paths)
+      if (GStoredState::KeyExists(root, Wide(path).c_str())) list += path + "\n";
+    state.items[item] = Bytes(list.begin(), list.end());
+  }
+  ReadForms(
+      [&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed,
+          platform::DWORD* count) {
+        return GStoredState::EnumForms(printer, buffer, size, needed, count);
+      },
+      state);
+  KeepDefault(DefaultOf([&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed) {
+                return GStoredState::GetPrinter(printer, buffer, size, needed);
+              }),
+              state);
+  return state;
+}
+
 StoredState ReadSystemStore(platform::HANDLE printer, const char16_t* name) {
   StoredState state;
   ReadPrinterData(name, state);
   ReadRegistry(name, state);
-  ReadForms(printer, state);
-  if (std::optional<Bytes> stored = StoredDefault(printer); stored && !stored->empty())
-    state.items["stored default"] = std::move(*stored);
+  ReadForms(
+      [&](platform::BYTE* buffer, platform::DWORD size, platform::DWORD* needed,
+          platform::DWORD* count) {
+        return platform::EnumFormsW(printer, 1, buffer, size, needed, count);
+      },
+      state);
+  KeepDefault(StoredDefault(printer), state);
   return state;
 }
 

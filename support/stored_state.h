@@ -42,6 +42,11 @@ struct StoredState {
   // one that was not may be as after.
   std::string TornBetween(const StoredState& before, const StoredState& after,
                           bool earlier_intact = false) const;
+  // The chunked values (driver/chunked_value.h: a count and its chunks) a
+  // reader would meet torn, one a line, "" when none: a count without all
+  // the chunks it counts, or a value (the count and the chunks it counts)
+  // neither as in `before` nor as in `after`.
+  std::string TornChunks(const StoredState& before, const StoredState& after) const;
   // The items ReadSystemStore reads.
   StoredState SystemStore() const;
   std::string Serialize() const;
@@ -58,6 +63,16 @@ StoredState ReadStoredState(const AcceptanceInstall& install, platform::HANDLE p
 // level 2), its dmSize plus dmDriverExtra bytes: empty when it keeps none;
 // unset when the record cannot be read or its device mode overruns it.
 std::optional<std::vector<std::uint8_t>> StoredDefault(platform::HANDLE printer);
+
+// The items of ReadSystemStore as the driver's door (GStoredState,
+// driver/stored_state.h) answers them, read through it alone: the printer
+// data through `printer`, the registry values by path, the keys by
+// KeyExists, the forms and the stored default. The door has no lists: the
+// values and keys asked are those the system holds now and those `known`
+// name. Outside any call of the library's, as a caller that comes after a
+// call meets the store.
+StoredState ReadThroughDoor(platform::HANDLE printer, const char16_t* name,
+                            const std::vector<const StoredState*>& known);
 
 // What the system itself keeps of printer `name` (its printer data, the
 // other registry values and keys, its server's forms, its stored default),

@@ -106,23 +106,52 @@ std::u16string JoinFolded(std::u16string path, const std::vector<std::u16string_
   return path;
 }
 
-// The key `names` below `from`, made when `create` is set (then `*created`
-// tells whether the last one is new); null when missing.
-Key* Walk(Key* from, const std::vector<std::u16string_view>& names, bool create,
-          bool* created = nullptr) {
-  bool fresh = false;
-  for (std::u16string_view name : names) {
-    std::u16string folded = Fold(name);
-    auto it = from->subkeys.find(folded);
-    fresh = it == from->subkeys.end();
-    if (fresh) {
-      if (!create) return nullptr;
-      it = from->subkeys.emplace(std::move(folded), std::make_unique<Key>()).first;
-    }
+// How far `names` below `from` exist: the deepest key found and how many
+// of the names it took.
+struct Found {
+  Key* key;
+  std::size_t depth;
+};
+
+Found FindDeepest(Key* from, const std::vector<std::u16string_view>& names) {
+  std::size_t depth = 0;
+  for (; depth < names.size(); ++depth) {
+    auto it = from->subkeys.find(Fold(names[depth]));
+    if (it == from->subkeys.end()) break;
     from = it->second.get();
   }
-  if (created != nullptr) *created = fresh;
-  return from;
+  return {from, depth};
+}
+
+// The keys `names` from `depth` on, made whole and chained below each
+// other but not yet linked anywhere: memory that runs out while they are
+// made leaves the store as it was. `leaf` is the last.
+struct Chain {
+  std::map<std::u16string, std::unique_ptr<Key>>::node_type top;
+  Key* leaf;
+};
+
+Chain MakeChain(const std::vector<std::u16string_view>& names, std::size_t depth) {
+  std::map<std::u16string, std::unique_ptr<Key>> made;
+  auto top = made.emplace(Fold(names[depth]), std::make_unique<Key>()).first;
+  Key* leaf = top->second.get();
+  for (std::size_t i = depth + 1; i < names.size(); ++i)
+    leaf = leaf->subkeys.emplace(Fold(names[i]), std::make_unique<Key>()).first->second.get();
+  return {made.extract(top), leaf};
+}
+
+// The key `names` below `from`, made when `create` is set (then `*created`
+// tells whether the last one is new); null when missing. Whole or not at
+// all: the keys made are linked in only once all are made.
+Key* Walk(Key* from, const std::vector<std::u16string_view>& names, bool create,
+          bool* created = nullptr) {
+  const Found found = FindDeepest(from, names);
+  if (created != nullptr) *created = found.depth < names.size();
+  if (found.depth == names.size()) return found.key;
+  if (!create) return nullptr;
+  Chain chain = MakeChain(names, found.depth);
+  found.key->subkeys.insert(std::move(chain.top));  // allocates nothing
+  return chain.leaf;
 }
 
 Key* WalkPath(Hive hive, std::u16string_view path, bool create) {
@@ -162,12 +191,17 @@ LONG OpenAt(HKEY key, const char16_t* sub_key, DWORD access, bool create, HKEY* 
     if (DWORD refused = host_internal::RefusedWriteLocked(ThingName(u"key:", parent.hive, path)))
       return static_cast<LONG>(refused);
   }
+  // The handle's entry is made before a key is: memory that runs out
+  // leaves neither.
+  std::map<std::uintptr_t, OpenKey> entry;
+  entry.emplace(host_internal::NewHandleId(),
+                OpenKey{parent.hive, std::move(path), nullptr, access});
   bool created = false;
   Key* found = Walk(parent.key, names, create, &created);
   if (found == nullptr) return kErrorFileNotFound;
-  std::uintptr_t id = host_internal::NewHandleId();
-  State().open.emplace(id, OpenKey{parent.hive, std::move(path), found, access});
-  *result = host_internal::HandleFromId<HKEY>(id);
+  entry.begin()->second.key = found;
+  *result = host_internal::HandleFromId<HKEY>(entry.begin()->first);
+  State().open.insert(entry.extract(entry.begin()));
   if (disposition != nullptr) *disposition = created ? kRegCreatedNewKey : kRegOpenedExistingKey;
   return kErrorSuccess;
 }
@@ -442,8 +476,14 @@ DWORD StoreSetValue(Hive hive, std::u16string_view path, std::u16string_view nam
                     const BYTE* data, DWORD size) try {
   std::vector<std::u16string_view> names;
   if (!SplitPath(path, names)) return kErrorBadPathname;
-  return SetValueAt(hive, JoinFolded({}, names), Walk(&Root(hive), names, true), name, type, data,
-                    size);
+  const Found found = FindDeepest(&Root(hive), names);
+  if (found.depth == names.size())
+    return SetValueAt(hive, JoinFolded({}, names), found.key, name, type, data, size);
+  // The missing keys are linked in only with the value written under them.
+  Chain chain = MakeChain(names, found.depth);
+  const DWORD written = SetValueAt(hive, JoinFolded({}, names), chain.leaf, name, type, data, size);
+  if (written == kErrorSuccess) found.key->subkeys.insert(std::move(chain.top));
+  return written;
 } catch (const std::bad_alloc&) {
   NoteShortage();
   return kErrorNotEnoughMemory;

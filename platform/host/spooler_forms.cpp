@@ -55,12 +55,13 @@ std::map<std::u16string, std::uint64_t>& Stamps() {
   return stamps;
 }
 
-// Stamps the forms of `printer`'s server (known open).
-void Changed(HANDLE printer) {
+// The stamp of the forms of `printer`'s server (known open), made before a
+// change so that memory that runs out leaves the forms as they were.
+std::uint64_t& StampOf(HANDLE printer) {
   std::u16string server;
   DWORD access = 0;
   host_internal::PrinterServerLocked(printer, server, access);
-  Stamps()[server] = host_internal::NextChangeStamp();
+  return Stamps()[server];
 }
 
 // The forms of the server of `printer`; null, with the last error, for a
@@ -152,8 +153,10 @@ BOOL AddFormW(HANDLE printer, DWORD level, const BYTE* form) {
     }
     if (Find(*forms, record->name) != forms->end()) return Fail<BOOL>(kErrorFileExists, 0);
     if (DWORD failure = FailureOf(printer, record->name)) return Fail<BOOL>(failure, 0);
-    forms->push_back(Form{record->flags, record->name, record->size, record->imageable_area});
-    Changed(printer);
+    Form added{record->flags, record->name, record->size, record->imageable_area};
+    std::uint64_t& stamp = StampOf(printer);
+    forms->push_back(std::move(added));
+    stamp = host_internal::NextChangeStamp();
     return 1;
   });
   host_internal::Tell(heard, StoredStateOperation::kWriteForm, DWORD(result));
@@ -174,9 +177,10 @@ BOOL SetFormW(HANDLE printer, const char16_t* name, DWORD level, const BYTE* for
     if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
     if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
     if (DWORD failure = FailureOf(printer, name)) return Fail<BOOL>(failure, 0);
+    std::uint64_t& stamp = StampOf(printer);
     it->size = record->size;
     it->area = record->imageable_area;
-    Changed(printer);
+    stamp = host_internal::NextChangeStamp();
     return 1;
   });
   host_internal::Tell(heard, StoredStateOperation::kWriteForm, DWORD(result));
@@ -194,8 +198,9 @@ BOOL DeleteFormW(HANDLE printer, const char16_t* name) {
     if (it == forms->end()) return Fail<BOOL>(kErrorInvalidFormName, 0);
     if (it->flags == kFormBuiltin) return Fail<BOOL>(kErrorAccessDenied, 0);
     if (DWORD failure = FailureOf(printer, name)) return Fail<BOOL>(failure, 0);
+    std::uint64_t& stamp = StampOf(printer);
     forms->erase(it);
-    Changed(printer);
+    stamp = host_internal::NextChangeStamp();
     return 1;
   });
   host_internal::Tell(heard, StoredStateOperation::kWriteForm, DWORD(result));

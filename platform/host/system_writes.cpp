@@ -36,12 +36,15 @@ namespace host_internal {
 
 DWORD RefusedWriteLocked(std::u16string_view thing) {
   WriteState& state = State();
-  const std::uint64_t index = ++state.counted;
+  const std::uint64_t index = state.counted + 1;
   const WriteRefusals& refusals = state.refusals;
+  // The thing's name is kept before the write counts: memory that runs out
+  // fails the write uncounted.
   if (refusals.thing != 0 && index == refusals.thing) {
     state.refused_thing.assign(thing);
     state.thing_set = true;
   }
+  state.counted = index;
   const bool in_run =
       refusals.first != 0 && index >= refusals.first && index - refusals.first < refusals.count;
   if (in_run || (state.thing_set && thing == state.refused_thing)) return refusals.error;

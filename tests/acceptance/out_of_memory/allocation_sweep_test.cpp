@@ -9,10 +9,9 @@
 // two handlers' halfway apart), which keeps each within about a quarter
 // of a minute under the sanitizers. For a local run, DRV_SWEEP_STRIDE sets
 // the stride (1: every allocation) and DRV_SWEEP_FIRST the first index;
-// DRV_SWEEP_ONE=sheet:N (host:N, devices:N, upgrade:N, job:N) runs child N
-// alone and fails on what it met as any child's finding
-// (DRV_SWEEP_RETURNING, DRV_SWEEP_LASTING, DRV_SWEEP_RUN=2 and
-// DRV_SWEEP_HOST_HANDLER set the mode; with DRV_SWEEP_TRACE=1, all the
+// DRV_SWEEP_ONE=sheet:N (host, devices, upgrade, job, init, prompt) runs
+// child N alone and fails on what it met as any child's finding, in the
+// mode support::ModeFromEnvironment reads (with DRV_SWEEP_TRACE=1, all the
 // child said, the failed allocation's stack included).
 #include <gtest/gtest.h>
 
@@ -27,6 +26,9 @@ namespace testing_support {
 namespace {
 
 constexpr std::uint64_t kChildren = 60;
+// Each window's run, and the sheets' steps alone.
+constexpr std::uint64_t kWindowChildren = 30;
+constexpr std::uint64_t kSheetChildren = 60;
 
 // The host's calls that store through a sheet's OK or an upgrade.
 support::ScenarioMaker DeviceSheetAndUpgrade() {
@@ -35,15 +37,30 @@ support::ScenarioMaker DeviceSheetAndUpgrade() {
 
 using support::Shortage;
 
+// `system`: the system's allocations counted, the store's checks run.
 void RunSweep(const support::ScenarioMaker& make, bool returning,
               Shortage shortage = Shortage::kBrief, std::uint64_t run = 1,
-              bool host_handler = false, std::uint64_t children = kChildren) {
+              bool host_handler = false, std::uint64_t children = kChildren, bool system = false) {
   std::string summary;
   const support::SweepReport report = support::SweepEvenly(
-      make, children, returning, {returning, shortage, run, host_handler}, summary);
+      make, children, returning, {returning, shortage, run, host_handler, system, system}, summary);
   std::printf("%s\n", summary.c_str());  // the sweep's size, for whoever reads the log
   for (const support::SweepFinding& finding : report.findings)
-    ADD_FAILURE() << "allocation " << finding.index << ": " << finding.what;
+    ADD_FAILURE() << "allocation " << finding.index << " (" << finding.kind
+                  << "): " << finding.what;
+}
+
+// Windows of 2, 3 and 4 allocations failing in a row (a write among them
+// refused with 8).
+void RunWindows(const support::ScenarioMaker& make) {
+  for (std::uint64_t run : {2, 3, 4})
+    RunSweep(make, true, Shortage::kBrief, run, false, kWindowChildren, true);
+}
+
+// The sheets' steps of the initialise scenario alone.
+support::ScenarioMaker SheetSteps() {
+  return support::OnlySteps(InitialiseAndPromptSheet(true),
+                            {"the prompt sheet", "the document sheet", "PrinterProperties"});
 }
 
 TEST(AllocationSweep, SheetSession) {
@@ -123,22 +140,33 @@ TEST(AllocationSweep, DeviceSheetsLastingShortage) {
   RunSweep(DeviceSheets(), false, Shortage::kLasting);
 }
 
+// The sheets answer as their store says, one allocation failing at a time.
+TEST(AllocationSweep, SheetsAnswerAsStoredReturningHandler) {
+  RunSweep(SheetSteps(), true, Shortage::kBrief, 1, false, kSheetChildren);
+}
+
+TEST(AllocationWindows, DeviceRoad) {
+  RunWindows(DeviceSheets());
+}
+
+TEST(AllocationWindows, InitialiseAndPromptSheet) {
+  RunWindows(InitialiseAndPromptSheet());
+}
+
 TEST(AllocationSweep, One) {
   const char* one = std::getenv("DRV_SWEEP_ONE");
-  if (!one) GTEST_SKIP() << "DRV_SWEEP_ONE=sheet:N, host:N, devices:N, upgrade:N or job:N";
+  if (!one) GTEST_SKIP() << "DRV_SWEEP_ONE=sheet:N (host, devices, upgrade, job, init, prompt)";
   const auto make = one[0] == 'j'   ? PrintJob()
                     : one[0] == 'h' ? HostCalls()
                     : one[0] == 'd' ? DeviceSheets()
                     : one[0] == 'u' ? DeviceSheetAndUpgrade()
+                    : one[0] == 'i' ? InitialiseAndPromptSheet()
+                    : one[0] == 'p' ? SheetSteps()
                                     : SheetSession();
+  const support::SweepMode mode = support::ModeFromEnvironment();
   support::SweepReference reference;
   std::string error;
-  ASSERT_TRUE(support::RecordReference(make, reference, error)) << error;
-  const char* run = std::getenv("DRV_SWEEP_RUN");
-  const support::SweepMode mode{
-      std::getenv("DRV_SWEEP_RETURNING") != nullptr,
-      std::getenv("DRV_SWEEP_LASTING") ? Shortage::kLasting : Shortage::kBrief,
-      run ? std::stoull(run) : 1, std::getenv("DRV_SWEEP_HOST_HANDLER") != nullptr};
+  ASSERT_TRUE(support::RecordReference(make, reference, error, mode)) << error;
   EXPECT_EQ(support::SweepOne(make, reference, std::stoull(std::strchr(one, ':') + 1), mode), "");
 }
 

@@ -6,6 +6,7 @@
 // own, P1 installed afresh with the same ids, so that runs compare byte for
 // byte.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -25,6 +26,7 @@
 #include "support/acceptance_scenario.h"
 #include "support/child_process.h"
 #include "support/fixture_printer.h"
+#include "support/host_calls.h"
 #include "support/stored_state.h"
 #include "support/ui_user.h"
 
@@ -66,38 +68,36 @@ bool Refuse(const std::string& item, platform::DWORD error) {
 }
 
 // The device sheet, through PrinterProperties: 128 MB typed into the
-// Configure page's options dialog (7091 of 7500, opened by 7049).
+// Configure page's options dialog.
 platform::LONG DeviceSheet(const support::AcceptanceInstall& install, bool ok) {
-  platform::ScriptDialog(7500, [](platform::HWND dialog) {
-    support::UiDialog more(dialog);
-    more.Type(7091, u"128");
-    more.Blur();
-    more.Click(platform::kIdOk);
-  });
-  support::OnSheet([ok](support::SheetDriver& sheet) {
-    if (sheet.activate(1)) sheet.page().Click(7049);
-    ok ? sheet.ok() : sheet.cancel();
-  });
+  support::QueueMemorySheet(ok);
   return install.Entry<decltype(PrinterProperties)>("PrinterProperties")(nullptr,
                                                                          install.Printer());
 }
 
-// The document sheet, through DrvDocumentProperties with the prompt or
-// through the sheet service as a host runs it: the user's road of the
-// acceptance scenario, or a cancel.
-template <bool kThroughService>
+// The document sheet, through DrvDocumentProperties with the prompt (or,
+// `Service`, shown by the sheet service as a host shows it): the user's road
+// of the acceptance scenario, or a cancel.
+template <bool Service = false>
 platform::LONG DocumentSheet(const support::AcceptanceInstall& install, bool ok) {
   support::Record request =
       support::ScenarioRequest(install, install.Printer(), support::kFixturePrinter);
   support::Record out(support::kAcceptanceRecordBytes, 0);
-  if (ok) {
-    support::QueueScenarioSheet(true, nullptr);
-  } else {
-    support::OnSheet([](support::SheetDriver& sheet) { sheet.cancel(); });
-  }
-  return (kThroughService ? &support::DocumentSheetThroughService : &support::DocumentProperties)(
+  support::QueueDocumentSheet(ok);
+  return (Service ? &support::DocumentSheetThroughService : &support::DocumentProperties)(
       install, install.Printer(), support::kFixturePrinter, &out, &request,
       platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify);
+}
+
+// The device sheet shown by the sheet service: its result (OK 1, Cancel 0).
+platform::LONG DeviceSheetService(const support::AcceptanceInstall& install, bool ok) {
+  support::QueueMemorySheet(ok);
+  return support::DeviceSheetThroughService(install, install.Printer());
+}
+
+// No call: what the printer holds before one.
+platform::LONG NoSheet(const support::AcceptanceInstall&, bool) {
+  return 0;
 }
 
 using Sheet = platform::LONG (*)(const support::AcceptanceInstall&, bool);
@@ -114,7 +114,8 @@ struct Ended {
 // P1 installed afresh; `item` refused (none: ""); the sheet worked, OK or
 // cancelled; the refusal lifted, then the state read.
 Ended RunSheet(Sheet sheet, bool ok, const std::string& item) {
-  const std::string file = std::filesystem::temp_directory_path() / "refusal-run";
+  const std::string file =
+      std::filesystem::temp_directory_path() / ("refusal-" + std::to_string(::getpid()) + "-1");
   const support::ChildResult child = support::RunInChild(
       [&] {
         platform::ResetHostServices();
@@ -160,7 +161,7 @@ TEST(SheetRefusal, AnOkWhoseStoreIsRefusedIsACancel) {
     platform::LONG cancelled;
   } rows[] = {
       {"the device sheet", &DeviceSheet, 1, 0},
-      {"the document sheet", &DocumentSheet<false>, 1, 2},
+      {"the document sheet", &DocumentSheet<>, 1, 2},
       {"the document sheet through the service", &DocumentSheet<true>, 1, 0},
   };
   for (const Row& row : rows) {
@@ -184,6 +185,34 @@ TEST(SheetRefusal, AnOkWhoseStoreIsRefusedIsACancel) {
     }
     // Each sheet's OK stores more than one thing.
     EXPECT_GE(refused, 2);
+  }
+}
+
+// A thing the call stores of its own (at the sheet's start) refused: the call
+// fails (`failure` or below) with the system's error and stores nothing: not
+// the OK, nor the write test's value, nor anything later in the call.
+TEST(SheetRefusal, ACallWhosePartIsRefusedStoresNothing) {
+  struct Row {
+    const char* name;
+    Sheet sheet;
+    const char* item;
+    platform::LONG failure;
+  } rows[] = {
+      {"the prompt sheet", &DocumentSheet<>, "data:ExportPrinting type 4", -1},
+      {"the document sheet through the service", &DocumentSheet<true>, "data:ExportPrinting type 4",
+       0},
+      {"the device sheet through the service", &DeviceSheetService, "data:ExportConfig type 4", 0},
+      {"the device sheet through the service", &DeviceSheetService, "data:PhySetting type 4", 0},
+  };
+  const Ended before = RunSheet(&NoSheet, false, "");
+  ASSERT_EQ(before.failed, "");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.name) + ", " + row.item + " refused");
+    const Ended run = RunSheet(row.sheet, true, row.item);
+    ASSERT_EQ(run.failed, "");
+    EXPECT_LE(run.answer, row.failure);
+    EXPECT_EQ(run.error, kWriteFault);
+    EXPECT_EQ(run.state.Differences(before.state), "");
   }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "config/attributes/attribute_composite.h"
@@ -37,6 +38,7 @@ namespace testing_support {
 namespace {
 
 using support::Record;
+using support::SheetStep;
 using support::StoredState;
 using support::SweepStep;
 
@@ -76,34 +78,6 @@ std::vector<std::uint8_t> FileBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The printer sheet's road: 128 typed into the memory field (7091) of the
-// Configure page's options dialog (7500, opened by 7049), then OK.
-void QueuePrinterSheet() {
-  platform::ScriptDialog(7500, [](platform::HWND dialog) {
-    support::UiDialog more(dialog);
-    more.Type(7091, u"128");
-    more.Blur();
-    more.Click(platform::kIdOk);
-  });
-  support::OnSheet([](support::SheetDriver& sheet) {
-    if (sheet.activate(1)) sheet.page().Click(7049);
-    sheet.ok();
-  });
-}
-
-// The forms page (the printer sheet's first): "Tray 2 500-Sheet" (item
-// data 2) in the tray list 12003, Letter in the form list 12006, then OK.
-void QueueFormsPageTray() {
-  support::OnSheet([](support::SheetDriver& sheet) {
-    if (sheet.activate(0)) {
-      support::UiDialog page = sheet.page();
-      page.SelectData(12003, 2);
-      page.Select(12006, u"Letter");
-    }
-    sheet.ok();
-  });
-}
-
 // P1 installed and reached through the library's exports alone. Besides
 // what P1 stores, its state holds what the next calls answer (the paper
 // list asked without a handle, the record kept printable or not) and the
@@ -116,7 +90,7 @@ class ExportsScenario : public support::SweepScenario {
     if (folder_.path().empty()) return "a folder";
     record_.assign(support::kAcceptanceRecordBytes, 0);
     out_ = record_;
-    return install_.Install(folder_.path() + "/host");
+    return install_.Install(folder_.path() + "/host", false, false, initialise_);
   }
 
   StoredState State() override {
@@ -132,6 +106,9 @@ class ExportsScenario : public support::SweepScenario {
     state.items["answer: printable"] = {
         std::uint8_t(support::QueryPrintable(install_, install_.Printer(), kept))};
     state.items["answer: open handles"] = Bytes(platform::GetSpoolerCounters().open_handles, {});
+    if (!memory_shown_.empty())
+      state.items[std::string(support::kSeen) + "memory"] = {memory_shown_.begin(),
+                                                             memory_shown_.end()};
     return state;
   }
 
@@ -155,11 +132,28 @@ class ExportsScenario : public support::SweepScenario {
     return true;
   }
 
+  // The printer sheet's road that reads the memory it shows back.
+  void QueueReadBack(bool tray, bool ok) {
+    support::QueueMemoryReadBack(
+        [this](support::UiDialog& more) {
+          support::UncountedAllocations uncounted;  // the harness's
+          memory_shown_ = more.Text(7091);
+        },
+        tray, ok);
+  }
+
+  bool PrinterProperties() {
+    auto* call = install_.Entry<decltype(::PrinterProperties)>("PrinterProperties");
+    return call && call(nullptr, install_.Printer()) == 1;
+  }
+
   Folder folder_;
   support::AcceptanceInstall install_;
+  bool initialise_ = true;  // the install sends the initialise event
   Record record_;
   Record out_;  // a call's output, made with the scenario: the harness's own
                 // allocations are not swept
+  std::u16string memory_shown_;
 };
 
 class SheetScenario : public ExportsScenario {
@@ -167,42 +161,41 @@ class SheetScenario : public ExportsScenario {
   std::string SetUp() override {
     if (std::string failed = ExportsScenario::SetUp(); !failed.empty()) return failed;
     request_ = support::ScenarioRequest(install_, install_.Printer(), support::kFixturePrinter);
-    if (request_.empty()) return "the application's record";
-    support::QueueScenarioSheet(true, nullptr);
-    support::QueueScenarioSheet(true, nullptr);
-    QueuePrinterSheet();
-    return "";
+    return request_.empty() ? "the application's record" : "";
   }
 
   std::vector<SweepStep> Steps() override {
-    constexpr platform::DWORD kMode =
-        platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify;
     return {
         {"the default record", [this] { return DefaultRecord(); }},
-        {"the document sheet",
-         [this] {
-           std::fill(out_.begin(), out_.end(), 0);
-           if (support::DocumentProperties(install_, install_.Printer(), support::kFixturePrinter,
-                                           &out_, &request_, kMode) != 1)
-             return false;
-           record_ = out_;
-           return true;
-         }},
-        {"the document sheet through the service",
-         [this] {
-           return support::DocumentSheetThroughService(install_, install_.Printer(),
-                                                       support::kFixturePrinter, &out_, &request_,
-                                                       kMode) == platform::LONG(platform::kCpsuiOk);
-         }},
-        {"the printer sheet",
-         [this] {
-           auto* call = install_.Entry<decltype(PrinterProperties)>("PrinterProperties");
-           return call && call(nullptr, install_.Printer()) == 1;
-         }},
+        SheetStep("the document sheet", &support::QueueDocumentSheet,
+                  [this] { return PromptSheet(); }),
+        SheetStep("the document sheet through the service", &support::QueueDocumentSheet,
+                  [this] { return SheetThroughService(); }),
+        SheetStep("the printer sheet", &support::QueueMemorySheet,
+                  [this] { return PrinterProperties(); }),
     };
   }
 
- private:
+ protected:
+  // DrvDocumentProperties with the prompt on the application's record; the
+  // record is kept only when the sheet said OK.
+  bool PromptSheet() {
+    std::fill(out_.begin(), out_.end(), 0);
+    if (support::DocumentProperties(
+            install_, install_.Printer(), support::kFixturePrinter, &out_, &request_,
+            platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) != 1)
+      return false;
+    record_ = out_;
+    return true;
+  }
+  // The same sheet as a host shows it through the sheet service.
+  bool SheetThroughService() {
+    return support::DocumentSheetThroughService(
+               install_, install_.Printer(), support::kFixturePrinter, &out_, &request_,
+               platform::kDmModeCopy | platform::kDmModePrompt | platform::kDmModeModify) ==
+           platform::LONG(platform::kCpsuiOk);
+  }
+
   Record request_;
 };
 
@@ -215,7 +208,6 @@ class HostScenario : public ExportsScenario {
  public:
   std::string SetUp() override {
     if (std::string failed = ExportsScenario::SetUp(); !failed.empty()) return failed;
-    QueuePrinterSheet();
     dc_ = platform::CreatePrinterDC({});  // the host's
 #if defined(__SANITIZE_ADDRESS__)
     // The sanitizer's own start of a thread (the watcher's) cannot meet a
@@ -236,7 +228,8 @@ class HostScenario : public ExportsScenario {
     const auto printer = install_.Printer();
     return {
         {"the default record", [this] { return DefaultRecord(); }},
-        {"the device sheet", [=, this] { return DeviceSheetThroughService(install_, printer); }},
+        SheetStep("the device sheet", &support::QueueMemorySheet,
+                  [=, this] { return DeviceSheetThroughService(install_, printer); }),
         {"the capabilities",
          [=, this] { return AskCapabilities(install_, printer, kFixturePrinter); }},
         {"the conversion", [this] { return ConvertToDriverDefault(install_, kFixturePrinter); }},
@@ -395,28 +388,77 @@ support::ScenarioMaker HostCalls() {
 }
 
 // The printer's sheet through the platform's sheet service (128 MB on the
-// Configure page), then PrinterProperties (Tray 2 on the forms page).
+// Configure page), then PrinterProperties (the memory read back, Tray 2 on
+// the forms page).
 class DeviceSheetsScenario : public ExportsScenario {
  public:
-  std::string SetUp() override {
-    if (std::string failed = ExportsScenario::SetUp(); !failed.empty()) return failed;
-    QueuePrinterSheet();
-    QueueFormsPageTray();
-    return "";
-  }
-
   std::vector<SweepStep> Steps() override {
-    return {{"the device sheet",
-             [this] { return support::DeviceSheetThroughService(install_, install_.Printer()); }},
-            {"PrinterProperties", [this] {
-               auto* call = install_.Entry<decltype(PrinterProperties)>("PrinterProperties");
-               return call && call(nullptr, install_.Printer()) == 1;
-             }}};
+    return {SheetStep("the device sheet", &support::QueueMemorySheet,
+                      [this] {
+                        return support::DeviceSheetThroughService(install_, install_.Printer());
+                      }),
+            SheetStep(
+                "PrinterProperties", [this](bool ok) { QueueReadBack(true, ok); },
+                [this] { return PrinterProperties(); })};
   }
 };
 
 support::ScenarioMaker DeviceSheets() {
   return [] { return std::make_unique<DeviceSheetsScenario>(); };
+}
+
+// P1 installed without its initialise event: the event, the prompt sheet
+// (and the document sheet through the sheet service), PrinterProperties
+// reading the memory back. Until the event answered, the state is what
+// the system keeps alone: the library's answers would be the printer's
+// first calls.
+class InitialiseScenario : public SheetScenario {
+ public:
+  explicit InitialiseScenario(bool document_sheet) : document_sheet_(document_sheet) {
+    initialise_ = false;
+  }
+
+  std::string SetUp() override { return ExportsScenario::SetUp(); }
+
+  StoredState State() override {
+    return initialised_ ? ExportsScenario::State()
+                        : support::ReadSystemStore(install_.Printer(), support::kFixturePrinter);
+  }
+
+  std::vector<SweepStep> Steps() override {
+    std::vector<SweepStep> steps = {
+        {"the initialise event",
+         [this] {
+           // The event's allocations alone (its thread's), not the spooler's.
+           support::UncountedAllocations spooler;
+           initialised_ =
+               install_.Initialise(support::kFixturePrinter).empty() && install_.Initialised();
+           return initialised_;
+         }},
+        SheetStep("the prompt sheet", &support::QueueDocumentSheet, [this] {
+          {
+            support::UncountedAllocations uncounted;  // the application's
+            request_ =
+                support::ScenarioRequest(install_, install_.Printer(), support::kFixturePrinter);
+          }
+          return PromptSheet();
+        })};
+    if (document_sheet_)
+      steps.push_back(SheetStep("the document sheet", &support::QueueDocumentSheet,
+                                [this] { return SheetThroughService(); }));
+    steps.push_back(SheetStep(
+        "PrinterProperties", [this](bool ok) { QueueReadBack(false, ok); },
+        [this] { return PrinterProperties(); }));
+    return steps;
+  }
+
+ private:
+  const bool document_sheet_;
+  bool initialised_ = false;
+};
+
+support::ScenarioMaker InitialiseAndPromptSheet(bool document_sheet) {
+  return [document_sheet] { return std::make_unique<InitialiseScenario>(document_sheet); };
 }
 
 support::ScenarioMaker PrintJob(bool only_the_end) {
