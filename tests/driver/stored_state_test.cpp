@@ -220,12 +220,10 @@ TEST_F(StoredState, AFailedCallNeverUndoesAnotherCallsSuccess) {
   }
 }
 
-// A commit reads its before-images without the lock and checks them again
-// under it: a thing another writer changes in between (here at a read of X
-// by the commit: X, or the key a registry value's write is to make) is read
-// again, and what the call read is checked against that; a thing that
-// keeps changing is read under the lock at last. The lock is held from
-// that check to the last write.
+// A commit checks its before-images again under the lock: a thing another
+// writer changes in between (X, or the key a value's write is to make) is
+// read again; one that keeps changing is read under the lock at last. The
+// lock is held from that check to the last write.
 TEST_F(StoredState, ACommitChecksItsImagesAgainUnderTheLock) {
   struct Probe {
     std::function<void(int)> at_read;  // the other writer, at the n-th read of X
@@ -283,14 +281,11 @@ TEST_F(StoredState, ACommitChecksItsImagesAgainUnderTheLock) {
   }
 }
 
-// An entry point's call stands or falls whole: one that ran short of
-// memory (counted, whoever's handler returned), that an exception left, or
-// whose commit the system refused answers failure with why, and stores
-// nothing, a call joined inside it that failed so included (the first
-// failure's error stands), also nothing staged after its failure; one that
-// ended well stores all; a user's OK stored in it stands, whatever happens
-// after (its own part in conflict too), and one staged after the call
-// failed is refused with the failure.
+// A call that ran short, that an exception left or whose commit was
+// refused (a joined one's included) answers failure with the first
+// failure's error and stores nothing, also nothing staged after; a user's
+// OK stored in it stands (its own part in conflict too); one made after
+// the call failed is refused.
 TEST_F(StoredState, ACallThatFailsStoresNothing) {
   enum class End {
     kWell,
@@ -433,11 +428,9 @@ TEST_F(StoredState, ARefusedCommitLeavesEveryThingAsItWas) {
   }
 }
 
-// The stored default cannot be taken away again: it is written last, and
-// once, the last of the call's for the printer. Each write of a commit of
-// a value, a form and two defaults refused in turn (the writes after it
-// allowed): refused, everything reads as before, no default included;
-// else as the call left it.
+// The stored default cannot be taken away: it is written last, once. Each
+// write of a commit of a value, a form and two defaults refused in turn:
+// everything reads as before, or as the call left it.
 TEST_F(StoredState, TheStoredDefaultIsWrittenLastAndOnce) {
   for (std::uint64_t refused = 1; refused <= 4; ++refused) {
     SCOPED_TRACE(refused);
@@ -459,11 +452,9 @@ TEST_F(StoredState, TheStoredDefaultIsWrittenLastAndOnce) {
   }
 }
 
-// A commit refused whose take-back the system refuses too (each write
-// after the commit's last): reads through the door answer each thing as
-// before it (a key the commit made, a form it changed or added, a
-// printer's stored default written before another printer's was refused),
-// and the next call puts it back.
+// A refused commit whose take-back is refused too: the door answers a key
+// it made, a form it changed or added, a stored default written before
+// another printer's was refused, as before; the next call puts them back.
 TEST_F(StoredState, DoorReadsAnswerWhatAPendingTakeBackPutsBack) {
   const StoredStateHook refuse_after = [](const StoredStateEvent& event, void*) {
     if ((event.operation == StoredStateOperation::kWriteValue && event.name == u"Z") ||
@@ -520,10 +511,8 @@ TEST_F(StoredState, DoorReadsAnswerWhatAPendingTakeBackPutsBack) {
   }
 }
 
-// A change is staged only through a handle that may change the printer,
-// as the system answers: through one without the right each is refused at
-// once and stages nothing. Where the system could not tell (short of its
-// memory: the delete it is asked with refused), it is asked again.
+// A change is staged only through a handle with the right to change the
+// printer; where the system could not tell, it is asked again.
 TEST_F(StoredState, AChangeNeedsTheRightToChangeThePrinter) {
   HANDLE reader = nullptr;
   ASSERT_EQ(OpenPrinterW(kPrinter, &reader, nullptr), 1);
@@ -588,17 +577,12 @@ std::string ValueOf(HANDLE printer, const char16_t* name, bool door) {
   return read == 0 ? std::string(bytes, bytes + needed) : "-";
 }
 
-// A commit the system refuses part way, and then refuses to take back:
-// X=1 and a chunked value C of one chunk (count "C", chunk "C:0") are
-// stored; a commit writes X=2 and C anew with two chunks, as the chunked
-// writer stages it, then "Z", which is refused; the system refuses the
-// take-back of one of those things (each in turn, from its take-back on),
-// or of all of them, or the first take-back's first try only.
-// The commit answers refused; while the system still refuses, every read
-// through the door answers each value as before, and the store never holds
-// C's count over chunks of another value; a commit of P1 is refused
-// meanwhile; once the system takes writes again, the next call puts
-// everything back. A take-back refused once is tried again at once.
+// X=1 and a chunked value C of one chunk are stored; a commit writes X=2
+// and C with two chunks, then "Z", refused, and the system refuses one
+// take-back (each in turn), all of them, or a first try only. While it
+// refuses, the door answers everything as before, the store never holds
+// C's count over another value's chunks, and P1's commits wait; then the
+// next call puts everything back.
 TEST_F(StoredState, ARefusedTakeBackStaysPendingAndNothingReadsItHalfDone) {
   const std::vector<const char16_t*> things = {u"X", u"C", u"C:0", u"C:1"};
   const auto snapshot = [&](bool door) {
@@ -670,11 +654,9 @@ TEST_F(StoredState, ARefusedTakeBackStaysPendingAndNothingReadsItHalfDone) {
   }
 }
 
-// A read through the door that began before a commit wrote, and met the
-// commit's write in the store, is made again once the commit is over: it
-// never answers what the commit's take-back puts back. The reader is held
-// just before its read until the commit has written X; the commit is held
-// after that write until the reader has read.
+// A door read that met a commit's write is made again once the commit is
+// over (the reader held before its read until X is written, the commit
+// after it until the reader has read): it never answers a taken-back value.
 TEST_F(StoredState, AReadNeverMeetsWhatARefusedCommitTookBack) {
   const BYTE one = 1, two = 2;
   ASSERT_EQ(SetPrinterDataW(handle_, u"X", kRegBinary, &one, 1), 0u);

@@ -14,6 +14,7 @@
 
 #include "platform/host/clock.h"
 #include "platform/host/files.h"
+#include "platform/host/modules.h"
 #include "platform/host/spooler.h"
 #include "platform/host/system.h"
 #include "tests/support/host_fixture.h"
@@ -201,6 +202,11 @@ TEST_F(Threads, SystemFacts) {
   EXPECT_EQ(std::u16string(room), u"C:\\Temp1");
   EXPECT_STREQ(RuntimeSetLocale(kLcCtype, ".ACP"), ".ACP");
   EXPECT_STREQ(RuntimeSetLocale(kLcAll, nullptr), ".ACP");
+  // The record of the calls keeps the newest: a library that sets the
+  // locale at each attach does not grow a host without end.
+  for (std::size_t i = 0; i <= kHostLogCapacity; ++i)
+    RuntimeSetLocale(kLcAll, "C");
+  EXPECT_EQ(RuntimeLocaleLog().size(), kHostLogCapacity);
 }
 
 TEST_F(Threads, PrinterAndDriverRecords) {

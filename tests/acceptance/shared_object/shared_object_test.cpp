@@ -3,9 +3,7 @@
 // name, and it answers from P1 of the process's one stand-in spooler; its
 // class factory holds every class of the registration list, and a printer's
 // data file holding a filter and a record-store handle restores through it.
-// A host that attaches and detaches it again and again does not grow.
 #include <link.h>
-#include <malloc.h>
 
 #include <cstring>
 #include <filesystem>
@@ -157,54 +155,6 @@ TEST_F(SharedObjectTest, AnswersTheSpoolerThroughTheLoader) {
     platform::AdvanceWaitClock(GModuleKeepAlive::kDefaultPeriod);
   }
   EXPECT_EQ(platform::FreeLibrary(library), 1);
-  EXPECT_EQ(platform::GetModuleCounters(u"UI.DLL").references, 0u);
-}
-
-// The bytes the heap has handed out and not had back (the sanitizers'
-// allocator's count where it stands in for the C library's, whose large
-// blocks are mapped apart from its arena).
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
-std::int64_t HeapInUse() {
-  if (__sanitizer_get_current_allocated_bytes)
-    return std::int64_t(__sanitizer_get_current_allocated_bytes());
-  const struct mallinfo2 heap = ::mallinfo2();
-  return std::int64_t(heap.uordblks + heap.hblkhd);
-}
-
-// Load and attach, detach and free, thousands of times, on the main thread
-// (no other thread's cache is counted): the keep-alive's reference keeps
-// the object loaded, and what the stand-ins log of each cycle stays within
-// their bound, once reached (the module log is emptied as the host goes).
-// A locale record kept for every attach grew the process without end.
-// One load per process, as above.
-TEST_F(SharedObjectTest, AttachAndDetachCyclesLevelOff) {
-  platform::UseManualWaitClock();
-  ASSERT_TRUE(platform::SetOwnModulePath(kFixtureHostProgram));
-  ASSERT_TRUE(platform::MapSharedObject(u"UI.DLL", DRV_UI_PATH));
-  platform::HMODULE held = platform::LoadLibraryW(u"C:\\Drv\\UI.DLL");
-  auto* dll_main = reinterpret_cast<decltype(&DllMain)>(platform::GetProcAddress(held, "DllMain"));
-  ASSERT_NE(dll_main, nullptr);
-  const auto grown = [&](std::size_t cycles) {
-    const std::int64_t before = HeapInUse();
-    for (std::size_t i = 0; i < cycles; ++i) {
-      platform::HMODULE library = platform::LoadLibraryW(u"C:\\Drv\\UI.DLL");
-      EXPECT_EQ(dll_main(library, kDllProcessAttach, nullptr), 1);
-      EXPECT_EQ(dll_main(library, kDllProcessDetach, nullptr), 1);
-      EXPECT_EQ(platform::FreeLibrary(library), 1);
-      platform::ClearModuleLog();
-    }
-    return HeapInUse() - before;
-  };
-  // Every log at its bound, and moved on by as many entries again.
-  grown(2 * platform::kHostLogCapacity);
-  // Less than a byte a cycle: what the heap's own caches may hold.
-  EXPECT_LT(grown(2 * platform::kHostLogCapacity), std::int64_t(platform::kHostLogCapacity));
-  EXPECT_EQ(platform::GetModuleCounters(u"UI.DLL").references, 2u);
-  for (int i = 0; i < 4 && platform::LiveThreadCount() != 0; ++i) {
-    ASSERT_TRUE(platform::AwaitThreadsIdle());
-    platform::AdvanceWaitClock(GModuleKeepAlive::kDefaultPeriod);
-  }
-  EXPECT_EQ(platform::FreeLibrary(held), 1);
   EXPECT_EQ(platform::GetModuleCounters(u"UI.DLL").references, 0u);
 }
 
