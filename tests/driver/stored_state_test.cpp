@@ -666,29 +666,21 @@ TEST_F(StoredState, AReadNeverMeetsWhatARefusedCommitTookBack) {
     std::condition_variable changed;
     std::atomic<std::thread::id> reader;
     int step = 0;  // 1: the reader waits; 2: X written; 3: X read
-    void Await(int at) {
+    // From step `from` (0: any), on to `to`, then until step `until`.
+    void Turn(int from, int to, int until) {
       std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return step >= at; });
-    }
-    void Reach(int at) {
-      std::lock_guard<std::mutex> lock(mutex);
-      step = std::max(step, at);
+      if (from != 0 && step != from) return;
+      step = std::max(step, to);
       changed.notify_all();
+      changed.wait(lock, [&] { return step >= until; });
     }
     static void Hook(const StoredStateEvent& event, void* context) {
       auto* turns = static_cast<Turns*>(context);
-      if (event.name != u"X") return;
       const bool reader = std::this_thread::get_id() == turns->reader;
-      if (reader && event.operation == StoredStateOperation::kReadingValue) {
-        turns->Reach(1);
-        turns->Await(2);
-      } else if (reader && event.operation == StoredStateOperation::kReadValue) {
-        turns->Reach(3);
-      } else if (!reader && event.operation == StoredStateOperation::kWriteValue &&
-                 turns->step == 1) {
-        turns->Reach(2);
-        turns->Await(3);
-      }
+      if (event.name != u"X") return;
+      if (reader && event.operation == StoredStateOperation::kReadingValue) turns->Turn(0, 1, 2);
+      if (reader && event.operation == StoredStateOperation::kReadValue) turns->Turn(0, 3, 3);
+      if (!reader && event.operation == StoredStateOperation::kWriteValue) turns->Turn(1, 2, 3);
     }
   } turns;
   SetStoredStateHook(&Turns::Hook, &turns);
@@ -697,7 +689,7 @@ TEST_F(StoredState, AReadNeverMeetsWhatARefusedCommitTookBack) {
     turns.reader = std::this_thread::get_id();
     read = ValueOf(handle_, u"X", true);
   });
-  turns.Await(1);
+  turns.Turn(0, 0, 1);
   GStoreTransaction transaction;
   transaction.Attach();
   GStoredState::SetPrinterData(handle_, u"X", kRegBinary, &two, 1);
