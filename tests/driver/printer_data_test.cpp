@@ -306,10 +306,9 @@ TEST_F(PrinterData, AFailedWriteLeavesTheValueBeforeAsStored) {
   }
 }
 
-// A write of a chunked value cut short at each of its writes (that write
-// and every one after it refused, take-backs included, as a death of the
-// process there leaves the store): a reader of the store meets the value
-// before, none, or the value after, never a count over another's chunks.
+// A chunked value's write cut short at each write (it and all after it
+// refused, as a death there leaves the store): the store holds the value
+// before, none, or after, never a count over another's chunks.
 TEST_F(PrinterData, AWriteCutShortLeavesTheValueBeforeNoneOrAfter) {
   const std::string before = Pattern(600), after = Pattern(300, 7);
   const auto read = [] {  // the chunks up to the count

