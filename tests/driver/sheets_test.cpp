@@ -452,14 +452,11 @@ TEST_F(Sheets, AnOkThatMemoryRanShortForSinceTheSheetBeganIsRefused) {
       platform::AnswerAtBoundary(0, []() -> int { throw std::bad_alloc(); });
     };
     Bytes out(kFullDevModeSize);
-    platform::DocumentPropertyHeader header{0,
-                                            0,
-                                            p1_,
-                                            nullptr,
-                                            nullptr,
-                                            AsRecord(out),
-                                            kFullDevModeSize,
-                                            platform::kDmModePrompt | platform::kDmModeCopy};
+    platform::DocumentPropertyHeader header{};
+    header.printer = p1_;
+    header.dev_mode_out = AsRecord(out);
+    header.dev_mode_out_size = kFullDevModeSize;
+    header.mode = platform::kDmModePrompt | platform::kDmModeCopy;
     platform::PropSheetUiInfo info{};
     info.service_callback = &StubService;
     info.lparam_init = reinterpret_cast<platform::LPARAM>(&header);
