@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "driver/stored_state.h"
 #include "platform/host/registry.h"
 #include "platform/host/reset.h"
 #include "platform/host/spooler.h"
@@ -18,10 +19,7 @@ using namespace platform;
 
 // Makes key `path` of the user's hive: the error.
 DWORD MakeKey(const char16_t* path) {
-  HKEY key = nullptr;
-  const LONG made =
-      RegCreateKeyExW(kHkeyCurrentUser, path, 0, nullptr, 0, kKeyAllAccess, nullptr, &key, nullptr);
-  return made != 0 ? made : RegCloseKey(key);
+  return DWORD(GStoredState::MakeKey(kHkeyCurrentUser, path));
 }
 
 // The store, and the registry keys left open.
