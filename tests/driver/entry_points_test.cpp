@@ -399,11 +399,9 @@ TEST_F(EntryPoints, DocumentEventsKeepTheContextFromCreateToDelete) {
   platform::ClosePrinter(p2);
 }
 
-// A call whose changes were not all stored (another writer changed what it
-// read before its commit) holds in its context what the store does not:
-// the context is not parked for the next call, whichever road the call
-// came by. The upgrade and the initialise event (3) read again instead, and
-// store what they read the second time.
+// A context whose call's changes were not all stored (a conflict) is not
+// parked, on every road; the upgrade and the initialise event (3) read
+// again and store what they read the second time.
 TEST_F(EntryPoints, AContextWhoseChangesWereNotStoredIsNotParked) {
   Attach();
   const platform::PrinterDefaultsW all{nullptr, nullptr, platform::kPrinterAllAccess};

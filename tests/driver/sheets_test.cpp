@@ -441,10 +441,8 @@ TEST_F(Sheets, AnOkNotEveryPageAppliedStoresNothing) {
   }
 }
 
-// The sheet's calls as the host makes them, each an entry of its own: an
-// OK that memory ran short for since the sheet began (here in the host's
-// own work between the calls) is refused, and the output keeps what it
-// held; one that ran short before the sheet began is stored.
+// The sheet's calls as a host makes them: an OK that memory ran short for
+// since the sheet began is refused, the output kept; one short before, stored.
 TEST_F(Sheets, AnOkThatMemoryRanShortForSinceTheSheetBeganIsRefused) {
   for (const bool since : {false, true}) {
     SCOPED_TRACE(since);

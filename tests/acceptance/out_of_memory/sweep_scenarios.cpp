@@ -407,11 +407,8 @@ support::ScenarioMaker DeviceSheets() {
   return [] { return std::make_unique<DeviceSheetsScenario>(); };
 }
 
-// P1 installed without its initialise event: the event, the prompt sheet
-// (and the document sheet through the sheet service), PrinterProperties
-// reading the memory back. Until the event answered, the state is what
-// the system keeps alone: the library's answers would be the printer's
-// first calls.
+// P1 installed without its initialise event (see the header). Until the
+// event answered, the state is what the system keeps alone.
 class InitialiseScenario : public SheetScenario {
  public:
   explicit InitialiseScenario(bool document_sheet) : document_sheet_(document_sheet) {
