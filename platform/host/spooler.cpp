@@ -183,8 +183,12 @@ DWORD GetPrinterDataW(HANDLE printer, const char16_t* name, DWORD* type, BYTE* d
   return result;
 }
 
-DWORD SetPrinterDataW(HANDLE printer, const char16_t* name, DWORD type, const BYTE* data,
-                      DWORD size) {
+namespace {
+
+// A change of printer-data value `name`, `change(handle)` once the handle
+// is found to hold the administer right; heard as a write.
+template <class Change>
+DWORD ChangePrinterData(HANDLE printer, const char16_t* name, Change change) {
   host_internal::HeardCall heard;
   const DWORD result = host_internal::SystemCall<DWORD>(kErrorNotEnoughMemory, [&]() -> DWORD {
     Lock lock(Mutex());
@@ -192,30 +196,31 @@ DWORD SetPrinterDataW(HANDLE printer, const char16_t* name, DWORD type, const BY
     const PrinterHandle* handle = FindHandle(printer);
     if (handle == nullptr) return kErrorInvalidHandle;
     if ((handle->access & kPrinterAccessAdminister) == 0) return kErrorAccessDenied;
-    return host_internal::StoreSetValue(Hive::kMachine, handle->data_key,
-                                        name != nullptr ? name : u"", type, data, size);
+    return change(*handle);
   });
   host_internal::Tell(heard, StoredStateOperation::kWriteValue, result);
   return result;
 }
 
+}  // namespace
+
+DWORD SetPrinterDataW(HANDLE printer, const char16_t* name, DWORD type, const BYTE* data,
+                      DWORD size) {
+  return ChangePrinterData(printer, name, [&](const PrinterHandle& handle) {
+    return host_internal::StoreSetValue(Hive::kMachine, handle.data_key,
+                                        name != nullptr ? name : u"", type, data, size);
+  });
+}
+
 DWORD DeletePrinterDataW(HANDLE printer, const char16_t* name) {
-  host_internal::HeardCall heard;
-  const DWORD result = host_internal::SystemCall<DWORD>(kErrorNotEnoughMemory, [&]() -> DWORD {
-    Lock lock(Mutex());
-    host_internal::HearLocked(heard, printer, name);
-    const PrinterHandle* handle = FindHandle(printer);
-    if (handle == nullptr) return kErrorInvalidHandle;
-    if ((handle->access & kPrinterAccessAdminister) == 0) return kErrorAccessDenied;
+  return ChangePrinterData(printer, name, [&](const PrinterHandle& handle) {
     HKEY key = nullptr;
-    LONG opened = RegOpenKeyExW(kHkeyLocalMachine, handle->data_key.c_str(), 0, kKeySetValue, &key);
+    LONG opened = RegOpenKeyExW(kHkeyLocalMachine, handle.data_key.c_str(), 0, kKeySetValue, &key);
     if (opened != 0) return DWORD(opened);
     const LONG deleted = RegDeleteValueW(key, name != nullptr ? name : u"");
     RegCloseKey(key);
     return DWORD(deleted);
   });
-  host_internal::Tell(heard, StoredStateOperation::kWriteValue, result);
-  return result;
 }
 
 BOOL GetPrinterW(HANDLE printer, DWORD level, BYTE* buffer, DWORD size, DWORD* needed) {
