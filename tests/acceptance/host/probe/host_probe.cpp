@@ -24,8 +24,9 @@
 //              is one a driver before this one left (which this driver does
 //              not take: the threads' first conversions build and store
 //              one), and allocations fail at random (drawn from SEED; none
-//              for 0) while THREADS threads print documents and call the
-//              other exports, or ask the queries, until the main thread has
+//              for 0; the system's own too for 2, 6, 10, ...) while
+//              THREADS threads print documents and call the other
+//              exports, or ask the queries, until the main thread has
 //              worked the device sheet through the sheet service (memory
 //              128, OK) and then PrinterProperties (tray 2 and its form
 //              chosen on the forms page, OK).
@@ -541,8 +542,10 @@ void RunRandomRoad(std::uint64_t seed, int threads) {
   support::ResetAllocations();
   // The allocator draws from the seed XOR the allocation's index: seeds
   // spread apart fail apart. Odd seeds keep memory short until the new
-  // handler gives up; seed 0 fails nothing.
+  // handler gives up; seeds 2, 6, 10, ... fail the system's own
+  // allocations too (a write refused); seed 0 fails nothing.
   if (seed != 0) {
+    support::CountSystemAllocations(seed % 4 == 2);
     support::FailAtRandom(seed * 0x9E3779B97F4A7C15ull,
                           kOneInPerThread * std::uint32_t(threads > 1 ? threads : 1),
                           seed % 2 ? support::Shortage::kLasting : support::Shortage::kBrief);
@@ -611,6 +614,7 @@ void CheckWhatTheUserOwns() {
   SetLimit(RLIM_INFINITY);
   if (g_random) g_counted = support::CountedAllocations(), g_failed = support::AllocationFailed();
   support::ResetAllocations();
+  support::CountSystemAllocations(false);
   CheckStoredDefault();
   for (const Record& record : g_records)
     CheckPrintable(record, false);
