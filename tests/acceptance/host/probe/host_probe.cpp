@@ -24,9 +24,8 @@
 //              is one a driver before this one left (which this driver does
 //              not take: the threads' first conversions build and store
 //              one), and allocations fail at random (drawn from SEED; none
-//              for 0; the system's own too for 2, 6, 10, ...) while
-//              THREADS threads print documents and call the other
-//              exports, or ask the queries, until the main thread has
+//              for 0) while THREADS threads print documents and call the
+//              other exports, or ask the queries, until the main thread has
 //              worked the device sheet through the sheet service (memory
 //              128, OK) and then PrinterProperties (tray 2 and its form
 //              chosen on the forms page, OK).
